@@ -1,0 +1,53 @@
+# Helpers shared by every folder's CMakeLists.txt.
+
+set(ZVK_WARNINGS -Wall -Wextra -Werror)
+
+# zvk_library(<folder> [DEPS targets...]): the static library zvk_<folder>
+# from every .cpp directly in src/<folder>/, and its GoogleTest executable
+# from src/<folder>/tests/*.cpp when there are any.
+function(zvk_library folder)
+  cmake_parse_arguments(ARG "" "" "DEPS;TEST_DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  add_library(zvk_${folder} STATIC ${sources})
+  target_include_directories(zvk_${folder} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_compile_options(zvk_${folder} PRIVATE ${ZVK_WARNINGS})
+  target_link_libraries(zvk_${folder} PUBLIC ${ARG_DEPS})
+
+  file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/*.cpp)
+  if(tests)
+    add_executable(zvk_${folder}_tests ${tests})
+    target_compile_options(zvk_${folder}_tests PRIVATE ${ZVK_WARNINGS})
+    target_include_directories(zvk_${folder}_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests)
+    target_compile_definitions(zvk_${folder}_tests PRIVATE
+      ZVK_SOURCE_DIR="${PROJECT_SOURCE_DIR}" ZVK_BINARY_DIR="${PROJECT_BINARY_DIR}")
+    target_link_libraries(zvk_${folder}_tests PRIVATE zvk_${folder} ${ARG_TEST_DEPS}
+      GTest::gtest GTest::gtest_main Threads::Threads)
+    gtest_discover_tests(zvk_${folder}_tests DISCOVERY_TIMEOUT 120
+      PROPERTIES LABELS ${folder})
+  endif()
+endfunction()
+
+# zvk_fuzz(<name> LIBS...): fuzz/<name>_fuzz.cpp. With ZVK_FUZZ it is a
+# libFuzzer binary; otherwise it links a replay driver, and CTest feeds it the
+# seed corpus in fuzz/corpus/<name>/ so every target stays built and honest.
+function(zvk_fuzz name)
+  set(target fuzz_${name})
+  if(ZVK_FUZZ)
+    add_executable(${target} ${name}_fuzz.cpp)
+    target_link_options(${target} PRIVATE -fsanitize=fuzzer)
+  else()
+    add_executable(${target} ${name}_fuzz.cpp replay_main.cpp)
+    add_test(NAME fuzz_replay_${name}
+      COMMAND ${target} ${CMAKE_CURRENT_SOURCE_DIR}/corpus/${name})
+    set_tests_properties(fuzz_replay_${name} PROPERTIES LABELS fuzz)
+  endif()
+  target_compile_options(${target} PRIVATE ${ZVK_WARNINGS})
+  target_link_libraries(${target} PRIVATE ${ARGN})
+endfunction()
+
+# zvk_bench(<name> LIBS...): bench/<name>.cpp, a program that prints figures.
+function(zvk_bench name)
+  add_executable(${name} ${name}.cpp)
+  target_compile_options(${name} PRIVATE ${ZVK_WARNINGS})
+  target_link_libraries(${name} PRIVATE ${ARGN})
+endfunction()
