@@ -1,0 +1,132 @@
+#include "base/str.h"
+
+#include <cstdio>
+
+namespace {
+
+template <typename T>
+long long lengthOf(const T* s) {
+  long long n = 0;
+  while (s[n]) ++n;
+  return n;
+}
+
+// Copies from `src` into dst[at...] while fewer than `size` units are in
+// place, stopping after the terminator; a full buffer is cut at its last unit.
+template <typename T>
+void copyFrom(T* dst, long long size, long long at, const T* src) {
+  for (; at < size; ++at, ++src) {
+    dst[at] = *src;
+    if (!*src) return;
+  }
+  dst[size - 1] = 0;
+}
+
+template <typename T>
+int copyBounded(T* dst, long long size, const T* src) {
+  if (dst && src && size > 0) copyFrom(dst, size, 0, src);
+  return 0;
+}
+
+template <typename T>
+int copyCounted(T* dst, long long size, const T* src, long long count) {
+  if (!dst || !src || size <= 0 || count < 0) return 0;
+  long long limit = count < size ? count : size;
+  for (long long i = 0; i < limit; ++i) {
+    dst[i] = src[i];
+    if (!src[i]) return 0;
+  }
+  dst[count < size ? count : size - 1] = 0;
+  return 0;
+}
+
+}  // namespace
+
+long long _wcslen(const unsigned short* s) { return s ? lengthOf(s) : 0; }
+
+int _strcpy_s(char* dst, long long size, const char* src) { return copyBounded(dst, size, src); }
+
+int _wcscpy_s(unsigned short* dst, long long size, const unsigned short* src) {
+  return copyBounded(dst, size, src);
+}
+
+int _strncpy_s(char* dst, long long size, const char* src, long long count) {
+  return copyCounted(dst, size, src, count);
+}
+
+int _wcsncpy_s(unsigned short* dst, long long size, const unsigned short* src, long long count) {
+  return copyCounted(dst, size, src, count);
+}
+
+int _wcscat_s(unsigned short* dst, long long size, const unsigned short* src) {
+  if (!dst || !src || size <= 0) return 0;
+  long long at = 0;
+  while (at < size && dst[at]) ++at;
+  // A destination without a terminator inside `size` is already full.
+  if (at == size) {
+    dst[size - 1] = 0;
+    return 0;
+  }
+  copyFrom(dst, size, at, src);
+  return 0;
+}
+
+unsigned short* _wcschr(unsigned short* s, unsigned short c) {
+  if (!s || !c) return nullptr;
+  for (; *s; ++s)
+    if (*s == c) return s;
+  return nullptr;
+}
+
+unsigned short* _wcsrchr(unsigned short* s, unsigned short c) {
+  if (!s) return nullptr;
+  for (long long i = lengthOf(s); i >= 0; --i)
+    if (s[i] == c) return s + i;
+  return nullptr;
+}
+
+unsigned short* _wcsstr(unsigned short* hay, unsigned short* needle, long long hayLen, long long needleLen) {
+  if (!hay || !needle) return nullptr;
+  if (hayLen < 0) hayLen = lengthOf(hay);
+  if (needleLen < 0) needleLen = lengthOf(needle);
+  for (long long at = 0; at + needleLen <= hayLen; ++at) {
+    long long i = 0;
+    while (i < needleLen && hay[at + i] == needle[i]) ++i;
+    if (i == needleLen) return hay + at;
+  }
+  return nullptr;
+}
+
+int _wcscmp(const unsigned short* a, const unsigned short* b) {
+  if (!a || !b) return 1;
+  for (;; ++a, ++b) {
+    if (*a != *b) return *a < *b ? -1 : 1;
+    if (!*a) return 0;
+  }
+}
+
+int _sprintf_s(char* dst, long long size, const char* fmt, ...) {
+  va_list args;
+  va_start(args, fmt);
+  int n = _vsprintf_s(dst, size, fmt, args);
+  va_end(args);
+  return n;
+}
+
+int _vsprintf_s(char* dst, long long size, const char* fmt, va_list args) {
+  if (!dst || !fmt || size <= 0) return 0;
+  return vsnprintf(dst, static_cast<size_t>(size), fmt, args);
+}
+
+int _sscanf_s(const char* s, const char* fmt, ...) {
+  va_list args;
+  va_start(args, fmt);
+  int n = _vsscanf_s(s, fmt, args);
+  va_end(args);
+  return n;
+}
+
+int _vsscanf_s(const char* s, const char* fmt, va_list args) {
+  if (!s || !fmt) return 0;
+  return vsscanf(s, fmt, args);
+}

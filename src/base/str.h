@@ -1,0 +1,32 @@
+// The system's own bounded string functions for UTF-8 (char) and UTF-16
+// (unsigned short) text. Sizes count units with the terminator included;
+// copies cut at the size and always terminate; null strings never fault.
+#pragma once
+
+#include <cstdarg>
+
+long long _wcslen(const unsigned short* s);
+
+// Copies answer 0 whatever happened: a cut text is silently cut.
+int _strcpy_s(char* dst, long long size, const char* src);
+int _wcscpy_s(unsigned short* dst, long long size, const unsigned short* src);
+int _strncpy_s(char* dst, long long size, const char* src, long long count);
+int _wcsncpy_s(unsigned short* dst, long long size, const unsigned short* src, long long count);
+int _wcscat_s(unsigned short* dst, long long size, const unsigned short* src);
+
+// The terminator is never found.
+unsigned short* _wcschr(unsigned short* s, unsigned short c);
+// Searches from the terminator backwards, so c = 0 finds it.
+unsigned short* _wcsrchr(unsigned short* s, unsigned short c);
+// A length of -1 is measured; an empty needle matches at the start.
+unsigned short* _wcsstr(unsigned short* hay, unsigned short* needle, long long hayLen, long long needleLen);
+
+// 1 when either string is null.
+int _wcscmp(const unsigned short* a, const unsigned short* b);
+
+// Never writes beyond `size` bytes; answers the formatter's count.
+int _sprintf_s(char* dst, long long size, const char* fmt, ...) __attribute__((format(printf, 3, 4)));
+int _vsprintf_s(char* dst, long long size, const char* fmt, va_list args)
+    __attribute__((format(printf, 3, 0)));
+int _sscanf_s(const char* s, const char* fmt, ...) __attribute__((format(scanf, 2, 3)));
+int _vsscanf_s(const char* s, const char* fmt, va_list args) __attribute__((format(scanf, 2, 0)));
