@@ -71,19 +71,10 @@ void sha1_init(SHA1_CTX* ctx) {
 }
 
 void sha1_update(SHA1_CTX* ctx, const unsigned char* data, unsigned int len) {
-  if (len == 0) return;
   size_t used = ctx->total & 63;
   ctx->total += len;
-  if (used > 0) {
-    size_t take = 64 - used < len ? 64 - used : len;
-    std::memcpy(ctx->block + used, data, take);
-    data += take;
-    len -= static_cast<unsigned int>(take);
-    if (used + take < 64) return;
-    sha1Blocks(ctx->state, ctx->block, 1);
-  }
-  sha1Blocks(ctx->state, data, len / 64);
-  if (len & 63) std::memcpy(ctx->block, data + (len & ~63u), len & 63);
+  absorb<64>(ctx->block, used, data, len,
+             [ctx](const unsigned char* p, size_t n) { sha1Blocks(ctx->state, p, n); });
 }
 
 void sha1_final(SHA1_CTX* ctx, unsigned char* digest20) {
@@ -98,31 +89,15 @@ void sha_init(SHA_CTX* ctx) {
   ctx->pendingCount = 0;
 }
 
-static void countBlocks(SHA_CTX* ctx, size_t blocks) {
-  uint64_t n = (uint64_t(ctx->blocksHigh) << 32 | ctx->blocksLow) + blocks;
-  ctx->blocksLow = static_cast<unsigned int>(n);
-  ctx->blocksHigh = static_cast<unsigned int>(n >> 32);
-}
-
 void sha_update(SHA_CTX* ctx, const unsigned char* data, unsigned int len) {
-  if (len == 0) return;
-  size_t used = static_cast<size_t>(ctx->pendingCount);
-  if (used > 0) {
-    size_t take = 64 - used < len ? 64 - used : len;
-    std::memcpy(ctx->pending + used, data, take);
-    data += take;
-    len -= static_cast<unsigned int>(take);
-    if (used + take < 64) {
-      ctx->pendingCount = static_cast<int>(used + take);
-      return;
-    }
-    sha1Blocks(ctx->state, ctx->pending, 1);
-    countBlocks(ctx, 1);
-  }
-  sha1Blocks(ctx->state, data, len / 64);
-  countBlocks(ctx, len / 64);
-  std::memcpy(ctx->pending, data + (len & ~63u), len & 63);
-  ctx->pendingCount = static_cast<int>(len & 63);
+  size_t pending = absorb<64>(ctx->pending, static_cast<size_t>(ctx->pendingCount), data, len,
+                              [ctx](const unsigned char* p, size_t n) {
+                                sha1Blocks(ctx->state, p, n);
+                                uint64_t count = (uint64_t(ctx->blocksHigh) << 32 | ctx->blocksLow) + n;
+                                ctx->blocksLow = static_cast<unsigned int>(count);
+                                ctx->blocksHigh = static_cast<unsigned int>(count >> 32);
+                              });
+  ctx->pendingCount = static_cast<int>(pending);
 }
 
 void sha_final(SHA_CTX* ctx) {

@@ -1,8 +1,8 @@
 #include "hash/sha256.h"
 
-#include <bit>
 #include <cstring>
 
+#include "hash/sha2_rounds.h"
 #include "hash/sha_blocks.h"
 
 alignas(16) const uint32_t kSha256K[64] = {
@@ -17,39 +17,21 @@ alignas(16) const uint32_t kSha256K[64] = {
 
 static const unsigned char sha256_padding[64] = {0x80};
 
+namespace {
+
+struct sSha256Params {
+  using tWord = uint32_t;
+  static constexpr int kRounds = 64;
+  static constexpr int kS0[3] = {7, 18, 3}, kS1[3] = {17, 19, 10};
+  static constexpr int kA[3] = {2, 13, 22}, kE[3] = {6, 11, 25};
+  static constexpr const uint32_t* kK = kSha256K;
+  static uint32_t load(const unsigned char* p) { return loadBE32(p); }
+};
+
+}  // namespace
+
 void sha256_blocks_portable(uint32_t* state, const unsigned char* data, size_t blocks) {
-  for (; blocks > 0; --blocks, data += 64) {
-    uint32_t w[64];
-    for (int i = 0; i < 16; ++i) w[i] = loadBE32(data + 4 * i);
-    for (int i = 16; i < 64; ++i) {
-      uint32_t s0 = std::rotr(w[i - 15], 7) ^ std::rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);
-      uint32_t s1 = std::rotr(w[i - 2], 17) ^ std::rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
-      w[i] = w[i - 16] + s0 + w[i - 7] + s1;
-    }
-    uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
-    uint32_t e = state[4], f = state[5], g = state[6], h = state[7];
-    for (int i = 0; i < 64; ++i) {
-      uint32_t t1 = h + (std::rotr(e, 6) ^ std::rotr(e, 11) ^ std::rotr(e, 25)) + ((e & f) ^ (~e & g)) +
-                    kSha256K[i] + w[i];
-      uint32_t t2 = (std::rotr(a, 2) ^ std::rotr(a, 13) ^ std::rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
-      h = g;
-      g = f;
-      f = e;
-      e = d + t1;
-      d = c;
-      c = b;
-      b = a;
-      a = t1 + t2;
-    }
-    state[0] += a;
-    state[1] += b;
-    state[2] += c;
-    state[3] += d;
-    state[4] += e;
-    state[5] += f;
-    state[6] += g;
-    state[7] += h;
-  }
+  sha2Blocks<sSha256Params>(state, data, blocks);
 }
 
 void sha256_starts(sSHA256Ctx* ctx) {
@@ -60,21 +42,12 @@ void sha256_starts(sSHA256Ctx* ctx) {
 }
 
 void sha256_update(sSHA256Ctx* ctx, const unsigned char* data, unsigned int len) {
-  if (len == 0) return;
   size_t used = ctx->total[0] & 63;
   ctx->total[0] += len;
   if (ctx->total[0] < len) ctx->total[1]++;
   auto blocks = shaBlockFunctions().sha256;
-  if (used > 0) {
-    size_t take = 64 - used < len ? 64 - used : len;
-    std::memcpy(ctx->block + used, data, take);
-    data += take;
-    len -= static_cast<unsigned int>(take);
-    if (used + take < 64) return;
-    blocks(ctx->state, ctx->block, 1);
-  }
-  blocks(ctx->state, data, len / 64);
-  if (len & 63) std::memcpy(ctx->block, data + (len & ~63u), len & 63);
+  absorb<64>(ctx->block, used, data, len,
+             [&](const unsigned char* p, size_t n) { blocks(ctx->state, p, n); });
 }
 
 void sha256_finish(sSHA256Ctx* ctx, unsigned char* digest32) {

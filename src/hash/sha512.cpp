@@ -1,8 +1,8 @@
 #include "hash/sha512.h"
 
-#include <bit>
 #include <cstring>
 
+#include "hash/sha2_rounds.h"
 #include "hash/sha_blocks.h"
 
 namespace {
@@ -24,6 +24,15 @@ const uint64_t kSha512K[80] = {
     0xd186b8c721c0c207, 0xeada7dd6cde0eb1e, 0xf57d4f7fee6ed178, 0x06f067aa72176fba, 0x0a637dc5a2c898a6,
     0x113f9804bef90dae, 0x1b710b35131c471b, 0x28db77f523047d84, 0x32caab7b40c72493, 0x3c9ebe0a15c9bebc,
     0x431d67c49c100d4c, 0x4cc5d4becb3e42b6, 0x597f299cfc657e2a, 0x5fcb6fab3ad6faec, 0x6c44198c4a475817};
+
+struct sSha512Params {
+  using tWord = uint64_t;
+  static constexpr int kRounds = 80;
+  static constexpr int kS0[3] = {1, 8, 7}, kS1[3] = {19, 61, 6};
+  static constexpr int kA[3] = {28, 34, 39}, kE[3] = {14, 18, 41};
+  static constexpr const uint64_t* kK = kSha512K;
+  static uint64_t load(const unsigned char* p) { return loadBE64(p); }
+};
 
 void begin(sSHA512Ctx* ctx, const uint64_t (&init)[8]) {
   std::memcpy(ctx->state, init, sizeof ctx->state);
@@ -58,39 +67,7 @@ void finish(sSHA512Ctx* ctx, unsigned char* digest, int words) {
 }  // namespace
 
 void sha512_blocks(unsigned long long* state, const unsigned char* data, size_t blocks) {
-  for (; blocks > 0; --blocks, data += 128) {
-    uint64_t w[80];
-    for (int i = 0; i < 16; ++i) w[i] = loadBE64(data + 8 * i);
-    for (int i = 16; i < 80; ++i) {
-      uint64_t s0 = std::rotr(w[i - 15], 1) ^ std::rotr(w[i - 15], 8) ^ (w[i - 15] >> 7);
-      uint64_t s1 = std::rotr(w[i - 2], 19) ^ std::rotr(w[i - 2], 61) ^ (w[i - 2] >> 6);
-      w[i] = w[i - 16] + s0 + w[i - 7] + s1;
-    }
-    uint64_t a = state[0], b = state[1], c = state[2], d = state[3];
-    uint64_t e = state[4], f = state[5], g = state[6], h = state[7];
-#pragma GCC unroll 8
-    for (int i = 0; i < 80; ++i) {
-      uint64_t t1 = h + (std::rotr(e, 14) ^ std::rotr(e, 18) ^ std::rotr(e, 41)) + ((e & f) ^ (~e & g)) +
-                    kSha512K[i] + w[i];
-      uint64_t t2 = (std::rotr(a, 28) ^ std::rotr(a, 34) ^ std::rotr(a, 39)) + ((a & b) ^ (a & c) ^ (b & c));
-      h = g;
-      g = f;
-      f = e;
-      e = d + t1;
-      d = c;
-      c = b;
-      b = a;
-      a = t1 + t2;
-    }
-    state[0] += a;
-    state[1] += b;
-    state[2] += c;
-    state[3] += d;
-    state[4] += e;
-    state[5] += f;
-    state[6] += g;
-    state[7] += h;
-  }
+  sha2Blocks<sSha512Params>(reinterpret_cast<uint64_t*>(state), data, blocks);
 }
 
 void sha512_starts(sSHA512Ctx* ctx) {
@@ -108,21 +85,10 @@ void sha384_starts(sSHA512Ctx* ctx) {
 }
 
 void sha512_update(sSHA512Ctx* ctx, const unsigned char* data, unsigned int len) {
-  if (len == 0) return;
   addToTotal(ctx, len);
-  if (ctx->pending > 0) {
-    unsigned int take = 128 - ctx->pending < len ? 128 - ctx->pending : len;
-    std::memcpy(ctx->block + ctx->pending, data, take);
-    data += take;
-    len -= take;
-    ctx->pending += take;
-    if (ctx->pending < 128) return;
-    sha512_blocks(ctx->state, ctx->block, 1);
-    ctx->pending = 0;
-  }
-  sha512_blocks(ctx->state, data, len / 128);
-  ctx->pending = len & 127;
-  if (ctx->pending) std::memcpy(ctx->block, data + (len & ~127u), ctx->pending);
+  ctx->pending = static_cast<unsigned int>(
+      absorb<128>(ctx->block, ctx->pending, data, len,
+                  [ctx](const unsigned char* p, size_t n) { sha512_blocks(ctx->state, p, n); }));
 }
 
 void sha384_update(sSHA512Ctx* ctx, const unsigned char* data, unsigned int len) {

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 using tShaBlocks32 = void (*)(uint32_t* state, const unsigned char* data, size_t blocks);
 
@@ -57,4 +58,24 @@ inline void storeBE32(unsigned char* p, uint32_t v) {
 inline void storeBE64(unsigned char* p, uint64_t v) {
   storeBE32(p, static_cast<uint32_t>(v >> 32));
   storeBE32(p + 4, static_cast<uint32_t>(v));
+}
+
+// Appends `len` bytes to a block holding `used` bytes, compressing each block
+// as it completes and whole blocks straight from `data`; answers the bytes
+// left in the block.
+template <size_t BlockSize, typename Compress>
+size_t absorb(unsigned char* block, size_t used, const unsigned char* data, size_t len, Compress compress) {
+  if (len == 0) return used;
+  if (used > 0) {
+    size_t take = BlockSize - used < len ? BlockSize - used : len;
+    std::memcpy(block + used, data, take);
+    if (used + take < BlockSize) return used + take;
+    compress(block, 1);
+    data += take;
+    len -= take;
+  }
+  if (len >= BlockSize) compress(data, len / BlockSize);
+  size_t rest = len % BlockSize;
+  if (rest > 0) std::memcpy(block, data + (len - rest), rest);
+  return rest;
 }
