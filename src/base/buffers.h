@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 #include <type_traits>
+
 #include "base/exception.h"
 #include "base/guardchar.h"
 
@@ -13,8 +14,7 @@ struct _typebuf {
   long long count = 0;
 
   T& operator[](long long i) {
-    if (i < 0 || i >= count)
-      throw cException(__FILE__, __LINE__, 0, "_typebuf::Out of bounds");
+    if (i < 0 || i >= count) throw cException(__FILE__, __LINE__, 0, "_typebuf::Out of bounds");
     return ptr[i];
   }
   const T& operator[](long long i) const { return const_cast<_typebuf&>(*this)[i]; }
@@ -52,7 +52,8 @@ struct _typebuf {
   static T* allocate(long long n) {
     // A byte size that does not fit asks for the impossible and fails the
     // same way as any other allocation.
-    if (static_cast<unsigned long long>(n) > static_cast<size_t>(-1) / sizeof(T)) throw std::bad_array_new_length();
+    if (static_cast<unsigned long long>(n) > static_cast<size_t>(-1) / sizeof(T))
+      throw std::bad_array_new_length();
     if constexpr (std::is_trivially_default_constructible_v<T>)
       return static_cast<T*>(::operator new[](static_cast<size_t>(n) * sizeof(T)));
     else
@@ -121,8 +122,7 @@ struct _classbuf {
   long long count = 0;
 
   T& operator[](long long i) {
-    if (i < 0 || i >= count)
-      throw cException(__FILE__, __LINE__, 0, "_classbuf::Out of bounds");
+    if (i < 0 || i >= count) throw cException(__FILE__, __LINE__, 0, "_classbuf::Out of bounds");
     return ptr[i];
   }
   const T& operator[](long long i) const { return const_cast<_classbuf&>(*this)[i]; }

@@ -14,6 +14,12 @@ class cException {
   cException(const char* file, unsigned int line, unsigned int code, const char* message);
   cException(const cException& other);
   cException& operator=(const cException&) = delete;
+
+  // Turns SIGSEGV, SIGFPE and SIGBUS into a cException thrown on the faulting
+  // thread, and ignores SIGPIPE and SIGHUP. Called once at start-up, before
+  // any window or job exists. The throw unwinds from the faulting
+  // instruction, so every library is built with -fnon-call-exceptions.
+  static void init();
 };
 
 // The operating system's messages are not looked up: answers false and

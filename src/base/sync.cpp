@@ -83,17 +83,25 @@ void cEvent::consume() {
     signalled_ = false;
 }
 
+namespace {
+
+// A job cancelled while it waits leaves the wait holding the event's mutex;
+// releasing it on the way out keeps the event usable by the thread that
+// would have answered.
+struct MutexRelease {
+  pthread_mutex_t* mutex;
+  ~MutexRelease() { pthread_mutex_unlock(mutex); }
+};
+
+}  // namespace
+
 bool cEvent::wait() {
   if (!created_ || pthread_mutex_lock(&mutex_) != 0) return false;
+  MutexRelease release{&mutex_};
   // Condition variables may wake without a signal; only the flag counts.
-  while (!signalled_) {
-    if (pthread_cond_wait(&condition_, &mutex_) != 0) {
-      pthread_mutex_unlock(&mutex_);
-      return false;
-    }
-  }
+  while (!signalled_)
+    if (pthread_cond_wait(&condition_, &mutex_) != 0) return false;
   consume();
-  pthread_mutex_unlock(&mutex_);
   return true;
 }
 
@@ -107,6 +115,7 @@ bool cEvent::try_wait() {
 
 int cEvent::wait_ms(unsigned int ms) {
   if (!created_ || pthread_mutex_lock(&mutex_) != 0) return 0;
+  MutexRelease release{&mutex_};
   timespec deadline;
   clock_gettime(CLOCK_MONOTONIC, &deadline);
   deadline.tv_sec += ms / 1000;
@@ -128,6 +137,5 @@ int cEvent::wait_ms(unsigned int ms) {
     }
   }
   if (answer == 2) consume();
-  pthread_mutex_unlock(&mutex_);
   return answer;
 }

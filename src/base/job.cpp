@@ -1,0 +1,145 @@
+#include "base/job.h"
+
+#include <cxxabi.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <ctime>
+#include <exception>
+
+namespace {
+
+// A cancelled thread gets this long to unwind once cancelled.
+constexpr int kUnwindSteps = 200;
+constexpr int kStopSteps = 400;
+constexpr int kStepMs = 10;
+
+thread_local cJob* tJob = nullptr;
+std::terminate_handler gPreviousTerminate = nullptr;
+
+}  // namespace
+
+// A cancellation unwinds from whatever instruction the thread was at. When
+// that instruction lies outside the ranges the compiler described for its
+// function, the runtime calls std::terminate instead of unwinding further.
+// On a cancelled job's thread that must not end the process: the thread
+// lets go of the job and stays parked for good.
+void cJob::onTerminate() {
+  if (tJob && tJob->cancelled_) {
+    tJob->markFinished();
+    for (;;) pause();
+  }
+  gPreviousTerminate();
+  std::abort();
+}
+
+cJob::cJob(cSysExceptHandler* handler) : handler_(handler) { startEvent_.create(nullptr, false, false); }
+
+cJob::~cJob() { terminate(); }
+
+int cJob::onExceptionOccured(_EXCEPTION_POINTERS* info, unsigned int code) {
+  return handler_ ? handler_->onException(info, code) : 0;
+}
+
+void* cJob::threadMain(void* self) {
+  static_cast<cJob*>(self)->runOnThread();
+  return nullptr;
+}
+
+void cJob::markFinished() {
+  cSafeCriticalSectionAccess hold(&lock_);
+  finished_ = true;
+}
+
+void cJob::runOnThread() {
+  tJob = this;
+  // Whether the thread ends normally or unwinds from a cancellation, its
+  // last touch of the job is to mark it finished; the owner may destroy the
+  // job as soon as it sees that.
+  struct Finish {
+    cJob* job;
+    ~Finish() { job->markFinished(); }
+  } finish{this};
+
+  startEvent_.set();
+  // Set after the start event so that a cancellation never lands while the
+  // event's mutex is held; a cancellation already pending acts here.
+  pthread_setcanceltype(PTHREAD_CANCEL_ASYNCHRONOUS, nullptr);
+
+  unsigned long code;
+  try {
+    onJobStart();
+    code = static_cast<unsigned long>(static_cast<long>(job()));
+  } catch (abi::__forced_unwind&) {
+    // The cancellation's unwinding must reach the thread's start, or the
+    // runtime aborts the process.
+    throw;
+  } catch (...) {
+    pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, nullptr);
+    onExceptionOccured(nullptr, 0xFFFFFFFF);
+    onJobException();
+    code = 0xFFFFFFFF;
+  }
+  pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, nullptr);
+  onJobEnd(code);
+}
+
+bool cJob::start() {
+  // Two threads must never share one job's state.
+  if (!terminate()) return false;
+  static const bool terminateHooked = (gPreviousTerminate = std::set_terminate(onTerminate), true);
+  (void)terminateHooked;
+  stopRequested_ = false;
+  cancelled_ = false;
+  startEvent_.reset();
+  {
+    // The lock keeps the new thread from marking itself finished before its
+    // id is stored and it is detached.
+    cSafeCriticalSectionAccess hold(&lock_);
+    pthread_t thread;
+    if (pthread_create(&thread, nullptr, threadMain, this) != 0) return false;
+    finished_ = false;
+    thread_ = thread;
+    pthread_detach(thread);
+  }
+  startEvent_.wait();
+  return true;
+}
+
+void cJob::stop() {
+  cSafeCriticalSectionAccess hold(&lock_);
+  stopRequested_ = true;
+  onJobStopSignal();
+}
+
+bool cJob::runs() {
+  cSafeCriticalSectionAccess hold(&lock_);
+  return !finished_;
+}
+
+bool cJob::terminate() {
+  if (!runs()) return true;
+  stop();
+  for (int step = 0; step < kStopSteps && runs(); ++step) sleep(kStepMs);
+  {
+    // Under the lock the thread cannot finish, so its id is still alive.
+    cSafeCriticalSectionAccess hold(&lock_);
+    if (finished_) return true;
+    cancelled_ = true;
+    if (pthread_cancel(thread_) != 0) {
+      cancelled_ = false;
+      return false;
+    }
+  }
+  for (int step = 0; step < kUnwindSteps && runs(); ++step) sleep(kStepMs);
+  return !runs();
+}
+
+void cJob::sleep(int ms) {
+  if (ms <= 0) return;
+  timespec rest = {ms / 1000, static_cast<long>(ms % 1000) * 1000000L};
+  while (nanosleep(&rest, &rest) != 0 && errno == EINTR) {
+  }
+}
+
+long cJob::maxHWThreads() { return sysconf(_SC_NPROCESSORS_ONLN); }
