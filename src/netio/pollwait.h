@@ -1,0 +1,7 @@
+// The one wait of the socket layer: poll, so any descriptor number works,
+// with the time-out measured on the monotonic clock across interruptions.
+#pragma once
+
+// The events that ended the wait; 0 when the time-out ran out, -1 when the
+// wait itself failed.
+int pollWait(int fd, short events, int timeoutMs);

@@ -1,0 +1,235 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "loopback_peer.h"
+#include "netio/tcpclient.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+long long msSince(Clock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+// A port on which nothing listens: bound once, then released.
+int closedPort() {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof(a);
+  ::bind(fd, reinterpret_cast<sockaddr*>(&a), len);
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+  ::close(fd);
+  return ntohs(a.sin_port);
+}
+
+TEST(StrToIPv4, DottedTextNeedsNoResolver) {
+  unsigned char ip[4];
+  ASSERT_TRUE(strToIPv4("10.0.0.1", ip));
+  EXPECT_EQ(std::vector<int>({10, 0, 0, 1}), std::vector<int>(ip, ip + 4));
+  ASSERT_TRUE(strToIPv4("255.254.0.7", ip));
+  EXPECT_EQ(std::vector<int>({255, 254, 0, 7}), std::vector<int>(ip, ip + 4));
+  ASSERT_TRUE(strToIPv4("localhost", ip));
+  EXPECT_EQ(std::vector<int>({127, 0, 0, 1}), std::vector<int>(ip, ip + 4));
+  EXPECT_FALSE(strToIPv4(nullptr, ip));
+  EXPECT_FALSE(strToIPv4("", ip));
+}
+
+TEST(TCPClient, ConnectFailuresLeaveTheSocketClosedWithTheirCode) {
+  cTCPClient c;
+  EXPECT_FALSE(c.connect("127.0.0.1", closedPort(), 2000));
+  EXPECT_EQ(5, c.lastError());
+  EXPECT_FALSE(c.valid());
+
+  EXPECT_FALSE(c.connect("", 80, 100));
+  EXPECT_EQ(4, c.lastError());
+  EXPECT_FALSE(c.connect("127.0.0.1", 0, 100));
+  EXPECT_FALSE(c.valid());
+}
+
+TEST(TCPClient, ListenerThatNeverAcceptsTimesOutWithinTheBound) {
+  // With a backlog of 0 the queue fills after a connection or two; later
+  // handshakes go unanswered.
+  LoopbackPeer silent(0);
+  std::vector<cTCPClient> fillers(4);
+  bool timedOut = false;
+  for (auto& f : fillers) {
+    auto start = Clock::now();
+    if (!f.connect("127.0.0.1", silent.port(), 300)) {
+      long long took = msSince(start);
+      EXPECT_EQ(2, f.lastError());
+      EXPECT_GE(took, 290);
+      EXPECT_LT(took, 1500);
+      EXPECT_FALSE(f.valid());
+      timedOut = true;
+      break;
+    }
+  }
+  EXPECT_TRUE(timedOut);
+}
+
+TEST(TCPSocket, ReceiveTellsPeerEndFromSilence) {
+  LoopbackPeer peer;
+  std::atomic<bool> done{false};
+  peer.serve([&](int fd) {
+    ::send(fd, "hello", 5, 0);
+    while (!done) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  });
+  cTCPClient c;
+  ASSERT_TRUE(c.connect("127.0.0.1", peer.port(), 2000));
+  c.setReadTO(100);
+  char buf[16];
+  EXPECT_EQ(5, c.receive(buf, sizeof(buf), nullptr));
+  EXPECT_EQ(0, c.lastError());
+  auto start = Clock::now();
+  EXPECT_EQ(0, c.receive(buf, sizeof(buf), nullptr));
+  EXPECT_EQ(5, c.lastError());
+  EXPECT_GE(msSince(start), 95);
+  unsigned char ip[4];
+  ASSERT_TRUE(c.ipv4fromsock(ip));
+  EXPECT_EQ(127, ip[0]);
+  done = true;
+}
+
+TEST(TCPSocket, ReadGathersUntilThePeerCloses) {
+  LoopbackPeer peer;
+  std::vector<unsigned char> sent(2000);
+  for (size_t i = 0; i < sent.size(); ++i) sent[i] = static_cast<unsigned char>(i * 7);
+  peer.serve([&](int fd) {
+    for (size_t at = 0; at < sent.size(); at += 500) {
+      ::send(fd, sent.data() + at, 500, 0);
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+  });
+  cTCPClient c;
+  ASSERT_TRUE(c.connect("localhost", peer.port(), 2000));
+  std::vector<unsigned char> got(3000);
+  EXPECT_EQ(2000, c.read(got.data(), 3000));
+  EXPECT_EQ(4, c.lastError());
+  EXPECT_EQ(0, std::memcmp(sent.data(), got.data(), sent.size()));
+  EXPECT_FALSE(c.readf(got.data(), 1));
+  EXPECT_EQ(0, c.read(got.data(), 0));
+}
+
+TEST(TCPSocket, CloseIsSafeAndBoundedAgainstAChattyPeer) {
+  cTCPSocket none;
+  none.close();
+  none.close();
+  EXPECT_FALSE(none.valid());
+  char b;
+  EXPECT_EQ(0, none.receive(&b, 1, nullptr));
+  EXPECT_EQ(4, none.lastError());
+  EXPECT_EQ(0, none.send(&b, 1));
+  EXPECT_EQ(4, none.lastError());
+
+  LoopbackPeer peer;
+  std::atomic<bool> stop{false};
+  peer.serve([&](int fd) {
+    std::vector<char> junk(16384, 'x');
+    while (!stop && ::send(fd, junk.data(), junk.size(), MSG_NOSIGNAL) > 0) {
+    }
+  });
+  cTCPClient c;
+  ASSERT_TRUE(c.connect("127.0.0.1", peer.port(), 2000));
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  auto start = Clock::now();
+  c.close();
+  EXPECT_LT(msSince(start), 1000);
+  EXPECT_FALSE(c.valid());
+  c.close();
+  stop = true;
+}
+
+TEST(TCPSocket, DescriptorsAbove1023Work) {
+  rlimit lim{};
+  ::getrlimit(RLIMIT_NOFILE, &lim);
+  if (lim.rlim_cur < 2048 && lim.rlim_max >= 2048) {
+    lim.rlim_cur = 2048;
+    ::setrlimit(RLIMIT_NOFILE, &lim);
+  }
+  if (lim.rlim_cur < 2048) GTEST_SKIP() << "descriptor limit too low";
+
+  // Occupy the low numbers so the client's own socket lands above 1023.
+  std::vector<int> filler;
+  for (int fd = ::dup(0); fd >= 0 && fd < 1100; fd = ::dup(0)) filler.push_back(fd);
+
+  LoopbackPeer peer;
+  peer.serve([](int fd) {
+    char in[3];
+    if (::recv(fd, in, 3, MSG_WAITALL) == 3) ::send(fd, in, 3, 0);
+    peerSeesEnd(fd, 2000);
+  });
+  cTCPClient c;
+  ASSERT_TRUE(c.connect("127.0.0.1", peer.port(), 2000));
+  for (int fd : filler) ::close(fd);
+  EXPECT_TRUE(c.writef("abc", 3));
+  char back[4] = {};
+  EXPECT_TRUE(c.readf(back, 3));
+  EXPECT_STREQ("abc", back);
+}
+
+TEST(TCPSocket, SendGivesUpWhenThePeerStopsReading) {
+  LoopbackPeer peer;
+  std::atomic<bool> done{false};
+  peer.serve([&](int) {
+    while (!done) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  });
+  cTCPClient c;
+  ASSERT_TRUE(c.connect("127.0.0.1", peer.port(), 2000));
+  c.setWriteTO(200);
+  std::vector<char> big(64 << 20, 'z');
+  auto start = Clock::now();
+  int sent = c.send(big.data(), static_cast<int>(big.size()));
+  EXPECT_GT(sent, 0);
+  EXPECT_LT(sent, static_cast<int>(big.size()));
+  EXPECT_LT(msSince(start), 2000);
+  EXPECT_FALSE(c.writef(big.data(), static_cast<int>(big.size())));
+  done = true;
+}
+
+class Chunks : public cXCSourceStream {
+ public:
+  explicit Chunks(std::vector<std::string> parts) : parts(std::move(parts)) {}
+  const void* next(unsigned int& length) override {
+    if (at == parts.size()) return nullptr;
+    length = static_cast<unsigned int>(parts[at].size());
+    return parts[at++].data();
+  }
+
+ private:
+  std::vector<std::string> parts;
+  size_t at = 0;
+};
+
+TEST(TCPSocket, SourceStreamIsSentChunkByChunk) {
+  LoopbackPeer peer;
+  std::string received;
+  peer.serve([&](int fd) {
+    char buf[64];
+    for (ssize_t n; (n = ::recv(fd, buf, sizeof(buf), 0)) > 0;) received.append(buf, n);
+  });
+  {
+    cTCPClient c;
+    ASSERT_TRUE(c.connect("127.0.0.1", peer.port(), 2000));
+    Chunks three({"one ", "two ", "three"});
+    EXPECT_EQ(13, c.write(&three));
+    // An empty chunk ends the source before what follows it.
+    Chunks cut({"four", "", "never"});
+    EXPECT_TRUE(c.writef(&cut));
+    EXPECT_EQ(0, c.write(static_cast<cXCSourceStream*>(nullptr)));
+    EXPECT_FALSE(c.writef(static_cast<cXCSourceStream*>(nullptr)));
+  }
+  peer.join();
+  EXPECT_EQ("one two threefour", received);
+}
+
+}  // namespace
