@@ -1,0 +1,1 @@
+zvk_fuzz(utf zvk_base)
