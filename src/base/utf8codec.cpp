@@ -78,38 +78,55 @@ int readSequence(const Source<unsigned char>& src, long long i, unsigned* value)
   return length;
 }
 
+// Text is mostly ASCII: runs of it are copied a 64-bit word at a time.
+template <bool kWrite, typename From, typename To>
+void copyAscii(const Source<From>& src, To* dst, long long dstLen, long long& i, long long& o) {
+  constexpr int kLanes = 8 / sizeof(From);
+  constexpr uint64_t kNotAscii = sizeof(From) == 1 ? 0x8080808080808080ULL : 0xFF80FF80FF80FF80ULL;
+  while (src.n - i >= kLanes && (!kWrite || dstLen - o >= kLanes)) {
+    uint64_t word;
+    std::memcpy(&word, src.p + i, 8);
+    if (word & kNotAscii) break;
+    if constexpr (kWrite)
+      for (int k = 0; k < kLanes; ++k) dst[o + k] = static_cast<To>(src.p[i + k]);
+    i += kLanes;
+    o += kLanes;
+  }
+}
+
+// Walks the source a character at a time. `step` converts the character at
+// i, moving i and o past it, and answers false to end the conversion there.
+template <bool kWrite, bool kMap, typename From, typename To, typename Step>
+Progress walk(const Source<From>& src, To* dst, long long dstLen, Step step) {
+  long long i = 0, o = 0;
+  while (i < src.n) {
+    if constexpr (!kMap) {
+      copyAscii<kWrite>(src, dst, dstLen, i, o);
+      if (i == src.n || (kWrite && o == dstLen)) break;
+    }
+    if (!step(i, o)) break;
+    if (kWrite && o == dstLen) break;
+  }
+  return {i, o};
+}
+
 template <bool kWrite, bool kMap>
 Progress decode(const Source<unsigned char>& src, unsigned short* dst, long long dstLen, int* byteMap) {
-  const unsigned char* s = src.p;
-  const long long n = src.n;
-  long long i = 0, o = 0;
-  while (i < n) {
-    if constexpr (!kMap) {
-      while (n - i >= 8 && (!kWrite || dstLen - o >= 8)) {
-        uint64_t word;
-        std::memcpy(&word, s + i, 8);
-        if (word & 0x8080808080808080ULL) break;
-        if constexpr (kWrite)
-          for (int k = 0; k < 8; ++k) dst[o + k] = s[i + k];
-        i += 8;
-        o += 8;
-      }
-      if (i == n || (kWrite && o == dstLen)) break;
-    }
-    unsigned value = s[i];
+  return walk<kWrite, kMap>(src, dst, dstLen, [&](long long& i, long long& o) {
+    unsigned value = src.p[i];
     int length = 1;
     if (value >= 0x80) {
       length = readSequence(src, i, &value);
-      if (length == kCut) break;
+      if (length == kCut) return false;
       if (length == kMalformed) {
-        if (kMap && value >= 0xC0 && value <= 0xF4) break;
+        if (kMap && value >= 0xC0 && value <= 0xF4) return false;
         length = 1;
       }
     }
     const long long before = o;
     if (value >= 0x10000) {
       // Half a pair would name another character: stop before it instead.
-      if (kWrite && dstLen - o < 2) break;
+      if (kWrite && dstLen - o < 2) return false;
       if constexpr (kWrite) {
         value -= 0x10000;
         dst[o] = static_cast<unsigned short>(0xD800 | (value >> 10));
@@ -125,29 +142,14 @@ Progress decode(const Source<unsigned char>& src, unsigned short* dst, long long
       byteMap[i + length - 1] = static_cast<int>(o);
     }
     i += length;
-    if (kWrite && o == dstLen) break;
-  }
-  return {i, o};
+    return true;
+  });
 }
 
 template <bool kWrite, bool kMap>
 Progress encode(const Source<unsigned short>& src, char* dst, long long dstLen, int* unitMap) {
-  const unsigned short* s = src.p;
-  const long long n = src.n;
-  long long i = 0, o = 0;
-  while (i < n) {
-    if constexpr (!kMap) {
-      while (n - i >= 4 && (!kWrite || dstLen - o >= 4)) {
-        uint64_t word;
-        std::memcpy(&word, s + i, 8);
-        if (word & 0xFF80FF80FF80FF80ULL) break;
-        if constexpr (kWrite)
-          for (int k = 0; k < 4; ++k) dst[o + k] = static_cast<char>(s[i + k]);
-        i += 4;
-        o += 4;
-      }
-      if (i == n || (kWrite && o == dstLen)) break;
-    }
+  return walk<kWrite, kMap>(src, dst, dstLen, [&](long long& i, long long& o) {
+    const unsigned short* s = src.p;
     const unsigned u = s[i];
     unsigned char bytes[4];
     int length;
@@ -159,7 +161,7 @@ Progress encode(const Source<unsigned short>& src, char* dst, long long dstLen, 
       bytes[0] = static_cast<unsigned char>(0xC0 | (u >> 6));
       bytes[1] = static_cast<unsigned char>(0x80 | (u & 0x3F));
       length = 2;
-    } else if (u >= 0xD800 && u <= 0xDBFF && n - i >= 2 && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
+    } else if (u >= 0xD800 && u <= 0xDBFF && src.n - i >= 2 && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
       const unsigned c = 0x10000 + ((u - 0xD800) << 10) + (s[i + 1] - 0xDC00u);
       bytes[0] = static_cast<unsigned char>(0xF0 | (c >> 18));
       bytes[1] = static_cast<unsigned char>(0x80 | ((c >> 12) & 0x3F));
@@ -180,7 +182,7 @@ Progress encode(const Source<unsigned short>& src, char* dst, long long dstLen, 
       if (dstLen - o < length) {
         std::memcpy(dst + o, bytes, static_cast<size_t>(dstLen - o));
         o = dstLen;
-        break;
+        return false;
       }
       std::memcpy(dst + o, bytes, static_cast<size_t>(length));
     }
@@ -190,9 +192,8 @@ Progress encode(const Source<unsigned short>& src, char* dst, long long dstLen, 
       unitMap[i + units - 1] = static_cast<int>(o);
     }
     i += units;
-    if (kWrite && o == dstLen) break;
-  }
-  return {i, o};
+    return true;
+  });
 }
 
 }  // namespace

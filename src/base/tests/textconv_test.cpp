@@ -14,22 +14,24 @@ using Bytes = std::string;
 constexpr unsigned short kUnitFill = 0xBEEF;
 constexpr char kByteFill = '#';
 
-// Decodes an exact range into a destination of `room` units, and answers
+// Converts an exact range into a destination of `room` units, and answers
 // the units written followed by whatever the converter left past them.
-Units decode(const Bytes& bytes, long long room = 64, long long* answer = nullptr) {
-  Units out(static_cast<size_t>(room) + 1, kUnitFill);
-  long long n = __a2w(bytes.data(), static_cast<long long>(bytes.size()), out.data(), room, 65001);
+template <typename Out, typename In, typename Convert>
+Out converted(const In& in, long long room, long long* answer, typename Out::value_type fill,
+              Convert convert) {
+  Out out(static_cast<size_t>(room) + 1, fill);
+  long long n = convert(in.data(), static_cast<long long>(in.size()), out.data(), room, 65001);
   if (answer) *answer = n;
   out.resize(static_cast<size_t>(n) + 1);
   return out;
 }
 
+Units decode(const Bytes& bytes, long long room = 64, long long* answer = nullptr) {
+  return converted<Units>(bytes, room, answer, kUnitFill, [](auto... args) { return __a2w(args...); });
+}
+
 Bytes encode(const Units& units, long long room = 64, long long* answer = nullptr) {
-  Bytes out(static_cast<size_t>(room) + 1, kByteFill);
-  long long n = __w2a(units.data(), static_cast<long long>(units.size()), out.data(), room, 65001);
-  if (answer) *answer = n;
-  out.resize(static_cast<size_t>(n) + 1);
-  return out;
+  return converted<Bytes>(units, room, answer, kByteFill, [](auto... args) { return __w2a(args...); });
 }
 
 TEST(TextEncodings, RegistryNamesAndClasses) {
