@@ -1,0 +1,1 @@
+zvk_fuzz(zstream zvk_compression)

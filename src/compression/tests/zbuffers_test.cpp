@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include "compression/zdecompress.h"
+#include "compression/zdeflate.h"
+#include "zlib_support.h"
+
+namespace {
+
+TEST(ZDeflate, OutputInflatesWithZlibAtBothLevels) {
+  tBytes plain = sampleBytes(200000);
+  for (int level : {9, 5}) {
+    cZDeflate deflater(level);
+    tBytes packed(compressBound(plain.size()));
+    // One object compresses buffer after buffer.
+    for (size_t size : {plain.size(), size_t(1000), size_t(0)}) {
+      unsigned int n = deflater.deflate(plain.data(), static_cast<unsigned int>(size), packed.data(),
+                                        static_cast<unsigned int>(packed.size()));
+      ASSERT_GT(n, 0u) << level;
+      EXPECT_EQ(zlibInflate(packed.data(), n, size), tBytes(plain.begin(), plain.begin() + size)) << level;
+    }
+  }
+}
+
+TEST(ZDeflate, TooSmallAnOutputAnswersZero) {
+  tBytes plain = sampleBytes(5000);
+  cZDeflate deflater(9);
+  tBytes packed(100);
+  EXPECT_EQ(deflater.deflate(plain.data(), 5000, packed.data(), 100), 0u);
+  tBytes enough(compressBound(plain.size()));
+  EXPECT_GT(deflater.deflate(plain.data(), 5000, enough.data(), static_cast<unsigned int>(enough.size())),
+            0u);
+}
+
+TEST(ZInflate, AnswersThePlainBytesProduced) {
+  tBytes plain = sampleBytes(70000);
+  tBytes packed = zlibCompress(plain, 6);
+  cZInflate inflater;
+  tBytes out(plain.size());
+  EXPECT_EQ(inflater.inflate(packed.data(), static_cast<unsigned int>(packed.size()), out.data(),
+                             static_cast<unsigned int>(out.size())),
+            plain.size());
+  EXPECT_EQ(out, plain);
+  unsigned int cut = inflater.inflate(packed.data(), static_cast<unsigned int>(packed.size() / 2), out.data(),
+                                      static_cast<unsigned int>(out.size()));
+  EXPECT_LT(cut, plain.size());
+  EXPECT_TRUE(std::equal(out.begin(), out.begin() + cut, plain.begin()));
+}
+
+_typebuf<unsigned char>& fill(_typebuf<unsigned char>& buf, const unsigned char* p, size_t n) {
+  buf.set(static_cast<long long>(n));
+  if (n) std::memcpy(buf.ptr, p, n);
+  return buf;
+}
+
+tBytes bytesOf(const _typebuf<unsigned char>& buf) { return tBytes(buf.ptr, buf.ptr + buf.count); }
+
+TEST(ZDecompress, OneShotGivesWholeOrPrefix) {
+  cZDecompress z;
+  EXPECT_EQ(z.typeOf(), 3);
+  _typebuf<unsigned char> in, out;
+  EXPECT_TRUE(z.decompress(in, out));
+  EXPECT_EQ(out.count, 0);
+
+  // Zeros expand far beyond one 64 KiB step per input byte.
+  tBytes zeros(10 << 20, 0);
+  tBytes packed = zlibCompress(zeros, 9);
+  EXPECT_TRUE(z.decompress(fill(in, packed.data(), packed.size()), out));
+  EXPECT_EQ(bytesOf(out), zeros);
+
+  tBytes plain = sampleBytes(300000);
+  packed = zlibCompress(plain, 9);
+  EXPECT_TRUE(z.decompress(fill(in, packed.data(), packed.size() / 2), out));
+  ASSERT_GT(out.count, 0);
+  ASSERT_LT(out.count, static_cast<long long>(plain.size()));
+  EXPECT_TRUE(std::equal(out.ptr, out.ptr + out.count, plain.begin()));
+
+  packed.back() ^= 0x55;  // a wrong check value is damage too, and still answers true
+  EXPECT_TRUE(z.decompress(fill(in, packed.data(), packed.size()), out));
+  EXPECT_EQ(bytesOf(out), plain);
+}
+
+TEST(ZDecompress, PartsInAnySizeMakeTheWhole) {
+  tBytes plain = sampleBytes(400000);
+  tBytes packed = zlibCompress(plain, 7);
+  cZDecompress z;
+  z.init();
+  ASSERT_TRUE(z.reset());
+  std::mt19937 rng(3);
+  tBytes got;
+  for (size_t at = 0; at < packed.size();) {
+    size_t n = std::min<size_t>(1 + rng() % 5000, packed.size() - at);
+    _typebuf<unsigned char> out;
+    ASSERT_TRUE(z.decompressPart(packed.data() + at, static_cast<long long>(n), out));
+    got.insert(got.end(), out.ptr, out.ptr + out.count);
+    at += n;
+  }
+  EXPECT_EQ(got, plain);
+
+  // The same object begins a second stream after reset; damage fails it
+  // with the bytes decoded before the damage was found.
+  ASSERT_TRUE(z.reset());
+  packed.back() ^= 0xFF;
+  _typebuf<unsigned char> out;
+  EXPECT_FALSE(z.decompressPart(packed.data(), static_cast<long long>(packed.size()), out));
+  EXPECT_EQ(bytesOf(out), plain);
+}
+
+TEST(ZDecompress, StepsBetweenCallerBuffers) {
+  tBytes plain = sampleBytes(100000);
+  tBytes packed = zlibCompress(plain, 9);
+  cZDecompress z;
+  long long inLen = 0, outLen = 99;
+  EXPECT_TRUE(z.decompressPart(nullptr, inLen, nullptr, outLen));  // nothing pending
+  EXPECT_EQ(inLen, 0);
+  EXPECT_EQ(outLen, 0);
+
+  tBytes got, chunk(777);
+  long long consumedTotal = 0;
+  bool first = true;
+  for (;;) {
+    long long in = first ? static_cast<long long>(packed.size()) : 0;
+    long long out = static_cast<long long>(chunk.size());
+    bool ok = z.decompressPart(first ? packed.data() : nullptr, in, chunk.data(), out);
+    first = false;
+    consumedTotal += in;
+    got.insert(got.end(), chunk.begin(), chunk.begin() + out);
+    if (!ok || (in == 0 && out == 0)) break;
+  }
+  EXPECT_EQ(consumedTotal, static_cast<long long>(packed.size()));
+  EXPECT_EQ(got, plain);
+}
+
+}  // namespace

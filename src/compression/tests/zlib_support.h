@@ -1,0 +1,40 @@
+// Test data and zlib's own compressor and inflater as the reference.
+#pragma once
+
+#include <zlib.h>
+
+#include <random>
+#include <vector>
+
+using tBytes = std::vector<unsigned char>;
+
+// Text-like bytes with repeats, so every level finds matches at every distance.
+inline tBytes sampleBytes(size_t n, unsigned seed = 1) {
+  std::mt19937 rng(seed);
+  tBytes b(n);
+  for (size_t i = 0; i < n; ++i) {
+    if (i > 300 && rng() % 4 == 0) {
+      size_t back = 1 + rng() % 300;
+      b[i] = b[i - back];
+    } else {
+      b[i] = static_cast<unsigned char>('a' + rng() % 26);
+    }
+  }
+  return b;
+}
+
+inline tBytes zlibCompress(const tBytes& plain, int level) {
+  uLongf size = compressBound(plain.size());
+  tBytes out(size);
+  if (compress2(out.data(), &size, plain.data(), plain.size(), level) != Z_OK) return {};
+  out.resize(size);
+  return out;
+}
+
+inline tBytes zlibInflate(const unsigned char* data, size_t len, size_t plainSize) {
+  tBytes out(plainSize + 1);
+  uLongf size = out.size();
+  if (uncompress(out.data(), &size, data, len) != Z_OK) return {};
+  out.resize(size);
+  return out;
+}

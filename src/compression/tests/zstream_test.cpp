@@ -1,0 +1,143 @@
+#include "compression/zstream.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "base/memio.h"
+#include "zlib_support.h"
+
+namespace {
+
+// A memory source that counts its deletions, stops short, or answers a
+// file's error count, as the tests need.
+class cTestSource : public cMemIOTarget {
+ public:
+  int* deletions = nullptr;
+  int readsBeforeError = -1;
+
+  explicit cTestSource(const tBytes& bytes, int* deletions = nullptr) : deletions(deletions) {
+    fromBuffer(bytes.data(), static_cast<long long>(bytes.size()));
+    set_fp(0);
+  }
+  ~cTestSource() override {
+    if (deletions) ++*deletions;
+  }
+  unsigned int read(void* buf, unsigned int count) override {
+    if (readsBeforeError == 0) return 0xFFFFFFFF;
+    if (readsBeforeError > 0) --readsBeforeError;
+    return cMemIOTarget::read(buf, count);
+  }
+};
+
+tBytes readAll(cFileIOTarget& t, size_t n) {
+  tBytes out(n);
+  out.resize(t.read(out.data(), static_cast<unsigned int>(n)));
+  return out;
+}
+
+TEST(ZStream, RandomSeeksEqualTheOriginalAtEveryLevel) {
+  tBytes plain = sampleBytes(300000);
+  std::mt19937 rng(7);
+  for (int level = 1; level <= 9; ++level) {
+    cTestSource source(zlibCompress(plain, level));
+    for (long long bufSize : {4096ll, 61ll}) {
+      cZStream z;
+      ASSERT_TRUE(z.create(&source, plain.size(), bufSize, false)) << level;
+      EXPECT_TRUE(z.valid());
+      EXPECT_EQ(z.size(), plain.size());
+      for (int i = 0; i < 40; ++i) {
+        size_t at = rng() % plain.size();
+        size_t n = rng() % 9000;
+        ASSERT_TRUE(z.set_fp(at));
+        tBytes got = readAll(z, n);
+        size_t expect = std::min(n, plain.size() - at);
+        ASSERT_EQ(got.size(), expect) << "level " << level << " at " << at;
+        ASSERT_TRUE(std::equal(got.begin(), got.end(), plain.begin() + at))
+            << "level " << level << " at " << at;
+      }
+    }
+  }
+}
+
+TEST(ZStream, ReadsStopAtThePlainSize) {
+  tBytes plain = sampleBytes(10000);
+  cTestSource source(zlibCompress(plain, 9));
+  cZStream z;
+  ASSERT_TRUE(z.create(&source, plain.size(), 4096, false));
+  EXPECT_EQ(readAll(z, 20000), plain);
+  EXPECT_EQ(readAll(z, 10).size(), 0u);
+  EXPECT_TRUE(z.set_fp(0));
+  EXPECT_EQ(readAll(z, 20000), plain);  // back to the start: decoded again
+  EXPECT_TRUE(z.set_fp(5000000));       // beyond the end moves to the end
+  EXPECT_EQ(readAll(z, 10).size(), 0u);
+  EXPECT_TRUE(z.set_fp_end(100));
+  EXPECT_EQ(readAll(z, 1000), tBytes(plain.end() - 100, plain.end()));
+  EXPECT_TRUE(z.set_fp_end(20000));
+  EXPECT_EQ(readAll(z, 1).at(0), plain[0]);
+  EXPECT_FALSE(z.set_eof(5));
+}
+
+TEST(ZStream, CreateRefusesBadArgumentsAndKeepsOwnershipRules) {
+  tBytes packed = zlibCompress(sampleBytes(1000), 9);
+  int deleted = 0;
+  cZStream z;
+  EXPECT_FALSE(z.valid());
+  EXPECT_FALSE(z.create(nullptr, 1000, 4096, true));
+  {
+    cTestSource source(packed);
+    EXPECT_FALSE(z.create(&source, 0, 4096, false));
+    EXPECT_FALSE(z.create(&source, ~0ull, 4096, false));  // negative as a signed size
+    EXPECT_FALSE(z.valid());
+  }
+  // A zero buffer size is refused before the source is taken: the caller keeps it.
+  auto* kept = new cTestSource(packed, &deleted);
+  EXPECT_FALSE(z.create(kept, 1000, 0, true));
+  EXPECT_EQ(deleted, 0);
+  delete kept;
+  EXPECT_EQ(deleted, 1);
+  // A source that reached the base create belongs to the target even when create fails.
+  EXPECT_FALSE(z.create(new cTestSource(packed, &deleted), 0, 4096, true));
+  EXPECT_EQ(deleted, 1);
+  z.close();
+  EXPECT_EQ(deleted, 2);
+  {
+    cZStream owner;
+    ASSERT_TRUE(owner.create(new cTestSource(packed, &deleted), 1000, 4096, true));
+    owner.close();
+    EXPECT_EQ(deleted, 3);
+    EXPECT_FALSE(owner.valid());
+    EXPECT_EQ(readAll(owner, 10).size(), 0u);
+    ASSERT_TRUE(owner.create(new cTestSource(packed, &deleted), 1000, 4096, true));
+  }
+  EXPECT_EQ(deleted, 4);
+}
+
+TEST(ZStream, ShortOrFailingSourcesFailCleanly) {
+  tBytes plain = sampleBytes(200000);
+  tBytes packed = zlibCompress(plain, 9);
+  cTestSource cut(tBytes(packed.begin(), packed.begin() + packed.size() / 2));
+  cZStream z;
+  ASSERT_TRUE(z.create(&cut, plain.size(), 4096, false));
+  ASSERT_EQ(readAll(z, 4096), tBytes(plain.begin(), plain.begin() + 4096));
+  EXPECT_FALSE(z.set_fp(190000));
+  // The failed fill overwrote part of the window; the start must be decoded again, not served from it.
+  ASSERT_TRUE(z.set_fp(0));
+  EXPECT_EQ(readAll(z, 4096), tBytes(plain.begin(), plain.begin() + 4096));
+  EXPECT_EQ(readAll(z, 250000).size(), 0u);
+
+  // A file answers 0xFFFFFFFF for an error through its count; zlib must never see it as input.
+  cTestSource failing(packed);
+  failing.readsBeforeError = 2;
+  ASSERT_TRUE(z.create(&failing, plain.size(), 4096, false));
+  EXPECT_EQ(readAll(z, 200000).size(), 0u);
+
+  // A stream that ends before the plain size it was promised.
+  cTestSource whole(packed);
+  ASSERT_TRUE(z.create(&whole, plain.size() + 10, 4096, false));
+  EXPECT_EQ(readAll(z, 300000).size(), 0u);
+  ASSERT_TRUE(z.set_fp(0));
+  EXPECT_EQ(readAll(z, 1000), tBytes(plain.begin(), plain.begin() + 1000));
+}
+
+}  // namespace
