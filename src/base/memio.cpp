@@ -375,7 +375,8 @@ unsigned int cMemBufferedIO::read(void* buf, unsigned int count) {
     if (done == count) return done;
   }
   unsigned int rest = count - done;
-  if (rest > cache.count) {
+  // A request the cache could at most just hold gains nothing from a copy through it.
+  if (rest >= cache.count) {
     dropCache();
     unsigned int got = readTarget(out + done, rest);
     position += got;

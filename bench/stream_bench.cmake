@@ -1,0 +1,1 @@
+zvk_bench(stream_bench zvk_base)
