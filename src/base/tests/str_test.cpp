@@ -1,0 +1,104 @@
+#include "base/str.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+unsigned short* u16(const char16_t* s) { return reinterpret_cast<unsigned short*>(const_cast<char16_t*>(s)); }
+
+std::u16string text(const unsigned short* s) { return reinterpret_cast<const char16_t*>(s); }
+
+TEST(StrCopy, CutsAtTheSizeAndAlwaysTerminates) {
+  char dst[8];
+  memset(dst, '#', sizeof dst);
+  _strcpy_s(dst, 4, "0123456789");
+  EXPECT_STREQ(dst, "012");
+  EXPECT_EQ(dst[4], '#');
+  _strcpy_s(dst, 8, "ab");
+  EXPECT_STREQ(dst, "ab");
+  _strcpy_s(dst, 0, "zz");
+  _strcpy_s(dst, 8, nullptr);
+  EXPECT_STREQ(dst, "ab") << "nothing written";
+
+  unsigned short w[4];
+  _wcscpy_s(w, 4, u16(u"abcdef"));
+  EXPECT_EQ(text(w), u"abc");
+}
+
+TEST(StrCopy, CountedCopyPlacesTheTerminator) {
+  char dst[10];
+  memset(dst, '#', sizeof dst);
+  _strncpy_s(dst, 10, "abcdef", 2);
+  EXPECT_STREQ(dst, "ab");
+  EXPECT_EQ(dst[3], '#');
+  _strncpy_s(dst, 4, "abcdef", 10);
+  EXPECT_STREQ(dst, "abc");
+  _strncpy_s(dst, 10, "xy", 8);
+  EXPECT_STREQ(dst, "xy");
+  _strncpy_s(dst, 10, "xy", 0);
+  EXPECT_STREQ(dst, "");
+  strcpy(dst, "keep");
+  _strncpy_s(dst, 10, "xy", -1);
+  EXPECT_STREQ(dst, "keep");
+
+  unsigned short w[3];
+  _wcsncpy_s(w, 3, u16(u"abcd"), 3);
+  EXPECT_EQ(text(w), u"ab");
+}
+
+TEST(StrCopy, AppendStaysInside) {
+  unsigned short w[6];
+  _wcscpy_s(w, 6, u16(u"ab"));
+  _wcscat_s(w, 6, u16(u"cd"));
+  EXPECT_EQ(text(w), u"abcd");
+  _wcscat_s(w, 6, u16(u"efgh"));
+  EXPECT_EQ(text(w), u"abcde");
+  unsigned short full[3] = {'a', 'b', 'c'};
+  _wcscat_s(full, 3, u16(u"d"));
+  EXPECT_EQ(full[2], 0) << "an unterminated destination is cut at its end";
+}
+
+TEST(StrSearch, UnitsAndSubstrings) {
+  unsigned short* s = u16(u"abcabc");
+  EXPECT_EQ(_wcslen(s), 6);
+  EXPECT_EQ(_wcslen(nullptr), 0);
+  EXPECT_EQ(_wcschr(s, 'c'), s + 2);
+  EXPECT_EQ(_wcschr(s, 0), nullptr);
+  EXPECT_EQ(_wcsrchr(s, 'c'), s + 5);
+  EXPECT_EQ(_wcsrchr(s, 0), s + 6);
+  EXPECT_EQ(_wcsrchr(s, 'z'), nullptr);
+  EXPECT_EQ(_wcsstr(s, u16(u"ca"), -1, -1), s + 2);
+  EXPECT_EQ(_wcsstr(s, u16(u""), -1, -1), s);
+  EXPECT_EQ(_wcsstr(s, u16(u"abcabcd"), -1, -1), nullptr);
+  EXPECT_EQ(_wcsstr(s, u16(u"bc"), 2, -1), nullptr) << "the text length bounds the search";
+}
+
+TEST(StrCompare, UnsignedUnits) {
+  EXPECT_EQ(_wcscmp(u16(u"ab"), u16(u"ab")), 0);
+  EXPECT_EQ(_wcscmp(u16(u"ab"), u16(u"abc")), -1);
+  EXPECT_EQ(_wcscmp(u16(u"\uffff"), u16(u"a")), 1);
+  EXPECT_EQ(_wcscmp(nullptr, u16(u"a")), 1);
+}
+
+TEST(StrFormat, NeverWritesPastTheSize) {
+  char dst[8];
+  memset(dst, '#', sizeof dst);
+  _sprintf_s(dst, 5, "%d-%s", 12345, "abc");
+  EXPECT_STREQ(dst, "1234");
+  EXPECT_EQ(dst[5], '#');
+  EXPECT_EQ(_sprintf_s(dst, 0, "x"), 0);
+  EXPECT_EQ(_sprintf_s(dst, 8, "%02d", 7), 2);
+  EXPECT_STREQ(dst, "07");
+
+  int a = 0;
+  char word[8];
+  EXPECT_EQ(_sscanf_s("42 hi", "%d %7s", &a, word), 2);
+  EXPECT_EQ(a, 42);
+  EXPECT_STREQ(word, "hi");
+  EXPECT_EQ(_sscanf_s(nullptr, "%d", &a), 0);
+}
+
+}  // namespace

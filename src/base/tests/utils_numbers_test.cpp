@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+
+#include "base/utils.h"
+
+namespace {
+
+const unsigned short* u16(const char16_t* s) { return reinterpret_cast<const unsigned short*>(s); }
+
+TEST(Hex, DigitPairs) {
+  EXPECT_EQ(getHexb("7f"), 127);
+  EXPECT_EQ(getHexb("A0"), 160);
+  EXPECT_EQ(getHexb("7G"), -1);
+  EXPECT_EQ(getHexb("\xb7"
+                    "0"),
+            -1);
+  EXPECT_EQ(getHexb(static_cast<const char*>(nullptr)), -1);
+  EXPECT_EQ(getHexb(u16(u"fF")), 255);
+  EXPECT_EQ(getHexb(u16(u"\u0661\u0662")), -1) << "only ASCII digits count";
+
+  _typebuf<unsigned char> out;
+  EXPECT_FALSE(hexToBytes("abc", out));
+  EXPECT_FALSE(hexToBytes("", out));
+  EXPECT_FALSE(hexToBytes(static_cast<const char*>(nullptr), out));
+  ASSERT_TRUE(hexToBytes(u16(u"00ff7E"), out));
+  ASSERT_EQ(out.count, 3);
+  EXPECT_EQ(out.ptr[1], 0xFF);
+  EXPECT_EQ(out.ptr[2], 0x7E);
+  EXPECT_FALSE(hexToBytes("12zz34", out));
+  ASSERT_EQ(out.count, 3);
+  EXPECT_EQ(out.ptr[0], 0x12) << "pairs before the bad one are kept";
+}
+
+TEST(Hex, GuidInTextOrder) {
+  unsigned char out[16];
+  unsigned char text[] = "00112233-4455-6677-8899-aabbccddeeff";
+  ASSERT_TRUE(parseGUID(text, out));
+  for (int i = 0; i < 16; ++i) EXPECT_EQ(out[i], i * 0x11);
+
+  unsigned char braced[] = "{00112233-4455-6677-8899-aabbccddeeff}";
+  EXPECT_FALSE(parseGUID(braced, out));
+  unsigned char badDigit[] = "00112233-4455-6677-8899-aabbccddeefg";
+  EXPECT_FALSE(parseGUID(badDigit, out));
+  unsigned char trailing[] = "00112233-4455-6677-8899-aabbccddeeffXYZ";
+  EXPECT_TRUE(parseGUID(trailing, out));
+  // A short text is refused without reading past its end (ASan watches).
+  unsigned char* shortText = new unsigned char[9];
+  memcpy(shortText, "00112233", 9);
+  EXPECT_FALSE(parseGUID(shortText, out));
+  delete[] shortText;
+}
+
+TEST(Bits, CountsAndEnds) {
+  EXPECT_EQ(bitsCount(0), 0);
+  EXPECT_EQ(bitsCount(~0ull), 64);
+  EXPECT_EQ(highestBit(0), 0);
+  EXPECT_EQ(highestBit(1), 0);
+  EXPECT_EQ(highestBit(1ull << 63), 63);
+  EXPECT_EQ(lowestBit(0), 64);
+  EXPECT_EQ(lowestBit(0x50), 4);
+}
+
+TEST(Numbers, SmallerMagnitude) {
+  EXPECT_EQ(minDiff(-3, 5), -3);
+  EXPECT_EQ(minDiff(4, -4), -4);
+  EXPECT_EQ(minDiff(LLONG_MIN, LLONG_MAX), LLONG_MAX);
+  EXPECT_EQ(minDiff(LLONG_MIN, 1), 1);
+}
+
+TEST(Numbers, ZeroTest) {
+  unsigned char buf[21] = {};
+  EXPECT_TRUE(iszero(buf, 21));
+  EXPECT_TRUE(iszero(buf, 0));
+  EXPECT_FALSE(iszero(nullptr, 0));
+  for (int at : {0, 7, 8, 20}) {
+    buf[at] = 1;
+    EXPECT_FALSE(iszero(buf, 21)) << at;
+    EXPECT_EQ(iszero(buf, at), true) << "bytes past n are not looked at";
+    buf[at] = 0;
+  }
+}
+
+}  // namespace
