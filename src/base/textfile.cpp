@@ -2,7 +2,9 @@
 
 #include <cstdarg>
 #include <cstring>
+#include <initializer_list>
 #include <new>
+#include <utility>
 
 #include "base/str.h"
 #include "base/textconv.h"
@@ -181,8 +183,8 @@ bool cTextFileIO::fill(_typebuf<char>& buf, long long& filled) {
   return filled > 0;
 }
 
-bool cTextFileIO::finishLine(const char* first, long long firstUnits, const char* second, long long secondUnits,
-                             _typebuf<char>& line) {
+bool cTextFileIO::finishLine(const char* first, long long firstUnits, const char* second,
+                             long long secondUnits, _typebuf<char>& line) {
   long long total = firstUnits + secondUnits;
   if (total == 0) {
     line.set(0);

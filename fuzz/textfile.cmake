@@ -1,0 +1,1 @@
+zvk_fuzz(textfile zvk_base)
