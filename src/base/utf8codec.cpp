@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/str.h"
 #include "base/textconv.h"
 
 namespace {
@@ -27,10 +28,8 @@ Source<unsigned char> bytesOf(const char* src, long long srcLen) {
 }
 
 Source<unsigned short> unitsOf(const unsigned short* src, long long srcLen) {
-  if (srcLen >= 0) return {src, srcLen, false};
-  long long n = 0;
-  while (src[n]) ++n;
-  return {src, n, true};
+  if (srcLen < 0) return {src, _wcslen(src), true};
+  return {src, srcLen, false};
 }
 
 struct Progress {
