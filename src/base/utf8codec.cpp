@@ -2,6 +2,7 @@
 // source range nor a write outside the destination.
 #include "base/utf8codec.h"
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -44,7 +45,7 @@ constexpr int kMalformed = -1;
 // with its value. Two- and three-byte forms are taken as they come, overlong
 // or surrogate, because older files hold them; a four-byte form must name a
 // character above U+FFFF, or it could not round-trip through a pair.
-int readSequence(const Source<unsigned char>& src, long long i, unsigned* value) {
+inline int readSequence(const Source<unsigned char>& src, long long i, unsigned* value) {
   const unsigned lead = src.p[i];
   int length;
   unsigned v;
@@ -77,7 +78,9 @@ int readSequence(const Source<unsigned char>& src, long long i, unsigned* value)
   return length;
 }
 
-// Text is mostly ASCII: runs of it are copied a 64-bit word at a time.
+// Text is mostly ASCII: runs of it are copied a 64-bit word at a time. The
+// lowest bits of the word must be the first lane in memory.
+static_assert(std::endian::native == std::endian::little);
 template <bool kWrite, typename From, typename To>
 void copyAscii(const Source<From>& src, To* dst, long long dstLen, long long& i, long long& o) {
   constexpr int kLanes = 8 / sizeof(From);
@@ -85,11 +88,13 @@ void copyAscii(const Source<From>& src, To* dst, long long dstLen, long long& i,
   while (src.n - i >= kLanes && (!kWrite || dstLen - o >= kLanes)) {
     uint64_t word;
     std::memcpy(&word, src.p + i, 8);
-    if (word & kNotAscii) break;
+    // The ASCII lanes before the first other one are taken too.
+    const int lanes = word & kNotAscii ? std::countr_zero(word & kNotAscii) / (8 * sizeof(From)) : kLanes;
     if constexpr (kWrite)
-      for (int k = 0; k < kLanes; ++k) dst[o + k] = static_cast<To>(src.p[i + k]);
-    i += kLanes;
-    o += kLanes;
+      for (int k = 0; k < lanes; ++k) dst[o + k] = static_cast<To>(src.p[i + k]);
+    i += lanes;
+    o += lanes;
+    if (lanes < kLanes) break;
   }
 }
 
@@ -183,7 +188,7 @@ Progress encode(const Source<unsigned short>& src, char* dst, long long dstLen, 
         o = dstLen;
         return false;
       }
-      std::memcpy(dst + o, bytes, static_cast<size_t>(length));
+      for (int k = 0; k < length; ++k) dst[o + k] = static_cast<char>(bytes[k]);
     }
     o += length;
     if constexpr (kMap) {

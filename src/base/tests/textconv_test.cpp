@@ -127,6 +127,22 @@ TEST(Utf8Decoder, FullDestinationEndsWithoutTerminatorAndNeverSplitsAPair) {
   EXPECT_EQ(decode("a\xF0\x9F\x98\x80", 2), (Units{'a', kUnitFill}));
 }
 
+TEST(Utf8Codec, WordAtATimeCopiesStopAtTheRightLaneAndRoom) {
+  for (size_t before = 0; before <= 17; ++before) {
+    Units units(before, 'a');
+    units.push_back(0xE9);
+    units.insert(units.end(), 17 - before, 'b');
+    const Bytes bytes = Bytes(before, 'a') + "\xC3\xA9" + Bytes(17 - before, 'b');
+    EXPECT_EQ(encode(units), bytes + kByteFill) << before;
+    // Every destination gets the leading part and nothing past it.
+    for (long long room = 1; room <= static_cast<long long>(units.size()); ++room) {
+      Units part(units.begin(), units.begin() + room);
+      part.push_back(kUnitFill);
+      ASSERT_EQ(decode(bytes, room), part) << before << " " << room;
+    }
+  }
+}
+
 TEST(Utf8Encoder, UnitsToBytes) {
   EXPECT_EQ(encode({0x41, 0xE9, 0x20AC}), "A\xC3\xA9\xE2\x82\xAC#");
   EXPECT_EQ(encode({0x7F, 0x80, 0x7FF, 0x800, 0xFFFF}), "\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF#");

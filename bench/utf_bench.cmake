@@ -1,0 +1,1 @@
+zvk_bench(utf_bench zvk_base)
