@@ -1,0 +1,1 @@
+zvk_bench(map_bench zvk_base)
