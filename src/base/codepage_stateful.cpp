@@ -167,7 +167,7 @@ void EUC_a2w_jp(const unsigned char* s, long long srcLen, Out& out) {
     if (b < 0x80) {
       ++i;
     } else if (b == 0x8E) {  // half-width Katakana
-      if (sequenceBytes(s, i, end, 2) < 2 || s[i + 1] > 0xDF || !jisx0201_mbtowc(&u, s + i + 1, 1)) return;
+      if (sequenceBytes(s, i, end, 2) < 2 || s[i + 1] < 0xA1 || !jisx0201_mbtowc(&u, s + i + 1, 1)) return;
       i += 2;
     } else if (b == 0x8F) {  // JIS X 0212
       if (sequenceBytes(s, i, end, 3) < 3 || !isEucByte(s[i + 1]) || !isEucByte(s[i + 2])) return;

@@ -1,0 +1,140 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "base/codepages.h"
+#include "iconv_oracle.h"
+
+namespace {
+
+struct sDoublePage {
+  int cp;
+  const char* iconvName;
+  std::vector<int> rowLeads;
+};
+
+std::vector<int> range(int first, int last) {
+  std::vector<int> v;
+  for (int b = first; b <= last; ++b) v.push_back(b);
+  return v;
+}
+
+std::vector<int> join(std::vector<std::vector<int>> parts) {
+  std::vector<int> v;
+  for (auto& p : parts) v.insert(v.end(), p.begin(), p.end());
+  return v;
+}
+
+const std::vector<sDoublePage>& pages() {
+  static const std::vector<sDoublePage> list = {
+      {932, "CP932",
+       join({range(0x81, 0x84), range(0x87, 0x9F), range(0xE0, 0xEA), {0xED, 0xEE}, range(0xFA, 0xFC)})},
+      {936, "CP936", range(0x81, 0xFE)},
+      {949, "CP949", join({range(0x81, 0xC8), range(0xCA, 0xFD)})},
+      {950, "CP950", join({range(0xA1, 0xC6), range(0xC9, 0xF9)})},
+  };
+  return list;
+}
+
+// Decodes exactly `bytes` from a buffer of that size, so reading past the
+// text is caught, into a destination sized by the count.
+tUnits decode(const std::string& bytes, int cp) {
+  std::unique_ptr<char[]> src(new char[bytes.size()]);
+  std::memcpy(src.get(), bytes.data(), bytes.size());
+  long long need = intrnl_JIS_a2w_require(src.get(), bytes.size(), cp);
+  tUnits out(need + 1, 0xAAAA);
+  long long n = intrnl_JIS_a2w(out.data(), need, src.get(), bytes.size(), cp);
+  EXPECT_LE(n, need);
+  EXPECT_EQ(out[need], 0xAAAA);
+  out.resize(n);
+  return out;
+}
+
+TEST(DoubleBytePage, EveryPairOfEveryRowDecodesLikeTheCLibrary) {
+  for (const sDoublePage& page : pages()) {
+    SCOPED_TRACE(page.cp);
+    for (int lead : page.rowLeads) {
+      for (int trail = 0x40; trail <= 0xFF; ++trail) {
+        std::string pair{static_cast<char>(lead), static_cast<char>(trail)};
+        tUnits expected;
+        // Pairs the page leaves unassigned read as "?".
+        if (!iconvDecode(page.iconvName, pair, expected) || expected.size() != 1) expected = {'?'};
+        ASSERT_EQ(decode(pair, page.cp), expected) << std::hex << lead << " " << trail;
+      }
+    }
+  }
+}
+
+TEST(DoubleBytePage, SingleBytes) {
+  EXPECT_EQ(decode("\x80", 936), tUnits{0x20AC});
+  EXPECT_EQ(decode("\xB1\xDF", 932), (tUnits{0xFF71, 0xFF9F}));
+  EXPECT_EQ(decode("\x82\xA0", 932), tUnits{0x3042});
+  for (int cp : {932, 936, 949, 950}) EXPECT_EQ(decode("Az~\x7F", cp), (tUnits{'A', 'z', '~', 0x7F}));
+}
+
+TEST(DoubleBytePage, UndecodableBytesReadAsQuestionMarksAndTheTextGoesOn) {
+  // A lead byte without a row, then the byte after it on its own.
+  EXPECT_EQ(decode("\x85"
+                   "A",
+                   932),
+            (tUnits{'?', 'A'}));
+  EXPECT_EQ(decode("\xA0\xB1", 932), (tUnits{'?', 0xFF71}));
+  EXPECT_EQ(decode("\x81\x41", 950), (tUnits{'?', 'A'}));
+  EXPECT_EQ(decode("\xFE"
+                   "A",
+                   949),
+            (tUnits{'?', 'A'}));
+  // A trail byte below the rows takes its lead with it.
+  EXPECT_EQ(decode("\x82\x20"
+                   "A",
+                   932),
+            (tUnits{'?', 'A'}));
+  // A lead byte cut off by the end of the range is dropped.
+  EXPECT_EQ(decode("A\x82", 932), tUnits{'A'});
+}
+
+TEST(DoubleBytePage, ZeroEndsTheText) {
+  unsigned short out[8];
+  std::fill(std::begin(out), std::end(out), 0xAAAA);
+  EXPECT_EQ(intrnl_JIS_a2w(out, 8, "\x82\xA0\0B", 4, 932), 1);
+  EXPECT_EQ(out[1], 0);
+  EXPECT_EQ(intrnl_JIS_a2w_require("\x82\xA0\0B", 4, 932), 1);
+  EXPECT_EQ(intrnl_JIS_a2w_require("\x82\xA0", -1, 932), 2);  // with its terminator
+  // A lead byte before the terminator is dropped, the terminator not read past.
+  std::fill(std::begin(out), std::end(out), 0xAAAA);
+  EXPECT_EQ(intrnl_JIS_a2w(out, 8, "A\x82", -1, 932), 1);
+  EXPECT_EQ(out[1], 0xAAAA);
+  EXPECT_EQ(intrnl_JIS_a2w_require("A\x82", -1, 932), 2);
+}
+
+TEST(DoubleBytePage, CountAndDecoderAgreeOnAnyBytes) {
+  std::mt19937 random(932);
+  for (int round = 0; round < 2000; ++round) {
+    std::string bytes(random() % 24, '\0');
+    for (char& c : bytes) c = static_cast<char>(random() % 255 + 1);
+    for (const sDoublePage& page : pages()) {
+      tUnits all = decode(bytes, page.cp);
+      ASSERT_EQ(static_cast<long long>(all.size()),
+                intrnl_JIS_a2w_require(bytes.data(), bytes.size(), page.cp));
+      // A smaller destination gets the start of the same text.
+      tUnits part(all.size() / 2 + 1, 0xAAAA);
+      long long n = intrnl_JIS_a2w(part.data(), all.size() / 2, bytes.data(), bytes.size(), page.cp);
+      ASSERT_EQ(n, static_cast<long long>(all.size() / 2));
+      EXPECT_TRUE(std::equal(part.begin(), part.begin() + n, all.begin()));
+      EXPECT_EQ(part[n], 0xAAAA);
+    }
+  }
+}
+
+TEST(DoubleBytePage, OtherPagesAreNotDoubleByte) {
+  unsigned short out[4];
+  EXPECT_EQ(intrnl_JIS_a2w(out, 4, "AB", 2, 1252), 0);
+  EXPECT_EQ(intrnl_JIS_a2w_require("AB", 2, 51932), 0);
+  EXPECT_EQ(intrnl_JIS_a2w(out, 0, "AB", 2, 932), 0);
+  EXPECT_EQ(intrnl_JIS_a2w(out, 4, nullptr, 2, 932), 0);
+}
+
+}  // namespace
