@@ -1,0 +1,1 @@
+zvk_bench(codepage_bench zvk_base)

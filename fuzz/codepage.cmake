@@ -1,0 +1,1 @@
+zvk_fuzz(codepage zvk_base)
