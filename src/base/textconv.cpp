@@ -6,6 +6,8 @@
 #include <cstring>
 #include <utility>
 
+#include "base/codepages.h"
+#include "base/str.h"
 #include "base/utf8codec.h"
 
 namespace {
@@ -85,18 +87,27 @@ long long encodeToBuffer(const unsigned short* src, long long srcLen, _typebuf<c
 
 }  // namespace
 
-// Core converters. Only UTF-8 is converted here; every other code page
+// Core converters: UTF-8, then the code pages (base/codepages.h). The
+// double-byte, stateful and EUC pages are only read; every other code page
 // answers 0, as an unknown page does.
 
 long long __a2w(const char* src, long long srcLen, unsigned short* dst, long long dstLen, int cp) {
   if (!src || srcLen == 0) return 0;
   if (!dst) return __a2w_require(src, srcLen, cp);
   if (isUtf8(cp)) return utf82w(src, srcLen, dst, dstLen, nullptr);
+  if (isSimpleCP(cp)) return intrnl_ACP_a2w(dst, dstLen, src, srcLen, cp);
+  if (isJIS(cp)) return intrnl_JIS_a2w(dst, dstLen, src, srcLen, cp);
+  if (isISO2022(cp)) return intrnl_2022_a2w(dst, dstLen, src, srcLen, cp);
   return 0;
 }
 
 long long __a2w_require(const char* src, long long srcLen, int cp) {
   if (isUtf8(cp)) return utf8UnitsRequired(src, srcLen);
+  if (!src || srcLen == 0) return 0;
+  // A single-byte page gives one unit per byte, one more for a terminator.
+  if (isSimpleCP(cp)) return srcLen < 0 ? measured(src, srcLen) + 1 : srcLen;
+  if (isJIS(cp)) return intrnl_JIS_a2w_require(src, srcLen, cp);
+  if (isISO2022(cp)) return intrnl_2022_a2w_require(src, srcLen, cp);
   return 0;
 }
 
@@ -104,11 +115,14 @@ long long __w2a(const unsigned short* src, long long srcLen, char* dst, long lon
   if (!src || srcLen == 0) return 0;
   if (!dst) return __w2a_require(src, srcLen, cp);
   if (isUtf8(cp)) return w2utf8(src, srcLen, dst, dstLen, nullptr);
+  if (isSimpleCP(cp)) return intrnl_ACP_w2a(src, srcLen, dst, dstLen, cp);
   return 0;
 }
 
 long long __w2a_require(const unsigned short* src, long long srcLen, int cp) {
   if (isUtf8(cp)) return utf8BytesRequired(src, srcLen);
+  if (!src || srcLen == 0) return 0;
+  if (isSimpleCP(cp)) return srcLen < 0 ? _wcslen(src) + 1 : srcLen;
   return 0;
 }
 
