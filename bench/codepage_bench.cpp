@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "base/codepages.h"
+#include "base/textconv.h"
 
 namespace {
 
@@ -77,8 +77,7 @@ sTimes race(const std::string& text, int cp, const char* peerName) {
   size_t peerUnits = 0;
   for (int round = 0; round < 3; ++round) {
     auto start = std::chrono::steady_clock::now();
-    units = cp == 1251 ? intrnl_ACP_a2w(ours.data(), ours.size(), text.data(), text.size(), cp)
-                       : intrnl_JIS_a2w(ours.data(), ours.size(), text.data(), text.size(), cp);
+    units = __a2w(text.data(), text.size(), ours.data(), ours.size(), cp);
     best.ours = std::min(best.ours, seconds(start));
 
     start = std::chrono::steady_clock::now();

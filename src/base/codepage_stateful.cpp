@@ -23,9 +23,18 @@ using tCharset = bool (*)(unsigned short*, const unsigned char*, long long);
 // Decodes a character of a 94 x 94 set that the EUC pages carry with the high
 // bit set.
 bool eucPair(tCharset set, unsigned short* u, unsigned char b0, unsigned char b1) {
+  if (!isEucByte(b0) || !isEucByte(b1)) return false;
   const unsigned char pair[2] = {static_cast<unsigned char>(b0 - 0x80),
                                  static_cast<unsigned char>(b1 - 0x80)};
   return set(u, pair, 2);
+}
+
+// EUC-JP's rows from F5 up are user-defined; they read as private-use units
+// numbered from `userBase`.
+bool eucJpPair(tCharset set, unsigned short userBase, unsigned short* u, unsigned char b0, unsigned char b1) {
+  if (b0 < 0xF5 || !isEucByte(b0) || !isEucByte(b1)) return eucPair(set, u, b0, b1);
+  *u = userBase + 94 * (b0 - 0xF5) + (b1 - 0xA1);
+  return true;
 }
 
 enum class eJpSet { ascii, roman, katakana, jisx0208, jisx0212 };
@@ -61,38 +70,46 @@ int jpEscape(const unsigned char* s, long long i, long long end, eJpSet& set) {
   return 0;
 }
 
+// Runs a decoder over the source. `step` reads the sequence at s[i], never a
+// zero, puts what it decodes and answers the bytes it took, or 0 to end the
+// text there; a zero ends it with a terminator.
+template <typename Out, typename Step>
+void run(const unsigned char* s, long long end, Out& out, Step step) {
+  long long i = 0;
+  while (i < end && !out.full()) {
+    if (!s[i]) {
+      out.terminate();
+      return;
+    }
+    int taken = step(i);
+    if (!taken) return;
+    i += taken;
+  }
+}
+
 template <typename Out>
 void iso2022_a2w_jp(const unsigned char* s, long long srcLen, Out& out) {
   const long long end = sourceEnd(srcLen);
   eJpSet set = eJpSet::ascii;
-  long long i = 0;
-  while (i < end && !out.full()) {
+  run(s, end, out, [&](long long i) {
     unsigned char b = s[i];
-    if (!b) {
-      out.terminate();
-      return;
-    }
-    if (b == kEsc) {
-      int n = jpEscape(s, i, end, set);
-      if (!n) return;
-      i += n;
-      continue;
-    }
-    if (b >= 0x80) return;
+    if (b == kEsc) return jpEscape(s, i, end, set);
+    if (b >= 0x80) return 0;
     unsigned short u = b;
+    int taken = 1;
     if (set == eJpSet::roman) {
       jisx0201_mbtowc(&u, s + i, 1);
     } else if (set == eJpSet::katakana) {
       const unsigned char kana = b | 0x80;
-      if (!jisx0201_mbtowc(&u, &kana, 1)) return;
+      if (!jisx0201_mbtowc(&u, &kana, 1)) return 0;
     } else if (set == eJpSet::jisx0208 || set == eJpSet::jisx0212) {
       tCharset charset = set == eJpSet::jisx0208 ? jisx0208_mbtowc : jisx0212_mbtowc;
-      if (!charset(&u, s + i, sequenceBytes(s, i, end, 2))) return;
-      ++i;
+      if (!charset(&u, s + i, sequenceBytes(s, i, end, 2))) return 0;
+      taken = 2;
     }
     out.put(u);
-    ++i;
-  }
+    return taken;
+  });
 }
 
 template <typename Out>
@@ -101,24 +118,18 @@ void iso2022_a2w_cn(const unsigned char* s, long long srcLen, Out& out) {
   tCharset shiftSet = nullptr;  // designated for SO
   bool singleShiftSet = false;  // CNS 11643 plane 2 designated for ESC N
   bool shifted = false;
-  long long i = 0;
-  while (i < end && !out.full()) {
+  run(s, end, out, [&](long long i) {
     unsigned char b = s[i];
-    unsigned short u;
-    if (!b) {
-      out.terminate();
-      return;
-    }
+    unsigned short u = b;
     if (b == kEsc) {
       int n = sequenceBytes(s, i, end, 4);
       if (n >= 2 && s[i + 1] == 'N') {
         if (!singleShiftSet || sequenceBytes(s, i + 2, end, 2) < 2 || !cns11643_2_mbtowc(&u, s + i + 2, 2))
-          return;
+          return 0;
         out.put(u);
-        i += 4;
-        continue;
+        return 4;
       }
-      if (n < 4 || s[i + 1] != '$') return;
+      if (n < 4 || s[i + 1] != '$') return 0;
       if (s[i + 2] == ')' && s[i + 3] == 'A')
         shiftSet = gb2312_mbtowc;
       else if (s[i + 2] == ')' && s[i + 3] == 'G')
@@ -126,91 +137,63 @@ void iso2022_a2w_cn(const unsigned char* s, long long srcLen, Out& out) {
       else if (s[i + 2] == '*' && s[i + 3] == 'H')
         singleShiftSet = true;
       else
-        return;
-      i += 4;
-      continue;
+        return 0;
+      return 4;
     }
     if (b == kShiftOut) {
-      if (!shiftSet) return;
-      shifted = true;
-      ++i;
-      continue;
+      shifted = shiftSet != nullptr;
+      return shifted ? 1 : 0;
     }
     if (b == kShiftIn) {
       shifted = false;
-      ++i;
-      continue;
+      return 1;
     }
-    if (b >= 0x80) return;
-    if (shifted) {
-      if (!shiftSet(&u, s + i, sequenceBytes(s, i, end, 2))) return;
-      i += 2;
-    } else {
-      u = b;
-      ++i;
+    if (b >= 0x80) return 0;
+    if (!shifted) {
+      out.put(u);
+      return 1;
     }
+    if (!shiftSet(&u, s + i, sequenceBytes(s, i, end, 2))) return 0;
     out.put(u);
-  }
+    return 2;
+  });
 }
 
 template <typename Out>
 void EUC_a2w_jp(const unsigned char* s, long long srcLen, Out& out) {
   const long long end = sourceEnd(srcLen);
-  long long i = 0;
-  while (i < end && !out.full()) {
+  run(s, end, out, [&](long long i) {
     unsigned char b = s[i];
     unsigned short u = b;
-    if (!b) {
-      out.terminate();
-      return;
-    }
-    if (b < 0x80) {
-      ++i;
-    } else if (b == 0x8E) {  // half-width Katakana
-      if (sequenceBytes(s, i, end, 2) < 2 || s[i + 1] < 0xA1 || !jisx0201_mbtowc(&u, s + i + 1, 1)) return;
-      i += 2;
+    int taken = 1;
+    if (b == 0x8E) {  // half-width Katakana
+      if (sequenceBytes(s, i, end, 2) < 2 || s[i + 1] < 0xA1 || !jisx0201_mbtowc(&u, s + i + 1, 1)) return 0;
+      taken = 2;
     } else if (b == 0x8F) {  // JIS X 0212
-      if (sequenceBytes(s, i, end, 3) < 3 || !isEucByte(s[i + 1]) || !isEucByte(s[i + 2])) return;
-      if (s[i + 1] >= 0xF5)
-        u = kEucJpUserJisX0212 + 94 * (s[i + 1] - 0xF5) + (s[i + 2] - 0xA1);
-      else if (!eucPair(jisx0212_mbtowc, &u, s[i + 1], s[i + 2]))
-        return;
-      i += 3;
-    } else if (isEucByte(b)) {  // JIS X 0208
-      if (sequenceBytes(s, i, end, 2) < 2 || !isEucByte(s[i + 1])) return;
-      if (b >= 0xF5)
-        u = kEucJpUserJisX0208 + 94 * (b - 0xF5) + (s[i + 1] - 0xA1);
-      else if (!eucPair(jisx0208_mbtowc, &u, b, s[i + 1]))
-        return;
-      i += 2;
-    } else {
-      return;
+      if (sequenceBytes(s, i, end, 3) < 3 ||
+          !eucJpPair(jisx0212_mbtowc, kEucJpUserJisX0212, &u, s[i + 1], s[i + 2]))
+        return 0;
+      taken = 3;
+    } else if (b >= 0x80) {  // JIS X 0208
+      if (sequenceBytes(s, i, end, 2) < 2 || !eucJpPair(jisx0208_mbtowc, kEucJpUserJisX0208, &u, b, s[i + 1]))
+        return 0;
+      taken = 2;
     }
     out.put(u);
-  }
+    return taken;
+  });
 }
 
 template <typename Out>
 void EUC_a2w_cn(const unsigned char* s, long long srcLen, Out& out) {
   const long long end = sourceEnd(srcLen);
-  long long i = 0;
-  while (i < end && !out.full()) {
+  run(s, end, out, [&](long long i) {
     unsigned char b = s[i];
     unsigned short u = b;
-    if (!b) {
-      out.terminate();
-      return;
-    }
-    if (b < 0x80) {
-      ++i;
-    } else {
-      if (!isEucByte(b) || sequenceBytes(s, i, end, 2) < 2 || !isEucByte(s[i + 1]) ||
-          !eucPair(gb2312_mbtowc, &u, b, s[i + 1]))
-        return;
-      i += 2;
-    }
+    if (b >= 0x80 && (sequenceBytes(s, i, end, 2) < 2 || !eucPair(gb2312_mbtowc, &u, b, s[i + 1]))) return 0;
     out.put(u);
-  }
+    return b >= 0x80 ? 2 : 1;
+  });
 }
 
 template <typename Out>

@@ -1,12 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <memory>
 #include <random>
 #include <vector>
 
 #include "base/codepages.h"
-#include "iconv_oracle.h"
+#include "codepage_test_support.h"
 
 namespace {
 
@@ -39,18 +37,8 @@ const std::vector<sDoublePage>& pages() {
   return list;
 }
 
-// Decodes exactly `bytes` from a buffer of that size, so reading past the
-// text is caught, into a destination sized by the count.
 tUnits decode(const std::string& bytes, int cp) {
-  std::unique_ptr<char[]> src(new char[bytes.size()]);
-  std::memcpy(src.get(), bytes.data(), bytes.size());
-  long long need = intrnl_JIS_a2w_require(src.get(), bytes.size(), cp);
-  tUnits out(need + 1, 0xAAAA);
-  long long n = intrnl_JIS_a2w(out.data(), need, src.get(), bytes.size(), cp);
-  EXPECT_LE(n, need);
-  EXPECT_EQ(out[need], 0xAAAA);
-  out.resize(n);
-  return out;
+  return decodeExactly(bytes, cp, intrnl_JIS_a2w, intrnl_JIS_a2w_require);
 }
 
 TEST(DoubleBytePage, EveryPairOfEveryRowDecodesLikeTheCLibrary) {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "base/codepages.h"
-#include "iconv_oracle.h"
+#include "codepage_test_support.h"
 
 namespace {
 

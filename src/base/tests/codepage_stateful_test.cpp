@@ -1,30 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
-#include <memory>
 #include <random>
 #include <string>
 
 #include "base/codepages.h"
-#include "iconv_oracle.h"
+#include "codepage_test_support.h"
 
 namespace {
 
 constexpr int kIso2022Jp = 50221, kIso2022Cn = 50227, kEucJp = 51932, kEucCn = 51936;
 
-// Decodes exactly `bytes` from a buffer of that size, so reading past the
-// text is caught, into a destination sized by the count.
 tUnits decode(const std::string& bytes, int cp) {
-  std::unique_ptr<char[]> src(new char[bytes.size()]);
-  std::memcpy(src.get(), bytes.data(), bytes.size());
-  long long need = intrnl_2022_a2w_require(src.get(), bytes.size(), cp);
-  tUnits out(need + 1, 0xAAAA);
-  long long n = intrnl_2022_a2w(out.data(), need, src.get(), bytes.size(), cp);
-  EXPECT_EQ(n, need);
-  EXPECT_EQ(out[need], 0xAAAA);
-  out.resize(n);
-  return out;
+  return decodeExactly(bytes, cp, intrnl_2022_a2w, intrnl_2022_a2w_require);
 }
 
 // Every character of a 94 x 94 set, read by the C library through an EUC

@@ -1,8 +1,12 @@
-// The C library's iconv as the reference the code pages are checked against.
+// What the code-page tests share: the C library's iconv as the reference the
+// pages are checked against, and a decoding that catches every overrun.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <iconv.h>
 
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -50,4 +54,20 @@ inline bool iconvDecode(const char* from, const std::string& bytes, tUnits& unit
 inline bool iconvEncode(const char* to, const tUnits& units, std::string& bytes) {
   cIconv cv(to, "UTF-16LE");
   return cv.ok() && cv.convert(units.data(), units.size() * 2, bytes);
+}
+
+// Decodes exactly `bytes` from a buffer of that size, so reading past the
+// text is caught, into a destination sized by the count, which must be what
+// the decoder writes; a guard unit after it must stay untouched.
+template <typename Decode, typename Require>
+tUnits decodeExactly(const std::string& bytes, int cp, Decode decode, Require require) {
+  std::unique_ptr<char[]> src(new char[bytes.size()]);
+  std::memcpy(src.get(), bytes.data(), bytes.size());
+  long long need = require(src.get(), bytes.size(), cp);
+  tUnits out(need + 1, 0xAAAA);
+  long long n = decode(out.data(), need, src.get(), bytes.size(), cp);
+  EXPECT_EQ(n, need);
+  EXPECT_EQ(out[need], 0xAAAA);
+  out.resize(n);
+  return out;
 }
