@@ -70,6 +70,8 @@ bool cZStream::fillBufFrom(unsigned long long p) {
   // Only the end itself: nothing to decode, and a well-formed stream never
   // produces a byte beyond it.
   if (want == 0) return true;
+  // Bytes before the output are gone: only a restart reaches them.
+  if (outputStart != ~0ull && p < outputStart && !resetDecompression()) return false;
   if (outputStart == ~0ull) {
     if (!source->set_fp(0)) return false;
     stream.avail_in = 0;

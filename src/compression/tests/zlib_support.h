@@ -38,3 +38,18 @@ inline tBytes zlibInflate(const unsigned char* data, size_t len, size_t plainSiz
   out.resize(size);
   return out;
 }
+
+// What zlib itself decodes from a stream cut short.
+inline tBytes zlibInflatePrefix(const tBytes& packed) {
+  z_stream zs{};
+  tBytes out(1 << 20);
+  if (inflateInit(&zs) != Z_OK) return {};
+  zs.next_in = const_cast<unsigned char*>(packed.data());
+  zs.avail_in = static_cast<unsigned int>(packed.size());
+  zs.next_out = out.data();
+  zs.avail_out = static_cast<unsigned int>(out.size());
+  inflate(&zs, Z_SYNC_FLUSH);
+  out.resize(zs.total_out);
+  inflateEnd(&zs);
+  return out;
+}

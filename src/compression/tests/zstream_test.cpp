@@ -67,15 +67,48 @@ TEST(ZStream, ReadsStopAtThePlainSize) {
   ASSERT_TRUE(z.create(&source, plain.size(), 4096, false));
   EXPECT_EQ(readAll(z, 20000), plain);
   EXPECT_EQ(readAll(z, 10).size(), 0u);
+  // A fill before the bytes still held restarts the decoder.
+  ASSERT_TRUE(z.fillBufFrom(1));
+  EXPECT_TRUE(std::equal(z.window.ptr, z.window.ptr + z.window.count, plain.begin() + 1));
   EXPECT_TRUE(z.set_fp(0));
   EXPECT_EQ(readAll(z, 20000), plain);  // back to the start: decoded again
   EXPECT_TRUE(z.set_fp(5000000));       // beyond the end moves to the end
+  EXPECT_EQ(readAll(z, 10).size(), 0u);
+  ASSERT_TRUE(z.set_fp(0));
+  EXPECT_TRUE(z.set_fp(plain.size()));  // the end, far outside the window: nothing to decode
   EXPECT_EQ(readAll(z, 10).size(), 0u);
   EXPECT_TRUE(z.set_fp_end(100));
   EXPECT_EQ(readAll(z, 1000), tBytes(plain.end() - 100, plain.end()));
   EXPECT_TRUE(z.set_fp_end(20000));
   EXPECT_EQ(readAll(z, 1).at(0), plain[0]);
   EXPECT_FALSE(z.set_eof(5));
+}
+
+TEST(ZStream, OneByteBuffersStillMakeProgress) {
+  // Header bytes and empty blocks give no output for the input they consume.
+  tBytes plain = sampleBytes(3000);
+  z_stream zs{};
+  ASSERT_EQ(deflateInit(&zs, 9), Z_OK);
+  tBytes packed(10000);
+  zs.next_out = packed.data();
+  zs.avail_out = static_cast<unsigned int>(packed.size());
+  for (size_t at = 0; at < plain.size(); at += 1000) {
+    zs.next_in = plain.data() + at;
+    zs.avail_in = 1000;
+    ASSERT_EQ(deflate(&zs, Z_FULL_FLUSH), Z_OK);
+    ASSERT_EQ(deflate(&zs, Z_FULL_FLUSH), Z_BUF_ERROR);  // nothing new: no block, but no harm
+  }
+  ASSERT_EQ(deflate(&zs, Z_FINISH), Z_STREAM_END);
+  packed.resize(zs.total_out);
+  deflateEnd(&zs);
+
+  cTestSource source(packed);
+  cZStream z;
+  ASSERT_TRUE(z.create(&source, plain.size(), 1, false));
+  tBytes got;
+  unsigned char byte;
+  while (z.read(&byte, 1) == 1) got.push_back(byte);
+  EXPECT_EQ(got, plain);
 }
 
 TEST(ZStream, CreateRefusesBadArgumentsAndKeepsOwnershipRules) {
@@ -90,9 +123,11 @@ TEST(ZStream, CreateRefusesBadArgumentsAndKeepsOwnershipRules) {
     EXPECT_FALSE(z.create(&source, ~0ull, 4096, false));  // negative as a signed size
     EXPECT_FALSE(z.valid());
   }
-  // A zero buffer size is refused before the source is taken: the caller keeps it.
+  // A zero buffer size, or one whose output buffer zlib could not count, is
+  // refused before the source is taken: the caller keeps it.
   auto* kept = new cTestSource(packed, &deleted);
   EXPECT_FALSE(z.create(kept, 1000, 0, true));
+  EXPECT_FALSE(z.create(kept, 1000, 0x80000000ll, true));
   EXPECT_EQ(deleted, 0);
   delete kept;
   EXPECT_EQ(deleted, 1);
@@ -116,12 +151,16 @@ TEST(ZStream, CreateRefusesBadArgumentsAndKeepsOwnershipRules) {
 TEST(ZStream, ShortOrFailingSourcesFailCleanly) {
   tBytes plain = sampleBytes(200000);
   tBytes packed = zlibCompress(plain, 9);
-  cTestSource cut(tBytes(packed.begin(), packed.begin() + packed.size() / 2));
+  tBytes half(packed.begin(), packed.begin() + packed.size() / 2);
+  size_t decodable = zlibInflatePrefix(half).size();
+  ASSERT_GT(decodable, 8192u);
+  cTestSource cut(half);
   cZStream z;
   ASSERT_TRUE(z.create(&cut, plain.size(), 4096, false));
   ASSERT_EQ(readAll(z, 4096), tBytes(plain.begin(), plain.begin() + 4096));
-  EXPECT_FALSE(z.set_fp(190000));
-  // The failed fill overwrote part of the window; the start must be decoded again, not served from it.
+  // This fill copies the last decodable bytes into the window, then fails.
+  EXPECT_FALSE(z.set_fp(decodable - 100));
+  // The window was partly overwritten: the start must be decoded again, not served from it.
   ASSERT_TRUE(z.set_fp(0));
   EXPECT_EQ(readAll(z, 4096), tBytes(plain.begin(), plain.begin() + 4096));
   EXPECT_EQ(readAll(z, 250000).size(), 0u);
