@@ -1,0 +1,149 @@
+#include "picts/pictbase.h"
+
+#include <cstring>
+#include <new>
+#include <utility>
+
+#include "picts/pixelalloc.h"
+
+cPictBase::sExtPictDef::sExtPictDef(cPictBase* p) {
+  if (!p) return;
+  pixels = p->raw8Bpp();
+  width = p->width();
+  height = p->height();
+}
+
+unsigned int cPictBase::to8Bpp(unsigned long long v) const {
+  if (myDivisor16 == 256.0 && myOffset16 == 0)
+    return static_cast<unsigned int>(((v >> 8) & 0xFF) | ((v >> 16) & 0xFF00) | ((v >> 24) & 0xFF0000) |
+                                     ((v >> 32) & 0xFF000000));
+  double inverse = 1.0 / myDivisor16;
+  unsigned int word = 0;
+  for (int k = 0; k < 4; ++k) {
+    double c = static_cast<double>(((v >> (16 * k)) & 0xFFFF) + myOffset16) * inverse;
+    unsigned int byte = c <= 0 ? 0 : c >= 255 ? 255 : static_cast<unsigned int>(c);
+    word |= byte << (8 * k);
+  }
+  return word;
+}
+
+bool cPictBase::mk8BppFrom16Bpp(const unsigned long long* src, long long count, _typebuf<unsigned int>& out) {
+  if (!src || count <= 0) return false;
+  try {
+    out.set(count);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  for (long long i = 0; i < count; ++i) out.ptr[i] = to8Bpp(src[i]);
+  return true;
+}
+
+bool cPictBase::getColorData(_typebuf<unsigned int>& out) {
+  if (myIs16) return mk8BppFrom16Bpp(myPix16.ptr, myPix16.count, out);
+  if (!myPix8.ptr) return false;
+  try {
+    out.set(myPix8.count);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  std::memcpy(out.ptr, myPix8.ptr, static_cast<size_t>(myPix8.count) * sizeof(unsigned int));
+  return true;
+}
+
+bool cPictBase::getPageSize(cFileIOTarget* io, int page, int& w, int& h) {
+  sPictInfo info;
+  if (page != 0 || !io || !isPicture(io, &info)) return false;
+  w = static_cast<int>(info.width);
+  h = static_cast<int>(info.height);
+  return true;
+}
+
+bool cPictBase::decodePage(cFileIOTarget* io, int page) { return page == 0 && decode(io); }
+
+// Buffers are handed over whole: the pixels never exist twice.
+void cPictBase::moveTo(cPictBase& dst) {
+  dst.myWidth = myWidth;
+  dst.myHeight = myHeight;
+  dst.myIs16 = myIs16;
+  if (myIs16) {
+    dst.myDivisor16 = myDivisor16;
+    dst.myOffset16 = myOffset16;
+    dst.myPix16.set(0);
+    std::swap(dst.myPix16.ptr, myPix16.ptr);
+    std::swap(dst.myPix16.count, myPix16.count);
+  } else {
+    dst.myPix8.set(0);
+    std::swap(dst.myPix8.ptr, myPix8.ptr);
+    std::swap(dst.myPix8.count, myPix8.count);
+  }
+  myPix8.set(0);
+  myPix16.set(0);
+}
+
+void cPictBase::close() {
+  myPix8.set(0);
+  myPix16.set(0);
+  myWidth = 0;
+  myHeight = 0;
+}
+
+bool cPictBase::moveToColorData(_typebuf<unsigned int>& out) {
+  if (myIs16) {
+    if (!mk8BppFrom16Bpp(myPix16.ptr, myPix16.count, out)) return false;
+  } else {
+    if (!myPix8.ptr) return false;
+    out.set(0);
+    std::swap(out.ptr, myPix8.ptr);
+    std::swap(out.count, myPix8.count);
+  }
+  close();
+  return true;
+}
+
+bool cPictBase::allocPixels(long long w, long long h, bool sixteen) {
+  bool done = sixteen ? allocPictPixels(myPix16, w, h) : allocPictPixels(myPix8, w, h);
+  if (sixteen)
+    myPix8.set(0);
+  else
+    myPix16.set(0);
+  myIs16 = sixteen;
+  myWidth = done ? w : 0;
+  myHeight = done ? h : 0;
+  return done;
+}
+
+bool cPictDummy::create_und(long long w, long long h) {
+  myPix16.set(0);
+  myIs16 = false;
+  long long count = pictPixelCount(w, h);
+  if (count > 0 && count == myPix8.count) {
+    myWidth = w;
+    myHeight = h;
+    return true;
+  }
+  return allocPixels(w, h, false);
+}
+
+bool cPictDummy::create(long long w, long long h, unsigned int colour) {
+  if (!create_und(w, h)) return false;
+  for (long long i = 0; i < myPix8.count; ++i) myPix8.ptr[i] = colour;
+  return true;
+}
+
+bool cPictDummy::create16_und(long long w, long long h) {
+  myPix8.set(0);
+  myIs16 = true;
+  long long count = pictPixelCount(w, h);
+  if (count > 0 && count == myPix16.count) {
+    myWidth = w;
+    myHeight = h;
+    return true;
+  }
+  return allocPixels(w, h, true);
+}
+
+bool cPictDummy::create16(long long w, long long h, unsigned long long colour) {
+  if (!create16_und(w, h)) return false;
+  for (long long i = 0; i < myPix16.count; ++i) myPix16.ptr[i] = colour;
+  return true;
+}

@@ -1,0 +1,160 @@
+// Picks the decoder for a stream, and turns streams and decoded pictures into
+// bitmaps that fit a caller's box, never enlarged, proportions kept.
+#include <cmath>
+#include <utility>
+
+#include "base/targets.h"
+#include "picts/pictbase.h"
+#include "picts/pictpng.h"
+
+namespace {
+
+struct sFormat {
+  bool (*validFor)(cFileIOTarget*, cPictBase::sPictInfo*);
+  cPictBase* (*make)();
+};
+
+template <typename T>
+cPictBase* makeDecoder() {
+  return new T;
+}
+
+// The first format that recognises a stream wins, so the order matters:
+// formats with firm signatures come before the guessed ones.
+constexpr sFormat kProbeList[] = {
+    {&cPictPNG::validFor, &makeDecoder<cPictPNG>},
+};
+
+long long scaled(long long n, double r) { return static_cast<long long>(static_cast<double>(n) * r + 0.5); }
+
+double fitRatio(long long w, long long h, long long maxW, long long maxH) {
+  return std::fmin(1.0, std::fmin(static_cast<double>(maxW) / w, static_cast<double>(maxH) / h));
+}
+
+// Draws `pict` into `out`, created at w x h, centred over `background`.
+bool drawInto(cPictBase& pict, cPictDummy& out, long long w, long long h, unsigned int background) {
+  if (!out.create(w, h, 0)) return false;
+  cPictBase::sExtPictDef target(&out);
+  target.background = background;
+  return pict.toExtTarget(&target);
+}
+
+}  // namespace
+
+cPictBase* cPictBase::mkPicture(cFileIOTarget* io, sPictInfo* info) {
+  if (!io) return nullptr;
+  for (const sFormat& format : kProbeList) {
+    io->set_fp(0);
+    if (!format.validFor(io, info)) continue;
+    cPictBase* pict = format.make();
+    if (info) return pict;
+    io->set_fp(0);
+    if (pict->decode(io)) return pict;
+    delete pict;
+  }
+  return nullptr;
+}
+
+int cPictBase::getImage(cFileIOTarget* io, cPictDummy& out, long long maxW, long long maxH,
+                        unsigned int background) {
+  if (!io) return 1;
+  sPictInfo info;
+  cPtr<cPictBase> pict(mkPicture(io, &info));
+  if (!pict) return 3;
+  pict->setWantAlts(false);
+  // A probed size below 1 would be divided by.
+  if (maxW < 1 || maxH < 0 || info.width < 1 || info.height < 1) return 1;
+  io->set_fp(0);
+  long long w = info.width, h = info.height;
+  double r = std::fmin(static_cast<double>(maxW) / w, static_cast<double>(maxH ? maxH : h) / h);
+  if (r >= 1) {
+    if (!pict->decode(io)) return 4;
+    if (!pict->is16Bpp()) {
+      pict->moveTo(out);
+      return 0;
+    }
+    long long dw = pict->width(), dh = pict->height();
+    _typebuf<unsigned int> pixels;
+    if (!pict->moveToColorData(pixels)) return 2;
+    cPictBase& dst = out;
+    dst.close();
+    dst.myIs16 = false;
+    std::swap(dst.myPix8.ptr, pixels.ptr);
+    std::swap(dst.myPix8.count, pixels.count);
+    dst.myWidth = dw;
+    dst.myHeight = dh;
+    return 0;
+  }
+  long long sw = scaled(w, r), sh = scaled(h, r);
+  if (sw < 1 || sh < 1) return 1;
+  if (!out.create(sw, sh, 0)) return 4;
+  sExtPictDef target(&out);
+  target.background = background;
+  if (pict->supportsExtRendering()) return pict->setExtTarget(&target) && pict->decode(io) ? 0 : 4;
+  if (!pict->decode(io)) return 4;
+  return pict->toExtTarget(&target) ? 0 : 2;
+}
+
+int cPictBase::getPreview(cFileIOTarget* io, cPictDummy& out, long long maxW, long long maxH,
+                          bool allowDecode, unsigned int background) {
+  if (!io || maxW < 1 || maxH < 1) return 1;
+  sPictInfo info;
+  cPtr<cPictBase> pict(mkPicture(io, &info));
+  if (!pict) return 3;
+  if (info.width < 1 || info.height < 1) return 1;
+  io->set_fp(0);
+  return getPreviewFor(pict.ptr, info, io, out, maxW, maxH, allowDecode, background);
+}
+
+int cPictBase::getPreviewFor(cPictBase* pict, sPictInfo& info, cFileIOTarget* io, cPictDummy& out,
+                             long long maxW, long long maxH, bool allowDecode, unsigned int background) {
+  if (!pict || !io || maxW < 1 || maxH < 1 || info.width < 1 || info.height < 1) return 1;
+  double r = fitRatio(info.width, info.height, maxW, maxH);
+  long long sw = scaled(info.width, r), sh = scaled(info.height, r);
+  if (sw < 1 || sh < 1) return 1;
+  if (info.hasPreview) {
+    cPictDummy preview;
+    if (pict->getPreview(io, preview, &sw, &sh) && preview.width() >= 1 && preview.height() >= 1) {
+      long long pw = preview.width(), ph = preview.height();
+      if (pw <= maxW && ph <= maxH) {
+        preview.moveTo(out);
+        return 0;
+      }
+      double r2 = fitRatio(pw, ph, maxW, maxH);
+      long long qw = scaled(pw, r2), qh = scaled(ph, r2);
+      return drawInto(preview, out, qw < 1 ? 1 : qw, qh < 1 ? 1 : qh, background) ? 0 : 2;
+    }
+  }
+  if (!allowDecode) return 5;
+  if (!out.create(sw, sh, 0)) return 2;
+  sExtPictDef target(&out);
+  target.background = background;
+  io->set_fp(0);
+  if (pict->supportsExtRendering()) return pict->setExtTarget(&target) && pict->decode(io) ? 0 : 4;
+  if (!pict->decode(io)) return 4;
+  return pict->toExtTarget(&target) ? 0 : 2;
+}
+
+bool cPictBase::imgToPreview(cPictBase& pict, cPictDummy& out, long long maxW, long long maxH,
+                             unsigned int background) {
+  long long w = pict.width(), h = pict.height();
+  if (w < 1 || h < 1 || pict.is16Bpp() || !pict.raw8Bpp()) return false;
+  if (w <= maxW && h <= maxH) {
+    pict.moveTo(out);
+    return true;
+  }
+  if (maxW < 1 || maxH < 1) return false;
+  double r = fitRatio(w, h, maxW, maxH);
+  long long sw = scaled(w, r), sh = scaled(h, r);
+  if (sw < 1 || sh < 1 || !drawInto(pict, out, sw, sh, background)) return false;
+  pict.close();
+  return true;
+}
+
+bool cPictBase::decodePagePreview(cFileIOTarget* io, cPictDummy& out, long long maxW, long long maxH,
+                                  int page, bool allowDecode, unsigned int background) {
+  sPictInfo info;
+  if (page != 0 || !io || !isPicture(io, &info)) return false;
+  io->set_fp(0);
+  return getPreviewFor(this, info, io, out, maxW, maxH, allowDecode, background) == 0;
+}

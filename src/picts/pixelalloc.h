@@ -1,0 +1,20 @@
+// The one road by which picture buffers are sized. Sizes reach here from
+// file headers, so nothing is believed: the pixel count is checked against a
+// library-wide limit before any byte is asked for, and fresh buffers start
+// zeroed so that a picture never shows memory it did not write.
+#pragma once
+
+#include "base/buffers.h"
+
+// 256 Mi pixels: room for 100-megapixel photographs (and their 16-bit form,
+// 2 GiB) while a forged header cannot ask for more.
+constexpr long long kMaxPictPixels = 1LL << 28;
+
+// The element count of a w x h picture, or -1 when either side is below 1
+// or the count passes kMaxPictPixels.
+long long pictPixelCount(long long w, long long h);
+
+// Makes `buf` hold w * h zeroed pixels; false (and `buf` empty) for a size
+// that pictPixelCount refuses or memory that cannot be had.
+bool allocPictPixels(_typebuf<unsigned int>& buf, long long w, long long h);
+bool allocPictPixels(_typebuf<unsigned long long>& buf, long long w, long long h);

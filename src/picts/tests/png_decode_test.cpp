@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+
+#include "picts/pictpng.h"
+#include "png_support.h"
+
+namespace {
+
+using namespace pngtest;
+
+struct Format {
+  int colorType, depth;
+};
+const Format kFormats[] = {{0, 1}, {0, 2}, {0, 4}, {0, 8}, {0, 16}, {2, 8}, {2, 16}, {3, 1},
+                           {3, 2}, {3, 4}, {3, 8}, {4, 8}, {4, 16}, {6, 8}, {6, 16}};
+const unsigned kSizes[][2] = {{1, 1}, {1, 9}, {9, 1}, {7, 7}, {33, 17}};
+
+std::string decodeAndCompare(const Image& im) {
+  MemStream s(encode(im));
+  cPictPNG png;
+  if (!png.decode(&s.io)) return "decode failed";
+  return compareWithLibpng(png, s.bytes);
+}
+
+TEST(PngDecode, EveryFormatSizeInterlaceAndFirstRowFilterMatchesLibpng) {
+  uint32_t seed = 1;
+  for (const Format& f : kFormats)
+    for (const auto& size : kSizes)
+      for (bool interlace : {false, true})
+        for (int filter = 0; filter < 5; ++filter) {
+          Image im = randomImage(size[0], size[1], f.colorType, f.depth, seed++);
+          im.interlace = interlace;
+          im.firstRowFilter = filter;
+          EXPECT_EQ(decodeAndCompare(im), "")
+              << "type " << f.colorType << " depth " << f.depth << " " << size[0] << "x" << size[1]
+              << (interlace ? " Adam7" : "") << " filter " << filter;
+        }
+}
+
+TEST(PngDecode, OneByteImageDataChunksAndTrailingDataDecode) {
+  for (bool interlace : {false, true}) {
+    Image im = randomImage(13, 11, 6, 16, 77);
+    im.interlace = interlace;
+    im.firstRowFilter = 4;
+    im.idatPiece = 1;
+    EXPECT_EQ(decodeAndCompare(im), "") << interlace;
+  }
+  Image im = randomImage(5, 5, 2, 8, 78);
+  im.trailingData = {1, 2, 3, 4, 5, 6, 7, 8};
+  EXPECT_EQ(decodeAndCompare(im), "");
+}
+
+// A key equal to a sample the image holds, so that some pixels turn transparent.
+TEST(PngDecode, TransparencyKeysMatchExactlyTheirPixels) {
+  for (int depth : {1, 2, 4, 8, 16}) {
+    Image im = randomImage(9, 9, 0, depth, 100 + depth);
+    im.interlace = depth == 4;
+    unsigned key = depth == 16 ? (im.rows[2] << 8 | im.rows[3]) : depth == 8 ? im.rows[1] : im.sample(1, 0);
+    im.trns = {static_cast<uint8_t>(key >> 8), static_cast<uint8_t>(key)};
+    EXPECT_EQ(decodeAndCompare(im), "") << "grey " << depth;
+  }
+  for (int depth : {8, 16}) {
+    Image im = randomImage(9, 9, 2, depth, 200 + depth);
+    int n = depth / 8;
+    for (int c = 0; c < 3; ++c)
+      im.trns.insert(im.trns.end(), {static_cast<uint8_t>(n == 2 ? im.rows[6 + 2 * c] : 0),
+                                     static_cast<uint8_t>(n == 2 ? im.rows[7 + 2 * c] : im.rows[3 + c])});
+    EXPECT_EQ(decodeAndCompare(im), "") << "rgb " << depth;
+  }
+  // A short palette transparency leaves the later entries opaque.
+  Image im = randomImage(9, 9, 3, 4, 300);
+  im.trns = {0, 80, 160};
+  EXPECT_EQ(decodeAndCompare(im), "");
+}
+
+TEST(PngDecode, SixteenBitKeysCompareAllSixteenBits) {
+  // Two greys that agree in their high byte: only the exact one is keyed.
+  Image im;
+  im.width = 2;
+  im.colorType = 0;
+  im.depth = 16;
+  im.rows = {0x12, 0x34, 0x12, 0x35};
+  im.trns = {0x12, 0x34};
+  MemStream s(encode(im));
+  cPictPNG png;
+  ASSERT_TRUE(png.decode(&s.io));
+  ASSERT_TRUE(png.is16Bpp());
+  EXPECT_EQ(png.raw16Bpp()[0], 0x0000'1234'1234'1234ULL);
+  EXPECT_EQ(png.raw16Bpp()[1], 0xFFFF'1235'1235'1235ULL);
+}
+
+TEST(PngDecode, InterlaceMethod255IsReadAsPlainRows) {
+  Image im = randomImage(6, 4, 2, 8, 400);
+  Bytes file = encode(im);
+  MemStream plain(file);
+  file[8 + 8 + 12] = 255;  // the interlace byte of the header
+  uint32_t crc = static_cast<uint32_t>(crc32(0, file.data() + 12, 17));
+  for (int i = 0; i < 4; ++i) file[29 + i] = static_cast<uint8_t>(crc >> (24 - 8 * i));
+  MemStream odd(file);
+  cPictPNG a, b;
+  ASSERT_TRUE(a.decode(&plain.io));
+  ASSERT_TRUE(b.decode(&odd.io));
+  EXPECT_EQ(std::memcmp(a.raw8Bpp(), b.raw8Bpp(), 6 * 4 * 4), 0);
+}
+
+TEST(PngDecode, ProbingReadsTheHeaderOnly) {
+  Image im = randomImage(21, 5, 6, 8, 500);
+  Bytes file = encode(im);
+  file.resize(33);  // signature and IHDR
+  MemStream s(file);
+  cPictBase::sPictInfo info;
+  ASSERT_TRUE(cPictPNG::validFor(&s.io, &info));
+  EXPECT_EQ(info.width, 21);
+  EXPECT_EQ(info.height, 5);
+  EXPECT_FALSE(info.hasPreview);
+  s.io.set_fp(0);
+  cPictPNG png;
+  EXPECT_FALSE(png.decode(&s.io));
+}
+
+TEST(PngDecode, RendersWhileDecodingWithoutAPictureBuffer) {
+  Image im = randomImage(40, 20, 2, 8, 600);
+  im.interlace = true;
+  MemStream s(encode(im));
+  cPictPNG full;
+  ASSERT_TRUE(full.decode(&s.io));
+
+  // A roomy target gets the picture centred, pixel for pixel.
+  cPictDummy big;
+  big.create(44, 30, 0);
+  cPictBase::sExtPictDef roomy(&big);
+  roomy.background = 0x01020304;
+  cPictPNG png;
+  ASSERT_TRUE(png.setExtTarget(&roomy));
+  s.io.set_fp(0);
+  ASSERT_TRUE(png.decode(&s.io));
+  EXPECT_EQ(png.raw8Bpp(), nullptr);
+  EXPECT_FALSE(png.isExtRender());
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 40; ++x) ASSERT_EQ(big.raw8Bpp()[(y + 5) * 44 + x + 2], full.raw8Bpp()[y * 40 + x]);
+  EXPECT_EQ(big.raw8Bpp()[0], 0x01020304u);
+
+  // A small one gets it shrunk; a 16-bit file goes through the same road.
+  Image deep = randomImage(30, 30, 0, 16, 601);
+  MemStream d(encode(deep));
+  cPictDummy small;
+  small.create(10, 10, 0);
+  cPictBase::sExtPictDef tight(&small);
+  ASSERT_TRUE(png.setExtTarget(&tight));
+  ASSERT_TRUE(png.decode(&d.io));
+  for (int i = 0; i < 100; ++i) EXPECT_EQ(small.raw8Bpp()[i] >> 24, 0xFFu);
+}
+
+}  // namespace
