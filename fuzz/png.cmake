@@ -1,0 +1,1 @@
+zvk_fuzz(png zvk_picts)
