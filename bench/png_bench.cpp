@@ -95,7 +95,8 @@ double bestMs(F decode, bool& ok) {
   for (int run = 0; run < kRuns; ++run) {
     auto start = std::chrono::steady_clock::now();
     ok = decode() && ok;
-    best = std::min(best, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    best = std::min(
+        best, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
   }
   return best;
 }
