@@ -112,17 +112,23 @@ bool cPictBase::allocPixels(long long w, long long h, bool sixteen) {
   return done;
 }
 
-bool cPictDummy::create_und(long long w, long long h) {
-  myPix16.set(0);
-  myIs16 = false;
+// A buffer that already holds the count is kept as it is.
+bool cPictDummy::createMode(long long w, long long h, bool sixteen) {
+  if (sixteen)
+    myPix8.set(0);
+  else
+    myPix16.set(0);
+  myIs16 = sixteen;
   long long count = pictPixelCount(w, h);
-  if (count > 0 && count == myPix8.count) {
+  if (count > 0 && count == (sixteen ? myPix16.count : myPix8.count)) {
     myWidth = w;
     myHeight = h;
     return true;
   }
-  return allocPixels(w, h, false);
+  return allocPixels(w, h, sixteen);
 }
+
+bool cPictDummy::create_und(long long w, long long h) { return createMode(w, h, false); }
 
 bool cPictDummy::create(long long w, long long h, unsigned int colour) {
   if (!create_und(w, h)) return false;
@@ -130,17 +136,7 @@ bool cPictDummy::create(long long w, long long h, unsigned int colour) {
   return true;
 }
 
-bool cPictDummy::create16_und(long long w, long long h) {
-  myPix8.set(0);
-  myIs16 = true;
-  long long count = pictPixelCount(w, h);
-  if (count > 0 && count == myPix16.count) {
-    myWidth = w;
-    myHeight = h;
-    return true;
-  }
-  return allocPixels(w, h, true);
-}
+bool cPictDummy::create16_und(long long w, long long h) { return createMode(w, h, true); }
 
 bool cPictDummy::create16(long long w, long long h, unsigned long long colour) {
   if (!create16_und(w, h)) return false;

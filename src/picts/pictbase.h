@@ -249,4 +249,7 @@ class cPictDummy : public cPictBase {
   bool create(long long w, long long h, unsigned int colour);
   bool create16_und(long long w, long long h);
   bool create16(long long w, long long h, unsigned long long colour);
+
+ private:
+  bool createMode(long long w, long long h, bool sixteen);
 };

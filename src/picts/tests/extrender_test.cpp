@@ -18,14 +18,23 @@ struct Target {
   unsigned int at(long long x, long long y) { return bitmap.raw8Bpp()[y * bitmap.width() + x]; }
 };
 
-// Renders a w x h picture of one colour through the streaming protocol.
-bool streamSolid(cPictDummy& pict, Target& t, long long w, long long h, unsigned int colour) {
-  pict.create(w, h, colour);
+// Streams a w x h picture into the target: `deliver` hands over its pixels.
+template <typename F>
+bool stream(cPictDummy& pict, Target& t, long long w, long long h, F deliver) {
+  pict.create(w, h, 0);
   if (!pict.setExtTarget(&t.def) || !pict.startExtRender()) return false;
-  for (long long y = 0; y < h; ++y)
-    for (long long x = 0; x < w; ++x) pict.setExtPix(x, y, colour);
+  deliver();
   pict.endExtRender();
   return true;
+}
+
+bool streamSolid(cPictDummy& pict, Target& t, long long w, long long h, unsigned int colour) {
+  bool done = stream(pict, t, w, h, [&] {
+    for (long long y = 0; y < h; ++y)
+      for (long long x = 0; x < w; ++x) pict.setExtPix(x, y, colour);
+  });
+  pict.create(w, h, colour);  // the decoded picture, for the one-pass road
+  return done;
 }
 
 TEST(RenderTarget, APictureThatFitsIsCentredInABackgroundFrame) {
@@ -64,11 +73,9 @@ TEST(RenderTarget, ALargerPictureShrinksIntoItsRegion) {
 TEST(RenderTarget, CellsNoPixelReachedEndTransparentBlack) {
   Target t(10, 10);
   cPictDummy pict;
-  pict.create(100, 50, 0);
-  ASSERT_TRUE(pict.setExtTarget(&t.def));
-  ASSERT_TRUE(pict.startExtRender());
-  for (long long x = 0; x < 100; ++x) pict.setExtPix(x, 0, 0xFFFFFFFF);  // the bottom row only
-  pict.endExtRender();
+  ASSERT_TRUE(stream(pict, t, 100, 50, [&] {
+    for (long long x = 0; x < 100; ++x) pict.setExtPix(x, 0, 0xFFFFFFFF);  // the bottom row only
+  }));
   EXPECT_EQ(t.at(3, 2), 0xFFFFFFFFu);
   EXPECT_EQ(t.at(3, 4), 0u);
   EXPECT_EQ(t.at(3, 1), kBack);
@@ -79,12 +86,10 @@ TEST(RenderTarget, NearRatiosSpreadEachPixelOverTheCellsItCovers) {
   // cell 0 and three quarters of cell 1, pixel 2 half of cells 1 and 2.
   Target t(3, 3);
   cPictDummy pict;
-  pict.create(4, 1, 0);
-  ASSERT_TRUE(pict.setExtTarget(&t.def));
-  ASSERT_TRUE(pict.startExtRender());
   const unsigned int values[4] = {0xFF000000, 0xFF000064, 0xFF0000C8, 0xFF0000FF};
-  for (int x = 0; x < 4; ++x) pict.setExtPix(x, 0, values[x]);
-  pict.endExtRender();
+  ASSERT_TRUE(stream(pict, t, 4, 1, [&] {
+    for (int x = 0; x < 4; ++x) pict.setExtPix(x, 0, values[x]);
+  }));
   EXPECT_EQ(t.at(0, 1), 0xFF000014u);  // (0 + 100 * 0.25) / 1.25
   EXPECT_EQ(t.at(1, 1), 0xFF00008Cu);  // (100 * 0.75 + 200 * 0.5) / 1.25
   EXPECT_EQ(t.at(2, 1), 0xFF0000EDu);  // (200 * 0.5 + 255) / 1.5, rounded
@@ -94,25 +99,21 @@ TEST(RenderTarget, NearRatiosSpreadEachPixelOverTheCellsItCovers) {
 TEST(RenderTarget, ComponentsWeighOnePixelTogether) {
   Target t(7, 7);
   cPictDummy pict;
-  pict.create(10, 10, 0);
-  ASSERT_TRUE(pict.setExtTarget(&t.def));
-  ASSERT_TRUE(pict.startExtRender());
-  for (long long y = 0; y < 10; ++y)
-    for (long long x = 0; x < 10; ++x)
-      for (int c = 0; c < 3; ++c) pict.setExtComp(x, y, 0x5A, c);
-  EXPECT_TRUE(pict.setExtComp(0, 0, 1, 4));  // no such component: ignored
-  pict.endExtRender();
+  ASSERT_TRUE(stream(pict, t, 10, 10, [&] {
+    for (long long y = 0; y < 10; ++y)
+      for (long long x = 0; x < 10; ++x)
+        for (int c = 0; c < 3; ++c) pict.setExtComp(x, y, 0x5A, c);
+    EXPECT_TRUE(pict.setExtComp(0, 0, 1, 4));  // no such component: ignored
+  }));
   for (long long i = 0; i < 49; ++i) ASSERT_EQ(t.bitmap.raw8Bpp()[i], 0x005A5A5Au) << i;
 
   // Unscaled components are OR-ed into the target word.
   Target same(2, 1);
-  pict.create(2, 1, 0);
-  ASSERT_TRUE(pict.setExtTarget(&same.def));
-  ASSERT_TRUE(pict.startExtRender());
-  pict.setExtComp(1, 0, 0x12, 0);
-  pict.setExtComp16(1, 0, 0x3400, 2);
-  pict.setExtComp(1, 0, 0xFF, 3);
-  pict.endExtRender();
+  ASSERT_TRUE(stream(pict, same, 2, 1, [&] {
+    pict.setExtComp(1, 0, 0x12, 0);
+    pict.setExtComp16(1, 0, 0x3400, 2);
+    pict.setExtComp(1, 0, 0xFF, 3);
+  }));
   EXPECT_EQ(same.at(1, 0), 0xFF340012u);
 }
 
