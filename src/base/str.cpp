@@ -1,6 +1,11 @@
 #include "base/str.h"
 
+#include <climits>
 #include <cstdio>
+#include <new>
+
+#include "base/buffers.h"
+#include "base/textconv.h"
 
 namespace {
 
@@ -129,4 +134,50 @@ int _sscanf_s(const char* s, const char* fmt, ...) {
 int _vsscanf_s(const char* s, const char* fmt, va_list args) {
   if (!s || !fmt) return 0;
   return vsscanf(s, fmt, args);
+}
+
+int _swprintf_s(unsigned short* dst, long long size, const unsigned short* fmt, ...) {
+  if (!dst || !fmt || size <= 0) return 0;
+  va_list args;
+  va_start(args, fmt);
+  int n = _vswprintf_s(dst, size, fmt, args);
+  va_end(args);
+  return n;
+}
+
+int _vswprintf_s(unsigned short* dst, long long size, const unsigned short* fmt, va_list args) {
+  // A UTF-16 unit takes at most three UTF-8 bytes.
+  if (!dst || size <= 0 || size > (LLONG_MAX - 1) / 3) return 0;
+  try {
+    _guardchar<char> format;
+    _w2pc(fmt, -1, format);
+    _typebuf<char> work;
+    work.set(3 * size + 1);
+    int n = vsnprintf(work.ptr, static_cast<size_t>(work.count), format.ptr ? format.ptr : "", args);
+    long long units = _pc2w(work.ptr, -1, dst, size);
+    dst[units < size ? units : size - 1] = 0;
+    return n;
+  } catch (const std::bad_alloc&) {
+    dst[0] = 0;
+    return 0;
+  }
+}
+
+int _swscanf_s(const unsigned short* s, const unsigned short* fmt, ...) {
+  va_list args;
+  va_start(args, fmt);
+  int n = _vswscanf_s(s, fmt, args);
+  va_end(args);
+  return n;
+}
+
+int _vswscanf_s(const unsigned short* s, const unsigned short* fmt, va_list args) {
+  try {
+    _guardchar<char> input, format;
+    _w2pc(s, -1, input);
+    _w2pc(fmt, -1, format);
+    return vsscanf(input.ptr ? input.ptr : "", format.ptr ? format.ptr : "", args);
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
 }

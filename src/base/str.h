@@ -30,3 +30,11 @@ int _vsprintf_s(char* dst, long long size, const char* fmt, va_list args)
     __attribute__((format(printf, 3, 0)));
 int _sscanf_s(const char* s, const char* fmt, ...) __attribute__((format(scanf, 2, 3)));
 int _vsscanf_s(const char* s, const char* fmt, va_list args) __attribute__((format(scanf, 2, 0)));
+
+// UTF-16 formatting and scanning run the byte formatter on UTF-8: "%s"
+// takes and gives UTF-8 char strings, not UTF-16 ones. The output is cut at
+// `size` - 1 units and always terminated.
+int _swprintf_s(unsigned short* dst, long long size, const unsigned short* fmt, ...);
+int _vswprintf_s(unsigned short* dst, long long size, const unsigned short* fmt, va_list args);
+int _swscanf_s(const unsigned short* s, const unsigned short* fmt, ...);
+int _vswscanf_s(const unsigned short* s, const unsigned short* fmt, va_list args);

@@ -102,3 +102,27 @@ TEST(StrFormat, NeverWritesPastTheSize) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(StrWideFormat, CutsAtTheSizeAndTakesUtf8Arguments) {
+  unsigned short dst[16];
+  EXPECT_EQ(_swprintf_s(dst, 16, u16(u"%d:%s"), 7, "é中"), 7) << "the byte count";
+  EXPECT_EQ(text(dst), u"7:é中");
+  unsigned short small[6] = {'#', '#', '#', '#', '#', '#'};
+  _swprintf_s(small, 4, u16(u"%s"), "0123456789");
+  EXPECT_EQ(text(small), u"012");
+  EXPECT_EQ(small[4], '#');
+  EXPECT_EQ(_swprintf_s(small, 0, u16(u"x")), 0);
+  EXPECT_EQ(small[0], '0') << "size 0 writes nothing";
+  EXPECT_EQ(_swprintf_s(small, 4, nullptr), 0);
+
+  int n = 0;
+  char word[8];
+  EXPECT_EQ(_swscanf_s(u16(u"  12 ü"), u16(u"%d %7s"), &n, word), 2);
+  EXPECT_EQ(n, 12);
+  EXPECT_STREQ(word, "ü");
+  EXPECT_EQ(_swscanf_s(nullptr, u16(u"%d"), &n), -1) << "an empty input";
+}
+
+}  // namespace
