@@ -35,27 +35,27 @@ cMemIOTarget::cMemIOTarget(long long pageSize)
 
 unsigned char* cMemIOTarget::page(long long index) {
   if (index == lastIndex) return lastPage;
-  auto it = pages.find(index);
-  if (it == pages.end()) return nullptr;
+  _typebuf<unsigned char>* found = pages.find(index);
+  if (!found) return nullptr;
   lastIndex = index;
-  lastPage = it->second.ptr;
+  lastPage = found->ptr;
   return lastPage;
 }
 
 unsigned char* cMemIOTarget::makePage(long long index) {
   try {
-    auto [it, inserted] = pages.try_emplace(index);
-    if (inserted) {
+    _typebuf<unsigned char>* made = pages.insert(index);
+    if (!made->count) {
       try {
-        it->second.set(pageSize);
+        made->set(pageSize);
       } catch (const std::bad_alloc&) {
-        pages.erase(it);
+        pages.dettach(index);
         return nullptr;
       }
-      std::memset(it->second.ptr, 0, static_cast<size_t>(pageSize));
+      std::memset(made->ptr, 0, static_cast<size_t>(pageSize));
     }
     lastIndex = index;
-    lastPage = it->second.ptr;
+    lastPage = made->ptr;
     return lastPage;
   } catch (const std::bad_alloc&) {
     return nullptr;
@@ -63,7 +63,15 @@ unsigned char* cMemIOTarget::makePage(long long index) {
 }
 
 void cMemIOTarget::dropPagesFrom(long long index) {
-  pages.erase(pages.lower_bound(index), pages.end());
+  if (index == 0 && pages.root) {
+    pages.destroyRec(pages.root);
+    pages.root = nullptr;
+  }
+  while (pages.root) {
+    auto* last = pages.rightmost(pages.root);
+    if (last->key < index) break;
+    pages.dettach(last);
+  }
   if (lastIndex >= index) {
     lastIndex = -1;
     lastPage = nullptr;
@@ -157,10 +165,10 @@ bool cMemIOTarget::toBuffer(_typebuf<unsigned char>& out) {
   }
   if (!fileSize) return true;
   std::memset(out.ptr, 0, static_cast<size_t>(fileSize));
-  for (auto& [index, content] : pages) {
-    long long at = index * pageSize;
+  for (auto* item = pages.find_ge(0); item; item = pages.next(item)) {
+    long long at = item->key * pageSize;
     if (at >= fileSize) break;
-    std::memcpy(out.ptr + at, content.ptr, static_cast<size_t>(smaller(pageSize, fileSize - at)));
+    std::memcpy(out.ptr + at, item->value.ptr, static_cast<size_t>(smaller(pageSize, fileSize - at)));
   }
   return true;
 }

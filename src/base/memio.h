@@ -3,8 +3,7 @@
 // read cache in front of another stream. None is thread-safe.
 #pragma once
 
-#include <map>
-
+#include "base/btree.h"
 #include "base/buffers.h"
 #include "base/targets.h"
 
@@ -41,7 +40,8 @@ class cMemIOTarget : public cFileIOTarget {
   unsigned char* makePage(long long index);
   void dropPagesFrom(long long index);
 
-  std::map<long long, _typebuf<unsigned char>> pages;
+  // Keyed by page index (offset / page size); each value is one whole page.
+  cFasterTreeList<long long, _typebuf<unsigned char>> pages;
   // The page of the last access, so byte-by-byte streams skip the lookup.
   long long lastIndex = -1;
   unsigned char* lastPage = nullptr;
