@@ -1,0 +1,265 @@
+#include "base/list.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+TEST(ValueList, EndsFollowAddAndRemove) {
+  _List<std::string> list;
+  auto* a = list.add();
+  EXPECT_EQ(list.head, a);
+  EXPECT_EQ(list.tail, a);
+  EXPECT_TRUE(a->value.empty());
+  EXPECT_EQ(a->next, nullptr);
+  a->value = "a long enough text to live on the heap";
+  auto* b = list.add();
+  auto* c = list.add();
+  list.remove(c);
+  EXPECT_EQ(list.tail, b);
+  EXPECT_EQ(b->next, nullptr);
+  list.remove(a);
+  EXPECT_EQ(list.head, b);
+  list.remove(a);  // no longer linked: ignored
+  list.remove(b);
+  EXPECT_EQ(list.head, nullptr);
+  EXPECT_EQ(list.tail, nullptr);
+  list.add()->value = "another text that the destroy has to free";
+  list.destroy();
+  EXPECT_EQ(list.head, nullptr);
+}
+
+struct Named : cListItem {
+  static int deleted;
+  int id;
+  explicit Named(int i) : id(i) {}
+  ~Named() override { ++deleted; }
+  bool eq(void* what) override { return *static_cast<int*>(what) == id; }
+};
+int Named::deleted = 0;
+
+std::vector<int> ids(const cList& list) {
+  std::vector<int> out;
+  for (cListItem* it = list.head; it; it = it->next) out.push_back(static_cast<Named*>(it)->id);
+  if (list.tail) {
+    EXPECT_EQ(list.tail->next, nullptr);
+  }
+  return out;
+}
+
+TEST(ItemList, ReorderingKeepsHeadAndTail) {
+  cList list;
+  Named* items[4];
+  for (int i = 0; i < 4; ++i) list.add(items[i] = new Named(i));
+  EXPECT_EQ(list.add(nullptr), nullptr);
+
+  list.forward(items[3]);
+  list.backward(items[0]);
+  EXPECT_EQ(ids(list), (std::vector<int>{0, 1, 2, 3}));
+  list.forward(items[2]);
+  EXPECT_EQ(ids(list), (std::vector<int>{0, 1, 3, 2}));
+  EXPECT_EQ(list.tail, items[2]);
+  list.backward(items[1]);
+  EXPECT_EQ(ids(list), (std::vector<int>{1, 0, 3, 2}));
+  EXPECT_EQ(list.head, items[1]);
+  list.backward(items[2]);
+  EXPECT_EQ(ids(list), (std::vector<int>{1, 0, 2, 3}));
+  EXPECT_EQ(list.tail, items[3]);
+
+  Named stranger(9);
+  list.forward(&stranger);
+  EXPECT_FALSE(list.dettach(&stranger));
+}
+
+TEST(ItemList, InsertSearchAndOwnership) {
+  Named::deleted = 0;
+  {
+    cList list;
+    EXPECT_FALSE(list.insert(nullptr, nullptr));
+    Named* b = new Named(2);
+    EXPECT_TRUE(list.insert(b, nullptr));
+    EXPECT_EQ(list.tail, b);
+    Named* a = new Named(1);
+    EXPECT_TRUE(list.insert(a, nullptr));
+    Named* c = new Named(3);
+    EXPECT_TRUE(list.insert(c, b));
+    EXPECT_EQ(list.tail, c);
+    EXPECT_EQ(ids(list), (std::vector<int>{1, 2, 3}));
+
+    // A neighbour from another chain would corrupt both lists.
+    cListItem outsider;
+    Named* refused = new Named(8);
+    EXPECT_FALSE(list.insert(refused, &outsider));
+    delete refused;
+
+    int key = 3;
+    EXPECT_EQ(list.find(&key), c);
+    key = 4;
+    EXPECT_EQ(list.find(&key), nullptr);
+
+    EXPECT_TRUE(list.dettach(a));
+    delete a;
+    list.remove(c);
+    EXPECT_EQ(list.tail, b);
+    EXPECT_EQ(Named::deleted, 3);
+
+    cList other;
+    other.add(new Named(10));
+    list.moveTo(other);
+    EXPECT_EQ(Named::deleted, 4);
+    EXPECT_EQ(list.head, nullptr);
+    EXPECT_EQ(ids(other), (std::vector<int>{2}));
+    other.moveTo(other);
+    EXPECT_EQ(ids(other), (std::vector<int>{2}));
+  }
+  EXPECT_EQ(Named::deleted, 5);
+
+  cList plain;
+  plain.add(new cListItem);
+  int anything = 0;
+  EXPECT_EQ(plain.find(&anything), nullptr);
+}
+
+TEST(StackList, LastInFirstOut) {
+  cStackList stack;
+  cListItem a, b;
+  stack.push(&a);
+  stack.push(&b);
+  EXPECT_EQ(stack.tail, &a);
+  EXPECT_EQ(stack.peek(), &b);
+  EXPECT_EQ(stack.pop(), &b);
+  EXPECT_EQ(stack.pop(), &a);
+  EXPECT_EQ(stack.pop(), nullptr);
+  EXPECT_EQ(stack.tail, nullptr);
+}
+
+struct BiNamed : cBiListItem {
+  int id;
+  explicit BiNamed(int i) : id(i) {}
+};
+
+TEST(BiList, LinksBothWaysAndCounts) {
+  cBiList list;
+  auto* a = static_cast<BiNamed*>(list.add(new BiNamed(1)));
+  auto* c = static_cast<BiNamed*>(list.add(new BiNamed(3)));
+  auto* b = new BiNamed(2);
+  EXPECT_TRUE(list.insert(b, a));
+  auto* z = new BiNamed(0);
+  EXPECT_TRUE(list.insert(z, nullptr));
+  EXPECT_EQ(list.getCount(), 4);
+  std::vector<int> forward, backward;
+  for (auto* it = list.start(); it; it = list.next(it)) forward.push_back(static_cast<BiNamed*>(it)->id);
+  for (auto* it = list.getlast(); it; it = list.prev(it)) backward.push_back(static_cast<BiNamed*>(it)->id);
+  EXPECT_EQ(forward, (std::vector<int>{0, 1, 2, 3}));
+  EXPECT_EQ(backward, (std::vector<int>{3, 2, 1, 0}));
+
+  list.remove(c);
+  EXPECT_EQ(list.getlast(), b);
+  EXPECT_TRUE(list.dettach(z));
+  EXPECT_FALSE(list.dettach(z));
+  delete z;
+  EXPECT_EQ(list.start(), a);
+  EXPECT_EQ(a->prev, nullptr);
+  EXPECT_EQ(list.getCount(), 2);
+  EXPECT_EQ(list.next(nullptr), nullptr);
+}
+
+struct Node : cTreeItem {
+  static int deleted;
+  int id;
+  explicit Node(int i) : id(i) {}
+  ~Node() override { ++deleted; }
+};
+int Node::deleted = 0;
+
+std::vector<int> children(cTreeItem* first) {
+  std::vector<int> out;
+  for (cTreeItem* it = first; it; it = it->next) {
+    out.push_back(static_cast<Node*>(it)->id);
+    if (it->next) {
+      EXPECT_EQ(it->next->prev, it);
+    }
+  }
+  return out;
+}
+
+TEST(Tree, SiblingOrderAndMoves) {
+  cTree tree;
+  Node* root = static_cast<Node*>(tree.add(nullptr, new Node(0)));
+  Node* kids[3];
+  for (int i = 0; i < 3; ++i) kids[i] = static_cast<Node*>(tree.add(root, new Node(i + 1)));
+  EXPECT_EQ(children(root->child), (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(tree.subLast(root), kids[2]);
+  EXPECT_EQ(tree.subLast(kids[0]), nullptr);
+  EXPECT_EQ(tree.subLast(nullptr), nullptr);
+
+  EXPECT_TRUE(tree.move_forward(kids[0]));
+  EXPECT_EQ(root->child, kids[1]);
+  EXPECT_EQ(children(root->child), (std::vector<int>{2, 1, 3}));
+  EXPECT_EQ(kids[1]->prev, nullptr);
+  EXPECT_FALSE(tree.move_forward(kids[2]));
+  EXPECT_FALSE(tree.move_forward(nullptr));
+
+  Node* second = static_cast<Node*>(tree.add(nullptr, new Node(9)));
+  EXPECT_TRUE(tree.move_forward(root));
+  EXPECT_EQ(tree.first, second);
+
+  Node::deleted = 0;
+  tree.remove(kids[1]);
+  EXPECT_EQ(children(root->child), (std::vector<int>{1, 3}));
+  tree.destroy_sub(root);
+  EXPECT_EQ(root->child, nullptr);
+  EXPECT_EQ(Node::deleted, 3);
+  tree.destroy();
+  EXPECT_EQ(tree.first, nullptr);
+  EXPECT_EQ(Node::deleted, 5);
+}
+
+TEST(Tree, DetachAndReattachCarryTheWholeSubtree) {
+  cTree a, b;
+  Node* top = static_cast<Node*>(a.add(nullptr, new Node(1)));
+  Node* mid = static_cast<Node*>(a.add(top, new Node(2)));
+  Node* leaf = static_cast<Node*>(a.add(mid, new Node(3)));
+  Node* leaf2 = static_cast<Node*>(a.add(mid, new Node(4)));
+  a.detach(mid);
+  EXPECT_EQ(top->child, nullptr);
+  EXPECT_EQ(mid->owner, nullptr);
+  EXPECT_EQ(mid->parent, nullptr);
+  EXPECT_EQ(leaf->owner, nullptr);
+  EXPECT_EQ(leaf2->owner, nullptr);
+  EXPECT_EQ(mid->child, leaf);
+
+  Node* host = static_cast<Node*>(b.add(nullptr, new Node(5)));
+  a.add(top, mid);
+  mid->child = leaf;  // add starts the item bare; give the children back
+  EXPECT_TRUE(a.reattachToTree(&b, mid, host));
+  EXPECT_EQ(host->child, mid);
+  EXPECT_EQ(mid->owner, &b);
+  EXPECT_EQ(leaf->owner, &b);
+  EXPECT_EQ(leaf2->owner, &b);
+  EXPECT_EQ(mid->child, leaf);
+  EXPECT_EQ(top->child, nullptr);
+  a.destroy();
+  b.destroy();
+}
+
+// A chain far deeper than any stack would take by recursion.
+TEST(Tree, DeepTreesAreWalkedWithoutRecursion) {
+  cTree tree;
+  Node::deleted = 0;
+  cTreeItem* parent = tree.add(nullptr, new Node(0));
+  const int depth = 1000000;
+  for (int i = 1; i < depth; ++i) {
+    parent = tree.add(parent, new Node(i));
+    if (i % 2) tree.add(parent->parent, new Node(-i));
+  }
+  cTree other;
+  tree.reattachToTree(&other, tree.first, nullptr);
+  EXPECT_EQ(parent->owner, &other);
+  other.destroy();
+  EXPECT_EQ(Node::deleted, depth + depth / 2);
+}
+
+}  // namespace
