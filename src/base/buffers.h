@@ -81,7 +81,7 @@ struct cPtr {
   ~cPtr() { delete ptr; }
 
   T* operator=(T* p) {
-    delete ptr;
+    if (p != ptr) delete ptr;  // holding the same object again must not free it
     ptr = p;
     return p;
   }

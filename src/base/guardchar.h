@@ -23,9 +23,10 @@ struct _guardchar {
   }
 
   // Copies at most n units; the result is always terminated at position n.
+  // A negative count has no position n to terminate at and leaves it null.
   void set(const T* s, long long n) {
     release();
-    if (!s) return;
+    if (!s || n < 0) return;
     ptr = new T[static_cast<size_t>(n) + 1];
     long long i = 0;
     for (; i < n; ++i) {

@@ -65,6 +65,8 @@ TEST(GuardChar, CountedCopiesCutAndTerminate) {
   EXPECT_STREQ(s.ptr, "ab");
   s.set(nullptr);
   EXPECT_EQ(s.ptr, nullptr);
+  s.set("abc", -1);
+  EXPECT_EQ(s.ptr, nullptr);
   s.set(4LL);
   ASSERT_NE(s.ptr, nullptr);
   EXPECT_EQ(std::memcmp(s.ptr, "\0\0\0\0", 4), 0);
@@ -87,6 +89,8 @@ TEST(OwningPointer, ReassignmentDeletesThePreviousObjectOnce) {
     cPtr<Counted> p;
     p = new Counted;
     p = new Counted;
+    EXPECT_EQ(Counted::deleted, 1);
+    p = p.ptr;
     EXPECT_EQ(Counted::deleted, 1);
   }
   EXPECT_EQ(Counted::deleted, 2);
