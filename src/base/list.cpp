@@ -22,11 +22,7 @@ void cList::unlink(cListItem* item, cListItem* before) {
 cListItem* cList::add(cListItem* item) {
   if (!item) return nullptr;
   item->next = nullptr;
-  if (tail)
-    tail->next = item;
-  else
-    head = item;
-  tail = item;
+  appendToChain(head, tail, item);
   return item;
 }
 

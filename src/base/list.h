@@ -6,6 +6,13 @@
 // short, and an item that is not in the list is simply ignored.
 #pragma once
 
+// Appends to a singly linked chain kept with head and tail pointers.
+template <typename Item>
+inline void appendToChain(Item*& head, Item*& tail, Item* item) {
+  (tail ? tail->next : head) = item;
+  tail = item;
+}
+
 // An owning singly linked list of values. Its owners call destroy() before
 // they go.
 template <typename T>
@@ -26,11 +33,7 @@ struct _List {
   // pointer is also a pointer to the value.
   sItem* add() {
     sItem* item = new sItem{};
-    if (tail)
-      tail->next = item;
-    else
-      head = item;
-    tail = item;
+    appendToChain(head, tail, item);
     return item;
   }
 
