@@ -61,8 +61,9 @@ def case_pairs(data_path, age_path):
 
 
 def table(name, pairs):
-    rows = [f"    {{0x{a:04X}, 0x{b:04X}}}," for a, b in pairs]
-    rows += ["    {0, 0},"] * (SLOTS - len(pairs))
+    cells = [f"{{0x{a:04X}, 0x{b:04X}}}," for a, b in pairs]
+    cells += ["{0, 0},"] * (SLOTS - len(pairs))
+    rows = ["    " + " ".join(cells[i:i + 6]) for i in range(0, len(cells), 6)]
     return f"const sCasePair {name}[{SLOTS}] = {{\n" + "\n".join(rows) + "\n};\n"
 
 

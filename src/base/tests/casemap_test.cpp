@@ -1,0 +1,95 @@
+#include "base/casemap.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iterator>
+#include <map>
+
+namespace {
+
+constexpr int kPairs = 973;
+
+// What the tables say, by binary search, for comparison with the lookups.
+unsigned short fromTable(const sCasePair* table, unsigned short u) {
+  const sCasePair* end = table + kPairs;
+  const sCasePair* at =
+      std::lower_bound(table, end, u, [](const sCasePair& p, unsigned short key) { return p.from < key; });
+  return at != end && at->from == u ? at->to : u;
+}
+
+TEST(CaseTables, PairsPerBlockAndTheUpperMapIsTheExactInverse) {
+  std::map<unsigned, int> perBlock;
+  for (int i = 0; i < kPairs; ++i) {
+    ++perBlock[__acp_lowermap[i].from & 0xFF00];
+    if (i > 0) {
+      EXPECT_LT(__acp_lowermap[i - 1].from, __acp_lowermap[i].from);
+      EXPECT_LT(__acp_uppermap[i - 1].from, __acp_uppermap[i].from);
+    }
+    EXPECT_NE(__acp_lowermap[i].from, __acp_lowermap[i].to);
+    // Each pair appears swapped in the upper map.
+    EXPECT_EQ(fromTable(__acp_uppermap, __acp_lowermap[i].to), __acp_lowermap[i].from);
+  }
+  const std::map<unsigned, int> expected = {{0x0000, 56},  {0x0100, 126}, {0x0200, 39}, {0x0300, 55},
+                                            {0x0400, 124}, {0x0500, 56},  {0x1000, 38}, {0x1E00, 123},
+                                            {0x1F00, 96},  {0x2100, 18},  {0x2400, 26}, {0x2C00, 109},
+                                            {0xA600, 34},  {0xA700, 47},  {0xFF00, 26}};
+  EXPECT_EQ(perBlock, expected);
+  for (int i = kPairs; i < 976; ++i) {
+    EXPECT_EQ(__acp_lowermap[i].from | __acp_lowermap[i].to, 0);
+    EXPECT_EQ(__acp_uppermap[i].from | __acp_uppermap[i].to, 0);
+  }
+}
+
+TEST(CaseMaps, EveryUnitAgreesWithTheTables) {
+  for (unsigned u = 0; u <= 0xFFFF; ++u) {
+    const auto unit = static_cast<unsigned short>(u);
+    ASSERT_EQ(__acp_lower(unit), fromTable(__acp_lowermap, unit)) << std::hex << u;
+    ASSERT_EQ(__acp_upper(unit), fromTable(__acp_uppermap, unit)) << std::hex << u;
+  }
+  EXPECT_EQ(__acp_lower(static_cast<unsigned short>(0x0410)), 0x0430);
+  EXPECT_EQ(__acp_lower(static_cast<unsigned short>(0xFF21)), 0xFF41);
+  EXPECT_EQ(__acp_upper(static_cast<unsigned short>(0x1F80)), 0x1F88);
+  // Title-case letters and one-way mappings have no pair.
+  for (unsigned short u : {0x01C5, 0x0130, 0x1E9E}) EXPECT_EQ(__acp_lower(u), u);
+  for (unsigned short u : {0x00B5, 0x0131, 0x017F, 0x03C2, 0x01C5}) EXPECT_EQ(__acp_upper(u), u);
+}
+
+TEST(CaseMaps, BytesChangeOnlyForAsciiLetters) {
+  for (int b = -128; b < 128; ++b) {
+    const char c = static_cast<char>(b);
+    // A byte is a unit sign-extended to 16 bits, cut back to 8.
+    const auto unit = static_cast<unsigned short>(static_cast<short>(c));
+    EXPECT_EQ(__acp_lower(c), static_cast<char>(__acp_lower(unit))) << b;
+    EXPECT_EQ(__acp_upper(c), static_cast<char>(__acp_upper(unit))) << b;
+  }
+  EXPECT_EQ(__acp_lower('Q'), 'q');
+  EXPECT_EQ(__acp_lower(static_cast<char>(0xC3)), static_cast<char>(0xC3));
+
+  for (int u = 0; u < 0x3000; ++u) {
+    const bool space = u == 9 || u == 10 || u == 13 || u == 32;
+    EXPECT_EQ(__acp_isspace(static_cast<unsigned short>(u)), space) << u;
+    if (u < 256) {
+      EXPECT_EQ(__acp_isspace(static_cast<char>(u)), space) << u;
+    }
+  }
+}
+
+TEST(CaseMaps, LowerCasedUtf8Strings) {
+  _guardchar<char> text(
+      "\xC3\x80"
+      "B \xD0\x90\xF0\x9F\x98\x80Z");
+  _guardchar<char> lower;
+  EXPECT_TRUE(__acp_lower(text, lower));
+  EXPECT_STREQ(lower.ptr,
+               "\xC3\xA0"
+               "b \xD0\xB0\xF0\x9F\x98\x80z");
+  // In place, and from a string that holds nothing.
+  EXPECT_TRUE(__acp_lower(text, text));
+  EXPECT_STREQ(text.ptr, lower.ptr);
+  _guardchar<char> none;
+  EXPECT_TRUE(__acp_lower(none, lower));
+  EXPECT_STREQ(lower.ptr, "");
+}
+
+}  // namespace
