@@ -1,0 +1,1 @@
+zvk_fuzz(lzw zvk_compression)
