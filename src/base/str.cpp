@@ -5,6 +5,7 @@
 #include <new>
 
 #include "base/buffers.h"
+#include "base/casemap.h"
 #include "base/textconv.h"
 
 namespace {
@@ -44,6 +45,36 @@ int copyCounted(T* dst, long long size, const T* src, long long count) {
   dst[count < size ? count : size - 1] = 0;
   return 0;
 }
+
+template <typename Same>
+unsigned short* findUnits(unsigned short* hay, unsigned short* needle, long long hayLen, long long needleLen,
+                          Same same) {
+  if (!hay || !needle) return nullptr;
+  if (hayLen < 0) hayLen = lengthOf(hay);
+  if (needleLen < 0) needleLen = lengthOf(needle);
+  for (long long at = 0; at + needleLen <= hayLen; ++at) {
+    long long i = 0;
+    while (i < needleLen && same(hay[at + i], needle[i])) ++i;
+    if (i == needleLen) return hay + at;
+  }
+  return nullptr;
+}
+
+// Compares at most `limit` units (all when negative), each mapped by `key`
+// to the value that orders it; a string that ends compares by its zero.
+template <typename T, typename Key>
+int compareUnits(const T* a, const T* b, long long limit, bool stopAtEnd, Key key) {
+  for (long long i = 0; limit < 0 || i < limit; ++i) {
+    auto x = key(a[i]), y = key(b[i]);
+    if (x != y) return x < y ? -1 : 1;
+    if (stopAtEnd && !a[i]) return 0;
+  }
+  return 0;
+}
+
+unsigned short lowerUnit(unsigned short u) { return __acp_lower(u); }
+signed char lowerSigned(char c) { return static_cast<signed char>(__acp_lower(c)); }
+unsigned char lowerUnsigned(char c) { return static_cast<unsigned char>(__acp_lower(c)); }
 
 }  // namespace
 
@@ -91,23 +122,47 @@ unsigned short* _wcsrchr(unsigned short* s, unsigned short c) {
 }
 
 unsigned short* _wcsstr(unsigned short* hay, unsigned short* needle, long long hayLen, long long needleLen) {
-  if (!hay || !needle) return nullptr;
-  if (hayLen < 0) hayLen = lengthOf(hay);
-  if (needleLen < 0) needleLen = lengthOf(needle);
-  for (long long at = 0; at + needleLen <= hayLen; ++at) {
-    long long i = 0;
-    while (i < needleLen && hay[at + i] == needle[i]) ++i;
-    if (i == needleLen) return hay + at;
-  }
-  return nullptr;
+  return findUnits(hay, needle, hayLen, needleLen, [](unsigned short x, unsigned short y) { return x == y; });
+}
+
+unsigned short* _wcsistr(unsigned short* hay, unsigned short* needle, long long hayLen, long long needleLen) {
+  return findUnits(hay, needle, hayLen, needleLen,
+                   [](unsigned short x, unsigned short y) { return __acp_lower(x) == __acp_lower(y); });
 }
 
 int _wcscmp(const unsigned short* a, const unsigned short* b) {
   if (!a || !b) return 1;
-  for (;; ++a, ++b) {
-    if (*a != *b) return *a < *b ? -1 : 1;
-    if (!*a) return 0;
-  }
+  return compareUnits(a, b, -1, true, [](unsigned short u) { return u; });
+}
+
+int __wcsicmp(const unsigned short* a, const unsigned short* b) {
+  if (!a || !b) return -1;
+  return compareUnits(a, b, -1, true, lowerUnit);
+}
+
+int __wcsicmp(const unsigned short* a, const unsigned short* b, long long n) {
+  if (!a || !b || n == 0) return -1;
+  return n < 0 ? 0 : compareUnits(a, b, n, true, lowerUnit);
+}
+
+int __wcsnicmp(const unsigned short* a, const unsigned short* b, long long n) {
+  if (!a || !b) return -1;
+  return compareUnits(a, b, n < 1 ? 1 : n, true, lowerUnit);
+}
+
+int __stricmp(const char* a, const char* b) {
+  if (!a || !b) return -1;
+  return compareUnits(a, b, -1, true, lowerSigned);
+}
+
+int __stricmp(const char* a, const char* b, long long n) {
+  if (!a || !b || n == 0) return -1;
+  return n < 0 ? 0 : compareUnits(a, b, n, true, lowerUnsigned);
+}
+
+int __memicmp(const char* a, const char* b, long long n) {
+  if (!a || !b) return 1;
+  return n <= 0 ? 0 : compareUnits(a, b, n, false, lowerSigned);
 }
 
 int _sprintf_s(char* dst, long long size, const char* fmt, ...) {

@@ -20,9 +20,22 @@ unsigned short* _wcschr(unsigned short* s, unsigned short c);
 unsigned short* _wcsrchr(unsigned short* s, unsigned short c);
 // A length of -1 is measured; an empty needle matches at the start.
 unsigned short* _wcsstr(unsigned short* hay, unsigned short* needle, long long hayLen, long long needleLen);
+unsigned short* _wcsistr(unsigned short* hay, unsigned short* needle, long long hayLen, long long needleLen);
 
-// 1 when either string is null.
+// -1, 0 or 1. _wcscmp and __memicmp answer 1 when either side is null,
+// the others -1. Case is folded through the system's own case map, never
+// the locale. The bounded forms answer -1 for a bound of 0 and 0 for a
+// negative one, except __wcsnicmp, which always compares the first unit.
 int _wcscmp(const unsigned short* a, const unsigned short* b);
+int __wcsicmp(const unsigned short* a, const unsigned short* b);
+int __wcsicmp(const unsigned short* a, const unsigned short* b, long long n);
+int __wcsnicmp(const unsigned short* a, const unsigned short* b, long long n);
+// Bytes of 0x80 and above sort before ASCII here ...
+int __stricmp(const char* a, const char* b);
+// ... but after it here.
+int __stricmp(const char* a, const char* b, long long n);
+// Exactly n bytes, zero bytes included; signed like the unbounded __stricmp.
+int __memicmp(const char* a, const char* b, long long n);
 
 // Never writes beyond `size` bytes; answers the formatter's count.
 int _sprintf_s(char* dst, long long size, const char* fmt, ...) __attribute__((format(printf, 3, 4)));

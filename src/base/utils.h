@@ -31,11 +31,14 @@ int highestBit(unsigned long long x);
 // 64 for 0.
 int lowestBit(unsigned long long x);
 
-// All bits set when nothing could be read; "0x" reads hexadecimal.
+// All bits set when nothing could be read; "0x" reads hexadecimal; empty
+// or white-space-only text gives 0.
 unsigned long long strToU64(const char* s);
+unsigned long long strToU64(const unsigned short* s);
 // The smallest signed value when nothing could be read or the value does
 // not fit.
 long long strToInt64(const char* s);
+long long strToInt64(const unsigned short* s);
 long long minDiff(long long a, long long b);
 
 // Milliseconds since the first call, on the monotonic clock; wraps at 32 bits.
@@ -62,3 +65,11 @@ void getCurrTimestamp(sTimestamp& ts);
 bool unixToStr(unsigned int t, char* buf, long long size);
 
 bool iszero(unsigned char* buf, long long n);
+
+// Among the first n characters (-1: the whole string): the index of the
+// first that is not white space, or -1 ...
+int str_offset(const char* s, int n);
+int wcs_offset(const unsigned short* s, int n);
+// ... and the length without the trailing white space.
+int stre_offset(const char* s, int n);
+int wcse_offset(const unsigned short* s, int n);

@@ -1,7 +1,10 @@
+#include <climits>
 #include <cstring>
 #include <new>
 
+#include "base/casemap.h"
 #include "base/str.h"
+#include "base/textconv.h"
 #include "base/utils.h"
 
 namespace {
@@ -44,6 +47,35 @@ bool hexText(const T* text, _typebuf<unsigned char>& out) {
 
 unsigned long long magnitude(long long v) {
   return v < 0 ? 0ull - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
+}
+
+// The characters that count: the first n, but never past the terminator.
+template <typename T>
+int countedLength(const T* s, int n) {
+  int length = 0;
+  while ((n < 0 || length < n) && s[length]) ++length;
+  return length;
+}
+
+template <typename T>
+int firstNonSpace(const T* s, int n) {
+  if (!s || (n < 1 && n != -1)) return -1;
+  int length = countedLength(s, n);
+  for (int i = 0; i < length; ++i)
+    if (!__acp_isspace(s[i])) return i;
+  return -1;
+}
+
+template <typename T>
+int lengthWithoutTrailingSpace(const T* s, int n) {
+  if (!s || (n < 1 && n != -1)) return 0;
+  int length = countedLength(s, n);
+  while (length > 0 && __acp_isspace(s[length - 1])) --length;
+  return length;
+}
+
+long long asSigned(unsigned long long v) {
+  return static_cast<long long>(v) < 0 ? LLONG_MIN : static_cast<long long>(v);
 }
 
 }  // namespace
@@ -95,3 +127,41 @@ bool iszero(unsigned char* buf, long long n) {
     if (buf[i]) return false;
   return true;
 }
+
+unsigned long long strToU64(const char* s) {
+  if (!s) return 0;
+  while (__acp_isspace(*s)) ++s;
+  if (!*s) return 0;
+  if (s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+    unsigned long long value = ~0ull;
+    return _sscanf_s(s + 2, "%llx", &value) == 1 ? value : ~0ull;
+  }
+  long long value = 0;
+  return _sscanf_s(s, "%lld", &value) == 1 ? static_cast<unsigned long long>(value) : ~0ull;
+}
+
+unsigned long long strToU64(const unsigned short* s) {
+  _guardchar<char> text;
+  _w2pc(s, -1, text);
+  return strToU64(text.ptr);
+}
+
+long long strToInt64(const char* s) {
+  if (!s) return 0;
+  while (__acp_isspace(*s)) ++s;
+  if (!*s) return 0;
+  if (*s != '-') return asSigned(strToU64(s));
+  long long magnitude = asSigned(strToU64(s + 1));
+  return magnitude == LLONG_MIN ? LLONG_MIN : -magnitude;
+}
+
+long long strToInt64(const unsigned short* s) {
+  _guardchar<char> text;
+  _w2pc(s, -1, text);
+  return strToInt64(text.ptr);
+}
+
+int str_offset(const char* s, int n) { return firstNonSpace(s, n); }
+int wcs_offset(const unsigned short* s, int n) { return firstNonSpace(s, n); }
+int stre_offset(const char* s, int n) { return lengthWithoutTrailingSpace(s, n); }
+int wcse_offset(const unsigned short* s, int n) { return lengthWithoutTrailingSpace(s, n); }

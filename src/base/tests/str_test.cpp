@@ -83,6 +83,39 @@ TEST(StrCompare, UnsignedUnits) {
   EXPECT_EQ(_wcscmp(nullptr, u16(u"a")), 1);
 }
 
+TEST(StrCompare, CaseFoldedWithTheirOwnBoundsAndSigns) {
+  EXPECT_EQ(__stricmp("abc", "ABD"), -1);
+  EXPECT_EQ(__stricmp("ABC", "abc"), 0);
+  EXPECT_EQ(__stricmp("ab", "abc"), -1);
+  EXPECT_EQ(__stricmp("\xC3", "a"), -1) << "signed: high bytes before ASCII";
+  EXPECT_EQ(__stricmp("\xC3", "a", 1), 1) << "unsigned when bounded";
+  EXPECT_EQ(__stricmp("", "\xC3"), 1);
+  EXPECT_EQ(__stricmp("ab", "AX", 1), 0);
+  EXPECT_EQ(__stricmp("ab", "ab", 0), -1);
+  EXPECT_EQ(__stricmp("ab", "xy", -1), 0);
+  EXPECT_EQ(__stricmp(nullptr, "a"), -1);
+
+  EXPECT_EQ(__memicmp("a\0B", "A\0b", 3), 0) << "zero bytes do not stop it";
+  EXPECT_EQ(__memicmp("a\0B", "A\0c", 3), -1);
+  EXPECT_EQ(__memicmp(nullptr, "a", 1), 1);
+  EXPECT_EQ(__memicmp("a", "b", 0), 0);
+
+  EXPECT_EQ(__wcsicmp(u16(u"ÄBC"), u16(u"äbc")), 0);
+  EXPECT_EQ(__wcsicmp(u16(u"Straße"), u16(u"STRASSE")), 1);
+  EXPECT_EQ(__wcsicmp(u16(u"ab"), u16(u"abc")), -1);
+  EXPECT_EQ(__wcsicmp(nullptr, u16(u"a")), -1);
+  EXPECT_EQ(__wcsicmp(u16(u"abX"), u16(u"ABy"), 2), 0);
+  EXPECT_EQ(__wcsicmp(u16(u"a"), u16(u"a"), 0), -1);
+  EXPECT_EQ(__wcsicmp(u16(u"a"), u16(u"b"), -1), 0);
+  EXPECT_EQ(__wcsnicmp(u16(u"a"), u16(u"b"), 0), -1) << "the first unit is always compared";
+  EXPECT_EQ(__wcsnicmp(u16(u"b"), u16(u"a"), -5), 1);
+  EXPECT_EQ(__wcsnicmp(u16(u"Ab"), u16(u"aC"), 1), 0);
+
+  unsigned short* hay = u16(u"xxΣΑΒyy");
+  EXPECT_EQ(_wcsistr(hay, u16(u"σαβ"), -1, -1), hay + 2);
+  EXPECT_EQ(_wcsistr(hay, u16(u"σαβ"), 4, -1), nullptr);
+}
+
 TEST(StrFormat, NeverWritesPastTheSize) {
   char dst[8];
   memset(dst, '#', sizeof dst);

@@ -62,6 +62,45 @@ TEST(Bits, CountsAndEnds) {
   EXPECT_EQ(lowestBit(0x50), 4);
 }
 
+TEST(Numbers, ParsingWithPresetsForNonsense) {
+  EXPECT_EQ(strToU64("  0x1F"), 31u);
+  EXPECT_EQ(strToU64("0X10"), 16u);
+  EXPECT_EQ(strToU64("\t\r\n 42"), 42u);
+  EXPECT_EQ(strToU64("letters"), ~0ull);
+  EXPECT_EQ(strToU64("0x"), ~0ull);
+  EXPECT_EQ(strToU64(""), 0u);
+  EXPECT_EQ(strToU64("   "), 0u);
+  EXPECT_EQ(strToU64("-1"), ~0ull) << "two's complement";
+  EXPECT_EQ(strToU64(u16(u" 0x\u0661")), ~0ull);
+  EXPECT_EQ(strToU64(u16(u" 123")), 123u);
+
+  EXPECT_EQ(strToInt64("-12"), -12);
+  EXPECT_EQ(strToInt64("  - 12"), -12) << "white space again after the sign";
+  EXPECT_EQ(strToInt64("letters"), LLONG_MIN);
+  EXPECT_EQ(strToInt64("-letters"), LLONG_MIN);
+  EXPECT_EQ(strToInt64("0xFFFFFFFFFFFFFFFF"), LLONG_MIN) << "beyond the signed range";
+  EXPECT_EQ(strToInt64("9223372036854775807"), LLONG_MAX);
+  EXPECT_EQ(strToInt64("   "), 0);
+  EXPECT_EQ(strToInt64(static_cast<const char*>(nullptr)), 0);
+  EXPECT_EQ(strToInt64(u16(u"-0x10")), -16);
+}
+
+TEST(Numbers, WhiteSpaceOffsets) {
+  EXPECT_EQ(str_offset("   ", -1), -1);
+  EXPECT_EQ(str_offset(" \tab", -1), 2);
+  EXPECT_EQ(str_offset("  ab", 2), -1) << "only the first n count";
+  EXPECT_EQ(str_offset("  ", 10), -1) << "the terminator is not a character";
+  EXPECT_EQ(str_offset("ab", 0), -1);
+  EXPECT_EQ(str_offset(nullptr, -1), -1);
+  EXPECT_EQ(wcs_offset(u16(u"\r\nx"), -1), 2);
+  EXPECT_EQ(stre_offset("ab  ", -1), 2);
+  EXPECT_EQ(stre_offset("ab  ", 3), 2);
+  EXPECT_EQ(stre_offset(" \t", -1), 0);
+  EXPECT_EQ(stre_offset("ab", 10), 2);
+  EXPECT_EQ(stre_offset("ab", -2), 0);
+  EXPECT_EQ(wcse_offset(u16(u"x\u00a0 "), -1), 2) << "no-break space is not white space here";
+}
+
 TEST(Numbers, SmallerMagnitude) {
   EXPECT_EQ(minDiff(-3, 5), -3);
   EXPECT_EQ(minDiff(4, -4), -4);
