@@ -367,7 +367,7 @@ unsigned int cMemBufferedIO::readTarget(void* buf, unsigned int count) {
 }
 
 unsigned int cMemBufferedIO::read(void* buf, unsigned int count) {
-  if (!count || !target) return 0;
+  if (!count || !target || !buf) return 0;
   unsigned char* out = static_cast<unsigned char*>(buf);
   unsigned int done = 0;
   if (cursor < filled) {

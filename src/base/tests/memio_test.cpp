@@ -54,13 +54,6 @@ std::string readAll(cFileIOTarget& t, unsigned n) {
   return s;
 }
 
-TEST(MemIOTarget, PageSizeOutsideItsRangeFallsBackToDefault) {
-  EXPECT_EQ(cMemIOTarget(100).pageSize, 65536);
-  EXPECT_EQ(cMemIOTarget(0x80000000LL).pageSize, 65536);
-  EXPECT_EQ(cMemIOTarget(128).pageSize, 128);
-  EXPECT_EQ(cMemIOTarget(0x7FFFFFFF).pageSize, 0x7FFFFFFF);
-}
-
 TEST(MemIOTarget, BytesNeverWrittenReadAsZeros) {
   cMemIOTarget mem(65536);
   char x = 'x';

@@ -97,19 +97,6 @@ TEST(FileIO, DescriptorsAreNotInheritedByChildren) {
   EXPECT_TRUE(flags & FD_CLOEXEC);
 }
 
-TEST(FileIO, SetEofTruncatesAndExtendsWithZeros) {
-  ScratchDir dir;
-  cFileIO f;
-  ASSERT_TRUE(f.create(dir.file("e").c_str(), fmReadWrite));
-  writeText(f, "abcdef");
-  ASSERT_TRUE(f.set_eof(2));
-  ASSERT_TRUE(f.set_eof(5));
-  char buf[5];
-  ASSERT_TRUE(f.set_fp(0));
-  ASSERT_TRUE(f.readf(buf, 5));
-  EXPECT_EQ(memcmp(buf, "ab\0\0\0", 5), 0);
-}
-
 TEST(FileIO, SetTimeTakesLocalCalendarOrLocalSeconds) {
   ScratchDir dir;
   std::string path = dir.file("t");
@@ -138,19 +125,6 @@ TEST(FileIO, SetTimeTakesLocalCalendarOrLocalSeconds) {
   EXPECT_EQ(st.st_mtime, localSeconds);
 }
 
-TEST(FileIO, RemoveAndMove) {
-  ScratchDir dir;
-  std::string a = dir.file("a"), b = dir.file("b");
-  cFileIO f;
-  ASSERT_TRUE(f.create(a.c_str(), fmWrite));
-  f.close();
-  EXPECT_TRUE(cFileIO::move(a.c_str(), b.c_str()));
-  EXPECT_FALSE(cFileIO::remove(a.c_str()));
-  EXPECT_TRUE(cFileIO::remove(b.c_str()));
-}
-
-// The locks belong to the open file, not the process: a second open of the
-// same file conflicts, and closing that second descriptor keeps the first lock.
 TEST(FileIO, RecordLocksBelongToTheOpenFile) {
   ScratchDir dir;
   std::string path = dir.file("l");

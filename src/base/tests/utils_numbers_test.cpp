@@ -52,16 +52,6 @@ TEST(Hex, GuidInTextOrder) {
   delete[] shortText;
 }
 
-TEST(Bits, CountsAndEnds) {
-  EXPECT_EQ(bitsCount(0), 0);
-  EXPECT_EQ(bitsCount(~0ull), 64);
-  EXPECT_EQ(highestBit(0), 0);
-  EXPECT_EQ(highestBit(1), 0);
-  EXPECT_EQ(highestBit(1ull << 63), 63);
-  EXPECT_EQ(lowestBit(0), 64);
-  EXPECT_EQ(lowestBit(0x50), 4);
-}
-
 TEST(Numbers, ParsingWithPresetsForNonsense) {
   EXPECT_EQ(strToU64("  0x1F"), 31u);
   EXPECT_EQ(strToU64("0X10"), 16u);
