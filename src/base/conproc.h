@@ -1,0 +1,58 @@
+// Other programs the system starts: a child on pipes (the uninstallers of
+// deprecated packages), and the desktop's opener for documents, folders and
+// addresses.
+#pragma once
+
+#include <sys/types.h>
+
+#include "base/buffers.h"
+
+// A child whose standard input and combined standard output and error run
+// through pipes. Its owner polls isValid() until it answers false and then
+// reads status().
+class cConProcess {
+ public:
+  cConProcess() = default;
+  cConProcess(const cConProcess&) = delete;
+  cConProcess& operator=(const cConProcess&) = delete;
+  virtual ~cConProcess() { close(); }
+
+  // Runs `file` (searched through the PATH) with no arguments beyond its own
+  // name. A program that cannot be started ends its child with status 127.
+  bool startProcess(const char* file, bool unused = false);
+  // One read of at most 4096 bytes, never waiting; false when nothing came.
+  bool readOutput(_typebuf<unsigned char>& out);
+  // True when all `length` bytes went into the pipe.
+  bool writeInput(const void* data, long long length);
+  // True while the child runs; once it has ended, stores its wait status.
+  bool isValid();
+  // Sends SIGTERM and reaps the child; its status is not stored.
+  bool terminate();
+  bool simCtrlC();
+  void close();
+  // The child's wait status once isValid() saw it end (0: exit code 0).
+  int status() const { return status_; }
+
+ private:
+  int output_ = -1;
+  int input_ = -1;
+  pid_t pid_ = 0;
+  int status_ = 0;
+};
+
+// Hands `text` to the desktop: an existing path, or a single word such as an
+// address, goes to the opener; a text with arguments after its first word
+// (which may be a quoted program path) runs as a shell command line. Only for
+// commands written by a package's author. Text that comes from outside (an
+// address from the update server, a link in a document, a file name the user
+// picked) must go through run_xdgopen, which passes it as one argument and
+// runs no shell.
+bool shellOpen(const char* text);
+
+// The desktop's opener, started detached with `path` as its one argument:
+// true when it could be started (false when it is not installed); it never
+// waits for what it opens.
+bool run_xdgopen(const char* path);
+
+// Runs `command` through the shell; true when its status is 0.
+bool execCmd(const char* command);

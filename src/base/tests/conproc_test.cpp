@@ -1,0 +1,229 @@
+#include "base/conproc.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "base/exception.h"
+#include "scratch_dir.h"
+
+namespace {
+
+// Polls like the system's own users do, with an upper bound for the test.
+bool waitForEnd(cConProcess& process) {
+  for (int i = 0; i < 1000; ++i) {
+    if (!process.isValid()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
+std::string readAll(cConProcess& process, size_t want) {
+  std::string got;
+  _typebuf<unsigned char> chunk;
+  for (int i = 0; i < 1000 && got.size() < want; ++i) {
+    if (process.readOutput(chunk))
+      got.append(reinterpret_cast<char*>(chunk.ptr), static_cast<size_t>(chunk.count));
+    else
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return got;
+}
+
+bool noChildLeft() {
+  int status;
+  return waitpid(-1, &status, WNOHANG) == -1 && errno == ECHILD;
+}
+
+void writeScript(const std::string& path, const std::string& body) {
+  std::ofstream(path) << "#!/bin/sh\n" << body;
+  chmod(path.c_str(), 0755);
+}
+
+TEST(ConProcess, EchoesThroughCatOnItsPipes) {
+  cException::init();
+  cConProcess cat;
+  _typebuf<unsigned char> chunk;
+  EXPECT_FALSE(cat.readOutput(chunk));
+  ASSERT_TRUE(cat.startProcess("cat"));
+  EXPECT_TRUE(cat.isValid());
+  EXPECT_FALSE(cat.readOutput(chunk));
+  std::string text;
+  for (int i = 0; text.size() < 20000; ++i) text += "line " + std::to_string(i) + "\n";
+  ASSERT_TRUE(cat.writeInput(text.data(), static_cast<long long>(text.size())));
+  EXPECT_EQ(readAll(cat, text.size()), text);
+  EXPECT_TRUE(cat.writeInput("", 0));
+  EXPECT_FALSE(cat.writeInput(nullptr, 3));
+  EXPECT_TRUE(cat.terminate());
+  EXPECT_FALSE(cat.isValid());
+  EXPECT_TRUE(noChildLeft());
+  // The pipes stay until close; the child's end is gone.
+  EXPECT_FALSE(cat.writeInput("x", 1));
+  cat.close();
+  EXPECT_FALSE(cat.writeInput("x", 1));
+}
+
+TEST(ConProcess, ReportsHowTheChildEnded) {
+  cConProcess process;
+  ASSERT_TRUE(process.startProcess("true"));
+  ASSERT_TRUE(waitForEnd(process));
+  EXPECT_EQ(process.status(), 0);
+  EXPECT_FALSE(process.isValid());
+
+  ASSERT_TRUE(process.startProcess("false"));
+  ASSERT_TRUE(waitForEnd(process));
+  EXPECT_TRUE(WIFEXITED(process.status()));
+  EXPECT_EQ(WEXITSTATUS(process.status()), 1);
+
+  // A program that cannot be started must not read as success.
+  ASSERT_TRUE(process.startProcess("/no/such/program"));
+  ASSERT_TRUE(waitForEnd(process));
+  EXPECT_TRUE(WIFEXITED(process.status()));
+  EXPECT_EQ(WEXITSTATUS(process.status()), 127);
+  EXPECT_FALSE(process.startProcess(""));
+  EXPECT_FALSE(process.startProcess(nullptr));
+  EXPECT_TRUE(noChildLeft());
+}
+
+TEST(ConProcess, ChildSeesOnlyItsOwnName) {
+  ScratchDir dir;
+  std::string script = dir.file("args");
+  writeScript(script, "printf '%s|%s' \"$#\" \"$0\" >&2\n");
+  cConProcess process;
+  ASSERT_TRUE(process.startProcess(script.c_str()));
+  ASSERT_TRUE(waitForEnd(process));
+  EXPECT_EQ(readAll(process, 2 + script.size()), "0|" + script);
+}
+
+TEST(ConProcess, EndingAChildReapsIt) {
+  cConProcess process;
+  EXPECT_TRUE(process.terminate());
+  EXPECT_FALSE(process.simCtrlC());
+
+  ASSERT_TRUE(process.startProcess("cat"));
+  EXPECT_TRUE(process.simCtrlC());
+  ASSERT_TRUE(waitForEnd(process));
+  EXPECT_TRUE(WIFSIGNALED(process.status()));
+  EXPECT_EQ(WTERMSIG(process.status()), SIGINT);
+
+  // One that ignores the polite request is ended all the same.
+  ScratchDir dir;
+  std::string stubborn = dir.file("stubborn");
+  writeScript(stubborn, "trap '' TERM\nexec sleep 60\n");
+  ASSERT_TRUE(process.startProcess(stubborn.c_str()));
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_TRUE(process.terminate());
+  EXPECT_FALSE(process.isValid());
+  EXPECT_TRUE(noChildLeft());
+
+  // Starting again, and destroying, end the previous child too.
+  {
+    cConProcess scoped;
+    ASSERT_TRUE(scoped.startProcess("cat"));
+    ASSERT_TRUE(scoped.startProcess("cat"));
+  }
+  EXPECT_TRUE(noChildLeft());
+}
+
+// A stub opener first in the PATH records what it was given.
+class Opener : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    savedPath_ = getenv("PATH") ? getenv("PATH") : "";
+    record_ = dir_.file("record");
+    setenv("OPENER_RECORD", record_.c_str(), 1);
+    mkdir(dir_.file("bin").c_str(), 0755);
+    writeScript(
+        dir_.file("bin/xdg-open"),
+        "printf '%s' \"$#\" > \"$OPENER_RECORD.count\"\n"
+        "printf '%s' \"$1\" > \"$OPENER_RECORD.tmp\" && mv \"$OPENER_RECORD.tmp\" \"$OPENER_RECORD\"\n");
+    setenv("PATH", (dir_.file("bin") + ":" + savedPath_).c_str(), 1);
+  }
+  void TearDown() override { setenv("PATH", savedPath_.c_str(), 1); }
+
+  // The opener is not waited for: its record appears when it has run.
+  std::string opened() {
+    for (int i = 0; i < 500; ++i) {
+      std::ifstream in(record_);
+      if (in) {
+        std::stringstream text;
+        text << in.rdbuf();
+        std::remove(record_.c_str());
+        std::ifstream count(record_ + ".count");
+        std::string n;
+        count >> n;
+        EXPECT_EQ(n, "1");
+        return text.str();
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return "(not opened)";
+  }
+
+  ScratchDir dir_;
+  std::string record_;
+  std::string savedPath_;
+};
+
+TEST_F(Opener, ReceivesOutsideTextAsOneArgumentWithoutAShell) {
+  std::string marker = dir_.file("ran");
+  std::string text = "http://example.com/a b?q='x'&r=\"y\" $(touch " + marker + ") `touch " + marker +
+                     "` ; touch " + marker + " \\ *";
+  ASSERT_TRUE(run_xdgopen(text.c_str()));
+  EXPECT_EQ(opened(), text);
+  struct stat st;
+  EXPECT_NE(stat(marker.c_str(), &st), 0);
+  EXPECT_TRUE(noChildLeft());
+}
+
+TEST_F(Opener, AnswersFalseWhenNoOpenerIsInstalled) {
+  setenv("PATH", dir_.root.c_str(), 1);
+  EXPECT_FALSE(run_xdgopen("http://example.com/"));
+  EXPECT_FALSE(run_xdgopen(nullptr));
+  EXPECT_TRUE(noChildLeft());
+}
+
+TEST_F(Opener, ShellOpenSendsPathsAndSingleWordsToTheOpener) {
+  std::string folder = dir_.file("a folder with blanks");
+  mkdir(folder.c_str(), 0755);
+  ASSERT_TRUE(shellOpen(folder.c_str()));
+  EXPECT_EQ(opened(), folder);
+  ASSERT_TRUE(shellOpen("https://example.com/page"));
+  EXPECT_EQ(opened(), "https://example.com/page");
+  ASSERT_TRUE(shellOpen("\"quoted\""));
+  EXPECT_EQ(opened(), "\"quoted\"");
+  EXPECT_FALSE(shellOpen(""));
+  EXPECT_FALSE(shellOpen(nullptr));
+}
+
+TEST_F(Opener, ShellOpenRunsAuthorsCommandLinesThroughTheShell) {
+  std::string marker = dir_.file("made by shell");
+  std::string command = "touch '" + marker + "'";
+  ASSERT_TRUE(shellOpen(command.c_str()));
+  struct stat st;
+  EXPECT_EQ(stat(marker.c_str(), &st), 0);
+
+  std::string quotedProgram = "\"" + dir_.file("bin/xdg-open") + "\" with-args";
+  ASSERT_TRUE(shellOpen(quotedProgram.c_str()));
+  EXPECT_EQ(opened(), "with-args");
+
+  EXPECT_FALSE(shellOpen("false now"));
+  std::string unclosed = "\"touch '" + marker + "2'";
+  EXPECT_FALSE(shellOpen(unclosed.c_str()));
+  EXPECT_NE(stat((marker + "2").c_str(), &st), 0);
+
+  EXPECT_TRUE(execCmd("exit 0"));
+  EXPECT_FALSE(execCmd("exit 3"));
+  EXPECT_FALSE(execCmd(nullptr));
+}
+
+}  // namespace

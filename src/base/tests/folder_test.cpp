@@ -1,0 +1,270 @@
+#include "base/folder.h"
+
+#include <fnmatch.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+#include <utime.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <random>
+#include <set>
+#include <string>
+
+#include "run_program.h"
+#include "scratch_dir.h"
+
+namespace {
+
+void makeFile(const std::string& path, const std::string& content = "") { std::ofstream(path) << content; }
+
+std::set<std::string> listed(cFolderContents& folder) {
+  std::set<std::string> names;
+  for (int i = 0; i < folder.count(); ++i) names.insert(folder.info(i)->name.ptr);
+  return names;
+}
+
+const sFolderItemInfo* entryNamed(cFolderContents& folder, const std::string& name) {
+  for (int i = 0; i < folder.count(); ++i)
+    if (name == folder.info(i)->name.ptr) return folder.info(i);
+  return nullptr;
+}
+
+TEST(FolderListing, EqualsTheSystemListingOfAnOddTree) {
+  ScratchDir dir;
+  for (const char* name : {"plain", ".hidden", "with space", "tab\tname", "new\nline", "\xc3\xbcnicode",
+                           "*star?", "-dash", "'quote\"", "\\back"})
+    makeFile(dir.file(name), "12345");
+  ASSERT_EQ(mkdir(dir.file("sub").c_str(), 0755), 0);
+  ASSERT_EQ(mkdir(dir.file(".hiddendir").c_str(), 0755), 0);
+  ASSERT_EQ(symlink("plain", dir.file("filelink").c_str()), 0);
+  ASSERT_EQ(symlink("sub", dir.file("dirlink").c_str()), 0);
+
+  std::string ls;
+  ASSERT_EQ(runProgram({"ls", "-A", "--zero", dir.root}, &ls), 0);
+  std::set<std::string> expected;
+  for (size_t at = 0, end; (end = ls.find('\0', at)) != std::string::npos; at = end + 1)
+    expected.insert(ls.substr(at, end - at));
+  ASSERT_EQ(expected.size(), 14u);
+
+  cFolderContents folder;
+  ASSERT_TRUE(folder.init(dir.root.c_str(), false));
+  EXPECT_STREQ(folder.folder(), dir.root.c_str());
+  EXPECT_EQ(listed(folder), expected);
+  for (int i = 0; i < folder.count(); ++i) {
+    const sFolderItemInfo* item = folder.info(i);
+    EXPECT_EQ(item->hidden, item->name.ptr[0] == '.') << item->name.ptr;
+    EXPECT_EQ(item->label.ptr, nullptr);
+  }
+  // Links report what they point to.
+  EXPECT_EQ(entryNamed(folder, "filelink")->type, fotFile);
+  EXPECT_EQ(entryNamed(folder, "filelink")->size, 5);
+  EXPECT_EQ(entryNamed(folder, "dirlink")->type, fotFolder);
+  EXPECT_EQ(folder.info(folder.count()), nullptr);
+}
+
+TEST(FolderListing, LeavesOutDanglingLinksAndOnRequestAllButFilesAndFolders) {
+  ScratchDir dir;
+  makeFile(dir.file("file"));
+  ASSERT_EQ(mkdir(dir.file("folder").c_str(), 0755), 0);
+  ASSERT_EQ(mkfifo(dir.file("pipe").c_str(), 0644), 0);
+  ASSERT_EQ(symlink("missing", dir.file("dangling").c_str()), 0);
+
+  cFolderContents folder;
+  ASSERT_TRUE(folder.init(dir.root.c_str(), false));
+  EXPECT_EQ(listed(folder), (std::set<std::string>{"file", "folder", "pipe"}));
+  EXPECT_EQ(entryNamed(folder, "pipe")->type, fotOther);
+  ASSERT_TRUE(folder.init(dir.root.c_str(), true));
+  EXPECT_EQ(listed(folder), (std::set<std::string>{"file", "folder"}));
+
+  EXPECT_FALSE(folder.init(dir.file("file").c_str(), false));
+  EXPECT_EQ(folder.count(), 0);
+}
+
+TEST(FolderListing, FullPathsAndLocalModificationTimes) {
+  ScratchDir dir;
+  makeFile(dir.file("march"));
+  struct tm when = {};
+  when.tm_year = 121;
+  when.tm_mon = 2;
+  when.tm_mday = 5;
+  when.tm_hour = 13;
+  when.tm_isdst = -1;
+  struct utimbuf times = {mktime(&when), mktime(&when)};
+  ASSERT_EQ(utime(dir.file("march").c_str(), &times), 0);
+
+  cFolderContents folder;
+  _guardchar<char> full;
+  for (const std::string& root : {dir.root, dir.root + "/"}) {
+    ASSERT_TRUE(folder.init(root.c_str(), false));
+    ASSERT_TRUE(folder.path(0, full));
+    EXPECT_EQ(std::string(full.ptr), dir.file("march"));
+    sFsObjExtInfo info;
+    ASSERT_TRUE(folder.getExtInfo(0, info));
+    for (const sTimestamp& ts : {folder.info(0)->modified, info.modified})
+      EXPECT_TRUE(ts.year == 2021 && ts.month == 3 && ts.day == 5 && ts.hour == 13 && ts.minute == 0);
+  }
+  EXPECT_FALSE(folder.path(1, full));
+}
+
+TEST(FolderHelpers, TypesPermissionsAndFolders) {
+  ScratchDir dir;
+  std::string file = dir.file("f"), absent = dir.file("absent");
+  makeFile(file);
+  EXPECT_EQ(cFolderContents::objtype("/dev/null"), fotCharDevice);
+  EXPECT_EQ(cFolderContents::objtype(absent.c_str()), fotNone);
+  ASSERT_TRUE(cFolderContents::setPermissions(file.c_str(), 7, 5, 1));
+  struct stat st;
+  ASSERT_EQ(stat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0751u);
+  ASSERT_TRUE(cFolderContents::setPermissions(file.c_str(), 6, 4, 4));
+  EXPECT_EQ(cFolderContents::getEffectivePermissions(file.c_str()), 6);
+  EXPECT_EQ(cFolderContents::getEffectivePermissions(absent.c_str()), 8);
+  EXPECT_FALSE(cFolderContents::canWrite(absent.c_str()));
+
+  std::string sub = dir.file("sub");
+  EXPECT_TRUE(cFolderContents::mkdir(sub.c_str()));
+  EXPECT_TRUE(cFolderContents::mkdir(sub.c_str()));
+  EXPECT_FALSE(cFolderContents::mkdir(file.c_str()));
+  EXPECT_FALSE(cFolderContents::mkdir(dir.file("no/parent").c_str()));
+  ASSERT_EQ(symlink("missing", (sub + "/dangling").c_str()), 0);
+  EXPECT_TRUE(cFolderContents::isDirEmpty(sub.c_str()));
+  makeFile(sub + "/.hidden");
+  EXPECT_FALSE(cFolderContents::isDirEmpty(sub.c_str()));
+  EXPECT_FALSE(cFolderContents::isDirEmpty(absent.c_str()));
+  EXPECT_FALSE(cFolderContents::removeDir(sub.c_str()));
+  EXPECT_TRUE(cFolderContents::removeDir(absent.c_str()));
+}
+
+TEST(FolderHelpers, HomeConfigurationAndSpecialLocations) {
+  ScratchDir dir;
+  std::string savedHome = getenv("HOME") ? getenv("HOME") : "/root";
+  setenv("HOME", dir.root.c_str(), 1);
+  _guardchar<char> out;
+  ASSERT_TRUE(cFolderContents::getConfigFolder(out, "zvk"));
+  EXPECT_EQ(std::string(out.ptr), dir.file(".zvk"));
+  EXPECT_EQ(cFolderContents::objtype(out.ptr), fotFolder);
+
+  cFolderContents places;
+  ASSERT_TRUE(places.enumSpecialLocations());
+  ASSERT_GE(places.count(), 2);
+  EXPECT_STREQ(places.info(0)->label.ptr, "Home folder");
+  EXPECT_EQ(std::string(places.info(0)->name.ptr), dir.root);
+  EXPECT_STREQ(places.info(1)->label.ptr, "File system");
+  EXPECT_STREQ(places.info(1)->name.ptr, "/");
+  std::set<dev_t> devices;
+  for (int i = 1; i < places.count(); ++i) {
+    const char* name = places.info(i)->name.ptr;
+    EXPECT_EQ(places.info(i)->type, fotSpecialLocation);
+    EXPECT_EQ(name[strlen(name) - 1], '/');
+    struct stat st;
+    ASSERT_EQ(stat(name, &st), 0);
+    EXPECT_TRUE(devices.insert(st.st_dev).second) << name;
+  }
+
+  unsetenv("HOME");
+  EXPECT_FALSE(cFolderContents::getConfigFolder(out, "zvk"));
+  ASSERT_TRUE(places.enumSpecialLocations());
+  EXPECT_STREQ(places.info(0)->label.ptr, "File system");
+  setenv("HOME", savedHome.c_str(), 1);
+}
+
+TEST(FolderHelpers, VolumeSizesAreThoseOfTheFileSystem) {
+  ScratchDir dir;
+  for (const std::string& path : {std::string("/"), dir.root}) {
+    unsigned long long total = 0, available = 0;
+    ASSERT_TRUE(cFolderContents::getVolInfo(path.c_str(), total, available));
+    struct statvfs fs;
+    ASSERT_EQ(statvfs(path.c_str(), &fs), 0);
+    EXPECT_EQ(total, static_cast<unsigned long long>(fs.f_frsize) * fs.f_blocks);
+    // Free space moves while other programs write; a block or two of slack.
+    unsigned long long expected = static_cast<unsigned long long>(fs.f_frsize) * fs.f_bavail;
+    EXPECT_NEAR(static_cast<double>(available), static_cast<double>(expected), 1 << 26);
+  }
+  unsigned long long total, available;
+  EXPECT_FALSE(cFolderContents::getVolInfo("/no/such/place", total, available));
+}
+
+bool wc(const char* name, const char* pattern) { return cFolderContents::wcmatch(name, pattern); }
+
+TEST(Wildcards, SingleAndListedPatterns) {
+  EXPECT_TRUE(wc("lang.laci", "*.laci"));
+  EXPECT_TRUE(wc(".laci", "*.laci"));
+  EXPECT_FALSE(wc("lang.lac", "*.laci"));
+  EXPECT_FALSE(wc("lang.laci.bak", "*.laci"));
+  EXPECT_TRUE(wc("", "*"));
+  EXPECT_FALSE(wc("", "?"));
+  EXPECT_TRUE(wc("anything", ""));
+  EXPECT_TRUE(wc("anything", nullptr));
+  EXPECT_FALSE(wc(nullptr, "*"));
+  EXPECT_TRUE(wc("a.b", "*.*"));
+  EXPECT_FALSE(wc("ab", "*.*"));
+  EXPECT_FALSE(wc("ac", "a?c"));
+  EXPECT_FALSE(wc("ABC", "abc"));
+
+  auto wcm = [](const char* name, const char* list) { return cFolderContents::wcmmatch(name, list); };
+  EXPECT_TRUE(wcm("a.png", "*.jpg;*.png"));
+  EXPECT_FALSE(wcm("a.gif", "*.jpg;*.png"));
+  EXPECT_FALSE(wcm("a.gif", "*.jpg;"));
+  EXPECT_TRUE(wcm("a.gif", "*.jpg;;*.png"));
+  EXPECT_TRUE(wcm("a.gif", ";*.png"));
+  EXPECT_TRUE(wcm("a.gif", ""));
+}
+
+TEST(Wildcards, AgreeWithTheCLibraryOnRandomPatterns) {
+  std::mt19937 random(20261206);
+  auto randomText = [&](const char* alphabet, int alphabetSize, int maxLength) {
+    std::string text;
+    for (int n = static_cast<int>(random() % (maxLength + 1)); n > 0; --n)
+      text += alphabet[random() % alphabetSize];
+    return text;
+  };
+  for (int round = 0; round < 200000; ++round) {
+    std::string name = randomText("ab.", 3, 10);
+    std::string pattern = randomText("ab.*?", 5, 8);
+    if (pattern.empty()) continue;
+    bool expected = fnmatch(pattern.c_str(), name.c_str(), 0) == 0;
+    ASSERT_EQ(wc(name.c_str(), pattern.c_str()), expected) << '"' << name << "\" vs \"" << pattern << '"';
+  }
+  // Many stars against a long miss must not take exponential time.
+  std::string longName(4000, 'a');
+  EXPECT_FALSE(wc(longName.c_str(), "*a*a*a*a*a*a*a*a*a*a*a*a*b"));
+}
+
+std::string safe(const char* name, long long size = 256) {
+  char out[256];
+  long long length = cFolderContents::safeName(name, out, size);
+  EXPECT_EQ(length, static_cast<long long>(strlen(out)));
+  return out;
+}
+
+TEST(SafeName, MakesOneUsableFileName) {
+  EXPECT_EQ(safe("  \t\x01My \"App\": v1/2 *new* | why? \t "), "My 'App'_ v1=2 @new@ _ why~");
+  EXPECT_EQ(safe("a\x02"
+                 "b"),
+            "a b");
+  EXPECT_EQ(safe(" \t "), "");
+  EXPECT_EQ(safe(nullptr), "");
+  EXPECT_EQ(safe("abcdef", 3), "ab");
+  EXPECT_EQ(safe("ab ", 3), "ab");
+  EXPECT_EQ(safe("a bc", 3), "a");
+  EXPECT_EQ(safe("x", 1), "");
+  // Never the folder itself or its parent.
+  EXPECT_EQ(safe("."), "_");
+  EXPECT_EQ(safe(" .. "), "_");
+  EXPECT_EQ(safe("..."), "...");
+  EXPECT_EQ(safe("..x", 3), "_");
+  // A character is kept whole or not at all.
+  EXPECT_EQ(safe("a\xc3\xa9", 3), "a");
+  EXPECT_EQ(safe("a\xc3\xa9", 4), "a\xc3\xa9");
+  EXPECT_EQ(safe("\xe2\x82\xac\xe2\x82\xac", 6), "\xe2\x82\xac");
+  EXPECT_EQ(safe("\xf0\x9f\x98\x80z", 4), "");
+  char tiny[1] = {'x'};
+  EXPECT_EQ(cFolderContents::safeName("abc", tiny, 0), 0);
+  EXPECT_EQ(tiny[0], 'x');
+}
+
+}  // namespace
