@@ -31,17 +31,12 @@ int typeOfMode(mode_t mode) {
 }
 
 void toLocalTimestamp(time_t t, sTimestamp& ts) {
-  struct tm local;
-  if (!localtime_r(&t, &local)) {
-    ts = {};
-    return;
-  }
-  ts.year = static_cast<unsigned short>(local.tm_year + 1900);
-  ts.month = static_cast<unsigned char>(local.tm_mon + 1);
-  ts.day = static_cast<unsigned char>(local.tm_mday);
-  ts.hour = static_cast<unsigned char>(local.tm_hour);
-  ts.minute = static_cast<unsigned char>(local.tm_min);
-  ts.second = static_cast<unsigned char>(local.tm_sec);
+  ts = {};
+  // The calendar helpers span the unsigned 32-bit seconds from 1970; other
+  // times read as all zero.
+  if (t < 0) return;
+  unsigned long long local = utcToLocal(static_cast<unsigned long long>(t));
+  if (local <= 0xFFFFFFFFull) unixToTimestamp(static_cast<unsigned int>(local), ts);
 }
 
 bool isDotOrDotDot(const char* name) { return name[0] == '.' && (!name[1] || (name[1] == '.' && !name[2])); }
