@@ -1,0 +1,183 @@
+#include "base/appconfig.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+// A store in memory: each context a node of a std::map tree.
+class MapConfig : public cApplicationConfig {
+ public:
+  struct Node {
+    std::map<std::string, std::unique_ptr<Node>> children;
+    std::string value;
+  };
+
+  explicit MapConfig(bool text) : text_(text) {}
+
+  void* rootContextHandle() override { return &root; }
+  void* subContextHandle(const char* name, void* parent, bool create) override {
+    auto& children = static_cast<Node*>(parent)->children;
+    auto found = children.find(name);
+    if (found != children.end()) return found->second.get();
+    if (!create) return nullptr;
+    return (children[name] = std::make_unique<Node>()).get();
+  }
+  bool getParamValueSize(void* ctx, long long& size) override {
+    size = static_cast<long long>(static_cast<Node*>(ctx)->value.size());
+    return true;
+  }
+  bool getParamValue(void* buf, long long size, void* ctx) override {
+    const std::string& value = static_cast<Node*>(ctx)->value;
+    if (size != static_cast<long long>(value.size())) return false;
+    memcpy(buf, value.data(), value.size());
+    return true;
+  }
+  bool setParamValue(const void* data, long long size, void* ctx) override {
+    static_cast<Node*>(ctx)->value.assign(static_cast<const char*>(data), static_cast<size_t>(size));
+    return true;
+  }
+  bool getParamValue(_guardchar<char>& text, void* ctx) override {
+    text.set(static_cast<Node*>(ctx)->value.c_str());
+    return true;
+  }
+  bool setParamValue(const char* text, long long length, void* ctx) override {
+    static_cast<Node*>(ctx)->value =
+        length < 0 ? std::string(text) : std::string(text, static_cast<size_t>(length));
+    return true;
+  }
+  bool isTextConfig() override { return text_; }
+  bool openConfig(const char*) override { return true; }
+
+  Node* at(const std::string& path) { return static_cast<Node*>(getPathContextHandle(path.c_str(), false)); }
+
+  Node root;
+
+ private:
+  bool text_;
+};
+
+TEST(AppConfig, PathsWalkContextsComponentByComponent) {
+  MapConfig config(true);
+  EXPECT_EQ(config.getPathContextHandle("", false), &config.root);
+  EXPECT_EQ(config.getPathContextHandle(nullptr, true), &config.root);
+  EXPECT_EQ(config.getPathContextHandle("install/app/ver", false), nullptr);
+  EXPECT_TRUE(config.root.children.empty());
+
+  void* ver = config.getPathContextHandle("install/app/ver", true);
+  ASSERT_NE(ver, nullptr);
+  EXPECT_EQ(config.getPathContextHandle("install/app/ver", false), ver);
+  EXPECT_EQ(config.root.children.at("install")->children.at("app")->children.at("ver").get(), ver);
+
+  // Components are names as they stand: empty ones and blanks included.
+  void* odd = config.getPathContextHandle("a//b /", true);
+  MapConfig::Node* a = config.root.children.at("a").get();
+  ASSERT_TRUE(a->children.count(""));
+  ASSERT_TRUE(a->children.at("")->children.count("b "));
+  EXPECT_EQ(a->children.at("")->children.at("b ")->children.at("").get(), odd);
+  EXPECT_EQ(config.getPathContextHandle("A//b /", false), nullptr);
+}
+
+TEST(AppConfig, TextStoreKeepsNumbersAsDecimalText) {
+  MapConfig config(true);
+  EXPECT_TRUE(config.setParamInt16("x", -1));
+  EXPECT_EQ(config.at("x")->value, "-1");
+  EXPECT_EQ(config.getParamInt16("x"), 65535);
+  EXPECT_EQ(config.getParamInt32("x"), -1);
+  EXPECT_TRUE(config.setParamInt32("lang/current", 3));
+  EXPECT_EQ(config.at("lang/current")->value, "3");
+  EXPECT_EQ(config.getParamInt32("lang/current"), 3);
+  EXPECT_TRUE(config.setParamInt64("big", -5000000000LL));
+  EXPECT_EQ(config.at("big")->value, "-5000000000");
+  EXPECT_EQ(config.getParamInt64("big"), -5000000000LL);
+
+  config.setParamStr("hex", " 0x1F", -1);
+  unsigned long long value = 0;
+  EXPECT_TRUE(config.getParamInt("hex", value));
+  EXPECT_EQ(value, 31u);
+  EXPECT_FALSE(config.getParamInt("missing", value));
+  EXPECT_EQ(value, 31u);
+  EXPECT_EQ(config.getParamInt32("missing"), 0);
+
+  // Raw bytes are refused and leave no context behind.
+  EXPECT_FALSE(config.setParam("raw/bytes", "\x01\x02", 2));
+  EXPECT_EQ(config.at("raw"), nullptr);
+
+  EXPECT_TRUE(config.setParamStr("install/app/name", "Name with tail", 9));
+  _guardchar<char> text;
+  ASSERT_TRUE(config.getParamStr("install/app/name", text));
+  EXPECT_STREQ(text.ptr, "Name with");
+  EXPECT_FALSE(config.getParamStr("install/app/none", text));
+}
+
+TEST(AppConfig, BinaryStoreKeepsLittleEndianBytes) {
+  MapConfig config(false);
+  EXPECT_TRUE(config.setParamInt16("x", -1));
+  EXPECT_EQ(config.at("x")->value, std::string("\xFF\xFF", 2));
+  EXPECT_EQ(config.getParamInt32("x"), 65535);
+  EXPECT_TRUE(config.setParamInt32("y", 0x01020304));
+  EXPECT_EQ(config.at("y")->value, std::string("\x04\x03\x02\x01", 4));
+  EXPECT_TRUE(config.setParamInt64("z", -2));
+  EXPECT_EQ(config.at("z")->value, std::string("\xFE\xFF\xFF\xFF\xFF\xFF\xFF\xFF", 8));
+  EXPECT_EQ(config.getParamInt64("z"), -2);
+
+  unsigned long long value = 7;
+  ASSERT_TRUE(config.setParam("a/b", "\x01\x02\x03", 3));
+  EXPECT_TRUE(config.getParamInt("a/b", value));
+  EXPECT_EQ(value, 0x030201u);
+  value = 7;
+  ASSERT_TRUE(config.setParam("nine", "123456789", 9));
+  EXPECT_FALSE(config.getParamInt("nine", value));
+  ASSERT_TRUE(config.setParam("empty", "", 0));
+  EXPECT_FALSE(config.getParamInt("empty", value));
+  EXPECT_EQ(value, 7u);
+
+  _typebuf<unsigned char> bytes;
+  ASSERT_TRUE(config.getParam("nine", bytes));
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(bytes.ptr), 9), "123456789");
+  ASSERT_TRUE(config.getParam("empty", bytes));
+  EXPECT_EQ(bytes.count, 0);
+  EXPECT_FALSE(config.getParam("absent", bytes));
+
+  EXPECT_TRUE(config.setParamStr("s", "caf\xc3\xa9", -1));
+  EXPECT_EQ(config.at("s")->value, "caf\xc3\xa9");
+  EXPECT_TRUE(config.setParamStr("s2", "abc", -2));
+  EXPECT_EQ(config.at("s2")->value, "abc");
+  _guardchar<char> text;
+  ASSERT_TRUE(config.getParamStr("s", text));
+  EXPECT_STREQ(text.ptr, "caf\xc3\xa9");
+  text.set("old");
+  ASSERT_TRUE(config.getParamStr("empty", text));
+  EXPECT_EQ(text.ptr, nullptr);
+}
+
+struct Refusing : MapConfig {
+  Refusing() : MapConfig(false) {}
+  void* subContextHandle(const char* name, void* parent, bool create) override {
+    return std::string(name) == "locked" ? nullptr : MapConfig::subContextHandle(name, parent, create);
+  }
+};
+
+TEST(AppConfig, RefusalsAnswerFalse) {
+  Refusing config;
+  EXPECT_FALSE(config.setParamInt32("locked/x", 1));
+  EXPECT_FALSE(config.setParamStr("a/locked/x", "v", -1));
+  EXPECT_TRUE(config.root.children.count("a"));
+  EXPECT_EQ(config.getParamInt32("locked/x"), 0);
+
+  EXPECT_FALSE(config.newConfig("n"));
+  EXPECT_FALSE(config.saveConfig());
+  EXPECT_FALSE(config.saveConfigAs("n"));
+  EXPECT_FALSE(config.discardChanges());
+  EXPECT_FALSE(config.removeSection("a"));
+  EXPECT_FALSE(config.hasSection("a"));
+  EXPECT_FALSE(config.enumSubsections(
+      "", [](const char*, void*) { return true; }, nullptr));
+}
+
+}  // namespace
