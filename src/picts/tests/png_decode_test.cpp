@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "picts/pictpng.h"
 #include "png_support.h"
 
@@ -47,6 +49,23 @@ TEST(PngDecode, OneByteImageDataChunksAndTrailingDataDecode) {
   Image im = randomImage(5, 5, 2, 8, 78);
   im.trailingData = {1, 2, 3, 4, 5, 6, 7, 8};
   EXPECT_EQ(decodeAndCompare(im), "");
+
+  // Empty image data chunks are legal, before the data and among it.
+  for (bool interlace : {false, true}) {
+    Image grey = randomImage(5, 5, 0, 8, 79);
+    grey.interlace = interlace;
+    grey.idatPiece = 20;
+    Bytes file = encode(grey), empty;
+    addChunk(empty, "IDAT", {});
+    const char* type = "IDAT";
+    auto first = std::search(file.begin(), file.end(), type, type + 4) - 4 - file.begin();
+    file.insert(file.begin() + first + 12 + 20, empty.begin(), empty.end());  // after the first 20 bytes
+    file.insert(file.begin() + first, empty.begin(), empty.end());
+    MemStream s(file);
+    cPictPNG png;
+    ASSERT_TRUE(png.decode(&s.io)) << interlace;
+    EXPECT_EQ(compareWithLibpng(png, file), "");
+  }
 }
 
 // A key equal to a sample the image holds, so that some pixels turn transparent.
