@@ -103,7 +103,13 @@ class cFasterTreeList {
   cTreeItem* ifind_rec(cTreeItem* from, const K& key) const {
     while (from) {
       if (key == from->key) return from;
-      from = key < from->key ? from->left : from->right;
+      // Both children start loading before the comparison is settled, so a
+      // mispredicted branch does not also delay the fetch of the right one.
+      cTreeItem* left = from->left;
+      cTreeItem* right = from->right;
+      __builtin_prefetch(left);
+      __builtin_prefetch(right);
+      from = key < from->key ? left : right;
     }
     return nullptr;
   }

@@ -158,6 +158,12 @@ TEST(OrderedMap, LimitFollowsTheKeySize) {
   EXPECT_EQ((cFasterTreeList<unsigned short, int>().depthLimit), 256u);
   EXPECT_EQ((cFasterTreeList<void*, int>().depthLimit), 1024u);
   EXPECT_EQ((cFasterTreeList<cSerializedKey<long long>, int>().depthLimit), 2048u);
+  cFasterTreeList<int, cFasterTreeList<unsigned short, int>> nested;
+  auto* inner = nested.insert(1);
+  EXPECT_EQ(inner->depthLimit, 256u);
+  EXPECT_EQ(inner->root, nullptr);
+  inner->insert(5);
+  EXPECT_EQ(nested.insert(1), inner);
 }
 
 // Every answer of the map against std::map over a long random run mixing
