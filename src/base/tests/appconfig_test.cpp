@@ -156,28 +156,4 @@ TEST(AppConfig, BinaryStoreKeepsLittleEndianBytes) {
   EXPECT_EQ(text.ptr, nullptr);
 }
 
-struct Refusing : MapConfig {
-  Refusing() : MapConfig(false) {}
-  void* subContextHandle(const char* name, void* parent, bool create) override {
-    return std::string(name) == "locked" ? nullptr : MapConfig::subContextHandle(name, parent, create);
-  }
-};
-
-TEST(AppConfig, RefusalsAnswerFalse) {
-  Refusing config;
-  EXPECT_FALSE(config.setParamInt32("locked/x", 1));
-  EXPECT_FALSE(config.setParamStr("a/locked/x", "v", -1));
-  EXPECT_TRUE(config.root.children.count("a"));
-  EXPECT_EQ(config.getParamInt32("locked/x"), 0);
-
-  EXPECT_FALSE(config.newConfig("n"));
-  EXPECT_FALSE(config.saveConfig());
-  EXPECT_FALSE(config.saveConfigAs("n"));
-  EXPECT_FALSE(config.discardChanges());
-  EXPECT_FALSE(config.removeSection("a"));
-  EXPECT_FALSE(config.hasSection("a"));
-  EXPECT_FALSE(config.enumSubsections(
-      "", [](const char*, void*) { return true; }, nullptr));
-}
-
 }  // namespace

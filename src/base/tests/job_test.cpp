@@ -1,9 +1,12 @@
 #include "base/job.h"
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -62,9 +65,59 @@ class RecordingJob : public cJob {
   cEvent ended_;
 };
 
+// The sanitizers would report these faults themselves before the hardware
+// raised them; the point here is the hardware fault.
 __attribute__((no_sanitize("undefined"), noinline)) int divide(int n, int by) {
   volatile int divisor = by;
   return n / divisor;
+}
+
+__attribute__((no_sanitize("undefined"), noinline)) void store(int* target) {
+  int* volatile where = target;
+  *where = 1;
+}
+
+// The signal a fault was translated from, or 0 when nothing was thrown.
+template <typename F>
+unsigned int signalOf(F&& fault) {
+  try {
+    fault();
+  } catch (const cException& e) {
+    EXPECT_STREQ(e.message.ptr, "Signal received");
+    EXPECT_STREQ(e.file.ptr, "src/base/exception.cpp");
+    return e.code;
+  }
+  return 0;
+}
+
+TEST(SignalTranslation, FaultsBecomeExceptionsAgainAndAgainOnOneThread) {
+  cException::init();
+  for (int round = 0; round < 3; ++round) {
+    EXPECT_EQ(signalOf([] { divide(7, 0); }), unsigned{SIGFPE});
+    EXPECT_EQ(signalOf([] { store(nullptr); }), unsigned{SIGSEGV});
+  }
+  // A page of a shared mapping past the end of its file.
+  char path[] = "/tmp/zvk_sigbus_XXXXXX";
+  int fd = mkstemp(path);
+  ASSERT_GE(fd, 0);
+  unlink(path);
+  ASSERT_EQ(ftruncate(fd, 1), 0);
+  size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  char* map = static_cast<char*>(mmap(nullptr, page * 2, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0));
+  ASSERT_NE(map, MAP_FAILED);
+  for (int round = 0; round < 2; ++round)
+    EXPECT_EQ(signalOf([&] { store(reinterpret_cast<int*>(map + page)); }), unsigned{SIGBUS});
+  munmap(map, page * 2);
+  close(fd);
+
+  // Writing to a pipe without a reader fails instead of ending the process.
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  close(fds[0]);
+  EXPECT_EQ(write(fds[1], "x", 1), -1);
+  EXPECT_EQ(errno, EPIPE);
+  close(fds[1]);
+  EXPECT_EQ(raise(SIGHUP), 0);
 }
 
 int pollUntilStopped(RecordingJob& self) {
