@@ -1,0 +1,1 @@
+zvk_bench(http_bench zvk_nethttp Threads::Threads)

@@ -1,0 +1,1 @@
+zvk_fuzz(http_response zvk_nethttp)

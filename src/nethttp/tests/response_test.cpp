@@ -1,0 +1,230 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "nethttp/httpresponse.h"
+#include "nethttp/limits.h"
+
+namespace {
+
+// A stream that answers each read with the next scripted piece (cut to the
+// reader's count, the rest kept for the next read), then 0.
+class PieceStream : public cFileIOTarget {
+ public:
+  explicit PieceStream(std::vector<std::string> pieces) : pieces(std::move(pieces)) {}
+  unsigned long long size() override { return ~0ull; }
+  unsigned int read(void* buf, unsigned int count) override {
+    if (at == pieces.size()) return 0;
+    if (pieces[at] == "<error>") return 0xFFFFFFFF;
+    std::string& p = pieces[at];
+    unsigned int n = count < p.size() ? count : static_cast<unsigned int>(p.size());
+    std::memcpy(buf, p.data(), n);
+    p.erase(0, n);
+    if (p.empty()) ++at;
+    ++reads;
+    return n;
+  }
+  bool set_fp(unsigned long long) override { return false; }
+  bool set_fp_end(unsigned long long) override { return false; }
+  bool set_eof(unsigned long long) override { return false; }
+  void close() override {}
+  bool valid() override { return true; }
+
+  int reads = 0;
+
+ private:
+  std::vector<std::string> pieces;
+  size_t at = 0;
+};
+
+struct Chunk {
+  unsigned long long offset;
+  long long length;
+};
+
+class Recorder : public cHttpResponse {
+ public:
+  bool onData(const unsigned char* data, long long length, unsigned long long offset) override {
+    chunks.push_back({offset, length});
+    body.append(reinterpret_cast<const char*>(data), static_cast<size_t>(length));
+    return acceptData;
+  }
+  bool onHeaderDone() override {
+    ++headerDone;
+    return acceptHead;
+  }
+  bool run(std::vector<std::string> pieces) {
+    PieceStream s(std::move(pieces));
+    return processResponse(&s);
+  }
+
+  bool acceptHead = true;
+  bool acceptData = true;
+  int headerDone = 0;
+  std::string body;
+  std::vector<Chunk> chunks;
+};
+
+std::string bodyOf(size_t n) {
+  std::string b(n, 0);
+  for (size_t i = 0; i < n; ++i) b[i] = static_cast<char>(i * 131 + (i >> 9));
+  return b;
+}
+
+TEST(HttpResponse, StatusLines) {
+  for (auto [line, code] : std::vector<std::pair<std::string, unsigned>>{
+           {"HTTP/1.1 200 OK", 200}, {"HTTP/1.0 404 Not Found", 404}, {"HTTP/1.1 999", 999}}) {
+    Recorder r;
+    EXPECT_TRUE(r.run({line + "\r\nContent-Length: 2\r\n\r\nok"})) << line;
+    EXPECT_EQ(code, r.RC());
+  }
+  for (const char* bad :
+       {"HTTP/1.1 000 Zero", "HTTP/2 200 OK", "HTTP/1.1 2x0 OK", "HTTP/1.1 20", "http/1.1 200 OK", ""}) {
+    Recorder r;
+    EXPECT_FALSE(r.run({std::string(bad) + "\r\nContent-Length: 2\r\n\r\nok"})) << bad;
+    EXPECT_EQ(0, r.headerDone);
+  }
+}
+
+TEST(HttpResponse, HeaderLines) {
+  Recorder r;
+  ASSERT_TRUE(
+      r.run({"HTTP/1.1 200 OK\r\nDate: Sun, 06 Dec 2026 17:00:00 GMT\r\nX-Empty: \r\nX-Tab:\tv\r\n"
+             "x-dup: 1\r\nx-dup: 2\r\ncontent-length: 3\r\n\r\nabc"}));
+  EXPECT_STREQ("Sun, 06 Dec 2026 17:00:00 GMT", r.getHeaderVal("Date"));
+  EXPECT_STREQ("", r.getHeaderVal("X-Empty"));
+  EXPECT_STREQ("v", r.getHeaderVal("X-Tab"));
+  EXPECT_STREQ("2", r.getHeaderVal("x-dup"));
+  EXPECT_EQ(nullptr, r.getHeaderVal("date"));
+  EXPECT_EQ(nullptr, r.getHeaderVal(nullptr));
+  EXPECT_STREQ("3", r.getHeaderVal("content-length"));
+  EXPECT_EQ(3u, r.contentLength());
+
+  for (const char* bad : {"NoColon", ":value", "Name:", "Content-Length: 5\r\nContent-Length: 6",
+                          "Content-Length: 1099511627777"}) {
+    Recorder b;
+    EXPECT_FALSE(b.run({"HTTP/1.1 200 OK\r\n" + std::string(bad) + "\r\n\r\nabcde"})) << bad;
+  }
+  // The same length twice leaves no doubt.
+  Recorder twice;
+  EXPECT_TRUE(twice.run({"HTTP/1.1 200 OK\r\nContent-Length: 5\r\ncontent-length: 5\r\n\r\nabcde"}));
+}
+
+TEST(HttpResponse, HeadArrivingInAnyPiecesGivesTheSameResult) {
+  const std::string head = "HTTP/1.1 200 OK\r\nServer: t\r\nContent-Length: 10\r\n\r\n";
+  const std::string whole = head + "0123456789";
+  std::vector<std::string> bytes;
+  for (char c : whole) bytes.emplace_back(1, c);
+  Recorder one;
+  ASSERT_TRUE(one.run(bytes));
+  EXPECT_EQ("0123456789", one.body);
+  EXPECT_STREQ("t", one.getHeaderVal("Server"));
+
+  // Every read ends right after a CR, and the LF opens the next one.
+  std::vector<std::string> atCR;
+  size_t cut = 0;
+  for (size_t at; (at = whole.find('\r', cut)) != std::string::npos; cut = at + 1)
+    atCR.push_back(whole.substr(cut, at + 1 - cut));
+  atCR.push_back(whole.substr(cut));
+  Recorder split;
+  ASSERT_TRUE(split.run(atCR));
+  EXPECT_STREQ("t", split.getHeaderVal("Server"));
+  EXPECT_EQ(10u, split.contentLength());
+  EXPECT_EQ("0123456789", split.body);
+
+  // The parser itself leaves an unfinished line, CR included, for later.
+  cHttpResponse p;
+  bool more = true;
+  const auto* data = reinterpret_cast<const unsigned char*>(whole.data());
+  unsigned int length = 16;
+  EXPECT_TRUE(p.parseHeaders(data, length, more));
+  EXPECT_EQ(0u, length);
+  length = 17;
+  EXPECT_TRUE(p.parseHeaders(data, length, more));
+  EXPECT_EQ(17u, length);
+  EXPECT_EQ(200u, p.RC());
+  EXPECT_TRUE(more);
+}
+
+TEST(HttpResponse, BodyIsDeliveredWholeInOrderAndNoFurther) {
+  const std::string body = bodyOf(200000);
+  Recorder r;
+  ASSERT_TRUE(r.run({"HTTP/1.1 200 OK\r\nContent-Length: 200000\r\n\r\n" + body + "beyond the length"}));
+  EXPECT_EQ(body, r.body);
+  unsigned long long next = 0;
+  for (const Chunk& c : r.chunks) {
+    EXPECT_EQ(next, c.offset);
+    EXPECT_LE(c.length, 65536);
+    next += static_cast<unsigned long long>(c.length);
+  }
+
+  Recorder oneRead;
+  ASSERT_TRUE(oneRead.run({"HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nabcdef"}));
+  ASSERT_EQ(1u, oneRead.chunks.size());
+  EXPECT_EQ(0u, oneRead.chunks[0].offset);
+  EXPECT_EQ("abc", oneRead.body);
+
+  Recorder empty;
+  EXPECT_TRUE(empty.run({"HTTP/1.1 204 No Content\r\nContent-Length: 0\r\n\r\n"}));
+  EXPECT_TRUE(empty.chunks.empty());
+}
+
+TEST(HttpResponse, IncompleteRepliesFail) {
+  const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n";
+  Recorder shortBody;
+  EXPECT_FALSE(shortBody.run({head + "01234"}));
+  EXPECT_EQ("01234", shortBody.body);
+
+  Recorder noLength;
+  EXPECT_FALSE(noLength.run({"HTTP/1.1 200 OK\r\n\r\n", "all of it"}));
+  EXPECT_EQ("all of it", noLength.body);
+  EXPECT_EQ(~0ull, noLength.contentLength());
+
+  Recorder nothing;
+  EXPECT_FALSE(nothing.run({}));
+  Recorder headOnly;
+  EXPECT_FALSE(headOnly.run({"HTTP/1.1 200 OK\r\nContent-Length: 10\r\n"}));
+  EXPECT_EQ(0, headOnly.headerDone);
+  Recorder failing;
+  EXPECT_FALSE(failing.run({head, "<error>"}));
+  EXPECT_FALSE(Recorder().processResponse(nullptr));
+}
+
+TEST(HttpResponse, SinkAnswersEndTheExchange) {
+  const std::string reply = "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nbody";
+  Recorder noHead;
+  noHead.acceptHead = false;
+  EXPECT_FALSE(noHead.run({reply}));
+  EXPECT_TRUE(noHead.chunks.empty());
+  Recorder noData;
+  noData.acceptData = false;
+  EXPECT_FALSE(noData.run({reply}));
+  EXPECT_EQ(1u, noData.chunks.size());
+
+  // The object is reused: the next reply starts from a clean state.
+  ASSERT_TRUE(noHead.run({"HTTP/1.1 200 OK\r\nContent-Length: 4\r\nX: 1\r\n\r\n", "body"}) == false);
+  noHead.acceptHead = true;
+  ASSERT_TRUE(noHead.run({"HTTP/1.0 301 Moved\r\nContent-Length: 1\r\n\r\n!"}));
+  EXPECT_EQ(301u, noHead.RC());
+  EXPECT_EQ(nullptr, noHead.getHeaderVal("X"));
+}
+
+TEST(HttpResponse, HeadBeyondItsBoundsIsRefused) {
+  Recorder longLine;
+  EXPECT_FALSE(longLine.run({"HTTP/1.1 200 OK\r\nX: " + std::string(kHttpMaxHeaderLineLength, 'v') +
+                             "\r\nContent-Length: 1\r\n\r\n!"}));
+  std::string many = "HTTP/1.1 200 OK\r\n";
+  for (int i = 0; i <= kHttpMaxHeaderCount; ++i) many += "X-" + std::to_string(i) + ": v\r\n";
+  Recorder manyLines;
+  EXPECT_FALSE(manyLines.run({many + "Content-Length: 1\r\n\r\n!"}));
+  // A head that never ends fills the buffer and stops there.
+  Recorder endless;
+  std::string lines;
+  while (lines.size() < 3 * kHttpBufferSize) lines += "X: " + std::string(100, 'v') + "\r\n";
+  PieceStream s({"HTTP/1.1 200 OK\r\n", lines});
+  EXPECT_FALSE(endless.processResponse(&s));
+}
+
+}  // namespace

@@ -1,0 +1,69 @@
+// Runs a server program on loopback for one test: started without a shell,
+// its port read from the first line of its output that names one, stopped
+// by its own process id when the test ends.
+#pragma once
+
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+class SpawnedServer {
+ public:
+  // `marker` precedes the port number in the program's output.
+  SpawnedServer(std::vector<std::string> args, const std::string& marker) {
+    int out[2];
+    if (::pipe(out) != 0) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    readPort(out[0], marker);
+    ::close(out[0]);
+  }
+  SpawnedServer(const SpawnedServer&) = delete;
+  SpawnedServer& operator=(const SpawnedServer&) = delete;
+  ~SpawnedServer() {
+    if (pid <= 0) return;
+    ::kill(pid, SIGTERM);
+    ::waitpid(pid, nullptr, 0);
+  }
+
+  int port() const { return portNumber; }
+
+ private:
+  void readPort(int fd, const std::string& marker) {
+    std::string seen;
+    char buf[256];
+    // The program has five seconds to say where it listens.
+    while (portNumber == 0) {
+      pollfd p{fd, POLLIN, 0};
+      if (::poll(&p, 1, 5000) != 1) return;
+      ssize_t n = ::read(fd, buf, sizeof(buf));
+      if (n <= 0) return;
+      seen.append(buf, static_cast<size_t>(n));
+      size_t at = seen.find(marker);
+      if (at == std::string::npos) continue;
+      size_t end = at + marker.size();
+      while (end < seen.size() && seen[end] >= '0' && seen[end] <= '9') ++end;
+      if (end < seen.size()) portNumber = std::atoi(seen.c_str() + at + marker.size());
+    }
+  }
+
+  pid_t pid = -1;
+  int portNumber = 0;
+};
