@@ -23,7 +23,6 @@ class PieceStream : public cFileIOTarget {
     std::memcpy(buf, p.data(), n);
     p.erase(0, n);
     if (p.empty()) ++at;
-    ++reads;
     return n;
   }
   bool set_fp(unsigned long long) override { return false; }
@@ -31,8 +30,6 @@ class PieceStream : public cFileIOTarget {
   bool set_eof(unsigned long long) override { return false; }
   void close() override {}
   bool valid() override { return true; }
-
-  int reads = 0;
 
  private:
   std::vector<std::string> pieces;
@@ -219,12 +216,6 @@ TEST(HttpResponse, HeadBeyondItsBoundsIsRefused) {
   for (int i = 0; i <= kHttpMaxHeaderCount; ++i) many += "X-" + std::to_string(i) + ": v\r\n";
   Recorder manyLines;
   EXPECT_FALSE(manyLines.run({many + "Content-Length: 1\r\n\r\n!"}));
-  // A head that never ends fills the buffer and stops there.
-  Recorder endless;
-  std::string lines;
-  while (lines.size() < 3 * kHttpBufferSize) lines += "X: " + std::string(100, 'v') + "\r\n";
-  PieceStream s({"HTTP/1.1 200 OK\r\n", lines});
-  EXPECT_FALSE(endless.processResponse(&s));
 }
 
 }  // namespace

@@ -72,10 +72,6 @@ def stall_body(conn):
     time.sleep(3)
 
 
-def echo_request(conn, request):
-    conn.sendall(head(len(request)) + request)
-
-
 SCENARIOS = {
     "byte_by_byte": byte_by_byte,
     "split_after_cr": split_after_cr,
@@ -98,11 +94,8 @@ def main():
     conn.settimeout(10)
     # Every send leaves at once, so the client's reads end where the script cuts.
     conn.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
-    request = read_request(conn)
-    if scenario == "echo_request":
-        echo_request(conn, request)
-    else:
-        SCENARIOS[scenario](conn)
+    read_request(conn)
+    SCENARIOS[scenario](conn)
     conn.close()
 
 

@@ -91,18 +91,6 @@ TEST(HttpTransport, ScriptedPeers) {
   }
 }
 
-TEST(HttpTransport, TheServerReceivesTheRequestBytes) {
-  SpawnedServer server({"python3", "-u", scriptPath(), "echo_request"}, "port ");
-  ASSERT_NE(0, server.port());
-  cHttpTransport transport;
-  cHttpRequest request(cHttpRequest::GET, url(server.port(), "/echo?q=1").c_str(), 1);
-  _typebuf<unsigned char> bytes;
-  ASSERT_TRUE(request.toTransport(bytes));
-  Collector got;
-  ASSERT_TRUE(transport.processRequest(request, got));
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(bytes.ptr), static_cast<size_t>(bytes.count)), got.body);
-}
-
 // The exchange's own waits are long; the same reading path over a socket
 // with a short read time-out shows that a stalled peer ends it.
 TEST(HttpTransport, StalledPeersTimeOut) {

@@ -196,6 +196,7 @@ TEST(TCPSocket, SendGivesUpWhenThePeerStopsReading) {
   done = true;
 }
 
+// Hands out the given texts one by one.
 class Chunks : public cXCSourceStream {
  public:
   explicit Chunks(std::vector<std::string> parts) : parts(std::move(parts)) {}
@@ -204,30 +205,25 @@ class Chunks : public cXCSourceStream {
     length = static_cast<unsigned int>(parts[at].size());
     return parts[at++].data();
   }
-
- private:
   std::vector<std::string> parts;
   size_t at = 0;
 };
 
-TEST(TCPSocket, SourceStreamIsSentChunkByChunk) {
+TEST(TCPSocket, SourceStreamIsSentUntilItRunsOut) {
   LoopbackPeer peer;
   std::string received;
   peer.serve([&](int fd) {
     char buf[64];
     for (ssize_t n; (n = ::recv(fd, buf, sizeof(buf), 0)) > 0;) received.append(buf, n);
   });
-  {
-    cTCPClient c;
-    ASSERT_TRUE(c.connect("127.0.0.1", peer.port(), 2000));
-    Chunks three({"one ", "two ", "three"});
-    EXPECT_EQ(13, c.write(&three));
-    // An empty chunk ends the source before what follows it.
-    Chunks cut({"four", "", "never"});
-    EXPECT_TRUE(c.writef(&cut));
-    EXPECT_EQ(0, c.write(static_cast<cXCSourceStream*>(nullptr)));
-    EXPECT_FALSE(c.writef(static_cast<cXCSourceStream*>(nullptr)));
-  }
+  cTCPClient c;
+  ASSERT_TRUE(c.connect("127.0.0.1", peer.port(), 2000));
+  Chunks three({"one ", "two ", "three"});
+  EXPECT_EQ(13, c.write(&three));
+  Chunks cut({"four", "", "never"});
+  EXPECT_TRUE(c.writef(&cut));
+  EXPECT_FALSE(c.writef(static_cast<cXCSourceStream*>(nullptr)));
+  c.close();
   peer.join();
   EXPECT_EQ("one two threefour", received);
 }
