@@ -3,6 +3,7 @@
 // by its own process id when the test ends.
 #pragma once
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -21,7 +22,7 @@ class SpawnedServer {
   // `marker` precedes the port number in the program's output.
   SpawnedServer(std::vector<std::string> args, const std::string& marker) {
     int out[2];
-    if (::pipe(out) != 0) return;
+    if (::pipe2(out, O_CLOEXEC) != 0) return;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
@@ -32,28 +33,32 @@ class SpawnedServer {
     if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
     posix_spawn_file_actions_destroy(&actions);
     ::close(out[1]);
-    readPort(out[0], marker);
-    ::close(out[0]);
+    // The read end stays open while the program runs: it may still be
+    // writing the rest of the line, and a closed pipe would end it.
+    output = out[0];
+    readPort(marker);
   }
   SpawnedServer(const SpawnedServer&) = delete;
   SpawnedServer& operator=(const SpawnedServer&) = delete;
   ~SpawnedServer() {
-    if (pid <= 0) return;
-    ::kill(pid, SIGTERM);
-    ::waitpid(pid, nullptr, 0);
+    if (pid > 0) {
+      ::kill(pid, SIGTERM);
+      ::waitpid(pid, nullptr, 0);
+    }
+    ::close(output);
   }
 
   int port() const { return portNumber; }
 
  private:
-  void readPort(int fd, const std::string& marker) {
+  void readPort(const std::string& marker) {
     std::string seen;
     char buf[256];
     // The program has five seconds to say where it listens.
     while (portNumber == 0) {
-      pollfd p{fd, POLLIN, 0};
+      pollfd p{output, POLLIN, 0};
       if (::poll(&p, 1, 5000) != 1) return;
-      ssize_t n = ::read(fd, buf, sizeof(buf));
+      ssize_t n = ::read(output, buf, sizeof(buf));
       if (n <= 0) return;
       seen.append(buf, static_cast<size_t>(n));
       size_t at = seen.find(marker);
@@ -65,5 +70,6 @@ class SpawnedServer {
   }
 
   pid_t pid = -1;
+  int output = -1;
   int portNumber = 0;
 };
