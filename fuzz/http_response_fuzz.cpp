@@ -4,31 +4,21 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/memio.h"
 #include "nethttp/httpresponse.h"
 
 namespace {
 
-class CappedStream : public cFileIOTarget {
+// Reads of at most `cap` bytes, as a socket might deliver them.
+class CappedStream : public cBufWrapperIO {
  public:
-  CappedStream(const uint8_t* data, size_t size, unsigned int cap) : data(data), left(size), cap(cap) {}
-  unsigned long long size() override { return ~0ull; }
+  CappedStream(const uint8_t* data, size_t size, unsigned int cap)
+      : cBufWrapperIO(const_cast<uint8_t*>(data), static_cast<long long>(size), false), cap(cap) {}
   unsigned int read(void* buf, unsigned int count) override {
-    size_t n = count < cap ? count : cap;
-    if (n > left) n = left;
-    std::memcpy(buf, data, n);
-    data += n;
-    left -= n;
-    return static_cast<unsigned int>(n);
+    return cBufWrapperIO::read(buf, count < cap ? count : cap);
   }
-  bool set_fp(unsigned long long) override { return false; }
-  bool set_fp_end(unsigned long long) override { return false; }
-  bool set_eof(unsigned long long) override { return false; }
-  void close() override {}
-  bool valid() override { return true; }
 
  private:
-  const uint8_t* data;
-  size_t left;
   unsigned int cap;
 };
 

@@ -1,39 +1,39 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "base/memio.h"
 #include "nethttp/httpresponse.h"
 #include "nethttp/limits.h"
 
 namespace {
 
-// A stream that answers each read with the next scripted piece (cut to the
-// reader's count, the rest kept for the next read), then 0.
-class PieceStream : public cFileIOTarget {
+// Serves the pieces one read each (a piece longer than the reader asks for
+// continues in the next read); "<error>" answers the error count of a file.
+class PieceStream : public cBufWrapperIO {
  public:
-  explicit PieceStream(std::vector<std::string> pieces) : pieces(std::move(pieces)) {}
-  unsigned long long size() override { return ~0ull; }
-  unsigned int read(void* buf, unsigned int count) override {
-    if (at == pieces.size()) return 0;
-    if (pieces[at] == "<error>") return 0xFFFFFFFF;
-    std::string& p = pieces[at];
-    unsigned int n = count < p.size() ? count : static_cast<unsigned int>(p.size());
-    std::memcpy(buf, p.data(), n);
-    p.erase(0, n);
-    if (p.empty()) ++at;
-    return n;
+  explicit PieceStream(const std::vector<std::string>& pieces) {
+    for (const std::string& p : pieces) {
+      if (p == "<error>") break;
+      whole += p;
+      cuts.push_back(whole.size());
+    }
+    failAtEnd = cuts.size() < pieces.size();
+    wrap(whole.data(), static_cast<long long>(whole.size()), false);
   }
-  bool set_fp(unsigned long long) override { return false; }
-  bool set_fp_end(unsigned long long) override { return false; }
-  bool set_eof(unsigned long long) override { return false; }
-  void close() override {}
-  bool valid() override { return true; }
+  unsigned int read(void* buf, unsigned int count) override {
+    size_t at = static_cast<size_t>(position);
+    if (at == whole.size()) return failAtEnd ? 0xFFFFFFFF : 0;
+    size_t cut = *std::upper_bound(cuts.begin(), cuts.end(), at);
+    return cBufWrapperIO::read(buf, static_cast<unsigned int>(std::min<size_t>(count, cut - at)));
+  }
 
  private:
-  std::vector<std::string> pieces;
-  size_t at = 0;
+  std::string whole;
+  std::vector<size_t> cuts;
+  bool failAtEnd;
 };
 
 struct Chunk {
