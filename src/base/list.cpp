@@ -112,6 +112,7 @@ cListItem* cList::find(void* what) {
 // ---- cStackList
 
 cListItem* cStackList::push(cListItem* item) {
+  if (!item) return nullptr;
   item->next = head;
   head = item;
   if (!tail) tail = item;
@@ -200,6 +201,7 @@ cBiListItem* cBiList::find(void* what) {
 // ---- cTree
 
 cTreeItem* cTree::add(cTreeItem* parent, cTreeItem* item) {
+  if (!item) return nullptr;
   item->next = item->prev = item->child = nullptr;
   item->owner = this;
   item->parent = parent;
@@ -216,6 +218,7 @@ cTreeItem* cTree::add(cTreeItem* parent, cTreeItem* item) {
 }
 
 void cTree::detach(cTreeItem* item) {
+  if (!item) return;
   if (item->prev)
     item->prev->next = item->next;
   else if (item->parent)
@@ -230,6 +233,7 @@ void cTree::detach(cTreeItem* item) {
 }
 
 void cTree::remove(cTreeItem* item) {
+  if (!item) return;
   detach(item);
   destroyLevel(item->child);
   delete item;
@@ -265,12 +269,13 @@ void cTree::destroy() {
 }
 
 void cTree::destroy_sub(cTreeItem* item) {
+  if (!item) return;
   destroyLevel(item->child);
   item->child = nullptr;
 }
 
 void cTree::setOwnerToSub(cTreeItem* item, cTree* tree) {
-  cTreeItem* n = item->child;
+  cTreeItem* n = item ? item->child : nullptr;
   while (n) {
     n->owner = tree;
     if (n->child) {
@@ -307,6 +312,7 @@ bool cTree::move_forward(cTreeItem* item) {
 }
 
 bool cTree::reattachToTree(cTree* dst, cTreeItem* item, cTreeItem* parent) {
+  if (!dst || !item) return false;
   detach(item);
   cTreeItem* children = item->child;
   dst->add(parent, item);

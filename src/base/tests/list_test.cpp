@@ -133,6 +133,8 @@ TEST(StackList, LastInFirstOut) {
   EXPECT_EQ(stack.pop(), &a);
   EXPECT_EQ(stack.pop(), nullptr);
   EXPECT_EQ(stack.tail, nullptr);
+  EXPECT_EQ(stack.push(nullptr), nullptr);
+  EXPECT_EQ(stack.head, nullptr);
 }
 
 struct BiNamed : cBiListItem {
@@ -241,6 +243,11 @@ TEST(Tree, DetachAndReattachCarryTheWholeSubtree) {
   EXPECT_EQ(leaf2->owner, &b);
   EXPECT_EQ(mid->child, leaf);
   EXPECT_EQ(top->child, nullptr);
+
+  EXPECT_EQ(a.add(top, nullptr), nullptr);
+  EXPECT_FALSE(a.reattachToTree(&b, nullptr, nullptr));
+  a.remove(nullptr);
+  a.detach(nullptr);
   a.destroy();
   b.destroy();
 }
