@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 
 #include "base/casemap.h"
@@ -32,6 +31,21 @@ bool makePipe(int fds[2]) {
   for (int i = 0; i < 2; ++i)
     if (fds[i] >= 0) ::close(fds[i]);
   return false;
+}
+
+// This process ignores SIGPIPE and SIGHUP, and an ignored signal stays
+// ignored across exec: the programs it starts get the usual behaviour back.
+// Both calls are safe between fork and exec.
+void restoreDefaultSignals() {
+  signal(SIGPIPE, SIG_DFL);
+  signal(SIGHUP, SIG_DFL);
+}
+
+// Waits for the child, through interruptions; false when it cannot be had.
+bool reap(pid_t pid, int& status) {
+  while (waitpid(pid, &status, 0) < 0)
+    if (errno != EINTR) return false;
+  return true;
 }
 
 void closeFd(int& fd) {
@@ -60,6 +74,7 @@ bool cConProcess::startProcess(const char* file, bool) {
     dup2(in[0], 0);
     dup2(out[1], 1);
     dup2(out[1], 2);
+    restoreDefaultSignals();
     char* argv[] = {const_cast<char*>(file), nullptr};
     execvp(file, argv);
     _exit(127);
@@ -126,8 +141,8 @@ bool cConProcess::terminate() {
     cJob::sleep(kStepMs);
   }
   kill(pid, SIGKILL);
-  while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-  }
+  int status;
+  reap(pid, status);
   return true;
 }
 
@@ -152,6 +167,7 @@ bool run_xdgopen(const char* path) {
     pid_t opener = fork();
     if (opener == 0) {
       setsid();
+      restoreDefaultSignals();
       char* argv[] = {const_cast<char*>("xdg-open"), const_cast<char*>(path), nullptr};
       execvp(argv[0], argv);
       int error = errno;
@@ -163,10 +179,8 @@ bool run_xdgopen(const char* path) {
   }
   ::close(report[1]);
   bool started = false;
-  if (middle > 0) {
-    int st = 0;
-    while (waitpid(middle, &st, 0) < 0 && errno == EINTR) {
-    }
+  int st = 0;
+  if (middle > 0 && reap(middle, st)) {
     int error;
     ssize_t n;
     do n = read(report[0], &error, sizeof error);
@@ -177,7 +191,17 @@ bool run_xdgopen(const char* path) {
   return started;
 }
 
-bool execCmd(const char* command) { return command && system(command) == 0; }
+bool execCmd(const char* command) {
+  if (!command) return false;
+  pid_t pid = fork();
+  if (pid == 0) {
+    restoreDefaultSignals();
+    execl("/bin/sh", "sh", "-c", command, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status;
+  return pid > 0 && reap(pid, status) && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
 
 bool shellOpen(const char* text) {
   if (!text || !*text) return false;

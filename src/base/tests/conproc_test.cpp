@@ -81,14 +81,23 @@ TEST(ConProcess, ReportsHowTheChildEnded) {
   EXPECT_TRUE(noChildLeft());
 }
 
-TEST(ConProcess, ChildSeesOnlyItsOwnName) {
+// This process ignores SIGPIPE and SIGHUP; the programs it starts must not.
+// SigIgn is a hexadecimal mask: bit 0 is SIGHUP, bit 12 SIGPIPE.
+const char kUsualSignals[] =
+    "test $(( 0x$(sed -n 's/^SigIgn:[[:space:]]*//p' /proc/$$/status) & 0x1001 )) -eq 0";
+
+TEST(ConProcess, ChildSeesOnlyItsOwnNameAndTheUsualSignals) {
+  cException::init();
   ScratchDir dir;
   std::string script = dir.file("args");
-  writeScript(script, "printf '%s|%s' \"$#\" \"$0\" >&2\n");
+  writeScript(script, std::string("printf '%s|%s' \"$#\" \"$0\" >&2\n") + kUsualSignals + "\n");
   cConProcess process;
   ASSERT_TRUE(process.startProcess(script.c_str()));
   ASSERT_TRUE(waitForEnd(process));
   EXPECT_EQ(readAll(process, 2 + script.size()), "0|" + script);
+  EXPECT_EQ(process.status(), 0);
+  EXPECT_TRUE(execCmd(kUsualSignals));
+  EXPECT_FALSE(execCmd("exit 3"));
 }
 
 TEST(ConProcess, EndingAChildReapsIt) {
