@@ -5,7 +5,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
-#include <string>
 #include <vector>
 
 #include "loopback_peer.h"
@@ -194,38 +193,6 @@ TEST(TCPSocket, SendGivesUpWhenThePeerStopsReading) {
   EXPECT_LT(msSince(start), 2000);
   EXPECT_FALSE(c.writef(big.data(), static_cast<int>(big.size())));
   done = true;
-}
-
-// Hands out the given texts one by one.
-class Chunks : public cXCSourceStream {
- public:
-  explicit Chunks(std::vector<std::string> parts) : parts(std::move(parts)) {}
-  const void* next(unsigned int& length) override {
-    if (at == parts.size()) return nullptr;
-    length = static_cast<unsigned int>(parts[at].size());
-    return parts[at++].data();
-  }
-  std::vector<std::string> parts;
-  size_t at = 0;
-};
-
-TEST(TCPSocket, SourceStreamIsSentUntilItRunsOut) {
-  LoopbackPeer peer;
-  std::string received;
-  peer.serve([&](int fd) {
-    char buf[64];
-    for (ssize_t n; (n = ::recv(fd, buf, sizeof(buf), 0)) > 0;) received.append(buf, n);
-  });
-  cTCPClient c;
-  ASSERT_TRUE(c.connect("127.0.0.1", peer.port(), 2000));
-  Chunks three({"one ", "two ", "three"});
-  EXPECT_EQ(13, c.write(&three));
-  Chunks cut({"four", "", "never"});
-  EXPECT_TRUE(c.writef(&cut));
-  EXPECT_FALSE(c.writef(static_cast<cXCSourceStream*>(nullptr)));
-  c.close();
-  peer.join();
-  EXPECT_EQ("one two threefour", received);
 }
 
 }  // namespace
