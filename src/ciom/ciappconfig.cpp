@@ -1,0 +1,218 @@
+// The store over the hive files: the folder, the map of loaded hives, key
+// resolution with reload-when-changed, and the folder-wide operations.
+#include "ciom/ciappconfig.h"
+
+#include <cstring>
+
+#include "base/folder.h"
+
+namespace {
+
+template <typename tTree>
+void emptyTree(tTree& tree) {
+  if (tree.root) tree.destroyRec(tree.root);
+  tree.root = nullptr;
+}
+
+template <typename tTree>
+auto* firstItem(tTree& tree) {
+  return tree.root ? tTree::leftmost(tree.root) : nullptr;
+}
+
+}  // namespace
+
+bool cCIAppConfig::getInitConfigPath(const char* name) {
+  folder.set(nullptr);
+  folderLength = 0;
+  if (!name || !*name) return false;
+  _guardchar<char> path;
+  if (name[0] == '/') {
+    // Only a path that cannot depend on the working folder names the
+    // folder itself.
+    if (cFolderContents::objtype(name) != fotFolder) return false;
+    path.set(name);
+  } else {
+    _guardchar<char> home;
+    if (!cFolderContents::getHome(home) || home.ptr[0] != '/' || !cFolderContents::getConfigFolder(path, name))
+      return false;
+  }
+  folder.set(path.ptr);
+  folderLength = static_cast<long long>(std::strlen(folder.ptr));
+  return true;
+}
+
+bool cCIAppConfig::hivePath(const char* name, _guardchar<char>& out) const {
+  // Without a settled folder the store has no files at all.
+  if (!folder.ptr || !name || std::strchr(name, '/')) return false;
+  long long nameLength = static_cast<long long>(std::strlen(name));
+  out.set(folderLength + 1 + nameLength + 1);
+  std::memcpy(out.ptr, folder.ptr, static_cast<size_t>(folderLength));
+  out.ptr[folderLength] = '/';
+  std::memcpy(out.ptr + folderLength + 1, name, static_cast<size_t>(nameLength) + 1);
+  return true;
+}
+
+void* cCIAppConfig::hiveRoot(const char* name, bool create) {
+  _guardchar<char> path;
+  if (!hivePath(name, path)) return nullptr;
+  cStringKey key(name, -1);
+  sPropFileData* hive = hives.find(key);
+  if (!hive) {
+    int type = cFolderContents::objtype(path.ptr);
+    bool made = false;
+    if (type == fotNone && create) {
+      made = mkNewHive(path.ptr);
+      // Another process may have made it first.
+      if (!made) type = cFolderContents::objtype(path.ptr);
+    }
+    sHiveStamp stamp;
+    if ((!made && type != fotFile) || !stamp.read(path.ptr)) return nullptr;
+    hive = hives.insert(key);
+    hive->name.set(name);
+    hive->stamp = stamp;
+    if (!made && !loadHive(path.ptr, hive->root, &hive->stamp)) return nullptr;
+  } else if (!hive->dirty) {
+    // While the hive is dirty the copy in memory wins.
+    sHiveStamp now, loaded;
+    if (now.read(path.ptr) && !(now == hive->stamp) && loadHive(path.ptr, hive->root, &loaded))
+      hive->stamp = loaded;
+  }
+  if (create) hive->dirty = 1;
+  return &hive->root;
+}
+
+void* cCIAppConfig::subContextHandle(const char* name, void* context, bool create) {
+  if (!name || !context) return nullptr;
+  if (create) {
+    // A name the file format could not carry whole is refused rather than
+    // cut at the next save.
+    size_t length = std::strlen(name);
+    if (length == 0 || length > static_cast<size_t>(kMaxNameSize)) return nullptr;
+  }
+  if (context == &hives) return hiveRoot(name, create);
+  auto* container = static_cast<sDataContainer*>(context);
+  cStringKey key(name, -1);
+  if (sDataContainer* child = container->children.find(key)) return child;
+  return create ? container->children.insert(key) : nullptr;
+}
+
+void* cCIAppConfig::getPathContextHandle(const char* key, bool create) {
+  int components = 1;
+  for (const char* c = key; c && *c; ++c)
+    if (*c == '/' && ++components > kMaxKeyDepth) return nullptr;
+  return cApplicationConfig::getPathContextHandle(key, create);
+}
+
+bool cCIAppConfig::getParamValueSize(void* context, long long& size) {
+  if (!context || context == &hives) return false;
+  size = static_cast<sDataContainer*>(context)->value.count;
+  return true;
+}
+
+bool cCIAppConfig::getParamValue(void* buf, long long n, void* context) {
+  if (!buf || n <= 0 || !context || context == &hives) return false;
+  _typebuf<unsigned char>& value = static_cast<sDataContainer*>(context)->value;
+  if (value.count == 0) return false;
+  std::memcpy(buf, value.ptr, static_cast<size_t>(n < value.count ? n : value.count));
+  return true;
+}
+
+bool cCIAppConfig::setParamValue(const void* data, long long n, void* context) {
+  if (!context || context == &hives || n < 0 || n > kMaxValueSize || (n && !data)) return false;
+  _typebuf<unsigned char>& value = static_cast<sDataContainer*>(context)->value;
+  value.set(n);
+  if (n) std::memcpy(value.ptr, data, static_cast<size_t>(n));
+  return true;
+}
+
+bool cCIAppConfig::newConfig(const char* name) {
+  // A folder under the home folder is made while its path is settled, so
+  // only a folder given by its own path can still be new here.
+  if (!name || name[0] != '/') {
+    getInitConfigPath(name);
+    return false;
+  }
+  return cFolderContents::objtype(name) == fotNone && cFolderContents::mkdir(name) && getInitConfigPath(name);
+}
+
+bool cCIAppConfig::openConfig(const char* name) {
+  emptyTree(hives);
+  cFolderContents listing;
+  if (!getInitConfigPath(name) || !listing.init(folder.ptr, true)) return false;
+  for (int i = 0; i < listing.count(); ++i) {
+    sFolderItemInfo* item = listing.info(i);
+    _guardchar<char> path;
+    sHiveStamp stamp;
+    if (item->type != fotFile || !hivePath(item->name.ptr, path) || !stamp.read(path.ptr)) continue;
+    sPropFileData* hive = hives.insert(cStringKey(item->name.ptr, -1));
+    hive->name.set(item->name.ptr);
+    hive->stamp = stamp;
+    // A file that is not a hive stays as an empty one; a save replaces it.
+    loadHive(path.ptr, hive->root, &hive->stamp);
+  }
+  return true;
+}
+
+bool cCIAppConfig::saveConfig() {
+  bool all = true;
+  for (auto* item = firstItem(hives); item; item = hives.next(item)) {
+    sPropFileData& hive = item->value;
+    if (!hive.dirty) continue;
+    _guardchar<char> path;
+    // The stamp stays as it was, so the next access reads back what was
+    // written, changes of other processes included.
+    if (hivePath(hive.name.ptr, path) && saveHive(path.ptr, hive.root))
+      hive.dirty = 0;
+    else
+      all = false;
+  }
+  return all;
+}
+
+bool cCIAppConfig::discardChanges() {
+  bool all = true;
+  for (auto* item = firstItem(hives); item; item = hives.next(item)) {
+    sPropFileData& hive = item->value;
+    if (!hive.dirty) continue;
+    _guardchar<char> path;
+    if (hivePath(hive.name.ptr, path) && loadHive(path.ptr, hive.root, &hive.stamp))
+      hive.dirty = 0;
+    else
+      all = false;
+  }
+  return all;
+}
+
+bool cCIAppConfig::removeSection(const char* key) {
+  const char* slash = key ? std::strrchr(key, '/') : nullptr;
+  // Without a parent container (no "/", or only a leading one) there is
+  // nothing a removal may touch.
+  if (!slash || slash == key) return false;
+  _guardchar<char> parent;
+  parent.set(key, slash - key);
+  void* context = getPathContextHandle(parent.ptr, true);
+  if (!context || context == &hives) return false;
+  return static_cast<sDataContainer*>(context)->children.dettach(cStringKey(slash + 1, -1));
+}
+
+bool cCIAppConfig::hasSection(const char* key) { return getPathContextHandle(key, false) != nullptr; }
+
+bool cCIAppConfig::enumSubsections(const char* key, bool (*each)(const char*, void*), void* user) {
+  if (!key || !*key || !each) return false;
+  auto* container = static_cast<sDataContainer*>(getPathContextHandle(key, false));
+  if (!container) return false;
+  for (auto* child = firstItem(container->children); child;) {
+    _typebuf<char> field;
+    child->key.utf8(field);
+    _guardchar<char> name;
+    name.set(field.ptr, field.count);
+    cStringKey held(child->key);
+    if (!each(name.ptr, user)) return false;
+    // The callback may have used the store, which can reload the hive and
+    // free every container of it: the walk starts again from the key.
+    container = static_cast<sDataContainer*>(getPathContextHandle(key, false));
+    auto* same = container ? container->children.find_item(held) : nullptr;
+    child = same ? container->children.next(same) : nullptr;
+  }
+  return true;
+}

@@ -1,0 +1,140 @@
+// The configuration store of the system: a folder of hive files, each a tree
+// of named containers that hold one value apiece. The first component of a
+// key names the hive file, the rest walks its containers ("install/%s/ver").
+//
+// Between processes every read, write and creation of a hive file holds an
+// exclusive record lock on its first four bytes. A save writes the new
+// content beside the file and renames it into place, so a hive is always
+// either what it was or what it was to be, whenever the writer is stopped.
+#pragma once
+
+#include "base/appconfig.h"
+#include "base/btree.h"
+#include "base/buffers.h"
+#include "base/guardchar.h"
+#include "base/stringkey.h"
+#include "base/sync.h"
+#include "base/targets.h"
+
+class cCIAppConfig : public cApplicationConfig {
+ public:
+  // The deepest key the store makes or reads: the hive and its containers.
+  // A damaged file can nest without end; a deeper one fails to load.
+  static constexpr int kMaxKeyDepth = 128;
+  // What one record of the file format can carry.
+  static constexpr long long kMaxValueSize = 65535;
+  static constexpr long long kMaxNameSize = 255;
+
+  struct sDataContainer {
+    _typebuf<unsigned char> value;
+    cFasterTreeList<cStringKey, sDataContainer> children;
+
+    void clear();
+  };
+
+  // Which file a loaded hive came from. Saves replace the file, so a change
+  // shows in the file's identity as well as in its time, which is compared
+  // to the nanosecond: two saves within one second are both seen.
+  struct sHiveStamp {
+    unsigned long long device = 0;
+    unsigned long long inode = 0;
+    long long size = -1;
+    long long modifiedNs = -1;
+
+    bool operator==(const sHiveStamp&) const = default;
+    // False when nothing can be examined at the path.
+    bool read(const char* path);
+  };
+
+  struct sPropFileData {
+    unsigned char dirty = 0;
+    sHiveStamp stamp;
+    _guardchar<char> name;
+    sDataContainer root;
+  };
+
+  cCIAppConfig() = default;
+  cCIAppConfig(const cCIAppConfig&) = delete;
+  cCIAppConfig& operator=(const cCIAppConfig&) = delete;
+
+  void* rootContextHandle() override { return &hives; }
+  void* subContextHandle(const char* name, void* context, bool create) override;
+  bool getParamValueSize(void* context, long long& size) override;
+  bool getParamValue(void* buf, long long n, void* context) override;
+  // A value longer than a record can carry is refused, not cut.
+  bool setParamValue(const void* data, long long n, void* context) override;
+  bool isTextConfig() override { return false; }
+  // A name beginning with "/" is the folder itself; any other is
+  // "$HOME/.name", made when missing.
+  bool newConfig(const char* name) override;
+  bool openConfig(const char* name) override;
+  bool saveConfig() override;
+  bool discardChanges() override;
+  // A key needs a "/": whole hives are never removed. The parent is made
+  // when missing, and its hive is marked changed either way.
+  bool removeSection(const char* key) override;
+  bool hasSection(const char* key) override;
+  bool enumSubsections(const char* key, bool (*each)(const char* name, void* user), void* user) override;
+  // Keys deeper than kMaxKeyDepth are refused, so the store never writes a
+  // hive it could not read back.
+  void* getPathContextHandle(const char* key, bool create) override;
+
+  // Reads one hive file into `root`; `stamp`, when given, receives the
+  // identity of the file that was read (also when its content is damaged).
+  bool loadHive(const char* path, sDataContainer& root, sHiveStamp* stamp = nullptr);
+  // Replaces an existing hive file with `root`.
+  static bool saveHive(const char* path, sDataContainer& root);
+  // Makes an empty hive file; false when anything is at the path.
+  static bool mkNewHive(const char* path);
+  // One container and everything below it, `depth` being the container's
+  // level (the root container is level 1).
+  static bool loadRecursive(sDataContainer& container, cFileIOTarget& in, int depth);
+  static bool saveRecursive(sDataContainer& container, cFileIOTarget& out, int depth);
+  bool getInitConfigPath(const char* name);
+
+ private:
+  bool hivePath(const char* name, _guardchar<char>& out) const;
+  void* hiveRoot(const char* name, bool create);
+
+  _guardchar<char> folder;
+  long long folderLength = 0;
+  cCriticalSection lock;
+  cFasterTreeList<cStringKey, sPropFileData> hives;
+};
+
+// The object the application creates: every operation reaches the embedded
+// store, which the installation code also uses directly through global().
+class cCIAppFullConfig : public cApplicationConfig {
+ public:
+  void* rootContextHandle() override { return nullptr; }
+  void* subContextHandle(const char*, void*, bool) override { return nullptr; }
+  bool getParamValueSize(void*, long long&) override { return false; }
+  bool isTextConfig() override { return false; }
+  bool newConfig(const char* name) override { return store.newConfig(name); }
+  bool openConfig(const char* name) override { return store.openConfig(name); }
+  bool saveConfig() override { return store.saveConfig(); }
+  bool discardChanges() override { return store.discardChanges(); }
+  bool getParam(const char* key, _typebuf<unsigned char>& value) override { return store.getParam(key, value); }
+  bool getParamInt(const char* key, unsigned long long& value) override { return store.getParamInt(key, value); }
+  bool getParamStr(const char* key, _guardchar<char>& value) override { return store.getParamStr(key, value); }
+  bool setParam(const char* key, const void* data, long long n) override { return store.setParam(key, data, n); }
+  bool setParamInt16(const char* key, int value) override { return store.setParamInt16(key, value); }
+  bool setParamInt32(const char* key, int value) override { return store.setParamInt32(key, value); }
+  bool setParamInt64(const char* key, long long value) override { return store.setParamInt64(key, value); }
+  bool setParamStr(const char* key, const char* text, long long length) override {
+    return store.setParamStr(key, text, length);
+  }
+  bool removeSection(const char* key) override { return store.removeSection(key); }
+  bool hasSection(const char* key) override { return store.getPathContextHandle(key, false) != nullptr; }
+  bool enumSubsections(const char* key, bool (*each)(const char*, void*), void* user) override {
+    return store.enumSubsections(key, each, user);
+  }
+
+  cCIAppConfig* global() { return &store; }
+  bool setParamG(const char* key, const void* data, long long n) { return store.setParam(key, data, n); }
+  bool removeSectionG(const char* key) { return store.removeSection(key); }
+  bool saveConfigG() { return store.saveConfig(); }
+
+ private:
+  cCIAppConfig store;
+};

@@ -1,0 +1,179 @@
+// The hive file format and the file mechanics under the store: reading and
+// writing containers, and loading, replacing and creating hive files under
+// the lock that other processes honour.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+
+#include "base/folder.h"
+#include "base/memio.h"
+#include "ciom/ciappconfig.h"
+
+namespace {
+
+constexpr char kMagic[4] = {'Z', 'V', 'K', 'C'};
+constexpr unsigned char kEmptyHive[7] = {'Z', 'V', 'K', 'C', 0, 0, 0};
+// A lock granted on a file that a save replaced meanwhile is worthless; a
+// waiter tries the new file, and gives up only if the files keep changing
+// under it far longer than any real contention would last.
+constexpr int kReopenAttempts = 1000;
+constexpr long long kReadCache = 65536;
+constexpr unsigned int kWriteChunk = 1u << 30;
+
+cCIAppConfig::sHiveStamp stampOf(const struct stat& st) {
+  cCIAppConfig::sHiveStamp stamp;
+  stamp.device = st.st_dev;
+  stamp.inode = st.st_ino;
+  stamp.size = st.st_size;
+  stamp.modifiedNs = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  return stamp;
+}
+
+// Opens the hive at `path` and takes its lock, making sure that the locked
+// file is still the one the path names.
+bool openLocked(const char* path, cFileIO& file, struct stat& held) {
+  for (int attempt = 0; attempt < kReopenAttempts; ++attempt) {
+    if (!file.open(path, fmReadWrite) || !file.lock_w(0, 4)) return false;
+    struct stat named;
+    if (fstat(static_cast<int>(file.handle), &held) != 0) return false;
+    if (stat(path, &named) == 0 && named.st_dev == held.st_dev && named.st_ino == held.st_ino) return true;
+    file.close();
+  }
+  return false;
+}
+
+// A name beside `path` that no other writer in any process uses at the
+// same time. One left behind by a writer that was killed is harmless.
+bool sideName(const char* path, char* out, size_t outSize) {
+  static std::atomic<unsigned int> serial{0};
+  const char* slash = std::strrchr(path, '/');
+  int folderLength = slash ? static_cast<int>(slash - path) : 0;
+  int written = std::snprintf(out, outSize, "%.*s%s.~hive-%ld-%u", folderLength, path, slash ? "/" : "",
+                              static_cast<long>(getpid()), serial.fetch_add(1));
+  return written > 0 && static_cast<size_t>(written) < outSize;
+}
+
+bool writeAll(cFileIO& file, const unsigned char* bytes, long long count) {
+  while (count > 0) {
+    unsigned int chunk = count > kWriteChunk ? kWriteChunk : static_cast<unsigned int>(count);
+    if (!file.writef(const_cast<unsigned char*>(bytes), chunk)) return false;
+    bytes += chunk;
+    count -= chunk;
+  }
+  return true;
+}
+
+// Writes `bytes` into a new file beside `path` with the permission bits
+// `mode`, then puts it in place: renamed over the old file, or linked where
+// nothing may be yet.
+bool placeBeside(const char* path, const unsigned char* bytes, long long count, mode_t mode, bool replace) {
+  char side[4096 + 64];
+  cFileIO file;
+  if (!sideName(path, side, sizeof side) || !file.create(side, fmReadWrite)) return false;
+  bool placed = file.lock(0, 4) && writeAll(file, bytes, count) &&
+                fchmod(static_cast<int>(file.handle), mode & 0777) == 0;
+  file.close();
+  if (placed) placed = replace ? cFileIO::move(side, path) : link(side, path) == 0;
+  if (!placed || !replace) cFileIO::remove(side);
+  return placed;
+}
+
+}  // namespace
+
+bool cCIAppConfig::sHiveStamp::read(const char* path) {
+  struct stat st;
+  if (!path || stat(path, &st) != 0) return false;
+  *this = stampOf(st);
+  return true;
+}
+
+void cCIAppConfig::sDataContainer::clear() {
+  value.set(0);
+  if (children.root) children.destroyRec(children.root);
+  children.root = nullptr;
+}
+
+bool cCIAppConfig::loadRecursive(sDataContainer& container, cFileIOTarget& in, int depth) {
+  if (depth > kMaxKeyDepth) return false;
+  unsigned char length[2];
+  if (!in.readf(length, 2)) return false;
+  unsigned int valueSize = length[0] | length[1] << 8;
+  if (valueSize) {
+    _typebuf<unsigned char> value;
+    value.set(valueSize);
+    if (!in.readf(value.ptr, valueSize)) return false;
+    // A repeated record with a value replaces the earlier one.
+    std::swap(container.value.ptr, value.ptr);
+    std::swap(container.value.count, value.count);
+  }
+  for (;;) {
+    unsigned char marker;
+    if (!in.readf(&marker, 1)) return false;
+    if (marker == 0) return true;
+    unsigned char fieldSize;
+    if (marker != 1 || !in.readf(&fieldSize, 1) || fieldSize == 0) return false;
+    char field[255];
+    if (!in.readf(field, fieldSize)) return false;
+    // A name that is all padding could never be written back.
+    long long nameSize = static_cast<long long>(strnlen(field, fieldSize));
+    if (nameSize == 0) return false;
+    sDataContainer* child = container.children.insert(cStringKey(field, nameSize));
+    if (!loadRecursive(*child, in, depth + 1)) return false;
+  }
+}
+
+bool cCIAppConfig::saveRecursive(sDataContainer& container, cFileIOTarget& out, int depth) {
+  long long valueSize = container.value.count;
+  if (depth > kMaxKeyDepth || valueSize > kMaxValueSize) return false;
+  unsigned char length[2] = {static_cast<unsigned char>(valueSize), static_cast<unsigned char>(valueSize >> 8)};
+  if (!out.writef(length, 2) || (valueSize && !out.writef(container.value.ptr, static_cast<unsigned int>(valueSize))))
+    return false;
+  using tChildren = decltype(container.children);
+  for (auto* child = container.children.root ? tChildren::leftmost(container.children.root) : nullptr; child;
+       child = tChildren::next(child)) {
+    _typebuf<char> field;
+    child->key.utf8(field);
+    // Names of 253 to 255 bytes lose only padding when cut to the field's
+    // limit; the reader takes the name up to the first zero byte.
+    if (field.count == 0 || field.count > kMaxNameSize + 1) return false;
+    unsigned char head[2] = {1, static_cast<unsigned char>(field.count > kMaxNameSize ? kMaxNameSize : field.count)};
+    if (!out.writef(head, 2) || !out.writef(field.ptr, head[1]) || !saveRecursive(child->value, out, depth + 1))
+      return false;
+  }
+  unsigned char end = 0;
+  return out.writef(&end, 1);
+}
+
+bool cCIAppConfig::loadHive(const char* path, sDataContainer& root, sHiveStamp* stamp) {
+  cSafeCriticalSectionAccess hold(&lock);
+  root.clear();
+  cFileIO file;
+  struct stat held;
+  if (!path || !openLocked(path, file, held)) return false;
+  if (stamp) *stamp = stampOf(held);
+  cMemBufferedIO in;
+  char magic[4];
+  return in.ref(&file, kReadCache) && in.readf(magic, 4) && std::memcmp(magic, kMagic, 4) == 0 &&
+         loadRecursive(root, in, 1);
+}
+
+bool cCIAppConfig::saveHive(const char* path, sDataContainer& root) {
+  cMemIOTarget content;
+  _typebuf<unsigned char> bytes;
+  if (!path || !content.writef(const_cast<char*>(kMagic), 4) || !saveRecursive(root, content, 1) ||
+      !content.toBuffer(bytes))
+    return false;
+  // The lock is held until the new file is in place, so writers take turns
+  // and a reader never sees a half-written hive.
+  cFileIO file;
+  struct stat held;
+  return openLocked(path, file, held) && placeBeside(path, bytes.ptr, bytes.count, held.st_mode, true);
+}
+
+bool cCIAppConfig::mkNewHive(const char* path) {
+  if (!path || cFolderContents::objtype(path) != fotNone) return false;
+  return placeBeside(path, kEmptyHive, sizeof kEmptyHive, 0664, false);
+}
