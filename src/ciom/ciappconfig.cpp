@@ -33,7 +33,8 @@ bool cCIAppConfig::getInitConfigPath(const char* name) {
     path.set(name);
   } else {
     _guardchar<char> home;
-    if (!cFolderContents::getHome(home) || home.ptr[0] != '/' || !cFolderContents::getConfigFolder(path, name))
+    if (!cFolderContents::getHome(home) || home.ptr[0] != '/' ||
+        !cFolderContents::getConfigFolder(path, name))
       return false;
   }
   folder.set(path.ptr);

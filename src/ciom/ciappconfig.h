@@ -114,10 +114,18 @@ class cCIAppFullConfig : public cApplicationConfig {
   bool openConfig(const char* name) override { return store.openConfig(name); }
   bool saveConfig() override { return store.saveConfig(); }
   bool discardChanges() override { return store.discardChanges(); }
-  bool getParam(const char* key, _typebuf<unsigned char>& value) override { return store.getParam(key, value); }
-  bool getParamInt(const char* key, unsigned long long& value) override { return store.getParamInt(key, value); }
-  bool getParamStr(const char* key, _guardchar<char>& value) override { return store.getParamStr(key, value); }
-  bool setParam(const char* key, const void* data, long long n) override { return store.setParam(key, data, n); }
+  bool getParam(const char* key, _typebuf<unsigned char>& value) override {
+    return store.getParam(key, value);
+  }
+  bool getParamInt(const char* key, unsigned long long& value) override {
+    return store.getParamInt(key, value);
+  }
+  bool getParamStr(const char* key, _guardchar<char>& value) override {
+    return store.getParamStr(key, value);
+  }
+  bool setParam(const char* key, const void* data, long long n) override {
+    return store.setParam(key, data, n);
+  }
   bool setParamInt16(const char* key, int value) override { return store.setParamInt16(key, value); }
   bool setParamInt32(const char* key, int value) override { return store.setParamInt32(key, value); }
   bool setParamInt64(const char* key, long long value) override { return store.setParamInt64(key, value); }

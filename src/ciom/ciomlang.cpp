@@ -100,7 +100,9 @@ bool cCiomLangData::raw(_typebuf<unsigned char>& out) {
   return toBuffer(bytes, out);
 }
 
-char* cCiomLangData::string(long long i) { return i < 0 || i >= strings.count ? nullptr : strings.ptr[i].ptr; }
+char* cCiomLangData::string(long long i) {
+  return i < 0 || i >= strings.count ? nullptr : strings.ptr[i].ptr;
+}
 
 void cCiomLang::setIdentity(const char* newCode, const char* newName) {
   std::memset(code, 0, sizeof code);
@@ -130,9 +132,8 @@ bool loadCiomLang(const void* data, long long size, cFasterTreeList<cStringKey, 
   _typebuf<unsigned char> plain;
   plain.set(static_cast<long long>(plainSize));
   cZInflate inflater;
-  unsigned int produced =
-      inflater.inflate(bytes + 4, zlibCount(static_cast<unsigned long long>(size - 4)), plain.ptr,
-                       static_cast<unsigned int>(plainSize));
+  unsigned int produced = inflater.inflate(bytes + 4, zlibCount(static_cast<unsigned long long>(size - 4)),
+                                           plain.ptr, static_cast<unsigned int>(plainSize));
   // A stream shorter than it declares would leave the walk reading bytes
   // that were never written.
   if (produced != plainSize || std::memcmp(plain.ptr, kTableMagic, sizeof kTableMagic) != 0) return false;
@@ -159,7 +160,8 @@ bool loadCiomLang(const void* data, long long size, cFasterTreeList<cStringKey, 
 bool saveCiomLang(cFasterTreeList<cStringKey, cCiomLangData>& sections, _typebuf<unsigned char>& out) {
   std::vector<unsigned char> plain;
   putBytes(plain, kTableMagic, sizeof kTableMagic);
-  for (auto* item = sections.root ? sections.leftmost(sections.root) : nullptr; item; item = sections.next(item)) {
+  for (auto* item = sections.root ? sections.leftmost(sections.root) : nullptr; item;
+       item = sections.next(item)) {
     _typebuf<char> name;
     _typebuf<unsigned char> data;
     item->key.utf8(name);
@@ -177,7 +179,8 @@ bool saveCiomLang(cFasterTreeList<cStringKey, cCiomLangData>& sections, _typebuf
   if (room < compressBound(plainSize)) room = compressBound(plainSize);
   std::vector<unsigned char> block(4 + room);
   cZDeflate deflater(kTableLevel);
-  unsigned int packed = deflater.deflate(plain.data(), plainSize, block.data() + 4, static_cast<unsigned int>(room));
+  unsigned int packed =
+      deflater.deflate(plain.data(), plainSize, block.data() + 4, static_cast<unsigned int>(room));
   if (packed == 0) return false;
   for (int i = 0; i < 4; ++i) block[i] = static_cast<unsigned char>(plainSize >> (8 * i));
   block.resize(4 + packed);
@@ -188,10 +191,12 @@ bool loadCiomLangData(const void* data, long long size, cCiomLang& store) {
   const auto* bytes = static_cast<const unsigned char*>(data);
   // The whole header, the name and the plain size must be there before
   // any of them is read.
-  if (!bytes || size < kHeaderSize + 4 || std::memcmp(bytes, kBlockMagic, sizeof kBlockMagic) != 0) return false;
+  if (!bytes || size < kHeaderSize + 4 || std::memcmp(bytes, kBlockMagic, sizeof kBlockMagic) != 0)
+    return false;
   long long nameSize = bytes[19];
   if (size - kHeaderSize - 4 < nameSize) return false;
-  char code[4] = {static_cast<char>(bytes[16]), static_cast<char>(bytes[17]), static_cast<char>(bytes[18]), 0};
+  char code[4] = {static_cast<char>(bytes[16]), static_cast<char>(bytes[17]), static_cast<char>(bytes[18]),
+                  0};
   _guardchar<char> name;
   _a2pc(reinterpret_cast<const char*>(bytes + kHeaderSize), nameSize, name);
   return store.create(code, name.ptr, bytes + kHeaderSize + nameSize, size - kHeaderSize - nameSize);
@@ -234,7 +239,8 @@ bool saveCiomLangFile(const char* kind, const char* path, cCiomLang& store) {
          file.writef(block.ptr, static_cast<unsigned int>(block.count));
 }
 
-bool findCiomLangFiles(const char* folder, const char* kind, cFasterTreeList<int, sCiomLangDescrInfo>& found) {
+bool findCiomLangFiles(const char* folder, const char* kind,
+                       cFasterTreeList<int, sCiomLangDescrInfo>& found) {
   if (found.root) found.destroyRec(found.root);
   found.root = nullptr;
   cFolderContents listing;
@@ -248,10 +254,10 @@ bool findCiomLangFiles(const char* folder, const char* kind, cFasterTreeList<int
     cFileIO file;
     unsigned char header[kHeaderSize];
     char name[255];
-    if (item->type != fotFile || !cFolderContents::wcmatch(item->name.ptr, "*.laci") || !listing.path(i, path) ||
-        !file.open(path.ptr, fmRead) || !file.readf(header, sizeof header) ||
-        std::memcmp(header, kBlockMagic, sizeof kBlockMagic) != 0 || std::memcmp(header + 8, wanted, 8) != 0 ||
-        !file.readf(name, header[19]))
+    if (item->type != fotFile || !cFolderContents::wcmatch(item->name.ptr, "*.laci") ||
+        !listing.path(i, path) || !file.open(path.ptr, fmRead) || !file.readf(header, sizeof header) ||
+        std::memcmp(header, kBlockMagic, sizeof kBlockMagic) != 0 ||
+        std::memcmp(header + 8, wanted, 8) != 0 || !file.readf(name, header[19]))
       continue;
     sCiomLangDescrInfo* info = found.insert(number++);
     std::memcpy(info->code, header + 16, 3);

@@ -128,8 +128,10 @@ bool cCIAppConfig::loadRecursive(sDataContainer& container, cFileIOTarget& in, i
 bool cCIAppConfig::saveRecursive(sDataContainer& container, cFileIOTarget& out, int depth) {
   long long valueSize = container.value.count;
   if (depth > kMaxKeyDepth || valueSize > kMaxValueSize) return false;
-  unsigned char length[2] = {static_cast<unsigned char>(valueSize), static_cast<unsigned char>(valueSize >> 8)};
-  if (!out.writef(length, 2) || (valueSize && !out.writef(container.value.ptr, static_cast<unsigned int>(valueSize))))
+  unsigned char length[2] = {static_cast<unsigned char>(valueSize),
+                             static_cast<unsigned char>(valueSize >> 8)};
+  if (!out.writef(length, 2) ||
+      (valueSize && !out.writef(container.value.ptr, static_cast<unsigned int>(valueSize))))
     return false;
   using tChildren = decltype(container.children);
   for (auto* child = container.children.root ? tChildren::leftmost(container.children.root) : nullptr; child;
@@ -139,8 +141,10 @@ bool cCIAppConfig::saveRecursive(sDataContainer& container, cFileIOTarget& out, 
     // Names of 253 to 255 bytes lose only padding when cut to the field's
     // limit; the reader takes the name up to the first zero byte.
     if (field.count == 0 || field.count > kMaxNameSize + 1) return false;
-    unsigned char head[2] = {1, static_cast<unsigned char>(field.count > kMaxNameSize ? kMaxNameSize : field.count)};
-    if (!out.writef(head, 2) || !out.writef(field.ptr, head[1]) || !saveRecursive(child->value, out, depth + 1))
+    unsigned char head[2] = {
+        1, static_cast<unsigned char>(field.count > kMaxNameSize ? kMaxNameSize : field.count)};
+    if (!out.writef(head, 2) || !out.writef(field.ptr, head[1]) ||
+        !saveRecursive(child->value, out, depth + 1))
       return false;
   }
   unsigned char end = 0;

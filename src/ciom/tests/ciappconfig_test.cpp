@@ -1,0 +1,308 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+#include <vector>
+
+#include "base/folder.h"
+#include "base/tests/scratch_dir.h"
+#include "hive_bytes.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Sets an environment variable (or removes it, for null) for one scope.
+class EnvGuard {
+ public:
+  EnvGuard(const char* name, const char* value) : name_(name) {
+    const char* old = getenv(name);
+    had_ = old != nullptr;
+    if (had_) old_ = old;
+    value ? setenv(name, value, 1) : unsetenv(name);
+  }
+  ~EnvGuard() { had_ ? setenv(name_, old_.c_str(), 1) : unsetenv(name_); }
+
+ private:
+  const char* name_;
+  bool had_;
+  std::string old_;
+};
+
+std::string str(cApplicationConfig& config, const char* key) {
+  _guardchar<char> value;
+  if (!config.getParamStr(key, value)) return "<none>";
+  return value.ptr ? value.ptr : "";
+}
+
+TEST(ConfigFolder, StoreWithoutAFolderTouchesNothing) {
+  std::string name = "zvk-unsettled-" + std::to_string(getpid());
+  for (const char* home : {static_cast<const char*>(nullptr), "", "relative/home"}) {
+    EnvGuard guard("HOME", home);
+    cCIAppConfig store;
+    EXPECT_FALSE(store.openConfig("zvk"));
+    EXPECT_FALSE(store.setParamStr((name + "/k").c_str(), "v", -1));
+    EXPECT_FALSE(store.hasSection((name + "/k").c_str()));
+    EXPECT_TRUE(store.saveConfig());
+    EXPECT_FALSE(fs::exists("/" + name));
+    EXPECT_FALSE(fs::exists("/.zvk"));
+  }
+}
+
+TEST(ConfigFolder, HomeFolderOrAbsolutePathOnly) {
+  ScratchDir dir;
+  EnvGuard guard("HOME", dir.root.c_str());
+  fs::create_directory(dir.file("stray"));
+  fs::path cwd = fs::current_path();
+  fs::current_path(dir.root);
+
+  cCIAppConfig store;
+  // A relative name never means a folder of the working directory.
+  ASSERT_TRUE(store.openConfig("stray"));
+  EXPECT_TRUE(store.setParamStr("h/k", "v", -1));
+  EXPECT_TRUE(fs::is_regular_file(dir.file(".stray/h")));
+  EXPECT_FALSE(fs::exists(dir.file("stray/h")));
+  // Settling a home-folder name makes its folder, so it is never new.
+  EXPECT_FALSE(store.newConfig("other"));
+  EXPECT_TRUE(fs::is_directory(dir.file(".other")));
+  fs::current_path(cwd);
+
+  std::string absolute = dir.file("abs");
+  EXPECT_FALSE(store.openConfig(absolute.c_str()));
+  // The failed open left no folder: the earlier one is not read either.
+  EXPECT_FALSE(store.hasSection("h/k"));
+  ASSERT_TRUE(store.newConfig(absolute.c_str()));
+  EXPECT_FALSE(store.newConfig(absolute.c_str()));
+  ASSERT_TRUE(store.openConfig(absolute.c_str()));
+  EXPECT_TRUE(store.setParamInt32("h/k", 5));
+  EXPECT_TRUE(store.saveConfig());
+  EXPECT_TRUE(fs::is_regular_file(absolute + "/h"));
+}
+
+class ConfigStore : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(store.openConfig(dir.root.c_str())); }
+  std::string file(const std::string& name) const { return dir.file(name); }
+
+  ScratchDir dir;
+  cCIAppConfig store;
+};
+
+TEST_F(ConfigStore, ValuesAndKeysTheFormatCannotCarryAreRefused) {
+  std::vector<unsigned char> big(65536, 'x');
+  EXPECT_TRUE(store.setParam("h/big", big.data(), 65535));
+  EXPECT_FALSE(store.setParam("h/big", big.data(), 65536));
+  std::string longest(255, 'n'), tooLong(256, 'n');
+  EXPECT_TRUE(store.setParamStr(("h/" + longest + "/v").c_str(), "kept", -1));
+  EXPECT_FALSE(store.setParamStr(("h/" + tooLong).c_str(), "cut", -1));
+  EXPECT_FALSE(store.setParamStr("h//v", "empty", -1));
+  EXPECT_FALSE(store.setParamStr("h/v/", "empty", -1));
+
+  std::string deepest = "h", tooDeep;
+  for (int i = 1; i < cCIAppConfig::kMaxKeyDepth; ++i) deepest += "/d";
+  tooDeep = deepest + "/d";
+  EXPECT_TRUE(store.setParamStr(deepest.c_str(), "deep", -1));
+  EXPECT_FALSE(store.setParamStr(tooDeep.c_str(), "deeper", -1));
+  ASSERT_TRUE(store.saveConfig());
+
+  cCIAppConfig again;
+  ASSERT_TRUE(again.openConfig(dir.root.c_str()));
+  _typebuf<unsigned char> value;
+  ASSERT_TRUE(again.getParam("h/big", value));
+  EXPECT_EQ(value.count, 65535);
+  EXPECT_EQ(str(again, ("h/" + longest + "/v").c_str()), "kept");
+  EXPECT_EQ(str(again, deepest.c_str()), "deep");
+  EXPECT_FALSE(again.hasSection(tooDeep.c_str()));
+
+  // A short buffer takes what fits.
+  char two[2];
+  void* context = again.getPathContextHandle(("h/" + longest + "/v").c_str(), false);
+  EXPECT_TRUE(again.getParamValue(two, 2, context));
+  EXPECT_EQ(std::string(two, 2), "ke");
+  EXPECT_FALSE(again.getParamValue(two, 2, again.rootContextHandle()));
+}
+
+TEST_F(ConfigStore, HiveFilesAppearOnlyWhenWritten) {
+  EXPECT_EQ(str(store, "x/y"), "<none>");
+  EXPECT_FALSE(store.hasSection("x"));
+  EXPECT_FALSE(fs::exists(file("x")));
+  EXPECT_TRUE(store.setParamStr("x/y", "v", -1));
+  EXPECT_EQ(readFile(file("x")), (Bytes{'Z', 'V', 'K', 'C', 0, 0, 0}));
+  ASSERT_TRUE(store.saveConfig());
+  EXPECT_EQ(readFile(file("x")).size(), 17u);
+
+  // A file that is not a hive reads as an empty one until a save replaces it.
+  writeFile(file("junk"), text("not a hive at all"));
+  cCIAppConfig other;
+  ASSERT_TRUE(other.openConfig(dir.root.c_str()));
+  EXPECT_EQ(str(other, "x/y"), "v");
+  EXPECT_EQ(str(other, "junk/k"), "<none>");
+  EXPECT_TRUE(other.setParamStr("junk/k", "now", -1));
+  ASSERT_TRUE(other.saveConfig());
+  cCIAppConfig third;
+  ASSERT_TRUE(third.openConfig(dir.root.c_str()));
+  EXPECT_EQ(str(third, "junk/k"), "now");
+}
+
+TEST_F(ConfigStore, RemovalNeedsAParentAndMarksItsHive) {
+  ASSERT_TRUE(store.setParamStr("install/foo/ver", "1", -1));
+  ASSERT_TRUE(store.setParamStr("install/bar/ver", "2", -1));
+  ASSERT_TRUE(store.saveConfig());
+  EXPECT_FALSE(store.removeSection("install"));
+  EXPECT_FALSE(store.removeSection("/install"));
+  EXPECT_FALSE(store.removeSection(""));
+  EXPECT_TRUE(store.hasSection("install/foo"));
+
+  EXPECT_TRUE(store.removeSection("install/foo"));
+  EXPECT_FALSE(store.hasSection("install/foo"));
+  EXPECT_EQ(str(store, "install/bar/ver"), "2");
+  // Nothing removed, yet the parent is made and its hive will be written.
+  EXPECT_FALSE(store.removeSection("fresh/missing"));
+  EXPECT_TRUE(fs::is_regular_file(file("fresh")));
+  ASSERT_TRUE(store.saveConfig());
+  cCIAppConfig other;
+  ASSERT_TRUE(other.openConfig(dir.root.c_str()));
+  EXPECT_FALSE(other.hasSection("install/foo"));
+  EXPECT_EQ(str(other, "install/bar/ver"), "2");
+}
+
+struct Seen {
+  std::vector<std::string> names;
+  cCIAppConfig* store = nullptr;
+  const char* removeUnder = nullptr;
+  const char* folder = nullptr;
+  size_t stopAfter = 1000;
+};
+
+bool collect(const char* name, void* user) {
+  auto* seen = static_cast<Seen*>(user);
+  seen->names.push_back(name);
+  if (seen->removeUnder) seen->store->removeSection((std::string(seen->removeUnder) + "/" + name).c_str());
+  return seen->names.size() < seen->stopAfter;
+}
+
+TEST_F(ConfigStore, EnumerationInKeyOrderUntilTheCallbackStops) {
+  for (const char* key : {"e/list/b", "e/list/a", "e/list/B", "e/list/ab", "e/leaf"})
+    ASSERT_TRUE(store.setParamStr(key, "", -1));
+  Seen all;
+  EXPECT_TRUE(store.enumSubsections("e/list", collect, &all));
+  EXPECT_EQ(all.names, (std::vector<std::string>{"B", "a", "ab", "b"}));
+
+  Seen two;
+  two.stopAfter = 2;
+  EXPECT_FALSE(store.enumSubsections("e/list", collect, &two));
+  EXPECT_EQ(two.names.size(), 2u);
+
+  Seen none;
+  EXPECT_TRUE(store.enumSubsections("e/leaf", collect, &none));
+  EXPECT_FALSE(store.enumSubsections("e/missing", collect, &none));
+  EXPECT_FALSE(store.enumSubsections("", collect, &none));
+  EXPECT_TRUE(none.names.empty());
+
+  // Removing the child just given ends the walk.
+  Seen removing;
+  removing.store = &store;
+  removing.removeUnder = "e/list";
+  EXPECT_TRUE(store.enumSubsections("e/list", collect, &removing));
+  EXPECT_EQ(removing.names, (std::vector<std::string>{"B"}));
+}
+
+bool writeThroughOtherStore(const char* name, void* user) {
+  // Another writer replaces the hive, and this store then reads it again,
+  // which frees every container the enumeration started from.
+  auto* seen = static_cast<Seen*>(user);
+  seen->names.push_back(name);
+  cCIAppConfig other;
+  other.openConfig(seen->folder);
+  other.setParamStr("w/list/b", name, -1);
+  other.saveConfig();
+  seen->store->hasSection("w/list");
+  return true;
+}
+
+TEST_F(ConfigStore, EnumerationSurvivesAReloadInsideTheCallback) {
+  ASSERT_TRUE(store.setParamStr("w/list/a", "", -1));
+  ASSERT_TRUE(store.setParamStr("w/list/c", "", -1));
+  ASSERT_TRUE(store.saveConfig());
+  Seen seen;
+  seen.store = &store;
+  seen.folder = dir.root.c_str();
+  EXPECT_TRUE(store.enumSubsections("w/list", writeThroughOtherStore, &seen));
+  EXPECT_EQ(seen.names, (std::vector<std::string>{"a", "b", "c"}));
+  EXPECT_EQ(str(store, "w/list/b"), "c");
+}
+
+TEST_F(ConfigStore, CleanCopiesFollowTheFileDirtyOnesWin) {
+  cCIAppConfig other;
+  ASSERT_TRUE(store.setParamInt32("s/n", 1));
+  ASSERT_TRUE(store.saveConfig());
+  ASSERT_TRUE(other.openConfig(dir.root.c_str()));
+  EXPECT_EQ(store.getParamInt32("s/n"), 1);
+  // Several saves within one second are each seen.
+  for (int n = 2; n < 6; ++n) {
+    ASSERT_TRUE(other.setParamInt32("s/n", n));
+    ASSERT_TRUE(other.saveConfig());
+    EXPECT_EQ(store.getParamInt32("s/n"), n);
+  }
+
+  ASSERT_TRUE(store.setParamInt32("s/mine", 7));
+  ASSERT_TRUE(other.setParamInt32("s/n", 100));
+  ASSERT_TRUE(other.saveConfig());
+  EXPECT_EQ(store.getParamInt32("s/n"), 5);
+  ASSERT_TRUE(store.saveConfig());
+  EXPECT_EQ(other.getParamInt32("s/n"), 5);
+  EXPECT_EQ(other.getParamInt32("s/mine"), 7);
+
+  ASSERT_TRUE(store.setParamInt32("s/n", 42));
+  EXPECT_TRUE(store.discardChanges());
+  EXPECT_EQ(store.getParamInt32("s/n"), 5);
+}
+
+TEST_F(ConfigStore, FullConfigForwardsToItsStore) {
+  cCIAppFullConfig full;
+  ASSERT_TRUE(full.openConfig(dir.root.c_str()));
+  EXPECT_EQ(full.rootContextHandle(), nullptr);
+  EXPECT_EQ(full.getPathContextHandle("a/b", true), nullptr);
+  long long size;
+  EXPECT_FALSE(full.getParamValueSize(full.global()->rootContextHandle(), size));
+
+  EXPECT_TRUE(full.setParamInt16("a/n", -1));
+  EXPECT_EQ(full.getParamInt16("a/n"), 65535);
+  EXPECT_TRUE(full.setParamG("a/raw", "\x01\x02\x03", 3));
+  EXPECT_EQ(full.getParamInt32("a/raw"), 0x030201);
+  EXPECT_TRUE(full.hasSection("a/raw"));
+  EXPECT_TRUE(full.removeSectionG("a/raw"));
+  EXPECT_FALSE(full.global()->hasSection("a/raw"));
+  EXPECT_TRUE(full.saveConfigG());
+  cCIAppConfig other;
+  ASSERT_TRUE(other.openConfig(dir.root.c_str()));
+  EXPECT_EQ(other.getParamInt16("a/n"), 65535);
+}
+
+TEST(HiveLock, AWaiterOnAReplacedFileReadsTheNewOne) {
+  ScratchDir dir;
+  std::string path = dir.file("h"), next = dir.file("next");
+  cCIAppConfig store;
+  cCIAppConfig::sDataContainer old, fresh;
+  ASSERT_TRUE(cCIAppConfig::mkNewHive(path.c_str()));
+  ASSERT_TRUE(cCIAppConfig::mkNewHive(next.c_str()));
+  fresh.children.insert(cStringKey("new", -1));
+  ASSERT_TRUE(cCIAppConfig::saveHive(next.c_str(), fresh));
+
+  cFileIO held;
+  ASSERT_TRUE(held.open(path.c_str(), fmReadWrite) && held.lock_w(0, 4));
+  cCIAppConfig::sDataContainer loaded;
+  bool ok = false;
+  std::thread reader([&] { ok = store.loadHive(path.c_str(), loaded); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  ASSERT_TRUE(cFileIO::move(next.c_str(), path.c_str()));
+  held.close();
+  reader.join();
+  EXPECT_TRUE(ok);
+  EXPECT_NE(child(loaded, "new"), nullptr);
+}
+
+}  // namespace
