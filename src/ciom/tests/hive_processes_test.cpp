@@ -1,0 +1,176 @@
+// Several processes on one configuration folder: what one saves the others
+// see, the lock keeps creation apart, and no writer, however many run or
+// however it is stopped, leaves a hive that fails to load.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <functional>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/tests/scratch_dir.h"
+#include "hive_bytes.h"
+
+namespace {
+
+pid_t spawn(const std::function<int()>& body) {
+  pid_t pid = fork();
+  if (pid == 0) _exit(body());
+  return pid;
+}
+
+int exitCode(pid_t pid) {
+  int status = 0;
+  if (waitpid(pid, &status, 0) != pid) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+bool loads(const std::string& path) {
+  cCIAppConfig store;
+  cCIAppConfig::sDataContainer root;
+  return store.loadHive(path.c_str(), root);
+}
+
+TEST(HiveProcesses, ASaveIsSeenByTheOtherProcessAtItsNextAccess) {
+  ScratchDir dir;
+  cCIAppConfig store;
+  ASSERT_TRUE(store.openConfig(dir.root.c_str()));
+  ASSERT_TRUE(store.setParamStr("install/foo/ver", "1.0", -1));
+  ASSERT_TRUE(store.saveConfig());
+  // Every round takes a few milliseconds: the saves share their second.
+  for (int round = 0; round < 5; ++round) {
+    std::string mine = store.getParamInt32("install/foo/round") == round ? "ok" : "stale";
+    ASSERT_EQ(mine, "ok") << round;
+    pid_t other = spawn([&] {
+      cCIAppConfig theirs;
+      _guardchar<char> ver;
+      if (!theirs.openConfig(dir.root.c_str()) || !theirs.getParamStr("install/foo/ver", ver) ||
+          std::string(ver.ptr) != "1.0")
+        return 1;
+      return theirs.setParamInt32("install/foo/round", round + 1) && theirs.saveConfig() ? 0 : 2;
+    });
+    ASSERT_EQ(exitCode(other), 0);
+    EXPECT_EQ(store.getParamInt32("install/foo/round"), round + 1);
+  }
+}
+
+TEST(HiveProcesses, CreationFailsWhileAnotherProcessHoldsTheLock) {
+  ScratchDir dir;
+  std::string path = dir.file("h");
+  int ready[2], done[2];
+  ASSERT_EQ(pipe(ready), 0);
+  ASSERT_EQ(pipe(done), 0);
+  pid_t holder = spawn([&] {
+    cFileIO file;
+    if (!cCIAppConfig::mkNewHive(path.c_str()) || !file.open(path.c_str(), fmReadWrite) || !file.lock_w(0, 4))
+      return 1;
+    char byte = 1;
+    if (write(ready[1], &byte, 1) != 1 || read(done[0], &byte, 1) != 1) return 2;
+    return 0;
+  });
+  char byte;
+  ASSERT_EQ(read(ready[0], &byte, 1), 1);
+  EXPECT_FALSE(cCIAppConfig::mkNewHive(path.c_str()));
+  cFileIO probe;
+  ASSERT_TRUE(probe.open(path.c_str(), fmReadWrite));
+  EXPECT_FALSE(probe.lock(0, 4));
+  ASSERT_EQ(write(done[1], &byte, 1), 1);
+  EXPECT_EQ(exitCode(holder), 0);
+  EXPECT_TRUE(probe.lock(0, 4));
+  EXPECT_EQ(readFile(path), (Bytes{'Z', 'V', 'K', 'C', 0, 0, 0}));
+  for (int fd : {ready[0], ready[1], done[0], done[1]}) close(fd);
+}
+
+TEST(HiveProcesses, ConcurrentWritersNeverLeaveADamagedHive) {
+  ScratchDir dir;
+  const std::string hive = dir.file("shared");
+  ASSERT_TRUE(cCIAppConfig::mkNewHive(hive.c_str()));
+  constexpr int kWriters = 8, kRounds = 500;
+  std::vector<pid_t> writers;
+  for (int w = 0; w < kWriters; ++w) {
+    writers.push_back(spawn([&, w] {
+      cCIAppConfig store;
+      if (!store.openConfig(dir.root.c_str())) return 1;
+      std::string key = "shared/w" + std::to_string(w);
+      std::vector<unsigned char> pad(400, static_cast<unsigned char>(w));
+      int failures = 0;
+      for (int round = 0; round < kRounds; ++round) {
+        bool saved = store.setParamInt32((key + "/round").c_str(), round) &&
+                     store.setParam((key + "/pad").c_str(), pad.data(), round % 400) && store.saveConfig();
+        failures += !saved + !loads(hive);
+      }
+      return failures ? 3 : 0;
+    }));
+  }
+  for (pid_t pid : writers) EXPECT_EQ(exitCode(pid), 0);
+  cCIAppConfig store;
+  ASSERT_TRUE(store.openConfig(dir.root.c_str()));
+  EXPECT_TRUE(store.hasSection("shared/w0"));
+  EXPECT_TRUE(loads(hive));
+}
+
+TEST(HiveProcesses, AWriterKilledDuringSavesLeavesALoadableHive) {
+  ScratchDir dir;
+  const std::string hive = dir.file("h");
+  ASSERT_TRUE(cCIAppConfig::mkNewHive(hive.c_str()));
+  std::mt19937 random(12345);
+  int savedOnce = 0;
+  for (int kill = 0; kill < 60; ++kill) {
+    pid_t writer = spawn([&, kill] {
+      cCIAppConfig store;
+      if (!store.openConfig(dir.root.c_str())) return 1;
+      std::vector<unsigned char> bulk(60000);
+      for (unsigned int n = 0;; ++n) {
+        // Sizes change every round, so a save cut short could not pass
+        // for a complete one.
+        for (int k = 0; k < 6; ++k) {
+          std::fill(bulk.begin(), bulk.end(), static_cast<unsigned char>(n + k));
+          store.setParam(("h/k" + std::to_string(k)).c_str(), bulk.data(),
+                         20000 + (n * 7919 + k * 104729) % 40000);
+        }
+        store.setParamInt32("h/round", kill);
+        store.saveConfig();
+      }
+      return 0;
+    });
+    std::this_thread::sleep_for(std::chrono::microseconds(500 + random() % 15000));
+    ::kill(writer, SIGKILL);
+    EXPECT_EQ(exitCode(writer), 128 + SIGKILL);
+    ASSERT_TRUE(loads(hive)) << "after kill " << kill;
+    cCIAppConfig reader;
+    ASSERT_TRUE(reader.openConfig(dir.root.c_str()));
+    savedOnce += reader.getParamInt32("h/round") == kill;
+  }
+  // The kills did land in the middle of work that was saving.
+  EXPECT_GT(savedOnce, 10);
+}
+
+TEST(HiveProcesses, ASaveThatRunsOutOfSpaceKeepsTheOldHive) {
+  ScratchDir dir;
+  cCIAppConfig store;
+  ASSERT_TRUE(store.openConfig(dir.root.c_str()));
+  std::vector<unsigned char> bulk(30000, 'o');
+  ASSERT_TRUE(store.setParam("h/a", bulk.data(), 20000));
+  ASSERT_TRUE(store.saveConfig());
+  Bytes before = readFile(dir.file("h"));
+  // The file size limit stands in for a full disk.
+  pid_t writer = spawn([&] {
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = {25000, 25000};
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 1;
+    std::fill(bulk.begin(), bulk.end(), 'n');
+    if (!store.setParam("h/a", bulk.data(), 30000)) return 2;
+    return store.saveConfig() ? 3 : 0;
+  });
+  EXPECT_EQ(exitCode(writer), 0);
+  EXPECT_EQ(readFile(dir.file("h")), before);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.root), {}), 1);
+}
+
+}  // namespace
