@@ -131,12 +131,19 @@ bool loadCiomLang(const void* data, long long size, cFasterTreeList<cStringKey, 
   if (plainSize <= sizeof kTableMagic || plainSize > kCiomLangMaxPlain) return false;
   _typebuf<unsigned char> plain;
   plain.set(static_cast<long long>(plainSize));
-  cZInflate inflater;
-  unsigned int produced = inflater.inflate(bytes + 4, zlibCount(static_cast<unsigned long long>(size - 4)),
-                                           plain.ptr, static_cast<unsigned int>(plainSize));
-  // A stream shorter than it declares would leave the walk reading bytes
-  // that were never written.
-  if (produced != plainSize || std::memcmp(plain.ptr, kTableMagic, sizeof kTableMagic) != 0) return false;
+  z_stream stream;
+  if (!startInflate(stream)) return false;
+  stream.next_in = const_cast<unsigned char*>(bytes + 4);
+  stream.avail_in = zlibCount(static_cast<unsigned long long>(size - 4));
+  stream.next_out = plain.ptr;
+  stream.avail_out = static_cast<unsigned int>(plainSize);
+  int result = inflate(&stream, Z_FINISH);
+  inflateEnd(&stream);
+  // The whole stream, checksum included, and exactly the declared size: a
+  // shorter one would leave the walk reading bytes never written.
+  if (result != Z_STREAM_END || stream.total_out != plainSize ||
+      std::memcmp(plain.ptr, kTableMagic, sizeof kTableMagic) != 0)
+    return false;
 
   unsigned long long at = sizeof kTableMagic;
   while (at < plainSize) {
