@@ -82,7 +82,7 @@ bool cCiomLangData::create(cFasterTreeList<unsigned short, _guardchar<char>>& te
 }
 
 bool cCiomLangData::raw(_typebuf<unsigned char>& out) {
-  if (strings.count == 0 || strings.count >= kAbsent) return false;
+  if (strings.count == 0 || strings.count > 0xFFFF) return false;
   std::vector<unsigned char> bytes;
   putU16(bytes, static_cast<unsigned int>(strings.count));
   unsigned long long textBytes = 0;

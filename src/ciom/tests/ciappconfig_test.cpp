@@ -116,13 +116,6 @@ TEST_F(ConfigStore, ValuesAndKeysTheFormatCannotCarryAreRefused) {
   EXPECT_EQ(str(again, ("h/" + longest + "/v").c_str()), "kept");
   EXPECT_EQ(str(again, deepest.c_str()), "deep");
   EXPECT_FALSE(again.hasSection(tooDeep.c_str()));
-
-  // A short buffer takes what fits.
-  char two[2];
-  void* context = again.getPathContextHandle(("h/" + longest + "/v").c_str(), false);
-  EXPECT_TRUE(again.getParamValue(two, 2, context));
-  EXPECT_EQ(std::string(two, 2), "ke");
-  EXPECT_FALSE(again.getParamValue(two, 2, again.rootContextHandle()));
 }
 
 TEST_F(ConfigStore, HiveFilesAppearOnlyWhenWritten) {
@@ -174,35 +167,24 @@ struct Seen {
   cCIAppConfig* store = nullptr;
   const char* removeUnder = nullptr;
   const char* folder = nullptr;
-  size_t stopAfter = 1000;
 };
 
 bool collect(const char* name, void* user) {
   auto* seen = static_cast<Seen*>(user);
   seen->names.push_back(name);
   if (seen->removeUnder) seen->store->removeSection((std::string(seen->removeUnder) + "/" + name).c_str());
-  return seen->names.size() < seen->stopAfter;
+  return true;
 }
 
-TEST_F(ConfigStore, EnumerationInKeyOrderUntilTheCallbackStops) {
-  for (const char* key : {"e/list/b", "e/list/a", "e/list/B", "e/list/ab", "e/leaf"})
+TEST_F(ConfigStore, EnumerationEndsWhenTheCallbackRemovesItsChild) {
+  for (const char* key : {"e/list/b", "e/list/a", "e/list/B", "e/leaf"})
     ASSERT_TRUE(store.setParamStr(key, "", -1));
-  Seen all;
-  EXPECT_TRUE(store.enumSubsections("e/list", collect, &all));
-  EXPECT_EQ(all.names, (std::vector<std::string>{"B", "a", "ab", "b"}));
-
-  Seen two;
-  two.stopAfter = 2;
-  EXPECT_FALSE(store.enumSubsections("e/list", collect, &two));
-  EXPECT_EQ(two.names.size(), 2u);
-
   Seen none;
   EXPECT_TRUE(store.enumSubsections("e/leaf", collect, &none));
   EXPECT_FALSE(store.enumSubsections("e/missing", collect, &none));
   EXPECT_FALSE(store.enumSubsections("", collect, &none));
   EXPECT_TRUE(none.names.empty());
 
-  // Removing the child just given ends the walk.
   Seen removing;
   removing.store = &store;
   removing.removeUnder = "e/list";
@@ -259,27 +241,6 @@ TEST_F(ConfigStore, CleanCopiesFollowTheFileDirtyOnesWin) {
   ASSERT_TRUE(store.setParamInt32("s/n", 42));
   EXPECT_TRUE(store.discardChanges());
   EXPECT_EQ(store.getParamInt32("s/n"), 5);
-}
-
-TEST_F(ConfigStore, FullConfigForwardsToItsStore) {
-  cCIAppFullConfig full;
-  ASSERT_TRUE(full.openConfig(dir.root.c_str()));
-  EXPECT_EQ(full.rootContextHandle(), nullptr);
-  EXPECT_EQ(full.getPathContextHandle("a/b", true), nullptr);
-  long long size;
-  EXPECT_FALSE(full.getParamValueSize(full.global()->rootContextHandle(), size));
-
-  EXPECT_TRUE(full.setParamInt16("a/n", -1));
-  EXPECT_EQ(full.getParamInt16("a/n"), 65535);
-  EXPECT_TRUE(full.setParamG("a/raw", "\x01\x02\x03", 3));
-  EXPECT_EQ(full.getParamInt32("a/raw"), 0x030201);
-  EXPECT_TRUE(full.hasSection("a/raw"));
-  EXPECT_TRUE(full.removeSectionG("a/raw"));
-  EXPECT_FALSE(full.global()->hasSection("a/raw"));
-  EXPECT_TRUE(full.saveConfigG());
-  cCIAppConfig other;
-  ASSERT_TRUE(other.openConfig(dir.root.c_str()));
-  EXPECT_EQ(other.getParamInt16("a/n"), 65535);
 }
 
 TEST(HiveLock, AWaiterOnAReplacedFileReadsTheNewOne) {

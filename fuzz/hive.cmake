@@ -1,0 +1,1 @@
+zvk_fuzz(hive zvk_ciom)

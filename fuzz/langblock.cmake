@@ -1,0 +1,1 @@
+zvk_fuzz(langblock zvk_ciom)
