@@ -154,29 +154,21 @@ bool cCIAppConfig::openConfig(const char* name) {
   return true;
 }
 
-bool cCIAppConfig::saveConfig() {
-  bool all = true;
-  for (auto* item = firstItem(hives); item; item = hives.next(item)) {
-    sPropFileData& hive = item->value;
-    if (!hive.dirty) continue;
-    _guardchar<char> path;
-    // The stamp stays as it was, so the next access reads back what was
-    // written, changes of other processes included.
-    if (hivePath(hive.name.ptr, path) && saveHive(path.ptr, hive.root))
-      hive.dirty = 0;
-    else
-      all = false;
-  }
-  return all;
-}
+bool cCIAppConfig::saveConfig() { return settleDirtyHives(true); }
 
-bool cCIAppConfig::discardChanges() {
+bool cCIAppConfig::discardChanges() { return settleDirtyHives(false); }
+
+bool cCIAppConfig::settleDirtyHives(bool save) {
   bool all = true;
   for (auto* item = firstItem(hives); item; item = hives.next(item)) {
     sPropFileData& hive = item->value;
     if (!hive.dirty) continue;
     _guardchar<char> path;
-    if (hivePath(hive.name.ptr, path) && loadHive(path.ptr, hive.root, &hive.stamp))
+    // A save leaves the stamp as it was, so the next access reads back what
+    // was written, changes of other processes included.
+    bool settled = hivePath(hive.name.ptr, path) &&
+                   (save ? saveHive(path.ptr, hive.root) : loadHive(path.ptr, hive.root, &hive.stamp));
+    if (settled)
       hive.dirty = 0;
     else
       all = false;

@@ -95,6 +95,8 @@ class cCIAppConfig : public cApplicationConfig {
  private:
   bool hivePath(const char* name, _guardchar<char>& out) const;
   void* hiveRoot(const char* name, bool create);
+  // Saves or reloads every dirty hive; a failure does not stop the others.
+  bool settleDirtyHives(bool save);
 
   _guardchar<char> folder;
   long long folderLength = 0;
