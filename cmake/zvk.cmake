@@ -4,7 +4,7 @@ set(ZVK_WARNINGS -Wall -Wextra -Werror)
 
 # zvk_library(<folder> [DEPS targets...]): the static library zvk_<folder>
 # from every .cpp directly in src/<folder>/, and its GoogleTest executable
-# from src/<folder>/tests/*.cpp when there are any.
+# from src/<folder>/tests/*.cpp (and the helpers in tests/support/) when there are any.
 function(zvk_library folder)
   cmake_parse_arguments(ARG "" "" "DEPS;TEST_DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
@@ -13,7 +13,8 @@ function(zvk_library folder)
   target_compile_options(zvk_${folder} PRIVATE ${ZVK_WARNINGS})
   target_link_libraries(zvk_${folder} PUBLIC ${ARG_DEPS})
 
-  file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/*.cpp)
+  file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/*.cpp
+       ${CMAKE_CURRENT_SOURCE_DIR}/tests/support/*.cpp)
   if(tests)
     add_executable(zvk_${folder}_tests ${tests})
     target_compile_options(zvk_${folder}_tests PRIVATE ${ZVK_WARNINGS})
