@@ -1,0 +1,175 @@
+#include "ciom/theme.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using D = cCITheme::eCIThemeDimension;
+using T = cCITheme::eCIThemeDimensionType;
+using C = cCITheme::eCIThemeColor;
+using I = cCITheme::eCIThemeImageElement;
+
+// value, minimum, maximum of the default look, then of the flat look.
+const int kDimensions[25][6] = {
+    {30, 16, 100, 31, 0, 100}, {5, 0, 20, 2, 0, 20},       {40, 16, 80, 40, 0, 80},  {5, 0, 10, 1, 0, 10},
+    {5, 0, 10, 2, 0, 10},      {22, 0, 10, 28, 0, 16},     {44, 0, 50, 48, 0, 50},   {24, 0, 40, 28, 0, 40},
+    {16, 0, 20, 5, 0, 20},     {10, 0, 20, 10, 0, 20},     {7, 0, 10, 14, 0, 20},    {5, 0, 10, 8, 0, 10},
+    {3, 0, 10, 8, 0, 10},      {24, 24, 40, 30, 16, 40},   {7, 0, 10, 16, 0, 16},    {14, 10, 16, 10, 10, 16},
+    {3, 1, 5, 1, 1, 5},        {12, 12, 24, 12, 12, 24},   {20, 12, 24, 16, 12, 19}, {14, 10, 20, 15, 10, 20},
+    {20, 10, 40, 30, 10, 40},  {48, 32, 100, 48, 32, 100}, {12, 12, 30, 12, 12, 30}, {18, 18, 24, 22, 18, 32},
+    {18, 18, 24, 22, 22, 24}};
+
+const unsigned kColours[62][2] = {
+    {0xF3E5DF, 0xFFFFFF}, {0xF3E5DF, 0xFFFFFF}, {0xF3E5DF, 0xF3F3F3}, {0xF3E5DF, 0xFFFFFF},
+    {0x404040, 0x000000}, {0x808080, 0x808080}, {0x606060, 0x606060}, {0xFF4040, 0xFF4040},
+    {0xA0A0A0, 0xA0A0A0}, {0xFFFFFF, 0x000000}, {0xFFFFFF, 0xFFFFFF}, {0xF0FFFF, 0xFFFFFF},
+    {0xC0C0C0, 0xC0C0C0}, {0x404040, 0xAB9E7F}, {0xFFFFFF, 0xFFFFFF}, {0xFCF6F0, 0xF3EDE3},
+    {0xFF9933, 0xE8DAC3}, {0xFF9933, 0xCDA45E}, {0xF1EBE5, 0xF7F7F7}, {0xF1EBE5, 0xF1EBE5},
+    {0xFFFFFF, 0xFFFFFF}, {0xF1D5C6, 0xC0C0C0}, {0xF1D5C6, 0xF1E9DD}, {0xDCB6A9, 0xF1E9DD},
+    {0xFCF3E1, 0xF1E9DD}, {0xCA9685, 0x9D803C}, {0xE4CDC3, 0x9D803C}, {0xFCF7F5, 0xFFFFFF},
+    {0xFFFCFA, 0xFFFFFF}, {0xFFFFFF, 0xFFFFFF}, {0xF0F0F0, 0xF0F0F0}, {0xF0F0FF, 0xF0F0FF},
+    {0xF1D5C6, 0xC0C0C0}, {0xDCB6A9, 0x888888}, {0xCA9685, 0x808080}, {0xFFFFFF, 0xC0C0C0},
+    {0xFFFFFF, 0xF1D5C6}, {0xFBF7F6, 0xFFFFFF}, {0xF4E4DB, 0xF3F3F3}, {0xF3E5DF, 0xF3F3F3},
+    {0x404040, 0x6A450B}, {0x404040, 0x6C665F}, {0xF3E5DF, 0xFBFAFA}, {0xD6ADA0, 0xC0C0C0},
+    {0xA0A0A0, 0xA09EA0}, {0xE0E0E0, 0xF3F3F3}, {0xB0B0B0, 0xD3B98D}, {0xC0C0C0, 0xD6BC8F},
+    {0xFCF7F5, 0xF3F3F3}, {0x404040, 0xFFFFFF}, {0x404040, 0x71563C}, {0xFFFFFF, 0xFBFAFA},
+    {0xFFFFFF, 0xFFFFFF}, {0xEFD8CE, 0xADAEAD}, {0xEFD8CE, 0xADAEAD}, {0xEFD8CE, 0x9D803C},
+    {0xEFD8CE, 0x9D803C}, {0xEFD8CE, 0x9D803C}, {0xEFD8CE, 0x9D803C}, {0xE8DBD6, 0xDEDBDE},
+    {0xE8DBD6, 0xDEDBDE}, {0x908280, 0x908280}};
+
+struct Span {
+  int first, last, w, h;
+};
+
+// The horizontal scroll-bar pieces; the vertical bar repeats them 29 entries
+// later with width and height exchanged.
+const Span kDefaultSizes[] = {
+    {0, 0, 5, 30},     {1, 1, 1, 30},    {2, 2, 5, 30},      {3, 4, 5, 1},       {5, 5, 8, 40},
+    {6, 6, 1, 40},     {7, 7, 8, 40},    {8, 9, 8, 8},       {10, 11, 3, 24},    {12, 13, 1, 18},
+    {14, 14, 1, 3},    {15, 16, 11, 17}, {17, 22, 12, 14},   {23, 27, 1, 20},    {28, 29, 7, 7},
+    {30, 35, 10, 10},  {36, 41, 11, 11}, {42, 65, 18, 18},   {66, 71, 8, 9},     {72, 72, 5, 10},
+    {73, 76, 27, 27},  {77, 78, 20, 16}, {79, 79, 14, 14},   {80, 85, 20, 16},   {86, 86, 14, 14},
+    {87, 87, 4, 14},   {88, 93, 1, 14},  {94, 99, 2, 14},    {100, 105, 10, 14}, {106, 109, 1, 14},
+    {110, 115, 6, 14}, {145, 146, 6, 6}, {147, 150, 10, 10}, {151, 156, 14, 14}};
+const Span kFlatSizes[] = {{0, 7, 1, 1},       {8, 9, 10, 10},    {10, 14, 1, 1},    {15, 16, 12, 14},
+                           {17, 22, 12, 14},   {23, 27, 1, 1},    {28, 29, 7, 7},    {30, 35, 12, 12},
+                           {36, 41, 11, 11},   {42, 65, 18, 18},  {66, 67, 6, 6},    {68, 69, 9, 9},
+                           {70, 71, 8, 9},     {72, 72, 5, 10},   {73, 76, 27, 27},  {77, 85, 16, 16},
+                           {86, 86, 16, 16},   {87, 87, 0, 0},    {88, 93, 1, 2},    {94, 99, 0, 0},
+                           {100, 105, 15, 15}, {106, 109, 1, 14}, {110, 115, 6, 15}, {145, 146, 6, 6},
+                           {147, 150, 8, 8},   {151, 156, 14, 14}};
+
+template <size_t N>
+void expectSizes(cCITheme& theme, const Span (&spans)[N], const char* look) {
+  int seen = 0;
+  for (const Span& s : spans)
+    for (int i = s.first; i <= s.last; ++i) {
+      for (int bar = 0; bar < (i >= 87 && i <= 115 ? 2 : 1); ++bar) {
+        int n = i + 29 * bar;
+        sSize size;
+        theme.getImage(static_cast<I>(n), size);
+        EXPECT_EQ(size.cx, bar ? s.h : s.w) << look << " picture " << n;
+        EXPECT_EQ(size.cy, bar ? s.w : s.h) << look << " picture " << n;
+        ++seen;
+      }
+    }
+  EXPECT_EQ(seen, cCITheme::kImages) << look;
+}
+
+TEST(Theme, BothLooksCarryTheirDimensionsAndColours) {
+  for (int look = 0; look < 2; ++look) {
+    cCITheme theme(look ? &gCI_Flat_Theme : &gCI_Default_Theme);
+    for (int d = 0; d < 25; ++d)
+      for (int t = 0; t < 3; ++t)
+        EXPECT_EQ(theme.getDimension(static_cast<D>(d), static_cast<T>(t)), kDimensions[d][look * 3 + t])
+            << look << " dimension " << d << "/" << t;
+    for (int c = 0; c < 62; ++c)
+      EXPECT_EQ(theme.getColor(static_cast<C>(c)), kColours[c][look]) << look << " " << c;
+    EXPECT_EQ(theme.getColor(static_cast<C>(62)), 0x908280u);
+    EXPECT_EQ(theme.getColor(static_cast<C>(-1)), 0x908280u);
+    EXPECT_EQ(theme.getDimension(static_cast<D>(25), cCITheme::eValue), 0);
+    EXPECT_EQ(theme.getDimension(static_cast<D>(-1), cCITheme::eValue), 0);
+    EXPECT_EQ(theme.getDimension(static_cast<D>(0), static_cast<T>(3)), 0);
+  }
+}
+
+TEST(Theme, BothLooksHaveEveryPictureAtItsSize) {
+  cCITheme def(&gCI_Default_Theme), flat(&gCI_Flat_Theme);
+  expectSizes(def, kDefaultSizes, "default");
+  expectSizes(flat, kFlatSizes, "flat");
+
+  // Every drawn picture was unpacked: none is left wholly transparent.
+  for (cCITheme* theme : {&def, &flat})
+    for (int n = 0; n < cCITheme::kImages; ++n)
+      if (cPicture* p = theme->getPict(static_cast<I>(n))) {
+        unsigned alpha = 0;
+        for (long long i = 0; i < p->pixels.count; ++i) alpha |= p->raw()[i] >> 24;
+        EXPECT_NE(alpha, 0u) << (theme == &def ? "default " : "flat ") << n;
+      } else {
+        sSize size;
+        theme->getImage(static_cast<I>(n), size);
+        EXPECT_TRUE(theme == &flat && (size.cx * size.cy <= 1 || n == 86)) << n;
+      }
+}
+
+TEST(Theme, PlainColoursAbsentEntriesAndNumbersPastTheEnd) {
+  cCITheme flat(&gCI_Flat_Theme);
+  sSize size;
+  unsigned* colour = flat.getImage(static_cast<I>(10), size);
+  ASSERT_NE(colour, nullptr);
+  EXPECT_EQ(size.cx, 1);
+  EXPECT_EQ(*colour, 0xADAEADu);
+  EXPECT_EQ(flat.getPict(static_cast<I>(10)), nullptr);
+  ASSERT_NE(flat.getPict(static_cast<I>(12)), nullptr);  // a one-pixel array keeps its picture
+  EXPECT_EQ(*flat.getImage(static_cast<I>(12), size), 0u);
+  EXPECT_EQ(flat.getPict(static_cast<I>(87)), nullptr);
+  EXPECT_EQ(flat.getImage(static_cast<I>(86), size), nullptr);
+  EXPECT_EQ(size.cx, 16);
+  EXPECT_EQ(flat.getImage(static_cast<I>(157), size), nullptr);
+  EXPECT_EQ(flat.getPict(static_cast<I>(157)), nullptr);
+  EXPECT_EQ(flat.getPict(static_cast<I>(-1)), nullptr);
+
+  cCITheme none(nullptr);
+  EXPECT_EQ(none.getColor(static_cast<C>(5)), 0u);
+  EXPECT_EQ(none.getDimension(static_cast<D>(0), cCITheme::eMaximum), 0);
+  EXPECT_EQ(none.getImage(static_cast<I>(0), size), nullptr);
+  EXPECT_EQ(size.cx, 0);
+  EXPECT_EQ(none.pictures[0].colour, 0xFFFFFFFFu);
+}
+
+TEST(Theme, SettersKeepToRangesAndNumbers) {
+  cCITheme def(&gCI_Default_Theme), flat(&gCI_Flat_Theme);
+  EXPECT_FALSE(def.setDimension(static_cast<D>(0), 15));
+  EXPECT_TRUE(flat.setDimension(static_cast<D>(0), 15));
+  EXPECT_EQ(flat.getDimension(static_cast<D>(0), cCITheme::eValue), 15);
+  EXPECT_TRUE(def.setDimension(static_cast<D>(0), 100));
+  EXPECT_FALSE(def.setDimension(static_cast<D>(0), 101));
+  EXPECT_FALSE(def.setDimension(static_cast<D>(25), 0));
+  EXPECT_EQ(def.getDimension(static_cast<D>(5), cCITheme::eValue), 22);  // above its maximum, as built in
+  EXPECT_FALSE(def.setDimension(static_cast<D>(5), 22));
+
+  EXPECT_TRUE(def.setColor(static_cast<C>(61), 0x123456));
+  EXPECT_EQ(def.getColor(static_cast<C>(70)), 0x123456u);
+  EXPECT_FALSE(def.setColor(static_cast<C>(62), 0));
+
+  unsigned px[6] = {0xFF000001, 2, 3, 4, 5, 6};
+  ASSERT_TRUE(def.setImage(static_cast<I>(3), px, 2, 3, true));
+  EXPECT_EQ(def.getPict(static_cast<I>(3))->raw()[0], 5u);
+  ASSERT_TRUE(def.setImage(static_cast<I>(3), px, 1, 1, false));
+  sSize size;
+  EXPECT_EQ(*def.getImage(static_cast<I>(3), size), 0xFF000001u);
+  EXPECT_EQ(def.getPict(static_cast<I>(3)), nullptr);
+  EXPECT_FALSE(def.setImage(static_cast<I>(157), px, 1, 1, false));
+  EXPECT_FALSE(def.setImage(static_cast<I>(3), nullptr, 1, 1, false));
+  EXPECT_FALSE(def.setImage(static_cast<I>(3), px, 0, 1, false));
+}
+
+TEST(Theme, GlobalThemeStartsDefaultAndFollowsSetTheme) {
+  EXPECT_EQ(cCITheme::theme()->getDimension(static_cast<D>(1), cCITheme::eValue), 5);
+  EXPECT_TRUE(cCITheme::setTheme(&gCI_Flat_Theme));
+  EXPECT_EQ(cCITheme::theme()->getDimension(static_cast<D>(1), cCITheme::eValue), 2);
+  EXPECT_EQ(cCITheme::theme(), gGlobalTheme.ptr);
+  cCITheme::setTheme(&gCI_Default_Theme);
+}
+
+}  // namespace
