@@ -65,15 +65,15 @@ def eng(cr, w, h):
         cr.move_to(w, 0)
         cr.line_to(0, h)
         cr.stroke()
-    # The crosses take the height's parity so they sit centred on whole pixels.
+    # The crosses take the parity of the side they cross, so that they sit
+    # centred on whole pixels.
     white = round(h / 3)
-    if white % 2 != h % 2:
-        white += 1
+    white -= white % 2 != h % 2
     cross = max(1, round(h / 5))
-    if cross % 2 != h % 2:
-        cross += 1 if cross + 1 < white else -1
+    cross -= cross % 2 != h % 2
     for size, c in ((white, WHITE), (cross, red)):
-        fill_rect(cr, c, (w - size) // 2, 0, size, h)
+        across = size + (size % 2 != w % 2)
+        fill_rect(cr, c, (w - across) // 2, 0, across, h)
         fill_rect(cr, c, 0, (h - size) // 2, w, size)
 
 

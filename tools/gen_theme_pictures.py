@@ -10,12 +10,14 @@ resource: width and height as little-endian ints, then a zlib stream of
 B, G, R, A pixels with the rows bottom-up. Pictures that come out identical
 share one array. --png-dir also writes each picture as a PNG for a look.
 
-Needs the Debian package python3-cairo (hence the system interpreter).
+Needs the Debian package python3-cairo (hence the system interpreter) and
+clang-format, which lays the output out as the rest of the sources.
 """
 
 import argparse
 import os
 import struct
+import subprocess
 import zlib
 
 import cairo
@@ -172,6 +174,9 @@ def main():
         os.makedirs(args.png_dir, exist_ok=True)
     write_theme(args.png_dir)
     write_flags(args.png_dir)
+    # In the repository's layout, so that running this again changes nothing.
+    subprocess.run(['clang-format', '-i'] + [os.path.join(ROOT, 'src/ciom', f)
+                                             for f in ('theme_pictures.cpp', 'flag_pictures.cpp')], check=True)
 
 
 if __name__ == '__main__':

@@ -1,0 +1,1 @@
+zvk_fuzz(picture_resource zvk_ciom)
