@@ -327,7 +327,7 @@ def expander(look, expand):
 
 def tree_link(look, last):
     def draw(cr, w, h):
-        rgb(cr, look.line)
+        rgb(cr, look.dark)
         x = w // 2
         for y in range(0, h if not last else h // 2 + 1, 2):
             cr.rectangle(x, y, 1, 1)
@@ -493,7 +493,7 @@ def folder_shape(cr, x, y, w, h, body, back, edge):
 
 
 def check_badge(cr, x, y, s, state):
-    box(cr, x, y, s, s, 1, WHITE, INK)
+    box(cr, x, y, s, s, 1, WHITE, METAL_DARK)
     if state == 'ch':
         box(cr, x, y, s, s, 1, GREEN, GREEN_DARK)
         check_mark(cr, x + s * 0.2, y + s * 0.22, s * 0.6, WHITE, 1.4)

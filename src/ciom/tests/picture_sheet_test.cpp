@@ -16,8 +16,8 @@ constexpr int kCell = 44, kColumns = 16, kZoom = 3;
 void place(cPicture& sheet, const cPicture& p, int cell) {
   cPicture shown;
   const cPicture* from = &p;
-  if (p.width() < 6 || p.height() < 6) {
-    ASSERT_TRUE(p.stretch(p.width() < 6 ? 12 : p.width(), p.height() < 6 ? 12 : p.height(), &shown));
+  if (p.width() < 3 || p.height() < 3) {
+    ASSERT_TRUE(p.stretch(p.width() < 3 ? 12 : p.width(), p.height() < 3 ? 12 : p.height(), &shown));
     from = &shown;
   }
   int x = (cell % kColumns) * kCell + (kCell - from->width()) / 2;
