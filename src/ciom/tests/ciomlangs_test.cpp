@@ -1,0 +1,149 @@
+#include "ciom/ciomlangs.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "ciom/ciomlang_blocks.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+unsigned int u32At(const unsigned char* p) {
+  return p[0] | p[1] << 8 | p[2] << 16 | static_cast<unsigned int>(p[3]) << 24;
+}
+
+// A block's plain table, inflated by zlib itself rather than by the reader.
+Bytes plainOf(const unsigned char* block, long long size) {
+  const long long at = 20 + block[19];
+  if (size < at + 4) return {};
+  Bytes plain(u32At(block + at));
+  uLongf got = static_cast<uLongf>(plain.size());
+  if (uncompress(plain.data(), &got, block + at + 4, static_cast<uLong>(size - at - 4)) != Z_OK ||
+      got != plain.size())
+    return {};
+  return plain;
+}
+
+// The name field of each section, in stored order, with its padding.
+std::vector<std::string> nameFields(const Bytes& plain) {
+  std::vector<std::string> names;
+  for (size_t at = 8; at + 4 <= plain.size();) {
+    unsigned int nameSize = u32At(&plain[at]);
+    names.emplace_back(reinterpret_cast<const char*>(&plain[at + 4]), nameSize);
+    at += 4 + nameSize;
+    at += 4 + u32At(&plain[at]);
+  }
+  return names;
+}
+
+// The printf directives of a text, in order: flags, width, precision and
+// the conversion letter (or the escaped percent sign).
+std::vector<std::string> directives(const std::string& text) {
+  std::vector<std::string> found;
+  for (size_t at = text.find('%'); at != std::string::npos; at = text.find('%', at)) {
+    size_t end = text.find_first_not_of("-+ #0123456789.", at + 1);
+    if (end == std::string::npos) end = text.size() - 1;
+    found.push_back(text.substr(at, end - at + 1));
+    at = end + 1;
+  }
+  return found;
+}
+
+long long lineBreaks(const std::string& text) { return std::count(text.begin(), text.end(), '\n'); }
+
+const char* const kSections[] = {"ciom::filechoose", "ciom::folderchoose", "ciom::messages", "ciom::progress",
+                                 "ciom::propsheet"};
+
+void loadTable(const cLibLang::sLangDef& def, cCiomLang& store) {
+  EXPECT_TRUE(loadCiomLangData(def.data, def.size, store)) << "table of language " << def.lang;
+}
+
+long long slotCount(cCiomLang& store, const char* section) {
+  cCiomLangData* data = store.sections.find(cStringKey(section, -1));
+  return data ? data->strings.count : -1;
+}
+
+}  // namespace
+
+TEST(ToolkitTables, EnglishBlockHasTheKnownLayout) {
+  const unsigned char* block = gCiomLangBlock_eng;
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(block), 27),
+            std::string("CIOMLAFICIOMBASEENG\7English"));
+  Bytes plain = plainOf(block, gCiomLangBlockSize_eng);
+  EXPECT_EQ(plain.size(), 1358u);
+  EXPECT_EQ(
+      nameFields(plain),
+      (std::vector<std::string>{"ciom::filechoose", std::string("ciom::folderchoose\0\0", 20),
+                                std::string("ciom::messages\0\0", 16), std::string("ciom::progress\0\0", 16),
+                                std::string("ciom::propsheet\0", 16)}));
+}
+
+TEST(ToolkitTables, NamesBlockHoldsEveryLanguageInItsOwnWords) {
+  const unsigned char* block = gCiomLangBlock_langnames;
+  EXPECT_EQ(gCiomLangBlockSize_langnames, 186);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(block), 29),
+            std::string("CIOMLAFICIOMLN  ENG\11Langnames"));
+  EXPECT_EQ(plainOf(block, gCiomLangBlockSize_langnames).size(), 150u);
+
+  const char* names[] = {"English",  "Русский",    "Deutsch", "日本",     "한국어",
+                         "Français", "Українська", "Español", "简体中文", "繁體中文"};
+  for (int n = 0; n < kCIOMStdLangCount; ++n) EXPECT_STREQ(ciLangName(n), names[n]) << n;
+  EXPECT_EQ(ciLangName(10), nullptr);
+  EXPECT_EQ(ciLangName(-1), nullptr);
+}
+
+TEST(ToolkitTables, NineTablesInTheirOrderWithTheirHeaders) {
+  struct sExpected {
+    eCIOMStdLangs lang;
+    const char* code;
+    const char* name;
+  };
+  const sExpected expected[cCIOMLang::kLangCount] = {
+      {eLangENG, "ENG", "English"}, {eLangRUS, "RUS", "Русский"}, {eLangUKR, "UKR", "Українська"},
+      {eLangDEU, "DEU", "Deutsch"}, {eLangFRA, "FRA", "French"},  {eLangJPN, "JPN", "日本語"},
+      {eLangKOR, "KOR", "한국어"},  {eLangCHN, "CHI", "中国语"},  {eLangTWN, "TWN", "中國語"}};
+  for (int i = 0; i < cCIOMLang::kLangCount; ++i) {
+    const cLibLang::sLangDef& def = cCIOMLang::gLangs[i];
+    EXPECT_EQ(def.lang, expected[i].lang);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(def.data + 8), 8), "CIOMBASE");
+    cCiomLang store;
+    loadTable(def, store);
+    EXPECT_STREQ(store.code, expected[i].code);
+    EXPECT_STREQ(store.name.ptr, expected[i].name);
+  }
+  // The header's code is a label: simplified Chinese is language 8, "CHN".
+  EXPECT_STREQ(ciLangID(eLangCHN), "CHN");
+}
+
+TEST(ToolkitTables, TranslationsKeepTheEnglishShape) {
+  cCiomLang english;
+  loadTable(cCIOMLang::gLangs[0], english);
+  const long long counts[] = {25, 8, 7, 5, 3};
+  for (int s = 0; s < 5; ++s) EXPECT_EQ(slotCount(english, kSections[s]), counts[s]) << kSections[s];
+
+  for (const cLibLang::sLangDef& def : cCIOMLang::gLangs) {
+    cCiomLang table;
+    loadTable(def, table);
+    int sections = 0;
+    for (auto* item = table.sections.leftmost(table.sections.root); item; item = table.sections.next(item))
+      ++sections;
+    EXPECT_EQ(sections, 5) << table.code;
+    for (const char* section : kSections) {
+      ASSERT_EQ(slotCount(table, section), slotCount(english, section)) << table.code << " " << section;
+      cCiomLangData* ours = table.sections.find(cStringKey(section, -1));
+      cCiomLangData* theirs = english.sections.find(cStringKey(section, -1));
+      for (long long i = 0; i < ours->strings.count; ++i) {
+        const char* text = ours->string(i);
+        ASSERT_TRUE(text && *text) << table.code << " " << section << " " << i;
+        std::string model = theirs->string(i);
+        EXPECT_EQ(directives(text), directives(model)) << table.code << " " << section << " " << i;
+        EXPECT_EQ(lineBreaks(text), lineBreaks(model)) << table.code << " " << section << " " << i;
+      }
+    }
+  }
+}
