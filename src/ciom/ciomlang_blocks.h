@@ -11,7 +11,7 @@ extern const unsigned char gCiomLangBlock_rus[gCiomLangBlockSize_rus];
 inline constexpr long long gCiomLangBlockSize_ukr = 886;
 extern const unsigned char gCiomLangBlock_ukr[gCiomLangBlockSize_ukr];
 
-inline constexpr long long gCiomLangBlockSize_deu = 728;
+inline constexpr long long gCiomLangBlockSize_deu = 731;
 extern const unsigned char gCiomLangBlock_deu[gCiomLangBlockSize_deu];
 
 inline constexpr long long gCiomLangBlockSize_fra = 700;
