@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+
+#include "support/fixedcanvas.h"
+#include "support/layoutcases.h"
+
+namespace {
+
+struct FixedLayout : ::testing::Test {
+  cLoggingCanvas<cFixedMetricCanvas> canvas{200, 100};
+};
+
+TEST_F(FixedLayout, FittingText) { layout::fittingText(canvas, canvas); }
+TEST_F(FixedLayout, Ellipsis) { layout::ellipsis(canvas, canvas); }
+TEST_F(FixedLayout, MarginsLeavingNoRoom) { layout::noRoom(canvas, canvas); }
+TEST_F(FixedLayout, Tokens) { layout::tokens(canvas); }
+TEST_F(FixedLayout, Wrapping) { layout::wrapping(canvas, canvas); }
+TEST_F(FixedLayout, Justification) { layout::justification(canvas, canvas); }
+TEST_F(FixedLayout, FirstWordWiderThanBox) { layout::firstWordWiderThanBox(canvas, canvas); }
+TEST_F(FixedLayout, LastLines) { layout::lastLines(canvas, canvas); }
+
+// With h - th = 5: two rows above the text, three below, and the strips
+// beside it up to the margins, all in the background colour.
+TEST_F(FixedLayout, BackgroundAroundTheText) {
+  canvas.setTextColors(0, 0x123456);
+  ASSERT_EQ(
+      canvas.drawTextLimited(10, 20, 100, 18, cCanvas::eAlignCenter, false, 4, 6, "abc", -1, nullptr, true),
+      10 + 4 + (90 - 21) / 2);
+  ASSERT_EQ(canvas.fills.size(), 4u);
+  for (auto& f : canvas.fills) EXPECT_EQ(f.fill, 0x123456u);
+  auto same = [](sRect a, sRect b) {
+    return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
+  };
+  EXPECT_TRUE(same(canvas.fills[0].r, {14, 20, 34, 18}));
+  EXPECT_TRUE(same(canvas.fills[1].r, {48, 20, 21, 2}));
+  EXPECT_TRUE(same(canvas.fills[2].r, {48, 35, 21, 3}));
+  EXPECT_TRUE(same(canvas.fills[3].r, {69, 20, 35, 18}));
+
+  // A transparent text leaves the background alone.
+  canvas.clear();
+  canvas.drawTextLimited(10, 20, 100, 18, cCanvas::eAlignCenter, true, 4, 6, "abc", -1, nullptr, true);
+  EXPECT_TRUE(canvas.fills.empty());
+}
+
+TEST_F(FixedLayout, DrawAreaTouchesEdges) {
+  sRect inside{200, 100, 5, 5}, left{-5, 0, 5, 5}, beyond{201, 0, 5, 5}, above{0, -6, 5, 5};
+  EXPECT_TRUE(canvas.inDrawArea(&inside));
+  EXPECT_TRUE(canvas.inDrawArea(&left));
+  EXPECT_FALSE(canvas.inDrawArea(&beyond));
+  EXPECT_FALSE(canvas.inDrawArea(&above));
+  EXPECT_FALSE(canvas.inDrawArea(nullptr));
+}
+
+// Two rows: red on top, blue below; two shades in each so a mirror would show
+// too. Area scaling by whole factors keeps every colour exact.
+struct ResizedPicture : ::testing::Test {
+  static constexpr unsigned int kRed = 0xFFFF0000, kRed2 = 0xFF800000, kBlue = 0xFF0000FF,
+                                kBlue2 = 0xFF000080;
+  cFixedMetricCanvas canvas{20, 20};
+  cPicture picture;
+  void SetUp() override {
+    const unsigned int px[4] = {kRed, kRed2, kBlue, kBlue2};
+    ASSERT_TRUE(picture.create(px, 2, 2, false));
+  }
+  const sDrawnPicture& drawn() { return canvas.pictures.back(); }
+};
+
+TEST_F(ResizedPicture, WholeTargetStaysUpright) {
+  ASSERT_TRUE(canvas.drawBitmapResized(&picture, 4, 4, 2, 3, cPicture::eResizeScaling));
+  ASSERT_EQ(canvas.pictures.size(), 1u);
+  EXPECT_EQ(drawn().x, 2);
+  EXPECT_EQ(drawn().y, 3);
+  EXPECT_EQ(drawn().w, 4);
+  EXPECT_EQ(drawn().h, 4);
+  EXPECT_EQ(drawn().pixels[0], kRed);
+  EXPECT_EQ(drawn().pixels[3], kRed2);
+  EXPECT_EQ(drawn().pixels[12], kBlue);
+  EXPECT_EQ(drawn().pixels[15], kBlue2);
+}
+
+// Cut at the top only the lower half is drawn; cut at the bottom the upper.
+TEST_F(ResizedPicture, CutsKeepTheVisiblePart) {
+  ASSERT_TRUE(canvas.drawBitmapResized(&picture, 4, 4, 0, -2, cPicture::eResizeScaling));
+  EXPECT_EQ(drawn().y, 0);
+  EXPECT_EQ(drawn().h, 2);
+  for (unsigned int px : drawn().pixels) EXPECT_TRUE(px == kBlue || px == kBlue2);
+  EXPECT_EQ(drawn().pixels[0], kBlue);
+
+  ASSERT_TRUE(canvas.drawBitmapResized(&picture, 4, 4, -2, 18, cPicture::eResizeScaling));
+  EXPECT_EQ(drawn().x, 0);
+  EXPECT_EQ(drawn().y, 18);
+  EXPECT_EQ(drawn().w, 2);
+  EXPECT_EQ(drawn().h, 2);
+  for (unsigned int px : drawn().pixels) EXPECT_EQ(px, kRed2);
+}
+
+TEST_F(ResizedPicture, NothingToDraw) {
+  cPicture empty;
+  EXPECT_FALSE(canvas.drawBitmapResized(&picture, 0, 4, 0, 0, cPicture::eResizeStretch));
+  EXPECT_FALSE(canvas.drawBitmapResized(&picture, 4, -1, 0, 0, cPicture::eResizeScaling));
+  EXPECT_FALSE(canvas.drawBitmapResized(&empty, 4, 4, 0, 0, cPicture::eResizeStretch));
+  EXPECT_FALSE(canvas.drawBitmapResized(nullptr, 4, 4, 0, 0, cPicture::eResizeStretch));
+  EXPECT_FALSE(canvas.drawBitmapResized(&picture, 4, 4, -4, 0, cPicture::eResizeStretch));
+  EXPECT_FALSE(canvas.drawBitmapResized(&picture, 4, 4, 0, 20, cPicture::eResizeStretch));
+  // A picture far smaller than its target's visible sliver still yields a pixel.
+  EXPECT_TRUE(canvas.drawBitmapResized(&picture, 100000, 100000, -99999, -99999, cPicture::eResizeStretch));
+  EXPECT_EQ(drawn().pixels[0], kBlue2);
+  EXPECT_EQ(canvas.pictures.size(), 1u);
+}
+
+}  // namespace
