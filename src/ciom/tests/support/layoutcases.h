@@ -8,7 +8,7 @@
 #include <string>
 
 #include "base/textconv.h"
-#include "support/canvaslog.h"
+#include "ciom/tests/support/canvaslog.h"
 
 namespace layout {
 
