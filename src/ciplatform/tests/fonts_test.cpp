@@ -1,0 +1,183 @@
+#include <gtest/gtest.h>
+
+#include <cairo.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "base/str.h"
+#include "base/textconv.h"
+#include "ciplatform/macctfont.h"
+#include "ciplatform/platformfonts.h"
+#include "support.h"
+
+namespace {
+
+double describedSize(cFontObject* f) {
+  auto* font = static_cast<cMacCTFont*>(f);
+  EXPECT_TRUE(pango_font_description_get_size_is_absolute(font->description()));
+  return static_cast<double>(pango_font_description_get_size(font->description())) / PANGO_SCALE;
+}
+
+TEST(PlatformFonts, SizeFormula) {
+  EXPECT_DOUBLE_EQ(describedSize(cFontObject::get(5, 13, "Tahoma", false, false, false)), 11.0);
+  EXPECT_DOUBLE_EQ(describedSize(cFontObject::get(5, 11, "Tahoma", false, false, false)), 9.5);
+  EXPECT_DOUBLE_EQ(cMacCTFont::pixelSize(24), 19.25);
+  EXPECT_DOUBLE_EQ(cMacCTFont::pixelSize(14), 11.75);
+}
+
+TEST(PlatformFonts, DefaultFacesAndSharing) {
+  EXPECT_STREQ(_glbalStdFont(), "Tahoma");
+  EXPECT_STREQ(_glbalFixedFont(), "Courier");
+  setGlobalFixedFont("Mono");
+  EXPECT_STREQ(_glbalFixedFont(), "Mono");
+  setGlobalFixedFont(nullptr);
+  EXPECT_STREQ(_glbalFixedFont(), "Courier");
+  cCrbOffscreenCanvas c;
+  ASSERT_TRUE(c.create(10, 10));
+  EXPECT_EQ(c.createFont(5, 13, "Tahoma", false, false, false), cFontObject::get(5, 13, "Tahoma", false, false, false));
+}
+
+TEST(PlatformFonts, StylesChangeTheWidth) {
+  const char* text = "Installation wizard";
+  sSize plain, bold, italic;
+  ASSERT_TRUE(cFontObject::get(5, 13, "Tahoma", false, false, false)->getTextDim(nullptr, text, -1, plain));
+  ASSERT_TRUE(cFontObject::get(5, 13, "Tahoma", true, false, false)->getTextDim(nullptr, text, -1, bold));
+  ASSERT_TRUE(cFontObject::get(5, 13, "Tahoma", false, false, true)->getTextDim(nullptr, text, -1, italic));
+  EXPECT_GT(plain.cx, 50);
+  EXPECT_GT(plain.cy, 8);
+  EXPECT_NE(bold.cx, plain.cx);
+  EXPECT_NE(italic.cx, plain.cx);
+  sSize empty{3, 3};
+  EXPECT_TRUE(cFontObject::get(5, 13, "Tahoma", false, false, false)->getTextDim(nullptr, "", 0, empty));
+  EXPECT_EQ(empty.cx, 0);
+  EXPECT_EQ(empty.cy, 0);
+  cMacCTFont undefined;
+  EXPECT_FALSE(undefined.getTextDim(nullptr, text, -1, empty));
+}
+
+// One edge per UTF-16 unit, also where a line needs a fallback font for
+// some of its characters, and never more than the caller's length.
+TEST(PlatformFonts, RulerCoversEveryUnit) {
+  auto* font = static_cast<cMacCTFont*>(cFontObject::get(5, 13, "Tahoma", false, false, false));
+  _guardchar<unsigned short> text;
+  _pc2w("ab\xE6\x97\xA5\xE6\x9C\xAC" "cd\xF0\x9F\x98\x80" "e", -1, text);  // Latin, CJK, Latin, emoji, Latin
+  const long long len = _wcslen(text.ptr);
+  ASSERT_EQ(len, 9);
+  int edges[10];
+  std::fill(edges, edges + 10, -7);
+  ASSERT_TRUE(font->textRuler(text.ptr, len, edges));
+  for (int i = 1; i < 9; ++i) EXPECT_GE(edges[i], edges[i - 1]) << i;
+  EXPECT_GT(edges[2], edges[1] + 5);  // the CJK character has its own width
+  EXPECT_GT(edges[4], edges[3]);
+  EXPECT_EQ(edges[6], edges[7]);  // both halves of the emoji
+  EXPECT_GT(edges[8], edges[7]);
+  EXPECT_EQ(edges[9], -7);
+  sSize whole;
+  font->getTextDim(nullptr, text.ptr, len, whole);
+  EXPECT_NEAR(edges[8], whole.cx - 1, 2);
+  // Shorter than the text: only that many edges.
+  std::fill(edges, edges + 10, -7);
+  ASSERT_TRUE(font->textRuler(text.ptr, 3, edges));
+  EXPECT_EQ(edges[3], -7);
+}
+
+// A sample line of each language the interface speaks.
+const char* const kSamples[10] = {
+    "Install the package",
+    "\xD0\xA3\xD1\x81\xD1\x82\xD0\xB0\xD0\xBD\xD0\xBE\xD0\xB2\xD0\xB8\xD1\x82\xD1\x8C",  // Russian
+    "Paket installieren \xC3\xBC\xC3\x9F",                                                 // German
+    "\xE3\x82\xA4\xE3\x83\xB3\xE3\x82\xB9\xE3\x83\x88\xE3\x83\xBC\xE3\x83\xAB",             // Japanese
+    "\xEC\x84\xA4\xEC\xB9\x98",                                                             // Korean
+    "Installer le paquet \xC3\xA9\xC3\xA0",                                                 // French
+    "\xD0\x92\xD1\x81\xD1\x82\xD0\xB0\xD0\xBD\xD0\xBE\xD0\xB2\xD0\xB8\xD1\x82\xD0\xB8 \xD1\x97",  // Ukrainian
+    "Instalar el paquete \xC3\xB1",                                                          // Spanish
+    "\xE5\xAE\x89\xE8\xA3\x85\xE8\xBD\xAF\xE4\xBB\xB6",                                     // Chinese
+    "\xE5\xAE\x89\xE8\xA3\x9D\xE8\xBB\x9F\xE9\xAB\x94",                                     // Chinese (traditional)
+};
+
+TEST(PlatformFonts, EveryLanguageMeasuresAndDraws) {
+  auto* font = static_cast<cMacCTFont*>(cFontObject::get(5, 13, "Tahoma", false, false, false));
+  for (const char* sample : kSamples) {
+    sSize size;
+    ASSERT_TRUE(font->getTextDim(nullptr, sample, -1, size));
+    EXPECT_GT(size.cx, 10) << sample;
+    // Every character has a glyph in some installed face: no empty boxes.
+    PangoLayout* layout = font->layoutOf(sample, static_cast<int>(strlen(sample)));
+    EXPECT_EQ(pango_layout_get_unknown_glyphs_count(layout), 0) << sample;
+
+    cCrbOffscreenCanvas c;
+    makeWhite(c, size.cx + 4, size.cy + 4);
+    ASSERT_TRUE(c.drawText(2, 2, true, sample, -1));
+    int dark = 0;
+    for (int y = 0; y < c.height(); ++y)
+      for (int x = 0; x < c.width(); ++x) dark += (pixelAt(c, x, y) & 0xFF) < 128;
+    EXPECT_GT(dark, 15) << sample;
+  }
+}
+
+TEST(PlatformFonts, TextNeedsAFont) {
+  cCrbOffscreenCanvas c;
+  ASSERT_TRUE(c.create(40, 40));
+  sRect part{0, 0, 20, 20};
+  std::unique_ptr<cCanvas> sub(c.subCanvas(&part));
+  sSize size;
+  EXPECT_FALSE(sub->textSize("a", 1, size));
+  EXPECT_FALSE(sub->drawText(0, 0, true, "a", 1));
+  EXPECT_TRUE(sub->setTextMode(5, 13, "Tahoma", false, false, false));
+  EXPECT_TRUE(sub->drawText(0, 0, true, "a", 1));
+  // Text that is not UTF-8, or carries a lone surrogate, still draws.
+  EXPECT_TRUE(c.drawText(0, 0, false, "\xFF\xFE" "a", -1));
+  const unsigned short lone[3] = {'a', 0xD800, 0};
+  EXPECT_TRUE(c.textSize(lone, -1, size));
+  EXPECT_GT(size.cx, 0);
+}
+
+// A sheet of every language, boxes, lines and pictures for people to look at.
+TEST(PlatformFonts, SampleSheet) {
+  cCrbOffscreenCanvas c;
+  makeWhite(c, 360, 330);
+  c.setTextColors(0x202020, 0xFFFFFF);
+  for (int i = 0; i < 10; ++i) {
+    c.setTextMode(5, 13 + (i % 3) * 2, "Tahoma", i == 2, false, i == 5);
+    ASSERT_TRUE(c.drawText(10, 8 + i * 22, true, kSamples[i], -1));
+  }
+  for (int i = 0; i < 4; ++i) {
+    sRect box{220 + i * 30, 10, 24, 24};
+    c.drawRect(&box, 0x3366CC + i * 0x202000, 0x202020);
+  }
+  c.setLineMode(0x0000CC, 1);
+  for (int i = 0; i < 5; ++i) {
+    sPoint a{220, 50 + i * 6}, b{340, 50 + i * 6};
+    c.drawLine(&a, &b);
+  }
+  cPicture gradient;
+  ASSERT_TRUE(gradient.create(32, 32));
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 32; ++x) gradient.raw()[y * 32 + x] = 0xFF000000u | (x * 8) << 16 | (y * 8) << 8 | 0x80;
+  c.drawBitmap(220, 90, &gradient, -1, -1);
+  c.drawBitmapResized(&gradient, 64, 48, 260, 90, cPicture::eResizeScaling);
+  cPicture disc;
+  ASSERT_TRUE(disc.create(24, 24));
+  for (int y = 0; y < 24; ++y)
+    for (int x = 0; x < 24; ++x) {
+      int d = (x - 12) * (x - 12) + (y - 12) * (y - 12);
+      disc.raw()[y * 24 + x] = d < 144 ? (static_cast<unsigned int>(255 - d) << 24 | 0x00CC2020u) : 0;
+    }
+  sPoint at{230, 150};
+  c.drawTransparent(&at, &disc, nullptr);
+  sSize out;
+  c.setTextMode(5, 13, "Tahoma", false, false, false);
+  c.drawTextWrapped(220, 190, 130, 120, cCanvas::eAlignJustify,
+                    "Wrapped and justified text fills its box line by line.", out, true, 1.2);
+  c.drawTextLimited(10, 240, 180, 20, cCanvas::eAlignLeft, false, 0, 0,
+                    "A line too long for its box ends in an ellipsis", -1, nullptr, true);
+
+  cairo_surface_t* s = c.surface();
+  const std::string path = std::string(ZVK_BINARY_DIR) + "/canvas-sample.png";
+  EXPECT_EQ(cairo_surface_write_to_png(s, path.c_str()), CAIRO_STATUS_SUCCESS);
+}
+
+}  // namespace
