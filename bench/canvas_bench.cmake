@@ -1,0 +1,1 @@
+zvk_bench(canvas_bench zvk_ciplatform)
