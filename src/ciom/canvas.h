@@ -65,7 +65,8 @@ class cCanvas {
   virtual unsigned int bgColor() { return 0; }
   virtual bool textSize(const char*, long long, sSize&) { return false; }
   virtual bool textSize(const unsigned short*, long long, sSize&) { return false; }
-  // out[i] is the right edge of character i; out holds one entry per unit of len.
+  // out[i] is the right edge of UTF-16 unit i of the text (the width of units
+  // 0..i); a UTF-8 text needs no more entries than it has bytes.
   virtual bool textRuler(const char*, long long, int*) { return false; }
   virtual bool textRuler(const unsigned short*, long long, int*) { return false; }
   virtual bool canDrawAt(sRect*) { return false; }

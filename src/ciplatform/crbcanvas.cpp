@@ -130,7 +130,8 @@ bool cCrbCanvas::setLineMode(unsigned int colour, int width) {
   return true;
 }
 
-bool cCrbCanvas::setTextMode(int width, int height, const char* face, bool bold, bool underline, bool italic) {
+bool cCrbCanvas::setTextMode(int width, int height, const char* face, bool bold, bool underline,
+                             bool italic) {
   cFontObject* font = cFontObject::get(width, height, face, bold, underline, italic);
   return font && setTextMode(font);
 }
@@ -183,12 +184,14 @@ cCanvas* cCrbCanvas::subCanvas(sRect* r) {
   if (!myContext || !r || r->width < 0 || r->height < 0 || !inDrawArea(r)) return nullptr;
   auto* sub = new cCrbCanvas;
   sub->myContext = myContext;
-  const long long left = static_cast<long long>(myArea.left) + r->x, top = static_cast<long long>(myArea.top) + r->y;
+  const long long left = static_cast<long long>(myArea.left) + r->x,
+                  top = static_cast<long long>(myArea.top) + r->y;
   sub->myArea = {static_cast<int>(left), static_cast<int>(top),
                  static_cast<int>(std::min<long long>(left + r->width, INT_MAX)),
                  static_cast<int>(std::min<long long>(top + r->height, INT_MAX))};
   sub->myBounds = {std::max(sub->myArea.left, myBounds.left), std::max(sub->myArea.top, myBounds.top),
-                   std::min(sub->myArea.right, myBounds.right), std::min(sub->myArea.bottom, myBounds.bottom)};
+                   std::min(sub->myArea.right, myBounds.right),
+                   std::min(sub->myArea.bottom, myBounds.bottom)};
   sEdges& b = sub->myBounds;
   b.right = std::max(b.right, b.left);
   b.bottom = std::max(b.bottom, b.top);

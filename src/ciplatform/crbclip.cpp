@@ -10,7 +10,8 @@
 bool cCrbCanvas::toRegionArea(const sRect* r, sEdges& a) const {
   if (!r) return false;
   auto cut = [](long long v, int lo, int hi) { return static_cast<int>(std::clamp<long long>(v, lo, hi)); };
-  const long long x = static_cast<long long>(myArea.left) + r->x, y = static_cast<long long>(myArea.top) + r->y;
+  const long long x = static_cast<long long>(myArea.left) + r->x,
+                  y = static_cast<long long>(myArea.top) + r->y;
   a.left = cut(x, myBounds.left, myBounds.right);
   a.top = cut(y, myBounds.top, myBounds.bottom);
   a.right = cut(x + r->width, myBounds.left, myBounds.right);

@@ -75,8 +75,8 @@ bool cCrbCanvas::drawTransparent(sPoint* at, cPicture* p, sSize* size) {
   }
   cairo_surface_t* image = wrap(premultiplied.data(), CAIRO_FORMAT_ARGB32, w, h);
   if (!image) return false;
-  paintImage(myContext, image, static_cast<double>(myArea.left) + at->x, static_cast<double>(myArea.top) + at->y,
-             w, h, w, h);
+  paintImage(myContext, image, static_cast<double>(myArea.left) + at->x,
+             static_cast<double>(myArea.top) + at->y, w, h, w, h);
   cairo_surface_destroy(image);
   return true;
 }

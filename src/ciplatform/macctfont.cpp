@@ -1,6 +1,5 @@
 #include "ciplatform/macctfont.h"
 
-#include <cmath>
 #include <vector>
 
 #include "base/str.h"
@@ -41,11 +40,9 @@ bool cMacCTFont::measure(const char* utf8, int bytes, sSize& out) {
   out = {};
   if (!myLayout || !utf8) return false;
   if (bytes == 0) return true;
-  PangoRectangle ink, logical;
-  pango_layout_get_extents(layoutOf(utf8, bytes), &ink, &logical);
-  // A slanted last glyph reaches past its advance; the box covers it.
-  double right = std::max(logical.x + logical.width, ink.x + ink.width);
-  out.cx = static_cast<int>(right / PANGO_SCALE + 1.5);
+  PangoRectangle logical;
+  pango_layout_get_extents(layoutOf(utf8, bytes), nullptr, &logical);
+  out.cx = static_cast<int>(static_cast<double>(logical.width) / PANGO_SCALE + 1.5);
   out.cy = static_cast<int>(static_cast<double>(logical.height) / PANGO_SCALE + 0.5);
   return true;
 }

@@ -51,7 +51,8 @@ void cPangoText::fromUtf16(const unsigned short* text, long long len) {
   for (long long i = 0; i < myCopy.count; ++i) {
     if (!myCopy.ptr[i]) myCopy.ptr[i] = ' ';
     if (i + 2 >= myCopy.count) continue;
-    unsigned char lead = static_cast<unsigned char>(myCopy.ptr[i]), next = static_cast<unsigned char>(myCopy.ptr[i + 1]);
+    unsigned char lead = static_cast<unsigned char>(myCopy.ptr[i]),
+                  next = static_cast<unsigned char>(myCopy.ptr[i + 1]);
     if (lead == 0xED && next >= 0xA0) {
       myCopy.ptr[i] = static_cast<char>(0xEF);
       myCopy.ptr[i + 1] = static_cast<char>(0xBF);

@@ -9,14 +9,7 @@ struct FixedLayout : ::testing::Test {
   cLoggingCanvas<cFixedMetricCanvas> canvas{200, 100};
 };
 
-TEST_F(FixedLayout, FittingText) { layout::fittingText(canvas, canvas); }
-TEST_F(FixedLayout, Ellipsis) { layout::ellipsis(canvas, canvas); }
-TEST_F(FixedLayout, MarginsLeavingNoRoom) { layout::noRoom(canvas, canvas); }
-TEST_F(FixedLayout, Tokens) { layout::tokens(canvas); }
-TEST_F(FixedLayout, Wrapping) { layout::wrapping(canvas, canvas); }
-TEST_F(FixedLayout, Justification) { layout::justification(canvas, canvas); }
-TEST_F(FixedLayout, FirstWordWiderThanBox) { layout::firstWordWiderThanBox(canvas, canvas); }
-TEST_F(FixedLayout, LastLines) { layout::lastLines(canvas, canvas); }
+ZVK_LAYOUT_TESTS(FixedLayout)
 
 // With h - th = 5: two rows above the text, three below, and the strips
 // beside it up to the margins, all in the background colour.

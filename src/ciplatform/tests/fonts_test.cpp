@@ -1,6 +1,5 @@
-#include <gtest/gtest.h>
-
 #include <cairo.h>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
@@ -37,7 +36,8 @@ TEST(PlatformFonts, DefaultFacesAndSharing) {
   EXPECT_STREQ(_glbalFixedFont(), "Courier");
   cCrbOffscreenCanvas c;
   ASSERT_TRUE(c.create(10, 10));
-  EXPECT_EQ(c.createFont(5, 13, "Tahoma", false, false, false), cFontObject::get(5, 13, "Tahoma", false, false, false));
+  EXPECT_EQ(c.createFont(5, 13, "Tahoma", false, false, false),
+            cFontObject::get(5, 13, "Tahoma", false, false, false));
 }
 
 TEST(PlatformFonts, StylesChangeTheWidth) {
@@ -63,7 +63,11 @@ TEST(PlatformFonts, StylesChangeTheWidth) {
 TEST(PlatformFonts, RulerCoversEveryUnit) {
   auto* font = static_cast<cMacCTFont*>(cFontObject::get(5, 13, "Tahoma", false, false, false));
   _guardchar<unsigned short> text;
-  _pc2w("ab\xE6\x97\xA5\xE6\x9C\xAC" "cd\xF0\x9F\x98\x80" "e", -1, text);  // Latin, CJK, Latin, emoji, Latin
+  _pc2w(
+      "ab\xE6\x97\xA5\xE6\x9C\xAC"
+      "cd\xF0\x9F\x98\x80"
+      "e",
+      -1, text);  // Latin, CJK, Latin, emoji, Latin
   const long long len = _wcslen(text.ptr);
   ASSERT_EQ(len, 9);
   int edges[10];
@@ -87,15 +91,15 @@ TEST(PlatformFonts, RulerCoversEveryUnit) {
 // A sample line of each language the interface speaks.
 const char* const kSamples[10] = {
     "Install the package",
-    "\xD0\xA3\xD1\x81\xD1\x82\xD0\xB0\xD0\xBD\xD0\xBE\xD0\xB2\xD0\xB8\xD1\x82\xD1\x8C",  // Russian
-    "Paket installieren \xC3\xBC\xC3\x9F",                                                 // German
-    "\xE3\x82\xA4\xE3\x83\xB3\xE3\x82\xB9\xE3\x83\x88\xE3\x83\xBC\xE3\x83\xAB",             // Japanese
-    "\xEC\x84\xA4\xEC\xB9\x98",                                                             // Korean
-    "Installer le paquet \xC3\xA9\xC3\xA0",                                                 // French
+    "\xD0\xA3\xD1\x81\xD1\x82\xD0\xB0\xD0\xBD\xD0\xBE\xD0\xB2\xD0\xB8\xD1\x82\xD1\x8C",           // Russian
+    "Paket installieren \xC3\xBC\xC3\x9F",                                                        // German
+    "\xE3\x82\xA4\xE3\x83\xB3\xE3\x82\xB9\xE3\x83\x88\xE3\x83\xBC\xE3\x83\xAB",                   // Japanese
+    "\xEC\x84\xA4\xEC\xB9\x98",                                                                   // Korean
+    "Installer le paquet \xC3\xA9\xC3\xA0",                                                       // French
     "\xD0\x92\xD1\x81\xD1\x82\xD0\xB0\xD0\xBD\xD0\xBE\xD0\xB2\xD0\xB8\xD1\x82\xD0\xB8 \xD1\x97",  // Ukrainian
-    "Instalar el paquete \xC3\xB1",                                                          // Spanish
-    "\xE5\xAE\x89\xE8\xA3\x85\xE8\xBD\xAF\xE4\xBB\xB6",                                     // Chinese
-    "\xE5\xAE\x89\xE8\xA3\x9D\xE8\xBB\x9F\xE9\xAB\x94",                                     // Chinese (traditional)
+    "Instalar el paquete \xC3\xB1",                                                               // Spanish
+    "\xE5\xAE\x89\xE8\xA3\x85\xE8\xBD\xAF\xE4\xBB\xB6",                                           // Chinese
+    "\xE5\xAE\x89\xE8\xA3\x9D\xE8\xBB\x9F\xE9\xAB\x94",  // Chinese (traditional)
 };
 
 TEST(PlatformFonts, EveryLanguageMeasuresAndDraws) {
@@ -129,7 +133,10 @@ TEST(PlatformFonts, TextNeedsAFont) {
   EXPECT_TRUE(sub->setTextMode(5, 13, "Tahoma", false, false, false));
   EXPECT_TRUE(sub->drawText(0, 0, true, "a", 1));
   // Text that is not UTF-8, or carries a lone surrogate, still draws.
-  EXPECT_TRUE(c.drawText(0, 0, false, "\xFF\xFE" "a", -1));
+  EXPECT_TRUE(c.drawText(0, 0, false,
+                         "\xFF\xFE"
+                         "a",
+                         -1));
   const unsigned short lone[3] = {'a', 0xD800, 0};
   EXPECT_TRUE(c.textSize(lone, -1, size));
   EXPECT_GT(size.cx, 0);
@@ -156,7 +163,8 @@ TEST(PlatformFonts, SampleSheet) {
   cPicture gradient;
   ASSERT_TRUE(gradient.create(32, 32));
   for (int y = 0; y < 32; ++y)
-    for (int x = 0; x < 32; ++x) gradient.raw()[y * 32 + x] = 0xFF000000u | (x * 8) << 16 | (y * 8) << 8 | 0x80;
+    for (int x = 0; x < 32; ++x)
+      gradient.raw()[y * 32 + x] = 0xFF000000u | (x * 8) << 16 | (y * 8) << 8 | 0x80;
   c.drawBitmap(220, 90, &gradient, -1, -1);
   c.drawBitmapResized(&gradient, 64, 48, 260, 90, cPicture::eResizeScaling);
   cPicture disc;

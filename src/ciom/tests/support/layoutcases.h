@@ -218,3 +218,14 @@ inline void lastLines(cCanvas& c, sCanvasLog& log) {
 }
 
 }  // namespace layout
+
+// The cases as tests of a fixture whose `canvas` is a cLoggingCanvas.
+#define ZVK_LAYOUT_TESTS(Fixture)                                                           \
+  TEST_F(Fixture, FittingText) { layout::fittingText(canvas, canvas); }                     \
+  TEST_F(Fixture, Ellipsis) { layout::ellipsis(canvas, canvas); }                           \
+  TEST_F(Fixture, MarginsLeavingNoRoom) { layout::noRoom(canvas, canvas); }                 \
+  TEST_F(Fixture, Tokens) { layout::tokens(canvas); }                                       \
+  TEST_F(Fixture, Wrapping) { layout::wrapping(canvas, canvas); }                           \
+  TEST_F(Fixture, Justification) { layout::justification(canvas, canvas); }                 \
+  TEST_F(Fixture, FirstWordWiderThanBox) { layout::firstWordWiderThanBox(canvas, canvas); } \
+  TEST_F(Fixture, LastLines) { layout::lastLines(canvas, canvas); }
