@@ -34,15 +34,6 @@ TEST_F(FixedLayout, BackgroundAroundTheText) {
   EXPECT_TRUE(canvas.fills.empty());
 }
 
-TEST_F(FixedLayout, DrawAreaTouchesEdges) {
-  sRect inside{200, 100, 5, 5}, left{-5, 0, 5, 5}, beyond{201, 0, 5, 5}, above{0, -6, 5, 5};
-  EXPECT_TRUE(canvas.inDrawArea(&inside));
-  EXPECT_TRUE(canvas.inDrawArea(&left));
-  EXPECT_FALSE(canvas.inDrawArea(&beyond));
-  EXPECT_FALSE(canvas.inDrawArea(&above));
-  EXPECT_FALSE(canvas.inDrawArea(nullptr));
-}
-
 // Two rows: red on top, blue below; two shades in each so a mirror would show
 // too. Area scaling by whole factors keeps every colour exact.
 struct ResizedPicture : ::testing::Test {

@@ -23,8 +23,6 @@ double describedSize(cFontObject* f) {
 TEST(PlatformFonts, SizeFormula) {
   EXPECT_DOUBLE_EQ(describedSize(cFontObject::get(5, 13, "Tahoma", false, false, false)), 11.0);
   EXPECT_DOUBLE_EQ(describedSize(cFontObject::get(5, 11, "Tahoma", false, false, false)), 9.5);
-  EXPECT_DOUBLE_EQ(cMacCTFont::pixelSize(24), 19.25);
-  EXPECT_DOUBLE_EQ(cMacCTFont::pixelSize(14), 11.75);
 }
 
 TEST(PlatformFonts, DefaultFacesAndSharing) {
