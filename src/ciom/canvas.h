@@ -12,8 +12,9 @@ class cFontObject;
 
 class cCanvas {
  public:
-  // Values above 3 are drawn left-aligned; only wrapping knows justification.
-  enum eTextAlign { eAlignLeft = 0, eAlignCenter = 1, eAlignRight = 2, eAlignJustify = 3 };
+  // Values above 3 are drawn left-aligned (the fixed type lets callers pass
+  // them); only wrapping knows justification.
+  enum eTextAlign : int { eAlignLeft = 0, eAlignCenter = 1, eAlignRight = 2, eAlignJustify = 3 };
 
   // A word (text present, width in pixels) or a white-space run (no text,
   // width in space columns; 0 marks a line break).

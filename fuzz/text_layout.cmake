@@ -1,0 +1,1 @@
+zvk_fuzz(text_layout zvk_ciom)
