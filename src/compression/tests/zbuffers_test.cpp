@@ -11,6 +11,7 @@ TEST(ZDeflate, OutputInflatesWithZlibAtBothLevels) {
   for (int level : {9, 5}) {
     cZDeflate deflater(level);
     tBytes packed(compressBound(plain.size()));
+    EXPECT_EQ(deflater.deflate(plain.data(), 5000, packed.data(), 100), 0u);  // no room
     // One object compresses buffer after buffer.
     for (size_t size : {plain.size(), size_t(1000), size_t(0)}) {
       unsigned int n = deflater.deflate(plain.data(), static_cast<unsigned int>(size), packed.data(),
@@ -19,16 +20,6 @@ TEST(ZDeflate, OutputInflatesWithZlibAtBothLevels) {
       EXPECT_EQ(zlibInflate(packed.data(), n, size), tBytes(plain.begin(), plain.begin() + size)) << level;
     }
   }
-}
-
-TEST(ZDeflate, TooSmallAnOutputAnswersZero) {
-  tBytes plain = sampleBytes(5000);
-  cZDeflate deflater(9);
-  tBytes packed(100);
-  EXPECT_EQ(deflater.deflate(plain.data(), 5000, packed.data(), 100), 0u);
-  tBytes enough(compressBound(plain.size()));
-  EXPECT_GT(deflater.deflate(plain.data(), 5000, enough.data(), static_cast<unsigned int>(enough.size())),
-            0u);
 }
 
 TEST(ZInflate, AnswersThePlainBytesProduced) {
@@ -45,14 +36,6 @@ TEST(ZInflate, AnswersThePlainBytesProduced) {
   EXPECT_LT(cut, plain.size());
   EXPECT_TRUE(std::equal(out.begin(), out.begin() + cut, plain.begin()));
 }
-
-_typebuf<unsigned char>& fill(_typebuf<unsigned char>& buf, const unsigned char* p, size_t n) {
-  buf.set(static_cast<long long>(n));
-  if (n) std::memcpy(buf.ptr, p, n);
-  return buf;
-}
-
-tBytes bytesOf(const _typebuf<unsigned char>& buf) { return tBytes(buf.ptr, buf.ptr + buf.count); }
 
 TEST(ZDecompress, OneShotGivesWholeOrPrefix) {
   cZDecompress z;

@@ -1,12 +1,27 @@
-// Test data and zlib's own compressor and inflater as the reference.
+// Test data, buffer conversions, and zlib's own compressor and inflater as the reference.
 #pragma once
 
 #include <zlib.h>
 
+#include <cstring>
 #include <random>
 #include <vector>
 
+#include "base/buffers.h"
+
 using tBytes = std::vector<unsigned char>;
+
+inline _typebuf<unsigned char>& fill(_typebuf<unsigned char>& buf, const unsigned char* p, size_t n) {
+  buf.set(static_cast<long long>(n));
+  if (n) std::memcpy(buf.ptr, p, n);
+  return buf;
+}
+
+inline _typebuf<unsigned char>& fill(_typebuf<unsigned char>& buf, const tBytes& b) {
+  return fill(buf, b.data(), b.size());
+}
+
+inline tBytes bytesOf(const _typebuf<unsigned char>& buf) { return tBytes(buf.ptr, buf.ptr + buf.count); }
 
 // Text-like bytes with repeats, so every level finds matches at every distance.
 inline tBytes sampleBytes(size_t n, unsigned seed = 1) {

@@ -1,7 +1,10 @@
-// Shared by the digest tests: the message pattern the expected digests were
-// computed over, and hex formatting.
+// Shared by the digest tests: the message pattern, hex formatting, and the
+// system's own tools as the reference.
 #pragma once
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -19,4 +22,21 @@ inline std::string hex(const unsigned char* p, size_t n) {
     s += digits[p[i] & 15];
   }
   return s;
+}
+
+// The first word `command` prints with the message as its standard input.
+inline std::string toolAnswer(const std::string& command, const std::vector<unsigned char>& m) {
+  std::string path = std::string(ZVK_BINARY_DIR) + "/hash_oracle_" + std::to_string(getpid()) + ".bin";
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return "";
+  std::fwrite(m.data(), 1, m.size(), f);
+  std::fclose(f);
+  std::string word;
+  if (FILE* p = popen((command + " < '" + path + "'").c_str(), "r")) {
+    char buf[256];
+    if (std::fscanf(p, "%255s", buf) == 1) word = buf;
+    pclose(p);
+  }
+  std::remove(path.c_str());
+  return word;
 }

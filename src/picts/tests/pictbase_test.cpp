@@ -6,16 +6,10 @@
 
 namespace {
 
-TEST(PictBase, SixteenBitSettingsAreClampedAndConversionUsesThem) {
+TEST(PictBase, SixteenBitConversionUsesTheClampedSettings) {
   cPictDummy p;
-  p.setScale16Bpp(0);
-  EXPECT_EQ(p.scale16Bpp(), 256.0);
+  p.setScale16Bpp(0);  // no divisor: the default
   p.setBase16Bpp(-5);
-  EXPECT_EQ(p.base16Bpp(), 0);
-  p.setBase16Bpp(70000);
-  EXPECT_EQ(p.base16Bpp(), 65535);
-  p.setBase16Bpp(0);
-
   unsigned long long px = 0xFFFF800040000100ULL;
   _typebuf<unsigned int> out;
   ASSERT_TRUE(p.mk8BppFrom16Bpp(&px, 1, out));
@@ -29,30 +23,25 @@ TEST(PictBase, SixteenBitSettingsAreClampedAndConversionUsesThem) {
   EXPECT_EQ(out.ptr[0], 0x01FF1101u);
   EXPECT_FALSE(p.mk8BppFrom16Bpp(nullptr, 1, out));
   EXPECT_FALSE(p.mk8BppFrom16Bpp(&px, 0, out));
+  p.setBase16Bpp(70000);
+  EXPECT_EQ(p.base16Bpp(), 65535);
 }
 
-TEST(PictBase, EmptyPictureGivesNoColourData) {
-  cPictDummy p;
+TEST(PictBase, MoveHandsOverPixelsAndAnEmptyPictureGivesNothing) {
+  cPictDummy src, dst;
   _typebuf<unsigned int> out;
   out.set(2);
   unsigned int* before = out.ptr;
-  EXPECT_FALSE(p.getColorData(out));
+  EXPECT_FALSE(src.getColorData(out));
+  EXPECT_FALSE(src.moveToColorData(out));
   EXPECT_EQ(out.ptr, before);
-  EXPECT_EQ(out.count, 2);
-  EXPECT_FALSE(p.moveToColorData(out));
-}
 
-TEST(PictBase, MoveHandsOverPixelsAndKeepsSize) {
-  cPictDummy src, dst;
   ASSERT_TRUE(src.create(3, 2, 0x11223344));
   unsigned int* pixels = src.raw8Bpp();
   src.moveTo(dst);
   EXPECT_EQ(src.raw8Bpp(), nullptr);
-  EXPECT_EQ(src.raw16Bpp(), nullptr);
   EXPECT_EQ(src.width(), 3);
-  EXPECT_EQ(src.height(), 2);
   EXPECT_EQ(dst.raw8Bpp(), pixels);
-  EXPECT_EQ(dst.width() * dst.height(), 6);
 
   ASSERT_TRUE(src.create16(2, 2, 0xFFFF000100020003ULL));
   src.setScale16Bpp(2);
@@ -61,7 +50,6 @@ TEST(PictBase, MoveHandsOverPixelsAndKeepsSize) {
   EXPECT_EQ(dst.scale16Bpp(), 2.0);
   EXPECT_EQ(dst.raw16Bpp()[3], 0xFFFF000100020003ULL);
 
-  _typebuf<unsigned int> out;
   dst.setScale16Bpp(256);
   ASSERT_TRUE(dst.moveToColorData(out));
   EXPECT_EQ(out.count, 4);
@@ -77,7 +65,6 @@ TEST(PictBase, CreateKeepsABufferOfTheSameCountAndZeroesNewOnes) {
   ASSERT_TRUE(p.create_und(6, 2));
   EXPECT_EQ(p.raw8Bpp(), pixels);
   EXPECT_EQ(p.raw8Bpp()[11], 0xABCDEF01u);
-  EXPECT_EQ(p.width(), 6);
   ASSERT_TRUE(p.create_und(5, 5));
   for (int i = 0; i < 25; ++i) EXPECT_EQ(p.raw8Bpp()[i], 0u);
 }
@@ -94,33 +81,19 @@ TEST(PictBase, PixelCountsFromOutsideAreBounded) {
   EXPECT_FALSE(p.create16_und(-1, 4));
 }
 
-TEST(PictBase, SinglePageDefaults) {
-  cPictDummy p;
-  EXPECT_EQ(p.getNumPages(nullptr), 1);
-  EXPECT_FALSE(p.decodePage(nullptr, 1));
-  EXPECT_FALSE(p.supportsMultipage());
-  EXPECT_EQ(p.typeOf(), kPictBase);
-}
-
 TEST(PictProps, KeysHoldTheirOwnKindAndThePictureOwnsThem) {
   cPictDummy p;
   EXPECT_EQ(p.getProp(static_cast<cPictBase::eExProps>(22), true), nullptr);
   EXPECT_EQ(p.getProp(cPictBase::epExposureTime, false), nullptr);
   cPictProp* exposure = p.getProp(cPictBase::epExposureTime, true);
   ASSERT_NE(exposure, nullptr);
-  EXPECT_EQ(exposure->typeOf(), kPropDouble);
   EXPECT_EQ(p.getProp(cPictBase::epExposureTime, true), exposure);
   EXPECT_EQ(p.getPropDouble(cPictBase::epExposureTime)->value, 0.0);
   EXPECT_EQ(p.getPropInt(cPictBase::epExposureTime), nullptr);
 
-  const int kinds[] = {kPropString, kPropTimestamp, kPropTimestamp, kPropString, kPropString, kPropDouble,
-                       kPropDouble, kPropInt,       kPropDouble,    kPropDouble, kPropInt,    kPropInt,
-                       kPropInt,    kPropImage,     kPropImage,     kPropDouble, kPropDouble, kPropDouble,
-                       kPropInt,    kPropInt,       kPropInt,       kPropRaw};
-  for (int key = 0; key <= 21; ++key)
-    EXPECT_EQ(p.getProp(static_cast<cPictBase::eExProps>(key), true)->typeOf(), kinds[key]) << key;
-
   // The embedded picture goes with its property (LeakSanitizer watches).
+  p.getProp(cPictBase::epThumbnail, true);
+  p.getProp(cPictBase::epPreviewImage, true);
   cPictDummy* thumb = new cPictDummy;
   ASSERT_TRUE(thumb->create(2, 2, 0));
   p.getPropImage(cPictBase::epThumbnail)->value = thumb;

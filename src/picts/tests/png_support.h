@@ -6,6 +6,7 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <random>
@@ -156,23 +157,36 @@ inline Bytes headerData(const Image& im) {
 
 inline Bytes signature() { return {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A}; }
 
-inline Bytes encode(const Image& im) {
+// The first `n` bytes of the image's filtered rows, compressed.
+inline Bytes compressedRows(const Image& im, size_t n = SIZE_MAX) {
   Bytes raw = filteredData(im);
-  uLongf size = compressBound(static_cast<uLong>(raw.size()));
+  n = std::min(n, raw.size());
+  uLongf size = compressBound(static_cast<uLong>(n));
   Bytes z(size);
-  compress2(z.data(), &size, raw.data(), static_cast<uLong>(raw.size()), 6);
+  compress2(z.data(), &size, raw.data(), static_cast<uLong>(n), 6);
   z.resize(size);
-  z.insert(z.end(), im.trailingData.begin(), im.trailingData.end());
+  return z;
+}
+
+// A file of the given chunks between the signature and the end chunk.
+inline Bytes fileOf(const std::vector<std::pair<const char*, Bytes>>& chunks) {
   Bytes out = signature();
-  addChunk(out, "IHDR", headerData(im));
-  addChunk(out, "tEXt", Bytes{'C', 'o', 'm', 'm', 'e', 'n', 't', 0, 'x'});
-  if (!im.plte.empty()) addChunk(out, "PLTE", im.plte);
-  if (!im.trns.empty()) addChunk(out, "tRNS", im.trns);
-  size_t piece = im.idatPiece ? im.idatPiece : z.size();
-  for (size_t at = 0; at < z.size(); at += piece)
-    addChunk(out, "IDAT", Bytes(z.begin() + at, z.begin() + std::min(z.size(), at + piece)));
+  for (const auto& [type, data] : chunks) addChunk(out, type, data);
   addChunk(out, "IEND", {});
   return out;
+}
+
+inline Bytes encode(const Image& im) {
+  Bytes z = compressedRows(im);
+  z.insert(z.end(), im.trailingData.begin(), im.trailingData.end());
+  std::vector<std::pair<const char*, Bytes>> chunks = {{"IHDR", headerData(im)},
+                                                       {"tEXt", {'C', 'o', 'm', 'm', 'e', 'n', 't', 0, 'x'}}};
+  if (!im.plte.empty()) chunks.push_back({"PLTE", im.plte});
+  if (!im.trns.empty()) chunks.push_back({"tRNS", im.trns});
+  size_t piece = im.idatPiece ? im.idatPiece : z.size();
+  for (size_t at = 0; at < z.size(); at += piece)
+    chunks.push_back({"IDAT", Bytes(z.begin() + at, z.begin() + std::min(z.size(), at + piece))});
+  return fileOf(chunks);
 }
 
 // libpng's pixels, top-down, four channels each (R, G, B, A), at the depth
@@ -257,10 +271,7 @@ inline std::string compareWithLibpng(cPictBase& pict, const Bytes& file) {
       pixelAt(pict, x, y, got);
       const uint16_t* want = ref.rgba.data() + (static_cast<size_t>(y) * ref.width + x) * 4;
       if (std::memcmp(got, want, sizeof got) != 0)
-        return "pixel " + std::to_string(x) + "," + std::to_string(y) + " is " + std::to_string(got[0]) +
-               "/" + std::to_string(got[1]) + "/" + std::to_string(got[2]) + "/" + std::to_string(got[3]) +
-               ", libpng has " + std::to_string(want[0]) + "/" + std::to_string(want[1]) + "/" +
-               std::to_string(want[2]) + "/" + std::to_string(want[3]);
+        return "pixel " + std::to_string(x) + "," + std::to_string(y) + " differs from libpng's";
     }
   return "";
 }

