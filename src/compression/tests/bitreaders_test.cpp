@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "compression/haffmantable.h"
 #include "compression/variablelengthaccess.h"
 
@@ -63,12 +65,9 @@ TEST(VariableLengthAccess, LsbFirstFieldsReadOnlyTheirBytes) {
 TEST(VariableLengthAccess, ChangeBytesOrder) {
   unsigned char b[4] = {1, 2, 3, 4};
   cVLA::changeBytesOrder(b, 3);
-  EXPECT_EQ(b[0], 3);
-  EXPECT_EQ(b[1], 2);
-  EXPECT_EQ(b[2], 1);
   cVLA::changeBytesOrder(b, 1);
   cVLA::changeBytesOrder(nullptr, 4);
-  EXPECT_EQ(b[0], 3);
+  EXPECT_EQ(0, std::memcmp(b, "\3\2\1\4", 4));
 }
 
 TEST(HaffmanTable, BuildsTheLookupTableFromCodeLengths) {

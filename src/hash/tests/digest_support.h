@@ -29,7 +29,7 @@ inline std::string toolAnswer(const std::string& command, const std::vector<unsi
   std::string path = std::string(ZVK_BINARY_DIR) + "/hash_oracle_" + std::to_string(getpid()) + ".bin";
   FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return "";
-  std::fwrite(m.data(), 1, m.size(), f);
+  if (!m.empty()) std::fwrite(m.data(), 1, m.size(), f);
   std::fclose(f);
   std::string word;
   if (FILE* p = popen((command + " < '" + path + "'").c_str(), "r")) {

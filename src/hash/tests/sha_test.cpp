@@ -57,8 +57,9 @@ TEST_P(ShaPaths, EveryEntryPointEqualsTheSystemTools) {
 
     _SHA1Hash(m.data(), d, n);
     EXPECT_EQ(hex(d, 20), sha1) << "SHA1_CTX one call";
-    SHA1Hash(m.data(), d, static_cast<int>(n));
-    EXPECT_EQ(hex(d, 20), sha1) << "SHA_CTX one call";
+    unsigned char d20[20];
+    SHA1Hash(m.data(), d20, static_cast<int>(n));
+    EXPECT_EQ(hex(d20, 20), sha1) << "SHA_CTX one call";
     SHA1_CTX c1;
     sha1_init(&c1);
     feedUneven(m, [&](const unsigned char* p, unsigned int k) { sha1_update(&c1, p, k); });
@@ -102,13 +103,13 @@ INSTANTIATE_TEST_SUITE_P(Hash, ShaPaths, testing::Values(false, true),
 TEST(ShaText, MinusOneMeansUpToTheTerminator) {
   const char* text = "abc";
   const std::vector<unsigned char> abc(text, text + 3);
-  unsigned char d[64];
-  SHA2Hash(text, d, -1);
-  EXPECT_EQ(hex(d, 32), toolAnswer("sha256sum", abc));
-  SHA2Hash(text, d, 0);
-  EXPECT_EQ(hex(d, 32), reference("sha256sum", 0));
-  SHA1Hash(text, d, -1);
-  EXPECT_EQ(hex(d, 20), toolAnswer("sha1sum", abc));
+  unsigned char d[64], d32[32], d20[20];
+  SHA2Hash(text, d32, -1);
+  EXPECT_EQ(hex(d32, 32), toolAnswer("sha256sum", abc));
+  SHA2Hash(text, d32, 0);
+  EXPECT_EQ(hex(d32, 32), reference("sha256sum", 0));
+  SHA1Hash(text, d20, -1);
+  EXPECT_EQ(hex(d20, 20), toolAnswer("sha1sum", abc));
   SHA512Hash(text, d, -1);
   EXPECT_EQ(hex(d, 64), toolAnswer("sha512sum", abc));
 }

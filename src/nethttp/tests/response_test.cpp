@@ -36,15 +36,10 @@ class PieceStream : public cBufWrapperIO {
   bool failAtEnd;
 };
 
-struct Chunk {
-  unsigned long long offset;
-  long long length;
-};
-
 class Recorder : public cHttpResponse {
  public:
   bool onData(const unsigned char* data, long long length, unsigned long long offset) override {
-    chunks.push_back({offset, length});
+    offsets.push_back(offset);
     body.append(reinterpret_cast<const char*>(data), static_cast<size_t>(length));
     return acceptData;
   }
@@ -61,14 +56,8 @@ class Recorder : public cHttpResponse {
   bool acceptData = true;
   int headerDone = 0;
   std::string body;
-  std::vector<Chunk> chunks;
+  std::vector<unsigned long long> offsets;
 };
-
-std::string bodyOf(size_t n) {
-  std::string b(n, 0);
-  for (size_t i = 0; i < n; ++i) b[i] = static_cast<char>(i * 131 + (i >> 9));
-  return b;
-}
 
 TEST(HttpResponse, StatusLines) {
   for (auto [line, code] : std::vector<std::pair<std::string, unsigned>>{
@@ -109,25 +98,13 @@ TEST(HttpResponse, HeaderLines) {
   EXPECT_TRUE(twice.run({"HTTP/1.1 200 OK\r\nContent-Length: 5\r\ncontent-length: 5\r\n\r\nabcde"}));
 }
 
-TEST(HttpResponse, ReadsEndingAfterACarriageReturn) {
+// Reads cut anywhere are the scripted peers' business; here the parser
+// itself leaves an unfinished line, CR included, for later.
+TEST(HttpResponse, AnUnfinishedLineWaitsForTheNextRead) {
   const std::string head = "HTTP/1.1 200 OK\r\nServer: t\r\nContent-Length: 10\r\n\r\n";
-  const std::string whole = head + "0123456789";
-  // Every read ends right after a CR, and the LF opens the next one.
-  std::vector<std::string> atCR;
-  size_t cut = 0;
-  for (size_t at; (at = whole.find('\r', cut)) != std::string::npos; cut = at + 1)
-    atCR.push_back(whole.substr(cut, at + 1 - cut));
-  atCR.push_back(whole.substr(cut));
-  Recorder split;
-  ASSERT_TRUE(split.run(atCR));
-  EXPECT_STREQ("t", split.getHeaderVal("Server"));
-  EXPECT_EQ(10u, split.contentLength());
-  EXPECT_EQ("0123456789", split.body);
-
-  // The parser itself leaves an unfinished line, CR included, for later.
   cHttpResponse p;
   bool more = true;
-  const auto* data = reinterpret_cast<const unsigned char*>(whole.data());
+  const auto* data = reinterpret_cast<const unsigned char*>(head.data());
   unsigned int length = 16;
   EXPECT_TRUE(p.parseHeaders(data, length, more));
   EXPECT_EQ(0u, length);
@@ -138,47 +115,22 @@ TEST(HttpResponse, ReadsEndingAfterACarriageReturn) {
   EXPECT_TRUE(more);
 }
 
-TEST(HttpResponse, BodyIsDeliveredWholeInOrderAndNoFurther) {
-  const std::string body = bodyOf(200000);
-  Recorder r;
-  ASSERT_TRUE(r.run({"HTTP/1.1 200 OK\r\nContent-Length: 200000\r\n\r\n" + body + "beyond the length"}));
-  EXPECT_EQ(body, r.body);
-  unsigned long long next = 0;
-  for (const Chunk& c : r.chunks) {
-    EXPECT_EQ(next, c.offset);
-    EXPECT_LE(c.length, 65536);
-    next += static_cast<unsigned long long>(c.length);
-  }
-
+TEST(HttpResponse, BodyStopsAtItsLengthAndIncompleteRepliesFail) {
   Recorder oneRead;
   ASSERT_TRUE(oneRead.run({"HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nabcdef"}));
-  ASSERT_EQ(1u, oneRead.chunks.size());
-  EXPECT_EQ(0u, oneRead.chunks[0].offset);
+  ASSERT_EQ(1u, oneRead.offsets.size());
+  EXPECT_EQ(0u, oneRead.offsets[0]);
   EXPECT_EQ("abc", oneRead.body);
-
   Recorder empty;
   EXPECT_TRUE(empty.run({"HTTP/1.1 204 No Content\r\nContent-Length: 0\r\n\r\n"}));
-  EXPECT_TRUE(empty.chunks.empty());
-}
+  EXPECT_TRUE(empty.offsets.empty());
 
-TEST(HttpResponse, IncompleteRepliesFail) {
-  const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\n";
-  Recorder shortBody;
-  EXPECT_FALSE(shortBody.run({head + "01234"}));
-  EXPECT_EQ("01234", shortBody.body);
-
-  Recorder noLength;
-  EXPECT_FALSE(noLength.run({"HTTP/1.1 200 OK\r\n\r\n", "all of it"}));
-  EXPECT_EQ("all of it", noLength.body);
-  EXPECT_EQ(~0ull, noLength.contentLength());
-
-  Recorder nothing;
+  const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n";
+  Recorder nothing, headOnly, failing;
   EXPECT_FALSE(nothing.run({}));
-  Recorder headOnly;
-  EXPECT_FALSE(headOnly.run({"HTTP/1.1 200 OK\r\nContent-Length: 10\r\n"}));
+  EXPECT_FALSE(headOnly.run({head}));
   EXPECT_EQ(0, headOnly.headerDone);
-  Recorder failing;
-  EXPECT_FALSE(failing.run({head, "<error>"}));
+  EXPECT_FALSE(failing.run({head + "\r\n", "<error>"}));
   EXPECT_FALSE(Recorder().processResponse(nullptr));
 }
 
@@ -187,11 +139,11 @@ TEST(HttpResponse, SinkAnswersEndTheExchange) {
   Recorder noHead;
   noHead.acceptHead = false;
   EXPECT_FALSE(noHead.run({reply}));
-  EXPECT_TRUE(noHead.chunks.empty());
+  EXPECT_TRUE(noHead.offsets.empty());
   Recorder noData;
   noData.acceptData = false;
   EXPECT_FALSE(noData.run({reply}));
-  EXPECT_EQ(1u, noData.chunks.size());
+  EXPECT_EQ(1u, noData.offsets.size());
 
   // The object is reused: the next reply starts from a clean state.
   ASSERT_TRUE(noHead.run({"HTTP/1.1 200 OK\r\nContent-Length: 4\r\nX: 1\r\n\r\n", "body"}) == false);

@@ -1,8 +1,8 @@
 """One-connection HTTP peer for the client's tests, on 127.0.0.1 only.
 
-Usage: scripted_server.py SCENARIO. Prints "port N" once listening, serves a
-single connection the way SCENARIO says, then exits. Every wait is bounded so
-a stuck client cannot keep it alive.
+Usage: scripted_server.py SCENARIO. Prints "port N" once listening, reads the
+request, sends the scenario's pieces with a pause after each, then exits.
+Every wait is bounded so a stuck client cannot keep it alive.
 """
 import socket
 import sys
@@ -18,73 +18,29 @@ def head(length=None, extra=b""):
     return text + b"\r\n"
 
 
-def read_request(conn):
-    data = b""
-    while b"\r\n\r\n" not in data:
-        piece = conn.recv(4096)
-        if not piece:
-            break
-        data += piece
-    return data
+def cut_after_cr(text):
+    pieces = text.split(b"\r")
+    return [p + b"\r" for p in pieces[:-1]] + [pieces[-1]]
 
 
-def byte_by_byte(conn):
-    for b in head(len(BODY)):
-        conn.sendall(bytes([b]))
-        time.sleep(0.001)
-    conn.sendall(BODY)
-
-
-def split_after_cr(conn):
-    # Each read on the client side ends right after a CR.
-    text = head(len(BODY), b"X-One: 1\r\nX-Two: 2\r\n")
-    cut = 0
-    while True:
-        at = text.find(b"\r", cut)
-        if at < 0:
-            break
-        conn.sendall(text[cut:at + 1])
-        time.sleep(0.05)
-        cut = at + 1
-    conn.sendall(text[cut:] + BODY)
-
-
-def early_close(conn):
-    conn.sendall(head(len(BODY)) + BODY[:3000])
-
-
-def beyond_length(conn):
-    conn.sendall(head(len(BODY)) + BODY + b"TRAILING GARBAGE" * 100)
-    time.sleep(0.2)
-
-
-def no_length(conn):
-    conn.sendall(head() + BODY)
-
-
-def stall_head(conn):
-    conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Len")
-    time.sleep(3)
-
-
-def stall_body(conn):
-    conn.sendall(head(len(BODY)) + BODY[:100])
-    time.sleep(3)
-
-
-SCENARIOS = {
-    "byte_by_byte": byte_by_byte,
-    "split_after_cr": split_after_cr,
-    "early_close": early_close,
-    "beyond_length": beyond_length,
-    "no_length": no_length,
-    "stall_head": stall_head,
-    "stall_body": stall_body,
-}
+def pieces(scenario):
+    """(bytes, seconds to wait after them) for each send."""
+    if scenario == "byte_by_byte":
+        return [(bytes([b]), 0.001) for b in head(len(BODY))] + [(BODY, 0)]
+    if scenario == "split_after_cr":
+        # Each read on the client side ends right after a CR.
+        parts = cut_after_cr(head(len(BODY), b"X-One: 1\r\nX-Two: 2\r\n"))
+        return [(p, 0.05) for p in parts[:-1]] + [(parts[-1] + BODY, 0)]
+    return {
+        "early_close": [(head(len(BODY)) + BODY[:3000], 0)],
+        "beyond_length": [(head(len(BODY)) + BODY + b"TRAILING GARBAGE" * 100, 0.2)],
+        "no_length": [(head() + BODY, 0)],
+        "stall_head": [(b"HTTP/1.1 200 OK\r\nContent-Len", 3)],
+        "stall_body": [(head(len(BODY)) + BODY[:100], 3)],
+    }[scenario]
 
 
 def main():
-    scenario = sys.argv[1]
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     listener.bind(("127.0.0.1", 0))
     listener.listen(1)
@@ -94,8 +50,15 @@ def main():
     conn.settimeout(10)
     # Every send leaves at once, so the client's reads end where the script cuts.
     conn.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
-    read_request(conn)
-    SCENARIOS[scenario](conn)
+    request = b""
+    while b"\r\n\r\n" not in request:
+        piece = conn.recv(4096)
+        if not piece:
+            break
+        request += piece
+    for data, pause in pieces(sys.argv[1]):
+        conn.sendall(data)
+        time.sleep(pause)
     conn.close()
 
 

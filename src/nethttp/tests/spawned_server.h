@@ -1,6 +1,6 @@
 // Runs a server program on loopback for one test: started without a shell,
-// its port read from the first line of its output that names one, stopped
-// by its own process id when the test ends.
+// its port read from the first "port N" in its output, stopped by its own
+// process id when the test ends.
 #pragma once
 
 #include <fcntl.h>
@@ -19,8 +19,7 @@ extern char** environ;
 
 class SpawnedServer {
  public:
-  // `marker` precedes the port number in the program's output.
-  SpawnedServer(std::vector<std::string> args, const std::string& marker) {
+  explicit SpawnedServer(std::vector<std::string> args) {
     int out[2];
     if (::pipe2(out, O_CLOEXEC) != 0) return;
     posix_spawn_file_actions_t actions;
@@ -36,7 +35,7 @@ class SpawnedServer {
     // The read end stays open while the program runs: it may still be
     // writing the rest of the line, and a closed pipe would end it.
     output = out[0];
-    readPort(marker);
+    readPort();
   }
   SpawnedServer(const SpawnedServer&) = delete;
   SpawnedServer& operator=(const SpawnedServer&) = delete;
@@ -51,7 +50,8 @@ class SpawnedServer {
   int port() const { return portNumber; }
 
  private:
-  void readPort(const std::string& marker) {
+  void readPort() {
+    const std::string marker = "port ";
     std::string seen;
     char buf[256];
     // The program has five seconds to say where it listens.

@@ -47,8 +47,7 @@ TEST(HttpTransport, DownloadsAFileFromAStaticServer) {
   std::ofstream(dir / "file.bin", std::ios::binary).write(content.data(), content.size());
 
   SpawnedServer server(
-      {"python3", "-u", "-m", "http.server", "--bind", "127.0.0.1", "--directory", dir.string(), "0"},
-      "port ");
+      {"python3", "-u", "-m", "http.server", "--bind", "127.0.0.1", "--directory", dir.string(), "0"});
   ASSERT_NE(0, server.port());
   ASSERT_TRUE(initSockLib());
 
@@ -80,7 +79,7 @@ TEST(HttpTransport, ScriptedPeers) {
   for (Scenario s : {Scenario{"byte_by_byte", true, 5000}, Scenario{"split_after_cr", true, 5000},
                      Scenario{"early_close", false, 3000}, Scenario{"beyond_length", true, 5000},
                      Scenario{"no_length", false, 5000}}) {
-    SpawnedServer server({"python3", "-u", scriptPath(), s.name}, "port ");
+    SpawnedServer server({"python3", "-u", scriptPath(), s.name});
     ASSERT_NE(0, server.port()) << s.name;
     cHttpTransport transport;
     cHttpRequest request(cHttpRequest::GET, url(server.port(), "/x").c_str(), 1);
@@ -95,7 +94,7 @@ TEST(HttpTransport, ScriptedPeers) {
 // with a short read time-out shows that a stalled peer ends it.
 TEST(HttpTransport, StalledPeersTimeOut) {
   for (const char* name : {"stall_head", "stall_body"}) {
-    SpawnedServer server({"python3", "-u", scriptPath(), name}, "port ");
+    SpawnedServer server({"python3", "-u", scriptPath(), name});
     ASSERT_NE(0, server.port());
     cTCPClient socket;
     ASSERT_TRUE(socket.connect("127.0.0.1", server.port(), 2000));
@@ -117,7 +116,7 @@ TEST(HttpTransport, ConnectionFailuresKeepTheirCode) {
   int port;
   {
     // A port nobody listens on: taken from a server that has gone.
-    SpawnedServer gone({"python3", "-u", scriptPath(), "no_length"}, "port ");
+    SpawnedServer gone({"python3", "-u", scriptPath(), "no_length"});
     port = gone.port();
   }
   cHttpTransport transport;

@@ -1,8 +1,10 @@
 #include "netio/socketio.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <string>
+#include <vector>
 
 #include "loopback_peer.h"
 #include "netio/tcpclient.h"
@@ -16,10 +18,21 @@ class CountedSocket : public cTCPClient {
   int& alive;
 };
 
-TEST(SocketIO, CarriesBytesAndLeavesABorrowedSocketOpen) {
+TEST(SocketIO, CarriesBytesOverADescriptorAbove1023AndLeavesABorrowedSocketOpen) {
   cSocketIO empty;
   char b[4];
   EXPECT_EQ(0u, empty.read(b, 4));
+
+  rlimit lim{};
+  ::getrlimit(RLIMIT_NOFILE, &lim);
+  if (lim.rlim_cur < 2048 && lim.rlim_max >= 2048) {
+    lim.rlim_cur = 2048;
+    ::setrlimit(RLIMIT_NOFILE, &lim);
+  }
+  if (lim.rlim_cur < 2048) GTEST_SKIP() << "descriptor limit too low";
+  // Occupy the low numbers so the client's own socket lands above 1023.
+  std::vector<int> filler;
+  for (int fd = ::dup(0); fd >= 0 && fd < 1100; fd = ::dup(0)) filler.push_back(fd);
 
   LoopbackPeer peer;
   std::string heard;
@@ -31,6 +44,7 @@ TEST(SocketIO, CarriesBytesAndLeavesABorrowedSocketOpen) {
   });
   cTCPClient socket;
   ASSERT_TRUE(socket.connect("127.0.0.1", peer.port(), 2000));
+  for (int fd : filler) ::close(fd);
   {
     cSocketIO io;
     ASSERT_TRUE(io.create(&socket, false));
@@ -39,7 +53,6 @@ TEST(SocketIO, CarriesBytesAndLeavesABorrowedSocketOpen) {
     EXPECT_TRUE(io.readf(in, 5));
     EXPECT_STREQ("reply", in);
   }
-  // A borrowed socket outlives the stream.
   EXPECT_TRUE(socket.valid());
   socket.close();
   peer.join();

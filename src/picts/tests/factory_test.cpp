@@ -25,12 +25,13 @@ TEST(Factory, ProbingReturnsTheFirstRecogniserUndecoded) {
   EXPECT_EQ(decoded->width(), 5);
   EXPECT_NE(decoded->raw8Bpp(), nullptr);
 
-  // Recognised by its header, undecodable past it.
+  // Recognised by the signature and header alone, undecodable without the rest.
   Bytes cut = good.bytes;
-  cut.resize(40);
+  cut.resize(33);
   MemStream broken(cut);
   cPtr<cPictBase> undecoded(cPictBase::mkPicture(&broken.io, &info));
   EXPECT_TRUE(undecoded);
+  EXPECT_FALSE(info.hasPreview);
   EXPECT_EQ(cPictBase::mkPicture(&broken.io, nullptr), nullptr);
 
   MemStream text(Bytes{'h', 'e', 'l', 'l', 'o'});
