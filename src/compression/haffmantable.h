@@ -1,5 +1,5 @@
 // Huffman decoding for camera RAW data: a lookup table built from a
-// code-length specification, and a bit reader over a byte buffer.
+// code-length table, and a bit reader over a byte buffer.
 #pragma once
 
 #include "base/buffers.h"
@@ -12,7 +12,7 @@ class cHaffmanTable {
   // Builds the decode table: entry 0 holds L, the longest code length; entries
   // 1 to 2^L, indexed by the next L bits, hold (length << 8) | symbol.
   // `spec` (16 counts of codes per length, then the symbols) is left just
-  // after what it used, so specifications stored in a row can be read in turn.
+  // after what it used, so tables stored in a row can be read in turn.
   static void createIndexTable(const unsigned char** spec, _typebuf<unsigned short>& table);
 
   // With `huff` null: the next `nbits` (1..25) raw bits. With `huff` (the

@@ -71,7 +71,7 @@ TEST(VariableLengthAccess, ChangeBytesOrder) {
 }
 
 TEST(HaffmanTable, BuildsTheLookupTableFromCodeLengths) {
-  // Two specifications in a row; the pointer moves past the first.
+  // Two tables in a row; the pointer moves past the first.
   const unsigned char specs[] = {
       0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0,  0,  0, 0, 0, 0,  // codes per length 1..16
       5, 4, 3, 6, 2, 7, 1, 0, 8, 9, 11, 10,              // their symbols
