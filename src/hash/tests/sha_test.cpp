@@ -44,6 +44,18 @@ void feedUneven(const std::vector<unsigned char>& m, Update update) {
   }
 }
 
+template <typename Ctx>
+std::string inPieces(const std::vector<unsigned char>& m, size_t digestLen, void (*start)(Ctx*),
+                     void (*update)(Ctx*, const unsigned char*, unsigned int),
+                     void (*finish)(Ctx*, unsigned char*)) {
+  Ctx c;
+  start(&c);
+  feedUneven(m, [&](const unsigned char* p, unsigned int n) { update(&c, p, n); });
+  unsigned char d[64];
+  finish(&c, d);
+  return hex(d, digestLen);
+}
+
 TEST_P(ShaPaths, EveryEntryPointEqualsTheSystemTools) {
   for (size_t size : kSizes) {
     auto m = patternMessage(size);
@@ -75,23 +87,11 @@ TEST_P(ShaPaths, EveryEntryPointEqualsTheSystemTools) {
 
     _SHA2Hash(m.data(), d, n);
     EXPECT_EQ(hex(d, 32), sha256);
-    sSHA256Ctx c256;
-    sha256_starts(&c256);
-    feedUneven(m, [&](const unsigned char* p, unsigned int k) { sha256_update(&c256, p, k); });
-    sha256_finish(&c256, d);
-    EXPECT_EQ(hex(d, 32), sha256) << "pieces";
-
+    EXPECT_EQ(inPieces(m, 32, sha256_starts, sha256_update, sha256_finish), sha256) << "pieces";
     _SHA512Hash(m.data(), d, n);
     EXPECT_EQ(hex(d, 64), sha512);
-    sSHA512Ctx c512;
-    sha512_starts(&c512);
-    feedUneven(m, [&](const unsigned char* p, unsigned int k) { sha512_update(&c512, p, k); });
-    sha512_finish(&c512, d);
-    EXPECT_EQ(hex(d, 64), sha512) << "pieces";
-    sha384_starts(&c512);
-    feedUneven(m, [&](const unsigned char* p, unsigned int k) { sha384_update(&c512, p, k); });
-    sha384_finish(&c512, d);
-    EXPECT_EQ(hex(d, 48), sha384);
+    EXPECT_EQ(inPieces(m, 64, sha512_starts, sha512_update, sha512_finish), sha512) << "pieces";
+    EXPECT_EQ(inPieces(m, 48, sha384_starts, sha384_update, sha384_finish), sha384);
   }
 }
 
