@@ -44,8 +44,6 @@ TEST(ZStream, RandomSeeksEqualTheOriginalAtEveryLevel) {
     for (long long bufSize : {4096ll, 61ll}) {
       cZStream z;
       ASSERT_TRUE(z.create(&source, plain.size(), bufSize, false)) << level;
-      EXPECT_TRUE(z.valid());
-      EXPECT_EQ(z.size(), plain.size());
       for (int i = 0; i < 40; ++i) {
         size_t at = rng() % plain.size();
         size_t n = rng() % 9000;
