@@ -16,7 +16,7 @@ bool cMacCTFont::define(int, int height, const char* face, bool bold, bool, bool
   pango_font_description_set_style(myDescription, italic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
   myLayout = pango_layout_new(sharedPangoContext());
   pango_layout_set_font_description(myLayout, myDescription);
-  // Line breaks inside a text stay on its one line, as the layout above expects.
+  // One line whatever the text holds, so every character has its edge on it.
   pango_layout_set_single_paragraph_mode(myLayout, TRUE);
   return true;
 }

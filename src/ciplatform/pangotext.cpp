@@ -22,10 +22,31 @@ PangoContext* sharedPangoContext() {
   return context;
 }
 
+namespace {
+
+// Line breaks and other control characters stay invisible on a single line,
+// as stray zero units do; a lone surrogate shows as the replacement mark.
+unsigned short printable(const unsigned short* text, long long i, long long len) {
+  const unsigned short c = text[i];
+  if (c < 0x20 && c != '\t') return 0x200B;
+  if (c >= 0xD800 && c <= 0xDBFF)
+    return i + 1 < len && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF ? c : 0xFFFD;
+  if (c >= 0xDC00 && c <= 0xDFFF) return i > 0 && text[i - 1] >= 0xD800 && text[i - 1] <= 0xDBFF ? c : 0xFFFD;
+  return c;
+}
+
+bool plainUtf8(const char* text, long long len) {
+  for (long long i = 0; i < len; ++i)
+    if (static_cast<unsigned char>(text[i]) < 0x20 && text[i] != '\t') return false;
+  return g_utf8_validate(text, len, nullptr);
+}
+
+}  // namespace
+
 cPangoText::cPangoText(const char* text, long long len) {
   if (!text) return;
   if (len < 0) len = static_cast<long long>(std::strlen(text));
-  if (len <= INT_MAX && g_utf8_validate(text, len, nullptr)) {
+  if (len <= INT_MAX && plainUtf8(text, len)) {
     bytes = text;
     length = static_cast<int>(len);
     return;
@@ -44,22 +65,10 @@ void cPangoText::fromUtf16(const unsigned short* text, long long len) {
   static const char nothing[1] = {0};
   bytes = nothing;
   if (!text || len <= 0) return;
-  _w2pc(text, len, myCopy);
-  // A lone surrogate comes out as ED A0..BF xx, which Pango rejects; the
-  // replacement character has the same length and stands for it.
-  // A zero unit inside the text would end it early; it shows as a space.
-  for (long long i = 0; i < myCopy.count; ++i) {
-    if (!myCopy.ptr[i]) myCopy.ptr[i] = ' ';
-    if (i + 2 >= myCopy.count) continue;
-    unsigned char lead = static_cast<unsigned char>(myCopy.ptr[i]),
-                  next = static_cast<unsigned char>(myCopy.ptr[i + 1]);
-    if (lead == 0xED && next >= 0xA0) {
-      myCopy.ptr[i] = static_cast<char>(0xEF);
-      myCopy.ptr[i + 1] = static_cast<char>(0xBF);
-      myCopy.ptr[i + 2] = static_cast<char>(0xBD);
-      i += 2;
-    }
-  }
+  _typebuf<unsigned short> shown;
+  shown.set(len);
+  for (long long i = 0; i < len; ++i) shown.ptr[i] = printable(text, i, len);
+  _w2pc(shown.ptr, len, myCopy);
   if (myCopy.count > INT_MAX) return;
   bytes = myCopy.ptr;
   length = static_cast<int>(myCopy.count);

@@ -8,9 +8,11 @@
 
 PangoContext* sharedPangoContext();
 
-// Holds a text as valid UTF-8 for Pango. Valid UTF-8 is borrowed as it is;
-// anything else goes through UTF-16, where stray bytes and lone surrogates
-// become characters of their own instead of upsetting Pango.
+// Holds a text as valid UTF-8 for Pango, one character per UTF-16 unit of
+// the text. Valid UTF-8 without control characters is borrowed as it is;
+// anything else goes through UTF-16, where stray bytes, control characters
+// and lone surrogates become characters of their own instead of upsetting
+// Pango or breaking the line.
 class cPangoText {
  public:
   cPangoText(const char* text, long long len);

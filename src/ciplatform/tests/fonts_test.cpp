@@ -8,7 +8,9 @@
 
 #include "base/str.h"
 #include "base/textconv.h"
+#include "ciom/ciomlangs.h"
 #include "ciplatform/macctfont.h"
+#include "ciplatform/pangotext.h"
 #include "ciplatform/platformfonts.h"
 #include "support.h"
 
@@ -100,24 +102,48 @@ const char* const kSamples[10] = {
     "\xE5\xAE\x89\xE8\xA3\x9D\xE8\xBB\x9F\xE9\xAB\x94",  // Chinese (traditional)
 };
 
+int darkPixels(const char* text, sSize size) {
+  cCrbOffscreenCanvas c;
+  makeWhite(c, size.cx + 4, size.cy + 4);
+  EXPECT_TRUE(c.drawText(2, 2, true, text, -1));
+  int dark = 0;
+  for (int y = 0; y < c.height(); ++y)
+    for (int x = 0; x < c.width(); ++x) dark += (pixelAt(c, x, y) & 0xFF) < 128;
+  return dark;
+}
+
+// Every text of the toolkit's nine tables has a glyph in some installed face
+// (no empty boxes), measures wide and draws visibly; Spanish, which has no
+// table, by its sample line.
 TEST(PlatformFonts, EveryLanguageMeasuresAndDraws) {
   auto* font = static_cast<cMacCTFont*>(cFontObject::get(5, 13, "Tahoma", false, false, false));
-  for (const char* sample : kSamples) {
+  auto check = [font](const char* text) {
     sSize size;
-    ASSERT_TRUE(font->getTextDim(nullptr, sample, -1, size));
-    EXPECT_GT(size.cx, 10) << sample;
-    // Every character has a glyph in some installed face: no empty boxes.
-    PangoLayout* layout = font->layoutOf(sample, static_cast<int>(strlen(sample)));
-    EXPECT_EQ(pango_layout_get_unknown_glyphs_count(layout), 0) << sample;
-
-    cCrbOffscreenCanvas c;
-    makeWhite(c, size.cx + 4, size.cy + 4);
-    ASSERT_TRUE(c.drawText(2, 2, true, sample, -1));
-    int dark = 0;
-    for (int y = 0; y < c.height(); ++y)
-      for (int x = 0; x < c.width(); ++x) dark += (pixelAt(c, x, y) & 0xFF) < 128;
-    EXPECT_GT(dark, 15) << sample;
+    EXPECT_TRUE(font->getTextDim(nullptr, text, -1, size));
+    EXPECT_GT(size.cx, 2) << text;
+    cPangoText shown(text, -1);
+    PangoLayout* layout = font->layoutOf(shown.bytes, shown.length);
+    EXPECT_EQ(pango_layout_get_unknown_glyphs_count(layout), 0) << text;
+    return size;
+  };
+  for (const cLibLang::sLangDef& table : cCIOMLang::gLangs) {
+    cCiomLang store;
+    ASSERT_TRUE(loadCiomLangData(table.data, table.size, store)) << table.lang;
+    const char* longest = "";
+    int texts = 0;
+    for (auto* s = store.sections.root ? store.sections.leftmost(store.sections.root) : nullptr; s;
+         s = store.sections.next(s))
+      for (long long i = 0; i < s->value.strings.count; ++i) {
+        const char* text = s->value.strings.ptr[i].ptr;
+        if (!text || !*text) continue;
+        check(text);
+        ++texts;
+        if (strlen(text) > strlen(longest) && !strchr(text, '\n')) longest = text;
+      }
+    EXPECT_GT(texts, 20) << table.lang;
+    EXPECT_GT(darkPixels(longest, check(longest)), 30) << longest;
   }
+  EXPECT_GT(darkPixels(kSamples[7], check(kSamples[7])), 30);
 }
 
 TEST(PlatformFonts, TextNeedsAFont) {
