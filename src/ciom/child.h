@@ -179,9 +179,9 @@ class cChildElement {
   virtual bool onBackgroundRequest(cCanvas*, sRect*) { return false; }
   virtual void onSizeChanged() {}
   virtual void onMouseButton(int, int, int, bool) {}
-  virtual void onMouseMoving(int x, int y);
+  virtual void onMouseMoving(int, int) {}
   virtual bool onMouseWheel(int, int, bool, bool, int) { return false; }
-  virtual void onMouseOver();
+  virtual void onMouseOver() {}
   virtual void onMouseLeft();
   virtual void onMouseDoubleClick(int x, int y);
   virtual void onChar(unsigned short, bool, bool, bool) {}
@@ -314,6 +314,9 @@ class cChildElement {
   // The child's rect in this element's coordinates, with the virtual offset
   // in the directions it follows.
   sRect placeOf(cChildElement* child, const sPoint& offset);
+  // Whether the point lies inside the client area in each direction in
+  // which the child scrolls with the content.
+  bool reachable(cChildElement* child, int x, int y);
   // The first visible child under the point, and the point in its coordinates.
   cChildElement* childAt(int& x, int& y, bool needEnabled);
 

@@ -1,0 +1,87 @@
+#include "ciom/application.h"
+
+#include <cstring>
+
+#include "base/buffers.h"
+#include "ciom/ciappconfig.h"
+#include "ciom/ciomlangs.h"
+#include "ciom/windowmaker.h"
+
+cCIApplication* cCIApplication::gCurrentApp = nullptr;
+
+cCIOMLang* gCILang = nullptr;
+
+cWindowMaker* cWindowMaker::newWindowMaker(void* instance, void* iconData, unsigned int iconDim,
+                                           cWindowMaker* maker) {
+  if (!maker) maker = __newPlatformWindowMaker();
+  if (!maker) return nullptr;
+  if (!maker->create(instance, iconData, iconDim)) {
+    delete maker;
+    return nullptr;
+  }
+  if (!gCILang) {
+    // The toolkit's texts join whatever language the application applied
+    // before any window existed.
+    gCILang = new cCIOMLang;
+    eCIOMStdLangs applied = cLibLang::appliedLang();
+    if (static_cast<int>(applied) <= 9)
+      cLibLang::applyLang(applied);
+    else
+      cLibLang::applyDefaultLang();
+  }
+  maker->langStore = &cLibLang::gCiomLang;
+  return maker;
+}
+
+cCIApplication::~cCIApplication() {
+  delete myConfig;
+  myConfig = nullptr;
+  myPath.set(nullptr);
+  myFolder.set(nullptr);
+  delete myMaker;
+  myMaker = nullptr;
+}
+
+int cCIApplication::runApp(cCIApplication* app, void* instance, void*, int, int argc, char** argv,
+                           cApplicationConfig* config, const char* name) {
+  if (!app) return 1;
+  // Whichever way this ends, exceptions included, the application goes and
+  // is no longer current.
+  cPtr<cCIApplication> owned(app);
+  struct sCurrent {
+    explicit sCurrent(cCIApplication* a) { gCurrentApp = a; }
+    ~sCurrent() { gCurrentApp = nullptr; }
+  } current(app);
+  app->myInstance = instance;
+  if (argc != 0 && argv) {
+    const char* path = argv[0];
+    app->myPath.set(path);
+    const char* slash = path ? std::strrchr(path, '/') : nullptr;
+    if (slash)
+      app->myFolder.set(path, slash - path);
+    else
+      app->myFolder.set("./");
+  }
+
+  if (!config) config = new cCIAppFullConfig;
+  if (config != app->myConfig) delete app->myConfig;
+  app->myConfig = config;
+
+  int status = 1;
+  // A store that cannot be opened even after its folder was made has no
+  // settled folder: going on would run as if configured and lose every
+  // change, so the start-up ends here with the usual failure.
+  if (!config->openConfig(name) && (config->newConfig(name), !config->openConfig(name))) return status;
+
+  if (app->onInit(argc, argv, status)) {
+    app->myMaker =
+        cWindowMaker::newWindowMaker(instance, app->appIconData(), app->appIconDim(), app->myMaker);
+    if (app->myMaker) {
+      status = app->run();
+      app->onDestroy();
+    } else {
+      status = 1;
+    }
+  }
+  return status;
+}
