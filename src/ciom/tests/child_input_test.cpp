@@ -139,6 +139,21 @@ TEST(ChildFocus, KeysGoDownTheFocusPathAndRaiseContextRequests) {
   EXPECT_EQ(f.log.joined(), "");
 }
 
+TEST(ChildFocus, TheWindowGivesBackTheFocusItHadWhenItReturns) {
+  TabForm f;
+  f.form.processFocusDirect(&f.c);
+  f.form.processOSFocusLost();
+  EXPECT_EQ(f.focusedName(), "none");
+  f.form.processOSFocus();
+  EXPECT_EQ(f.focusedName(), "c");
+
+  // An element that left the tree meanwhile is not followed.
+  f.form.processOSFocusLost();
+  f.form.dettach(&f.panel);
+  f.form.processOSFocus();
+  EXPECT_EQ(f.focusedName(), "form");
+}
+
 TEST(ChildFocus, LeftPressesMoveTheFocusToWhatIsUnderThePointer) {
   TabForm f;
   cProbe plain("plain", &f.log);

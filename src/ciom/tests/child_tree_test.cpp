@@ -113,6 +113,13 @@ TEST(ChildTree, RepaintAreasAreClampedAndFollowThePlaceInTheWindow) {
   EXPECT_EQ(win.target.repaints[1].right, 10 + 50);
   EXPECT_EQ(win.target.repaints[1].bottom, 20 + 40);
 
+  // A moved child leaves its old place to the parent.
+  win.target.repaints.clear();
+  EXPECT_TRUE(child.move(100, 20, 50, 40));
+  ASSERT_EQ(win.target.repaints.size(), 2u);
+  EXPECT_EQ(win.target.repaints[0].left, 10);
+  EXPECT_EQ(win.target.repaints[1].left, 100);
+
   // Nothing is asked for an element that is not in a window's tree.
   loose.repaint(nullptr);
   EXPECT_EQ(win.target.repaints.size(), 2u);
@@ -158,13 +165,4 @@ TEST(ChildTree, TextsAndTheClipboard) {
   cProbe loose("loose", &win.log);
   EXPECT_FALSE(loose.clipboardCopyText("x", -1));
   EXPECT_FALSE(loose.clipboardRequestText(text));
-}
-
-TEST(ChildTree, WindowRequestDefaults) {
-  Window win;
-  sSize s;
-  ASSERT_TRUE(win.form.maxWinSize(s));
-  EXPECT_EQ(s.cx, 1920);
-  EXPECT_EQ(s.cy, 1080);
-  EXPECT_EQ(win.form.screenDPI(), 96);
 }
