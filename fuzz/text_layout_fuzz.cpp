@@ -1,6 +1,7 @@
 // Any text in any box: the layout must stay inside its buffers, and a cut
 // line must fit the room it was cut for. The first bytes choose the box, the
 // rest is the text, drawn both as UTF-8 and as the raw UTF-16 of its bytes.
+#include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
@@ -46,6 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int w = data[0] * 2 - 40, h = data[1] - 10, left = data[2] % 40 - 2, right = data[3] % 40 - 2;
   const auto align = static_cast<cCanvas::eTextAlign>(data[4] % 5);
   const double factor = 0.5 + data[5] / 64.0;
+  // Boxes near the end of the coordinate range as well as near the origin.
+  const int x = data[3] & 0x80 ? INT_MAX - data[0] : 3, y = data[3] & 0x40 ? INT_MIN + data[1] : 4;
   std::vector<char> text(data + 6, data + size);
   text.push_back(0);
   std::vector<unsigned short> wide;
@@ -56,12 +59,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   cMeasuringCanvas canvas;
   long long drawn = -1;
-  int at = canvas.drawTextLimited(3, 4, w, h, align, false, left, right, wide.data(), -1, &drawn, true);
+  int at = canvas.drawTextLimited(x, y, w, h, align, false, left, right, wide.data(), -1, &drawn, true);
   if (at != -1 && drawn > w - left - right) std::abort();
-  canvas.drawTextLimited(3, 4, w, h, align, true, left, right, text.data(), -1, nullptr, false);
+  canvas.drawTextLimited(x, y, w, h, align, true, left, right, text.data(), -1, nullptr, false);
   sSize out;
-  if (canvas.drawTextWrapped(0, 0, w, h, align, text.data(), out, true, factor) && (out.cx < 0 || out.cy < 0))
+  if (canvas.drawTextWrapped(x, y, w, h, align, text.data(), out, true, factor) && (out.cx < 0 || out.cy < 0))
     std::abort();
-  canvas.drawTextWrapped(0, 0, w, h, align, wide.data(), out, false, factor);
+  canvas.drawTextWrapped(x, y, w, h, align, wide.data(), out, false, factor);
   return 0;
 }

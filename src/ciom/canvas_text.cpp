@@ -11,6 +11,8 @@ namespace {
 
 bool isIdeographicStop(unsigned short c) { return c == 0x3001 || c == 0x3002; }
 bool isHighSurrogate(unsigned short c) { return c >= 0xD800 && c <= 0xDBFF; }
+// Positions far outside the canvas are still positions outside it.
+int toInt(long long v) { return static_cast<int>(std::clamp<long long>(v, INT_MIN, INT_MAX)); }
 
 // Token keys are ints; a text with more tokens than that is cut there.
 // `word` fills a word token from its units.
@@ -109,14 +111,14 @@ int cCanvas::drawTextLimited(int x, int y, int w, int h, eTextAlign align, bool 
   if (align == eAlignRight) tx = left + avail - drawnWidth;
   if (align == eAlignCenter) tx = left + (avail - drawnWidth) / 2;
   const long long ty = y + (static_cast<long long>(h) - whole.cy) / 2;
-  if (!drawText(static_cast<int>(tx), static_cast<int>(ty), transparent, drawn, drawnLen)) return -1;
+  if (!drawText(toInt(tx), toInt(ty), transparent, drawn, drawnLen)) return -1;
 
   if (fillBackground && !transparent) {
     const unsigned int bg = bgColor();
     const long long spare = static_cast<long long>(h) - whole.cy, above = spare / 2;
     auto fill = [&](long long fx, long long fy, long long fw, long long fh) {
       if (fw <= 0 || fh <= 0) return;
-      sRect r{static_cast<int>(fx), static_cast<int>(fy), static_cast<int>(fw), static_cast<int>(fh)};
+      sRect r{toInt(fx), toInt(fy), toInt(fw), toInt(fh)};
       drawRect(&r, bg, bg);
     };
     fill(left, y, tx - left, h);
@@ -125,7 +127,7 @@ int cCanvas::drawTextLimited(int x, int y, int w, int h, eTextAlign align, bool 
     fill(tx + drawnWidth, y, static_cast<long long>(x) + w - rightMargin - (tx + drawnWidth), h);
   }
   if (outWidth) *outWidth = drawnWidth;
-  return static_cast<int>(tx);
+  return toInt(tx);
 }
 
 bool cCanvas::drawTextWrapped(int x, int y, int w, int h, eTextAlign align, const char* text, sSize& outSize,
@@ -216,8 +218,8 @@ bool cCanvas::drawTextWrapped(int x, int y, int w, int h, eTextAlign align, cons
     }
     for (size_t i = first; i < end; ++i) {
       if (isWord(i)) {
-        drawText(x + static_cast<int>(offset), static_cast<int>(y + lineY), transparent, tokens[i]->text.ptr,
-                 -1);
+        drawText(toInt(x + static_cast<long long>(offset)), toInt(y + lineY), transparent,
+                 tokens[i]->text.ptr, -1);
         offset += tokens[i]->width;
       } else {
         offset += tokens[i]->width * spaceW;
