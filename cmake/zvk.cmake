@@ -4,9 +4,11 @@ set(ZVK_WARNINGS -Wall -Wextra -Werror)
 
 # zvk_library(<folder> [DEPS targets...]): the static library zvk_<folder>
 # from every .cpp directly in src/<folder>/, and its GoogleTest executable
-# from src/<folder>/tests/*.cpp (and the helpers in tests/support/) when there are any.
+# from src/<folder>/tests/*.cpp (and the helpers in tests/support/) when there
+# are any. TEST_LOCK names a resource that the folder's tests never use at the
+# same time as any other test holding the same lock.
 function(zvk_library folder)
-  cmake_parse_arguments(ARG "" "" "DEPS;TEST_DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "TEST_LOCK" "DEPS;TEST_DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   add_library(zvk_${folder} STATIC ${sources})
   target_include_directories(zvk_${folder} PUBLIC ${PROJECT_SOURCE_DIR}/src)
@@ -23,8 +25,12 @@ function(zvk_library folder)
       ZVK_SOURCE_DIR="${PROJECT_SOURCE_DIR}" ZVK_BINARY_DIR="${PROJECT_BINARY_DIR}")
     target_link_libraries(zvk_${folder}_tests PRIVATE zvk_${folder} ${ARG_TEST_DEPS}
       GTest::gtest GTest::gtest_main Threads::Threads)
+    set(lock)
+    if(ARG_TEST_LOCK)
+      set(lock RESOURCE_LOCK ${ARG_TEST_LOCK})
+    endif()
     gtest_discover_tests(zvk_${folder}_tests DISCOVERY_TIMEOUT 120
-      PROPERTIES LABELS ${folder})
+      PROPERTIES LABELS ${folder} ${lock})
   endif()
 endfunction()
 

@@ -1,0 +1,208 @@
+// The clipboard is the CLIPBOARD selection. While this program owns it, the
+// layer's own window answers the requests of other programs: text as
+// UTF8_STRING, raw bytes under a target of our own. Reading from another
+// owner converts the selection into a property and waits for it, always
+// against a deadline, and never believes the sizes it is told.
+#include <X11/Xatom.h>
+#include <poll.h>
+
+#include <chrono>
+#include <cstring>
+#include <vector>
+
+#include "base/textconv.h"
+#include "nslib/nswnd_internal.h"
+
+namespace {
+
+// The most a reply may bring; more is taken for a broken or hostile owner.
+constexpr long long kMaxClipboardBytes = 64ll << 20;
+constexpr auto kReplyDeadline = std::chrono::seconds(2);
+
+struct sClipStore {
+  std::vector<unsigned short> text;
+  std::vector<unsigned char> raw;
+};
+sClipStore gClip;
+
+bool ownsClipboard() {
+  return XGetSelectionOwner(gLayer->app.display, gLayer->atoms.clipboard) == gLayer->clipWindow;
+}
+
+// Waits for an event of the type on the layer's window that `accept` takes.
+template <typename Accept>
+bool waitFor(int type, XEvent* ev, Accept accept) {
+  Display* d = gLayer->app.display;
+  auto deadline = std::chrono::steady_clock::now() + kReplyDeadline;
+  for (;;) {
+    while (XCheckTypedWindowEvent(d, gLayer->clipWindow, type, ev))
+      if (accept(*ev)) return true;
+    auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return false;
+    pollfd p{ConnectionNumber(d), POLLIN, 0};
+    poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), 50)));
+  }
+}
+
+// Reads and deletes the property; false when it is missing or too large.
+bool takeProperty(Atom* type, std::vector<unsigned char>& out, bool append) {
+  Display* d = gLayer->app.display;
+  int format;
+  unsigned long count, after;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(d, gLayer->clipWindow, gLayer->atoms.clipProperty, 0, kMaxClipboardBytes / 4, True,
+                         AnyPropertyType, type, &format, &count, &after, &data) != Success)
+    return false;
+  bool ok = data != nullptr && after == 0;
+  if (ok) {
+    unsigned long long bytes = static_cast<unsigned long long>(count) * static_cast<unsigned>(format / 8);
+    if (format == 32) bytes = static_cast<unsigned long long>(count) * 4;  // held as longs, sent as 32 bits
+    ok = bytes + (append ? out.size() : 0) <= static_cast<unsigned long long>(kMaxClipboardBytes);
+    if (ok) {
+      if (!append) out.clear();
+      if (format == 32) {
+        const long* v = reinterpret_cast<const long*>(data);
+        for (unsigned long i = 0; i < count; ++i) {
+          uint32_t u = static_cast<uint32_t>(v[i]);
+          const auto* b = reinterpret_cast<const unsigned char*>(&u);
+          out.insert(out.end(), b, b + 4);
+        }
+      } else {
+        out.insert(out.end(), data, data + bytes);
+      }
+    }
+  }
+  if (data) XFree(data);
+  return ok;
+}
+
+// Asks the owner for the target; false when it refuses or does not answer.
+bool fetch(Atom target, std::vector<unsigned char>& out) {
+  out.clear();
+  Display* d = gLayer->app.display;
+  Atom prop = gLayer->atoms.clipProperty;
+  XDeleteProperty(d, gLayer->clipWindow, prop);
+  XConvertSelection(d, gLayer->atoms.clipboard, target, prop, gLayer->clipWindow, CurrentTime);
+  XFlush(d);
+  XEvent ev;
+  if (!waitFor(SelectionNotify, &ev,
+               [&](const XEvent& e) { return e.xselection.selection == gLayer->atoms.clipboard; }))
+    return false;
+  if (ev.xselection.property == None) return false;
+  Atom type;
+  if (!takeProperty(&type, out, false)) return false;
+  if (type != gLayer->atoms.incr) return type == target;
+  // A large reply comes in pieces, each announced by a new value of the
+  // property and taken by deleting it; an empty piece ends it.
+  out.clear();
+  for (;;) {
+    if (!waitFor(PropertyNotify, &ev, [&](const XEvent& e) {
+          return e.xproperty.atom == prop && e.xproperty.state == PropertyNewValue;
+        }))
+      return false;
+    size_t before = out.size();
+    if (!takeProperty(&type, out, true)) return false;
+    if (out.size() == before) return true;
+  }
+}
+
+void answer(const XSelectionRequestEvent& req) {
+  Display* d = gLayer->app.display;
+  const sNSAtoms& a = gLayer->atoms;
+  // Old clients name no property; the target then stands for it.
+  Atom prop = req.property != None ? req.property : req.target;
+  long maxBytes = XExtendedMaxRequestSize(d) ? XExtendedMaxRequestSize(d) * 4 : XMaxRequestSize(d) * 4;
+  maxBytes -= 1024;
+  bool done = false;
+  if (req.target == a.targets) {
+    Atom list[3] = {a.targets};
+    int n = 1;
+    if (!gClip.text.empty()) list[n++] = a.utf8String;
+    if (!gClip.raw.empty()) list[n++] = a.raw;
+    XChangeProperty(d, req.requestor, prop, XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(list), n);
+    done = true;
+  } else if (req.target == a.utf8String && !gClip.text.empty()) {
+    _typebuf<char> utf8;
+    _w2pc(gClip.text.data(), static_cast<long long>(gClip.text.size()), utf8);
+    if (utf8.count < maxBytes) {
+      XChangeProperty(d, req.requestor, prop, a.utf8String, 8, PropModeReplace,
+                      reinterpret_cast<unsigned char*>(utf8.ptr), static_cast<int>(utf8.count));
+      done = true;
+    }
+  } else if (req.target == a.raw && !gClip.raw.empty() && static_cast<long>(gClip.raw.size()) < maxBytes) {
+    XChangeProperty(d, req.requestor, prop, a.raw, 8, PropModeReplace, gClip.raw.data(),
+                    static_cast<int>(gClip.raw.size()));
+    done = true;
+  }
+  XEvent reply{};
+  reply.xselection.type = SelectionNotify;
+  reply.xselection.requestor = req.requestor;
+  reply.xselection.selection = req.selection;
+  reply.xselection.target = req.target;
+  reply.xselection.property = done ? prop : None;
+  reply.xselection.time = req.time;
+  XSendEvent(d, req.requestor, False, NoEventMask, &reply);
+  XFlush(d);
+}
+
+}  // namespace
+
+void nswnd_clip_event(XEvent* ev) {
+  if (ev->type == SelectionRequest && ev->xselectionrequest.selection == gLayer->atoms.clipboard)
+    answer(ev->xselectionrequest);
+  else if (ev->type == SelectionClear && ev->xselectionclear.selection == gLayer->atoms.clipboard &&
+           !ownsClipboard())
+    gClip = sClipStore{};  // a notice older than our latest put must not empty it
+}
+
+bool nswnd_clip_put(const unsigned short* text, long long units, const unsigned char* raw, long long bytes) {
+  nswnd_init();
+  if (!gLayer) return false;
+  gClip = sClipStore{};
+  if (text && units > 0) gClip.text.assign(text, text + units);
+  if (raw && bytes > 0) gClip.raw.assign(raw, raw + bytes);
+  XSetSelectionOwner(gLayer->app.display, gLayer->atoms.clipboard, gLayer->clipWindow, CurrentTime);
+  XFlush(gLayer->app.display);
+  return true;
+}
+
+bool nswnd_clip_text(_typebuf<unsigned short>& text) {
+  text.set(0);
+  nswnd_init();
+  if (!gLayer) return false;
+  if (ownsClipboard()) {
+    text.set(static_cast<long long>(gClip.text.size()));
+    if (text.count) std::memcpy(text.ptr, gClip.text.data(), gClip.text.size() * 2);
+    return true;
+  }
+  std::vector<unsigned char> utf8;
+  if (fetch(gLayer->atoms.utf8String, utf8) && !utf8.empty())
+    _pc2w(reinterpret_cast<const char*>(utf8.data()), static_cast<long long>(utf8.size()), text);
+  return true;
+}
+
+bool nswnd_clip_raw(_typebuf<unsigned char>& bytes) {
+  bytes.set(0);
+  nswnd_init();
+  if (!gLayer) return false;
+  std::vector<unsigned char> raw;
+  _typebuf<unsigned short> text;
+  if (ownsClipboard()) {
+    raw = gClip.raw;
+    if (raw.empty()) text.set(static_cast<long long>(gClip.text.size()));
+    if (text.count) std::memcpy(text.ptr, gClip.text.data(), gClip.text.size() * 2);
+  } else if (!fetch(gLayer->atoms.raw, raw) || raw.empty()) {
+    raw.clear();
+    nswnd_clip_text(text);
+  }
+  if (!raw.empty()) {
+    bytes.set(static_cast<long long>(raw.size()));
+    std::memcpy(bytes.ptr, raw.data(), raw.size());
+  } else if (text.count) {
+    bytes.set(text.count * 2);
+    std::memcpy(bytes.ptr, text.ptr, static_cast<size_t>(text.count) * 2);
+  }
+  return true;
+}

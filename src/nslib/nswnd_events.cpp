@@ -1,0 +1,276 @@
+// X events become the window callback's event codes and records: modal
+// filtering, the click-out of the capture window, left-button tracking,
+// keys with their characters, paints through a back buffer, size and focus.
+#include <X11/keysym.h>
+
+#include <algorithm>
+
+#include "base/textconv.h"
+#include "nslib/nswnd_internal.h"
+
+namespace {
+
+struct sMods {
+  uint8_t shift, command, control, option;
+};
+
+sMods modsOf(unsigned state) {
+  return {static_cast<uint8_t>((state & ShiftMask) != 0), static_cast<uint8_t>((state & ControlMask) != 0),
+          static_cast<uint8_t>((state & Mod4Mask) != 0), static_cast<uint8_t>((state & Mod1Mask) != 0)};
+}
+
+// While a window has a modal child, the innermost modal window decides for
+// all under it: left presses, releases and every move are dropped, so the
+// parent cannot be clicked or hovered; right clicks, the wheel and keys pass.
+bool droppedForModal(cNSWndWrapper* w, const XEvent* ev) {
+  if (!w->myModalChild) return false;
+  switch (ev->type) {
+    case ButtonPress:
+    case ButtonRelease:
+      return ev->xbutton.button == Button1;
+    case MotionNotify:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool inside(const cNSWndWrapper* w, int x, int y) {
+  return x >= 0 && y >= 0 && x < w->width && y < w->height;
+}
+
+void sendButton(cNSWndWrapper* w, bool down, int button, int x, int y, unsigned state) {
+  sMods m = modsOf(state);
+  sNSWMouseBtn rec{down ? 1 : 0, button, x, y, m.shift, m.command, m.control, m.option};
+  nswnd_send(w, nsweMouseBtn, &rec);
+}
+
+// After a left press the pointer is followed until its release, in a loop
+// of its own; a press that ended the window's modal loop gets no release.
+void trackLeftButton(cNSWndWrapper* w) {
+  Display* d = gLayer->app.display;
+  nswnd_pin(w);
+  while (!w->dead && w->myModalRC == kNSModalRunning) {
+    XEvent ev;
+    XNextEvent(d, &ev);
+    if (ev.type == ButtonRelease && ev.xbutton.button == Button1) {
+      cNSWndWrapper* target = nswnd_find(ev.xbutton.window);
+      if (target == w)
+        sendButton(w, false, 1, ev.xbutton.x, ev.xbutton.y, ev.xbutton.state);
+      else
+        proccessEventProc(&ev);
+      break;
+    }
+    proccessEventProc(&ev);
+  }
+  nswnd_unpin(w);
+}
+
+void onButtonPress(cNSWndWrapper* w, const XButtonEvent& b) {
+  if (b.button == Button1) {
+    sendButton(w, true, 1, b.x, b.y, b.state);
+    trackLeftButton(w);
+  } else if (b.button == Button3) {
+    sendButton(w, true, 2, b.x, b.y, b.state);
+  } else if (b.button >= 4 && b.button <= 7) {
+    sMods m = modsOf(b.state);
+    int dx = b.button == 6 ? -1 : b.button == 7 ? 1 : 0;
+    int dy = b.button == 4 ? -1 : b.button == 5 ? 1 : 0;
+    sNSWWheel rec{b.x, b.y, dx, dy, 0, m.shift, m.command, m.control, m.option};
+    nswnd_send(w, nsweWheel, &rec);
+  }
+}
+
+void onMotion(cNSWndWrapper* w, XEvent* ev) {
+  // Only the latest position of a burst matters.
+  while (XCheckTypedWindowEvent(gLayer->app.display, w->xid, MotionNotify, ev)) {
+  }
+  const XMotionEvent& m = ev->xmotion;
+  sMods k = modsOf(m.state);
+  sNSWMouseMove rec{m.x,
+                    m.y,
+                    static_cast<uint8_t>((m.state & Button1Mask) != 0),
+                    static_cast<uint8_t>((m.state & Button3Mask) != 0),
+                    k.shift,
+                    k.command,
+                    k.control,
+                    k.option};
+  nswnd_send(w, nsweMouseMove, &rec);
+}
+
+void onKey(cNSWndWrapper* w, XKeyEvent& k, bool down) {
+  sMods m = modsOf(k.state);
+  sNSWKey rec{nswnd_key_code(XLookupKeysym(&k, 0)),
+              static_cast<uint8_t>(down),
+              m.shift,
+              m.command,
+              m.control,
+              m.option};
+  nswnd_send(w, nsweKey, &rec);
+  // Shortcuts with the Control or Super key type nothing.
+  if (!down || m.command || m.control || !w->xic || w->dead) return;
+  char text[64];
+  KeySym sym;
+  Status status;
+  int n = Xutf8LookupString(w->xic, &k, text, sizeof text, &sym, &status);
+  if (status != XLookupChars && status != XLookupBoth) return;
+  if (n <= 0) return;
+  unsigned short units[64];
+  long long count = utf82w(text, n, units, 64, nullptr);
+  nswnd_pin(w);
+  for (long long i = 0; i < count && units[i] != 0 && !w->dead; ++i) {
+    sNSWChar ch{units[i], m.shift, m.option};
+    nswnd_send(w, nsweChar, &ch);
+  }
+  nswnd_unpin(w);
+}
+
+void onExpose(cNSWndWrapper* w, const XExposeEvent& e) {
+  int x0 = e.x, y0 = e.y, x1 = e.x + e.width, y1 = e.y + e.height;
+  if (w->exposePending) {
+    x0 = std::min(x0, w->exposeX0);
+    y0 = std::min(y0, w->exposeY0);
+    x1 = std::max(x1, w->exposeX1);
+    y1 = std::max(y1, w->exposeY1);
+  }
+  w->exposePending = true;
+  w->exposeX0 = x0;
+  w->exposeY0 = y0;
+  w->exposeX1 = x1;
+  w->exposeY1 = y1;
+  if (e.count > 0) return;  // more of the same exposure follows
+  w->exposePending = false;
+  x0 = std::max(x0, 0);
+  y0 = std::max(y0, 0);
+  x1 = std::min(x1, w->width);
+  y1 = std::min(y1, w->height);
+  if (x1 <= x0 || y1 <= y0) return;
+
+  Display* d = gLayer->app.display;
+  if (!w->backBuffer || w->backW != w->width || w->backH != w->height) {
+    if (w->backBuffer) XFreePixmap(d, w->backBuffer);
+    w->backBuffer =
+        XCreatePixmap(d, w->xid, static_cast<unsigned>(w->width), static_cast<unsigned>(w->height),
+                      static_cast<unsigned>(DefaultDepth(d, gLayer->app.screen)));
+    w->backW = w->width;
+    w->backH = w->height;
+  }
+  // The paint draws off-screen and the result is copied in one piece, so
+  // the screen never shows a half-drawn window.
+  GC gc = XCreateGC(d, w->backBuffer, 0, nullptr);
+  XSetForeground(d, gc, gLayer->background);
+  XFillRectangle(d, w->backBuffer, gc, x0, y0, static_cast<unsigned>(x1 - x0),
+                 static_cast<unsigned>(y1 - y0));
+  sNSWDrawable target{d, w->backBuffer, DefaultVisual(d, gLayer->app.screen), w->width, w->height};
+  sNSWPaint rec{&target, x0, y0, x1 - x0, y1 - y0};
+  nswnd_pin(w);
+  nswnd_send(w, nswePaint, &rec);
+  if (!w->dead)
+    XCopyArea(d, w->backBuffer, w->xid, gc, x0, y0, static_cast<unsigned>(x1 - x0),
+              static_cast<unsigned>(y1 - y0), x0, y0);
+  XFreeGC(d, gc);
+  nswnd_unpin(w);
+}
+
+void onConfigure(cNSWndWrapper* w, const XConfigureEvent& c) {
+  if (c.width == w->width && c.height == w->height) return;
+  w->width = c.width;
+  w->height = c.height;
+  w->drawable.width = c.width;
+  w->drawable.height = c.height;
+  sNSWSize rec{c.width, c.height};
+  nswnd_send(w, nsweSize, &rec);
+}
+
+void onMap(cNSWndWrapper* w) {
+  w->mapped = true;
+  nswnd_refresh_header(w);
+  if (w->focusOnMap) {
+    w->focusOnMap = false;
+    nswnd_focus(w);
+  }
+  if (gMouseCapture == w) nswnd_capture_mouse(w);
+}
+
+// The capture window hears of a press anywhere else as a left press at
+// (-1, -1), so a pop-up closes when the user clicks away from it.
+bool clickOut(cNSWndWrapper* w, const XButtonEvent& b) {
+  cNSWndWrapper* cap = gMouseCapture;
+  if (!cap || b.button > Button3) return false;
+  bool outside = cap != w || !inside(cap, b.x, b.y);
+  if (!outside) return false;
+  sendButton(cap, true, 1, -1, -1, 0);
+  // The press itself belongs to nobody when it fell outside every window.
+  return cap == w;
+}
+
+}  // namespace
+
+void nswnd_translate(cNSWndWrapper* w, XEvent* ev) {
+  if (ev->type == ButtonPress) {
+    Window xid = w->xid;
+    if (clickOut(w, ev->xbutton)) {
+      if (cNSWndWrapper* still = nswnd_find(xid)) still->dropRelease = true;
+      return;
+    }
+    w = nswnd_find(xid);  // the click-out may have closed it
+    if (!w) return;
+  }
+  if (ev->type == ButtonRelease && w->dropRelease) {
+    w->dropRelease = false;
+    return;
+  }
+  if (droppedForModal(w, ev)) return;
+  switch (ev->type) {
+    case ButtonPress:
+      onButtonPress(w, ev->xbutton);
+      break;
+    case ButtonRelease:
+      if (ev->xbutton.button == Button1 || ev->xbutton.button == Button3)
+        sendButton(w, false, ev->xbutton.button == Button1 ? 1 : 2, ev->xbutton.x, ev->xbutton.y,
+                   ev->xbutton.state);
+      break;
+    case MotionNotify:
+      onMotion(w, ev);
+      break;
+    case EnterNotify:
+    case LeaveNotify:
+      if (ev->xcrossing.mode == NotifyNormal)
+        nswnd_send(w, ev->type == EnterNotify ? nsweEnter : nsweLeave, nullptr);
+      break;
+    case KeyPress:
+    case KeyRelease:
+      onKey(w, ev->xkey, ev->type == KeyPress);
+      break;
+    case Expose:
+      onExpose(w, ev->xexpose);
+      break;
+    case ConfigureNotify:
+      onConfigure(w, ev->xconfigure);
+      break;
+    case MapNotify:
+      onMap(w);
+      break;
+    case UnmapNotify:
+      w->mapped = false;
+      break;
+    case PropertyNotify:
+      if (ev->xproperty.atom == gLayer->atoms.netFrameExtents) nswnd_refresh_header(w);
+      break;
+    case FocusIn:
+    case FocusOut:
+      if (ev->xfocus.detail == NotifyInferior || ev->xfocus.detail == NotifyPointer) break;
+      if (w->xic) (ev->type == FocusIn ? XSetICFocus : XUnsetICFocus)(w->xic);
+      nswnd_send(w, ev->type == FocusIn ? nsweFocus : nsweFocusLost, nullptr);
+      break;
+    case ClientMessage:
+      if (ev->xclient.message_type == gLayer->atoms.wmProtocols &&
+          static_cast<Atom>(ev->xclient.data.l[0]) == gLayer->atoms.wmDelete) {
+        // The close box ends the loop with 0 only when the window agrees.
+        if (nswnd_send(w, nsweClose, nullptr) == 0 && !w->dead) w->myModalRC = 0;
+      }
+      break;
+    default:
+      break;
+  }
+}

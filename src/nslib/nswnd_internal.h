@@ -1,0 +1,78 @@
+// What the window layer's files share: the window record, the layer's atoms
+// and window table, and the event translation entry points.
+#pragma once
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <string>
+#include <unordered_map>
+
+#include "nslib/nswnd.h"
+
+struct cNSWndWrapper {
+  Window xid = 0;
+  // Stamps wake-ups, so one meant for a destroyed window is never taken for
+  // a later window that got the same X id.
+  unsigned long long serial = 0;
+  nswnd_event_proc myEventCbProc = nullptr;
+  void* myEventCbParam = nullptr;
+  int myHdrHeight = 0;
+  int myModalRC = kNSModalRunning;
+  cNSWndWrapper* myModalChild = nullptr;
+  std::string myCaption;
+  bool hasCaption = false;
+  bool myPosFixed = false;
+  Cursor myCursor = 0;
+
+  int width = 0, height = 0;  // content size as last configured
+  int minW = 0, minH = 0, maxW = 0, maxH = 0;
+  bool resizable = false;
+  bool mapped = false;
+  bool focusOnMap = false;
+  XIC xic = nullptr;
+
+  // Back buffer of the paints, kept while the size stays.
+  Pixmap backBuffer = 0;
+  int backW = 0, backH = 0;
+  sNSWDrawable drawable{};
+  bool exposePending = false;
+  int exposeX0 = 0, exposeY0 = 0, exposeX1 = 0, exposeY1 = 0;
+  bool dropRelease = false;  // the press was a click-out
+
+  // Loops on the stack that still read this record; destruction waits.
+  int pins = 0;
+  bool dead = false;
+};
+
+struct sNSAtoms {
+  Atom wmProtocols, wmDelete, netWmName, utf8String, netWmState, netWmStateModal, netWmStateMaxVert,
+      netWmStateMaxHorz, netFrameExtents, netWorkarea, wake, clipboard, targets, raw, clipProperty, incr,
+      atom;
+};
+
+struct sNSLayer {
+  cAppWrapper app{};
+  sNSAtoms atoms{};
+  Window clipWindow = 0;
+  XIM im = nullptr;
+  Cursor cursors[7] = {};
+  unsigned long background = 0;
+  std::unordered_map<Window, cNSWndWrapper*> windows;
+  unsigned long long nextSerial = 1;
+};
+
+extern sNSLayer* gLayer;
+extern cNSWndWrapper* gMouseCapture;
+
+cNSWndWrapper* nswnd_find(Window xid);
+void nswnd_pin(cNSWndWrapper* wnd);
+void nswnd_unpin(cNSWndWrapper* wnd);
+int nswnd_send(cNSWndWrapper* wnd, int code, void* record);
+void nswnd_refresh_header(cNSWndWrapper* wnd);
+void nswnd_show_title(cNSWndWrapper* wnd, const std::string& title);
+
+// Event translation of one X event for its window.
+void nswnd_translate(cNSWndWrapper* wnd, XEvent* event);
+// Clipboard traffic that arrives on the layer's own window.
+void nswnd_clip_event(XEvent* event);

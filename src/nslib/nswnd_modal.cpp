@@ -1,0 +1,134 @@
+// The one event loop of the program: a window's modal loop, its sheets
+// nested inside it, and the dispatch of every X event to its window.
+#include <X11/Xatom.h>
+
+#include "nslib/nswnd_internal.h"
+
+namespace {
+
+Atom stateAtom() { return gLayer->atoms.netWmState; }
+
+// Runs events until the window's result changes or the window goes.
+void runLoop(cNSWndWrapper* w) {
+  Display* d = gLayer->app.display;
+  while (w->myModalRC == kNSModalRunning && !w->dead) {
+    XEvent ev;
+    XNextEvent(d, &ev);
+    proccessEventProc(&ev);
+  }
+}
+
+int takeResult(cNSWndWrapper* w) {
+  int rc = w->myModalRC;
+  w->myModalRC = kNSModalRunning;
+  return rc == kNSModalRunning ? 0 : rc;
+}
+
+void present(cNSWndWrapper* w) {
+  w->focusOnMap = true;
+  if (w->mapped) nswnd_focus(w);
+  XMapRaised(gLayer->app.display, w->xid);
+  nswnd_invalidate_view(w, 0, 0, 0, 0);
+}
+
+// A dialog over its parent: transient for it, modal, centred on it.
+void makeSheetOf(cNSWndWrapper* w, cNSWndWrapper* parent) {
+  Display* d = gLayer->app.display;
+  XSetTransientForHint(d, w->xid, parent->xid);
+  Atom modal = gLayer->atoms.netWmStateModal;
+  XChangeProperty(d, w->xid, stateAtom(), XA_ATOM, 32, PropModeReplace,
+                  reinterpret_cast<unsigned char*>(&modal), 1);
+  int px, py, pw, ph;
+  nswnd_getpossize(parent, &px, &py, &pw, &ph);
+  int x = px + (pw - w->width) / 2;
+  int y = py + (parent->height - w->height) / 2;
+  XMoveWindow(d, w->xid, x, y);
+}
+
+bool hasFocus(cNSWndWrapper* w) {
+  Window focus;
+  int revert;
+  XGetInputFocus(gLayer->app.display, &focus, &revert);
+  return focus == w->xid;
+}
+
+}  // namespace
+
+int nswnd_modal(cNSWndWrapper* wnd, cNSWndWrapper* parent) {
+  if (!wnd || !wnd->myEventCbProc) return 0;
+  nswnd_pin(wnd);
+  if (!parent) {
+    present(wnd);
+    nswnd_refresh_header(wnd);
+    runLoop(wnd);
+    int rc = takeResult(wnd);
+    nswnd_unpin(wnd);
+    return rc;
+  }
+
+  nswnd_pin(parent);
+  if (wnd->myPosFixed)
+    present(wnd);
+  else
+    makeSheetOf(wnd, parent);
+  if (gMouseCapture == parent) nswnd_cancel_capture(parent);
+  bool borrowed = false;
+  if (wnd->hasCaption && !wnd->myCaption.empty()) {
+    nswnd_show_title(parent, wnd->myCaption);
+    borrowed = true;
+  }
+  if (!wnd->myPosFixed) present(wnd);
+  nswnd_refresh_header(wnd);
+  parent->myModalChild = wnd;
+
+  runLoop(wnd);
+
+  if (!parent->dead) parent->myModalChild = nullptr;
+  bool wasKey = !wnd->dead && hasFocus(wnd);
+  if (!wnd->dead) XUnmapWindow(gLayer->app.display, wnd->xid);
+  if (wasKey && !parent->dead) nswnd_focus(parent);
+  int rc = takeResult(wnd);
+  if (borrowed && !parent->dead)
+    nswnd_show_title(parent, parent->hasCaption ? parent->myCaption : std::string());
+  XFlush(gLayer->app.display);
+  nswnd_unpin(parent);
+  nswnd_unpin(wnd);
+  return rc;
+}
+
+void nswnd_msgloop() {
+  nswnd_init();
+  if (!gLayer) return;
+  Display* d = gLayer->app.display;
+  XSync(d, False);
+  while (XPending(d)) {
+    XEvent ev;
+    XNextEvent(d, &ev);
+    proccessEventProc(&ev);
+  }
+}
+
+void proccessEventProc(XEvent* ev) {
+  if (!gLayer || !ev) return;
+  if (ev->xany.window == gLayer->clipWindow) {
+    nswnd_clip_event(ev);
+    return;
+  }
+  if (ev->type == MappingNotify) {
+    // Key symbols are looked up in Xlib's copy of the keyboard map.
+    XRefreshKeyboardMapping(&ev->xmapping);
+    return;
+  }
+  if (XFilterEvent(ev, None)) return;
+  cNSWndWrapper* w = nswnd_find(ev->xany.window);
+  if (!w) return;  // a window that is gone, or never was ours
+  if (ev->type == ClientMessage && ev->xclient.message_type == gLayer->atoms.wake) {
+    unsigned long long serial = static_cast<unsigned long>(ev->xclient.data.l[0]) & 0xFFFFFFFFu;
+    serial |=
+        (static_cast<unsigned long long>(static_cast<unsigned long>(ev->xclient.data.l[1])) & 0xFFFFFFFFu)
+        << 32;
+    if (serial == w->serial) nswnd_send(w, nsweWakeUp, nullptr);
+    return;
+  }
+  nswnd_translate(w, ev);
+}

@@ -1,0 +1,112 @@
+#include <X11/Xutil.h>
+
+#include "x11_driver.h"
+
+using namespace nstest;
+
+TEST(WindowLayer, NullHandlesFailWithoutEffect) {
+  int a = 1, b = 1, c = 1, d = 1;
+  EXPECT_FALSE(nswnd_destroy(nullptr));
+  EXPECT_EQ(nswnd_modal(nullptr, nullptr), 0);
+  EXPECT_FALSE(nswnd_show_floating(nullptr));
+  EXPECT_FALSE(nswnd_capture_mouse(nullptr));
+  EXPECT_FALSE(nswnd_cancel_capture(nullptr));
+  EXPECT_FALSE(nswnd_notify_action(nullptr));
+  EXPECT_FALSE(nswnd_move(nullptr, 0, 0, 10, 10));
+  EXPECT_FALSE(nswnd_setpointer(nullptr, 0));
+  EXPECT_FALSE(nswnd_getpossize(nullptr, &a, &b, &c, &d));
+  EXPECT_FALSE(nswnd_client_area(nullptr, &a, &b));
+  EXPECT_EQ(nswnd_cgctx(nullptr), nullptr);
+  EXPECT_FALSE(nswnd_set_caption(nullptr, "x"));
+  EXPECT_EQ(a, 1);
+}
+
+TEST(WindowLayer, PlacesSizesAndMovesWindows) {
+  requireDisplay();
+  int sw, sh, x, y, w, h;
+  ASSERT_TRUE(nswnd_desktop_size(&sw, &sh));
+  ASSERT_TRUE(nswnd_main_optimal(&x, &y, &w, &h));
+  EXPECT_EQ(x, -1);
+  EXPECT_EQ(y, -1);
+  EXPECT_EQ(w, static_cast<int>(sw * 0.7));
+  EXPECT_EQ(h, static_cast<int>(sh * 0.7));
+
+  cRecorder r;
+  r.wnd = nswnd_create_wnd(cRecorder::proc, &r, "Centred", 200, 100, true, -1, -1);
+  ASSERT_TRUE(r.wnd);
+  ASSERT_TRUE(nswnd_show_floating(r.wnd));
+  ASSERT_TRUE(pumpUntil([&] { return !r.only(nswePaint).empty(); }));
+  ASSERT_TRUE(nswnd_getpossize(r.wnd, &x, &y, &w, &h));
+  EXPECT_EQ(x, (sw - 200) / 2);
+  EXPECT_EQ(y, (sh - 100) / 2);
+  EXPECT_EQ(w, 200);
+  EXPECT_EQ(h, 100);
+
+  // Only the pair (-1, -1) centres.
+  cRecorder other;
+  other.wnd = nswnd_create_wnd(cRecorder::proc, &other, nullptr, 50, 40, false, -1, 5);
+  nswnd_show_floating(other.wnd);
+  ASSERT_TRUE(pumpUntil([&] { return !other.only(nswePaint).empty(); }));
+  nswnd_getpossize(other.wnd, &x, &y, &w, &h);
+  EXPECT_EQ(x, -1);
+  EXPECT_EQ(y, 5);
+
+  EXPECT_FALSE(nswnd_move(r.wnd, 10, 10, 0, 50));
+  ASSERT_TRUE(nswnd_move(r.wnd, 30, 40, 300, 180));
+  ASSERT_TRUE(pumpUntil([&] { return !r.only(nsweSize).empty(); }));
+  EXPECT_EQ(r.only(nsweSize).back().a, 300);
+  EXPECT_EQ(r.only(nsweSize).back().b, 180);
+  nswnd_client_area(r.wnd, &w, &h);
+  EXPECT_EQ(w, 300);
+  EXPECT_EQ(h, 180);
+  nswnd_getpossize(r.wnd, &x, &y, &w, &h);
+  EXPECT_EQ(x, 30);
+  EXPECT_EQ(y, 40);
+
+  for (int type = 0; type <= 9; ++type) EXPECT_TRUE(nswnd_setpointer(r.wnd, type));
+  EXPECT_FALSE(nswnd_setpointer(r.wnd, 10));
+  EXPECT_FALSE(nswnd_setpointer(r.wnd, -1));
+  nswnd_destroy(other.wnd);
+  nswnd_destroy(r.wnd);
+}
+
+TEST(WindowLayer, PaintsThroughTheRecordAndRepaintsWhatIsInvalidated) {
+  requireDisplay();
+  Display* d = nsapp()->display;
+  cRecorder r;
+  unsigned long red = 0xFF0000;  // the test server's default visual is 24-bit TrueColor
+  // Paints the left half red through the record's drawable.
+  auto proc = [](int code, void* record, void* param) {
+    auto* rec = static_cast<cRecorder*>(param);
+    if (code == nswePaint) {
+      auto* p = static_cast<sNSWPaint*>(record);
+      GC gc = XCreateGC(p->context->display, p->context->drawable, 0, nullptr);
+      XSetForeground(p->context->display, gc, 0xFF0000);
+      XFillRectangle(p->context->display, p->context->drawable, gc, 0, 0, 60, 80);
+      XFreeGC(p->context->display, gc);
+    }
+    return cRecorder::proc(code, record, rec);
+  };
+  r.wnd = nswnd_create_wnd(proc, &r, "Paint", 120, 80, false, 10, 10);
+  ASSERT_TRUE(r.wnd);
+  nswnd_show_floating(r.wnd);
+  ASSERT_TRUE(pumpUntil([&] { return !r.only(nswePaint).empty(); }));
+  XSync(d, False);
+  XImage* img = XGetImage(d, xidOf(r.wnd), 0, 0, 120, 80, AllPlanes, ZPixmap);
+  ASSERT_TRUE(img);
+  EXPECT_EQ(XGetPixel(img, 5, 5) & 0xFFFFFF, red);
+  EXPECT_EQ(XGetPixel(img, 59, 79) & 0xFFFFFF, red);
+  // Where nothing was drawn the window's own colour shows.
+  EXPECT_EQ(XGetPixel(img, 100, 40) & 0xFFFFFF, 0xDFE5F3u);
+  XDestroyImage(img);
+
+  r.events.clear();
+  ASSERT_TRUE(nswnd_invalidate_view(r.wnd, 10, 20, 30, 15));
+  ASSERT_TRUE(pumpUntil([&] { return !r.only(nswePaint).empty(); }));
+  sEvent p = r.only(nswePaint).front();
+  EXPECT_EQ(p.a, 10);
+  EXPECT_EQ(p.b, 20);
+  EXPECT_EQ(p.c, 30);
+  EXPECT_EQ(p.d, 15);
+  nswnd_destroy(r.wnd);
+}
