@@ -1,4 +1,3 @@
-#include <X11/keysym.h>
 
 #include "x11_driver.h"
 
