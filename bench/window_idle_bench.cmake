@@ -1,0 +1,1 @@
+zvk_bench(window_idle_bench zvk_nslib)
