@@ -65,6 +65,7 @@ void frameExtents(cNSWndWrapper* w, long ext[4]) {
 
 cNSWndWrapper* makeWindow(int x, int y, int width, int height, bool popup) {
   nswnd_init();
+  if (!gLayer) return nullptr;
   Display* d = gLayer->app.display;
   if (width < 1 || height < 1 || width > 32767 || height > 32767) return nullptr;
   XSetWindowAttributes attrs{};
