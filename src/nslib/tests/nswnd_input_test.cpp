@@ -10,7 +10,9 @@ namespace {
 class cUser {
  public:
   explicit cUser(std::function<void(cPeer&)> script) : script_(std::move(script)) {}
-  ~cUser() {
+  ~cUser() { finish(); }
+  // Waits for the script; its last act uses the window's handle.
+  void finish() {
     if (thread_.joinable()) thread_.join();
   }
   void start(cNSWndWrapper* done) {
@@ -69,6 +71,7 @@ TEST(Input, KeysArriveWithToolkitCodesAndCharactersAsUtf16) {
   EXPECT_EQ(controlC, 2);  // the Control key in the command role
   // Control-C types nothing, nor do arrows and F8.
   EXPECT_EQ(units, (std::vector<int>{0x0D, 0x09, 0x1B, 'a', 'A', 0x44F, 0xD83D, 0xDE00}));
+  user.finish();
   nswnd_destroy(r.wnd);
 }
 
@@ -111,6 +114,7 @@ TEST(Input, WhileASheetIsUpTheParentLosesOnlyLeftClicksAndMoves) {
   for (const sEvent& e : parent.only(nsweKey)) key = key || (e.a == 'K' && e.b);
   EXPECT_TRUE(key);
   EXPECT_TRUE(sheet.only(nsweMouseBtn).empty());
+  user.finish();
   for (cRecorder* r : {&parent, &sheet}) nswnd_destroy(r->wnd);
 }
 
@@ -128,6 +132,7 @@ TEST(Input, APressThatEndsTheLoopGetsNoRelease) {
   ASSERT_EQ(nswnd_modal(r.wnd, nullptr), 6);
   ASSERT_EQ(r.only(nsweMouseBtn).size(), 1u);
   EXPECT_EQ(r.only(nsweMouseBtn)[0].c, 30);
+  user.finish();
   nswnd_destroy(r.wnd);
 }
 
@@ -158,6 +163,7 @@ TEST(Input, APressOutsideTheCaptureWindowArrivesThereAsAClickOut) {
   for (const sEvent& e : popup.only(nsweMouseBtn)) buttons.push_back({e.a, e.b, e.c, e.d});
   EXPECT_EQ(buttons, (std::vector<std::vector<int>>{{1, 1, -1, -1}, {1, 1, 10, 20}, {0, 1, 10, 20}}));
   EXPECT_EQ(captured(), popup.wnd);
+  user.finish();
   nswnd_destroy(popup.wnd);
   EXPECT_EQ(captured(), nullptr);
   nswnd_destroy(main.wnd);
