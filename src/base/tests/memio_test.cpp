@@ -69,7 +69,6 @@ TEST(MemIOTarget, BytesNeverWrittenReadAsZeros) {
   EXPECT_EQ(std::count(all.begin(), all.end(), '\0'), 199998);
 
   // Shrinking then growing again must not bring old bytes back.
-  ASSERT_TRUE(mem.set_eof(0));
   ASSERT_TRUE(mem.fromBuffer("abcdefghijklmnop", 16));
   ASSERT_TRUE(mem.set_eof(10));
   ASSERT_TRUE(mem.set_eof(100));
@@ -77,51 +76,26 @@ TEST(MemIOTarget, BytesNeverWrittenReadAsZeros) {
   EXPECT_EQ(readAll(mem, 4), std::string("ij\0\0", 4));
 }
 
-TEST(MemIOTarget, SeeksClampToTheContent) {
+TEST(MemIOTarget, SeeksClampAndCopiesDuplicateOwnContent) {
   cMemIOTarget mem(128);
   ASSERT_TRUE(mem.fromBuffer("0123456789", 10));
   EXPECT_FALSE(mem.set_fp(11));
   EXPECT_EQ(mem.position, 10);
   EXPECT_FALSE(mem.set_fp_end(11));
-  EXPECT_EQ(mem.position, 0);
   EXPECT_TRUE(mem.set_fp_end(3));
   EXPECT_EQ(readAll(mem, 10), "789");
-  EXPECT_EQ(mem.read(nullptr, 1), 0u);
   ASSERT_TRUE(mem.set_eof(4));
   EXPECT_EQ(mem.position, 4) << "the position follows a truncation";
-  EXPECT_EQ(mem.typeOf(), 2);
-}
 
-TEST(MemIOTarget, BufferRoundTripAcrossPages) {
-  cMemIOTarget mem(128);
-  std::string text;
-  for (int i = 0; i < 1000; ++i) text += static_cast<char>('a' + i % 26);
-  ASSERT_TRUE(mem.fromBuffer(text.data(), static_cast<long long>(text.size())));
-  EXPECT_EQ(mem.position, 0);
-  _typebuf<unsigned char> out;
-  ASSERT_TRUE(mem.toBuffer(out));
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(out.ptr), static_cast<size_t>(out.count)), text);
-
-  ASSERT_TRUE(mem.fromBuffer(text.data(), 0));
-  EXPECT_EQ(mem.size(), 0u);
-  ASSERT_TRUE(mem.toBuffer(out));
-  EXPECT_EQ(out.count, 0);
-}
-
-TEST(MemIOTarget, CopyDuplicatesOwnContentIncludingGaps) {
-  cMemIOTarget mem(128);
-  ASSERT_TRUE(mem.fromBuffer("abcdef", 6));
-  ASSERT_TRUE(mem.set_fp(2));
-  EXPECT_EQ(mem.copy(0, 4), 4) << "overlapping source and destination";
+  ASSERT_TRUE(mem.set_fp(1));
+  EXPECT_EQ(mem.copy(0, 3), 3) << "overlapping source and destination";
   ASSERT_TRUE(mem.set_fp(0));
-  EXPECT_EQ(readAll(mem, 10), "ababcd");
-
+  EXPECT_EQ(readAll(mem, 10), "0012");
   ASSERT_TRUE(mem.set_eof(400));
   ASSERT_TRUE(mem.set_fp(400));
   EXPECT_EQ(mem.copy(100, 200), 200) << "a source without pages";
   EXPECT_EQ(mem.size(), 600u);
   EXPECT_EQ(mem.copy(600, 5), 0);
-  EXPECT_EQ(mem.copy(0, 0), 0);
 }
 
 TEST(BufWrapperIO, StaysInsideTheCallersBuffer) {
@@ -131,8 +105,6 @@ TEST(BufWrapperIO, StaysInsideTheCallersBuffer) {
   EXPECT_EQ(ro.write(&c, 1), 0u);
   EXPECT_EQ(readAll(ro, 100), "abcdefg");
   EXPECT_FALSE(ro.set_fp(0x8000000000000000ull)) << "negative as a signed offset";
-  EXPECT_EQ(ro.position, 7);
-  EXPECT_TRUE(ro.set_eof(7));
   EXPECT_FALSE(ro.set_eof(6));
   EXPECT_FALSE(ro.set_fp_end(8));
 
@@ -140,9 +112,6 @@ TEST(BufWrapperIO, StaysInsideTheCallersBuffer) {
   ASSERT_TRUE(rw.set_fp_end(2));
   EXPECT_EQ(rw.write(const_cast<char*>("XYZ"), 3), 2u);
   EXPECT_STREQ(data, "abcdeXY");
-  rw.close();
-  EXPECT_FALSE(rw.valid());
-  EXPECT_EQ(rw.read(&c, 1), 0u);
 }
 
 TEST(FileIOSubRange, WindowIsCutToTheTarget) {
@@ -150,70 +119,49 @@ TEST(FileIOSubRange, WindowIsCutToTheTarget) {
   EXPECT_EQ(cFileIOSubRange(&t, 90, 50).size(), 10u);
   EXPECT_FALSE(cFileIOSubRange(&t, 200, 5).valid());
   EXPECT_FALSE(cFileIOSubRange(nullptr, 0, 5).valid());
-  cFileIOSubRange huge(&t, 10, ~0ull);
-  EXPECT_EQ(huge.size(), 90u) << "no overflow of start + length";
+  EXPECT_EQ(cFileIOSubRange(&t, 10, ~0ull).size(), 90u) << "no overflow of start + length";
 
   ScriptedTarget digits("0123456789");
   cFileIOSubRange w(&digits, 3, 4);
   EXPECT_EQ(readAll(w, 100), "3456");
   EXPECT_FALSE(w.set_fp(5));
-  EXPECT_EQ(w.position, 4u);
   ASSERT_TRUE(w.set_fp_end(1));
   EXPECT_EQ(w.write(const_cast<char*>("XYZ"), 3), 1u);
   EXPECT_EQ(digits.data, "012345X789");
   EXPECT_FALSE(w.set_eof(4));
 }
 
-TEST(FileIOSubRange, TargetErrorIsNotAByteCount) {
+TEST(StreamWrappers, TargetErrorIsNotAByteCount) {
   ScriptedTarget t("0123456789");
   cFileIOSubRange w(&t, 2, 6);
-  t.failReads = true;
-  char buf[8];
-  EXPECT_EQ(w.read(buf, 4), 0u);
-  EXPECT_EQ(w.position, 0u);
-  t.failReads = false;
-  EXPECT_EQ(readAll(w, 3), "234");
-}
-
-TEST(MemBufferedIO, ServesFromItsCacheAndClipsAtTheEnd) {
-  ScriptedTarget t(std::string(100, 'q'));
-  cMemBufferedIO b;
-  ASSERT_TRUE(b.ref(&t, 4096));
-  char buf[200];
-  EXPECT_EQ(b.read(buf, 10), 10u);
-  EXPECT_EQ(b.read(buf, 200), 90u);
-  EXPECT_EQ(b.read(buf, 1), 0u);
-  EXPECT_FALSE(b.set_fp_end(101));
-  ASSERT_TRUE(b.set_fp_end(1));
-  EXPECT_EQ(b.read(buf, 5), 1u);
-  EXPECT_FALSE(b.ref(nullptr, 16));
-  EXPECT_FALSE(b.valid());
-}
-
-TEST(MemBufferedIO, TargetErrorIsNotAByteCount) {
-  ScriptedTarget t("0123456789");
   cMemBufferedIO b;
   ASSERT_TRUE(b.ref(&t, 4));
-  t.failReads = true;
   char buf[16];
+  t.failReads = true;
+  EXPECT_EQ(w.read(buf, 4), 0u);
+  EXPECT_EQ(w.position, 0u);
   EXPECT_EQ(b.read(buf, 1), 0u) << "a cache fill";
   EXPECT_EQ(b.read(buf, 10), 0u) << "a read past the cache";
   EXPECT_EQ(b.position, 0u);
   t.failReads = false;
+  EXPECT_EQ(readAll(w, 3), "234");
   EXPECT_EQ(readAll(b, 3), "012");
 }
 
-TEST(MemBufferedIO, WritesLandAtTheLogicalPosition) {
+TEST(MemBufferedIO, ClipsAtTheEndAndWritesLandAtTheLogicalPosition) {
   ScriptedTarget t("0123456789");
   cMemBufferedIO b;
   ASSERT_TRUE(b.ref(&t, 8));
-  char c;
-  ASSERT_EQ(b.read(&c, 1), 1u);  // the fill leaves the target at 8
+  char buf[20];
+  ASSERT_EQ(b.read(buf, 1), 1u);  // the fill leaves the target at 8
   EXPECT_EQ(b.write(const_cast<char*>("AB"), 2), 2u);
   EXPECT_EQ(t.data, "0AB3456789");
   EXPECT_EQ(readAll(b, 2), "34") << "the cache does not hold the old bytes";
   ASSERT_TRUE(b.set_fp(1));
   EXPECT_EQ(readAll(b, 2), "AB");
+  EXPECT_EQ(b.read(buf, 20), 7u);
+  EXPECT_FALSE(b.set_fp_end(11));
+  EXPECT_FALSE(b.ref(nullptr, 16));
 }
 
 TEST(MemBufferedIO, OwnsOnlyWhatItWasGiven) {
@@ -228,7 +176,6 @@ TEST(MemBufferedIO, OwnsOnlyWhatItWasGiven) {
   ASSERT_TRUE(b.set(owned, 16));
   b.close();
   EXPECT_TRUE(deleted);
-  EXPECT_EQ(b.size(), 0u);
 }
 
 }  // namespace

@@ -11,50 +11,26 @@ unsigned short* u16(const char16_t* s) { return reinterpret_cast<unsigned short*
 
 std::u16string text(const unsigned short* s) { return reinterpret_cast<const char16_t*>(s); }
 
-TEST(StrCopy, CutsAtTheSizeAndAlwaysTerminates) {
-  char dst[8];
+TEST(StrCopy, CopiesCutAtTheSizeAndAlwaysTerminate) {
+  char dst[10];
   memset(dst, '#', sizeof dst);
   _strcpy_s(dst, 4, "0123456789");
   EXPECT_STREQ(dst, "012");
   EXPECT_EQ(dst[4], '#');
-  _strcpy_s(dst, 8, "ab");
-  EXPECT_STREQ(dst, "ab");
-  _strcpy_s(dst, 0, "zz");
   _strcpy_s(dst, 8, nullptr);
-  EXPECT_STREQ(dst, "ab") << "nothing written";
-
-  unsigned short w[4];
-  _wcscpy_s(w, 4, u16(u"abcdef"));
-  EXPECT_EQ(text(w), u"abc");
-}
-
-TEST(StrCopy, CountedCopyPlacesTheTerminator) {
-  char dst[10];
-  memset(dst, '#', sizeof dst);
+  EXPECT_STREQ(dst, "012") << "nothing written";
   _strncpy_s(dst, 10, "abcdef", 2);
   EXPECT_STREQ(dst, "ab");
-  EXPECT_EQ(dst[3], '#');
   _strncpy_s(dst, 4, "abcdef", 10);
   EXPECT_STREQ(dst, "abc");
-  _strncpy_s(dst, 10, "xy", 8);
-  EXPECT_STREQ(dst, "xy");
-  _strncpy_s(dst, 10, "xy", 0);
-  EXPECT_STREQ(dst, "");
-  strcpy(dst, "keep");
   _strncpy_s(dst, 10, "xy", -1);
-  EXPECT_STREQ(dst, "keep");
+  EXPECT_STREQ(dst, "abc");
 
-  unsigned short w[3];
+  unsigned short w[6];
   _wcsncpy_s(w, 3, u16(u"abcd"), 3);
   EXPECT_EQ(text(w), u"ab");
-}
-
-TEST(StrCopy, AppendStaysInside) {
-  unsigned short w[6];
   _wcscpy_s(w, 6, u16(u"ab"));
-  _wcscat_s(w, 6, u16(u"cd"));
-  EXPECT_EQ(text(w), u"abcd");
-  _wcscat_s(w, 6, u16(u"efgh"));
+  _wcscat_s(w, 6, u16(u"cdefgh"));
   EXPECT_EQ(text(w), u"abcde");
   unsigned short full[3] = {'a', 'b', 'c'};
   _wcscat_s(full, 3, u16(u"d"));
@@ -63,57 +39,34 @@ TEST(StrCopy, AppendStaysInside) {
 
 TEST(StrSearch, UnitsAndSubstrings) {
   unsigned short* s = u16(u"abcabc");
-  EXPECT_EQ(_wcslen(s), 6);
-  EXPECT_EQ(_wcslen(nullptr), 0);
-  EXPECT_EQ(_wcschr(s, 'c'), s + 2);
   EXPECT_EQ(_wcschr(s, 0), nullptr);
   EXPECT_EQ(_wcsrchr(s, 'c'), s + 5);
   EXPECT_EQ(_wcsrchr(s, 0), s + 6);
-  EXPECT_EQ(_wcsrchr(s, 'z'), nullptr);
   EXPECT_EQ(_wcsstr(s, u16(u"ca"), -1, -1), s + 2);
-  EXPECT_EQ(_wcsstr(s, u16(u""), -1, -1), s);
   EXPECT_EQ(_wcsstr(s, u16(u"abcabcd"), -1, -1), nullptr);
   EXPECT_EQ(_wcsstr(s, u16(u"bc"), 2, -1), nullptr) << "the text length bounds the search";
-}
-
-TEST(StrCompare, UnsignedUnits) {
-  EXPECT_EQ(_wcscmp(u16(u"ab"), u16(u"ab")), 0);
-  EXPECT_EQ(_wcscmp(u16(u"ab"), u16(u"abc")), -1);
-  EXPECT_EQ(_wcscmp(u16(u"\uffff"), u16(u"a")), 1);
-  EXPECT_EQ(_wcscmp(nullptr, u16(u"a")), 1);
+  unsigned short* hay = u16(u"xxΣΑΒyy");
+  EXPECT_EQ(_wcsistr(hay, u16(u"σαβ"), -1, -1), hay + 2);
+  EXPECT_EQ(_wcsistr(hay, u16(u"σαβ"), 4, -1), nullptr);
 }
 
 TEST(StrCompare, CaseFoldedWithTheirOwnBoundsAndSigns) {
-  EXPECT_EQ(__stricmp("abc", "ABD"), -1);
+  EXPECT_EQ(_wcscmp(u16(u"\uffff"), u16(u"a")), 1);
   EXPECT_EQ(__stricmp("ABC", "abc"), 0);
   EXPECT_EQ(__stricmp("ab", "abc"), -1);
   EXPECT_EQ(__stricmp("\xC3", "a"), -1) << "signed: high bytes before ASCII";
   EXPECT_EQ(__stricmp("\xC3", "a", 1), 1) << "unsigned when bounded";
-  EXPECT_EQ(__stricmp("", "\xC3"), 1);
-  EXPECT_EQ(__stricmp("ab", "AX", 1), 0);
   EXPECT_EQ(__stricmp("ab", "ab", 0), -1);
   EXPECT_EQ(__stricmp("ab", "xy", -1), 0);
-  EXPECT_EQ(__stricmp(nullptr, "a"), -1);
-
   EXPECT_EQ(__memicmp("a\0B", "A\0b", 3), 0) << "zero bytes do not stop it";
   EXPECT_EQ(__memicmp("a\0B", "A\0c", 3), -1);
-  EXPECT_EQ(__memicmp(nullptr, "a", 1), 1);
-  EXPECT_EQ(__memicmp("a", "b", 0), 0);
 
   EXPECT_EQ(__wcsicmp(u16(u"ÄBC"), u16(u"äbc")), 0);
   EXPECT_EQ(__wcsicmp(u16(u"Straße"), u16(u"STRASSE")), 1);
-  EXPECT_EQ(__wcsicmp(u16(u"ab"), u16(u"abc")), -1);
-  EXPECT_EQ(__wcsicmp(nullptr, u16(u"a")), -1);
   EXPECT_EQ(__wcsicmp(u16(u"abX"), u16(u"ABy"), 2), 0);
   EXPECT_EQ(__wcsicmp(u16(u"a"), u16(u"a"), 0), -1);
-  EXPECT_EQ(__wcsicmp(u16(u"a"), u16(u"b"), -1), 0);
   EXPECT_EQ(__wcsnicmp(u16(u"a"), u16(u"b"), 0), -1) << "the first unit is always compared";
   EXPECT_EQ(__wcsnicmp(u16(u"b"), u16(u"a"), -5), 1);
-  EXPECT_EQ(__wcsnicmp(u16(u"Ab"), u16(u"aC"), 1), 0);
-
-  unsigned short* hay = u16(u"xxΣΑΒyy");
-  EXPECT_EQ(_wcsistr(hay, u16(u"σαβ"), -1, -1), hay + 2);
-  EXPECT_EQ(_wcsistr(hay, u16(u"σαβ"), 4, -1), nullptr);
 }
 
 TEST(StrFormat, NeverWritesPastTheSize) {
@@ -123,34 +76,19 @@ TEST(StrFormat, NeverWritesPastTheSize) {
   EXPECT_STREQ(dst, "1234");
   EXPECT_EQ(dst[5], '#');
   EXPECT_EQ(_sprintf_s(dst, 0, "x"), 0);
-  EXPECT_EQ(_sprintf_s(dst, 8, "%02d", 7), 2);
-  EXPECT_STREQ(dst, "07");
+  int n = 0;
+  EXPECT_EQ(_sscanf_s(nullptr, "%d", &n), 0);
 
-  int a = 0;
-  char word[8];
-  EXPECT_EQ(_sscanf_s("42 hi", "%d %7s", &a, word), 2);
-  EXPECT_EQ(a, 42);
-  EXPECT_STREQ(word, "hi");
-  EXPECT_EQ(_sscanf_s(nullptr, "%d", &a), 0);
-}
-
-}  // namespace
-
-namespace {
-
-TEST(StrWideFormat, CutsAtTheSizeAndTakesUtf8Arguments) {
-  unsigned short dst[16];
-  EXPECT_EQ(_swprintf_s(dst, 16, u16(u"%d:%s"), 7, "é中"), 7) << "the byte count";
-  EXPECT_EQ(text(dst), u"7:é中");
+  unsigned short wide[16];
+  EXPECT_EQ(_swprintf_s(wide, 16, u16(u"%d:%s"), 7, "é中"), 7) << "the byte count";
+  EXPECT_EQ(text(wide), u"7:é中");
   unsigned short small[6] = {'#', '#', '#', '#', '#', '#'};
   _swprintf_s(small, 4, u16(u"%s"), "0123456789");
   EXPECT_EQ(text(small), u"012");
   EXPECT_EQ(small[4], '#');
   EXPECT_EQ(_swprintf_s(small, 0, u16(u"x")), 0);
   EXPECT_EQ(small[0], '0') << "size 0 writes nothing";
-  EXPECT_EQ(_swprintf_s(small, 4, nullptr), 0);
 
-  int n = 0;
   char word[8];
   EXPECT_EQ(_swscanf_s(u16(u"  12 ü"), u16(u"%d %7s"), &n, word), 2);
   EXPECT_EQ(n, 12);
