@@ -1,6 +1,5 @@
 // The UTF-8 codec against the C library's iconv on random text.
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <cstring>
 #include <random>
@@ -8,20 +7,14 @@
 #include <vector>
 
 #include "base/textconv.h"
+#include "codepage_test_support.h"
 
 namespace {
 
 std::string iconvConvert(const char* from, const char* to, const std::string& in) {
-  iconv_t cd = iconv_open(to, from);
-  EXPECT_NE(cd, reinterpret_cast<iconv_t>(-1));
-  std::string out(in.size() * 4 + 16, '\0');
-  char* src = const_cast<char*>(in.data());
-  size_t srcLeft = in.size();
-  char* dst = out.data();
-  size_t dstLeft = out.size();
-  EXPECT_NE(iconv(cd, &src, &srcLeft, &dst, &dstLeft), static_cast<size_t>(-1)) << std::strerror(errno);
-  iconv_close(cd);
-  out.resize(out.size() - dstLeft);
+  cIconv cv(to, from);
+  std::string out;
+  EXPECT_TRUE(cv.ok() && cv.convert(in.data(), in.size(), out)) << from << " to " << to;
   return out;
 }
 
@@ -40,27 +33,20 @@ std::string randomUtf32(std::mt19937& rng, size_t count) {
   return out;
 }
 
-std::vector<unsigned short> unitsOf(const std::string& utf16le) {
-  std::vector<unsigned short> units(utf16le.size() / 2);
-  for (size_t i = 0; i < units.size(); ++i)
-    units[i] = static_cast<unsigned short>(static_cast<unsigned char>(utf16le[2 * i]) |
-                                           static_cast<unsigned char>(utf16le[2 * i + 1]) << 8);
-  return units;
-}
-
 TEST(Utf8Oracle, WellFormedTextMatchesIconvBothWays) {
   std::mt19937 rng(20261206);
   for (int round = 0; round < 200; ++round) {
     const std::string utf32 = randomUtf32(rng, 1 + rng() % 300);
     const std::string utf8 = iconvConvert("UTF-32LE", "UTF-8", utf32);
-    const std::vector<unsigned short> expected = unitsOf(iconvConvert("UTF-8", "UTF-16LE", utf8));
+    tUnits expected;
+    ASSERT_TRUE(iconvDecode("UTF-8", utf8, expected));
 
     _typebuf<char> bytes;
     bytes.set(static_cast<long long>(utf8.size()));
     std::memcpy(bytes.ptr, utf8.data(), utf8.size());
     _typebuf<unsigned short> units;
     ASSERT_EQ(_pc2w(bytes, units), static_cast<long long>(expected.size()));
-    ASSERT_EQ(std::vector<unsigned short>(units.ptr, units.ptr + units.count), expected) << "round " << round;
+    ASSERT_EQ(tUnits(units.ptr, units.ptr + units.count), expected) << "round " << round;
 
     _typebuf<char> back;
     ASSERT_EQ(_w2pc(units, back), static_cast<long long>(utf8.size()));
@@ -74,14 +60,14 @@ TEST(Utf8Oracle, AnyUnitSequenceRoundTrips) {
   static const unsigned short kInteresting[] = {0,      0x7F,   0x80,   0x7FF,  0x800,
                                                 0xD800, 0xDBFF, 0xDC00, 0xDFFF, 0xFFFF};
   for (int round = 0; round < 500; ++round) {
-    std::vector<unsigned short> text(1 + rng() % 64);
+    tUnits text(1 + rng() % 64);
     for (unsigned short& u : text)
       u = rng() % 3 ? static_cast<unsigned short>(rng()) : kInteresting[rng() % std::size(kInteresting)];
     _typebuf<char> bytes;
     _w2pc(text.data(), static_cast<long long>(text.size()), bytes);
     _typebuf<unsigned short> back;
     _pc2w(bytes, back);
-    ASSERT_EQ(std::vector<unsigned short>(back.ptr, back.ptr + back.count), text) << "round " << round;
+    ASSERT_EQ(tUnits(back.ptr, back.ptr + back.count), text) << "round " << round;
   }
 }
 

@@ -14,18 +14,9 @@
 namespace {
 
 std::vector<unsigned int> sampleTimes() {
-  std::vector<unsigned int> times = {0u,
-                                     59u,
-                                     86399u,
-                                     86400u,
-                                     68169599u /* 1972-02-29 23:59:59 */,
-                                     951825600u /* 2000-02-29 12:00 */,
-                                     978307200u,
-                                     4107456000u /* 2100-02-28 */,
-                                     4107542399u,
-                                     4107542400u /* 2100-03-01: no leap day */,
-                                     4133980799u};
-  // Every 29 February and 1 March from 1972 to 2096, and random times up to the end of 2100.
+  // 2000-02-29, 2100-02-28 and 2100-03-01 (no leap day between), the last second of 2100, every
+  // 29 February and 1 March from 1972 to 2096, and random times up to the end of 2100.
+  std::vector<unsigned int> times = {0u, 86399u, 951825600u, 4107456000u, 4107542400u, 4133980799u};
   for (unsigned year = 1972; year <= 2096; year += 4) {
     sTimestamp feb29 = {static_cast<unsigned short>(year), 2, 29, 23, 59, 59};
     times.push_back(toUnix(feb29));
@@ -76,22 +67,16 @@ TEST(Times, CalendarUnixAndWindowsConvertBothWays) {
   EXPECT_EQ(toUnixTime(116444736000000000ull - 10000000), -1) << "before 1970";
 }
 
-TEST(Times, CalendarOutsideTheRangeGivesZero) {
+TEST(Times, OutOfRangeCalendarsAndSmallBuffers) {
   sTimestamp before = {1969, 12, 31, 23, 59, 59};
   EXPECT_EQ(toUnix(before), 0u);
-  for (unsigned char month : {13, 200, 255}) {
-    sTimestamp bad = {2000, month, 1, 0, 0, 0};
-    EXPECT_EQ(toUnix(bad), 0u) << int(month);
-  }
-}
-
-TEST(Times, StrBufferIsRespected) {
+  sTimestamp badMonth = {2000, 13, 1, 0, 0, 0};
+  EXPECT_EQ(toUnix(badMonth), 0u);
   char small[8];
   memset(small, '#', sizeof small);
   ASSERT_TRUE(unixToStr(0, small, 5));
   EXPECT_STREQ(small, "01.0");
   EXPECT_EQ(small[5], '#');
-  EXPECT_FALSE(unixToStr(0, nullptr, 20));
   EXPECT_FALSE(unixToStr(0, small, 0));
 }
 
@@ -105,7 +90,6 @@ TEST(Times, LocalTimesFollowTheZoneAndItsSummerTime) {
   const unsigned long long summer = 1690000000;  // July 2023
   EXPECT_EQ(utcToLocal(winter), winter + 3600);
   EXPECT_EQ(utcToLocal(summer), summer + 7200);
-  EXPECT_EQ(localToUTC(winter + 3600), winter);
   EXPECT_EQ(localToUTC(summer + 7200), summer);
   EXPECT_EQ(localTimeFixDLT(summer), summer);
   EXPECT_EQ(localTimeFixDLT(winter), winter - 3600);
@@ -116,14 +100,11 @@ TEST(Times, LocalTimesFollowTheZoneAndItsSummerTime) {
   tzset();
 }
 
-TEST(Clocks, TicksStartAtZeroAndMoveForward) {
+TEST(Clocks, TicksMoveForward) {
   unsigned int first = ticks_ms();
   usleep(20000);
-  unsigned int later = ticks_ms();
-  EXPECT_GE(later - first, 20u);
-  EXPECT_LT(later - first, 5000u);
-  long long now = getCurrUnixTime();
-  EXPECT_NEAR(static_cast<double>(ticks_us() / 1000000), static_cast<double>(now), 2.0);
+  EXPECT_GE(ticks_ms() - first, 20u);
+  EXPECT_NEAR(static_cast<double>(ticks_us() / 1000000), static_cast<double>(getCurrUnixTime()), 2.0);
 }
 
 }  // namespace
