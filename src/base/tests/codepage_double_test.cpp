@@ -8,51 +8,35 @@
 
 namespace {
 
+// The rows named for each page, as ranges of lead bytes.
 struct sDoublePage {
   int cp;
   const char* iconvName;
-  std::vector<int> rowLeads;
+  std::vector<std::pair<int, int>> rows;
 };
 
-std::vector<int> range(int first, int last) {
-  std::vector<int> v;
-  for (int b = first; b <= last; ++b) v.push_back(b);
-  return v;
-}
-
-std::vector<int> join(std::vector<std::vector<int>> parts) {
-  std::vector<int> v;
-  for (auto& p : parts) v.insert(v.end(), p.begin(), p.end());
-  return v;
-}
-
-const std::vector<sDoublePage>& pages() {
-  static const std::vector<sDoublePage> list = {
-      {932, "CP932",
-       join({range(0x81, 0x84), range(0x87, 0x9F), range(0xE0, 0xEA), {0xED, 0xEE}, range(0xFA, 0xFC)})},
-      {936, "CP936", range(0x81, 0xFE)},
-      {949, "CP949", join({range(0x81, 0xC8), range(0xCA, 0xFD)})},
-      {950, "CP950", join({range(0xA1, 0xC6), range(0xC9, 0xF9)})},
-  };
-  return list;
-}
+const sDoublePage kPages[] = {
+    {932, "CP932", {{0x81, 0x84}, {0x87, 0x9F}, {0xE0, 0xEA}, {0xED, 0xEE}, {0xFA, 0xFC}}},
+    {936, "CP936", {{0x81, 0xFE}}},
+    {949, "CP949", {{0x81, 0xC8}, {0xCA, 0xFD}}},
+    {950, "CP950", {{0xA1, 0xC6}, {0xC9, 0xF9}}}};
 
 tUnits decode(const std::string& bytes, int cp) {
   return decodeExactly(bytes, cp, intrnl_JIS_a2w, intrnl_JIS_a2w_require);
 }
 
 TEST(DoubleBytePage, EveryPairOfEveryRowDecodesLikeTheCLibrary) {
-  for (const sDoublePage& page : pages()) {
+  for (const sDoublePage& page : kPages) {
     SCOPED_TRACE(page.cp);
-    for (int lead : page.rowLeads) {
-      for (int trail = 0x40; trail <= 0xFF; ++trail) {
-        std::string pair{static_cast<char>(lead), static_cast<char>(trail)};
-        tUnits expected;
-        // Pairs the page leaves unassigned read as "?".
-        if (!iconvDecode(page.iconvName, pair, expected) || expected.size() != 1) expected = {'?'};
-        ASSERT_EQ(decode(pair, page.cp), expected) << std::hex << lead << " " << trail;
-      }
-    }
+    for (auto [first, last] : page.rows)
+      for (int lead = first; lead <= last; ++lead)
+        for (int trail = 0x40; trail <= 0xFF; ++trail) {
+          std::string pair{static_cast<char>(lead), static_cast<char>(trail)};
+          tUnits expected;
+          // Pairs the page leaves unassigned read as "?".
+          if (!iconvDecode(page.iconvName, pair, expected) || expected.size() != 1) expected = {'?'};
+          ASSERT_EQ(decode(pair, page.cp), expected) << std::hex << lead << " " << trail;
+        }
   }
 }
 
@@ -93,7 +77,7 @@ TEST(DoubleBytePage, CountAndDecoderAgreeOnAnyBytes) {
   for (int round = 0; round < 2000; ++round) {
     std::string bytes(random() % 24, '\0');
     for (char& c : bytes) c = static_cast<char>(random() % 255 + 1);
-    for (const sDoublePage& page : pages()) {
+    for (const sDoublePage& page : kPages) {
       tUnits all = decode(bytes, page.cp);
       ASSERT_EQ(static_cast<long long>(all.size()),
                 intrnl_JIS_a2w_require(bytes.data(), bytes.size(), page.cp));

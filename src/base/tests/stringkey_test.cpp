@@ -4,8 +4,6 @@
 
 #include <string>
 
-#include "base/btree.h"
-
 namespace {
 
 cStringKey key(const std::string& s) { return cStringKey(s.data(), static_cast<long long>(s.size())); }
@@ -56,19 +54,6 @@ TEST(StringKey, Utf16GivesTheSameKeyAsUtf8AndNothingKeepsTheOldKey) {
   EXPECT_EQ(k, key("kept"));
   cStringKey copy(k);
   EXPECT_NE(copy.words.ptr, k.words.ptr);
-}
-
-TEST(StringKey, KeysAMap) {
-  cFasterTreeList<cStringKey, int> map;
-  EXPECT_EQ(map.depthLimit, 2048u);
-  EXPECT_EQ((cFasterTreeList<cSerializedKey<cStringKey>, int>().depthLimit), 3072u);
-  const char* names[] = {"lang/current", "install/app/ver", "installer/temp", "Install", "install"};
-  for (int i = 0; i < 5; ++i) *map.insert(cStringKey(names[i], -1)) = i;
-  EXPECT_EQ(map.find(cStringKey("instal", -1)), nullptr);
-  std::string order;
-  using Map = decltype(map);
-  for (auto* n = Map::leftmost(map.root); n; n = Map::next(n)) order += std::to_string(n->value);
-  EXPECT_EQ(order, "34120");
 }
 
 }  // namespace
