@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <thread>
 #include <vector>
 
 #include "base/codepages.h"
@@ -161,22 +160,6 @@ TEST(SingleBytePage, StringConversionsKeepToTheirRanges) {
   char bytes[4] = {'x', 'x', 'x', 'x'};
   EXPECT_EQ(intrnl_ACP_w2a(units, 3, bytes, 4, 1251), 1);
   EXPECT_EQ(std::string(bytes, 3), std::string("\xC0\0x", 3));
-}
-
-TEST(SingleBytePage, ConcurrentFirstEncodingsAgree) {
-  // Every thread races to build every page's reverse map; each must see a
-  // whole map, the same one.
-  std::vector<std::thread> threads;
-  std::vector<std::vector<char>> seen(8);
-  for (int t = 0; t < 8; ++t)
-    threads.emplace_back([t, &seen] {
-      for (const sPageName& page : kPages) {
-        const unsigned short* table = intrnl_ACP_symtab(page.cp);
-        for (int b = 0; b < 256; ++b) seen[t].push_back(__w2a(table[b], page.cp));
-      }
-    });
-  for (std::thread& t : threads) t.join();
-  for (int t = 1; t < 8; ++t) EXPECT_EQ(seen[t], seen[0]);
 }
 
 }  // namespace

@@ -136,6 +136,7 @@ TEST(FolderHelpers, HomeConfigurationAndSpecialLocations) {
   EXPECT_EQ(std::string(places.info(0)->name.ptr), dir.root);
   EXPECT_STREQ(places.info(1)->label.ptr, "File system");
   EXPECT_STREQ(places.info(1)->name.ptr, "/");
+  // Once per device.
   std::set<dev_t> devices;
   for (int i = 1; i < places.count(); ++i) {
     struct stat st;
