@@ -7,18 +7,10 @@
 
 #include "ciom/child.h"
 #include "support/probe.h"
-#include "support/testplatform.h"
 
 namespace {
 
 using K = cChildElement;
-
-struct Window {
-  sProbeLog log;
-  cTestRequestTarget target;
-  cProbe form{"form", &log};
-  Window() { target.bind(&form, 200, 100); }
-};
 
 class cValueAction : public cChildElement::cChildAction {
  public:
@@ -45,7 +37,7 @@ class cReceiver : public cChildElement {
 }  // namespace
 
 TEST(ChildActions, NotifiedActionsBubbleAndPostedOnesStayWithTheirElement) {
-  Window w;
+  sProbeWindow w;
   cProbe panel("panel", &w.log), button("button", &w.log);
   w.form.attach(&panel, 0, 0, 100, 100);
   panel.attach(&button, 0, 0, 10, 10);
@@ -71,7 +63,7 @@ TEST(ChildActions, NotifiedActionsBubbleAndPostedOnesStayWithTheirElement) {
 }
 
 TEST(ChildActions, AFocusRequestMovesTheFocusWhenHandled) {
-  Window w;
+  sProbeWindow w;
   cProbe a("a", &w.log), b("b", &w.log);
   w.form.attach(&a, 0, 0, 10, 10);
   w.form.attach(&b, 10, 0, 10, 10);
@@ -83,7 +75,7 @@ TEST(ChildActions, AFocusRequestMovesTheFocusWhenHandled) {
 }
 
 TEST(ChildActions, AJobSendingAnActionReturnsOnlyAfterItWasHandled) {
-  Window w;
+  sProbeWindow w;
   cReceiver receiver;
   std::atomic<int> clock{0};
   receiver.clock = &clock;
@@ -105,21 +97,21 @@ TEST(ChildActions, AJobSendingAnActionReturnsOnlyAfterItWasHandled) {
 }
 
 TEST(ChildActions, PostedActionsArriveInOrder) {
-  Window w;
+  sProbeWindow w;
   cReceiver receiver;
   w.form.attach(&receiver, 0, 0, 10, 10);
   std::thread job([&] {
     for (int i = 0; i < 100; ++i) receiver.postAction(new cValueAction(i));
   });
-  for (int rounds = 0; receiver.values.size() < 100 && rounds < 1000; ++rounds) w.target.waitAndDrain(100);
+  // Drained while the job still posts.
+  while (receiver.values.size() < 100 && w.target.waitForNote(5000)) w.target.drain();
   job.join();
-  w.target.drain();
   ASSERT_EQ(receiver.values.size(), 100u);
   for (int i = 0; i < 100; ++i) EXPECT_EQ(receiver.values[i], i);
 }
 
 TEST(ChildActions, ASentActionThatCannotBeHandledReleasesItsJob) {
-  Window w;
+  sProbeWindow w;
   auto* receiver = new cReceiver;
   w.form.attach(receiver, 0, 0, 10, 10);
 
@@ -148,7 +140,7 @@ TEST(ChildActions, ASentActionThatCannotBeHandledReleasesItsJob) {
 }
 
 TEST(ChildActions, AnElementDestroyedByItsHandlerDropsTheRestOfItsQueue) {
-  Window w;
+  sProbeWindow w;
   auto* receiver = new cReceiver;
   receiver->destroySelfOnValue = true;
   w.form.attach(receiver, 0, 0, 10, 10);

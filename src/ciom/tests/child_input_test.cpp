@@ -3,7 +3,6 @@
 #include "base/utils.h"
 #include "ciom/child.h"
 #include "support/probe.h"
-#include "support/testplatform.h"
 
 namespace {
 
@@ -12,14 +11,8 @@ using K = cChildElement;
 unsigned int gNow = 0;
 unsigned int testClock() { return gNow; }
 
-struct Window {
-  sProbeLog log;
-  cTestRequestTarget target;
-  cProbe form{"form", &log};
-  Window() {
-    cChildElement::clockMs = testClock;
-    target.bind(&form, 200, 100);
-  }
+struct Window : sProbeWindow {
+  Window() { cChildElement::clockMs = testClock; }
   ~Window() { cChildElement::clockMs = ticks_ms; }
   std::string focusedName() {
     auto* f = static_cast<cProbe*>(form.getFocused());
@@ -104,15 +97,15 @@ TEST(ChildFocus, ArrowsMoveAmongSiblingsAndWrapOnlyWhenCyclic) {
   ring.attach(&y, 10, 0, 10, 10);
   ring.attach(&edit, 20, 0, 10, 10);
   w.form.processFocusDirect(&y);
-  w.form.processKey(K::kcRight, false, false, false);
+  w.key(K::kcRight);
   EXPECT_EQ(w.form.getFocused(), &edit);
   // An element that uses the arrows itself keeps them.
   w.log.lines.clear();
-  w.form.processKey(K::kcRight, false, false, false);
+  w.key(K::kcRight);
   EXPECT_EQ(w.form.getFocused(), &edit);
   EXPECT_EQ(w.log.joined(), "edit:key339");
   w.form.processFocusDirect(&x);
-  w.form.processKey(K::kcLeft, false, false, false);
+  w.key(K::kcLeft);
   EXPECT_EQ(w.form.getFocused(), &edit);
 }
 

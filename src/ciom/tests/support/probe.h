@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ciom/child.h"
+#include "support/testplatform.h"
 
 struct sProbeLog {
   std::vector<std::string> lines;
@@ -48,4 +49,12 @@ class cProbe : public cChildElement {
   }
   void onMouseOver() override { log->add(name + ":over"); }
   void onMouseLeft() override { log->add(name + ":left"); }
+};
+
+// A test window of w x h whose root is a probe named "form".
+struct sProbeWindow {
+  sProbeLog log;
+  cTestRequestTarget target;
+  cProbe form{"form", &log};
+  explicit sProbeWindow(int w = 200, int h = 100) { target.bind(&form, w, h); }
 };

@@ -1,11 +1,9 @@
 // The toolkit tests' platform: a window that records what the element tree
-// asks of it, queues action notifications for the test to drain, keeps the
-// clipboard in memory and runs modal forms through a script; and a window
-// maker that makes such windows.
+// asks of it, queues action notifications for the test to drain and keeps the
+// clipboard in memory; and a window maker that makes such windows.
 #pragma once
 
 #include <condition_variable>
-#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -16,21 +14,13 @@
 class cTestRequestTarget : public cWindowRequestTarget {
  public:
   std::vector<sArea> repaints;
-  std::vector<int> pointers;
   bool captured = false;
-  int destroyed = 0;
   int osFocusRequests = 0;
   std::string clipboardText;
-  std::string clipboardRaw;
-  std::string caption;
-  sSize minSize{-1, -1}, maxSize{-1, -1};
-  int x = 100, y = 50;
-  // Answers of the modal runs the elements ask for.
-  std::function<int(cChildElement*)> modalScript;
   // False makes every action notification fail, as a window that is gone.
   bool acceptActions = true;
 
-  // Makes `root` the window's root element of w by h.
+  // Makes `root` the window's root element of w by h, placed at 100, 50.
   void bind(cChildElement* root, int w, int h);
   // Hands every queued notification to the root on this thread; answers how
   // many there were.
@@ -38,12 +28,8 @@ class cTestRequestTarget : public cWindowRequestTarget {
   // Waits until a notification is queued or the time passes.
   bool waitForNote(int ms);
   size_t pending();
-  int waitAndDrain(int ms) {
-    waitForNote(ms);
-    return drain();
-  }
 
-  void _rt_destroy() override { ++destroyed; }
+  void _rt_destroy() override {}
   void _rt_modalresult(int) override {}
   void _rt_minimize() override {}
   void _rt_maximize() override {}
@@ -56,23 +42,26 @@ class cTestRequestTarget : public cWindowRequestTarget {
     captured = on;
     return true;
   }
-  bool _rt_setpointer(int type) override;
-  bool _rt_copy_text(const void* text, long long len) override;
+  bool _rt_setpointer(int) override { return true; }
+  bool _rt_copy_text(const void* text, long long len) override {
+    clipboardText.assign(static_cast<const char*>(text), static_cast<size_t>(len));
+    return true;
+  }
   bool _rt_request_copied_text(_typebuf<unsigned char>& out) override;
-  bool _rt_copy_raw(const void* data, long long len) override;
-  bool _rt_request_copied_raw(_typebuf<unsigned char>& out) override;
+  bool _rt_copy_raw(const void*, long long) override { return false; }
+  bool _rt_request_copied_raw(_typebuf<unsigned char>&) override { return false; }
   bool _rt_request_has_copied(bool) override { return !clipboardText.empty(); }
-  bool _rt_setminsize(int w, int h) override;
-  bool _rt_setmaxsize(int w, int h) override;
+  bool _rt_setminsize(int, int) override { return true; }
+  bool _rt_setmaxsize(int, int) override { return true; }
   bool _rt_winpossize(int& px, int& py, int& w, int& h) override;
-  bool _rt_desktopsize(int& w, int& h) override;
-  bool _rt_setcaption(const char* text) override;
+  bool _rt_desktopsize(int&, int&) override { return false; }
+  bool _rt_setcaption(const char*) override { return true; }
   cFontObject* _rt_createfont(int, int, const char*, bool, bool, bool) override { return nullptr; }
   cCiomLangData* _rt_getnamedlangsection(const char*) override { return nullptr; }
   bool _rt_textbox(cFontObject*, const char*, sSize&) override { return false; }
   void* _rt_popup(int, int, int, int, cChildElement*, bool) override { return nullptr; }
-  int _rt_modal(const char*, int, int, cChildElement* element, bool) override;
-  int _rt_modal_popup(int, int, int, int, cChildElement* element) override;
+  int _rt_modal(const char*, int, int, cChildElement*, bool) override { return -1; }
+  int _rt_modal_popup(int, int, int, int, cChildElement*) override { return -1; }
   bool _rt_focus() override {
     ++osFocusRequests;
     return true;
@@ -99,11 +88,11 @@ class cTestWindowMaker : public cWindowMaker {
   static bool createAnswer;
 
   bool create(void*, void*, unsigned int) override { return createAnswer; }
-  int modal(const char*, int, int, cChildElement* element, cWindowRequestTarget* parent, bool) override;
+  int modal(const char*, int, int, cChildElement*, cWindowRequestTarget*, bool) override { return -1; }
   cWindowHolder* asyncwnd(const char*, int, int, cChildElement*, cWindowRequestTarget*, bool, int,
                           int) override {
     return nullptr;
   }
-  void destroy(cWindowHolder* holder) override;
+  void destroy(cWindowHolder*) override {}
   int msgloop() override { return 0; }
 };
