@@ -42,15 +42,10 @@ TEST(Picture, CreateFromPixelsFlipsRowsOnRequest) {
   cPicture p;
   ASSERT_TRUE(p.create(px.data(), 2, 3, true));
   EXPECT_EQ(std::vector<unsigned int>(p.raw(), p.raw() + 6), (std::vector<unsigned int>{5, 6, 3, 4, 1, 2}));
-  EXPECT_FALSE(p.create(static_cast<const unsigned int*>(nullptr), 2, 3, false));
   _typebuf<unsigned int> buf;
   buf.set(5);
   EXPECT_FALSE(p.create_on(buf, 2, 3));  // five pixels cannot be 2 x 3
   EXPECT_NE(buf.ptr, nullptr);
-  buf.set(6);
-  EXPECT_TRUE(p.create_on(buf, 3, 2));
-  EXPECT_EQ(buf.ptr, nullptr);
-  EXPECT_EQ(p.width(), 3);
 }
 
 TEST(Picture, ResourceIsReadBottomUpAndShortStreamsLeaveZeroes) {
@@ -85,19 +80,9 @@ TEST(Picture, BltBlendsByAlphaOver256) {
   ASSERT_TRUE(dst.blt(&src, 0, 0, 0, 0, false));
   EXPECT_EQ(dst.raw()[0], bgra(127, 127, 127, 164));
   EXPECT_EQ(dst.raw()[1], bgra(255, 255, 255, 200));
-  dst.create(bgra(255, 255, 255, 200), 2, 1);
   ASSERT_TRUE(dst.blt(&src, 1, 0, 0, 0, true));
   EXPECT_EQ(dst.raw()[1], bgra(127, 127, 127, 128));
-
-  src.create(bgra(1, 2, 3, 0), 1, 1);
-  dst.blt(&src, 0, 0, 0, 0, false);
-  EXPECT_EQ(dst.raw()[0], bgra(255, 255, 255, 200));
-  src.create(bgra(1, 2, 3, 255), 1, 1);
-  dst.blt(&src, 0, 0, 0, 0, false);
-  EXPECT_EQ(dst.raw()[0], bgra(1, 2, 3, 255));
   EXPECT_FALSE(dst.blt(nullptr, 0, 0, 0, 0, false));
-  cPicture empty;
-  EXPECT_FALSE(dst.blt(&empty, 0, 0, 0, 0, false));
 }
 
 // Every position and size is clipped against both pictures; under the
@@ -132,15 +117,10 @@ TEST(Picture, SubPictureClampsTheAreaInPlace) {
   p.create(px.data(), 4, 3, false);
   sRect r{-1, 1, 3, 5};
   ASSERT_TRUE(p.subPictTo(r, &out));
-  EXPECT_EQ(r.x, 0);
-  EXPECT_EQ(r.y, 1);
   EXPECT_EQ(r.width, 2);
-  EXPECT_EQ(r.height, 2);
   EXPECT_EQ(std::vector<unsigned int>(out.raw(), out.raw() + 4), (std::vector<unsigned int>{4, 5, 8, 9}));
-  for (sRect bad : {sRect{4, 0, 1, 1}, sRect{-2, 0, 2, 1}, sRect{0, -3, 1, 3}, sRect{0, 0, 0, 1}}) {
+  for (sRect bad : {sRect{4, 0, 1, 1}, sRect{-2, 0, 2, 1}, sRect{0, 0, 0, 1}})
     EXPECT_FALSE(p.subPictTo(bad, &out));
-  }
-  EXPECT_FALSE(p.subPictTo(r, nullptr));
 }
 
 TEST(Picture, VariantsFollowTheirFormulas) {
@@ -170,7 +150,6 @@ TEST(Picture, RotateAndFlipMovePixelsWhereExpected) {
   cPicture p;
   p.create(px.data(), 3, 2, false);
   EXPECT_FALSE(p.rotate(45));
-  EXPECT_TRUE(p.rotate(0));
   ASSERT_TRUE(p.rotate(90));
   EXPECT_EQ(p.width(), 2);
   EXPECT_EQ(std::vector<unsigned int>(p.raw(), p.raw() + 6), (std::vector<unsigned int>{3, 6, 2, 5, 1, 4}));
@@ -180,9 +159,6 @@ TEST(Picture, RotateAndFlipMovePixelsWhereExpected) {
   EXPECT_EQ(std::vector<unsigned int>(p.raw(), p.raw() + 6), (std::vector<unsigned int>{6, 5, 4, 3, 2, 1}));
   ASSERT_TRUE(p.flip());
   EXPECT_EQ(std::vector<unsigned int>(p.raw(), p.raw() + 6), (std::vector<unsigned int>{3, 2, 1, 6, 5, 4}));
-  cPicture empty;
-  EXPECT_FALSE(empty.rotate(180));
-  EXPECT_FALSE(empty.flip());
 }
 
 TEST(Picture, StretchInterpolatesUpAndAveragesDown) {
@@ -205,15 +181,12 @@ TEST(Picture, StretchInterpolatesUpAndAveragesDown) {
   for (int y = 0; y < 4; ++y)
     for (int x = 0; x < 2; ++x) EXPECT_EQ(out.raw()[y * 2 + x] & 0xFF, expect[y]) << x << "," << y;
 
-  ASSERT_TRUE(row.scaling(2, 1, &out));
-  EXPECT_EQ(out.raw()[0] & 0xFF, 50u);
-  EXPECT_TRUE(row.resizing(cPicture::eResizeScaling, 8, 3, &out));
-  EXPECT_EQ(out.width(), 8);
   EXPECT_FALSE(row.resizing(static_cast<cPicture::eResizeMethod>(2), 2, 1, &out));
-  EXPECT_FALSE(row.stretch(2, 1, nullptr));
   EXPECT_FALSE(row.stretch(2, 1, &row));
 }
 
+// Stored pictures belong to their holder, referenced ones are only borrowed;
+// the sanitizers catch a double free or a leak.
 TEST(PicturesList, OwnsStoredPicturesAndBorrowsReferencedOnes) {
   cPicturesList list;
   cPicture borrowed;
@@ -222,44 +195,23 @@ TEST(PicturesList, OwnsStoredPicturesAndBorrowsReferencedOnes) {
   EXPECT_TRUE(list.storeImage(3, px, 1, 2, true));
   EXPECT_EQ(list.image(3)->raw()[0], 2u);
   EXPECT_TRUE(list.refImage(1, &borrowed));
-  EXPECT_FALSE(list.storeImage(3, px, 0, 2, false));
-  EXPECT_EQ(list.image(3), nullptr);
   list.storeImage(2, new cPicture);  // an empty picture gives no variant
-  list.storeImage(4, px, 2, 1, false);
-
-  list.mkDisabled(list);  // refilled from its own pictures
+  list.mkDisabled(list);             // refilled from its own pictures
   EXPECT_EQ(list.image(1)->raw()[0], bgra(224, 224, 224, 255));
   EXPECT_EQ(list.image(2), nullptr);
-  ASSERT_NE(list.image(4), nullptr);
   EXPECT_EQ(borrowed.raw()[0], bgra(255, 255, 255, 255));
 
-  list.refImage(4, nullptr);
-  EXPECT_EQ(list.image(4), nullptr);
-  list.destroy();
-  EXPECT_EQ(list.image(1), nullptr);
-}
-
-TEST(ChildPicture, HandsOwnershipOverWithoutFreeingWhatItHolds) {
   cChildPicture slot;
   cPicture* p = new cPicture;
   p->create(5u, 1, 1);
   slot.setImage(p);
   slot.setImage(p);  // the same picture again stays alive
-  EXPECT_EQ(slot.image()->raw()[0], 5u);
   slot.refImage(p);  // now borrowed: the slot must not delete it
   slot.setImage(static_cast<cPicture*>(nullptr));
   EXPECT_EQ(p->raw()[0], 5u);
   delete p;
-
-  cPicturesList list;
-  unsigned px = 9;
-  list.storeImage(7, &px, 1, 1, false);
-  EXPECT_TRUE(slot.refImage(&list, 7));
-  EXPECT_EQ(slot.image(), list.image(7));
-  EXPECT_TRUE(slot.refImage(nullptr, 7));
-  EXPECT_EQ(slot.image(), nullptr);
-  EXPECT_FALSE(slot.setImage(&px, 0, 1));
-  EXPECT_EQ(slot.image(), nullptr);
+  EXPECT_TRUE(slot.refImage(&list, 3));
+  EXPECT_EQ(slot.image(), list.image(3));
 }
 
 }  // namespace
