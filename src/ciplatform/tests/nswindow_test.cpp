@@ -1,0 +1,134 @@
+// The window object's queue: order across threads, inside nested loops, and
+// the folding of repaints. Opens windows, so it runs under an X server.
+#include "ciplatform/nswindow.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <thread>
+#include <vector>
+
+#include "nslib/nswnd.h"
+
+namespace {
+
+constexpr intptr_t kSent = 1 << 20;
+constexpr intptr_t kEnd = 1 << 21;
+
+// Records every action in arrival order; a sent one is answered by setting
+// `answered`, which its sender waits for.
+class cProbe : public cNSWindow {
+ public:
+  std::vector<intptr_t> arrived;
+  std::atomic<intptr_t> answered{-1};
+  std::vector<std::vector<int>> paints;
+  cNSWindow* ends = this;
+
+  void onAction(void* a) override {
+    arrived.push_back(reinterpret_cast<intptr_t>(a));
+    answered = reinterpret_cast<intptr_t>(a);
+  }
+  void onPostAction(void* a) override {
+    arrived.push_back(reinterpret_cast<intptr_t>(a));
+    if (reinterpret_cast<intptr_t>(a) == kEnd) ends->endModal(1);
+  }
+  void onPaint(void*, int x, int y, int w, int h) override { paints.push_back({x, y, w, h}); }
+};
+
+// 1,000 posted actions with a sent one after every hundredth; a sent action
+// returns only once the main thread has answered it.
+std::thread job(cProbe& target, std::atomic<bool>& answersInOrder) {
+  return std::thread([&] {
+    answersInOrder = true;
+    for (intptr_t i = 0; i < 1000; ++i) {
+      target.notifyPostAction(reinterpret_cast<void*>(i));
+      if (i % 100 != 99) continue;
+      target.notifyAction(reinterpret_cast<void*>(i | kSent));
+      auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+      while (target.answered != (i | kSent) && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
+      if (target.answered != (i | kSent)) answersInOrder = false;
+    }
+    target.notifyPostAction(reinterpret_cast<void*>(kEnd));
+  });
+}
+
+std::vector<intptr_t> expectedOrder() {
+  std::vector<intptr_t> order;
+  for (intptr_t i = 0; i < 1000; ++i) {
+    order.push_back(i);
+    if (i % 100 == 99) order.push_back(i | kSent);
+  }
+  order.push_back(kEnd);
+  return order;
+}
+
+}  // namespace
+
+TEST(WindowQueue, AJobsActionsArriveInOrderWhileIdle) {
+  cNSWindow::init();
+  ASSERT_NE(nsapp(), nullptr) << "needs an X display (./test starts Xvfb)";
+  cProbe w;
+  ASSERT_TRUE(w.create_wnd("Queue", 200, 100, false, -1, -1));
+  std::atomic<bool> answers{false};
+  std::thread t = job(w, answers);
+  EXPECT_EQ(w.modal(nullptr), 1);
+  t.join();
+  EXPECT_TRUE(answers);
+  EXPECT_EQ(w.arrived, expectedOrder());
+}
+
+TEST(WindowQueue, AJobsActionsArriveInOrderUnderANestedLoop) {
+  cNSWindow::init();
+  ASSERT_NE(nsapp(), nullptr);
+  // The parent's first action opens a sheet; the job keeps talking to the
+  // parent, whose events the sheet's loop dispatches.
+  class cOpener : public cProbe {
+   public:
+    cProbe sheet;
+    void onPostAction(void* a) override {
+      if (reinterpret_cast<intptr_t>(a) == -1) {
+        sheet.create_wnd("Sheet", 100, 60, false, -1, -1);
+        ends = &sheet;
+        endModal(sheet.modal(this) + 1);
+        return;
+      }
+      cProbe::onPostAction(a);
+    }
+  } parent;
+  ASSERT_TRUE(parent.create_wnd("Parent", 300, 200, false, -1, -1));
+  parent.notifyPostAction(reinterpret_cast<void*>(-1));
+  std::atomic<bool> answers{false};
+  std::thread t = job(parent, answers);
+  EXPECT_EQ(parent.modal(nullptr), 2);
+  t.join();
+  EXPECT_TRUE(answers);
+  EXPECT_EQ(parent.arrived, expectedOrder());
+  EXPECT_TRUE(parent.sheet.arrived.empty());
+}
+
+TEST(WindowQueue, RepaintsWaitingTogetherBecomeOneOfTheWholeView) {
+  cNSWindow::init();
+  ASSERT_NE(nsapp(), nullptr);
+  cProbe w;
+  ASSERT_TRUE(w.create_wnd("Repaint", 160, 90, false, 0, 0));
+  auto pumpForPaint = [&] {
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (w.paints.empty() && std::chrono::steady_clock::now() < end) {
+      cNSWindow::msgloop();
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+  };
+  w.show();
+  pumpForPaint();
+  w.paints.clear();
+  EXPECT_TRUE(w.requestRepaint(1, 1, 5, 5));
+  EXPECT_TRUE(w.requestRepaint(40, 30, 10, 10));
+  pumpForPaint();
+  cNSWindow::msgloop();
+  EXPECT_EQ(w.paints, (std::vector<std::vector<int>>{{0, 0, 160, 90}}));
+  w.close();
+  EXPECT_FALSE(w.notifyPostAction(nullptr));  // no window to wake
+}
