@@ -1,0 +1,249 @@
+// The translator and maker over real windows: what reaches the element
+// tree, forms run modally and as sheets, the clipboard in the toolkit's
+// UTF-8, and a painted tree read back from the screen.
+#include <gtest/gtest.h>
+// clang-format off
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+// clang-format on
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ciom/child.h"
+#include "ciom/fontobject.h"
+#include "ciom/picture.h"
+#include "ciplatform/crbcanvas.h"
+#include "ciplatform/nswmaker.h"
+#include "nslib/nswnd.h"
+
+extern char** environ;
+
+namespace {
+
+bool haveDisplay() {
+  cNSWindow::init();
+  return nsapp() != nullptr;
+}
+
+// Records what the tree is told, and ends its window when asked to.
+class cRecorded : public cChildElement {
+ public:
+  std::vector<std::string> heard;
+  bool* deleted = nullptr;
+  int endWith = 0;
+  bool agreeToClose = true;
+  ~cRecorded() override {
+    if (deleted) *deleted = true;
+  }
+  bool processKey(int key, bool shift, bool mod2, bool mod3) override {
+    heard.push_back("key " + std::to_string(key) + (shift ? " shift" : "") + (mod2 ? " ctrl" : "") +
+                    (mod3 ? " alt" : ""));
+    return true;
+  }
+  bool processChar(unsigned short ch, bool, bool, bool) override {
+    heard.push_back("char " + std::to_string(ch));
+    return true;
+  }
+  bool processMouseWheel(int, int, bool f1, bool, int delta) override {
+    heard.push_back(std::string("wheel ") + (f1 ? "down " : "up ") + std::to_string(delta));
+    return true;
+  }
+  bool processPostFirst(cChildElement* e) override {
+    if (e == this && endWith) winTarget()->_rt_modalresult(endWith);
+    return true;
+  }
+  bool onClose() override { return agreeToClose; }
+  // Once the window is there, a posted action wakes it.
+  void onConstruct() override {
+    if (endWith) postAction(new cChildAction);
+  }
+};
+
+// A test that would hang fails instead.
+class cDeadline {
+ public:
+  cDeadline()
+      : thread_([this] {
+          auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+          while (!done_ && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+          if (!done_) {
+            std::fprintf(stderr, "deadline passed\n");
+            std::abort();
+          }
+        }) {}
+  ~cDeadline() {
+    done_ = true;
+    thread_.join();
+  }
+
+ private:
+  std::atomic<bool> done_{false};
+  std::thread thread_;
+};
+
+// Rectangles, text in several scripts and a picture.
+class cScene : public cChildElement {
+ public:
+  int paints = 0;
+  void onPaint(cCanvas* c) override {
+    ++paints;
+    sRect all{0, 0, width(), height()};
+    c->drawRect(&all, 0xF0F0F0, 0x808080);
+    sRect box{10, 10, 120, 40};
+    c->drawRect(&box, 0x3366CC, 0x000000);
+    cFontObject* font = cFontObject::get(0, 16, "Tahoma", false, false, false);
+    c->setTextMode(font);
+    c->setTextColors(0x202020, 0xF0F0F0);
+    int y = 60;
+    for (const char* line :
+         {"Install packages", "Пакеты и обновления", "软件包管理器", "パッケージ", "Ελληνικά"}) {
+      c->drawText(10, y, true, line, -1);
+      y += 24;
+    }
+    cPicture picture;
+    picture.create(0xFF00FF00u, 48, 48);
+    for (int i = 0; i < 48 * 48; ++i) picture.raw()[i] = 0xFF000000u | (i % 48) * 5 << 16 | (i / 48) * 5;
+    c->drawBitmap(200, 20, &picture, 48, 48);
+  }
+};
+
+void pumpUntil(const std::function<bool()>& done) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!done() && std::chrono::steady_clock::now() < end) {
+    cNSWindow::msgloop();
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+}
+
+}  // namespace
+
+TEST(Translator, PassesOnlyWhatTheTreeTakes) {
+  cNSWTranslator t;
+  auto* root = new cRecorded;
+  t.setRoot(root);
+  t.onKey(0x109, true, false, false, true, false);   // Shift-Tab
+  t.onKey(0x109, false, false, false, true, false);  // its release never arrives
+  t.onKey('C', true, true, false, false, true);      // Control-Alt-C
+  for (unsigned short unit : {13, 27, 31, 127, 32, 0x44F}) t.onChar(unit, false, false);
+  t.onMouseWheel(0, 0, 0, -1, 0, false, false, false, false);
+  t.onMouseWheel(0, 0, 0, 3, 0, false, false, false, false);
+  EXPECT_EQ(root->heard, (std::vector<std::string>{"key 265 shift", "key 67 ctrl alt", "char 32", "char 1103",
+                                                   "wheel up 1", "wheel down 3"}));
+}
+
+TEST(Translator, FormsRunModallyAndAsSheetsAndAreDeletedAfter) {
+  ASSERT_TRUE(haveDisplay()) << "needs an X display (./test starts Xvfb)";
+  cNSWMaker maker;
+  ASSERT_TRUE(maker.create(nullptr, nullptr, 0));
+  EXPECT_EQ(maker.modal("None", 100, 100, nullptr, nullptr, false), -1);
+
+  bool outerGone = false, innerGone = false;
+  int innerResult = 0;
+  // The outer form opens the inner one as its sheet, then ends with 7.
+  class cOuter : public cRecorded {
+   public:
+    bool* innerGone;
+    int* innerResult;
+    bool processPostFirst(cChildElement* e) override {
+      if (e != this || *innerResult) return true;
+      auto* inner = new cRecorded;
+      inner->deleted = innerGone;
+      inner->endWith = 3;
+      *innerResult = winTarget()->_rt_modal("Inner", 80, 60, inner, false);
+      winTarget()->_rt_modalresult(7);
+      return true;
+    }
+  };
+  auto* outer = new cOuter;
+  outer->deleted = &outerGone;
+  outer->innerGone = &innerGone;
+  outer->innerResult = &innerResult;
+  outer->endWith = 1;  // wakes it once shown
+  cDeadline deadline;
+  EXPECT_EQ(maker.modal("Outer", 300, 200, outer, nullptr, false), 7);
+  EXPECT_EQ(innerResult, 3);
+  EXPECT_TRUE(innerGone);
+  EXPECT_TRUE(outerGone);
+}
+
+TEST(Translator, ClipboardSpeaksUtf8) {
+  ASSERT_TRUE(haveDisplay());
+  cNSWTranslator t;
+  const char text[] = "Grüße — 世界";
+  ASSERT_TRUE(t._rt_copy_text(text, -1));
+  EXPECT_TRUE(t._rt_request_has_copied(false));
+  _typebuf<unsigned char> out;
+  ASSERT_TRUE(t._rt_request_copied_text(out));
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(out.ptr), static_cast<size_t>(out.count)), text);
+
+  const unsigned char raw[] = {9, 0, 8, 0xFE};
+  ASSERT_TRUE(t._rt_copy_raw(raw, sizeof raw));
+  EXPECT_FALSE(t._rt_request_has_copied(false));
+  ASSERT_TRUE(t._rt_request_copied_raw(out));
+  ASSERT_EQ(out.count, 4);
+  EXPECT_EQ(std::memcmp(out.ptr, raw, 4), 0);
+  ASSERT_TRUE(t._rt_request_copied_text(out));
+  EXPECT_EQ(out.count, 0);
+
+  ASSERT_TRUE(t._rt_copy_text(nullptr, 0));
+  EXPECT_FALSE(t._rt_request_has_copied(false));
+}
+
+TEST(Translator, APaintedTreeReadsBackAsOffScreen) {
+  ASSERT_TRUE(haveDisplay());
+  constexpr int kW = 320, kH = 200;
+  cNSWMaker maker;
+  maker.create(nullptr, nullptr, 0);
+  auto* shown = new cScene;
+  cWindowHolder* holder = maker.asyncwnd("Scene", kW, kH, shown, nullptr, false, 40, 40);
+  ASSERT_TRUE(holder);
+  auto& window = static_cast<cNSWHolder*>(holder)->translator;
+  window.show();
+  pumpUntil([&] { return shown->paints > 0; });
+  ASSERT_GT(shown->paints, 0);
+
+  Display* d = nsapp()->display;
+  XSync(d, False);
+  Window xid = nswnd_cgctx(window.handle())->drawable;
+  XImage* screen = XGetImage(d, xid, 0, 0, kW, kH, AllPlanes, ZPixmap);
+  ASSERT_TRUE(screen);
+
+  cScene hidden;
+  hidden.setWinTarget(nullptr, 0, 0, kW, kH);
+  cCrbOffscreenCanvas canvas;
+  ASSERT_TRUE(canvas.create(kW, kH));
+  hidden.processPaint(&canvas);
+  cPicture off;
+  sRect all{0, 0, kW, kH};
+  ASSERT_TRUE(canvas.snapshot(&off, &all));
+
+  int differ = 0;
+  for (int y = 0; y < kH; ++y)
+    for (int x = 0; x < kW; ++x)
+      if ((XGetPixel(screen, x, y) & 0xFFFFFF) != (off.raw()[y * kW + x] & 0xFFFFFF)) ++differ;
+  EXPECT_EQ(differ, 0);
+  XDestroyImage(screen);
+
+  // The screenshot stays in the build folder.
+  std::string path = std::string(ZVK_BINARY_DIR) + "/x11-window.png";
+  std::string id = std::to_string(xid);
+  const char* argv[] = {"import", "-window", id.c_str(), path.c_str(), nullptr};
+  pid_t pid;
+  if (posix_spawnp(&pid, "import", nullptr, nullptr, const_cast<char**>(argv), environ) == 0) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_EQ(status, 0);
+  }
+  holder->dispose(false);
+}
