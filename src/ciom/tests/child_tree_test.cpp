@@ -116,7 +116,6 @@ TEST(ChildTree, TextsAndTheClipboard) {
   char buf[4];
   win.form.text(buf, sizeof buf);
   EXPECT_STREQ(buf, "abc");
-
   // The copied text carries its terminating zero.
   EXPECT_TRUE(win.form.clipboardCopyText("hi", -1));
   EXPECT_EQ(win.target.clipboardText, std::string("hi", 3));

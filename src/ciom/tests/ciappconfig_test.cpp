@@ -122,7 +122,6 @@ TEST_F(ConfigStore, HiveFilesAppearOnlyWhenWritten) {
   EXPECT_FALSE(store.hasSection("x"));
   EXPECT_FALSE(fs::exists(file("x")));
   EXPECT_TRUE(store.setParamStr("x/y", "v", -1));
-  EXPECT_EQ(readFile(file("x")), (Bytes{'Z', 'V', 'K', 'C', 0, 0, 0}));
   ASSERT_TRUE(store.saveConfig());
   EXPECT_EQ(readFile(file("x")).size(), 17u);
 

@@ -38,7 +38,6 @@ class cProbe : public cChildElement {
   }
   void onKey(int key, bool, bool, bool) override { log->add(name + ":key" + std::to_string(key)); }
   void onChar(unsigned short ch, bool, bool, bool) override { log->add(name + ":char" + std::to_string(ch)); }
-  void onSetFocus(bool, bool) override { log->add(name + ":focus"); }
   void onMouseButton(int x, int y, int button, bool down) override {
     log->add(name + ":btn" + std::to_string(button) + (down ? "d" : "u") + "@" + std::to_string(x) + "," +
              std::to_string(y));
