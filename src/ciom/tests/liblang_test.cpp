@@ -108,18 +108,6 @@ TEST_F(LanguageRegistry, SpanishFallsBackToEachProvidersDefault) {
   EXPECT_EQ(shared("ciom::messages", 2), "Nein");
 }
 
-TEST_F(LanguageRegistry, SectionsMissingFromTheNewLanguageStay) {
-  cTestLang app(eLangENG);
-  app.add(eLangENG, makeBlock("ENG", {{"app::a", {"One", "Two"}}, {"app::b", {"Kept"}}}));
-  app.add(eLangFRA, makeBlock("FRA", {{"app::a", {"Un"}}}));
-
-  EXPECT_TRUE(cLibLang::applyLang(eLangENG));
-  EXPECT_TRUE(cLibLang::applyLang(eLangFRA));
-  EXPECT_EQ(shared("app::a", 0), "Un");
-  EXPECT_EQ(shared("app::a", 1), "<none>");
-  EXPECT_EQ(shared("app::b", 0), "Kept");
-}
-
 TEST_F(LanguageRegistry, OneFailingProviderFailsTheCallButNotTheOthers) {
   cTestLang broken(eLangKOR);
   broken.add(eLangJPN, Bytes{'C', 'I', 'O', 'M'});
