@@ -110,18 +110,10 @@ TEST(ChildTree, DestroyedChildLeavesNoPointerBehind) {
   EXPECT_EQ(win.log.joined(), "form:over");
 }
 
-TEST(ChildTree, TextsAndTheClipboard) {
+TEST(ChildTree, TextsAreCutToTheCallersBuffer) {
   sProbeWindow win;
   win.form.setText("abcdef", -1, false);
   char buf[4];
   win.form.text(buf, sizeof buf);
   EXPECT_STREQ(buf, "abc");
-  // The copied text carries its terminating zero.
-  EXPECT_TRUE(win.form.clipboardCopyText("hi", -1));
-  EXPECT_EQ(win.target.clipboardText, std::string("hi", 3));
-  _guardchar<char> text;
-  ASSERT_TRUE(win.form.clipboardRequestText(text));
-  EXPECT_STREQ(text.ptr, "hi");
-  cProbe loose("loose", &win.log);
-  EXPECT_FALSE(loose.clipboardCopyText("x", -1));
 }

@@ -37,17 +37,6 @@ TEST(Picture, CreateRefusesEmptyAndNegativeSizesAndKeepsEqualCounts) {
   EXPECT_EQ(p.raw()[15], 0u);
 }
 
-TEST(Picture, CreateFromPixelsFlipsRowsOnRequest) {
-  std::vector<unsigned int> px = {1, 2, 3, 4, 5, 6};
-  cPicture p;
-  ASSERT_TRUE(p.create(px.data(), 2, 3, true));
-  EXPECT_EQ(std::vector<unsigned int>(p.raw(), p.raw() + 6), (std::vector<unsigned int>{5, 6, 3, 4, 1, 2}));
-  _typebuf<unsigned int> buf;
-  buf.set(5);
-  EXPECT_FALSE(p.create_on(buf, 2, 3));  // five pixels cannot be 2 x 3
-  EXPECT_NE(buf.ptr, nullptr);
-}
-
 TEST(Picture, ResourceIsReadBottomUpAndShortStreamsLeaveZeroes) {
   std::vector<unsigned int> px = {1, 2, 3, 4, 5, 6};
   auto res = resource(3, 2, px);
@@ -110,19 +99,6 @@ TEST(Picture, BltClipsAgainstBothPictures) {
         }
 }
 
-TEST(Picture, SubPictureClampsTheAreaInPlace) {
-  cPicture p, out;
-  std::vector<unsigned int> px(12);
-  for (unsigned i = 0; i < 12; ++i) px[i] = i;
-  p.create(px.data(), 4, 3, false);
-  sRect r{-1, 1, 3, 5};
-  ASSERT_TRUE(p.subPictTo(r, &out));
-  EXPECT_EQ(r.width, 2);
-  EXPECT_EQ(std::vector<unsigned int>(out.raw(), out.raw() + 4), (std::vector<unsigned int>{4, 5, 8, 9}));
-  for (sRect bad : {sRect{4, 0, 1, 1}, sRect{-2, 0, 2, 1}, sRect{0, 0, 0, 1}})
-    EXPECT_FALSE(p.subPictTo(bad, &out));
-}
-
 TEST(Picture, VariantsFollowTheirFormulas) {
   struct Case {
     unsigned in, disabled, active;
@@ -133,16 +109,11 @@ TEST(Picture, VariantsFollowTheirFormulas) {
     cPicture p;
     p.create(c.in, 1, 1);
     cPtr<cPicture> d(p.mkDisabled()), a(p.mkActive());
-    if (c.disabled) {
-      EXPECT_EQ(d->raw()[0], c.disabled);
-    }
+    EXPECT_TRUE(!c.disabled || d->raw()[0] == c.disabled) << std::hex << c.in;
     EXPECT_EQ(a->raw()[0], c.active);
   }
   cPicture empty;
   EXPECT_EQ(empty.mkDisabled(), nullptr);
-  unsigned out;
-  EXPECT_FALSE(cPicture::mkActive(nullptr, 1, &out));
-  EXPECT_FALSE(cPicture::mkDisabled(&out, 0, &out));
 }
 
 TEST(Picture, RotateAndFlipMovePixelsWhereExpected) {
@@ -210,8 +181,6 @@ TEST(PicturesList, OwnsStoredPicturesAndBorrowsReferencedOnes) {
   slot.setImage(static_cast<cPicture*>(nullptr));
   EXPECT_EQ(p->raw()[0], 5u);
   delete p;
-  EXPECT_TRUE(slot.refImage(&list, 3));
-  EXPECT_EQ(slot.image(), list.image(3));
 }
 
 }  // namespace

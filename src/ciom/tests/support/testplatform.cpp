@@ -1,7 +1,6 @@
 #include "support/testplatform.h"
 
 #include <chrono>
-#include <cstring>
 
 void cTestRequestTarget::bind(cChildElement* root, int w, int h) {
   myRoot = root;
@@ -43,12 +42,6 @@ bool cTestRequestTarget::waitForNote(int ms) {
 size_t cTestRequestTarget::pending() {
   std::lock_guard<std::mutex> hold(myLock);
   return myNotes.size();
-}
-
-bool cTestRequestTarget::_rt_request_copied_text(_typebuf<unsigned char>& out) {
-  out.set(static_cast<long long>(clipboardText.size()));
-  if (out.count) std::memcpy(out.ptr, clipboardText.data(), clipboardText.size());
-  return true;
 }
 
 bool cTestRequestTarget::_rt_winpossize(int& px, int& py, int& w, int& h) {

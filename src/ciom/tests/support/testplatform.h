@@ -1,11 +1,10 @@
 // The toolkit tests' platform: a window that records what the element tree
-// asks of it, queues action notifications for the test to drain and keeps the
-// clipboard in memory; and a window maker that makes such windows.
+// asks of it and queues action notifications for the test to drain; and a
+// window maker that makes such windows.
 #pragma once
 
 #include <condition_variable>
 #include <mutex>
-#include <string>
 #include <vector>
 
 #include "ciom/child.h"
@@ -16,7 +15,6 @@ class cTestRequestTarget : public cWindowRequestTarget {
   std::vector<sArea> repaints;
   bool captured = false;
   int osFocusRequests = 0;
-  std::string clipboardText;
   // False makes every action notification fail, as a window that is gone.
   bool acceptActions = true;
 
@@ -43,14 +41,11 @@ class cTestRequestTarget : public cWindowRequestTarget {
     return true;
   }
   bool _rt_setpointer(int) override { return true; }
-  bool _rt_copy_text(const void* text, long long len) override {
-    clipboardText.assign(static_cast<const char*>(text), static_cast<size_t>(len));
-    return true;
-  }
-  bool _rt_request_copied_text(_typebuf<unsigned char>& out) override;
+  bool _rt_copy_text(const void*, long long) override { return false; }
+  bool _rt_request_copied_text(_typebuf<unsigned char>&) override { return false; }
   bool _rt_copy_raw(const void*, long long) override { return false; }
   bool _rt_request_copied_raw(_typebuf<unsigned char>&) override { return false; }
-  bool _rt_request_has_copied(bool) override { return !clipboardText.empty(); }
+  bool _rt_request_has_copied(bool) override { return false; }
   bool _rt_setminsize(int, int) override { return true; }
   bool _rt_setmaxsize(int, int) override { return true; }
   bool _rt_winpossize(int& px, int& py, int& w, int& h) override;
