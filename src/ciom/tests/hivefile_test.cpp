@@ -144,17 +144,4 @@ TEST(HiveReader, NestingIsBounded) {
   EXPECT_FALSE(parse(nested(200000), hostile));
 }
 
-TEST(HiveReader, FilesOfOtherMagicLoadAsEmptyHives) {
-  ScratchDir dir;
-  std::string path = dir.file("h");
-  cCIAppConfig store;
-  Container root;
-  add(root, "left", text("over"));
-  writeFile(path, text("ZVKX") + Bytes{0, 0, 0});
-  EXPECT_FALSE(store.loadHive(path.c_str(), root));
-  EXPECT_EQ(root.children.root, nullptr);
-
-  EXPECT_FALSE(store.loadHive(dir.file("missing").c_str(), root));
-}
-
 }  // namespace
