@@ -18,6 +18,9 @@ cChildElement::cSentChildAction::~cSentChildAction() { release(false); }
 void cChildElement::cSentChildAction::actionDone() { release(true); }
 
 void cChildElement::cSentChildAction::release(bool done) {
+  // Under the lock, so that a sender leaving its wait early either sees the
+  // answer given or finds the action still pointing at its stack.
+  cSafeCriticalSectionAccess hold(&gActionSync);
   if (!doneEvent) return;
   // The sender's event and flag live on its stack and may be gone as soon as
   // the event is set, so nothing of them is touched after that.
@@ -41,6 +44,28 @@ bool cChildElement::postAction(cChildAction* a) {
   return processPostNotify(this);
 }
 
+namespace {
+
+// A sender that leaves its wait without an answer, a cancelled job unwinding
+// out of it, cuts the action loose from its stack; the action stays where it
+// is and is handled, or dropped with its element, answering no one.
+struct sSendAbandon {
+  cChildElement::cSentChildAction* action;
+  cEvent& event;
+  bool armed = true;
+
+  ~sSendAbandon() {
+    if (!armed) return;
+    cSafeCriticalSectionAccess hold(&gActionSync);
+    // Answered already: the action may be gone, and no longer refers here.
+    if (event.try_wait()) return;
+    action->doneEvent = nullptr;
+    action->doneFlag = nullptr;
+  }
+};
+
+}  // namespace
+
 bool cChildElement::sendAction(cSentChildAction* a) {
   if (!a) return false;
   cEvent event;
@@ -52,12 +77,14 @@ bool cChildElement::sendAction(cSentChildAction* a) {
   bool done = false;
   a->doneEvent = &event;
   a->doneFlag = &done;
+  sSendAbandon abandon{a, event};
   cWindowMaker::gaSyncAdd(myPostQueue, a);
   if (!processPostNotify(this)) {
     cSafeCriticalSectionAccess hold(&gActionSync);
     // Unless a drain already took it (and will answer), the action is
     // withdrawn before its event goes out of scope.
     if (myPostQueue.dettach(a)) {
+      abandon.armed = false;
       a->doneEvent = nullptr;
       a->doneFlag = nullptr;
       delete a;
@@ -65,6 +92,7 @@ bool cChildElement::sendAction(cSentChildAction* a) {
     }
   }
   event.wait();
+  abandon.armed = false;
   return done;
 }
 

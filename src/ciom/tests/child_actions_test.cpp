@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <pthread.h>
 
 #include <atomic>
 #include <chrono>
@@ -128,6 +129,28 @@ TEST(ChildActions, ASentActionThatCannotBeHandledReleasesItsJob) {
   receiver->postAction(new cValueAction(9));
   w.target.drain();
   EXPECT_EQ(receiver->values, std::vector<int>{9});
+
+  // A job cancelled in its wait leaves the action pointing at nothing of its
+  // stack; the action is handled later without an answer.
+  struct sSend {
+    cReceiver* receiver;
+    cChildElement::cSentChildAction* action;
+  } send{receiver, new cChildElement::cSentChildAction(K::acActivate)};
+  pthread_t cancelled;
+  ASSERT_EQ(pthread_create(
+                &cancelled, nullptr,
+                [](void* p) -> void* {
+                  auto* s = static_cast<sSend*>(p);
+                  s->receiver->sendAction(s->action);
+                  return nullptr;
+                },
+                &send),
+            0);
+  ASSERT_TRUE(w.target.waitForNote(5000));
+  pthread_cancel(cancelled);
+  pthread_join(cancelled, nullptr);
+  EXPECT_EQ(send.action->doneEvent, nullptr);
+  EXPECT_EQ(w.target.drain(), 1);
 
   // The element goes while the action waits in its queue.
   std::atomic<bool> answer{true};
