@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 #include "base/casemap.h"
@@ -14,7 +15,7 @@
 
 namespace {
 
-constexpr int kTermWaitSteps = 200;
+constexpr int kTermWaitMs = 2000;
 constexpr int kStepMs = 10;
 
 // A pipe end that landed on a standard descriptor (the parent had closed
@@ -136,10 +137,12 @@ bool cConProcess::terminate() {
   // request is killed after two seconds.
   pid_t pid = pid_;
   pid_ = 0;
-  for (int step = 0; step < kTermWaitSteps; ++step) {
+  // On the monotonic clock, as a loaded machine oversleeps every step.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kTermWaitMs);
+  do {
     if (waitpid(pid, nullptr, WNOHANG) != 0) return true;
     cJob::sleep(kStepMs);
-  }
+  } while (std::chrono::steady_clock::now() < deadline);
   kill(pid, SIGKILL);
   int status;
   reap(pid, status);

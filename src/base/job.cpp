@@ -4,18 +4,31 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <ctime>
 #include <exception>
 
 namespace {
 
+constexpr int kStopMs = 4000;
 // A cancelled thread gets this long to unwind once cancelled.
-constexpr int kUnwindSteps = 200;
-constexpr int kStopSteps = 400;
+constexpr int kUnwindMs = 2000;
 constexpr int kStepMs = 10;
 
 thread_local cJob* tJob = nullptr;
 std::terminate_handler gPreviousTerminate = nullptr;
+
+// True once the job's thread has finished, within `ms` milliseconds. The
+// bound is kept on the monotonic clock: on a loaded machine every step
+// oversleeps, and counted steps would stretch the wait far beyond it.
+bool waitForEnd(cJob& job, int ms) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (job.runs()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    cJob::sleep(kStepMs);
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -122,7 +135,7 @@ bool cJob::runs() {
 bool cJob::terminate() {
   if (!runs()) return true;
   stop();
-  for (int step = 0; step < kStopSteps && runs(); ++step) sleep(kStepMs);
+  waitForEnd(*this, kStopMs);
   {
     // Under the lock the thread cannot finish, so its id is still alive.
     cSafeCriticalSectionAccess hold(&lock_);
@@ -133,8 +146,7 @@ bool cJob::terminate() {
       return false;
     }
   }
-  for (int step = 0; step < kUnwindSteps && runs(); ++step) sleep(kStepMs);
-  return !runs();
+  return waitForEnd(*this, kUnwindMs);
 }
 
 void cJob::sleep(int ms) {
