@@ -1,5 +1,6 @@
 #include "picts/pictbase.h"
 
+#include <climits>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -52,7 +53,9 @@ bool cPictBase::getColorData(_typebuf<unsigned int>& out) {
 
 bool cPictBase::getPageSize(cFileIOTarget* io, int page, int& w, int& h) {
   sPictInfo info;
-  if (page != 0 || !io || !isPicture(io, &info)) return false;
+  // A header may promise more than an int holds; cut, it would turn negative.
+  if (page != 0 || !io || !isPicture(io, &info) || info.width > INT_MAX || info.height > INT_MAX)
+    return false;
   w = static_cast<int>(info.width);
   h = static_cast<int>(info.height);
   return true;

@@ -122,6 +122,10 @@ TEST(Factory, DecodedPicturesShrinkIntoPreviews) {
   s.io.set_fp(0);
   ASSERT_TRUE(png.getPageSize(&s.io, 0, w, h));
   EXPECT_EQ(w, 64);
+  Image huge = randomImage(1, 1, 6, 8, 1);
+  huge.width = 0x80000000u;
+  MemStream wide(fileOf({{"IHDR", headerData(huge)}}));
+  EXPECT_FALSE(png.getPageSize(&wide.io, 0, w, h));
 }
 
 }  // namespace
