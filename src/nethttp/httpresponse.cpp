@@ -74,6 +74,9 @@ bool cHttpResponse::parseLine(const unsigned char* line, unsigned int size) {
     return true;
 
   unsigned long long announced = strToU64(value->ptr);
+  // A blank value reads as 0, which would pass any body off as complete
+  // and empty; it says no more than an unreadable one.
+  if (announced == 0 && !std::strchr(value->ptr, '0')) announced = kNoLength;
   if (announced != kNoLength && announced > kHttpMaxBodyLength) return false;
   // Two different lengths leave the body's end in doubt.
   if (lengthSeen && announced != length) return false;

@@ -89,7 +89,7 @@ TEST(HttpResponse, HeaderLines) {
   EXPECT_EQ(3u, r.contentLength());
 
   for (const char* bad : {"NoColon", ":value", "Name:", "Content-Length: 5\r\nContent-Length: 6",
-                          "Content-Length: 1099511627777"}) {
+                          "Content-Length: 1099511627777", "Content-Length: "}) {
     Recorder b;
     EXPECT_FALSE(b.run({"HTTP/1.1 200 OK\r\n" + std::string(bad) + "\r\n\r\nabcde"})) << bad;
   }
