@@ -74,7 +74,12 @@ unsigned int cDecompressIOTarget::read(void* buf, unsigned int count) {
   unsigned int done = 0;
   while (done < n) {
     if (position < windowStart || position - windowStart >= capacity) {
-      if (!set_fp(position)) return 0;
+      // Nothing is reported read, so nothing may count as consumed either:
+      // a read after the source recovers starts where this one did.
+      if (!set_fp(position)) {
+        position -= done;
+        return 0;
+      }
     }
     unsigned long long offset = position - windowStart;
     unsigned long long avail = capacity - offset;

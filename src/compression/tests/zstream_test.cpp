@@ -168,6 +168,8 @@ TEST(ZStream, ShortOrFailingSourcesFailCleanly) {
   failing.readsBeforeError = 2;
   ASSERT_TRUE(z.create(&failing, plain.size(), 4096, false));
   EXPECT_EQ(readAll(z, 200000).size(), 0u);
+  failing.readsBeforeError = -1;
+  EXPECT_EQ(readAll(z, 10), tBytes(plain.begin(), plain.begin() + 10));
 
   // A stream that ends before the plain size it was promised.
   cTestSource whole(packed);
