@@ -3,6 +3,7 @@
 #include "ciom/ciappconfig.h"
 
 #include <cstring>
+#include <utility>
 
 #include "base/folder.h"
 
@@ -73,10 +74,17 @@ void* cCIAppConfig::hiveRoot(const char* name, bool create) {
     hive->stamp = stamp;
     if (!made && !loadHive(path.ptr, hive->root, &hive->stamp)) return nullptr;
   } else if (!hive->dirty) {
-    // While the hive is dirty the copy in memory wins.
+    // While the hive is dirty the copy in memory wins. So does it over a
+    // changed file that cannot be read back: with only what was read, the
+    // next change saved would drop every other setting of the hive.
     sHiveStamp now, loaded;
-    if (now.read(path.ptr) && !(now == hive->stamp) && loadHive(path.ptr, hive->root, &loaded))
+    sDataContainer fresh;
+    if (now.read(path.ptr) && !(now == hive->stamp) && loadHive(path.ptr, fresh, &loaded)) {
+      fresh.children.moveTo(hive->root.children);
+      std::swap(hive->root.value.ptr, fresh.value.ptr);
+      std::swap(hive->root.value.count, fresh.value.count);
       hive->stamp = loaded;
+    }
   }
   if (create) hive->dirty = 1;
   return &hive->root;

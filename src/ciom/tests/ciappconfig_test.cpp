@@ -190,6 +190,14 @@ TEST_F(ConfigStore, CleanCopiesFollowTheFileDirtyOnesWin) {
   ASSERT_TRUE(store.setParamInt32("s/n", 42));
   EXPECT_TRUE(store.discardChanges());
   EXPECT_EQ(store.getParamInt32("s/n"), 5);
+
+  // A changed file that cannot be read back leaves the copy, so a change
+  // saved after it keeps the other settings.
+  writeFile(file("s"), text("ZVKC") + Bytes{9, 0});
+  EXPECT_EQ(store.getParamInt32("s/n"), 5);
+  ASSERT_TRUE(store.setParamInt32("s/new", 1));
+  ASSERT_TRUE(store.saveConfig());
+  EXPECT_EQ(other.getParamInt32("s/mine"), 7);
 }
 
 TEST(HiveLock, AWaiterOnAReplacedFileReadsTheNewOne) {
