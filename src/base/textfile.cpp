@@ -315,8 +315,11 @@ bool cTextFileIO::put_fmt(const char* fmt, ...) {
   if (!fmt || !allocate(fmtBuf, kFormatSize)) return false;
   va_list args;
   va_start(args, fmt);
-  _vsprintf_s(fmtBuf.ptr, kFormatSize, fmt, args);
+  int length = _vsprintf_s(fmtBuf.ptr, kFormatSize, fmt, args);
   va_end(args);
+  // A text cut to the buffer would be written as if whole: refuse it and
+  // write nothing.
+  if (length < 0 || length >= kFormatSize) return false;
   return putStr(fmtBuf.ptr);
 }
 

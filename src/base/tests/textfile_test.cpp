@@ -98,6 +98,7 @@ TEST(TextFile, WritesUtf16ThatIconvReadsBack) {
       ASSERT_TRUE(text.put_eol());
     }
     ASSERT_TRUE(text.put_fmt("%d-%s", 42, "é"));
+    EXPECT_FALSE(text.put_fmt("%16384s", ""));
     text.close();
     std::string decoded;
     ASSERT_EQ(runProgram({"iconv", "-f", "UTF-16", "-t", "UTF-8", path}, &decoded), 0);
