@@ -102,12 +102,21 @@ TEST(FileIO, RecordLocksBelongToTheOpenFileAndWaitForAnotherProcess) {
   ASSERT_TRUE(second.open(path.c_str(), fmReadWrite));
   EXPECT_FALSE(second.lock(0, 4)) << "closing another descriptor dropped the lock";
 
+  // The lock is let go only once the child found it held, however slowly
+  // the child starts; the pause then gives its wait a chance to begin.
+  int probed[2];
+  ASSERT_EQ(pipe(probed), 0);
   pid_t child = fork();
   if (child == 0) {
     cFileIO f;
-    bool ok = f.open(path.c_str(), fmReadWrite) && !f.lock(0, 4) && f.lock_w(0, 4);
+    bool ok =
+        f.open(path.c_str(), fmReadWrite) && !f.lock(0, 4) && write(probed[1], "p", 1) == 1 && f.lock_w(0, 4);
     _exit(ok ? 0 : 1);
   }
+  close(probed[1]);
+  char byte;
+  EXPECT_EQ(read(probed[0], &byte, 1), 1);
+  close(probed[0]);
   usleep(100000);
   ASSERT_TRUE(first.unlock(0, 4));
   int status = 0;
