@@ -63,6 +63,7 @@ struct Counted {
 int Counted::deleted = 0;
 
 TEST(OwningPointer, ReassignmentDeletesThePreviousObjectOnce) {
+  Counted::deleted = 0;
   {
     cPtr<Counted> p;
     p = new Counted;
