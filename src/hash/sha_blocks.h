@@ -1,5 +1,6 @@
 // The compression functions behind the digests. Each has a portable form and,
-// where the processor has SHA instructions, a faster one; the choice is made
+// where the processor has SHA (SHA-1, SHA-256) or AVX2 and BMI2 (SHA-512)
+// instructions, a faster one; the choice is made
 // once from cpuid and can be pinned to the portable code so that tests check
 // both against the same vectors.
 #pragma once
@@ -9,15 +10,18 @@
 #include <cstring>
 
 using tShaBlocks32 = void (*)(uint32_t* state, const unsigned char* data, size_t blocks);
+using tShaBlocks64 = void (*)(uint64_t* state, const unsigned char* data, size_t blocks);
 
 struct sShaBlockFunctions {
   tShaBlocks32 sha1;
   tShaBlocks32 sha256;
+  tShaBlocks64 sha512;
 };
 
 const sShaBlockFunctions& shaBlockFunctions();
 
-// True when the processor's SHA instructions exist and are not switched off.
+// True when the processor's SHA or AVX2 instructions exist and are not
+// switched off.
 bool shaUsesCpuExtensions();
 // Off: every digest uses the portable code from the next block on.
 void shaAllowCpuExtensions(bool allow);
@@ -29,7 +33,8 @@ void sha256_blocks_shani(uint32_t* state, const unsigned char* data, size_t bloc
 // The round constants, 16-byte aligned for vector loads.
 extern const uint32_t kSha256K[64];
 
-void sha512_blocks(unsigned long long* state, const unsigned char* data, size_t blocks);
+void sha512_blocks_portable(uint64_t* state, const unsigned char* data, size_t blocks);
+void sha512_blocks_avx2(uint64_t* state, const unsigned char* data, size_t blocks);
 
 // Update functions take 32-bit counts; callers with 64-bit lengths go through
 // here so that 4 GiB and more is not cut to its low 32 bits.

@@ -15,18 +15,29 @@ bool cpuHasShaExtensions() {
   return sse && (b & bit_SHA);
 }
 
+// Unlike a bare cpuid bit, this also asks whether the system saves the wide
+// registers, without which AVX2 instructions fault.
+bool cpuHasAvx2() { return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2"); }
+
 std::atomic<bool> gAllowed{true};
 
-const sShaBlockFunctions kPortable{sha1_blocks_portable, sha256_blocks_portable};
-const sShaBlockFunctions kShaNi{sha1_blocks_shani, sha256_blocks_shani};
+const sShaBlockFunctions kPortable{sha1_blocks_portable, sha256_blocks_portable, sha512_blocks_portable};
+
+const sShaBlockFunctions& fastest() {
+  static const bool sha = cpuHasShaExtensions(), avx2 = cpuHasAvx2();
+  static const sShaBlockFunctions functions{sha ? sha1_blocks_shani : sha1_blocks_portable,
+                                            sha ? sha256_blocks_shani : sha256_blocks_portable,
+                                            avx2 ? sha512_blocks_avx2 : sha512_blocks_portable};
+  return functions;
+}
 
 }  // namespace
 
 bool shaUsesCpuExtensions() {
-  static const bool present = cpuHasShaExtensions();
+  static const bool present = cpuHasShaExtensions() || cpuHasAvx2();
   return present && gAllowed.load(std::memory_order_relaxed);
 }
 
 void shaAllowCpuExtensions(bool allow) { gAllowed.store(allow, std::memory_order_relaxed); }
 
-const sShaBlockFunctions& shaBlockFunctions() { return shaUsesCpuExtensions() ? kShaNi : kPortable; }
+const sShaBlockFunctions& shaBlockFunctions() { return shaUsesCpuExtensions() ? fastest() : kPortable; }
