@@ -63,15 +63,20 @@ void cTCPSocket::setReadTO(int ms) { readTimeout = msToTimeval(ms); }
 
 void cTCPSocket::setWriteTO(int ms) { writeTimeout = msToTimeval(ms); }
 
-int cTCPSocket::receive(void* buffer, int length, timeval* timeout) {
+bool cTCPSocket::canTransfer(int length) {
   if (sock == -1) {
     lastErr = errNoPeer;
-    return 0;
+    return false;
   }
   if (length <= 0) {
     lastErr = errNone;
-    return 0;
+    return false;
   }
+  return true;
+}
+
+int cTCPSocket::receive(void* buffer, int length, timeval* timeout) {
+  if (!canTransfer(length)) return 0;
   int ready = pollWait(sock, POLLIN | POLLPRI, timevalToMs(timeout ? *timeout : readTimeout));
   if (ready < 0 || (ready & POLLNVAL)) {
     lastErr = errFailed;
@@ -112,14 +117,7 @@ int cTCPSocket::read(void* buffer, int length) {
 bool cTCPSocket::readf(void* buffer, int length) { return read(buffer, length) == length; }
 
 int cTCPSocket::send(const void* buffer, int length) {
-  if (sock == -1) {
-    lastErr = errNoPeer;
-    return 0;
-  }
-  if (length <= 0) {
-    lastErr = errNone;
-    return 0;
-  }
+  if (!canTransfer(length)) return 0;
   // Without waiting inside the system, each piece goes only where there is
   // room, and the whole transfer stays within one write time-out.
   using clock = std::chrono::steady_clock;

@@ -69,6 +69,9 @@ class cTCPSocket {
   sockaddr_in peer;
 
  private:
+  // False, with the last error set, when there is no connection or nothing
+  // to transfer; both directions answer 0 then without touching the socket.
+  bool canTransfer(int length);
   // True when the source ran out, false at a short send.
   bool sendSource(cXCSourceStream* source, long long& total);
 };
