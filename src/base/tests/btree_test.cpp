@@ -17,7 +17,13 @@ template <typename Item>
 std::string shape(const Item* n) {
   if (!n) return "";
   std::string s = std::to_string(n->key) + (n->mark ? "*" : "");
-  if (n->left || n->right) s += "(" + shape(n->left) + "," + shape(n->right) + ")";
+  if (n->left || n->right) {
+    s += '(';
+    s += shape(n->left);
+    s += ',';
+    s += shape(n->right);
+    s += ')';
+  }
   return s;
 }
 
