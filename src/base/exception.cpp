@@ -1,5 +1,6 @@
 #include "base/exception.h"
 
+#include <csetjmp>
 #include <csignal>
 #include <initializer_list>
 
@@ -19,17 +20,71 @@ bool getOSErrorMessage(int, _guardchar<char>&, const char*) { return false; }
 
 namespace {
 
-void translateFault(int signal) { throw cException(__FILE__, __LINE__, signal, "Signal received"); }
+// With -fnon-call-exceptions g++ gives every instruction that may fault an
+// entry in its function's unwind tables, so the handler can throw and the
+// destructors of the frames in between run. clang takes the flag but treats
+// loads, stores and divisions as unable to throw: a function made of them is
+// deduced not to throw, and the try blocks and cleanups around its calls are
+// dropped, so an exception thrown from the faulting instruction misses the
+// catch meant for it. Under clang the handler therefore jumps back to the
+// innermost guard of the thread, which throws from an ordinary call; the
+// frames in between are left without their destructors, as they would be by
+// the throw.
+#if defined(__clang__)
+constexpr bool kThrowFromHandler = false;
+#else
+constexpr bool kThrowFromHandler = true;
+#endif
+
+struct sRecoveryPoint {
+  sigjmp_buf where;
+  sRecoveryPoint* outer;
+};
+
+thread_local sRecoveryPoint* tRecovery = nullptr;
+thread_local int tGuards = 0;
+
+// Only the guard's own frame is left, whichever way work() ends.
+struct sGuardScope {
+  sRecoveryPoint* outer;
+  ~sGuardScope() {
+    tRecovery = outer;
+    --tGuards;
+  }
+};
+
+void translateFault(int signal) {
+  if (tGuards > 0 && kThrowFromHandler) throw cException(__FILE__, __LINE__, signal, "Signal received");
+  if (tGuards > 0 && tRecovery) siglongjmp(tRecovery->where, signal);
+  // Unguarded: on return the instruction faults again and the default
+  // action ends the process with the signal.
+  std::signal(signal, SIG_DFL);
+}
 
 }  // namespace
+
+int cException::guard(int (*work)(void*), void* context) {
+  sRecoveryPoint point;
+  point.outer = tRecovery;
+  if (int signal = sigsetjmp(point.where, 1)) {
+    tRecovery = point.outer;
+    --tGuards;
+    throw cException(__FILE__, __LINE__, static_cast<unsigned int>(signal), "Signal received");
+  }
+  ++tGuards;
+  sGuardScope scope{point.outer};
+  tRecovery = &point;
+  return work(context);
+}
 
 void cException::init() {
   struct sigaction fault = {};
   fault.sa_handler = translateFault;
   sigemptyset(&fault.sa_mask);
-  // The handler is left by a throw, never by a return, so the kernel never
-  // restores the signal mask it set on entry: the signal must not be blocked
-  // there, or a second fault on the same thread would end the process.
+  // The handler is left by a throw or a jump, never by a return, so the
+  // kernel never restores the signal mask it set on entry: the signal must
+  // not be blocked there, or a second fault on the same thread would end the
+  // process.
   fault.sa_flags = SA_NODEFER;
   for (int signal : {SIGSEGV, SIGFPE, SIGBUS}) sigaction(signal, &fault, nullptr);
 

@@ -15,11 +15,16 @@ class cException {
   cException(const cException& other);
   cException& operator=(const cException&) = delete;
 
-  // Turns SIGSEGV, SIGFPE and SIGBUS into a cException thrown on the faulting
-  // thread, and ignores SIGPIPE and SIGHUP. Called once at start-up, before
-  // any window or job exists. The throw unwinds from the faulting
-  // instruction, so every library is built with -fnon-call-exceptions.
+  // Turns SIGSEGV, SIGFPE and SIGBUS raised inside guard() into a cException
+  // "Signal received" coming out of that guard() on the faulting thread, and
+  // ignores SIGPIPE and SIGHUP. Called once at start-up, before any window or
+  // job exists.
   static void init();
+
+  // Answers work(context). A fault inside it is thrown from here as a
+  // cException whose code is the signal; a fault outside every guard ends
+  // the process as the signal would.
+  static int guard(int (*work)(void*), void* context);
 };
 
 // The operating system's messages are not looked up: answers false and

@@ -8,6 +8,8 @@
 #include <ctime>
 #include <exception>
 
+#include "base/exception.h"
+
 namespace {
 
 constexpr int kStopMs = 4000;
@@ -84,7 +86,8 @@ __attribute__((no_sanitize("null"))) void cJob::runOnThread() {
   unsigned long code;
   try {
     onJobStart();
-    code = static_cast<unsigned long>(static_cast<long>(job()));
+    int answer = cException::guard([](void* self) { return static_cast<cJob*>(self)->job(); }, this);
+    code = static_cast<unsigned long>(static_cast<long>(answer));
   } catch (abi::__forced_unwind&) {
     // The cancellation's unwinding must reach the thread's start, or the
     // runtime aborts the process.

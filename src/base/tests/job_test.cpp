@@ -77,11 +77,27 @@ __attribute__((no_sanitize("undefined"), noinline)) void store(int* target) {
   *where = 1;
 }
 
-// The signal a fault was translated from, or 0 when nothing was thrown.
+// A frame with cleanups between the fault and the job's end, which clang
+// builds as if the faulting call could not throw.
+__attribute__((noinline)) int storeHoldingAString(int* target) {
+  std::string held(64, 'x');
+  held += held;
+  store(target);
+  held += held;
+  return static_cast<int>(held.size());
+}
+
+// The signal a fault inside a guard was translated from, or 0 when nothing
+// was thrown.
 template <typename F>
 unsigned int signalOf(F&& fault) {
   try {
-    fault();
+    cException::guard(
+        [](void* f) {
+          (*static_cast<F*>(f))();
+          return 0;
+        },
+        &fault);
   } catch (const cException& e) {
     EXPECT_STREQ(e.message.ptr, "Signal received");
     EXPECT_STREQ(e.file.ptr, "src/base/exception.cpp");
@@ -109,6 +125,8 @@ TEST(SignalTranslation, FaultsBecomeExceptionsAgainAndAgainOnOneThread) {
     EXPECT_EQ(signalOf([&] { store(reinterpret_cast<int*>(map + page)); }), unsigned{SIGBUS});
   munmap(map, page * 2);
   close(fd);
+
+  EXPECT_EXIT(store(nullptr), ::testing::KilledBySignal(SIGSEGV), "") << "outside every guard";
 
   // Writing to a pipe without a reader fails instead of ending the process.
   int fds[2];
@@ -142,10 +160,11 @@ TEST(Job, EndCodesKeepTheirWidthAndFaultsEndOnlyTheJob) {
   RecordingJob throws([](RecordingJob&) -> int { throw std::runtime_error("no"); });
   ASSERT_TRUE(throws.start());
   EXPECT_EQ(throws.hooks(), failed);
-  RecordingJob faulty([](RecordingJob&) { return divide(1, 0); });
-  for (int run = 0; run < 2; ++run) {
-    ASSERT_TRUE(faulty.start());
-    EXPECT_EQ(faulty.hooks(), failed);
+  RecordingJob divides([](RecordingJob&) { return divide(1, 0); });
+  RecordingJob stores([](RecordingJob&) { return storeHoldingAString(nullptr); });
+  for (RecordingJob* faulty : {&divides, &stores, &divides}) {
+    ASSERT_TRUE(faulty->start());
+    EXPECT_EQ(faulty->hooks(), failed);
   }
 }
 
