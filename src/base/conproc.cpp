@@ -7,7 +7,10 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <new>
 
 #include "base/casemap.h"
 #include "base/folder.h"
@@ -17,6 +20,8 @@ namespace {
 
 constexpr int kTermWaitMs = 2000;
 constexpr int kStepMs = 10;
+// How long just_run gives a program to fail at once.
+constexpr int kSettleMs = 10;
 
 // A pipe end that landed on a standard descriptor (the parent had closed
 // one) would be overwritten by the child's own redirections.
@@ -54,12 +59,56 @@ void closeFd(int& fd) {
   fd = -1;
 }
 
+// What a started child writes to its output before the program runs.
+constexpr char kPrompt[] = "CMD>";
+
+// The command line's words, one after another in `text`, with `args`
+// pointing at each and ending with a null; a double-quoted stretch keeps its
+// blanks and \" stands for a quote. False for an unclosed quote or a line
+// without a word.
+bool splitCommandLine(const char* line, _typebuf<char>& text, _typebuf<char*>& args) {
+  long long length = static_cast<long long>(strlen(line));
+  // Every word takes at least one byte and a blank of the line, plus its
+  // terminator.
+  text.set(length + 1);
+  args.set(length / 2 + 2);
+  long long used = 0, words = 0;
+  const char* at = line;
+  for (;;) {
+    while (__acp_isspace(*at)) ++at;
+    if (!*at) break;
+    args.ptr[words++] = text.ptr + used;
+    bool quoted = false;
+    for (; *at && (quoted || !__acp_isspace(*at)); ++at) {
+      if (at[0] == '\\' && at[1] == '"') {
+        text.ptr[used++] = '"';
+        ++at;
+      } else if (*at == '"') {
+        quoted = !quoted;
+      } else {
+        text.ptr[used++] = *at;
+      }
+    }
+    if (quoted) return false;
+    text.ptr[used++] = 0;
+  }
+  args.ptr[words] = nullptr;
+  return words > 0;
+}
+
 }  // namespace
 
-bool cConProcess::startProcess(const char* file, bool) {
+bool cConProcess::startProcess(const char* commandLine, bool) {
   close();
   status_ = 0;
-  if (!file || !*file) return false;
+  if (!commandLine) return false;
+  _typebuf<char> text;
+  _typebuf<char*> argv;
+  try {
+    if (!splitCommandLine(commandLine, text, argv)) return false;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
   int in[2], out[2];
   if (!makePipe(in)) return false;
   if (!makePipe(out)) {
@@ -76,8 +125,11 @@ bool cConProcess::startProcess(const char* file, bool) {
     dup2(out[1], 1);
     dup2(out[1], 2);
     restoreDefaultSignals();
-    char* argv[] = {const_cast<char*>(file), nullptr};
-    execvp(file, argv);
+    // Straight to the descriptor: a buffered prompt would be lost with the
+    // exec.
+    ssize_t ignored = write(1, kPrompt, sizeof kPrompt - 1);
+    (void)ignored;
+    execvp(argv.ptr[0], argv.ptr);
     _exit(127);
   }
   closeFd(in[0]);
@@ -157,28 +209,37 @@ void cConProcess::close() {
   closeFd(input_);
 }
 
-bool run_xdgopen(const char* path) {
-  if (!path) return false;
-  // The opener runs as a grandchild that nobody waits for: the child in
-  // between ends at once and is reaped here. A close-on-exec pipe reports
-  // whether the exec worked: it closes empty on success and carries errno
-  // otherwise.
+namespace {
+
+// Starts argv as a grandchild that nobody waits for: the child in between
+// ends once the grandchild has lived `settleMs` milliseconds (or at once) and
+// is reaped here. A close-on-exec pipe reports whether the exec worked: it
+// closes empty on success and carries errno otherwise. True when the program
+// started and had not ended with a failure by then.
+bool startDetached(char* const argv[], int settleMs = 0) {
   int report[2];
   if (!makePipe(report)) return false;
   pid_t middle = fork();
   if (middle == 0) {
-    pid_t opener = fork();
-    if (opener == 0) {
+    pid_t program = fork();
+    if (program == 0) {
       setsid();
       restoreDefaultSignals();
-      char* argv[] = {const_cast<char*>("xdg-open"), const_cast<char*>(path), nullptr};
       execvp(argv[0], argv);
       int error = errno;
       ssize_t ignored = write(report[1], &error, sizeof error);
       (void)ignored;
       _exit(127);
     }
-    _exit(opener < 0 ? 1 : 0);
+    if (program < 0) _exit(1);
+    if (settleMs > 0) {
+      timespec pause = {0, settleMs * 1000000L};
+      while (nanosleep(&pause, &pause) != 0 && errno == EINTR) {
+      }
+      int st;
+      if (waitpid(program, &st, WNOHANG) == program && st != 0) _exit(1);
+    }
+    _exit(0);
   }
   ::close(report[1]);
   bool started = false;
@@ -192,6 +253,45 @@ bool run_xdgopen(const char* path) {
   }
   ::close(report[0]);
   return started;
+}
+
+bool openWith(const char* opener, const char* path) {
+  if (!path) return false;
+  char* argv[] = {const_cast<char*>(opener), const_cast<char*>(path), nullptr};
+  return startDetached(argv);
+}
+
+}  // namespace
+
+bool run_xdgopen(const char* path) { return openWith("xdg-open", path); }
+
+bool run_gnomeopen(const char* path) { return openWith("gnome-open", path); }
+
+bool run_kfmclient(const char* path) {
+  if (!path) return false;
+  char* argv[] = {const_cast<char*>("kfmclient"), const_cast<char*>("exec"), const_cast<char*>(path), nullptr};
+  return startDetached(argv);
+}
+
+int get_xsession_type() {
+  static const int type = [] {
+    const char* session = getenv("DESKTOP_SESSION");
+    if (session && strcmp(session, "kde") == 0) return 1;
+    if (session && strcmp(session, "gnome") == 0) return 2;
+    return 3;
+  }();
+  return type;
+}
+
+bool waitfor(int pid) {
+  int status;
+  return pid > 0 && reap(pid, status) && status == 0;
+}
+
+bool just_run(const char* file) {
+  if (!file || !*file) return false;
+  char* argv[] = {const_cast<char*>(file), nullptr};
+  return startDetached(argv, kSettleMs);
 }
 
 bool execCmd(const char* command) {

@@ -17,9 +17,14 @@ class cConProcess {
   cConProcess& operator=(const cConProcess&) = delete;
   virtual ~cConProcess() { close(); }
 
-  // Runs `file` (searched through the PATH) with no arguments beyond its own
-  // name. A program that cannot be started ends its child with status 127.
-  bool startProcess(const char* file, bool unused = false);
+  // Runs a command line without a shell: the first word (a double-quoted
+  // path may hold blanks) is the program, searched through the PATH; the
+  // other words are its arguments, split at blanks, double quotes grouping
+  // and \" standing for a quote. The child writes "CMD>" to its output
+  // first. False, with nothing started, for a line that cannot be split (an
+  // unclosed quote). A program that cannot be started ends its child with
+  // status 127.
+  bool startProcess(const char* commandLine, bool unused = false);
   // One read of at most 4096 bytes, never waiting; false when nothing came.
   bool readOutput(_typebuf<unsigned char>& out);
   // True when all `length` bytes went into the pipe.
@@ -53,6 +58,16 @@ bool shellOpen(const char* text);
 // true when it could be started (false when it is not installed); it never
 // waits for what it opens.
 bool run_xdgopen(const char* path);
+// The same with the openers of older desktops; kfmclient gets "exec" first.
+bool run_gnomeopen(const char* path);
+bool run_kfmclient(const char* path);
+// From DESKTOP_SESSION, read once: 1 for "kde", 2 for "gnome", else 3.
+int get_xsession_type();
+// Waits for the child `pid` to end; true when its wait status is 0.
+bool waitfor(int pid);
+// Starts `file` detached with no arguments; true unless it could not be
+// started or ended with a failure within its first 10 ms.
+bool just_run(const char* file);
 
 // Runs `command` through the shell; true when its status is 0.
 bool execCmd(const char* command);

@@ -311,6 +311,72 @@ bool cFolderContents::getConfigFolder(_guardchar<char>& out, const char* name) {
   return true;
 }
 
+namespace {
+
+// The first entry of a colon-separated list of folders when it is an
+// absolute path; relative entries are to be ignored.
+bool firstFolderOf(const char* variable, const char* fallback, char* out, size_t outSize) {
+  const char* list = getenv(variable);
+  const char* end = list ? strchr(list, ':') : nullptr;
+  size_t length = list ? (end ? static_cast<size_t>(end - list) : strlen(list)) : 0;
+  if (length == 0 || list[0] != '/') {
+    list = fallback;
+    length = strlen(fallback);
+  }
+  if (length >= outSize) return false;
+  memcpy(out, list, length);
+  out[length] = 0;
+  return true;
+}
+
+// A name that stays one level below the folder it is put in.
+bool isOneFolderName(const char* name) {
+  return name && *name && !strchr(name, '/') && strcmp(name, ".") != 0 && strcmp(name, "..") != 0;
+}
+
+// Makes every missing level of the absolute `path`.
+bool makeLevels(char* path) {
+  for (char* slash = strchr(path + 1, '/'); slash; slash = strchr(slash + 1, '/')) {
+    *slash = 0;
+    bool made = cFolderContents::mkdir(path);
+    *slash = '/';
+    if (!made) return false;
+  }
+  return cFolderContents::mkdir(path);
+}
+
+bool folderBelow(const char* base, const char* middle, const char* name, _guardchar<char>& out) {
+  if (!isOneFolderName(name)) return false;
+  char folder[kMaxPath];
+  int written = _sprintf_s(folder, sizeof folder, "%s/%s/%s", base, middle, name);
+  if (written < 0 || written >= kMaxPath || !makeLevels(folder)) return false;
+  out.set(folder);
+  return true;
+}
+
+}  // namespace
+
+bool cFolderContents::getSysConfigFolder(_guardchar<char>& out, const char* name) {
+  char base[kMaxPath];
+  return firstFolderOf("XDG_CONFIG_DIRS", "/etc/xdg", base, sizeof base) &&
+         folderBelow(base, "zvkcfg", name, out);
+}
+
+bool cFolderContents::getShortcutsFolder(_guardchar<char>& out, const char* name, bool allUsers) {
+  char base[kMaxPath];
+  if (allUsers) {
+    if (!firstFolderOf("XDG_DATA_DIRS", "/usr/local/share", base, sizeof base)) return false;
+  } else {
+    const char* data = getenv("XDG_DATA_HOME");
+    _guardchar<char> home;
+    int written = data && data[0] == '/' ? _sprintf_s(base, sizeof base, "%s", data)
+                  : getHome(home)         ? _sprintf_s(base, sizeof base, "%s/.local/share", home.ptr)
+                                          : -1;
+    if (written < 0 || written >= kMaxPath) return false;
+  }
+  return folderBelow(base, "applications", name, out);
+}
+
 long long cFolderContents::safeName(const char* name, char* out, long long outSize) {
   if (!out || outSize < 1) return 0;
   out[0] = 0;

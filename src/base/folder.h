@@ -89,6 +89,15 @@ class cFolderContents {
   static bool getTempFolder(_guardchar<char>& out);
   // "$HOME/.name", made when missing.
   static bool getConfigFolder(_guardchar<char>& out, const char* name);
+  // The settings of every user: "zvkcfg/name" in the first folder of
+  // XDG_CONFIG_DIRS (by default /etc/xdg), each level made when missing.
+  static bool getSysConfigFolder(_guardchar<char>& out, const char* name);
+  // Where the desktop finds the menu entries of programs: the folder `name`
+  // in "applications" of XDG_DATA_HOME (by default ~/.local/share), or for
+  // every user of the first folder of XDG_DATA_DIRS (by default
+  // /usr/local/share); the missing levels are made. `name` is one folder
+  // name, never a path.
+  static bool getShortcutsFolder(_guardchar<char>& out, const char* name, bool allUsers);
   // Makes a display name usable as one file name: no leading control
   // characters or blanks, no trailing white space, the characters that paths
   // and shells treat specially replaced, never "." or "..", cut to at most

@@ -212,11 +212,13 @@ long long cMemIOTarget::copy(long long from, long long count) {
   return done;
 }
 
-void cBufWrapperIO::wrap(void* data, long long size, bool writable) {
-  buffer = data;
-  bufSize = data && size > 0 ? size : 0;
+bool cBufWrapperIO::wrap(void* data, long long size, bool writable) {
+  bool usable = size >= 0 && (data || size == 0);
+  buffer = usable ? data : nullptr;
+  bufSize = usable ? size : 0;
   position = 0;
-  readOnly = !writable;
+  readOnly = usable && !writable;
+  return usable;
 }
 
 unsigned long long cBufWrapperIO::size() { return static_cast<unsigned long long>(bufSize); }

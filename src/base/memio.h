@@ -57,7 +57,10 @@ class cBufWrapperIO : public cFileIOTarget {
   cBufWrapperIO() = default;
   cBufWrapperIO(void* data, long long size, bool writable) { wrap(data, size, writable); }
 
-  void wrap(void* data, long long size, bool writable);
+  // The block stays the caller's, who keeps it alive while it is wrapped. A
+  // negative size, or a null block with a size above 0, is refused: the
+  // wrapper is left empty and the answer is false.
+  bool wrap(void* data, long long size, bool writable);
 
   unsigned long long size() override;
   unsigned int read(void* buf, unsigned int count) override;

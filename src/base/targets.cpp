@@ -34,6 +34,7 @@ int accessFlags(eFileMode mode) {
     case fmRead:
       return O_RDONLY;
     case fmWrite:
+    case fmWriteShared:
       return O_WRONLY;
     default:
       return O_RDWR;

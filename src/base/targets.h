@@ -29,7 +29,9 @@ class cFileIOTarget {
   virtual int typeOf();
 };
 
-enum eFileMode { fmRead = 1, fmWrite = 2, fmReadWrite = 3 };
+// fmWriteShared opens for writing only, as fmWrite; callers of another
+// heritage ask for it by that number.
+enum eFileMode { fmRead = 1, fmWrite = 2, fmReadWrite = 3, fmWriteShared = 6 };
 
 // The file layer on handles: a void* holding the descriptor, -1 when invalid.
 void* file_open(const char* path, eFileMode mode);

@@ -56,7 +56,7 @@ TEST(ConProcess, EchoesThroughCatOnItsPipes) {
   std::string text;
   for (int i = 0; text.size() < 20000; ++i) text += "line " + std::to_string(i) + "\n";
   ASSERT_TRUE(cat.writeInput(text.data(), static_cast<long long>(text.size())));
-  EXPECT_EQ(readAll(cat, text.size()), text);
+  EXPECT_EQ(readAll(cat, text.size() + 4), "CMD>" + text);
   EXPECT_TRUE(cat.terminate());
   EXPECT_TRUE(noChildLeft());
   // The pipe stays until close, but nobody reads it any more.
@@ -68,24 +68,56 @@ TEST(ConProcess, EchoesThroughCatOnItsPipes) {
 const char kUsualSignals[] =
     "test $(( 0x$(sed -n 's/^SigIgn:[[:space:]]*//p' /proc/$$/status) & 0x1001 )) -eq 0";
 
-TEST(ConProcess, ChildSeesOnlyItsOwnNameAndTheUsualSignals) {
+// Everything the child ran with, after the prompt that precedes the program.
+std::string runToEnd(cConProcess& process, const std::string& line) {
+  if (!process.startProcess(line.c_str())) return "(refused)";
+  if (!waitForEnd(process)) return "(still running)";
+  // The child has closed its end: the pipe holds all it wrote.
+  std::string got;
+  for (_typebuf<unsigned char> chunk; process.readOutput(chunk);)
+    got.append(reinterpret_cast<char*>(chunk.ptr), static_cast<size_t>(chunk.count));
+  return got;
+}
+
+TEST(ConProcess, CommandLinesReachTheProgramWordForWordWithoutAShell) {
   cException::init();
   ScratchDir dir;
-  std::string script = dir.file("args");
-  writeScript(script, std::string("printf '%s|%s' \"$#\" \"$0\" >&2\n") + kUsualSignals + "\n");
+  mkdir(dir.file("a b").c_str(), 0755);
+  std::string program = dir.file("a b/show args");
+  std::string marker = dir.file("ran");
+  // Prints its name and arguments in brackets, then fails when SIGPIPE or
+  // SIGHUP is ignored: the programs it starts must not inherit that.
+  writeScript(program, std::string("printf '[%s]' \"$0\" \"$@\"\n") + kUsualSignals + "\n");
+  const std::string quoted = "\"" + program + "\"";
+  const struct {
+    std::string line;
+    std::string args;  // after the program's own name
+  } cases[] = {
+      {quoted, ""},
+      {"  " + quoted + "  plain\ttabbed  ", "[plain][tabbed]"},
+      {quoted + " \"two words\" x\\\"y \"say \\\"hi\\\"\" in\"side\"out", "[two words][x\"y][say \"hi\"][insideout]"},
+      {quoted + " 'a;b' $(touch " + marker + ") | `touch " + marker + "` ; touch " + marker + " && *",
+       "['a;b'][$(touch][" + marker + ")][|][`touch][" + marker + "`][;][touch][" + marker + "][&&][*]"},
+  };
   cConProcess process;
-  ASSERT_TRUE(process.startProcess(script.c_str()));
-  ASSERT_TRUE(waitForEnd(process));
-  EXPECT_EQ(readAll(process, 2 + script.size()), "0|" + script);
-  EXPECT_EQ(process.status(), 0);
-  EXPECT_TRUE(execCmd(kUsualSignals));
-  EXPECT_FALSE(execCmd("exit 3"));
+  for (const auto& c : cases) {
+    EXPECT_EQ(runToEnd(process, c.line), "CMD>[" + program + "]" + c.args) << c.line;
+    EXPECT_EQ(process.status(), 0) << c.line;
+  }
+  struct stat st;
+  EXPECT_NE(stat(marker.c_str(), &st), 0);
+
+  // Lines that cannot be split start nothing.
+  for (std::string line : {quoted.substr(0, quoted.size() - 1), quoted + " \"open", std::string(" \t")})
+    EXPECT_EQ(runToEnd(process, line), "(refused)") << line;
+  EXPECT_TRUE(noChildLeft());
 
   // A program that cannot be started must not read as success.
-  ASSERT_TRUE(process.startProcess("/no/such/program"));
-  ASSERT_TRUE(waitForEnd(process));
+  EXPECT_EQ(runToEnd(process, "/no/such/program arg"), "CMD>");
   EXPECT_TRUE(WIFEXITED(process.status()));
   EXPECT_EQ(WEXITSTATUS(process.status()), 127);
+  EXPECT_TRUE(execCmd(kUsualSignals));
+  EXPECT_FALSE(execCmd("exit 3"));
   EXPECT_TRUE(noChildLeft());
 }
 
@@ -124,9 +156,10 @@ class Opener : public ::testing::Test {
     savedPath_ = getenv("PATH");
     setenv("OPENER_RECORD", record_.c_str(), 1);
     mkdir(dir_.file("bin").c_str(), 0755);
-    writeScript(dir_.file("bin/xdg-open"),
-                "printf '%s:%s' \"$#\" \"$1\" > \"$OPENER_RECORD.tmp\" && mv \"$OPENER_RECORD.tmp\" "
-                "\"$OPENER_RECORD\"\n");
+    for (const char* opener : {"xdg-open", "gnome-open", "kfmclient"})
+      writeScript(dir_.file("bin/") + opener,
+                  "printf '%s:%s' \"$#\" \"$1\" > \"$OPENER_RECORD.tmp\" && mv \"$OPENER_RECORD.tmp\" "
+                  "\"$OPENER_RECORD\"\n");
     setenv("PATH", (dir_.file("bin") + ":" + savedPath_).c_str(), 1);
   }
   void TearDown() override { setenv("PATH", savedPath_.c_str(), 1); }
@@ -153,14 +186,26 @@ TEST_F(Opener, ReceivesOutsideTextAsOneArgumentWithoutAShell) {
   std::string marker = dir_.file("ran");
   std::string text = "http://example.com/a b?q='x'&r=\"y\" $(touch " + marker + ") `touch " + marker +
                      "` ; touch " + marker + " \\ *";
-  ASSERT_TRUE(run_xdgopen(text.c_str()));
-  EXPECT_EQ(opened(), "1:" + text);
+  const struct {
+    bool (*open)(const char*);
+    std::string record;
+  } openers[] = {{run_xdgopen, "1:" + text}, {run_gnomeopen, "1:" + text}, {run_kfmclient, "2:exec"}};
+  for (const auto& o : openers) {
+    ASSERT_TRUE(o.open(text.c_str()));
+    EXPECT_EQ(opened(), o.record);
+  }
   struct stat st;
   EXPECT_NE(stat(marker.c_str(), &st), 0);
   EXPECT_TRUE(noChildLeft());
 
+  // A program that fails at once is told from one that starts.
+  EXPECT_TRUE(just_run(dir_.file("bin/xdg-open").c_str()));
+  EXPECT_EQ(opened(), "0:");
+  EXPECT_FALSE(just_run("false"));
+
   setenv("PATH", dir_.root.c_str(), 1);
   EXPECT_FALSE(run_xdgopen("http://example.com/"));
+  EXPECT_FALSE(just_run("xdg-open"));
   EXPECT_TRUE(noChildLeft());
 }
 

@@ -151,6 +151,56 @@ TEST(FolderHelpers, HomeConfigurationAndSpecialLocations) {
   setenv("HOME", savedHome.c_str(), 1);
 }
 
+TEST(FolderHelpers, SystemSettingsAndMenuEntriesFollowTheDesktopsFolders) {
+  ScratchDir dir;
+  std::string savedHome = getenv("HOME") ? getenv("HOME") : "/root";
+  setenv("HOME", dir.root.c_str(), 1);
+  setenv("XDG_CONFIG_DIRS", (dir.file("sys") + ":/etc/xdg").c_str(), 1);
+  setenv("XDG_DATA_DIRS", (dir.file("shared") + ":/usr/share").c_str(), 1);
+  const struct {
+    const char* dataHome;  // null: unset
+    bool allUsers;
+    const char* name;
+    std::string folder;  // empty: refused
+  } cases[] = {
+      {nullptr, false, "Pkg", dir.file(".local/share/applications/Pkg")},
+      {"relative/is/ignored", false, "Pkg", dir.file(".local/share/applications/Pkg")},
+      {"", false, "My App", dir.file(".local/share/applications/My App")},
+      {nullptr, true, "Pkg", dir.file("shared/applications/Pkg")},
+      {nullptr, false, "../escape", ""},
+      {nullptr, false, "a/b", ""},
+      {nullptr, true, "..", ""},
+      {nullptr, false, "", ""},
+  };
+  for (const auto& c : cases) {
+    if (c.dataHome)
+      setenv("XDG_DATA_HOME", c.dataHome, 1);
+    else
+      unsetenv("XDG_DATA_HOME");
+    _guardchar<char> out;
+    bool made = cFolderContents::getShortcutsFolder(out, c.name, c.allUsers);
+    EXPECT_EQ(made, !c.folder.empty()) << c.name;
+    if (!made) continue;
+    EXPECT_EQ(std::string(out.ptr), c.folder);
+    EXPECT_EQ(cFolderContents::objtype(out.ptr), fotFolder);
+  }
+  setenv("XDG_DATA_HOME", dir.file("data").c_str(), 1);
+  _guardchar<char> out;
+  ASSERT_TRUE(cFolderContents::getShortcutsFolder(out, "Pkg", false));
+  EXPECT_EQ(std::string(out.ptr), dir.file("data/applications/Pkg"));
+  ASSERT_TRUE(cFolderContents::getSysConfigFolder(out, "zvk"));
+  EXPECT_EQ(std::string(out.ptr), dir.file("sys/zvkcfg/zvk"));
+  EXPECT_EQ(cFolderContents::objtype(out.ptr), fotFolder);
+  EXPECT_FALSE(cFolderContents::getSysConfigFolder(out, "../zvk"));
+  // A file where a level should be.
+  std::ofstream(dir.file("blocked"));
+  setenv("XDG_CONFIG_DIRS", dir.file("blocked").c_str(), 1);
+  EXPECT_FALSE(cFolderContents::getSysConfigFolder(out, "zvk"));
+
+  for (const char* variable : {"XDG_CONFIG_DIRS", "XDG_DATA_DIRS", "XDG_DATA_HOME"}) unsetenv(variable);
+  setenv("HOME", savedHome.c_str(), 1);
+}
+
 TEST(FolderHelpers, VolumeSizesAreThoseOfTheFileSystem) {
   ScratchDir dir;
   for (const std::string& path : {std::string("/"), dir.root}) {

@@ -95,6 +95,18 @@ TEST(BufWrapperIO, StaysInsideTheCallersBuffer) {
   ASSERT_TRUE(rw.set_fp_end(2));
   EXPECT_EQ(rw.write(const_cast<char*>("XYZ"), 3), 2u);
   EXPECT_STREQ(data, "abcdeXY");
+
+  // A refused block leaves nothing behind to read or write through.
+  for (auto [block, size] : {std::pair<char*, long long>{nullptr, 7}, {data, -1}}) {
+    EXPECT_FALSE(rw.wrap(block, size, true));
+    EXPECT_FALSE(rw.valid());
+    EXPECT_EQ(rw.size(), 0u);
+    EXPECT_EQ(rw.write(&c, 1), 0u);
+  }
+  EXPECT_TRUE(rw.wrap(nullptr, 0, false));
+  EXPECT_TRUE(rw.wrap(data, 3, false));
+  EXPECT_EQ(rw.write(&c, 1), 0u) << "not writable";
+  EXPECT_EQ(readAll(rw, 100), "abc");
 }
 
 TEST(FileIOSubRange, WindowIsCutToTheTarget) {

@@ -58,6 +58,16 @@ TEST(FileIO, CreateEmptiesSetsTheModeWhateverTheMaskAndIsNotInherited) {
   ASSERT_TRUE(f.create(path.c_str(), fmReadWrite));
   EXPECT_EQ(f.size(), 0u);
 
+  // The access each mode opens with, as the descriptor reports it.
+  const struct {
+    eFileMode mode;
+    int access;
+  } modes[] = {{fmRead, O_RDONLY}, {fmWrite, O_WRONLY}, {fmReadWrite, O_RDWR}, {fmWriteShared, O_WRONLY}};
+  for (const auto& m : modes) {
+    ASSERT_TRUE(f.open(path.c_str(), m.mode));
+    EXPECT_EQ(fcntl(static_cast<int>(f.handle), F_GETFL) & O_ACCMODE, m.access) << m.mode;
+  }
+
   // A failed open leaves it closed with the old path.
   EXPECT_FALSE(f.open(dir.file("missing").c_str(), fmRead));
   EXPECT_FALSE(f.valid());
