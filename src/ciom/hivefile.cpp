@@ -1,6 +1,7 @@
 // The hive file format and the file mechanics under the store: reading and
 // writing containers, and loading, replacing and creating hive files under
 // the lock that other processes honour.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -66,19 +67,35 @@ bool writeAll(cFileIO& file, const unsigned char* bytes, long long count) {
   return true;
 }
 
+// A rename is only as lasting as the folder entry it changed.
+bool syncFolderOf(const char* path) {
+  const char* slash = std::strrchr(path, '/');
+  char folder[4096 + 64];
+  int length = slash ? static_cast<int>(slash == path ? 1 : slash - path) : 1;
+  int written = std::snprintf(folder, sizeof folder, "%.*s", length, slash ? path : ".");
+  if (written < 0 || static_cast<size_t>(written) >= sizeof folder) return false;
+  int fd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool synced = fsync(fd) == 0;
+  close(fd);
+  return synced;
+}
+
 // Writes `bytes` into a new file beside `path` with the permission bits
 // `mode`, then puts it in place: renamed over the old file, or linked where
-// nothing may be yet.
+// nothing may be yet. The contents reach the disk before the name points at
+// them, and the name before the answer, so that after a power loss the path
+// holds the old hive or the new one, never a file the rename got ahead of.
 bool placeBeside(const char* path, const unsigned char* bytes, long long count, mode_t mode, bool replace) {
   char side[4096 + 64];
   cFileIO file;
   if (!sideName(path, side, sizeof side) || !file.create(side, fmReadWrite)) return false;
-  bool placed = file.lock(0, 4) && writeAll(file, bytes, count) &&
-                fchmod(static_cast<int>(file.handle), mode & 0777) == 0;
+  int fd = static_cast<int>(file.handle);
+  bool placed = file.lock(0, 4) && writeAll(file, bytes, count) && fchmod(fd, mode & 0777) == 0 && fsync(fd) == 0;
   file.close();
   if (placed) placed = replace ? cFileIO::move(side, path) : link(side, path) == 0;
   if (!placed || !replace) cFileIO::remove(side);
-  return placed;
+  return placed && syncFolderOf(path);
 }
 
 }  // namespace
