@@ -68,10 +68,14 @@ int cCIApplication::runApp(cCIApplication* app, void* instance, void*, int, int 
   app->myConfig = config;
 
   int status = 1;
-  // A store that cannot be opened even after its folder was made has no
-  // settled folder: going on would run as if configured and lose every
-  // change, so the start-up ends here with the usual failure.
-  if (!config->openConfig(name) && (config->newConfig(name), !config->openConfig(name))) return status;
+  // A store that cannot be opened even after its folder was made (no home,
+  // or one that cannot be written) has no folder: it answers every read
+  // with "missing" and refuses every write. The program still runs for such
+  // a user, without settings, and writes no file anywhere.
+  if (!config->openConfig(name)) {
+    config->newConfig(name);
+    config->openConfig(name);
+  }
 
   if (app->onInit(argc, argv, status)) {
     app->myMaker =

@@ -18,9 +18,13 @@ class cScriptedConfig : public cApplicationConfig {
   int opens = 0;
   bool openAnswers[2] = {true, true};
   bool* deleted;
+  int* opensSeen = nullptr;
 
   explicit cScriptedConfig(bool* d) : deleted(d) {}
-  ~cScriptedConfig() override { *deleted = true; }
+  ~cScriptedConfig() override {
+    *deleted = true;
+    if (opensSeen) *opensSeen = opens;
+  }
   void* rootContextHandle() override { return nullptr; }
   void* subContextHandle(const char*, void*, bool) override { return nullptr; }
   bool getParamValueSize(void*, long long&) override { return false; }
@@ -33,6 +37,9 @@ struct sSeen {
   bool initialised = false, ran = false, destroyed = false, deleted = false;
   std::string path, folder;
   bool current = false, hadMaker = false;
+  // What a setting written and read back in onInit gave.
+  bool wrote = false;
+  std::string readBack;
 };
 
 class cProbeApp : public cCIApplication {
@@ -50,6 +57,9 @@ class cProbeApp : public cCIApplication {
     seen->folder = appFolder() ? appFolder() : "(null)";
     seen->current = appRef() == this;
     cLibLang::applyLang(eLangRUS);
+    seen->wrote = config()->setParamStr("probe/value", "kept", -1);
+    _guardchar<char> value;
+    seen->readBack = config()->getParamStr("probe/value", value) ? value.ptr : "(missing)";
     if (!accept) status = statusOnRefusal;
     return accept;
   }
@@ -108,22 +118,27 @@ TEST(Application, AcceptedStartUpRunsWithAMakerAndTheToolkitTextsJoinTheLanguage
   EXPECT_TRUE(failed.initialised && !failed.ran && !failed.destroyed && failed.deleted);
 }
 
-// The store is opened again after making a new one; only when that fails too
-// does the start-up end, before onInit.
-TEST(Application, AConfigurationThatCannotBeOpenedEndsTheStartUp) {
+// The store is opened again after making a new one; the start-up goes on
+// whatever the second answer.
+TEST(Application, AConfigurationIsOpenedAgainAfterMakingIt) {
   for (bool secondOpen : {true, false}) {
     sSeen seen;
     bool configDeleted = false;
     auto* config = new cScriptedConfig(&configDeleted);
     config->openAnswers[0] = false;
     config->openAnswers[1] = secondOpen;
-    EXPECT_EQ(runWith(new cProbeApp(&seen), "prog", config), secondOpen ? 0 : 1);
-    EXPECT_EQ(seen.initialised, secondOpen);
-    EXPECT_TRUE(seen.deleted && configDeleted);
+    int opens = 0;
+    config->opensSeen = &opens;
+    EXPECT_EQ(runWith(new cProbeApp(&seen), "prog", config), 0);
+    EXPECT_EQ(opens, 2);
+    EXPECT_TRUE(seen.initialised && seen.ran && seen.deleted && configDeleted);
   }
 }
 
-TEST(Application, WithoutAHomeFolderNothingIsWritten) {
+// A user without a home, or with one nothing can be written into (the
+// superuser included), still gets the program, with a configuration that
+// keeps nothing; a writable home gets its folder.
+TEST(Application, WithoutAWritableHomeTheProgramRunsAndWritesNothing) {
   char pattern[] = "/tmp/zvk-app-XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);
   std::filesystem::path scratch = pattern, before = std::filesystem::current_path();
@@ -131,15 +146,20 @@ TEST(Application, WithoutAHomeFolderNothingIsWritten) {
   std::string savedHome = home ? home : "";
   ASSERT_EQ(chdir(scratch.c_str()), 0);
 
-  unsetenv("HOME");
-  sSeen seen;
-  EXPECT_EQ(runWith(new cProbeApp(&seen), "prog", nullptr), 1);
-  EXPECT_FALSE(seen.initialised);
-  EXPECT_TRUE(std::filesystem::is_empty(scratch));
-
-  setenv("HOME", scratch.c_str(), 1);
-  sSeen settled;
-  EXPECT_EQ(runWith(new cProbeApp(&settled), "prog", nullptr), 0);
+  const struct {
+    const char* home;  // null: unset
+    bool keeps;
+  } cases[] = {{nullptr, false}, {"/proc", false}, {pattern, true}};
+  for (const auto& c : cases) {
+    c.home ? setenv("HOME", c.home, 1) : unsetenv("HOME");
+    sSeen seen;
+    EXPECT_EQ(runWith(new cProbeApp(&seen), "prog", nullptr), 0);
+    EXPECT_TRUE(seen.initialised && seen.ran);
+    EXPECT_EQ(seen.wrote, c.keeps);
+    EXPECT_EQ(seen.readBack, c.keeps ? "kept" : "(missing)");
+    EXPECT_EQ(std::filesystem::is_empty(scratch), !c.keeps);
+    EXPECT_FALSE(std::filesystem::exists("/proc/.zvk"));
+  }
   EXPECT_TRUE(std::filesystem::is_directory(scratch / ".zvk"));
 
   home ? setenv("HOME", savedHome.c_str(), 1) : unsetenv("HOME");
