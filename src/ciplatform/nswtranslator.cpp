@@ -30,12 +30,11 @@ void cNSWTranslator::onSize(int width, int height) {
   if (myRoot) myRoot->processSizeChanges(width, height, false);
 }
 
-// The Control key plays the toolkit's Control role, Alt its Alt role.
+// The Control key plays the toolkit's Control role, Alt its Alt role. The
+// root moves the focus for a left press itself.
 void cNSWTranslator::onMouseButton(int x, int y, int button, bool down, bool, bool, bool shift,
                                    bool command) {
-  if (!myRoot) return;
-  myRoot->processMouseBtn(x, y, button, down, command, shift);
-  if (button == 1 && down && myRoot) myRoot->processFocus(x, y, 1, command, shift);
+  if (myRoot) myRoot->processMouseBtn(x, y, button, down, command, shift);
 }
 
 void cNSWTranslator::onMouseMove(int x, int y, int, bool, bool, bool, bool) {
