@@ -85,8 +85,12 @@ __attribute__((no_sanitize("null"))) void cJob::runOnThread() {
 
   unsigned long code;
   try {
-    onJobStart();
-    int answer = cException::guard([](void* self) { return static_cast<cJob*>(self)->job(); }, this);
+    int answer = cException::guard(
+        [](void* self) {
+          static_cast<cJob*>(self)->onJobStart();
+          return static_cast<cJob*>(self)->job();
+        },
+        this);
     code = static_cast<unsigned long>(static_cast<long>(answer));
   } catch (abi::__forced_unwind&) {
     // The cancellation's unwinding must reach the thread's start, or the
