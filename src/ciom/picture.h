@@ -11,7 +11,9 @@ extern bool __bmp_res_inversed;
 
 class cPicture {
  public:
-  enum eResizeMethod { eResizeStretch = 0, eResizeScaling = 1 };
+  // Fixed to int, so that a number outside the list is a value of the type
+  // that resizing() can refuse.
+  enum eResizeMethod : int { eResizeStretch = 0, eResizeScaling = 1 };
 
   _typebuf<unsigned int> pixels;
 

@@ -131,8 +131,9 @@ TEST(TCPSocket, CloseIsSafeAndBoundedAgainstAChattyPeer) {
   char b;
   EXPECT_EQ(0, none.send(&b, 1));
 
-  LoopbackPeer peer;
+  // Declared first, so it outlives the peer's thread, which reads it.
   std::atomic<bool> stop{false};
+  LoopbackPeer peer;
   peer.serve([&](int fd) {
     std::vector<char> junk(16384, 'x');
     while (!stop && ::send(fd, junk.data(), junk.size(), MSG_NOSIGNAL) > 0) {
