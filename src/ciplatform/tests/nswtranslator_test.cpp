@@ -11,7 +11,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <string>
 #include <thread>
@@ -182,15 +181,6 @@ TEST(Translator, ClipboardSpeaksUtf8) {
   _typebuf<unsigned char> out;
   ASSERT_TRUE(t._rt_request_copied_text(out));
   EXPECT_EQ(std::string(reinterpret_cast<char*>(out.ptr), static_cast<size_t>(out.count)), text);
-
-  const unsigned char raw[] = {9, 0, 8, 0xFE};
-  ASSERT_TRUE(t._rt_copy_raw(raw, sizeof raw));
-  EXPECT_FALSE(t._rt_request_has_copied(false));
-  ASSERT_TRUE(t._rt_request_copied_raw(out));
-  ASSERT_EQ(out.count, 4);
-  EXPECT_EQ(std::memcmp(out.ptr, raw, 4), 0);
-  ASSERT_TRUE(t._rt_request_copied_text(out));
-  EXPECT_EQ(out.count, 0);
 
   ASSERT_TRUE(t._rt_copy_text(nullptr, 0));
   EXPECT_FALSE(t._rt_request_has_copied(false));
