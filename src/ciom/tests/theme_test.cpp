@@ -92,12 +92,4 @@ TEST(Theme, SettersKeepToRangesAndNumbersPastTheEndAnswerNothing) {
   }
 }
 
-TEST(Theme, GlobalThemeStartsDefaultAndFollowsSetTheme) {
-  EXPECT_EQ(cCITheme::theme()->getDimension(static_cast<D>(1), cCITheme::eValue), 5);
-  EXPECT_TRUE(cCITheme::setTheme(&gCI_Flat_Theme));
-  EXPECT_EQ(cCITheme::theme()->getDimension(static_cast<D>(1), cCITheme::eValue), 2);
-  EXPECT_EQ(cCITheme::theme(), gGlobalTheme.ptr);
-  cCITheme::setTheme(&gCI_Default_Theme);
-}
-
 }  // namespace
