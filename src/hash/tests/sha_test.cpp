@@ -17,7 +17,7 @@ const size_t kSizes[] = {0, 55, 56, 63, 64, 65, 111, 112, 127, 128, 129, 1 << 20
 const std::string& reference(const std::string& tool, size_t size) {
   static std::map<std::pair<std::string, size_t>, std::string> seen;
   auto [it, fresh] = seen.try_emplace({tool, size});
-  if (fresh) it->second = toolAnswer(tool, patternMessage(size));
+  if (fresh) it->second = toolAnswer({tool}, patternMessage(size));
   return it->second;
 }
 
@@ -90,13 +90,13 @@ TEST(ShaText, MinusOneMeansUpToTheTerminator) {
   const std::vector<unsigned char> abc{'a', 'b', 'c'};
   unsigned char d[64], d32[32], d20[20];
   SHA2Hash("abc", d32, -1);
-  EXPECT_EQ(hex(d32, 32), toolAnswer("sha256sum", abc));
+  EXPECT_EQ(hex(d32, 32), toolAnswer({"sha256sum"}, abc));
   SHA2Hash("abc", d32, 0);
   EXPECT_EQ(hex(d32, 32), reference("sha256sum", 0));
   SHA1Hash("abc", d20, -1);
-  EXPECT_EQ(hex(d20, 20), toolAnswer("sha1sum", abc));
+  EXPECT_EQ(hex(d20, 20), toolAnswer({"sha1sum"}, abc));
   SHA512Hash("abc", d, -1);
-  EXPECT_EQ(hex(d, 64), toolAnswer("sha512sum", abc));
+  EXPECT_EQ(hex(d, 64), toolAnswer({"sha512sum"}, abc));
 }
 
 TEST(ShaCopy, CopyFinishesThePrefixWhileTheSourceGoesOn) {
@@ -121,8 +121,8 @@ TEST(Hmac, KeysUpToTheBlockAreUsedAsTheyAreLongerOnesHashedFirst) {
     std::vector<unsigned char> key(static_cast<size_t>(keyLen));
     for (size_t i = 0; i < key.size(); ++i) key[i] = static_cast<unsigned char>(i * 13 + 1);
     auto openssl = [&](const char* digest) {
-      return toolAnswer(std::string("openssl dgst -r -mac HMAC -") + digest +
-                            " -macopt hexkey:" + hex(key.data(), key.size()),
+      return toolAnswer({"openssl", "dgst", "-r", "-mac", "HMAC", std::string("-") + digest, "-macopt",
+                         "hexkey:" + hex(key.data(), key.size())},
                         text);
     };
     unsigned char d[64];
