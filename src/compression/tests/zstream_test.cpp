@@ -68,7 +68,9 @@ TEST(ZStream, ReadsStopAtThePlainSize) {
   // A fill before the bytes still held restarts the decoder.
   ASSERT_TRUE(z.fillBufFrom(1));
   EXPECT_TRUE(std::equal(z.window.ptr, z.window.ptr + z.window.count, plain.begin() + 1));
-  EXPECT_TRUE(z.set_fp(5000000));  // beyond the end moves to the end
+  EXPECT_TRUE(z.set_fp(0));
+  EXPECT_EQ(readAll(z, 20000), plain);  // back to the start: decoded again
+  EXPECT_TRUE(z.set_fp(5000000));       // beyond the end moves to the end
   EXPECT_EQ(readAll(z, 10).size(), 0u);
   EXPECT_TRUE(z.set_fp_end(100));
   EXPECT_EQ(readAll(z, 1000), tBytes(plain.end() - 100, plain.end()));
