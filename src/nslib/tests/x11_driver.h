@@ -89,20 +89,17 @@ struct cRecorder {
   }
 };
 
-// Ends a window's loop with kTimedOut when it runs past its deadline.
-class cWatchdog {
+// Calls `expire` once, on its own thread, when the deadline passes first.
+class cDeadline {
  public:
-  cWatchdog(cRecorder& rec, std::chrono::milliseconds limit = std::chrono::seconds(10))
-      : thread_([this, &rec, limit] {
+  explicit cDeadline(std::function<void()> expire, std::chrono::milliseconds limit = std::chrono::seconds(10))
+      : thread_([this, expire, limit] {
           auto end = std::chrono::steady_clock::now() + limit;
           while (!done_ && std::chrono::steady_clock::now() < end)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-          if (!done_) {
-            rec.expired = true;
-            nswnd_notify_action(rec.wnd);
-          }
+          if (!done_) expire();
         }) {}
-  ~cWatchdog() {
+  ~cDeadline() {
     done_ = true;
     thread_.join();
   }
@@ -110,6 +107,15 @@ class cWatchdog {
  private:
   std::atomic<bool> done_{false};
   std::thread thread_;
+};
+
+// Ends a window's loop with kTimedOut when it runs past its deadline.
+struct cWatchdog : cDeadline {
+  explicit cWatchdog(cRecorder& rec)
+      : cDeadline([&rec] {
+          rec.expired = true;
+          nswnd_notify_action(rec.wnd);
+        }) {}
 };
 
 // A second connection: the user at the keyboard and mouse, or another
