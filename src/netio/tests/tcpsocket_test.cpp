@@ -18,17 +18,7 @@ long long msSince(Clock::time_point start) {
 }
 
 // A port on which nothing listens: bound once, then released.
-int closedPort() {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof(a);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&a), len);
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-  ::close(fd);
-  return ntohs(a.sin_port);
-}
+int closedPort() { return LoopbackPeer().port(); }
 
 TEST(StrToIPv4, DottedTextNeedsNoResolver) {
   unsigned char ip[4];
