@@ -62,11 +62,13 @@ TEST(CaseMaps, BytesChangeOnlyForAsciiLetters) {
 }
 
 TEST(CaseMaps, LowerCasedUtf8StringsAlsoInPlace) {
-  _guardchar<char> text("\xC3\x80"
-                        "B \xD0\x90\xF0\x9F\x98\x80Z");
+  _guardchar<char> text(
+      "\xC3\x80"
+      "B \xD0\x90\xF0\x9F\x98\x80Z");
   EXPECT_TRUE(__acp_lower(text, text));
-  EXPECT_STREQ(text.ptr, "\xC3\xA0"
-                         "b \xD0\xB0\xF0\x9F\x98\x80z");
+  EXPECT_STREQ(text.ptr,
+               "\xC3\xA0"
+               "b \xD0\xB0\xF0\x9F\x98\x80z");
 }
 
 }  // namespace

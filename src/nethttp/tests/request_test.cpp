@@ -45,10 +45,14 @@ TEST(HttpRequest, UrlsOutsideTheGrammarAreRefusedAndChangeNothing) {
 // Sorted headers; nothing that may end a header line or the head gets in.
 TEST(HttpRequest, HeadersAreSortedAndGuarded) {
   cHttpRequest r(cHttpRequest::GET, "http://h/", 1);
-  for (auto [name, value] : {std::pair<const char*, const char*>{"B", "2"}, {"A", "1"}, {"a", "lower"},
-                             {"A", "one"}, {"user-agent", "Tester/1"}})
+  for (auto [name, value] : {std::pair<const char*, const char*>{"B", "2"},
+                             {"A", "1"},
+                             {"a", "lower"},
+                             {"A", "one"},
+                             {"user-agent", "Tester/1"}})
     EXPECT_TRUE(r.setHeader(name, value));
-  EXPECT_EQ("GET / HTTP/1.1\r\nHost: h\r\nUser-Agent: Tester/1\r\nA: one\r\nB: 2\r\na: lower\r\n\r\n", wire(r));
+  EXPECT_EQ("GET / HTTP/1.1\r\nHost: h\r\nUser-Agent: Tester/1\r\nA: one\r\nB: 2\r\na: lower\r\n\r\n",
+            wire(r));
   for (const char* name : {"a", "missing", "User-Agent"}) EXPECT_TRUE(r.setHeader(name, nullptr));
 
   for (auto [name, value] : {std::pair<const char*, const char*>{"content-type", "x"},
@@ -108,7 +112,11 @@ TEST(HttpRequest, UrlEncodeKeepsOnlyUnreservedBytes) {
   _guardchar<char> out;
   for (auto [in, length, encoded] :
        {std::tuple<const char*, long long, const char*>{"a b~-._Z9/\xff\xe9", -1, "a%20b~-._Z9%2F%FF%E9"},
-        {"abc def", 4, "abc%20"}, {"ab", 10, "ab"}, {"x", 0, ""}, {"", -1, ""}, {nullptr, -1, ""}}) {
+        {"abc def", 4, "abc%20"},
+        {"ab", 10, "ab"},
+        {"x", 0, ""},
+        {"", -1, ""},
+        {nullptr, -1, ""}}) {
     cHttpRequest::urlEncode(in, length, out);
     EXPECT_STREQ(encoded, out.ptr);
   }

@@ -67,8 +67,9 @@ TEST(HttpResponse, HeadLines) {
     EXPECT_EQ(code, r.RC());
   }
   Recorder r;
-  ASSERT_TRUE(r.run({"HTTP/1.1 200 OK\r\nX-Empty: \r\nX-Tab:\tv\r\nx-dup: 1\r\nx-dup: 2\r\n"
-                     "content-length: 3\r\ncontent-Length: 3\r\n\r\nabc"}));
+  ASSERT_TRUE(
+      r.run({"HTTP/1.1 200 OK\r\nX-Empty: \r\nX-Tab:\tv\r\nx-dup: 1\r\nx-dup: 2\r\n"
+             "content-length: 3\r\ncontent-Length: 3\r\n\r\nabc"}));
   EXPECT_STREQ("", r.getHeaderVal("X-Empty"));
   EXPECT_STREQ("v", r.getHeaderVal("X-Tab"));
   EXPECT_STREQ("2", r.getHeaderVal("x-dup"));
@@ -83,11 +84,19 @@ TEST(HttpResponse, HeadsOutsideTheGrammarOrItsBoundsAreRefused) {
   std::string many = ok;
   for (int i = 0; i <= kHttpMaxHeaderCount; ++i) many += "X-" + std::to_string(i) + ": v\r\n";
   const std::vector<std::string> heads = {
-      "HTTP/1.1 000 Zero\r\n" + length, "HTTP/2 200 OK\r\n" + length, "HTTP/1.1 2x0 OK\r\n" + length,
-      "HTTP/1.1 20\r\n" + length, "http/1.1 200 OK\r\n" + length, "\r\n" + length, ok + "NoColon\r\n",
-      ok + ":value\r\n", ok + "Name:\r\n", ok + length + "Content-Length: 6\r\n",
+      "HTTP/1.1 000 Zero\r\n" + length,
+      "HTTP/2 200 OK\r\n" + length,
+      "HTTP/1.1 2x0 OK\r\n" + length,
+      "HTTP/1.1 20\r\n" + length,
+      "http/1.1 200 OK\r\n" + length,
+      "\r\n" + length,
+      ok + "NoColon\r\n",
+      ok + ":value\r\n",
+      ok + "Name:\r\n",
+      ok + length + "Content-Length: 6\r\n",
       ok + "Content-Length: 1099511627777\r\n",
-      ok + "X: " + std::string(kHttpMaxHeaderLineLength, 'v') + "\r\n" + length, many + length};
+      ok + "X: " + std::string(kHttpMaxHeaderLineLength, 'v') + "\r\n" + length,
+      many + length};
   for (const std::string& head : heads) {
     Recorder r;
     EXPECT_FALSE(r.run({head + "\r\nabcde"})) << head.substr(0, 60);

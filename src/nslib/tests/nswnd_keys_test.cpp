@@ -7,7 +7,8 @@
 #include "nslib/nswnd.h"
 
 TEST(KeyCode, FoldsSymbolsIntoTheToolkitCodes) {
-  struct {
+  // clang-format off
+  const struct {
     unsigned long sym;
     int code;
   } cases[] = {
@@ -21,5 +22,6 @@ TEST(KeyCode, FoldsSymbolsIntoTheToolkitCodes) {
       {XK_F8, 0}, {XK_F12, 0}, {XK_F24, 0}, {XK_Shift_L, 0}, {XK_Control_R, 0}, {XK_Alt_L, 0},
       {XK_Super_L, 0}, {XK_Caps_Lock, 0}, {XK_Cyrillic_ya, 0}, {XK_eacute, 0}, {NoSymbol, 0},
       {XF86XK_AudioMute, 0}};
+  // clang-format on
   for (const auto& c : cases) EXPECT_EQ(nswnd_key_code(c.sym), c.code) << std::hex << c.sym;
 }
