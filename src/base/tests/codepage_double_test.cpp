@@ -59,19 +59,6 @@ TEST(DoubleBytePage, SingleBytesAndUndecodableOnes) {
   EXPECT_EQ(decode("A\x82", 932), tUnits{'A'});
 }
 
-TEST(DoubleBytePage, ZeroEndsTheText) {
-  unsigned short out[8];
-  std::fill(std::begin(out), std::end(out), 0xAAAA);
-  EXPECT_EQ(intrnl_JIS_a2w(out, 8, "\x82\xA0\0B", 4, 932), 1);
-  EXPECT_EQ(out[1], 0);
-  EXPECT_EQ(intrnl_JIS_a2w_require("\x82\xA0", -1, 932), 2);  // with its terminator
-  // A lead byte before the terminator is dropped, the terminator not read past.
-  std::fill(std::begin(out), std::end(out), 0xAAAA);
-  EXPECT_EQ(intrnl_JIS_a2w(out, 8, "A\x82", -1, 932), 1);
-  EXPECT_EQ(out[1], 0xAAAA);
-  EXPECT_EQ(intrnl_JIS_a2w_require("A\x82", -1, 932), 2);
-}
-
 TEST(DoubleBytePage, CountAndDecoderAgreeOnAnyBytes) {
   std::mt19937 random(932);
   for (int round = 0; round < 2000; ++round) {

@@ -141,25 +141,4 @@ TEST(SingleBytePage, EncodingMarksWhatThePageLacksAndKeepsTheQuestionMark) {
   for (int cp : {1250, 1251, 1255}) EXPECT_EQ(__w2a('?', cp), '?') << cp;
 }
 
-TEST(SingleBytePage, StringConversionsKeepToTheirRanges) {
-  unsigned short dst[8];
-  std::fill(std::begin(dst), std::end(dst), 0xAAAA);
-  // A zero byte ends the text even inside an exact range, and is written.
-  EXPECT_EQ(intrnl_ACP_a2w(dst, 8, "\xC0\0\xC1", 3, 1251), 1);
-  EXPECT_EQ(dst[0], 0x0410);
-  EXPECT_EQ(dst[1], 0);
-  EXPECT_EQ(dst[2], 0xAAAA);
-
-  // A full destination ends it without a terminator.
-  std::fill(std::begin(dst), std::end(dst), 0xAAAA);
-  EXPECT_EQ(intrnl_ACP_a2w(dst, 2, "\xC0\xC1\xC2", -1, 1251), 2);
-  EXPECT_EQ(dst[2], 0xAAAA);
-  EXPECT_EQ(intrnl_ACP_a2w(dst, 8, nullptr, 1, 1251), 0);
-
-  unsigned short units[] = {0x0410, 0, 0x0411};
-  char bytes[4] = {'x', 'x', 'x', 'x'};
-  EXPECT_EQ(intrnl_ACP_w2a(units, 3, bytes, 4, 1251), 1);
-  EXPECT_EQ(std::string(bytes, 3), std::string("\xC0\0x", 3));
-}
-
 }  // namespace

@@ -113,19 +113,6 @@ TEST(StatefulPage, EscapesAndShifts) {
   EXPECT_EQ(decode("A\x8E\xB1", kEucCn), tUnits{'A'});
 }
 
-TEST(StatefulPage, ZeroEndsTheTextWithItsTerminator) {
-  for (int cp : {kIso2022Jp, kIso2022Cn, kEucJp, kEucCn}) {
-    unsigned short out[4] = {0xAAAA, 0xAAAA, 0xAAAA, 0xAAAA};
-    EXPECT_EQ(intrnl_2022_a2w(out, 4, std::string("A\0B", 3).c_str(), 3, cp), 1);
-    EXPECT_EQ(out[1], 0);
-    EXPECT_EQ(intrnl_2022_a2w_require("A\0B", 3, cp), 1);
-    // A full destination takes no terminator.
-    EXPECT_EQ(intrnl_2022_a2w(out, 2, "XYZ", -1, cp), 2);
-    EXPECT_EQ(out[2], 0xAAAA);
-  }
-  EXPECT_EQ(intrnl_2022_a2w_require("AB", 2, 932), 0);
-}
-
 TEST(StatefulPage, CutAndDamagedTextsStopCleanly) {
   const std::pair<int, const char*> samples[] = {
       {kIso2022Jp, "a\x1B$B$\"$$\x1B(Jb\\\x1B(I12\x1B$(D\"/\x1B(Bz"},

@@ -27,9 +27,7 @@ TEST(IntegralMemory, SizesAtAndBeyondTheBlock) {
   EXPECT_EQ(arena.alloc(4097), nullptr);
   EXPECT_NE(arena.alloc(4096), nullptr);
   EXPECT_EQ(arena.alloc(-5), nullptr);
-  EXPECT_EQ(arena.blocks[0].used, 4096);
   EXPECT_FALSE(arena.create(0));
-  EXPECT_EQ(arena.blockSize, 4096);
   EXPECT_TRUE(arena.create(16));
   EXPECT_EQ(arena.alloc(17), nullptr);
   EXPECT_NE(arena.alloc(16), nullptr);

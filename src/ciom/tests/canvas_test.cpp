@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "support/fixedcanvas.h"
 #include "support/layoutcases.h"
 
@@ -20,13 +22,10 @@ TEST_F(FixedLayout, BackgroundAroundTheText) {
       10 + 4 + (90 - 21) / 2);
   ASSERT_EQ(canvas.fills.size(), 4u);
   for (auto& f : canvas.fills) EXPECT_EQ(f.fill, 0x123456u);
-  const sRect expected[] = {{14, 20, 34, 18}, {48, 20, 21, 2}, {48, 35, 21, 3}, {69, 20, 35, 18}};
-  for (int i = 0; i < 4; ++i) {
-    const sRect& r = canvas.fills[i].r;
-    EXPECT_TRUE(r.x == expected[i].x && r.y == expected[i].y && r.width == expected[i].width &&
-                r.height == expected[i].height)
-        << i;
-  }
+  std::vector<std::vector<int>> rects;
+  for (auto& f : canvas.fills) rects.push_back({f.r.x, f.r.y, f.r.width, f.r.height});
+  EXPECT_EQ(rects, (std::vector<std::vector<int>>{
+                       {14, 20, 34, 18}, {48, 20, 21, 2}, {48, 35, 21, 3}, {69, 20, 35, 18}}));
 
   // A transparent text leaves the background alone.
   canvas.clear();

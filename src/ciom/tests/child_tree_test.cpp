@@ -1,24 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "support/probe.h"
 
 namespace {
 
-void expectRect(cChildElement& e, int x, int y, int w, int h) {
+std::vector<int> rectOf(cChildElement& e) {
   sRect r;
   e.childRect(&r);
-  EXPECT_EQ(r.x, x);
-  EXPECT_EQ(r.y, y);
-  EXPECT_EQ(r.width, w);
-  EXPECT_EQ(r.height, h);
+  return {r.x, r.y, r.width, r.height};
 }
 
-void expectArea(const sArea& a, int left, int top, int right, int bottom) {
-  EXPECT_EQ(a.left, left);
-  EXPECT_EQ(a.top, top);
-  EXPECT_EQ(a.right, right);
-  EXPECT_EQ(a.bottom, bottom);
-}
+std::vector<int> sides(const sArea& a) { return {a.left, a.top, a.right, a.bottom}; }
 
 }  // namespace
 
@@ -27,22 +21,22 @@ TEST(ChildTree, AnchorsKeepTheirDistancesToTheEdgesAcrossResizes) {
   cProbe margin("margin", &win.log), right("right", &win.log), limited("limited", &win.log);
   ASSERT_TRUE(win.form.anchor(&margin, 10, 10, -21, -21));
   ASSERT_TRUE(win.form.anchor(&right, -51, 0, 50, -1));
-  expectRect(margin, 10, 10, 180, 80);
-  expectRect(right, 150, 0, 50, 100);
+  EXPECT_EQ(rectOf(margin), std::vector<int>({10, 10, 180, 80}));
+  EXPECT_EQ(rectOf(right), std::vector<int>({150, 0, 50, 100}));
 
   win.form.processSizeChanges(300, 150, false);
-  expectRect(margin, 10, 10, 280, 130);
-  expectRect(right, 250, 0, 50, 150);
+  EXPECT_EQ(rectOf(margin), std::vector<int>({10, 10, 280, 130}));
+  EXPECT_EQ(rectOf(right), std::vector<int>({250, 0, 50, 150}));
   win.form.processSizeChanges(120, 60, false);
-  expectRect(margin, 10, 10, 100, 40);
-  expectRect(right, 70, 0, 50, 60);
+  EXPECT_EQ(rectOf(margin), std::vector<int>({10, 10, 100, 40}));
+  EXPECT_EQ(rectOf(right), std::vector<int>({70, 0, 50, 60}));
 
   // Size limits hold against the anchors, the maximum over the minimum.
   ASSERT_TRUE(win.form.anchor(&limited, 0, 0, -1, 5));
   limited.setMinSize(50, 20);
   limited.setMaxSize(40, -1);
   win.form.processSizeChanges(130, 60, false);
-  expectRect(limited, 0, 0, 40, 20);
+  EXPECT_EQ(rectOf(limited), std::vector<int>({0, 0, 40, 20}));
 }
 
 TEST(ChildTree, ResizesRepaintOnlyTheStripsThatChanged) {
@@ -52,7 +46,7 @@ TEST(ChildTree, ResizesRepaintOnlyTheStripsThatChanged) {
   win.target.repaints.clear();
   win.form.processSizeChanges(250, 100, false);
   ASSERT_EQ(win.target.repaints.size(), 1u);
-  expectArea(win.target.repaints[0], 190, 10, 240, 40);
+  EXPECT_EQ(sides(win.target.repaints[0]), std::vector<int>({190, 10, 240, 40}));
 }
 
 TEST(ChildTree, AttachMovesAndNeverMakesACycle) {
@@ -61,7 +55,7 @@ TEST(ChildTree, AttachMovesAndNeverMakesACycle) {
   ASSERT_TRUE(win.form.attach(&a, 0, 0, 50, 50));
   ASSERT_TRUE(a.attach(&inner, 5, 6, 10, 10));
   EXPECT_TRUE(win.form.attach(&a, 20, 30, 50, 50));
-  expectRect(a, 20, 30, 50, 50);
+  EXPECT_EQ(rectOf(a), std::vector<int>({20, 30, 50, 50}));
   EXPECT_FALSE(win.form.attach(&inner, 0, 0, 1, 1));
   EXPECT_FALSE(inner.attach(&win.form, 0, 0, 1, 1));
   EXPECT_FALSE(win.form.attach(&win.form, 0, 0, 1, 1));
@@ -86,9 +80,9 @@ TEST(ChildTree, RepaintAreasAreClampedAndFollowThePlaceInTheWindow) {
   EXPECT_TRUE(child.move(100, 20, 50, 40));
   loose.repaint(nullptr);
   ASSERT_EQ(win.target.repaints.size(), 3u);
-  expectArea(win.target.repaints[0], 40, 25, 59, 35);
-  expectArea(win.target.repaints[1], 10, 20, 60, 60);
-  expectArea(win.target.repaints[2], 100, 20, 150, 60);
+  EXPECT_EQ(sides(win.target.repaints[0]), std::vector<int>({40, 25, 59, 35}));
+  EXPECT_EQ(sides(win.target.repaints[1]), std::vector<int>({10, 20, 60, 60}));
+  EXPECT_EQ(sides(win.target.repaints[2]), std::vector<int>({100, 20, 150, 60}));
 }
 
 TEST(ChildTree, DestroyedChildLeavesNoPointerBehind) {

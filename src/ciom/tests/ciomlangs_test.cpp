@@ -1,45 +1,12 @@
 #include "ciom/ciomlangs.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
-#include "ciom/ciomlang_blocks.h"
-
 namespace {
-
-using Bytes = std::vector<unsigned char>;
-
-unsigned int u32At(const unsigned char* p) {
-  return p[0] | p[1] << 8 | p[2] << 16 | static_cast<unsigned int>(p[3]) << 24;
-}
-
-// A block's plain table, inflated by zlib itself rather than by the reader.
-Bytes plainOf(const unsigned char* block, long long size) {
-  const long long at = 20 + block[19];
-  if (size < at + 4) return {};
-  Bytes plain(u32At(block + at));
-  uLongf got = static_cast<uLongf>(plain.size());
-  if (uncompress(plain.data(), &got, block + at + 4, static_cast<uLong>(size - at - 4)) != Z_OK ||
-      got != plain.size())
-    return {};
-  return plain;
-}
-
-// The name field of each section, in stored order, with its padding.
-std::vector<std::string> nameFields(const Bytes& plain) {
-  std::vector<std::string> names;
-  for (size_t at = 8; at + 4 <= plain.size();) {
-    unsigned int nameSize = u32At(&plain[at]);
-    names.emplace_back(reinterpret_cast<const char*>(&plain[at + 4]), nameSize);
-    at += 4 + nameSize;
-    at += 4 + u32At(&plain[at]);
-  }
-  return names;
-}
 
 // The printf directives of a text, in order: flags, width, precision and
 // the conversion letter (or the escaped percent sign).
@@ -70,26 +37,7 @@ long long slotCount(cCiomLang& store, const char* section) {
 
 }  // namespace
 
-TEST(ToolkitTables, EnglishBlockHasTheKnownLayout) {
-  const unsigned char* block = gCiomLangBlock_eng;
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(block), 27),
-            std::string("CIOMLAFICIOMBASEENG\7English"));
-  Bytes plain = plainOf(block, gCiomLangBlockSize_eng);
-  EXPECT_EQ(plain.size(), 1358u);
-  EXPECT_EQ(
-      nameFields(plain),
-      (std::vector<std::string>{"ciom::filechoose", std::string("ciom::folderchoose\0\0", 20),
-                                std::string("ciom::messages\0\0", 16), std::string("ciom::progress\0\0", 16),
-                                std::string("ciom::propsheet\0", 16)}));
-}
-
 TEST(ToolkitTables, NamesBlockHoldsEveryLanguageInItsOwnWords) {
-  const unsigned char* block = gCiomLangBlock_langnames;
-  EXPECT_EQ(gCiomLangBlockSize_langnames, 186);
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(block), 29),
-            std::string("CIOMLAFICIOMLN  ENG\11Langnames"));
-  EXPECT_EQ(plainOf(block, gCiomLangBlockSize_langnames).size(), 150u);
-
   const char* names[] = {"English",  "Русский",    "Deutsch", "日本",     "한국어",
                          "Français", "Українська", "Español", "简体中文", "繁體中文"};
   for (int n = 0; n < kCIOMStdLangCount; ++n) EXPECT_STREQ(ciLangName(n), names[n]) << n;

@@ -119,12 +119,7 @@ TEST_F(LanguageRegistry, OneFailingProviderFailsTheCallButNotTheOthers) {
   EXPECT_EQ(shared("ciom::messages", 1), "はい");
 }
 
-TEST(LanguageIdentifiers, CodesAndValidity) {
-  const char* codes[] = {"ENG", "RUS", "DEU", "JPN", "KOR", "FRA", "UKR", "ESP", "CHN", "TWN"};
-  for (int n = 0; n < kCIOMStdLangCount; ++n) {
-    EXPECT_STREQ(ciLangID(n), codes[n]);
-    EXPECT_TRUE(ciLangValid(n));
-  }
+TEST(LanguageIdentifiers, NumbersOutsideTheRangeAreInvalid) {
   for (int n : {-1, 10, INT_MIN, INT_MAX}) {
     EXPECT_STREQ(ciLangID(n), "INV") << n;
     EXPECT_FALSE(ciLangValid(n)) << n;

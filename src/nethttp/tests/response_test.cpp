@@ -59,68 +59,56 @@ class Recorder : public cHttpResponse {
   std::vector<unsigned long long> offsets;
 };
 
-TEST(HttpResponse, StatusLines) {
+TEST(HttpResponse, HeadLines) {
   for (auto [line, code] : std::vector<std::pair<std::string, unsigned>>{
            {"HTTP/1.1 200 OK", 200}, {"HTTP/1.0 404 Not Found", 404}, {"HTTP/1.1 999", 999}}) {
     Recorder r;
     EXPECT_TRUE(r.run({line + "\r\nContent-Length: 2\r\n\r\nok"})) << line;
     EXPECT_EQ(code, r.RC());
   }
-  for (const char* bad :
-       {"HTTP/1.1 000 Zero", "HTTP/2 200 OK", "HTTP/1.1 2x0 OK", "HTTP/1.1 20", "http/1.1 200 OK", ""}) {
-    Recorder r;
-    EXPECT_FALSE(r.run({std::string(bad) + "\r\nContent-Length: 2\r\n\r\nok"})) << bad;
-    EXPECT_EQ(0, r.headerDone);
-  }
-}
-
-TEST(HttpResponse, HeaderLines) {
   Recorder r;
   ASSERT_TRUE(
-      r.run({"HTTP/1.1 200 OK\r\nDate: Sun, 06 Dec 2026 17:00:00 GMT\r\nX-Empty: \r\nX-Tab:\tv\r\n"
-             "x-dup: 1\r\nx-dup: 2\r\ncontent-length: 3\r\n\r\nabc"}));
-  EXPECT_STREQ("Sun, 06 Dec 2026 17:00:00 GMT", r.getHeaderVal("Date"));
+      r.run({"HTTP/1.1 200 OK\r\nX-Empty: \r\nX-Tab:\tv\r\nx-dup: 1\r\nx-dup: 2\r\n"
+             "content-length: 3\r\ncontent-Length: 3\r\n\r\nabc"}));
   EXPECT_STREQ("", r.getHeaderVal("X-Empty"));
   EXPECT_STREQ("v", r.getHeaderVal("X-Tab"));
   EXPECT_STREQ("2", r.getHeaderVal("x-dup"));
-  EXPECT_EQ(nullptr, r.getHeaderVal("date"));
+  EXPECT_EQ(nullptr, r.getHeaderVal("x-Dup"));
   EXPECT_EQ(nullptr, r.getHeaderVal(nullptr));
-  EXPECT_STREQ("3", r.getHeaderVal("content-length"));
   EXPECT_EQ(3u, r.contentLength());
+}
 
-  for (const char* bad : {"NoColon", ":value", "Name:", "Content-Length: 5\r\nContent-Length: 6",
-                          "Content-Length: 1099511627777", "Content-Length: "}) {
-    Recorder b;
-    EXPECT_FALSE(b.run({"HTTP/1.1 200 OK\r\n" + std::string(bad) + "\r\n\r\nabcde"})) << bad;
+// Refused while the head is read, before the sink hears of it.
+TEST(HttpResponse, HeadsOutsideTheGrammarOrItsBoundsAreRefused) {
+  const std::string ok = "HTTP/1.1 200 OK\r\n", length = "Content-Length: 5\r\n";
+  std::string many = ok;
+  for (int i = 0; i <= kHttpMaxHeaderCount; ++i) many += "X-" + std::to_string(i) + ": v\r\n";
+  const std::vector<std::string> heads = {
+      "HTTP/1.1 000 Zero\r\n" + length,
+      "HTTP/2 200 OK\r\n" + length,
+      "HTTP/1.1 2x0 OK\r\n" + length,
+      "HTTP/1.1 20\r\n" + length,
+      "http/1.1 200 OK\r\n" + length,
+      "\r\n" + length,
+      ok + "NoColon\r\n",
+      ok + ":value\r\n",
+      ok + "Name:\r\n",
+      ok + length + "Content-Length: 6\r\n",
+      ok + "Content-Length: 1099511627777\r\n",
+      ok + "X: " + std::string(kHttpMaxHeaderLineLength, 'v') + "\r\n" + length,
+      many + length};
+  for (const std::string& head : heads) {
+    Recorder r;
+    EXPECT_FALSE(r.run({head + "\r\nabcde"})) << head.substr(0, 60);
+    EXPECT_EQ(0, r.headerDone) << head.substr(0, 60);
   }
-  // The same length twice leaves no doubt.
-  Recorder twice;
-  EXPECT_TRUE(twice.run({"HTTP/1.1 200 OK\r\nContent-Length: 5\r\ncontent-length: 5\r\n\r\nabcde"}));
+  // A blank length says nothing: the body runs to the close, and the reply is incomplete.
+  Recorder blank;
+  EXPECT_FALSE(blank.run({ok + "Content-Length: \r\n\r\nabcde"}));
 }
 
-// Reads cut anywhere are the scripted peers' business; here the parser
-// itself leaves an unfinished line, CR included, for later.
-TEST(HttpResponse, AnUnfinishedLineWaitsForTheNextRead) {
-  const std::string head = "HTTP/1.1 200 OK\r\nServer: t\r\nContent-Length: 10\r\n\r\n";
-  cHttpResponse p;
-  bool more = true;
-  const auto* data = reinterpret_cast<const unsigned char*>(head.data());
-  unsigned int length = 16;
-  EXPECT_TRUE(p.parseHeaders(data, length, more));
-  EXPECT_EQ(0u, length);
-  length = 17;
-  EXPECT_TRUE(p.parseHeaders(data, length, more));
-  EXPECT_EQ(17u, length);
-  EXPECT_EQ(200u, p.RC());
-  EXPECT_TRUE(more);
-}
-
-TEST(HttpResponse, BodyStopsAtItsLengthAndIncompleteRepliesFail) {
-  Recorder oneRead;
-  ASSERT_TRUE(oneRead.run({"HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nabcdef"}));
-  ASSERT_EQ(1u, oneRead.offsets.size());
-  EXPECT_EQ(0u, oneRead.offsets[0]);
-  EXPECT_EQ("abc", oneRead.body);
+// Bodies cut or running past their length are the scripted peers' business.
+TEST(HttpResponse, EmptyBodiesAndIncompleteReplies) {
   Recorder empty;
   EXPECT_TRUE(empty.run({"HTTP/1.1 204 No Content\r\nContent-Length: 0\r\n\r\n"}));
   EXPECT_TRUE(empty.offsets.empty());
@@ -146,21 +134,11 @@ TEST(HttpResponse, SinkAnswersEndTheExchange) {
   EXPECT_EQ(1u, noData.offsets.size());
 
   // The object is reused: the next reply starts from a clean state.
-  ASSERT_TRUE(noHead.run({"HTTP/1.1 200 OK\r\nContent-Length: 4\r\nX: 1\r\n\r\n", "body"}) == false);
+  ASSERT_FALSE(noHead.run({"HTTP/1.1 200 OK\r\nContent-Length: 4\r\nX: 1\r\n\r\n", "body"}));
   noHead.acceptHead = true;
   ASSERT_TRUE(noHead.run({"HTTP/1.0 301 Moved\r\nContent-Length: 1\r\n\r\n!"}));
   EXPECT_EQ(301u, noHead.RC());
   EXPECT_EQ(nullptr, noHead.getHeaderVal("X"));
-}
-
-TEST(HttpResponse, HeadBeyondItsBoundsIsRefused) {
-  Recorder longLine;
-  EXPECT_FALSE(longLine.run({"HTTP/1.1 200 OK\r\nX: " + std::string(kHttpMaxHeaderLineLength, 'v') +
-                             "\r\nContent-Length: 1\r\n\r\n!"}));
-  std::string many = "HTTP/1.1 200 OK\r\n";
-  for (int i = 0; i <= kHttpMaxHeaderCount; ++i) many += "X-" + std::to_string(i) + ": v\r\n";
-  Recorder manyLines;
-  EXPECT_FALSE(manyLines.run({many + "Content-Length: 1\r\n\r\n!"}));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "nethttp/httptransport.h"
 #include "netio/socketio.h"
+#include "netio/tests/loopback_peer.h"
 #include "spawned_server.h"
 
 namespace {
@@ -113,12 +114,8 @@ TEST(HttpTransport, StalledPeersTimeOut) {
 
 TEST(HttpTransport, ConnectionFailuresKeepTheirCode) {
   ASSERT_TRUE(initSockLib());
-  int port;
-  {
-    // A port nobody listens on: taken from a server that has gone.
-    SpawnedServer gone({"python3", "-u", scriptPath(), "no_length"});
-    port = gone.port();
-  }
+  // A port nobody listens on: bound once, then released.
+  const int port = LoopbackPeer().port();
   cHttpTransport transport;
   cHttpRequest request(cHttpRequest::GET, url(port, "/").c_str(), 1);
   Collector got;

@@ -43,49 +43,34 @@ struct cRecorder {
   std::atomic<bool> expired{false};
   int closeAnswer = 0;
 
+  template <typename R>
+  static int mods(const R* r) {
+    return r->shift | r->command << 1 | r->control << 2 | r->option << 3;
+  }
+
   static int proc(int code, void* record, void* param) {
     auto* self = static_cast<cRecorder*>(param);
     sEvent e{code};
-    switch (code) {
-      case nsweMouseBtn: {
-        auto* r = static_cast<sNSWMouseBtn*>(record);
-        e = {code, r->down, r->button,
-             r->x, r->y,    r->shift | r->command << 1 | r->control << 2 | r->option << 3};
-        break;
-      }
-      case nsweMouseMove: {
-        auto* r = static_cast<sNSWMouseMove*>(record);
-        e = {code,    r->x,     r->y,
-             r->left, r->right, r->shift | r->command << 1 | r->control << 2 | r->option << 3};
-        break;
-      }
-      case nsweWheel: {
-        auto* r = static_cast<sNSWWheel*>(record);
-        e = {code, r->x, r->y, r->dx, r->dy, r->shift | r->command << 1 | r->control << 2 | r->option << 3};
-        break;
-      }
-      case nsweKey: {
-        auto* r = static_cast<sNSWKey*>(record);
-        e = {code, r->key, r->down, 0, 0, r->shift | r->command << 1 | r->control << 2 | r->option << 3};
-        break;
-      }
-      case nsweChar: {
-        auto* r = static_cast<sNSWChar*>(record);
-        e = {code, r->unit, 0, 0, 0, r->shift | r->option << 3};
-        break;
-      }
-      case nswePaint: {
-        auto* r = static_cast<sNSWPaint*>(record);
-        e = {code, r->x, r->y, r->width, r->height};
-        break;
-      }
-      case nsweSize: {
-        auto* r = static_cast<sNSWSize*>(record);
-        e = {code, r->width, r->height};
-        break;
-      }
-      default:
-        break;
+    if (code == nsweMouseBtn) {
+      auto* r = static_cast<sNSWMouseBtn*>(record);
+      e = {code, r->down, r->button, r->x, r->y, mods(r)};
+    } else if (code == nsweMouseMove) {
+      auto* r = static_cast<sNSWMouseMove*>(record);
+      e = {code, r->x, r->y, r->left, r->right, mods(r)};
+    } else if (code == nsweWheel) {
+      auto* r = static_cast<sNSWWheel*>(record);
+      e = {code, r->x, r->y, r->dx, r->dy, mods(r)};
+    } else if (code == nsweKey) {
+      auto* r = static_cast<sNSWKey*>(record);
+      e = {code, r->key, r->down, 0, 0, mods(r)};
+    } else if (code == nsweChar) {
+      auto* r = static_cast<sNSWChar*>(record);
+      e = {code, r->unit, 0, 0, 0, r->shift | r->option << 3};
+    } else if (code == nswePaint) {
+      auto* r = static_cast<sNSWPaint*>(record);
+      e = {code, r->x, r->y, r->width, r->height};
+    } else if (code == nsweSize) {
+      e = {code, static_cast<sNSWSize*>(record)->width, static_cast<sNSWSize*>(record)->height};
     }
     self->events.push_back(e);
     if (code == nsweWakeUp && self->expired) {
@@ -104,20 +89,17 @@ struct cRecorder {
   }
 };
 
-// Ends a window's loop with kTimedOut when it runs past its deadline.
-class cWatchdog {
+// Calls `expire` once, on its own thread, when the deadline passes first.
+class cDeadline {
  public:
-  cWatchdog(cRecorder& rec, std::chrono::milliseconds limit = std::chrono::seconds(10))
-      : thread_([this, &rec, limit] {
+  explicit cDeadline(std::function<void()> expire, std::chrono::milliseconds limit = std::chrono::seconds(10))
+      : thread_([this, expire, limit] {
           auto end = std::chrono::steady_clock::now() + limit;
           while (!done_ && std::chrono::steady_clock::now() < end)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-          if (!done_) {
-            rec.expired = true;
-            nswnd_notify_action(rec.wnd);
-          }
+          if (!done_) expire();
         }) {}
-  ~cWatchdog() {
+  ~cDeadline() {
     done_ = true;
     thread_.join();
   }
@@ -125,6 +107,15 @@ class cWatchdog {
  private:
   std::atomic<bool> done_{false};
   std::thread thread_;
+};
+
+// Ends a window's loop with kTimedOut when it runs past its deadline.
+struct cWatchdog : cDeadline {
+  explicit cWatchdog(cRecorder& rec)
+      : cDeadline([&rec] {
+          rec.expired = true;
+          nswnd_notify_action(rec.wnd);
+        }) {}
 };
 
 // A second connection: the user at the keyboard and mouse, or another
