@@ -54,6 +54,8 @@ class cFormTestTarget : public cTestRequestTarget {
   cChildElement* form = nullptr;
 
   void bind(cChildElement* root, int w, int h);
+  // Drains the queue until no action is left.
+  void settle();
   // Events as the window would deliver them, each followed by the queue.
   void key(int code, bool shift = false);
   void press(int x, int y, bool down);
