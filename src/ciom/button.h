@@ -11,12 +11,13 @@ class cFontObject;
 
 class cButtonChild : public cChildElement {
  public:
-  enum eButtonStates { bsNormal = 0, bsFocused = 1, bsHovered = 2, bsPressed = 3, bsDisabled = 4 };
+  // Fixed types: callers pass values outside the named ones.
+  enum eButtonStates : int { bsNormal = 0, bsFocused = 1, bsHovered = 2, bsPressed = 3, bsDisabled = 4 };
   // Other values draw no background.
-  enum eBorderStyle { bs3DFramed = 0, bsPicture = 1, bsDarkFrame = 2, bs3D = 3, bs3DFilled = 4, bsFlatHover = 5,
+  enum eBorderStyle : int { bs3DFramed = 0, bsPicture = 1, bsDarkFrame = 2, bs3D = 3, bs3DFilled = 4, bsFlatHover = 5,
                       bsFlat = 6 };
   // 0: picture left of the text; 1: picture above it.
-  enum eDispStyle { dsSideBySide = 0, dsStacked = 1 };
+  enum eDispStyle : int { dsSideBySide = 0, dsStacked = 1 };
 
   void onInitData() override;
   void onPaint(cCanvas* c) override;

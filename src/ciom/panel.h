@@ -6,8 +6,8 @@
 
 class cPanelChild : public cChildElement {
  public:
-  enum eXAlign { xaLeft = 0, xaRight = 1, xaCenter = 2 };
-  enum eYAlign { yaTop = 0, yaBottom = 1, yaCenter = 2 };
+  enum eXAlign : int { xaLeft = 0, xaRight = 1, xaCenter = 2 };
+  enum eYAlign : int { yaTop = 0, yaBottom = 1, yaCenter = 2 };
 
   cPanelChild();
 

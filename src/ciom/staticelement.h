@@ -10,7 +10,7 @@ class cFontObject;
 class cStaticElement : public cChildElement {
  public:
   // Other values draw no text.
-  enum eTextDisplayModes { tdmEllipsis = 0, tdmClipped = 1, tdmWrapped = 2 };
+  enum eTextDisplayModes : int { tdmEllipsis = 0, tdmClipped = 1, tdmWrapped = 2 };
 
   cStaticElement() = default;
 

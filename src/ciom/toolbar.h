@@ -18,7 +18,7 @@ class cToolBarChild : public cChildElement {
   };
   // What the row does when it is narrower than its buttons; only cutting
   // the row at the right edge (0) is built so far.
-  enum eSmallerSizeBehavior { ssbCut = 0, ssbHideFrom = 1, ssbDropDown = 2 };
+  enum eSmallerSizeBehavior : int { ssbCut = 0, ssbHideFrom = 1, ssbDropDown = 2 };
 
   ~cToolBarChild() override;
 
