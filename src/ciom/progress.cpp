@@ -108,9 +108,10 @@ int cProgressViewUpdateJob::job() {
         }
         if (idle != 0) postOpacity(0);
         idle = 0;
-        if (start == target) break;
+        // A move to 0 from further on starts where it ends: it has no steps,
+        // but still lands, or the bar would stay where it was.
         const double d = (static_cast<double>(target) - start) / kMoveSteps;
-        for (int i = 0; i < kMoveSteps; ++i) {
+        for (int i = 0; i < kMoveSteps && start != target; ++i) {
           postPos(static_cast<int>(start + i * d));
           if (!tick()) return 0;
           if (cmd() != cmdNone) break;
