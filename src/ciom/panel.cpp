@@ -1,6 +1,7 @@
 #include "ciom/panel.h"
 
 #include "ciom/canvas.h"
+#include "ciom/fontobject.h"
 #include "ciom/themeuse.h"
 
 cPanelChild::cPanelChild() : myBgColor(themeColor(0)) {}
@@ -34,7 +35,10 @@ void cPanelChild::onPaint(cCanvas* c) {
   c->drawRect(&all, myBgColor, myBorderColor == 0xFFFFFFFF ? myBgColor : myBorderColor);
   const char* t = text();
   sSize size;
-  if (!t || !*t || !c->textSize(t, -1, size)) return;
+  if (!t || !*t) return;
+  // A child's canvas starts without a font.
+  if (cFontObject* f = stdFont()) f->apply(c);
+  if (!c->textSize(t, -1, size)) return;
   int x = myXAlign == xaLeft ? myXMargin
           : myXAlign == xaRight ? w - size.cx - myXMargin
           : myXAlign == xaCenter ? (w - size.cx) / 2 + myXMargin
