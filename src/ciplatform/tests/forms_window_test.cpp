@@ -44,9 +44,10 @@ class cUser {
   // The viewable override-redirect windows (pop-ups) on the screen.
   std::vector<Window> popups() {
     std::vector<Window> out;
-    for (Window w : children())
-      if (XWindowAttributes a; XGetWindowAttributes(peer.d, w, &a) && a.map_state == IsViewable && a.override_redirect)
-        out.push_back(w);
+    eachChild([&](Window w) {
+      XWindowAttributes a;
+      if (XGetWindowAttributes(peer.d, w, &a) && a.map_state == IsViewable && a.override_redirect) out.push_back(w);
+    });
     return out;
   }
   void key(Window w, KeySym sym, unsigned int state = 0) {
@@ -105,23 +106,24 @@ class cUser {
   static void pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
  private:
-  std::vector<Window> children() {
+  // The top-level windows from the bottom of the stack to the top.
+  template <typename F>
+  void eachChild(F f) {
     Window root, parent, *kids = nullptr;
     unsigned int n = 0;
-    std::vector<Window> out;
-    if (XQueryTree(peer.d, peer.root(), &root, &parent, &kids, &n) && kids) out.assign(kids, kids + n);
+    if (XQueryTree(peer.d, peer.root(), &root, &parent, &kids, &n) && kids)
+      for (unsigned int i = 0; i < n; ++i) f(kids[i]);
     if (kids) XFree(kids);
-    return out;
   }
   // The topmost match: a sheet lends its caption to the window below it.
   Window lookup(const std::string& caption) {
     Window found = 0;
-    for (Window w : children()) {
+    eachChild([&](Window w) {
       XWindowAttributes a;
       if (XGetWindowAttributes(peer.d, w, &a) && a.map_state == IsViewable &&
           peer.property(w, "_NET_WM_NAME") == caption)
         found = w;
-    }
+    });
     return found;
   }
 };
