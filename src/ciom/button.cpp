@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "ciom/fontobject.h"
+#include "ciom/setters.h"
 #include "ciom/themeuse.h"
 
 namespace {
@@ -35,12 +36,6 @@ cFontObject* measuringFont(cChildElement* el, cFontObject* font) {
 
 bool hasText(const char* t) { return t && *t; }
 
-template <typename T>
-void store(cChildElement* e, T& field, T value, bool repaint) {
-  if (field == value) return;
-  field = value;
-  if (repaint) e->repaint(nullptr);
-}
 
 }  // namespace
 
@@ -75,12 +70,12 @@ void cButtonChild::setText(const char* text) {
   repaint(nullptr);
 }
 
-void cButtonChild::setAlign(cCanvas::eTextAlign a, bool repaint) { store(this, myAlign, a, repaint); }
-void cButtonChild::setBorder(eBorderStyle b, bool repaint) { store(this, myBorder, b, repaint); }
-void cButtonChild::setBgColor(unsigned int c, bool repaint) { store(this, myBgColor, c, repaint); }
-void cButtonChild::setDsbBgColor(unsigned int c, bool repaint) { store(this, myDsbBgColor, c, repaint); }
+void cButtonChild::setAlign(cCanvas::eTextAlign a, bool repaint) { storeChanged(this, myAlign, a, repaint); }
+void cButtonChild::setBorder(eBorderStyle b, bool repaint) { storeChanged(this, myBorder, b, repaint); }
+void cButtonChild::setBgColor(unsigned int c, bool repaint) { storeChanged(this, myBgColor, c, repaint); }
+void cButtonChild::setDsbBgColor(unsigned int c, bool repaint) { storeChanged(this, myDsbBgColor, c, repaint); }
 void cButtonChild::setDsbTextColor(unsigned int c, bool repaint) {
-  store(this, myTextColor[bsDisabled], c, repaint);
+  storeChanged(this, myTextColor[bsDisabled], c, repaint);
 }
 
 void cButtonChild::setStyle(eDispStyle s, bool repaint) {
@@ -104,7 +99,7 @@ void cButtonChild::setTextColor(unsigned int c, bool repaint) {
 }
 
 void cButtonChild::setTextColor(eButtonStates s, unsigned int c, bool repaint) {
-  if (s >= 0 && s < 5) store(this, myTextColor[s], c, repaint);
+  if (s >= 0 && s < 5) storeChanged(this, myTextColor[s], c, repaint);
 }
 
 void cButtonChild::setBorderColors(eButtonStates s, unsigned int light, unsigned int dark) {

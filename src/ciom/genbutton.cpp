@@ -1,16 +1,14 @@
 #include "ciom/genbutton.h"
 
+#include "ciom/setters.h"
+
 void cGenButtonChild::onInitData() {
   cChildElement::onInitData();
   myPress = sButtonPress{};
   myActivated = false;
 }
 
-void cGenButtonChild::setActivated(bool on, bool repaint) {
-  if (on == myActivated) return;
-  myActivated = on;
-  if (repaint) this->repaint(nullptr);
-}
+void cGenButtonChild::setActivated(bool on, bool repaint) { storeChanged(this, myActivated, on, repaint); }
 
 void cGenButtonChild::onMouseButton(int x, int y, int button, bool down) {
   if (!myActivated) myPress.mouse(this, x, y, button, down);

@@ -2,6 +2,7 @@
 
 #include "ciom/canvas.h"
 #include "ciom/fontobject.h"
+#include "ciom/setters.h"
 #include "ciom/themeuse.h"
 
 cPanelChild::cPanelChild() : myBgColor(themeColor(0)) {}
@@ -15,19 +16,11 @@ void cPanelChild::onInitData() {
   myYAlign = yaCenter;
 }
 
-namespace {
-template <typename T>
-void store(cChildElement* e, T& field, T value, bool repaint) {
-  if (field == value) return;
-  field = value;
-  if (repaint) e->repaint(nullptr);
-}
-}  // namespace
 
-void cPanelChild::setXAlign(eXAlign a, bool repaint) { store(this, myXAlign, a, repaint); }
-void cPanelChild::setYAlign(eYAlign a, bool repaint) { store(this, myYAlign, a, repaint); }
-void cPanelChild::setXMargin(int m, bool repaint) { store(this, myXMargin, m, repaint); }
-void cPanelChild::setYMargin(int m, bool repaint) { store(this, myYMargin, m, repaint); }
+void cPanelChild::setXAlign(eXAlign a, bool repaint) { storeChanged(this, myXAlign, a, repaint); }
+void cPanelChild::setYAlign(eYAlign a, bool repaint) { storeChanged(this, myYAlign, a, repaint); }
+void cPanelChild::setXMargin(int m, bool repaint) { storeChanged(this, myXMargin, m, repaint); }
+void cPanelChild::setYMargin(int m, bool repaint) { storeChanged(this, myYMargin, m, repaint); }
 
 void cPanelChild::onPaint(cCanvas* c) {
   int w = width(), h = height();

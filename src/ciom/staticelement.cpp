@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "ciom/fontobject.h"
+#include "ciom/setters.h"
 #include "ciom/themeuse.h"
 
 unsigned int disabledTextColor(unsigned int c) {
@@ -29,14 +30,6 @@ void cStaticElement::setText(const char* text, cCanvas::eTextAlign align, bool r
   cChildElement::setText(text, -1, repaint);
 }
 
-namespace {
-template <typename T>
-void store(cChildElement* e, T& field, T value) {
-  if (field == value) return;
-  field = value;
-  e->repaint(nullptr);
-}
-}  // namespace
 
 void cStaticElement::setImage(cPicture* image, bool repaint) {
   if (image == myImage) return;
@@ -44,12 +37,12 @@ void cStaticElement::setImage(cPicture* image, bool repaint) {
   if (repaint) this->repaint(nullptr);
 }
 
-void cStaticElement::setFont(cFontObject* font) { store(this, myFont, font ? font : stdFont()); }
-void cStaticElement::setTextColor(unsigned int c) { store(this, myTextColor, c); }
-void cStaticElement::setBgColor(unsigned int c) { store(this, myBgColor, c); }
-void cStaticElement::setFrameColor(unsigned int c) { store(this, myFrameColor, c); }
-void cStaticElement::setTextDispMode(eTextDisplayModes m) { store(this, myMode, m); }
-void cStaticElement::setTextMargin(int m) { store(this, myTextMargin, m); }
+void cStaticElement::setFont(cFontObject* font) { storeChanged(this, myFont, font ? font : stdFont(), true); }
+void cStaticElement::setTextColor(unsigned int c) { storeChanged(this, myTextColor, c, true); }
+void cStaticElement::setBgColor(unsigned int c) { storeChanged(this, myBgColor, c, true); }
+void cStaticElement::setFrameColor(unsigned int c) { storeChanged(this, myFrameColor, c, true); }
+void cStaticElement::setTextDispMode(eTextDisplayModes m) { storeChanged(this, myMode, m, true); }
+void cStaticElement::setTextMargin(int m) { storeChanged(this, myTextMargin, m, true); }
 
 void cStaticElement::setColorSchema(unsigned int text, unsigned int bg, unsigned int frame) {
   if (text == myTextColor && bg == myBgColor && frame == myFrameColor) return;

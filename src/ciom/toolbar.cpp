@@ -5,6 +5,7 @@
 
 #include "ciom/canvas.h"
 #include "ciom/pictureslist.h"
+#include "ciom/setters.h"
 #include "ciom/themeuse.h"
 
 namespace {
@@ -136,11 +137,7 @@ void cToolBarChild::setButtonAcceptFocus(bool on) {
   if (!on && held) focus();
 }
 
-void cToolBarChild::setBgColor(unsigned int c, bool repaint) {
-  if (c == myBgColor) return;
-  myBgColor = c;
-  if (repaint) this->repaint(nullptr);
-}
+void cToolBarChild::setBgColor(unsigned int c, bool repaint) { storeChanged(this, myBgColor, c, repaint); }
 
 void cToolBarChild::setTransparent(bool on) {
   for (auto* i = first(myButtons); i; i = myButtons.next(i))

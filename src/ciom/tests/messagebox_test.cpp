@@ -6,21 +6,15 @@
 #include <cmath>
 #include <string>
 
-#include "base/stringkey.h"
 #include "ciom/liblang.h"
 #include "ciom/messageform.h"
 #include "support/fixedcanvas.h"
+#include "support/langtext.h"
 #include "support/formplatform.h"
 
 namespace {
 
 constexpr int kLH = cFixedMetricCanvas::kLineHeight;
-
-std::string shared(const char* section, long long i) {
-  cCiomLangData* data = cLibLang::gCiomLang.sections.find(cStringKey(section, -1));
-  const char* text = data ? data->string(i) : nullptr;
-  return text ? text : "<none>";
-}
 
 class MessageBox : public ::testing::Test {
  protected:
@@ -144,9 +138,9 @@ TEST_F(MessageBox, EveryToolkitLanguageNamesItsCaptionAndButtons) {
     });
     EXPECT_FALSE(cMessageForm::confirmbox(&parent, "text", nullptr));
     EXPECT_EQ(cFormTestTarget::runs.back().caption, caption);
-    EXPECT_EQ(caption, shared("ciom::messages", 6)) << lang;
-    EXPECT_EQ(yes, shared("ciom::messages", 1)) << lang;
-    EXPECT_EQ(no, shared("ciom::messages", 2)) << lang;
+    EXPECT_EQ(caption, sharedText("ciom::messages", 6)) << lang;
+    EXPECT_EQ(yes, sharedText("ciom::messages", 1)) << lang;
+    EXPECT_EQ(no, sharedText("ciom::messages", 2)) << lang;
     for (const auto& k : known) {
       if (static_cast<int>(k.lang) != lang) continue;
       EXPECT_TRUE(!k.caption || caption == k.caption) << caption;

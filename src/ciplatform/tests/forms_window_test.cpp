@@ -13,13 +13,13 @@
 #include <string>
 #include <thread>
 
-#include "base/stringkey.h"
 #include "ciom/ciomlangs.h"
 #include "ciom/customform.h"
 #include "ciom/hintmaster.h"
 #include "ciom/messageform.h"
 #include "ciplatform/macctfont.h"
 #include "ciplatform/nswmaker.h"
+#include "ciom/tests/support/langtext.h"
 
 using nstest::cPeer;
 
@@ -64,16 +64,7 @@ class cUser {
     }
     XFlush(peer.d);
   }
-  void closeBox(Window w) {
-    XEvent ev{};
-    ev.xclient.type = ClientMessage;
-    ev.xclient.window = w;
-    ev.xclient.message_type = XInternAtom(peer.d, "WM_PROTOCOLS", False);
-    ev.xclient.format = 32;
-    ev.xclient.data.l[0] = static_cast<long>(XInternAtom(peer.d, "WM_DELETE_WINDOW", False));
-    XSendEvent(peer.d, w, False, NoEventMask, &ev);
-    XFlush(peer.d);
-  }
+  void closeBox(Window w) { peer.closeBox(w); }
   void motion(Window w, int x, int y) {
     XEvent ev{};
     ev.xmotion.type = MotionNotify;
@@ -186,12 +177,6 @@ struct sMaker {
     maker.langStore = &cLibLang::gCiomLang;
   }
 };
-
-std::string shared(const char* section, long long i) {
-  cCiomLangData* data = cLibLang::gCiomLang.sections.find(cStringKey(section, -1));
-  const char* text = data ? data->string(i) : nullptr;
-  return text ? text : "";
-}
 
 }  // namespace
 
@@ -374,7 +359,7 @@ TEST(FormWindows, MessageBoxesInEveryToolkitLanguage) {
       ASSERT_TRUE(layout);
       EXPECT_EQ(pango_layout_get_unknown_glyphs_count(layout), 0) << ciLangID(lang) << " " << s;
     }
-    const std::string caption = shared("ciom::messages", 6);
+    const std::string caption = sharedText("ciom::messages", 6);
     auto* form = new cTestForm;
     form->boxText = "A question for the user\nwith a second line";
     std::thread user([&] {
