@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "ciom/button.h"
+#include "ciom/genbutton.h"
 #include "ciom/hintmaster.h"
+#include "ciom/linkelement.h"
 #include "ciom/pictureelement.h"
 #include "ciom/selectableelement.h"
 #include "ciom/staticelement.h"
@@ -269,4 +271,30 @@ TEST(Selectable, DirectFocusSelectsSilentlyAndOtherFocusNotifies) {
   EXPECT_EQ(a.bgColor(), themeColor(15));
   a.setActive(false);
   EXPECT_EQ(a.bgColor(), bg);
+}
+
+TEST(Clicks, LinksClickOnReleaseAndActivatedButtonsNotAtAll) {
+  sWindow w;
+  cLinkElement link;
+  cGenButtonChild own;
+  w.root.attach(&link, 0, 0, 100, 20);
+  w.root.attach(&own, 0, 30, 100, 20);
+  EXPECT_EQ(link.defaultPointer(), cChildElement::mptHand);
+  auto clicks = [&](cChildElement* from) {
+    int n = 0;
+    for (const auto& h : w.root.heard) n += h.first == from && h.second == cChildElement::acDefault;
+    return n;
+  };
+  w.window.press(10, 10, true);
+  EXPECT_EQ(clicks(&link), 0);
+  w.window.press(10, 10, false);
+  EXPECT_EQ(clicks(&link), 1);
+
+  w.window.click(10, 40);
+  EXPECT_EQ(clicks(&own), 1);
+  own.setActivated(true, false);
+  w.window.click(10, 40);
+  own.onKey(cChildElement::kcSpace, false, false, false);
+  w.window.settle();
+  EXPECT_EQ(clicks(&own), 1);
 }
