@@ -374,3 +374,31 @@ TEST(FormWindows, MessageBoxesInEveryToolkitLanguage) {
   }
   cLibLang::applyLang(eLangENG);
 }
+
+TEST(FormWindows, HostileBoxesAnswerWithoutHarm) {
+  nstest::requireDisplay();
+  sMaker m;
+  std::string many;
+  for (int i = 0; i < 5000; ++i) many += "line\n";
+  const std::string wide(100000, 'w');
+  const std::string broken = "\xff\xfe\xc3(\xe2\x82\nvalid\n\xf0\x9f\x98";
+  for (const std::string* text : std::vector<const std::string*>{&many, &wide, &broken}) {
+    auto* form = new cTestForm;
+    form->boxText = text->c_str();
+    std::atomic<bool> done{false};
+    std::thread user([&] {
+      cUser u;
+      // A box too large for the screen may never appear; one that does is
+      // dismissed.
+      for (int i = 0; i < 100 && !done; ++i, cUser::pause(20))
+        if (u.shown("Confirm")) {
+          cUser::pause(100);
+          u.key(u.find("Confirm"), XK_Escape);
+          break;
+        }
+    });
+    EXPECT_EQ(m.maker.modal("zvk-hostile", 300, 200, form, nullptr, false), 22);
+    done = true;
+    user.join();
+  }
+}
