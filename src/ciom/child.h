@@ -179,9 +179,9 @@ class cChildElement {
   virtual bool onBackgroundRequest(cCanvas*, sRect*) { return false; }
   virtual void onSizeChanged() {}
   virtual void onMouseButton(int, int, int, bool) {}
-  virtual void onMouseMoving(int, int) {}
+  virtual void onMouseMoving(int x, int y);
   virtual bool onMouseWheel(int, int, bool, bool, int) { return false; }
-  virtual void onMouseOver() {}
+  virtual void onMouseOver();
   virtual void onMouseLeft();
   virtual void onMouseDoubleClick(int x, int y);
   virtual void onChar(unsigned short, bool, bool, bool) {}
@@ -265,6 +265,19 @@ class cChildElement {
   cFontObject* stdFontUnderlined();
   cFontObject* stdFontItalic();
   cFontObject* stdFontBold();
+
+  // Modal runs and pop-ups over this element's window. The element handed
+  // over belongs to the window (a modal run deletes it when it ends, and at
+  // once when there is no window); a pop-up that fails leaves it to the
+  // caller. -1 or null without a window.
+  int modal(const char* caption, int w, int h, cChildElement* form, bool resizable);
+  int modal_popup(int x, int y, int w, int h, cChildElement* e);
+  void* popup(int x, int y, int w, int h, cChildElement* e, bool focus);
+  void end_modal(int code);
+
+  // Opens the hint window for the hint text and makes it the shown hint.
+  void displayHint();
+  bool hasHintText() { return myHint.ptr && *myHint.ptr; }
 
   // Window texts.
   bool setCaption(const char* text, long long len);

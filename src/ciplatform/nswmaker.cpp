@@ -6,6 +6,7 @@
 #include "nslib/nswnd.h"
 
 void cNSWHolder::dispose(bool keepElement) {
+  if (list) list->dettach(this);
   if (keepElement) translator.forgetRoot();
   delete this;
 }
@@ -41,8 +42,9 @@ cWindowHolder* cNSWMaker::asyncwnd(const char* caption, int w, int h, cChildElem
     delete holder;  // and the element with it
     return nullptr;
   }
-  // The caller keeps the holder; whoever wants the maker to end it puts it
-  // in `windows`.
+  // The maker ends it with the others unless the caller destroys it first.
+  windows.add(holder);
+  holder->list = &windows;
   return holder;
 }
 

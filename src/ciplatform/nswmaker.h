@@ -7,6 +7,9 @@
 class cNSWHolder : public cWindowHolder {
  public:
   cNSWTranslator translator;
+  // The maker's list that holds this holder, if any; a holder disposed of by
+  // hand leaves it, so the maker never deletes it a second time.
+  cList* list = nullptr;
 
   int typeOf() override { return 5; }
   void destroy() override { translator.close(); }

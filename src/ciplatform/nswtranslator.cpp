@@ -175,7 +175,9 @@ void* cNSWTranslator::_rt_popup(int x, int y, int w, int h, cChildElement* eleme
   holder->translator.setLangStore(myLang);
   element->setWinTarget(holder->target(), x, y, w, h);
   if (!holder->translator.create_popup(x, y, w, h)) {
-    delete holder;  // and the element with it
+    // The element stays its caller's, who may try again or delete it.
+    element->setWinTarget(nullptr, x, y, w, h);
+    holder->dispose(true);
     return nullptr;
   }
   holder->translator.show();

@@ -2,21 +2,6 @@
 
 using namespace nstest;
 
-namespace {
-
-void sendCloseBox(cPeer& peer, Window xid) {
-  XEvent ev{};
-  ev.xclient.type = ClientMessage;
-  ev.xclient.window = xid;
-  ev.xclient.message_type = XInternAtom(peer.d, "WM_PROTOCOLS", False);
-  ev.xclient.format = 32;
-  ev.xclient.data.l[0] = static_cast<long>(XInternAtom(peer.d, "WM_DELETE_WINDOW", False));
-  XSendEvent(peer.d, xid, False, NoEventMask, &ev);
-  XFlush(peer.d);
-}
-
-}  // namespace
-
 TEST(ModalLoop, EndsOnlyOnAResultOtherThanTheSentinel) {
   requireDisplay();
   cRecorder r;
@@ -51,9 +36,9 @@ TEST(ModalLoop, CloseBoxEndsWithZeroOnlyWhenTheWindowAgrees) {
     if (e.code == nsweClose && ++closes == 1) nswnd_notify_action(r.wnd);
     if (e.code == nsweWakeUp && ++wakes == 2) {
       r.closeAnswer = 0;  // still running after the refusal: now agree
-      sendCloseBox(peer, xid);
+      peer.closeBox(xid);
     }
-    if (e.code == nsweWakeUp && wakes == 1) sendCloseBox(peer, xid);
+    if (e.code == nsweWakeUp && wakes == 1) peer.closeBox(xid);
     return 0;
   };
   cWatchdog dog(r);

@@ -160,6 +160,17 @@ struct cPeer {
     XTestFakeKeyEvent(d, code, False, 0);
     XSync(d, False);
   }
+  // The window manager's close request, as the close box sends it.
+  void closeBox(Window w) {
+    XEvent ev{};
+    ev.xclient.type = ClientMessage;
+    ev.xclient.window = w;
+    ev.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+    ev.xclient.format = 32;
+    ev.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+    XSendEvent(d, w, False, NoEventMask, &ev);
+    XFlush(d);
+  }
   void moveTo(int x, int y) {
     XTestFakeMotionEvent(d, -1, x, y, 0);
     XSync(d, False);

@@ -1,0 +1,162 @@
+// Message boxes on the test platform: their size from the measured lines,
+// their answers to the keys, their texts in every toolkit language, and
+// hostile texts that must not hurt.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "ciom/liblang.h"
+#include "ciom/messageform.h"
+#include "support/fixedcanvas.h"
+#include "support/langtext.h"
+#include "support/formplatform.h"
+
+namespace {
+
+constexpr int kLH = cFixedMetricCanvas::kLineHeight;
+
+class MessageBox : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    cFormTestTarget::reset();
+    cFormTestTarget::useLanguage(eLangENG);
+    window.bind(&parent, 400, 300);
+  }
+  void TearDown() override { cFormTestTarget::reset(); }
+  cFormTestTarget window;
+  cChildElement parent;
+};
+
+int width(const char* s) { return 7 * static_cast<int>(std::string(s).size()); }
+
+}  // namespace
+
+TEST_F(MessageBox, SizeFollowsTheMeasuredLines) {
+  const struct {
+    const char* text;
+    int lines, w, h;
+  } cases[] = {
+      {"", 0, 30, 105},
+      {"abc", 1, width("abc") + 37 + 30, 115},
+      {"ab\nabcdefghij", 2, width("abcdefghij") + 30, static_cast<int>(std::floor(kLH * 1 * 1.5)) + 115},
+      {"a\n\nb", 3, width("a") + 37 + 30, static_cast<int>(std::floor(kLH * 2 * 1.5)) + 115},
+  };
+  for (const auto& c : cases) {
+    int lines = -1;
+    cFormTestTarget::scripts.push_back([&](cFormTestTarget& w) {
+      auto* box = static_cast<cMessageForm*>(w.form);
+      lines = 0;
+      for (cChildElement* e = box->clientArea()->getFirstChild(); e; e = box->clientArea()->getNextChild(e))
+        ++lines;
+      --lines;  // the icon
+      EXPECT_EQ(box->lineHeight(), c.lines ? kLH : 0);
+    });
+    EXPECT_FALSE(cMessageForm::infobox(&parent, c.text, "Size"));
+    ASSERT_FALSE(cFormTestTarget::runs.empty());
+    EXPECT_EQ(cFormTestTarget::runs.back().w, c.w) << c.text;
+    EXPECT_EQ(cFormTestTarget::runs.back().h, c.h) << c.text;
+    EXPECT_EQ(lines, c.lines) << c.text;
+  }
+}
+
+TEST_F(MessageBox, AnswersFollowTheKeysAndTheCloseBox) {
+  using tKeys = std::vector<std::pair<int, bool>>;
+  const int kEnter = cChildElement::kcEnter, kEscape = cChildElement::kcEscape, kTab = cChildElement::kcTab,
+            kSpace = cChildElement::kcSpace;
+  const struct {
+    const char* name;
+    tKeys keys;
+    bool answer;
+  } cases[] = {
+      {"return", {{kEnter, false}}, true},
+      {"escape", {{kEscape, false}}, false},
+      {"closed", {}, false},
+      {"space on yes", {{kTab, false}, {kSpace, false}}, true},
+      {"space on no", {{kTab, false}, {kTab, false}, {kSpace, false}}, false},
+      {"shift+tab to no", {{kTab, true}, {kSpace, false}}, false},
+  };
+  for (const auto& c : cases) {
+    cFormTestTarget::scripts.push_back([&](cFormTestTarget& w) {
+      for (const auto& k : c.keys) w.key(k.first, k.second);
+    });
+    EXPECT_EQ(cMessageForm::confirmbox(&parent, "Go on?", "Question"), c.answer) << c.name;
+  }
+  EXPECT_TRUE(cFormTestTarget::scripts.empty());
+}
+
+TEST_F(MessageBox, ABoxNobodySawIsNotAYes) {
+  EXPECT_FALSE(cMessageForm::confirmbox(nullptr, "text", nullptr));
+  EXPECT_FALSE(cMessageForm::confirmbox(&parent, nullptr, nullptr));
+  cChildElement alone;  // no window: the run answers -1
+  EXPECT_FALSE(cMessageForm::confirmbox(&alone, "text", nullptr));
+  EXPECT_TRUE(cFormTestTarget::runs.empty());
+}
+
+TEST_F(MessageBox, HostileTextsAnswerWithoutHarm) {
+  std::string many;
+  for (int i = 0; i < 5000; ++i) many += "line\n";
+  many += "end";
+  const std::string wide(100000, 'w');
+  const std::string broken = "\xff\xfe\xc3(\xe2\x82\nvalid\n\xf0\x9f\x98";
+  const struct {
+    const std::string& text;
+    int h;
+  } cases[] = {
+      {many, static_cast<int>(std::floor(kLH * 5000 * 1.5)) + 115},
+      {wide, 115},
+      {broken, static_cast<int>(std::floor(kLH * 2 * 1.5)) + 115},
+  };
+  for (const auto& c : cases) {
+    cFormTestTarget::scripts.push_back([](cFormTestTarget& w) { w.key(cChildElement::kcEnter); });
+    EXPECT_TRUE(cMessageForm::warnconfirmbox(&parent, c.text.c_str(), nullptr));
+    EXPECT_EQ(cFormTestTarget::runs.back().h, c.h);
+  }
+  EXPECT_EQ(cFormTestTarget::runs[1].w, 100000 * 7 + 37 + 30);
+}
+
+TEST_F(MessageBox, EveryToolkitLanguageNamesItsCaptionAndButtons) {
+  const struct {
+    eCIOMStdLangs lang;
+    const char *caption, *yes, *no;
+  } known[] = {
+      {eLangENG, "Confirm", "Yes", "No"},
+      {eLangESP, "Confirm", "Yes", "No"},  // the toolkit has no Spanish table
+      {eLangRUS, nullptr, "Да", nullptr},
+      {eLangDEU, nullptr, nullptr, "Nein"},
+      {eLangJPN, nullptr, "はい", nullptr},
+  };
+  for (int lang = 0; lang < kCIOMStdLangCount; ++lang) {
+    cFormTestTarget::useLanguage(static_cast<eCIOMStdLangs>(lang));
+    std::string caption, yes, no;
+    cFormTestTarget::scripts.push_back([&](cFormTestTarget& w) {
+      auto* box = static_cast<cMessageForm*>(w.form);
+      caption = box->caption() ? box->caption() : "<null>";
+      yes = box->buttonBar()->findButton(1)->text();
+      no = box->buttonBar()->findButton(2)->text();
+      w.key(cChildElement::kcEscape);
+    });
+    EXPECT_FALSE(cMessageForm::confirmbox(&parent, "text", nullptr));
+    EXPECT_EQ(cFormTestTarget::runs.back().caption, caption);
+    EXPECT_EQ(caption, sharedText("ciom::messages", 6)) << lang;
+    EXPECT_EQ(yes, sharedText("ciom::messages", 1)) << lang;
+    EXPECT_EQ(no, sharedText("ciom::messages", 2)) << lang;
+    for (const auto& k : known) {
+      if (static_cast<int>(k.lang) != lang) continue;
+      EXPECT_TRUE(!k.caption || caption == k.caption) << caption;
+      EXPECT_TRUE(!k.yes || yes == k.yes) << yes;
+      EXPECT_TRUE(!k.no || no == k.no) << no;
+    }
+  }
+  cFormTestTarget::useLanguage(eLangENG);
+  const struct {
+    bool (*box)(cChildElement*, const char*, const char*);
+    const char* caption;
+  } captions[] = {{cMessageForm::infobox, "Information"},
+                  {cMessageForm::warningbox, "Warning"},
+                  {cMessageForm::errorbox, "Error"}};
+  for (const auto& c : captions) {
+    c.box(&parent, "text", nullptr);
+    EXPECT_EQ(cFormTestTarget::runs.back().caption, c.caption);
+  }
+}

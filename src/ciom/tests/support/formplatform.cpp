@@ -1,0 +1,133 @@
+#include "support/formplatform.h"
+
+#include "base/stringkey.h"
+#include "ciom/ciomlangs.h"
+#include "ciom/fontobject.h"
+#include "support/fixedcanvas.h"
+
+int cTestPopupHolder::alive = 0;
+std::deque<cFormTestTarget::tScript> cFormTestTarget::scripts;
+std::vector<cFormTestTarget::sRun> cFormTestTarget::runs;
+std::vector<cFormTestTarget::sPopup> cFormTestTarget::popups;
+bool cFormTestTarget::failPopups = false;
+
+cTestPopupHolder::cTestPopupHolder() : window(new cFormTestTarget) { ++alive; }
+
+cTestPopupHolder::~cTestPopupHolder() {
+  delete window;
+  --alive;
+}
+
+cWindowRequestTarget* cTestPopupHolder::target() { return window; }
+
+void cTestPopupHolder::dispose(bool keepElement) {
+  if (!keepElement) delete element;
+  delete this;
+}
+
+void cFormTestTarget::reset() {
+  scripts.clear();
+  runs.clear();
+  popups.clear();
+  failPopups = false;
+}
+
+void cFormTestTarget::useLanguage(eCIOMStdLangs lang) {
+  static cCIOMLang* toolkit = new cCIOMLang;
+  cLibLang::ref(toolkit);
+  cLibLang::applyLang(lang);
+}
+
+void cFormTestTarget::bind(cChildElement* root, int w, int h) {
+  form = root;
+  cTestRequestTarget::bind(root, w, h);
+  settle();
+}
+
+void cFormTestTarget::settle() {
+  // Handling an action may queue the next one, as a button's click becomes
+  // its bar's; a bound keeps a loop of actions from hanging the test.
+  for (int round = 0; round < 100 && drain() > 0; ++round) {
+  }
+}
+
+void cFormTestTarget::key(int code, bool shift) {
+  form->processKey(code, shift, false, false);
+  settle();
+}
+
+void cFormTestTarget::press(int x, int y, bool down) {
+  form->processMouseBtn(x, y, cChildElement::mbLeft, down, false, false);
+  settle();
+}
+
+void cFormTestTarget::click(int x, int y) {
+  press(x, y, true);
+  press(x, y, false);
+}
+
+void cFormTestTarget::move(int x, int y) {
+  form->processMouseMove(x, y);
+  settle();
+}
+
+bool cFormTestTarget::_rt_desktopsize(int& w, int& h) {
+  w = 1280;
+  h = 1024;
+  return true;
+}
+
+cFontObject* cFormTestTarget::_rt_createfont(int w, int h, const char* face, bool bold, bool underline,
+                                             bool italic) {
+  return cFontObject::get(w, h, face, bold, underline, italic);
+}
+
+cCiomLangData* cFormTestTarget::_rt_getnamedlangsection(const char* name) {
+  return name ? cLibLang::gCiomLang.sections.find(cStringKey(name, -1)) : nullptr;
+}
+
+bool cFormTestTarget::_rt_textbox(cFontObject* font, const char* text, sSize& size) {
+  cFixedMetricCanvas measure(0, 0);
+  return font && text && measure.textSize(text, -1, size);
+}
+
+void* cFormTestTarget::_rt_popup(int x, int y, int w, int h, cChildElement* element, bool) {
+  if (!element) return nullptr;
+  popups.push_back({x, y, w, h, element});
+  if (failPopups) return nullptr;
+  auto* holder = new cTestPopupHolder;
+  holder->element = element;
+  holder->window->form = element;
+  holder->window->cTestRequestTarget::bind(element, w, h);
+  return holder;
+}
+
+int cFormTestTarget::run(const char* caption, int, int, int w, int h, cChildElement* element) {
+  if (!element) return -1;
+  runs.push_back({caption ? caption : "", w, h});
+  int code;
+  {
+    cFormTestTarget window;
+    window.bind(element, w, h);
+    if (!scripts.empty()) {
+      tScript script = std::move(scripts.front());
+      scripts.pop_front();
+      script(window);
+    }
+    code = window.ended() ? window.result : 0;  // a run nobody ended was closed
+    delete element;
+  }
+  return code;
+}
+
+int cFormTestTarget::_rt_modal(const char* caption, int w, int h, cChildElement* element, bool) {
+  return run(caption, -1, -1, w, h, element);
+}
+
+int cFormTestTarget::_rt_modal_popup(int x, int y, int w, int h, cChildElement* element) {
+  return run(nullptr, x, y, w, h, element);
+}
+
+// The platform's face names; the fixed metrics ignore them.
+const char* _glbalStdFont() { return "Tahoma"; }
+const char* _glbalFixedFont() { return "Courier"; }

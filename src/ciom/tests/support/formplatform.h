@@ -1,0 +1,77 @@
+// The test platform for forms: a window with fixed-metric fonts, the shared
+// language store's sections, a desktop, a recorder of pop-up windows, and
+// modal runs played by the test. A modal run binds the element to a fresh
+// window, constructs it, plays the next script the test queued until the
+// form ends its run, and deletes the element, as a real window would.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ciom/langids.h"
+#include "support/testplatform.h"
+
+class cFormTestTarget;
+
+// One pop-up window; disposing of it deletes its element unless asked not to.
+class cTestPopupHolder : public cWindowHolder {
+ public:
+  static int alive;
+  cTestPopupHolder();
+  ~cTestPopupHolder() override;
+  cWindowRequestTarget* target() override;
+  void dispose(bool keepElement) override;
+
+  cFormTestTarget* window;
+  cChildElement* element = nullptr;
+};
+
+class cFormTestTarget : public cTestRequestTarget {
+ public:
+  using tScript = std::function<void(cFormTestTarget& window)>;
+  struct sRun {
+    std::string caption;
+    int w, h;
+  };
+  struct sPopup {
+    int x, y, w, h;
+    cChildElement* element;
+  };
+  static constexpr int kNoResult = static_cast<int>(0x80000001u);
+
+  // Shared by every window: nested runs take scripts in order.
+  static std::deque<tScript> scripts;
+  static std::vector<sRun> runs;
+  static std::vector<sPopup> popups;
+  static bool failPopups;
+  static void reset();
+  // Registers the toolkit's texts once and applies the language.
+  static void useLanguage(eCIOMStdLangs lang);
+
+  int result = kNoResult;
+  cChildElement* form = nullptr;
+
+  void bind(cChildElement* root, int w, int h);
+  // Drains the queue until no action is left.
+  void settle();
+  // Events as the window would deliver them, each followed by the queue.
+  void key(int code, bool shift = false);
+  void press(int x, int y, bool down);
+  void click(int x, int y);
+  void move(int x, int y);
+  bool ended() const { return result != kNoResult; }
+
+  void _rt_modalresult(int code) override { result = code; }
+  bool _rt_desktopsize(int& w, int& h) override;
+  cFontObject* _rt_createfont(int w, int h, const char* face, bool bold, bool underline, bool italic) override;
+  cCiomLangData* _rt_getnamedlangsection(const char* name) override;
+  bool _rt_textbox(cFontObject* font, const char* text, sSize& size) override;
+  void* _rt_popup(int x, int y, int w, int h, cChildElement* element, bool focus) override;
+  int _rt_modal(const char* caption, int w, int h, cChildElement* element, bool resizable) override;
+  int _rt_modal_popup(int x, int y, int w, int h, cChildElement* element) override;
+
+ private:
+  int run(const char* caption, int x, int y, int w, int h, cChildElement* element);
+};
