@@ -95,7 +95,8 @@ TEST(ConProcess, CommandLinesReachTheProgramWordForWordWithoutAShell) {
   } cases[] = {
       {quoted, ""},
       {"  " + quoted + "  plain\ttabbed  ", "[plain][tabbed]"},
-      {quoted + " \"two words\" x\\\"y \"say \\\"hi\\\"\" in\"side\"out", "[two words][x\"y][say \"hi\"][insideout]"},
+      {quoted + " \"two words\" x\\\"y \"say \\\"hi\\\"\" in\"side\"out",
+       "[two words][x\"y][say \"hi\"][insideout]"},
       {quoted + " 'a;b' $(touch " + marker + ") | `touch " + marker + "` ; touch " + marker + " && *",
        "['a;b'][$(touch][" + marker + ")][|][`touch][" + marker + "`][;][touch][" + marker + "][&&][*]"},
   };
