@@ -269,7 +269,8 @@ bool run_gnomeopen(const char* path) { return openWith("gnome-open", path); }
 
 bool run_kfmclient(const char* path) {
   if (!path) return false;
-  char* argv[] = {const_cast<char*>("kfmclient"), const_cast<char*>("exec"), const_cast<char*>(path), nullptr};
+  char* argv[] = {const_cast<char*>("kfmclient"), const_cast<char*>("exec"), const_cast<char*>(path),
+                  nullptr};
   return startDetached(argv);
 }
 

@@ -41,24 +41,22 @@ struct sRecoveryPoint {
   sRecoveryPoint* outer;
 };
 
+// The innermost guard of the thread; null outside every guard.
 thread_local sRecoveryPoint* tRecovery = nullptr;
-thread_local int tGuards = 0;
 
 // Only the guard's own frame is left, whichever way work() ends.
 struct sGuardScope {
   sRecoveryPoint* outer;
-  ~sGuardScope() {
-    tRecovery = outer;
-    --tGuards;
-  }
+  ~sGuardScope() { tRecovery = outer; }
 };
 
 void translateFault(int signal) {
-  if (tGuards > 0 && kThrowFromHandler) throw cException(__FILE__, __LINE__, signal, "Signal received");
-  if (tGuards > 0 && tRecovery) siglongjmp(tRecovery->where, signal);
-  // Unguarded: on return the instruction faults again and the default
-  // action ends the process with the signal.
+  if (tRecovery && kThrowFromHandler) throw cException(__FILE__, __LINE__, signal, "Signal received");
+  if (tRecovery) siglongjmp(tRecovery->where, signal);
+  // Unguarded: the process ends with the signal, as if it had never been
+  // handled (sent by another process too, not only raised by a fault).
   std::signal(signal, SIG_DFL);
+  std::raise(signal);
 }
 
 }  // namespace
@@ -68,10 +66,8 @@ int cException::guard(int (*work)(void*), void* context) {
   point.outer = tRecovery;
   if (int signal = sigsetjmp(point.where, 1)) {
     tRecovery = point.outer;
-    --tGuards;
     throw cException(__FILE__, __LINE__, static_cast<unsigned int>(signal), "Signal received");
   }
-  ++tGuards;
   sGuardScope scope{point.outer};
   tRecovery = &point;
   return work(context);
@@ -81,10 +77,10 @@ void cException::init() {
   struct sigaction fault = {};
   fault.sa_handler = translateFault;
   sigemptyset(&fault.sa_mask);
-  // The handler is left by a throw or a jump, never by a return, so the
-  // kernel never restores the signal mask it set on entry: the signal must
-  // not be blocked there, or a second fault on the same thread would end the
-  // process.
+  // A translated fault leaves the handler by a throw or a jump, never by a
+  // return, so the kernel never restores the signal mask it set on entry:
+  // the signal must not be blocked there, or a second fault on the same
+  // thread would end the process.
   fault.sa_flags = SA_NODEFER;
   for (int signal : {SIGSEGV, SIGFPE, SIGBUS}) sigaction(signal, &fault, nullptr);
 

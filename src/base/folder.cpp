@@ -370,8 +370,8 @@ bool cFolderContents::getShortcutsFolder(_guardchar<char>& out, const char* name
     const char* data = getenv("XDG_DATA_HOME");
     _guardchar<char> home;
     int written = data && data[0] == '/' ? _sprintf_s(base, sizeof base, "%s", data)
-                  : getHome(home)         ? _sprintf_s(base, sizeof base, "%s/.local/share", home.ptr)
-                                          : -1;
+                  : getHome(home)        ? _sprintf_s(base, sizeof base, "%s/.local/share", home.ptr)
+                                         : -1;
     if (written < 0 || written >= kMaxPath) return false;
   }
   return folderBelow(base, "applications", name, out);

@@ -91,7 +91,8 @@ bool placeBeside(const char* path, const unsigned char* bytes, long long count, 
   cFileIO file;
   if (!sideName(path, side, sizeof side) || !file.create(side, fmReadWrite)) return false;
   int fd = static_cast<int>(file.handle);
-  bool placed = file.lock(0, 4) && writeAll(file, bytes, count) && fchmod(fd, mode & 0777) == 0 && fsync(fd) == 0;
+  bool placed =
+      file.lock(0, 4) && writeAll(file, bytes, count) && fchmod(fd, mode & 0777) == 0 && fsync(fd) == 0;
   file.close();
   if (placed) placed = replace ? cFileIO::move(side, path) : link(side, path) == 0;
   if (!placed || !replace) cFileIO::remove(side);
