@@ -13,11 +13,13 @@ bool inflateBounded(const unsigned char* in, long long inLen, long long limit, _
   cZDecompress z;
   long long used = 0, consumed = 0;
   try {
-    out.set(std::min(ceiling, std::max<long long>(65536, inLen * 4)));
+    // Growing copies the old buffer into the new one; keeping the last
+    // buffer before the ceiling at half of it holds the peak to 1.5 x the ceiling.
+    out.set(std::min(ceiling / 2 + 1, std::max<long long>(65536, inLen * 4)));
     for (;;) {
       if (used == out.count) {
         if (out.count >= ceiling) break;
-        out.reset(std::min(ceiling, out.count * 2));
+        out.reset(out.count * 2 > ceiling / 2 ? ceiling : out.count * 2);
       }
       long long inStep = inLen - consumed, outStep = out.count - used;
       // A cut stream ends in a step that cannot progress, which zlib reports
