@@ -173,3 +173,37 @@ inline tBytes document(const std::map<int, tBytes>& langs, const tBytes& fonts, 
   return rawDocument(packed, fonts.empty() ? tBytes() : zlibPack(fonts), links.empty() ? tBytes() : zlibPack(links),
                      pictures);
 }
+
+// A compiled document taken apart again, its streams and tables inflated.
+struct sDocParts {
+  std::map<int, tBytes> langs;
+  tBytes fonts, links, pictures;
+};
+
+inline bool splitDocument(const tBytes& doc, sDocParts& out) {
+  size_t at = 8;
+  auto u32 = [&](size_t p) {
+    return static_cast<size_t>(doc[p] | doc[p + 1] << 8 | doc[p + 2] << 16 | static_cast<unsigned int>(doc[p + 3]) << 24);
+  };
+  if (doc.size() < 9 || std::string(doc.begin(), doc.begin() + 8) != "ZVKHDOCF") return false;
+  while (at < doc.size() && doc[at] != 0xFF) {
+    if (at + 5 > doc.size()) return false;
+    const int id = doc[at];
+    const size_t n = u32(at + 1);
+    if (at + 5 + n > doc.size()) return false;
+    out.langs[id] = zlibUnpack(doc.data() + at + 5, n);
+    at += 5 + n;
+  }
+  ++at;
+  for (tBytes* table : {&out.fonts, &out.links, &out.pictures}) {
+    if (at + 4 > doc.size()) return false;
+    const size_t n = u32(at);
+    if (at + 4 + n > doc.size()) return false;
+    if (table == &out.pictures)
+      out.pictures.assign(doc.begin() + static_cast<long>(at) + 4, doc.begin() + static_cast<long>(at + 4 + n));
+    else if (n)
+      *table = zlibUnpack(doc.data() + at + 4, n);
+    at += 4 + n;
+  }
+  return at == doc.size();
+}
