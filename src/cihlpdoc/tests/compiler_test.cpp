@@ -215,6 +215,19 @@ TEST(HdlCompiler, LimitsOfWordsNestingAndTables) {
   for (int i = 0; i < 100000; ++i) nested += "<b>";
   std::string links;
   for (int i = 0; i < 0x10000; ++i) links += "<link ref=" + std::to_string(i) + "></link>";
+  // Four font entries for each container: its own, bold, italic and both.
+  std::string fonts;
+  for (int i = 0; i < 0x4000; ++i)
+    fonts += "<text f=verd," + std::to_string(i / 64 + 1) + "," + std::to_string(i % 64 + 1) +
+             "><b>x</b><i>x</i><b><i>x</i></b></text>";
+  // Distinct names of one picture, through links in the folder.
+  const std::string png = dir.write("p.png", cairoPng(1, 1));
+  std::string pictures;
+  for (int i = 0; i < 0x10000; ++i) {
+    const std::string name = "l" + std::to_string(i);
+    ASSERT_EQ(symlink(png.c_str(), (dir.path + "/" + name).c_str()), 0);
+    pictures += "<img src=./" + name + ">";
+  }
   const struct {
     std::string source;
     const char* message;
@@ -222,6 +235,8 @@ TEST(HdlCompiler, LimitsOfWordsNestingAndTables) {
       {std::string(65536, 'w'), "word too long"},
       {nested, "too deeply nested"},
       {links, "too many links"},
+      {fonts, "too many fonts"},
+      {pictures, "too many pictures"},
   };
   for (const auto& k : cases) {
     sCompile c;
@@ -281,6 +296,14 @@ TEST(HdlCompiler, IndexAndFileErrors) {
   cHDLParser parser;
   EXPECT_FALSE(parser.parse(const_cast<char*>(idx.c_str()), nullptr, c.err));
   EXPECT_STREQ(c.err.message.ptr, "bad target");
+  // A target that fills up, before and after the header.
+  dir.write("doc.idx", std::string("ENG=\"./ok.hdl\""));
+  for (long long room : {4, 12}) {
+    unsigned char buf[12];
+    cBufWrapperIO full(buf, room, true);
+    EXPECT_FALSE(parser.parse(const_cast<char*>(idx.c_str()), &full, c.err)) << room;
+    EXPECT_STREQ(c.err.message.ptr, "Unable to write target") << room;
+  }
 }
 
 // Paths without a folder are taken from the working folder.
