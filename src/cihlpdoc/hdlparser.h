@@ -92,6 +92,8 @@ class cHDLParser {
   unsigned short getCreateFont(sHDLParsePtr& cursor, const char* spec, sCurrProps& props);
   bool getFontIDForText(sHDLParsePtr& cursor, sCurrProps& props, unsigned short& id);
 
+  // processSection one level deeper, refused past kMaxDepth.
+  bool nestSection(sCurrProps& props, sHDLParsePtr& cursor, cSiDocLoader::eKnownTags tag);
   bool openTag(sCurrProps& props, sHDLParsePtr& cursor, int id, const char* attributeText);
   bool openText(sCurrProps& props, sHDLParsePtr& cursor, cFasterTreeList<cStringKey, _guardchar<char> >& attrs);
   bool openLink(sCurrProps& props, sHDLParsePtr& cursor, cFasterTreeList<cStringKey, _guardchar<char> >& attrs);

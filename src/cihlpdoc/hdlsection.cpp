@@ -169,6 +169,14 @@ bool cHDLParser::processSection(sCurrProps& props, sHDLParsePtr& cursor, cSiDocL
   }
 }
 
+bool cHDLParser::nestSection(sCurrProps& props, sHDLParsePtr& cursor, cSiDocLoader::eKnownTags tag) {
+  if (cursor.depth >= kMaxDepth) return fail(cursor, "too deeply nested");
+  ++cursor.depth;
+  const bool ok = processSection(props, cursor, tag);
+  --cursor.depth;
+  return ok;
+}
+
 bool cHDLParser::openTag(sCurrProps& props, sHDLParsePtr& cursor, int id, const char* attributeText) {
   if (id == cSiDocLoader::eTagBr || id == cSiDocLoader::eTagLt) {
     hdl::sHeadFields head;
@@ -179,14 +187,10 @@ bool cHDLParser::openTag(sCurrProps& props, sHDLParsePtr& cursor, int id, const 
     r.put16(id == cSiDocLoader::eTagLt);
     return r.write(cursor, "<", id == cSiDocLoader::eTagLt);
   }
-  if (cursor.depth >= kMaxDepth) return fail(cursor, "too deeply nested");
   if (id == cSiDocLoader::eTagB || id == cSiDocLoader::eTagI) {
     sCurrProps copy = props;
     (id == cSiDocLoader::eTagB ? copy.bold : copy.italic) = 1;
-    ++cursor.depth;
-    const bool ok = processSection(copy, cursor, static_cast<cSiDocLoader::eKnownTags>(id));
-    --cursor.depth;
-    return ok;
+    return nestSection(copy, cursor, static_cast<cSiDocLoader::eKnownTags>(id));
   }
   tAttributes attrs;
   if (!extToProps(attributeText, attrs)) return fail(cursor, "bad tag props");
@@ -217,11 +221,7 @@ bool cHDLParser::openText(sCurrProps& props, sHDLParsePtr& cursor, tAttributes& 
   r.put32(fg);
   r.put16(font);
   r.put8(align);
-  if (!r.write(cursor)) return false;
-  ++cursor.depth;
-  const bool ok = processSection(copy, cursor, cSiDocLoader::eTagText);
-  --cursor.depth;
-  return ok;
+  return r.write(cursor) && nestSection(copy, cursor, cSiDocLoader::eTagText);
 }
 
 bool cHDLParser::openLink(sCurrProps& props, sHDLParsePtr& cursor, tAttributes& attrs) {
@@ -246,10 +246,7 @@ bool cHDLParser::openLink(sCurrProps& props, sHDLParsePtr& cursor, tAttributes& 
   }
   sCurrProps copy = props;
   copy.link = index;
-  ++cursor.depth;
-  const bool ok = processSection(copy, cursor, cSiDocLoader::eTagLink);
-  --cursor.depth;
-  return ok;
+  return nestSection(copy, cursor, cSiDocLoader::eTagLink);
 }
 
 bool cHDLParser::openImage(sCurrProps& props, sHDLParsePtr& cursor, tAttributes& attrs) {

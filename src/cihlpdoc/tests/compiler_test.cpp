@@ -44,19 +44,9 @@ TEST(HdlCompiler, RecordsAndTables) {
   cTempFolder dir;
   const tBytes png = cairoPng(6, 4);
   dir.write("p.png", png);
-  sHead breaks;
-  breaks.br = 1;
-  sHead inlineFlow;
-  inlineFlow.br = 0;
-  sHead every;
-  every.bg = 255;
-  every.br = 0;
-  every.ml = 1;
-  every.mr = 2;
-  every.mt = 3;
-  every.mb = 4;
-  every.w = 100;
-  every.h = 32;
+  const sHead breaks = sHead().breaks();
+  const sHead inlineFlow;
+  const sHead every = sHead().background(255).margins(1, 2, 3, 4).size(100, 32);
   struct sCase {
     const char* source;
     tBytes stream, fonts = {}, links = {}, pictures = {};
@@ -74,11 +64,7 @@ TEST(HdlCompiler, RecordsAndTables) {
        fontEntry(4, 9, 20, 7) + fontEntry(4, 10, 20, 7)},
       {"<link ref=\"http://x/\"><img src=\"./p.png\"></link>", imageLinkRec(0, 0, breaks) + end(), {},
        linkTable({"http://x/"}), pictureTable({png})},
-      {"<img src=./p.png br=0 w=9><img src=./p.png>", imageRec(0, [] {
-         sHead h;
-         h.w = 9;
-         return h;
-       }()) + imageRec(0, breaks) + end(),
+      {"<img src=./p.png br=0 w=9><img src=./p.png>", imageRec(0, sHead().size(9)) + imageRec(0, breaks) + end(),
        {}, {}, pictureTable({png})},
       {"a<br>b", textRec("a") + textRec("", 0xFFFF, 0xFFFFFFFF, breaks) + textRec("b") + end()},
       {"<link ref=u>go<br><lt></link>", linkRec("go", 0) + textRec("", 0xFFFF, 0xFFFFFFFF, breaks) + textRec("<") + end(),

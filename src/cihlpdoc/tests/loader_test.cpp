@@ -33,16 +33,8 @@ tBytes everyFace() {
 
 // Every record type, nested three containers deep, in two languages.
 tBytes fullDocument() {
-  sHead outer;
-  outer.bg = 0xFFEEDD;
-  outer.br = 1;
-  outer.ml = 1;
-  outer.mr = 2;
-  outer.mt = 3;
-  outer.mb = 4;
-  outer.w = 300;
-  sHead brk;
-  brk.br = 1;
+  const sHead outer = sHead().background(0xFFEEDD).breaks().margins(1, 2, 3, 4).size(300);
+  const sHead brk = sHead().breaks();
   tBytes inner = textRec("deep", 1) + linkRec("go", 0, 4) + imageRec(0) + imageLinkRec(0, 1);
   tBytes eng = containerRec(containerRec(containerRec(inner, 3, 2, 0x112233), 1), 2, 0xFFFF, 0xFFFFFFFF, outer) +
                textRec("", 0xFFFF, 0xFFFFFFFF, brk) + textRec("top", 0, 0xFF);

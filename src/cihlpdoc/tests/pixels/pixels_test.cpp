@@ -43,17 +43,9 @@ int inkRight(cCrbOffscreenCanvas& c, int top, int bottom) {
 TEST(SiDocPixels, BackgroundsPictureAndLinkColours) {
   // Two runs on one line inside a green container; the first has margins
   // that take the container's background.
-  sHead margins;
-  margins.ml = 10;
-  margins.mr = 6;
-  margins.mt = 4;
-  margins.mb = 3;
-  sHead picturePlace;
-  picturePlace.ml = 5;
-  picturePlace.mt = 7;
-  picturePlace.br = 1;
-  sHead green;
-  green.bg = kGreen;
+  const sHead margins = sHead().margins(10, 6, 4, 3);
+  const sHead picturePlace = sHead().margins(5, 0, 7, 0).breaks();
+  const sHead green = sHead().background(kGreen);
   const tBytes records = containerRec(textRec("ab", 0xFFFF, 0xFFFFFFFF, margins) + linkRec("linked", 0), 0, 0xFFFF,
                                       0xFFFFFFFF, green) +
                          imageRec(0, picturePlace);

@@ -58,6 +58,28 @@ struct sHead {
   unsigned int br = 0;
   unsigned int ml = 0, mr = 0, mt = 0, mb = 0;
   unsigned int w = 0xFFFF, h = 0xFFFF;
+
+  // Margins in the record's order: left, right, top, bottom.
+  sHead& margins(unsigned int l, unsigned int r, unsigned int t, unsigned int b) {
+    ml = l;
+    mr = r;
+    mt = t;
+    mb = b;
+    return *this;
+  }
+  sHead& breaks(unsigned int on = 1) {
+    br = on;
+    return *this;
+  }
+  sHead& background(unsigned int colour) {
+    bg = colour;
+    return *this;
+  }
+  sHead& size(unsigned int width, unsigned int height = 0xFFFF) {
+    w = width;
+    h = height;
+    return *this;
+  }
 };
 
 inline void putHead(tBytes& b, unsigned int type, const sHead& h) {
@@ -67,27 +89,26 @@ inline void putHead(tBytes& b, unsigned int type, const sHead& h) {
   for (unsigned int v : {h.ml, h.mr, h.mt, h.mb, h.w, h.h}) put16(b, v);
 }
 
-inline tBytes textRec(const std::string& text, unsigned int font = 0xFFFF, unsigned int colour = 0xFFFFFFFF,
-                      const sHead& h = {}) {
+// A text run (type 0), or a link run (type 3) when a link index is given.
+inline tBytes runRec(const std::string& text, int link, unsigned int font, unsigned int colour, const sHead& h) {
   tBytes b;
-  putHead(b, 0, h);
+  putHead(b, link < 0 ? 0 : 3, h);
   put32(b, colour);
   put16(b, font);
   put16(b, static_cast<unsigned int>(text.size()));
+  if (link >= 0) put16(b, static_cast<unsigned int>(link));
   putText(b, text);
   return b;
 }
 
+inline tBytes textRec(const std::string& text, unsigned int font = 0xFFFF, unsigned int colour = 0xFFFFFFFF,
+                      const sHead& h = {}) {
+  return runRec(text, -1, font, colour, h);
+}
+
 inline tBytes linkRec(const std::string& text, unsigned int link, unsigned int font = 0xFFFF,
                       unsigned int colour = 0xFFFFFFFF, const sHead& h = {}) {
-  tBytes b;
-  putHead(b, 3, h);
-  put32(b, colour);
-  put16(b, font);
-  put16(b, static_cast<unsigned int>(text.size()));
-  put16(b, link);
-  putText(b, text);
-  return b;
+  return runRec(text, static_cast<int>(link), font, colour, h);
 }
 
 inline tBytes imageRec(unsigned int picture, const sHead& h = {}) {
