@@ -116,10 +116,9 @@ bool cSiDocContainer::layout(cCanvas* canvas, const sSiDocDrawProps& props, sSiz
       line.pen += advance;
       line.gaps += gap;
       ++line.count;
+      line.end = it->next;
       prevText = box->hasText();
     }
-    line.end = line.first;
-    for (int i = 0; i < line.count; ++i) line.end = line.end->next;
     next = line.end;
 
     long long start = x;
