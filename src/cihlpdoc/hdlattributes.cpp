@@ -5,7 +5,7 @@
 
 using hdl::isWhite;
 
-bool cHDLParser::extToProps(const char* text, cFasterTreeList<cStringKey, _guardchar<char> >& attributes) {
+bool cHDLParser::extToProps(const char* text, tAttributes& attributes) {
   const char* p = text;
   for (;;) {
     while (isWhite(*p)) ++p;

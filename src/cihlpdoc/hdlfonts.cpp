@@ -40,7 +40,8 @@ bool cHDLParser::storeFont(sHDLParsePtr& cursor, const unsigned char entry[8], u
   // 0xFFFF means "inherit" in a record; an index must never reach it.
   if (next >= 0xFFFF) return hdl::fail(cursor, "too many fonts");
   const unsigned long long offset = config.fonts.written;
-  if (!hdl::append(config.fonts.data, config.fonts.written, entry, 8)) return hdl::fail(cursor, "Unable to write target");
+  if (!hdl::append(config.fonts.data, config.fonts.written, entry, 8))
+    return hdl::fail(cursor, "Unable to write target");
   index = static_cast<unsigned short>(next);
   *config.fontIds.insert(key) = {offset, index};
   return true;
@@ -111,8 +112,8 @@ unsigned short cHDLParser::getCreateFont(sHDLParsePtr& cursor, const char* spec,
       }
     }
   }
-  if (!cFontObject::get(static_cast<int>(props.width), static_cast<int>(props.height), siDocFaceName(props.face),
-                        props.bold, props.underline, props.italic))
+  if (!cFontObject::get(static_cast<int>(props.width), static_cast<int>(props.height),
+                        siDocFaceName(props.face), props.bold, props.underline, props.italic))
     return bad("bad font");
   unsigned char entry[8];
   fontEntry(entry, props.face, props.width, props.height, props);

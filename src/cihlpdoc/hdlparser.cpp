@@ -43,7 +43,9 @@ bool writeU32(cFileIOTarget* target, unsigned long long v) {
 bool writeBlock(cFileIOTarget* target, cMemIOTarget& from, bool compress) {
   _typebuf<unsigned char> plain;
   if (!from.toBuffer(plain)) return false;
-  if (!compress) return plain.count <= 0xFFFFFFFFll && writeU32(target, plain.count) && writeAll(target, plain.ptr, plain.count);
+  if (!compress)
+    return plain.count <= 0xFFFFFFFFll && writeU32(target, plain.count) &&
+           writeAll(target, plain.ptr, plain.count);
   if (plain.count == 0) return writeU32(target, 0);
   if (plain.count > 0x7FFFFFFFll) return false;
   _typebuf<unsigned char> packed;
@@ -86,7 +88,8 @@ bool cHDLParser::getFileContents(cFileIOTarget* file, _guardchar<char>& text) {
     const long long units = static_cast<long long>(size - 2) / 2;
     _typebuf<unsigned short> wide;
     wide.set(units + 1);
-    for (long long i = 0; i < units; ++i) wide.ptr[i] = static_cast<unsigned short>(b[2 + 2 * i] | b[3 + 2 * i] << 8);
+    for (long long i = 0; i < units; ++i)
+      wide.ptr[i] = static_cast<unsigned short>(b[2 + 2 * i] | b[3 + 2 * i] << 8);
     wide.ptr[units] = 0;
     return _w2pc(wide.ptr, units, text) >= 0 && text.ptr;
   }

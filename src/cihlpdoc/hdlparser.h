@@ -67,6 +67,9 @@ class cHDLParser {
     unsigned int link = 0xFFFFFFFF;  // the link-target index, or none
   };
 
+  // A tag's attributes by lower-case name.
+  using tAttributes = cFasterTreeList<cStringKey, _guardchar<char> >;
+
   // Sections (text, link, b, i) nest at most this deep, so no source can
   // exhaust the stack of the thread that compiles it.
   static constexpr int kMaxDepth = 256;
@@ -88,16 +91,16 @@ class cHDLParser {
   bool processSection(sCurrProps& props, sHDLParsePtr& cursor, cSiDocLoader::eKnownTags tag);
   bool getNextToken(sHDLParsePtr& cursor, _guardchar<char>& token);
   const char* getTagID(const char* name, int& id);
-  bool extToProps(const char* text, cFasterTreeList<cStringKey, _guardchar<char> >& attributes);
+  bool extToProps(const char* text, tAttributes& attributes);
   unsigned short getCreateFont(sHDLParsePtr& cursor, const char* spec, sCurrProps& props);
   bool getFontIDForText(sHDLParsePtr& cursor, sCurrProps& props, unsigned short& id);
 
   // processSection one level deeper, refused past kMaxDepth.
   bool nestSection(sCurrProps& props, sHDLParsePtr& cursor, cSiDocLoader::eKnownTags tag);
   bool openTag(sCurrProps& props, sHDLParsePtr& cursor, int id, const char* attributeText);
-  bool openText(sCurrProps& props, sHDLParsePtr& cursor, cFasterTreeList<cStringKey, _guardchar<char> >& attrs);
-  bool openLink(sCurrProps& props, sHDLParsePtr& cursor, cFasterTreeList<cStringKey, _guardchar<char> >& attrs);
-  bool openImage(sCurrProps& props, sHDLParsePtr& cursor, cFasterTreeList<cStringKey, _guardchar<char> >& attrs);
+  bool openText(sCurrProps& props, sHDLParsePtr& cursor, tAttributes& attrs);
+  bool openLink(sCurrProps& props, sHDLParsePtr& cursor, tAttributes& attrs);
+  bool openImage(sCurrProps& props, sHDLParsePtr& cursor, tAttributes& attrs);
   bool storePicture(sHDLParsePtr& cursor, const char* src, unsigned short& index);
   bool storeFont(sHDLParsePtr& cursor, const unsigned char entry[8], unsigned short& index);
 

@@ -9,7 +9,7 @@
 
 using hdl::fail;
 using hdl::isWhite;
-using tAttributes = cFasterTreeList<cStringKey, _guardchar<char> >;
+using tAttributes = cHDLParser::tAttributes;
 
 namespace {
 
@@ -158,7 +158,8 @@ bool cHDLParser::processSection(sCurrProps& props, sHDLParsePtr& cursor, cSiDocL
       if (after && *after != '>') return fail(cursor, "tag is not properly closed");
       if (!after) return fail(cursor, "invalid tag closed");
       if (id != tag) return fail(cursor, "close tag mismatch");
-      if (tag == cSiDocLoader::eTagText && !hdl::append(cursor.stream->stream, cursor.stream->written, &kEnd, 1))
+      if (tag == cSiDocLoader::eTagText &&
+          !hdl::append(cursor.stream->stream, cursor.stream->written, &kEnd, 1))
         return fail(cursor, "Unable to write target");
       return true;
     } else {
@@ -289,16 +290,19 @@ bool cHDLParser::storePicture(sHDLParsePtr& cursor, const char* src, unsigned sh
   const unsigned long long size = file.size();
   if (size == 0) return fail(cursor, "unable to load IMG");
   // The table's sizes are 32-bit, and the whole table must stay within them.
-  if (size > 0x7FFFFFFF || config.pictures.written + 4 + size > 0xFFFFFFFF) return fail(cursor, "too many pictures");
+  if (size > 0x7FFFFFFF || config.pictures.written + 4 + size > 0xFFFFFFFF)
+    return fail(cursor, "too many pictures");
   _typebuf<unsigned char> bytes;
   try {
     bytes.set(static_cast<long long>(size));
   } catch (const std::bad_alloc&) {
     return fail(cursor, "unable to read IMG");
   }
-  if (!file.set_fp(0) || !file.readf(bytes.ptr, static_cast<unsigned int>(size))) return fail(cursor, "unable to read IMG");
+  if (!file.set_fp(0) || !file.readf(bytes.ptr, static_cast<unsigned int>(size)))
+    return fail(cursor, "unable to read IMG");
   const unsigned char head[4] = {static_cast<unsigned char>(size), static_cast<unsigned char>(size >> 8),
-                                 static_cast<unsigned char>(size >> 16), static_cast<unsigned char>(size >> 24)};
+                                 static_cast<unsigned char>(size >> 16),
+                                 static_cast<unsigned char>(size >> 24)};
   const unsigned long long offset = config.pictures.written;
   if (!hdl::append(config.pictures.data, config.pictures.written, head, 4) ||
       !hdl::append(config.pictures.data, config.pictures.written, bytes.ptr, size))

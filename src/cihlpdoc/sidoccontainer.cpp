@@ -1,7 +1,7 @@
-#include "cihlpdoc/sidocbox.h"
-
 #include <algorithm>
 #include <climits>
+
+#include "cihlpdoc/sidocbox.h"
 
 namespace {
 
@@ -155,7 +155,8 @@ bool cSiDocContainer::layout(cCanvas* canvas, const sSiDocDrawProps& props, sSiz
         fillMargins(canvas, *box, pen, lineY, size, child.bgColor);
       }
       pen = bx + size.cx + box->marginRight;
-      lineHeight = std::max<long long>(lineHeight, static_cast<long long>(box->marginTop) + size.cy + box->marginBottom);
+      lineHeight = std::max<long long>(lineHeight,
+                                       static_cast<long long>(box->marginTop) + size.cy + box->marginBottom);
       contentWidth = std::max(contentWidth, pen - x);
       prevText = box->hasText();
     }

@@ -46,10 +46,11 @@ TEST(SiDocPixels, BackgroundsPictureAndLinkColours) {
   const sHead margins = sHead().margins(10, 6, 4, 3);
   const sHead picturePlace = sHead().margins(5, 0, 7, 0).breaks();
   const sHead green = sHead().background(kGreen);
-  const tBytes records = containerRec(textRec("ab", 0xFFFF, 0xFFFFFFFF, margins) + linkRec("linked", 0), 0, 0xFFFF,
-                                      0xFFFFFFFF, green) +
+  const tBytes records = containerRec(textRec("ab", 0xFFFF, 0xFFFFFFFF, margins) + linkRec("linked", 0), 0,
+                                      0xFFFF, 0xFFFFFFFF, green) +
                          imageRec(0, picturePlace);
-  const tBytes doc = document({{0, records}}, {}, linkTable({"https://example.org/"}), pictureTable({cairoPng(8, 6)}));
+  const tBytes doc =
+      document({{0, records}}, {}, linkTable({"https://example.org/"}), pictureTable({cairoPng(8, 6)}));
   cSiDocLoader loader;
   ASSERT_TRUE(loader.load(const_cast<unsigned char*>(doc.data()), static_cast<long long>(doc.size())));
 
@@ -73,7 +74,8 @@ TEST(SiDocPixels, BackgroundsPictureAndLinkColours) {
   EXPECT_EQ(pixelAt(canvas, 299, 2), kWhite);
   int blue = 0;
   for (int y = areas.link.y; y < areas.link.y + areas.link.height; ++y)
-    for (int x = areas.link.x; x < areas.link.x + areas.link.width; ++x) blue += isBlue(pixelAt(canvas, x, y));
+    for (int x = areas.link.x; x < areas.link.x + areas.link.width; ++x)
+      blue += isBlue(pixelAt(canvas, x, y));
   EXPECT_GT(blue, 10);
   for (int y = 4; y < 4 + 10; ++y)
     for (int x = 10; x < areas.link.x - 6; ++x) EXPECT_FALSE(isBlue(pixelAt(canvas, x, y))) << x << "," << y;
@@ -140,8 +142,10 @@ TEST(SiDocPixels, SamplePagesInSixLanguages) {
     const char* body;
   } pages[] = {
       {"ENG", "Welcome", "This installer puts the program and its documents in the folder you choose."},
-      {"RUS", "Добро пожаловать", "Эта программа установки поместит программу и её документы в выбранную папку."},
-      {"DEU", "Willkommen", "Dieses Installationsprogramm legt das Programm und seine Dokumente in den gewählten Ordner."},
+      {"RUS", "Добро пожаловать",
+       "Эта программа установки поместит программу и её документы в выбранную папку."},
+      {"DEU", "Willkommen",
+       "Dieses Installationsprogramm legt das Programm und seine Dokumente in den gewählten Ordner."},
       {"JPN", "ようこそ", "この インストーラーは プログラムと その 文書を 選んだ フォルダーに 置きます。"},
       {"KOR", "환영합니다", "이 설치 프로그램은 프로그램과 문서를 선택한 폴더에 넣습니다."},
       {"CHN", "欢迎", "本 安装 程序 会 把 程序 及其 文档 放到 您 选择 的 文件夹 中。"},
@@ -151,10 +155,13 @@ TEST(SiDocPixels, SamplePagesInSixLanguages) {
   std::string index;
   for (const sPage& p : pages) {
     const std::string name = std::string(p.code) + ".hdl";
-    dir.write(name, std::string("<text a=c f=verd,20><b>") + p.title + "</b></text>" +
-                        "<text a=j mt=8 ml=10 mr=10>" + p.body + " <i>" + p.body + "</i> " + p.body +
-                        "</text><text a=c mt=8><img src=./logo.png> <link ref=\"https://example.org/\">example.org</link>"
-                        " <text br=0 f=fixed,12>fixed</text> <text br=0 f=kor,14>" + p.title + "</text></text>");
+    dir.write(
+        name,
+        std::string("<text a=c f=verd,20><b>") + p.title + "</b></text>" + "<text a=j mt=8 ml=10 mr=10>" +
+            p.body + " <i>" + p.body + "</i> " + p.body +
+            "</text><text a=c mt=8><img src=./logo.png> <link ref=\"https://example.org/\">example.org</link>"
+            " <text br=0 f=fixed,12>fixed</text> <text br=0 f=kor,14>" +
+            p.title + "</text></text>");
     index += std::string(p.code) + " = \"./" + name + "\"\n";
   }
   cMemIOTarget target;

@@ -90,7 +90,8 @@ inline void putHead(tBytes& b, unsigned int type, const sHead& h) {
 }
 
 // A text run (type 0), or a link run (type 3) when a link index is given.
-inline tBytes runRec(const std::string& text, int link, unsigned int font, unsigned int colour, const sHead& h) {
+inline tBytes runRec(const std::string& text, int link, unsigned int font, unsigned int colour,
+                     const sHead& h) {
   tBytes b;
   putHead(b, link < 0 ? 0 : 3, h);
   put32(b, colour);
@@ -191,8 +192,8 @@ inline tBytes document(const std::map<int, tBytes>& langs, const tBytes& fonts, 
     put8(stream, 0xFF);
     packed.push_back({id, zlibPack(stream)});
   }
-  return rawDocument(packed, fonts.empty() ? tBytes() : zlibPack(fonts), links.empty() ? tBytes() : zlibPack(links),
-                     pictures);
+  return rawDocument(packed, fonts.empty() ? tBytes() : zlibPack(fonts),
+                     links.empty() ? tBytes() : zlibPack(links), pictures);
 }
 
 // A compiled document taken apart again, its streams and tables inflated.
@@ -204,7 +205,8 @@ struct sDocParts {
 inline bool splitDocument(const tBytes& doc, sDocParts& out) {
   size_t at = 8;
   auto u32 = [&](size_t p) {
-    return static_cast<size_t>(doc[p] | doc[p + 1] << 8 | doc[p + 2] << 16 | static_cast<unsigned int>(doc[p + 3]) << 24);
+    return static_cast<size_t>(doc[p] | doc[p + 1] << 8 | doc[p + 2] << 16 |
+                               static_cast<unsigned int>(doc[p + 3]) << 24);
   };
   if (doc.size() < 9 || std::string(doc.begin(), doc.begin() + 8) != "ZVKHDOCF") return false;
   while (at < doc.size() && doc[at] != 0xFF) {
@@ -221,7 +223,8 @@ inline bool splitDocument(const tBytes& doc, sDocParts& out) {
     const size_t n = u32(at);
     if (at + 4 + n > doc.size()) return false;
     if (table == &out.pictures)
-      out.pictures.assign(doc.begin() + static_cast<long>(at) + 4, doc.begin() + static_cast<long>(at + 4 + n));
+      out.pictures.assign(doc.begin() + static_cast<long>(at) + 4,
+                          doc.begin() + static_cast<long>(at + 4 + n));
     else if (n)
       *table = zlibUnpack(doc.data() + at + 4, n);
     at += 4 + n;

@@ -25,8 +25,8 @@ class cTempFolder {
   }
   std::string write(const std::string& name, const tBytes& content) {
     const std::string full = path + "/" + name;
-    std::ofstream(full, std::ios::binary).write(reinterpret_cast<const char*>(content.data()),
-                                                 static_cast<std::streamsize>(content.size()));
+    std::ofstream(full, std::ios::binary)
+        .write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
     return full;
   }
 };
