@@ -45,5 +45,5 @@ TEST(FocusPath, OneLeftClickAsksForTheFocusOnce) {
   nstest::pumpUntil([] { return false; }, std::chrono::milliseconds(100));
   EXPECT_EQ(root->focusRequests - before, 1);
   EXPECT_TRUE(root->focused());
-  delete holder;  // and the root with it
+  holder->dispose(false);  // leaves the maker's list and deletes the root with it
 }
