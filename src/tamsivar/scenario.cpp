@@ -1,6 +1,7 @@
 #include "tamsivar/scenario.h"
 
 #include <cstdio>
+#include <string>
 
 #include "base/job.h"
 
@@ -121,10 +122,10 @@ bool cSoftPkgScenario::defToPath(sPathDef& def, _guardchar<char>& out) {
     out.set(*value ? value : rest);
     return true;
   }
-  size_t valueLen = std::strlen(value), restLen = std::strlen(rest);
-  bool slash = value[valueLen - 1] == '/';
-  out.set(static_cast<long long>(valueLen + restLen + 1));
-  std::snprintf(out.ptr, valueLen + restLen + 2, slash ? "%s%s" : "%s/%s", value, rest);
+  std::string joined = value;
+  if (joined.back() != '/') joined += '/';
+  joined += rest;
+  out.set(joined.c_str());
   return true;
 }
 

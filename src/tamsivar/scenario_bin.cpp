@@ -221,7 +221,12 @@ bool cSoftPkgScenario::loadBinConfig(cFileIOTarget* target) {
   } catch (const std::bad_alloc&) {
     return false;
   }
-  if (cZInflate().inflate(packed.ptr, packedSize, plain.ptr, plainSize + 1) != plainSize) return false;
+  // The stream must end exactly at the compressed size, its check value
+  // included: a damaged trailer is damage even when the bytes come out right.
+  uLongf made = plainSize + 1ul;
+  uLong taken = packedSize;
+  if (uncompress2(plain.ptr, &made, packed.ptr, &taken) != Z_OK || made != plainSize || taken != packedSize)
+    return false;
   packed.set(0);
   unsigned char digest[32];
   _SHA2Hash(plain.ptr, digest, plainSize);
