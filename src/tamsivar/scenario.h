@@ -127,6 +127,10 @@ class cSoftPkgScenario {
   char* supportURL() { return support.ptr; }
   char* publisherURL() { return publisher.ptr; }
   char* updatesURL() { return updates.ptr; }
+  // The document's root for the current language; null when it has none.
+  cSiDocContainer* welcome() { return welcomeDoc.loader.forLang(currLang); }
+  cSiDocContainer* readme() { return readmeDoc.loader.forLang(currLang); }
+  cSiDocContainer* eula() { return eulaDoc.loader.forLang(currLang); }
   bool readme_needs_accept() { return readmeAccept & 1; }
 
   cFileIOTarget* file(int i) { return pkg.item(i); }

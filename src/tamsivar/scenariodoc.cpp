@@ -5,5 +5,7 @@ bool sScenarioDoc::load(const unsigned char* data, long long size) {
   if (!data || size <= 0) return false;
   bytes.set(size);
   std::memcpy(bytes.ptr, data, static_cast<size_t>(size));
-  return true;
+  if (loader.load(bytes.ptr, bytes.count)) return true;
+  clear();
+  return false;
 }

@@ -4,6 +4,7 @@
 
 #include "base/tests/run_program.h"
 #include "base/tests/scratch_dir.h"
+#include "cihlpdoc/tests/support/docwriter.h"
 #include "hash/sha256.h"
 #include "scenario_support.h"
 
@@ -47,6 +48,7 @@ tBytes savedBody(cSoftPkgScenario& s) {
 
 // Uses every section of the format.
 void fillEverything(cSoftPkgScenario& s) {
+  SCOPED_TRACE("filling");
   unsigned v[4] = {3, 1, 4, 1};
   std::copy(v, v + 4, s.ver);
   s.support.set("https://example.org/support");
@@ -90,11 +92,13 @@ void fillEverything(cSoftPkgScenario& s) {
   auto& d = s.deprecates.add()->value;
   d.codename.set("olddemo");
   d.version = 2;
-  tBytes doc = sampleBytes(700, 3);
-  s.welcomeDoc.load(doc.data(), 700);
-  s.readmeDoc.load(doc.data(), 300);
+  tBytes welcome = document({{0, textRec("Welcome")}, {4, textRec("환영합니다")}}, {}, {}, {});
+  tBytes readme = document({{0, textRec("Read me")}}, {}, {}, {});
+  tBytes eula = document({{4, textRec("약관")}, {9, textRec("條款")}}, {}, {}, {});
+  ASSERT_TRUE(s.welcomeDoc.load(welcome.data(), static_cast<long long>(welcome.size())));
+  ASSERT_TRUE(s.readmeDoc.load(readme.data(), static_cast<long long>(readme.size())));
   s.readmeAccept = 1;
-  s.eulaDoc.load(doc.data() + 1, 500);
+  ASSERT_TRUE(s.eulaDoc.load(eula.data(), static_cast<long long>(eula.size())));
 }
 
 TEST(BinaryScenario, EveryTagRoundTripsAtAnOffsetAndSavesIdentically) {
@@ -122,7 +126,13 @@ TEST(BinaryScenario, EveryTagRoundTripsAtAnOffsetAndSavesIdentically) {
   EXPECT_EQ(back.getVerID(), 0x0003000100040001ull);
   EXPECT_EQ(text(back.updatesURL()), "https://example.org/updates");
   EXPECT_TRUE(back.readme_needs_accept());
-  EXPECT_EQ(back.eulaDoc.bytes.count, 500);
+  EXPECT_NE(back.welcome(), nullptr);
+  EXPECT_EQ(back.readme(), nullptr) << "the readme has no Korean text";
+  EXPECT_NE(back.eula(), nullptr);
+  back.setCurrLangID(0);
+  EXPECT_NE(back.readme(), nullptr);
+  EXPECT_EQ(back.eula(), nullptr);
+  back.setCurrLangID(4);
   _List<cSoftPkgScenario::sMenuItemDef> items;
   ASSERT_TRUE(back.getMenuItems(items));
   EXPECT_EQ(text(items.head->value.caption.ptr), "실행");
@@ -224,6 +234,7 @@ TEST(BinaryScenario, HandWrittenFileInAnotherOrderLoads) {
 
 TEST(BinaryScenario, DescribedFieldRules) {
   tBytes hand = handBody().b;
+  tBytes goodDoc = document({{10, textRec("Ten")}}, {}, {}, {});
   auto with = [&](const Fields& more) { return fileAround(Fields().raw(hand).raw(more.b).u8(0).b); };
   struct Case {
     const char* what;
@@ -245,6 +256,9 @@ TEST(BinaryScenario, DescribedFieldRules) {
       {"an unknown tag", with(Fields().u8(14)), false},
       {"a document of size 0", with(Fields().u8(9).u32(0)), false},
       {"a document past the end", with(Fields().u8(11).u32(100).raw(tBytes(50))), false},
+      {"a document that does not load", with(Fields().u8(9).u32(8).raw("ZVKHDOCX")), false},
+      {"a document that loads",
+       with(Fields().u8(9).u32(static_cast<unsigned>(goodDoc.size())).raw(goodDoc)), true},
       {"an item past the end", with(Fields().u8(13).u32(0).u32(1000).raw(tBytes(40))), false},
       {"a file of an item the package lacks",
        with(Fields().u8(4).u8(1).u32(1).u32(0x02000000).str("pgm").str("x").u8(0xFF).u8(0)), false},
