@@ -30,6 +30,13 @@ std::vector<uint8_t> fileAround(const uint8_t* body, size_t size) {
   return file;
 }
 
+template <typename T>
+void ask(cSoftPkgScenario& scenario, bool (cSoftPkgScenario::*query)(_List<T>&)) {
+  _List<T> answer;
+  (scenario.*query)(answer);
+  answer.destroy();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -43,15 +50,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (auto* lang = langs.head; lang; lang = lang->next) {
     scenario.setCurrLangID(lang->value);
     scenario.setStr(-1, "pgm", "/nonexistent/zvk-fuzz");
-    _List<cSoftPkgScenario::sCopiedFile> files;
-    scenario.getCopiedFiles(files);
-    files.destroy();
-    _List<cSoftPkgScenario::sMenuItemDef> menu;
-    scenario.getMenuItems(menu);
-    menu.destroy();
-    _List<cSoftPkgScenario::sOnCompletionRun> runs;
-    scenario.getOnCompletionRun(runs);
-    runs.destroy();
+    ask(scenario, &cSoftPkgScenario::getCopiedFiles);
+    ask(scenario, &cSoftPkgScenario::getMenuItems);
+    ask(scenario, &cSoftPkgScenario::getOnCompletionRun);
     scenario.welcome();
     scenario.readme();
     scenario.eula();
@@ -61,12 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   _guardchar<char> text;
   scenario.getIconPath(text);
   scenario.getStrVer(text, true);
-  _List<cSoftPkgScenario::sDefineParam> params;
-  scenario.getParams(params);
-  params.destroy();
-  _List<cSoftPkgScenario::sDeprecateItem> old;
-  scenario.getDepractesList(old);
-  old.destroy();
+  ask(scenario, &cSoftPkgScenario::getParams);
+  ask(scenario, &cSoftPkgScenario::getDepractesList);
   cMemIOTarget out;
   scenario.saveBinConfig(&out);
   return 0;

@@ -44,3 +44,27 @@ inline bool writeU32(cFileIOTarget& out, unsigned int v) {
   putU32(b, v);
   return out.writef(b, 4);
 }
+
+// Large blocks go in pieces: the system moves at most about 2 GiB in one
+// call, and a file would answer a bigger request short.
+inline constexpr unsigned int kBlockPiece = 1u << 30;
+
+inline bool readBlock(cFileIOTarget& in, void* buf, unsigned long long size) {
+  for (unsigned char* at = static_cast<unsigned char*>(buf); size;) {
+    unsigned int piece = size < kBlockPiece ? static_cast<unsigned int>(size) : kBlockPiece;
+    if (!in.readf(at, piece)) return false;
+    at += piece;
+    size -= piece;
+  }
+  return true;
+}
+
+inline bool writeBlock(cFileIOTarget& out, const void* buf, unsigned long long size) {
+  for (const unsigned char* at = static_cast<const unsigned char*>(buf); size;) {
+    unsigned int piece = size < kBlockPiece ? static_cast<unsigned int>(size) : kBlockPiece;
+    if (!out.writef(const_cast<unsigned char*>(at), piece)) return false;
+    at += piece;
+    size -= piece;
+  }
+  return true;
+}

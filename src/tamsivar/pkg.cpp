@@ -71,7 +71,7 @@ bool cSoftPkg::savePackage(cFileIOTarget* target) {
   for (auto* node = items.head; node; node = node->next) {
     sPkgItem& it = node->value;
     if (!writeU32(*target, it.unpackedSize) || !writeU32(*target, static_cast<unsigned int>(it.data.count)) ||
-        !target->writef(it.digest, 32) || !target->writef(it.data.ptr, static_cast<unsigned int>(it.data.count)))
+        !target->writef(it.digest, 32) || !writeBlock(*target, it.data.ptr, static_cast<unsigned long long>(it.data.count)))
       return false;
   }
   unsigned char end[8] = {};
@@ -98,7 +98,7 @@ bool cSoftPkg::loadPackage(cFileIOTarget* target) {
     bool read = false;
     try {
       it.data.set(stored);
-      read = target->readf(it.digest, 32) && target->readf(it.data.ptr, stored);
+      read = target->readf(it.digest, 32) && readBlock(*target, it.data.ptr, stored);
     } catch (const std::bad_alloc&) {
     }
     if (!read) {

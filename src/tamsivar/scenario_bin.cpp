@@ -44,7 +44,7 @@ bool putBlock(cFileIOTarget& out, const void* data, unsigned long long size) {
 bool putDoc(cFileIOTarget& out, sScenarioDoc& doc) {
   if (doc.bytes.count > 0xFFFFFFFFll) return false;
   return writeU32(out, static_cast<unsigned int>(doc.bytes.count)) &&
-         out.writef(doc.bytes.ptr, static_cast<unsigned int>(doc.bytes.count));
+         writeBlock(out, doc.bytes.ptr, static_cast<unsigned long long>(doc.bytes.count));
 }
 
 bool validLangID(int id) { return id >= 0 && id <= kMaxLangID; }
@@ -191,7 +191,7 @@ bool cSoftPkgScenario::saveBinConfig(cFileIOTarget* target) {
                                                    static_cast<unsigned int>(packed.count));
     if (!packedSize) return false;
     putU32(header + 5, packedSize);
-    return target->writef(header, sizeof header) && target->writef(packed.ptr, packedSize);
+    return target->writef(header, sizeof header) && writeBlock(*target, packed.ptr, packedSize);
   } catch (const std::bad_alloc&) {
     return false;
   }
@@ -215,7 +215,7 @@ bool cSoftPkgScenario::loadBinConfig(cFileIOTarget* target) {
   _typebuf<unsigned char> packed, plain;
   try {
     packed.set(packedSize);
-    if (!target->readf(packed.ptr, packedSize)) return false;
+    if (!readBlock(*target, packed.ptr, packedSize)) return false;
     // One spare byte tells a body longer than the header says from an exact one.
     plain.set(static_cast<long long>(plainSize) + 1);
   } catch (const std::bad_alloc&) {
