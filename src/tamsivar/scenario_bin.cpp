@@ -324,9 +324,14 @@ bool cSoftPkgScenario::loadBinConfig(cFileIOTarget* target) {
         ok = readList(in, deprecates,
                       [&](sDeprecateItem& d) { return ifGetStr(in, d.codename) && readU16(in, d.version); });
         break;
-      case tPackage:
-        ok = pkg.loadPackage(&in);
+      case tPackage: {
+        // The stream sees exactly the bytes left in the body, so no item can
+        // claim more than those.
+        unsigned long long start = static_cast<unsigned long long>(in.position);
+        cFileIOSubRange rest(&in, start, static_cast<unsigned long long>(in.bufSize) - start);
+        ok = pkg.loadPackage(&rest) && in.set_fp(start + rest.position);
         break;
+      }
       default:
         break;
     }
