@@ -349,14 +349,17 @@ bool cPictDIB::loadMergeAlpha(cFileIOTarget* io) {
 bool cPictDIB::decodeRLE(cFileIOTarget* io, bool four) {
   if (myInfo.bits != (four ? 4u : 8u)) return false;
   long long w = myWidth, rows = myRows;
+  // Lines may run on into the padding of a stored row, as ImageMagick
+  // writes them; what lands there is dropped.
+  long long room = (w * myInfo.bits + 31) / 32 * 32 / myInfo.bits;
   if (!myRendering && !allocPixels(w, rows, false)) return false;
   sLineContext ctx;
   try {
-    ctx.indices.set(w);
+    ctx.indices.set(room);
   } catch (const std::bad_alloc&) {
     return false;
   }
-  std::memset(ctx.indices.ptr, 0, static_cast<size_t>(w));
+  std::memset(ctx.indices.ptr, 0, static_cast<size_t>(room));
   ctx.rows = rows;
   unsigned char* line = ctx.indices.ptr;
   long long x = 0;
@@ -366,21 +369,21 @@ bool cPictDIB::decodeRLE(cFileIOTarget* io, bool four) {
     long long n = code[0];
     if (n > 0) {
       // RLE4 runs may end on a nibble past the line, which is dropped.
-      if (ctx.line >= rows || n > w - x + (four ? 1 : 0)) return false;
-      long long put = n < w - x ? n : w - x;
+      if (ctx.line >= rows || n > room - x + (four ? 1 : 0)) return false;
+      long long put = n < room - x ? n : room - x;
       for (long long i = 0; i < put; ++i) line[x++] = four ? (i & 1 ? code[1] & 15 : code[1] >> 4) : code[1];
       continue;
     }
     switch (code[1]) {
       case 0:
-        if (x != w || ctx.line >= rows) return false;
+        if (x < w || ctx.line >= rows) return false;
         rleFill(ctx);
         x = 0;
         break;
       case 1:
         // Most writers close the last line before ending the bitmap.
         if (ctx.line == rows && x == 0) return true;
-        if (ctx.line != rows - 1 || x != w) return false;
+        if (ctx.line != rows - 1 || x < w) return false;
         rleFill(ctx);
         return true;
       case 2: {
@@ -393,11 +396,10 @@ bool cPictDIB::decodeRLE(cFileIOTarget* io, bool four) {
       }
       default: {
         n = code[1];
-        if (ctx.line >= rows || n > w - x) return false;
+        if (ctx.line >= rows || n > room - x) return false;
         long long bytes = four ? (n + 1) / 2 : n;
         if (!readf(io, run, static_cast<unsigned long long>(bytes + (bytes & 1)))) return false;
-        for (long long i = 0; i < n; ++i)
-          line[x++] = four ? (i & 1 ? run[i >> 1] & 15 : run[i >> 1] >> 4) : run[i];
+        for (long long i = 0; i < n; ++i) line[x++] = four ? (i & 1 ? run[i >> 1] & 15 : run[i >> 1] >> 4) : run[i];
         break;
       }
     }
@@ -420,7 +422,7 @@ void cPictDIB::rleFill(sLineContext& ctx) {
     for (long long x = 0; x < w && line[x] < palCount; ++x) out[x] = myPalette.ptr[line[x]] | 0xFF000000u;
   }
   ++ctx.line;
-  std::memset(ctx.indices.ptr, 0, static_cast<size_t>(w));
+  std::memset(ctx.indices.ptr, 0, static_cast<size_t>(ctx.indices.count));
 }
 
 // JPEG runs to the end of the stream; PNG fills the image-size bytes here.

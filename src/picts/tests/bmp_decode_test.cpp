@@ -1,0 +1,384 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "picts/pictdib.h"
+#include "raster_support.h"
+
+namespace {
+
+using namespace rastertest;
+
+// A bitmap put together byte by byte, for what no tool writes.
+struct Dib {
+  int headerSize = 40;
+  long long w = 4, h = 3;  // a negative height stores rows top-down
+  int bits = 24;
+  unsigned compression = 0;
+  unsigned colorsUsed = 0;
+  std::vector<uint32_t> palette;
+  std::vector<uint32_t> masks;  // written right after the header
+  Bytes pixels;
+  unsigned imageSize = 0;
+
+  Bytes info() const {
+    Bytes b(static_cast<size_t>(headerSize), 0);
+    auto put = [&](size_t at, uint32_t v, int n) {
+      for (int i = 0; i < n; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    };
+    put(0, static_cast<uint32_t>(headerSize), 4);
+    put(4, static_cast<uint32_t>(w), 4);
+    put(8, static_cast<uint32_t>(h), 4);
+    put(12, 1, 2);
+    put(14, static_cast<uint32_t>(bits), 2);
+    put(16, compression, 4);
+    put(20, imageSize, 4);
+    put(32, colorsUsed, 4);
+    for (uint32_t c : palette) b.insert(b.end(), {uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16), 0});
+    for (uint32_t m : masks) b.insert(b.end(), {uint8_t(m), uint8_t(m >> 8), uint8_t(m >> 16), uint8_t(m >> 24)});
+    return b;
+  }
+  Bytes bare() const {
+    Bytes b = info();
+    b.insert(b.end(), pixels.begin(), pixels.end());
+    return b;
+  }
+  Bytes file() const {
+    Bytes i = info(), f = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    uint32_t offset = static_cast<uint32_t>(14 + i.size()), size = static_cast<uint32_t>(offset + pixels.size());
+    for (int k = 0; k < 4; ++k) {
+      f[2 + k] = static_cast<uint8_t>(size >> (8 * k));
+      f[10 + k] = static_cast<uint8_t>(offset >> (8 * k));
+    }
+    f.insert(f.end(), i.begin(), i.end());
+    f.insert(f.end(), pixels.begin(), pixels.end());
+    return f;
+  }
+};
+
+Pixels decodeBytes(cPictBase& pict, const Bytes& bytes, bool* ok = nullptr) {
+  Stream s(bytes);
+  bool done = pict.decode(&s.io);
+  if (ok) *ok = done;
+  return done ? pixelsOf(pict) : Pixels();
+}
+
+// The decoder's own formula for an n-bit channel, over the oracle's 8 bits.
+uint32_t bitChannel(uint32_t c8, int n) {
+  float top = static_cast<float>((1 << n) - 1);
+  unsigned v = static_cast<unsigned>(std::lround(c8 * top / 255.0));
+  return static_cast<uint32_t>(static_cast<float>(v) * (255.0f / top));
+}
+
+uint32_t fromMaskBits(uint32_t argb, int r, int g, int b) {
+  return 0xFF000000u | bitChannel(argb >> 16 & 255, r) << 16 | bitChannel(argb >> 8 & 255, g) << 8 |
+         bitChannel(argb & 255, b);
+}
+
+TEST(BmpDecode, ToolFilesMatchImageMagickAndNetpbm) {
+  std::string rgb = sourcePicture("rgb.pam", 37, 23, 0, false, 1);
+  std::string few = sourcePicture("few.pam", 31, 17, 16, false, 2);
+  std::string two = sourcePicture("two.pam", 33, 9, 2, false, 3);
+  std::string many = sourcePicture("many.pam", 61, 40, 200, false, 4);
+  std::string alpha = sourcePicture("alpha.pam", 19, 13, 0, true, 5);
+  auto same = [](uint32_t v) { return v; };
+  auto rgb555 = [](uint32_t v) { return fromMaskBits(v, 5, 5, 5); };
+  auto rgb565 = [](uint32_t v) { return fromMaskBits(v, 5, 6, 5); };
+  struct Case {
+    std::string name, make;
+    bool netpbmReads;
+    uint32_t (*expect)(uint32_t);
+  };
+  const Case cases[] = {
+      {"BMP2 palette", "convert " + few + " -type Palette BMP2:{}", true, same},
+      {"BMP3 palette", "convert " + few + " -type Palette BMP3:{}", true, same},
+      {"BMP3 two colours", "convert " + two + " -type Palette BMP3:{}", true, same},
+      {"BMP 256 colours, RLE8 in a large header", "convert " + many + " -type Palette BMP:{}", false, same},
+      {"BMP3 RLE8", "convert " + many + " -type Palette -compress RLE BMP3:{}", true, same},
+      {"BMP3 RLE8 few", "convert " + few + " -type Palette -compress RLE BMP3:{}", true, same},
+      {"BMP 24", "convert " + rgb + " BMP:{}", true, same},
+      {"BMP3 24", "convert " + rgb + " BMP3:{}", true, same},
+      {"RGB555", "convert " + rgb + " -define bmp:subtype=RGB555 BMP:{}", false, rgb555},
+      {"RGB565", "convert " + rgb + " -define bmp:subtype=RGB565 BMP:{}", false, rgb565},
+      {"32 with alpha", "convert " + alpha + " BMP:{}", false, same},
+      {"ppmtobmp 1", "ppmtobmp -bpp 1 " + two + " > {}", true, same},
+      {"ppmtobmp 4", "ppmtobmp -bpp 4 " + few + " > {}", true, same},
+      {"ppmtobmp 8", "ppmtobmp -bpp 8 " + many + " > {}", true, same},
+      {"ppmtobmp 24", "ppmtobmp -bpp 24 " + rgb + " > {}", true, same},
+      {"ppmtobmp os2", "ppmtobmp -os2 " + few + " > {}", true, same},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string file = path("case.bmp"), make = c.make;
+    make.replace(make.find("{}"), 2, file);
+    ASSERT_TRUE(run(make));
+    Bytes bytes = readFile(file);
+    cPictBMP bmp;
+    bool ok;
+    Pixels ours = decodeBytes(bmp, bytes, &ok);
+    ASSERT_TRUE(ok);
+    Pixels ref;
+    ASSERT_TRUE(oracle("convert {} -depth 8 pam:-", file, ref));
+    EXPECT_EQ(differences(ours, ref, c.expect), "");
+    if (c.netpbmReads) {
+      ASSERT_TRUE(oracle("bmptopnm {}", file, ref));
+      EXPECT_EQ(differences(ours, ref, c.expect), "");
+    }
+    Stream s(bytes);
+    cPictBase::sPictInfo info;
+    EXPECT_TRUE(cPictBMP::validFor(&s.io, &info));
+    EXPECT_EQ(info.width, ours.w);
+    EXPECT_EQ(info.height, ours.h);
+  }
+}
+
+// Rows of `w` pixels from `words` (top-down), as stored bottom-up 24-bit rows.
+Bytes rows24(const std::vector<uint32_t>& words, long long w, long long h, bool topDown) {
+  Bytes out;
+  long long stride = (w * 3 + 3) / 4 * 4;
+  for (long long r = 0; r < h; ++r) {
+    long long y = topDown ? r : h - 1 - r;
+    for (long long x = 0; x < w; ++x) {
+      uint32_t v = words[static_cast<size_t>(y * w + x)];
+      out.insert(out.end(), {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16)});
+    }
+    out.resize(out.size() + static_cast<size_t>(stride - w * 3), 0);
+  }
+  return out;
+}
+
+TEST(BmpDecode, LayoutsNoToolWrites) {
+  std::vector<uint32_t> words;
+  for (uint32_t i = 0; i < 15; ++i) words.push_back(0xFF000000u | ((i * 0x111111u) ^ 0x00A050u));
+  // Top-down: accepted by the probe and the factory, rows in picture order.
+  Dib top;
+  top.w = 5;
+  top.h = -3;
+  top.pixels = rows24(words, 5, 3, true);
+  Stream topFile(top.file());
+  cPictBase::sPictInfo info;
+  EXPECT_TRUE(cPictBMP::validFor(&topFile.io, &info));
+  EXPECT_EQ(info.height, 3);
+  cPtr<cPictBase> viaFactory(cPictBase::mkPicture(&topFile.io, nullptr));
+  ASSERT_TRUE(viaFactory);
+  EXPECT_EQ(viaFactory->typeOf(), kPictBMP);
+  Pixels p = pixelsOf(*viaFactory);
+  EXPECT_EQ(p.argb, words);
+
+  // Plain 16 bits without bit fields are 5-5-5; masks after a 40-byte
+  // header come from the bytes that follow it.
+  struct Case16 {
+    std::vector<uint32_t> masks;
+    unsigned compression;
+    uint16_t unit;
+    uint32_t want;
+  };
+  for (const Case16& c : {Case16{{}, 0, 0x7FFF, 0xFFFFFFFF}, Case16{{}, 0, 0x7C00 | 0x10, 0xFFFF0083},
+                          Case16{{0xF800, 0x07E0, 0x001F}, 3, 0xFFFF, 0xFFFFFEFF},
+                          Case16{{0xF00, 0xF0, 0xF, 0xF000}, 3, 0x8F0F, 0x88FF00FF}}) {
+    Dib d;
+    d.w = 1;
+    d.h = 1;
+    d.bits = 16;
+    d.compression = c.compression;
+    d.masks = c.masks;
+    d.pixels = {uint8_t(c.unit), uint8_t(c.unit >> 8), 0, 0};
+    cPictBMP bmp;
+    Pixels got = decodeBytes(bmp, d.file());
+    ASSERT_EQ(got.argb.size(), 1u);
+    EXPECT_EQ(got.argb[0], c.want) << std::hex << c.unit;
+  }
+
+  // 32 bits: the fourth byte is alpha even without bit fields.
+  Dib d32;
+  d32.w = 2;
+  d32.h = 1;
+  d32.bits = 32;
+  d32.pixels = {1, 2, 3, 0x40, 4, 5, 6, 0};
+  cPictBMP bmp32;
+  EXPECT_EQ(decodeBytes(bmp32, d32.file()).argb, (std::vector<uint32_t>{0x40030201, 0x00060504}));
+
+  // A 4-bit bare bitmap without a palette takes the sixteen standard colours.
+  Dib d4;
+  d4.w = 2;
+  d4.h = 1;
+  d4.bits = 4;
+  d4.pixels = {0x1F, 0, 0, 0};
+  cPictDIB dib4;
+  EXPECT_EQ(decodeBytes(dib4, d4.bare()).argb, (std::vector<uint32_t>{0xFF0000AA, 0xFFFFFFFF}));
+}
+
+TEST(BmpDecode, RunLengthsWithDeltasAndEnds) {
+  std::vector<uint32_t> pal = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF};
+  struct Case {
+    const char* name;
+    int bits;
+    long long w, h;
+    Bytes codes;
+    std::vector<uint32_t> want;  // top-down; empty: the decode fails
+  };
+  const uint32_t K = 0xFF000000, R = 0xFFFF0000, G = 0xFF00FF00, B = 0xFF0000FF;
+  const Case cases[] = {
+      // Bottom row first: a run of 3, then an absolute run with its pad byte.
+      {"rle8 ends closing the last line", 8, 3, 2, {3, 1, 0, 0, 0, 3, 2, 3, 1, 0, 0, 1}, {G, B, R, R, R, R}},
+      {"rle8 ends after the last line's end", 8, 3, 2, {3, 1, 0, 0, 3, 2, 0, 0, 0, 1}, {G, G, G, R, R, R}},
+      {"rle8 runs into the row padding", 8, 3, 1, {4, 3, 0, 1}, {B, B, B}},
+      {"rle8 delta skips a row", 8, 2, 3, {1, 2, 0, 2, 0, 1, 1, 3, 0, 0, 2, 3, 0, 1}, {B, B, K, B, G, K}},
+      {"rle4 nibbles alternate", 4, 3, 1, {3, 0x12, 0, 1}, {R, G, R}},
+      {"rle4 absolute run", 4, 3, 1, {0, 3, 0x32, 0x10, 0, 1}, {B, G, R}},
+      {"rle4 run one nibble long", 4, 3, 1, {4, 0x31, 0, 1}, {B, R, B}},
+      {"run past the row padding", 8, 2, 1, {5, 1, 0, 1}, {}},
+      {"delta past the picture", 8, 2, 2, {0, 2, 0, 2, 0, 1}, {}},
+      {"delta past the line", 8, 2, 2, {0, 2, 3, 0, 0, 1}, {}},
+      {"short line before its end", 8, 2, 1, {1, 1, 0, 0, 0, 1}, {}},
+      {"no end of bitmap", 8, 2, 1, {2, 1}, {}},
+      {"absolute run past the row padding", 8, 2, 1, {0, 5, 1, 1, 1, 1, 1, 0, 0, 1}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Dib d;
+    d.w = c.w;
+    d.h = c.h;
+    d.bits = c.bits;
+    d.compression = c.bits == 8 ? 1 : 2;
+    d.palette = pal;
+    d.colorsUsed = 4;
+    d.pixels = c.codes;
+    cPictBMP bmp;
+    bool ok;
+    Pixels got = decodeBytes(bmp, d.file(), &ok);
+    EXPECT_EQ(ok, !c.want.empty());
+    if (ok) {
+      EXPECT_EQ(got.argb, c.want);
+    }
+  }
+}
+
+TEST(BmpDecode, IconModeAppliesTheMaskAsAlpha) {
+  // 32 x 64 stored: 32 rows of 8-bit pixels, then 32 rows of mask.
+  Dib d;
+  d.w = 32;
+  d.h = 64;
+  d.bits = 8;
+  d.palette = {0x112233, 0x445566};
+  d.colorsUsed = 2;
+  for (int r = 0; r < 32; ++r)
+    for (int x = 0; x < 32; ++x) d.pixels.push_back(static_cast<uint8_t>((x + r) & 1));
+  for (int r = 0; r < 32; ++r) d.pixels.insert(d.pixels.end(), {uint8_t(r == 0 ? 0x80 : 0), 0, 0, 0});
+  Bytes bytes = d.bare();
+  Stream s(bytes);
+  cPictBase::sPictInfo info;
+  EXPECT_TRUE(cPictDIB::validFor(&s.io, &info, true));
+  EXPECT_EQ(info.height, 32);
+  // The palette follows the header in icons, where no offset says so.
+  cPictDIB icon;
+  icon.setUseAlphaBp(true);
+  icon.setForcedPalletteLoad(true);
+  s.io.set_fp(0);
+  ASSERT_TRUE(icon.decode(&s.io));
+  ASSERT_EQ(icon.height(), 32);
+  const unsigned int* px = icon.raw8Bpp();
+  EXPECT_EQ(px[0], 0x00112233u);  // bottom row, first pixel: masked
+  EXPECT_EQ(px[1], 0xFF445566u);
+  EXPECT_EQ(px[32], 0xFF445566u);
+  // Run lengths have no place in icons.
+  d.compression = 1;
+  Stream rle(d.bare());
+  EXPECT_FALSE(icon.decode(&rle.io));
+}
+
+TEST(BmpDecode, MendedFaultsAndRefusals) {
+  std::vector<uint32_t> pal = {0xFF0000, 0x00FF00};
+  struct Case {
+    const char* name;
+    Dib d;
+    bool decodes;
+  };
+  Dib huge;
+  huge.bits = 8;
+  huge.colorsUsed = 0xFFFFFFFF;  // clamped to the 256 an 8-bit index reaches
+  huge.palette.assign(256, 0x123456);
+  huge.w = 2;
+  huge.h = 1;
+  huge.pixels = {255, 0, 0, 0};
+  Dib padded;
+  padded.w = 1;
+  padded.h = 1;
+  padded.pixels = {1, 2, 3, 9};  // padding must be zero
+  Dib index;
+  index.bits = 8;
+  index.w = 1;
+  index.h = 1;
+  index.palette = pal;
+  index.colorsUsed = 2;
+  index.pixels = {2, 0, 0, 0};
+  Dib noMasks;
+  noMasks.bits = 32;
+  noMasks.compression = 3;
+  noMasks.masks = {0, 0, 0};
+  noMasks.w = 1;
+  noMasks.h = 1;
+  noMasks.pixels = {1, 2, 3, 4};
+  Dib big;
+  big.w = 65536;
+  big.h = 65536;
+  big.bits = 32;
+  big.pixels = {1, 2, 3, 4};
+  Dib cut = padded;
+  cut.pixels = {1, 2};
+  for (const Case& c : {Case{"colours used past 32 bits", huge, true}, Case{"non-zero padding", padded, false},
+                        Case{"index past the palette", index, false}, Case{"32-bit masks all zero", noMasks, false},
+                        Case{"65536 squared", big, false}, Case{"rows cut short", cut, false}}) {
+    SCOPED_TRACE(c.name);
+    cPictBMP bmp;
+    bool ok;
+    decodeBytes(bmp, c.d.file(), &ok);
+    EXPECT_EQ(ok, c.decodes);
+  }
+  // An 8-bit bare bitmap without a palette has no colours to show.
+  Dib bare8 = index;
+  bare8.palette.clear();
+  cPictDIB dib;
+  bool ok;
+  decodeBytes(dib, bare8.bare(), &ok);
+  EXPECT_FALSE(ok);
+}
+
+TEST(BmpWrite, WrittenFilesReadBackThroughBothOracles) {
+  struct Case {
+    long long w, h;
+    bool sixteen;
+  };
+  for (const Case& c : {Case{1, 1, false}, Case{7, 5, false}, Case{13, 3, true}, Case{64, 2, false}}) {
+    SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h));
+    cPictDummy pict;
+    std::mt19937 rng(static_cast<uint32_t>(c.w * 7 + c.h));
+    if (c.sixteen) {
+      ASSERT_TRUE(pict.create16(c.w, c.h, 0));
+      for (long long i = 0; i < c.w * c.h; ++i) pict.raw16Bpp()[i] = 0xFFFF000000000000ULL | (rng() * 0x10001ULL);
+    } else {
+      ASSERT_TRUE(pict.create(c.w, c.h, 0));
+      for (long long i = 0; i < c.w * c.h; ++i) pict.raw8Bpp()[i] = rng() | 0xFF000000u;
+    }
+    cMemIOTarget out;
+    ASSERT_TRUE(cPictBMP::save(&pict, &out));
+    _typebuf<unsigned char> bytes;
+    ASSERT_TRUE(out.toBuffer(bytes));
+    std::string file = path("written.bmp");
+    writeFile(file, Bytes(bytes.ptr, bytes.ptr + bytes.count));
+    Pixels want = pixelsOf(pict), ref;
+    ASSERT_TRUE(oracle("convert {} -depth 8 pam:-", file, ref));
+    EXPECT_EQ(differences(want, ref), "");
+    ASSERT_TRUE(oracle("bmptopnm {}", file, ref));
+    EXPECT_EQ(differences(want, ref), "");
+    cPictBMP back;
+    Stream s(Bytes(bytes.ptr, bytes.ptr + bytes.count));
+    ASSERT_TRUE(back.decode(&s.io));
+    EXPECT_EQ(differences(pixelsOf(back), want), "");
+  }
+  cPictDummy empty;
+  cMemIOTarget out;
+  EXPECT_FALSE(cPictDIB::save(&empty, &out));
+}
+
+}  // namespace
