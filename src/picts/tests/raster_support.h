@@ -187,4 +187,41 @@ inline std::string sourcePicture(const std::string& name, int w, int h, int colo
   return file;
 }
 
+inline uint32_t samePixel(uint32_t v) { return v; }
+
+// A file made by a tool, the oracles that read it ("convert {} -depth 8
+// pam:-" and the like) and the decoder's deliberate departure from them.
+struct ToolCase {
+  std::string name, make;
+  std::vector<std::string> oracles;
+  uint32_t (*expect)(uint32_t) = samePixel;
+};
+
+// Makes each case's file, probes and decodes it with `Decoder` and compares
+// the pixels with every oracle's.
+template <typename Decoder>
+void expectToolCasesMatch(const std::vector<ToolCase>& cases, const std::string& extension) {
+  for (const ToolCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string file = path("case" + extension), make = c.make;
+    make.replace(make.find("{}"), 2, file);
+    ASSERT_TRUE(run(make));
+    Stream s(readFile(file));
+    cPictBase::sPictInfo info;
+    ASSERT_TRUE(Decoder::validFor(&s.io, &info));
+    s.io.set_fp(0);
+    Decoder pict;
+    ASSERT_TRUE(pict.decode(&s.io));
+    Pixels ours = pixelsOf(pict);
+    EXPECT_EQ(info.width, ours.w);
+    EXPECT_EQ(info.height, ours.h);
+    for (const std::string& command : c.oracles) {
+      SCOPED_TRACE(command);
+      Pixels ref;
+      ASSERT_TRUE(oracle(command, file, ref));
+      EXPECT_EQ(differences(ours, ref, c.expect), "");
+    }
+  }
+}
+
 }  // namespace rastertest
