@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -36,13 +37,16 @@ struct Stream {
   explicit Stream(Bytes b) : bytes(std::move(b)), io(bytes.data(), static_cast<long long>(bytes.size()), false) {}
 };
 
+// Made at the first use and removed when the tests end; never destroyed
+// itself, so that the removal can still name it.
 inline const std::string& scratch() {
-  static std::string dir = [] {
+  static const std::string* dir = [] {
     char pattern[] = "/tmp/zvk_raster_XXXXXX";
-    const char* made = mkdtemp(pattern);
-    return std::string(made ? made : "/tmp");
+    auto* made = new std::string(mkdtemp(pattern) ? pattern : "");
+    std::atexit([] { std::filesystem::remove_all(scratch()); });
+    return made;
   }();
-  return dir;
+  return *dir;
 }
 
 inline std::string path(const std::string& name) { return scratch() + "/" + name; }

@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include "picts/pictppm.h"
+#include "raster_support.h"
+
+namespace {
+
+using namespace rastertest;
+
+TEST(PpmDecode, DepthsMatchNetpbm) {
+  std::string rgb = sourcePicture("prgb.pam", 23, 19, 0, false, 41);
+  std::string p6 = "pamtopnm " + rgb, p5 = "pamtopnm " + rgb + " | ppmtopgm";
+  // Maximum values other than 255 and 65535 are scaled as netpbm scales them.
+  const std::vector<std::string> netpbm = {"pamdepth 255 {}"};
+  expectToolCasesMatch<cPictPPM>(
+      {
+          {"P6 255", p6 + " | pamdepth 255 > {}", netpbm},
+          {"P5 255", p5 + " | pamdepth 255 > {}", netpbm},
+          {"P6 65535", p6 + " | pamdepth 65535 > {}", netpbm},
+          {"P5 65535", p5 + " | pamdepth 65535 > {}", netpbm},
+          {"P6 15", p6 + " | pamdepth 15 > {}", netpbm},
+          {"P6 from ImageMagick", "convert " + rgb + " PPM:{}", {"convert {} -depth 8 pam:-"}},
+      },
+      ".ppm");
+}
+
+Bytes text(const std::string& header, const Bytes& samples) {
+  Bytes f(header.begin(), header.end());
+  f.insert(f.end(), samples.begin(), samples.end());
+  return f;
+}
+
+TEST(PpmDecode, HeadersAndSamples) {
+  {
+    Stream s(text("P6\n# made by hand\n2 1\n255 ", {1, 2, 3, 4, 5, 6}));
+    cPictPPM ppm;
+    ASSERT_TRUE(ppm.decode(&s.io));
+    EXPECT_EQ(pixelsOf(ppm).argb, (std::vector<uint32_t>{0xFF010203, 0xFF040506}));
+  }
+  {
+    // A sixteen-bit sample goes into blue, green and red, alpha full.
+    Stream s(text("P5 1 1 65535\n", {0x12, 0x34}));
+    cPictPPM ppm;
+    ASSERT_TRUE(ppm.decode(&s.io));
+    ASSERT_TRUE(ppm.is16Bpp());
+    EXPECT_EQ(ppm.raw16Bpp()[0], 0xFFFF123412341234ULL);
+  }
+  {
+    // Maximum 15: 15 is white, not nearly black.
+    Stream s(text("P5 2 1 15#levels\n", {15, 7}));
+    cPictPPM ppm;
+    ASSERT_TRUE(ppm.decode(&s.io));
+    EXPECT_EQ(pixelsOf(ppm).argb, (std::vector<uint32_t>{0xFFFFFFFF, 0xFF777777}));
+  }
+  {
+    // Maximum 1000 in 16 bits: 500 is half of 65535, rounded up.
+    Stream s(text("P5 1 1 1000\n", {0x01, 0xF4}));
+    cPictPPM ppm;
+    ASSERT_TRUE(ppm.decode(&s.io));
+    EXPECT_EQ(ppm.raw16Bpp()[0], 0xFFFF800080008000ULL);
+  }
+  const char* refused[] = {
+      "P3 1 1 255\n",           "P6 12345678901 1 255\n", "P6 1 1 0\n",          "P6 1 1 65536\n",
+      "P6 0 1 255\n",           "P6 x 1 255\n",           "P6 1 1 255",          "P6 4000000000 4000000000 255\n",
+      "P5 65535 65535 255\n",
+  };
+  for (const char* header : refused) {
+    SCOPED_TRACE(header);
+    Stream s(text(header, {1, 2, 3}));
+    cPictPPM ppm;
+    EXPECT_FALSE(ppm.decode(&s.io));
+  }
+}
+
+}  // namespace
