@@ -4,6 +4,7 @@
 #include <new>
 
 #include "base/memio.h"
+#include "picts/bytesource.h"
 #include "picts/littleendian.h"
 #include "picts/pictjpeg.h"
 #include "picts/pictpng.h"
@@ -12,7 +13,8 @@
 namespace {
 
 constexpr unsigned int fourCC(const char* s) {
-  return static_cast<unsigned char>(s[0]) | static_cast<unsigned char>(s[1]) << 8 | static_cast<unsigned char>(s[2]) << 16 |
+  return static_cast<unsigned char>(s[0]) | static_cast<unsigned char>(s[1]) << 8 |
+         static_cast<unsigned char>(s[2]) << 16 |
          static_cast<unsigned int>(static_cast<unsigned char>(s[3])) << 24;
 }
 
@@ -364,8 +366,9 @@ bool cPictDIB::decodeRLE(cFileIOTarget* io, bool four) {
   unsigned char* line = ctx.indices.ptr;
   long long x = 0;
   unsigned char code[2], run[256];
+  cPtr<cByteSource> in(new cByteSource(io));
   for (;;) {
-    if (!readf(io, code, 2)) return false;
+    if (!in->read(code, 2)) return false;
     long long n = code[0];
     if (n > 0) {
       // RLE4 runs may end on a nibble past the line, which is dropped.
@@ -388,7 +391,7 @@ bool cPictDIB::decodeRLE(cFileIOTarget* io, bool four) {
         return true;
       case 2: {
         unsigned char d[2];
-        if (!readf(io, d, 2)) return false;
+        if (!in->read(d, 2)) return false;
         if (ctx.line >= rows || d[1] >= rows - ctx.line || d[0] > w - x) return false;
         x += d[0];
         for (int i = 0; i < d[1]; ++i) rleFill(ctx);
@@ -398,8 +401,9 @@ bool cPictDIB::decodeRLE(cFileIOTarget* io, bool four) {
         n = code[1];
         if (ctx.line >= rows || n > room - x) return false;
         long long bytes = four ? (n + 1) / 2 : n;
-        if (!readf(io, run, static_cast<unsigned long long>(bytes + (bytes & 1)))) return false;
-        for (long long i = 0; i < n; ++i) line[x++] = four ? (i & 1 ? run[i >> 1] & 15 : run[i >> 1] >> 4) : run[i];
+        if (!in->read(run, static_cast<unsigned int>(bytes + (bytes & 1)))) return false;
+        for (long long i = 0; i < n; ++i)
+          line[x++] = four ? (i & 1 ? run[i >> 1] & 15 : run[i >> 1] >> 4) : run[i];
         break;
       }
     }

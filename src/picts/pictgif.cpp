@@ -1,11 +1,10 @@
 #include "picts/pictgif.h"
 
 #include <cmath>
-
-#include "base/targets.h"
 #include <cstring>
 
 #include "base/memio.h"
+#include "base/targets.h"
 #include "compression/lzwdecompress.h"
 #include "picts/littleendian.h"
 #include "picts/streamskip.h"

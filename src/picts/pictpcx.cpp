@@ -3,35 +3,13 @@
 #include <new>
 
 #include "base/targets.h"
-
+#include "picts/bytesource.h"
 #include "picts/littleendian.h"
 
 namespace {
 
 constexpr int kHeaderSize = 128;
 constexpr unsigned long long kTrailerSize = 769;  // the marker 12 and 256 colours
-
-// The encoded bytes, read through a buffer: the decoder takes them one at a
-// time.
-class cByteSource {
- public:
-  explicit cByteSource(cFileIOTarget* io) : myIo(io) {}
-
-  bool get(unsigned char& b) {
-    if (myAt == myFill) {
-      myFill = myIo->read(myBuf, sizeof myBuf);
-      myAt = 0;
-      if (myFill == 0 || myFill > sizeof myBuf) return false;
-    }
-    b = myBuf[myAt++];
-    return true;
-  }
-
- private:
-  cFileIOTarget* myIo;
-  unsigned char myBuf[65536];
-  unsigned int myAt = 0, myFill = 0;
-};
 
 // One scan line's run-length state; runs carry from plane to plane.
 struct sRuns {

@@ -3,7 +3,7 @@
 #include <new>
 
 #include "base/targets.h"
-
+#include "picts/bytesource.h"
 #include "picts/littleendian.h"
 #include "picts/streamskip.h"
 
@@ -48,24 +48,25 @@ unsigned int fromBytes(const unsigned char* p, int bytes) {
 // across row ends.
 class cRowSource {
  public:
-  cRowSource(cFileIOTarget* io, bool rle, int bytes) : myIo(io), myRle(rle), myBytes(bytes) {}
+  cRowSource(cFileIOTarget* io, bool rle, int bytes)
+      : myIn(new cByteSource(io)), myRle(rle), myBytes(bytes) {}
 
   bool next(unsigned char* row, long long pixels) {
-    if (!myRle) return myIo->readf(row, static_cast<unsigned int>(pixels * myBytes));
+    if (!myRle) return myIn->read(row, static_cast<unsigned int>(pixels * myBytes));
     for (long long x = 0; x < pixels;) {
       if (!myLeft) {
         unsigned char h;
-        if (!myIo->readf(&h, 1)) return false;
+        if (!myIn->get(h)) return false;
         myLeft = (h & 0x7F) + 1;
         myRun = h & 0x80;
-        if (myRun && !myIo->readf(myValue, static_cast<unsigned int>(myBytes))) return false;
+        if (myRun && !myIn->read(myValue, static_cast<unsigned int>(myBytes))) return false;
       }
       long long n = myLeft < pixels - x ? myLeft : pixels - x;
       unsigned char* at = row + x * myBytes;
       if (myRun) {
         for (long long i = 0; i < n; ++i)
           for (int b = 0; b < myBytes; ++b) at[i * myBytes + b] = myValue[b];
-      } else if (!myIo->readf(at, static_cast<unsigned int>(n * myBytes))) {
+      } else if (!myIn->read(at, static_cast<unsigned int>(n * myBytes))) {
         return false;
       }
       myLeft -= n;
@@ -75,7 +76,7 @@ class cRowSource {
   }
 
  private:
-  cFileIOTarget* myIo;
+  cPtr<cByteSource> myIn;
   bool myRle;
   int myBytes;
   long long myLeft = 0;

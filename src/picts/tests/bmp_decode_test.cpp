@@ -35,7 +35,8 @@ struct Dib {
     put(20, imageSize, 4);
     put(32, colorsUsed, 4);
     for (uint32_t c : palette) b.insert(b.end(), {uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16), 0});
-    for (uint32_t m : masks) b.insert(b.end(), {uint8_t(m), uint8_t(m >> 8), uint8_t(m >> 16), uint8_t(m >> 24)});
+    for (uint32_t m : masks)
+      b.insert(b.end(), {uint8_t(m), uint8_t(m >> 8), uint8_t(m >> 16), uint8_t(m >> 24)});
     return b;
   }
   Bytes bare() const {
@@ -45,7 +46,8 @@ struct Dib {
   }
   Bytes file() const {
     Bytes i = info(), f = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    uint32_t offset = static_cast<uint32_t>(14 + i.size()), size = static_cast<uint32_t>(offset + pixels.size());
+    uint32_t offset = static_cast<uint32_t>(14 + i.size()),
+             size = static_cast<uint32_t>(offset + pixels.size());
     for (int k = 0; k < 4; ++k) {
       f[2 + k] = static_cast<uint8_t>(size >> (8 * k));
       f[10 + k] = static_cast<uint8_t>(offset >> (8 * k));
@@ -91,7 +93,8 @@ TEST(BmpDecode, ToolFilesMatchImageMagickAndNetpbm) {
           {"BMP2 palette", "convert " + few + " -type Palette BMP2:{}", both},
           {"BMP3 palette", "convert " + few + " -type Palette BMP3:{}", both},
           {"BMP3 two colours", "convert " + two + " -type Palette BMP3:{}", both},
-          {"BMP 256 colours, RLE8 in a large header", "convert " + many + " -type Palette BMP:{}", magickOnly},
+          {"BMP 256 colours, RLE8 in a large header", "convert " + many + " -type Palette BMP:{}",
+           magickOnly},
           {"BMP3 RLE8", "convert " + many + " -type Palette -compress RLE BMP3:{}", magickOnly},
           {"BMP3 RLE8 few", "convert " + few + " -type Palette -compress RLE BMP3:{}", magickOnly},
           {"BMP 24", "convert " + rgb + " BMP:{}", both},
@@ -302,9 +305,10 @@ TEST(BmpDecode, MendedFaultsAndRefusals) {
   big.pixels = {1, 2, 3, 4};
   Dib cut = padded;
   cut.pixels = {1, 2};
-  for (const Case& c : {Case{"colours used past 32 bits", huge, true}, Case{"non-zero padding", padded, false},
-                        Case{"index past the palette", index, false}, Case{"32-bit masks all zero", noMasks, false},
-                        Case{"65536 squared", big, false}, Case{"rows cut short", cut, false}}) {
+  for (const Case& c :
+       {Case{"colours used past 32 bits", huge, true}, Case{"non-zero padding", padded, false},
+        Case{"index past the palette", index, false}, Case{"32-bit masks all zero", noMasks, false},
+        Case{"65536 squared", big, false}, Case{"rows cut short", cut, false}}) {
     SCOPED_TRACE(c.name);
     cPictBMP bmp;
     bool ok;
@@ -331,7 +335,8 @@ TEST(BmpWrite, WrittenFilesReadBackThroughBothOracles) {
     std::mt19937 rng(static_cast<uint32_t>(c.w * 7 + c.h));
     if (c.sixteen) {
       ASSERT_TRUE(pict.create16(c.w, c.h, 0));
-      for (long long i = 0; i < c.w * c.h; ++i) pict.raw16Bpp()[i] = 0xFFFF000000000000ULL | (rng() * 0x10001ULL);
+      for (long long i = 0; i < c.w * c.h; ++i)
+        pict.raw16Bpp()[i] = 0xFFFF000000000000ULL | (rng() * 0x10001ULL);
     } else {
       ASSERT_TRUE(pict.create(c.w, c.h, 0));
       for (long long i = 0; i < c.w * c.h; ++i) pict.raw8Bpp()[i] = rng() | 0xFF000000u;

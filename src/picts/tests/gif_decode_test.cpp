@@ -50,7 +50,8 @@ TEST(GifDecode, ToolFilesMatchGiflibFrameByFrame) {
       {"pamtogif interlaced", "pamtogif -interlace " + many + " > {}"},
       {"codes to 12 bits", "convert " + many + " GIF:{}"},
       {"transparency", "convert " + alpha + " GIF:{}"},
-      {"frames of other sizes and tables", "convert " + few + " " + two + " " + many + " " + alpha + " GIF:{}"},
+      {"frames of other sizes and tables",
+       "convert " + few + " " + two + " " + many + " " + alpha + " GIF:{}"},
   };
   for (int h = 1; h <= 9; ++h) {
     std::string src = sourcePicture("gi" + std::to_string(h) + ".pam", 5, h, 7, false, 20 + h);
@@ -87,8 +88,19 @@ struct GifBuilder {
   int minCode = 2;
 
   GifBuilder(const char* version, int w, int h, std::vector<uint32_t> table) {
-    out = {'G', 'I', 'F', '8', uint8_t(version[0]), uint8_t(version[1]), uint8_t(w), uint8_t(w >> 8),
-           uint8_t(h),  uint8_t(h >> 8), 0, 0, 0};
+    out = {'G',
+           'I',
+           'F',
+           '8',
+           uint8_t(version[0]),
+           uint8_t(version[1]),
+           uint8_t(w),
+           uint8_t(w >> 8),
+           uint8_t(h),
+           uint8_t(h >> 8),
+           0,
+           0,
+           0};
     if (!table.empty()) {
       int bits = 0;
       while ((2u << bits) < table.size()) ++bits;

@@ -39,7 +39,8 @@ Bytes pcx(int w, int h, int planes, int bytesPerLine, const Bytes& data, bool pa
   f[66] = static_cast<uint8_t>(bytesPerLine);
   f[67] = static_cast<uint8_t>(bytesPerLine >> 8);
   f[68] = 1;
-  for (int i = 0; palette && i < 16; ++i) f[16 + 3 * i] = f[17 + 3 * i] = f[18 + 3 * i] = static_cast<uint8_t>(i * 16);
+  for (int i = 0; palette && i < 16; ++i)
+    f[16 + 3 * i] = f[17 + 3 * i] = f[18 + 3 * i] = static_cast<uint8_t>(i * 16);
   f.insert(f.end(), data.begin(), data.end());
   return f;
 }
@@ -52,12 +53,18 @@ TEST(PcxDecode, RunsPlanesAndPalettes) {
   };
   const Case cases[] = {
       // A short file has no room for the long palette: the header's serves.
-      {"run byte then literal", pcx(4, 2, 1, 4, {0xC3, 7, 0x05, 0xC4, 1}),
+      {"run byte then literal",
+       pcx(4, 2, 1, 4, {0xC3, 7, 0x05, 0xC4, 1}),
        {0xFF707070, 0xFF707070, 0xFF707070, 0xFF505050, 0xFF101010, 0xFF101010, 0xFF101010, 0xFF101010}},
-      {"count zero gives one", pcx(2, 2, 1, 2, {0xC0, 3, 2, 0xC2, 1}), {0xFF303030, 0xFF202020, 0xFF101010, 0xFF101010}},
-      {"padding dropped", pcx(2, 2, 1, 3, {1, 2, 9, 3, 4, 9}), {0xFF101010, 0xFF202020, 0xFF303030, 0xFF404040}},
+      {"count zero gives one",
+       pcx(2, 2, 1, 2, {0xC0, 3, 2, 0xC2, 1}),
+       {0xFF303030, 0xFF202020, 0xFF101010, 0xFF101010}},
+      {"padding dropped",
+       pcx(2, 2, 1, 3, {1, 2, 9, 3, 4, 9}),
+       {0xFF101010, 0xFF202020, 0xFF303030, 0xFF404040}},
       // The run of red carries into green and blue within the row.
-      {"run across planes", pcx(2, 2, 3, 2, {0xC5, 0x40, 0x80, 0xC6, 0}),
+      {"run across planes",
+       pcx(2, 2, 3, 2, {0xC5, 0x40, 0x80, 0xC6, 0}),
        {0xFF404040, 0xFF404080, 0xFF000000, 0xFF000000}},
       {"index past 16 colours", pcx(2, 2, 1, 2, {0x41, 0, 0, 0}), {}},
       {"all-zero palette", pcx(2, 2, 1, 2, {1, 1, 1, 1}, false), {}},

@@ -59,7 +59,8 @@ struct RowFiller : cPictPNG {
   bool colorConvert(unsigned char* row, int width) override {
     rendered.push_back(row == nullptr);
     if (row)
-      for (int x = 0; x < width; ++x) reinterpret_cast<unsigned int*>(row)[x] = 0xFF000000u | static_cast<unsigned>(rows);
+      for (int x = 0; x < width; ++x)
+        reinterpret_cast<unsigned int*>(row)[x] = 0xFF000000u | static_cast<unsigned>(rows);
     ++rows;
     return true;
   }
@@ -71,7 +72,8 @@ TEST(PictHooks, ThePngRowHookReplacesTheStandardConversion) {
   RowFiller png;
   ASSERT_TRUE(png.decode(&s.io));
   // File row r lands in buffer row height - 1 - r.
-  for (long long r = 0; r < 4; ++r) EXPECT_EQ(png.raw8Bpp()[(3 - r) * 3 + 2], 0xFF000000u | static_cast<unsigned>(r));
+  for (long long r = 0; r < 4; ++r)
+    EXPECT_EQ(png.raw8Bpp()[(3 - r) * 3 + 2], 0xFF000000u | static_cast<unsigned>(r));
   EXPECT_EQ(png.rendered, std::vector<bool>(4, false));
 
   cPictDummy target;

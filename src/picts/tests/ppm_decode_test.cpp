@@ -60,8 +60,8 @@ TEST(PpmDecode, HeadersAndSamples) {
     EXPECT_EQ(ppm.raw16Bpp()[0], 0xFFFF800080008000ULL);
   }
   const char* refused[] = {
-      "P3 1 1 255\n",           "P6 12345678901 1 255\n", "P6 1 1 0\n",          "P6 1 1 65536\n",
-      "P6 0 1 255\n",           "P6 x 1 255\n",           "P6 1 1 255",          "P6 4000000000 4000000000 255\n",
+      "P3 1 1 255\n",         "P6 12345678901 1 255\n", "P6 1 1 0\n", "P6 1 1 65536\n",
+      "P6 0 1 255\n",         "P6 x 1 255\n",           "P6 1 1 255", "P6 4000000000 4000000000 255\n",
       "P5 65535 65535 255\n",
   };
   for (const char* header : refused) {

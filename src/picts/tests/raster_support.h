@@ -34,7 +34,8 @@ struct Pixels {
 struct Stream {
   Bytes bytes;
   cBufWrapperIO io;
-  explicit Stream(Bytes b) : bytes(std::move(b)), io(bytes.data(), static_cast<long long>(bytes.size()), false) {}
+  explicit Stream(Bytes b)
+      : bytes(std::move(b)), io(bytes.data(), static_cast<long long>(bytes.size()), false) {}
 };
 
 // Made at the first use and removed when the tests end; never destroyed
@@ -60,8 +61,8 @@ inline Bytes readFile(const std::string& name) {
 }
 
 inline void writeFile(const std::string& name, const Bytes& data) {
-  std::ofstream(name, std::ios::binary).write(reinterpret_cast<const char*>(data.data()),
-                                              static_cast<std::streamsize>(data.size()));
+  std::ofstream(name, std::ios::binary)
+      .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
 }
 
 // Reads P4, P5, P6 and P7 (one to four channels, any maxval) onto 8 bits.
@@ -149,8 +150,8 @@ inline Pixels pixelsOf(cPictBase& pict) {
 template <typename Expect>
 std::string differences(const Pixels& ours, const Pixels& ref, Expect expect) {
   if (ours.w != ref.w || ours.h != ref.h || ours.argb.size() != ref.argb.size())
-    return "size " + std::to_string(ours.w) + "x" + std::to_string(ours.h) + " against " + std::to_string(ref.w) +
-           "x" + std::to_string(ref.h);
+    return "size " + std::to_string(ours.w) + "x" + std::to_string(ours.h) + " against " +
+           std::to_string(ref.w) + "x" + std::to_string(ref.h);
   long long bad = 0;
   std::string first;
   for (long long y = 0; y < ref.h; ++y)
@@ -172,12 +173,14 @@ inline std::string differences(const Pixels& ours, const Pixels& ref) {
 
 // A source picture for the tools: random colours drawn from `colours`
 // entries (0: any colour), with alpha when asked, written as PAM.
-inline std::string sourcePicture(const std::string& name, int w, int h, int colours, bool alpha, uint32_t seed) {
+inline std::string sourcePicture(const std::string& name, int w, int h, int colours, bool alpha,
+                                 uint32_t seed) {
   std::mt19937 rng(seed);
   std::vector<uint32_t> palette;
   for (int i = 0; i < (colours ? colours : 0); ++i) palette.push_back(rng());
   std::string head = "P7\nWIDTH " + std::to_string(w) + "\nHEIGHT " + std::to_string(h) + "\nDEPTH " +
-                     (alpha ? "4" : "3") + "\nMAXVAL 255\nTUPLTYPE " + (alpha ? "RGB_ALPHA" : "RGB") + "\nENDHDR\n";
+                     (alpha ? "4" : "3") + "\nMAXVAL 255\nTUPLTYPE " + (alpha ? "RGB_ALPHA" : "RGB") +
+                     "\nENDHDR\n";
   Bytes f(head.begin(), head.end());
   for (int i = 0; i < w * h; ++i) {
     uint32_t v = colours ? palette[rng() % palette.size()] : rng();

@@ -19,14 +19,17 @@ TEST(TgaDecode, ToolFilesMatchImageMagickAndNetpbm) {
   const std::string alphaFile = path("alpha.pgm"), colourFile = path("colour.ppm");
   const std::vector<std::string> netpbm = {"tgatoppm {}"},
                                  withAlpha = {"tgatoppm --alphaout=" + alphaFile + " {} > " + colourFile +
-                                              " && pamstack -tupletype=RGB_ALPHA " + colourFile + " " + alphaFile};
+                                              " && pamstack -tupletype=RGB_ALPHA " + colourFile + " " +
+                                              alphaFile};
   expectToolCasesMatch<cPictTGA>(
       {
           {"palette", "convert " + few + " -type Palette TGA:{}", netpbm},
           {"grey", "convert " + few + " -type Grayscale TGA:{}", netpbm},
           {"run lengths", "convert " + rgb + " -compress RLE TGA:{}", netpbm},
           {"palette run lengths", "convert " + few + " -type Palette -compress RLE TGA:{}", netpbm},
-          {"top row first", "convert " + rgb + " -orient TopLeft TGA:{}", {"tgatoppm {}", "convert {} -depth 8 pam:-"}},
+          {"top row first",
+           "convert " + rgb + " -orient TopLeft TGA:{}",
+           {"tgatoppm {}", "convert {} -depth 8 pam:-"}},
           {"alpha", "convert " + alpha + " TGA:{}", withAlpha},
           {"alpha run lengths", "convert " + alpha + " -compress RLE TGA:{}", withAlpha},
           {"pamtotga colour map", "pamtotga -cmap " + few + " > {}", netpbm},
@@ -39,11 +42,27 @@ TEST(TgaDecode, ToolFilesMatchImageMagickAndNetpbm) {
 }
 
 // A header and pixels put together by hand.
-Bytes tga(int type, int bits, int w, int h, int descriptor, const Bytes& map, int mapBits, const Bytes& pixels) {
+Bytes tga(int type, int bits, int w, int h, int descriptor, const Bytes& map, int mapBits,
+          const Bytes& pixels) {
   int entries = mapBits ? static_cast<int>(map.size()) * 8 / mapBits : 0;
-  Bytes f = {0, uint8_t(mapBits ? 1 : 0), uint8_t(type), 5, 0, uint8_t(entries), uint8_t(entries >> 8),
-             uint8_t(mapBits), 0, 0, 0, 0, uint8_t(w), uint8_t(w >> 8), uint8_t(h), uint8_t(h >> 8),
-             uint8_t(bits), uint8_t(descriptor)};
+  Bytes f = {0,
+             uint8_t(mapBits ? 1 : 0),
+             uint8_t(type),
+             5,
+             0,
+             uint8_t(entries),
+             uint8_t(entries >> 8),
+             uint8_t(mapBits),
+             0,
+             0,
+             0,
+             0,
+             uint8_t(w),
+             uint8_t(w >> 8),
+             uint8_t(h),
+             uint8_t(h >> 8),
+             uint8_t(bits),
+             uint8_t(descriptor)};
   f.insert(f.end(), map.begin(), map.end());
   f.insert(f.end(), pixels.begin(), pixels.end());
   return f;
@@ -58,14 +77,24 @@ TEST(TgaDecode, HandMadeLayouts) {
   const Case cases[] = {
       // Five-bit channels reach 254: 31 * 8.2258 truncates.
       {"16 bits", tga(2, 16, 2, 1, 0, {}, 0, {0xFF, 0x7F, 0x10, 0x42}), {0xFFFEFEFE, 0xFF838383}},
-      {"32 bits all alpha zero", tga(2, 32, 2, 1, 0, {}, 0, {1, 2, 3, 0, 4, 5, 6, 0}), {0xFF030201, 0xFF060504}},
-      {"32 bits one alpha set", tga(2, 32, 2, 1, 0, {}, 0, {1, 2, 3, 0, 4, 5, 6, 9}), {0x00030201, 0x09060504}},
-      {"32-bit run lengths one alpha set", tga(10, 32, 2, 1, 0, {}, 0, {0x81, 4, 5, 6, 7}), {0x07060504, 0x07060504}},
+      {"32 bits all alpha zero",
+       tga(2, 32, 2, 1, 0, {}, 0, {1, 2, 3, 0, 4, 5, 6, 0}),
+       {0xFF030201, 0xFF060504}},
+      {"32 bits one alpha set",
+       tga(2, 32, 2, 1, 0, {}, 0, {1, 2, 3, 0, 4, 5, 6, 9}),
+       {0x00030201, 0x09060504}},
+      {"32-bit run lengths one alpha set",
+       tga(10, 32, 2, 1, 0, {}, 0, {0x81, 4, 5, 6, 7}),
+       {0x07060504, 0x07060504}},
       // A run of three crosses from the bottom row into the top one.
-      {"run across rows", tga(11, 8, 2, 2, 0, {}, 0, {0x82, 9, 0x00, 7}), {0xFF090909, 0xFF070707, 0xFF090909, 0xFF090909}},
+      {"run across rows",
+       tga(11, 8, 2, 2, 0, {}, 0, {0x82, 9, 0x00, 7}),
+       {0xFF090909, 0xFF070707, 0xFF090909, 0xFF090909}},
       {"bottom row first", tga(3, 8, 1, 2, 0, {}, 0, {1, 2}), {0xFF020202, 0xFF010101}},
       {"top row first", tga(3, 8, 1, 2, 0x20, {}, 0, {1, 2}), {0xFF010101, 0xFF020202}},
-      {"16-bit colour map", tga(1, 8, 2, 1, 0, {0x00, 0x7C, 0x1F, 0x00}, 16, {1, 0}), {0xFF0000FE, 0xFFFE0000}},
+      {"16-bit colour map",
+       tga(1, 8, 2, 1, 0, {0x00, 0x7C, 0x1F, 0x00}, 16, {1, 0}),
+       {0xFF0000FE, 0xFFFE0000}},
       {"index past the map", tga(1, 8, 1, 1, 0, {1, 2, 3}, 24, {1}), {}},
       {"descriptor 0x40", tga(3, 8, 1, 1, 0x40, {}, 0, {1}), {}},
       {"true colour of 8 bits", tga(2, 8, 1, 1, 0, {}, 0, {1}), {}},

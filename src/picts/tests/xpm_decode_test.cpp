@@ -22,8 +22,9 @@ TEST(XpmDecode, NetpbmFilesMatchXpmtoppm) {
           {"12 digits", "pamtopnm " + few + " | pamdepth 65535 | ppmtoxpm -hexonly > {}", netpbm},
           {"None from a mask",
            colours + " | ppmtoxpm -hexonly -alphamask=" + mask + " > {}",
-           {"xpmtoppm --alphaout=" + alphaOut + " {} > " + colourOut + " && pamdepth 255 " + alphaOut + " > " +
-            alphaOut + ".255 && pamstack -tupletype=RGB_ALPHA " + colourOut + " " + alphaOut + ".255"}},
+           {"xpmtoppm --alphaout=" + alphaOut + " {} > " + colourOut + " && pamdepth 255 " + alphaOut +
+            " > " + alphaOut + ".255 && pamstack -tupletype=RGB_ALPHA " + colourOut + " " + alphaOut +
+            ".255"}},
       },
       ".xpm");
   // ImageMagick names the colours it knows, which this reader refuses.
@@ -46,12 +47,15 @@ TEST(XpmDecode, TokensCommentsAndColours) {
     std::vector<uint32_t> want;  // top-down; empty: the decode fails
   };
   const Case cases[] = {
-      {"None and two colours", head + "\"3 1 3 1\",\n\"a c None\",\n\"b c #102030\",\n\"c c #FfEeDd\",\n\"abc\"};\n",
+      {"None and two colours",
+       head + "\"3 1 3 1\",\n\"a c None\",\n\"b c #102030\",\n\"c c #FfEeDd\",\n\"abc\"};\n",
        {0, 0xFF102030, 0xFFFFEEDD}},
       {"12 digits take the high two", head + "\"1 1 1 1\",\"a c #FFFF800012FF\",\"a\"};", {0xFFFF8012}},
       {"comments between and across lines",
-       head + "/* one */ \"2 1 1 2\", /* two\nlines */ \"xy c #000001\" ,\n/**/\"xyxy\"\n};", {0xFF000001, 0xFF000001}},
-      {"four characters a pixel", head + "\"1 2 2 4\",\"ab c c #000002\",\"abcd c #000003\",\"ab c\",\"abcd\",",
+       head + "/* one */ \"2 1 1 2\", /* two\nlines */ \"xy c #000001\" ,\n/**/\"xyxy\"\n};",
+       {0xFF000001, 0xFF000001}},
+      {"four characters a pixel",
+       head + "\"1 2 2 4\",\"ab c c #000002\",\"abcd c #000003\",\"ab c\",\"abcd\",",
        {0xFF000002, 0xFF000003}},
       {"symbolic key first", head + "\"1 1 1 1\",\"a s sym c #000000\",\"a\"};", {}},
       {"colour name", head + "\"1 1 1 1\",\"a c black\",\"a\"};", {}},
