@@ -45,13 +45,11 @@ struct Dib {
     return b;
   }
   Bytes file() const {
-    Bytes i = info(), f = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    uint32_t offset = static_cast<uint32_t>(14 + i.size()),
-             size = static_cast<uint32_t>(offset + pixels.size());
-    for (int k = 0; k < 4; ++k) {
-      f[2 + k] = static_cast<uint8_t>(size >> (8 * k));
-      f[10 + k] = static_cast<uint8_t>(offset >> (8 * k));
-    }
+    Bytes i = info(), f;
+    uint32_t offset = static_cast<uint32_t>(14 + i.size()), size = static_cast<uint32_t>(offset + pixels.size());
+    f.reserve(size);
+    for (uint32_t v : {0x4D42u, size, 0u, offset})
+      for (int k = 0; k < (v == 0x4D42u ? 2 : 4); ++k) f.push_back(static_cast<uint8_t>(v >> (8 * k)));
     f.insert(f.end(), i.begin(), i.end());
     f.insert(f.end(), pixels.begin(), pixels.end());
     return f;

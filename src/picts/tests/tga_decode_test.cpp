@@ -63,6 +63,7 @@ Bytes tga(int type, int bits, int w, int h, int descriptor, const Bytes& map, in
              uint8_t(h >> 8),
              uint8_t(bits),
              uint8_t(descriptor)};
+  f.reserve(f.size() + map.size() + pixels.size());  // spares g++ -O3 a false bounds warning
   f.insert(f.end(), map.begin(), map.end());
   f.insert(f.end(), pixels.begin(), pixels.end());
   return f;
