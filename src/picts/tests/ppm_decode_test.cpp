@@ -32,33 +32,29 @@ Bytes text(const std::string& header, const Bytes& samples) {
 }
 
 TEST(PpmDecode, HeadersAndSamples) {
-  {
-    Stream s(text("P6\n# made by hand\n2 1\n255 ", {1, 2, 3, 4, 5, 6}));
+  struct Case {
+    const char* header;
+    Bytes samples;
+    std::vector<unsigned long long> want;  // 16-bit words when the maximum passes 255
+  };
+  const Case cases[] = {
+      {"P6\n# made by hand\n2 1\n255 ", {1, 2, 3, 4, 5, 6}, {0xFF010203, 0xFF040506}},
+      // Maximum 15: 15 is white, not nearly black.
+      {"P5 2 1 15#levels\n", {15, 7}, {0xFFFFFFFF, 0xFF777777}},
+      // A sixteen-bit sample goes into blue, green and red, alpha full.
+      {"P5 1 1 65535\n", {0x12, 0x34}, {0xFFFF123412341234ULL}},
+      // Maximum 1000 in 16 bits: 500 is half of 65535, rounded up.
+      {"P5 1 1 1000\n", {0x01, 0xF4}, {0xFFFF800080008000ULL}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.header);
+    Stream s(text(c.header, c.samples));
     cPictPPM ppm;
     ASSERT_TRUE(ppm.decode(&s.io));
-    EXPECT_EQ(pixelsOf(ppm).argb, (std::vector<uint32_t>{0xFF010203, 0xFF040506}));
-  }
-  {
-    // A sixteen-bit sample goes into blue, green and red, alpha full.
-    Stream s(text("P5 1 1 65535\n", {0x12, 0x34}));
-    cPictPPM ppm;
-    ASSERT_TRUE(ppm.decode(&s.io));
-    ASSERT_TRUE(ppm.is16Bpp());
-    EXPECT_EQ(ppm.raw16Bpp()[0], 0xFFFF123412341234ULL);
-  }
-  {
-    // Maximum 15: 15 is white, not nearly black.
-    Stream s(text("P5 2 1 15#levels\n", {15, 7}));
-    cPictPPM ppm;
-    ASSERT_TRUE(ppm.decode(&s.io));
-    EXPECT_EQ(pixelsOf(ppm).argb, (std::vector<uint32_t>{0xFFFFFFFF, 0xFF777777}));
-  }
-  {
-    // Maximum 1000 in 16 bits: 500 is half of 65535, rounded up.
-    Stream s(text("P5 1 1 1000\n", {0x01, 0xF4}));
-    cPictPPM ppm;
-    ASSERT_TRUE(ppm.decode(&s.io));
-    EXPECT_EQ(ppm.raw16Bpp()[0], 0xFFFF800080008000ULL);
+    std::vector<unsigned long long> got;
+    for (long long i = 0; i < ppm.width() * ppm.height(); ++i)
+      got.push_back(ppm.is16Bpp() ? ppm.raw16Bpp()[i] : ppm.raw8Bpp()[i]);
+    EXPECT_EQ(got, c.want);
   }
   const char* refused[] = {
       "P3 1 1 255\n",         "P6 12345678901 1 255\n", "P6 1 1 0\n", "P6 1 1 65536\n",
