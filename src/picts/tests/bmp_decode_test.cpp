@@ -16,9 +16,9 @@ struct Dib {
   int bits = 24;
   unsigned compression = 0;
   unsigned colorsUsed = 0;
-  std::vector<uint32_t> palette;
-  std::vector<uint32_t> masks;  // written right after the header
-  Bytes pixels;
+  std::vector<uint32_t> palette{};
+  std::vector<uint32_t> masks{};  // written right after the header
+  Bytes pixels{};
   unsigned imageSize = 0;
 
   Bytes info() const {
@@ -46,7 +46,8 @@ struct Dib {
   }
   Bytes file() const {
     Bytes i = info(), f;
-    uint32_t offset = static_cast<uint32_t>(14 + i.size()), size = static_cast<uint32_t>(offset + pixels.size());
+    uint32_t offset = static_cast<uint32_t>(14 + i.size()),
+             size = static_cast<uint32_t>(offset + pixels.size());
     f.reserve(size);
     for (uint32_t v : {0x4D42u, size, 0u, offset})
       for (int k = 0; k < (v == 0x4D42u ? 2 : 4); ++k) f.push_back(static_cast<uint8_t>(v >> (8 * k)));
@@ -124,14 +125,10 @@ Bytes rows24(const std::vector<uint32_t>& words, long long w, long long h, bool 
   return out;
 }
 
-TEST(BmpDecode, LayoutsNoToolWrites) {
+TEST(BmpDecode, TopDownRowsPassTheProbeAndTheFactory) {
   std::vector<uint32_t> words;
   for (uint32_t i = 0; i < 15; ++i) words.push_back(0xFF000000u | ((i * 0x111111u) ^ 0x00A050u));
-  // Top-down: accepted by the probe and the factory, rows in picture order.
-  Dib top;
-  top.w = 5;
-  top.h = -3;
-  top.pixels = rows24(words, 5, 3, true);
+  Dib top{.w = 5, .h = -3, .pixels = rows24(words, 5, 3, true)};
   Stream topFile(top.file());
   cPictBase::sPictInfo info;
   EXPECT_TRUE(cPictBMP::validFor(&topFile.io, &info));
@@ -141,48 +138,79 @@ TEST(BmpDecode, LayoutsNoToolWrites) {
   EXPECT_EQ(viaFactory->typeOf(), kPictBMP);
   Pixels p = pixelsOf(*viaFactory);
   EXPECT_EQ(p.argb, words);
+}
 
-  // Plain 16 bits without bit fields are 5-5-5; masks after a 40-byte
-  // header come from the bytes that follow it.
-  struct Case16 {
-    std::vector<uint32_t> masks;
-    unsigned compression;
-    uint16_t unit;
-    uint32_t want;
-  };
-  for (const Case16& c : {Case16{{}, 0, 0x7FFF, 0xFFFFFFFF}, Case16{{}, 0, 0x7C00 | 0x10, 0xFFFF0083},
-                          Case16{{0xF800, 0x07E0, 0x001F}, 3, 0xFFFF, 0xFFFFFEFF},
-                          Case16{{0xF00, 0xF0, 0xF, 0xF000}, 3, 0x8F0F, 0x88FF00FF}}) {
+TEST(BmpDecode, HandMadeLayoutsMendsAndRefusals) {
+  struct Case {
+    const char* name;
     Dib d;
-    d.w = 1;
-    d.h = 1;
-    d.bits = 16;
-    d.compression = c.compression;
-    d.masks = c.masks;
-    d.pixels = {uint8_t(c.unit), uint8_t(c.unit >> 8), 0, 0};
+    bool bare;
+    std::vector<uint32_t> want;  // top-down; empty: the decode fails
+  };
+  const Case cases[] = {
+      // Plain 16 bits are 5-5-5; masks after a 40-byte header come from the
+      // bytes that follow it; a 6-bit maximum gives 254.
+      {"5-5-5 maximum", {.w = 1, .h = 1, .bits = 16, .pixels = {0xFF, 0x7F, 0, 0}}, false, {0xFFFFFFFF}},
+      {"5-5-5", {.w = 1, .h = 1, .bits = 16, .pixels = {0x10, 0x7C, 0, 0}}, false, {0xFFFF0083}},
+      {"5-6-5 masks after the header",
+       {.w = 1,
+        .h = 1,
+        .bits = 16,
+        .compression = 3,
+        .masks = {0xF800, 0x07E0, 0x001F},
+        .pixels = {0xFF, 0xFF, 0, 0}},
+       false,
+       {0xFFFFFEFF}},
+      {"4-bit masks with alpha",
+       {.w = 1,
+        .h = 1,
+        .bits = 16,
+        .compression = 3,
+        .masks = {0xF00, 0xF0, 0xF, 0xF000},
+        .pixels = {0x0F, 0x8F, 0, 0}},
+       false,
+       {0x88FF00FF}},
+      {"32 bits keep their alpha",
+       {.w = 2, .h = 1, .bits = 32, .pixels = {1, 2, 3, 0x40, 4, 5, 6, 0}},
+       false,
+       {0x40030201, 0x00060504}},
+      {"4-bit bare without palette",
+       {.w = 2, .h = 1, .bits = 4, .pixels = {0x1F, 0, 0, 0}},
+       true,
+       {0xFF0000AA, 0xFFFFFFFF}},
+      // Colours-used is clamped to the 256 an 8-bit index reaches.
+      {"colours used past 32 bits",
+       {.w = 2,
+        .h = 1,
+        .bits = 8,
+        .colorsUsed = 0xFFFFFFFF,
+        .palette = std::vector<uint32_t>(256, 0x123456),
+        .pixels = {255, 0, 0, 0}},
+       false,
+       {0xFF123456, 0xFF123456}},
+      {"non-zero padding", {.w = 1, .h = 1, .pixels = {1, 2, 3, 9}}, false, {}},
+      {"index past the palette",
+       {.w = 1, .h = 1, .bits = 8, .colorsUsed = 2, .palette = {0xFF0000, 0x00FF00}, .pixels = {2, 0, 0, 0}},
+       false,
+       {}},
+      {"8-bit bare without palette", {.w = 1, .h = 1, .bits = 8, .pixels = {0, 0, 0, 0}}, true, {}},
+      {"32-bit masks all zero",
+       {.w = 1, .h = 1, .bits = 32, .compression = 3, .masks = {0, 0, 0}, .pixels = {1, 2, 3, 4}},
+       false,
+       {}},
+      {"65536 squared", {.w = 65536, .h = 65536, .bits = 32, .pixels = {1, 2, 3, 4}}, false, {}},
+      {"rows cut short", {.w = 1, .h = 1, .pixels = {1, 2}}, false, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     cPictBMP bmp;
-    Pixels got = decodeBytes(bmp, d.file());
-    ASSERT_EQ(got.argb.size(), 1u);
-    EXPECT_EQ(got.argb[0], c.want) << std::hex << c.unit;
+    cPictDIB dib;
+    bool ok;
+    Pixels got =
+        decodeBytes(c.bare ? static_cast<cPictBase&>(dib) : bmp, c.bare ? c.d.bare() : c.d.file(), &ok);
+    EXPECT_EQ(ok, !c.want.empty());
+    EXPECT_EQ(got.argb, c.want);
   }
-
-  // 32 bits: the fourth byte is alpha even without bit fields.
-  Dib d32;
-  d32.w = 2;
-  d32.h = 1;
-  d32.bits = 32;
-  d32.pixels = {1, 2, 3, 0x40, 4, 5, 6, 0};
-  cPictBMP bmp32;
-  EXPECT_EQ(decodeBytes(bmp32, d32.file()).argb, (std::vector<uint32_t>{0x40030201, 0x00060504}));
-
-  // A 4-bit bare bitmap without a palette takes the sixteen standard colours.
-  Dib d4;
-  d4.w = 2;
-  d4.h = 1;
-  d4.bits = 4;
-  d4.pixels = {0x1F, 0, 0, 0};
-  cPictDIB dib4;
-  EXPECT_EQ(decodeBytes(dib4, d4.bare()).argb, (std::vector<uint32_t>{0xFF0000AA, 0xFFFFFFFF}));
 }
 
 TEST(BmpDecode, RunLengthsWithDeltasAndEnds) {
@@ -262,64 +290,6 @@ TEST(BmpDecode, IconModeAppliesTheMaskAsAlpha) {
   d.compression = 1;
   Stream rle(d.bare());
   EXPECT_FALSE(icon.decode(&rle.io));
-}
-
-TEST(BmpDecode, MendedFaultsAndRefusals) {
-  std::vector<uint32_t> pal = {0xFF0000, 0x00FF00};
-  struct Case {
-    const char* name;
-    Dib d;
-    bool decodes;
-  };
-  Dib huge;
-  huge.bits = 8;
-  huge.colorsUsed = 0xFFFFFFFF;  // clamped to the 256 an 8-bit index reaches
-  huge.palette.assign(256, 0x123456);
-  huge.w = 2;
-  huge.h = 1;
-  huge.pixels = {255, 0, 0, 0};
-  Dib padded;
-  padded.w = 1;
-  padded.h = 1;
-  padded.pixels = {1, 2, 3, 9};  // padding must be zero
-  Dib index;
-  index.bits = 8;
-  index.w = 1;
-  index.h = 1;
-  index.palette = pal;
-  index.colorsUsed = 2;
-  index.pixels = {2, 0, 0, 0};
-  Dib noMasks;
-  noMasks.bits = 32;
-  noMasks.compression = 3;
-  noMasks.masks = {0, 0, 0};
-  noMasks.w = 1;
-  noMasks.h = 1;
-  noMasks.pixels = {1, 2, 3, 4};
-  Dib big;
-  big.w = 65536;
-  big.h = 65536;
-  big.bits = 32;
-  big.pixels = {1, 2, 3, 4};
-  Dib cut = padded;
-  cut.pixels = {1, 2};
-  for (const Case& c :
-       {Case{"colours used past 32 bits", huge, true}, Case{"non-zero padding", padded, false},
-        Case{"index past the palette", index, false}, Case{"32-bit masks all zero", noMasks, false},
-        Case{"65536 squared", big, false}, Case{"rows cut short", cut, false}}) {
-    SCOPED_TRACE(c.name);
-    cPictBMP bmp;
-    bool ok;
-    decodeBytes(bmp, c.d.file(), &ok);
-    EXPECT_EQ(ok, c.decodes);
-  }
-  // An 8-bit bare bitmap without a palette has no colours to show.
-  Dib bare8 = index;
-  bare8.palette.clear();
-  cPictDIB dib;
-  bool ok;
-  decodeBytes(dib, bare8.bare(), &ok);
-  EXPECT_FALSE(ok);
 }
 
 TEST(BmpWrite, WrittenFilesReadBackThroughBothOracles) {
