@@ -10,6 +10,8 @@
 namespace {
 
 constexpr long long kProbeBytes = 255;
+constexpr unsigned long long kMinLine = 4096;
+constexpr unsigned long long kMaxLine = 1ULL << 26;
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
@@ -205,6 +207,9 @@ bool cPictXPM::decode(cFileIOTarget* io) {
   myColors = new cFasterTreeList<unsigned int, unsigned int>;
   cTextFileIO text;
   if (!io || !text.open(io, cTextFileIO::tctUTF8)) return false;
+  // A row is one line, as long as width times the characters a pixel.
+  unsigned long long size = io->size();
+  text.setMaxStrLen(static_cast<long long>(size < kMinLine ? kMinLine : size > kMaxLine ? kMaxLine : size));
   _typebuf<char> line;
   bool finished = false, sound = true;
   // Rows are believed only when the text could hold them.
