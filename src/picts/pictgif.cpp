@@ -155,7 +155,11 @@ bool cPictGIF::decodePagePreview(cFileIOTarget* io, cPictDummy& out, long long m
   long long h = static_cast<long long>(static_cast<double>(frame.height) * r + 0.5);
   if (w < 1 || h < 1 || !out.create(w, h, 0)) return false;
   sExtPictDef target(&out);
-  return setExtTarget(&target) && decodeFrame(io, frame);
+  bool done = setExtTarget(&target) && decodeFrame(io, frame);
+  // A frame refused before it started rendering must not leave this local
+  // target behind for the next decode.
+  if (isExtRender()) endExtRender();
+  return done;
 }
 
 bool cPictGIF::decodeFrame(cFileIOTarget* io, const sFrame& frame) {

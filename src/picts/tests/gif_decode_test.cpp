@@ -77,6 +77,10 @@ TEST(GifDecode, ToolFilesMatchGiflibFrameByFrame) {
       s.io.set_fp(0);
       ASSERT_TRUE(gif.decodePage(&s.io, static_cast<int>(i)));
       EXPECT_EQ(differences(pixelsOf(gif), want[i]), "");
+      s.io.set_fp(0);
+      cPictDummy preview;
+      ASSERT_TRUE(gif.decodePagePreview(&s.io, preview, 8, 8, static_cast<int>(i), true, 0));
+      EXPECT_EQ(std::max(preview.width(), preview.height()), std::min<long long>(8, std::max(w, h)));
     }
   }
 }
@@ -188,6 +192,15 @@ TEST(GifDecode, ProbesAndRefusals) {
     s.io.set_fp(0);
     cPictGIF gif;
     EXPECT_EQ(gif.decode(&s.io), c.decodes);
+  }
+  // A preview refused before drawing leaves no target behind for the next decode.
+  {
+    Stream bare(file("9a", 3, 2, false)), good(file("9a", 3, 2, true));
+    cPictGIF gif;
+    cPictDummy preview;
+    EXPECT_FALSE(gif.decodePagePreview(&bare.io, preview, 8, 8, 0, true, 0));
+    ASSERT_TRUE(gif.decode(&good.io));
+    EXPECT_NE(gif.raw8Bpp(), nullptr);
   }
   // A trailer missing: the count of pages cannot be known.
   Bytes open = file("9a", 2, 2, true);
