@@ -123,6 +123,9 @@ bool cPictXPM::takeRow(const char* s, long long length) {
   long long w = mySize.width, h = mySize.height, cpp = mySize.cpp;
   if (length != w * cpp) return false;
   if (myParse.rowsDone == 0) {
+    // Rows are believed only when the text could hold them.
+    if (static_cast<unsigned long long>(w * cpp) > myTextBytes / static_cast<unsigned long long>(h))
+      return false;
     myWidth = w;
     myHeight = h;
     myIs16 = false;
@@ -208,18 +211,13 @@ bool cPictXPM::decode(cFileIOTarget* io) {
   cTextFileIO text;
   if (!io || !text.open(io, cTextFileIO::tctUTF8)) return false;
   // A row is one line, as long as width times the characters a pixel.
-  unsigned long long size = io->size();
-  text.setMaxStrLen(static_cast<long long>(size < kMinLine ? kMinLine : size > kMaxLine ? kMaxLine : size));
+  myTextBytes = io->size();
+  text.setMaxStrLen(static_cast<long long>(myTextBytes < kMinLine   ? kMinLine
+                                           : myTextBytes > kMaxLine ? kMaxLine
+                                                                    : myTextBytes));
   _typebuf<char> line;
   bool finished = false, sound = true;
-  // Rows are believed only when the text could hold them.
-  while (sound && !finished && text.gets(line)) {
-    sound = takeLine(line.ptr, line.count, finished);
-    if (sound && myParse.sized && myParse.rowsDone == 0 &&
-        static_cast<unsigned long long>(mySize.width * mySize.cpp) >
-            io->size() / static_cast<unsigned long long>(mySize.height))
-      sound = false;
-  }
+  while (sound && !finished && text.gets(line)) sound = takeLine(line.ptr, line.count, finished);
   if (myParse.rendering) endExtRender();
   // Text that ends before the first row leaves no picture to answer with.
   return sound && myParse.rowsDone > 0;

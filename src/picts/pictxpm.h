@@ -38,6 +38,7 @@ class cPictXPM : public cPictBase {
   bool takeLine(const char* line, long long length, bool& finished);
 
   sSize mySize{};
+  unsigned long long myTextBytes = 0;
   sParse myParse;
   // Pixel code (its characters, the first in the lowest byte) to colour;
   // made anew for every decode.
