@@ -17,6 +17,9 @@ constexpr unsigned char kTrailer = 0x3B;
 constexpr unsigned char kGraphicControl = 0xF9;
 constexpr unsigned int kNoIndex = 256;
 constexpr unsigned int kUnknownPixel = 0x00FFFFFF;
+// No code stands for more than 4096 indices, and none takes fewer than 12
+// bits once the table is full: 4096 / 1.5 bytes.
+constexpr long long kMaxCodeExpansion = 2731;
 
 bool hasTable(unsigned char flags) { return flags & 0x80; }
 unsigned long long tableBytes(unsigned char flags) { return 3ULL << ((flags & 7) + 1); }
@@ -178,6 +181,12 @@ bool cPictGIF::decodeFrame(cFileIOTarget* io, const sFrame& frame) {
   gathered.reset();
 
   long long w = frame.width, h = frame.height;
+  // A frame is believed only when its codes could fill it: a small file
+  // must not claim a gigabyte of pixels it cannot reach.
+  if (w * h / kMaxCodeExpansion > codes.count) {
+    if (isExtRender()) endExtRender();  // the target served this decode, refused as it is
+    return false;
+  }
   myWidth = w;
   myHeight = h;
   myIs16 = false;

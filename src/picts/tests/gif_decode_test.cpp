@@ -225,6 +225,12 @@ TEST(GifDecode, HostileSizesAndCodesStayBounded) {
   s.io.set_fp(0);
   EXPECT_FALSE(gif.decode(&s.io));
 
+  // Within the pixel cap, yet far more pixels than a few codes can fill.
+  GifBuilder sparse("9a", 16384, 16384, {1, 2});
+  sparse.image(16384, 16384, std::vector<int>(300, 1));
+  Stream sp(sparse.done());
+  EXPECT_FALSE(gif.decode(&sp.io));
+
   // Codes for far more pixels than a 2 x 1 frame holds stop at its size.
   GifBuilder many("9a", 2, 1, {0x111111, 0x222222});
   many.image(2, 1, std::vector<int>(100000, 1));
