@@ -184,7 +184,7 @@ bool cPictGIF::decodeFrame(cFileIOTarget* io, const sFrame& frame) {
   // A frame is believed only when its codes could fill it: a small file
   // must not claim a gigabyte of pixels it cannot reach.
   if (w * h / kMaxCodeExpansion > codes.count) {
-    if (isExtRender()) endExtRender();  // the target served this decode, refused as it is
+    if (isExtRender()) endExtRender();  // a refused frame ends the target's use like a decoded one
     return false;
   }
   myWidth = w;
