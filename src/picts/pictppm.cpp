@@ -52,16 +52,14 @@ struct sHeaderReader {
   }
 };
 
-// Onto the full range of the output depth, rounded as netpbm rounds.
-struct sScale {
-  unsigned int table[65536];
-  sScale(unsigned int maxValue, unsigned int top) {
-    for (unsigned int v = 0; v < 65536; ++v) {
-      unsigned long long s = v > maxValue ? maxValue : v;
-      table[v] = static_cast<unsigned int>((s * top + maxValue / 2) / maxValue);
-    }
+// Onto the full range of the output depth, rounded as netpbm rounds, for
+// every value a sample of its width can hold.
+void buildScale(_typebuf<unsigned int>& table, unsigned int maxValue, unsigned int top) {
+  for (unsigned int v = 0; v < table.count; ++v) {
+    unsigned long long s = v > maxValue ? maxValue : v;
+    table.ptr[v] = static_cast<unsigned int>((s * top + maxValue / 2) / maxValue);
   }
-};
+}
 
 }  // namespace
 
@@ -118,8 +116,10 @@ bool cPictPPM::decode(cFileIOTarget* io) {
   myIs16 = wide;
   bool rendering = startExtRender();
   if (!rendering && !allocPixels(w, h, wide)) return false;
-  cPtr<sScale> scale(new sScale(static_cast<unsigned int>(myMaxValue), wide ? 65535 : 255));
-  const unsigned int* to = scale->table;
+  _typebuf<unsigned int> scale;
+  scale.set(wide ? 65536 : 256);
+  buildScale(scale, static_cast<unsigned int>(myMaxValue), wide ? 65535 : 255);
+  const unsigned int* to = scale.ptr;
   bool done = true;
   for (long long r = 0; r < h && done; ++r) {
     if (!io->readf(row.ptr, static_cast<unsigned int>(rowBytes))) {
