@@ -1,26 +1,19 @@
 // png_bench DIR: decodes every PNG in DIR with cPictPNG and with libpng
 // (8-bit RGBA out, files read into memory first) and prints, per file, the
 // best of a few runs of each and the extra memory each needed at its peak.
-#include <malloc.h>
 #include <png.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <string>
 #include <vector>
 
 #include "base/memio.h"
+#include "bench_timing.h"
 #include "picts/pictpng.h"
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
-constexpr int kRuns = 3;
+using bench::Bytes;
 
 struct Source {
   const Bytes* data;
@@ -70,37 +63,6 @@ bool ownDecode(Bytes& file) {
   return png.moveToColorData(rgba);
 }
 
-long long statusKb(const char* field) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind(field, 0) == 0) return std::stoll(line.substr(std::strlen(field)));
-  return 0;
-}
-
-// Runs `decode` once with the peak resident size reset first; answers the
-// growth of the peak over the size before, in KiB.
-template <typename F>
-long long peakGrowthKb(F decode) {
-  malloc_trim(0);
-  std::ofstream("/proc/self/clear_refs") << "5";
-  long long before = statusKb("VmRSS:");
-  decode();
-  return statusKb("VmHWM:") - before;
-}
-
-template <typename F>
-double bestMs(F decode, bool& ok) {
-  double best = 1e300;
-  for (int run = 0; run < kRuns; ++run) {
-    auto start = std::chrono::steady_clock::now();
-    ok = decode() && ok;
-    best = std::min(
-        best, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-  }
-  return best;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -108,35 +70,5 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: png_bench DIR\n");
     return 2;
   }
-  // Every large buffer gets its own mapping and goes back when freed, so the
-  // peaks of one decoder do not hide in memory the other left behind.
-  mallopt(M_MMAP_THRESHOLD, 128 * 1024);
-  std::vector<std::filesystem::path> paths;
-  for (const auto& entry : std::filesystem::directory_iterator(argv[1]))
-    if (entry.path().extension() == ".png") paths.push_back(entry.path());
-  std::sort(paths.begin(), paths.end());
-  double ownTotal = 0, libpngTotal = 0;
-  long long ownPeak = 0, libpngPeak = 0;
-  for (const auto& path : paths) {
-    std::ifstream in(path, std::ios::binary);
-    Bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    bool ok = true;
-    double own = bestMs([&] { return ownDecode(file); }, ok);
-    double ref = bestMs([&] { return libpngDecode(file); }, ok);
-    long long ownKb = peakGrowthKb([&] { ownDecode(file); });
-    long long refKb = peakGrowthKb([&] { libpngDecode(file); });
-    std::printf("%s: png %.2f ms, libpng %.2f ms, peak png %lld KiB, libpng %lld KiB%s\n",
-                path.filename().c_str(), own, ref, ownKb, refKb, ok ? "" : " (a decode failed)");
-    ownTotal += own;
-    libpngTotal += ref;
-    ownPeak = std::max(ownPeak, ownKb);
-    libpngPeak = std::max(libpngPeak, refKb);
-  }
-  if (paths.empty() || libpngTotal <= 0) {
-    std::fprintf(stderr, "no PNG files in %s\n", argv[1]);
-    return 1;
-  }
-  std::printf("largest peak png: %lld KiB\nlargest peak libpng: %lld KiB\n", ownPeak, libpngPeak);
-  std::printf("ratio png/libpng time: %.3f\n", ownTotal / libpngTotal);
-  return 0;
+  return bench::compareDecoders(argv[1], {".png"}, "png", "libpng", ownDecode, libpngDecode);
 }

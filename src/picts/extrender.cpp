@@ -4,6 +4,7 @@
 #include <new>
 
 #include "picts/pictbase.h"
+#include "picts/pixelalloc.h"
 
 namespace {
 
@@ -146,7 +147,9 @@ bool cPictBase::startExtRender() {
   myOffX = myOffY = 0;
   sExtPictDef* t = myTarget;
   long long w = myWidth, h = myHeight;
-  if (!usableTarget(t) || w < 1 || h < 1) {
+  // The pixel cap holds for rendered pictures too: a header may announce a
+  // size whose rows alone would take the decoder's time forever.
+  if (!usableTarget(t) || pictPixelCount(w, h) < 0) {
     myTarget = nullptr;
     return false;
   }

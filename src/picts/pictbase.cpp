@@ -14,6 +14,30 @@ cPictBase::sExtPictDef::sExtPictDef(cPictBase* p) {
   height = p->height();
 }
 
+cPictBase::~cPictBase() { delete myOwnedProvider; }
+
+void cPictBase::setSecurityProvider(cSecurityProviderRequestTarget* p) {
+  if (p != myOwnedProvider) delete myOwnedProvider;
+  myOwnedProvider = p;
+  myProvider = p;
+}
+
+void cPictBase::refSecurityProvider(cSecurityProviderRequestTarget* p) {
+  // The provider may be the one owned so far; it must outlive this call.
+  if (p != myOwnedProvider) delete myOwnedProvider;
+  myOwnedProvider = nullptr;
+  myProvider = p;
+}
+
+bool cPictBase::getBasicEncryptionPassword(_guardchar<char>& out, const char* text) {
+  if (!myProvider) return false;
+  cSecurityProviderRequestTarget::sRequest req;
+  req.text.set(text);
+  if (!myProvider->request(cSecurityProviderRequestTarget::rkBasicEncryptionPassword, req)) return false;
+  std::swap(out.ptr, req.answer.ptr);
+  return true;
+}
+
 unsigned int cPictBase::to8Bpp(unsigned long long v) const {
   if (myDivisor16 == 256.0 && myOffset16 == 0)
     return static_cast<unsigned int>(((v >> 8) & 0xFF) | ((v >> 16) & 0xFF00) | ((v >> 24) & 0xFF0000) |
@@ -100,6 +124,19 @@ bool cPictBase::moveToColorData(_typebuf<unsigned int>& out) {
     std::swap(out.count, myPix8.count);
   }
   close();
+  return true;
+}
+
+bool cPictBase::adoptColorData(cPictBase& src) {
+  long long w = src.width(), h = src.height();
+  _typebuf<unsigned int> pixels;
+  if (!src.moveToColorData(pixels)) return false;
+  close();
+  myIs16 = false;
+  std::swap(myPix8.ptr, pixels.ptr);
+  std::swap(myPix8.count, pixels.count);
+  myWidth = w;
+  myHeight = h;
   return true;
 }
 

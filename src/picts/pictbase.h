@@ -10,6 +10,7 @@
 #include "base/btree.h"
 #include "base/buffers.h"
 #include "picts/pictprops.h"
+#include "picts/securityprovider.h"
 
 class cFileIOTarget;
 class cPictDummy;
@@ -109,7 +110,7 @@ class cPictBase {
   cPictBase();
   cPictBase(const cPictBase&) = delete;
   cPictBase& operator=(const cPictBase&) = delete;
-  virtual ~cPictBase() = default;
+  virtual ~cPictBase();
 
   virtual int typeOf() { return kPictBase; }
   virtual bool is16Bpp() { return myIs16; }
@@ -139,6 +140,14 @@ class cPictBase {
   int base16Bpp() const { return static_cast<int>(myOffset16); }
   void setBase16Bpp(int o) { myOffset16 = o < 0 ? 0 : o > 65535 ? 65535 : static_cast<unsigned int>(o); }
   void setWantAlts(bool want) { myWantAlts = want; }
+
+  // The picture owns and uses `p`.
+  void setSecurityProvider(cSecurityProviderRequestTarget* p);
+  // The picture uses `p` and owns none.
+  void refSecurityProvider(cSecurityProviderRequestTarget* p);
+  // Asks the provider for the password of `text`; false without a provider
+  // or when it gives none.
+  bool getBasicEncryptionPassword(_guardchar<char>& out, const char* text);
 
   bool mk8BppFrom16Bpp(const unsigned long long* src, long long count, _typebuf<unsigned int>& out);
   void moveTo(cPictBase& dst);
@@ -202,6 +211,10 @@ class cPictBase {
   bool allocPixels(long long w, long long h, bool sixteen);
   unsigned int to8Bpp(unsigned long long v) const;
   bool wantAlts() const { return myWantAlts; }
+  // The target set by setExtTarget, for decoders that hand it to an inner one.
+  sExtPictDef* extTarget() const { return myTarget; }
+  // Takes `src`'s size and its pixels as 8-bit words, leaving `src` empty.
+  bool adoptColorData(cPictBase& src);
 
   cFasterTreeList<int, unsigned char*> myCurves8;
   cFasterTreeList<int, unsigned short*> myCurves16;
@@ -213,6 +226,9 @@ class cPictBase {
   _typebuf<unsigned long long> myPix16;
 
  private:
+  cSecurityProviderRequestTarget* myProvider = nullptr;
+  cSecurityProviderRequestTarget* myOwnedProvider = nullptr;
+
   template <typename T>
   bool autoScaleWords(const T* src, long long w, long long h);
   bool accumulate(long long x, long long y, const unsigned int* values, int first, int last, double share);

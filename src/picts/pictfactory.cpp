@@ -1,11 +1,16 @@
 // Picks the decoder for a stream, and turns streams and decoded pictures into
 // bitmaps that fit a caller's box, never enlarged, proportions kept.
 #include <cmath>
-#include <utility>
 
 #include "base/targets.h"
 #include "picts/pictbase.h"
+#include "picts/pictdib.h"
+#include "picts/pictgif.h"
+#include "picts/pictpcx.h"
 #include "picts/pictpng.h"
+#include "picts/pictppm.h"
+#include "picts/picttga.h"
+#include "picts/pictxpm.h"
 
 namespace {
 
@@ -22,7 +27,18 @@ cPictBase* makeDecoder() {
 // The first format that recognises a stream wins, so the order matters:
 // formats with firm signatures come before the guessed ones.
 constexpr sFormat kProbeList[] = {
+    // 1 JPEG
     {&cPictPNG::validFor, &makeDecoder<cPictPNG>},
+    {&cPictGIF::validFor, &makeDecoder<cPictGIF>},
+    {&cPictBMP::validFor, &makeDecoder<cPictBMP>},
+    {&cPictDIB::validFor, &makeDecoder<cPictDIB>},
+    // 6 ICO, 7 JPEG 2000 file, 8 JPEG 2000 codestream, 9 ICNS
+    {&cPictTGA::validFor, &makeDecoder<cPictTGA>},
+    // 11 to 27: the camera formats and TIFF
+    {&cPictPPM::validFor, &makeDecoder<cPictPPM>},
+    {&cPictPCX::validFor, &makeDecoder<cPictPCX>},
+    // 30, 31 DICOM
+    {&cPictXPM::validFor, &makeDecoder<cPictXPM>},
 };
 
 long long scaled(long long n, double r) { return static_cast<long long>(static_cast<double>(n) * r + 0.5); }
@@ -73,17 +89,7 @@ int cPictBase::getImage(cFileIOTarget* io, cPictDummy& out, long long maxW, long
       pict->moveTo(out);
       return 0;
     }
-    long long dw = pict->width(), dh = pict->height();
-    _typebuf<unsigned int> pixels;
-    if (!pict->moveToColorData(pixels)) return 2;
-    cPictBase& dst = out;
-    dst.close();
-    dst.myIs16 = false;
-    std::swap(dst.myPix8.ptr, pixels.ptr);
-    std::swap(dst.myPix8.count, pixels.count);
-    dst.myWidth = dw;
-    dst.myHeight = dh;
-    return 0;
+    return static_cast<cPictBase&>(out).adoptColorData(*pict) ? 0 : 2;
   }
   long long sw = scaled(w, r), sh = scaled(h, r);
   if (sw < 1 || sh < 1) return 1;

@@ -62,6 +62,9 @@ bool cPictPNG::validFor(cFileIOTarget* io, sPictInfo* info) {
   return probe.isPicture(io, info);
 }
 
+bool cPictPNG::colorConvert(unsigned char*, int) { return false; }
+bool cPictPNG::colorConvert16(unsigned short*, int) { return false; }
+
 bool cPictPNG::isPicture(cFileIOTarget* io, sPictInfo* info) {
   myProbe = true;
   bool found = decodeInt(io) && myHeader.width != 0 && myHeader.height != 0;
@@ -375,6 +378,14 @@ bool cPictPNG::processScanline(long long firstColumn, long long columnStep, long
   long long pixels = pixelsPerInterlacedLine();
   long long dest = myHeight - 1 - myRow;
   const unsigned char* samples = row + 1;
+  int width = static_cast<int>(myWidth);
+  if (myIs16) {
+    auto* first = myRendering ? nullptr : reinterpret_cast<unsigned short*>(myPix16.ptr + dest * myWidth);
+    if (colorConvert16(first, width)) return true;
+  } else {
+    auto* first = myRendering ? nullptr : reinterpret_cast<unsigned char*>(myPix8.ptr + dest * myWidth);
+    if (colorConvert(first, width)) return true;
+  }
   if (!myRendering) {
     long long at = dest * myWidth + firstColumn;
     if (myIs16) {

@@ -16,6 +16,13 @@ class cPictPNG : public cPictBase {
 
   static bool validFor(cFileIOTarget* io, sPictInfo* info);
 
+  // Called for every decoded row before the standard conversion, with the
+  // row's first pixel in the picture buffer (null while rendering into a
+  // target) and the picture's width. A subclass that fills the row itself
+  // answers true and the standard conversion is skipped.
+  virtual bool colorConvert(unsigned char* row, int width);
+  virtual bool colorConvert16(unsigned short* row, int width);
+
  private:
   struct sHeader {
     unsigned int width;

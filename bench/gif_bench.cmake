@@ -1,0 +1,2 @@
+find_package(GIF REQUIRED)
+zvk_bench(gif_bench zvk_picts GIF::GIF)

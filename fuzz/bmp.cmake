@@ -1,0 +1,1 @@
+zvk_fuzz(bmp zvk_picts)

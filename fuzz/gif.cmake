@@ -1,0 +1,1 @@
+zvk_fuzz(gif zvk_picts)

@@ -1,0 +1,1 @@
+zvk_fuzz(pcx zvk_picts)

@@ -1,0 +1,1 @@
+zvk_fuzz(ppm zvk_picts)

@@ -1,0 +1,1 @@
+zvk_fuzz(tga zvk_picts)

@@ -1,0 +1,1 @@
+zvk_fuzz(xpm zvk_picts)
