@@ -5,6 +5,7 @@
 
 #include "base/targets.h"
 #include "picts/pictbase.h"
+#include "picts/pictjpeg.h"
 #include "picts/pictpng.h"
 
 namespace {
@@ -22,6 +23,7 @@ cPictBase* makeDecoder() {
 // The first format that recognises a stream wins, so the order matters:
 // formats with firm signatures come before the guessed ones.
 constexpr sFormat kProbeList[] = {
+    {&cPictJPEG::validFor, &makeDecoder<cPictJPEG>},
     {&cPictPNG::validFor, &makeDecoder<cPictPNG>},
 };
 

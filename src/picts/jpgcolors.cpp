@@ -1,0 +1,211 @@
+// Rows of component samples to pixel words, by colour space.
+#include <cmath>
+
+#include "picts/jpgparser.h"
+
+namespace {
+
+constexpr int kScaleBits = 16;
+constexpr int kOneHalf = 1 << (kScaleBits - 1);
+
+// x * 2^16 rounded, for the conversion constants.
+constexpr int fix(double x) { return static_cast<int>(x * 65536.0 + 0.5); }
+
+template <int N>
+struct sTable {
+  int v[N];
+};
+
+constexpr sTable<256> makeCrR() {
+  sTable<256> t{};
+  for (int i = 0; i < 256; ++i) t.v[i] = (fix(1.40200) * (i - 128) + kOneHalf) >> kScaleBits;
+  return t;
+}
+constexpr sTable<256> makeCbB() {
+  sTable<256> t{};
+  for (int i = 0; i < 256; ++i) t.v[i] = (fix(1.77200) * (i - 128) + kOneHalf) >> kScaleBits;
+  return t;
+}
+constexpr sTable<256> makeCrG() {
+  sTable<256> t{};
+  for (int i = 0; i < 256; ++i) t.v[i] = -fix(0.71414) * (i - 128);
+  return t;
+}
+constexpr sTable<260> makeCbG() {
+  sTable<260> t{};
+  for (int i = 0; i < 256; ++i) t.v[i] = -fix(0.34414) * (i - 128) + kOneHalf;
+  return t;
+}
+
+constexpr sTable<256> Cr_r_tab = makeCrR();
+constexpr sTable<256> Cb_b_tab = makeCbB();
+constexpr sTable<256> Cr_g_tab = makeCrG();
+constexpr sTable<260> Cb_g_tab = makeCbG();
+
+// Clamping to 0..255 by lookup for sums from -384 to 639: the same values as
+// the 8-bit range-limit table at its base, and safe for samples of any
+// precision read by their low byte.
+struct sClamp {
+  unsigned char v[1024];
+};
+constexpr sClamp makeClamp() {
+  sClamp t{};
+  for (int i = 0; i < 1024; ++i) {
+    int x = i - 384;
+    t.v[i] = static_cast<unsigned char>(x < 0 ? 0 : x > 255 ? 255 : x);
+  }
+  return t;
+}
+constexpr sClamp kClampTable = makeClamp();
+constexpr const unsigned char* kClamp = kClampTable.v + 384;
+
+constexpr unsigned int kOpaque = 0xFF000000u;
+
+inline unsigned int word(unsigned int r, unsigned int g, unsigned int b) {
+  return kOpaque | r << 16 | g << 8 | b;
+}
+
+// The samples of one row, read as bytes or by the low byte of 16-bit words.
+struct sRow {
+  const unsigned char* p;
+  int step;
+  unsigned int operator[](int i) const { return p[i * step]; }
+};
+
+template <typename Row>
+void toGrey(const Row& g, unsigned int* out, int count) {
+  for (int i = 0; i < count; ++i) out[i] = g[i] * 0x010101u | kOpaque;
+}
+
+template <typename Row>
+void toRGB(const Row& r, const Row& g, const Row& b, unsigned int* out, int count) {
+  for (int i = 0; i < count; ++i) out[i] = word(r[i], g[i], b[i]);
+}
+
+template <typename Row>
+void toYCbCr(const Row& y, const Row& cb, const Row& cr, unsigned int* out, int count) {
+  for (int i = 0; i < count; ++i) {
+    int Y = static_cast<int>(y[i]), Cb = static_cast<int>(cb[i]), Cr = static_cast<int>(cr[i]);
+    out[i] = word(kClamp[Y + Cr_r_tab.v[Cr]], kClamp[Y + ((Cb_g_tab.v[Cb] + Cr_g_tab.v[Cr]) >> kScaleBits)],
+                  kClamp[Y + Cb_b_tab.v[Cb]]);
+  }
+}
+
+// Inverted ink as the stored values give it, weighed by K.
+inline unsigned int ink(unsigned int v, unsigned int k) {
+  return static_cast<unsigned int>(v * (1.0 / 255) * (k * (1.0 / 255)) * 255);
+}
+
+inline unsigned int clamp255(double v) { return v <= 0 ? 0 : v >= 255 ? 255 : static_cast<unsigned int>(v); }
+
+struct sCurves {
+  const unsigned char* t[4] = {};
+  explicit sCurves(cFasterTreeList<int, unsigned char*>* map) {
+    if (!map) return;
+    for (int c = 0; c < 4; ++c) {
+      unsigned char** found = map->find(c);
+      t[c] = found ? *found : nullptr;
+    }
+  }
+  unsigned int apply(int c, unsigned int v) const { return t[c] ? t[c][v & 255] : v; }
+};
+
+}  // namespace
+
+bool cJPEGParser::colorConvert(_typebuf<unsigned char>** rows, unsigned char* outBytes, int count,
+                               bool wordSamples) {
+  if (!rows || !outBytes || count < 0) return false;
+  unsigned int* out = reinterpret_cast<unsigned int*>(outBytes);
+  unsigned int space = effectiveColorSpace();
+  long long need = space == 1 ? 1 : space == 2 || space == 3 || space == 6 ? 3 : space >= 4 ? 4 : 0;
+  if (need == 0 || need > comps.count) return false;
+  if (!wordSamples) {
+    const unsigned char* r0 = rows[0]->ptr;
+    const unsigned char* r1 = space == 1 ? r0 : rows[1]->ptr;
+    const unsigned char* r2 = space == 1 ? r0 : rows[2]->ptr;
+    switch (space) {
+      case 1:
+        toGrey(r0, out, count);
+        return true;
+      case 2:
+        toYCbCr(r0, r1, r2, out, count);
+        return true;
+      case 3:
+        toRGB(r0, r1, r2, out, count);
+        return true;
+      default:
+        break;
+    }
+  }
+  int step = wordSamples ? 2 : 1;
+  sRow c0{rows[0]->ptr, step};
+  if (space == 1) {
+    toGrey(c0, out, count);
+    return true;
+  }
+  sRow c1{rows[1]->ptr, step}, c2{rows[2]->ptr, step};
+  if (space == 2) {
+    toYCbCr(c0, c1, c2, out, count);
+    return true;
+  }
+  if (space == 3) {
+    toRGB(c0, c1, c2, out, count);
+    return true;
+  }
+  if (space == 6) {
+    sCurves curves(myCurves8Ref);
+    for (int i = 0; i < count; ++i) {
+      double y = curves.apply(0, c0[i]), cb = curves.apply(1, c1[i]) - 128.0, cr = curves.apply(2, c2[i]) - 128.0;
+      out[i] = word(clamp255(y + 1.402 * cr + 0.5), clamp255(y - 0.3441363 * cb - 0.71413636 * cr + 0.5),
+                    clamp255(y + 1.772 * cb + 0.5));
+    }
+    return true;
+  }
+  sRow c3{rows[3]->ptr, step};
+  if (space == 4) {
+    for (int i = 0; i < count; ++i) {
+      unsigned int k = c3[i];
+      out[i] = word(ink(c0[i], k), ink(c1[i], k), ink(c2[i], k));
+    }
+    return true;
+  }
+  if (space == 5) {
+    sCurves curves(myCurves8Ref);
+    for (int i = 0; i < count; ++i) {
+      int y = 255 - static_cast<int>(curves.apply(0, c0[i]));
+      int cb = static_cast<int>(curves.apply(1, c1[i])), cr = static_cast<int>(curves.apply(2, c2[i]));
+      unsigned int k = curves.apply(3, c3[i]);
+      unsigned int c = kClamp[y - Cr_r_tab.v[cr]];
+      unsigned int m = kClamp[y - ((Cb_g_tab.v[cb] + Cr_g_tab.v[cr]) >> kScaleBits)];
+      unsigned int ye = kClamp[y - Cb_b_tab.v[cb]];
+      out[i] = word(ink(c, k), ink(m, k), ink(ye, k));
+    }
+    return true;
+  }
+  return false;
+}
+
+bool cJPEGParser::colorConvert16(_typebuf<unsigned char>** rows, unsigned short* out, int count) {
+  if (!rows || !out || count < 0) return false;
+  unsigned int space = effectiveColorSpace();
+  const unsigned short* c0 = reinterpret_cast<const unsigned short*>(rows[0]->ptr);
+  if (space == 1 && comps.count >= 1) {
+    for (int i = 0; i < count; ++i, out += 4) {
+      out[0] = out[1] = out[2] = c0[i];
+      out[3] = 0xFFFF;
+    }
+    return true;
+  }
+  if (space == 3 && comps.count >= 3) {
+    const unsigned short* c1 = reinterpret_cast<const unsigned short*>(rows[1]->ptr);
+    const unsigned short* c2 = reinterpret_cast<const unsigned short*>(rows[2]->ptr);
+    for (int i = 0; i < count; ++i, out += 4) {
+      out[0] = c2[i];
+      out[1] = c1[i];
+      out[2] = c0[i];
+      out[3] = 0xFFFF;
+    }
+    return true;
+  }
+  return false;
+}
