@@ -56,19 +56,16 @@ bool cJHuffDecoder::mkTab(bool isDC, int id, sJHDerivedTable& t) {
   int total = 0;
   for (int l = 1; l <= 16; ++l) total += t.source.counts[l];
   if (total > 256) return false;
-  // Canonical codes by length; a code space that overflows stops where the
-  // next code would no longer fit its length.
+  // Canonical codes by length. A table whose codes overflow their code
+  // space would leave symbols without a code and decode other data than
+  // was written, so it is refused.
   unsigned int codes[256];
   unsigned char lengths[256];
   int n = 0;
   unsigned int code = 0;
-  bool full = false;
-  for (int l = 1; l <= 16 && !full; ++l) {
+  for (int l = 1; l <= 16; ++l) {
     for (int i = 0; i < t.source.counts[l]; ++i) {
-      if (code >= (1u << l)) {
-        full = true;
-        break;
-      }
+      if (code >= (1u << l)) return false;
       codes[n] = code++;
       lengths[n++] = static_cast<unsigned char>(l);
     }
