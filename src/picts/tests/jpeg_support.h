@@ -3,6 +3,9 @@
 // oracle, and a lossless writer for what the reference library cannot write.
 #pragma once
 
+// jpeglib.h needs FILE declared before it.
+#include <cstdio>
+
 #include <jpeglib.h>
 #include <setjmp.h>
 #include <stdlib.h>
