@@ -1,6 +1,7 @@
 // Rows of component samples to pixel words, by colour space.
 #include <cmath>
 
+#include "picts/jpgkernels.h"
 #include "picts/jpgparser.h"
 
 namespace {
@@ -128,7 +129,7 @@ bool cJPEGParser::colorConvert(_typebuf<unsigned char>** rows, unsigned char* ou
         toGrey(r0, out, count);
         return true;
       case 2:
-        toYCbCr(r0, r1, r2, out, count);
+        jpgYCbCrRow(r0, r1, r2, out, count);
         return true;
       case 3:
         toRGB(r0, r1, r2, out, count);

@@ -4,112 +4,38 @@
 #include <cstring>
 #include <new>
 
+#include "picts/jpgkernels.h"
 #include "picts/jpgparser.h"
 
 namespace {
 
-constexpr int kConstBits = 13;
 constexpr int kPass1Bits = 2;
-
-// Fixed-point multipliers, value x 2^13.
-constexpr unsigned int k0_298631336 = 2446;
-constexpr unsigned int k0_390180644 = 3196;
-constexpr unsigned int k0_541196100 = 4433;
-constexpr unsigned int k0_765366865 = 6270;
-constexpr unsigned int k0_899976223 = 7373;
-constexpr unsigned int k1_175875602 = 9633;
-constexpr unsigned int k1_501321110 = 12299;
-constexpr unsigned int k1_847759065 = 15137;
-constexpr unsigned int k1_961570560 = 16069;
-constexpr unsigned int k2_053119869 = 16819;
-constexpr unsigned int k2_562915447 = 20995;
-constexpr unsigned int k3_072711026 = 25172;
-
-// The butterfly of one column or row. Arithmetic wraps modulo 2^32 so that
-// hostile coefficients cannot overflow; sound data never comes near it, and
-// the results then equal the signed computation bit for bit.
-struct sIdctOut {
-  unsigned int o[8];
-};
-
-inline sIdctOut butterfly(unsigned int i0, unsigned int i1, unsigned int i2, unsigned int i3, unsigned int i4,
-                          unsigned int i5, unsigned int i6, unsigned int i7, unsigned int rounding) {
-  unsigned int z1 = (i2 + i6) * k0_541196100;
-  unsigned int tmp2 = z1 - i6 * k1_847759065;
-  unsigned int tmp3 = z1 + i2 * k0_765366865;
-  unsigned int tmp0 = ((i0 + i4) << kConstBits) + rounding;
-  unsigned int tmp1 = ((i0 - i4) << kConstBits) + rounding;
-  unsigned int tmp10 = tmp0 + tmp3, tmp13 = tmp0 - tmp3, tmp11 = tmp1 + tmp2, tmp12 = tmp1 - tmp2;
-  unsigned int t0 = i7, t1 = i5, t2 = i3, t3 = i1;
-  unsigned int z2 = t0 + t2, z3 = t1 + t3;
-  unsigned int z5 = (z2 + z3) * k1_175875602;
-  z2 = z5 - z2 * k1_961570560;
-  z3 = z5 - z3 * k0_390180644;
-  z1 = 0u - (t0 + t3) * k0_899976223;
-  t0 = t0 * k0_298631336 + z1 + z2;
-  t3 = t3 * k1_501321110 + z1 + z3;
-  z1 = 0u - (t1 + t2) * k2_562915447;
-  t1 = t1 * k2_053119869 + z1 + z3;
-  t2 = t2 * k3_072711026 + z1 + z2;
-  return {{tmp10 + t3, tmp11 + t2, tmp12 + t1, tmp13 + t0, tmp13 - t0, tmp12 - t1, tmp11 - t2, tmp10 - t3}};
-}
-
-inline int shiftDown(unsigned int v, int n) { return static_cast<int>(v) >> n; }
 
 }  // namespace
 
 void cJPEGParser::idct_int(sJCompInfo* comp, short* in, _typebuf<unsigned char>* outRows, int column,
                            const unsigned short* range, int prec) {
-  const int n = 1 << prec;
-  const unsigned short* limit = range + n / 2;
-  const unsigned int mask = 4u * static_cast<unsigned int>(n) - 1;
-  const int outShift = prec - 8;
-  const int* q = comp->dequant;
-  unsigned long long acRows;
-  std::memcpy(&acRows, in, 8);
-  unsigned long long ac = acRows & ~0xFFFFULL;
+  unsigned long long ac;
+  std::memcpy(&ac, in, 8);
+  ac &= ~0xFFFFULL;
   for (int i = 1; i < 16 && !ac; ++i) {
     unsigned long long w;
     std::memcpy(&w, in + 4 * i, 8);
     ac |= w;
   }
   if (!ac) {
-    // A flat block: both passes reduce to one rounded value.
-    unsigned int dc = static_cast<unsigned int>(in[0]) * static_cast<unsigned int>(q[0]);
-    int v = shiftDown((dc << kPass1Bits) + (1u << (kPass1Bits + 2)), kPass1Bits + 3);
-    unsigned char s = static_cast<unsigned char>(limit[static_cast<unsigned int>(v) & mask] >> outShift);
+    // A flat block, the commonest kind: both passes reduce to one rounded
+    // value looked up in the range-limit table.
+    const int n = 1 << prec;
+    unsigned int dc = static_cast<unsigned int>(in[0]) * static_cast<unsigned int>(comp->dequant[0]);
+    int v = static_cast<int>((dc << kPass1Bits) + (1u << (kPass1Bits + 2))) >> (kPass1Bits + 3);
+    unsigned char s = static_cast<unsigned char>(range[n / 2 + (static_cast<unsigned int>(v) & (4u * n - 1))] >> (prec - 8));
     for (int r = 0; r < 8; ++r) std::memset(outRows[r].ptr + column, s, 8);
     return;
   }
-  int ws[64];
-  for (int c = 0; c < 8; ++c) {
-    const short* col = in + c;
-    const int* qc = q + c;
-    if ((col[8] | col[16] | col[24] | col[32] | col[40] | col[48] | col[56]) == 0) {
-      int dc = static_cast<int>(static_cast<unsigned int>(col[0]) * static_cast<unsigned int>(qc[0]) << kPass1Bits);
-      for (int r = 0; r < 8; ++r) ws[r * 8 + c] = dc;
-      continue;
-    }
-    auto deq = [&](int k) { return static_cast<unsigned int>(col[k * 8]) * static_cast<unsigned int>(qc[k * 8]); };
-    sIdctOut o = butterfly(deq(0), deq(1), deq(2), deq(3), deq(4), deq(5), deq(6), deq(7),
-                           1u << (kConstBits - kPass1Bits - 1));
-    for (int r = 0; r < 8; ++r) ws[r * 8 + c] = shiftDown(o.o[r], kConstBits - kPass1Bits);
-  }
-  for (int r = 0; r < 8; ++r) {
-    const int* w = ws + r * 8;
-    unsigned char* out = outRows[r].ptr + column;
-    if ((w[1] | w[2] | w[3] | w[4] | w[5] | w[6] | w[7]) == 0) {
-      int v = shiftDown(static_cast<unsigned int>(w[0]) + (1u << (kPass1Bits + 2)), kPass1Bits + 3);
-      std::memset(out, static_cast<unsigned char>(limit[static_cast<unsigned int>(v) & mask] >> outShift), 8);
-      continue;
-    }
-    auto u = [&](int k) { return static_cast<unsigned int>(w[k]); };
-    sIdctOut o = butterfly(u(0), u(1), u(2), u(3), u(4), u(5), u(6), u(7),
-                           1u << (kConstBits + kPass1Bits + 2));
-    for (int k = 0; k < 8; ++k)
-      out[k] = static_cast<unsigned char>(
-          limit[static_cast<unsigned int>(shiftDown(o.o[k], kConstBits + kPass1Bits + 3)) & mask] >> outShift);
-  }
+  unsigned char* rows[8];
+  for (int r = 0; r < 8; ++r) rows[r] = outRows[r].ptr;
+  jpgIdct8x8(in, comp->dequant, rows, column, prec);
 }
 
 bool cJPEGParser::decodeSample(sHuffDecodedUnit** units, int count, unsigned char** rows, int& outW, int& outH) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "jpeg_support.h"
+#include "picts/jpgkernels.h"
 
 namespace {
 
@@ -59,6 +60,19 @@ TEST(JpegDecode, EveryReferenceEncodingAtEverySizeMatchesLibjpeg) {
       EXPECT_EQ(decodeAndCompare(tool("cjpeg", args, source)), "")
           << size[0] << "x" << size[1] << " " << joined(args);
   }
+}
+
+// Processors without AVX2 take the plain build of the inner loops.
+TEST(JpegDecode, PlainKernelsMatchLibjpegToo) {
+  jpgUseWideKernels(false);
+  uint32_t seed = 77;
+  for (const auto& size : kSizes) {
+    Bytes source = ppm(size[0], size[1], 3, picture(size[0], size[1], 3, seed++));
+    for (const char* sampling : {"1x1", "2x2", "4x1"})
+      EXPECT_EQ(decodeAndCompare(tool("cjpeg", {"-quality", "95", "-sample", sampling}, source)), "")
+          << size[0] << "x" << size[1] << " " << sampling;
+  }
+  jpgUseWideKernels(true);
 }
 
 // Transcodes reorder scans without changing coefficients; the scan script
