@@ -296,6 +296,14 @@ int cJHuffDecoder::scanSlotOf(int component) const {
 }
 
 bool cJHuffDecoder::nextUnit(sHuffDecodedUnit& unit) {
+  // A block inside an end-of-band run of a first AC scan takes no bits: it
+  // is left untouched, so that the long runs of a progressive picture do
+  // not walk the whole store (its recorded position stays that of the last
+  // scan that read bits for it).
+  if (myMode == 2 && myEobRun > 0 && (myState->restartInterval == 0 || myRestartsToGo != 0)) {
+    --myEobRun;
+    return true;
+  }
   if (unit.comp >= myState->frameComps() || !restartIfDue()) return false;
   bool done;
   switch (myMode) {
