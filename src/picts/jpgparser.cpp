@@ -474,23 +474,25 @@ bool cJPEGParser::processDecode() {
 bool cJPEGParser::createStore(int across, int down) {
   long long units = static_cast<long long>(blocksPerMCU) * across * down;
   if (units < 1 || units > kMaxStoreUnits) return false;
+  // Each unit is cleared and labelled in one pass: the store is the
+  // largest buffer of a progressive decode.
   try {
     store.set(blocksPerMCU);
-    for (unsigned int p = 0; p < blocksPerMCU; ++p) {
-      store.ptr[p].set(static_cast<long long>(across) * down);
-      std::memset(static_cast<void*>(store.ptr[p].ptr), 0,
-                  static_cast<size_t>(store.ptr[p].count) * sizeof(sHuffDecodedUnit));
+    unsigned int pos = 0;
+    for (long long i = 0; i < comps.count; ++i) {
+      comps.ptr[i].firstPos = pos;
+      for (unsigned int b = 0; b < comps.ptr[i].blocksPerMCU; ++b, ++pos) {
+        _typebuf<sHuffDecodedUnit>& units = store.ptr[pos];
+        units.set(static_cast<long long>(across) * down);
+        for (long long u = 0; u < units.count; ++u) {
+          std::memset(static_cast<void*>(units.ptr + u), 0, sizeof(sHuffDecodedUnit));
+          units.ptr[u].comp = static_cast<unsigned char>(i);
+        }
+      }
     }
   } catch (const std::bad_alloc&) {
     store.set(0);
     return false;
-  }
-  unsigned int first = 0;
-  for (long long i = 0; i < comps.count; ++i) {
-    comps.ptr[i].firstPos = first;
-    first += comps.ptr[i].blocksPerMCU;
-    for (unsigned int p = comps.ptr[i].firstPos; p < first; ++p)
-      for (long long u = 0; u < store.ptr[p].count; ++u) store.ptr[p].ptr[u].comp = static_cast<unsigned char>(i);
   }
   myStoreAcross = across;
   myStoreDown = down;
