@@ -22,6 +22,7 @@
 #include <jpeglib.h>
 
 #include "base/memio.h"
+#include "bench_measure.h"
 #include "picts/pictjpeg.h"
 
 namespace {
@@ -60,35 +61,6 @@ bool ownDecode(Bytes& file) {
   return jpeg.decode(&io);
 }
 
-long long statusKb(const char* field) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind(field, 0) == 0) return std::stoll(line.substr(std::strlen(field)));
-  return 0;
-}
-
-template <typename F>
-long long peakGrowthKb(F decode) {
-  malloc_trim(0);
-  std::ofstream("/proc/self/clear_refs") << "5";
-  long long before = statusKb("VmRSS:");
-  decode();
-  return statusKb("VmHWM:") - before;
-}
-
-template <typename F>
-double bestMs(F decode, bool& ok) {
-  double best = 1e300;
-  for (int run = 0; run < kRuns; ++run) {
-    auto start = std::chrono::steady_clock::now();
-    ok = decode() && ok;
-    best = std::min(
-        best, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-  }
-  return best;
-}
-
 std::vector<std::filesystem::path> filesIn(const char* dir) {
   std::vector<std::filesystem::path> paths;
   for (const auto& entry : std::filesystem::directory_iterator(dir))
@@ -109,7 +81,7 @@ int peerOnly(const char* dir) {
   bool ok = true;
   for (const auto& path : filesIn(dir)) {
     Bytes file = readAll(path);
-    total += bestMs([&] { return libjpegDecode(file); }, ok);
+    total += bench::bestMs(kRuns, [&] { return libjpegDecode(file); }, ok);
   }
   std::printf("%.6f\n", total);
   return ok ? 0 : 1;
@@ -155,10 +127,10 @@ int main(int argc, char** argv) {
   for (const auto& path : paths) {
     Bytes file = readAll(path);
     bool ok = true;
-    double own = bestMs([&] { return ownDecode(file); }, ok);
-    double ref = bestMs([&] { return libjpegDecode(file); }, ok);
-    long long ownKb = peakGrowthKb([&] { ownDecode(file); });
-    long long refKb = peakGrowthKb([&] { libjpegDecode(file); });
+    double own = bench::bestMs(kRuns, [&] { return ownDecode(file); }, ok);
+    double ref = bench::bestMs(kRuns, [&] { return libjpegDecode(file); }, ok);
+    long long ownKb = bench::peakGrowthKb([&] { ownDecode(file); });
+    long long refKb = bench::peakGrowthKb([&] { libjpegDecode(file); });
     std::printf("%s: jpeg %.2f ms, libjpeg-turbo %.2f ms, peak jpeg %lld KiB, libjpeg-turbo %lld KiB%s\n",
                 path.filename().c_str(), own, ref, ownKb, refKb, ok ? "" : " (a decode failed)");
     ownTotal += own;

@@ -341,7 +341,13 @@ bool cJHuffDecoder::nextSample(sHuffDecodedSample& sample) {
   return true;
 }
 
-bool cJHuffDecoder::decodeMinimalUnit(sHuffDecodedUnit& unit, int slot) {
+// Kept to 16 bits, as stored, so that hostile differences cannot overflow.
+inline int cJHuffDecoder::addDC(int comp, int diff) {
+  myDC[comp] = static_cast<short>(static_cast<unsigned int>(myDC[comp]) + static_cast<unsigned int>(diff));
+  return myDC[comp];
+}
+
+inline bool cJHuffDecoder::sequentialBlock(sHuffDecodedUnit& unit, int slot, const int* order) {
   unsigned long long acc = myAcc;
   unsigned int bits = myBits;
   short* coef = unit.coef;
@@ -353,18 +359,10 @@ bool cJHuffDecoder::decodeMinimalUnit(sHuffDecodedUnit& unit, int slot) {
     int diff = 0;
     if (s && !receive(acc, bits, s, diff)) break;
     unsigned int limit = myCoefLimit[slot];
-    if (limit) {
-      // Kept to 16 bits, as stored, so hostile differences cannot overflow.
-      myDC[unit.comp] = static_cast<short>(static_cast<unsigned int>(myDC[unit.comp]) + static_cast<unsigned int>(diff));
-      coef[0] = static_cast<short>(myDC[unit.comp]);
-    }
+    if (limit) coef[0] = static_cast<short>(addDC(unit.comp, diff));
     const sJHDerivedTable* ac = myScanAC[slot];
-    if (!ac) {
-      good = true;
-      break;
-    }
     good = true;
-    for (int k = 1; k < 64; ++k) {
+    for (int k = 1; ac && k < 64; ++k) {
       int rs = decodeSymbol(acc, bits, ac);
       if (rs < 0) {
         good = false;
@@ -379,7 +377,8 @@ bool cJHuffDecoder::decodeMinimalUnit(sHuffDecodedUnit& unit, int slot) {
           good = false;
           break;
         }
-        if (static_cast<unsigned int>(k) < limit) coef[kJpgNaturalOrder[k]] = static_cast<short>(v);
+        // Positions past the limit are decoded and dropped.
+        if (static_cast<unsigned int>(k) < limit) coef[order[k]] = static_cast<short>(v);
       } else if (r == 15) {
         k += 15;
       } else {
@@ -392,43 +391,22 @@ bool cJHuffDecoder::decodeMinimalUnit(sHuffDecodedUnit& unit, int slot) {
   return good;
 }
 
+bool cJHuffDecoder::decodeMinimalUnit(sHuffDecodedUnit& unit, int slot) {
+  return sequentialBlock(unit, slot, kJpgNaturalOrder);
+}
+
 bool cJHuffDecoder::decodeMinimalUnitSub(sHuffDecodedUnit& unit, int slot) {
-  unsigned long long acc = myAcc;
-  unsigned int bits = myBits;
-  std::memset(unit.coef, 0, sizeof unit.coef);
-  bool good = false;
-  do {
-    int s = decodeSymbol(acc, bits, myScanDC[slot]);
-    if (s < 0) break;
-    int diff = 0;
-    if (s && !receive(acc, bits, s, diff)) break;
-    unsigned int limit = myCoefLimit[slot];
-    if (limit) {
-      myDC[unit.comp] = static_cast<short>(static_cast<unsigned int>(myDC[unit.comp]) + static_cast<unsigned int>(diff));
-      unit.coef[0] = static_cast<short>(myDC[unit.comp]);
-    }
-    const sJHDerivedTable* ac = myScanAC[slot];
-    good = true;
-    for (int k = 1; ac && k < 64; ++k) {
-      int rs = decodeSymbol(acc, bits, ac);
-      int v;
-      if (rs < 0 || ((rs & 15) && !receive(acc, bits, rs & 15, v))) {
-        good = false;
-        break;
-      }
-      if (rs & 15) {
-        k += rs >> 4;
-        if (k < 64 && static_cast<unsigned int>(k) < limit) unit.coef[myOrder[k]] = static_cast<short>(v);
-      } else if ((rs >> 4) == 15) {
-        k += 15;
-      } else {
-        break;
-      }
-    }
-  } while (false);
-  myAcc = acc;
-  myBits = bits;
-  return good;
+  return sequentialBlock(unit, slot, myOrder);
+}
+
+// The length of an end-of-band run whose symbol gave r: 2^r plus r bits.
+inline bool cJHuffDecoder::readEobRun(unsigned long long& acc, unsigned int& bits, int r) {
+  myEobRun = 1u << r;
+  if (!r) return true;
+  if (bits < static_cast<unsigned int>(r) && !fillBitBuf(acc, bits, r)) return false;
+  bits -= r;
+  myEobRun += static_cast<unsigned int>(acc >> bits) & ((1u << r) - 1);
+  return true;
 }
 
 bool cJHuffDecoder::decodeDCFirst(sHuffDecodedUnit& unit) {
@@ -437,8 +415,7 @@ bool cJHuffDecoder::decodeDCFirst(sHuffDecodedUnit& unit) {
   int s = decodeSymbol(myAcc, myBits, &myProgDC[t]);
   int diff = 0;
   if (s < 0 || (s && !receive(myAcc, myBits, s, diff))) return false;
-  myDC[unit.comp] = static_cast<short>(static_cast<unsigned int>(myDC[unit.comp]) + static_cast<unsigned int>(diff));
-  unit.coef[0] = static_cast<short>(static_cast<unsigned int>(myDC[unit.comp]) << myState->al);
+  unit.coef[0] = static_cast<short>(static_cast<unsigned int>(addDC(unit.comp, diff)) << myState->al);
   return true;
 }
 
@@ -470,16 +447,8 @@ bool cJHuffDecoder::decodeACFirst(sHuffDecodedUnit& unit) {
     } else if (r == 15) {
       k += 15;
     } else {
-      myEobRun = 1u << r;
-      if (r) {
-        if (bits < static_cast<unsigned int>(r) && !fillBitBuf(acc, bits, r)) {
-          good = false;
-          break;
-        }
-        bits -= r;
-        myEobRun += static_cast<unsigned int>(acc >> bits) & ((1u << r) - 1);
-      }
-      --myEobRun;
+      good = readEobRun(acc, bits, r);
+      if (good) --myEobRun;
       break;
     }
   }
@@ -531,15 +500,7 @@ bool cJHuffDecoder::decodeACRefine(sHuffDecodedUnit& unit) {
         }
         value = b ? p1 : m1;
       } else if (r != 15) {
-        myEobRun = 1u << r;
-        if (r) {
-          if (bits < static_cast<unsigned int>(r) && !fillBitBuf(acc, bits, r)) {
-            good = false;
-            break;
-          }
-          bits -= r;
-          myEobRun += static_cast<unsigned int>(acc >> bits) & ((1u << r) - 1);
-        }
+        good = readEobRun(acc, bits, r);
         break;
       }
       // Skips r zero coefficients, refining the non-zero ones passed over.

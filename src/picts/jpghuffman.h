@@ -43,6 +43,9 @@ class cJHuffDecoder {
   int decodeSymbol(unsigned long long& acc, unsigned int& bits, const sJHDerivedTable* table);
   bool receive(unsigned long long& acc, unsigned int& bits, int s, int& value);
 
+  int addDC(int comp, int diff);
+  bool sequentialBlock(sHuffDecodedUnit& unit, int slot, const int* order);
+  bool readEobRun(unsigned long long& acc, unsigned int& bits, int r);
   bool decodeMinimalUnit(sHuffDecodedUnit& unit, int slot);
   bool decodeMinimalUnitSub(sHuffDecodedUnit& unit, int slot);
   bool decodeDCFirst(sHuffDecodedUnit& unit);

@@ -149,7 +149,7 @@ bool cJPEGParser::dispatch(unsigned short word) {
     case 0xF7:
       return false;  // JPEG-LS is another coding altogether
     default:
-      return genericSegment(word);
+      return genericSegment();
   }
 }
 
@@ -173,18 +173,29 @@ bool cJPEGParser::readPayload(unsigned int length, _typebuf<unsigned char>& data
   return true;
 }
 
-bool cJPEGParser::genericSegment(unsigned short word) {
+// The length of a segment whose payload the handler reads itself; the
+// segment is shown to onMarker without its bytes.
+bool cJPEGParser::announceSegment(unsigned int& length) {
+  if (!readLength(length)) return false;
+  unsigned count = length - 2;
+  return onMarker(myMarker, nullptr, count);
+}
+
+// Length and payload of a segment, shown to onMarker; `count` is what came.
+bool cJPEGParser::readSegment(unsigned int& length, unsigned& count) {
+  return readLength(length) && readPayload(length, mySegment, count) && onMarker(myMarker, mySegment.ptr, count);
+}
+
+bool cJPEGParser::genericSegment() {
   unsigned int length;
   unsigned count;
-  if (!readLength(length) || !readPayload(length, mySegment, count)) return false;
-  return onMarker(word, mySegment.ptr, count) && count == length - 2;
+  return readSegment(length, count) && count == length - 2;
 }
 
 bool cJPEGParser::process0xe0ff() {
   unsigned int length;
   unsigned count;
-  if (!readLength(length) || !readPayload(length, mySegment, count)) return false;
-  if (!onMarker(0xE0FF, mySegment.ptr, count)) return false;
+  if (!readSegment(length, count)) return false;
   if (count >= 14 && std::memcmp(mySegment.ptr, "JFIF", 4) == 0) jfif = true;
   return count == length - 2;
 }
@@ -192,8 +203,7 @@ bool cJPEGParser::process0xe0ff() {
 bool cJPEGParser::process0xe1ff() {
   unsigned int length;
   unsigned count;
-  if (!readLength(length) || !readPayload(length, mySegment, count)) return false;
-  if (!onMarker(0xE1FF, mySegment.ptr, count)) return false;
+  if (!readSegment(length, count)) return false;
   if (count >= 6 && std::memcmp(mySegment.ptr, "Exif\0\0", 6) == 0) {
     unsigned rest = count - 6;
     if (!onExif(mySegment.ptr + 6, rest)) return false;
@@ -204,8 +214,7 @@ bool cJPEGParser::process0xe1ff() {
 bool cJPEGParser::process0xeeff() {
   unsigned int length;
   unsigned count;
-  if (!readLength(length) || !readPayload(length, mySegment, count)) return false;
-  if (!onMarker(0xEEFF, mySegment.ptr, count)) return false;
+  if (!readSegment(length, count)) return false;
   if (count >= 12 && std::memcmp(mySegment.ptr, "Adobe", 5) == 0) {
     adobe = true;
     adobeTransform = mySegment.ptr[11];
@@ -216,8 +225,7 @@ bool cJPEGParser::process0xeeff() {
 bool cJPEGParser::process0xfeff() {
   unsigned int length;
   unsigned count;
-  if (!readLength(length) || !readPayload(length, mySegment, count)) return false;
-  if (!onMarker(0xFEFF, mySegment.ptr, count)) return false;
+  if (!readSegment(length, count)) return false;
   return onComment(reinterpret_cast<const char*>(mySegment.ptr), count) && count == length - 2;
 }
 
@@ -230,9 +238,7 @@ bool cJPEGParser::processRst() {
 
 bool cJPEGParser::processQTab() {
   unsigned int length;
-  if (!readLength(length)) return false;
-  unsigned count = length - 2;
-  if (!onMarker(0xDBFF, nullptr, count)) return false;
+  if (!announceSegment(length)) return false;
   long long left = length - 2;
   unsigned char values[128];
   while (left > 0) {
@@ -260,9 +266,7 @@ bool cJPEGParser::processQTab() {
 
 bool cJPEGParser::processHTab() {
   unsigned int length;
-  if (!readLength(length)) return false;
-  unsigned count = length - 2;
-  if (!onMarker(0xC4FF, nullptr, count)) return false;
+  if (!announceSegment(length)) return false;
   long long left = length - 2;
   while (left > 16) {
     unsigned char head[17];
@@ -287,9 +291,7 @@ bool cJPEGParser::processHTab() {
 bool cJPEGParser::processImageDs(unsigned int frameCoding, unsigned int frameProcess) {
   if (frameSeen) return false;
   unsigned int length;
-  if (!readLength(length)) return false;
-  unsigned count = length - 2;
-  if (!onMarker(myMarker, nullptr, count)) return false;
+  if (!announceSegment(length)) return false;
   unsigned char head[6];
   if (readBytes(head, 6) != 6) return false;
   unsigned int p = head[0], y = be16(head + 1), x = be16(head + 3), nf = head[5];
@@ -331,9 +333,7 @@ bool cJPEGParser::processImageDs(unsigned int frameCoding, unsigned int framePro
 
 bool cJPEGParser::processScan() {
   unsigned int length;
-  if (!readLength(length)) return false;
-  unsigned count = length - 2;
-  if (!onMarker(0xDAFF, nullptr, count)) return false;
+  if (!announceSegment(length)) return false;
   unsigned char ns;
   if (!readByte(ns) || ns > 4 || length - 2 != 2u * ns + 4) return false;
   if (ns == 0 && process != 3) return false;

@@ -71,7 +71,9 @@ class cJPEGParser : public sJPGState {
   bool dispatch(unsigned short word);
   bool readLength(unsigned int& length);
   bool readPayload(unsigned int length, _typebuf<unsigned char>& data, unsigned& count);
-  bool genericSegment(unsigned short word);
+  bool announceSegment(unsigned int& length);
+  bool readSegment(unsigned int& length, unsigned& count);
+  bool genericSegment();
   bool process0xe0ff();
   bool process0xe1ff();
   bool process0xeeff();
