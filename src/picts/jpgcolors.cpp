@@ -74,17 +74,18 @@ struct sRow {
 };
 
 template <typename Row>
-void toGrey(const Row& g, unsigned int* out, int count) {
+void colorConvert_GS(const Row& g, unsigned int* out, int count) {
   for (int i = 0; i < count; ++i) out[i] = g[i] * 0x010101u | kOpaque;
 }
 
 template <typename Row>
-void toRGB(const Row& r, const Row& g, const Row& b, unsigned int* out, int count) {
+void colorConvert_RGB(const Row& r, const Row& g, const Row& b, unsigned int* out, int count) {
   for (int i = 0; i < count; ++i) out[i] = word(r[i], g[i], b[i]);
 }
 
-template <typename Row>
-void toYCbCr(const Row& y, const Row& cb, const Row& cr, unsigned int* out, int count) {
+// Word samples only: byte rows take the vectorised kernel, which gives the
+// same values.
+void colorConvert_YCbCr(const sRow& y, const sRow& cb, const sRow& cr, unsigned int* out, int count) {
   for (int i = 0; i < count; ++i) {
     int Y = static_cast<int>(y[i]), Cb = static_cast<int>(cb[i]), Cr = static_cast<int>(cr[i]);
     out[i] = word(kClamp[Y + Cr_r_tab.v[Cr]], kClamp[Y + ((Cb_g_tab.v[Cb] + Cr_g_tab.v[Cr]) >> kScaleBits)],
@@ -111,6 +112,52 @@ struct sCurves {
   unsigned int apply(int c, unsigned int v) const { return t[c] ? t[c][v & 255] : v; }
 };
 
+void colorConvert_CMYK(const sRow* c, unsigned int* out, int count) {
+  for (int i = 0; i < count; ++i) {
+    unsigned int k = c[3][i];
+    out[i] = word(ink(c[0][i], k), ink(c[1][i], k), ink(c[2][i], k));
+  }
+}
+
+void colorConvert_YCCK(const sRow* c, const sCurves& curves, unsigned int* out, int count) {
+  for (int i = 0; i < count; ++i) {
+    int y = 255 - static_cast<int>(curves.apply(0, c[0][i]));
+    int cb = static_cast<int>(curves.apply(1, c[1][i])), cr = static_cast<int>(curves.apply(2, c[2][i]));
+    unsigned int k = curves.apply(3, c[3][i]);
+    unsigned int cyan = kClamp[y - Cr_r_tab.v[cr]];
+    unsigned int magenta = kClamp[y - ((Cb_g_tab.v[cb] + Cr_g_tab.v[cr]) >> kScaleBits)];
+    unsigned int yellow = kClamp[y - Cb_b_tab.v[cb]];
+    out[i] = word(ink(cyan, k), ink(magenta, k), ink(yellow, k));
+  }
+}
+
+// YCbCr in double precision; K is not used.
+void colorConvert_YCCK_alt(const sRow* c, const sCurves& curves, unsigned int* out, int count) {
+  for (int i = 0; i < count; ++i) {
+    double y = curves.apply(0, c[0][i]), cb = curves.apply(1, c[1][i]) - 128.0, cr = curves.apply(2, c[2][i]) - 128.0;
+    out[i] = word(clamp255(y + 1.402 * cr + 0.5), clamp255(y - 0.3441363 * cb - 0.71413636 * cr + 0.5),
+                  clamp255(y + 1.772 * cb + 0.5));
+  }
+}
+
+// Sixteen-bit words blue, green, red, alpha.
+void colorConvert_GS16(const unsigned short* g, unsigned short* out, int count) {
+  for (int i = 0; i < count; ++i, out += 4) {
+    out[0] = out[1] = out[2] = g[i];
+    out[3] = 0xFFFF;
+  }
+}
+
+void colorConvert_RGB16(const unsigned short* r, const unsigned short* g, const unsigned short* b,
+                        unsigned short* out, int count) {
+  for (int i = 0; i < count; ++i, out += 4) {
+    out[0] = b[i];
+    out[1] = g[i];
+    out[2] = r[i];
+    out[3] = 0xFFFF;
+  }
+}
+
 }  // namespace
 
 bool cJPEGParser::colorConvert(_typebuf<unsigned char>** rows, unsigned char* outBytes, int count,
@@ -126,86 +173,55 @@ bool cJPEGParser::colorConvert(_typebuf<unsigned char>** rows, unsigned char* ou
     const unsigned char* r2 = space == 1 ? r0 : rows[2]->ptr;
     switch (space) {
       case 1:
-        toGrey(r0, out, count);
+        colorConvert_GS(r0, out, count);
         return true;
       case 2:
         jpgYCbCrRow(r0, r1, r2, out, count);
         return true;
       case 3:
-        toRGB(r0, r1, r2, out, count);
+        colorConvert_RGB(r0, r1, r2, out, count);
         return true;
       default:
         break;
     }
   }
   int step = wordSamples ? 2 : 1;
-  sRow c0{rows[0]->ptr, step};
-  if (space == 1) {
-    toGrey(c0, out, count);
-    return true;
+  sRow c[4];
+  for (long long i = 0; i < need; ++i) c[i] = sRow{rows[i]->ptr, step};
+  switch (space) {
+    case 1:
+      colorConvert_GS(c[0], out, count);
+      return true;
+    case 2:
+      colorConvert_YCbCr(c[0], c[1], c[2], out, count);
+      return true;
+    case 3:
+      colorConvert_RGB(c[0], c[1], c[2], out, count);
+      return true;
+    case 4:
+      colorConvert_CMYK(c, out, count);
+      return true;
+    case 5:
+      colorConvert_YCCK(c, sCurves(myCurves8Ref), out, count);
+      return true;
+    case 6:
+      colorConvert_YCCK_alt(c, sCurves(myCurves8Ref), out, count);
+      return true;
+    default:
+      return false;
   }
-  sRow c1{rows[1]->ptr, step}, c2{rows[2]->ptr, step};
-  if (space == 2) {
-    toYCbCr(c0, c1, c2, out, count);
-    return true;
-  }
-  if (space == 3) {
-    toRGB(c0, c1, c2, out, count);
-    return true;
-  }
-  if (space == 6) {
-    sCurves curves(myCurves8Ref);
-    for (int i = 0; i < count; ++i) {
-      double y = curves.apply(0, c0[i]), cb = curves.apply(1, c1[i]) - 128.0, cr = curves.apply(2, c2[i]) - 128.0;
-      out[i] = word(clamp255(y + 1.402 * cr + 0.5), clamp255(y - 0.3441363 * cb - 0.71413636 * cr + 0.5),
-                    clamp255(y + 1.772 * cb + 0.5));
-    }
-    return true;
-  }
-  sRow c3{rows[3]->ptr, step};
-  if (space == 4) {
-    for (int i = 0; i < count; ++i) {
-      unsigned int k = c3[i];
-      out[i] = word(ink(c0[i], k), ink(c1[i], k), ink(c2[i], k));
-    }
-    return true;
-  }
-  if (space == 5) {
-    sCurves curves(myCurves8Ref);
-    for (int i = 0; i < count; ++i) {
-      int y = 255 - static_cast<int>(curves.apply(0, c0[i]));
-      int cb = static_cast<int>(curves.apply(1, c1[i])), cr = static_cast<int>(curves.apply(2, c2[i]));
-      unsigned int k = curves.apply(3, c3[i]);
-      unsigned int c = kClamp[y - Cr_r_tab.v[cr]];
-      unsigned int m = kClamp[y - ((Cb_g_tab.v[cb] + Cr_g_tab.v[cr]) >> kScaleBits)];
-      unsigned int ye = kClamp[y - Cb_b_tab.v[cb]];
-      out[i] = word(ink(c, k), ink(m, k), ink(ye, k));
-    }
-    return true;
-  }
-  return false;
 }
 
 bool cJPEGParser::colorConvert16(_typebuf<unsigned char>** rows, unsigned short* out, int count) {
   if (!rows || !out || count < 0) return false;
   unsigned int space = effectiveColorSpace();
-  const unsigned short* c0 = reinterpret_cast<const unsigned short*>(rows[0]->ptr);
+  auto words = [&](int c) { return reinterpret_cast<const unsigned short*>(rows[c]->ptr); };
   if (space == 1 && comps.count >= 1) {
-    for (int i = 0; i < count; ++i, out += 4) {
-      out[0] = out[1] = out[2] = c0[i];
-      out[3] = 0xFFFF;
-    }
+    colorConvert_GS16(words(0), out, count);
     return true;
   }
   if (space == 3 && comps.count >= 3) {
-    const unsigned short* c1 = reinterpret_cast<const unsigned short*>(rows[1]->ptr);
-    const unsigned short* c2 = reinterpret_cast<const unsigned short*>(rows[2]->ptr);
-    for (int i = 0; i < count; ++i, out += 4) {
-      out[0] = c2[i];
-      out[1] = c1[i];
-      out[2] = c0[i];
-      out[3] = 0xFFFF;
-    }
+    colorConvert_RGB16(words(0), words(1), words(2), out, count);
     return true;
   }
   return false;
