@@ -98,6 +98,8 @@ TEST(JpegDecode, TranscodedScanLayoutsMatchLibjpeg) {
         EXPECT_EQ(decodeAndCompare(tool("jpegtran", args, base)), "")
             << size[0] << "x" << size[1] << " " << sampling << " " << joined(args);
     }
+  std::remove(script.c_str());
+  std::remove(sequential.c_str());
 }
 
 TEST(JpegDecode, CmykAndYcckMatchLibjpegThroughTheInkFormula) {

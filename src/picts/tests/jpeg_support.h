@@ -52,11 +52,13 @@ inline Bytes ppm(unsigned w, unsigned h, int channels, const Bytes& px) {
   return out;
 }
 
+// One folder per test run, removed at exit once its files are gone.
 inline const std::string& scratchDir() {
+  static char made[] = "/tmp/zvk_jpeg_XXXXXX";
   static std::string dir = [] {
-    char tmpl[] = "/tmp/zvk_jpeg_XXXXXX";
-    const char* made = mkdtemp(tmpl);
-    return std::string(made ? made : "/tmp");
+    if (!mkdtemp(made)) return std::string("/tmp");
+    std::atexit([] { rmdir(made); });
+    return std::string(made);
   }();
   return dir;
 }
