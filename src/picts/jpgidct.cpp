@@ -49,6 +49,8 @@ bool cJPEGParser::decodeSample(sHuffDecodedUnit** units, int count, unsigned cha
   int k = 0;
   for (long long ci = 0; ci < nc; ++ci) {
     sJCompInfo& c = comps.ptr[ci];
+    // The inverse DCT writes 8 x 8 samples a block.
+    if (c.blockW != 8 || c.blockH != 8) return false;
     int cw = static_cast<int>(c.h * c.blockW), ch = static_cast<int>(c.v * c.blockH);
     if (mh % ch || mw % cw) return false;
     int fx = mw / cw, fy = mh / ch;

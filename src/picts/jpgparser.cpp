@@ -357,7 +357,9 @@ bool cJPEGParser::processScan() {
   se = body[2 * ns + 1];
   ah = body[2 * ns + 2] >> 4;
   al = body[2 * ns + 2] & 15;
-  if (process == 1 || (process == 3 && ns > 0)) {
+  // An empty scan codes nothing and leaves the block geometry as it was.
+  if (ns == 0) return buildRangeLimit();
+  if (process == 1 || process == 3) {
     blockSize = 8;
     coefLimit = 63;
   } else {
@@ -429,7 +431,6 @@ bool cJPEGParser::buildRangeLimit() {
 
 bool cJPEGParser::processDecode() {
   if (!buildRangeLimit()) return false;
-  if (scanCount == 0) return true;  // nothing is coded in an empty scan
   long long across = 0, down = 0;
   for (unsigned int i = 0; i < scanCount; ++i) {
     const sJCompInfo& c = comps.ptr[scanComps[i]];

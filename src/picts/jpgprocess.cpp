@@ -44,14 +44,20 @@ bool cJPEGParser::processHuffmalScan(int across, int down) {
           onGeneralError(position, kErrGeometry);
           return false;
         }
+        // Column and position advance together: no division per block.
+        int col = 0, bh = 0;
         for (unsigned int bx = 0; bx < c.widthInBlocks; ++bx) {
-          int col = static_cast<int>(bx) / h, pos = bv * h + static_cast<int>(bx) % h;
+          int pos = bv * h + bh;
           if (!dec.nextUnit(myRowUnits.ptr[static_cast<long long>(pos) * across + col])) {
             onGeneralError(position, kErrDecode);
             onMCUError(col, row, pos, position);
             return false;
           }
           dec.doneCell();
+          if (++bh == h) {
+            bh = 0;
+            ++col;
+          }
         }
       }
       for (int col = 0; col < across; ++col) {
@@ -127,15 +133,22 @@ bool cJPEGParser::processHuffmalProgressive(int across, int down) {
     unsigned int h = c.h, v = c.v;
     for (unsigned int by = 0; by < c.heightInBlocks; ++by) {
       int row = static_cast<int>(by / v);
+      unsigned int rowPos = c.firstPos + (by % v) * h;
+      long long rowBase = static_cast<long long>(row) * myStoreAcross;
+      // Column and position advance together: no division per block.
+      int col = 0;
+      unsigned int bh = 0;
       for (unsigned int bx = 0; bx < c.widthInBlocks; ++bx) {
-        int col = static_cast<int>(bx / h);
-        unsigned int pos = c.firstPos + (by % v) * h + bx % h;
-        if (!dec.nextUnit(store.ptr[pos].ptr[static_cast<long long>(row) * myStoreAcross + col])) {
+        if (!dec.nextUnit(store.ptr[rowPos + bh].ptr[rowBase + col])) {
           onGeneralError(position, kErrDecode);
-          onMCUError(col, row, static_cast<int>(pos), position);
+          onMCUError(col, row, static_cast<int>(rowPos + bh), position);
           return false;
         }
         dec.doneCell();
+        if (++bh == h) {
+          bh = 0;
+          ++col;
+        }
       }
       if (by % v == v - 1 || by + 1 == c.heightInBlocks)
         for (int col = 0; col < across; ++col)

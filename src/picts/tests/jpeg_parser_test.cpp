@@ -120,6 +120,20 @@ TEST(JpegParser, ProgressiveImagesGetEveryMCUOnceAtTheEndOnly) {
   }
 }
 
+// A progressive frame may hold a scan of no components; one whose Se would
+// choose a one-sample block must not change the geometry of the others.
+TEST(JpegParser, EmptyProgressiveScanChangesNothing) {
+  Bytes file = tool("cjpeg", {"-progressive", "-sample", "2x2"}, ppm(40, 24, 3, picture(40, 24, 3, 12)));
+  Reference ref;
+  ASSERT_TRUE(referenceDecode(file, ref));
+  // Last of all, so that the picture is drawn after it.
+  file.insert(file.end() - 2, {0xFF, 0xDA, 0x00, 0x06, 0x00, 0x00, 0x00, 0x00});
+  MemStream s(file);
+  cPictJPEG jpeg;
+  ASSERT_TRUE(jpeg.decode(&s.io));
+  EXPECT_EQ(compare(jpeg, ref), "");
+}
+
 // A restart interval of 3 counted in the wrong unit meets its marker in the
 // wrong place, and the decode fails.
 TEST(JpegParser, RestartsCountBlocksAloneAndMCUsInterleaved) {
