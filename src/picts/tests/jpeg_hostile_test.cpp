@@ -77,6 +77,11 @@ TEST(JpegHostile, ForgedSegmentsAreRefused) {
   Bytes scanFirst = b;
   scanFirst.erase(scanFirst.begin() + static_cast<long>(sof),
                   scanFirst.begin() + static_cast<long>(sof + 2 + (b[sof + 2] << 8 | b[sof + 3])));
+  // Five components: colour conversion and the predictors stop at four.
+  Bytes fiveComponents = b;
+  fiveComponents[sof + 3] = static_cast<uint8_t>(fiveComponents[sof + 3] + 6);
+  fiveComponents[sof + 9] = 5;
+  fiveComponents.insert(fiveComponents.begin() + static_cast<long>(sof + 19), {4, 0x11, 0, 5, 0x11, 0});
   Bytes wrongRestart = f.restart;
   size_t rst = markerAt(wrongRestart, 0xD0);
   ASSERT_TRUE(rst);
@@ -101,6 +106,7 @@ TEST(JpegHostile, ForgedSegmentsAreRefused) {
       {"scan names an unknown component", edited(sos + 5, {0x09})},
       {"scan names a component twice", edited(sos + 7, {0x01})},
       {"wrong restart marker", wrongRestart},
+      {"five components", fiveComponents},
       {"no SOI", edited(0, {0xFF, 0xD9})},
       {"JPEG-LS marker", edited(sof + 1, {0xF7})},
   };
