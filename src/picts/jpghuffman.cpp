@@ -247,8 +247,26 @@ int cJHuffDecoder::huffDecodeU32(int minBits, const sJHDerivedTable* t) {
   return t->source.symbols[index];
 }
 
+// Tops the accumulator up straight from the block while it holds no 0xFF;
+// everything else goes through fillBitBuf.
+inline void cJHuffDecoder::refill(unsigned long long& acc, unsigned int& bits) {
+  sJPGState& s = *myState;
+  if (!s.pendingMarker && s.readEnd - s.readAt >= 8) {
+    const unsigned char* p = s.readBuf.ptr + s.readAt;
+    int taken = 0;
+    while (bits <= kFullBits && p[taken] != 0xFF) {
+      acc = acc << 8 | p[taken++];
+      bits += 8;
+    }
+    s.readAt += taken;
+    s.position += static_cast<unsigned long long>(taken);
+    if (bits > kFullBits) return;
+  }
+  fillBitBuf(acc, bits, 0);
+}
+
 inline int cJHuffDecoder::decodeSymbol(unsigned long long& acc, unsigned int& bits, const sJHDerivedTable* t) {
-  if (bits < 16) fillBitBuf(acc, bits, 0);
+  if (bits < 16) refill(acc, bits);
   if (bits < 8) return huffDecode(acc, bits, 1, t);
   unsigned int peek = peekBits(acc, bits, 8);
   int n = t->look_nbits[peek];

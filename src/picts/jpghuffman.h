@@ -40,6 +40,7 @@ class cJHuffDecoder {
   bool fillBitBufU32();
   int huffDecode(unsigned long long& acc, unsigned int& bits, int minBits, const sJHDerivedTable* table);
   int huffDecodeU32(int minBits, const sJHDerivedTable* table);
+  void refill(unsigned long long& acc, unsigned int& bits);
   int decodeSymbol(unsigned long long& acc, unsigned int& bits, const sJHDerivedTable* table);
   bool receive(unsigned long long& acc, unsigned int& bits, int s, int& value);
 
