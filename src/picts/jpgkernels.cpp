@@ -145,7 +145,7 @@ ZVK_AVX2 inline void passAvx2(v8u* v, unsigned int rounding) {
 // blocks of photographs: the products of zeros are left out, which changes
 // no bit of the result.
 ZVK_AVX2 inline void passAvx2Low(v8u* v, unsigned int rounding) {
-  v8u tmp2 = v[2] * (0u - (k1_847759065 - k0_541196100));
+  v8u tmp2 = v[2] * k0_541196100;
   v8u tmp3 = v[2] * (k0_541196100 + k0_765366865);
   v8u tmp0 = (v[0] << kConstBits) + rounding;
   v8u tmp10 = tmp0 + tmp3, tmp13 = tmp0 - tmp3, tmp11 = tmp0 + tmp2, tmp12 = tmp0 - tmp2;
