@@ -71,8 +71,8 @@ __attribute__((always_inline)) inline unsigned char limited(unsigned int v, int 
   return static_cast<unsigned char>(x >> (precision - 8));
 }
 
-__attribute__((always_inline)) inline void idctBody(const short* coef, const int* q, unsigned char* const* rows,
-                                                    int column, int precision) {
+__attribute__((always_inline)) inline void idctBody(const short* coef, const int* q,
+                                                    unsigned char* const* rows, int column, int precision) {
   unsigned int a[8][8], ws[8][8], wt[8][8], res[8][8];
   for (int k = 0; k < 64; ++k)
     a[k / 8][k % 8] = static_cast<unsigned int>(coef[k]) * static_cast<unsigned int>(q[k]);
@@ -201,7 +201,8 @@ inline bool lowOnly(const short* coef) {
   return any == 0;
 }
 
-ZVK_AVX2 void idctAvx2(const short* coef, const int* q, unsigned char* const* rows, int column, int precision) {
+ZVK_AVX2 void idctAvx2(const short* coef, const int* q, unsigned char* const* rows, int column,
+                       int precision) {
   v8u v[8];
   bool low = lowOnly(coef);
   for (int k = 0; k < 8; ++k) {
@@ -213,7 +214,8 @@ ZVK_AVX2 void idctAvx2(const short* coef, const int* q, unsigned char* const* ro
     passAvx2Low(v, 1u << (kConstBits - kPass1Bits - 1));
   else
     passAvx2(v, 1u << (kConstBits - kPass1Bits - 1));
-  for (int k = 0; k < 8; ++k) v[k] = reinterpret_cast<v8u>(reinterpret_cast<v8i>(v[k]) >> (kConstBits - kPass1Bits));
+  for (int k = 0; k < 8; ++k)
+    v[k] = reinterpret_cast<v8u>(reinterpret_cast<v8i>(v[k]) >> (kConstBits - kPass1Bits));
   transposeAvx2(v);
   // Columns 4 to 7 of the first pass are zero too, so the rows' inputs
   // 4 to 7 are.
@@ -250,8 +252,8 @@ ZVK_AVX2 inline __m256i clamped(__m256i v) {
 
 // Eight pixels a step: a plain loop would be widened for the byte inputs
 // and never reach its vector body on rows of an MCU's width.
-ZVK_AVX2 void yccAvx2(const unsigned char* y, const unsigned char* cb, const unsigned char* cr, unsigned int* out,
-                      int count) {
+ZVK_AVX2 void yccAvx2(const unsigned char* y, const unsigned char* cb, const unsigned char* cr,
+                      unsigned int* out, int count) {
   const __m256i crR = _mm256_set1_epi32(91881), cbB = _mm256_set1_epi32(116130);
   const __m256i crG = _mm256_set1_epi32(-46802), cbG = _mm256_set1_epi32(-22554);
   const __m256i centre = _mm256_set1_epi32(128);
@@ -298,7 +300,8 @@ void jpgUseWideKernels(bool use) {
 #endif
 }
 
-void jpgIdct8x8(const short* coef, const int* dequant, unsigned char* const* rows, int column, int precision) {
+void jpgIdct8x8(const short* coef, const int* dequant, unsigned char* const* rows, int column,
+                int precision) {
 #if defined(__x86_64__)
   if (hasAvx2()) return idctAvx2(coef, dequant, rows, column, precision);
 #endif
