@@ -161,16 +161,16 @@ bool cJPEGParser::readLength(unsigned int& length) {
   return length >= 2;
 }
 
-bool cJPEGParser::readPayload(unsigned int length, _typebuf<unsigned char>& data, unsigned& count) {
-  unsigned int want = length - 2;
-  if (data.count < 65536) {
+// Into the segment buffer, which holds the largest payload a length allows.
+bool cJPEGParser::readPayload(unsigned int length, unsigned& count) {
+  if (mySegment.count < 65536) {
     try {
-      data.set(65536);
+      mySegment.set(65536);
     } catch (const std::bad_alloc&) {
       return false;
     }
   }
-  count = static_cast<unsigned>(readBytes(data.ptr, want));
+  count = static_cast<unsigned>(readBytes(mySegment.ptr, length - 2));
   return true;
 }
 
@@ -184,7 +184,7 @@ bool cJPEGParser::announceSegment(unsigned int& length) {
 
 // Length and payload of a segment, shown to onMarker; `count` is what came.
 bool cJPEGParser::readSegment(unsigned int& length, unsigned& count) {
-  return readLength(length) && readPayload(length, mySegment, count) &&
+  return readLength(length) && readPayload(length, count) &&
          onMarker(myMarker, mySegment.ptr, count);
 }
 

@@ -1,5 +1,6 @@
 #include "picts/pictjpeg.h"
 
+#include <algorithm>
 #include <new>
 
 #include "base/targets.h"
@@ -69,12 +70,13 @@ bool cPictJPEG::onImageDescribed() {
   try {
     myRowPtrs.set(mcuHeight());
     if (myRendering) {
+      // Whole MCUs pass through the 8-bit row on their way to the target,
+      // single lines of lossless scans through either.
+      long long area = static_cast<long long>(mcuWidth()) * mcuHeight();
       if (myIs16)
         myConv16.set(imageWidth);
       else
-        myConv8.set(static_cast<long long>(mcuWidth()) * mcuHeight() > imageWidth
-                        ? static_cast<long long>(mcuWidth()) * mcuHeight()
-                        : imageWidth);
+        myConv8.set(std::max(area, static_cast<long long>(imageWidth)));
     }
   } catch (const std::bad_alloc&) {
     return false;
