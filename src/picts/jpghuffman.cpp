@@ -151,9 +151,8 @@ bool cJHuffDecoder::create(sJPGState& state) {
   myMode = state.coding == 2 ? 7 : state.coefLimit == 63 ? 6 : 5;
   int n = static_cast<int>(state.blockSize);
   if (myMode == 5) {
-    static thread_local int order[64 + 16];
-    jpgScaledOrder(n < 1 ? 1 : n > 8 ? 8 : n, order);
-    myOrder = order;
+    jpgScaledOrder(n < 1 ? 1 : n > 8 ? 8 : n, myScaledOrder);
+    myOrder = myScaledOrder;
   }
   for (unsigned int i = 0; i < state.scanCount; ++i) {
     unsigned int c = state.scanComps[i];
@@ -171,22 +170,33 @@ bool cJHuffDecoder::create(sJPGState& state) {
   return true;
 }
 
+// Takes bytes straight from the read block while none is 0xFF (no stuffing
+// or marker can interfere); true once the accumulator is full.
+inline bool cJHuffDecoder::takePlainBytes(unsigned long long& acc, unsigned int& bits) {
+  sJPGState& s = *myState;
+  if (s.readEnd - s.readAt < 8) return false;
+  const unsigned char* p = s.readBuf.ptr + s.readAt;
+  int taken = 0;
+  while (bits <= kFullBits && p[taken] != 0xFF) {
+    acc = acc << 8 | p[taken++];
+    bits += 8;
+  }
+  s.readAt += taken;
+  s.position += static_cast<unsigned long long>(taken);
+  return bits > kFullBits;
+}
+
+// The common top-up, inline; fillBitBuf handles stuffing, markers and the
+// end of the block.
+inline void cJHuffDecoder::refill(unsigned long long& acc, unsigned int& bits) {
+  if (myState->pendingMarker || !takePlainBytes(acc, bits)) fillBitBuf(acc, bits, 0);
+}
+
 bool cJHuffDecoder::fillBitBuf(unsigned long long& acc, unsigned int& bits, int need) {
   sJPGState& s = *myState;
   if (s.pendingMarker) return bits >= static_cast<unsigned int>(need);
   while (bits <= kFullBits) {
-    // Straight from the block while no 0xFF can interfere.
-    if (s.readEnd - s.readAt >= 8) {
-      const unsigned char* p = s.readBuf.ptr + s.readAt;
-      int taken = 0;
-      while (bits <= kFullBits && p[taken] != 0xFF) {
-        acc = acc << 8 | p[taken++];
-        bits += 8;
-      }
-      s.readAt += taken;
-      s.position += static_cast<unsigned long long>(taken);
-      if (bits > kFullBits) break;
-    }
+    if (takePlainBytes(acc, bits)) break;
     unsigned char b;
     if (!s.readByte(b)) return bits >= static_cast<unsigned int>(need);
     if (b == 0xFF) {
@@ -249,23 +259,6 @@ int cJHuffDecoder::huffDecodeU32(int minBits, const sJHDerivedTable* t) {
   return t->source.symbols[index];
 }
 
-// Tops the accumulator up straight from the block while it holds no 0xFF;
-// everything else goes through fillBitBuf.
-inline void cJHuffDecoder::refill(unsigned long long& acc, unsigned int& bits) {
-  sJPGState& s = *myState;
-  if (!s.pendingMarker && s.readEnd - s.readAt >= 8) {
-    const unsigned char* p = s.readBuf.ptr + s.readAt;
-    int taken = 0;
-    while (bits <= kFullBits && p[taken] != 0xFF) {
-      acc = acc << 8 | p[taken++];
-      bits += 8;
-    }
-    s.readAt += taken;
-    s.position += static_cast<unsigned long long>(taken);
-    if (bits > kFullBits) return;
-  }
-  fillBitBuf(acc, bits, 0);
-}
 
 inline int cJHuffDecoder::decodeSymbol(unsigned long long& acc, unsigned int& bits,
                                        const sJHDerivedTable* t) {
