@@ -113,6 +113,19 @@ __attribute__((always_inline)) inline void yccBody(const unsigned char* y, const
 typedef unsigned int v8u __attribute__((vector_size(32)));
 typedef int v8i __attribute__((vector_size(32)));
 
+// The last stage of the butterfly: even and odd parts into the eight outputs.
+ZVK_AVX2 inline void combine(v8u* v, v8u tmp10, v8u tmp11, v8u tmp12, v8u tmp13, v8u t0, v8u t1, v8u t2,
+                             v8u t3) {
+  v[0] = tmp10 + t3;
+  v[1] = tmp11 + t2;
+  v[2] = tmp12 + t1;
+  v[3] = tmp13 + t0;
+  v[4] = tmp13 - t0;
+  v[5] = tmp12 - t1;
+  v[6] = tmp11 - t2;
+  v[7] = tmp10 - t3;
+}
+
 // The butterfly on eight lanes at once, the same wrapping arithmetic as pass().
 ZVK_AVX2 inline void passAvx2(v8u* v, unsigned int rounding) {
   v8u z1 = (v[2] + v[6]) * k0_541196100;
@@ -131,14 +144,7 @@ ZVK_AVX2 inline void passAvx2(v8u* v, unsigned int rounding) {
   z1 = 0u - (v[5] + v[3]) * k2_562915447;
   v8u t1 = v[5] * k2_053119869 + z1 + z3;
   v8u t2 = v[3] * k3_072711026 + z1 + z2;
-  v[0] = tmp10 + t3;
-  v[1] = tmp11 + t2;
-  v[2] = tmp12 + t1;
-  v[3] = tmp13 + t0;
-  v[4] = tmp13 - t0;
-  v[5] = tmp12 - t1;
-  v[6] = tmp11 - t2;
-  v[7] = tmp10 - t3;
+  combine(v, tmp10, tmp11, tmp12, tmp13, t0, t1, t2, t3);
 }
 
 // The same butterfly when inputs 4 to 7 are zero, as they are in most
@@ -158,14 +164,7 @@ ZVK_AVX2 inline void passAvx2Low(v8u* v, unsigned int rounding) {
   z1 = 0u - v[3] * k2_562915447;
   v8u t1 = z1 + z3;
   v8u t2 = v[3] * k3_072711026 + z1 + z2;
-  v[0] = tmp10 + t3;
-  v[1] = tmp11 + t2;
-  v[2] = tmp12 + t1;
-  v[3] = tmp13 + t0;
-  v[4] = tmp13 - t0;
-  v[5] = tmp12 - t1;
-  v[6] = tmp11 - t2;
-  v[7] = tmp10 - t3;
+  combine(v, tmp10, tmp11, tmp12, tmp13, t0, t1, t2, t3);
 }
 
 ZVK_AVX2 inline void transposeAvx2(v8u* r) {
