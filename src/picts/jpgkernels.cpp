@@ -281,23 +281,22 @@ void yccPlain(const unsigned char* y, const unsigned char* cb, const unsigned ch
   yccBody(y, cb, cr, out, count);
 }
 
+bool cpuHasAvx2() {
 #if defined(__x86_64__)
-bool gWide = __builtin_cpu_supports("avx2");
+  __builtin_cpu_init();  // may run before the run-time's own constructors
+  return __builtin_cpu_supports("avx2");
 #else
-bool gWide = false;
+  return false;
 #endif
+}
+
+bool gWide = cpuHasAvx2();
 
 bool hasAvx2() { return gWide; }
 
 }  // namespace
 
-void jpgUseWideKernels(bool use) {
-#if defined(__x86_64__)
-  gWide = use && __builtin_cpu_supports("avx2");
-#else
-  (void)use;
-#endif
-}
+void jpgUseWideKernels(bool use) { gWide = use && cpuHasAvx2(); }
 
 void jpgIdct8x8(const short* coef, const int* dequant, unsigned char* const* rows, int column,
                 int precision) {
