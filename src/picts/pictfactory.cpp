@@ -6,6 +6,7 @@
 #include "picts/pictbase.h"
 #include "picts/pictdib.h"
 #include "picts/pictgif.h"
+#include "picts/pictjpeg.h"
 #include "picts/pictpcx.h"
 #include "picts/pictpng.h"
 #include "picts/pictppm.h"
@@ -27,7 +28,7 @@ cPictBase* makeDecoder() {
 // The first format that recognises a stream wins, so the order matters:
 // formats with firm signatures come before the guessed ones.
 constexpr sFormat kProbeList[] = {
-    // 1 JPEG
+    {&cPictJPEG::validFor, &makeDecoder<cPictJPEG>},
     {&cPictPNG::validFor, &makeDecoder<cPictPNG>},
     {&cPictGIF::validFor, &makeDecoder<cPictGIF>},
     {&cPictBMP::validFor, &makeDecoder<cPictBMP>},

@@ -1,5 +1,138 @@
 #include "picts/pictjpeg.h"
 
-bool cPictJPEG::validFor(cFileIOTarget*, sPictInfo*) { return false; }
-bool cPictJPEG::isPicture(cFileIOTarget*, sPictInfo*) { return false; }
-bool cPictJPEG::decode(cFileIOTarget*) { return false; }
+#include <algorithm>
+#include <new>
+
+#include "base/targets.h"
+#include "picts/pixelalloc.h"
+
+cPictJPEG::cPictJPEG() {
+  myCurves8Ref = &myCurves8;
+  myCurves16Ref = &myCurves16;
+}
+
+bool cPictJPEG::validFor(cFileIOTarget* io, sPictInfo* info) {
+  cPictJPEG probe;
+  return probe.isPicture(io, info);
+}
+
+bool cPictJPEG::isPicture(cFileIOTarget* io, sPictInfo* info) {
+  myMode = kProbe;
+  myDescribed = false;
+  processStream(io);
+  if (myDescribed && info) {
+    info->width = imageWidth;
+    info->height = imageHeight;
+    info->hasPreview = getProp(epThumbnail, false) != nullptr;
+  }
+  return myDescribed;
+}
+
+bool cPictJPEG::decode(cFileIOTarget* io) {
+  myMode = kDecode;
+  myDescribed = false;
+  myDelivered = false;
+  myRendering = false;
+  close();
+  bool done = processStream(io);
+  if (myRendering) endExtRender();
+  myRendering = false;
+  myConv8.set(0);
+  myConv16.set(0);
+  return done;
+}
+
+bool cPictJPEG::getPreview(cFileIOTarget* io, cPictBase& target, long long const*, long long const*) {
+  myMode = kPreview;
+  myDescribed = false;
+  processStream(io);
+  cPictPropImage* thumb = getPropImage(epThumbnail);
+  if (!thumb || !thumb->value) return false;
+  thumb->value->moveTo(target);
+  return !target.is16Bpp() && target.raw8Bpp() != nullptr;
+}
+
+// The thumbnail comes with the EXIF reader; until then the block is
+// accepted as it is.
+bool cPictJPEG::onExif(const void*, unsigned&) { return true; }
+
+bool cPictJPEG::onImageDescribed() {
+  myDescribed = true;
+  if (myMode != kDecode) return false;
+  // The limit holds whether or not a buffer is made: a render target still
+  // gets every MCU of the picture.
+  if (pictPixelCount(imageWidth, imageHeight) < 0) return false;
+  myWidth = imageWidth;
+  myHeight = imageHeight;
+  myIs16 = precision > 8;
+  myRendering = startExtRender();
+  if (!myRendering && !allocPixels(imageWidth, imageHeight, myIs16)) return false;
+  try {
+    myRowPtrs.set(mcuHeight());
+    if (myRendering) {
+      // Whole MCUs pass through the 8-bit row on their way to the target,
+      // single lines of lossless scans through either.
+      long long area = static_cast<long long>(mcuWidth()) * mcuHeight();
+      if (myIs16)
+        myConv16.set(imageWidth);
+      else
+        myConv8.set(std::max(area, static_cast<long long>(imageWidth)));
+    }
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
+
+bool cPictJPEG::onMCUDone(int x, int y, sHuffDecodedUnit** units, int count) {
+  long long mw = mcuWidth(), mh = mcuHeight();
+  long long left = x * mw, top = y * mh;
+  if (left >= myWidth || top >= myHeight || myRowPtrs.count < mh) return false;
+  int w = static_cast<int>(myWidth - left < mw ? myWidth - left : mw);
+  int rows = static_cast<int>(myHeight - top < mh ? myHeight - top : mh);
+  if (!myRendering) {
+    if (myIs16 || !myPix8.ptr) return false;
+    for (int r = 0; r < rows; ++r)
+      myRowPtrs.ptr[r] = reinterpret_cast<unsigned char*>(myPix8.ptr + rowIndex(top + r) * myWidth + left);
+    if (!decodeSample(units, count, myRowPtrs.ptr, w, rows)) return false;
+    myDelivered = true;
+    return true;
+  }
+  long long bottom = myHeight - 1 - top;
+  if (!canExtRender(left, left + w - 1, bottom - rows + 1, bottom)) return true;
+  if (!myConv8.ptr) return false;
+  for (int r = 0; r < rows; ++r) myRowPtrs.ptr[r] = reinterpret_cast<unsigned char*>(myConv8.ptr + r * mw);
+  if (!decodeSample(units, count, myRowPtrs.ptr, w, rows)) return false;
+  for (int r = 0; r < rows; ++r) {
+    const unsigned int* px = myConv8.ptr + r * mw;
+    for (int i = 0; i < w; ++i) setExtPix(left + i, bottom - r, px[i] | 0xFF000000u);
+  }
+  myDelivered = true;
+  return true;
+}
+
+bool cPictJPEG::onScanLine(_typebuf<unsigned char>** rows, int y, int count) {
+  if (y < 0 || y >= myHeight || count != myWidth) return false;
+  if (!myRendering) {
+    long long at = rowIndex(y) * myWidth;
+    bool done = myIs16 ? colorConvert16(rows, reinterpret_cast<unsigned short*>(myPix16.ptr + at), count)
+                       : colorConvert(rows, reinterpret_cast<unsigned char*>(myPix8.ptr + at), count, true);
+    myDelivered = myDelivered || done;
+    return done;
+  }
+  long long bottom = myHeight - 1 - y;
+  if (!canExtRender(0, myWidth - 1, bottom, bottom)) return true;
+  if (myIs16) {
+    if (!myConv16.ptr || !colorConvert16(rows, reinterpret_cast<unsigned short*>(myConv16.ptr), count))
+      return false;
+    for (int i = 0; i < count; ++i) setExtPix16(i, bottom, myConv16.ptr[i] | 0xFFFF000000000000ULL);
+  } else {
+    if (!myConv8.ptr || !colorConvert(rows, reinterpret_cast<unsigned char*>(myConv8.ptr), count, true))
+      return false;
+    for (int i = 0; i < count; ++i) setExtPix(i, bottom, myConv8.ptr[i] | 0xFF000000u);
+  }
+  myDelivered = true;
+  return true;
+}
+
+bool cPictJPEG::onImageDone() { return myMode != kDecode || myDelivered; }

@@ -1,0 +1,1 @@
+zvk_fuzz(jpeg zvk_picts)
