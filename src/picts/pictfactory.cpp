@@ -5,6 +5,7 @@
 
 #include "base/targets.h"
 #include "picts/pictbase.h"
+#include "picts/pictjp2.h"
 #include "picts/pictpng.h"
 
 namespace {
@@ -23,6 +24,8 @@ cPictBase* makeDecoder() {
 // formats with firm signatures come before the guessed ones.
 constexpr sFormat kProbeList[] = {
     {&cPictPNG::validFor, &makeDecoder<cPictPNG>},
+    {&cPictJP2::validFor, &makeDecoder<cPictJP2>},
+    {&cPictJ2K::validFor, &makeDecoder<cPictJ2K>},
 };
 
 long long scaled(long long n, double r) { return static_cast<long long>(static_cast<double>(n) * r + 0.5); }

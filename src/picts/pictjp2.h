@@ -1,0 +1,30 @@
+// JPEG 2000 pictures: JP2 files and raw codestreams, decoded whole by the
+// codec and converted to 8-bit pixels.
+#pragma once
+
+#include "picts/jp2image.h"
+#include "picts/pictbase.h"
+
+class cPictJP2Base : public cPictBase {
+ public:
+  bool supportsExtRendering() override { return false; }
+  bool jp2ImageToThis(cJP2Image* image);
+};
+
+class cPictJP2 : public cPictJP2Base {
+ public:
+  int typeOf() override { return kPictJP2; }
+  bool isPicture(cFileIOTarget* io, sPictInfo* info) override { return validFor(io, info); }
+  bool decode(cFileIOTarget* io) override;
+  // Reads the boxes and the main header only.
+  static bool validFor(cFileIOTarget* io, sPictInfo* info);
+};
+
+class cPictJ2K : public cPictJP2Base {
+ public:
+  int typeOf() override { return kPictJ2K; }
+  bool isPicture(cFileIOTarget* io, sPictInfo* info) override { return validFor(io, info); }
+  bool decode(cFileIOTarget* io) override;
+  // Reads the main header only.
+  static bool validFor(cFileIOTarget* io, sPictInfo* info);
+};
