@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "base/memio.h"
+#include "bench_measure.h"
 #include "picts/pictpng.h"
 
 namespace {
@@ -70,37 +71,6 @@ bool ownDecode(Bytes& file) {
   return png.moveToColorData(rgba);
 }
 
-long long statusKb(const char* field) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind(field, 0) == 0) return std::stoll(line.substr(std::strlen(field)));
-  return 0;
-}
-
-// Runs `decode` once with the peak resident size reset first; answers the
-// growth of the peak over the size before, in KiB.
-template <typename F>
-long long peakGrowthKb(F decode) {
-  malloc_trim(0);
-  std::ofstream("/proc/self/clear_refs") << "5";
-  long long before = statusKb("VmRSS:");
-  decode();
-  return statusKb("VmHWM:") - before;
-}
-
-template <typename F>
-double bestMs(F decode, bool& ok) {
-  double best = 1e300;
-  for (int run = 0; run < kRuns; ++run) {
-    auto start = std::chrono::steady_clock::now();
-    ok = decode() && ok;
-    best = std::min(
-        best, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-  }
-  return best;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -121,10 +91,10 @@ int main(int argc, char** argv) {
     std::ifstream in(path, std::ios::binary);
     Bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     bool ok = true;
-    double own = bestMs([&] { return ownDecode(file); }, ok);
-    double ref = bestMs([&] { return libpngDecode(file); }, ok);
-    long long ownKb = peakGrowthKb([&] { ownDecode(file); });
-    long long refKb = peakGrowthKb([&] { libpngDecode(file); });
+    double own = bench::bestMs(kRuns, [&] { return ownDecode(file); }, ok);
+    double ref = bench::bestMs(kRuns, [&] { return libpngDecode(file); }, ok);
+    long long ownKb = bench::peakGrowthKb([&] { ownDecode(file); });
+    long long refKb = bench::peakGrowthKb([&] { libpngDecode(file); });
     std::printf("%s: png %.2f ms, libpng %.2f ms, peak png %lld KiB, libpng %lld KiB%s\n",
                 path.filename().c_str(), own, ref, ownKb, refKb, ok ? "" : " (a decode failed)");
     ownTotal += own;
