@@ -230,17 +230,20 @@ inline void cJP2Tier1::becomeSignificant(uint32_t* f, int* d, int sign, int valu
 
 template <bool VC>
 void cJP2Tier1::sigPass(int bpno, int orient) {
+  // A local copy lets the coder's registers live in registers.
+  cJP2MQCoder mq = mqc;
   int oneplushalf = 3 << bpno;
   const uint8_t* zc = &kZc[orient << 8];
   JP2_STRIPES({
     if (!(fm & (kSig | kVisit)) && (fm & 0xFF)) {
-      if (mqc.decode(zc[fm & 0xFF])) {
+      if (mq.decode(zc[fm & 0xFF])) {
         unsigned int sc = kSc[scIndex(fm)];
-        becomeSignificant(fp, dp, mqc.decode(sc & 15) ^ (sc >> 4), oneplushalf);
+        becomeSignificant(fp, dp, mq.decode(sc & 15) ^ (sc >> 4), oneplushalf);
       }
       *fp |= kVisit;
     }
   })
+  mqc = mq;
 }
 
 template <bool VC>
@@ -256,15 +259,18 @@ void cJP2Tier1::sigPassRaw(int bpno) {
 
 template <bool VC>
 void cJP2Tier1::refPass(int bpno) {
+  // A local copy lets the coder's registers live in registers.
+  cJP2MQCoder mq = mqc;
   int half = 1 << bpno;
   JP2_STRIPES({
     if ((fm & (kSig | kVisit)) == kSig) {
       int ctx = (fm & kRefined) ? 16 : (fm & 0xFF) ? 15 : 14;
-      int step = mqc.decode(ctx) ? half : -half;
+      int step = mq.decode(ctx) ? half : -half;
       *dp += *dp < 0 ? -step : step;
       *fp |= kRefined;
     }
   })
+  mqc = mq;
 }
 
 template <bool VC>
@@ -281,6 +287,8 @@ void cJP2Tier1::refPassRaw(int bpno) {
 
 template <bool VC>
 void cJP2Tier1::cleanPass(int bpno, int orient) {
+  // A local copy lets the coder's registers live in registers.
+  cJP2MQCoder mq = mqc;
   int oneplushalf = 3 << bpno;
   const uint8_t* zc = &kZc[orient << 8];
   for (unsigned int k = 0; k < h; k += 4)
@@ -292,27 +300,28 @@ void cJP2Tier1::cleanPass(int bpno, int orient) {
         if (VC) f3 &= kCausalMask;
         constexpr uint32_t busy = kSig | kVisit | 0xFF;
         if (!((f0[0] | f0[stride] | f0[2 * stride] | f3) & busy)) {
-          if (!mqc.decode(kCtxRun)) continue;
-          unsigned int run = mqc.decode(kCtxUni) << 1;
-          run |= mqc.decode(kCtxUni);
+          if (!mq.decode(kCtxRun)) continue;
+          unsigned int run = mq.decode(kCtxUni) << 1;
+          run |= mq.decode(kCtxUni);
           j = k + run;
           uint32_t* fp = &flags[(j + 1) * stride + i + 1];
           uint32_t fm = (VC && (j & 3) == 3) ? *fp & kCausalMask : *fp;
           unsigned int sc = kSc[scIndex(fm)];
-          becomeSignificant(fp, &coefs[j * w + i], mqc.decode(sc & 15) ^ (sc >> 4), oneplushalf);
+          becomeSignificant(fp, &coefs[j * w + i], mq.decode(sc & 15) ^ (sc >> 4), oneplushalf);
           ++j;
         }
       }
       for (; j < jend; ++j) {
         uint32_t* fp = &flags[(j + 1) * stride + i + 1];
         uint32_t fm = (VC && (j & 3) == 3) ? *fp & kCausalMask : *fp;
-        if (!(fm & (kSig | kVisit)) && mqc.decode(zc[fm & 0xFF])) {
+        if (!(fm & (kSig | kVisit)) && mq.decode(zc[fm & 0xFF])) {
           unsigned int sc = kSc[scIndex(fm)];
-          becomeSignificant(fp, &coefs[j * w + i], mqc.decode(sc & 15) ^ (sc >> 4), oneplushalf);
+          becomeSignificant(fp, &coefs[j * w + i], mq.decode(sc & 15) ^ (sc >> 4), oneplushalf);
         }
       }
       for (j = k; j < jend; ++j) flags[(j + 1) * stride + i + 1] &= ~static_cast<uint32_t>(kVisit);
     }
+  mqc = mq;
 }
 
 bool cJP2Tier1::decodeCblk(sJP2TcdCblkDec& cblk, const sJP2TcdBand& band, const sJP2Tccp& tccp,
