@@ -90,3 +90,104 @@ TEST(J2kDecode, CodingOptionsMatchOpenJpeg) {
 }
 
 }  // namespace
+
+namespace {
+
+// Areas inside, across and beyond the tile grid of an offset, tiled image
+// decode to what opj_decompress -d gives.
+TEST(J2kDecode, DecodingAreaMatchesOpenJpeg) {
+  TempDir dir;
+  Picture pic = makePicture(90, 70, 3, 8, false, 50, {{1, 1}, {2, 2}, {1, 2}});
+  std::string file = dir / "tiled.j2k";
+  ASSERT_TRUE(encode(dir, pic, {"-n", "2", "-t", "32,32", "-T", "5,3", "-d", "13,9"}, file));
+  Bytes cs = readFile(file);
+  const int kAreas[][4] = {{13, 9, 103, 79}, {20, 15, 60, 50}, {40, 40, 41, 41}, {0, 0, 50, 30}, {70, 60, 200, 200}};
+  for (const auto& a : kAreas) {
+    std::string text = std::to_string(a[0]) + "," + std::to_string(a[1]) + "," + std::to_string(a[2]) + "," +
+                       std::to_string(a[3]);
+    std::vector<Plane> planes;
+    ASSERT_TRUE(oracle(dir, file, planes, {"-d", text})) << text;
+    Decoded d = decodeJ2k(cs, a);
+    ASSERT_TRUE(d.ok) << text;
+    EXPECT_EQ(compare(*d.image, planes), "") << text;
+  }
+  const int kWhole[4] = {0, 0, 0, 0};
+  Decoded whole = decodeJ2k(cs, kWhole);
+  ASSERT_TRUE(whole.ok);
+  EXPECT_EQ(compare(*whole.image, pic.planes), "");
+  const int kRefused[][4] = {{103, 0, 120, 10}, {0, 0, 13, 5}, {-1, 0, 50, 50}, {50, 50, 40, 60}};
+  for (const auto& a : kRefused) EXPECT_FALSE(decodeJ2k(cs, a).ok) << a[0] << "," << a[1] << "," << a[2];
+}
+
+// Tiles whose tile-parts give their count are decoded as their last part
+// arrives; with the count 0 everything is gathered first. Both give the same
+// picture, and so do tile-parts of one tile spread between those of others.
+TEST(J2kDecode, TilePartsGatheredWithAndWithoutTheirCount) {
+  TempDir dir;
+  Picture pic = makePicture(96, 64, 3, 8, false, 60);
+  std::string file = dir / "parts.j2k";
+  ASSERT_TRUE(encode(dir, pic, {"-n", "3", "-t", "48,32", "-TP", "R"}, file));
+  Bytes cs = readFile(file);
+  std::vector<size_t> sots = sotOffsets(cs);
+  ASSERT_GT(sots.size(), 4u);
+  Bytes unknownCount = cs;
+  for (size_t at : sots) unknownCount[at + 11] = 0;
+  for (const Bytes* variant : {&cs, &unknownCount}) {
+    Decoded d = decodeJ2k(*variant);
+    ASSERT_TRUE(d.ok);
+    EXPECT_EQ(compare(*d.image, pic.planes), "");
+  }
+  // The second tile's parts moved to the very end, after the other tiles.
+  Bytes moved(cs.begin(), cs.begin() + static_cast<long>(sots[0]));
+  Bytes tail;
+  for (size_t i = 0; i < sots.size(); ++i) {
+    size_t end = i + 1 < sots.size() ? sots[i + 1] : cs.size() - 2;
+    Bytes& to = get16(cs, sots[i] + 4) == 1 ? tail : moved;
+    to.insert(to.end(), cs.begin() + static_cast<long>(sots[i]), cs.begin() + static_cast<long>(end));
+  }
+  moved.insert(moved.end(), tail.begin(), tail.end());
+  moved.insert(moved.end(), {0xFF, 0xD9});
+  Decoded d = decodeJ2k(moved);
+  ASSERT_TRUE(d.ok);
+  EXPECT_EQ(compare(*d.image, pic.planes), "");
+}
+
+// Custom component transforms: opj_compress cannot write them, so they go
+// by hand into a codestream coded without a transform. The result is the
+// matrix and offsets applied to the plain samples less their level shift.
+TEST(J2kDecode, CustomComponentTransformAppliesMatrixAndOffsets) {
+  TempDir dir;
+  Picture pic = makePicture(40, 30, 3, 8, false, 70);
+  std::string file = dir / "plain.j2k";
+  ASSERT_TRUE(encode(dir, pic, {"-n", "2", "-mct", "0"}, file));
+  Bytes cs = readFile(file);
+  const int kMatrix[9] = {0, 1, 0, 0, 0, 1, 1, 0, -1};
+  const int kOffsets[3] = {100, 128, 60};
+  Bytes extra = segment(0xFF78, {0, 3, 7, 7, 7});  // CBD: three 8-bit components
+  Bytes matrix = {0, 0};
+  put16(matrix, 1 | 1 << 8 | 1 << 10);  // index 1, decorrelation array, 32-bit integers
+  put16(matrix, 0);
+  for (int m : kMatrix) put32(matrix, static_cast<unsigned>(m));
+  Bytes offsets = {0, 0};
+  put16(offsets, 2 | 2 << 8 | 1 << 10);  // index 2, offset array, 32-bit integers
+  put16(offsets, 0);
+  for (int o : kOffsets) put32(offsets, static_cast<unsigned>(o));
+  Bytes mcc = {0, 0, 1, 0, 0, 0, 1, 1, 0, 3, 0, 1, 2, 0, 3, 0, 1, 2, 1, 2, 1};
+  for (const Bytes& s : {segment(0xFF74, matrix), segment(0xFF74, offsets), segment(0xFF75, mcc),
+                         segment(0xFF77, {1, 1})})
+    extra.insert(extra.end(), s.begin(), s.end());
+  Bytes custom = insertBeforeFirstTile(cs, extra);
+  custom[findMarker(custom, 0xFF52) + 8] = 2;  // the transform is the custom one
+  Decoded d = decodeJ2k(custom);
+  ASSERT_TRUE(d.ok);
+  std::vector<Plane> expected = pic.planes;
+  for (size_t i = 0; i < expected[0].v.size(); ++i)
+    for (int r = 0; r < 3; ++r) {
+      int v = kOffsets[r];
+      for (int c = 0; c < 3; ++c) v += kMatrix[r * 3 + c] * (pic.planes[static_cast<size_t>(c)].v[i] - 128);
+      expected[static_cast<size_t>(r)].v[i] = std::clamp(v, 0, 255);
+    }
+  EXPECT_EQ(compare(*d.image, expected), "");
+}
+
+}  // namespace

@@ -248,3 +248,107 @@ inline bool encode(const TempDir& dir, const Picture& pic, const std::vector<std
 }
 
 }  // namespace jp2test
+
+namespace jp2test {
+
+inline void put16(Bytes& b, unsigned v) {
+  b.push_back(static_cast<uint8_t>(v >> 8));
+  b.push_back(static_cast<uint8_t>(v));
+}
+inline void put32(Bytes& b, unsigned v) {
+  put16(b, v >> 16);
+  put16(b, v & 0xFFFF);
+}
+inline unsigned get16(const Bytes& b, size_t at) { return static_cast<unsigned>(b[at] << 8 | b[at + 1]); }
+inline unsigned get32(const Bytes& b, size_t at) { return get16(b, at) << 16 | get16(b, at + 2); }
+
+// A marker segment: marker, length, payload.
+inline Bytes segment(unsigned marker, const Bytes& payload) {
+  Bytes s;
+  put16(s, marker);
+  put16(s, static_cast<unsigned>(payload.size() + 2));
+  s.insert(s.end(), payload.begin(), payload.end());
+  return s;
+}
+
+// Offset of the first main-header segment with this marker, or of the
+// first SOT when asked for 0xFF90; 0 when there is none.
+inline size_t findMarker(const Bytes& cs, unsigned marker) {
+  for (size_t at = 2; at + 4 <= cs.size();) {
+    unsigned m = get16(cs, at);
+    if (m == marker) return at;
+    if (m == 0xFF90) return 0;
+    at += 2 + get16(cs, at + 2);
+  }
+  return 0;
+}
+
+// Offsets of every SOT, walking the tile-parts by their lengths.
+inline std::vector<size_t> sotOffsets(const Bytes& cs) {
+  std::vector<size_t> out;
+  for (size_t at = findMarker(cs, 0xFF90); at && at + 12 <= cs.size() && get16(cs, at) == 0xFF90;) {
+    out.push_back(at);
+    unsigned psot = get32(cs, at + 6);
+    if (psot == 0) break;
+    at += psot;
+  }
+  return out;
+}
+
+inline Bytes insertBeforeFirstTile(const Bytes& cs, const Bytes& segments) {
+  Bytes out = cs;
+  size_t at = findMarker(cs, 0xFF90);
+  out.insert(out.begin() + static_cast<long>(at), segments.begin(), segments.end());
+  return out;
+}
+
+// A JP2 file around a codestream: signature, file type, a header box with
+// an ihdr and the given sub-boxes, then the codestream box.
+inline Bytes box(const char* type, const Bytes& data) {
+  Bytes b;
+  put32(b, static_cast<unsigned>(data.size() + 8));
+  b.insert(b.end(), type, type + 4);
+  b.insert(b.end(), data.begin(), data.end());
+  return b;
+}
+
+inline Bytes ihdr(unsigned w, unsigned h, unsigned nc, unsigned bpc) {
+  Bytes d;
+  put32(d, h);
+  put32(d, w);
+  put16(d, nc);
+  d.insert(d.end(), {static_cast<uint8_t>(bpc - 1), 7, 0, 0});
+  return box("ihdr", d);
+}
+
+inline Bytes colrEnum(unsigned cs) {
+  Bytes d = {1, 0, 0};
+  put32(d, cs);
+  return box("colr", d);
+}
+
+inline Bytes jp2File(const Bytes& cs, const Bytes& headerBoxes, const Bytes& beforeHeader = {}) {
+  Bytes f = {0, 0, 0, 12, 'j', 'P', ' ', ' ', 0x0D, 0x0A, 0x87, 0x0A};
+  Bytes ftyp = {'j', 'p', '2', ' ', 0, 0, 0, 0, 'j', 'p', '2', ' '};
+  Bytes b = box("ftyp", ftyp);
+  f.insert(f.end(), b.begin(), b.end());
+  f.insert(f.end(), beforeHeader.begin(), beforeHeader.end());
+  b = box("jp2h", headerBoxes);
+  f.insert(f.end(), b.begin(), b.end());
+  b = box("jp2c", cs);
+  f.insert(f.end(), b.begin(), b.end());
+  return f;
+}
+
+// A codestream of constant planes, losslessly coded.
+inline Bytes constantCodestream(const TempDir& dir, unsigned w, unsigned h, unsigned prec,
+                                const std::vector<int>& values) {
+  Picture pic = makePicture(w, h, static_cast<unsigned>(values.size()), prec, false, 1, {}, 0);
+  for (size_t c = 0; c < values.size(); ++c)
+    for (int& v : pic.planes[c].v) v = values[c];
+  std::string file = dir / "constant.j2k";
+  if (!encode(dir, pic, {"-n", "2", "-mct", "0"}, file)) return {};
+  return readFile(file);
+}
+
+}  // namespace jp2test
