@@ -296,6 +296,8 @@ bool cJ2KDecode::decodeTile(unsigned int tileno) {
   ok = ok && myTcd.decodeTile(myOut, tcp);
   if (ok) {
     myTcd.toStore(myOut, tcp, myStore.ptr);
+    // With one tile the planes are done: let the image have their memory.
+    if (myCp.numTiles() == 1) myTcd.releasePlanes();
     ok = assemble();
   }
   releaseTile(tcp);

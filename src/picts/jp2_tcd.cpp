@@ -343,3 +343,10 @@ void cJP2Tcd::toStore(const cJP2Image& image, const cJP2Tcp& tcp, uint8_t* store
     }
   }
 }
+
+void cJP2Tcd::releasePlanes() {
+  for (unsigned int c = 0; c < myTile.numcomps; ++c) {
+    myTile.comps.ptr[c].idata.set(0);
+    myTile.comps.ptr[c].fdata.set(0);
+  }
+}

@@ -282,6 +282,8 @@ class cJP2Tcd {
   // Writes the samples into the store, 1, 2 or 4 bytes each by precision.
   void toStore(const cJP2Image& image, const cJP2Tcp& tcp, uint8_t* store) const;
   const sJP2TcdTile& tile() const { return myTile; }
+  // Gives the sample planes back once no other tile will need them.
+  void releasePlanes();
 
  private:
   bool initComp(const cJP2Image& image, const cJP2Tcp& tcp, unsigned int compno);
