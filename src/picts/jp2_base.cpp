@@ -8,6 +8,14 @@ namespace {
 
 inline unsigned int clamp8(long long v) { return v < 0 ? 0 : v > 255 ? 255 : static_cast<unsigned int>(v); }
 
+// A computed channel, truncated toward zero, shifted and clamped; values no
+// integer holds (a colour box may ask for any scale) clamp too.
+inline unsigned int clampReal(double v, int shift = 0) {
+  if (!(v > -1e18)) return 0;
+  if (v > 1e18) return 255;
+  return clamp8(static_cast<long long>(v) >> shift);
+}
+
 inline unsigned int pixel(unsigned int r, unsigned int g, unsigned int b, unsigned int a) {
   return a << 24 | r << 16 | g << 8 | b;
 }
@@ -35,7 +43,7 @@ unsigned int labToRgb(const sLab& k, int s0, int s1, int s2) {
   double L = k.minL + s0 * k.scaleL, a = k.minA + s1 * k.scaleA, b = k.minB + s2 * k.scaleB;
   double fy = (L + 16) / 116, fx = fy + a / 500, fz = fy - b / 200;
   double X = labF(fx) * 235.875, Y = labF(fy) * 255, Z = labF(fz) * 266.03895;
-  auto channel = [](double v) { return clamp8(static_cast<long long>(v + 0.5)); };
+  auto channel = [](double v) { return clampReal(v + 0.5); };
   return pixel(channel(3.240479 * X - 1.53715 * Y - 0.498535 * Z), channel(-0.969256 * X + 1.875992 * Y + 0.041556 * Z),
                channel(0.055648 * X - 0.204043 * Y + 1.057311 * Z), 0xFF);
 }
@@ -82,12 +90,12 @@ bool cPictJP2Base::jp2ImageToThis(cJP2Image* image) {
       } else if (n == 3 && cs == kJP2ColorSYCC) {
         float Y = static_cast<float>(s[0][i]), cb = static_cast<float>(s[1][i]) - 128,
               cr = static_cast<float>(s[2][i]) - 128;
-        auto channel = [shift](float v) { return clamp8(static_cast<long long>(v) >> shift); };
+        auto channel = [shift](float v) { return clampReal(v, shift); };
         p = pixel(channel(Y + 1.402f * cr), channel(Y - 0.34414f * cb - 0.71414f * cr), channel(Y + 1.772f * cb),
                   0xFF);
       } else if (n == 4 && cs == kJP2ColorCMYK) {
         double k = (cmykMax - s[3][i]) / cmykMax;
-        auto channel = [&](int v) { return clamp8(static_cast<long long>((cmykMax - v) / cmykMax * k * 255)); };
+        auto channel = [&](int v) { return clampReal((cmykMax - v) / cmykMax * k * 255); };
         p = pixel(channel(s[0][i]), channel(s[1][i]), channel(s[2][i]), 0xFF);
       } else {
         p = pixel(shifted(s[0][i]), shifted(s[1][i]), shifted(s[2][i]), n == 4 ? shifted(s[3][i]) : 0xFF);
