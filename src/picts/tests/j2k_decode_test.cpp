@@ -177,7 +177,9 @@ TEST(J2kDecode, CustomComponentTransformAppliesMatrixAndOffsets) {
                          segment(0xFF77, {1, 1})})
     extra.insert(extra.end(), s.begin(), s.end());
   Bytes custom = insertBeforeFirstTile(cs, extra);
-  custom[findMarker(custom, 0xFF52) + 8] = 2;  // the transform is the custom one
+  size_t cod = findMarker(custom, 0xFF52);
+  ASSERT_NE(cod, 0u);
+  custom.at(cod + 8) = 2;  // the transform is the custom one
   Decoded d = decodeJ2k(custom);
   ASSERT_TRUE(d.ok);
   std::vector<Plane> expected = pic.planes;

@@ -85,8 +85,12 @@ struct Picture {
   std::string rawFormat() const {
     std::string f = std::to_string(w) + "," + std::to_string(h) + "," + std::to_string(planes.size()) + "," +
                     std::to_string(prec) + "," + (sgnd ? "s" : "u");
-    for (size_t c = 0; c < sub.size(); ++c)
-      f += (c ? ":" : "@") + std::to_string(sub[c].first) + "x" + std::to_string(sub[c].second);
+    for (size_t c = 0; c < sub.size(); ++c) {
+      f += c ? ':' : '@';
+      f += std::to_string(sub[c].first);
+      f += 'x';
+      f += std::to_string(sub[c].second);
+    }
     return f;
   }
 
