@@ -104,6 +104,18 @@ void inverseDwtPlane(T* plane, const sJP2TcdTileComp& tc, unsigned int numres) {
   }
 }
 
+// Cell i of a grid of 2^ew by 2^eh cells, `across` to a row, whose first
+// cell starts at gx, gy; clipped to the box of `clip`.
+template <typename Cell, typename Box>
+void placeCell(Cell& cell, long long gx, long long gy, unsigned int across, size_t i, unsigned int ew,
+               unsigned int eh, const Box& clip) {
+  long long x = gx + (static_cast<long long>(i % across) << ew), y = gy + (static_cast<long long>(i / across) << eh);
+  cell.x0 = std::max(x, clip.x0);
+  cell.y0 = std::max(y, clip.y0);
+  cell.x1 = std::min(x + (1LL << ew), clip.x1);
+  cell.y1 = std::min(y + (1LL << eh), clip.y1);
+}
+
 }  // namespace
 
 bool cJP2Tcd::initComp(const cJP2Image& image, const cJP2Tcp& tcp, unsigned int compno) {
@@ -169,12 +181,7 @@ bool cJP2Tcd::initComp(const cJP2Image& image, const cJP2Tcp& tcp, unsigned int 
       band.precincts.resize(static_cast<size_t>(res.pw) * res.ph);
       for (unsigned int p = 0; p < band.precincts.size(); ++p) {
         sJP2TcdPrecinct& prc = band.precincts[p];
-        long long cbgx0 = tlcbgx + (static_cast<long long>(p % res.pw) << cbgw);
-        long long cbgy0 = tlcbgy + (static_cast<long long>(p / res.pw) << cbgh);
-        prc.x0 = std::max(cbgx0, band.x0);
-        prc.y0 = std::max(cbgy0, band.y0);
-        prc.x1 = std::min(cbgx0 + (1LL << cbgw), band.x1);
-        prc.y1 = std::min(cbgy0 + (1LL << cbgh), band.y1);
+        placeCell(prc, tlcbgx, tlcbgy, res.pw, p, cbgw, cbgh, band);
         prc.cw = prc.ch = 0;
         prc.cblks.clear();
         if (prc.x0 >= prc.x1 || prc.y0 >= prc.y1) {
@@ -186,15 +193,7 @@ bool cJP2Tcd::initComp(const cJP2Image& image, const cJP2Tcp& tcp, unsigned int 
         prc.cw = static_cast<unsigned int>(((ceilDivPow2(prc.x1, cblkw) << cblkw) - cx0) >> cblkw);
         prc.ch = static_cast<unsigned int>(((ceilDivPow2(prc.y1, cblkh) << cblkh) - cy0) >> cblkh);
         prc.cblks.resize(static_cast<size_t>(prc.cw) * prc.ch);
-        for (unsigned int i = 0; i < prc.cblks.size(); ++i) {
-          sJP2TcdCblkDec& cb = prc.cblks[i];
-          long long bx = cx0 + (static_cast<long long>(i % prc.cw) << cblkw);
-          long long by = cy0 + (static_cast<long long>(i / prc.cw) << cblkh);
-          cb.x0 = std::max(bx, prc.x0);
-          cb.y0 = std::max(by, prc.y0);
-          cb.x1 = std::min(bx + (1LL << cblkw), prc.x1);
-          cb.y1 = std::min(by + (1LL << cblkh), prc.y1);
-        }
+        for (size_t i = 0; i < prc.cblks.size(); ++i) placeCell(prc.cblks[i], cx0, cy0, prc.cw, i, cblkw, cblkh, prc);
         prc.incltree.init(prc.cw, prc.ch);
         prc.imsbtree.init(prc.cw, prc.ch);
       }
