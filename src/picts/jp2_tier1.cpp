@@ -378,7 +378,8 @@ bool cJP2Tier1::decodeCblk(sJP2TcdCblkDec& cblk, const sJP2TcdBand& band, const 
   const long long stride = tc.width();
   for (unsigned int y = 0; y < ch; ++y) {
     int* src = &coefs[static_cast<size_t>(y) * cw];
-    if (roishift) {
+    // Coefficients stay below 2^31, so a larger shift leaves every one alone.
+    if (roishift && roishift < 31) {
       const int thresh = 1 << roishift;
       for (unsigned int x = 0; x < cw; ++x) {
         int v = src[x], mag = std::abs(v);

@@ -91,6 +91,7 @@ TEST(J2kHostile, DamagedHeadersAndTilePartsAreRefused) {
       {"31 progression changes", insertMain(segment(0xFF5F, Bytes(poc16.begin(), poc16.begin() + 7 * 15))), true},
       {"32 progression changes", insertMain(cat2(segment(0xFF5F, poc16), segment(0xFF5F, poc16))), false},
       {"layer end beyond the layers", insertMain(segment(0xFF5F, pocWide)), true},
+      {"region shift past the coefficients", insertMain(segment(0xFF5E, {1, 0, 40})), false},
       {"tile number beyond the grid", at8(sots[0] + 5, 4), false},
       {"Psot 1", at32(sots[0] + 6, 1), false},
       {"Psot 11", at32(sots[0] + 6, 11), false},
