@@ -217,16 +217,24 @@ inline void cJP2Tier1::becomeSignificant(uint32_t* f, int* d, int sign, int valu
   f[stride + 1] |= kNW;
 }
 
-// The stripe walk every pass shares: four rows at a time, column by column.
-#define JP2_STRIPES(BODY)                                              \
-  for (unsigned int k = 0; k < h; k += 4)                             \
-    for (unsigned int i = 0; i < w; ++i)                              \
-      for (unsigned int j = k; j < k + 4 && j < h; ++j) {             \
-        uint32_t* fp = &flags[(j + 1) * stride + i + 1];              \
-        int* dp = &coefs[j * w + i];                                  \
-        uint32_t fm = (VC && (j & 3) == 3) ? *fp & kCausalMask : *fp; \
-        BODY                                                          \
-      }
+// The stripe walk every pass shares: four rows at a time, column by column;
+// a full column none of whose flags has a bit of `need` is passed over.
+#define JP2_STRIPES(need, BODY)                                                        \
+  for (unsigned int k = 0; k < h; k += 4) {                                            \
+    const unsigned int rows = h - k < 4 ? h - k : 4;                                   \
+    uint32_t* fcol = &flags[(k + 1) * stride + 1];                                     \
+    int* dcol = &coefs[k * w];                                                         \
+    for (unsigned int i = 0; i < w; ++i, ++fcol, ++dcol) {                             \
+      if (rows == 4 && !((fcol[0] | fcol[stride] | fcol[2 * stride] | fcol[3 * stride]) & (need))) \
+        continue;                                                                      \
+      for (unsigned int r = 0; r < rows; ++r) {                                        \
+        uint32_t* fp = fcol + r * stride;                                              \
+        int* dp = dcol + r * w;                                                        \
+        uint32_t fm = (VC && r == 3) ? *fp & kCausalMask : *fp;                        \
+        BODY                                                                           \
+      }                                                                                \
+    }                                                                                  \
+  }
 
 template <bool VC>
 void cJP2Tier1::sigPass(int bpno, int orient) {
@@ -234,7 +242,7 @@ void cJP2Tier1::sigPass(int bpno, int orient) {
   cJP2MQCoder mq = mqc;
   int oneplushalf = 3 << bpno;
   const uint8_t* zc = &kZc[orient << 8];
-  JP2_STRIPES({
+  JP2_STRIPES(0xFF, {
     if (!(fm & (kSig | kVisit)) && (fm & 0xFF)) {
       if (mq.decode(zc[fm & 0xFF])) {
         unsigned int sc = kSc[scIndex(fm)];
@@ -249,7 +257,7 @@ void cJP2Tier1::sigPass(int bpno, int orient) {
 template <bool VC>
 void cJP2Tier1::sigPassRaw(int bpno) {
   int oneplushalf = 3 << bpno;
-  JP2_STRIPES({
+  JP2_STRIPES(0xFF, {
     if (!(fm & (kSig | kVisit)) && (fm & 0xFF)) {
       if (raw.decode()) becomeSignificant(fp, dp, raw.decode(), oneplushalf);
       *fp |= kVisit;
@@ -262,7 +270,7 @@ void cJP2Tier1::refPass(int bpno) {
   // A local copy lets the coder's registers live in registers.
   cJP2MQCoder mq = mqc;
   int half = 1 << bpno;
-  JP2_STRIPES({
+  JP2_STRIPES(kSig, {
     if ((fm & (kSig | kVisit)) == kSig) {
       int ctx = (fm & kRefined) ? 16 : (fm & 0xFF) ? 15 : 14;
       int step = mq.decode(ctx) ? half : -half;
@@ -276,7 +284,7 @@ void cJP2Tier1::refPass(int bpno) {
 template <bool VC>
 void cJP2Tier1::refPassRaw(int bpno) {
   int half = 1 << bpno;
-  JP2_STRIPES({
+  JP2_STRIPES(kSig, {
     if ((fm & (kSig | kVisit)) == kSig) {
       int step = raw.decode() ? half : -half;
       *dp += *dp < 0 ? -step : step;
