@@ -319,6 +319,7 @@ void cJP2Tier1::cleanPass(int bpno, int orient) {
           ++j;
         }
       }
+      // Samples before a run's first significant one were not visited either.
       for (; j < jend; ++j) {
         uint32_t* fp = &flags[(j + 1) * stride + i + 1];
         uint32_t fm = (VC && (j & 3) == 3) ? *fp & kCausalMask : *fp;
@@ -326,8 +327,8 @@ void cJP2Tier1::cleanPass(int bpno, int orient) {
           unsigned int sc = kSc[scIndex(fm)];
           becomeSignificant(fp, &coefs[j * w + i], mq.decode(sc & 15) ^ (sc >> 4), oneplushalf);
         }
+        *fp &= ~kVisit;
       }
-      for (j = k; j < jend; ++j) flags[(j + 1) * stride + i + 1] &= ~static_cast<uint32_t>(kVisit);
     }
   mqc = mq;
 }
