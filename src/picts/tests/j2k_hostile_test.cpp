@@ -93,9 +93,6 @@ TEST(J2kHostile, DamagedHeadersAndTilePartsAreRefused) {
       {"layer end beyond the layers", insertMain(segment(0xFF5F, pocWide)), true},
       {"region shift past the coefficients", insertMain(segment(0xFF5E, {1, 0, 40})), false},
       {"tile number beyond the grid", at8(sots[0] + 5, 4), false},
-      {"Psot 1", at32(sots[0] + 6, 1), false},
-      {"Psot 11", at32(sots[0] + 6, 11), false},
-      {"Psot 13", at32(sots[0] + 6, 13), false},
       {"Psot 0 on the last tile-part", at32(sots[3] + 6, 0), true},
       {"Psot past the end", at32(sots[3] + 6, 100000), false},
       {"unknown marker in the main header", insertMain(segment(0xFF6F, {1, 2})), true},
@@ -105,6 +102,12 @@ TEST(J2kHostile, DamagedHeadersAndTilePartsAreRefused) {
     Bytes b = base;
     c.patch(b);
     EXPECT_EQ(decodes(b), c.decodes) << c.name;
+  }
+  for (unsigned psot = 1; psot <= 13; ++psot) {
+    if (psot == 12) continue;
+    Bytes b = base;
+    at32(sots[0] + 6, psot)(b);
+    EXPECT_FALSE(decodes(b)) << "Psot " << psot;
   }
 
   // An unknown marker in a tile-part header, its length counted in Psot.
