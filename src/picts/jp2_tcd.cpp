@@ -25,15 +25,22 @@ int toInt(float f) {
   return static_cast<int>(f);  // toward zero
 }
 
-// Lifts the samples of one parity of an interleaved line of n samples
+// Lifts the samples of one parity of an interleaved line of n >= 2 samples
 // (L lanes side by side); a sample at an end counts its one neighbour twice.
 template <int L, typename T, typename Op>
 void lift(T* x, unsigned int n, unsigned int parity, Op op) {
-  for (unsigned int i = parity; i < n; i += 2) {
+  unsigned int i = parity;
+  if (i == 0) {
+    for (int k = 0; k < L; ++k) x[k] = op(x[k], x[L + k], x[L + k]);
+    i = 2;
+  }
+  for (; i + 1 < n; i += 2) {
     T* c = x + static_cast<size_t>(i) * L;
-    const T* l = i > 0 ? c - L : c + L;
-    const T* r = i + 1 < n ? c + L : c - L;
-    for (int k = 0; k < L; ++k) c[k] = op(c[k], l[k], r[k]);
+    for (int k = 0; k < L; ++k) c[k] = op(c[k], c[k - L], c[k + L]);
+  }
+  if (i < n) {
+    T* c = x + static_cast<size_t>(i) * L;
+    for (int k = 0; k < L; ++k) c[k] = op(c[k], c[k - L], c[k - L]);
   }
 }
 
@@ -53,10 +60,6 @@ void inverse53(int* x, unsigned int n, unsigned int cas) {
 template <int L>
 void inverse97(float* x, unsigned int n, unsigned int cas) {
   if (n < 2) return;
-  for (unsigned int i = 0; i < n; ++i) {
-    float s = (i & 1) == cas ? 1.23017406f : 1.62573242f;
-    for (int k = 0; k < L; ++k) x[static_cast<size_t>(i) * L + k] *= s;
-  }
   auto step = [](float c) { return [c](float v, float l, float r) { return v + c * (l + r); }; };
   lift<L>(x, n, cas, step(-0.443506867f));
   lift<L>(x, n, 1 - cas, step(-0.882911086f));
@@ -71,10 +74,20 @@ void level(T* plane, long long lineStep, long long laneStep, unsigned int n, uns
            unsigned int cas, std::vector<T>& tmp) {
   tmp.resize(static_cast<size_t>(n) * L);
   unsigned int lowAt = cas, highAt = 1 - cas;
+  // The 9/7 filter scales low- and high-pass samples first; done here, on the way in.
+  T lowScale = 1, highScale = 1;
+  if constexpr (!std::is_same_v<T, int>) {
+    if (n >= 2) lowScale = 1.23017406f, highScale = 1.62573242f;
+  }
   for (unsigned int i = 0; i < n; ++i) {
     unsigned int pos = i < sn ? 2 * i + lowAt : 2 * (i - sn) + highAt;
+    [[maybe_unused]] const T scale = i < sn ? lowScale : highScale;
     const T* src = plane + static_cast<long long>(i) * lineStep;
-    for (int k = 0; k < L; ++k) tmp[static_cast<size_t>(pos) * L + k] = src[k * laneStep];
+    T* dst = &tmp[static_cast<size_t>(pos) * L];
+    if constexpr (std::is_same_v<T, int>)
+      for (int k = 0; k < L; ++k) dst[k] = src[k * laneStep];
+    else
+      for (int k = 0; k < L; ++k) dst[k] = src[k * laneStep] * scale;
   }
   if constexpr (std::is_same_v<T, int>)
     inverse53<L>(tmp.data(), n, cas);
@@ -325,22 +338,29 @@ void cJP2Tcd::toStore(const cJP2Image& image, const cJP2Tcp& tcp, uint8_t* store
     const long long shift = tccps[c].dcLevelShift;
     const long long lo = ic.sgnd ? -(1LL << (ic.prec - 1)) : 0;
     const long long hi = ic.sgnd ? (1LL << (ic.prec - 1)) - 1 : (1LL << ic.prec) - 1;
-    const unsigned int bytes = jp2StoreBytes(ic.prec);
     const bool reversible = tccps[c].qmfbid == 1;
-    for (long long i = 0; i < n; ++i) {
+    auto value = [&](long long i) {
       long long v = (reversible ? tc.idata.ptr[i] : toInt(tc.fdata.ptr[i])) + shift;
-      v = v < lo ? lo : v > hi ? hi : v;
-      uint32_t u = static_cast<uint32_t>(v);
-      if (bytes == 1) {
-        *store++ = static_cast<uint8_t>(u);
-      } else if (bytes == 2) {
-        uint16_t s = static_cast<uint16_t>(u);
-        std::memcpy(store, &s, 2);
-        store += 2;
-      } else {
-        std::memcpy(store, &u, 4);
-        store += 4;
-      }
+      return static_cast<uint32_t>(v < lo ? lo : v > hi ? hi : v);
+    };
+    switch (jp2StoreBytes(ic.prec)) {
+      case 1:
+        for (long long i = 0; i < n; ++i) store[i] = static_cast<uint8_t>(value(i));
+        store += n;
+        break;
+      case 2:
+        for (long long i = 0; i < n; ++i) {
+          uint16_t v = static_cast<uint16_t>(value(i));
+          std::memcpy(store + 2 * i, &v, 2);
+        }
+        store += 2 * n;
+        break;
+      default:
+        for (long long i = 0; i < n; ++i) {
+          uint32_t v = value(i);
+          std::memcpy(store + 4 * i, &v, 4);
+        }
+        store += 4 * n;
     }
   }
 }
