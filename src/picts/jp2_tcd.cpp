@@ -79,16 +79,18 @@ void level(T* plane, long long lineStep, long long laneStep, unsigned int n, uns
   if constexpr (!std::is_same_v<T, int>) {
     if (n >= 2) lowScale = 1.23017406f, highScale = 1.62573242f;
   }
-  for (unsigned int i = 0; i < n; ++i) {
-    unsigned int pos = i < sn ? 2 * i + lowAt : 2 * (i - sn) + highAt;
-    [[maybe_unused]] const T scale = i < sn ? lowScale : highScale;
-    const T* src = plane + static_cast<long long>(i) * lineStep;
-    T* dst = &tmp[static_cast<size_t>(pos) * L];
-    if constexpr (std::is_same_v<T, int>)
-      for (int k = 0; k < L; ++k) dst[k] = src[k * laneStep];
-    else
-      for (int k = 0; k < L; ++k) dst[k] = src[k * laneStep] * scale;
-  }
+  auto gather = [&](unsigned int from, unsigned int to, unsigned int firstPos, T scale) {
+    for (unsigned int i = from, pos = firstPos; i < to; ++i, pos += 2) {
+      const T* src = plane + static_cast<long long>(i) * lineStep;
+      T* dst = &tmp[static_cast<size_t>(pos) * L];
+      if constexpr (std::is_same_v<T, int>)
+        for (int k = 0; k < L; ++k) dst[k] = src[k * laneStep];
+      else
+        for (int k = 0; k < L; ++k) dst[k] = src[k * laneStep] * scale;
+    }
+  };
+  gather(0, sn, lowAt, lowScale);
+  gather(sn, n, highAt, highScale);
   if constexpr (std::is_same_v<T, int>)
     inverse53<L>(tmp.data(), n, cas);
   else
