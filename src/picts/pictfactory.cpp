@@ -6,6 +6,7 @@
 #include "picts/pictbase.h"
 #include "picts/pictdib.h"
 #include "picts/pictgif.h"
+#include "picts/pictjp2.h"
 #include "picts/pictjpeg.h"
 #include "picts/pictpcx.h"
 #include "picts/pictpng.h"
@@ -33,7 +34,10 @@ constexpr sFormat kProbeList[] = {
     {&cPictGIF::validFor, &makeDecoder<cPictGIF>},
     {&cPictBMP::validFor, &makeDecoder<cPictBMP>},
     {&cPictDIB::validFor, &makeDecoder<cPictDIB>},
-    // 6 ICO, 7 JPEG 2000 file, 8 JPEG 2000 codestream, 9 ICNS
+    // 6 ICO
+    {&cPictJP2::validFor, &makeDecoder<cPictJP2>},
+    {&cPictJ2K::validFor, &makeDecoder<cPictJ2K>},
+    // 9 ICNS
     {&cPictTGA::validFor, &makeDecoder<cPictTGA>},
     // 11 to 27: the camera formats and TIFF
     {&cPictPPM::validFor, &makeDecoder<cPictPPM>},

@@ -1,24 +1,30 @@
-// JPEG 2000 pictures, in the JP2 box container and as a bare codestream.
-// Until the decoder lands both recognise nothing, so the factory passes over
-// them and the icon containers that hand them embedded data fail cleanly.
+// JPEG 2000 pictures: JP2 files and raw codestreams, decoded whole by the
+// codec and converted to 8-bit pixels.
 #pragma once
 
+#include "picts/jp2image.h"
 #include "picts/pictbase.h"
 
-class cPictJP2 : public cPictBase {
+class cPictJP2Base : public cPictBase {
+ public:
+  bool supportsExtRendering() override { return false; }
+  bool jp2ImageToThis(cJP2Image* image);
+};
+
+class cPictJP2 : public cPictJP2Base {
  public:
   int typeOf() override { return kPictJP2; }
-  bool isPicture(cFileIOTarget* io, sPictInfo* info) override;
+  bool isPicture(cFileIOTarget* io, sPictInfo* info) override { return validFor(io, info); }
   bool decode(cFileIOTarget* io) override;
-
+  // Reads the boxes and the main header only.
   static bool validFor(cFileIOTarget* io, sPictInfo* info);
 };
 
-class cPictJ2K : public cPictBase {
+class cPictJ2K : public cPictJP2Base {
  public:
   int typeOf() override { return kPictJ2K; }
-  bool isPicture(cFileIOTarget* io, sPictInfo* info) override;
+  bool isPicture(cFileIOTarget* io, sPictInfo* info) override { return validFor(io, info); }
   bool decode(cFileIOTarget* io) override;
-
+  // Reads the main header only.
   static bool validFor(cFileIOTarget* io, sPictInfo* info);
 };

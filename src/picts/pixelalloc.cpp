@@ -11,9 +11,8 @@ long long pictPixelCount(long long w, long long h) {
 namespace {
 
 template <typename T>
-bool allocZeroed(_typebuf<T>& buf, long long w, long long h) {
-  long long count = pictPixelCount(w, h);
-  if (count < 0) {
+bool allocCount(_typebuf<T>& buf, long long count) {
+  if (count < 1 || count > kMaxPictSamples) {
     buf.set(0);
     return false;
   }
@@ -26,6 +25,11 @@ bool allocZeroed(_typebuf<T>& buf, long long w, long long h) {
   return true;
 }
 
+template <typename T>
+bool allocZeroed(_typebuf<T>& buf, long long w, long long h) {
+  return allocCount(buf, pictPixelCount(w, h));
+}
+
 }  // namespace
 
 bool allocPictPixels(_typebuf<unsigned int>& buf, long long w, long long h) { return allocZeroed(buf, w, h); }
@@ -33,3 +37,7 @@ bool allocPictPixels(_typebuf<unsigned int>& buf, long long w, long long h) { re
 bool allocPictPixels(_typebuf<unsigned long long>& buf, long long w, long long h) {
   return allocZeroed(buf, w, h);
 }
+
+bool allocPictSamples(_typebuf<int>& buf, long long count) { return allocCount(buf, count); }
+bool allocPictSamples(_typebuf<float>& buf, long long count) { return allocCount(buf, count); }
+bool allocPictSamples(_typebuf<unsigned char>& buf, long long count) { return allocCount(buf, count); }

@@ -18,3 +18,12 @@ long long pictPixelCount(long long w, long long h);
 // that pictPixelCount refuses or memory that cannot be had.
 bool allocPictPixels(_typebuf<unsigned int>& buf, long long w, long long h);
 bool allocPictPixels(_typebuf<unsigned long long>& buf, long long w, long long h);
+
+// Sample planes that decoders keep beside the picture (components of a
+// multi-component image, tiles being reconstructed): `count` zeroed elements.
+// One plane never holds more than a picture's pixels, and all the planes of
+// one image together at most four times that.
+constexpr long long kMaxPictSamples = 4 * kMaxPictPixels;
+bool allocPictSamples(_typebuf<int>& buf, long long count);
+bool allocPictSamples(_typebuf<float>& buf, long long count);
+bool allocPictSamples(_typebuf<unsigned char>& buf, long long count);

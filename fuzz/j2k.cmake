@@ -1,0 +1,1 @@
+zvk_fuzz(j2k zvk_picts)

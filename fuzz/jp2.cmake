@@ -1,0 +1,1 @@
+zvk_fuzz(jp2 zvk_picts)

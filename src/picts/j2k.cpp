@@ -1,0 +1,25 @@
+// Raw JPEG 2000 codestreams, from SOC to EOC.
+#include "picts/jp2codec.h"
+#include "picts/pictjp2.h"
+
+bool cPictJ2K::validFor(cFileIOTarget* io, sPictInfo* info) {
+  if (!io) return false;
+  cJP2FileIOTarget in(io);
+  cJ2KDecode dec;
+  cPtr<cJP2Image> image;
+  if (!dec.readHeader(&in, image)) return false;
+  if (info) {
+    info->width = image->x1 - image->x0;
+    info->height = image->y1 - image->y0;
+    info->hasPreview = false;
+  }
+  return true;
+}
+
+bool cPictJ2K::decode(cFileIOTarget* io) {
+  if (!io) return false;
+  cJP2FileIOTarget in(io);
+  cJ2KDecode dec;
+  cPtr<cJP2Image> image;
+  return dec.readHeader(&in, image) && dec.decode(&in, image.ptr) && jp2ImageToThis(image.ptr);
+}

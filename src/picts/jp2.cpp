@@ -1,0 +1,29 @@
+// JP2 files: the box layer, then the codestream inside it.
+#include "picts/jp2codec.h"
+#include "picts/pictjp2.h"
+
+bool cPictJP2::validFor(cFileIOTarget* io, sPictInfo* info) {
+  if (!io) return false;
+  cJP2FileIOTarget in(io);
+  cJP2Decode dec;
+  cPtr<cJP2Image> image;
+  if (!dec.setup(0) || !dec.readHeader(&in, image)) return false;
+  if (info) {
+    info->width = image->x1 - image->x0;
+    info->height = image->y1 - image->y0;
+    info->hasPreview = false;
+  }
+  return true;
+}
+
+bool cPictJP2::decode(cFileIOTarget* io) {
+  if (!io) return false;
+  cJP2FileIOTarget in(io);
+  cJP2Decode dec;
+  cPtr<cJP2Image> image;
+  if (!dec.setup(0) || !dec.readHeader(&in, image)) return false;
+  cJP2Image* im = image.ptr;
+  return dec.setArea(im, static_cast<int>(im->x0), static_cast<int>(im->y0), static_cast<int>(im->x1),
+                     static_cast<int>(im->y1)) &&
+         dec.decode(&in, im) && dec.endDecompress(&in) && jp2ImageToThis(im);
+}

@@ -1,0 +1,351 @@
+// The codestream reader: main header, tile-parts gathered per tile, the
+// tile loop, the decoding area and the assembly of tiles into the image.
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "picts/jp2codec.h"
+#include "picts/pixelalloc.h"
+
+namespace {
+
+constexpr unsigned int kSOC = 0xFF4F, kSOT = 0xFF90, kSOD = 0xFF93, kEOC = 0xFFD9;
+
+bool read16(cFileIOTarget* in, unsigned int& v) {
+  uint8_t b[2];
+  if (!in->readf(b, 2)) return false;
+  v = static_cast<unsigned int>(b[0] << 8 | b[1]);
+  return true;
+}
+
+// Reads n bytes to the end of `into`, in pieces a single read can take.
+bool appendBytes(cFileIOTarget* in, std::vector<uint8_t>& into, unsigned long long n) {
+  size_t at = into.size();
+  into.resize(at + n);
+  while (n > 0) {
+    unsigned int piece = static_cast<unsigned int>(std::min<unsigned long long>(n, 1U << 30));
+    if (!in->readf(into.data() + at, piece)) return false;
+    at += piece;
+    n -= piece;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool cJP2Image::copyHeader(const cJP2Image& o) {
+  x0 = o.x0, y0 = o.y0, x1 = o.x1, y1 = o.y1;
+  numcomps = o.numcomps;
+  colorSpace = o.colorSpace;
+  comps.set(o.numcomps);
+  for (unsigned int c = 0; c < numcomps; ++c) comps.ptr[c].copyShape(o.comps.ptr[c]);
+  return true;
+}
+
+struct cJ2KDecode::sMarkerHandler {
+  unsigned int id;
+  int states;
+  bool (cJ2KDecode::*reader)(sJP2Bytes&);
+};
+
+const cJ2KDecode::sMarkerHandler* cJ2KDecode::handlerOf(unsigned int marker) {
+  constexpr int kHeaders = kMainHeader | kTilePartHeader;
+  static const sMarkerHandler kHandlers[] = {
+      {0xFF52, kHeaders, &cJ2KDecode::readCOD},    {0xFF53, kHeaders, &cJ2KDecode::readCOC},
+      {0xFF5E, kHeaders, &cJ2KDecode::readRGN},    {0xFF5C, kHeaders, &cJ2KDecode::readQCD},
+      {0xFF5D, kHeaders, &cJ2KDecode::readQCC},    {0xFF5F, kHeaders, &cJ2KDecode::readPOC},
+      {0xFF51, kExpectSIZ, &cJ2KDecode::readSIZ},  {0xFF55, kMainHeader, &cJ2KDecode::readTLM},
+      {0xFF57, kMainHeader, &cJ2KDecode::readPLM}, {0xFF58, kTilePartHeader, &cJ2KDecode::readPLT},
+      {0xFF60, kMainHeader, &cJ2KDecode::readPPM}, {0xFF61, kTilePartHeader, &cJ2KDecode::readPPT},
+      {0xFF63, kMainHeader, &cJ2KDecode::readCRG}, {0xFF64, kHeaders, &cJ2KDecode::readCOM},
+      {0xFF74, kHeaders, &cJ2KDecode::readMCT},    {0xFF78, kMainHeader, &cJ2KDecode::readCBD},
+      {0xFF75, kHeaders, &cJ2KDecode::readMCC},    {0xFF77, kHeaders, &cJ2KDecode::readMCO},
+      {0xFF68, kHeaders, &cJ2KDecode::readIgnored}, {0xFF66, kHeaders, &cJ2KDecode::readIgnored},
+      {0xFF67, kHeaders, &cJ2KDecode::readIgnored}, {0xFF69, kHeaders, &cJ2KDecode::readIgnored},
+  };
+  for (const sMarkerHandler& h : kHandlers)
+    if (h.id == marker) return &h;
+  return nullptr;
+}
+
+cJ2KDecode::cJ2KDecode() { myHeaderBuf.reserve(1000); }
+
+cJ2KDecode::~cJ2KDecode() = default;
+
+bool cJ2KDecode::readSegment(cJP2FileIOTarget* in, unsigned int marker, unsigned int length,
+                             std::vector<sJP2MarkerInfo>& into) {
+  const sMarkerHandler* h = handlerOf(marker);
+  if (!h || !(myState & h->states)) return false;
+  unsigned long long at = in->position - 4;
+  myHeaderBuf.resize(length - 2);
+  if (length > 2 && !in->readf(myHeaderBuf.data(), length - 2)) return false;
+  sJP2Bytes b(myHeaderBuf.data(), myHeaderBuf.size());
+  if (!(this->*h->reader)(b)) return false;
+  into.push_back({marker, at, length + 2});
+  return true;
+}
+
+bool cJ2KDecode::readMainHeader(cJP2FileIOTarget* in) {
+  myState = kExpectSOC;
+  unsigned int marker;
+  if (!read16(in, marker) || marker != kSOC) return false;
+  myIndex.mainStart = in->position - 2;
+  myIndex.markers.push_back({kSOC, myIndex.mainStart, 2});
+  myState = kExpectSIZ;
+  if (!read16(in, marker)) return false;
+  while (marker != kSOT) {
+    unsigned int length;
+    if (marker < 0xFF00 || !read16(in, length) || length < 2) return false;
+    if (handlerOf(marker)) {
+      if (!readSegment(in, marker, length, myIndex.markers)) return false;
+    } else {
+      in->set_fp(in->position + length - 2);  // not ours to read; a short file fails at the next marker
+    }
+    if (!read16(in, marker)) return false;
+  }
+  // A codestream without its coding and quantisation defaults cannot be decoded.
+  if (myState != kMainHeader || !myHasCod || !myHasQcd) return false;
+  myIndex.mainEnd = in->position - 2;
+  myState = kExpectSOT;
+  return true;
+}
+
+bool cJ2KDecode::readHeader(cJP2FileIOTarget* in, cPtr<cJP2Image>& image) {
+  if (!in || myState != kNone) return false;
+  try {
+    if (!readMainHeader(in)) {
+      myHeader.comps.set(0);
+      return false;
+    }
+    cJP2Image* out = new cJP2Image;
+    out->copyHeader(myHeader);
+    myOut.copyHeader(myHeader);
+    image = out;
+    return true;
+  } catch (const std::bad_alloc&) {
+    myHeader.comps.set(0);
+    return false;
+  }
+}
+
+bool cJ2KDecode::setDecodeArea(cJP2Image* image, int x0, int y0, int x1, int y1) {
+  if (!image || myState != kExpectSOT || image->numcomps != myOut.numcomps) return false;
+  const cJP2Image& im = myHeader;
+  if (x0 == 0 && y0 == 0 && x1 == 0 && y1 == 0) {
+    myStartCol = myStartRow = 0;
+    myEndCol = myCp.tw;
+    myEndRow = myCp.th;
+    return true;
+  }
+  if (x0 < 0 || y0 < 0 || x1 <= 0 || y1 <= 0) return false;
+  unsigned long long ux0 = static_cast<unsigned int>(x0), uy0 = static_cast<unsigned int>(y0);
+  unsigned long long ux1 = static_cast<unsigned int>(x1), uy1 = static_cast<unsigned int>(y1);
+  if (ux0 >= im.x1 || uy0 >= im.y1 || ux1 <= im.x0 || uy1 <= im.y0) return false;
+  myStartCol = ux0 < im.x0 ? 0 : static_cast<unsigned int>((ux0 - myCp.tx0) / myCp.tdx);
+  myStartRow = uy0 < im.y0 ? 0 : static_cast<unsigned int>((uy0 - myCp.ty0) / myCp.tdy);
+  myEndCol = ux1 > im.x1 ? myCp.tw : static_cast<unsigned int>((ux1 - myCp.tx0 + myCp.tdx - 1) / myCp.tdx);
+  myEndRow = uy1 > im.y1 ? myCp.th : static_cast<unsigned int>((uy1 - myCp.ty0 + myCp.tdy - 1) / myCp.tdy);
+  ux0 = std::max<unsigned long long>(ux0, im.x0);
+  uy0 = std::max<unsigned long long>(uy0, im.y0);
+  ux1 = std::min<unsigned long long>(ux1, im.x1);
+  uy1 = std::min<unsigned long long>(uy1, im.y1);
+  for (unsigned int c = 0; c < im.numcomps; ++c) {
+    const sJP2ImageComp& hc = im.comps.ptr[c];
+    unsigned long long cx0 = (ux0 + hc.dx - 1) / hc.dx, cy0 = (uy0 + hc.dy - 1) / hc.dy;
+    unsigned long long cx1 = (ux1 + hc.dx - 1) / hc.dx, cy1 = (uy1 + hc.dy - 1) / hc.dy;
+    if (cx1 <= cx0 || cy1 <= cy0) return false;
+    for (cJP2Image* target : {image, &myOut}) {
+      sJP2ImageComp& ic = target->comps.ptr[c];
+      ic.x0 = static_cast<unsigned int>(cx0);
+      ic.y0 = static_cast<unsigned int>(cy0);
+      ic.w = static_cast<unsigned int>(cx1 - cx0);
+      ic.h = static_cast<unsigned int>(cy1 - cy0);
+    }
+  }
+  myAreaSet = true;
+  return true;
+}
+
+bool cJ2KDecode::readSot(sJP2Bytes& b) {
+  unsigned int isot = b.u16();
+  unsigned long long psot = b.u32();
+  unsigned int tpsot = b.u8(), tnsot = b.u8();
+  if (!b.ok || isot >= myCp.numTiles()) return false;
+  if ((psot >= 1 && psot <= 11) || psot == 13) return false;
+  myCurTile = isot;
+  myLastTilePart = psot == 0;
+  myTileComplete = false;
+  std::unique_ptr<cJP2Tcp>& slot = myCp.tcps[isot];
+  if (!slot) {
+    slot = std::make_unique<cJP2Tcp>();
+    slot->startFrom(myDefaults);
+  }
+  cJP2Tcp& tcp = *slot;
+  // Its samples are in the image already; more data for it is damage.
+  if (tcp.decoded) return false;
+  if (tnsot) {
+    if (tcp.numTileParts && tpsot >= tcp.numTileParts) return false;
+    tcp.numTileParts = tnsot;
+  }
+  if (tcp.numTileParts && tpsot + 1 == tcp.numTileParts) myTileComplete = true;
+  myRemaining = myLastTilePart ? 0 : psot - 12;
+  myState = kTilePartHeader;
+  unsigned int col = isot % myCp.tw, row = isot / myCp.tw;
+  mySkipTile = (myTileToDecode >= 0 && isot != static_cast<unsigned int>(myTileToDecode)) || col < myStartCol ||
+               col >= myEndCol || row < myStartRow || row >= myEndRow;
+  std::unique_ptr<sJP2TileIndex>& index = myIndex.tiles[isot];
+  if (!index) index = std::make_unique<sJP2TileIndex>();
+  index->tileno = isot;
+  index->numTileParts = tcp.numTileParts;
+  index->current = tpsot;
+  index->tileParts.push_back({myLastSot, 0, 0});
+  return true;
+}
+
+bool cJ2KDecode::readTileData(cJP2FileIOTarget* in) {
+  cJP2Tcp& tcp = *myCp.tcps[myCurTile];
+  sJP2TileIndex& index = *myIndex.tiles[myCurTile];
+  const unsigned long long size = in->size();
+  if (mySkipTile) {
+    in->set_fp(myLastTilePart ? (size >= 2 ? size - 2 : 0) : in->position + myRemaining);
+    myState = kExpectSOT;
+    myTileComplete = false;
+    return true;
+  }
+  if (!myLastTilePart && myRemaining == 0) {  // a tile-part of its SOT alone
+    myState = kExpectSOT;
+    return true;
+  }
+  for (;;) {
+    unsigned int marker, length;
+    if (!read16(in, marker)) return false;
+    if (marker == kSOD) break;
+    if (marker < 0xFF00 || !read16(in, length) || length < 2) return false;
+    if (!myLastTilePart) {
+      if (myRemaining < length + 2ULL) return false;
+      myRemaining -= length + 2;
+    }
+    if (!readSegment(in, marker, length, index.markers)) return false;
+  }
+  if (!myLastTilePart) {
+    if (myRemaining < 2) return false;
+    myRemaining -= 2;
+  }
+  index.tileParts.back().endHeader = in->position;
+  unsigned long long pos = in->position;
+  unsigned long long wanted = myLastTilePart ? (size >= pos + 2 ? size - 2 - pos : 0) : myRemaining;
+  // The file, not the header, says how much there is.
+  unsigned long long present = std::min(wanted, size > pos ? size - pos : 0);
+  if (!appendBytes(in, tcp.data, present)) return false;
+  index.tileParts.back().endData = in->position;
+  myState = present < wanted ? kShortData : kExpectSOT;
+  return true;
+}
+
+bool cJ2KDecode::readTilePart(cJP2FileIOTarget* in) {
+  myLastSot = in->position - 2;
+  unsigned int length;
+  uint8_t seg[8];
+  if (!read16(in, length) || length != 10 || !in->readf(seg, 8)) return false;
+  sJP2Bytes b(seg, 8);
+  return readSot(b) && readTileData(in);
+}
+
+bool cJ2KDecode::assemble() {
+  const sJP2TcdTile& tile = myTcd.tile();
+  const uint8_t* store = myStore.ptr;
+  for (unsigned int c = 0; c < tile.numcomps; ++c) {
+    const sJP2TcdTileComp& tc = tile.comps.ptr[c];
+    sJP2ImageComp& ic = myOut.comps.ptr[c];
+    const unsigned int bytes = jp2StoreBytes(ic.prec);
+    const long long tw = tc.width();
+    if (!ic.data.ptr && !allocPictSamples(ic.data, static_cast<long long>(ic.w) * ic.h)) return false;
+    long long x0 = std::max<long long>(tc.x0, ic.x0), x1 = std::min<long long>(tc.x1, ic.x0 + ic.w);
+    long long y0 = std::max<long long>(tc.y0, ic.y0), y1 = std::min<long long>(tc.y1, ic.y0 + ic.h);
+    for (long long y = y0; y < y1 && x0 < x1; ++y) {
+      const uint8_t* src = store + ((y - tc.y0) * tw + (x0 - tc.x0)) * bytes;
+      int* dst = ic.data.ptr + (y - ic.y0) * ic.w + (x0 - ic.x0);
+      long long n = x1 - x0;
+      if (bytes == 1) {
+        for (long long i = 0; i < n; ++i) dst[i] = ic.sgnd ? static_cast<int8_t>(src[i]) : src[i];
+      } else if (bytes == 2) {
+        for (long long i = 0; i < n; ++i) {
+          uint16_t v;
+          std::memcpy(&v, src + 2 * i, 2);
+          dst[i] = ic.sgnd ? static_cast<int16_t>(v) : v;
+        }
+      } else {
+        std::memcpy(dst, src, static_cast<size_t>(n) * 4);
+      }
+    }
+    store += tw * tc.height() * bytes;
+  }
+  return true;
+}
+
+bool cJ2KDecode::decodeTile(unsigned int tileno) {
+  cJP2Tcp& tcp = *myCp.tcps[tileno];
+  myState |= kTileReady;
+  bool ok = myTcd.initTile(myOut, myCp, tcp, tileno);
+  if (ok) {
+    unsigned long long size = myTcd.storeSize(myOut);
+    if (static_cast<unsigned long long>(myStore.count) < size)
+      ok = size <= static_cast<unsigned long long>(kMaxPictSamples) &&
+           allocPictSamples(myStore, static_cast<long long>(size));
+  }
+  ok = ok && myTcd.decodeTile(myOut, tcp);
+  if (ok) {
+    myTcd.toStore(myOut, tcp, myStore.ptr);
+    // With one tile the planes are done: let the image have their memory.
+    if (myCp.numTiles() == 1) myTcd.releasePlanes();
+    ok = assemble();
+  }
+  releaseTile(tcp);
+  myState &= ~kTileReady;
+  if (!ok) myState |= kError;
+  return ok;
+}
+
+bool cJ2KDecode::decodeTiles(cJP2FileIOTarget* in) {
+  // The main header ended on the first SOT marker.
+  for (;;) {
+    if (!readTilePart(in)) return false;
+    if (myTileComplete && !mySkipTile) {
+      if (!decodeTile(myCurTile)) return false;
+      myTileComplete = false;
+    }
+    unsigned int marker;
+    if (!read16(in, marker)) return false;
+    if (marker == kEOC) break;
+    if (marker != kSOT) return false;
+  }
+  myState = kEndOfCodestream;
+  myCurTile = 0;
+  for (auto& [tileno, tcp] : myCp.tcps)
+    if (!tcp->decoded && !tcp->data.empty() && !decodeTile(tileno)) return false;
+  return true;
+}
+
+bool cJ2KDecode::decode(cJP2FileIOTarget* in, cJP2Image* image) {
+  if (!in || !image || myState != kExpectSOT || image->numcomps != myOut.numcomps) return false;
+  bool ok;
+  try {
+    ok = decodeTiles(in);
+  } catch (const std::bad_alloc&) {
+    ok = false;
+  }
+  for (unsigned int c = 0; ok && c < myOut.numcomps; ++c)
+    if (!myOut.comps.ptr[c].data.ptr) ok = allocPictSamples(myOut.comps.ptr[c].data,
+                                                           static_cast<long long>(myOut.comps.ptr[c].w) * myOut.comps.ptr[c].h);
+  if (!ok) {
+    myState |= kError;
+    myHeader.comps.set(0);
+    for (unsigned int c = 0; c < image->numcomps; ++c) image->comps.ptr[c].data.set(0);
+    return false;
+  }
+  for (unsigned int c = 0; c < myOut.numcomps; ++c) {
+    image->comps.ptr[c].copyShape(myOut.comps.ptr[c]);
+    image->comps.ptr[c].takeData(myOut.comps.ptr[c].data);
+  }
+  return true;
+}

@@ -1,0 +1,375 @@
+// One tile from geometry to samples: layout, both tiers, the inverse
+// wavelet and component transforms, and the level shift into the store.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <type_traits>
+
+#include "picts/jp2tile.h"
+#include "picts/pixelalloc.h"
+
+namespace {
+
+long long ceilDivPow2(long long a, unsigned int b) { return (a + (1LL << b) - 1) >> b; }
+long long floorDivPow2(long long a, unsigned int b) { return a >> b; }
+long long ceilDiv(long long a, long long b) { return (a + b - 1) / b; }
+
+// Lifting sums of hostile coefficients may pass the int range: they wrap
+// instead of being undefined, and valid data never comes near.
+inline int wrapAdd(int a, int b) { return static_cast<int>(static_cast<unsigned int>(a) + static_cast<unsigned int>(b)); }
+inline int wrapSub(int a, int b) { return static_cast<int>(static_cast<unsigned int>(a) - static_cast<unsigned int>(b)); }
+
+int toInt(float f) {
+  if (!(f > -2147483648.0f)) return f != f ? 0 : INT32_MIN;
+  if (f >= 2147483648.0f) return INT32_MAX;
+  return static_cast<int>(f);  // toward zero
+}
+
+// Lifts the samples of one parity of an interleaved line of n >= 2 samples
+// (L lanes side by side); a sample at an end counts its one neighbour twice.
+template <int L, typename T, typename Op>
+void lift(T* x, unsigned int n, unsigned int parity, Op op) {
+  unsigned int i = parity;
+  if (i == 0) {
+    for (int k = 0; k < L; ++k) x[k] = op(x[k], x[L + k], x[L + k]);
+    i = 2;
+  }
+  for (; i + 1 < n; i += 2) {
+    T* c = x + static_cast<size_t>(i) * L;
+    for (int k = 0; k < L; ++k) c[k] = op(c[k], c[k - L], c[k + L]);
+  }
+  if (i < n) {
+    T* c = x + static_cast<size_t>(i) * L;
+    for (int k = 0; k < L; ++k) c[k] = op(c[k], c[k - L], c[k - L]);
+  }
+}
+
+// Inverse transform of one interleaved line; `cas` is the parity of the
+// line's first coordinate, which decides where the low-pass samples stand.
+template <int L>
+void inverse53(int* x, unsigned int n, unsigned int cas) {
+  if (n == 1) {
+    if (cas)
+      for (int k = 0; k < L; ++k) x[k] /= 2;
+    return;
+  }
+  lift<L>(x, n, cas, [](int c, int l, int r) { return wrapSub(c, wrapAdd(wrapAdd(l, r), 2) >> 2); });
+  lift<L>(x, n, 1 - cas, [](int c, int l, int r) { return wrapAdd(c, wrapAdd(l, r) >> 1); });
+}
+
+template <int L>
+void inverse97(float* x, unsigned int n, unsigned int cas) {
+  if (n < 2) return;
+  auto step = [](float c) { return [c](float v, float l, float r) { return v + c * (l + r); }; };
+  lift<L>(x, n, cas, step(-0.443506867f));
+  lift<L>(x, n, 1 - cas, step(-0.882911086f));
+  lift<L>(x, n, cas, step(0.0529801175f));
+  lift<L>(x, n, 1 - cas, step(1.58613431f));
+}
+
+// Interleaves low-pass samples lo[0..sn) and high-pass hi[0..n-sn) of
+// L lanes into line, transforms it and writes it back in natural order.
+template <int L, typename T>
+void level(T* plane, long long lineStep, long long laneStep, unsigned int n, unsigned int sn,
+           unsigned int cas, std::vector<T>& tmp) {
+  tmp.resize(static_cast<size_t>(n) * L);
+  unsigned int lowAt = cas, highAt = 1 - cas;
+  // The 9/7 filter scales low- and high-pass samples first; done here, on the way in.
+  T lowScale = 1, highScale = 1;
+  if constexpr (!std::is_same_v<T, int>) {
+    if (n >= 2) lowScale = 1.23017406f, highScale = 1.62573242f;
+  }
+  auto gather = [&](unsigned int from, unsigned int to, unsigned int firstPos, T scale) {
+    for (unsigned int i = from, pos = firstPos; i < to; ++i, pos += 2) {
+      const T* src = plane + static_cast<long long>(i) * lineStep;
+      T* dst = &tmp[static_cast<size_t>(pos) * L];
+      if constexpr (std::is_same_v<T, int>)
+        for (int k = 0; k < L; ++k) dst[k] = src[k * laneStep];
+      else
+        for (int k = 0; k < L; ++k) dst[k] = src[k * laneStep] * scale;
+    }
+  };
+  gather(0, sn, lowAt, lowScale);
+  gather(sn, n, highAt, highScale);
+  if constexpr (std::is_same_v<T, int>)
+    inverse53<L>(tmp.data(), n, cas);
+  else
+    inverse97<L>(tmp.data(), n, cas);
+  for (unsigned int i = 0; i < n; ++i) {
+    T* dst = plane + static_cast<long long>(i) * lineStep;
+    for (int k = 0; k < L; ++k) dst[k * laneStep] = tmp[static_cast<size_t>(i) * L + k];
+  }
+}
+
+template <typename T>
+void inverseDwtPlane(T* plane, const sJP2TcdTileComp& tc, unsigned int numres) {
+  const long long stride = tc.width();
+  std::vector<T> tmp;
+  for (unsigned int r = 1; r < numres; ++r) {
+    const sJP2TcdResolution& res = tc.resolutions[r];
+    const sJP2TcdResolution& low = tc.resolutions[r - 1];
+    unsigned int rw = static_cast<unsigned int>(res.x1 - res.x0), rh = static_cast<unsigned int>(res.y1 - res.y0);
+    unsigned int sw = static_cast<unsigned int>(low.x1 - low.x0), sh = static_cast<unsigned int>(low.y1 - low.y0);
+    if (rw == 0 || rh == 0) continue;
+    unsigned int casx = static_cast<unsigned int>(res.x0 & 1), casy = static_cast<unsigned int>(res.y0 & 1);
+    for (unsigned int y = 0; y < rh; ++y) level<1>(plane + y * stride, 1, 0, rw, sw, casx, tmp);
+    // Columns go sixteen at a time: one cache line of each row.
+    unsigned int x = 0;
+    for (; x + 16 <= rw; x += 16) level<16>(plane + x, stride, 1, rh, sh, casy, tmp);
+    for (; x + 4 <= rw; x += 4) level<4>(plane + x, stride, 1, rh, sh, casy, tmp);
+    for (; x < rw; ++x) level<1>(plane + x, stride, 0, rh, sh, casy, tmp);
+  }
+}
+
+// Cell i of a grid of 2^ew by 2^eh cells, `across` to a row, whose first
+// cell starts at gx, gy; clipped to the box of `clip`.
+template <typename Cell, typename Box>
+void placeCell(Cell& cell, long long gx, long long gy, unsigned int across, size_t i, unsigned int ew,
+               unsigned int eh, const Box& clip) {
+  long long x = gx + (static_cast<long long>(i % across) << ew), y = gy + (static_cast<long long>(i / across) << eh);
+  cell.x0 = std::max(x, clip.x0);
+  cell.y0 = std::max(y, clip.y0);
+  cell.x1 = std::min(x + (1LL << ew), clip.x1);
+  cell.y1 = std::min(y + (1LL << eh), clip.y1);
+}
+
+}  // namespace
+
+bool cJP2Tcd::initComp(const cJP2Image& image, const cJP2Tcp& tcp, unsigned int compno) {
+  const sJP2ImageComp& ic = image.comps.ptr[compno];
+  const sJP2Tccp& tccp = (*tcp.tccps)[compno];
+  sJP2TcdTileComp& tc = myTile.comps.ptr[compno];
+  // Exponents the coding passes and the tag trees cannot take.
+  if (tccp.cblkw < 2 || tccp.cblkw > 10 || tccp.cblkh < 2 || tccp.cblkh > 10 || tccp.cblkw + tccp.cblkh > 12)
+    return false;
+  if (tccp.qmfbid > 1 || tccp.numresolutions < 1 || tccp.numresolutions > kJP2MaxResolutions) return false;
+  tc.x0 = ceilDiv(myTile.x0, ic.dx);
+  tc.y0 = ceilDiv(myTile.y0, ic.dy);
+  tc.x1 = ceilDiv(myTile.x1, ic.dx);
+  tc.y1 = ceilDiv(myTile.y1, ic.dy);
+  long long count = tc.width() * tc.height();
+  if (count < 1) return false;
+  if (tccp.qmfbid == 1 ? tc.idata.count < count && !allocPictSamples(tc.idata, count)
+                       : tc.fdata.count < count && !allocPictSamples(tc.fdata, count))
+    return false;
+  tc.numresolutions = tccp.numresolutions;
+  tc.resolutionsToDecode = tccp.numresolutions;
+  tc.resolutions.assign(tc.numresolutions, {});
+  for (unsigned int r = 0; r < tc.numresolutions; ++r) {
+    sJP2TcdResolution& res = tc.resolutions[r];
+    unsigned int levelno = tc.numresolutions - 1 - r;
+    unsigned int pdx = tccp.prcw[r], pdy = tccp.prch[r];
+    if (pdx > 15 || pdy > 15 || (r > 0 && (pdx == 0 || pdy == 0))) return false;
+    res.x0 = ceilDivPow2(tc.x0, levelno);
+    res.y0 = ceilDivPow2(tc.y0, levelno);
+    res.x1 = ceilDivPow2(tc.x1, levelno);
+    res.y1 = ceilDivPow2(tc.y1, levelno);
+    bool emptyRes = res.x0 == res.x1 || res.y0 == res.y1;
+    res.pw = emptyRes ? 0 : static_cast<unsigned int>(ceilDivPow2(res.x1, pdx) - floorDivPow2(res.x0, pdx));
+    res.ph = emptyRes ? 0 : static_cast<unsigned int>(ceilDivPow2(res.y1, pdy) - floorDivPow2(res.y0, pdy));
+    res.numbands = r == 0 ? 1 : 3;
+    unsigned int cbgw = r == 0 ? pdx : pdx - 1, cbgh = r == 0 ? pdy : pdy - 1;
+    unsigned int cblkw = std::min(tccp.cblkw, cbgw), cblkh = std::min(tccp.cblkh, cbgh);
+    long long tlcbgx = floorDivPow2(res.x0, pdx) << pdx, tlcbgy = floorDivPow2(res.y0, pdy) << pdy;
+    if (r > 0) {
+      tlcbgx = ceilDivPow2(tlcbgx, 1);
+      tlcbgy = ceilDivPow2(tlcbgy, 1);
+    }
+    for (unsigned int b = 0; b < res.numbands; ++b) {
+      sJP2TcdBand& band = res.bands[b];
+      band.bandno = r == 0 ? 0 : b + 1;
+      if (r == 0) {
+        band.x0 = res.x0, band.y0 = res.y0, band.x1 = res.x1, band.y1 = res.y1;
+      } else {
+        long long xob = band.bandno & 1, yob = band.bandno >> 1;
+        band.x0 = ceilDivPow2(tc.x0 - (xob << levelno), levelno + 1);
+        band.y0 = ceilDivPow2(tc.y0 - (yob << levelno), levelno + 1);
+        band.x1 = ceilDivPow2(tc.x1 - (xob << levelno), levelno + 1);
+        band.y1 = ceilDivPow2(tc.y1 - (yob << levelno), levelno + 1);
+      }
+      unsigned int k = r == 0 ? 0 : 3 * (r - 1) + b + 1;
+      const sJP2StepSize& ss = tccp.stepsizes[k];
+      int gain = tccp.qmfbid == 0 ? 0 : band.bandno == 0 ? 0 : band.bandno == 3 ? 2 : 1;
+      band.numbps = ss.expn + static_cast<int>(tccp.numgbits) - 1;
+      band.stepsize = static_cast<float>((1.0 + ss.mant / 2048.0) *
+                                         std::ldexp(1.0, static_cast<int>(ic.prec) + gain - ss.expn) * 0.5);
+      band.precincts.clear();
+      if (band.empty() || emptyRes) continue;
+      band.precincts.resize(static_cast<size_t>(res.pw) * res.ph);
+      for (unsigned int p = 0; p < band.precincts.size(); ++p) {
+        sJP2TcdPrecinct& prc = band.precincts[p];
+        placeCell(prc, tlcbgx, tlcbgy, res.pw, p, cbgw, cbgh, band);
+        prc.cw = prc.ch = 0;
+        prc.cblks.clear();
+        if (prc.x0 >= prc.x1 || prc.y0 >= prc.y1) {
+          prc.incltree.init(0, 0);
+          prc.imsbtree.init(0, 0);
+          continue;
+        }
+        long long cx0 = floorDivPow2(prc.x0, cblkw) << cblkw, cy0 = floorDivPow2(prc.y0, cblkh) << cblkh;
+        prc.cw = static_cast<unsigned int>(((ceilDivPow2(prc.x1, cblkw) << cblkw) - cx0) >> cblkw);
+        prc.ch = static_cast<unsigned int>(((ceilDivPow2(prc.y1, cblkh) << cblkh) - cy0) >> cblkh);
+        prc.cblks.resize(static_cast<size_t>(prc.cw) * prc.ch);
+        for (size_t i = 0; i < prc.cblks.size(); ++i) placeCell(prc.cblks[i], cx0, cy0, prc.cw, i, cblkw, cblkh, prc);
+        prc.incltree.init(prc.cw, prc.ch);
+        prc.imsbtree.init(prc.cw, prc.ch);
+      }
+    }
+  }
+  return true;
+}
+
+bool cJP2Tcd::initTile(const cJP2Image& image, const sJP2CodingParameters& cp, const cJP2Tcp& tcp,
+                       unsigned int tileno) {
+  myTileno = tileno;
+  unsigned int p = tileno % cp.tw, q = tileno / cp.tw;
+  myTile.x0 = std::max<long long>(cp.tx0 + static_cast<long long>(p) * cp.tdx, image.x0);
+  myTile.y0 = std::max<long long>(cp.ty0 + static_cast<long long>(q) * cp.tdy, image.y0);
+  myTile.x1 = std::min<long long>(cp.tx0 + static_cast<long long>(p + 1) * cp.tdx, image.x1);
+  myTile.y1 = std::min<long long>(cp.ty0 + static_cast<long long>(q + 1) * cp.tdy, image.y1);
+  if (myTile.x0 >= myTile.x1 || myTile.y0 >= myTile.y1 || !tcp.tccps) return false;
+  if (myTile.numcomps != image.numcomps) {
+    myTile.comps.set(image.numcomps);
+    myTile.numcomps = image.numcomps;
+  }
+  for (unsigned int c = 0; c < image.numcomps; ++c)
+    if (!initComp(image, tcp, c)) return false;
+  return true;
+}
+
+unsigned long long cJP2Tcd::storeSize(const cJP2Image& image) const {
+  unsigned long long total = 0;
+  for (unsigned int c = 0; c < myTile.numcomps; ++c) {
+    const sJP2TcdTileComp& tc = myTile.comps.ptr[c];
+    total += static_cast<unsigned long long>(tc.width() * tc.height()) * jp2StoreBytes(image.comps.ptr[c].prec);
+  }
+  return total;
+}
+
+void cJP2Tcd::inverseDwt(sJP2TcdTileComp& tc, const sJP2Tccp& tccp, unsigned int numres) {
+  if (tccp.qmfbid == 1)
+    inverseDwtPlane(tc.idata.ptr, tc, numres);
+  else
+    inverseDwtPlane(tc.fdata.ptr, tc, numres);
+}
+
+bool cJP2Tcd::inverseMct(const cJP2Tcp& tcp) {
+  if (tcp.mct == 0 || myTile.numcomps < 3) return true;
+  const tJP2Tccps& tccps = *tcp.tccps;
+  const long long n = myTile.comps.ptr[0].width() * myTile.comps.ptr[0].height();
+  unsigned int used = tcp.mct == 2 ? myTile.numcomps : 3;
+  for (unsigned int c = 1; c < used; ++c)
+    if (myTile.comps.ptr[c].width() * myTile.comps.ptr[c].height() != n) return false;
+  if (tcp.mct == 2) {
+    if (!tcp.mc || tcp.mc->matrix.empty()) return true;
+    std::vector<float> in(used), out(used);
+    for (long long i = 0; i < n; ++i) {
+      for (unsigned int c = 0; c < used; ++c) {
+        const sJP2TcdTileComp& tc = myTile.comps.ptr[c];
+        in[c] = tccps[c].qmfbid == 1 ? static_cast<float>(tc.idata.ptr[i]) : tc.fdata.ptr[i];
+      }
+      for (unsigned int r = 0; r < used; ++r) {
+        float s = 0;
+        const float* row = &tcp.mc->matrix[static_cast<size_t>(r) * used];
+        for (unsigned int c = 0; c < used; ++c) s += row[c] * in[c];
+        out[r] = s;
+      }
+      for (unsigned int c = 0; c < used; ++c) {
+        sJP2TcdTileComp& tc = myTile.comps.ptr[c];
+        if (tccps[c].qmfbid == 1)
+          tc.idata.ptr[i] = toInt(out[c]);
+        else
+          tc.fdata.ptr[i] = out[c];
+      }
+    }
+    return true;
+  }
+  // The three components must have come through the same wavelet.
+  if (tccps[1].qmfbid != tccps[0].qmfbid || tccps[2].qmfbid != tccps[0].qmfbid) return false;
+  if (tccps[0].qmfbid == 1) {
+    int *y = myTile.comps.ptr[0].idata.ptr, *u = myTile.comps.ptr[1].idata.ptr, *v = myTile.comps.ptr[2].idata.ptr;
+    for (long long i = 0; i < n; ++i) {
+      int g = wrapSub(y[i], wrapAdd(u[i], v[i]) >> 2);
+      int r = wrapAdd(v[i], g), b = wrapAdd(u[i], g);
+      y[i] = r;
+      u[i] = g;
+      v[i] = b;
+    }
+  } else {
+    float *y = myTile.comps.ptr[0].fdata.ptr, *u = myTile.comps.ptr[1].fdata.ptr, *v = myTile.comps.ptr[2].fdata.ptr;
+    for (long long i = 0; i < n; ++i) {
+      float yy = y[i], cb = u[i], cr = v[i];
+      y[i] = yy + 1.402f * cr;
+      u[i] = yy - 0.34413f * cb - 0.71414f * cr;
+      v[i] = yy + 1.772f * cb;
+    }
+  }
+  return true;
+}
+
+bool cJP2Tcd::decodeTile(cJP2Image& image, cJP2Tcp& tcp) {
+  if (!myT2.decodePackets(image, tcp, myTile)) return false;
+  const tJP2Tccps& tccps = *tcp.tccps;
+  for (unsigned int c = 0; c < myTile.numcomps; ++c) {
+    sJP2TcdTileComp& tc = myTile.comps.ptr[c];
+    for (unsigned int r = 0; r < tc.numresolutions; ++r) {
+      sJP2TcdResolution& res = tc.resolutions[r];
+      long long lowW = r > 0 ? tc.resolutions[r - 1].x1 - tc.resolutions[r - 1].x0 : 0;
+      long long lowH = r > 0 ? tc.resolutions[r - 1].y1 - tc.resolutions[r - 1].y0 : 0;
+      for (unsigned int b = 0; b < res.numbands; ++b) {
+        sJP2TcdBand& band = res.bands[b];
+        long long offx = (band.bandno & 1) ? lowW : 0, offy = (band.bandno & 2) ? lowH : 0;
+        for (sJP2TcdPrecinct& prc : band.precincts)
+          for (sJP2TcdCblkDec& cblk : prc.cblks)
+            if (!myT1.decodeCblk(cblk, band, tccps[c], tc, cblk.x0 - band.x0 + offx, cblk.y0 - band.y0 + offy))
+              return false;
+      }
+    }
+    image.comps.ptr[c].resnoDecoded = tc.resolutionsToDecode - 1;
+    inverseDwt(tc, tccps[c], tc.resolutionsToDecode);
+  }
+  return inverseMct(tcp);
+}
+
+void cJP2Tcd::toStore(const cJP2Image& image, const cJP2Tcp& tcp, uint8_t* store) const {
+  const tJP2Tccps& tccps = *tcp.tccps;
+  for (unsigned int c = 0; c < myTile.numcomps; ++c) {
+    const sJP2TcdTileComp& tc = myTile.comps.ptr[c];
+    const sJP2ImageComp& ic = image.comps.ptr[c];
+    const long long n = tc.width() * tc.height();
+    const long long shift = tccps[c].dcLevelShift;
+    const long long lo = ic.sgnd ? -(1LL << (ic.prec - 1)) : 0;
+    const long long hi = ic.sgnd ? (1LL << (ic.prec - 1)) - 1 : (1LL << ic.prec) - 1;
+    const bool reversible = tccps[c].qmfbid == 1;
+    auto value = [&](long long i) {
+      long long v = (reversible ? tc.idata.ptr[i] : toInt(tc.fdata.ptr[i])) + shift;
+      return static_cast<uint32_t>(v < lo ? lo : v > hi ? hi : v);
+    };
+    switch (jp2StoreBytes(ic.prec)) {
+      case 1:
+        for (long long i = 0; i < n; ++i) store[i] = static_cast<uint8_t>(value(i));
+        store += n;
+        break;
+      case 2:
+        for (long long i = 0; i < n; ++i) {
+          uint16_t v = static_cast<uint16_t>(value(i));
+          std::memcpy(store + 2 * i, &v, 2);
+        }
+        store += 2 * n;
+        break;
+      default:
+        for (long long i = 0; i < n; ++i) {
+          uint32_t v = value(i);
+          std::memcpy(store + 4 * i, &v, 4);
+        }
+        store += 4 * n;
+    }
+  }
+}
+
+void cJP2Tcd::releasePlanes() {
+  for (unsigned int c = 0; c < myTile.numcomps; ++c) {
+    myTile.comps.ptr[c].idata.set(0);
+    myTile.comps.ptr[c].fdata.set(0);
+  }
+}

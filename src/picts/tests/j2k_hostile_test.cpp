@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "jp2_support.h"
+
+namespace {
+
+using namespace jp2test;
+
+bool decodes(const Bytes& cs) { return decodeJ2k(cs).ok; }
+
+Bytes cat2(const Bytes& a, const Bytes& b) {
+  Bytes out = a;
+  out.insert(out.end(), b.begin(), b.end());
+  return out;
+}
+
+// Every cut of a tiled, layered codestream fails and leaves the image
+// without samples; so does every cut of a JP2 file.
+TEST(J2kHostile, EveryTruncationFails) {
+  TempDir dir;
+  Picture pic = makePicture(24, 20, 3, 8, false, 5);
+  std::string file = dir / "t.j2k";
+  ASSERT_TRUE(encode(dir, pic, {"-n", "2", "-t", "9,7", "-r", "4,1", "-SOP"}, file));
+  Bytes cs = readFile(file);
+  ASSERT_TRUE(decodes(cs));
+  for (size_t n = 0; n < cs.size(); ++n) {
+    Decoded d = decodeJ2k(Bytes(cs.begin(), cs.begin() + static_cast<long>(n)));
+    EXPECT_FALSE(d.ok) << n;
+    for (unsigned c = 0; d.image && c < d.image->numcomps; ++c) EXPECT_EQ(d.image->comps.ptr[c].data.ptr, nullptr);
+  }
+  std::string jp2 = dir / "t.jp2";
+  ASSERT_TRUE(encode(dir, pic, {"-n", "2", "-r", "3,1"}, jp2));
+  Bytes file2 = readFile(jp2);
+  ASSERT_TRUE(decodeJp2(file2).ok);
+  for (size_t n = 0; n < file2.size(); ++n)
+    EXPECT_FALSE(decodeJp2(Bytes(file2.begin(), file2.begin() + static_cast<long>(n))).ok) << n;
+}
+
+// Headers and tile-parts that would make the decoder divide by zero, shift
+// past its words, size memory by what the file does not hold or index
+// outside its tables: each refused, valid neighbours accepted.
+TEST(J2kHostile, DamagedHeadersAndTilePartsAreRefused) {
+  TempDir dir;
+  Picture pic = makePicture(20, 16, 3, 8, false, 11);
+  std::string file = dir / "base.j2k";
+  ASSERT_TRUE(encode(dir, pic, {"-n", "2", "-t", "10,8"}, file));
+  const Bytes base = readFile(file);
+  ASSERT_TRUE(decodes(base));
+  const size_t cod = findMarker(base, 0xFF52);
+  const std::vector<size_t> sots = sotOffsets(base);
+  ASSERT_EQ(sots.size(), 4u);
+
+  struct Case {
+    const char* name;
+    std::function<void(Bytes&)> patch;
+    bool decodes;
+  };
+  auto at32 = [](size_t at, unsigned v) {
+    return [at, v](Bytes& b) {
+      for (int i = 0; i < 4; ++i) b[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (24 - 8 * i));
+    };
+  };
+  auto at8 = [](size_t at, unsigned v) { return [at, v](Bytes& b) { b[at] = static_cast<uint8_t>(v); }; };
+  auto both = [](std::function<void(Bytes&)> a, std::function<void(Bytes&)> b) {
+    return [a, b](Bytes& x) {
+      a(x);
+      b(x);
+    };
+  };
+  auto insertMain = [](Bytes seg) { return [seg](Bytes& b) { b = insertBeforeFirstTile(b, seg); }; };
+  Bytes poc16;
+  for (int i = 0; i < 16; ++i) poc16.insert(poc16.end(), {0, 0, 0, 1, 2, 3, 0});
+  Bytes pocWide = {0, 0, 0, 100, 33, 3, 0};
+  const Case kCases[] = {
+      {"tile width 0", at32(24, 0), false},
+      {"tile height 0", at32(28, 0), false},
+      {"horizontal sub-sampling 0", at8(43, 0), false},
+      {"vertical sub-sampling 0", at8(44, 0), false},
+      {"tile grid right of the image", at32(32, 1), false},
+      {"image beyond the first tile", both(at32(16, 10), at32(8, 30)), false},
+      {"image empty", at32(16, 20), false},
+      {"more than 65535 tiles", both(both(at32(8, 300), at32(12, 300)), both(at32(24, 1), at32(28, 1))), false},
+      {"2^31 by 2^31", both(at32(8, 0x80000000), at32(12, 0x80000000)), false},
+      {"33-bit samples", at8(42, 32), false},
+      {"code-block width 2^11", at8(cod + 10, 9), false},
+      {"code-block area 2^14", both(at8(cod + 10, 5), at8(cod + 11, 5)), false},
+      {"34 resolutions", at8(cod + 9, 33), false},
+      {"transform 2", at8(cod + 13, 2), false},
+      {"31 progression changes", insertMain(segment(0xFF5F, Bytes(poc16.begin(), poc16.begin() + 7 * 15))), true},
+      {"32 progression changes", insertMain(cat2(segment(0xFF5F, poc16), segment(0xFF5F, poc16))), false},
+      {"layer end beyond the layers", insertMain(segment(0xFF5F, pocWide)), true},
+      {"region shift past the coefficients", insertMain(segment(0xFF5E, {1, 0, 40})), false},
+      {"tile number beyond the grid", at8(sots[0] + 5, 4), false},
+      {"Psot 0 on the last tile-part", at32(sots[3] + 6, 0), true},
+      {"Psot past the end", at32(sots[3] + 6, 100000), false},
+      {"unknown marker in the main header", insertMain(segment(0xFF6F, {1, 2})), true},
+      {"after a tile, neither SOT nor EOC", [](Bytes& b) { b[b.size() - 1] = 0x64; }, false},
+  };
+  for (const Case& c : kCases) {
+    Bytes b = base;
+    c.patch(b);
+    EXPECT_EQ(decodes(b), c.decodes) << c.name;
+  }
+  for (unsigned psot = 1; psot <= 13; ++psot) {
+    if (psot == 12) continue;
+    Bytes b = base;
+    at32(sots[0] + 6, psot)(b);
+    EXPECT_FALSE(decodes(b)) << "Psot " << psot;
+  }
+
+  // An unknown marker in a tile-part header, its length counted in Psot.
+  Bytes unknown = base;
+  Bytes seg = segment(0xFF6F, {1, 2});
+  unknown.insert(unknown.begin() + static_cast<long>(sots[0] + 12), seg.begin(), seg.end());
+  unknown[sots[0] + 9] = static_cast<uint8_t>(unknown[sots[0] + 9] + seg.size());
+  EXPECT_FALSE(decodes(unknown));
+
+  // A tile-part of its SOT alone (Psot 12) is accepted.
+  Bytes empty = base;
+  for (size_t at : sots) empty[at + 11] = 0;
+  Bytes sot = {0xFF, 0x90, 0, 10, 0, 0, 0, 0, 0, 12, 1, 0};
+  empty.insert(empty.end() - 2, sot.begin(), sot.end());
+  Decoded d = decodeJ2k(empty);
+  ASSERT_TRUE(d.ok);
+  EXPECT_EQ(compare(*d.image, pic.planes), "");
+}
+
+TEST(J2kHostile, ImpossibleShapesAreRefused) {
+  // SIZ with 16385 components; its length matches the count.
+  Bytes siz = {0, 0};
+  for (unsigned v : {8u, 8u, 0u, 0u, 8u, 8u, 0u, 0u}) put32(siz, v);
+  put16(siz, 16385);
+  for (int c = 0; c < 16385; ++c) siz.insert(siz.end(), {7, 1, 1});
+  Bytes cs = {0xFF, 0x4F};
+  Bytes s = segment(0xFF51, siz);
+  cs.insert(cs.end(), s.begin(), s.end());
+  cs.insert(cs.end(), {0xFF, 0xD9});
+  EXPECT_FALSE(decodes(cs));
+
+  TempDir dir;
+  // Precinct exponent 0 above the lowest resolution.
+  Picture pic = makePicture(40, 30, 1, 8, false, 12);
+  std::string file = dir / "prec.j2k";
+  ASSERT_TRUE(encode(dir, pic, {"-n", "3", "-c", "[32,32],[16,16]"}, file));
+  Bytes prec = readFile(file);
+  ASSERT_TRUE(decodes(prec));
+  prec[findMarker(prec, 0xFF52) + 15] = 0;
+  EXPECT_FALSE(decodes(prec));
+
+  // The component transform over planes of unequal size.
+  Picture sub = makePicture(40, 30, 3, 8, false, 13, {{1, 1}, {2, 2}, {2, 2}});
+  ASSERT_TRUE(encode(dir, sub, {"-n", "2", "-mct", "0"}, file));
+  Bytes mct = readFile(file);
+  ASSERT_TRUE(decodes(mct));
+  mct[findMarker(mct, 0xFF52) + 8] = 1;
+  EXPECT_FALSE(decodes(mct));
+
+  // A code-block whose compressed bytes pass 8192, which opj_decompress
+  // takes and this decoder refuses.
+  Picture noise = makePicture(64, 64, 1, 16, false, 14, {}, 60000);
+  ASSERT_TRUE(encode(dir, noise, {"-n", "1", "-b", "64,64"}, file));
+  std::vector<Plane> planes;
+  ASSERT_TRUE(oracle(dir, file, planes));
+  EXPECT_FALSE(decodes(readFile(file)));
+}
+
+}  // namespace
