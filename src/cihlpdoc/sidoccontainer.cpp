@@ -1,7 +1,7 @@
-#include "cihlpdoc/sidocbox.h"
-
 #include <algorithm>
 #include <climits>
+
+#include "cihlpdoc/sidocbox.h"
 
 namespace {
 
@@ -116,10 +116,9 @@ bool cSiDocContainer::layout(cCanvas* canvas, const sSiDocDrawProps& props, sSiz
       line.pen += advance;
       line.gaps += gap;
       ++line.count;
+      line.end = it->next;
       prevText = box->hasText();
     }
-    line.end = line.first;
-    for (int i = 0; i < line.count; ++i) line.end = line.end->next;
     next = line.end;
 
     long long start = x;
@@ -156,7 +155,8 @@ bool cSiDocContainer::layout(cCanvas* canvas, const sSiDocDrawProps& props, sSiz
         fillMargins(canvas, *box, pen, lineY, size, child.bgColor);
       }
       pen = bx + size.cx + box->marginRight;
-      lineHeight = std::max<long long>(lineHeight, static_cast<long long>(box->marginTop) + size.cy + box->marginBottom);
+      lineHeight = std::max<long long>(lineHeight,
+                                       static_cast<long long>(box->marginTop) + size.cy + box->marginBottom);
       contentWidth = std::max(contentWidth, pen - x);
       prevText = box->hasText();
     }

@@ -13,7 +13,9 @@ bool cSiDocImage::wantsSize(cCanvas*, const sSiDocDrawProps&, sSize& wanted) {
 
 bool cSiDocImage::draw(cCanvas* canvas, const sSiDocDrawProps& props, sSize& drawn) {
   drawn = {0, 0};
-  if (!canvas || !picture || !picture->raw() || picture->width() < 1 || picture->height() < 1 || props.right == 0 || props.bottom == 0) return false;
+  if (!canvas || !picture || !picture->raw() || picture->width() < 1 || picture->height() < 1 ||
+      props.right == 0 || props.bottom == 0)
+    return false;
   int w = width > 0 ? width : picture->width();
   int h = height > 0 ? height : picture->height();
   if (props.right >= 0 && static_cast<long long>(props.x) + w > props.right) w = props.right - props.x;

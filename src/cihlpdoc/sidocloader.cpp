@@ -5,6 +5,7 @@
 #include "base/memio.h"
 #include "base/targets.h"
 #include "cihlpdoc/sidocbytes.h"
+#include "cihlpdoc/sidocfaces.h"
 #include "cihlpdoc/sidocinflate.h"
 #include "picts/pictbase.h"
 
@@ -17,23 +18,6 @@ namespace {
 constexpr unsigned char kMagic[8] = {'Z', 'V', 'K', 'H', 'D', 'O', 'C', 'F'};
 constexpr unsigned int kNone16 = 0xFFFF;
 constexpr long long kHeadSize = 18;
-
-// Face names by the font table's face number; 0 and 1 are the toolkit's own.
-const char* faceName(unsigned int face) {
-  switch (face) {
-    case 0:
-      return _glbalStdFont();
-    case 1:
-      return _glbalFixedFont();
-    case 2:
-      return "Malgun Gothic";
-    case 3:
-      return "Verdana";
-    case 4:
-      return "Lucida Sans";
-  }
-  return nullptr;
-}
 
 template <typename K, typename V>
 void clearMap(cFasterTreeList<K, V>& map) {
@@ -135,7 +119,7 @@ bool cSiDocLoader::decodeFontDefs(unsigned char* data, long long size) {
   if (size % 8) return false;
   for (long long at = 0; at < size; at += 8) {
     const unsigned char* e = data + at;
-    const char* face = faceName(le16(e));
+    const char* face = siDocFaceName(le16(e));
     if (!face) return false;
     const unsigned int flags = le16(e + 6);
     cFontObject* font = cFontObject::get(static_cast<int>(le16(e + 2)), static_cast<int>(le16(e + 4)), face,

@@ -71,14 +71,23 @@ TEST(SiDocLayout, LinesGapsBreaksAndAlignment) {
        {70, 28}},
       {"right", cSiDocContainer::eRight, 70, {"aa", "bb"}, {{"aa", 38, 0}, {"bb", 56, 0}}, {70, 14}},
       {"centre", cSiDocContainer::eCentre, 70, {"aa", "bb"}, {{"aa", 19, 0}, {"bb", 37, 0}}, {70, 14}},
-      {"a leading break makes no empty line", cSiDocContainer::eLeft, 0, {"|", "aa"}, {{"aa", 0, 0}}, {14, 14}},
+      {"a leading break makes no empty line",
+       cSiDocContainer::eLeft,
+       0,
+       {"|", "aa"},
+       {{"aa", 0, 0}},
+       {14, 14}},
       {"breaks alone make empty lines",
        cSiDocContainer::eLeft,
        0,
        {"aa", "|", "|", "bb"},
        {{"aa", 0, 0}, {"bb", 0, 28}},
        {14, 42}},
-      {"an empty run takes no gap", cSiDocContainer::eLeft, 0, {"aa", "|", "bb"}, {{"aa", 0, 0}, {"bb", 0, 14}},
+      {"an empty run takes no gap",
+       cSiDocContainer::eLeft,
+       0,
+       {"aa", "|", "bb"},
+       {{"aa", 0, 0}, {"bb", 0, 14}},
        {14, 28}},
       {"a word wider than the line gets its own",
        cSiDocContainer::eLeft,
@@ -128,10 +137,8 @@ TEST(SiDocLayout, TextRunsMeasure) {
     bool answer;
     bool withCanvas;
   } cases[] = {
-      {"abc", -1, -1, {21, 17}, true, true},
-      {nullptr, -1, -1, {0, 17}, true, true},
-      {"abc", 50, -1, {50, 17}, true, true},
-      {"abc", 50, 9, {50, 9}, true, false},
+      {"abc", -1, -1, {21, 17}, true, true}, {nullptr, -1, -1, {0, 17}, true, true},
+      {"abc", 50, -1, {50, 17}, true, true}, {"abc", 50, 9, {50, 9}, true, false},
       {"abc", -1, -1, {0, 0}, false, false},
   };
   for (const sCase& k : cases) {
@@ -253,7 +260,12 @@ TEST(SiDocLayout, PicturesKeepTheirSizeInsideTheirBox) {
     std::vector<std::string> ops;
   } cases[] = {
       {40, 30, 100, -1, cSiDocImage::eNatural, {100, 30}, {"bitmap 2,3,-1,-1", "fill 42,3,60,30"}},
-      {50, 50, 20, 20, cSiDocImage::eNatural, {20, 20},
+      {50,
+       50,
+       20,
+       20,
+       cSiDocImage::eNatural,
+       {20, 20},
        {"clip 2,3,50,50", "unclip 2,3,20,20", "bitmap 2,3,-1,-1", "unclip 2,3,50,50"}},
       {40, 30, -1, 40, cSiDocImage::eNatural, {40, 40}, {"bitmap 2,3,-1,-1", "fill 2,33,40,10"}},
       {50, 50, 20, 10, cSiDocImage::eScaled, {20, 10}, {"bitmap 2,3,20,10"}},

@@ -1,8 +1,7 @@
 // The loader against documents written field by field in the test.
 #include <gtest/gtest.h>
-#include <zlib.h>
-
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -33,19 +32,12 @@ tBytes everyFace() {
 
 // Every record type, nested three containers deep, in two languages.
 tBytes fullDocument() {
-  sHead outer;
-  outer.bg = 0xFFEEDD;
-  outer.br = 1;
-  outer.ml = 1;
-  outer.mr = 2;
-  outer.mt = 3;
-  outer.mb = 4;
-  outer.w = 300;
-  sHead brk;
-  brk.br = 1;
+  const sHead outer = sHead().background(0xFFEEDD).breaks().margins(1, 2, 3, 4).size(300);
+  const sHead brk = sHead().breaks();
   tBytes inner = textRec("deep", 1) + linkRec("go", 0, 4) + imageRec(0) + imageLinkRec(0, 1);
-  tBytes eng = containerRec(containerRec(containerRec(inner, 3, 2, 0x112233), 1), 2, 0xFFFF, 0xFFFFFFFF, outer) +
-               textRec("", 0xFFFF, 0xFFFFFFFF, brk) + textRec("top", 0, 0xFF);
+  tBytes eng =
+      containerRec(containerRec(containerRec(inner, 3, 2, 0x112233), 1), 2, 0xFFFF, 0xFFFFFFFF, outer) +
+      textRec("", 0xFFFF, 0xFFFFFFFF, brk) + textRec("top", 0, 0xFF);
   tBytes deu = textRec("Hallo", 3);
   return document({{0, eng}, {2, deu}}, everyFace(), linkTable({"https://example.org/", "docs/readme.txt"}),
                   pictureTable({tBytes(), cairoPng(8, 6)}));
@@ -245,7 +237,8 @@ TEST(SiDocLoader, InflationStopsAtTheCeiling) {
   for (const sCase& k : cases) {
     tBytes packed = zeros(k.size);
     _typebuf<unsigned char> out;
-    EXPECT_EQ(inflateBounded(packed.data(), static_cast<long long>(packed.size()), k.limit, out), k.ok) << k.size;
+    EXPECT_EQ(inflateBounded(packed.data(), static_cast<long long>(packed.size()), k.limit, out), k.ok)
+        << k.size;
     EXPECT_EQ(out.count, k.ok ? k.size : 0) << k.size;
   }
   tBytes cut = zeros(100000);

@@ -58,6 +58,28 @@ struct sHead {
   unsigned int br = 0;
   unsigned int ml = 0, mr = 0, mt = 0, mb = 0;
   unsigned int w = 0xFFFF, h = 0xFFFF;
+
+  // Margins in the record's order: left, right, top, bottom.
+  sHead& margins(unsigned int l, unsigned int r, unsigned int t, unsigned int b) {
+    ml = l;
+    mr = r;
+    mt = t;
+    mb = b;
+    return *this;
+  }
+  sHead& breaks(unsigned int on = 1) {
+    br = on;
+    return *this;
+  }
+  sHead& background(unsigned int colour) {
+    bg = colour;
+    return *this;
+  }
+  sHead& size(unsigned int width, unsigned int height = 0xFFFF) {
+    w = width;
+    h = height;
+    return *this;
+  }
 };
 
 inline void putHead(tBytes& b, unsigned int type, const sHead& h) {
@@ -67,27 +89,27 @@ inline void putHead(tBytes& b, unsigned int type, const sHead& h) {
   for (unsigned int v : {h.ml, h.mr, h.mt, h.mb, h.w, h.h}) put16(b, v);
 }
 
-inline tBytes textRec(const std::string& text, unsigned int font = 0xFFFF, unsigned int colour = 0xFFFFFFFF,
-                      const sHead& h = {}) {
+// A text run (type 0), or a link run (type 3) when a link index is given.
+inline tBytes runRec(const std::string& text, int link, unsigned int font, unsigned int colour,
+                     const sHead& h) {
   tBytes b;
-  putHead(b, 0, h);
+  putHead(b, link < 0 ? 0 : 3, h);
   put32(b, colour);
   put16(b, font);
   put16(b, static_cast<unsigned int>(text.size()));
+  if (link >= 0) put16(b, static_cast<unsigned int>(link));
   putText(b, text);
   return b;
 }
 
+inline tBytes textRec(const std::string& text, unsigned int font = 0xFFFF, unsigned int colour = 0xFFFFFFFF,
+                      const sHead& h = {}) {
+  return runRec(text, -1, font, colour, h);
+}
+
 inline tBytes linkRec(const std::string& text, unsigned int link, unsigned int font = 0xFFFF,
                       unsigned int colour = 0xFFFFFFFF, const sHead& h = {}) {
-  tBytes b;
-  putHead(b, 3, h);
-  put32(b, colour);
-  put16(b, font);
-  put16(b, static_cast<unsigned int>(text.size()));
-  put16(b, link);
-  putText(b, text);
-  return b;
+  return runRec(text, static_cast<int>(link), font, colour, h);
 }
 
 inline tBytes imageRec(unsigned int picture, const sHead& h = {}) {
@@ -170,6 +192,42 @@ inline tBytes document(const std::map<int, tBytes>& langs, const tBytes& fonts, 
     put8(stream, 0xFF);
     packed.push_back({id, zlibPack(stream)});
   }
-  return rawDocument(packed, fonts.empty() ? tBytes() : zlibPack(fonts), links.empty() ? tBytes() : zlibPack(links),
-                     pictures);
+  return rawDocument(packed, fonts.empty() ? tBytes() : zlibPack(fonts),
+                     links.empty() ? tBytes() : zlibPack(links), pictures);
+}
+
+// A compiled document taken apart again, its streams and tables inflated.
+struct sDocParts {
+  std::map<int, tBytes> langs;
+  tBytes fonts, links, pictures;
+};
+
+inline bool splitDocument(const tBytes& doc, sDocParts& out) {
+  size_t at = 8;
+  auto u32 = [&](size_t p) {
+    return static_cast<size_t>(doc[p] | doc[p + 1] << 8 | doc[p + 2] << 16 |
+                               static_cast<unsigned int>(doc[p + 3]) << 24);
+  };
+  if (doc.size() < 9 || std::string(doc.begin(), doc.begin() + 8) != "ZVKHDOCF") return false;
+  while (at < doc.size() && doc[at] != 0xFF) {
+    if (at + 5 > doc.size()) return false;
+    const int id = doc[at];
+    const size_t n = u32(at + 1);
+    if (at + 5 + n > doc.size()) return false;
+    out.langs[id] = zlibUnpack(doc.data() + at + 5, n);
+    at += 5 + n;
+  }
+  ++at;
+  for (tBytes* table : {&out.fonts, &out.links, &out.pictures}) {
+    if (at + 4 > doc.size()) return false;
+    const size_t n = u32(at);
+    if (at + 4 + n > doc.size()) return false;
+    if (table == &out.pictures)
+      out.pictures.assign(doc.begin() + static_cast<long>(at) + 4,
+                          doc.begin() + static_cast<long>(at + 4 + n));
+    else if (n)
+      *table = zlibUnpack(doc.data() + at + 4, n);
+    at += 4 + n;
+  }
+  return at == doc.size();
 }

@@ -30,7 +30,8 @@ inline std::string dumpTree(const cSiDocBox* box) {
     s = "C" + std::to_string(c->align) + fontName(c->font);
     if (c->textColor != kSiDocNoColor) s += " c=" + hexColour(c->textColor);
     s += "{";
-    for (auto* it = c->children.head; it; it = it->next) s += (it == c->children.head ? "" : " ") + dumpTree(it->value.ptr);
+    for (auto* it = c->children.head; it; it = it->next)
+      s += (it == c->children.head ? "" : " ") + dumpTree(it->value.ptr);
     s += "}";
   } else if (auto* t = dynamic_cast<const cSiDocText*>(box)) {
     auto* l = dynamic_cast<const cSiDocLink*>(box);
@@ -40,7 +41,9 @@ inline std::string dumpTree(const cSiDocBox* box) {
   } else if (auto* i = dynamic_cast<const cSiDocImage*>(box)) {
     auto* il = dynamic_cast<const cSiDocImageLink*>(box);
     s = std::string(il ? "IL" : "I") + "(" +
-        (i->picture ? std::to_string(i->picture->width()) + "x" + std::to_string(i->picture->height()) : "none") + ")";
+        (i->picture ? std::to_string(i->picture->width()) + "x" + std::to_string(i->picture->height())
+                    : "none") +
+        ")";
     if (il) s += "->" + std::string(il->ref ? il->ref : "(none)");
   }
   if (box->marginLeft || box->marginTop || box->marginRight || box->marginBottom)

@@ -1,0 +1,5 @@
+zvk_fuzz(hdoc zvk_cihlpdoc)
+# Fonts come from the toolkit tests' fixed-metric platform, so no display is needed.
+target_sources(fuzz_hdoc PRIVATE ${PROJECT_SOURCE_DIR}/src/ciom/tests/support/fixedcanvas.cpp
+               ${PROJECT_SOURCE_DIR}/src/cihlpdoc/tests/support/testfaces.cpp)
+target_include_directories(fuzz_hdoc PRIVATE ${PROJECT_SOURCE_DIR}/src/ciom/tests)
