@@ -170,7 +170,8 @@ int cSoftPkgScenario::parseMenu(char* p) {
 
 int cSoftPkgScenario::parseSett(char* p) {
   _guardchar<char> name, value;
-  if (!parseStrVal(p, name) || !findSkipEq(p)) return 6;
+  // The binary form cannot carry a setting without a name.
+  if (!parseStrVal(p, name) || !*name.ptr || !findSkipEq(p)) return 6;
   const char type = *p;
   int width;
   switch (type) {

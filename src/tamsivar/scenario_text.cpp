@@ -16,6 +16,8 @@ namespace {
 // as the end of the file.
 constexpr long long kLongestLine = 262144;
 
+constexpr long long kLongestKey = 0xFFFF / 4 * 4;
+
 constexpr const char* kSections[] = {"General]", "Software]", "Strings]", "Install]",
                                      "Menu]",    "Settings]", "Run]",     "Deprecates]"};
 
@@ -88,6 +90,26 @@ bool keysComplete(cSoftPkgScenario& s, tScenarioTable& table) {
   return true;
 }
 
+// A "$" name is accepted while no language is declared yet; once the
+// languages are known it must be defined, or the binary reader would refuse
+// the scenario that this one is saved as.
+int referencesDefined(cSoftPkgScenario& s) {
+  int badLang;
+  auto text = [&](_guardchar<char>& key) { return !key.ptr || s.isValidDef(key.ptr, badLang); };
+  auto path = [&](cSoftPkgScenario::sPathDef& def) { return !def.var.ptr || !*def.var.ptr || text(def.var); };
+  bool paths = path(s.icon), texts = true;
+  for (auto* m = s.menu.head; m; m = m->next) {
+    texts = texts && text(m->value.caption) && text(m->value.comment) && text(m->value.arguments);
+    paths = paths && path(m->value.program) && path(m->value.icon);
+  }
+  for (auto* f = s.files.head; f; f = f->next) paths = paths && path(f->value.target);
+  for (auto* r = s.runs.head; r; r = r->next) {
+    texts = texts && text(r->value.caption) && text(r->value.arguments);
+    paths = paths && path(r->value.program);
+  }
+  return !texts ? 7 : !paths ? 23 : 0;
+}
+
 int finalChecks(cSoftPkgScenario& s) {
   if (!s.langStrings.root) {
     s.currLang = 0;
@@ -102,7 +124,7 @@ int finalChecks(cSoftPkgScenario& s) {
     if (!s.readmeDoc.empty() && !s.readmeDoc.loader.forLang(lang->key)) return 14;
     if (!keysComplete(s, lang->value)) return 15;
   }
-  return 0;
+  return referencesDefined(s);
 }
 
 }  // namespace
@@ -219,6 +241,8 @@ int cSoftPkgScenario::parseStrs(char* p) {
     key = dot + 1;
   }
   if (key == end) return 17;
+  // The binary form stores a key as whole 4-byte words behind a 16-bit length.
+  if (end - key > kLongestKey) return 7;
   if (lang >= 0 && !langStrings.find(lang)) return 16;
   _guardchar<char> name, value;
   name.set(key, end - key);

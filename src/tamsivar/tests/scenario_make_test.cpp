@@ -8,6 +8,7 @@
 #include <map>
 #include <sstream>
 
+#include "base/memio.h"
 #include "base/tests/run_program.h"
 #include "text_support.h"
 
@@ -190,9 +191,19 @@ TEST_F(MakeScenario, HostileLinesAndTrees) {
   const std::string head = "[General]\nlangs = ENG\n[Software]\ncodename = \"d\"\neula = \"@/eula.idx\"\n";
   cSoftPkgScenario s;
   int line;
-  // Values up to the binary form's 16-bit length compile; longer lines and
-  // values are refused at their line, never taken as the end of the file.
-  EXPECT_EQ(compileText(dir, head + "[Strings]\nk = \"" + std::string(65535, 'v') + "\"\n", s, line), 0);
+  // Keys and values up to what the binary form carries compile and round
+  // trip; longer lines, keys and values are refused at their line, never
+  // taken as the end of the file.
+  const std::string longest = head + "[Strings]\n" + std::string(65532, 'k') + " = \"" + std::string(65535, 'v') + "\"\n";
+  ASSERT_EQ(compileText(dir, longest, s, line), 0);
+  cMemIOTarget saved;
+  ASSERT_TRUE(s.saveBinConfig(&saved));
+  saved.set_fp(0);
+  cSoftPkgScenario back;
+  ASSERT_TRUE(back.loadBinConfig(&saved));
+  EXPECT_EQ(std::strlen(back.getStr(std::string(65532, 'k').c_str())), 65535u);
+  EXPECT_EQ(compileText(dir, head + "[Strings]\n" + std::string(65533, 'k') + " = \"v\"\n", s, line), 7);
+  EXPECT_EQ(line, 6);
   EXPECT_EQ(compileText(dir, head + "[Strings]\nk = \"" + std::string(65536, 'v') + "\"\n", s, line), 7);
   EXPECT_EQ(line, 6);
   EXPECT_EQ(compileText(dir, head + "[Strings]\nk = \"" + std::string(1 << 20, 'v') + "\"\n[Menu]\n", s, line), 7);
