@@ -83,6 +83,17 @@ bool walk(cSoftPkgScenario& s, cSoftPkgScenario::sIntFileDef& def, const char* s
 
 bool octal(char c) { return c >= '0' && c <= '7'; }
 
+// Between the optional parts of an entry: 0 when the entry ends there, 6
+// for anything but a ",", kMore after a "," (and the white space after it).
+constexpr int kMore = -1;
+int nextPart(char*& p) {
+  if (atEntryEnd(p)) return 0;
+  if (*p != ',') return 6;
+  ++p;
+  skipSpace(p);
+  return kMore;
+}
+
 }  // namespace
 
 bool cSoftPkgScenario::processSiObj(sIntFileDef& def, _guardchar<char>& source) {
@@ -152,18 +163,11 @@ int cSoftPkgScenario::parseMenu(char* p) {
   ++p;
   if (!getPathDef(entry.icon, p)) return 23;
   entry.flags = 0;
-  if (atEntryEnd(p)) return 0;
-  if (*p != ',') return 6;
-  ++p;
-  skipSpace(p);
+  if (int code = nextPart(p); code != kMore) return code;
   if (*p >= '0' && *p <= '8') entry.flags = static_cast<unsigned char>(*p++ - '0');
-  if (atEntryEnd(p)) return 0;
-  if (*p != ',') return 6;
-  ++p;
+  if (int code = nextPart(p); code != kMore) return code;
   if (!getStrVID(entry.comment, p)) return 7;
-  if (atEntryEnd(p)) return 0;
-  if (*p != ',') return 6;
-  ++p;
+  if (int code = nextPart(p); code != kMore) return code;
   if (!getStrVID(entry.arguments, p)) return 7;
   return atEntryEnd(p) ? 0 : 6;
 }
@@ -215,9 +219,7 @@ int cSoftPkgScenario::parseRun(char* p) {
   entry.caption.set(caption.ptr);
   if (!getPathDef(entry.program, p)) return 23;
   entry.checked = 0;
-  if (atEntryEnd(p)) return 0;
-  if (*p != ',') return 6;
-  ++p;
+  if (int code = nextPart(p); code != kMore) return code;
   if (atEntryEnd(p)) return 0;
   if (std::strncmp(p, "yes", 3) == 0) {
     entry.checked = 1;
@@ -227,9 +229,7 @@ int cSoftPkgScenario::parseRun(char* p) {
   } else {
     return 6;
   }
-  if (atEntryEnd(p)) return 0;
-  if (*p != ',') return 6;
-  ++p;
+  if (int code = nextPart(p); code != kMore) return code;
   if (!getStrVID(entry.arguments, p)) return 7;
   return atEntryEnd(p) ? 0 : 6;
 }
