@@ -207,7 +207,8 @@ int cSoftPkgScenario::parseSett(char* p) {
   const long long size = width ? width : static_cast<long long>(std::strlen(value.ptr));
   param.data.set(size);
   for (long long i = 0; i < size; ++i)
-    param.data.ptr[i] = width ? static_cast<unsigned char>(number >> (8 * i)) : static_cast<unsigned char>(value.ptr[i]);
+    param.data.ptr[i] =
+        width ? static_cast<unsigned char>(number >> (8 * i)) : static_cast<unsigned char>(value.ptr[i]);
   return 0;
 }
 

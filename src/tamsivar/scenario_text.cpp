@@ -76,7 +76,8 @@ bool compileDoc(const char* indexPath, sScenarioDoc& doc) {
   _guardchar<char> path;
   path.set(indexPath);
   _typebuf<unsigned char> bytes;
-  return compiler.parse(path.ptr, &compiled, err) && compiled.toBuffer(bytes) && doc.load(bytes.ptr, bytes.count);
+  return compiler.parse(path.ptr, &compiled, err) && compiled.toBuffer(bytes) &&
+         doc.load(bytes.ptr, bytes.count);
 }
 
 // Every key given for one language but not neutrally must exist in every
@@ -185,7 +186,8 @@ bool cSoftPkgScenario::getStrVID(_guardchar<char>& key, char*& p) {
   skipSpace(p);
   if (*p == '$') {
     char* end = ++p;
-    while (*end && *end != ' ' && *end != '\t' && *end != '\r' && *end != '\n' && *end != ',' && *end != '=') ++end;
+    while (*end && *end != ' ' && *end != '\t' && *end != '\r' && *end != '\n' && *end != ',' && *end != '=')
+      ++end;
     if (end == p || *p == '.') return false;
     _guardchar<char> name;
     name.set(p, end - p);
@@ -261,13 +263,14 @@ int cSoftPkgScenario::parseSoft(char* p) {
     sScenarioDoc* doc;
     int docCode;
   };
-  const sKey keys[] = {{"codename", kText, nullptr, nullptr, 0},      {"name", kText, nullptr, nullptr, 0},
-                       {"publisher", kText, nullptr, nullptr, 0},     {"copyright", kText, nullptr, nullptr, 0},
-                       {"group", kText, nullptr, nullptr, 0},         {"folder", kText, nullptr, nullptr, 0},
-                       {"version", kVersion, nullptr, nullptr, 0},    {"publish_URL", kURL, &publisher, nullptr, 0},
-                       {"support_URL", kURL, &support, nullptr, 0},   {"updates_URL", kURL, &updates, nullptr, 0},
-                       {"welcome", kDoc, nullptr, &welcomeDoc, 19},   {"readme", kDoc, nullptr, &readmeDoc, 20},
-                       {"eula", kDoc, nullptr, &eulaDoc, 21},         {"icon", kIcon, nullptr, nullptr, 0}};
+  const sKey keys[] = {
+      {"codename", kText, nullptr, nullptr, 0},    {"name", kText, nullptr, nullptr, 0},
+      {"publisher", kText, nullptr, nullptr, 0},   {"copyright", kText, nullptr, nullptr, 0},
+      {"group", kText, nullptr, nullptr, 0},       {"folder", kText, nullptr, nullptr, 0},
+      {"version", kVersion, nullptr, nullptr, 0},  {"publish_URL", kURL, &publisher, nullptr, 0},
+      {"support_URL", kURL, &support, nullptr, 0}, {"updates_URL", kURL, &updates, nullptr, 0},
+      {"welcome", kDoc, nullptr, &welcomeDoc, 19}, {"readme", kDoc, nullptr, &readmeDoc, 20},
+      {"eula", kDoc, nullptr, &eulaDoc, 21},       {"icon", kIcon, nullptr, nullptr, 0}};
   const sKey* key = nullptr;
   for (const sKey& k : keys)
     if (startsWith(p, k.name)) {

@@ -58,7 +58,8 @@ constexpr int kInstallLine = 23;
 
 std::string sample(int replaced = -1, const std::string& with = "") {
   std::string text;
-  for (int i = 0; i < static_cast<int>(std::size(kSample)); ++i) text += (i == replaced ? with : kSample[i]) + std::string("\n");
+  for (int i = 0; i < static_cast<int>(std::size(kSample)); ++i)
+    text += (i == replaced ? with : kSample[i]) + std::string("\n");
   return text;
 }
 
@@ -194,7 +195,8 @@ TEST_F(MakeScenario, HostileLinesAndTrees) {
   // Keys and values up to what the binary form carries compile and round
   // trip; longer lines, keys and values are refused at their line, never
   // taken as the end of the file.
-  const std::string longest = head + "[Strings]\n" + std::string(65532, 'k') + " = \"" + std::string(65535, 'v') + "\"\n";
+  const std::string longest =
+      head + "[Strings]\n" + std::string(65532, 'k') + " = \"" + std::string(65535, 'v') + "\"\n";
   ASSERT_EQ(compileText(dir, longest, s, line), 0);
   cMemIOTarget saved;
   ASSERT_TRUE(s.saveBinConfig(&saved));
@@ -206,7 +208,8 @@ TEST_F(MakeScenario, HostileLinesAndTrees) {
   EXPECT_EQ(line, 6);
   EXPECT_EQ(compileText(dir, head + "[Strings]\nk = \"" + std::string(65536, 'v') + "\"\n", s, line), 7);
   EXPECT_EQ(line, 6);
-  EXPECT_EQ(compileText(dir, head + "[Strings]\nk = \"" + std::string(1 << 20, 'v') + "\"\n[Menu]\n", s, line), 7);
+  EXPECT_EQ(
+      compileText(dir, head + "[Strings]\nk = \"" + std::string(1 << 20, 'v') + "\"\n[Menu]\n", s, line), 7);
   EXPECT_EQ(line, 6);
 
   // Links that lead back into their own folder end the walk.

@@ -29,13 +29,14 @@ inline std::string tinyPng() {
     return std::string(len.b.begin(), len.b.end()) + body + std::string(crc.b.begin(), crc.b.end());
   };
   const tBytes pixel = zlibCompress({0, 200, 40, 40});
-  return std::string("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", std::string("\0\0\0\1\0\0\0\1\x08\x02\0\0\0", 13)) +
+  return std::string("\x89PNG\r\n\x1a\n", 8) +
+         chunk("IHDR", std::string("\0\0\0\1\0\0\0\1\x08\x02\0\0\0", 13)) +
          chunk("IDAT", std::string(pixel.begin(), pixel.end())) + chunk("IEND", "");
 }
 
 // A document with one source per language code; the index is `name`.idx.
-inline std::string writeDoc(const ScratchDir& dir, const std::string& name, const std::vector<std::string>& langs,
-                            bool picture = false) {
+inline std::string writeDoc(const ScratchDir& dir, const std::string& name,
+                            const std::vector<std::string>& langs, bool picture = false) {
   std::string index;
   for (const std::string& lang : langs) {
     std::string body = "<text>" + name + " " + lang + (picture ? " <img src=./p.png>" : "") + "</text>";
