@@ -1,6 +1,7 @@
 // The markup compiler over an arbitrary source, named twice by an index in
 // a folder of its own; what compiles is loaded and drawn. Inputs that could
-// name a file outside that folder are dropped.
+// name a file outside that folder are dropped. The harness works inside the
+// folder, so give the fuzzer absolute corpus and artifact paths.
 #include <unistd.h>
 
 #include <cstdint>
@@ -14,26 +15,42 @@
 
 namespace {
 
-// The folder, made once; relative picture paths resolve inside it.
-const std::string& folder() {
-  static const std::string path = [] {
-    char name[] = "/tmp/zvk-hdl-fuzz-XXXXXX";
-    if (!mkdtemp(name) || chdir(name) != 0) abort();
-    std::ofstream(std::string(name) + "/doc.idx") << "ENG = \"./src.hdl\"\nrus=\"./src.hdl\"\n";
-    std::atexit([] {
-      unlink((folder() + "/doc.idx").c_str());
-      unlink((folder() + "/src.hdl").c_str());
-      rmdir(folder().c_str());
-    });
-    return std::string(name);
-  }();
-  return path;
+// The folder, made once; relative picture paths resolve inside it. Plain
+// storage, so it is still there when the exit handler removes the folder.
+char gFolder[] = "/tmp/zvk-hdl-fuzz-XXXXXX";
+
+// A 2 x 2 PNG that sources may name as "./p.png".
+const unsigned char kPicture[] = {
+    0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48, 0x44,
+    0x52, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x02, 0x08, 0x02, 0x00, 0x00, 0x00, 0xFD,
+    0xD4, 0x9A, 0x73, 0x00, 0x00, 0x00, 0x10, 0x49, 0x44, 0x41, 0x54, 0x78, 0x9C, 0x63, 0xF8,
+    0xCF, 0x00, 0x04, 0xFF, 0x19, 0x20, 0x14, 0x00, 0x1B, 0xF2, 0x03, 0xFD, 0xD6, 0x96, 0xF2,
+    0x2B, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
+
+std::string inFolder(const char* name) { return std::string(gFolder) + "/" + name; }
+
+void removeFolder() {
+  unlink(inFolder("doc.idx").c_str());
+  unlink(inFolder("src.hdl").c_str());
+  unlink(inFolder("p.png").c_str());
+  rmdir(gFolder);
 }
 
+bool makeFolder() {
+  if (!mkdtemp(gFolder) || chdir(gFolder) != 0) abort();
+  std::ofstream(inFolder("doc.idx")) << "ENG = \"./src.hdl\"\nrus=\"./src.hdl\"\n";
+  std::ofstream(inFolder("p.png"), std::ios::binary)
+      .write(reinterpret_cast<const char*>(kPicture), sizeof kPicture);
+  std::atexit(removeFolder);
+  return true;
+}
+
+// Every path the source can name is relative to the folder unless it holds
+// a "/" of its own; "./" and the "</" of closing tags are the only ones kept.
 bool namesOtherPlaces(const std::string& s) {
   if (s.find("..") != std::string::npos) return true;
   for (size_t at = s.find('/'); at != std::string::npos; at = s.find('/', at + 1))
-    if (at == 0 || s[at - 1] != '.') return true;
+    if (at == 0 || (s[at - 1] != '.' && s[at - 1] != '<')) return true;
   return false;
 }
 
@@ -42,12 +59,13 @@ bool namesOtherPlaces(const std::string& s) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string source(reinterpret_cast<const char*>(data), size);
   if (namesOtherPlaces(source)) return 0;
-  const std::string& dir = folder();
-  std::ofstream(dir + "/src.hdl", std::ios::binary | std::ios::trunc) << source;
+  static const bool ready = makeFolder();
+  (void)ready;
+  std::ofstream(inFolder("src.hdl"), std::ios::binary | std::ios::trunc) << source;
   cMemIOTarget target;
   cHDLParser parser;
   cHDLParser::sErrInfo err;
-  std::string index = dir + "/doc.idx";
+  std::string index = inFolder("doc.idx");
   if (!parser.parse(index.data(), &target, err)) return 0;
   _typebuf<unsigned char> doc;
   target.toBuffer(doc);
