@@ -239,8 +239,8 @@ int main(int argc, char** argv) {
   std::printf("ratio size zvk/tar-gzip: %.3f\n", theirsSize ? static_cast<double>(oursSize) / theirsSize : 0.0);
   std::printf("ratio pack/tar-gzip processor time: %.3f\n", pack.cpuSeconds / tar.cpuSeconds);
   std::printf("ratio unpack/tar-gunzip processor time: %.3f\n", unpack.cpuSeconds / untar.cpuSeconds);
-  std::printf("ratio pack/tar-gzip time: %.3f\n", pack.seconds / tar.seconds);
   std::printf("ratio text pack/tar-gzip time: %.3f\n", textPack.seconds / tar.seconds);
+  std::printf("ratio pack/tar-gzip time: %.3f\n", pack.seconds / tar.seconds);
   std::printf("ratio unpack/tar-gunzip time: %.3f\n", unpack.seconds / untar.seconds);
   return pack.ok && textPack.ok && tar.ok && unpack.ok && untar.ok && same ? 0 : 1;
 }
