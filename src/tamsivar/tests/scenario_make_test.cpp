@@ -43,10 +43,10 @@ const char* const kSample[] = {
     "icon = $pgm \"share/demo.png\"",
     "[Install]",
     "\"@/tree\" = $pgm \"lib\"",
-    "\"@/one.txt\" = $docs \"demo/one.txt\", 644, ENG",
+    "\"@/one.txt\" = \"/usr/share/doc\" \"demo/one.txt\", 644, ENG",
     "x64.\"@/one.txt\" = \"\" \"/etc/demo.conf\", , *",
     "[Menu]",
-    "$appname = $pgm \"bin/demo\", $pgm \"share/demo.png\", 1, \"Runs the demo\", \"--start\"",
+    "$appname = $pgm \"bin/demo\", $docs \"demo/demo.png\", 1, \"Runs the demo\", \"--start\"",
     "[Settings]",
     "\"size\" = d, \"4096\"",
     "[Run]",
@@ -131,6 +131,7 @@ TEST_F(MakeScenario, SampleRoundTripsThroughTheBinaryForm) {
   ASSERT_TRUE(menu.head);
   EXPECT_STREQ(menu.head->value.caption.ptr, "Demo");
   EXPECT_STREQ(menu.head->value.program.ptr, "/opt/demo/bin/demo");
+  EXPECT_STREQ(menu.head->value.icon.ptr, "/usr/share/doc/demo/demo.png");
   EXPECT_STREQ(menu.head->value.arguments.ptr, "--start");
   EXPECT_TRUE(menu.head->value.elevated);
   menu.destroy();
@@ -169,7 +170,7 @@ TEST_F(MakeScenario, OneBadLineRefusesAndTouchesNothing) {
     int code;
   } cases[] = {
       {kInstallLine + 1, "\"@/tree/missing\" = $pgm \"lib\"", 26},
-      {kInstallLine + 2, "\"@/one.txt\" = $docs \"demo/one.txt\", 644, ENG DEU", 16},
+      {kInstallLine + 2, "\"@/one.txt\" = \"/usr/share/doc\" \"demo/one.txt\", 644, ENG DEU", 16},
       {18, "welcome = \"@/one.txt\"", 19},
       {27, "$appname = $pgm \"bin/demo\", $pgm \"share/demo.png\", 9", 6},
       {29, "\"size\" = d, \"lots\"", 8},

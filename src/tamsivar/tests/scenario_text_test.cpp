@@ -229,6 +229,25 @@ TEST_F(TextScenario, EntriesFillTheModel) {
   EXPECT_EQ(s.deprecates.head->next->value.version, 65535);
 }
 
+// The byte-order mark decides the encoding; lines reach the parsers as
+// UTF-8. The "~" stands for the Cyrillic letter U+0416.
+TEST_F(TextScenario, EncodingsByByteOrderMark) {
+  const std::string text = inFolder(dir, kHead + "[Strings]\nq = \"~\"\n");
+  std::string utf8 = "\xEF\xBB\xBF", le = "\xFF\xFE", be = "\xFE\xFF";
+  for (char c : text) {
+    const unsigned unit = c == '~' ? 0x416 : static_cast<unsigned char>(c);
+    utf8 += c == '~' ? std::string("\xD0\x96") : std::string(1, c);
+    le += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    be += {static_cast<char>(unit >> 8), static_cast<char>(unit & 0xFF)};
+  }
+  for (const std::string& form : {utf8, le, be}) {
+    cSoftPkgScenario s;
+    int line;
+    ASSERT_EQ(compileText(dir, form, s, line), 0) << line;
+    EXPECT_STREQ(s.getStr("q"), "\xD0\x96");
+  }
+}
+
 TEST_F(TextScenario, ReadmeAcceptanceAndPathForms) {
   const struct {
     const char* option;
