@@ -30,6 +30,16 @@ struct sWalkPath {
   void leave() { folders.pop_back(); }
 };
 
+// `to` takes the variable, flags, digits and languages of `from`, and its own rest.
+void copyEntry(cSoftPkgScenario::sIntFileDef& from, cSoftPkgScenario::sIntFileDef& to, const char* rest) {
+  to.target.var.set(from.target.var.ptr);
+  to.target.rest.set(rest);
+  for (auto* l = from.langs.head; l; l = l->next) to.langs.add()->value = l->value;
+  to.for32 = from.for32;
+  to.for64 = from.for64;
+  std::memcpy(to.perms, from.perms, sizeof to.perms);
+}
+
 bool addFile(cSoftPkgScenario& s, cSoftPkgScenario::sIntFileDef& def, const char* source) {
   cFileIO file;
   // The item stream ends at a stored size of 0, so an empty file could not
@@ -39,12 +49,7 @@ bool addFile(cSoftPkgScenario& s, cSoftPkgScenario::sIntFileDef& def, const char
   if (index < 0) return false;
   cSoftPkgScenario::sIntFileDef& made = s.files.add()->value;
   made.index = static_cast<unsigned int>(index);
-  made.target.var.set(def.target.var.ptr);
-  made.target.rest.set(def.target.rest.ptr);
-  for (auto* l = def.langs.head; l; l = l->next) made.langs.add()->value = l->value;
-  made.for32 = def.for32;
-  made.for64 = def.for64;
-  std::memcpy(made.perms, def.perms, sizeof made.perms);
+  copyEntry(def, made, def.target.rest.ptr);
   return true;
 }
 
@@ -69,12 +74,7 @@ bool walk(cSoftPkgScenario& s, cSoftPkgScenario::sIntFileDef& def, const char* s
       break;
     }
     cSoftPkgScenario::sIntFileDef child;
-    child.target.var.set(def.target.var.ptr);
-    child.target.rest.set(rest.c_str());
-    for (auto* l = def.langs.head; l; l = l->next) child.langs.add()->value = l->value;
-    child.for32 = def.for32;
-    child.for64 = def.for64;
-    std::memcpy(child.perms, def.perms, sizeof child.perms);
+    copyEntry(def, child, rest.c_str());
     ok = walk(s, child, childPath.ptr, path);
   }
   path.leave();
