@@ -1,11 +1,10 @@
 #include "tamsivar/pkg.h"
 
-#include <zlib.h>
-
+#include <cstring>
 #include <new>
 
 #include "base/memio.h"
-#include "compression/zcommon.h"
+#include "compression/zpieces.h"
 #include "compression/zstream.h"
 #include "hash/sha256.h"
 #include "tamsivar/fieldio.h"
@@ -14,36 +13,6 @@ namespace {
 
 constexpr unsigned int kPiece = 4096;
 constexpr unsigned int kItemHead = 4 + 4 + 32;
-
-// Ends the deflater however the item's making ends.
-struct sDeflater {
-  z_stream stream;
-  bool started;
-  sDeflater() {
-    std::memset(&stream, 0, sizeof stream);
-    started = deflateInit_(&stream, 9, kZlibInterfaceVersion, static_cast<int>(sizeof stream)) == Z_OK;
-  }
-  ~sDeflater() {
-    if (started) deflateEnd(&stream);
-  }
-};
-
-// Hands one piece to the deflater and collects everything it gives back; a
-// finishing piece is not done until zlib has written the stream's end.
-bool deflatePiece(z_stream& stream, unsigned char* piece, unsigned int length, bool finish, cMemIOTarget& out) {
-  unsigned char produced[8192];
-  stream.next_in = piece;
-  stream.avail_in = length;
-  for (;;) {
-    stream.next_out = produced;
-    stream.avail_out = sizeof produced;
-    int rc = ::deflate(&stream, finish ? Z_FINISH : Z_PARTIAL_FLUSH);
-    if (rc == Z_STREAM_ERROR) return false;
-    unsigned int made = static_cast<unsigned int>(sizeof produced - stream.avail_out);
-    if (made && !out.writef(produced, made)) return false;
-    if (finish ? rc == Z_STREAM_END : stream.avail_out != 0) return stream.total_out != 0;
-  }
-}
 
 }  // namespace
 
@@ -128,8 +97,8 @@ bool cSoftPkg::addStored(cFileIOTarget& source, unsigned int size, sPkgItem& mad
 }
 
 bool cSoftPkg::addDeflated(cFileIOTarget& source, unsigned int size, sPkgItem& made) {
-  sDeflater deflater;
-  if (!deflater.started) return false;
+  cZPieceDeflater deflater(9);
+  if (!deflater.valid()) return false;
   cMemIOTarget packed(65536);
   sSHA256Ctx ctx;
   sha256_starts(&ctx);
@@ -144,7 +113,7 @@ bool cSoftPkg::addDeflated(cFileIOTarget& source, unsigned int size, sPkgItem& m
     total += got;
     last = got < kPiece;
     sha256_update(&ctx, piece, got);
-    if (!deflatePiece(deflater.stream, piece, got, last, packed)) return false;
+    if (!deflater.piece(piece, got, last, packed)) return false;
   }
   if (total != size || packed.size() > 0xFFFFFFFFull) return false;
   if (!packed.toBuffer(made.data)) return false;

@@ -1,13 +1,12 @@
 // The binary scenario: a 49-byte header ("ZVKSOPKG", format, the plain and
 // compressed sizes of the body, the SHA-256 of the plain body) and the body
 // as one zlib stream of tagged sections.
-#include <zlib.h>
-
 #include <cstring>
 #include <new>
 
 #include "base/memio.h"
 #include "compression/zdeflate.h"
+#include "compression/zpieces.h"
 #include "hash/sha256.h"
 #include "tamsivar/fieldio.h"
 #include "tamsivar/scenario.h"
@@ -185,7 +184,7 @@ bool cSoftPkgScenario::saveBinConfig(cFileIOTarget* target) {
     header[0] = 1;
     putU32(header + 1, static_cast<unsigned int>(plain.count));
     _SHA2Hash(plain.ptr, header + 9, plain.count);
-    unsigned long long bound = compressBound(static_cast<uLong>(plain.count));
+    unsigned long long bound = zDeflateBound(static_cast<unsigned long long>(plain.count));
     packed.set(static_cast<long long>(bound > 0xFFFFFFFFull ? 0xFFFFFFFFull : bound));
     unsigned int packedSize = cZDeflate(9).deflate(plain.ptr, static_cast<unsigned int>(plain.count), packed.ptr,
                                                    static_cast<unsigned int>(packed.count));
@@ -216,17 +215,13 @@ bool cSoftPkgScenario::loadBinConfig(cFileIOTarget* target) {
   try {
     packed.set(packedSize);
     if (!readBlock(*target, packed.ptr, packedSize)) return false;
-    // One spare byte tells a body longer than the header says from an exact one.
-    plain.set(static_cast<long long>(plainSize) + 1);
+    plain.set(plainSize);
   } catch (const std::bad_alloc&) {
     return false;
   }
   // The stream must end exactly at the compressed size, its check value
   // included: a damaged trailer is damage even when the bytes come out right.
-  uLongf made = plainSize + 1ul;
-  uLong taken = packedSize;
-  if (uncompress2(plain.ptr, &made, packed.ptr, &taken) != Z_OK || made != plainSize || taken != packedSize)
-    return false;
+  if (!zInflateExact(packed.ptr, packedSize, plain.ptr, plainSize)) return false;
   packed.set(0);
   unsigned char digest[32];
   _SHA2Hash(plain.ptr, digest, plainSize);

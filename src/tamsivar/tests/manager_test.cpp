@@ -16,6 +16,10 @@
 
 namespace {
 
+void waitForTheJob() {
+  for (int i = 0; i < 500 && gThisAppUpdateChecker.runs(); ++i) cJob::sleep(10);
+}
+
 TEST(ManagerLocation, NamesFollowTheInterfaceLanguage) {
   EXPECT_STREQ(tamsivarName(0), "ZVK Software Manager");
   EXPECT_STREQ(tamsivarName(1), "ZVK ソフトウェアマネージャー");
@@ -61,9 +65,6 @@ class Trigger : public ::testing::Test {
     std::filesystem::current_path(savedCwd);
     setenv("HOME", savedHome.c_str(), 1);
   }
-  static void waitForTheJob() {
-    for (int i = 0; i < 500 && gThisAppUpdateChecker.runs(); ++i) cJob::sleep(10);
-  }
   std::string calls() {
     std::ifstream in(dir.file("calls"));
     std::stringstream s;
@@ -93,7 +94,7 @@ class cTriggerApp : public cCIApplication {
   bool onInit(int, char**, int& status) override {
     auto pull = [&](const char* what) {
       bool ok = autoCheckUpdates("demo");
-      for (int i = 0; i < 500 && gThisAppUpdateChecker.runs(); ++i) cJob::sleep(10);
+      waitForTheJob();
       *log += std::string(what) + (ok ? " true " : " false ") + std::to_string(calls().size()) + "\n";
     };
     pull("first");
