@@ -147,6 +147,30 @@ class cSoftPkgScenario {
   bool saveBinConfig(cFileIOTarget* target);
   bool loadBinConfig(cFileIOTarget* target);
 
+  // The text form, compiled with its documents and files. Answers 0 or the
+  // code of the first refusal; `line` counts the lines read before the one
+  // at fault, and is -1 when the final checks refuse or all went well.
+  int loadTextConfig(const char* path, int& line);
+  // One entry of a section, from its first non-space character: 0 or a code.
+  int parseGen(char* p);
+  int parseSoft(char* p);
+  int parseStrs(char* p);
+  int parseInst(char* p);
+  int parseMenu(char* p);
+  int parseSett(char* p);
+  int parseRun(char* p);
+  int parseDeprecate(char* p);
+  // The current section's parser; 4 before any section header.
+  int parseEntry(char* p);
+  // A "$" name the variable check accepts, or a quoted literal interned as
+  // a ".%04d" key; white space after it is skipped.
+  bool getStrVID(_guardchar<char>& key, char*& p);
+  // A reference giving the variable, then a quoted rest.
+  bool getPathDef(sPathDef& def, char*& p);
+  // Packs a file, or every file under a folder, as stored items with their
+  // file entries.
+  bool processSiObj(sIntFileDef& def, _guardchar<char>& source);
+
  private:
   tScenarioTable* currTable();
   bool bodyValid();
