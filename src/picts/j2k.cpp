@@ -8,11 +8,7 @@ bool cPictJ2K::validFor(cFileIOTarget* io, sPictInfo* info) {
   cJ2KDecode dec;
   cPtr<cJP2Image> image;
   if (!dec.readHeader(&in, image)) return false;
-  if (info) {
-    info->width = image->x1 - image->x0;
-    info->height = image->y1 - image->y0;
-    info->hasPreview = false;
-  }
+  probeInfo(*image, info);
   return true;
 }
 

@@ -8,11 +8,7 @@ bool cPictJP2::validFor(cFileIOTarget* io, sPictInfo* info) {
   cJP2Decode dec;
   cPtr<cJP2Image> image;
   if (!dec.setup(0) || !dec.readHeader(&in, image)) return false;
-  if (info) {
-    info->width = image->x1 - image->x0;
-    info->height = image->y1 - image->y0;
-    info->hasPreview = false;
-  }
+  probeInfo(*image, info);
   return true;
 }
 

@@ -50,6 +50,13 @@ unsigned int labToRgb(const sLab& k, int s0, int s1, int s2) {
 
 }  // namespace
 
+void cPictJP2Base::probeInfo(const cJP2Image& image, sPictInfo* info) {
+  if (!info) return;
+  info->width = image.x1 - image.x0;
+  info->height = image.y1 - image.y0;
+  info->hasPreview = false;
+}
+
 bool cPictJP2Base::jp2ImageToThis(cJP2Image* image) {
   if (!image || image->x1 <= image->x0 || image->y1 <= image->y0 || image->numcomps == 0) return false;
   const unsigned int n = image->numcomps;

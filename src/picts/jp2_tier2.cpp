@@ -97,6 +97,7 @@ bool cJP2PiIterator::init(const cJP2Image& image, const cJP2Tcp& tcp, const sJP2
     }
   }
   included.assign(total, 0);
+  positionBudget = 16 * total + (1ULL << 20);
   tx0 = tile.x0;
   ty0 = tile.y0;
   tx1 = tile.x1;
@@ -152,7 +153,12 @@ long long cJP2PiIterator::precinctAt(unsigned int compno, unsigned int resno, lo
 
 template <typename F>
 bool cJP2PiIterator::positional(const sJP2Poc& prog, F&& yield) {
+  // Components whose precincts are narrow one way and others narrow the
+  // other way make a grid of positions far larger than their packets; past
+  // a generous share per packet the walk gives up rather than spin.
+  unsigned long long visits = 0;
   auto visit = [&](unsigned int c, unsigned int r, long long x, long long y) {
+    if (++visits > positionBudget) return false;
     if (r >= comps[c].numres) return true;
     long long precno = precinctAt(c, r, x, y);
     if (precno < 0) return true;

@@ -172,6 +172,7 @@ class cJP2PiIterator {
   unsigned long long maxprec = 0;
   long long tx0 = 0, ty0 = 0, tx1 = 0, ty1 = 0;
   long long stepx = 0, stepy = 0;
+  unsigned long long positionBudget = 0;
 };
 
 class cJP2Tier2 {

@@ -9,6 +9,10 @@ class cPictJP2Base : public cPictBase {
  public:
   bool supportsExtRendering() override { return false; }
   bool jp2ImageToThis(cJP2Image* image);
+
+ protected:
+  // What a probe reports of a header: the image area's size, no preview.
+  static void probeInfo(const cJP2Image& image, sPictInfo* info);
 };
 
 class cPictJP2 : public cPictJP2Base {

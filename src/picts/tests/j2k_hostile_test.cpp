@@ -127,6 +127,30 @@ TEST(J2kHostile, DamagedHeadersAndTilePartsAreRefused) {
   EXPECT_EQ(compare(*d.image, pic.planes), "");
 }
 
+// One component with precincts one sample wide, the other one sample high:
+// the position grid of the position-driven orders is the square of their
+// packets, and the walk gives up instead of spinning through it.
+TEST(J2kHostile, PositionGridFarBeyondThePacketsIsRefused) {
+  const unsigned n = 1536;
+  Bytes siz = {0, 0};
+  for (unsigned v : {n, n, 0u, 0u, n, n, 0u, 0u}) put32(siz, v);
+  put16(siz, 2);
+  siz.insert(siz.end(), {7, 1, 1, 7, 1, 1});
+  Bytes cs = {0xFF, 0x4F};
+  for (const Bytes& s : {segment(0xFF51, siz), segment(0xFF52, {1, 2, 0, 1, 0, 0, 2, 2, 0, 1, 0xF0}),
+                         segment(0xFF53, {1, 1, 0, 2, 2, 0, 1, 0x0F}), segment(0xFF5C, {0x20, 8 << 3})})
+    cs.insert(cs.end(), s.begin(), s.end());
+  Bytes sot = {0xFF, 0x90, 0, 10, 0, 0};
+  put32(sot, 12 + 2 + 2 * n);
+  sot.insert(sot.end(), {0, 1, 0xFF, 0x93});
+  cs.insert(cs.end(), sot.begin(), sot.end());
+  cs.insert(cs.end(), 2 * n, 0);  // every packet empty
+  cs.insert(cs.end(), {0xFF, 0xD9});
+  EXPECT_FALSE(decodes(cs));
+  cs[findMarker(cs, 0xFF52) + 5] = 0;  // the same packets in layer order decode
+  EXPECT_TRUE(decodes(cs));
+}
+
 TEST(J2kHostile, ImpossibleShapesAreRefused) {
   // SIZ with 16385 components; its length matches the count.
   Bytes siz = {0, 0};
