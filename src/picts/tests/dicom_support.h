@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "picts/dicompages.h"
+#include "picts/littleendian.h"
 #include "raster_support.h"
 
 namespace dicomtest {
@@ -119,6 +120,19 @@ inline Bytes firstFragment(const std::string& file) {
   std::string base = dir + "/" + file.substr(file.rfind('/') + 1);
   return readFile(base + ".1.raw");
 }
+
+// One implicit little-endian element; `length` other than -1 overrides the
+// value's own.
+inline void putElement(Bytes& out, unsigned group, unsigned element, const Bytes& value, long long length = -1) {
+  Bytes h(8);
+  putLe16(h.data(), group);
+  putLe16(h.data() + 2, element);
+  putLe32(h.data() + 4, static_cast<unsigned>(length < 0 ? static_cast<long long>(value.size()) : length));
+  out.insert(out.end(), h.begin(), h.end());
+  out.insert(out.end(), value.begin(), value.end());
+}
+
+inline Bytes u16(unsigned v) { return Bytes{static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)}; }
 
 inline bool differsByAtMost(unsigned a, unsigned b, unsigned d) {
   for (int k = 0; k < 32; k += 8) {
