@@ -40,18 +40,22 @@ inline Bytes samplesFor(const Layout& l, uint32_t seed) {
   return out;
 }
 
-// The data set as dcmtk's dump format, pixel data read from `raw`.
-inline std::string dumpOf(const Layout& l, const std::string& raw, const std::string& extra = "") {
+// The image attributes and pixel data of one data set, in dcmtk's dump
+// format, pixel data read from `raw`.
+inline std::string imageLines(const Layout& l, const std::string& raw) {
   auto us = [](const char* tag, unsigned v) { return std::string(tag) + " US " + std::to_string(v) + "\n"; };
-  std::string d = "(0008,0016) UI =SecondaryCaptureImageStorage\n(0008,0018) UI [1.2.3.4." +
-                  std::string(l.name) + "]\n" + extra + us("(0028,0002)", l.samples) +
-                  "(0028,0004) CS [" + (l.samples == 3 ? "RGB" : "MONOCHROME2") + "]\n";
+  std::string d = us("(0028,0002)", l.samples) + "(0028,0004) CS [" + (l.samples == 3 ? "RGB" : "MONOCHROME2") + "]\n";
   if (l.samples == 3) d += us("(0028,0006)", l.planar);
   if (l.frames > 1) d += "(0028,0008) IS [" + std::to_string(l.frames) + "]\n";
   d += us("(0028,0010)", l.h) + us("(0028,0011)", l.w) + us("(0028,0100)", l.bitsAllocated) +
        us("(0028,0101)", l.bitsStored) + us("(0028,0102)", l.bitsStored - 1) +
        us("(0028,0103)", l.pixelRepresentation);
   return d + "(7fe0,0010) " + (l.bitsAllocated == 16 ? "OW" : "OB") + " =" + raw + "\n";
+}
+
+// A whole data set; `extra` adds lines (dump2dcm sorts them).
+inline std::string dumpOf(const Layout& l, const std::string& raw, const std::string& extra = "") {
+  return "(0008,0016) UI =SecondaryCaptureImageStorage\n(0008,0018) UI [1.2.3.4]\n" + extra + imageLines(l, raw);
 }
 
 // Writes the samples and makes `name`.dcm from them; `options` go to dump2dcm.
@@ -133,6 +137,31 @@ inline void putElement(Bytes& out, unsigned group, unsigned element, const Bytes
 }
 
 inline Bytes u16(unsigned v) { return Bytes{static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)}; }
+
+// One explicit little-endian element, long length form where the VR has it.
+inline void putExplicit(Bytes& out, unsigned group, unsigned element, const char* vr, const Bytes& value,
+                        long long length = -1) {
+  unsigned n = static_cast<unsigned>(length < 0 ? static_cast<long long>(value.size()) : length);
+  bool longForm = std::string("OBODOFOWSQUNUT").find(vr) % 2 == 0;
+  Bytes h(longForm ? 12 : 8);
+  putLe16(h.data(), group);
+  putLe16(h.data() + 2, element);
+  h[4] = static_cast<uint8_t>(vr[0]);
+  h[5] = static_cast<uint8_t>(vr[1]);
+  if (longForm)
+    putLe32(h.data() + 8, n);
+  else
+    putLe16(h.data() + 6, n);
+  out.insert(out.end(), h.begin(), h.end());
+  out.insert(out.end(), value.begin(), value.end());
+}
+
+// The preamble and magic of the file format.
+inline Bytes preamble() {
+  Bytes out(128);
+  for (char c : std::string("DICM")) out.push_back(static_cast<uint8_t>(c));
+  return out;
+}
 
 inline bool differsByAtMost(unsigned a, unsigned b, unsigned d) {
   for (int k = 0; k < 32; k += 8) {
