@@ -60,25 +60,6 @@ TEST(DicomPages, FramesAndIconsBecomePagesInKeyOrder) {
 
 // A preview drawn while decoding must look like the decoded page drawn into
 // the same box; a 16-bit page that fits its box comes back as 8 bits.
-// A preview drawn while decoding must look like the decoded page drawn into
-// the same box; a 16-bit page that fits its box comes back as 8 bits.
-// Gentle ramps: the two roads filter differently, so only smooth pictures
-// can agree within 1.
-Bytes rampSamples(const Layout& l) {
-  Bytes out;
-  const unsigned top = (1u << l.bitsStored) - 1;
-  for (unsigned f = 0; f < l.frames; ++f)
-    for (unsigned p = 0; p < (l.planar ? 3u : 1u); ++p)
-      for (unsigned y = 0; y < l.h; ++y)
-        for (unsigned x = 0; x < l.w; ++x)
-          for (unsigned c = 0; c < (l.planar ? 1u : l.samples); ++c) {
-            unsigned v = (x + y + 3 * (c + p) + 5 * f) * top / (l.w + l.h + 20);
-            out.push_back(static_cast<uint8_t>(v));
-            if (l.bitsAllocated == 16) out.push_back(static_cast<uint8_t>(v >> 8));
-          }
-  return out;
-}
-
 TEST(DicomPages, PreviewsMatchThePageDrawnAfterwards) {
   const Layout layouts[] = {{"prevgrey16", 40, 30, 16, 12, 1, 0, 0, 1},
                             {"prevrgb8", 37, 21, 8, 8, 3, 1, 0, 1},
