@@ -189,6 +189,29 @@ TEST(DicomHostile, SizesPastThirtyTwoBitsAreRefusedAtDecode) {
   EXPECT_EQ(pict.raw16Bpp(), nullptr);
 }
 
+// Record positions are 32-bit: an image past 4 GiB would be read from the
+// wrong place, so such files are refused. The memory file keeps only the
+// pages written.
+TEST(DicomHostile, FilesOfFourGiBAreRefused) {
+  Bytes head = preamble(), gap, image;
+  putExplicit(head, 0x0009, 0x1000, "OB", {}, 0xFFFFFF00);
+  putExplicit(gap, 0x0009, 0x1002, "OB", {}, 0x2000);
+  putImage(image);
+  cMemIOTarget io;
+  auto writeAt = [&](unsigned long long at, Bytes& b) {
+    if (io.size() < at) io.set_eof(at);
+    return io.set_fp(at) && io.write(b.data(), static_cast<unsigned>(b.size())) == b.size();
+  };
+  unsigned long long gapAt = head.size() + 0xFFFFFF00ULL, imageAt = gapAt + gap.size() + 0x2000;
+  ASSERT_TRUE(writeAt(0, head) && writeAt(gapAt, gap) && writeAt(imageAt, image));
+  // Where 32-bit positions would look for the image: a copy there would be
+  // believed.
+  ASSERT_TRUE(writeAt(imageAt - 0x100000000ULL, image));
+  io.set_fp(0);
+  cPictDICOM pict;
+  EXPECT_FALSE(pict.isPicture(&io, nullptr));
+}
+
 // Every prefix of a small file of each kind: probe, decode and render,
 // whatever the answers.
 TEST(DicomHostile, EveryTruncationIsHandled) {

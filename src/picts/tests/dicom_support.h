@@ -163,12 +163,4 @@ inline Bytes preamble() {
   return out;
 }
 
-inline bool differsByAtMost(unsigned a, unsigned b, unsigned d) {
-  for (int k = 0; k < 32; k += 8) {
-    int x = (a >> k) & 255, y = (b >> k) & 255;
-    if (std::abs(x - y) > static_cast<int>(d)) return false;
-  }
-  return true;
-}
-
 }  // namespace dicomtest
