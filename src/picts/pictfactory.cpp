@@ -5,6 +5,8 @@
 #include "base/targets.h"
 #include "picts/pictbase.h"
 #include "picts/pictdib.h"
+#include "picts/pictdicom.h"
+#include "picts/pictdicoml.h"
 #include "picts/pictgif.h"
 #include "picts/pictjp2.h"
 #include "picts/pictjpeg.h"
@@ -42,7 +44,8 @@ constexpr sFormat kProbeList[] = {
     // 11 to 27: the camera formats and TIFF
     {&cPictPPM::validFor, &makeDecoder<cPictPPM>},
     {&cPictPCX::validFor, &makeDecoder<cPictPCX>},
-    // 30, 31 DICOM
+    {&cPictDICOM::validFor, &makeDecoder<cPictDICOM>},
+    {&cPictDICOMLegacy::validFor, &makeDecoder<cPictDICOMLegacy>},
     {&cPictXPM::validFor, &makeDecoder<cPictXPM>},
 };
 

@@ -1,0 +1,1 @@
+zvk_fuzz(dicom zvk_picts)

@@ -1,0 +1,182 @@
+// Encapsulated pixel data: JPEG streams written by img2dcm and dcmcjpeg
+// (with and without an offset table), lossless JPEG at 8, 12 and 16 bits,
+// JPEG 2000 written by gdcm, and the bare data set with a codestream 20
+// bytes into its pixel data. Each is compared with an independent decoding
+// of the fragment dcmtk cuts out, or with the samples the stream was made of.
+#include <gtest/gtest.h>
+
+#include "dicom_support.h"
+#include "jpeg_support.h"
+#include "picts/pictdicom.h"
+#include "picts/pictdicoml.h"
+#include "picts/pictjp2.h"
+
+using namespace dicomtest;
+
+namespace {
+
+// Every colour channel stretched from the picture's own range to the full
+// one, as a decoded stream is shown.
+std::vector<unsigned long long> stretched(const std::vector<unsigned long long>& words, int bits) {
+  const unsigned long long full = (1ULL << bits) - 1;
+  auto channel = [&](unsigned long long w, int k) { return w >> (bits * k) & full; };
+  unsigned long long lo = full, hi = 0;
+  for (auto w : words)
+    for (int k = 0; k < 3; ++k) lo = std::min(lo, channel(w, k)), hi = std::max(hi, channel(w, k));
+  unsigned long long base = hi > lo ? lo : 0, span = hi > lo ? hi - lo : full;
+  std::vector<unsigned long long> out;
+  for (auto w : words) {
+    unsigned long long o = full << (3 * bits);
+    for (int k = 0; k < 3; ++k) o |= (channel(w, k) - base) * full / span << (bits * k);
+    out.push_back(o);
+  }
+  return out;
+}
+
+std::vector<unsigned long long> decodeWith(cPictBase& pict, const std::string& file, bool& ok) {
+  rastertest::Stream s(readFile(file));
+  ok = pict.decode(&s.io);
+  return ok ? decodedPixels(pict) : std::vector<unsigned long long>{};
+}
+
+std::string nativeFile(const Layout& l, uint32_t seed, Bytes* samples = nullptr) {
+  Bytes s = samplesFor(l, seed);
+  if (samples) *samples = s;
+  return makeFile(l, s, l.name);
+}
+
+// The bare layout: implicit elements, a one-entry offset table, the
+// fragment, then a lower group and eight zero bytes.
+Bytes bareWithFragment(const Layout& l, const Bytes& fragment) {
+  Bytes bare, pixels;
+  putElement(bare, 0x0028, 0x0002, u16(1));
+  putElement(bare, 0x0028, 0x0010, u16(l.h));
+  putElement(bare, 0x0028, 0x0011, u16(l.w));
+  putElement(bare, 0x0028, 0x0100, u16(l.bitsAllocated));
+  putElement(bare, 0x0028, 0x0101, u16(l.bitsStored));
+  putElement(pixels, 0xFFFE, 0xE000, Bytes(4));
+  putElement(pixels, 0xFFFE, 0xE000, fragment);
+  putElement(bare, 0x7FE0, 0x0010, pixels);
+  putElement(bare, 0x0008, 0x0000, Bytes{});
+  bare.insert(bare.end(), 8, 0);
+  return bare;
+}
+
+TEST(DicomEncapsulated, LossyJpegMatchesLibjpegStretched) {
+  const Layout grey{"lossygrey", 33, 21, 8, 8, 1, 0, 0, 1}, rgb{"lossyrgb", 19, 17, 8, 8, 3, 0, 0, 1};
+  struct Case {
+    std::string name, file;
+  };
+  std::vector<Case> cases;
+  for (const Layout* l : {&grey, &rgb}) {
+    std::string src = nativeFile(*l, 7);
+    for (const char* mode : {"+eb", "+ep"})
+      for (const char* table : {"+ot", "-ot"}) {
+        std::string out = src + mode + table + ".dcm";
+        ASSERT_TRUE(run(std::string("dcmcjpeg -q ") + mode + " " + table + " " + src + " " + out));
+        cases.push_back({std::string(l->name) + mode + table, out});
+      }
+  }
+  // img2dcm keeps the JPEG it is given, behind a one-entry offset table.
+  Bytes ppm = jpegtest::ppm(23, 15, 3, jpegtest::picture(23, 15, 3, 5));
+  writeFile(path("cj.ppm"), ppm);
+  ASSERT_TRUE(run("cjpeg -quality 85 " + path("cj.ppm") + " > " + path("cj.jpg")));
+  ASSERT_TRUE(run("img2dcm -q -i JPEG " + path("cj.jpg") + " " + path("cj.dcm")));
+  cases.push_back({"img2dcm", path("cj.dcm")});
+
+  for (const Case& c : cases) {
+    jpegtest::Reference ref;
+    ASSERT_TRUE(jpegtest::referenceDecode(firstFragment(c.file), ref)) << c.name;
+    cPictDICOM pict;
+    bool ok;
+    auto ours = decodeWith(pict, c.file, ok);
+    ASSERT_TRUE(ok) << c.name;
+    std::vector<unsigned long long> words(ref.px.begin(), ref.px.end());
+    EXPECT_TRUE(ours == stretched(words, 8)) << c.name;
+  }
+}
+
+TEST(DicomEncapsulated, LosslessJpegGivesTheStretchedSamples) {
+  const Layout layouts[] = {{"lossless8", 17, 9, 8, 8, 1, 0, 0, 1},
+                            {"lossless12", 12, 10, 16, 12, 1, 0, 0, 1},
+                            {"lossless16", 9, 13, 16, 16, 1, 0, 0, 1}};
+  for (const Layout& l : layouts) {
+    // The encoder is given clean samples: what it makes of bits above the
+    // stored ones is its own affair.
+    Bytes samples = samplesFor(l, 11);
+    const int bytes = l.bitsAllocated / 8;
+    const unsigned long long full = (1ULL << l.bitsAllocated) - 1, stored = (1ULL << l.bitsStored) - 1;
+    std::vector<unsigned long long> plain;
+    for (size_t i = 0; i < samples.size(); i += bytes) {
+      unsigned long long v = (bytes == 2 ? samples[i] | samples[i + 1] << 8 : samples[i]) & stored;
+      samples[i] = static_cast<uint8_t>(v);
+      if (bytes == 2) samples[i + 1] = static_cast<uint8_t>(v >> 8);
+      plain.push_back(full << (3 * l.bitsAllocated) | v << (2 * l.bitsAllocated) | v << l.bitsAllocated | v);
+    }
+    std::string src = makeFile(l, samples, l.name), out = src + ".e1.dcm";
+    ASSERT_TRUE(run("dcmcjpeg -q +e1 " + src + " " + out)) << l.name;
+    cPictDICOM pict;
+    bool ok;
+    auto ours = decodeWith(pict, out, ok);
+    ASSERT_TRUE(ok) << l.name;
+    EXPECT_TRUE(ours == stretched(plain, l.bitsAllocated)) << l.name;
+  }
+}
+
+TEST(DicomEncapsulated, Jpeg2000FromGdcmAndTheBareLayout) {
+  for (const Layout& l : {Layout{"j2kgrey8", 21, 14, 8, 8, 1, 0, 0, 1}, Layout{"j2kgrey16", 14, 9, 16, 12, 1, 0, 0, 1}}) {
+    std::string src = nativeFile(l, 3), out = src + ".j2k.dcm";
+    ASSERT_TRUE(run("gdcmconv --j2k " + src + " " + out)) << l.name;
+    Bytes codestream = firstFragment(out);
+    rastertest::Stream cs(codestream);
+    cPictJ2K oracle;
+    ASSERT_TRUE(oracle.decode(&cs.io)) << l.name;
+    auto expected = decodedPixels(oracle);
+    cPictDICOM pict;
+    bool ok;
+    EXPECT_TRUE(decodeWith(pict, out, ok) == expected && ok) << l.name;
+
+    Bytes bare = bareWithFragment(l, codestream);
+    writeFile(path(std::string(l.name) + ".bare"), bare);
+    cPictDICOMLegacy legacy;
+    EXPECT_TRUE(decodeWith(legacy, path(std::string(l.name) + ".bare"), ok) == expected && ok) << l.name;
+  }
+}
+
+// Streams the JPEG decoder does not read, JPEG left to the file format with
+// a preamble, and data sets that are not little-endian explicit: a clean
+// "no", never a wrong picture.
+TEST(DicomEncapsulated, RefusesWhatItCannotRead) {
+  const Layout grey8{"refgrey8", 16, 16, 8, 8, 1, 0, 0, 1}, grey12{"refgrey12", 16, 16, 16, 12, 1, 0, 0, 1};
+  std::string src8 = nativeFile(grey8, 9), src12 = nativeFile(grey12, 9);
+  struct Case {
+    const char* name;
+    std::string command, out;
+    bool probes;  // the walk succeeds, the decode fails
+  };
+  const Case cases[] = {
+      {"lossless sv6", "dcmcjpeg -q +el +sv 6 " + src8, src8 + ".sv6", true},
+      {"extended 12", "dcmcjpeg -q +ee " + src12, src12 + ".ee", true},
+      {"jpeg-ls", "dcmcjpls -q " + src8, src8 + ".jls", true},
+      {"implicit", "dcmconv -q +ti " + src8, src8 + ".ti", false},
+      {"big endian", "dcmconv -q +tb " + src8, src8 + ".tb", false},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(run(c.command + " " + c.out)) << c.name;
+    rastertest::Stream s(readFile(c.out));
+    cPictDICOM pict;
+    EXPECT_EQ(pict.isPicture(&s.io, nullptr), c.probes) << c.name;
+    s.io.set_fp(0);
+    EXPECT_FALSE(pict.decode(&s.io)) << c.name;
+  }
+  // The bare reader leaves JPEG alone.
+  std::string jpeg = src8 + ".eb";
+  ASSERT_TRUE(run("dcmcjpeg -q +eb " + src8 + " " + jpeg));
+  rastertest::Stream s(bareWithFragment(grey8, firstFragment(jpeg)));
+  cPictDICOMLegacy legacy;
+  EXPECT_TRUE(legacy.isPicture(&s.io, nullptr));
+  s.io.set_fp(0);
+  EXPECT_FALSE(legacy.decode(&s.io));
+}
+
+}  // namespace
