@@ -42,8 +42,11 @@ void cNSWTranslator::onMouseMove(int x, int y, int, bool, bool, bool, bool) {
   if (myRoot) myRoot->processMouseMove(x, y);
 }
 
+// A negative dy is the wheel turned away from the user (X button 4), which
+// scrolls towards the start; a desktop's natural scrolling swaps the buttons
+// itself, so nothing here turns it round.
 void cNSWTranslator::onMouseWheel(int x, int y, int, int dy, int, bool, bool, bool, bool command) {
-  if (myRoot) myRoot->processMouseWheel(x, y, dy > 0, command, std::abs(dy));
+  if (myRoot) myRoot->processMouseWheel(x, y, dy < 0, command, std::abs(dy));
 }
 
 void cNSWTranslator::onKey(int key, bool down, bool option, bool, bool shift, bool command) {

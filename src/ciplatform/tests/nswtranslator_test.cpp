@@ -55,7 +55,7 @@ class cRecorded : public cChildElement {
     return true;
   }
   bool processMouseWheel(int, int, bool f1, bool, int delta) override {
-    heard.push_back(std::string("wheel ") + (f1 ? "down " : "up ") + std::to_string(delta));
+    heard.push_back(std::string("wheel ") + (f1 ? "back " : "on ") + std::to_string(delta));
     return true;
   }
   bool processPostFirst(cChildElement* e) override {
@@ -139,7 +139,7 @@ TEST(Translator, PassesOnlyWhatTheTreeTakes) {
   t.onMouseWheel(0, 0, 0, -1, 0, false, false, false, false);
   t.onMouseWheel(0, 0, 0, 3, 0, false, false, false, false);
   EXPECT_EQ(root->heard, (std::vector<std::string>{"key 265 shift", "key 67 ctrl alt", "char 32", "char 1103",
-                                                   "wheel up 1", "wheel down 3"}));
+                                                   "wheel back 1", "wheel on 3"}));
 }
 
 TEST(Translator, FormsRunModallyAndAsSheetsAndAreDeletedAfter) {
