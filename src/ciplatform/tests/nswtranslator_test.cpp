@@ -186,6 +186,10 @@ TEST(Translator, ClipboardSpeaksUtf8) {
   _typebuf<unsigned char> out;
   ASSERT_TRUE(t._rt_request_copied_text(out));
   EXPECT_EQ(std::string(reinterpret_cast<char*>(out.ptr), static_cast<size_t>(out.count)), text);
+  // A length counting the terminator still gives other programs the text alone.
+  ASSERT_TRUE(t._rt_copy_text(text, sizeof text));
+  ASSERT_TRUE(t._rt_request_copied_text(out));
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(out.ptr), static_cast<size_t>(out.count)), text);
 
   const unsigned char raw[] = {9, 0, 8, 0xFE};
   ASSERT_TRUE(t._rt_copy_raw(raw, sizeof raw));
