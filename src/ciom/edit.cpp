@@ -197,11 +197,16 @@ void cEditChild::cb_paste() {
   if (myReadOnly) return;
   myBuffer.deleteSelection();
   _typebuf<char> utf8;
-  if (clipboardRequestText(utf8) && utf8.count > 1) {
-    _typebuf<unsigned short> units;
-    _pc2w(utf8.ptr, utf8.count - 1, units);
-    myBuffer.paste(units.ptr, units.count);
-  }
+  if (clipboardRequestText(utf8) && utf8.count > 1) pasteText(utf8.ptr, utf8.count - 1);
+  repaint(nullptr);
+}
+
+void cEditChild::pasteText(const char* utf8, long long n) {
+  if (myReadOnly) return;
+  myBuffer.deleteSelection();
+  _typebuf<unsigned short> units;
+  if (utf8 && n > 0) _pc2w(utf8, n, units);
+  myBuffer.paste(units.ptr, units.count);
   repaint(nullptr);
 }
 

@@ -57,6 +57,8 @@ class cEditChild : public cChildElement {
   void cb_copy();
   void cb_cut();
   void cb_paste();
+  // What a paste of these n bytes of UTF-8 does.
+  void pasteText(const char* utf8, long long n);
 
   // The model, for readers that need the units, caret or selection.
   const cEditBuffer& buffer() const { return myBuffer; }
@@ -99,7 +101,6 @@ class cEditChild : public cChildElement {
   cFontObject* myBannerFont = nullptr;
   sColors myColors[5];
   bool myBorder = true;
-  bool myHighlight = false;
   unsigned int mySelection = 0, mySelectionInactive = 0;
   long long myScroll = 0;
   bool mySelecting = false;

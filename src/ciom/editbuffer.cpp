@@ -167,6 +167,8 @@ bool cEditBuffer::type(unsigned short unit) {
   ++myLength;
   ruler.replaced(myCaret, 0, 1);
   ++myCaret;
+  // A high half typed before a lone low one makes a pair with it.
+  if (pairAt(myCaret - 1)) ++myCaret;
   return true;
 }
 
@@ -187,6 +189,7 @@ void cEditBuffer::paste(const unsigned short* u, long long n) {
     std::memset(t + myLength, 0, static_cast<size_t>(oldLength - myLength) * sizeof(unsigned short));
   ruler.replaced(myCaret, oldLength - myCaret, len + keptTail);
   myCaret += len;
+  if (pairAt(myCaret - 1)) ++myCaret;
 }
 
 bool cEditBuffer::backspace() {
