@@ -3,7 +3,6 @@
 // same desktop, reading and filling the CLIPBOARD selection.
 #include "nslib/tests/x11_driver.h"
 // The driver header brings gtest and Xlib in the order they need.
-#include <cairo.h>
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,11 +14,10 @@
 #include <thread>
 #include <vector>
 
-#include "ciom/ciomlangs.h"
 #include "ciom/customform.h"
 #include "ciom/edit.h"
 #include "ciom/popupmaster.h"
-#include "ciplatform/nswmaker.h"
+#include "window_fixtures.h"
 
 namespace {
 
@@ -112,17 +110,6 @@ class cMenuForm : public cCustomForm {
   }
 };
 
-struct sMaker {
-  cNSWMaker maker;
-  sMaker() {
-    static cCIOMLang* toolkit = new cCIOMLang;
-    cLibLang::ref(toolkit);
-    cLibLang::applyLang(eLangENG);
-    maker.create(nullptr, nullptr, 0);
-    maker.langStore = &cLibLang::gCiomLang;
-  }
-};
-
 bool waitFor(const std::function<bool()>& done) {
   for (int i = 0; i < 750 && !done(); ++i) pause(20);
   return done();
@@ -168,7 +155,7 @@ bool pointAt(nstest::cPeer& p, const std::string& caption) {
 
 TEST(EditWindows, ClipboardAndKeysAgainstAnotherProgram) {
   nstest::requireDisplay();
-  sMaker m;
+  sToolkitMaker m;
   std::vector<std::string> seen;
   auto* form = new cFieldForm;
   form->seen = &seen;
@@ -232,7 +219,7 @@ TEST(EditWindows, ClipboardAndKeysAgainstAnotherProgram) {
 
 TEST(PopupWindows, AMenuIsAPopUpThatAnswersTheUser) {
   nstest::requireDisplay();
-  sMaker m;
+  sToolkitMaker m;
   const struct {
     const char* name;
     int answer;
@@ -255,18 +242,8 @@ TEST(PopupWindows, AMenuIsAPopUpThatAnswersTheUser) {
       const std::string n = c.name;
       if (n == "first item") {
         // The form with its menu open, for people to look at.
-        const int x0 = std::max(a.x - 60, 0), y0 = std::max(a.y - 80, 0), w = 460, h = 380;
-        if (XImage* image = XGetImage(u.d, u.root(), x0, y0, w, h, AllPlanes, ZPixmap)) {
-          cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h);
-          auto* px = reinterpret_cast<unsigned int*>(cairo_image_surface_get_data(s));
-          const int stride = cairo_image_surface_get_stride(s) / 4;
-          for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) px[y * stride + x] = static_cast<unsigned int>(XGetPixel(image, x, y));
-          cairo_surface_mark_dirty(s);
-          cairo_surface_write_to_png(s, (std::string(ZVK_BINARY_DIR) + "/popup_open.png").c_str());
-          cairo_surface_destroy(s);
-          XDestroyImage(image);
-        }
+        writeScreenPng(u.d, u.root(), std::max(a.x - 60, 0), std::max(a.y - 80, 0), 460, 380,
+                       std::string(ZVK_BINARY_DIR) + "/popup_open.png");
         u.click(a.x + 10, a.y + 8);
       }
       if (n == "third item") u.click(a.x + 10, a.y + a.height - 8);
