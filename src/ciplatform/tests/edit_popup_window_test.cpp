@@ -17,6 +17,7 @@
 #include "ciom/customform.h"
 #include "ciom/edit.h"
 #include "ciom/popupmaster.h"
+#include "ciom/splitter.h"
 #include "window_fixtures.h"
 
 namespace {
@@ -106,6 +107,42 @@ class cMenuForm : public cCustomForm {
     sPoint at;
     absPos(at);
     end_modal(cPopupMaster::simplePopup(this, &items, at.x + 40, at.y + 40, nullptr));
+    return true;
+  }
+};
+
+// Two panes split by a bar; Enter records the left pane's width and where
+// the right one starts, Escape ends the run.
+class cSplitForm : public cCustomForm {
+ public:
+  cSplitterChild split;
+  cChildElement left, right;
+  std::atomic<int> splitX{-1}, barX{-1}, barY{-1};
+  std::vector<std::pair<int, int>>* seen = nullptr;
+  void onConstruct() override {
+    cCustomForm::onConstruct();
+    clientArea()->attach(&split, 10, 10, 300, 60);
+    split.attach(0, &left, 150);
+    split.attach(1, &right, 150);
+    left.setMinSize(40, 0);
+    right.setMinSize(60, 0);
+  }
+  bool onAfterConstruct() override {
+    sPoint at;
+    split.absPos(at);
+    barY = at.y + 30;
+    barX = at.x + left.width() + 1;
+    splitX = at.x;
+    return false;
+  }
+  bool onFormAccept() override {
+    sRect r;
+    split.childRect(&right, &r);
+    seen->push_back({left.width(), r.x + r.width});
+    return true;
+  }
+  bool onFormCancel() override {
+    end_modal(1);
     return true;
   }
 };
@@ -253,4 +290,40 @@ TEST(PopupWindows, AMenuIsAPopUpThatAnswersTheUser) {
     EXPECT_EQ(m.maker.modal("zvk-menu", 400, 300, form, nullptr, false), c.answer) << c.name;
     user.join();
   }
+}
+
+TEST(SplitterWindows, ADraggedBarFollowsThePointerWithinTheMinimums) {
+  nstest::requireDisplay();
+  sToolkitMaker m;
+  auto* form = new cSplitForm;
+  std::vector<std::pair<int, int>> seen;
+  form->seen = &seen;
+  std::thread user([&] {
+    nstest::cPeer u;
+    if (!waitFor([&] { return form->barX.load() >= 0; })) return;
+    pause(300);
+    const int x = form->barX, y = form->barY, start = form->splitX;
+    u.moveTo(x, y);
+    XTestFakeButtonEvent(u.d, 1, True, 0);
+    XSync(u.d, False);
+    for (int to : {start + 100, start + 5, start + 295}) {
+      u.moveTo(to, y);
+      pause(100);
+      u.key(XK_Return);
+      pause(100);
+    }
+    XTestFakeButtonEvent(u.d, 1, False, 0);
+    XSync(u.d, False);
+    u.key(XK_Escape);
+  });
+  EXPECT_EQ(m.maker.modal("zvk-splitter", 360, 160, form, nullptr, false), 1);
+  user.join();
+  // Left widths after each move: with the pointer, at the left pane's least
+  // 40, and where the right pane keeps its least 60 of the 300; the right
+  // pane always ends at the splitter's end.
+  ASSERT_EQ(seen.size(), 3u);
+  EXPECT_NEAR(seen[0].first, 100, 3);
+  EXPECT_EQ(seen[1].first, 40);
+  EXPECT_NEAR(seen[2].first, 300 - 3 - 60, 3);
+  for (const auto& s : seen) EXPECT_NEAR(s.second, 300, 3);
 }
