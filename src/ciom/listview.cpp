@@ -2,6 +2,7 @@
 
 #include <climits>
 
+#include "ciom/setters.h"
 #include "ciom/themeuse.h"
 
 namespace {
@@ -520,53 +521,35 @@ bool cListViewChild::setChecked(int row, bool on, bool notify) {
 
 // ---- appearance ----
 
-namespace {
-
-template <typename T>
-bool store(T& field, T value) {
-  if (field == value) return false;
-  field = value;
-  return true;
-}
-
-}  // namespace
-
-void cListViewChild::setBgColor(unsigned int c, bool repaint) {
-  if (store(myBg, c) && repaint) this->repaint(nullptr);
-}
-
-void cListViewChild::setBorderColor(unsigned int c, bool repaint) {
-  if (store(myBorder, c) && repaint) this->repaint(nullptr);
-}
-
-void cListViewChild::setTextColor(unsigned int c, bool repaint) {
-  if (store(myTextColor, c) && repaint) this->repaint(nullptr);
-}
+void cListViewChild::setBgColor(unsigned int c, bool repaint) { storeChanged(this, myBg, c, repaint); }
+void cListViewChild::setBorderColor(unsigned int c, bool repaint) { storeChanged(this, myBorder, c, repaint); }
+void cListViewChild::setTextColor(unsigned int c, bool repaint) { storeChanged(this, myTextColor, c, repaint); }
 
 void cListViewChild::setColorSchema(unsigned int text, unsigned int bg, unsigned int border, bool repaint) {
-  const bool any = store(myTextColor, text) | store(myBg, bg) | store(myBorder, border);
-  if (any && repaint) this->repaint(nullptr);
+  storeChanged(this, myTextColor, text, repaint);
+  storeChanged(this, myBg, bg, repaint);
+  storeChanged(this, myBorder, border, repaint);
 }
 
 void cListViewChild::setColorSchemaFocusedActive(unsigned int text, unsigned int bg, unsigned int border,
                                                  bool repaint) {
-  const bool any = store(mySelText[1], text) | store(mySelBg[1], bg) | store(mySelBorder[1], border);
-  if (any && repaint) this->repaint(nullptr);
+  storeChanged(this, mySelText[1], text, repaint);
+  storeChanged(this, mySelBg[1], bg, repaint);
+  storeChanged(this, mySelBorder[1], border, repaint);
 }
 
 void cListViewChild::setColorSchemaFocusedInactive(unsigned int text, unsigned int bg, unsigned int border,
                                                    bool repaint) {
-  const bool any = store(mySelText[0], text) | store(mySelBg[0], bg) | store(mySelBorder[0], border);
-  if (any && repaint) this->repaint(nullptr);
+  storeChanged(this, mySelText[0], text, repaint);
+  storeChanged(this, mySelBg[0], bg, repaint);
+  storeChanged(this, mySelBorder[0], border, repaint);
 }
 
-void cListViewChild::setFullLineSelect(bool on, bool repaint) {
-  if (store(myFullLine, on) && repaint) this->repaint(nullptr);
-}
+void cListViewChild::setFullLineSelect(bool on, bool repaint) { storeChanged(this, myFullLine, on, repaint); }
 
 void cListViewChild::setFullLineSelectColors(unsigned int focused, unsigned int unfocused, bool repaint) {
-  const bool any = store(myFullBg[1], focused) | store(myFullBg[0], unfocused);
-  if (any && repaint) this->repaint(nullptr);
+  storeChanged(this, myFullBg[1], focused, repaint);
+  storeChanged(this, myFullBg[0], unfocused, repaint);
 }
 
 void cListViewChild::setImageLists(cPicturesList* normal, cPicturesList* alternate, cPicturesList* selected) {
@@ -582,17 +565,15 @@ void cListViewChild::setSpacing(int s) {
 }
 
 void cListViewChild::setChbSpacing(int s, bool repaint) {
-  if (store(myChbSpacing, s < 0 ? 0 : s) && repaint && myCheckMode) this->repaint(nullptr);
+  storeChanged(this, myChbSpacing, s < 0 ? 0 : s, repaint && myCheckMode);
 }
 
 void cListViewChild::setChkImages(cPicture* checked, cPicture* unchecked, bool repaint) {
-  const bool any = store(myChecked, checked) | store(myUnchecked, unchecked);
-  if (any && repaint && myCheckMode) this->repaint(nullptr);
+  storeChanged(this, myChecked, checked, repaint && myCheckMode);
+  storeChanged(this, myUnchecked, unchecked, repaint && myCheckMode);
 }
 
-void cListViewChild::setTextPadding(int p, bool repaint) {
-  if (store(myTextPadding, p < 0 ? 0 : p) && repaint) this->repaint(nullptr);
-}
+void cListViewChild::setTextPadding(int p, bool repaint) { storeChanged(this, myTextPadding, p < 0 ? 0 : p, repaint); }
 
 void cListViewChild::setText(const char* text, long long len, bool repaint) {
   cScrollableElement::setText(text, len, repaint);
