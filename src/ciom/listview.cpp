@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr unsigned int kNoColour = 0xFFFFFFFF;
 constexpr int kHeaderHeightDim = 23;
 
 }  // namespace

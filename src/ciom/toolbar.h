@@ -31,6 +31,7 @@ class cToolBarChild : public cChildElement {
   bool setSeparator(int id);
   bool removeButton(int id);
   bool setVisible(int id, bool on);
+  using cChildElement::setHint;
   bool setHint(int id, const char* hint);
   bool setButtonFont(int id, cFontObject* font);
   bool setButtonTextColor(int id, unsigned int c);
