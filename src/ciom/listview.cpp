@@ -530,18 +530,11 @@ void cListViewChild::setColorSchema(unsigned int text, unsigned int bg, unsigned
   storeChanged(this, myBorder, border, repaint);
 }
 
-void cListViewChild::setColorSchemaFocusedActive(unsigned int text, unsigned int bg, unsigned int border,
-                                                 bool repaint) {
-  storeChanged(this, mySelText[1], text, repaint);
-  storeChanged(this, mySelBg[1], bg, repaint);
-  storeChanged(this, mySelBorder[1], border, repaint);
-}
-
-void cListViewChild::setColorSchemaFocusedInactive(unsigned int text, unsigned int bg, unsigned int border,
-                                                   bool repaint) {
-  storeChanged(this, mySelText[0], text, repaint);
-  storeChanged(this, mySelBg[0], bg, repaint);
-  storeChanged(this, mySelBorder[0], border, repaint);
+void cListViewChild::setSelectedSchema(int focused, unsigned int text, unsigned int bg, unsigned int border,
+                                       bool repaint) {
+  storeChanged(this, mySelText[focused], text, repaint);
+  storeChanged(this, mySelBg[focused], bg, repaint);
+  storeChanged(this, mySelBorder[focused], border, repaint);
 }
 
 void cListViewChild::setFullLineSelect(bool on, bool repaint) { storeChanged(this, myFullLine, on, repaint); }

@@ -203,8 +203,12 @@ class cListViewChild : public cScrollableElement {
   unsigned int borderColor() const { return myBorder; }
   unsigned int textColor() const { return myTextColor; }
   void setColorSchema(unsigned int text, unsigned int bg, unsigned int border, bool repaint);
-  void setColorSchemaFocusedActive(unsigned int text, unsigned int bg, unsigned int border, bool repaint);
-  void setColorSchemaFocusedInactive(unsigned int text, unsigned int bg, unsigned int border, bool repaint);
+  void setColorSchemaFocusedActive(unsigned int text, unsigned int bg, unsigned int border, bool repaint) {
+    setSelectedSchema(1, text, bg, border, repaint);
+  }
+  void setColorSchemaFocusedInactive(unsigned int text, unsigned int bg, unsigned int border, bool repaint) {
+    setSelectedSchema(0, text, bg, border, repaint);
+  }
   void setFullLineSelect(bool on, bool repaint);
   void setFullLineSelectColors(unsigned int focused, unsigned int unfocused, bool repaint);
   void setImageLists(cPicturesList* normal, cPicturesList* alternate, cPicturesList* selected);
@@ -244,6 +248,7 @@ class cListViewChild : public cScrollableElement {
 
  private:
   struct sCellColours;
+  void setSelectedSchema(int focused, unsigned int text, unsigned int bg, unsigned int border, bool repaint);
   cRow* rowOf(int id);
   sListViewDataItem* cellOf(int row, int col);
   static sListViewDataItem* firstCell(cRow* row);

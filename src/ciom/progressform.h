@@ -39,6 +39,13 @@ class cUnknownProgressFakeJob : public cJob {
 class cProgressParts {
  public:
   enum { idStop = 1, acStatusText = 12 };
+  // The job's end code, told by the form to itself and by the element to
+  // its parent.
+  class cProgressAction : public cChildElement::cChildAction {
+   public:
+    unsigned long value;
+    cProgressAction(int code, unsigned long v) : cChildAction(code), value(v) {}
+  };
   class cStatusTextAction : public cChildElement::cChildAction {
    public:
     std::string text;
@@ -66,11 +73,7 @@ class cProgressParts {
 class cStdBasicProgressForm : public cCustomForm, public cJob, public cProgressNotifyTarget {
  public:
   enum { acJobDone = 7 };
-  class cProgressAction : public cChildAction {
-   public:
-    unsigned long value;
-    cProgressAction(int code, unsigned long v) : cChildAction(code), value(v) {}
-  };
+  using cProgressAction = cProgressParts::cProgressAction;
 
   static cPicturesList myToolImages;
 
@@ -107,11 +110,7 @@ class cStdBasicProgressForm : public cCustomForm, public cJob, public cProgressN
 class cStdBasicProgressChild : public cChildElement, public cJob, public cProgressNotifyTarget {
  public:
   enum { acJobDone = 6 };
-  class cProgressAction : public cChildAction {
-   public:
-    unsigned long value;
-    cProgressAction(int code, unsigned long v) : cChildAction(code), value(v) {}
-  };
+  using cProgressAction = cProgressParts::cProgressAction;
 
   static cPicturesList myToolImages;
 
