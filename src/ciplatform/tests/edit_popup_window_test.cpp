@@ -3,7 +3,6 @@
 // same desktop, reading and filling the CLIPBOARD selection.
 #include "nslib/tests/x11_driver.h"
 // The driver header brings gtest and Xlib in the order they need.
-#include <cairo.h>
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,11 +14,11 @@
 #include <thread>
 #include <vector>
 
-#include "ciom/ciomlangs.h"
 #include "ciom/customform.h"
 #include "ciom/edit.h"
 #include "ciom/popupmaster.h"
-#include "ciplatform/nswmaker.h"
+#include "ciom/splitter.h"
+#include "window_fixtures.h"
 
 namespace {
 
@@ -112,14 +111,39 @@ class cMenuForm : public cCustomForm {
   }
 };
 
-struct sMaker {
-  cNSWMaker maker;
-  sMaker() {
-    static cCIOMLang* toolkit = new cCIOMLang;
-    cLibLang::ref(toolkit);
-    cLibLang::applyLang(eLangENG);
-    maker.create(nullptr, nullptr, 0);
-    maker.langStore = &cLibLang::gCiomLang;
+// Two panes split by a bar; Enter records the left pane's width and where
+// the right one starts, Escape ends the run.
+class cSplitForm : public cCustomForm {
+ public:
+  cSplitterChild split;
+  cChildElement left, right;
+  std::atomic<int> splitX{-1}, barX{-1}, barY{-1};
+  std::vector<std::pair<int, int>>* seen = nullptr;
+  void onConstruct() override {
+    cCustomForm::onConstruct();
+    clientArea()->attach(&split, 10, 10, 300, 60);
+    split.attach(0, &left, 150);
+    split.attach(1, &right, 150);
+    left.setMinSize(40, 0);
+    right.setMinSize(60, 0);
+  }
+  bool onAfterConstruct() override {
+    sPoint at;
+    split.absPos(at);
+    barY = at.y + 30;
+    barX = at.x + left.width() + 1;
+    splitX = at.x;
+    return false;
+  }
+  bool onFormAccept() override {
+    sRect r;
+    split.childRect(&right, &r);
+    seen->push_back({left.width(), r.x + r.width});
+    return true;
+  }
+  bool onFormCancel() override {
+    end_modal(1);
+    return true;
   }
 };
 
@@ -168,7 +192,7 @@ bool pointAt(nstest::cPeer& p, const std::string& caption) {
 
 TEST(EditWindows, ClipboardAndKeysAgainstAnotherProgram) {
   nstest::requireDisplay();
-  sMaker m;
+  sToolkitMaker m;
   std::vector<std::string> seen;
   auto* form = new cFieldForm;
   form->seen = &seen;
@@ -232,7 +256,7 @@ TEST(EditWindows, ClipboardAndKeysAgainstAnotherProgram) {
 
 TEST(PopupWindows, AMenuIsAPopUpThatAnswersTheUser) {
   nstest::requireDisplay();
-  sMaker m;
+  sToolkitMaker m;
   const struct {
     const char* name;
     int answer;
@@ -255,18 +279,8 @@ TEST(PopupWindows, AMenuIsAPopUpThatAnswersTheUser) {
       const std::string n = c.name;
       if (n == "first item") {
         // The form with its menu open, for people to look at.
-        const int x0 = std::max(a.x - 60, 0), y0 = std::max(a.y - 80, 0), w = 460, h = 380;
-        if (XImage* image = XGetImage(u.d, u.root(), x0, y0, w, h, AllPlanes, ZPixmap)) {
-          cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h);
-          auto* px = reinterpret_cast<unsigned int*>(cairo_image_surface_get_data(s));
-          const int stride = cairo_image_surface_get_stride(s) / 4;
-          for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) px[y * stride + x] = static_cast<unsigned int>(XGetPixel(image, x, y));
-          cairo_surface_mark_dirty(s);
-          cairo_surface_write_to_png(s, (std::string(ZVK_BINARY_DIR) + "/popup_open.png").c_str());
-          cairo_surface_destroy(s);
-          XDestroyImage(image);
-        }
+        writeScreenPng(u.d, u.root(), std::max(a.x - 60, 0), std::max(a.y - 80, 0), 460, 380,
+                       std::string(ZVK_BINARY_DIR) + "/popup_open.png");
         u.click(a.x + 10, a.y + 8);
       }
       if (n == "third item") u.click(a.x + 10, a.y + a.height - 8);
@@ -276,4 +290,40 @@ TEST(PopupWindows, AMenuIsAPopUpThatAnswersTheUser) {
     EXPECT_EQ(m.maker.modal("zvk-menu", 400, 300, form, nullptr, false), c.answer) << c.name;
     user.join();
   }
+}
+
+TEST(SplitterWindows, ADraggedBarFollowsThePointerWithinTheMinimums) {
+  nstest::requireDisplay();
+  sToolkitMaker m;
+  auto* form = new cSplitForm;
+  std::vector<std::pair<int, int>> seen;
+  form->seen = &seen;
+  std::thread user([&] {
+    nstest::cPeer u;
+    if (!waitFor([&] { return form->barX.load() >= 0; })) return;
+    pause(300);
+    const int x = form->barX, y = form->barY, start = form->splitX;
+    u.moveTo(x, y);
+    XTestFakeButtonEvent(u.d, 1, True, 0);
+    XSync(u.d, False);
+    for (int to : {start + 100, start + 5, start + 295}) {
+      u.moveTo(to, y);
+      pause(100);
+      u.key(XK_Return);
+      pause(100);
+    }
+    XTestFakeButtonEvent(u.d, 1, False, 0);
+    XSync(u.d, False);
+    u.key(XK_Escape);
+  });
+  EXPECT_EQ(m.maker.modal("zvk-splitter", 360, 160, form, nullptr, false), 1);
+  user.join();
+  // Left widths after each move: with the pointer, at the left pane's least
+  // 40, and where the right pane keeps its least 60 of the 300; the right
+  // pane always ends at the splitter's end.
+  ASSERT_EQ(seen.size(), 3u);
+  EXPECT_NEAR(seen[0].first, 100, 3);
+  EXPECT_EQ(seen[1].first, 40);
+  EXPECT_NEAR(seen[2].first, 300 - 3 - 60, 3);
+  for (const auto& s : seen) EXPECT_NEAR(s.second, 300, 3);
 }
