@@ -155,6 +155,16 @@ void cStdUnknownProgressForm::onConstruct() {
   myFake.start();
 }
 
+bool cStdUnknownProgressForm::onFormCancel() {
+  if (!runs()) myFake.terminate();
+  return cStdBasicProgressForm::onFormCancel();
+}
+
+bool cStdUnknownProgressForm::onAction(cChildElement* sender, cChildAction* a) {
+  if (sender == this && a && a->code == acJobDone && dynamic_cast<cProgressAction*>(a)) myFake.terminate();
+  return cStdBasicProgressForm::onAction(sender, a);
+}
+
 // ---- the element ----
 
 bool cStdBasicProgressChild::runUIJob(cStdBasicProgressChild* child, const char* title) {
@@ -217,7 +227,8 @@ void cStdUnknownProgressChild::onJobStart() {
 
 void cStdUnknownProgressChild::onJobEnd(unsigned long code) {
   cStdBasicProgressChild::onJobEnd(code);
-  myFake.stop();
+  // Waits, so that the fake job never calls into an element being destroyed.
+  myFake.terminate();
 }
 
 void cStdUnknownProgressChild::notifyStage(int stage) {

@@ -143,6 +143,10 @@ class cStdUnknownProgressForm : public cStdBasicProgressForm {
  public:
   ~cStdUnknownProgressForm() override { myFake.terminate(); }
   void onConstruct() override;
+  // The fake job calls into the form; it is over before the modal run ends,
+  // so it never meets a form being destroyed.
+  bool onFormCancel() override;
+  bool onAction(cChildElement* sender, cChildAction* a) override;
 
  private:
   cUnknownProgressFakeJob myFake;

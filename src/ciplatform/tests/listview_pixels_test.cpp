@@ -1,0 +1,108 @@
+// The list view painted on the real off-screen canvas: the selected row's
+// colours with and without the focus, full-line selection filling the gaps
+// and the rest of the row, a check box's picture, and the empty-list text.
+#include <gtest/gtest.h>
+
+#include "ciom/listview.h"
+#include "ciom/themeuse.h"
+#include "sheettarget.h"
+#include "support.h"
+
+namespace {
+
+constexpr int kW = 300, kH = 160;
+
+struct sScene {
+  cSheetTarget target;
+  cChildElement root;
+  cListViewChild list;
+  cCrbOffscreenCanvas canvas;
+  sScene() {
+    root.setWinTarget(&target, 0, 0, kW, kH);
+    root.attach(&list, 0, 0, kW, kH);
+    list.setColumn(1, "Name", 100, cCanvas::eAlignLeft);
+    list.setColumn(2, "Size", 80, cCanvas::eAlignRight);
+  }
+  ~sScene() { root.dettach(&list); }
+  void fill() {
+    for (int r = 0; r < 3; ++r) {
+      list.setItem(r, 1, "x", -1, nullptr);
+      list.setItem(r, 2, "1", -1, nullptr);
+    }
+  }
+  void paint() {
+    canvas.close();
+    ASSERT_TRUE(canvas.create(kW, kH));
+    list.onPaintArea(&canvas);
+  }
+  // The screen row of a row's middle.
+  int middle(int row) {
+    int top = 0, bottom = 0;
+    EXPECT_TRUE(list.itemRange(row, top, bottom));
+    return 1 + (top + bottom) / 2;
+  }
+};
+
+}  // namespace
+
+TEST(ListViewPixels, SelectedRowsInTheThemeColours) {
+  const int gap = 1 + 100 + 1, rest = 1 + 100 + 3 + 80 + 3 + 20, cellEnd = 1 + 100 - 4;
+  struct {
+    const char* name;
+    bool focus, fullLine;
+    unsigned int cell, gap, rest;
+  } cases[] = {
+      {"framed cells without the focus", false, false, themeColor(18), themeColor(14), themeColor(14)},
+      {"framed cells with the focus", true, false, themeColor(16), themeColor(14), themeColor(14)},
+      {"full line without the focus", false, true, themeColor(18), themeColor(18), themeColor(18)},
+      {"full line with the focus", true, true, themeColor(16), themeColor(16), themeColor(16)},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    sScene s;
+    s.fill();
+    s.list.setFullLineSelect(k.fullLine, false);
+    s.list.select(1);
+    // The sheet delivers no actions, so the focus is given directly.
+    if (k.focus) s.root.processFocusDirect(&s.list);
+    ASSERT_EQ(s.list.hasFocus(), k.focus);
+    s.paint();
+    const int y = s.middle(1);
+    EXPECT_EQ(pixelAt(s.canvas, cellEnd, y), k.cell);
+    EXPECT_EQ(pixelAt(s.canvas, gap, y), k.gap);
+    EXPECT_EQ(pixelAt(s.canvas, rest, y), k.rest);
+    EXPECT_EQ(pixelAt(s.canvas, cellEnd, s.middle(0)), themeColor(14)) << "a row not selected";
+    EXPECT_EQ(pixelAt(s.canvas, 0, y), themeColor(21)) << "the outline";
+  }
+}
+
+TEST(ListViewPixels, CheckBoxAndEmptyText) {
+  sScene s;
+  s.fill();
+  s.list.setCheckMode(true);
+  s.list.setChecked(2, true, false);
+  s.paint();
+  for (int row : {0, 2}) {
+    cPicture* p = themePict(row == 2 ? 31 : 30);
+    ASSERT_NE(p, nullptr);
+    int top = 0, bottom = 0;
+    ASSERT_TRUE(s.list.itemRange(row, top, bottom));
+    const int px = p->width() / 2, py = p->height() / 2;
+    const unsigned int v = p->raw()[py * p->width() + px];
+    if (v >> 24 != 0xFF) continue;
+    const unsigned int word = (v & 0xFF) << 16 | (v & 0xFF00) | (v >> 16 & 0xFF);
+    EXPECT_EQ(pixelAt(s.canvas, 1 + (14 - p->width()) / 2 + px, 1 + top + (bottom - top - p->height()) / 2 + py),
+              word)
+        << "row " << row;
+  }
+
+  sScene empty;
+  empty.list.setText("Nothing to install", -1, false);
+  empty.paint();
+  int inTextColour = 0;
+  const int top = empty.list.header().height() + 10;
+  for (int y = top; y < top + 20; ++y)
+    for (int x = 5; x < kW - 6; ++x) inTextColour += pixelAt(empty.canvas, x, y) == themeColor(5);
+  EXPECT_GT(inTextColour, 10);
+  EXPECT_EQ(pixelAt(empty.canvas, kW / 2, top + 40), themeColor(14));
+}
