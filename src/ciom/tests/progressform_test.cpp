@@ -9,6 +9,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "base/utils.h"
 #include "ciom/progressform.h"
@@ -186,4 +187,53 @@ TEST_F(ProgressForm, UnknownProgressShowsElapsedTimeOnly) {
   });
   EXPECT_EQ(cStdBasicProgressForm::runUIJob(&parent, form, "Waiting"), 5);
   EXPECT_EQ(status.rfind("Operation is in progress: elapsed time: 00:00:0", 0), 0u) << status;
+}
+
+namespace {
+
+class cCopyChild : public cStdUnknownProgressChild {
+ public:
+  ~cCopyChild() override { terminate(); }
+  int job() override {
+    sleep(700);
+    return 9;
+  }
+};
+
+class cEndRecorder : public cChildElement {
+ public:
+  std::vector<std::pair<int, unsigned long>> ends;
+  bool onAction(cChildElement*, cChildAction* a) override {
+    if (auto* p = dynamic_cast<cProgressParts::cProgressAction*>(a)) ends.push_back({a->code, p->value});
+    return true;
+  }
+};
+
+}  // namespace
+
+TEST(ProgressChild, TellsItsParentTheEndAndShowsTextsOnTheMainThread) {
+  cFormTestTarget::reset();
+  cFormTestTarget::useLanguage(eLangENG);
+  cFormTestTarget window;
+  cEndRecorder parent;
+  window.bind(&parent, 800, 200);
+  cCopyChild child;
+  parent.attach(&child, 0, 0, 600, 60);
+  EXPECT_FALSE(cStdBasicProgressChild::runUIJob(nullptr, "Copy"));
+  child.statusLine().setText("before", cCanvas::eAlignLeft, false);
+  ASSERT_TRUE(cStdBasicProgressChild::runUIJob(&child, "Copy"));
+  EXPECT_FALSE(child.onClose()) << "the job runs";
+  std::set<std::string> seen;
+  const unsigned int until = ticks_ms() + 5000;
+  while (parent.ends.empty() && ticks_ms() < until) {
+    window.waitForNote(50);
+    window.settle();
+    seen.insert(child.statusLine().text() ? child.statusLine().text() : "");
+  }
+  EXPECT_EQ(parent.ends, (std::vector<std::pair<int, unsigned long>>{{6, 9}}));
+  EXPECT_TRUE(seen.count("Starting...")) << "posted by the job's start, shown by the main thread";
+  while (child.runs()) cJob::sleep(1);
+  EXPECT_TRUE(child.onClose());
+  parent.dettach(&child);
+  cFormTestTarget::reset();
 }
