@@ -429,9 +429,12 @@ void cListViewChild::deselectAllBut(cRow* keep) {
 
 bool cListViewChild::select(int row) {
   cSafeCriticalSectionAccess hold(&myLock);
-  cRow* r = rowOf(row);
-  if (!r) return false;
-  selectRow(r, myCurrent, false, false, true);
+  return selectAlone(rowOf(row));
+}
+
+bool cListViewChild::selectAlone(cRow* row) {
+  if (!row) return false;
+  selectRow(row, myCurrent, false, false, true);
   return true;
 }
 
@@ -442,10 +445,7 @@ bool cListViewChild::select(int col, void* association) {
 
 bool cListViewChild::selectBySortIdx(int index) {
   cSafeCriticalSectionAccess hold(&myLock);
-  cRow* r = rowAtIndex(index);
-  if (!r) return false;
-  selectRow(r, myCurrent, false, false, true);
-  return true;
+  return selectAlone(rowAtIndex(index));
 }
 
 bool cListViewChild::deselect() {

@@ -261,6 +261,8 @@ class cListViewChild : public cScrollableElement {
   void deselectAllBut(cRow* keep);
   // The common selection of keys, clicks and the select operations.
   void selectRow(cRow* row, cRow* previous, bool add, bool range, bool mark);
+  // The row alone selected and current, as the select operations ask.
+  bool selectAlone(cRow* row);
   cRow* hitRow(int x, int y, bool& inCheckBox);
   void toggleCheck(cRow* row);
   void headerClick(int col);
