@@ -28,8 +28,10 @@ class cLazyTree : public cTV {
 class cRecorder : public cChildElement {
  public:
   std::vector<std::pair<int, std::string>> heard;
+  sPoint asked{-1, -1};
   bool onAction(cChildElement*, cChildAction* a) override {
     if (auto* t = dynamic_cast<cTV::cTreeItemAction*>(a)) heard.push_back({a->code, t->item->text});
+    if (auto* c = dynamic_cast<cTV::cTreeItemCtxAction*>(a)) asked = {c->x, c->y};
     return true;
   }
 };
@@ -155,4 +157,30 @@ TEST(TreeView, Keys) {
     t.key(k.key, k.siblings);
     EXPECT_EQ(t.selected(), k.to);
   }
+}
+
+TEST(TreeView, ExpanderClicksAndContextRequests) {
+  sTree t;
+  t.tree.setCellSpacing(10);
+  // A click on a collapsed expander reads, opens, selects and tells.
+  t.b->control->onMouseButton(2, 2, cTV::mbLeft, true);
+  t.settle();
+  EXPECT_FALSE(t.b->collapsed);
+  ASSERT_NE(t.b->child, nullptr);
+  EXPECT_EQ(t.selected(), "b");
+  EXPECT_EQ(t.root.heard, (std::vector<std::pair<int, std::string>>{{9, "b"}, {7, "b"}}));
+  t.root.heard.clear();
+  // A leaf's expander answers nothing.
+  t.c->control->onMouseButton(2, 2, cTV::mbLeft, true);
+  t.settle();
+  EXPECT_TRUE(t.root.heard.empty());
+
+  sRect r;
+  t.tree.childRect(t.c->element, &r);
+  cChildElement::cCtxRequestAction ask(3, 4, false, false, false);
+  t.tree.onAction(t.c->element, &ask);
+  t.settle();
+  EXPECT_EQ(t.root.heard, (std::vector<std::pair<int, std::string>>{{8, "c"}}));
+  EXPECT_EQ(t.root.asked.x, r.x + 3) << "the point in the view's coordinates";
+  EXPECT_EQ(t.root.asked.y, r.y + 4);
 }
