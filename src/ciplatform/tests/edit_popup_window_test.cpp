@@ -306,11 +306,16 @@ TEST(SplitterWindows, ADraggedBarFollowsThePointerWithinTheMinimums) {
     u.moveTo(x, y);
     XTestFakeButtonEvent(u.d, 1, True, 0);
     XSync(u.d, False);
+    pause(200);
+    // Each place is reached by two moves, the pointer settling in between, so
+    // a busy machine's coalescing cannot leave the bar behind.
     for (int to : {start + 100, start + 5, start + 295}) {
+      u.moveTo(to + 1, y);
+      pause(150);
       u.moveTo(to, y);
-      pause(100);
+      pause(250);
       u.key(XK_Return);
-      pause(100);
+      pause(150);
     }
     XTestFakeButtonEvent(u.d, 1, False, 0);
     XSync(u.d, False);
