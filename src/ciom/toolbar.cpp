@@ -17,7 +17,10 @@ typename cFasterTreeList<K, V>::cTreeItem* first(cFasterTreeList<K, V>& t) {
 
 }  // namespace
 
-cToolBarChild::~cToolBarChild() { removeAll(false); }
+cToolBarChild::~cToolBarChild() {
+  removeAll(false);
+  cChildElement::dettach(&myDropDown);
+}
 
 void cToolBarChild::onInitData() {
   cChildElement::onInitData();
@@ -34,6 +37,14 @@ void cToolBarChild::onInitData() {
   myMinButtonWidth = 0;
   myDftLight = myDftDark = 0xFFFFFFFF;
   myButtonsAcceptFocus = wantAcceptFoucs();
+  myHideFrom = 0;
+  myMaxDDHeight = 200;
+  if (!isDirectChild(&myDropDown)) attach(&myDropDown, 0, 0, 1, 1, cptNormal);
+  myDropDown.setTransparent(transparent());
+  myDropDown.setAcceptFocus(false);
+  myDropDown.setBorder(cButtonChild::bsDarkFrame, false);
+  myDropDown.image(cButtonChild::bsNormal).refImage(themePict(kDropDownPicture));
+  myDropDown.hide(false);
 }
 
 cButtonChild* cToolBarChild::findButton(int id) {
@@ -90,6 +101,7 @@ bool cToolBarChild::removeButton(int id) {
   dettach(b);
   myButtons.dettach(id);  // deletes the button
   myImageIndex.dettach(id);
+  myHidden.dettach(id);
   rebuildToolbar();
   return true;
 }
@@ -99,6 +111,8 @@ void cToolBarChild::removeAll(bool repaint) {
     if (i->value.ptr) dettach(i->value.ptr);
   if (myButtons.root) myButtons.destroyRec(myButtons.root);
   myButtons.root = nullptr;
+  cFasterTreeList<int, bool> none;
+  myHidden.moveTo(none);
   if (repaint) this->repaint(nullptr);
 }
 
@@ -142,6 +156,7 @@ void cToolBarChild::setBgColor(unsigned int c, bool repaint) { storeChanged(this
 void cToolBarChild::setTransparent(bool on) {
   for (auto* i = first(myButtons); i; i = myButtons.next(i))
     if (i->value.ptr) i->value->setTransparent(on);
+  myDropDown.setTransparent(on);
   cChildElement::setTransparent(on);
 }
 
@@ -153,28 +168,8 @@ int cToolBarChild::buttonWidth(cButtonChild* b) {
 int cToolBarChild::wantsWidth() {
   long long sum = 0;
   for (auto* i = first(myButtons); i; i = myButtons.next(i))
-    if (i->value.ptr) sum += buttonWidth(i->value.ptr);
+    if (i->value.ptr && !hidden(i->key)) sum += buttonWidth(i->value.ptr);
   return static_cast<int>(std::min<long long>(sum, 0x7FFFFFFF));
-}
-
-void cToolBarChild::rebuildToolbar() {
-  sRect client;
-  clientRect(&client);
-  int x = 0;
-  for (auto* i = first(myButtons); i; i = myButtons.next(i)) {
-    cButtonChild* b = i->value.ptr;
-    if (!b) continue;
-    b->setStyle(myButtonsStyle, false);
-    b->setAlign(myButtonsStyle == cButtonChild::dsStacked ? cCanvas::eAlignCenter : cCanvas::eAlignLeft, false);
-    const int w = buttonWidth(b);
-    b->move(x, 0, w, client.height);
-    b->setBorder(myBorder ? myBorderedStyle : cButtonChild::bsFlatHover, false);
-    b->setBorderColors(cButtonChild::bsNormal, myDftLight, myDftDark);
-    b->setBgColor(myBgColor, false);
-    b->show(false);
-    x += w;
-  }
-  repaint(nullptr);
 }
 
 void cToolBarChild::onPaint(cCanvas* c) {
@@ -196,6 +191,10 @@ void cToolBarChild::onMouseButton(int, int, int button, bool down) {
 
 bool cToolBarChild::onAction(cChildElement* sender, cChildAction* a) {
   if (!a || a->code != acDefault) return cChildElement::onAction(sender, a);
+  if (sender == &myDropDown) {
+    runOverflowMenu();
+    return true;
+  }
   for (auto* i = first(myButtons); i; i = myButtons.next(i)) {
     if (i->value.ptr != sender) continue;
     notifyAction(new cTbButtonAction(i->key));

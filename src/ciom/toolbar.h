@@ -5,6 +5,7 @@
 
 #include "base/btree.h"
 #include "base/buffers.h"
+#include "ciom/activeitem.h"
 #include "ciom/button.h"
 
 class cPicturesList;
@@ -16,15 +17,25 @@ class cToolBarChild : public cChildElement {
     int id;
     explicit cTbButtonAction(int i) : cChildAction(acChange), id(i) {}
   };
-  // What the row does when it is narrower than its buttons; only cutting
-  // the row at the right edge (0) is built so far.
+  // What the row does when it is narrower than its buttons: cut at the right
+  // edge (0), or gather the buttons that do not fit behind a drop-down
+  // button: those from the hide-from id on (1), or those after the last
+  // button that fits (2).
   enum eSmallerSizeBehavior : int { ssbCut = 0, ssbHideFrom = 1, ssbDropDown = 2 };
+  static constexpr int kDropDownPicture = 72;
 
   ~cToolBarChild() override;
 
   // A null text with a negative image removes the button.
   bool setButton(int id, const char* text, int image);
+  bool setSeparator(int id);
   bool removeButton(int id);
+  bool setVisible(int id, bool on);
+  using cChildElement::setHint;
+  bool setHint(int id, const char* hint);
+  bool setButtonFont(int id, cFontObject* font);
+  bool setButtonTextColor(int id, unsigned int c);
+  bool buttonAbsPos(int id, sPoint& p);
   void removeAll(bool repaint);
   cButtonChild* findButton(int id);
   bool setEnabled(int id, bool on);
@@ -34,6 +45,23 @@ class cToolBarChild : public cChildElement {
   void setImage(cButtonChild* button, int index);
   void setButtonAcceptFocus(bool on);
   void setBgColor(unsigned int c, bool repaint);
+  void setFixedButtonWidth(int w);
+  void setBorderedButtonStyle(cButtonChild::eBorderStyle s);
+  void setButtonsStyle(cButtonChild::eDispStyle s);
+  void setButtonsFont(cFontObject* font);
+  void setBorder(bool on);
+  void setMinButtonWidth(int w) { myMinButtonWidth = w; }
+  void setMaxDDHeight(int h);
+  void setSmallerSizeBehavior(eSmallerSizeBehavior b);
+  void setHideFrom(int id);
+  void setDftBorderColors(unsigned int light, unsigned int dark);
+  void setButtonsTextColor(unsigned int c);
+  void setDrawOwnBorder(bool on);
+  // The buttons gathered behind the drop-down, in id order.
+  const cFasterTreeList<int, sActiveElementItem>& overflowItems() const { return myOverflow; }
+  cButtonChild& dropDown() { return myDropDown; }
+  // Where the overflow menu opens and how large, as the last relayout left it.
+  sRect overflowMenuRect();
   // The width the buttons need side by side.
   int wantsWidth();
 
@@ -51,6 +79,20 @@ class cToolBarChild : public cChildElement {
  private:
   int buttonWidth(cButtonChild* b);
   void rebuildToolbar();
+  void placeButton(cButtonChild* b, int& x, int h);
+  void addOverflow(int id, cButtonChild* b);
+  void runOverflowMenu();
+  cPicturesList* normalList();
+  // Relayout when the row no longer fits or the drop-down is up.
+  void refitIfNeeded();
+  bool hidden(int id) { return myHidden.find(id) != nullptr; }
+
+  cFasterTreeList<int, bool> myHidden;
+  cButtonChild myDropDown;
+  cFasterTreeList<int, sActiveElementItem> myOverflow;
+  int myOverflowWidth = 0, myOverflowHeight = 0;
+  int myMaxDDHeight = 200;
+  int myHideFrom = 0;
 
   cFasterTreeList<int, int> myImageIndex;
   cFasterTreeList<int, cPtr<cButtonChild>> myButtons;

@@ -1,0 +1,1 @@
+zvk_bench(listview_bench zvk_ciplatform)

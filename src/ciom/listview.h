@@ -1,0 +1,298 @@
+// The multi-column list: rows of cells keyed by (row id, column id) under a
+// column header, optional check boxes, single or multiple selection, sorting
+// by a column through a provider the caller hands to it, and batched
+// rebuilds. A job thread may fill it while the window paints: every
+// operation that walks or changes the row trees holds the list's recursive
+// lock.
+#pragma once
+
+#include "base/btree.h"
+#include "base/guardchar.h"
+#include "base/stringkey.h"
+#include "base/sync.h"
+#include "ciom/button.h"
+#include "ciom/scrollable.h"
+#include "ciom/splitter.h"
+
+class cPicturesList;
+
+// The column titles: one button per column on a horizontal splitter, and a
+// disabled filler button taking what the columns leave.
+class cHeaderChild : public cSplitterChild {
+ public:
+  enum { haColumnClick = 8 };
+  class cColumnClickAction : public cChildAction {
+   public:
+    int column;
+    explicit cColumnClickAction(int c) : cChildAction(haColumnClick), column(c) {}
+  };
+
+  ~cHeaderChild() override;
+  bool setColumn(int id, const char* title, int width, cCanvas::eTextAlign align);
+  int columnWidth(int id);
+  cCanvas::eTextAlign columnAlign(int id);
+  void setMinButtonsWidth(int w);
+  int separatorWidth() const { return splitReservedWidth(); }
+
+  bool onAction(cChildElement* sender, cChildAction* a) override;
+  void onInitData() override;
+
+ private:
+  cFasterTreeList<int, cButtonChild> myButtons;
+  cButtonChild myFiller;
+};
+
+class cListViewChild : public cScrollableElement {
+ public:
+  // Codes of the actions posted to the parents.
+  enum { laActivate = 6, laSelection = 7, laRefresh = 8, laBack = 9, laCheck = 10, laSorted = 11 };
+  // Cell flags; selection and check live in the row's first cell.
+  enum { cfSelected = 1, cfChecked = 2, cfAlternate = 4 };
+
+  struct sListViewDataItem {
+    void* association = nullptr;
+    _guardchar<char> text;
+    unsigned int textColor = 0xFFFFFFFF;
+    int row = 0;
+    short image = -1;
+    unsigned short height = 0;
+    unsigned short flags = 0;
+    unsigned short indent = 0;
+  };
+  using cRow = cFasterTreeList<int, sListViewDataItem>;
+
+  class cListViewSortProvider {
+   public:
+    virtual ~cListViewSortProvider() = default;
+    virtual bool init() = 0;
+    virtual bool push(sListViewDataItem* cell) = 0;
+    virtual void* next(void* cursor, sListViewDataItem*& cell) = 0;
+    virtual void* prev(void* cursor, sListViewDataItem*& cell) = 0;
+  };
+
+  // Equal keys keep the order of their pushes, whatever the key type.
+  template <typename K>
+  class cKeyedSortProvider : public cListViewSortProvider {
+   public:
+    explicit cKeyedSortProvider(unsigned int limit) { myKeys.depthLimit = limit; }
+    void* next(void* cursor, sListViewDataItem*& cell) override {
+      auto* it = cursor ? tree::next(static_cast<item*>(cursor)) : (myKeys.root ? tree::leftmost(myKeys.root) : nullptr);
+      cell = it ? it->value : nullptr;
+      return it;
+    }
+    void* prev(void* cursor, sListViewDataItem*& cell) override {
+      auto* it = cursor ? tree::prev(static_cast<item*>(cursor)) : (myKeys.root ? tree::rightmost(myKeys.root) : nullptr);
+      cell = it ? it->value : nullptr;
+      return it;
+    }
+
+   protected:
+    using tree = cFasterTreeList<cSerializedKey<K>, sListViewDataItem*>;
+    using item = typename tree::cTreeItem;
+    void empty() {
+      cUUSorterList<K, sListViewDataItem*> none;
+      none.depthLimit = myKeys.depthLimit;
+      myKeys.moveTo(none);
+    }
+    bool store(const K& key, sListViewDataItem* cell) {
+      sListViewDataItem** slot = myKeys.insert_nonunique(key);
+      if (!slot) return false;
+      *slot = cell;
+      return true;
+    }
+    cUUSorterList<K, sListViewDataItem*> myKeys;
+  };
+
+  class cListViewNameSortProvider : public cKeyedSortProvider<cStringKey> {
+   public:
+    cListViewNameSortProvider() : cKeyedSortProvider(3072) {}
+    bool init() override;
+    bool push(sListViewDataItem* cell) override;
+  };
+
+  class cListViewU64PramSortProvider : public cKeyedSortProvider<unsigned long long> {
+   public:
+    using tTransform = unsigned long long (*)(sListViewDataItem*);
+    cListViewU64PramSortProvider() : cKeyedSortProvider(2048) {}
+    void setTransformProc(tTransform proc) { myTransform = proc; }
+    bool init() override;
+    bool push(sListViewDataItem* cell) override;
+
+   private:
+    tTransform myTransform = nullptr;
+  };
+
+  struct sListViewColumnData {
+    cListViewSortProvider* sorter = nullptr;
+    bool ascending = true;
+    cCanvas::eTextAlign align = cCanvas::eTextAlign(0);
+    cFontObject* font = nullptr;
+    unsigned int textColor = 0xFFFFFFFF;
+    ~sListViewColumnData() { delete sorter; }
+  };
+
+  struct sItemYDs {
+    int row = 0;
+    int height = 0;
+  };
+
+  class cListViewItemAction : public cChildAction {
+   public:
+    int value;
+    cListViewItemAction(int code, int v) : cChildAction(code), value(v) {}
+  };
+
+  cListViewChild();
+  ~cListViewChild() override;
+
+  // Columns.
+  bool setColumn(int id, const char* title, int width, cCanvas::eTextAlign align);
+  bool setColumnWidth(int id, int width);
+  bool setColumnFont(int id, cFontObject* font);
+  bool setColumnTextColor(int id, unsigned int colour, bool repaint);
+  bool setSortType(int id, cListViewSortProvider* provider);
+  bool setSortDirection(int id, bool ascending);
+  bool getSortDirection(int id, bool& ascending);
+  bool showHeader(bool on);
+  void setHeaderHeight(int h);
+  cHeaderChild& header() { return myHeader; }
+  int sortColumn() const { return mySortColumn; }
+
+  // Rows and cells.
+  bool setItem(int row, int col, const char* text, int image, void* association);
+  int addItem(int col, const char* text, int image, void* association);
+  bool remove(int row);
+  bool clear();
+  void reorderByID();
+  bool setItemTextColor(int row, int col, unsigned int colour);
+  bool setItemIdent(int row, int col, int indent);
+  using cChildElement::text;
+  const char* text(int row, int col);
+  void* association(int row, int col);
+  const char* textBySortIdx(int index, int col);
+  void* associationBySortIdx(int index, int col);
+  int getRowCount();
+  int first();
+  int next(int row);
+  int firstBySort();
+  int lastBySort();
+  int nextBySort(int row);
+  int prevBySort(int row);
+  int find(int col, void* association);
+
+  // Selection and checks.
+  int selected();
+  int nextSelected(int after);
+  bool select(int row);
+  bool select(int col, void* association);
+  bool selectBySortIdx(int index);
+  bool deselect();
+  bool setSelected(int row, bool on, bool unused = false);
+  void setMultiselect(bool on);
+  bool multiselect() const { return myMulti; }
+  void setCheckMode(bool on);
+  bool checkMode() const { return myCheckMode; }
+  bool checked(int row);
+  bool setChecked(int row, bool on, bool notify);
+
+  // Appearance.
+  void setBgColor(unsigned int c, bool repaint);
+  void setBorderColor(unsigned int c, bool repaint);
+  void setTextColor(unsigned int c, bool repaint);
+  unsigned int bgColor() const { return myBg; }
+  unsigned int borderColor() const { return myBorder; }
+  unsigned int textColor() const { return myTextColor; }
+  void setColorSchema(unsigned int text, unsigned int bg, unsigned int border, bool repaint);
+  void setColorSchemaFocusedActive(unsigned int text, unsigned int bg, unsigned int border, bool repaint) {
+    setSelectedSchema(1, text, bg, border, repaint);
+  }
+  void setColorSchemaFocusedInactive(unsigned int text, unsigned int bg, unsigned int border, bool repaint) {
+    setSelectedSchema(0, text, bg, border, repaint);
+  }
+  void setFullLineSelect(bool on, bool repaint);
+  void setFullLineSelectColors(unsigned int focused, unsigned int unfocused, bool repaint);
+  void setImageLists(cPicturesList* normal, cPicturesList* alternate, cPicturesList* selected);
+  void setSpacing(int s);
+  int spacing() const { return mySpacing; }
+  void setChbSpacing(int s, bool repaint);
+  void setChkImages(cPicture* checked, cPicture* unchecked, bool repaint);
+  void setTextPadding(int p, bool repaint);
+  void setText(const char* text, long long len, bool repaint) override;
+
+  // Batches.
+  void startChanges();
+  bool endChanges(bool remeasure);
+
+  bool sort(int col);
+
+  // Layout.
+  void build(bool remeasure);
+  bool itemPos(int row, int& y);
+  bool itemRange(int row, int& top, int& bottom);
+  bool adjustScrollToItem(int row);
+
+  bool clientRect(sRect* r) override;
+  void onSizeChanged() override;
+  void processMouseBtn(int x, int y, int button, bool down, bool add, bool range) override;
+  void onMouseDoubleClick(int x, int y) override;
+  void onKey(int key, bool range, bool add, bool third) override;
+  void onChar(unsigned short ch, bool f1, bool f2, bool f3) override;
+  void onSetFocus(bool f1, bool f2) override;
+  void onLooseFocus(bool f1, bool f2) override;
+  bool onAction(cChildElement* sender, cChildAction* a) override;
+  bool wantTabStop() override { return true; }
+  bool wantCaptureArrows() override { return true; }
+  int wantBorderWidth() override { return 1; }
+  void onInitData() override;
+  void onPaintArea(cCanvas* c) override;
+
+ private:
+  struct sCellColours;
+  void setSelectedSchema(int focused, unsigned int text, unsigned int bg, unsigned int border, bool repaint);
+  cRow* rowOf(int id);
+  sListViewDataItem* cellOf(int row, int col);
+  static sListViewDataItem* firstCell(cRow* row);
+  static int idOf(cRow* row);
+  cRow* rowAtIndex(int index);
+  int indexOf(cRow* row);
+  void appendToOrder(cRow* row);
+  void changed();
+  void post(int code, int value);
+  void deselectAllBut(cRow* keep);
+  // The common selection of keys, clicks and the select operations.
+  void selectRow(cRow* row, cRow* previous, bool add, bool range, bool mark);
+  // The row alone selected and current, as the select operations ask.
+  bool selectAlone(cRow* row);
+  cRow* hitRow(int x, int y, bool& inCheckBox);
+  void toggleCheck(cRow* row);
+  void headerClick(int col);
+  unsigned short measure(sListViewDataItem& cell);
+  void paintRow(cCanvas* c, cRow* row, int top, int h, int w);
+  int paintCell(cCanvas* c, sListViewDataItem* cell, int col, bool firstCol, int x, int top, int width, int h,
+                const sCellColours& k);
+  void clearTrees();
+
+  cCriticalSection myLock;
+  cFasterTreeList<int, sListViewColumnData> myColumns;
+  cFasterTreeList<int, cRow> myRows;
+  cFasterTreeList<int, cRow*> myOrder;
+  cFasterTreeList<cRow*, int> myOrderRev;
+  cFasterTreeList<int, sItemYDs> myLaidOut;
+  cFasterTreeList<int, int> myRowY;
+  cHeaderChild myHeader;
+  int mySortColumn = -1;
+  cPicturesList* myImages = nullptr;
+  cPicturesList* myAltImages = nullptr;
+  cPicturesList* mySelImages = nullptr;
+  unsigned int myBg = 0, myBorder = 0, myTextColor = 0;
+  unsigned int mySelBg[2] = {}, mySelText[2] = {}, mySelBorder[2] = {};  // [1]: focused
+  unsigned int myFullBg[2] = {};
+  bool myMulti = false, myBatch = false, myPending = false, myCheckMode = false, myFullLine = false;
+  int mySpacing = 0, myChbSpacing = 0, myTextPadding = 0;
+  unsigned short myTyped[10] = {};
+  int myTypedCount = 0;
+  unsigned int myTypedAt = 0;
+  cPicture* myChecked = nullptr;
+  cPicture* myUnchecked = nullptr;
+  cRow* myCurrent = nullptr;
+};

@@ -1,0 +1,529 @@
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+#include "base/casemap.h"
+#include "base/textconv.h"
+#include "ciom/fontobject.h"
+#include "ciom/listview.h"
+#include "ciom/pictureslist.h"
+#include "ciom/themeuse.h"
+
+namespace {
+
+constexpr int kBaseRowHeight = 13;
+constexpr int kCheckBox = 14;
+constexpr unsigned int kNoColour = 0xFFFFFFFF;
+constexpr unsigned int kTypeAheadPauseMs = 401;
+
+}  // namespace
+
+struct cListViewChild::sCellColours {
+  unsigned int bg, text, line;
+};
+
+void cListViewChild::onInitData() {
+  cScrollableElement::onInitData();
+  const int hh = themeDim(23);
+  if (!isDirectChild(&myHeader)) attach(&myHeader, 1, 1, std::max(width() - 2, 1), hh, cptFixedY);
+  myHeader.setMinButtonsWidth(width() - 2);
+  setQuantumSize(5, 1);
+  setMinVisualHeight(hh);
+  setPageSize(width(), height());
+  myBatch = myPending = false;
+  myImages = myAltImages = mySelImages = nullptr;
+  myBg = themeColor(14);
+  myBorder = themeColor(21);
+  myTextColor = themeColor(4);
+  mySelBg[1] = themeColor(16);
+  mySelText[1] = themeColor(9);
+  mySelBorder[1] = themeColor(25);
+  mySelBg[0] = themeColor(18);
+  mySelText[0] = themeColor(4);
+  mySelBorder[0] = themeColor(26);
+  myFullLine = false;
+  myFullBg[1] = themeColor(16);
+  myFullBg[0] = themeColor(18);
+  mySpacing = myChbSpacing = myTextPadding = 0;
+  myMulti = false;
+  mySortColumn = -1;
+  myCheckMode = false;
+  myTypedCount = 0;
+  myTypedAt = 0;
+  clearTrees();
+}
+
+unsigned short cListViewChild::measure(sListViewDataItem& cell) {
+  int h = 0;
+  sSize s{};
+  if (cell.text.ptr && sizeOf(cell.text.ptr, s, stdFont())) h = s.cy;
+  if (cell.image != -1) {
+    if (myImages)
+      if (cPicture* p = myImages->image(cell.image); p && p->height() > 0) h = std::max(h, p->height());
+    for (cPicturesList* l : {myAltImages, mySelImages})
+      if (cPicture* p = l ? l->image(cell.image) : nullptr) h = std::max(h, p->height());
+  }
+  return static_cast<unsigned short>(std::clamp(h + 4, 0, 0xFFFF));
+}
+
+void cListViewChild::build(bool remeasure) {
+  int smallest = height();
+  long long y = myHeader.visible_child() ? myHeader.height() : 0;
+  {
+    cSafeCriticalSectionAccess hold(&myLock);
+    cFasterTreeList<int, sItemYDs> a;
+    myLaidOut.moveTo(a);
+    cFasterTreeList<int, int> b;
+    myRowY.moveTo(b);
+    for (auto* it = myOrder.root ? myOrder.leftmost(myOrder.root) : nullptr; it && y < INT_MAX; it = myOrder.next(it)) {
+      if (!myColumns.root) {
+        y += kBaseRowHeight;
+        continue;
+      }
+      cRow* row = it->value;
+      int h = kBaseRowHeight;
+      for (auto* c = row->root ? row->leftmost(row->root) : nullptr; c; c = row->next(c)) {
+        if (!myColumns.find(c->key)) continue;
+        if (!c->value.height || remeasure) c->value.height = measure(c->value);
+        h = std::max<int>(h, c->value.height);
+      }
+      h += mySpacing;
+      if (!row->root) continue;
+      const int at = static_cast<int>(y);
+      *myLaidOut.insert(at) = {idOf(row), h};
+      *myRowY.insert(idOf(row)) = at;
+      smallest = std::min(smallest, h);
+      y += h;
+    }
+  }
+  setQuantumSize(5, std::max(smallest, 1));
+  setMinVisualHeight(static_cast<int>(std::min<long long>(y, INT_MAX)));
+  repaint(nullptr);
+}
+
+bool cListViewChild::itemPos(int row, int& y) {
+  cSafeCriticalSectionAccess hold(&myLock);
+  int* at = myRowY.find(row);
+  if (!at) return false;
+  y = *at - shiftY();
+  return true;
+}
+
+bool cListViewChild::itemRange(int row, int& top, int& bottom) {
+  cSafeCriticalSectionAccess hold(&myLock);
+  int* at = myRowY.find(row);
+  sItemYDs* d = at ? myLaidOut.find(*at) : nullptr;
+  if (!d) return false;
+  top = *at - shiftY();
+  bottom = top + d->height;
+  return true;
+}
+
+bool cListViewChild::adjustScrollToItem(int row) {
+  cSafeCriticalSectionAccess hold(&myLock);
+  int* at = myRowY.find(row);
+  sListViewDataItem* c = firstCell(rowOf(row));
+  if (!at || !c) return false;
+  sRect r{0, *at, 1, c->height};
+  return adjustScrollTo(r, false, false);
+}
+
+bool cListViewChild::clientRect(sRect* r) {
+  if (!cScrollableElement::clientRect(r)) return false;
+  if (myHeader.visible_child()) {
+    r->y += myHeader.height();
+    r->height -= myHeader.height();
+  }
+  return true;
+}
+
+void cListViewChild::onSizeChanged() {
+  sRect c;
+  clientRect(&c);
+  myHeader.setMinButtonsWidth(c.width);
+  setMinVisualWidth(myHeader.width());
+  setPageSize(c.width, c.height);
+  cScrollableElement::onSizeChanged();
+}
+
+void cListViewChild::onSetFocus(bool f1, bool f2) {
+  cScrollableElement::onSetFocus(f1, f2);
+  repaint(nullptr);
+}
+
+void cListViewChild::onLooseFocus(bool f1, bool f2) {
+  cScrollableElement::onLooseFocus(f1, f2);
+  repaint(nullptr);
+}
+
+bool cListViewChild::onAction(cChildElement* sender, cChildAction* a) {
+  if (sender == &myHeader && a) {
+    if (auto* r = dynamic_cast<cSplitterCore::cResizeRequestAction*>(a)) {
+      sRect c;
+      clientRect(&c);
+      setMinVisualWidth(r->length);
+      myHeader.setMinButtonsWidth(c.width);
+      return true;
+    }
+    if (auto* click = dynamic_cast<cHeaderChild::cColumnClickAction*>(a)) {
+      headerClick(click->column);
+      return true;
+    }
+    if (a->code == acActivate) {
+      build(false);
+      return true;
+    }
+  }
+  return cScrollableElement::onAction(sender, a);
+}
+
+// ---- selection by keys and mouse ----
+
+void cListViewChild::selectRow(cRow* row, cRow* previous, bool add, bool range, bool mark) {
+  {
+    cSafeCriticalSectionAccess hold(&myLock);
+    if (row != myCurrent) post(laSelection, idOf(row));
+    myCurrent = row;
+    if (!myMulti || (!add && !range)) {
+      deselectAllBut(row);
+    } else if (range && previous && previous != row) {
+      int a = indexOf(previous), b = indexOf(row);
+      if (a > b) std::swap(a, b);
+      for (auto* it = myOrder.find_ge(a); it && it->key <= b; it = myOrder.next(it))
+        if (sListViewDataItem* c = firstCell(it->value)) c->flags |= cfSelected;
+    }
+    if (mark)
+      if (sListViewDataItem* c = firstCell(row)) c->flags |= cfSelected;
+    adjustScrollToItem(idOf(row));
+  }
+  repaint(nullptr);
+}
+
+cListViewChild::cRow* cListViewChild::hitRow(int x, int y, bool& inCheckBox) {
+  inCheckBox = false;
+  const long long cy = static_cast<long long>(y) + shiftY();
+  if (cy < INT_MIN || cy > INT_MAX) return nullptr;
+  auto* it = myLaidOut.find_le(static_cast<int>(cy));
+  if (!it || cy > static_cast<long long>(it->key) + it->value.height) return nullptr;
+  const long long cx = static_cast<long long>(x) + shiftX();
+  inCheckBox = myCheckMode && cx >= myChbSpacing / 2 && cx < myChbSpacing / 2 + kCheckBox;
+  return rowOf(it->value.row);
+}
+
+void cListViewChild::toggleCheck(cRow* row) {
+  sListViewDataItem* c = firstCell(row);
+  c->flags ^= cfChecked;
+  post(laCheck, c->row);
+  repaint(nullptr);
+}
+
+void cListViewChild::processMouseBtn(int x, int y, int button, bool down, bool add, bool range) {
+  cScrollableElement::processMouseBtn(x, y, button, down, add, range);
+  sRect client;
+  clientRect(&client);
+  if (!down || (button != mbLeft && button != mbRight) || x < client.x || y < client.y ||
+      x >= client.x + client.width || y >= client.y + client.height)
+    return;
+  cSafeCriticalSectionAccess hold(&myLock);
+  bool inBox = false;
+  cRow* row = hitRow(x, y, inBox);
+  // Only the row's first cell carries its state; a row whose first column
+  // holds no cell is out of reach like empty space.
+  sListViewDataItem* head = row ? firstCell(row) : nullptr;
+  if (head && myColumns.root && head != row->find(myColumns.leftmost(myColumns.root)->key)) head = nullptr;
+  if (!head) {
+    if (button == mbLeft && myCurrent) {
+      deselectAllBut(nullptr);
+      myCurrent = nullptr;
+      post(laSelection, -1);
+      repaint(nullptr);
+    }
+    return;
+  }
+  if (button == mbLeft && inBox) {
+    toggleCheck(row);
+    return;
+  }
+  if (!(head->flags & cfSelected)) {
+    selectRow(row, myCurrent, add, range, true);
+  } else if (button == mbLeft) {
+    if (add) {
+      head->flags &= ~cfSelected;
+      if (myCurrent == row) myCurrent = nullptr;
+    } else if (!range) {
+      deselectAllBut(row);
+      myCurrent = row;
+    }
+    repaint(nullptr);
+  }
+}
+
+void cListViewChild::onMouseDoubleClick(int x, int y) {
+  sRect client;
+  clientRect(&client);
+  if (x < client.x || y < client.y || x >= client.x + client.width || y >= client.y + client.height) return;
+  cSafeCriticalSectionAccess hold(&myLock);
+  bool inBox = false;
+  cRow* row = hitRow(x, y, inBox);
+  sListViewDataItem* head = row ? firstCell(row) : nullptr;
+  if (head && myColumns.root && head != row->find(myColumns.leftmost(myColumns.root)->key)) head = nullptr;
+  if (head) {
+    if (!inBox) post(laActivate, head->row);
+  } else if (myCurrent) {
+    deselectAllBut(nullptr);
+    myCurrent = nullptr;
+    post(laSelection, -1);
+    repaint(nullptr);
+  }
+}
+
+void cListViewChild::onKey(int key, bool range, bool add, bool third) {
+  cSafeCriticalSectionAccess hold(&myLock);
+  auto* firstIt = myOrder.root ? myOrder.leftmost(myOrder.root) : nullptr;
+  auto* lastIt = myOrder.root ? myOrder.rightmost(myOrder.root) : nullptr;
+  auto* curIt = myCurrent ? myOrder.find_item(indexOf(myCurrent)) : nullptr;
+  cRow* target = nullptr;
+  bool passAdd = false;
+  switch (key) {
+    case 450: notifyAction(new cChildAction(laRefresh)); return;
+    case kcEnter:
+      if (myCurrent) post(laActivate, idOf(myCurrent));
+      return;
+    case kcSpace: {
+      sListViewDataItem* head = firstCell(myCurrent);
+      if (myCheckMode && head && myColumns.root && head == myCurrent->find(myColumns.leftmost(myColumns.root)->key))
+        toggleCheck(myCurrent);
+      return;
+    }
+    case 'A':
+      if (add && myMulti && firstIt) {
+        selectRow(firstIt->value, lastIt->value, false, true, true);
+        return;
+      }
+      break;
+    case kcEscape:
+      if (myCurrent) {
+        deselectAllBut(nullptr);
+        myCurrent = nullptr;
+        post(laSelection, -1);
+        repaint(nullptr);
+      }
+      return;
+    case kcBackspace: notifyAction(new cChildAction(laBack)); return;
+    case kcHome: target = firstIt ? firstIt->value : nullptr; break;
+    case kcEnd: target = lastIt ? lastIt->value : nullptr; break;
+    case kcUp:
+    case kcDown: {
+      passAdd = add;
+      auto* to = curIt ? (key == kcUp ? myOrder.prev(curIt) : myOrder.next(curIt)) : firstIt;
+      target = to ? to->value : myCurrent;
+      break;
+    }
+    case kcPageUp:
+    case kcPageDown: {
+      const bool down = key == kcPageDown;
+      auto* edge = down ? lastIt : firstIt;
+      if (!curIt || curIt == edge) {
+        target = edge ? edge->value : nullptr;
+        break;
+      }
+      sRect client;
+      clientRect(&client);
+      long long left = client.height;
+      auto* it = down ? myOrder.next(curIt) : myOrder.prev(curIt);
+      for (;;) {
+        const sListViewDataItem* c = firstCell(it->value);
+        const int h = c ? c->height : 0;
+        auto* further = down ? myOrder.next(it) : myOrder.prev(it);
+        if (left <= h || !further) break;
+        left -= h;
+        it = further;
+      }
+      target = it->value;
+      break;
+    }
+    default: break;
+  }
+  if (target) {
+    selectRow(target, myCurrent, passAdd, range, true);
+    return;
+  }
+  cScrollableElement::onKey(key, range, add, third);
+}
+
+void cListViewChild::onChar(unsigned short ch, bool f1, bool f2, bool f3) {
+  const unsigned int now = clockMs();
+  const bool pause = now - myTypedAt >= kTypeAheadPauseMs;
+  if (pause) myTypedCount = 0;
+  if (myTypedCount < 10) myTyped[myTypedCount++] = ch;
+  {
+    cSafeCriticalSectionAccess hold(&myLock);
+    const int from = myCurrent ? indexOf(myCurrent) : 0;
+    auto* it = myOrder.find_ge(from);
+    if (it && pause && myCurrent && it->key == from) it = myOrder.next(it);
+    for (; it; it = myOrder.next(it)) {
+      const sListViewDataItem* c = firstCell(it->value);
+      unsigned short units[10] = {};
+      if (!c || !c->text.ptr) continue;
+      // Ten characters take at most forty bytes; the rest is never compared.
+      utf82w(c->text.ptr, static_cast<long long>(strnlen(c->text.ptr, 40)), units, 10, nullptr);
+      bool match = true;
+      for (int i = 0; i < myTypedCount && match; ++i) match = units[i] && __acp_lower(units[i]) == __acp_lower(myTyped[i]);
+      if (match) {
+        selectRow(it->value, myCurrent, false, false, true);
+        break;
+      }
+    }
+  }
+  myTypedAt = now;
+  cScrollableElement::onChar(ch, f1, f2, f3);
+}
+
+// ---- painting ----
+
+int cListViewChild::paintCell(cCanvas* c, sListViewDataItem* cell, int col, bool firstCol, int x, int top, int width,
+                              int h, const sCellColours& k) {
+  const sListViewColumnData* column = myColumns.find(col);
+  int used = 0;
+  bool firstPiece = true;
+  // Each piece is drawn apart and copied, so that nothing of one piece
+  // spills into its neighbour.
+  auto piece = [&](int w, bool rightLine, auto&& draw) {
+    w = std::min(w, width - used);
+    if (w <= 0) return;
+    cCanvas* off = c->offscreen(w, h, -1, -1);
+    if (!off) return;
+    sRect all{0, 0, w, h};
+    off->drawRect(&all, k.bg, k.bg);
+    draw(off, w);
+    off->setLineMode(k.line, 1);
+    sPoint a{0, h - 1}, b{w - 1, h - 1};
+    off->drawLine(&a, &b);
+    if (firstPiece) {
+      sPoint p{0, 0}, q{0, h - 1};
+      off->drawLine(&p, &q);
+    }
+    if (rightLine) {
+      sPoint p{w - 1, 0}, q{w - 1, h - 1};
+      off->drawLine(&p, &q);
+    }
+    c->draw(x + used, top, off, 0, 0, -1, -1);
+    delete off;
+    used += w;
+    firstPiece = false;
+  };
+  if (cell->indent) {
+    const unsigned int band = myFullLine ? k.bg : myBg;
+    const int w = std::min<int>(cell->indent, width);
+    if (cCanvas* off = c->offscreen(w, h, -1, -1)) {
+      sRect all{0, 0, w, h};
+      off->drawRect(&all, band, band);
+      c->draw(x, top, off, 0, 0, -1, -1);
+      delete off;
+    }
+    used += w;
+  }
+  if (myCheckMode && firstCol) {
+    if (!myChecked) myChecked = themePict(31);
+    if (!myUnchecked) myUnchecked = themePict(30);
+    cPicture* p = (firstCell(rowOf(cell->row))->flags & cfChecked) ? myChecked : myUnchecked;
+    piece(myChbSpacing + kCheckBox, false, [&](cCanvas* off, int w) {
+      if (!p) return;
+      sPoint at{(w - p->width()) / 2, (h - p->height()) / 2};
+      off->drawTransparent(&at, p, nullptr);
+    });
+  }
+  if (cell->image != -1) {
+    cPicture* p = myImages ? myImages->image(cell->image) : nullptr;
+    const unsigned short flags = firstCell(rowOf(cell->row))->flags;
+    cPicturesList* other = (flags & cfSelected) ? mySelImages : (cell->flags & cfAlternate) ? myAltImages : nullptr;
+    if (cPicture* q = other ? other->image(cell->image) : nullptr) p = q;
+    if (p)
+      piece(p->width() + 4, false, [&](cCanvas* off, int) {
+        sPoint at{2, (h - p->height()) / 2};
+        off->drawTransparent(&at, p, nullptr);
+      });
+  }
+  const unsigned int colour = cell->textColor != kNoColour                 ? cell->textColor
+                              : column && column->textColor != kNoColour ? column->textColor
+                                                                          : k.text;
+  piece(width - used, true, [&](cCanvas* off, int w) {
+    if (!cell->text.ptr) return;
+    if (column && column->font)
+      off->setTextMode(column->font);
+    else
+      off->setTextMode(stdFont());
+    off->setTextColors(colour, k.bg);
+    off->drawTextLimited(myTextPadding, 0, w - myTextPadding, h, column ? column->align : cCanvas::eAlignLeft, true,
+                         2, 0, cell->text.ptr, -1, nullptr, false);
+  });
+  return used;
+}
+
+void cListViewChild::paintRow(cCanvas* c, cRow* row, int top, int h, int w) {
+  const bool focus = hasFocus();
+  const sListViewDataItem* head = firstCell(row);
+  const bool selected = head && (head->flags & cfSelected);
+  const sCellColours plain{myBg, myTextColor, myBg};
+  const sCellColours marked = myFullLine ? sCellColours{myFullBg[focus], mySelText[focus], myFullBg[focus]}
+                                         : sCellColours{mySelBg[focus], mySelText[focus], mySelBorder[focus]};
+  const unsigned int restBg = selected && myFullLine ? myFullBg[focus] : myBg;
+  const int gap = myHeader.separatorWidth();
+  long long x = 1 - static_cast<long long>(shiftX());
+  bool firstCol = true;
+  for (auto* col = myColumns.root ? myColumns.leftmost(myColumns.root) : nullptr; col; col = myColumns.next(col)) {
+    const int cw = myHeader.columnWidth(col->key);
+    const bool isFirst = firstCol;
+    firstCol = false;
+    if (cw >= 1 && x + cw >= 1 && x < w) {
+      sListViewDataItem* cell = row->find(col->key);
+      if (cell) {
+        paintCell(c, cell, col->key, isFirst, static_cast<int>(x), top, cw, h, selected ? marked : plain);
+      } else {
+        sRect r{static_cast<int>(x), top, cw, h};
+        c->drawRect(&r, restBg, restBg);
+      }
+    }
+    if (gap > 0 && x + cw < w) {
+      sRect r{static_cast<int>(x + cw), top, gap, h};
+      c->drawRect(&r, restBg, restBg);
+    }
+    x += static_cast<long long>(cw) + gap;
+  }
+  if (x < w - 1) {
+    sRect r{static_cast<int>(std::max<long long>(x, 1)), top, static_cast<int>(w - 1 - std::max<long long>(x, 1)), h};
+    c->drawRect(&r, restBg, restBg);
+  }
+}
+
+void cListViewChild::onPaintArea(cCanvas* c) {
+  if (!c) return;
+  const int w = width(), h = height();
+  sRect all{0, 0, w, h};
+  c->drawRect(&all, myBg, myBg);
+  bool drewAny = false;
+  {
+    cSafeCriticalSectionAccess hold(&myLock);
+    const int visibleTop = 1 + shiftY();
+    auto* it = myLaidOut.find_le(visibleTop);
+    if (!it && myLaidOut.root) it = myLaidOut.leftmost(myLaidOut.root);
+    if (it && static_cast<long long>(it->key) + it->value.height <= visibleTop) it = nullptr;
+    for (; it; it = myLaidOut.next(it)) {
+      const long long top = static_cast<long long>(it->key) - shiftY() + 1;
+      if (top >= h - 1) break;
+      if (cRow* row = rowOf(it->value.row)) {
+        paintRow(c, row, static_cast<int>(top), it->value.height, w);
+        drewAny = true;
+      }
+    }
+  }
+  if (!drewAny && myText.ptr && *myText.ptr) {
+    c->setTextMode(stdFont());
+    c->setTextColors(themeColor(5), myBg);
+    const int y = myHeader.visible_child() ? myHeader.height() + 10 : 10;
+    c->drawTextLimited(5, y, w - 11, 20, cCanvas::eAlignCenter, true, 0, 0, myText.ptr, -1, nullptr, false);
+  }
+  c->setLineMode(myBorder, 1);
+  sPoint corners[4] = {{0, 0}, {w - 1, 0}, {w - 1, h - 1}, {0, h - 1}};
+  for (int i = 0; i < 4; ++i) c->drawLine(&corners[i], &corners[(i + 1) % 4]);
+}

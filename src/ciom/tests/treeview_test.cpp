@@ -1,0 +1,186 @@
+// The tree view: children read only when a node opens, signs and hidden
+// subtrees, the key table with and without the sibling modifier, batches.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ciom/treeview.h"
+#include "support/testplatform.h"
+
+namespace {
+
+using cTV = cTreeViewChild;
+using cNode = cTV::cTreeViewItem;
+
+// Nodes whose association is non-null have children, made on first read.
+class cLazyTree : public cTV {
+ public:
+  int reads = 0;
+  bool isSub(cNode* n) override { return n && (n->child || n->association); }
+  void processSubRead(cNode* n) override {
+    ++reads;
+    if (n->child || !n->association) return;
+    for (int i = 0; i < 2; ++i) storeUnder(n, new cNode((std::string(n->text) + "." + std::to_string(i)).c_str(), nullptr));
+  }
+};
+
+class cRecorder : public cChildElement {
+ public:
+  std::vector<std::pair<int, std::string>> heard;
+  sPoint asked{-1, -1};
+  bool onAction(cChildElement*, cChildAction* a) override {
+    if (auto* t = dynamic_cast<cTV::cTreeItemAction*>(a)) heard.push_back({a->code, t->item->text});
+    if (auto* c = dynamic_cast<cTV::cTreeItemCtxAction*>(a)) asked = {c->x, c->y};
+    return true;
+  }
+};
+
+struct sTree {
+  cTestRequestTarget window;
+  cRecorder root;
+  cLazyTree tree;
+  cNode *a, *b, *c;
+  sTree() {
+    window.bind(&root, 1000, 1000);
+    root.attach(&tree, 0, 0, 300, 300);
+    a = new cNode("a", nullptr);
+    b = new cNode("b", &window);  // lazy children
+    c = new cNode("c", nullptr);
+    tree.storeUnder(nullptr, a);
+    tree.storeUnder(nullptr, b);
+    tree.storeUnder(nullptr, c);
+    tree.storeUnder(a, new cNode("a.0", nullptr));
+    tree.storeUnder(a, new cNode("a.1", nullptr));
+  }
+  ~sTree() { root.dettach(&tree); }
+  void settle() {
+    while (window.drain()) {
+    }
+  }
+  std::string selected() { return tree.selected() ? tree.selected()->text : "-"; }
+  void key(int k, bool mod2 = false) {
+    tree.processKey(k, false, mod2, false);
+    settle();
+  }
+  void choose(cNode* n) {
+    tree.select(n, true);
+    settle();
+    root.heard.clear();
+  }
+};
+
+}  // namespace
+
+TEST(TreeView, LazyChildrenSignsAndHiddenSubtrees) {
+  sTree t;
+  // The test window measures no text; the cell spacing gives rows a height.
+  t.tree.setCellSpacing(10);
+  EXPECT_EQ(t.a->control->kind(), cTreeViewControlElement::ckCollapsed);
+  EXPECT_EQ(t.b->control->kind(), cTreeViewControlElement::ckCollapsed) << "children only promised";
+  EXPECT_EQ(t.c->control->kind(), cTreeViewControlElement::ckEnd);
+  EXPECT_FALSE(cTV::getUnderItm(t.a)->element->visible_child());
+  EXPECT_FALSE(t.tree.expand(t.c, true)) << "a leaf";
+
+  EXPECT_TRUE(t.tree.expand(t.b, true));
+  t.settle();
+  ASSERT_NE(t.b->child, nullptr);
+  EXPECT_EQ(t.b->control->kind(), cTreeViewControlElement::ckExpanded);
+  auto* b0 = static_cast<cNode*>(t.b->child);
+  EXPECT_EQ(b0->control->kind(), cTreeViewControlElement::ckLine);
+  EXPECT_EQ(static_cast<cNode*>(b0->next)->control->kind(), cTreeViewControlElement::ckEnd);
+  EXPECT_TRUE(b0->element->visible_child());
+  sRect rb, rb0, rc;
+  t.tree.childRect(t.b->element, &rb);
+  t.tree.childRect(b0->element, &rb0);
+  t.tree.childRect(t.c->element, &rc);
+  EXPECT_EQ(rb0.x - rb.x, t.tree.outline());
+  EXPECT_GT(rc.y, rb0.y);
+  EXPECT_EQ(t.root.heard, (std::vector<std::pair<int, std::string>>{{9, "b"}}));
+
+  EXPECT_TRUE(t.tree.collapse(t.b, false));
+  EXPECT_FALSE(b0->element->visible_child());
+  sRect collapsedC;
+  t.tree.childRect(t.c->element, &collapsedC);
+  EXPECT_LT(collapsedC.y, rc.y);
+
+  // Inside a batch nothing is read or laid out until it ends.
+  const int reads = t.tree.reads;
+  t.tree.startChanges();
+  EXPECT_TRUE(t.tree.expand(t.a, false));
+  EXPECT_FALSE(cTV::getUnderItm(t.a)->element->visible_child());
+  EXPECT_EQ(t.tree.reads, reads);
+  t.tree.endChanges();
+  EXPECT_TRUE(cTV::getUnderItm(t.a)->element->visible_child());
+
+  EXPECT_EQ(t.tree.find(b0->association), t.a) << "pre-order: the first null association";
+  EXPECT_EQ(t.tree.find(&t.window), t.b);
+  EXPECT_EQ(t.tree.isChild(b0->element), b0);
+  EXPECT_EQ(t.tree.isCtl(b0->control), b0);
+  EXPECT_TRUE(t.tree.remove(t.b));
+  EXPECT_EQ(t.tree.isChild(t.c->element), t.c);
+  EXPECT_TRUE(t.tree.clear());
+  EXPECT_FALSE(t.tree.clear());
+}
+
+TEST(TreeView, Keys) {
+  struct {
+    const char* name;
+    const char* from;  // "-" none
+    int key;
+    bool siblings;
+    const char* to;
+  } cases[] = {
+      {"none selects the first", "-", cTV::kcDown, false, "a"},
+      {"Down enters an expanded node", "a", cTV::kcDown, false, "a.0"},
+      {"Down leaves the last child for the parent's sibling", "a.1", cTV::kcDown, false, "b"},
+      {"Down on the last node keeps it", "c", cTV::kcDown, false, "c"},
+      {"Up on the first child is the parent", "a.0", cTV::kcUp, false, "a"},
+      {"Up descends into the expanded sibling", "b", cTV::kcUp, false, "a.1"},
+      {"Left on a top-level node keeps it", "a", cTV::kcLeft, false, "a"},
+      {"Left goes to the parent", "a.1", cTV::kcLeft, false, "a"},
+      {"Right opens and enters", "b", cTV::kcRight, false, "b.0"},
+      {"Control+Down skips the children", "a", cTV::kcDown, true, "b"},
+      {"Control+Up skips the children", "b", cTV::kcUp, true, "a"},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    sTree t;
+    t.tree.expand(t.a, false);
+    if (std::string(k.from) != "-") {
+      cNode* from = nullptr;
+      for (cNode* n : {t.a, static_cast<cNode*>(t.a->child), static_cast<cNode*>(t.a->child->next), t.b, t.c})
+        if (std::string(n->text) == k.from) from = n;
+      ASSERT_NE(from, nullptr);
+      t.choose(from);
+    }
+    t.key(k.key, k.siblings);
+    EXPECT_EQ(t.selected(), k.to);
+  }
+}
+
+TEST(TreeView, ExpanderClicksAndContextRequests) {
+  sTree t;
+  t.tree.setCellSpacing(10);
+  // A click on a collapsed expander reads, opens, selects and tells.
+  t.b->control->onMouseButton(2, 2, cTV::mbLeft, true);
+  t.settle();
+  EXPECT_FALSE(t.b->collapsed);
+  ASSERT_NE(t.b->child, nullptr);
+  EXPECT_EQ(t.selected(), "b");
+  EXPECT_EQ(t.root.heard, (std::vector<std::pair<int, std::string>>{{9, "b"}, {7, "b"}}));
+  t.root.heard.clear();
+  // A leaf's expander answers nothing.
+  t.c->control->onMouseButton(2, 2, cTV::mbLeft, true);
+  t.settle();
+  EXPECT_TRUE(t.root.heard.empty());
+
+  sRect r;
+  t.tree.childRect(t.c->element, &r);
+  cChildElement::cCtxRequestAction ask(3, 4, false, false, false);
+  t.tree.onAction(t.c->element, &ask);
+  t.settle();
+  EXPECT_EQ(t.root.heard, (std::vector<std::pair<int, std::string>>{{8, "c"}}));
+  EXPECT_EQ(t.root.asked.x, r.x + 3) << "the point in the view's coordinates";
+  EXPECT_EQ(t.root.asked.y, r.y + 4);
+}

@@ -1,0 +1,484 @@
+#include "ciom/treeview.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+#include "ciom/canvas.h"
+#include "ciom/pictureslist.h"
+#include "ciom/themeuse.h"
+
+namespace {
+
+constexpr unsigned int kKeep = 0xFFFFFFFF;
+constexpr int kKeypadPlus = 427, kKeypadMinus = 429;
+// Theme pictures of the expander kinds 1 to 4.
+constexpr int kKindPicture[] = {-1, 70, 71, 69, 68};
+
+cTreeViewChild::cTreeViewItem* node(cTreeItem* i) { return static_cast<cTreeViewChild::cTreeViewItem*>(i); }
+
+}  // namespace
+
+// ---- the two elements of a row ----
+
+void cTreeViewControlElement::setKind(eCtlKind kind, bool repaint) {
+  if (kind == myKind) return;
+  myKind = kind;
+  const int k = static_cast<int>(kind);
+  setImage(k >= 1 && k <= 4 ? themePict(kKindPicture[k]) : nullptr, repaint);
+  setPointer(isActive() ? static_cast<eMousePointerTypes>(3) : static_cast<eMousePointerTypes>(0));
+}
+
+void cTreeViewControlElement::onMouseButton(int, int, int button, bool down) {
+  if (button == mbLeft && down && isActive()) notifyAction(new cChildAction(acDefault));
+}
+
+void cTreeItemElement::onChar(unsigned short ch, bool f1, bool f2, bool f3) {
+  if (ch == '+' || ch == '-') {
+    notifyAction(new cChildAction(ch == '+' ? taExpand : taCollapse));
+    return;
+  }
+  cSelectableElement::onChar(ch, f1, f2, f3);
+}
+
+void cTreeItemElement::onKey(int key, bool shift, bool mod2, bool mod3) {
+  if (key == kKeypadPlus || key == kKeypadMinus) {
+    notifyAction(new cChildAction(key == kKeypadPlus ? taExpand : taCollapse));
+    return;
+  }
+  cSelectableElement::onKey(key, shift, mod2, mod3);
+}
+
+// ---- nodes ----
+
+cTreeViewChild::cTreeViewItem::cTreeViewItem(const char* t, void* a, int img) : association(a), image(img) {
+  if (t) {
+    const size_t n = std::strlen(t);
+    text = new char[n + 1];
+    std::memcpy(text, t, n + 1);
+  }
+}
+
+cTreeViewChild::cTreeViewItem::~cTreeViewItem() {
+  delete element;
+  delete control;
+  delete[] text;
+}
+
+// ---- the view ----
+
+cTreeViewChild::~cTreeViewChild() {
+  // The nodes own elements that are this view's children; they go while the
+  // view is still whole.
+  mySelected = myUnfocusedItem = nullptr;
+  myTree.destroy();
+}
+
+void cTreeViewChild::onInitData() {
+  cScrollableElement::onInitData();
+  myBatch = myPending = false;
+  mySelected = myUnfocusedItem = nullptr;
+  myTree.destroy();
+  cFasterTreeList<cChildElement*, cTreeViewItem*> a, b;
+  myLabels.moveTo(a);
+  myControls.moveTo(b);
+  setPageSize(width(), height());
+  myOutline = 16;
+  mySpacing = myCellSpacing = 0;
+  myIndicator = 16;
+  myLists[0] = myLists[1] = myLists[2] = nullptr;
+  myBg = themeColor(14);
+  myFrame = themeColor(21);
+  myUnfocused[0] = themeColor(4);
+  myUnfocused[1] = themeColor(18);
+  myUnfocused[2] = themeColor(26);
+}
+
+void cTreeViewChild::changed() {
+  if (myBatch)
+    myPending = true;
+  else
+    build();
+}
+
+void cTreeViewChild::endChanges() {
+  myBatch = false;
+  if (myPending) {
+    myPending = false;
+    build();
+  }
+}
+
+bool cTreeViewChild::storeUnder(cTreeViewItem* parent, cTreeViewItem* item) {
+  if (!item) return false;
+  myTree.add(parent, item);
+  changed();
+  return true;
+}
+
+void cTreeViewChild::forget(cTreeViewItem* item) {
+  if (item->element) {
+    myLabels.dettach(item->element);
+    cChildElement::dettach(item->element);
+  }
+  if (item->control) {
+    myControls.dettach(item->control);
+    cChildElement::dettach(item->control);
+  }
+}
+
+void cTreeViewChild::forgetUnder(cTreeViewItem* item) {
+  // Iterative pre-order walk: a deep tree costs no stack.
+  for (cTreeItem* i = item->child; i;) {
+    forget(node(i));
+    if (i->child) {
+      i = i->child;
+      continue;
+    }
+    while (i && !i->next && i->parent != item) i = i->parent;
+    i = i ? i->next : nullptr;
+  }
+}
+
+bool cTreeViewChild::remove(cTreeViewItem* item) {
+  if (!item) return false;
+  restoreFocused();
+  mySelected = nullptr;
+  forgetUnder(item);
+  forget(item);
+  myTree.remove(item);
+  changed();
+  return true;
+}
+
+bool cTreeViewChild::remove_under(cTreeViewItem* item) {
+  if (!item) return clear();
+  restoreFocused();
+  mySelected = nullptr;
+  forgetUnder(item);
+  myTree.destroy_sub(item);
+  changed();
+  return true;
+}
+
+bool cTreeViewChild::clear() {
+  restoreFocused();
+  mySelected = nullptr;
+  if (!myTree.first) return false;
+  for (cTreeItem* i = myTree.first; i; i = i->next) {
+    forgetUnder(node(i));
+    forget(node(i));
+  }
+  myTree.destroy();
+  changed();
+  return true;
+}
+
+bool cTreeViewChild::expand(cTreeViewItem* item, bool notify) {
+  if (!item || !item->element || !item->collapsed || !isSub(item)) return false;
+  item->collapsed = false;
+  if (myBatch) {
+    myPending = true;
+  } else {
+    processSubRead(item);
+    build();
+  }
+  if (notify) notifyAction(new cTreeItemAction(tvToggled, item));
+  return true;
+}
+
+bool cTreeViewChild::collapse(cTreeViewItem* item, bool notify) {
+  if (!item || !item->element || item->collapsed || !isSub(item)) return false;
+  item->collapsed = true;
+  changed();
+  if (notify) notifyAction(new cTreeItemAction(tvToggled, item));
+  return true;
+}
+
+bool cTreeViewChild::select(cTreeViewItem* item, bool focus) {
+  if (!item || !item->element) return false;
+  mySelected = item;
+  if (focus)
+    item->element->select(true);
+  else
+    changeUnfocused(item);
+  return true;
+}
+
+cTreeViewChild::cTreeViewItem* cTreeViewChild::find(cTreeViewItem* from, void* association) {
+  for (cTreeItem* i = from; i;) {
+    if (node(i)->association == association) return node(i);
+    if (i->child) {
+      i = i->child;
+      continue;
+    }
+    while (i && !i->next) i = i->parent;
+    i = i ? i->next : nullptr;
+  }
+  return nullptr;
+}
+
+cTreeViewChild::cTreeViewItem* cTreeViewChild::isChild(cChildElement* e) {
+  cTreeViewItem** n = myLabels.find(e);
+  return n ? *n : nullptr;
+}
+
+cTreeViewChild::cTreeViewItem* cTreeViewChild::isCtl(cChildElement* e) {
+  cTreeViewItem** n = myControls.find(e);
+  return n ? *n : nullptr;
+}
+
+void cTreeViewChild::selectRoot() {
+  if (root() && root()->element) root()->element->focus();
+}
+
+// ---- settings ----
+
+namespace {
+
+template <typename T>
+bool store(T& field, T v) {
+  if (field == v) return false;
+  field = v;
+  return true;
+}
+
+}  // namespace
+
+void cTreeViewChild::setOutline(int v) {
+  if (store(myOutline, v)) changed();
+}
+void cTreeViewChild::setSpacing(int v) {
+  if (store(mySpacing, v)) changed();
+}
+void cTreeViewChild::setCellSpacing(int v) {
+  if (store(myCellSpacing, v)) changed();
+}
+void cTreeViewChild::setStructIndicatorWidth(int v) {
+  if (store(myIndicator, v)) changed();
+}
+void cTreeViewChild::setBgColor(unsigned int c) {
+  if (store(myBg, c)) changed();
+}
+void cTreeViewChild::setFrmColor(unsigned int c) {
+  if (store(myFrame, c)) repaint(nullptr);
+}
+void cTreeViewChild::setImageLists(cPicturesList* normal, cPicturesList* second, cPicturesList* third) {
+  const int any = int{store(myLists[0], normal)} + int{store(myLists[1], second)} + int{store(myLists[2], third)};
+  if (any) changed();
+}
+void cTreeViewChild::setUnfocusedColors(unsigned int text, unsigned int bg, unsigned int border) {
+  myUnfocused[0] = text;
+  myUnfocused[1] = bg;
+  myUnfocused[2] = border;
+}
+
+// ---- layout ----
+
+void cTreeViewChild::build() {
+  int y = 1, widest = 0, smallest = height();
+  layout(root(), 1, true, y, widest, smallest);
+  setMinVisualHeight(y);
+  setMinVisualWidth(widest);
+  setQuantumSize(5, std::max(mySpacing + smallest, 1));
+  repaint(nullptr);
+}
+
+void cTreeViewChild::layout(cTreeViewItem* first, int depth, bool visible, int& y, int& widest, int& smallest) {
+  // Depth follows the tree's own nesting; each level is a loop, and the
+  // recursion is bounded by what the caller built.
+  for (cTreeViewItem* n = first; n; n = node(n->next)) {
+    if (!n->element) {
+      n->element = newTreeItemElement(n);
+      attach(n->element, 0, 0, 1, 1, cptNormal);
+      n->element->setArrowTabStop(true);
+      n->element->setDoubleBuffer(true);
+      *myLabels.insert(n->element) = n;
+      delete n->control;
+      n->control = newTreeViewControlElement(n);
+      attach(n->control, 0, 0, 1, 1, cptNormal);
+      n->control->setDoubleBuffer(true);
+      *myControls.insert(n->control) = n;
+      onElementAttach(n, n->element);
+    }
+    n->element->setText(n->text, cCanvas::eAlignLeft, false);
+    if (n->image >= 0) {
+      cPicture* p[3];
+      for (int i = 0; i < 3; ++i) p[i] = myLists[i] ? myLists[i]->image(n->image) : nullptr;
+      n->element->setImages(p[0], p[1], p[2], false);
+    }
+    if (visible) {
+      sSize s{};
+      n->element->wantsSize(&s);
+      const int w = s.cx + myCellSpacing, h = s.cy + myCellSpacing;
+      const long long x = 1LL - myOutline + myIndicator + static_cast<long long>(myOutline) * depth;
+      const int xi = static_cast<int>(std::clamp<long long>(x, INT_MIN / 2, INT_MAX / 2));
+      n->element->move(xi, y, w, h);
+      n->control->move(xi - myIndicator, y, myIndicator, h);
+      n->control->setTextMargin(myCellSpacing / 2);
+      y += h + mySpacing;
+      widest = std::max(widest, xi + w);
+      smallest = std::min(smallest, h);
+      n->element->setBgColorStd(n == myUnfocusedItem ? myUnfocused[1] : myBg);
+      n->control->setBgColor(myBg);
+      n->control->setFrameColor(myBg);
+      if (n->textColor != kKeep) n->element->setTxtColorStd(n->textColor);
+      n->element->show(false);
+      n->control->show(false);
+    } else {
+      n->element->hide(false);
+      n->control->hide(false);
+    }
+    if (isSub(n)) {
+      layout(node(n->child), depth + 1, visible && !n->collapsed, y, widest, smallest);
+      n->control->setKind(n->collapsed ? cTreeViewControlElement::ckCollapsed : cTreeViewControlElement::ckExpanded,
+                          false);
+    } else {
+      n->control->setKind(n->next ? cTreeViewControlElement::ckLine : cTreeViewControlElement::ckEnd, false);
+    }
+  }
+}
+
+void cTreeViewChild::onSizeChanged() {
+  setPageSize(width(), height());
+  cScrollableElement::onSizeChanged();
+}
+
+void cTreeViewChild::onPaintArea(cCanvas* c) {
+  if (!c) return;
+  sRect all{0, 0, width(), height()};
+  c->drawRect(&all, myBg, myFrame);
+}
+
+// ---- actions, keys and focus ----
+
+void cTreeViewChild::toggled(cTreeViewItem* item) {
+  build();
+  notifyAction(new cTreeItemAction(tvToggled, item));
+}
+
+bool cTreeViewChild::onAction(cChildElement* sender, cChildAction* a) {
+  if (!a) return cScrollableElement::onAction(sender, a);
+  if (cTreeViewItem* n = isChild(sender)) {
+    switch (a->code) {
+      case acContextRequest: {
+        auto* ctx = static_cast<cCtxRequestAction*>(a);
+        sRect r;
+        childRect(sender, &r);
+        notifyAction(new cTreeItemCtxAction(n, ctx->x + r.x - shiftX(), ctx->y + r.y - shiftY()));
+        return true;
+      }
+      case acChange:
+        if (n != mySelected) {
+          mySelected = n;
+          notifyAction(new cTreeItemAction(tvSelection, n));
+        }
+        return true;
+      case acActivate: notifyAction(new cTreeItemAction(tvActivate, n)); return true;
+      case cTreeItemElement::taExpand:
+        if (n->collapsed && isSub(n)) {
+          n->collapsed = false;
+          processSubRead(n);
+          toggled(n);
+        }
+        return true;
+      case cTreeItemElement::taCollapse:
+        if (!n->collapsed && isSub(n)) {
+          n->collapsed = true;
+          toggled(n);
+        }
+        return true;
+      default: break;
+    }
+  } else if (cTreeViewItem* n = isCtl(sender)) {
+    processSubRead(n);
+    if (!n->child) return true;
+    n->collapsed = !n->collapsed;
+    if (n->element) n->element->select(true);
+    toggled(n);
+    return true;
+  }
+  return cScrollableElement::onAction(sender, a);
+}
+
+void cTreeViewChild::focusNode(cTreeViewItem* item) {
+  if (item && item->element) item->element->select(true);
+}
+
+bool cTreeViewChild::processKey(int key, bool shift, bool mod2, bool mod3) {
+  const bool plain = !shift && !mod2 && !mod3, siblings = !shift && mod2 && !mod3;
+  if ((plain || siblings) && key >= kcLeft && key <= kcDown) {
+    cTreeViewItem* s = mySelected;
+    if (!s) {
+      focusNode(root());
+      return true;
+    }
+    cTreeViewItem* to = nullptr;
+    if (siblings && key == kcUp)
+      to = node(s->prev);
+    else if (siblings && key == kcDown)
+      to = node(s->next);
+    else if (siblings)
+      return cScrollableElement::processKey(key, shift, mod2, mod3);
+    else if (key == kcLeft)
+      to = parentItem(s);
+    else if (key == kcRight) {
+      if (isSub(s)) {
+        expand(s, false);
+        to = getUnderItm(s);
+      }
+    } else if (key == kcUp) {
+      if (s->prev) {
+        to = node(s->prev);
+        while (!to->collapsed && to->child) to = node(myTree.subLast(to));
+      } else {
+        to = parentItem(s);
+      }
+    } else {
+      if (!s->collapsed && s->child) {
+        to = node(s->child);
+      } else {
+        for (cTreeItem* i = s; i && !to; i = i->parent) to = node(i->next);
+      }
+    }
+    focusNode(to);
+    return true;
+  }
+  return cScrollableElement::processKey(key, shift, mod2, mod3);
+}
+
+void cTreeViewChild::showUnfocused(cTreeViewItem* item) {
+  if (!item || !item->element) return;
+  item->element->getStdColorSchema(mySaved[0], mySaved[1], mySaved[2]);
+  unsigned int k[3];
+  for (int i = 0; i < 3; ++i) k[i] = myUnfocused[i] == kKeep ? mySaved[i] : myUnfocused[i];
+  item->element->setStdColorSchema(k[0], k[1], k[2]);
+  myUnfocusedItem = item;
+}
+
+void cTreeViewChild::restoreFocused() {
+  if (myUnfocusedItem && myUnfocusedItem->element)
+    myUnfocusedItem->element->setStdColorSchema(mySaved[0], mySaved[1], mySaved[2]);
+  myUnfocusedItem = nullptr;
+}
+
+void cTreeViewChild::changeUnfocused(cTreeViewItem* item) {
+  restoreFocused();
+  showUnfocused(item);
+  if (item && item->element) scrollToChild(item->element);
+}
+
+void cTreeViewChild::processFocusLost(bool f1, bool f2) {
+  cScrollableElement::processFocusLost(f1, f2);
+  restoreFocused();
+  showUnfocused(mySelected);
+}
+
+void cTreeViewChild::onSetFocus(bool f1, bool f2) {
+  cScrollableElement::onSetFocus(f1, f2);
+  restoreFocused();
+  if (mySelected && mySelected->element)
+    mySelected->element->focus();
+  else
+    selectRoot();
+}
