@@ -7,6 +7,7 @@
 #include "picts/pictbase.h"
 #include "picts/pictjpeg.h"
 #include "picts/pictpng.h"
+#include "picts/picttiff.h"
 
 namespace {
 
@@ -25,6 +26,8 @@ cPictBase* makeDecoder() {
 constexpr sFormat kProbeList[] = {
     {&cPictJPEG::validFor, &makeDecoder<cPictJPEG>},
     {&cPictPNG::validFor, &makeDecoder<cPictPNG>},
+    // 27 TIFF: after the camera formats, whose files are TIFF too
+    {&cPictTIFF::validFor, &makeDecoder<cPictTIFF>},
 };
 
 long long scaled(long long n, double r) { return static_cast<long long>(static_cast<double>(n) * r + 0.5); }

@@ -1,0 +1,281 @@
+#include "picts/picttiff.h"
+
+#include <algorithm>
+#include <new>
+#include <utility>
+
+#include "base/targets.h"
+#include "picts/pixelalloc.h"
+
+namespace {
+
+// Deeper chains are refused: no genuine file pages this far, and a forged
+// one must not keep the walker busy.
+constexpr int kMaxPages = 65536;
+
+bool setIntProp(cPictBase& pict, cPictBase::eExProps key, int value) {
+  cPictProp* prop = pict.getProp(key, true);
+  if (!prop) return false;
+  static_cast<cPictPropInt*>(prop)->value = value;
+  return true;
+}
+
+long long ceilDiv(long long a, long long b) { return (a + b - 1) / b; }
+
+}  // namespace
+
+cPictTIFF::cPictTIFF() { reset(); }
+
+void cPictTIFF::reset() {
+  myPhotometric = 0;
+  myRowsPerStrip = 0;
+  myStripOffsets.set(0);
+  myStripByteCounts.set(0);
+  myTileWidth = myTileLength = 0;
+  myTileOffsets.set(0);
+  myTileByteCounts.set(0);
+  mySubIFDs.set(0);
+  myBitsPerChannel.set(0);
+  myBitsPerSample = 0;
+  mySamplesPerPixel = 0;
+  myPlanarConfig = 0;
+  myColorMap.set(0);
+  myT4Options = 0;
+  mySubfileType = 0;
+  myPredictor = 0;
+  myFillOrder = 1;
+  mySampleFormat = 0;
+  myBottomUp = true;
+  removeProp(epEmbeddedWidth);
+  removeProp(epEmbeddedHeight);
+  removeProp(epEmbeddedCompression);
+}
+
+bool cPictTIFF::onTag(int tag, int type, const void* data, int length) {
+  sTagProcessParam t{tag, type, data, length};
+  unsigned int u32 = 0;
+  switch (tag) {
+    case 254:
+      mySubfileType = 0;
+      return getValU32(t, mySubfileType);
+    case 255:
+      if (!getValU32(t, u32)) return false;
+      mySubfileType = u32 == 3 ? (mySubfileType & 2) : u32 == 2 ? (mySubfileType & 1) : 0;
+      return true;
+    case 256:
+    case 257:
+      return getValU32(t, u32) && u32 <= 0x7FFFFFFF &&
+             setIntProp(*this, tag == 256 ? epEmbeddedWidth : epEmbeddedHeight, static_cast<int>(u32));
+    case 258:
+      if (!getValsU16(t, myBitsPerChannel) || myBitsPerChannel.count < 1) return false;
+      myBitsPerSample = myBitsPerChannel.ptr[0];
+      if (myBitsPerChannel.count == 1) myBitsPerChannel.set(0);
+      return true;
+    case 259: {
+      unsigned short v = 0;
+      return getValU16(t, v) && setIntProp(*this, epEmbeddedCompression, v);
+    }
+    case 262: return getValU16(t, myPhotometric);
+    case 266: return getValU16(t, myFillOrder);
+    case 273: return getValsU32(t, myStripOffsets);
+    case 277: return getValU32(t, mySamplesPerPixel);
+    case 278: return getValU32(t, myRowsPerStrip);
+    case 279: return getValsU32(t, myStripByteCounts);
+    case 284: return getValU16(t, myPlanarConfig);
+    case 292: return getValU32(t, myT4Options);
+    case 317: return getValU16(t, myPredictor);
+    case 320: return getValsU16(t, myColorMap);
+    case 322: return getValU32(t, myTileWidth) && myTileWidth != 0;
+    case 323: return getValU32(t, myTileLength) && myTileLength != 0;
+    case 324: return getValsU32(t, myTileOffsets);
+    case 325: return getValsU32(t, myTileByteCounts);
+    case 330: return getValsU32(t, mySubIFDs);
+    case 339: return getValU16(t, mySampleFormat);
+    default: return true;
+  }
+}
+
+bool cPictTIFF::isFullConfig() {
+  if (myPlanarConfig > 2 && myPlanarConfig != 32768) return false;
+  if (myBitsPerSample < 1 || myBitsPerSample > 64) return false;
+  if (mySamplesPerPixel < 1 || mySamplesPerPixel > 5) return false;
+  if (myStripOffsets.count) {
+    if (myStripByteCounts.count ? myStripByteCounts.count != myStripOffsets.count : myStripOffsets.count != 1)
+      return false;
+  } else if (!myTileOffsets.count || (myTileByteCounts.count == 0 && myTileOffsets.count != 1)) {
+    return false;
+  }
+  return getPropInt(epEmbeddedWidth) && getPropInt(epEmbeddedHeight);
+}
+
+// Each step forgets what the previous IFD said: a page describes itself.
+bool cPictTIFF::walkToPage(cFileIOTarget* io, int page) {
+  if (!io || page < 0 || page >= kMaxPages) return false;
+  reset();
+  if (!processStream(io, kAskSize)) return false;
+  mySize = myStreamSize;
+  bool bigEndian = myBigEndian, bigTiff = myBigTiff;
+  _typebuf<unsigned int> walked;
+  walked.set(page + 1);
+  walked.ptr[0] = 0;
+  for (int i = 1; i <= page; ++i) {
+    unsigned int next = nextOffset();
+    if (next == 0) return false;
+    // Offsets grow along a sound chain no more than they need to; a repeat is a cycle.
+    for (int j = 1; j < i; ++j)
+      if (walked.ptr[j] == next) return false;
+    walked.ptr[i] = next;
+    reset();
+    if (!processStream(io, bigEndian, bigTiff, next, mySize)) return false;
+  }
+  return isFullConfig();
+}
+
+bool cPictTIFF::validFor(cFileIOTarget* io, sPictInfo* info) {
+  cPictTIFF probe;
+  return probe.isPicture(io, info);
+}
+
+bool cPictTIFF::isPicture(cFileIOTarget* io, sPictInfo* info) {
+  if (!walkToPage(io, 0)) return false;
+  if (info) {
+    info->width = getPropInt(epEmbeddedWidth)->value;
+    info->height = getPropInt(epEmbeddedHeight)->value;
+    info->hasPreview = false;
+  }
+  return true;
+}
+
+int cPictTIFF::getNumPages(cFileIOTarget* io) {
+  if (!walkToPage(io, 0)) return 0;
+  bool bigEndian = myBigEndian, bigTiff = myBigTiff;
+  cFasterTreeList<unsigned int, char> walked;
+  int pages = 1;
+  for (unsigned int next = nextOffset(); next != 0 && pages < kMaxPages; next = nextOffset()) {
+    if (walked.find(next)) break;
+    walked.insert(next);
+    reset();
+    if (!processStream(io, bigEndian, bigTiff, next, mySize) || !isFullConfig()) break;
+    ++pages;
+  }
+  return pages;
+}
+
+bool cPictTIFF::getPageSize(cFileIOTarget* io, int page, int& w, int& h) {
+  if (!walkToPage(io, page)) return false;
+  w = getPropInt(epEmbeddedWidth)->value;
+  h = getPropInt(epEmbeddedHeight)->value;
+  return true;
+}
+
+bool cPictTIFF::decode(cFileIOTarget* io) { return decodePage(io, 0); }
+
+bool cPictTIFF::decodePage(cFileIOTarget* io, int page) { return walkToPage(io, page) && decodeIntFinal(io); }
+
+bool cPictTIFF::checkLayout(int compression) {
+  if (compression != 1 && compression != 5 && compression != 8 && compression != 32946 && compression != 32773)
+    return false;
+  if (myPlanarConfig > 2) return false;
+  // Floating-point undifferencing would show raw differences as pixels.
+  if (myPredictor > 2) return false;
+  if (mySampleFormat > 1 && mySampleFormat != 3) return false;
+  if (mySampleFormat == 3 && myBitsPerSample != 16 && myBitsPerSample != 24 && myBitsPerSample != 32 &&
+      myBitsPerSample != 64)
+    return false;
+  for (long long i = 0; i < myBitsPerChannel.count; ++i)
+    if (myBitsPerChannel.ptr[i] != myBitsPerSample) return false;
+  if (myPhotometric == 3) {
+    if (mySamplesPerPixel != 1 || myBitsPerSample > 16) return false;
+  } else {
+    unsigned int samples[5] = {};
+    unsigned int pixel;
+    if (!getColor32(samples, static_cast<int>(mySamplesPerPixel), myPhotometric, pixel)) return false;
+  }
+  return true;
+}
+
+bool cPictTIFF::decodeIntFinal(cFileIOTarget* io) {
+  long long w = getPropInt(epEmbeddedWidth)->value, h = getPropInt(epEmbeddedHeight)->value;
+  cPictPropInt* compression = getPropInt(epEmbeddedCompression);
+  if (!compression || !checkLayout(compression->value)) return false;
+  if (myTileOffsets.count && !myStripOffsets.count && myTileWidth == w && myTileLength == h) {
+    swapBuffers(myStripOffsets, myTileOffsets);
+    swapBuffers(myStripByteCounts, myTileByteCounts);
+    myRowsPerStrip = static_cast<unsigned int>(h);
+  }
+  myPlanar = myPlanarConfig == 2 && mySamplesPerPixel > 1;
+  bool sixteen = myPhotometric != 3 && (myBitsPerSample > 8 || mySampleFormat == 3);
+  if (!allocPixels(w, h, sixteen)) return false;
+  bool done = myStripOffsets.count ? decodeStrips(io, compression->value) : decodeTiles(io, compression->value);
+  if (done && myPlanar) finalizeColorTransform();
+  return done;
+}
+
+bool cPictTIFF::decodeStrips(cFileIOTarget* io, int compression) {
+  long long planes = myPlanar ? mySamplesPerPixel : 1;
+  long long strips = myStripOffsets.count;
+  if (strips % planes) return false;
+  long long perPlane = strips / planes;
+  long long rowsPerStrip = myRowsPerStrip ? myRowsPerStrip : ceilDiv(myHeight, perPlane);
+  if (rowsPerStrip > myHeight) rowsPerStrip = myHeight;
+  if (ceilDiv(myHeight, rowsPerStrip) != perPlane) return false;
+  for (long long i = 0; i < strips; ++i) {
+    long long y = (i % perPlane) * rowsPerStrip;
+    sUnit unit{myStripOffsets.ptr[i], myStripByteCounts.count ? myStripByteCounts.ptr[i] : 0, 0, y, myWidth,
+               std::min(rowsPerStrip, myHeight - y), static_cast<int>(i / perPlane)};
+    if (!myStripByteCounts.count && compression != 1) return false;
+    if (!decodeUnit(io, compression, unit)) return false;
+  }
+  return true;
+}
+
+bool cPictTIFF::decodeTiles(cFileIOTarget* io, int compression) {
+  if (!myTileWidth || !myTileLength) return false;
+  long long planes = myPlanar ? mySamplesPerPixel : 1;
+  long long across = ceilDiv(myWidth, myTileWidth), down = ceilDiv(myHeight, myTileLength);
+  // Every tile needs its place in the file, and its size when more than one.
+  if (myTileOffsets.count < across * down * planes) return false;
+  if (myTileByteCounts.count && myTileByteCounts.count < myTileOffsets.count) return false;
+  if (!myTileByteCounts.count && compression != 1) return false;
+  long long i = 0;
+  for (long long plane = 0; plane < planes; ++plane)
+    for (long long ty = 0; ty < down; ++ty)
+      for (long long tx = 0; tx < across; ++tx, ++i) {
+        long long y = ty * myTileLength;
+        sUnit unit{myTileOffsets.ptr[i], myTileByteCounts.count ? myTileByteCounts.ptr[i] : 0,
+                   tx * myTileWidth, y, myTileWidth, std::min<long long>(myTileLength, myHeight - y),
+                   static_cast<int>(plane)};
+        if (!decodeUnit(io, compression, unit)) return false;
+      }
+  return true;
+}
+
+bool cPictTIFF::decodeUnit(cFileIOTarget* io, int compression, const sUnit& unit) {
+  long long samples = myPlanar ? 1 : mySamplesPerPixel;
+  long long rowBytes = ceilDiv(unit.width * samples * myBitsPerSample, 8);
+  long long need = rowBytes * unit.rows;
+  unsigned long long count = unit.byteCount ? unit.byteCount : static_cast<unsigned long long>(need);
+  // A count is believed only when its bytes are in the file.
+  if (unit.offset >= mySize || count > mySize - unit.offset || count > 0xFFFFFFFFULL) return false;
+  try {
+    myInput.set(static_cast<long long>(count));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  if (count && (!io->set_fp(unit.offset) || !io->readf(myInput.ptr, static_cast<unsigned int>(count))))
+    return false;
+  sDecomress& out = myUnitData;
+  out.rowBytes = static_cast<unsigned int>(rowBytes);
+  out.bitsPerSample = myBitsPerSample;
+  out.samplesPerPixel = static_cast<unsigned int>(samples);
+  out.rows = static_cast<unsigned int>(unit.rows);
+  out.planarConfig = myPlanarConfig;
+  out.photometric = myPhotometric;
+  out.sampleFormat = mySampleFormat;
+  out.bigEndian = myBigEndian;
+  if (!decodeStripe(myInput, compression, out) || out.data.count < need) return false;
+  if (myPredictor == 2)
+    makeHorzUndifferencing(out.data.ptr, need, static_cast<int>(unit.width), static_cast<int>(samples),
+                           myBitsPerSample, myBigEndian);
+  return myPhotometric == 3 ? placePalette(unit) : placeRows(unit);
+}

@@ -1,0 +1,154 @@
+// Strip and tile compressions and the horizontal predictor. Every decoder
+// stops at the bytes the strip's rows need: a few hostile bytes must not
+// grow a buffer the picture will never read.
+#include <new>
+
+#include "compression/lzwdecompress.h"
+#include "compression/zdecompress.h"
+#include "picts/picttiff.h"
+
+namespace {
+
+// Neither Deflate nor PackBits expands one input byte into more than this many.
+constexpr long long kMaxDeflateRatio = 1032;
+constexpr long long kMaxPackBitsRatio = 64;
+
+long long boundedSize(long long need, long long inputBytes, long long ratio) {
+  long long most = inputBytes * ratio + 64;
+  return need < most ? need : most;
+}
+
+unsigned long long getSample(const unsigned char* p, int bytes, bool bigEndian) {
+  unsigned long long v = 0;
+  for (int b = 0; b < bytes; ++b) v = v << 8 | p[bigEndian ? b : bytes - 1 - b];
+  return v;
+}
+
+void putSample(unsigned char* p, int bytes, bool bigEndian, unsigned long long v) {
+  for (int b = 0; b < bytes; ++b) p[bigEndian ? bytes - 1 - b : b] = static_cast<unsigned char>(v >> (8 * b));
+}
+
+unsigned long long getBits(const unsigned char* row, unsigned long long bit, int bits) {
+  unsigned long long v = 0;
+  for (int b = 0; b < bits; ++b, ++bit) v = v << 1 | ((row[bit >> 3] >> (7 - (bit & 7))) & 1);
+  return v;
+}
+
+void putBits(unsigned char* row, unsigned long long bit, int bits, unsigned long long v) {
+  for (int b = bits - 1; b >= 0; --b, ++bit) {
+    unsigned char mask = static_cast<unsigned char>(0x80 >> (bit & 7));
+    row[bit >> 3] = static_cast<unsigned char>(((v >> b) & 1) ? row[bit >> 3] | mask : row[bit >> 3] & ~mask);
+  }
+}
+
+}  // namespace
+
+bool cPictTIFF::decodeStripe(_typebuf<unsigned char>& in, int compression, sDecomress& out) {
+  long long need = static_cast<long long>(out.rowBytes) * out.rows;
+  switch (compression) {
+    case 1:
+      swapBuffers(in, out.data);
+      return true;
+    case 5:
+      return decodeLZW(in, out, need);
+    case 8:
+    case 32946:
+      return decodeDeflate(in, out, need);
+    case 32773:
+      try {
+        out.data.set(boundedSize(need, in.count, kMaxPackBitsRatio));
+      } catch (const std::bad_alloc&) {
+        return false;
+      }
+      return makePackBitsDecompressing(in, out.data, out.data.count);
+    default:
+      return false;
+  }
+}
+
+bool cPictTIFF::decodeLZW(_typebuf<unsigned char>& in, sDecomress& out, long long need) {
+  cLZWDecompress lzw(true, 9, true);
+  lzw.setOutputLimit(static_cast<unsigned long long>(need));
+  try {
+    return lzw.decompress(in, out.data);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+bool cPictTIFF::decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long long need) {
+  try {
+    out.data.set(boundedSize(need, in.count, kMaxDeflateRatio));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  cZDecompress inflater;
+  long long produced = 0;
+  const unsigned char* next = in.ptr;
+  long long inLen = in.count;
+  while (produced < out.data.count) {
+    long long outLen = out.data.count - produced;
+    if (!inflater.decompressPart(next, inLen, out.data.ptr + produced, outLen)) break;
+    produced += outLen;
+    if (outLen == 0) break;
+    next = nullptr;
+  }
+  // A damaged stream still shows the rows before the damage; the strip loop refuses short output.
+  out.data.count = produced;
+  return true;
+}
+
+bool cPictTIFF::makePackBitsDecompressing(const _typebuf<unsigned char>& in, _typebuf<unsigned char>& out,
+                                          long long limit) {
+  long long at = 0, written = 0;
+  bool ok = true;
+  while (at < in.count && written < limit) {
+    int c = static_cast<signed char>(in.ptr[at++]);
+    if (c == -128) continue;
+    if (c >= 0) {
+      long long n = c + 1;
+      if (n > in.count - at || n > limit - written) {
+        ok = false;
+        break;
+      }
+      for (long long i = 0; i < n; ++i) out.ptr[written++] = in.ptr[at++];
+    } else {
+      long long n = 1 - c;
+      if (at >= in.count || n > limit - written) {
+        ok = false;
+        break;
+      }
+      unsigned char v = in.ptr[at++];
+      for (long long i = 0; i < n; ++i) out.ptr[written++] = v;
+    }
+  }
+  out.count = written;
+  return ok;
+}
+
+void cPictTIFF::makeHorzUndifferencing(unsigned char* data, long long size, int width, int samplesPerPixel,
+                                       int bits, bool bigEndian) {
+  if (bits > 32 || width < 2) return;
+  long long rowBytes = (static_cast<long long>(bits) * samplesPerPixel * width + 7) / 8;
+  long long values = static_cast<long long>(width) * samplesPerPixel;
+  unsigned long long mask = bits == 32 ? 0xFFFFFFFFULL : (1ULL << bits) - 1;
+  for (long long start = 0; start + rowBytes <= size; start += rowBytes) {
+    unsigned char* row = data + start;
+    if (bits == 8) {
+      for (long long i = samplesPerPixel; i < values; ++i) row[i] = static_cast<unsigned char>(row[i] + row[i - samplesPerPixel]);
+    } else if (bits % 8 == 0) {
+      int bytes = bits / 8;
+      long long step = static_cast<long long>(samplesPerPixel) * bytes;
+      for (long long i = samplesPerPixel; i < values; ++i) {
+        unsigned char* p = row + i * bytes;
+        putSample(p, bytes, bigEndian, (getSample(p, bytes, bigEndian) + getSample(p - step, bytes, bigEndian)) & mask);
+      }
+    } else {
+      for (long long i = samplesPerPixel; i < values; ++i) {
+        unsigned long long bit = static_cast<unsigned long long>(i) * bits;
+        unsigned long long prev = getBits(row, bit - static_cast<unsigned long long>(samplesPerPixel) * bits, bits);
+        putBits(row, bit, bits, (getBits(row, bit, bits) + prev) & mask);
+      }
+    }
+  }
+}
