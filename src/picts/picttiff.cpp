@@ -114,21 +114,20 @@ bool cPictTIFF::walkToPage(cFileIOTarget* io, int page) {
   reset();
   if (!processStream(io, kAskSize)) return false;
   mySize = myStreamSize;
-  bool bigEndian = myBigEndian, bigTiff = myBigTiff;
-  _typebuf<unsigned int> walked;
-  walked.set(page + 1);
-  walked.ptr[0] = 0;
-  for (int i = 1; i <= page; ++i) {
-    unsigned int next = nextOffset();
-    if (next == 0) return false;
-    // Offsets grow along a sound chain no more than they need to; a repeat is a cycle.
-    for (int j = 1; j < i; ++j)
-      if (walked.ptr[j] == next) return false;
-    walked.ptr[i] = next;
-    reset();
-    if (!processStream(io, bigEndian, bigTiff, next, mySize)) return false;
-  }
+  cFasterTreeList<unsigned int, char> walked;
+  walked.insert(ifdOffset());
+  for (int i = 0; i < page; ++i)
+    if (!walkNext(io, walked)) return false;
   return isFullConfig();
+}
+
+bool cPictTIFF::walkNext(cFileIOTarget* io, cFasterTreeList<unsigned int, char>& walked) {
+  unsigned int next = nextOffset();
+  if (next == 0 || walked.find(next)) return false;
+  walked.insert(next);
+  bool bigEndian = myBigEndian, bigTiff = myBigTiff;
+  reset();
+  return processStream(io, bigEndian, bigTiff, next, mySize);
 }
 
 bool cPictTIFF::validFor(cFileIOTarget* io, sPictInfo* info) {
@@ -148,16 +147,10 @@ bool cPictTIFF::isPicture(cFileIOTarget* io, sPictInfo* info) {
 
 int cPictTIFF::getNumPages(cFileIOTarget* io) {
   if (!walkToPage(io, 0)) return 0;
-  bool bigEndian = myBigEndian, bigTiff = myBigTiff;
   cFasterTreeList<unsigned int, char> walked;
+  walked.insert(ifdOffset());
   int pages = 1;
-  for (unsigned int next = nextOffset(); next != 0 && pages < kMaxPages; next = nextOffset()) {
-    if (walked.find(next)) break;
-    walked.insert(next);
-    reset();
-    if (!processStream(io, bigEndian, bigTiff, next, mySize) || !isFullConfig()) break;
-    ++pages;
-  }
+  while (pages < kMaxPages && walkNext(io, walked) && isFullConfig()) ++pages;
   return pages;
 }
 

@@ -70,6 +70,8 @@ class cPictTIFF : public cPictBase, public cTiffGeneric {
   virtual void reset();
   virtual bool isFullConfig();
   bool walkToPage(cFileIOTarget* io, int page);
+  // Walks the chain's next IFD unless the chain ends or comes back.
+  bool walkNext(cFileIOTarget* io, cFasterTreeList<unsigned int, char>& walked);
   bool decodeIntFinal(cFileIOTarget* io);
 
   unsigned short myPhotometric = 0;

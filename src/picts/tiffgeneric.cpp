@@ -82,6 +82,7 @@ bool cTiffGeneric::processStream(cFileIOTarget* io, bool bigEndian, bool bigTiff
   myBigEndian = bigEndian;
   myBigTiff = bigTiff;
   myNextOffset = 0;
+  myIfdOffset = ifdOffset;
   const int countBytes = bigTiff ? 8 : 2;
   const unsigned long long entrySize = bigTiff ? 20 : 12;
   unsigned long long pos = ifdOffset;

@@ -67,6 +67,8 @@ class cTiffGeneric {
 
   // The last walk's next IFD in host order; 0 ends the chain.
   unsigned int nextOffset() const;
+  // Where the last walked IFD starts; chain walkers remember it to stop at cycles.
+  unsigned int ifdOffset() const { return myIfdOffset; }
   int errorCode() const { return myError; }
   unsigned int position() const { return myPosition; }
   bool isBigEndian() const { return myBigEndian; }
@@ -132,7 +134,8 @@ class cTiffGeneric {
   unsigned int myPosition = 0;
   cFileIOTarget* myStream = nullptr;
   unsigned long long myStreamSize = 0;
-  unsigned int myNextOffset = 0;  // raw, in the file's byte order
+  unsigned int myNextOffset = 0;
+  unsigned int myIfdOffset = 0;
 
  private:
   bool readAt(unsigned long long pos, void* buf, unsigned int count);
