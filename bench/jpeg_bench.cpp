@@ -3,23 +3,23 @@
 // BGRA out) and prints, per file, the best of a few runs of each and the
 // extra memory each needed at its peak. libjpeg-turbo then runs once more in
 // a child with its SIMD code switched off, as the plain-code peer.
+// clang-format off
+#include <cstdio>  // jpeglib.h needs FILE declared before it
+#include <jpeglib.h>
+// clang-format on
+
 #include <malloc.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
-
-// jpeglib.h needs FILE declared before it.
-#include <jpeglib.h>
 
 #include "base/memio.h"
 #include "bench_measure.h"
@@ -81,7 +81,8 @@ int peerOnly(const char* dir) {
   bool ok = true;
   for (const auto& path : filesIn(dir)) {
     Bytes file = readAll(path);
-    total += bench::bestMs(kRuns, [&] { return libjpegDecode(file); }, ok);
+    total += bench::bestMs(
+        kRuns, [&] { return libjpegDecode(file); }, ok);
   }
   std::printf("%.6f\n", total);
   return ok ? 0 : 1;
@@ -127,8 +128,10 @@ int main(int argc, char** argv) {
   for (const auto& path : paths) {
     Bytes file = readAll(path);
     bool ok = true;
-    double own = bench::bestMs(kRuns, [&] { return ownDecode(file); }, ok);
-    double ref = bench::bestMs(kRuns, [&] { return libjpegDecode(file); }, ok);
+    double own = bench::bestMs(
+        kRuns, [&] { return ownDecode(file); }, ok);
+    double ref = bench::bestMs(
+        kRuns, [&] { return libjpegDecode(file); }, ok);
     long long ownKb = bench::peakGrowthKb([&] { ownDecode(file); });
     long long refKb = bench::peakGrowthKb([&] { libjpegDecode(file); });
     std::printf("%s: jpeg %.2f ms, libjpeg-turbo %.2f ms, peak jpeg %lld KiB, libjpeg-turbo %lld KiB%s\n",

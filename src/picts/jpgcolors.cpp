@@ -134,7 +134,8 @@ void colorConvert_YCCK(const sRow* c, const sCurves& curves, unsigned int* out, 
 // YCbCr in double precision; K is not used.
 void colorConvert_YCCK_alt(const sRow* c, const sCurves& curves, unsigned int* out, int count) {
   for (int i = 0; i < count; ++i) {
-    double y = curves.apply(0, c[0][i]), cb = curves.apply(1, c[1][i]) - 128.0, cr = curves.apply(2, c[2][i]) - 128.0;
+    double y = curves.apply(0, c[0][i]), cb = curves.apply(1, c[1][i]) - 128.0,
+           cr = curves.apply(2, c[2][i]) - 128.0;
     out[i] = word(clamp255(y + 1.402 * cr + 0.5), clamp255(y - 0.3441363 * cb - 0.71413636 * cr + 0.5),
                   clamp255(y + 1.772 * cb + 0.5));
   }

@@ -12,15 +12,16 @@ constexpr sJHuffSource kDefaultDC = {
     {0, 0, 1, 5, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0}, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}, 1};
 constexpr sJHuffSource kDefaultAC = {
     {0, 0, 2, 1, 3, 3, 2, 4, 3, 5, 5, 4, 4, 0, 0, 1, 0x7d},
-    {0x01, 0x02, 0x03, 0x00, 0x04, 0x11, 0x05, 0x12, 0x21, 0x31, 0x41, 0x06, 0x13, 0x51, 0x61, 0x07, 0x22, 0x71,
-     0x14, 0x32, 0x81, 0x91, 0xa1, 0x08, 0x23, 0x42, 0xb1, 0xc1, 0x15, 0x52, 0xd1, 0xf0, 0x24, 0x33, 0x62, 0x72,
-     0x82, 0x09, 0x0a, 0x16, 0x17, 0x18, 0x19, 0x1a, 0x25, 0x26, 0x27, 0x28, 0x29, 0x2a, 0x34, 0x35, 0x36, 0x37,
-     0x38, 0x39, 0x3a, 0x43, 0x44, 0x45, 0x46, 0x47, 0x48, 0x49, 0x4a, 0x53, 0x54, 0x55, 0x56, 0x57, 0x58, 0x59,
-     0x5a, 0x63, 0x64, 0x65, 0x66, 0x67, 0x68, 0x69, 0x6a, 0x73, 0x74, 0x75, 0x76, 0x77, 0x78, 0x79, 0x7a, 0x83,
-     0x84, 0x85, 0x86, 0x87, 0x88, 0x89, 0x8a, 0x92, 0x93, 0x94, 0x95, 0x96, 0x97, 0x98, 0x99, 0x9a, 0xa2, 0xa3,
-     0xa4, 0xa5, 0xa6, 0xa7, 0xa8, 0xa9, 0xaa, 0xb2, 0xb3, 0xb4, 0xb5, 0xb6, 0xb7, 0xb8, 0xb9, 0xba, 0xc2, 0xc3,
-     0xc4, 0xc5, 0xc6, 0xc7, 0xc8, 0xc9, 0xca, 0xd2, 0xd3, 0xd4, 0xd5, 0xd6, 0xd7, 0xd8, 0xd9, 0xda, 0xe1, 0xe2,
-     0xe3, 0xe4, 0xe5, 0xe6, 0xe7, 0xe8, 0xe9, 0xea, 0xf1, 0xf2, 0xf3, 0xf4, 0xf5, 0xf6, 0xf7, 0xf8, 0xf9, 0xfa},
+    {0x01, 0x02, 0x03, 0x00, 0x04, 0x11, 0x05, 0x12, 0x21, 0x31, 0x41, 0x06, 0x13, 0x51, 0x61, 0x07, 0x22,
+     0x71, 0x14, 0x32, 0x81, 0x91, 0xa1, 0x08, 0x23, 0x42, 0xb1, 0xc1, 0x15, 0x52, 0xd1, 0xf0, 0x24, 0x33,
+     0x62, 0x72, 0x82, 0x09, 0x0a, 0x16, 0x17, 0x18, 0x19, 0x1a, 0x25, 0x26, 0x27, 0x28, 0x29, 0x2a, 0x34,
+     0x35, 0x36, 0x37, 0x38, 0x39, 0x3a, 0x43, 0x44, 0x45, 0x46, 0x47, 0x48, 0x49, 0x4a, 0x53, 0x54, 0x55,
+     0x56, 0x57, 0x58, 0x59, 0x5a, 0x63, 0x64, 0x65, 0x66, 0x67, 0x68, 0x69, 0x6a, 0x73, 0x74, 0x75, 0x76,
+     0x77, 0x78, 0x79, 0x7a, 0x83, 0x84, 0x85, 0x86, 0x87, 0x88, 0x89, 0x8a, 0x92, 0x93, 0x94, 0x95, 0x96,
+     0x97, 0x98, 0x99, 0x9a, 0xa2, 0xa3, 0xa4, 0xa5, 0xa6, 0xa7, 0xa8, 0xa9, 0xaa, 0xb2, 0xb3, 0xb4, 0xb5,
+     0xb6, 0xb7, 0xb8, 0xb9, 0xba, 0xc2, 0xc3, 0xc4, 0xc5, 0xc6, 0xc7, 0xc8, 0xc9, 0xca, 0xd2, 0xd3, 0xd4,
+     0xd5, 0xd6, 0xd7, 0xd8, 0xd9, 0xda, 0xe1, 0xe2, 0xe3, 0xe4, 0xe5, 0xe6, 0xe7, 0xe8, 0xe9, 0xea, 0xf1,
+     0xf2, 0xf3, 0xf4, 0xf5, 0xf6, 0xf7, 0xf8, 0xf9, 0xfa},
     1};
 
 // Bits past 56 would not fit a whole byte more into the accumulator.
@@ -44,10 +45,11 @@ void jpgScaledOrder(int n, int* out) {
   for (; k < 64 + 16; ++k) out[k] = out[n * n - 1];
 }
 
-const int kJpgNaturalOrder[64 + 16] = {
-    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13,
-    6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51, 58, 59, 52, 45, 38, 31,
-    39, 46, 53, 60, 61, 54, 47, 55, 62, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63};
+const int kJpgNaturalOrder[64 + 16] = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
+                                       12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
+                                       35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
+                                       58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63,
+                                       63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63};
 
 bool cJHuffDecoder::mkTab(bool isDC, int id, sJHDerivedTable& t) {
   if (id < 0 || id > 3) return false;
@@ -149,9 +151,8 @@ bool cJHuffDecoder::create(sJPGState& state) {
   myMode = state.coding == 2 ? 7 : state.coefLimit == 63 ? 6 : 5;
   int n = static_cast<int>(state.blockSize);
   if (myMode == 5) {
-    static thread_local int order[64 + 16];
-    jpgScaledOrder(n < 1 ? 1 : n > 8 ? 8 : n, order);
-    myOrder = order;
+    jpgScaledOrder(n < 1 ? 1 : n > 8 ? 8 : n, myScaledOrder);
+    myOrder = myScaledOrder;
   }
   for (unsigned int i = 0; i < state.scanCount; ++i) {
     unsigned int c = state.scanComps[i];
@@ -169,22 +170,33 @@ bool cJHuffDecoder::create(sJPGState& state) {
   return true;
 }
 
+// Takes bytes straight from the read block while none is 0xFF (no stuffing
+// or marker can interfere); true once the accumulator is full.
+inline bool cJHuffDecoder::takePlainBytes(unsigned long long& acc, unsigned int& bits) {
+  sJPGState& s = *myState;
+  if (s.readEnd - s.readAt < 8) return false;
+  const unsigned char* p = s.readBuf.ptr + s.readAt;
+  int taken = 0;
+  while (bits <= kFullBits && p[taken] != 0xFF) {
+    acc = acc << 8 | p[taken++];
+    bits += 8;
+  }
+  s.readAt += taken;
+  s.position += static_cast<unsigned long long>(taken);
+  return bits > kFullBits;
+}
+
+// The common top-up, inline; fillBitBuf handles stuffing, markers and the
+// end of the block.
+inline void cJHuffDecoder::refill(unsigned long long& acc, unsigned int& bits) {
+  if (myState->pendingMarker || !takePlainBytes(acc, bits)) fillBitBuf(acc, bits, 0);
+}
+
 bool cJHuffDecoder::fillBitBuf(unsigned long long& acc, unsigned int& bits, int need) {
   sJPGState& s = *myState;
   if (s.pendingMarker) return bits >= static_cast<unsigned int>(need);
   while (bits <= kFullBits) {
-    // Straight from the block while no 0xFF can interfere.
-    if (s.readEnd - s.readAt >= 8) {
-      const unsigned char* p = s.readBuf.ptr + s.readAt;
-      int taken = 0;
-      while (bits <= kFullBits && p[taken] != 0xFF) {
-        acc = acc << 8 | p[taken++];
-        bits += 8;
-      }
-      s.readAt += taken;
-      s.position += static_cast<unsigned long long>(taken);
-      if (bits > kFullBits) break;
-    }
+    if (takePlainBytes(acc, bits)) break;
     unsigned char b;
     if (!s.readByte(b)) return bits >= static_cast<unsigned int>(need);
     if (b == 0xFF) {
@@ -247,25 +259,9 @@ int cJHuffDecoder::huffDecodeU32(int minBits, const sJHDerivedTable* t) {
   return t->source.symbols[index];
 }
 
-// Tops the accumulator up straight from the block while it holds no 0xFF;
-// everything else goes through fillBitBuf.
-inline void cJHuffDecoder::refill(unsigned long long& acc, unsigned int& bits) {
-  sJPGState& s = *myState;
-  if (!s.pendingMarker && s.readEnd - s.readAt >= 8) {
-    const unsigned char* p = s.readBuf.ptr + s.readAt;
-    int taken = 0;
-    while (bits <= kFullBits && p[taken] != 0xFF) {
-      acc = acc << 8 | p[taken++];
-      bits += 8;
-    }
-    s.readAt += taken;
-    s.position += static_cast<unsigned long long>(taken);
-    if (bits > kFullBits) return;
-  }
-  fillBitBuf(acc, bits, 0);
-}
 
-inline int cJHuffDecoder::decodeSymbol(unsigned long long& acc, unsigned int& bits, const sJHDerivedTable* t) {
+inline int cJHuffDecoder::decodeSymbol(unsigned long long& acc, unsigned int& bits,
+                                       const sJHDerivedTable* t) {
   if (bits < 16) refill(acc, bits);
   if (bits < 8) return huffDecode(acc, bits, 1, t);
   unsigned int peek = peekBits(acc, bits, 8);
@@ -561,7 +557,8 @@ bool cJHuffDecoder::decodeSample(sHuffDecodedSample& sample, int slot) {
     diff = 32768;
   else if (s && !receive(myAcc, myBits, s, diff))
     return false;
-  unsigned int value = (static_cast<unsigned int>(myDC[sample.comp]) + static_cast<unsigned int>(diff)) & 0xFFFF;
+  unsigned int value =
+      (static_cast<unsigned int>(myDC[sample.comp]) + static_cast<unsigned int>(diff)) & 0xFFFF;
   sample.sample = static_cast<unsigned short>(value);
   myDC[sample.comp] = static_cast<short>(value);
   return true;

@@ -40,6 +40,7 @@ class cJHuffDecoder {
   bool fillBitBufU32();
   int huffDecode(unsigned long long& acc, unsigned int& bits, int minBits, const sJHDerivedTable* table);
   int huffDecodeU32(int minBits, const sJHDerivedTable* table);
+  bool takePlainBytes(unsigned long long& acc, unsigned int& bits);
   void refill(unsigned long long& acc, unsigned int& bits);
   int decodeSymbol(unsigned long long& acc, unsigned int& bits, const sJHDerivedTable* table);
   bool receive(unsigned long long& acc, unsigned int& bits, int s, int& value);
@@ -79,4 +80,5 @@ class cJHuffDecoder {
   const sJHDerivedTable* myScanDC[4] = {};
   const sJHDerivedTable* myScanAC[4] = {};
   const int* myOrder = nullptr;
+  int myScaledOrder[64 + 16] = {};
 };

@@ -29,7 +29,8 @@ void cJPEGParser::idct_int(sJCompInfo* comp, short* in, _typebuf<unsigned char>*
     const int n = 1 << prec;
     unsigned int dc = static_cast<unsigned int>(in[0]) * static_cast<unsigned int>(comp->dequant[0]);
     int v = static_cast<int>((dc << kPass1Bits) + (1u << (kPass1Bits + 2))) >> (kPass1Bits + 3);
-    unsigned char s = static_cast<unsigned char>(range[n / 2 + (static_cast<unsigned int>(v) & (4u * n - 1))] >> (prec - 8));
+    unsigned char s = static_cast<unsigned char>(
+        range[n / 2 + (static_cast<unsigned int>(v) & (4u * n - 1))] >> (prec - 8));
     for (int r = 0; r < 8; ++r) std::memset(outRows[r].ptr + column, s, 8);
     return;
   }
@@ -38,7 +39,8 @@ void cJPEGParser::idct_int(sJCompInfo* comp, short* in, _typebuf<unsigned char>*
   jpgIdct8x8(in, comp->dequant, rows, column, prec);
 }
 
-bool cJPEGParser::decodeSample(sHuffDecodedUnit** units, int count, unsigned char** rows, int& outW, int& outH) {
+bool cJPEGParser::decodeSample(sHuffDecodedUnit** units, int count, unsigned char** rows, int& outW,
+                               int& outH) {
   // The inverse DCT here is the 8-bit one; other precisions would shift
   // its output by a wrong (even negative) amount.
   if (precision != 8 || !units || count < 1 || !rows || outW <= 0 || outH <= 0 || !rangeBase) return false;

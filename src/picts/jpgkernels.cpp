@@ -71,8 +71,8 @@ __attribute__((always_inline)) inline unsigned char limited(unsigned int v, int 
   return static_cast<unsigned char>(x >> (precision - 8));
 }
 
-__attribute__((always_inline)) inline void idctBody(const short* coef, const int* q, unsigned char* const* rows,
-                                                    int column, int precision) {
+__attribute__((always_inline)) inline void idctBody(const short* coef, const int* q,
+                                                    unsigned char* const* rows, int column, int precision) {
   unsigned int a[8][8], ws[8][8], wt[8][8], res[8][8];
   for (int k = 0; k < 64; ++k)
     a[k / 8][k % 8] = static_cast<unsigned int>(coef[k]) * static_cast<unsigned int>(q[k]);
@@ -113,6 +113,19 @@ __attribute__((always_inline)) inline void yccBody(const unsigned char* y, const
 typedef unsigned int v8u __attribute__((vector_size(32)));
 typedef int v8i __attribute__((vector_size(32)));
 
+// The last stage of the butterfly: even and odd parts into the eight outputs.
+ZVK_AVX2 inline void combine(v8u* v, v8u tmp10, v8u tmp11, v8u tmp12, v8u tmp13, v8u t0, v8u t1, v8u t2,
+                             v8u t3) {
+  v[0] = tmp10 + t3;
+  v[1] = tmp11 + t2;
+  v[2] = tmp12 + t1;
+  v[3] = tmp13 + t0;
+  v[4] = tmp13 - t0;
+  v[5] = tmp12 - t1;
+  v[6] = tmp11 - t2;
+  v[7] = tmp10 - t3;
+}
+
 // The butterfly on eight lanes at once, the same wrapping arithmetic as pass().
 ZVK_AVX2 inline void passAvx2(v8u* v, unsigned int rounding) {
   v8u z1 = (v[2] + v[6]) * k0_541196100;
@@ -131,14 +144,7 @@ ZVK_AVX2 inline void passAvx2(v8u* v, unsigned int rounding) {
   z1 = 0u - (v[5] + v[3]) * k2_562915447;
   v8u t1 = v[5] * k2_053119869 + z1 + z3;
   v8u t2 = v[3] * k3_072711026 + z1 + z2;
-  v[0] = tmp10 + t3;
-  v[1] = tmp11 + t2;
-  v[2] = tmp12 + t1;
-  v[3] = tmp13 + t0;
-  v[4] = tmp13 - t0;
-  v[5] = tmp12 - t1;
-  v[6] = tmp11 - t2;
-  v[7] = tmp10 - t3;
+  combine(v, tmp10, tmp11, tmp12, tmp13, t0, t1, t2, t3);
 }
 
 // The same butterfly when inputs 4 to 7 are zero, as they are in most
@@ -158,14 +164,7 @@ ZVK_AVX2 inline void passAvx2Low(v8u* v, unsigned int rounding) {
   z1 = 0u - v[3] * k2_562915447;
   v8u t1 = z1 + z3;
   v8u t2 = v[3] * k3_072711026 + z1 + z2;
-  v[0] = tmp10 + t3;
-  v[1] = tmp11 + t2;
-  v[2] = tmp12 + t1;
-  v[3] = tmp13 + t0;
-  v[4] = tmp13 - t0;
-  v[5] = tmp12 - t1;
-  v[6] = tmp11 - t2;
-  v[7] = tmp10 - t3;
+  combine(v, tmp10, tmp11, tmp12, tmp13, t0, t1, t2, t3);
 }
 
 ZVK_AVX2 inline void transposeAvx2(v8u* r) {
@@ -201,7 +200,8 @@ inline bool lowOnly(const short* coef) {
   return any == 0;
 }
 
-ZVK_AVX2 void idctAvx2(const short* coef, const int* q, unsigned char* const* rows, int column, int precision) {
+ZVK_AVX2 void idctAvx2(const short* coef, const int* q, unsigned char* const* rows, int column,
+                       int precision) {
   v8u v[8];
   bool low = lowOnly(coef);
   for (int k = 0; k < 8; ++k) {
@@ -213,7 +213,8 @@ ZVK_AVX2 void idctAvx2(const short* coef, const int* q, unsigned char* const* ro
     passAvx2Low(v, 1u << (kConstBits - kPass1Bits - 1));
   else
     passAvx2(v, 1u << (kConstBits - kPass1Bits - 1));
-  for (int k = 0; k < 8; ++k) v[k] = reinterpret_cast<v8u>(reinterpret_cast<v8i>(v[k]) >> (kConstBits - kPass1Bits));
+  for (int k = 0; k < 8; ++k)
+    v[k] = reinterpret_cast<v8u>(reinterpret_cast<v8i>(v[k]) >> (kConstBits - kPass1Bits));
   transposeAvx2(v);
   // Columns 4 to 7 of the first pass are zero too, so the rows' inputs
   // 4 to 7 are.
@@ -250,8 +251,8 @@ ZVK_AVX2 inline __m256i clamped(__m256i v) {
 
 // Eight pixels a step: a plain loop would be widened for the byte inputs
 // and never reach its vector body on rows of an MCU's width.
-ZVK_AVX2 void yccAvx2(const unsigned char* y, const unsigned char* cb, const unsigned char* cr, unsigned int* out,
-                      int count) {
+ZVK_AVX2 void yccAvx2(const unsigned char* y, const unsigned char* cb, const unsigned char* cr,
+                      unsigned int* out, int count) {
   const __m256i crR = _mm256_set1_epi32(91881), cbB = _mm256_set1_epi32(116130);
   const __m256i crG = _mm256_set1_epi32(-46802), cbG = _mm256_set1_epi32(-22554);
   const __m256i centre = _mm256_set1_epi32(128);
@@ -280,25 +281,25 @@ void yccPlain(const unsigned char* y, const unsigned char* cb, const unsigned ch
   yccBody(y, cb, cr, out, count);
 }
 
+bool cpuHasAvx2() {
 #if defined(__x86_64__)
-bool gWide = __builtin_cpu_supports("avx2");
+  __builtin_cpu_init();  // may run before the run-time's own constructors
+  return __builtin_cpu_supports("avx2");
 #else
-bool gWide = false;
+  return false;
 #endif
+}
+
+bool gWide = cpuHasAvx2();
 
 bool hasAvx2() { return gWide; }
 
 }  // namespace
 
-void jpgUseWideKernels(bool use) {
-#if defined(__x86_64__)
-  gWide = use && __builtin_cpu_supports("avx2");
-#else
-  (void)use;
-#endif
-}
+void jpgUseWideKernels(bool use) { gWide = use && cpuHasAvx2(); }
 
-void jpgIdct8x8(const short* coef, const int* dequant, unsigned char* const* rows, int column, int precision) {
+void jpgIdct8x8(const short* coef, const int* dequant, unsigned char* const* rows, int column,
+                int precision) {
 #if defined(__x86_64__)
   if (hasAvx2()) return idctAvx2(coef, dequant, rows, column, precision);
 #endif

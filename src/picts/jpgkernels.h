@@ -16,4 +16,5 @@ void jpgYCbCrRow(const unsigned char* y, const unsigned char* cb, const unsigned
 
 // Whether the AVX2 build runs where the processor has it (the default);
 // false keeps to the plain build, so that both can be checked on one machine.
+// For tests: not to be called while another thread decodes.
 void jpgUseWideKernels(bool use);

@@ -12,9 +12,10 @@ namespace {
 
 // Stored as listed, position 0 first; used for a table that is all zeros.
 constexpr unsigned short kFallbackQuant[64] = {
-    8,   72,  72,  72,  72,  72,  72,  72,  72,  72,  78,  74,  76,  74,  78,  89,  81,  84,  84,  81,  89, 106,
-    93,  94,  99,  94,  93,  106, 129, 111, 108, 116, 116, 108, 111, 129, 135, 128, 136, 145, 136, 128, 135, 155,
-    160, 177, 177, 160, 155, 193, 213, 228, 213, 193, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255};
+    8,   72,  72,  72,  72,  72,  72,  72,  72,  72,  78,  74,  76,  74,  78,  89,
+    81,  84,  84,  81,  89,  106, 93,  94,  99,  94,  93,  106, 129, 111, 108, 116,
+    116, 108, 111, 129, 135, 128, 136, 145, 136, 128, 135, 155, 160, 177, 177, 160,
+    155, 193, 213, 228, 213, 193, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255};
 
 // The store may hold the blocks of four full-size components of the largest
 // picture the library accepts.
@@ -160,16 +161,16 @@ bool cJPEGParser::readLength(unsigned int& length) {
   return length >= 2;
 }
 
-bool cJPEGParser::readPayload(unsigned int length, _typebuf<unsigned char>& data, unsigned& count) {
-  unsigned int want = length - 2;
-  if (data.count < 65536) {
+// Into the segment buffer, which holds the largest payload a length allows.
+bool cJPEGParser::readPayload(unsigned int length, unsigned& count) {
+  if (mySegment.count < 65536) {
     try {
-      data.set(65536);
+      mySegment.set(65536);
     } catch (const std::bad_alloc&) {
       return false;
     }
   }
-  count = static_cast<unsigned>(readBytes(data.ptr, want));
+  count = static_cast<unsigned>(readBytes(mySegment.ptr, length - 2));
   return true;
 }
 
@@ -183,7 +184,8 @@ bool cJPEGParser::announceSegment(unsigned int& length) {
 
 // Length and payload of a segment, shown to onMarker; `count` is what came.
 bool cJPEGParser::readSegment(unsigned int& length, unsigned& count) {
-  return readLength(length) && readPayload(length, mySegment, count) && onMarker(myMarker, mySegment.ptr, count);
+  return readLength(length) && readPayload(length, count) &&
+         onMarker(myMarker, mySegment.ptr, count);
 }
 
 bool cJPEGParser::genericSegment() {
@@ -363,7 +365,7 @@ bool cJPEGParser::processScan() {
     blockSize = 8;
     coefLimit = 63;
   } else {
-    static constexpr unsigned char kLastIndex[16] = {0,  3,   8,   15,  24,  35,  48,  63,
+    static constexpr unsigned char kLastIndex[16] = {0,  3,  8,   15,  24,  35,  48,  63,
                                                      80, 99, 120, 143, 168, 195, 224, 255};
     unsigned int size = 0;
     for (unsigned int i = 0; i < 16 && !size; ++i)
@@ -378,8 +380,10 @@ bool cJPEGParser::processScan() {
     c.blockW = c.blockH = blockSize;
     unsigned long long across = static_cast<unsigned long long>(maxH) * blockSize;
     unsigned long long down = static_cast<unsigned long long>(maxV) * blockSize;
-    c.widthInBlocks = static_cast<unsigned int>((static_cast<unsigned long long>(imageWidth) * c.h + across - 1) / across);
-    c.heightInBlocks = static_cast<unsigned int>((static_cast<unsigned long long>(imageHeight) * c.v + down - 1) / down);
+    c.widthInBlocks =
+        static_cast<unsigned int>((static_cast<unsigned long long>(imageWidth) * c.h + across - 1) / across);
+    c.heightInBlocks =
+        static_cast<unsigned int>((static_cast<unsigned long long>(imageHeight) * c.v + down - 1) / down);
   }
   multiScan = ns < comps.count || process == 3;
   nextRestart = 0;
@@ -434,8 +438,10 @@ bool cJPEGParser::processDecode() {
   long long across = 0, down = 0;
   for (unsigned int i = 0; i < scanCount; ++i) {
     const sJCompInfo& c = comps.ptr[scanComps[i]];
-    long long a = scanCount == 1 ? (c.widthInBlocks + c.h - 1) / c.h : (imageWidth + mcuWidth() - 1LL) / mcuWidth();
-    long long d = scanCount == 1 ? (c.heightInBlocks + c.v - 1) / c.v : (imageHeight + mcuHeight() - 1LL) / mcuHeight();
+    long long a =
+        scanCount == 1 ? (c.widthInBlocks + c.h - 1) / c.h : (imageWidth + mcuWidth() - 1LL) / mcuWidth();
+    long long d =
+        scanCount == 1 ? (c.heightInBlocks + c.v - 1) / c.v : (imageHeight + mcuHeight() - 1LL) / mcuHeight();
     if (i > 0 && (a != across || d != down)) {
       onGeneralError(position, kErrGeometry);
       return false;

@@ -70,7 +70,7 @@ class cJPEGParser : public sJPGState {
  private:
   bool dispatch(unsigned short word);
   bool readLength(unsigned int& length);
-  bool readPayload(unsigned int length, _typebuf<unsigned char>& data, unsigned& count);
+  bool readPayload(unsigned int length, unsigned& count);
   bool announceSegment(unsigned int& length);
   bool readSegment(unsigned int& length, unsigned& count);
   bool genericSegment();

@@ -61,7 +61,8 @@ bool cJPEGParser::processHuffmalScan(int across, int down) {
         }
       }
       for (int col = 0; col < across; ++col) {
-        for (int p = 0; p < per; ++p) myUnitPtrs.ptr[p] = myRowUnits.ptr + static_cast<long long>(p) * across + col;
+        for (int p = 0; p < per; ++p)
+          myUnitPtrs.ptr[p] = myRowUnits.ptr + static_cast<long long>(p) * across + col;
         if (!onMCUDone(col, row, myUnitPtrs.ptr, per)) {
           onGeneralError(position, kErrRefused);
           return false;

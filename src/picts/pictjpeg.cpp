@@ -1,5 +1,6 @@
 #include "picts/pictjpeg.h"
 
+#include <algorithm>
 #include <new>
 
 #include "base/targets.h"
@@ -69,10 +70,13 @@ bool cPictJPEG::onImageDescribed() {
   try {
     myRowPtrs.set(mcuHeight());
     if (myRendering) {
+      // Whole MCUs pass through the 8-bit row on their way to the target,
+      // single lines of lossless scans through either.
+      long long area = static_cast<long long>(mcuWidth()) * mcuHeight();
       if (myIs16)
         myConv16.set(imageWidth);
       else
-        myConv8.set(static_cast<long long>(mcuWidth()) * mcuHeight() > imageWidth ? static_cast<long long>(mcuWidth()) * mcuHeight() : imageWidth);
+        myConv8.set(std::max(area, static_cast<long long>(imageWidth)));
     }
   } catch (const std::bad_alloc&) {
     return false;
@@ -119,10 +123,12 @@ bool cPictJPEG::onScanLine(_typebuf<unsigned char>** rows, int y, int count) {
   long long bottom = myHeight - 1 - y;
   if (!canExtRender(0, myWidth - 1, bottom, bottom)) return true;
   if (myIs16) {
-    if (!myConv16.ptr || !colorConvert16(rows, reinterpret_cast<unsigned short*>(myConv16.ptr), count)) return false;
+    if (!myConv16.ptr || !colorConvert16(rows, reinterpret_cast<unsigned short*>(myConv16.ptr), count))
+      return false;
     for (int i = 0; i < count; ++i) setExtPix16(i, bottom, myConv16.ptr[i] | 0xFFFF000000000000ULL);
   } else {
-    if (!myConv8.ptr || !colorConvert(rows, reinterpret_cast<unsigned char*>(myConv8.ptr), count, true)) return false;
+    if (!myConv8.ptr || !colorConvert(rows, reinterpret_cast<unsigned char*>(myConv8.ptr), count, true))
+      return false;
     for (int i = 0; i < count; ++i) setExtPix(i, bottom, myConv8.ptr[i] | 0xFF000000u);
   }
   myDelivered = true;

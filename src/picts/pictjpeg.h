@@ -14,7 +14,8 @@ class cPictJPEG : public cPictBase, public cJPEGParser {
   bool isPicture(cFileIOTarget* io, sPictInfo* info) override;
   bool decode(cFileIOTarget* io) override;
   bool supportsExtRendering() override { return true; }
-  bool getPreview(cFileIOTarget* io, cPictBase& target, long long const* maxW, long long const* maxH) override;
+  bool getPreview(cFileIOTarget* io, cPictBase& target, long long const* maxW,
+                  long long const* maxH) override;
 
   static bool validFor(cFileIOTarget* io, sPictInfo* info);
   // Bottom-up rows (the library's order) by default; false stores the

@@ -88,12 +88,13 @@ TEST(JpegDecode, TranscodedScanLayoutsMatchLibjpeg) {
     std::ofstream(sequential) << "0: 0 63 0 0;\n1: 0 63 0 0;\n2: 0 63 0 0;\n";
   }
   const std::vector<std::vector<std::string>> kTranscodes = {
-      {"-progressive"}, {"-restart", "3"}, {"-restart", "2B", "-progressive"},
+      {"-progressive"},   {"-restart", "3"},      {"-restart", "2B", "-progressive"},
       {"-scans", script}, {"-scans", sequential}, {"-scans", script, "-restart", "1B"}};
   uint32_t seed = 50;
   for (const auto& size : kSizes)
     for (const char* sampling : {"2x2", "1x1"}) {
-      Bytes base = tool("cjpeg", {"-sample", sampling}, ppm(size[0], size[1], 3, picture(size[0], size[1], 3, seed++)));
+      Bytes base = tool("cjpeg", {"-sample", sampling},
+                        ppm(size[0], size[1], 3, picture(size[0], size[1], 3, seed++)));
       for (const auto& args : kTranscodes)
         EXPECT_EQ(decodeAndCompare(tool("jpegtran", args, base)), "")
             << size[0] << "x" << size[1] << " " << sampling << " " << joined(args);

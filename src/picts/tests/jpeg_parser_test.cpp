@@ -44,15 +44,17 @@ TEST(JpegLossless, StreamsOfEveryPrecisionWidthAndRestartDecodeToTheirSamples) {
           im.samples = samplesOf(im, seed++);
           MemStream s(writeLossless(im));
           cPictJPEG jpeg;
-          std::string where = std::to_string(precision) + " bits, " + std::to_string(comps) + " components, width " +
-                              std::to_string(w) + ", restart " + std::to_string(restart);
+          std::string where = std::to_string(precision) + " bits, " + std::to_string(comps) +
+                              " components, width " + std::to_string(w) + ", restart " +
+                              std::to_string(restart);
           ASSERT_TRUE(jpeg.decode(&s.io)) << where;
           ASSERT_EQ(jpeg.is16Bpp(), precision > 8) << where;
           for (unsigned y = 0; y < im.height; ++y)
             for (unsigned x = 0; x < w; ++x) {
               long long at = (im.height - 1 - y) * static_cast<long long>(w) + x;
               uint64_t got = precision > 8 ? jpeg.raw16Bpp()[at] : jpeg.raw8Bpp()[at];
-              ASSERT_EQ(got, expectedWord(im, static_cast<size_t>(y) * w + x)) << where << " at " << x << "," << y;
+              ASSERT_EQ(got, expectedWord(im, static_cast<size_t>(y) * w + x))
+                  << where << " at " << x << "," << y;
             }
         }
 }
@@ -137,7 +139,8 @@ TEST(JpegParser, EmptyProgressiveScanChangesNothing) {
 // A restart interval of 3 counted in the wrong unit meets its marker in the
 // wrong place, and the decode fails.
 TEST(JpegParser, RestartsCountBlocksAloneAndMCUsInterleaved) {
-  Bytes grey = tool("cjpeg", {"-grayscale", "-sample", "2x2", "-restart", "3B"}, ppm(40, 40, 3, picture(40, 40, 3, 5)));
+  Bytes grey = tool("cjpeg", {"-grayscale", "-sample", "2x2", "-restart", "3B"},
+                    ppm(40, 40, 3, picture(40, 40, 3, 5)));
   Bytes colour = tool("cjpeg", {"-sample", "2x2", "-restart", "3B"}, ppm(40, 40, 3, picture(40, 40, 3, 6)));
   for (const Bytes* file : {&grey, &colour}) {
     MemStream s(*file);
@@ -157,7 +160,8 @@ TEST(JpegParser, RefusalsReportTheirGeneralErrors) {
   stray.insert(stray.end() - 2, {0x12, 0x34, 0x56});
   Bytes noScan;
   for (size_t i = 0; i + 1 < base.size(); ++i)
-    if (base[i] == 0xFF && base[i + 1] == 0xDA) noScan.assign(base.begin(), base.begin() + static_cast<long>(i));
+    if (base[i] == 0xFF && base[i + 1] == 0xDA)
+      noScan.assign(base.begin(), base.begin() + static_cast<long>(i));
   noScan.insert(noScan.end(), {0xFF, 0xD9});
   struct Case {
     const char* name;

@@ -3,10 +3,11 @@
 // oracle, and a lossless writer for what the reference library cannot write.
 #pragma once
 
-// jpeglib.h needs FILE declared before it.
-#include <cstdio>
-
+// clang-format off
+#include <cstdio>  // jpeglib.h needs FILE declared before it
 #include <jpeglib.h>
+// clang-format on
+
 #include <setjmp.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -14,7 +15,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -40,13 +40,16 @@ inline Bytes picture(unsigned w, unsigned h, int channels, uint32_t seed) {
         int v = static_cast<int>((x * (3 + c) + y * (5 - c)) % 256);
         if (static_cast<int>((x / 13 + y / 7) % 3) == c % 3) v = 255 - v;
         v += static_cast<int>(rng() % 41) - 20;
-        px[(static_cast<size_t>(y) * w + x) * channels + c] = static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
+        px[(static_cast<size_t>(y) * w + x) * channels + c] = static_cast<uint8_t>(v < 0     ? 0
+                                                                                   : v > 255 ? 255
+                                                                                             : v);
       }
   return px;
 }
 
 inline Bytes ppm(unsigned w, unsigned h, int channels, const Bytes& px) {
-  std::string head = (channels == 1 ? "P5\n" : "P6\n") + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
+  std::string head =
+      (channels == 1 ? "P5\n" : "P6\n") + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
   Bytes out(head.begin(), head.end());
   out.insert(out.end(), px.begin(), px.end());
   return out;
@@ -64,8 +67,8 @@ inline const std::string& scratchDir() {
 }
 
 inline void writeFile(const std::string& path, const Bytes& data) {
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data.data()),
-                                              static_cast<std::streamsize>(data.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
 }
 
 inline Bytes readFile(const std::string& path) {
