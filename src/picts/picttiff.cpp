@@ -22,6 +22,8 @@ bool setIntProp(cPictBase& pict, cPictBase::eExProps key, int value) {
 
 long long ceilDiv(long long a, long long b) { return (a + b - 1) / b; }
 
+bool isJpeg(int compression) { return compression == 6 || compression == 7; }
+
 }  // namespace
 
 cPictTIFF::cPictTIFF() { reset(); }
@@ -45,6 +47,7 @@ void cPictTIFF::reset() {
   myPredictor = 0;
   myFillOrder = 1;
   mySampleFormat = 0;
+  myJpegTables.set(0);
   myBottomUp = true;
   removeProp(epEmbeddedWidth);
   removeProp(epEmbeddedHeight);
@@ -91,6 +94,7 @@ bool cPictTIFF::onTag(int tag, int type, const void* data, int length) {
     case 325: return getValsU32(t, myTileByteCounts);
     case 330: return getValsU32(t, mySubIFDs);
     case 339: return getValU16(t, mySampleFormat);
+    case 347: return getValsU8(t, myJpegTables);
     default: return true;
   }
 }
@@ -166,9 +170,13 @@ bool cPictTIFF::decode(cFileIOTarget* io) { return decodePage(io, 0); }
 bool cPictTIFF::decodePage(cFileIOTarget* io, int page) { return walkToPage(io, page) && decodeIntFinal(io); }
 
 bool cPictTIFF::checkLayout(int compression) {
-  if (compression != 1 && compression != 5 && compression != 8 && compression != 32946 && compression != 32773)
+  if (compression != 1 && compression != 5 && compression != 8 && compression != 32946 && compression != 32773 &&
+      !isJpeg(compression))
     return false;
   if (myPlanarConfig > 2) return false;
+  // The JPEG picture delivers RGB whatever the TIFF says of its colours.
+  if (isJpeg(compression)) return myBitsPerSample == 8 && (mySamplesPerPixel == 1 || mySamplesPerPixel == 3) &&
+                                 (myPlanarConfig != 2 || mySamplesPerPixel == 1);
   // Floating-point undifferencing would show raw differences as pixels.
   if (myPredictor > 2) return false;
   if (mySampleFormat > 1 && mySampleFormat != 3) return false;
@@ -246,6 +254,7 @@ bool cPictTIFF::decodeTiles(cFileIOTarget* io, int compression) {
 bool cPictTIFF::decodeUnit(cFileIOTarget* io, int compression, const sUnit& unit) {
   long long samples = myPlanar ? 1 : mySamplesPerPixel;
   long long rowBytes = ceilDiv(unit.width * samples * myBitsPerSample, 8);
+  if (rowBytes > 0xFFFFFFFFLL) return false;
   long long need = rowBytes * unit.rows;
   unsigned long long count = unit.byteCount ? unit.byteCount : static_cast<unsigned long long>(need);
   // A count is believed only when its bytes are in the file.
@@ -266,8 +275,12 @@ bool cPictTIFF::decodeUnit(cFileIOTarget* io, int compression, const sUnit& unit
   out.photometric = myPhotometric;
   out.sampleFormat = mySampleFormat;
   out.bigEndian = myBigEndian;
-  if (!decodeStripe(myInput, compression, out) || out.data.count < need) return false;
-  if (myPredictor == 2)
+  if (!decodeStripe(myInput, compression, out)) return false;
+  // A compression may answer in a format of its own (JPEG's RGB rows).
+  long long outRow = ceilDiv(static_cast<long long>(out.bitsPerSample) * out.samplesPerPixel * unit.width, 8);
+  if (out.rowBytes < outRow || out.rows < unit.rows || out.data.count < static_cast<long long>(out.rowBytes) * unit.rows)
+    return false;
+  if (myPredictor == 2 && !isJpeg(compression))
     makeHorzUndifferencing(out.data.ptr, need, static_cast<int>(unit.width), static_cast<int>(samples),
                            myBitsPerSample, myBigEndian);
   return myPhotometric == 3 ? placePalette(unit) : placeRows(unit);

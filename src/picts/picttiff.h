@@ -1,6 +1,6 @@
 // TIFF and BigTIFF pictures: strips or tiles, chunky or planar, through the
-// uncompressed, LZW, Deflate and PackBits compressions with the horizontal
-// predictor, in grey, palette, RGB, CMYK and CIELab, paged through the IFD
+// uncompressed, LZW, Deflate, PackBits and JPEG compressions with the
+// horizontal predictor, in grey, palette, RGB, CMYK and CIELab, paged through the IFD
 // chain.
 #pragma once
 
@@ -50,7 +50,7 @@ class cPictTIFF : public cPictBase, public cTiffGeneric {
 
   bool onTag(int tag, int type, const void* data, int length) override;
 
-  // Compressions 1, 5, 8, 32946 and 32773; `out.data` gets at most
+  // Compressions 1, 5, 6, 7, 8, 32946 and 32773; `out.data` gets at most
   // `out.rowBytes` x `out.rows` bytes, however much the input asks for.
   virtual bool decodeStripe(_typebuf<unsigned char>& in, int compression, sDecomress& out);
   static bool makePackBitsDecompressing(const _typebuf<unsigned char>& in, _typebuf<unsigned char>& out,
@@ -93,6 +93,7 @@ class cPictTIFF : public cPictBase, public cTiffGeneric {
   unsigned short myPredictor = 0;
   unsigned short myFillOrder = 1;
   unsigned short mySampleFormat = 0;
+  _typebuf<unsigned char> myJpegTables;
   bool myBottomUp = true;
 
  private:
@@ -113,6 +114,7 @@ class cPictTIFF : public cPictBase, public cTiffGeneric {
   void finalizeColorTransform();
   bool decodeLZW(_typebuf<unsigned char>& in, sDecomress& out, long long need);
   bool decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long long need);
+  bool decodeJPEG(_typebuf<unsigned char>& in, sDecomress& out);
 
   sDecomress myUnitData;
   _typebuf<unsigned char> myInput;

@@ -167,7 +167,7 @@ bool cPictTIFF::placeRows(const sUnit& unit) {
         continue;
       }
       for (long long x = 0; x < cols; ++x)
-        if (!getColor64(s + x * spp, spp, myPhotometric, dst[x])) return false;
+        if (!getColor64(s + x * spp, spp, static_cast<int>(in.photometric), dst[x])) return false;
       continue;
     }
     unsigned int* dst = myPix8.ptr + at;
@@ -180,7 +180,7 @@ bool cPictTIFF::placeRows(const sUnit& unit) {
     }
     for (long long x = 0; x < cols; ++x) {
       for (int c = 0; c < spp; ++c) scaled[c] = scaleTo8(s[x * spp + c], bits);
-      if (!getColor32(scaled, spp, myPhotometric, dst[x])) return false;
+      if (!getColor32(scaled, spp, static_cast<int>(in.photometric), dst[x])) return false;
     }
   }
   return true;

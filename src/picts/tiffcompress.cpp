@@ -4,7 +4,12 @@
 #include <new>
 
 #include "compression/lzwdecompress.h"
+#include <algorithm>
+#include <cstring>
+
+#include "base/memio.h"
 #include "compression/zdecompress.h"
+#include "picts/pictjpeg.h"
 #include "picts/picttiff.h"
 
 namespace {
@@ -51,6 +56,9 @@ bool cPictTIFF::decodeStripe(_typebuf<unsigned char>& in, int compression, sDeco
       return true;
     case 5:
       return decodeLZW(in, out, need);
+    case 6:
+    case 7:
+      return decodeJPEG(in, out);
     case 8:
     case 32946:
       return decodeDeflate(in, out, need);
@@ -95,6 +103,59 @@ bool cPictTIFF::decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long
   }
   // A damaged stream still shows the rows before the damage; the strip loop refuses short output.
   out.data.count = produced;
+  return true;
+}
+
+// Writers keep the tables of all strips in JPEGTables and leave them out of
+// the strips; the tables stream (less its end marker) put before the strip
+// (less its start marker) makes one ordinary JPEG stream.
+bool cPictTIFF::decodeJPEG(_typebuf<unsigned char>& in, sDecomress& out) {
+  const _typebuf<unsigned char>& tables = myJpegTables;
+  bool joined = tables.count >= 4 && tables.ptr[0] == 0xFF && tables.ptr[1] == 0xD8 &&
+                tables.ptr[tables.count - 2] == 0xFF && tables.ptr[tables.count - 1] == 0xD9 && in.count >= 2 &&
+                in.ptr[0] == 0xFF && in.ptr[1] == 0xD8;
+  _typebuf<unsigned char> stream;
+  if (joined) {
+    try {
+      stream.set(tables.count - 2 + in.count - 2);
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+    std::memcpy(stream.ptr, tables.ptr, static_cast<size_t>(tables.count - 2));
+    std::memcpy(stream.ptr + tables.count - 2, in.ptr + 2, static_cast<size_t>(in.count - 2));
+  }
+  const _typebuf<unsigned char>& source = joined ? stream : in;
+  cBufWrapperIO io(source.ptr, source.count, false);
+  cPictJPEG jpeg;
+  jpeg.setUsingBMPOrder(false);
+  // A frame much larger than its strip is forged; it must not size a picture.
+  cPictBase::sPictInfo info;
+  long long wide = static_cast<long long>(out.rowBytes) * 8 / (static_cast<long long>(out.bitsPerSample) * out.samplesPerPixel);
+  long long tall = std::max<long long>({out.rows, myRowsPerStrip, myTileLength});
+  if (!jpeg.isPicture(&io, &info) || info.width > wide + 16 || info.height > tall + 16) return false;
+  io.set_fp(0);
+  if (!jpeg.decode(&io) || jpeg.is16Bpp()) return false;
+  long long w = jpeg.width(), h = jpeg.height();
+  try {
+    out.data.set(w * h * 3);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  const unsigned int* pixels = jpeg.raw8Bpp();
+  unsigned char* rgb = out.data.ptr;
+  for (long long i = 0; i < w * h; ++i, rgb += 3) {
+    rgb[0] = static_cast<unsigned char>(pixels[i] >> 16);
+    rgb[1] = static_cast<unsigned char>(pixels[i] >> 8);
+    rgb[2] = static_cast<unsigned char>(pixels[i]);
+  }
+  out.rowBytes = static_cast<unsigned int>(w * 3);
+  out.rows = static_cast<unsigned int>(h);
+  out.bitsPerSample = 8;
+  out.samplesPerPixel = 3;
+  out.planarConfig = 1;
+  out.photometric = 2;
+  out.sampleFormat = 1;
+  out.bigEndian = 0;
   return true;
 }
 
