@@ -24,6 +24,19 @@ long long ceilDiv(long long a, long long b) { return (a + b - 1) / b; }
 
 bool isJpeg(int compression) { return compression == 6 || compression == 7; }
 
+// The most bytes one compressed byte can become, with room to spare: a
+// picture is sized only when its data could fill it.
+long long expansionOf(int compression) {
+  switch (compression) {
+    case 1: return 1;
+    case 32773: return 64;
+    case 8:
+    case 32946: return 1032;
+    case 5: return 4096;
+    default: return 8192;
+  }
+}
+
 }  // namespace
 
 cPictTIFF::cPictTIFF() { reset(); }
@@ -205,11 +218,27 @@ bool cPictTIFF::decodeIntFinal(cFileIOTarget* io) {
     myRowsPerStrip = static_cast<unsigned int>(h);
   }
   myPlanar = myPlanarConfig == 2 && mySamplesPerPixel > 1;
+  if (!dataCanFill(w, h, compression->value)) return false;
   bool sixteen = myPhotometric != 3 && (myBitsPerSample > 8 || mySampleFormat == 3);
   if (!allocPixels(w, h, sixteen)) return false;
   bool done = myStripOffsets.count ? decodeStrips(io, compression->value) : decodeTiles(io, compression->value);
   if (done && myPlanar) finalizeColorTransform();
   return done;
+}
+
+bool cPictTIFF::dataCanFill(long long w, long long h, int compression) const {
+  if (pictPixelCount(w, h) < 0) return false;
+  const _typebuf<unsigned int>& offsets = myStripOffsets.count ? myStripOffsets : myTileOffsets;
+  const _typebuf<unsigned int>& counts = myStripOffsets.count ? myStripByteCounts : myTileByteCounts;
+  unsigned long long have = 0;
+  for (long long i = 0; i < offsets.count; ++i) {
+    unsigned long long room = offsets.ptr[i] < mySize ? mySize - offsets.ptr[i] : 0;
+    have += i < counts.count && counts.ptr[i] < room ? counts.ptr[i] : room;
+    if (have >= mySize) break;
+  }
+  // At most 2^28 pixels of 5 samples of 64 bits: no product below wraps.
+  unsigned long long bits = static_cast<unsigned long long>(w * h) * mySamplesPerPixel * myBitsPerSample;
+  return bits / 8 <= have * static_cast<unsigned long long>(expansionOf(compression));
 }
 
 bool cPictTIFF::decodeStrips(cFileIOTarget* io, int compression) {

@@ -106,6 +106,7 @@ class cPictTIFF : public cPictBase, public cTiffGeneric {
   };
 
   bool checkLayout(int compression);
+  bool dataCanFill(long long w, long long h, int compression) const;
   bool decodeStrips(cFileIOTarget* io, int compression);
   bool decodeTiles(cFileIOTarget* io, int compression);
   bool decodeUnit(cFileIOTarget* io, int compression, const sUnit& unit);

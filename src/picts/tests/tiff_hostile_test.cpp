@@ -62,6 +62,13 @@ TEST(TiffHostile, ForgedFilesAnswerFalse) {
          entryOf(w.ifds[0], 256) = w.longEntry(256, {0x7FFFFFFF});
          entryOf(w.ifds[0], 257) = w.longEntry(257, {0x7FFFFFFF});
        }), false},
+      {"16000 x 16000 from eight bytes",
+       forged([](Writer& w) {
+         entryOf(w.ifds[0], 256) = w.longEntry(256, {16000});
+         entryOf(w.ifds[0], 257) = w.longEntry(257, {16000});
+         entryOf(w.ifds[0], 278) = w.longEntry(278, {16000});
+         entryOf(w.ifds[0], 259) = w.shortEntry(259, {8});
+       }), false},
       {"width past 31 bits", forged([](Writer& w) { entryOf(w.ifds[0], 256) = w.longEntry(256, {0x80000000u}); }), false},
       {"tiles without offsets for every tile",
        forged([](Writer& w) {
