@@ -13,13 +13,6 @@ namespace {
 // one must not keep the walker busy.
 constexpr int kMaxPages = 65536;
 
-bool setIntProp(cPictBase& pict, cPictBase::eExProps key, int value) {
-  cPictProp* prop = pict.getProp(key, true);
-  if (!prop) return false;
-  static_cast<cPictPropInt*>(prop)->value = value;
-  return true;
-}
-
 long long ceilDiv(long long a, long long b) { return (a + b - 1) / b; }
 
 bool isJpeg(int compression) { return compression == 6 || compression == 7; }
@@ -42,6 +35,7 @@ long long expansionOf(int compression) {
 cPictTIFF::cPictTIFF() { reset(); }
 
 void cPictTIFF::reset() {
+  cExifDecoder::reset();
   myPhotometric = 0;
   myRowsPerStrip = 0;
   myStripOffsets.set(0);
@@ -68,6 +62,9 @@ void cPictTIFF::reset() {
 }
 
 bool cPictTIFF::onTag(int tag, int type, const void* data, int length) {
+  // The chain is the pages', not a thumbnail's.
+  if (tag == kNextIFDTag) return true;
+  if (ifdKind() != kMainIFD) return cExifDecoder::onTag(tag, type, data, length);
   sTagProcessParam t{tag, type, data, length};
   unsigned int u32 = 0;
   switch (tag) {
@@ -78,19 +75,11 @@ bool cPictTIFF::onTag(int tag, int type, const void* data, int length) {
       if (!getValU32(t, u32)) return false;
       mySubfileType = u32 == 3 ? (mySubfileType & 2) : u32 == 2 ? (mySubfileType & 1) : 0;
       return true;
-    case 256:
-    case 257:
-      return getValU32(t, u32) && u32 <= 0x7FFFFFFF &&
-             setIntProp(*this, tag == 256 ? epEmbeddedWidth : epEmbeddedHeight, static_cast<int>(u32));
     case 258:
       if (!getValsU16(t, myBitsPerChannel) || myBitsPerChannel.count < 1) return false;
       myBitsPerSample = myBitsPerChannel.ptr[0];
       if (myBitsPerChannel.count == 1) myBitsPerChannel.set(0);
       return true;
-    case 259: {
-      unsigned short v = 0;
-      return getValU16(t, v) && setIntProp(*this, epEmbeddedCompression, v);
-    }
     case 262: return getValU16(t, myPhotometric);
     case 266: return getValU16(t, myFillOrder);
     case 273: return getValsU32(t, myStripOffsets);
@@ -108,7 +97,7 @@ bool cPictTIFF::onTag(int tag, int type, const void* data, int length) {
     case 330: return getValsU32(t, mySubIFDs);
     case 339: return getValU16(t, mySampleFormat);
     case 347: return getValsU8(t, myJpegTables);
-    default: return true;
+    default: return cExifDecoder::onTag(tag, type, data, length);
   }
 }
 
@@ -129,7 +118,7 @@ bool cPictTIFF::isFullConfig() {
 bool cPictTIFF::walkToPage(cFileIOTarget* io, int page) {
   if (!io || page < 0 || page >= kMaxPages) return false;
   reset();
-  if (!processStream(io, kAskSize)) return false;
+  if (!cExifDecoder::decode(this, io, kMainIFD)) return false;
   mySize = myStreamSize;
   cFasterTreeList<unsigned int, char> walked;
   walked.insert(ifdOffset());
@@ -144,7 +133,7 @@ bool cPictTIFF::walkNext(cFileIOTarget* io, cFasterTreeList<unsigned int, char>&
   walked.insert(next);
   bool bigEndian = myBigEndian, bigTiff = myBigTiff;
   reset();
-  return processStream(io, bigEndian, bigTiff, next, mySize);
+  return decodeDirect(this, io, kMainIFD, next, bigEndian, bigTiff, mySize);
 }
 
 bool cPictTIFF::validFor(cFileIOTarget* io, sPictInfo* info) {

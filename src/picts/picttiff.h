@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "picts/pictbase.h"
-#include "picts/tiffgeneric.h"
+#include "picts/exif.h"
 
 // Buffers change hands without a copy.
 template <typename T>
@@ -16,7 +16,7 @@ void swapBuffers(_typebuf<T>& a, _typebuf<T>& b) {
   std::swap(a.count, b.count);
 }
 
-class cPictTIFF : public cPictBase, public cTiffGeneric {
+class cPictTIFF : public cPictBase, public cExifDecoder {
  public:
   // One strip or tile on its way from the compression to the colour stage.
   struct sDecomress {
@@ -67,7 +67,7 @@ class cPictTIFF : public cPictBase, public cTiffGeneric {
                          unsigned long long& pixel);
 
  protected:
-  virtual void reset();
+  void reset() override;
   virtual bool isFullConfig();
   bool walkToPage(cFileIOTarget* io, int page);
   // Walks the chain's next IFD unless the chain ends or comes back.
