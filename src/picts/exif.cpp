@@ -37,7 +37,9 @@ void cExifDecoder::reset() {
 }
 
 void cExifDecoder::prepare(cPictBase* pict, int kind) {
-  reset();
+  // Only this decoder's own state: a subclass's reset would clear what its
+  // caller set up for the walk.
+  cExifDecoder::reset();
   myTarget = pict;
   myKind = kind;
 }

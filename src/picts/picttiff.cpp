@@ -4,7 +4,10 @@
 #include <new>
 #include <utility>
 
+#include "base/memio.h"
 #include "base/targets.h"
+#include "picts/md8bim.h"
+#include "picts/pictjpeg.h"
 #include "picts/pixelalloc.h"
 
 namespace {
@@ -36,6 +39,7 @@ cPictTIFF::cPictTIFF() { reset(); }
 
 void cPictTIFF::reset() {
   cExifDecoder::reset();
+  setLoadPreview(false);
   myPhotometric = 0;
   myRowsPerStrip = 0;
   myStripOffsets.set(0);
@@ -97,8 +101,45 @@ bool cPictTIFF::onTag(int tag, int type, const void* data, int length) {
     case 330: return getValsU32(t, mySubIFDs);
     case 339: return getValU16(t, mySampleFormat);
     case 347: return getValsU8(t, myJpegTables);
+    case 34377: return (type != 1 && type != 7) || length < 13 || takePhotoshopThumbnail(data, length);
     default: return cExifDecoder::onTag(tag, type, data, length);
   }
+}
+
+// Photoshop writes its resources big-endian whatever the TIFF's byte order,
+// so they are read so in every TIFF. Anything odd leaves the thumbnail out
+// and the picture as it is.
+bool cPictTIFF::takePhotoshopThumbnail(const void* data, int length) {
+  cMd8BIM resources;
+  resources.processMD(data, length, true);
+  const cMd8BIM::sEntry* thumb = resources.prop(cMd8BIM::kThumbnailKey);
+  if (!thumb || thumb->size < 29) return true;
+  const unsigned char* p = thumb->data;
+  unsigned long long jpegSize = static_cast<unsigned long long>(p[20]) << 24 | p[21] << 16 | p[22] << 8 | p[23];
+  if (jpegSize + 28 != thumb->size) return true;
+  cPtr<cPictJPEG> jpeg(new cPictJPEG);
+  jpeg->setReadExif(false);
+  if (loadPreview()) {
+    cBufWrapperIO io(const_cast<unsigned char*>(p + 28), static_cast<long long>(jpegSize), false);
+    if (!jpeg->decode(&io)) return true;
+  }
+  if (cPictPropImage* image = static_cast<cPictPropImage*>(getProp(epThumbnail, true));
+      image && image->typeOf() == kPropImage) {
+    delete image->value;
+    image->value = jpeg.ptr;
+    jpeg.ptr = nullptr;
+  }
+  return true;
+}
+
+bool cPictTIFF::getPreview(cFileIOTarget* io, cPictBase& target, long long const*, long long const*) {
+  if (!io) return false;
+  removeProp(epThumbnail);
+  walkToPage(io, 0, true);
+  cPictPropImage* thumb = getPropImage(epThumbnail);
+  if (!thumb || !thumb->value || !thumb->value->raw8Bpp()) return false;
+  thumb->value->moveTo(target);
+  return true;
 }
 
 bool cPictTIFF::isFullConfig() {
@@ -115,9 +156,10 @@ bool cPictTIFF::isFullConfig() {
 }
 
 // Each step forgets what the previous IFD said: a page describes itself.
-bool cPictTIFF::walkToPage(cFileIOTarget* io, int page) {
+bool cPictTIFF::walkToPage(cFileIOTarget* io, int page, bool withPreview) {
   if (!io || page < 0 || page >= kMaxPages) return false;
   reset();
+  setLoadPreview(withPreview);
   if (!cExifDecoder::decode(this, io, kMainIFD)) return false;
   mySize = myStreamSize;
   cFasterTreeList<unsigned int, char> walked;
@@ -131,8 +173,9 @@ bool cPictTIFF::walkNext(cFileIOTarget* io, cFasterTreeList<unsigned int, char>&
   unsigned int next = nextOffset();
   if (next == 0 || walked.find(next)) return false;
   walked.insert(next);
-  bool bigEndian = myBigEndian, bigTiff = myBigTiff;
+  bool bigEndian = myBigEndian, bigTiff = myBigTiff, preview = loadPreview();
   reset();
+  setLoadPreview(preview);
   return decodeDirect(this, io, kMainIFD, next, bigEndian, bigTiff, mySize);
 }
 
@@ -146,7 +189,7 @@ bool cPictTIFF::isPicture(cFileIOTarget* io, sPictInfo* info) {
   if (info) {
     info->width = getPropInt(epEmbeddedWidth)->value;
     info->height = getPropInt(epEmbeddedHeight)->value;
-    info->hasPreview = false;
+    info->hasPreview = getPropImage(epThumbnail) != nullptr;
   }
   return true;
 }
@@ -169,7 +212,7 @@ bool cPictTIFF::getPageSize(cFileIOTarget* io, int page, int& w, int& h) {
 
 bool cPictTIFF::decode(cFileIOTarget* io) { return decodePage(io, 0); }
 
-bool cPictTIFF::decodePage(cFileIOTarget* io, int page) { return walkToPage(io, page) && decodeIntFinal(io); }
+bool cPictTIFF::decodePage(cFileIOTarget* io, int page) { return walkToPage(io, page, true) && decodeIntFinal(io); }
 
 bool cPictTIFF::checkLayout(int compression) {
   if (compression != 1 && compression != 5 && compression != 8 && compression != 32946 && compression != 32773 &&

@@ -40,6 +40,8 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   bool decodePage(cFileIOTarget* io, int page) override;
   bool supportsMultipage() override { return true; }
   int getNumPages(cFileIOTarget* io) override;
+  // The thumbnail of a Photoshop resource block, when the first IFD has one.
+  bool getPreview(cFileIOTarget* io, cPictBase& target, long long const* maxW, long long const* maxH) override;
   bool getPageSize(cFileIOTarget* io, int page, int& w, int& h) override;
 
   static bool validFor(cFileIOTarget* io, sPictInfo* info);
@@ -69,7 +71,7 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
  protected:
   void reset() override;
   virtual bool isFullConfig();
-  bool walkToPage(cFileIOTarget* io, int page);
+  bool walkToPage(cFileIOTarget* io, int page, bool withPreview = false);
   // Walks the chain's next IFD unless the chain ends or comes back.
   bool walkNext(cFileIOTarget* io, cFasterTreeList<unsigned int, char>& walked);
   bool decodeIntFinal(cFileIOTarget* io);
@@ -105,6 +107,7 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
     int plane;
   };
 
+  bool takePhotoshopThumbnail(const void* data, int length);
   bool checkLayout(int compression);
   bool dataCanFill(long long w, long long h, int compression) const;
   bool decodeStrips(cFileIOTarget* io, int compression);
