@@ -140,11 +140,46 @@ bool cPictTIFF::getColor64(const unsigned long long* samples, int samplesPerPixe
   return compose<unsigned long long, unsigned long long>(samples, samplesPerPixel, photometric, 65535, 16, pixel);
 }
 
+namespace {
+
+// The common whole-byte layouts straight from the bytes; false for the rest.
+bool placeBytes(const unsigned char* src, long long cols, int spp, int photometric, unsigned int* dst) {
+  bool rgb = photometric == 2 || (spp == 3 && photometric == 34892);
+  if (spp == 3 && rgb) {
+    for (long long x = 0; x < cols; ++x, src += 3)
+      dst[x] = 0xFF000000U | static_cast<unsigned int>(src[0]) << 16 | static_cast<unsigned int>(src[1]) << 8 | src[2];
+    return true;
+  }
+  if (spp == 4 && photometric == 2) {
+    for (long long x = 0; x < cols; ++x, src += 4)
+      dst[x] = static_cast<unsigned int>(src[3]) << 24 | static_cast<unsigned int>(src[0]) << 16 |
+               static_cast<unsigned int>(src[1]) << 8 | src[2];
+    return true;
+  }
+  if (spp == 1) {
+    unsigned int flip = photometric == 0 ? 0xFF : 0;
+    for (long long x = 0; x < cols; ++x) dst[x] = 0xFF000000U | ((src[x] ^ flip) * 0x010101U);
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 bool cPictTIFF::placeRows(const sUnit& unit) {
   const sDecomress& in = myUnitData;
   long long cols = std::min(unit.width, myWidth - unit.x);
   int spp = static_cast<int>(in.samplesPerPixel);
   int bits = static_cast<int>(in.bitsPerSample);
+  if (bits == 8 && !myIs16 && !myPlanar && (spp != 1 || in.photometric <= 1)) {
+    bool placed = true;
+    for (long long r = 0; r < unit.rows && placed; ++r) {
+      long long y = unit.y + r;
+      placed = placeBytes(in.data.ptr + r * in.rowBytes, cols, spp, static_cast<int>(in.photometric),
+                          myPix8.ptr + (myBottomUp ? myHeight - 1 - y : y) * myWidth + unit.x);
+    }
+    if (placed) return true;
+  }
   bool isFloat = in.sampleFormat == 3;
   try {
     if (mySampleRow.count < unit.width * spp) mySampleRow.set(unit.width * spp);
