@@ -37,6 +37,7 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   // Walks the first IFD only; never reads a strip.
   bool isPicture(cFileIOTarget* io, sPictInfo* info) override;
   bool decode(cFileIOTarget* io) override;
+  using cExifDecoder::decode;
   bool decodePage(cFileIOTarget* io, int page) override;
   bool supportsMultipage() override { return true; }
   int getNumPages(cFileIOTarget* io) override;
