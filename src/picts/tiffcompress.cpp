@@ -39,6 +39,29 @@ unsigned long long getBits(const unsigned char* row, unsigned long long bit, int
   return v;
 }
 
+// Byte samples with the sample count known to the compiler keep the running
+// pixel in registers.
+template <int kSamples>
+void undifferenceBytes(unsigned char* row, long long width) {
+  unsigned char acc[kSamples];
+  for (int c = 0; c < kSamples; ++c) acc[c] = row[c];
+  for (long long x = 1; x < width; ++x) {
+    unsigned char* p = row + x * kSamples;
+    for (int c = 0; c < kSamples; ++c) p[c] = acc[c] = static_cast<unsigned char>(p[c] + acc[c]);
+  }
+}
+
+void undifferenceBytes(unsigned char* row, long long width, int samples) {
+  switch (samples) {
+    case 1: return undifferenceBytes<1>(row, width);
+    case 2: return undifferenceBytes<2>(row, width);
+    case 3: return undifferenceBytes<3>(row, width);
+    case 4: return undifferenceBytes<4>(row, width);
+    default:
+      for (long long i = samples; i < width * samples; ++i) row[i] = static_cast<unsigned char>(row[i] + row[i - samples]);
+  }
+}
+
 void putBits(unsigned char* row, unsigned long long bit, int bits, unsigned long long v) {
   for (int b = bits - 1; b >= 0; --b, ++bit) {
     unsigned char mask = static_cast<unsigned char>(0x80 >> (bit & 7));
@@ -172,15 +195,17 @@ bool cPictTIFF::makePackBitsDecompressing(const _typebuf<unsigned char>& in, _ty
         ok = false;
         break;
       }
-      for (long long i = 0; i < n; ++i) out.ptr[written++] = in.ptr[at++];
+      std::memcpy(out.ptr + written, in.ptr + at, static_cast<size_t>(n));
+      written += n;
+      at += n;
     } else {
       long long n = 1 - c;
       if (at >= in.count || n > limit - written) {
         ok = false;
         break;
       }
-      unsigned char v = in.ptr[at++];
-      for (long long i = 0; i < n; ++i) out.ptr[written++] = v;
+      std::memset(out.ptr + written, in.ptr[at++], static_cast<size_t>(n));
+      written += n;
     }
   }
   out.count = written;
@@ -196,7 +221,7 @@ void cPictTIFF::makeHorzUndifferencing(unsigned char* data, long long size, int 
   for (long long start = 0; start + rowBytes <= size; start += rowBytes) {
     unsigned char* row = data + start;
     if (bits == 8) {
-      for (long long i = samplesPerPixel; i < values; ++i) row[i] = static_cast<unsigned char>(row[i] + row[i - samplesPerPixel]);
+      undifferenceBytes(row, width, samplesPerPixel);
     } else if (bits % 8 == 0) {
       int bytes = bits / 8;
       long long step = static_cast<long long>(samplesPerPixel) * bytes;
