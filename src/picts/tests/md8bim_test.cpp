@@ -61,6 +61,16 @@ TEST(Md8BIM, RecordsAreIndexedUntilTheFirstBadOne) {
   }
 }
 
+// A 2 x 2 grey TIFF carrying `block` as its Photoshop resources.
+Bytes tiffWith(const Bytes& block, bool bigEndian) {
+  Writer w;
+  w.bigEndian = bigEndian;
+  auto ifd = pictureIfd(w, 2, 2, 8, 1, 1, {1, 2, 3, 4});
+  ifd.push_back({34377, 7, block.size(), block});
+  w.ifds.push_back(ifd);
+  return w.build();
+}
+
 TEST(Md8BIM, TiffOffersThePhotoshopThumbnailInEitherByteOrder) {
   std::string thumbPath = scratchDir() + "/ps_thumb.jpg";
   ASSERT_TRUE(run({"convert", "rose:", "-resize", "24x16", thumbPath}));
@@ -74,12 +84,7 @@ TEST(Md8BIM, TiffOffersThePhotoshopThumbnailInEitherByteOrder) {
   cPictJPEG alone;
   ASSERT_TRUE(alone.decode(&aloneIo));
   for (bool bigEndian : {true, false}) {
-    Writer w;
-    w.bigEndian = bigEndian;
-    auto ifd = pictureIfd(w, 2, 2, 8, 1, 1, {1, 2, 3, 4});
-    ifd.push_back({34377, 7, block.size(), block});
-    w.ifds.push_back(ifd);
-    Bytes file = w.build();
+    Bytes file = tiffWith(block, bigEndian);
     cBufWrapperIO io(file.data(), static_cast<long long>(file.size()), false);
     cPictTIFF tiff;
     cPictBase::sPictInfo info;
@@ -94,12 +99,7 @@ TEST(Md8BIM, TiffOffersThePhotoshopThumbnailInEitherByteOrder) {
   }
   // A length that disagrees with the resource's own leaves the preview out.
   resource[23] ^= 1;
-  Bytes bad = record(cMd8BIM::kThumbnailKey, resource);
-  Writer w;
-  auto ifd = pictureIfd(w, 2, 2, 8, 1, 1, {1, 2, 3, 4});
-  ifd.push_back({34377, 7, bad.size(), bad});
-  w.ifds.push_back(ifd);
-  Bytes file = w.build();
+  Bytes file = tiffWith(record(cMd8BIM::kThumbnailKey, resource), true);
   cBufWrapperIO io(file.data(), static_cast<long long>(file.size()), false);
   cPictTIFF tiff;
   cPictDummy preview;
