@@ -142,6 +142,22 @@ bool cPictTIFF::getPreview(cFileIOTarget* io, cPictBase& target, long long const
   return true;
 }
 
+bool cPictTIFF::decodePagePreview(cFileIOTarget* io, cPictDummy& out, long long maxW, long long maxH, int page,
+                                  bool allowDecode, unsigned int background) {
+  if (maxW < 1 || maxH < 1) return false;
+  removeProp(epThumbnail);
+  if (!walkToPage(io, page, true)) return false;
+  cPictPropImage* thumb = getPropImage(epThumbnail);
+  if (thumb && thumb->value) return imgToPreview(*thumb->value, out, maxW, maxH, background);
+  if (!allowDecode || !decodeIntFinal(io)) return false;
+  double r = std::min({1.0, static_cast<double>(maxW) / myWidth, static_cast<double>(maxH) / myHeight});
+  long long w = static_cast<long long>(myWidth * r + 0.5), h = static_cast<long long>(myHeight * r + 0.5);
+  if (w < 1 || h < 1 || !out.create(w, h, 0)) return false;
+  sExtPictDef target(&out);
+  target.background = background;
+  return toExtTarget(&target);
+}
+
 bool cPictTIFF::isFullConfig() {
   if (myPlanarConfig > 2 && myPlanarConfig != 32768) return false;
   if (myBitsPerSample < 1 || myBitsPerSample > 64) return false;

@@ -41,6 +41,10 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   bool decodePage(cFileIOTarget* io, int page) override;
   bool supportsMultipage() override { return true; }
   int getNumPages(cFileIOTarget* io) override;
+  // The page's own thumbnail when it has one, else (when allowed) the page
+  // decoded and scaled into `out`.
+  bool decodePagePreview(cFileIOTarget* io, cPictDummy& out, long long maxW, long long maxH, int page,
+                         bool allowDecode, unsigned int background) override;
   // The thumbnail of a Photoshop resource block, when the first IFD has one.
   bool getPreview(cFileIOTarget* io, cPictBase& target, long long const* maxW, long long const* maxH) override;
   bool getPageSize(cFileIOTarget* io, int page, int& w, int& h) override;

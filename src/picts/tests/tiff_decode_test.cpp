@@ -191,6 +191,12 @@ TEST(TiffDecode, PageCountsAndSizesEqualTiffinfo) {
     EXPECT_EQ(pict.width(), sizes[page][0]);
     EXPECT_EQ(pict.raw8Bpp()[0] & 0xFFFFFF, page == 0 ? 0xFF0000u : page == 1 ? 0x0000FFu : 0x7E7E7Eu) << page;
   }
+  cPictDummy preview;
+  ASSERT_TRUE(pict.decodePagePreview(&io, preview, 4, 4, 1, true, 0));
+  EXPECT_EQ(preview.width(), 4);
+  EXPECT_EQ(preview.height(), 2);
+  EXPECT_EQ(preview.raw8Bpp()[0] & 0xFFFFFF, 0x0000FFu);
+  EXPECT_FALSE(pict.decodePagePreview(&io, preview, 4, 4, 1, false, 0));
   int w, h;
   EXPECT_FALSE(pict.getPageSize(&io, 3, w, h));
   EXPECT_FALSE(pict.decodePage(&io, 3));
