@@ -337,7 +337,8 @@ bool cPictTIFF::decodeUnit(cFileIOTarget* io, int compression, const sUnit& unit
   // A count is believed only when its bytes are in the file.
   if (unit.offset >= mySize || count > mySize - unit.offset || count > 0xFFFFFFFFULL) return false;
   try {
-    myInput.set(static_cast<long long>(count));
+    // Strips mostly share one size; their buffer is made once.
+    if (myInput.count != static_cast<long long>(count)) myInput.set(static_cast<long long>(count));
   } catch (const std::bad_alloc&) {
     return false;
   }

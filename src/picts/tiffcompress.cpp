@@ -23,6 +23,11 @@ long long boundedSize(long long need, long long inputBytes, long long ratio) {
   return need < most ? need : most;
 }
 
+// Strips mostly share one size; their buffer is made once.
+void sizeBuffer(_typebuf<unsigned char>& buf, long long n) {
+  if (buf.count != n) buf.set(n);
+}
+
 unsigned long long getSample(const unsigned char* p, int bytes, bool bigEndian) {
   unsigned long long v = 0;
   for (int b = 0; b < bytes; ++b) v = v << 8 | p[bigEndian ? b : bytes - 1 - b];
@@ -87,7 +92,7 @@ bool cPictTIFF::decodeStripe(_typebuf<unsigned char>& in, int compression, sDeco
       return decodeDeflate(in, out, need);
     case 32773:
       try {
-        out.data.set(boundedSize(need, in.count, kMaxPackBitsRatio));
+        sizeBuffer(out.data, boundedSize(need, in.count, kMaxPackBitsRatio));
       } catch (const std::bad_alloc&) {
         return false;
       }
@@ -109,7 +114,7 @@ bool cPictTIFF::decodeLZW(_typebuf<unsigned char>& in, sDecomress& out, long lon
 
 bool cPictTIFF::decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long long need) {
   try {
-    out.data.set(boundedSize(need, in.count, kMaxDeflateRatio));
+    sizeBuffer(out.data, boundedSize(need, in.count, kMaxDeflateRatio));
   } catch (const std::bad_alloc&) {
     return false;
   }
