@@ -28,7 +28,22 @@ void setDouble(cPictBase* pict, cPictBase::eExProps key, double v) {
   if (auto* p = propOfKind<cPictPropDouble>(pict, key, kPropDouble)) p->value = v;
 }
 
+// No JPEG describes more pixels than this per byte of its data (a grey
+// block of one colour costs about half a byte for 64 pixels).
+constexpr unsigned long long kMaxPixelsPerJpegByte = 1024;
+
 }  // namespace
+
+bool cExifDecoder::decodeEmbeddedJpeg(cPictJPEG& jpeg, cFileIOTarget* io, unsigned long long bytes) {
+  cPictBase::sPictInfo info;
+  io->set_fp(0);
+  if (!jpeg.isPicture(io, &info) || info.width < 1 || info.height < 1) return false;
+  if (static_cast<unsigned long long>(info.width) * static_cast<unsigned long long>(info.height) >
+      bytes * kMaxPixelsPerJpegByte)
+    return false;
+  io->set_fp(0);
+  return jpeg.decode(io);
+}
 
 void cExifDecoder::reset() {
   mySouth = myWest = myBelowSea = myThumbJpeg = false;
@@ -250,7 +265,7 @@ bool cExifDecoder::storeThumbnail() {
   cPtr<cPictJPEG> jpeg(new cPictJPEG);
   // A thumbnail has no thumbnail of its own worth reading.
   jpeg->setReadExif(false);
-  if (myLoadPreview && !jpeg->decode(&window)) {
+  if (myLoadPreview && !decodeEmbeddedJpeg(*jpeg.ptr, &window, myThumbLength)) {
     myPosition = myThumbOffset;
     return fail(kErrThumbnail);
   }

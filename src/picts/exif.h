@@ -7,6 +7,7 @@
 #include "picts/tiffgeneric.h"
 
 class cPictBase;
+class cPictJPEG;
 
 class cExifDecoder : public cTiffGeneric {
  public:
@@ -32,6 +33,9 @@ class cExifDecoder : public cTiffGeneric {
   bool onTag(int tag, int type, const void* data, int length) override;
 
  protected:
+  // Decodes an embedded JPEG of `bytes` bytes from the start of `io`, unless
+  // its frame asks for more pixels than so few bytes can describe.
+  static bool decodeEmbeddedJpeg(cPictJPEG& jpeg, cFileIOTarget* io, unsigned long long bytes);
   int ifdKind() const { return myKind; }
   bool loadPreview() const { return myLoadPreview; }
 

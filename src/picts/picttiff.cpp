@@ -121,7 +121,7 @@ bool cPictTIFF::takePhotoshopThumbnail(const void* data, int length) {
   jpeg->setReadExif(false);
   if (loadPreview()) {
     cBufWrapperIO io(const_cast<unsigned char*>(p + 28), static_cast<long long>(jpegSize), false);
-    if (!jpeg->decode(&io)) return true;
+    if (!decodeEmbeddedJpeg(*jpeg.ptr, &io, jpegSize)) return true;
   }
   if (cPictPropImage* image = static_cast<cPictPropImage*>(getProp(epThumbnail, true));
       image && image->typeOf() == kPropImage) {
