@@ -269,9 +269,7 @@ bool cPictTIFF::decodeIntFinal(cFileIOTarget* io) {
   if (!dataCanFill(w, h, compression->value)) return false;
   bool sixteen = myPhotometric != 3 && (myBitsPerSample > 8 || mySampleFormat == 3);
   if (!allocPixels(w, h, sixteen)) return false;
-  bool done = myStripOffsets.count ? decodeStrips(io, compression->value) : decodeTiles(io, compression->value);
-  if (done && myPlanar) finalizeColorTransform();
-  return done;
+  return myStripOffsets.count ? decodeStrips(io, compression->value) : decodeTiles(io, compression->value);
 }
 
 bool cPictTIFF::dataCanFill(long long w, long long h, int compression) const {
@@ -296,7 +294,7 @@ bool cPictTIFF::decodeStrips(cFileIOTarget* io, int compression) {
   long long perPlane = strips / planes;
   long long rowsPerStrip = myRowsPerStrip ? myRowsPerStrip : ceilDiv(myHeight, perPlane);
   if (rowsPerStrip > myHeight) rowsPerStrip = myHeight;
-  if (ceilDiv(myHeight, rowsPerStrip) != perPlane) return false;
+  if (ceilDiv(myHeight, rowsPerStrip) != perPlane || !onBeforeDecodeStripes(strips >= 2)) return false;
   for (long long i = 0; i < strips; ++i) {
     long long y = (i % perPlane) * rowsPerStrip;
     sUnit unit{myStripOffsets.ptr[i], myStripByteCounts.count ? myStripByteCounts.ptr[i] : 0, 0, y, myWidth,
@@ -304,7 +302,8 @@ bool cPictTIFF::decodeStrips(cFileIOTarget* io, int compression) {
     if (!myStripByteCounts.count && compression != 1) return false;
     if (!decodeUnit(io, compression, unit)) return false;
   }
-  return true;
+  if (myPlanar) finalizeColorTransform();
+  return onAfterDecodeStripes();
 }
 
 bool cPictTIFF::decodeTiles(cFileIOTarget* io, int compression) {
@@ -315,6 +314,7 @@ bool cPictTIFF::decodeTiles(cFileIOTarget* io, int compression) {
   if (myTileOffsets.count < across * down * planes) return false;
   if (myTileByteCounts.count && myTileByteCounts.count < myTileOffsets.count) return false;
   if (!myTileByteCounts.count && compression != 1) return false;
+  if (!onBeforeDecodeTiles()) return false;
   long long i = 0;
   for (long long plane = 0; plane < planes; ++plane)
     for (long long ty = 0; ty < down; ++ty)
@@ -325,7 +325,8 @@ bool cPictTIFF::decodeTiles(cFileIOTarget* io, int compression) {
                    static_cast<int>(plane)};
         if (!decodeUnit(io, compression, unit)) return false;
       }
-  return true;
+  if (myPlanar) finalizeColorTransform();
+  return onAfterDecodeTiles();
 }
 
 bool cPictTIFF::decodeUnit(cFileIOTarget* io, int compression, const sUnit& unit) {

@@ -77,6 +77,11 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   void reset() override;
   virtual bool isFullConfig();
   bool walkToPage(cFileIOTarget* io, int page, bool withPreview = false);
+  // Where RAW subclasses prepare their planes and finish them; false fails the decode.
+  virtual bool onBeforeDecodeStripes(bool) { return true; }
+  virtual bool onBeforeDecodeTiles() { return true; }
+  virtual bool onAfterDecodeStripes() { return true; }
+  virtual bool onAfterDecodeTiles() { return true; }
   // Walks the chain's next IFD unless the chain ends or comes back.
   bool walkNext(cFileIOTarget* io, cFasterTreeList<unsigned int, char>& walked);
   bool decodeIntFinal(cFileIOTarget* io);
