@@ -191,6 +191,8 @@ bool cPictTIFF::walkNext(cFileIOTarget* io, cFasterTreeList<unsigned int, char>&
   walked.insert(next);
   bool bigEndian = myBigEndian, bigTiff = myBigTiff, preview = loadPreview();
   reset();
+  // A page's thumbnail is its own.
+  removeProp(epThumbnail);
   setLoadPreview(preview);
   return decodeDirect(this, io, kMainIFD, next, bigEndian, bigTiff, mySize);
 }
