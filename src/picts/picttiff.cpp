@@ -234,8 +234,9 @@ bool cPictTIFF::decodePage(cFileIOTarget* io, int page) { return walkToPage(io, 
 
 bool cPictTIFF::checkLayout(int compression) {
   if (compression != 1 && compression != 5 && compression != 8 && compression != 32946 && compression != 32773 &&
-      !isJpeg(compression))
+      !isJpeg(compression) && compression != 3 && compression != 4)
     return false;
+  if ((compression == 3 || compression == 4) && (myBitsPerSample != 1 || mySamplesPerPixel != 1)) return false;
   if (myPlanarConfig > 2) return false;
   // The JPEG picture delivers RGB whatever the TIFF says of its colours.
   if (isJpeg(compression)) return myBitsPerSample == 8 && (mySamplesPerPixel == 1 || mySamplesPerPixel == 3) &&
@@ -356,6 +357,7 @@ bool cPictTIFF::decodeUnit(cFileIOTarget* io, int compression, const sUnit& unit
   out.photometric = myPhotometric;
   out.sampleFormat = mySampleFormat;
   out.bigEndian = myBigEndian;
+  myUnitWidth = unit.width;
   if (!decodeStripe(myInput, compression, out)) return false;
   // A compression may answer in a format of its own (JPEG's RGB rows).
   long long outRow = ceilDiv(static_cast<long long>(out.bitsPerSample) * out.samplesPerPixel * unit.width, 8);

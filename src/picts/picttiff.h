@@ -57,7 +57,7 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
 
   bool onTag(int tag, int type, const void* data, int length) override;
 
-  // Compressions 1, 5, 6, 7, 8, 32946 and 32773; `out.data` gets at most
+  // Compressions 1, 3, 4, 5, 6, 7, 8, 32946 and 32773; `out.data` gets at most
   // `out.rowBytes` x `out.rows` bytes, however much the input asks for.
   virtual bool decodeStripe(_typebuf<unsigned char>& in, int compression, sDecomress& out);
   static bool makePackBitsDecompressing(const _typebuf<unsigned char>& in, _typebuf<unsigned char>& out,
@@ -129,10 +129,12 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   bool decodeLZW(_typebuf<unsigned char>& in, sDecomress& out, long long need);
   bool decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long long need);
   bool decodeJPEG(_typebuf<unsigned char>& in, sDecomress& out);
+  bool decompressFax(_typebuf<unsigned char>& in, sDecomress& out, bool group4);
 
   sDecomress myUnitData;
   _typebuf<unsigned char> myInput;
   _typebuf<unsigned long long> mySampleRow;
   unsigned long long mySize = 0;
+  long long myUnitWidth = 0;  // of the strip or tile being decoded
   bool myPlanar = false;
 };

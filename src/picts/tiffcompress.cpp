@@ -11,6 +11,7 @@
 #include "compression/zdecompress.h"
 #include "picts/pictjpeg.h"
 #include "picts/picttiff.h"
+#include "picts/tifffax.h"
 
 namespace {
 
@@ -82,6 +83,9 @@ bool cPictTIFF::decodeStripe(_typebuf<unsigned char>& in, int compression, sDeco
     case 1:
       swapBuffers(in, out.data);
       return true;
+    case 3:
+    case 4:
+      return decompressFax(in, out, compression == 4);
     case 5:
       return decodeLZW(in, out, need);
     case 6:
@@ -132,6 +136,17 @@ bool cPictTIFF::decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long
   // A damaged stream still shows the rows before the damage; the strip loop refuses short output.
   out.data.count = produced;
   return true;
+}
+
+bool cPictTIFF::decompressFax(_typebuf<unsigned char>& in, sDecomress& out, bool group4) {
+  if (out.bitsPerSample != 1 || out.samplesPerPixel != 1) return false;
+  try {
+    sizeBuffer(out.data, static_cast<long long>(out.rowBytes) * out.rows);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  sFax3DecodeCtx ctx{in.ptr, in.count, myFillOrder == 2, (myT4Options & 1) != 0, group4, myUnitWidth, out.rows};
+  return decodeFax(ctx, out.data.ptr);
 }
 
 // Writers keep the tables of all strips in JPEGTables and leave them out of

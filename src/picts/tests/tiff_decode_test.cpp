@@ -174,6 +174,59 @@ TEST(TiffDecode, JpegStripsAndTilesAreCloseToLibtiff) {
   }
 }
 
+// Runs of random lengths, as scanned pages have, and some single pixels.
+Bytes bilevelRows(uint32_t w, uint32_t h) {
+  Bytes rows(static_cast<size_t>((w + 7) / 8) * h);
+  uint32_t seed = 12345;
+  for (uint32_t y = 0; y < h; ++y) {
+    bool black = false;
+    for (uint32_t x = 0; x < w;) {
+      seed = seed * 1103515245 + 12345;
+      uint32_t run = 1 + (seed >> 16) % (y % 5 == 0 ? 3 : 40);
+      for (uint32_t i = 0; i < run && x < w; ++i, ++x)
+        if (black) rows[y * ((w + 7) / 8) + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
+      black = !black;
+    }
+  }
+  return rows;
+}
+
+TEST(TiffDecode, FaxStripsDecodeToTheSourceBits) {
+  std::string dir = scratchDir();
+  const uint32_t w = 203, h = 37;
+  const std::vector<std::vector<std::string>> options = {
+      {"-c", "g3"}, {"-c", "g3:2d"}, {"-c", "g3:fill"}, {"-c", "g4"}, {"-c", "g3:2d:fill", "-r", "7"},
+      {"-c", "g4", "-f", "lsb2msb"}, {"-c", "g3:2d", "-f", "lsb2msb"}, {"-c", "g4", "-t", "-w", "64", "-l", "16"}};
+  for (int photometric : {0, 1}) {
+    Writer writer;
+    writer.ifds.push_back(pictureIfd(writer, w, h, 1, 1, photometric, bilevelRows(w, h)));
+    std::string source = dir + "/fax_src" + std::to_string(photometric) + ".tif";
+    Bytes sourceFile = writer.build();
+    std::FILE* f = std::fopen(source.c_str(), "wb");
+    std::fwrite(sourceFile.data(), 1, sourceFile.size(), f);
+    std::fclose(f);
+    cBufWrapperIO sourceIo(sourceFile.data(), static_cast<long long>(sourceFile.size()), false);
+    cPictTIFF expected;
+    ASSERT_TRUE(expected.decode(&sourceIo));
+    for (size_t i = 0; i < options.size(); ++i) {
+      std::string path = dir + "/fax" + std::to_string(photometric) + "_" + std::to_string(i) + ".tif";
+      std::vector<std::string> cp = {"tiffcp"};
+      cp.insert(cp.end(), options[i].begin(), options[i].end());
+      cp.push_back(source);
+      cp.push_back(path);
+      ASSERT_TRUE(run(cp)) << path;
+      Bytes file = readFile(path);
+      cBufWrapperIO io(file.data(), static_cast<long long>(file.size()), false);
+      cPictTIFF pict;
+      ASSERT_TRUE(pict.decode(&io)) << path;
+      ASSERT_EQ(pict.width(), w);
+      long long mismatched = 0;
+      for (long long p = 0; p < w * h; ++p) mismatched += pict.raw8Bpp()[p] != expected.raw8Bpp()[p];
+      EXPECT_EQ(mismatched, 0) << path;
+    }
+  }
+}
+
 TEST(TiffDecode, PageCountsAndSizesEqualTiffinfo) {
   std::string dir = scratchDir(), path = dir + "/pages.tif";
   ASSERT_TRUE(run({"convert", "-size", "5x3", "xc:red", "-size", "7x4", "xc:blue", "-size", "9x2", "xc:gray", "-depth", "8", path}));

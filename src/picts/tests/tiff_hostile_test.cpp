@@ -9,6 +9,7 @@
 
 #include "base/memio.h"
 #include "picts/picttiff.h"
+#include "picts/tifffax.h"
 #include "picts/tests/tiff_support.h"
 
 using namespace tifftest;
@@ -233,6 +234,35 @@ TEST(TiffColours, PackBitsAndPredictor) {
     cPictTIFF::makeHorzUndifferencing(data.data(), static_cast<long long>(data.size()), tc.width, tc.samples,
                                       tc.bits, tc.bigEndian);
     EXPECT_EQ(data, tc.out) << tc.bits;
+  }
+}
+
+TEST(TiffFax, RowsThatDoNotAddUpFailWithoutWritingOutside) {
+  struct sCase {
+    const char* name;
+    Bytes bits;
+    bool group4, twoD;
+    long long width, rows;
+    bool ok;
+    Bytes out;
+  };
+  const std::vector<sCase> cases = {
+      {"V0 rows of white", {0xFF}, true, false, 8, 8, true, Bytes(8, 0)},
+      {"VL3 then black to the end", {0x05}, true, false, 8, 1, true, {0x07}},
+      {"VR3 past the row", {0x04, 0x0C}, true, false, 8, 1, false, {}},
+      {"pass before any change", {0x10}, true, false, 8, 1, true, {0x00}},
+      {"white run longer than the row", {0xA0}, false, false, 8, 1, false, {}},
+      {"white 3, black 2, white 3", {0x8E, 0x00}, false, false, 8, 1, true, {0x18}},
+      {"no data", {}, false, false, 8, 1, false, {}},
+  };
+  for (const auto& tc : cases) {
+    Bytes out(static_cast<size_t>((tc.width + 7) / 8 * tc.rows) + 4, 0xEE);
+    sFax3DecodeCtx ctx{tc.bits.data(), static_cast<long long>(tc.bits.size()), false, tc.twoD, tc.group4, tc.width, tc.rows};
+    EXPECT_EQ(decodeFax(ctx, out.data()), tc.ok) << tc.name;
+    if (tc.ok) {
+      EXPECT_EQ(Bytes(out.begin(), out.end() - 4), tc.out) << tc.name;
+    }
+    EXPECT_EQ(Bytes(out.end() - 4, out.end()), Bytes(4, 0xEE)) << tc.name;
   }
 }
 
