@@ -171,6 +171,16 @@ bool cPictTIFF::placeRows(const sUnit& unit) {
   long long cols = std::min(unit.width, myWidth - unit.x);
   int spp = static_cast<int>(in.samplesPerPixel);
   int bits = static_cast<int>(in.bitsPerSample);
+  if (bits == 1 && spp == 1 && !myIs16 && in.photometric <= 1) {
+    unsigned int flip = in.photometric == 0 ? 1 : 0;
+    for (long long r = 0; r < unit.rows; ++r) {
+      long long y = unit.y + r;
+      const unsigned char* src = in.data.ptr + r * in.rowBytes;
+      unsigned int* dst = myPix8.ptr + (myBottomUp ? myHeight - 1 - y : y) * myWidth + unit.x;
+      for (long long x = 0; x < cols; ++x) dst[x] = ((src[x >> 3] >> (7 - (x & 7)) & 1) ^ flip) ? 0xFFFFFFFFU : 0xFF000000U;
+    }
+    return true;
+  }
   if (bits == 8 && !myIs16 && !myPlanar && (spp != 1 || in.photometric <= 1)) {
     bool placed = true;
     for (long long r = 0; r < unit.rows && placed; ++r) {

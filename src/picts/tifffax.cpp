@@ -13,9 +13,10 @@ class cFaxBits {
 
   // The next `n` bits (at most 16), zeros past the end.
   unsigned int peek(int n) const {
-    unsigned int v = 0;
-    for (int i = 0; i < n; ++i) v = v << 1 | bitAt(myPos + static_cast<unsigned long long>(i));
-    return v;
+    unsigned long long byte = myPos >> 3, bytes = myBits >> 3;
+    unsigned int window = 0;
+    for (int i = 0; i < 4; ++i) window = window << 8 | (byte + i < bytes ? ordered(myData[byte + i]) : 0);
+    return (window << (myPos & 7)) >> (32 - n);
   }
   void skip(int n) { myPos += static_cast<unsigned long long>(n); }
   bool atEnd() const { return myPos >= myBits; }
@@ -31,8 +32,13 @@ class cFaxBits {
  private:
   unsigned int bitAt(unsigned long long pos) const {
     if (pos >= myBits) return 0;
-    unsigned int byte = myData[pos >> 3], shift = static_cast<unsigned int>(pos & 7);
-    return (myLsbFirst ? byte >> shift : byte >> (7 - shift)) & 1;
+    return ordered(myData[pos >> 3]) >> (7 - (pos & 7)) & 1;
+  }
+  unsigned int ordered(unsigned char b) const {
+    if (!myLsbFirst) return b;
+    b = static_cast<unsigned char>((b & 0xF0) >> 4 | (b & 0x0F) << 4);
+    b = static_cast<unsigned char>((b & 0xCC) >> 2 | (b & 0x33) << 2);
+    return static_cast<unsigned char>((b & 0xAA) >> 1 | (b & 0x55) << 1);
   }
 
   const unsigned char* myData;
@@ -56,7 +62,12 @@ bool readRun(cFaxBits& bits, bool black, long long limit, long long& run) {
 }
 
 void fillBlack(unsigned char* row, long long from, long long to) {
-  for (long long x = from; x < to; ++x) row[x >> 3] = static_cast<unsigned char>(row[x >> 3] | (0x80 >> (x & 7)));
+  for (; from < to && (from & 7); ++from) row[from >> 3] = static_cast<unsigned char>(row[from >> 3] | (0x80 >> (from & 7)));
+  if (to - from >= 8) {
+    std::memset(row + (from >> 3), 0xFF, static_cast<size_t>((to - from) >> 3));
+    from += (to - from) & ~7LL;
+  }
+  for (; from < to; ++from) row[from >> 3] = static_cast<unsigned char>(row[from >> 3] | (0x80 >> (from & 7)));
 }
 
 // Changing elements: positions where the colour changes, white first; an
