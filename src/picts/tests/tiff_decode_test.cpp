@@ -109,11 +109,9 @@ TEST(TiffDecode, TiffcpMatrixMatchesLibtiff) {
         bool subByte = name == "grey1" || name == "grey2" || name == "grey4";
         if (subByte && comp.find(":2") != std::string::npos) continue;
         std::string path = dir + "/m_" + src.name + "_" + comp + "_" + std::to_string(l) + ".tif";
-        std::vector<std::string> cp = {"tiffcp", "-c", comp};
-        cp.insert(cp.end(), layouts()[l].begin(), layouts()[l].end());
-        cp.push_back(base);
-        cp.push_back(path);
-        ASSERT_TRUE(run(cp)) << path;
+        std::vector<std::string> options = {"-c", comp};
+        options.insert(options.end(), layouts()[l].begin(), layouts()[l].end());
+        ASSERT_TRUE(tiffcp(options, base, path)) << path;
         Bytes file = readFile(path);
         cBufWrapperIO io(file.data(), static_cast<long long>(file.size()), false);
         cPictTIFF pict;
@@ -145,11 +143,7 @@ TEST(TiffDecode, JpegStripsAndTilesAreCloseToLibtiff) {
   std::string reference = dir + "/jpeg_ref.tif";
   for (size_t i = 0; i < options.size(); ++i) {
     std::string path = dir + "/jpeg" + std::to_string(i) + ".tif";
-    std::vector<std::string> cp = {"tiffcp"};
-    cp.insert(cp.end(), options[i].begin(), options[i].end());
-    cp.push_back(base);
-    cp.push_back(path);
-    ASSERT_TRUE(run(cp));
+    ASSERT_TRUE(tiffcp(options[i], base, path));
     // libtiff's own decoding, laid out as one plain strip.
     ASSERT_TRUE(run({"tiff2rgba", "-c", "none", path, reference}));
     std::vector<uint32_t> expected;
@@ -202,19 +196,13 @@ TEST(TiffDecode, FaxStripsDecodeToTheSourceBits) {
     writer.ifds.push_back(pictureIfd(writer, w, h, 1, 1, photometric, bilevelRows(w, h)));
     std::string source = dir + "/fax_src" + std::to_string(photometric) + ".tif";
     Bytes sourceFile = writer.build();
-    std::FILE* f = std::fopen(source.c_str(), "wb");
-    std::fwrite(sourceFile.data(), 1, sourceFile.size(), f);
-    std::fclose(f);
+    writeFile(source, sourceFile);
     cBufWrapperIO sourceIo(sourceFile.data(), static_cast<long long>(sourceFile.size()), false);
     cPictTIFF expected;
     ASSERT_TRUE(expected.decode(&sourceIo));
     for (size_t i = 0; i < options.size(); ++i) {
       std::string path = dir + "/fax" + std::to_string(photometric) + "_" + std::to_string(i) + ".tif";
-      std::vector<std::string> cp = {"tiffcp"};
-      cp.insert(cp.end(), options[i].begin(), options[i].end());
-      cp.push_back(source);
-      cp.push_back(path);
-      ASSERT_TRUE(run(cp)) << path;
+      ASSERT_TRUE(tiffcp(options[i], source, path)) << path;
       Bytes file = readFile(path);
       cBufWrapperIO io(file.data(), static_cast<long long>(file.size()), false);
       cPictTIFF pict;

@@ -125,9 +125,7 @@ TEST(TiffHostile, CyclesEndPagingAndEveryCutFails) {
 // libtiff's RGBA picture of a file, as 0xAARRGGBB words top row first.
 std::vector<uint32_t> libtiffRgba(const Bytes& file) {
   std::string path = scratchDir() + "/corner.tif";
-  FILE* f = std::fopen(path.c_str(), "wb");
-  std::fwrite(file.data(), 1, file.size(), f);
-  std::fclose(f);
+  writeFile(path, file);
   TIFFSetErrorHandler(nullptr);
   TIFFSetWarningHandler(nullptr);
   TIFF* tif = TIFFOpen(path.c_str(), "r");

@@ -126,6 +126,10 @@ inline Bytes readFile(const std::string& path) {
   return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
+inline void writeFile(const std::string& path, const Bytes& data) {
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+}
+
 // Runs a tool without a shell; true when it exits with 0.
 inline bool run(std::vector<std::string> args) {
   pid_t pid = fork();
@@ -139,6 +143,15 @@ inline bool run(std::vector<std::string> args) {
   }
   int status = 0;
   return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// tiffcp with `options` from one file to another.
+inline bool tiffcp(const std::vector<std::string>& options, const std::string& from, const std::string& to) {
+  std::vector<std::string> args = {"tiffcp"};
+  args.insert(args.end(), options.begin(), options.end());
+  args.push_back(from);
+  args.push_back(to);
+  return run(args);
 }
 
 // A fresh scratch folder for one test program.

@@ -65,11 +65,7 @@ TEST(TiffWalker, CallbacksEqualTiffdumpInEveryByteOrderAndBigTiff) {
   const std::vector<std::vector<std::string>> variants = {{}, {"-B"}, {"-L"}, {"-8"}, {"-8", "-B"}, {"-t", "-c", "lzw"}};
   for (size_t i = 0; i < variants.size(); ++i) {
     std::string out = dir + "/walk" + std::to_string(i) + ".tif";
-    std::vector<std::string> args = {"tiffcp"};
-    args.insert(args.end(), variants[i].begin(), variants[i].end());
-    args.push_back(src);
-    args.push_back(out);
-    ASSERT_TRUE(run(args));
+    ASSERT_TRUE(tiffcp(variants[i], src, out));
     Seen expected = tiffdumpListing(out);
     ASSERT_FALSE(expected.empty());
     EXPECT_EQ(walkAll(readFile(out)), expected) << "variant " << i;
