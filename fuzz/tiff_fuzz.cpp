@@ -1,6 +1,6 @@
 // TIFF decoding of arbitrary bytes: probing, paging, page sizes and decoding
-// every page into the picture's own buffer, then through the factory into a
-// small bitmap.
+// every page into the picture's own buffer, the embedded and page previews,
+// then through the factory into a small bitmap.
 #include <cstddef>
 #include <cstdint>
 
@@ -31,6 +31,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (long long i = 0; i < count; ++i) sum += tiff.is16Bpp() ? tiff.raw16Bpp()[i] : tiff.raw8Bpp()[i];
     gPixelSum = sum;
   }
+  cPictDummy preview;
+  tiff.getPreview(&io, preview, nullptr, nullptr);
+  cPictDummy pagePreview;
+  tiff.decodePagePreview(&io, pagePreview, 16, 16, pages > 1 ? 1 : 0, true, 0);
   cPictDummy icon;
   io.set_fp(0);
   cPictBase::getImage(&io, icon, 16, 16, 0);
