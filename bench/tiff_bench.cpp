@@ -54,7 +54,8 @@ void memUnmap(thandle_t, void*, toff_t) {}
 
 bool libtiffDecode(const Bytes& file) {
   sMemory m{&file, 0};
-  TIFF* tif = TIFFClientOpen("bench", "rm", &m, memRead, memWrite, memSeek, memClose, memSize, memMap, memUnmap);
+  TIFF* tif =
+      TIFFClientOpen("bench", "rm", &m, memRead, memWrite, memSeek, memClose, memSize, memMap, memUnmap);
   if (!tif) return false;
   uint32_t w = 0, h = 0;
   TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w);
@@ -94,8 +95,10 @@ int main(int argc, char** argv) {
     std::ifstream in(path, std::ios::binary);
     Bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     bool ok = true;
-    double own = bench::bestMs(kRuns, [&] { return ownDecode(file); }, ok);
-    double ref = bench::bestMs(kRuns, [&] { return libtiffDecode(file); }, ok);
+    double own = bench::bestMs(
+        kRuns, [&] { return ownDecode(file); }, ok);
+    double ref = bench::bestMs(
+        kRuns, [&] { return libtiffDecode(file); }, ok);
     long long ownKb = bench::peakGrowthKb([&] { ownDecode(file); });
     long long refKb = bench::peakGrowthKb([&] { libtiffDecode(file); });
     std::printf("%s: tiff %.2f ms, libtiff %.2f ms, peak tiff %lld KiB, libtiff %lld KiB%s\n",

@@ -12,8 +12,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) return 0;
   long long width = 1 + data[0] * 9;
   long long rows = 1 + (data[1] & 31);
-  sFax3DecodeCtx ctx{data + 2, static_cast<long long>(size - 2), (data[1] & 32) != 0, (data[1] & 64) != 0,
-                     (data[1] & 128) != 0, width, rows};
+  sFax3DecodeCtx ctx{data + 2,
+                     static_cast<long long>(size - 2),
+                     (data[1] & 32) != 0,
+                     (data[1] & 64) != 0,
+                     (data[1] & 128) != 0,
+                     width,
+                     rows};
   std::vector<unsigned char> out(static_cast<size_t>((width + 7) / 8 * rows));
   decodeFax(ctx, out.data());
   return 0;

@@ -75,8 +75,8 @@ bool cExifDecoder::decode(cPictBase* pict, cFileIOTarget* io, int kind) {
   return walk(io, 0, false, false, kAskSize, true);
 }
 
-bool cExifDecoder::decodeDirect(cPictBase* pict, cFileIOTarget* io, int kind, unsigned int offset, bool bigEndian,
-                                bool bigTiff, unsigned long long size) {
+bool cExifDecoder::decodeDirect(cPictBase* pict, cFileIOTarget* io, int kind, unsigned int offset,
+                                bool bigEndian, bool bigTiff, unsigned long long size) {
   prepare(pict, kind);
   return walk(io, offset, bigEndian, bigTiff, size, false);
 }
@@ -116,10 +116,14 @@ bool cExifDecoder::onTag(int tag, int type, const void* data, int length) {
   switch (myKind) {
     case kMainIFD:
     case kExifIFD:
-    case kInteropIFD: return onMainTag(t);
-    case kGpsIFD: return onGpsTag(t);
-    case kThumbnailIFD: return onThumbnailTag(t);
-    default: return true;
+    case kInteropIFD:
+      return onMainTag(t);
+    case kGpsIFD:
+      return onGpsTag(t);
+    case kThumbnailIFD:
+      return onThumbnailTag(t);
+    default:
+      return true;
   }
 }
 
@@ -131,7 +135,8 @@ bool cExifDecoder::onMainTag(const sTagProcessParam& t) {
     case 256:
     case 257:
       if (!getValU32(t, u32) || (t.type != 3 && t.type != 4) || u32 > 0x7FFFFFFF) return false;
-      setInt(myTarget, t.tag == 256 ? cPictBase::epEmbeddedWidth : cPictBase::epEmbeddedHeight, static_cast<int>(u32));
+      setInt(myTarget, t.tag == 256 ? cPictBase::epEmbeddedWidth : cPictBase::epEmbeddedHeight,
+             static_cast<int>(u32));
       return true;
     case 259:
       if (!getValU32(t, u32) || (t.type != 3 && t.type != 4) || t.length != typeSize(t.type)) return false;
@@ -141,8 +146,8 @@ bool cExifDecoder::onMainTag(const sTagProcessParam& t) {
     case 272: {
       if (t.type != 2 || t.length < 1) return false;
       if (t.length == 1) return true;
-      if (auto* p = propOfKind<cPictPropString>(myTarget, t.tag == 271 ? cPictBase::epMake : cPictBase::epModel,
-                                                kPropString))
+      if (auto* p = propOfKind<cPictPropString>(
+              myTarget, t.tag == 271 ? cPictBase::epMake : cPictBase::epModel, kPropString))
         p->value.set(static_cast<const char*>(t.data), t.length - 1);
       return true;
     }
@@ -182,9 +187,12 @@ bool cExifDecoder::onMainTag(const sTagProcessParam& t) {
       return true;
     case kExifIFD:
     case kGpsIFD:
-    case kInteropIFD: return walkSubIFD(t);
-    case kNextIFDTag: return myKind == kMainIFD ? walkSubIFD(t) : true;
-    default: return true;
+    case kInteropIFD:
+      return walkSubIFD(t);
+    case kNextIFDTag:
+      return myKind == kMainIFD ? walkSubIFD(t) : true;
+    default:
+      return true;
   }
 }
 
@@ -224,7 +232,8 @@ bool cExifDecoder::onGpsTag(const sTagProcessParam& t) {
       if (t.type != 5 || !getValsDouble(t, values) || values.count < 2) return false;
       double degrees = values.ptr[0] + values.ptr[1] * 0.01666666666666667;
       bool negative = t.tag == 2 ? mySouth : myWest;
-      setDouble(myTarget, t.tag == 2 ? cPictBase::epLatitude : cPictBase::epLongitude, negative ? -degrees : degrees);
+      setDouble(myTarget, t.tag == 2 ? cPictBase::epLatitude : cPictBase::epLongitude,
+                negative ? -degrees : degrees);
       return true;
     }
     case 5: {
@@ -237,7 +246,8 @@ bool cExifDecoder::onGpsTag(const sTagProcessParam& t) {
       if (t.type != 5 || !getValDouble(t, d)) return false;
       setDouble(myTarget, cPictBase::epAltitude, myBelowSea ? -d : d);
       return true;
-    default: return true;
+    default:
+      return true;
   }
 }
 
@@ -253,7 +263,8 @@ bool cExifDecoder::onThumbnailTag(const sTagProcessParam& t) {
       if (t.type != 4 || t.length < 4) return false;
       (t.tag == 513 ? myThumbOffset : myThumbLength) = getU32(t.data);
       return t.tag == 513 || storeThumbnail();
-    default: return true;
+    default:
+      return true;
   }
 }
 

@@ -12,7 +12,13 @@ class cPictJPEG;
 class cExifDecoder : public cTiffGeneric {
  public:
   // The tag through which an IFD was reached, which decides what its tags mean.
-  enum eKind { kMainIFD = 0, kExifIFD = 34665, kGpsIFD = 34853, kInteropIFD = 40965, kThumbnailIFD = 0x10000 };
+  enum eKind {
+    kMainIFD = 0,
+    kExifIFD = 34665,
+    kGpsIFD = 34853,
+    kInteropIFD = 40965,
+    kThumbnailIFD = 0x10000
+  };
   // The walker's code for a thumbnail that does not decode.
   static constexpr int kErrThumbnail = 8;
 

@@ -24,12 +24,17 @@ bool isJpeg(int compression) { return compression == 6 || compression == 7; }
 // picture is sized only when its data could fill it.
 long long expansionOf(int compression) {
   switch (compression) {
-    case 1: return 1;
-    case 32773: return 64;
+    case 1:
+      return 1;
+    case 32773:
+      return 64;
     case 8:
-    case 32946: return 1032;
-    case 5: return 4096;
-    default: return 8192;
+    case 32946:
+      return 1032;
+    case 5:
+      return 4096;
+    default:
+      return 8192;
   }
 }
 
@@ -84,25 +89,44 @@ bool cPictTIFF::onTag(int tag, int type, const void* data, int length) {
       myBitsPerSample = myBitsPerChannel.ptr[0];
       if (myBitsPerChannel.count == 1) myBitsPerChannel.set(0);
       return true;
-    case 262: return getValU16(t, myPhotometric);
-    case 266: return getValU16(t, myFillOrder);
-    case 273: return getValsU32(t, myStripOffsets);
-    case 277: return getValU32(t, mySamplesPerPixel);
-    case 278: return getValU32(t, myRowsPerStrip);
-    case 279: return getValsU32(t, myStripByteCounts);
-    case 284: return getValU16(t, myPlanarConfig);
-    case 292: return getValU32(t, myT4Options);
-    case 317: return getValU16(t, myPredictor);
-    case 320: return getValsU16(t, myColorMap);
-    case 322: return getValU32(t, myTileWidth) && myTileWidth != 0;
-    case 323: return getValU32(t, myTileLength) && myTileLength != 0;
-    case 324: return getValsU32(t, myTileOffsets);
-    case 325: return getValsU32(t, myTileByteCounts);
-    case 330: return getValsU32(t, mySubIFDs);
-    case 339: return getValU16(t, mySampleFormat);
-    case 347: return getValsU8(t, myJpegTables);
-    case 34377: return (type != 1 && type != 7) || length < 13 || takePhotoshopThumbnail(data, length);
-    default: return cExifDecoder::onTag(tag, type, data, length);
+    case 262:
+      return getValU16(t, myPhotometric);
+    case 266:
+      return getValU16(t, myFillOrder);
+    case 273:
+      return getValsU32(t, myStripOffsets);
+    case 277:
+      return getValU32(t, mySamplesPerPixel);
+    case 278:
+      return getValU32(t, myRowsPerStrip);
+    case 279:
+      return getValsU32(t, myStripByteCounts);
+    case 284:
+      return getValU16(t, myPlanarConfig);
+    case 292:
+      return getValU32(t, myT4Options);
+    case 317:
+      return getValU16(t, myPredictor);
+    case 320:
+      return getValsU16(t, myColorMap);
+    case 322:
+      return getValU32(t, myTileWidth) && myTileWidth != 0;
+    case 323:
+      return getValU32(t, myTileLength) && myTileLength != 0;
+    case 324:
+      return getValsU32(t, myTileOffsets);
+    case 325:
+      return getValsU32(t, myTileByteCounts);
+    case 330:
+      return getValsU32(t, mySubIFDs);
+    case 339:
+      return getValU16(t, mySampleFormat);
+    case 347:
+      return getValsU8(t, myJpegTables);
+    case 34377:
+      return (type != 1 && type != 7) || length < 13 || takePhotoshopThumbnail(data, length);
+    default:
+      return cExifDecoder::onTag(tag, type, data, length);
   }
 }
 
@@ -115,7 +139,8 @@ bool cPictTIFF::takePhotoshopThumbnail(const void* data, int length) {
   const cMd8BIM::sEntry* thumb = resources.prop(cMd8BIM::kThumbnailKey);
   if (!thumb || thumb->size < 29) return true;
   const unsigned char* p = thumb->data;
-  unsigned long long jpegSize = static_cast<unsigned long long>(p[20]) << 24 | p[21] << 16 | p[22] << 8 | p[23];
+  unsigned long long jpegSize =
+      static_cast<unsigned long long>(p[20]) << 24 | p[21] << 16 | p[22] << 8 | p[23];
   if (jpegSize + 28 != thumb->size) return true;
   cPtr<cPictJPEG> jpeg(new cPictJPEG);
   jpeg->setReadExif(false);
@@ -142,8 +167,8 @@ bool cPictTIFF::getPreview(cFileIOTarget* io, cPictBase& target, long long const
   return true;
 }
 
-bool cPictTIFF::decodePagePreview(cFileIOTarget* io, cPictDummy& out, long long maxW, long long maxH, int page,
-                                  bool allowDecode, unsigned int background) {
+bool cPictTIFF::decodePagePreview(cFileIOTarget* io, cPictDummy& out, long long maxW, long long maxH,
+                                  int page, bool allowDecode, unsigned int background) {
   if (maxW < 1 || maxH < 1) return false;
   removeProp(epThumbnail);
   if (!walkToPage(io, page, true)) return false;
@@ -230,17 +255,21 @@ bool cPictTIFF::getPageSize(cFileIOTarget* io, int page, int& w, int& h) {
 
 bool cPictTIFF::decode(cFileIOTarget* io) { return decodePage(io, 0); }
 
-bool cPictTIFF::decodePage(cFileIOTarget* io, int page) { return walkToPage(io, page, true) && decodeIntFinal(io); }
+bool cPictTIFF::decodePage(cFileIOTarget* io, int page) {
+  return walkToPage(io, page, true) && decodeIntFinal(io);
+}
 
 bool cPictTIFF::checkLayout(int compression) {
-  if (compression != 1 && compression != 5 && compression != 8 && compression != 32946 && compression != 32773 &&
-      !isJpeg(compression) && compression != 3 && compression != 4)
+  if (compression != 1 && compression != 5 && compression != 8 && compression != 32946 &&
+      compression != 32773 && !isJpeg(compression) && compression != 3 && compression != 4)
     return false;
-  if ((compression == 3 || compression == 4) && (myBitsPerSample != 1 || mySamplesPerPixel != 1)) return false;
+  if ((compression == 3 || compression == 4) && (myBitsPerSample != 1 || mySamplesPerPixel != 1))
+    return false;
   if (myPlanarConfig > 2) return false;
   // The JPEG picture delivers RGB whatever the TIFF says of its colours.
-  if (isJpeg(compression)) return myBitsPerSample == 8 && (mySamplesPerPixel == 1 || mySamplesPerPixel == 3) &&
-                                 (myPlanarConfig != 2 || mySamplesPerPixel == 1);
+  if (isJpeg(compression))
+    return myBitsPerSample == 8 && (mySamplesPerPixel == 1 || mySamplesPerPixel == 3) &&
+           (myPlanarConfig != 2 || mySamplesPerPixel == 1);
   // Floating-point undifferencing would show raw differences as pixels.
   if (myPredictor > 2) return false;
   if (mySampleFormat > 1 && mySampleFormat != 3) return false;
@@ -300,8 +329,13 @@ bool cPictTIFF::decodeStrips(cFileIOTarget* io, int compression) {
   if (ceilDiv(myHeight, rowsPerStrip) != perPlane || !onBeforeDecodeStripes(strips >= 2)) return false;
   for (long long i = 0; i < strips; ++i) {
     long long y = (i % perPlane) * rowsPerStrip;
-    sUnit unit{myStripOffsets.ptr[i], myStripByteCounts.count ? myStripByteCounts.ptr[i] : 0, 0, y, myWidth,
-               std::min(rowsPerStrip, myHeight - y), static_cast<int>(i / perPlane)};
+    sUnit unit{myStripOffsets.ptr[i],
+               myStripByteCounts.count ? myStripByteCounts.ptr[i] : 0,
+               0,
+               y,
+               myWidth,
+               std::min(rowsPerStrip, myHeight - y),
+               static_cast<int>(i / perPlane)};
     if (!myStripByteCounts.count && compression != 1) return false;
     if (!decodeUnit(io, compression, unit)) return false;
   }
@@ -323,8 +357,12 @@ bool cPictTIFF::decodeTiles(cFileIOTarget* io, int compression) {
     for (long long ty = 0; ty < down; ++ty)
       for (long long tx = 0; tx < across; ++tx, ++i) {
         long long y = ty * myTileLength;
-        sUnit unit{myTileOffsets.ptr[i], myTileByteCounts.count ? myTileByteCounts.ptr[i] : 0,
-                   tx * myTileWidth, y, myTileWidth, std::min<long long>(myTileLength, myHeight - y),
+        sUnit unit{myTileOffsets.ptr[i],
+                   myTileByteCounts.count ? myTileByteCounts.ptr[i] : 0,
+                   tx * myTileWidth,
+                   y,
+                   myTileWidth,
+                   std::min<long long>(myTileLength, myHeight - y),
                    static_cast<int>(plane)};
         if (!decodeUnit(io, compression, unit)) return false;
       }
@@ -361,7 +399,8 @@ bool cPictTIFF::decodeUnit(cFileIOTarget* io, int compression, const sUnit& unit
   if (!decodeStripe(myInput, compression, out)) return false;
   // A compression may answer in a format of its own (JPEG's RGB rows).
   long long outRow = ceilDiv(static_cast<long long>(out.bitsPerSample) * out.samplesPerPixel * unit.width, 8);
-  if (out.rowBytes < outRow || out.rows < unit.rows || out.data.count < static_cast<long long>(out.rowBytes) * unit.rows)
+  if (out.rowBytes < outRow || out.rows < unit.rows ||
+      out.data.count < static_cast<long long>(out.rowBytes) * unit.rows)
     return false;
   if (myPredictor == 2 && !isJpeg(compression))
     makeHorzUndifferencing(out.data.ptr, need, static_cast<int>(unit.width), static_cast<int>(samples),

@@ -6,8 +6,8 @@
 
 #include <utility>
 
-#include "picts/pictbase.h"
 #include "picts/exif.h"
+#include "picts/pictbase.h"
 
 // Buffers change hands without a copy.
 template <typename T>
@@ -46,7 +46,8 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   bool decodePagePreview(cFileIOTarget* io, cPictDummy& out, long long maxW, long long maxH, int page,
                          bool allowDecode, unsigned int background) override;
   // The thumbnail of a Photoshop resource block, when the first IFD has one.
-  bool getPreview(cFileIOTarget* io, cPictBase& target, long long const* maxW, long long const* maxH) override;
+  bool getPreview(cFileIOTarget* io, cPictBase& target, long long const* maxW,
+                  long long const* maxH) override;
   bool getPageSize(cFileIOTarget* io, int page, int& w, int& h) override;
 
   static bool validFor(cFileIOTarget* io, sPictInfo* info);
@@ -69,7 +70,8 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   static bool getFloatVal(unsigned long long bits, int width, float& value);
   // One pixel from samples already scaled to 8 or 16 bits; false for a
   // sample count and photometric that make no colour.
-  static bool getColor32(const unsigned int* samples, int samplesPerPixel, int photometric, unsigned int& pixel);
+  static bool getColor32(const unsigned int* samples, int samplesPerPixel, int photometric,
+                         unsigned int& pixel);
   static bool getColor64(const unsigned long long* samples, int samplesPerPixel, int photometric,
                          unsigned long long& pixel);
 

@@ -10,7 +10,8 @@ namespace {
 
 // Samples of whole bytes are in the file's byte order; any other depth is
 // packed most-significant bit first across the row.
-void unpackSamples(const unsigned char* row, long long count, int bits, bool bigEndian, unsigned long long* out) {
+void unpackSamples(const unsigned char* row, long long count, int bits, bool bigEndian,
+                   unsigned long long* out) {
   if (bits == 8) {
     for (long long i = 0; i < count; ++i) out[i] = row[i];
     return;
@@ -68,9 +69,7 @@ void labToRgb(double L, double a, double b, double whiteX, double whiteZ, double
 // Both modes compose alike; `top` is the channel maximum and `shift` the channel width.
 template <typename S, typename P>
 bool compose(const S* s, int count, int photometric, S top, int shift, P& pixel) {
-  auto pack = [shift](P a, P r, P g, P b) {
-    return a << (3 * shift) | r << (2 * shift) | g << shift | b;
-  };
+  auto pack = [shift](P a, P r, P g, P b) { return a << (3 * shift) | r << (2 * shift) | g << shift | b; };
   S rgb[3];
   switch (count) {
     case 1:
@@ -108,7 +107,8 @@ bool compose(const S* s, int count, int photometric, S top, int shift, P& pixel)
     case 5: {
       if (photometric != 5) return false;
       P k = top - s[3];
-      pixel = pack(count == 5 ? s[4] : top, (top - s[0]) * k / top, (top - s[1]) * k / top, (top - s[2]) * k / top);
+      pixel = pack(count == 5 ? s[4] : top, (top - s[0]) * k / top, (top - s[1]) * k / top,
+                   (top - s[2]) * k / top);
       return true;
     }
     default:
@@ -121,23 +121,34 @@ bool compose(const S* s, int count, int photometric, S top, int shift, P& pixel)
 bool cPictTIFF::getFloatVal(unsigned long long bits, int width, float& value) {
   unsigned int word;
   switch (width) {
-    case 16: word = static_cast<unsigned int>((bits << 13) + 0x38000000); break;
-    case 24: word = static_cast<unsigned int>((bits << 7) + 0x20000000); break;
-    case 32: word = static_cast<unsigned int>(bits); break;
-    case 64: word = static_cast<unsigned int>(bits >> 29) + 0x38000000; break;
-    default: return false;
+    case 16:
+      word = static_cast<unsigned int>((bits << 13) + 0x38000000);
+      break;
+    case 24:
+      word = static_cast<unsigned int>((bits << 7) + 0x20000000);
+      break;
+    case 32:
+      word = static_cast<unsigned int>(bits);
+      break;
+    case 64:
+      word = static_cast<unsigned int>(bits >> 29) + 0x38000000;
+      break;
+    default:
+      return false;
   }
   std::memcpy(&value, &word, sizeof value);
   return true;
 }
 
-bool cPictTIFF::getColor32(const unsigned int* samples, int samplesPerPixel, int photometric, unsigned int& pixel) {
+bool cPictTIFF::getColor32(const unsigned int* samples, int samplesPerPixel, int photometric,
+                           unsigned int& pixel) {
   return compose<unsigned int, unsigned int>(samples, samplesPerPixel, photometric, 255, 8, pixel);
 }
 
 bool cPictTIFF::getColor64(const unsigned long long* samples, int samplesPerPixel, int photometric,
                            unsigned long long& pixel) {
-  return compose<unsigned long long, unsigned long long>(samples, samplesPerPixel, photometric, 65535, 16, pixel);
+  return compose<unsigned long long, unsigned long long>(samples, samplesPerPixel, photometric, 65535, 16,
+                                                         pixel);
 }
 
 namespace {
@@ -147,7 +158,8 @@ bool placeBytes(const unsigned char* src, long long cols, int spp, int photometr
   bool rgb = photometric == 2 || (spp == 3 && photometric == 34892);
   if (spp == 3 && rgb) {
     for (long long x = 0; x < cols; ++x, src += 3)
-      dst[x] = 0xFF000000U | static_cast<unsigned int>(src[0]) << 16 | static_cast<unsigned int>(src[1]) << 8 | src[2];
+      dst[x] = 0xFF000000U | static_cast<unsigned int>(src[0]) << 16 |
+               static_cast<unsigned int>(src[1]) << 8 | src[2];
     return true;
   }
   if (spp == 4 && photometric == 2) {
@@ -177,7 +189,8 @@ bool cPictTIFF::placeRows(const sUnit& unit) {
       long long y = unit.y + r;
       const unsigned char* src = in.data.ptr + r * in.rowBytes;
       unsigned int* dst = myPix8.ptr + (myBottomUp ? myHeight - 1 - y : y) * myWidth + unit.x;
-      for (long long x = 0; x < cols; ++x) dst[x] = ((src[x >> 3] >> (7 - (x & 7)) & 1) ^ flip) ? 0xFFFFFFFFU : 0xFF000000U;
+      for (long long x = 0; x < cols; ++x)
+        dst[x] = ((src[x >> 3] >> (7 - (x & 7)) & 1) ^ flip) ? 0xFFFFFFFFU : 0xFF000000U;
     }
     return true;
   }
@@ -208,7 +221,8 @@ bool cPictTIFF::placeRows(const sUnit& unit) {
       for (long long i = 0; i < cols * spp; ++i) s[i] = scaleTo16(s[i], bits, isFloat);
       if (myPlanar) {
         if (unit.plane > 3) continue;
-        for (long long x = 0; x < cols; ++x) dst[x] = (dst[x] & ~(0xFFFFULL << 16 * channel)) | s[x] << 16 * channel;
+        for (long long x = 0; x < cols; ++x)
+          dst[x] = (dst[x] & ~(0xFFFFULL << 16 * channel)) | s[x] << 16 * channel;
         continue;
       }
       for (long long x = 0; x < cols; ++x)

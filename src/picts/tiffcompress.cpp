@@ -1,13 +1,12 @@
 // Strip and tile compressions and the horizontal predictor. Every decoder
 // stops at the bytes the strip's rows need: a few hostile bytes must not
 // grow a buffer the picture will never read.
-#include <new>
-
-#include "compression/lzwdecompress.h"
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "base/memio.h"
+#include "compression/lzwdecompress.h"
 #include "compression/zdecompress.h"
 #include "picts/pictjpeg.h"
 #include "picts/picttiff.h"
@@ -59,12 +58,17 @@ void undifferenceBytes(unsigned char* row, long long width) {
 
 void undifferenceBytes(unsigned char* row, long long width, int samples) {
   switch (samples) {
-    case 1: return undifferenceBytes<1>(row, width);
-    case 2: return undifferenceBytes<2>(row, width);
-    case 3: return undifferenceBytes<3>(row, width);
-    case 4: return undifferenceBytes<4>(row, width);
+    case 1:
+      return undifferenceBytes<1>(row, width);
+    case 2:
+      return undifferenceBytes<2>(row, width);
+    case 3:
+      return undifferenceBytes<3>(row, width);
+    case 4:
+      return undifferenceBytes<4>(row, width);
     default:
-      for (long long i = samples; i < width * samples; ++i) row[i] = static_cast<unsigned char>(row[i] + row[i - samples]);
+      for (long long i = samples; i < width * samples; ++i)
+        row[i] = static_cast<unsigned char>(row[i] + row[i - samples]);
   }
 }
 
@@ -145,7 +149,8 @@ bool cPictTIFF::decompressFax(_typebuf<unsigned char>& in, sDecomress& out, bool
   } catch (const std::bad_alloc&) {
     return false;
   }
-  sFax3DecodeCtx ctx{in.ptr, in.count, myFillOrder == 2, (myT4Options & 1) != 0, group4, myUnitWidth, out.rows};
+  sFax3DecodeCtx ctx{in.ptr, in.count,    myFillOrder == 2, (myT4Options & 1) != 0,
+                     group4, myUnitWidth, out.rows};
   return decodeFax(ctx, out.data.ptr);
 }
 
@@ -155,8 +160,8 @@ bool cPictTIFF::decompressFax(_typebuf<unsigned char>& in, sDecomress& out, bool
 bool cPictTIFF::decodeJPEG(_typebuf<unsigned char>& in, sDecomress& out) {
   const _typebuf<unsigned char>& tables = myJpegTables;
   bool joined = tables.count >= 4 && tables.ptr[0] == 0xFF && tables.ptr[1] == 0xD8 &&
-                tables.ptr[tables.count - 2] == 0xFF && tables.ptr[tables.count - 1] == 0xD9 && in.count >= 2 &&
-                in.ptr[0] == 0xFF && in.ptr[1] == 0xD8;
+                tables.ptr[tables.count - 2] == 0xFF && tables.ptr[tables.count - 1] == 0xD9 &&
+                in.count >= 2 && in.ptr[0] == 0xFF && in.ptr[1] == 0xD8;
   _typebuf<unsigned char> stream;
   if (joined) {
     try {
@@ -173,7 +178,8 @@ bool cPictTIFF::decodeJPEG(_typebuf<unsigned char>& in, sDecomress& out) {
   jpeg.setUsingBMPOrder(false);
   // A frame much larger than its strip is forged; it must not size a picture.
   cPictBase::sPictInfo info;
-  long long wide = static_cast<long long>(out.rowBytes) * 8 / (static_cast<long long>(out.bitsPerSample) * out.samplesPerPixel);
+  long long wide = static_cast<long long>(out.rowBytes) * 8 /
+                   (static_cast<long long>(out.bitsPerSample) * out.samplesPerPixel);
   long long tall = std::max<long long>({out.rows, myRowsPerStrip, myTileLength});
   if (!jpeg.isPicture(&io, &info) || info.width > wide + 16 || info.height > tall + 16) return false;
   io.set_fp(0);
@@ -247,12 +253,14 @@ void cPictTIFF::makeHorzUndifferencing(unsigned char* data, long long size, int 
       long long step = static_cast<long long>(samplesPerPixel) * bytes;
       for (long long i = samplesPerPixel; i < values; ++i) {
         unsigned char* p = row + i * bytes;
-        putSample(p, bytes, bigEndian, (getSample(p, bytes, bigEndian) + getSample(p - step, bytes, bigEndian)) & mask);
+        putSample(p, bytes, bigEndian,
+                  (getSample(p, bytes, bigEndian) + getSample(p - step, bytes, bigEndian)) & mask);
       }
     } else {
       for (long long i = samplesPerPixel; i < values; ++i) {
         unsigned long long bit = static_cast<unsigned long long>(i) * bits;
-        unsigned long long prev = getBits(row, bit - static_cast<unsigned long long>(samplesPerPixel) * bits, bits);
+        unsigned long long prev =
+            getBits(row, bit - static_cast<unsigned long long>(samplesPerPixel) * bits, bits);
         putBits(row, bit, bits, (getBits(row, bit, bits) + prev) & mask);
       }
     }

@@ -62,12 +62,14 @@ bool readRun(cFaxBits& bits, bool black, long long limit, long long& run) {
 }
 
 void fillBlack(unsigned char* row, long long from, long long to) {
-  for (; from < to && (from & 7); ++from) row[from >> 3] = static_cast<unsigned char>(row[from >> 3] | (0x80 >> (from & 7)));
+  for (; from < to && (from & 7); ++from)
+    row[from >> 3] = static_cast<unsigned char>(row[from >> 3] | (0x80 >> (from & 7)));
   if (to - from >= 8) {
     std::memset(row + (from >> 3), 0xFF, static_cast<size_t>((to - from) >> 3));
     from += (to - from) & ~7LL;
   }
-  for (; from < to; ++from) row[from >> 3] = static_cast<unsigned char>(row[from >> 3] | (0x80 >> (from & 7)));
+  for (; from < to; ++from)
+    row[from >> 3] = static_cast<unsigned char>(row[from >> 3] | (0x80 >> (from & 7)));
 }
 
 // Changing elements: positions where the colour changes, white first; an
@@ -110,7 +112,8 @@ bool decode2D(cFaxBits& bits, long long width, const std::vector<long long>& ref
         break;
       case kModeHorizontal: {
         long long r1, r2;
-        if (!readRun(bits, black, width - start, r1) || !readRun(bits, !black, width - start - r1, r2)) return false;
+        if (!readRun(bits, black, width - start, r1) || !readRun(bits, !black, width - start - r1, r2))
+          return false;
         long long a1 = start + r1, a2 = a1 + r2;
         fillBlack(row, black ? start : a1, black ? a1 : a2);
         if (a1 < width) changes.push_back(a1);
@@ -156,7 +159,8 @@ bool decodeFax(const sFax3DecodeCtx& ctx, unsigned char* out) {
         }
       }
       if (bits.atEnd()) return false;
-      if (!(twoD ? decode2D(bits, ctx.width, ref, row, cur) : decode1D(bits, ctx.width, row, cur))) return false;
+      if (!(twoD ? decode2D(bits, ctx.width, ref, row, cur) : decode1D(bits, ctx.width, row, cur)))
+        return false;
       ref.swap(cur);
     }
   } catch (const std::bad_alloc&) {

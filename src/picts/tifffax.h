@@ -31,9 +31,9 @@ constexpr unsigned short kFaxEOL = 0xFFFF;
 struct sFax3DecodeCtx {
   const unsigned char* data;
   long long size;
-  bool lsbFirst;      // FillOrder 2
-  bool twoD;          // compression 3 with T4Options bit 0
-  bool group4;        // compression 4
+  bool lsbFirst;  // FillOrder 2
+  bool twoD;      // compression 3 with T4Options bit 0
+  bool group4;    // compression 4
   long long width;
   long long rows;
 };

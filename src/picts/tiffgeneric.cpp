@@ -15,7 +15,8 @@ constexpr unsigned long long k32Bits = 0xFFFFFFFFULL;
 unsigned long long readUnsigned(const void* p, int bytes, bool bigEndian) {
   const unsigned char* b = static_cast<const unsigned char*>(p);
   unsigned long long v = 0;
-  for (int i = 0; i < bytes; ++i) v |= static_cast<unsigned long long>(b[bigEndian ? i : bytes - 1 - i]) << (8 * (bytes - 1 - i));
+  for (int i = 0; i < bytes; ++i)
+    v |= static_cast<unsigned long long>(b[bigEndian ? i : bytes - 1 - i]) << (8 * (bytes - 1 - i));
   return v;
 }
 
@@ -28,17 +29,34 @@ void writeUnsigned(void* p, int bytes, bool bigEndian, unsigned long long v) {
 
 int cTiffGeneric::typeSize(int type) {
   switch (type) {
-    case 1: case 2: case 6: case 7: return 1;
-    case 3: case 8: return 2;
-    case 4: case 9: case 11: case 13: return 4;
-    case 5: case 10: case 12: case 16: case 17: return 8;
-    default: return 0;
+    case 1:
+    case 2:
+    case 6:
+    case 7:
+      return 1;
+    case 3:
+    case 8:
+      return 2;
+    case 4:
+    case 9:
+    case 11:
+    case 13:
+      return 4;
+    case 5:
+    case 10:
+    case 12:
+    case 16:
+    case 17:
+      return 8;
+    default:
+      return 0;
   }
 }
 
 bool cTiffGeneric::readAt(unsigned long long pos, void* buf, unsigned int count) {
   myPosition = static_cast<unsigned int>(pos);
-  return pos <= myStreamSize && count <= myStreamSize - pos && myStream->set_fp(pos) && myStream->readf(buf, count);
+  return pos <= myStreamSize && count <= myStreamSize - pos && myStream->set_fp(pos) &&
+         myStream->readf(buf, count);
 }
 
 bool cTiffGeneric::processStream(cFileIOTarget* io, unsigned long long size) {
@@ -126,7 +144,8 @@ bool cTiffGeneric::walkEntry(const unsigned char* entry) {
       myPosition = static_cast<unsigned int>(offset > k32Bits ? k32Bits : offset);
       return fail(kErrValue);
     }
-    if (onRawTag(tag, type, nullptr, static_cast<int>(length), static_cast<unsigned int>(offset))) return true;
+    if (onRawTag(tag, type, nullptr, static_cast<int>(length), static_cast<unsigned int>(offset)))
+      return true;
     return myError != kErrNone ? false : fail(kErrCallback);
   }
   // A classic value is followed by four zero bytes, as if it were wider.
@@ -155,14 +174,18 @@ bool cTiffGeneric::onTag(int, int, const void*, int) { return true; }
 
 unsigned int cTiffGeneric::nextOffset() const { return myNextOffset; }
 
-unsigned char cTiffGeneric::getU8(const void* p) const { return p ? *static_cast<const unsigned char*>(p) : 0; }
+unsigned char cTiffGeneric::getU8(const void* p) const {
+  return p ? *static_cast<const unsigned char*>(p) : 0;
+}
 unsigned short cTiffGeneric::getU16(const void* p) const {
   return p ? static_cast<unsigned short>(readUnsigned(p, 2, myBigEndian)) : 0;
 }
 unsigned int cTiffGeneric::getU32(const void* p) const {
   return p ? static_cast<unsigned int>(readUnsigned(p, 4, myBigEndian)) : 0;
 }
-unsigned long long cTiffGeneric::getU64(const void* p) const { return p ? readUnsigned(p, 8, myBigEndian) : 0; }
+unsigned long long cTiffGeneric::getU64(const void* p) const {
+  return p ? readUnsigned(p, 8, myBigEndian) : 0;
+}
 short cTiffGeneric::getInt16(const void* p) const { return static_cast<short>(getU16(p)); }
 int cTiffGeneric::getInt32(const void* p) const { return static_cast<int>(getU32(p)); }
 
@@ -179,7 +202,8 @@ double cTiffGeneric::getFloatSig(const void* p) const {
 }
 
 template <typename T, typename F>
-void cTiffGeneric::convertArray(const void* p, long long length, int size, _typebuf<T>& out, F element) const {
+void cTiffGeneric::convertArray(const void* p, long long length, int size, _typebuf<T>& out,
+                                F element) const {
   long long n = p && length > 0 ? length / size : 0;
   out.set(n);
   const unsigned char* b = static_cast<const unsigned char*>(p);
@@ -202,17 +226,21 @@ void cTiffGeneric::getDataInt32(const void* p, long long length, _typebuf<int>& 
   convertArray(p, length, 4, out, [this](const unsigned char* b) { return getInt32(b); });
 }
 void cTiffGeneric::getDataInt64(const void* p, long long length, _typebuf<long long>& out) const {
-  convertArray(p, length, 8, out, [this](const unsigned char* b) { return static_cast<long long>(getU64(b)); });
+  convertArray(p, length, 8, out,
+               [this](const unsigned char* b) { return static_cast<long long>(getU64(b)); });
 }
 void cTiffGeneric::getDataRational(const void* p, long long length, _typebuf<sRational>& out) const {
-  convertArray(p, length, 8, out, [this](const unsigned char* b) { return sRational{getU32(b), getU32(b + 4)}; });
+  convertArray(p, length, 8, out, [this](const unsigned char* b) {
+    return sRational{getU32(b), getU32(b + 4)};
+  });
 }
 void cTiffGeneric::getDataRational(const void* p, long long length, _typebuf<double>& out) const {
   convertArray(p, length, 8, out, [this](const unsigned char* b) { return getFloat(b); });
 }
 void cTiffGeneric::getDataSRational(const void* p, long long length, _typebuf<sSignedRational>& out) const {
-  convertArray(p, length, 8, out,
-               [this](const unsigned char* b) { return sSignedRational{getInt32(b), getInt32(b + 4)}; });
+  convertArray(p, length, 8, out, [this](const unsigned char* b) {
+    return sSignedRational{getInt32(b), getInt32(b + 4)};
+  });
 }
 void cTiffGeneric::getDataSRational(const void* p, long long length, _typebuf<double>& out) const {
   convertArray(p, length, 8, out, [this](const unsigned char* b) {
@@ -279,14 +307,16 @@ bool cTiffGeneric::getValsU32(const sTagProcessParam& t, _typebuf<unsigned int>&
     return true;
   }
   if (t.type == 3) {
-    convertArray(t.data, t.length, 2, v, [this](const unsigned char* b) { return static_cast<unsigned int>(getU16(b)); });
+    convertArray(t.data, t.length, 2, v,
+                 [this](const unsigned char* b) { return static_cast<unsigned int>(getU16(b)); });
     return true;
   }
   if (t.type != 16) return false;
   const unsigned char* b = static_cast<const unsigned char*>(t.data);
   for (long long i = 0; b && i + 8 <= t.length; i += 8)
     if (getU64(b + i) > k32Bits) return false;
-  convertArray(t.data, t.length, 8, v, [this](const unsigned char* e) { return static_cast<unsigned int>(getU64(e)); });
+  convertArray(t.data, t.length, 8, v,
+               [this](const unsigned char* e) { return static_cast<unsigned int>(getU64(e)); });
   return true;
 }
 
@@ -356,7 +386,8 @@ bool cTiffGeneric::getValsI32(const sTagProcessParam& t, _typebuf<int>& v) const
   if (t.type == 9)
     getDataInt32(t.data, t.length, v);
   else if (t.type == 8)
-    convertArray(t.data, t.length, 2, v, [this](const unsigned char* b) { return static_cast<int>(getInt16(b)); });
+    convertArray(t.data, t.length, 2, v,
+                 [this](const unsigned char* b) { return static_cast<int>(getInt16(b)); });
   else
     return false;
   return true;
@@ -371,12 +402,14 @@ bool cTiffGeneric::getDate(const char* text, int length, sTimestamp& out) {
   int f[6] = {0, 0, 0, 0, 0, 0};
   int want = length == 10 ? 3 : 6;
   int got = length == 10 ? std::sscanf(copy, "%04d-%02d-%02d", &f[0], &f[1], &f[2])
-                         : std::sscanf(copy, "%04d-%02d-%02d-%02d-%02d-%02d", &f[0], &f[1], &f[2], &f[3], &f[4], &f[5]);
+                         : std::sscanf(copy, "%04d-%02d-%02d-%02d-%02d-%02d", &f[0], &f[1], &f[2], &f[3],
+                                       &f[4], &f[5]);
   if (got != want) return false;
   if (f[0] < 1900 || f[0] > 2100 || f[1] < 1 || f[1] > 12 || f[2] < 1 || f[2] > 31 || f[3] < 0 || f[3] > 23 ||
       f[4] < 0 || f[4] > 59 || f[5] < 0 || f[5] > 59)
     return false;
-  out = {static_cast<unsigned short>(f[0]), static_cast<unsigned char>(f[1]), static_cast<unsigned char>(f[2]),
-         static_cast<unsigned char>(f[3]), static_cast<unsigned char>(f[4]), static_cast<unsigned char>(f[5])};
+  out = {static_cast<unsigned short>(f[0]), static_cast<unsigned char>(f[1]),
+         static_cast<unsigned char>(f[2]),  static_cast<unsigned char>(f[3]),
+         static_cast<unsigned char>(f[4]),  static_cast<unsigned char>(f[5])};
   return true;
 }

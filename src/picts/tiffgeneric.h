@@ -37,12 +37,12 @@ class cTiffGeneric {
   enum eError {
     kErrNone = 0,
     kErrNoStream = 1,
-    kErrShort = 2,      // header, IFD or entry count past the stream
-    kErrRead = 3,       // a read failed, or a BigTIFF first IFD past the end
-    kErrHeader = 4,     // byte order, magic or first offset
-    kErrType = 5,       // an entry of a refused type
-    kErrValue = 6,      // an out-of-line value outside the stream; `position` says where
-    kErrCallback = 7,   // a callback refused an entry
+    kErrShort = 2,     // header, IFD or entry count past the stream
+    kErrRead = 3,      // a read failed, or a BigTIFF first IFD past the end
+    kErrHeader = 4,    // byte order, magic or first offset
+    kErrType = 5,      // an entry of a refused type
+    kErrValue = 6,     // an out-of-line value outside the stream; `position` says where
+    kErrCallback = 7,  // a callback refused an entry
   };
   // The pseudo tag that reports the next IFD's offset: no 16-bit tag has it.
   static constexpr int kNextIFDTag = 0x10000;

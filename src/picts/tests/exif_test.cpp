@@ -1,5 +1,7 @@
 // EXIF properties of JPEG and TIFF files written by exiftool, against
 // exiftool's own reading, and the walks a forged block must not take.
+#include "picts/exif.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,7 +11,6 @@
 #include <vector>
 
 #include "base/memio.h"
-#include "picts/exif.h"
 #include "picts/pictjpeg.h"
 #include "picts/picttiff.h"
 #include "picts/tests/tiff_support.h"
@@ -29,7 +30,8 @@ std::vector<std::string> exiftoolValues(const std::string& path, const std::vect
   if (std::fgets(line, sizeof line, p)) {
     std::stringstream fields(line);
     std::string field;
-    while (std::getline(fields, field, '\t')) out.push_back(field.substr(0, field.find_last_not_of("\r\n") + 1));
+    while (std::getline(fields, field, '\t'))
+      out.push_back(field.substr(0, field.find_last_not_of("\r\n") + 1));
   }
   pclose(p);
   return out;
@@ -58,23 +60,34 @@ std::string date(cPictBase& pict, cPictBase::eExProps key) {
 TEST(Exif, PropertiesEqualExiftoolInJpegAndTiff) {
   std::string dir = scratchDir(), thumb = dir + "/thumb.jpg";
   ASSERT_TRUE(run({"convert", "rose:", "-resize", "32x21", thumb}));
-  const std::vector<std::string> tags = {"Make", "Model", "DateTimeOriginal", "ModifyDate", "ExposureTime",
-                                         "FNumber", "ISO", "XResolution", "YResolution", "GPSLatitude",
-                                         "GPSLongitude", "GPSAltitude"};
+  const std::vector<std::string> tags = {
+      "Make", "Model",       "DateTimeOriginal", "ModifyDate",  "ExposureTime", "FNumber",
+      "ISO",  "XResolution", "YResolution",      "GPSLatitude", "GPSLongitude", "GPSAltitude"};
   const int rotation[9] = {0, 0, 0, 180, 0, 90, 270, 270, 90}, mirror[9] = {0, 0, 1, 0, 2, 1, 0, 1, 0};
   for (const char* ext : {"jpg", "tif"})
     for (int orientation = 1; orientation <= 8; ++orientation) {
       std::string path = dir + "/exif" + std::to_string(orientation) + "." + ext;
       bool south = orientation % 2, west = orientation > 4, below = orientation % 3 == 0;
       ASSERT_TRUE(run({"convert", "rose:", "-depth", "8", path}));
-      std::vector<std::string> args = {"exiftool", "-q", "-overwrite_original", "-Make=Acme Optics",
+      std::vector<std::string> args = {"exiftool",
+                                       "-q",
+                                       "-overwrite_original",
+                                       "-Make=Acme Optics",
                                        "-Model=Model " + std::to_string(orientation),
-                                       "-DateTimeOriginal=2021:05:06 07:08:09", "-ModifyDate=2020:01:02 03:04:05",
-                                       "-ExposureTime=0.004", "-FNumber=2.8", "-ISO=" + std::to_string(100 * orientation),
-                                       "-XResolution=300", "-YResolution=240", "-ResolutionUnit=cm",
-                                       "-Orientation#=" + std::to_string(orientation), "-GPSLatitude=10.5",
-                                       std::string("-GPSLatitudeRef=") + (south ? "S" : "N"), "-GPSLongitude=20.25",
-                                       std::string("-GPSLongitudeRef=") + (west ? "W" : "E"), "-GPSAltitude=100.5",
+                                       "-DateTimeOriginal=2021:05:06 07:08:09",
+                                       "-ModifyDate=2020:01:02 03:04:05",
+                                       "-ExposureTime=0.004",
+                                       "-FNumber=2.8",
+                                       "-ISO=" + std::to_string(100 * orientation),
+                                       "-XResolution=300",
+                                       "-YResolution=240",
+                                       "-ResolutionUnit=cm",
+                                       "-Orientation#=" + std::to_string(orientation),
+                                       "-GPSLatitude=10.5",
+                                       std::string("-GPSLatitudeRef=") + (south ? "S" : "N"),
+                                       "-GPSLongitude=20.25",
+                                       std::string("-GPSLongitudeRef=") + (west ? "W" : "E"),
+                                       "-GPSAltitude=100.5",
                                        std::string("-GPSAltitudeRef=") + (below ? "1" : "0")};
       if (std::string(ext) == "jpg") args.push_back("-ThumbnailImage<=" + thumb);
       args.push_back(path);
@@ -84,7 +97,8 @@ TEST(Exif, PropertiesEqualExiftoolInJpegAndTiff) {
 
       Bytes file = readFile(path);
       cBufWrapperIO io(file.data(), static_cast<long long>(file.size()), false);
-      cPtr<cPictBase> pict(std::string(ext) == "jpg" ? static_cast<cPictBase*>(new cPictJPEG) : new cPictTIFF);
+      cPtr<cPictBase> pict(std::string(ext) == "jpg" ? static_cast<cPictBase*>(new cPictJPEG)
+                                                     : new cPictTIFF);
       cPictBase::sPictInfo info;
       ASSERT_TRUE(pict->isPicture(&io, &info)) << path;
       EXPECT_EQ(info.hasPreview, std::string(ext) == "jpg") << path;
@@ -93,10 +107,11 @@ TEST(Exif, PropertiesEqualExiftoolInJpegAndTiff) {
       EXPECT_EQ(date(*pict, cPictBase::epDateTaken), expected[2]);
       EXPECT_EQ(date(*pict, cPictBase::epDateTime), expected[3]);
       const std::pair<cPictBase::eExProps, int> numbers[] = {
-          {cPictBase::epExposureTime, 4}, {cPictBase::epFNumber, 5},   {cPictBase::epISOSpeed, 6},
+          {cPictBase::epExposureTime, 4}, {cPictBase::epFNumber, 5},     {cPictBase::epISOSpeed, 6},
           {cPictBase::epXResolution, 7},  {cPictBase::epYResolution, 8}, {cPictBase::epLatitude, 9},
           {cPictBase::epLongitude, 10},   {cPictBase::epAltitude, 11}};
-      for (const auto& [key, at] : numbers) EXPECT_NEAR(number(*pict, key), std::stod(expected[at]), 1e-9) << path << " " << tags[at];
+      for (const auto& [key, at] : numbers)
+        EXPECT_NEAR(number(*pict, key), std::stod(expected[at]), 1e-9) << path << " " << tags[at];
       EXPECT_EQ(number(*pict, cPictBase::epResolutionInches), 0);
       EXPECT_EQ(number(*pict, cPictBase::epRotation), rotation[orientation]) << path;
       EXPECT_EQ(number(*pict, cPictBase::epMirror), mirror[orientation]) << path;
@@ -107,7 +122,8 @@ TEST(Exif, JpegThumbnailEqualsTheThumbnailDecodedAlone) {
   std::string dir = scratchDir(), thumb = dir + "/thumb2.jpg", path = dir + "/withthumb.jpg";
   ASSERT_TRUE(run({"convert", "rose:", "-resize", "32x21", thumb}));
   ASSERT_TRUE(run({"convert", "rose:", path}));
-  ASSERT_TRUE(run({"exiftool", "-q", "-overwrite_original", "-Make=Acme", "-ThumbnailImage<=" + thumb, path}));
+  ASSERT_TRUE(
+      run({"exiftool", "-q", "-overwrite_original", "-Make=Acme", "-ThumbnailImage<=" + thumb, path}));
   Bytes alone = readFile(thumb), file = readFile(path);
   cBufWrapperIO aloneIo(alone.data(), static_cast<long long>(alone.size()), false);
   cPictJPEG expected;
@@ -179,8 +195,16 @@ TEST(Exif, AJpegWhoseExifIsRefusedStillDecodesWithWhatWasRead) {
   std::string path = scratchDir() + "/refused_exif.jpg";
   ASSERT_TRUE(run({"convert", "rose:", path}));
   Bytes jpeg = readFile(path), block = exifBlock(0, false);
-  Bytes app1 = {0xFF, 0xE1, static_cast<uint8_t>((block.size() + 8) >> 8), static_cast<uint8_t>(block.size() + 8),
-                'E', 'x', 'i', 'f', 0, 0};
+  Bytes app1 = {0xFF,
+                0xE1,
+                static_cast<uint8_t>((block.size() + 8) >> 8),
+                static_cast<uint8_t>(block.size() + 8),
+                'E',
+                'x',
+                'i',
+                'f',
+                0,
+                0};
   app1.insert(app1.end(), block.begin(), block.end());
   jpeg.insert(jpeg.begin() + 2, app1.begin(), app1.end());
   cBufWrapperIO io(jpeg.data(), static_cast<long long>(jpeg.size()), false);

@@ -1,12 +1,13 @@
 // Photoshop resource blocks: the index itself, and the thumbnail a TIFF
 // offers as its preview.
+#include "picts/md8bim.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "base/memio.h"
-#include "picts/md8bim.h"
 #include "picts/pictjpeg.h"
 #include "picts/picttiff.h"
 #include "picts/tests/tiff_support.h"
@@ -43,11 +44,17 @@ TEST(Md8BIM, RecordsAreIndexedUntilTheFirstBadOne) {
   };
   const std::vector<sCase> cases = {
       {"short block", {'8', 'B', 'I', 'M'}, true, {}},
-      {"odd size is padded", join({record(1 << 16, {7}), record(2 << 16, {8, 9})}), true, {{1 << 16, {7}}, {2 << 16, {8, 9}}}},
+      {"odd size is padded",
+       join({record(1 << 16, {7}), record(2 << 16, {8, 9})}),
+       true,
+       {{1 << 16, {7}}, {2 << 16, {8, 9}}}},
       {"repeated key keeps the last", join({record(5, {1}), record(5, {2, 3})}), true, {{5, {2, 3}}}},
       {"trailing piece ignored", join({record(5, {1}), Bytes(11, 'x')}), true, {{5, {1}}}},
       {"bad signature", join({record(5, {1}), Bytes(12, 'x'), record(6, {2})}), false, {{5, {1}}}},
-      {"size past the block", join({record(5, {1}), Bytes{'8', 'B', 'I', 'M', 0, 0, 0, 6, 0, 0, 1, 0}}), false, {{5, {1}}}},
+      {"size past the block",
+       join({record(5, {1}), Bytes{'8', 'B', 'I', 'M', 0, 0, 0, 6, 0, 0, 1, 0}}),
+       false,
+       {{5, {1}}}},
   };
   for (const auto& tc : cases) {
     cMd8BIM md;
@@ -94,7 +101,8 @@ TEST(Md8BIM, TiffOffersThePhotoshopThumbnailInEitherByteOrder) {
     ASSERT_TRUE(tiff.getPreview(&io, preview, nullptr, nullptr));
     ASSERT_EQ(preview.width(), alone.width());
     ASSERT_EQ(preview.height(), alone.height());
-    for (long long i = 0; i < alone.width() * alone.height(); ++i) ASSERT_EQ(preview.raw8Bpp()[i], alone.raw8Bpp()[i]);
+    for (long long i = 0; i < alone.width() * alone.height(); ++i)
+      ASSERT_EQ(preview.raw8Bpp()[i], alone.raw8Bpp()[i]);
     EXPECT_TRUE(tiff.decode(&io));
   }
   // A length that disagrees with the resource's own leaves the preview out.

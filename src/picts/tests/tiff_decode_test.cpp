@@ -19,7 +19,7 @@ struct sSource {
   const char* name;
   std::vector<std::string> convert;  // arguments between "convert" and the output
   int samples;
-  bool premultiplied;                // libtiff's RGBA image multiplies by alpha
+  bool premultiplied;  // libtiff's RGBA image multiplies by alpha
 };
 
 const std::vector<sSource>& sources() {
@@ -39,10 +39,14 @@ const std::vector<sSource>& sources() {
 }
 
 const std::vector<std::vector<std::string>>& layouts() {
-  static const std::vector<std::vector<std::string>> list = {
-      {"-r", "1"}, {"-r", "7"}, {"-r", "1000"}, {"-t", "-w", "16", "-l", "16"},
-      {"-p", "separate", "-r", "7"}, {"-t", "-w", "16", "-l", "16", "-p", "separate"},
-      {"-B", "-r", "7"}, {"-8", "-r", "7"}};
+  static const std::vector<std::vector<std::string>> list = {{"-r", "1"},
+                                                             {"-r", "7"},
+                                                             {"-r", "1000"},
+                                                             {"-t", "-w", "16", "-l", "16"},
+                                                             {"-p", "separate", "-r", "7"},
+                                                             {"-t", "-w", "16", "-l", "16", "-p", "separate"},
+                                                             {"-B", "-r", "7"},
+                                                             {"-8", "-r", "7"}};
   return list;
 }
 
@@ -75,7 +79,8 @@ uint32_t asLibtiff(cPictTIFF& pict, long long x, long long y, bool premultiplied
   if (pict.is16Bpp()) {
     uint64_t q = pict.raw16Bpp()[at];
     p = 0;
-    for (int c = 0; c < 4; ++c) p |= static_cast<uint32_t>(((q >> (16 * c) & 0xFFFF) * 255 + 32767) / 65535) << (8 * c);
+    for (int c = 0; c < 4; ++c)
+      p |= static_cast<uint32_t>(((q >> (16 * c) & 0xFFFF) * 255 + 32767) / 65535) << (8 * c);
   } else {
     p = pict.raw8Bpp()[at];
   }
@@ -123,7 +128,8 @@ TEST(TiffDecode, TiffcpMatrixMatchesLibtiff) {
           for (uint32_t x = 0; x < w; ++x) {
             uint32_t ours = asLibtiff(pict, x, y, src.premultiplied), theirs = expected[y * w + x];
             for (int c = 0; c < 4; ++c)
-              worst = std::max(worst, std::abs(static_cast<int>(channel(ours, c)) - static_cast<int>(channel(theirs, c))));
+              worst = std::max(
+                  worst, std::abs(static_cast<int>(channel(ours, c)) - static_cast<int>(channel(theirs, c))));
           }
         // 16-bit samples and the ink formula round where libtiff truncates.
         bool exact = !pict.is16Bpp() && std::string(src.name) != "cmyk" && !src.premultiplied;
@@ -137,9 +143,10 @@ TEST(TiffDecode, TiffcpMatrixMatchesLibtiff) {
 TEST(TiffDecode, JpegStripsAndTilesAreCloseToLibtiff) {
   std::string dir = scratchDir(), base = dir + "/jpeg_src.tif";
   ASSERT_TRUE(run({"convert", "rose:", "-depth", "8", base}));
-  const std::vector<std::vector<std::string>> options = {
-      {"-c", "jpeg", "-r", "16"}, {"-c", "jpeg:r", "-r", "16"}, {"-c", "jpeg", "-t", "-w", "16", "-l", "16"},
-      {"-c", "jpeg", "-r", "16", "-B"}};
+  const std::vector<std::vector<std::string>> options = {{"-c", "jpeg", "-r", "16"},
+                                                         {"-c", "jpeg:r", "-r", "16"},
+                                                         {"-c", "jpeg", "-t", "-w", "16", "-l", "16"},
+                                                         {"-c", "jpeg", "-r", "16", "-B"}};
   std::string reference = dir + "/jpeg_ref.tif";
   for (size_t i = 0; i < options.size(); ++i) {
     std::string path = dir + "/jpeg" + std::to_string(i) + ".tif";
@@ -188,9 +195,14 @@ Bytes bilevelRows(uint32_t w, uint32_t h) {
 TEST(TiffDecode, FaxStripsDecodeToTheSourceBits) {
   std::string dir = scratchDir();
   const uint32_t w = 203, h = 37;
-  const std::vector<std::vector<std::string>> options = {
-      {"-c", "g3"}, {"-c", "g3:2d"}, {"-c", "g3:fill"}, {"-c", "g4"}, {"-c", "g3:2d:fill", "-r", "7"},
-      {"-c", "g4", "-f", "lsb2msb"}, {"-c", "g3:2d", "-f", "lsb2msb"}, {"-c", "g4", "-t", "-w", "64", "-l", "16"}};
+  const std::vector<std::vector<std::string>> options = {{"-c", "g3"},
+                                                         {"-c", "g3:2d"},
+                                                         {"-c", "g3:fill"},
+                                                         {"-c", "g4"},
+                                                         {"-c", "g3:2d:fill", "-r", "7"},
+                                                         {"-c", "g4", "-f", "lsb2msb"},
+                                                         {"-c", "g3:2d", "-f", "lsb2msb"},
+                                                         {"-c", "g4", "-t", "-w", "64", "-l", "16"}};
   for (int photometric : {0, 1}) {
     Writer writer;
     writer.ifds.push_back(pictureIfd(writer, w, h, 1, 1, photometric, bilevelRows(w, h)));
@@ -217,7 +229,8 @@ TEST(TiffDecode, FaxStripsDecodeToTheSourceBits) {
 
 TEST(TiffDecode, PageCountsAndSizesEqualTiffinfo) {
   std::string dir = scratchDir(), path = dir + "/pages.tif";
-  ASSERT_TRUE(run({"convert", "-size", "5x3", "xc:red", "-size", "7x4", "xc:blue", "-size", "9x2", "xc:gray", "-depth", "8", path}));
+  ASSERT_TRUE(run({"convert", "-size", "5x3", "xc:red", "-size", "7x4", "xc:blue", "-size", "9x2", "xc:gray",
+                   "-depth", "8", path}));
   Bytes file = readFile(path);
   cBufWrapperIO io(file.data(), static_cast<long long>(file.size()), false);
   cPictTIFF pict;
@@ -230,7 +243,10 @@ TEST(TiffDecode, PageCountsAndSizesEqualTiffinfo) {
     EXPECT_EQ(h, sizes[page][1]);
     ASSERT_TRUE(pict.decodePage(&io, page));
     EXPECT_EQ(pict.width(), sizes[page][0]);
-    EXPECT_EQ(pict.raw8Bpp()[0] & 0xFFFFFF, page == 0 ? 0xFF0000u : page == 1 ? 0x0000FFu : 0x7E7E7Eu) << page;
+    EXPECT_EQ(pict.raw8Bpp()[0] & 0xFFFFFF, page == 0   ? 0xFF0000u
+                                            : page == 1 ? 0x0000FFu
+                                                        : 0x7E7E7Eu)
+        << page;
   }
   cPictDummy preview;
   ASSERT_TRUE(pict.decodePagePreview(&io, preview, 4, 4, 1, true, 0));

@@ -9,8 +9,8 @@
 
 #include "base/memio.h"
 #include "picts/picttiff.h"
-#include "picts/tifffax.h"
 #include "picts/tests/tiff_support.h"
+#include "picts/tifffax.h"
 
 using namespace tifftest;
 
@@ -46,52 +46,61 @@ TEST(TiffHostile, ForgedFilesAnswerFalse) {
   const std::vector<sCase> cases = {
       {"sound", forged([](Writer&) {}), true},
       {"sound BigTIFF", forged([](Writer&) {}, true), true},
-      {"no compression tag", forged([](Writer& w) { std::erase_if(w.ifds[0], [](const Entry& e) { return e.tag == 259; }); }), false},
+      {"no compression tag",
+       forged([](Writer& w) { std::erase_if(w.ifds[0], [](const Entry& e) { return e.tag == 259; }); }),
+       false},
       {"compression 2", forged([](Writer& w) { entryOf(w.ifds[0], 259) = w.shortEntry(259, {2}); }), false},
-      {"floating-point predictor", forged([](Writer& w) { w.ifds[0].push_back(w.shortEntry(317, {3})); }), false},
+      {"floating-point predictor", forged([](Writer& w) { w.ifds[0].push_back(w.shortEntry(317, {3})); }),
+       false},
       {"strip byte count beyond the file",
        forged([](Writer& w) { entryOf(w.ifds[0], 279) = w.longEntry(279, {0x7FFFFFF0}); }), false},
       {"strip offset beyond the file",
        forged([](Writer& w) { entryOf(w.ifds[0], 273) = w.longEntry(273, {0xFFFFFF00}); }), false},
-      {"more strips than rows need",
-       forged([](Writer& w) {
+      {"more strips than rows need", forged([](Writer& w) {
          entryOf(w.ifds[0], 273) = w.longEntry(273, {16, 16, 16});
          entryOf(w.ifds[0], 279) = w.longEntry(279, {8, 8, 8});
-       }), false},
-      {"2^31 x 2^31 picture",
-       forged([](Writer& w) {
+       }),
+       false},
+      {"2^31 x 2^31 picture", forged([](Writer& w) {
          entryOf(w.ifds[0], 256) = w.longEntry(256, {0x7FFFFFFF});
          entryOf(w.ifds[0], 257) = w.longEntry(257, {0x7FFFFFFF});
-       }), false},
-      {"16000 x 16000 from eight bytes",
-       forged([](Writer& w) {
+       }),
+       false},
+      {"16000 x 16000 from eight bytes", forged([](Writer& w) {
          entryOf(w.ifds[0], 256) = w.longEntry(256, {16000});
          entryOf(w.ifds[0], 257) = w.longEntry(257, {16000});
          entryOf(w.ifds[0], 278) = w.longEntry(278, {16000});
          entryOf(w.ifds[0], 259) = w.shortEntry(259, {8});
-       }), false},
-      {"width past 31 bits", forged([](Writer& w) { entryOf(w.ifds[0], 256) = w.longEntry(256, {0x80000000u}); }), false},
-      {"tiles without offsets for every tile",
-       forged([](Writer& w) {
-         std::erase_if(w.ifds[0], [](const Entry& e) { return e.tag == 273 || e.tag == 279 || e.tag == 278; });
+       }),
+       false},
+      {"width past 31 bits",
+       forged([](Writer& w) { entryOf(w.ifds[0], 256) = w.longEntry(256, {0x80000000u}); }), false},
+      {"tiles without offsets for every tile", forged([](Writer& w) {
+         std::erase_if(w.ifds[0],
+                       [](const Entry& e) { return e.tag == 273 || e.tag == 279 || e.tag == 278; });
          w.ifds[0].push_back(w.longEntry(322, {16}));
          w.ifds[0].push_back(w.longEntry(323, {16}));
          w.ifds[0].push_back(w.longEntry(324, {16}));
          w.ifds[0].push_back(w.longEntry(325, {8}));
          entryOf(w.ifds[0], 256) = w.longEntry(256, {40});
-       }), false},
+       }),
+       false},
       {"zero tile width", forged([](Writer& w) { w.ifds[0].push_back(w.longEntry(322, {0})); }), false},
-      {"palette index past the map",
-       forged([](Writer& w) {
+      {"palette index past the map", forged([](Writer& w) {
          entryOf(w.ifds[0], 262) = w.shortEntry(262, {3});
          w.ifds[0].push_back(w.shortEntry(320, std::vector<uint64_t>(3 * 8, 0x8000)));
-       }), false},
+       }),
+       false},
       {"signed samples", forged([](Writer& w) { w.ifds[0].push_back(w.shortEntry(339, {2})); }), false},
-      {"YCbCr without JPEG", forged([](Writer& w) {
-         entryOf(w.ifds[0], 262) = w.shortEntry(262, {6});
-       }), true},
+      {"YCbCr without JPEG", forged([](Writer& w) { entryOf(w.ifds[0], 262) = w.shortEntry(262, {6}); }),
+       true},
       {"LONG8 strip offset from 2^32",
-       forged([](Writer& w) { entryOf(w.ifds[0], 273) = {273, 16, 1, w.values(1ULL << 32 | 16, 8)}; }, true), false},
+       forged(
+           [](Writer& w) {
+             entryOf(w.ifds[0], 273) = {273, 16, 1, w.values(1ULL << 32 | 16, 8)};
+           },
+           true),
+       false},
   };
   for (const auto& tc : cases) {
     cPictTIFF pict;
@@ -145,8 +154,12 @@ TEST(TiffColours, WhiteIsZeroAndSmallDepthsEqualLibtiffAtEveryDepth) {
     Bytes row;  // one row of 8 pixels
   };
   const std::vector<sCase> cases = {
-      {1, 0, {0xA5}}, {1, 1, {0xA5}}, {2, 0, {0x1B, 0xE4}}, {2, 1, {0x1B, 0xE4}},
-      {4, 0, {0x01, 0x23, 0xCD, 0xEF}}, {4, 1, {0x01, 0x23, 0xCD, 0xEF}},
+      {1, 0, {0xA5}},
+      {1, 1, {0xA5}},
+      {2, 0, {0x1B, 0xE4}},
+      {2, 1, {0x1B, 0xE4}},
+      {4, 0, {0x01, 0x23, 0xCD, 0xEF}},
+      {4, 1, {0x01, 0x23, 0xCD, 0xEF}},
       {8, 0, {0, 1, 2, 127, 128, 200, 254, 255}},
   };
   for (const auto& tc : cases) {
@@ -156,7 +169,8 @@ TEST(TiffColours, WhiteIsZeroAndSmallDepthsEqualLibtiffAtEveryDepth) {
     cPictTIFF pict;
     ASSERT_TRUE(decodes(file, pict)) << tc.bits;
     std::vector<uint32_t> expected = libtiffRgba(file);
-    for (int x = 0; x < 8; ++x) EXPECT_EQ(pict.raw8Bpp()[x], expected[x]) << tc.bits << "/" << tc.photometric << " x " << x;
+    for (int x = 0; x < 8; ++x)
+      EXPECT_EQ(pict.raw8Bpp()[x], expected[x]) << tc.bits << "/" << tc.photometric << " x " << x;
   }
 }
 
@@ -181,7 +195,8 @@ TEST(TiffColours, ComposedPixelsFollowTheirFormulas) {
   };
   for (const auto& tc : cases) {
     unsigned int got = 0;
-    ASSERT_TRUE(cPictTIFF::getColor32(tc.samples.data(), static_cast<int>(tc.samples.size()), tc.photometric, got))
+    ASSERT_TRUE(
+        cPictTIFF::getColor32(tc.samples.data(), static_cast<int>(tc.samples.size()), tc.photometric, got))
         << tc.name;
     EXPECT_EQ(got, tc.pixel) << tc.name;
   }
@@ -255,7 +270,8 @@ TEST(TiffFax, RowsThatDoNotAddUpFailWithoutWritingOutside) {
   };
   for (const auto& tc : cases) {
     Bytes out(static_cast<size_t>((tc.width + 7) / 8 * tc.rows) + 4, 0xEE);
-    sFax3DecodeCtx ctx{tc.bits.data(), static_cast<long long>(tc.bits.size()), false, tc.twoD, tc.group4, tc.width, tc.rows};
+    sFax3DecodeCtx ctx{
+        tc.bits.data(), static_cast<long long>(tc.bits.size()), false, tc.twoD, tc.group4, tc.width, tc.rows};
     EXPECT_EQ(decodeFax(ctx, out.data()), tc.ok) << tc.name;
     if (tc.ok) {
       EXPECT_EQ(Bytes(out.begin(), out.end() - 4), tc.out) << tc.name;

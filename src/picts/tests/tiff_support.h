@@ -21,8 +21,8 @@ struct Entry {
   uint16_t tag;
   uint16_t type;
   uint64_t count;
-  Bytes value;                 // in the file's byte order; written inline when it fits
-  int64_t forcedOffset = -1;   // an out-of-line value's offset as given, not where it lands
+  Bytes value;                // in the file's byte order; written inline when it fits
+  int64_t forcedOffset = -1;  // an out-of-line value's offset as given, not where it lands
 };
 
 struct Writer {
@@ -35,7 +35,8 @@ struct Writer {
   size_t headerSize() const { return bigTiff ? 16 : 8; }
 
   void put(Bytes& out, uint64_t v, int bytes) const {
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * (bigEndian ? bytes - 1 - i : i))));
+    for (int i = 0; i < bytes; ++i)
+      out.push_back(static_cast<uint8_t>(v >> (8 * (bigEndian ? bytes - 1 - i : i))));
   }
   Bytes values(uint64_t v, int bytes) const {
     Bytes b;
@@ -53,7 +54,9 @@ struct Writer {
     blobs.insert(blobs.end(), data.begin(), data.end());
     return at;
   }
-  Entry shortEntry(uint16_t tag, std::vector<uint64_t> vs) const { return {tag, 3, vs.size(), values(vs, 2)}; }
+  Entry shortEntry(uint16_t tag, std::vector<uint64_t> vs) const {
+    return {tag, 3, vs.size(), values(vs, 2)};
+  }
   Entry longEntry(uint16_t tag, std::vector<uint64_t> vs) const { return {tag, 4, vs.size(), values(vs, 4)}; }
 
   Bytes build() const {
@@ -75,7 +78,8 @@ struct Writer {
       std::vector<uint64_t> valueAt;
       for (const Entry& e : ifd) {
         valueAt.push_back(out.size());
-        if (e.value.size() > static_cast<size_t>(field)) out.insert(out.end(), e.value.begin(), e.value.end());
+        if (e.value.size() > static_cast<size_t>(field))
+          out.insert(out.end(), e.value.begin(), e.value.end());
         if (out.size() & 1) out.push_back(0);
       }
       ifdAt.push_back(out.size());
@@ -114,10 +118,14 @@ inline std::vector<Entry> pictureIfd(Writer& w, uint32_t width, uint32_t height,
                                      int photometric, const Bytes& pixels) {
   uint64_t at = w.addBlob(pixels);
   std::vector<uint64_t> bps(static_cast<size_t>(samples), static_cast<uint64_t>(bits));
-  return {w.longEntry(256, {width}),          w.longEntry(257, {height}),
-          w.shortEntry(258, bps),             w.shortEntry(259, {1}),
-          w.shortEntry(262, {static_cast<uint64_t>(photometric)}), w.longEntry(273, {at}),
-          w.shortEntry(277, {static_cast<uint64_t>(samples)}),     w.longEntry(278, {height}),
+  return {w.longEntry(256, {width}),
+          w.longEntry(257, {height}),
+          w.shortEntry(258, bps),
+          w.shortEntry(259, {1}),
+          w.shortEntry(262, {static_cast<uint64_t>(photometric)}),
+          w.longEntry(273, {at}),
+          w.shortEntry(277, {static_cast<uint64_t>(samples)}),
+          w.longEntry(278, {height}),
           w.longEntry(279, {pixels.size()})};
 }
 
@@ -127,7 +135,8 @@ inline Bytes readFile(const std::string& path) {
 }
 
 inline void writeFile(const std::string& path, const Bytes& data) {
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
 }
 
 // Runs a tool without a shell; true when it exits with 0.

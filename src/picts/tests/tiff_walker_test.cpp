@@ -53,7 +53,8 @@ Seen tiffdumpListing(const std::string& path) {
   while (std::fgets(line, sizeof line, p)) {
     int tag = 0, type = 0;
     long long count = 0;
-    if (std::sscanf(line, "%*s (%d) %*s (%d) %lld<", &tag, &type, &count) == 3) out.emplace_back(tag, type, count);
+    if (std::sscanf(line, "%*s (%d) %*s (%d) %lld<", &tag, &type, &count) == 3)
+      out.emplace_back(tag, type, count);
   }
   pclose(p);
   return out;
@@ -61,8 +62,10 @@ Seen tiffdumpListing(const std::string& path) {
 
 TEST(TiffWalker, CallbacksEqualTiffdumpInEveryByteOrderAndBigTiff) {
   std::string dir = scratchDir(), src = dir + "/walk_src.tif";
-  ASSERT_TRUE(run({"convert", "-size", "19x7", "gradient:red-blue", "(", "-size", "19x7", "xc:gray", ")", src}));
-  const std::vector<std::vector<std::string>> variants = {{}, {"-B"}, {"-L"}, {"-8"}, {"-8", "-B"}, {"-t", "-c", "lzw"}};
+  ASSERT_TRUE(
+      run({"convert", "-size", "19x7", "gradient:red-blue", "(", "-size", "19x7", "xc:gray", ")", src}));
+  const std::vector<std::vector<std::string>> variants = {{},     {"-B"},       {"-L"},
+                                                          {"-8"}, {"-8", "-B"}, {"-t", "-c", "lzw"}};
   for (size_t i = 0; i < variants.size(); ++i) {
     std::string out = dir + "/walk" + std::to_string(i) + ".tif";
     ASSERT_TRUE(tiffcp(variants[i], src, out));
@@ -76,14 +79,18 @@ struct sWalkCase {
   const char* name;
   bool bigTiff;
   std::vector<Entry> entries;
-  int error;           // expected code, 0 for success
-  Seen seen;           // expected callbacks before the end or the failure
+  int error;  // expected code, 0 for success
+  Seen seen;  // expected callbacks before the end or the failure
 };
 
 TEST(TiffWalker, ForgedEntriesAreBoundedAndCoded) {
   Writer c, b;
   b.bigTiff = true;
-  auto big = [](uint64_t v) { Bytes x(8); for (int i = 0; i < 8; ++i) x[i] = static_cast<uint8_t>(v >> 8 * i); return x; };
+  auto big = [](uint64_t v) {
+    Bytes x(8);
+    for (int i = 0; i < 8; ++i) x[i] = static_cast<uint8_t>(v >> 8 * i);
+    return x;
+  };
   const std::vector<sWalkCase> cases = {
       {"empty IFD", false, {}, 0, {}},
       {"tag 0 of type 0 has no bytes", false, {{0, 0, 5, {}}}, 0, {{0, 0, 0}}},
@@ -126,7 +133,8 @@ TEST(TiffWalker, HeadersAndChainFields) {
       {"first offset below 8", {'M', 'M', 0, 42, 0, 0, 0, 4, 0, 0}, 4},
       {"BigTIFF first offset from 2^32", {'I', 'I', 43, 0, 8, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0}, 3},
       {"BigTIFF next IFD from 2^32",
-       {'I', 'I', 43, 0, 8, 0, 0, 0, 16, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0}, 3},
+       {'I', 'I', 43, 0, 8, 0, 0, 0, 16, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0},
+       3},
       {"a next IFD of 0 ends the walk", {'I', 'I', 42, 0, 8, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0},
   };
   for (const auto& tc : cases) {
@@ -145,8 +153,11 @@ TEST(TiffWalker, HeadersAndChainFields) {
 TEST(TiffWalker, BigEndianValuesReachCallbacksRawAndGettersConvert) {
   Writer w;
   w.bigEndian = true;
-  w.ifds.push_back({w.shortEntry(300, {0x1234}), w.longEntry(301, {0x89ABCDEF, 5}), {302, 16, 1, w.values(1ULL << 32, 8)},
-                    {303, 5, 1, w.values({3, 4}, 4)}, {304, 10, 1, w.values({0xFFFFFFFE, 4}, 4)},
+  w.ifds.push_back({w.shortEntry(300, {0x1234}),
+                    w.longEntry(301, {0x89ABCDEF, 5}),
+                    {302, 16, 1, w.values(1ULL << 32, 8)},
+                    {303, 5, 1, w.values({3, 4}, 4)},
+                    {304, 10, 1, w.values({0xFFFFFFFE, 4}, 4)},
                     {305, 8, 1, w.values(0xFFFE, 2)}});
   Bytes file = w.build();
   struct cCheck : cTiffGeneric {
@@ -166,16 +177,23 @@ TEST(TiffWalker, BigEndianValuesReachCallbacksRawAndGettersConvert) {
           EXPECT_FALSE(getValI32(t, i32));
           break;
         case 301:
-          EXPECT_TRUE(getValsU32(t, u32s) && u32s.count == 2 && u32s.ptr[0] == 0x89ABCDEF && u32s.ptr[1] == 5);
+          EXPECT_TRUE(getValsU32(t, u32s) && u32s.count == 2 && u32s.ptr[0] == 0x89ABCDEF &&
+                      u32s.ptr[1] == 5);
           EXPECT_FALSE(getValU16(t, u16));
           break;
         case 302:
           EXPECT_FALSE(getValU32(t, u32));
           EXPECT_FALSE(getValsU32(t, u32s));  // refused, never cut to 0
           break;
-        case 303: EXPECT_TRUE(getValDouble(t, d) && d == 0.75); break;
-        case 304: EXPECT_TRUE(getValDouble(t, d) && d == -0.5); break;
-        case 305: EXPECT_TRUE(getValI32(t, i32) && i32 == -2); break;
+        case 303:
+          EXPECT_TRUE(getValDouble(t, d) && d == 0.75);
+          break;
+        case 304:
+          EXPECT_TRUE(getValDouble(t, d) && d == -0.5);
+          break;
+        case 305:
+          EXPECT_TRUE(getValI32(t, i32) && i32 == -2);
+          break;
       }
       ++checked;
       return true;
