@@ -98,6 +98,16 @@ bool cJHuffDecoder::mkTab(bool isDC, int id, sJHDerivedTable& t) {
       t.look_sym[first + j] = t.source.symbols[i];
     }
   }
+  std::memset(t.fastAC, 0, sizeof t.fastAC);
+  for (int i = 0; !isDC && i < n && lengths[i] <= 9; ++i) {
+    int l = lengths[i], r = t.source.symbols[i] >> 4, size = t.source.symbols[i] & 15;
+    if (size == 0 || l + size > 9) continue;
+    int first = static_cast<int>(codes[i]) << (9 - l);
+    for (int p = first; p < first + (1 << (9 - l)); ++p) {
+      int v = extend((p >> (9 - l - size)) & ((1 << size) - 1), size);
+      t.fastAC[p] = v * 256 + r * 16 + l + size;
+    }
+  }
   // Lossless differences go up to category 16; DCT differences to 15.
   if (isDC) {
     int top = myState->coding == 2 ? 16 : 15;
@@ -259,7 +269,6 @@ int cJHuffDecoder::huffDecodeU32(int minBits, const sJHDerivedTable* t) {
   return t->source.symbols[index];
 }
 
-
 inline int cJHuffDecoder::decodeSymbol(unsigned long long& acc, unsigned int& bits,
                                        const sJHDerivedTable* t) {
   if (bits < 16) refill(acc, bits);
@@ -271,6 +280,20 @@ inline int cJHuffDecoder::decodeSymbol(unsigned long long& acc, unsigned int& bi
     return t->look_sym[peek];
   }
   return huffDecode(acc, bits, 9, t);
+}
+
+// Most AC codes and their values fit in nine bits: one lookup gives the
+// run and the value; false leaves the code to decodeSymbol.
+inline bool cJHuffDecoder::fastCode(unsigned long long& acc, unsigned int& bits, const sJHDerivedTable* t,
+                                    int& run, int& value) {
+  if (bits < 16) refill(acc, bits);
+  if (bits < 9) return false;
+  int e = t->fastAC[peekBits(acc, bits, 9)];
+  if (!e) return false;
+  bits -= e & 15;
+  run = (e >> 4) & 15;
+  value = e >> 8;
+  return true;
 }
 
 // Reads s bits (1..16) and gives their signed value.
@@ -377,6 +400,12 @@ inline bool cJHuffDecoder::sequentialBlock(sHuffDecodedUnit& unit, int slot, con
     const sJHDerivedTable* ac = myScanAC[slot];
     good = true;
     for (int k = 1; ac && k < 64; ++k) {
+      int run, value;
+      if (fastCode(acc, bits, ac, run, value)) {
+        k += run;
+        if (static_cast<unsigned int>(k) < limit) coef[order[k]] = static_cast<short>(value);
+        continue;
+      }
       int rs = decodeSymbol(acc, bits, ac);
       if (rs < 0) {
         good = false;
@@ -444,6 +473,13 @@ bool cJHuffDecoder::decodeACFirst(sHuffDecodedUnit& unit) {
   int se = myState->se;
   bool good = true;
   for (int k = myState->ss; k <= se; ++k) {
+    int run, value;
+    if (fastCode(acc, bits, myCurrentAC, run, value)) {
+      k += run;
+      unit.coef[kJpgNaturalOrder[k < 79 ? k : 79]] =
+          static_cast<short>(static_cast<unsigned int>(value) << al);
+      continue;
+    }
     int rs = decodeSymbol(acc, bits, myCurrentAC);
     if (rs < 0) {
       good = false;

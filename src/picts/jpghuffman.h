@@ -13,6 +13,9 @@ class cJHuffDecoder {
     sJHuffSource source;
     int look_nbits[256];
     unsigned char look_sym[256];
+    // AC tables: for every 9-bit prefix that holds a whole code and its
+    // value, value x 256 + run x 16 + bits used; 0 when it does not.
+    int fastAC[512];
   };
 
   bool create(sJPGState& state);
@@ -43,6 +46,7 @@ class cJHuffDecoder {
   bool takePlainBytes(unsigned long long& acc, unsigned int& bits);
   void refill(unsigned long long& acc, unsigned int& bits);
   int decodeSymbol(unsigned long long& acc, unsigned int& bits, const sJHDerivedTable* table);
+  bool fastCode(unsigned long long& acc, unsigned int& bits, const sJHDerivedTable* t, int& run, int& value);
   bool receive(unsigned long long& acc, unsigned int& bits, int s, int& value);
 
   int addDC(int comp, int diff);

@@ -161,16 +161,18 @@ bool cJPEGParser::readLength(unsigned int& length) {
   return length >= 2;
 }
 
-// Into the segment buffer, which holds the largest payload a length allows.
+// Into the segment buffer, grown to the largest payload met so far (at most
+// what a 16-bit length allows), so that a probe stays small.
 bool cJPEGParser::readPayload(unsigned int length, unsigned& count) {
-  if (mySegment.count < 65536) {
+  long long want = length - 2;
+  if (mySegment.count < want) {
     try {
-      mySegment.set(65536);
+      mySegment.set(want < 256 ? 256 : want);
     } catch (const std::bad_alloc&) {
       return false;
     }
   }
-  count = static_cast<unsigned>(readBytes(mySegment.ptr, length - 2));
+  count = static_cast<unsigned>(readBytes(mySegment.ptr, want));
   return true;
 }
 
