@@ -14,6 +14,7 @@
 #include "picts/pictpng.h"
 #include "picts/pictppm.h"
 #include "picts/picttga.h"
+#include "picts/picttiff.h"
 #include "picts/pictxpm.h"
 
 namespace {
@@ -41,7 +42,8 @@ constexpr sFormat kProbeList[] = {
     {&cPictJ2K::validFor, &makeDecoder<cPictJ2K>},
     // 9 ICNS
     {&cPictTGA::validFor, &makeDecoder<cPictTGA>},
-    // 11 to 27: the camera formats and TIFF
+    // 11 to 26: the camera formats, whose files are TIFF too, so before it
+    {&cPictTIFF::validFor, &makeDecoder<cPictTIFF>},
     {&cPictPPM::validFor, &makeDecoder<cPictPPM>},
     {&cPictPCX::validFor, &makeDecoder<cPictPCX>},
     {&cPictDICOM::validFor, &makeDecoder<cPictDICOM>},

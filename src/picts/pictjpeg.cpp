@@ -1,5 +1,8 @@
 #include "picts/pictjpeg.h"
 
+#include "base/memio.h"
+#include "picts/exif.h"
+
 #include <algorithm>
 #include <new>
 
@@ -54,7 +57,16 @@ bool cPictJPEG::getPreview(cFileIOTarget* io, cPictBase& target, long long const
 
 // The thumbnail comes with the EXIF reader; until then the block is
 // accepted as it is.
-bool cPictJPEG::onExif(const void*, unsigned&) { return true; }
+// A refused entry keeps the properties read before it and never hides the
+// photograph: one odd camera tag must not cost the picture.
+bool cPictJPEG::onExif(const void* data, unsigned& count) {
+  if (!myReadExif) return true;
+  cBufWrapperIO io(const_cast<void*>(data), count, false);
+  cExifDecoder exif;
+  exif.setLoadPreview(myMode == kPreview);
+  exif.decode(this, &io, cExifDecoder::kMainIFD);
+  return true;
+}
 
 bool cPictJPEG::onImageDescribed() {
   myDescribed = true;

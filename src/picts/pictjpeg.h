@@ -21,6 +21,8 @@ class cPictJPEG : public cPictBase, public cJPEGParser {
   // Bottom-up rows (the library's order) by default; false stores the
   // picture top-down, as a caller filling its own bitmap may want.
   void setUsingBMPOrder(bool bottomUp) { myBottomUp = bottomUp; }
+  // False leaves the EXIF block unread (a thumbnail's own thumbnail).
+  void setReadExif(bool read) { myReadExif = read; }
 
   bool onExif(const void* data, unsigned& count) override;
   bool onImageDescribed() override;
@@ -36,6 +38,7 @@ class cPictJPEG : public cPictBase, public cJPEGParser {
   int myMode = kDecode;
   bool myDescribed = false;
   bool myBottomUp = true;
+  bool myReadExif = true;
   bool myRendering = false;
   // Whether any decoded data reached the picture: an image of memory that
   // no data reached is not a success.

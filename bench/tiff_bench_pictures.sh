@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Makes the picture set tiff_bench is run on: one 24-megapixel photograph-like
+# picture saved by libtiff's tiffcp uncompressed, LZW and Deflate with the
+# predictor, PackBits, tiled Deflate, and its bilevel form in G4. Usage: tiff_bench_pictures.sh DIR
+set -euo pipefail
+dir=$1
+mkdir -p "$dir"
+cd "$dir"
+convert -size 6000x4000 -seed 7 plasma:fractal -blur 0x2 -depth 8 -compress none source.tif
+tiffcp -c none -r 16 source.tif photo_none.tif
+tiffcp -c lzw:2 -r 16 source.tif photo_lzw_pred.tif
+tiffcp -c zip:2 -r 16 source.tif photo_zip_pred.tif
+tiffcp -c packbits -r 16 source.tif photo_packbits.tif
+tiffcp -c zip:2 -t -w 256 -l 256 source.tif photo_zip_tiled.tif
+convert source.tif -colorspace gray -threshold 50% -monochrome -depth 1 -compress none bilevel.tif
+tiffcp -c g4 bilevel.tif photo_bilevel_g4.tif
+rm source.tif bilevel.tif

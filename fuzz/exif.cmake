@@ -1,0 +1,1 @@
+zvk_fuzz(exif zvk_picts)

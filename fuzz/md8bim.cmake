@@ -1,0 +1,1 @@
+zvk_fuzz(md8bim zvk_picts)

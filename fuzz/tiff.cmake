@@ -1,0 +1,1 @@
+zvk_fuzz(tiff zvk_picts)

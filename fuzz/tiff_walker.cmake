@@ -1,0 +1,1 @@
+zvk_fuzz(tiff_walker zvk_picts)

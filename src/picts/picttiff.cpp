@@ -1,0 +1,409 @@
+#include "picts/picttiff.h"
+
+#include <algorithm>
+#include <new>
+#include <utility>
+
+#include "base/memio.h"
+#include "base/targets.h"
+#include "picts/md8bim.h"
+#include "picts/pictjpeg.h"
+#include "picts/pixelalloc.h"
+
+namespace {
+
+// Deeper chains are refused: no genuine file pages this far, and a forged
+// one must not keep the walker busy.
+constexpr int kMaxPages = 65536;
+
+long long ceilDiv(long long a, long long b) { return (a + b - 1) / b; }
+
+bool isJpeg(int compression) { return compression == 6 || compression == 7; }
+
+// The most bytes one compressed byte can become, with room to spare: a
+// picture is sized only when its data could fill it.
+long long expansionOf(int compression) {
+  switch (compression) {
+    case 1:
+      return 1;
+    case 32773:
+      return 64;
+    case 8:
+    case 32946:
+      return 1032;
+    case 5:
+      return 4096;
+    default:
+      return 8192;
+  }
+}
+
+}  // namespace
+
+cPictTIFF::cPictTIFF() { reset(); }
+
+void cPictTIFF::reset() {
+  cExifDecoder::reset();
+  setLoadPreview(false);
+  myPhotometric = 0;
+  myRowsPerStrip = 0;
+  myStripOffsets.set(0);
+  myStripByteCounts.set(0);
+  myTileWidth = myTileLength = 0;
+  myTileOffsets.set(0);
+  myTileByteCounts.set(0);
+  mySubIFDs.set(0);
+  myBitsPerChannel.set(0);
+  myBitsPerSample = 0;
+  mySamplesPerPixel = 0;
+  myPlanarConfig = 0;
+  myColorMap.set(0);
+  myT4Options = 0;
+  mySubfileType = 0;
+  myPredictor = 0;
+  myFillOrder = 1;
+  mySampleFormat = 0;
+  myJpegTables.set(0);
+  myBottomUp = true;
+  removeProp(epEmbeddedWidth);
+  removeProp(epEmbeddedHeight);
+  removeProp(epEmbeddedCompression);
+}
+
+bool cPictTIFF::onTag(int tag, int type, const void* data, int length) {
+  // The chain is the pages', not a thumbnail's.
+  if (tag == kNextIFDTag) return true;
+  if (ifdKind() != kMainIFD) return cExifDecoder::onTag(tag, type, data, length);
+  sTagProcessParam t{tag, type, data, length};
+  unsigned int u32 = 0;
+  switch (tag) {
+    case 254:
+      mySubfileType = 0;
+      return getValU32(t, mySubfileType);
+    case 255:
+      if (!getValU32(t, u32)) return false;
+      mySubfileType = u32 == 3 ? (mySubfileType & 2) : u32 == 2 ? (mySubfileType & 1) : 0;
+      return true;
+    case 258:
+      if (!getValsU16(t, myBitsPerChannel) || myBitsPerChannel.count < 1) return false;
+      myBitsPerSample = myBitsPerChannel.ptr[0];
+      if (myBitsPerChannel.count == 1) myBitsPerChannel.set(0);
+      return true;
+    case 262:
+      return getValU16(t, myPhotometric);
+    case 266:
+      return getValU16(t, myFillOrder);
+    case 273:
+      return getValsU32(t, myStripOffsets);
+    case 277:
+      return getValU32(t, mySamplesPerPixel);
+    case 278:
+      return getValU32(t, myRowsPerStrip);
+    case 279:
+      return getValsU32(t, myStripByteCounts);
+    case 284:
+      return getValU16(t, myPlanarConfig);
+    case 292:
+      return getValU32(t, myT4Options);
+    case 317:
+      return getValU16(t, myPredictor);
+    case 320:
+      return getValsU16(t, myColorMap);
+    case 322:
+      return getValU32(t, myTileWidth) && myTileWidth != 0;
+    case 323:
+      return getValU32(t, myTileLength) && myTileLength != 0;
+    case 324:
+      return getValsU32(t, myTileOffsets);
+    case 325:
+      return getValsU32(t, myTileByteCounts);
+    case 330:
+      return getValsU32(t, mySubIFDs);
+    case 339:
+      return getValU16(t, mySampleFormat);
+    case 347:
+      return getValsU8(t, myJpegTables);
+    case 34377:
+      return (type != 1 && type != 7) || length < 13 || takePhotoshopThumbnail(data, length);
+    default:
+      return cExifDecoder::onTag(tag, type, data, length);
+  }
+}
+
+// Photoshop writes its resources big-endian whatever the TIFF's byte order,
+// so they are read so in every TIFF. Anything odd leaves the thumbnail out
+// and the picture as it is.
+bool cPictTIFF::takePhotoshopThumbnail(const void* data, int length) {
+  cMd8BIM resources;
+  resources.processMD(data, length, true);
+  const cMd8BIM::sEntry* thumb = resources.prop(cMd8BIM::kThumbnailKey);
+  if (!thumb || thumb->size < 29) return true;
+  const unsigned char* p = thumb->data;
+  unsigned long long jpegSize =
+      static_cast<unsigned long long>(p[20]) << 24 | p[21] << 16 | p[22] << 8 | p[23];
+  if (jpegSize + 28 != thumb->size) return true;
+  cPtr<cPictJPEG> jpeg(new cPictJPEG);
+  jpeg->setReadExif(false);
+  if (loadPreview()) {
+    cBufWrapperIO io(const_cast<unsigned char*>(p + 28), static_cast<long long>(jpegSize), false);
+    if (!decodeEmbeddedJpeg(*jpeg.ptr, &io, jpegSize)) return true;
+  }
+  if (cPictPropImage* image = static_cast<cPictPropImage*>(getProp(epThumbnail, true));
+      image && image->typeOf() == kPropImage) {
+    delete image->value;
+    image->value = jpeg.ptr;
+    jpeg.ptr = nullptr;
+  }
+  return true;
+}
+
+bool cPictTIFF::getPreview(cFileIOTarget* io, cPictBase& target, long long const*, long long const*) {
+  if (!io) return false;
+  removeProp(epThumbnail);
+  walkToPage(io, 0, true);
+  cPictPropImage* thumb = getPropImage(epThumbnail);
+  if (!thumb || !thumb->value || !thumb->value->raw8Bpp()) return false;
+  thumb->value->moveTo(target);
+  return true;
+}
+
+bool cPictTIFF::decodePagePreview(cFileIOTarget* io, cPictDummy& out, long long maxW, long long maxH,
+                                  int page, bool allowDecode, unsigned int background) {
+  if (maxW < 1 || maxH < 1) return false;
+  removeProp(epThumbnail);
+  if (!walkToPage(io, page, true)) return false;
+  cPictPropImage* thumb = getPropImage(epThumbnail);
+  if (thumb && thumb->value) return imgToPreview(*thumb->value, out, maxW, maxH, background);
+  if (!allowDecode || !decodeIntFinal(io)) return false;
+  double r = std::min({1.0, static_cast<double>(maxW) / myWidth, static_cast<double>(maxH) / myHeight});
+  long long w = static_cast<long long>(myWidth * r + 0.5), h = static_cast<long long>(myHeight * r + 0.5);
+  if (w < 1 || h < 1 || !out.create(w, h, 0)) return false;
+  sExtPictDef target(&out);
+  target.background = background;
+  return toExtTarget(&target);
+}
+
+bool cPictTIFF::isFullConfig() {
+  if (myPlanarConfig > 2 && myPlanarConfig != 32768) return false;
+  if (myBitsPerSample < 1 || myBitsPerSample > 64) return false;
+  if (mySamplesPerPixel < 1 || mySamplesPerPixel > 5) return false;
+  if (myStripOffsets.count) {
+    if (myStripByteCounts.count ? myStripByteCounts.count != myStripOffsets.count : myStripOffsets.count != 1)
+      return false;
+  } else if (!myTileOffsets.count || (myTileByteCounts.count == 0 && myTileOffsets.count != 1)) {
+    return false;
+  }
+  return getPropInt(epEmbeddedWidth) && getPropInt(epEmbeddedHeight);
+}
+
+// Each step forgets what the previous IFD said: a page describes itself.
+bool cPictTIFF::walkToPage(cFileIOTarget* io, int page, bool withPreview) {
+  if (!io || page < 0 || page >= kMaxPages) return false;
+  reset();
+  setLoadPreview(withPreview);
+  if (!cExifDecoder::decode(this, io, kMainIFD)) return false;
+  mySize = myStreamSize;
+  cFasterTreeList<unsigned int, char> walked;
+  walked.insert(ifdOffset());
+  for (int i = 0; i < page; ++i)
+    if (!walkNext(io, walked)) return false;
+  return isFullConfig();
+}
+
+bool cPictTIFF::walkNext(cFileIOTarget* io, cFasterTreeList<unsigned int, char>& walked) {
+  unsigned int next = nextOffset();
+  if (next == 0 || walked.find(next)) return false;
+  walked.insert(next);
+  bool bigEndian = myBigEndian, bigTiff = myBigTiff, preview = loadPreview();
+  reset();
+  // A page's thumbnail is its own.
+  removeProp(epThumbnail);
+  setLoadPreview(preview);
+  return decodeDirect(this, io, kMainIFD, next, bigEndian, bigTiff, mySize);
+}
+
+bool cPictTIFF::validFor(cFileIOTarget* io, sPictInfo* info) {
+  cPictTIFF probe;
+  return probe.isPicture(io, info);
+}
+
+bool cPictTIFF::isPicture(cFileIOTarget* io, sPictInfo* info) {
+  if (!walkToPage(io, 0)) return false;
+  if (info) {
+    info->width = getPropInt(epEmbeddedWidth)->value;
+    info->height = getPropInt(epEmbeddedHeight)->value;
+    info->hasPreview = getPropImage(epThumbnail) != nullptr;
+  }
+  return true;
+}
+
+int cPictTIFF::getNumPages(cFileIOTarget* io) {
+  if (!walkToPage(io, 0)) return 0;
+  cFasterTreeList<unsigned int, char> walked;
+  walked.insert(ifdOffset());
+  int pages = 1;
+  while (pages < kMaxPages && walkNext(io, walked) && isFullConfig()) ++pages;
+  return pages;
+}
+
+bool cPictTIFF::getPageSize(cFileIOTarget* io, int page, int& w, int& h) {
+  if (!walkToPage(io, page)) return false;
+  w = getPropInt(epEmbeddedWidth)->value;
+  h = getPropInt(epEmbeddedHeight)->value;
+  return true;
+}
+
+bool cPictTIFF::decode(cFileIOTarget* io) { return decodePage(io, 0); }
+
+bool cPictTIFF::decodePage(cFileIOTarget* io, int page) {
+  return walkToPage(io, page, true) && decodeIntFinal(io);
+}
+
+bool cPictTIFF::checkLayout(int compression) {
+  if (compression != 1 && compression != 5 && compression != 8 && compression != 32946 &&
+      compression != 32773 && !isJpeg(compression) && compression != 3 && compression != 4)
+    return false;
+  if ((compression == 3 || compression == 4) && (myBitsPerSample != 1 || mySamplesPerPixel != 1))
+    return false;
+  if (myPlanarConfig > 2) return false;
+  // The JPEG picture delivers RGB whatever the TIFF says of its colours.
+  if (isJpeg(compression))
+    return myBitsPerSample == 8 && (mySamplesPerPixel == 1 || mySamplesPerPixel == 3) &&
+           (myPlanarConfig != 2 || mySamplesPerPixel == 1);
+  // Floating-point undifferencing would show raw differences as pixels.
+  if (myPredictor > 2) return false;
+  if (mySampleFormat > 1 && mySampleFormat != 3) return false;
+  if (mySampleFormat == 3 && myBitsPerSample != 16 && myBitsPerSample != 24 && myBitsPerSample != 32 &&
+      myBitsPerSample != 64)
+    return false;
+  for (long long i = 0; i < myBitsPerChannel.count; ++i)
+    if (myBitsPerChannel.ptr[i] != myBitsPerSample) return false;
+  if (myPhotometric == 3) {
+    if (mySamplesPerPixel != 1 || myBitsPerSample > 16) return false;
+  } else {
+    unsigned int samples[5] = {};
+    unsigned int pixel;
+    if (!getColor32(samples, static_cast<int>(mySamplesPerPixel), myPhotometric, pixel)) return false;
+  }
+  return true;
+}
+
+bool cPictTIFF::decodeIntFinal(cFileIOTarget* io) {
+  long long w = getPropInt(epEmbeddedWidth)->value, h = getPropInt(epEmbeddedHeight)->value;
+  cPictPropInt* compression = getPropInt(epEmbeddedCompression);
+  if (!compression || !checkLayout(compression->value)) return false;
+  if (myTileOffsets.count && !myStripOffsets.count && myTileWidth == w && myTileLength == h) {
+    swapBuffers(myStripOffsets, myTileOffsets);
+    swapBuffers(myStripByteCounts, myTileByteCounts);
+    myRowsPerStrip = static_cast<unsigned int>(h);
+  }
+  myPlanar = myPlanarConfig == 2 && mySamplesPerPixel > 1;
+  if (!dataCanFill(w, h, compression->value)) return false;
+  bool sixteen = myPhotometric != 3 && (myBitsPerSample > 8 || mySampleFormat == 3);
+  if (!allocPixels(w, h, sixteen)) return false;
+  return myStripOffsets.count ? decodeStrips(io, compression->value) : decodeTiles(io, compression->value);
+}
+
+bool cPictTIFF::dataCanFill(long long w, long long h, int compression) const {
+  if (pictPixelCount(w, h) < 0) return false;
+  const _typebuf<unsigned int>& offsets = myStripOffsets.count ? myStripOffsets : myTileOffsets;
+  const _typebuf<unsigned int>& counts = myStripOffsets.count ? myStripByteCounts : myTileByteCounts;
+  unsigned long long have = 0;
+  for (long long i = 0; i < offsets.count; ++i) {
+    unsigned long long room = offsets.ptr[i] < mySize ? mySize - offsets.ptr[i] : 0;
+    have += i < counts.count && counts.ptr[i] < room ? counts.ptr[i] : room;
+    if (have >= mySize) break;
+  }
+  // At most 2^28 pixels of 5 samples of 64 bits: no product below wraps.
+  unsigned long long bits = static_cast<unsigned long long>(w * h) * mySamplesPerPixel * myBitsPerSample;
+  return bits / 8 <= have * static_cast<unsigned long long>(expansionOf(compression));
+}
+
+bool cPictTIFF::decodeStrips(cFileIOTarget* io, int compression) {
+  long long planes = myPlanar ? mySamplesPerPixel : 1;
+  long long strips = myStripOffsets.count;
+  if (strips % planes) return false;
+  long long perPlane = strips / planes;
+  long long rowsPerStrip = myRowsPerStrip ? myRowsPerStrip : ceilDiv(myHeight, perPlane);
+  if (rowsPerStrip > myHeight) rowsPerStrip = myHeight;
+  if (ceilDiv(myHeight, rowsPerStrip) != perPlane || !onBeforeDecodeStripes(strips >= 2)) return false;
+  for (long long i = 0; i < strips; ++i) {
+    long long y = (i % perPlane) * rowsPerStrip;
+    sUnit unit{myStripOffsets.ptr[i],
+               myStripByteCounts.count ? myStripByteCounts.ptr[i] : 0,
+               0,
+               y,
+               myWidth,
+               std::min(rowsPerStrip, myHeight - y),
+               static_cast<int>(i / perPlane)};
+    if (!myStripByteCounts.count && compression != 1) return false;
+    if (!decodeUnit(io, compression, unit)) return false;
+  }
+  if (myPlanar) finalizeColorTransform();
+  return onAfterDecodeStripes();
+}
+
+bool cPictTIFF::decodeTiles(cFileIOTarget* io, int compression) {
+  if (!myTileWidth || !myTileLength) return false;
+  long long planes = myPlanar ? mySamplesPerPixel : 1;
+  long long across = ceilDiv(myWidth, myTileWidth), down = ceilDiv(myHeight, myTileLength);
+  // Every tile needs its place in the file, and its size when more than one.
+  if (myTileOffsets.count < across * down * planes) return false;
+  if (myTileByteCounts.count && myTileByteCounts.count < myTileOffsets.count) return false;
+  if (!myTileByteCounts.count && compression != 1) return false;
+  if (!onBeforeDecodeTiles()) return false;
+  long long i = 0;
+  for (long long plane = 0; plane < planes; ++plane)
+    for (long long ty = 0; ty < down; ++ty)
+      for (long long tx = 0; tx < across; ++tx, ++i) {
+        long long y = ty * myTileLength;
+        sUnit unit{myTileOffsets.ptr[i],
+                   myTileByteCounts.count ? myTileByteCounts.ptr[i] : 0,
+                   tx * myTileWidth,
+                   y,
+                   myTileWidth,
+                   std::min<long long>(myTileLength, myHeight - y),
+                   static_cast<int>(plane)};
+        if (!decodeUnit(io, compression, unit)) return false;
+      }
+  if (myPlanar) finalizeColorTransform();
+  return onAfterDecodeTiles();
+}
+
+bool cPictTIFF::decodeUnit(cFileIOTarget* io, int compression, const sUnit& unit) {
+  long long samples = myPlanar ? 1 : mySamplesPerPixel;
+  long long rowBytes = ceilDiv(unit.width * samples * myBitsPerSample, 8);
+  if (rowBytes > 0xFFFFFFFFLL) return false;
+  long long need = rowBytes * unit.rows;
+  unsigned long long count = unit.byteCount ? unit.byteCount : static_cast<unsigned long long>(need);
+  // A count is believed only when its bytes are in the file.
+  if (unit.offset >= mySize || count > mySize - unit.offset || count > 0xFFFFFFFFULL) return false;
+  try {
+    // Strips mostly share one size; their buffer is made once.
+    if (myInput.count != static_cast<long long>(count)) myInput.set(static_cast<long long>(count));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  if (count && (!io->set_fp(unit.offset) || !io->readf(myInput.ptr, static_cast<unsigned int>(count))))
+    return false;
+  sDecomress& out = myUnitData;
+  out.rowBytes = static_cast<unsigned int>(rowBytes);
+  out.bitsPerSample = myBitsPerSample;
+  out.samplesPerPixel = static_cast<unsigned int>(samples);
+  out.rows = static_cast<unsigned int>(unit.rows);
+  out.planarConfig = myPlanarConfig;
+  out.photometric = myPhotometric;
+  out.sampleFormat = mySampleFormat;
+  out.bigEndian = myBigEndian;
+  myUnitWidth = unit.width;
+  if (!decodeStripe(myInput, compression, out)) return false;
+  // A compression may answer in a format of its own (JPEG's RGB rows).
+  long long outRow = ceilDiv(static_cast<long long>(out.bitsPerSample) * out.samplesPerPixel * unit.width, 8);
+  if (out.rowBytes < outRow || out.rows < unit.rows ||
+      out.data.count < static_cast<long long>(out.rowBytes) * unit.rows)
+    return false;
+  if (myPredictor == 2 && !isJpeg(compression))
+    makeHorzUndifferencing(out.data.ptr, need, static_cast<int>(unit.width), static_cast<int>(samples),
+                           myBitsPerSample, myBigEndian);
+  return myPhotometric == 3 ? placePalette(unit) : placeRows(unit);
+}

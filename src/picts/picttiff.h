@@ -1,0 +1,142 @@
+// TIFF and BigTIFF pictures: strips or tiles, chunky or planar, through the
+// uncompressed, LZW, Deflate, PackBits and JPEG compressions with the
+// horizontal predictor, in grey, palette, RGB, CMYK and CIELab, paged through the IFD
+// chain.
+#pragma once
+
+#include <utility>
+
+#include "picts/exif.h"
+#include "picts/pictbase.h"
+
+// Buffers change hands without a copy.
+template <typename T>
+void swapBuffers(_typebuf<T>& a, _typebuf<T>& b) {
+  std::swap(a.ptr, b.ptr);
+  std::swap(a.count, b.count);
+}
+
+class cPictTIFF : public cPictBase, public cExifDecoder {
+ public:
+  // One strip or tile on its way from the compression to the colour stage.
+  struct sDecomress {
+    _typebuf<unsigned char> data;
+    unsigned int rowBytes = 0;
+    unsigned int bitsPerSample = 0;
+    unsigned int samplesPerPixel = 0;
+    unsigned int rows = 0;
+    unsigned int planarConfig = 0;
+    unsigned int photometric = 0;
+    unsigned short sampleFormat = 0;
+    unsigned char bigEndian = 0;
+  };
+
+  cPictTIFF();
+
+  int typeOf() override { return kPictTIFF; }
+  // Walks the first IFD only; never reads a strip.
+  bool isPicture(cFileIOTarget* io, sPictInfo* info) override;
+  bool decode(cFileIOTarget* io) override;
+  using cExifDecoder::decode;
+  bool decodePage(cFileIOTarget* io, int page) override;
+  bool supportsMultipage() override { return true; }
+  int getNumPages(cFileIOTarget* io) override;
+  // The page's own thumbnail when it has one, else (when allowed) the page
+  // decoded and scaled into `out`.
+  bool decodePagePreview(cFileIOTarget* io, cPictDummy& out, long long maxW, long long maxH, int page,
+                         bool allowDecode, unsigned int background) override;
+  // The thumbnail of a Photoshop resource block, when the first IFD has one.
+  bool getPreview(cFileIOTarget* io, cPictBase& target, long long const* maxW,
+                  long long const* maxH) override;
+  bool getPageSize(cFileIOTarget* io, int page, int& w, int& h) override;
+
+  static bool validFor(cFileIOTarget* io, sPictInfo* info);
+
+  int numSubIFDs() const { return static_cast<int>(mySubIFDs.count); }
+  unsigned int subIFD(int i) const { return i >= 0 && i < mySubIFDs.count ? mySubIFDs.ptr[i] : 0; }
+  bool isTiled() const { return !myStripOffsets.count && myTileOffsets.count; }
+
+  bool onTag(int tag, int type, const void* data, int length) override;
+
+  // Compressions 1, 3, 4, 5, 6, 7, 8, 32946 and 32773; `out.data` gets at most
+  // `out.rowBytes` x `out.rows` bytes, however much the input asks for.
+  virtual bool decodeStripe(_typebuf<unsigned char>& in, int compression, sDecomress& out);
+  static bool makePackBitsDecompressing(const _typebuf<unsigned char>& in, _typebuf<unsigned char>& out,
+                                        long long limit);
+  // Predictor 2 over complete rows; depths of 32 bits or fewer.
+  static void makeHorzUndifferencing(unsigned char* data, long long size, int width, int samplesPerPixel,
+                                     int bits, bool bigEndian);
+  // A floating-point sample's bits as a float, by bit arithmetic.
+  static bool getFloatVal(unsigned long long bits, int width, float& value);
+  // One pixel from samples already scaled to 8 or 16 bits; false for a
+  // sample count and photometric that make no colour.
+  static bool getColor32(const unsigned int* samples, int samplesPerPixel, int photometric,
+                         unsigned int& pixel);
+  static bool getColor64(const unsigned long long* samples, int samplesPerPixel, int photometric,
+                         unsigned long long& pixel);
+
+ protected:
+  void reset() override;
+  virtual bool isFullConfig();
+  bool walkToPage(cFileIOTarget* io, int page, bool withPreview = false);
+  // Where RAW subclasses prepare their planes and finish them; false fails the decode.
+  virtual bool onBeforeDecodeStripes(bool) { return true; }
+  virtual bool onBeforeDecodeTiles() { return true; }
+  virtual bool onAfterDecodeStripes() { return true; }
+  virtual bool onAfterDecodeTiles() { return true; }
+  // Walks the chain's next IFD unless the chain ends or comes back.
+  bool walkNext(cFileIOTarget* io, cFasterTreeList<unsigned int, char>& walked);
+  bool decodeIntFinal(cFileIOTarget* io);
+
+  unsigned short myPhotometric = 0;
+  unsigned int myRowsPerStrip = 0;
+  _typebuf<unsigned int> myStripOffsets;
+  _typebuf<unsigned int> myStripByteCounts;
+  unsigned int myTileWidth = 0;
+  unsigned int myTileLength = 0;
+  _typebuf<unsigned int> myTileOffsets;
+  _typebuf<unsigned int> myTileByteCounts;
+  _typebuf<unsigned int> mySubIFDs;
+  _typebuf<unsigned short> myBitsPerChannel;
+  unsigned short myBitsPerSample = 0;
+  unsigned int mySamplesPerPixel = 0;
+  unsigned short myPlanarConfig = 0;
+  _typebuf<unsigned short> myColorMap;
+  unsigned int myT4Options = 0;
+  unsigned int mySubfileType = 0;
+  unsigned short myPredictor = 0;
+  unsigned short myFillOrder = 1;
+  unsigned short mySampleFormat = 0;
+  _typebuf<unsigned char> myJpegTables;
+  bool myBottomUp = true;
+
+ private:
+  // Where one strip or tile lands in the picture.
+  struct sUnit {
+    unsigned long long offset;
+    unsigned long long byteCount;  // 0 when the file gives none
+    long long x, y, width, rows;
+    int plane;
+  };
+
+  bool takePhotoshopThumbnail(const void* data, int length);
+  bool checkLayout(int compression);
+  bool dataCanFill(long long w, long long h, int compression) const;
+  bool decodeStrips(cFileIOTarget* io, int compression);
+  bool decodeTiles(cFileIOTarget* io, int compression);
+  bool decodeUnit(cFileIOTarget* io, int compression, const sUnit& unit);
+  bool placeRows(const sUnit& unit);
+  bool placePalette(const sUnit& unit);
+  void finalizeColorTransform();
+  bool decodeLZW(_typebuf<unsigned char>& in, sDecomress& out, long long need);
+  bool decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long long need);
+  bool decodeJPEG(_typebuf<unsigned char>& in, sDecomress& out);
+  bool decompressFax(_typebuf<unsigned char>& in, sDecomress& out, bool group4);
+
+  sDecomress myUnitData;
+  _typebuf<unsigned char> myInput;
+  _typebuf<unsigned long long> mySampleRow;
+  unsigned long long mySize = 0;
+  long long myUnitWidth = 0;  // of the strip or tile being decoded
+  bool myPlanar = false;
+};

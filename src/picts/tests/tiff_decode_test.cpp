@@ -1,0 +1,281 @@
+// Decoded pictures against libtiff over a matrix of tiffcp layouts made at
+// test time from ImageMagick pictures.
+#include <gtest/gtest.h>
+#include <tiffio.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "base/memio.h"
+#include "picts/picttiff.h"
+#include "picts/tests/tiff_support.h"
+
+using namespace tifftest;
+
+namespace {
+
+struct sSource {
+  const char* name;
+  std::vector<std::string> convert;  // arguments between "convert" and the output
+  int samples;
+  bool premultiplied;  // libtiff's RGBA image multiplies by alpha
+};
+
+const std::vector<sSource>& sources() {
+  static const std::vector<sSource> list = {
+      {"grey1", {"-size", "37x23", "pattern:checkerboard", "-monochrome", "-depth", "1"}, 1, false},
+      {"grey2", {"-size", "37x23", "gradient:", "-colorspace", "gray", "-depth", "2"}, 1, false},
+      {"grey4", {"-size", "37x23", "gradient:", "-colorspace", "gray", "-depth", "4"}, 1, false},
+      {"grey8", {"-size", "37x23", "plasma:fractal", "-colorspace", "gray", "-depth", "8"}, 1, false},
+      {"grey16", {"-size", "37x23", "gradient:", "-colorspace", "gray", "-depth", "16"}, 1, false},
+      {"palette", {"-size", "37x23", "plasma:fractal", "-colors", "20", "-type", "palette"}, 1, false},
+      {"rgb", {"-size", "37x23", "plasma:fractal", "-depth", "8"}, 3, false},
+      {"rgb16", {"-size", "37x23", "gradient:red-blue", "-depth", "16"}, 3, false},
+      {"rgba", {"-size", "37x23", "gradient:red-none", "-depth", "8"}, 4, true},
+      {"cmyk", {"-size", "37x23", "plasma:fractal", "-colorspace", "cmyk", "-depth", "8"}, 4, false},
+  };
+  return list;
+}
+
+const std::vector<std::vector<std::string>>& layouts() {
+  static const std::vector<std::vector<std::string>> list = {{"-r", "1"},
+                                                             {"-r", "7"},
+                                                             {"-r", "1000"},
+                                                             {"-t", "-w", "16", "-l", "16"},
+                                                             {"-p", "separate", "-r", "7"},
+                                                             {"-t", "-w", "16", "-l", "16", "-p", "separate"},
+                                                             {"-B", "-r", "7"},
+                                                             {"-8", "-r", "7"}};
+  return list;
+}
+
+const std::vector<std::string>& compressions() {
+  static const std::vector<std::string> list = {"none", "lzw", "lzw:2", "zip", "zip:2", "packbits"};
+  return list;
+}
+
+// libtiff's picture as 0xAARRGGBB words, top row first.
+bool libtiffPixels(const std::string& path, std::vector<uint32_t>& out, uint32_t& w, uint32_t& h) {
+  TIFFSetErrorHandler(nullptr);
+  TIFFSetWarningHandler(nullptr);
+  TIFF* tif = TIFFOpen(path.c_str(), "r");
+  if (!tif) return false;
+  TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w);
+  TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h);
+  out.assign(static_cast<size_t>(w) * h, 0);
+  bool ok = TIFFReadRGBAImageOriented(tif, w, h, out.data(), ORIENTATION_TOPLEFT, 0);
+  TIFFClose(tif);
+  for (uint32_t& p : out) p = (p & 0xFF00FF00) | (p & 0xFF) << 16 | (p >> 16 & 0xFF);
+  return ok;
+}
+
+uint32_t channel(uint32_t p, int c) { return p >> (8 * c) & 0xFF; }
+
+// Our pixel as libtiff's RGBA reader gives it: 8 bits, alpha multiplied in when libtiff does.
+uint32_t asLibtiff(cPictTIFF& pict, long long x, long long y, bool premultiplied) {
+  long long at = (pict.height() - 1 - y) * pict.width() + x;
+  uint32_t p;
+  if (pict.is16Bpp()) {
+    uint64_t q = pict.raw16Bpp()[at];
+    p = 0;
+    for (int c = 0; c < 4; ++c)
+      p |= static_cast<uint32_t>(((q >> (16 * c) & 0xFFFF) * 255 + 32767) / 65535) << (8 * c);
+  } else {
+    p = pict.raw8Bpp()[at];
+  }
+  if (!premultiplied) return p;
+  uint32_t a = channel(p, 3), out = a << 24;
+  for (int c = 0; c < 3; ++c) out |= ((channel(p, c) * a + 127) / 255) << (8 * c);
+  return out;
+}
+
+TEST(TiffDecode, TiffcpMatrixMatchesLibtiff) {
+  std::string dir = scratchDir();
+  int checked = 0;
+  for (const sSource& src : sources()) {
+    std::string base = dir + "/" + src.name + ".tif";
+    std::vector<std::string> args = {"convert"};
+    args.insert(args.end(), src.convert.begin(), src.convert.end());
+    args.push_back(base);
+    ASSERT_TRUE(run(args)) << src.name;
+    // libtiff's RGBA reader misplaces the partial tiles at the right edge, so
+    // the reference is libtiff's reading of the same pixels in one plain strip.
+    std::string reference = dir + "/ref_" + src.name + ".tif";
+    ASSERT_TRUE(run({"tiffcp", "-c", "none", "-r", "100000", base, reference}));
+    std::vector<uint32_t> expected;
+    uint32_t w = 0, h = 0;
+    ASSERT_TRUE(libtiffPixels(reference, expected, w, h)) << reference;
+    for (const std::string& comp : compressions())
+      for (size_t l = 0; l < layouts().size(); ++l) {
+        std::string name = src.name;
+        // tiffcp separates 8-bit planes only, and predicts whole-byte samples only.
+        if ((src.samples == 1 || name == "rgb16") && l >= 4 && l <= 5) continue;
+        bool subByte = name == "grey1" || name == "grey2" || name == "grey4";
+        if (subByte && comp.find(":2") != std::string::npos) continue;
+        std::string path = dir + "/m_" + src.name + "_" + comp + "_" + std::to_string(l) + ".tif";
+        std::vector<std::string> options = {"-c", comp};
+        options.insert(options.end(), layouts()[l].begin(), layouts()[l].end());
+        ASSERT_TRUE(tiffcp(options, base, path)) << path;
+        Bytes file = readFile(path);
+        cBufWrapperIO io(file.data(), static_cast<long long>(file.size()), false);
+        cPictTIFF pict;
+        ASSERT_TRUE(pict.decode(&io)) << path;
+        ASSERT_EQ(pict.width(), w);
+        ASSERT_EQ(pict.height(), h);
+        int worst = 0;
+        for (uint32_t y = 0; y < h; ++y)
+          for (uint32_t x = 0; x < w; ++x) {
+            uint32_t ours = asLibtiff(pict, x, y, src.premultiplied), theirs = expected[y * w + x];
+            for (int c = 0; c < 4; ++c)
+              worst = std::max(
+                  worst, std::abs(static_cast<int>(channel(ours, c)) - static_cast<int>(channel(theirs, c))));
+          }
+        // 16-bit samples and the ink formula round where libtiff truncates.
+        bool exact = !pict.is16Bpp() && std::string(src.name) != "cmyk" && !src.premultiplied;
+        EXPECT_LE(worst, exact ? 0 : 1) << path;
+        ++checked;
+      }
+  }
+  EXPECT_EQ(checked, 360);
+}
+
+TEST(TiffDecode, JpegStripsAndTilesAreCloseToLibtiff) {
+  std::string dir = scratchDir(), base = dir + "/jpeg_src.tif";
+  ASSERT_TRUE(run({"convert", "rose:", "-depth", "8", base}));
+  const std::vector<std::vector<std::string>> options = {{"-c", "jpeg", "-r", "16"},
+                                                         {"-c", "jpeg:r", "-r", "16"},
+                                                         {"-c", "jpeg", "-t", "-w", "16", "-l", "16"},
+                                                         {"-c", "jpeg", "-r", "16", "-B"}};
+  std::string reference = dir + "/jpeg_ref.tif";
+  for (size_t i = 0; i < options.size(); ++i) {
+    std::string path = dir + "/jpeg" + std::to_string(i) + ".tif";
+    ASSERT_TRUE(tiffcp(options[i], base, path));
+    // libtiff's own decoding, laid out as one plain strip.
+    ASSERT_TRUE(run({"tiff2rgba", "-c", "none", path, reference}));
+    std::vector<uint32_t> expected;
+    uint32_t w = 0, h = 0;
+    ASSERT_TRUE(libtiffPixels(reference, expected, w, h));
+    Bytes file = readFile(path);
+    cBufWrapperIO io(file.data(), static_cast<long long>(file.size()), false);
+    cPictTIFF pict;
+    ASSERT_TRUE(pict.decode(&io)) << path;
+    ASSERT_EQ(pict.width(), w);
+    double sum = 0;
+    for (uint32_t y = 0; y < h; ++y)
+      for (uint32_t x = 0; x < w; ++x)
+        for (int c = 0; c < 3; ++c)
+          sum += std::abs(static_cast<int>(channel(asLibtiff(pict, x, y, false), c)) -
+                          static_cast<int>(channel(expected[y * w + x], c)));
+    // Our JPEG picture replicates subsampled chroma where libtiff's libjpeg
+    // interpolates it, which costs up to 3 levels on average over a photograph
+    // (RGB strips, without subsampling, stay below 1.5); a wrong colour
+    // conversion or misplaced strip costs tens.
+    EXPECT_LT(sum / (3.0 * w * h), options[i][1] == "jpeg:r" ? 1.5 : 3.0) << path;
+  }
+}
+
+// Runs of random lengths, as scanned pages have, and some single pixels.
+Bytes bilevelRows(uint32_t w, uint32_t h) {
+  Bytes rows(static_cast<size_t>((w + 7) / 8) * h);
+  uint32_t seed = 12345;
+  for (uint32_t y = 0; y < h; ++y) {
+    bool black = false;
+    for (uint32_t x = 0; x < w;) {
+      seed = seed * 1103515245 + 12345;
+      uint32_t run = 1 + (seed >> 16) % (y % 5 == 0 ? 3 : 40);
+      for (uint32_t i = 0; i < run && x < w; ++i, ++x)
+        if (black) rows[y * ((w + 7) / 8) + x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
+      black = !black;
+    }
+  }
+  return rows;
+}
+
+TEST(TiffDecode, FaxStripsDecodeToTheSourceBits) {
+  std::string dir = scratchDir();
+  const uint32_t w = 203, h = 37;
+  const std::vector<std::vector<std::string>> options = {{"-c", "g3"},
+                                                         {"-c", "g3:2d"},
+                                                         {"-c", "g3:fill"},
+                                                         {"-c", "g4"},
+                                                         {"-c", "g3:2d:fill", "-r", "7"},
+                                                         {"-c", "g4", "-f", "lsb2msb"},
+                                                         {"-c", "g3:2d", "-f", "lsb2msb"},
+                                                         {"-c", "g4", "-t", "-w", "64", "-l", "16"}};
+  for (int photometric : {0, 1}) {
+    Writer writer;
+    writer.ifds.push_back(pictureIfd(writer, w, h, 1, 1, photometric, bilevelRows(w, h)));
+    std::string source = dir + "/fax_src" + std::to_string(photometric) + ".tif";
+    Bytes sourceFile = writer.build();
+    writeFile(source, sourceFile);
+    cBufWrapperIO sourceIo(sourceFile.data(), static_cast<long long>(sourceFile.size()), false);
+    cPictTIFF expected;
+    ASSERT_TRUE(expected.decode(&sourceIo));
+    for (size_t i = 0; i < options.size(); ++i) {
+      std::string path = dir + "/fax" + std::to_string(photometric) + "_" + std::to_string(i) + ".tif";
+      ASSERT_TRUE(tiffcp(options[i], source, path)) << path;
+      Bytes file = readFile(path);
+      cBufWrapperIO io(file.data(), static_cast<long long>(file.size()), false);
+      cPictTIFF pict;
+      ASSERT_TRUE(pict.decode(&io)) << path;
+      ASSERT_EQ(pict.width(), w);
+      long long mismatched = 0;
+      for (long long p = 0; p < w * h; ++p) mismatched += pict.raw8Bpp()[p] != expected.raw8Bpp()[p];
+      EXPECT_EQ(mismatched, 0) << path;
+    }
+  }
+}
+
+TEST(TiffDecode, PageCountsAndSizesEqualTiffinfo) {
+  std::string dir = scratchDir(), path = dir + "/pages.tif";
+  ASSERT_TRUE(run({"convert", "-size", "5x3", "xc:red", "-size", "7x4", "xc:blue", "-size", "9x2", "xc:gray",
+                   "-depth", "8", path}));
+  Bytes file = readFile(path);
+  cBufWrapperIO io(file.data(), static_cast<long long>(file.size()), false);
+  cPictTIFF pict;
+  EXPECT_EQ(pict.getNumPages(&io), 3);
+  const int sizes[3][2] = {{5, 3}, {7, 4}, {9, 2}};
+  for (int page = 0; page < 3; ++page) {
+    int w = 0, h = 0;
+    EXPECT_TRUE(pict.getPageSize(&io, page, w, h));
+    EXPECT_EQ(w, sizes[page][0]);
+    EXPECT_EQ(h, sizes[page][1]);
+    ASSERT_TRUE(pict.decodePage(&io, page));
+    EXPECT_EQ(pict.width(), sizes[page][0]);
+    EXPECT_EQ(pict.raw8Bpp()[0] & 0xFFFFFF, page == 0   ? 0xFF0000u
+                                            : page == 1 ? 0x0000FFu
+                                                        : 0x7E7E7Eu)
+        << page;
+  }
+  cPictDummy preview;
+  ASSERT_TRUE(pict.decodePagePreview(&io, preview, 4, 4, 1, true, 0));
+  EXPECT_EQ(preview.width(), 4);
+  EXPECT_EQ(preview.height(), 2);
+  EXPECT_EQ(preview.raw8Bpp()[0] & 0xFFFFFF, 0x0000FFu);
+  EXPECT_FALSE(pict.decodePagePreview(&io, preview, 4, 4, 1, false, 0));
+  int w, h;
+  EXPECT_FALSE(pict.getPageSize(&io, 3, w, h));
+  EXPECT_FALSE(pict.decodePage(&io, 3));
+  EXPECT_FALSE(pict.decodePage(&io, -1));
+}
+
+TEST(TiffDecode, FactoryPicksTiffAndRendersLikeToExtTarget) {
+  std::string path = scratchDir() + "/factory.tif";
+  ASSERT_TRUE(run({"convert", "-size", "64x40", "plasma:fractal", "-depth", "8", "-compress", "lzw", path}));
+  Bytes file = readFile(path);
+  cBufWrapperIO io(file.data(), static_cast<long long>(file.size()), false);
+  cPictBase::sPictInfo info;
+  cPtr<cPictBase> pict(cPictBase::mkPicture(&io, &info));
+  ASSERT_TRUE(pict);
+  EXPECT_EQ(pict->typeOf(), kPictTIFF);
+  EXPECT_EQ(info.width, 64);
+  EXPECT_EQ(info.height, 40);
+  cPictDummy small;
+  io.set_fp(0);
+  EXPECT_EQ(cPictBase::getImage(&io, small, 16, 10, 0), 0);
+  EXPECT_EQ(small.width(), 16);
+  EXPECT_EQ(small.height(), 10);
+}
+
+}  // namespace

@@ -1,0 +1,283 @@
+// Forged and cut TIFF files answer false without a crash, and the colour
+// stage's corner cases against libtiff or the formulas they follow.
+#include <gtest/gtest.h>
+#include <tiffio.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "base/memio.h"
+#include "picts/picttiff.h"
+#include "picts/tests/tiff_support.h"
+#include "picts/tifffax.h"
+
+using namespace tifftest;
+
+namespace {
+
+bool decodes(const Bytes& file, cPictTIFF& pict) {
+  cBufWrapperIO io(const_cast<uint8_t*>(file.data()), static_cast<long long>(file.size()), false);
+  return pict.decode(&io);
+}
+
+Entry& entryOf(std::vector<Entry>& ifd, uint16_t tag) {
+  for (Entry& e : ifd)
+    if (e.tag == tag) return e;
+  ifd.push_back({tag, 3, 0, {}});
+  return ifd.back();
+}
+
+// A 4 x 2 grey picture of one strip, and a mutation of its IFD.
+Bytes forged(void (*mutate)(Writer&), bool bigTiff = false) {
+  Writer w;
+  w.bigTiff = bigTiff;
+  w.ifds.push_back(pictureIfd(w, 4, 2, 8, 1, 1, {1, 2, 3, 4, 5, 6, 7, 8}));
+  mutate(w);
+  return w.build();
+}
+
+TEST(TiffHostile, ForgedFilesAnswerFalse) {
+  struct sCase {
+    const char* name;
+    Bytes file;
+    bool decodes;
+  };
+  const std::vector<sCase> cases = {
+      {"sound", forged([](Writer&) {}), true},
+      {"sound BigTIFF", forged([](Writer&) {}, true), true},
+      {"no compression tag",
+       forged([](Writer& w) { std::erase_if(w.ifds[0], [](const Entry& e) { return e.tag == 259; }); }),
+       false},
+      {"compression 2", forged([](Writer& w) { entryOf(w.ifds[0], 259) = w.shortEntry(259, {2}); }), false},
+      {"floating-point predictor", forged([](Writer& w) { w.ifds[0].push_back(w.shortEntry(317, {3})); }),
+       false},
+      {"strip byte count beyond the file",
+       forged([](Writer& w) { entryOf(w.ifds[0], 279) = w.longEntry(279, {0x7FFFFFF0}); }), false},
+      {"strip offset beyond the file",
+       forged([](Writer& w) { entryOf(w.ifds[0], 273) = w.longEntry(273, {0xFFFFFF00}); }), false},
+      {"more strips than rows need", forged([](Writer& w) {
+         entryOf(w.ifds[0], 273) = w.longEntry(273, {16, 16, 16});
+         entryOf(w.ifds[0], 279) = w.longEntry(279, {8, 8, 8});
+       }),
+       false},
+      {"2^31 x 2^31 picture", forged([](Writer& w) {
+         entryOf(w.ifds[0], 256) = w.longEntry(256, {0x7FFFFFFF});
+         entryOf(w.ifds[0], 257) = w.longEntry(257, {0x7FFFFFFF});
+       }),
+       false},
+      {"16000 x 16000 from eight bytes", forged([](Writer& w) {
+         entryOf(w.ifds[0], 256) = w.longEntry(256, {16000});
+         entryOf(w.ifds[0], 257) = w.longEntry(257, {16000});
+         entryOf(w.ifds[0], 278) = w.longEntry(278, {16000});
+         entryOf(w.ifds[0], 259) = w.shortEntry(259, {8});
+       }),
+       false},
+      {"width past 31 bits",
+       forged([](Writer& w) { entryOf(w.ifds[0], 256) = w.longEntry(256, {0x80000000u}); }), false},
+      {"tiles without offsets for every tile", forged([](Writer& w) {
+         std::erase_if(w.ifds[0],
+                       [](const Entry& e) { return e.tag == 273 || e.tag == 279 || e.tag == 278; });
+         w.ifds[0].push_back(w.longEntry(322, {16}));
+         w.ifds[0].push_back(w.longEntry(323, {16}));
+         w.ifds[0].push_back(w.longEntry(324, {16}));
+         w.ifds[0].push_back(w.longEntry(325, {8}));
+         entryOf(w.ifds[0], 256) = w.longEntry(256, {40});
+       }),
+       false},
+      {"zero tile width", forged([](Writer& w) { w.ifds[0].push_back(w.longEntry(322, {0})); }), false},
+      {"palette index past the map", forged([](Writer& w) {
+         entryOf(w.ifds[0], 262) = w.shortEntry(262, {3});
+         w.ifds[0].push_back(w.shortEntry(320, std::vector<uint64_t>(3 * 8, 0x8000)));
+       }),
+       false},
+      {"signed samples", forged([](Writer& w) { w.ifds[0].push_back(w.shortEntry(339, {2})); }), false},
+      {"YCbCr without JPEG", forged([](Writer& w) { entryOf(w.ifds[0], 262) = w.shortEntry(262, {6}); }),
+       true},
+      {"LONG8 strip offset from 2^32",
+       forged(
+           [](Writer& w) {
+             entryOf(w.ifds[0], 273) = {273, 16, 1, w.values(1ULL << 32 | 16, 8)};
+           },
+           true),
+       false},
+  };
+  for (const auto& tc : cases) {
+    cPictTIFF pict;
+    EXPECT_EQ(decodes(tc.file, pict), tc.decodes) << tc.name;
+  }
+}
+
+TEST(TiffHostile, CyclesEndPagingAndEveryCutFails) {
+  Writer w;
+  for (int i = 0; i < 3; ++i) w.ifds.push_back(pictureIfd(w, 2, 1, 8, 1, 1, {9, 9}));
+  w.nextIfd = {1, 2, 0};
+  Bytes cycle = w.build();
+  cBufWrapperIO io(cycle.data(), static_cast<long long>(cycle.size()), false);
+  cPictTIFF pict;
+  EXPECT_EQ(pict.getNumPages(&io), 3);
+  EXPECT_TRUE(pict.decodePage(&io, 2));
+  EXPECT_FALSE(pict.decodePage(&io, 3));
+  w.nextIfd = {0};
+  Bytes self = w.build();
+  cBufWrapperIO selfIo(self.data(), static_cast<long long>(self.size()), false);
+  EXPECT_EQ(pict.getNumPages(&selfIo), 1);
+
+  Bytes file = forged([](Writer&) {});
+  for (size_t cut = 0; cut < file.size(); ++cut) {
+    Bytes part(file.begin(), file.begin() + static_cast<long>(cut));
+    cPictTIFF p;
+    EXPECT_FALSE(decodes(part, p)) << cut;
+  }
+}
+
+// libtiff's RGBA picture of a file, as 0xAARRGGBB words top row first.
+std::vector<uint32_t> libtiffRgba(const Bytes& file) {
+  std::string path = scratchDir() + "/corner.tif";
+  writeFile(path, file);
+  TIFFSetErrorHandler(nullptr);
+  TIFFSetWarningHandler(nullptr);
+  TIFF* tif = TIFFOpen(path.c_str(), "r");
+  uint32_t w = 0, h = 0;
+  TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w);
+  TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h);
+  std::vector<uint32_t> out(static_cast<size_t>(w) * h);
+  TIFFReadRGBAImageOriented(tif, w, h, out.data(), ORIENTATION_TOPLEFT, 0);
+  TIFFClose(tif);
+  for (uint32_t& p : out) p = (p & 0xFF00FF00) | (p & 0xFF) << 16 | (p >> 16 & 0xFF);
+  return out;
+}
+
+TEST(TiffColours, WhiteIsZeroAndSmallDepthsEqualLibtiffAtEveryDepth) {
+  struct sCase {
+    int bits, photometric;
+    Bytes row;  // one row of 8 pixels
+  };
+  const std::vector<sCase> cases = {
+      {1, 0, {0xA5}},
+      {1, 1, {0xA5}},
+      {2, 0, {0x1B, 0xE4}},
+      {2, 1, {0x1B, 0xE4}},
+      {4, 0, {0x01, 0x23, 0xCD, 0xEF}},
+      {4, 1, {0x01, 0x23, 0xCD, 0xEF}},
+      {8, 0, {0, 1, 2, 127, 128, 200, 254, 255}},
+  };
+  for (const auto& tc : cases) {
+    Writer w;
+    w.ifds.push_back(pictureIfd(w, 8, 1, tc.bits, 1, tc.photometric, tc.row));
+    Bytes file = w.build();
+    cPictTIFF pict;
+    ASSERT_TRUE(decodes(file, pict)) << tc.bits;
+    std::vector<uint32_t> expected = libtiffRgba(file);
+    for (int x = 0; x < 8; ++x)
+      EXPECT_EQ(pict.raw8Bpp()[x], expected[x]) << tc.bits << "/" << tc.photometric << " x " << x;
+  }
+}
+
+TEST(TiffColours, ComposedPixelsFollowTheirFormulas) {
+  struct sCase {
+    const char* name;
+    std::vector<unsigned int> samples;
+    int photometric;
+    unsigned int pixel;
+  };
+  const std::vector<sCase> cases = {
+      {"grey", {77}, 1, 0xFF4D4D4D},
+      {"white is zero", {77}, 0, 0xFFB2B2B2},
+      {"grey with alpha", {200, 100}, 1, 0x64C8C8C8},
+      {"rgb", {1, 2, 3}, 2, 0xFF010203},
+      {"rgba", {1, 2, 3, 4}, 2, 0x04010203},
+      {"cmyk", {255, 0, 51, 51}, 5, 0xFF00CCA3},
+      {"cmyk with alpha", {0, 0, 0, 0, 9}, 5, 0x09FFFFFF},
+      {"lab white", {255, 0, 0}, 8, 0xFFF0FFF2},
+      {"lab black", {0, 0, 0}, 8, 0xFF000000},
+      {"raw order", {1, 2, 3, 4}, 65534, 0x04030201},
+  };
+  for (const auto& tc : cases) {
+    unsigned int got = 0;
+    ASSERT_TRUE(
+        cPictTIFF::getColor32(tc.samples.data(), static_cast<int>(tc.samples.size()), tc.photometric, got))
+        << tc.name;
+    EXPECT_EQ(got, tc.pixel) << tc.name;
+  }
+  unsigned int s[3] = {1, 2, 3}, p;
+  EXPECT_FALSE(cPictTIFF::getColor32(s, 3, 6, p));
+  float f = 0;
+  EXPECT_TRUE(cPictTIFF::getFloatVal(0x3C00, 16, f) && f == 1.0f);
+  EXPECT_TRUE(cPictTIFF::getFloatVal(0x3F800000, 32, f) && f == 1.0f);
+  EXPECT_FALSE(cPictTIFF::getFloatVal(0, 8, f));
+}
+
+TEST(TiffColours, PackBitsAndPredictor) {
+  struct sPack {
+    Bytes in;
+    long long limit;
+    bool ok;
+    Bytes out;
+  };
+  const std::vector<sPack> packs = {
+      {{0xFE, 0xAA}, 100, true, {0xAA, 0xAA, 0xAA}},
+      {{0xFE, 0xAA, 0x80, 0x01, 1, 2}, 100, true, {0xAA, 0xAA, 0xAA, 1, 2}},
+      {{0x03, 1, 2}, 100, false, {}},
+      {{0xFE, 0xAA, 0xFE, 0xBB}, 4, false, {0xAA, 0xAA, 0xAA}},
+      {{0x81, 0xCC}, 5, false, {}},
+  };
+  for (const auto& tc : packs) {
+    _typebuf<unsigned char> in, out;
+    in.set(static_cast<long long>(tc.in.size()));
+    std::memcpy(in.ptr, tc.in.data(), tc.in.size());
+    out.set(tc.limit);
+    EXPECT_EQ(cPictTIFF::makePackBitsDecompressing(in, out, tc.limit), tc.ok);
+    EXPECT_EQ(Bytes(out.ptr, out.ptr + out.count), tc.out);
+  }
+  struct sPredict {
+    int bits, samples, width;
+    bool bigEndian;
+    Bytes in, out;
+  };
+  const std::vector<sPredict> predicts = {
+      {8, 3, 2, false, {10, 20, 30, 1, 2, 3}, {10, 20, 30, 11, 22, 33}},
+      {16, 1, 2, false, {0xFF, 0x00, 0x02, 0x01}, {0xFF, 0x00, 0x01, 0x02}},
+      {16, 1, 2, true, {0x00, 0xFF, 0x01, 0x02}, {0x00, 0xFF, 0x02, 0x01}},
+      {4, 1, 4, false, {0x1F, 0x21}, {0x10, 0x23}},
+      {2, 1, 4, false, {0x55}, {0x6C}},
+  };
+  for (const auto& tc : predicts) {
+    Bytes data = tc.in;
+    cPictTIFF::makeHorzUndifferencing(data.data(), static_cast<long long>(data.size()), tc.width, tc.samples,
+                                      tc.bits, tc.bigEndian);
+    EXPECT_EQ(data, tc.out) << tc.bits;
+  }
+}
+
+TEST(TiffFax, RowsThatDoNotAddUpFailWithoutWritingOutside) {
+  struct sCase {
+    const char* name;
+    Bytes bits;
+    bool group4, twoD;
+    long long width, rows;
+    bool ok;
+    Bytes out;
+  };
+  const std::vector<sCase> cases = {
+      {"V0 rows of white", {0xFF}, true, false, 8, 8, true, Bytes(8, 0)},
+      {"VL3 then black to the end", {0x05}, true, false, 8, 1, true, {0x07}},
+      {"VR3 past the row", {0x04, 0x0C}, true, false, 8, 1, false, {}},
+      {"pass before any change", {0x10}, true, false, 8, 1, true, {0x00}},
+      {"white run longer than the row", {0xA0}, false, false, 8, 1, false, {}},
+      {"white 3, black 2, white 3", {0x8E, 0x00}, false, false, 8, 1, true, {0x18}},
+      {"no data", {}, false, false, 8, 1, false, {}},
+  };
+  for (const auto& tc : cases) {
+    Bytes out(static_cast<size_t>((tc.width + 7) / 8 * tc.rows) + 4, 0xEE);
+    sFax3DecodeCtx ctx{
+        tc.bits.data(), static_cast<long long>(tc.bits.size()), false, tc.twoD, tc.group4, tc.width, tc.rows};
+    EXPECT_EQ(decodeFax(ctx, out.data()), tc.ok) << tc.name;
+    if (tc.ok) {
+      EXPECT_EQ(Bytes(out.begin(), out.end() - 4), tc.out) << tc.name;
+    }
+    EXPECT_EQ(Bytes(out.end() - 4, out.end()), Bytes(4, 0xEE)) << tc.name;
+  }
+}
+
+}  // namespace

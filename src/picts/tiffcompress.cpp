@@ -1,0 +1,268 @@
+// Strip and tile compressions and the horizontal predictor. Every decoder
+// stops at the bytes the strip's rows need: a few hostile bytes must not
+// grow a buffer the picture will never read.
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "base/memio.h"
+#include "compression/lzwdecompress.h"
+#include "compression/zdecompress.h"
+#include "picts/pictjpeg.h"
+#include "picts/picttiff.h"
+#include "picts/tifffax.h"
+
+namespace {
+
+// Neither Deflate nor PackBits expands one input byte into more than this many.
+constexpr long long kMaxDeflateRatio = 1032;
+constexpr long long kMaxPackBitsRatio = 64;
+
+long long boundedSize(long long need, long long inputBytes, long long ratio) {
+  long long most = inputBytes * ratio + 64;
+  return need < most ? need : most;
+}
+
+// Strips mostly share one size; their buffer is made once.
+void sizeBuffer(_typebuf<unsigned char>& buf, long long n) {
+  if (buf.count != n) buf.set(n);
+}
+
+unsigned long long getSample(const unsigned char* p, int bytes, bool bigEndian) {
+  unsigned long long v = 0;
+  for (int b = 0; b < bytes; ++b) v = v << 8 | p[bigEndian ? b : bytes - 1 - b];
+  return v;
+}
+
+void putSample(unsigned char* p, int bytes, bool bigEndian, unsigned long long v) {
+  for (int b = 0; b < bytes; ++b) p[bigEndian ? bytes - 1 - b : b] = static_cast<unsigned char>(v >> (8 * b));
+}
+
+unsigned long long getBits(const unsigned char* row, unsigned long long bit, int bits) {
+  unsigned long long v = 0;
+  for (int b = 0; b < bits; ++b, ++bit) v = v << 1 | ((row[bit >> 3] >> (7 - (bit & 7))) & 1);
+  return v;
+}
+
+// Byte samples with the sample count known to the compiler keep the running
+// pixel in registers.
+template <int kSamples>
+void undifferenceBytes(unsigned char* row, long long width) {
+  unsigned char acc[kSamples];
+  for (int c = 0; c < kSamples; ++c) acc[c] = row[c];
+  for (long long x = 1; x < width; ++x) {
+    unsigned char* p = row + x * kSamples;
+    for (int c = 0; c < kSamples; ++c) p[c] = acc[c] = static_cast<unsigned char>(p[c] + acc[c]);
+  }
+}
+
+void undifferenceBytes(unsigned char* row, long long width, int samples) {
+  switch (samples) {
+    case 1:
+      return undifferenceBytes<1>(row, width);
+    case 2:
+      return undifferenceBytes<2>(row, width);
+    case 3:
+      return undifferenceBytes<3>(row, width);
+    case 4:
+      return undifferenceBytes<4>(row, width);
+    default:
+      for (long long i = samples; i < width * samples; ++i)
+        row[i] = static_cast<unsigned char>(row[i] + row[i - samples]);
+  }
+}
+
+void putBits(unsigned char* row, unsigned long long bit, int bits, unsigned long long v) {
+  for (int b = bits - 1; b >= 0; --b, ++bit) {
+    unsigned char mask = static_cast<unsigned char>(0x80 >> (bit & 7));
+    row[bit >> 3] = static_cast<unsigned char>(((v >> b) & 1) ? row[bit >> 3] | mask : row[bit >> 3] & ~mask);
+  }
+}
+
+}  // namespace
+
+bool cPictTIFF::decodeStripe(_typebuf<unsigned char>& in, int compression, sDecomress& out) {
+  long long need = static_cast<long long>(out.rowBytes) * out.rows;
+  switch (compression) {
+    case 1:
+      swapBuffers(in, out.data);
+      return true;
+    case 3:
+    case 4:
+      return decompressFax(in, out, compression == 4);
+    case 5:
+      return decodeLZW(in, out, need);
+    case 6:
+    case 7:
+      return decodeJPEG(in, out);
+    case 8:
+    case 32946:
+      return decodeDeflate(in, out, need);
+    case 32773:
+      try {
+        sizeBuffer(out.data, boundedSize(need, in.count, kMaxPackBitsRatio));
+      } catch (const std::bad_alloc&) {
+        return false;
+      }
+      return makePackBitsDecompressing(in, out.data, out.data.count);
+    default:
+      return false;
+  }
+}
+
+bool cPictTIFF::decodeLZW(_typebuf<unsigned char>& in, sDecomress& out, long long need) {
+  cLZWDecompress lzw(true, 9, true);
+  lzw.setOutputLimit(static_cast<unsigned long long>(need));
+  try {
+    return lzw.decompress(in, out.data);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+bool cPictTIFF::decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long long need) {
+  try {
+    sizeBuffer(out.data, boundedSize(need, in.count, kMaxDeflateRatio));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  cZDecompress inflater;
+  long long produced = 0;
+  const unsigned char* next = in.ptr;
+  long long inLen = in.count;
+  while (produced < out.data.count) {
+    long long outLen = out.data.count - produced;
+    if (!inflater.decompressPart(next, inLen, out.data.ptr + produced, outLen)) break;
+    produced += outLen;
+    if (outLen == 0) break;
+    next = nullptr;
+  }
+  // A damaged stream still shows the rows before the damage; the strip loop refuses short output.
+  out.data.count = produced;
+  return true;
+}
+
+bool cPictTIFF::decompressFax(_typebuf<unsigned char>& in, sDecomress& out, bool group4) {
+  if (out.bitsPerSample != 1 || out.samplesPerPixel != 1) return false;
+  try {
+    sizeBuffer(out.data, static_cast<long long>(out.rowBytes) * out.rows);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  sFax3DecodeCtx ctx{in.ptr, in.count,    myFillOrder == 2, (myT4Options & 1) != 0,
+                     group4, myUnitWidth, out.rows};
+  return decodeFax(ctx, out.data.ptr);
+}
+
+// Writers keep the tables of all strips in JPEGTables and leave them out of
+// the strips; the tables stream (less its end marker) put before the strip
+// (less its start marker) makes one ordinary JPEG stream.
+bool cPictTIFF::decodeJPEG(_typebuf<unsigned char>& in, sDecomress& out) {
+  const _typebuf<unsigned char>& tables = myJpegTables;
+  bool joined = tables.count >= 4 && tables.ptr[0] == 0xFF && tables.ptr[1] == 0xD8 &&
+                tables.ptr[tables.count - 2] == 0xFF && tables.ptr[tables.count - 1] == 0xD9 &&
+                in.count >= 2 && in.ptr[0] == 0xFF && in.ptr[1] == 0xD8;
+  _typebuf<unsigned char> stream;
+  if (joined) {
+    try {
+      stream.set(tables.count - 2 + in.count - 2);
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+    std::memcpy(stream.ptr, tables.ptr, static_cast<size_t>(tables.count - 2));
+    std::memcpy(stream.ptr + tables.count - 2, in.ptr + 2, static_cast<size_t>(in.count - 2));
+  }
+  const _typebuf<unsigned char>& source = joined ? stream : in;
+  cBufWrapperIO io(source.ptr, source.count, false);
+  cPictJPEG jpeg;
+  jpeg.setUsingBMPOrder(false);
+  // A frame much larger than its strip is forged; it must not size a picture.
+  cPictBase::sPictInfo info;
+  long long wide = static_cast<long long>(out.rowBytes) * 8 /
+                   (static_cast<long long>(out.bitsPerSample) * out.samplesPerPixel);
+  long long tall = std::max<long long>({out.rows, myRowsPerStrip, myTileLength});
+  if (!jpeg.isPicture(&io, &info) || info.width > wide + 16 || info.height > tall + 16) return false;
+  io.set_fp(0);
+  if (!jpeg.decode(&io) || jpeg.is16Bpp()) return false;
+  long long w = jpeg.width(), h = jpeg.height();
+  try {
+    out.data.set(w * h * 3);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  const unsigned int* pixels = jpeg.raw8Bpp();
+  unsigned char* rgb = out.data.ptr;
+  for (long long i = 0; i < w * h; ++i, rgb += 3) {
+    rgb[0] = static_cast<unsigned char>(pixels[i] >> 16);
+    rgb[1] = static_cast<unsigned char>(pixels[i] >> 8);
+    rgb[2] = static_cast<unsigned char>(pixels[i]);
+  }
+  out.rowBytes = static_cast<unsigned int>(w * 3);
+  out.rows = static_cast<unsigned int>(h);
+  out.bitsPerSample = 8;
+  out.samplesPerPixel = 3;
+  out.planarConfig = 1;
+  out.photometric = 2;
+  out.sampleFormat = 1;
+  out.bigEndian = 0;
+  return true;
+}
+
+bool cPictTIFF::makePackBitsDecompressing(const _typebuf<unsigned char>& in, _typebuf<unsigned char>& out,
+                                          long long limit) {
+  long long at = 0, written = 0;
+  bool ok = true;
+  while (at < in.count && written < limit) {
+    int c = static_cast<signed char>(in.ptr[at++]);
+    if (c == -128) continue;
+    if (c >= 0) {
+      long long n = c + 1;
+      if (n > in.count - at || n > limit - written) {
+        ok = false;
+        break;
+      }
+      std::memcpy(out.ptr + written, in.ptr + at, static_cast<size_t>(n));
+      written += n;
+      at += n;
+    } else {
+      long long n = 1 - c;
+      if (at >= in.count || n > limit - written) {
+        ok = false;
+        break;
+      }
+      std::memset(out.ptr + written, in.ptr[at++], static_cast<size_t>(n));
+      written += n;
+    }
+  }
+  out.count = written;
+  return ok;
+}
+
+void cPictTIFF::makeHorzUndifferencing(unsigned char* data, long long size, int width, int samplesPerPixel,
+                                       int bits, bool bigEndian) {
+  if (bits > 32 || width < 2) return;
+  long long rowBytes = (static_cast<long long>(bits) * samplesPerPixel * width + 7) / 8;
+  long long values = static_cast<long long>(width) * samplesPerPixel;
+  unsigned long long mask = bits == 32 ? 0xFFFFFFFFULL : (1ULL << bits) - 1;
+  for (long long start = 0; start + rowBytes <= size; start += rowBytes) {
+    unsigned char* row = data + start;
+    if (bits == 8) {
+      undifferenceBytes(row, width, samplesPerPixel);
+    } else if (bits % 8 == 0) {
+      int bytes = bits / 8;
+      long long step = static_cast<long long>(samplesPerPixel) * bytes;
+      for (long long i = samplesPerPixel; i < values; ++i) {
+        unsigned char* p = row + i * bytes;
+        putSample(p, bytes, bigEndian,
+                  (getSample(p, bytes, bigEndian) + getSample(p - step, bytes, bigEndian)) & mask);
+      }
+    } else {
+      for (long long i = samplesPerPixel; i < values; ++i) {
+        unsigned long long bit = static_cast<unsigned long long>(i) * bits;
+        unsigned long long prev =
+            getBits(row, bit - static_cast<unsigned long long>(samplesPerPixel) * bits, bits);
+        putBits(row, bit, bits, (getBits(row, bit, bits) + prev) & mask);
+      }
+    }
+  }
+}
