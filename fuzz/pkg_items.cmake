@@ -1,0 +1,1 @@
+zvk_fuzz(pkg_items zvk_tamsivar)

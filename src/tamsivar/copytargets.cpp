@@ -1,0 +1,91 @@
+// Where the files of a package land. A target is its variable's folder and
+// the rest of the path below it; a package must not reach outside that
+// folder, neither by ".." in the rest nor through a symbolic link that
+// already exists below the folder.
+#include <sys/stat.h>
+
+#include <climits>
+#include <cstdlib>
+#include <string>
+
+#include "base/job.h"
+#include "tamsivar/scenario.h"
+
+namespace {
+
+// The path with every link resolved; empty when it does not exist.
+std::string resolved(const std::string& path) {
+  char* real = realpath(path.c_str(), nullptr);
+  if (!real) return {};
+  std::string out = real;
+  std::free(real);
+  return out;
+}
+
+bool inside(const std::string& path, const std::string& base) {
+  if (path.compare(0, base.size(), base) != 0) return false;
+  return path.size() == base.size() || path[base.size()] == '/' || base == "/";
+}
+
+// Walks the target from its base down, component by component, as the
+// kernel will when the file is written: each part that exists must still
+// resolve inside the base.
+bool staysInside(const char* base, const char* target) {
+  std::string realBase = resolved(base);
+  if (realBase.empty()) return true;  // nothing below a missing folder exists yet
+  std::string walked = base;
+  const char* p = target + walked.size();
+  while (*p) {
+    while (*p == '/') ++p;
+    const char* end = p;
+    while (*end && *end != '/') ++end;
+    if (end == p) break;
+    walked += '/';
+    walked.append(p, static_cast<size_t>(end - p));
+    p = end;
+    struct stat st;
+    if (lstat(walked.c_str(), &st) != 0) break;
+    if (!inside(resolved(walked), realBase)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool pathClimbs(const char* rest) {
+  long long depth = 0;
+  for (const char* p = rest ? rest : ""; *p;) {
+    const char* end = p;
+    while (*end && *end != '/') ++end;
+    size_t len = static_cast<size_t>(end - p);
+    if (len == 2 && p[0] == '.' && p[1] == '.') {
+      if (--depth < 0) return true;
+    } else if (len && !(len == 1 && p[0] == '.')) {
+      ++depth;
+    }
+    p = *end ? end + 1 : end;
+  }
+  return false;
+}
+
+bool cSoftPkgScenario::getCopiedFiles(_List<sCopiedFile>& out) {
+  out.destroy();
+  for (auto* it = files.head; it; it = it->next) {
+    sIntFileDef& def = it->value;
+    if (!(cJob::is64bitOS() ? def.for64 : def.for32)) continue;
+    if (def.langs.head) {
+      bool listed = false;
+      for (auto* lang = def.langs.head; lang && !listed; lang = lang->next) listed = lang->value == currLang;
+      if (!listed) continue;
+    }
+    sCopiedFile& made = out.add()->value;
+    if (pathClimbs(def.target.rest.ptr) || !defToPath(def.target, made.path)) return false;
+    const char* base = def.target.var.ptr && *def.target.var.ptr ? getStr(def.target.var.ptr) : nullptr;
+    if (base && *base && def.target.rest.ptr && *def.target.rest.ptr && !staysInside(base, made.path.ptr))
+      return false;
+    made.index = def.index;
+    std::memcpy(made.perms, def.perms, sizeof made.perms);
+    pkg.digest(static_cast<int>(def.index), made.digest);
+  }
+  return true;
+}

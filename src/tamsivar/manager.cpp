@@ -1,0 +1,94 @@
+#include "tamsivar/manager.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <ctime>
+#include <string>
+
+#include "base/conproc.h"
+#include "base/folder.h"
+#include "ciom/application.h"
+#include "ciom/liblang.h"
+
+const unsigned char (&_tamsivarNames)[gTamsivarLangBlockSize_names] = gTamsivarLangBlock_names;
+cCiomLang ci_tamsivarNames;
+cStartCheckUpdatesJob gThisAppUpdateChecker;
+
+namespace {
+
+cCiomLangData* gNamesSection = nullptr;
+
+constexpr const char* kDefaultName = "ZVK Software Manager";
+
+// A word the shell takes as one argument whatever it holds: single quotes,
+// and each quote inside closed, escaped and reopened.
+std::string shellWord(const char* text) {
+  std::string word = "'";
+  for (const char* p = text; *p; ++p) word += *p == '\'' ? std::string("'\\''") : std::string(1, *p);
+  return word + "'";
+}
+
+std::string homeFolder() {
+  _guardchar<char> home;
+  if (cFolderContents::getHome(home) && home.ptr && *home.ptr) return home.ptr;
+  const passwd* user = getpwuid(getuid());
+  return user && user->pw_dir ? user->pw_dir : "";
+}
+
+unsigned int todayStamp() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return static_cast<unsigned int>(((local.tm_year + 1900) * 12 + local.tm_mon + 1) * 31 + local.tm_mday);
+}
+
+cApplicationConfig* appConfig() {
+  cCIApplication* app = cCIApplication::appRef();
+  return app ? app->config() : nullptr;
+}
+
+}  // namespace
+
+char* tamsivarName(int index) {
+  if (!gNamesSection) {
+    if (!loadCiomLangData(_tamsivarNames, gTamsivarLangBlockSize_names, ci_tamsivarNames)) return nullptr;
+    gNamesSection = ci_tamsivarNames.sections.find(cStringKey("names", -1));
+    if (!gNamesSection) return nullptr;
+  }
+  return gNamesSection->string(index);
+}
+
+bool getAppManagerPath(_guardchar<char>& out) {
+  eCIOMStdLangs lang = cLibLang::appliedLang();
+  const char* name = tamsivarName(lang == eLangJPN ? 1 : lang == eLangKOR ? 2 : 0);
+  std::string path = homeFolder() + "/Applications/" + (name ? name : kDefaultName) + ".app/Contents/MacOS/Tamsivar";
+  out.set(path.c_str());
+  return true;
+}
+
+int cStartCheckUpdatesJob::job() {
+  execCmd(command.ptr);
+  return 0;
+}
+
+bool autoCheckUpdates(const char* codename) {
+  if (!codename || !*codename || gThisAppUpdateChecker.runs()) return false;
+  _guardchar<char> manager;
+  getAppManagerPath(manager);
+  if (cFolderContents::objtype(manager.ptr) != fotFile) return false;
+  cApplicationConfig* config = appConfig();
+  std::string key = std::string("updates/") + codename;
+  unsigned int today = todayStamp();
+  if (config && static_cast<unsigned int>(config->getParamInt32(key.c_str())) == today) return true;
+  // Both texts reach the shell quoted: a codename is one argument, never a command.
+  std::string command = shellWord(manager.ptr) + " update " + shellWord(codename) + " quite";
+  gThisAppUpdateChecker.command.set(command.c_str());
+  if (!gThisAppUpdateChecker.start()) return false;
+  if (config) {
+    config->setParamInt32(key.c_str(), static_cast<int>(today));
+    config->saveConfig();
+  }
+  return true;
+}

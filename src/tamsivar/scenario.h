@@ -1,0 +1,188 @@
+// What an installation needs besides the installed bytes: string tables in a
+// neutral form and per language, version and addresses, the files with their
+// targets, menu entries, finish-page commands, settings, superseded packages,
+// three documents and the package of items. Targets are path definitions (a
+// variable and the rest of the path) resolved through the string tables when
+// the installation runs, so the folder the user picks ("pgm") decides where
+// every file goes.
+#pragma once
+
+#include "base/btree.h"
+#include "base/buffers.h"
+#include "base/list.h"
+#include "base/stringkey.h"
+#include "base/targets.h"
+#include "tamsivar/pkg.h"
+#include "tamsivar/scenariodoc.h"
+
+using tScenarioTable = cFasterTreeList<cStringKey, _guardchar<char>>;
+
+class cSoftPkgScenario {
+ public:
+  struct sPathDef {
+    _guardchar<char> var;  // a string-table key, or "pgm"
+    _guardchar<char> rest;
+  };
+  struct sIntFileDef {
+    unsigned int index = 0;
+    sPathDef target;
+    _List<int> langs;  // empty: every language
+    unsigned char for32 = 0;
+    unsigned char for64 = 0;
+    unsigned char perms[3] = {8, 8, 8};  // first to third digit; 8: not given
+    ~sIntFileDef() { langs.destroy(); }
+  };
+  struct sInMenuDef {
+    _guardchar<char> caption;
+    _guardchar<char> comment;
+    sPathDef program;
+    _guardchar<char> arguments;
+    sPathDef icon;
+    unsigned char flags = 0;  // a digit 0 to 8; bit 0: run with administrator rights
+  };
+  struct sOnCompletionRunInt {
+    _guardchar<char> caption;
+    sPathDef program;
+    _guardchar<char> arguments;
+    unsigned char checked = 0;
+  };
+  struct sDeprecateItem {
+    _guardchar<char> codename;
+    unsigned short version = 0xFFFF;  // 65535: any version
+  };
+  struct sDefineParam {
+    _guardchar<char> name;
+    _typebuf<unsigned char> data;
+  };
+  struct sCopiedFile {
+    _guardchar<char> path;
+    unsigned int index = 0;
+    unsigned char perms[3] = {8, 8, 8};
+    unsigned char digest[32] = {};
+  };
+  struct sMenuItemDef {
+    _guardchar<char> caption;
+    _guardchar<char> program;
+    _guardchar<char> arguments;
+    _guardchar<char> icon;
+    _guardchar<char> comment;
+    bool elevated = false;
+  };
+  struct sOnCompletionRun {
+    _guardchar<char> program;
+    _guardchar<char> arguments;
+    _guardchar<char> caption;
+    bool checked = false;
+  };
+
+  _List<sInMenuDef> menu;
+  _List<sIntFileDef> files;
+  _List<sOnCompletionRunInt> runs;
+  _List<sDeprecateItem> deprecates;
+  tScenarioTable strings;
+  cFasterTreeList<int, tScenarioTable> langStrings;
+  int currLang = 0;
+  unsigned int ver[4] = {};
+  _guardchar<char> support;
+  _guardchar<char> publisher;
+  _guardchar<char> updates;
+  sPathDef icon;
+  sScenarioDoc welcomeDoc;
+  sScenarioDoc readmeDoc;
+  unsigned char readmeAccept = 0;
+  sScenarioDoc eulaDoc;
+  cSoftPkg pkg;
+  _List<sDefineParam> params;
+  // Kept for the text compiler: literal text to its key, and the next key's number.
+  tScenarioTable literals;
+  unsigned int literalCount = 0;
+  int sectionState = 0;
+
+  cSoftPkgScenario();
+  cSoftPkgScenario(const cSoftPkgScenario&) = delete;
+  cSoftPkgScenario& operator=(const cSoftPkgScenario&) = delete;
+  ~cSoftPkgScenario();
+
+  // Empties everything but the current language.
+  void close();
+
+  int currLangID() { return currLang; }
+  bool setCurrLangID(int id);
+  void getSupportedLangs(_List<int>& out);
+  // A language is declared once it has a table, possibly an empty one.
+  tScenarioTable* declareLang(int id);
+
+  char* getStr(const char* key);
+  bool setStr(int lang, const char* key, const char* value);
+  static bool setStr(tScenarioTable& table, const char* key, const char* value);
+  void clearStr(const char* key);
+  static bool isKnownConstantID(const char* name);
+  bool isValidDef(const char* name, int& badLang);
+  bool defToPath(sPathDef& def, _guardchar<char>& out);
+
+  void getVer(int (&out)[4]);
+  unsigned long long getVerID();
+  bool getStrVer(_guardchar<char>& out, bool full);
+  bool getIconPath(_guardchar<char>& out);
+  char* supportURL() { return support.ptr; }
+  char* publisherURL() { return publisher.ptr; }
+  char* updatesURL() { return updates.ptr; }
+  // The document's root for the current language; null when it has none.
+  cSiDocContainer* welcome() { return welcomeDoc.loader.forLang(currLang); }
+  cSiDocContainer* readme() { return readmeDoc.loader.forLang(currLang); }
+  cSiDocContainer* eula() { return eulaDoc.loader.forLang(currLang); }
+  bool readme_needs_accept() { return readmeAccept & 1; }
+
+  cFileIOTarget* file(int i) { return pkg.item(i); }
+  bool digest(int i, unsigned char (&out)[32]) { return pkg.digest(i, out); }
+  bool getParams(_List<sDefineParam>& out);
+  bool getDepractesList(_List<sDeprecateItem>& out);
+  bool getMenuItems(_List<sMenuItemDef>& out);
+  // False also for a target that would land outside the folder its
+  // variable names.
+  bool getCopiedFiles(_List<sCopiedFile>& out);
+  bool getOnCompletionRun(_List<sOnCompletionRun>& out);
+  unsigned long long requiresSize(unsigned int blockSize);
+
+  bool saveBinConfig(cFileIOTarget* target);
+  bool loadBinConfig(cFileIOTarget* target);
+
+  // The text form, compiled with its documents and files. Answers 0 or the
+  // code of the first refusal; `line` counts the lines read before the one
+  // at fault, and is -1 when the final checks refuse or all went well.
+  int loadTextConfig(const char* path, int& line);
+  // One entry of a section, from its first non-space character: 0 or a code.
+  int parseGen(char* p);
+  int parseSoft(char* p);
+  int parseStrs(char* p);
+  int parseInst(char* p);
+  int parseMenu(char* p);
+  int parseSett(char* p);
+  int parseRun(char* p);
+  int parseDeprecate(char* p);
+  // The current section's parser; 4 before any section header.
+  int parseEntry(char* p);
+  // A "$" name the variable check accepts, or a quoted literal interned as
+  // a ".%04d" key; white space after it is skipped.
+  bool getStrVID(_guardchar<char>& key, char*& p);
+  // A reference giving the variable, then a quoted rest.
+  bool getPathDef(sPathDef& def, char*& p);
+  // Packs a file, or every file under a folder, as stored items with their
+  // file entries.
+  bool processSiObj(sIntFileDef& def, _guardchar<char>& source);
+
+ private:
+  tScenarioTable* currTable();
+  bool bodyValid();
+};
+
+// The primitives of the binary form: a text with a 16-bit length, and a
+// string table.
+bool ifPutStr(cFileIOTarget& out, _guardchar<char>& text);
+bool ifGetStr(cFileIOTarget& in, _guardchar<char>& text);
+bool saveLang(cFileIOTarget& out, tScenarioTable& table);
+bool loadLang(cFileIOTarget& in, tScenarioTable& table);
+
+// True when the rest of a target path climbs above the folder it is joined
+// to: some ".." component has no earlier component left to cancel.
+bool pathClimbs(const char* rest);

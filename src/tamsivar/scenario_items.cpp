@@ -1,0 +1,257 @@
+// The text scenario's item sections: files to pack, menu entries, settings,
+// finish-page commands and superseded packages.
+#include <sys/stat.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "base/folder.h"
+#include "tamsivar/scenario.h"
+#include "tamsivar/scenariotext.h"
+
+namespace {
+
+constexpr long long kLongestRest = 0xFFFF;
+
+// The folders on the path of a walk, by device and inode, so a link that
+// leads back into one of them ends the walk instead of repeating it forever.
+struct sWalkPath {
+  std::vector<std::pair<dev_t, ino_t>> folders;
+
+  bool enter(const char* path) {
+    struct stat st;
+    if (::stat(path, &st) != 0) return false;
+    for (const auto& f : folders)
+      if (f.first == st.st_dev && f.second == st.st_ino) return false;
+    folders.emplace_back(st.st_dev, st.st_ino);
+    return true;
+  }
+  void leave() { folders.pop_back(); }
+};
+
+bool addFile(cSoftPkgScenario& s, cSoftPkgScenario::sIntFileDef& def, const char* source) {
+  cFileIO file;
+  // The item stream ends at a stored size of 0, so an empty file could not
+  // be carried.
+  if (!file.open(source, fmRead) || file.size() == 0) return false;
+  int index = s.pkg.addPkgItem(&file, false);
+  if (index < 0) return false;
+  cSoftPkgScenario::sIntFileDef& made = s.files.add()->value;
+  made.index = static_cast<unsigned int>(index);
+  made.target.var.set(def.target.var.ptr);
+  made.target.rest.set(def.target.rest.ptr);
+  for (auto* l = def.langs.head; l; l = l->next) made.langs.add()->value = l->value;
+  made.for32 = def.for32;
+  made.for64 = def.for64;
+  std::memcpy(made.perms, def.perms, sizeof made.perms);
+  return true;
+}
+
+bool walk(cSoftPkgScenario& s, cSoftPkgScenario::sIntFileDef& def, const char* source, sWalkPath& path) {
+  int type = cFolderContents::objtype(source);
+  if (type == fotFile) return addFile(s, def, source);
+  if (type != fotFolder || !path.enter(source)) return false;
+  cFolderContents listing;
+  bool ok = listing.init(source, true);
+  for (int i = 0; ok && i < listing.count(); ++i) {
+    _guardchar<char> childPath;
+    sFolderItemInfo* info = listing.info(i);
+    if (!info || !listing.path(i, childPath)) {
+      ok = false;
+      break;
+    }
+    std::string rest = def.target.rest.ptr ? def.target.rest.ptr : "";
+    if (!rest.empty()) rest += '/';
+    rest += info->name.ptr;
+    if (static_cast<long long>(rest.size()) > kLongestRest) {
+      ok = false;
+      break;
+    }
+    cSoftPkgScenario::sIntFileDef child;
+    child.target.var.set(def.target.var.ptr);
+    child.target.rest.set(rest.c_str());
+    for (auto* l = def.langs.head; l; l = l->next) child.langs.add()->value = l->value;
+    child.for32 = def.for32;
+    child.for64 = def.for64;
+    std::memcpy(child.perms, def.perms, sizeof child.perms);
+    ok = walk(s, child, childPath.ptr, path);
+  }
+  path.leave();
+  return ok;
+}
+
+bool octal(char c) { return c >= '0' && c <= '7'; }
+
+// Between the optional parts of an entry: 0 when the entry ends there, 6
+// for anything but a ",", kMore after a "," (and the white space after it).
+constexpr int kMore = -1;
+int nextPart(char*& p) {
+  if (atEntryEnd(p)) return 0;
+  if (*p != ',') return 6;
+  ++p;
+  skipSpace(p);
+  return kMore;
+}
+
+}  // namespace
+
+bool cSoftPkgScenario::processSiObj(sIntFileDef& def, _guardchar<char>& source) {
+  sWalkPath path;
+  return source.ptr && walk(*this, def, source.ptr, path);
+}
+
+int cSoftPkgScenario::parseInst(char* p) {
+  sIntFileDef def;
+  if (std::strncmp(p, "x64.", 4) == 0) {
+    def.for64 = 1;
+    p += 4;
+  } else if (std::strncmp(p, "x32.", 4) == 0) {
+    def.for32 = 1;
+    p += 4;
+  } else if (*p == 'x') {
+    return 24;
+  } else if (*p == '"') {
+    def.for32 = def.for64 = 1;
+  } else {
+    return 25;
+  }
+  _guardchar<char> source;
+  if (!parseStrVal(p, source)) return 7;
+  int type = cFolderContents::objtype(source.ptr);
+  if (type != fotFile && type != fotFolder) return 26;
+  if (!findSkipEq(p)) return 6;
+  // A rest that climbs above its base would be refused by the binary reader.
+  if (!getPathDef(def.target, p) || pathClimbs(def.target.rest.ptr)) return 23;
+  if (!atEntryEnd(p)) {
+    if (*p != ',') return 6;
+    ++p;
+    skipSpace(p);
+    if (octal(*p)) {
+      if (!octal(p[1]) || !octal(p[2])) return 27;
+      for (int i = 0; i < 3; ++i) def.perms[i] = static_cast<unsigned char>(p[i] - '0');
+      p += 3;
+    }
+    if (!atEntryEnd(p)) {
+      if (*p != ',') return 27;
+      ++p;
+      skipSpace(p);
+      if (*p == '*') {
+        ++p;
+        if (!atEntryEnd(p)) return 16;
+      } else {
+        while (!atEntryEnd(p)) {
+          int lang = langCodeAt(p);
+          if (lang < 0 || !langStrings.find(lang)) return 16;
+          def.langs.add()->value = lang;
+          p += 3;
+        }
+      }
+    }
+  }
+  return processSiObj(def, source) ? 0 : 26;
+}
+
+int cSoftPkgScenario::parseMenu(char* p) {
+  _guardchar<char> caption;
+  if (!getStrVID(caption, p)) return 7;
+  if (!findSkipEq(p)) return 6;
+  sInMenuDef& entry = menu.add()->value;
+  entry.caption.set(caption.ptr);
+  if (!getPathDef(entry.program, p)) return 23;
+  if (*p != ',') return 6;
+  ++p;
+  if (!getPathDef(entry.icon, p)) return 23;
+  entry.flags = 0;
+  if (int code = nextPart(p); code != kMore) return code;
+  if (*p >= '0' && *p <= '8') entry.flags = static_cast<unsigned char>(*p++ - '0');
+  if (int code = nextPart(p); code != kMore) return code;
+  if (!getStrVID(entry.comment, p)) return 7;
+  if (int code = nextPart(p); code != kMore) return code;
+  if (!getStrVID(entry.arguments, p)) return 7;
+  return atEntryEnd(p) ? 0 : 6;
+}
+
+int cSoftPkgScenario::parseSett(char* p) {
+  _guardchar<char> name, value;
+  // The binary form cannot carry a setting without a name.
+  if (!parseStrVal(p, name) || !*name.ptr || !findSkipEq(p)) return 6;
+  const char type = *p;
+  int width;
+  switch (type) {
+    case 'w':
+      width = 2;
+      break;
+    case 'd':
+      width = 4;
+      break;
+    case 'q':
+      width = 8;
+      break;
+    case 't':
+      width = 0;
+      break;
+    default:
+      return 6;
+  }
+  ++p;
+  skipSpace(p);
+  if (*p != ',') return 6;
+  ++p;
+  if (!parseStrVal(p, value)) return 7;
+  if (!atEntryEnd(p)) return 6;
+  unsigned long long number = 0;
+  if (width && !readNumber(value.ptr, number)) return 8;
+  sDefineParam& param = params.add()->value;
+  param.name.set(name.ptr);
+  const long long size = width ? width : static_cast<long long>(std::strlen(value.ptr));
+  param.data.set(size);
+  for (long long i = 0; i < size; ++i)
+    param.data.ptr[i] =
+        width ? static_cast<unsigned char>(number >> (8 * i)) : static_cast<unsigned char>(value.ptr[i]);
+  return 0;
+}
+
+int cSoftPkgScenario::parseRun(char* p) {
+  _guardchar<char> caption;
+  if (!getStrVID(caption, p)) return 7;
+  if (!findSkipEq(p)) return 6;
+  sOnCompletionRunInt& entry = runs.add()->value;
+  entry.caption.set(caption.ptr);
+  if (!getPathDef(entry.program, p)) return 23;
+  entry.checked = 0;
+  if (int code = nextPart(p); code != kMore) return code;
+  if (atEntryEnd(p)) return 0;
+  if (std::strncmp(p, "yes", 3) == 0) {
+    entry.checked = 1;
+    p += 3;
+  } else if (std::strncmp(p, "no", 2) == 0) {
+    p += 2;
+  } else {
+    return 6;
+  }
+  if (int code = nextPart(p); code != kMore) return code;
+  if (!getStrVID(entry.arguments, p)) return 7;
+  return atEntryEnd(p) ? 0 : 6;
+}
+
+int cSoftPkgScenario::parseDeprecate(char* p) {
+  _guardchar<char> codename;
+  if (!parseStrVal(p, codename) || !*codename.ptr || !findSkipEq(p)) return 6;
+  unsigned long long version = 0xFFFF;
+  if (*p == '"') {
+    _guardchar<char> text;
+    if (!parseStrVal(p, text)) return 7;
+    if (!readNumber(text.ptr, version) || version > 0xFFFF) return 8;
+    if (!atEntryEnd(p)) return 6;
+  } else if (*p == '*') {
+    ++p;
+    if (!atEntryEnd(p)) return 6;
+  } else {
+    return 7;
+  }
+  sDeprecateItem& entry = deprecates.add()->value;
+  entry.codename.set(codename.ptr);
+  entry.version = static_cast<unsigned short>(version);
+  return 0;
+}

@@ -1,0 +1,314 @@
+// The text scenario: the line loop, [General], [Software], [Strings], the
+// references shared by every section and the final checks.
+#include <cstdio>
+#include <cstring>
+
+#include "base/memio.h"
+#include "base/textfile.h"
+#include "cihlpdoc/hdlparser.h"
+#include "tamsivar/scenario.h"
+#include "tamsivar/scenariotext.h"
+
+namespace {
+
+// Long enough for every value the binary form can carry (16-bit lengths) in
+// any spelling, escapes included; a longer line is refused rather than read
+// as the end of the file.
+constexpr long long kLongestLine = 262144;
+
+constexpr long long kLongestKey = 0xFFFF / 4 * 4;
+
+constexpr const char* kSections[] = {"General]", "Software]", "Strings]", "Install]",
+                                     "Menu]",    "Settings]", "Run]",     "Deprecates]"};
+
+bool startsWith(const char* p, const char* word) { return std::strncmp(p, word, std::strlen(word)) == 0; }
+
+// 0 or the code of a header line; `p` stands on its "[".
+int selectSection(char* p, int& state) {
+  ++p;
+  for (int i = 0; i < 8; ++i) {
+    if (!startsWith(p, kSections[i])) continue;
+    p += std::strlen(kSections[i]);
+    if (!atEntryEnd(p)) return 3;
+    state = i + 1;
+    return 0;
+  }
+  return 2;
+}
+
+// The text reader answers false both at the end and for a line it cannot
+// deliver; only bytes left unread tell the second apart.
+bool endOfInput(cTextFileIO& reader) {
+  if (reader.lineTooLong()) return false;
+  const long long unit = reader.isDoubleByte() ? 2 : 1;
+  return reader.pos + unit > static_cast<long long>(reader.target->size());
+}
+
+// Up to four dot-separated numbers, each 0 to 65535 so the package's
+// version number keeps every part; at least two are required.
+bool parseVersion(const char* text, unsigned int (&parts)[4]) {
+  unsigned int read[4];
+  int count = 0;
+  const char* p = text;
+  while (count < 4) {
+    while (*p == ' ' || *p == '\t') ++p;
+    if (*p == '+') ++p;
+    if (*p < '0' || *p > '9') break;
+    unsigned int value = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+      value = value * 10 + static_cast<unsigned int>(*p - '0');
+      if (value > 0xFFFF) return false;
+    }
+    read[count++] = value;
+    if (*p != '.') break;
+    ++p;
+  }
+  if (count < 2) return false;
+  for (int i = 0; i < count; ++i) parts[i] = read[i];
+  return true;
+}
+
+// Compiles a markup index into memory and loads it; nothing is written to disk.
+bool compileDoc(const char* indexPath, sScenarioDoc& doc) {
+  cHDLParser compiler;
+  cMemIOTarget compiled(65536);
+  cHDLParser::sErrInfo err;
+  _guardchar<char> path;
+  path.set(indexPath);
+  _typebuf<unsigned char> bytes;
+  return compiler.parse(path.ptr, &compiled, err) && compiled.toBuffer(bytes) &&
+         doc.load(bytes.ptr, bytes.count);
+}
+
+// Every key given for one language but not neutrally must exist in every
+// other declared language.
+bool keysComplete(cSoftPkgScenario& s, tScenarioTable& table) {
+  for (auto* key = table.root ? table.leftmost(table.root) : nullptr; key; key = table.next(key)) {
+    if (s.strings.find(key->key)) continue;
+    for (auto* other = s.langStrings.leftmost(s.langStrings.root); other; other = s.langStrings.next(other))
+      if (!other->value.find(key->key)) return false;
+  }
+  return true;
+}
+
+// A "$" name is accepted while no language is declared yet; once the
+// languages are known it must be defined, or the binary reader would refuse
+// the scenario that this one is saved as.
+int referencesDefined(cSoftPkgScenario& s) {
+  int badLang;
+  auto text = [&](_guardchar<char>& key) { return !key.ptr || s.isValidDef(key.ptr, badLang); };
+  auto path = [&](cSoftPkgScenario::sPathDef& def) { return !def.var.ptr || !*def.var.ptr || text(def.var); };
+  bool paths = path(s.icon), texts = true;
+  for (auto* m = s.menu.head; m; m = m->next) {
+    texts = texts && text(m->value.caption) && text(m->value.comment) && text(m->value.arguments);
+    paths = paths && path(m->value.program) && path(m->value.icon);
+  }
+  for (auto* f = s.files.head; f; f = f->next) paths = paths && path(f->value.target);
+  for (auto* r = s.runs.head; r; r = r->next) {
+    texts = texts && text(r->value.caption) && text(r->value.arguments);
+    paths = paths && path(r->value.program);
+  }
+  return !texts ? 7 : !paths ? 23 : 0;
+}
+
+int finalChecks(cSoftPkgScenario& s) {
+  if (!s.langStrings.root) {
+    s.currLang = 0;
+    return 9;
+  }
+  s.currLang = s.langStrings.leftmost(s.langStrings.root)->key;
+  if (!s.strings.find(cStringKey("codename", -1))) return 10;
+  if (s.eulaDoc.empty()) return 11;
+  for (auto* lang = s.langStrings.leftmost(s.langStrings.root); lang; lang = s.langStrings.next(lang)) {
+    if (!s.eulaDoc.loader.forLang(lang->key)) return 12;
+    if (!s.welcomeDoc.empty() && !s.welcomeDoc.loader.forLang(lang->key)) return 13;
+    if (!s.readmeDoc.empty() && !s.readmeDoc.loader.forLang(lang->key)) return 14;
+    if (!keysComplete(s, lang->value)) return 15;
+  }
+  return referencesDefined(s);
+}
+
+}  // namespace
+
+int cSoftPkgScenario::loadTextConfig(const char* path, int& line) {
+  close();
+  cTextFileIO reader;
+  if (!path || !reader.open(path, true, cTextFileIO::tctDetect)) return 1;
+  reader.setMaxStrLen(kLongestLine);
+  _typebuf<char> raw;
+  _guardchar<char> text;
+  for (;; ++line) {
+    if (!reader.gets(raw)) {
+      if (endOfInput(reader)) break;
+      return 7;
+    }
+    // A NUL would hide the rest of the line from every parser.
+    if (raw.count && std::memchr(raw.ptr, 0, static_cast<size_t>(raw.count))) return 7;
+    text.set(raw.count ? raw.ptr : "", raw.count);
+    char* p = text.ptr;
+    skipSpace(p);
+    if (!*p || *p == '#') continue;
+    int code;
+    if (*p == '[')
+      code = selectSection(p, sectionState);
+    else
+      code = parseEntry(p);
+    if (code) return code;
+  }
+  line = -1;
+  return finalChecks(*this);
+}
+
+int cSoftPkgScenario::parseEntry(char* p) {
+  switch (sectionState) {
+    case 1:
+      return parseGen(p);
+    case 2:
+      return parseSoft(p);
+    case 3:
+      return parseStrs(p);
+    case 4:
+      return parseInst(p);
+    case 5:
+      return parseMenu(p);
+    case 6:
+      return parseSett(p);
+    case 7:
+      return parseRun(p);
+    case 8:
+      return parseDeprecate(p);
+    default:
+      return 4;
+  }
+}
+
+bool cSoftPkgScenario::getStrVID(_guardchar<char>& key, char*& p) {
+  skipSpace(p);
+  if (*p == '$') {
+    char* end = ++p;
+    while (*end && *end != ' ' && *end != '\t' && *end != '\r' && *end != '\n' && *end != ',' && *end != '=')
+      ++end;
+    if (end == p || *p == '.') return false;
+    _guardchar<char> name;
+    name.set(p, end - p);
+    int badLang;
+    if (!isValidDef(name.ptr, badLang)) return false;
+    key.set(name.ptr);
+    p = end;
+    skipSpace(p);
+    return true;
+  }
+  _guardchar<char> literal;
+  if (!parseStrVal(p, literal)) return false;
+  cStringKey textKey(literal.ptr, -1);
+  if (_guardchar<char>* known = literals.find(textKey)) {
+    key.set(known->ptr);
+    return true;
+  }
+  char made[16];
+  std::snprintf(made, sizeof made, ".%04u", literalCount++);
+  literals.insert(textKey)->set(made);
+  setStr(strings, made, literal.ptr);
+  key.set(made);
+  return true;
+}
+
+bool cSoftPkgScenario::getPathDef(sPathDef& def, char*& p) {
+  return getStrVID(def.var, p) && parseStrVal(p, def.rest);
+}
+
+int cSoftPkgScenario::parseGen(char* p) {
+  if (!startsWith(p, "langs")) return 5;
+  p += 5;
+  if (!findSkipEq(p)) return 6;
+  if (atEntryEnd(p)) return 9;
+  while (!atEntryEnd(p)) {
+    int id = langCodeAt(p);
+    if (id < 0) return 16;
+    if (!langStrings.find(id)) declareLang(id);
+    p += 3;
+  }
+  return 0;
+}
+
+int cSoftPkgScenario::parseStrs(char* p) {
+  char* end = p;
+  while (*end && *end != ' ' && *end != '\t' && *end != '\r' && *end != '\n' && *end != '=') ++end;
+  char* key = p;
+  int lang = -1;
+  if (char* dot = static_cast<char*>(std::memchr(p, '.', static_cast<size_t>(end - p)))) {
+    if (dot != p + 3 || std::memchr(dot + 1, '.', static_cast<size_t>(end - dot - 1))) return 16;
+    lang = langCodeAt(p);
+    if (lang < 0) return 16;
+    key = dot + 1;
+  }
+  if (key == end) return 17;
+  // The binary form stores a key as whole 4-byte words behind a 16-bit length.
+  if (end - key > kLongestKey) return 7;
+  if (lang >= 0 && !langStrings.find(lang)) return 16;
+  _guardchar<char> name, value;
+  name.set(key, end - key);
+  p = end;
+  if (!findSkipEq(p) || !parseStrVal(p, value) || !atEntryEnd(p)) return 7;
+  setStr(lang, name.ptr, value.ptr);
+  return 0;
+}
+
+int cSoftPkgScenario::parseSoft(char* p) {
+  enum eKind { kText, kVersion, kURL, kDoc, kIcon };
+  struct sKey {
+    const char* name;
+    eKind kind;
+    _guardchar<char>* url;
+    sScenarioDoc* doc;
+    int docCode;
+  };
+  const sKey keys[] = {
+      {"codename", kText, nullptr, nullptr, 0},    {"name", kText, nullptr, nullptr, 0},
+      {"publisher", kText, nullptr, nullptr, 0},   {"copyright", kText, nullptr, nullptr, 0},
+      {"group", kText, nullptr, nullptr, 0},       {"folder", kText, nullptr, nullptr, 0},
+      {"version", kVersion, nullptr, nullptr, 0},  {"publish_URL", kURL, &publisher, nullptr, 0},
+      {"support_URL", kURL, &support, nullptr, 0}, {"updates_URL", kURL, &updates, nullptr, 0},
+      {"welcome", kDoc, nullptr, &welcomeDoc, 19}, {"readme", kDoc, nullptr, &readmeDoc, 20},
+      {"eula", kDoc, nullptr, &eulaDoc, 21},       {"icon", kIcon, nullptr, nullptr, 0}};
+  const sKey* key = nullptr;
+  for (const sKey& k : keys)
+    if (startsWith(p, k.name)) {
+      key = &k;
+      break;
+    }
+  if (!key) return 5;
+  p += std::strlen(key->name);
+  if (!findSkipEq(p)) return 6;
+  if (key->kind == kIcon) {
+    if (!getPathDef(icon, p)) return 23;
+    return atEntryEnd(p) ? 0 : 6;
+  }
+  _guardchar<char> value;
+  if (!parseStrVal(p, value)) return 7;
+  bool accept = false;
+  if (key->doc == &readmeDoc && *p == ',') {
+    ++p;
+    skipSpace(p);
+    if (startsWith(p, "yes"))
+      accept = true;
+    else if (!startsWith(p, "no"))
+      return 7;
+    p += accept ? 3 : 2;
+  }
+  if (!atEntryEnd(p)) return 7;
+  switch (key->kind) {
+    case kText:
+      setStr(strings, key->name, value.ptr);
+      return 0;
+    case kVersion:
+      return parseVersion(value.ptr, ver) ? 0 : 18;
+    case kURL:
+      key->url->set(value.ptr);
+      return 0;
+    default:
+      if (!compileDoc(value.ptr, *key->doc)) return key->docCode;
+      if (key->doc == &readmeDoc) readmeAccept = accept;
+      return 0;
+  }
+}

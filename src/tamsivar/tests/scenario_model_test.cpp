@@ -1,0 +1,204 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "base/tests/scratch_dir.h"
+#include "scenario_support.h"
+
+namespace {
+
+TEST(ScenarioModel, PathDefinitionsJoinValueAndRest) {
+  cSoftPkgScenario s;
+  s.setStr(-1, "slash", "/opt/app/");
+  s.setStr(-1, "plain", "/opt/app");
+  s.setStr(-1, "empty", "");
+  struct Case {
+    const char* var;
+    const char* rest;
+    bool ok;
+    const char* path;
+  } cases[] = {
+      {"slash", "bin/run", true, "/opt/app/bin/run"},
+      {"plain", "bin/run", true, "/opt/app/bin/run"},
+      {"empty", "bin/run", true, "bin/run"},
+      {"plain", "", true, "/opt/app"},
+      {"", "/etc/app.conf", true, "/etc/app.conf"},
+      {nullptr, "rest", true, "rest"},
+      {"undefined", "x", false, nullptr},
+  };
+  for (Case& c : cases) {
+    cSoftPkgScenario::sPathDef def;
+    setPath(def, c.var, c.rest);
+    _guardchar<char> out;
+    EXPECT_EQ(s.defToPath(def, out), c.ok) << text(c.var);
+    if (c.ok) {
+      EXPECT_EQ(text(out.ptr), c.path);
+    }
+  }
+}
+
+TEST(ScenarioModel, StringsFallBackFromTheLanguageToTheNeutralTable) {
+  cSoftPkgScenario s;
+  EXPECT_FALSE(s.setStr(2, "k", "v")) << "an undeclared language has no table";
+  s.declareLang(0);
+  s.declareLang(2);
+  s.setStr(-1, "both", "neutral");
+  s.setStr(2, "both", "deutsch");
+  s.setStr(-1, "absent", nullptr);
+  s.setStr(2, "absentHere", nullptr);
+  s.setStr(-1, "absentHere", "neutral");
+  EXPECT_FALSE(s.setCurrLangID(5));
+  EXPECT_EQ(s.currLangID(), 0);
+  ASSERT_TRUE(s.setCurrLangID(2));
+  EXPECT_EQ(text(s.getStr("both")), "deutsch");
+  EXPECT_EQ(text(s.getStr("absent")), "") << "absent neutral text reads as empty";
+  EXPECT_EQ(s.getStr("absentHere"), nullptr) << "absent language text stays absent";
+  EXPECT_EQ(s.getStr("nowhere"), nullptr);
+  s.setCurrLangID(0);
+  EXPECT_EQ(text(s.getStr("both")), "neutral");
+  s.clearStr("both");
+  EXPECT_EQ(s.getStr("both"), nullptr);
+  _List<int> langs;
+  s.getSupportedLangs(langs);
+  ASSERT_TRUE(langs.head && langs.head->next);
+  EXPECT_EQ(langs.head->value, 0);
+  EXPECT_EQ(langs.head->next->value, 2);
+  langs.destroy();
+
+  int bad = -1;
+  s.setStr(0, "onlyEnglish", "x");
+  EXPECT_FALSE(s.isValidDef("onlyEnglish", bad));
+  EXPECT_EQ(bad, 2);
+  EXPECT_TRUE(s.isValidDef("pgm", bad));
+  EXPECT_TRUE(s.isValidDef("absent", bad));
+  cSoftPkgScenario none;
+  EXPECT_TRUE(none.isValidDef("anything", bad)) << "no language declared";
+}
+
+TEST(ScenarioModel, VersionTexts) {
+  struct Case {
+    unsigned v[4];
+    bool full;
+    const char* text;
+  } cases[] = {
+      {{1, 2, 0, 7}, false, "1.2"},     {{1, 2, 3, 7}, false, "1.2.3"}, {{1, 2, 3, 7}, true, "1.2.3.7"},
+      {{1, 2, 3, 0}, true, "1.2.3"},    {{1, 2, 0, 7}, true, "1.2.0.7"},
+  };
+  for (Case& c : cases) {
+    cSoftPkgScenario s;
+    std::copy(c.v, c.v + 4, s.ver);
+    _guardchar<char> out;
+    EXPECT_TRUE(s.getStrVer(out, c.full));
+    EXPECT_EQ(text(out.ptr), c.text);
+    EXPECT_EQ(s.getVerID(), (1ull << 48) | (2ull << 32) | (static_cast<unsigned long long>(c.v[2]) << 16) | c.v[3]);
+  }
+}
+
+TEST(ScenarioModel, SpaceAndFilesFollowBitnessAndLanguage) {
+  cSoftPkgScenario s;
+  s.declareLang(0);
+  s.declareLang(1);
+  s.setStr(-1, "pgm", "/opt/app");
+  ASSERT_EQ(addItem(s, sampleBytes(1)), 0);
+  ASSERT_EQ(addItem(s, sampleBytes(65537), true), 1);
+  ASSERT_EQ(addItem(s, sampleBytes(100000)), 2);
+  addFile(s, 0, "pgm", "one");
+  addFile(s, 1, "pgm", "big");
+  addFile(s, 2, "pgm", "only32", true, false);
+  auto& russian = addFile(s, 0, "pgm", "ru");
+  russian.langs.add()->value = 1;
+  russian.langs.add()->value = 2;
+  EXPECT_EQ(s.requiresSize(65536), 196608u + 65536u) << "language lists are not consulted, bitness is";
+  EXPECT_EQ(s.requiresSize(0), 65538u + 1);
+
+  _List<cSoftPkgScenario::sCopiedFile> out;
+  ASSERT_TRUE(s.getCopiedFiles(out));
+  std::vector<std::string> paths;
+  for (auto* it = out.head; it; it = it->next) paths.push_back(text(it->value.path.ptr));
+  EXPECT_EQ(paths, (std::vector<std::string>{"/opt/app/one", "/opt/app/big"}));
+  s.setCurrLangID(1);
+  ASSERT_TRUE(s.getCopiedFiles(out));
+  paths.clear();
+  for (auto* it = out.head; it; it = it->next) paths.push_back(text(it->value.path.ptr));
+  EXPECT_EQ(paths, (std::vector<std::string>{"/opt/app/one", "/opt/app/big", "/opt/app/ru"}));
+  unsigned char d[32];
+  s.digest(1, d);
+  EXPECT_EQ(std::memcmp(out.head->next->value.digest, d, 32), 0);
+  out.destroy();
+}
+
+TEST(ScenarioModel, TargetsStayInsideTheirFolder) {
+  EXPECT_TRUE(pathClimbs("../x"));
+  EXPECT_TRUE(pathClimbs("a/../../x"));
+  EXPECT_TRUE(pathClimbs("./.."));
+  EXPECT_FALSE(pathClimbs("a/../b"));
+  EXPECT_FALSE(pathClimbs("a/./b/.."));
+  EXPECT_FALSE(pathClimbs("/opt/x"));
+  EXPECT_FALSE(pathClimbs(nullptr));
+
+  ScratchDir dir;
+  std::filesystem::create_directories(dir.file("app/data"));
+  std::filesystem::create_directories(dir.file("outside"));
+  std::filesystem::create_directory_symlink(dir.file("outside"), dir.file("app/escape"));
+  std::filesystem::create_directory_symlink(dir.file("app/data"), dir.file("app/alias"));
+  struct Case {
+    const char* var;
+    const char* rest;
+    bool ok;
+  } cases[] = {
+      {"pgm", "data/file", true},
+      {"pgm", "new/deeper/file", true},
+      {"pgm", "alias/file", true},
+      {"pgm", "escape/file", false},
+      {"pgm", "escape", false},
+      {"pgm", "../x", false},
+      {"pgm", "a/../../x", false},
+      {"pgm", "a/../b", true},
+      {"", "/tmp/absolute", true},
+  };
+  for (Case& c : cases) {
+    cSoftPkgScenario s;
+    s.setStr(-1, "pgm", dir.file("app").c_str());
+    addItem(s, sampleBytes(10));
+    addFile(s, 0, c.var, c.rest);
+    _List<cSoftPkgScenario::sCopiedFile> out;
+    EXPECT_EQ(s.getCopiedFiles(out), c.ok) << c.rest;
+    out.destroy();
+  }
+}
+
+TEST(ScenarioModel, MenuItemsAndRunsResolveTheirTexts) {
+  cSoftPkgScenario s;
+  s.setStr(-1, "pgm", "/opt/app");
+  s.setStr(-1, "cap", "Run it");
+  s.setStr(-1, "args", "-x");
+  auto& m = s.menu.add()->value;
+  m.caption.set("cap");
+  m.arguments.set("args");
+  setPath(m.program, "pgm", "bin/run");
+  setPath(m.icon, "pgm", "icon.png");
+  m.flags = 3;
+  auto& r = s.runs.add()->value;
+  r.caption.set("cap");
+  setPath(r.program, "pgm", "bin/run");
+  r.checked = 1;
+  _List<cSoftPkgScenario::sMenuItemDef> items;
+  ASSERT_TRUE(s.getMenuItems(items));
+  EXPECT_EQ(text(items.head->value.caption.ptr), "Run it");
+  EXPECT_EQ(text(items.head->value.program.ptr), "/opt/app/bin/run");
+  EXPECT_EQ(text(items.head->value.icon.ptr), "/opt/app/icon.png");
+  EXPECT_EQ(text(items.head->value.arguments.ptr), "-x");
+  EXPECT_EQ(items.head->value.comment.ptr, nullptr);
+  EXPECT_TRUE(items.head->value.elevated);
+  _List<cSoftPkgScenario::sOnCompletionRun> runs;
+  ASSERT_TRUE(s.getOnCompletionRun(runs));
+  EXPECT_TRUE(runs.head->value.checked);
+  EXPECT_EQ(text(runs.head->value.program.ptr), "/opt/app/bin/run");
+  m.caption.set("missing");
+  EXPECT_FALSE(s.getMenuItems(items));
+  items.destroy();
+  runs.destroy();
+}
+
+}  // namespace

@@ -1,0 +1,263 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+
+#include "text_support.h"
+
+namespace {
+
+// Declares English and Russian and has everything the final checks ask
+// for; its lines are 0 to 4, so an appended entry's section header is line 5.
+const std::string kHead =
+    "[General]\n"
+    "langs = ENGRUS\n"
+    "[Software]\n"
+    "codename = \"demo\"\n"
+    "eula = \"@/eula.idx\"\n";
+
+class TextScenario : public ::testing::Test {
+ protected:
+  ScratchDir dir;
+  void SetUp() override {
+    writeDoc(dir, "eula", {"ENG", "RUS"});
+    writeDoc(dir, "en", {"ENG"});
+    writeDoc(dir, "all", {"ENG", "RUS", "DEU"});
+    writeFile(dir.file("bad.idx"), "ENG = \"./missing.hdl\"\n");
+    writeFile(dir.file("one.txt"), "one\n");
+    writeFile(dir.file("empty.bin"), "");
+    ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0600), 0);
+  }
+};
+
+TEST_F(TextScenario, EveryRefusalAnswersItsCodeAndLine) {
+  struct Case {
+    std::string text;
+    int code, line;
+  };
+  const std::string in = kHead + "[Install]\n";
+  const std::string menu = kHead + "[Menu]\n";
+  const std::string soft = kHead + "[Software]\n";
+  const std::string strs = kHead + "[Strings]\n";
+  const Case cases[] = {
+      {"# only\n\n   # comments\n", 9, -1},
+      {"[General] # fine\n[general]\n", 2, 1},
+      {"[General] x\n", 3, 0},
+      {"langs = ENG\n", 4, 0},
+      {"[General]\nlang = ENG\n", 5, 1},
+      {soft + "bogus = \"x\"\n", 5, 6},
+      {"[General]\nlangs ENG\n", 6, 1},
+      {"[General]\nlangs =   # nothing\n", 9, 1},
+      {"[General]\nlangs = ENG,RUS\n", 16, 1},
+      {"[Strings]\nRUS.x = \"a\"\n[General]\nlangs = RUS\n", 16, 1},
+      {strs + "EN.x = \"a\"\n", 16, 6},
+      {strs + "ENGx.y = \"a\"\n", 16, 6},
+      {strs + "ENG.a.b = \"a\"\n", 16, 6},
+      {strs + "DEU.x = \"a\"\n", 16, 6},
+      {strs + "= \"a\"\n", 17, 6},
+      {strs + "ENG. = \"a\"\n", 17, 6},
+      {strs + "x = a\n", 7, 6},
+      {strs + "x \"a\"\n", 7, 6},
+      {strs + "x = \"a\\\"\n", 7, 6},
+      {strs + "x = \"a\\", 7, 6},
+      {strs + "x = \"a\" b\n", 7, 6},
+      {soft + "name \"x\"\n", 6, 6},
+      {soft + "version = \"1\"\n", 18, 6},
+      {soft + "version = \"1.70000\"\n", 18, 6},
+      {soft + "version = \"1.99999999999\"\n", 18, 6},
+      {soft + "version = \"-1.2\"\n", 18, 6},
+      {soft + "readme = \"@/eula.idx\", maybe\n", 7, 6},
+      {soft + "welcome = \"@/bad.idx\"\n", 19, 6},
+      {soft + "readme = \"@/bad.idx\"\n", 20, 6},
+      {soft + "eula = \"@/nothing.idx\"\n", 21, 6},
+      {soft + "icon = $nokey \"x\"\n", 23, 6},
+      {soft + "icon = \"\" \"/x\" extra\n", 6, 6},
+      {strs + "ENG.only = \"e\"\n[Menu]\n$only = $pgm \"a\", $pgm \"i\"\n", 7, 8},
+      {strs + "ENG.only = \"e\"\n[Software]\nicon = $only \"x\"\n", 23, 8},
+      {"[General]\nlangs = ENG\n[Software]\ncodename = \"d\"\n", 11, -1},
+      {"[General]\nlangs = ENG\n[Software]\neula = \"@/eula.idx\"\n", 10, -1},
+      {"[General]\nlangs = ENG DEU\n[Software]\ncodename = \"d\"\neula = \"@/eula.idx\"\n", 12, -1},
+      {soft + "welcome = \"@/en.idx\"\n", 13, -1},
+      {soft + "readme = \"@/en.idx\"\n", 14, -1},
+      {"[General]\nlangs = ENG RUS DEU\n[Software]\ncodename = \"d\"\neula = \"@/all.idx\"\n"
+       "[Strings]\nENG.k = \"e\"\nRUS.k = \"r\"\n",
+       15, -1},
+      {in + "x86.\"@/one.txt\" = $pgm \"a\"\n", 24, 6},
+      {in + "y\"@/one.txt\" = $pgm \"a\"\n", 25, 6},
+      {in + "\"@/one.txt = $pgm \"a\"\n", 26, 6},
+      {in + "\"@/missing\" = $pgm \"a\"\n", 26, 6},
+      {in + "\"@/empty.bin\" = $pgm \"a\"\n", 26, 6},
+      {in + "\"@/fifo\" = $pgm \"a\"\n", 26, 6},
+      {in + "\"@/one.txt\" $pgm \"a\"\n", 6, 6},
+      {in + "\"@/one.txt\" = $nokey \"a\"\n", 23, 6},
+      {in + "\"@/one.txt\" = $pgm \"../x\"\n", 23, 6},
+      {in + "\"@/one.txt\" = $pgm \"a/../../x\"\n", 23, 6},
+      {in + "\"@/one.txt\" = $pgm \"a\" x\n", 6, 6},
+      {in + "\"@/one.txt\" = $pgm \"a\", 75\n", 27, 6},
+      {in + "\"@/one.txt\" = $pgm \"a\", 758\n", 27, 6},
+      {in + "\"@/one.txt\" = $pgm \"a\", 755 RUS\n", 27, 6},
+      {in + "\"@/one.txt\" = $pgm \"a\", 755, RUS DEU\n", 16, 6},
+      {in + "\"@/one.txt\" = $pgm \"a\", , * RUS\n", 16, 6},
+      {menu + "\"c\" = $pgm \"p\"\n", 6, 6},
+      {menu + "\"c\" $pgm \"p\", $pgm \"i\"\n", 6, 6},
+      {menu + "\"c\" = $pgm \"p\", $pgm \"i\", 9\n", 6, 6},
+      {menu + "\"c\" = $pgm \"p\", $pgm \"i\", 1, x\n", 7, 6},
+      {menu + "\"c\" = $pgm \"p\", $pgm \"i\", 1, \"m\", \"a\" x\n", 6, 6},
+      {menu + "$ = $pgm \"p\", $pgm \"i\"\n", 7, 6},
+      {menu + "$.0000 = $pgm \"p\", $pgm \"i\"\n", 7, 6},
+      {menu + "\"c\" = $pgm, $pgm \"i\"\n", 23, 6},
+      {"[Menu]\n$later = $pgm \"p\", $pgm \"i\"\n" + kHead, 7, -1},
+      {"[Menu]\n\"c\" = $later \"p\", $pgm \"i\"\n" + kHead, 23, -1},
+      {kHead + "[Settings]\n\"\" = d, \"1\"\n", 6, 6},
+      {kHead + "[Settings]\n\"n\" = d, \"abc\"\n", 8, 6},
+      {kHead + "[Settings]\n\"n\" = x, \"1\"\n", 6, 6},
+      {kHead + "[Settings]\nn = d, \"1\"\n", 6, 6},
+      {kHead + "[Settings]\n\"n\" = d \"1\"\n", 6, 6},
+      {kHead + "[Settings]\n\"n\" = t, x\n", 7, 6},
+      {kHead + "[Settings]\n\"n\" = t, \"x\" y\n", 6, 6},
+      {kHead + "[Run]\n\"c\" = $pgm \"p\", maybe\n", 6, 6},
+      {kHead + "[Run]\n\"c\" = $pgm \"p\", yes, \"a\" b\n", 6, 6},
+      {kHead + "[Run]\n\"c\" = $pgm\n", 23, 6},
+      {kHead + "[Deprecates]\n\"old\" = \"70000\"\n", 8, 6},
+      {kHead + "[Deprecates]\n\"old\" = \"-1\"\n", 8, 6},
+      {kHead + "[Deprecates]\n\"old\" = \"x1\"\n", 8, 6},
+      {kHead + "[Deprecates]\n\"\" = *\n", 6, 6},
+      {kHead + "[Deprecates]\n\"old\" = 5\n", 7, 6},
+      {kHead + "[Deprecates]\n\"old\" = * x\n", 6, 6},
+      {kHead + "[Software]\n" + std::string("name = \"a\0b\"\n", 13), 7, 6},
+  };
+  for (const Case& c : cases) {
+    cSoftPkgScenario s;
+    int line;
+    EXPECT_EQ(compileText(dir, c.text, s, line), c.code) << c.text;
+    EXPECT_EQ(line, c.line) << c.text;
+  }
+  cSoftPkgScenario s;
+  int line = 0;
+  EXPECT_EQ(s.loadTextConfig(dir.file("absent.txt").c_str(), line), 1);
+  EXPECT_EQ(line, 0);
+}
+
+TEST_F(TextScenario, EntriesFillTheModel) {
+  const std::string text = kHead +
+                           "[General]\n"
+                           "langs = DEU\n"
+                           "[Strings]\n"
+                           "ENG.title = \"T\"\n"
+                           "RUS.title = \"Z\"\n"
+                           "DEU.title = \"D\"\n"
+                           "q = \"say \\\"hi\\\" \\\\ ok\"\n"
+                           "[Software]\n"
+                           "version = \"2.5\"\n"
+                           "[Menu]\n"
+                           "\"Caption\" = $pgm \"bin/a\", $pgm \"a.png\"\n"
+                           "\"Caption\" = $pgm \"bin/b\", \"\" \"/abs/b.png\", 3, \"Other\", $title\n"
+                           "[Install]\n"
+                           "\"@/one.txt\" = $pgm \"one\", 755 # digits only\n"
+                           "x64.\"@/one.txt\" = $pgm \"two\", , RUS DEU\n"
+                           "x32. \"@/one.txt\" = $pgm \"a/../three\", 644, *\n"
+                           "[Settings]\n"
+                           "\"d\" = d, \"0x10\"\n"
+                           "\"w\" = w, \"70000\"\n"
+                           "\"t\" = t, \"\"\n"
+                           "[Run]\n"
+                           "$title = $pgm \"bin/a\", yes, \"--go\"\n"
+                           "\"Run\" = $pgm \"bin/b\",\n"
+                           "[Deprecates]\n"
+                           "\"old\" = \"12\"\n"
+                           "\"older\" = *\n";
+  writeDoc(dir, "eula", {"ENG", "RUS", "DEU"});
+  cSoftPkgScenario s;
+  int line;
+  ASSERT_EQ(compileText(dir, text, s, line), 0);
+  EXPECT_EQ(line, -1);
+  EXPECT_EQ(s.currLangID(), 0);
+  EXPECT_STREQ(s.getStr("q"), "say \"hi\" \\ ok");
+  int ver[4];
+  s.getVer(ver);
+  EXPECT_EQ(std::vector<int>(ver, ver + 4), (std::vector<int>{2, 5, 0, 0}));
+
+  auto* m = s.menu.head;
+  ASSERT_TRUE(m && m->next);
+  EXPECT_STREQ(m->value.caption.ptr, ".0000");
+  EXPECT_EQ(m->value.flags, 0);
+  EXPECT_EQ(m->value.comment.ptr, nullptr);
+  EXPECT_STREQ(m->next->value.caption.ptr, ".0000");
+  EXPECT_STREQ(m->next->value.icon.var.ptr, ".0001");
+  EXPECT_STREQ(s.getStr(".0001"), "");
+  EXPECT_STREQ(m->next->value.comment.ptr, ".0002");
+  EXPECT_STREQ(m->next->value.arguments.ptr, "title");
+  EXPECT_EQ(m->next->value.flags, 3);
+
+  struct File {
+    const char* rest;
+    int perms[3];
+    bool for32, for64;
+    std::vector<int> langs;
+  };
+  const File files[] = {{"one", {7, 5, 5}, true, true, {}},
+                        {"two", {8, 8, 8}, false, true, {1, 2}},
+                        {"a/../three", {6, 4, 4}, true, false, {}}};
+  auto* f = s.files.head;
+  for (const File& want : files) {
+    ASSERT_TRUE(f);
+    EXPECT_STREQ(f->value.target.var.ptr, "pgm");
+    EXPECT_STREQ(f->value.target.rest.ptr, want.rest);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(f->value.perms[i], want.perms[i]) << want.rest;
+    EXPECT_EQ(f->value.for32 != 0, want.for32);
+    EXPECT_EQ(f->value.for64 != 0, want.for64);
+    std::vector<int> langs;
+    for (auto* l = f->value.langs.head; l; l = l->next) langs.push_back(l->value);
+    EXPECT_EQ(langs, want.langs) << want.rest;
+    f = f->next;
+  }
+
+  const std::vector<tBytes> params = {{0x10, 0, 0, 0}, {0x70, 0x11}, {}};
+  auto* p = s.params.head;
+  for (const tBytes& want : params) {
+    ASSERT_TRUE(p);
+    EXPECT_EQ(tBytes(p->value.data.ptr, p->value.data.ptr + p->value.data.count), want);
+    p = p->next;
+  }
+
+  ASSERT_TRUE(s.runs.head && s.runs.head->next);
+  EXPECT_EQ(s.runs.head->value.checked, 1);
+  EXPECT_STREQ(s.getStr(s.runs.head->value.arguments.ptr), "--go");
+  EXPECT_EQ(s.runs.head->next->value.checked, 0);
+  ASSERT_TRUE(s.deprecates.head && s.deprecates.head->next);
+  EXPECT_EQ(s.deprecates.head->value.version, 12);
+  EXPECT_EQ(s.deprecates.head->next->value.version, 65535);
+}
+
+TEST_F(TextScenario, ReadmeAcceptanceAndPathForms) {
+  const struct {
+    const char* option;
+    bool accept;
+  } options[] = {{", yes", true}, {", no", false}, {"", false}};
+  for (const auto& o : options) {
+    cSoftPkgScenario s;
+    int line;
+    ASSERT_EQ(compileText(dir, kHead + "readme = \"@/eula.idx\"" + o.option + "\n", s, line), 0) << o.option;
+    EXPECT_EQ(s.readme_needs_accept(), o.accept) << o.option;
+    EXPECT_NE(s.readme(), nullptr);
+  }
+  // The three forms of a path definition: a variable, a literal base, and
+  // an empty literal before an absolute path.
+  const struct {
+    const char* def;
+    const char* path;
+  } forms[] = {{"$pgm \"bin/tool\"", "/opt/demo/bin/tool"},
+               {"\"/usr/local\" \"share\"", "/usr/local/share"},
+               {"\"\" \"/etc/demo.conf\"", "/etc/demo.conf"}};
+  for (const auto& form : forms) {
+    cSoftPkgScenario s;
+    int line;
+    ASSERT_EQ(compileText(dir, kHead + "icon = " + form.def + "\n", s, line), 0) << form.def;
+    s.setStr(-1, "pgm", "/opt/demo");
+    _guardchar<char> path;
+    ASSERT_TRUE(s.getIconPath(path));
+    EXPECT_STREQ(path.ptr, form.path);
+  }
+}
+
+}  // namespace
