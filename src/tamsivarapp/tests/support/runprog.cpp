@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 
@@ -19,7 +20,7 @@ std::string slurp(int fd) {
 
 }  // namespace
 
-sRunResult runProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+sRunResult runWithEnv(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                       const std::string& cwd) {
   sRunResult r;
   char outName[] = "/tmp/zvk-run-out-XXXXXX";
@@ -41,6 +42,9 @@ sRunResult runProgram(const std::vector<std::string>& argv, const std::vector<st
     int devnull = open("/dev/null", O_RDONLY);
     dup2(devnull, 0);
     if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
+    // The program is looked up through the PATH it is given, not ours.
+    for (const std::string& e : env)
+      if (e.rfind("PATH=", 0) == 0) setenv("PATH", e.c_str() + 5, 1);
     if (env.empty())
       execvp(args[0], args.data());
     else

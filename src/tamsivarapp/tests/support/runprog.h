@@ -13,7 +13,7 @@ struct sRunResult {
 
 // `env` replaces the environment when it is not empty; `cwd` is where the
 // program starts when it is not empty.
-sRunResult runProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
+sRunResult runWithEnv(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
                       const std::string& cwd = {});
 
 std::string readFileBytes(const std::string& path);
