@@ -6,6 +6,7 @@
 #include "base/utils.h"
 #include "ciom/theme.h"
 #include "tamsivarapp/instmaker_mac.h"
+#include "tamsivarapp/lang.h"
 #include "tamsivarapp/modes.h"
 #include "tamsivarapp/stcmd.h"
 #include "tamsivarapp/ver.h"
@@ -16,6 +17,12 @@ bool cTamsivarApp::onInit(int argc, char** argv, int& status) {
   cCITheme::setTheme(&gCI_Flat_Theme);
   cCIApplication* current = appRef();
   if (!current || !current->config()) return false;
+  cSOPKGLang::init();
+  // A stored language that the tables lack, or that fails to load, falls
+  // back to English without a word.
+  const int stored = cSOPKGLang::storedLang();
+  if (stored == cSOPKGLang::_defaultLang() || !cLibLang::applyLang(static_cast<eCIOMStdLangs>(stored)))
+    cLibLang::applyLang(static_cast<eCIOMStdLangs>(cSOPKGLang::_defaultLang()));
   return parseCommandLine(argc, argv);
 }
 
