@@ -24,7 +24,8 @@ class cLangsGrid : public cSimpleGridChild {
   int count() const { return static_cast<int>(myLangs.count); }
 
   void paintElement(cCanvas* c, int index, bool selected) override;
-  int cellWidth() override { return width(); }
+  // One column as wide as the grid leaves beside its scroll bar.
+  int cellWidth() override;
   int cellHeight() override { return 30; }
   int numCells() override { return static_cast<int>(myLangs.count); }
   int cellSpacing() override { return 0; }
