@@ -136,6 +136,11 @@ void cLangSelectionForm::onPaint(cCanvas* c) {
   if (const char* t = string(1)) c->drawText(15, 55, true, t, -1);
 }
 
+void cLangSelectionForm::processOSFocus() {
+  cChildElement::processOSFocus();
+  if (!myGrid.focused()) myGrid.focus();
+}
+
 void cLangSelectionForm::accept() {
   const int lang = myGrid.getSelectedLang();
   if (lang >= 0 && lang <= 9) end_modal(lang + 1);

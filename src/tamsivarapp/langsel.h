@@ -50,6 +50,8 @@ class cLangSelectionForm : public cChildElement {
   void onPaint(cCanvas* c) override;
   bool onAction(cChildElement* sender, cChildAction* a) override;
   bool processKey(int key, bool shift, bool mod2, bool mod3) override;
+  // The window's focus lands on the form itself; the keys belong to the grid.
+  void processOSFocus() override;
 
   cLangsGrid* grid() { return &myGrid; }
   cWZIButton* startButton() { return &myStart; }
