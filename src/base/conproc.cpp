@@ -11,10 +11,12 @@
 #include <cstring>
 #include <ctime>
 #include <new>
+#include <string>
 
 #include "base/casemap.h"
 #include "base/folder.h"
 #include "base/job.h"
+#include "base/plist.h"
 
 namespace {
 
@@ -309,7 +311,22 @@ bool execCmd(const char* command) {
 
 bool shellOpen(const char* text) {
   if (!text || !*text) return false;
-  if (cFolderContents::objtype(text) != fotNone) return run_xdgopen(text);
+  switch (cFolderContents::objtype(text)) {
+    case fotNone: break;
+    case fotFolder: {
+      // A bundle folder starts its program, as a double click on it would.
+      const size_t n = strlen(text);
+      std::string program;
+      if (n > 4 && !strcmp(text + n - 4, ".app") && bundleExecutable(text, program) &&
+          cFolderContents::objtype(program.c_str()) == fotFile)
+        return just_run(program.c_str());
+      return run_xdgopen(text);
+    }
+    case fotFile:
+      if (access(text, X_OK) == 0) return just_run(text);
+      return run_xdgopen(text);
+    default: return run_xdgopen(text);
+  }
   const char* rest = text;
   if (*rest == '"') {
     rest = strchr(rest + 1, '"');

@@ -45,8 +45,10 @@ class cConProcess {
   int status_ = 0;
 };
 
-// Hands `text` to the desktop: an existing path, or a single word such as an
-// address, goes to the opener; a text with arguments after its first word
+// Hands `text` to the desktop: a bundle folder ("x.app") starts the program
+// its Info.plist names in Contents/MacOS, an executable file starts, any
+// other existing path or a single word such as an address goes to the
+// opener; a text with arguments after its first word
 // (which may be a quoted program path) runs as a shell command line. Only for
 // commands written by a package's author. Text that comes from outside (an
 // address from the update server, a link in a document, a file name the user

@@ -1,5 +1,6 @@
 #include "ciom/application.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "base/buffers.h"
@@ -78,12 +79,16 @@ int cCIApplication::runApp(cCIApplication* app, void* instance, void*, int, int 
   }
 
   if (app->onInit(argc, argv, status)) {
-    app->myMaker =
-        cWindowMaker::newWindowMaker(instance, app->appIconData(), app->appIconDim(), app->myMaker);
-    if (app->myMaker) {
+    if (app->needsWindowMaker())
+      app->myMaker = cWindowMaker::newWindowMaker(instance, app->appIconData(), app->appIconDim(),
+                                                  app->myMaker);
+    if (app->myMaker || !app->needsWindowMaker()) {
       status = app->run();
       app->onDestroy();
     } else {
+      // Without this line a program started with no display would end
+      // with status 1 and no word of why.
+      std::fprintf(stderr, "%s: no window can be opened (is there a display?)\n", name ? name : "");
       status = 1;
     }
   }

@@ -27,6 +27,9 @@ class cCIApplication {
   // Square 32-bit pixels, appIconDim on a side.
   virtual void* appIconData() { return nullptr; }
   virtual unsigned int appIconDim() { return 0; }
+  // False lets run go ahead without a window maker, for work that shows
+  // nothing and must run where there is no display.
+  virtual bool needsWindowMaker() { return true; }
 
   // The application and its configuration are owned from here on: both are
   // deleted before it answers. A null configuration is made here.

@@ -8,12 +8,14 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <thread>
 
 #include "base/exception.h"
+#include "base/plist.h"
 #include "scratch_dir.h"
 
 namespace {
@@ -227,6 +229,60 @@ TEST_F(Opener, ShellOpenSendsPathsAndSingleWordsToTheOpenerAndTheRestToTheShell)
   std::string unclosed = "\"touch '" + marker + "2'";
   EXPECT_FALSE(shellOpen(unclosed.c_str()));
   EXPECT_NE(stat((marker + "2").c_str(), &st), 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Opener, ShellOpenStartsBundlesAndProgramsItself) {
+  const std::string app = dir_.file("My Tool.app");
+  std::filesystem::create_directories(app + "/Contents/MacOS");
+  writeScript(app + "/Contents/MacOS/Tool", "printf 'bundle:%s' \"$#\" > \"$OPENER_RECORD.tmp\" && mv \"$OPENER_RECORD.tmp\" \"$OPENER_RECORD\"\n");
+  std::ofstream(app + "/Contents/Info.plist")
+      << "<plist><dict>\n\t<key>CFBundleExecutable</key>\n\t<string>T&#111;ol</string>\n</dict></plist>";
+  ASSERT_TRUE(shellOpen(app.c_str()));
+  EXPECT_EQ(opened(), "bundle:0");
+
+  const std::string tool = dir_.file("run me");
+  writeScript(tool, "printf 'tool:%s' \"$#\" > \"$OPENER_RECORD.tmp\" && mv \"$OPENER_RECORD.tmp\" \"$OPENER_RECORD\"\n");
+  ASSERT_TRUE(shellOpen(tool.c_str()));
+  EXPECT_EQ(opened(), "tool:0");
+
+  // A bundle that names something outside its MacOS folder is only opened.
+  const std::string bad = dir_.file("Bad.app");
+  std::filesystem::create_directories(bad + "/Contents/MacOS");
+  std::ofstream(bad + "/Contents/Info.plist")
+      << "<key>CFBundleExecutable</key><string>../../run me</string>";
+  ASSERT_TRUE(shellOpen(bad.c_str()));
+  EXPECT_EQ(opened(), "1:" + bad);
+  EXPECT_TRUE(noChildLeft());
+}
+
+TEST(PropertyList, ReadsTheStringAfterItsKey) {
+  const struct {
+    std::string xml;
+    bool found;
+    std::string value;
+  } cases[] = {
+      {"<key>K</key>\n  <string>a &amp; b &lt;c&gt; &#x65E5;&#26412;</string>", true, "a & b <c> 日本"},
+      {"<key>Other</key><string>x</string><key>K</key><string></string>", true, ""},
+      {"<key>K</key><integer>1</integer>", false, ""},
+      {"<key>K</key><string>open", false, ""},
+      {"<key>K</key><string>&bogus;</string>", false, ""},
+      {"<key>K</key><string>&#0;</string>", false, ""},
+      {"<key>K</key><string>&#x110000;</string>", false, ""},
+      {std::string("<key>K</key><string>a\0b</string>", 32), false, ""},
+      {"<key>KK</key><string>x</string>", false, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.xml);
+    std::string value;
+    EXPECT_EQ(plistString(c.xml.data(), c.xml.size(), "K", value), c.found);
+    if (c.found) {
+      EXPECT_EQ(value, c.value);
+    }
+  }
 }
 
 }  // namespace

@@ -1,0 +1,1 @@
+zvk_fuzz(plist zvk_base)

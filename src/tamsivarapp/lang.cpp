@@ -1,0 +1,36 @@
+#include "tamsivarapp/lang.h"
+
+#include "ciom/application.h"
+#include "tamsivarapp/pkgmlang_blocks.h"
+
+const cLibLang::sLangDef cSOPKGLang::gLangs[kLangCount] = {
+    {eLangENG, gTamsivarappLangBlock_eng, gTamsivarappLangBlockSize_eng},
+    {eLangDEU, gTamsivarappLangBlock_deu, gTamsivarappLangBlockSize_deu},
+    {eLangRUS, gTamsivarappLangBlock_rus, gTamsivarappLangBlockSize_rus},
+    {eLangUKR, gTamsivarappLangBlock_ukr, gTamsivarappLangBlockSize_ukr},
+    {eLangKOR, gTamsivarappLangBlock_kor, gTamsivarappLangBlockSize_kor},
+    {eLangJPN, gTamsivarappLangBlock_jpn, gTamsivarappLangBlockSize_jpn},
+    {eLangCHN, gTamsivarappLangBlock_chi, gTamsivarappLangBlockSize_chi},
+    {eLangTWN, gTamsivarappLangBlock_twn, gTamsivarappLangBlockSize_twn},
+};
+
+cSOPKGLang* cSOPKGLang::gProvider = nullptr;
+
+void cSOPKGLang::init() {
+  // Lives to the end of the process: the toolkit's list of providers keeps
+  // a pointer to it.
+  if (!gProvider) gProvider = new cSOPKGLang;
+}
+
+bool cSOPKGLang::_defines(int lang) {
+  return gProvider && lang >= 0 && gProvider->defines(static_cast<eCIOMStdLangs>(lang));
+}
+
+int cSOPKGLang::storedLang() {
+  cCIApplication* app = cCIApplication::appRef();
+  unsigned long long stored = 0;
+  if (app && app->config() && app->config()->getParamInt("lang/current", stored) && stored <= 9 &&
+      _defines(static_cast<int>(stored)))
+    return static_cast<int>(stored);
+  return _defaultLang();
+}

@@ -1,0 +1,68 @@
+#include "tamsivarapp/langsw.h"
+
+#include "ciom/application.h"
+#include "ciom/langids.h"
+#include "ciom/liblang.h"
+#include "ciom/picture.h"
+#include "ciom/popupmaster.h"
+#include "tamsivarapp/cistd.h"
+#include "tamsivarapp/lang.h"
+
+void cLangSwitchCtl::onInitData() {
+  cGenButtonChild::onInitData();
+  myLang = 11;
+  update(true);
+}
+
+void cLangSwitchCtl::update(bool repaint) {
+  const int lang = cSOPKGLang::storedLang();
+  if (lang == myLang) return;
+  myLang = lang;
+  if (repaint) this->repaint(nullptr);
+  setHint(ciLangName(lang));
+}
+
+void cLangSwitchCtl::onPaint(cCanvas* c) {
+  sRect all{0, 0, width(), height()};
+  c->drawRect(&all, 0xFFFFFF, 0xFFFFFF);
+  if (cPicture* flag = ciLangImage18x14(myLang)) {
+    sPoint at{(width() - flag->width()) / 2, (height() - flag->height()) / 2};
+    c->drawTransparent(&at, flag, nullptr);
+  }
+}
+
+void cLangSwitchCtl::onMouseButton(int x, int y, int button, bool down) {
+  cGenButtonChild::onMouseButton(x, y, button, down);
+  if (button != mbLeft || down || !inme(x, y)) return;
+  cPopupMaster::tItems items;
+  for (int lang = 0; lang <= 9; ++lang) {
+    if (!cSOPKGLang::_defines(lang)) continue;
+    sActiveElementItem* item = items.insert(lang);
+    item->text.set(ciLangName(lang));
+    item->picture = lang;
+  }
+  sPoint at{0, 0};
+  absPos(at);
+  cPopupMaster::sPopupConfig config;
+  config.pictures = ciLangImages18x14();
+  config.selectedId = myLang;
+  config.font = mkSelectHdrFont();
+  config.background = 0xFFFFFF;
+  config.text = 0x372F2E;
+  config.border = 0xDBCAC7;
+  const int chosen = cPopupMaster::simplePopup(this, &items, at.x, at.y + height() + 2, &config);
+  if (chosen >= 0) switchTo(chosen);
+}
+
+bool cLangSwitchCtl::switchTo(int lang) {
+  if (lang == myLang || !cLibLang::applyLang(static_cast<eCIOMStdLangs>(lang))) return false;
+  myLang = lang;
+  setHint(ciLangName(lang));
+  if (cCIApplication* app = cCIApplication::appRef(); app && app->config()) {
+    app->config()->setParamInt16("lang/current", lang);
+    app->config()->saveConfig();
+  }
+  postAction(new cChildAction(acChange));
+  repaint(nullptr);
+  return true;
+}

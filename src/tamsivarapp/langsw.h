@@ -1,0 +1,23 @@
+// The manager window's language button: the current language's flag, and a
+// list of the application's languages to switch to.
+#pragma once
+
+#include "ciom/genbutton.h"
+
+class cLangSwitchCtl : public cGenButtonChild {
+ public:
+  // Shows the stored language (English when none or an unknown one).
+  void update(bool repaint);
+  int shownLang() const { return myLang; }
+  // Applies, shows and stores `lang`, then tells the window (action 6) to be
+  // built anew; false and nothing changed when it is the shown language or
+  // cannot be applied.
+  bool switchTo(int lang);
+
+  void onInitData() override;
+  void onPaint(cCanvas* c) override;
+  void onMouseButton(int x, int y, int button, bool down) override;
+
+ private:
+  int myLang = 11;
+};

@@ -1,0 +1,18 @@
+#include <cstdio>
+
+#include "tamsivarapp/modes.h"
+
+namespace {
+
+int notYet(const char* what) {
+  std::fprintf(stderr, "zvk: %s is not available in this build yet\n", what);
+  return 1;
+}
+
+}  // namespace
+
+int run_tamsivar() { return notYet("the manager window"); }
+int install(const char*, const char*, unsigned int) { return notYet("installation"); }
+int uninstall(const char*, void*) { return notYet("uninstallation"); }
+int check_updates(const char*, bool) { return notYet("the update check"); }
+int removeManager(const char*) { return notYet("removing the manager"); }

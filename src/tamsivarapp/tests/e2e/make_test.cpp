@@ -1,0 +1,252 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "base/tests/scratch_dir.h"
+#include "support/runprog.h"
+#include "tamsivarapp/instmaker_mac.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kOk = "(i) Loading scenario... OK!\n";
+
+void writeText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+
+std::string scenarioText(const std::string& folder, const std::string& software) {
+  return "[General]\nlangs = ENG\n[Software]\ncodename = \"demo\"\neula = \"" + folder + "/eula.idx\"\n" +
+         software;
+}
+
+std::vector<std::string> filesUnder(const std::string& root) {
+  std::vector<std::string> out;
+  for (const auto& e : fs::recursive_directory_iterator(root))
+    if (!e.is_directory()) out.push_back(fs::relative(e.path(), root).string());
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+// Drives the built program from a copy of its bundle in a folder every
+// user may read, as root or as the unprivileged user "nobody".
+class MakeBundle : public ::testing::TestWithParam<bool> {
+ protected:
+  ScratchDir dir;
+  std::string zvk, out;
+
+  void SetUp() override {
+    if (GetParam() && (geteuid() != 0 || access("/usr/bin/setpriv", X_OK) != 0))
+      GTEST_SKIP() << "needs root and setpriv to act as nobody";
+    chmod(dir.root.c_str(), 0755);
+    fs::copy(ZVK_BUNDLE, dir.file("ZVK.app"), fs::copy_options::recursive);
+    zvk = dir.file("ZVK.app/Contents/MacOS/zvk");
+    writeText(dir.file("eula.ENG.hdl"), "<text>Terms</text>");
+    writeText(dir.file("eula.idx"), "ENG = \"./eula.ENG.hdl\"\n");
+    out = dir.file("out");
+    fs::create_directory(out);
+    chmod(out.c_str(), 0777);
+  }
+
+  sRunResult make(const std::string& scenario, const std::string& bundle, const std::string& program = {},
+                  const std::string& path = "/usr/bin:/bin") {
+    std::vector<std::string> argv;
+    if (GetParam()) argv = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    argv.push_back(program.empty() ? zvk : program);
+    argv.push_back("make");
+    argv.push_back(scenario);
+    argv.push_back(bundle);
+    if (GetParam()) argv[0] = "/usr/bin/setpriv";
+    return runWithEnv(argv, {"PATH=" + path, "HOME=" + out});
+  }
+
+  std::string scenario(const std::string& name, const std::string& software) {
+    writeText(dir.file(name), scenarioText(dir.root, software));
+    return dir.file(name);
+  }
+};
+
+TEST_P(MakeBundle, WritesExactlyTheFiveFilesOfAnInstaller) {
+  const std::string s = scenario("s.txt",
+                                 "name = \"A & B <C> 日本語\"\ncopyright = \"(c) Q & <R> 株式会社\"\n"
+                                 "version = \"2.5.1.7\"\n");
+  const std::string b = out + "/Demo.app";
+  sRunResult r = make(s, b);
+  EXPECT_EQ(r.out, kOk);
+  EXPECT_EQ(r.err, "");
+  ASSERT_EQ(r.status, 0);
+  EXPECT_EQ(filesUnder(b), (std::vector<std::string>{"Contents/Info.plist", "Contents/MacOS/Installer",
+                                                      "Contents/PkgInfo", "Contents/Resources/icon.icns",
+                                                      "Contents/Resources/scenario.data"}));
+  EXPECT_EQ(readFileBytes(b + "/Contents/PkgInfo"), "APPL????");
+  EXPECT_EQ(readFileBytes(b + "/Contents/Resources/scenario.data").substr(0, 8), "ZVKSOPKG");
+  EXPECT_EQ(readFileBytes(b + "/Contents/Resources/icon.icns"),
+            readFileBytes(dir.file("ZVK.app/Contents/Resources/icon.icns")));
+  EXPECT_EQ(readFileBytes(b + "/Contents/MacOS/Installer"), readFileBytes(zvk));
+  struct stat st;
+  ASSERT_EQ(stat((b + "/Contents/MacOS/Installer").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0755u);
+
+  // An independent reader of property lists sees the keys in order and the
+  // escaped texts as they were written.
+  sRunResult plist = runWithEnv(
+      {"python3", "-c",
+       "import plistlib,sys\nfor k,v in plistlib.load(open(sys.argv[1],'rb')).items(): print(k+'='+v)",
+       b + "/Contents/Info.plist"},
+      {"PATH=/usr/bin:/bin", "PYTHONIOENCODING=utf-8"});
+  EXPECT_EQ(plist.out,
+            "BuildMachineOSBuild=13F34\nCFBundleDevelopmentRegion=en\nCFBundleExecutable=Installer\n"
+            "CFBundleIconFile=icon.icns\nCFBundleIdentifier=org.zvk.installer\n"
+            "CFBundleInfoDictionaryVersion=6.0\nCFBundleName=A & B <C> 日本語 Installer\n"
+            "CFBundlePackageType=APPL\nCFBundleShortVersionString=2.5\nCFBundleSignature=????\n"
+            "CFBundleVersion=2.5\nDTCompiler=org.llvm.clang\nDTPlatformBuild=6A1052d\n"
+            "DTPlatformVersion=GM\nDTSDKBuild=13F26\nDTSDKName=macosx10.9\nDTXcode=0610\n"
+            "DTXcodeBuild=6A1052d\nLSApplicationCategoryType=public.app-category.utilities\n"
+            "LSMinimumSystemVersion=10.9\nNSHumanReadableCopyright=(c) Q & <R> 株式会社\n"
+            "NSMainNibFile=MainMenu\nNSPrincipalClass=NSApplication\n")
+      << plist.err;
+  EXPECT_EQ(readFileBytes(b + "/Contents/Info.plist").back(), '>');
+
+  // Started by bare name through PATH, it finds itself and makes the same.
+  const std::string again = out + "/Again.app";
+  r = make(s, again, "zvk", dir.file("ZVK.app/Contents/MacOS") + ":/usr/bin:/bin");
+  EXPECT_EQ(r.out, kOk);
+  ASSERT_EQ(r.status, 0);
+  for (const std::string& f : filesUnder(b))
+    if (f != "Contents/Resources/scenario.data") {
+      EXPECT_EQ(readFileBytes(again + "/" + f), readFileBytes(b + "/" + f)) << f;
+    }
+}
+
+TEST_P(MakeBundle, ReplacesOnlyWhatItMadeItself) {
+  const std::string s = scenario("s.txt", "name = \"N\"\n");
+  const std::string old = out + "/Old.app";
+  fs::create_directories(old + "/Contents/Resources");
+  writeText(old + "/Contents/Resources/scenario.data", "old");
+  writeText(old + "/Contents/stale", "stale");
+  fs::create_directories(out + "/Empty.app");
+  const std::string home = out + "/home";
+  fs::create_directories(home + "/docs");
+  writeText(home + "/docs/keep", "keep");
+  fs::create_directory_symlink(old, out + "/Link.app");
+  writeText(out + "/plain", "plain");
+  fs::permissions(out, fs::perms::all, fs::perm_options::add);
+  for (const auto& e : fs::recursive_directory_iterator(out)) chmod(e.path().c_str(), e.is_directory() ? 0777 : 0666);
+
+  sRunResult r = make(s, old);
+  EXPECT_EQ(r.out, kOk);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_FALSE(fs::exists(old + "/Contents/stale"));
+  r = make(s, out + "/Empty.app");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(fs::exists(out + "/Empty.app/Contents/PkgInfo"));
+
+  for (const std::string& b : {home, out + "/Link.app", out + "/plain"}) {
+    r = make(s, b);
+    EXPECT_EQ(r.out, kOk + " (e) Object will not be repleaced: " + b + "!\n");
+    EXPECT_EQ(r.status, 1);
+  }
+  EXPECT_EQ(readFileBytes(home + "/docs/keep"), "keep");
+  EXPECT_TRUE(fs::is_symlink(out + "/Link.app"));
+  EXPECT_TRUE(fs::exists(old + "/Contents/PkgInfo"));
+  EXPECT_EQ(readFileBytes(out + "/plain"), "plain");
+}
+
+TEST_P(MakeBundle, ReportsEachFailureOnItsOwnLine) {
+  const std::string good = scenario("s.txt", "name = \"N\"\n");
+  writeText(dir.file("section.txt"), "[General]\nlangs = ENG\n[Nowhere]\n");
+  writeText(dir.file("syntax.txt"), "[General] x\n");
+  const std::string deep = out + "/missing/B.app";
+
+  struct Case {
+    std::string scenario, bundle, printed;
+  } cases[] = {
+      {dir.file("none.txt"), out + "/X.app", "(i) Loading scenario... FAIL (No source file)\n"},
+      {dir.file("section.txt"), out + "/X.app", "(i) Loading scenario... ERROR:\n - at line 2: Unknown section!\n"},
+      {dir.file("syntax.txt"), out + "/X.app", "(i) Loading scenario... ERROR:\n - at line 0: error code 3!\n"},
+      {good, deep, kOk + " (e) Unable to create " + deep + "!\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.scenario);
+    sRunResult r = make(c.scenario, c.bundle);
+    EXPECT_EQ(r.out, c.printed);
+    EXPECT_EQ(r.status, 1);
+  }
+
+  // A bundle whose icon cannot be read.
+  fs::remove(dir.file("ZVK.app/Contents/Resources/icon.icns"));
+  sRunResult r = make(good, out + "/NoIcon.app");
+  EXPECT_EQ(r.out, kOk + "(e) Failed opening icon: " + dir.file("ZVK.app/Contents/Resources/icon.icns") + "\n");
+  EXPECT_EQ(r.status, 1);
+  fs::create_directory(dir.file("ZVK.app/Contents/Resources/icon.icns"));
+  r = make(good, out + "/IconDir.app");
+  EXPECT_EQ(r.out, kOk + "(e) Writing icon failed: " + out + "/IconDir.app/Contents/Resources/icon.icns\n");
+  EXPECT_EQ(r.status, 1);
+}
+
+TEST_P(MakeBundle, VersionAndRefusalsNeedNoDisplayNorHome) {
+  const struct {
+    std::vector<std::string> args;
+    std::string printed;
+    int status;
+  } cases[] = {
+      {{"version"}, "0001000000030000\n", 0},
+      {{"version", "x"}, "0001000000030000\n", 0},
+      {{"bogus"}, "", 1},
+      {{"install"}, "", 1},
+      {{"uninstall"}, "", 1},
+      {{"update"}, "", 1},
+      {{"make", "s"}, "", 1},
+      {{"make", "s", "b", "c"}, "", 1},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> argv;
+    if (GetParam()) argv = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    argv.push_back(zvk);
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    sRunResult r = runWithEnv(argv, {"PATH=/usr/bin:/bin"});
+    SCOPED_TRACE(c.args[0]);
+    EXPECT_EQ(r.out, c.printed);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.status, c.status);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(AsRootAndNobody, MakeBundle, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "nobody" : "root"; });
+
+TEST(MakeInstaller, ExecutableCopyFailuresAndAProgramWithoutBundle) {
+  ScratchDir dir;
+  fs::create_directories(dir.file("Own.app/Contents/MacOS"));
+  fs::create_directories(dir.file("Own.app/Contents/Resources"));
+  writeText(dir.file("Own.app/Contents/Resources/icon.icns"), "icon");
+  writeText(dir.file("eula.ENG.hdl"), "<text>Terms</text>");
+  writeText(dir.file("eula.idx"), "ENG = \"./eula.ENG.hdl\"\n");
+  writeText(dir.file("s.txt"), scenarioText(dir.root, ""));
+  const std::string program = dir.file("Own.app/Contents/MacOS/zvk");
+  const struct {
+    std::string program, exe, printed;
+    int status;
+  } cases[] = {
+      {program, dir.file("gone"), kOk + "(e) Failed opening exe: " + program + "\n", 1},
+      {program, dir.root, kOk + "(e) Writing exe failed: " + dir.file("B1.app/Contents/MacOS/Installer") + "\n", 1},
+      {"zvk", program, kOk, 2},
+      {"/zvk", program, kOk, 2},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    const std::string b = dir.file("B" + std::to_string(n++) + ".app");
+    testing::internal::CaptureStdout();
+    int status = makeInstallerFrom(c.program.c_str(), c.exe.c_str(), dir.file("s.txt").c_str(), b.c_str());
+    std::string printed = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(status, c.status) << c.program;
+    EXPECT_EQ(printed, c.printed);
+  }
+}
+
+}  // namespace
