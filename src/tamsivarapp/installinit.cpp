@@ -1,0 +1,203 @@
+#include "tamsivarapp/installinit.h"
+
+#include <cstring>
+#include <string>
+
+#include "base/folder.h"
+#include "base/targets.h"
+#include "tamsivar/oshooks.h"
+#include "tamsivarapp/installfiles.h"
+#include "tamsivarapp/installrecord.h"
+
+namespace {
+
+std::string recordKey(sPkgInstallContext& ctx, const char* name) {
+  return std::string("install/") + ctx.recordName.ptr + "/" + name;
+}
+
+bool fileDigest(const char* path, unsigned char (&out)[32]) {
+  cFileIO in;
+  return in.open(path, fmRead) && cSoftPkg::mkDigest(&in, out);
+}
+
+// Finds the package file, also beside the program for "./name".
+bool resolvePackage(sPkgInstallContext& ctx) {
+  const char* path = ctx.package.ptr;
+  if (!path || !*path) return false;
+  int type = cFolderContents::objtype(path);
+  if (type == fotFile) return true;
+  if (type != fotNone || std::strncmp(path, "./", 2) != 0 || !ctx.program.ptr) return false;
+  const char* slash = std::strrchr(ctx.program.ptr, '/');
+  if (!slash) return false;
+  std::string beside = std::string(ctx.program.ptr, static_cast<size_t>(slash + 1 - ctx.program.ptr)) + (path + 2);
+  if (cFolderContents::objtype(beside.c_str()) != fotFile) return false;
+  ctx.package.set(beside.c_str());
+  return true;
+}
+
+int loadScenario(sPkgInstallContext& ctx) {
+  cFileIO in;
+  if (!in.open(ctx.package.ptr, fmRead)) return iiBadPackagePath;
+  if (!ctx.scenario) ctx.scenario = new cSoftPkgScenario;
+  if (!in.set_fp(ctx.offset) || !ctx.scenario->loadBinConfig(&in)) return iiBadPackage;
+  const char* codename = ctx.scenario->getStr("codename");
+  if (!codename || !*codename) return iiBadPackage;
+  ctx.version = ctx.scenario->getVerID();
+  if (ctx.version == ~0ULL) return iiBadPackage;
+  ctx.codename.set(codename);
+  // The configuration keeps UTF-8, the scenario's own character set.
+  ctx.recordName.set(codename);
+  return iiReady;
+}
+
+int chooseLanguage(sPkgInstallContext& ctx, cApplicationConfig* config, cInstallInitHost& host) {
+  ctx.scenario->getSupportedLangs(ctx.langs);
+  if (!ctx.langs.head) return iiBadPackage;
+  int lang = ctx.langs.head->value;
+  if (ctx.langs.head->next) {
+    unsigned long long stored = 0;
+    if (config && config->getParamInt(recordKey(ctx, "lang").c_str(), stored)) lang = static_cast<int>(stored);
+    host.applyLang(lang);
+    lang = host.chooseLang(ctx, lang);
+    if (lang > 9) return iiLangCancelled;
+  }
+  host.applyLang(lang);
+  ctx.scenario->setCurrLangID(lang);
+  return iiReady;
+}
+
+int readPrevious(sPkgInstallContext& ctx, cApplicationConfig* config) {
+  if (ctx.installedVersion > ctx.version) return iiNewerInstalled;
+  _guardchar<char> folder;
+  if (!config->getParamStr(recordKey(ctx, "path").c_str(), folder) || !folder.ptr || !*folder.ptr ||
+      cFolderContents::objtype(folder.ptr) != fotFolder)
+    return iiFolderGone;
+  ctx.scenario->setStr(-1, "pgm", folder.ptr);
+  ctx.installedFolder.set(folder.ptr);
+  unsigned long long count = 0;
+  if (!config->getParamInt(recordKey(ctx, "files").c_str(), count) || !count) return iiRecordDamaged;
+  for (unsigned long long i = 0; i < count; ++i) {
+    _guardchar<char> path;
+    if (!config->getParamStr(recordKey(ctx, ("file" + std::to_string(i)).c_str()).c_str(), path) || !path.ptr)
+      return iiRecordDamaged;
+    int type = cFolderContents::objtype(path.ptr);
+    if (type == fotNone) continue;
+    if (type != fotFile) return iiRecordDamaged;
+    cStringKey key(path.ptr, -1);
+    if (ctx.existing.find(key)) return iiRecordDamaged;
+    sExistingFileItem* item = ctx.existing.insert(key);
+    if (!item) return iiRecordDamaged;
+    if (!fileDigest(path.ptr, item->digest)) {
+      ctx.fail(iiUnreadableFile, path.ptr);
+      return iiUnreadableFile;
+    }
+    item->path.set(path.ptr);
+  }
+  count = 0;
+  config->getParamInt(recordKey(ctx, "shortc").c_str(), count);
+  for (unsigned long long i = 0; i < count; ++i) {
+    _guardchar<char> path;
+    if (!config->getParamStr(recordKey(ctx, ("shortc" + std::to_string(i)).c_str()).c_str(), path) || !path.ptr)
+      return iiRecordDamaged;
+    int type = cFolderContents::objtype(path.ptr);
+    if (type == fotNone) continue;
+    cStringKey key(path.ptr, -1);
+    if (type != fotFile || ctx.oldShortcuts.find(key)) return iiRecordDamaged;
+    ctx.oldShortcuts.insert(key)->set(path.ptr);
+  }
+  return iiReady;
+}
+
+int checkNewFile(sPkgInstallContext& ctx, cSoftPkgScenario::sCopiedFile& f) {
+  ctx.problemPath.set(f.path.ptr);
+  int type = cFolderContents::objtype(f.path.ptr);
+  if (type == fotFile) {
+    unsigned char digest[32];
+    if (!fileDigest(f.path.ptr, digest)) return iiUnreadableFile;
+    return std::memcmp(digest, f.digest, 32) == 0 ? iiReady : iiForeignFile;
+  }
+  if (type != fotNone) return iiSpecialObject;
+  switch (isPossibleInstallPath(f.path.ptr)) {
+    case 0:
+      ctx.problemPath.set(nullptr);
+      return iiReady;
+    case 3:
+      return iiNoWriteRight;
+    case 2:
+      return iiSpecialObject;
+    default:
+      return iiUnusableTarget;
+  }
+}
+
+}  // namespace
+
+int compareFiles(sPkgInstallContext& ctx) {
+  if (!ctx.scenario->getCopiedFiles(ctx.files) || !ctx.files.head) return iiBadPackage;
+  bool work = false;
+  for (auto* it = ctx.files.head; it; it = it->next) {
+    auto& f = it->value;
+    unsigned char digest[32];
+    if (!ctx.scenario->digest(static_cast<int>(f.index), digest)) return iiBadPackage;
+    if (auto* old = ctx.existing.find(cStringKey(f.path.ptr, -1))) {
+      old->kept = 1;
+      if (std::memcmp(old->digest, digest, 32) == 0) {
+        f.perms[2] = kFileUnchanged;
+      } else if (!cFolderContents::canWrite(f.path.ptr)) {
+        ctx.fail(iiNoWriteRight, f.path.ptr);
+        return iiNoWriteRight;
+      }
+    } else if (int code = checkNewFile(ctx, f)) {
+      return code;
+    }
+    work = work || sPkgInstallContext::changed(f);
+  }
+  // Identical files under another version still rewrite the record, so an
+  // upgrade that changed no byte is not stuck at the old version.
+  if (!work && ctx.installedVersion == ctx.version) return iiNothingToDo;
+  return iiReady;
+}
+
+namespace {
+
+void findSuperseded(sPkgInstallContext& ctx, cApplicationConfig* config) {
+  _List<cSoftPkgScenario::sDeprecateItem> list;
+  ctx.scenario->getDepractesList(list);
+  for (auto* it = list.head; it; it = it->next) {
+    int major = 0;
+    _guardchar<char> command, name;
+    const char* id = it->value.codename.ptr;
+    if (!getPackageRemovalCommandLine(config, id, major, command) || !command.ptr) continue;
+    if (it->value.version != 0xFFFF && it->value.version != major) continue;
+    if (!getInstalledPackageName(config, id, name) || !name.ptr) continue;
+    sPackageForRemoval& made = ctx.removals.add()->value;
+    made.name.set(name.ptr);
+    made.command.set(command.ptr);
+    made.selected = 1;
+  }
+  list.destroy();
+}
+
+}  // namespace
+
+int compareWithInstalled(sPkgInstallContext& context, cApplicationConfig* config) {
+  bool previous = config && config->getParamInt(recordKey(context, "ver").c_str(), context.installedVersion);
+  if (!previous) {
+    context.installedVersion = ~0ULL;
+  } else if (int code = readPrevious(context, config)) {
+    return code;
+  }
+  if (previous) {
+    if (int code = compareFiles(context)) return code;
+  }
+  if (!context.scenario->requiresSize(65536)) return iiNothingToDo;
+  findSuperseded(context, config);
+  return iiReady;
+}
+
+int runInstallInit(sPkgInstallContext& context, cApplicationConfig* config, cInstallInitHost& host) {
+  if (!resolvePackage(context)) return iiBadPackagePath;
+  if (int code = loadScenario(context)) return code;
+  if (int code = chooseLanguage(context, config, host)) return code;
+  return compareWithInstalled(context, config);
+}
