@@ -130,6 +130,14 @@ int checkNewFile(sPkgInstallContext& ctx, cSoftPkgScenario::sCopiedFile& f) {
   }
 }
 
+bool hasSideFiles(const char* target) {
+  _guardchar<char> side;
+  sideName(target, ".tmp", side);
+  if (exists(side.ptr)) return true;
+  sideName(target, ".bkp", side);
+  return exists(side.ptr);
+}
+
 }  // namespace
 
 int compareFiles(sPkgInstallContext& ctx) {
@@ -150,7 +158,9 @@ int compareFiles(sPkgInstallContext& ctx) {
     } else if (int code = checkNewFile(ctx, f)) {
       return code;
     }
-    work = work || sPkgInstallContext::changed(f);
+    // Side files of an interrupted installation are work too: the job's
+    // first stage settles them.
+    work = work || sPkgInstallContext::changed(f) || hasSideFiles(f.path.ptr);
   }
   // Identical files under another version still rewrite the record, so an
   // upgrade that changed no byte is not stuck at the old version.

@@ -47,7 +47,8 @@ void ctxToConfig(sPkgInstallContext* context, cApplicationConfig* config, const 
   setText(config, key(section, "support"), scen.supportURL());
   setText(config, key(section, "publisher"), scen.publisherURL());
   _guardchar<char> icon;
-  if (scen.getIconPath(icon) && icon.ptr) setText(config, key(section, "icon"), icon.ptr);
+  // A scenario without an icon resolves to an empty path.
+  if (scen.getIconPath(icon) && icon.ptr && *icon.ptr) setText(config, key(section, "icon"), icon.ptr);
   config->setParamInt32(key(section, "utime").c_str(), static_cast<int>(static_cast<unsigned int>(std::time(nullptr))));
   int count = 0;
   for (auto* f = context->files.head; f; f = f->next) setText(config, indexed(section, "file", count++), f->value.path.ptr);
