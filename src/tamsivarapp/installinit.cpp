@@ -66,6 +66,23 @@ int chooseLanguage(sPkgInstallContext& ctx, cApplicationConfig* config, cInstall
   return iiReady;
 }
 
+// Calls `each` with every listed path that names a regular file; a missing
+// entry damages the record, a missing file is skipped.
+template <typename F>
+int eachListed(sPkgInstallContext& ctx, cApplicationConfig* config, const char* name, unsigned long long count,
+               F each) {
+  for (unsigned long long i = 0; i < count; ++i) {
+    _guardchar<char> path;
+    if (!config->getParamStr(recordKey(ctx, (name + std::to_string(i)).c_str()).c_str(), path) || !path.ptr)
+      return iiRecordDamaged;
+    int type = cFolderContents::objtype(path.ptr);
+    if (type == fotNone) continue;
+    if (type != fotFile) return iiRecordDamaged;
+    if (int code = each(path.ptr)) return code;
+  }
+  return iiReady;
+}
+
 int readPrevious(sPkgInstallContext& ctx, cApplicationConfig* config) {
   if (ctx.installedVersion > ctx.version) return iiNewerInstalled;
   _guardchar<char> folder;
@@ -76,36 +93,25 @@ int readPrevious(sPkgInstallContext& ctx, cApplicationConfig* config) {
   ctx.installedFolder.set(folder.ptr);
   unsigned long long count = 0;
   if (!config->getParamInt(recordKey(ctx, "files").c_str(), count) || !count) return iiRecordDamaged;
-  for (unsigned long long i = 0; i < count; ++i) {
-    _guardchar<char> path;
-    if (!config->getParamStr(recordKey(ctx, ("file" + std::to_string(i)).c_str()).c_str(), path) || !path.ptr)
-      return iiRecordDamaged;
-    int type = cFolderContents::objtype(path.ptr);
-    if (type == fotNone) continue;
-    if (type != fotFile) return iiRecordDamaged;
-    cStringKey key(path.ptr, -1);
-    if (ctx.existing.find(key)) return iiRecordDamaged;
-    sExistingFileItem* item = ctx.existing.insert(key);
-    if (!item) return iiRecordDamaged;
-    if (!fileDigest(path.ptr, item->digest)) {
-      ctx.fail(iiUnreadableFile, path.ptr);
-      return iiUnreadableFile;
-    }
-    item->path.set(path.ptr);
-  }
+  int code = eachListed(ctx, config, "file", count, [&ctx](const char* path) {
+    cStringKey key(path, -1);
+    sExistingFileItem* item = ctx.existing.find(key) ? nullptr : ctx.existing.insert(key);
+    if (!item) return static_cast<int>(iiRecordDamaged);
+    item->path.set(path);
+    if (fileDigest(path, item->digest)) return static_cast<int>(iiReady);
+    ctx.fail(iiUnreadableFile, path);
+    return static_cast<int>(iiUnreadableFile);
+  });
+  if (code) return code;
   count = 0;
   config->getParamInt(recordKey(ctx, "shortc").c_str(), count);
-  for (unsigned long long i = 0; i < count; ++i) {
-    _guardchar<char> path;
-    if (!config->getParamStr(recordKey(ctx, ("shortc" + std::to_string(i)).c_str()).c_str(), path) || !path.ptr)
-      return iiRecordDamaged;
-    int type = cFolderContents::objtype(path.ptr);
-    if (type == fotNone) continue;
-    cStringKey key(path.ptr, -1);
-    if (type != fotFile || ctx.oldShortcuts.find(key)) return iiRecordDamaged;
-    ctx.oldShortcuts.insert(key)->set(path.ptr);
-  }
-  return iiReady;
+  return eachListed(ctx, config, "shortc", count, [&ctx](const char* path) {
+    cStringKey key(path, -1);
+    _guardchar<char>* item = ctx.oldShortcuts.find(key) ? nullptr : ctx.oldShortcuts.insert(key);
+    if (!item) return static_cast<int>(iiRecordDamaged);
+    item->set(path);
+    return static_cast<int>(iiReady);
+  });
 }
 
 int checkNewFile(sPkgInstallContext& ctx, cSoftPkgScenario::sCopiedFile& f) {
