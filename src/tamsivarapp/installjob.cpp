@@ -259,7 +259,9 @@ class cInstallerRun {
     if (fd < 0) return;
     ::close(fd);
     cFileIO out;
-    bool saved = out.open(temp.ptr, fmWrite) && saveTamsivar(ctx_.program.ptr, &out, folder.ptr);
+    // The copy is made of the program install mode runs from, named in the
+    // context, so a caller other than that program still copies the manager.
+    bool saved = out.open(temp.ptr, fmWrite) && saveTamsivarFrom(ctx_.program.ptr, ctx_.program.ptr, &out, folder.ptr);
     out.close();
     if (!saved) {
       ::unlink(temp.ptr);
