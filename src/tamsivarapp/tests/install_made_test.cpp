@@ -1,0 +1,79 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "base/tests/scratch_dir.h"
+#include "install_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Runs a program with HOME set, capturing its standard output.
+int run(const std::vector<std::string>& argv, const std::string& home, std::string& out) {
+  int pipefd[2];
+  if (pipe(pipefd) != 0) return -1;
+  pid_t child = fork();
+  if (child == 0) {
+    dup2(pipefd[1], 1);
+    close(pipefd[0]);
+    setenv("HOME", home.c_str(), 1);
+    setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+  }
+  close(pipefd[1]);
+  char buf[4096];
+  for (ssize_t n; (n = read(pipefd[0], buf, sizeof buf)) > 0;) out.append(buf, static_cast<size_t>(n));
+  close(pipefd[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The package the maker makes from a scenario text, installed by the driver
+// with the program's own copy of the manager, then again: every byte, mode
+// and record key where the installation promised it.
+TEST(InstallMadePackage, MakerPackageInstallsWithManagerCopyAndRecord) {
+  ScratchDir dir;
+  std::string home = dir.file("home"), inst = dir.file("inst"), zvk = std::string(ZVK_BUNDLE) + "/Contents/MacOS/zvk";
+  fs::create_directories(home);
+  writeFile(dir.file("src/run.sh"), "#!/bin/sh\n");
+  writeFile(dir.file("src/sub/deep/blob.bin"), randomBytes(100000, 5));
+  writeFile(dir.file("src/sub/a.txt"), "hello\n");
+  writeFile(dir.file("eula.ENG.hdl"), "<text>Terms</text>");
+  writeFile(dir.file("eula.idx"), "ENG = \"./eula.ENG.hdl\"\n");
+  writeFile(dir.file("s.txt"), "[General]\nlangs = ENG\n[Software]\ncodename = \"demo\"\nname = \"Demo\"\n"
+                               "version = \"1.2\"\neula = \"" + dir.file("eula.idx") + "\"\n[Install]\n\"" +
+                                   dir.file("src/run.sh") + "\" = $pgm \"bin/run.sh\", 755\n\"" +
+                                   dir.file("src/sub") + "\" = $pgm \"lib\"\n");
+  std::string out;
+  ASSERT_EQ(run({zvk, "make", dir.file("s.txt"), dir.file("Demo.app")}, home, out), 0) << out;
+  std::string pkg = dir.file("Demo.app/Contents/Resources/scenario.data");
+  out.clear();
+  ASSERT_EQ(run({ZVK_INSTALL_DRIVER, pkg, "--pgm", inst, "--program", zvk}, home, out), 0) << out;
+  EXPECT_EQ(out, "init 0\njob 0 result 0 path \n");
+  EXPECT_EQ(readFile(inst + "/lib/deep/blob.bin"), readFile(dir.file("src/sub/deep/blob.bin")));
+  EXPECT_EQ(fs::status(inst + "/bin/run.sh").permissions(), fs::perms(0755));
+  EXPECT_EQ(fs::status(inst + "/lib/a.txt").permissions(), fs::perms(0664));
+  EXPECT_TRUE(sideFiles(inst).empty());
+  cCIAppFullConfig cfg;
+  ASSERT_TRUE(cfg.openConfig((home + "/.zvk").c_str()));
+  _guardchar<char> manager;
+  ASSERT_TRUE(cfg.getParamStr("installer/app", manager));
+  EXPECT_EQ(fs::status(manager.ptr).permissions(), fs::perms(0755));
+  std::string mine, copied;
+  run({zvk, "version"}, home, mine);
+  run({manager.ptr, "version"}, home, copied);
+  EXPECT_EQ(copied, mine);
+  FileId before = fileId(inst + "/lib/a.txt");
+  out.clear();
+  EXPECT_EQ(run({ZVK_INSTALL_DRIVER, pkg}, home, out), iiNothingToDo) << out;
+  EXPECT_EQ(fileId(inst + "/lib/a.txt"), before);
+}
+
+}  // namespace
