@@ -136,6 +136,13 @@ int checkNewFile(sPkgInstallContext& ctx, cSoftPkgScenario::sCopiedFile& f) {
   }
 }
 
+// Replacing a file takes its folder too: the new copy is made beside it and
+// renamed over it.
+bool folderWritable(const char* path) {
+  _guardchar<char> folder;
+  return stripLastComponent(path, folder) && folder.ptr && *folder.ptr && cFolderContents::canWrite(folder.ptr);
+}
+
 bool hasSideFiles(const char* target) {
   _guardchar<char> side;
   sideName(target, ".tmp", side);
@@ -157,7 +164,7 @@ int compareFiles(sPkgInstallContext& ctx) {
       old->kept = 1;
       if (std::memcmp(old->digest, digest, 32) == 0) {
         f.perms[2] = kFileUnchanged;
-      } else if (!cFolderContents::canWrite(f.path.ptr)) {
+      } else if (!cFolderContents::canWrite(f.path.ptr) || !folderWritable(f.path.ptr)) {
         ctx.fail(iiNoWriteRight, f.path.ptr);
         return iiNoWriteRight;
       }

@@ -77,3 +77,64 @@ TEST(InstallMadePackage, MakerPackageInstallsWithManagerCopyAndRecord) {
 }
 
 }  // namespace
+
+namespace {
+
+// As the unprivileged user "nobody", for whom permissions hold: an upgrade
+// into a folder made read-only stops before copying, naming the file; a
+// configuration folder made read-only leaves the new files installed with
+// code 11; the old installation stays usable and the next try succeeds.
+TEST(InstallMadePackage, AsNobodyReadOnlyFoldersGiveTheirCodes) {
+  if (geteuid() != 0 || access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "needs root and setpriv";
+  ScratchDir dir;
+  chmod(dir.root.c_str(), 0755);
+  fs::copy(ZVK_BUNDLE, dir.file("ZVK.app"), fs::copy_options::recursive);
+  fs::copy_file(ZVK_INSTALL_DRIVER, dir.file("driver"));
+  std::string zvk = dir.file("ZVK.app/Contents/MacOS/zvk"), driver = dir.file("driver");
+  std::string home = dir.file("home"), inst = dir.file("inst");
+  fs::create_directories(home);
+  fs::create_directories(inst);
+  writeFile(dir.file("eula.ENG.hdl"), "<text>Terms</text>");
+  writeFile(dir.file("eula.idx"), "ENG = \"./eula.ENG.hdl\"\n");
+  auto make = [&](const std::string& name, const std::string& version, const std::string& text) {
+    std::string src = dir.file(name + "/a.txt");
+    writeFile(src, text);
+    writeFile(dir.file(name + ".txt"), "[General]\nlangs = ENG\n[Software]\ncodename = \"demo\"\nname = \"Demo\"\n"
+                                       "version = \"" + version + "\"\neula = \"" + dir.file("eula.idx") +
+                                           "\"\n[Install]\n\"" + src + "\" = $pgm \"lib/a.txt\"\n");
+    std::string out;
+    EXPECT_EQ(run({zvk, "make", dir.file(name + ".txt"), dir.file(name + ".app")}, home, out), 0) << out;
+    return dir.file(name + ".app/Contents/Resources/scenario.data");
+  };
+  std::string v1 = make("v1", "1.0", "one"), v2 = make("v2", "2.0", "two");
+  for (const auto& e : fs::recursive_directory_iterator(dir.root)) chown(e.path().c_str(), 65534, 65534);
+  chown(dir.root.c_str(), 65534, 65534);
+  auto asNobody = [&](const std::string& pkg, std::string& out) {
+    return run({"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", driver, pkg, "--pgm", inst},
+               home, out);
+  };
+  std::string out;
+  ASSERT_EQ(asNobody(v1, out), 0) << out;
+
+  chmod((inst + "/lib").c_str(), 0555);
+  out.clear();
+  EXPECT_EQ(asNobody(v2, out), iiNoWriteRight);
+  EXPECT_EQ(out, "init 8 path " + inst + "/lib/a.txt\n");
+  EXPECT_EQ(readFile(inst + "/lib/a.txt"), "one");
+  chmod((inst + "/lib").c_str(), 0755);
+
+  chmod((home + "/.zvk").c_str(), 0555);
+  out.clear();
+  EXPECT_EQ(asNobody(v2, out), irRecordUnsaved) << out;
+  EXPECT_EQ(readFile(inst + "/lib/a.txt"), "two");
+  chmod((home + "/.zvk").c_str(), 0755);
+  cCIAppFullConfig cfg;
+  ASSERT_TRUE(cfg.openConfig((home + "/.zvk").c_str()));
+  unsigned long long ver = 0;
+  EXPECT_TRUE(cfg.getParamInt("install/demo/ver", ver));
+  EXPECT_EQ(ver, 1ULL << 48) << "the earlier record is still there and loadable";
+  out.clear();
+  EXPECT_EQ(asNobody(v2, out), 0) << out;
+}
+
+}  // namespace
