@@ -1,0 +1,1 @@
+zvk_bench(install_bench zvk_tamsivarapp)
