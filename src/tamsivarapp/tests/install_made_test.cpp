@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
 
 #include "base/tests/scratch_dir.h"
 #include "install_support.h"
@@ -135,6 +139,93 @@ TEST(InstallMadePackage, AsNobodyReadOnlyFoldersGiveTheirCodes) {
   EXPECT_EQ(ver, 1ULL << 48) << "the earlier record is still there and loadable";
   out.clear();
   EXPECT_EQ(asNobody(v2, out), 0) << out;
+}
+
+}  // namespace
+
+namespace {
+
+// The driver upgrading a made package, killed with SIGKILL at random
+// moments of its run: every target holds its old or its new bytes, the
+// record is the old or the new one, and the next run ends with the new.
+TEST(InstallMadePackage, DriverKilledAtRandomMomentsLeavesOldOrNew) {
+  ScratchDir dir;
+  std::string zvk = std::string(ZVK_BUNDLE) + "/Contents/MacOS/zvk", home0 = dir.file("home0");
+  fs::create_directories(home0);
+  writeFile(dir.file("eula.ENG.hdl"), "<text>Terms</text>");
+  writeFile(dir.file("eula.idx"), "ENG = \"./eula.ENG.hdl\"\n");
+  const int kFiles = 16;
+  auto make = [&](const std::string& name, const std::string& version, unsigned seed) {
+    for (int i = 0; i < kFiles; ++i)
+      writeFile(dir.file(name + "/d" + std::to_string(i % 3) + "/f" + std::to_string(i)),
+                randomBytes(1 << 20, seed + static_cast<unsigned>(i)));
+    writeFile(dir.file(name + ".txt"), "[General]\nlangs = ENG\n[Software]\ncodename = \"demo\"\nname = \"Demo\"\n"
+                                       "version = \"" + version + "\"\neula = \"" + dir.file("eula.idx") +
+                                           "\"\n[Install]\n\"" + dir.file(name) + "\" = $pgm \"\"\n");
+    std::string out;
+    EXPECT_EQ(run({zvk, "make", dir.file(name + ".txt"), dir.file(name + ".app")}, home0, out), 0) << out;
+    return dir.file(name + ".app/Contents/Resources/scenario.data");
+  };
+  std::string v1 = make("v1", "1.0", 100), v2 = make("v2", "2.0", 200);
+  std::mt19937 rng(2027);
+  long long spanUs = 0;
+  for (int round = 0; round <= 10; ++round) {
+    SCOPED_TRACE(round);
+    std::string base = dir.file("r" + std::to_string(round)), home = base + "/home", inst = base + "/inst";
+    fs::create_directories(home);
+    std::string out;
+    ASSERT_EQ(run({ZVK_INSTALL_DRIVER, v1, "--pgm", inst}, home, out), 0) << out;
+    auto start = std::chrono::steady_clock::now();
+    pid_t child = fork();
+    if (child == 0) {
+      setenv("HOME", home.c_str(), 1);
+      setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+      int null = open("/dev/null", O_WRONLY);
+      dup2(null, 1);
+      execl(ZVK_INSTALL_DRIVER, ZVK_INSTALL_DRIVER, v2.c_str(), "--program", zvk.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    if (round > 0) {
+      usleep(static_cast<useconds_t>(rng() % static_cast<unsigned>(spanUs)));
+      kill(child, SIGKILL);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (round == 0) {
+      spanUs = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count() + 1;
+      ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    for (int i = 0; i < kFiles; ++i) {
+      std::string rel = "/d" + std::to_string(i % 3) + "/f" + std::to_string(i), bytes = readFile(inst + rel);
+      EXPECT_TRUE(bytes == readFile(dir.file("v1") + rel) || bytes == readFile(dir.file("v2") + rel)) << rel;
+    }
+    {
+      cCIAppFullConfig cfg;
+      ASSERT_TRUE(cfg.openConfig((home + "/.zvk").c_str()));
+      unsigned long long ver = 0;
+      EXPECT_TRUE(cfg.getParamInt("install/demo/ver", ver));
+      EXPECT_TRUE(ver == 1ULL << 48 || ver == 2ULL << 48) << ver;
+    }
+    out.clear();
+    int again = run({ZVK_INSTALL_DRIVER, v2, "--program", zvk}, home, out);
+    EXPECT_TRUE(again == 0 || again == iiNothingToDo) << out;
+    for (int i = 0; i < kFiles; ++i) {
+      std::string rel = "/d" + std::to_string(i % 3) + "/f" + std::to_string(i);
+      EXPECT_EQ(readFile(inst + rel), readFile(dir.file("v2") + rel)) << rel;
+    }
+    EXPECT_TRUE(sideFiles(inst).empty());
+    cCIAppFullConfig cfg;
+    ASSERT_TRUE(cfg.openConfig((home + "/.zvk").c_str()));
+    unsigned long long ver = 0;
+    EXPECT_TRUE(cfg.getParamInt("install/demo/ver", ver));
+    EXPECT_EQ(ver, 2ULL << 48);
+    _guardchar<char> manager;
+    ASSERT_TRUE(cfg.getParamStr("installer/app", manager));
+    std::string mine, copied;
+    run({zvk, "version"}, home, mine);
+    run({manager.ptr, "version"}, home, copied);
+    EXPECT_EQ(copied, mine) << "the manager copy is whole after the repairing run";
+  }
 }
 
 }  // namespace
