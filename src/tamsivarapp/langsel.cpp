@@ -28,11 +28,16 @@ void cLangsGrid::setLangs(_List<int>* list) {
   notifyGridChanged(true);
 }
 
+int cLangsGrid::cellWidth() {
+  sRect client;
+  return clientRect(&client) && client.width > 0 ? client.width : width();
+}
+
 int cLangsGrid::getSelectedLang() { return langAt(selected()); }
 
 void cLangsGrid::paintElement(cCanvas* c, int index, bool selected) {
-  sRect cell;
-  if (!cellRect(index, cell)) return;
+  // Each cell is painted on a canvas of its own size.
+  sRect cell{0, 0, cellWidth(), cellHeight()};
   c->drawRect(&cell, selected ? 0xF4E8DD : 0xFFFFFF, selected ? 0xDFCAB7 : 0xFFFFFF);
   const int lang = langAt(index);
   if (cPicture* flag = ciLangImage27x22(lang)) {
@@ -107,16 +112,17 @@ void cLangSelectionForm::onConstruct() {
     attach(&myLink, 15, 335, 10, 10);
     myLink.setTextColor(kLinkColor);
     myLink.setBgColor(kSideColor);
-    placeLink();
   }
-  myGrid.focus();
+  // Measuring the link's text and taking the focus need the window, which
+  // the form joins after its construction.
+  postAction(new cChildAction(acDefault));
 }
 
 void cLangSelectionForm::placeLink() {
   const char* text = string(4);
   myLink.setText(text ? text : "", -1, false);
   sSize size{0, 0};
-  if (text && *text) sizeOf(text, size, mkStdFont());
+  if (text && *text) myLink.wantsSize(&size);
   myLink.move(15, 335, size.cx, size.cy);
 }
 
@@ -128,6 +134,11 @@ void cLangSelectionForm::onPaint(cCanvas* c) {
   if (const char* t = string(0)) c->drawText(15, 25, true, t, -1);
   if (cFontObject* font = mkStdFont()) font->apply(c);
   if (const char* t = string(1)) c->drawText(15, 55, true, t, -1);
+}
+
+void cLangSelectionForm::processOSFocus() {
+  cChildElement::processOSFocus();
+  if (!myGrid.focused()) myGrid.focus();
 }
 
 void cLangSelectionForm::accept() {
@@ -151,6 +162,11 @@ bool cLangSelectionForm::processKey(int key, bool shift, bool mod2, bool mod3) {
 
 bool cLangSelectionForm::onAction(cChildElement* sender, cChildAction* a) {
   if (!a) return false;
+  if (sender == this && a->code == acDefault) {
+    if (myAppName.ptr && *myAppName.ptr) placeLink();
+    myGrid.focus();
+    return true;
+  }
   if (sender == &myGrid && a->code == acChange) {
     const int lang = myGrid.getSelectedLang();
     if (lang <= 9 && lang != static_cast<int>(cLibLang::appliedLang())) {

@@ -24,7 +24,8 @@ class cLangsGrid : public cSimpleGridChild {
   int count() const { return static_cast<int>(myLangs.count); }
 
   void paintElement(cCanvas* c, int index, bool selected) override;
-  int cellWidth() override { return width(); }
+  // One column as wide as the grid leaves beside its scroll bar.
+  int cellWidth() override;
   int cellHeight() override { return 30; }
   int numCells() override { return static_cast<int>(myLangs.count); }
   int cellSpacing() override { return 0; }
@@ -49,6 +50,8 @@ class cLangSelectionForm : public cChildElement {
   void onPaint(cCanvas* c) override;
   bool onAction(cChildElement* sender, cChildAction* a) override;
   bool processKey(int key, bool shift, bool mod2, bool mod3) override;
+  // The window's focus lands on the form itself; the keys belong to the grid.
+  void processOSFocus() override;
 
   cLangsGrid* grid() { return &myGrid; }
   cWZIButton* startButton() { return &myStart; }

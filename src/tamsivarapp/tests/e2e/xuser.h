@@ -20,6 +20,26 @@ inline std::string waitWindow(const std::string& caption) {
   return r.status == 0 ? r.out.substr(r.out.rfind('\n') + 1) : "";
 }
 
+// The topmost visible window of exactly this size, for windows without a
+// caption; "" when none appeared within 15 seconds.
+inline std::string waitWindowSized(int w, int h) {
+  const std::string want = "Geometry: " + std::to_string(w) + "x" + std::to_string(h);
+  for (int i = 0; i < 300; ++i) {
+    sRunResult ids = runWithEnv({"xdotool", "search", "--onlyvisible", "--name", "^$"});
+    std::string found;
+    for (size_t at = 0, end; at < ids.out.size(); at = end + 1) {
+      end = ids.out.find('\n', at);
+      if (end == std::string::npos) end = ids.out.size();
+      const std::string id = ids.out.substr(at, end - at);
+      if (!id.empty() && runWithEnv({"xdotool", "getwindowgeometry", id}).out.find(want) != std::string::npos)
+        found = id;
+    }
+    if (!found.empty()) return found;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return "";
+}
+
 // Presses the key in the window until the window goes: a key that
 // arrives before the window listens is lost. False when it stays 15 s.
 inline bool answer(const std::string& window, const std::string& name) {
