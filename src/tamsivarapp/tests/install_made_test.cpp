@@ -167,34 +167,21 @@ TEST(InstallMadePackage, DriverKilledAtRandomMomentsLeavesOldOrNew) {
     return dir.file(name + ".app/Contents/Resources/scenario.data");
   };
   std::string v1 = make("v1", "1.0", 100), v2 = make("v2", "2.0", 200);
-  std::mt19937 rng(2027);
-  long long spanUs = 0;
+  RandomKiller killer(2027);
   for (int round = 0; round <= 10; ++round) {
     SCOPED_TRACE(round);
     std::string base = dir.file("r" + std::to_string(round)), home = base + "/home", inst = base + "/inst";
     fs::create_directories(home);
     std::string out;
     ASSERT_EQ(run({ZVK_INSTALL_DRIVER, v1, "--pgm", inst}, home, out), 0) << out;
-    auto start = std::chrono::steady_clock::now();
-    pid_t child = fork();
-    if (child == 0) {
+    ASSERT_TRUE(killer.run([&] {
       setenv("HOME", home.c_str(), 1);
       setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
       int null = open("/dev/null", O_WRONLY);
       dup2(null, 1);
       execl(ZVK_INSTALL_DRIVER, ZVK_INSTALL_DRIVER, v2.c_str(), "--program", zvk.c_str(), static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    if (round > 0) {
-      usleep(static_cast<useconds_t>(rng() % static_cast<unsigned>(spanUs)));
-      kill(child, SIGKILL);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    if (round == 0) {
-      spanUs = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count() + 1;
-      ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
+      return 127;
+    }));
     for (int i = 0; i < kFiles; ++i) {
       std::string rel = "/d" + std::to_string(i % 3) + "/f" + std::to_string(i), bytes = readFile(inst + rel);
       EXPECT_TRUE(bytes == readFile(dir.file("v1") + rel) || bytes == readFile(dir.file("v2") + rel)) << rel;

@@ -2,8 +2,12 @@
 // steps install mode takes, so the tests see real files, links and records.
 #pragma once
 
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -136,3 +140,31 @@ inline std::vector<std::string> sideFiles(const std::string& root) {
   }
   return found;
 }
+
+// Runs `work` in a child process. The first call lets it finish and keeps
+// how long it took; later calls kill it with SIGKILL at a random moment of
+// that span. Answers whether the child ended as the call expects.
+class RandomKiller {
+ public:
+  explicit RandomKiller(unsigned seed) : rng_(seed) {}
+  bool run(const std::function<int()>& work) {
+    auto start = std::chrono::steady_clock::now();
+    pid_t child = fork();
+    if (child < 0) return false;
+    if (child == 0) _exit(work());
+    bool measuring = spanUs_ == 0;
+    if (!measuring) {
+      usleep(static_cast<useconds_t>(rng_() % static_cast<unsigned>(spanUs_)));
+      kill(child, SIGKILL);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (!measuring) return true;
+    spanUs_ = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count() + 1;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  }
+
+ private:
+  std::mt19937 rng_;
+  long long spanUs_ = 0;
+};

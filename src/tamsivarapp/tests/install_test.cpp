@@ -196,28 +196,14 @@ TEST(InstallerJob, KilledAtRandomMomentsLeavesOldOrNewAndTheNextRunRepairs) {
     b.files.push_back({rel, randomBytes(400000, static_cast<unsigned>(i + 100)), {8, 8, 8}});
   }
   b.ver[0] = 2;
-  std::mt19937 rng(27);
-  long long spanUs = 0;
+  RandomKiller killer(27);
   for (int round = 0; round < 11; ++round) {
     ScratchDir dir;
     std::string root = dir.file("app"), cfgDir = dir.file("cfg");
     ASSERT_EQ(installVersion(root, cfgDir, a).job, 0);
-    auto start = std::chrono::steady_clock::now();
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) _exit(installVersion(root, cfgDir, b).job);
-    if (round > 0) {
-      usleep(static_cast<useconds_t>(rng() % static_cast<unsigned>(spanUs)));
-      kill(child, SIGKILL);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    if (round == 0) {
-      // The first round measures the run the others interrupt.
-      spanUs = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count() + 1;
-      ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-      continue;
-    }
+    // The first round measures the run the others interrupt.
+    ASSERT_TRUE(killer.run([&] { return installVersion(root, cfgDir, b).job; }));
+    if (round == 0) continue;
     for (size_t i = 0; i < a.files.size(); ++i) {
       std::string bytes = readFile(root + "/" + a.files[i].rel);
       EXPECT_TRUE(bytes == a.files[i].bytes || bytes == b.files[i].bytes) << "round " << round << " " << a.files[i].rel;
