@@ -1,7 +1,7 @@
 // Installing a package into an empty folder, timed from opening the package
 // to the saved record, against `unzip -q` of a `zip -r` of the same tree in
 // the same run. The tree holds about 2,000 files, half text, half random
-// bytes; the package is compiled the maker's way from a text scenario.
+// bytes; the package is made by `zvk make` from a text scenario.
 //
 // Usage: install_bench [MiB [files]]   (default 1024 MiB, 2000 files)
 #include <sys/resource.h>
@@ -19,7 +19,6 @@
 #include <string>
 #include <vector>
 
-#include "base/targets.h"
 #include "ciom/ciappconfig.h"
 #include "tamsivarapp/installinit.h"
 #include "tamsivarapp/installjob.h"
@@ -87,18 +86,19 @@ void makeTree(const fs::path& root, unsigned long long total, int files) {
   }
 }
 
-bool pack(const fs::path& tree, const fs::path& out) {
-  const fs::path folder = out.parent_path();
-  std::ofstream(folder / "eula.ENG.hdl") << "<text>Licence</text>";
-  std::ofstream(folder / "eula.idx") << "ENG = \"./eula.ENG.hdl\"\n";
-  std::ofstream(folder / "scenario.txt") << "[General]\nlangs = ENG\n[Software]\ncodename = \"bench\"\n"
-                                         << "version = \"1.0\"\neula = \"" << (folder / "eula.idx").string()
-                                         << "\"\n[Install]\n\"" << tree.string() << "\" = $pgm \"\"\n";
-  cSoftPkgScenario scenario;
-  int line = 0;
-  if (scenario.loadTextConfig((folder / "scenario.txt").c_str(), line) != 0) return false;
-  cFileIO target;
-  return target.create(out.c_str(), fmWrite) && scenario.saveBinConfig(&target);
+// The maker's road, through the program itself: a scenario naming the
+// tree, compiled into an installer bundle.
+bool make(const fs::path& tree, const fs::path& bundle) {
+  const fs::path folder = bundle.parent_path();
+  std::ofstream(folder / "licence.hdl") << "<text>Licence</text>";
+  std::ofstream(folder / "licence.idx") << "ENG = \"./licence.hdl\"\n";
+  std::ofstream scenario(folder / "install.txt");
+  scenario << "[General]\nlangs = ENG\n[Software]\ncodename = \"bench\"\nversion = \"1.0\"\n";
+  scenario << "eula = \"" << (folder / "licence.idx").string() << "\"\n[Install]\n";
+  scenario << "\"" << tree.string() << "\" = $pgm \"\"\n";
+  scenario.close();
+  return runProgram({ZVK_BUNDLE "/Contents/MacOS/zvk", "make", (folder / "install.txt").string(), bundle.string()},
+                    folder);
 }
 
 bool install(const fs::path& package, const fs::path& dest, const fs::path& home) {
@@ -146,16 +146,14 @@ int main(int argc, char** argv) {
   if (!mkdtemp(pattern)) return 1;
   fs::path root = pattern;
   makeTree(root / "tree", mib << 20, files);
-  // Packing runs in a child too: a fork carries the parent's memory into
-  // every peak that follows.
-  if (!measure([&] { return pack(root / "tree", root / "p.pkg"); }).ok) {
+  if (!measure([&] { return make(root / "tree", root / "Bench.app"); }).ok) {
     std::fprintf(stderr, "packing failed\n");
     return 1;
   }
   sRun zipped = measure([&] { return runProgram({"zip", "-q", "-r", (root / "t.zip").string(), "."}, root / "tree"); });
   fs::create_directories(root / "home");
   fs::create_directories(root / "unz");
-  sRun ours = measure([&] { return install(root / "p.pkg", root / "inst", root / "home"); });
+  sRun ours = measure([&] { return install(root / "Bench.app/Contents/Resources/scenario.data", root / "inst", root / "home"); });
   sRun peer = measure([&] { return runProgram({"unzip", "-q", (root / "t.zip").string()}, root / "unz"); });
   bool ok = zipped.ok && ours.ok && peer.ok && sameTrees(root / "tree", root / "inst") &&
             sameTrees(root / "tree", root / "unz");
