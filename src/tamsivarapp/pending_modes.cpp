@@ -12,7 +12,6 @@ int notYet(const char* what) {
 }  // namespace
 
 int run_tamsivar() { return notYet("the manager window"); }
-int install(const char*, const char*, unsigned int) { return notYet("installation"); }
 int uninstall(const char*, void*) { return notYet("uninstallation"); }
 int check_updates(const char*, bool) { return notYet("the update check"); }
 int removeManager(const char*) { return notYet("removing the manager"); }

@@ -2,26 +2,26 @@
 // and build the target regenerate_tamsivarapp_langblocks, never this file.
 #pragma once
 
-inline constexpr long long gTamsivarappLangBlockSize_eng = 208;
+inline constexpr long long gTamsivarappLangBlockSize_eng = 976;
 extern const unsigned char gTamsivarappLangBlock_eng[gTamsivarappLangBlockSize_eng];
 
-inline constexpr long long gTamsivarappLangBlockSize_deu = 242;
+inline constexpr long long gTamsivarappLangBlockSize_deu = 1068;
 extern const unsigned char gTamsivarappLangBlock_deu[gTamsivarappLangBlockSize_deu];
 
-inline constexpr long long gTamsivarappLangBlockSize_rus = 299;
+inline constexpr long long gTamsivarappLangBlockSize_rus = 1236;
 extern const unsigned char gTamsivarappLangBlock_rus[gTamsivarappLangBlockSize_rus];
 
-inline constexpr long long gTamsivarappLangBlockSize_ukr = 308;
+inline constexpr long long gTamsivarappLangBlockSize_ukr = 1230;
 extern const unsigned char gTamsivarappLangBlock_ukr[gTamsivarappLangBlockSize_ukr];
 
-inline constexpr long long gTamsivarappLangBlockSize_kor = 254;
+inline constexpr long long gTamsivarappLangBlockSize_kor = 978;
 extern const unsigned char gTamsivarappLangBlock_kor[gTamsivarappLangBlockSize_kor];
 
-inline constexpr long long gTamsivarappLangBlockSize_jpn = 286;
+inline constexpr long long gTamsivarappLangBlockSize_jpn = 1098;
 extern const unsigned char gTamsivarappLangBlock_jpn[gTamsivarappLangBlockSize_jpn];
 
-inline constexpr long long gTamsivarappLangBlockSize_chi = 216;
+inline constexpr long long gTamsivarappLangBlockSize_chi = 889;
 extern const unsigned char gTamsivarappLangBlock_chi[gTamsivarappLangBlockSize_chi];
 
-inline constexpr long long gTamsivarappLangBlockSize_twn = 219;
+inline constexpr long long gTamsivarappLangBlockSize_twn = 902;
 extern const unsigned char gTamsivarappLangBlock_twn[gTamsivarappLangBlockSize_twn];

@@ -1,0 +1,168 @@
+// Installing a package into an empty folder, timed from opening the package
+// to the saved record, against `unzip -q` of a `zip -r` of the same tree in
+// the same run. The tree holds about 2,000 files, half text, half random
+// bytes; the package is made by `zvk make` from a text scenario.
+//
+// Usage: install_bench [MiB [files]]   (default 1024 MiB, 2000 files)
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "ciom/ciappconfig.h"
+#include "tamsivarapp/installinit.h"
+#include "tamsivarapp/installjob.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct sRun {
+  double seconds = 0;
+  double peakMiB = 0;
+  bool ok = false;
+};
+
+// Each side runs in a child of its own, so its peak memory is its own.
+sRun measure(const std::function<bool()>& phase) {
+  auto start = std::chrono::steady_clock::now();
+  pid_t pid = fork();
+  if (pid == 0) std::_Exit(phase() ? 0 : 1);
+  int status = 0;
+  rusage usage{};
+  wait4(pid, &status, 0, &usage);
+  sRun run;
+  run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  run.peakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;
+  run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  return run;
+}
+
+bool runProgram(std::vector<std::string> argv, const fs::path& cwd) {
+  std::vector<char*> args;
+  for (std::string& a : argv) args.push_back(a.data());
+  args.push_back(nullptr);
+  if (chdir(cwd.c_str()) != 0) return false;
+  execvp(args[0], args.data());
+  return false;
+}
+
+void makeTree(const fs::path& root, unsigned long long total, int files) {
+  std::mt19937_64 rng(27);
+  const char* words[] = {"install", "package", "the", "folder", "version", "of", "a", "file", "record", "and"};
+  unsigned long long each = total / static_cast<unsigned long long>(files);
+  for (int n = 0; n < files; ++n) {
+    fs::path dir = root / std::to_string(n % 20) / std::to_string(n % 7);
+    fs::create_directories(dir);
+    std::string bytes;
+    bytes.reserve(each);
+    if (n % 2 == 0) {
+      while (bytes.size() < each) {
+        const char* word = words[rng() % 10];
+        bytes.append(word, std::strlen(word));
+        bytes.push_back(rng() % 12 ? ' ' : '\n');
+      }
+      bytes.resize(each);
+    } else {
+      while (bytes.size() + 8 <= each) {
+        unsigned long long v = rng();
+        bytes.append(reinterpret_cast<const char*>(&v), 8);
+      }
+      bytes.resize(each, 'x');
+    }
+    char name[32];
+    std::snprintf(name, sizeof name, "f%d.%s", n, n % 2 ? "bin" : "txt");
+    std::ofstream(dir / name, std::ios::binary) << bytes;
+  }
+}
+
+// The maker's road, through the program itself: a scenario naming the
+// tree, compiled into an installer bundle.
+bool make(const fs::path& tree, const fs::path& bundle) {
+  const fs::path folder = bundle.parent_path();
+  std::ofstream(folder / "licence.hdl") << "<text>Licence</text>";
+  std::ofstream(folder / "licence.idx") << "ENG = \"./licence.hdl\"\n";
+  std::ofstream scenario(folder / "install.txt");
+  scenario << "[General]\nlangs = ENG\n[Software]\ncodename = \"bench\"\nversion = \"1.0\"\n";
+  scenario << "eula = \"" << (folder / "licence.idx").string() << "\"\n[Install]\n";
+  scenario << "\"" << tree.string() << "\" = $pgm \"\"\n";
+  scenario.close();
+  return runProgram({ZVK_BUNDLE "/Contents/MacOS/zvk", "make", (folder / "install.txt").string(), bundle.string()},
+                    folder);
+}
+
+bool install(const fs::path& package, const fs::path& dest, const fs::path& home) {
+  setenv("HOME", home.c_str(), 1);
+  cCIAppFullConfig config;
+  if (!config.openConfig("zvk")) {
+    config.newConfig("zvk");
+    if (!config.openConfig("zvk")) return false;
+  }
+  sPkgInstallContext ctx;
+  ctx.package.set(package.c_str());
+  cInstallInitHost answers;
+  if (runInstallInit(ctx, &config, answers) != iiReady) return false;
+  ctx.scenario->setStr(-1, "pgm", dest.c_str());
+  if (compareFiles(ctx) != iiReady) return false;
+  struct cNoManager : cInstallJobHost {
+    bool managerPath(_guardchar<char>&) override { return false; }
+  } host;
+  return runInstallerJob(ctx, host, &config) == 0 && ctx.result == 0;
+}
+
+bool sameTrees(const fs::path& a, const fs::path& b) {
+  long long files = 0;
+  for (auto& e : fs::recursive_directory_iterator(a)) {
+    if (!e.is_regular_file()) continue;
+    fs::path other = b / fs::relative(e.path(), a);
+    std::ifstream x(e.path(), std::ios::binary), y(other, std::ios::binary);
+    std::string bx((std::istreambuf_iterator<char>(x)), {}), by((std::istreambuf_iterator<char>(y)), {});
+    if (!y || bx != by) {
+      std::fprintf(stderr, "differs: %s\n", other.c_str());
+      return false;
+    }
+    ++files;
+  }
+  return files > 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  unsigned long long mib = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1024;
+  int files = argc > 2 ? std::atoi(argv[2]) : 2000;
+  if (mib == 0 || files <= 0) return 2;
+  char pattern[] = "/tmp/zvk-install-bench-XXXXXX";
+  if (!mkdtemp(pattern)) return 1;
+  fs::path root = pattern;
+  makeTree(root / "tree", mib << 20, files);
+  if (!measure([&] { return make(root / "tree", root / "Bench.app"); }).ok) {
+    std::fprintf(stderr, "packing failed\n");
+    return 1;
+  }
+  sRun zipped = measure([&] { return runProgram({"zip", "-q", "-r", (root / "t.zip").string(), "."}, root / "tree"); });
+  fs::create_directories(root / "home");
+  fs::create_directories(root / "unz");
+  sRun ours = measure([&] { return install(root / "Bench.app/Contents/Resources/scenario.data", root / "inst", root / "home"); });
+  sRun peer = measure([&] { return runProgram({"unzip", "-q", (root / "t.zip").string()}, root / "unz"); });
+  bool ok = zipped.ok && ours.ok && peer.ok && sameTrees(root / "tree", root / "inst") &&
+            sameTrees(root / "tree", root / "unz");
+  std::printf("tree: %llu MiB in %d files\n", mib, files);
+  std::printf("install: %.3f s, peak %.1f MiB\n", ours.seconds, ours.peakMiB);
+  std::printf("unzip -q: %.3f s, peak %.1f MiB\n", peer.seconds, peer.peakMiB);
+  std::printf("digests: %s\n", ok ? "equal" : "DIFFER");
+  std::error_code ignored;
+  fs::remove_all(root, ignored);
+  std::printf("ratio install/unzip time: %.3f\n", ours.seconds / peer.seconds);
+  return ok ? 0 : 1;
+}

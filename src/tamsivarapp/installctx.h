@@ -1,0 +1,77 @@
+// What install mode carries from opening a package to the files in place:
+// the loaded scenario, the files to copy with the ones already identical
+// marked, what the previous installation left, and the outcome. It lives on
+// the stack of install mode and its jobs run one after another, so it has no
+// lock.
+#pragma once
+
+#include "base/btree.h"
+#include "base/guardchar.h"
+#include "base/list.h"
+#include "base/stringkey.h"
+#include "tamsivar/scenario.h"
+
+// A file of the previous installation.
+struct sExistingFileItem {
+  _guardchar<char> path;
+  unsigned char digest[32] = {};
+  // Set once the new package installs a file at the same path.
+  unsigned char kept = 0;
+};
+
+// An installed package that the new one supersedes.
+struct sPackageForRemoval {
+  _guardchar<char> name;
+  _guardchar<char> command;
+  unsigned char selected = 0;
+  int result = 0;
+};
+
+// The others digit of a copied file doubles as this flag: the installed copy
+// already has the package's bytes.
+inline constexpr unsigned char kFileUnchanged = 255;
+
+struct sPkgInstallContext {
+  static constexpr unsigned int kMapDepthLimit = 2048;
+
+  cSoftPkgScenario* scenario = nullptr;
+  _guardchar<char> program;
+  _guardchar<char> package;
+  unsigned int offset = 0;
+  _guardchar<char> codename;
+  // The codename as the configuration spells it: the record's section name.
+  _guardchar<char> recordName;
+  _guardchar<char> problemPath;
+  int result = 0;
+  unsigned long long version = 0;
+  unsigned long long installedVersion = 0;
+  // The previous record's installation folder: removing old files never
+  // takes folders above it.
+  _guardchar<char> installedFolder;
+  _List<int> langs;
+  _List<cSoftPkgScenario::sCopiedFile> files;
+  _List<sPackageForRemoval> removals;
+  cFasterTreeList<cStringKey, sExistingFileItem> existing;
+  cFasterTreeList<cStringKey, _guardchar<char>> oldShortcuts;
+  _List<_guardchar<char>> newShortcuts;
+
+  sPkgInstallContext() {
+    existing.depthLimit = kMapDepthLimit;
+    oldShortcuts.depthLimit = kMapDepthLimit;
+  }
+  sPkgInstallContext(const sPkgInstallContext&) = delete;
+  sPkgInstallContext& operator=(const sPkgInstallContext&) = delete;
+  ~sPkgInstallContext() {
+    langs.destroy();
+    files.destroy();
+    removals.destroy();
+    newShortcuts.destroy();
+    delete scenario;
+  }
+
+  static bool changed(const cSoftPkgScenario::sCopiedFile& f) { return f.perms[2] != kFileUnchanged; }
+  void fail(int code, const char* path) {
+    result = code;
+    problemPath.set(path);
+  }
+};

@@ -1,0 +1,226 @@
+#include "tamsivarapp/installinit.h"
+
+#include <cstring>
+#include <string>
+
+#include "base/folder.h"
+#include "base/targets.h"
+#include "tamsivar/oshooks.h"
+#include "tamsivarapp/installfiles.h"
+#include "tamsivarapp/installrecord.h"
+
+namespace {
+
+std::string recordKey(sPkgInstallContext& ctx, const char* name) {
+  return std::string("install/") + ctx.recordName.ptr + "/" + name;
+}
+
+bool fileDigest(const char* path, unsigned char (&out)[32]) {
+  cFileIO in;
+  return in.open(path, fmRead) && cSoftPkg::mkDigest(&in, out);
+}
+
+// Finds the package file, also beside the program for "./name".
+bool resolvePackage(sPkgInstallContext& ctx) {
+  const char* path = ctx.package.ptr;
+  if (!path || !*path) return false;
+  int type = cFolderContents::objtype(path);
+  if (type == fotFile) return true;
+  if (type != fotNone || std::strncmp(path, "./", 2) != 0 || !ctx.program.ptr) return false;
+  const char* slash = std::strrchr(ctx.program.ptr, '/');
+  if (!slash) return false;
+  std::string beside = std::string(ctx.program.ptr, static_cast<size_t>(slash + 1 - ctx.program.ptr)) + (path + 2);
+  if (cFolderContents::objtype(beside.c_str()) != fotFile) return false;
+  ctx.package.set(beside.c_str());
+  return true;
+}
+
+int loadScenario(sPkgInstallContext& ctx) {
+  cFileIO in;
+  if (!in.open(ctx.package.ptr, fmRead)) return iiBadPackagePath;
+  if (!ctx.scenario) ctx.scenario = new cSoftPkgScenario;
+  if (!in.set_fp(ctx.offset) || !ctx.scenario->loadBinConfig(&in)) return iiBadPackage;
+  const char* codename = ctx.scenario->getStr("codename");
+  if (!codename || !*codename) return iiBadPackage;
+  ctx.version = ctx.scenario->getVerID();
+  if (ctx.version == ~0ULL) return iiBadPackage;
+  ctx.codename.set(codename);
+  // The configuration keeps UTF-8, the scenario's own character set.
+  ctx.recordName.set(codename);
+  return iiReady;
+}
+
+int chooseLanguage(sPkgInstallContext& ctx, cApplicationConfig* config, cInstallInitHost& host) {
+  ctx.scenario->getSupportedLangs(ctx.langs);
+  if (!ctx.langs.head) return iiBadPackage;
+  int lang = ctx.langs.head->value;
+  if (ctx.langs.head->next) {
+    unsigned long long stored = 0;
+    if (config && config->getParamInt(recordKey(ctx, "lang").c_str(), stored)) lang = static_cast<int>(stored);
+    host.applyLang(lang);
+    lang = host.chooseLang(ctx, lang);
+    if (lang > 9) return iiLangCancelled;
+  }
+  host.applyLang(lang);
+  ctx.scenario->setCurrLangID(lang);
+  return iiReady;
+}
+
+// Calls `each` with every listed path that names a regular file; a missing
+// entry damages the record, a missing file is skipped.
+template <typename F>
+int eachListed(sPkgInstallContext& ctx, cApplicationConfig* config, const char* name, unsigned long long count,
+               F each) {
+  for (unsigned long long i = 0; i < count; ++i) {
+    _guardchar<char> path;
+    if (!config->getParamStr(recordKey(ctx, (name + std::to_string(i)).c_str()).c_str(), path) || !path.ptr)
+      return iiRecordDamaged;
+    int type = cFolderContents::objtype(path.ptr);
+    if (type == fotNone) continue;
+    if (type != fotFile) return iiRecordDamaged;
+    if (int code = each(path.ptr)) return code;
+  }
+  return iiReady;
+}
+
+int readPrevious(sPkgInstallContext& ctx, cApplicationConfig* config) {
+  if (ctx.installedVersion > ctx.version) return iiNewerInstalled;
+  _guardchar<char> folder;
+  if (!config->getParamStr(recordKey(ctx, "path").c_str(), folder) || !folder.ptr || !*folder.ptr ||
+      cFolderContents::objtype(folder.ptr) != fotFolder)
+    return iiFolderGone;
+  ctx.scenario->setStr(-1, "pgm", folder.ptr);
+  ctx.installedFolder.set(folder.ptr);
+  unsigned long long count = 0;
+  if (!config->getParamInt(recordKey(ctx, "files").c_str(), count) || !count) return iiRecordDamaged;
+  int code = eachListed(ctx, config, "file", count, [&ctx](const char* path) {
+    cStringKey key(path, -1);
+    sExistingFileItem* item = ctx.existing.find(key) ? nullptr : ctx.existing.insert(key);
+    if (!item) return static_cast<int>(iiRecordDamaged);
+    item->path.set(path);
+    if (fileDigest(path, item->digest)) return static_cast<int>(iiReady);
+    ctx.fail(iiUnreadableFile, path);
+    return static_cast<int>(iiUnreadableFile);
+  });
+  if (code) return code;
+  count = 0;
+  config->getParamInt(recordKey(ctx, "shortc").c_str(), count);
+  return eachListed(ctx, config, "shortc", count, [&ctx](const char* path) {
+    cStringKey key(path, -1);
+    _guardchar<char>* item = ctx.oldShortcuts.find(key) ? nullptr : ctx.oldShortcuts.insert(key);
+    if (!item) return static_cast<int>(iiRecordDamaged);
+    item->set(path);
+    return static_cast<int>(iiReady);
+  });
+}
+
+int checkNewFile(sPkgInstallContext& ctx, cSoftPkgScenario::sCopiedFile& f) {
+  ctx.problemPath.set(f.path.ptr);
+  int type = cFolderContents::objtype(f.path.ptr);
+  if (type == fotFile) {
+    unsigned char digest[32];
+    if (!fileDigest(f.path.ptr, digest)) return iiUnreadableFile;
+    return std::memcmp(digest, f.digest, 32) == 0 ? iiReady : iiForeignFile;
+  }
+  if (type != fotNone) return iiSpecialObject;
+  switch (isPossibleInstallPath(f.path.ptr)) {
+    case 0:
+      ctx.problemPath.set(nullptr);
+      return iiReady;
+    case 3:
+      return iiNoWriteRight;
+    case 2:
+      return iiSpecialObject;
+    default:
+      return iiUnusableTarget;
+  }
+}
+
+// Replacing a file takes its folder too: the new copy is made beside it and
+// renamed over it.
+bool folderWritable(const char* path) {
+  _guardchar<char> folder;
+  return stripLastComponent(path, folder) && folder.ptr && *folder.ptr && cFolderContents::canWrite(folder.ptr);
+}
+
+bool hasSideFiles(const char* target) {
+  _guardchar<char> side;
+  sideName(target, ".tmp", side);
+  if (exists(side.ptr)) return true;
+  sideName(target, ".bkp", side);
+  return exists(side.ptr);
+}
+
+}  // namespace
+
+int compareFiles(sPkgInstallContext& ctx) {
+  if (!ctx.scenario->getCopiedFiles(ctx.files) || !ctx.files.head) return iiBadPackage;
+  bool work = false;
+  for (auto* it = ctx.files.head; it; it = it->next) {
+    auto& f = it->value;
+    unsigned char digest[32];
+    if (!ctx.scenario->digest(static_cast<int>(f.index), digest)) return iiBadPackage;
+    if (auto* old = ctx.existing.find(cStringKey(f.path.ptr, -1))) {
+      old->kept = 1;
+      if (std::memcmp(old->digest, digest, 32) == 0) {
+        f.perms[2] = kFileUnchanged;
+      } else if (!cFolderContents::canWrite(f.path.ptr) || !folderWritable(f.path.ptr)) {
+        ctx.fail(iiNoWriteRight, f.path.ptr);
+        return iiNoWriteRight;
+      }
+    } else if (int code = checkNewFile(ctx, f)) {
+      return code;
+    }
+    // Side files of an interrupted installation are work too: the job's
+    // first stage settles them.
+    work = work || sPkgInstallContext::changed(f) || hasSideFiles(f.path.ptr);
+  }
+  // Identical files under another version still rewrite the record, so an
+  // upgrade that changed no byte is not stuck at the old version.
+  if (!work && ctx.installedVersion == ctx.version) return iiNothingToDo;
+  return iiReady;
+}
+
+namespace {
+
+void findSuperseded(sPkgInstallContext& ctx, cApplicationConfig* config) {
+  _List<cSoftPkgScenario::sDeprecateItem> list;
+  ctx.scenario->getDepractesList(list);
+  for (auto* it = list.head; it; it = it->next) {
+    int major = 0;
+    _guardchar<char> command, name;
+    const char* id = it->value.codename.ptr;
+    if (!getPackageRemovalCommandLine(config, id, major, command) || !command.ptr) continue;
+    if (it->value.version != 0xFFFF && it->value.version != major) continue;
+    if (!getInstalledPackageName(config, id, name) || !name.ptr) continue;
+    sPackageForRemoval& made = ctx.removals.add()->value;
+    made.name.set(name.ptr);
+    made.command.set(command.ptr);
+    made.selected = 1;
+  }
+  list.destroy();
+}
+
+}  // namespace
+
+int compareWithInstalled(sPkgInstallContext& context, cApplicationConfig* config) {
+  bool previous = config && config->getParamInt(recordKey(context, "ver").c_str(), context.installedVersion);
+  if (!previous) {
+    context.installedVersion = ~0ULL;
+  } else if (int code = readPrevious(context, config)) {
+    return code;
+  }
+  if (previous) {
+    if (int code = compareFiles(context)) return code;
+  }
+  if (!context.scenario->requiresSize(65536)) return iiNothingToDo;
+  findSuperseded(context, config);
+  return iiReady;
+}
+
+int runInstallInit(sPkgInstallContext& context, cApplicationConfig* config, cInstallInitHost& host) {
+  if (!resolvePackage(context)) return iiBadPackagePath;
+  if (int code = loadScenario(context)) return code;
+  if (int code = chooseLanguage(context, config, host)) return code;
+  return compareWithInstalled(context, config);
+}

@@ -1,0 +1,48 @@
+// Opening a package for installation: the scenario is loaded, a language is
+// chosen, and the package is compared with the previous installation of the
+// same software, file by file, so that the installer job copies only what
+// changed. The windows around it post and wait; this part never shows
+// anything.
+#pragma once
+
+#include "base/appconfig.h"
+#include "tamsivarapp/installctx.h"
+
+// End codes; each selects the text of the same number in the init form.
+enum eInstallInitResult {
+  iiReady = 0,
+  iiBadPackagePath = 1,
+  iiBadPackage = 2,
+  iiLangCancelled = 3,
+  iiNewerInstalled = 4,
+  iiFolderGone = 5,
+  iiRecordDamaged = 6,
+  iiUnreadableFile = 7,
+  iiNoWriteRight = 8,
+  iiSpecialObject = 9,
+  iiForeignFile = 10,
+  iiUnusableTarget = 11,
+  iiNothingToDo = 12,
+};
+
+// What the init job asks of the main thread.
+class cInstallInitHost {
+ public:
+  // The interface language to show; answering may be asynchronous for the
+  // caller but the job waits.
+  virtual void applyLang(int) {}
+  // The language the user picks among the context's, `preselected` first;
+  // above 9 means cancelled.
+  virtual int chooseLang(sPkgInstallContext&, int preselected) { return preselected; }
+  virtual ~cInstallInitHost() = default;
+};
+
+// Every step from the package path to the list of files to copy.
+int runInstallInit(sPkgInstallContext& context, cApplicationConfig* config, cInstallInitHost& host);
+// The steps after the language: the previous installation's record and
+// files against the package's.
+int compareWithInstalled(sPkgInstallContext& context, cApplicationConfig* config);
+// The package's files for the chosen folder ("pgm"), each judged against
+// what stands at its target; a new installation calls it once the folder
+// is known.
+int compareFiles(sPkgInstallContext& context);

@@ -1,0 +1,109 @@
+#include "tamsivarapp/installinitui.h"
+
+#include <cstdio>
+#include <string>
+
+#include "base/stringkey.h"
+#include "ciom/application.h"
+#include "ciom/liblang.h"
+#include "ciom/messageform.h"
+#include "ciom/windowmaker.h"
+#include "tamsivarapp/installinit.h"
+#include "tamsivarapp/langsel.h"
+#include "tamsivarapp/modes.h"
+
+namespace {
+
+constexpr unsigned int kTextColor = 0x655654;
+constexpr unsigned int kWhite = 0xFFFFFF;
+// So that the form is on screen before anything else happens.
+constexpr int kShowFirstMs = 500;
+
+class cFormHost : public cInstallInitHost {
+ public:
+  explicit cFormHost(cInstallInitUI* f) : form(f) {}
+  void applyLang(int lang) override { form->sendAction(new cInstallInitUI::cApplyLangAction(lang)); }
+  int chooseLang(sPkgInstallContext&, int preselected) override {
+    int lang = preselected;
+    if (!form->sendAction(new cInstallInitUI::cRespondLangAction(&lang))) return kNoLangChosen;
+    return lang;
+  }
+  cInstallInitUI* form;
+};
+
+}  // namespace
+
+int cInstallInitJob::job() {
+  cJob::sleep(kShowFirstMs);
+  cFormHost host(myForm);
+  cCIApplication* app = cCIApplication::appRef();
+  return runInstallInit(*myContext, app ? app->config() : nullptr, host);
+}
+
+void cInstallInitJob::onJobEnd(unsigned long code) { myForm->notifyEnd(static_cast<int>(code)); }
+
+bool cInstallInitUI::runLoadScen(sPkgInstallContext& context) {
+  cCiomLangData* section = cLibLang::gCiomLang.sections.find(cStringKey("pkgm::iini", -1));
+  cCIApplication* app = cCIApplication::appRef();
+  if (!section || !app || !app->windowMaker()) return false;
+  auto* form = new cInstallInitUI(&context);
+  return app->windowMaker()->modal(section->string(0), 350, 110, form, nullptr, false) == 1;
+}
+
+void cInstallInitUI::onConstruct() {
+  cCustomForm::onConstruct();
+  clientArea()->attach(&myLoading, 0, 0, 340, 16);
+  myLoading.setColorSchema(kTextColor, kWhite, kWhite);
+  myLoading.setText(string(1), cCanvas::eAlignCenter, false);
+  if (!myJob.start()) end_modal(0);
+}
+
+void cInstallInitUI::showEnd(int code) {
+  // Rows 0 and 1 are the caption and the loading line: the two package
+  // failures move up by one, the other codes name their own row.
+  const char* text = string(code <= 2 ? code + 1 : code);
+  std::string message = text ? text : "";
+  // The path is outside data: it is put in place, never used as a format.
+  size_t at = message.find("%s");
+  if (at != std::string::npos) message.replace(at, 2, myContext->problemPath.ptr ? myContext->problemPath.ptr : "");
+  if (code == 4 || code == 12) {
+    cMessageForm::infobox(this, message.c_str(), nullptr);
+  } else if (code != 3) {
+    cMessageForm::errorbox(this, message.c_str(), nullptr);
+  }
+}
+
+bool cInstallInitUI::onAction(cChildElement* sender, cChildAction* a) {
+  if (sender != this || !a) return cCustomForm::onAction(sender, a);
+  switch (a->code) {
+    case kJobEnded: {
+      int code = static_cast<cProgressAction*>(a)->endCode;
+      // Other codes (an exception in the job) leave the form for the user
+      // to close.
+      if (code < 0 || code > 12) return true;
+      if (code != 0) showEnd(code);
+      end_modal(code == 0 ? 1 : 0);
+      return true;
+    }
+    case kChooseLang: {
+      int* lang = static_cast<cRespondLangAction*>(a)->lang;
+      *lang = cLangSelectionForm::chooseLang(&myContext->langs, *lang, myContext->codename.ptr, this);
+      return true;
+    }
+    case kApplyLang:
+      cLibLang::applyLang(static_cast<eCIOMStdLangs>(static_cast<cApplyLangAction*>(a)->lang));
+      return true;
+    default:
+      return cCustomForm::onAction(sender, a);
+  }
+}
+
+int install(const char* program, const char* package, unsigned int offset) {
+  sPkgInstallContext context;
+  context.program.set(program);
+  context.package.set(package);
+  context.offset = offset;
+  if (!cInstallInitUI::runLoadScen(context)) return 1;
+  std::fprintf(stderr, "zvk: the package is ready, but the installation wizard is not available in this build yet\n");
+  return 1;
+}

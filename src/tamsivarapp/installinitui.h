@@ -1,0 +1,67 @@
+// The small form install mode opens first: "Loading package
+// configuration..." while the init job opens the package, then the box
+// that tells why it cannot go on, or nothing when the package is ready.
+#pragma once
+
+#include "base/job.h"
+#include "ciom/customform.h"
+#include "ciom/staticelement.h"
+#include "tamsivarapp/installctx.h"
+
+class cInstallInitUI;
+
+class cInstallInitJob : public cJob {
+ public:
+  cInstallInitJob(cInstallInitUI* form, sPkgInstallContext* context)
+      : cJob(nullptr), myForm(form), myContext(context) {}
+  ~cInstallInitJob() override { terminate(); }
+  int job() override;
+  void onJobEnd(unsigned long code) override;
+
+ private:
+  cInstallInitUI* myForm;
+  sPkgInstallContext* myContext;
+};
+
+class cInstallInitUI : public cCustomForm {
+ public:
+  static constexpr int kJobEnded = 7;
+  static constexpr int kChooseLang = 8;
+  static constexpr int kApplyLang = 9;
+
+  class cProgressAction : public cChildAction {
+   public:
+    int endCode;
+    explicit cProgressAction(int c) : cChildAction(kJobEnded), endCode(c) {}
+  };
+  // Carries the preselected language in and the chosen one out.
+  class cRespondLangAction : public cSentChildAction {
+   public:
+    int* lang;
+    explicit cRespondLangAction(int* l) : cSentChildAction(kChooseLang), lang(l) {}
+  };
+  // The interface language belongs to the main thread.
+  class cApplyLangAction : public cSentChildAction {
+   public:
+    int lang;
+    explicit cApplyLangAction(int l) : cSentChildAction(kApplyLang), lang(l) {}
+  };
+
+  // Shows the form over the loading job; true when the package is ready.
+  static bool runLoadScen(sPkgInstallContext& context);
+
+  explicit cInstallInitUI(sPkgInstallContext* context) : myContext(context), myJob(this, context) {}
+  ~cInstallInitUI() override { myJob.terminate(); }
+  void onConstruct() override;
+  bool onClose() override { return !myJob.runs(); }
+  bool onAction(cChildElement* sender, cChildAction* a) override;
+  const char* wantLangResource() override { return "pkgm::iini"; }
+  void notifyEnd(int code) { postAction(new cProgressAction(code)); }
+
+ private:
+  void showEnd(int code);
+
+  cStaticElement myLoading;
+  sPkgInstallContext* myContext;
+  cInstallInitJob myJob;
+};

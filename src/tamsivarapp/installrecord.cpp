@@ -1,0 +1,121 @@
+#include "tamsivarapp/installrecord.h"
+
+#include <ctime>
+#include <string>
+
+#include "base/folder.h"
+#include "ciom/ciappconfig.h"
+#include "tamsivar/oshooks.h"
+
+namespace {
+
+std::string key(const char* section, const char* name) { return std::string(section) + "/" + name; }
+
+std::string indexed(const char* section, const char* name, int i) {
+  return key(section, name) + std::to_string(i);
+}
+
+void setText(cApplicationConfig* config, const std::string& k, const char* text) {
+  config->setParamStr(k.c_str(), text ? text : "", -1);
+}
+
+// One pass of removing, writing and saving through one view of the store.
+bool writeAndSave(cApplicationConfig* view, sPkgInstallContext* context, const char* section,
+                  const char* managerPath, const char* managerShortcut) {
+  view->removeSection(section);
+  ctxToConfig(context, view, section);
+  if (managerShortcut) view->setParamStr("installer/shortcut", managerShortcut, -1);
+  if (managerPath) view->setParamStr("installer/app", managerPath, -1);
+  return view->saveConfig();
+}
+
+}  // namespace
+
+void recordSection(const char* recordName, _guardchar<char>& out) {
+  std::string made = std::string("install/") + (recordName ? recordName : "");
+  out.set(made.c_str());
+}
+
+void ctxToConfig(sPkgInstallContext* context, cApplicationConfig* config, const char* section) {
+  cSoftPkgScenario& scen = *context->scenario;
+  config->setParamInt64(key(section, "ver").c_str(), static_cast<long long>(context->version));
+  config->setParamInt16(key(section, "lang").c_str(), scen.currLangID());
+  config->setParamInt16("lang/current", scen.currLangID());
+  setText(config, key(section, "path"), scen.getStr("pgm"));
+  setText(config, key(section, "name"), scen.getStr("name"));
+  setText(config, key(section, "updates"), scen.updatesURL());
+  setText(config, key(section, "support"), scen.supportURL());
+  setText(config, key(section, "publisher"), scen.publisherURL());
+  _guardchar<char> icon;
+  // A scenario without an icon resolves to an empty path.
+  if (scen.getIconPath(icon) && icon.ptr && *icon.ptr) setText(config, key(section, "icon"), icon.ptr);
+  config->setParamInt32(key(section, "utime").c_str(), static_cast<int>(static_cast<unsigned int>(std::time(nullptr))));
+  int count = 0;
+  for (auto* f = context->files.head; f; f = f->next) setText(config, indexed(section, "file", count++), f->value.path.ptr);
+  config->setParamInt32(key(section, "files").c_str(), count);
+  count = 0;
+  for (auto* s = context->newShortcuts.head; s; s = s->next) setText(config, indexed(section, "shortc", count++), s->value.ptr);
+  config->setParamInt32(key(section, "shortc").c_str(), count);
+  _List<cSoftPkgScenario::sOnCompletionRun> runs;
+  scen.getOnCompletionRun(runs);
+  count = 0;
+  for (auto* r = runs.head; r; r = r->next) {
+    auto& run = r->value;
+    if (!run.program.ptr || !*run.program.ptr || !run.caption.ptr || !*run.caption.ptr) continue;
+    std::string command = run.program.ptr;
+    if (run.arguments.ptr && *run.arguments.ptr) command = "\"" + command + "\" " + run.arguments.ptr;
+    setText(config, indexed(section, "cplns", count), run.caption.ptr);
+    setText(config, indexed(section, "cplcs", count), command.c_str());
+    ++count;
+  }
+  runs.destroy();
+}
+
+bool saveInstallRecord(sPkgInstallContext* context, cApplicationConfig* config, const char* managerPath,
+                       const char* managerShortcut, bool* throughGlobal) {
+  if (!config) return false;
+  _guardchar<char> section;
+  recordSection(context->recordName.ptr, section);
+  if (auto* full = dynamic_cast<cCIAppFullConfig*>(config)) {
+    if (writeAndSave(full->global(), context, section.ptr, managerPath, managerShortcut)) {
+      if (throughGlobal) *throughGlobal = true;
+      return true;
+    }
+    full->discardChanges();
+  }
+  if (throughGlobal) *throughGlobal = false;
+  return writeAndSave(config, context, section.ptr, managerPath, managerShortcut);
+}
+
+bool getPackageRemovalCommandLine(cApplicationConfig* config, const char* id, int& major,
+                                  _guardchar<char>& command) {
+  if (config) {
+    if (!id || !*id) return false;
+    std::string base = std::string("install/") + id;
+    unsigned long long ver = 0;
+    _guardchar<char> app;
+    if (config->getParamInt((base + "/ver").c_str(), ver) && config->getParamStr("installer/app", app) && app.ptr &&
+        cFolderContents::objtype(app.ptr) == fotFile) {
+      command.set((std::string("\"") + app.ptr + "\" uninstall \"" + id + "\"").c_str());
+      major = static_cast<int>(ver >> 48);
+      return true;
+    }
+  }
+  int version[4] = {};
+  if (!OSGetRegistedVersion(id, version, &command, nullptr, false) &&
+      !OSGetRegistedVersion(id, version, &command, nullptr, true))
+    return false;
+  major = version[0];
+  return true;
+}
+
+bool getInstalledPackageName(cApplicationConfig* config, const char* id, _guardchar<char>& name) {
+  if (config) {
+    if (!id || !*id) return false;
+    if (config->getParamStr((std::string("install/") + id + "/name").c_str(), name) && name.ptr) return true;
+  }
+  _guardchar<char> ignored;
+  int version[4] = {};
+  return OSGetRegistedVersion(id, version, &ignored, &name, false) ||
+         OSGetRegistedVersion(id, version, &ignored, &name, true);
+}

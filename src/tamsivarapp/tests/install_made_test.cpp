@@ -1,0 +1,218 @@
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+
+#include "base/tests/scratch_dir.h"
+#include "install_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Runs a program with HOME set, capturing its standard output.
+int run(const std::vector<std::string>& argv, const std::string& home, std::string& out) {
+  int pipefd[2];
+  if (pipe(pipefd) != 0) return -1;
+  pid_t child = fork();
+  if (child == 0) {
+    dup2(pipefd[1], 1);
+    close(pipefd[0]);
+    setenv("HOME", home.c_str(), 1);
+    setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+  }
+  close(pipefd[1]);
+  char buf[4096];
+  for (ssize_t n; (n = read(pipefd[0], buf, sizeof buf)) > 0;) out.append(buf, static_cast<size_t>(n));
+  close(pipefd[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The package the maker makes from a scenario text, installed by the driver
+// with the program's own copy of the manager, then again: every byte, mode
+// and record key where the installation promised it.
+TEST(InstallMadePackage, MakerPackageInstallsWithManagerCopyAndRecord) {
+  ScratchDir dir;
+  std::string home = dir.file("home"), inst = dir.file("inst"), zvk = std::string(ZVK_BUNDLE) + "/Contents/MacOS/zvk";
+  fs::create_directories(home);
+  writeFile(dir.file("src/run.sh"), "#!/bin/sh\n");
+  writeFile(dir.file("src/sub/deep/blob.bin"), randomBytes(100000, 5));
+  writeFile(dir.file("src/sub/a.txt"), "hello\n");
+  writeFile(dir.file("eula.ENG.hdl"), "<text>Terms</text>");
+  writeFile(dir.file("eula.idx"), "ENG = \"./eula.ENG.hdl\"\n");
+  writeFile(dir.file("s.txt"), "[General]\nlangs = ENG\n[Software]\ncodename = \"demo\"\nname = \"Demo\"\n"
+                               "version = \"1.2\"\neula = \"" + dir.file("eula.idx") + "\"\n[Install]\n\"" +
+                                   dir.file("src/run.sh") + "\" = $pgm \"bin/run.sh\", 755\n\"" +
+                                   dir.file("src/sub") + "\" = $pgm \"lib\"\n");
+  std::string out;
+  ASSERT_EQ(run({zvk, "make", dir.file("s.txt"), dir.file("Demo.app")}, home, out), 0) << out;
+  std::string pkg = dir.file("Demo.app/Contents/Resources/scenario.data");
+  out.clear();
+  ASSERT_EQ(run({ZVK_INSTALL_DRIVER, pkg, "--pgm", inst, "--program", zvk}, home, out), 0) << out;
+  EXPECT_EQ(out, "init 0\njob 0 result 0 path \n");
+  EXPECT_EQ(readFile(inst + "/lib/deep/blob.bin"), readFile(dir.file("src/sub/deep/blob.bin")));
+  EXPECT_EQ(fs::status(inst + "/bin/run.sh").permissions(), fs::perms(0755));
+  EXPECT_EQ(fs::status(inst + "/lib/a.txt").permissions(), fs::perms(0664));
+  EXPECT_TRUE(sideFiles(inst).empty());
+  cCIAppFullConfig cfg;
+  ASSERT_TRUE(cfg.openConfig((home + "/.zvk").c_str()));
+  _guardchar<char> manager;
+  ASSERT_TRUE(cfg.getParamStr("installer/app", manager));
+  EXPECT_EQ(fs::status(manager.ptr).permissions(), fs::perms(0755));
+  std::string mine, copied;
+  run({zvk, "version"}, home, mine);
+  run({manager.ptr, "version"}, home, copied);
+  EXPECT_EQ(copied, mine);
+  FileId before = fileId(inst + "/lib/a.txt");
+  out.clear();
+  EXPECT_EQ(run({ZVK_INSTALL_DRIVER, pkg}, home, out), iiNothingToDo) << out;
+  EXPECT_EQ(fileId(inst + "/lib/a.txt"), before);
+}
+
+}  // namespace
+
+namespace {
+
+// As the unprivileged user "nobody", for whom permissions hold: an upgrade
+// into a folder made read-only stops before copying, naming the file; a
+// configuration folder made read-only leaves the new files installed with
+// code 11; the old installation stays usable and the next try succeeds.
+TEST(InstallMadePackage, AsNobodyReadOnlyFoldersGiveTheirCodes) {
+  if (geteuid() != 0 || access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "needs root and setpriv";
+  ScratchDir dir;
+  chmod(dir.root.c_str(), 0755);
+  fs::copy(ZVK_BUNDLE, dir.file("ZVK.app"), fs::copy_options::recursive);
+  fs::copy_file(ZVK_INSTALL_DRIVER, dir.file("driver"));
+  std::string zvk = dir.file("ZVK.app/Contents/MacOS/zvk"), driver = dir.file("driver");
+  std::string home = dir.file("home"), inst = dir.file("inst");
+  fs::create_directories(home);
+  fs::create_directories(inst);
+  writeFile(dir.file("eula.ENG.hdl"), "<text>Terms</text>");
+  writeFile(dir.file("eula.idx"), "ENG = \"./eula.ENG.hdl\"\n");
+  auto make = [&](const std::string& name, const std::string& version, const std::string& text) {
+    std::string src = dir.file(name + "/a.txt");
+    writeFile(src, text);
+    writeFile(dir.file(name + ".txt"), "[General]\nlangs = ENG\n[Software]\ncodename = \"demo\"\nname = \"Demo\"\n"
+                                       "version = \"" + version + "\"\neula = \"" + dir.file("eula.idx") +
+                                           "\"\n[Install]\n\"" + src + "\" = $pgm \"lib/a.txt\"\n");
+    std::string out;
+    EXPECT_EQ(run({zvk, "make", dir.file(name + ".txt"), dir.file(name + ".app")}, home, out), 0) << out;
+    return dir.file(name + ".app/Contents/Resources/scenario.data");
+  };
+  std::string v1 = make("v1", "1.0", "one"), v2 = make("v2", "2.0", "two");
+  for (const auto& e : fs::recursive_directory_iterator(dir.root)) chown(e.path().c_str(), 65534, 65534);
+  chown(dir.root.c_str(), 65534, 65534);
+  auto asNobody = [&](const std::string& pkg, std::string& out) {
+    return run({"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", driver, pkg, "--pgm", inst},
+               home, out);
+  };
+  std::string out;
+  ASSERT_EQ(asNobody(v1, out), 0) << out;
+
+  chmod((inst + "/lib").c_str(), 0555);
+  out.clear();
+  EXPECT_EQ(asNobody(v2, out), iiNoWriteRight);
+  EXPECT_EQ(out, "init 8 path " + inst + "/lib/a.txt\n");
+  EXPECT_EQ(readFile(inst + "/lib/a.txt"), "one");
+  chmod((inst + "/lib").c_str(), 0755);
+
+  chmod((home + "/.zvk").c_str(), 0555);
+  out.clear();
+  EXPECT_EQ(asNobody(v2, out), irRecordUnsaved) << out;
+  EXPECT_EQ(readFile(inst + "/lib/a.txt"), "two");
+  chmod((home + "/.zvk").c_str(), 0755);
+  cCIAppFullConfig cfg;
+  ASSERT_TRUE(cfg.openConfig((home + "/.zvk").c_str()));
+  unsigned long long ver = 0;
+  EXPECT_TRUE(cfg.getParamInt("install/demo/ver", ver));
+  EXPECT_EQ(ver, 1ULL << 48) << "the earlier record is still there and loadable";
+  out.clear();
+  EXPECT_EQ(asNobody(v2, out), 0) << out;
+}
+
+}  // namespace
+
+namespace {
+
+// The driver upgrading a made package, killed with SIGKILL at random
+// moments of its run: every target holds its old or its new bytes, the
+// record is the old or the new one, and the next run ends with the new.
+TEST(InstallMadePackage, DriverKilledAtRandomMomentsLeavesOldOrNew) {
+  ScratchDir dir;
+  std::string zvk = std::string(ZVK_BUNDLE) + "/Contents/MacOS/zvk", home0 = dir.file("home0");
+  fs::create_directories(home0);
+  writeFile(dir.file("eula.ENG.hdl"), "<text>Terms</text>");
+  writeFile(dir.file("eula.idx"), "ENG = \"./eula.ENG.hdl\"\n");
+  const int kFiles = 16;
+  auto make = [&](const std::string& name, const std::string& version, unsigned seed) {
+    for (int i = 0; i < kFiles; ++i)
+      writeFile(dir.file(name + "/d" + std::to_string(i % 3) + "/f" + std::to_string(i)),
+                randomBytes(1 << 20, seed + static_cast<unsigned>(i)));
+    writeFile(dir.file(name + ".txt"), "[General]\nlangs = ENG\n[Software]\ncodename = \"demo\"\nname = \"Demo\"\n"
+                                       "version = \"" + version + "\"\neula = \"" + dir.file("eula.idx") +
+                                           "\"\n[Install]\n\"" + dir.file(name) + "\" = $pgm \"\"\n");
+    std::string out;
+    EXPECT_EQ(run({zvk, "make", dir.file(name + ".txt"), dir.file(name + ".app")}, home0, out), 0) << out;
+    return dir.file(name + ".app/Contents/Resources/scenario.data");
+  };
+  std::string v1 = make("v1", "1.0", 100), v2 = make("v2", "2.0", 200);
+  RandomKiller killer(2027);
+  for (int round = 0; round <= 10; ++round) {
+    SCOPED_TRACE(round);
+    std::string base = dir.file("r" + std::to_string(round)), home = base + "/home", inst = base + "/inst";
+    fs::create_directories(home);
+    std::string out;
+    ASSERT_EQ(run({ZVK_INSTALL_DRIVER, v1, "--pgm", inst}, home, out), 0) << out;
+    ASSERT_TRUE(killer.run([&] {
+      setenv("HOME", home.c_str(), 1);
+      setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+      int null = open("/dev/null", O_WRONLY);
+      dup2(null, 1);
+      execl(ZVK_INSTALL_DRIVER, ZVK_INSTALL_DRIVER, v2.c_str(), "--program", zvk.c_str(), static_cast<char*>(nullptr));
+      return 127;
+    }));
+    for (int i = 0; i < kFiles; ++i) {
+      std::string rel = "/d" + std::to_string(i % 3) + "/f" + std::to_string(i), bytes = readFile(inst + rel);
+      EXPECT_TRUE(bytes == readFile(dir.file("v1") + rel) || bytes == readFile(dir.file("v2") + rel)) << rel;
+    }
+    {
+      cCIAppFullConfig cfg;
+      ASSERT_TRUE(cfg.openConfig((home + "/.zvk").c_str()));
+      unsigned long long ver = 0;
+      EXPECT_TRUE(cfg.getParamInt("install/demo/ver", ver));
+      EXPECT_TRUE(ver == 1ULL << 48 || ver == 2ULL << 48) << ver;
+    }
+    out.clear();
+    int again = run({ZVK_INSTALL_DRIVER, v2, "--program", zvk}, home, out);
+    EXPECT_TRUE(again == 0 || again == iiNothingToDo) << out;
+    for (int i = 0; i < kFiles; ++i) {
+      std::string rel = "/d" + std::to_string(i % 3) + "/f" + std::to_string(i);
+      EXPECT_EQ(readFile(inst + rel), readFile(dir.file("v2") + rel)) << rel;
+    }
+    EXPECT_TRUE(sideFiles(inst).empty());
+    cCIAppFullConfig cfg;
+    ASSERT_TRUE(cfg.openConfig((home + "/.zvk").c_str()));
+    unsigned long long ver = 0;
+    EXPECT_TRUE(cfg.getParamInt("install/demo/ver", ver));
+    EXPECT_EQ(ver, 2ULL << 48);
+    _guardchar<char> manager;
+    ASSERT_TRUE(cfg.getParamStr("installer/app", manager));
+    std::string mine, copied;
+    run({zvk, "version"}, home, mine);
+    run({manager.ptr, "version"}, home, copied);
+    EXPECT_EQ(copied, mine) << "the manager copy is whole after the repairing run";
+  }
+}
+
+}  // namespace

@@ -1,0 +1,263 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <map>
+
+#include "base/tests/scratch_dir.h"
+#include "install_support.h"
+#include "tamsivarapp/installfiles.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+PkgVersion v1() {
+  PkgVersion v;
+  v.files = {{"bin/run", "#!/bin/sh\necho one\n", {7, 5, 5}},
+             {"lib/deep/data.bin", randomBytes(200000, 1), {7, 5, 8}},
+             {"gone/old.txt", "dropped later", {8, 8, 8}},
+             {"readme.txt", "read me", {8, 8, 8}}};
+  return v;
+}
+
+PkgVersion v2() {
+  PkgVersion v = v1();
+  v.ver[1] = 1;
+  v.files[0].bytes = "#!/bin/sh\necho two\n";
+  v.files.erase(v.files.begin() + 2);
+  v.files.push_back({"share/new/added.txt", "added", {8, 8, 8}});
+  return v;
+}
+
+void expectInstalled(const std::string& root, const std::string& cfgDir, const PkgVersion& v) {
+  for (const PkgFile& f : v.files) EXPECT_EQ(readFile(root + "/" + f.rel), f.bytes) << f.rel;
+  EXPECT_TRUE(sideFiles(root).empty());
+  cCIAppFullConfig cfg;
+  ASSERT_TRUE(cfg.openConfig(cfgDir.c_str()));
+  unsigned long long ver = 0, files = 0;
+  EXPECT_TRUE(cfg.getParamInt("install/sample/ver", ver));
+  EXPECT_EQ(ver, (static_cast<unsigned long long>(v.ver[0]) << 48) | (static_cast<unsigned long long>(v.ver[1]) << 32));
+  EXPECT_TRUE(cfg.getParamInt("install/sample/files", files));
+  EXPECT_EQ(files, v.files.size());
+  _guardchar<char> beyond;
+  EXPECT_FALSE(cfg.getParamStr(("install/sample/file" + std::to_string(v.files.size())).c_str(), beyond));
+}
+
+std::map<std::string, FileId> ids(const std::string& root) {
+  std::map<std::string, FileId> out;
+  for (auto& e : fs::recursive_directory_iterator(root))
+    if (e.is_regular_file()) out[e.path().string()] = fileId(e.path().string());
+  return out;
+}
+
+TEST(InstallerJob, RoadsThroughVersionsLeaveExactlyTheNewFilesAndRecord) {
+  ScratchDir dir;
+  std::string root = dir.file("app"), cfgDir = dir.file("cfg");
+  PkgVersion same2 = v2();
+  same2.ver[1] = 2;
+  PkgVersion older = v1();
+
+  Outcome fresh = installVersion(root, cfgDir, v1());
+  ASSERT_EQ(fresh.init, 0) << fresh.problem;
+  ASSERT_EQ(fresh.job, 0) << fresh.problem;
+  expectInstalled(root, cfgDir, v1());
+  EXPECT_EQ(fs::status(root + "/bin/run").permissions(), fs::perms(0755));
+  EXPECT_EQ(fs::status(root + "/lib/deep/data.bin").permissions(), fs::perms(0754)) << "digit 8 takes 0664's";
+  EXPECT_EQ(fs::status(root + "/readme.txt").permissions(), fs::perms(0664));
+
+  auto before = ids(root);
+  EXPECT_EQ(installVersion(root, cfgDir, v1()).init, iiNothingToDo);
+  EXPECT_EQ(ids(root), before) << "an equal version touches no file";
+
+  Outcome up = installVersion(root, cfgDir, v2());
+  ASSERT_EQ(up.job, 0) << up.problem;
+  expectInstalled(root, cfgDir, v2());
+  auto after = ids(root);
+  EXPECT_NE(after[root + "/bin/run"].ino, before[root + "/bin/run"].ino);
+  EXPECT_EQ(after[root + "/lib/deep/data.bin"], before[root + "/lib/deep/data.bin"]);
+  EXPECT_FALSE(fs::exists(root + "/gone")) << "the emptied folder goes with the dropped file";
+
+  Outcome identical = installVersion(root, cfgDir, same2);
+  ASSERT_EQ(identical.init, 0);
+  ASSERT_EQ(identical.job, 0);
+  expectInstalled(root, cfgDir, same2);
+  EXPECT_EQ(ids(root), after) << "identical files under a higher version are not written";
+
+  EXPECT_EQ(installVersion(root, cfgDir, older).init, iiNewerInstalled);
+  expectInstalled(root, cfgDir, same2);
+}
+
+TEST(InstallerJob, RecordHoldsTheKeysLaterRunsRead) {
+  ScratchDir dir;
+  std::string root = dir.file("app"), cfgDir = dir.file("cfg");
+  ASSERT_EQ(installVersion(root, cfgDir, v1()).job, 0);
+  cCIAppFullConfig cfg;
+  ASSERT_TRUE(cfg.openConfig(cfgDir.c_str()));
+  _guardchar<char> text;
+  struct Case {
+    const char* key;
+    std::string value;
+  } cases[] = {{"install/sample/path", root},
+               {"install/sample/name", "Sample"},
+               {"install/sample/file0", root + "/bin/run"},
+               {"install/sample/file3", root + "/readme.txt"}};
+  for (const Case& c : cases) {
+    ASSERT_TRUE(cfg.getParamStr(c.key, text)) << c.key;
+    EXPECT_STREQ(text.ptr, c.value.c_str()) << c.key;
+  }
+  unsigned long long n = 0;
+  EXPECT_TRUE(cfg.getParamInt("install/sample/utime", n));
+  EXPECT_TRUE(cfg.getParamInt("install/sample/shortc", n));
+  EXPECT_EQ(n, 0u);
+  EXPECT_FALSE(cfg.getParamStr("install/sample/icon", text)) << "no icon, no key";
+}
+
+// Each case damages the installation of v1 in its own way, then installs
+// v2: the leftovers of an interrupted run are settled, and a failure leaves
+// v1 as it was.
+TEST(InstallerJob, LeftoversAreRepairedAndFailuresPutTheOldFilesBack) {
+  struct Case {
+    const char* name;
+    std::function<void(const std::string& root, TestHost& host)> damage;
+    int job;
+    int result;
+    const char* problem;
+  } cases[] = {
+      {"backup over a missing target",
+       [](const std::string& root, TestHost&) { fs::rename(root + "/bin/run", root + "/bin/run.bkp"); }, 0, 0, ""},
+      {"backup over the same file",
+       [](const std::string& root, TestHost&) { fs::create_hard_link(root + "/bin/run", root + "/bin/run.bkp"); },
+       0, 0, ""},
+      {"stale copy",
+       [](const std::string& root, TestHost&) { writeFile(root + "/bin/run.tmp", "half"); }, 0, 0, ""},
+      {"folder at a copy",
+       [](const std::string& root, TestHost&) { fs::create_directories(root + "/readme.txt.tmp/x"); }, 1,
+       irObstacle, "/readme.txt.tmp"},
+      {"stopped while unpacking", [](const std::string&, TestHost& host) { host.stopAfter = 1; }, 1, irStopped,
+       ""},
+      {"target becomes a folder before the backups",
+       [](const std::string& root, TestHost& host) {
+         host.atStage = [root](int s) {
+           if (s == 2) {
+             fs::remove(root + "/share/new/added.txt");
+             fs::create_directories(root + "/share/new/added.txt/in");
+           }
+         };
+       },
+       1, irObstacle, "/share/new/added.txt"},
+      {"apply fails after the first file",
+       [](const std::string& root, TestHost& host) {
+         host.atStage = [root](int s) {
+           if (s == 4) fs::create_directories(root + "/share/new/added.txt/in");
+         };
+       },
+       1, irCannotApply, "/share/new/added.txt"},
+  };
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchDir dir;
+    std::string root = dir.file("app"), cfgDir = dir.file("cfg");
+    ASSERT_EQ(installVersion(root, cfgDir, v1()).job, 0);
+    TestHost host;
+    c.damage(root, host);
+    Outcome o = installVersion(root, cfgDir, v2(), host);
+    EXPECT_EQ(o.init, 0);
+    EXPECT_EQ(o.job, c.job);
+    EXPECT_EQ(o.result, c.result);
+    if (*c.problem) {
+      EXPECT_EQ(o.problem, root + c.problem);
+    }
+    if (c.job == 0) {
+      expectInstalled(root, cfgDir, v2());
+      continue;
+    }
+    for (const PkgFile& f : v1().files) EXPECT_EQ(readFile(root + "/" + f.rel), f.bytes) << f.rel;
+    for (const std::string& s : sideFiles(root))
+      EXPECT_TRUE(fs::is_directory(s)) << "only the planted obstacle may stay: " << s;
+    std::error_code ec;
+    fs::remove_all(root + "/readme.txt.tmp", ec);
+    fs::remove_all(root + "/share/new/added.txt", ec);
+    Outcome again = installVersion(root, cfgDir, v2());
+    EXPECT_EQ(again.job, 0) << again.problem;
+    expectInstalled(root, cfgDir, v2());
+  }
+}
+
+// A kill at any moment leaves every target with its old or its new bytes
+// and the record old or new; the next run finishes the upgrade.
+TEST(InstallerJob, KilledAtRandomMomentsLeavesOldOrNewAndTheNextRunRepairs) {
+  PkgVersion a, b;
+  for (int i = 0; i < 24; ++i) {
+    std::string rel = "d" + std::to_string(i % 4) + "/f" + std::to_string(i);
+    a.files.push_back({rel, randomBytes(400000, static_cast<unsigned>(i)), {8, 8, 8}});
+    b.files.push_back({rel, randomBytes(400000, static_cast<unsigned>(i + 100)), {8, 8, 8}});
+  }
+  b.ver[0] = 2;
+  RandomKiller killer(27);
+  for (int round = 0; round < 11; ++round) {
+    ScratchDir dir;
+    std::string root = dir.file("app"), cfgDir = dir.file("cfg");
+    ASSERT_EQ(installVersion(root, cfgDir, a).job, 0);
+    // The first round measures the run the others interrupt.
+    ASSERT_TRUE(killer.run([&] { return installVersion(root, cfgDir, b).job; }));
+    if (round == 0) continue;
+    for (size_t i = 0; i < a.files.size(); ++i) {
+      std::string bytes = readFile(root + "/" + a.files[i].rel);
+      EXPECT_TRUE(bytes == a.files[i].bytes || bytes == b.files[i].bytes) << "round " << round << " " << a.files[i].rel;
+    }
+    cCIAppFullConfig cfg;
+    ASSERT_TRUE(cfg.openConfig(cfgDir.c_str()));
+    unsigned long long ver = 0;
+    EXPECT_TRUE(cfg.getParamInt("install/sample/ver", ver));
+    EXPECT_TRUE(ver == a.ver[0] * (1ULL << 48) || ver == b.ver[0] * (1ULL << 48)) << ver;
+    Outcome again = installVersion(root, cfgDir, b);
+    EXPECT_TRUE(again.init == iiNothingToDo || again.job == 0) << again.init << " " << again.problem;
+    expectInstalled(root, cfgDir, b);
+  }
+}
+
+TEST(InstallFiles, PossibleInstallPathsAndCleanRemoval) {
+  ScratchDir dir;
+  writeFile(dir.file("plain"), "x");
+  fs::create_directories(dir.file("ro"));
+  fs::permissions(dir.file("ro"), fs::perms(0555));
+  bool root = geteuid() == 0;
+  struct Case {
+    std::string path;
+    int code;
+  } cases[] = {{dir.file("a/b/c/new.txt"), 0}, {dir.file("plain"), 1},         {"", 1},
+               {dir.file("plain/under"), 2},   {dir.file("ro/x/y"), root ? 0 : 3}, {"relative", 1}};
+  for (const Case& c : cases) EXPECT_EQ(isPossibleInstallPath(c.path.c_str()), c.code) << c.path;
+  fs::permissions(dir.file("ro"), fs::perms(0755));
+
+  struct Removal {
+    std::string file;
+    std::string stop;
+    std::string gone;  // the highest folder expected to go, or empty
+    std::string kept;
+  } removals[] = {
+      {"top/one/two/f", "top", "top", ""},
+      {"top2/one/two/f", "top2/one", "top2/one", "top2"},
+      {"out/one/f", "elsewhere", "", "out/one"},
+  };
+  for (const Removal& r : removals) {
+    writeFile(dir.file(r.file), "x");
+    EXPECT_TRUE(rmFileClean(dir.file(r.file).c_str(), dir.file(r.stop).c_str()));
+    EXPECT_FALSE(fs::exists(dir.file(r.file)));
+    if (!r.gone.empty()) {
+      EXPECT_FALSE(fs::exists(dir.file(r.gone))) << r.file;
+    }
+    if (!r.kept.empty()) {
+      EXPECT_TRUE(fs::exists(dir.file(r.kept))) << r.file;
+    }
+  }
+  fs::create_directories(dir.file("afolder"));
+  EXPECT_FALSE(rmFileClean(dir.file("afolder").c_str(), nullptr)) << "only files are removed";
+  EXPECT_TRUE(rmFileClean(dir.file("missing").c_str(), nullptr));
+  EXPECT_TRUE(fs::exists(dir.root));
+}
+
+}  // namespace

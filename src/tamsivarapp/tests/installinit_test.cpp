@@ -1,0 +1,144 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "base/tests/scratch_dir.h"
+#include "base/targets.h"
+#include "install_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+PkgVersion small() {
+  PkgVersion v;
+  v.files = {{"bin/tool", "tool bytes", {7, 5, 5}}, {"doc/a.txt", "text", {8, 8, 8}}};
+  return v;
+}
+
+struct Answers : cInstallInitHost {
+  int answer = -1;  // -1: keep the preselected language
+  int asked = -1;
+  int chooseLang(sPkgInstallContext&, int preselected) override {
+    asked = preselected;
+    return answer < 0 ? preselected : answer;
+  }
+};
+
+// A package file as the maker leaves it: the scenario with its items after
+// whatever precedes it.
+void writePackage(const std::string& path, cSoftPkgScenario& scen, unsigned int padding) {
+  cFileIO out;
+  ASSERT_TRUE(out.create(path.c_str(), fmWrite));
+  std::string lead(padding, 'P');
+  if (padding) {
+    ASSERT_TRUE(out.writef(lead.data(), padding));
+  }
+  ASSERT_TRUE(scen.saveBinConfig(&out));
+}
+
+TEST(InstallInit, PackagesOpenAtTheirOffsetAndAskForTheirLanguage) {
+  ScratchDir dir;
+  std::string root = dir.file("app"), cfgDir = dir.file("cfg"), pkg = dir.file("p.pkg");
+  std::unique_ptr<cSoftPkgScenario> scen(buildScenario(root, small()));
+  for (int lang : {0, 1, 3}) scen->declareLang(lang);
+  writePackage(pkg, *scen, 0x10);
+  fs::create_directories(cfgDir);
+  struct Case {
+    const char* what;
+    std::string path;
+    unsigned int offset;
+    int answer;
+    int code;
+    int lang;
+  } cases[] = {
+      {"missing package", dir.file("none.pkg"), 0x10, -1, iiBadPackagePath, -1},
+      {"wrong offset", pkg, 0, -1, iiBadPackage, -1},
+      {"cancelled language", pkg, 0x10, 10, iiLangCancelled, -1},
+      {"ready, the lowest language preselected", pkg, 0x10, 3, iiReady, 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    cCIAppFullConfig cfg;
+    ASSERT_TRUE(cfg.openConfig(cfgDir.c_str()));
+    sPkgInstallContext ctx;
+    ctx.package.set(c.path.c_str());
+    ctx.offset = c.offset;
+    Answers host;
+    host.answer = c.answer;
+    EXPECT_EQ(runInstallInit(ctx, &cfg, host), c.code);
+    if (c.code != iiReady) continue;
+    EXPECT_EQ(host.asked, 0);
+    EXPECT_EQ(ctx.scenario->currLangID(), c.lang);
+    ASSERT_EQ(compareFiles(ctx), iiReady);
+    TestHost job;
+    ASSERT_EQ(runInstallerJob(ctx, job, &cfg), 0) << ctx.problemPath.ptr;
+    EXPECT_EQ(readFile(root + "/bin/tool"), "tool bytes");
+  }
+  // The next run preselects the language of the installation.
+  cCIAppFullConfig cfg;
+  ASSERT_TRUE(cfg.openConfig(cfgDir.c_str()));
+  sPkgInstallContext ctx;
+  ctx.package.set(pkg.c_str());
+  ctx.offset = 0x10;
+  Answers host;
+  EXPECT_EQ(runInstallInit(ctx, &cfg, host), iiNothingToDo);
+  EXPECT_EQ(host.asked, 3);
+}
+
+// What stands in the way before anything is copied, each case against an
+// installation of the same package at version 1.0 or none.
+TEST(InstallInit, ObstaclesAndDamagedRecordsStopBeforeAnyCopy) {
+  struct Case {
+    const char* what;
+    bool installFirst;
+    std::function<void(const std::string& root, cApplicationConfig& cfg)> damage;
+    int code;
+    const char* problem;
+  } cases[] = {
+      {"foreign file at a new target", false,
+       [](const std::string& root, cApplicationConfig&) { writeFile(root + "/doc/a.txt", "foreign"); },
+       iiForeignFile, "/doc/a.txt"},
+      {"identical foreign file is accepted", false,
+       [](const std::string& root, cApplicationConfig&) { writeFile(root + "/doc/a.txt", "text"); }, iiReady, ""},
+      {"folder at a target", false,
+       [](const std::string& root, cApplicationConfig&) { fs::create_directories(root + "/doc/a.txt"); },
+       iiSpecialObject, "/doc/a.txt"},
+      {"path under a file", false,
+       [](const std::string& root, cApplicationConfig&) { writeFile(root + "/doc", "file"); }, iiSpecialObject,
+       "/doc/a.txt"},
+      {"installation folder gone", true,
+       [](const std::string& root, cApplicationConfig&) { fs::remove_all(root); }, iiFolderGone, ""},
+      {"no file count", true,
+       [](const std::string&, cApplicationConfig& cfg) { cfg.setParamInt32("install/sample/files", 0); },
+       iiRecordDamaged, ""},
+      {"a file listed twice", true,
+       [](const std::string& root, cApplicationConfig& cfg) {
+         cfg.setParamStr("install/sample/file1", (root + "/bin/tool").c_str(), -1);
+       },
+       iiRecordDamaged, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScratchDir dir;
+    std::string root = dir.file("app"), cfgDir = dir.file("cfg");
+    PkgVersion v = small();
+    if (c.installFirst) {
+      ASSERT_EQ(installVersion(root, cfgDir, v).job, 0);
+    }
+    {
+      cCIAppFullConfig cfg;
+      fs::create_directories(cfgDir);
+      ASSERT_TRUE(cfg.openConfig(cfgDir.c_str()));
+      c.damage(root, cfg);
+      cfg.saveConfig();
+    }
+    v.ver[1] = 1;
+    Outcome o = installVersion(root, cfgDir, v);
+    EXPECT_EQ(o.init, c.code);
+    if (*c.problem) {
+      EXPECT_EQ(o.problem, root + c.problem);
+    }
+  }
+}
+
+}  // namespace
