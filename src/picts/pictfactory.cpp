@@ -6,6 +6,7 @@
 #include "picts/pictbase.h"
 #include "picts/pictdib.h"
 #include "picts/pictgif.h"
+#include "picts/pictico.h"
 #include "picts/pictjp2.h"
 #include "picts/pictjpeg.h"
 #include "picts/pictpcx.h"
@@ -34,7 +35,7 @@ constexpr sFormat kProbeList[] = {
     {&cPictGIF::validFor, &makeDecoder<cPictGIF>},
     {&cPictBMP::validFor, &makeDecoder<cPictBMP>},
     {&cPictDIB::validFor, &makeDecoder<cPictDIB>},
-    // 6 ICO
+    {&cPictICO::validFor, &makeDecoder<cPictICO>},
     {&cPictJP2::validFor, &makeDecoder<cPictJP2>},
     {&cPictJ2K::validFor, &makeDecoder<cPictJ2K>},
     // 9 ICNS
