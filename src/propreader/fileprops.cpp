@@ -2,6 +2,7 @@
 
 #include "base/targets.h"
 #include "propreader/simpleimageprops.h"
+#include "propreader/winexeprops.h"
 
 namespace {
 
@@ -83,7 +84,8 @@ cFileObjectProps* cFileObjectProps::guessObj(cFileIOTarget* io) {
   cPictBase::sPictInfo info;
   cPictBase* decoder = cPictBase::mkPicture(io, &info);
   if (decoder) return new cSimpleImageProps(decoder);
-  return nullptr;
+  io->set_fp(0);
+  return cWinExeProps::validFor(io) ? new cWinExeProps : nullptr;
 }
 
 void cFileObjectProps::close() {
