@@ -6,6 +6,7 @@
 #include "picts/pictbase.h"
 #include "picts/pictdib.h"
 #include "picts/pictgif.h"
+#include "picts/picticns.h"
 #include "picts/pictico.h"
 #include "picts/pictjp2.h"
 #include "picts/pictjpeg.h"
@@ -38,7 +39,7 @@ constexpr sFormat kProbeList[] = {
     {&cPictICO::validFor, &makeDecoder<cPictICO>},
     {&cPictJP2::validFor, &makeDecoder<cPictJP2>},
     {&cPictJ2K::validFor, &makeDecoder<cPictJ2K>},
-    // 9 ICNS
+    {&cPictICNS::validFor, &makeDecoder<cPictICNS>},
     {&cPictTGA::validFor, &makeDecoder<cPictTGA>},
     // 11 to 27: the camera formats and TIFF
     {&cPictPPM::validFor, &makeDecoder<cPictPPM>},
