@@ -25,13 +25,6 @@ Bytes family(const std::vector<Element>& elements) {
   return f;
 }
 
-Bytes noise(size_t n, uint32_t seed) {
-  std::mt19937 rng(seed);
-  Bytes b(n);
-  for (auto& v : b) v = static_cast<uint8_t>(rng());
-  return b;
-}
-
 // Every page against the member icns2png extracts at the page's size and
 // depth (the family's pages are chosen so that these never repeat).
 void expectPagesMatchIcns2png(const Bytes& file, const std::vector<int>& depths) {
@@ -66,20 +59,62 @@ TEST(IcnsDecode, Png2icnsFamiliesMatchIcns2png) {
   expectPagesMatchIcns2png(readFile(made), {32, 32, 32, 32});
 }
 
-TEST(IcnsDecode, HandMadeElementsMatchIcns2png) {
-  std::string png = path("embedded.png");
-  ASSERT_TRUE(run("convert " + sourcePicture("e.pam", 64, 64, 0, true, 7) + " " + png));
-  const std::vector<std::pair<std::vector<Element>, std::vector<int>>> families = {
-      {{{"ICON", noise(128, 1)}, {"ics4", noise(128, 2)}, {"s8mk", noise(256, 3)}, {"ich8", noise(2304, 4)}},
-       {1, 4, 8}},
-      {{{"ICN#", noise(256, 5)}, {"ics8", noise(256, 6)}, {"icl4", noise(512, 7)}, {"ich4", noise(1152, 8)},
-        {"ich#", noise(576, 9)}},
-       {1, 8, 4, 4}},
-      {{{"TOC ", noise(16, 10)}, {"icl8", noise(1024, 11)}, {"l8mk", noise(1024, 12)}, {"ih32", noise(6912, 13)},
-        {"ich#", noise(576, 14)}, {"ic07", readFile(png)}},
-       {8, 32, 32}},
+// icns2png extracts only 32-bit members, so the older depths are checked
+// against the palette anchors and mask rules that define them.
+TEST(IcnsDecode, OlderDepthsAndMasks) {
+  Bytes indices(256), nibbles(128), bitsAndMask(256, 0), raw(6912), hashMask(576, 0);
+  for (int i = 0; i < 256; ++i) indices[static_cast<size_t>(i)] = static_cast<uint8_t>(i);
+  for (int i = 0; i < 128; ++i) nibbles[static_cast<size_t>(i)] = static_cast<uint8_t>((i % 16) << 4 | 15);
+  bitsAndMask[0] = 0x80;       // pixel 0 white, the rest black
+  bitsAndMask[128] = 0xC0;     // pixels 0 and 1 opaque
+  hashMask[288] = 0x40;        // only pixel 1 opaque in the second half
+  for (size_t i = 0; i < raw.size(); ++i) raw[i] = static_cast<uint8_t>(i * 7);
+  struct Probe {
+    long long x, y;
+    uint32_t want;
   };
-  for (const auto& [elements, depths] : families) expectPagesMatchIcns2png(family(elements), depths);
+  struct Case {
+    std::string name;
+    std::vector<Element> elements;
+    std::vector<Probe> probes;
+  } cases[] = {
+      {"8-bit palette",
+       {{"ics8", indices}},
+       {{0, 0, 0xFFFFFFFF}, {1, 0, 0xFFFFFFCC}, {6, 13, 0xFF000033}, {7, 13, 0xFFEE0000},
+        {1, 14, 0xFF00EE00}, {5, 15, 0xFFEEEEEE}, {14, 15, 0xFF111111}, {15, 15, 0xFF000000}}},
+      {"4-bit palette",
+       {{"ics4", nibbles}},
+       {{0, 0, 0xFFFFFFFF}, {1, 0, 0xFF000000}, {2, 0, 0xFFFCF305}, {14, 0, 0xFF02ABEA}, {28, 0, 0xFF404040}}},
+      {"1-bit with its own mask", {{"ICN#", bitsAndMask}}, {{0, 0, 0xFFFFFFFF}, {1, 0, 0xFF000000}, {2, 0, 0}}},
+      {"8-bit mask of the next element",
+       {{"ics8", indices}, {"s8mk", indices}},
+       {{0, 0, 0x00FFFFFF}, {15, 15, 0xFF000000}}},
+      {"mask not next is not used", {{"ics8", indices}, {"TOC ", Bytes(8)}, {"s8mk", indices}}, {{0, 0, 0xFFFFFFFF}}},
+      {"raw 24 bits with the second half of ich#",
+       {{"ih32", raw}, {"ich#", hashMask}},
+       {{0, 0, 0}, {1, 0, 0xFF151C23}, {2, 0, 0}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Stream s(family(c.elements));
+    cPictICNS pict;
+    ASSERT_TRUE(pict.decodePage(&s.io, 0));
+    Pixels ours = pixelsOf(pict);
+    for (const Probe& p : c.probes) {
+      uint32_t got = ours.at(p.x, p.y);
+      EXPECT_TRUE(p.want >> 24 ? got == p.want : got >> 24 == 0) << p.x << "," << p.y << ": " << std::hex << got;
+    }
+  }
+  // Embedded PNG members decode as the PNG decoder reads them.
+  std::string png = path("embedded.png");
+  ASSERT_TRUE(run("convert " + sourcePicture("e.pam", 64, 64, 0, true, 7) + " PNG32:" + png));
+  Stream s(family({{"TOC ", Bytes(8)}, {"ic07", readFile(png)}}));
+  cPictICNS pict;
+  ASSERT_EQ(pict.getNumPages(&s.io), 1);
+  ASSERT_TRUE(pict.decodePage(&s.io, 0));
+  Pixels ref;
+  ASSERT_TRUE(oracle("pngtopam -alphapam {}", png, ref));
+  EXPECT_EQ(differences(pixelsOf(pict), ref), "");
 }
 
 TEST(IcnsDecode, SizeAndPreviews) {
