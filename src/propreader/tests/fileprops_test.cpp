@@ -90,8 +90,11 @@ TEST(FileProps, ManagerRoadGivesBothIconSizes) {
     unsigned int small, large;  // the colour each preview shows; 0 any
   } cases[] = {
       {icon, "i.ico", 0xFFFF0000, 0xFF0000FF},
+      {"png2icns {} " + scratch() + "/16.png " + scratch() + "/48.png >/dev/null", "i.icns", 0xFFFF0000, 0xFF0000FF},
       {"convert -size 256x128 xc:lime {}", "p.png", 0xFF00FF00, 0xFF00FF00},
   };
+  made("convert -size 16x16 xc:red PNG32:{}", "16.png");
+  made("convert -size 48x48 xc:blue PNG32:{}", "48.png");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Stream s(made(c.make, c.name));
