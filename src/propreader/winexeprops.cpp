@@ -220,6 +220,7 @@ void cWinExeProps::loadIcon(tResTypes& types, const unsigned char* data, long lo
   if (!icons || !icons->root || myPrefWidth == 0 || myPrefHeight == 0) return;
   struct sChoice {
     const sResRef* ref = nullptr;
+    long long at = 0;  // in the section's bytes
     long long w = 0, h = 0;
     bool png = false;
   } largest, fitting;
@@ -229,7 +230,7 @@ void cWinExeProps::loadIcon(tResTypes& types, const unsigned char* data, long lo
     const sResRef& ref = item->value.head->value;
     cBufWrapperIO stream(const_cast<unsigned char*>(data + at), ref.size, false);
     cPictBase::sPictInfo info;
-    sChoice icon{&ref};
+    sChoice icon{&ref, at};
     if (cPictPNG::validFor(&stream, &info)) {
       icon.png = true;
     } else if (stream.set_fp(0) && cPictDIB::validFor(&stream, &info, false)) {
@@ -252,9 +253,7 @@ void cWinExeProps::loadIcon(tResTypes& types, const unsigned char* data, long lo
   long long th = static_cast<long long>(std::trunc(static_cast<double>(chosen.h) * r + 0.5));
   cPictDummy picture;
   if (!picture.create(tw < 1 ? 1 : tw, th < 1 ? 1 : th, 0)) return;
-  long long at;
-  resourceBytes(*chosen.ref, base, size, at);
-  cBufWrapperIO stream(const_cast<unsigned char*>(data + at), chosen.ref->size, false);
+  cBufWrapperIO stream(const_cast<unsigned char*>(data + chosen.at), chosen.ref->size, false);
   cPictPNG png;
   cPictDIB dib;
   dib.setUseAlphaBp(true);
