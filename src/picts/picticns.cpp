@@ -268,16 +268,7 @@ bool cPictICNS::decodeImage(cFileIOTarget* io, unsigned int offset, unsigned int
     cPictBase* inner = embeddedDecoder(&window, nullptr, png, jp2, j2k);
     if (!inner) return false;
     window.set_fp(0);
-    sExtPictDef* target = extTarget();
-    if (target && target->width > 0 && target->height > 0) {
-      if (!inner->setExtTarget(target) || !inner->decode(&window)) return false;
-      myWidth = inner->width();
-      myHeight = inner->height();
-      return true;
-    }
-    if (!inner->decode(&window)) return false;
-    inner->moveTo(*this);
-    return true;
+    return decodeThrough(*inner, &window);
   }
   const sFixed* f = fixedType(type);
   if (!f) return false;

@@ -136,16 +136,7 @@ bool cPictICO::decodeInt(cFileIOTarget* io) {
     inner = &dib;
   }
   window.set_fp(0);
-  sExtPictDef* target = extTarget();
-  if (target && target->width > 0 && target->height > 0) {
-    if (!inner->setExtTarget(target) || !inner->decode(&window)) return false;
-    myWidth = inner->width();
-    myHeight = inner->height();
-    return true;
-  }
-  if (!inner->decode(&window)) return false;
-  inner->moveTo(*this);
-  return true;
+  return decodeThrough(*inner, &window);
 }
 
 bool cPictICO::getPreview(cFileIOTarget* io, cPictBase& out, long long const* maxW, long long const* maxH) {
