@@ -144,15 +144,17 @@ bool cWinExeProps::loadStrProps(cFileIOTarget* block, tStrings& strings, int dep
   unsigned long long remaining = block->size();
   _typebuf<unsigned char> body;
   while (remaining) {
-    unsigned char header[6];
-    if (!block->readf(header, 6)) return false;
+    // An empty block of 4 bytes may close a level with no room for a full header.
+    unsigned char header[6] = {};
+    unsigned int want = remaining < 6 ? static_cast<unsigned int>(remaining) : 6;
+    if (want < 4 || !block->readf(header, want)) return false;
     unsigned int length = le16(header), valueLength = le16(header + 2), type = le16(header + 4);
     if (length == 4) {
-      remaining = remaining < 4 ? 0 : remaining - 4;
+      remaining -= 4;
       block->set_fp(block->size() - remaining);
       continue;
     }
-    if (length < 6 || length > remaining) return false;
+    if (want < 6 || length < 6 || length > remaining) return false;
     // The padding after the last block of a level is often left out, and
     // its absence takes nothing away from the block.
     unsigned long long padded = length + (length & 2);

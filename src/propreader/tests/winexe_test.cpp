@@ -77,6 +77,7 @@ TEST(WinExe, VersionStringsAndMissingParts) {
   Bytes broken = kStrings;
   put(broken, 40, 0, 4);  // the fixed block's signature
   Bytes other = versionInfo({block("041104B0", {}, 0, 1, {text("ProductName", "Other")})});
+  Bytes closed = versionInfo({block("041104B0", {}, 0, 1, {text("ProductName", "Closed"), Bytes{4, 0, 0, 0}})});
   struct Case {
     std::string name;
     std::vector<Resource> resources;
@@ -91,6 +92,7 @@ TEST(WinExe, VersionStringsAndMissingParts) {
       {"first language wins", {{16, 1, 1033, kStrings}, {16, 1, 1041, other}}, true, "Later", "Zweite Firma",
        false},
       {"no version", {{3, 1, 1033, solidIcon(32, 0xFF000000)}}, false, nullptr, nullptr, true},
+      {"empty block closing a level", {{16, 1, 1033, closed}}, false, "Closed", nullptr, false},
       {"version name 2 is not read", {{16, 2, 1033, kStrings}}, false, nullptr, nullptr, false},
   };
   for (const Case& c : cases) {
