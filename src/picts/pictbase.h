@@ -215,6 +215,9 @@ class cPictBase {
   sExtPictDef* extTarget() const { return myTarget; }
   // Takes `src`'s size and its pixels as 8-bit words, leaving `src` empty.
   bool adoptColorData(cPictBase& src);
+  // For containers: `inner` decodes `io` straight into this picture's render
+  // target when one is set, else this picture takes over its pixels.
+  bool decodeThrough(cPictBase& inner, cFileIOTarget* io);
 
   cFasterTreeList<int, unsigned char*> myCurves8;
   cFasterTreeList<int, unsigned short*> myCurves16;

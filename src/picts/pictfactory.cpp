@@ -8,6 +8,8 @@
 #include "picts/pictdicom.h"
 #include "picts/pictdicoml.h"
 #include "picts/pictgif.h"
+#include "picts/picticns.h"
+#include "picts/pictico.h"
 #include "picts/pictjp2.h"
 #include "picts/pictjpeg.h"
 #include "picts/pictpcx.h"
@@ -37,10 +39,10 @@ constexpr sFormat kProbeList[] = {
     {&cPictGIF::validFor, &makeDecoder<cPictGIF>},
     {&cPictBMP::validFor, &makeDecoder<cPictBMP>},
     {&cPictDIB::validFor, &makeDecoder<cPictDIB>},
-    // 6 ICO
+    {&cPictICO::validFor, &makeDecoder<cPictICO>},
     {&cPictJP2::validFor, &makeDecoder<cPictJP2>},
     {&cPictJ2K::validFor, &makeDecoder<cPictJ2K>},
-    // 9 ICNS
+    {&cPictICNS::validFor, &makeDecoder<cPictICNS>},
     {&cPictTGA::validFor, &makeDecoder<cPictTGA>},
     // 11 to 26: the camera formats, whose files are TIFF too, so before it
     {&cPictTIFF::validFor, &makeDecoder<cPictTIFF>},

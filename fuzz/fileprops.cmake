@@ -1,0 +1,1 @@
+zvk_fuzz(fileprops zvk_propreader)

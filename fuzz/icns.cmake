@@ -1,0 +1,1 @@
+zvk_fuzz(icns zvk_picts)

@@ -1,0 +1,1 @@
+zvk_fuzz(ico zvk_picts)

@@ -1,0 +1,1 @@
+zvk_fuzz(winexe zvk_propreader)
