@@ -41,8 +41,11 @@ void cNSWTranslator::onMouseMove(int x, int y, int, bool, bool, bool, bool) {
   if (myRoot) myRoot->processMouseMove(x, y);
 }
 
+// A negative dy is the wheel turned away from the user (X button 4), which
+// scrolls towards the start; a desktop's natural scrolling swaps the buttons
+// itself, so nothing here turns it round.
 void cNSWTranslator::onMouseWheel(int x, int y, int, int dy, int, bool, bool, bool, bool command) {
-  if (myRoot) myRoot->processMouseWheel(x, y, dy > 0, command, std::abs(dy));
+  if (myRoot) myRoot->processMouseWheel(x, y, dy < 0, command, std::abs(dy));
 }
 
 void cNSWTranslator::onKey(int key, bool down, bool option, bool, bool shift, bool command) {
@@ -119,9 +122,14 @@ bool cNSWTranslator::_rt_setpointer(int type) {
 }
 
 // The clipboard keeps text as UTF-16; the toolkit speaks UTF-8.
+// Callers count the terminator in the length; other programs must paste
+// exactly the text, so it never reaches the selection.
 bool cNSWTranslator::_rt_copy_text(const void* text, long long len) {
+  const char* bytes = static_cast<const char*>(text);
+  if (bytes && len > 0)
+    while (len > 0 && !bytes[len - 1]) --len;
   _typebuf<unsigned short> units;
-  if (text) _pc2w(static_cast<const char*>(text), len, units);
+  if (bytes) _pc2w(bytes, len, units);
   return nswnd_clip_put(units.ptr, units.count, nullptr, 0);
 }
 

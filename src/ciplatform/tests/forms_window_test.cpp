@@ -19,6 +19,7 @@
 #include "ciom/messageform.h"
 #include "ciplatform/macctfont.h"
 #include "ciplatform/nswmaker.h"
+#include "window_fixtures.h"
 #include "ciom/tests/support/langtext.h"
 
 using nstest::cPeer;
@@ -80,19 +81,7 @@ class cUser {
   // The window's pixels as a PNG file.
   bool screenshot(Window w, const std::string& path) {
     XWindowAttributes a;
-    if (!XGetWindowAttributes(peer.d, w, &a)) return false;
-    XImage* image = XGetImage(peer.d, w, 0, 0, a.width, a.height, AllPlanes, ZPixmap);
-    if (!image) return false;
-    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, a.width, a.height);
-    auto* px = reinterpret_cast<unsigned int*>(cairo_image_surface_get_data(s));
-    const int stride = cairo_image_surface_get_stride(s) / 4;
-    for (int y = 0; y < a.height; ++y)
-      for (int x = 0; x < a.width; ++x) px[y * stride + x] = static_cast<unsigned int>(XGetPixel(image, x, y));
-    cairo_surface_mark_dirty(s);
-    bool ok = cairo_surface_write_to_png(s, path.c_str()) == CAIRO_STATUS_SUCCESS;
-    cairo_surface_destroy(s);
-    XDestroyImage(image);
-    return ok;
+    return XGetWindowAttributes(peer.d, w, &a) && writeScreenPng(peer.d, w, 0, 0, a.width, a.height, path);
   }
   static void pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
@@ -167,16 +156,7 @@ class cTestForm : public cCustomForm {
   }
 };
 
-struct sMaker {
-  cNSWMaker maker;
-  sMaker() {
-    static cCIOMLang* toolkit = new cCIOMLang;
-    cLibLang::ref(toolkit);
-    cLibLang::applyLang(eLangENG);
-    maker.create(nullptr, nullptr, 0);
-    maker.langStore = &cLibLang::gCiomLang;
-  }
-};
+using sMaker = sToolkitMaker;
 
 }  // namespace
 

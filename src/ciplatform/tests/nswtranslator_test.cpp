@@ -38,7 +38,7 @@ class cRecorded : public cChildElement {
     return true;
   }
   bool processMouseWheel(int, int, bool f1, bool, int delta) override {
-    heard.push_back(std::string("wheel ") + (f1 ? "down " : "up ") + std::to_string(delta));
+    heard.push_back(std::string("wheel ") + (f1 ? "back " : "on ") + std::to_string(delta));
     return true;
   }
   bool processPostFirst(cChildElement* e) override {
@@ -91,7 +91,7 @@ TEST(Translator, PassesOnlyWhatTheTreeTakes) {
   t.onMouseWheel(0, 0, 0, -1, 0, false, false, false, false);
   t.onMouseWheel(0, 0, 0, 3, 0, false, false, false, false);
   EXPECT_EQ(root->heard, (std::vector<std::string>{"key 265 shift", "key 67 ctrl alt", "char 32", "char 1103",
-                                                   "wheel up 1", "wheel down 3"}));
+                                                   "wheel back 1", "wheel on 3"}));
 }
 
 TEST(Translator, FormsRunModallyAndAsSheetsAndAreDeletedAfter) {
@@ -142,6 +142,10 @@ TEST(Translator, ClipboardSpeaksUtf8) {
   ASSERT_TRUE(t._rt_copy_text(text, -1));
   EXPECT_TRUE(t._rt_request_has_copied(false));
   _typebuf<unsigned char> out;
+  ASSERT_TRUE(t._rt_request_copied_text(out));
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(out.ptr), static_cast<size_t>(out.count)), text);
+  // A length counting the terminator still gives other programs the text alone.
+  ASSERT_TRUE(t._rt_copy_text(text, sizeof text));
   ASSERT_TRUE(t._rt_request_copied_text(out));
   EXPECT_EQ(std::string(reinterpret_cast<char*>(out.ptr), static_cast<size_t>(out.count)), text);
 

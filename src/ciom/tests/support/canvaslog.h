@@ -40,6 +40,10 @@ class cLoggingCanvas : public Base, public sCanvasLog {
     texts.push_back({x, y, std::string(utf8.ptr ? utf8.ptr : "", static_cast<size_t>(utf8.count))});
     return Base::drawText(x, y, transparent, text, len);
   }
+  bool drawText(int x, int y, bool transparent, const char* text, long long len) override {
+    if (text) texts.push_back({x, y, len < 0 ? std::string(text) : std::string(text, static_cast<size_t>(len))});
+    return Base::drawText(x, y, transparent, text, len);
+  }
   bool drawRect(sRect* r, unsigned int fill, unsigned int frame) override {
     fills.push_back({*r, fill, frame});
     return Base::drawRect(r, fill, frame);

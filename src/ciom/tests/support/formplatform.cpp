@@ -102,9 +102,9 @@ void* cFormTestTarget::_rt_popup(int x, int y, int w, int h, cChildElement* elem
   return holder;
 }
 
-int cFormTestTarget::run(const char* caption, int, int, int w, int h, cChildElement* element) {
+int cFormTestTarget::run(const char* caption, int x, int y, int w, int h, cChildElement* element) {
   if (!element) return -1;
-  runs.push_back({caption ? caption : "", w, h});
+  runs.push_back({caption ? caption : "", w, h, x, y});
   int code;
   {
     cFormTestTarget window;

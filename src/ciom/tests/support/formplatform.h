@@ -34,6 +34,7 @@ class cFormTestTarget : public cTestRequestTarget {
   struct sRun {
     std::string caption;
     int w, h;
+    int x = -1, y = -1;  // where a pop-up run was placed
   };
   struct sPopup {
     int x, y, w, h;

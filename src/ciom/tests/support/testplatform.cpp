@@ -1,6 +1,7 @@
 #include "support/testplatform.h"
 
 #include <chrono>
+#include <cstring>
 
 void cTestRequestTarget::bind(cChildElement* root, int w, int h) {
   myRoot = root;
@@ -58,4 +59,20 @@ bool cTestWindowMaker::createAnswer = true;
 cWindowMaker* __newPlatformWindowMaker() {
   ++cTestWindowMaker::made;
   return new cTestWindowMaker;
+}
+
+std::string cTestRequestTarget::clipboard;
+
+bool cTestRequestTarget::_rt_copy_text(const void* text, long long len) {
+  const char* bytes = static_cast<const char*>(text);
+  if (!bytes || len < 0) return false;
+  while (len > 0 && !bytes[len - 1]) --len;
+  clipboard.assign(bytes, static_cast<size_t>(len));
+  return true;
+}
+
+bool cTestRequestTarget::_rt_request_copied_text(_typebuf<unsigned char>& out) {
+  out.set(static_cast<long long>(clipboard.size()));
+  if (out.count) std::memcpy(out.ptr, clipboard.data(), clipboard.size());
+  return true;
 }

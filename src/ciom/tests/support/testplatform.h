@@ -5,6 +5,7 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "ciom/child.h"
@@ -41,8 +42,11 @@ class cTestRequestTarget : public cWindowRequestTarget {
     return true;
   }
   bool _rt_setpointer(int) override { return true; }
-  bool _rt_copy_text(const void*, long long) override { return false; }
-  bool _rt_request_copied_text(_typebuf<unsigned char>&) override { return false; }
+  // The clipboard in memory, shared by every test window as a desktop's is;
+  // like the real one it keeps the text without its terminator.
+  static std::string clipboard;
+  bool _rt_copy_text(const void* text, long long len) override;
+  bool _rt_request_copied_text(_typebuf<unsigned char>& out) override;
   bool _rt_copy_raw(const void*, long long) override { return false; }
   bool _rt_request_copied_raw(_typebuf<unsigned char>&) override { return false; }
   bool _rt_request_has_copied(bool) override { return false; }

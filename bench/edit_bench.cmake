@@ -1,0 +1,1 @@
+zvk_bench(edit_bench zvk_ciplatform)

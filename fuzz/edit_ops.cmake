@@ -1,0 +1,1 @@
+zvk_fuzz(edit_ops zvk_ciom)

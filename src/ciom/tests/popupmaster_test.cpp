@@ -1,0 +1,118 @@
+// The popup menu on the test platform's 1024 by 768 desktop: where it opens
+// and how tall, and the answers of its four endings.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "ciom/popupmaster.h"
+#include "support/fixedcanvas.h"
+#include "support/formplatform.h"
+
+namespace {
+
+class cSmallDesktop : public cFormTestTarget {
+ public:
+  bool _rt_desktopsize(int& w, int& h) override {
+    w = 1024;
+    h = 768;
+    return true;
+  }
+};
+
+struct sMenu {
+  cSmallDesktop window;
+  cChildElement root;
+  cPopupMaster::tItems items;
+  sMenu() {
+    cFormTestTarget::reset();
+    window.bind(&root, 400, 300);
+  }
+  void add(int id, const char* text, int height = 0) {
+    sActiveElementItem* item = items.insert(id);
+    item->text.set(text);
+    item->height = height;
+  }
+};
+
+}  // namespace
+
+TEST(Popup, PlacementOnTheScreen) {
+  struct {
+    const char* name;
+    int x, y, w, h;
+    int runX, runY, runW, runH;
+  } cases[] = {
+      {"fits", 100, 100, 80, 200, 100, 100, 80, 202},
+      {"opens upwards when the room below is smaller", 10, 700, 80, 300, 10, 400, 80, 302},
+      {"stays below and scrolls", 10, 300, 80, 600, 10, 300, 80, 470},
+      {"pushed left at the right edge", 1000, 10, 100, 50, 924, 10, 100, 52},
+      {"wider than the screen starts at 0", 50, 10, 2000, 50, 0, 10, 2000, 52},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    sMenu m;
+    m.add(1, "One");
+    EXPECT_EQ(cPopupMaster::runPopUp(&m.root, &m.items, nullptr, k.x, k.y, k.w, k.h, -1, 0xFFFFFF, 0,
+                                     cPopupMaster::kNoColor, nullptr, cPopupMaster::kNoColor,
+                                     cPopupMaster::kNoColor, cPopupMaster::kNoColor, cPopupMaster::kNoColor),
+              0)
+        << "a run nobody ends answers as closed";
+    ASSERT_EQ(cFormTestTarget::runs.size(), 1u);
+    const auto& r = cFormTestTarget::runs[0];
+    EXPECT_EQ(r.x, k.runX);
+    EXPECT_EQ(r.y, k.runY);
+    EXPECT_EQ(r.w, k.runW);
+    EXPECT_EQ(r.h, k.runH);
+  }
+  sMenu empty;
+  EXPECT_EQ(cPopupMaster::simplePopup(&empty.root, &empty.items, 0, 0, nullptr), -1);
+  EXPECT_TRUE(cFormTestTarget::runs.empty()) << "an empty map opens nothing";
+}
+
+TEST(Popup, SizeAndButtons) {
+  sMenu m;
+  m.add(3, "Open");
+  m.add(-2, "Delete all", 30);
+  m.items.insert(9);  // no text, no picture: no button
+  sSize size;
+  ASSERT_TRUE(cPopupMaster::evalSize(&m.root, &m.items, nullptr, size, nullptr));
+  EXPECT_EQ(size.cy, cFixedMetricCanvas::kLineHeight + 7 + 30);
+  EXPECT_EQ(size.cx, cButtonChild::requiredWidth(&m.root, "Delete all", nullptr, cButtonChild::dsSideBySide,
+                                                 m.root.stdFont()) +
+                         2);
+  std::vector<int> ids;
+  cFormTestTarget::scripts.push_back([&](cFormTestTarget& w) {
+    auto* popup = static_cast<cPopupMaster*>(w.form);
+    for (cListItem* i = popup->buttons().head; i; i = i->next)
+      ids.push_back(static_cast<cPopupMaster::cBtnListItem*>(i)->id);
+  });
+  cPopupMaster::simplePopup(&m.root, &m.items, 0, 0, nullptr);
+  EXPECT_EQ(ids, (std::vector<int>{-2, 3}));
+}
+
+TEST(Popup, EndingsAnswerTheItemOrMinusOne) {
+  struct {
+    const char* name;
+    cFormTestTarget::tScript script;
+    int answer;
+  } cases[] = {
+      {"first item", [](cFormTestTarget& w) { w.click(5, 5); }, -7},
+      {"second item", [](cFormTestTarget& w) { w.click(5, 1 + 20 + 5); }, 4},
+      {"escape", [](cFormTestTarget& w) { w.key(cChildElement::kcEscape); }, -1},
+      {"click outside", [](cFormTestTarget& w) { w.press(-5, 3, true); }, -1},
+      {"focus lost",
+       [](cFormTestTarget& w) {
+         w.form->processFocusDirect(w.form);
+         w.form->processFocusLost(false, false);
+       },
+       -1},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    sMenu m;
+    m.add(-7, "Negative", 20);
+    m.add(4, "Four", 20);
+    cFormTestTarget::scripts.push_back(k.script);
+    EXPECT_EQ(cPopupMaster::simplePopup(&m.root, &m.items, 10, 10, nullptr), k.answer);
+  }
+}

@@ -1,0 +1,329 @@
+// The text field and the popup menu in real windows. A second X connection
+// plays the user through XTest; xclip stands for another program on the
+// same desktop, reading and filling the CLIPBOARD selection.
+#include "nslib/tests/x11_driver.h"
+// The driver header brings gtest and Xlib in the order they need.
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ciom/customform.h"
+#include "ciom/edit.h"
+#include "ciom/popupmaster.h"
+#include "ciom/splitter.h"
+#include "window_fixtures.h"
+
+namespace {
+
+// xclip with fixed arguments, never through a shell: `input` goes to its
+// standard input, its standard output comes back.
+std::string xclip(const char* mode, const std::string& input = "") {
+  int in[2], out[2];
+  if (pipe(in) || pipe(out)) return "<no pipe>";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(in[0], 0);
+    // Filling the clipboard leaves xclip behind to serve it; that one must
+    // not hold our end of the output open.
+    if (input.empty()) dup2(out[1], 1);
+    else dup2(open("/dev/null", O_WRONLY), 1);
+    close(in[0]);
+    close(in[1]);
+    close(out[0]);
+    close(out[1]);
+    // A clipboard owner that never answers must not hang the test.
+    execlp("timeout", "timeout", "10", "xclip", "-selection", "clipboard", "-t", "UTF8_STRING", mode,
+           static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(in[0]);
+  close(out[1]);
+  if (!input.empty() && write(in[1], input.data(), input.size()) != static_cast<ssize_t>(input.size())) return "";
+  close(in[1]);
+  std::string got;
+  char buf[4096];
+  for (ssize_t n; (n = read(out[0], buf, sizeof buf)) > 0;) got.append(buf, static_cast<size_t>(n));
+  close(out[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return got;
+}
+
+void pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// A form with one field; Enter in the field records its text, Escape with
+// nothing selected ends the run.
+class cFieldForm : public cCustomForm {
+ public:
+  cEditChild field;
+  std::atomic<bool> ready{false};
+  std::vector<std::string>* seen = nullptr;
+  void onConstruct() override {
+    cCustomForm::onConstruct();
+    clientArea()->attach(&field, 10, 10, 260, 24);
+    field.setSelectOnFocus(false);
+  }
+  bool onAfterConstruct() override {
+    field.focus();
+    ready = true;
+    return false;
+  }
+  bool processKey(int key, bool shift, bool mod2, bool mod3) override {
+    // The window's first focus notice lands on the form, after the request
+    // made at construction; the field takes it back before any key.
+    if (getFocused() != &field) processFocusDirect(&field);
+    return cCustomForm::processKey(key, shift, mod2, mod3);
+  }
+  bool onAction(cChildElement* sender, cChildAction* a) override {
+    if (sender == &field && a->code == acChange) {
+      seen->push_back(field.text());
+      return true;
+    }
+    if (sender == &field && a->code == acActivate) {
+      end_modal(1);
+      return true;
+    }
+    return cCustomForm::onAction(sender, a);
+  }
+};
+
+// A form that opens a menu over itself once it runs and ends with its answer.
+class cMenuForm : public cCustomForm {
+ public:
+  cPopupMaster::tItems items;
+  std::atomic<bool> opening{false};
+  bool onAfterConstruct() override {
+    items.insert(-5)->text.set("Remove");
+    items.insert(2)->text.set("Install");
+    items.insert(3)->text.set("Update");
+    opening = true;
+    sPoint at;
+    absPos(at);
+    end_modal(cPopupMaster::simplePopup(this, &items, at.x + 40, at.y + 40, nullptr));
+    return true;
+  }
+};
+
+// Two panes split by a bar; Enter records the left pane's width and where
+// the right one starts, Escape ends the run.
+class cSplitForm : public cCustomForm {
+ public:
+  cSplitterChild split;
+  cChildElement left, right;
+  std::atomic<int> splitX{-1}, barX{-1}, barY{-1};
+  std::vector<std::pair<int, int>>* seen = nullptr;
+  void onConstruct() override {
+    cCustomForm::onConstruct();
+    clientArea()->attach(&split, 10, 10, 300, 60);
+    split.attach(0, &left, 150);
+    split.attach(1, &right, 150);
+    left.setMinSize(40, 0);
+    right.setMinSize(60, 0);
+  }
+  bool onAfterConstruct() override {
+    sPoint at;
+    split.absPos(at);
+    barY = at.y + 30;
+    barX = at.x + left.width() + 1;
+    splitX = at.x;
+    return false;
+  }
+  bool onFormAccept() override {
+    sRect r;
+    split.childRect(&right, &r);
+    seen->push_back({left.width(), r.x + r.width});
+    return true;
+  }
+  bool onFormCancel() override {
+    end_modal(1);
+    return true;
+  }
+};
+
+bool waitFor(const std::function<bool()>& done) {
+  for (int i = 0; i < 750 && !done(); ++i) pause(20);
+  return done();
+}
+
+// The viewable override-redirect windows, read from the user's connection.
+std::vector<Window> popups(nstest::cPeer& p) {
+  std::vector<Window> out;
+  Window root, parent, *kids = nullptr;
+  unsigned int n = 0;
+  if (XQueryTree(p.d, p.root(), &root, &parent, &kids, &n) && kids)
+    for (unsigned int i = 0; i < n; ++i) {
+      XWindowAttributes a;
+      if (XGetWindowAttributes(p.d, kids[i], &a) && a.map_state == IsViewable && a.override_redirect)
+        out.push_back(kids[i]);
+    }
+  if (kids) XFree(kids);
+  return out;
+}
+
+// Puts the pointer over the window of that caption: the server then gives
+// it the keys, as there is no window manager to give it the focus.
+bool pointAt(nstest::cPeer& p, const std::string& caption) {
+  return waitFor([&] {
+    Window root, parent, *kids = nullptr;
+    unsigned int n = 0;
+    bool found = false;
+    if (XQueryTree(p.d, p.root(), &root, &parent, &kids, &n) && kids)
+      for (unsigned int i = 0; i < n && !found; ++i) {
+        XWindowAttributes a;
+        if (XGetWindowAttributes(p.d, kids[i], &a) && a.map_state == IsViewable &&
+            p.property(kids[i], "_NET_WM_NAME") == caption) {
+          p.moveTo(a.x + a.width / 2, a.y + a.height - 10);
+          found = true;
+        }
+      }
+    if (kids) XFree(kids);
+    return found;
+  });
+}
+
+}  // namespace
+
+TEST(EditWindows, ClipboardAndKeysAgainstAnotherProgram) {
+  nstest::requireDisplay();
+  sToolkitMaker m;
+  std::vector<std::string> seen;
+  auto* form = new cFieldForm;
+  form->seen = &seen;
+  const std::string words = "Привет 日本 \xF0\x9F\x98\x80";
+  std::vector<std::string> copied;
+  std::thread user([&] {
+    nstest::cPeer u;
+    if (!waitFor([&] { return form->ready.load(); }) || !pointAt(u, "zvk-edit-clipboard")) return;
+    pause(300);
+    auto ctrl = [&](KeySym k) { u.key(k, XK_Control_L); };
+    auto shift = [&](KeySym k) { u.key(k, XK_Shift_L); };
+    auto enter = [&] {
+      u.key(XK_Return);
+      pause(100);
+    };
+    for (KeySym k : {XK_a, XK_b, XK_c}) u.key(k);
+    enter();
+    ctrl(XK_a);
+    ctrl(XK_c);
+    pause(100);
+    copied.push_back(xclip("-o"));
+    u.key(XK_End);
+    shift(XK_Left);
+    ctrl(XK_Insert);
+    pause(100);
+    copied.push_back(xclip("-o"));
+    xclip("-i", words);
+    pause(200);
+    ctrl(XK_a);
+    ctrl(XK_v);
+    enter();
+    shift(XK_Insert);
+    enter();
+    ctrl(XK_a);
+    shift(XK_Delete);
+    enter();
+    copied.push_back(xclip("-o"));
+    for (KeySym k : {XK_x, XK_y}) u.key(k);
+    ctrl(XK_a);
+    ctrl(XK_x);
+    enter();
+    copied.push_back(xclip("-o"));
+    // U+1F600 from a Unicode keysym: two units, one character.
+    const KeyCode smile = u.mapSpare(0x1000000 + 0x1F600);
+    u.typeCode(smile);
+    enter();
+    u.key(XK_Left);
+    u.key(XK_a);
+    enter();
+    u.key(XK_End);
+    u.key(XK_BackSpace);
+    enter();
+    u.key(XK_Escape);
+  });
+  EXPECT_EQ(m.maker.modal("zvk-edit-clipboard", 300, 120, form, nullptr, false), 1);
+  user.join();
+  EXPECT_EQ(copied, (std::vector<std::string>{"abc", "c", words + words, "xy"}));
+  EXPECT_EQ(seen, (std::vector<std::string>{"abc", words, words + words, "", "", "\xF0\x9F\x98\x80",
+                                            "a\xF0\x9F\x98\x80", "a"}));
+}
+
+TEST(PopupWindows, AMenuIsAPopUpThatAnswersTheUser) {
+  nstest::requireDisplay();
+  sToolkitMaker m;
+  const struct {
+    const char* name;
+    int answer;
+  } cases[] = {{"first item", -5}, {"third item", 3}, {"escape", -1}, {"click outside", -1}};
+  for (const auto& c : cases) {
+    auto* form = new cMenuForm;
+    std::thread user([&] {
+      nstest::cPeer u;
+      // The menu is the only pop-up on the screen: the previous case's is gone.
+      Window menu = 0;
+      if (!waitFor([&] {
+            std::vector<Window> now = popups(u);
+            if (!now.empty()) menu = now.back();
+            return menu != 0;
+          }))
+        return;
+      pause(200);
+      XWindowAttributes a;
+      XGetWindowAttributes(u.d, menu, &a);
+      const std::string n = c.name;
+      if (n == "first item") {
+        // The form with its menu open, for people to look at.
+        writeScreenPng(u.d, u.root(), std::max(a.x - 60, 0), std::max(a.y - 80, 0), 460, 380,
+                       std::string(ZVK_BINARY_DIR) + "/popup_open.png");
+        u.click(a.x + 10, a.y + 8);
+      }
+      if (n == "third item") u.click(a.x + 10, a.y + a.height - 8);
+      if (n == "escape") u.key(XK_Escape);
+      if (n == "click outside") u.click(a.x + a.width + 40, a.y + a.height + 40);
+    });
+    EXPECT_EQ(m.maker.modal("zvk-menu", 400, 300, form, nullptr, false), c.answer) << c.name;
+    user.join();
+  }
+}
+
+TEST(SplitterWindows, ADraggedBarFollowsThePointerWithinTheMinimums) {
+  nstest::requireDisplay();
+  sToolkitMaker m;
+  auto* form = new cSplitForm;
+  std::vector<std::pair<int, int>> seen;
+  form->seen = &seen;
+  std::thread user([&] {
+    nstest::cPeer u;
+    if (!waitFor([&] { return form->barX.load() >= 0; })) return;
+    pause(300);
+    const int x = form->barX, y = form->barY, start = form->splitX;
+    u.moveTo(x, y);
+    XTestFakeButtonEvent(u.d, 1, True, 0);
+    XSync(u.d, False);
+    for (int to : {start + 100, start + 5, start + 295}) {
+      u.moveTo(to, y);
+      pause(100);
+      u.key(XK_Return);
+      pause(100);
+    }
+    XTestFakeButtonEvent(u.d, 1, False, 0);
+    XSync(u.d, False);
+    u.key(XK_Escape);
+  });
+  EXPECT_EQ(m.maker.modal("zvk-splitter", 360, 160, form, nullptr, false), 1);
+  user.join();
+  // Left widths after each move: with the pointer, at the left pane's least
+  // 40, and where the right pane keeps its least 60 of the 300; the right
+  // pane always ends at the splitter's end.
+  ASSERT_EQ(seen.size(), 3u);
+  EXPECT_NEAR(seen[0].first, 100, 3);
+  EXPECT_EQ(seen[1].first, 40);
+  EXPECT_NEAR(seen[2].first, 300 - 3 - 60, 3);
+  for (const auto& s : seen) EXPECT_NEAR(s.second, 300, 3);
+}
