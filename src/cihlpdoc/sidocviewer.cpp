@@ -172,6 +172,8 @@ void cSiDocViewer::onMouseMoving(int x, int y) {
 
 void cSiDocViewer::onKey(int key, bool, bool, bool) {
   cVScroll& bar = vbar();
+  // A hidden bar may keep the range of an earlier, taller document.
+  if (!bar.visible_child()) return;
   switch (key) {
     case kcHome:
       if (bar.pos() != 0) bar.setPos(0, true);

@@ -186,6 +186,17 @@ TEST(SiDocViewer, KeysMoveTheScrollBar) {
     EXPECT_EQ(s.view.vbar().pos(), st.pos) << "key " << st.key;
     EXPECT_EQ(static_cast<unsigned long long>(s.view.shiftY()), st.pos) << "key " << st.key;
   }
+  // A document that fits leaves nothing to scroll, whatever range the hidden
+  // bar kept from the taller one.
+  s.key(cChildElement::kcEnd);
+  std::unique_ptr<cSiDocContainer> shorter(document(2, 0));
+  s.view.refSiDoc(shorter.get(), 0xFFFFFF);
+  s.paint();
+  for (int k : {cChildElement::kcDown, cChildElement::kcPageDown, cChildElement::kcEnd}) {
+    s.key(k);
+    EXPECT_EQ(s.view.shiftY(), 0) << "key " << k;
+  }
+  s.view.refSiDoc(s.doc.get(), 0xFFFFFF);
 }
 
 TEST(SiDocViewer, ScrollingOnlyCopiesAndOnlyAWidthChangeLaysOutAgain) {
