@@ -135,7 +135,10 @@ void cSiDocViewer::fillPaint(cCanvas* canvas) {
     if (top + h > shift && top < shift + ch) {
       const long long from = std::max<long long>(shift - top, 0);
       const long long to = std::max<long long>(top - shift, 0);
-      canvas->draw(0, static_cast<int>(to), band.get(), 0, static_cast<int>(from), 0, 0);
+      // Only the rows in view: the surface need not handle a band's full height.
+      const long long rows = std::min<long long>(h - from, ch - to);
+      canvas->draw(0, static_cast<int>(to), band.get(), 0, static_cast<int>(from), myBandsWidth,
+                   static_cast<int>(rows));
     }
     top += h;
   }

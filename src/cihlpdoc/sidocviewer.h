@@ -12,9 +12,10 @@
 
 class cSiDocViewer : public cScrollableElement, public cSiDocActiveTarget {
  public:
-  // Off-screen canvases are refused past this height, so taller documents
-  // are kept as several bands stacked on one another.
-  static constexpr int kBandHeight = 32767;
+  // Off-screen canvases are refused past 32,767 rows, and cairo already
+  // copies wrong rows out of a surface near that height (white, or the last
+  // row lost); taller documents are kept as bands of this height instead.
+  static constexpr int kBandHeight = 16384;
 
   cSiDocViewer() = default;
   ~cSiDocViewer() override;
