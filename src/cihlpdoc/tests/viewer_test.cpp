@@ -199,7 +199,7 @@ TEST(SiDocViewer, KeysMoveTheScrollBar) {
   s.view.refSiDoc(s.doc.get(), 0xFFFFFF);
 }
 
-TEST(SiDocViewer, ScrollingOnlyCopiesAndOnlyAWidthChangeLaysOutAgain) {
+TEST(SiDocViewer, ScrollingOnlyCopiesAndOnlyAWidthOrDocumentChangeLaysOutAgain) {
   sViewer s(200, 100, document(40, 2));
   s.paint();
   ASSERT_GT(s.log.textSizes, 0);
@@ -220,6 +220,15 @@ TEST(SiDocViewer, ScrollingOnlyCopiesAndOnlyAWidthChangeLaysOutAgain) {
   s.paint();
   EXPECT_EQ(s.log.offscreens, 1) << "a width change";
   EXPECT_GT(s.log.textSizes, 0);
+
+  EXPECT_FALSE(s.view.refSiDoc(s.doc.get(), 0x00FF00)) << "the same document";
+  s.paint();
+  EXPECT_EQ(s.log.offscreens, 1);
+  std::unique_ptr<cSiDocContainer> other(document(2, 0));
+  EXPECT_TRUE(s.view.refSiDoc(other.get(), 0x00FF00));
+  s.paint();
+  EXPECT_EQ(s.log.offscreens, 2) << "another document";
+  s.view.refSiDoc(s.doc.get(), 0x00FF00);
 }
 
 TEST(SiDocViewer, ATallDocumentIsKeptInBandsAndShowsItsLastLineAfterEnd) {
@@ -271,17 +280,4 @@ TEST(SiDocViewer, WithoutAnythingLaidOutTheBackgroundIsPainted) {
     EXPECT_EQ(screen.fills[0].r.height, 80) << c.name;
     s.view.refSiDoc(nullptr, 0);
   }
-}
-
-TEST(SiDocViewer, OnlyAnotherDocumentLaysOutAgain) {
-  sViewer s(200, 100, document(3, 0));
-  s.paint();
-  EXPECT_FALSE(s.view.refSiDoc(s.doc.get(), 0x00FF00));
-  s.paint();
-  EXPECT_EQ(s.log.offscreens, 1);
-  std::unique_ptr<cSiDocContainer> other(document(2, 0));
-  EXPECT_TRUE(s.view.refSiDoc(other.get(), 0x00FF00));
-  s.paint();
-  EXPECT_EQ(s.log.offscreens, 2);
-  s.view.refSiDoc(s.doc.get(), 0x00FF00);
 }
