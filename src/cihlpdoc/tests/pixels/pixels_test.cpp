@@ -138,15 +138,11 @@ TEST(SiDocPixels, CompilesAndLoadsWithoutADisplay) {
 // left in the build folder as hdoc-page-<code>.png for people to look at
 // (hdoc-<code>.png are the same pages in the viewer in a real window).
 TEST(SiDocPixels, SamplePagesInSixLanguages) {
-  cTempFolder dir;
-  _typebuf<unsigned char> doc;
-  std::string error;
-  ASSERT_TRUE(compileSamplePages(dir, doc, error)) << error;
-  cSiDocLoader loader;
-  ASSERT_TRUE(loader.load(doc.ptr, doc.count));
+  sSamplePages sample;
+  ASSERT_TRUE(sample.load()) << sample.error;
   for (const sSamplePage& page : kSamplePages) {
     const int lang = page.lang;
-    cSiDocContainer* root = loader.forLang(lang);
+    cSiDocContainer* root = sample.loader.forLang(lang);
     ASSERT_NE(root, nullptr) << lang;
     cCrbOffscreenCanvas canvas;
     makeWhite(canvas, 400, 400);

@@ -7,6 +7,7 @@
 
 #include "base/memio.h"
 #include "cihlpdoc/hdlparser.h"
+#include "cihlpdoc/sidocloader.h"
 #include "support/tempfolder.h"
 #include "support/treedump.h"
 
@@ -54,3 +55,17 @@ inline bool compileSamplePages(cTempFolder& dir, _typebuf<unsigned char>& doc, s
   target.toBuffer(doc);
   return true;
 }
+
+// The sample pages compiled and loaded, with what they came from.
+struct sSamplePages {
+  cTempFolder dir;
+  _typebuf<unsigned char> doc;
+  cSiDocLoader loader;
+  std::string error;
+  bool load() {
+    if (!compileSamplePages(dir, doc, error)) return false;
+    if (loader.load(doc.ptr, doc.count)) return true;
+    error = "the compiled sample does not load";
+    return false;
+  }
+};

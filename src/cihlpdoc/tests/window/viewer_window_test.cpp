@@ -45,15 +45,11 @@ Window findWindow(nstest::cPeer& peer, const std::string& caption) {
 TEST(SiDocViewerWindow, SamplePagesInSixLanguages) {
   nstest::requireDisplay();
   sToolkitMaker m;
-  cTempFolder dir;
-  _typebuf<unsigned char> doc;
-  std::string error;
-  ASSERT_TRUE(compileSamplePages(dir, doc, error)) << error;
-  cSiDocLoader loader;
-  ASSERT_TRUE(loader.load(doc.ptr, doc.count));
+  sSamplePages sample;
+  ASSERT_TRUE(sample.load()) << sample.error;
   for (const sSamplePage& page : kSamplePages) {
     auto* form = new cViewerForm;
-    form->root = loader.forLang(page.lang);
+    form->root = sample.loader.forLang(page.lang);
     ASSERT_NE(form->root, nullptr) << page.code;
     const std::string caption = std::string("zvk-hdoc-") + page.code;
     const std::string png = std::string(ZVK_BINARY_DIR) + "/hdoc-" + page.code + ".png";
