@@ -11,6 +11,7 @@
 #include "ciom/langids.h"
 #include "ciplatform/tests/support.h"
 #include "support/docwriter.h"
+#include "support/samplepage.h"
 #include "support/tempfolder.h"
 #include "support/treedump.h"
 
@@ -134,47 +135,14 @@ TEST(SiDocPixels, CompilesAndLoadsWithoutADisplay) {
 }
 
 // A sample page in six languages, compiled, loaded and drawn; the pages are
-// left in the build folder as hdoc-<code>.png for people to look at.
+// left in the build folder as hdoc-page-<code>.png for people to look at
+// (hdoc-<code>.png are the same pages in the viewer in a real window).
 TEST(SiDocPixels, SamplePagesInSixLanguages) {
-  struct sPage {
-    const char* code;
-    const char* title;
-    const char* body;
-  } pages[] = {
-      {"ENG", "Welcome", "This installer puts the program and its documents in the folder you choose."},
-      {"RUS", "Добро пожаловать",
-       "Эта программа установки поместит программу и её документы в выбранную папку."},
-      {"DEU", "Willkommen",
-       "Dieses Installationsprogramm legt das Programm und seine Dokumente in den gewählten Ordner."},
-      {"JPN", "ようこそ", "この インストーラーは プログラムと その 文書を 選んだ フォルダーに 置きます。"},
-      {"KOR", "환영합니다", "이 설치 프로그램은 프로그램과 문서를 선택한 폴더에 넣습니다."},
-      {"CHN", "欢迎", "本 安装 程序 会 把 程序 及其 文档 放到 您 选择 的 文件夹 中。"},
-  };
-  cTempFolder dir;
-  dir.write("logo.png", cairoPng(40, 30));
-  std::string index;
-  for (const sPage& p : pages) {
-    const std::string name = std::string(p.code) + ".hdl";
-    dir.write(
-        name,
-        std::string("<text a=c f=verd,20><b>") + p.title + "</b></text>" + "<text a=j mt=8 ml=10 mr=10>" +
-            p.body + " <i>" + p.body + "</i> " + p.body +
-            "</text><text a=c mt=8><img src=./logo.png> <link ref=\"https://example.org/\">example.org</link>"
-            " <text br=0 f=fixed,12>fixed</text> <text br=0 f=kor,14>" +
-            p.title + "</text></text>");
-    index += std::string(p.code) + " = \"./" + name + "\"\n";
-  }
-  cMemIOTarget target;
-  cHDLParser parser;
-  cHDLParser::sErrInfo err;
-  const std::string indexPath = dir.write("doc.idx", index);
-  ASSERT_TRUE(parser.parse(const_cast<char*>(indexPath.c_str()), &target, err)) << err.message.ptr;
-  _typebuf<unsigned char> doc;
-  target.toBuffer(doc);
-  cSiDocLoader loader;
-  ASSERT_TRUE(loader.load(doc.ptr, doc.count));
-  for (int lang : {0, 1, 2, 3, 4, 8}) {
-    cSiDocContainer* root = loader.forLang(lang);
+  sSamplePages sample;
+  ASSERT_TRUE(sample.load()) << sample.error;
+  for (const sSamplePage& page : kSamplePages) {
+    const int lang = page.lang;
+    cSiDocContainer* root = sample.loader.forLang(lang);
     ASSERT_NE(root, nullptr) << lang;
     cCrbOffscreenCanvas canvas;
     makeWhite(canvas, 400, 400);
@@ -185,7 +153,7 @@ TEST(SiDocPixels, SamplePagesInSixLanguages) {
     for (int y = 0; y < size.cy; ++y)
       for (int x = 0; x < 400; ++x) blue += isBlue(pixelAt(canvas, x, y));
     EXPECT_GT(blue, 20) << lang;
-    const std::string png = std::string(ZVK_BINARY_DIR) + "/hdoc-" + ciLangID(lang) + ".png";
+    const std::string png = std::string(ZVK_BINARY_DIR) + "/hdoc-page-" + ciLangID(lang) + ".png";
     cairo_surface_flush(canvas.surface());
     EXPECT_EQ(cairo_surface_write_to_png(canvas.surface(), png.c_str()), CAIRO_STATUS_SUCCESS);
   }
