@@ -11,15 +11,13 @@
 #include <map>
 #include <string>
 
+#include "base/tests/scratch_dir.h"
 #include "ciom/filechoose_rows.h"
 
 namespace {
 
-struct sTree {
-  std::string root;
+struct sTree : ScratchDir {
   sTree() {
-    char tmpl[] = "/tmp/zvk_fc_XXXXXX";
-    root = mkdtemp(tmpl);
     mkdir((root + "/docs").c_str(), 0755);
     mkdir((root + "/.cache").c_str(), 0755);
     file("small.txt", 10);
@@ -29,12 +27,6 @@ struct sTree {
     EXPECT_EQ(mkfifo((root + "/pipe").c_str(), 0644), 0);
     EXPECT_TRUE(cFolderContents::setTime((root + "/big.bin").c_str(), 2021, 3, 4, 5, 6, 7));
     EXPECT_TRUE(cFolderContents::setTime((root + "/small.txt").c_str(), 1999, 12, 31, 23, 59, 58));
-  }
-  ~sTree() {
-    for (const char* n : {"small.txt", "big.bin", ".hidden.txt", "link.txt", "pipe"}) unlink((root + "/" + n).c_str());
-    rmdir((root + "/docs").c_str());
-    rmdir((root + "/.cache").c_str());
-    rmdir(root.c_str());
   }
   void file(const char* name, long size) {
     FILE* f = std::fopen((root + "/" + name).c_str(), "wb");

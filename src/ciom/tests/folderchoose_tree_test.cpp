@@ -11,28 +11,22 @@
 #include <string>
 #include <vector>
 
+#include "base/tests/scratch_dir.h"
 #include "ciom/folderchoose_tree.h"
 #include "support/testplatform.h"
 
 namespace {
 
-struct sFixture {
-  std::string root;
+struct sFixture : ScratchDir {
   cTestRequestTarget window;
   cChildElement top;
   cTreeViewChild view;
   sFixture() {
-    char tmpl[] = "/tmp/zvk_ft_XXXXXX";
-    root = mkdtemp(tmpl);
     for (const char* d : {"/a", "/a/b", "/a/b/c", "/a/b/c/d", "/a/.hid", "/a/b2"}) mkdir((root + d).c_str(), 0755);
     window.bind(&top, 1000, 1000);
     top.attach(&view, 0, 0, 300, 300);
   }
-  ~sFixture() {
-    top.dettach(&view);
-    for (const char* d : {"/a/b/c/d", "/a/b/c", "/a/b", "/a/.hid", "/a/b2", "/a"}) rmdir((root + d).c_str());
-    rmdir(root.c_str());
-  }
+  ~sFixture() { top.dettach(&view); }
   static std::vector<std::string> childLabels(cTreeFoldersContentItem* n) {
     std::vector<std::string> out;
     for (cTreeItem* c = n->child; c; c = c->next) out.push_back(static_cast<cTreeFoldersContentItem*>(c)->row->text);

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <string>
 
+#include "base/tests/scratch_dir.h"
 #include "ciom/navigationprovider.h"
 
 namespace {
@@ -23,18 +24,10 @@ struct sDone : cNavigationDoneTarget {
   }
 };
 
-struct sTree {
-  std::string root;
+struct sTree : ScratchDir {
   sTree() {
-    char tmpl[] = "/tmp/zvk_nav_XXXXXX";
-    root = mkdtemp(tmpl);
     mkdir((root + "/sub").c_str(), 0755);
     mkfifo((root + "/pipe").c_str(), 0644);
-  }
-  ~sTree() {
-    unlink((root + "/pipe").c_str());
-    rmdir((root + "/sub").c_str());
-    rmdir(root.c_str());
   }
 };
 

@@ -11,25 +11,18 @@
 #include <vector>
 
 #include "base/folder.h"
+#include "base/tests/scratch_dir.h"
 #include "ciom/folderchoose_path.h"
 #include "ciom/newfolder.h"
 
 namespace {
 
-struct sTree {
-  std::string root;
+struct sTree : ScratchDir {
   sTree() {
-    char tmpl[] = "/tmp/zvk_nf_XXXXXX";
-    root = mkdtemp(tmpl);
     mkdir((root + "/dir").c_str(), 0755);
     mkdir((root + "/.hid").c_str(), 0755);
     std::fclose(std::fopen((root + "/file").c_str(), "wb"));
     mkfifo((root + "/fifo").c_str(), 0644);
-  }
-  ~sTree() {
-    for (const char* n : {"file", "fifo"}) unlink((root + "/" + n).c_str());
-    for (const char* n : {"dir", ".hid", "made"}) rmdir((root + "/" + n).c_str());
-    rmdir(root.c_str());
   }
 };
 
