@@ -3,18 +3,38 @@
 // so the listing the job filled is read on the main thread.
 #pragma once
 
+#include <atomic>
+
 #include "base/folder.h"
 #include "base/guardchar.h"
 #include "base/job.h"
 
-// What a provider reports to: the navigation bar posts the end code to
+// What the bar's jobs report to: the navigation bar posts each report to
 // itself, so it reaches the bar's own action handler on the main thread.
-class cNavigationDoneTarget {
+class cNavigationPostTarget {
  public:
   virtual void postNavigationDone(int code) = 0;
+  virtual void postNavigationProgress(double progress) = 0;
 
  protected:
-  ~cNavigationDoneTarget() = default;
+  ~cNavigationPostTarget() = default;
+};
+
+// Moves the bar's progress along a curve while a navigation of unknown
+// length runs. Started once, it idles between navigations until its owner
+// terminates it.
+class cFakeNavigationProgressJob : public cJob {
+ public:
+  cFakeNavigationProgressJob() : cJob(nullptr) {}
+  ~cFakeNavigationProgressJob() override { terminate(); }
+  void startProgress(cNavigationPostTarget* bar);
+  // Posts the 1.0 that stops the bar's progress.
+  void endProgress();
+  int job() override;
+
+ private:
+  std::atomic<double> t_{-1.0};
+  std::atomic<cNavigationPostTarget*> bar_{nullptr};
 };
 
 class cNavigationProvider : public cJob {
@@ -23,7 +43,7 @@ class cNavigationProvider : public cJob {
 
   // Refuses a null path and any request while a navigation still runs, so
   // the listing being written is never restarted under its reader.
-  virtual bool asyncNavigate(cNavigationDoneTarget* bar, const char* path);
+  virtual bool asyncNavigate(cNavigationPostTarget* bar, const char* path);
   virtual bool canAcceptPath(const char* path) = 0;
   virtual int navigationProc(const char* path) = 0;
   virtual void onNavigationDone(int /*code*/) {}
@@ -32,7 +52,7 @@ class cNavigationProvider : public cJob {
   void onJobEnd(unsigned long code) override;
 
  private:
-  cNavigationDoneTarget* bar_ = nullptr;
+  cNavigationPostTarget* bar_ = nullptr;
   _guardchar<char> path_;
 };
 

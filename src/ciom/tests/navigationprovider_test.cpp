@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <mutex>
+#include <vector>
 #include <string>
 
 #include "base/tests/scratch_dir.h"
@@ -14,9 +16,19 @@
 
 namespace {
 
-struct sDone : cNavigationDoneTarget {
+struct sDone : cNavigationPostTarget {
   std::atomic<int> code{-1};
+  std::mutex lock;
+  std::vector<double> progress;
   void postNavigationDone(int c) override { code = c; }
+  void postNavigationProgress(double p) override {
+    std::lock_guard<std::mutex> hold(lock);
+    progress.push_back(p);
+  }
+  std::vector<double> seen() {
+    std::lock_guard<std::mutex> hold(lock);
+    return progress;
+  }
   // Bounded: a lost signal fails the test instead of hanging it.
   bool wait(cJob& job) {
     for (int i = 0; i < 1000 && (code < 0 || job.runs()); ++i) cJob::sleep(5);
@@ -93,6 +105,24 @@ TEST(NavigationProvider, RefusesWhileRunningAndKeepsTheFirstRequest) {
   EXPECT_EQ(first.code, 7);
   EXPECT_EQ(second.code, -1);
   EXPECT_EQ(p.opened, "/first");
+}
+
+TEST(FakeNavigationProgress, StartsAtZeroRisesBelowOneAndEndsAtOne) {
+  sDone bar;
+  cFakeNavigationProgressJob animator;
+  animator.startProgress(&bar);
+  // The first value comes after about 1.2 s; allow ten times that.
+  for (int i = 0; i < 2400 && bar.seen().size() < 3; ++i) cJob::sleep(5);
+  animator.endProgress();
+  std::vector<double> got = bar.seen();
+  ASSERT_GE(got.size(), 4u);
+  EXPECT_EQ(got.front(), 0.0);
+  for (size_t i = 1; i + 1 < got.size(); ++i) {
+    EXPECT_GT(got[i], got[i - 1]);
+    EXPECT_LT(got[i], 1.0);
+  }
+  EXPECT_EQ(got.back(), 1.0);
+  EXPECT_TRUE(animator.runs());  // idles for the next navigation
 }
 
 }  // namespace
