@@ -80,3 +80,20 @@ int fileChooseFirstUsableFilter(const sFileChooseFilter* filters, long long coun
     if (filters[i].usable()) return static_cast<int>(i);
   return -1;
 }
+
+bool fileChooseStartFolder(const char* folder, const char* file, _guardchar<char>& open, _guardchar<char>& name) {
+  if (folder && *folder && cFolderContents::objtype(folder) == fotFolder) {
+    open.set(folder);
+    return true;
+  }
+  if (const char* slash = file ? std::strrchr(file, '/') : nullptr) {
+    _guardchar<char> part;
+    part.set(file, slash == file ? 1 : slash - file);
+    if (cFolderContents::objtype(part.ptr) == fotFolder) {
+      open.set(part.ptr);
+      name.set(slash + 1);
+      return true;
+    }
+  }
+  return cFolderContents::getHome(open);
+}

@@ -46,3 +46,8 @@ void fileChooseSaveName(_guardchar<char>& file, const char* extension);
 // The first usable filter's index, or -1 when none is usable (the chooser
 // then offers "All files" with "*").
 int fileChooseFirstUsableFilter(const sFileChooseFilter* filters, long long count);
+
+// Where the chooser opens: the given folder; else the folder part of a
+// given path, whose name part then fills the name field; else home. False
+// when there is nowhere to open (no home either).
+bool fileChooseStartFolder(const char* folder, const char* file, _guardchar<char>& open, _guardchar<char>& name);

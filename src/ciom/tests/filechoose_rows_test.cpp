@@ -137,4 +137,28 @@ TEST(FileChooseRows, FirstUsableFilterNeedsNameAndPattern) {
   EXPECT_EQ(fileChooseFirstUsableFilter(f, 2), -1);
 }
 
+TEST(FileChooseRows, StartFolderFromFolderThenFileThenHome) {
+  sTree t;
+  _guardchar<char> home;
+  ASSERT_TRUE(cFolderContents::getHome(home));
+  struct {
+    std::string folder, file;
+    std::string open;
+    const char* name;  // null: the name field is left alone
+  } cases[] = {
+      {t.root + "/docs", t.root + "/small.txt", t.root + "/docs", nullptr},
+      {"", t.root + "/docs/new.txt", t.root + "/docs", "new.txt"},
+      {t.root + "/missing", t.root + "/big.bin", t.root, "big.bin"},
+      {t.root + "/small.txt", "/", "/", ""},
+      {"", t.root + "/missing/x.txt", home.ptr, nullptr},
+      {"", "plain.txt", home.ptr, nullptr},
+  };
+  for (auto& c : cases) {
+    _guardchar<char> open, name("kept");
+    ASSERT_TRUE(fileChooseStartFolder(c.folder.c_str(), c.file.c_str(), open, name)) << c.file;
+    EXPECT_EQ(std::string(open.ptr), c.open) << c.file;
+    EXPECT_STREQ(name.ptr, c.name ? c.name : "kept") << c.file;
+  }
+}
+
 }  // namespace
