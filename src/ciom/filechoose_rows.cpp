@@ -1,0 +1,99 @@
+#include "ciom/filechoose_rows.h"
+
+#include <strings.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+// Entry kinds of the special locations besides plain folders.
+constexpr int kFileSystemRoot = 8;
+constexpr int kMountedFileSystem = 10;
+// Texts of the "ciom::filechoose" section.
+constexpr int kTextFolder = 16, kTextFile = 17, kTextFileSystem = 18;
+}  // namespace
+
+sFileChooseRowLook fileChooseRowLook(int entryType) {
+  switch (entryType) {
+    case fotFile: return {kTextFile, 2, 2, true};
+    case fotFolder:
+    case fotSpecialLocation: return {kTextFolder, 1, 1, false};
+    case kFileSystemRoot: return {kTextFileSystem, 0, 0, false};
+    case kMountedFileSystem: return {kTextFileSystem, 4, 4, false};
+    default: return {-1, 3, 3, false};
+  }
+}
+
+bool fileChooseShowsEntry(const sFolderItemInfo& entry, bool showHidden, const char* pattern) {
+  if (entry.hidden && !showHidden) return false;
+  if (entry.type != fotFile || !pattern || !*pattern) return true;
+  return entry.name.ptr && cFolderContents::wcmmatch(entry.name.ptr, pattern);
+}
+
+void fileChooseSizeText(const sFolderItemInfo& entry, char* out, int outSize) {
+  if (outSize <= 0) return;
+  *out = 0;
+  if (fileChooseRowLook(entry.type).showsSize) std::snprintf(out, outSize, "%lld KB", entry.size / 1024);
+}
+
+void fileChooseDateText(const sTimestamp& m, char* out, int outSize) {
+  if (outSize <= 0) return;
+  *out = 0;
+  if (m.year)
+    std::snprintf(out, outSize, "%02d.%02d.%04d %02d:%02d:%02d", m.day, m.month, m.year, m.hour, m.minute,
+                  m.second);
+}
+
+unsigned long long filechooseDateU64Transform(cListViewChild::sListViewDataItem* cell) {
+  auto* e = cell ? static_cast<const sFolderItemInfo*>(cell->association) : nullptr;
+  if (!e) return 0;
+  const sTimestamp& m = e->modified;
+  return static_cast<unsigned long long>(m.year) << 48 | static_cast<unsigned long long>(m.month) << 40 |
+         static_cast<unsigned long long>(m.day) << 32 | static_cast<unsigned long long>(m.hour) << 24 |
+         static_cast<unsigned long long>(m.minute) << 16 | static_cast<unsigned long long>(m.second) << 8;
+}
+
+unsigned long long filechooseTypeU64Transform(cListViewChild::sListViewDataItem* cell) {
+  return cell ? reinterpret_cast<unsigned long long>(cell->association) : 0;
+}
+
+unsigned long long filechooseSizeU64Transform(cListViewChild::sListViewDataItem* cell) {
+  auto* e = cell ? static_cast<const sFolderItemInfo*>(cell->association) : nullptr;
+  return e && e->size > 0 ? static_cast<unsigned long long>(e->size) : 0;
+}
+
+void fileChooseSaveName(_guardchar<char>& file, const char* extension) {
+  if (!file.ptr || !extension || !*extension) return;
+  const char* dot = std::strrchr(file.ptr, '.');
+  if (dot) {
+    bool same = cFolderContents::pathCaseSensetive(file.ptr) ? std::strcmp(dot + 1, extension) == 0
+                                                             : strcasecmp(dot + 1, extension) == 0;
+    if (same) return;
+  }
+  std::string named = std::string(file.ptr) + "." + extension;
+  file.set(named.c_str());
+}
+
+int fileChooseFirstUsableFilter(const sFileChooseFilter* filters, long long count) {
+  for (long long i = 0; filters && i < count && i <= 0x7FFFFFFF; ++i)
+    if (filters[i].usable()) return static_cast<int>(i);
+  return -1;
+}
+
+bool fileChooseStartFolder(const char* folder, const char* file, _guardchar<char>& open, _guardchar<char>& name) {
+  if (folder && *folder && cFolderContents::objtype(folder) == fotFolder) {
+    open.set(folder);
+    return true;
+  }
+  if (const char* slash = file ? std::strrchr(file, '/') : nullptr) {
+    _guardchar<char> part;
+    part.set(file, slash == file ? 1 : slash - file);
+    if (cFolderContents::objtype(part.ptr) == fotFolder) {
+      open.set(part.ptr);
+      name.set(slash + 1);
+      return true;
+    }
+  }
+  return cFolderContents::getHome(open);
+}

@@ -1,0 +1,53 @@
+// What the file chooser shows for one listing entry, which entries it shows,
+// and the name it hands back when saving: kept apart from the dialog so the
+// rules can be checked against a real folder tree without a window.
+#pragma once
+
+#include "base/folder.h"
+#include "base/guardchar.h"
+#include "ciom/listview.h"
+
+struct sFileChooseFilter {
+  _guardchar<char> name;
+  // Wildcard patterns separated by ";".
+  _guardchar<char> pattern;
+  // Without the dot; may be empty.
+  _guardchar<char> extension;
+  bool usable() const { return name.ptr && *name.ptr && pattern.ptr && *pattern.ptr; }
+};
+
+struct sFileChooseRowLook {
+  int typeText;  // index in the chooser's texts; -1 for none
+  int image;
+  int typeOrder;  // the Type column's sort key
+  bool showsSize;
+};
+sFileChooseRowLook fileChooseRowLook(int entryType);
+
+// Folders are never filtered out, so the user can always walk on.
+bool fileChooseShowsEntry(const sFolderItemInfo& entry, bool showHidden, const char* pattern);
+
+// Empty for a size that has no meaning (not a file).
+void fileChooseSizeText(const sFolderItemInfo& entry, char* out, int outSize);
+// Empty when the entry has no modification time.
+void fileChooseDateText(const sTimestamp& modified, char* out, int outSize);
+
+// Sort keys of the Date, Type and Size cells. The Date and Size cells carry
+// their listing entry as association, the Type cell its type order.
+unsigned long long filechooseDateU64Transform(cListViewChild::sListViewDataItem* cell);
+unsigned long long filechooseTypeU64Transform(cListViewChild::sListViewDataItem* cell);
+unsigned long long filechooseSizeU64Transform(cListViewChild::sListViewDataItem* cell);
+
+// The extension is added unless the name already ends in ".<extension>"
+// (ignoring case only where paths ignore it). Nothing changes without an
+// extension.
+void fileChooseSaveName(_guardchar<char>& file, const char* extension);
+
+// The first usable filter's index, or -1 when none is usable (the chooser
+// then offers "All files" with "*").
+int fileChooseFirstUsableFilter(const sFileChooseFilter* filters, long long count);
+
+// Where the chooser opens: the given folder; else the folder part of a
+// given path, whose name part then fills the name field; else home. False
+// when there is nowhere to open (no home either).
+bool fileChooseStartFolder(const char* folder, const char* file, _guardchar<char>& open, _guardchar<char>& name);

@@ -1,0 +1,52 @@
+#include "ciom/navigationprovider.h"
+
+#include "ciom/navigationpath.h"
+
+void cFakeNavigationProgressJob::startProgress(cNavigationPostTarget* bar) {
+  bar_ = bar;
+  t_ = 0.0;
+  if (!runs()) start();
+}
+
+void cFakeNavigationProgressJob::endProgress() {
+  t_ = -1.0;
+  if (cNavigationPostTarget* bar = bar_) bar->postNavigationProgress(1.0);
+}
+
+int cFakeNavigationProgressJob::job() {
+  for (int wake = 1; !haveToStop(); ++wake) {
+    sleep(5);
+    if (haveToStop() || wake % 40) continue;
+    double t = t_, next = t, post = 0;
+    if (t < 0) continue;
+    bool posted = stepFakeNavigationProgress(next, post);
+    // A restart or an end meanwhile wins over this step.
+    if (!t_.compare_exchange_strong(t, next) || !posted) continue;
+    if (cNavigationPostTarget* bar = bar_) bar->postNavigationProgress(post);
+  }
+  return 0;
+}
+
+bool cNavigationProvider::asyncNavigate(cNavigationPostTarget* bar, const char* path) {
+  if (!path || runs()) return false;
+  bar_ = bar;
+  path_.set(path);
+  return start();
+}
+
+void cNavigationProvider::onJobEnd(unsigned long code) {
+  if (bar_) bar_->postNavigationDone(static_cast<int>(code));
+  onNavigationDone(static_cast<int>(code));
+}
+
+bool cFileChooseListFolder::canAcceptPath(const char* path) {
+  if (!path || !*path) return true;
+  if (cFolderContents::objtype(path) == fotFolder) return true;
+  char c = path[0];
+  return ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) && path[1] == ':' && !path[2];
+}
+
+int cFileChooseListFolder::navigationProc(const char* path) {
+  bool ok = path && *path ? listing_.init(path, true) : listing_.enumSpecialLocations();
+  return ok ? 0 : 1;
+}

@@ -1,0 +1,85 @@
+// The folder chooser's tree over a real folder tree: a typed path opens and
+// lists each level and selects the deepest, hidden folders stay out, a path
+// outside every special location hangs from one extra node, and a path that
+// is not a folder changes nothing.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "base/tests/scratch_dir.h"
+#include "ciom/folderchoose_tree.h"
+#include "support/testplatform.h"
+
+namespace {
+
+struct sFixture : ScratchDir {
+  cTestRequestTarget window;
+  cChildElement top;
+  cTreeViewChild view;
+  sFixture() {
+    for (const char* d : {"/a", "/a/b", "/a/b/c", "/a/b/c/d", "/a/.hid", "/a/b2"}) mkdir((root + d).c_str(), 0755);
+    window.bind(&top, 1000, 1000);
+    top.attach(&view, 0, 0, 300, 300);
+  }
+  ~sFixture() { top.dettach(&view); }
+  static std::vector<std::string> childLabels(cTreeFoldersContentItem* n) {
+    std::vector<std::string> out;
+    for (cTreeItem* c = n->child; c; c = c->next) out.push_back(static_cast<cTreeFoldersContentItem*>(c)->row->text);
+    return out;
+  }
+};
+
+TEST(FolderChooseTree, NavigateListsEachLevelAndSelectsTheLast) {
+  sFixture f;
+  cFolderChooseTree tree(f.view);
+  tree.initBasicView("Computer");
+  ASSERT_TRUE(tree.root());
+  EXPECT_STREQ(tree.root()->row->text, "Computer");
+  EXPECT_TRUE(tree.root()->child);  // at least "/"
+
+  std::string target = f.root + "/a/b/c/d";
+  cTreeFoldersContentItem* last = tree.navigate(target.c_str());
+  ASSERT_TRUE(last);
+  EXPECT_EQ(std::string(last->path.ptr), target);
+  EXPECT_EQ(cFolderChooseTree::nodeOf(f.view.selected()), last);
+  // Every level up to the tree is listed; hidden folders are left out.
+  cTreeFoldersContentItem* a = nullptr;
+  for (auto* n = last; n != tree.root(); n = static_cast<cTreeFoldersContentItem*>(n->parent)) {
+    EXPECT_TRUE(n->listed) << n->path.ptr;
+    if (std::string(n->path.ptr) == f.root + "/a") a = n;
+  }
+  ASSERT_TRUE(a);
+  std::vector<std::string> under = sFixture::childLabels(a);
+  std::sort(under.begin(), under.end());
+  EXPECT_EQ(under, (std::vector<std::string>{"b", "b2"}));
+
+  // Not a folder: nothing changes.
+  for (std::string bad : {f.root + "/missing", f.root + "/a/.hid/x", std::string()})
+    EXPECT_FALSE(tree.navigate(bad.c_str())) << bad;
+  EXPECT_EQ(cFolderChooseTree::nodeOf(f.view.selected()), last);
+}
+
+TEST(FolderChooseTree, RelativePathHangsFromOneExtraNode) {
+  sFixture f;
+  char cwd[4096];
+  ASSERT_TRUE(getcwd(cwd, sizeof cwd));
+  ASSERT_EQ(chdir(f.root.c_str()), 0);
+  cFolderChooseTree tree(f.view);
+  tree.initBasicView("Computer");
+  int before = static_cast<int>(sFixture::childLabels(tree.root()).size());
+  cTreeFoldersContentItem* last = tree.navigate("a//b/c");
+  EXPECT_EQ(chdir(cwd), 0);
+  ASSERT_TRUE(last);
+  std::vector<std::string> top = sFixture::childLabels(tree.root());
+  ASSERT_EQ(static_cast<int>(top.size()), before + 1);
+  EXPECT_EQ(top.back(), "a");
+  EXPECT_STREQ(last->path.ptr, "a/b/c");
+  EXPECT_EQ(cFolderChooseTree::nodeOf(f.view.selected()), last);
+}
+
+}  // namespace
