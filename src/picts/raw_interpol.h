@@ -1,0 +1,15 @@
+// Demosaicing: one colour per photosite in, full-colour 16-bit pixel words
+// out (blue bits 0-15, green 16-31, red 32-47, alpha 65535).
+#pragma once
+
+#include "picts/balance.h"
+
+bool interpolatePPG(sInterpolateInfo& info, sMarginInfo* margins, double (*matrix)[3][3]);
+bool interpolateLinear(sInterpolateInfo& info, sMarginInfo* margins);
+bool interpolateLinearNonRGB(sInterpolateInfo& info, double (&mix)[3][4], sMarginInfo* margins);
+bool interpolateRawAsIs(sInterpolateInfo& info, double scale, sMarginInfo* margins);
+bool interpolateNone(sInterpolateInfo& info, sMarginInfo* margins);
+// Fills the frame `border` wide that the inner passes of PPG leave.
+bool interpolateBorder(int border, const unsigned short* raw, unsigned long long* pixels, long long rawWidth,
+                       long long rawHeight, cBayerFilter* filter, bool bottomUp, const double* multipliers,
+                       sMarginInfo* margins, unsigned short black);
