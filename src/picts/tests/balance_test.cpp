@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/targets.h"
+#include "picts/tests/raw_support.h"
 
 namespace {
 
@@ -151,6 +152,54 @@ TEST(RawChain, StreamGuardStopsTheCurveAtTheNextCheckpoint) {
   EXPECT_EQ(px[2 * 8192] & 0xFFFF, 0u);
   cStreamGuardProgressTarget none(nullptr);
   EXPECT_FALSE(none.notifyProgress(0));
+}
+
+TEST(RawChain, FinishRefusesWhatCannotMakeAPictureAndStretchesWhatCan) {
+  struct Case {
+    const char* what;
+    unsigned black, white;
+    sMarginInfo m;
+    bool flat, broken, ok;
+  } cases[] = {
+      {"plain", 0, 65535, {}, false, false, true},
+      {"margins", 16, 4095, {2, 1, 3, 0}, false, false, true},
+      {"black at white", 4095, 4095, {}, false, false, false},
+      {"margins leave nothing", 0, 65535, {20, 20, 0, 0}, false, false, false},
+      {"single level", 0, 65535, {}, true, false, false},
+      {"stream broke", 0, 65535, {}, false, true, false},
+  };
+  for (auto& c : cases) {
+    std::vector<uint16_t> raw = rawtest::mosaic(40, 30, true, 3);
+    if (c.flat) raw.assign(raw.size(), 3000);
+    cStdCFAFilter filter;
+    sRawFinish f;
+    f.raw = raw.data();
+    f.rawWidth = 40;
+    f.rawHeight = 30;
+    f.margins = c.m;
+    f.filter = &filter;
+    f.black = c.black;
+    f.white = c.white;
+    f.saturate = true;
+    BreakingIO io(c.broken ? 40 : 1 << 30);
+    _typebuf<unsigned long long> out;
+    long long w = 0, h = 0;
+    ASSERT_EQ(finishRaw(f, &io, out, w, h), c.ok) << c.what;
+    if (!c.ok) continue;
+    EXPECT_EQ(w, 40 - long(c.m.left + c.m.right));
+    EXPECT_EQ(h, 30 - long(c.m.top + c.m.bottom));
+    unsigned lo = 65535, hi = 0;
+    for (long long i = 0; i < out.count; ++i) {
+      ASSERT_EQ(out.ptr[i] >> 48, 0xFFFFu);
+      for (int k = 0; k < 3; ++k) {
+        unsigned v = unsigned(out.ptr[i] >> (16 * k)) & 0xFFFF;
+        lo = std::min(lo, v);
+        hi = std::max(hi, v);
+      }
+    }
+    EXPECT_EQ(lo, 0u) << c.what;
+    EXPECT_EQ(hi, 65535u) << c.what;
+  }
 }
 
 }  // namespace
