@@ -13,3 +13,7 @@ bool interpolateNone(sInterpolateInfo& info, sMarginInfo* margins);
 bool interpolateBorder(int border, const unsigned short* raw, unsigned long long* pixels, long long rawWidth,
                        long long rawHeight, cBayerFilter* filter, bool bottomUp, const double* multipliers,
                        sMarginInfo* margins, unsigned short black);
+// A 2x2 Bayer pattern only; a smooth-fit alternative no decoder picks.
+bool interpolateDCT2x2(sInterpolateInfo& info);
+bool interpolateDCT2x2Co(const unsigned short* raw, unsigned long long* pixels, long long width, long long height,
+                         cBayerFilter* filter, bool bottomUp, const double* multipliers);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "picts/tests/raw_support.h"
 
 namespace {
@@ -150,6 +152,48 @@ TEST(RawDemosaic, SimpleFiltersAverageTheirNeighbours) {
   ASSERT_TRUE(interpolateNone(info, nullptr));
   EXPECT_EQ(px[1], 0xFFFF'0000'003C'0000ULL);
   EXPECT_EQ(px[0], 0xFFFF'000A'0000'0000ULL);
+}
+
+// Flat colour planes come back exactly; a ramp comes back close; a filter
+// that is not a 2x2 Bayer cell is refused. Two threads at once see the same
+// tables.
+TEST(RawDemosaic, DCTFilterRebuildsSmoothPlanes) {
+  for (auto [w, h] : {std::pair{16, 16}, std::pair{23, 13}, std::pair{2, 2}}) {
+    std::vector<uint16_t> flat(size_t(w * h)), ramp(size_t(w * h));
+    cStdCFAFilter f;
+    const unsigned level[3] = {1000, 2000, 3000};
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        flat[size_t(y * w + x)] = uint16_t(level[f.color(x, y)]);
+        ramp[size_t(y * w + x)] = uint16_t(100 * x + 50 * y + 1000);
+      }
+    std::vector<unsigned long long> a(flat.size()), b(flat.size()), c(flat.size());
+    bool okA = false, okB = false;
+    std::thread t1([&] { okA = interpolateDCT2x2Co(flat.data(), a.data(), w, h, &f, false, nullptr); });
+    std::thread t2([&] { okB = interpolateDCT2x2Co(flat.data(), b.data(), w, h, &f, true, nullptr); });
+    t1.join();
+    t2.join();
+    ASSERT_TRUE(okA && okB);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const unsigned long long p = a[size_t(y * w + x)];
+        ASSERT_EQ(p, b[size_t((h - 1 - y) * w + x)]);
+        for (int k = 0; k < 3; ++k) ASSERT_EQ(chan(p, k), int(level[k])) << x << "," << y;
+      }
+    ASSERT_TRUE(interpolateDCT2x2Co(ramp.data(), c.data(), w, h, &f, false, nullptr));
+    for (int y = 1; y < h - 1; ++y)
+      for (int x = 1; x < w - 1; ++x)
+        for (int k = 0; k < 3; ++k) EXPECT_NEAR(chan(c[size_t(y * w + x)], k), 100 * x + 50 * y + 1000, 120);
+  }
+  sCFAData d(4, 2, 8);
+  const unsigned char four[8] = {0, 1, 1, 2, 1, 0, 2, 1};
+  std::copy(four, four + 8, d.pattern.ptr);
+  cPtr<cBayerFilter> f4(cBayerFilter::newFilter(d));
+  cFujiXTransFilter xt;
+  std::vector<uint16_t> raw(64, 5);
+  std::vector<unsigned long long> px(64);
+  EXPECT_FALSE(interpolateDCT2x2Co(raw.data(), px.data(), 8, 8, f4.ptr, false, nullptr));
+  EXPECT_FALSE(interpolateDCT2x2Co(raw.data(), px.data(), 8, 8, &xt, false, nullptr));
 }
 
 }  // namespace
