@@ -158,7 +158,8 @@ TEST(RawDemosaic, SimpleFiltersAverageTheirNeighbours) {
 // that is not a 2x2 Bayer cell is refused. Two threads at once see the same
 // tables.
 TEST(RawDemosaic, DCTFilterRebuildsSmoothPlanes) {
-  for (auto [w, h] : {std::pair{16, 16}, std::pair{23, 13}, std::pair{2, 2}}) {
+  for (auto size : {std::pair{16, 16}, std::pair{23, 13}, std::pair{2, 2}}) {
+    const int w = size.first, h = size.second;
     std::vector<uint16_t> flat(size_t(w * h)), ramp(size_t(w * h));
     cStdCFAFilter f;
     const unsigned level[3] = {1000, 2000, 3000};
