@@ -87,36 +87,67 @@ void window(const sArea& a, cBayerFilter* f, long long x, long long y, Add add) 
 
 }  // namespace
 
+namespace {
+
+// Visits each active pixel within `b` of an edge once; rows in the middle
+// visit two column ranges that must not overlap when the picture is
+// narrower than two borders.
+template <typename Fn>
+void forFrame(const sArea& a, long long b, Fn fn) {
+  for (long long y = 0; y < a.h; ++y) {
+    const bool whole = y < b || y >= a.h - b;
+    const long long rightFrom = whole ? 0 : (a.w - b > b ? a.w - b : b);
+    for (long long x = 0; x < a.w; ++x) {
+      if (!whole && x >= b && x < rightFrom) x = rightFrom;
+      if (x >= a.w) break;
+      fn(x, y);
+    }
+  }
+}
+
+}  // namespace
+
 bool interpolateBorder(int border, const unsigned short* raw, unsigned long long* pixels, long long rawWidth,
                        long long rawHeight, cBayerFilter* filter, bool bottomUp, const double* mult,
                        sMarginInfo* margins, unsigned short black) {
   sArea a;
   if (!mult || border < 0 || !makeArea(raw, pixels, rawWidth, rawHeight, filter, margins, a)) return false;
-  const long long b = border;
-  for (long long y = 0; y < a.h; ++y) {
-    const bool whole = y < b || y >= a.h - b;
-    // Rows in the middle visit two column ranges that must not overlap when
-    // the picture is narrower than two borders.
-    const long long rightFrom = whole ? 0 : (a.w - b > b ? a.w - b : b);
-    unsigned long long* row = outRow(pixels, a, y, bottomUp);
-    for (long long x = 0; x < a.w; ++x) {
-      if (!whole && x >= b && x < rightFrom) x = rightFrom;
-      if (x >= a.w) break;
-      double sum[3] = {0, 0, 0};
-      int cnt[3] = {0, 0, 0};
-      window(a, filter, x, y, [&](int c, unsigned s) {
-        const int k = c == 3 ? 1 : c;
-        sum[k] += s > black ? s - black : 0;
-        ++cnt[k];
-      });
-      const int c = filter->color(int(x), int(y));
-      const int f = c == 3 ? 1 : c;
-      const double own = std::trunc(scaled(a.at(x, y), black, mult[c]));
-      double v[3];
-      for (int k = 0; k < 3; ++k) v[k] = k == f ? own : cnt[k] ? sum[k] * mult[k] / cnt[k] : own;
-      row[x] = finished(clip16(v[0]), clip16(v[1]), clip16(v[2]));
-    }
-  }
+  forFrame(a, border, [&](long long x, long long y) {
+    double sum[3] = {0, 0, 0};
+    int cnt[3] = {0, 0, 0};
+    window(a, filter, x, y, [&](int c, unsigned s) {
+      const int k = c == 3 ? 1 : c;
+      sum[k] += s > black ? s - black : 0;
+      ++cnt[k];
+    });
+    const int c = filter->color(int(x), int(y));
+    const int f = c == 3 ? 1 : c;
+    const double own = std::trunc(scaled(a.at(x, y), black, mult[c]));
+    double v[3];
+    for (int k = 0; k < 3; ++k) v[k] = k == f ? own : cnt[k] ? sum[k] * mult[k] / cnt[k] : own;
+    outRow(pixels, a, y, bottomUp)[x] = finished(clip16(v[0]), clip16(v[1]), clip16(v[2]));
+  });
+  return true;
+}
+
+bool interpolateBorderRaw(int border, const unsigned short* raw, unsigned long long* pixels, long long width,
+                          long long height, cBayerFilter* filter, const double* mult) {
+  sArea a;
+  if (!mult || border < 0 || !makeArea(raw, pixels, width, height, filter, nullptr, a)) return false;
+  forFrame(a, border, [&](long long x, long long y) {
+    double sum[3] = {0, 0, 0};
+    int cnt[3] = {0, 0, 0};
+    window(a, filter, x, y, [&](int c, unsigned s) {
+      const int k = c == 3 ? 1 : c;
+      sum[k] += s;
+      ++cnt[k];
+    });
+    const int f = rgb(filter, x, y);
+    unsigned long long p = 0xFFFF000000000000ULL;
+    for (int k = 0; k < 3; ++k)
+      put(p, k, (long long)(k == f ? a.at(x, y) : cnt[k] ? clip16(sum[k] * mult[k] / cnt[k]) : 0));
+    pixels[y * a.w + x] = p;
+  });
   return true;
 }
 

@@ -17,3 +17,7 @@ bool interpolateBorder(int border, const unsigned short* raw, unsigned long long
 bool interpolateDCT2x2(sInterpolateInfo& info);
 bool interpolateDCT2x2Co(const unsigned short* raw, unsigned long long* pixels, long long width, long long height,
                          cBayerFilter* filter, bool bottomUp, const double* multipliers);
+// The same frame for a buffer without margins that keeps channel c in bits
+// 16c..16c+15 and the own colour's sample unscaled.
+bool interpolateBorderRaw(int border, const unsigned short* raw, unsigned long long* pixels, long long width,
+                          long long height, cBayerFilter* filter, const double* multipliers);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
 
 #include "picts/tests/raw_support.h"
@@ -195,6 +196,31 @@ TEST(RawDemosaic, DCTFilterRebuildsSmoothPlanes) {
   std::vector<unsigned long long> px(64);
   EXPECT_FALSE(interpolateDCT2x2Co(raw.data(), px.data(), 8, 8, f4.ptr, false, nullptr));
   EXPECT_FALSE(interpolateDCT2x2Co(raw.data(), px.data(), 8, 8, &xt, false, nullptr));
+}
+
+TEST(RawDemosaic, RawFrameKeepsOwnSamplesAndLeavesTheInside) {
+  for (auto size : {std::pair{9, 7}, std::pair{3, 3}, std::pair{1, 5}}) {
+    const int w = size.first, h = size.second;
+    std::vector<uint16_t> raw = rawtest::mosaic(w, h, false, 11);
+    std::vector<unsigned long long> px(size_t(w * h), 0);
+    cStdCFAFilter f;
+    const double mult[4] = {1, 2, 1, 1};
+    ASSERT_TRUE(interpolateBorderRaw(2, raw.data(), px.data(), w, h, &f, mult));
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const unsigned long long p = px[size_t(y * w + x)];
+        const bool frame = x < 2 || y < 2 || x >= w - 2 || y >= h - 2;
+        ASSERT_EQ(p != 0, frame) << x << "," << y;
+        if (!frame) continue;
+        const int c = f.color(x, y);
+        EXPECT_EQ((p >> (16 * c)) & 0xFFFF, raw[size_t(y * w + x)]);
+        EXPECT_EQ(p >> 48, 0xFFFFu);
+      }
+    if (w > 1) {
+      const double g = (raw[1] + raw[size_t(w)]) * 2.0 / 2;
+      EXPECT_EQ((px[0] >> 16) & 0xFFFF, (unsigned long long)std::min(g, 65535.0));
+    }
+  }
 }
 
 }  // namespace
