@@ -105,6 +105,18 @@ void forFrame(const sArea& a, long long b, Fn fn) {
   }
 }
 
+// Per-colour sums over the 3x3 window of the frame fills, a second green
+// counted as green.
+void frameSums(const sArea& a, cBayerFilter* filter, long long x, long long y, unsigned black, double (&sum)[3],
+               int (&cnt)[3]) {
+  for (int k = 0; k < 3; ++k) sum[k] = 0, cnt[k] = 0;
+  window(a, filter, x, y, [&](int c, unsigned s) {
+    const int k = c == 3 ? 1 : c;
+    sum[k] += s > black ? s - black : 0;
+    ++cnt[k];
+  });
+}
+
 }  // namespace
 
 bool interpolateBorder(int border, const unsigned short* raw, unsigned long long* pixels, long long rawWidth,
@@ -113,13 +125,9 @@ bool interpolateBorder(int border, const unsigned short* raw, unsigned long long
   sArea a;
   if (!mult || border < 0 || !makeArea(raw, pixels, rawWidth, rawHeight, filter, margins, a)) return false;
   forFrame(a, border, [&](long long x, long long y) {
-    double sum[3] = {0, 0, 0};
-    int cnt[3] = {0, 0, 0};
-    window(a, filter, x, y, [&](int c, unsigned s) {
-      const int k = c == 3 ? 1 : c;
-      sum[k] += s > black ? s - black : 0;
-      ++cnt[k];
-    });
+    double sum[3];
+    int cnt[3];
+    frameSums(a, filter, x, y, black, sum, cnt);
     const int c = filter->color(int(x), int(y));
     const int f = c == 3 ? 1 : c;
     const double own = std::trunc(scaled(a.at(x, y), black, mult[c]));
@@ -135,13 +143,9 @@ bool interpolateBorderRaw(int border, const unsigned short* raw, unsigned long l
   sArea a;
   if (!mult || border < 0 || !makeArea(raw, pixels, width, height, filter, nullptr, a)) return false;
   forFrame(a, border, [&](long long x, long long y) {
-    double sum[3] = {0, 0, 0};
-    int cnt[3] = {0, 0, 0};
-    window(a, filter, x, y, [&](int c, unsigned s) {
-      const int k = c == 3 ? 1 : c;
-      sum[k] += s;
-      ++cnt[k];
-    });
+    double sum[3];
+    int cnt[3];
+    frameSums(a, filter, x, y, 0, sum, cnt);
     const int f = rgb(filter, x, y);
     unsigned long long p = 0xFFFF000000000000ULL;
     for (int k = 0; k < 3; ++k)
@@ -235,88 +239,73 @@ bool interpolatePPG(sInterpolateInfo& info, sMarginInfo* margins, double (*matri
                            margins, (unsigned short)(info.black > 65535 ? 65535 : info.black));
 }
 
-bool interpolateLinear(sInterpolateInfo& info, sMarginInfo* margins) {
+namespace {
+
+// The one-pass filters: `pixel(x, y)` gives each finished word, rows land in
+// the asked order and the progress target is asked once a row.
+template <typename Pixel>
+bool perPixel(sInterpolateInfo& info, sMarginInfo* margins, Pixel pixel) {
   sArea a;
   if (!makeArea(info.raw, info.pixels, info.rawWidth, info.rawHeight, info.filter, margins, a)) return false;
-  cBayerFilter* f = info.filter;
   for (long long y = 0; y < a.h; ++y) {
     unsigned long long* row = outRow(info.pixels, a, y, info.bottomUp);
-    for (long long x = 0; x < a.w; ++x) {
-      long long sum[4] = {0, 0, 0, 0}, cnt[4] = {0, 0, 0, 0};
-      const int own = f->color(int(x), int(y));
-      sum[own] = (long long)scaled(a.at(x, y), info.black, info.multipliers[own]);
-      cnt[own] = 1;
-      window(a, f, x, y, [&](int c, unsigned s) {
-        if (c == own) return;
-        sum[c] += (long long)scaled(s, info.black, info.multipliers[c]);
-        ++cnt[c];
-      });
-      long long v[3];
-      for (int k = 0; k < 3; ++k) v[k] = cnt[k] ? clipInt(sum[k] / cnt[k]) : 0;
-      row[x] = finished(v[0], v[1], v[2]);
-    }
+    for (long long x = 0; x < a.w; ++x) row[x] = pixel(a, x, y);
     if (!rowDone(info.progress, 0, y, a.h, 100)) return false;
   }
   trackRange(info, a);
   return true;
+}
+
+}  // namespace
+
+bool interpolateLinear(sInterpolateInfo& info, sMarginInfo* margins) {
+  cBayerFilter* f = info.filter;
+  return perPixel(info, margins, [&](const sArea& a, long long x, long long y) {
+    long long sum[4] = {0, 0, 0, 0}, cnt[4] = {0, 0, 0, 0};
+    const int own = f->color(int(x), int(y));
+    sum[own] = (long long)scaled(a.at(x, y), info.black, info.multipliers[own]);
+    cnt[own] = 1;
+    window(a, f, x, y, [&](int c, unsigned s) {
+      if (c == own) return;
+      sum[c] += (long long)scaled(s, info.black, info.multipliers[c]);
+      ++cnt[c];
+    });
+    long long v[3];
+    for (int k = 0; k < 3; ++k) v[k] = cnt[k] ? clipInt(sum[k] / cnt[k]) : 0;
+    return finished(v[0], v[1], v[2]);
+  });
 }
 
 bool interpolateLinearNonRGB(sInterpolateInfo& info, double (&mix)[3][4], sMarginInfo* margins) {
-  sArea a;
-  if (!makeArea(info.raw, info.pixels, info.rawWidth, info.rawHeight, info.filter, margins, a)) return false;
   cBayerFilter* f = info.filter;
-  for (long long y = 0; y < a.h; ++y) {
-    unsigned long long* row = outRow(info.pixels, a, y, info.bottomUp);
-    for (long long x = 0; x < a.w; ++x) {
-      const int own = f->color(int(x), int(y));
-      const double v = scaled(a.at(x, y), info.black, info.multipliers[own]);
-      double acc[3], wt[3];
-      for (int k = 0; k < 3; ++k) acc[k] = mix[k][own] * v, wt[k] = mix[k][own];
-      window(a, f, x, y, [&](int c, unsigned s) {
-        if (c == own) return;
-        const double sv = scaled(s, info.black, info.multipliers[c]);
-        for (int k = 0; k < 3; ++k) acc[k] += mix[k][c] * sv, wt[k] += mix[k][c];
-      });
-      unsigned long long out[3];
-      for (int k = 0; k < 3; ++k) out[k] = clip16(std::trunc(acc[k] / (wt[k] == 0 ? 1 : wt[k])));
-      row[x] = finished(out[0], out[1], out[2]);
-    }
-    if (!rowDone(info.progress, 0, y, a.h, 100)) return false;
-  }
-  info.minimum = 65535;
-  info.maximum = 0;
-  if (a.h > 0) trackRange(info, a);
-  return true;
+  return perPixel(info, margins, [&](const sArea& a, long long x, long long y) {
+    const int own = f->color(int(x), int(y));
+    const double v = scaled(a.at(x, y), info.black, info.multipliers[own]);
+    double acc[3], wt[3];
+    for (int k = 0; k < 3; ++k) acc[k] = mix[k][own] * v, wt[k] = mix[k][own];
+    window(a, f, x, y, [&](int c, unsigned s) {
+      if (c == own) return;
+      const double sv = scaled(s, info.black, info.multipliers[c]);
+      for (int k = 0; k < 3; ++k) acc[k] += mix[k][c] * sv, wt[k] += mix[k][c];
+    });
+    unsigned long long out[3];
+    for (int k = 0; k < 3; ++k) out[k] = clip16(std::trunc(acc[k] / (wt[k] == 0 ? 1 : wt[k])));
+    return finished(out[0], out[1], out[2]);
+  });
 }
 
 bool interpolateRawAsIs(sInterpolateInfo& info, double scale, sMarginInfo* margins) {
-  sArea a;
-  if (!makeArea(info.raw, info.pixels, info.rawWidth, info.rawHeight, info.filter, margins, a)) return false;
   if (scale == 0) scale = 1.0;
-  for (long long y = 0; y < a.h; ++y) {
-    unsigned long long* row = outRow(info.pixels, a, y, info.bottomUp);
-    for (long long x = 0; x < a.w; ++x) {
-      const unsigned long long v = clip16(std::trunc(scaled(a.at(x, y), info.black, scale)));
-      row[x] = finished(v, v, v);
-    }
-    if (!rowDone(info.progress, 0, y, a.h, 100)) return false;
-  }
-  trackRange(info, a);
-  return true;
+  return perPixel(info, margins, [&](const sArea& a, long long x, long long y) {
+    const unsigned long long v = clip16(std::trunc(scaled(a.at(x, y), info.black, scale)));
+    return finished(v, v, v);
+  });
 }
 
 bool interpolateNone(sInterpolateInfo& info, sMarginInfo* margins) {
-  sArea a;
-  if (!makeArea(info.raw, info.pixels, info.rawWidth, info.rawHeight, info.filter, margins, a)) return false;
-  for (long long y = 0; y < a.h; ++y) {
-    unsigned long long* row = outRow(info.pixels, a, y, info.bottomUp);
-    for (long long x = 0; x < a.w; ++x) {
-      const int k = rgb(info.filter, x, y);
-      const unsigned long long v = clip16(std::trunc(scaled(a.at(x, y), info.black, info.multipliers[k])));
-      row[x] = kAlpha | v << (32 - 16 * k);
-    }
-    if (!rowDone(info.progress, 0, y, a.h, 100)) return false;
-  }
-  trackRange(info, a);
-  return true;
+  return perPixel(info, margins, [&](const sArea& a, long long x, long long y) {
+    const int k = rgb(info.filter, x, y);
+    const unsigned long long v = clip16(std::trunc(scaled(a.at(x, y), info.black, info.multipliers[k])));
+    return kAlpha | v << (32 - 16 * k);
+  });
 }
