@@ -1,0 +1,311 @@
+#include "picts/raw_interpol.h"
+
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+constexpr unsigned long long kAlpha = 0xFFFF000000000000ULL;
+
+// The active area of a raw buffer, or nothing to do when margins leave none.
+struct sArea {
+  long long w = 0, h = 0, left = 0, top = 0, rawW = 0;
+  const unsigned short* raw = nullptr;
+  unsigned short at(long long x, long long y) const { return raw[(top + y) * rawW + left + x]; }
+};
+
+// False for missing inputs; an empty active area is a valid, empty area.
+bool makeArea(const unsigned short* raw, const void* pixels, long long rawW, long long rawH, cBayerFilter* f,
+              const sMarginInfo* m, sArea& a) {
+  if (!raw || !pixels || rawW < 1 || rawH < 1 || !f) return false;
+  sMarginInfo zero;
+  if (!m) m = &zero;
+  a.raw = raw;
+  a.rawW = rawW;
+  a.left = m->left;
+  a.top = m->top;
+  a.w = rawW - (long long)m->left - (long long)m->right;
+  a.h = rawH - (long long)m->top - (long long)m->bottom;
+  if (a.w < 1) a.h = 0;
+  return true;
+}
+
+// A second green counts as green: only three channels exist in the output.
+int rgb(cBayerFilter* f, long long x, long long y) {
+  int c = f->color(int(x), int(y));
+  return c == 3 ? 1 : c;
+}
+
+unsigned long long clip16(double v) {
+  if (!(v > 0)) return 0;
+  return v >= 65535 ? 65535 : (unsigned long long)v;
+}
+long long clipInt(long long v) { return v < 0 ? 0 : v > 65535 ? 65535 : v; }
+
+double scaled(unsigned s, unsigned black, double mult) { return s <= black ? 0.0 : double(s - black) * mult; }
+
+unsigned long long finished(unsigned long long r, unsigned long long g, unsigned long long b) {
+  return kAlpha | r << 32 | g << 16 | b;
+}
+
+unsigned long long* outRow(unsigned long long* px, const sArea& a, long long y, bool bottomUp) {
+  return px + (bottomUp ? a.h - 1 - y : y) * a.w;
+}
+
+bool rowDone(cProgressNotifyTarget* p, double from, long long y, long long h, double span) {
+  return !p || p->notifyProgress(from + double(y) * span / double(h));
+}
+
+void trackRange(sInterpolateInfo& info, const sArea& a) {
+  unsigned lo = 65535, hi = 0;
+  for (long long y = 0; y < a.h; ++y)
+    for (long long x = 0; x < a.w; ++x) {
+      unsigned s = a.at(x, y);
+      lo = s < lo ? s : lo;
+      hi = s > hi ? s : hi;
+    }
+  info.minimum = lo;
+  info.maximum = hi;
+}
+
+// Channel c of a working word, colour c kept in bits 16c..16c+15.
+inline long long ch(unsigned long long p, int c) { return (long long)((p >> (16 * c)) & 0xFFFF); }
+inline void put(unsigned long long& p, int c, long long v) {
+  p = (p & ~(0xFFFFULL << (16 * c))) | ((unsigned long long)v << (16 * c));
+}
+
+// The 3x3 neighbourhood average used by every simple filter and the frame:
+// sums per colour of scaled samples, clipped to the active area.
+template <typename Add>
+void window(const sArea& a, cBayerFilter* f, long long x, long long y, Add add) {
+  for (long long yy = y - 1; yy <= y + 1; ++yy) {
+    if (yy < 0 || yy >= a.h) continue;
+    for (long long xx = x - 1; xx <= x + 1; ++xx)
+      if (xx >= 0 && xx < a.w && (xx != x || yy != y)) add(f->color(int(xx), int(yy)), a.at(xx, yy));
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Visits each active pixel within `b` of an edge once; rows in the middle
+// visit two column ranges that must not overlap when the picture is
+// narrower than two borders.
+template <typename Fn>
+void forFrame(const sArea& a, long long b, Fn fn) {
+  for (long long y = 0; y < a.h; ++y) {
+    const bool whole = y < b || y >= a.h - b;
+    const long long rightFrom = whole ? 0 : (a.w - b > b ? a.w - b : b);
+    for (long long x = 0; x < a.w; ++x) {
+      if (!whole && x >= b && x < rightFrom) x = rightFrom;
+      if (x >= a.w) break;
+      fn(x, y);
+    }
+  }
+}
+
+// Per-colour sums over the 3x3 window of the frame fills, a second green
+// counted as green.
+void frameSums(const sArea& a, cBayerFilter* filter, long long x, long long y, unsigned black, double (&sum)[3],
+               int (&cnt)[3]) {
+  for (int k = 0; k < 3; ++k) sum[k] = 0, cnt[k] = 0;
+  window(a, filter, x, y, [&](int c, unsigned s) {
+    const int k = c == 3 ? 1 : c;
+    sum[k] += s > black ? s - black : 0;
+    ++cnt[k];
+  });
+}
+
+}  // namespace
+
+bool interpolateBorder(int border, const unsigned short* raw, unsigned long long* pixels, long long rawWidth,
+                       long long rawHeight, cBayerFilter* filter, bool bottomUp, const double* mult,
+                       sMarginInfo* margins, unsigned short black) {
+  sArea a;
+  if (!mult || border < 0 || !makeArea(raw, pixels, rawWidth, rawHeight, filter, margins, a)) return false;
+  forFrame(a, border, [&](long long x, long long y) {
+    double sum[3];
+    int cnt[3];
+    frameSums(a, filter, x, y, black, sum, cnt);
+    const int c = filter->color(int(x), int(y));
+    const int f = c == 3 ? 1 : c;
+    const double own = std::trunc(scaled(a.at(x, y), black, mult[c]));
+    double v[3];
+    for (int k = 0; k < 3; ++k) v[k] = k == f ? own : cnt[k] ? sum[k] * mult[k] / cnt[k] : own;
+    outRow(pixels, a, y, bottomUp)[x] = finished(clip16(v[0]), clip16(v[1]), clip16(v[2]));
+  });
+  return true;
+}
+
+bool interpolateBorderRaw(int border, const unsigned short* raw, unsigned long long* pixels, long long width,
+                          long long height, cBayerFilter* filter, const double* mult) {
+  sArea a;
+  if (!mult || border < 0 || !makeArea(raw, pixels, width, height, filter, nullptr, a)) return false;
+  forFrame(a, border, [&](long long x, long long y) {
+    double sum[3];
+    int cnt[3];
+    frameSums(a, filter, x, y, 0, sum, cnt);
+    const int f = rgb(filter, x, y);
+    unsigned long long p = 0xFFFF000000000000ULL;
+    for (int k = 0; k < 3; ++k)
+      put(p, k, (long long)(k == f ? a.at(x, y) : cnt[k] ? clip16(sum[k] * mult[k] / cnt[k]) : 0));
+    pixels[y * a.w + x] = p;
+  });
+  return true;
+}
+
+bool interpolatePPG(sInterpolateInfo& info, sMarginInfo* margins, double (*matrix)[3][3]) {
+  sArea a;
+  if (!makeArea(info.raw, info.pixels, info.rawWidth, info.rawHeight, info.filter, margins, a)) return false;
+  if (a.h < 1) return true;
+  cBayerFilter* f = info.filter;
+  unsigned long long* img = info.pixels;
+  const long long W = a.w, H = a.h;
+  cProgressNotifyTarget* pr = info.progress;
+  for (long long y = 0; y < H; ++y) {
+    for (long long x = 0; x < W; ++x) {
+      const int c = f->color(int(x), int(y));
+      img[y * W + x] = clip16(scaled(a.at(x, y), info.black, info.multipliers[c])) << (16 * (c == 3 ? 1 : c));
+    }
+    if (!rowDone(pr, 0, y, H, 20)) return false;
+  }
+  const long long dir[5] = {1, W, -1, -W, 1};
+  for (long long y = 3; y < H - 3; ++y) {
+    for (long long x = 3 + (rgb(f, 3, y) & 1); x < W - 3; x += 2) {
+      const int c = rgb(f, x, y);
+      unsigned long long* p = img + y * W + x;
+      long long guess[2], diff[2];
+      for (int i = 0; i < 2; ++i) {
+        const long long d = dir[i];
+        guess[i] = (ch(p[-d], 1) + ch(p[0], c) + ch(p[d], 1)) * 2 - ch(p[-2 * d], c) - ch(p[2 * d], c);
+        diff[i] = (std::llabs(ch(p[-2 * d], c) - ch(p[0], c)) + std::llabs(ch(p[2 * d], c) - ch(p[0], c)) +
+                   std::llabs(ch(p[-d], 1) - ch(p[d], 1))) * 3 +
+                  (std::llabs(ch(p[3 * d], 1) - ch(p[d], 1)) + std::llabs(ch(p[-3 * d], 1) - ch(p[-d], 1))) * 2;
+      }
+      const int i = diff[0] > diff[1];
+      const long long d = dir[i];
+      long long lo = ch(p[d], 1), hi = ch(p[-d], 1);
+      if (lo > hi) std::swap(lo, hi);
+      long long g = guess[i] >> 2;
+      put(p[0], 1, g < lo ? lo : g > hi ? hi : g);
+    }
+    if (!rowDone(pr, 20, y, H, 20)) return false;
+  }
+  for (long long y = 1; y < H - 1; ++y) {
+    for (long long x = 1 + (rgb(f, 2, y) & 1); x < W - 1; x += 2) {
+      unsigned long long* p = img + y * W + x;
+      int c = rgb(f, x + 1, y);
+      for (int i = 0; i < 2; ++i, c = 2 - c) {
+        const long long d = dir[i];
+        put(p[0], c, clipInt((ch(p[-d], c) + ch(p[d], c) + 2 * ch(p[0], 1) - ch(p[-d], 1) - ch(p[d], 1)) >> 1));
+      }
+    }
+    if (!rowDone(pr, 40, y, H, 20)) return false;
+  }
+  for (long long y = 1; y < H - 1; ++y) {
+    for (long long x = 1 + (rgb(f, 1, y) & 1); x < W - 1; x += 2) {
+      unsigned long long* p = img + y * W + x;
+      const int c = 2 - rgb(f, x, y);
+      long long guess[2], diff[2];
+      for (int i = 0; i < 2; ++i) {
+        const long long d = dir[i] + dir[i + 1];
+        diff[i] = std::llabs(ch(p[-d], c) - ch(p[d], c)) + std::llabs(ch(p[-d], 1) - ch(p[0], 1)) +
+                  std::llabs(ch(p[d], 1) - ch(p[0], 1));
+        guess[i] = ch(p[-d], c) + ch(p[d], c) + 2 * ch(p[0], 1) - ch(p[-d], 1) - ch(p[d], 1);
+      }
+      put(p[0], c, clipInt(diff[0] != diff[1] ? guess[diff[0] > diff[1]] >> 1 : (guess[0] + guess[1]) >> 2));
+    }
+    if (!rowDone(pr, 60, y, H, 20)) return false;
+  }
+  if (info.bottomUp)
+    for (long long y = 0; y < H / 2; ++y)
+      for (long long x = 0; x < W; ++x) std::swap(img[y * W + x], img[(H - 1 - y) * W + x]);
+  for (long long y = 0; y < H; ++y) {
+    for (unsigned long long* p = img + y * W; p < img + (y + 1) * W; ++p) {
+      double r = double(ch(*p, 0)), g = double(ch(*p, 1)), b = double(ch(*p, 2));
+      if (matrix) {
+        const double(&m)[3][3] = *matrix;
+        const double r2 = m[0][0] * r + m[0][1] * g + m[0][2] * b, g2 = m[1][0] * r + m[1][1] * g + m[1][2] * b,
+                     b2 = m[2][0] * r + m[2][1] * g + m[2][2] * b;
+        r = r2, g = g2, b = b2;
+      }
+      *p = finished(clip16(r), clip16(g), clip16(b));
+    }
+    if (!rowDone(pr, 80, y, H, 20)) return false;
+  }
+  trackRange(info, a);
+  return interpolateBorder(4, info.raw, img, info.rawWidth, info.rawHeight, f, info.bottomUp, info.multipliers,
+                           margins, (unsigned short)(info.black > 65535 ? 65535 : info.black));
+}
+
+namespace {
+
+// The one-pass filters: `pixel(x, y)` gives each finished word, rows land in
+// the asked order and the progress target is asked once a row.
+template <typename Pixel>
+bool perPixel(sInterpolateInfo& info, sMarginInfo* margins, Pixel pixel) {
+  sArea a;
+  if (!makeArea(info.raw, info.pixels, info.rawWidth, info.rawHeight, info.filter, margins, a)) return false;
+  for (long long y = 0; y < a.h; ++y) {
+    unsigned long long* row = outRow(info.pixels, a, y, info.bottomUp);
+    for (long long x = 0; x < a.w; ++x) row[x] = pixel(a, x, y);
+    if (!rowDone(info.progress, 0, y, a.h, 100)) return false;
+  }
+  trackRange(info, a);
+  return true;
+}
+
+}  // namespace
+
+bool interpolateLinear(sInterpolateInfo& info, sMarginInfo* margins) {
+  cBayerFilter* f = info.filter;
+  return perPixel(info, margins, [&](const sArea& a, long long x, long long y) {
+    long long sum[4] = {0, 0, 0, 0}, cnt[4] = {0, 0, 0, 0};
+    const int own = f->color(int(x), int(y));
+    sum[own] = (long long)scaled(a.at(x, y), info.black, info.multipliers[own]);
+    cnt[own] = 1;
+    window(a, f, x, y, [&](int c, unsigned s) {
+      if (c == own) return;
+      sum[c] += (long long)scaled(s, info.black, info.multipliers[c]);
+      ++cnt[c];
+    });
+    long long v[3];
+    for (int k = 0; k < 3; ++k) v[k] = cnt[k] ? clipInt(sum[k] / cnt[k]) : 0;
+    return finished(v[0], v[1], v[2]);
+  });
+}
+
+bool interpolateLinearNonRGB(sInterpolateInfo& info, double (&mix)[3][4], sMarginInfo* margins) {
+  cBayerFilter* f = info.filter;
+  return perPixel(info, margins, [&](const sArea& a, long long x, long long y) {
+    const int own = f->color(int(x), int(y));
+    const double v = scaled(a.at(x, y), info.black, info.multipliers[own]);
+    double acc[3], wt[3];
+    for (int k = 0; k < 3; ++k) acc[k] = mix[k][own] * v, wt[k] = mix[k][own];
+    window(a, f, x, y, [&](int c, unsigned s) {
+      if (c == own) return;
+      const double sv = scaled(s, info.black, info.multipliers[c]);
+      for (int k = 0; k < 3; ++k) acc[k] += mix[k][c] * sv, wt[k] += mix[k][c];
+    });
+    unsigned long long out[3];
+    for (int k = 0; k < 3; ++k) out[k] = clip16(std::trunc(acc[k] / (wt[k] == 0 ? 1 : wt[k])));
+    return finished(out[0], out[1], out[2]);
+  });
+}
+
+bool interpolateRawAsIs(sInterpolateInfo& info, double scale, sMarginInfo* margins) {
+  if (scale == 0) scale = 1.0;
+  return perPixel(info, margins, [&](const sArea& a, long long x, long long y) {
+    const unsigned long long v = clip16(std::trunc(scaled(a.at(x, y), info.black, scale)));
+    return finished(v, v, v);
+  });
+}
+
+bool interpolateNone(sInterpolateInfo& info, sMarginInfo* margins) {
+  return perPixel(info, margins, [&](const sArea& a, long long x, long long y) {
+    const int k = rgb(info.filter, x, y);
+    const unsigned long long v = clip16(std::trunc(scaled(a.at(x, y), info.black, info.multipliers[k])));
+    return kAlpha | v << (32 - 16 * k);
+  });
+}
