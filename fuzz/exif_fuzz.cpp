@@ -3,6 +3,7 @@
 // segment, so that the picture's own wiring is reached too.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
 #include <vector>
 
@@ -21,13 +22,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (size > 65000) return 0;
   // SOI, APP1 "Exif" with the input, then EOI: enough for the probe and the preview.
-  std::vector<uint8_t> jpeg = {0xFF, 0xD8, 0xFF, 0xE1};
-  size_t length = size + 8;
-  jpeg.push_back(static_cast<uint8_t>(length >> 8));
-  jpeg.push_back(static_cast<uint8_t>(length));
-  jpeg.insert(jpeg.end(), {'E', 'x', 'i', 'f', 0, 0});
-  jpeg.insert(jpeg.end(), data, data + size);
-  jpeg.insert(jpeg.end(), {0xFF, 0xD9});
+  // Laid out by hand: g++ -O3 misreads vector inserts of short lists as overflows.
+  const size_t length = size + 8;
+  const uint8_t head[] = {0xFF, 0xD8, 0xFF, 0xE1, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length),
+                          'E',  'x',  'i',  'f',  0,                                  0};
+  std::vector<uint8_t> jpeg(sizeof head + size + 2);
+  std::memcpy(jpeg.data(), head, sizeof head);
+  if (size) std::memcpy(jpeg.data() + sizeof head, data, size);
+  jpeg[jpeg.size() - 2] = 0xFF;
+  jpeg[jpeg.size() - 1] = 0xD9;
   cBufWrapperIO io(jpeg.data(), static_cast<long long>(jpeg.size()), false);
   cPictJPEG picture;
   cPictBase::sPictInfo info;
