@@ -24,8 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // SOI, APP1 "Exif" with the input, then EOI: enough for the probe and the preview.
   // Laid out by hand: g++ -O3 misreads vector inserts of short lists as overflows.
   const size_t length = size + 8;
-  const uint8_t head[] = {0xFF, 0xD8, 0xFF, 0xE1, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length),
-                          'E',  'x',  'i',  'f',  0,                                  0};
+  const uint8_t head[] = {
+      0xFF, 0xD8, 0xFF, 0xE1, static_cast<uint8_t>(length >> 8), static_cast<uint8_t>(length), 'E', 'x',
+      'i',  'f',  0,    0};
   std::vector<uint8_t> jpeg(sizeof head + size + 2);
   std::memcpy(jpeg.data(), head, sizeof head);
   if (size) std::memcpy(jpeg.data() + sizeof head, data, size);
