@@ -55,7 +55,17 @@ std::string trimmed(std::string folder) {
   return folder;
 }
 
+bool hasRecord(const sPkgUninstallContext& ctx) {
+  return ctx.config && ctx.config->hasSection((std::string("install/") + ctx.id.ptr).c_str());
+}
+
 int chooseLanguage(sPkgUninstallContext& ctx, cUninstallHost& host) {
+  // Without a record nothing tells the package's language, and asking for
+  // one only to say that the package is unknown helps nobody.
+  if (!hasRecord(ctx)) {
+    host.applyLang(cSOPKGLang::storedLang());
+    return unDone;
+  }
   int preset = cSOPKGLang::_defaultLang();
   unsigned long long stored = 0;
   if (ctx.config && ctx.config->getParamInt(recordKey(ctx, "lang").c_str(), stored) && stored < kLangIds) {
@@ -234,6 +244,6 @@ int runUninstall(sPkgUninstallContext& ctx, cUninstallHost& host) {
   if (!ctx.id.ptr || !*ctx.id.ptr) return unNotInstalled;
   int lang = chooseLanguage(ctx, host);
   if (lang != unDone) return lang;
-  if (ctx.config && ctx.config->hasSection((std::string("install/") + ctx.id.ptr).c_str())) return recordRoad(ctx, host);
+  if (hasRecord(ctx)) return recordRoad(ctx, host);
   return registrationRoad(ctx, host);
 }

@@ -209,6 +209,7 @@ TEST(Uninstall, UnknownPackageIsNotInstalled) {
   ctx.id.set("nosuch");
   ctx.config = &cfg;
   EXPECT_EQ(runUninstall(ctx, host), unNotInstalled);
+  EXPECT_EQ(host.asked, 0);
   pkg.expectWhole();
 }
 
