@@ -10,21 +10,17 @@
 
 namespace {
 
-constexpr unsigned int kTextColor = 0x655654;
-constexpr unsigned int kWhite = 0xFFFFFF;
-constexpr int kShowFirstMs = 500;
 
-// A form that went away before answering counts as No.
 class cFormHost : public cRemoveHost {
  public:
   explicit cFormHost(cRemoverUI* f) : form(f) {}
   bool applyLang(int lang) override {
     bool applied = false;
-    return form->sendAction(new cRemoverUI::cApplyLangAction(lang, &applied)) && applied;
+    return askApplyLang(*form, new cApplyLangAction(cRemoverUI::kApplyLang, lang, &applied));
   }
   bool confirm(int row) override {
     bool yes = false;
-    return form->sendAction(new cRemoverUI::cConfirmAction(row, &yes)) && yes;
+    return askYesNo(*form, new cRemoverUI::cConfirmAction(row, &yes));
   }
   cRemoverUI* form;
 };
@@ -61,9 +57,7 @@ bool cRemoverUI::runRemoval(const char* program, cChildElement* parent) {
 
 void cRemoverUI::onConstruct() {
   cCustomForm::onConstruct();
-  clientArea()->attach(&myStatus, 0, 0, 340, 16);
-  myStatus.setColorSchema(kTextColor, kWhite, kWhite);
-  myStatus.setText(string(1), cCanvas::eAlignCenter, false);
+  attachStatusLine(*this, myStatus, string(1));
   if (!myJob.start()) end_modal(0);
 }
 
@@ -82,16 +76,12 @@ bool cRemoverUI::onAction(cChildElement* sender, cChildAction* a) {
       end_modal(code == rmDone || code == rmSelfRemoved ? 1 : 2);
       return true;
     }
-    case kConfirm: {
-      auto* ask = static_cast<cConfirmAction*>(a);
-      *ask->yes = cMessageForm::confirmbox(this, string(ask->row), nullptr);
+    case kConfirm:
+      static_cast<cConfirmAction*>(a)->answer(*this);
       return true;
-    }
-    case kApplyLang: {
-      auto* apply = static_cast<cApplyLangAction*>(a);
-      *apply->applied = cLibLang::applyLang(static_cast<eCIOMStdLangs>(apply->lang));
+    case kApplyLang:
+      static_cast<cApplyLangAction*>(a)->answer();
       return true;
-    }
     default:
       return cCustomForm::onAction(sender, a);
   }

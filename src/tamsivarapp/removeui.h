@@ -5,6 +5,7 @@
 #include "base/job.h"
 #include "ciom/customform.h"
 #include "ciom/staticelement.h"
+#include "tamsivarapp/statusform.h"
 
 class cRemoverUI;
 
@@ -31,18 +32,9 @@ class cRemoverUI : public cCustomForm {
     int endCode;
     explicit cProgressAction(int c) : cChildAction(kJobEnded), endCode(c) {}
   };
-  class cConfirmAction : public cSentChildAction {
+  class cConfirmAction : public cYesNoAction {
    public:
-    int row;
-    bool* yes;
-    cConfirmAction(int r, bool* answer) : cSentChildAction(kConfirm), row(r), yes(answer) {}
-  };
-  // The interface language belongs to the main thread.
-  class cApplyLangAction : public cSentChildAction {
-   public:
-    int lang;
-    bool* applied;
-    cApplyLangAction(int l, bool* done) : cSentChildAction(kApplyLang), lang(l), applied(done) {}
+    cConfirmAction(int r, bool* answer) : cYesNoAction(kConfirm, answer, r) {}
   };
 
   // True when the manager, or the program that runs, is gone.

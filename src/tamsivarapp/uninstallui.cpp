@@ -12,21 +12,15 @@
 
 namespace {
 
-constexpr unsigned int kTextColor = 0x655654;
-constexpr unsigned int kWhite = 0xFFFFFF;
-// So that the form is on screen before anything else happens.
-constexpr int kShowFirstMs = 500;
 constexpr int kBusyFileRow = 4;
 constexpr int kFirstEndRow = 5;
 
-// A form that went away before answering counts as No: nothing is removed
-// on a question nobody saw.
 class cFormHost : public cUninstallHost {
  public:
   explicit cFormHost(cUninstallInitUI* f) : form(f) {}
   bool applyLang(int lang) override {
     bool applied = false;
-    return form->sendAction(new cUninstallInitUI::cApplyLangAction(lang, &applied)) && applied;
+    return askApplyLang(*form, new cApplyLangAction(cUninstallInitUI::kApplyLang, lang, &applied));
   }
   int chooseLang(sPkgUninstallContext&, int preset) override {
     int lang = preset;
@@ -35,7 +29,7 @@ class cFormHost : public cUninstallHost {
   }
   bool confirm(int row) override {
     bool yes = false;
-    return form->sendAction(new cUninstallInitUI::cConfirmAction(&yes, row)) && yes;
+    return askYesNo(*form, new cUninstallInitUI::cConfirmAction(&yes, row));
   }
   bool askRelease(const char* path) override {
     bool giveUp = true;
@@ -76,9 +70,7 @@ int cUninstallInitUI::runUninstall(sPkgUninstallContext& context, cChildElement*
 
 void cUninstallInitUI::onConstruct() {
   cCustomForm::onConstruct();
-  clientArea()->attach(&myStatus, 0, 0, 340, 16);
-  myStatus.setColorSchema(kTextColor, kWhite, kWhite);
-  myStatus.setText(string(1), cCanvas::eAlignCenter, false);
+  attachStatusLine(*this, myStatus, string(1));
   if (!myJob.start()) end_modal(0);
 }
 
@@ -106,11 +98,9 @@ bool cUninstallInitUI::onAction(cChildElement* sender, cChildAction* a) {
       *lang = cLangSelectionForm::chooseLang(&myContext->langs, *lang, myContext->id.ptr, this);
       return true;
     }
-    case kConfirm: {
-      auto* ask = static_cast<cConfirmAction*>(a);
-      *ask->yes = cMessageForm::confirmbox(this, string(ask->row), nullptr);
+    case kConfirm:
+      static_cast<cConfirmAction*>(a)->answer(*this);
       return true;
-    }
     case kAskRelease: {
       auto* ask = static_cast<cAskReleaseAction*>(a);
       if (!ask->giveUp) return true;
@@ -125,11 +115,9 @@ bool cUninstallInitUI::onAction(cChildElement* sender, cChildAction* a) {
       *ask->giveUp = !cMessageForm::warnconfirmbox(this, message.c_str(), nullptr);
       return true;
     }
-    case kApplyLang: {
-      auto* apply = static_cast<cApplyLangAction*>(a);
-      *apply->applied = cLibLang::applyLang(static_cast<eCIOMStdLangs>(apply->lang));
+    case kApplyLang:
+      static_cast<cApplyLangAction*>(a)->answer();
       return true;
-    }
     default:
       return cCustomForm::onAction(sender, a);
   }

@@ -6,6 +6,7 @@
 #include "base/job.h"
 #include "ciom/customform.h"
 #include "ciom/staticelement.h"
+#include "tamsivarapp/statusform.h"
 #include "tamsivarapp/uninstall.h"
 
 class cUninstallInitUI;
@@ -41,24 +42,15 @@ class cUninstallInitUI : public cCustomForm {
     int* lang;
     explicit cRespondLangAction(int* l) : cSentChildAction(kChooseLang), lang(l) {}
   };
-  class cConfirmAction : public cSentChildAction {
+  class cConfirmAction : public cYesNoAction {
    public:
-    bool* yes;
-    int row;
-    cConfirmAction(bool* answer, int r) : cSentChildAction(kConfirm), yes(answer), row(r) {}
+    cConfirmAction(bool* answer, int r) : cYesNoAction(kConfirm, answer, r) {}
   };
   class cAskReleaseAction : public cSentChildAction {
    public:
     bool* giveUp;
     _guardchar<char> path;
     cAskReleaseAction(bool* answer, const char* file) : cSentChildAction(kAskRelease), giveUp(answer), path(file) {}
-  };
-  // The interface language belongs to the main thread.
-  class cApplyLangAction : public cSentChildAction {
-   public:
-    int lang;
-    bool* applied;
-    cApplyLangAction(int l, bool* done) : cSentChildAction(kApplyLang), lang(l), applied(done) {}
   };
 
   // The form's modal result: 0 uninstalled, 1 anything else.
