@@ -12,6 +12,4 @@ int notYet(const char* what) {
 }  // namespace
 
 int run_tamsivar() { return notYet("the manager window"); }
-int uninstall(const char*, void*) { return notYet("uninstallation"); }
 int check_updates(const char*, bool) { return notYet("the update check"); }
-int removeManager(const char*) { return notYet("removing the manager"); }

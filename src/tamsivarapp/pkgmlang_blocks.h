@@ -2,26 +2,26 @@
 // and build the target regenerate_tamsivarapp_langblocks, never this file.
 #pragma once
 
-inline constexpr long long gTamsivarappLangBlockSize_eng = 976;
+inline constexpr long long gTamsivarappLangBlockSize_eng = 1485;
 extern const unsigned char gTamsivarappLangBlock_eng[gTamsivarappLangBlockSize_eng];
 
-inline constexpr long long gTamsivarappLangBlockSize_deu = 1068;
+inline constexpr long long gTamsivarappLangBlockSize_deu = 1613;
 extern const unsigned char gTamsivarappLangBlock_deu[gTamsivarappLangBlockSize_deu];
 
-inline constexpr long long gTamsivarappLangBlockSize_rus = 1236;
+inline constexpr long long gTamsivarappLangBlockSize_rus = 1898;
 extern const unsigned char gTamsivarappLangBlock_rus[gTamsivarappLangBlockSize_rus];
 
-inline constexpr long long gTamsivarappLangBlockSize_ukr = 1230;
+inline constexpr long long gTamsivarappLangBlockSize_ukr = 1861;
 extern const unsigned char gTamsivarappLangBlock_ukr[gTamsivarappLangBlockSize_ukr];
 
-inline constexpr long long gTamsivarappLangBlockSize_kor = 978;
+inline constexpr long long gTamsivarappLangBlockSize_kor = 1462;
 extern const unsigned char gTamsivarappLangBlock_kor[gTamsivarappLangBlockSize_kor];
 
-inline constexpr long long gTamsivarappLangBlockSize_jpn = 1098;
+inline constexpr long long gTamsivarappLangBlockSize_jpn = 1631;
 extern const unsigned char gTamsivarappLangBlock_jpn[gTamsivarappLangBlockSize_jpn];
 
-inline constexpr long long gTamsivarappLangBlockSize_chi = 889;
+inline constexpr long long gTamsivarappLangBlockSize_chi = 1353;
 extern const unsigned char gTamsivarappLangBlock_chi[gTamsivarappLangBlockSize_chi];
 
-inline constexpr long long gTamsivarappLangBlockSize_twn = 902;
+inline constexpr long long gTamsivarappLangBlockSize_twn = 1385;
 extern const unsigned char gTamsivarappLangBlock_twn[gTamsivarappLangBlockSize_twn];

@@ -51,7 +51,8 @@ std::vector<std::string> directives(const std::string& text) {
 TEST(AppLanguages, EightTablesInOrderWithEnglishRowsAndDirectives) {
   const unsigned int order[] = {eLangENG, eLangDEU, eLangRUS, eLangUKR, eLangKOR, eLangJPN, eLangCHN, eLangTWN};
   const std::map<std::string, size_t> rowCounts = {
-      {"pkgm::langs", 5}, {"pkgm::resp", 2}, {"pkgm::iini", 13}, {"pkgm::instp", 6}};
+      {"pkgm::langs", 5}, {"pkgm::resp", 2},  {"pkgm::iini", 13},
+      {"pkgm::instp", 6}, {"pkgm::unin", 12}, {"pkgm::rem", 7}};
   std::vector<std::string> names;
   for (const auto& entry : rowCounts) names.push_back(entry.first);
   int total = 0;

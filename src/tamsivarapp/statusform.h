@@ -1,0 +1,35 @@
+// What the small forms of uninstall and remove share: one status line
+// while their job runs, and the questions the job sends them, answered on
+// the main thread while the job waits.
+#pragma once
+
+#include "ciom/customform.h"
+#include "ciom/staticelement.h"
+
+// So that the form is on screen before the job does anything.
+inline constexpr int kShowFirstMs = 500;
+
+void attachStatusLine(cCustomForm& form, cStaticElement& line, const char* text);
+
+// A Yes/No question with the text of the form's row.
+class cYesNoAction : public cChildElement::cSentChildAction {
+ public:
+  bool* yes;
+  int row;
+  cYesNoAction(int code, bool* answer, int r) : cSentChildAction(code), yes(answer), row(r) {}
+  void answer(cCustomForm& form);
+};
+
+// The interface language belongs to the main thread.
+class cApplyLangAction : public cChildElement::cSentChildAction {
+ public:
+  int lang;
+  bool* applied;
+  cApplyLangAction(int code, int l, bool* done) : cSentChildAction(code), lang(l), applied(done) {}
+  void answer();
+};
+
+// From the job: a form that went away before answering counts as No, so
+// nothing is removed on a question nobody saw.
+bool askYesNo(cChildElement& form, cYesNoAction* ask);
+bool askApplyLang(cChildElement& form, cApplyLangAction* ask);

@@ -1,0 +1,346 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <functional>
+#include <thread>
+
+#include "base/tests/scratch_dir.h"
+#include "install_support.h"
+#include "tamsivarapp/installfiles.h"
+#include "tamsivarapp/lang.h"
+#include "tamsivarapp/uninstall.h"
+#include "tamsivarapp/uninstallerpanel.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr uid_t kNobody = 65534;
+
+// Runs `check` in a child that dropped to nobody when we are root, so the
+// permission cases mean what they say; true when it answered true.
+bool asNobody(const std::function<bool()>& check) {
+  if (::geteuid() != 0) return check();
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) ::_exit(2);
+    ::_exit(check() ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+struct Host : cUninstallHost {
+  bool yes = true;
+  int chosen = -1;
+  int asked = 0;
+  std::function<bool(const char*)> release = [](const char*) { return true; };
+  std::function<void()> onConfirm = [] {};
+  bool applyLang(int lang) override { return cSOPKGLang::_defines(lang); }
+  int chooseLang(sPkgUninstallContext&, int preset) override {
+    ++asked;
+    return chosen < 0 ? preset : chosen;
+  }
+  bool confirm(int) override {
+    onConfirm();
+    return yes;
+  }
+  bool askRelease(const char* path) override { return release(path); }
+};
+
+PkgVersion sample() {
+  PkgVersion v;
+  v.files = {{"bin/run", "#!/bin/sh\necho one\n", {7, 5, 5}},
+             {"lib/deep/data.bin", randomBytes(5000, 1), {6, 4, 4}},
+             {"share/doc/readme.txt", "readme", {4, 4, 4}}};
+  return v;
+}
+
+struct Installed {
+  ScratchDir dir;
+  std::string parent = dir.file("opt"), root = parent + "/app", cfgDir = dir.file("cfg");
+  Installed() {
+    ::chmod(dir.root.c_str(), 0777);
+    Outcome o = installVersion(root, cfgDir, sample());
+    EXPECT_EQ(o.job, 0);
+  }
+  int uninstall(Host& host, const std::function<void(cApplicationConfig&)>& edit = {}) {
+    cSOPKGLang::init();
+    cCIAppFullConfig cfg;
+    EXPECT_TRUE(cfg.openConfig(cfgDir.c_str()));
+    if (edit) edit(cfg);
+    sPkgUninstallContext ctx;
+    ctx.id.set("sample");
+    ctx.config = &cfg;
+    return runUninstall(ctx, host);
+  }
+  bool recorded() {
+    cCIAppFullConfig cfg;
+    return cfg.openConfig(cfgDir.c_str()) && cfg.hasSection("install/sample");
+  }
+  void expectWhole() {
+    for (const PkgFile& f : sample().files) EXPECT_EQ(readFile(root + "/" + f.rel), f.bytes) << f.rel;
+    EXPECT_TRUE(sideFiles(root).empty());
+    EXPECT_TRUE(recorded());
+  }
+};
+
+TEST(Uninstall, RemovesTheRecordedFilesAndFoldersUpToTheInstallationFolder) {
+  Installed pkg;
+  Host host;
+  EXPECT_EQ(pkg.uninstall(host), unDone);
+  if (fs::exists(pkg.root)) for (auto& e : fs::recursive_directory_iterator(pkg.root)) ADD_FAILURE() << e.path();
+  EXPECT_FALSE(fs::exists(pkg.root));
+  EXPECT_TRUE(fs::is_directory(pkg.parent));
+  EXPECT_FALSE(pkg.recorded());
+}
+
+// Entries a damaged or hostile record lists beside the package's own.
+TEST(Uninstall, KeepsWhatIsNotThePackages) {
+  Installed pkg;
+  std::string outside = pkg.dir.file("outside.txt"), foreign = pkg.root + "/share/doc/notes.txt";
+  std::string linkOut = pkg.root + "/lib/out";
+  writeFile(outside, "mine");
+  writeFile(foreign, "mine too");
+  fs::create_directories(pkg.dir.file("elsewhere"));
+  writeFile(pkg.dir.file("elsewhere/victim"), "victim");
+  fs::create_directory_symlink(pkg.dir.file("elsewhere"), linkOut);
+  Host host;
+  EXPECT_EQ(pkg.uninstall(host,
+                          [&](cApplicationConfig& cfg) {
+                            cfg.setParamStr("install/sample/file3", outside.c_str(), -1);
+                            cfg.setParamStr("install/sample/file4", (linkOut + "/victim").c_str(), -1);
+                            cfg.setParamStr("install/sample/file5", (pkg.root + "/../outside.txt").c_str(), -1);
+                            cfg.setParamInt32("install/sample/files", 6);
+                          }),
+            unDone);
+  EXPECT_EQ(readFile(outside), "mine");
+  EXPECT_EQ(readFile(foreign), "mine too");
+  EXPECT_EQ(readFile(pkg.dir.file("elsewhere/victim")), "victim");
+  EXPECT_FALSE(fs::exists(pkg.root + "/bin"));
+  EXPECT_FALSE(fs::exists(pkg.root + "/share/doc/readme.txt"));
+}
+
+TEST(Uninstall, EndsWithoutRemovingWhenTheUserDeclinesOrGivesUp) {
+  struct Case {
+    const char* name;
+    bool yes;
+    bool fixOnAsk;
+    int code;
+  } cases[] = {
+      {"declined", false, false, unCancelled},
+      {"gave up on a busy file", true, false, unCancelled},
+      {"retried once the file was free", true, true, unDone},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Installed pkg;
+    std::string busy = pkg.root + "/lib/deep/data.bin", aside = pkg.dir.file("aside");
+    Host host;
+    host.yes = c.yes;
+    std::string asked;
+    // A folder in the file's place cannot be moved: the busy question.
+    host.onConfirm = [&] {
+      fs::rename(busy, aside);
+      fs::create_directory(busy);
+    };
+    host.release = [&](const char* path) {
+      asked = path;
+      if (!c.fixOnAsk) return true;
+      fs::remove(busy);
+      fs::rename(aside, busy);
+      return false;
+    };
+    EXPECT_EQ(pkg.uninstall(host), c.code);
+    if (c.code == unDone) {
+      EXPECT_FALSE(fs::exists(pkg.root));
+      continue;
+    }
+    if (c.yes) {
+      EXPECT_EQ(asked, busy);
+    }
+    fs::remove(busy);
+    fs::rename(aside, busy);
+    pkg.expectWhole();
+  }
+}
+
+TEST(Uninstall, AsksForALanguageOnlyWhenTheRecordHasNone) {
+  struct Case {
+    const char* name;
+    int stored;  // -1: a text where the number belongs
+    int chosen;
+    int asked;
+    int code;
+  } cases[] = {
+      {"stored", 0, -1, 0, unDone},
+      {"missing, escape", -1, 10, 1, unCancelled},
+      {"unknown, escape", 77, 10, 1, unCancelled},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Installed pkg;
+    Host host;
+    host.chosen = c.chosen;
+    int code = pkg.uninstall(host, [&](cApplicationConfig& cfg) {
+      std::string key = "install/sample/lang";
+      if (c.stored < 0) {
+        cfg.setParamStr(key.c_str(), "", -1);
+      } else {
+        cfg.setParamInt16(key.c_str(), c.stored);
+      }
+    });
+    EXPECT_EQ(host.asked, c.asked);
+    EXPECT_EQ(code, c.code);
+  }
+}
+
+TEST(Uninstall, UnknownPackageIsNotInstalled) {
+  Installed pkg;
+  Host host;
+  cSOPKGLang::init();
+  cCIAppFullConfig cfg;
+  ASSERT_TRUE(cfg.openConfig(pkg.cfgDir.c_str()));
+  sPkgUninstallContext ctx;
+  ctx.id.set("nosuch");
+  ctx.config = &cfg;
+  EXPECT_EQ(runUninstall(ctx, host), unNotInstalled);
+  EXPECT_EQ(host.asked, 0);
+  pkg.expectWhole();
+}
+
+// Nobody owns the installed tree, as after an installation of their own.
+TEST(Uninstall, AsTheOwnerOfTheFiles) {
+  struct Case {
+    const char* name;
+    bool readOnlyFiles;
+    bool readOnlyConfig;
+    int code;  // the files go either way: only the record's save failed
+  } cases[] = {
+      {"read-only files", true, false, unDone},
+      {"read-only configuration", false, true, unInternal},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Installed pkg;
+    for (const std::string& top : {pkg.parent, pkg.cfgDir}) {
+      ::chown(top.c_str(), kNobody, kNobody);
+      for (auto& e : fs::recursive_directory_iterator(top)) ::lchown(e.path().c_str(), kNobody, kNobody);
+    }
+    if (c.readOnlyFiles)
+      for (auto& e : fs::recursive_directory_iterator(pkg.root))
+        if (e.is_regular_file()) ::chmod(e.path().c_str(), 0444);
+    // The store reads its files under a write lock, so they stay writable;
+    // a save replaces a file through its folder.
+    if (c.readOnlyConfig) ::chmod(pkg.cfgDir.c_str(), 0555);
+    EXPECT_TRUE(asNobody([&] {
+      Host host;
+      return pkg.uninstall(host) == c.code;
+    }));
+    EXPECT_EQ(fs::exists(pkg.root), false);
+  }
+}
+
+TEST(MoveFileClean, MovesWhatARenameMayMove) {
+  ScratchDir dir;
+  ::chmod(dir.root.c_str(), 0777);
+  std::string free = dir.file("free/a"), readOnly = dir.file("free/ro"), locked = dir.file("locked/a");
+  writeFile(free, "a");
+  writeFile(readOnly, "ro");
+  writeFile(locked, "l");
+  fs::create_directories(dir.file("free/folder"));
+  fs::create_symlink(free, dir.file("free/link"));
+  ::chmod(readOnly.c_str(), 0444);
+  ::chmod(dir.file("free").c_str(), 0777);
+  ::chmod(dir.file("locked").c_str(), 0555);
+  ::chmod(locked.c_str(), 0666);
+  struct Case {
+    std::string from;
+    bool moves;
+  } cases[] = {
+      {free, true},          {readOnly, true},          {locked, false}, {dir.file("free/folder"), false},
+      {dir.file("free/link"), false}, {dir.file("free/none"), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.from);
+    std::string to = c.from + ".bkp";
+    bool moved = asNobody([&] { return moveFileClean(c.from.c_str(), to.c_str()); });
+    EXPECT_EQ(moved, c.moves);
+    EXPECT_EQ(fs::exists(fs::symlink_status(to)), c.moves);
+  }
+}
+
+TEST(OwnedBy, OnlyPathsInsideTheFolderWithoutLinksOut) {
+  ScratchDir dir;
+  std::string base = dir.file("app");
+  fs::create_directories(base + "/sub");
+  fs::create_directories(dir.file("app2"));
+  fs::create_directory_symlink(dir.root, base + "/up");
+  fs::create_directory_symlink(base + "/sub", base + "/inner");
+  struct Case {
+    std::string path;
+    bool owned;
+  } cases[] = {
+      {base + "/sub/f", true},       {base + "/f", true},          {base + "/inner/f", true},
+      {dir.file("app2/f"), false},   {base + "/../f", false},      {base + "/up/f", false},
+      {base + "/./sub/f", false},    {base, false},                {"sub/f", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ownedBy(c.path, base), c.owned) << c.path;
+  EXPECT_TRUE(ownedBy(base + "/sub/f", base + "/"));
+}
+
+TEST(SoftUninstallerPanel, RunsEachSelectedCommandAndKeepsWhatFailed) {
+  ScratchDir dir;
+  auto script = [&](const char* name, const std::string& body) {
+    std::string path = dir.file(name);
+    writeFile(path, "#!/bin/sh\n" + body);
+    ::chmod(path.c_str(), 0755);
+    return "\"" + path + "\"";
+  };
+  struct Case {
+    std::string command;
+    bool selected;
+    int status;
+    bool kept;
+  } cases[] = {
+      {script("ok", "exit 0\n"), true, 0, false},
+      {script("three", "exit 3\n"), true, 3, true},
+      {"\"" + dir.file("missing") + "\" uninstall", true, -1, true},
+      {script("chatty", "head -c 10000000 /dev/zero\nhead -c 10000000 /dev/zero >&2\nexit 0\n"), true, 0, false},
+      {script("unselected", "exit 5\n"), false, 0, true},
+  };
+  _List<sPackageForRemoval> list;
+  for (const Case& c : cases) {
+    sPackageForRemoval& p = list.add()->value;
+    p.name.set(c.command.c_str());
+    p.command.set(c.command.c_str());
+    p.selected = c.selected;
+  }
+  {
+    cSoftUninstallerPanel panel;
+    ASSERT_TRUE(panel.startRemoval(list));
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (panel.runs() && std::chrono::steady_clock::now() < until)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_FALSE(panel.runs());
+  }
+  auto* p = list.head;
+  for (const Case& c : cases) {
+    if (!c.kept) continue;
+    ASSERT_TRUE(p) << c.command;
+    EXPECT_EQ(std::string(p->value.command.ptr), c.command);
+    EXPECT_EQ(p->value.result, c.status) << c.command;
+    p = p->next;
+  }
+  EXPECT_FALSE(p);
+  list.destroy();
+  _List<sPackageForRemoval> empty;
+  cSoftUninstallerPanel idle;
+  EXPECT_FALSE(idle.startRemoval(empty));
+}
+
+}  // namespace

@@ -1,0 +1,70 @@
+// Removing an installed package: its files, the folders they leave empty,
+// its shortcuts and its record, or, for a package the record does not know,
+// its registration and the uninstaller it registered. The forms around it
+// post and wait; this part never shows anything.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "base/appconfig.h"
+#include "base/guardchar.h"
+#include "base/list.h"
+
+struct sPkgUninstallContext {
+  _guardchar<char> id;
+  cApplicationConfig* config = nullptr;
+  // The record's installation folder: nothing above it is removed.
+  std::string base;
+  std::vector<std::string> files;
+  std::vector<std::string> shortcuts;
+  _List<int> langs;
+  sPkgUninstallContext() = default;
+  sPkgUninstallContext(const sPkgUninstallContext&) = delete;
+  sPkgUninstallContext& operator=(const sPkgUninstallContext&) = delete;
+  ~sPkgUninstallContext() { langs.destroy(); }
+};
+
+// End codes; code c shows row c + 5 of the uninstall form's texts.
+enum eUninstallResult {
+  unDone = 0,
+  unInternal = 1,
+  unNotInstalled = 2,
+  unCannotStart = 3,
+  unFailed = 4,
+  unDeregistered = 5,
+  unCancelled = 6,
+};
+
+// Rows of the questions.
+inline constexpr int kAskBrokenRegistration = 2;
+inline constexpr int kAskRemove = 3;
+
+// What the job asks of the main thread; the job waits for every answer.
+class cUninstallHost {
+ public:
+  virtual ~cUninstallHost() = default;
+  virtual bool applyLang(int) { return true; }
+  // Above 9: nothing chosen.
+  virtual int chooseLang(sPkgUninstallContext&, int preset) { return preset; }
+  virtual bool confirm(int row) = 0;
+  // True gives up on `path`, false tries again.
+  virtual bool askRelease(const char* path) = 0;
+};
+
+// Renames a regular file whose folder lets it go; a file the owner cannot
+// write may still be moved, as a rename needs only the folder.
+bool moveFileClean(const char* source, const char* target);
+// Whether `path` is a file the package at `base` may remove: spelled below
+// `base` without "." or ".." steps, and not reached through a link that
+// leads out of it.
+bool ownedBy(const std::string& path, const std::string& base);
+// Every step from the package id to the end code.
+int runUninstall(sPkgUninstallContext& context, cUninstallHost& host);
+// Waits for a child started by `process`, every 100 ms, dropping what it
+// prints so that a full pipe never stops it; its exit status, or -1 when it
+// did not exit normally.
+class cConProcess;
+int waitDraining(cConProcess& process);
+// Whether the program a command line names exists and may be run.
+bool canStart(const char* commandLine);

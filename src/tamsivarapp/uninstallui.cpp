@@ -1,0 +1,133 @@
+#include "tamsivarapp/uninstallui.h"
+
+#include <string>
+
+#include "base/stringkey.h"
+#include "ciom/application.h"
+#include "ciom/liblang.h"
+#include "ciom/messageform.h"
+#include "ciom/windowmaker.h"
+#include "tamsivarapp/langsel.h"
+#include "tamsivarapp/modes.h"
+
+namespace {
+
+constexpr int kBusyFileRow = 4;
+constexpr int kFirstEndRow = 5;
+
+class cFormHost : public cUninstallHost {
+ public:
+  explicit cFormHost(cUninstallInitUI* f) : form(f) {}
+  bool applyLang(int lang) override {
+    bool applied = false;
+    return askApplyLang(*form, new cApplyLangAction(cUninstallInitUI::kApplyLang, lang, &applied));
+  }
+  int chooseLang(sPkgUninstallContext&, int preset) override {
+    int lang = preset;
+    if (!form->sendAction(new cUninstallInitUI::cRespondLangAction(&lang))) return 10;
+    return lang;
+  }
+  bool confirm(int row) override {
+    bool yes = false;
+    return askYesNo(*form, new cUninstallInitUI::cConfirmAction(&yes, row));
+  }
+  bool askRelease(const char* path) override {
+    bool giveUp = true;
+    if (!form->sendAction(new cUninstallInitUI::cAskReleaseAction(&giveUp, path))) return true;
+    return giveUp;
+  }
+  cUninstallInitUI* form;
+};
+
+}  // namespace
+
+int cUninstallInitJob::job() {
+  cJob::sleep(kShowFirstMs);
+  cFormHost host(myForm);
+  try {
+    return runUninstall(*myContext, host);
+  } catch (...) {
+    return -1;
+  }
+}
+
+void cUninstallInitJob::onJobEnd(unsigned long code) {
+  myForm->postAction(new cUninstallInitUI::cProgressAction(static_cast<int>(code)));
+}
+
+int cUninstallInitUI::runUninstall(sPkgUninstallContext& context, cChildElement* parent) {
+  cCiomLangData* section = cLibLang::gCiomLang.sections.find(cStringKey("pkgm::unin", -1));
+  cCIApplication* app = cCIApplication::appRef();
+  if (!section) return 0;
+  auto* form = new cUninstallInitUI(&context);
+  if (parent) return parent->modal(section->string(0), 350, 110, form, false);
+  if (!app || !app->windowMaker()) {
+    delete form;
+    return 1;
+  }
+  return app->windowMaker()->modal(section->string(0), 350, 110, form, nullptr, false);
+}
+
+void cUninstallInitUI::onConstruct() {
+  cCustomForm::onConstruct();
+  attachStatusLine(*this, myStatus, string(1));
+  if (!myJob.start()) end_modal(0);
+}
+
+void cUninstallInitUI::showEnd(int code) {
+  const char* text = string(code + kFirstEndRow);
+  if (!text) return;
+  if (code == unDone || code == unDeregistered || code == unCancelled) {
+    cMessageForm::infobox(this, text, nullptr);
+  } else {
+    cMessageForm::errorbox(this, text, nullptr);
+  }
+}
+
+bool cUninstallInitUI::onAction(cChildElement* sender, cChildAction* a) {
+  if (sender != this || !a) return cCustomForm::onAction(sender, a);
+  switch (a->code) {
+    case kJobEnded: {
+      int code = static_cast<cProgressAction*>(a)->endCode;
+      if (code >= unDone && code <= unCancelled) showEnd(code);
+      end_modal(code == unDone ? 0 : 1);
+      return true;
+    }
+    case kChooseLang: {
+      int* lang = static_cast<cRespondLangAction*>(a)->lang;
+      *lang = cLangSelectionForm::chooseLang(&myContext->langs, *lang, myContext->id.ptr, this);
+      return true;
+    }
+    case kConfirm:
+      static_cast<cConfirmAction*>(a)->answer(*this);
+      return true;
+    case kAskRelease: {
+      auto* ask = static_cast<cAskReleaseAction*>(a);
+      if (!ask->giveUp) return true;
+      if (!ask->path.ptr) {
+        *ask->giveUp = true;
+        return true;
+      }
+      // The path is outside data: it is put in place, never used as a format.
+      std::string message = string(kBusyFileRow) ? string(kBusyFileRow) : "";
+      size_t at = message.find("%s");
+      if (at != std::string::npos) message.replace(at, 2, ask->path.ptr);
+      *ask->giveUp = !cMessageForm::warnconfirmbox(this, message.c_str(), nullptr);
+      return true;
+    }
+    case kApplyLang:
+      static_cast<cApplyLangAction*>(a)->answer();
+      return true;
+    default:
+      return cCustomForm::onAction(sender, a);
+  }
+}
+
+int uninstall(const char* packageId, void* parent) {
+  if (!packageId || !*packageId) return 1;
+  sPkgUninstallContext context;
+  context.id.set(packageId);
+  cCIApplication* app = cCIApplication::appRef();
+  context.config = app ? app->config() : nullptr;
+  return cUninstallInitUI::runUninstall(context, static_cast<cChildElement*>(parent));
+}
