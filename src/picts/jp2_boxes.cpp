@@ -60,7 +60,7 @@ bool cJP2Decode::readFtyp(const uint8_t* data, size_t n) {
 
 bool cJP2Decode::readColr(sJP2Bytes& b, size_t n) {
   if (n < 3) return false;
-  if (myColrTaken) return true;  // only the first colour specification counts
+  if (myColrTaken) return true;  // only the first colour box counts
   myMeth = b.u8();
   myPrec = b.u8();
   myApprox = b.u8();
