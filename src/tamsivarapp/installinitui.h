@@ -3,43 +3,28 @@
 // that tells why it cannot go on, or nothing when the package is ready.
 #pragma once
 
-#include "base/job.h"
 #include "ciom/customform.h"
 #include "ciom/staticelement.h"
+#include "tamsivarapp/formjob.h"
 #include "tamsivarapp/installctx.h"
 
 class cInstallInitUI;
 
-class cInstallInitJob : public cJob {
+class cInstallInitJob : public cFormJob<cInstallInitUI, sPkgInstallContext> {
  public:
-  cInstallInitJob(cInstallInitUI* form, sPkgInstallContext* context)
-      : cJob(nullptr), myForm(form), myContext(context) {}
-  ~cInstallInitJob() override { terminate(); }
+  using cFormJob::cFormJob;
   int job() override;
   void onJobEnd(unsigned long code) override;
-
- private:
-  cInstallInitUI* myForm;
-  sPkgInstallContext* myContext;
 };
 
 class cInstallInitUI : public cCustomForm {
  public:
-  static constexpr int kJobEnded = 7;
-  static constexpr int kChooseLang = 8;
+  static constexpr int kJobEnded = kFormJobEnded;
+  static constexpr int kChooseLang = kFormChooseLang;
   static constexpr int kApplyLang = 9;
 
-  class cProgressAction : public cChildAction {
-   public:
-    int endCode;
-    explicit cProgressAction(int c) : cChildAction(kJobEnded), endCode(c) {}
-  };
-  // Carries the preselected language in and the chosen one out.
-  class cRespondLangAction : public cSentChildAction {
-   public:
-    int* lang;
-    explicit cRespondLangAction(int* l) : cSentChildAction(kChooseLang), lang(l) {}
-  };
+  using cProgressAction = cFormJobEndAction;
+  using cRespondLangAction = cFormChooseLangAction;
   // The interface language belongs to the main thread.
   class cApplyLangAction : public cSentChildAction {
    public:

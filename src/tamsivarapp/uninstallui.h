@@ -3,45 +3,31 @@
 // box that tells how it ended.
 #pragma once
 
-#include "base/job.h"
 #include "ciom/customform.h"
 #include "ciom/staticelement.h"
+#include "tamsivarapp/formjob.h"
 #include "tamsivarapp/statusform.h"
 #include "tamsivarapp/uninstall.h"
 
 class cUninstallInitUI;
 
-class cUninstallInitJob : public cJob {
+class cUninstallInitJob : public cFormJob<cUninstallInitUI, sPkgUninstallContext> {
  public:
-  cUninstallInitJob(cUninstallInitUI* form, sPkgUninstallContext* context)
-      : cJob(nullptr), myForm(form), myContext(context) {}
-  ~cUninstallInitJob() override { terminate(); }
+  using cFormJob::cFormJob;
   int job() override;
   void onJobEnd(unsigned long code) override;
-
- private:
-  cUninstallInitUI* myForm;
-  sPkgUninstallContext* myContext;
 };
 
 class cUninstallInitUI : public cCustomForm {
  public:
-  static constexpr int kJobEnded = 7;
-  static constexpr int kChooseLang = 8;
+  static constexpr int kJobEnded = kFormJobEnded;
+  static constexpr int kChooseLang = kFormChooseLang;
   static constexpr int kConfirm = 9;
   static constexpr int kAskRelease = 10;
   static constexpr int kApplyLang = 11;
 
-  class cProgressAction : public cChildAction {
-   public:
-    int endCode;
-    explicit cProgressAction(int c) : cChildAction(kJobEnded), endCode(c) {}
-  };
-  class cRespondLangAction : public cSentChildAction {
-   public:
-    int* lang;
-    explicit cRespondLangAction(int* l) : cSentChildAction(kChooseLang), lang(l) {}
-  };
+  using cProgressAction = cFormJobEndAction;
+  using cRespondLangAction = cFormChooseLangAction;
   class cConfirmAction : public cYesNoAction {
    public:
     cConfirmAction(bool* answer, int r) : cYesNoAction(kConfirm, answer, r) {}
@@ -50,7 +36,8 @@ class cUninstallInitUI : public cCustomForm {
    public:
     bool* giveUp;
     _guardchar<char> path;
-    cAskReleaseAction(bool* answer, const char* file) : cSentChildAction(kAskRelease), giveUp(answer), path(file) {}
+    cAskReleaseAction(bool* answer, const char* file)
+        : cSentChildAction(kAskRelease), giveUp(answer), path(file) {}
   };
 
   // The form's modal result: 0 uninstalled, 1 anything else.
