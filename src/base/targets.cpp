@@ -206,6 +206,10 @@ bool cFileIO::lock_w(unsigned long long start, unsigned long long length) {
   return valid() && recordLock(fdOf(h()), F_WRLCK, F_OFD_SETLKW, start, length);
 }
 
+bool cFileIO::lock_shared_w(unsigned long long start, unsigned long long length) {
+  return valid() && recordLock(fdOf(h()), F_RDLCK, F_OFD_SETLKW, start, length);
+}
+
 bool cFileIO::unlock(unsigned long long start, unsigned long long length) {
   return valid() && recordLock(fdOf(h()), F_UNLCK, F_OFD_SETLKW, start, length);
 }

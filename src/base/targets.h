@@ -83,6 +83,9 @@ class cFileIO : public cFileIOTarget {
   // file, so closing another descriptor of the same file keeps them.
   bool lock(unsigned long long start, unsigned long long length);
   bool lock_w(unsigned long long start, unsigned long long length);
+  // Shared and waiting: readers run together and only wait for a writer, and
+  // a file opened for reading alone can take it.
+  bool lock_shared_w(unsigned long long start, unsigned long long length);
   bool unlock(unsigned long long start, unsigned long long length);
 
   static bool remove(const char* path);

@@ -34,10 +34,14 @@ cCIAppConfig::sHiveStamp stampOf(const struct stat& st) {
 }
 
 // Opens the hive at `path` and takes its lock, making sure that the locked
-// file is still the one the path names.
-bool openLocked(const char* path, cFileIO& file, struct stat& held) {
+// file is still the one the path names. A reader opens it for reading alone,
+// so a hive it may not write (a configuration another user installed) still
+// reads.
+bool openLocked(const char* path, cFileIO& file, struct stat& held, bool forWriting) {
   for (int attempt = 0; attempt < kReopenAttempts; ++attempt) {
-    if (!file.open(path, fmReadWrite) || !file.lock_w(0, 4)) return false;
+    bool locked = forWriting ? file.open(path, fmReadWrite) && file.lock_w(0, 4)
+                             : file.open(path, fmRead) && file.lock_shared_w(0, 4);
+    if (!locked) return false;
     struct stat named;
     if (fstat(static_cast<int>(file.handle), &held) != 0) return false;
     if (stat(path, &named) == 0 && named.st_dev == held.st_dev && named.st_ino == held.st_ino) return true;
@@ -174,7 +178,7 @@ bool cCIAppConfig::loadHive(const char* path, sDataContainer& root, sHiveStamp* 
   root.clear();
   cFileIO file;
   struct stat held;
-  if (!path || !openLocked(path, file, held)) return false;
+  if (!path || !openLocked(path, file, held, false)) return false;
   if (stamp) *stamp = stampOf(held);
   cMemBufferedIO in;
   char magic[4];
@@ -192,7 +196,7 @@ bool cCIAppConfig::saveHive(const char* path, sDataContainer& root) {
   // and a reader never sees a half-written hive.
   cFileIO file;
   struct stat held;
-  return openLocked(path, file, held) && placeBeside(path, bytes.ptr, bytes.count, held.st_mode, true);
+  return openLocked(path, file, held, true) && placeBeside(path, bytes.ptr, bytes.count, held.st_mode, true);
 }
 
 bool cCIAppConfig::mkNewHive(const char* path) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -193,6 +194,26 @@ TEST(HiveProcesses, ASaveThatRunsOutOfSpaceKeepsTheOldHive) {
   EXPECT_EQ(exitCode(writer), 0);
   EXPECT_EQ(readFile(dir.file("h")), before);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.root), {}), 1);
+}
+
+// Another user's configuration: the files read-only to us, the folder too.
+// Root ignores modes, so the reader drops to nobody when it can.
+TEST(HiveProcesses, AHiveWeMayNotWriteStillReads) {
+  ScratchDir dir;
+  cCIAppConfig store;
+  ASSERT_TRUE(store.openConfig(dir.root.c_str()));
+  ASSERT_TRUE(store.setParamStr("install/foo/ver", "1.0", -1));
+  ASSERT_TRUE(store.saveConfig());
+  ASSERT_EQ(chmod(dir.file("install").c_str(), 0444), 0);
+  ASSERT_EQ(chmod(dir.root.c_str(), 0755), 0);
+  pid_t reader = spawn([&] {
+    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) return 1;
+    cCIAppConfig theirs;
+    _guardchar<char> ver;
+    if (!theirs.openConfig(dir.root.c_str()) || !theirs.getParamStr("install/foo/ver", ver)) return 2;
+    return std::string(ver.ptr) == "1.0" ? 0 : 3;
+  });
+  EXPECT_EQ(exitCode(reader), 0);
 }
 
 }  // namespace
