@@ -3,6 +3,7 @@
 #pragma once
 
 #include <malloc.h>
+#include <time.h>
 
 #include <algorithm>
 #include <chrono>
@@ -43,22 +44,42 @@ long long peakGrowthKb(F decode) {
   return statusKb("VmHWM:") - before;
 }
 
-// The best of `runs` runs in milliseconds; `ok` turns false when one fails.
+inline double cpuMs() {
+  timespec now;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
+}
+
+struct sTimes {
+  double wallMs = 1e300;
+  double cpuMs = 1e300;
+};
+
+// The best of `runs` runs, by the clock and by the processor time this
+// process took (steadier on a busy machine); `ok` turns false when one fails.
 template <typename F>
-double bestMs(int runs, F decode, bool& ok) {
-  double best = 1e300;
+sTimes bestTimes(int runs, F decode, bool& ok) {
+  sTimes best;
   for (int run = 0; run < runs; ++run) {
     auto start = std::chrono::steady_clock::now();
+    double cpuStart = cpuMs();
     ok = decode() && ok;
-    best = std::min(
-        best, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    best.cpuMs = std::min(best.cpuMs, cpuMs() - cpuStart);
+    best.wallMs = std::min(
+        best.wallMs, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
   }
   return best;
 }
 
+template <typename F>
+double bestMs(int runs, F decode, bool& ok) {
+  return bestTimes(runs, decode, ok).wallMs;
+}
+
 // Decodes every file of `dir` with the given `extensions` by both decoders
 // (each answering whether it succeeded), prints per file the best of a few
-// runs and each one's peak growth, and ends with the time ratio.
+// runs and each one's peak growth, and ends with the ratio of processor
+// times (single-threaded decoders, so the clock only adds the machine's load).
 template <typename Own, typename Peer>
 int compareDecoders(const char* dir, const std::vector<std::string>& extensions, const char* own,
                     const char* peer, Own decodeOwn, Peer decodePeer) {
@@ -75,14 +96,15 @@ int compareDecoders(const char* dir, const std::vector<std::string>& extensions,
   for (const auto& path : paths) {
     Bytes file = readFile(path);
     bool ok = true;
-    double ownMs = bestMs(kRuns, [&] { return decodeOwn(file); }, ok);
-    double peerMs = bestMs(kRuns, [&] { return decodePeer(file); }, ok);
+    sTimes ownMs = bestTimes(kRuns, [&] { return decodeOwn(file); }, ok);
+    sTimes peerMs = bestTimes(kRuns, [&] { return decodePeer(file); }, ok);
     long long ownKb = peakGrowthKb([&] { decodeOwn(file); });
     long long peerKb = peakGrowthKb([&] { decodePeer(file); });
-    std::printf("%s: %s %.2f ms, %s %.2f ms, peak %s %lld KiB, %s %lld KiB%s\n", path.filename().c_str(), own,
-                ownMs, peer, peerMs, own, ownKb, peer, peerKb, ok ? "" : " (a decode failed)");
-    ownTotal += ownMs;
-    peerTotal += peerMs;
+    std::printf("%s: %s %.2f ms (cpu %.2f), %s %.2f ms (cpu %.2f), peak %s %lld KiB, %s %lld KiB%s\n",
+                path.filename().c_str(), own, ownMs.wallMs, ownMs.cpuMs, peer, peerMs.wallMs, peerMs.cpuMs, own,
+                ownKb, peer, peerKb, ok ? "" : " (a decode failed)");
+    ownTotal += ownMs.cpuMs;
+    peerTotal += peerMs.cpuMs;
     ownPeak = std::max(ownPeak, ownKb);
     peerPeak = std::max(peerPeak, peerKb);
   }

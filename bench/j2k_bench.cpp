@@ -1,18 +1,12 @@
 // j2k_bench DIR: decodes every .j2k codestream in DIR from memory into
 // component planes, with cJ2KDecode and with libopenjp2 on one thread, and
-// prints per file the best of five runs of each (wall time, and the
-// process's processor time, which the ratio compares so that other load on
-// a shared machine does not skew it) and the extra memory each needed at
-// its peak.
-#include <malloc.h>
+// prints per file the best of a few runs of each and the extra memory each
+// needed at its peak.
 #include <openjpeg.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "base/memio.h"
@@ -21,8 +15,7 @@
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
-constexpr int kRuns = 5;
+using bench::Bytes;
 
 struct Source {
   const Bytes* data;
@@ -90,37 +83,5 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: j2k_bench DIR\n");
     return 2;
   }
-  // Every large buffer gets its own mapping and goes back when freed, so the
-  // peaks of one decoder do not hide in memory the other left behind.
-  mallopt(M_MMAP_THRESHOLD, 128 * 1024);
-  std::vector<std::filesystem::path> paths;
-  for (const auto& entry : std::filesystem::directory_iterator(argv[1]))
-    if (entry.path().extension() == ".j2k") paths.push_back(entry.path());
-  std::sort(paths.begin(), paths.end());
-  double ownTotal = 0, refTotal = 0;
-  long long ownPeak = 0, refPeak = 0;
-  for (const auto& path : paths) {
-    std::ifstream in(path, std::ios::binary);
-    Bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    bool ok = true;
-    double own = bench::bestMs(kRuns, [&] { return ownDecode(file); }, ok);
-    double ref = bench::bestMs(kRuns, [&] { return openjpegDecode(file); }, ok);
-    double ownCpu = bench::bestCpuMs(kRuns, [&] { return ownDecode(file); }, ok);
-    double refCpu = bench::bestCpuMs(kRuns, [&] { return openjpegDecode(file); }, ok);
-    long long ownKb = bench::peakGrowthKb([&] { ownDecode(file); });
-    long long refKb = bench::peakGrowthKb([&] { openjpegDecode(file); });
-    std::printf("%s: j2k %.1f ms (cpu %.1f), openjpeg %.1f ms (cpu %.1f), peak j2k %lld KiB, openjpeg %lld KiB%s\n",
-                path.filename().c_str(), own, ownCpu, ref, refCpu, ownKb, refKb, ok ? "" : " (a decode failed)");
-    ownTotal += ownCpu;
-    refTotal += refCpu;
-    ownPeak = std::max(ownPeak, ownKb);
-    refPeak = std::max(refPeak, refKb);
-  }
-  if (paths.empty() || refTotal <= 0) {
-    std::fprintf(stderr, "no .j2k files in %s\n", argv[1]);
-    return 1;
-  }
-  std::printf("largest peak j2k: %lld KiB\nlargest peak openjpeg: %lld KiB\n", ownPeak, refPeak);
-  std::printf("ratio j2k/openjpeg time: %.3f\n", ownTotal / refTotal);
-  return 0;
+  return bench::compareDecoders(argv[1], {".j2k"}, "j2k", "openjpeg", ownDecode, openjpegDecode);
 }

@@ -2,26 +2,20 @@
 // TIFFReadRGBAImageOriented (both from memory, 8-bit pixels out) and prints,
 // per file, the best of a few runs of each and the extra memory each needed
 // at its peak.
-#include <malloc.h>
 #include <tiffio.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <string>
 #include <vector>
 
 #include "base/memio.h"
-#include "bench_measure.h"
+#include "bench_timing.h"
 #include "picts/picttiff.h"
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
-constexpr int kRuns = 3;
+using bench::Bytes;
 
 struct sMemory {
   const Bytes* data;
@@ -83,33 +77,5 @@ int main(int argc, char** argv) {
     return 2;
   }
   TIFFSetWarningHandler(nullptr);
-  // Every large buffer gets its own mapping and goes back when freed, so the
-  // peaks of one decoder do not hide in memory the other left behind.
-  mallopt(M_MMAP_THRESHOLD, 128 * 1024);
-  std::vector<std::filesystem::path> paths;
-  for (const auto& entry : std::filesystem::directory_iterator(argv[1]))
-    if (entry.path().extension() == ".tif") paths.push_back(entry.path());
-  std::sort(paths.begin(), paths.end());
-  double ownTotal = 0, libtiffTotal = 0;
-  for (const auto& path : paths) {
-    std::ifstream in(path, std::ios::binary);
-    Bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    bool ok = true;
-    double own = bench::bestMs(
-        kRuns, [&] { return ownDecode(file); }, ok);
-    double ref = bench::bestMs(
-        kRuns, [&] { return libtiffDecode(file); }, ok);
-    long long ownKb = bench::peakGrowthKb([&] { ownDecode(file); });
-    long long refKb = bench::peakGrowthKb([&] { libtiffDecode(file); });
-    std::printf("%s: tiff %.2f ms, libtiff %.2f ms, peak tiff %lld KiB, libtiff %lld KiB%s\n",
-                path.filename().c_str(), own, ref, ownKb, refKb, ok ? "" : " (a decode failed)");
-    ownTotal += own;
-    libtiffTotal += ref;
-  }
-  if (paths.empty() || libtiffTotal <= 0) {
-    std::fprintf(stderr, "no TIFF files in %s\n", argv[1]);
-    return 1;
-  }
-  std::printf("ratio tiff/libtiff time: %.3f\n", ownTotal / libtiffTotal);
-  return 0;
+  return bench::compareDecoders(argv[1], {".tif"}, "tiff", "libtiff", ownDecode, libtiffDecode);
 }

@@ -1,6 +1,8 @@
 #include "compression/lzwdecompress.h"
 
-#include "compression/variablelengthaccess.h"
+#include <cstring>
+#include <new>
+#include <utility>
 
 namespace {
 
@@ -14,6 +16,88 @@ constexpr std::array<unsigned char, 256> identityBytes() {
 // The output position counts in 32 bits.
 const unsigned long long kMaxOutput = 0xFFFFFFFFull;
 const int kMaxWidth = 12;
+
+// Codes of up to 12 bits out of a byte buffer, either bit order. Only whole
+// codes count: a code whose bits run past the input is not read.
+class cCodeReader {
+ public:
+  cCodeReader(const unsigned char* in, unsigned long long size, bool msbFirst)
+      : in(in), size(size), msbFirst(msbFirst) {}
+
+  bool next(int width, unsigned int& code) {
+    if (held < width) {
+      refill();
+      if (held < width) return false;
+    }
+    held -= width;
+    unsigned long long mask = (1ull << width) - 1;
+    if (msbFirst) {
+      code = static_cast<unsigned int>(bits >> held & mask);
+    } else {
+      code = static_cast<unsigned int>(bits & mask);
+      bits >>= width;
+    }
+    return true;
+  }
+
+ private:
+  const unsigned char* in;
+  unsigned long long size;
+  unsigned long long pos = 0;
+  unsigned long long bits = 0;
+  int held = 0;
+  bool msbFirst;
+
+  void refill() {
+    for (; held <= 56 && pos < size; held += 8, ++pos) {
+      if (msbFirst)
+        bits = bits << 8 | in[pos];
+      else
+        bits |= static_cast<unsigned long long>(in[pos]) << held;
+    }
+  }
+};
+
+// The decoded bytes, grown by doubling up to the limit. The first size is
+// a guess from the input, since a hostile limit may be far beyond it.
+class cOutput {
+ public:
+  cOutput(unsigned long long limit, unsigned long long inputSize) : cap(limit) {
+    first = inputSize < cap / 4 ? inputSize * 4 + 4096 : cap;
+    if (first > cap) first = cap;
+  }
+
+  unsigned long long used = 0;
+  _typebuf<unsigned char> bytes;
+
+  // Room for `n` more bytes, fewer at the limit; false when memory ran out.
+  bool reserve(unsigned long long& n) {
+    if (n > cap - used) n = cap - used;
+    unsigned long long need = used + n;
+    if (need <= static_cast<unsigned long long>(bytes.count)) return true;
+    unsigned long long grown = bytes.count == 0 ? first : static_cast<unsigned long long>(bytes.count) * 2;
+    if (grown < need) grown = need;
+    if (grown > cap) grown = cap;
+    try {
+      bytes.reset(static_cast<long long>(grown));
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+    return true;
+  }
+
+  // Hands the bytes over without copying; the allocation may be longer than
+  // the count, which the buffer frees without needing.
+  void moveTo(_typebuf<unsigned char>& out) {
+    std::swap(out.ptr, bytes.ptr);
+    std::swap(out.count, bytes.count);
+    out.count = static_cast<long long>(used);
+  }
+
+ private:
+  unsigned long long cap;
+  unsigned long long first;
+};
 
 }  // namespace
 
@@ -31,115 +115,82 @@ int cLZWDecompress::typeOf() { return 1; }
 
 void cLZWDecompress::setOutputLimit(unsigned long long bytes) { outputLimit = bytes; }
 
-bool cLZWDecompress::getNextCode(unsigned short& code) {
-  // Only whole codes count: the bytes the field touches must all be there.
-  unsigned long long need = static_cast<unsigned long long>((readBit + width - 1) / 8 + 1);
-  if (readByte >= inputSize || inputSize - readByte < need) return false;
-  long pos = static_cast<long>(readByte);
-  if (msbFirst)
-    cVariableLengthAccess::getValue<unsigned short>(input, pos, readBit, width, code);
-  else
-    cVariableLengthAccess::getValueLSB<unsigned short>(input, pos, readBit, width, code);
-  unsigned int bits = readBit + width;
-  readByte += bits / 8;
-  readBit = static_cast<unsigned char>(bits % 8);
-  return true;
-}
-
-void cLZWDecompress::initTable() {
-  tableCount = 0;
-  width = static_cast<unsigned char>(initialWidth);
-  strings.destroy();
-}
-
-const unsigned char* cLZWDecompress::getTableString(unsigned short code, long long& len) {
-  if (code < clearCode) {
-    len = 1;
-    return &mySimpleTabRefs[code];
-  }
-  int i = code - firstFree;
-  if (i < 0 || i >= kTableSize || i >= tableCount) return nullptr;
-  len = static_cast<long long>(table[i].length);
-  return table[i].bytes;
-}
-
-bool cLZWDecompress::addTableString(const unsigned char* prefix, long long len, unsigned char last) {
-  if (tableCount >= kTableSize) return false;
-  auto* bytes = static_cast<unsigned char*>(strings.alloc(len + 1));
-  if (!bytes) return false;
-  std::memcpy(bytes, prefix, static_cast<size_t>(len));
-  bytes[len] = last;
-  table[tableCount++] = {bytes, static_cast<unsigned long long>(len + 1)};
-  unsigned int n = (firstFree + tableCount + (earlyChange ? 1u : 0u)) & 0xFFFF;
-  if ((n & (n - 1)) == 0 && width < kMaxWidth) ++width;
-  return true;
-}
-
 unsigned long long cLZWDecompress::limit() const {
   return outputLimit != 0 && outputLimit < kMaxOutput ? outputLimit : kMaxOutput;
 }
 
-bool cLZWDecompress::writeString(const unsigned char* bytes, long long len) {
-  unsigned long long room = limit() - outputPosition;
-  unsigned int n = static_cast<unsigned long long>(len) < room ? static_cast<unsigned int>(len)
-                                                               : static_cast<unsigned int>(room);
-  if (n > 0 && output.write(const_cast<unsigned char*>(bytes), n) != n) return false;
-  outputPosition += n;
-  return true;
-}
-
 bool cLZWDecompress::decompress(const _typebuf<unsigned char>& in, _typebuf<unsigned char>& out) {
-  output.reset();
-  input = in.ptr;
-  inputSize = in.count > 0 ? static_cast<unsigned long long>(in.count) : 0;
-  outputPosition = 0;
-  readByte = 0;
-  readBit = 0;
-  initTable();
-  if (!input || inputSize == 0) return false;
+  if (!in.ptr || in.count <= 0) return false;
+  cCodeReader codes(in.ptr, static_cast<unsigned long long>(in.count), msbFirst);
+  cOutput output(limit(), static_cast<unsigned long long>(in.count));
 
   // Decoding ends with true at an end code, a missing string after a clear
   // code, the end of the input, or the output limit; it fails at a code
   // beyond the next one to be assigned or when the table cannot grow.
   bool ok = true;
-  const unsigned char* previous = nullptr;
-  long long previousLen = 0;
-  unsigned short code;
-  while (getNextCode(code) && code != endCode) {
-    if (code > firstFree + tableCount) {
+  int width = initialWidth;
+  int count = 0;
+  bool havePrevious = false;
+  sString previous{};
+  unsigned int code;
+  while (codes.next(width, code) && code != endCode) {
+    if (code > static_cast<unsigned int>(firstFree + count)) {
       ok = false;
       break;
     }
     if (code == clearCode) {
-      initTable();
-      previous = nullptr;
-      if (!getNextCode(code) || code == endCode) break;
+      count = 0;
+      width = initialWidth;
+      havePrevious = false;
+      if (!codes.next(width, code) || code >= clearCode) break;
     }
-    long long len = 0;
-    const unsigned char* s = getTableString(code, len);
-    if (!previous) {
-      if (!s) break;
-    } else if (s) {
-      addTableString(previous, previousLen, s[0]);
-    } else {
-      // The code being assigned right now: the previous string and its own first byte.
-      if (!addTableString(previous, previousLen, previous[0])) {
+    bool known = code < clearCode || static_cast<int>(code - firstFree) < count;
+    if (!known && !havePrevious) break;
+    if (havePrevious) {
+      // The new entry ends with the first byte of this code's string, which
+      // is written right behind the previous one; a full table stops growing
+      // unless this very code needs the entry.
+      if (count < kTableSize) {
+        table[count++] = {previous.offset, previous.length + 1};
+        unsigned int n = (firstFree + count + (earlyChange ? 1u : 0u)) & 0xFFFF;
+        if ((n & (n - 1)) == 0 && width < kMaxWidth) ++width;
+      } else if (!known) {
         ok = false;
         break;
       }
-      s = table[tableCount - 1].bytes;
-      len = previousLen + 1;
     }
-    if (!writeString(s, len)) {
+    unsigned long long want;
+    unsigned int from = 0;
+    if (code < clearCode)
+      want = 1;
+    else {
+      const sString& s = table[code - firstFree];
+      from = s.offset;
+      want = s.length;
+    }
+    unsigned long long n = want;
+    if (!output.reserve(n)) {
       ok = false;
       break;
     }
-    if (outputPosition >= limit()) break;
-    previous = s;
-    previousLen = len;
+    unsigned char* to = output.bytes.ptr + output.used;
+    if (code < clearCode) {
+      if (n) *to = static_cast<unsigned char>(code);
+    } else if (n) {
+      // A code made just now copies the previous string and then its own
+      // first byte, which the copy has only just written.
+      const unsigned char* src = output.bytes.ptr + from;
+      unsigned long long direct = n < want ? n : want - 1;
+      if (known) direct = n;
+      std::memcpy(to, src, static_cast<size_t>(direct));
+      if (direct < n) to[direct] = src[0];
+    }
+    sString current{static_cast<unsigned int>(output.used), static_cast<unsigned int>(want)};
+    output.used += n;
+    if (output.used >= limit()) break;
+    previous = current;
+    havePrevious = true;
   }
-  if (!output.toBuffer(out)) ok = false;
-  output.reset();
-  strings.destroy();
+  output.moveTo(out);
   return ok;
 }

@@ -4,8 +4,6 @@
 
 #include <array>
 
-#include "base/integralmemory.h"
-#include "base/memio.h"
 #include "compression/decompress.h"
 
 class cLZWDecompress : public cDecompress {
@@ -29,35 +27,24 @@ class cLZWDecompress : public cDecompress {
   void setOutputLimit(unsigned long long bytes);
 
  private:
+  // Every string of the table is a stretch of the output already written:
+  // the string added after a code is that code's string followed by the
+  // first byte of the next one, which the output holds right behind it. So
+  // an entry is a place in the output, and decoding is copying within it.
   struct sString {
-    const unsigned char* bytes;
-    unsigned long long length;
+    unsigned int offset;
+    unsigned int length;
   };
   static const int kTableSize = 4094;
 
-  const unsigned char* input = nullptr;
-  unsigned long long inputSize = 0;
-  cIntegralMemory strings;
   bool msbFirst;
   bool earlyChange;
   int initialWidth;
   unsigned short clearCode;
   unsigned short endCode;
   unsigned short firstFree;
-  unsigned long long readByte = 0;
-  unsigned char readBit = 0;
-  unsigned char width = 0;
-  unsigned int outputPosition = 0;
   unsigned long long outputLimit = 0;
   sString table[kTableSize];
-  unsigned short tableCount = 0;
-  cMemIOTarget output{65536};
 
-  bool getNextCode(unsigned short& code);
-  void initTable();
-  const unsigned char* getTableString(unsigned short code, long long& len);
-  bool addTableString(const unsigned char* prefix, long long len, unsigned char last);
-  // Writes up to the output limit; false when memory ran out.
-  bool writeString(const unsigned char* bytes, long long len);
   unsigned long long limit() const;
 };
