@@ -7,7 +7,7 @@
 
 #include "base/memio.h"
 #include "compression/lzwdecompress.h"
-#include "compression/zdecompress.h"
+#include "compression/oneshotinflate.h"
 #include "picts/pictjpeg.h"
 #include "picts/picttiff.h"
 #include "picts/tifffax.h"
@@ -126,19 +126,10 @@ bool cPictTIFF::decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long
   } catch (const std::bad_alloc&) {
     return false;
   }
-  cZDecompress inflater;
-  long long produced = 0;
-  const unsigned char* next = in.ptr;
-  long long inLen = in.count;
-  while (produced < out.data.count) {
-    long long outLen = out.data.count - produced;
-    if (!inflater.decompressPart(next, inLen, out.data.ptr + produced, outLen)) break;
-    produced += outLen;
-    if (outLen == 0) break;
-    next = nullptr;
-  }
+  sInflated inflated = inflateOneShot(in.ptr, static_cast<size_t>(in.count), out.data.ptr,
+                                      static_cast<size_t>(out.data.count), true);
   // A damaged stream still shows the rows before the damage; the strip loop refuses short output.
-  out.data.count = produced;
+  out.data.count = static_cast<long long>(inflated.produced);
   return true;
 }
 

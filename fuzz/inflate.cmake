@@ -1,0 +1,1 @@
+zvk_fuzz(inflate zvk_compression)

@@ -1,0 +1,25 @@
+// Inflating a whole deflate stream held in memory into a buffer whose size
+// the caller knows (picture strips and tiles): no state survives a call, so
+// the decoder keeps its bits in registers and copies matches a word at a
+// time. Parts that arrive over time go through cZDecompress instead.
+#pragma once
+
+#include <cstddef>
+
+enum class eInflateEnd {
+  finished,    // the last block ended
+  outputFull,  // the buffer filled before the stream ended
+  damaged,     // a code, length or distance the stream cannot hold
+  truncated,   // the input ended inside a block
+};
+
+struct sInflated {
+  eInflateEnd end;
+  size_t produced;  // bytes written, also before damage
+};
+
+// `zlibHeader` expects and skips the two-byte zlib header (no preset
+// dictionary); the trailing checksum is not read, since what was decoded
+// stands either way for the callers.
+sInflated inflateOneShot(const unsigned char* in, size_t inLen, unsigned char* out, size_t outLen,
+                         bool zlibHeader);
