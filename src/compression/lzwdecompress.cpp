@@ -67,6 +67,12 @@ class cOutput {
     if (first > cap) first = cap;
   }
 
+  // Starts in the caller's old buffer, which strips of one picture share.
+  void adopt(_typebuf<unsigned char>& old) {
+    std::swap(old.ptr, bytes.ptr);
+    std::swap(old.count, bytes.count);
+  }
+
   unsigned long long used = 0;
   _typebuf<unsigned char> bytes;
 
@@ -123,6 +129,7 @@ bool cLZWDecompress::decompress(const _typebuf<unsigned char>& in, _typebuf<unsi
   if (!in.ptr || in.count <= 0) return false;
   cCodeReader codes(in.ptr, static_cast<unsigned long long>(in.count), msbFirst);
   cOutput output(limit(), static_cast<unsigned long long>(in.count));
+  if (out.ptr != in.ptr) output.adopt(out);
 
   // Decoding ends with true at an end code, a missing string after a clear
   // code, the end of the input, or the output limit; it fails at a code

@@ -379,8 +379,16 @@ bool cPictTIFF::decodeUnit(cFileIOTarget* io, int compression, const sUnit& unit
   // A count is believed only when its bytes are in the file.
   if (unit.offset >= mySize || count > mySize - unit.offset || count > 0xFFFFFFFFULL) return false;
   try {
-    // Strips mostly share one size; their buffer is made once.
-    if (myInput.count != static_cast<long long>(count)) myInput.set(static_cast<long long>(count));
+    // Compressed strips differ in size, so their buffer only grows: the
+    // count says how much of it this strip fills (the allocation is freed
+    // without its size). A decoder that replaced the buffer gets a new one.
+    if (static_cast<long long>(count) > myInputCapacity || myInput.ptr != myInputAllocation) {
+      myInputAllocation = nullptr;
+      myInput.set(static_cast<long long>(count));
+      myInputAllocation = myInput.ptr;
+      myInputCapacity = myInput.count;
+    }
+    myInput.count = static_cast<long long>(count);
   } catch (const std::bad_alloc&) {
     return false;
   }

@@ -135,6 +135,8 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
 
   sDecomress myUnitData;
   _typebuf<unsigned char> myInput;
+  long long myInputCapacity = 0;
+  const unsigned char* myInputAllocation = nullptr;
   _typebuf<unsigned long long> mySampleRow;
   unsigned long long mySize = 0;
   long long myUnitWidth = 0;  // of the strip or tile being decoded
