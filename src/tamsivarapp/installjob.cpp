@@ -61,9 +61,12 @@ class cInstallerRun {
     shortcuts();
     _guardchar<char> manager, managerShortcut;
     bool managerKnown = copyManager(manager, managerShortcut);
+    // Files this version dropped go while the old record still lists them:
+    // once the new record is saved, nothing would name them any more.
+    removeDropped();
     saveRecord(managerKnown ? manager.ptr : nullptr, managerShortcut.ptr);
     host_.notifyLastStage();
-    cleanUp();
+    for (sEntry& e : entries_) ::unlink(e.backup.c_str());
     return 0;
   }
 
@@ -283,8 +286,7 @@ class cInstallerRun {
     if (manager && isRegularFile(manager)) OSRegisterPackage(ctx_.codename.ptr, *ctx_.scenario, !global);
   }
 
-  void cleanUp() {
-    for (sEntry& e : entries_) ::unlink(e.backup.c_str());
+  void removeDropped() {
     const char* stop = ctx_.installedFolder.ptr;
     forEach(ctx_.existing, [stop](sExistingFileItem& item) {
       if (!item.kept && item.path.ptr) rmFileClean(item.path.ptr, stop);

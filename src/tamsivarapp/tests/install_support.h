@@ -76,10 +76,14 @@ inline cSoftPkgScenario* buildScenario(const std::string& root, const PkgVersion
 // A host that lets a test act at a stage or stop the copying.
 struct TestHost : cInstallJobHost {
   std::function<void(int)> atStage;
+  std::function<void()> atLastStage;
   long long stopAfter = -1;
   long long progressCalls = 0;
   void notifyStage(int s) override {
     if (atStage) atStage(s);
+  }
+  void notifyLastStage() override {
+    if (atLastStage) atLastStage();
   }
   bool notifyProgress(double) override { return stopAfter < 0 || ++progressCalls <= stopAfter; }
   bool managerPath(_guardchar<char>&) override { return false; }
