@@ -5,7 +5,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <map>
 
 #include "base/tests/scratch_dir.h"
 #include "install_support.h"
@@ -145,20 +147,37 @@ TEST(InstallMadePackage, AsNobodyReadOnlyFoldersGiveTheirCodes) {
 
 namespace {
 
-// The driver upgrading a made package, killed with SIGKILL at random
+// Every file and folder under `root` outside the `kept` places, files with
+// what a writer would change (a folder changes by its entries, which are
+// listed themselves).
+std::map<std::string, FileId> elsewhere(const std::string& root, const std::vector<std::string>& kept) {
+  std::map<std::string, FileId> found;
+  for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
+    std::string p = it->path().string();
+    if (std::find(kept.begin(), kept.end(), p) != kept.end()) {
+      it.disable_recursion_pending();
+      continue;
+    }
+    found[p] = it->is_directory() ? FileId{} : fileId(p);
+  }
+  return found;
+}
+
+// The driver upgrading a made 200 MB package, killed with SIGKILL at random
 // moments of its run: every target holds its old or its new bytes, the
-// record is the old or the new one, and the next run ends with the new.
+// record is the old or the new one, nothing else changed, and the next run
+// ends with the new.
 TEST(InstallMadePackage, DriverKilledAtRandomMomentsLeavesOldOrNew) {
   ScratchDir dir;
   std::string zvk = std::string(ZVK_BUNDLE) + "/Contents/MacOS/zvk", home0 = dir.file("home0");
   fs::create_directories(home0);
   writeFile(dir.file("eula.ENG.hdl"), "<text>Terms</text>");
   writeFile(dir.file("eula.idx"), "ENG = \"./eula.ENG.hdl\"\n");
-  const int kFiles = 16;
+  const int kFiles = 50;
   auto make = [&](const std::string& name, const std::string& version, unsigned seed) {
     for (int i = 0; i < kFiles; ++i)
       writeFile(dir.file(name + "/d" + std::to_string(i % 3) + "/f" + std::to_string(i)),
-                randomBytes(1 << 20, seed + static_cast<unsigned>(i)));
+                randomBytes(4 << 20, seed + static_cast<unsigned>(i)));
     writeFile(dir.file(name + ".txt"), "[General]\nlangs = ENG\n[Software]\ncodename = \"demo\"\nname = \"Demo\"\n"
                                        "version = \"" + version + "\"\neula = \"" + dir.file("eula.idx") +
                                            "\"\n[Install]\n\"" + dir.file(name) + "\" = $pgm \"\"\n");
@@ -174,6 +193,9 @@ TEST(InstallMadePackage, DriverKilledAtRandomMomentsLeavesOldOrNew) {
     fs::create_directories(home);
     std::string out;
     ASSERT_EQ(run({ZVK_INSTALL_DRIVER, v1, "--pgm", inst}, home, out), 0) << out;
+    // The manager bundle goes to the user's Applications folder.
+    std::vector<std::string> kept = {inst, home + "/.zvk", home + "/Applications"};
+    auto before = elsewhere(dir.root, kept);
     ASSERT_TRUE(killer.run([&] {
       setenv("HOME", home.c_str(), 1);
       setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
@@ -186,6 +208,10 @@ TEST(InstallMadePackage, DriverKilledAtRandomMomentsLeavesOldOrNew) {
       std::string rel = "/d" + std::to_string(i % 3) + "/f" + std::to_string(i), bytes = readFile(inst + rel);
       EXPECT_TRUE(bytes == readFile(dir.file("v1") + rel) || bytes == readFile(dir.file("v2") + rel)) << rel;
     }
+    auto after = elsewhere(dir.root, kept);
+    for (const auto& [path, id] : after)
+      EXPECT_TRUE(before.count(path) && before[path] == id) << path << " changed";
+    for (const auto& [path, id] : before) EXPECT_TRUE(after.count(path)) << path << " went";
     {
       cCIAppFullConfig cfg;
       ASSERT_TRUE(cfg.openConfig((home + "/.zvk").c_str()));
@@ -212,6 +238,7 @@ TEST(InstallMadePackage, DriverKilledAtRandomMomentsLeavesOldOrNew) {
     run({zvk, "version"}, home, mine);
     run({manager.ptr, "version"}, home, copied);
     EXPECT_EQ(copied, mine) << "the manager copy is whole after the repairing run";
+    fs::remove_all(base);
   }
 }
 
