@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -145,6 +146,21 @@ TEST(InstallerJob, LeftoversAreRepairedAndFailuresPutTheOldFilesBack) {
        irObstacle, "/readme.txt.tmp"},
       {"stopped while unpacking", [](const std::string&, TestHost& host) { host.stopAfter = 1; }, 1, irStopped,
        ""},
+      {"a copy appears after the repairs",
+       [](const std::string& root, TestHost& host) {
+         host.atStage = [root](int s) {
+           if (s == 1) fs::create_directories(root + "/bin/run.tmp");
+         };
+       },
+       1, irCannotCreate, "/bin/run.tmp"},
+      {"the copy cannot be written (file size limit)",
+       [](const std::string&, TestHost& host) {
+         host.atStage = [](int s) {
+           rlimit tiny = {4, RLIM_INFINITY};
+           if (s == 1) setrlimit(RLIMIT_FSIZE, &tiny);
+         };
+       },
+       1, irWriteFailed, "/bin/run.tmp"},
       {"target becomes a folder before the backups",
        [](const std::string& root, TestHost& host) {
          host.atStage = [root](int s) {
@@ -163,6 +179,9 @@ TEST(InstallerJob, LeftoversAreRepairedAndFailuresPutTheOldFilesBack) {
        },
        1, irCannotApply, "/share/new/added.txt"},
   };
+  rlimit fileSize;
+  getrlimit(RLIMIT_FSIZE, &fileSize);
+  signal(SIGXFSZ, SIG_IGN);
   for (Case& c : cases) {
     SCOPED_TRACE(c.name);
     ScratchDir dir;
@@ -171,6 +190,7 @@ TEST(InstallerJob, LeftoversAreRepairedAndFailuresPutTheOldFilesBack) {
     TestHost host;
     c.damage(root, host);
     Outcome o = installVersion(root, cfgDir, v2(), host);
+    setrlimit(RLIMIT_FSIZE, &fileSize);
     EXPECT_EQ(o.init, 0);
     EXPECT_EQ(o.job, c.job);
     EXPECT_EQ(o.result, c.result);
@@ -185,7 +205,7 @@ TEST(InstallerJob, LeftoversAreRepairedAndFailuresPutTheOldFilesBack) {
     for (const std::string& s : sideFiles(root))
       EXPECT_TRUE(fs::is_directory(s)) << "only the planted obstacle may stay: " << s;
     std::error_code ec;
-    fs::remove_all(root + "/readme.txt.tmp", ec);
+    for (const std::string& s : sideFiles(root)) fs::remove_all(s, ec);
     fs::remove_all(root + "/share/new/added.txt", ec);
     Outcome again = installVersion(root, cfgDir, v2());
     EXPECT_EQ(again.job, 0) << again.problem;
