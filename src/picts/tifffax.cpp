@@ -88,6 +88,40 @@ bool decode1D(cFaxBits& bits, long long width, unsigned char* row, std::vector<l
   return true;
 }
 
+// Pixels written as they are, from `pos` on: runs of up to four white
+// pixels each ended by a black one, five white pixels at a time, and exit
+// codes (up to four white pixels, then the colour the coded modes go on
+// with). Colour changes join `changes` as coded rows record them.
+bool decodeUncompressed(cFaxBits& bits, long long width, unsigned char* row, std::vector<long long>& changes,
+                        long long& pos, bool& black) {
+  // The pixels from `pos` on are given here, whatever the coded modes said.
+  if (!changes.empty() && changes.back() == pos) changes.pop_back();
+  bool colour = changes.size() % 2 == 1;
+  auto put = [&](bool pixelBlack) {
+    if (pos >= width) return false;
+    if (pixelBlack != colour) changes.push_back(pos);
+    colour = pixelBlack;
+    if (pixelBlack) fillBlack(row, pos, pos + 1);
+    ++pos;
+    return true;
+  };
+  for (;;) {
+    int zeros = 0;
+    while (zeros <= 10 && bits.peek(1) == 0 && !bits.atEnd()) bits.skip(1), ++zeros;
+    if (zeros > 10 || bits.atEnd()) return false;
+    bits.skip(1);
+    int whites = zeros < 6 ? zeros : zeros - 6;
+    for (int i = 0; i < whites; ++i)
+      if (!put(false)) return false;
+    if (zeros < 5 && !put(true)) return false;
+    if (zeros < 6) continue;
+    black = bits.peek(1) == 1;
+    bits.skip(1);
+    if (black != colour && pos < width) changes.push_back(pos);
+    return true;
+  }
+}
+
 bool decode2D(cFaxBits& bits, long long width, const std::vector<long long>& ref, unsigned char* row,
               std::vector<long long>& changes) {
   long long a0 = -1;
@@ -122,7 +156,12 @@ bool decode2D(cFaxBits& bits, long long width, const std::vector<long long>& ref
         break;
       }
       case kModeExtension:
-        return false;
+        // Of the extensions only uncompressed mode is defined.
+        if (bits.peek(3) != 7) return false;
+        bits.skip(3);
+        a0 = start;
+        if (!decodeUncompressed(bits, width, row, changes, a0, black)) return false;
+        break;
       default: {
         static const int kOffset[] = {0, 1, 2, 3, -1, -2, -3};
         long long a1 = b1 + kOffset[mode.value - kModeV0];

@@ -267,6 +267,13 @@ TEST(TiffFax, RowsThatDoNotAddUpFailWithoutWritingOutside) {
       {"white run longer than the row", {0xA0}, false, false, 8, 1, false, {}},
       {"white 3, black 2, white 3", {0x8E, 0x00}, false, false, 8, 1, true, {0x18}},
       {"no data", {}, false, false, 8, 1, false, {}},
+      {"uncompressed: white 2, black 2, white 4", {0x03, 0xCC, 0x00, 0x80}, true, false, 8, 1, true, {0x30}},
+      {"uncompressed row, then a coded row on its changes", {0x03, 0xCC, 0x00, 0xB8}, true, false, 8, 2, true,
+       {0x30, 0x30}},
+      {"uncompressed: white 5, black, white 2", {0x03, 0xC1, 0x80, 0x40}, true, false, 8, 1, true, {0x04}},
+      {"uncompressed, then coded black to the end", {0x03, 0xD0, 0x38}, true, false, 8, 1, true, {0x7F}},
+      {"uncompressed past the row", {0x03, 0xC1, 0x04}, true, false, 8, 1, false, {}},
+      {"an extension other than uncompressed", {0x03, 0x80}, true, false, 8, 1, false, {}},
   };
   for (const auto& tc : cases) {
     Bytes out(static_cast<size_t>((tc.width + 7) / 8 * tc.rows) + 4, 0xEE);
