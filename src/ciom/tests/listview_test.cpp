@@ -183,6 +183,20 @@ TEST(ListView, SelectionAndChecksPost) {
     EXPECT_EQ(l.list.selected(), k.current);
     EXPECT_EQ(l.heard(), k.heard);
   }
+  {
+    // A removed row leaves the selection; a new first cell carries the
+    // row's selection and check.
+    sList m(5);
+    m.list.setMultiselect(true);
+    for (int row : {1, 2, 3}) m.list.setSelected(row, true);
+    m.list.setChecked(2, true, false);
+    EXPECT_TRUE(m.list.remove(1));
+    m.list.setItem(2, 0, "first", -1, nullptr);
+    EXPECT_EQ(m.selection(), (std::vector<int>{2, 3}));
+    EXPECT_TRUE(m.list.checked(2));
+    m.list.select(4);
+    EXPECT_EQ(m.selection(), (std::vector<int>{4}));
+  }
   sList l(3);
   EXPECT_FALSE(l.list.setSelected(8, true));
   EXPECT_TRUE(l.list.setChecked(1, true, true));
