@@ -1,7 +1,7 @@
-// The list view painted on the real off-screen canvas: the selected row's
+// The views painted on the real off-screen canvas: the list's selected row
 // colours with and without the focus, full-line selection filling the gaps
-// and the rest of the row, a check box's picture, the empty-list text, and
-// a sheet of the views for people to look at.
+// and the rest of the row, a check box's picture, the empty-list text; the
+// tree's expander signs; and a sheet of the views for people to look at.
 #include <cairo.h>
 #include <gtest/gtest.h>
 
@@ -111,6 +111,73 @@ TEST(ListViewPixels, CheckBoxAndEmptyText) {
     for (int x = 5; x < kW - 6; ++x) inTextColour += pixelAt(empty.canvas, x, y) == themeColor(5);
   EXPECT_GT(inTextColour, 10);
   EXPECT_EQ(pixelAt(empty.canvas, kW / 2, top + 40), themeColor(14));
+}
+
+namespace {
+
+// Whether the picture shows somewhere inside r over the background of r's
+// top left corner: its opaque pixels as they are, its clear ones as the
+// background (one sign's strokes may be part of another's).
+bool showsPicture(cCrbOffscreenCanvas& c, const sRect& r, cPicture* p) {
+  cPicture shot;
+  sRect area = r;
+  if (!p || !c.snapshot(&shot, &area)) return false;
+  const unsigned int bg = shot.raw()[0];
+  const int pw = p->width(), ph = p->height();
+  for (int dy = 0; dy + ph <= r.height; ++dy)
+    for (int dx = 0; dx + pw <= r.width; ++dx) {
+      bool all = true;
+      for (int y = 0; y < ph && all; ++y)
+        for (int x = 0; x < pw && all; ++x) {
+          const unsigned int want = p->raw()[y * pw + x], alpha = want >> 24;
+          const unsigned int got = shot.raw()[(dy + y) * r.width + dx + x];
+          all = alpha == 0xFF ? ((got ^ want) & 0xFFFFFF) == 0 : alpha != 0 || ((got ^ bg) & 0xFFFFFF) == 0;
+        }
+      if (all) return true;
+    }
+  return false;
+}
+
+}  // namespace
+
+TEST(TreeViewPixels, ExpanderSigns) {
+  using cItem = cTreeViewChild::cTreeViewItem;
+  cSheetTarget target;
+  cChildElement root;
+  root.setWinTarget(&target, 0, 0, 200, 140);
+  cTreeViewChild tree;
+  root.attach(&tree, 0, 0, 200, 140);
+  auto* open = new cItem("Applications", nullptr);
+  auto* closed = new cItem("Libraries", nullptr);
+  auto* through = new cItem("Editors", nullptr);
+  auto* end = new cItem("Games", nullptr);
+  auto* last = new cItem("Tools", nullptr);
+  tree.storeUnder(nullptr, open);
+  tree.storeUnder(open, through);
+  tree.storeUnder(open, end);
+  tree.storeUnder(nullptr, closed);
+  tree.storeUnder(closed, new cItem("hidden", nullptr));
+  tree.storeUnder(nullptr, last);
+  tree.expand(open, false);
+  cCrbOffscreenCanvas canvas;
+  makeWhite(canvas, 200, 140);
+  root.processPaint(&canvas);
+
+  const int signs[] = {68, 69, 70, 71};
+  const struct {
+    cItem* item;
+    int picture;
+  } cases[] = {{open, 69}, {closed, 68}, {through, 70}, {end, 71}, {last, 71}};
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.item->text);
+    ASSERT_NE(k.item->control, nullptr);
+    sPoint at{0, 0};
+    ASSERT_TRUE(k.item->control->absPos(at));
+    const sRect r{at.x, at.y, k.item->control->width(), k.item->control->height()};
+    for (int sign : signs)
+      EXPECT_EQ(showsPicture(canvas, r, themePict(sign)), sign == k.picture) << "picture " << sign;
+  }
+  root.dettach(&tree);
 }
 
 // One sheet for people to look at, build/views_sheet.png: a sorted
