@@ -94,14 +94,12 @@ int cStdBasicProgressForm::runUIJob(cChildElement* parent, const char* title) {
 
 cStdBasicProgressForm::~cStdBasicProgressForm() { terminate(); }
 
-void cStdBasicProgressForm::onInitData() {
-  cCustomForm::onInitData();
-  cProgressParts::fillImages(myToolImages);
-  myParts.report.setMeasurable(true);
-}
-
+// A form that is a window's root is constructed without the data step
+// attached elements get, so the form dresses itself here.
 void cStdBasicProgressForm::onConstruct() {
   cCustomForm::onConstruct();
+  cProgressParts::fillImages(myToolImages);
+  myParts.report.setMeasurable(true);
   sRect client;
   clientArea()->clientRect(&client);
   clientArea()->attach(&myParts.bar, 5, 0, client.width - 10, kBarHeight);

@@ -244,6 +244,7 @@ class cRunningForm : public cSyncingForm<cStdBasicProgressForm> {
  public:
   std::atomic<int> shownTexts{0};
   sPoint2 stop;
+  std::atomic<bool> stopPictured{false};
   ~cRunningForm() override { terminate(); }
   int job() override {
     while (!haveToStop()) {
@@ -255,6 +256,7 @@ class cRunningForm : public cSyncingForm<cStdBasicProgressForm> {
   bool onAfterConstruct() override {
     cButtonChild* b = buttons()->findButton(cProgressParts::idStop);
     stop.set(b, b->width() / 2, b->height() / 2);
+    stopPictured = b->forDraw(cButtonChild::bsNormal) != nullptr;
     return false;
   }
   bool onAction(cChildElement* sender, cChildAction* a) override {
@@ -284,7 +286,7 @@ TEST(ViewWindows, AProgressFormRunsUntilStop) {
   auto* running = new cRunningForm;
   running->caption = "zvk-progress";
   host->running = running;
-  bool shown = false, painted = false;
+  bool shown = false, painted = false, pictured = false;
   std::thread user([&] {
     cUser u;
     const Window w = u.find("zvk-progress");
@@ -294,11 +296,12 @@ TEST(ViewWindows, AProgressFormRunsUntilStop) {
     });
     u.key(w, XK_F6);
     painted = shown && u.waitCaption(w, "zvk-progress 1") && u.screenshot(w, screenshotPath("views_progress.png"));
-    // Stop, and the close box should the click be lost.
+    pictured = running->stopPictured;
     u.peer.click(running->stop.x, running->stop.y);
   });
   EXPECT_EQ(m.maker.modal("zvk-progress-host", 640, 200, host, nullptr, false), 5);
   user.join();
   EXPECT_TRUE(shown);
   EXPECT_TRUE(painted);
+  EXPECT_TRUE(pictured) << "a window's root form dresses its Stop button too";
 }
