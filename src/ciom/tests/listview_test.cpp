@@ -403,17 +403,12 @@ TEST(ListView, SortingMatchesStableSort) {
     };
     std::vector<int> lacking, sorted;
     for (int id : expected) (has(id) ? sorted : lacking).push_back(id);
-    if (s.ascending) {
-      std::stable_sort(sorted.begin(), sorted.end(), less);
-      expected = lacking;
-      expected.insert(expected.end(), sorted.begin(), sorted.end());
-    } else {
-      // Descending reads the ascending order backwards, equal keys included.
-      std::stable_sort(sorted.begin(), sorted.end(), less);
-      std::reverse(sorted.begin(), sorted.end());
-      expected = sorted;
-      expected.insert(expected.end(), lacking.begin(), lacking.end());
-    }
+    std::stable_sort(sorted.begin(), sorted.end(), less);
+    // Descending reads the ascending order backwards, equal keys included.
+    if (!s.ascending) std::reverse(sorted.begin(), sorted.end());
+    expected = s.ascending ? lacking : sorted;
+    expected.insert(expected.end(), s.ascending ? sorted.begin() : lacking.begin(),
+                    s.ascending ? sorted.end() : lacking.end());
     EXPECT_EQ(l.order(), expected);
     EXPECT_EQ(l.list.getRowCount(), 1000);
   }

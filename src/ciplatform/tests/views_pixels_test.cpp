@@ -1,14 +1,11 @@
 // The views painted on the real off-screen canvas: the list's selected row
 // colours with and without the focus, full-line selection filling the gaps
 // and the rest of the row, a check box's picture, the empty-list text; the
-// tree's expander signs; and a sheet of the views for people to look at.
-#include <cairo.h>
+// tree's expander signs. The real-window tests take screenshots of them.
 #include <gtest/gtest.h>
 
-#include <string>
 
 #include "ciom/listview.h"
-#include "ciom/toolbar.h"
 #include "ciom/treeview.h"
 #include "ciom/themeuse.h"
 #include "sheettarget.h"
@@ -178,58 +175,4 @@ TEST(TreeViewPixels, ExpanderSigns) {
       EXPECT_EQ(showsPicture(canvas, r, themePict(sign)), sign == k.picture) << "picture " << sign;
   }
   root.dettach(&tree);
-}
-
-// One sheet for people to look at, build/views_sheet.png: a sorted
-// check-mode list, a tree with an open node, and a toolbar too narrow for
-// its buttons.
-TEST(ListViewPixels, SheetOfTheViews) {
-  cSheetTarget target;
-  cChildElement root;
-  root.setWinTarget(&target, 0, 0, 620, 260);
-  cListViewChild list;
-  root.attach(&list, 5, 5, 300, 200);
-  list.setColumn(1, "Package", 150, cCanvas::eAlignLeft);
-  list.setColumn(2, "Version", 100, cCanvas::eAlignRight);
-  list.setSortType(1, new cListViewChild::cListViewNameSortProvider);
-  const char* names[] = {"zeta", "Alpha", "mu", "beta", "Omega"};
-  for (int r = 0; r < 5; ++r) {
-    list.setItem(r, 1, names[r], -1, nullptr);
-    list.setItem(r, 2, ("1." + std::to_string(r)).c_str(), -1, nullptr);
-  }
-  list.setCheckMode(true);
-  list.setChecked(3, true, false);
-  list.setFullLineSelect(true, false);
-  ASSERT_TRUE(list.sort(1));
-  list.select(2);
-  EXPECT_EQ(list.firstBySort(), 1) << "bytes decide: upper case first";
-
-  cTreeViewChild tree;
-  root.attach(&tree, 315, 5, 300, 200);
-  auto* top = new cTreeViewChild::cTreeViewItem("Applications", nullptr);
-  tree.storeUnder(nullptr, top);
-  tree.storeUnder(top, new cTreeViewChild::cTreeViewItem("Editors", nullptr));
-  tree.storeUnder(top, new cTreeViewChild::cTreeViewItem("Games", nullptr));
-  tree.storeUnder(nullptr, new cTreeViewChild::cTreeViewItem("Libraries", nullptr));
-  tree.expand(top, false);
-
-  cToolBarChild bar;
-  root.attach(&bar, 5, 215, 200, 24);
-  bar.setSmallerSizeBehavior(cToolBarChild::ssbDropDown);
-  for (int i = 0; i < 5; ++i) bar.setButton(i, ("Button " + std::to_string(i)).c_str(), -1);
-  ASSERT_TRUE(bar.dropDown().visible_child());
-  sRect dd, lastShown{};
-  bar.childRect(&bar.dropDown(), &dd);
-  for (int i = 0; i < 5; ++i)
-    if (bar.findButton(i)->visible_child()) bar.childRect(bar.findButton(i), &lastShown);
-  EXPECT_EQ(dd.x, lastShown.x + lastShown.width) << "the drop-down follows the last button that fits";
-
-  cCrbOffscreenCanvas canvas;
-  makeWhite(canvas, 620, 260);
-  root.processPaint(&canvas);
-  const std::string path = std::string(ZVK_BINARY_DIR) + "/views_sheet.png";
-  EXPECT_EQ(cairo_surface_write_to_png(canvas.surface(), path.c_str()), CAIRO_STATUS_SUCCESS);
-  root.dettach(&list);
-  root.dettach(&tree);
-  root.dettach(&bar);
 }

@@ -287,6 +287,7 @@ TEST(ViewWindows, AProgressFormRunsUntilStop) {
   running->caption = "zvk-progress";
   host->running = running;
   bool shown = false, painted = false, pictured = false;
+  std::atomic<bool> ended{false};
   std::thread user([&] {
     cUser u;
     const Window w = u.find("zvk-progress");
@@ -297,9 +298,15 @@ TEST(ViewWindows, AProgressFormRunsUntilStop) {
     u.key(w, XK_F6);
     painted = shown && u.waitCaption(w, "zvk-progress 1") && u.screenshot(w, screenshotPath("views_progress.png"));
     pictured = running->stopPictured;
-    u.peer.click(running->stop.x, running->stop.y);
+    const int x = running->stop.x, y = running->stop.y;
+    // The form is gone once the run ends; a lost click is tried again.
+    for (int i = 0; i < 15 && !ended; ++i) {
+      u.peer.click(x, y);
+      u.waitFor([&] { return ended.load(); }, std::chrono::seconds(1));
+    }
   });
   EXPECT_EQ(m.maker.modal("zvk-progress-host", 640, 200, host, nullptr, false), 5);
+  ended = true;
   user.join();
   EXPECT_TRUE(shown);
   EXPECT_TRUE(painted);

@@ -73,9 +73,10 @@ class cUser {
     return XGetWindowAttributes(peer.d, w, &a) && writeScreenPng(peer.d, w, 0, 0, a.width, a.height, path);
   }
   static void pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-  // Polls `done` for up to 15 s.
-  static bool waitFor(const std::function<bool()>& done) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+  // Polls `done` for up to `limit`.
+  static bool waitFor(const std::function<bool()>& done,
+                      std::chrono::milliseconds limit = std::chrono::seconds(15)) {
+    const auto end = std::chrono::steady_clock::now() + limit;
     while (!done()) {
       if (std::chrono::steady_clock::now() > end) return false;
       pause(10);
