@@ -195,7 +195,8 @@ TEST(ViewWindows, SortCheckExpandAndOverflowMenu) {
       // Drawn once its first item's text shows in the menu's text colour.
       const unsigned int ink = themeColor(4);
       menuShown = u.waitFor([&] {
-        XImage* image = XGetImage(u.peer.d, menu, 0, 0, static_cast<unsigned>(a.width), 20, AllPlanes, ZPixmap);
+        XImage* image =
+            XGetImage(u.peer.d, menu, 0, 0, static_cast<unsigned>(a.width), 20, AllPlanes, ZPixmap);
         bool inked = false;
         for (int y = 0; image && y < 20 && !inked; ++y)
           for (int x = 0; x < a.width && !inked; ++x) {
@@ -231,8 +232,10 @@ TEST(ViewWindows, SortCheckExpandAndOverflowMenu) {
   EXPECT_TRUE(painted);
   ASSERT_GE(seen.firstHidden, 0);
   const std::vector<std::pair<int, int>> expected = {
-      {100 + cListViewChild::laSorted, 1}, {100 + cListViewChild::laSelection, 4},
-      {100 + cListViewChild::laCheck, 4},  {200 + cTreeViewChild::tvToggled, -2},
+      {100 + cListViewChild::laSorted, 1},
+      {100 + cListViewChild::laSelection, 4},
+      {100 + cListViewChild::laCheck, 4},
+      {200 + cTreeViewChild::tvToggled, -2},
       {300 + cToolBarChild::cTbButtonAction(0).code, seen.firstHidden}};
   EXPECT_EQ(seen.heard, expected);
 }
@@ -292,11 +295,11 @@ TEST(ViewWindows, AProgressFormRunsUntilStop) {
     cUser u;
     const Window w = u.find("zvk-progress");
     // The bar fades in and then moves to the reported 40 %.
-    shown = u.waitFor([&] {
-      return running->shownTexts > 0 && running->stop.x >= 0 && running->bar().shownPos() == 400;
-    });
+    shown = u.waitFor(
+        [&] { return running->shownTexts > 0 && running->stop.x >= 0 && running->bar().shownPos() == 400; });
     u.key(w, XK_F6);
-    painted = shown && u.waitCaption(w, "zvk-progress 1") && u.screenshot(w, screenshotPath("views_progress.png"));
+    painted =
+        shown && u.waitCaption(w, "zvk-progress 1") && u.screenshot(w, screenshotPath("views_progress.png"));
     pictured = running->stopPictured;
     const int x = running->stop.x, y = running->stop.y;
     // The form is gone once the run ends; a lost click is tried again.

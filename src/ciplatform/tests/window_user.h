@@ -36,7 +36,8 @@ class cUser {
     std::vector<Window> out;
     eachChild([&](Window w) {
       XWindowAttributes a;
-      if (XGetWindowAttributes(peer.d, w, &a) && a.map_state == IsViewable && a.override_redirect) out.push_back(w);
+      if (XGetWindowAttributes(peer.d, w, &a) && a.map_state == IsViewable && a.override_redirect)
+        out.push_back(w);
     });
     return out;
   }
@@ -111,5 +112,3 @@ class cUser {
     return found;
   }
 };
-
-
