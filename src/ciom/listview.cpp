@@ -100,7 +100,7 @@ bool cListViewChild::cListViewU64PramSortProvider::push(sListViewDataItem* cell)
 cListViewChild::cListViewChild() {
   myColumns.depthLimit = myRows.depthLimit = myOrder.depthLimit = 512;
   myOrderRev.depthLimit = 1024;
-  myLaidOut.depthLimit = myRowY.depthLimit = 512;
+  myLaidOut.depthLimit = myRowY.depthLimit = mySelected.depthLimit = 512;
 }
 
 cListViewChild::~cListViewChild() {
@@ -118,6 +118,8 @@ void cListViewChild::clearTrees() {
   myOrder.moveTo(c);
   cFasterTreeList<cRow*, int> d;
   myOrderRev.moveTo(d);
+  cFasterTreeList<int, cRow*> f;
+  mySelected.moveTo(f);
   cFasterTreeList<int, cRow> e;
   myRows.moveTo(e);
   myCurrent = nullptr;
@@ -252,9 +254,15 @@ bool cListViewChild::setItem(int row, int col, const char* text, int image, void
   }
   sListViewDataItem* cell = r->find(col);
   if (!cell) {
+    sListViewDataItem* head = firstCell(r);
     cell = r->insert(col);
     cell->row = row;
     created = true;
+    // The row's selection and check live in its first cell and move with it.
+    if (head && firstCell(r) == cell) {
+      cell->flags |= head->flags & (cfSelected | cfChecked);
+      head->flags &= ~(cfSelected | cfChecked);
+    }
   }
   if (association) cell->association = association;
   const bool imageChanged = cell->image != image;
@@ -278,6 +286,7 @@ bool cListViewChild::remove(int row) {
   cRow* r = rowOf(row);
   if (!r) return false;
   if (myCurrent == r) myCurrent = nullptr;
+  mySelected.dettach(row);
   if (int* i = myOrderRev.find(r)) {
     myOrder.dettach(*i);
     myOrderRev.dettach(r);
@@ -412,19 +421,28 @@ int cListViewChild::selected() {
 
 int cListViewChild::nextSelected(int after) {
   cSafeCriticalSectionAccess hold(&myLock);
-  auto* it = after < 0 ? (myRows.root ? myRows.leftmost(myRows.root) : nullptr) : myRows.find_ge(after + 1);
-  for (; it; it = myRows.next(it)) {
-    const sListViewDataItem* c = firstCell(&it->value);
-    if (c && (c->flags & cfSelected)) return it->key;
+  auto* it = after < 0 ? (mySelected.root ? mySelected.leftmost(mySelected.root) : nullptr)
+                       : mySelected.find_ge(after + 1);
+  return it ? it->key : -1;
+}
+
+void cListViewChild::markSelected(cRow* row, bool on) {
+  sListViewDataItem* c = firstCell(row);
+  if (!c) return;
+  if (on) {
+    c->flags |= cfSelected;
+    *mySelected.insert(c->row) = row;
+  } else {
+    c->flags &= ~cfSelected;
+    mySelected.dettach(c->row);
   }
-  return -1;
 }
 
 void cListViewChild::deselectAllBut(cRow* keep) {
-  for (auto* it = myRows.root ? myRows.leftmost(myRows.root) : nullptr; it; it = myRows.next(it)) {
-    sListViewDataItem* c = firstCell(&it->value);
-    if (c && &it->value != keep) c->flags &= ~cfSelected;
-  }
+  cFasterTreeList<int, cRow*> was;
+  mySelected.moveTo(was);
+  for (auto* it = was.root ? was.leftmost(was.root) : nullptr; it; it = was.next(it))
+    markSelected(it->value, it->value == keep);
 }
 
 bool cListViewChild::select(int row) {
@@ -470,20 +488,19 @@ bool cListViewChild::setSelected(int row, bool on, bool) {
       myCurrent = r;
     }
     if (!myMulti) deselectAllBut(r);
-    c->flags |= cfSelected;
+    markSelected(r, true);
   } else {
-    cRow* other = nullptr;
-    for (auto* it = myRows.next(myRows.find_item(row)); it && !other; it = myRows.next(it))
-      if (firstCell(&it->value)->flags & cfSelected) other = &it->value;
-    for (auto* it = myRows.prev(myRows.find_item(row)); it && !other; it = myRows.prev(it))
-      if (firstCell(&it->value)->flags & cfSelected) other = &it->value;
+    auto* self = mySelected.find_item(row);
+    auto* near = self ? mySelected.next(self) : nullptr;
+    if (!near && self) near = mySelected.prev(self);
+    cRow* other = near ? near->value : nullptr;
     // Without another selected row nothing stays current, and the parent
     // hears of it as of any other cleared selection.
     if (myCurrent != other) {
       myCurrent = other;
       post(laSelection, idOf(other));
     }
-    c->flags &= ~cfSelected;
+    markSelected(r, false);
   }
   if (!myBatch) repaint(nullptr);
   return true;

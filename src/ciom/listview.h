@@ -258,6 +258,9 @@ class cListViewChild : public cScrollableElement {
   void appendToOrder(cRow* row);
   void changed();
   void post(int code, int value);
+  // Every selection change goes through these two, so that the selected
+  // rows are known without walking the list.
+  void markSelected(cRow* row, bool on);
   void deselectAllBut(cRow* keep);
   // The common selection of keys, clicks and the select operations.
   void selectRow(cRow* row, cRow* previous, bool add, bool range, bool mark);
@@ -279,6 +282,7 @@ class cListViewChild : public cScrollableElement {
   cFasterTreeList<cRow*, int> myOrderRev;
   cFasterTreeList<int, sItemYDs> myLaidOut;
   cFasterTreeList<int, int> myRowY;
+  cFasterTreeList<int, cRow*> mySelected;  // by row id
   cHeaderChild myHeader;
   int mySortColumn = -1;
   cPicturesList* myImages = nullptr;

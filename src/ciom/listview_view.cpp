@@ -190,10 +190,9 @@ void cListViewChild::selectRow(cRow* row, cRow* previous, bool add, bool range, 
       int a = indexOf(previous), b = indexOf(row);
       if (a > b) std::swap(a, b);
       for (auto* it = myOrder.find_ge(a); it && it->key <= b; it = myOrder.next(it))
-        if (sListViewDataItem* c = firstCell(it->value)) c->flags |= cfSelected;
+        markSelected(it->value, true);
     }
-    if (mark)
-      if (sListViewDataItem* c = firstCell(row)) c->flags |= cfSelected;
+    if (mark) markSelected(row, true);
     adjustScrollToItem(idOf(row));
   }
   repaint(nullptr);
@@ -248,7 +247,7 @@ void cListViewChild::processMouseBtn(int x, int y, int button, bool down, bool a
     selectRow(row, myCurrent, add, range, true);
   } else if (button == mbLeft) {
     if (add) {
-      head->flags &= ~cfSelected;
+      markSelected(row, false);
       if (myCurrent == row) myCurrent = nullptr;
     } else if (!range) {
       deselectAllBut(row);

@@ -94,14 +94,12 @@ int cStdBasicProgressForm::runUIJob(cChildElement* parent, const char* title) {
 
 cStdBasicProgressForm::~cStdBasicProgressForm() { terminate(); }
 
-void cStdBasicProgressForm::onInitData() {
-  cCustomForm::onInitData();
-  cProgressParts::fillImages(myToolImages);
-  myParts.report.setMeasurable(true);
-}
-
+// A form that is a window's root is constructed without the data step
+// attached elements get, so the form dresses itself here.
 void cStdBasicProgressForm::onConstruct() {
   cCustomForm::onConstruct();
+  cProgressParts::fillImages(myToolImages);
+  myParts.report.setMeasurable(true);
   sRect client;
   clientArea()->clientRect(&client);
   clientArea()->attach(&myParts.bar, 5, 0, client.width - 10, kBarHeight);
@@ -188,7 +186,8 @@ void cStdBasicProgressChild::onInitData() {
   anchor(&myParts.bar, 0, 0, -1, kBarHeight);
   if (!myParts.bar.isDirectChild(&myParts.buttons)) myParts.bar.attach(&myParts.buttons, 0, 0, 1, kBarHeight);
   if (!isDirectChild(&myParts.status)) attach(&myParts.status, 0, kBarHeight + 2, 1, 1);
-  anchor(&myParts.status, 0, kBarHeight + 2, -1, -1);
+  // Under the bar, down to the element's bottom and no further.
+  anchor(&myParts.status, 0, kBarHeight + 2, -1, -(kBarHeight + 2) - 1);
   myParts.prepare(this, myToolImages);
   const int bw = myParts.buttons.wantsWidth();
   myParts.bar.anchor(&myParts.buttons, -bw - 1, 0, bw, kBarHeight);

@@ -93,7 +93,6 @@ class cStdBasicProgressForm : public cCustomForm, public cJob, public cProgressN
   void onJobEnd(unsigned long code) override;
 
   const char* wantLangResource() override { return "ciom::progress"; }
-  void onInitData() override;
   bool onFormCancel() override;
   void onConstruct() override;
   bool onClose() override;

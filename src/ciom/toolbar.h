@@ -56,6 +56,11 @@ class cToolBarChild : public cChildElement {
   void setHideFrom(int id);
   void setDftBorderColors(unsigned int light, unsigned int dark);
   void setButtonsTextColor(unsigned int c);
+  // Per state, for the buttons there now; later buttons keep their own.
+  void setButtonsTextColor(cButtonChild::eButtonStates state, unsigned int c);
+  void setButtonsBorderColor(cButtonChild::eButtonStates state, unsigned int c);
+  // The picture stays the caller's.
+  void refButtonsBgImage(cButtonChild::eButtonStates state, cPicture* p);
   void setDrawOwnBorder(bool on);
   // The buttons gathered behind the drop-down, in id order.
   const cFasterTreeList<int, sActiveElementItem>& overflowItems() const { return myOverflow; }
@@ -86,6 +91,11 @@ class cToolBarChild : public cChildElement {
   // Relayout when the row no longer fits or the drop-down is up.
   void refitIfNeeded();
   bool hidden(int id) { return myHidden.find(id) != nullptr; }
+  template <typename F>
+  void eachButton(F f) {
+    for (auto* i = myButtons.root ? myButtons.leftmost(myButtons.root) : nullptr; i; i = myButtons.next(i))
+      if (i->value.ptr) f(i->value.ptr);
+  }
 
   cFasterTreeList<int, bool> myHidden;
   cButtonChild myDropDown;

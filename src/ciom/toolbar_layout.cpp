@@ -104,8 +104,7 @@ void cToolBarChild::setButtonsStyle(cButtonChild::eDispStyle s) {
 void cToolBarChild::setButtonsFont(cFontObject* font) {
   if (font == myFont) return;
   myFont = font;
-  for (auto* i = first(myButtons); i; i = myButtons.next(i))
-    if (i->value.ptr) i->value->setFont(font);
+  eachButton([font](cButtonChild* b) { b->setFont(font); });
   rebuildToolbar();
 }
 
@@ -141,8 +140,21 @@ void cToolBarChild::setDftBorderColors(unsigned int light, unsigned int dark) {
 
 void cToolBarChild::setButtonsTextColor(unsigned int c) {
   myTextColor = c;
-  for (auto* i = first(myButtons); i; i = myButtons.next(i))
-    if (i->value.ptr) i->value->setTextColor(c, true);
+  eachButton([c](cButtonChild* b) { b->setTextColor(c, true); });
+}
+
+void cToolBarChild::setButtonsTextColor(cButtonChild::eButtonStates state, unsigned int c) {
+  eachButton([state, c](cButtonChild* b) { b->setTextColor(state, c, true); });
+}
+
+void cToolBarChild::setButtonsBorderColor(cButtonChild::eButtonStates state, unsigned int c) {
+  eachButton([state, c](cButtonChild* b) { b->setBorderColors(state, c, c); });
+  repaint(nullptr);
+}
+
+void cToolBarChild::refButtonsBgImage(cButtonChild::eButtonStates state, cPicture* p) {
+  eachButton([state, p](cButtonChild* b) { b->refStateBackImage(state, p); });
+  repaint(nullptr);
 }
 
 void cToolBarChild::setDrawOwnBorder(bool on) {

@@ -183,6 +183,20 @@ TEST(ListView, SelectionAndChecksPost) {
     EXPECT_EQ(l.list.selected(), k.current);
     EXPECT_EQ(l.heard(), k.heard);
   }
+  {
+    // A removed row leaves the selection; a new first cell carries the
+    // row's selection and check.
+    sList m(5);
+    m.list.setMultiselect(true);
+    for (int row : {1, 2, 3}) m.list.setSelected(row, true);
+    m.list.setChecked(2, true, false);
+    EXPECT_TRUE(m.list.remove(1));
+    m.list.setItem(2, 0, "first", -1, nullptr);
+    EXPECT_EQ(m.selection(), (std::vector<int>{2, 3}));
+    EXPECT_TRUE(m.list.checked(2));
+    m.list.select(4);
+    EXPECT_EQ(m.selection(), (std::vector<int>{4}));
+  }
   sList l(3);
   EXPECT_FALSE(l.list.setSelected(8, true));
   EXPECT_TRUE(l.list.setChecked(1, true, true));
@@ -389,17 +403,12 @@ TEST(ListView, SortingMatchesStableSort) {
     };
     std::vector<int> lacking, sorted;
     for (int id : expected) (has(id) ? sorted : lacking).push_back(id);
-    if (s.ascending) {
-      std::stable_sort(sorted.begin(), sorted.end(), less);
-      expected = lacking;
-      expected.insert(expected.end(), sorted.begin(), sorted.end());
-    } else {
-      // Descending reads the ascending order backwards, equal keys included.
-      std::stable_sort(sorted.begin(), sorted.end(), less);
-      std::reverse(sorted.begin(), sorted.end());
-      expected = sorted;
-      expected.insert(expected.end(), lacking.begin(), lacking.end());
-    }
+    std::stable_sort(sorted.begin(), sorted.end(), less);
+    // Descending reads the ascending order backwards, equal keys included.
+    if (!s.ascending) std::reverse(sorted.begin(), sorted.end());
+    expected = s.ascending ? lacking : sorted;
+    expected.insert(expected.end(), s.ascending ? sorted.begin() : lacking.begin(),
+                    s.ascending ? sorted.end() : lacking.end());
     EXPECT_EQ(l.order(), expected);
     EXPECT_EQ(l.list.getRowCount(), 1000);
   }

@@ -20,6 +20,8 @@ namespace {
 const char* kWith = "%s progress: %.01f%%. Elapsed time: %02d:%02d:%02d. Estimated time left: %02d:%02d:%02d.";
 const char* kWithout = "%s is in progress: elapsed time: %02d:%02d:%02d.";
 
+std::vector<int> box(const sRect& r) { return {r.x, r.y, r.width, r.height}; }
+
 }  // namespace
 
 TEST(ProgressReport, WordingAndThrottle) {
@@ -139,6 +141,18 @@ TEST_F(ProgressForm, StopWaitsForTheJobsResult) {
   form->result = 7;
   bool endedAtPress = true;
   cFormTestTarget::scripts.push_back([&](cFormTestTarget& w) {
+    // Fixed places in the form: the bar and the status line 5 pixels in,
+    // Stop at the bar's right end.
+    sRect client, bar, status, stopAt;
+    form->clientArea()->clientRect(&client);
+    form->clientArea()->childRect(&form->bar(), &bar);
+    form->clientArea()->childRect(&form->statusLine(), &status);
+    form->bar().childRect(form->buttons(), &stopAt);
+    const int bw = form->buttons()->wantsWidth();
+    EXPECT_EQ(box(bar), (std::vector<int>{5, 0, client.width - 10, 18}));
+    EXPECT_EQ(box(status), (std::vector<int>{5, 20, client.width - 10, 16}));
+    EXPECT_EQ(box(stopAt), (std::vector<int>{client.width - 10 - bw, 0, bw, 18}));
+
     cToolBarChild::cTbButtonAction other(2);
     form->onAction(form->buttons(), &other);
     cToolBarChild::cTbButtonAction stop(cProgressParts::idStop);
@@ -234,6 +248,34 @@ TEST(ProgressChild, TellsItsParentTheEndAndShowsTextsOnTheMainThread) {
   EXPECT_TRUE(seen.count("Starting...")) << "posted by the job's start, shown by the main thread";
   while (child.runs()) cJob::sleep(1);
   EXPECT_TRUE(child.onClose());
+  parent.dettach(&child);
+  cFormTestTarget::reset();
+}
+
+TEST(ProgressChild, BarAcrossTheTopStopAtItsEndStatusBelow) {
+  cFormTestTarget::reset();
+  cFormTestTarget::useLanguage(eLangENG);
+  cFormTestTarget window;
+  cChildElement parent;
+  window.bind(&parent, 1000, 400);
+  cCopyChild child;
+  parent.attach(&child, 10, 10, 600, 60);
+  const int bw = child.buttons()->wantsWidth();
+  ASSERT_GT(bw, 0);
+  const struct {
+    int w, h;
+  } sizes[] = {{600, 60}, {300, 40}, {900, 120}};
+  for (const auto& k : sizes) {
+    SCOPED_TRACE(k.w);
+    child.move(10, 10, k.w, k.h);
+    sRect bar, status, stop;
+    child.childRect(&child.bar(), &bar);
+    child.childRect(&child.statusLine(), &status);
+    child.bar().childRect(child.buttons(), &stop);
+    EXPECT_EQ(box(bar), (std::vector<int>{0, 0, k.w, 18}));
+    EXPECT_EQ(box(status), (std::vector<int>{0, 20, k.w, k.h - 20}));
+    EXPECT_EQ(box(stop), (std::vector<int>{k.w - bw, 0, bw, 18}));
+  }
   parent.dettach(&child);
   cFormTestTarget::reset();
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ciom/toolbar.h"
+#include "support/fixedcanvas.h"
 #include "support/testplatform.h"
 
 namespace {
@@ -122,4 +123,70 @@ TEST(ToolBar, ButtonsSeparatorsAndMenuSize) {
   sPoint at{0, 0};
   m.bar.dropDown().absPos(at);
   EXPECT_EQ(fits.y, at.y + m.bar.dropDown().height() + 1);
+}
+
+namespace {
+
+// Remembers the colours and back pictures a button paints with.
+class cStateCanvas : public cFixedMetricCanvas {
+ public:
+  using cFixedMetricCanvas::cFixedMetricCanvas;
+  using cFixedMetricCanvas::drawBitmap;
+  std::vector<unsigned int> lines;
+  unsigned int text = 0;
+  cPicture* back = nullptr;
+  bool setLineMode(unsigned int c, int) override {
+    lines.push_back(c);
+    return true;
+  }
+  bool setTextColors(unsigned int fore, unsigned int bg) override {
+    text = fore;
+    return cFixedMetricCanvas::setTextColors(fore, bg);
+  }
+  bool drawBitmap(int x, int y, cPicture* p, int w, int h) override {
+    back = p;
+    return cFixedMetricCanvas::drawBitmap(x, y, p, w, h);
+  }
+};
+
+}  // namespace
+
+TEST(ToolBar, PerStateColoursAndBackPictures) {
+  using S = cButtonChild;
+  const struct {
+    S::eButtonStates state;
+    void (*enter)(sBar&, cButtonChild*);
+  } states[] = {
+      {S::bsNormal, [](sBar&, cButtonChild*) {}},
+      {S::bsFocused, [](sBar& t, cButtonChild* b) { t.root.processFocusDirect(b); }},
+      {S::bsHovered, [](sBar&, cButtonChild* b) { b->onMouseOver(); }},
+      {S::bsPressed, [](sBar&, cButtonChild* b) { b->onMouseButton(1, 1, cChildElement::mbLeft, true); }},
+      {S::bsDisabled, [](sBar&, cButtonChild* b) { b->disable(false); }},
+  };
+  for (const auto& k : states) {
+    SCOPED_TRACE(k.state);
+    sBar b(1000, 2);
+    b.bar.setBorder(true);  // the 3D style frames and backs every state
+    cPicture pictures[5];
+    for (int s = 0; s < 5; ++s) {
+      pictures[s].create(0x010101u * (s + 1), 4, 4);
+      b.bar.setButtonsTextColor(S::eButtonStates(s), 0x100 + s);
+      b.bar.setButtonsBorderColor(S::eButtonStates(s), 0x200 + s);
+      b.bar.refButtonsBgImage(S::eButtonStates(s), &pictures[s]);
+    }
+    b.bar.setButton(7, "later", -1);
+    for (int id : {0, 7}) {
+      cButtonChild* button = b.bar.findButton(id);
+      k.enter(b, button);
+      ASSERT_EQ(button->state(), k.state);
+      cStateCanvas c(button->width(), button->height());
+      button->onPaint(&c);
+      const bool set = id == 0;
+      EXPECT_EQ(c.text == 0x100u + k.state, set);
+      EXPECT_EQ(c.back == &pictures[k.state], set);
+      ASSERT_EQ(c.lines.size(), 4u);
+      EXPECT_EQ(c.lines[0] == 0x200u + k.state, set);
+      EXPECT_EQ(c.lines[3] == 0x200u + k.state, set);
+    }
+  }
 }

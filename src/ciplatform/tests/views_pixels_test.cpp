@@ -1,14 +1,11 @@
-// The list view painted on the real off-screen canvas: the selected row's
+// The views painted on the real off-screen canvas: the list's selected row
 // colours with and without the focus, full-line selection filling the gaps
-// and the rest of the row, a check box's picture, the empty-list text, and
-// a sheet of the views for people to look at.
-#include <cairo.h>
+// and the rest of the row, a check box's picture, the empty-list text; the
+// tree's expander signs. The real-window tests take screenshots of them.
 #include <gtest/gtest.h>
 
-#include <string>
 
 #include "ciom/listview.h"
-#include "ciom/toolbar.h"
 #include "ciom/treeview.h"
 #include "ciom/themeuse.h"
 #include "sheettarget.h"
@@ -113,56 +110,69 @@ TEST(ListViewPixels, CheckBoxAndEmptyText) {
   EXPECT_EQ(pixelAt(empty.canvas, kW / 2, top + 40), themeColor(14));
 }
 
-// One sheet for people to look at, build/views_sheet.png: a sorted
-// check-mode list, a tree with an open node, and a toolbar too narrow for
-// its buttons.
-TEST(ListViewPixels, SheetOfTheViews) {
+namespace {
+
+// Whether the picture shows somewhere inside r over the background of r's
+// top left corner: its opaque pixels as they are, its clear ones as the
+// background (one sign's strokes may be part of another's).
+bool showsPicture(cCrbOffscreenCanvas& c, const sRect& r, cPicture* p) {
+  cPicture shot;
+  sRect area = r;
+  if (!p || !c.snapshot(&shot, &area)) return false;
+  const unsigned int bg = shot.raw()[0];
+  const int pw = p->width(), ph = p->height();
+  for (int dy = 0; dy + ph <= r.height; ++dy)
+    for (int dx = 0; dx + pw <= r.width; ++dx) {
+      bool all = true;
+      for (int y = 0; y < ph && all; ++y)
+        for (int x = 0; x < pw && all; ++x) {
+          const unsigned int want = p->raw()[y * pw + x], alpha = want >> 24;
+          const unsigned int got = shot.raw()[(dy + y) * r.width + dx + x];
+          all = alpha == 0xFF ? ((got ^ want) & 0xFFFFFF) == 0 : alpha != 0 || ((got ^ bg) & 0xFFFFFF) == 0;
+        }
+      if (all) return true;
+    }
+  return false;
+}
+
+}  // namespace
+
+TEST(TreeViewPixels, ExpanderSigns) {
+  using cItem = cTreeViewChild::cTreeViewItem;
   cSheetTarget target;
   cChildElement root;
-  root.setWinTarget(&target, 0, 0, 620, 260);
-  cListViewChild list;
-  root.attach(&list, 5, 5, 300, 200);
-  list.setColumn(1, "Package", 150, cCanvas::eAlignLeft);
-  list.setColumn(2, "Version", 100, cCanvas::eAlignRight);
-  list.setSortType(1, new cListViewChild::cListViewNameSortProvider);
-  const char* names[] = {"zeta", "Alpha", "mu", "beta", "Omega"};
-  for (int r = 0; r < 5; ++r) {
-    list.setItem(r, 1, names[r], -1, nullptr);
-    list.setItem(r, 2, ("1." + std::to_string(r)).c_str(), -1, nullptr);
-  }
-  list.setCheckMode(true);
-  list.setChecked(3, true, false);
-  list.setFullLineSelect(true, false);
-  ASSERT_TRUE(list.sort(1));
-  list.select(2);
-  EXPECT_EQ(list.firstBySort(), 1) << "bytes decide: upper case first";
-
+  root.setWinTarget(&target, 0, 0, 200, 140);
   cTreeViewChild tree;
-  root.attach(&tree, 315, 5, 300, 200);
-  auto* top = new cTreeViewChild::cTreeViewItem("Applications", nullptr);
-  tree.storeUnder(nullptr, top);
-  tree.storeUnder(top, new cTreeViewChild::cTreeViewItem("Editors", nullptr));
-  tree.storeUnder(top, new cTreeViewChild::cTreeViewItem("Games", nullptr));
-  tree.storeUnder(nullptr, new cTreeViewChild::cTreeViewItem("Libraries", nullptr));
-  tree.expand(top, false);
-
-  cToolBarChild bar;
-  root.attach(&bar, 5, 215, 200, 24);
-  bar.setSmallerSizeBehavior(cToolBarChild::ssbDropDown);
-  for (int i = 0; i < 5; ++i) bar.setButton(i, ("Button " + std::to_string(i)).c_str(), -1);
-  ASSERT_TRUE(bar.dropDown().visible_child());
-  sRect dd, lastShown{};
-  bar.childRect(&bar.dropDown(), &dd);
-  for (int i = 0; i < 5; ++i)
-    if (bar.findButton(i)->visible_child()) bar.childRect(bar.findButton(i), &lastShown);
-  EXPECT_EQ(dd.x, lastShown.x + lastShown.width) << "the drop-down follows the last button that fits";
-
+  root.attach(&tree, 0, 0, 200, 140);
+  auto* open = new cItem("Applications", nullptr);
+  auto* closed = new cItem("Libraries", nullptr);
+  auto* through = new cItem("Editors", nullptr);
+  auto* end = new cItem("Games", nullptr);
+  auto* last = new cItem("Tools", nullptr);
+  tree.storeUnder(nullptr, open);
+  tree.storeUnder(open, through);
+  tree.storeUnder(open, end);
+  tree.storeUnder(nullptr, closed);
+  tree.storeUnder(closed, new cItem("hidden", nullptr));
+  tree.storeUnder(nullptr, last);
+  tree.expand(open, false);
   cCrbOffscreenCanvas canvas;
-  makeWhite(canvas, 620, 260);
+  makeWhite(canvas, 200, 140);
   root.processPaint(&canvas);
-  const std::string path = std::string(ZVK_BINARY_DIR) + "/views_sheet.png";
-  EXPECT_EQ(cairo_surface_write_to_png(canvas.surface(), path.c_str()), CAIRO_STATUS_SUCCESS);
-  root.dettach(&list);
+
+  const int signs[] = {68, 69, 70, 71};
+  const struct {
+    cItem* item;
+    int picture;
+  } cases[] = {{open, 69}, {closed, 68}, {through, 70}, {end, 71}, {last, 71}};
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.item->text);
+    ASSERT_NE(k.item->control, nullptr);
+    sPoint at{0, 0};
+    ASSERT_TRUE(k.item->control->absPos(at));
+    const sRect r{at.x, at.y, k.item->control->width(), k.item->control->height()};
+    for (int sign : signs)
+      EXPECT_EQ(showsPicture(canvas, r, themePict(sign)), sign == k.picture) << "picture " << sign;
+  }
   root.dettach(&tree);
-  root.dettach(&bar);
 }
