@@ -11,12 +11,13 @@ class cFaxBits {
   cFaxBits(const unsigned char* data, long long size, bool lsbFirst)
       : myData(data), myBits(static_cast<unsigned long long>(size) * 8), myLsbFirst(lsbFirst) {}
 
-  // The next `n` bits (at most 16), zeros past the end.
-  unsigned int peek(int n) const {
-    unsigned long long byte = myPos >> 3, bytes = myBits >> 3;
-    unsigned int window = 0;
-    for (int i = 0; i < 4; ++i) window = window << 8 | (byte + i < bytes ? ordered(myData[byte + i]) : 0);
-    return (window << (myPos & 7)) >> (32 - n);
+  // The next `n` bits (at most 16), zeros past the end. Eight bytes at a
+  // time are kept in reading order, since codes take a few bits each.
+  unsigned int peek(int n) {
+    unsigned long long byte = myPos >> 3;
+    if (byte < myCacheByte || byte - myCacheByte > 5) fillCache(byte);
+    int skip = static_cast<int>((byte - myCacheByte) * 8 + (myPos & 7));
+    return static_cast<unsigned int>((myCache << skip) >> (64 - n));
   }
   void skip(int n) { myPos += static_cast<unsigned long long>(n); }
   bool atEnd() const { return myPos >= myBits; }
@@ -41,9 +42,19 @@ class cFaxBits {
     return static_cast<unsigned char>((b & 0xAA) >> 1 | (b & 0x55) << 1);
   }
 
+  void fillCache(unsigned long long byte) {
+    unsigned long long bytes = myBits >> 3;
+    myCache = 0;
+    for (unsigned long long i = byte; i < byte + 8; ++i)
+      myCache = myCache << 8 | (i < bytes ? ordered(myData[i]) : 0);
+    myCacheByte = byte;
+  }
+
   const unsigned char* myData;
   unsigned long long myBits;
   unsigned long long myPos = 0;
+  unsigned long long myCache = 0;
+  unsigned long long myCacheByte = ~0ULL;
   bool myLsbFirst;
 };
 
