@@ -184,13 +184,17 @@ bool cPictTIFF::placeRows(const sUnit& unit) {
   int spp = static_cast<int>(in.samplesPerPixel);
   int bits = static_cast<int>(in.bitsPerSample);
   if (bits == 1 && spp == 1 && !myIs16 && in.photometric <= 1) {
-    unsigned int flip = in.photometric == 0 ? 1 : 0;
+    unsigned int flip = in.photometric == 0 ? 0xFF : 0;
     for (long long r = 0; r < unit.rows; ++r) {
       long long y = unit.y + r;
       const unsigned char* src = in.data.ptr + r * in.rowBytes;
       unsigned int* dst = myPix8.ptr + (myBottomUp ? myHeight - 1 - y : y) * myWidth + unit.x;
-      for (long long x = 0; x < cols; ++x)
-        dst[x] = ((src[x >> 3] >> (7 - (x & 7)) & 1) ^ flip) ? 0xFFFFFFFFU : 0xFF000000U;
+      // A set bit is white: all ones, else opaque black; eight pixels per byte.
+      for (long long x = 0; x < cols; x += 8) {
+        unsigned int bits8 = src[x >> 3] ^ flip;
+        int n = cols - x < 8 ? static_cast<int>(cols - x) : 8;
+        for (int k = 0; k < n; ++k) dst[x + k] = 0xFF000000U | (0U - (bits8 >> (7 - k) & 1));
+      }
     }
     return true;
   }
