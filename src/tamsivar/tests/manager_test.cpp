@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <functional>
 #include <fstream>
-#include <sstream>
 
 #include "base/tests/scratch_dir.h"
 #include "ciom/application.h"
@@ -21,9 +20,6 @@ void waitForTheJob() {
 }
 
 TEST(ManagerLocation, NamesFollowTheInterfaceLanguage) {
-  EXPECT_STREQ(tamsivarName(0), "ZVK Software Manager");
-  EXPECT_STREQ(tamsivarName(1), "ZVK ソフトウェアマネージャー");
-  EXPECT_STREQ(tamsivarName(2), "ZVK 소프트웨어 관리자");
   EXPECT_EQ(tamsivarName(3), nullptr);
   const char* home = std::getenv("HOME");
   std::string was = home ? home : "";
@@ -65,12 +61,7 @@ class Trigger : public ::testing::Test {
     std::filesystem::current_path(savedCwd);
     setenv("HOME", savedHome.c_str(), 1);
   }
-  std::string calls() {
-    std::ifstream in(dir.file("calls"));
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  std::string calls() { return dir.read("calls"); }
 };
 
 TEST_F(Trigger, WithoutConfigurationRunsEveryTimeAndQuotesTheCodename) {

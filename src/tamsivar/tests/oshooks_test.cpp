@@ -6,7 +6,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include "base/tests/run_program.h"
@@ -14,13 +13,6 @@
 #include "tamsivar/scenario.h"
 
 namespace {
-
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 TEST(PlatformHooks, AnswerWithoutEffect) {
   cSoftPkgScenario s;
@@ -41,11 +33,11 @@ TEST(PlatformHooks, AnswerWithoutEffect) {
 
 // The elevation prefix is a per-process choice, so each PATH gets a child
 // of its own that writes two entries and compares them.
-void writeEntries(const std::string& dir, const std::string& path, const char* prefix, const char* terminal) {
+void writeEntries(const ScratchDir& dir, const std::string& path, const char* prefix, const char* terminal) {
   setenv("PATH", path.c_str(), 1);
-  bool plain = createLinShortcut((dir + "/plain.desktop").c_str(), "/opt/tool/run", "Utility;", "Tool", nullptr,
+  bool plain = createLinShortcut(dir.file("plain.desktop").c_str(), "/opt/tool/run", "Utility;", "Tool", nullptr,
                                  nullptr, false, nullptr);
-  bool elevated = createLinShortcut((dir + "/elevated.desktop").c_str(), "/opt/tool/run", "Utility;", "Tool",
+  bool elevated = createLinShortcut(dir.file("elevated.desktop").c_str(), "/opt/tool/run", "Utility;", "Tool",
                                     "/opt/tool/icon.png", "Runs the tool", true, "-x");
   std::string expectPlain = std::string(
                                 "[Desktop Entry]\nVersion=1.0\nEncoding=UTF-8\nName=Tool\nExec=/opt/tool/run\n"
@@ -59,7 +51,7 @@ void writeEntries(const std::string& dir, const std::string& path, const char* p
                                prefix + "/opt/tool/run -x\"\nIcon=/opt/tool/icon.png\nTerminal=" + terminal +
                                "\nX-MultipleArgs=false\nType=Application\nCategories=Utility;\n"
                                "StartupNotify=false\nMimeType=application/x-run\n";
-  bool same = slurp(dir + "/plain.desktop") == expectPlain && slurp(dir + "/elevated.desktop") == expectElevated;
+  bool same = dir.read("plain.desktop") == expectPlain && dir.read("elevated.desktop") == expectElevated;
   std::_Exit(plain && elevated && same ? 0 : 1);
 }
 
@@ -67,12 +59,11 @@ TEST(PlatformHooks, DesktopEntriesChooseTheirElevationOnce) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   ScratchDir dir;
   std::filesystem::create_directories(dir.file("bin"));
-  std::ofstream(dir.file("bin/gksudo")) << "#!/bin/sh\n";
-  chmod(dir.file("bin/gksudo").c_str(), 0755);
+  chmod(dir.write("bin/gksudo", "#!/bin/sh\n").c_str(), 0755);
   std::string system = std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin";
-  EXPECT_EXIT(writeEntries(dir.root, dir.file("bin") + ":" + system, "gksudo \"", "false"),
+  EXPECT_EXIT(writeEntries(dir, dir.file("bin") + ":" + system, "gksudo \"", "false"),
               ::testing::ExitedWithCode(0), "");
-  EXPECT_EXIT(writeEntries(dir.root, dir.file("nothing"), "sudo \"", "true"), ::testing::ExitedWithCode(0), "");
+  EXPECT_EXIT(writeEntries(dir, dir.file("nothing"), "sudo \"", "true"), ::testing::ExitedWithCode(0), "");
 }
 
 TEST(PlatformHooks, DesktopEntriesPassTheValidator) {
@@ -95,8 +86,8 @@ TEST(PlatformHooks, DesktopEntriesPassTheValidator) {
 TEST(PlatformHooks, ShellLinkReadsBackWithAnIndependentReader) {
   ScratchDir dir;
   std::filesystem::create_directories(dir.file("C:/tools"));
-  std::ofstream(dir.file("C:/tools/run.exe")) << "MZ program";
-  std::ofstream(dir.file("C:/tools/run.ico")) << "icon";
+  dir.write("C:/tools/run.exe", "MZ program");
+  dir.write("C:/tools/run.ico", "icon");
   char* was = getcwd(nullptr, 0);
   ASSERT_EQ(chdir(dir.root.c_str()), 0);
   bool made = createWinShortcut("run.lnk", "C:/tools/run.exe", "C:/tools", "C:/tools/run.ico", 0,
