@@ -1,36 +1,29 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "base/memio.h"
+#include "base/tests/scratch_dir.h"
 #include "propreader/fileprops.h"
 
 namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-const std::string& scratch() {
-  static const std::string* dir = [] {
-    char pattern[] = "/tmp/zvk_props_XXXXXX";
-    auto* made = new std::string(mkdtemp(pattern) ? pattern : "");
-    std::atexit([] { std::filesystem::remove_all(scratch()); });
-    return made;
-  }();
-  return *dir;
+const ScratchDir& scratch() {
+  static const ScratchDir dir;
+  return dir;
 }
 
 // The commands are the test's own, over paths in the scratch folder.
 Bytes made(const std::string& command, const std::string& name) {
-  std::string file = scratch() + "/" + name, cmd = command;
-  for (size_t at; (at = cmd.find("{}")) != std::string::npos;) cmd.replace(at, 2, file);
+  std::string cmd = command;
+  for (size_t at; (at = cmd.find("{}")) != std::string::npos;) cmd.replace(at, 2, scratch().file(name));
   if (std::system((cmd + " 2>/dev/null").c_str()) != 0) return {};
-  std::ifstream in(file, std::ios::binary);
-  return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string bytes = scratch().read(name);
+  return Bytes(bytes.begin(), bytes.end());
 }
 
 struct Stream {
@@ -90,7 +83,7 @@ TEST(FileProps, ManagerRoadGivesBothIconSizes) {
     unsigned int small, large;  // the colour each preview shows; 0 any
   } cases[] = {
       {icon, "i.ico", 0xFFFF0000, 0xFF0000FF},
-      {"png2icns {} " + scratch() + "/16.png " + scratch() + "/48.png >/dev/null", "i.icns", 0xFFFF0000, 0xFF0000FF},
+      {"png2icns {} " + scratch().file("16.png") + " " + scratch().file("48.png") + " >/dev/null", "i.icns", 0xFFFF0000, 0xFF0000FF},
       {"convert -size 256x128 xc:lime {}", "p.png", 0xFF00FF00, 0xFF00FF00},
   };
   made("convert -size 16x16 xc:red PNG32:{}", "16.png");

@@ -1,9 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "base/memio.h"
+#include "base/tests/run_program.h"
+#include "base/tests/scratch_dir.h"
 #include "propreader/winexeprops.h"
 #include "winexe_support.h"
 
@@ -26,17 +27,11 @@ void load(Loaded& l, const Bytes& file, int side) {
 }
 
 Bytes pngOf(int side, const char* colour) {
-  std::string file = "/tmp/zvk_winexe_" + std::to_string(side) + ".png";
-  if (std::system(("convert -size " + std::to_string(side) + "x" + std::to_string(side) + " xc:" + colour +
-                   " " + file + " 2>/dev/null")
-                      .c_str()) != 0)
-    return {};
-  FILE* f = std::fopen(file.c_str(), "rb");
-  Bytes b;
-  for (int c; f && (c = std::fgetc(f)) != EOF;) b.push_back(static_cast<unsigned char>(c));
-  if (f) std::fclose(f);
-  std::remove(file.c_str());
-  return b;
+  ScratchDir dir;
+  const std::string size = std::to_string(side) + "x" + std::to_string(side);
+  if (runProgram({"convert", "-size", size, std::string("xc:") + colour, dir.file("p.png")}) != 0) return {};
+  const std::string bytes = dir.read("p.png");
+  return Bytes(bytes.begin(), bytes.end());
 }
 
 const Bytes kStrings = versionInfo(
