@@ -20,7 +20,8 @@ class ScratchDir {
   std::string file(const std::string& name) const { return root + "/" + name; }
   // Writes the bytes as the file `name` in the folder; answers its path.
   std::string write(const std::string& name, const std::string& bytes) const {
-    std::ofstream(file(name), std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(file(name), std::ios::binary)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return file(name);
   }
   // The bytes of the file `name` in the folder; empty when it cannot be read.

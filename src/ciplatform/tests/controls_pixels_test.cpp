@@ -71,11 +71,11 @@ TEST_F(ControlPixels, FormSkinPiecesFillsAndCustomDraw) {
     const bool pictures = themePict(0) != nullptr;
     std::vector<sExpect> expect;
     if (pictures) {
-      expect = {{2, 2, 0, 2, 2, 0},          {100, 10, 1, 0, 10, 0},       {W - 3, 2, 2, 2, 2, 0},
-                {2, 80, 3, 2, 0, 0},          {W - 3, 80, 4, 2, 0, 0},      {3, H - 20, 5, 3, 20, 0},
-                {100, H - 10, 6, 0, 30, 0},   {W - 4, H - 20, 7, 4, 20, 0}};
+      expect = {{2, 2, 0, 2, 2, 0},         {100, 10, 1, 0, 10, 0},      {W - 3, 2, 2, 2, 2, 0},
+                {2, 80, 3, 2, 0, 0},        {W - 3, 80, 4, 2, 0, 0},     {3, H - 20, 5, 3, 20, 0},
+                {100, H - 10, 6, 0, 30, 0}, {W - 4, H - 20, 7, 4, 20, 0}};
     } else {
-      expect = {{0, 0, -1, 0, 0, 1},     {100, T - 1, -1, 0, 0, 1}, {0, 80, -1, 0, 0, 3},
+      expect = {{0, 0, -1, 0, 0, 1},      {100, T - 1, -1, 0, 0, 1}, {0, 80, -1, 0, 0, 3},
                 {W - 1, 80, -1, 0, 0, 3}, {100, H - 1, -1, 0, 0, 2}, {S - 1, H - B - 1, -1, 0, 0, 3}};
     }
     expect.push_back({S + 5, T + 5, -1, 0, 0, 0});  // the panel
@@ -98,8 +98,11 @@ TEST_F(ControlPixels, FormSkinPiecesFillsAndCustomDraw) {
         const bool bottom = e.y >= H - B && e.x >= S && e.x < W - S;
         const bool left = e.x < S && e.y >= T;
         const bool corner = e.y >= H - B && (e.x < S || e.x >= W - S);
-        bool skipped = (flags == 2 && top) || (flags == 1 && (right || bottom)) || (flags == 4 && (left || corner));
-        unsigned int want = skipped ? kMagenta : e.pict >= 0 ? picAt(e.pict, e.px, e.py) : themeColor(e.colour);
+        bool skipped =
+            (flags == 2 && top) || (flags == 1 && (right || bottom)) || (flags == 4 && (left || corner));
+        unsigned int want = skipped       ? kMagenta
+                            : e.pict >= 0 ? picAt(e.pict, e.px, e.py)
+                                          : themeColor(e.colour);
         // Without its corners the bottom band runs the whole width.
         if (flags == 4 && corner)
           want = pictures ? picAt(6, 0, e.y - (H - themePict(6)->height())) : themeColor(2);
@@ -179,9 +182,7 @@ TEST_F(ControlPixels, SelectableSchemas) {
     sScene s(100, 20);
     cSelectableElement sel;
     s.root.attach(&sel, 0, 0, 100, 20);
-    const struct {
-      int bg, frame;
-    } schemas[] = {{14, 20}, {15, 22}, {16, 25}};
+    const struct { int bg, frame; } schemas[] = {{14, 20}, {15, 22}, {16, 25}};
     for (int i = 0; i < 3; ++i) {
       if (i == 1) sel.onMouseOver();
       if (i == 2) sel.select(false);
@@ -208,7 +209,8 @@ TEST_F(ControlPixels, ButtonsInEveryStateAndBorderStyle) {
         s.root.attach(&b, 10, 5, W, H);
         b.setBorder(static_cast<cButtonChild::eBorderStyle>(style), false);
         b.setBgColor(kBg, false);
-        for (int i = 0; i < 5; ++i) b.refStateBackImage(static_cast<cButtonChild::eButtonStates>(i), &back[i]);
+        for (int i = 0; i < 5; ++i)
+          b.refStateBackImage(static_cast<cButtonChild::eButtonStates>(i), &back[i]);
         if (st == 1) s.root.processFocusDirect(&b);
         if (st == 2) b.onMouseOver();
         if (st == 3) b.onMouseButton(5, 5, 1, true);
@@ -220,18 +222,33 @@ TEST_F(ControlPixels, ButtonsInEveryStateAndBorderStyle) {
         const unsigned int L = st == 4 ? themeColor(59) : light, D = st == 4 ? themeColor(60) : dark;
         auto px = [&](int x, int y) { return s.at(10 + x, 5 + y); };
         const bool idle = st == 0 || st == 4;
-        const unsigned int disabledFill = ((0xC0 - 128) / 2 + 128) | ((0xA0 - 128) / 2 + 128) << 8 | ((0x30 - 128) / 2 + 128) << 16;
+        const unsigned int disabledFill =
+            ((0xC0 - 128) / 2 + 128) | ((0xA0 - 128) / 2 + 128) << 8 | ((0x30 - 128) / 2 + 128) << 16;
         struct {
           unsigned int top, left, bottom, right, inside;
         } want{};
         switch (style) {
-          case 0: want = {L, L, D, D, backs[st]}; break;
-          case 1: want = {backs[st], backs[st], backs[st], backs[st], backs[st]}; break;
-          case 2: want = {D, D, D, D, backs[st]}; break;
-          case 3: want = {L, L, D, D, backs[st]}; break;
-          case 4: want = {L, L, D, D, st == 0 ? kBg : st == 4 ? disabledFill : backs[st]}; break;
-          case 5: want = idle ? decltype(want){kBg, kBg, kBg, kBg, kBg} : decltype(want){L, L, D, D, backs[st]}; break;
-          case 6: want = {kBg, kBg, kBg, kBg, kBg}; break;
+          case 0:
+            want = {L, L, D, D, backs[st]};
+            break;
+          case 1:
+            want = {backs[st], backs[st], backs[st], backs[st], backs[st]};
+            break;
+          case 2:
+            want = {D, D, D, D, backs[st]};
+            break;
+          case 3:
+            want = {L, L, D, D, backs[st]};
+            break;
+          case 4:
+            want = {L, L, D, D, st == 0 ? kBg : st == 4 ? disabledFill : backs[st]};
+            break;
+          case 5:
+            want = idle ? decltype(want){kBg, kBg, kBg, kBg, kBg} : decltype(want){L, L, D, D, backs[st]};
+            break;
+          case 6:
+            want = {kBg, kBg, kBg, kBg, kBg};
+            break;
         }
         const std::string where = "style " + std::to_string(style) + " state " + std::to_string(st);
         EXPECT_EQ(px(W / 2, 0), want.top) << where;
@@ -320,7 +337,8 @@ TEST_F(ControlPixels, ProgressMapFrameAndBlend) {
   const unsigned int fill = 0x87DE6D, track = 0xE1DDD9;
   auto blended = [](unsigned int px) {
     unsigned int out = 0;
-    for (int k = 0; k < 3; ++k) out |= static_cast<unsigned int>(255 * 0.5 + (px >> (8 * k) & 0xFF) * 0.5) << (8 * k);
+    for (int k = 0; k < 3; ++k)
+      out |= static_cast<unsigned int>(255 * 0.5 + (px >> (8 * k) & 0xFF) * 0.5) << (8 * k);
     return out;
   };
   EXPECT_EQ(map.raw()[5 * 100 + 10] & 0xFFFFFF, blended(fill));

@@ -30,8 +30,10 @@ std::string xclip(const char* mode, const std::string& input = "") {
     dup2(in[0], 0);
     // Filling the clipboard leaves xclip behind to serve it; that one must
     // not hold our end of the output open.
-    if (input.empty()) dup2(out[1], 1);
-    else dup2(open("/dev/null", O_WRONLY), 1);
+    if (input.empty())
+      dup2(out[1], 1);
+    else
+      dup2(open("/dev/null", O_WRONLY), 1);
     close(in[0]);
     close(in[1]);
     close(out[0]);
@@ -43,7 +45,8 @@ std::string xclip(const char* mode, const std::string& input = "") {
   }
   close(in[0]);
   close(out[1]);
-  if (!input.empty() && write(in[1], input.data(), input.size()) != static_cast<ssize_t>(input.size())) return "";
+  if (!input.empty() && write(in[1], input.data(), input.size()) != static_cast<ssize_t>(input.size()))
+    return "";
   close(in[1]);
   std::string got;
   char buf[4096];

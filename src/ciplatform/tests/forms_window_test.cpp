@@ -15,9 +15,9 @@
 #include "ciom/customform.h"
 #include "ciom/hintmaster.h"
 #include "ciom/messageform.h"
+#include "ciom/tests/support/langtext.h"
 #include "ciplatform/macctfont.h"
 #include "ciplatform/nswmaker.h"
-#include "ciom/tests/support/langtext.h"
 
 using nstest::cPeer;
 
@@ -129,7 +129,8 @@ TEST(FormWindows, AFormEndsWithItsCodeOrZeroOnTheCloseBox) {
     const char* name;
     bool refuse;
     int expect;
-  } cases[] = {{"return", false, 11}, {"escape", false, 12}, {"close", false, 0}, {"refused close", true, 11}};
+  } cases[] = {
+      {"return", false, 11}, {"escape", false, 12}, {"close", false, 0}, {"refused close", true, 11}};
   for (const auto& c : cases) {
     bool deleted = false;
     auto* form = new cTestForm;
@@ -162,7 +163,8 @@ TEST(FormWindows, AConfirmationOverAFormAnswersTheUser) {
   const struct {
     const char* name;
     bool answer;
-  } cases[] = {{"return", true}, {"escape", false}, {"close", false}, {"tab to no", false}, {"tab to yes", true}};
+  } cases[] = {
+      {"return", true}, {"escape", false}, {"close", false}, {"tab to no", false}, {"tab to yes", true}};
   for (const auto& c : cases) {
     bool deleted = false;
     auto* form = new cTestForm;
@@ -216,7 +218,8 @@ TEST(FormWindows, AHintIsAPopUpThatNeverTakesTheFocus) {
   std::atomic<int> popupsSeen{0};
   std::atomic<int> popupsAfter{-1};
   sSize text;
-  ASSERT_TRUE(cFontObject::get(5, 13, _glbalStdFont(), false, false, false)->getTextDim(nullptr, "tip", -1, text));
+  ASSERT_TRUE(
+      cFontObject::get(5, 13, _glbalStdFont(), false, false, false)->getTextDim(nullptr, "tip", -1, text));
   std::thread user([&] {
     cUser u;
     Window w = u.find("zvk-hint");

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "ciom/listview.h"
-#include "ciom/toolbar.h"
 #include "ciom/themeuse.h"
+#include "ciom/toolbar.h"
 #include "sheettarget.h"
 #include "support.h"
 
@@ -93,8 +93,9 @@ TEST(ListViewPixels, CheckBoxAndEmptyText) {
     const int px = p->width() / 2, py = p->height() / 2;
     const unsigned int v = p->raw()[py * p->width() + px];
     if (v >> 24 != 0xFF) continue;
-    EXPECT_EQ(pixelAt(s.canvas, 1 + (14 - p->width()) / 2 + px, 1 + top + (bottom - top - p->height()) / 2 + py),
-              colourOf(v))
+    EXPECT_EQ(
+        pixelAt(s.canvas, 1 + (14 - p->width()) / 2 + px, 1 + top + (bottom - top - p->height()) / 2 + py),
+        colourOf(v))
         << "row " << row;
   }
 

@@ -30,7 +30,8 @@ TEST(ScrollingPixels, BarPiecesSitWhereTheLayoutPutsThem) {
       auto expectAt = [&](cScrollBar::eSubElements e, int at) {
         cPicture* p = bar.image(e);
         ASSERT_NE(p, nullptr);
-        EXPECT_GT(expectPicture(s.canvas, p, vertical ? 0 : at, vertical ? at : 0), p->width() * p->height() / 2);
+        EXPECT_GT(expectPicture(s.canvas, p, vertical ? 0 : at, vertical ? at : 0),
+                  p->width() * p->height() / 2);
       };
       if (length <= themeDim(21)) {
         const bool small = length <= themeDim(20);

@@ -1,3 +1,5 @@
+#include "propreader/fileprops.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -6,7 +8,6 @@
 
 #include "base/memio.h"
 #include "base/tests/scratch_dir.h"
-#include "propreader/fileprops.h"
 
 namespace {
 
@@ -29,7 +30,8 @@ Bytes made(const std::string& command, const std::string& name) {
 struct Stream {
   Bytes bytes;
   cBufWrapperIO io;
-  explicit Stream(Bytes b) : bytes(std::move(b)), io(bytes.data(), static_cast<long long>(bytes.size()), false) {}
+  explicit Stream(Bytes b)
+      : bytes(std::move(b)), io(bytes.data(), static_cast<long long>(bytes.size()), false) {}
 };
 
 const std::string kSource = "convert -size 40x20 gradient:red-blue";
@@ -83,7 +85,8 @@ TEST(FileProps, ManagerRoadGivesBothIconSizes) {
     unsigned int small, large;  // the colour each preview shows; 0 any
   } cases[] = {
       {icon, "i.ico", 0xFFFF0000, 0xFF0000FF},
-      {"png2icns {} " + scratch().file("16.png") + " " + scratch().file("48.png") + " >/dev/null", "i.icns", 0xFFFF0000, 0xFF0000FF},
+      {"png2icns {} " + scratch().file("16.png") + " " + scratch().file("48.png") + " >/dev/null", "i.icns",
+       0xFFFF0000, 0xFF0000FF},
       {"convert -size 256x128 xc:lime {}", "p.png", 0xFF00FF00, 0xFF00FF00},
   };
   made("convert -size 16x16 xc:red PNG32:{}", "16.png");

@@ -35,9 +35,10 @@ Bytes pngOf(int side, const char* colour) {
 }
 
 const Bytes kStrings = versionInfo(
-    {block("040904B0", {}, 0, 1,
-           {text("CompanyName", "First Company"), text("ProductName", "Early"), text("FileDescription", "Tool"),
-            text("LegalCopyright", "(c) Someone"), text("ProductVersion", "1.2.3")}),
+    {block(
+         "040904B0", {}, 0, 1,
+         {text("CompanyName", "First Company"), text("ProductName", "Early"), text("FileDescription", "Tool"),
+          text("LegalCopyright", "(c) Someone"), text("ProductVersion", "1.2.3")}),
      block("040704B0", {}, 0, 1, {text("ProductName", "Later"), text("CompanyName", "Zweite Firma")})});
 
 TEST(WinExe, IconChoiceFollowsThePreference) {
@@ -53,7 +54,7 @@ TEST(WinExe, IconChoiceFollowsThePreference) {
     int side;
     long long want;
     uint32_t colour;
-  } cases[] = {{&icons, 16, 16, 0xFFFF0000}, {&icons, 48, 48, 0xFF0000FF}, {&icons, 20, 20, 0xFF00FF00},
+  } cases[] = {{&icons, 16, 16, 0xFFFF0000},  {&icons, 48, 48, 0xFF0000FF},   {&icons, 20, 20, 0xFF00FF00},
                {&icons, -1, 256, 0xFFFFFF00}, {&onlyPng, 16, 16, 0xFFFFFF00}, {&onlyPng, 48, 48, 0xFFFFFF00}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.side);
@@ -72,7 +73,8 @@ TEST(WinExe, VersionStringsAndMissingParts) {
   Bytes broken = kStrings;
   put(broken, 40, 0, 4);  // the fixed block's signature
   Bytes other = versionInfo({block("041104B0", {}, 0, 1, {text("ProductName", "Other")})});
-  Bytes closed = versionInfo({block("041104B0", {}, 0, 1, {text("ProductName", "Closed"), Bytes{4, 0, 0, 0}})});
+  Bytes closed =
+      versionInfo({block("041104B0", {}, 0, 1, {text("ProductName", "Closed"), Bytes{4, 0, 0, 0}})});
   struct Case {
     std::string name;
     std::vector<Resource> resources;
@@ -81,10 +83,23 @@ TEST(WinExe, VersionStringsAndMissingParts) {
     const char* company;
     bool icon;
   } cases[] = {
-      {"later table wins", {{16, 1, 1033, kStrings}, {3, 1, 1033, solidIcon(16, 0xFF000000)}}, false, "Later",
-       "Zweite Firma", true},
-      {"first language that parses", {{16, 1, 1031, broken}, {16, 1, 1041, other}}, false, "Other", nullptr, false},
-      {"first language wins", {{16, 1, 1033, kStrings}, {16, 1, 1041, other}}, true, "Later", "Zweite Firma",
+      {"later table wins",
+       {{16, 1, 1033, kStrings}, {3, 1, 1033, solidIcon(16, 0xFF000000)}},
+       false,
+       "Later",
+       "Zweite Firma",
+       true},
+      {"first language that parses",
+       {{16, 1, 1031, broken}, {16, 1, 1041, other}},
+       false,
+       "Other",
+       nullptr,
+       false},
+      {"first language wins",
+       {{16, 1, 1033, kStrings}, {16, 1, 1041, other}},
+       true,
+       "Later",
+       "Zweite Firma",
        false},
       {"no version", {{3, 1, 1033, solidIcon(32, 0xFF000000)}}, false, nullptr, nullptr, true},
       {"empty block closing a level", {{16, 1, 1033, closed}}, false, "Closed", nullptr, false},

@@ -35,22 +35,24 @@ TEST(PlatformHooks, AnswerWithoutEffect) {
 // of its own that writes two entries and compares them.
 void writeEntries(const ScratchDir& dir, const std::string& path, const char* prefix, const char* terminal) {
   setenv("PATH", path.c_str(), 1);
-  bool plain = createLinShortcut(dir.file("plain.desktop").c_str(), "/opt/tool/run", "Utility;", "Tool", nullptr,
-                                 nullptr, false, nullptr);
+  bool plain = createLinShortcut(dir.file("plain.desktop").c_str(), "/opt/tool/run", "Utility;", "Tool",
+                                 nullptr, nullptr, false, nullptr);
   bool elevated = createLinShortcut(dir.file("elevated.desktop").c_str(), "/opt/tool/run", "Utility;", "Tool",
                                     "/opt/tool/icon.png", "Runs the tool", true, "-x");
-  std::string expectPlain = std::string(
-                                "[Desktop Entry]\nVersion=1.0\nEncoding=UTF-8\nName=Tool\nExec=/opt/tool/run\n"
-                                "Terminal=") +
-                            terminal +
-                            "\nX-MultipleArgs=false\nType=Application\nCategories=Utility;\n"
-                            "StartupNotify=false\nMimeType=application/x-run\n";
-  std::string expectElevated = std::string(
-                                   "[Desktop Entry]\nVersion=1.0\nEncoding=UTF-8\nName=Tool\nComment=Runs the tool\n"
-                                   "Exec=") +
-                               prefix + "/opt/tool/run -x\"\nIcon=/opt/tool/icon.png\nTerminal=" + terminal +
-                               "\nX-MultipleArgs=false\nType=Application\nCategories=Utility;\n"
-                               "StartupNotify=false\nMimeType=application/x-run\n";
+  std::string expectPlain =
+      std::string(
+          "[Desktop Entry]\nVersion=1.0\nEncoding=UTF-8\nName=Tool\nExec=/opt/tool/run\n"
+          "Terminal=") +
+      terminal +
+      "\nX-MultipleArgs=false\nType=Application\nCategories=Utility;\n"
+      "StartupNotify=false\nMimeType=application/x-run\n";
+  std::string expectElevated =
+      std::string(
+          "[Desktop Entry]\nVersion=1.0\nEncoding=UTF-8\nName=Tool\nComment=Runs the tool\n"
+          "Exec=") +
+      prefix + "/opt/tool/run -x\"\nIcon=/opt/tool/icon.png\nTerminal=" + terminal +
+      "\nX-MultipleArgs=false\nType=Application\nCategories=Utility;\n"
+      "StartupNotify=false\nMimeType=application/x-run\n";
   bool same = dir.read("plain.desktop") == expectPlain && dir.read("elevated.desktop") == expectElevated;
   std::_Exit(plain && elevated && same ? 0 : 1);
 }
@@ -70,16 +72,17 @@ TEST(PlatformHooks, DesktopEntriesPassTheValidator) {
   ScratchDir dir;
   ASSERT_TRUE(createLinShortcut(dir.file("a.desktop").c_str(), "/opt/tool/run", "Utility;", "Tool",
                                 "/opt/tool/icon.png", "Runs the tool", true, "-x"));
-  ASSERT_TRUE(createLinShortcut(dir.file("b.desktop").c_str(), "/opt/tool/run", "Utility;", "Tool", nullptr, nullptr,
-                                false, nullptr));
-  EXPECT_FALSE(createLinShortcut(dir.file("c.desktop").c_str(), "/opt/tool/run", nullptr, "Tool", nullptr, nullptr,
-                                 false, nullptr));
+  ASSERT_TRUE(createLinShortcut(dir.file("b.desktop").c_str(), "/opt/tool/run", "Utility;", "Tool", nullptr,
+                                nullptr, false, nullptr));
+  EXPECT_FALSE(createLinShortcut(dir.file("c.desktop").c_str(), "/opt/tool/run", nullptr, "Tool", nullptr,
+                                 nullptr, false, nullptr));
   // Only the deprecated Encoding key draws a word from the validator.
   for (const char* name : {"a.desktop", "b.desktop"}) {
     std::string said;
     EXPECT_EQ(runProgram({"desktop-file-validate", dir.file(name)}, &said), 0) << said;
     std::istringstream lines(said);
-    for (std::string line; std::getline(lines, line);) EXPECT_NE(line.find("Encoding"), std::string::npos) << line;
+    for (std::string line; std::getline(lines, line);)
+      EXPECT_NE(line.find("Encoding"), std::string::npos) << line;
   }
 }
 
@@ -93,8 +96,10 @@ TEST(PlatformHooks, ShellLinkReadsBackWithAnIndependentReader) {
   bool made = createWinShortcut("run.lnk", "C:/tools/run.exe", "C:/tools", "C:/tools/run.ico", 0,
                                 "Runs the tool", false, "--fast");
   bool noDrive = createWinShortcut("bad.lnk", "tools/run.exe", nullptr, nullptr, 0, nullptr, false, nullptr);
-  bool missing = createWinShortcut("gone.lnk", "C:/tools/gone.exe", nullptr, nullptr, 0, nullptr, false, nullptr);
-  bool iconIsFolder = createWinShortcut("f.lnk", "C:/tools/run.exe", nullptr, "C:/tools", 0, nullptr, false, nullptr);
+  bool missing =
+      createWinShortcut("gone.lnk", "C:/tools/gone.exe", nullptr, nullptr, 0, nullptr, false, nullptr);
+  bool iconIsFolder =
+      createWinShortcut("f.lnk", "C:/tools/run.exe", nullptr, "C:/tools", 0, nullptr, false, nullptr);
   EXPECT_EQ(chdir(was), 0);
   std::free(was);
   ASSERT_TRUE(made);
@@ -105,8 +110,8 @@ TEST(PlatformHooks, ShellLinkReadsBackWithAnIndependentReader) {
 
   std::string said;
   ASSERT_EQ(runProgram({"lnkinfo", dir.file("run.lnk")}, &said), 0) << said;
-  for (const char* expected : {"C:/tools/run.exe", "Runs the tool", "C:\\tools", "--fast", "C:\\tools\\run.ico",
-                               "Number of items\t\t: 4", "Long name\t\t: run.exe"})
+  for (const char* expected : {"C:/tools/run.exe", "Runs the tool", "C:\\tools", "--fast",
+                               "C:\\tools\\run.ico", "Number of items\t\t: 4", "Long name\t\t: run.exe"})
     EXPECT_NE(said.find(expected), std::string::npos) << expected << "\n" << said;
 }
 
