@@ -76,7 +76,6 @@ class cTestForm : public cCustomForm {
  public:
   bool* deleted = nullptr;
   bool refuseClose = false;
-  int closeAsked = 0;
   const char* boxText = nullptr;
   bool endAfterBox = true;
   std::atomic<int> boxAnswer{-1};
@@ -105,10 +104,7 @@ class cTestForm : public cCustomForm {
     end_modal(12);
     return true;
   }
-  bool onClose() override {
-    ++closeAsked;
-    return !refuseClose;
-  }
+  bool onClose() override { return !refuseClose; }
   bool onAction(cChildElement* sender, cChildAction* a) override {
     if (sender == this && a->code == 100) {
       end_modal(5);
