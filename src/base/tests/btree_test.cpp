@@ -66,11 +66,6 @@ TEST(OrderedMap, ExampleShapesAndDepthLimits) {
   EXPECT_EQ(shape(other.root), "3(1,5(,8))");
   other.rebuild_tree();
   EXPECT_EQ(shape(other.root), "3(1,5*(,8))");
-
-  EXPECT_EQ(map.depthLimit, 512u);
-  EXPECT_EQ((cFasterTreeList<unsigned short, int>().depthLimit), 256u);
-  EXPECT_EQ((cFasterTreeList<void*, int>().depthLimit), 1024u);
-  EXPECT_EQ((cFasterTreeList<cSerializedKey<long long>, int>().depthLimit), 2048u);
 }
 
 TEST(OrderedMap, DuplicatesAndRebuildsKeepTheItems) {

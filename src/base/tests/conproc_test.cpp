@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 
@@ -151,6 +150,13 @@ TEST(ConProcess, EndingAChildReapsIt) {
   EXPECT_TRUE(noChildLeft());
 }
 
+// A script that records, once it has run, `who` and its argument count and
+// first argument.
+std::string recorder(const std::string& who = "") {
+  return "printf '" + who + "%s:%s' \"$#\" \"$1\" > \"$OPENER_RECORD.tmp\" && mv \"$OPENER_RECORD.tmp\" " +
+         "\"$OPENER_RECORD\"\n";
+}
+
 // A stub opener first in the PATH records its argument count and first
 // argument.
 class Opener : public ::testing::Test {
@@ -160,9 +166,7 @@ class Opener : public ::testing::Test {
     setenv("OPENER_RECORD", record_.c_str(), 1);
     mkdir(dir_.file("bin").c_str(), 0755);
     for (const char* opener : {"xdg-open", "gnome-open", "kfmclient"})
-      writeScript(dir_.file("bin/") + opener,
-                  "printf '%s:%s' \"$#\" \"$1\" > \"$OPENER_RECORD.tmp\" && mv \"$OPENER_RECORD.tmp\" "
-                  "\"$OPENER_RECORD\"\n");
+      writeScript(dir_.file("bin/") + opener, recorder());
     setenv("PATH", (dir_.file("bin") + ":" + savedPath_).c_str(), 1);
   }
   void TearDown() override { setenv("PATH", savedPath_.c_str(), 1); }
@@ -170,12 +174,10 @@ class Opener : public ::testing::Test {
   // Nobody waits for the opener: its record appears once it has run.
   std::string opened() {
     for (int i = 0; i < 500; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
-      std::ifstream in(record_);
-      if (!in) continue;
-      std::stringstream text;
-      text << in.rdbuf();
+      const std::string text = dir_.read("record");
+      if (text.empty()) continue;
       std::remove(record_.c_str());
-      return text.str();
+      return text;
     }
     return "(not opened)";
   }
@@ -231,29 +233,24 @@ TEST_F(Opener, ShellOpenSendsPathsAndSingleWordsToTheOpenerAndTheRestToTheShell)
   EXPECT_NE(stat((marker + "2").c_str(), &st), 0);
 }
 
-}  // namespace
-
-namespace {
-
 TEST_F(Opener, ShellOpenStartsBundlesAndProgramsItself) {
   const std::string app = dir_.file("My Tool.app");
   std::filesystem::create_directories(app + "/Contents/MacOS");
-  writeScript(app + "/Contents/MacOS/Tool", "printf 'bundle:%s' \"$#\" > \"$OPENER_RECORD.tmp\" && mv \"$OPENER_RECORD.tmp\" \"$OPENER_RECORD\"\n");
-  std::ofstream(app + "/Contents/Info.plist")
-      << "<plist><dict>\n\t<key>CFBundleExecutable</key>\n\t<string>T&#111;ol</string>\n</dict></plist>";
+  writeScript(app + "/Contents/MacOS/Tool", recorder("bundle:"));
+  dir_.write("My Tool.app/Contents/Info.plist",
+             "<plist><dict>\n\t<key>CFBundleExecutable</key>\n\t<string>T&#111;ol</string>\n</dict></plist>");
   ASSERT_TRUE(shellOpen(app.c_str()));
-  EXPECT_EQ(opened(), "bundle:0");
+  EXPECT_EQ(opened(), "bundle:0:");
 
   const std::string tool = dir_.file("run me");
-  writeScript(tool, "printf 'tool:%s' \"$#\" > \"$OPENER_RECORD.tmp\" && mv \"$OPENER_RECORD.tmp\" \"$OPENER_RECORD\"\n");
+  writeScript(tool, recorder("tool:"));
   ASSERT_TRUE(shellOpen(tool.c_str()));
-  EXPECT_EQ(opened(), "tool:0");
+  EXPECT_EQ(opened(), "tool:0:");
 
   // A bundle that names something outside its MacOS folder is only opened.
   const std::string bad = dir_.file("Bad.app");
   std::filesystem::create_directories(bad + "/Contents/MacOS");
-  std::ofstream(bad + "/Contents/Info.plist")
-      << "<key>CFBundleExecutable</key><string>../../run me</string>";
+  dir_.write("Bad.app/Contents/Info.plist", "<key>CFBundleExecutable</key><string>../../run me</string>");
   ASSERT_TRUE(shellOpen(bad.c_str()));
   EXPECT_EQ(opened(), "1:" + bad);
   EXPECT_TRUE(noChildLeft());

@@ -9,7 +9,6 @@
 
 #include <cstdlib>
 #include <ctime>
-#include <fstream>
 #include <random>
 #include <set>
 #include <string>
@@ -18,8 +17,6 @@
 #include "scratch_dir.h"
 
 namespace {
-
-void makeFile(const std::string& path, const std::string& content = "") { std::ofstream(path) << content; }
 
 std::set<std::string> listed(cFolderContents& folder) {
   std::set<std::string> names;
@@ -37,7 +34,7 @@ TEST(FolderListing, EqualsTheSystemListingOfAnOddTree) {
   ScratchDir dir;
   for (const char* name : {"plain", ".hidden", "with space", "tab\tname", "new\nline", "\xc3\xbcnicode",
                            "*star?", "-dash", "'quote\"", "\\back"})
-    makeFile(dir.file(name), "12345");
+    dir.write(name, "12345");
   ASSERT_EQ(mkdir(dir.file("sub").c_str(), 0755), 0);
   ASSERT_EQ(mkdir(dir.file(".hiddendir").c_str(), 0755), 0);
   ASSERT_EQ(symlink("plain", dir.file("filelink").c_str()), 0);
@@ -74,7 +71,7 @@ TEST(FolderListing, EqualsTheSystemListingOfAnOddTree) {
 
 TEST(FolderListing, FullPathsAndLocalModificationTimes) {
   ScratchDir dir;
-  makeFile(dir.file("march"));
+  dir.write("march", "");
   struct tm when = {};
   when.tm_year = 121;
   when.tm_mon = 2;
@@ -101,7 +98,7 @@ TEST(FolderListing, FullPathsAndLocalModificationTimes) {
 TEST(FolderHelpers, TypesPermissionsAndFolders) {
   ScratchDir dir;
   std::string file = dir.file("f"), absent = dir.file("absent");
-  makeFile(file);
+  dir.write("f", "");
   ASSERT_TRUE(cFolderContents::setPermissions(file.c_str(), 7, 5, 1));
   struct stat st;
   ASSERT_EQ(stat(file.c_str(), &st), 0);
@@ -113,7 +110,7 @@ TEST(FolderHelpers, TypesPermissionsAndFolders) {
   EXPECT_FALSE(cFolderContents::mkdir(file.c_str()));
   ASSERT_EQ(symlink("missing", (sub + "/dangling").c_str()), 0);
   EXPECT_TRUE(cFolderContents::isDirEmpty(sub.c_str()));
-  makeFile(sub + "/.hidden");
+  dir.write("sub/.hidden", "");
   EXPECT_FALSE(cFolderContents::isDirEmpty(sub.c_str()));
   EXPECT_FALSE(cFolderContents::isDirEmpty(absent.c_str()));
   EXPECT_FALSE(cFolderContents::removeDir(sub.c_str()));
@@ -193,7 +190,7 @@ TEST(FolderHelpers, SystemSettingsAndMenuEntriesFollowTheDesktopsFolders) {
   EXPECT_EQ(cFolderContents::objtype(out.ptr), fotFolder);
   EXPECT_FALSE(cFolderContents::getSysConfigFolder(out, "../zvk"));
   // A file where a level should be.
-  std::ofstream(dir.file("blocked"));
+  dir.write("blocked", "");
   setenv("XDG_CONFIG_DIRS", dir.file("blocked").c_str(), 1);
   EXPECT_FALSE(cFolderContents::getSysConfigFolder(out, "zvk"));
 

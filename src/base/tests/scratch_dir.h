@@ -3,6 +3,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 class ScratchDir {
@@ -16,6 +18,19 @@ class ScratchDir {
     if (!root.empty()) std::filesystem::remove_all(root, ignored);
   }
   std::string file(const std::string& name) const { return root + "/" + name; }
+  // Writes the bytes as the file `name` in the folder; answers its path.
+  std::string write(const std::string& name, const std::string& bytes) const {
+    std::ofstream(file(name), std::ios::binary)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return file(name);
+  }
+  // The bytes of the file `name` in the folder; empty when it cannot be read.
+  std::string read(const std::string& name) const {
+    std::ifstream in(file(name), std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
 
   std::string root;
 };

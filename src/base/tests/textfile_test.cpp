@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,17 +12,6 @@
 namespace {
 
 using Lines = std::vector<std::string>;
-
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void spill(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
 
 Lines readLines(cTextFileIO& text) {
   Lines lines;
@@ -68,9 +55,9 @@ TEST(TextFile, ReadsWhatIconvWrites) {
   for (const Form& form : forms) {
     for (const char* eol : {"\n", "\r", "\r\n"}) {
       for (bool finalEol : {false, true}) {
-        spill(source, joined(kSample, eol, finalEol));
+        dir.write("source", joined(kSample, eol, finalEol));
         ASSERT_EQ(runProgram({"iconv", "-f", "UTF-8", "-t", form.iconvName, "-o", encoded, source}), 0);
-        spill(encoded, form.bom + slurp(encoded));
+        dir.write("encoded", form.bom + dir.read("encoded"));
         // Small blocks put line ends, CR LF pairs and surrogate pairs across block edges.
         for (long long block : {6, 7, 8, 9, 11, 13, 4096}) {
           SCOPED_TRACE(std::string(form.iconvName) + " bom " + std::to_string(strlen(form.bom)) + " eol " +

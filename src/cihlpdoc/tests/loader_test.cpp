@@ -1,9 +1,7 @@
 // The loader against documents written field by field in the test.
 #include <gtest/gtest.h>
-#include <unistd.h>
 #include <zlib.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <future>
 #include <memory>
@@ -13,6 +11,7 @@
 #include "cihlpdoc/sidocloader.h"
 #include "support/docwriter.h"
 #include "support/peakmemory.h"
+#include "support/tempfolder.h"
 #include "support/treedump.h"
 
 namespace {
@@ -72,16 +71,12 @@ TEST(SiDocLoader, LoadsEveryRecordTypeFontAndLanguage) {
 
 TEST(SiDocLoader, DocumentWithoutTablesAndFromAFile) {
   tBytes doc = document({{5, textRec("plain")}}, {}, {}, {});
-  char path[] = "/tmp/zvk-sidoc-XXXXXX";
-  int fd = mkstemp(path);
-  ASSERT_GE(fd, 0);
-  ASSERT_EQ(write(fd, doc.data(), doc.size()), static_cast<ssize_t>(doc.size()));
-  close(fd);
+  cTempFolder dir;
+  std::string path = dir.write("doc", doc), none = dir.file("none");
   cSiDocLoader loader;
-  EXPECT_TRUE(loader.load(path));
+  EXPECT_TRUE(loader.load(path.data()));
   EXPECT_EQ(dumpTree(loader.forLang(5)), "C0{T\"plain\"}");
-  std::remove(path);
-  EXPECT_FALSE(loader.load(path));
+  EXPECT_FALSE(loader.load(none.data()));
   EXPECT_EQ(loader.forLang(5), nullptr);
 }
 

@@ -1,13 +1,12 @@
 // The text field and the popup menu in real windows. A second X connection
 // plays the user through XTest; xclip stands for another program on the
 // same desktop, reading and filling the CLIPBOARD selection.
-#include "nslib/tests/x11_driver.h"
-// The driver header brings gtest and Xlib in the order they need.
+#include "window_fixtures.h"
+// The fixtures bring gtest and Xlib in the order they need.
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <string>
@@ -18,7 +17,6 @@
 #include "ciom/edit.h"
 #include "ciom/popupmaster.h"
 #include "ciom/splitter.h"
-#include "window_fixtures.h"
 
 namespace {
 
@@ -32,8 +30,10 @@ std::string xclip(const char* mode, const std::string& input = "") {
     dup2(in[0], 0);
     // Filling the clipboard leaves xclip behind to serve it; that one must
     // not hold our end of the output open.
-    if (input.empty()) dup2(out[1], 1);
-    else dup2(open("/dev/null", O_WRONLY), 1);
+    if (input.empty())
+      dup2(out[1], 1);
+    else
+      dup2(open("/dev/null", O_WRONLY), 1);
     close(in[0]);
     close(in[1]);
     close(out[0]);
@@ -45,7 +45,8 @@ std::string xclip(const char* mode, const std::string& input = "") {
   }
   close(in[0]);
   close(out[1]);
-  if (!input.empty() && write(in[1], input.data(), input.size()) != static_cast<ssize_t>(input.size())) return "";
+  if (!input.empty() && write(in[1], input.data(), input.size()) != static_cast<ssize_t>(input.size()))
+    return "";
   close(in[1]);
   std::string got;
   char buf[4096];
@@ -152,39 +153,14 @@ bool waitFor(const std::function<bool()>& done) {
   return done();
 }
 
-// The viewable override-redirect windows, read from the user's connection.
-std::vector<Window> popups(nstest::cPeer& p) {
-  std::vector<Window> out;
-  Window root, parent, *kids = nullptr;
-  unsigned int n = 0;
-  if (XQueryTree(p.d, p.root(), &root, &parent, &kids, &n) && kids)
-    for (unsigned int i = 0; i < n; ++i) {
-      XWindowAttributes a;
-      if (XGetWindowAttributes(p.d, kids[i], &a) && a.map_state == IsViewable && a.override_redirect)
-        out.push_back(kids[i]);
-    }
-  if (kids) XFree(kids);
-  return out;
-}
-
 // Puts the pointer over the window of that caption: the server then gives
 // it the keys, as there is no window manager to give it the focus.
 bool pointAt(nstest::cPeer& p, const std::string& caption) {
   return waitFor([&] {
-    Window root, parent, *kids = nullptr;
-    unsigned int n = 0;
-    bool found = false;
-    if (XQueryTree(p.d, p.root(), &root, &parent, &kids, &n) && kids)
-      for (unsigned int i = 0; i < n && !found; ++i) {
-        XWindowAttributes a;
-        if (XGetWindowAttributes(p.d, kids[i], &a) && a.map_state == IsViewable &&
-            p.property(kids[i], "_NET_WM_NAME") == caption) {
-          p.moveTo(a.x + a.width / 2, a.y + a.height - 10);
-          found = true;
-        }
-      }
-    if (kids) XFree(kids);
-    return found;
+    XWindowAttributes a;
+    const Window w = captioned(p, caption);
+    if (w && XGetWindowAttributes(p.d, w, &a)) p.moveTo(a.x + a.width / 2, a.y + a.height - 10);
+    return w != 0;
   });
 }
 
@@ -277,12 +253,7 @@ TEST(PopupWindows, AMenuIsAPopUpThatAnswersTheUser) {
       XWindowAttributes a;
       XGetWindowAttributes(u.d, menu, &a);
       const std::string n = c.name;
-      if (n == "first item") {
-        // The form with its menu open, for people to look at.
-        writeScreenPng(u.d, u.root(), std::max(a.x - 60, 0), std::max(a.y - 80, 0), 460, 380,
-                       std::string(ZVK_BINARY_DIR) + "/popup_open.png");
-        u.click(a.x + 10, a.y + 8);
-      }
+      if (n == "first item") u.click(a.x + 10, a.y + 8);
       if (n == "third item") u.click(a.x + 10, a.y + a.height - 8);
       if (n == "escape") u.key(XK_Escape);
       if (n == "click outside") u.click(a.x + a.width + 40, a.y + a.height + 40);

@@ -61,24 +61,10 @@ std::vector<intptr_t> expectedOrder() {
 
 }  // namespace
 
-TEST(WindowQueue, AJobsActionsArriveInOrderWhileIdle) {
-  cNSWindow::init();
-  ASSERT_NE(nsapp(), nullptr) << "needs an X display (./test starts Xvfb)";
-  cProbe w;
-  ASSERT_TRUE(w.create_wnd("Queue", 200, 100, false, -1, -1));
-  std::atomic<bool> answers{false};
-  std::thread t = job(w, answers);
-  EXPECT_EQ(w.modal(nullptr), 1);
-  t.join();
-  EXPECT_TRUE(answers);
-  EXPECT_EQ(w.arrived, expectedOrder());
-}
-
-TEST(WindowQueue, AJobsActionsArriveInOrderUnderANestedLoop) {
-  cNSWindow::init();
-  ASSERT_NE(nsapp(), nullptr);
-  // The parent's first action opens a sheet; the job keeps talking to the
-  // parent, whose events the sheet's loop dispatches.
+// The job talks to the parent while it is idle, and while a sheet opened by
+// its first action runs a nested loop that dispatches the parent's events.
+TEST(WindowQueue, AJobsActionsArriveInOrderIdleOrUnderANestedLoop) {
+  nstest::requireDisplay();
   class cOpener : public cProbe {
    public:
     cProbe sheet;
@@ -91,21 +77,24 @@ TEST(WindowQueue, AJobsActionsArriveInOrderUnderANestedLoop) {
       }
       cProbe::onPostAction(a);
     }
-  } parent;
-  ASSERT_TRUE(parent.create_wnd("Parent", 300, 200, false, -1, -1));
-  parent.notifyPostAction(reinterpret_cast<void*>(-1));
-  std::atomic<bool> answers{false};
-  std::thread t = job(parent, answers);
-  EXPECT_EQ(parent.modal(nullptr), 2);
-  t.join();
-  EXPECT_TRUE(answers);
-  EXPECT_EQ(parent.arrived, expectedOrder());
-  EXPECT_TRUE(parent.sheet.arrived.empty());
+  };
+  for (bool nested : {false, true}) {
+    SCOPED_TRACE(nested ? "nested" : "idle");
+    cOpener parent;
+    ASSERT_TRUE(parent.create_wnd("Parent", 300, 200, false, -1, -1));
+    if (nested) parent.notifyPostAction(reinterpret_cast<void*>(-1));
+    std::atomic<bool> answers{false};
+    std::thread t = job(parent, answers);
+    EXPECT_EQ(parent.modal(nullptr), nested ? 2 : 1);
+    t.join();
+    EXPECT_TRUE(answers);
+    EXPECT_EQ(parent.arrived, expectedOrder());
+    EXPECT_TRUE(parent.sheet.arrived.empty());
+  }
 }
 
 TEST(WindowQueue, RepaintsWaitingTogetherBecomeOneOfTheWholeView) {
-  cNSWindow::init();
-  ASSERT_NE(nsapp(), nullptr);
+  nstest::requireDisplay();
   cProbe w;
   ASSERT_TRUE(w.create_wnd("Repaint", 160, 90, false, 0, 0));
   auto pumpForPaint = [&] { nstest::pumpUntil([&] { return !w.paints.empty(); }); };

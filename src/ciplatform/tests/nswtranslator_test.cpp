@@ -13,11 +13,6 @@
 
 namespace {
 
-bool haveDisplay() {
-  cNSWindow::init();
-  return nsapp() != nullptr;
-}
-
 // Records what the tree is told, and ends its window when asked to.
 class cRecorded : public cChildElement {
  public:
@@ -95,7 +90,7 @@ TEST(Translator, PassesOnlyWhatTheTreeTakes) {
 }
 
 TEST(Translator, FormsRunModallyAndAsSheetsAndAreDeletedAfter) {
-  ASSERT_TRUE(haveDisplay()) << "needs an X display (./test starts Xvfb)";
+  nstest::requireDisplay();
   cNSWMaker maker;
   ASSERT_TRUE(maker.create(nullptr, nullptr, 0));
   EXPECT_EQ(maker.modal("None", 100, 100, nullptr, nullptr, false), -1);
@@ -136,7 +131,7 @@ TEST(Translator, FormsRunModallyAndAsSheetsAndAreDeletedAfter) {
 }
 
 TEST(Translator, ClipboardSpeaksUtf8) {
-  ASSERT_TRUE(haveDisplay());
+  nstest::requireDisplay();
   cNSWTranslator t;
   const char text[] = "Grüße — 世界";
   ASSERT_TRUE(t._rt_copy_text(text, -1));
@@ -154,7 +149,7 @@ TEST(Translator, ClipboardSpeaksUtf8) {
 }
 
 TEST(Translator, APaintedTreeReadsBackAsOffScreen) {
-  ASSERT_TRUE(haveDisplay());
+  nstest::requireDisplay();
   constexpr int kW = 320, kH = 200;
   cNSWMaker maker;
   maker.create(nullptr, nullptr, 0);

@@ -5,6 +5,7 @@
 
 #include "ciom/child.h"
 #include "ciplatform/nswtranslator.h"
+#include "support.h"
 
 class cSheetTarget : public cNSWTranslator {
  public:
@@ -38,3 +39,21 @@ inline void* cSheetTarget::_rt_popup(int x, int y, int w, int h, cChildElement* 
   element->setWinTarget(&holder->window, x, y, w, h);
   return holder;
 }
+
+// A root of w x h bound to a window target without a window, painted over
+// magenta so that what no element paints shows.
+struct sScene {
+  static constexpr unsigned int kMagenta = 0xFF00FF;
+  cSheetTarget target;
+  cChildElement root;
+  cCrbOffscreenCanvas canvas;
+  sScene(int w, int h) { root.setWinTarget(&target, 0, 0, w, h); }
+  void paint() {
+    canvas.close();
+    ASSERT_TRUE(canvas.create(root.width(), root.height()));
+    sRect all{0, 0, root.width(), root.height()};
+    canvas.drawRect(&all, kMagenta, kMagenta);
+    root.processPaint(&canvas);
+  }
+  unsigned int at(int x, int y) { return pixelAt(canvas, x, y); }
+};

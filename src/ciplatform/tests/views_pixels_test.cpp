@@ -1,13 +1,16 @@
 // The views painted on the real off-screen canvas: the list's selected row
 // colours with and without the focus, full-line selection filling the gaps
 // and the rest of the row, a check box's picture, the empty-list text; the
-// tree's expander signs. The real-window tests take screenshots of them.
+// tree's expander signs; a sorted list's order and where a narrow toolbar
+// puts its drop-down. The real-window tests take screenshots of them.
 #include <gtest/gtest.h>
 
+#include <string>
 
 #include "ciom/listview.h"
 #include "ciom/treeview.h"
 #include "ciom/themeuse.h"
+#include "ciom/toolbar.h"
 #include "sheettarget.h"
 #include "support.h"
 
@@ -15,18 +18,18 @@ namespace {
 
 constexpr int kW = 300, kH = 160;
 
-struct sScene {
+struct sList {
   cSheetTarget target;
   cChildElement root;
   cListViewChild list;
   cCrbOffscreenCanvas canvas;
-  sScene() {
+  sList() {
     root.setWinTarget(&target, 0, 0, kW, kH);
     root.attach(&list, 0, 0, kW, kH);
     list.setColumn(1, "Name", 100, cCanvas::eAlignLeft);
     list.setColumn(2, "Size", 80, cCanvas::eAlignRight);
   }
-  ~sScene() { root.dettach(&list); }
+  ~sList() { root.dettach(&list); }
   void fill() {
     for (int r = 0; r < 3; ++r) {
       list.setItem(r, 1, "x", -1, nullptr);
@@ -62,7 +65,7 @@ TEST(ListViewPixels, SelectedRowsInTheThemeColours) {
   };
   for (const auto& k : cases) {
     SCOPED_TRACE(k.name);
-    sScene s;
+    sList s;
     s.fill();
     s.list.setFullLineSelect(k.fullLine, false);
     s.list.select(1);
@@ -80,7 +83,7 @@ TEST(ListViewPixels, SelectedRowsInTheThemeColours) {
 }
 
 TEST(ListViewPixels, CheckBoxAndEmptyText) {
-  sScene s;
+  sList s;
   s.fill();
   s.list.setCheckMode(true);
   s.list.setChecked(2, true, false);
@@ -93,13 +96,13 @@ TEST(ListViewPixels, CheckBoxAndEmptyText) {
     const int px = p->width() / 2, py = p->height() / 2;
     const unsigned int v = p->raw()[py * p->width() + px];
     if (v >> 24 != 0xFF) continue;
-    const unsigned int word = (v & 0xFF) << 16 | (v & 0xFF00) | (v >> 16 & 0xFF);
-    EXPECT_EQ(pixelAt(s.canvas, 1 + (14 - p->width()) / 2 + px, 1 + top + (bottom - top - p->height()) / 2 + py),
-              word)
+    EXPECT_EQ(
+        pixelAt(s.canvas, 1 + (14 - p->width()) / 2 + px, 1 + top + (bottom - top - p->height()) / 2 + py),
+        colourOf(v))
         << "row " << row;
   }
 
-  sScene empty;
+  sList empty;
   empty.list.setText("Nothing to install", -1, false);
   empty.paint();
   int inTextColour = 0;
@@ -175,4 +178,27 @@ TEST(TreeViewPixels, ExpanderSigns) {
       EXPECT_EQ(showsPicture(canvas, r, themePict(sign)), sign == k.picture) << "picture " << sign;
   }
   root.dettach(&tree);
+}
+
+// A sorted list puts upper case first; a toolbar too narrow for its
+// buttons puts its drop-down after the last one that fits.
+TEST(ListViewPixels, SortOrderAndToolbarDropDown) {
+  sList s;
+  s.list.setSortType(1, new cListViewChild::cListViewNameSortProvider);
+  const char* names[] = {"zeta", "Alpha", "mu", "beta", "Omega"};
+  for (int r = 0; r < 5; ++r) s.list.setItem(r, 1, names[r], -1, nullptr);
+  ASSERT_TRUE(s.list.sort(1));
+  EXPECT_EQ(s.list.firstBySort(), 1) << "bytes decide: upper case first";
+
+  cToolBarChild bar;
+  s.root.attach(&bar, 0, 130, 200, 24);
+  bar.setSmallerSizeBehavior(cToolBarChild::ssbDropDown);
+  for (int i = 0; i < 5; ++i) bar.setButton(i, ("Button " + std::to_string(i)).c_str(), -1);
+  ASSERT_TRUE(bar.dropDown().visible_child());
+  sRect dd, lastShown{};
+  bar.childRect(&bar.dropDown(), &dd);
+  for (int i = 0; i < 5; ++i)
+    if (bar.findButton(i)->visible_child()) bar.childRect(bar.findButton(i), &lastShown);
+  EXPECT_EQ(dd.x, lastShown.x + lastShown.width);
+  s.root.dettach(&bar);
 }

@@ -1,13 +1,13 @@
 // What the real-window tests share: a window maker that speaks the
-// toolkit's English texts, and a picture of part of the screen as a PNG file
-// for people to look at.
+// toolkit's English texts, and the windows a peer sees on the screen.
 #pragma once
 
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
+#include "nslib/tests/x11_driver.h"
+// The driver header brings gtest and Xlib in the order they need.
 #include <cairo.h>
 
 #include <string>
+#include <vector>
 
 #include "ciom/ciomlangs.h"
 #include "ciplatform/nswmaker.h"
@@ -23,7 +23,40 @@ struct sToolkitMaker {
   }
 };
 
-// The w x h pixels of `from` at (x, y), read through the display.
+// The viewable top-level windows of the peer's screen, bottom to top.
+inline std::vector<Window> shownWindows(nstest::cPeer& peer) {
+  std::vector<Window> out;
+  Window root, parent, *kids = nullptr;
+  unsigned int n = 0;
+  if (XQueryTree(peer.d, peer.root(), &root, &parent, &kids, &n) && kids)
+    for (unsigned int i = 0; i < n; ++i) {
+      XWindowAttributes a;
+      if (XGetWindowAttributes(peer.d, kids[i], &a) && a.map_state == IsViewable) out.push_back(kids[i]);
+    }
+  if (kids) XFree(kids);
+  return out;
+}
+
+// The viewable override-redirect windows (pop-ups).
+inline std::vector<Window> popups(nstest::cPeer& peer) {
+  std::vector<Window> out;
+  for (Window w : shownWindows(peer)) {
+    XWindowAttributes a;
+    if (XGetWindowAttributes(peer.d, w, &a) && a.override_redirect) out.push_back(w);
+  }
+  return out;
+}
+
+// The topmost window with that caption, or 0: a sheet lends its caption to
+// the window below it.
+inline Window captioned(nstest::cPeer& peer, const std::string& caption) {
+  Window found = 0;
+  for (Window w : shownWindows(peer))
+    if (peer.property(w, "_NET_WM_NAME") == caption) found = w;
+  return found;
+}
+
+// The screen's pixels in a rectangle of `from`, saved as a PNG file.
 inline bool writeScreenPng(Display* d, Drawable from, int x, int y, int w, int h, const std::string& path) {
   XImage* image = XGetImage(d, from, x, y, static_cast<unsigned>(w), static_cast<unsigned>(h), AllPlanes, ZPixmap);
   if (!image) return false;

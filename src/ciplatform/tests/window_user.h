@@ -24,23 +24,14 @@ class cUser {
   Window find(const std::string& caption) {
     auto end = std::chrono::steady_clock::now() + std::chrono::seconds(15);
     while (std::chrono::steady_clock::now() < end) {
-      if (Window w = lookup(caption)) return w;
+      if (Window w = captioned(peer, caption)) return w;
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     std::fprintf(stderr, "no window \"%s\" appeared\n", caption.c_str());
     std::abort();
   }
-  bool shown(const std::string& caption) { return lookup(caption) != 0; }
-  // The viewable override-redirect windows (pop-ups) on the screen.
-  std::vector<Window> popups() {
-    std::vector<Window> out;
-    eachChild([&](Window w) {
-      XWindowAttributes a;
-      if (XGetWindowAttributes(peer.d, w, &a) && a.map_state == IsViewable && a.override_redirect)
-        out.push_back(w);
-    });
-    return out;
-  }
+  bool shown(const std::string& caption) { return captioned(peer, caption) != 0; }
+  std::vector<Window> popups() { return ::popups(peer); }
   void key(Window w, KeySym sym, unsigned int state = 0) {
     for (int type : {KeyPress, KeyRelease}) {
       XEvent ev{};
@@ -88,27 +79,5 @@ class cUser {
   // it drew before, so the screen then shows that too.
   bool waitCaption(Window w, const std::string& caption) {
     return waitFor([&] { return peer.property(w, "_NET_WM_NAME") == caption; });
-  }
-
- private:
-  // The top-level windows from the bottom of the stack to the top.
-  template <typename F>
-  void eachChild(F f) {
-    Window root, parent, *kids = nullptr;
-    unsigned int n = 0;
-    if (XQueryTree(peer.d, peer.root(), &root, &parent, &kids, &n) && kids)
-      for (unsigned int i = 0; i < n; ++i) f(kids[i]);
-    if (kids) XFree(kids);
-  }
-  // The topmost match: a sheet lends its caption to the window below it.
-  Window lookup(const std::string& caption) {
-    Window found = 0;
-    eachChild([&](Window w) {
-      XWindowAttributes a;
-      if (XGetWindowAttributes(peer.d, w, &a) && a.map_state == IsViewable &&
-          peer.property(w, "_NET_WM_NAME") == caption)
-        found = w;
-    });
-    return found;
   }
 };

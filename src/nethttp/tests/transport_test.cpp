@@ -2,19 +2,16 @@
 
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "base/tests/scratch_dir.h"
 #include "nethttp/httptransport.h"
 #include "netio/socketio.h"
 #include "netio/tests/loopback_peer.h"
 #include "spawned_server.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 class Collector : public cHttpResponse {
  public:
@@ -41,14 +38,13 @@ std::string scriptedBody() {
 }
 
 TEST(HttpTransport, DownloadsAFileFromAStaticServer) {
-  fs::path dir = fs::path(ZVK_BINARY_DIR) / "nethttp_static";
-  fs::create_directories(dir);
+  ScratchDir dir;
   std::string content(200000, 0);
   for (size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>((i * 2654435761u) >> 13);
-  std::ofstream(dir / "file.bin", std::ios::binary).write(content.data(), content.size());
+  dir.write("file.bin", content);
 
   SpawnedServer server(
-      {"python3", "-u", "-m", "http.server", "--bind", "127.0.0.1", "--directory", dir.string(), "0"});
+      {"python3", "-u", "-m", "http.server", "--bind", "127.0.0.1", "--directory", dir.root, "0"});
   ASSERT_NE(0, server.port());
   ASSERT_TRUE(initSockLib());
 

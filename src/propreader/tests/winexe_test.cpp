@@ -1,9 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "base/memio.h"
+#include "base/tests/run_program.h"
+#include "base/tests/scratch_dir.h"
 #include "propreader/winexeprops.h"
 #include "winexe_support.h"
 
@@ -26,23 +27,18 @@ void load(Loaded& l, const Bytes& file, int side) {
 }
 
 Bytes pngOf(int side, const char* colour) {
-  std::string file = "/tmp/zvk_winexe_" + std::to_string(side) + ".png";
-  if (std::system(("convert -size " + std::to_string(side) + "x" + std::to_string(side) + " xc:" + colour +
-                   " " + file + " 2>/dev/null")
-                      .c_str()) != 0)
-    return {};
-  FILE* f = std::fopen(file.c_str(), "rb");
-  Bytes b;
-  for (int c; f && (c = std::fgetc(f)) != EOF;) b.push_back(static_cast<unsigned char>(c));
-  if (f) std::fclose(f);
-  std::remove(file.c_str());
-  return b;
+  ScratchDir dir;
+  const std::string size = std::to_string(side) + "x" + std::to_string(side);
+  if (runProgram({"convert", "-size", size, std::string("xc:") + colour, dir.file("p.png")}) != 0) return {};
+  const std::string bytes = dir.read("p.png");
+  return Bytes(bytes.begin(), bytes.end());
 }
 
 const Bytes kStrings = versionInfo(
-    {block("040904B0", {}, 0, 1,
-           {text("CompanyName", "First Company"), text("ProductName", "Early"), text("FileDescription", "Tool"),
-            text("LegalCopyright", "(c) Someone"), text("ProductVersion", "1.2.3")}),
+    {block(
+         "040904B0", {}, 0, 1,
+         {text("CompanyName", "First Company"), text("ProductName", "Early"), text("FileDescription", "Tool"),
+          text("LegalCopyright", "(c) Someone"), text("ProductVersion", "1.2.3")}),
      block("040704B0", {}, 0, 1, {text("ProductName", "Later"), text("CompanyName", "Zweite Firma")})});
 
 TEST(WinExe, IconChoiceFollowsThePreference) {
@@ -58,7 +54,7 @@ TEST(WinExe, IconChoiceFollowsThePreference) {
     int side;
     long long want;
     uint32_t colour;
-  } cases[] = {{&icons, 16, 16, 0xFFFF0000}, {&icons, 48, 48, 0xFF0000FF}, {&icons, 20, 20, 0xFF00FF00},
+  } cases[] = {{&icons, 16, 16, 0xFFFF0000},  {&icons, 48, 48, 0xFF0000FF},   {&icons, 20, 20, 0xFF00FF00},
                {&icons, -1, 256, 0xFFFFFF00}, {&onlyPng, 16, 16, 0xFFFFFF00}, {&onlyPng, 48, 48, 0xFFFFFF00}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.side);
@@ -77,7 +73,8 @@ TEST(WinExe, VersionStringsAndMissingParts) {
   Bytes broken = kStrings;
   put(broken, 40, 0, 4);  // the fixed block's signature
   Bytes other = versionInfo({block("041104B0", {}, 0, 1, {text("ProductName", "Other")})});
-  Bytes closed = versionInfo({block("041104B0", {}, 0, 1, {text("ProductName", "Closed"), Bytes{4, 0, 0, 0}})});
+  Bytes closed =
+      versionInfo({block("041104B0", {}, 0, 1, {text("ProductName", "Closed"), Bytes{4, 0, 0, 0}})});
   struct Case {
     std::string name;
     std::vector<Resource> resources;
@@ -86,10 +83,23 @@ TEST(WinExe, VersionStringsAndMissingParts) {
     const char* company;
     bool icon;
   } cases[] = {
-      {"later table wins", {{16, 1, 1033, kStrings}, {3, 1, 1033, solidIcon(16, 0xFF000000)}}, false, "Later",
-       "Zweite Firma", true},
-      {"first language that parses", {{16, 1, 1031, broken}, {16, 1, 1041, other}}, false, "Other", nullptr, false},
-      {"first language wins", {{16, 1, 1033, kStrings}, {16, 1, 1041, other}}, true, "Later", "Zweite Firma",
+      {"later table wins",
+       {{16, 1, 1033, kStrings}, {3, 1, 1033, solidIcon(16, 0xFF000000)}},
+       false,
+       "Later",
+       "Zweite Firma",
+       true},
+      {"first language that parses",
+       {{16, 1, 1031, broken}, {16, 1, 1041, other}},
+       false,
+       "Other",
+       nullptr,
+       false},
+      {"first language wins",
+       {{16, 1, 1033, kStrings}, {16, 1, 1041, other}},
+       true,
+       "Later",
+       "Zweite Firma",
        false},
       {"no version", {{3, 1, 1033, solidIcon(32, 0xFF000000)}}, false, nullptr, nullptr, true},
       {"empty block closing a level", {{16, 1, 1033, closed}}, false, "Closed", nullptr, false},

@@ -6,9 +6,8 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <fstream>
-#include <sstream>
+#include <functional>
 
 #include "base/tests/scratch_dir.h"
 #include "ciom/application.h"
@@ -21,9 +20,6 @@ void waitForTheJob() {
 }
 
 TEST(ManagerLocation, NamesFollowTheInterfaceLanguage) {
-  EXPECT_STREQ(tamsivarName(0), "ZVK Software Manager");
-  EXPECT_STREQ(tamsivarName(1), "ZVK ソフトウェアマネージャー");
-  EXPECT_STREQ(tamsivarName(2), "ZVK 소프트웨어 관리자");
   EXPECT_EQ(tamsivarName(3), nullptr);
   const char* home = std::getenv("HOME");
   std::string was = home ? home : "";
@@ -31,13 +27,16 @@ TEST(ManagerLocation, NamesFollowTheInterfaceLanguage) {
   struct Case {
     eCIOMStdLangs lang;
     const char* name;
-  } cases[] = {{eLangKOR, "ZVK 소프트웨어 관리자"}, {eLangJPN, "ZVK ソフトウェアマネージャー"},
-               {eLangDEU, "ZVK Software Manager"}, {eLangENG, "ZVK Software Manager"}};
+  } cases[] = {{eLangKOR, "ZVK 소프트웨어 관리자"},
+               {eLangJPN, "ZVK ソフトウェアマネージャー"},
+               {eLangDEU, "ZVK Software Manager"},
+               {eLangENG, "ZVK Software Manager"}};
   for (Case& c : cases) {
     cLibLang::applyLang(c.lang);
     _guardchar<char> path;
     EXPECT_TRUE(getAppManagerPath(path));
-    EXPECT_EQ(std::string(path.ptr), std::string("/home/someone/Applications/") + c.name + ".app/Contents/MacOS/Tamsivar");
+    EXPECT_EQ(std::string(path.ptr),
+              std::string("/home/someone/Applications/") + c.name + ".app/Contents/MacOS/Tamsivar");
   }
   setenv("HOME", was.c_str(), 1);
   cLibLang::applyLang(eLangENG);
@@ -57,20 +56,16 @@ class Trigger : public ::testing::Test {
     cLibLang::applyLang(eLangENG);
     std::string folder = dir.file("Applications/ZVK Software Manager.app/Contents/MacOS");
     std::filesystem::create_directories(folder);
-    std::ofstream(folder + "/Tamsivar") << "#!/bin/sh\nfor a in \"$@\"; do printf '[%s]' \"$a\"; done >> \"$HOME/calls\"\n"
-                                           "echo >> \"$HOME/calls\"\n";
+    std::ofstream(folder + "/Tamsivar")
+        << "#!/bin/sh\nfor a in \"$@\"; do printf '[%s]' \"$a\"; done >> \"$HOME/calls\"\n"
+           "echo >> \"$HOME/calls\"\n";
     chmod((folder + "/Tamsivar").c_str(), 0755);
   }
   void TearDown() override {
     std::filesystem::current_path(savedCwd);
     setenv("HOME", savedHome.c_str(), 1);
   }
-  std::string calls() {
-    std::ifstream in(dir.file("calls"));
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  std::string calls() { return dir.read("calls"); }
 };
 
 TEST_F(Trigger, WithoutConfigurationRunsEveryTimeAndQuotesTheCodename) {
@@ -80,8 +75,9 @@ TEST_F(Trigger, WithoutConfigurationRunsEveryTimeAndQuotesTheCodename) {
     ASSERT_TRUE(autoCheckUpdates(codename)) << codename;
     waitForTheJob();
   }
-  EXPECT_EQ(calls(), "[update][demo][quite]\n[update][demo][quite]\n[update][x; touch pwned][quite]\n"
-                     "[update][it's][quite]\n");
+  EXPECT_EQ(calls(),
+            "[update][demo][quite]\n[update][demo][quite]\n[update][x; touch pwned][quite]\n"
+            "[update][it's][quite]\n");
   EXPECT_FALSE(std::filesystem::exists(dir.file("pwned")));
   std::filesystem::remove_all(dir.file("Applications"));
   EXPECT_FALSE(autoCheckUpdates("demo")) << "no manager installed";

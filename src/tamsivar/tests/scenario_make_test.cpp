@@ -92,11 +92,11 @@ class MakeScenario : public ::testing::Test {
     for (const char* doc : {"welcome", "readme", "eula"}) writeDoc(dir, doc, {"ENG", "RUS"}, true);
     fs::create_directories(dir.file("tree/sub/deeper"));
     fs::create_directories(dir.file("tree/empty"));
-    writeFile(dir.file("tree/a.txt"), "alpha\n");
+    dir.write("tree/a.txt", "alpha\n");
     const tBytes random = sampleBytes(70000, 5);
-    writeFile(dir.file("tree/sub/b.bin"), std::string(random.begin(), random.end()));
-    writeFile(dir.file("tree/sub/deeper/c.txt"), "gamma\n");
-    writeFile(dir.file("one.txt"), "one\n");
+    dir.write("tree/sub/b.bin", std::string(random.begin(), random.end()));
+    dir.write("tree/sub/deeper/c.txt", "gamma\n");
+    dir.write("one.txt", "one\n");
   }
 };
 
@@ -153,7 +153,7 @@ TEST_F(MakeScenario, SampleRoundTripsThroughTheBinaryForm) {
     ASSERT_TRUE(item);
     tBytes bytes = readAll(*item);
     delete item;
-    writeFile(extracted, std::string(bytes.begin(), bytes.end()));
+    dir.write("extracted" + std::to_string(n), std::string(bytes.begin(), bytes.end()));
     auto want = expected.find(c->value.path.ptr);
     ASSERT_NE(want, expected.end()) << c->value.path.ptr;
     EXPECT_EQ(sha256sum(extracted), sha256sum(dir.file(want->second))) << c->value.path.ptr;
@@ -179,7 +179,7 @@ TEST_F(MakeScenario, OneBadLineRefusesAndTouchesNothing) {
   char cwd[4096];
   ASSERT_TRUE(getcwd(cwd, sizeof cwd));
   for (const auto& c : cases) {
-    writeFile(dir.file("scenario.txt"), inFolder(dir, sample(c.line, c.with)));
+    dir.write("scenario.txt", inFolder(dir, sample(c.line, c.with)));
     const std::string before = listing(dir.root) + listing(cwd);
     cSoftPkgScenario s;
     int line = 0;
@@ -233,10 +233,10 @@ TEST_F(MakeScenario, HostileLinesAndTrees) {
   std::sort(rests.begin(), rests.end());
   EXPECT_EQ(rests, (std::vector<std::string>{"x/sub/b.bin", "x/sub/deeper/c.txt"}));
 
-  std::string deep = dir.file("deep"), rest = "d";
+  std::string deep = "deep", rest = "d";
   for (int i = 0; i < 200; ++i) deep += "/d", rest += "/d";
-  fs::create_directories(deep);
-  writeFile(deep + "/leaf", "leaf");
+  fs::create_directories(dir.file(deep));
+  dir.write(deep + "/leaf", "leaf");
   ASSERT_EQ(compileText(dir, head + "[Install]\n\"@/deep\" = $pgm \"d\"\n", s, line), 0);
   ASSERT_TRUE(s.files.head);
   EXPECT_EQ(std::string(s.files.head->value.target.rest.ptr), rest + "/leaf");

@@ -23,9 +23,9 @@ class TextScenario : public ::testing::Test {
     writeDoc(dir, "eula", {"ENG", "RUS"});
     writeDoc(dir, "en", {"ENG"});
     writeDoc(dir, "all", {"ENG", "RUS", "DEU"});
-    writeFile(dir.file("bad.idx"), "ENG = \"./missing.hdl\"\n");
-    writeFile(dir.file("one.txt"), "one\n");
-    writeFile(dir.file("empty.bin"), "");
+    dir.write("bad.idx", "ENG = \"./missing.hdl\"\n");
+    dir.write("one.txt", "one\n");
+    dir.write("empty.bin", "");
     ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0600), 0);
   }
 };

@@ -4,17 +4,12 @@
 
 #include <zlib.h>
 
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "base/tests/scratch_dir.h"
 #include "pkg_support.h"
 #include "tamsivar/scenario.h"
-
-inline void writeFile(const std::string& path, const std::string& content) {
-  std::ofstream(path, std::ios::binary).write(content.data(), static_cast<std::streamsize>(content.size()));
-}
 
 // A one-pixel picture, so the documents carry a picture table.
 inline std::string tinyPng() {
@@ -40,11 +35,11 @@ inline std::string writeDoc(const ScratchDir& dir, const std::string& name,
   std::string index;
   for (const std::string& lang : langs) {
     std::string body = "<text>" + name + " " + lang + (picture ? " <img src=./p.png>" : "") + "</text>";
-    writeFile(dir.file(name + "." + lang + ".hdl"), body);
+    dir.write(name + "." + lang + ".hdl", body);
     index += lang + " = \"./" + name + "." + lang + ".hdl\"\n";
   }
-  if (picture) writeFile(dir.file("p.png"), tinyPng());
-  writeFile(dir.file(name + ".idx"), index);
+  if (picture) dir.write("p.png", tinyPng());
+  dir.write(name + ".idx", index);
   return dir.file(name + ".idx");
 }
 
@@ -55,7 +50,7 @@ inline std::string inFolder(const ScratchDir& dir, std::string text) {
 }
 
 inline int compileText(const ScratchDir& dir, const std::string& text, cSoftPkgScenario& s, int& line) {
-  writeFile(dir.file("scenario.txt"), inFolder(dir, text));
+  dir.write("scenario.txt", inFolder(dir, text));
   line = 0;
   return s.loadTextConfig(dir.file("scenario.txt").c_str(), line);
 }

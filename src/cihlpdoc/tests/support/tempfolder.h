@@ -1,32 +1,17 @@
 // A folder of files made for one test and removed with it.
 #pragma once
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 
+#include "base/tests/scratch_dir.h"
 #include "support/docwriter.h"
 
-class cTempFolder {
+class cTempFolder : public ScratchDir {
  public:
-  std::string path;
+  const std::string& path = root;
 
-  cTempFolder() {
-    char name[] = "/tmp/zvk-hdl-XXXXXX";
-    if (mkdtemp(name)) path = name;
-  }
-  ~cTempFolder() {
-    std::error_code ignored;
-    if (!path.empty()) std::filesystem::remove_all(path, ignored);
-  }
-
-  std::string write(const std::string& name, const std::string& content) {
-    return write(name, tBytes(content.begin(), content.end()));
-  }
-  std::string write(const std::string& name, const tBytes& content) {
-    const std::string full = path + "/" + name;
-    std::ofstream(full, std::ios::binary)
-        .write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
-    return full;
+  using ScratchDir::write;
+  std::string write(const std::string& name, const tBytes& content) const {
+    return write(name, std::string(content.begin(), content.end()));
   }
 };
