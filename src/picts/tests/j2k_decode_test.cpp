@@ -97,6 +97,35 @@ namespace {
 // Netpbm sources as opj_compress reads them. It writes no 1-bit codestream
 // from any source (its raw reader takes 2 bits and more, and it widens 1-bit
 // netpbm files to 8), so 2 bits is the least precision tested.
+// No encoder here writes 1-bit samples, so a 2-bit lossless codestream of
+// the values 1 and 2 is relabelled 1-bit: its coded values, shifted by 2,
+// are -1 and 0, which a 1-bit decoder shifts back by 1 to 0 and 1.
+TEST(J2kDecode, OneBitSamples) {
+  TempDir dir;
+  Picture pic = makePicture(33, 17, 3, 2, false, 7, {}, 1);
+  for (Plane& p : pic.planes)
+    for (int& v : p.v) v = 1 + (v & 1);
+  std::string file = dir / "two.j2k";
+  ASSERT_TRUE(encode(dir, pic, {"-n", "3", "-mct", "0"}, file));
+  Bytes cs = readFile(file);
+  size_t siz = findMarker(cs, 0xFF51);
+  ASSERT_NE(siz, 0u);
+  for (unsigned c = 0; c < 3; ++c) {
+    ASSERT_EQ(cs[siz + 40 + 3 * c], 1) << "the first component byte holds precision - 1";
+    cs[siz + 40 + 3 * c] = 0;
+  }
+  writeFile(dir / "one.j2k", cs);
+  std::vector<Plane> expected;
+  ASSERT_TRUE(oracle(dir, dir / "one.j2k", expected));
+  for (Plane& p : pic.planes)
+    for (int& v : p.v) v -= 1;
+  Decoded d = decodeJ2k(cs);
+  ASSERT_TRUE(d.ok);
+  EXPECT_EQ(d.image->comps.ptr[0].prec, 1u);
+  EXPECT_EQ(compare(*d.image, expected), "");
+  EXPECT_EQ(compare(*d.image, pic.planes), "");
+}
+
 TEST(J2kDecode, NetpbmSourcesRoundTrip) {
   TempDir dir;
   struct Case {
