@@ -41,7 +41,11 @@ const unsigned int myStd16CPallette[16] = {
 bool knownCompression(unsigned int c) {
   return c <= kAlphaBitFields || c == kRGB2 || c == kRLE8Code || c == kRLE4Code;
 }
-bool knownBits(unsigned int b) { return b == 1 || b == 4 || b == 8 || b == 16 || b == 24 || b == 32; }
+// A bitmap that carries a JPEG or PNG file says 0: the inner file knows.
+bool knownBits(unsigned int b, unsigned int compression) {
+  if (b == 0) return compression == kJPEG || compression == kPNG;
+  return b == 1 || b == 4 || b == 8 || b == 16 || b == 24 || b == 32;
+}
 long long magnitude(long long v) { return v < 0 ? -v : v; }
 
 // A channel mask turned into a shift and a factor onto 0..255.
@@ -118,7 +122,7 @@ bool cPictDIB::validFor(cFileIOTarget* io, sPictInfo* info, bool halveHeight) {
   if (!io || !readHeader(io, header, h)) return false;
   // Rows stored top-down have a negative height, which decodes as well.
   if (h.width < 1 || h.width > kMaxSide || h.height == 0 || magnitude(h.height) > kMaxSide) return false;
-  if (h.planes != 1 || !knownBits(h.bits) || !knownCompression(h.compression)) return false;
+  if (h.planes != 1 || !knownBits(h.bits, h.compression) || !knownCompression(h.compression)) return false;
   if (info) {
     bool embedded = h.compression == kJPEG || h.compression == kPNG;
     info->width = h.width;
@@ -154,7 +158,7 @@ bool cPictDIB::decodeFrom(cFileIOTarget* io, unsigned long long start, const sLa
   const sInfo& h = myInfo;
   myRead = h.size;
   if (h.width < 1 || h.width > kMaxSide || h.height == 0 || magnitude(h.height) > kMaxSide || h.planes != 1 ||
-      !knownBits(h.bits))
+      !knownBits(h.bits, h.compression))
     return false;
   if (layout) {
     myLayout = *layout;
@@ -188,7 +192,7 @@ bool cPictDIB::decodeFrom(cFileIOTarget* io, unsigned long long start, const sLa
 
 bool cPictDIB::readPalette(cFileIOTarget* io) {
   const sInfo& h = myInfo;
-  if (h.bits > 8) return true;
+  if (h.bits > 8 || h.bits == 0) return true;
   // Colours-used is a 32-bit count; more entries than indices can reach
   // would only be read to be ignored.
   long long full = 1LL << h.bits;

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 
 #include "picts/pictdib.h"
+#include "picts/pictjpeg.h"
+#include "picts/pictpng.h"
 #include "raster_support.h"
 
 namespace {
@@ -210,6 +213,35 @@ TEST(BmpDecode, HandMadeLayoutsMendsAndRefusals) {
         decodeBytes(c.bare ? static_cast<cPictBase&>(dib) : bmp, c.bare ? c.d.bare() : c.d.file(), &ok);
     EXPECT_EQ(ok, !c.want.empty());
     EXPECT_EQ(got.argb, c.want);
+  }
+}
+
+// A bitmap may carry a whole JPEG or PNG file as its pixels: the picture is
+// what the inner decoder gives for that file on its own. Such bitmaps say 0
+// bits per pixel, though some writers put the inner file's.
+TEST(BmpDecode, EmbeddedJpegAndPng) {
+  std::string source = sourcePicture("inner.pam", 29, 21, 0, false, 9);
+  struct Case {
+    const char* name;
+    std::string make;
+    unsigned compression;
+    int bits;
+  };
+  const Case cases[] = {{"JPEG", "convert " + source + " -quality 90 jpg:", 4, 0},
+                        {"PNG", "convert " + source + " png:", 5, 0},
+                        {"JPEG saying 24 bits", "convert " + source + " -quality 90 jpg:", 4, 24}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string inner = path(std::string("inner.") + std::to_string(c.compression));
+    ASSERT_TRUE(run(c.make + inner));
+    Dib d{.w = 29, .h = 21, .bits = c.bits, .compression = c.compression, .pixels = readFile(inner)};
+    d.imageSize = static_cast<unsigned>(d.pixels.size());
+    std::unique_ptr<cPictBase> alone(c.compression == 4 ? static_cast<cPictBase*>(new cPictJPEG)
+                                                        : static_cast<cPictBase*>(new cPictPNG));
+    Pixels want = decodeBytes(*alone, d.pixels);
+    ASSERT_EQ(want.w, 29);
+    cPictBMP bmp;
+    EXPECT_EQ(differences(decodeBytes(bmp, d.file()), want), "");
   }
 }
 
