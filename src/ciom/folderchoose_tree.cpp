@@ -5,12 +5,10 @@
 #include <cstring>
 #include <string>
 
+#include "ciom/filechoose_rows.h"
 #include "ciom/folderchoose_path.h"
 
 namespace {
-// Entry kinds of the special locations besides plain folders.
-constexpr int kFileSystemRoot = 8;
-constexpr int kMountedFileSystem = 10;
 
 void relabel(cTreeViewChild::cTreeViewItem* row, const char* label) {
   delete[] row->text;
