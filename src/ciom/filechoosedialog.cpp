@@ -4,6 +4,8 @@
 #include <cstdint>
 
 #include "ciom/filechoose_rows.h"
+#include "ciom/formtoolbars.h"
+#include "ciom/sharedpictures.h"
 #include "ciom/themeuse.h"
 
 namespace {
@@ -11,7 +13,7 @@ enum { idHome = 1, idPlaces = 2, idNewFolder = 3 };
 enum { idAccept = 1, idCancel = 2 };
 enum { colName = 1, colDate = 2, colType = 3, colSize = 4 };
 enum { txHome = 4, txPlaces = 5, txNewFolder = 6, txName = 7, txDate = 8, txType = 9, txSize = 10 };
-enum { txFileName = 11, txAllFiles = 12, txSave = 13, txOpen = 14 };
+enum { txCancel = 2, txFileName = 11, txAllFiles = 12, txSave = 13, txOpen = 14 };
 constexpr int kMinWidth = 500, kMinHeight = 350;
 
 void* indexTag(long long i) { return reinterpret_cast<void*>(static_cast<intptr_t>(i)); }
@@ -44,26 +46,13 @@ bool cFileChooseDialog::run(cChildElement* parent, const char* caption, sFileCho
 
 void cFileChooseDialog::onConstruct() {
   cCustomForm::onConstruct();
-  if (!myImagesToolsMain.image(0))
-    for (int i : {0, 1, 2}) myImagesToolsMain.refImage(i, themePict(82 + i));
-  if (!myImagesToolsCtl.image(0)) {
-    myImagesToolsCtl.refImage(0, themePict(80));
-    myImagesToolsCtl.refImage(1, themePict(78));
-    myImagesToolsCtl.refImage(2, themePict(81));
-  }
-  if (!myImagesList.image(0)) {
-    const int picts[] = {43, 48, 60, 63, 44};
-    for (int i = 0; i < 5; ++i) myImagesList.refImage(i, themePict(picts[i]));
-  }
+  fillSharedPictures(myImagesToolsMain, {82, 83, 84});
+  fillSharedPictures(myImagesToolsCtl, {80, 78, 81});
+  fillSharedPictures(myImagesList, {43, 48, 60, 63, 44});
   cCustomElement* custom = myInfo ? myInfo->customElement : nullptr;
   const int h = custom ? std::max(custom->customHeight(), 0) : 0;
   setMinSize(350, 300 + h);
-  const int d3 = themeDim(3), d4 = themeDim(4), d5 = themeDim(5);
-
-  attach(&myMainTools, 0, 0, 1, d5);
-  anchor(&myMainTools, d4, d3, -(2 * d4) - 1, d5);
-  myMainTools.setTransparent(true);
-  myMainTools.setImageList(cButtonChild::bsNormal, &myImagesToolsMain);
+  attachTopToolbar(*this, myMainTools, &myImagesToolsMain);
   myMainTools.setButton(idHome, string(txHome), 0);
   myMainTools.setButton(idPlaces, string(txPlaces), 1);
   if (mySave) myMainTools.setButton(idNewFolder, string(txNewFolder), 2);
@@ -109,13 +98,8 @@ void cFileChooseDialog::onConstruct() {
   }
   initFilters();
 
-  attach(&myControls, 0, 0, 1, 1);
-  myControls.setTransparent(true);
-  myControls.setImageList(cButtonChild::bsNormal, &myImagesToolsCtl);
-  myControls.setButton(idAccept, string(mySave ? txSave : txOpen), mySave ? 2 : 0);
-  myControls.setButton(idCancel, string(2), 1);
-  const int w = myControls.wantsWidth(), d7 = themeDim(7), d8 = themeDim(8), d9 = themeDim(9);
-  anchor(&myControls, -(d9 + w), -d8 - 1 - d7, w, d7);
+  attachControlButtons(*this, myControls, &myImagesToolsCtl, idAccept, string(mySave ? txSave : txOpen),
+                       mySave ? 2 : 0, idCancel, string(txCancel), 1);
 
   if (myInfo) myInfo->results.destroy();
   initList();

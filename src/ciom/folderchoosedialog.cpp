@@ -3,11 +3,12 @@
 #include <cstring>
 
 #include "ciom/folderchoose_path.h"
+#include "ciom/formtoolbars.h"
 #include "ciom/messageform.h"
 #include "ciom/newfolder.h"
 #include "ciom/newfolderform.h"
 #include "ciom/popupmaster.h"
-#include "ciom/themeuse.h"
+#include "ciom/sharedpictures.h"
 
 namespace {
 enum { idNewFolder = 1, idSelect = 1, idCancel = 2 };
@@ -29,24 +30,11 @@ bool cFolderChooseDialog::choose(cChildElement* parent, const char* caption, _gu
 
 void cFolderChooseDialog::onConstruct() {
   cCustomForm::onConstruct();
-  if (!myImagesToolsMain.image(0)) myImagesToolsMain.refImage(0, themePict(84));
-  if (!myImagesToolsCtl.image(0)) {
-    myImagesToolsCtl.refImage(0, themePict(80));
-    myImagesToolsCtl.refImage(1, themePict(78));
-    myImagesToolsCtl.refImage(2, themePict(81));
-  }
-  if (!myImagesList.image(0)) {
-    myImagesList.refImage(0, themePict(43));
-    myImagesList.refImage(1, themePict(48));
-    myImagesList.refImage(2, themePict(42));
-  }
+  fillSharedPictures(myImagesToolsMain, {84});
+  fillSharedPictures(myImagesToolsCtl, {80, 78, 81});
+  fillSharedPictures(myImagesList, {43, 48, 42});
   setMinSize(300, 350);
-  const int d3 = themeDim(3), d4 = themeDim(4), d5 = themeDim(5);
-
-  attach(&myMainTools, 0, 0, 1, d5);
-  anchor(&myMainTools, d4, d3, -(2 * d4) - 1, d5);
-  myMainTools.setTransparent(true);
-  myMainTools.setImageList(cButtonChild::bsNormal, &myImagesToolsMain);
+  attachTopToolbar(*this, myMainTools, &myImagesToolsMain);
   myMainTools.setButton(idNewFolder, string(txNewFolder), 0);
 
   clientArea()->attach(&myTree, 0, 0, 1, 1);
@@ -58,13 +46,8 @@ void cFolderChooseDialog::onConstruct() {
 
   initBasicView();
 
-  attach(&myControls, 0, 0, 1, 1);
-  myControls.setTransparent(true);
-  myControls.setImageList(cButtonChild::bsNormal, &myImagesToolsCtl);
-  myControls.setButton(idSelect, string(txSelect), 0);
-  myControls.setButton(idCancel, string(txCancel), 1);
-  const int w = myControls.wantsWidth(), d7 = themeDim(7), d8 = themeDim(8), d9 = themeDim(9);
-  anchor(&myControls, -(d9 + w), -d8 - 1 - d7, w, d7);
+  attachControlButtons(*this, myControls, &myImagesToolsCtl, idSelect, string(txSelect), 0, idCancel,
+                       string(txCancel), 1);
 
   _guardchar<char> start;
   const bool hasStart = myFolder && folderChooseStartFolder(myFolder->ptr, start);

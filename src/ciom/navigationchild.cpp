@@ -3,7 +3,7 @@
 #include <climits>
 #include <vector>
 
-#include "ciom/themeuse.h"
+#include "ciom/sharedpictures.h"
 
 namespace {
 constexpr int kBarHeight = 22;
@@ -42,14 +42,8 @@ void cNavigationChild::onInitData() {
   myProgress.anchor(&myTools, 0, 0, -1, -1);
   myTools.setTransparent(true);
   myShowRootSlash = true;
-  if (!myToolsPicts.image(imFolder)) {
-    myToolsPicts.refImage(imFolder, themePict(48));
-    myToolsPicts.refImage(imArrow, themePict(145));
-  }
-  if (!myToolsPictsActive.image(imFolder)) {
-    myToolsPictsActive.refImage(imFolder, themePict(48));
-    myToolsPictsActive.refImage(imArrow, themePict(146));
-  }
+  fillSharedPictures(myToolsPicts, {48, 145});
+  fillSharedPictures(myToolsPictsActive, {48, 146});
   myTools.setImageList(cButtonChild::bsNormal, &myToolsPicts);
   myTools.setImageList(cButtonChild::bsFocused, &myToolsPictsActive);
   myTools.setSmallerSizeBehavior(cToolBarChild::ssbHideFrom);
