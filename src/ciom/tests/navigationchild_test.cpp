@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "ciom/theme.h"
 #include "support/testplatform.h"
 
 namespace {
@@ -134,3 +135,13 @@ TEST(NavigationChild, ABusyOrRefusingProviderChangesNothing) {
 }
 
 }  // namespace
+
+TEST(NavigationChild, ItsSharedPicturesOutliveATheme) {
+  { sBar s; }
+  cPicture* folder = cNavigationChild::myToolsPicts.image(0);
+  ASSERT_TRUE(folder);
+  const int w = folder->width();
+  cCITheme::setTheme(&gCI_Flat_Theme);
+  EXPECT_EQ(cNavigationChild::myToolsPicts.image(0)->width(), w);  // read after the old theme went
+  cCITheme::setTheme(&gCI_Default_Theme);
+}
