@@ -142,8 +142,8 @@ void cFileChooseDialog::onContextRequest(cChildAction* a) {
   if (item < 0) return;
   cPopupMaster::tItems items;
   items.insert(item)->text.set(string(item));
-  auto* at = static_cast<cCtxRequestAction*>(a);
-  sPoint p{at->x, at->y};
+  auto* at = dynamic_cast<cCtxRequestAction*>(a);
+  sPoint p{at ? at->x : 0, at ? at->y : 0};
   myList.absPos(p);
   cPopupMaster::sPopupConfig config;
   config.minWidth = kContextMenuWidth;

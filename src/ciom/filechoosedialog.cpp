@@ -197,9 +197,8 @@ void cFileChooseDialog::relist() {
 }
 
 void cFileChooseDialog::onListAction(cChildAction* a) {
-  const int row = a->code == cListViewChild::laActivate || a->code == cListViewChild::laSelection
-                      ? static_cast<cListViewChild::cListViewItemAction*>(a)->value
-                      : -1;
+  auto* item = dynamic_cast<cListViewChild::cListViewItemAction*>(a);
+  const int row = item ? item->value : -1;
   _guardchar<char> path;
   switch (a->code) {
     case acContextRequest:
@@ -229,11 +228,11 @@ bool cFileChooseDialog::onAction(cChildElement* sender, cChildAction* a) {
     onFilterChange();
     return true;
   }
-  if (sender == &myList) {
+  if (sender == &myList && (a->code == acContextRequest ||
+                            (a->code >= cListViewChild::laActivate && a->code <= cListViewChild::laBack))) {
     // The job may be rewriting the listing the rows point into.
     if (myNavi.naviMode() == cNavigationChild::nmNormal) onListAction(a);
-    return a->code == acContextRequest ||
-           (a->code >= cListViewChild::laActivate && a->code <= cListViewChild::laBack);
+    return true;
   }
   if (sender == &myNavi && a->code == cNavigationChild::naSetPath) {
     if (!static_cast<cNavigationChild::cNaviSetPathAction*>(a)->path.ptr) {

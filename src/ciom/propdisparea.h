@@ -16,6 +16,8 @@ class cPropDispAreaChild : public cScrollableElement {
     explicit cPropDispResizeAction(int h) : cChildAction(acChange), height(h) {}
   };
 
+  using cChildElement::setText;
+  using cChildElement::text;
   // A negative length takes the whole string; a length never reads past the
   // string's end. A null text shows as empty, a null title as none.
   void setText(const char* title, int titleLen, const char* text, int textLen);

@@ -117,6 +117,7 @@ class cPropSheetChild : public cScrollableElement {
     sPropertyDescr* d = prop(s, p);
     return d ? d->control : nullptr;
   }
+  using cChildElement::focus;
   bool focus(int s, int p);
   bool hasSection(int s) { return mySections.find(s) != nullptr; }
   bool hasProp(int s, int p) { return prop(s, p) != nullptr; }
