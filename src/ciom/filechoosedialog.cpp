@@ -222,6 +222,18 @@ void cFileChooseDialog::onListAction(cChildAction* a) {
   }
 }
 
+void cFileChooseDialog::onMainTool(int id) {
+  _guardchar<char> home;
+  if (id == idHome && cFolderContents::getHome(home)) {
+    ls(home.ptr);
+  } else if (id == idPlaces) {
+    listPlaces();
+    myNavi.setPath("");
+  } else if (id == idNewFolder) {
+    mkdir();
+  }
+}
+
 bool cFileChooseDialog::onAction(cChildElement* sender, cChildAction* a) {
   if (!a) return cCustomForm::onAction(sender, a);
   if (sender == &myFilters && a->code == acChange) {
@@ -241,20 +253,17 @@ bool cFileChooseDialog::onAction(cChildElement* sender, cChildAction* a) {
     }
     return true;
   }
-  if ((sender == &myMainTools || sender == &myControls) && a->code == acChange) {
+  if (sender == &myControls && a->code == acChange) {
     const int id = static_cast<cToolBarChild::cTbButtonAction*>(a)->id;
-    _guardchar<char> home;
-    if (sender == &myControls) {
-      if (id == idAccept) onFormAccept();
-      if (id == idCancel) onFormCancel();
-    } else if (id == idHome && cFolderContents::getHome(home)) {
-      ls(home.ptr);
-    } else if (id == idPlaces && myNavi.naviMode() == cNavigationChild::nmNormal) {
-      listPlaces();
-      myNavi.setPath("");
-    } else if (id == idNewFolder) {
-      mkdir();
-    }
+    if (id == idAccept) onFormAccept();
+    if (id == idCancel) onFormCancel();
+    return true;
+  }
+  if (sender == &myMainTools && a->code == acChange) {
+    // Each of these reads or replaces the listing, which a running
+    // navigation owns until the bar is back to normal.
+    if (myNavi.naviMode() == cNavigationChild::nmNormal)
+      onMainTool(static_cast<cToolBarChild::cTbButtonAction*>(a)->id);
     return true;
   }
   return cCustomForm::onAction(sender, a);

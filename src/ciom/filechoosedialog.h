@@ -88,6 +88,7 @@ class cFileChooseDialog : public cCustomForm {
   void listPlaces();
   void relist();
   void onListAction(cChildAction* a);
+  void onMainTool(int id);
   void onContextRequest(cChildAction* a);
   bool acceptTyped(const char* typed);
   void showTypedPattern(const char* typed);
