@@ -1,8 +1,9 @@
 // The file chooser's rows over a real folder tree made here: what each kind
 // of entry shows, which entries a pattern or the hidden flag keeps, the sort
 // keys, and the name a save hands back.
-#include <gtest/gtest.h>
+#include "ciom/filechoose_rows.h"
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,30 +12,11 @@
 #include <map>
 #include <string>
 
-#include "base/tests/scratch_dir.h"
-#include "ciom/filechoose_rows.h"
+#include "support/choosertree.h"
 
 namespace {
 
-struct sTree : ScratchDir {
-  sTree() {
-    mkdir((root + "/docs").c_str(), 0755);
-    mkdir((root + "/.cache").c_str(), 0755);
-    file("small.txt", 10);
-    file("big.bin", 5 * 1024 + 1023);
-    file(".hidden.txt", 2048);
-    EXPECT_EQ(symlink("small.txt", (root + "/link.txt").c_str()), 0);
-    EXPECT_EQ(mkfifo((root + "/pipe").c_str(), 0644), 0);
-    EXPECT_TRUE(cFolderContents::setTime((root + "/big.bin").c_str(), 2021, 3, 4, 5, 6, 7));
-    EXPECT_TRUE(cFolderContents::setTime((root + "/small.txt").c_str(), 1999, 12, 31, 23, 59, 58));
-  }
-  void file(const char* name, long size) {
-    FILE* f = std::fopen((root + "/" + name).c_str(), "wb");
-    ASSERT_TRUE(f);
-    for (long i = 0; i < size; ++i) std::fputc('x', f);
-    std::fclose(f);
-  }
-};
+using sTree = sChooserTree;
 
 struct sRow {
   int typeText;

@@ -3,20 +3,16 @@
 // (bounded) for the path bar to come back to normal.
 #include "ciom/filechoosedialog.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "base/tests/scratch_dir.h"
 #include "ciom/newfolderform.h"
+#include "support/choosertree.h"
 #include "support/formplatform.h"
 
 namespace {
@@ -37,25 +33,10 @@ class FileChooseDialog : public ::testing::Test {
     window.bind(&parent, 1000, 800);
     if (const char* h = getenv("HOME")) savedHome = h;
     setenv("HOME", tmp.root.c_str(), 1);
-    for (const char* d : {"/docs", "/.cache"}) mkdir(tmp.file(d).c_str(), 0755);
-    file("small.txt", 10, 1999);
-    file("big.bin", 5 * 1024 + 1023, 2021);
-    file(".hidden.txt", 2048, 2020);
-    file("docs/inner.txt", 1, 2020);
-    EXPECT_EQ(symlink("small.txt", tmp.file("link.txt").c_str()), 0);
-    EXPECT_EQ(mkfifo(tmp.file("pipe").c_str(), 0644), 0);
-    cFolderContents::setTime(tmp.file("docs").c_str(), 2022, 1, 2, 3, 4, 5);
   }
   void TearDown() override {
     savedHome.empty() ? unsetenv("HOME") : setenv("HOME", savedHome.c_str(), 1);
     cFormTestTarget::reset();
-  }
-  void file(const std::string& name, long size, int year) {
-    FILE* f = std::fopen(tmp.file(name).c_str(), "wb");
-    ASSERT_TRUE(f);
-    for (long i = 0; i < size; ++i) std::fputc('x', f);
-    std::fclose(f);
-    cFolderContents::setTime(tmp.file(name).c_str(), year, 3, 4, 5, 6, 7);
   }
   void setFilters(cDialog::sFileChooseInfo& info, std::vector<sFilter> filters) {
     info.filters.set(static_cast<long long>(filters.size()));
@@ -96,7 +77,7 @@ class FileChooseDialog : public ::testing::Test {
       if (std::string(d.list().text(r, 1)) == name) return r;
     return -1;
   }
-  ScratchDir tmp;
+  sChooserTree tmp;
   std::string savedHome;
   cFormTestTarget window;
   cChildElement parent;
@@ -121,7 +102,7 @@ TEST_F(FileChooseDialog, RowsTextsAndSorting) {
   ASSERT_EQ(seen.size(), 7u);
   EXPECT_EQ(seen[0], (v{"docs", "big.bin", "link.txt", "small.txt"}));
   EXPECT_EQ(seen[1],
-            (v{"02.01.2022 03:04:05", "04.03.2021 05:06:07", "04.03.1999 05:06:07", "04.03.1999 05:06:07"}));
+            (v{"02.01.2022 03:04:05", "04.03.2021 05:06:07", "31.12.1999 23:59:58", "31.12.1999 23:59:58"}));
   EXPECT_EQ(seen[2], (v{"File folder", "File", "File", "File"}));
   EXPECT_EQ(seen[3], (v{"", "5 KB", "0 KB", "0 KB"}));
   EXPECT_EQ(seen[4], (v{"big.bin", "docs", "link.txt", "small.txt"}));
@@ -210,7 +191,7 @@ TEST_F(FileChooseDialog, RefreshPlacesAndHome) {
   std::vector<std::string> afterF5, places, home;
   std::string barPath;
   run(false, info, [&](cDialog& d, cFormTestTarget& w) {
-    file("docs/late.txt", 1, 2020);
+    tmp.write("docs/late.txt", 1);
     w.key(kF5);
     idle(w, d);
     afterF5 = column(d, 1);
