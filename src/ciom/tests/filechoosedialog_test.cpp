@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "ciom/newfolderform.h"
+#include "ciom/popupmaster.h"
 #include "support/choosertree.h"
 #include "support/formplatform.h"
 
@@ -244,3 +245,49 @@ TEST_F(FileChooseDialog, NewFolderCreatesOrExplains) {
 }
 
 }  // namespace
+
+TEST_F(FileChooseDialog, ContextMenus) {
+  const struct {
+    bool saving;
+    const char* row;   // selected first; null: none
+    const char* item;  // the menu's one item; null: no menu
+    bool ends;
+    const char* file;  // chosen, or a row listed afterwards
+  } cases[] = {
+      {false, "small.txt", "Open", true, "/small.txt"},
+      {false, nullptr, nullptr, false, "small.txt"},
+      {true, "big.bin", "Save here", true, "/big.bin"},
+      {true, "docs", "Open", false, "inner.txt"},
+  };
+  for (const auto& c : cases) {
+    cDialog::sFileChooseInfo info;
+    std::string item;
+    std::vector<std::string> rows;
+    const size_t before = cFormTestTarget::runs.size();
+    bool ended = false;
+    run(c.saving, info, [&](cDialog& d, cFormTestTarget& w) {
+      if (c.row) d.list().select(rowNamed(d, c.row));
+      cFormTestTarget::scripts.push_back([&](cFormTestTarget& menu) {
+        auto* first =
+            static_cast<cPopupMaster::cBtnListItem*>(static_cast<cPopupMaster*>(menu.form)->buttons().head);
+        item = first ? first->button.text() : "";
+        menu.click(5, 5);
+      });
+      cChildElement::cCtxRequestAction at(5, 5, false, false, false);
+      d.onAction(&d.list(), &at);
+      ended = w.ended();
+      if (!ended) {
+        idle(w, d);
+        rows = column(d, 1);
+      }
+    });
+    if (!c.item) cFormTestTarget::scripts.clear();  // the menu's script was never taken
+    EXPECT_EQ(item, c.item ? c.item : "") << c.file;
+    EXPECT_EQ(ended, c.ends) << c.file;
+    EXPECT_EQ(cFormTestTarget::runs.size() - before, c.item ? 2u : 1u) << c.file;
+    if (c.ends)
+      EXPECT_EQ(std::string(info.file.ptr), tmp.root + c.file);
+    else
+      EXPECT_NE(std::find(rows.begin(), rows.end(), c.file), rows.end()) << c.file;
+  }
+}

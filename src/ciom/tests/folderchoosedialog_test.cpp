@@ -15,6 +15,7 @@
 
 #include "base/tests/scratch_dir.h"
 #include "ciom/newfolderform.h"
+#include "ciom/popupmaster.h"
 #include "support/formplatform.h"
 
 namespace {
@@ -135,3 +136,29 @@ TEST_F(FolderChooseDialog, NewFolderCreatesOrExplains) {
 }
 
 }  // namespace
+
+TEST_F(FolderChooseDialog, ContextMenuMakesAFolderUnderTheRow) {
+  std::string item;
+  std::vector<std::string> listed;
+  play([&](cFolderChooseDialog& d, cFormTestTarget& w) {
+    cFormTestTarget::scripts.push_back([&](cFormTestTarget& menu) {
+      auto* first =
+          static_cast<cPopupMaster::cBtnListItem*>(static_cast<cPopupMaster*>(menu.form)->buttons().head);
+      item = first ? first->button.text() : "";
+      menu.click(5, 5);
+    });
+    cFormTestTarget::scripts.push_back([&](cFormTestTarget& form) {
+      static_cast<cNewFolderNameReqForm*>(form.form)->field().setText("viactx", -1);
+      form.key(kEnter);
+    });
+    cTreeViewChild::cTreeItemCtxAction at(d.tree().selected(), 5, 5);
+    d.onAction(&d.tree(), &at);
+    listed = labelsUnder(cFolderChooseTree::nodeOf(d.tree().selected()));
+    w.key(kEscape);
+  });
+  _guardchar<char> folder(tmp.file("a/b").c_str());
+  cFolderChooseDialog::choose(&parent, "Choose", folder);
+  EXPECT_EQ(item, "New folder");
+  std::sort(listed.begin(), listed.end());
+  EXPECT_EQ(listed, (std::vector<std::string>{"c", "viactx"}));
+}
