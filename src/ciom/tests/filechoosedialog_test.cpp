@@ -291,3 +291,27 @@ TEST_F(FileChooseDialog, ContextMenus) {
       EXPECT_NE(std::find(rows.begin(), rows.end(), c.file), rows.end()) << c.file;
   }
 }
+
+TEST_F(FileChooseDialog, ACustomElementSizesTheDialogAndMayRefuse) {
+  struct cVeto : cDialog::cCustomElement {
+    bool accept = false;
+    bool acceptFileChoice() override { return accept; }
+    int customWidth() override { return 640; }
+    int customHeight() override { return 40; }
+  };
+  for (bool accept : {false, true}) {
+    cVeto veto;
+    veto.accept = accept;
+    cDialog::sFileChooseInfo info;
+    info.customElement = &veto;
+    bool ended = false;
+    run(false, info, [&](cDialog& d, cFormTestTarget& w) {
+      d.nameField().setText("small.txt", -1);
+      w.key(kEnter);
+      ended = w.ended();
+    });
+    EXPECT_EQ(ended, accept);
+    EXPECT_EQ(cFormTestTarget::runs.back().w, 640);
+    EXPECT_EQ(cFormTestTarget::runs.back().h, 390);
+  }
+}
