@@ -104,6 +104,14 @@ TEST(PropSheet, EachKindItsControlRowAndActions) {
   s.settle();
   EXPECT_EQ(s.host.sheetActions,
             (std::vector<std::vector<int>>{{6, 1, 1}, {9, 1, 1}, {7, 2, 1}, {8, 3, 1}, {10, 7, 1}}));
+  // Values by number and by wiping; colours and pictures only for texts.
+  EXPECT_TRUE(s.sheet.setPropertyVal(1, 1, 255ULL, true, 0));
+  EXPECT_STREQ(s.sheet.value(1, 1), "0xFF");
+  EXPECT_TRUE(s.sheet.wipeVal(4, 1));
+  EXPECT_STREQ(s.sheet.value(4, 1) ? s.sheet.value(4, 1) : "", "");
+  EXPECT_TRUE(s.sheet.setPropertyColor(2, 1, 0x123456));
+  EXPECT_FALSE(s.sheet.setPropertyColor(4, 1, 0x123456));
+  EXPECT_FALSE(s.sheet.setImage(1, 1, 0));  // no picture list
 }
 
 TEST(PropSheet, EdgeCasesCollapseAndUpDown) {
