@@ -28,7 +28,10 @@ int cFakeNavigationProgressJob::job() {
 }
 
 bool cNavigationProvider::asyncNavigate(cNavigationPostTarget* bar, const char* path) {
-  if (!path || runs()) return false;
+  // A run that has reported its end is only leaving its thread; start()
+  // waits for that. One that has not may still be writing.
+  if (!path || (runs() && !reported_)) return false;
+  reported_ = false;
   bar_ = bar;
   path_.set(path);
   return start();
@@ -36,6 +39,7 @@ bool cNavigationProvider::asyncNavigate(cNavigationPostTarget* bar, const char* 
 
 void cNavigationProvider::onJobEnd(unsigned long code) {
   if (bar_) bar_->postNavigationDone(static_cast<int>(code));
+  reported_ = true;
   onNavigationDone(static_cast<int>(code));
 }
 

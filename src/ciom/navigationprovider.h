@@ -54,6 +54,7 @@ class cNavigationProvider : public cJob {
  private:
   cNavigationPostTarget* bar_ = nullptr;
   _guardchar<char> path_;
+  std::atomic<bool> reported_{false};
 };
 
 // The file chooser's backend: a folder, or the special locations for an

@@ -1,8 +1,9 @@
 // The file chooser's rows over a real folder tree made here: what each kind
 // of entry shows, which entries a pattern or the hidden flag keeps, the sort
 // keys, and the name a save hands back.
-#include <gtest/gtest.h>
+#include "ciom/filechoose_rows.h"
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,30 +12,11 @@
 #include <map>
 #include <string>
 
-#include "base/tests/scratch_dir.h"
-#include "ciom/filechoose_rows.h"
+#include "support/choosertree.h"
 
 namespace {
 
-struct sTree : ScratchDir {
-  sTree() {
-    mkdir((root + "/docs").c_str(), 0755);
-    mkdir((root + "/.cache").c_str(), 0755);
-    file("small.txt", 10);
-    file("big.bin", 5 * 1024 + 1023);
-    file(".hidden.txt", 2048);
-    EXPECT_EQ(symlink("small.txt", (root + "/link.txt").c_str()), 0);
-    EXPECT_EQ(mkfifo((root + "/pipe").c_str(), 0644), 0);
-    EXPECT_TRUE(cFolderContents::setTime((root + "/big.bin").c_str(), 2021, 3, 4, 5, 6, 7));
-    EXPECT_TRUE(cFolderContents::setTime((root + "/small.txt").c_str(), 1999, 12, 31, 23, 59, 58));
-  }
-  void file(const char* name, long size) {
-    FILE* f = std::fopen((root + "/" + name).c_str(), "wb");
-    ASSERT_TRUE(f);
-    for (long i = 0; i < size; ++i) std::fputc('x', f);
-    std::fclose(f);
-  }
-};
+using sTree = sChooserTree;
 
 struct sRow {
   int typeText;
@@ -83,7 +65,10 @@ TEST(FileChooseRows, TextsAndFilteringOverARealTree) {
 }
 
 TEST(FileChooseRows, SortKeysOrderAsTheCellsRead) {
-  sFolderItemInfo older, newer, small, large;
+  sFolderItemInfo older, newer, small, large, folder;
+  small.type = large.type = fotFile;
+  folder.type = fotFolder;
+  folder.size = 4096;
   older.modified = {2020, 12, 31, 23, 59, 59};
   newer.modified = {2021, 1, 1, 0, 0, 0};
   small.size = 1023;
@@ -97,6 +82,7 @@ TEST(FileChooseRows, SortKeysOrderAsTheCellsRead) {
   EXPECT_EQ(key(filechooseDateU64Transform, nullptr), 0u);
   EXPECT_LT(key(filechooseSizeU64Transform, &small), key(filechooseSizeU64Transform, &large));
   EXPECT_EQ(key(filechooseSizeU64Transform, &large), 1ULL << 40);
+  EXPECT_EQ(key(filechooseSizeU64Transform, &folder), 0u);
   // Type order: file systems, folders, files, others, mounted file systems.
   int order[] = {8, fotFolder, fotFile, fotOther, 10};
   for (int i = 1; i < 5; ++i)
@@ -122,19 +108,6 @@ TEST(FileChooseRows, SaveNameGetsTheExtensionOnce) {
     fileChooseSaveName(f, c.ext);
     EXPECT_STREQ(f.ptr, c.want) << c.file;
   }
-}
-
-TEST(FileChooseRows, FirstUsableFilterNeedsNameAndPattern) {
-  sFileChooseFilter f[3];
-  EXPECT_EQ(fileChooseFirstUsableFilter(f, 3), -1);
-  EXPECT_EQ(fileChooseFirstUsableFilter(nullptr, 3), -1);
-  f[0].name.set("Text");
-  f[1].pattern.set("*.txt");
-  EXPECT_EQ(fileChooseFirstUsableFilter(f, 3), -1);
-  f[2].name.set("Zip");
-  f[2].pattern.set("*.zip");
-  EXPECT_EQ(fileChooseFirstUsableFilter(f, 3), 2);
-  EXPECT_EQ(fileChooseFirstUsableFilter(f, 2), -1);
 }
 
 TEST(FileChooseRows, StartFolderFromFolderThenFileThenHome) {
