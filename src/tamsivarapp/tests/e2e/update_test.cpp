@@ -1,0 +1,197 @@
+// Update mode and the manager as a user meets them, against a local update
+// server started by the test, as root and as the unprivileged "nobody".
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/tests/scratch_dir.h"
+#include "e2e/xuser.h"
+
+// Last: its macros would rename what the headers above declare.
+#include <X11/Xlib.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The server of update_server.py, answering from files in its folder.
+class cUpdateServer {
+ public:
+  explicit cUpdateServer(const std::string& root) : myRoot(root) {
+    int out[2];
+    if (pipe(out) != 0) return;
+    myPid = fork();
+    if (myPid == 0) {
+      dup2(out[1], 1);
+      ::close(out[0]);
+      execlp("python3", "python3", ZVK_SOURCE_DIR "/src/tamsivarapp/tests/e2e/update_server.py", root.c_str(),
+             nullptr);
+      _exit(127);
+    }
+    ::close(out[1]);
+    char line[32] = {};
+    for (size_t n = 0; n + 1 < sizeof line && read(out[0], line + n, 1) == 1 && line[n] != '\n';) ++n;
+    ::close(out[0]);
+    port = std::atoi(line);
+  }
+  ~cUpdateServer() {
+    if (myPid > 0) {
+      kill(myPid, SIGTERM);
+      waitpid(myPid, nullptr, 0);
+    }
+  }
+  std::string prefix() const { return "http://127.0.0.1:" + std::to_string(port) + "/autocheck.php?softwareid="; }
+  std::string log() const { return readFileBytes(myRoot + "/log"); }
+  void reply(const std::string& id, const std::string& body) const {
+    std::ofstream(myRoot + "/reply-" + id, std::ios::binary) << body;
+  }
+  int port = 0;
+
+ private:
+  std::string myRoot;
+  pid_t myPid = -1;
+};
+
+// What the window manager's close box sends.
+void closeBox(const std::string& window) {
+  Display* d = XOpenDisplay(nullptr);
+  if (!d) return;
+  XEvent e{};
+  e.xclient.type = ClientMessage;
+  e.xclient.window = std::stoul(window);
+  e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+  e.xclient.format = 32;
+  e.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+  XSendEvent(d, e.xclient.window, False, NoEventMask, &e);
+  XCloseDisplay(d);
+}
+
+class UpdateRoad : public ::testing::TestWithParam<bool> {
+ protected:
+  ScratchDir dir;
+  std::string home;
+  cUpdateServer* server = nullptr;
+
+  void SetUp() override {
+    if (GetParam() && (geteuid() != 0 || access("/usr/bin/setpriv", X_OK) != 0))
+      GTEST_SKIP() << "needs root and setpriv to act as nobody";
+    chmod(dir.root.c_str(), 0755);
+    home = dir.file("home");
+    fs::create_directory(home);
+    fs::create_directory(dir.file("srv"));
+    if (GetParam()) chown(home.c_str(), 65534, 65534);
+    server = new cUpdateServer(dir.file("srv"));
+    ASSERT_GT(server->port, 0);
+  }
+  void TearDown() override { delete server; }
+
+  std::vector<std::string> asUser(std::vector<std::string> argv) const {
+    if (GetParam()) argv.insert(argv.begin(), {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+    return argv;
+  }
+  std::vector<std::string> env(bool display, const std::string& prefix) const {
+    std::vector<std::string> e = {"PATH=/usr/bin:/bin", "HOME=" + home, "ZVK_UPDATE_URL=" + prefix,
+                                  "ASAN_OPTIONS=detect_leaks=0"};
+    if (display && std::getenv("DISPLAY")) e.push_back(std::string("DISPLAY=") + std::getenv("DISPLAY"));
+    return e;
+  }
+  void record(const std::string& id, const std::string& version, const std::string& name) const {
+    const std::string cfg = std::string(ZVK_BINARY_DIR) + "/tools/zvkcfg/zvkcfg";
+    runWithEnv(asUser({cfg, "set", "install/" + id + "/ver", "int64", version}), env(false, ""));
+    runWithEnv(asUser({cfg, "set", "install/" + id + "/name", "str", name}), env(false, ""));
+  }
+  sRunResult zvk(const std::vector<std::string>& args, bool display, const std::string& prefix = {}) const {
+    std::vector<std::string> argv = {std::string(ZVK_BUNDLE) + "/Contents/MacOS/zvk"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return runWithEnv(asUser(argv), env(display, prefix.empty() ? server->prefix() : prefix));
+  }
+  // Runs zvk while the user answers the box that has `caption` with Return.
+  sRunResult zvkAnswering(const std::vector<std::string>& args, const std::string& caption,
+                          const std::string& prefix = {}) {
+    auto user = std::async(std::launch::async, [&] {
+      const std::string box = e2e::waitWindow(caption);
+      return !box.empty() && e2e::answer(box, "Return");
+    });
+    sRunResult r = zvk(args, true, prefix);
+    EXPECT_TRUE(user.get()) << "no " << caption << " box";
+    return r;
+  }
+};
+
+constexpr unsigned long long kV12 = 0x0001000200000000ull;
+
+TEST_P(UpdateRoad, UpdateModeAnswersWithoutAndWithMessages) {
+  record("demo", std::to_string(kV12), "Demo");
+  server->reply("demo", "1.2\rhttp://h/Demo.zip\rhttp://h/\rNotes\r");
+  server->reply("lf", "9.0\nhttp://h/x.zip\nhttp://h/\n");
+  record("lf", std::to_string(kV12), "LF");
+
+  // Quiet and up to date: no window, no display.
+  EXPECT_EQ(zvk({"update", "demo", "quite"}, false).status, 0);
+  EXPECT_NE(server->log().find("/autocheck.php?softwareid=demo&os=linux\n"), std::string::npos) << server->log();
+  if (!e2e::haveDisplay()) GTEST_SKIP() << "the boxes need an X display";
+  EXPECT_EQ(zvkAnswering({"update", "demo"}, "Information").status, 0);
+
+  const std::string before = server->log();
+  EXPECT_EQ(zvkAnswering({"update", "a/b"}, "Error").status, 1);
+  EXPECT_EQ(server->log(), before) << "an invalid id reached the server";
+
+  EXPECT_EQ(zvkAnswering({"update", "lf"}, "Error").status, 1);
+  EXPECT_EQ(zvkAnswering({"update", "demo"}, "Error", "http://127.0.0.1:1/autocheck.php?softwareid=").status, 1);
+  EXPECT_EQ(zvk({"update", "lf", "quite"}, false).status, 1);
+}
+
+TEST_P(UpdateRoad, ManagerEndsWithCtrlQAndClosesCleanlyWhileAsking) {
+  if (!e2e::haveDisplay()) GTEST_SKIP() << "needs an X display";
+  const std::string shots = std::string(ZVK_BINARY_DIR) + "/screenshots";
+  fs::create_directories(shots);
+  const char* who = GetParam() ? "nobody" : "root";
+  {
+    // Empty home: the empty state, then Ctrl+Q.
+    auto user = std::async(std::launch::async, [&] {
+      const std::string w = e2e::waitWindow("Quorvent Software Manager");
+      if (w.empty()) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(800));
+      e2e::screenshot(w, shots + "/manager_empty_" + who + ".png");
+      return e2e::answer(w, "ctrl+q");
+    });
+    EXPECT_EQ(zvk({}, true).status, 0);
+    EXPECT_TRUE(user.get());
+  }
+  record("stall1", std::to_string(kV12), "Stalled");
+  record("stall2", std::to_string(kV12), "Never asked");
+  auto user = std::async(std::launch::async, [&] {
+    const std::string w = e2e::waitWindow("Quorvent Software Manager");
+    if (w.empty()) return false;
+    for (int i = 0; i < 50 && server->log().find("stall1") == std::string::npos; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    // Ignored while the packages are read.
+    e2e::key(w, "ctrl+q");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    if (runWithEnv({"xdotool", "getwindowname", w}).status != 0) return false;
+    closeBox(w);
+    return true;
+  });
+  const auto start = std::chrono::steady_clock::now();
+  sRunResult r = zvk({}, true);
+  EXPECT_TRUE(user.get());
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err.find("ERROR: AddressSanitizer"), std::string::npos) << r.err;
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(45));
+  EXPECT_EQ(server->log().find("stall2"), std::string::npos) << "a closing window asked for another package";
+}
+
+INSTANTIATE_TEST_SUITE_P(AsRootAndNobody, UpdateRoad, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "nobody" : "root"; });
+
+}  // namespace
