@@ -8,16 +8,16 @@ extern const unsigned char gTamsivarappLangBlock_eng[gTamsivarappLangBlockSize_e
 inline constexpr long long gTamsivarappLangBlockSize_deu = 2190;
 extern const unsigned char gTamsivarappLangBlock_deu[gTamsivarappLangBlockSize_deu];
 
-inline constexpr long long gTamsivarappLangBlockSize_rus = 2521;
+inline constexpr long long gTamsivarappLangBlockSize_rus = 2512;
 extern const unsigned char gTamsivarappLangBlock_rus[gTamsivarappLangBlockSize_rus];
 
-inline constexpr long long gTamsivarappLangBlockSize_ukr = 2495;
+inline constexpr long long gTamsivarappLangBlockSize_ukr = 2481;
 extern const unsigned char gTamsivarappLangBlock_ukr[gTamsivarappLangBlockSize_ukr];
 
 inline constexpr long long gTamsivarappLangBlockSize_kor = 1976;
 extern const unsigned char gTamsivarappLangBlock_kor[gTamsivarappLangBlockSize_kor];
 
-inline constexpr long long gTamsivarappLangBlockSize_jpn = 2166;
+inline constexpr long long gTamsivarappLangBlockSize_jpn = 2162;
 extern const unsigned char gTamsivarappLangBlock_jpn[gTamsivarappLangBlockSize_jpn];
 
 inline constexpr long long gTamsivarappLangBlockSize_chi = 1816;
