@@ -123,6 +123,7 @@ void cTamsivarForm::onConstruct() {
   placeIn(*this, myHeader, 45, 25, 100, 25);
   myHeader.setText(string(rowInstalledPackages), -1, false);
   myHeader.move(45, 25, myHeader.requiredWidth(), 25);
+  myHeader.setActivated(true, false);
   myHeader.setAcceptFocus(false);
   placeIn(*this, myLangSwitch, -71, 25, 25, 25);
 
@@ -177,8 +178,8 @@ void cTamsivarForm::onConstruct() {
   }
 
   sSize size{0, 0};
-  styleLink(myRemoveLink, string(rowRemoveManager));
   attach(&myRemoveLink, 45, 0, 10, 10);
+  styleLink(myRemoveLink, string(rowRemoveManager));
   myRemoveLink.wantsSize(&size);
   placeIn(*this, myRemoveLink, 45, -40 + (30 - size.cy) / 2, size.cx, size.cy);
   myRemoveLink.hide(false);
