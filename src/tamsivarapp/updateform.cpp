@@ -165,8 +165,9 @@ void cSoftUpdateInfoForm::accept() {
 bool cSoftUpdateInfoForm::chooseTarget(const char*, const char*, _guardchar<char>&) { return false; }
 
 bool cSoftUpdateInfoForm::installTo(const char* path) {
-  if (cFolderContents::objtype(path) != fotNone && !cMessageForm::warnconfirmbox(this, string(rowOverwrite), nullptr))
-    return false;
+  if (cFolderContents::objtype(path) != fotNone && !cMessageForm::warnconfirmbox(this, string(rowOverwrite), nullptr)) {
+      return false;
+  }
   sTempFile temp;
   if (!temp.create(path)) {
     cMessageForm::errorbox(this, string(rowCannotCreate), nullptr);
@@ -198,7 +199,7 @@ int cSoftUpdateInfoForm::download(cFileIO& temp) {
     if (!temp.set_fp(0) || !temp.set_eof(0)) return cUpdateDownloader::drWriteFailed;
     const int code = cStdBasicProgressForm::runUIJob(this, new cUpdateDownloader(&temp, myInfo->downloadUrl.ptr),
                                                      string(rowDownloading));
-    if (code != cUpdateDownloader::drBroken) return code;
+      if (code != cUpdateDownloader::drBroken) return code;
     if (!cMessageForm::warnconfirmbox(this, string(rowRetry), nullptr)) return code;
   }
 }

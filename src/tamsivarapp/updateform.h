@@ -33,13 +33,16 @@ class cSoftUpdateInfoForm : public cCustomForm {
   bool onFormCancel() override;
 
   // The accept procedure once the user named the file: true when the
-  // installer was started. Split out so that it can run without the save
-  // dialog.
+  // installer was started.
   bool installTo(const char* path);
+
+ protected:
+  // Asks where to save the installer: the proposed name in the folder last
+  // used; false when the user cancelled.
+  virtual bool chooseTarget(const char* proposed, const char* folder, _guardchar<char>& path);
 
  private:
   void accept();
-  bool chooseTarget(const char* proposed, const char* folder, _guardchar<char>& path);
   // The download into `temp`, asked again while the user wants a retry;
   // the result code of the last attempt.
   int download(cFileIO& temp);

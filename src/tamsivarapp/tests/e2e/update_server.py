@@ -1,6 +1,7 @@
 """The update server of the end-to-end tests: answers autocheck.php from
 reply-<id> files in its folder, serves the other files there, and plays a
-broken server under the prefixes /404/, /stall/ and /cut/. Every request
+broken server under the prefixes /404/, /stall/ and /cut/ (/cutonce/ cuts
+only the first time). Every request
 path goes to the file "log", one a line. Prints its port once it listens."""
 import http.server
 import os
@@ -52,6 +53,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return
         with open(name, "rb") as f:
             body = f.read()
+        once = os.path.join(ROOT, "cut-once-done")
+        if path.startswith("/cutonce/") and not os.path.exists(once):
+            open(once, "w").close()
+            path = "/cut/"
         if path.startswith("/cut/"):
             self.send_body(body[: len(body) // 2], len(body))
             self.close_connection = True

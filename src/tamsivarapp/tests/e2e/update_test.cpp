@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "base/tests/scratch_dir.h"
+#include "e2e/update_support.h"
 #include "e2e/xuser.h"
 
 // Last: its macros would rename what the headers above declare.
@@ -23,44 +24,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-// The server of update_server.py, answering from files in its folder.
-class cUpdateServer {
- public:
-  explicit cUpdateServer(const std::string& root) : myRoot(root) {
-    int out[2];
-    if (pipe(out) != 0) return;
-    myPid = fork();
-    if (myPid == 0) {
-      dup2(out[1], 1);
-      ::close(out[0]);
-      execlp("python3", "python3", ZVK_SOURCE_DIR "/src/tamsivarapp/tests/e2e/update_server.py", root.c_str(),
-             nullptr);
-      _exit(127);
-    }
-    ::close(out[1]);
-    char line[32] = {};
-    for (size_t n = 0; n + 1 < sizeof line && read(out[0], line + n, 1) == 1 && line[n] != '\n';) ++n;
-    ::close(out[0]);
-    port = std::atoi(line);
-  }
-  ~cUpdateServer() {
-    if (myPid > 0) {
-      kill(myPid, SIGTERM);
-      waitpid(myPid, nullptr, 0);
-    }
-  }
-  std::string prefix() const { return "http://127.0.0.1:" + std::to_string(port) + "/autocheck.php?softwareid="; }
-  std::string log() const { return readFileBytes(myRoot + "/log"); }
-  void reply(const std::string& id, const std::string& body) const {
-    std::ofstream(myRoot + "/reply-" + id, std::ios::binary) << body;
-  }
-  int port = 0;
-
- private:
-  std::string myRoot;
-  pid_t myPid = -1;
-};
 
 // What the window manager's close box sends.
 void closeBox(const std::string& window) {
@@ -80,7 +43,7 @@ class UpdateRoad : public ::testing::TestWithParam<bool> {
  protected:
   ScratchDir dir;
   std::string home;
-  cUpdateServer* server = nullptr;
+  e2e::cUpdateServer* server = nullptr;
 
   void SetUp() override {
     if (GetParam() && (geteuid() != 0 || access("/usr/bin/setpriv", X_OK) != 0))
@@ -90,7 +53,7 @@ class UpdateRoad : public ::testing::TestWithParam<bool> {
     fs::create_directory(home);
     fs::create_directory(dir.file("srv"));
     if (GetParam()) chown(home.c_str(), 65534, 65534);
-    server = new cUpdateServer(dir.file("srv"));
+    server = new e2e::cUpdateServer(dir.file("srv"));
     ASSERT_GT(server->port, 0);
   }
   void TearDown() override { delete server; }
