@@ -62,16 +62,25 @@ class UpdateRoad : public ::testing::TestWithParam<bool> {
     if (GetParam()) argv.insert(argv.begin(), {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
     return argv;
   }
+  std::string path = "/usr/bin:/bin";
   std::vector<std::string> env(bool display, const std::string& prefix) const {
-    std::vector<std::string> e = {"PATH=/usr/bin:/bin", "HOME=" + home, "ZVK_UPDATE_URL=" + prefix,
+    std::vector<std::string> e = {"PATH=" + path, "HOME=" + home, "ZVK_UPDATE_URL=" + prefix,
                                   "ASAN_OPTIONS=detect_leaks=0"};
     if (display && std::getenv("DISPLAY")) e.push_back(std::string("DISPLAY=") + std::getenv("DISPLAY"));
     return e;
   }
+  sRunResult cfg(const std::vector<std::string>& args) const {
+    std::vector<std::string> argv = {std::string(ZVK_BINARY_DIR) + "/tools/zvkcfg/zvkcfg"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return runWithEnv(asUser(argv), env(false, ""));
+  }
   void record(const std::string& id, const std::string& version, const std::string& name) const {
-    const std::string cfg = std::string(ZVK_BINARY_DIR) + "/tools/zvkcfg/zvkcfg";
-    runWithEnv(asUser({cfg, "set", "install/" + id + "/ver", "int64", version}), env(false, ""));
-    runWithEnv(asUser({cfg, "set", "install/" + id + "/name", "str", name}), env(false, ""));
+    cfg({"set", "install/" + id + "/ver", "int64", version});
+    cfg({"set", "install/" + id + "/name", "str", name});
+  }
+  void click(const std::string& window, int x, int y) const {
+    runWithEnv({"xdotool", "mousemove", "--window", window, std::to_string(x), std::to_string(y), "click", "1"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
   }
   sRunResult zvk(const std::vector<std::string>& args, bool display, const std::string& prefix = {}) const {
     std::vector<std::string> argv = {std::string(ZVK_BUNDLE) + "/Contents/MacOS/zvk"};
@@ -152,6 +161,78 @@ TEST_P(UpdateRoad, ManagerEndsWithCtrlQAndClosesCleanlyWhileAsking) {
   EXPECT_EQ(r.err.find("ERROR: AddressSanitizer"), std::string::npos) << r.err;
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(45));
   EXPECT_EQ(server->log().find("stall2"), std::string::npos) << "a closing window asked for another package";
+}
+
+// Where the manager draws what the user clicks, in a 770 by 480 window.
+constexpr int kPublisherLink[] = {440, 335};
+constexpr int kSupportLink[] = {440, 355};
+constexpr int kUninstallButton[] = {620, 270};
+constexpr int kLanguageFlag[] = {711, 37};
+constexpr int kGermanInPopup[] = {735, 112};
+
+TEST_P(UpdateRoad, ManagerOpensWebLinksOnlyUninstallsAndSwitchesLanguage) {
+  if (!e2e::haveDisplay()) GTEST_SKIP() << "needs an X display";
+  // The desktop's opener, recording each call's arguments one a line.
+  fs::create_directories(dir.file("bin"));
+  const std::string opened = dir.file("opened");
+  std::ofstream(dir.file("bin/xdg-open")) << "#!/bin/sh\nfor a in \"$@\"; do echo \"[$a]\" >> " << opened
+                                         << "; done\n";
+  chmod(dir.file("bin/xdg-open").c_str(), 0755);
+  std::ofstream(opened).close();
+  chmod(opened.c_str(), 0666);
+  path = dir.file("bin") + ":/usr/bin:/bin";
+  const std::string app = home + "/opt/demo";
+  fs::create_directories(app);
+  std::ofstream(app + "/a.txt") << "payload";
+  if (GetParam()) {
+    for (const auto& p : {home + "/opt", app, app + "/a.txt"}) chown(p.c_str(), 65534, 65534);
+  }
+  record("demo", std::to_string(kV12), "Demo");
+  cfg({"set", "install/demo/publisher", "str", "https://example.org/a b?x=1&y=2"});
+  cfg({"set", "install/demo/support", "str", "file:///etc/passwd"});
+  cfg({"set", "install/demo/path", "str", app});
+  cfg({"set", "install/demo/files", "int32", "1"});
+  cfg({"set", "install/demo/file0", "str", app + "/a.txt"});
+  cfg({"set", "install/demo/lang", "int16", "0"});
+  server->reply("demo", "1.2\rhttp://h/Demo.zip\rhttp://h/\r");
+
+  auto user = std::async(std::launch::async, [&] {
+    const std::string w = e2e::waitWindow("Quorvent Software Manager");
+    if (w.empty()) return false;
+    for (int i = 0; i < 50 && server->log().find("demo") == std::string::npos; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    click(w, kPublisherLink[0], kPublisherLink[1]);
+    click(w, kSupportLink[0], kSupportLink[1]);
+    click(w, kUninstallButton[0], kUninstallButton[1]);
+    if (!e2e::answerBox(w, "Confirm", "Return") || !e2e::answerBox(w, "Information", "Return")) return false;
+    // The list is read again: nothing is left to uninstall.
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    click(w, kUninstallButton[0], kUninstallButton[1]);
+    return e2e::answer(w, "ctrl+q");
+  });
+  sRunResult r = zvk({}, true);
+  EXPECT_TRUE(user.get());
+  EXPECT_EQ(r.status, 0) << r.err;
+  for (int i = 0; i < 20 && readFileBytes(opened).empty(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(readFileBytes(opened), "[https://example.org/a b?x=1&y=2]\n");
+  EXPECT_FALSE(fs::exists(app + "/a.txt"));
+  EXPECT_EQ(cfg({"get", "install/demo/ver"}).out, "");
+
+  // A new run, since the language list does not open after a box was shown.
+  auto switcher = std::async(std::launch::async, [&] {
+    const std::string w = e2e::waitWindow("Quorvent Software Manager");
+    if (w.empty()) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    click(w, kLanguageFlag[0], kLanguageFlag[1]);
+    click(w, kGermanInPopup[0], kGermanInPopup[1]);
+    const std::string german = e2e::waitWindow("Quorvent Software-Manager");
+    return !german.empty() && e2e::answer(german, "ctrl+q");
+  });
+  EXPECT_EQ(zvk({}, true).status, 0);
+  EXPECT_TRUE(switcher.get());
+  EXPECT_EQ(cfg({"get", "lang/current"}).out, "2\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(AsRootAndNobody, UpdateRoad, ::testing::Values(false, true),
