@@ -27,11 +27,6 @@ enum eRow {
 
 // The reader's end, posted by the job to the form.
 constexpr int kReadEnded = 6;
-// Work that opens a window of its own runs once the click that asked for it
-// is over, so that the clicked control lets go of the pointer first.
-constexpr int kUpdateNow = 20;
-constexpr int kUninstallNow = 21;
-constexpr int kRemoveNow = 22;
 constexpr int kKeyQ = 81;
 
 constexpr unsigned int kWhite = 0xFFFFFF;
@@ -322,21 +317,14 @@ bool cTamsivarForm::onAction(cChildElement* sender, cChildAction* a) {
   if (!a) return false;
   if (sender == this && a->code == kReadEnded) {
     readEnded();
-  } else if (sender == this && a->code == kUpdateNow) {
-    updateCurrItem();
-  } else if (sender == this && a->code == kUninstallNow) {
-    uninstallCurrent();
-  } else if (sender == this && a->code == kRemoveNow) {
-    _guardchar<char> path;
-    if (getAppManagerPath(path) && cRemoverUI::runRemoval(path.ptr, this)) end_modal(0);
   } else if (sender == &myList && a->code == cListViewChild::laSelection) {
     const int row = myList.selected();
     if (row >= 0) selectItem(static_cast<sInstalledItem*>(myList.association(row, 1)));
   } else if ((sender == &myList && a->code == cListViewChild::laActivate) ||
              (sender == &myUpdate && a->code == acDefault)) {
-    postAction(new cChildAction(kUpdateNow));
+    updateCurrItem();
   } else if (sender == &myUninstall && a->code == acDefault) {
-    postAction(new cChildAction(kUninstallNow));
+    uninstallCurrent();
   } else if (sender == &myRefresh && a->code == acDefault) {
     refresh();
   } else if (sender == &myPublisher && a->code == acDefault) {
@@ -346,7 +334,8 @@ bool cTamsivarForm::onAction(cChildElement* sender, cChildAction* a) {
   } else if (sender == &myUpdates && a->code == acDefault) {
     if (myCurrent) openWebAddress(myCurrent->updatesUrl.ptr);
   } else if (sender == &myRemoveLink && a->code == acDefault) {
-    postAction(new cChildAction(kRemoveNow));
+    _guardchar<char> path;
+    if (getAppManagerPath(path) && cRemoverUI::runRemoval(path.ptr, this)) end_modal(0);
   } else if (sender == &myLangSwitch && a->code == acChange) {
     end_modal(10);
   } else if (auto* link = dynamic_cast<cLinkElement*>(sender); link && a->code == acDefault && link->association()) {
