@@ -1,6 +1,7 @@
 #include "ciom/newfolderform.h"
 
-#include "ciom/themeuse.h"
+#include "ciom/formtoolbars.h"
+#include "ciom/sharedpictures.h"
 
 namespace {
 enum { idAccept = 1, idCancel = 2 };
@@ -23,22 +24,14 @@ bool cNewFolderNameReqForm::reqNewFolderName(cChildElement* parent, _guardchar<c
 
 void cNewFolderNameReqForm::onConstruct() {
   cCustomForm::onConstruct();
-  if (!myImagesToolsCtl.image(0)) {
-    myImagesToolsCtl.refImage(0, themePict(77));
-    myImagesToolsCtl.refImage(1, themePict(78));
-  }
+  fillSharedPictures(myImagesToolsCtl, {77, 78});
   clientArea()->attach(&myField, 0, 0, 1, 20);
   clientArea()->anchor(&myField, 5, 0, -11, 20);
   myField.setBanner(string(txBanner));
   if (myName && myName->ptr && *myName->ptr) myField.setText(myName->ptr, -1);
 
-  attach(&myButtons, 0, 0, 1, 24);
-  myButtons.setTransparent(true);
-  myButtons.setImageList(cButtonChild::bsNormal, &myImagesToolsCtl);
-  myButtons.setButton(idAccept, string(txAccept), 0);
-  myButtons.setButton(idCancel, string(txCancel), 1);
-  const int bw = myButtons.wantsWidth(), d7 = themeDim(7), d8 = themeDim(8), d9 = themeDim(9);
-  anchor(&myButtons, -(d9 + bw), -d8 - 1 - d7, bw, d7);
+  attachControlButtons(*this, myButtons, &myImagesToolsCtl, idAccept, string(txAccept), 0, idCancel,
+                       string(txCancel), 1);
   myField.focus();
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "ciom/canvas.h"
+#include "ciom/sharedpictures.h"
 #include "ciom/themeuse.h"
 
 namespace {
@@ -31,10 +32,11 @@ cPicturesList& cVScroll::myImgListPress = cVScroll::looks.press;
 
 void cScrollBar::loadPictures() {
   if (myLooks.dft.image(seStartCap)) return;
+  // Copies: the looks outlive the theme, which a theme change replaces.
   for (int e = 0; e < seCount; ++e) {
-    myLooks.dft.refImage(e, themePict(myLooks.firstPicture + kPictureOffsets[e][0]));
-    myLooks.hov.refImage(e, themePict(myLooks.firstPicture + kPictureOffsets[e][1]));
-    myLooks.press.refImage(e, themePict(myLooks.firstPicture + kPictureOffsets[e][2]));
+    copyThemePicture(myLooks.dft, e, myLooks.firstPicture + kPictureOffsets[e][0]);
+    copyThemePicture(myLooks.hov, e, myLooks.firstPicture + kPictureOffsets[e][1]);
+    copyThemePicture(myLooks.press, e, myLooks.firstPicture + kPictureOffsets[e][2]);
   }
 }
 
