@@ -124,8 +124,8 @@ bool checkVersion(const char* id, unsigned long long& newest, _guardchar<char>& 
   if (!transport.processRequest(request, reader)) return false;
   _typebuf<unsigned char> bytes;
   if (!reader.body.toBuffer(bytes) || bytes.count <= 0) return false;
-  return parseUpdateReply(bytes.ptr, static_cast<unsigned long long>(bytes.count), newest, downloadUrl, webSite,
-                          notes);
+  return parseUpdateReply(bytes.ptr, static_cast<unsigned long long>(bytes.count), newest, downloadUrl,
+                          webSite, notes);
 }
 
 int check_updates(const char* packageId, bool quiet) {
@@ -145,7 +145,8 @@ int check_updates(const char* packageId, bool quiet) {
   cApplicationConfig* config = app ? app->config() : nullptr;
   unsigned long long installed = 0;
   const std::string record = std::string("install/") + id.ptr;
-  if (!*id.ptr || std::strchr(id.ptr, '/') || !config || !config->getParamInt((record + "/ver").c_str(), installed)) {
+  if (!*id.ptr || std::strchr(id.ptr, '/') || !config ||
+      !config->getParamInt((record + "/ver").c_str(), installed)) {
     say(rowInvalidId, true);
     return 1;
   }

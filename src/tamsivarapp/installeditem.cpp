@@ -21,8 +21,8 @@ bool iconFromFile(const char* path, int side, cPicture& icon) {
   if (!preview || !preview->raw8Bpp() || preview->width() <= 0 || preview->height() <= 0 ||
       preview->width() > side || preview->height() > side)
     return false;
-  return icon.create(preview->raw8Bpp(), static_cast<int>(preview->width()), static_cast<int>(preview->height()),
-                     __bmp_res_inversed);
+  return icon.create(preview->raw8Bpp(), static_cast<int>(preview->width()),
+                     static_cast<int>(preview->height()), __bmp_res_inversed);
 }
 
 void builtIn(const unsigned char* pixels, int side, cPicture& icon) {
@@ -53,9 +53,9 @@ bool readInstalledItem(cApplicationConfig* config, const char* id, sInstalledIte
   // Options are numbered from 0; the first one missing ends the list.
   for (int i = 0;; ++i) {
     _guardchar<char> label, command;
-    if (!config->getParamStr(key("cplns").append(std::to_string(i)).c_str(), label) || !label.ptr || !*label.ptr ||
-        !config->getParamStr(key("cplcs").append(std::to_string(i)).c_str(), command) || !command.ptr ||
-        !*command.ptr)
+    if (!config->getParamStr(key("cplns").append(std::to_string(i)).c_str(), label) || !label.ptr ||
+        !*label.ptr || !config->getParamStr(key("cplcs").append(std::to_string(i)).c_str(), command) ||
+        !command.ptr || !*command.ptr)
       break;
     sRunOption& option = item.runOptions.add()->value;
     option.label.set(label.ptr);

@@ -20,9 +20,23 @@
 namespace {
 
 enum eRow {
-  rowCaption = 0, rowInstalledPackages = 1, rowName = 2, rowInstalled = 3, rowVersion = 4, rowUpdate = 5,
-  rowUninstall = 6, rowVersionLine = 7, rowTimeLine = 8, rowPublisher = 9, rowSupport = 10, rowUpdates = 11,
-  rowRefresh = 12, rowNothingInstalled = 13, rowChecking = 15, rowUpdateAvailable = 16, rowRemoveManager = 17
+  rowCaption = 0,
+  rowInstalledPackages = 1,
+  rowName = 2,
+  rowInstalled = 3,
+  rowVersion = 4,
+  rowUpdate = 5,
+  rowUninstall = 6,
+  rowVersionLine = 7,
+  rowTimeLine = 8,
+  rowPublisher = 9,
+  rowSupport = 10,
+  rowUpdates = 11,
+  rowRefresh = 12,
+  rowNothingInstalled = 13,
+  rowChecking = 15,
+  rowUpdateAvailable = 16,
+  rowRemoveManager = 17
 };
 
 // The reader's end, posted by the job to the form.
@@ -75,7 +89,9 @@ int cTamsivarForm::cConfigReaderJob::job() {
   return 0;
 }
 
-void cTamsivarForm::cConfigReaderJob::onJobEnd(unsigned long) { myForm->postAction(new cChildAction(kReadEnded)); }
+void cTamsivarForm::cConfigReaderJob::onJobEnd(unsigned long) {
+  myForm->postAction(new cChildAction(kReadEnded));
+}
 
 bool cTamsivarForm::cConfigReaderJob::sectionEnumProc(const char* id, void* self) {
   auto* job = static_cast<cConfigReaderJob*>(self);
@@ -113,8 +129,8 @@ int run_tamsivar() {
   int result;
   do {
     section = cLibLang::gCiomLang.sections.find(cStringKey("pkgm::tamsivar", -1));
-    result = app->windowMaker()->modal(section ? section->string(rowCaption) : "", 770, 480, new cTamsivarForm,
-                                       nullptr, false);
+    result = app->windowMaker()->modal(section ? section->string(rowCaption) : "", 770, 480,
+                                       new cTamsivarForm, nullptr, false);
   } while (result == 10);
   return result;
 }
@@ -171,7 +187,8 @@ void cTamsivarForm::onConstruct() {
     myDetails.attach(link, 390, 70, 100, 20);
     styleLink(*link, string(row));
   }
-  for (auto [button, row, x] : {std::tuple{&myUninstall, rowUninstall, -116}, std::tuple{&myUpdate, rowUpdate, -246}}) {
+  for (auto [button, row, x] :
+       {std::tuple{&myUninstall, rowUninstall, -116}, std::tuple{&myUpdate, rowUpdate, -246}}) {
     placeIn(myDetails, *button, x, 0, 115, 30);
     button->setColorSchema(kTextColor, kWhite, kFrameColor, kHighlight);
     button->setText(string(row), -1, false);
@@ -231,7 +248,8 @@ void cTamsivarForm::selectItem(sInstalledItem* item) {
   myCurrent = item;
   myIcon.refPict(&item->bigIcon);
   myTitle.setText(item->name.ptr ? item->name.ptr : "", cCanvas::eAlignLeft, false);
-  myVersion.setText(formatted(string(rowVersionLine), item->versionText.ptr).c_str(), cCanvas::eAlignLeft, false);
+  myVersion.setText(formatted(string(rowVersionLine), item->versionText.ptr).c_str(), cCanvas::eAlignLeft,
+                    false);
   myTime.setText(formatted(string(rowTimeLine), item->installTime.ptr).c_str(), cCanvas::eAlignLeft, false);
   placeRunOptions(item);
   placeLinks(item);
@@ -258,8 +276,9 @@ void cTamsivarForm::placeRunOptions(sInstalledItem* item) {
 
 void cTamsivarForm::placeLinks(sInstalledItem* item) {
   int y = 70;
-  for (auto [link, url] : {std::pair{&myPublisher, &item->publisherUrl}, std::pair{&mySupport, &item->supportUrl},
-                           std::pair{&myUpdates, &item->updatesUrl}}) {
+  for (auto [link, url] :
+       {std::pair{&myPublisher, &item->publisherUrl}, std::pair{&mySupport, &item->supportUrl},
+        std::pair{&myUpdates, &item->updatesUrl}}) {
     if (!url->ptr || !*url->ptr) {
       link->hide(false);
       continue;
@@ -338,7 +357,8 @@ bool cTamsivarForm::onAction(cChildElement* sender, cChildAction* a) {
     if (getAppManagerPath(path) && cRemoverUI::runRemoval(path.ptr, this)) end_modal(0);
   } else if (sender == &myLangSwitch && a->code == acChange) {
     end_modal(10);
-  } else if (auto* link = dynamic_cast<cLinkElement*>(sender); link && a->code == acDefault && link->association()) {
+  } else if (auto* link = dynamic_cast<cLinkElement*>(sender);
+             link && a->code == acDefault && link->association()) {
     // Run options were written by the package's author.
     shellOpen(static_cast<const char*>(link->association()));
   } else {

@@ -44,7 +44,8 @@ bool cUpdateDownloader::onData(const unsigned char* data, long long length, unsi
     return false;
   }
   const unsigned long long total = contentLength();
-  const double percent = total && total != ~0ull ? static_cast<double>(offset) * 100.0 / static_cast<double>(total) : 0;
+  const double percent =
+      total && total != ~0ull ? static_cast<double>(offset) * 100.0 / static_cast<double>(total) : 0;
   myWritten += static_cast<unsigned long long>(length);
   return notifyProgress(percent);
 }

@@ -9,7 +9,14 @@
 
 class cUpdateDownloader : public cStdBasicProgressForm, public cHttpResponse {
  public:
-  enum eResult { drNoRequest = 1, drBroken = 2, drRefused = 3, drWriteFailed = 4, drCancelled = 5, drDone = 10 };
+  enum eResult {
+    drNoRequest = 1,
+    drBroken = 2,
+    drRefused = 3,
+    drWriteFailed = 4,
+    drCancelled = 5,
+    drDone = 10
+  };
 
   cUpdateDownloader(cFileIO* file, const char* url) : myFile(file), myUrl(url ? url : "") {}
 

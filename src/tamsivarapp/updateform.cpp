@@ -14,6 +14,7 @@
 #include "base/folder.h"
 #include "base/stringkey.h"
 #include "ciom/application.h"
+#include "ciom/filechoosedialog.h"
 #include "ciom/liblang.h"
 #include "ciom/messageform.h"
 #include "ciom/windowmaker.h"
@@ -23,9 +24,22 @@
 namespace {
 
 enum eRow {
-  rowCaption = 0, rowTitle = 1, rowWhatIsNew = 2, rowInstall = 3, rowNotNow = 4, rowSaveAs = 5, rowAllFiles = 6,
-  rowCannotCreate = 7, rowRetry = 8, rowCannotStart = 9, rowSite = 10, rowDownload = 11, rowOverwrite = 12,
-  rowDownloading = 13, rowServerError = 14, rowCannotWrite = 15
+  rowCaption = 0,
+  rowTitle = 1,
+  rowWhatIsNew = 2,
+  rowInstall = 3,
+  rowNotNow = 4,
+  rowSaveAs = 5,
+  rowAllFiles = 6,
+  rowCannotCreate = 7,
+  rowRetry = 8,
+  rowCannotStart = 9,
+  rowSite = 10,
+  rowDownload = 11,
+  rowOverwrite = 12,
+  rowDownloading = 13,
+  rowServerError = 14,
+  rowCannotWrite = 15
 };
 
 constexpr unsigned int kTextColor = 0x734D32;
@@ -97,27 +111,21 @@ void cSoftUpdateInfoForm::onConstruct() {
   myTitle.setTextDispMode(cStaticElement::tdmWrapped);
   myTitle.setText(formatted(string(rowTitle), myInfo->name.ptr).c_str(), cCanvas::eAlignLeft, false);
 
-  place(myNotesPanel, 10, 50, -21, -151);
-  myNotesPanel.setBgColor(kWhite);
-  myNotesPanel.setBorderColor(kFrameColor);
-  myNotesPanel.attach(&myNotesTitle, 8, 6, 10, 10);
-  myNotesPanel.anchor(&myNotesTitle, 8, 6, -17, 20);
-  myNotesTitle.setFont(mkBtnFont(false));
-  myNotesTitle.setColorSchema(kTextColor, kWhite, kWhite);
-  myNotesTitle.setText(formatted(string(rowWhatIsNew), myInfo->version.ptr).c_str(), cCanvas::eAlignLeft, false);
-  myNotesPanel.attach(&myNotes, 8, 36, 10, 10);
-  myNotesPanel.anchor(&myNotes, 8, 36, -17, -43);
-  myNotes.setColorSchema(kTextColor, kWhite, kWhite);
-  myNotes.setTextDispMode(cStaticElement::tdmWrapped);
-  myNotes.setText(myInfo->notes.ptr ? myInfo->notes.ptr : "", cCanvas::eAlignLeft, false);
+  place(myNotes, 10, 50, -21, -151);
+  myNotes.setColorSchema(kFrameColor, kWhite, kTextColor);
+  myNotes.setExtraTitleSpacing(10);
+  myNotes.setText(formatted(string(rowWhatIsNew), myInfo->version.ptr).c_str(),
+                  myInfo->notes.ptr ? myInfo->notes.ptr : "");
 
-  for (auto [link, row, y] : {std::tuple{&mySiteLink, rowSite, -91}, std::tuple{&myDownloadLink, rowDownload, -71}}) {
+  for (auto [link, row, y] :
+       {std::tuple{&mySiteLink, rowSite, -91}, std::tuple{&myDownloadLink, rowDownload, -71}}) {
     place(*link, 10, y, -21, 20);
     link->setFont(mkBtnFont(true));
     link->setColorSchema(kLinkColor, kWhite, kWhite);
     link->setText(string(row), cCanvas::eAlignLeft, false);
   }
-  for (auto [button, row, x] : {std::tuple{&myInstall, rowInstall, -256}, std::tuple{&myNotNow, rowNotNow, -126}}) {
+  for (auto [button, row, x] :
+       {std::tuple{&myInstall, rowInstall, -256}, std::tuple{&myNotNow, rowNotNow, -126}}) {
     place(*button, x, -33, 115, 25);
     button->setColorSchema(kTextColor, kWhite, kFrameColor, kButtonHighlight);
     button->setText(string(row), -1, false);
@@ -162,11 +170,23 @@ void cSoftUpdateInfoForm::accept() {
   if (installTo(path.ptr)) end_modal(1);
 }
 
-bool cSoftUpdateInfoForm::chooseTarget(const char*, const char*, _guardchar<char>&) { return false; }
+bool cSoftUpdateInfoForm::chooseTarget(const char* proposed, const char* folder, _guardchar<char>& path) {
+  cFileChooseDialog::sFileChooseInfo info;
+  info.file.set(proposed);
+  if (folder && *folder) info.folder.set(folder);
+  info.filters.set(1);
+  info.filters[0].name.set(string(rowAllFiles));
+  info.filters[0].pattern.set("*");
+  if (!cFileChooseDialog::save(this, string(rowSaveAs), info) || !info.file.ptr || !*info.file.ptr)
+    return false;
+  path.set(info.file.ptr);
+  return true;
+}
 
 bool cSoftUpdateInfoForm::installTo(const char* path) {
-  if (cFolderContents::objtype(path) != fotNone && !cMessageForm::warnconfirmbox(this, string(rowOverwrite), nullptr)) {
-      return false;
+  if (cFolderContents::objtype(path) != fotNone &&
+      !cMessageForm::warnconfirmbox(this, string(rowOverwrite), nullptr)) {
+    return false;
   }
   sTempFile temp;
   if (!temp.create(path)) {
@@ -174,12 +194,20 @@ bool cSoftUpdateInfoForm::installTo(const char* path) {
     return false;
   }
   switch (download(temp.file)) {
-    case cUpdateDownloader::drDone: break;
-    case cUpdateDownloader::drRefused: cMessageForm::errorbox(this, string(rowServerError), nullptr); return false;
-    case cUpdateDownloader::drWriteFailed: cMessageForm::errorbox(this, string(rowCannotWrite), nullptr); return false;
+    case cUpdateDownloader::drDone:
+      break;
+    case cUpdateDownloader::drRefused:
+      cMessageForm::errorbox(this, string(rowServerError), nullptr);
+      return false;
+    case cUpdateDownloader::drWriteFailed:
+      cMessageForm::errorbox(this, string(rowCannotWrite), nullptr);
+      return false;
     case cUpdateDownloader::drBroken:
-    case cUpdateDownloader::drCancelled: return false;
-    default: cMessageForm::errorbox(this, string(rowCannotStart), nullptr); return false;
+    case cUpdateDownloader::drCancelled:
+      return false;
+    default:
+      cMessageForm::errorbox(this, string(rowCannotStart), nullptr);
+      return false;
   }
   if (!temp.moveTo(path)) {
     cMessageForm::errorbox(this, string(rowCannotWrite), nullptr);
@@ -197,9 +225,9 @@ int cSoftUpdateInfoForm::download(cFileIO& temp) {
   for (;;) {
     // Each attempt writes the file from its start.
     if (!temp.set_fp(0) || !temp.set_eof(0)) return cUpdateDownloader::drWriteFailed;
-    const int code = cStdBasicProgressForm::runUIJob(this, new cUpdateDownloader(&temp, myInfo->downloadUrl.ptr),
-                                                     string(rowDownloading));
-      if (code != cUpdateDownloader::drBroken) return code;
+    const int code = cStdBasicProgressForm::runUIJob(
+        this, new cUpdateDownloader(&temp, myInfo->downloadUrl.ptr), string(rowDownloading));
+    if (code != cUpdateDownloader::drBroken) return code;
     if (!cMessageForm::warnconfirmbox(this, string(rowRetry), nullptr)) return code;
   }
 }

@@ -7,7 +7,7 @@
 #include "base/targets.h"
 #include "ciom/customform.h"
 #include "ciom/linkelement.h"
-#include "ciom/panel.h"
+#include "ciom/propdisparea.h"
 #include "ciom/staticelement.h"
 #include "tamsivarapp/cistd.h"
 
@@ -48,9 +48,7 @@ class cSoftUpdateInfoForm : public cCustomForm {
   int download(cFileIO& temp);
 
   cStaticElement myTitle;
-  cPanelChild myNotesPanel;
-  cStaticElement myNotesTitle;
-  cStaticElement myNotes;
+  cPropDispAreaChild myNotes;
   cLinkElement mySiteLink;
   cLinkElement myDownloadLink;
   cWZIButton myInstall;

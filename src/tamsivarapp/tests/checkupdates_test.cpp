@@ -1,12 +1,13 @@
 // The update server's reply and the request address, without a network:
 // replies are fed to the reader from memory.
+#include "tamsivarapp/checkupdates.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
 
 #include "base/memio.h"
-#include "tamsivarapp/checkupdates.h"
 
 namespace {
 
@@ -23,10 +24,11 @@ struct sReplyCase {
 TEST(UpdateReply, ParsesLinesAndRefusesWhatIsNotAReply) {
   const std::string big(70000, 'x');
   const sReplyCase cases[] = {
-      {"short version", "2.1\rhttp://h/f.zip\rhttp://h/\rNew\r", true, 0x0002000100000000ull, "http://h/f.zip",
-       "http://h/", "New\r"},
+      {"short version", "2.1\rhttp://h/f.zip\rhttp://h/\rNew\r", true, 0x0002000100000000ull,
+       "http://h/f.zip", "http://h/", "New\r"},
       {"four fields", "1.2.3.4\ru\rs\r", true, 0x0001000200030004ull, "u", "s", ""},
-      {"CR LF lines", "1.2\r\nu\r\ns\r\nline 1\r\nline 2", true, 0x0001000200000000ull, "u", "s", "line 1\r\nline 2"},
+      {"CR LF lines", "1.2\r\nu\r\ns\r\nline 1\r\nline 2", true, 0x0001000200000000ull, "u", "s",
+       "line 1\r\nline 2"},
       {"runs of ends", "1.2\r\n\r\nu\r\r\n\ns\r\n\r\nn", true, 0x0001000200000000ull, "u", "s", "n"},
       {"exactly three", "3.0\ru\rs\r", true, 0x0003000000000000ull, "u", "s", ""},
       {"field too big", "1.70000\ru\rs\r", false, ~0ull, "", "", ""},
@@ -95,7 +97,8 @@ TEST(UpdateReply, IdIsEncodedSoItCannotChangeTheQuery) {
   for (const auto& c : cases) {
     _guardchar<char> url;
     updateCheckUrl(c.id, url);
-    EXPECT_EQ(std::string(url.ptr), std::string("http://127.0.0.1:1/autocheck.php?softwareid=") + c.query + "&os=linux");
+    EXPECT_EQ(std::string(url.ptr),
+              std::string("http://127.0.0.1:1/autocheck.php?softwareid=") + c.query + "&os=linux");
   }
   unsetenv("ZVK_UPDATE_URL");
   _guardchar<char> url;

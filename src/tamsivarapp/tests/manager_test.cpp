@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <filesystem>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "base/tests/scratch_dir.h"
@@ -80,9 +80,15 @@ TEST(WebAddress, OnlyWebAddressesWithoutControlCharactersOpen) {
     const char* url;
     bool web;
   } cases[] = {
-      {"http://example.org/", true},      {"HTTPS://example.org/a b", true}, {"https://", false},
-      {"file:///etc/passwd", false},      {"javascript:alert(1)", false},    {"/usr/bin/xterm", false},
-      {"http://x/\nrm", false},           {"", false},                       {nullptr, false},
+      {"http://example.org/", true},
+      {"HTTPS://example.org/a b", true},
+      {"https://", false},
+      {"file:///etc/passwd", false},
+      {"javascript:alert(1)", false},
+      {"/usr/bin/xterm", false},
+      {"http://x/\nrm", false},
+      {"", false},
+      {nullptr, false},
       {" http://example.org/", false},
   };
   for (const auto& c : cases) EXPECT_EQ(isWebAddress(c.url), c.web) << (c.url ? c.url : "null");
@@ -103,7 +109,8 @@ TEST(UnpackUpdate, FindsTheBundleInAPrivateFolderAndRunsNoShell) {
   const struct {
     std::string zip;
     bool found;
-  } cases[] = {{hostile, true}, {plain, false}, {dir.file("broken.zip"), false}, {dir.file("none.zip"), false}};
+  } cases[] = {
+      {hostile, true}, {plain, false}, {dir.file("broken.zip"), false}, {dir.file("none.zip"), false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.zip);
     _guardchar<char> installer;

@@ -29,7 +29,8 @@ namespace {
 // beside the chosen path, as "<path>.proposed".
 class cScriptedForm : public cSoftUpdateInfoForm {
  public:
-  cScriptedForm(sUpdateInfoCtx* info, std::string path) : cSoftUpdateInfoForm(info), myPath(std::move(path)) {}
+  cScriptedForm(sUpdateInfoCtx* info, std::string path)
+      : cSoftUpdateInfoForm(info), myPath(std::move(path)) {}
 
  protected:
   bool chooseTarget(const char* proposed, const char*, _guardchar<char>& path) override {
@@ -44,10 +45,11 @@ class cScriptedForm : public cSoftUpdateInfoForm {
 
 class cFormApp : public cTamsivarApp {
  public:
-  cFormApp(cSoftUpdateInfoForm::sUpdateInfoCtx* info, std::string path) : myInfo(info), myPath(std::move(path)) {}
+  cFormApp(cSoftUpdateInfoForm::sUpdateInfoCtx* info, std::string path)
+      : myInfo(info), myPath(std::move(path)) {}
   int run() override {
-    return windowMaker()->modal("Software Package Update", 500, 450, new cScriptedForm(myInfo, myPath), nullptr,
-                                false);
+    return windowMaker()->modal("Software Package Update", 500, 450, new cScriptedForm(myInfo, myPath),
+                                nullptr, false);
   }
 
  private:
@@ -68,8 +70,8 @@ int runForm(const std::string& url, const std::string& path, Step step) {
     info.notes.set("Better.");
     char arg0[] = "/nowhere/zvk";
     char* argv[] = {arg0, nullptr};
-    _exit(cCIApplication::runApp(new cFormApp(&info, path), nullptr, nullptr, 0, 1, argv, new cCIAppFullConfig,
-                                 "zvk"));
+    _exit(cCIApplication::runApp(new cFormApp(&info, path), nullptr, nullptr, 0, 1, argv,
+                                 new cCIAppFullConfig, "zvk"));
   }
   const std::string w = e2e::waitWindow("Software Package Update");
   bool done = false;
@@ -112,7 +114,9 @@ class UpdateDownload : public ::testing::Test {
     server = std::make_unique<e2e::cUpdateServer>(srv);
     ASSERT_GT(server->port, 0);
   }
-  std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(server->port) + path; }
+  std::string url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(server->port) + path;
+  }
   std::vector<std::string> leftovers() const {
     std::vector<std::string> out;
     for (const auto& e : fs::directory_iterator(dl)) out.push_back(e.path().filename());
@@ -160,7 +164,8 @@ TEST_F(UpdateDownload, RefusedAndCutDownloadsLeaveNoPartialFile) {
   // A cut body: the retry question; Yes asks again, No keeps the old file.
   EXPECT_EQ(runForm(url("/cut/Foo.zip"), target,
                     [](const std::string& w) {
-                      return e2e::answerBox(w, "Confirm", "Return") && e2e::answerBox(w, "Confirm", "Return") &&
+                      return e2e::answerBox(w, "Confirm", "Return") &&
+                             e2e::answerBox(w, "Confirm", "Return") &&
                              e2e::answerBox(w, "Confirm", "Escape") && e2e::answer(w, "Escape");
                     }),
             0);

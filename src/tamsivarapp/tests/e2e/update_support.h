@@ -43,7 +43,9 @@ class cUpdateServer {
       waitpid(myPid, nullptr, 0);
     }
   }
-  std::string prefix() const { return "http://127.0.0.1:" + std::to_string(port) + "/autocheck.php?softwareid="; }
+  std::string prefix() const {
+    return "http://127.0.0.1:" + std::to_string(port) + "/autocheck.php?softwareid=";
+  }
   std::string log() const { return readFileBytes(myRoot + "/log"); }
   void reply(const std::string& id, const std::string& body) const {
     std::ofstream(myRoot + "/reply-" + id, std::ios::binary) << body;

@@ -59,7 +59,8 @@ class UpdateRoad : public ::testing::TestWithParam<bool> {
   void TearDown() override { delete server; }
 
   std::vector<std::string> asUser(std::vector<std::string> argv) const {
-    if (GetParam()) argv.insert(argv.begin(), {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+    if (GetParam())
+      argv.insert(argv.begin(), {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
     return argv;
   }
   std::string path = "/usr/bin:/bin";
@@ -79,7 +80,8 @@ class UpdateRoad : public ::testing::TestWithParam<bool> {
     cfg({"set", "install/" + id + "/name", "str", name});
   }
   void click(const std::string& window, int x, int y) const {
-    runWithEnv({"xdotool", "mousemove", "--window", window, std::to_string(x), std::to_string(y), "click", "1"});
+    runWithEnv(
+        {"xdotool", "mousemove", "--window", window, std::to_string(x), std::to_string(y), "click", "1"});
     std::this_thread::sleep_for(std::chrono::milliseconds(700));
   }
   sRunResult zvk(const std::vector<std::string>& args, bool display, const std::string& prefix = {}) const {
@@ -110,7 +112,8 @@ TEST_P(UpdateRoad, UpdateModeAnswersWithoutAndWithMessages) {
 
   // Quiet and up to date: no window, no display.
   EXPECT_EQ(zvk({"update", "demo", "quite"}, false).status, 0);
-  EXPECT_NE(server->log().find("/autocheck.php?softwareid=demo&os=linux\n"), std::string::npos) << server->log();
+  EXPECT_NE(server->log().find("/autocheck.php?softwareid=demo&os=linux\n"), std::string::npos)
+      << server->log();
   if (!e2e::haveDisplay()) GTEST_SKIP() << "the boxes need an X display";
   EXPECT_EQ(zvkAnswering({"update", "demo"}, "Information").status, 0);
 
@@ -119,7 +122,8 @@ TEST_P(UpdateRoad, UpdateModeAnswersWithoutAndWithMessages) {
   EXPECT_EQ(server->log(), before) << "an invalid id reached the server";
 
   EXPECT_EQ(zvkAnswering({"update", "lf"}, "Error").status, 1);
-  EXPECT_EQ(zvkAnswering({"update", "demo"}, "Error", "http://127.0.0.1:1/autocheck.php?softwareid=").status, 1);
+  EXPECT_EQ(zvkAnswering({"update", "demo"}, "Error", "http://127.0.0.1:1/autocheck.php?softwareid=").status,
+            1);
   EXPECT_EQ(zvk({"update", "lf", "quite"}, false).status, 1);
 }
 
@@ -163,6 +167,43 @@ TEST_P(UpdateRoad, ManagerEndsWithCtrlQAndClosesCleanlyWhileAsking) {
   EXPECT_EQ(server->log().find("stall2"), std::string::npos) << "a closing window asked for another package";
 }
 
+TEST_P(UpdateRoad, UpdateModeSavesThroughTheDialogAndStartsTheInstaller) {
+  if (!e2e::haveDisplay()) GTEST_SKIP() << "needs an X display";
+  // The new installer: a bundle whose program leaves a mark.
+  const std::string pkg = dir.file("pkg"), mark = dir.file("marks/installer-ran");
+  fs::create_directories(pkg + "/Foo.app/Contents/MacOS");
+  fs::create_directories(dir.file("marks"));
+  chmod(dir.file("marks").c_str(), 0777);
+  std::ofstream(pkg + "/Foo.app/Contents/Info.plist")
+      << "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>CFBundleExecutable</key>"
+         "<string>Installer</string></dict></plist>";
+  std::ofstream(pkg + "/Foo.app/Contents/MacOS/Installer") << "#!/bin/sh\ntouch " << mark << "\n";
+  chmod((pkg + "/Foo.app/Contents/MacOS/Installer").c_str(), 0755);
+  ASSERT_EQ(runWithEnv({"zip", "-qr", dir.file("srv/Foo.zip"), "Foo.app"}, {}, pkg).status, 0);
+  const std::string dl = home + "/dl";
+  fs::create_directories(dl);
+  if (GetParam()) chown(dl.c_str(), 65534, 65534);
+  record("demo", std::to_string(kV12), "Demo");
+  cfg({"set", "installer/temp", "str", dl});
+  server->reply("demo", "2.0\rhttp://127.0.0.1:" + std::to_string(server->port) + "/Foo.zip\rhttp://h/\rNew\r");
+
+  auto user = std::async(std::launch::async, [&] {
+    const std::string w = e2e::waitWindow("Software Package Update");
+    if (w.empty()) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    click(w, 300, 390);  // Install
+    // The save dialog opens in the folder used last, with the proposed name.
+    return e2e::answerBox(w, "Save update file as...", "Return");
+  });
+  sRunResult r = zvk({"update", "demo", "quite"}, true);
+  EXPECT_TRUE(user.get());
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(readFileBytes(dl + "/Foo.zip"), readFileBytes(dir.file("srv/Foo.zip")));
+  EXPECT_EQ(cfg({"get", "installer/temp"}).out, dl + "\n");
+  for (int i = 0; i < 50 && !fs::exists(mark); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_TRUE(fs::exists(mark));
+}
+
 // Where the manager draws what the user clicks, in a 770 by 480 window.
 constexpr int kPublisherLink[] = {440, 335};
 constexpr int kSupportLink[] = {440, 355};
@@ -175,8 +216,8 @@ TEST_P(UpdateRoad, ManagerOpensWebLinksOnlyUninstallsAndSwitchesLanguage) {
   // The desktop's opener, recording each call's arguments one a line.
   fs::create_directories(dir.file("bin"));
   const std::string opened = dir.file("opened");
-  std::ofstream(dir.file("bin/xdg-open")) << "#!/bin/sh\nfor a in \"$@\"; do echo \"[$a]\" >> " << opened
-                                         << "; done\n";
+  std::ofstream(dir.file("bin/xdg-open"))
+      << "#!/bin/sh\nfor a in \"$@\"; do echo \"[$a]\" >> " << opened << "; done\n";
   chmod(dir.file("bin/xdg-open").c_str(), 0755);
   std::ofstream(opened).close();
   chmod(opened.c_str(), 0666);
