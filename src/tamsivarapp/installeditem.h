@@ -29,6 +29,11 @@ struct sInstalledItem {
   _guardchar<char> updatesUrl;
   _List<sRunOption> runOptions;
 
+  sInstalledItem() = default;
+  sInstalledItem(const sInstalledItem&) = delete;
+  sInstalledItem& operator=(const sInstalledItem&) = delete;
+  ~sInstalledItem() { runOptions.destroy(); }
+
   bool hasUpdate() const { return newest != kNoVersion && newest > installed; }
 };
 

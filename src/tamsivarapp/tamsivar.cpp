@@ -120,6 +120,7 @@ bool cTamsivarForm::cConfigReaderJob::sectionEnumProc(const char* id, void* self
 cTamsivarForm::~cTamsivarForm() {
   myJob.terminate();
   myRunLinks.destroy();
+  myItems.destroy();
 }
 
 int run_tamsivar() {
@@ -217,6 +218,8 @@ void cTamsivarForm::refresh() {
   myStatus.setText(string(rowChecking), cCanvas::eAlignCenter, false);
   myStatus.show(false);
   myCurrent = nullptr;
+  // Their commands belong to the items the reader is about to replace.
+  clearRunOptions();
   if (!myJob.start(this)) readEnded();
   repaint(nullptr);
 }
@@ -246,7 +249,9 @@ void cTamsivarForm::readEnded() {
 void cTamsivarForm::selectItem(sInstalledItem* item) {
   if (!item || item == myCurrent) return;
   myCurrent = item;
-  myIcon.refPict(&item->bigIcon);
+  // A copy: the item goes with the next reading.
+  if (myShownIcon.create(item->bigIcon.raw(), item->bigIcon.width(), item->bigIcon.height(), false))
+    myIcon.refPict(&myShownIcon);
   myTitle.setText(item->name.ptr ? item->name.ptr : "", cCanvas::eAlignLeft, false);
   myVersion.setText(formatted(string(rowVersionLine), item->versionText.ptr).c_str(), cCanvas::eAlignLeft,
                     false);
@@ -260,9 +265,13 @@ void cTamsivarForm::selectItem(sInstalledItem* item) {
   myDetails.repaint(nullptr);
 }
 
-void cTamsivarForm::placeRunOptions(sInstalledItem* item) {
+void cTamsivarForm::clearRunOptions() {
   for (auto* l = myRunLinks.head; l; l = l->next) myDetails.dettach(&l->value);
   myRunLinks.destroy();
+}
+
+void cTamsivarForm::placeRunOptions(sInstalledItem* item) {
+  clearRunOptions();
   const int bottom = myDetails.height() - 20;
   if (bottom < 115) return;
   int y = 115;

@@ -52,6 +52,7 @@ class cTamsivarForm : public cChildElement {
  private:
   void readEnded();
   void uninstallCurrent();
+  void clearRunOptions();
   void placeRunOptions(sInstalledItem* item);
   void placeLinks(sInstalledItem* item);
 
@@ -67,6 +68,7 @@ class cTamsivarForm : public cChildElement {
   cPanelChild myDetails;
   cWZIButton myUpdate;
   cWZIButton myUninstall;
+  cPicture myShownIcon;
   cPictureElement myIcon;
   cStaticElement myTitle;
   cStaticElement myVersion;
