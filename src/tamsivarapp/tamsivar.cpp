@@ -12,6 +12,7 @@
 #include "ciom/windowmaker.h"
 #include "tamsivar/manager.h"
 #include "tamsivarapp/checkupdates.h"
+#include "tamsivarapp/formlook.h"
 #include "tamsivarapp/modes.h"
 #include "tamsivarapp/removeui.h"
 #include "tamsivarapp/updateform.h"
@@ -43,30 +44,7 @@ enum eRow {
 constexpr int kReadEnded = 6;
 constexpr int kKeyQ = 81;
 
-constexpr unsigned int kWhite = 0xFFFFFF;
-constexpr unsigned int kTextColor = 0x734D32;
 constexpr unsigned int kPaleText = 0xB9AA9C;
-constexpr unsigned int kLinkColor = 0xC98C2F;
-constexpr unsigned int kFrameColor = 0xE4E0DC;
-constexpr unsigned int kHighlight = 0xEAD3B0;
-
-std::string formatted(const char* format, const char* value) {
-  if (!format) return {};
-  char text[200];
-  std::snprintf(text, sizeof text, format, value ? value : "");
-  return text;
-}
-
-void placeIn(cChildElement& parent, cChildElement& e, int x, int y, int w, int h) {
-  parent.attach(&e, x, y, 10, 10);
-  parent.anchor(&e, x, y, w, h);
-}
-
-void styleLink(cLinkElement& link, const char* text) {
-  link.setFont(mkBtnFont(true));
-  link.setColorSchema(kLinkColor, kWhite, kWhite);
-  link.setText(text ? text : "", cCanvas::eAlignLeft, false);
-}
 
 }  // namespace
 
@@ -145,17 +123,17 @@ void cTamsivarForm::onConstruct() {
   placeIn(*this, myLangSwitch, -71, 25, 25, 25);
 
   placeIn(*this, myListPanel, 45, 70, -91, 180);
-  myListPanel.setBgColor(kWhite);
-  myListPanel.setBorderColor(kFrameColor);
+  myListPanel.setBgColor(kLookWhite);
+  myListPanel.setBorderColor(kLookFrame);
   placeIn(myListPanel, myList, 5, 5, -11, -11);
-  myList.setBorderColor(kWhite, false);
+  myList.setBorderColor(kLookWhite, false);
   placeIn(*this, myStatus, 45, 150, -91, 22);
-  myStatus.setColorSchema(kPaleText, kWhite, kWhite);
+  myStatus.setColorSchema(kPaleText, kLookWhite, kLookWhite);
 
   myList.showHeader(true);
   myList.setColumn(1, string(rowName), 310, cCanvas::eAlignLeft);
   myList.setColumnFont(1, mkBtnFont(false));
-  myList.setColumnTextColor(1, kTextColor, false);
+  myList.setColumnTextColor(1, kLookText, false);
   myList.setColumn(2, string(rowInstalled), 100, cCanvas::eAlignLeft);
   myList.setColumnTextColor(2, kPaleText, false);
   myList.setColumn(3, string(rowVersion), 100, cCanvas::eAlignLeft);
@@ -171,18 +149,18 @@ void cTamsivarForm::onConstruct() {
   myList.setImageLists(&mySmallIcons, nullptr, nullptr);
 
   placeIn(*this, myDetails, 45, 255, -91, -296);
-  myDetails.setBgColor(kWhite);
-  myDetails.setBorderColor(kWhite);
+  myDetails.setBgColor(kLookWhite);
+  myDetails.setBorderColor(kLookWhite);
   myDetails.attach(&myIcon, 15, 20, 48, 48);
   myIcon.setTransparent(true);
   myDetails.attach(&myTitle, 85, 25, 350, 45);
   myTitle.setFont(mkWizTitleFont());
-  myTitle.setColorSchema(kTextColor, kWhite, kWhite);
+  myTitle.setColorSchema(kLookText, kLookWhite, kLookWhite);
   myTitle.setTextDispMode(cStaticElement::tdmWrapped);
   myDetails.attach(&myVersion, 85, 70, 200, 20);
-  myVersion.setColorSchema(kTextColor, kWhite, kWhite);
+  myVersion.setColorSchema(kLookText, kLookWhite, kLookWhite);
   myDetails.attach(&myTime, 85, 90, 200, 20);
-  myTime.setColorSchema(kTextColor, kWhite, kWhite);
+  myTime.setColorSchema(kLookText, kLookWhite, kLookWhite);
   for (auto [link, row] : {std::pair{&myPublisher, rowPublisher}, std::pair{&mySupport, rowSupport},
                            std::pair{&myUpdates, rowUpdates}}) {
     myDetails.attach(link, 390, 70, 100, 20);
@@ -191,7 +169,7 @@ void cTamsivarForm::onConstruct() {
   for (auto [button, row, x] :
        {std::tuple{&myUninstall, rowUninstall, -116}, std::tuple{&myUpdate, rowUpdate, -246}}) {
     placeIn(myDetails, *button, x, 0, 115, 30);
-    button->setColorSchema(kTextColor, kWhite, kFrameColor, kHighlight);
+    button->setColorSchema(kLookText, kLookWhite, kLookFrame, kLookHighlight);
     button->setText(string(row), -1, false);
   }
 
@@ -202,7 +180,7 @@ void cTamsivarForm::onConstruct() {
   placeIn(*this, myRemoveLink, 45, -40 + (30 - size.cy) / 2, size.cx, size.cy);
   myRemoveLink.hide(false);
   placeIn(*this, myRefresh, -161, -40, 114, 30);
-  myRefresh.setColorSchema(kWhite, kLinkColor, 0xE2A74E, kHighlight);
+  myRefresh.setColorSchema(kLookWhite, kLookLink, 0xE2A74E, kLookHighlight);
   myRefresh.setText(string(rowRefresh), -1, false);
   refresh();
 }
@@ -253,9 +231,9 @@ void cTamsivarForm::selectItem(sInstalledItem* item) {
   if (myShownIcon.create(item->bigIcon.raw(), item->bigIcon.width(), item->bigIcon.height(), false))
     myIcon.refPict(&myShownIcon);
   myTitle.setText(item->name.ptr ? item->name.ptr : "", cCanvas::eAlignLeft, false);
-  myVersion.setText(formatted(string(rowVersionLine), item->versionText.ptr).c_str(), cCanvas::eAlignLeft,
+  myVersion.setText(formatRow(string(rowVersionLine), item->versionText.ptr).c_str(), cCanvas::eAlignLeft,
                     false);
-  myTime.setText(formatted(string(rowTimeLine), item->installTime.ptr).c_str(), cCanvas::eAlignLeft, false);
+  myTime.setText(formatRow(string(rowTimeLine), item->installTime.ptr).c_str(), cCanvas::eAlignLeft, false);
   placeRunOptions(item);
   placeLinks(item);
   if (item->hasUpdate())
@@ -321,7 +299,7 @@ void cTamsivarForm::uninstallCurrent() {
 
 void cTamsivarForm::onPaint(cCanvas* c) {
   sRect all{0, 0, width(), height()};
-  c->drawRect(&all, kWhite, kWhite);
+  c->drawRect(&all, kLookWhite, kLookWhite);
 }
 
 bool cTamsivarForm::onClose() {

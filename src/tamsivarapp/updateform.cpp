@@ -18,6 +18,7 @@
 #include "ciom/liblang.h"
 #include "ciom/messageform.h"
 #include "ciom/windowmaker.h"
+#include "tamsivarapp/formlook.h"
 #include "tamsivarapp/updatedownload.h"
 #include "tamsivarapp/weblink.h"
 
@@ -41,19 +42,6 @@ enum eRow {
   rowServerError = 14,
   rowCannotWrite = 15
 };
-
-constexpr unsigned int kTextColor = 0x734D32;
-constexpr unsigned int kWhite = 0xFFFFFF;
-constexpr unsigned int kLinkColor = 0xC98C2F;
-constexpr unsigned int kFrameColor = 0xE4E0DC;
-constexpr unsigned int kButtonHighlight = 0xEAD3B0;
-
-std::string formatted(const char* format, const char* value) {
-  if (!format) return {};
-  char text[512];
-  std::snprintf(text, sizeof text, format, value ? value : "");
-  return text;
-}
 
 // The partial file is never left behind, whatever ends the procedure.
 struct sTempFile {
@@ -100,34 +88,28 @@ bool cSoftUpdateInfoForm::installUpdate(sUpdateInfoCtx& information, cChildEleme
 
 void cSoftUpdateInfoForm::onConstruct() {
   cCustomForm::onConstruct();
-  cChildElement* area = clientArea();
-  auto place = [area](cChildElement& e, int x, int y, int w, int h) {
-    area->attach(&e, x, y, 10, 10);
-    area->anchor(&e, x, y, w, h);
-  };
-  place(myTitle, 10, 0, -21, 45);
+  cChildElement& area = *clientArea();
+  placeIn(area, myTitle, 10, 0, -21, 45);
   myTitle.setFont(mkWizTitleFont());
-  myTitle.setColorSchema(kTextColor, kWhite, kWhite);
+  myTitle.setColorSchema(kLookText, kLookWhite, kLookWhite);
   myTitle.setTextDispMode(cStaticElement::tdmWrapped);
-  myTitle.setText(formatted(string(rowTitle), myInfo->name.ptr).c_str(), cCanvas::eAlignLeft, false);
+  myTitle.setText(formatRow(string(rowTitle), myInfo->name.ptr).c_str(), cCanvas::eAlignLeft, false);
 
-  place(myNotes, 10, 50, -21, -151);
-  myNotes.setColorSchema(kFrameColor, kWhite, kTextColor);
+  placeIn(area, myNotes, 10, 50, -21, -151);
+  myNotes.setColorSchema(kLookFrame, kLookWhite, kLookText);
   myNotes.setExtraTitleSpacing(10);
-  myNotes.setText(formatted(string(rowWhatIsNew), myInfo->version.ptr).c_str(),
+  myNotes.setText(formatRow(string(rowWhatIsNew), myInfo->version.ptr).c_str(),
                   myInfo->notes.ptr ? myInfo->notes.ptr : "");
 
   for (auto [link, row, y] :
        {std::tuple{&mySiteLink, rowSite, -91}, std::tuple{&myDownloadLink, rowDownload, -71}}) {
-    place(*link, 10, y, -21, 20);
-    link->setFont(mkBtnFont(true));
-    link->setColorSchema(kLinkColor, kWhite, kWhite);
-    link->setText(string(row), cCanvas::eAlignLeft, false);
+    placeIn(area, *link, 10, y, -21, 20);
+    styleLink(*link, string(row));
   }
   for (auto [button, row, x] :
        {std::tuple{&myInstall, rowInstall, -256}, std::tuple{&myNotNow, rowNotNow, -126}}) {
-    place(*button, x, -33, 115, 25);
-    button->setColorSchema(kTextColor, kWhite, kFrameColor, kButtonHighlight);
+    placeIn(area, *button, x, -33, 115, 25);
+    button->setColorSchema(kLookText, kLookWhite, kLookFrame, kLookHighlight);
     button->setText(string(row), -1, false);
   }
 }
