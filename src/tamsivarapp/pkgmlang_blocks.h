@@ -8,10 +8,10 @@ extern const unsigned char gTamsivarappLangBlock_eng[gTamsivarappLangBlockSize_e
 inline constexpr long long gTamsivarappLangBlockSize_deu = 2190;
 extern const unsigned char gTamsivarappLangBlock_deu[gTamsivarappLangBlockSize_deu];
 
-inline constexpr long long gTamsivarappLangBlockSize_rus = 2512;
+inline constexpr long long gTamsivarappLangBlockSize_rus = 2516;
 extern const unsigned char gTamsivarappLangBlock_rus[gTamsivarappLangBlockSize_rus];
 
-inline constexpr long long gTamsivarappLangBlockSize_ukr = 2481;
+inline constexpr long long gTamsivarappLangBlockSize_ukr = 2487;
 extern const unsigned char gTamsivarappLangBlock_ukr[gTamsivarappLangBlockSize_ukr];
 
 inline constexpr long long gTamsivarappLangBlockSize_kor = 1976;
