@@ -192,7 +192,8 @@ TEST_P(UpdateRoad, UpdateModeSavesThroughTheDialogAndStartsTheInstaller) {
   if (GetParam()) chown(dl.c_str(), 65534, 65534);
   record("demo", std::to_string(kV12), "Demo");
   cfg({"set", "installer/temp", "str", dl});
-  server->reply("demo", "2.0\rhttp://127.0.0.1:" + std::to_string(server->port) + "/Foo.zip\rhttp://h/\rNew\r");
+  server->reply("demo",
+                "2.0\rhttp://127.0.0.1:" + std::to_string(server->port) + "/Foo.zip\rhttp://h/\rNew\r");
 
   auto user = std::async(std::launch::async, [&] {
     const std::string w = e2e::waitWindow("Software Package Update");
@@ -207,7 +208,8 @@ TEST_P(UpdateRoad, UpdateModeSavesThroughTheDialogAndStartsTheInstaller) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(readFileBytes(dl + "/Foo.zip"), readFileBytes(dir.file("srv/Foo.zip")));
   EXPECT_EQ(cfg({"get", "installer/temp"}).out, dl + "\n");
-  for (int i = 0; i < 50 && !fs::exists(mark); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  for (int i = 0; i < 50 && !fs::exists(mark); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_TRUE(fs::exists(mark));
 }
 
