@@ -71,14 +71,27 @@ def draw_icon():
     return surface
 
 
-def straight_bgra(surface):
+def scaled(surface, size):
+    """The icon drawn again at a list's size, smoothly scaled down."""
+    small = cairo.ImageSurface(cairo.FORMAT_ARGB32, size, size)
+    ctx = cairo.Context(small)
+    ctx.scale(size / SIZE, size / SIZE)
+    ctx.set_source_surface(surface, 0, 0)
+    ctx.get_source().set_filter(cairo.FILTER_BEST)
+    ctx.paint()
+    small.flush()
+    return small
+
+
+def straight_bgra(surface, bottom_up=False):
     """Cairo keeps premultiplied native-endian words; the icon wants plain
     B, G, R, A bytes."""
     data = bytes(surface.get_data())
     stride = surface.get_stride()
+    size = surface.get_width()
     out = bytearray()
-    for y in range(SIZE):
-        for x in range(SIZE):
+    for y in (reversed(range(size)) if bottom_up else range(size)):
+        for x in range(size):
             (word,) = struct.unpack_from("=I", data, y * stride + 4 * x)
             a = word >> 24
             r, g, b = (word >> 16) & 255, (word >> 8) & 255, word & 255
@@ -88,16 +101,24 @@ def straight_bgra(surface):
     return bytes(out)
 
 
-def write_source(pixels):
-    lines = [
-        "// Drawn by tools/gen_app_art.py; run it again rather than editing here.",
-        '#include "tamsivarapp/main.h"',
-        "",
-        "const unsigned char _iconColorData[65536] = {",
-    ]
+def byte_array(name, pixels):
+    lines = ["", "const unsigned char %s[%d] = {" % (name, len(pixels))]
     for i in range(0, len(pixels), 24):
         lines.append("    " + ",".join("0x%02x" % b for b in pixels[i:i + 24]) + ",")
     lines.append("};")
+    return lines
+
+
+def write_source(pixels, small, big):
+    lines = [
+        "// Drawn by tools/gen_app_art.py; run it again rather than editing here.",
+        '#include "tamsivarapp/main.h"',
+    ]
+    lines += byte_array("_iconColorData", pixels)
+    # The list's and the details' stand-ins for a package without an icon:
+    # rows bottom-up, as the toolkit's resource pictures are stored.
+    lines += byte_array("app_ico_small", small)
+    lines += byte_array("app_ico_big", big)
     with open(os.path.join(ROOT, "src/tamsivarapp/appicon.cpp"), "w") as f:
         f.write("\n".join(lines) + "\n")
 
@@ -118,7 +139,10 @@ def main():
     surface = draw_icon()
     pixels = straight_bgra(surface)
     assert len(pixels) == 65536
-    write_source(pixels)
+    small = straight_bgra(scaled(surface, 16), bottom_up=True)
+    big = straight_bgra(scaled(surface, 48), bottom_up=True)
+    assert len(small) == 1024 and len(big) == 9216
+    write_source(pixels, small, big)
     write_icns(surface)
     if args.png_dir:
         surface.write_to_png(os.path.join(args.png_dir, "app_icon.png"))

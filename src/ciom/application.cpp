@@ -43,6 +43,11 @@ cCIApplication::~cCIApplication() {
   myMaker = nullptr;
 }
 
+cWindowMaker* cCIApplication::openWindowMaker() {
+  if (!myMaker) myMaker = cWindowMaker::newWindowMaker(myInstance, appIconData(), appIconDim(), nullptr);
+  return myMaker;
+}
+
 int cCIApplication::runApp(cCIApplication* app, void* instance, void*, int, int argc, char** argv,
                            cApplicationConfig* config, const char* name) {
   if (!app) return 1;
@@ -79,9 +84,7 @@ int cCIApplication::runApp(cCIApplication* app, void* instance, void*, int, int 
   }
 
   if (app->onInit(argc, argv, status)) {
-    if (app->needsWindowMaker())
-      app->myMaker = cWindowMaker::newWindowMaker(instance, app->appIconData(), app->appIconDim(),
-                                                  app->myMaker);
+    if (app->needsWindowMaker()) app->openWindowMaker();
     if (app->myMaker || !app->needsWindowMaker()) {
       status = app->run();
       app->onDestroy();

@@ -38,6 +38,9 @@ class cCIApplication {
 
   static cCIApplication* appRef() { return gCurrentApp; }
   cWindowMaker* windowMaker() { return myMaker; }
+  // The window maker for a program that started without one and finds it
+  // has something to show after all; null when no window can be opened.
+  cWindowMaker* openWindowMaker();
   const char* appPath() { return myPath.ptr; }
   const char* appFolder() { return myFolder.ptr; }
   void* instance() { return myInstance; }

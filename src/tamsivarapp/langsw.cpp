@@ -62,7 +62,8 @@ bool cLangSwitchCtl::switchTo(int lang) {
     app->config()->setParamInt16("lang/current", lang);
     app->config()->saveConfig();
   }
-  postAction(new cChildAction(acChange));
+  // The window hears of it: posted actions reach only their own element.
+  notifyAction(new cChildAction(acChange));
   repaint(nullptr);
   return true;
 }

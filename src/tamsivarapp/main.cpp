@@ -91,4 +91,6 @@ void* cTamsivarApp::appIconData() { return const_cast<unsigned char*>(_iconColor
 
 unsigned int cTamsivarApp::appIconDim() { return 128; }
 
-bool cTamsivarApp::needsWindowMaker() { return mode != mMake && mode != mVersion; }
+bool cTamsivarApp::needsWindowMaker() {
+  return mode != mMake && mode != mVersion && !(mode == mUpdate && quiet);
+}

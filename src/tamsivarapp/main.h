@@ -32,3 +32,7 @@ class cTamsivarApp : public cCIApplication {
 
 // 128 by 128 pixels of 32 bits.
 extern const unsigned char _iconColorData[65536];
+// The stand-in icons of packages without one: 16 and 48 pixels on a side,
+// 32 bits, rows bottom-up.
+extern const unsigned char app_ico_small[1024];
+extern const unsigned char app_ico_big[9216];

@@ -1,0 +1,1 @@
+zvk_fuzz(update_reply zvk_tamsivarapp)

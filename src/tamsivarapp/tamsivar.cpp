@@ -1,0 +1,355 @@
+#include "tamsivarapp/tamsivar.h"
+
+#include <cstdio>
+#include <string>
+#include <tuple>
+#include <utility>
+
+#include "base/conproc.h"
+#include "base/stringkey.h"
+#include "ciom/application.h"
+#include "ciom/liblang.h"
+#include "ciom/windowmaker.h"
+#include "tamsivar/manager.h"
+#include "tamsivarapp/checkupdates.h"
+#include "tamsivarapp/formlook.h"
+#include "tamsivarapp/modes.h"
+#include "tamsivarapp/removeui.h"
+#include "tamsivarapp/updateform.h"
+#include "tamsivarapp/weblink.h"
+
+namespace {
+
+enum eRow {
+  rowCaption = 0,
+  rowInstalledPackages = 1,
+  rowName = 2,
+  rowInstalled = 3,
+  rowVersion = 4,
+  rowUpdate = 5,
+  rowUninstall = 6,
+  rowVersionLine = 7,
+  rowTimeLine = 8,
+  rowPublisher = 9,
+  rowSupport = 10,
+  rowUpdates = 11,
+  rowRefresh = 12,
+  rowNothingInstalled = 13,
+  rowChecking = 15,
+  rowUpdateAvailable = 16,
+  rowRemoveManager = 17
+};
+
+// The reader's end, posted by the job to the form.
+constexpr int kReadEnded = 6;
+constexpr int kKeyQ = 81;
+
+constexpr unsigned int kPaleText = 0xB9AA9C;
+
+}  // namespace
+
+// ---- the reader job ----
+
+bool cTamsivarForm::cConfigReaderJob::start(cTamsivarForm* form) {
+  if (!form) return false;
+  myForm = form;
+  return cJob::start();
+}
+
+int cTamsivarForm::cConfigReaderJob::job() {
+  cTamsivarForm& f = *myForm;
+  f.myList.clear();
+  f.myItems.destroy();
+  f.mySmallIcons.destroy();
+  f.myRows = 0;
+  cCIApplication* app = cCIApplication::appRef();
+  if (app && app->config()) app->config()->enumSubsections("install", sectionEnumProc, this);
+  return 0;
+}
+
+void cTamsivarForm::cConfigReaderJob::onJobEnd(unsigned long) {
+  myForm->postAction(new cChildAction(kReadEnded));
+}
+
+bool cTamsivarForm::cConfigReaderJob::sectionEnumProc(const char* id, void* self) {
+  auto* job = static_cast<cConfigReaderJob*>(self);
+  // A window that is closing asks no further package.
+  if (job->haveToStop()) return false;
+  cTamsivarForm& f = *job->myForm;
+  cCIApplication* app = cCIApplication::appRef();
+  auto* entry = f.myItems.add();
+  sInstalledItem& item = entry->value;
+  if (!readInstalledItem(app ? app->config() : nullptr, id, item)) {
+    f.myItems.remove(entry);
+    return true;
+  }
+  f.mySmallIcons.refImage(f.myRows, &item.smallIcon);
+  checkVersion(item.id.ptr, item.newest, item.downloadUrl, item.webSite, item.notes);
+  f.myList.setItem(f.myRows, 1, item.name.ptr ? item.name.ptr : "", f.myRows, &item);
+  f.myList.setItem(f.myRows, 2, item.installTime.ptr ? item.installTime.ptr : "", -1, nullptr);
+  f.myList.setItem(f.myRows, 3, item.versionText.ptr ? item.versionText.ptr : "", -1, nullptr);
+  f.myList.setItem(f.myRows, 4, item.hasUpdate() ? f.string(rowUpdateAvailable) : "", -1, nullptr);
+  ++f.myRows;
+  return true;
+}
+
+// ---- the form ----
+
+cTamsivarForm::~cTamsivarForm() {
+  myJob.terminate();
+  myRunLinks.destroy();
+  myItems.destroy();
+}
+
+int run_tamsivar() {
+  cCiomLangData* section = cLibLang::gCiomLang.sections.find(cStringKey("pkgm::tamsivar", -1));
+  cCIApplication* app = cCIApplication::appRef();
+  if (!app || !app->windowMaker()) return 1;
+  int result;
+  do {
+    section = cLibLang::gCiomLang.sections.find(cStringKey("pkgm::tamsivar", -1));
+    result = app->windowMaker()->modal(section ? section->string(rowCaption) : "", 770, 480,
+                                       new cTamsivarForm, nullptr, false);
+  } while (result == 10);
+  return result;
+}
+
+void cTamsivarForm::onConstruct() {
+  placeIn(*this, myHeader, 45, 25, 100, 25);
+  myHeader.setText(string(rowInstalledPackages), -1, false);
+  myHeader.move(45, 25, myHeader.requiredWidth(), 25);
+  myHeader.setActivated(true, false);
+  myHeader.setAcceptFocus(false);
+  placeIn(*this, myLangSwitch, -71, 25, 25, 25);
+
+  placeIn(*this, myListPanel, 45, 70, -91, 180);
+  myListPanel.setBgColor(kLookWhite);
+  myListPanel.setBorderColor(kLookFrame);
+  placeIn(myListPanel, myList, 5, 5, -11, -11);
+  myList.setBorderColor(kLookWhite, false);
+  placeIn(*this, myStatus, 45, 150, -91, 22);
+  myStatus.setColorSchema(kPaleText, kLookWhite, kLookWhite);
+
+  myList.showHeader(true);
+  myList.setColumn(1, string(rowName), 310, cCanvas::eAlignLeft);
+  myList.setColumnFont(1, mkBtnFont(false));
+  myList.setColumnTextColor(1, kLookText, false);
+  myList.setColumn(2, string(rowInstalled), 100, cCanvas::eAlignLeft);
+  myList.setColumnTextColor(2, kPaleText, false);
+  myList.setColumn(3, string(rowVersion), 100, cCanvas::eAlignLeft);
+  myList.setColumnTextColor(3, kPaleText, false);
+  myList.setColumn(4, "", myList.width() > 530 ? myList.width() - 530 : 10, cCanvas::eAlignLeft);
+  myList.setColumnTextColor(4, 0xD4A76C, false);
+  myList.setSpacing(10);
+  myList.setTextPadding(3, false);
+  myList.setFullLineSelect(true, false);
+  myList.setFullLineSelectColors(0xF7EEE1, 0xF7EEE1, false);
+  // The columns only name what is shown; they do not sort.
+  myList.header().disable(false);
+  myList.setImageLists(&mySmallIcons, nullptr, nullptr);
+
+  placeIn(*this, myDetails, 45, 255, -91, -296);
+  myDetails.setBgColor(kLookWhite);
+  myDetails.setBorderColor(kLookWhite);
+  myDetails.attach(&myIcon, 15, 20, 48, 48);
+  myIcon.setTransparent(true);
+  myDetails.attach(&myTitle, 85, 25, 350, 45);
+  myTitle.setFont(mkWizTitleFont());
+  myTitle.setColorSchema(kLookText, kLookWhite, kLookWhite);
+  myTitle.setTextDispMode(cStaticElement::tdmWrapped);
+  myDetails.attach(&myVersion, 85, 70, 200, 20);
+  myVersion.setColorSchema(kLookText, kLookWhite, kLookWhite);
+  myDetails.attach(&myTime, 85, 90, 200, 20);
+  myTime.setColorSchema(kLookText, kLookWhite, kLookWhite);
+  for (auto [link, row] : {std::pair{&myPublisher, rowPublisher}, std::pair{&mySupport, rowSupport},
+                           std::pair{&myUpdates, rowUpdates}}) {
+    myDetails.attach(link, 390, 70, 100, 20);
+    styleLink(*link, string(row));
+  }
+  for (auto [button, row, x] :
+       {std::tuple{&myUninstall, rowUninstall, -116}, std::tuple{&myUpdate, rowUpdate, -246}}) {
+    placeIn(myDetails, *button, x, 0, 115, 30);
+    button->setColorSchema(kLookText, kLookWhite, kLookFrame, kLookHighlight);
+    button->setText(string(row), -1, false);
+  }
+
+  sSize size{0, 0};
+  attach(&myRemoveLink, 45, 0, 10, 10);
+  styleLink(myRemoveLink, string(rowRemoveManager));
+  myRemoveLink.wantsSize(&size);
+  placeIn(*this, myRemoveLink, 45, -40 + (30 - size.cy) / 2, size.cx, size.cy);
+  myRemoveLink.hide(false);
+  placeIn(*this, myRefresh, -161, -40, 114, 30);
+  myRefresh.setColorSchema(kLookWhite, kLookLink, 0xE2A74E, kLookHighlight);
+  myRefresh.setText(string(rowRefresh), -1, false);
+  refresh();
+}
+
+void cTamsivarForm::refresh() {
+  myListPanel.hide(false);
+  myDetails.hide(false);
+  myRemoveLink.hide(false);
+  myRefresh.disable(false);
+  myHeader.disable(false);
+  myLangSwitch.disable(false);
+  myList.startChanges();
+  myStatus.setText(string(rowChecking), cCanvas::eAlignCenter, false);
+  myStatus.show(false);
+  myCurrent = nullptr;
+  // Their commands belong to the items the reader is about to replace.
+  clearRunOptions();
+  if (!myJob.start(this)) readEnded();
+  repaint(nullptr);
+}
+
+void cTamsivarForm::readEnded() {
+  myList.endChanges(true);
+  myRefresh.enable();
+  myHeader.enable();
+  myLangSwitch.enable();
+  if (myClosing) {
+    end_modal(0);
+    return;
+  }
+  if (myItems.head) {
+    myStatus.hide(false);
+    myListPanel.show(false);
+    myDetails.show(false);
+    myRemoveLink.hide(false);
+    selectItem(&myItems.head->value);
+  } else {
+    myStatus.setText(string(rowNothingInstalled), cCanvas::eAlignCenter, false);
+    myRemoveLink.show(false);
+  }
+  repaint(nullptr);
+}
+
+void cTamsivarForm::selectItem(sInstalledItem* item) {
+  if (!item || item == myCurrent) return;
+  myCurrent = item;
+  // A copy: the item goes with the next reading.
+  if (myShownIcon.create(item->bigIcon.raw(), item->bigIcon.width(), item->bigIcon.height(), false))
+    myIcon.refPict(&myShownIcon);
+  myTitle.setText(item->name.ptr ? item->name.ptr : "", cCanvas::eAlignLeft, false);
+  myVersion.setText(formatRow(string(rowVersionLine), item->versionText.ptr).c_str(), cCanvas::eAlignLeft,
+                    false);
+  myTime.setText(formatRow(string(rowTimeLine), item->installTime.ptr).c_str(), cCanvas::eAlignLeft, false);
+  placeRunOptions(item);
+  placeLinks(item);
+  if (item->hasUpdate())
+    myUpdate.show(false);
+  else
+    myUpdate.hide(false);
+  myDetails.repaint(nullptr);
+}
+
+void cTamsivarForm::clearRunOptions() {
+  for (auto* l = myRunLinks.head; l; l = l->next) myDetails.dettach(&l->value);
+  myRunLinks.destroy();
+}
+
+void cTamsivarForm::placeRunOptions(sInstalledItem* item) {
+  clearRunOptions();
+  const int bottom = myDetails.height() - 20;
+  if (bottom < 115) return;
+  int y = 115;
+  for (auto* o = item->runOptions.head; o && y + 20 <= bottom; o = o->next, y += 20) {
+    cLinkElement& link = myRunLinks.add()->value;
+    myDetails.attach(&link, 85, y, 300, 20);
+    styleLink(link, o->value.label.ptr);
+    link.setAssociation(o->value.command.ptr);
+  }
+}
+
+void cTamsivarForm::placeLinks(sInstalledItem* item) {
+  int y = 70;
+  for (auto [link, url] :
+       {std::pair{&myPublisher, &item->publisherUrl}, std::pair{&mySupport, &item->supportUrl},
+        std::pair{&myUpdates, &item->updatesUrl}}) {
+    if (!url->ptr || !*url->ptr) {
+      link->hide(false);
+      continue;
+    }
+    link->move(390, y, myDetails.width() - 290, 20);
+    link->show(false);
+    y += 20;
+  }
+}
+
+void cTamsivarForm::updateCurrItem() {
+  if (!myCurrent || !myCurrent->hasUpdate()) return;
+  cSoftUpdateInfoForm::sUpdateInfoCtx info;
+  info.name.set(myCurrent->name.ptr ? myCurrent->name.ptr : "");
+  strVer(myCurrent->newest, info.version);
+  info.downloadUrl.set(myCurrent->downloadUrl.ptr ? myCurrent->downloadUrl.ptr : "");
+  info.webSite.set(myCurrent->webSite.ptr ? myCurrent->webSite.ptr : "");
+  info.notes.set(myCurrent->notes.ptr ? myCurrent->notes.ptr : "");
+  if (cSoftUpdateInfoForm::installUpdate(info, this)) end_modal(0);
+}
+
+void cTamsivarForm::uninstallCurrent() {
+  if (!myCurrent || !myCurrent->id.ptr || !*myCurrent->id.ptr) return;
+  const eCIOMStdLangs applied = cLibLang::appliedLang();
+  _guardchar<char> id(myCurrent->id.ptr);
+  uninstall(id.ptr, this);
+  // The uninstaller may have switched to the package's language.
+  cLibLang::applyLang(applied);
+  refresh();
+}
+
+void cTamsivarForm::onPaint(cCanvas* c) {
+  sRect all{0, 0, width(), height()};
+  c->drawRect(&all, kLookWhite, kLookWhite);
+}
+
+bool cTamsivarForm::onClose() {
+  if (!myJob.runs()) return true;
+  // The job may hold the configuration's lock: it is asked to stop, never
+  // cancelled, and the window goes when its end arrives.
+  myClosing = true;
+  myJob.stop();
+  return false;
+}
+
+bool cTamsivarForm::processKey(int key, bool shift, bool mod2, bool mod3) {
+  if (key == kKeyQ && mod2 && !shift && !mod3) {
+    if (!myJob.runs() && !myClosing) end_modal(0);
+    return true;
+  }
+  return cChildElement::processKey(key, shift, mod2, mod3);
+}
+
+bool cTamsivarForm::onAction(cChildElement* sender, cChildAction* a) {
+  if (!a) return false;
+  if (sender == this && a->code == kReadEnded) {
+    readEnded();
+  } else if (sender == &myList && a->code == cListViewChild::laSelection) {
+    const int row = myList.selected();
+    if (row >= 0) selectItem(static_cast<sInstalledItem*>(myList.association(row, 1)));
+  } else if ((sender == &myList && a->code == cListViewChild::laActivate) ||
+             (sender == &myUpdate && a->code == acDefault)) {
+    updateCurrItem();
+  } else if (sender == &myUninstall && a->code == acDefault) {
+    uninstallCurrent();
+  } else if (sender == &myRefresh && a->code == acDefault) {
+    refresh();
+  } else if (sender == &myPublisher && a->code == acDefault) {
+    if (myCurrent) openWebAddress(myCurrent->publisherUrl.ptr);
+  } else if (sender == &mySupport && a->code == acDefault) {
+    if (myCurrent) openWebAddress(myCurrent->supportUrl.ptr);
+  } else if (sender == &myUpdates && a->code == acDefault) {
+    if (myCurrent) openWebAddress(myCurrent->updatesUrl.ptr);
+  } else if (sender == &myRemoveLink && a->code == acDefault) {
+    _guardchar<char> path;
+    if (getAppManagerPath(path) && cRemoverUI::runRemoval(path.ptr, this)) end_modal(0);
+  } else if (sender == &myLangSwitch && a->code == acChange) {
+    end_modal(10);
+  } else if (auto* link = dynamic_cast<cLinkElement*>(sender);
+             link && a->code == acDefault && link->association()) {
+    // Run options were written by the package's author.
+    shellOpen(static_cast<const char*>(link->association()));
+  } else {
+    return cChildElement::onAction(sender, a);
+  }
+  return true;
+}

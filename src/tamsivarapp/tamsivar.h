@@ -1,0 +1,86 @@
+// The manager window: the installed packages, the details of the selected
+// one with its update, uninstallation, links and run options, a refresh,
+// the language switch and, with nothing installed, the manager's removal.
+#pragma once
+
+#include "base/job.h"
+#include "base/list.h"
+#include "ciom/linkelement.h"
+#include "ciom/listview.h"
+#include "ciom/panel.h"
+#include "ciom/pictureelement.h"
+#include "ciom/pictureslist.h"
+#include "ciom/staticelement.h"
+#include "tamsivarapp/cistd.h"
+#include "tamsivarapp/installeditem.h"
+#include "tamsivarapp/langsw.h"
+
+class cTamsivarForm : public cChildElement {
+ public:
+  using sInstalledItem = ::sInstalledItem;
+  using sRunOption = ::sRunOption;
+
+  // Reads the records and asks the update server about each package, one
+  // after another, filling the list from its own thread.
+  class cConfigReaderJob : public cJob {
+   public:
+    cConfigReaderJob() : cJob(nullptr) {}
+    ~cConfigReaderJob() override { terminate(); }
+    bool start(cTamsivarForm* form);
+    int job() override;
+    void onJobEnd(unsigned long code) override;
+    static bool sectionEnumProc(const char* id, void* job);
+
+   private:
+    cTamsivarForm* myForm = nullptr;
+  };
+
+  cTamsivarForm() = default;
+  ~cTamsivarForm() override;
+
+  void refresh();
+  void selectItem(sInstalledItem* item);
+  void updateCurrItem();
+
+  const char* wantLangResource() override { return "pkgm::tamsivar"; }
+  void onConstruct() override;
+  void onPaint(cCanvas* c) override;
+  bool onClose() override;
+  bool processKey(int key, bool shift, bool mod2, bool mod3) override;
+  bool onAction(cChildElement* sender, cChildAction* a) override;
+
+ private:
+  void readEnded();
+  void uninstallCurrent();
+  void clearRunOptions();
+  void placeRunOptions(sInstalledItem* item);
+  void placeLinks(sInstalledItem* item);
+
+  cConfigReaderJob myJob;
+  sInstalledItem* myCurrent = nullptr;
+  _List<sInstalledItem> myItems;
+  cPicturesList mySmallIcons;
+  int myRows = 0;
+  cWZISelButton myHeader;
+  cPanelChild myListPanel;
+  cListViewChild myList;
+  cStaticElement myStatus;
+  cPanelChild myDetails;
+  cWZIButton myUpdate;
+  cWZIButton myUninstall;
+  cPicture myShownIcon;
+  cPictureElement myIcon;
+  cStaticElement myTitle;
+  cStaticElement myVersion;
+  cStaticElement myTime;
+  _List<cLinkElement> myRunLinks;
+  cLinkElement myPublisher;
+  cLinkElement mySupport;
+  cLinkElement myUpdates;
+  cLinkElement myRemoveLink;
+  cWZIButton myRefresh;
+  cLangSwitchCtl myLangSwitch;
+  // The window was asked to close while the reader ran: it goes once the
+  // job has ended.
+  bool myClosing = false;
+};

@@ -1,0 +1,172 @@
+// The update form's Install as a user meets it: the download from a local
+// server with progress, retry and failures, the unpacking and the start of
+// the new installer. The form runs in this process; the user is xdotool.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "base/tests/scratch_dir.h"
+#include "ciom/application.h"
+#include "ciom/ciappconfig.h"
+#include "ciom/windowmaker.h"
+#include "e2e/update_support.h"
+#include "e2e/xuser.h"
+#include "tamsivarapp/main.h"
+#include "tamsivarapp/updateform.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The save dialog's answer is the test's; the name it proposed is written
+// beside the chosen path, as "<path>.proposed".
+class cScriptedForm : public cSoftUpdateInfoForm {
+ public:
+  cScriptedForm(sUpdateInfoCtx* info, std::string path)
+      : cSoftUpdateInfoForm(info), myPath(std::move(path)) {}
+
+ protected:
+  bool chooseTarget(const char* proposed, const char*, _guardchar<char>& path) override {
+    std::ofstream(myPath + ".proposed") << proposed;
+    path.set(myPath.c_str());
+    return true;
+  }
+
+ private:
+  std::string myPath;
+};
+
+class cFormApp : public cTamsivarApp {
+ public:
+  cFormApp(cSoftUpdateInfoForm::sUpdateInfoCtx* info, std::string path)
+      : myInfo(info), myPath(std::move(path)) {}
+  int run() override {
+    return windowMaker()->modal("Software Package Update", 500, 450, new cScriptedForm(myInfo, myPath),
+                                nullptr, false);
+  }
+
+ private:
+  cSoftUpdateInfoForm::sUpdateInfoCtx* myInfo;
+  std::string myPath;
+};
+
+// Shows the form in a child process, as the program would, while the user
+// does `step` with the form's window; the form's result.
+template <typename Step>
+int runForm(const std::string& url, const std::string& path, Step step) {
+  const pid_t child = fork();
+  if (child == 0) {
+    cSoftUpdateInfoForm::sUpdateInfoCtx info;
+    info.name.set("Foo");
+    info.version.set("2.0");
+    info.downloadUrl.set(url.c_str());
+    info.notes.set("Better.");
+    char arg0[] = "/nowhere/zvk";
+    char* argv[] = {arg0, nullptr};
+    _exit(cCIApplication::runApp(new cFormApp(&info, path), nullptr, nullptr, 0, 1, argv,
+                                 new cCIAppFullConfig, "zvk"));
+  }
+  const std::string w = e2e::waitWindow("Software Package Update");
+  bool done = false;
+  if (!w.empty()) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    // Install, where the form draws it.
+    runWithEnv({"xdotool", "mousemove", "--window", w, "300", "390", "click", "1"});
+    done = step(w);
+  }
+  EXPECT_TRUE(done);
+  if (!done) kill(child, SIGKILL);
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+class UpdateDownload : public ::testing::Test {
+ protected:
+  ScratchDir dir;
+  std::string home, srv, dl;
+  std::unique_ptr<e2e::cUpdateServer> server;
+
+  void SetUp() override {
+    if (!e2e::haveDisplay()) GTEST_SKIP() << "needs an X display";
+    home = dir.file("home");
+    srv = dir.file("srv");
+    dl = home + "/dl";
+    fs::create_directories(dl);
+    fs::create_directories(srv + "/pkg/Foo.app/Contents/MacOS");
+    setenv("HOME", home.c_str(), 1);
+    // The installer: a bundle whose program leaves a mark where it ran.
+    std::ofstream(srv + "/pkg/Foo.app/Contents/Info.plist")
+        << "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>CFBundleExecutable</key>"
+           "<string>Installer</string></dict></plist>";
+    const std::string program = srv + "/pkg/Foo.app/Contents/MacOS/Installer";
+    std::ofstream(program) << "#!/bin/sh\ntouch \"" << dir.file("installer-ran") << "\"\n";
+    chmod(program.c_str(), 0755);
+    ASSERT_EQ(runWithEnv({"zip", "-qr", srv + "/Foo.zip", "Foo.app"}, {}, srv + "/pkg").status, 0);
+    fs::copy_file(srv + "/Foo.zip", srv + "/x$(touch$IFS'p').zip");
+    server = std::make_unique<e2e::cUpdateServer>(srv);
+    ASSERT_GT(server->port, 0);
+  }
+  std::string url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(server->port) + path;
+  }
+  std::vector<std::string> leftovers() const {
+    std::vector<std::string> out;
+    for (const auto& e : fs::directory_iterator(dl)) out.push_back(e.path().filename());
+    return out;
+  }
+};
+
+TEST_F(UpdateDownload, AHostileProposedNameIsSavedAndUnpackedWithoutAShell) {
+  const std::string name = "x$(touch$IFS'p').zip";
+  EXPECT_EQ(runForm(url("/" + name), dl + "/" + name, [](const std::string&) { return true; }), 1);
+  EXPECT_EQ(readFileBytes(dl + "/" + name + ".proposed"), name);
+  EXPECT_EQ(readFileBytes(dl + "/" + name), readFileBytes(srv + "/Foo.zip"));
+  EXPECT_FALSE(fs::exists("p"));
+  EXPECT_FALSE(fs::exists(dl + "/p"));
+  for (int i = 0; i < 50 && !fs::exists(dir.file("installer-ran")); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_TRUE(fs::exists(dir.file("installer-ran")));
+}
+
+TEST_F(UpdateDownload, RefusedAndCutDownloadsLeaveNoPartialFile) {
+  const std::string target = dl + "/Foo.zip";
+  std::ofstream(target) << "the old file";
+  // A 404: row 14, the old file stays (after the overwrite question).
+  EXPECT_EQ(runForm(url("/404/Foo.zip"), target,
+                    [](const std::string& w) {
+                      return e2e::answerBox(w, "Confirm", "Return") && e2e::answerBox(w, "Error", "Return") &&
+                             e2e::answer(w, "Escape");
+                    }),
+            0);
+  EXPECT_EQ(readFileBytes(target), "the old file");
+  // A cut body: the retry question; Yes asks again, No keeps the old file.
+  EXPECT_EQ(runForm(url("/cut/Foo.zip"), target,
+                    [](const std::string& w) {
+                      return e2e::answerBox(w, "Confirm", "Return") &&
+                             e2e::answerBox(w, "Confirm", "Return") &&
+                             e2e::answerBox(w, "Confirm", "Escape") && e2e::answer(w, "Escape");
+                    }),
+            0);
+  EXPECT_EQ(readFileBytes(target), "the old file");
+  // Cut once, then whole: Yes again gives the file of the last attempt.
+  EXPECT_EQ(runForm(url("/cutonce/Foo.zip"), target,
+                    [](const std::string& w) {
+                      return e2e::answerBox(w, "Confirm", "Return") && e2e::answerBox(w, "Confirm", "Return");
+                    }),
+            1);
+  EXPECT_EQ(readFileBytes(target), readFileBytes(srv + "/Foo.zip"));
+  fs::remove(target + ".proposed");
+  EXPECT_EQ(leftovers(), std::vector<std::string>{"Foo.zip"});
+  const std::string log = server->log();
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 5) << log;
+}
+
+}  // namespace

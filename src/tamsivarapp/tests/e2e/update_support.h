@@ -1,0 +1,83 @@
+// The local update server of the end-to-end tests (update_server.py), and
+// the way a user answers a box that sits on a form's own window.
+#pragma once
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "e2e/xuser.h"
+#include "support/runprog.h"
+
+namespace e2e {
+
+// The server of update_server.py, answering from files in its folder.
+class cUpdateServer {
+ public:
+  explicit cUpdateServer(const std::string& root) : myRoot(root) {
+    int out[2];
+    if (pipe(out) != 0) return;
+    myPid = fork();
+    if (myPid == 0) {
+      dup2(out[1], 1);
+      ::close(out[0]);
+      execlp("python3", "python3", ZVK_SOURCE_DIR "/src/tamsivarapp/tests/e2e/update_server.py", root.c_str(),
+             nullptr);
+      _exit(127);
+    }
+    ::close(out[1]);
+    char line[32] = {};
+    for (size_t n = 0; n + 1 < sizeof line && read(out[0], line + n, 1) == 1 && line[n] != '\n';) ++n;
+    ::close(out[0]);
+    port = std::atoi(line);
+  }
+  ~cUpdateServer() {
+    if (myPid > 0) {
+      kill(myPid, SIGTERM);
+      waitpid(myPid, nullptr, 0);
+    }
+  }
+  std::string prefix() const {
+    return "http://127.0.0.1:" + std::to_string(port) + "/autocheck.php?softwareid=";
+  }
+  std::string log() const { return readFileBytes(myRoot + "/log"); }
+  void reply(const std::string& id, const std::string& body) const {
+    std::ofstream(myRoot + "/reply-" + id, std::ios::binary) << body;
+  }
+  int port = 0;
+
+ private:
+  std::string myRoot;
+  pid_t myPid = -1;
+};
+
+// A box is a window of its own over its form, and the form takes the box's
+// caption meanwhile: the box is the window with that caption that is not
+// the form. Presses the key in it until it goes; false when none appears or
+// it stays, within 15 s each.
+inline bool answerBox(const std::string& form, const std::string& caption, const std::string& key) {
+  for (int i = 0; i < 150; ++i) {
+    std::string ids = runWithEnv({"xdotool", "search", "--onlyvisible", "--name", "^" + caption + "$"}).out;
+    std::string box;
+    for (size_t at = 0, end; at < ids.size(); at = end + 1) {
+      end = ids.find('\n', at);
+      if (end == std::string::npos) end = ids.size();
+      const std::string id = ids.substr(at, end - at);
+      if (!id.empty() && id != form) box = id;
+    }
+    if (!box.empty()) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      return answer(box, key);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return false;
+}
+
+}  // namespace e2e

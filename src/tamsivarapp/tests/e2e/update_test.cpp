@@ -1,0 +1,291 @@
+// Update mode and the manager as a user meets them, against a local update
+// server started by the test, as root and as the unprivileged "nobody".
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/tests/scratch_dir.h"
+#include "e2e/update_support.h"
+#include "e2e/xuser.h"
+
+// Last: its macros would rename what the headers above declare.
+#include <X11/Xlib.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// What the window manager's close box sends.
+void closeBox(const std::string& window) {
+  Display* d = XOpenDisplay(nullptr);
+  if (!d) return;
+  XEvent e{};
+  e.xclient.type = ClientMessage;
+  e.xclient.window = std::stoul(window);
+  e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+  e.xclient.format = 32;
+  e.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+  XSendEvent(d, e.xclient.window, False, NoEventMask, &e);
+  XCloseDisplay(d);
+}
+
+class UpdateRoad : public ::testing::TestWithParam<bool> {
+ protected:
+  ScratchDir dir;
+  std::string home, xauthority;
+  e2e::cUpdateServer* server = nullptr;
+
+  void SetUp() override {
+    if (GetParam() && (geteuid() != 0 || access("/usr/bin/setpriv", X_OK) != 0))
+      GTEST_SKIP() << "needs root and setpriv to act as nobody";
+    chmod(dir.root.c_str(), 0755);
+    home = dir.file("home");
+    fs::create_directory(home);
+    fs::create_directory(dir.file("srv"));
+    if (GetParam()) chown(home.c_str(), 65534, 65534);
+    // A display that asks for a cookie: the program's user must read it.
+    if (const char* cookie = std::getenv("XAUTHORITY"); cookie && fs::exists(cookie)) {
+      xauthority = dir.file("Xauthority");
+      fs::copy_file(cookie, xauthority);
+      if (GetParam()) chown(xauthority.c_str(), 65534, 65534);
+    }
+    server = new e2e::cUpdateServer(dir.file("srv"));
+    ASSERT_GT(server->port, 0);
+  }
+  void TearDown() override { delete server; }
+
+  std::vector<std::string> asUser(std::vector<std::string> argv) const {
+    if (GetParam())
+      argv.insert(argv.begin(), {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+    return argv;
+  }
+  std::string path = "/usr/bin:/bin";
+  std::vector<std::string> env(bool display, const std::string& prefix) const {
+    std::vector<std::string> e = {"PATH=" + path, "HOME=" + home, "ZVK_UPDATE_URL=" + prefix,
+                                  "ASAN_OPTIONS=detect_leaks=0"};
+    if (display && std::getenv("DISPLAY")) e.push_back(std::string("DISPLAY=") + std::getenv("DISPLAY"));
+    if (display && !xauthority.empty()) e.push_back("XAUTHORITY=" + xauthority);
+    return e;
+  }
+  sRunResult cfg(const std::vector<std::string>& args) const {
+    std::vector<std::string> argv = {std::string(ZVK_BINARY_DIR) + "/tools/zvkcfg/zvkcfg"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return runWithEnv(asUser(argv), env(false, ""));
+  }
+  void record(const std::string& id, const std::string& version, const std::string& name) const {
+    cfg({"set", "install/" + id + "/ver", "int64", version});
+    cfg({"set", "install/" + id + "/name", "str", name});
+  }
+  void click(const std::string& window, int x, int y) const {
+    runWithEnv(
+        {"xdotool", "mousemove", "--window", window, std::to_string(x), std::to_string(y), "click", "1"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+  }
+  sRunResult zvk(const std::vector<std::string>& args, bool display, const std::string& prefix = {}) const {
+    std::vector<std::string> argv = {std::string(ZVK_BUNDLE) + "/Contents/MacOS/zvk"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return runWithEnv(asUser(argv), env(display, prefix.empty() ? server->prefix() : prefix));
+  }
+  // Runs zvk while the user answers the box that has `caption` with Return.
+  sRunResult zvkAnswering(const std::vector<std::string>& args, const std::string& caption,
+                          const std::string& prefix = {}) {
+    auto user = std::async(std::launch::async, [&] {
+      const std::string box = e2e::waitWindow(caption);
+      return !box.empty() && e2e::answer(box, "Return");
+    });
+    sRunResult r = zvk(args, true, prefix);
+    EXPECT_TRUE(user.get()) << "no " << caption << " box";
+    return r;
+  }
+};
+
+constexpr unsigned long long kV12 = 0x0001000200000000ull;
+
+TEST_P(UpdateRoad, UpdateModeAnswersWithoutAndWithMessages) {
+  record("demo", std::to_string(kV12), "Demo");
+  server->reply("demo", "1.2\rhttp://h/Demo.zip\rhttp://h/\rNotes\r");
+  server->reply("lf", "9.0\nhttp://h/x.zip\nhttp://h/\n");
+  record("lf", std::to_string(kV12), "LF");
+
+  // Quiet and up to date: no window, no display.
+  EXPECT_EQ(zvk({"update", "demo", "quite"}, false).status, 0);
+  EXPECT_NE(server->log().find("/autocheck.php?softwareid=demo&os=linux\n"), std::string::npos)
+      << server->log();
+  if (!e2e::haveDisplay()) GTEST_SKIP() << "the boxes need an X display";
+  EXPECT_EQ(zvkAnswering({"update", "demo"}, "Information").status, 0);
+
+  const std::string before = server->log();
+  EXPECT_EQ(zvkAnswering({"update", "a/b"}, "Error").status, 1);
+  EXPECT_EQ(server->log(), before) << "an invalid id reached the server";
+
+  EXPECT_EQ(zvkAnswering({"update", "lf"}, "Error").status, 1);
+  EXPECT_EQ(zvkAnswering({"update", "demo"}, "Error", "http://127.0.0.1:1/autocheck.php?softwareid=").status,
+            1);
+  EXPECT_EQ(zvk({"update", "lf", "quite"}, false).status, 1);
+}
+
+TEST_P(UpdateRoad, ManagerEndsWithCtrlQAndClosesCleanlyWhileAsking) {
+  if (!e2e::haveDisplay()) GTEST_SKIP() << "needs an X display";
+  const std::string shots = std::string(ZVK_BINARY_DIR) + "/screenshots";
+  fs::create_directories(shots);
+  const char* who = GetParam() ? "nobody" : "root";
+  {
+    // Empty home: the empty state, then Ctrl+Q.
+    auto user = std::async(std::launch::async, [&] {
+      const std::string w = e2e::waitWindow("Quorvent Software Manager");
+      if (w.empty()) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(800));
+      e2e::screenshot(w, shots + "/manager_empty_" + who + ".png");
+      return e2e::answer(w, "ctrl+q");
+    });
+    EXPECT_EQ(zvk({}, true).status, 0);
+    EXPECT_TRUE(user.get());
+  }
+  record("stall1", std::to_string(kV12), "Stalled");
+  record("stall2", std::to_string(kV12), "Never asked");
+  auto user = std::async(std::launch::async, [&] {
+    const std::string w = e2e::waitWindow("Quorvent Software Manager");
+    if (w.empty()) return false;
+    for (int i = 0; i < 50 && server->log().find("stall1") == std::string::npos; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    // Ignored while the packages are read.
+    e2e::key(w, "ctrl+q");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    if (runWithEnv({"xdotool", "getwindowname", w}).status != 0) return false;
+    closeBox(w);
+    return true;
+  });
+  const auto start = std::chrono::steady_clock::now();
+  sRunResult r = zvk({}, true);
+  EXPECT_TRUE(user.get());
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err.find("ERROR: AddressSanitizer"), std::string::npos) << r.err;
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(45));
+  EXPECT_EQ(server->log().find("stall2"), std::string::npos) << "a closing window asked for another package";
+}
+
+TEST_P(UpdateRoad, UpdateModeSavesThroughTheDialogAndStartsTheInstaller) {
+  if (!e2e::haveDisplay()) GTEST_SKIP() << "needs an X display";
+  // The new installer: a bundle whose program leaves a mark.
+  const std::string pkg = dir.file("pkg"), mark = dir.file("marks/installer-ran");
+  fs::create_directories(pkg + "/Foo.app/Contents/MacOS");
+  fs::create_directories(dir.file("marks"));
+  chmod(dir.file("marks").c_str(), 0777);
+  std::ofstream(pkg + "/Foo.app/Contents/Info.plist")
+      << "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>CFBundleExecutable</key>"
+         "<string>Installer</string></dict></plist>";
+  std::ofstream(pkg + "/Foo.app/Contents/MacOS/Installer") << "#!/bin/sh\ntouch " << mark << "\n";
+  chmod((pkg + "/Foo.app/Contents/MacOS/Installer").c_str(), 0755);
+  ASSERT_EQ(runWithEnv({"zip", "-qr", dir.file("srv/Foo.zip"), "Foo.app"}, {}, pkg).status, 0);
+  const std::string dl = home + "/dl";
+  fs::create_directories(dl);
+  if (GetParam()) chown(dl.c_str(), 65534, 65534);
+  record("demo", std::to_string(kV12), "Demo");
+  cfg({"set", "installer/temp", "str", dl});
+  server->reply("demo",
+                "2.0\rhttp://127.0.0.1:" + std::to_string(server->port) + "/Foo.zip\rhttp://h/\rNew\r");
+
+  auto user = std::async(std::launch::async, [&] {
+    const std::string w = e2e::waitWindow("Software Package Update");
+    if (w.empty()) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    click(w, 300, 390);  // Install
+    // The save dialog opens in the folder used last, with the proposed name.
+    return e2e::answerBox(w, "Save update file as...", "Return");
+  });
+  sRunResult r = zvk({"update", "demo", "quite"}, true);
+  EXPECT_TRUE(user.get());
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(readFileBytes(dl + "/Foo.zip"), readFileBytes(dir.file("srv/Foo.zip")));
+  EXPECT_EQ(cfg({"get", "installer/temp"}).out, dl + "\n");
+  for (int i = 0; i < 50 && !fs::exists(mark); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_TRUE(fs::exists(mark));
+}
+
+// Where the manager draws what the user clicks, in a 770 by 480 window.
+constexpr int kPublisherLink[] = {440, 335};
+constexpr int kSupportLink[] = {440, 355};
+constexpr int kUninstallButton[] = {620, 270};
+constexpr int kLanguageFlag[] = {711, 37};
+constexpr int kGermanInPopup[] = {735, 112};
+
+TEST_P(UpdateRoad, ManagerOpensWebLinksOnlyUninstallsAndSwitchesLanguage) {
+  if (!e2e::haveDisplay()) GTEST_SKIP() << "needs an X display";
+  // The desktop's opener, recording each call's arguments one a line.
+  fs::create_directories(dir.file("bin"));
+  const std::string opened = dir.file("opened");
+  std::ofstream(dir.file("bin/xdg-open"))
+      << "#!/bin/sh\nfor a in \"$@\"; do echo \"[$a]\" >> " << opened << "; done\n";
+  chmod(dir.file("bin/xdg-open").c_str(), 0755);
+  std::ofstream(opened).close();
+  chmod(opened.c_str(), 0666);
+  path = dir.file("bin") + ":/usr/bin:/bin";
+  const std::string app = home + "/opt/demo";
+  fs::create_directories(app);
+  std::ofstream(app + "/a.txt") << "payload";
+  if (GetParam()) {
+    for (const auto& p : {home + "/opt", app, app + "/a.txt"}) chown(p.c_str(), 65534, 65534);
+  }
+  record("demo", std::to_string(kV12), "Demo");
+  cfg({"set", "install/demo/publisher", "str", "https://example.org/a b?x=1&y=2"});
+  cfg({"set", "install/demo/support", "str", "file:///etc/passwd"});
+  cfg({"set", "install/demo/path", "str", app});
+  cfg({"set", "install/demo/files", "int32", "1"});
+  cfg({"set", "install/demo/file0", "str", app + "/a.txt"});
+  cfg({"set", "install/demo/lang", "int16", "0"});
+  server->reply("demo", "1.2\rhttp://h/Demo.zip\rhttp://h/\r");
+
+  auto user = std::async(std::launch::async, [&] {
+    const std::string w = e2e::waitWindow("Quorvent Software Manager");
+    if (w.empty()) return false;
+    for (int i = 0; i < 50 && server->log().find("demo") == std::string::npos; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    click(w, kPublisherLink[0], kPublisherLink[1]);
+    click(w, kSupportLink[0], kSupportLink[1]);
+    click(w, kUninstallButton[0], kUninstallButton[1]);
+    if (!e2e::answerBox(w, "Confirm", "Return") || !e2e::answerBox(w, "Information", "Return")) return false;
+    // The list is read again: nothing is left to uninstall.
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    click(w, kUninstallButton[0], kUninstallButton[1]);
+    return e2e::answer(w, "ctrl+q");
+  });
+  sRunResult r = zvk({}, true);
+  EXPECT_TRUE(user.get());
+  EXPECT_EQ(r.status, 0) << r.err;
+  for (int i = 0; i < 20 && readFileBytes(opened).empty(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(readFileBytes(opened), "[https://example.org/a b?x=1&y=2]\n");
+  EXPECT_FALSE(fs::exists(app + "/a.txt"));
+  EXPECT_EQ(cfg({"get", "install/demo/ver"}).out, "");
+
+  // A new run, since the language list does not open after a box was shown.
+  auto switcher = std::async(std::launch::async, [&] {
+    const std::string w = e2e::waitWindow("Quorvent Software Manager");
+    if (w.empty()) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    click(w, kLanguageFlag[0], kLanguageFlag[1]);
+    click(w, kGermanInPopup[0], kGermanInPopup[1]);
+    const std::string german = e2e::waitWindow("Quorvent Software-Manager");
+    return !german.empty() && e2e::answer(german, "ctrl+q");
+  });
+  EXPECT_EQ(zvk({}, true).status, 0);
+  EXPECT_TRUE(switcher.get());
+  EXPECT_EQ(cfg({"get", "lang/current"}).out, "2\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(AsRootAndNobody, UpdateRoad, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "nobody" : "root"; });
+
+}  // namespace

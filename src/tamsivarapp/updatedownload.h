@@ -1,0 +1,38 @@
+// Downloads an update into an open file, as a progress form over the update
+// form, and unpacks what it fetched.
+#pragma once
+
+#include "base/guardchar.h"
+#include "base/targets.h"
+#include "ciom/progressform.h"
+#include "nethttp/httpresponse.h"
+
+class cUpdateDownloader : public cStdBasicProgressForm, public cHttpResponse {
+ public:
+  enum eResult {
+    drNoRequest = 1,
+    drBroken = 2,
+    drRefused = 3,
+    drWriteFailed = 4,
+    drCancelled = 5,
+    drDone = 10
+  };
+
+  cUpdateDownloader(cFileIO* file, const char* url) : myFile(file), myUrl(url ? url : "") {}
+
+  int job() override;
+  bool onData(const unsigned char* data, long long length, unsigned long long offset) override;
+  bool onHeaderDone() override;
+
+ private:
+  cFileIO* myFile;
+  _guardchar<char> myUrl;
+  int myResult = drBroken;
+  unsigned long long myWritten = 0;
+};
+
+// Unpacks the zip at `zip` into a folder of its own, made for this download
+// and readable by this user only, and finds the installer in it: the first
+// folder at its top whose name ends in ".app", in any case. The folder stays
+// for the installer that runs from it.
+bool unpackUpdate(const char* zip, _guardchar<char>& installer);

@@ -1,0 +1,215 @@
+#include "tamsivarapp/updateform.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <tuple>
+
+#include "base/conproc.h"
+#include "base/folder.h"
+#include "base/stringkey.h"
+#include "ciom/application.h"
+#include "ciom/filechoosedialog.h"
+#include "ciom/liblang.h"
+#include "ciom/messageform.h"
+#include "ciom/windowmaker.h"
+#include "tamsivarapp/formlook.h"
+#include "tamsivarapp/updatedownload.h"
+#include "tamsivarapp/weblink.h"
+
+namespace {
+
+enum eRow {
+  rowCaption = 0,
+  rowTitle = 1,
+  rowWhatIsNew = 2,
+  rowInstall = 3,
+  rowNotNow = 4,
+  rowSaveAs = 5,
+  rowAllFiles = 6,
+  rowCannotCreate = 7,
+  rowRetry = 8,
+  rowCannotStart = 9,
+  rowSite = 10,
+  rowDownload = 11,
+  rowOverwrite = 12,
+  rowDownloading = 13,
+  rowServerError = 14,
+  rowCannotWrite = 15
+};
+
+// The partial file is never left behind, whatever ends the procedure.
+struct sTempFile {
+  cFileIO file;
+  std::string path;
+  ~sTempFile() {
+    file.close();
+    if (!path.empty()) ::unlink(path.c_str());
+  }
+  // Beside the chosen name, so that the finished file moves onto it in one
+  // rename on the same file system.
+  bool create(const std::string& beside) {
+    std::string pattern = beside + ".XXXXXX";
+    const int fd = mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd == -1) return false;
+    fchmod(fd, 0664);
+    path = pattern;
+    file.handle = fd;
+    file.path.set(pattern.c_str());
+    return true;
+  }
+  bool moveTo(const char* target) {
+    file.close();
+    if (::rename(path.c_str(), target) != 0) return false;
+    path.clear();
+    return true;
+  }
+};
+
+}  // namespace
+
+bool cSoftUpdateInfoForm::installUpdate(sUpdateInfoCtx& information, cChildElement* parent) {
+  cCiomLangData* section = cLibLang::gCiomLang.sections.find(cStringKey("pkgm::updi", -1));
+  const char* caption = section ? section->string(rowCaption) : "";
+  auto* form = new cSoftUpdateInfoForm(&information);
+  if (parent) return parent->modal(caption, 500, 450, form, false) == 1;
+  cCIApplication* app = cCIApplication::appRef();
+  if (!app || !app->windowMaker()) {
+    delete form;
+    return false;
+  }
+  return app->windowMaker()->modal(caption, 500, 450, form, nullptr, false) == 1;
+}
+
+void cSoftUpdateInfoForm::onConstruct() {
+  cCustomForm::onConstruct();
+  cChildElement& area = *clientArea();
+  placeIn(area, myTitle, 10, 0, -21, 45);
+  myTitle.setFont(mkWizTitleFont());
+  myTitle.setColorSchema(kLookText, kLookWhite, kLookWhite);
+  myTitle.setTextDispMode(cStaticElement::tdmWrapped);
+  myTitle.setText(formatRow(string(rowTitle), myInfo->name.ptr).c_str(), cCanvas::eAlignLeft, false);
+
+  placeIn(area, myNotes, 10, 50, -21, -151);
+  myNotes.setColorSchema(kLookFrame, kLookWhite, kLookText);
+  myNotes.setExtraTitleSpacing(10);
+  myNotes.setText(formatRow(string(rowWhatIsNew), myInfo->version.ptr).c_str(),
+                  myInfo->notes.ptr ? myInfo->notes.ptr : "");
+
+  for (auto [link, row, y] :
+       {std::tuple{&mySiteLink, rowSite, -91}, std::tuple{&myDownloadLink, rowDownload, -71}}) {
+    placeIn(area, *link, 10, y, -21, 20);
+    styleLink(*link, string(row));
+  }
+  for (auto [button, row, x] :
+       {std::tuple{&myInstall, rowInstall, -256}, std::tuple{&myNotNow, rowNotNow, -126}}) {
+    placeIn(area, *button, x, -33, 115, 25);
+    button->setColorSchema(kLookText, kLookWhite, kLookFrame, kLookHighlight);
+    button->setText(string(row), -1, false);
+  }
+}
+
+bool cSoftUpdateInfoForm::onFormCancel() {
+  end_modal(0);
+  return true;
+}
+
+bool cSoftUpdateInfoForm::onAction(cChildElement* sender, cChildAction* a) {
+  if (!a || a->code != acDefault) return cCustomForm::onAction(sender, a);
+  if (sender == &mySiteLink) {
+    openWebAddress(myInfo->webSite.ptr);
+  } else if (sender == &myDownloadLink) {
+    openWebAddress(myInfo->downloadUrl.ptr);
+  } else if (sender == &myNotNow) {
+    end_modal(0);
+  } else if (sender == &myInstall) {
+    accept();
+  } else {
+    return cCustomForm::onAction(sender, a);
+  }
+  return true;
+}
+
+void cSoftUpdateInfoForm::accept() {
+  const char* url = myInfo->downloadUrl.ptr;
+  const char* slash = url ? std::strrchr(url, '/') : nullptr;
+  if (!slash) return;
+  cCIApplication* app = cCIApplication::appRef();
+  cApplicationConfig* config = app ? app->config() : nullptr;
+  _guardchar<char> folder;
+  if (config) config->getParamStr("installer/temp", folder);
+  _guardchar<char> path;
+  if (!chooseTarget(slash + 1, folder.ptr, path) || !path.ptr || !*path.ptr) return;
+  if (const char* last = std::strrchr(path.ptr, '/'); last && config) {
+    config->setParamStr("installer/temp", path.ptr, last - path.ptr);
+    config->saveConfig();
+  }
+  if (installTo(path.ptr)) end_modal(1);
+}
+
+bool cSoftUpdateInfoForm::chooseTarget(const char* proposed, const char* folder, _guardchar<char>& path) {
+  cFileChooseDialog::sFileChooseInfo info;
+  info.file.set(proposed);
+  if (folder && *folder) info.folder.set(folder);
+  info.filters.set(1);
+  info.filters[0].name.set(string(rowAllFiles));
+  info.filters[0].pattern.set("*");
+  if (!cFileChooseDialog::save(this, string(rowSaveAs), info) || !info.file.ptr || !*info.file.ptr)
+    return false;
+  path.set(info.file.ptr);
+  return true;
+}
+
+bool cSoftUpdateInfoForm::installTo(const char* path) {
+  if (cFolderContents::objtype(path) != fotNone &&
+      !cMessageForm::warnconfirmbox(this, string(rowOverwrite), nullptr)) {
+    return false;
+  }
+  sTempFile temp;
+  if (!temp.create(path)) {
+    cMessageForm::errorbox(this, string(rowCannotCreate), nullptr);
+    return false;
+  }
+  switch (download(temp.file)) {
+    case cUpdateDownloader::drDone:
+      break;
+    case cUpdateDownloader::drRefused:
+      cMessageForm::errorbox(this, string(rowServerError), nullptr);
+      return false;
+    case cUpdateDownloader::drWriteFailed:
+      cMessageForm::errorbox(this, string(rowCannotWrite), nullptr);
+      return false;
+    case cUpdateDownloader::drBroken:
+    case cUpdateDownloader::drCancelled:
+      return false;
+    default:
+      cMessageForm::errorbox(this, string(rowCannotStart), nullptr);
+      return false;
+  }
+  if (!temp.moveTo(path)) {
+    cMessageForm::errorbox(this, string(rowCannotWrite), nullptr);
+    return false;
+  }
+  _guardchar<char> installer;
+  if (!unpackUpdate(path, installer) || !shellOpen(installer.ptr)) {
+    cMessageForm::errorbox(this, string(rowCannotStart), nullptr);
+    return false;
+  }
+  return true;
+}
+
+int cSoftUpdateInfoForm::download(cFileIO& temp) {
+  for (;;) {
+    // Each attempt writes the file from its start.
+    if (!temp.set_fp(0) || !temp.set_eof(0)) return cUpdateDownloader::drWriteFailed;
+    const int code = cStdBasicProgressForm::runUIJob(
+        this, new cUpdateDownloader(&temp, myInfo->downloadUrl.ptr), string(rowDownloading));
+    if (code != cUpdateDownloader::drBroken) return code;
+    if (!cMessageForm::warnconfirmbox(this, string(rowRetry), nullptr)) return code;
+  }
+}

@@ -1,0 +1,57 @@
+// The update form: what is new in the newer version, and its installation:
+// save the installer where the user says, download it with progress, unpack
+// it and start it.
+#pragma once
+
+#include "base/guardchar.h"
+#include "base/targets.h"
+#include "ciom/customform.h"
+#include "ciom/linkelement.h"
+#include "ciom/propdisparea.h"
+#include "ciom/staticelement.h"
+#include "tamsivarapp/cistd.h"
+
+class cSoftUpdateInfoForm : public cCustomForm {
+ public:
+  struct sUpdateInfoCtx {
+    _guardchar<char> name;
+    // The newest version, written as versions are shown.
+    _guardchar<char> version;
+    _guardchar<char> downloadUrl;
+    _guardchar<char> webSite;
+    _guardchar<char> notes;
+  };
+
+  // True when the downloaded installer was started.
+  static bool installUpdate(sUpdateInfoCtx& information, cChildElement* parent);
+
+  explicit cSoftUpdateInfoForm(sUpdateInfoCtx* information) : myInfo(information) {}
+
+  const char* wantLangResource() override { return "pkgm::updi"; }
+  void onConstruct() override;
+  bool onAction(cChildElement* sender, cChildAction* a) override;
+  bool onFormCancel() override;
+
+  // The accept procedure once the user named the file: true when the
+  // installer was started.
+  bool installTo(const char* path);
+
+ protected:
+  // Asks where to save the installer: the proposed name in the folder last
+  // used; false when the user cancelled.
+  virtual bool chooseTarget(const char* proposed, const char* folder, _guardchar<char>& path);
+
+ private:
+  void accept();
+  // The download into `temp`, asked again while the user wants a retry;
+  // the result code of the last attempt.
+  int download(cFileIO& temp);
+
+  cStaticElement myTitle;
+  cPropDispAreaChild myNotes;
+  cLinkElement mySiteLink;
+  cLinkElement myDownloadLink;
+  cWZIButton myInstall;
+  cWZIButton myNotNow;
+  sUpdateInfoCtx* myInfo;
+};
