@@ -1,0 +1,194 @@
+#include "picts/raw_common.h"
+
+#include <climits>
+#include <cmath>
+#include <utility>
+
+#include "base/memio.h"
+#include "picts/pictjpeg.h"
+#include "picts/pixelalloc.h"
+
+unsigned getbithuff(int n, const unsigned short* table, getbithuff_ctx& ctx) {
+  if (n <= 0 || n > 25) return 0;
+  while (ctx.vbits < n) {
+    unsigned char b;
+    if (!ctx.source.get(b)) break;
+    ctx.bitbuf = ctx.bitbuf << 8 | b;
+    ctx.vbits += 8;
+    ++ctx.bytesRead;
+  }
+  if (ctx.vbits < n) {
+    ctx.error = 1;
+    return 0;
+  }
+  const unsigned c = ctx.bitbuf << (32 - ctx.vbits) >> (32 - n);
+  if (!table) {
+    ctx.vbits -= n;
+    return c;
+  }
+  // A table never gives back more bits than it looked at.
+  const int length = table[c] >> 8;
+  ctx.vbits -= length < n ? length : n;
+  return table[c] & 0xFF;
+}
+
+unsigned ph1_bithuff(int n, sph1_bithuff_ctx& ctx) {
+  if (n <= 0 || n > 32) return 0;
+  if (ctx.vbits < n) {
+    unsigned char w[4];
+    if (!ctx.source.read(w, 4)) {
+      ctx.error = 1;
+      return 0;
+    }
+    ctx.bitbuf = ctx.bitbuf << 32 | (unsigned)w[0] | (unsigned)w[1] << 8 | (unsigned)w[2] << 16 |
+                 (unsigned long long)w[3] << 24;
+    ctx.vbits += 32;
+    ctx.bytesRead += 4;
+  }
+  const unsigned long long c = ctx.bitbuf << (64 - ctx.vbits) >> (64 - n);
+  ctx.vbits -= n;
+  return static_cast<unsigned>(c);
+}
+
+int rawLosslessDiff(int codeLength, const unsigned short* table, getbithuff_ctx& ctx) {
+  const int length = static_cast<int>(getbithuff(codeLength, table, ctx));
+  if (ctx.error) return 0;
+  if (length == 16) return -32768;
+  if (length == 0 || length > 25) return 0;
+  int d = static_cast<int>(getbithuff(length, nullptr, ctx));
+  if (ctx.error) return 0;
+  if ((d & (1 << (length - 1))) == 0) d -= (1 << length) - 1;
+  return d;
+}
+
+bool makeRawLookup(const unsigned short* list, int count, int maxLength, _typebuf<unsigned short>& table) {
+  if (maxLength < 1 || maxLength > 16 || count < 0) return false;
+  const long long size = 1LL << maxLength;
+  table.set(size);
+  long long at = 0;
+  for (int i = 0; i < count; ++i) {
+    const int length = list[i] >> 8;
+    if (length > maxLength) return false;
+    const long long span = size >> length;
+    if (at + span > size) return false;
+    for (long long k = 0; k < span; ++k) table.ptr[at++] = list[i];
+  }
+  for (; at < size; ++at) table.ptr[at] = 0;
+  return true;
+}
+
+long long unpackRaw12(eRawPacking packing, const unsigned char* src, long long bytes, unsigned short* dst,
+                      long long samples) {
+  long long made = 0, at = 0;
+  if (packing == rpSwappedGroups) {
+    for (; made < samples && at + 12 <= bytes; at += 12) {
+      const unsigned char* b = src + at;
+      const unsigned short s[8] = {
+          (unsigned short)(b[2] >> 4 | b[3] << 4),  (unsigned short)(b[1] | (b[2] & 15) << 8),
+          (unsigned short)(b[7] >> 4 | b[0] << 4),  (unsigned short)(b[6] | (b[7] & 15) << 8),
+          (unsigned short)(b[4] >> 4 | b[5] << 4),  (unsigned short)(b[11] | (b[4] & 15) << 8),
+          (unsigned short)(b[9] >> 4 | b[10] << 4), (unsigned short)(b[8] | (b[9] & 15) << 8)};
+      for (int i = 0; i < 8 && made < samples; ++i) dst[made++] = s[i];
+    }
+    return made;
+  }
+  const bool big = packing == rpBig || packing == rpPaddedBig;
+  const bool padded = packing == rpPaddedLittle || packing == rpPaddedBig;
+  for (long long group = 1; made < samples && at + 3 <= bytes; ++group) {
+    const unsigned b0 = src[at], b1 = src[at + 1], b2 = src[at + 2];
+    dst[made++] = (unsigned short)(big ? b0 << 4 | b1 >> 4 : b0 | (b1 & 15) << 8);
+    if (made < samples) dst[made++] = (unsigned short)(big ? (b1 & 15) << 8 | b2 : b1 >> 4 | b2 << 4);
+    at += padded && group % 5 == 0 ? 4 : 3;
+  }
+  return made;
+}
+
+void unpackRaw16(const unsigned char* src, long long samples, bool bigEndian, unsigned short* dst) {
+  for (long long i = 0; i < samples; ++i, src += 2)
+    dst[i] = (unsigned short)(bigEndian ? src[0] << 8 | src[1] : src[0] | src[1] << 8);
+}
+
+bool sRawStrips::settle(unsigned int height, unsigned long long streamSize, bool zeroIsMissing) {
+  if (!offsets.count || !height) return false;
+  if (!rowsPerStrip) {
+    if (offsets.count != 1) return false;
+    rowsPerStrip = height;
+  }
+  const bool missing = !counts.count || (zeroIsMissing && counts.count == 1 && counts.ptr[0] == 0);
+  if (!missing) return counts.count == offsets.count;
+  // The rest of the stream, but never a count wrapped below an offset past its end.
+  const unsigned long long offset = offsets.ptr[0];
+  if (offsets.count != 1 || offset == 0 || offset >= streamSize) return false;
+  const unsigned long long rest = streamSize - offset;
+  counts.set(1);
+  counts.ptr[0] = rest > UINT_MAX ? UINT_MAX : static_cast<unsigned int>(rest);
+  return true;
+}
+
+unsigned int sRawStrips::firstRow(long long s) const {
+  const unsigned long long row = static_cast<unsigned long long>(s) * rowsPerStrip;
+  return row > UINT_MAX ? UINT_MAX : static_cast<unsigned int>(row);
+}
+
+unsigned int sRawStrips::rowsOf(long long s, unsigned int height) const {
+  const unsigned int first = firstRow(s);
+  if (first >= height) return 0;
+  const unsigned int rest = height - first;
+  return s == offsets.count - 1 || rest < rowsPerStrip ? rest : rowsPerStrip;
+}
+
+bool rawActiveSize(long long rawWidth, long long rawHeight, const sMarginInfo& m, long long& width,
+                   long long& height) {
+  width = rawWidth - (long long)m.left - (long long)m.right;
+  height = rawHeight - (long long)m.top - (long long)m.bottom;
+  return width > 0 && height > 0;
+}
+
+bool cRawWalkGuard::enter(unsigned long long offset) {
+  if (myDepth >= kMaxDepth || myVisits >= kMaxVisits) return false;
+  for (int i = 0; i < myVisits; ++i)
+    if (myVisited[i] == offset) return false;
+  myVisited[myVisits++] = offset;
+  ++myDepth;
+  return true;
+}
+
+bool cCameraRawPict::finishCamera(sRawFinish& f, cFileIOTarget* io) {
+  myPix8.set(0);
+  myPix16.set(0);
+  myWidth = myHeight = 0;
+  myIs16 = true;
+  _typebuf<unsigned long long> out;
+  long long w = 0, h = 0;
+  if (!finishRaw(f, io, out, w, h)) return false;
+  std::swap(myPix16.ptr, out.ptr);
+  std::swap(myPix16.count, out.count);
+  myWidth = w;
+  myHeight = h;
+  return true;
+}
+
+bool cCameraRawPict::embeddedPreview(cFileIOTarget* io, unsigned long long offset, unsigned long long length,
+                                     cPictBase& dst, const long long* maxWidth, const long long* maxHeight) {
+  if (!io || !offset || !length) return false;
+  cFileIOSubRange window(io, offset, length);
+  sPictInfo info;
+  if (!window.valid() || !cPictJPEG::validFor(&window, &info) || info.width < 1 || info.height < 1) return false;
+  window.set_fp(0);
+  const long long w = info.width, h = info.height;
+  const long long W = maxWidth ? *maxWidth : w, H = maxHeight ? *maxHeight : h;
+  cPictJPEG jpeg;
+  if (W >= w && H >= h) {
+    if (!jpeg.decode(&window)) return false;
+    jpeg.moveTo(dst);
+    return true;
+  }
+  const double r = std::fmin(1.0, std::fmin(double(W) / double(w), double(H) / double(h)));
+  const long long tw = (long long)std::trunc(double(w) * r + 0.5), th = (long long)std::trunc(double(h) * r + 0.5);
+  cPictDummy canvas;
+  if (tw < 1 || th < 1 || !canvas.create(tw, th, 0)) return false;
+  sExtPictDef target(&canvas);
+  if (!jpeg.setExtTarget(&target) || !jpeg.decode(&window)) return false;
+  canvas.moveTo(dst);
+  return true;
+}

@@ -1,0 +1,114 @@
+// What the camera-RAW decoders that read their files with the tag walker have
+// in common: the bit readers of their compressed bodies, the lossless
+// difference rule, lookup tables, the 12-bit packings, the strip rules, the
+// hand-over to the finishing chain and the embedded JPEG preview.
+//
+// The bit readers take their bytes through a block buffer, so a body costs
+// one stream call per 64 KiB; they read ahead, and the stream's position
+// after them is not where the decoder stopped.
+#pragma once
+
+#include "base/buffers.h"
+#include "picts/balance.h"
+#include "picts/bytesource.h"
+#include "picts/pictbase.h"
+
+class cFileIOTarget;
+
+// Reads from the stream's current position: seek before building one.
+struct getbithuff_ctx {
+  explicit getbithuff_ctx(cFileIOTarget* io) : source(io) {}
+  unsigned int bitbuf = 0;
+  int vbits = 0;
+  int error = 0;  // set once the stream ran dry
+  unsigned long long bytesRead = 0;
+  cByteSource source;
+};
+
+// The next n bits (n 1..25), most significant first, with no byte stuffing.
+// With a table of 2^n entries (length << 8 | value) only the entry's length
+// is consumed and its value answered. n outside 1..25 answers 0; a dry
+// stream sets the error flag and answers 0.
+unsigned getbithuff(int n, const unsigned short* table, getbithuff_ctx& ctx);
+
+// The same for bodies stored as little-endian 32-bit words (n 1..32).
+struct sph1_bithuff_ctx {
+  explicit sph1_bithuff_ctx(cFileIOTarget* io) : source(io) {}
+  unsigned long long bitbuf = 0;
+  int vbits = 0;
+  int error = 0;
+  unsigned long long bytesRead = 0;
+  cByteSource source;
+};
+unsigned ph1_bithuff(int n, sph1_bithuff_ctx& ctx);
+
+// One difference of a lossless-JPEG-like body: a length through the table of
+// 2^codeLength entries, then that many bits extended to a signed value. A dry
+// stream gives 0.
+int rawLosslessDiff(int codeLength, const unsigned short* table, getbithuff_ctx& ctx);
+
+// A table of 2^maxLength entries from (length << 8 | value) entries, each
+// filling the next 2^maxLength >> length places in list order; false when
+// the list asks for more places than there are or a length above maxLength.
+bool makeRawLookup(const unsigned short* list, int count, int maxLength, _typebuf<unsigned short>& table);
+
+// Two 12-bit samples in three bytes, and their variants.
+enum eRawPacking {
+  rpLittle,         // s0 = b0 | (b1 & 15) << 8, s1 = b1 >> 4 | b2 << 4
+  rpBig,            // s0 = b0 << 4 | b1 >> 4, s1 = (b1 & 15) << 8 | b2
+  rpSwappedGroups,  // 12 bytes to 8 samples, 32-bit words swapped
+  rpPaddedLittle,   // as rpLittle, one byte skipped after every fifth group
+  rpPaddedBig,
+};
+// Unpacks up to `samples` samples from `bytes` bytes; answers how many it made.
+long long unpackRaw12(eRawPacking packing, const unsigned char* src, long long bytes, unsigned short* dst,
+                      long long samples);
+// 16-bit samples, little-endian unless `bigEndian`.
+void unpackRaw16(const unsigned char* src, long long samples, bool bigEndian, unsigned short* dst);
+
+// A body split in strips: offsets, byte counts, rows per strip.
+struct sRawStrips {
+  _typebuf<unsigned int> offsets;
+  _typebuf<unsigned int> counts;
+  unsigned int rowsPerStrip = 0;
+  // Rows per strip absent: one strip of every row. A missing byte count (or
+  // a single 0 when `zeroIsMissing`) becomes the rest of the stream; an
+  // offset at or beyond its end refuses the body.
+  bool settle(unsigned int height, unsigned long long streamSize, bool zeroIsMissing);
+  // The first row of strip s and how many rows it holds (0 past the height).
+  unsigned int firstRow(long long s) const;
+  unsigned int rowsOf(long long s, unsigned int height) const;
+};
+
+// The raw size less the margins; false when the margins leave nothing, so
+// that an active size never wraps.
+bool rawActiveSize(long long rawWidth, long long rawHeight, const sMarginInfo& m, long long& width,
+                   long long& height);
+
+// Ties a nested directory walk to a depth and to the directories already
+// entered, so that a forged offset can neither recurse without end nor come
+// back to a directory.
+class cRawWalkGuard {
+ public:
+  bool enter(unsigned long long offset);
+  void leave() { --myDepth; }
+
+ private:
+  static constexpr int kMaxDepth = 4;
+  static constexpr int kMaxVisits = 32;
+  unsigned long long myVisited[kMaxVisits] = {};
+  int myVisits = 0;
+  int myDepth = 0;
+};
+
+// The picture side every walker-based camera decoder shares.
+class cCameraRawPict : public cPictBase {
+ protected:
+  // Runs the finishing chain over `f` and makes its result this picture's
+  // 16-bit pixels.
+  bool finishCamera(sRawFinish& f, cFileIOTarget* io);
+  // The JPEG stored at [offset, offset + length) into `dst`, scaled down to
+  // the limits (null: the preview's own size), never enlarged.
+  static bool embeddedPreview(cFileIOTarget* io, unsigned long long offset, unsigned long long length,
+                              cPictBase& dst, const long long* maxWidth, const long long* maxHeight);
+};
