@@ -15,6 +15,7 @@
 #include "picts/pictpcx.h"
 #include "picts/pictpng.h"
 #include "picts/pictppm.h"
+#include "picts/pictrwl.h"
 #include "picts/picttga.h"
 #include "picts/picttiff.h"
 #include "picts/pictxpm.h"
@@ -45,6 +46,7 @@ constexpr sFormat kProbeList[] = {
     {&cPictICNS::validFor, &makeDecoder<cPictICNS>},
     {&cPictTGA::validFor, &makeDecoder<cPictTGA>},
     // 11 to 26: the camera formats, whose files are TIFF too, so before it
+    {&cPictRWL::validFor, &makeDecoder<cPictRWL>},  // 12
     {&cPictTIFF::validFor, &makeDecoder<cPictTIFF>},
     {&cPictPPM::validFor, &makeDecoder<cPictPPM>},
     {&cPictPCX::validFor, &makeDecoder<cPictPCX>},

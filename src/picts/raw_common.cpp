@@ -7,6 +7,7 @@
 #include "base/memio.h"
 #include "picts/pictjpeg.h"
 #include "picts/pixelalloc.h"
+#include "picts/tiffgeneric.h"
 
 unsigned getbithuff(int n, const unsigned short* table, getbithuff_ctx& ctx) {
   if (n <= 0 || n > 25) return 0;
@@ -108,6 +109,21 @@ void unpackRaw16(const unsigned char* src, long long samples, bool bigEndian, un
     dst[i] = (unsigned short)(bigEndian ? src[0] << 8 | src[1] : src[0] | src[1] << 8);
 }
 
+int readRawHeader(cFileIOTarget* io, unsigned long long& size, bool& bigEndian, unsigned& magic,
+                  unsigned& firstIfd) {
+  if (!io) return cTiffGeneric::kErrNoStream;
+  if (size == cTiffGeneric::kAskSize) size = io->size();
+  if (size < 8) return cTiffGeneric::kErrShort;
+  unsigned char h[8];
+  if (!io->set_fp(0) || !io->readf(h, 8)) return cTiffGeneric::kErrRead;
+  if (h[0] != h[1] || (h[0] != 'I' && h[0] != 'M')) return cTiffGeneric::kErrHeader;
+  bigEndian = h[0] == 'M';
+  magic = bigEndian ? h[2] << 8 | h[3] : h[3] << 8 | h[2];
+  firstIfd = bigEndian ? (unsigned)h[4] << 24 | h[5] << 16 | h[6] << 8 | h[7]
+                       : (unsigned)h[7] << 24 | h[6] << 16 | h[5] << 8 | h[4];
+  return firstIfd <= 7 ? cTiffGeneric::kErrHeader : cTiffGeneric::kErrNone;
+}
+
 bool sRawStrips::settle(unsigned int height, unsigned long long streamSize, bool zeroIsMissing) {
   if (!offsets.count || !height) return false;
   if (!rowsPerStrip) {
@@ -160,6 +176,7 @@ bool cCameraRawPict::finishCamera(sRawFinish& f, cFileIOTarget* io) {
   myIs16 = true;
   _typebuf<unsigned long long> out;
   long long w = 0, h = 0;
+  onRawPlane(f);
   if (!finishRaw(f, io, out, w, h)) return false;
   std::swap(myPix16.ptr, out.ptr);
   std::swap(myPix16.count, out.count);

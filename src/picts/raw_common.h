@@ -66,11 +66,22 @@ long long unpackRaw12(eRawPacking packing, const unsigned char* src, long long b
 // 16-bit samples, little-endian unless `bigEndian`.
 void unpackRaw16(const unsigned char* src, long long samples, bool bigEndian, unsigned short* dst);
 
+// A TIFF-like header with a camera's own magic: byte order, the 16-bit magic
+// in that order and the first IFD offset. Answers the walker's error code
+// (0 when read); `size` of cTiffGeneric::kAskSize is asked of the stream.
+int readRawHeader(cFileIOTarget* io, unsigned long long& size, bool& bigEndian, unsigned& magic,
+                  unsigned& firstIfd);
+
 // A body split in strips: offsets, byte counts, rows per strip.
 struct sRawStrips {
   _typebuf<unsigned int> offsets;
   _typebuf<unsigned int> counts;
   unsigned int rowsPerStrip = 0;
+  void clear() {
+    offsets.set(0);
+    counts.set(0);
+    rowsPerStrip = 0;
+  }
   // Rows per strip absent: one strip of every row. A missing byte count (or
   // a single 0 when `zeroIsMissing`) becomes the rest of the stream; an
   // offset at or beyond its end refuses the body.
@@ -107,6 +118,9 @@ class cCameraRawPict : public cPictBase {
   // Runs the finishing chain over `f` and makes its result this picture's
   // 16-bit pixels.
   bool finishCamera(sRawFinish& f, cFileIOTarget* io);
+  // Sees the sensor plane and the decoder's choices just before finishing;
+  // tests compare them with the source.
+  virtual void onRawPlane(const sRawFinish&) {}
   // The JPEG stored at [offset, offset + length) into `dst`, scaled down to
   // the limits (null: the preview's own size), never enlarged.
   static bool embeddedPreview(cFileIOTarget* io, unsigned long long offset, unsigned long long length,
