@@ -13,6 +13,7 @@
 #include "picts/pictjp2.h"
 #include "picts/pictjpeg.h"
 #include "picts/pictpcx.h"
+#include "picts/pictpef.h"
 #include "picts/pictpng.h"
 #include "picts/pictppm.h"
 #include "picts/pictrwl.h"
@@ -47,6 +48,7 @@ constexpr sFormat kProbeList[] = {
     {&cPictTGA::validFor, &makeDecoder<cPictTGA>},
     // 11 to 26: the camera formats, whose files are TIFF too, so before it
     {&cPictRWL::validFor, &makeDecoder<cPictRWL>},  // 12
+    {&cPictPEF::validFor, &makeDecoder<cPictPEF>},  // 15
     {&cPictTIFF::validFor, &makeDecoder<cPictTIFF>},
     {&cPictPPM::validFor, &makeDecoder<cPictPPM>},
     {&cPictPCX::validFor, &makeDecoder<cPictPCX>},

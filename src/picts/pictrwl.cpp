@@ -228,10 +228,10 @@ bool cPictRWL::decode(cFileIOTarget* io) {
     case 4: filter.reset(new cStdCFAFilterSH); break;
     case 2:
     case 3: {
-      sCFAData cfa(2, 2, 4);
+      sRawCFA cfa;
       const unsigned char two[4] = {1, 0, 2, 1}, three[4] = {1, 2, 0, 1};
-      std::memcpy(cfa.pattern.ptr, myCFA == 2 ? two : three, 4);
-      filter.reset(cBayerFilter::newFilter(cfa));
+      cfa.set(2, 2, myCFA == 2 ? two : three, 4);
+      filter.reset(cfa.newFilter());
       break;
     }
     default: return false;

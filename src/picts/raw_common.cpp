@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <utility>
 
 #include "base/memio.h"
@@ -151,6 +152,33 @@ unsigned int sRawStrips::rowsOf(long long s, unsigned int height) const {
   if (first >= height) return 0;
   const unsigned int rest = height - first;
   return s == offsets.count - 1 || rest < rowsPerStrip ? rest : rowsPerStrip;
+}
+
+bool sRawCFA::set(unsigned int r, unsigned int c, const unsigned char* p, long long length) {
+  if (!r || !c || (long long)r * c != length) return false;
+  rows = r;
+  columns = c;
+  entries.set(length);
+  std::memcpy(entries.ptr, p, size_t(length));
+  return true;
+}
+
+bool sRawCFA::parseExif(const unsigned char* p, long long length, bool bigEndian) {
+  if (length < 5) return false;
+  const int low = bigEndian ? 1 : 0;
+  unsigned c = p[low], r = p[2 + low];
+  if (!c && !r) {
+    c = p[1 - low];
+    r = p[3 - low];
+  }
+  return set(r, c, p + 4, length - 4);
+}
+
+cBayerFilter* sRawCFA::newFilter() const {
+  if (!held() || rows > 0xFFFF || columns > 0xFFFF) return nullptr;
+  sCFAData cfa(int(rows), int(columns), int(entries.count));
+  std::memcpy(cfa.pattern.ptr, entries.ptr, size_t(entries.count));
+  return cBayerFilter::newFilter(cfa);
 }
 
 bool rawActiveSize(long long rawWidth, long long rawHeight, const sMarginInfo& m, long long& width,

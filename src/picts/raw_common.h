@@ -91,6 +91,23 @@ struct sRawStrips {
   unsigned int rowsOf(long long s, unsigned int height) const;
 };
 
+// A colour-filter pattern as a file gives it.
+struct sRawCFA {
+  unsigned int rows = 0, columns = 0;
+  _typebuf<unsigned char> entries;
+  void clear() {
+    rows = columns = 0;
+    entries.set(0);
+  }
+  bool held() const { return entries.count > 0; }
+  // The EXIF form: two 16-bit dimensions (columns, rows) then the entries.
+  bool parseExif(const unsigned char* p, long long length, bool bigEndian);
+  // Entries row by row.
+  bool set(unsigned int rows, unsigned int columns, const unsigned char* p, long long length);
+  // Null for a pattern no filter takes.
+  cBayerFilter* newFilter() const;
+};
+
 // The raw size less the margins; false when the margins leave nothing, so
 // that an active size never wraps.
 bool rawActiveSize(long long rawWidth, long long rawHeight, const sMarginInfo& m, long long& width,
@@ -101,6 +118,7 @@ bool rawActiveSize(long long rawWidth, long long rawHeight, const sMarginInfo& m
 // back to a directory.
 class cRawWalkGuard {
  public:
+  void clear() { myVisits = myDepth = 0; }
   bool enter(unsigned long long offset);
   void leave() { --myDepth; }
 

@@ -57,6 +57,71 @@ void survivesEveryTruncation(const Bytes& file) {
   }
 }
 
+// An IFD, its out-of-line values after it, as one blob behind `prefix`;
+// answers where the blob starts (the IFD follows the prefix).
+inline uint64_t addIfdBlob(tifftest::Writer& w, const std::vector<tifftest::Entry>& entries,
+                           const Bytes& prefix = {}, uint32_t next = 0) {
+  const uint64_t at = w.headerSize() + w.blobs.size();
+  const uint64_t valuesAt = at + prefix.size() + 2 + 12 * entries.size() + 4;
+  Bytes dir = prefix, values;
+  w.put(dir, entries.size(), 2);
+  for (const auto& e : entries) {
+    w.put(dir, e.tag, 2);
+    w.put(dir, e.type, 2);
+    w.put(dir, e.count, 4);
+    if (e.value.size() > 4) {
+      w.put(dir, valuesAt + values.size(), 4);
+      values.insert(values.end(), e.value.begin(), e.value.end());
+      if (values.size() & 1) values.push_back(0);
+    } else {
+      Bytes inl = e.value;
+      inl.resize(4, 0);
+      dir.insert(dir.end(), inl.begin(), inl.end());
+    }
+  }
+  w.put(dir, next, 4);
+  dir.insert(dir.end(), values.begin(), values.end());
+  w.addBlob(dir);
+  return at;
+}
+
+// Most significant bit first, no stuffing; a few zero bytes end the body so
+// that a reader looking ahead of its last code finds them.
+struct BitWriter {
+  Bytes out;
+  uint64_t acc = 0;
+  int held = 0;
+  void put(uint32_t v, int n) {
+    for (int k = n - 1; k >= 0; --k) {
+      acc = acc << 1 | (v >> k & 1);
+      if (++held == 8) out.push_back(uint8_t(acc)), held = 0, acc = 0;
+    }
+  }
+  Bytes finish() {
+    if (held) put(0, 8 - held);
+    out.insert(out.end(), 4, 0);
+    return out;
+  }
+};
+
+// A difference of a lossless body: its length category and extra bits.
+inline void putDiff(BitWriter& bw, int d, const std::vector<std::pair<uint32_t, int>>& codes) {
+  int n = 0;
+  while ((d < 0 ? -d : d) >> n) ++n;
+  bw.put(codes[size_t(n)].first, codes[size_t(n)].second);
+  if (n) bw.put(uint32_t(d < 0 ? d + (1 << n) - 1 : d), n);
+}
+
+// Canonical codes for category lengths.
+inline std::vector<std::pair<uint32_t, int>> canonicalCodes(const std::vector<int>& lengths) {
+  std::vector<std::pair<uint32_t, int>> codes(lengths.size());
+  uint32_t code = 0;
+  for (int len = 1; len <= 16; ++len, code <<= 1)
+    for (size_t c = 0; c < lengths.size(); ++c)
+      if (lengths[c] == len) codes[c] = {code++, len};
+  return codes;
+}
+
 // dcraw's undemosaiced plane of `file`; empty when dcraw does not know it.
 inline rawtest::Pnm dcrawPlane(const Bytes& file, const std::string& name) {
   const std::string path = tifftest::scratchDir() + "/" + name, out = path + ".pgm";
