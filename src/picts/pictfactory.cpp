@@ -12,6 +12,7 @@
 #include "picts/pictico.h"
 #include "picts/pictjp2.h"
 #include "picts/pictjpeg.h"
+#include "picts/pictorf.h"
 #include "picts/pictpcx.h"
 #include "picts/pictpef.h"
 #include "picts/pictpng.h"
@@ -48,6 +49,7 @@ constexpr sFormat kProbeList[] = {
     {&cPictTGA::validFor, &makeDecoder<cPictTGA>},
     // 11 to 26: the camera formats, whose files are TIFF too, so before it
     {&cPictRWL::validFor, &makeDecoder<cPictRWL>},  // 12
+    {&cPictORF::validFor, &makeDecoder<cPictORF>},  // 13
     {&cPictPEF::validFor, &makeDecoder<cPictPEF>},  // 15
     {&cPictTIFF::validFor, &makeDecoder<cPictTIFF>},
     {&cPictPPM::validFor, &makeDecoder<cPictPPM>},

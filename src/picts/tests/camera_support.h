@@ -58,9 +58,10 @@ void survivesEveryTruncation(const Bytes& file) {
 }
 
 // An IFD, its out-of-line values after it, as one blob behind `prefix`;
-// answers where the blob starts (the IFD follows the prefix).
+// answers where the blob starts (the IFD follows the prefix). Offsets are
+// written less `base`; an entry's forced offset is written as given.
 inline uint64_t addIfdBlob(tifftest::Writer& w, const std::vector<tifftest::Entry>& entries,
-                           const Bytes& prefix = {}, uint32_t next = 0) {
+                           const Bytes& prefix = {}, uint64_t base = 0) {
   const uint64_t at = w.headerSize() + w.blobs.size();
   const uint64_t valuesAt = at + prefix.size() + 2 + 12 * entries.size() + 4;
   Bytes dir = prefix, values;
@@ -69,8 +70,10 @@ inline uint64_t addIfdBlob(tifftest::Writer& w, const std::vector<tifftest::Entr
     w.put(dir, e.tag, 2);
     w.put(dir, e.type, 2);
     w.put(dir, e.count, 4);
-    if (e.value.size() > 4) {
-      w.put(dir, valuesAt + values.size(), 4);
+    if (e.forcedOffset >= 0) {
+      w.put(dir, uint64_t(e.forcedOffset), 4);
+    } else if (e.value.size() > 4) {
+      w.put(dir, valuesAt + values.size() - base, 4);
       values.insert(values.end(), e.value.begin(), e.value.end());
       if (values.size() & 1) values.push_back(0);
     } else {
@@ -79,7 +82,7 @@ inline uint64_t addIfdBlob(tifftest::Writer& w, const std::vector<tifftest::Entr
       dir.insert(dir.end(), inl.begin(), inl.end());
     }
   }
-  w.put(dir, next, 4);
+  w.put(dir, 0, 4);
   dir.insert(dir.end(), values.begin(), values.end());
   w.addBlob(dir);
   return at;

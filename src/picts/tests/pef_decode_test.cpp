@@ -90,11 +90,11 @@ Bytes writePef(const PefSpec& s, const std::vector<uint16_t>& v, const Bytes& pr
   Bytes prefix = s.ricoh ? Bytes{'P', 'E', 'N', 'T', 'A', 'X', ' ', 0, 'M', 'M'} : Bytes{'A', 'O', 'C', 0, 'M', 'M'};
   if (!s.big) prefix[prefix.size() - 1] = prefix[prefix.size() - 2] = 'I';
   const uint64_t makerAt = cameratest::addIfdBlob(w, maker, prefix);
-  const Bytes makerNote(w.blobs.begin() + long(makerAt - w.headerSize()), w.blobs.end());
+  const uint64_t makerLength = w.headerSize() + w.blobs.size() - makerAt;
   Bytes cfa = w.values(std::vector<uint64_t>{2, 2}, 2);
   cfa.insert(cfa.end(), {0, 1, 1, 2});
   if (s.cfaMismatch) cfa.push_back(1);
-  std::vector<tifftest::Entry> exif = {{37500, 7, makerNote.size(), makerNote, int64_t(makerAt)},
+  std::vector<tifftest::Entry> exif = {{37500, 7, makerLength, {}, int64_t(makerAt)},
                                        {41730, 7, cfa.size(), cfa}};
   if (s.exifCycle) exif.push_back(w.longEntry(34665, {8}));
   const uint64_t exifAt = cameratest::addIfdBlob(w, exif);
