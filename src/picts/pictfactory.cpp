@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "base/targets.h"
+#include "picts/pictarw.h"
 #include "picts/pictbase.h"
 #include "picts/pictdib.h"
 #include "picts/pictdicom.h"
@@ -51,6 +52,7 @@ constexpr sFormat kProbeList[] = {
     {&cPictRWL::validFor, &makeDecoder<cPictRWL>},  // 12
     {&cPictORF::validFor, &makeDecoder<cPictORF>},  // 13
     {&cPictPEF::validFor, &makeDecoder<cPictPEF>},  // 15
+    {&cPictARW::validFor, &makeDecoder<cPictARW>},  // 16
     {&cPictTIFF::validFor, &makeDecoder<cPictTIFF>},
     {&cPictPPM::validFor, &makeDecoder<cPictPPM>},
     {&cPictPCX::validFor, &makeDecoder<cPictPCX>},
