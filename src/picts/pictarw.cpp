@@ -344,7 +344,9 @@ bool cPictARW::decode(cFileIOTarget* io) {
     return false;
   std::unique_ptr<cBayerFilter> filter(myCFA.newFilter());
   _typebuf<unsigned short> raw;
-  if (!filter || !allocPictPixels(raw, myRawWidth, myRawHeight)) return false;
+  if (!filter || !myStrips.canHold(myStreamSize, (unsigned long long)myRawWidth * myRawHeight, 1) ||
+      !allocPictPixels(raw, myRawWidth, myRawHeight))
+    return false;
   for (long long s = 0; s < myStrips.offsets.count; ++s)
     if (!readStrip(s, raw.ptr)) return false;
   const double white = myWhite ? myWhite : myBits == 8 ? 4095 : double((1u << myBits) - 1);

@@ -263,7 +263,8 @@ bool cPictORF::decode(cFileIOTarget* io) {
       !myStrips.settle(myRawHeight, myStreamSize, true))
     return false;
   _typebuf<unsigned short> raw, strip;
-  if (!allocPictPixels(raw, myRawWidth, myRawHeight) ||
+  if (!myStrips.canHold(myStreamSize, (unsigned long long)myRawWidth * myRawHeight, 1) ||
+      !allocPictPixels(raw, myRawWidth, myRawHeight) ||
       (myInterlaced && !allocPictPixels(strip, myRawWidth, myRawHeight)))
     return false;
   // Strip rows land in file order, or even rows first when interlaced.

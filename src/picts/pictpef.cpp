@@ -24,8 +24,9 @@ bool cPefMeta::readTable(const unsigned char* p, long long length) {
   for (unsigned c = 0; c < dep; ++c) {
     bit0[c] = getU16(p + 14 + 2 * c);
     bit1[c] = p[14 + 2 * dep + c];
-    // 4096 >> length means nothing past the table's own 12 bits.
-    if (bit1[c] > 12) return false;
+    // 4096 >> length means nothing past the table's own 12 bits, and a code
+    // of no bits would answer forever without reading.
+    if (bit1[c] < 1 || bit1[c] > 12) return false;
   }
   std::memset(table, 0, sizeof table);
   for (unsigned c = 0; c < dep; ++c) {
@@ -187,7 +188,9 @@ bool cPictPEF::decode(cFileIOTarget* io) {
     return false;
   std::unique_ptr<cBayerFilter> filter(myCFA.newFilter());
   _typebuf<unsigned short> raw;
-  if (!filter || !allocPictPixels(raw, myRawWidth, myRawHeight)) return false;
+  if (!filter || !myStrips.canHold(myStreamSize, (unsigned long long)myRawWidth * myRawHeight, 1) ||
+      !allocPictPixels(raw, myRawWidth, myRawHeight))
+    return false;
   unsigned short vpred[2][2] = {};
   for (long long s = 0; s < myStrips.offsets.count; ++s)
     if (!readStrip(s, raw.ptr, vpred)) return false;

@@ -237,7 +237,9 @@ bool cPictRWL::decode(cFileIOTarget* io) {
     default: return false;
   }
   _typebuf<unsigned short> raw;
-  if (!filter || !allocPictPixels(raw, myRawWidth, myRawHeight)) return false;
+  if (!filter || !myStrips.canHold(myStreamSize, (unsigned long long)myRawWidth * myRawHeight, 1) ||
+      !allocPictPixels(raw, myRawWidth, myRawHeight))
+    return false;
   if (!(myPacked ? readPacked(io, raw.ptr) : readPlain(io, raw.ptr))) return false;
   sRawFinish f;
   f.raw = raw.ptr;

@@ -1,5 +1,6 @@
 #include "picts/raw_common.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -140,6 +141,13 @@ bool sRawStrips::settle(unsigned int height, unsigned long long streamSize, bool
   counts.set(1);
   counts.ptr[0] = rest > UINT_MAX ? UINT_MAX : static_cast<unsigned int>(rest);
   return true;
+}
+
+bool sRawStrips::canHold(unsigned long long streamSize, unsigned long long samples, unsigned minBits) const {
+  unsigned long long bytes = 0;
+  for (long long s = 0; s < offsets.count && s < counts.count; ++s)
+    if (offsets.ptr[s] < streamSize) bytes += std::min<unsigned long long>(counts.ptr[s], streamSize - offsets.ptr[s]);
+  return bytes / minBits >= samples / 8;
 }
 
 unsigned int sRawStrips::firstRow(long long s) const {

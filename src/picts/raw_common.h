@@ -86,6 +86,10 @@ struct sRawStrips {
   // a single 0 when `zeroIsMissing`) becomes the rest of the stream; an
   // offset at or beyond its end refuses the body.
   bool settle(unsigned int height, unsigned long long streamSize, bool zeroIsMissing);
+  // Whether the strips' bytes inside the stream can hold `samples` samples of
+  // at least `minBits` bits each: checked before any buffer is sized, so a
+  // forged size cannot claim memory that a short file could never fill.
+  bool canHold(unsigned long long streamSize, unsigned long long samples, unsigned minBits) const;
   // The first row of strip s and how many rows it holds (0 past the height).
   unsigned int firstRow(long long s) const;
   unsigned int rowsOf(long long s, unsigned int height) const;

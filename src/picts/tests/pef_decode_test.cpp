@@ -24,7 +24,7 @@ Bytes pefTable(const tifftest::Writer& w, const PefSpec& s) {
   Bytes t = w.values(1, 2);
   t.resize(14, 0);
   for (const auto& c : codes) w.put(t, c.first << (12 - c.second), 2);
-  for (size_t c = 0; c < codes.size(); ++c) t.push_back(uint8_t(c == 0 && s.tableLength ? s.tableLength : codes[c].second));
+  for (size_t c = 0; c < codes.size(); ++c) t.push_back(uint8_t(c == 0 && s.tableLength ? s.tableLength & 0xFF : codes[c].second));
   return t;
 }
 
@@ -214,6 +214,7 @@ TEST(PefDecode, CropPreviewAndRefusals) {
       {"CFA count", [] { PefSpec s; s.cfaMismatch = true; return s; }(), false},
       {"EXIF cycle", [] { PefSpec s; s.exifCycle = true; return s; }(), false},
       {"bit length 13", [] { PefSpec s; s.tableLength = 13; return s; }(), false},
+      {"bit length 0", [] { PefSpec s; s.tableLength = 0x100; return s; }(), false},
       {"bit length 255", [] { PefSpec s; s.tableLength = 255; return s; }(), false},
   };
   for (const Case& c : cases) {

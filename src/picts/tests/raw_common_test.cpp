@@ -118,6 +118,17 @@ TEST(RawStrips, SettleFillsTheRestOfTheStreamAndRefusesWhatWouldWrap) {
   three.rowsPerStrip = 2;
   EXPECT_EQ(three.rowsOf(2, 10), 6u);  // the last strip takes the rest
 
+  // Bytes inside the stream only: a strip past the end brings none.
+  sRawStrips body;
+  body.offsets.set(2);
+  body.counts.set(2);
+  body.offsets.ptr[0] = 100, body.counts.ptr[0] = 500;
+  body.offsets.ptr[1] = 900, body.counts.ptr[1] = 500;
+  EXPECT_TRUE(body.canHold(1000, 600 * 8, 1));
+  EXPECT_FALSE(body.canHold(1000, 600 * 8 + 8, 1));
+  EXPECT_FALSE(body.canHold(1000, 600 * 8, 2));
+  EXPECT_FALSE(body.canHold(50, 8, 1));
+
   cRawWalkGuard guard;
   EXPECT_TRUE(guard.enter(8));
   EXPECT_FALSE(guard.enter(8));
