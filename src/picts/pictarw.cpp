@@ -130,10 +130,9 @@ bool cPictARW::processMRW(cFileIOTarget* io, unsigned int offset) {
 }
 
 void cPictARW::readMinoltaBlock(unsigned int offset) {
-  if (processMRW(myStream, offset) || !myGuard.enter(offset)) return;
+  if (processMRW(myStream, offset)) return;
   const int error = myError;
-  processStream(myStream, myBigEndian, false, offset, myStreamSize);
-  myGuard.leave();
+  myGuard.walk(*this, myStream, myBigEndian, offset, myStreamSize);
   myError = error;  // the block is a courtesy: its walk decides nothing
 }
 
@@ -189,10 +188,7 @@ bool cPictARW::onTag(int tag, int type, const void* data, int length) {
     }
     case 33422: return myCFA.held() || myCFA.set(myCFARows, myCFAColumns, p, length);
     case 34665: {
-      if (!getValU32(t, v) || !myGuard.enter(v)) return false;
-      const bool ok = processStream(myStream, myBigEndian, false, v, myStreamSize);
-      myGuard.leave();
-      return ok;
+      return getValU32(t, v) && myGuard.walk(*this, myStream, myBigEndian, v, myStreamSize);
     }
     case 41730: return myCFA.parseExif(p, length, myBigEndian);
     case 50706: return false;  // a DNG is the DNG reader's
@@ -222,7 +218,7 @@ bool cPictARW::walk(cFileIOTarget* io) {
     myRawHeight += 8;
   } else {
     const unsigned sub = mySubIFDs.ptr[0];
-    if (!myGuard.enter(sub) || !processStream(io, myBigEndian, false, sub, myStreamSize)) return false;
+    if (!myGuard.walk(*this, io, myBigEndian, sub, myStreamSize)) return false;
   }
   return myRawWidth && myRawHeight && myBits && myStrips.offsets.count && myCFA.held();
 }
@@ -344,22 +340,13 @@ bool cPictARW::decode(cFileIOTarget* io) {
     return false;
   std::unique_ptr<cBayerFilter> filter(myCFA.newFilter());
   _typebuf<unsigned short> raw;
-  if (!filter || !myStrips.canHold(myStreamSize, (unsigned long long)myRawWidth * myRawHeight, 1) ||
-      !allocPictPixels(raw, myRawWidth, myRawHeight))
-    return false;
+  if (!filter || !myStrips.allocPlane(myStreamSize, myRawWidth, myRawHeight, raw)) return false;
   for (long long s = 0; s < myStrips.offsets.count; ++s)
     if (!readStrip(s, raw.ptr)) return false;
   const double white = myWhite ? myWhite : myBits == 8 ? 4095 : double((1u << myBits) - 1);
   const double scale = 65536.0 / white / std::min({m[0], m[1], m[2]});
-  sRawFinish f;
-  f.raw = raw.ptr;
-  f.rawWidth = myRawWidth;
-  f.rawHeight = myRawHeight;
-  f.margins = myMargins;
-  f.filter = filter.get();
-  f.black = myBlack;
   const double multipliers[4] = {m[0] * scale, m[1] * scale, m[2] * scale, m[1] * scale};
-  std::memcpy(f.multipliers, multipliers, sizeof multipliers);
+  sRawFinish f = rawPlane(raw, myRawWidth, myRawHeight, myMargins, filter.get(), myBlack, multipliers);
   return finishCamera(f, io);
 }
 

@@ -159,10 +159,7 @@ bool cPictORF::onTag(int tag, int type, const void* data, int length) {
     case 278: return getValU32(t, myStrips.rowsPerStrip) && myStrips.rowsPerStrip;
     case 34665: {
       unsigned offset = 0;
-      if (!getValU32(t, offset) || !myGuard.enter(offset)) return false;
-      const bool ok = processStream(myStream, myBigEndian, false, offset, myStreamSize);
-      myGuard.leave();
-      return ok;
+      return getValU32(t, offset) && myGuard.walk(*this, myStream, myBigEndian, offset, myStreamSize);
     }
     default: return true;
   }
@@ -175,14 +172,7 @@ bool cPictORF::walk(cFileIOTarget* io) {
 }
 
 bool cPictORF::isPicture(cFileIOTarget* io, sPictInfo* info) {
-  long long w = 0, h = 0;
-  if (!walk(io) || !rawActiveSize(myRawWidth, myRawHeight, myMargins, w, h)) return false;
-  if (info) {
-    info->width = w;
-    info->height = h;
-    info->hasPreview = myPreviewOffset && myPreviewLength;
-  }
-  return true;
+  return walk(io) && probeActive(myRawWidth, myRawHeight, myMargins, myPreviewOffset && myPreviewLength, info);
 }
 
 bool cPictORF::validFor(cFileIOTarget* io, sPictInfo* info) {
@@ -263,8 +253,7 @@ bool cPictORF::decode(cFileIOTarget* io) {
       !myStrips.settle(myRawHeight, myStreamSize, true))
     return false;
   _typebuf<unsigned short> raw, strip;
-  if (!myStrips.canHold(myStreamSize, (unsigned long long)myRawWidth * myRawHeight, 1) ||
-      !allocPictPixels(raw, myRawWidth, myRawHeight) ||
+  if (!myStrips.allocPlane(myStreamSize, myRawWidth, myRawHeight, raw) ||
       (myInterlaced && !allocPictPixels(strip, myRawWidth, myRawHeight)))
     return false;
   // Strip rows land in file order, or even rows first when interlaced.
@@ -281,23 +270,9 @@ bool cPictORF::decode(cFileIOTarget* io) {
   }
   strip.set(0);
   cStdCFAFilter filter;
-  sRawFinish f;
-  f.raw = raw.ptr;
-  f.rawWidth = myRawWidth;
-  f.rawHeight = myRawHeight;
-  f.margins = myMargins;
-  f.filter = &filter;
-  f.black = myBlack;
-  double m1 = 1, m2 = 1;
-  if (myM0 != 0) {
-    m1 = myM1 / myM0;
-    m2 = myM2 / myM0;
-  }
-  const double multipliers[4] = {1.0, m1, m2, m1};
-  std::memcpy(f.multipliers, multipliers, sizeof multipliers);
-  f.boundHigh = true;
-  f.boundA = m2;
-  f.boundB = m1;
+  const double unit[4] = {1, 1, 1, 1};
+  sRawFinish f = rawPlane(raw, myRawWidth, myRawHeight, myMargins, &filter, myBlack, unit);
+  balanceToRed(f, myM0, myM1, myM2);
   return finishCamera(f, io);
 }
 

@@ -88,10 +88,7 @@ bool cPictPEF::onTag(int tag, int type, const void* data, int length) {
     case 514: return getValU32(t, myPreviewLength);
     case 34665: {
       unsigned offset = 0;
-      if (!getValU32(t, offset) || !myGuard.enter(offset)) return false;
-      const bool ok = processStream(myStream, myBigEndian, false, offset, myStreamSize);
-      myGuard.leave();
-      return ok;
+      return getValU32(t, offset) && myGuard.walk(*this, myStream, myBigEndian, offset, myStreamSize);
     }
     case 41730: return myCFA.parseExif(p, length, myBigEndian);
     case 50706: return false;  // a DNG is the DNG reader's
@@ -102,11 +99,8 @@ bool cPictPEF::onTag(int tag, int type, const void* data, int length) {
 bool cPictPEF::onRawTag(int tag, int type, const void* data, int length, unsigned int offset) {
   if (tag != 37500 || data) return cTiffGeneric::onRawTag(tag, type, data, length, offset);
   const unsigned long long at = (unsigned long long)offset + (myRicoh ? 10 : 6);
-  if (at >= myStreamSize || !myGuard.enter(at)) return false;
   myMeta.ricoh = myRicoh;
-  const bool ok = myMeta.processStream(myStream, myBigEndian, false, unsigned(at), myStreamSize);
-  myGuard.leave();
-  return ok;
+  return at < myStreamSize && myGuard.walk(myMeta, myStream, myBigEndian, unsigned(at), myStreamSize);
 }
 
 bool cPictPEF::walk(cFileIOTarget* io) {
@@ -188,21 +182,13 @@ bool cPictPEF::decode(cFileIOTarget* io) {
     return false;
   std::unique_ptr<cBayerFilter> filter(myCFA.newFilter());
   _typebuf<unsigned short> raw;
-  if (!filter || !myStrips.canHold(myStreamSize, (unsigned long long)myRawWidth * myRawHeight, 1) ||
-      !allocPictPixels(raw, myRawWidth, myRawHeight))
-    return false;
+  if (!filter || !myStrips.allocPlane(myStreamSize, myRawWidth, myRawHeight, raw)) return false;
   unsigned short vpred[2][2] = {};
   for (long long s = 0; s < myStrips.offsets.count; ++s)
     if (!readStrip(s, raw.ptr, vpred)) return false;
-  sRawFinish f;
-  f.raw = raw.ptr;
-  f.rawWidth = myRawWidth;
-  f.rawHeight = myRawHeight;
-  f.margins = myMargins;
-  f.filter = filter.get();
   const double scale = 65535.0 / double((1u << myBits) - 1);
   const double multipliers[4] = {myMeta.m0 * scale, myMeta.m1 * scale, myMeta.m2 * scale, myMeta.m1 * scale};
-  std::memcpy(f.multipliers, multipliers, sizeof multipliers);
+  sRawFinish f = rawPlane(raw, myRawWidth, myRawHeight, myMargins, filter.get(), 0, multipliers);
   return finishCamera(f, io);
 }
 
@@ -212,6 +198,6 @@ bool cPictPEF::getPreview(cFileIOTarget* io, cPictBase& dst, const long long* ma
   if (!processStream(io, kAskSize) || !nextOffset()) return false;
   const unsigned next = nextOffset();
   myPreviewOffset = myPreviewLength = 0;
-  if (!myGuard.enter(next) || !processStream(io, myBigEndian, false, next, myStreamSize)) return false;
+  if (!myGuard.walk(*this, io, myBigEndian, next, myStreamSize)) return false;
   return embeddedPreview(io, myPreviewOffset, myPreviewLength, dst, maxWidth, maxHeight);
 }

@@ -139,14 +139,7 @@ bool cPictRWL::walk(cFileIOTarget* io) {
 }
 
 bool cPictRWL::isPicture(cFileIOTarget* io, sPictInfo* info) {
-  long long w = 0, h = 0;
-  if (!walk(io) || !rawActiveSize(myRawWidth, myRawHeight, myMargins, w, h)) return false;
-  if (info) {
-    info->width = w;
-    info->height = h;
-    info->hasPreview = false;
-  }
-  return true;
+  return walk(io) && probeActive(myRawWidth, myRawHeight, myMargins, false, info);
 }
 
 bool cPictRWL::validFor(cFileIOTarget* io, sPictInfo* info) {
@@ -237,26 +230,10 @@ bool cPictRWL::decode(cFileIOTarget* io) {
     default: return false;
   }
   _typebuf<unsigned short> raw;
-  if (!filter || !myStrips.canHold(myStreamSize, (unsigned long long)myRawWidth * myRawHeight, 1) ||
-      !allocPictPixels(raw, myRawWidth, myRawHeight))
-    return false;
+  if (!filter || !myStrips.allocPlane(myStreamSize, myRawWidth, myRawHeight, raw)) return false;
   if (!(myPacked ? readPacked(io, raw.ptr) : readPlain(io, raw.ptr))) return false;
-  sRawFinish f;
-  f.raw = raw.ptr;
-  f.rawWidth = myRawWidth;
-  f.rawHeight = myRawHeight;
-  f.margins = myMargins;
-  f.filter = filter.get();
-  f.black = myBlack;
-  double m1 = 1, m2 = 1;
-  if (myM0 != 0) {
-    m1 = myM1 / myM0;
-    m2 = myM2 / myM0;
-  }
-  const double multipliers[4] = {1.0, m1, m2, m1};
-  std::memcpy(f.multipliers, multipliers, sizeof multipliers);
-  f.boundHigh = true;
-  f.boundA = m2;
-  f.boundB = m1;
+  const double unit[4] = {1, 1, 1, 1};
+  sRawFinish f = rawPlane(raw, myRawWidth, myRawHeight, myMargins, filter.get(), myBlack, unit);
+  balanceToRed(f, myM0, myM1, myM2);
   return finishCamera(f, io);
 }

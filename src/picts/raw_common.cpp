@@ -150,6 +150,12 @@ bool sRawStrips::canHold(unsigned long long streamSize, unsigned long long sampl
   return bytes / minBits >= samples / 8;
 }
 
+bool sRawStrips::allocPlane(unsigned long long streamSize, long long width, long long height,
+                            _typebuf<unsigned short>& raw) const {
+  return width > 0 && height > 0 && canHold(streamSize, (unsigned long long)width * height, 1) &&
+         allocPictPixels(raw, width, height);
+}
+
 unsigned int sRawStrips::firstRow(long long s) const {
   const unsigned long long row = static_cast<unsigned long long>(s) * rowsPerStrip;
   return row > UINT_MAX ? UINT_MAX : static_cast<unsigned int>(row);
@@ -202,6 +208,53 @@ bool cRawWalkGuard::enter(unsigned long long offset) {
     if (myVisited[i] == offset) return false;
   myVisited[myVisits++] = offset;
   ++myDepth;
+  return true;
+}
+
+bool cRawWalkGuard::walk(cTiffGeneric& walker, cFileIOTarget* io, bool bigEndian, unsigned int offset,
+                         unsigned long long size) {
+  if (!enter(offset)) return false;
+  const bool ok = walker.processStream(io, bigEndian, false, offset, size);
+  leave();
+  return ok;
+}
+
+sRawFinish rawPlane(const _typebuf<unsigned short>& raw, long long width, long long height,
+                    const sMarginInfo& margins, cBayerFilter* filter, unsigned int black,
+                    const double (&multipliers)[4]) {
+  sRawFinish f;
+  f.raw = raw.ptr;
+  f.rawWidth = width;
+  f.rawHeight = height;
+  f.margins = margins;
+  f.filter = filter;
+  f.black = black;
+  for (int i = 0; i < 4; ++i) f.multipliers[i] = multipliers[i];
+  return f;
+}
+
+void balanceToRed(sRawFinish& f, double m0, double m1, double m2) {
+  double a = 1, b = 1;
+  if (m0 != 0) {
+    a = m2 / m0;
+    b = m1 / m0;
+  }
+  const double multipliers[4] = {1.0, b, a, b};
+  for (int i = 0; i < 4; ++i) f.multipliers[i] = multipliers[i];
+  f.boundHigh = true;
+  f.boundA = a;
+  f.boundB = b;
+}
+
+bool probeActive(long long rawWidth, long long rawHeight, const sMarginInfo& m, bool hasPreview,
+                 cPictBase::sPictInfo* info) {
+  long long w = 0, h = 0;
+  if (!rawActiveSize(rawWidth, rawHeight, m, w, h)) return false;
+  if (info) {
+    info->width = w;
+    info->height = h;
+    info->hasPreview = hasPreview;
+  }
   return true;
 }
 

@@ -14,6 +14,7 @@
 #include "picts/pictbase.h"
 
 class cFileIOTarget;
+class cTiffGeneric;
 
 // Reads from the stream's current position: seek before building one.
 struct getbithuff_ctx {
@@ -90,6 +91,9 @@ struct sRawStrips {
   // at least `minBits` bits each: checked before any buffer is sized, so a
   // forged size cannot claim memory that a short file could never fill.
   bool canHold(unsigned long long streamSize, unsigned long long samples, unsigned minBits) const;
+  // canHold at a bit a sample, then the zeroed plane of width x height.
+  bool allocPlane(unsigned long long streamSize, long long width, long long height,
+                  _typebuf<unsigned short>& raw) const;
   // The first row of strip s and how many rows it holds (0 past the height).
   unsigned int firstRow(long long s) const;
   unsigned int rowsOf(long long s, unsigned int height) const;
@@ -125,6 +129,9 @@ class cRawWalkGuard {
   void clear() { myVisits = myDepth = 0; }
   bool enter(unsigned long long offset);
   void leave() { --myDepth; }
+  // Walks the IFD at `offset` with `walker` when the bounds allow it.
+  bool walk(cTiffGeneric& walker, cFileIOTarget* io, bool bigEndian, unsigned int offset,
+            unsigned long long size);
 
  private:
   static constexpr int kMaxDepth = 4;
@@ -133,6 +140,19 @@ class cRawWalkGuard {
   int myVisits = 0;
   int myDepth = 0;
 };
+
+// The hand-over of a decoded sensor plane; multipliers and bounds are the caller's.
+sRawFinish rawPlane(const _typebuf<unsigned short>& raw, long long width, long long height,
+                    const sMarginInfo& margins, cBayerFilter* filter, unsigned int black,
+                    const double (&multipliers)[4]);
+
+// Multipliers relative to the red level m0 (all 1 without one) and the bound
+// of the curve's high point that they imply.
+void balanceToRed(sRawFinish& f, double m0, double m1, double m2);
+
+// What a probe of a decoder that reports its active size answers.
+bool probeActive(long long rawWidth, long long rawHeight, const sMarginInfo& m, bool hasPreview,
+                 cPictBase::sPictInfo* info);
 
 // The picture side every walker-based camera decoder shares.
 class cCameraRawPict : public cPictBase {
