@@ -5,7 +5,6 @@
 #include <memory>
 
 #include "base/memio.h"
-#include "picts/pixelalloc.h"
 
 const cPictARW::sModel cPictARW::kModels[] = {
     {"DSC-R1", 58, 320, 0, 1.1, 1, 1.1, false},

@@ -5,7 +5,6 @@
 #include <memory>
 
 #include "base/targets.h"
-#include "picts/pixelalloc.h"
 
 void cPefMeta::reset() {
   m0 = m1 = m2 = 1;

@@ -4,7 +4,6 @@
 #include <memory>
 
 #include "base/targets.h"
-#include "picts/pixelalloc.h"
 
 const cPictRWL::sModel cPictRWL::kModels[] = {
     {"V-LUX 1", 2, 14, 0, 3, 0, 0},

@@ -11,30 +11,6 @@
 #include "picts/pixelalloc.h"
 #include "picts/tiffgeneric.h"
 
-unsigned getbithuff(int n, const unsigned short* table, getbithuff_ctx& ctx) {
-  if (n <= 0 || n > 25) return 0;
-  while (ctx.vbits < n) {
-    unsigned char b;
-    if (!ctx.source.get(b)) break;
-    ctx.bitbuf = ctx.bitbuf << 8 | b;
-    ctx.vbits += 8;
-    ++ctx.bytesRead;
-  }
-  if (ctx.vbits < n) {
-    ctx.error = 1;
-    return 0;
-  }
-  const unsigned c = ctx.bitbuf << (32 - ctx.vbits) >> (32 - n);
-  if (!table) {
-    ctx.vbits -= n;
-    return c;
-  }
-  // A table never gives back more bits than it looked at.
-  const int length = table[c] >> 8;
-  ctx.vbits -= length < n ? length : n;
-  return table[c] & 0xFF;
-}
-
 unsigned ph1_bithuff(int n, sph1_bithuff_ctx& ctx) {
   if (n <= 0 || n > 32) return 0;
   if (ctx.vbits < n) {
@@ -51,17 +27,6 @@ unsigned ph1_bithuff(int n, sph1_bithuff_ctx& ctx) {
   const unsigned long long c = ctx.bitbuf << (64 - ctx.vbits) >> (64 - n);
   ctx.vbits -= n;
   return static_cast<unsigned>(c);
-}
-
-int rawLosslessDiff(int codeLength, const unsigned short* table, getbithuff_ctx& ctx) {
-  const int length = static_cast<int>(getbithuff(codeLength, table, ctx));
-  if (ctx.error) return 0;
-  if (length == 16) return -32768;
-  if (length == 0 || length > 25) return 0;
-  int d = static_cast<int>(getbithuff(length, nullptr, ctx));
-  if (ctx.error) return 0;
-  if ((d & (1 << (length - 1))) == 0) d -= (1 << length) - 1;
-  return d;
 }
 
 bool makeRawLookup(const unsigned short* list, int count, int maxLength, _typebuf<unsigned short>& table) {

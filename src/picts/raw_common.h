@@ -16,21 +16,47 @@
 class cFileIOTarget;
 class cTiffGeneric;
 
-// Reads from the stream's current position: seek before building one.
+// Reads from the stream's current position: seek before building one. The
+// low `vbits` bits of `bitbuf` are held; it is topped up a whole word at a
+// time, so a code costs a shift and a mask.
 struct getbithuff_ctx {
   explicit getbithuff_ctx(cFileIOTarget* io) : source(io) {}
-  unsigned int bitbuf = 0;
+  unsigned long long bitbuf = 0;
   int vbits = 0;
   int error = 0;  // set once the stream ran dry
   unsigned long long bytesRead = 0;
   cByteSource source;
+  void fill() {
+    unsigned char b;
+    while (vbits <= 56 && source.get(b)) {
+      bitbuf = bitbuf << 8 | b;
+      vbits += 8;
+      ++bytesRead;
+    }
+  }
 };
 
 // The next n bits (n 1..25), most significant first, with no byte stuffing.
 // With a table of 2^n entries (length << 8 | value) only the entry's length
 // is consumed and its value answered. n outside 1..25 answers 0; a dry
 // stream sets the error flag and answers 0.
-unsigned getbithuff(int n, const unsigned short* table, getbithuff_ctx& ctx);
+inline unsigned getbithuff(int n, const unsigned short* table, getbithuff_ctx& ctx) {
+  if (n <= 0 || n > 25) return 0;
+  if (ctx.vbits < n) ctx.fill();
+  if (ctx.vbits < n) {
+    ctx.error = 1;
+    return 0;
+  }
+  const unsigned c = unsigned(ctx.bitbuf >> (ctx.vbits - n)) & ((1u << n) - 1);
+  if (!table) {
+    ctx.vbits -= n;
+    return c;
+  }
+  // A table never gives back more bits than it looked at.
+  const int length = table[c] >> 8;
+  ctx.vbits -= length < n ? length : n;
+  return table[c] & 0xFF;
+}
 
 // The same for bodies stored as little-endian 32-bit words (n 1..32).
 struct sph1_bithuff_ctx {
@@ -46,7 +72,16 @@ unsigned ph1_bithuff(int n, sph1_bithuff_ctx& ctx);
 // One difference of a lossless-JPEG-like body: a length through the table of
 // 2^codeLength entries, then that many bits extended to a signed value. A dry
 // stream gives 0.
-int rawLosslessDiff(int codeLength, const unsigned short* table, getbithuff_ctx& ctx);
+inline int rawLosslessDiff(int codeLength, const unsigned short* table, getbithuff_ctx& ctx) {
+  const int length = static_cast<int>(getbithuff(codeLength, table, ctx));
+  if (ctx.error) return 0;
+  if (length == 16) return -32768;
+  if (length == 0 || length > 25) return 0;
+  int d = static_cast<int>(getbithuff(length, nullptr, ctx));
+  if (ctx.error) return 0;
+  if ((d & (1 << (length - 1))) == 0) d -= (1 << length) - 1;
+  return d;
+}
 
 // A table of 2^maxLength entries from (length << 8 | value) entries, each
 // filling the next 2^maxLength >> length places in list order; false when

@@ -23,8 +23,8 @@ struct PefSpec {
 // left-aligned codes and their lengths.
 inline Bytes pefTable(const tifftest::Writer& w, const PefSpec& s) {
   const auto codes = cameratest::canonicalCodes(kLengths);
-  Bytes t = w.values(kLengths.size() - 12, 2);
-  t.resize(14, 0);
+  Bytes t(14, 0);
+  t[s.big ? 1 : 0] = uint8_t(kLengths.size() - 12);
   for (const auto& c : codes) w.put(t, c.first << (12 - c.second), 2);
   for (size_t c = 0; c < codes.size(); ++c) t.push_back(uint8_t(c == 0 && s.tableLength ? s.tableLength & 0xFF : codes[c].second));
   return t;
