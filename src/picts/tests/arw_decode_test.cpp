@@ -18,6 +18,7 @@ struct ArwSpec {
   std::string model = "DSLR-A700";
   Balance balance = kPrivate;
   unsigned privateLength = 0;  // forged length of the private block
+  Bytes preview = {};            // a JPEG for the first IFD, which then gets a next IFD
 };
 
 const uint16_t kBalance[4] = {700, 1024, 1024, 500};  // as stored: R, G, G, B
@@ -144,8 +145,13 @@ ArwFile writeArw(const ArwSpec& s, unsigned seed = 9) {
     for (uint16_t b : kBalance) mrm.insert(mrm.end(), {uint8_t(b >> 8), uint8_t(b)});
     ifd.push_back({29264, 7, mrm.size(), mrm});
   }
+  if (!s.preview.empty()) {
+    ifd.push_back(w.longEntry(513, {w.addBlob(s.preview)}));
+    ifd.push_back(w.longEntry(514, {s.preview.size()}));
+  }
   std::sort(ifd.begin(), ifd.end(), [](const auto& a, const auto& b) { return a.tag < b.tag; });
   w.ifds.push_back(ifd);
+  if (!s.preview.empty()) w.ifds.push_back({w.longEntry(256, {1})});
   f.bytes = w.build();
   return f;
 }
@@ -232,6 +238,19 @@ TEST(ArwDecode, ModelRowsAndHostileFiles) {
   narrow.body = kSixteen;
   cameratest::Memory m(writeArw(narrow).bytes);
   EXPECT_FALSE(d.decode(&m.io));
+  const std::string jpg = tifftest::scratchDir() + "/arw_preview.jpg";
+  ASSERT_TRUE(tifftest::run({"convert", "-size", "80x60", "xc:red", jpg}));
+  ArwSpec withPreview;
+  withPreview.preview = tifftest::readFile(jpg);
+  cameratest::Memory p(writeArw(withPreview).bytes);
+  cPictBase::sPictInfo info;
+  ASSERT_TRUE(cPictARW::validFor(&p.io, &info));
+  EXPECT_TRUE(info.hasPreview);
+  cPictDummy out;
+  const long long side = 40;
+  ASSERT_TRUE(d.getPreview(&p.io, out, &side, &side));
+  EXPECT_EQ(out.width(), 40);
+  EXPECT_EQ(out.height(), 30);
   ArwSpec small{8, 4, kSixteen};
   cameratest::survivesEveryTruncation<cPictARW>(writeArw(small).bytes);
 }
