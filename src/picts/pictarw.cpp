@@ -43,8 +43,6 @@ const cPictARW::sModel cPictARW::kModels[] = {
 };
 const int cPictARW::kModelCount = sizeof kModels / sizeof kModels[0];
 
-void cARWExtProps::reset() { m[0] = m[1] = m[2] = m[3] = 1; }
-
 bool cARWExtProps::onRawTag(int tag, int, const void*, int length, unsigned int offset) {
   if (tag != 29459 || length != 8) return true;
   unsigned char b[8];

@@ -11,7 +11,6 @@
 class cARWExtProps : public cTiffGeneric {
  public:
   bool onRawTag(int tag, int type, const void* data, int length, unsigned int offset) override;
-  void reset();
 
   double m[4] = {1, 1, 1, 1};
 };
