@@ -258,7 +258,14 @@ bool finishRaw(sRawFinish& f, cFileIOTarget* io, _typebuf<unsigned long long>& o
   if (!buildHystogram(out.ptr, count, h, 4096, &guard)) return false;
   unsigned low = 0, middle = 0, high = 0;
   _typebuf<unsigned int> curve;
-  if (getHystogramParams(h.all, 16, low, middle, high, 0.999)) makeDeCurveFromGamma(curve, 16, 2.2, low, high);
+  if (getHystogramParams(h.all, 16, low, middle, high, 0.999)) {
+    if (f.boundHigh) {
+      double lo = std::fmin(1.0, std::fmin(f.boundA, f.boundB)), hi = std::fmax(1.0, std::fmax(f.boundA, f.boundB));
+      double bound = std::trunc(double(info.maximum) * lo / hi + 0.5);
+      if (bound < double(high)) high = unsigned(bound);
+    }
+    makeDeCurveFromGamma(curve, 16, 2.2, low, high);
+  }
   if (!adjustToCurve(out.ptr, out.ptr, count, curve, &guard)) return false;
   return !f.saturate || setSaturation(out.ptr, out.ptr, count, 1.5, &guard);
 }

@@ -134,6 +134,12 @@ struct sRawFinish {
   double (*matrix)[3][3] = nullptr;   // PPG only
   double (*mix)[3][4] = nullptr;      // four-colour sensors only
   bool saturate = false;
+  // Lowers the curve's high point to maximum * min(1, a, b) / max(1, a, b),
+  // where a and b are white-balance factors and maximum the demosaiced top,
+  // so that a strong factor does not push highlights into a colour cast.
+  bool boundHigh = false;
+  double boundA = 1;
+  double boundB = 1;
 };
 
 // Demosaics into `out` (active width x height, bottom-up rows), then levels,

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "base/targets.h"
+#include "picts/pictarw.h"
 #include "picts/pictbase.h"
 #include "picts/pictdib.h"
 #include "picts/pictdicom.h"
@@ -12,9 +13,12 @@
 #include "picts/pictico.h"
 #include "picts/pictjp2.h"
 #include "picts/pictjpeg.h"
+#include "picts/pictorf.h"
 #include "picts/pictpcx.h"
+#include "picts/pictpef.h"
 #include "picts/pictpng.h"
 #include "picts/pictppm.h"
+#include "picts/pictrwl.h"
 #include "picts/picttga.h"
 #include "picts/picttiff.h"
 #include "picts/pictxpm.h"
@@ -45,6 +49,10 @@ constexpr sFormat kProbeList[] = {
     {&cPictICNS::validFor, &makeDecoder<cPictICNS>},
     {&cPictTGA::validFor, &makeDecoder<cPictTGA>},
     // 11 to 26: the camera formats, whose files are TIFF too, so before it
+    {&cPictRWL::validFor, &makeDecoder<cPictRWL>},  // 12
+    {&cPictORF::validFor, &makeDecoder<cPictORF>},  // 13
+    {&cPictPEF::validFor, &makeDecoder<cPictPEF>},  // 15
+    {&cPictARW::validFor, &makeDecoder<cPictARW>},  // 16
     {&cPictTIFF::validFor, &makeDecoder<cPictTIFF>},
     {&cPictPPM::validFor, &makeDecoder<cPictPPM>},
     {&cPictPCX::validFor, &makeDecoder<cPictPCX>},

@@ -38,6 +38,8 @@ bool allocPictPixels(_typebuf<unsigned long long>& buf, long long w, long long h
   return allocZeroed(buf, w, h);
 }
 
+bool allocPictPixels(_typebuf<unsigned short>& buf, long long w, long long h) { return allocZeroed(buf, w, h); }
+
 bool allocPictSamples(_typebuf<int>& buf, long long count) { return allocCount(buf, count); }
 bool allocPictSamples(_typebuf<float>& buf, long long count) { return allocCount(buf, count); }
 bool allocPictSamples(_typebuf<unsigned char>& buf, long long count) { return allocCount(buf, count); }

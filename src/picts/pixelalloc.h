@@ -18,6 +18,8 @@ long long pictPixelCount(long long w, long long h);
 // that pictPixelCount refuses or memory that cannot be had.
 bool allocPictPixels(_typebuf<unsigned int>& buf, long long w, long long h);
 bool allocPictPixels(_typebuf<unsigned long long>& buf, long long w, long long h);
+// The one-sample-per-cell planes of camera sensors.
+bool allocPictPixels(_typebuf<unsigned short>& buf, long long w, long long h);
 
 // Sample planes that decoders keep beside the picture (components of a
 // multi-component image, tiles being reconstructed): `count` zeroed elements.

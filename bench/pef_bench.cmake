@@ -1,0 +1,1 @@
+zvk_bench(pef_bench zvk_picts)

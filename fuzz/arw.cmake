@@ -1,0 +1,1 @@
+zvk_fuzz(arw zvk_picts)

@@ -1,0 +1,1 @@
+zvk_fuzz(orf zvk_picts)

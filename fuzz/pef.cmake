@@ -1,0 +1,1 @@
+zvk_fuzz(pef zvk_picts)

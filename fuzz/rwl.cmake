@@ -1,0 +1,1 @@
+zvk_fuzz(rwl zvk_picts)
