@@ -39,13 +39,13 @@ const char* kNotes =
     "This update brings faster downloads, a clearer progress display while packages install, and fixes for "
     "several problems reported since the last release. Read the full list of changes on the project page.";
 
-struct sScene {
+struct sSheetScene {
   cQueuedTarget target;
   cChildElement root;
   cNavigationChild bar;
   cPropSheetExChild ex;
   cCrbOffscreenCanvas canvas;
-  sScene() {
+  sSheetScene() {
     root.setWinTarget(&target, 0, 0, kW, kH);
     root.attach(&bar, 0, 0, kW, kBar);
     root.attach(&ex, 0, kBar + 4, kW, kH - kBar - 4);
@@ -63,7 +63,7 @@ struct sScene {
     ex.pane.setText("Release notes", kNotes);
     settle();
   }
-  ~sScene() {
+  ~sSheetScene() {
     root.dettach(&bar);
     root.dettach(&ex);
   }
@@ -84,7 +84,7 @@ struct sScene {
 }  // namespace
 
 TEST(PropSheetPixels, GridHeaderPaneAndBar) {
-  sScene s;
+  sSheetScene s;
   s.paint();
   s.paint();  // the pane's height, reported by the first paint, is in place
   const std::string path = std::string(ZVK_BINARY_DIR) + "/propsheet_sheet.png";
