@@ -100,11 +100,52 @@ inline bool readPnm16(const Bytes& b, Pnm& p) {
   p.height = static_cast<int>(token());
   if (token() != 65535) return false;
   ++i;
-  const size_t n = static_cast<size_t>(p.width) * static_cast<size_t>(p.height) * static_cast<size_t>(p.channels);
+  const size_t n =
+      static_cast<size_t>(p.width) * static_cast<size_t>(p.height) * static_cast<size_t>(p.channels);
   if (b.size() < i + 2 * n) return false;
   p.v.resize(n);
   for (size_t k = 0; k < n; ++k) p.v[k] = static_cast<uint16_t>(b[i + 2 * k] << 8 | b[i + 2 * k + 1]);
   return true;
+}
+
+// Raw positions (row, column) in the order a sliced stream fills them:
+// `count` column blocks of `width`, then one of `last`, each top to bottom.
+inline std::vector<std::pair<int, int>> sliceWalk(int rows, int count, int width, int last) {
+  std::vector<std::pair<int, int>> at;
+  for (int s = 0; s <= count; ++s)
+    for (int y = 0; y < rows; ++y)
+      for (int x = 0; x < (s < count ? width : last); ++x) at.emplace_back(y, s * width + x);
+  return at;
+}
+
+// A w-wide raw plane's samples in sliced stream order.
+inline std::vector<uint16_t> sliced(const std::vector<uint16_t>& plane, int w, int h, int count, int width,
+                                    int last) {
+  std::vector<uint16_t> out;
+  for (auto [y, x] : sliceWalk(h, count, width, last)) out.push_back(plane[static_cast<size_t>(y * w + x)]);
+  return out;
+}
+
+// The stream samples of a reduced-size YCbCr picture (planes w x h, chroma
+// as stored in the stream) whose luma is sampled 2 x `v`: each MCU is two
+// walked pixel columns of one block row (v rows), its luma row by row, then
+// the Cb and Cr of its top-left pixel. Slice widths count pixel columns.
+inline std::vector<uint16_t> srawSamples(const std::vector<uint16_t>& luma, const std::vector<uint16_t>& cb,
+                                         const std::vector<uint16_t>& cr, int w, int h, int v, int count,
+                                         int width, int last) {
+  auto walk = sliceWalk((h + v - 1) / v, count, width, last);
+  auto at = [&](const std::vector<uint16_t>& p, int y, int x) {
+    return y < h ? p[static_cast<size_t>(y * w + x)] : uint16_t{0};
+  };
+  std::vector<uint16_t> out;
+  for (size_t m = 0; m + 1 < walk.size(); m += 2) {
+    for (int r = 0; r < v; ++r)
+      for (int k = 0; k < 2; ++k) out.push_back(at(luma, walk[m + k].first * v + r, walk[m + k].second));
+    int y = walk[m].first * v, x = walk[m].second;
+    out.push_back(at(cb, y, x));
+    out.push_back(at(cr, y, x));
+  }
+  return out;
 }
 
 }  // namespace rawtest
