@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "base/targets.h"
+#include "picts/dng.h"
 #include "picts/pictbase.h"
 #include "picts/pictdib.h"
 #include "picts/pictdicom.h"
@@ -45,6 +46,8 @@ constexpr sFormat kProbeList[] = {
     {&cPictICNS::validFor, &makeDecoder<cPictICNS>},
     {&cPictTGA::validFor, &makeDecoder<cPictTGA>},
     // 11 to 26: the camera formats, whose files are TIFF too, so before it
+    {&cPictDNG::validFor, &makeDecoder<cPictDNG>},
+    {&cPictTIFF_EP::validFor, &makeDecoder<cPictTIFF_EP>},
     {&cPictTIFF::validFor, &makeDecoder<cPictTIFF>},
     {&cPictPPM::validFor, &makeDecoder<cPictPPM>},
     {&cPictPCX::validFor, &makeDecoder<cPictPCX>},

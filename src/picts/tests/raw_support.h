@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <random>
 
+#include "picts/tests/jpeg_support.h"
 #include "picts/tests/tiff_support.h"
 
 namespace rawtest {
@@ -30,27 +31,130 @@ struct DngSpec {
   int width = 0, height = 0;
   std::vector<uint16_t> samples;
   uint8_t cfa[4] = {0, 1, 1, 2};
+  enum eLayout { kStrip, kStripNoCounts, kLJpegTiles, kLJpegStrips, kPacked12 } layout = kStrip;
+  enum ePlace { kMain, kMainWithPreview, kSubIFD } place = kMain;
+  int bits = 16;    // 8 or 16 for strips; the samples' depth for the lossless ones
+  int tile = 16;    // lossless tiles are tile x tile, two components per line
+  bool ep = false;  // a TIFF/EP file (raw in SubIFD 0) instead of a DNG
+  uint8_t version[4] = {1, 4, 0, 0};
+  std::vector<uint32_t> crop;  // origin x, y, size w, h
+  uint32_t black = 0;
+  bool blackRational = false;
+  std::vector<uint32_t> neutral;  // AsShotNeutral as numerator, denominator pairs
 };
 
-// An uncompressed 16-bit CFA DNG with raw data in the main IFD.
+// The raw IFD's data entries for `s`'s layout.
+inline std::vector<tifftest::Entry> rawData(tifftest::Writer& w, const DngSpec& s) {
+  using V = std::vector<uint64_t>;
+  std::vector<tifftest::Entry> e;
+  auto put16 = [](Bytes& b, uint16_t v) {
+    b.push_back(uint8_t(v));
+    b.push_back(uint8_t(v >> 8));
+  };
+  auto lossless = [&](int x0, int y0, int tw, int th) {
+    jpegtest::Lossless im;
+    im.comps = tw % 2 ? 1 : 2;
+    im.width = unsigned(tw) / im.comps;
+    im.height = unsigned(th);
+    im.precision = unsigned(s.bits);
+    for (int y = y0; y < y0 + th; ++y)
+      for (int x = x0; x < x0 + tw; ++x)  // edge tiles repeat the last sample
+        im.samples.push_back(
+            s.samples[size_t(std::min(y, s.height - 1) * s.width + std::min(x, s.width - 1))]);
+    return jpegtest::writeLossless(im);
+  };
+  V offsets, counts;
+  uint16_t compression = 1, bits = uint16_t(s.bits);
+  if (s.layout == DngSpec::kLJpegTiles) {
+    compression = 7;
+    for (int y = 0; y < s.height; y += s.tile)
+      for (int x = 0; x < s.width; x += s.tile) {
+        Bytes t = lossless(x, y, s.tile, s.tile);
+        offsets.push_back(w.addBlob(t));
+        counts.push_back(t.size());
+      }
+    e = {w.longEntry(322, {uint64_t(s.tile)}), w.longEntry(323, {uint64_t(s.tile)}),
+         w.longEntry(324, offsets), w.longEntry(325, counts)};
+  } else {
+    const int rowsPerStrip = s.layout == DngSpec::kLJpegStrips ? 4 : s.height;
+    for (int y = 0; y < s.height; y += rowsPerStrip) {
+      const int rows = std::min(rowsPerStrip, s.height - y);
+      Bytes data;
+      if (s.layout == DngSpec::kLJpegStrips) {
+        compression = 7;
+        data = lossless(0, y, s.width, rows);
+      } else if (s.layout == DngSpec::kPacked12) {
+        compression = 32769;
+        bits = 12;
+        for (size_t i = 0; i < s.samples.size(); i += 2) {
+          uint16_t a = s.samples[i], b = i + 1 < s.samples.size() ? s.samples[i + 1] : 0;
+          data.insert(data.end(), {uint8_t(a >> 4), uint8_t((a & 15) << 4 | b >> 8), uint8_t(b)});
+          if (i / 2 % 5 == 4) data.push_back(0);
+        }
+      } else {
+        for (uint16_t v : s.samples) s.bits == 8 ? data.push_back(uint8_t(v)) : put16(data, v);
+      }
+      offsets.push_back(w.addBlob(data));
+      counts.push_back(data.size());
+    }
+    e = {w.longEntry(273, offsets), w.longEntry(278, {uint64_t(rowsPerStrip)})};
+    if (s.layout != DngSpec::kStripNoCounts) e.push_back(w.longEntry(279, counts));
+  }
+  V size{uint64_t(s.width)}, height{uint64_t(s.height)};
+  e.insert(e.end(), {w.longEntry(256, size), w.longEntry(257, height), w.shortEntry(258, {bits}),
+                     w.shortEntry(259, {compression}), w.shortEntry(262, {32803}), w.shortEntry(277, {1}),
+                     w.shortEntry(33421, {2, 2}), tifftest::Entry{33422, 1, 4, Bytes(s.cfa, s.cfa + 4)}});
+  if (s.blackRational)
+    e.push_back({50714, 5, 1, w.values({s.black * 2ULL, 2}, 4)});
+  else if (s.black)
+    e.push_back(w.longEntry(50714, {s.black}));
+  if (s.crop.size() == 4) {
+    e.push_back(w.longEntry(50719, {s.crop[0], s.crop[1]}));
+    e.push_back(w.longEntry(50720, {s.crop[2], s.crop[3]}));
+  }
+  return e;
+}
+
+// A CFA DNG (or TIFF/EP file) of `s`: the raw in the main IFD, optionally
+// beside an 8 x 6 RGB preview SubIFD, or in SubIFD 0 under an RGB main IFD.
 inline Bytes writeDng(const DngSpec& s) {
   tifftest::Writer w;
-  Bytes pix;
-  for (uint16_t v : s.samples) {
-    pix.push_back(static_cast<uint8_t>(v));
-    pix.push_back(static_cast<uint8_t>(v >> 8));
+  auto byTag = [](std::vector<tifftest::Entry>& ifd) {
+    std::sort(ifd.begin(), ifd.end(), [](const auto& a, const auto& b) { return a.tag < b.tag; });
+  };
+  Bytes rgb;
+  for (int i = 0; i < 8 * 6 * 3; ++i) rgb.push_back(uint8_t(i * 5));
+  const bool rawInMain = !s.ep && s.place != DngSpec::kSubIFD;
+  auto main = rawInMain ? rawData(w, s) : tifftest::pictureIfd(w, 8, 6, 8, 3, 2, rgb);
+  main.push_back(w.longEntry(254, {rawInMain ? 0u : 1u}));
+  main.push_back({271, 2, 5, Bytes{'T', 'e', 's', 't', 0}});
+  main.push_back({272, 2, 6, Bytes{'S', 'y', 'n', 't', 'h', 0}});
+  if (s.ep) main.push_back({37398, 1, 4, Bytes{1, 0, 0, 0}});
+  if (!s.ep) main.push_back({50706, 1, 4, Bytes(s.version, s.version + 4)});
+  if (!s.ep) main.push_back({50708, 2, 6, Bytes{'S', 'y', 'n', 't', 'h', 0}});
+  if (!s.neutral.empty()) {
+    std::vector<uint64_t> v(s.neutral.begin(), s.neutral.end());
+    main.push_back({50728, 5, v.size() / 2, w.values(v, 4)});
   }
-  auto ifd = tifftest::pictureIfd(w, static_cast<uint32_t>(s.width), static_cast<uint32_t>(s.height), 16, 1,
-                                  32803, pix);
-  ifd.push_back(w.longEntry(254, {0}));
-  ifd.push_back({271, 2, 5, Bytes{'T', 'e', 's', 't', 0}});
-  ifd.push_back({272, 2, 6, Bytes{'S', 'y', 'n', 't', 'h', 0}});
-  ifd.push_back(w.shortEntry(33421, {2, 2}));
-  ifd.push_back({33422, 1, 4, Bytes(s.cfa, s.cfa + 4)});
-  ifd.push_back({50706, 1, 4, Bytes{1, 4, 0, 0}});
-  ifd.push_back({50708, 2, 6, Bytes{'S', 'y', 'n', 't', 'h', 0}});
-  std::sort(ifd.begin(), ifd.end(), [](const auto& a, const auto& b) { return a.tag < b.tag; });
-  w.ifds.push_back(ifd);
+  const bool sub = !rawInMain || s.place == DngSpec::kMainWithPreview;
+  if (sub) {
+    auto other = rawInMain ? tifftest::pictureIfd(w, 8, 6, 8, 3, 2, rgb) : rawData(w, s);
+    other.push_back(w.longEntry(254, {rawInMain ? 1u : 0u}));
+    byTag(other);
+    w.ifds.push_back(other);
+    main.push_back(w.longEntry(330, {0}));
+  }
+  byTag(main);
+  w.ifds.insert(w.ifds.begin(), main);
+  if (!sub) return w.build();
+  // The SubIFD's offset is known once built: it is where the chain went.
+  Bytes first = w.build();
+  uint32_t mainAt = first[4] | first[5] << 8 | first[6] << 16 | uint32_t(first[7]) << 24;
+  uint16_t n = uint16_t(first[mainAt] | first[mainAt + 1] << 8);
+  Bytes next(first.begin() + mainAt + 2 + 12 * n, first.begin() + mainAt + 6 + 12 * n);
+  for (auto& e : w.ifds[0])
+    if (e.tag == 330) e.value = next;
+  w.nextIfd = {-1, -1};
   return w.build();
 }
 
