@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "base/targets.h"
-#include "picts/dng.h"
+#include "picts/h3fr.h"
 #include "picts/pictbase.h"
 #include "picts/pictdib.h"
 #include "picts/pictdicom.h"
@@ -46,6 +46,7 @@ constexpr sFormat kProbeList[] = {
     {&cPictICNS::validFor, &makeDecoder<cPictICNS>},
     {&cPictTGA::validFor, &makeDecoder<cPictTGA>},
     // 11 to 26: the camera formats, whose files are TIFF too, so before it
+    {&cPict3FR::validFor, &makeDecoder<cPict3FR>},
     {&cPictDNG::validFor, &makeDecoder<cPictDNG>},
     {&cPictTIFF_EP::validFor, &makeDecoder<cPictTIFF_EP>},
     {&cPictTIFF::validFor, &makeDecoder<cPictTIFF>},

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 
 #include <algorithm>
+#include <cstring>
 #include <random>
 
 #include "picts/tests/jpeg_support.h"
@@ -33,15 +34,68 @@ struct DngSpec {
   uint8_t cfa[4] = {0, 1, 1, 2};
   enum eLayout { kStrip, kStripNoCounts, kLJpegTiles, kLJpegStrips, kPacked12 } layout = kStrip;
   enum ePlace { kMain, kMainWithPreview, kSubIFD } place = kMain;
-  int bits = 16;    // 8 or 16 for strips; the samples' depth for the lossless ones
-  int tile = 16;    // lossless tiles are tile x tile, two components per line
-  bool ep = false;  // a TIFF/EP file (raw in SubIFD 0) instead of a DNG
+  int bits = 16;             // 8 or 16 for strips; the samples' depth for the lossless ones
+  int tile = 16;             // lossless tiles are tile x tile, two components per line
+  int stripRows = 4;         // rows per lossless strip
+  bool ep = false;           // a TIFF/EP file (raw in SubIFD 0) instead of a DNG
+  bool h3fr = false;         // a 3FR: Hasselblad make, no DNGVersion, no CFA tags, 3FR lossless strips
+  bool h3frVersion = false;  // ... yet with a DNGVersion, as a genuine DNG
+  bool h3frCut = false;      // the last row of the last strip ends half-way
   uint8_t version[4] = {1, 4, 0, 0};
   std::vector<uint32_t> crop;  // origin x, y, size w, h
   uint32_t black = 0;
   bool blackRational = false;
   std::vector<uint32_t> neutral;  // AsShotNeutral as numerator, denominator pairs
 };
+
+// A 3FR strip of w x h samples: the lossless JPEG header of one component,
+// then per row pairs of Huffman-coded lengths and two differences from two
+// running values that start at 32768, the bits packed into little-endian
+// 32-bit words (0xFF bytes are plain data). `cut` ends the stream half-way
+// through the last row.
+inline Bytes write3FRStream(const std::vector<uint16_t>& samples, int w, int h, int precision,
+                            bool cut = false) {
+  jpegtest::Lossless head;
+  head.precision = unsigned(precision);
+  Bytes out = jpegtest::writeLossless(head);
+  size_t sos = 0;
+  while (!(out[sos] == 0xFF && out[sos + 1] == 0xDA)) ++sos;
+  out.resize(sos + 2 + size_t(out[sos + 2] << 8 | out[sos + 3]));
+  uint32_t word = 0;
+  int bits = 0;
+  auto put = [&](uint32_t v, int n) {
+    for (int i = n - 1; i >= 0; --i) {
+      word = word << 1 | ((v >> i) & 1);
+      if (++bits == 32) {
+        for (int k = 0; k < 4; ++k) out.push_back(uint8_t(word >> 8 * k));
+        word = 0;
+        bits = 0;
+      }
+    }
+  };
+  for (int y = 0; y < h; ++y) {
+    int running[2] = {32768, 32768};
+    for (int x = 0; x < w; x += 2) {
+      if (cut && y == h - 1 && x >= w / 2) break;
+      int diff[2], length[2];
+      for (int c = 0; c < 2; ++c) {
+        int s = x + c < w ? samples[size_t(y * w + x + c)] : running[c];
+        diff[c] = ((s - running[c] + 32768) & 0xFFFF) - 32768;
+        running[c] = s;
+        int mag = diff[c] < 0 ? -diff[c] : diff[c];
+        length[c] = 0;
+        while (mag >> length[c]) ++length[c];
+        length[c] < 14 ? put(uint32_t(length[c]), 4) : put(uint32_t(0x1C + length[c] - 14), 5);
+      }
+      for (int c = 0; c < 2; ++c) {
+        int n = length[c];
+        put(uint32_t(diff[c] == -32768 ? 65535 : diff[c] < 0 ? diff[c] + (1 << n) - 1 : diff[c]), n);
+      }
+    }
+  }
+  if (bits) put(0, 32 - bits);
+  return out;
+}
 
 // The raw IFD's data entries for `s`'s layout.
 inline std::vector<tifftest::Entry> rawData(tifftest::Writer& w, const DngSpec& s) {
@@ -76,13 +130,15 @@ inline std::vector<tifftest::Entry> rawData(tifftest::Writer& w, const DngSpec& 
     e = {w.longEntry(322, {uint64_t(s.tile)}), w.longEntry(323, {uint64_t(s.tile)}),
          w.longEntry(324, offsets), w.longEntry(325, counts)};
   } else {
-    const int rowsPerStrip = s.layout == DngSpec::kLJpegStrips ? 4 : s.height;
+    const int rowsPerStrip = s.layout == DngSpec::kLJpegStrips ? std::min(s.stripRows, s.height) : s.height;
     for (int y = 0; y < s.height; y += rowsPerStrip) {
       const int rows = std::min(rowsPerStrip, s.height - y);
       Bytes data;
       if (s.layout == DngSpec::kLJpegStrips) {
         compression = 7;
-        data = lossless(0, y, s.width, rows);
+        std::vector<uint16_t> part(s.samples.begin() + y * s.width, s.samples.begin() + (y + rows) * s.width);
+        data = s.h3fr ? write3FRStream(part, s.width, rows, s.bits, s.h3frCut && y + rows == s.height)
+                      : lossless(0, y, s.width, rows);
       } else if (s.layout == DngSpec::kPacked12) {
         compression = 32769;
         bits = 12;
@@ -102,8 +158,9 @@ inline std::vector<tifftest::Entry> rawData(tifftest::Writer& w, const DngSpec& 
   }
   V size{uint64_t(s.width)}, height{uint64_t(s.height)};
   e.insert(e.end(), {w.longEntry(256, size), w.longEntry(257, height), w.shortEntry(258, {bits}),
-                     w.shortEntry(259, {compression}), w.shortEntry(262, {32803}), w.shortEntry(277, {1}),
-                     w.shortEntry(33421, {2, 2}), tifftest::Entry{33422, 1, 4, Bytes(s.cfa, s.cfa + 4)}});
+                     w.shortEntry(259, {compression}), w.shortEntry(262, {32803}), w.shortEntry(277, {1})});
+  if (!s.h3fr)
+    e.insert(e.end(), {w.shortEntry(33421, {2, 2}), tifftest::Entry{33422, 1, 4, Bytes(s.cfa, s.cfa + 4)}});
   if (s.blackRational)
     e.push_back({50714, 5, 1, w.values({s.black * 2ULL, 2}, 4)});
   else if (s.black)
@@ -127,10 +184,11 @@ inline Bytes writeDng(const DngSpec& s) {
   const bool rawInMain = !s.ep && s.place != DngSpec::kSubIFD;
   auto main = rawInMain ? rawData(w, s) : tifftest::pictureIfd(w, 8, 6, 8, 3, 2, rgb);
   main.push_back(w.longEntry(254, {rawInMain ? 0u : 1u}));
-  main.push_back({271, 2, 5, Bytes{'T', 'e', 's', 't', 0}});
+  const char* make = s.h3fr ? "HASSELBLAD" : "Test";
+  main.push_back({271, 2, strlen(make) + 1, Bytes(make, make + strlen(make) + 1)});
   main.push_back({272, 2, 6, Bytes{'S', 'y', 'n', 't', 'h', 0}});
   if (s.ep) main.push_back({37398, 1, 4, Bytes{1, 0, 0, 0}});
-  if (!s.ep) main.push_back({50706, 1, 4, Bytes(s.version, s.version + 4)});
+  if (!s.ep && (!s.h3fr || s.h3frVersion)) main.push_back({50706, 1, 4, Bytes(s.version, s.version + 4)});
   if (!s.ep) main.push_back({50708, 2, 6, Bytes{'S', 'y', 'n', 't', 'h', 0}});
   if (!s.neutral.empty()) {
     std::vector<uint64_t> v(s.neutral.begin(), s.neutral.end());
