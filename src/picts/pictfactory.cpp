@@ -4,6 +4,7 @@
 
 #include "base/targets.h"
 #include "picts/h3fr.h"
+#include "picts/mos.h"
 #include "picts/pictbase.h"
 #include "picts/pictdib.h"
 #include "picts/pictdicom.h"
@@ -46,6 +47,7 @@ constexpr sFormat kProbeList[] = {
     {&cPictICNS::validFor, &makeDecoder<cPictICNS>},
     {&cPictTGA::validFor, &makeDecoder<cPictTGA>},
     // 11 to 26: the camera formats, whose files are TIFF too, so before it
+    {&cPictMOS::validFor, &makeDecoder<cPictMOS>},
     {&cPict3FR::validFor, &makeDecoder<cPict3FR>},
     {&cPictDNG::validFor, &makeDecoder<cPictDNG>},
     {&cPictTIFF_EP::validFor, &makeDecoder<cPictTIFF_EP>},

@@ -107,8 +107,8 @@ bool cPictTIFF_EP::walkSubIFD(cFileIOTarget* io, int index) {
   return decodeDirect(this, io, kMainIFD, offset, bigEndian, bigTiff, kAskSize);
 }
 
-bool cPictTIFF_EP::walkMain(cFileIOTarget* io, bool& full) {
-  full = walkToPage(io, 0);
+bool cPictTIFF_EP::walkMain(cFileIOTarget* io, bool& full, bool withPreview) {
+  full = walkToPage(io, 0, withPreview);
   return full || (io && cExifDecoder::decode(this, io, kMainIFD));
 }
 
@@ -226,7 +226,7 @@ bool cPictTIFF_EP::decodeRawUnit(cFileIOTarget* io, int compression, unsigned lo
   if (!io->set_fp(offset) || !io->readf(myUnitIn.ptr, static_cast<unsigned>(count))) return false;
   if (!allocPictSamples(myUnitOut, pictPixelCount(w, rows) * 2)) return false;
   unsigned short* samples = reinterpret_cast<unsigned short*>(myUnitOut.ptr);
-  if (compression == 7) {
+  if (isLosslessJpeg(compression)) {
     if (!decodeLosslessUnit(myUnitIn, w, rows, samples)) return false;
   } else if (compression == 32769) {
     if (!takesPacked12() || myBitsPerSample != 12) return false;
@@ -238,7 +238,7 @@ bool cPictTIFF_EP::decodeRawUnit(cFileIOTarget* io, int compression, unsigned lo
     out.bitsPerSample = myBitsPerSample;
     out.samplesPerPixel = 1;
     out.bigEndian = myBigEndian;
-    if (compression == 6 || !decodeStripe(myUnitIn, compression, out)) return false;
+    if (compression == 6 || compression == 7 || !decodeStripe(myUnitIn, compression, out)) return false;
     const _typebuf<unsigned char>& data = out.data;
     // A short unit leaves its missing rows black rather than failing a
     // picture whose writer trimmed the last strip.
@@ -288,19 +288,25 @@ bool cPictTIFF_EP::plainPreview(cFileIOTarget* io, int subIFD, cPictBase& target
   if (!walkMain(io, full)) return false;
   if (subIFD >= 0 && !walkSubIFD(io, subIFD)) return false;
   myRawMode = false;
-  if (!isFullConfig() || !decodeIntFinal(io)) return false;
+  return isFullConfig() && decodeIntFinal(io) && movePreview(*this, target, maxW, maxH);
+}
+
+bool cPictTIFF_EP::movePreview(cPictBase& pict, cPictBase& target, long long const* maxW,
+                               long long const* maxH) {
+  long long pw = pict.width(), ph = pict.height();
+  if (pw < 1 || ph < 1) return false;
   double r = 1;
-  if (maxW) r = std::min(r, static_cast<double>(*maxW) / myWidth);
-  if (maxH) r = std::min(r, static_cast<double>(*maxH) / myHeight);
+  if (maxW) r = std::min(r, static_cast<double>(*maxW) / pw);
+  if (maxH) r = std::min(r, static_cast<double>(*maxH) / ph);
   if (r >= 1) {
-    moveTo(target);
+    pict.moveTo(target);
     return true;
   }
-  long long w = static_cast<long long>(myWidth * r + 0.5), h = static_cast<long long>(myHeight * r + 0.5);
+  long long w = static_cast<long long>(pw * r + 0.5), h = static_cast<long long>(ph * r + 0.5);
   cPictDummy scaled;
   if (w < 1 || h < 1 || !scaled.create(w, h, 0)) return false;
   sExtPictDef to(&scaled);
-  if (!toExtTarget(&to)) return false;
+  if (!pict.toExtTarget(&to)) return false;
   scaled.moveTo(target);
   return true;
 }

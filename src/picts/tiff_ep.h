@@ -42,13 +42,14 @@ class cPictTIFF_EP : public cPictTIFF {
   // 8-bit raw samples are widened by this factor.
   virtual unsigned eightBitScale() const { return 1; }
   virtual bool takesPacked12() const { return true; }
+  virtual bool isLosslessJpeg(int compression) const { return compression == 7; }
   // Decoders of their own lossless streams plug in here; the standard
   // lossless JPEG otherwise.
   virtual bool decodeLosslessUnit(const _typebuf<unsigned char>& in, long long w, long long rows,
                                   unsigned short* out);
 
   // Walks the main IFD afresh; `full` says whether it holds a whole picture.
-  bool walkMain(cFileIOTarget* io, bool& full);
+  bool walkMain(cFileIOTarget* io, bool& full, bool withPreview = false);
   bool walkSubIFD(cFileIOTarget* io, int index);
   bool isCFA() const { return mySamplesPerPixel == 1 && myCFA.count > 0; }
   bool readRawPlane(cFileIOTarget* io);
@@ -57,6 +58,9 @@ class cPictTIFF_EP : public cPictTIFF {
   // hands it to `target`, scaled down to the bounds given.
   bool plainPreview(cFileIOTarget* io, int subIFD, cPictBase& target, long long const* maxW,
                     long long const* maxH);
+  // Moves `pict` into `target`, scaled down first by the bounds given (each
+  // optional) when it exceeds them.
+  static bool movePreview(cPictBase& pict, cPictBase& target, long long const* maxW, long long const* maxH);
 
   unsigned myEPStandard = 0;
   bool myEPSeen = false;

@@ -216,6 +216,72 @@ inline Bytes writeDng(const DngSpec& s) {
   return w.build();
 }
 
+// One Leaf PKTS record: the magic, a 40-byte name, the size and the data,
+// the numbers in the TIFF's byte order (little-endian here).
+inline Bytes pktsRecord(const std::string& name, const Bytes& data) {
+  Bytes r{'S', 'T', 'K', 'P', 0, 0, 0, 0};
+  Bytes field(40, 0);
+  std::copy(name.begin(), name.begin() + long(std::min<size_t>(name.size(), 39)), field.begin());
+  r.insert(r.end(), field.begin(), field.end());
+  for (int k = 0; k < 4; ++k) r.push_back(uint8_t(data.size() >> 8 * k));
+  r.insert(r.end(), data.begin(), data.end());
+  return r;
+}
+
+inline Bytes text(const std::string& t) { return Bytes(t.begin(), t.end()); }
+
+// A ZIP local member (`method` as told; the data are written as given)
+// with 4 bytes of extra field, as the cameras write them.
+inline Bytes zipMember(const std::string& name, const Bytes& data, uint16_t method) {
+  Bytes z{0x50, 0x4B, 3, 4, 20, 0, 0, 0, uint8_t(method), uint8_t(method >> 8), 0, 0, 0, 0, 0, 0, 0, 0};
+  for (int twice = 0; twice < 2; ++twice)
+    for (int k = 0; k < 4; ++k) z.push_back(uint8_t(data.size() >> 8 * k));
+  z.insert(z.end(), {uint8_t(name.size()), 0, 4, 0});
+  z.insert(z.end(), name.begin(), name.end());
+  z.insert(z.end(), {0, 0, 0, 0});
+  z.insert(z.end(), data.begin(), data.end());
+  return z;
+}
+
+struct MosSpec {
+  int width = 0, height = 0;
+  std::vector<uint16_t> samples;
+  int compression = 1;      // 1, or lossless JPEG under 7 or 99
+  bool interlaced = false;  // lossless rows in the order 0, H-1, 1, H-2, ...
+  bool relative = false;    // the scan names its component by index
+  Bytes leaf;               // the PKTS records of tag 34310
+};
+
+// A Leaf TIFF: the raw in the main IFD, the records in tag 34310.
+inline Bytes writeMos(const MosSpec& s) {
+  tifftest::Writer w;
+  Bytes data;
+  if (s.compression == 1) {
+    for (uint16_t v : s.samples) data.insert(data.end(), {uint8_t(v), uint8_t(v >> 8)});
+  } else {
+    jpegtest::Lossless im;
+    im.precision = 16;
+    im.width = unsigned(s.width);
+    im.height = unsigned(s.height);
+    for (int y = 0; y < s.height; ++y) {
+      int row = !s.interlaced ? y : y % 2 ? s.height - 1 - y / 2 : y / 2;
+      im.samples.insert(im.samples.end(), s.samples.begin() + row * s.width,
+                        s.samples.begin() + (row + 1) * s.width);
+    }
+    data = jpegtest::writeLossless(im);
+    size_t sos = 0;
+    while (!(data[sos] == 0xFF && data[sos + 1] == 0xDA)) ++sos;
+    if (s.relative) data[sos + 5] = 0;
+  }
+  auto ifd = tifftest::pictureIfd(w, uint32_t(s.width), uint32_t(s.height), 16, 1, 32803, data);
+  ifd[3] = w.shortEntry(259, {uint64_t(s.compression)});
+  ifd.push_back({271, 2, 5, Bytes{'L', 'e', 'a', 'f', 0}});
+  ifd.push_back({34310, 7, s.leaf.size(), s.leaf});
+  std::sort(ifd.begin(), ifd.end(), [](const auto& a, const auto& b) { return a.tag < b.tag; });
+  w.ifds.push_back(ifd);
+  return w.build();
+}
+
 // Runs dcraw with `options` on `path`, its standard output into `out`.
 inline bool dcrawTo(std::vector<std::string> options, const std::string& path, const std::string& out) {
   pid_t pid = fork();
