@@ -18,13 +18,15 @@ unsigned word(const uint8_t* p) { return static_cast<unsigned>(p[0] << 8 | p[1])
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 9) return 0;
-  // Up to 4096 x 4096: room for every layout without the fuzzer's memory
-  // limit deciding the outcome.
-  unsigned width = word(data) % 4097, height = word(data + 2) % 4097;
+  // Up to 1024 x 1024: room for every layout, while buffers of many
+  // megabytes at every run would grow the sanitizer's heap past the
+  // fuzzer's memory limit.
+  unsigned width = word(data) % 1025, height = word(data + 2) % 1025;
   unsigned slices = data[4] % 5, sliceWidth = word(data + 5), lastWidth = word(data + 7);
   cRAWLosslessJpeg raw;
   if (slices == 4)
-    raw.init(width, height, sliceWidth & 1 ? cRAWLosslessJpeg::kScanInterlaced : cRAWLosslessJpeg::kScanPlain);
+    raw.init(width, height,
+             sliceWidth & 1 ? cRAWLosslessJpeg::kScanInterlaced : cRAWLosslessJpeg::kScanPlain);
   else
     raw.init(width, height, slices, sliceWidth, lastWidth);
   cBufWrapperIO io(const_cast<uint8_t*>(data + 9), static_cast<long long>(size - 9), false);
