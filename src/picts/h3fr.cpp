@@ -4,8 +4,6 @@
 
 #include <cstring>
 
-#include "base/memio.h"
-
 bool cPict3FR_LJPEG::processHuffmanLosslessScan() {
   // A second scan would only overwrite a finished raw with what follows it.
   if (myScanDone) return false;
@@ -87,13 +85,8 @@ bool cPict3FR::walkRaw(cFileIOTarget* io, int page, bool& preview) {
   return true;
 }
 
-bool cPict3FR::decodeLosslessUnit(const _typebuf<unsigned char>& in, long long w, long long rows,
-                                  unsigned short* out) {
-  cPict3FR_LJPEG jpeg;
-  jpeg.init(static_cast<unsigned>(w), static_cast<unsigned>(rows), cRAWLosslessJpeg::kScanPlain);
-  cBufWrapperIO io(in.ptr, in.count, false);
-  jpeg.decode(&io);
-  if (!jpeg.scanDone() || !jpeg.getBitmap()) return false;
-  std::memcpy(out, jpeg.getBitmap(), static_cast<size_t>(w * rows) * 2);
-  return true;
+cRAWLosslessJpeg* cPict3FR::newLosslessDecoder(long long w, long long rows) {
+  cRAWLosslessJpeg* jpeg = new cPict3FR_LJPEG;
+  jpeg->init(static_cast<unsigned>(w), static_cast<unsigned>(rows), cRAWLosslessJpeg::kScanPlain);
+  return jpeg;
 }

@@ -4,13 +4,14 @@
 #pragma once
 
 #include "picts/dng.h"
-#include "picts/raw_ljpeg.h"
 
 class cPict3FR_LJPEG : public cRAWLosslessJpeg {
  public:
   bool processHuffmanLosslessScan() override;
-  // Whether the scan ran to its last row: the stream after it is no JPEG.
+  // Whether the scan ran to its last row: the stream after it is no JPEG,
+  // so the decode's own answer says nothing.
   bool scanDone() const { return myScanDone; }
+  bool decodedWhole(bool) const override { return myScanDone; }
 
  private:
   bool myScanDone = false;
@@ -29,6 +30,5 @@ class cPict3FR : public cPictDNG {
 
  protected:
   bool walkRaw(cFileIOTarget* io, int page, bool& preview) override;
-  bool decodeLosslessUnit(const _typebuf<unsigned char>& in, long long w, long long rows,
-                          unsigned short* out) override;
+  cRAWLosslessJpeg* newLosslessDecoder(long long w, long long rows) override;
 };

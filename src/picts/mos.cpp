@@ -4,8 +4,6 @@
 
 #include <cstring>
 
-#include "picts/raw_ljpeg.h"
-
 namespace {
 
 constexpr int kTagLeafData = 34310;
@@ -140,16 +138,12 @@ bool cPictMOS::onRawDecoded(cFileIOTarget* io) {
   return finishCFA(io, sMarginInfo{}, 0, multipliers);
 }
 
-bool cPictMOS::decodeLosslessUnit(const _typebuf<unsigned char>& in, long long w, long long rows,
-                                  unsigned short* out) {
-  cRAWLosslessJpeg jpeg;
-  jpeg.setRelativeSelectors(true);
-  jpeg.init(static_cast<unsigned>(w), static_cast<unsigned>(rows),
-            myRowsFlag & 1 ? cRAWLosslessJpeg::kScanInterlaced : cRAWLosslessJpeg::kScanPlain);
-  cBufWrapperIO io(in.ptr, in.count, false);
-  if (!jpeg.decode(&io) || !jpeg.getBitmap()) return false;
-  std::memcpy(out, jpeg.getBitmap(), static_cast<size_t>(w * rows) * 2);
-  return true;
+cRAWLosslessJpeg* cPictMOS::newLosslessDecoder(long long w, long long rows) {
+  cRAWLosslessJpeg* jpeg = new cRAWLosslessJpeg;
+  jpeg->setRelativeSelectors(true);
+  jpeg->init(static_cast<unsigned>(w), static_cast<unsigned>(rows),
+             myRowsFlag & 1 ? cRAWLosslessJpeg::kScanInterlaced : cRAWLosslessJpeg::kScanPlain);
+  return jpeg;
 }
 
 bool cPictMOS::getPreview(cFileIOTarget* io, cPictBase& target, long long const* maxW,

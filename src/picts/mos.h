@@ -31,8 +31,7 @@ class cPictMOS : public cPictTIFF_EP {
   bool walkRaw(cFileIOTarget* io, int page, bool& preview) override;
   bool onRawDecoded(cFileIOTarget* io) override;
   bool isLosslessJpeg(int compression) const override { return compression == 7 || compression == 99; }
-  bool decodeLosslessUnit(const _typebuf<unsigned char>& in, long long w, long long rows,
-                          unsigned short* out) override;
+  cRAWLosslessJpeg* newLosslessDecoder(long long w, long long rows) override;
   bool processLeafData(const unsigned char* data, long long length, int depth);
   // The TIFF's window in `io`: after a stored ZIP member's header, or all of it.
   bool openWindow(cFileIOTarget* io);

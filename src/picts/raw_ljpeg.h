@@ -33,6 +33,8 @@ class cRAWLosslessJpeg : public cPictJPEG {
   // Hands the raw buffer over (the caller's old contents are freed); true
   // when it holds samples.
   bool getData(_typebuf<unsigned char>& buffer);
+  // Whether the samples are to be taken, given what decode answered.
+  virtual bool decodedWhole(bool decoded) const { return decoded; }
   void getInfo(eRawType& type, int& precision) const {
     type = myRawType;
     precision = static_cast<int>(myPrecision);

@@ -7,7 +7,6 @@
 #include "base/memio.h"
 #include "base/targets.h"
 #include "picts/pixelalloc.h"
-#include "picts/raw_ljpeg.h"
 
 namespace {
 
@@ -196,17 +195,22 @@ bool cPictTIFF_EP::readRawPlane(cFileIOTarget* io) {
   return true;
 }
 
+cRAWLosslessJpeg* cPictTIFF_EP::newLosslessDecoder(long long w, long long rows) {
+  cRAWLosslessJpeg* jpeg = new cRAWLosslessJpeg;
+  jpeg->init(static_cast<unsigned>(w), static_cast<unsigned>(rows), cRAWLosslessJpeg::kScanPlain);
+  return jpeg;
+}
+
 bool cPictTIFF_EP::decodeLosslessUnit(const _typebuf<unsigned char>& in, long long w, long long rows,
                                       unsigned short* out) {
-  cRAWLosslessJpeg jpeg;
-  jpeg.init(static_cast<unsigned>(w), static_cast<unsigned>(rows), cRAWLosslessJpeg::kScanPlain);
+  cPtr<cRAWLosslessJpeg> jpeg(newLosslessDecoder(w, rows));
   cBufWrapperIO io(in.ptr, in.count, false);
-  if (!jpeg.decode(&io) || !jpeg.getBitmap()) return false;
+  if (!jpeg->decodedWhole(jpeg->decode(&io)) || !jpeg->getBitmap()) return false;
   cRAWLosslessJpeg::eRawType type;
   int precision;
-  jpeg.getInfo(type, precision);
+  jpeg->getInfo(type, precision);
   if (type != cRAWLosslessJpeg::kRawSimple) return false;
-  std::memcpy(out, jpeg.getBitmap(), static_cast<size_t>(w * rows) * 2);
+  std::memcpy(out, jpeg->getBitmap(), static_cast<size_t>(w * rows) * 2);
   return true;
 }
 

@@ -7,6 +7,7 @@
 
 #include "picts/balance.h"
 #include "picts/picttiff.h"
+#include "picts/raw_ljpeg.h"
 
 class cPictTIFF_EP : public cPictTIFF {
  public:
@@ -43,10 +44,9 @@ class cPictTIFF_EP : public cPictTIFF {
   virtual unsigned eightBitScale() const { return 1; }
   virtual bool takesPacked12() const { return true; }
   virtual bool isLosslessJpeg(int compression) const { return compression == 7; }
-  // Decoders of their own lossless streams plug in here; the standard
-  // lossless JPEG otherwise.
-  virtual bool decodeLosslessUnit(const _typebuf<unsigned char>& in, long long w, long long rows,
-                                  unsigned short* out);
+  // The decoder of one lossless unit of w x rows samples, set up; formats
+  // with their own streams or settings make theirs.
+  virtual cRAWLosslessJpeg* newLosslessDecoder(long long w, long long rows);
 
   // Walks the main IFD afresh; `full` says whether it holds a whole picture.
   bool walkMain(cFileIOTarget* io, bool& full, bool withPreview = false);
@@ -72,6 +72,8 @@ class cPictTIFF_EP : public cPictTIFF {
   long long myRawWidth = 0, myRawHeight = 0;
 
  private:
+  bool decodeLosslessUnit(const _typebuf<unsigned char>& in, long long w, long long rows,
+                          unsigned short* out);
   bool decodeRawUnit(cFileIOTarget* io, int compression, unsigned long long offset, unsigned long long count,
                      long long x, long long y, long long w, long long rows);
   _typebuf<unsigned char> myUnitIn;
