@@ -24,7 +24,9 @@ class cRAWLosslessJpeg : public cPictJPEG {
 
   bool processHuffmanLosslessScan() override;
   bool onScanLine(_typebuf<unsigned char>** rows, int y, int lineWidth) override;
-  bool onImageDescribed() override { return true; }
+  // Sensor data come in lossless frames only; any other frame would only
+  // make the parser build stores for a picture nobody asked for.
+  bool onImageDescribed() override { return coding == 2; }
   bool onImageDone() override { return myRaw.count > 0; }
 
   // width x height samples (x 3, interleaved Y Cb Cr, for the reduced-size

@@ -165,6 +165,12 @@ TEST(RawLosslessJpeg, ImpossibleGeometryIsRefused) {
     EXPECT_FALSE(r.ok);
     EXPECT_TRUE(r.raw.empty());
   }
+  // A DCT frame is no sensor data: refused before the parser sizes anything.
+  cRAWLosslessJpeg d;
+  d.init(8, 8, cRAWLosslessJpeg::kScanPlain);
+  MemStream s(
+      jpegtest::tool("cjpeg", {"-progressive"}, jpegtest::ppm(8, 8, 1, jpegtest::picture(8, 8, 1, 1))));
+  EXPECT_FALSE(d.decode(&s.io));
 }
 
 }  // namespace
