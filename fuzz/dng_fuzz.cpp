@@ -17,7 +17,7 @@ void run(cPictTIFF_EP& pict, cFileIOTarget& io) {
   if (pict.decode(&io)) {
     unsigned long long sum = 0;
     long long count = pict.width() * pict.height();
-    for (long long i = 0; i < count; ++i) sum += pict.raw16Bpp()[i];
+    for (long long i = 0; i < count; ++i) sum += pict.is16Bpp() ? pict.raw16Bpp()[i] : pict.raw8Bpp()[i];
     gPixelSum = sum;
   }
   cPictDummy preview;

@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (mos.decode(&io)) {
     unsigned long long sum = 0;
     long long count = mos.width() * mos.height();
-    for (long long i = 0; i < count; ++i) sum += mos.raw16Bpp()[i];
+    for (long long i = 0; i < count; ++i) sum += mos.is16Bpp() ? mos.raw16Bpp()[i] : mos.raw8Bpp()[i];
     gPixelSum = sum;
   }
   cPictMOS again;
