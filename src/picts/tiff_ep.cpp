@@ -158,6 +158,30 @@ bool cPictTIFF_EP::onRawDecoded(cFileIOTarget* io) {
   return finishCFA(io, sMarginInfo{}, 0, ones);
 }
 
+// The raw is sized only when the units' bytes in the file could fill it: a
+// small forged file must not have hundreds of megabytes made and cleared.
+bool cPictTIFF_EP::unitsCanFill(int method, long long pixels) const {
+  const _typebuf<unsigned int>& offsets = myStripOffsets.count ? myStripOffsets : myTileOffsets;
+  const _typebuf<unsigned int>& counts = myStripOffsets.count ? myStripByteCounts : myTileByteCounts;
+  unsigned long long have = 0;
+  for (long long i = 0; i < offsets.count && have < myStreamSize; ++i) {
+    unsigned long long room = offsets.ptr[i] < myStreamSize ? myStreamSize - offsets.ptr[i] : 0;
+    have += method != 1 && i < counts.count && counts.ptr[i] && counts.ptr[i] < room ? counts.ptr[i] : room;
+  }
+  // Uncompressed strips may give short counts: they are read as far as the
+  // file goes.
+  return bytesCanFill(method, pixels, have);
+}
+
+// Lossless codes spend at least a bit per sample; the general TIFF
+// compressions expand a byte at most a few thousandfold.
+bool cPictTIFF_EP::bytesCanFill(int method, long long samples, unsigned long long have) const {
+  unsigned long long bits = static_cast<unsigned long long>(samples) * myBitsPerSample;
+  if (method == 1 || method == 32769) return bits / 8 <= have;
+  if (isLosslessJpeg(method)) return static_cast<unsigned long long>(samples) <= have * 8;
+  return bits / 8 <= have * 4096;
+}
+
 bool cPictTIFF_EP::readRawPlane(cFileIOTarget* io) {
   cPictPropInt* compression = getPropInt(epEmbeddedCompression);
   myRawWidth = getPropInt(epEmbeddedWidth)->value;
@@ -165,7 +189,7 @@ bool cPictTIFF_EP::readRawPlane(cFileIOTarget* io) {
   long long pixels = pictPixelCount(myRawWidth, myRawHeight);
   if (!compression || pixels < 0 || myPlanarConfig > 1 || myBitsPerSample > 16) return false;
   int method = compression->value;
-  if (!allocPictSamples(myRaw, pixels * 2)) return false;
+  if (!unitsCanFill(method, pixels) || !allocPictSamples(myRaw, pixels * 2)) return false;
   if (myStripOffsets.count) {
     long long strips = myStripOffsets.count;
     long long perStrip = myRowsPerStrip && myRowsPerStrip < myRawHeight ? myRowsPerStrip : myRawHeight;
@@ -228,7 +252,11 @@ bool cPictTIFF_EP::decodeRawUnit(cFileIOTarget* io, int compression, unsigned lo
     return false;
   }
   if (!io->set_fp(offset) || !io->readf(myUnitIn.ptr, static_cast<unsigned>(count))) return false;
-  if (!allocPictSamples(myUnitOut, pictPixelCount(w, rows) * 2)) return false;
+  // A tile may pass the raw's edges, but one larger than the raw itself
+  // is believed only as far as its bytes go.
+  long long area = pictPixelCount(w, rows);
+  if (area > myRawWidth * myRawHeight && !bytesCanFill(compression, area, count)) return false;
+  if (!allocPictSamples(myUnitOut, area * 2)) return false;
   unsigned short* samples = reinterpret_cast<unsigned short*>(myUnitOut.ptr);
   if (isLosslessJpeg(compression)) {
     if (!decodeLosslessUnit(myUnitIn, w, rows, samples)) return false;

@@ -72,6 +72,8 @@ class cPictTIFF_EP : public cPictTIFF {
   long long myRawWidth = 0, myRawHeight = 0;
 
  private:
+  bool unitsCanFill(int method, long long pixels) const;
+  bool bytesCanFill(int method, long long samples, unsigned long long have) const;
   bool decodeLosslessUnit(const _typebuf<unsigned char>& in, long long w, long long rows,
                           unsigned short* out);
   bool decodeRawUnit(cFileIOTarget* io, int compression, unsigned long long offset, unsigned long long count,

@@ -191,8 +191,7 @@ TEST(DngRaw, HostileFilesAreRefused) {
       EXPECT_FALSE(decodes(Bytes(file.begin(), file.begin() + long(n)))) << n;
   }
   // The main IFD's entry for `tag` given another count (and value).
-  auto patched = [](DngSpec s, uint16_t tag, uint32_t count, int64_t value = -1) {
-    Bytes f = rawtest::writeDng(s);
+  auto patchedFile = [](Bytes f, uint16_t tag, uint32_t count, int64_t value) {
     auto at = [&](size_t i, int bytes) {
       uint32_t v = 0;
       for (int k = bytes - 1; k >= 0; --k) v = v << 8 | f[i + size_t(k)];
@@ -206,11 +205,26 @@ TEST(DngRaw, HostileFilesAreRefused) {
       }
     return f;
   };
+  auto patched = [&](const DngSpec& s, uint16_t tag, uint32_t count, int64_t value = -1) {
+    return patchedFile(rawtest::writeDng(s), tag, count, value);
+  };
   DngSpec s = spec(9, 6, 16, 4);
   EXPECT_FALSE(decodes(patched(s, 33422, 3))) << "CFA pattern of 3 entries";
   EXPECT_FALSE(decodes(patched(s, 256, 1, 0))) << "width 0";
   EXPECT_FALSE(decodes(patched(s, 256, 1, 1 << 30))) << "huge width";
   EXPECT_FALSE(decodes(patched(s, 257, 1, 0xFFFFFFFF))) << "huge height";
+  // 16000 x 16000 samples from a file of a few hundred bytes: refused
+  // before 512 MB are asked for (over the sanitizer's cap in these tests).
+  for (auto layout : {DngSpec::kStrip, DngSpec::kLJpegTiles}) {
+    DngSpec forged = s;
+    forged.layout = layout;
+    Bytes f = patchedFile(patched(forged, 256, 1, 16000), 257, 1, 16000);
+    EXPECT_FALSE(decodes(f));
+  }
+  DngSpec tiled = s;
+  tiled.layout = DngSpec::kLJpegTiles;
+  Bytes bigTiles = patchedFile(patched(tiled, 322, 1, 16000), 323, 1, 16000);
+  EXPECT_FALSE(decodes(bigTiles)) << "16000 x 16000 tiles over a 9 x 6 raw";
   EXPECT_FALSE(decodes(patched(s, 33421, 3))) << "three CFA dimensions";
   DngSpec wrongColour = s;
   wrongColour.cfa[3] = 5;
