@@ -89,7 +89,7 @@ bool cPictTIFF_EP::onTag(int tag, int type, const void* data, int length) {
       myCFARows = dims.ptr[0];
       myCFACols = dims.ptr[1];
     } else if (myRawMode && tag == kTagCFAPattern) {
-      if (type != 1 || length < 1 || length != static_cast<int>(myCFARows) * myCFACols ||
+      if (type != 1 || length < 1 || length != static_cast<long long>(myCFARows) * myCFACols ||
           !getValsU8(t, myCFA))
         return false;
     }

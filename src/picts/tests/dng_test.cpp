@@ -226,6 +226,8 @@ TEST(DngRaw, HostileFilesAreRefused) {
   Bytes bigTiles = patchedFile(patched(tiled, 322, 1, 16000), 323, 1, 16000);
   EXPECT_FALSE(decodes(bigTiles)) << "16000 x 16000 tiles over a 9 x 6 raw";
   EXPECT_FALSE(decodes(patched(s, 33421, 3))) << "three CFA dimensions";
+  EXPECT_FALSE(decodes(patched(s, 33421, 2, 65526 | 65533LL << 16)))
+      << "CFA dimensions whose product passes int";
   DngSpec wrongColour = s;
   wrongColour.cfa[3] = 5;
   EXPECT_FALSE(decodes(rawtest::writeDng(wrongColour)));
