@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "picts/pixelalloc.h"
+
 namespace {
 
 constexpr int kTagVersion = 50706;
@@ -145,6 +147,34 @@ sMarginInfo cPictDNG::cropMargins() const {
   m.right = static_cast<unsigned>(right);
   m.bottom = static_cast<unsigned>(std::min(bottom, h));
   return m;
+}
+
+bool cPictDNG::decodePlain(cFileIOTarget* io) {
+  if (myPhotometric != 34892 || mySamplesPerPixel != 3) return decodeIntFinal(io);
+  if (!readRawPlane(io)) return false;
+  const long long w = myRawWidth / 3, h = myRawHeight;
+  _typebuf<unsigned long long> out;
+  if (!allocPictPixels(out, w, h)) return false;
+  const unsigned short* raw = reinterpret_cast<const unsigned short*>(myRaw.ptr);
+  auto balanced = [&](unsigned short v, int c) -> unsigned long long {
+    double m = myMultipliers.count == 3 ? myMultipliers.ptr[c] * v : v;
+    return m >= 65535 ? 65535 : static_cast<unsigned long long>(m);
+  };
+  for (long long y = 0; y < h; ++y) {
+    const unsigned short* s = raw + y * myRawWidth;
+    unsigned long long* d = out.ptr + (h - 1 - y) * w;
+    for (long long x = 0; x < w; ++x, s += 3)
+      d[x] = 0xFFFFULL << 48 | balanced(s[0], 0) << 32 | balanced(s[1], 1) << 16 | balanced(s[2], 2);
+  }
+  cStreamGuardProgressTarget guard(io);
+  if (!finishLevels(out.ptr, w * h, true, &guard)) return false;
+  myRaw.set(0);
+  swapBuffers(myPix16, out);
+  myPix8.set(0);
+  myWidth = w;
+  myHeight = h;
+  myIs16 = true;
+  return true;
 }
 
 bool cPictDNG::onRawDecoded(cFileIOTarget* io) {

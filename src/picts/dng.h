@@ -22,6 +22,9 @@ class cPictDNG : public cPictTIFF_EP {
   bool walkRaw(cFileIOTarget* io, int page, bool& preview) override;
   void rawSize(int& w, int& h) override;
   bool onRawDecoded(cFileIOTarget* io) override;
+  // LinearRaw: three samples a pixel, white-balanced and finished; any
+  // other plain IFD decodes as a TIFF picture.
+  bool decodePlain(cFileIOTarget* io) override;
   unsigned eightBitScale() const override { return 256; }
   bool takesPacked12() const override { return false; }
   // The area DefaultCropOrigin and DefaultCropSize leave of the raw.

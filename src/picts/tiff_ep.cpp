@@ -149,7 +149,7 @@ bool cPictTIFF_EP::decodePage(cFileIOTarget* io, int page) {
   close();
   bool preview;
   if (!walkRaw(io, page, preview)) return false;
-  if (!isCFA()) return decodeIntFinal(io);
+  if (!isCFA()) return decodePlain(io);
   return readRawPlane(io) && onRawDecoded(io);
 }
 
@@ -184,7 +184,11 @@ bool cPictTIFF_EP::bytesCanFill(int method, long long samples, unsigned long lon
 
 bool cPictTIFF_EP::readRawPlane(cFileIOTarget* io) {
   cPictPropInt* compression = getPropInt(epEmbeddedCompression);
-  myRawWidth = getPropInt(epEmbeddedWidth)->value;
+  // Three-sample pixels (linear raws) are read as rows of three times as
+  // many samples.
+  const long long spp = mySamplesPerPixel == 3 ? 3 : 1;
+  if (mySamplesPerPixel != spp) return false;
+  myRawWidth = getPropInt(epEmbeddedWidth)->value * spp;
   myRawHeight = getPropInt(epEmbeddedHeight)->value;
   long long pixels = pictPixelCount(myRawWidth, myRawHeight);
   if (!compression || pixels < 0 || myPlanarConfig > 1 || myBitsPerSample > 16) return false;
@@ -210,11 +214,12 @@ bool cPictTIFF_EP::readRawPlane(cFileIOTarget* io) {
     return true;
   }
   if (!myTileWidth || !myTileLength) return false;
-  long long across = ceilDiv(myRawWidth, myTileWidth), down = ceilDiv(myRawHeight, myTileLength);
+  const long long tileWidth = myTileWidth * spp;
+  long long across = ceilDiv(myRawWidth, tileWidth), down = ceilDiv(myRawHeight, myTileLength);
   if (myTileOffsets.count < across * down || myTileByteCounts.count < across * down) return false;
   for (long long i = 0; i < across * down; ++i)
-    if (!decodeRawUnit(io, method, myTileOffsets.ptr[i], myTileByteCounts.ptr[i], (i % across) * myTileWidth,
-                       (i / across) * myTileLength, myTileWidth, myTileLength))
+    if (!decodeRawUnit(io, method, myTileOffsets.ptr[i], myTileByteCounts.ptr[i], (i % across) * tileWidth,
+                       (i / across) * myTileLength, tileWidth, myTileLength))
       return false;
   return true;
 }

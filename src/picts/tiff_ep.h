@@ -38,6 +38,8 @@ class cPictTIFF_EP : public cPictTIFF {
   virtual bool walkRaw(cFileIOTarget* io, int page, bool& preview);
   // The raw picture's size as the probe reports it.
   virtual void rawSize(int& w, int& h);
+  // A raw IFD without a mosaic: a plain TIFF picture unless a format knows better.
+  virtual bool decodePlain(cFileIOTarget* io) { return decodeIntFinal(io); }
   // Turns the raw plane into the picture; a test subclass captures the plane here.
   virtual bool onRawDecoded(cFileIOTarget* io);
   // 8-bit raw samples are widened by this factor.
@@ -67,7 +69,8 @@ class cPictTIFF_EP : public cPictTIFF {
   bool myRawMode = false;
   _typebuf<unsigned char> myCFA;
   unsigned short myCFACols = 0, myCFARows = 0;
-  // The raw plane: myRawWidth x myRawHeight 16-bit samples.
+  // The raw plane: myRawWidth x myRawHeight 16-bit samples (a row of
+  // three-sample pixels counts each sample).
   _typebuf<unsigned char> myRaw;
   long long myRawWidth = 0, myRawHeight = 0;
 

@@ -180,6 +180,30 @@ TEST(DngRaw, TagsGiveCropLevelsBalanceAndPreview) {
   }
 }
 
+// LinearRaw: three samples a pixel; a grey picture stays grey through the
+// finishing, AsShotNeutral tints it.
+TEST(DngRaw, LinearRawIsBalancedAndFinished) {
+  for (bool tinted : {false, true}) {
+    DngSpec s;
+    s.width = 16;
+    s.height = 12;
+    s.linear = true;
+    for (int i = 0; i < 16 * 12; ++i) s.samples.insert(s.samples.end(), 3, uint16_t(i * 300));
+    if (tinted) s.neutral = {1, 2, 1, 1, 4, 5};
+    pngtest::MemStream m(rawtest::writeDng(s));
+    cPictDNG dng;
+    ASSERT_TRUE(dng.decode(&m.io));
+    ASSERT_EQ(dng.width(), 16);
+    ASSERT_TRUE(dng.is16Bpp());
+    int grey = 0;
+    for (long long i = 0; i < 16 * 12; ++i) {
+      unsigned long long p = dng.raw16Bpp()[i];
+      grey += (p >> 32 & 0xFFFF) == (p >> 16 & 0xFFFF) && (p >> 16 & 0xFFFF) == (p & 0xFFFF);
+    }
+    EXPECT_EQ(grey == 16 * 12, !tinted);
+  }
+}
+
 // Damaged and forged files answer false under the allocation cap.
 TEST(DngRaw, HostileFilesAreRefused) {
   DngSpec small = spec(8, 6, 16, 3);

@@ -41,6 +41,7 @@ struct DngSpec {
   bool h3fr = false;         // a 3FR: Hasselblad make, no DNGVersion, no CFA tags, 3FR lossless strips
   bool h3frVersion = false;  // ... yet with a DNGVersion, as a genuine DNG
   bool h3frCut = false;      // the last row of the last strip ends half-way
+  bool linear = false;       // LinearRaw: three samples a pixel (samples w x h x 3), 16-bit strip
   uint8_t version[4] = {1, 4, 0, 0};
   std::vector<uint32_t> crop;  // origin x, y, size w, h
   uint32_t black = 0;
@@ -158,8 +159,9 @@ inline std::vector<tifftest::Entry> rawData(tifftest::Writer& w, const DngSpec& 
   }
   V size{uint64_t(s.width)}, height{uint64_t(s.height)};
   e.insert(e.end(), {w.longEntry(256, size), w.longEntry(257, height), w.shortEntry(258, {bits}),
-                     w.shortEntry(259, {compression}), w.shortEntry(262, {32803}), w.shortEntry(277, {1})});
-  if (!s.h3fr)
+                     w.shortEntry(259, {compression}), w.shortEntry(262, {s.linear ? 34892u : 32803u}),
+                     w.shortEntry(277, {s.linear ? 3u : 1u})});
+  if (!s.h3fr && !s.linear)
     e.insert(e.end(), {w.shortEntry(33421, {2, 2}), tifftest::Entry{33422, 1, 4, Bytes(s.cfa, s.cfa + 4)}});
   if (s.blackRational)
     e.push_back({50714, 5, 1, w.values({s.black * 2ULL, 2}, 4)});
