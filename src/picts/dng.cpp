@@ -168,12 +168,7 @@ bool cPictDNG::decodePlain(cFileIOTarget* io) {
   }
   cStreamGuardProgressTarget guard(io);
   if (!finishLevels(out.ptr, w * h, true, &guard)) return false;
-  myRaw.set(0);
-  swapBuffers(myPix16, out);
-  myPix8.set(0);
-  myWidth = w;
-  myHeight = h;
-  myIs16 = true;
+  takePicture(out, w, h);
   return true;
 }
 

@@ -309,13 +309,17 @@ bool cPictTIFF_EP::finishCFA(cFileIOTarget* io, const sMarginInfo& margins, unsi
   _typebuf<unsigned long long> out;
   long long w = 0, h = 0;
   if (!finishRaw(f, io, out, w, h)) return false;
+  takePicture(out, w, h);
+  return true;
+}
+
+void cPictTIFF_EP::takePicture(_typebuf<unsigned long long>& pixels, long long w, long long h) {
   myRaw.set(0);
-  swapBuffers(myPix16, out);
+  swapBuffers(myPix16, pixels);
   myPix8.set(0);
   myWidth = w;
   myHeight = h;
   myIs16 = true;
-  return true;
 }
 
 bool cPictTIFF_EP::plainPreview(cFileIOTarget* io, int subIFD, cPictBase& target, long long const* maxW,

@@ -55,6 +55,8 @@ class cPictTIFF_EP : public cPictTIFF {
   bool walkSubIFD(cFileIOTarget* io, int index);
   bool isCFA() const { return mySamplesPerPixel == 1 && myCFA.count > 0; }
   bool readRawPlane(cFileIOTarget* io);
+  // The finished 16-bit pixels become the picture; the raw plane goes.
+  void takePicture(_typebuf<unsigned long long>& pixels, long long w, long long h);
   bool finishCFA(cFileIOTarget* io, const sMarginInfo& margins, unsigned black, const double* multipliers);
   // Decodes SubIFD `subIFD` (-1: the main IFD) as a plain TIFF picture and
   // hands it to `target`, scaled down to the bounds given.
