@@ -219,8 +219,13 @@ bool setSaturation(const unsigned long long* src, unsigned long long* dst, long 
     if (!stillGoing(progress, i, count)) return false;
     const unsigned long long p = src[i];
     const double r = double((p >> 32) & 0xFFFF), g = double((p >> 16) & 0xFFFF), b = double(p & 0xFFFF);
-    const double y = std::trunc(b * 0.11 + r * 0.3 + g * 0.59);
-    auto sat = [&](double v) -> unsigned long long { return clip16(std::trunc((v - y) * saturation + y)); };
+    // Casts truncate as std::trunc does, without its library call on
+    // processors the build does not assume SSE4.1 of; the values stay far
+    // inside the 64-bit range.
+    const double y = double((long long)(b * 0.11 + r * 0.3 + g * 0.59));
+    auto sat = [&](double v) -> unsigned long long {
+      return clip16(double((long long)((v - y) * saturation + y)));
+    };
     dst[i] = (p & 0xFFFF000000000000ULL) | sat(r) << 32 | sat(g) << 16 | sat(b);
   }
   return true;
@@ -247,25 +252,37 @@ bool finishRaw(sRawFinish& f, cFileIOTarget* io, _typebuf<unsigned long long>& o
   sMarginInfo margins = f.margins;
   bool ok = false;
   switch (f.demosaic) {
-    case sRawFinish::dmPPG: ok = interpolatePPG(info, &margins, f.matrix); break;
-    case sRawFinish::dmLinear: ok = interpolateLinear(info, &margins); break;
-    case sRawFinish::dmLinearNonRGB: ok = f.mix && interpolateLinearNonRGB(info, *f.mix, &margins); break;
-    case sRawFinish::dmNone: ok = true; break;
+    case sRawFinish::dmPPG:
+      ok = interpolatePPG(info, &margins, f.matrix);
+      break;
+    case sRawFinish::dmLinear:
+      ok = interpolateLinear(info, &margins);
+      break;
+    case sRawFinish::dmLinearNonRGB:
+      ok = f.mix && interpolateLinearNonRGB(info, *f.mix, &margins);
+      break;
+    case sRawFinish::dmNone:
+      ok = true;
+      break;
   }
-  if (!ok) return false;
-  const long long count = width * height;
+  double highBound = -1;
+  if (f.boundHigh) {
+    double lo = std::fmin(1.0, std::fmin(f.boundA, f.boundB)), hi = std::fmax(1.0, std::fmax(f.boundA, f.boundB));
+    highBound = std::trunc(double(info.maximum) * lo / hi + 0.5);
+  }
+  return ok && finishLevels(out.ptr, width * height, f.saturate, &guard, highBound);
+}
+
+bool finishLevels(unsigned long long* pixels, long long count, bool saturate, cProgressNotifyTarget* guard,
+                  double highBound) {
   sHystogram h;
-  if (!buildHystogram(out.ptr, count, h, 4096, &guard)) return false;
+  if (!buildHystogram(pixels, count, h, 4096, guard)) return false;
   unsigned low = 0, middle = 0, high = 0;
   _typebuf<unsigned int> curve;
   if (getHystogramParams(h.all, 16, low, middle, high, 0.999)) {
-    if (f.boundHigh) {
-      double lo = std::fmin(1.0, std::fmin(f.boundA, f.boundB)), hi = std::fmax(1.0, std::fmax(f.boundA, f.boundB));
-      double bound = std::trunc(double(info.maximum) * lo / hi + 0.5);
-      if (bound < double(high)) high = unsigned(bound);
-    }
+    if (highBound >= 0 && highBound < double(high)) high = unsigned(highBound);
     makeDeCurveFromGamma(curve, 16, 2.2, low, high);
   }
-  if (!adjustToCurve(out.ptr, out.ptr, count, curve, &guard)) return false;
-  return !f.saturate || setSaturation(out.ptr, out.ptr, count, 1.5, &guard);
+  if (!adjustToCurve(pixels, pixels, count, curve, guard)) return false;
+  return !saturate || setSaturation(pixels, pixels, count, 1.5, guard);
 }

@@ -131,8 +131,8 @@ struct sRawFinish {
   unsigned int black = 0;
   unsigned int white = 65535;
   double multipliers[4] = {1, 1, 1, 1};
-  double (*matrix)[3][3] = nullptr;   // PPG only
-  double (*mix)[3][4] = nullptr;      // four-colour sensors only
+  double (*matrix)[3][3] = nullptr;  // PPG only
+  double (*mix)[3][4] = nullptr;     // four-colour sensors only
   bool saturate = false;
   // Lowers the curve's high point to maximum * min(1, a, b) / max(1, a, b),
   // where a and b are white-balance factors and maximum the demosaiced top,
@@ -142,7 +142,13 @@ struct sRawFinish {
   double boundB = 1;
 };
 
-// Demosaics into `out` (active width x height, bottom-up rows), then levels,
-// gamma curve and, when asked, saturation. False on any refused step.
+// The end of the chain over finished 16-bit pixels: levels from the
+// histogram, gamma curve and, when asked, saturation. A `highBound` of 0
+// or more caps the level taken for white.
+bool finishLevels(unsigned long long* pixels, long long count, bool saturate, cProgressNotifyTarget* guard,
+                  double highBound = -1);
+
+// Demosaics into `out` (active width x height, bottom-up rows), then
+// finishLevels. False on any refused step.
 bool finishRaw(sRawFinish& f, cFileIOTarget* io, _typebuf<unsigned long long>& out, long long& width,
                long long& height);

@@ -3,6 +3,8 @@
 #include <cmath>
 
 #include "base/targets.h"
+#include "picts/h3fr.h"
+#include "picts/mos.h"
 #include "picts/pictarw.h"
 #include "picts/pictbase.h"
 #include "picts/pictdib.h"
@@ -49,10 +51,14 @@ constexpr sFormat kProbeList[] = {
     {&cPictICNS::validFor, &makeDecoder<cPictICNS>},
     {&cPictTGA::validFor, &makeDecoder<cPictTGA>},
     // 11 to 26: the camera formats, whose files are TIFF too, so before it
-    {&cPictRWL::validFor, &makeDecoder<cPictRWL>},  // 12
-    {&cPictORF::validFor, &makeDecoder<cPictORF>},  // 13
-    {&cPictPEF::validFor, &makeDecoder<cPictPEF>},  // 15
-    {&cPictARW::validFor, &makeDecoder<cPictARW>},  // 16
+    {&cPictRWL::validFor, &makeDecoder<cPictRWL>},          // 12
+    {&cPictORF::validFor, &makeDecoder<cPictORF>},          // 13
+    {&cPictPEF::validFor, &makeDecoder<cPictPEF>},          // 15
+    {&cPictARW::validFor, &makeDecoder<cPictARW>},          // 16
+    {&cPictMOS::validFor, &makeDecoder<cPictMOS>},          // 21
+    {&cPict3FR::validFor, &makeDecoder<cPict3FR>},          // 24
+    {&cPictDNG::validFor, &makeDecoder<cPictDNG>},          // 25
+    {&cPictTIFF_EP::validFor, &makeDecoder<cPictTIFF_EP>},  // 26
     {&cPictTIFF::validFor, &makeDecoder<cPictTIFF>},
     {&cPictPPM::validFor, &makeDecoder<cPictPPM>},
     {&cPictPCX::validFor, &makeDecoder<cPictPCX>},

@@ -223,14 +223,15 @@ bool interpolatePPG(sInterpolateInfo& info, sMarginInfo* margins, double (*matri
       for (long long x = 0; x < W; ++x) std::swap(img[y * W + x], img[(H - 1 - y) * W + x]);
   for (long long y = 0; y < H; ++y) {
     for (unsigned long long* p = img + y * W; p < img + (y + 1) * W; ++p) {
-      double r = double(ch(*p, 0)), g = double(ch(*p, 1)), b = double(ch(*p, 2));
-      if (matrix) {
-        const double(&m)[3][3] = *matrix;
-        const double r2 = m[0][0] * r + m[0][1] * g + m[0][2] * b, g2 = m[1][0] * r + m[1][1] * g + m[1][2] * b,
-                     b2 = m[2][0] * r + m[2][1] * g + m[2][2] * b;
-        r = r2, g = g2, b = b2;
+      // Without a matrix the channels only move to their places.
+      if (!matrix) {
+        *p = finished(ch(*p, 0), ch(*p, 1), ch(*p, 2));
+        continue;
       }
-      *p = finished(clip16(r), clip16(g), clip16(b));
+      const double r = double(ch(*p, 0)), g = double(ch(*p, 1)), b = double(ch(*p, 2));
+      const double(&m)[3][3] = *matrix;
+      *p = finished(clip16(m[0][0] * r + m[0][1] * g + m[0][2] * b), clip16(m[1][0] * r + m[1][1] * g + m[1][2] * b),
+                    clip16(m[2][0] * r + m[2][1] * g + m[2][2] * b));
     }
     if (!rowDone(pr, 80, y, H, 20)) return false;
   }
