@@ -2,10 +2,12 @@
 // for a window by its caption, presses keys in it and photographs it.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "support/runprog.h"
 
@@ -32,6 +34,37 @@ inline bool answer(const std::string& window, const std::string& name) {
   }
   return false;
 }
+
+// The visible windows with exactly this caption, bottom to top.
+inline std::vector<std::string> windowsCaptioned(const std::string& caption) {
+  sRunResult r = runWithEnv({"xdotool", "search", "--onlyvisible", "--name", "^" + caption + "$"});
+  std::vector<std::string> ids;
+  for (size_t at = 0, end; at < r.out.size(); at = end + 1) {
+    end = r.out.find('\n', at);
+    if (end == std::string::npos) end = r.out.size();
+    if (end > at) ids.push_back(r.out.substr(at, end - at));
+  }
+  return ids;
+}
+
+// A window with this caption that is not among `known`, for boxes whose
+// caption their form's window takes too; "" when none came within 15 s.
+inline std::string waitNewWindow(const std::vector<std::string>& known, const std::string& caption) {
+  for (int i = 0; i < 300; ++i) {
+    for (const std::string& id : windowsCaptioned(caption))
+      if (std::find(known.begin(), known.end(), id) == known.end()) return id;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return "";
+}
+
+// A key pressed and released where the focus is, as a keyboard does: a
+// key sent to a box that closes on it is never released, and the server's
+// auto-repeat then presses it again in the next box.
+inline void typeKey(const std::string& name) { runWithEnv({"xdotool", "key", name}); }
+
+// Time for a window that just appeared to be painted and to listen.
+inline void settle() { std::this_thread::sleep_for(std::chrono::milliseconds(300)); }
 
 inline void key(const std::string& window, const std::string& name) {
   runWithEnv({"xdotool", "key", "--window", window, name});
