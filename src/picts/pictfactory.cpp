@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "base/targets.h"
+#include "picts/mrw.h"
 #include "picts/nef.h"
 #include "picts/pictbase.h"
 #include "picts/pictdib.h"
@@ -46,6 +47,7 @@ constexpr sFormat kProbeList[] = {
     {&cPictICNS::validFor, &makeDecoder<cPictICNS>},
     {&cPictTGA::validFor, &makeDecoder<cPictTGA>},
     // 11 to 26: the camera formats, whose files are TIFF too, so before it
+    {&cPictMRW::validFor, &makeDecoder<cPictMRW>},
     {&cPictNEF::validFor, &makeDecoder<cPictNEF>},
     {&cPictTIFF::validFor, &makeDecoder<cPictTIFF>},
     {&cPictPPM::validFor, &makeDecoder<cPictPPM>},

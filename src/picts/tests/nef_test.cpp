@@ -152,3 +152,132 @@ TEST(NefWhiteBalance, VersionsMatchDcraw) {
 }
 
 }  // namespace
+
+namespace {
+
+Spec smallNef() {
+  Spec s;
+  s.plane = plane(32, 24, 12, 99, 0);
+  s.linearization = flatBlock('F');
+  return s;
+}
+
+bool probes(const Bytes& file) {
+  cBufWrapperIO io(const_cast<uint8_t*>(file.data()), static_cast<long long>(file.size()), false);
+  return cPictNEF::validFor(&io, nullptr);
+}
+
+// Model names match whole and without regard to case; each row gives its id.
+TEST(NefTables, ModelsAndCurves) {
+  for (const sNikonCamera& c : gNikonCameras) EXPECT_EQ(cPictNEF::getModel(c.name), c.id) << c.name;
+  EXPECT_EQ(cPictNEF::getModel("nikon d1x"), 12u);
+  EXPECT_EQ(cPictNEF::getModel("NIKON D1"), cPictNEF::kUnknownModel);
+  cPictNEF nef;
+  for (const sNikonModelTraits& t : gNikonTraits) {
+    nef.setModel(t.id);
+    sMarginInfo m;
+    const bool crop = nef.getCropInfo(m);
+    EXPECT_EQ(crop, m.left + m.right + m.top + m.bottom > 0) << t.id;
+    EXPECT_EQ(m.right, t.margins.right) << t.id;
+    EXPECT_EQ(nef.blackLevel(), t.black);
+  }
+  // Blocks: version "D " with one point falls to the stored list; 15 bits
+  // make an empty identity; cut blocks are refused.
+  struct {
+    Bytes block;
+    int bits;
+    bool ok;
+    long long entries;
+  } curves[] = {
+      {{'D', ' ', 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 7, 0}, 12, true, 1},
+      {{}, 14, true, 16384},
+      {{}, 15, true, 0},
+      {{'A', 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 1, 0}, 12, false, 0},
+      {{'D', ' ', 0, 0, 0, 0, 0, 0, 0, 0, 9, 0, 1, 0}, 12, false, 0},
+      {{'D', ' ', 0}, 12, false, 0},
+  };
+  for (auto& c : curves) {
+    _typebuf<unsigned char> block;
+    block.set(static_cast<long long>(c.block.size()));
+    std::copy(c.block.begin(), c.block.end(), block.ptr);
+    _typebuf<unsigned short> curve;
+    EXPECT_EQ(nef.getCurveTblFromLinearizationData(block, curve, c.bits), c.ok);
+    if (c.ok) {
+      EXPECT_EQ(curve.count, c.entries);
+    }
+  }
+}
+
+// Hostile and odd files answer false without a crash; every cut of a small
+// file is refused or decoded, never read past.
+TEST(NefHostile, CutsAndForgedNotes) {
+  const Bytes good = neftest::writeNef(smallNef());
+  ASSERT_TRUE(probes(good));
+  for (size_t n = 0; n < good.size(); n += 3) {
+    Bytes cut(good.begin(), good.begin() + static_cast<long>(n));
+    cNefCapture nef;
+    decodes(cut, nef);
+    probes(cut);
+  }
+  Spec shortNote = smallNef();
+  shortNote.noteBytes = 9;
+  EXPECT_FALSE(probes(neftest::writeNef(shortNote)));
+  Spec mixedCase = smallNef();
+  Bytes file = neftest::writeNef(mixedCase);
+  const std::string make = "NIKON CORPORATION";
+  auto at = std::search(file.begin(), file.end(), make.begin(), make.end());
+  ASSERT_NE(at, file.end());
+  at[1] = 'i';
+  EXPECT_TRUE(probes(file));
+  // A split-row block cut before its split value fails the decode.
+  Spec cutBlock = smallNef();
+  cutBlock.kind = 4;
+  cutBlock.linearization = neftest::splitBlock(12, 0, false);
+  cutBlock.linearization.resize(540);
+  cNefCapture nef;
+  EXPECT_FALSE(decodes(neftest::writeNef(cutBlock), nef));
+}
+
+}  // namespace
+
+namespace {
+
+// The preview directory's JPEG becomes the preview property and what
+// getPreview hands out (scaled into a small box); a version-1 note's JPEG is
+// the thumbnail.
+TEST(NefPreview, PreviewDirectoryAndNoteJpeg) {
+  const std::string jpg = tifftest::scratchDir() + "/preview.jpg";
+  ASSERT_TRUE(tifftest::run({"convert", "-size", "64x48", "gradient:red-blue", jpg}));
+  Spec s = smallNef();
+  s.subIfds = 3;
+  s.previewJpeg = tifftest::readFile(jpg);
+  const Bytes file = neftest::writeNef(s);
+  cBufWrapperIO io(const_cast<uint8_t*>(file.data()), static_cast<long long>(file.size()), false);
+  cPictNEF nef;
+  ASSERT_TRUE(nef.decode(&io));
+  const cPictPropImage* preview = nef.getPropImage(cPictBase::epPreviewImage);
+  ASSERT_TRUE(preview && preview->value);
+  EXPECT_EQ(preview->value->width(), 64);
+  ASSERT_TRUE(nef.getPropImage(cPictBase::epThumbnail));
+  struct {
+    long long side, w;
+  } boxes[] = {{1000, 64}, {2, 4}};
+  for (auto& b : boxes) {
+    cPictNEF fresh;
+    cPictDummy out;
+    ASSERT_TRUE(fresh.getPreview(&io, out, &b.side, &b.side));
+    EXPECT_EQ(out.width(), b.w) << b.side;
+  }
+  Spec v1 = smallNef();
+  v1.form = neftest::kV1;
+  v1.noteJpeg = s.previewJpeg;
+  const Bytes f1 = neftest::writeNef(v1);
+  cBufWrapperIO io1(const_cast<uint8_t*>(f1.data()), static_cast<long long>(f1.size()), false);
+  cPictNEF one;
+  ASSERT_TRUE(one.decode(&io1));
+  const cPictPropImage* thumb = one.getPropImage(cPictBase::epThumbnail);
+  ASSERT_TRUE(thumb && thumb->value);
+  EXPECT_EQ(thumb->value->width(), 64);
+}
+
+}  // namespace
