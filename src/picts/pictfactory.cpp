@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "base/targets.h"
+#include "picts/crw.h"
 #include "picts/mrw.h"
 #include "picts/nef.h"
 #include "picts/pictbase.h"
@@ -48,6 +49,7 @@ constexpr sFormat kProbeList[] = {
     {&cPictTGA::validFor, &makeDecoder<cPictTGA>},
     // 11 to 26: the camera formats, whose files are TIFF too, so before it
     {&cPictMRW::validFor, &makeDecoder<cPictMRW>},
+    {&cPictCRW::validFor, &makeDecoder<cPictCRW>},
     {&cPictNEF::validFor, &makeDecoder<cPictNEF>},
     {&cPictTIFF::validFor, &makeDecoder<cPictTIFF>},
     {&cPictPPM::validFor, &makeDecoder<cPictPPM>},
