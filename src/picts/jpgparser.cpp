@@ -348,6 +348,9 @@ bool cJPEGParser::processScan() {
     long long found = -1;
     for (long long c = 0; c < comps.count && found < 0; ++c)
       if (comps.ptr[c].id == body[2 * i]) found = c;
+    // Some camera writers number the scan's components from 0 instead of
+    // naming them.
+    if (found < 0 && myRelativeSelectors && body[2 * i] < comps.count) found = body[2 * i];
     // A component named twice would be decoded twice into one place.
     if (found < 0 || comps.ptr[found].inScan) return false;
     sJCompInfo& c = comps.ptr[found];

@@ -45,6 +45,9 @@ class cJPEGParser : public sJPGState {
   void initState();
   void setForceColorSpace(int space) { forceColorSpace = space < 0 ? 0 : static_cast<unsigned int>(space); }
   void setYCCKMode(bool on) { ycckMode = on ? 1 : 0; }
+  // Scan component selectors that match no frame component are taken as
+  // indices into the frame's components.
+  void setRelativeSelectors(bool on) { myRelativeSelectors = on; }
   // Finds the restart marker the entropy decoder expects next.
   static bool getRestart(sJPGState* state);
 
@@ -97,4 +100,5 @@ class cJPEGParser : public sJPGState {
   _typebuf<sHuffDecodedUnit> myRowUnits;
   int myStoreAcross = 0;
   int myStoreDown = 0;
+  bool myRelativeSelectors = false;
 };

@@ -4,6 +4,8 @@
 
 #include "base/targets.h"
 #include "picts/crw.h"
+#include "picts/h3fr.h"
+#include "picts/mos.h"
 #include "picts/mrw.h"
 #include "picts/nef.h"
 #include "picts/pictbase.h"
@@ -50,7 +52,11 @@ constexpr sFormat kProbeList[] = {
     // 11 to 26: the camera formats, whose files are TIFF too, so before it
     {&cPictMRW::validFor, &makeDecoder<cPictMRW>},
     {&cPictCRW::validFor, &makeDecoder<cPictCRW>},
+    {&cPictMOS::validFor, &makeDecoder<cPictMOS>},
     {&cPictNEF::validFor, &makeDecoder<cPictNEF>},
+    {&cPict3FR::validFor, &makeDecoder<cPict3FR>},
+    {&cPictDNG::validFor, &makeDecoder<cPictDNG>},
+    {&cPictTIFF_EP::validFor, &makeDecoder<cPictTIFF_EP>},
     {&cPictTIFF::validFor, &makeDecoder<cPictTIFF>},
     {&cPictPPM::validFor, &makeDecoder<cPictPPM>},
     {&cPictPCX::validFor, &makeDecoder<cPictPCX>},

@@ -236,13 +236,16 @@ inline std::string compare(cPictBase& pict, const Reference& ref, bool bottomUp 
   return "";
 }
 
-// Lossless streams: predictor 1 over interleaved components sampled 1x1,
-// with a fixed table of 17 categories (14 four-bit codes, 3 five-bit ones).
+// Lossless streams: predictor 1 over interleaved components, with a fixed
+// table of 17 categories (14 four-bit codes, 3 five-bit ones). The first
+// component may be sampled H x V as camera YCbCr streams are: an MCU then
+// holds its H x V samples, each predicted from the one before it, followed
+// by one sample of every other component.
 struct Lossless {
-  unsigned width = 1, height = 1, precision = 8, comps = 1;
-  std::vector<uint16_t> samples;  // interleaved, row by row
+  unsigned width = 1, height = 1, precision = 8, comps = 1;  // width, height in MCUs
+  std::vector<uint16_t> samples;  // in stream order, MCU by MCU; missing ones are 0
   int predictor = 1;
-  unsigned restartRows = 0;       // restart every this many rows
+  unsigned restartRows = 0;       // restart every this many MCU rows
   unsigned char sampling = 0x11;  // of the first component
 };
 
@@ -276,8 +279,9 @@ inline Bytes writeLossless(const Lossless& im) {
   Bytes out{0xFF, 0xD8, 0xFF, 0xC3};
   put16(out, 8 + 3 * im.comps);
   out.push_back(static_cast<uint8_t>(im.precision));
-  put16(out, im.height);
-  put16(out, im.width);
+  unsigned h = im.sampling >> 4, v = im.sampling & 15;
+  put16(out, im.height * v);
+  put16(out, im.width * h);
   out.push_back(static_cast<uint8_t>(im.comps));
   for (unsigned c = 0; c < im.comps; ++c) {
     out.push_back(static_cast<uint8_t>(im.comps == 3 ? "RGB"[c] : c + 1));
@@ -305,6 +309,7 @@ inline Bytes writeLossless(const Lossless& im) {
   int half = 1 << (im.precision - 1);
   std::vector<int> first(im.comps, half), pred(im.comps);
   unsigned marker = 0;
+  size_t next = 0;
   for (unsigned y = 0; y < im.height; ++y) {
     if (im.restartRows && y > 0 && y % im.restartRows == 0) {
       bw.pad();
@@ -313,20 +318,22 @@ inline Bytes writeLossless(const Lossless& im) {
     }
     pred = first;
     for (unsigned x = 0; x < im.width; ++x)
-      for (unsigned c = 0; c < im.comps; ++c) {
-        int s = im.samples[(static_cast<size_t>(y) * im.width + x) * im.comps + c];
-        int diff = (s - pred[c]) & 0xFFFF;
-        if (diff >= 32768) diff -= 65536;
-        int mag = diff < 0 ? -diff : diff, cat = 0;
-        while (mag >> cat) ++cat;
-        if (cat < 14)
-          bw.put(static_cast<uint32_t>(cat), 4);
-        else
-          bw.put(static_cast<uint32_t>(0x1C + cat - 14), 5);
-        if (cat > 0 && cat < 16) bw.put(static_cast<uint32_t>(diff < 0 ? diff + (1 << cat) - 1 : diff), cat);
-        pred[c] = s;
-        if (x == 0) first[c] = s;
-      }
+      for (unsigned c = 0; c < im.comps; ++c)
+        for (unsigned k = 0; k < (c == 0 ? h * v : 1); ++k, ++next) {
+          int s = next < im.samples.size() ? im.samples[next] : 0;
+          int diff = (s - pred[c]) & 0xFFFF;
+          if (diff >= 32768) diff -= 65536;
+          int mag = diff < 0 ? -diff : diff, cat = 0;
+          while (mag >> cat) ++cat;
+          if (cat < 14)
+            bw.put(static_cast<uint32_t>(cat), 4);
+          else
+            bw.put(static_cast<uint32_t>(0x1C + cat - 14), 5);
+          if (cat > 0 && cat < 16)
+            bw.put(static_cast<uint32_t>(diff < 0 ? diff + (1 << cat) - 1 : diff), cat);
+          pred[c] = s;
+          if (x == 0 && k == 0) first[c] = s;
+        }
   }
   bw.pad();
   out.insert(out.end(), {0xFF, 0xD9});

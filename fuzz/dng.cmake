@@ -1,0 +1,1 @@
+zvk_fuzz(dng zvk_picts)

@@ -1,0 +1,1 @@
+zvk_fuzz(mos zvk_picts)

@@ -1,0 +1,1 @@
+zvk_fuzz(raw_ljpeg zvk_picts)

@@ -1,0 +1,157 @@
+#include "picts/dng.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kTagVersion = 50706;
+constexpr int kTagBlackLevel = 50714;
+constexpr int kTagWhiteLevel = 50717;
+constexpr int kTagCropOrigin = 50719;
+constexpr int kTagCropSize = 50720;
+constexpr int kTagAsShotNeutral = 50728;
+constexpr unsigned kVersion1 = 0x01000000;
+
+}  // namespace
+
+void cPictDNG::reset() {
+  cPictTIFF_EP::reset();
+  myVersion = 0;
+  myWhite = myBlack = 0;
+  myCropSize.set(0);
+  myCropOrigin.set(0);
+  myMultipliers.set(0);
+}
+
+bool cPictDNG::validFor(cFileIOTarget* io, sPictInfo* info) {
+  cPictDNG probe;
+  return probe.isPicture(io, info);
+}
+
+namespace {
+
+// Two crop values, rational (numerator over denominator) or integer.
+bool cropPair(const cTiffGeneric& tiff, const sTagProcessParam& t, _typebuf<unsigned int>& out) {
+  if (cTiffGeneric::typeSize(t.type) < 1 || t.length != 2 * cTiffGeneric::typeSize(t.type)) return false;
+  if (t.type == 5) {
+    _typebuf<sRational> r;
+    if (!tiff.getValsRational(t, r) || r.count != 2 || !r.ptr[0].den || !r.ptr[1].den) return false;
+    out.set(2);
+    for (int i = 0; i < 2; ++i) out.ptr[i] = r.ptr[i].num / r.ptr[i].den;
+    return true;
+  }
+  return tiff.getValsU32(t, out) && out.count == 2;
+}
+
+}  // namespace
+
+bool cPictDNG::onTag(int tag, int type, const void* data, int length) {
+  if (ifdKind() != kMainIFD) return cPictTIFF_EP::onTag(tag, type, data, length);
+  sTagProcessParam t{tag, type, data, length};
+  if (!myRawMode && tag == kTagVersion) {
+    const unsigned char* b = static_cast<const unsigned char*>(data);
+    if (type != 1 || length != 4 || !b) return false;
+    myVersion = static_cast<unsigned>(b[0]) << 24 | b[1] << 16 | b[2] << 8 | b[3];
+  } else if (!myRawMode && tag == kTagAsShotNeutral) {
+    if (type == 5 || type == 10) {
+      _typebuf<sSignedRational> signedValues;
+      _typebuf<sRational> plain;
+      if (type == 5 ? !getValsRational(t, plain) : !getValsSRational(t, signedValues)) return false;
+      long long n = type == 5 ? plain.count : signedValues.count;
+      myMultipliers.set(n);
+      for (long long i = 0; i < n; ++i) {
+        double num = type == 5 ? plain.ptr[i].num : signedValues.ptr[i].num;
+        double den = type == 5 ? plain.ptr[i].den : signedValues.ptr[i].den;
+        if (num == 0) return false;
+        myMultipliers.ptr[i] = den / num;
+      }
+    } else {
+      _typebuf<double> ignored;
+      if (!getValsDouble(t, ignored)) return false;
+    }
+  } else if (myRawMode && tag == kTagBlackLevel) {
+    if (type == 5) {
+      sRational r;
+      if (!getValRational(t, r) || r.den == 0) return false;
+      myBlack = r.num / r.den;
+    } else if (!getValU32(t, myBlack)) {
+      return false;
+    }
+  } else if (myRawMode && tag == kTagWhiteLevel) {
+    if (!getValU32(t, myWhite)) return false;
+  } else if (myRawMode && tag == kTagCropOrigin) {
+    if (!cropPair(*this, t, myCropOrigin)) return false;
+  } else if (myRawMode && tag == kTagCropSize) {
+    if (!cropPair(*this, t, myCropSize) || !myCropSize.ptr[0] || !myCropSize.ptr[1]) return false;
+  }
+  return cPictTIFF_EP::onTag(tag, type, data, length);
+}
+
+bool cPictDNG::mainIsRaw() {
+  int subs = numSubIFDs();
+  return subs == 0 || (subs == 1 && mySamplesPerPixel <= 1);
+}
+
+bool cPictDNG::walkRaw(cFileIOTarget* io, int page, bool& preview) {
+  bool full;
+  if (!walkMain(io, full) || myVersion < kVersion1) return false;
+  if (!mainIsRaw()) {
+    preview = full;
+    return walkSubIFD(io, page) && isFullConfig();
+  }
+  if (page != 0) return false;
+  preview = numSubIFDs() == 1;
+  myRawMode = true;
+  cPictTIFF::reset();
+  return cExifDecoder::decode(this, io, kMainIFD) && isFullConfig();
+}
+
+void cPictDNG::rawSize(int& w, int& h) {
+  if (myCropSize.count == 2) {
+    w = static_cast<int>(myCropSize.ptr[0]);
+    h = static_cast<int>(myCropSize.ptr[1]);
+  } else {
+    cPictTIFF_EP::rawSize(w, h);
+  }
+}
+
+int cPictDNG::getNumPages(cFileIOTarget* io) {
+  bool full;
+  if (!walkMain(io, full) || myVersion < kVersion1) return 0;
+  return numSubIFDs() ? numSubIFDs() : 1;
+}
+
+bool cPictDNG::getPreview(cFileIOTarget* io, cPictBase& target, long long const* maxW,
+                          long long const* maxH) {
+  bool full;
+  if (!walkMain(io, full) || numSubIFDs() == 0) return false;
+  return plainPreview(io, mainIsRaw() ? 0 : -1, target, maxW, maxH);
+}
+
+sMarginInfo cPictDNG::cropMargins() const {
+  sMarginInfo m;
+  if (myCropSize.count != 2 || myCropOrigin.count != 2) return m;
+  unsigned long long w = static_cast<unsigned long long>(myRawWidth),
+                     h = static_cast<unsigned long long>(myRawHeight);
+  unsigned long long left = myCropOrigin.ptr[0] < w ? myCropOrigin.ptr[0] : 0;
+  unsigned long long top = myCropOrigin.ptr[1] < h ? myCropOrigin.ptr[1] : 0;
+  // An even left edge keeps the mosaic's phase for the filter.
+  left += left & 1;
+  unsigned long long right = left + myCropSize.ptr[0] <= w ? w - (left + myCropSize.ptr[0]) : 0;
+  unsigned long long bottom = top + myCropSize.ptr[1] <= h ? h - (top + myCropSize.ptr[1]) : 0;
+  bottom += bottom & 1;
+  m.left = static_cast<unsigned>(std::min(left, w));
+  m.top = static_cast<unsigned>(top);
+  m.right = static_cast<unsigned>(right);
+  m.bottom = static_cast<unsigned>(std::min(bottom, h));
+  return m;
+}
+
+bool cPictDNG::onRawDecoded(cFileIOTarget* io) {
+  double multipliers[4] = {1, 1, 1, 1};
+  if (myMultipliers.count == 3) {
+    for (int i = 0; i < 3; ++i) multipliers[i] = myMultipliers.ptr[i];
+    multipliers[3] = myMultipliers.ptr[1];
+  }
+  return finishCFA(io, cropMargins(), myBlack, multipliers);
+}

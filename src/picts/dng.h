@@ -1,0 +1,39 @@
+// Digital Negative files: a TIFF whose main IFD carries DNGVersion, with the
+// raw image in the main IFD or in a SubIFD. The mosaic is cropped to the
+// default crop, levelled by the black level, white-balanced as shot and
+// finished by the shared RAW chain.
+#pragma once
+
+#include "picts/tiff_ep.h"
+
+class cPictDNG : public cPictTIFF_EP {
+ public:
+  int typeOf() override { return kPictDNG; }
+  int getNumPages(cFileIOTarget* io) override;
+  bool getPreview(cFileIOTarget* io, cPictBase& target, long long const* maxW,
+                  long long const* maxH) override;
+
+  static bool validFor(cFileIOTarget* io, sPictInfo* info);
+
+  bool onTag(int tag, int type, const void* data, int length) override;
+
+ protected:
+  void reset() override;
+  bool walkRaw(cFileIOTarget* io, int page, bool& preview) override;
+  void rawSize(int& w, int& h) override;
+  bool onRawDecoded(cFileIOTarget* io) override;
+  unsigned eightBitScale() const override { return 256; }
+  bool takesPacked12() const override { return false; }
+  // The area DefaultCropOrigin and DefaultCropSize leave of the raw.
+  sMarginInfo cropMargins() const;
+  // Whether the main IFD holds the raw (its one SubIFD, if any, being a preview).
+  bool mainIsRaw();
+
+  // The version bytes as a big-endian number.
+  unsigned myVersion = 0;
+  unsigned myWhite = 0, myBlack = 0;
+  _typebuf<unsigned int> myCropSize;
+  _typebuf<unsigned int> myCropOrigin;
+  // Reciprocals of AsShotNeutral.
+  _typebuf<double> myMultipliers;
+};

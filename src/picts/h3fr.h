@@ -1,0 +1,34 @@
+// Hasselblad 3FR files: laid out like a DNG without DNGVersion, their raw
+// strips a lossless-JPEG-like stream of two interleaved difference
+// predictors read from little-endian 32-bit words.
+#pragma once
+
+#include "picts/dng.h"
+
+class cPict3FR_LJPEG : public cRAWLosslessJpeg {
+ public:
+  bool processHuffmanLosslessScan() override;
+  // Whether the scan ran to its last row: the stream after it is no JPEG,
+  // so the decode's own answer says nothing.
+  bool scanDone() const { return myScanDone; }
+  bool decodedWhole(bool) const override { return myScanDone; }
+
+ private:
+  bool myScanDone = false;
+  _typebuf<unsigned char> myLine;
+};
+
+class cPict3FR : public cPictDNG {
+ public:
+  // Marks a 3FR where a DNG keeps its version: at least 1.0, so every DNG
+  // check passes.
+  static constexpr unsigned kMark = 0xFF000000;
+
+  int typeOf() override { return kPict3FR; }
+  static bool validFor(cFileIOTarget* io, sPictInfo* info);
+  bool onTag(int tag, int type, const void* data, int length) override;
+
+ protected:
+  bool walkRaw(cFileIOTarget* io, int page, bool& preview) override;
+  cRAWLosslessJpeg* newLosslessDecoder(long long w, long long rows) override;
+};

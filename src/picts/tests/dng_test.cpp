@@ -1,0 +1,226 @@
+#include "picts/dng.h"
+
+#include <gtest/gtest.h>
+
+#include <tuple>
+#include <type_traits>
+
+#include "picts/tests/raw_support.h"
+
+namespace {
+
+using rawtest::DngSpec;
+using tifftest::Bytes;
+
+// Keeps the raw plane and the finishing choices instead of finishing.
+template <class T>
+struct Capture : T {
+  std::vector<uint16_t> plane;
+  sMarginInfo margins;
+  unsigned black = 0;
+  std::vector<double> multipliers;
+  bool onRawDecoded(cFileIOTarget*) override {
+    const uint16_t* p = reinterpret_cast<const uint16_t*>(this->myRaw.ptr);
+    plane.assign(p, p + this->myRawWidth * this->myRawHeight);
+    if constexpr (std::is_same_v<T, cPictDNG>) {
+      margins = this->cropMargins();
+      black = this->myBlack;
+      multipliers.assign(this->myMultipliers.ptr, this->myMultipliers.ptr + this->myMultipliers.count);
+    }
+    return true;
+  }
+};
+
+DngSpec spec(int w, int h, int bits, unsigned seed) {
+  DngSpec s;
+  s.width = w;
+  s.height = h;
+  s.bits = bits;
+  s.samples = rawtest::mosaic(w, h, false, seed);
+  for (uint16_t& v : s.samples) v = uint16_t(v >> (16 - bits));
+  return s;
+}
+
+bool decodes(const Bytes& file) {
+  pngtest::MemStream m(file);
+  cPictDNG dng;
+  return dng.decode(&m.io);
+}
+
+// Every layout comes back as the plane it was written from, and where dcraw
+// reads the file, its raw output agrees.
+TEST(DngRaw, PlanesMatchTheSourceAndDcraw) {
+  struct Case {
+    const char* name;
+    DngSpec::eLayout layout;
+    DngSpec::ePlace place;
+    int bits, w, h;
+    bool ep;
+    int dcrawRows;  // dcraw reads only the first strip of a lossless TIFF/EP
+  };
+  const Case cases[] = {
+      {"16-bit strip", DngSpec::kStrip, DngSpec::kMain, 16, 40, 30, false, 30},
+      {"8-bit strip", DngSpec::kStrip, DngSpec::kMain, 8, 40, 30, false, 30},
+      {"one strip, no byte counts", DngSpec::kStripNoCounts, DngSpec::kMain, 16, 23, 25, false, 25},
+      {"lossless tiles", DngSpec::kLJpegTiles, DngSpec::kMain, 14, 37, 29, false, 29},
+      {"raw in main, RGB preview SubIFD", DngSpec::kStrip, DngSpec::kMainWithPreview, 16, 24, 22, false, 22},
+      {"raw in SubIFD 0", DngSpec::kLJpegTiles, DngSpec::kSubIFD, 12, 32, 32, false, 32},
+      {"TIFF/EP 12-bit packed", DngSpec::kPacked12, DngSpec::kSubIFD, 12, 30, 22, true, 22},
+      {"TIFF/EP lossless strips", DngSpec::kLJpegStrips, DngSpec::kSubIFD, 12, 26, 22, true, 4},
+  };
+  const std::string dir = tifftest::scratchDir();
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DngSpec s = spec(c.w, c.h, c.bits, unsigned(++n));
+    s.layout = c.layout;
+    s.place = c.place;
+    s.ep = c.ep;
+    Bytes file = rawtest::writeDng(s);
+    std::vector<uint16_t> want = s.samples;
+    if (c.bits == 8 && !c.ep)
+      for (uint16_t& v : want) v = uint16_t(v * 256);
+    pngtest::MemStream m(file);
+    cPictBase::sPictInfo info;
+    cPtr<cPictBase> probed(cPictBase::mkPicture(&m.io, &info));
+    ASSERT_TRUE(probed);
+    EXPECT_EQ(probed->typeOf(), c.ep ? kPictTIFF_EP : kPictDNG);
+    EXPECT_EQ(info.width, c.w);
+    std::vector<uint16_t> got;
+    if (c.ep) {
+      Capture<cPictTIFF_EP> ep;
+      ASSERT_TRUE(ep.decode(&m.io));
+      got = ep.plane;
+    } else {
+      Capture<cPictDNG> dng;
+      ASSERT_TRUE(dng.decode(&m.io));
+      got = dng.plane;
+    }
+    EXPECT_TRUE(got == want);
+    const std::string path = dir + "/plane" + std::to_string(n) + ".dng";
+    tifftest::writeFile(path, file);
+    rawtest::Pnm ref;
+    bool read = rawtest::dcrawTo({"-D", "-4", "-c"}, path, path + ".pgm") &&
+                rawtest::readPnm16(tifftest::readFile(path + ".pgm"), ref);
+    if (c.ep && !read) continue;  // dcraw knows no camera called "Test"
+    ASSERT_TRUE(read);
+    ASSERT_EQ(ref.width * ref.height, c.w * c.h);
+    for (uint16_t& v : ref.v)
+      if (c.bits == 8) v = uint16_t(v * 256);
+    const long rows = long(c.dcrawRows) * c.w;
+    EXPECT_TRUE(std::equal(ref.v.begin(), ref.v.begin() + rows, want.begin()));
+  }
+}
+
+// Crop, black level, white balance, version and preview as the tags say.
+TEST(DngRaw, TagsGiveCropLevelsBalanceAndPreview) {
+  struct Case {
+    const char* name;
+    std::vector<uint32_t> crop;
+    uint32_t black;
+    bool rational;
+    std::vector<uint32_t> neutral;
+    sMarginInfo margins;  // left, right, top, bottom
+    std::vector<double> multipliers;
+  };
+  const Case cases[] = {
+      {"crop inside", {2, 2, 30, 20}, 64, false, {}, {2, 8, 2, 8}, {}},
+      {"odd origin, odd bottom", {3, 1, 30, 20}, 0, false, {}, {4, 6, 1, 10}, {}},
+      {"origin beyond the width", {45, 0, 10, 10}, 0, false, {}, {0, 30, 0, 20}, {}},
+      {"rational black, neutral", {}, 512, true, {1, 2, 1, 1, 4, 5}, {0, 0, 0, 0}, {2, 1, 1.25}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DngSpec s = spec(40, 30, 16, 7);
+    s.crop = c.crop;
+    s.black = c.black;
+    s.blackRational = c.rational;
+    s.neutral = c.neutral;
+    pngtest::MemStream m(rawtest::writeDng(s));
+    Capture<cPictDNG> dng;
+    ASSERT_TRUE(dng.decode(&m.io));
+    EXPECT_EQ(dng.margins.left, c.margins.left);
+    EXPECT_EQ(dng.margins.right, c.margins.right);
+    EXPECT_EQ(dng.margins.top, c.margins.top);
+    EXPECT_EQ(dng.margins.bottom, c.margins.bottom);
+    EXPECT_EQ(dng.black, c.black);
+    EXPECT_EQ(dng.multipliers, c.multipliers);
+    cPictBase::sPictInfo info;
+    ASSERT_TRUE(cPictDNG::validFor(&m.io, &info));
+    EXPECT_EQ(info.width, c.crop.empty() ? 40 : (long long)c.crop[2]);
+    // The whole chain: the cropped picture in 16 bits.
+    cPictDNG full;
+    ASSERT_TRUE(full.decode(&m.io));
+    EXPECT_EQ(full.width(), 40LL - c.margins.left - c.margins.right);
+    EXPECT_EQ(full.height(), 30LL - c.margins.top - c.margins.bottom);
+    EXPECT_TRUE(full.is16Bpp());
+  }
+  for (auto [major, minor, taken] : {std::tuple{0, 9, false}, {1, 0, true}}) {
+    DngSpec s = spec(8, 6, 16, 1);
+    s.version[0] = uint8_t(major);
+    s.version[1] = uint8_t(minor);
+    pngtest::MemStream m(rawtest::writeDng(s));
+    EXPECT_EQ(cPictDNG::validFor(&m.io, nullptr), taken);
+  }
+  for (auto place : {DngSpec::kMain, DngSpec::kMainWithPreview, DngSpec::kSubIFD}) {
+    DngSpec s = spec(16, 12, 16, 2);
+    s.place = place;
+    pngtest::MemStream m(rawtest::writeDng(s));
+    cPictBase::sPictInfo info;
+    ASSERT_TRUE(cPictDNG::validFor(&m.io, &info));
+    EXPECT_EQ(info.hasPreview, place != DngSpec::kMain);
+    cPictDNG dng;
+    cPictDummy preview;
+    const long long maxW = 4;
+    EXPECT_EQ(dng.getPreview(&m.io, preview, &maxW, nullptr), place != DngSpec::kMain);
+    if (place != DngSpec::kMain) {
+      EXPECT_EQ(preview.width(), 4);  // 8 x 6 scaled by one half
+      EXPECT_EQ(preview.height(), 3);
+    }
+  }
+}
+
+// Damaged and forged files answer false under the allocation cap.
+TEST(DngRaw, HostileFilesAreRefused) {
+  DngSpec small = spec(8, 6, 16, 3);
+  for (auto layout : {DngSpec::kStrip, DngSpec::kLJpegTiles}) {
+    small.layout = layout;
+    Bytes file = rawtest::writeDng(small);
+    ASSERT_TRUE(decodes(file));
+    for (size_t n = 0; n + 1 < file.size(); ++n)
+      EXPECT_FALSE(decodes(Bytes(file.begin(), file.begin() + long(n)))) << n;
+  }
+  // The main IFD's entry for `tag` given another count (and value).
+  auto patched = [](DngSpec s, uint16_t tag, uint32_t count, int64_t value = -1) {
+    Bytes f = rawtest::writeDng(s);
+    auto at = [&](size_t i, int bytes) {
+      uint32_t v = 0;
+      for (int k = bytes - 1; k >= 0; --k) v = v << 8 | f[i + size_t(k)];
+      return v;
+    };
+    size_t ifd = at(4, 4);
+    for (size_t e = ifd + 2; e < ifd + 2 + 12 * at(ifd, 2); e += 12)
+      if (at(e, 2) == tag) {
+        for (int k = 0; k < 4; ++k) f[e + 4 + size_t(k)] = uint8_t(count >> 8 * k);
+        for (int k = 0; k < 4 && value >= 0; ++k) f[e + 8 + size_t(k)] = uint8_t(uint64_t(value) >> 8 * k);
+      }
+    return f;
+  };
+  DngSpec s = spec(9, 6, 16, 4);
+  EXPECT_FALSE(decodes(patched(s, 33422, 3))) << "CFA pattern of 3 entries";
+  EXPECT_FALSE(decodes(patched(s, 256, 1, 0))) << "width 0";
+  EXPECT_FALSE(decodes(patched(s, 256, 1, 1 << 30))) << "huge width";
+  EXPECT_FALSE(decodes(patched(s, 257, 1, 0xFFFFFFFF))) << "huge height";
+  EXPECT_FALSE(decodes(patched(s, 33421, 3))) << "three CFA dimensions";
+  DngSpec wrongColour = s;
+  wrongColour.cfa[3] = 5;
+  EXPECT_FALSE(decodes(rawtest::writeDng(wrongColour)));
+  DngSpec noPixel = spec(10, 6, 16, 5);
+  noPixel.crop = {9, 0, 4, 4};  // the origin rounds up to the width
+  EXPECT_FALSE(decodes(rawtest::writeDng(noPixel)));
+  DngSpec zero = s;
+  zero.crop = {0, 0, 0, 4};
+  EXPECT_FALSE(decodes(rawtest::writeDng(zero)));
+}
+
+}  // namespace

@@ -1,0 +1,79 @@
+#include "picts/h3fr.h"
+
+#include <gtest/gtest.h>
+
+#include "picts/tests/raw_support.h"
+
+namespace {
+
+using rawtest::DngSpec;
+using tifftest::Bytes;
+
+struct Capture3FR : cPict3FR {
+  std::vector<uint16_t> plane;
+  bool onRawDecoded(cFileIOTarget*) override {
+    const uint16_t* p = reinterpret_cast<const uint16_t*>(myRaw.ptr);
+    plane.assign(p, p + myRawWidth * myRawHeight);
+    return true;
+  }
+};
+
+DngSpec spec3FR(int w, int h, unsigned seed) {
+  DngSpec s;
+  s.width = w;
+  s.height = h;
+  s.h3fr = true;
+  s.layout = DngSpec::kLJpegStrips;
+  s.samples = rawtest::mosaic(w, h, false, seed);
+  return s;
+}
+
+// The two running predictors bring back every sample, differences of
+// 65535 (-32768 after wrapping) included, in strips of four rows.
+TEST(Raw3FR, StripsComeBackAndOnlyHasselbladFilesAreTaken) {
+  DngSpec s = spec3FR(23, 10, 5);
+  for (size_t i = 0; i + 1 < s.samples.size(); i += 7) {  // steps of exactly 32768 both ways
+    s.samples[i] = 0;
+    s.samples[i + 1] = 32768;
+  }
+  pngtest::MemStream m(rawtest::writeDng(s));
+  cPictBase::sPictInfo info;
+  cPtr<cPictBase> probed(cPictBase::mkPicture(&m.io, &info));
+  ASSERT_TRUE(probed);
+  EXPECT_EQ(probed->typeOf(), kPict3FR);
+  Capture3FR raw;
+  ASSERT_TRUE(raw.decode(&m.io));
+  EXPECT_TRUE(raw.plane == s.samples);
+  cPict3FR full;
+  ASSERT_TRUE(full.decode(&m.io));
+  EXPECT_EQ(full.width(), 23);
+  // A genuine DNG naming a Hasselblad stays a DNG; another make is no 3FR.
+  DngSpec dng = s;
+  dng.h3frVersion = true;
+  pngtest::MemStream d(rawtest::writeDng(dng));
+  EXPECT_FALSE(cPict3FR::validFor(&d.io, nullptr));
+  DngSpec other = spec3FR(8, 6, 1);
+  other.h3fr = false;
+  pngtest::MemStream o(rawtest::writeDng(other));
+  EXPECT_FALSE(cPict3FR::validFor(&o.io, nullptr));
+  EXPECT_TRUE(cPictDNG::validFor(&o.io, nullptr));
+}
+
+// A stream may end early in its last row only.
+TEST(Raw3FR, OnlyTheLastRowMayBeShort) {
+  std::vector<uint16_t> plane = rawtest::mosaic(16, 4, true, 2);
+  Bytes stream = rawtest::write3FRStream(plane, 16, 4, 16, true);
+  for (unsigned height : {4u, 5u}) {
+    cPict3FR_LJPEG jpeg;
+    jpeg.init(16, height, cRAWLosslessJpeg::kScanPlain);
+    pngtest::MemStream m(stream);
+    jpeg.decode(&m.io);
+    EXPECT_EQ(jpeg.scanDone(), height == 4);
+    if (height == 4) {
+      const uint16_t* got = jpeg.getBitmap();
+      EXPECT_TRUE(std::equal(plane.begin(), plane.begin() + 16 * 3 + 8, got));
+    }
+  }
+}
+
+}  // namespace

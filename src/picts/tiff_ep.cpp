@@ -1,0 +1,326 @@
+#include "picts/tiff_ep.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "base/memio.h"
+#include "base/targets.h"
+#include "picts/pixelalloc.h"
+
+namespace {
+
+constexpr int kTagEPStandard = 37398;
+constexpr int kTagCFADim = 33421;
+constexpr int kTagCFAPattern = 33422;
+
+long long ceilDiv(long long a, long long b) { return (a + b - 1) / b; }
+
+// Samples of `bits` (1..16), rows starting on a byte; 16-bit ones in the
+// file's byte order, narrower ones packed from the high bit.
+void unpackRows(const unsigned char* in, long long rowBytes, long long w, long long rows, int bits,
+                bool bigEndian, unsigned scale8, unsigned short* out) {
+  for (long long r = 0; r < rows; ++r, out += w) {
+    const unsigned char* p = in + r * rowBytes;
+    if (bits == 16) {
+      for (long long x = 0; x < w; ++x)
+        out[x] = static_cast<unsigned short>(bigEndian ? p[2 * x] << 8 | p[2 * x + 1]
+                                                       : p[2 * x + 1] << 8 | p[2 * x]);
+    } else if (bits == 8) {
+      for (long long x = 0; x < w; ++x) out[x] = static_cast<unsigned short>(p[x] * scale8);
+    } else {
+      unsigned long long acc = 0;
+      int have = 0;
+      for (long long x = 0; x < w; ++x) {
+        while (have < bits) {
+          acc = acc << 8 | *p++;
+          have += 8;
+        }
+        have -= bits;
+        out[x] = static_cast<unsigned short>((acc >> have) & ((1u << bits) - 1));
+      }
+    }
+  }
+}
+
+// 12-bit samples two to three bytes, with a byte of padding after every
+// fifteen.
+void unpackPacked12(const unsigned char* in, long long size, long long count, unsigned short* out) {
+  long long at = 0, n = 0;
+  for (int group = 0; n < count && at + 3 <= size; ++group) {
+    out[n++] = static_cast<unsigned short>(in[at] << 4 | in[at + 1] >> 4);
+    if (n < count) out[n++] = static_cast<unsigned short>((in[at + 1] & 15) << 8 | in[at + 2]);
+    at += 3;
+    if (group % 5 == 4) ++at;
+  }
+}
+
+}  // namespace
+
+cPictTIFF_EP::cPictTIFF_EP() { cPictTIFF_EP::reset(); }
+
+void cPictTIFF_EP::reset() {
+  cPictTIFF::reset();
+  myEPStandard = 0;
+  myEPSeen = false;
+  myRawMode = false;
+  myCFA.set(0);
+  myCFACols = myCFARows = 0;
+}
+
+bool cPictTIFF_EP::validFor(cFileIOTarget* io, sPictInfo* info) {
+  cPictTIFF_EP probe;
+  return probe.isPicture(io, info);
+}
+
+bool cPictTIFF_EP::onTag(int tag, int type, const void* data, int length) {
+  if (ifdKind() == kMainIFD) {
+    sTagProcessParam t{tag, type, data, length};
+    if (!myRawMode && tag == kTagEPStandard) {
+      const unsigned char* b = static_cast<const unsigned char*>(data);
+      if (type == 1 && length == 4 && b)
+        myEPStandard = static_cast<unsigned>(b[0]) << 24 | b[1] << 16 | b[2] << 8 | b[3];
+      else if (type != 4 || length != 4 || !getValU32(t, myEPStandard))
+        return false;
+      myEPSeen = true;
+    } else if (myRawMode && tag == kTagCFADim) {
+      _typebuf<unsigned short> dims;
+      if (type != 3 || length != 4 || !getValsU16(t, dims) || dims.count != 2) return false;
+      myCFARows = dims.ptr[0];
+      myCFACols = dims.ptr[1];
+    } else if (myRawMode && tag == kTagCFAPattern) {
+      if (type != 1 || length < 1 || length != static_cast<int>(myCFARows) * myCFACols ||
+          !getValsU8(t, myCFA))
+        return false;
+    }
+  }
+  return cPictTIFF::onTag(tag, type, data, length);
+}
+
+bool cPictTIFF_EP::walkSubIFD(cFileIOTarget* io, int index) {
+  unsigned offset = subIFD(index);
+  if (index < 0 || index >= numSubIFDs() || offset == 0) return false;
+  bool bigEndian = myBigEndian, bigTiff = myBigTiff;
+  myRawMode = true;
+  cPictTIFF::reset();
+  return decodeDirect(this, io, kMainIFD, offset, bigEndian, bigTiff, kAskSize);
+}
+
+bool cPictTIFF_EP::walkMain(cFileIOTarget* io, bool& full, bool withPreview) {
+  full = walkToPage(io, 0, withPreview);
+  return full || (io && cExifDecoder::decode(this, io, kMainIFD));
+}
+
+bool cPictTIFF_EP::walkRaw(cFileIOTarget* io, int page, bool& preview) {
+  return walkMain(io, preview) && myEPSeen && walkSubIFD(io, page) && isFullConfig();
+}
+
+void cPictTIFF_EP::rawSize(int& w, int& h) {
+  w = getPropInt(epEmbeddedWidth)->value;
+  h = getPropInt(epEmbeddedHeight)->value;
+}
+
+bool cPictTIFF_EP::isPicture(cFileIOTarget* io, sPictInfo* info) {
+  bool preview = false;
+  if (!walkRaw(io, 0, preview)) return false;
+  if (info) {
+    int w, h;
+    rawSize(w, h);
+    info->width = w;
+    info->height = h;
+    info->hasPreview = preview;
+  }
+  return true;
+}
+
+int cPictTIFF_EP::getNumPages(cFileIOTarget* io) {
+  bool full;
+  return walkMain(io, full) && myEPSeen ? numSubIFDs() : 0;
+}
+
+bool cPictTIFF_EP::getPageSize(cFileIOTarget* io, int page, int& w, int& h) {
+  bool preview;
+  if (!walkRaw(io, page, preview)) return false;
+  rawSize(w, h);
+  return true;
+}
+
+bool cPictTIFF_EP::decodePage(cFileIOTarget* io, int page) {
+  close();
+  bool preview;
+  if (!walkRaw(io, page, preview)) return false;
+  if (!isCFA()) return decodeIntFinal(io);
+  return readRawPlane(io) && onRawDecoded(io);
+}
+
+bool cPictTIFF_EP::onRawDecoded(cFileIOTarget* io) {
+  const double ones[4] = {1, 1, 1, 1};
+  return finishCFA(io, sMarginInfo{}, 0, ones);
+}
+
+bool cPictTIFF_EP::readRawPlane(cFileIOTarget* io) {
+  cPictPropInt* compression = getPropInt(epEmbeddedCompression);
+  myRawWidth = getPropInt(epEmbeddedWidth)->value;
+  myRawHeight = getPropInt(epEmbeddedHeight)->value;
+  long long pixels = pictPixelCount(myRawWidth, myRawHeight);
+  if (!compression || pixels < 0 || myPlanarConfig > 1 || myBitsPerSample > 16) return false;
+  int method = compression->value;
+  if (!allocPictSamples(myRaw, pixels * 2)) return false;
+  if (myStripOffsets.count) {
+    long long strips = myStripOffsets.count;
+    long long perStrip = myRowsPerStrip && myRowsPerStrip < myRawHeight ? myRowsPerStrip : myRawHeight;
+    if (ceilDiv(myRawHeight, perStrip) > strips) return false;
+    long long rowBytes = ceilDiv(myRawWidth * myBitsPerSample, 8);
+    for (long long i = 0; i * perStrip < myRawHeight; ++i) {
+      unsigned long long count = i < myStripByteCounts.count ? myStripByteCounts.ptr[i] : 0;
+      if (!myStripByteCounts.count && method != 1) return false;
+      // A lone uncompressed strip whose count is short (or missing) holds
+      // what its rows need: writers are known to get that count wrong.
+      if (myStripByteCounts.count == 1 && method == 1 && myRowsPerStrip)
+        count = std::max<unsigned long long>(count, static_cast<unsigned long long>(perStrip * rowBytes));
+      long long y = i * perStrip;
+      if (!decodeRawUnit(io, method, myStripOffsets.ptr[i], count, 0, y, myRawWidth,
+                         std::min(perStrip, myRawHeight - y)))
+        return false;
+    }
+    return true;
+  }
+  if (!myTileWidth || !myTileLength) return false;
+  long long across = ceilDiv(myRawWidth, myTileWidth), down = ceilDiv(myRawHeight, myTileLength);
+  if (myTileOffsets.count < across * down || myTileByteCounts.count < across * down) return false;
+  for (long long i = 0; i < across * down; ++i)
+    if (!decodeRawUnit(io, method, myTileOffsets.ptr[i], myTileByteCounts.ptr[i], (i % across) * myTileWidth,
+                       (i / across) * myTileLength, myTileWidth, myTileLength))
+      return false;
+  return true;
+}
+
+cRAWLosslessJpeg* cPictTIFF_EP::newLosslessDecoder(long long w, long long rows) {
+  cRAWLosslessJpeg* jpeg = new cRAWLosslessJpeg;
+  jpeg->init(static_cast<unsigned>(w), static_cast<unsigned>(rows), cRAWLosslessJpeg::kScanPlain);
+  return jpeg;
+}
+
+bool cPictTIFF_EP::decodeLosslessUnit(const _typebuf<unsigned char>& in, long long w, long long rows,
+                                      unsigned short* out) {
+  cPtr<cRAWLosslessJpeg> jpeg(newLosslessDecoder(w, rows));
+  cBufWrapperIO io(in.ptr, in.count, false);
+  if (!jpeg->decodedWhole(jpeg->decode(&io)) || !jpeg->getBitmap()) return false;
+  cRAWLosslessJpeg::eRawType type;
+  int precision;
+  jpeg->getInfo(type, precision);
+  if (type != cRAWLosslessJpeg::kRawSimple) return false;
+  std::memcpy(out, jpeg->getBitmap(), static_cast<size_t>(w * rows) * 2);
+  return true;
+}
+
+// One strip or tile (w x rows, the tile's full size) into the plane at
+// (x, y), clipped to the raw.
+bool cPictTIFF_EP::decodeRawUnit(cFileIOTarget* io, int compression, unsigned long long offset,
+                                 unsigned long long count, long long x, long long y, long long w,
+                                 long long rows) {
+  long long rowBytes = ceilDiv(w * myBitsPerSample, 8);
+  if (!count) count = static_cast<unsigned long long>(rowBytes * rows);
+  if (offset >= myStreamSize || count > myStreamSize - offset || count > 0x7FFFFFFFULL) return false;
+  try {
+    if (myUnitIn.count != static_cast<long long>(count)) myUnitIn.set(static_cast<long long>(count));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  if (!io->set_fp(offset) || !io->readf(myUnitIn.ptr, static_cast<unsigned>(count))) return false;
+  if (!allocPictSamples(myUnitOut, pictPixelCount(w, rows) * 2)) return false;
+  unsigned short* samples = reinterpret_cast<unsigned short*>(myUnitOut.ptr);
+  if (isLosslessJpeg(compression)) {
+    if (!decodeLosslessUnit(myUnitIn, w, rows, samples)) return false;
+  } else if (compression == 32769) {
+    if (!takesPacked12() || myBitsPerSample != 12) return false;
+    unpackPacked12(myUnitIn.ptr, myUnitIn.count, w * rows, samples);
+  } else {
+    sDecomress out;
+    out.rowBytes = static_cast<unsigned>(rowBytes);
+    out.rows = static_cast<unsigned>(rows);
+    out.bitsPerSample = myBitsPerSample;
+    out.samplesPerPixel = 1;
+    out.bigEndian = myBigEndian;
+    if (compression == 6 || compression == 7 || !decodeStripe(myUnitIn, compression, out)) return false;
+    const _typebuf<unsigned char>& data = out.data;
+    // A short unit leaves its missing rows black rather than failing a
+    // picture whose writer trimmed the last strip.
+    long long whole = std::min(rows, rowBytes ? data.count / rowBytes : 0);
+    unpackRows(data.ptr, rowBytes, w, whole, myBitsPerSample, myBigEndian, eightBitScale(), samples);
+    if (compression == 1) swapBuffers(myUnitIn, out.data);  // hand the input buffer back
+  }
+  unsigned short* raw = reinterpret_cast<unsigned short*>(myRaw.ptr);
+  long long cols = std::min(w, myRawWidth - x), lines = std::min(rows, myRawHeight - y);
+  for (long long r = 0; r < lines; ++r)
+    std::memcpy(raw + (y + r) * myRawWidth + x, samples + r * w, static_cast<size_t>(cols) * 2);
+  return true;
+}
+
+bool cPictTIFF_EP::finishCFA(cFileIOTarget* io, const sMarginInfo& margins, unsigned black,
+                             const double* multipliers) {
+  sCFAData cfa(myCFARows, myCFACols, static_cast<int>(myCFA.count));
+  if (cfa.pattern.count != myCFA.count) return false;
+  std::memcpy(cfa.pattern.ptr, myCFA.ptr, static_cast<size_t>(myCFA.count));
+  cPtr<cBayerFilter> filter(cBayerFilter::newFilter(cfa));
+  if (!filter) return false;
+  sRawFinish f;
+  f.raw = reinterpret_cast<const unsigned short*>(myRaw.ptr);
+  f.rawWidth = myRawWidth;
+  f.rawHeight = myRawHeight;
+  f.margins = margins;
+  f.filter = filter.ptr;
+  f.black = black;
+  for (int i = 0; i < 4; ++i) f.multipliers[i] = multipliers[i];
+  f.saturate = true;
+  _typebuf<unsigned long long> out;
+  long long w = 0, h = 0;
+  if (!finishRaw(f, io, out, w, h)) return false;
+  myRaw.set(0);
+  swapBuffers(myPix16, out);
+  myPix8.set(0);
+  myWidth = w;
+  myHeight = h;
+  myIs16 = true;
+  return true;
+}
+
+bool cPictTIFF_EP::plainPreview(cFileIOTarget* io, int subIFD, cPictBase& target, long long const* maxW,
+                                long long const* maxH) {
+  close();
+  bool full;
+  if (!walkMain(io, full)) return false;
+  if (subIFD >= 0 && !walkSubIFD(io, subIFD)) return false;
+  myRawMode = false;
+  return isFullConfig() && decodeIntFinal(io) && movePreview(*this, target, maxW, maxH);
+}
+
+bool cPictTIFF_EP::movePreview(cPictBase& pict, cPictBase& target, long long const* maxW,
+                               long long const* maxH) {
+  long long pw = pict.width(), ph = pict.height();
+  if (pw < 1 || ph < 1) return false;
+  double r = 1;
+  if (maxW) r = std::min(r, static_cast<double>(*maxW) / pw);
+  if (maxH) r = std::min(r, static_cast<double>(*maxH) / ph);
+  if (r >= 1) {
+    pict.moveTo(target);
+    return true;
+  }
+  long long w = static_cast<long long>(pw * r + 0.5), h = static_cast<long long>(ph * r + 0.5);
+  cPictDummy scaled;
+  if (w < 1 || h < 1 || !scaled.create(w, h, 0)) return false;
+  sExtPictDef to(&scaled);
+  if (!pict.toExtTarget(&to)) return false;
+  scaled.moveTo(target);
+  return true;
+}
+
+bool cPictTIFF_EP::getPreview(cFileIOTarget* io, cPictBase& target, long long const* maxW,
+                              long long const* maxH) {
+  return io && plainPreview(io, -1, target, maxW, maxH);
+}
+
+bool cPictTIFF_EP::decodePagePreview(cFileIOTarget* io, cPictDummy& out, long long maxW, long long maxH, int,
+                                     bool, unsigned int) {
+  return getPreview(io, out, &maxW, &maxH);
+}

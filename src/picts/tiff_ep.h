@@ -1,0 +1,81 @@
+// Camera raw files laid out as TIFF/EP: the main IFD names the standard and
+// holds a preview, each SubIFD one raw image, usually a colour-filter
+// mosaic. The mosaic is read into a plane of 16-bit samples, demosaiced and
+// finished by the shared RAW chain. DNG and the formats built on it reuse
+// the raw reading through the protected hooks.
+#pragma once
+
+#include "picts/balance.h"
+#include "picts/picttiff.h"
+#include "picts/raw_ljpeg.h"
+
+class cPictTIFF_EP : public cPictTIFF {
+ public:
+  cPictTIFF_EP();
+
+  int typeOf() override { return kPictTIFF_EP; }
+  bool isPicture(cFileIOTarget* io, sPictInfo* info) override;
+  bool decode(cFileIOTarget* io) override { return decodePage(io, 0); }
+  bool decodePage(cFileIOTarget* io, int page) override;
+  int getNumPages(cFileIOTarget* io) override;
+  bool getPageSize(cFileIOTarget* io, int page, int& w, int& h) override;
+  // The main IFD's picture, scaled down into the bounds given.
+  bool getPreview(cFileIOTarget* io, cPictBase& target, long long const* maxW,
+                  long long const* maxH) override;
+  bool decodePagePreview(cFileIOTarget* io, cPictDummy& out, long long maxW, long long maxH, int page,
+                         bool allowDecode, unsigned int background) override;
+  bool supportsExtRendering() override { return false; }
+
+  static bool validFor(cFileIOTarget* io, sPictInfo* info);
+
+  bool onTag(int tag, int type, const void* data, int length) override;
+
+ protected:
+  // Forgets the main IFD's findings too; cPictTIFF::reset keeps them.
+  void reset() override;
+  // Walks the main IFD, then the raw IFD of `page`; `preview` says whether
+  // a preview picture is there to be had.
+  virtual bool walkRaw(cFileIOTarget* io, int page, bool& preview);
+  // The raw picture's size as the probe reports it.
+  virtual void rawSize(int& w, int& h);
+  // Turns the raw plane into the picture; a test subclass captures the plane here.
+  virtual bool onRawDecoded(cFileIOTarget* io);
+  // 8-bit raw samples are widened by this factor.
+  virtual unsigned eightBitScale() const { return 1; }
+  virtual bool takesPacked12() const { return true; }
+  virtual bool isLosslessJpeg(int compression) const { return compression == 7; }
+  // The decoder of one lossless unit of w x rows samples, set up; formats
+  // with their own streams or settings make theirs.
+  virtual cRAWLosslessJpeg* newLosslessDecoder(long long w, long long rows);
+
+  // Walks the main IFD afresh; `full` says whether it holds a whole picture.
+  bool walkMain(cFileIOTarget* io, bool& full, bool withPreview = false);
+  bool walkSubIFD(cFileIOTarget* io, int index);
+  bool isCFA() const { return mySamplesPerPixel == 1 && myCFA.count > 0; }
+  bool readRawPlane(cFileIOTarget* io);
+  bool finishCFA(cFileIOTarget* io, const sMarginInfo& margins, unsigned black, const double* multipliers);
+  // Decodes SubIFD `subIFD` (-1: the main IFD) as a plain TIFF picture and
+  // hands it to `target`, scaled down to the bounds given.
+  bool plainPreview(cFileIOTarget* io, int subIFD, cPictBase& target, long long const* maxW,
+                    long long const* maxH);
+  // Moves `pict` into `target`, scaled down first by the bounds given (each
+  // optional) when it exceeds them.
+  static bool movePreview(cPictBase& pict, cPictBase& target, long long const* maxW, long long const* maxH);
+
+  unsigned myEPStandard = 0;
+  bool myEPSeen = false;
+  bool myRawMode = false;
+  _typebuf<unsigned char> myCFA;
+  unsigned short myCFACols = 0, myCFARows = 0;
+  // The raw plane: myRawWidth x myRawHeight 16-bit samples.
+  _typebuf<unsigned char> myRaw;
+  long long myRawWidth = 0, myRawHeight = 0;
+
+ private:
+  bool decodeLosslessUnit(const _typebuf<unsigned char>& in, long long w, long long rows,
+                          unsigned short* out);
+  bool decodeRawUnit(cFileIOTarget* io, int compression, unsigned long long offset, unsigned long long count,
+                     long long x, long long y, long long w, long long rows);
+  _typebuf<unsigned char> myUnitIn;
+  _typebuf<unsigned char> myUnitOut;
+};
