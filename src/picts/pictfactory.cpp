@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "base/targets.h"
+#include "picts/cr2.h"
 #include "picts/crw.h"
 #include "picts/h3fr.h"
 #include "picts/mos.h"
@@ -53,6 +54,7 @@ constexpr sFormat kProbeList[] = {
     {&cPictMRW::validFor, &makeDecoder<cPictMRW>},
     {&cPictCRW::validFor, &makeDecoder<cPictCRW>},
     {&cPictMOS::validFor, &makeDecoder<cPictMOS>},
+    {&cPictCR2::validFor, &makeDecoder<cPictCR2>},
     {&cPictNEF::validFor, &makeDecoder<cPictNEF>},
     {&cPict3FR::validFor, &makeDecoder<cPict3FR>},
     {&cPictDNG::validFor, &makeDecoder<cPictDNG>},
