@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <thread>
 
 #include "base/memio.h"
 #include "picts/cr2_models.h"
@@ -133,11 +134,13 @@ Bytes writeCr2(const Cr2Spec& s) {
 class cCr2Capture : public cPictCR2 {
  public:
   std::vector<uint16_t> plane;
+  bool convertOnly = false;  // sRAW colours before their tone curve
 
  protected:
   bool decodeColors16bpp(unsigned row, sDecomress& record) override {
     const auto* p = reinterpret_cast<const uint16_t*>(record.data.ptr);
     plane.assign(p, p + record.data.count / 2);
+    if (convertOnly) return decodeColors16bppSraw(row, record, true);
     return cPictCR2::decodeColors16bpp(row, record);
   }
 };
@@ -225,6 +228,113 @@ TEST(Cr2Decode, BayerLayouts) {
     // them) little-endian: only little-endian files can agree.
     for (int k = 0; k < 4 && !c.big; ++k) EXPECT_EQ(b[k], d[k]) << k;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// sRAW of both samplings and the three conversions, before the tone curve.
+TEST(Cr2Decode, SrawConversions) {
+  struct Case {
+    int sraw;
+    unsigned model;
+    unsigned r, g, b;
+  } cases[] = {{1, 0x80000999, 5700, 6074, 6400},
+               {2, 0x80000218, 4324, 6308, 8842},
+               {2, 0x80000170, 4676, 5050, 5376}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.model);
+    Cr2Spec s;
+    s.sraw = c.sraw;
+    s.model = c.model;
+    s.width = 24;
+    s.height = 12;
+    const int div = c.sraw == 1 ? 2 : 3;
+    s.slices[0] = 1, s.slices[1] = 12 * div, s.slices[2] = 12 * div;
+    for (int i = 0; i < s.width * s.height; ++i)
+      s.plane.insert(s.plane.end(), {3000, 16384 + 200, 16384 - 150});
+    const Bytes file = writeCr2(s);
+    cCr2Capture cr2;
+    cr2.convertOnly = true;
+    ASSERT_TRUE(decodes(file, cr2));
+    ASSERT_TRUE(cr2.is16Bpp());
+    ASSERT_EQ(cr2.width(), 24);
+    const unsigned long long p = cr2.raw16Bpp()[0];
+    EXPECT_EQ(p >> 48, 65535u);
+    EXPECT_EQ(p >> 32 & 0xFFFF, c.r);
+    EXPECT_EQ(p >> 16 & 0xFFFF, c.g);
+    EXPECT_EQ(p & 0xFFFF, c.b);
+  }
+}
+
+// Model names, maker-note refusals, the mask rules and the model tables.
+TEST(Cr2Decode, NamesNotesAndTables) {
+  Cr2Spec base;
+  base.plane = bayer(base.width, base.height, 12, 9);
+  struct {
+    const char* name;
+    void (*change)(Cr2Spec&);
+    bool ok;
+  } cases[] = {
+      {"maker name and blanks skipped", [](Cr2Spec& s) { s.modelText = "cAnOn   EOS X"; }, true},
+      {"only the maker's name", [](Cr2Spec& s) { s.modelText = "CANON  "; }, false},
+      {"balance from the table", [](Cr2Spec& s) { s.colorData = 0, s.wbTable = true; }, true},
+      {"derived mask from a narrow border", [](Cr2Spec& s) { s.mask[2] = s.mask[3] = 0; }, true},
+      {"mask past the sensor", [](Cr2Spec& s) { s.mask[2] = 500, s.mask[3] = 900; }, true},
+  };
+  for (auto& c : cases) {
+    Cr2Spec s = base;
+    c.change(s);
+    cCr2Capture cr2;
+    EXPECT_EQ(decodes(writeCr2(s), cr2), c.ok) << c.name;
+  }
+  // A sensor record whose first value is not its length, and a balance
+  // table cut before its entry, refuse the maker note.
+  for (uint8_t cut : {0, 1}) {
+    Cr2Spec s = base;
+    s.wbTable = cut;
+    s.colorData = cut ? 0 : s.colorData;
+    Bytes file = writeCr2(s);
+    const Bytes needle = cut ? Bytes{0x29, 0, 1, 0, 72, 0} : Bytes{0xE0, 0, 3, 0, 13, 0};
+    auto at = std::search(file.begin(), file.end(), needle.begin(), needle.end());
+    ASSERT_NE(at, file.end());
+    at[4] = cut ? 40 : 12;  // the 0x29 table now ends before entry 1; or 12 values
+    cCr2Capture cr2;
+    EXPECT_FALSE(decodes(file, cr2)) << int(cut);
+  }
+  cPictCR2 probe;
+  unsigned short black, white;
+  double m[3][3];
+  struct {
+    unsigned id;
+    bool row, margins;
+    unsigned short white;
+    double m00;
+  } models[] = {{0x03740000, false, true, 0, 1.0},
+                {0x80000001, true, false, 3616, 1.917578},
+                {0x80000400, false, false, 3616, 1.917578},
+                {0x01560000, false, false, 0, -2.268888},
+                {0x80000218, true, true, 15600, 2.06819}};
+  for (auto& k : models) {
+    Bytes file = writeCr2([&] {
+      Cr2Spec s = base;
+      s.model = k.id;
+      return s;
+    }());
+    cBufWrapperIO io(file.data(), static_cast<long long>(file.size()), false);
+    cCr2Capture cr2;
+    cr2.isPicture(&io, nullptr);
+    EXPECT_EQ(cr2.getColors(black, white, m), k.row) << k.id;
+    EXPECT_EQ(white, k.white);
+    EXPECT_EQ(m[0][0], k.m00);
+    EXPECT_EQ(cr2.getMargins(), k.margins);
+  }
+  // Every row of both tables is found, filled once whichever thread asks.
+  std::thread other([] { cPictCR2 again; });
+  other.join();
+  EXPECT_EQ(std::size(gCanonColors), 70u);
+  EXPECT_EQ(std::size(gCanonMargins), 57u);
 }
 
 }  // namespace
