@@ -1,34 +1,14 @@
-// NEF decoding of arbitrary bytes: probing, decoding the sensor data through
-// the finishing chain, the preview, then through the factory.
-#include <cstddef>
-#include <cstdint>
-
-#include "base/memio.h"
+// NEF camera files of arbitrary bytes: probing, decoding through the maker note's forms
+// and the finishing chain, then the embedded preview.
 #include "picts/nef.h"
-
-namespace {
-
-volatile unsigned long long gPixelSum;
-
-}  // namespace
+#include "raster_fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  decodeAll<cPictNEF>(data, size);
   cBufWrapperIO io(const_cast<uint8_t*>(data), static_cast<long long>(size), false);
-  cPictBase::sPictInfo info;
-  if (!cPictNEF::validFor(&io, &info)) return 0;
-  cPictNEF nef;
-  io.set_fp(0);
-  if (nef.decode(&io)) {
-    unsigned long long sum = 0;
-    const long long count = nef.width() * nef.height();
-    for (long long i = 0; i < count; ++i) sum += nef.is16Bpp() ? nef.raw16Bpp()[i] : nef.raw8Bpp()[i];
-    gPixelSum = sum;
-  }
+  cPictNEF pict;
   cPictDummy preview;
   long long side = 16;
-  nef.getPreview(&io, preview, &side, &side);
-  cPictDummy icon;
-  io.set_fp(0);
-  cPictBase::getImage(&io, icon, 16, 16, 0);
+  pict.getPreview(&io, preview, &side, &side);
   return 0;
 }

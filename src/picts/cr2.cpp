@@ -292,15 +292,9 @@ bool cPictCR2::decodeColors16bppBayer(unsigned, sDecomress& record, bool) {
   if (!filter) return false;
   f.filter = filter.ptr;
   f.matrix = &matrix;
-  _typebuf<unsigned long long> pixels;
-  long long w = 0, h = 0;
-  if (!finishRaw(f, myStream, pixels, w, h)) return false;
-  swapBuffers(myPix16, pixels);
   myPix8.set(0);
-  myWidth = w;
-  myHeight = h;
   myIs16 = true;
-  return true;
+  return finishRaw(f, myStream, myPix16, myWidth, myHeight);
 }
 
 bool cPictCR2::decodeColors16bppSraw(unsigned, sDecomress& record, bool bottomUp) {

@@ -336,17 +336,9 @@ bool cPictCRW::finish(cFileIOTarget* io, const cExifCRWProps& exif, const sMargi
   }
   if (!filter) return false;
   f.filter = filter.ptr;
-  _typebuf<unsigned long long> pixels;
-  long long w = 0, h = 0;
-  if (!finishRaw(f, io, pixels, w, h)) return false;
-  myPix16.set(0);
-  std::swap(myPix16.ptr, pixels.ptr);
-  std::swap(myPix16.count, pixels.count);
   myPix8.set(0);
-  myWidth = w;
-  myHeight = h;
   myIs16 = true;
-  return true;
+  return finishRaw(f, io, myPix16, myWidth, myHeight);
 }
 
 bool cPictCRW::getPreview(cFileIOTarget* io, cPictBase& target, long long const*, long long const*) {

@@ -166,19 +166,11 @@ bool cPictMRW::decode(cFileIOTarget* io) {
   f.filter = filter.ptr;
   for (int c = 0; c < 3; ++c) f.multipliers[c] = balance[c] * kTwelveToSixteen / least;
   f.multipliers[3] = f.multipliers[1];
-  _typebuf<unsigned long long> pixels;
-  long long w = 0, h = 0;
-  const bool done = finishRaw(f, io, pixels, w, h);
-  myRaw.set(0);
-  if (!done) return false;
-  myPix16.set(0);
-  std::swap(myPix16.ptr, pixels.ptr);
-  std::swap(myPix16.count, pixels.count);
   myPix8.set(0);
-  myWidth = w;
-  myHeight = h;
   myIs16 = true;
-  return true;
+  const bool done = finishRaw(f, io, myPix16, myWidth, myHeight);
+  myRaw.set(0);
+  return done;
 }
 
 bool cPictMRW::getPreview(cFileIOTarget* io, cPictBase& target, long long const* maxW,

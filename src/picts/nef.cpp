@@ -360,19 +360,14 @@ bool cPictNEF::finishPicture(cFileIOTarget* io) {
     f.demosaic = sRawFinish::dmLinearNonRGB;
     f.mix = &mix;
   }
-  long long w = 0, h = 0;
-  _typebuf<unsigned long long> pixels;
-  if (!finishRaw(f, io, pixels, w, h)) return false;
-  swapBuffers(myPix16, pixels);
   myPix8.set(0);
-  myWidth = w;
-  myHeight = h;
   myIs16 = true;
+  if (!finishRaw(f, io, myPix16, myWidth, myHeight)) return false;
   double sx = 1, sy = 1;
   if (getScale(sx, sy)) {
     cPictNEF scaled;
-    if (stretchTo(static_cast<int>(static_cast<double>(w) * sx),
-                  static_cast<int>(static_cast<double>(h) * sy), scaled)) {
+    if (stretchTo(static_cast<int>(static_cast<double>(myWidth) * sx),
+                  static_cast<int>(static_cast<double>(myHeight) * sy), scaled)) {
       swapBuffers(myPix16, scaled.myPix16);
       myWidth = scaled.myWidth;
       myHeight = scaled.myHeight;
