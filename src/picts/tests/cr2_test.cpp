@@ -7,8 +7,8 @@
 
 #include "base/memio.h"
 #include "picts/cr2_models.h"
+#include "picts/tests/camera_support.h"
 #include "picts/tests/jpeg_support.h"
-#include "picts/tests/nef_support.h"  // addIfd: IFDs laid out among the blobs
 
 namespace {
 
@@ -67,7 +67,7 @@ uint64_t makerNote(tifftest::Writer& w, const Cr2Spec& s, uint64_t rawAt) {
     e.push_back({0x29, 1, t.size(), t});
   }
   e.push_back(w.shortEntry(0xA4, {s.wb[0], s.wb[1], s.wb[2], s.wb[3]}));
-  return neftest::addIfd(w, e);
+  return camtest::addIfd(w, e);
 }
 
 Bytes rawStream(const Cr2Spec& s) {
@@ -108,7 +108,7 @@ Bytes writeCr2(const Cr2Spec& s) {
   const Bytes stream = rawStream(s);
   const uint64_t rawAt = w.addBlob(stream);
   const uint64_t noteAt = makerNote(w, s, rawAt);
-  const uint64_t exif = neftest::addIfd(w, {w.longEntry(40962, {uint64_t(s.width)}),
+  const uint64_t exif = camtest::addIfd(w, {w.longEntry(40962, {uint64_t(s.width)}),
                                             w.longEntry(40963, {uint64_t(s.height)}),
                                             {37500, 7, 64, Bytes{}, int64_t(noteAt)}});
   auto main = tifftest::pictureIfd(w, 4, 4, 8, 3, 2, Bytes(48, 0x40));
@@ -148,14 +148,6 @@ class cCr2Capture : public cPictCR2 {
 bool decodes(const Bytes& file, cCr2Capture& cr2) {
   cBufWrapperIO io(const_cast<uint8_t*>(file.data()), static_cast<long long>(file.size()), false);
   return cr2.decode(&io);
-}
-
-bool dcrawText(const Bytes& file, const std::string& name, std::vector<std::string> options, Bytes& out) {
-  const std::string path = tifftest::scratchDir() + "/" + name + ".cr2", to = path + ".out";
-  tifftest::writeFile(path, file);
-  if (!rawtest::dcrawTo(options, path, to)) return false;
-  out = tifftest::readFile(to);
-  return true;
 }
 
 // A mosaic whose first four columns are a black border of 256.
@@ -212,18 +204,11 @@ TEST(Cr2Decode, BayerLayouts) {
       EXPECT_EQ(b[2], s.wb[3]);
     }
     if (!c.oracle) continue;
-    Bytes out;
-    rawtest::Pnm p;
-    ASSERT_TRUE(dcrawText(file, c.name, {"-D", "-4", "-c"}, out));
-    ASSERT_TRUE(rawtest::readPnm16(out, p));
-    EXPECT_EQ(p.v, s.plane);
-    ASSERT_TRUE(dcrawText(file, c.name, {"-i", "-v"}, out));
-    const std::string text(out.begin(), out.end());
-    const size_t at = text.find("Camera multipliers:");
-    ASSERT_NE(at, std::string::npos);
+    std::vector<uint16_t> plane;
+    ASSERT_TRUE(camtest::dcrawPlane(file, c.name, plane));
+    EXPECT_EQ(plane, s.plane);
     double d[4] = {};
-    ASSERT_EQ(
-        std::sscanf(text.c_str() + at, "Camera multipliers: %lf %lf %lf %lf", &d[0], &d[1], &d[2], &d[3]), 4);
+    ASSERT_TRUE(camtest::dcrawMultipliers(file, c.name, d));
     // dcraw reads the colour data in the file's order, we (as cameras write
     // them) little-endian: only little-endian files can agree.
     for (int k = 0; k < 4 && !c.big; ++k) EXPECT_EQ(b[k], d[k]) << k;

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "base/memio.h"
-#include "picts/tests/raw_support.h"
+#include "picts/tests/camera_support.h"
 
 namespace {
 
@@ -17,7 +17,6 @@ struct MrwSpec {
   int width = 32, height = 24;
   std::vector<uint16_t> samples;
   uint16_t wb[4] = {0, 0, 0, 0};
-  bool withWb = true;
   std::string model = "DiMAGE 7";
   Bytes thumb;
 };
@@ -56,7 +55,7 @@ Bytes writeMrw(const MrwSpec& s) {
   block(chain, std::string("\0PRD", 4).c_str(), prd, big);
   // dcraw needs the model before the balance to read an A200's.
   block(chain, std::string("\0TTW", 4).c_str(), tiff.build(), big);
-  if (s.withWb) block(chain, std::string("\0WBG", 4).c_str(), wbg, big);
+  block(chain, std::string("\0WBG", 4).c_str(), wbg, big);
   Bytes file = {0, 'M', 'R', static_cast<uint8_t>(big ? 'M' : 'I')};
   put(file, chain.size(), 4, big);
   file.insert(file.end(), chain.begin(), chain.end());
@@ -82,15 +81,6 @@ struct Probe : cPictMRW {
   using cPictMRW::myRaw;
   using cPictMRW::readSamples;
 };
-
-bool dcraw(const Bytes& file, const std::vector<std::string>& options, const char* name, Bytes& out) {
-  const std::string dir = tifftest::scratchDir();
-  const std::string path = dir + "/" + name + ".mrw", to = dir + "/" + name + ".out";
-  tifftest::writeFile(path, file);
-  if (!rawtest::dcrawTo(options, path, to)) return false;
-  out = tifftest::readFile(to);
-  return true;
-}
 
 // Both number orders and both sample packings come back as written, agree
 // with dcraw's raw plane and camera multipliers, and the picture is the
@@ -132,18 +122,11 @@ TEST(MrwDecode, FormsAndPackings) {
     EXPECT_EQ(mrw.width(), 32);
     EXPECT_EQ(mrw.height(), 24);
     if (!c.oracle) continue;
-    Bytes out;
-    rawtest::Pnm p;
-    ASSERT_TRUE(dcraw(file, {"-D", "-4", "-c"}, c.name, out));
-    ASSERT_TRUE(rawtest::readPnm16(out, p));
-    EXPECT_EQ(p.v, s.samples);
-    ASSERT_TRUE(dcraw(file, {"-i", "-v"}, c.name, out));
-    const std::string text(out.begin(), out.end());
+    std::vector<uint16_t> plane;
+    ASSERT_TRUE(camtest::dcrawPlane(file, c.name, plane));
+    EXPECT_EQ(plane, s.samples);
     double d[4] = {};
-    const size_t at = text.find("Camera multipliers:");
-    ASSERT_NE(at, std::string::npos);
-    ASSERT_EQ(
-        std::sscanf(text.c_str() + at, "Camera multipliers: %lf %lf %lf %lf", &d[0], &d[1], &d[2], &d[3]), 4);
+    ASSERT_TRUE(camtest::dcrawMultipliers(file, c.name, d));
     for (int k = 0; k < 3; ++k) EXPECT_EQ(ours[k], d[k]) << k;
   }
 }

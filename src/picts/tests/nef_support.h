@@ -4,7 +4,7 @@
 #pragma once
 
 #include "picts/nef_tables.h"
-#include "picts/tests/raw_support.h"
+#include "picts/tests/camera_support.h"
 
 namespace neftest {
 
@@ -163,36 +163,6 @@ inline Bytes balanceBlock(int version, const uint16_t wb[4], unsigned serial, un
   return b;
 }
 
-// An IFD laid out in the writer's blobs, its out-of-line values after it;
-// its offset.
-inline uint64_t addIfd(tifftest::Writer& w, std::vector<Entry> entries) {
-  std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.tag < b.tag; });
-  const uint64_t at = w.headerSize() + w.blobs.size();
-  Bytes ifd, values;
-  w.put(ifd, entries.size(), 2);
-  const uint64_t valuesAt = at + 2 + 12 * entries.size() + 4;
-  for (const Entry& e : entries) {
-    w.put(ifd, e.tag, 2);
-    w.put(ifd, e.type, 2);
-    w.put(ifd, e.count, 4);
-    if (e.forcedOffset >= 0) {
-      w.put(ifd, static_cast<uint64_t>(e.forcedOffset), 4);
-    } else if (e.value.size() > 4) {
-      w.put(ifd, valuesAt + values.size(), 4);
-      values.insert(values.end(), e.value.begin(), e.value.end());
-      if (values.size() & 1) values.push_back(0);
-    } else {
-      Bytes v = e.value;
-      v.resize(4, 0);
-      ifd.insert(ifd.end(), v.begin(), v.end());
-    }
-  }
-  w.put(ifd, 0, 4);
-  ifd.insert(ifd.end(), values.begin(), values.end());
-  w.addBlob(ifd);
-  return at;
-}
-
 struct Spec {
   Plane plane;
   Body body = kHuffman;
@@ -279,12 +249,12 @@ inline Bytes writeNef(const Spec& s) {
   } else {
     Bytes prefix = {'N', 'i', 'k', 'o', 'n', 0, 1, 0};
     if (s.form == kV1) noteAt = w.addBlob(prefix);
-    const uint64_t ifd = addIfd(w, noteEntries(w, s));
+    const uint64_t ifd = camtest::addIfd(w, noteEntries(w, s));
     if (s.form == kBare) noteAt = ifd;
     note.resize(w.headerSize() + w.blobs.size() - noteAt);
   }
   const uint64_t noteLen = s.noteBytes ? static_cast<uint64_t>(s.noteBytes) : note.size();
-  const uint64_t exif = addIfd(w, {{37500, 7, noteLen, Bytes{}, static_cast<int64_t>(noteAt)}});
+  const uint64_t exif = camtest::addIfd(w, {{37500, 7, noteLen, Bytes{}, static_cast<int64_t>(noteAt)}});
   // SubIFDs: the raw one where the count puts it, a preview where it has one.
   const int n = s.subIfds;
   const int rawIndex = n == 1 ? 0 : n == 4 ? 3 : 1;
@@ -292,12 +262,12 @@ inline Bytes writeNef(const Spec& s) {
   std::vector<uint64_t> subs;
   for (int i = 0; i < n; ++i) {
     if (i == rawIndex) {
-      subs.push_back(addIfd(w, raw));
+      subs.push_back(camtest::addIfd(w, raw));
     } else if (i == previewIndex && !s.previewJpeg.empty()) {
       const uint64_t j = w.addBlob(s.previewJpeg);
-      subs.push_back(addIfd(w, {w.longEntry(513, {j}), w.longEntry(514, {s.previewJpeg.size()})}));
+      subs.push_back(camtest::addIfd(w, {w.longEntry(513, {j}), w.longEntry(514, {s.previewJpeg.size()})}));
     } else {
-      subs.push_back(addIfd(w, {w.longEntry(254, {1})}));
+      subs.push_back(camtest::addIfd(w, {w.longEntry(254, {1})}));
     }
   }
   Bytes thumb(4 * 4 * 3, 0x80);

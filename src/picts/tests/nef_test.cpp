@@ -52,13 +52,6 @@ Bytes flatBlock(char version) {
   return b;
 }
 
-bool dcrawPlane(const Bytes& file, const char* name, rawtest::Pnm& out) {
-  const std::string dir = tifftest::scratchDir();
-  const std::string path = dir + "/" + name + ".nef", pgm = dir + "/" + name + ".pgm";
-  tifftest::writeFile(path, file);
-  return rawtest::dcrawTo({"-D", "-4", "-c"}, path, pgm) && rawtest::readPnm16(tifftest::readFile(pgm), out);
-}
-
 struct BodyCase {
   const char* name;
   neftest::Body body;
@@ -108,9 +101,9 @@ TEST(NefDecode, BodiesComeBackAsEncoded) {
     // dcraw reads every maker note as a TIFF stream, so it has no linearisation
     // block in a version-1 note; those files rest on the round trip.
     if (!huffman || c.form == neftest::kV1) continue;
-    rawtest::Pnm p;
-    ASSERT_TRUE(dcrawPlane(file, c.name, p));
-    EXPECT_EQ(p.v, s.plane.v);
+    std::vector<uint16_t> dcraw;
+    ASSERT_TRUE(camtest::dcrawPlane(file, c.name, dcraw));
+    EXPECT_EQ(dcraw, s.plane.v);
   }
 }
 
@@ -135,17 +128,8 @@ TEST(NefWhiteBalance, VersionsMatchDcraw) {
       ASSERT_TRUE(nef.decryptWhiteBalance(got));
       for (int c = 0; c < 4; ++c) EXPECT_EQ(got[c], wb[c]) << c;
       if (big) continue;
-      const std::string path = tifftest::scratchDir() + "/wb.nef", text = tifftest::scratchDir() + "/wb.txt";
-      tifftest::writeFile(path, file);
-      ASSERT_TRUE(rawtest::dcrawTo({"-i", "-v"}, path, text));
-      const Bytes t = tifftest::readFile(text);
-      const std::string out(t.begin(), t.end());
-      const size_t at = out.find("Camera multipliers:");
-      ASSERT_NE(at, std::string::npos);
       double d[4] = {};
-      ASSERT_EQ(
-          std::sscanf(out.c_str() + at, "Camera multipliers: %lf %lf %lf %lf", &d[0], &d[1], &d[2], &d[3]),
-          4);
+      ASSERT_TRUE(camtest::dcrawMultipliers(file, "wb.nef", d));
       for (int c = 0; c < 4; ++c) EXPECT_EQ(got[c], d[c]) << c;
     }
   }
