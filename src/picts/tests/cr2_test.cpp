@@ -57,7 +57,7 @@ uint64_t makerNote(tifftest::Writer& w, const Cr2Spec& s, uint64_t rawAt) {
     e.push_back(cd);
   }
   if (s.wbTable) {
-    // Index 1 picks entry 1: values at 8 + 32, in the order green, red, blue, green2.
+    // Index 1 picks entry 1: values at 8 + 32, green and red swapped.
     Bytes t(8 + 32 * 2, 0);
     const uint32_t v[4] = {s.wb[1], s.wb[0], s.wb[3], s.wb[2]};
     for (int i = 0; i < 4; ++i) {
@@ -66,7 +66,7 @@ uint64_t makerNote(tifftest::Writer& w, const Cr2Spec& s, uint64_t rawAt) {
     }
     e.push_back({0x29, 1, t.size(), t});
   }
-  e.push_back(w.shortEntry(0xA4, {s.wb[0], s.wb[1], s.wb[2], s.wb[3]}));
+  if (s.old) e.push_back(w.shortEntry(0xA4, {s.wb[0], s.wb[1], s.wb[2], s.wb[3]}));
   return camtest::addIfd(w, e);
 }
 
@@ -174,7 +174,8 @@ TEST(Cr2Decode, BayerLayouts) {
       {"cd582", false, {2, 16, 16}, 12, 582, false, false, true},
       {"cd653be", true, {1, 24, 24}, 14, 653, false, false, true},
       {"cd5120", false, {0, 0, 0}, 12, 5120, false, false, true},
-      {"table29", false, {2, 16, 16}, 12, 0, true, false, false},
+      {"table29", false, {2, 16, 16}, 12, 0, true, false, true},
+      // dcraw does not read this layout: it rests on the round trip.
       {"old", false, {0, 0, 0}, 12, 0, false, true, false},
   };
   unsigned seed = 3;
@@ -207,11 +208,13 @@ TEST(Cr2Decode, BayerLayouts) {
     std::vector<uint16_t> plane;
     ASSERT_TRUE(camtest::dcrawPlane(file, c.name, plane));
     EXPECT_EQ(plane, s.plane);
+    // dcraw reads the colour data in the file's order, we (as cameras write
+    // them) little-endian; and it takes the table's index from another shot
+    // value. Little-endian files with colour data can agree.
+    if (c.big || !c.colorData) continue;
     double d[4] = {};
     ASSERT_TRUE(camtest::dcrawMultipliers(file, c.name, d));
-    // dcraw reads the colour data in the file's order, we (as cameras write
-    // them) little-endian: only little-endian files can agree.
-    for (int k = 0; k < 4 && !c.big; ++k) EXPECT_EQ(b[k], d[k]) << k;
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(b[k], d[k]) << k;
   }
 }
 

@@ -238,9 +238,9 @@ TEST(CrwDecode, TablesOrdersAndModels) {
     unsigned model;
     bool lowBits, oracle;
   } cases[] = {
-      {"ii0", false, 0, 0x80000001, false, true},   {"ii1", false, 1, 0x80000001, false, true},
-      {"mm2", true, 2, 0x80000001, false, true},    {"low", false, 0, 0x01140000, true, false},
-      {"four", false, 1, 0x03010000, false, false},
+      {"ii0", false, 0, 0x80000001, false, true},  {"ii1", false, 1, 0x80000001, false, true},
+      {"mm2", true, 2, 0x80000001, false, true},   {"low", false, 0, 0x01140000, true, false},
+      {"four", false, 1, 0x03010000, false, true},
   };
   unsigned seed = 11;
   for (const Case& k : cases) {

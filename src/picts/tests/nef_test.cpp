@@ -172,13 +172,17 @@ TEST(NefTables, ModelsAndCurves) {
     int bits;
     bool ok;
     long long entries;
+    int last;  // the top entry, -1 unchecked
   } curves[] = {
-      {{'D', ' ', 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 7, 0}, 12, true, 1},
-      {{}, 14, true, 16384},
-      {{}, 15, true, 0},
-      {{'A', 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 1, 0}, 12, false, 0},
-      {{'D', ' ', 0, 0, 0, 0, 0, 0, 0, 0, 9, 0, 1, 0}, 12, false, 0},
-      {{'D', ' ', 0}, 12, false, 0},
+      {{'D', ' ', 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 7, 0}, 12, true, 1, 7},
+      {{}, 14, true, 16384, 16383},
+      {{}, 15, true, 0, -1},
+      {{'A', 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 1, 0}, 12, false, 0, -1},
+      {{'D', ' ', 0, 0, 0, 0, 0, 0, 0, 0, 9, 0, 1, 0}, 12, false, 0, -1},
+      {{'D', ' ', 0}, 12, false, 0, -1},
+      // Points at 0, 2048 and 4096 (past the end): the top step still runs
+      // towards the last point.
+      {{'D', ' ', 0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 0xE8, 3, 0xB8, 0x0B}, 12, true, 4096, 2999},
   };
   for (auto& c : curves) {
     _typebuf<unsigned char> block;
@@ -188,6 +192,7 @@ TEST(NefTables, ModelsAndCurves) {
     EXPECT_EQ(nef.getCurveTblFromLinearizationData(block, curve, c.bits), c.ok);
     if (c.ok) {
       EXPECT_EQ(curve.count, c.entries);
+      EXPECT_TRUE(c.last < 0 || curve.ptr[curve.count - 1] == c.last) << c.last;
     }
   }
 }
