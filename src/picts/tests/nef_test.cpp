@@ -165,6 +165,20 @@ TEST(NefTables, ModelsAndCurves) {
     EXPECT_EQ(m.right, t.margins.right) << t.id;
     EXPECT_EQ(nef.blackLevel(), t.black);
   }
+  // An NRW balance block gives (4 w0, w1 + w3, 4 w2, 0) when no colour
+  // balance does; other tag forms leave it unset.
+  Bytes nrw(1572, 0);
+  std::copy_n("NRW 0100", 8, nrw.begin());
+  for (int i = 0; i < 4; ++i) nrw[1556 + 4 * static_cast<size_t>(i)] = static_cast<uint8_t>(10 * (i + 1));
+  EXPECT_TRUE(nef.makerNote().onTag(0x14, 7, nrw.data(), 1571));
+  EXPECT_FALSE(nef.makerNote().hasNrwBalance);
+  ASSERT_TRUE(nef.makerNote().onTag(0x14, 7, nrw.data(), 1572));
+  double wb[4];
+  ASSERT_TRUE(nef.decryptWhiteBalance(wb));
+  EXPECT_EQ(wb[0], 40);
+  EXPECT_EQ(wb[1], 60);
+  EXPECT_EQ(wb[2], 120);
+  EXPECT_EQ(wb[3], 0);
   // Blocks: version "D " with one point falls to the stored list; 15 bits
   // make an empty identity; cut blocks are refused.
   struct {
