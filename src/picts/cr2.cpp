@@ -189,6 +189,9 @@ bool cPictCR2::decode(cFileIOTarget* io) {
     mySensorH = myNote.sensor[2];
   }
   if (offset >= size || bytes > size - offset) return false;
+  // Every sample costs the stream a bit at least: a sensor larger than the
+  // stream can describe is refused before its buffer is made.
+  if (mySensorW * mySensorH > 8 * bytes + 64) return false;
   cRAWLosslessJpeg jpeg;
   jpeg.init(static_cast<unsigned>(mySensorW), static_cast<unsigned>(mySensorH), myData.slices[0],
             myData.slices[1], myData.slices[2]);
