@@ -8,6 +8,7 @@
 #include "base/targets.h"
 #include "compression/haffmantable.h"
 #include "picts/crw_tables.h"
+#include "picts/exif.h"
 #include "picts/pictjpeg.h"
 #include "picts/pixelalloc.h"
 
@@ -346,7 +347,7 @@ bool cPictCRW::getPreview(cFileIOTarget* io, cPictBase& target, long long const*
   cFileIOSubRange window(io, myJpegOffset, myJpegLength);
   cPictJPEG jpeg;
   jpeg.setReadExif(false);
-  if (!window.valid() || !jpeg.decode(&window)) return false;
+  if (!window.valid() || !cExifDecoder::decodeEmbeddedJpeg(jpeg, &window, myJpegLength)) return false;
   jpeg.moveTo(target);
   return true;
 }

@@ -6,6 +6,7 @@
 
 #include "base/memio.h"
 #include "base/targets.h"
+#include "picts/exif.h"
 #include "picts/pictjpeg.h"
 #include "picts/pixelalloc.h"
 
@@ -185,7 +186,7 @@ bool cPictMRW::getPreview(cFileIOTarget* io, cPictBase& target, long long const*
   cPictJPEG jpeg;
   jpeg.setReadExif(false);
   if (!maxW || !maxH || (*maxW >= info.width && *maxH >= info.height)) {
-    if (!jpeg.decode(&window)) return false;
+    if (!cExifDecoder::decodeEmbeddedJpeg(jpeg, &window, myThumbLength)) return false;
     jpeg.moveTo(target);
     return true;
   }

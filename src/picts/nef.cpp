@@ -51,7 +51,7 @@ cPictJPEG* jpegAt(cFileIOTarget* io, unsigned long long offset, unsigned long lo
   cPtr<cPictJPEG> jpeg(new cPictJPEG);
   jpeg->setReadExif(false);
   cFileIOSubRange window(io, offset, length);
-  if (decode && !jpeg->decode(&window)) return nullptr;
+  if (decode && !cExifDecoder::decodeEmbeddedJpeg(*jpeg, &window, length)) return nullptr;
   cPictJPEG* out = jpeg.ptr;
   jpeg.ptr = nullptr;
   return out;
@@ -227,7 +227,8 @@ bool cPictNEF::decode(cFileIOTarget* io) {
       cBufWrapperIO wrap(myProps.jpegPreview.ptr, myProps.jpegPreview.count, false);
       cPtr<cPictJPEG> jpeg(new cPictJPEG);
       jpeg->setReadExif(false);
-      if (wantAlts() && !jpeg->decode(&wrap)) return false;
+      if (wantAlts() && !decodeEmbeddedJpeg(*jpeg, &wrap, static_cast<unsigned long long>(wrap.bufSize)))
+        return false;
       adoptImage(*this, epThumbnail, jpeg.ptr);
       jpeg.ptr = nullptr;
     }
@@ -393,7 +394,7 @@ bool cPictNEF::getPreview(cFileIOTarget* io, cPictBase& target, long long const*
     cBufWrapperIO wrap(myProps.jpegPreview.ptr, myProps.jpegPreview.count, false);
     cPictJPEG jpeg;
     jpeg.setReadExif(false);
-    if (!jpeg.decode(&wrap)) return false;
+    if (!decodeEmbeddedJpeg(jpeg, &wrap, static_cast<unsigned long long>(wrap.bufSize))) return false;
     jpeg.moveTo(target);
     return true;
   }
@@ -422,8 +423,7 @@ bool cPictNEF::getPreview(cFileIOTarget* io, cPictBase& target, long long const*
   if (!jpeg) return have;
   cFileIOSubRange window(io, myPreviewDir.offset, myPreviewDir.length);
   if (!jpeg->getPreview(&window, target, maxW, maxH)) {
-    window.set_fp(0);
-    if (!jpeg->decode(&window)) return have;
+    if (!decodeEmbeddedJpeg(*jpeg, &window, myPreviewDir.length)) return have;
     jpeg->moveTo(target);
   }
   return true;
