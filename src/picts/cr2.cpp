@@ -72,11 +72,6 @@ bool cPictCR2::validFor(cFileIOTarget* io, sPictInfo* info) {
   return probe.isPicture(io, info);
 }
 
-bool cPictCR2::decodePagePreview(cFileIOTarget* io, cPictDummy& out, long long maxW, long long maxH, int page,
-                                 bool allowDecode, unsigned int) {
-  return cPictBase::decodePagePreview(io, out, maxW, maxH, page, allowDecode, 0xFFFFFF);
-}
-
 bool cPictCR2::onTag(int tag, int type, const void* data, int length) {
   if (ifdKind() == kMainIFD) {
     sTagProcessParam t{tag, type, data, length};

@@ -7,7 +7,7 @@
 
 #include "base/guardchar.h"
 #include "picts/balance.h"
-#include "picts/picttiff.h"
+#include "picts/tiffcamera.h"
 
 class cCR2MakerNoteProps : public cTiffGeneric {
  public:
@@ -46,7 +46,7 @@ class cCR2DataProps : public cTiffGeneric {
   unsigned int stripOffset = 0, stripBytes = 0;
 };
 
-class cPictCR2 : public cPictTIFF {
+class cPictCR2 : public cPictTIFFCamera {
  public:
   struct sCamColor {
     unsigned short black;
@@ -59,14 +59,6 @@ class cPictCR2 : public cPictTIFF {
   int typeOf() override { return kPictCR2; }
   bool isPicture(cFileIOTarget* io, sPictInfo* info) override;
   bool decode(cFileIOTarget* io) override;
-  bool supportsMultipage() override { return false; }
-  int getNumPages(cFileIOTarget*) override { return 1; }
-  bool getPageSize(cFileIOTarget* io, int page, int& w, int& h) override {
-    return cPictBase::getPageSize(io, page, w, h);
-  }
-  bool decodePage(cFileIOTarget* io, int page) override { return cPictBase::decodePage(io, page); }
-  bool decodePagePreview(cFileIOTarget* io, cPictDummy& out, long long maxW, long long maxH, int page,
-                         bool allowDecode, unsigned int background) override;
   static bool validFor(cFileIOTarget* io, sPictInfo* info);
 
   bool onTag(int tag, int type, const void* data, int length) override;

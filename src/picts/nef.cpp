@@ -377,11 +377,6 @@ bool cPictNEF::finishPicture(cFileIOTarget* io) {
   return true;
 }
 
-bool cPictNEF::decodePagePreview(cFileIOTarget* io, cPictDummy& out, long long maxW, long long maxH, int page,
-                                 bool allowDecode, unsigned int) {
-  return cPictBase::decodePagePreview(io, out, maxW, maxH, page, allowDecode, 0xFFFFFF);
-}
-
 bool cPictNEF::getPreview(cFileIOTarget* io, cPictBase& target, long long const* maxW,
                           long long const* maxH) {
   cMainProbe probe;

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "picts/balance.h"
-#include "picts/picttiff.h"
+#include "picts/tiffcamera.h"
 
 // The camera's own directory inside the maker note.
 class cNEFProps : public cTiffGeneric {
@@ -33,7 +33,7 @@ class cNEFJpegPreview : public cTiffGeneric {
   unsigned int length = 0;
 };
 
-class cPictNEF : public cPictTIFF {
+class cPictNEF : public cPictTIFFCamera {
  public:
   static constexpr unsigned int kUnknownModel = 0x7FFFFF;
 
@@ -42,14 +42,6 @@ class cPictNEF : public cPictTIFF {
   int typeOf() override { return kPictNEF; }
   bool isPicture(cFileIOTarget* io, sPictInfo* info) override;
   bool decode(cFileIOTarget* io) override;
-  bool supportsMultipage() override { return false; }
-  int getNumPages(cFileIOTarget*) override { return 1; }
-  bool getPageSize(cFileIOTarget* io, int page, int& w, int& h) override {
-    return cPictBase::getPageSize(io, page, w, h);
-  }
-  bool decodePage(cFileIOTarget* io, int page) override { return cPictBase::decodePage(io, page); }
-  bool decodePagePreview(cFileIOTarget* io, cPictDummy& out, long long maxW, long long maxH, int page,
-                         bool allowDecode, unsigned int background) override;
   bool getPreview(cFileIOTarget* io, cPictBase& target, long long const* maxW,
                   long long const* maxH) override;
   static bool validFor(cFileIOTarget* io, sPictInfo* info);
