@@ -38,10 +38,11 @@ class cExifDecoder : public cTiffGeneric {
   bool onRawTag(int tag, int type, const void* data, int length, unsigned int offset) override;
   bool onTag(int tag, int type, const void* data, int length) override;
 
- protected:
   // Decodes an embedded JPEG of `bytes` bytes from the start of `io`, unless
   // its frame asks for more pixels than so few bytes can describe.
   static bool decodeEmbeddedJpeg(cPictJPEG& jpeg, cFileIOTarget* io, unsigned long long bytes);
+
+ protected:
   int ifdKind() const { return myKind; }
   bool loadPreview() const { return myLoadPreview; }
 

@@ -3,8 +3,12 @@
 #include <cmath>
 
 #include "base/targets.h"
+#include "picts/cr2.h"
+#include "picts/crw.h"
 #include "picts/h3fr.h"
 #include "picts/mos.h"
+#include "picts/mrw.h"
+#include "picts/nef.h"
 #include "picts/pictarw.h"
 #include "picts/pictbase.h"
 #include "picts/pictdib.h"
@@ -51,11 +55,15 @@ constexpr sFormat kProbeList[] = {
     {&cPictICNS::validFor, &makeDecoder<cPictICNS>},
     {&cPictTGA::validFor, &makeDecoder<cPictTGA>},
     // 11 to 26: the camera formats, whose files are TIFF too, so before it
+    {&cPictMRW::validFor, &makeDecoder<cPictMRW>},          // 11
     {&cPictRWL::validFor, &makeDecoder<cPictRWL>},          // 12
     {&cPictORF::validFor, &makeDecoder<cPictORF>},          // 13
     {&cPictPEF::validFor, &makeDecoder<cPictPEF>},          // 15
     {&cPictARW::validFor, &makeDecoder<cPictARW>},          // 16
+    {&cPictCRW::validFor, &makeDecoder<cPictCRW>},          // 20
     {&cPictMOS::validFor, &makeDecoder<cPictMOS>},          // 21
+    {&cPictCR2::validFor, &makeDecoder<cPictCR2>},          // 22
+    {&cPictNEF::validFor, &makeDecoder<cPictNEF>},          // 23
     {&cPict3FR::validFor, &makeDecoder<cPict3FR>},          // 24
     {&cPictDNG::validFor, &makeDecoder<cPictDNG>},          // 25
     {&cPictTIFF_EP::validFor, &makeDecoder<cPictTIFF_EP>},  // 26

@@ -1,0 +1,1 @@
+zvk_fuzz(cr2 zvk_picts)

@@ -1,0 +1,1 @@
+zvk_fuzz(crw zvk_picts)

@@ -1,0 +1,1 @@
+zvk_fuzz(mrw zvk_picts)

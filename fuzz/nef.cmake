@@ -1,0 +1,1 @@
+zvk_fuzz(nef zvk_picts)
