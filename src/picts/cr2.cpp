@@ -20,23 +20,17 @@ constexpr int kMaskSpread = 21;
 // Models whose sRAW chroma is scaled by 4 and mixed by the wider matrix.
 constexpr unsigned int kWideSrawModels[] = {0x80000218, 0x80000250, 0x80000261, 0x80000281, 0x80000287};
 
-// Reads a lossless stream's frame header and stops there.
-class cFrameProbe : public cRAWLosslessJpeg {
- public:
-  bool lossless = false;
-  bool onImageDescribed() override {
-    lossless = coding == 2;
+// A lossless stream's frame size, within what the sensor tags can say.
+bool probeLosslessFrame(cFileIOTarget* io, unsigned& w, unsigned& h) {
+  cRAWLosslessJpeg frame;
+  cPictBase::sPictInfo info{};
+  if (!frame.isPicture(io, &info) || info.width < 1 || info.height < 1 || info.width > 65535 ||
+      info.height > 65535)
     return false;
-  }
-  bool probe(cFileIOTarget* io, unsigned& w, unsigned& h) {
-    processStream(io);
-    if (!lossless || imageWidth < 1 || imageHeight < 1 || imageWidth > 65535 || imageHeight > 65535)
-      return false;
-    w = static_cast<unsigned>(imageWidth);
-    h = static_cast<unsigned>(imageHeight);
-    return true;
-  }
-};
+  w = static_cast<unsigned>(info.width);
+  h = static_cast<unsigned>(info.height);
+  return true;
+}
 
 unsigned short clip16(double v) { return v <= 0 ? 0 : v >= 65535 ? 65535 : static_cast<unsigned short>(v); }
 
@@ -129,8 +123,7 @@ bool cPictCR2::walk(cFileIOTarget* io) {
 bool cPictCR2::probeFrame(cFileIOTarget* io, unsigned& w, unsigned& h) const {
   const unsigned long long size = io->size();
   cFileIOSubRange window(io, myNote.rawOffset, size - myNote.rawOffset);
-  cFrameProbe frame;
-  return frame.probe(&window, w, h);
+  return probeLosslessFrame(&window, w, h);
 }
 
 bool cPictCR2::isPicture(cFileIOTarget* io, sPictInfo* info) {
@@ -148,9 +141,8 @@ bool cPictCR2::isPicture(cFileIOTarget* io, sPictInfo* info) {
     const unsigned long long size = io->size();
     if (myData.stripOffset >= size || myData.stripBytes > size - myData.stripOffset) return false;
     cFileIOSubRange window(io, myData.stripOffset, myData.stripBytes);
-    cFrameProbe frame;
     unsigned fw = 0, fh = 0;
-    if (!frame.probe(&window, fw, fh)) return false;
+    if (!probeLosslessFrame(&window, fw, fh)) return false;
     w = myNote.sensor[1];
     h = myNote.sensor[2];
     preview = getPropImage(epThumbnail) != nullptr;

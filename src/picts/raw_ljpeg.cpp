@@ -73,6 +73,26 @@ bool cRAWLosslessJpeg::prepareRaw() {
   return myRaw.count == bytes || allocPictSamples(myRaw, bytes);
 }
 
+bool cRAWLosslessJpeg::isPicture(cFileIOTarget* io, sPictInfo* info) {
+  myProbing = true;
+  myProbed = false;
+  processStream(io);
+  myProbing = false;
+  if (myProbed && info) {
+    info->width = imageWidth;
+    info->height = imageHeight;
+    info->hasPreview = false;
+  }
+  return myProbed;
+}
+
+bool cRAWLosslessJpeg::onImageDescribed() {
+  if (coding != 2) return false;
+  if (!myProbing) return true;
+  myProbed = true;
+  return false;
+}
+
 bool cRAWLosslessJpeg::processHuffmanLosslessScan() {
   if (!prepareRaw()) {
     onGeneralError(position, kErrGeometry);

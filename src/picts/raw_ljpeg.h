@@ -22,11 +22,13 @@ class cRAWLosslessJpeg : public cPictJPEG {
   // Unsliced data: the stream's samples fill the rows one after another.
   void init(unsigned width, unsigned height, eScanType scan);
 
+  // A lossless frame's size; other frames are no sensor data.
+  bool isPicture(cFileIOTarget* io, sPictInfo* info) override;
   bool processHuffmanLosslessScan() override;
   bool onScanLine(_typebuf<unsigned char>** rows, int y, int lineWidth) override;
   // Sensor data come in lossless frames only; any other frame would only
   // make the parser build stores for a picture nobody asked for.
-  bool onImageDescribed() override { return coding == 2; }
+  bool onImageDescribed() override;
   bool onImageDone() override { return myRaw.count > 0; }
 
   // width x height samples (x 3, interleaved Y Cb Cr, for the reduced-size
@@ -51,6 +53,8 @@ class cRAWLosslessJpeg : public cPictJPEG {
   bool onScanLineSraw2(_typebuf<unsigned char>** rows, int y, int lineWidth);
 
   unsigned myRawWidth = 0, myRawHeight = 0;
+  // While probing, the frame header is all that is read.
+  bool myProbing = false, myProbed = false;
   unsigned mySliceCount = 0, mySliceWidth = 0, myLastSliceWidth = 0;
   eRawType myRawType = kRawSimple;
   eScanType myScanType = kScanPlain;

@@ -88,6 +88,23 @@ TEST(RawLosslessJpeg, PlanesComeBackThroughEveryLayout) {
   }
 }
 
+// The probe reads a lossless frame's size and nothing more; other JPEG
+// frames are no sensor data.
+TEST(RawLosslessJpeg, ProbeAnswersLosslessFramesOnly) {
+  Lossless im;
+  im.width = 6;
+  im.height = 4;
+  im.samples.assign(24, 100);
+  MemStream lossless(jpegtest::writeLossless(im));
+  cRAWLosslessJpeg probe;
+  cPictBase::sPictInfo info{};
+  ASSERT_TRUE(probe.isPicture(&lossless.io, &info));
+  EXPECT_EQ(info.width, 6);
+  EXPECT_EQ(info.height, 4);
+  MemStream empty(tifftest::Bytes{0xFF, 0xD8, 0xFF, 0xD9});
+  EXPECT_FALSE(probe.isPicture(&empty.io, nullptr));
+}
+
 // Reduced-size YCbCr: luma per pixel, chroma shared by each 2x1 or 2x2
 // block and stored around zero, through slices counted in stream samples.
 TEST(RawLosslessJpeg, ReducedSizePicturesComeBackWithSharedChroma) {
