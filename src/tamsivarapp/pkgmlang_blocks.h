@@ -2,26 +2,26 @@
 // and build the target regenerate_tamsivarapp_langblocks, never this file.
 #pragma once
 
-inline constexpr long long gTamsivarappLangBlockSize_eng = 1485;
+inline constexpr long long gTamsivarappLangBlockSize_eng = 2590;
 extern const unsigned char gTamsivarappLangBlock_eng[gTamsivarappLangBlockSize_eng];
 
-inline constexpr long long gTamsivarappLangBlockSize_deu = 1613;
+inline constexpr long long gTamsivarappLangBlockSize_deu = 2860;
 extern const unsigned char gTamsivarappLangBlock_deu[gTamsivarappLangBlockSize_deu];
 
-inline constexpr long long gTamsivarappLangBlockSize_rus = 1898;
+inline constexpr long long gTamsivarappLangBlockSize_rus = 3237;
 extern const unsigned char gTamsivarappLangBlock_rus[gTamsivarappLangBlockSize_rus];
 
-inline constexpr long long gTamsivarappLangBlockSize_ukr = 1861;
+inline constexpr long long gTamsivarappLangBlockSize_ukr = 3169;
 extern const unsigned char gTamsivarappLangBlock_ukr[gTamsivarappLangBlockSize_ukr];
 
-inline constexpr long long gTamsivarappLangBlockSize_kor = 1462;
+inline constexpr long long gTamsivarappLangBlockSize_kor = 2551;
 extern const unsigned char gTamsivarappLangBlock_kor[gTamsivarappLangBlockSize_kor];
 
-inline constexpr long long gTamsivarappLangBlockSize_jpn = 1631;
+inline constexpr long long gTamsivarappLangBlockSize_jpn = 2768;
 extern const unsigned char gTamsivarappLangBlock_jpn[gTamsivarappLangBlockSize_jpn];
 
-inline constexpr long long gTamsivarappLangBlockSize_chi = 1353;
+inline constexpr long long gTamsivarappLangBlockSize_chi = 2350;
 extern const unsigned char gTamsivarappLangBlock_chi[gTamsivarappLangBlockSize_chi];
 
-inline constexpr long long gTamsivarappLangBlockSize_twn = 1385;
+inline constexpr long long gTamsivarappLangBlockSize_twn = 2383;
 extern const unsigned char gTamsivarappLangBlock_twn[gTamsivarappLangBlockSize_twn];
