@@ -3,7 +3,10 @@
 #include <string>
 
 #include "ciom/application.h"
+#include "tamsivar/manager.h"
 #include "tamsivarapp/textfill.h"
+
+bool (*cInstallerJobPanel::managerPathOf)(_guardchar<char>&) = getAppManagerPath;
 
 bool cInstallerJobPanel::cHost::askRelease(const char* path) {
   cChildElement* wizard = panel.parent();

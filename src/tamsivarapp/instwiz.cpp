@@ -413,7 +413,7 @@ void cInstWizard::onPaint(cCanvas* c) {
     if (font) font->apply(c);
     c->setTextColors(colour, kPanelColor);
     const char* label = string(mySteps[i].label);
-    c->drawTextLimited(50, y, 140, 14, cCanvas::eAlignLeft, true, 0, 0, label ? label : "", -1, nullptr, false);
+    c->drawTextLimited(kLabelX, y, kLabelW, 14, cCanvas::eAlignLeft, true, 0, 0, label ? label : "", -1, nullptr, false);
   }
 }
 

@@ -25,6 +25,9 @@ class cInstWizard : public cChildElement {
   static constexpr int kWidth = 636, kHeight = 443;
   // The side panel's geometry.
   static constexpr int kSideLeft = 25, kSideTop = 85, kSideRow = 22;
+  // A label's box reaches the page card; 140 cut the longest English label
+  // in the current step's bold font.
+  static constexpr int kLabelX = 50, kLabelW = 144;
   // How long the step change that answers a job's end waits for its thread.
   static constexpr int kJobEndWaitMs = 5000;
 

@@ -22,6 +22,7 @@ void cErrorDispl::onPaint(cCanvas* c) {
   c->drawRect(&all, kWhite, kWhite);
   const char* t = text();
   if (!t || !*t) return;
+  if (cFontObject* f = mkStdFont()) f->apply(c);
   c->setTextColors(defaultBackgroundColor(), kWhite);
   sSize drawn;
   c->drawTextWrapped(0, 0, width(), height(), cCanvas::eAlignLeft, t, drawn, false, 1.2);

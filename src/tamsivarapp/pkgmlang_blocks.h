@@ -5,10 +5,10 @@
 inline constexpr long long gTamsivarappLangBlockSize_eng = 2590;
 extern const unsigned char gTamsivarappLangBlock_eng[gTamsivarappLangBlockSize_eng];
 
-inline constexpr long long gTamsivarappLangBlockSize_deu = 2860;
+inline constexpr long long gTamsivarappLangBlockSize_deu = 2832;
 extern const unsigned char gTamsivarappLangBlock_deu[gTamsivarappLangBlockSize_deu];
 
-inline constexpr long long gTamsivarappLangBlockSize_rus = 3237;
+inline constexpr long long gTamsivarappLangBlockSize_rus = 3215;
 extern const unsigned char gTamsivarappLangBlock_rus[gTamsivarappLangBlockSize_rus];
 
 inline constexpr long long gTamsivarappLangBlockSize_ukr = 3169;
@@ -17,11 +17,11 @@ extern const unsigned char gTamsivarappLangBlock_ukr[gTamsivarappLangBlockSize_u
 inline constexpr long long gTamsivarappLangBlockSize_kor = 2551;
 extern const unsigned char gTamsivarappLangBlock_kor[gTamsivarappLangBlockSize_kor];
 
-inline constexpr long long gTamsivarappLangBlockSize_jpn = 2768;
+inline constexpr long long gTamsivarappLangBlockSize_jpn = 2749;
 extern const unsigned char gTamsivarappLangBlock_jpn[gTamsivarappLangBlockSize_jpn];
 
-inline constexpr long long gTamsivarappLangBlockSize_chi = 2350;
+inline constexpr long long gTamsivarappLangBlockSize_chi = 2362;
 extern const unsigned char gTamsivarappLangBlock_chi[gTamsivarappLangBlockSize_chi];
 
-inline constexpr long long gTamsivarappLangBlockSize_twn = 2383;
+inline constexpr long long gTamsivarappLangBlockSize_twn = 2395;
 extern const unsigned char gTamsivarappLangBlock_twn[gTamsivarappLangBlockSize_twn];
