@@ -7,9 +7,6 @@
 #include <string>
 
 namespace {
-// Entry kinds of the special locations besides plain folders.
-constexpr int kFileSystemRoot = 8;
-constexpr int kMountedFileSystem = 10;
 // Texts of the "ciom::filechoose" section.
 constexpr int kTextFolder = 16, kTextFile = 17, kTextFileSystem = 18;
 }  // namespace
@@ -60,7 +57,9 @@ unsigned long long filechooseTypeU64Transform(cListViewChild::sListViewDataItem*
 
 unsigned long long filechooseSizeU64Transform(cListViewChild::sListViewDataItem* cell) {
   auto* e = cell ? static_cast<const sFolderItemInfo*>(cell->association) : nullptr;
-  return e && e->size > 0 ? static_cast<unsigned long long>(e->size) : 0;
+  // Only files show a size; a folder's own byte count would sort it among
+  // them by a number the user never sees.
+  return e && e->size > 0 && fileChooseRowLook(e->type).showsSize ? static_cast<unsigned long long>(e->size) : 0;
 }
 
 void fileChooseSaveName(_guardchar<char>& file, const char* extension) {
@@ -75,10 +74,11 @@ void fileChooseSaveName(_guardchar<char>& file, const char* extension) {
   file.set(named.c_str());
 }
 
-int fileChooseFirstUsableFilter(const sFileChooseFilter* filters, long long count) {
-  for (long long i = 0; filters && i < count && i <= 0x7FFFFFFF; ++i)
-    if (filters[i].usable()) return static_cast<int>(i);
-  return -1;
+bool fileChooseFolderPart(const char* path, _guardchar<char>& folder) {
+  const char* slash = path ? std::strrchr(path, '/') : nullptr;
+  if (!slash) return false;
+  folder.set(path, slash == path ? 1 : slash - path);
+  return cFolderContents::objtype(folder.ptr) == fotFolder;
 }
 
 bool fileChooseStartFolder(const char* folder, const char* file, _guardchar<char>& open, _guardchar<char>& name) {
@@ -86,14 +86,9 @@ bool fileChooseStartFolder(const char* folder, const char* file, _guardchar<char
     open.set(folder);
     return true;
   }
-  if (const char* slash = file ? std::strrchr(file, '/') : nullptr) {
-    _guardchar<char> part;
-    part.set(file, slash == file ? 1 : slash - file);
-    if (cFolderContents::objtype(part.ptr) == fotFolder) {
-      open.set(part.ptr);
-      name.set(slash + 1);
-      return true;
-    }
+  if (fileChooseFolderPart(file, open)) {
+    name.set(std::strrchr(file, '/') + 1);
+    return true;
   }
   return cFolderContents::getHome(open);
 }

@@ -7,14 +7,9 @@
 #include "base/guardchar.h"
 #include "ciom/listview.h"
 
-struct sFileChooseFilter {
-  _guardchar<char> name;
-  // Wildcard patterns separated by ";".
-  _guardchar<char> pattern;
-  // Without the dot; may be empty.
-  _guardchar<char> extension;
-  bool usable() const { return name.ptr && *name.ptr && pattern.ptr && *pattern.ptr; }
-};
+// Entry kinds of the special locations besides plain folders.
+constexpr int kFileSystemRoot = 8;
+constexpr int kMountedFileSystem = 10;
 
 struct sFileChooseRowLook {
   int typeText;  // index in the chooser's texts; -1 for none
@@ -23,6 +18,11 @@ struct sFileChooseRowLook {
   bool showsSize;
 };
 sFileChooseRowLook fileChooseRowLook(int entryType);
+// Folders, special locations and file systems open in the list.
+inline bool fileChooseOpensAsFolder(int entryType) {
+  return entryType == fotFolder || entryType == fotSpecialLocation || entryType == kFileSystemRoot ||
+         entryType == kMountedFileSystem;
+}
 
 // Folders are never filtered out, so the user can always walk on.
 bool fileChooseShowsEntry(const sFolderItemInfo& entry, bool showHidden, const char* pattern);
@@ -43,9 +43,8 @@ unsigned long long filechooseSizeU64Transform(cListViewChild::sListViewDataItem*
 // extension.
 void fileChooseSaveName(_guardchar<char>& file, const char* extension);
 
-// The first usable filter's index, or -1 when none is usable (the chooser
-// then offers "All files" with "*").
-int fileChooseFirstUsableFilter(const sFileChooseFilter* filters, long long count);
+// The folder part of a path (before its last "/") when that names a folder.
+bool fileChooseFolderPart(const char* path, _guardchar<char>& folder);
 
 // Where the chooser opens: the given folder; else the folder part of a
 // given path, whose name part then fills the name field; else home. False

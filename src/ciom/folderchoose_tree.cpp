@@ -5,12 +5,10 @@
 #include <cstring>
 #include <string>
 
+#include "ciom/filechoose_rows.h"
 #include "ciom/folderchoose_path.h"
 
 namespace {
-// Entry kinds of the special locations besides plain folders.
-constexpr int kFileSystemRoot = 8;
-constexpr int kMountedFileSystem = 10;
 
 void relabel(cTreeViewChild::cTreeViewItem* row, const char* label) {
   delete[] row->text;
@@ -20,8 +18,8 @@ void relabel(cTreeViewChild::cTreeViewItem* row, const char* label) {
 }
 
 int nodeKindOf(int entryType) {
-  if (entryType == fotFolder || entryType == fotSpecialLocation) return cTreeFoldersContentItem::kFolder;
-  if (entryType == kFileSystemRoot || entryType == kMountedFileSystem) return cTreeFoldersContentItem::kFileSystem;
+  if (entryType == fotFolder || entryType == fotSpecialLocation) return cFolderChooseTree::cTreeFoldersContentItem::kFolder;
+  if (entryType == kFileSystemRoot || entryType == kMountedFileSystem) return cFolderChooseTree::cTreeFoldersContentItem::kFileSystem;
   return -1;
 }
 }  // namespace
@@ -33,7 +31,7 @@ void cFolderChooseTree::clear() {
   nodes_.destroy();
 }
 
-cTreeFoldersContentItem* cFolderChooseTree::addNode(cTreeFoldersContentItem* parent, int kind, const char* path,
+cFolderChooseTree::cTreeFoldersContentItem* cFolderChooseTree::addNode(cTreeFoldersContentItem* parent, int kind, const char* path,
                                                     const char* label) {
   auto* node = new cTreeFoldersContentItem;
   node->kind = kind;
@@ -80,7 +78,7 @@ bool cFolderChooseTree::lsUnder(cTreeFoldersContentItem* node) {
   return node->listed;
 }
 
-cTreeFoldersContentItem* cFolderChooseTree::navigate(const char* path) {
+cFolderChooseTree::cTreeFoldersContentItem* cFolderChooseTree::navigate(const char* path) {
   if (!path || cFolderContents::objtype(path) != fotFolder || !root()) return nullptr;
   bool exact = cFolderContents::pathCaseSensetive(path);
   cTreeFoldersContentItem* node = root();

@@ -9,19 +9,19 @@
 #include "base/list.h"
 #include "ciom/treeview.h"
 
-class cTreeFoldersContentItem : public cTreeItem {
- public:
-  enum { kFileSystem = 0, kFolder = 1, kComputer = 2 };
-  cFolderContents contents;
-  // Owned by the view; its association is this node.
-  cTreeViewChild::cTreeViewItem* row = nullptr;
-  int kind = kFolder;
-  _guardchar<char> path;
-  bool listed = false;
-};
-
 class cFolderChooseTree {
  public:
+  // One folder node; its row's association is the node.
+  class cTreeFoldersContentItem : public cTreeItem {
+   public:
+    enum { kFileSystem = 0, kFolder = 1, kComputer = 2 };
+    cFolderContents contents;
+    cTreeViewChild::cTreeViewItem* row = nullptr;  // owned by the view
+    int kind = kFolder;
+    _guardchar<char> path;
+    bool listed = false;
+  };
+
   explicit cFolderChooseTree(cTreeViewChild& view) : view_(view) {}
   cFolderChooseTree(const cFolderChooseTree&) = delete;
   cFolderChooseTree& operator=(const cFolderChooseTree&) = delete;

@@ -108,8 +108,12 @@ bool cScrollableElement::adjustScrollTo(sRect& r, bool noHorizontal, bool noVert
   if (!clientRect(&c)) return false;
   // The client rectangle already leaves the bars out.
   const int visibleW = std::max(c.width, 0), visibleH = std::max(c.height, 0);
-  const int dy = scrollNeed(r.y, r.height, myShiftY, myBorderWidth, c.y, visibleH);
-  const int dx = scrollNeed(r.x, r.width, myShiftX, myBorderWidth, c.x, visibleW);
+  // A bar moved earlier in this turn has not yet passed its position on to
+  // the shift, so the bars say where the view is heading.
+  const int shiftY = myVBar.visible_child() ? static_cast<int>(myVBar.pos()) : myShiftY;
+  const int shiftX = myHBar.visible_child() ? static_cast<int>(myHBar.pos()) : myShiftX;
+  const int dy = scrollNeed(r.y, r.height, shiftY, myBorderWidth, c.y, visibleH);
+  const int dx = scrollNeed(r.x, r.width, shiftX, myBorderWidth, c.x, visibleW);
   bool changed = false;
   if (dy && myVBar.visible_child() && !noVertical)
     changed |= scrollBarBy(myVBar, dy, [&](unsigned long long p) { myVBar.setPos(p, true); });

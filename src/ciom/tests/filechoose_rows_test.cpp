@@ -83,7 +83,10 @@ TEST(FileChooseRows, TextsAndFilteringOverARealTree) {
 }
 
 TEST(FileChooseRows, SortKeysOrderAsTheCellsRead) {
-  sFolderItemInfo older, newer, small, large;
+  sFolderItemInfo older, newer, small, large, folder;
+  small.type = large.type = fotFile;
+  folder.type = fotFolder;
+  folder.size = 4096;
   older.modified = {2020, 12, 31, 23, 59, 59};
   newer.modified = {2021, 1, 1, 0, 0, 0};
   small.size = 1023;
@@ -97,6 +100,7 @@ TEST(FileChooseRows, SortKeysOrderAsTheCellsRead) {
   EXPECT_EQ(key(filechooseDateU64Transform, nullptr), 0u);
   EXPECT_LT(key(filechooseSizeU64Transform, &small), key(filechooseSizeU64Transform, &large));
   EXPECT_EQ(key(filechooseSizeU64Transform, &large), 1ULL << 40);
+  EXPECT_EQ(key(filechooseSizeU64Transform, &folder), 0u);
   // Type order: file systems, folders, files, others, mounted file systems.
   int order[] = {8, fotFolder, fotFile, fotOther, 10};
   for (int i = 1; i < 5; ++i)
@@ -122,19 +126,6 @@ TEST(FileChooseRows, SaveNameGetsTheExtensionOnce) {
     fileChooseSaveName(f, c.ext);
     EXPECT_STREQ(f.ptr, c.want) << c.file;
   }
-}
-
-TEST(FileChooseRows, FirstUsableFilterNeedsNameAndPattern) {
-  sFileChooseFilter f[3];
-  EXPECT_EQ(fileChooseFirstUsableFilter(f, 3), -1);
-  EXPECT_EQ(fileChooseFirstUsableFilter(nullptr, 3), -1);
-  f[0].name.set("Text");
-  f[1].pattern.set("*.txt");
-  EXPECT_EQ(fileChooseFirstUsableFilter(f, 3), -1);
-  f[2].name.set("Zip");
-  f[2].pattern.set("*.zip");
-  EXPECT_EQ(fileChooseFirstUsableFilter(f, 3), 2);
-  EXPECT_EQ(fileChooseFirstUsableFilter(f, 2), -1);
 }
 
 TEST(FileChooseRows, StartFolderFromFolderThenFileThenHome) {

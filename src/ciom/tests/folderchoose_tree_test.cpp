@@ -17,6 +17,8 @@
 
 namespace {
 
+using cTreeFoldersContentItem = cFolderChooseTree::cTreeFoldersContentItem;
+
 struct sFixture : ScratchDir {
   cTestRequestTarget window;
   cChildElement top;

@@ -1,0 +1,180 @@
+// How the file chooser ends: the typed name, the selected rows, the context
+// menu and New folder.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "ciom/filechoose_rows.h"
+#include "ciom/filechoosedialog.h"
+#include "ciom/messageform.h"
+#include "ciom/newfolder.h"
+#include "ciom/newfolderform.h"
+#include "ciom/popupmaster.h"
+
+namespace {
+enum { txNewFolder = 6, txOpen = 14, txSaveHere = 15, txFilterWord = 23, txCustom = 24 };
+constexpr int kContextMenuWidth = 100;
+}  // namespace
+
+bool cFileChooseDialog::onFormAccept() {
+  if (myNavi.naviMode() != cNavigationChild::nmNormal) return false;
+  const char* typed = myName.text();
+  if (!typed || !*typed) {
+    myName.focus();
+    return false;
+  }
+  _guardchar<char> t(typed);
+  cFolderContents::adjustPath(t.ptr);
+  if (std::strpbrk(t.ptr, "*?")) {
+    showTypedPattern(t.ptr);
+    return false;
+  }
+  return acceptTyped(t.ptr);
+}
+
+void cFileChooseDialog::showTypedPattern(const char* typed) {
+  const int f = myInfo ? myInfo->filter : -1;
+  const bool named = myInfo && myInfo->namedCustomFilter && f >= 0 && f < myInfo->filters.count;
+  const char* custom = string(txCustom);
+  std::string label = named
+                          ? std::string(myInfo->filters[f].name.ptr ? myInfo->filters[f].name.ptr : "") +
+                                " (" + (string(txFilterWord) ? string(txFilterWord) : "") + ": " + typed + ")"
+                          : std::string(custom ? custom : "") + " (" + typed + ")";
+  myFilters.setText(label.c_str(), -1);
+  myPattern.set(typed);
+  if (listedFolder()) ls_data(true);
+}
+
+bool cFileChooseDialog::acceptTyped(const char* t) {
+  _guardchar<char> part;
+  const char* folder = listedFolder();
+  if (!folder) {
+    const int type = cFolderContents::objtype(t);
+    if (type == fotFolder) {
+      ls(t);
+      myName.setText("", -1);
+      return false;
+    }
+    if (type != fotFile && !(mySave && fileChooseFolderPart(t, part))) return false;
+    choose(t, false);
+    return true;
+  }
+  if (!mySave && myInfo && myInfo->multiSelect && acceptSelectedFiles()) return true;
+  _guardchar<char> p((std::string(folder) + "/" + t).c_str());
+  cFolderContents::adjustPath(p.ptr);
+  switch (cFolderContents::objtype(p.ptr)) {
+    case fotFile:
+      choose(p.ptr, false);
+      return true;
+    case fotFolder:
+      myName.setText("", -1);
+      ls(p.ptr);
+      return false;
+    case fotNone:
+      break;
+    default:
+      return false;
+  }
+  const int type = cFolderContents::objtype(t);
+  if (type == fotFolder) {
+    ls(t);
+    myName.setText("", -1);
+    return false;
+  }
+  if (type == fotFile) {
+    choose(t, false);
+    return true;
+  }
+  if (!mySave) return false;
+  if (fileChooseFolderPart(p.ptr, part)) {
+    choose(p.ptr, false);
+    return true;
+  }
+  if (std::strchr(t, '/') && fileChooseFolderPart(t, part)) {
+    choose(t, false);
+    return true;
+  }
+  return false;
+}
+
+bool cFileChooseDialog::acceptSelectedFiles() {
+  for (int row = myList.nextSelected(-1); row >= 0; row = myList.nextSelected(row)) {
+    _guardchar<char> path;
+    if (entryType(row) != fotFile || !entryPath(row, path)) continue;
+    choose(path.ptr, true);
+    return true;
+  }
+  return false;
+}
+
+void cFileChooseDialog::choose(const char* path, bool withSelected) {
+  if (!myInfo) return;
+  myInfo->file.set(path);
+  if (withSelected && myInfo->multiSelect)
+    for (int row = myList.nextSelected(-1); row >= 0; row = myList.nextSelected(row)) {
+      _guardchar<char> other;
+      if (entryType(row) != fotFile || !entryPath(row, other) || std::strcmp(other.ptr, path) == 0) continue;
+      myInfo->results.add()->value.set(other.ptr);
+    }
+  endSODialog();
+}
+
+void cFileChooseDialog::endSODialog() {
+  const int f = myInfo->filter;
+  if (mySave && f >= 0 && f < myInfo->filters.count)
+    fileChooseSaveName(myInfo->file, myInfo->filters[f].extension.ptr);
+  if (myInfo->customElement && !myInfo->customElement->acceptFileChoice()) return;
+  end_modal(1);
+}
+
+void cFileChooseDialog::onContextRequest(cChildAction* a) {
+  const int row = myList.selected();
+  const int type = row >= 0 ? entryType(row) : -1;
+  int item = -1;
+  if (!mySave)
+    item = row >= 0 ? txOpen : -1;
+  else if (row < 0)
+    item = txNewFolder;
+  else if (type == fotFile)
+    item = txSaveHere;
+  else if (fileChooseOpensAsFolder(type))
+    item = txOpen;
+  if (item < 0) return;
+  cPopupMaster::tItems items;
+  items.insert(item)->text.set(string(item));
+  auto* at = static_cast<cCtxRequestAction*>(a);
+  sPoint p{at->x, at->y};
+  myList.absPos(p);
+  cPopupMaster::sPopupConfig config;
+  config.minWidth = kContextMenuWidth;
+  if (cPopupMaster::simplePopup(this, &items, p.x, p.y, &config) != item) return;
+  if (item == txNewFolder) {
+    mkdir();
+    return;
+  }
+  _guardchar<char> path;
+  if (!entryPath(row, path)) return;
+  if (type == fotFile)
+    choose(path.ptr, !mySave);
+  else
+    ls(path.ptr);
+}
+
+void cFileChooseDialog::mkdir() {
+  if (!listedFolder()) return;
+  _guardchar<char> folder(listedFolder()), name, made;
+  if (!cNewFolderNameReqForm::reqNewFolderName(this, name, nullptr)) return;
+  const eNewFolderOutcome outcome = makeNewFolder(folder.ptr, name.ptr, made);
+  const char* text = string(newFolderMessage(outcome, true));
+  switch (outcome) {
+    case nfoCreated:
+      ls(folder.ptr);
+      return;
+    case nfoFolderExists:
+      if (cMessageForm::confirmbox(this, text, nullptr)) ls(made.ptr);
+      return;
+    default:
+      cMessageForm::errorbox(this, text, nullptr);
+      return;
+  }
+}

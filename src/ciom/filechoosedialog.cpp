@@ -1,0 +1,283 @@
+#include "ciom/filechoosedialog.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "ciom/filechoose_rows.h"
+#include "ciom/themeuse.h"
+
+namespace {
+enum { idHome = 1, idPlaces = 2, idNewFolder = 3 };
+enum { idAccept = 1, idCancel = 2 };
+enum { colName = 1, colDate = 2, colType = 3, colSize = 4 };
+enum { txHome = 4, txPlaces = 5, txNewFolder = 6, txName = 7, txDate = 8, txType = 9, txSize = 10 };
+enum { txFileName = 11, txAllFiles = 12, txSave = 13, txOpen = 14 };
+constexpr int kMinWidth = 500, kMinHeight = 350;
+
+void* indexTag(long long i) { return reinterpret_cast<void*>(static_cast<intptr_t>(i)); }
+}  // namespace
+
+cPicturesList cFileChooseDialog::myImagesToolsMain;
+cPicturesList cFileChooseDialog::myImagesToolsCtl;
+cPicturesList cFileChooseDialog::myImagesList;
+
+bool cFileChooseDialog::open(cChildElement* parent, const char* caption, sFileChooseInfo& info) {
+  return run(parent, caption, info, false);
+}
+
+bool cFileChooseDialog::save(cChildElement* parent, const char* caption, sFileChooseInfo& info) {
+  return run(parent, caption, info, true);
+}
+
+bool cFileChooseDialog::run(cChildElement* parent, const char* caption, sFileChooseInfo& info, bool saving) {
+  if (!parent) return false;
+  int w = kMinWidth, h = kMinHeight;
+  if (cCustomElement* custom = info.customElement) {
+    h += std::max(custom->customHeight(), 0);
+    w = std::max(custom->customWidth(), kMinWidth);
+  }
+  auto* dialog = new cFileChooseDialog;
+  dialog->mySave = saving;
+  dialog->myInfo = &info;
+  return parent->modal(caption ? caption : "", w, h, dialog, true) == 1;
+}
+
+void cFileChooseDialog::onConstruct() {
+  cCustomForm::onConstruct();
+  if (!myImagesToolsMain.image(0))
+    for (int i : {0, 1, 2}) myImagesToolsMain.refImage(i, themePict(82 + i));
+  if (!myImagesToolsCtl.image(0)) {
+    myImagesToolsCtl.refImage(0, themePict(80));
+    myImagesToolsCtl.refImage(1, themePict(78));
+    myImagesToolsCtl.refImage(2, themePict(81));
+  }
+  if (!myImagesList.image(0)) {
+    const int picts[] = {43, 48, 60, 63, 44};
+    for (int i = 0; i < 5; ++i) myImagesList.refImage(i, themePict(picts[i]));
+  }
+  cCustomElement* custom = myInfo ? myInfo->customElement : nullptr;
+  const int h = custom ? std::max(custom->customHeight(), 0) : 0;
+  setMinSize(350, 300 + h);
+  const int d3 = themeDim(3), d4 = themeDim(4), d5 = themeDim(5);
+
+  attach(&myMainTools, 0, 0, 1, d5);
+  anchor(&myMainTools, d4, d3, -(2 * d4) - 1, d5);
+  myMainTools.setTransparent(true);
+  myMainTools.setImageList(cButtonChild::bsNormal, &myImagesToolsMain);
+  myMainTools.setButton(idHome, string(txHome), 0);
+  myMainTools.setButton(idPlaces, string(txPlaces), 1);
+  if (mySave) myMainTools.setButton(idNewFolder, string(txNewFolder), 2);
+  myMainTools.setButtonAcceptFocus(false);
+
+  cChildElement* area = clientArea();
+  area->attach(&myNavi, 0, 0, 1, 22);
+  area->anchor(&myNavi, 0, 0, -1, 22);
+  myNavi.setNavigationProvider(&myProvider);
+  myNavi.setPassiveColor(themeColor(27), false);
+
+  area->attach(&myList, 0, 24, 1, 1);
+  area->anchor(&myList, 0, 24, -1, -80 - h);
+  myList.setColumn(colName, string(txName), 190, cCanvas::eAlignLeft);
+  myList.setColumn(colDate, string(txDate), 120, cCanvas::eAlignLeft);
+  myList.setColumn(colType, string(txType), 70, cCanvas::eAlignLeft);
+  myList.setColumn(colSize, string(txSize), 80, cCanvas::eAlignRight);
+  myList.setImageLists(&myImagesList, nullptr, nullptr);
+  myList.setMultiselect(myInfo && myInfo->multiSelect && !mySave);
+  myList.setSortType(colName, new cListViewChild::cListViewNameSortProvider);
+  const cListViewChild::cListViewU64PramSortProvider::tTransform keys[] = {
+      filechooseDateU64Transform, filechooseTypeU64Transform, filechooseSizeU64Transform};
+  for (int col : {colDate, colType, colSize}) {
+    auto* by = new cListViewChild::cListViewU64PramSortProvider;
+    by->setTransformProc(keys[col - colDate]);
+    myList.setSortType(col, by);
+  }
+
+  area->attach(&myLabel, 0, 0, 80, 22);
+  area->anchor(&myLabel, 0, -50 - h, 80, 22);
+  myLabel.setText(string(txFileName), cCanvas::eAlignLeft, false);
+  myLabel.setBgColor(themeColor(0));
+  myLabel.setFrameColor(themeColor(0));
+  area->attach(&myName, 80, 0, 1, 22);
+  area->anchor(&myName, 80, -50 - h, -280, 22);
+  if (myInfo && myInfo->file.ptr) myName.setText(myInfo->file.ptr, -1);
+  area->attach(&myFilters, 0, 0, 190, 22);
+  area->anchor(&myFilters, -191, -50 - h, 190, 22);
+  myFilters.allowEdit(false);
+  if (custom) {
+    area->attach(custom, 0, 0, 1, std::max(h, 1));
+    area->anchor(custom, 0, -18 - h, -1, h);
+  }
+  initFilters();
+
+  attach(&myControls, 0, 0, 1, 1);
+  myControls.setTransparent(true);
+  myControls.setImageList(cButtonChild::bsNormal, &myImagesToolsCtl);
+  myControls.setButton(idAccept, string(mySave ? txSave : txOpen), mySave ? 2 : 0);
+  myControls.setButton(idCancel, string(2), 1);
+  const int w = myControls.wantsWidth(), d7 = themeDim(7), d8 = themeDim(8), d9 = themeDim(9);
+  anchor(&myControls, -(d9 + w), -d8 - 1 - d7, w, d7);
+
+  if (myInfo) myInfo->results.destroy();
+  initList();
+}
+
+void cFileChooseDialog::initFilters() {
+  myPattern.set(static_cast<const char*>(nullptr));
+  if (!myInfo) return;
+  const long long count = std::min<long long>(myInfo->filters.count, 0x7FFFFFFF);
+  int first = -1;
+  for (int i = 0; i < count; ++i) {
+    const sFilterInfo& f = myInfo->filters[i];
+    if (!f.usable()) continue;
+    myFilters.setItem(i, f.name.ptr, indexTag(i), -1);
+    if (first < 0) {
+      first = i;
+      myPattern.set(f.pattern.ptr);
+    }
+  }
+  if (first < 0) {
+    myFilters.setItem(0, string(txAllFiles), indexTag(-1), -1);
+    myPattern.set("*");
+  }
+  int& chosen = myInfo->filter;
+  // Item 0 is missing when filter 0 is not usable; the first usable one
+  // stands in for it.
+  if (chosen < 0 || chosen >= count || !myInfo->filters[chosen].usable()) chosen = first < 0 ? 0 : first;
+  myFilters.select(chosen, true);
+}
+
+void cFileChooseDialog::initList() {
+  _guardchar<char> start, name;
+  if (!myInfo || !fileChooseStartFolder(myInfo->folder.ptr, myInfo->file.ptr, start, name)) return;
+  if (name.ptr) myName.setText(name.ptr, -1);
+  ls(start.ptr);
+}
+
+int cFileChooseDialog::entryType(int row) {
+  sFolderItemInfo* e = myProvider.listing().info(row);
+  return e ? e->type : -1;
+}
+
+void cFileChooseDialog::ls_data(bool sort) {
+  cFolderContents& listing = myProvider.listing();
+  const bool showHidden = myInfo && myInfo->showHidden;
+  myList.startChanges();
+  myList.clear();
+  for (int i = 0; i < listing.count(); ++i) {
+    sFolderItemInfo* e = listing.info(i);
+    if (!fileChooseShowsEntry(*e, showHidden, myPattern.ptr)) continue;
+    const sFileChooseRowLook look = fileChooseRowLook(e->type);
+    char size[32], date[32];
+    fileChooseSizeText(*e, size, sizeof size);
+    fileChooseDateText(e->modified, date, sizeof date);
+    myList.setItem(i, colName, e->label.ptr ? e->label.ptr : e->name.ptr, look.image, indexTag(i));
+    myList.setItem(i, colDate, date, -1, e);
+    myList.setItem(i, colType, look.typeText >= 0 ? string(look.typeText) : "", -1, indexTag(look.typeOrder));
+    myList.setItem(i, colSize, size, -1, e);
+  }
+  if (sort) {
+    myList.sort(colName);
+    myList.sort(colType);
+  }
+  myList.endChanges(true);
+  myMainTools.setEnabled(idNewFolder, listedFolder() != nullptr);
+  myList.focus();
+}
+
+void cFileChooseDialog::onFilterChange() {
+  if (!myInfo) return;
+  const long long a = reinterpret_cast<intptr_t>(myFilters.association(myFilters.selected()));
+  if (a >= 0 && a < myInfo->filters.count && myInfo->filters[a].pattern.ptr) {
+    myPattern.set(myInfo->filters[a].pattern.ptr);
+    myInfo->filter = static_cast<int>(a);
+  } else {
+    myPattern.set("*");
+  }
+  // While a navigation runs the job owns the listing; its end refills the
+  // list with the new pattern.
+  if (myNavi.naviMode() == cNavigationChild::nmNormal && listedFolder()) ls_data(true);
+}
+
+void cFileChooseDialog::listPlaces() {
+  myProvider.listing().enumSpecialLocations();
+  ls_data(false);
+}
+
+void cFileChooseDialog::relist() {
+  if (!listedFolder()) {
+    listPlaces();
+    return;
+  }
+  _guardchar<char> folder(listedFolder());
+  ls(folder.ptr);
+}
+
+void cFileChooseDialog::onListAction(cChildAction* a) {
+  const int row = a->code == cListViewChild::laActivate || a->code == cListViewChild::laSelection
+                      ? static_cast<cListViewChild::cListViewItemAction*>(a)->value
+                      : -1;
+  _guardchar<char> path;
+  switch (a->code) {
+    case acContextRequest:
+      onContextRequest(a);
+      return;
+    case cListViewChild::laActivate:
+      if (!entryPath(row, path)) return;
+      if (entryType(row) == fotFile)
+        choose(path.ptr, false);
+      else if (fileChooseOpensAsFolder(entryType(row)))
+        ls(path.ptr);
+      return;
+    case cListViewChild::laSelection:
+      if (entryType(row) == fotFile) myName.setText(myProvider.listing().info(row)->name.ptr, -1);
+      return;
+    case cListViewChild::laRefresh:
+      relist();
+      return;
+    default:
+      return;
+  }
+}
+
+bool cFileChooseDialog::onAction(cChildElement* sender, cChildAction* a) {
+  if (!a) return cCustomForm::onAction(sender, a);
+  if (sender == &myFilters && a->code == acChange) {
+    onFilterChange();
+    return true;
+  }
+  if (sender == &myList) {
+    // The job may be rewriting the listing the rows point into.
+    if (myNavi.naviMode() == cNavigationChild::nmNormal) onListAction(a);
+    return a->code == acContextRequest ||
+           (a->code >= cListViewChild::laActivate && a->code <= cListViewChild::laBack);
+  }
+  if (sender == &myNavi && a->code == cNavigationChild::naSetPath) {
+    if (!static_cast<cNavigationChild::cNaviSetPathAction*>(a)->path.ptr) {
+      ls_data(true);
+      myNavi.postAction(new cChildAction(cNavigationChild::naNormal));
+    }
+    return true;
+  }
+  if ((sender == &myMainTools || sender == &myControls) && a->code == acChange) {
+    const int id = static_cast<cToolBarChild::cTbButtonAction*>(a)->id;
+    _guardchar<char> home;
+    if (sender == &myControls) {
+      if (id == idAccept) onFormAccept();
+      if (id == idCancel) onFormCancel();
+    } else if (id == idHome && cFolderContents::getHome(home)) {
+      ls(home.ptr);
+    } else if (id == idPlaces && myNavi.naviMode() == cNavigationChild::nmNormal) {
+      listPlaces();
+      myNavi.setPath("");
+    } else if (id == idNewFolder) {
+      mkdir();
+    }
+    return true;
+  }
+  return cCustomForm::onAction(sender, a);
+}
+
+bool cFileChooseDialog::onFormCancel() {
+  end_modal(0);
+  return true;
+}

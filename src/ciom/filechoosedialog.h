@@ -1,0 +1,112 @@
+// The modal file chooser, to open a file or to name one to save: Home,
+// Places and (saving) New folder above a path bar, a four-column list of the
+// folder, the name field, the filter choice and Open/Save and Cancel. Folders
+// are read on the path bar's job thread; the list is filled from the listing
+// only once the job has said it is done.
+#pragma once
+
+#include "base/buffers.h"
+#include "base/guardchar.h"
+#include "base/list.h"
+#include "ciom/combobox.h"
+#include "ciom/customform.h"
+#include "ciom/edit.h"
+#include "ciom/listview.h"
+#include "ciom/navigationchild.h"
+#include "ciom/pictureslist.h"
+#include "ciom/staticelement.h"
+#include "ciom/toolbar.h"
+
+class cFileChooseDialog : public cCustomForm {
+ public:
+  struct sFilterInfo {
+    _guardchar<char> name;
+    _guardchar<char> pattern;    // wildcard patterns separated by ";"
+    _guardchar<char> extension;  // without the dot; may be empty
+    bool usable() const { return name.ptr && *name.ptr && pattern.ptr && *pattern.ptr; }
+  };
+
+  // A caller's element shown under the name row; it may keep the dialog
+  // open when the user picks a file.
+  class cCustomElement : public cChildElement {
+   public:
+    virtual bool acceptFileChoice() { return true; }
+    virtual int customWidth() { return 0; }
+    virtual int customHeight() { return 0; }
+  };
+
+  struct sFileChooseInfo {
+    _guardchar<char> file;    // in: start name or path; out: the chosen path
+    _guardchar<char> folder;  // in: where to open
+    int filter = 0;           // in: preselected; out: the one chosen last
+    bool namedCustomFilter = false;
+    bool multiSelect = false;  // open mode only
+    _classbuf<sFilterInfo> filters;
+    bool showHidden = false;
+    _List<_guardchar<char>> results;  // out: the further selected files
+    cCustomElement* customElement = nullptr;
+
+    sFileChooseInfo() = default;
+    sFileChooseInfo(const sFileChooseInfo&) = delete;
+    sFileChooseInfo& operator=(const sFileChooseInfo&) = delete;
+    ~sFileChooseInfo() { results.destroy(); }
+  };
+
+  static cPicturesList myImagesToolsMain;
+  static cPicturesList myImagesToolsCtl;
+  static cPicturesList myImagesList;
+
+  // True when the user chose a file; info.file then holds its full path.
+  static bool open(cChildElement* parent, const char* caption, sFileChooseInfo& info);
+  static bool save(cChildElement* parent, const char* caption, sFileChooseInfo& info);
+
+  void ls(const char* path) { myNavi.navigate(path); }
+  const char* wantLangResource() override { return "ciom::filechoose"; }
+  void onConstruct() override;
+  bool onAction(cChildElement* sender, cChildAction* a) override;
+  bool onFormAccept() override;
+  bool onFormCancel() override;
+
+  cToolBarChild& mainTools() { return myMainTools; }
+  cNavigationChild& navigation() { return myNavi; }
+  cListViewChild& list() { return myList; }
+  cEditChild& nameField() { return myName; }
+  cComboBoxChild& filterCombo() { return myFilters; }
+  cToolBarChild& controls() { return myControls; }
+  const char* pattern() const { return myPattern.ptr; }
+
+ private:
+  static bool run(cChildElement* parent, const char* caption, sFileChooseInfo& info, bool saving);
+  void initFilters();
+  void initList();
+  void ls_data(bool sort);
+  void onFilterChange();
+  // Home and the listing's folder; null at the special locations.
+  const char* listedFolder() { return myProvider.listing().folder(); }
+  bool entryPath(int row, _guardchar<char>& out) { return myProvider.listing().path(row, out); }
+  int entryType(int row);
+  void listPlaces();
+  void relist();
+  void onListAction(cChildAction* a);
+  void onContextRequest(cChildAction* a);
+  bool acceptTyped(const char* typed);
+  void showTypedPattern(const char* typed);
+  bool acceptSelectedFiles();
+  // `file` = path; the further selected files go to `results` when asked.
+  void choose(const char* path, bool withSelected);
+  void endSODialog();
+  void mkdir();
+
+  cToolBarChild myMainTools;
+  cNavigationChild myNavi;
+  cListViewChild myList;
+  cEditChild myName;
+  cComboBoxChild myFilters;
+  cToolBarChild myControls;
+  cStaticElement myLabel;
+  // After the elements: its job is ended before the listing goes.
+  cFileChooseListFolder myProvider;
+  _guardchar<char> myPattern;
+  bool mySave = false;
+  sFileChooseInfo* myInfo = nullptr;
+};

@@ -1,0 +1,176 @@
+#include "ciom/folderchoosedialog.h"
+
+#include <cstring>
+
+#include "ciom/folderchoose_path.h"
+#include "ciom/messageform.h"
+#include "ciom/newfolder.h"
+#include "ciom/newfolderform.h"
+#include "ciom/popupmaster.h"
+#include "ciom/themeuse.h"
+
+namespace {
+enum { idNewFolder = 1, idSelect = 1, idCancel = 2 };
+enum { txComputer = 0, txNewFolder = 5, txSelect = 6, txCancel = 7 };
+constexpr long long kPathFieldLimit = 32768;
+constexpr int kContextMenuWidth = 100;
+}  // namespace
+
+cPicturesList cFolderChooseDialog::myImagesToolsMain;
+cPicturesList cFolderChooseDialog::myImagesToolsCtl;
+cPicturesList cFolderChooseDialog::myImagesList;
+
+bool cFolderChooseDialog::choose(cChildElement* parent, const char* caption, _guardchar<char>& folder) {
+  if (!parent) return false;
+  auto* dialog = new cFolderChooseDialog;
+  dialog->myFolder = &folder;
+  return parent->modal(caption ? caption : "", 350, 450, dialog, true) == 1;
+}
+
+void cFolderChooseDialog::onConstruct() {
+  cCustomForm::onConstruct();
+  if (!myImagesToolsMain.image(0)) myImagesToolsMain.refImage(0, themePict(84));
+  if (!myImagesToolsCtl.image(0)) {
+    myImagesToolsCtl.refImage(0, themePict(80));
+    myImagesToolsCtl.refImage(1, themePict(78));
+    myImagesToolsCtl.refImage(2, themePict(81));
+  }
+  if (!myImagesList.image(0)) {
+    myImagesList.refImage(0, themePict(43));
+    myImagesList.refImage(1, themePict(48));
+    myImagesList.refImage(2, themePict(42));
+  }
+  setMinSize(300, 350);
+  const int d3 = themeDim(3), d4 = themeDim(4), d5 = themeDim(5);
+
+  attach(&myMainTools, 0, 0, 1, d5);
+  anchor(&myMainTools, d4, d3, -(2 * d4) - 1, d5);
+  myMainTools.setTransparent(true);
+  myMainTools.setImageList(cButtonChild::bsNormal, &myImagesToolsMain);
+  myMainTools.setButton(idNewFolder, string(txNewFolder), 0);
+
+  clientArea()->attach(&myTree, 0, 0, 1, 1);
+  clientArea()->anchor(&myTree, 0, 0, -1, -29);
+  myTree.setImageLists(&myImagesList, nullptr, nullptr);
+  clientArea()->attach(&myField, 0, 0, 1, 18);
+  clientArea()->anchor(&myField, 0, -26, -1, 18);
+  myField.setMaxLen(kPathFieldLimit);
+
+  initBasicView();
+
+  attach(&myControls, 0, 0, 1, 1);
+  myControls.setTransparent(true);
+  myControls.setImageList(cButtonChild::bsNormal, &myImagesToolsCtl);
+  myControls.setButton(idSelect, string(txSelect), 0);
+  myControls.setButton(idCancel, string(txCancel), 1);
+  const int w = myControls.wantsWidth(), d7 = themeDim(7), d8 = themeDim(8), d9 = themeDim(9);
+  anchor(&myControls, -(d9 + w), -d8 - 1 - d7, w, d7);
+
+  _guardchar<char> start;
+  const bool hasStart = myFolder && folderChooseStartFolder(myFolder->ptr, start);
+  if (myFolder) myFolder->set(static_cast<const char*>(nullptr));
+  if (hasStart)
+    navigate(start.ptr);
+  else
+    myMainTools.setEnabled(idNewFolder, false);
+  myField.focus();
+}
+
+// The start folder was selected before the window had its size, so its row
+// is brought into view only now.
+bool cFolderChooseDialog::onAfterConstruct() {
+  if (myCurrent && myCurrent->element) myTree.scrollToChild(myCurrent->element);
+  return false;
+}
+
+void cFolderChooseDialog::initBasicView() {
+  myCurrent = nullptr;
+  myNodes.initBasicView(string(txComputer));
+}
+
+void cFolderChooseDialog::navigate(const char* path) {
+  cTreeFoldersContentItem* node = myNodes.navigate(path);
+  if (node) makeCurrent(node->row);
+}
+
+void cFolderChooseDialog::makeCurrent(cTreeViewChild::cTreeViewItem* row) {
+  cTreeFoldersContentItem* node = cFolderChooseTree::nodeOf(row);
+  if (!node) return;
+  const char* path = node->path.ptr;
+  if (myFolder) myFolder->set(path);
+  myField.setText(path ? path : "", -1);
+  myMainTools.setEnabled(idNewFolder, path != nullptr);
+  myCurrent = row;
+}
+
+void cFolderChooseDialog::mkdir() {
+  cTreeFoldersContentItem* node = cFolderChooseTree::nodeOf(myCurrent);
+  if (!node || !node->path.ptr) return;
+  _guardchar<char> name;
+  if (!cNewFolderNameReqForm::reqNewFolderName(this, name, nullptr)) return;
+  _guardchar<char> made;
+  const eNewFolderOutcome outcome = makeNewFolder(node->path.ptr, name.ptr, made);
+  if (outcome == nfoCreated) {
+    lsUnder(node);
+    return;
+  }
+  const int text = newFolderMessage(outcome, false);
+  if (outcome == nfoFolderExists)
+    cMessageForm::warningbox(this, string(text), nullptr);
+  else
+    cMessageForm::errorbox(this, string(text), nullptr);
+}
+
+void cFolderChooseDialog::onContextRequest(cTreeViewChild::cTreeItemCtxAction* a) {
+  cTreeFoldersContentItem* node = cFolderChooseTree::nodeOf(a->item);
+  if (!node || !node->path.ptr) return;
+  cPopupMaster::tItems items;
+  items.insert(idNewFolder)->text.set(string(txNewFolder));
+  sPoint at{a->x, a->y};
+  myTree.absPos(at);
+  cPopupMaster::sPopupConfig config;
+  config.minWidth = kContextMenuWidth;
+  if (cPopupMaster::simplePopup(this, &items, at.x, at.y, &config) != idNewFolder) return;
+  makeCurrent(a->item);
+  mkdir();
+}
+
+bool cFolderChooseDialog::onAction(cChildElement* sender, cChildAction* a) {
+  if (!a) return cCustomForm::onAction(sender, a);
+  if (sender == &myTree && a->code == cTreeViewChild::tvContext) {
+    onContextRequest(static_cast<cTreeViewChild::cTreeItemCtxAction*>(a));
+    return true;
+  }
+  if (sender == &myTree && a->code == cTreeViewChild::tvSelection) {
+    auto* row = static_cast<cTreeViewChild::cTreeItemAction*>(a)->item;
+    cTreeFoldersContentItem* node = cFolderChooseTree::nodeOf(row);
+    if (node && !node->listed) lsUnder(node);
+    makeCurrent(row);
+    return true;
+  }
+  if ((sender == &myMainTools || sender == &myControls) && a->code == cToolBarChild::acChange) {
+    const int id = static_cast<cToolBarChild::cTbButtonAction*>(a)->id;
+    if (sender == &myMainTools && id == idNewFolder) mkdir();
+    if (sender == &myControls && id == idSelect) onFormAccept();
+    if (sender == &myControls && id == idCancel) onFormCancel();
+    return true;
+  }
+  return cCustomForm::onAction(sender, a);
+}
+
+bool cFolderChooseDialog::onFormAccept() {
+  const char* typed = myField.text();
+  if (myFolder && myFolder->ptr && typed && std::strcmp(myFolder->ptr, typed) == 0) {
+    end_modal(1);
+    return true;
+  }
+  _guardchar<char> path(typed ? typed : "");
+  cFolderContents::adjustPath(path.ptr);
+  navigate(path.ptr);
+  return true;
+}
+
+bool cFolderChooseDialog::onFormCancel() {
+  end_modal(0);
+  return true;
+}

@@ -1,0 +1,265 @@
+// The file chooser through scripted modal runs over a real folder tree, with
+// HOME pointed at it; the navigation job runs for real and each script waits
+// (bounded) for the path bar to come back to normal.
+#include "ciom/filechoosedialog.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "base/tests/scratch_dir.h"
+#include "ciom/newfolderform.h"
+#include "support/formplatform.h"
+
+namespace {
+
+using cDialog = cFileChooseDialog;
+const int kEnter = cChildElement::kcEnter, kEscape = cChildElement::kcEscape;
+constexpr int kF5 = 450;
+
+struct sFilter {
+  const char *name, *pattern, *extension;
+};
+
+class FileChooseDialog : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    cFormTestTarget::reset();
+    cFormTestTarget::useLanguage(eLangENG);
+    window.bind(&parent, 1000, 800);
+    if (const char* h = getenv("HOME")) savedHome = h;
+    setenv("HOME", tmp.root.c_str(), 1);
+    for (const char* d : {"/docs", "/.cache"}) mkdir(tmp.file(d).c_str(), 0755);
+    file("small.txt", 10, 1999);
+    file("big.bin", 5 * 1024 + 1023, 2021);
+    file(".hidden.txt", 2048, 2020);
+    file("docs/inner.txt", 1, 2020);
+    EXPECT_EQ(symlink("small.txt", tmp.file("link.txt").c_str()), 0);
+    EXPECT_EQ(mkfifo(tmp.file("pipe").c_str(), 0644), 0);
+    cFolderContents::setTime(tmp.file("docs").c_str(), 2022, 1, 2, 3, 4, 5);
+  }
+  void TearDown() override {
+    savedHome.empty() ? unsetenv("HOME") : setenv("HOME", savedHome.c_str(), 1);
+    cFormTestTarget::reset();
+  }
+  void file(const std::string& name, long size, int year) {
+    FILE* f = std::fopen(tmp.file(name).c_str(), "wb");
+    ASSERT_TRUE(f);
+    for (long i = 0; i < size; ++i) std::fputc('x', f);
+    std::fclose(f);
+    cFolderContents::setTime(tmp.file(name).c_str(), year, 3, 4, 5, 6, 7);
+  }
+  void setFilters(cDialog::sFileChooseInfo& info, std::vector<sFilter> filters) {
+    info.filters.set(static_cast<long long>(filters.size()));
+    for (size_t i = 0; i < filters.size(); ++i) {
+      info.filters[i].name.set(filters[i].name);
+      info.filters[i].pattern.set(filters[i].pattern);
+      info.filters[i].extension.set(filters[i].extension);
+    }
+  }
+  // Runs the dialog with `script` once its first listing is shown.
+  bool run(bool saving, cDialog::sFileChooseInfo& info,
+           std::function<void(cDialog&, cFormTestTarget&)> script) {
+    cFormTestTarget::scripts.push_back([script](cFormTestTarget& w) {
+      auto& d = *static_cast<cDialog*>(w.form);
+      ASSERT_TRUE(idle(w, d));
+      script(d, w);
+      if (!w.ended()) w.key(kEscape);
+    });
+    return saving ? cDialog::save(&parent, "Files", info) : cDialog::open(&parent, "Files", info);
+  }
+  static bool idle(cFormTestTarget& w, cDialog& d) {
+    for (int i = 0; i < 2500; ++i) {
+      w.settle();
+      if (d.navigation().naviMode() == cNavigationChild::nmNormal) return true;
+      w.waitForNote(2);
+    }
+    return false;
+  }
+  // The rows in shown order, one column's texts.
+  static std::vector<std::string> column(cDialog& d, int col) {
+    std::vector<std::string> out;
+    for (int r = d.list().firstBySort(); r >= 0; r = d.list().nextBySort(r))
+      out.push_back(d.list().text(r, col));
+    return out;
+  }
+  static int rowNamed(cDialog& d, const char* name) {
+    for (int r = d.list().firstBySort(); r >= 0; r = d.list().nextBySort(r))
+      if (std::string(d.list().text(r, 1)) == name) return r;
+    return -1;
+  }
+  ScratchDir tmp;
+  std::string savedHome;
+  cFormTestTarget window;
+  cChildElement parent;
+};
+
+TEST_F(FileChooseDialog, RowsTextsAndSorting) {
+  cDialog::sFileChooseInfo info;
+  std::vector<std::vector<std::string>> seen;
+  std::vector<std::string> filters;
+  run(false, info, [&](cDialog& d, cFormTestTarget&) {
+    filters.push_back(d.filterCombo().text(0) ? d.filterCombo().text(0) : "");
+    filters.push_back(d.filterCombo().text(1) ? d.filterCombo().text(1) : "");
+    for (int col = 1; col <= 4; ++col) seen.push_back(column(d, col));
+    for (int col : {1, 2, 4}) {
+      d.list().sort(col);
+      seen.push_back(column(d, 1));
+    }
+  });
+  EXPECT_EQ(filters, (std::vector<std::string>{"All files", ""}));
+  // Folders first, then by name; hidden entries and the FIFO stay out.
+  using v = std::vector<std::string>;
+  ASSERT_EQ(seen.size(), 7u);
+  EXPECT_EQ(seen[0], (v{"docs", "big.bin", "link.txt", "small.txt"}));
+  EXPECT_EQ(seen[1],
+            (v{"02.01.2022 03:04:05", "04.03.2021 05:06:07", "04.03.1999 05:06:07", "04.03.1999 05:06:07"}));
+  EXPECT_EQ(seen[2], (v{"File folder", "File", "File", "File"}));
+  EXPECT_EQ(seen[3], (v{"", "5 KB", "0 KB", "0 KB"}));
+  EXPECT_EQ(seen[4], (v{"big.bin", "docs", "link.txt", "small.txt"}));
+  EXPECT_EQ(seen[5], (v{"link.txt", "small.txt", "big.bin", "docs"}));
+  EXPECT_EQ(seen[6], (v{"docs", "link.txt", "small.txt", "big.bin"}));
+}
+
+TEST_F(FileChooseDialog, FiltersPatternsAndHidden) {
+  const struct {
+    bool showHidden;
+    const char* typed;  // then Enter
+    std::vector<std::string> rows;
+    const char* combo;
+  } cases[] = {
+      {false, nullptr, {"docs", "link.txt", "small.txt"}, "Text"},
+      {true, nullptr, {".cache", "docs", ".hidden.txt", "link.txt", "small.txt"}, "Text"},
+      {false, "*.bin", {"docs", "big.bin"}, "Custom (*.bin)"},
+      {false, "docs", {"inner.txt"}, "Text"},
+  };
+  for (const auto& c : cases) {
+    cDialog::sFileChooseInfo info;
+    setFilters(info, {{"", "*.zip", "zip"}, {"Text", "*.txt", "txt"}});
+    info.filter = 7;
+    info.showHidden = c.showHidden;
+    std::vector<std::string> rows;
+    std::string combo, field;
+    bool open = false;
+    run(false, info, [&](cDialog& d, cFormTestTarget& w) {
+      if (c.typed) {
+        d.nameField().setText(c.typed, -1);
+        w.key(kEnter);
+        open = !w.ended();
+        idle(w, d);
+        field = d.nameField().text();
+      }
+      rows = column(d, 1);
+      combo = d.filterCombo().text();
+    });
+    EXPECT_EQ(rows, c.rows) << (c.typed ? c.typed : "");
+    EXPECT_EQ(combo, c.combo);
+    EXPECT_EQ(info.filter, 1);
+    EXPECT_TRUE(!c.typed || (open && (std::string(c.typed) != "docs" || field.empty())));
+  }
+}
+
+TEST_F(FileChooseDialog, AcceptAndSaveNames) {
+  const struct {
+    bool saving, multi;
+    const char* typed;
+    std::vector<const char*> select;  // rows selected before Enter
+    bool ends;
+    const char* file;  // under the tree
+    int results;
+  } cases[] = {
+      {false, false, "small.txt", {}, true, "/small.txt", 0},
+      {false, false, "missing.txt", {}, false, "", 0},
+      {false, true, "x", {"small.txt", "big.bin"}, true, "/small.txt", 1},
+      {true, false, "report", {}, true, "/report.zip", 0},
+      {true, false, "report.zip", {}, true, "/report.zip", 0},
+      {true, false, "report.ZIP", {}, true, "/report.ZIP.zip", 0},
+      {true, false, "small.txt", {}, true, "/small.txt.zip", 0},
+      {true, false, "nowhere/x", {}, false, "", 0},
+  };
+  for (const auto& c : cases) {
+    cDialog::sFileChooseInfo info;
+    setFilters(info, {{"Zip", "*", "zip"}});
+    info.multiSelect = c.multi;
+    bool ended = false;
+    run(c.saving, info, [&](cDialog& d, cFormTestTarget& w) {
+      for (const char* name : c.select) d.list().setSelected(rowNamed(d, name), true);
+      d.nameField().setText(c.typed, -1);
+      w.key(kEnter);
+      ended = w.ended();
+    });
+    EXPECT_EQ(ended, c.ends) << c.typed;
+    EXPECT_EQ(info.file.ptr ? std::string(info.file.ptr) : "", c.ends ? tmp.root + c.file : "") << c.typed;
+    int results = 0;
+    for (auto* r = info.results.head; r; r = r->next) ++results;
+    EXPECT_EQ(results, c.results) << c.typed;
+  }
+}
+
+TEST_F(FileChooseDialog, RefreshPlacesAndHome) {
+  cDialog::sFileChooseInfo info;
+  info.folder.set(tmp.file("docs").c_str());
+  std::vector<std::string> afterF5, places, home;
+  std::string barPath;
+  run(false, info, [&](cDialog& d, cFormTestTarget& w) {
+    file("docs/late.txt", 1, 2020);
+    w.key(kF5);
+    idle(w, d);
+    afterF5 = column(d, 1);
+    cToolBarChild::cTbButtonAction placesButton(2);
+    d.onAction(&d.mainTools(), &placesButton);
+    places = column(d, 1);
+    barPath = d.navigation().path() ? d.navigation().path() : "(null)";
+    cToolBarChild::cTbButtonAction homeButton(1);
+    d.onAction(&d.mainTools(), &homeButton);
+    idle(w, d);
+    home = column(d, 1);
+  });
+  EXPECT_EQ(afterF5, (std::vector<std::string>{"inner.txt", "late.txt"}));
+  EXPECT_EQ(places.front(), "Home folder");
+  EXPECT_EQ(barPath, "");
+  EXPECT_EQ(home.front(), "docs");
+}
+
+TEST_F(FileChooseDialog, NewFolderCreatesOrExplains) {
+  const struct {
+    std::string name;
+    const char* box;  // caption of the box, null: none
+    bool yes;
+    const char* listedAfter;  // a row shown afterwards
+  } cases[] = {
+      {"made", nullptr, false, "made"},
+      {"small.txt", "Error", false, "small.txt"},
+      {"docs", "Confirm", true, "inner.txt"},
+      {"pipe", "Error", false, "docs"},
+      {std::string(300, 'n'), "Error", false, "docs"},
+  };
+  for (const auto& c : cases) {
+    cDialog::sFileChooseInfo info;
+    std::vector<std::string> rows;
+    run(true, info, [&](cDialog& d, cFormTestTarget& w) {
+      cFormTestTarget::scripts.push_back([&](cFormTestTarget& form) {
+        static_cast<cNewFolderNameReqForm*>(form.form)->field().setText(c.name.c_str(), -1);
+        form.key(kEnter);
+      });
+      if (c.box)
+        cFormTestTarget::scripts.push_back([&](cFormTestTarget& box) { box.key(c.yes ? kEnter : kEscape); });
+      cToolBarChild::cTbButtonAction newFolder(3);
+      d.onAction(&d.mainTools(), &newFolder);
+      idle(w, d);
+      rows = column(d, 1);
+    });
+    EXPECT_EQ(cFormTestTarget::runs.back().caption, c.box ? c.box : "Enter new folder name") << c.name;
+    EXPECT_NE(std::find(rows.begin(), rows.end(), c.listedAfter), rows.end()) << c.name;
+  }
+}
+
+}  // namespace

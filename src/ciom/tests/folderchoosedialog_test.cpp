@@ -1,0 +1,135 @@
+// The folder chooser through scripted modal runs over a real folder tree:
+// where it starts, Select needing a shown folder, and New folder with each
+// thing a name can already be.
+#include "ciom/folderchoosedialog.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "base/tests/scratch_dir.h"
+#include "ciom/newfolderform.h"
+#include "support/formplatform.h"
+
+namespace {
+
+using cNode = cFolderChooseDialog::cTreeFoldersContentItem;
+const int kEnter = cChildElement::kcEnter, kEscape = cChildElement::kcEscape;
+
+class FolderChooseDialog : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    cFormTestTarget::reset();
+    cFormTestTarget::useLanguage(eLangENG);
+    window.bind(&parent, 1000, 800);
+    for (const char* d : {"/a", "/a/b", "/a/b/c", "/a/b/c/d", "/a/.hid"}) mkdir(tmp.file(d).c_str(), 0755);
+    close(open(tmp.file("a/f.txt").c_str(), O_CREAT | O_WRONLY, 0644));
+    mkfifo(tmp.file("a/pipe").c_str(), 0644);
+  }
+  void TearDown() override { cFormTestTarget::reset(); }
+  // Queues the dialog's own script, then answers each nested run in turn.
+  void play(std::function<void(cFolderChooseDialog&, cFormTestTarget&)> script) {
+    cFormTestTarget::scripts.push_back(
+        [script](cFormTestTarget& w) { script(*static_cast<cFolderChooseDialog*>(w.form), w); });
+  }
+  static std::vector<std::string> labelsUnder(cNode* n) {
+    std::vector<std::string> out;
+    for (cTreeItem* c = n ? n->child : nullptr; c; c = c->next)
+      out.push_back(static_cast<cNode*>(c)->row->text);
+    return out;
+  }
+  ScratchDir tmp;
+  cFormTestTarget window;
+  cChildElement parent;
+};
+
+TEST_F(FolderChooseDialog, StartFolderAndSelect) {
+  const struct {
+    const char* start;  // under the scratch tree; null: nothing
+    const char* shown;  // what the field shows at first
+    bool newFolder;
+    const char* typed;  // typed then Select once
+    int ends;           // after a second Select, or Escape when 0
+    const char* chosen;
+  } cases[] = {
+      {"/a/f.txt", "/a", true, nullptr, 1, "/a"}, {"/a/b/c/d", "/a/b/c/d", true, nullptr, 1, "/a/b/c/d"},
+      {"/missing", "", false, nullptr, 0, ""},    {"/missing", "", false, "/a/b", 1, "/a/b"},
+      {"/a", "/a", true, "/a/nothere", 0, "/a"},  // changes nothing, Select neither
+      {"/a", "/a", true, "/a/b/", 1, "/a/b"},
+  };
+  for (const auto& c : cases) {
+    const std::string start = c.start ? tmp.root + c.start : "";
+    const std::string shown = *c.shown ? tmp.root + c.shown : "";
+    std::string fieldAtStart;
+    bool newFolderOn = false, stayedOpen = false;
+    play([&](cFolderChooseDialog& d, cFormTestTarget& w) {
+      fieldAtStart = d.field().text() ? d.field().text() : "";
+      newFolderOn = d.mainTools().isEnabled(1);
+      if (c.typed) {
+        d.field().setText((tmp.root + c.typed).c_str(), -1);
+        w.key(kEnter);
+        stayedOpen = !w.ended();
+      }
+      w.key(c.ends ? kEnter : kEscape);
+    });
+    _guardchar<char> folder(start.c_str());
+    EXPECT_EQ(cFolderChooseDialog::choose(&parent, "Choose", folder), c.ends == 1) << start;
+    EXPECT_EQ(fieldAtStart, shown) << start;
+    EXPECT_EQ(newFolderOn, c.newFolder) << start;
+    EXPECT_EQ(std::string(folder.ptr ? folder.ptr : ""), *c.chosen ? tmp.root + c.chosen : "") << start;
+    EXPECT_TRUE(!c.typed || stayedOpen) << start;
+    EXPECT_EQ(cFormTestTarget::runs.back().caption, "Choose");
+    EXPECT_EQ(cFormTestTarget::runs.back().w, 350);
+  }
+  _guardchar<char> folder("/");
+  EXPECT_FALSE(cFolderChooseDialog::choose(nullptr, "x", folder));
+}
+
+TEST_F(FolderChooseDialog, NewFolderCreatesOrExplains) {
+  const struct {
+    std::string name;
+    const char* box;  // caption of the box shown, null: none
+    const char* text;
+  } cases[] = {
+      {"made", nullptr, nullptr},
+      {"f.txt", "Error", "File already exists."},
+      {"b", "Warning", "Folder already exists."},
+      {".hid", "Warning", "Folder already exists."},
+      {"pipe", "Error", "Special object already exists."},
+      {std::string(300, 'n'), "Error", "Unable to create directory."},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> listed;
+    std::string boxText;
+    play([&](cFolderChooseDialog& d, cFormTestTarget& w) {
+      cFormTestTarget::scripts.push_back([&](cFormTestTarget& nameForm) {
+        static_cast<cNewFolderNameReqForm*>(nameForm.form)->field().setText(c.name.c_str(), -1);
+        nameForm.key(kEnter);
+      });
+      if (c.box)
+        cFormTestTarget::scripts.push_back([&](cFormTestTarget& box) {
+          cChildElement* area = static_cast<cCustomForm*>(box.form)->clientArea();
+          for (cChildElement* e = area->getFirstChild(); e; e = area->getNextChild(e))
+            if (e->text() && boxText.empty()) boxText = e->text();
+          box.key(kEnter);
+        });
+      d.mkdir();
+      listed = labelsUnder(cFolderChooseTree::nodeOf(d.tree().selected()));
+      w.key(kEscape);
+    });
+    _guardchar<char> folder(tmp.file("a").c_str());
+    cFolderChooseDialog::choose(&parent, "Choose", folder);
+    EXPECT_EQ(cFormTestTarget::runs.back().caption, c.box ? c.box : "Enter new folder name") << c.name;
+    EXPECT_EQ(boxText, c.text ? c.text : "") << c.name;
+    const bool shows = std::find(listed.begin(), listed.end(), c.name) != listed.end();
+    EXPECT_EQ(shows, c.name == "made" || c.name == "b") << c.name;
+  }
+}
+
+}  // namespace
