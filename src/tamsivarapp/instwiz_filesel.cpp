@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/folder.h"
+#include "ciom/folderchoosedialog.h"
 #include "ciom/messageform.h"
 #include "tamsivarapp/installinit.h"
 #include "tamsivarapp/instwiz_art.h"
@@ -45,7 +46,7 @@ bool plainName(const char* s) {
 
 }  // namespace
 
-cFileSelectPanel::tChooser cFileSelectPanel::chooseFolder = nullptr;
+cFileSelectPanel::tChooser cFileSelectPanel::chooseFolder = cFolderChooseDialog::choose;
 bool (*cFileSelectPanel::volInfo)(const char*, unsigned long long&, unsigned long long&) =
     cFolderContents::getVolInfo;
 cPicture cFileSelectPanel::myPictFolder;

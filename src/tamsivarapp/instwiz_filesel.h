@@ -15,7 +15,8 @@
 class cFileSelectPanel : public cChildElement {
  public:
   // The folder chooser: true with the chosen folder in `path` when the user
-  // accepted one. Null leaves "Browse..." disabled.
+  // accepted one; tests put their own here. Null leaves "Browse..."
+  // disabled.
   using tChooser = bool (*)(cChildElement* parent, const char* title, _guardchar<char>& path);
   static tChooser chooseFolder;
   // Total and available bytes of the volume holding `path`.
