@@ -54,7 +54,9 @@ void cFinishPanel::addRunBoxes(sPkgInstallContext* ctx) {
     const cSoftPkgScenario::sOnCompletionRun& run = r->value;
     const char* program = run.program.ptr ? run.program.ptr : "";
     if (run.arguments.ptr && *run.arguments.ptr) {
-      a.command.set(("\"" + std::string(program) + "\" " + run.arguments.ptr).c_str());
+      std::string command = "\"";
+      command.append(program).append("\" ").append(run.arguments.ptr);
+      a.command.set(command.c_str());
     } else {
       a.command.set(program);
     }

@@ -107,6 +107,9 @@ struct Wizard : ::testing::Test {
   void waitForStepAfter(int step) {
     for (int i = 0; i < 200 && wizard->current() == step; ++i) window.waitAndSettle(50);
   }
+  void waitForFinish() {
+    for (int i = 0; i < 200 && wizard->currentKind() != K::skFinish; ++i) window.waitAndSettle(50);
+  }
   static void yes(cWizTestWindow& w) { w.key(cChildElement::kcEnter); }
   static void no(cWizTestWindow& w) { w.key(cChildElement::kcEscape); }
 
@@ -285,7 +288,7 @@ TEST_F(Wizard, TargetChecksNameTheFirstOffendingPathAndTheVolumeMustHaveRoom) {
     cWizTestWindow::shown.clear();
     window.key(cChildElement::kcEnter);
     if (c.message < 0) {
-      waitForStepAfter(wizard->current());
+      waitForFinish();
       EXPECT_EQ(wizard->currentKind(), K::skFinish);
       EXPECT_TRUE(cWizTestWindow::shown.empty());
     } else {
@@ -380,7 +383,7 @@ TEST_F(Wizard, DeprecatedMarksDecideTheRemovalAndNoStepChangesWhileItRuns) {
   waitForStepAfter(0);
   EXPECT_EQ(readFile(marker), "slow\nquick\n");
   // The installation ran after the removal and ended on the finish.
-  waitForStepAfter(wizard->current());
+  waitForFinish();
   EXPECT_EQ(wizard->currentKind(), K::skFinish);
   EXPECT_FALSE(ctx->removals.head);
 }

@@ -4,6 +4,7 @@
 // (message boxes) played by scripts the test queues.
 #pragma once
 
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -143,12 +144,16 @@ class cWizTestWindow : public cWindowRequestTarget {
     auto* form = dynamic_cast<cCustomForm*>(e);
     std::string out;
     if (!form) return out;
-    for (cChildElement* c = form->clientArea()->getFirstChild(); c; c = form->clientArea()->getNextChild(c)) {
+    // Children are kept in no particular order: the lines go top down.
+    std::vector<std::pair<int, std::string>> lines;
+    cChildElement* area = form->clientArea();
+    for (cChildElement* c = area->getFirstChild(); c; c = area->getNextChild(c)) {
       const char* t = c->text();
-      if (!t || !*t) continue;
-      if (!out.empty()) out += "\n";
-      out += t;
+      sRect r;
+      if (t && *t && area->childRect(c, &r)) lines.emplace_back(r.y, t);
     }
+    std::sort(lines.begin(), lines.end());
+    for (const auto& line : lines) out += (out.empty() ? "" : "\n") + line.second;
     return out;
   }
   bool queue(void* e, bool notify) {
