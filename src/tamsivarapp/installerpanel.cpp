@@ -3,6 +3,10 @@
 #include <string>
 
 #include "ciom/application.h"
+#include "tamsivar/manager.h"
+#include "tamsivarapp/textfill.h"
+
+bool (*cInstallerJobPanel::managerPathOf)(_guardchar<char>&) = getAppManagerPath;
 
 bool cInstallerJobPanel::cHost::askRelease(const char* path) {
   cChildElement* wizard = panel.parent();
@@ -24,10 +28,7 @@ bool cInstallerJobPanel::startInstall(sPkgInstallContext* context) {
   int stage = 1;
   for (auto* f = context->files.head; f; f = f->next) {
     if (!sPkgInstallContext::changed(f->value)) continue;
-    std::string line = text(1);
-    size_t at = line.find("%s");
-    if (at != std::string::npos) line.replace(at, 2, f->value.path.ptr ? f->value.path.ptr : "");
-    setStageDescr(stage++, line.c_str());
+    setStageDescr(stage++, fillText(text(1), f->value.path.ptr).c_str());
   }
   setStageDescr(n + 1, text(2));
   setStageDescr(n + 2, text(3));

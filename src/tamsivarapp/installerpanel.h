@@ -18,6 +18,9 @@ class cInstallerJobPanel : public cJobPanel {
     cAskReleaseAction(bool* answer, const char* file) : cSentChildAction(kAskRelease), giveUp(answer), path(file) {}
   };
 
+  // Where the job puts the manager's own copy; tests put their own here.
+  static bool (*managerPathOf)(_guardchar<char>& out);
+
   ~cInstallerJobPanel() override { terminate(); }
   // False for a null context or when the job cannot start.
   bool startInstall(sPkgInstallContext* context);
@@ -32,6 +35,7 @@ class cInstallerJobPanel : public cJobPanel {
     void notifyLastStage() override { panel.notifyLastStage(); }
     bool notifyProgress(double percent) override { return panel.notifyProgress(percent); }
     bool askRelease(const char* path) override;
+    bool managerPath(_guardchar<char>& out) override { return managerPathOf(out); }
     cInstallerJobPanel& panel;
   };
 

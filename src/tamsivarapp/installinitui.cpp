@@ -1,6 +1,5 @@
 #include "tamsivarapp/installinitui.h"
 
-#include <cstdio>
 #include <string>
 
 #include "base/stringkey.h"
@@ -9,8 +8,10 @@
 #include "ciom/messageform.h"
 #include "ciom/windowmaker.h"
 #include "tamsivarapp/installinit.h"
+#include "tamsivarapp/instwiz.h"
 #include "tamsivarapp/langsel.h"
 #include "tamsivarapp/modes.h"
+#include "tamsivarapp/textfill.h"
 
 namespace {
 
@@ -61,11 +62,7 @@ void cInstallInitUI::onConstruct() {
 void cInstallInitUI::showEnd(int code) {
   // Rows 0 and 1 are the caption and the loading line: the two package
   // failures move up by one, the other codes name their own row.
-  const char* text = string(code <= 2 ? code + 1 : code);
-  std::string message = text ? text : "";
-  // The path is outside data: it is put in place, never used as a format.
-  size_t at = message.find("%s");
-  if (at != std::string::npos) message.replace(at, 2, myContext->problemPath.ptr ? myContext->problemPath.ptr : "");
+  const std::string message = fillText(string(code <= 2 ? code + 1 : code), myContext->problemPath.ptr);
   if (code == 4 || code == 12) {
     cMessageForm::infobox(this, message.c_str(), nullptr);
   } else if (code != 3) {
@@ -104,6 +101,5 @@ int install(const char* program, const char* package, unsigned int offset) {
   context.package.set(package);
   context.offset = offset;
   if (!cInstallInitUI::runLoadScen(context)) return 1;
-  std::fprintf(stderr, "zvk: the package is ready, but the installation wizard is not available in this build yet\n");
-  return 1;
+  return cInstWizard::runWizard(context);
 }

@@ -2,26 +2,26 @@
 // and build the target regenerate_tamsivarapp_langblocks, never this file.
 #pragma once
 
-inline constexpr long long gTamsivarappLangBlockSize_eng = 1966;
+inline constexpr long long gTamsivarappLangBlockSize_eng = 3046;
 extern const unsigned char gTamsivarappLangBlock_eng[gTamsivarappLangBlockSize_eng];
 
-inline constexpr long long gTamsivarappLangBlockSize_deu = 2190;
+inline constexpr long long gTamsivarappLangBlockSize_deu = 3363;
 extern const unsigned char gTamsivarappLangBlock_deu[gTamsivarappLangBlockSize_deu];
 
-inline constexpr long long gTamsivarappLangBlockSize_rus = 2516;
+inline constexpr long long gTamsivarappLangBlockSize_rus = 3787;
 extern const unsigned char gTamsivarappLangBlock_rus[gTamsivarappLangBlockSize_rus];
 
-inline constexpr long long gTamsivarappLangBlockSize_ukr = 2487;
+inline constexpr long long gTamsivarappLangBlockSize_ukr = 3748;
 extern const unsigned char gTamsivarappLangBlock_ukr[gTamsivarappLangBlockSize_ukr];
 
-inline constexpr long long gTamsivarappLangBlockSize_kor = 1976;
+inline constexpr long long gTamsivarappLangBlockSize_kor = 3040;
 extern const unsigned char gTamsivarappLangBlock_kor[gTamsivarappLangBlockSize_kor];
 
-inline constexpr long long gTamsivarappLangBlockSize_jpn = 2162;
+inline constexpr long long gTamsivarappLangBlockSize_jpn = 3253;
 extern const unsigned char gTamsivarappLangBlock_jpn[gTamsivarappLangBlockSize_jpn];
 
-inline constexpr long long gTamsivarappLangBlockSize_chi = 1816;
+inline constexpr long long gTamsivarappLangBlockSize_chi = 2799;
 extern const unsigned char gTamsivarappLangBlock_chi[gTamsivarappLangBlockSize_chi];
 
-inline constexpr long long gTamsivarappLangBlockSize_twn = 1846;
+inline constexpr long long gTamsivarappLangBlockSize_twn = 2832;
 extern const unsigned char gTamsivarappLangBlock_twn[gTamsivarappLangBlockSize_twn];

@@ -1,0 +1,54 @@
+// The wizard's last step: the installer job's outcome and, after a success,
+// one check box per command the package offers to run once the wizard
+// closes.
+#pragma once
+
+#include "base/guardchar.h"
+#include "base/list.h"
+#include "ciom/checkbox.h"
+#include "ciom/panel.h"
+#include "ciom/staticelement.h"
+#include "tamsivarapp/installctx.h"
+
+// The page's message: its own text, wrapped, in the colour held as its
+// default background colour, on white.
+class cErrorDispl : public cChildElement {
+ public:
+  void onPaint(cCanvas* c) override;
+  bool wantDoubleBuffer() override { return true; }
+};
+
+class cFinishPanel : public cPanelChild {
+ public:
+  static constexpr unsigned int kTextColor = 0x655654;
+  static constexpr unsigned int kErrorColor = 0x4040A0;
+
+  struct sActions {
+    cCheckBoxChild box;
+    _guardchar<char> command;
+  };
+
+  // Where a checked box's command goes; tests put their own here.
+  static bool (*runCommand)(const char* command);
+
+  ~cFinishPanel() override;
+  const char* wantLangResource() override { return "pkgm::fin"; }
+  void onInitData() override;
+  // Refills the page from the context's result; called each time the step
+  // is shown.
+  void init(sPkgInstallContext* ctx);
+  // Runs the commands whose boxes are checked, in order.
+  void finalize();
+
+  cStaticElement& title() { return myTitle; }
+  cErrorDispl& message() { return myMessage; }
+  _List<sActions>& runBoxes() { return myActions; }
+
+ private:
+  void dropRunBoxes();
+  void addRunBoxes(sPkgInstallContext* ctx);
+
+  cStaticElement myTitle;
+  cErrorDispl myMessage;
+  _List<sActions> myActions;
+};

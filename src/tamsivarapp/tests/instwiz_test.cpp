@@ -1,0 +1,473 @@
+// The installation wizard and its pages off screen: the steps a scenario
+// gives, the side panel's clickable entries, the accept boxes, the target
+// checks, the finish page, the questions the jobs ask and the exit status.
+#include <gtest/gtest.h>
+
+#include "base/conproc.h"
+#include "base/folder.h"
+#include "base/memio.h"
+#include "base/tests/scratch_dir.h"
+#include "cihlpdoc/hdlparser.h"
+#include "install_support.h"
+#include "tamsivar/manager.h"
+#include "support/wizwindow.h"
+#include "tamsivarapp/instwiz.h"
+#include "tamsivarapp/textfill.h"
+
+namespace {
+
+using K = cInstWizard::eStepKind;
+
+const char* sectionText(const char* section, int row) {
+  cCiomLangData* s = cLibLang::gCiomLang.sections.find(cStringKey(section, -1));
+  const char* t = s ? s->string(row) : nullptr;
+  return t ? t : "";
+}
+
+// A text as a message box shows it: one line per line, blank ones left out.
+std::string boxText(const char* section, int row, const char* path = nullptr) {
+  std::string t = fillText(sectionText(section, row), path);
+  for (size_t at; (at = t.find("\n\n")) != std::string::npos;) t.erase(at, 1);
+  return t;
+}
+
+void addDoc(const ScratchDir& dir, sScenarioDoc& doc, const std::string& name) {
+  writeFile(dir.file(name + ".hdl"), "<text>" + name + "</text>");
+  writeFile(dir.file(name + ".idx"), "ENG = \"./" + name + ".hdl\"\n");
+  cHDLParser parser;
+  cHDLParser::sErrInfo err;
+  cMemIOTarget out;
+  _typebuf<unsigned char> bytes;
+  std::string index = dir.file(name + ".idx");
+  ASSERT_TRUE(parser.parse(index.data(), &out, err) && out.toBuffer(bytes));
+  ASSERT_TRUE(doc.load(bytes.ptr, bytes.count));
+}
+
+struct Wizard : ::testing::Test {
+  void SetUp() override {
+    cWizTestWindow::useLanguage(eLangENG);
+    cWizTestWindow::scripts.clear();
+    cWizTestWindow::shown.clear();
+    setenv("HOME", dir.root.c_str(), 1);
+    cFinishPanel::runCommand = [](const char* c) {
+      ran.push_back(c);
+      return true;
+    };
+    ran.clear();
+    // The manager's copy would be this test program.
+    cInstallerJobPanel::managerPathOf = [](_guardchar<char>&) { return false; };
+  }
+  void TearDown() override {
+    delete wizard;
+    cFinishPanel::runCommand = shellOpen;
+    cFileSelectPanel::volInfo = cFolderContents::getVolInfo;
+    cInstallerJobPanel::managerPathOf = getAppManagerPath;
+  }
+  // A package of `files` under "pgm" = target (empty: a new installation).
+  void make(const std::string& target, const PkgVersion& v, const std::string& docs = "") {
+    ctx->scenario = buildScenario(target.empty() ? dir.file("unused") : target, v);
+    if (target.empty()) ctx->scenario->clearStr("pgm");
+    ctx->version = ctx->scenario->getVerID();
+    ctx->codename.set("sample");
+    ctx->recordName.set("sample");
+    if (docs.find('w') != std::string::npos) addDoc(dir, ctx->scenario->welcomeDoc, "welcome");
+    if (docs.find('r') != std::string::npos || docs.find('R') != std::string::npos)
+      addDoc(dir, ctx->scenario->readmeDoc, "readme");
+    ctx->scenario->readmeAccept = docs.find('R') != std::string::npos;
+    if (docs.find('l') != std::string::npos) addDoc(dir, ctx->scenario->eulaDoc, "eula");
+  }
+  void fresh() {
+    delete wizard;
+    wizard = nullptr;
+    ctx = std::make_unique<sPkgInstallContext>();
+  }
+  void addRemoval(const char* name, const char* command) {
+    auto& p = ctx->removals.add()->value;
+    p.name.set(name);
+    p.command.set(command);
+    p.selected = 1;
+  }
+  // An executable script in the scratch folder; its path is the command.
+  std::string script(const std::string& name, const std::string& body) {
+    const std::string path = dir.file(name + ".sh");
+    writeFile(path, "#!/bin/sh\n" + body + "\n");
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+    return path;
+  }
+  void open() {
+    wizard = new cInstWizard(ctx.get(), &outcome);
+    window.bind(wizard, cInstWizard::kWidth, cInstWizard::kHeight);
+  }
+  std::vector<int> kinds() {
+    std::vector<int> out;
+    for (int i = 0; i < wizard->numSteps(); ++i) out.push_back(wizard->step(i).kind);
+    return out;
+  }
+  // Hands over the job's actions until the wizard leaves the step.
+  void waitForStepAfter(int step) {
+    for (int i = 0; i < 200 && wizard->current() == step; ++i) window.waitAndSettle(50);
+  }
+  void waitForFinish() {
+    for (int i = 0; i < 200 && wizard->currentKind() != K::skFinish; ++i) window.waitAndSettle(50);
+  }
+  static void yes(cWizTestWindow& w) { w.key(cChildElement::kcEnter); }
+  static void no(cWizTestWindow& w) { w.key(cChildElement::kcEscape); }
+
+  static inline std::vector<std::string> ran;
+  ScratchDir dir;
+  std::unique_ptr<sPkgInstallContext> ctx = std::make_unique<sPkgInstallContext>();
+  cWizTestWindow window;
+  cInstWizard* wizard = nullptr;
+  int outcome = -1;
+};
+
+const PkgVersion kOneFile = {{1, 0, 0, 0}, {{"bin/app", "payload"}}};
+
+}  // namespace
+
+TEST_F(Wizard, StepsFollowTheScenarioAndOnlyEarlierEntriesAreClickable) {
+  make("", kOneFile, "wRl");
+  addRemoval("Old", "/bin/true");
+  open();
+  ASSERT_EQ(kinds(), (std::vector<int>{K::skWelcome, K::skReadme, K::skLicence, K::skDeprecated, K::skTarget,
+                                       K::skInstall, K::skFinish}));
+  wizard->setStep(4);
+  ASSERT_EQ(wizard->currentKind(), K::skTarget);
+  const int y1 = cInstWizard::kSideTop + cInstWizard::kSideRow + 3;  // entry 1
+  const struct {
+    const char* what;
+    int x, y, answer;
+  } cases[] = {
+      {"an earlier entry", 30, y1, 1},
+      {"the first entry's top row", 30, cInstWizard::kSideTop, 0},
+      {"left of the panel", 24, y1, -1},
+      {"above the panel", 30, cInstWizard::kSideTop - 1, -1},
+      {"at the label's end", wizard->step(1).right, y1, -1},
+      {"the current entry", 30, cInstWizard::kSideTop + 4 * cInstWizard::kSideRow, -1},
+      {"a later entry", 30, cInstWizard::kSideTop + 5 * cInstWizard::kSideRow, -1},
+      {"below the last entry", 30, cInstWizard::kSideTop + 7 * cInstWizard::kSideRow, -1},
+  };
+  for (const auto& c : cases) EXPECT_EQ(wizard->active(c.x, c.y), c.answer) << c.what;
+  wizard->onMouseButton(30, y1, cChildElement::mbLeft, true);
+  wizard->onMouseButton(30, y1, cChildElement::mbLeft, false);
+  EXPECT_EQ(wizard->current(), 1);
+  wizard->setStep(6);
+  EXPECT_EQ(wizard->active(30, y1), -1) << "the finish step takes no clicks";
+  EXPECT_TRUE(wizard->onClose()) << "and closes without a question";
+  EXPECT_TRUE(cWizTestWindow::shown.empty());
+}
+
+TEST_F(Wizard, NextWaitsForTheAcceptBoxes) {
+  const struct {
+    const char* docs;
+    int step;
+    bool enabledAtFirst;
+  } cases[] = {{"r", 0, true}, {"R", 0, false}, {"l", 0, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.docs);
+    fresh();
+    make(dir.root, kOneFile, c.docs);
+    open();
+    cCheckBoxChild& box = c.docs[0] == 'l' ? wizard->licenceAccept() : wizard->readmeAccept();
+    EXPECT_EQ(wizard->nextButton().enabled(), c.enabledAtFirst);
+    if (c.enabledAtFirst) continue;
+    window.key(cChildElement::kcEnter);
+    EXPECT_EQ(wizard->current(), 0) << "Enter does not pass an unchecked box";
+    box.setChecked(true, true);
+    window.settle();
+    EXPECT_TRUE(wizard->nextButton().enabled());
+    box.setChecked(false, true);
+    window.settle();
+    EXPECT_FALSE(wizard->nextButton().enabled());
+  }
+}
+
+TEST_F(Wizard, FinishPageShowsTheOutcomeAndAtMostSevenRunBoxes) {
+  make(dir.root, kOneFile);
+  for (int i = 0; i < 9; ++i) {
+    auto& r = ctx->scenario->runs.add()->value;
+    std::string caption = "run" + std::to_string(i);
+    ctx->scenario->setStr(-1, caption.c_str(), caption.c_str());
+    r.caption.set(caption.c_str());
+    r.program.var.set("pgm");
+    r.program.rest.set("bin/app");
+    if (i == 1) ctx->scenario->setStr(-1, "args", "--go now");
+    if (i == 1) r.arguments.set("args");
+    r.checked = i < 2;
+  }
+  open();
+  cFinishPanel& page = wizard->finishPage();
+  const struct {
+    int result;
+    const char *title, *message;
+    unsigned int colour;
+    int boxes;
+  } cases[] = {
+      {0, sectionText("pkgm::fin", 0), sectionText("pkgm::fin", 13), cFinishPanel::kTextColor, 7},
+      {4, sectionText("pkgm::fin", 1), sectionText("pkgm::fin", 5), cFinishPanel::kErrorColor, 0},
+      {11, sectionText("pkgm::fin", 1), sectionText("pkgm::fin", 12), cFinishPanel::kErrorColor, 0},
+      {12, sectionText("pkgm::fin", 1), "", cFinishPanel::kErrorColor, 0},
+      {-1, sectionText("pkgm::fin", 1), "", cFinishPanel::kErrorColor, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.result);
+    ctx->result = c.result;
+    page.init(ctx.get());
+    EXPECT_STREQ(page.title().text(), c.title);
+    EXPECT_STREQ(page.message().text() ? page.message().text() : "", c.message);
+    EXPECT_EQ(page.message().defaultBackgroundColor(), c.colour);
+    int boxes = 0;
+    for (auto* a = page.runBoxes().head; a; a = a->next) ++boxes;
+    EXPECT_EQ(boxes, c.boxes);
+  }
+  ctx->result = 0;
+  page.init(ctx.get());
+  page.runBoxes().head->value.box.setChecked(false, false);
+  page.finalize();
+  EXPECT_EQ(ran, (std::vector<std::string>{"\"" + dir.root + "/bin/app\" --go now"}));
+}
+
+TEST_F(Wizard, SizeLineRoundsUpToWholeMegabytes) {
+  const struct {
+    size_t bytes;
+    const char* size;
+  } cases[] = {{300 * 1024, "below 1MB"}, {1048576, "approximately 1MB"}, {1048577, "approximately 2MB"}};
+  for (const auto& c : cases) {
+    fresh();
+    make("", {{1, 0, 0, 0}, {{"big", std::string(c.bytes, 'x')}}});
+    open();
+    ASSERT_EQ(wizard->currentKind(), K::skTarget);
+    EXPECT_EQ(wizard->targetPage().sizeLine(), fillText(sectionText("pkgm::fsel", 3), c.size));
+  }
+}
+
+TEST_F(Wizard, TargetChecksNameTheFirstOffendingPathAndTheVolumeMustHaveRoom) {
+  make("", {{1, 0, 0, 0}, {{"a", "same"}, {"b", "mine"}}});
+  open();
+  cFileSelectPanel& page = wizard->targetPage();
+  const std::string folder = dir.file("apps");
+  EXPECT_EQ(page.field().text(), dir.root + "/Applications");
+
+  static unsigned long long available;
+  static bool answers;
+  cFileSelectPanel::volInfo = [](const char*, unsigned long long& t, unsigned long long& a) {
+    t = a = available;
+    return answers;
+  };
+  const struct {
+    bool answers;
+    unsigned long long available;
+    const char* message;
+    const char* field;
+  } choices[] = {{false, 0, sectionText("pkgm::fsel", 12), "Applications"},
+                 {true, 65536, sectionText("pkgm::fsel", 13), "Applications"},
+                 {true, 131072, nullptr, "apps"}};
+  for (const auto& c : choices) {
+    cWizTestWindow::shown.clear();
+    answers = c.answers;
+    available = c.available;
+    EXPECT_EQ(page.takeFolder(folder.c_str()), c.message == nullptr);
+    EXPECT_EQ(cWizTestWindow::shown, c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{});
+    EXPECT_TRUE(std::string(page.field().text()).ends_with(c.field));
+  }
+
+  const struct {
+    const char* what;
+    std::function<void()> arrange;
+    int message;  // -1: accepted
+    const char* path;
+  } cases[] = {
+      {"a foreign file", [&] { writeFile(folder + "/b", "other"); }, 8, "b"},
+      {"a folder at a target", [&] { std::filesystem::remove(folder + "/b"), std::filesystem::create_directories(folder + "/b/x"); }, 9, "b"},
+      {"a file over a folder's place", [&] { std::filesystem::remove_all(folder), writeFile(folder, "x"); }, 9, "a"},
+      {"the same bytes pass", [&] { std::filesystem::remove(folder), writeFile(folder + "/a", "same"); }, -1, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    c.arrange();
+    cWizTestWindow::shown.clear();
+    window.key(cChildElement::kcEnter);
+    if (c.message < 0) {
+      waitForFinish();
+      EXPECT_EQ(wizard->currentKind(), K::skFinish);
+      EXPECT_TRUE(cWizTestWindow::shown.empty());
+    } else {
+      EXPECT_EQ(wizard->currentKind(), K::skTarget);
+      EXPECT_EQ(cWizTestWindow::shown,
+                std::vector<std::string>{fillText(sectionText("pkgm::fsel", c.message), (folder + "/" + c.path).c_str())});
+    }
+  }
+  EXPECT_EQ(readFile(folder + "/b"), "mine");
+  EXPECT_EQ(ctx->result, 0);
+}
+
+TEST_F(Wizard, BusyFileQuestionRetriesOnYesAndGivesUpOnNo) {
+  make(dir.root, kOneFile);
+  open();
+  const struct {
+    const char* path;
+    cWizTestWindow::tScript answer;
+    bool giveUp;
+    size_t asked;
+  } cases[] = {{"/x/busy", yes, false, 1}, {"/x/busy", no, true, 1}, {nullptr, nullptr, true, 0}};
+  for (const auto& c : cases) {
+    cWizTestWindow::shown.clear();
+    if (c.answer) cWizTestWindow::scripts.push_back(c.answer);
+    bool giveUp = !c.giveUp;
+    cInstallerJobPanel::cAskReleaseAction ask(&giveUp, c.path);
+    EXPECT_TRUE(wizard->onAction(wizard, &ask));
+    EXPECT_EQ(giveUp, c.giveUp);
+    ASSERT_EQ(cWizTestWindow::shown.size(), c.asked);
+    if (c.asked) {
+      EXPECT_EQ(cWizTestWindow::shown[0], boxText("pkgm::instw", 25, c.path));
+    }
+  }
+  cInstallerJobPanel::cAskReleaseAction noFlag(nullptr, "/x");
+  EXPECT_TRUE(wizard->onAction(wizard, &noFlag));
+}
+
+TEST_F(Wizard, ExitStatusIsZeroOnlyForASuccessClosedFromTheFinish) {
+  const struct {
+    const char* what;
+    const char* docs;
+    bool blockTarget;
+    int status;
+  } cases[] = {
+      {"success", "", false, 0},
+      {"failed installation", "", true, 1},
+      {"closed on the welcome step", "w", false, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    fresh();
+    outcome = -1;
+    const std::string root = dir.file(c.what);
+    if (c.blockTarget) writeFile(root, "a file where the folder goes");
+    make(root, kOneFile, c.docs);
+    ASSERT_EQ(compareFiles(*ctx), c.blockTarget ? iiSpecialObject : iiReady);
+    open();
+    if (c.docs[0] == 'w') {
+      cWizTestWindow::scripts.push_back(yes);
+      EXPECT_TRUE(wizard->onClose());
+      EXPECT_EQ(cWizTestWindow::shown.back(), sectionText("pkgm::instw", 15));
+    } else {
+      waitForStepAfter(0);
+      ASSERT_EQ(wizard->currentKind(), K::skFinish);
+      window.key(cChildElement::kcEnter);
+      EXPECT_EQ(window.result, c.status);
+    }
+    EXPECT_EQ(outcome == -1 ? 1 : outcome, c.status);
+  }
+}
+
+TEST_F(Wizard, DeprecatedMarksDecideTheRemovalAndNoStepChangesWhileItRuns) {
+  make(dir.root, kOneFile);
+  const std::string marker = dir.file("removed");
+  const std::string slow = script("slow", "sleep 1; echo slow >> " + marker);
+  const std::string quick = script("quick", "echo quick >> " + marker);
+  addRemoval("Slow", slow.c_str());
+  addRemoval("Quick", quick.c_str());
+  open();
+  ASSERT_EQ(wizard->currentKind(), K::skDeprecated);
+  // "No" to keeping everything removes everything.
+  wizard->deprecatedList().setChecked(0, false, false);
+  wizard->deprecatedList().setChecked(1, false, false);
+  cWizTestWindow::scripts.push_back(no);
+  window.key(cChildElement::kcEnter);
+  EXPECT_EQ(cWizTestWindow::shown.back(), sectionText("pkgm::instw", 20));
+  ASSERT_TRUE(wizard->uninstallerPanel().runs());
+  wizard->setStep(0);
+  window.key(cChildElement::kcEnter);
+  EXPECT_FALSE(wizard->onClose());
+  EXPECT_EQ(wizard->currentKind(), K::skDeprecated);
+  waitForStepAfter(0);
+  EXPECT_EQ(readFile(marker), "slow\nquick\n");
+  // The installation ran after the removal and ended on the finish.
+  waitForFinish();
+  EXPECT_EQ(wizard->currentKind(), K::skFinish);
+  EXPECT_FALSE(ctx->removals.head);
+}
+
+TEST_F(Wizard, UncheckedDeprecatedPackagesAreKept) {
+  make(dir.root, kOneFile);
+  const std::string marker = dir.file("removed");
+  const std::string a = script("a", "echo a >> " + marker);
+  const std::string b = script("b", "echo b >> " + marker);
+  addRemoval("A", a.c_str());
+  addRemoval("B", b.c_str());
+  open();
+  wizard->deprecatedList().setChecked(0, false, false);
+  cWizTestWindow::scripts.push_back(no);
+  window.key(cChildElement::kcEnter);
+  EXPECT_EQ(cWizTestWindow::shown.back(), sectionText("pkgm::instw", 21));
+  EXPECT_EQ(wizard->currentKind(), K::skDeprecated) << "No to the question stays";
+  cWizTestWindow::scripts.push_back(yes);
+  window.key(cChildElement::kcEnter);
+  waitForStepAfter(0);
+  EXPECT_EQ(readFile(marker), "b\n");
+  ASSERT_TRUE(ctx->removals.head);
+  EXPECT_STREQ(ctx->removals.head->value.name.ptr, "A");
+  EXPECT_EQ(ctx->removals.head->value.selected, 0);
+}
+
+// Every text the wizard's pages draw, in each of the eight tables, laid out
+// in its own box and font: a single line must fit its width, a wrapped text
+// its height.
+TEST(WizardTexts, EveryTextFitsItsBoxInEveryLanguage) {
+  struct Box {
+    const char* section;
+    std::vector<int> rows;
+    cFontObject* font;
+    int w, h;  // h 0: one line
+  };
+  const std::vector<Box> boxes = {
+      {"pkgm::instw", {1, 14}, mkBtnFont(false), 96, 0},
+      {"pkgm::instw", {2, 3, 4, 5, 6, 7, 18}, mkBtnFont(false), cInstWizard::kLabelW, 0},
+      {"pkgm::instw", {8, 9, 10, 11, 12, 13, 19}, mkWizTitleFont(), cInstWizard::kWidth - 220, 0},
+      {"pkgm::fsel", {0}, mkBtnFont(false), 76, 0},
+      {"pkgm::fsel", {2}, mkBtnPassFont(), 410 - 80, 44},
+      {"pkgm::fsel", {3}, mkStdFont(), 410 - 40, 0},
+      {"pkgm::fsel", {6}, mkStdFont(), 410 - 40, 290 - 140},
+      {"pkgm::fin", {0, 1}, mkBtnFont(false), 410 - 20, 0},
+      {"pkgm::fin", {2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}, mkStdFont(), 410 - 20, 60},
+  };
+  cCrbOffscreenCanvas canvas;
+  ASSERT_TRUE(canvas.create(cInstWizard::kWidth, cInstWizard::kHeight));
+  for (const cLibLang::sLangDef& def : cSOPKGLang::gLangs) {
+    cWizTestWindow::useLanguage(static_cast<eCIOMStdLangs>(def.lang));
+    SCOPED_TRACE(def.lang);
+    for (const Box& b : boxes) {
+      ASSERT_TRUE(b.font && b.font->apply(&canvas));
+      for (int row : b.rows) {
+        std::string text = sectionText(b.section, row);
+        if (std::string(b.section) == "pkgm::fsel" && row == 2) text = fillText(text.c_str(), "Sample Software");
+        if (std::string(b.section) == "pkgm::fsel" && row == 3)
+          text = fillText(text.c_str(), fillNumber(sectionText(b.section, 5), 1234).c_str());
+        sSize size;
+        if (b.h == 0) {
+          ASSERT_TRUE(canvas.textSize(text.c_str(), -1, size));
+          EXPECT_LE(size.cx, b.w) << b.section << " " << row << ": " << text;
+        } else {
+          ASSERT_TRUE(canvas.drawTextWrapped(0, 0, b.w, b.h, cCanvas::eAlignJustify, text.c_str(), size, true, 1.2));
+          EXPECT_LE(size.cx, b.w) << b.section << " " << row << ": " << text;
+          EXPECT_LE(size.cy, b.h) << b.section << " " << row << ": " << text;
+        }
+      }
+    }
+    // The accept boxes measure themselves in the window's font, from x 193
+    // to the card's edge.
+    cWizTestWindow window;
+    cChildElement root;
+    window.bind(&root, cInstWizard::kWidth, cInstWizard::kHeight);
+    for (int row : {16, 17}) {
+      cCheckBoxChild box;
+      root.attach(&box, 1, 1, 1, 18);
+      box.setText(sectionText("pkgm::instw", row), cCanvas::eAlignLeft, false);
+      sSize wanted;
+      ASSERT_TRUE(box.wantsSize(&wanted));
+      EXPECT_LE(wanted.cx, 626 - 193) << row;
+      root.dettach(&box);
+    }
+  }
+  cWizTestWindow::useLanguage(eLangENG);
+}
