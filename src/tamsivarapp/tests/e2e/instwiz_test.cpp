@@ -146,8 +146,8 @@ class InstallWizard : public ::testing::TestWithParam<bool> {
     std::vector<std::string> argv = {"timeout", "120"};
     if (GetParam()) argv.insert(argv.end(), {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
     argv.push_back(program);
-    std::vector<std::string> env = {"PATH=/usr/bin:/bin", "HOME=" + home, "DISPLAY=" + std::string(getenv("DISPLAY")),
-                                    "ASAN_OPTIONS=detect_leaks=0"};
+    std::vector<std::string> env = {"PATH=/usr/bin:/bin", "HOME=" + home, "ASAN_OPTIONS=detect_leaks=0"};
+    for (const std::string& e : e2e::displayEnv(dir.file("Xauthority"), GetParam())) env.push_back(e);
     return std::async(std::launch::async, [argv, env] { return runWithEnv(argv, env); });
   }
 

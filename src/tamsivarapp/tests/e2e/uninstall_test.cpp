@@ -32,8 +32,7 @@ PkgVersion sample() {
 // The display and nothing else of ours: a fresh HOME, the system's PATH.
 std::vector<std::string> userEnv(const std::string& home) {
   std::vector<std::string> env = {"HOME=" + home, "PATH=/usr/bin:/bin", "ASAN_OPTIONS=detect_leaks=0"};
-  for (const char* name : {"DISPLAY", "XAUTHORITY"})
-    if (const char* v = std::getenv(name)) env.push_back(std::string(name) + "=" + v);
+  for (const std::string& e : e2e::displayEnv(home + "/.Xauthority", false)) env.push_back(e);
   return env;
 }
 

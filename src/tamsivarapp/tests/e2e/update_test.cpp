@@ -42,7 +42,7 @@ void closeBox(const std::string& window) {
 class UpdateRoad : public ::testing::TestWithParam<bool> {
  protected:
   ScratchDir dir;
-  std::string home, xauthority;
+  std::string home;
   e2e::cUpdateServer* server = nullptr;
 
   void SetUp() override {
@@ -53,12 +53,6 @@ class UpdateRoad : public ::testing::TestWithParam<bool> {
     fs::create_directory(home);
     fs::create_directory(dir.file("srv"));
     if (GetParam()) chown(home.c_str(), 65534, 65534);
-    // A display that asks for a cookie: the program's user must read it.
-    if (const char* cookie = std::getenv("XAUTHORITY"); cookie && fs::exists(cookie)) {
-      xauthority = dir.file("Xauthority");
-      fs::copy_file(cookie, xauthority);
-      if (GetParam()) chown(xauthority.c_str(), 65534, 65534);
-    }
     server = new e2e::cUpdateServer(dir.file("srv"));
     ASSERT_GT(server->port, 0);
   }
@@ -73,8 +67,8 @@ class UpdateRoad : public ::testing::TestWithParam<bool> {
   std::vector<std::string> env(bool display, const std::string& prefix) const {
     std::vector<std::string> e = {"PATH=" + path, "HOME=" + home, "ZVK_UPDATE_URL=" + prefix,
                                   "ASAN_OPTIONS=detect_leaks=0"};
-    if (display && std::getenv("DISPLAY")) e.push_back(std::string("DISPLAY=") + std::getenv("DISPLAY"));
-    if (display && !xauthority.empty()) e.push_back("XAUTHORITY=" + xauthority);
+    if (display)
+      for (const std::string& d : e2e::displayEnv(dir.file("Xauthority"), GetParam())) e.push_back(d);
     return e;
   }
   sRunResult cfg(const std::vector<std::string>& args) const {

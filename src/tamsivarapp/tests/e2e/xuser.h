@@ -2,9 +2,12 @@
 // for a window by its caption, presses keys in it and photographs it.
 #pragma once
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -75,5 +78,18 @@ inline bool screenshot(const std::string& window, const std::string& path) {
 }
 
 inline bool haveDisplay() { return std::getenv("DISPLAY") && *std::getenv("DISPLAY"); }
+
+// DISPLAY and, for a display that asks for a cookie, XAUTHORITY naming a
+// copy of it at `copy` that the program's user (nobody too) may read.
+inline std::vector<std::string> displayEnv(const std::string& copy, bool forNobody) {
+  std::vector<std::string> env;
+  if (const char* display = std::getenv("DISPLAY")) env.push_back(std::string("DISPLAY=") + display);
+  const char* cookie = std::getenv("XAUTHORITY");
+  if (!cookie || !std::filesystem::exists(cookie)) return env;
+  std::filesystem::copy_file(cookie, copy, std::filesystem::copy_options::overwrite_existing);
+  if (forNobody && ::chown(copy.c_str(), 65534, 65534) != 0) return env;
+  env.push_back("XAUTHORITY=" + copy);
+  return env;
+}
 
 }  // namespace e2e
