@@ -19,6 +19,7 @@
 #include "picts/pictpng.h"
 #include "picts/pictppm.h"
 #include "picts/pictrwl.h"
+#include "picts/pictsrw.h"
 #include "picts/picttga.h"
 #include "picts/picttiff.h"
 #include "picts/pictxpm.h"
@@ -53,6 +54,7 @@ constexpr sFormat kProbeList[] = {
     {&cPictORF::validFor, &makeDecoder<cPictORF>},  // 13
     {&cPictPEF::validFor, &makeDecoder<cPictPEF>},  // 15
     {&cPictARW::validFor, &makeDecoder<cPictARW>},  // 16
+    {&cPictSRW::validFor, &makeDecoder<cPictSRW>},  // 17
     {&cPictTIFF::validFor, &makeDecoder<cPictTIFF>},
     {&cPictPPM::validFor, &makeDecoder<cPictPPM>},
     {&cPictPCX::validFor, &makeDecoder<cPictPCX>},
