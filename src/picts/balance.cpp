@@ -252,7 +252,7 @@ bool finishRaw(sRawFinish& f, cFileIOTarget* io, _typebuf<unsigned long long>& o
     case sRawFinish::dmLinearNonRGB: ok = f.mix && interpolateLinearNonRGB(info, *f.mix, &margins); break;
     case sRawFinish::dmNone: ok = true; break;
   }
-  if (!ok) return false;
+  if (!ok || (f.reshape && !f.reshape(out, width, height))) return false;
   const long long count = width * height;
   sHystogram h;
   if (!buildHystogram(out.ptr, count, h, 4096, &guard)) return false;

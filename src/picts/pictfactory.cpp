@@ -17,6 +17,7 @@
 #include "picts/pictpcx.h"
 #include "picts/pictpef.h"
 #include "picts/pictpng.h"
+#include "picts/pictraf.h"
 #include "picts/pictppm.h"
 #include "picts/pictrwl.h"
 #include "picts/pictsrw.h"
@@ -55,6 +56,7 @@ constexpr sFormat kProbeList[] = {
     {&cPictPEF::validFor, &makeDecoder<cPictPEF>},  // 15
     {&cPictARW::validFor, &makeDecoder<cPictARW>},  // 16
     {&cPictSRW::validFor, &makeDecoder<cPictSRW>},  // 17
+    {&cPictRAF::validFor, &makeDecoder<cPictRAF>},  // 19
     {&cPictTIFF::validFor, &makeDecoder<cPictTIFF>},
     {&cPictPPM::validFor, &makeDecoder<cPictPPM>},
     {&cPictPCX::validFor, &makeDecoder<cPictPCX>},
