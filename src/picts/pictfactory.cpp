@@ -11,6 +11,7 @@
 #include "picts/pictgif.h"
 #include "picts/picticns.h"
 #include "picts/pictico.h"
+#include "picts/pictiiq.h"
 #include "picts/pictjp2.h"
 #include "picts/pictjpeg.h"
 #include "picts/pictorf.h"
@@ -56,6 +57,7 @@ constexpr sFormat kProbeList[] = {
     {&cPictPEF::validFor, &makeDecoder<cPictPEF>},  // 15
     {&cPictARW::validFor, &makeDecoder<cPictARW>},  // 16
     {&cPictSRW::validFor, &makeDecoder<cPictSRW>},  // 17
+    {&cPictIIQ::validFor, &makeDecoder<cPictIIQ>},  // 18
     {&cPictRAF::validFor, &makeDecoder<cPictRAF>},  // 19
     {&cPictTIFF::validFor, &makeDecoder<cPictTIFF>},
     {&cPictPPM::validFor, &makeDecoder<cPictPPM>},
