@@ -254,18 +254,23 @@ bool finishRaw(sRawFinish& f, cFileIOTarget* io, _typebuf<unsigned long long>& o
   }
   if (!ok || (f.reshape && !f.reshape(out, width, height))) return false;
   const long long count = width * height;
+  double bound = HUGE_VAL;
+  if (f.boundHigh) {
+    double lo = std::fmin(1.0, std::fmin(f.boundA, f.boundB)), hi = std::fmax(1.0, std::fmax(f.boundA, f.boundB));
+    bound = std::trunc(double(info.maximum) * lo / hi + 0.5);
+  }
+  if (!toneRawPixels(out.ptr, count, &guard, bound)) return false;
+  return !f.saturate || setSaturation(out.ptr, out.ptr, count, 1.5, &guard);
+}
+
+bool toneRawPixels(unsigned long long* pixels, long long count, cProgressNotifyTarget* progress, double highBound) {
   sHystogram h;
-  if (!buildHystogram(out.ptr, count, h, 4096, &guard)) return false;
+  if (!buildHystogram(pixels, count, h, 4096, progress)) return false;
   unsigned low = 0, middle = 0, high = 0;
   _typebuf<unsigned int> curve;
   if (getHystogramParams(h.all, 16, low, middle, high, 0.999)) {
-    if (f.boundHigh) {
-      double lo = std::fmin(1.0, std::fmin(f.boundA, f.boundB)), hi = std::fmax(1.0, std::fmax(f.boundA, f.boundB));
-      double bound = std::trunc(double(info.maximum) * lo / hi + 0.5);
-      if (bound < double(high)) high = unsigned(bound);
-    }
+    if (highBound < double(high)) high = unsigned(highBound);
     makeDeCurveFromGamma(curve, 16, 2.2, low, high);
   }
-  if (!adjustToCurve(out.ptr, out.ptr, count, curve, &guard)) return false;
-  return !f.saturate || setSaturation(out.ptr, out.ptr, count, 1.5, &guard);
+  return adjustToCurve(pixels, pixels, count, curve, progress);
 }

@@ -151,3 +151,6 @@ struct sRawFinish {
 // gamma curve and, when asked, saturation. False on any refused step.
 bool finishRaw(sRawFinish& f, cFileIOTarget* io, _typebuf<unsigned long long>& out, long long& width,
                long long& height);
+// The levels and gamma curve of finished pixels (steps of finishRaw after
+// demosaicing); the curve's high point is lowered to `highBound` when below it.
+bool toneRawPixels(unsigned long long* pixels, long long count, cProgressNotifyTarget* progress, double highBound);

@@ -24,6 +24,7 @@
 #include "picts/pictsrw.h"
 #include "picts/picttga.h"
 #include "picts/picttiff.h"
+#include "picts/pictx3f.h"
 #include "picts/pictxpm.h"
 
 namespace {
@@ -54,6 +55,7 @@ constexpr sFormat kProbeList[] = {
     // 11 to 26: the camera formats, whose files are TIFF too, so before it
     {&cPictRWL::validFor, &makeDecoder<cPictRWL>},  // 12
     {&cPictORF::validFor, &makeDecoder<cPictORF>},  // 13
+    {&cPictX3F::validFor, &makeDecoder<cPictX3F>},  // 14
     {&cPictPEF::validFor, &makeDecoder<cPictPEF>},  // 15
     {&cPictARW::validFor, &makeDecoder<cPictARW>},  // 16
     {&cPictSRW::validFor, &makeDecoder<cPictSRW>},  // 17
