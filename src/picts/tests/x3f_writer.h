@@ -90,8 +90,10 @@ struct Preview {
 };
 
 inline Bytes writeX3f(const X3fSpec& s, const std::vector<Rgb>& px, const std::vector<Preview>& previews = {}) {
-  Bytes file = {'F', 'O', 'V', 'b', 0, 0, 2, 0};
-  file.resize(40, 0);
+  Bytes file(40, 0);
+  const char magic[] = "FOVb";
+  std::copy(magic, magic + 4, file.begin());
+  file[6] = 2;
   std::vector<std::pair<uint64_t, uint64_t>> at;
   std::vector<Bytes> sections;
   for (const Preview& p : previews) {
