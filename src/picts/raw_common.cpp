@@ -245,10 +245,10 @@ bool cCameraRawPict::embeddedPreview(cFileIOTarget* io, unsigned long long offse
   if (!io || !offset || !length) return false;
   cFileIOSubRange window(io, offset, length);
   sPictInfo info;
-  const bool known = knownWidth > 0 && knownHeight > 0;
-  if (!window.valid() || (!known && !cPictJPEG::validFor(&window, &info))) return false;
-  if (known) info.width = knownWidth, info.height = knownHeight;
-  if (info.width < 1 || info.height < 1) return false;
+  if (!window.valid() || !cPictJPEG::validFor(&window, &info) || info.width < 1 || info.height < 1) return false;
+  // A recorded size that understates the picture's own would have it decoded
+  // whole instead of scaled down.
+  if (knownWidth > 0 && knownHeight > 0 && (info.width != knownWidth || info.height != knownHeight)) return false;
   window.set_fp(0);
   const long long w = info.width, h = info.height;
   const long long W = maxWidth ? *maxWidth : w, H = maxHeight ? *maxHeight : h;

@@ -72,6 +72,12 @@ TEST(X3fDecode, PreviewChoice) {
     EXPECT_EQ((px >> 16 & 0xFF) > 128, c.red == 1) << c.width;
     EXPECT_EQ((px & 0xFF) > 128, c.blue == 1) << c.width;
   }
+  // A section that understates its JPEG's size is refused rather than decoded whole.
+  cameratest::Memory lying(writeX3f(s, picture(s), {{16, 16, large}}));
+  cPictX3F d;
+  cPictDummy out;
+  const long long limit = 20;
+  EXPECT_FALSE(d.getPreview(&lying.io, out, &limit, &limit));
 }
 
 TEST(X3fDecode, HostileFiles) {
