@@ -265,12 +265,13 @@ bool finishRaw(sRawFinish& f, cFileIOTarget* io, _typebuf<unsigned long long>& o
       ok = true;
       break;
   }
+  if (!ok || (f.reshape && !f.reshape(out, width, height))) return false;
   double highBound = -1;
   if (f.boundHigh) {
     double lo = std::fmin(1.0, std::fmin(f.boundA, f.boundB)), hi = std::fmax(1.0, std::fmax(f.boundA, f.boundB));
     highBound = std::trunc(double(info.maximum) * lo / hi + 0.5);
   }
-  return ok && finishLevels(out.ptr, width * height, f.saturate, &guard, highBound);
+  return finishLevels(out.ptr, width * height, f.saturate, &guard, highBound);
 }
 
 bool finishLevels(unsigned long long* pixels, long long count, bool saturate, cProgressNotifyTarget* guard,

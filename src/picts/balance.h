@@ -4,6 +4,8 @@
 // them in order so that no decoder keeps its own copy of the chain.
 #pragma once
 
+#include <functional>
+
 #include "base/buffers.h"
 #include "base/progress.h"
 
@@ -140,6 +142,9 @@ struct sRawFinish {
   bool boundHigh = false;
   double boundA = 1;
   double boundB = 1;
+  // Reshapes the demosaiced pixels (bottom-up rows) before levels and curve,
+  // for sensors whose cells are not laid out as the picture's.
+  std::function<bool(_typebuf<unsigned long long>& pixels, long long& width, long long& height)> reshape;
 };
 
 // The end of the chain over finished 16-bit pixels: levels from the

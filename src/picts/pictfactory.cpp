@@ -17,6 +17,7 @@
 #include "picts/pictgif.h"
 #include "picts/picticns.h"
 #include "picts/pictico.h"
+#include "picts/pictiiq.h"
 #include "picts/pictjp2.h"
 #include "picts/pictjpeg.h"
 #include "picts/pictorf.h"
@@ -24,9 +25,12 @@
 #include "picts/pictpef.h"
 #include "picts/pictpng.h"
 #include "picts/pictppm.h"
+#include "picts/pictraf.h"
 #include "picts/pictrwl.h"
+#include "picts/pictsrw.h"
 #include "picts/picttga.h"
 #include "picts/picttiff.h"
+#include "picts/pictx3f.h"
 #include "picts/pictxpm.h"
 
 namespace {
@@ -58,8 +62,12 @@ constexpr sFormat kProbeList[] = {
     {&cPictMRW::validFor, &makeDecoder<cPictMRW>},          // 11
     {&cPictRWL::validFor, &makeDecoder<cPictRWL>},          // 12
     {&cPictORF::validFor, &makeDecoder<cPictORF>},          // 13
+    {&cPictX3F::validFor, &makeDecoder<cPictX3F>},          // 14
     {&cPictPEF::validFor, &makeDecoder<cPictPEF>},          // 15
     {&cPictARW::validFor, &makeDecoder<cPictARW>},          // 16
+    {&cPictSRW::validFor, &makeDecoder<cPictSRW>},          // 17
+    {&cPictIIQ::validFor, &makeDecoder<cPictIIQ>},          // 18
+    {&cPictRAF::validFor, &makeDecoder<cPictRAF>},          // 19
     {&cPictCRW::validFor, &makeDecoder<cPictCRW>},          // 20
     {&cPictMOS::validFor, &makeDecoder<cPictMOS>},          // 21
     {&cPictCR2::validFor, &makeDecoder<cPictCR2>},          // 22

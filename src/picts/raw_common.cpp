@@ -240,11 +240,15 @@ bool cCameraRawPict::finishCamera(sRawFinish& f, cFileIOTarget* io) {
 }
 
 bool cCameraRawPict::embeddedPreview(cFileIOTarget* io, unsigned long long offset, unsigned long long length,
-                                     cPictBase& dst, const long long* maxWidth, const long long* maxHeight) {
+                                     cPictBase& dst, const long long* maxWidth, const long long* maxHeight,
+                                     long long knownWidth, long long knownHeight) {
   if (!io || !offset || !length) return false;
   cFileIOSubRange window(io, offset, length);
   sPictInfo info;
   if (!window.valid() || !cPictJPEG::validFor(&window, &info) || info.width < 1 || info.height < 1) return false;
+  // A recorded size that understates the picture's own would have it decoded
+  // whole instead of scaled down.
+  if (knownWidth > 0 && knownHeight > 0 && (info.width != knownWidth || info.height != knownHeight)) return false;
   window.set_fp(0);
   const long long w = info.width, h = info.height;
   const long long W = maxWidth ? *maxWidth : w, H = maxHeight ? *maxHeight : h;

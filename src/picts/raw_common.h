@@ -200,6 +200,8 @@ class cCameraRawPict : public cPictBase {
   virtual void onRawPlane(const sRawFinish&) {}
   // The JPEG stored at [offset, offset + length) into `dst`, scaled down to
   // the limits (null: the preview's own size), never enlarged.
+  // A known size (both above 0) must be the one the JPEG gives.
   static bool embeddedPreview(cFileIOTarget* io, unsigned long long offset, unsigned long long length,
-                              cPictBase& dst, const long long* maxWidth, const long long* maxHeight);
+                              cPictBase& dst, const long long* maxWidth, const long long* maxHeight,
+                              long long knownWidth = 0, long long knownHeight = 0);
 };

@@ -1,0 +1,1 @@
+zvk_fuzz(iiq zvk_picts)

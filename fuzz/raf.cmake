@@ -1,0 +1,1 @@
+zvk_fuzz(raf zvk_picts)

@@ -1,0 +1,1 @@
+zvk_fuzz(srw zvk_picts)

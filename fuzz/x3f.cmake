@@ -1,0 +1,1 @@
+zvk_fuzz(x3f zvk_picts)
