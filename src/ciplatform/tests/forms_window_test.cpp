@@ -122,7 +122,7 @@ TEST(FormWindows, AConfirmationOverAFormAnswersTheUser) {
     form->boxText = "Go on?\nThe second line.";
     std::thread user([&] {
       cUser u;
-      Window w = u.find("Confirm");
+      Window w = u.findBox("Confirm");
       const std::string n = c.name;
       if (n == "return") u.key(w, XK_Return);
       if (n == "escape") u.key(w, XK_Escape);
@@ -149,7 +149,7 @@ TEST(FormWindows, AnEndPostedWhileABoxIsOpenWaitsForTheBox) {
   form->endAfterBox = false;
   std::thread job([&] {
     cUser u;
-    Window box = u.find("Confirm");
+    Window box = u.findBox("Confirm");
     form->postAction(new cChildElement::cChildAction(100));
     u.pause(300);
     EXPECT_TRUE(u.shown("Confirm"));
@@ -291,7 +291,7 @@ TEST(FormWindows, HostileBoxesAnswerWithoutHarm) {
       for (int i = 0; i < 100 && !done; ++i, cUser::pause(20))
         if (u.shown("Confirm")) {
           cUser::pause(100);
-          u.key(u.find("Confirm"), XK_Escape);
+          u.key(u.findBox("Confirm"), XK_Escape);
           break;
         }
     });

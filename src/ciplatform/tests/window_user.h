@@ -30,6 +30,22 @@ class cUser {
     std::fprintf(stderr, "no window \"%s\" appeared\n", caption.c_str());
     std::abort();
   }
+  // A box over a form: its own window, which is transient for the form's;
+  // the form's window takes the box's caption too, often before the box is
+  // on the screen, and a key sent there is lost.
+  Window findBox(const std::string& caption) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (std::chrono::steady_clock::now() < end) {
+      for (Window w : shownWindows(peer)) {
+        Window owner = 0;
+        if (peer.property(w, "_NET_WM_NAME") == caption && XGetTransientForHint(peer.d, w, &owner) && owner)
+          return w;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    std::fprintf(stderr, "no box \"%s\" appeared\n", caption.c_str());
+    std::abort();
+  }
   bool shown(const std::string& caption) { return captioned(peer, caption) != 0; }
   std::vector<Window> popups() { return ::popups(peer); }
   void key(Window w, KeySym sym, unsigned int state = 0) {
