@@ -159,11 +159,10 @@ bool cPictARW::onTag(int tag, int type, const void* data, int length) {
       }
       return true;
     }
-    case 273: return getValsU32(t, myStrips.offsets) && myStrips.offsets.count;
-    case 279:
-      return getValsU32(t, myStrips.counts) && myStrips.counts.count == myStrips.offsets.count;
+    case 273:
+    case 278:
+    case 279: return myStrips.readTag(*this, t, tag);
     case 277: return getValU32(t, mySamples) && mySamples;
-    case 278: return getValU32(t, myStrips.rowsPerStrip) && myStrips.rowsPerStrip;
     case 330: return getValsU32(t, mySubIFDs) && mySubIFDs.count;
     case 513: return getValU32(t, myPreviewOffset);
     case 514: return getValU32(t, myPreviewLength);

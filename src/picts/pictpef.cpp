@@ -78,11 +78,10 @@ bool cPictPEF::onTag(int tag, int type, const void* data, int length) {
     case 271:
       if (length >= 6 && std::memcmp(p, "RICOH ", 6) == 0) return myRicoh = true;
       return length >= 6 && std::memcmp(p, "PENTAX", 6) == 0;
-    case 273: return getValsU32(t, myStrips.offsets) && myStrips.offsets.count;
-    case 279:
-      return getValsU32(t, myStrips.counts) && myStrips.counts.count == myStrips.offsets.count;
+    case 273:
+    case 278:
+    case 279: return myStrips.readTag(*this, t, tag);
     case 277: return getValU32(t, mySamples) && mySamples;
-    case 278: return getValU32(t, myStrips.rowsPerStrip) && myStrips.rowsPerStrip;
     case 513: return getValU32(t, myPreviewOffset);
     case 514: return getValU32(t, myPreviewLength);
     case 34665: {

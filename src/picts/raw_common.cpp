@@ -91,6 +91,12 @@ int readRawHeader(cFileIOTarget* io, unsigned long long& size, bool& bigEndian, 
   return firstIfd <= 7 ? cTiffGeneric::kErrHeader : cTiffGeneric::kErrNone;
 }
 
+bool sRawStrips::readTag(const cTiffGeneric& tiff, const sTagProcessParam& t, unsigned int tag) {
+  if (tag == 273) return tiff.getValsU32(t, offsets) && offsets.count;
+  if (tag == 278) return tiff.getValU32(t, rowsPerStrip) && rowsPerStrip;
+  return tiff.getValsU32(t, counts) && counts.count == offsets.count;
+}
+
 bool sRawStrips::settle(unsigned int height, unsigned long long streamSize, bool zeroIsMissing) {
   if (!offsets.count || !height) return false;
   if (!rowsPerStrip) {

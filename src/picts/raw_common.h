@@ -12,6 +12,7 @@
 #include "picts/balance.h"
 #include "picts/bytesource.h"
 #include "picts/pictbase.h"
+#include "picts/tiffgeneric.h"
 
 class cFileIOTarget;
 class cTiffGeneric;
@@ -122,6 +123,9 @@ struct sRawStrips {
   // a single 0 when `zeroIsMissing`) becomes the rest of the stream; an
   // offset at or beyond its end refuses the body.
   bool settle(unsigned int height, unsigned long long streamSize, bool zeroIsMissing);
+  // Tag 273 (offsets), 278 (rows per strip) or 279 (byte counts, one per
+  // offset): false when it is empty or does not pair.
+  bool readTag(const cTiffGeneric& tiff, const sTagProcessParam& t, unsigned int tag);
   // Whether the strips' bytes inside the stream can hold `samples` samples of
   // at least `minBits` bits each: checked before any buffer is sized, so a
   // forged size cannot claim memory that a short file could never fill.
