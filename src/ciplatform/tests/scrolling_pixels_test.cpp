@@ -1,62 +1,12 @@
-// The scroll bars and the text field painted on the real off-screen canvas:
-// each bar piece's picture where the layout puts it, and a mebibyte line
-// scrolled to its end that draws its last characters exactly as they look
-// alone.
+// The text field painted on the real off-screen canvas: a mebibyte line
+// scrolled to its end draws its last characters exactly as they look alone.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "ciom/edit.h"
 #include "ciom/fontobject.h"
-#include "ciom/scrollbar.h"
-#include "ciom/themeuse.h"
 #include "sheettarget.h"
-
-TEST(ScrollingPixels, BarPiecesSitWhereTheLayoutPutsThem) {
-  const int t = themeDim(19);
-  for (bool vertical : {false, true}) {
-    for (int length : {themeDim(20), themeDim(21), 200}) {
-      SCOPED_TRACE(testing::Message() << (vertical ? "vertical " : "horizontal ") << length);
-      sScene s(vertical ? t : length, vertical ? length : t);
-      cHScroll h;
-      cVScroll v;
-      cScrollBar& bar = vertical ? static_cast<cScrollBar&>(v) : h;
-      s.root.attach(&bar, 0, 0, s.root.width(), s.root.height());
-      s.paint();
-      auto len = [&](cScrollBar::eSubElements e) {
-        cPicture* p = bar.image(e);
-        return p ? (vertical ? p->height() : p->width()) : 0;
-      };
-      auto expectAt = [&](cScrollBar::eSubElements e, int at) {
-        cPicture* p = bar.image(e);
-        ASSERT_NE(p, nullptr);
-        EXPECT_GT(expectPicture(s.canvas, p, vertical ? 0 : at, vertical ? at : 0),
-                  p->width() * p->height() / 2);
-      };
-      if (length <= themeDim(21)) {
-        const bool small = length <= themeDim(20);
-        const auto dec = small ? cScrollBar::seSmallDecArrow : cScrollBar::seDecArrow;
-        const auto inc = small ? cScrollBar::seSmallIncArrow : cScrollBar::seIncArrow;
-        expectAt(dec, 0);
-        expectAt(inc, length - len(inc));
-        EXPECT_EQ(bar.hit(0), cScrollBar::hrDecrease);
-        EXPECT_EQ(bar.hit(length - 1), cScrollBar::hrIncrease);
-      } else {
-        const int inc = len(cScrollBar::seIncArrow), sep = len(cScrollBar::seArrowSeparator);
-        const int dec = len(cScrollBar::seDecArrow);
-        expectAt(cScrollBar::seStartCap, 0);
-        expectAt(cScrollBar::seIncArrow, length - inc);
-        expectAt(cScrollBar::seArrowSeparator, length - inc - 5 - sep);
-        expectAt(cScrollBar::seDecArrow, length - inc - 10 - sep - dec);
-        expectAt(cScrollBar::seThumbStart, len(cScrollBar::seStartCap));
-        EXPECT_EQ(bar.hit(length - 1), cScrollBar::hrIncrease);
-        EXPECT_EQ(bar.hit(length - inc - 10 - sep - dec), cScrollBar::hrDecrease);
-        EXPECT_EQ(bar.hit(len(cScrollBar::seStartCap)), cScrollBar::hrThumb);
-      }
-      s.root.dettach(&bar);
-    }
-  }
-}
 
 TEST(ScrollingPixels, AMebibyteLineEndsWithItsLastCharactersAsTheyLookAlone) {
   const int w = 300, fieldH = 24;

@@ -1,16 +1,12 @@
 // The views painted on the real off-screen canvas: the list's selected row
 // colours with and without the focus, full-line selection filling the gaps
 // and the rest of the row, a check box's picture, the empty-list text; the
-// tree's expander signs; a sorted list's order and where a narrow toolbar
-// puts its drop-down. The real-window tests take screenshots of them.
+// tree's expander signs. The real-window tests take screenshots of them.
 #include <gtest/gtest.h>
-
-#include <string>
 
 #include "ciom/listview.h"
 #include "ciom/treeview.h"
 #include "ciom/themeuse.h"
-#include "ciom/toolbar.h"
 #include "sheettarget.h"
 #include "support.h"
 
@@ -178,27 +174,4 @@ TEST(TreeViewPixels, ExpanderSigns) {
       EXPECT_EQ(showsPicture(canvas, r, themePict(sign)), sign == k.picture) << "picture " << sign;
   }
   root.dettach(&tree);
-}
-
-// A sorted list puts upper case first; a toolbar too narrow for its
-// buttons puts its drop-down after the last one that fits.
-TEST(ListViewPixels, SortOrderAndToolbarDropDown) {
-  sList s;
-  s.list.setSortType(1, new cListViewChild::cListViewNameSortProvider);
-  const char* names[] = {"zeta", "Alpha", "mu", "beta", "Omega"};
-  for (int r = 0; r < 5; ++r) s.list.setItem(r, 1, names[r], -1, nullptr);
-  ASSERT_TRUE(s.list.sort(1));
-  EXPECT_EQ(s.list.firstBySort(), 1) << "bytes decide: upper case first";
-
-  cToolBarChild bar;
-  s.root.attach(&bar, 0, 130, 200, 24);
-  bar.setSmallerSizeBehavior(cToolBarChild::ssbDropDown);
-  for (int i = 0; i < 5; ++i) bar.setButton(i, ("Button " + std::to_string(i)).c_str(), -1);
-  ASSERT_TRUE(bar.dropDown().visible_child());
-  sRect dd, lastShown{};
-  bar.childRect(&bar.dropDown(), &dd);
-  for (int i = 0; i < 5; ++i)
-    if (bar.findButton(i)->visible_child()) bar.childRect(bar.findButton(i), &lastShown);
-  EXPECT_EQ(dd.x, lastShown.x + lastShown.width);
-  s.root.dettach(&bar);
 }
