@@ -1,16 +1,14 @@
 // The text field and the popup menu in real windows. A second X connection
 // plays the user through XTest; xclip stands for another program on the
 // same desktop, reading and filling the CLIPBOARD selection.
-#include "window_fixtures.h"
-// The fixtures bring gtest and Xlib in the order they need.
+#include "window_user.h"
+// The user header brings gtest and Xlib in the order they need.
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <chrono>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "ciom/customform.h"
@@ -56,8 +54,6 @@ std::string xclip(const char* mode, const std::string& input = "") {
   waitpid(pid, &status, 0);
   return got;
 }
-
-void pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 // A form with one field; Enter in the field records its text, Escape with
 // nothing selected ends the run.
@@ -148,15 +144,10 @@ class cSplitForm : public cCustomForm {
   }
 };
 
-bool waitFor(const std::function<bool()>& done) {
-  for (int i = 0; i < 750 && !done(); ++i) pause(20);
-  return done();
-}
-
 // Puts the pointer over the window of that caption: the server then gives
 // it the keys, as there is no window manager to give it the focus.
 bool pointAt(nstest::cPeer& p, const std::string& caption) {
-  return waitFor([&] {
+  return cUser::waitFor([&] {
     XWindowAttributes a;
     const Window w = captioned(p, caption);
     if (w && XGetWindowAttributes(p.d, w, &a)) p.moveTo(a.x + a.width / 2, a.y + a.height - 10);
@@ -176,27 +167,27 @@ TEST(EditWindows, ClipboardAndKeysAgainstAnotherProgram) {
   std::vector<std::string> copied;
   std::thread user([&] {
     nstest::cPeer u;
-    if (!waitFor([&] { return form->ready.load(); }) || !pointAt(u, "zvk-edit-clipboard")) return;
-    pause(300);
+    if (!cUser::waitFor([&] { return form->ready.load(); }) || !pointAt(u, "zvk-edit-clipboard")) return;
+    cUser::pause(300);
     auto ctrl = [&](KeySym k) { u.key(k, XK_Control_L); };
     auto shift = [&](KeySym k) { u.key(k, XK_Shift_L); };
     auto enter = [&] {
       u.key(XK_Return);
-      pause(100);
+      cUser::pause(100);
     };
     for (KeySym k : {XK_a, XK_b, XK_c}) u.key(k);
     enter();
     ctrl(XK_a);
     ctrl(XK_c);
-    pause(100);
+    cUser::pause(100);
     copied.push_back(xclip("-o"));
     u.key(XK_End);
     shift(XK_Left);
     ctrl(XK_Insert);
-    pause(100);
+    cUser::pause(100);
     copied.push_back(xclip("-o"));
     xclip("-i", words);
-    pause(200);
+    cUser::pause(200);
     ctrl(XK_a);
     ctrl(XK_v);
     enter();
@@ -243,13 +234,13 @@ TEST(PopupWindows, AMenuIsAPopUpThatAnswersTheUser) {
       nstest::cPeer u;
       // The menu is the only pop-up on the screen: the previous case's is gone.
       Window menu = 0;
-      if (!waitFor([&] {
+      if (!cUser::waitFor([&] {
             std::vector<Window> now = popups(u);
             if (!now.empty()) menu = now.back();
             return menu != 0;
           }))
         return;
-      pause(200);
+      cUser::pause(200);
       XWindowAttributes a;
       XGetWindowAttributes(u.d, menu, &a);
       const std::string n = c.name;
@@ -271,22 +262,22 @@ TEST(SplitterWindows, ADraggedBarFollowsThePointerWithinTheMinimums) {
   form->seen = &seen;
   std::thread user([&] {
     nstest::cPeer u;
-    if (!waitFor([&] { return form->barX.load() >= 0; })) return;
-    pause(300);
+    if (!cUser::waitFor([&] { return form->barX.load() >= 0; })) return;
+    cUser::pause(300);
     const int x = form->barX, y = form->barY, start = form->splitX;
     u.moveTo(x, y);
     XTestFakeButtonEvent(u.d, 1, True, 0);
     XSync(u.d, False);
-    pause(200);
+    cUser::pause(200);
     // Each place is reached by two moves, the pointer settling in between, so
     // a busy machine's coalescing cannot leave the bar behind.
     for (int to : {start + 100, start + 5, start + 295}) {
       u.moveTo(to + 1, y);
-      pause(150);
+      cUser::pause(150);
       u.moveTo(to, y);
-      pause(250);
+      cUser::pause(250);
       u.key(XK_Return);
-      pause(150);
+      cUser::pause(150);
     }
     XTestFakeButtonEvent(u.d, 1, False, 0);
     XSync(u.d, False);

@@ -1,6 +1,6 @@
 // The sample page in the viewer, in a real window for each language.
-#include "ciplatform/tests/window_fixtures.h"
-// The fixtures bring gtest and Xlib in the order they need.
+#include "ciplatform/tests/window_user.h"
+// The user header brings gtest and Xlib in the order they need.
 #include <string>
 #include <thread>
 
@@ -36,15 +36,10 @@ TEST(SiDocViewerWindow, SamplePagesInSixLanguages) {
     ASSERT_NE(form->root, nullptr) << page.code;
     const std::string caption = std::string("zvk-hdoc-") + page.code;
     std::thread user([&] {
-      nstest::cPeer peer;
-      Window w = 0;
-      for (int i = 0; i < 750 && !w; ++i) {
-        w = captioned(peer, caption);
-        if (!w) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-      }
-      ASSERT_NE(w, 0u) << caption;
-      std::this_thread::sleep_for(std::chrono::milliseconds(400));
-      peer.closeBox(w);
+      cUser u;
+      Window w = u.find(caption);
+      u.pause(400);
+      u.closeBox(w);
     });
     EXPECT_EQ(m.maker.modal(caption.c_str(), 440, 320, form, nullptr, false), 0) << page.code;
     user.join();
