@@ -83,7 +83,7 @@ TEST(SiDocLoader, DocumentWithoutTablesAndFromAFile) {
 tBytes block(const tBytes& records) {
   tBytes stream = records;
   put8(stream, 0xFF);
-  return zlibPack(stream);
+  return zlibCompress(stream, 5);
 }
 
 TEST(SiDocLoader, RefusesDamagedDocuments) {
@@ -113,8 +113,8 @@ TEST(SiDocLoader, RefusesDamagedDocuments) {
   longText[24] = 100;
   tBytes stream = textRec("a");
   stream.pop_back();
-  tBytes unstartedStream = zlibPack(tBytes(stream.begin(), stream.begin() + 10));
-  tBytes noEndByte = zlibPack(textRec("a"));
+  tBytes unstartedStream = zlibCompress(tBytes(stream.begin(), stream.begin() + 10), 5);
+  tBytes noEndByte = zlibCompress(textRec("a"), 5);
 
   const tBytes pict = pictureTable({cairoPng(4, 4)});
   struct sCase {
@@ -140,7 +140,7 @@ TEST(SiDocLoader, RefusesDamagedDocuments) {
       {"record type 5", document({{0, typeFive}}, {}, {}, {})},
       {"record cut inside its head", rawDocument({{0, unstartedStream}}, {}, {}, {})},
       {"text past the stream", document({{0, longText}}, {}, {}, {})},
-      {"empty stream", rawDocument({{0, zlibPack({})}}, {}, {}, {})},
+      {"empty stream", rawDocument({{0, zlibCompress({}, 5)}}, {}, {}, {})},
       {"text font missing", document({{0, textRec("a", 0)}}, {}, {}, {})},
       {"container font missing", document({{0, containerRec({}, 0, 1)}}, fontEntry(0, 5, 13, 0), {}, {})},
       {"link target missing", document({{0, linkRec("a", 1)}}, {}, linkTable({"x"}), {})},
@@ -171,7 +171,7 @@ tBytes nested(int depth) {
   stream.reserve(opening.size() * depth + depth + 1);
   for (int i = 0; i < depth; ++i) stream.insert(stream.end(), opening.begin(), opening.end());
   stream.insert(stream.end(), static_cast<size_t>(depth) + 1, 0xFF);
-  return rawDocument({{0, zlibPack(stream)}}, {}, {}, {});
+  return rawDocument({{0, zlibCompress(stream, 5)}}, {}, {}, {});
 }
 
 class cLoadJob : public cJob {

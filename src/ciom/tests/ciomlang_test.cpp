@@ -1,7 +1,6 @@
 #include "ciom/ciomlang.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <cstring>
 #include <map>
@@ -9,6 +8,7 @@
 #include <vector>
 
 #include "base/tests/scratch_dir.h"
+#include "compression/tests/zlib_support.h"
 #include "hive_bytes.h"
 
 namespace {
@@ -45,11 +45,7 @@ Bytes u32(unsigned long long v) {
 
 // A block around hand-made plain data, declaring `declared` plain bytes.
 Bytes rawBlock(const Bytes& plain, unsigned long long declared) {
-  uLongf packedSize = compressBound(static_cast<uLong>(plain.size()));
-  Bytes packed(packedSize);
-  compress2(packed.data(), &packedSize, plain.data(), static_cast<uLong>(plain.size()), 5);
-  packed.resize(packedSize);
-  return text("CIOMLAFICIOMBASEDEU") + Bytes{2} + text("De") + u32(declared) + packed;
+  return text("CIOMLAFICIOMBASEDEU") + Bytes{2} + text("De") + u32(declared) + zlibCompress(plain, 5);
 }
 
 Bytes section(const std::string& field, const Bytes& data) {
@@ -74,10 +70,8 @@ TEST_F(LanguageBlock, RoundTripsWithTheDocumentedLayout) {
 
   // The plain table: magic, then sections in key order with padded names.
   unsigned long long plainSize = bytes[27] | bytes[28] << 8 | bytes[29] << 16 | bytes[30] << 24;
-  Bytes plain(plainSize);
-  uLongf got = static_cast<uLongf>(plainSize);
-  ASSERT_EQ(uncompress(plain.data(), &got, bytes.data() + 31, static_cast<uLong>(bytes.size() - 31)), Z_OK);
-  ASSERT_EQ(got, plainSize);
+  Bytes plain = zlibInflate(bytes.data() + 31, bytes.size() - 31, plainSize);
+  ASSERT_EQ(plain.size(), plainSize);
   Bytes folderData = Bytes{4, 0, 15, 0, 0, 0, 0xFF, 0xFF, 17, 0} + text("Choose a folderLine one\nline two");
   Bytes msgData = Bytes{2, 0, 2, 0, 6, 0} + text("OKCancel");
   EXPECT_EQ(plain, text("CIOMLANG") + section(std::string("ciom::folderchoose\0\0", 20), folderData) +

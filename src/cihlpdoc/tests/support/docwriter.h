@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-using tBytes = std::vector<unsigned char>;
+#include "compression/tests/zlib_support.h"
 
 inline void put8(tBytes& b, unsigned int v) { b.push_back(static_cast<unsigned char>(v)); }
 inline void put16(tBytes& b, unsigned int v) {
@@ -24,14 +24,6 @@ inline void putText(tBytes& b, const std::string& s) { b.insert(b.end(), s.begin
 inline tBytes operator+(tBytes a, const tBytes& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
-}
-
-inline tBytes zlibPack(const tBytes& plain) {
-  uLongf n = compressBound(static_cast<uLong>(plain.size()));
-  tBytes out(n);
-  compress2(out.data(), &n, plain.data(), static_cast<uLong>(plain.size()), 5);
-  out.resize(n);
-  return out;
 }
 
 inline tBytes zlibUnpack(const unsigned char* data, size_t size) {
@@ -190,10 +182,10 @@ inline tBytes document(const std::map<int, tBytes>& langs, const tBytes& fonts, 
   for (const auto& [id, records] : langs) {
     tBytes stream = records;
     put8(stream, 0xFF);
-    packed.push_back({id, zlibPack(stream)});
+    packed.push_back({id, zlibCompress(stream, 5)});
   }
-  return rawDocument(packed, fonts.empty() ? tBytes() : zlibPack(fonts),
-                     links.empty() ? tBytes() : zlibPack(links), pictures);
+  return rawDocument(packed, fonts.empty() ? tBytes() : zlibCompress(fonts, 5),
+                     links.empty() ? tBytes() : zlibCompress(links, 5), pictures);
 }
 
 // A compiled document taken apart again, its streams and tables inflated.
