@@ -296,36 +296,4 @@ TEST(SiDocLayout, PicturesKeepTheirSizeInsideTheirBox) {
   EXPECT_FALSE(none.wantsSize(nullptr, {}, s));
 }
 
-// Links report where they were drawn, in the coordinates they were drawn at.
-class cAreas : public cSiDocActiveTarget {
- public:
-  std::vector<std::vector<int> > areas;
-  void resetActive() override { areas.clear(); }
-  bool setActive(char*, int x, int y, int w, int h) override {
-    areas.push_back({x, y, w, h});
-    return true;
-  }
-};
-
-TEST(SiDocLayout, LinksReportTheirArea) {
-  char target[] = "https://example.org/";
-  cSiDocContainer c;
-  auto* plain = new cSiDocText;
-  plain->setText(const_cast<char*>("ab"));
-  auto* link = new cSiDocLink;
-  link->setText(const_cast<char*>("cd"));
-  link->refRef(target);
-  c.addChild(plain);
-  c.addChild(link);
-  cAreas areas;
-  tCanvas canvas(200, 200);
-  sSiDocDrawProps props;
-  props.active = &areas;
-  props.y = 7;
-  sSize s;
-  ASSERT_TRUE(c.draw(&canvas, props, s));
-  const std::vector<std::vector<int> > want = {{18, 7, 14, 14}};
-  EXPECT_EQ(areas.areas, want);
-}
-
 }  // namespace
