@@ -37,14 +37,6 @@ long long slotCount(cCiomLang& store, const char* section) {
 
 }  // namespace
 
-TEST(ToolkitTables, NamesBlockHoldsEveryLanguageInItsOwnWords) {
-  const char* names[] = {"English",  "Русский",    "Deutsch", "日本",     "한국어",
-                         "Français", "Українська", "Español", "简体中文", "繁體中文"};
-  for (int n = 0; n < kCIOMStdLangCount; ++n) EXPECT_STREQ(ciLangName(n), names[n]) << n;
-  EXPECT_EQ(ciLangName(10), nullptr);
-  EXPECT_EQ(ciLangName(-1), nullptr);
-}
-
 // Every table has its header, the English sections and slot counts, and in
 // each slot the English slot's printf directives and line breaks.
 TEST(ToolkitTables, NineTablesKeepTheEnglishShape) {

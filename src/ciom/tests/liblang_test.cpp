@@ -122,6 +122,7 @@ TEST_F(LanguageRegistry, OneFailingProviderFailsTheCallButNotTheOthers) {
 TEST(LanguageIdentifiers, NumbersOutsideTheRangeAreInvalid) {
   for (int n : {-1, 10, INT_MIN, INT_MAX}) {
     EXPECT_STREQ(ciLangID(n), "INV") << n;
+    EXPECT_EQ(ciLangName(n), nullptr) << n;
     EXPECT_FALSE(ciLangValid(n)) << n;
   }
 }

@@ -116,10 +116,6 @@ bool samePixels(const sDrawnPicture& d, cPicture* p) {
 
 }  // namespace
 
-TEST(ScrollBar, ThemePicturesArePresent) {
-  for (int n = 86; n <= 144; ++n) EXPECT_NE(themePict(n), nullptr) << n;
-}
-
 TEST(ScrollBar, PiecesArePaintedWhereTheLayoutPutsThemAndHitAgrees) {
   const int t = themeDim(19);
   for (bool vertical : {false, true}) {
