@@ -14,7 +14,7 @@
 #include "ciom/newfolderform.h"
 #include "ciom/popupmaster.h"
 #include "support/choosertree.h"
-#include "support/formplatform.h"
+#include "support/formfixture.h"
 
 namespace {
 
@@ -26,18 +26,16 @@ struct sFilter {
   const char *name, *pattern, *extension;
 };
 
-class FileChooseDialog : public ::testing::Test {
+class FileChooseDialog : public cFormFixture {
  protected:
   void SetUp() override {
-    cFormTestTarget::reset();
-    cFormTestTarget::useLanguage(eLangENG);
-    window.bind(&parent, 1000, 800);
+    cFormFixture::SetUp();
     if (const char* h = getenv("HOME")) savedHome = h;
     setenv("HOME", tmp.root.c_str(), 1);
   }
   void TearDown() override {
     savedHome.empty() ? unsetenv("HOME") : setenv("HOME", savedHome.c_str(), 1);
-    cFormTestTarget::reset();
+    cFormFixture::TearDown();
   }
   void setFilters(cDialog::sFileChooseInfo& info, std::vector<sFilter> filters) {
     info.filters.set(static_cast<long long>(filters.size()));
@@ -80,8 +78,6 @@ class FileChooseDialog : public ::testing::Test {
   }
   sChooserTree tmp;
   std::string savedHome;
-  cFormTestTarget window;
-  cChildElement parent;
 };
 
 TEST_F(FileChooseDialog, RowsTextsAndSorting) {

@@ -16,24 +16,21 @@
 #include "base/tests/scratch_dir.h"
 #include "ciom/newfolderform.h"
 #include "ciom/popupmaster.h"
-#include "support/formplatform.h"
+#include "support/formfixture.h"
 
 namespace {
 
 using cNode = cFolderChooseDialog::cTreeFoldersContentItem;
 const int kEnter = cChildElement::kcEnter, kEscape = cChildElement::kcEscape;
 
-class FolderChooseDialog : public ::testing::Test {
+class FolderChooseDialog : public cFormFixture {
  protected:
   void SetUp() override {
-    cFormTestTarget::reset();
-    cFormTestTarget::useLanguage(eLangENG);
-    window.bind(&parent, 1000, 800);
+    cFormFixture::SetUp();
     for (const char* d : {"/a", "/a/b", "/a/b/c", "/a/b/c/d", "/a/.hid"}) mkdir(tmp.file(d).c_str(), 0755);
     close(open(tmp.file("a/f.txt").c_str(), O_CREAT | O_WRONLY, 0644));
     mkfifo(tmp.file("a/pipe").c_str(), 0644);
   }
-  void TearDown() override { cFormTestTarget::reset(); }
   // Queues the dialog's own script, then answers each nested run in turn.
   void play(std::function<void(cFolderChooseDialog&, cFormTestTarget&)> script) {
     cFormTestTarget::scripts.push_back(
@@ -46,8 +43,6 @@ class FolderChooseDialog : public ::testing::Test {
     return out;
   }
   ScratchDir tmp;
-  cFormTestTarget window;
-  cChildElement parent;
 };
 
 TEST_F(FolderChooseDialog, StartFolderAndSelect) {

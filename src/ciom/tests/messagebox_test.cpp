@@ -9,24 +9,14 @@
 #include "ciom/liblang.h"
 #include "ciom/messageform.h"
 #include "support/fixedcanvas.h"
+#include "support/formfixture.h"
 #include "support/langtext.h"
-#include "support/formplatform.h"
 
 namespace {
 
 constexpr int kLH = cFixedMetricCanvas::kLineHeight;
 
-class MessageBox : public ::testing::Test {
- protected:
-  void SetUp() override {
-    cFormTestTarget::reset();
-    cFormTestTarget::useLanguage(eLangENG);
-    window.bind(&parent, 400, 300);
-  }
-  void TearDown() override { cFormTestTarget::reset(); }
-  cFormTestTarget window;
-  cChildElement parent;
-};
+class MessageBox : public cFormFixture {};
 
 int width(const char* s) { return 7 * static_cast<int>(std::string(s).size()); }
 

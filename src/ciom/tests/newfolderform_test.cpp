@@ -5,21 +5,11 @@
 #include <string>
 
 #include "ciom/newfolderform.h"
-#include "support/formplatform.h"
+#include "support/formfixture.h"
 
 namespace {
 
-class NewFolderForm : public ::testing::Test {
- protected:
-  void SetUp() override {
-    cFormTestTarget::reset();
-    cFormTestTarget::useLanguage(eLangENG);
-    window.bind(&parent, 400, 300);
-  }
-  void TearDown() override { cFormTestTarget::reset(); }
-  cFormTestTarget window;
-  cChildElement parent;
-};
+class NewFolderForm : public cFormFixture {};
 
 TEST_F(NewFolderForm, AcceptCancelAndEmptyField) {
   const int kEnter = cChildElement::kcEnter, kEscape = cChildElement::kcEscape;

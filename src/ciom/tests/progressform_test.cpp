@@ -13,7 +13,7 @@
 
 #include "base/utils.h"
 #include "ciom/progressform.h"
-#include "support/formplatform.h"
+#include "support/formfixture.h"
 
 namespace {
 
@@ -91,17 +91,7 @@ class cCountingForm : public cStdBasicProgressForm {
   }
 };
 
-class ProgressForm : public ::testing::Test {
- protected:
-  void SetUp() override {
-    cFormTestTarget::reset();
-    cFormTestTarget::useLanguage(eLangENG);
-    window.bind(&parent, 800, 600);
-  }
-  void TearDown() override { cFormTestTarget::reset(); }
-  cFormTestTarget window;
-  cChildElement parent;
-};
+class ProgressForm : public cFormFixture {};
 
 // Runs the window's queue until the form ends, noting each status text.
 std::set<std::string> runToEnd(cFormTestTarget& w, cStdBasicProgressForm* form) {
@@ -223,16 +213,27 @@ class cEndRecorder : public cChildElement {
   }
 };
 
-}  // namespace
-
-TEST(ProgressChild, TellsItsParentTheEndAndShowsTextsOnTheMainThread) {
-  cFormTestTarget::reset();
-  cFormTestTarget::useLanguage(eLangENG);
+// A copy job's child in a window of its own.
+class ProgressChild : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    cFormTestTarget::reset();
+    cFormTestTarget::useLanguage(eLangENG);
+    window.bind(&parent, 1000, 400);
+    parent.attach(&child, 10, 10, 600, 60);
+  }
+  void TearDown() override {
+    parent.dettach(&child);
+    cFormTestTarget::reset();
+  }
   cFormTestTarget window;
   cEndRecorder parent;
-  window.bind(&parent, 800, 200);
   cCopyChild child;
-  parent.attach(&child, 0, 0, 600, 60);
+};
+
+}  // namespace
+
+TEST_F(ProgressChild, TellsItsParentTheEndAndShowsTextsOnTheMainThread) {
   EXPECT_FALSE(cStdBasicProgressChild::runUIJob(nullptr, "Copy"));
   child.statusLine().setText("before", cCanvas::eAlignLeft, false);
   ASSERT_TRUE(cStdBasicProgressChild::runUIJob(&child, "Copy"));
@@ -248,18 +249,9 @@ TEST(ProgressChild, TellsItsParentTheEndAndShowsTextsOnTheMainThread) {
   EXPECT_TRUE(seen.count("Starting...")) << "posted by the job's start, shown by the main thread";
   while (child.runs()) cJob::sleep(1);
   EXPECT_TRUE(child.onClose());
-  parent.dettach(&child);
-  cFormTestTarget::reset();
 }
 
-TEST(ProgressChild, BarAcrossTheTopStopAtItsEndStatusBelow) {
-  cFormTestTarget::reset();
-  cFormTestTarget::useLanguage(eLangENG);
-  cFormTestTarget window;
-  cChildElement parent;
-  window.bind(&parent, 1000, 400);
-  cCopyChild child;
-  parent.attach(&child, 10, 10, 600, 60);
+TEST_F(ProgressChild, BarAcrossTheTopStopAtItsEndStatusBelow) {
   const int bw = child.buttons()->wantsWidth();
   ASSERT_GT(bw, 0);
   const struct {
@@ -276,6 +268,4 @@ TEST(ProgressChild, BarAcrossTheTopStopAtItsEndStatusBelow) {
     EXPECT_EQ(box(status), (std::vector<int>{0, 20, k.w, k.h - 20}));
     EXPECT_EQ(box(stop), (std::vector<int>{k.w - bw, 0, bw, 18}));
   }
-  parent.dettach(&child);
-  cFormTestTarget::reset();
 }
