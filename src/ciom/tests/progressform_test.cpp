@@ -213,21 +213,20 @@ class cEndRecorder : public cChildElement {
   }
 };
 
-// A copy job's child in a window of its own.
-class ProgressChild : public ::testing::Test {
+// A copy job's child under an element that records its ends.
+class ProgressChild : public cFormFixture {
  protected:
   void SetUp() override {
-    cFormTestTarget::reset();
-    cFormTestTarget::useLanguage(eLangENG);
-    window.bind(&parent, 1000, 400);
-    parent.attach(&child, 10, 10, 600, 60);
+    cFormFixture::SetUp();
+    parent.attach(&recorder, 0, 0, 1000, 400);
+    recorder.attach(&child, 10, 10, 600, 60);
   }
   void TearDown() override {
-    parent.dettach(&child);
-    cFormTestTarget::reset();
+    recorder.dettach(&child);
+    parent.dettach(&recorder);
+    cFormFixture::TearDown();
   }
-  cFormTestTarget window;
-  cEndRecorder parent;
+  cEndRecorder recorder;
   cCopyChild child;
 };
 
@@ -240,12 +239,12 @@ TEST_F(ProgressChild, TellsItsParentTheEndAndShowsTextsOnTheMainThread) {
   EXPECT_FALSE(child.onClose()) << "the job runs";
   std::set<std::string> seen;
   const unsigned int until = ticks_ms() + 5000;
-  while (parent.ends.empty() && ticks_ms() < until) {
+  while (recorder.ends.empty() && ticks_ms() < until) {
     window.waitForNote(50);
     window.settle();
     seen.insert(child.statusLine().text() ? child.statusLine().text() : "");
   }
-  EXPECT_EQ(parent.ends, (std::vector<std::pair<int, unsigned long>>{{6, 9}}));
+  EXPECT_EQ(recorder.ends, (std::vector<std::pair<int, unsigned long>>{{6, 9}}));
   EXPECT_TRUE(seen.count("Starting...")) << "posted by the job's start, shown by the main thread";
   while (child.runs()) cJob::sleep(1);
   EXPECT_TRUE(child.onClose());
