@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "base/tests/scratch_dir.h"
+#include "ciom/ciappconfig.h"
 #include "e2e/xuser.h"
 
 namespace e2e {
@@ -69,6 +70,14 @@ class AsUser : public ::testing::TestWithParam<bool> {
     if (chown(dir.root.c_str(), 65534, 65534) != 0) ADD_FAILURE() << dir.root;
   }
 
+  // One number of the configuration under HOME.
+  void setConfig(const char* key, int value) {
+    cCIAppFullConfig cfg;
+    ASSERT_TRUE(cfg.openConfig((home + "/.zvk").c_str()));
+    cfg.setParamInt16(key, value);
+    ASSERT_TRUE(cfg.saveConfig());
+  }
+
   // Runs `argv` (zvk and its arguments; argv[0] may differ from the file
   // run) as the user while `user` answers; a stuck run ends by timeout.
   // The script's complaint, "" when it went through, lands in `problem`.
@@ -107,9 +116,14 @@ class AsUser : public ::testing::TestWithParam<bool> {
     int status = run(argv, [&]() -> std::string {
       // Windows without a caption that were there before zvk are not its.
       std::vector<std::string> seen = windowsCaptioned("");
+      const size_t before = seen.size();
       for (const sStep& s : steps) {
         std::string window = newWindow(seen, s.caption);
-        if (window.empty()) return "no window " + s.caption;
+        if (window.empty()) {
+          // Ends the run rather than waiting for its timeout.
+          for (size_t i = before; i < seen.size(); ++i) runWithEnv({"xdotool", "windowkill", seen[i]});
+          return "no window " + s.caption;
+        }
         settle();
         if (!s.shot.empty()) runWithEnv({"timeout", "10", "import", "-window", window, shots + "/" + s.shot + ".png"});
         if (s.before) s.before(window);

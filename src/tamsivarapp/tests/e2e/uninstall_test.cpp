@@ -32,12 +32,6 @@ class Uninstall : public e2e::AsUser {
     root = home + "/apps/sample";
     ASSERT_EQ(installVersion(root, home + "/.zvk", sample()).job, 0);
   }
-  void setRecord(const char* key, int value) {
-    cCIAppFullConfig cfg;
-    ASSERT_TRUE(cfg.openConfig((home + "/.zvk").c_str()));
-    cfg.setParamInt16(key, value);
-    ASSERT_TRUE(cfg.saveConfig());
-  }
   bool recorded() {
     cCIAppFullConfig cfg;
     return cfg.openConfig((home + "/.zvk").c_str()) && cfg.hasSection("install/sample");
@@ -60,7 +54,7 @@ TEST_P(Uninstall, AnswersAndWhatTheyLeave) {
       {"unknown code", false, nullptr, {"nosuch"}, {{"Error", "Return"}}, 1, 0},
       {"empty code", false, nullptr, {""}, {}, 1, 0},
       // The language form has no caption and opens over the form.
-      {"record in an unknown language", false, [&] { setRecord("install/sample/lang", 99); },
+      {"record in an unknown language", false, [&] { setConfig("install/sample/lang", 99); },
        {"sample"}, {{"Software manager", ""}, {"", "Escape"}, {"Confirm", "Return"}, {"Information", "Return"}}, 1, 0},
       {"record whose language is no number", false,
        [&] {
@@ -118,8 +112,8 @@ TEST_P(Uninstall, ScreensInEachLanguage) {
     fs::remove_all(home);
     fs::create_directories(home);
     install();
-    setRecord("install/sample/lang", l->id);
-    setRecord("lang/current", l->id);
+    setConfig("install/sample/lang", l->id);
+    setConfig("lang/current", l->id);
     const std::string name = std::string("_") + l->code;
     EXPECT_EQ(play({zvk, "remove"}, {{l->form, "", nullptr, "remove_form" + name},
                                      {l->error, "Return", nullptr, "remove_refused" + name}}),
