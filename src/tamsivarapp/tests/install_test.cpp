@@ -10,6 +10,7 @@
 
 #include "base/tests/scratch_dir.h"
 #include "install_support.h"
+#include "support/childtext.h"
 #include "tamsivarapp/installfiles.h"
 
 namespace fs = std::filesystem;
@@ -58,25 +59,11 @@ void expectInstalled(const std::string& root, const std::string& cfgDir, const P
 // whom no permission would hold; any other user is such an owner already.
 Outcome asOwner(bool owner, const std::function<Outcome()>& work) {
   if (!owner || geteuid() != 0) return work();
-  int fds[2];
-  if (pipe(fds) != 0) return {};
-  pid_t child = fork();
-  if (child == 0) {
-    close(fds[0]);
+  const std::string text = textFromChild([&] {
     Outcome o;
     if (setresgid(65534, 65534, 65534) == 0 && setresuid(65534, 65534, 65534) == 0) o = work();
-    std::string text = std::to_string(o.init) + " " + std::to_string(o.job) + " " + std::to_string(o.result) +
-                       " " + o.problem;
-    ssize_t ignored = write(fds[1], text.data(), text.size());
-    (void)ignored;
-    _exit(0);
-  }
-  close(fds[1]);
-  std::string text;
-  char buf[4096];
-  for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) text.append(buf, static_cast<size_t>(n));
-  close(fds[0]);
-  waitpid(child, nullptr, 0);
+    return std::to_string(o.init) + " " + std::to_string(o.job) + " " + std::to_string(o.result) + " " + o.problem;
+  });
   Outcome o;
   std::istringstream in(text);
   in >> o.init >> o.job >> o.result;

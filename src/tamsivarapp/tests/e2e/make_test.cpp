@@ -2,7 +2,6 @@
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "base/tests/scratch_dir.h"
+#include "support/childtext.h"
 #include "support/runprog.h"
 #include "tamsivarapp/instmaker_mac.h"
 
@@ -43,27 +43,14 @@ std::vector<std::string> filesUnder(const std::string& root) {
 // file system could be mounted.
 std::string onOwnFileSystem(const std::string& at, const std::string& options, bool readOnly,
                             const std::function<void()>& prepare, const std::function<std::string()>& work) {
-  int fds[2];
-  if (pipe(fds) != 0) return "";
-  pid_t child = fork();
-  if (child == 0) {
-    close(fds[0]);
+  const std::string printed = textFromChild([&]() -> std::string {
     if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
         mount("zvk-test", at.c_str(), "tmpfs", 0, options.c_str()) != 0)
-      _exit(1);
+      return "";
     prepare();
-    if (readOnly && mount(nullptr, at.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0) _exit(1);
-    std::string printed = "+" + work();
-    ssize_t ignored = write(fds[1], printed.data(), printed.size());
-    (void)ignored;
-    _exit(0);
-  }
-  close(fds[1]);
-  std::string printed;
-  char buf[4096];
-  for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) printed.append(buf, static_cast<size_t>(n));
-  close(fds[0]);
-  waitpid(child, nullptr, 0);
+    if (readOnly && mount(nullptr, at.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0) return "";
+    return "+" + work();
+  });
   return printed.empty() ? "" : printed.substr(1);
 }
 
