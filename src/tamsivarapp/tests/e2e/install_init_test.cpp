@@ -81,13 +81,15 @@ TEST_P(InstallInit, BoxesAndTheLanguageQuestion) {
        1},
       // Browsed from English, the stored language.
       {"three languages, no record", false, fresh, [&] { setConfig("lang/current", 0); },
-       [](const sLang& l, const std::string& suffix) -> std::vector<e2e::sStep> {
-         std::string keys;
-         for (int i = 0; i < l.row; ++i) keys += "Down ";
+       [&](const sLang& l, const std::string& suffix) -> std::vector<e2e::sStep> {
+         // The form speaks each language as the arrows reach it.
+         auto browse = [&, row = l.row, shot = shots + "/install_language" + suffix + ".png"](const std::string& w) {
+           for (int i = 0; i < row; ++i) e2e::typeKey("Down");
+           e2e::settle();
+           runWithEnv({"timeout", "10", "import", "-window", w, shot});
+         };
          auto close = [](const std::string& window) { runWithEnv({"xdotool", "windowkill", window}); };
-         return {{"Software manager", ""},
-                 {"", keys + "Return", nullptr, "install_language" + suffix},
-                 {l.wizard, "", close, "install_wizard" + suffix}};
+         return {{"Software manager", ""}, {"", "Return", browse}, {l.wizard, "", close, "install_wizard" + suffix}};
        },
        -1},
   };
