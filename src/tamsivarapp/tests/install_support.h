@@ -77,6 +77,8 @@ inline cSoftPkgScenario* buildScenario(const std::string& root, const PkgVersion
 struct TestHost : cInstallJobHost {
   std::function<void(int)> atStage;
   std::function<void()> atLastStage;
+  // Called with the package before anything is compared or copied.
+  std::function<void(cSoftPkgScenario&)> atOpen;
   long long stopAfter = -1;
   long long progressCalls = 0;
   void notifyStage(int s) override {
@@ -105,6 +107,7 @@ inline Outcome installVersion(const std::string& root, const std::string& cfgDir
   cfg.openConfig(cfgDir.c_str());
   sPkgInstallContext ctx;
   ctx.scenario = buildScenario(root, v);
+  if (host.atOpen) host.atOpen(*ctx.scenario);
   ctx.version = ctx.scenario->getVerID();
   ctx.codename.set("sample");
   ctx.recordName.set("sample");

@@ -10,6 +10,7 @@
 
 #include "base/tests/scratch_dir.h"
 #include "install_support.h"
+#include "support/childtext.h"
 #include "tamsivarapp/installfiles.h"
 
 namespace fs = std::filesystem;
@@ -52,6 +53,23 @@ void expectInstalled(const std::string& root, const std::string& cfgDir, const P
   EXPECT_EQ(files, v.files.size());
   _guardchar<char> beyond;
   EXPECT_FALSE(cfg.getParamStr(("install/sample/file" + std::to_string(v.files.size())).c_str(), beyond));
+}
+
+// Runs `work` as the unprivileged owner of the files when we are root, for
+// whom no permission would hold; any other user is such an owner already.
+Outcome asOwner(bool owner, const std::function<Outcome()>& work) {
+  if (!owner || geteuid() != 0) return work();
+  const std::string text = textFromChild([&] {
+    Outcome o;
+    if (setresgid(65534, 65534, 65534) == 0 && setresuid(65534, 65534, 65534) == 0) o = work();
+    return std::to_string(o.init) + " " + std::to_string(o.job) + " " + std::to_string(o.result) + " " + o.problem;
+  });
+  Outcome o;
+  std::istringstream in(text);
+  in >> o.init >> o.job >> o.result;
+  in.get();
+  std::getline(in, o.problem);
+  return o;
 }
 
 std::map<std::string, FileId> ids(const std::string& root) {
@@ -125,7 +143,8 @@ TEST(InstallerJob, RecordHoldsTheKeysLaterRunsRead) {
 
 // Each case damages the installation of v1 in its own way, then installs
 // v2: the leftovers of an interrupted run are settled, and a failure leaves
-// v1 as it was.
+// v1 as it was. The owner's cases need permissions that hold, so they run as
+// nobody when we are root.
 TEST(InstallerJob, LeftoversAreRepairedAndFailuresPutTheOldFilesBack) {
   struct Case {
     const char* name;
@@ -133,6 +152,7 @@ TEST(InstallerJob, LeftoversAreRepairedAndFailuresPutTheOldFilesBack) {
     int job;
     int result;
     const char* problem;
+    bool owner = false;
   } cases[] = {
       {"backup over a missing target",
        [](const std::string& root, TestHost&) { fs::rename(root + "/bin/run", root + "/bin/run.bkp"); }, 0, 0, ""},
@@ -178,6 +198,34 @@ TEST(InstallerJob, LeftoversAreRepairedAndFailuresPutTheOldFilesBack) {
          };
        },
        1, irCannotApply, "/share/new/added.txt"},
+      {"an item whose stream breaks off halfway",
+       [](const std::string&, TestHost& host) {
+         host.atOpen = [](cSoftPkgScenario& s) {
+           const std::string bytes = randomBytes(200000, 9);
+           cMemIOTarget src;
+           src.fromBuffer(bytes.data(), static_cast<long long>(bytes.size()));
+           s.files.head->value.index = static_cast<unsigned int>(s.pkg.addPkgItem(&src, true));
+           auto* last = s.pkg.items.head;
+           while (last->next) last = last->next;
+           last->value.data.count /= 2;
+         };
+       },
+       1, irReadFailed, "/bin/run.tmp"},
+      {"stale copy in a folder made read-only",
+       [](const std::string& root, TestHost& host) {
+         writeFile(root + "/bin/run.tmp", "half");
+         host.atStage = [root](int s) {
+           if (s == 0) chmod((root + "/bin").c_str(), 0555);
+         };
+       },
+       1, irStaleSideFile, "/bin/run.tmp", true},
+      {"no backup in a folder made read-only, the user gives up",
+       [](const std::string& root, TestHost& host) {
+         host.atStage = [root](int s) {
+           if (s == 3) chmod((root + "/bin").c_str(), 0555);  // after the two unpack stages
+         };
+       },
+       1, irBackupGivenUp, "/bin/run.bkp", true},
   };
   rlimit fileSize;
   getrlimit(RLIMIT_FSIZE, &fileSize);
@@ -185,11 +233,16 @@ TEST(InstallerJob, LeftoversAreRepairedAndFailuresPutTheOldFilesBack) {
   for (Case& c : cases) {
     SCOPED_TRACE(c.name);
     ScratchDir dir;
+    if (c.owner) chown(dir.root.c_str(), 65534, 65534);
     std::string root = dir.file("app"), cfgDir = dir.file("cfg");
-    ASSERT_EQ(installVersion(root, cfgDir, v1()).job, 0);
+    auto install = [&](const PkgVersion& v, TestHost& host) {
+      return asOwner(c.owner, [&] { return installVersion(root, cfgDir, v, host); });
+    };
+    TestHost plain;
+    ASSERT_EQ(install(v1(), plain).job, 0);
     TestHost host;
     c.damage(root, host);
-    Outcome o = installVersion(root, cfgDir, v2(), host);
+    Outcome o = install(v2(), host);
     setrlimit(RLIMIT_FSIZE, &fileSize);
     EXPECT_EQ(o.init, 0);
     EXPECT_EQ(o.job, c.job);
@@ -203,11 +256,12 @@ TEST(InstallerJob, LeftoversAreRepairedAndFailuresPutTheOldFilesBack) {
     }
     for (const PkgFile& f : v1().files) EXPECT_EQ(readFile(root + "/" + f.rel), f.bytes) << f.rel;
     for (const std::string& s : sideFiles(root))
-      EXPECT_TRUE(fs::is_directory(s)) << "only the planted obstacle may stay: " << s;
+      EXPECT_TRUE(c.owner || fs::is_directory(s)) << "only the planted obstacle may stay: " << s;
+    chmod((root + "/bin").c_str(), 0755);
     std::error_code ec;
     for (const std::string& s : sideFiles(root)) fs::remove_all(s, ec);
     fs::remove_all(root + "/share/new/added.txt", ec);
-    Outcome again = installVersion(root, cfgDir, v2());
+    Outcome again = install(v2(), plain);
     EXPECT_EQ(again.job, 0) << again.problem;
     expectInstalled(root, cfgDir, v2());
   }

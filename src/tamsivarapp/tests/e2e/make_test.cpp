@@ -1,14 +1,18 @@
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "base/tests/scratch_dir.h"
+#include "support/childtext.h"
 #include "support/runprog.h"
 #include "tamsivarapp/instmaker_mac.h"
 
@@ -31,6 +35,23 @@ std::vector<std::string> filesUnder(const std::string& root) {
     if (!e.is_directory()) out.push_back(fs::relative(e.path(), root).string());
   std::sort(out.begin(), out.end());
   return out;
+}
+
+// Runs `work` in a child that has a small file system of its own at `at`
+// (tmpfs with these options, which no other process sees), made read-only
+// after `prepare` when asked; answers what `work` printed, or "" when no
+// file system could be mounted.
+std::string onOwnFileSystem(const std::string& at, const std::string& options, bool readOnly,
+                            const std::function<void()>& prepare, const std::function<std::string()>& work) {
+  const std::string printed = textFromChild([&]() -> std::string {
+    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount("zvk-test", at.c_str(), "tmpfs", 0, options.c_str()) != 0)
+      return "";
+    prepare();
+    if (readOnly && mount(nullptr, at.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0) return "";
+    return "+" + work();
+  });
+  return printed.empty() ? "" : printed.substr(1);
 }
 
 // Drives the built program from a copy of its bundle in a folder every
@@ -187,6 +208,41 @@ TEST_P(MakeBundle, ReportsEachFailureOnItsOwnLine) {
   r = make(good, out + "/IconDir.app");
   EXPECT_EQ(r.out, kOk + "(e) Writing icon failed: " + out + "/IconDir.app/Contents/Resources/icon.icns\n");
   EXPECT_EQ(r.status, 1);
+}
+
+// Each step that cannot write, on a file system that runs out of inodes or
+// room at that step or cannot be written at all, names its file.
+TEST_P(MakeBundle, EachStepThatCannotWriteNamesItsFile) {
+  const std::string s = scenario("s.txt", "name = \"N\"\n");
+  const std::string small = dir.file("small"), b = small + "/B.app", c = b + "/Contents";
+  fs::create_directory(small);
+  const struct {
+    const char* options;  // the root folder counts as one inode
+    bool readOnly;
+    std::string printed;
+  } cases[] = {
+      {"nr_inodes=6", false, kOk + "(e) Creating target failed: " + c + "/Resources/scenario.data\n"},
+      {"size=8k", false, kOk + "(e) Saving scenario failed: " + c + "/Resources/scenario.data\n"},
+      {"nr_inodes=7", false, kOk + "(e) Creating icon failed: " + c + "/Resources/icon.icns\n"},
+      {"nr_inodes=9", false, kOk + "(e) Creating exe failed: " + c + "/MacOS/Installer\n"},
+      {"", true, kOk + " (e) Unable to remove " + b + "!\n"},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.options);
+    std::string printed = onOwnFileSystem(
+        small, std::string("mode=0777,") + k.options, k.readOnly,
+        [&] {
+          if (!k.readOnly) return;
+          fs::create_directories(c);
+          writeText(c + "/PkgInfo", "APPL????");
+        },
+        [&] {
+          sRunResult r = make(s, b);
+          return r.out + "status " + std::to_string(r.status);
+        });
+    if (printed.empty()) GTEST_SKIP() << "no file system of our own can be mounted here";
+    EXPECT_EQ(printed, k.printed + "status 1");
+  }
 }
 
 TEST_P(MakeBundle, VersionAndRefusalsNeedNoDisplayNorHome) {

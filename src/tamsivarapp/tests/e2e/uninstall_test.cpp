@@ -1,25 +1,20 @@
-// `zvk uninstall` as a user runs it: the question, the closing box, what is
-// left on disk. Each box takes the focus, and its caption lends itself to
-// the form's window too, so a box is the window of that caption that was
-// not there before.
+// `zvk uninstall` as a user runs it, as root and as nobody: the boxes met
+// and the answers given, then what is left on disk. Each box takes the
+// focus, and its caption lends itself to the form's window too, so a box is
+// the newest window of that caption.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <future>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "base/tests/scratch_dir.h"
-#include "e2e/xuser.h"
+#include "e2e/asuser.h"
 #include "install_support.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-const std::string kZvk = std::string(ZVK_BUNDLE) + "/Contents/MacOS/zvk";
 
 PkgVersion sample() {
   PkgVersion v;
@@ -29,31 +24,13 @@ PkgVersion sample() {
   return v;
 }
 
-// The display and nothing else of ours: a fresh HOME, the system's PATH.
-std::vector<std::string> userEnv(const std::string& home) {
-  std::vector<std::string> env = {"HOME=" + home, "PATH=/usr/bin:/bin", "ASAN_OPTIONS=detect_leaks=0"};
-  for (const std::string& e : e2e::displayEnv(home + "/.Xauthority", false)) env.push_back(e);
-  return env;
-}
+class Uninstall : public e2e::AsUser {
+ protected:
+  std::string root;
 
-// Runs zvk with these arguments while `user` plays the user; a stuck run
-// is ended by timeout rather than hanging the test.
-int runZvk(const std::string& home, const std::vector<std::string>& args,
-           const std::function<std::string()>& user, std::string& userProblem) {
-  std::vector<std::string> argv = {"timeout", "60", kZvk};
-  argv.insert(argv.end(), args.begin(), args.end());
-  auto played = std::async(std::launch::async, user);
-  int status = runWithEnv(argv, userEnv(home)).status;
-  userProblem = played.get();
-  return status;
-}
-
-struct Installed {
-  ScratchDir dir;
-  std::string home = dir.file("home"), root = dir.file("home/apps/sample");
-  Installed() {
-    fs::create_directories(home);
-    EXPECT_EQ(installVersion(root, home + "/.zvk", sample()).job, 0);
+  void install() {
+    root = home + "/apps/sample";
+    ASSERT_EQ(installVersion(root, home + "/.zvk", sample()).job, 0);
   }
   bool recorded() {
     cCIAppFullConfig cfg;
@@ -61,57 +38,93 @@ struct Installed {
   }
 };
 
-TEST(UninstallAsAUser, YesRemovesThePackageNoKeepsIt) {
-  if (!e2e::haveDisplay()) GTEST_SKIP() << "needs an X display";
-  const std::string shots = std::string(ZVK_BINARY_DIR) + "/screenshots";
-  fs::create_directories(shots);
+TEST_P(Uninstall, AnswersAndWhatTheyLeave) {
+  const std::string ro = "lib/deep";
   struct Case {
     const char* name;
-    std::string key;  // the answer to the question
+    bool nobodyOnly;
+    std::function<void()> prepare;
+    std::vector<std::string> args;
+    std::vector<e2e::sStep> steps;
     int status;
-    bool removed;
-  } cases[] = {{"yes", "Return", 0, true}, {"no", "Escape", 1, false}};
+    int removed;  // 1 gone, 0 whole, -1 not looked at
+  } cases[] = {
+      {"yes", false, nullptr, {"sample"}, {{"Confirm", "Return"}, {"Information", "Return"}}, 0, 1},
+      {"no", false, nullptr, {"sample"}, {{"Confirm", "Escape"}, {"Information", "Return"}}, 1, 0},
+      {"unknown code", false, nullptr, {"nosuch"}, {{"Error", "Return"}}, 1, 0},
+      {"empty code", false, nullptr, {""}, {}, 1, 0},
+      // The language form has no caption and opens over the form.
+      {"record in an unknown language", false, [&] { setConfig("install/sample/lang", 99); },
+       {"sample"}, {{"Software manager", ""}, {"", "Escape"}, {"Confirm", "Return"}, {"Information", "Return"}}, 1, 0},
+      {"record whose language is no number", false,
+       [&] {
+         cCIAppFullConfig cfg;
+         ASSERT_TRUE(cfg.openConfig((home + "/.zvk").c_str()));
+         cfg.setParamStr("install/sample/lang", "x", 1);
+         ASSERT_TRUE(cfg.saveConfig());
+       },
+       {"sample"}, {{"Software manager", ""}, {"", "Escape"}, {"Confirm", "Return"}, {"Information", "Return"}}, 1, 0},
+      {"read-only files", false,
+       [&] {
+         for (const PkgFile& f : sample().files) chmod((root + "/" + f.rel).c_str(), 0444);
+       },
+       {"sample"}, {{"Confirm", "Return"}, {"Information", "Return"}}, 0, 1},
+      {"read-only configuration folder", true, [&] { chmod((home + "/.zvk").c_str(), 0555); },
+       {"sample"}, {{"Confirm", "Return"}, {"Error", "Return"}}, 1, -1},
+      {"read-only subfolder, no retry", true, [&] { chmod((root + "/" + ro).c_str(), 0555); },
+       {"sample"}, {{"Confirm", "Return"}, {"Confirm", "Escape", nullptr, "uninstall_busy"}, {"Information", "Return"}},
+       1, 0},
+      {"read-only subfolder, retried once writable", true,
+       [&] { chmod((root + "/" + ro).c_str(), 0555); },
+       {"sample"},
+       {{"Confirm", "Return"},
+        {"Confirm", "Return", [&](const std::string&) { chmod((root + "/" + ro).c_str(), 0755); }},
+        {"Information", "Return"}},
+       0, 1},
+  };
   for (const Case& c : cases) {
+    if (c.nobodyOnly && !GetParam()) continue;
     SCOPED_TRACE(c.name);
-    Installed pkg;
-    std::string problem;
-    int status = runZvk(pkg.home, {"uninstall", "sample"}, [&]() -> std::string {
-      std::string question = e2e::waitNewWindow({}, "Confirm");
-      if (question.empty()) return "no question";
-      const std::vector<std::string> before = e2e::windowsCaptioned("Confirm");
-      e2e::settle();
-      e2e::screenshot(question, shots + "/uninstall_question_" + c.name + ".png");
-      e2e::typeKey(c.key);
-      std::string box = e2e::waitNewWindow(before, "Information");
-      if (box.empty()) return "no closing box";
-      e2e::settle();
-      e2e::screenshot(box, shots + "/uninstall_end_" + c.name + ".png");
-      e2e::typeKey("Return");
-      return std::string();
-    }, problem);
-    EXPECT_EQ(problem, "");
-    EXPECT_EQ(status, c.status);
-    for (const PkgFile& f : sample().files) EXPECT_EQ(fs::exists(pkg.root + "/" + f.rel), !c.removed) << f.rel;
-    EXPECT_EQ(fs::exists(pkg.root), !c.removed);
-    EXPECT_TRUE(fs::exists(pkg.home + "/apps")) << "the installation folder's parent stays";
-    EXPECT_EQ(pkg.recorded(), !c.removed);
+    fs::remove_all(home);
+    fs::create_directories(home);
+    install();
+    if (c.prepare) c.prepare();
+    handOver();
+    std::vector<std::string> args = {zvk, "uninstall"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    EXPECT_EQ(play(args, c.steps), c.status);
+    chmod((home + "/.zvk").c_str(), 0755);
+    if (c.removed < 0) continue;
+    for (const PkgFile& f : sample().files)
+      EXPECT_EQ(readFileBytes(root + "/" + f.rel), c.removed ? "" : f.bytes) << f.rel;
+    EXPECT_EQ(fs::exists(root), !c.removed);
+    EXPECT_TRUE(fs::exists(home + "/apps")) << "the installation folder's parent stays";
+    EXPECT_EQ(recorded(), !c.removed);
   }
 }
 
-TEST(UninstallAsAUser, UnknownAndEmptyCodes) {
-  if (!e2e::haveDisplay()) GTEST_SKIP() << "needs an X display";
-  Installed pkg;
-  std::string problem;
-  EXPECT_EQ(runZvk(pkg.home, {"uninstall", "nosuch"}, [&]() -> std::string {
-    std::string box = e2e::waitNewWindow({}, "Error");
-    if (box.empty()) return "no error box";
-    e2e::settle();
-    e2e::typeKey("Return");
-    return std::string();
-  }, problem), 1);
-  EXPECT_EQ(problem, "");
-  EXPECT_EQ(runZvk(pkg.home, {"uninstall", ""}, [] { return std::string(); }, problem), 1);
-  EXPECT_TRUE(pkg.recorded());
+// The form, its question, the success and the refusal boxes in the
+// package's language.
+TEST_P(Uninstall, ScreensInEachLanguage) {
+  if (GetParam()) GTEST_SKIP() << "the screens are root's";
+  for (const e2e::sBoxCaptions* l : {&e2e::kBoxEnglish, &e2e::kBoxRussian, &e2e::kBoxJapanese}) {
+    SCOPED_TRACE(l->code);
+    fs::remove_all(home);
+    fs::create_directories(home);
+    install();
+    setConfig("install/sample/lang", l->id);
+    setConfig("lang/current", l->id);
+    const std::string name = std::string("_") + l->code;
+    EXPECT_EQ(play({zvk, "remove"}, {{l->form, "", nullptr, "remove_form" + name},
+                                     {l->error, "Return", nullptr, "remove_refused" + name}}),
+              1);
+    EXPECT_EQ(play({zvk, "uninstall", "sample"}, {{l->form, "", nullptr, "uninstall_form" + name},
+                                                  {l->confirm, "Return", nullptr, "uninstall_question" + name},
+                                                  {l->info, "Return", nullptr, "uninstall_done" + name}}),
+              0);
+  }
 }
+
+INSTANTIATE_TEST_SUITE_P(AsRootAndNobody, Uninstall, ::testing::Values(false, true), e2e::paramName);
 
 }  // namespace
