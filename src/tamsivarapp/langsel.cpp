@@ -133,7 +133,15 @@ void cLangSelectionForm::onPaint(cCanvas* c) {
   if (cFontObject* title = mkTitleFont()) title->apply(c);
   if (const char* t = string(0)) c->drawText(15, 25, true, t, -1);
   if (cFontObject* font = mkStdFont()) font->apply(c);
-  if (const char* t = string(1)) c->drawText(15, 55, true, t, -1);
+  if (const char* t = string(1)) {
+    // Most languages say row 1 in one line; a longer one (Russian) wraps
+    // into the room above the panel instead of running off the form.
+    sSize size{0, 0};
+    if (c->textSize(t, -1, size) && size.cx > width() - 30)
+      c->drawTextWrapped(15, 50, width() - 30, kIntroHeight, cCanvas::eAlignLeft, t, size, true, 1.0);
+    else
+      c->drawText(15, 55, true, t, -1);
+  }
 }
 
 void cLangSelectionForm::processOSFocus() {

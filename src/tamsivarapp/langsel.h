@@ -42,6 +42,8 @@ class cLangSelectionForm : public cChildElement {
   static int chooseLang(_List<int>* list, int current, const char* appName, cChildElement* parent);
   // Where the link leads for `appName`: the name percent-encoded.
   static std::string langPageAddress(const char* appName);
+  // Room for the introduction (row 1) between the title and the panel.
+  static constexpr int kIntroHeight = 34;
 
   cLangSelectionForm(_List<int>* list, int current, const char* appName);
 

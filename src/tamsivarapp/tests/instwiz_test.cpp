@@ -12,6 +12,7 @@
 #include "tamsivar/manager.h"
 #include "support/wizwindow.h"
 #include "tamsivarapp/instwiz.h"
+#include "tamsivarapp/langsel.h"
 #include "tamsivarapp/textfill.h"
 
 namespace {
@@ -410,7 +411,7 @@ TEST_F(Wizard, UncheckedDeprecatedPackagesAreKept) {
   EXPECT_EQ(ctx->removals.head->value.selected, 0);
 }
 
-// Every text the wizard's pages draw, in each of the eight tables, laid out
+// Every text the wizard's pages and its language form draw, in each of the eight tables, laid out
 // in its own box and font: a single line must fit its width, a wrapped text
 // its height.
 TEST(WizardTexts, EveryTextFitsItsBoxInEveryLanguage) {
@@ -430,6 +431,9 @@ TEST(WizardTexts, EveryTextFitsItsBoxInEveryLanguage) {
       {"pkgm::fsel", {6}, mkStdFont(), 410 - 40, 290 - 140},
       {"pkgm::fin", {0, 1}, mkBtnFont(false), 410 - 20, 0},
       {"pkgm::fin", {2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}, mkStdFont(), 410 - 20, 60},
+      // The language form that comes before the wizard, at its narrower size.
+      {"pkgm::langs", {0}, mkTitleFont(), 380 - 30, 0},
+      {"pkgm::langs", {1}, mkStdFont(), 380 - 30, cLangSelectionForm::kIntroHeight},
   };
   cCrbOffscreenCanvas canvas;
   ASSERT_TRUE(canvas.create(cInstWizard::kWidth, cInstWizard::kHeight));
