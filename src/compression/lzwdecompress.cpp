@@ -204,7 +204,11 @@ bool cLZWDecompress::decompress(const _typebuf<unsigned char>& in, _typebuf<unsi
         // Word by word, ending up to 7 bytes past the string in room that
         // later codes overwrite. The bytes that count all lie before `to`,
         // so no word written feeds one of them.
-        for (unsigned long long i = 0; i < direct; i += 8) std::memcpy(to + i, src + i, 8);
+        for (unsigned long long i = 0; i < direct; i += 8) {
+          unsigned long long word;
+          std::memcpy(&word, src + i, 8);
+          std::memcpy(to + i, &word, 8);
+        }
       } else {
         std::memcpy(to, src, static_cast<size_t>(direct));
       }
