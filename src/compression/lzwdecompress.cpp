@@ -49,6 +49,17 @@ class cCodeReader {
   bool msbFirst;
 
   void refill() {
+    if (msbFirst && size - pos >= 8) {
+      // Whole bytes of one big-endian word; the bits above those held are
+      // masked off when a code is taken.
+      unsigned long long word = 0;
+      for (int b = 0; b < 8; ++b) word = word << 8 | in[pos + b];
+      int take = (63 - held) >> 3;
+      bits = bits << (8 * take) | word >> (64 - 8 * take);
+      held += 8 * take;
+      pos += static_cast<unsigned long long>(take);
+      return;
+    }
     for (; held <= 56 && pos < size; held += 8, ++pos) {
       if (msbFirst)
         bits = bits << 8 | in[pos];
@@ -189,7 +200,18 @@ bool cLZWDecompress::decompress(const _typebuf<unsigned char>& in, _typebuf<unsi
       const unsigned char* src = output.bytes.ptr + from;
       unsigned long long direct = n < want ? n : want - 1;
       if (known) direct = n;
-      std::memcpy(to, src, static_cast<size_t>(direct));
+      if (static_cast<unsigned long long>(output.bytes.count) - output.used >= direct + 8) {
+        // Word by word, ending up to 7 bytes past the string in room that
+        // later codes overwrite. The bytes that count all lie before `to`,
+        // so no word written feeds one of them.
+        for (unsigned long long i = 0; i < direct; i += 8) {
+          unsigned long long word;
+          std::memcpy(&word, src + i, 8);
+          std::memcpy(to + i, &word, 8);
+        }
+      } else {
+        std::memcpy(to, src, static_cast<size_t>(direct));
+      }
       if (direct < n) to[direct] = src[0];
     }
     sString current{static_cast<unsigned int>(output.used), static_cast<unsigned int>(want)};

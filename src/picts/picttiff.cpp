@@ -174,13 +174,16 @@ bool cPictTIFF::decodePagePreview(cFileIOTarget* io, cPictDummy& out, long long 
   if (!walkToPage(io, page, true)) return false;
   cPictPropImage* thumb = getPropImage(epThumbnail);
   if (thumb && thumb->value) return imgToPreview(*thumb->value, out, maxW, maxH, background);
-  if (!allowDecode || !decodeIntFinal(io)) return false;
-  double r = std::min({1.0, static_cast<double>(maxW) / myWidth, static_cast<double>(maxH) / myHeight});
-  long long w = static_cast<long long>(myWidth * r + 0.5), h = static_cast<long long>(myHeight * r + 0.5);
+  if (!allowDecode) return false;
+  double r = std::min({1.0, static_cast<double>(maxW) / getPropInt(epEmbeddedWidth)->value,
+                       static_cast<double>(maxH) / getPropInt(epEmbeddedHeight)->value});
+  long long w = static_cast<long long>(getPropInt(epEmbeddedWidth)->value * r + 0.5);
+  long long h = static_cast<long long>(getPropInt(epEmbeddedHeight)->value * r + 0.5);
   if (w < 1 || h < 1 || !out.create(w, h, 0)) return false;
   sExtPictDef target(&out);
   target.background = background;
-  return toExtTarget(&target);
+  if (supportsExtRendering()) return setExtTarget(&target) && decodeIntFinal(io);
+  return decodeIntFinal(io) && toExtTarget(&target);
 }
 
 bool cPictTIFF::isFullConfig() {
@@ -256,7 +259,9 @@ bool cPictTIFF::getPageSize(cFileIOTarget* io, int page, int& w, int& h) {
 bool cPictTIFF::decode(cFileIOTarget* io) { return decodePage(io, 0); }
 
 bool cPictTIFF::decodePage(cFileIOTarget* io, int page) {
-  return walkToPage(io, page, true) && decodeIntFinal(io);
+  if (walkToPage(io, page, true)) return decodeIntFinal(io);
+  if (extTarget()) endExtRender();
+  return false;
 }
 
 bool cPictTIFF::checkLayout(int compression) {
@@ -289,6 +294,14 @@ bool cPictTIFF::checkLayout(int compression) {
 }
 
 bool cPictTIFF::decodeIntFinal(cFileIOTarget* io) {
+  sExtPictDef* target = extTarget();
+  bool done = decodeInto(io, target);
+  // A target serves one decode, whether or not it was drawn into.
+  if (target) endExtRender();
+  return done;
+}
+
+bool cPictTIFF::decodeInto(cFileIOTarget* io, sExtPictDef* target) {
   long long w = getPropInt(epEmbeddedWidth)->value, h = getPropInt(epEmbeddedHeight)->value;
   cPictPropInt* compression = getPropInt(epEmbeddedCompression);
   if (!compression || !checkLayout(compression->value)) return false;
@@ -300,8 +313,42 @@ bool cPictTIFF::decodeIntFinal(cFileIOTarget* io) {
   myPlanar = myPlanarConfig == 2 && mySamplesPerPixel > 1;
   if (!dataCanFill(w, h, compression->value)) return false;
   bool sixteen = myPhotometric != 3 && (myBitsPerSample > 8 || mySampleFormat == 3);
-  if (!allocPixels(w, h, sixteen)) return false;
-  return myStripOffsets.count ? decodeStrips(io, compression->value) : decodeTiles(io, compression->value);
+  myPix8.set(0);
+  myPix16.set(0);
+  myWidth = w;
+  myHeight = h;
+  myIs16 = sixteen;
+  // Planes meet only once all are in, so planar pictures are drawn after decoding.
+  myRendering = target && !myPlanar && startExtRender();
+  if (myRendering) {
+    try {
+      if (sixteen)
+        myRenderRow16.set(w);
+      else
+        myRenderRow8.set(w);
+    } catch (const std::bad_alloc&) {
+      myRendering = false;
+      return false;
+    }
+  } else if (!allocPixels(w, h, sixteen)) {
+    return false;
+  }
+  bool done = myStripOffsets.count ? decodeStrips(io, compression->value) : decodeTiles(io, compression->value);
+  if (myRendering) {
+    myRendering = false;
+    myRenderRow8.set(0);
+    myRenderRow16.set(0);
+    return done;
+  }
+  return done && (!target || toExtTarget(target));
+}
+
+// While rendering, what the target does not show is not decoded at all.
+bool cPictTIFF::unitVisible(const sUnit& unit) const {
+  if (!myRendering) return true;
+  long long top = unit.y, bottom = std::min(unit.y + unit.rows, myHeight) - 1;
+  long long y0 = myBottomUp ? myHeight - 1 - bottom : top, y1 = myBottomUp ? myHeight - 1 - top : bottom;
+  return canExtRender(unit.x, std::min(unit.x + unit.width, myWidth) - 1, y0, y1);
 }
 
 bool cPictTIFF::dataCanFill(long long w, long long h, int compression) const {
@@ -337,7 +384,7 @@ bool cPictTIFF::decodeStrips(cFileIOTarget* io, int compression) {
                std::min(rowsPerStrip, myHeight - y),
                static_cast<int>(i / perPlane)};
     if (!myStripByteCounts.count && compression != 1) return false;
-    if (!decodeUnit(io, compression, unit)) return false;
+    if (unitVisible(unit) && !decodeUnit(io, compression, unit)) return false;
   }
   if (myPlanar) finalizeColorTransform();
   return onAfterDecodeStripes();
@@ -364,7 +411,7 @@ bool cPictTIFF::decodeTiles(cFileIOTarget* io, int compression) {
                    myTileWidth,
                    std::min<long long>(myTileLength, myHeight - y),
                    static_cast<int>(plane)};
-        if (!decodeUnit(io, compression, unit)) return false;
+        if (unitVisible(unit) && !decodeUnit(io, compression, unit)) return false;
       }
   if (myPlanar) finalizeColorTransform();
   return onAfterDecodeTiles();
@@ -410,8 +457,17 @@ bool cPictTIFF::decodeUnit(cFileIOTarget* io, int compression, const sUnit& unit
   if (out.rowBytes < outRow || out.rows < unit.rows ||
       out.data.count < static_cast<long long>(out.rowBytes) * unit.rows)
     return false;
-  if (myPredictor == 2 && !isJpeg(compression))
-    makeHorzUndifferencing(out.data.ptr, need, static_cast<int>(unit.width), static_cast<int>(samples),
-                           myBitsPerSample, myBigEndian);
-  return myPhotometric == 3 ? placePalette(unit) : placeRows(unit);
+  bool predicted = myPredictor == 2 && !isJpeg(compression);
+  bool placed;
+  if (myPhotometric == 3) {
+    if (predicted)
+      makeHorzUndifferencing(out.data.ptr, need, static_cast<int>(unit.width), static_cast<int>(samples),
+                             myBitsPerSample, myBigEndian);
+    placed = placePalette(unit);
+  } else {
+    placed = placeRows(unit, predicted);
+  }
+  // Uncompressed strips pass the input buffer on; it comes back for the next.
+  if (out.data.ptr == myInputAllocation) swapBuffers(myInput, out.data);
+  return placed;
 }

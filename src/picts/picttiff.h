@@ -40,6 +40,7 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   using cExifDecoder::decode;
   bool decodePage(cFileIOTarget* io, int page) override;
   bool supportsMultipage() override { return true; }
+  bool supportsExtRendering() override { return true; }
   int getNumPages(cFileIOTarget* io) override;
   // The page's own thumbnail when it has one, else (when allowed) the page
   // decoded and scaled into `out`.
@@ -86,6 +87,8 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   virtual bool onAfterDecodeTiles() { return true; }
   // Walks the chain's next IFD unless the chain ends or comes back.
   bool walkNext(cFileIOTarget* io, cFasterTreeList<unsigned int, char>& walked);
+  // Decodes the walked IFD into the picture, or into the render target when
+  // one is set; either way the target is released.
   bool decodeIntFinal(cFileIOTarget* io);
 
   unsigned short myPhotometric = 0;
@@ -121,12 +124,20 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
 
   bool takePhotoshopThumbnail(const void* data, int length);
   bool checkLayout(int compression);
+  bool decodeInto(cFileIOTarget* io, sExtPictDef* target);
   bool dataCanFill(long long w, long long h, int compression) const;
   bool decodeStrips(cFileIOTarget* io, int compression);
   bool decodeTiles(cFileIOTarget* io, int compression);
   bool decodeUnit(cFileIOTarget* io, int compression, const sUnit& unit);
-  bool placeRows(const sUnit& unit);
+  // `predicted`: the rows still hold the horizontal predictor's differences.
+  bool placeRows(const sUnit& unit, bool predicted);
   bool placePalette(const sUnit& unit);
+  // Where row r of a unit goes: the picture's row, or the row on its way to
+  // the render target, which rowDone hands on.
+  unsigned int* rowOf8(const sUnit& unit, long long r);
+  unsigned long long* rowOf16(const sUnit& unit, long long r);
+  void rowDone(const sUnit& unit, long long r, long long cols);
+  bool unitVisible(const sUnit& unit) const;
   void finalizeColorTransform();
   bool decodeLZW(_typebuf<unsigned char>& in, sDecomress& out, long long need);
   bool decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long long need);
@@ -141,4 +152,7 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   unsigned long long mySize = 0;
   long long myUnitWidth = 0;  // of the strip or tile being decoded
   bool myPlanar = false;
+  bool myRendering = false;
+  _typebuf<unsigned int> myRenderRow8;
+  _typebuf<unsigned long long> myRenderRow16;
 };

@@ -7,6 +7,8 @@
 class cPictTIFFCamera : public cPictTIFF {
  public:
   bool supportsMultipage() override { return false; }
+  // Their raw planes are finished whole, so they are drawn after decoding.
+  bool supportsExtRendering() override { return false; }
   int getNumPages(cFileIOTarget*) override { return 1; }
   bool getPageSize(cFileIOTarget* io, int page, int& w, int& h) override {
     return cPictBase::getPageSize(io, page, w, h);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "picts/littleendian.h"
 #include "picts/picttiff.h"
 
 namespace {
@@ -153,60 +154,124 @@ bool cPictTIFF::getColor64(const unsigned long long* samples, int samplesPerPixe
 
 namespace {
 
-// The common whole-byte layouts straight from the bytes; false for the rest.
-bool placeBytes(const unsigned char* src, long long cols, int spp, int photometric, unsigned int* dst) {
-  bool rgb = photometric == 2 || (spp == 3 && photometric == 34892);
-  if (spp == 3 && rgb) {
-    for (long long x = 0; x < cols; ++x, src += 3)
-      dst[x] = 0xFF000000U | static_cast<unsigned int>(src[0]) << 16 |
-               static_cast<unsigned int>(src[1]) << 8 | src[2];
-    return true;
+// One row of byte samples to pixel words; with `kDiff` the row is
+// undifferenced on the way, so predicted strips need no pass of their own.
+using tBytePlacer = void (*)(const unsigned char* src, long long cols, unsigned int flip, unsigned int* dst);
+
+template <bool kDiff>
+void placeGrey(const unsigned char* src, long long cols, unsigned int flip, unsigned int* dst) {
+  unsigned int acc = 0;
+  for (long long x = 0; x < cols; ++x) {
+    acc = kDiff ? (acc + src[x]) & 0xFF : src[x];
+    dst[x] = 0xFF000000U | ((acc ^ flip) * 0x010101U);
   }
-  if (spp == 4 && photometric == 2) {
-    for (long long x = 0; x < cols; ++x, src += 4)
-      dst[x] = static_cast<unsigned int>(src[3]) << 24 | static_cast<unsigned int>(src[0]) << 16 |
-               static_cast<unsigned int>(src[1]) << 8 | src[2];
-    return true;
+}
+
+// Four pixels from three little-endian words at a time.
+void placeRgb(const unsigned char* src, long long cols, unsigned int, unsigned int* dst) {
+  long long x = 0;
+  for (; x + 4 <= cols; x += 4, src += 12) {
+    unsigned int a = le32(src), b = le32(src + 4), c = le32(src + 8);
+    dst[x] = 0xFF000000U | (a & 0xFF) << 16 | (a & 0xFF00) | (a >> 16 & 0xFF);
+    dst[x + 1] = 0xFF000000U | (a >> 24) << 16 | (b & 0xFF) << 8 | (b >> 8 & 0xFF);
+    dst[x + 2] = 0xFF000000U | (b >> 16 & 0xFF) << 16 | (b >> 24) << 8 | (c & 0xFF);
+    dst[x + 3] = 0xFF000000U | (c >> 8 & 0xFF) << 16 | (c >> 16 & 0xFF) << 8 | c >> 24;
   }
-  if (spp == 1) {
-    unsigned int flip = photometric == 0 ? 0xFF : 0;
-    for (long long x = 0; x < cols; ++x) dst[x] = 0xFF000000U | ((src[x] ^ flip) * 0x010101U);
-    return true;
+  for (; x < cols; ++x, src += 3)
+    dst[x] = 0xFF000000U | static_cast<unsigned int>(src[0]) << 16 | static_cast<unsigned int>(src[1]) << 8 |
+             src[2];
+}
+
+void placeRgbDiff(const unsigned char* src, long long cols, unsigned int, unsigned int* dst) {
+  unsigned int r = 0, g = 0, b = 0;
+  for (long long x = 0; x < cols; ++x, src += 3) {
+    r = (r + src[0]) & 0xFF;
+    g = (g + src[1]) & 0xFF;
+    b = (b + src[2]) & 0xFF;
+    dst[x] = 0xFF000000U | r << 16 | g << 8 | b;
   }
-  return false;
+}
+
+// Red and blue change places in the little-endian word of R, G, B, A bytes;
+// the predictor adds the four bytes at once without carries between them.
+template <bool kDiff>
+void placeRgba(const unsigned char* src, long long cols, unsigned int, unsigned int* dst) {
+  unsigned int acc = 0;
+  for (long long x = 0; x < cols; ++x, src += 4) {
+    unsigned int v = le32(src);
+    if (kDiff) acc = v = ((acc & 0x7F7F7F7FU) + (v & 0x7F7F7F7FU)) ^ ((acc ^ v) & 0x80808080U);
+    dst[x] = (v & 0xFF00FF00U) | (v & 0xFF) << 16 | (v >> 16 & 0xFF);
+  }
+}
+
+tBytePlacer bytePlacer(int spp, int photometric, bool diff) {
+  if (spp == 1 && photometric <= 1) return diff ? placeGrey<true> : placeGrey<false>;
+  if (spp == 3 && (photometric == 2 || photometric == 34892)) return diff ? placeRgbDiff : placeRgb;
+  if (spp == 4 && photometric == 2) return diff ? placeRgba<true> : placeRgba<false>;
+  return nullptr;
+}
+
+// A set bit is white: each byte of a bilevel row becomes eight words at once.
+struct sBilevelWords {
+  unsigned int words[256][8];
+  sBilevelWords() {
+    for (int v = 0; v < 256; ++v)
+      for (int k = 0; k < 8; ++k) words[v][k] = 0xFF000000U | (0U - (v >> (7 - k) & 1));
+  }
+};
+
+void placeBilevel(const unsigned char* src, long long cols, unsigned int flip, unsigned int* dst) {
+  static const sBilevelWords table;
+  long long x = 0;
+  for (; x + 8 <= cols; x += 8) std::memcpy(dst + x, table.words[src[x >> 3] ^ flip], sizeof table.words[0]);
+  if (x < cols)
+    std::memcpy(dst + x, table.words[src[x >> 3] ^ flip], static_cast<size_t>(cols - x) * sizeof(unsigned int));
 }
 
 }  // namespace
 
-bool cPictTIFF::placeRows(const sUnit& unit) {
+unsigned int* cPictTIFF::rowOf8(const sUnit& unit, long long r) {
+  if (myRendering) return myRenderRow8.ptr;
+  long long y = unit.y + r;
+  return myPix8.ptr + (myBottomUp ? myHeight - 1 - y : y) * myWidth + unit.x;
+}
+
+unsigned long long* cPictTIFF::rowOf16(const sUnit& unit, long long r) {
+  if (myRendering) return myRenderRow16.ptr;
+  long long y = unit.y + r;
+  return myPix16.ptr + (myBottomUp ? myHeight - 1 - y : y) * myWidth + unit.x;
+}
+
+void cPictTIFF::rowDone(const sUnit& unit, long long r, long long cols) {
+  if (!myRendering) return;
+  long long y = unit.y + r;
+  long long stored = myBottomUp ? myHeight - 1 - y : y;
+  if (myIs16)
+    for (long long x = 0; x < cols; ++x) setExtPix16(unit.x + x, stored, myRenderRow16.ptr[x]);
+  else
+    for (long long x = 0; x < cols; ++x) setExtPix(unit.x + x, stored, myRenderRow8.ptr[x]);
+}
+
+bool cPictTIFF::placeRows(const sUnit& unit, bool predicted) {
   const sDecomress& in = myUnitData;
   long long cols = std::min(unit.width, myWidth - unit.x);
   int spp = static_cast<int>(in.samplesPerPixel);
   int bits = static_cast<int>(in.bitsPerSample);
-  if (bits == 1 && spp == 1 && !myIs16 && in.photometric <= 1) {
-    unsigned int flip = in.photometric == 0 ? 0xFF : 0;
+  int photometric = static_cast<int>(in.photometric);
+  unsigned int flip = photometric == 0 ? 0xFF : 0;
+  tBytePlacer place = nullptr;
+  if (!myIs16 && !myPlanar && bits == 8) place = bytePlacer(spp, photometric, predicted);
+  if (!myIs16 && bits == 1 && spp == 1 && photometric <= 1 && !predicted) place = placeBilevel;
+  if (place) {
     for (long long r = 0; r < unit.rows; ++r) {
-      long long y = unit.y + r;
-      const unsigned char* src = in.data.ptr + r * in.rowBytes;
-      unsigned int* dst = myPix8.ptr + (myBottomUp ? myHeight - 1 - y : y) * myWidth + unit.x;
-      // A set bit is white: all ones, else opaque black; eight pixels per byte.
-      for (long long x = 0; x < cols; x += 8) {
-        unsigned int bits8 = src[x >> 3] ^ flip;
-        int n = cols - x < 8 ? static_cast<int>(cols - x) : 8;
-        for (int k = 0; k < n; ++k) dst[x + k] = 0xFF000000U | (0U - (bits8 >> (7 - k) & 1));
-      }
+      place(in.data.ptr + r * in.rowBytes, cols, flip, rowOf8(unit, r));
+      rowDone(unit, r, cols);
     }
     return true;
   }
-  if (bits == 8 && !myIs16 && !myPlanar && (spp != 1 || in.photometric <= 1)) {
-    bool placed = true;
-    for (long long r = 0; r < unit.rows && placed; ++r) {
-      long long y = unit.y + r;
-      placed = placeBytes(in.data.ptr + r * in.rowBytes, cols, spp, static_cast<int>(in.photometric),
-                          myPix8.ptr + (myBottomUp ? myHeight - 1 - y : y) * myWidth + unit.x);
-    }
-    if (placed) return true;
-  }
+  if (predicted)
+    makeHorzUndifferencing(in.data.ptr, static_cast<long long>(in.rowBytes) * unit.rows,
+                           static_cast<int>(unit.width), spp, bits, in.bigEndian);
   bool isFloat = in.sampleFormat == 3;
   try {
     if (mySampleRow.count < unit.width * spp) mySampleRow.set(unit.width * spp);
@@ -217,11 +282,9 @@ bool cPictTIFF::placeRows(const sUnit& unit) {
   // Planes land in the channel a pixel word keeps them in: red, green, blue, alpha.
   int channel = unit.plane < 3 ? 2 - unit.plane : 3;
   for (long long r = 0; r < unit.rows; ++r) {
-    long long y = unit.y + r;
-    long long at = (myBottomUp ? myHeight - 1 - y : y) * myWidth + unit.x;
     unpackSamples(in.data.ptr + r * in.rowBytes, cols * spp, bits, in.bigEndian, s);
     if (myIs16) {
-      unsigned long long* dst = myPix16.ptr + at;
+      unsigned long long* dst = rowOf16(unit, r);
       for (long long i = 0; i < cols * spp; ++i) s[i] = scaleTo16(s[i], bits, isFloat);
       if (myPlanar) {
         if (unit.plane > 3) continue;
@@ -230,10 +293,11 @@ bool cPictTIFF::placeRows(const sUnit& unit) {
         continue;
       }
       for (long long x = 0; x < cols; ++x)
-        if (!getColor64(s + x * spp, spp, static_cast<int>(in.photometric), dst[x])) return false;
+        if (!getColor64(s + x * spp, spp, photometric, dst[x])) return false;
+      rowDone(unit, r, cols);
       continue;
     }
-    unsigned int* dst = myPix8.ptr + at;
+    unsigned int* dst = rowOf8(unit, r);
     unsigned int scaled[5];
     if (myPlanar) {
       if (unit.plane > 3) continue;
@@ -243,8 +307,9 @@ bool cPictTIFF::placeRows(const sUnit& unit) {
     }
     for (long long x = 0; x < cols; ++x) {
       for (int c = 0; c < spp; ++c) scaled[c] = scaleTo8(s[x * spp + c], bits);
-      if (!getColor32(scaled, spp, static_cast<int>(in.photometric), dst[x])) return false;
+      if (!getColor32(scaled, spp, photometric, dst[x])) return false;
     }
+    rowDone(unit, r, cols);
   }
   return true;
 }
@@ -261,8 +326,7 @@ bool cPictTIFF::placePalette(const sUnit& unit) {
   }
   const unsigned short* map = myColorMap.ptr;
   for (long long r = 0; r < unit.rows; ++r) {
-    long long y = unit.y + r;
-    unsigned int* dst = myPix8.ptr + (myBottomUp ? myHeight - 1 - y : y) * myWidth + unit.x;
+    unsigned int* dst = rowOf8(unit, r);
     unpackSamples(in.data.ptr + r * in.rowBytes, cols, static_cast<int>(in.bitsPerSample), in.bigEndian,
                   mySampleRow.ptr);
     for (long long x = 0; x < cols; ++x) {
@@ -271,6 +335,7 @@ bool cPictTIFF::placePalette(const sUnit& unit) {
       dst[x] = 0xFF000000U | static_cast<unsigned int>(map[i] >> 8) << 16 |
                static_cast<unsigned int>(map[colours + i] >> 8) << 8 | map[2 * colours + i] >> 8;
     }
+    rowDone(unit, r, cols);
   }
   return true;
 }
