@@ -227,6 +227,9 @@ bool adjustToCurve(const unsigned long long* src, unsigned long long* dst, long 
 bool setSaturation(const unsigned long long* src, unsigned long long* dst, long long count, double saturation,
                    cProgressNotifyTarget* progress) {
   if (!src || !dst || count <= 0) return false;
+  // With the chain's 1.5, (v - y) * 1.5 + y is (3v - y) / 2 exactly, and
+  // truncating its non-negative values is a shift: integers give the same.
+  const bool exact = saturation == 1.5;
   for (long long from = 0; from < count; from += kCheckEvery) {
     if (!stillGoing(progress, from, count)) return false;
     const long long to = std::min(count, from + kCheckEvery);
@@ -237,6 +240,16 @@ bool setSaturation(const unsigned long long* src, unsigned long long* dst, long 
       // as std::trunc would, without its library call; clamping before the
       // cast gives what truncating and then clipping would.
       const double y = double(int(b * 0.11 + r * 0.3 + g * 0.59));
+      if (exact) {
+        const long long iy = (long long)y;
+        auto sat = [iy](unsigned long long v) -> unsigned long long {
+          const long long t = (3 * (long long)v - iy) >> 1;
+          return (unsigned long long)(t < 0 ? 0 : t > 65535 ? 65535 : t);
+        };
+        dst[i] = (p & 0xFFFF000000000000ULL) | sat((p >> 32) & 0xFFFF) << 32 | sat((p >> 16) & 0xFFFF) << 16 |
+                 sat(p & 0xFFFF);
+        continue;
+      }
       auto sat = [&](double v) -> unsigned long long {
         const double t = (v - y) * saturation + y;
         return (unsigned long long)int(t < 0 ? 0 : t > 65535 ? 65535 : t);

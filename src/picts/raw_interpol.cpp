@@ -170,19 +170,18 @@ constexpr long long kLag = kReach;
 constexpr int kStages = 5;  // scaling, green, colours at green, colours at the others, output
 constexpr long long kRingRows = kLag * (kStages - 1) + 2;
 
-// Colours of one row (a second green as green), cheap for the filters whose
-// colours repeat every two columns.
-void rowColours(cBayerFilter* f, long long y, long long w, unsigned char* out, bool four) {
-  if (dynamic_cast<cBayerFilter8x2*>(f)) {
-    unsigned char c[2] = {(unsigned char)f->color(0, int(y)), (unsigned char)f->color(1, int(y))};
-    for (long long x = 0; x < w; ++x) out[x] = c[x & 1];
-  } else {
-    for (long long x = 0; x < w; ++x) out[x] = (unsigned char)f->color(int(x), int(y));
-  }
-  if (!four)
-    for (long long x = 0; x < w; ++x) out[x] = out[x] == 3 ? 1 : out[x];
-}
-
+// The colours of one row as the stages ask for them (a second green as green
+// unless `four`): two values for filters whose colours repeat every two
+// columns, so the stages' inner loops see a constant colour, else a row of
+// them.
+struct sPairColours {
+  unsigned char c[2];
+  int operator()(long long x) const { return c[x & 1]; }
+};
+struct sListColours {
+  const unsigned char* c;
+  int operator()(long long x) const { return c[x]; }
+};
 class cPPGRing {
  public:
   cPPGRing(sInterpolateInfo& info, const sArea& a, double (*matrix)[3][3])
@@ -191,17 +190,19 @@ class cPPGRing {
   bool run() {
     try {
       myRing.resize(size_t(kRingRows * myW));
-      myOwn.resize(size_t(myW));
       myColours.resize(size_t(myW));
     } catch (const std::bad_alloc&) {
       return false;
     }
     const long long last = myH - 1 + kLag * (kStages - 1);
     for (long long t = 0; t <= last; ++t) {
-      scaleRow(t);
-      if (inside(t - kLag, 3, myH - 3)) greenRow(t - kLag);
-      if (inside(t - 2 * kLag, 1, myH - 1)) colourAtGreenRow(t - 2 * kLag);
-      if (inside(t - 3 * kLag, 1, myH - 1)) colourAtOthersRow(t - 3 * kLag);
+      if (t < myH) withColours(t, true, [&](auto col) { scaleRow(t, col); });
+      if (inside(t - kLag, 3, myH - 3) && myW >= 7)
+        withColours(t - kLag, false, [&](auto col) { greenRow(t - kLag, col); });
+      if (inside(t - 2 * kLag, 1, myH - 1) && myW >= 3)
+        withColours(t - 2 * kLag, false, [&](auto col) { colourAtGreenRow(t - 2 * kLag, col); });
+      if (inside(t - 3 * kLag, 1, myH - 1) && myW >= 3)
+        withColours(t - 3 * kLag, false, [&](auto col) { colourAtOthersRow(t - 3 * kLag, col); });
       if (inside(t - 4 * kLag, 0, myH)) outputRow(t - 4 * kLag);
       if (!rowDone(myInfo.progress, 0, t, last + 1, 100)) return false;
     }
@@ -216,27 +217,32 @@ class cPPGRing {
   double (*myMatrix)[3][3];
   long long myW, myH;
   std::vector<unsigned long long> myRing;
-  std::vector<unsigned char> myOwn, myColours;
+  std::vector<unsigned char> myColours;
+  bool myPairs = dynamic_cast<cBayerFilter8x2*>(myInfo.filter) != nullptr;
   unsigned myLow = 65535, myHigh = 0;
 
   static bool inside(long long y, long long from, long long to) { return y >= from && y < to; }
   unsigned long long* row(long long y) { return myRing.data() + (y % kRingRows) * myW; }
-  const unsigned char* colours(long long y) {
-    rowColours(myInfo.filter, y, myW, myColours.data(), false);
-    return myColours.data();
+
+  template <typename Stage>
+  void withColours(long long y, bool four, Stage stage) {
+    cBayerFilter* f = myInfo.filter;
+    auto fold = [four](int c) { return (unsigned char)(!four && c == 3 ? 1 : c); };
+    if (myPairs) return stage(sPairColours{{fold(f->color(0, int(y))), fold(f->color(1, int(y)))}});
+    for (long long x = 0; x < myW; ++x) myColours[size_t(x)] = fold(f->color(int(x), int(y)));
+    stage(sListColours{myColours.data()});
   }
 
   // Each sample scaled into its own colour's channel; also the raw range.
-  void scaleRow(long long y) {
-    if (y >= myH) return;
-    rowColours(myInfo.filter, y, myW, myOwn.data(), true);
+  template <typename Col>
+  void scaleRow(long long y, Col col) {
     const unsigned short* src = &myArea.raw[(myArea.top + y) * myArea.rawW + myArea.left];
     unsigned long long* dst = row(y);
     const unsigned black = myInfo.black;
     const double* mult = myInfo.multipliers;
     unsigned lo = myLow, hi = myHigh;
     for (long long x = 0; x < myW; ++x) {
-      const unsigned s = src[x], c = myOwn[size_t(x)];
+      const unsigned s = src[x], c = unsigned(col(x));
       lo = s < lo ? s : lo;
       hi = s > hi ? s : hi;
       dst[x] = clip16(scaled(s, black, mult[c])) << (16 * (c == 3 ? 1 : c));
@@ -246,14 +252,13 @@ class cPPGRing {
   }
 
   // Green where the sensor saw red or blue, along the smoother direction.
-  void greenRow(long long y) {
-    if (myW < 7) return;
-    const unsigned char* col = colours(y);
+  template <typename Col>
+  void greenRow(long long y, Col col) {
     unsigned long long* r[7];
     for (int k = 0; k < 7; ++k) r[k] = row(y + k - 3);
     unsigned long long* cur = r[3];
-    for (long long x = 3 + (col[3] & 1); x < myW - 3; x += 2) {
-      const int c = col[x];
+    for (long long x = 3 + (col(3) & 1); x < myW - 3; x += 2) {
+      const int c = col(x);
       long long guess[2], diff[2];
       auto estimate = [&](int i, auto at) {
         guess[i] = (ch(at(-1), 1) + ch(at(0), c) + ch(at(1), 1)) * 2 - ch(at(-2), c) - ch(at(2), c);
@@ -272,13 +277,12 @@ class cPPGRing {
   }
 
   // Red and blue at green sites from the neighbours across and along.
-  void colourAtGreenRow(long long y) {
-    if (myW < 3) return;
-    const unsigned char* col = colours(y);
+  template <typename Col>
+  void colourAtGreenRow(long long y, Col col) {
     unsigned long long *up = row(y - 1), *cur = row(y), *down = row(y + 1);
-    for (long long x = 1 + (col[2] & 1); x < myW - 1; x += 2) {
+    for (long long x = 1 + (col(2) & 1); x < myW - 1; x += 2) {
       unsigned long long& p = cur[x];
-      const int c = col[x + 1];
+      const int c = col(x + 1);
       auto fill = [&](int k, unsigned long long a, unsigned long long b) {
         put(p, k, clipInt((ch(a, k) + ch(b, k) + 2 * ch(p, 1) - ch(a, 1) - ch(b, 1)) >> 1));
       };
@@ -289,13 +293,12 @@ class cPPGRing {
 
   // The missing one of red and blue at red and blue sites, from the diagonal
   // with the smaller gradient.
-  void colourAtOthersRow(long long y) {
-    if (myW < 3) return;
-    const unsigned char* col = colours(y);
+  template <typename Col>
+  void colourAtOthersRow(long long y, Col col) {
     unsigned long long *up = row(y - 1), *cur = row(y), *down = row(y + 1);
-    for (long long x = 1 + (col[1] & 1); x < myW - 1; x += 2) {
+    for (long long x = 1 + (col(1) & 1); x < myW - 1; x += 2) {
       unsigned long long& p = cur[x];
-      const int c = 2 - col[x];
+      const int c = 2 - col(x);
       const unsigned long long ends[2][2] = {{up[x - 1], down[x + 1]}, {up[x + 1], down[x - 1]}};
       long long guess[2], diff[2];
       for (int i = 0; i < 2; ++i) {
