@@ -182,6 +182,7 @@ struct sListColours {
   const unsigned char* c;
   int operator()(long long x) const { return c[x]; }
 };
+
 class cPPGRing {
  public:
   cPPGRing(sInterpolateInfo& info, const sArea& a, double (*matrix)[3][3])
