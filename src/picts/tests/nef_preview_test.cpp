@@ -31,8 +31,8 @@ Bytes photoshopThumbnail(const Bytes& jpeg) {
   return r;
 }
 
-// A little-endian file whose main directory is copied to the end with
-// `extra` (a tag below 34665, the last the writer puts there) added.
+// A little-endian file whose main directory is copied to its end with one
+// entry more, in tag order; its value goes out of line.
 Bytes withMainEntry(Bytes file, uint16_t tag, uint16_t type, const Bytes& value) {
   const size_t main = get(file, 4, 4), count = get(file, main, 2);
   if (file.size() & 1) file.push_back(0);
