@@ -1,7 +1,9 @@
 #include "picts/balance.h"
 
+#include <algorithm>
 #include <cmath>
 #include <initializer_list>
+#include <vector>
 
 #include "base/targets.h"
 #include "picts/pixelalloc.h"
@@ -15,15 +17,10 @@ bool isPow2(long long n) { return n > 0 && (n & (n - 1)) == 0; }
 
 // The loops look at the progress target every 8192 pixels: often enough to
 // stop soon after a stream breaks, rarely enough to cost nothing.
+constexpr long long kCheckEvery = 8192;
 bool stillGoing(cProgressNotifyTarget* progress, long long i, long long count) {
-  if (!progress || (i & 8191) != 0) return true;
+  if (!progress || (i & (kCheckEvery - 1)) != 0) return true;
   return progress->notifyProgress(double(i) * 100.0 / double(count));
-}
-
-unsigned short clip16(double v) {
-  if (v <= 0) return 0;
-  if (v >= 65535) return 65535;
-  return static_cast<unsigned short>(v);
 }
 
 }  // namespace
@@ -101,10 +98,9 @@ bool buildHystogram(const unsigned long long* pixels, long long count, sHystogra
     ++h.red.ptr[r];
     ++h.green.ptr[g];
     ++h.blue.ptr[b];
-    ++h.all.ptr[r];
-    ++h.all.ptr[g];
-    ++h.all.ptr[b];
   }
+  // Summed afterwards: counting each sample twice cost as much again.
+  for (long long i = 0; i < bins; ++i) h.all.ptr[i] = h.red.ptr[i] + h.green.ptr[i] + h.blue.ptr[i];
   return true;
 }
 
@@ -198,16 +194,32 @@ bool makeCurveFromHystogram(_typebuf<unsigned int>& bins, _typebuf<unsigned int>
   return true;
 }
 
+namespace {
+
+// The curve clipped to 16 bits: half the table the lookups keep in cache.
+std::vector<unsigned short> clippedCurve(const _typebuf<unsigned int>& curve) {
+  std::vector<unsigned short> out(size_t(curve.count));
+  for (long long i = 0; i < curve.count; ++i) out[size_t(i)] = (unsigned short)std::min(curve.ptr[i], 65535u);
+  return out;
+}
+
+void mapThrough(const unsigned short* c, const unsigned long long* src, unsigned long long* dst, long long count) {
+  for (long long i = 0; i < count; ++i) {
+    const unsigned long long p = src[i];
+    dst[i] = (p & 0xFFFF000000000000ULL) | (unsigned long long)c[(p >> 32) & 0xFFFF] << 32 |
+             (unsigned long long)c[(p >> 16) & 0xFFFF] << 16 | c[p & 0xFFFF];
+  }
+}
+
+}  // namespace
+
 bool adjustToCurve(const unsigned long long* src, unsigned long long* dst, long long count,
                    _typebuf<unsigned int>& curve, cProgressNotifyTarget* progress) {
   if (!src || !dst || count <= 0 || curve.count != 65536) return false;
-  const unsigned* c = curve.ptr;
-  auto map = [c](unsigned long long v) -> unsigned long long { return c[v] > 65535 ? 65535 : c[v]; };
-  for (long long i = 0; i < count; ++i) {
-    if (!stillGoing(progress, i, count)) return false;
-    const unsigned long long p = src[i];
-    dst[i] = (p & 0xFFFF000000000000ULL) | map((p >> 32) & 0xFFFF) << 32 | map((p >> 16) & 0xFFFF) << 16 |
-             map(p & 0xFFFF);
+  const std::vector<unsigned short> c = clippedCurve(curve);
+  for (long long from = 0; from < count; from += kCheckEvery) {
+    if (!stillGoing(progress, from, count)) return false;
+    mapThrough(c.data(), src + from, dst + from, std::min(count - from, kCheckEvery));
   }
   return true;
 }
@@ -215,18 +227,35 @@ bool adjustToCurve(const unsigned long long* src, unsigned long long* dst, long 
 bool setSaturation(const unsigned long long* src, unsigned long long* dst, long long count, double saturation,
                    cProgressNotifyTarget* progress) {
   if (!src || !dst || count <= 0) return false;
-  for (long long i = 0; i < count; ++i) {
-    if (!stillGoing(progress, i, count)) return false;
-    const unsigned long long p = src[i];
-    const double r = double((p >> 32) & 0xFFFF), g = double((p >> 16) & 0xFFFF), b = double(p & 0xFFFF);
-    // Casts truncate as std::trunc does, without its library call on
-    // processors the build does not assume SSE4.1 of; the values stay far
-    // inside the 64-bit range.
-    const double y = double((long long)(b * 0.11 + r * 0.3 + g * 0.59));
-    auto sat = [&](double v) -> unsigned long long {
-      return clip16(double((long long)((v - y) * saturation + y)));
-    };
-    dst[i] = (p & 0xFFFF000000000000ULL) | sat(r) << 32 | sat(g) << 16 | sat(b);
+  // With the chain's 1.5, (v - y) * 1.5 + y is (3v - y) / 2 exactly, and
+  // truncating its non-negative values is a shift: integers give the same.
+  const bool exact = saturation == 1.5;
+  for (long long from = 0; from < count; from += kCheckEvery) {
+    if (!stillGoing(progress, from, count)) return false;
+    const long long to = std::min(count, from + kCheckEvery);
+    for (long long i = from; i < to; ++i) {
+      const unsigned long long p = src[i];
+      const double r = double((p >> 32) & 0xFFFF), g = double((p >> 16) & 0xFFFF), b = double(p & 0xFFFF);
+      // The weighted sum stays within 0..65535, so the 32-bit cast truncates
+      // as std::trunc would, without its library call; clamping before the
+      // cast gives what truncating and then clipping would.
+      const double y = double(int(b * 0.11 + r * 0.3 + g * 0.59));
+      if (exact) {
+        const long long iy = (long long)y;
+        auto sat = [iy](unsigned long long v) -> unsigned long long {
+          const long long t = (3 * (long long)v - iy) >> 1;
+          return (unsigned long long)(t < 0 ? 0 : t > 65535 ? 65535 : t);
+        };
+        dst[i] = (p & 0xFFFF000000000000ULL) | sat((p >> 32) & 0xFFFF) << 32 | sat((p >> 16) & 0xFFFF) << 16 |
+                 sat(p & 0xFFFF);
+        continue;
+      }
+      auto sat = [&](double v) -> unsigned long long {
+        const double t = (v - y) * saturation + y;
+        return (unsigned long long)int(t < 0 ? 0 : t > 65535 ? 65535 : t);
+      };
+      dst[i] = (p & 0xFFFF000000000000ULL) | sat(r) << 32 | sat(g) << 16 | sat(b);
+    }
   }
   return true;
 }
@@ -284,6 +313,15 @@ bool finishLevels(unsigned long long* pixels, long long count, bool saturate, cP
     if (highBound >= 0 && highBound < double(high)) high = unsigned(highBound);
     makeDeCurveFromGamma(curve, 16, 2.2, low, high);
   }
-  if (!adjustToCurve(pixels, pixels, count, curve, guard)) return false;
-  return !saturate || setSaturation(pixels, pixels, count, 1.5, guard);
+  if (curve.count != 65536) return false;
+  const std::vector<unsigned short> c = clippedCurve(curve);
+  // Curve and saturation one cache-sized run at a time: two passes over the
+  // whole picture cost more in memory traffic than in arithmetic.
+  for (long long from = 0; from < count; from += kCheckEvery) {
+    if (!stillGoing(guard, from, count)) return false;
+    const long long n = std::min(count - from, kCheckEvery);
+    mapThrough(c.data(), pixels + from, pixels + from, n);
+    if (saturate && !setSaturation(pixels + from, pixels + from, n, 1.5, nullptr)) return false;
+  }
+  return true;
 }

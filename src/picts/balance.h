@@ -31,10 +31,11 @@ class cBayerFilter {
 };
 
 // Up to eight rows of two columns packed two bits an entry, so that a colour
-// costs two shifts and a mask in the per-pixel loops.
+// costs two shifts and a mask in the per-pixel loops. Final: demosaicing
+// relies on its colours repeating every two columns.
 class cBayerFilter8x2 : public cBayerFilter {
  public:
-  int color(int x, int y) override { return int((myPattern >> (2 * (x & 1)) >> (4 * (y & 7))) & 3); }
+  int color(int x, int y) final { return int((myPattern >> (2 * (x & 1)) >> (4 * (y & 7))) & 3); }
   int index(int x, int y) override { return int(2 * (y & myRowMask) + (x & 1)); }
   bool init(sCFAData& cfa) override;
   unsigned short columns() const { return myColumns; }

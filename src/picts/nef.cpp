@@ -399,6 +399,11 @@ bool cPictNEF::getPreview(cFileIOTarget* io, cPictBase& target, long long const*
     cPictTIFF main;
     if (main.decode(io)) {
       main.moveTo(target);
+      // The pixels move on their own; the main picture's thumbnail goes along.
+      if (cPictPropImage* thumb = main.getPropImage(epThumbnail); thumb && thumb->value) {
+        adoptImage(target, epThumbnail, thumb->value);
+        thumb->value = nullptr;
+      }
       have = true;
     }
   }

@@ -24,6 +24,43 @@ enum ePacking { kPlain, kInterlaced, kChunks };
 
 constexpr long long kChunkBytes = 16;
 
+// The Huffman body's bits, most significant first, taken eight bytes at a
+// time instead of one per call through the shared reader, with its answers:
+// past the data a read is padded with zeros once, and from then on answers 0.
+class cNefHuffmanBits {
+ public:
+  explicit cNefHuffmanBits(const _typebuf<unsigned char>& data) : myData(data.ptr), mySize(data.count) {}
+
+  // The next n (1..25) bits; with a table of 2^n entries (length << 8 |
+  // symbol), the entry's symbol, consuming its length.
+  int get(int n, const unsigned short* table) {
+    if (n <= 0 || n > 25 || myAvail < 0) return 0;
+    if (myAvail < n) fill();
+    const unsigned mask = (1u << n) - 1;
+    const unsigned v = unsigned(myAvail >= n ? myBits >> (myAvail - n) : myBits << (n - myAvail)) & mask;
+    if (!table) {
+      myAvail -= n;
+      return int(v);
+    }
+    myAvail -= table[v] >> 8;
+    return table[v] & 0xFF;
+  }
+
+ private:
+  const unsigned char* myData;
+  long long mySize;
+  long long myPos = 0;
+  unsigned long long myBits = 0;
+  int myAvail = 0;  // valid bits at the bottom of myBits
+
+  void fill() {
+    while (myAvail <= 56 && myPos < mySize) {
+      myBits = myBits << 8 | myData[myPos++];
+      myAvail += 8;
+    }
+  }
+};
+
 // Samples most significant bit first out of 32-bit words; bytes past the
 // end read as zero, so a short stream yields what it has.
 class cWordBits {
@@ -182,8 +219,7 @@ bool cPictNEF::decodeHuffman(_typebuf<unsigned char>& in, sDecomress& out) {
   _typebuf<unsigned short> table;
   const unsigned char* spec = kNikonTrees[tree];
   cHaffmanTable::createIndexTable(&spec, table);
-  cHaffmanTable reader;
-  long long pos = 0;
+  cNefHuffmanBits reader(in);
   const long long top = (1LL << bits) - 1;
   long long lower = 0, limit = curve.count;
   int hpred[2] = {};
@@ -195,9 +231,9 @@ bool cPictNEF::decodeHuffman(_typebuf<unsigned char>& in, sDecomress& out) {
       limit += 32;
     }
     for (long long c = 0; c < samples; ++c) {
-      const int sym = reader.getBitHuff(table.ptr[0], table.ptr + 1, in, pos);
+      const int sym = reader.get(table.ptr[0], table.ptr + 1);
       const int len = sym & 15, shl = sym >> 4;
-      int diff = ((reader.getBitHuff(len - shl, nullptr, in, pos) << 1) + 1) << shl >> 1;
+      int diff = ((reader.get(len - shl, nullptr) << 1) + 1) << shl >> 1;
       if (len > 0 && (diff & 1 << (len - 1)) == 0) diff -= (1 << len) - (shl == 0);
       if (len == 0) diff = 0;
       int& pred = c < 2 ? vpred[r & 1][c] : hpred[c & 1];

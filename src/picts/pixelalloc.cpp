@@ -1,5 +1,8 @@
 #include "picts/pixelalloc.h"
 
+#include <sys/mman.h>
+
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -9,6 +12,16 @@ long long pictPixelCount(long long w, long long h) {
 }
 
 namespace {
+
+// Large pictures ask for huge pages: the first touch of every 4 KiB page
+// otherwise costs a fault, a noticeable share of a camera file's decode.
+void preferHugePages(void* p, size_t bytes) {
+  constexpr size_t kPage = 4096, kWorthIt = size_t(8) << 20;
+  if (bytes < kWorthIt) return;
+  const uintptr_t from = (reinterpret_cast<uintptr_t>(p) + kPage - 1) & ~uintptr_t(kPage - 1);
+  const uintptr_t to = (reinterpret_cast<uintptr_t>(p) + bytes) & ~uintptr_t(kPage - 1);
+  madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);  // only advice: failure changes nothing
+}
 
 template <typename T>
 bool allocCount(_typebuf<T>& buf, long long count) {
@@ -21,6 +34,7 @@ bool allocCount(_typebuf<T>& buf, long long count) {
   } catch (const std::bad_alloc&) {
     return false;  // set() emptied the buffer before asking
   }
+  preferHugePages(buf.ptr, static_cast<size_t>(count) * sizeof(T));
   std::memset(buf.ptr, 0, static_cast<size_t>(count) * sizeof(T));
   return true;
 }

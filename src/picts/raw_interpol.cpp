@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <new>
+#include <vector>
 
 namespace {
 
@@ -155,89 +157,189 @@ bool interpolateBorderRaw(int border, const unsigned short* raw, unsigned long l
   return true;
 }
 
+namespace {
+
+// PPG's stages run as a wavefront over a ring of rows instead of as passes
+// over the whole picture: the passes over 64-bit words were bound by memory,
+// a few rows of them stay in cache. Each stage writes only its own row and
+// reads at most kReach rows either side, so a stage kLag rows behind the one
+// before it sees exactly what the whole-picture passes would have shown it,
+// whatever the filter pattern.
+constexpr long long kReach = 3;
+constexpr long long kLag = kReach;
+constexpr int kStages = 5;  // scaling, green, colours at green, colours at the others, output
+constexpr long long kRingRows = kLag * (kStages - 1) + 2;
+
+// The colours of one row as the stages ask for them (a second green as green
+// unless `four`): two values for filters whose colours repeat every two
+// columns, so the stages' inner loops see a constant colour, else a row of
+// them.
+struct sPairColours {
+  unsigned char c[2];
+  int operator()(long long x) const { return c[x & 1]; }
+};
+struct sListColours {
+  const unsigned char* c;
+  int operator()(long long x) const { return c[x]; }
+};
+
+class cPPGRing {
+ public:
+  cPPGRing(sInterpolateInfo& info, const sArea& a, double (*matrix)[3][3])
+      : myInfo(info), myArea(a), myMatrix(matrix), myW(a.w), myH(a.h) {}
+
+  bool run() {
+    try {
+      myRing.resize(size_t(kRingRows * myW));
+      myColours.resize(size_t(myW));
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+    const long long last = myH - 1 + kLag * (kStages - 1);
+    for (long long t = 0; t <= last; ++t) {
+      if (t < myH) withColours(t, true, [&](auto col) { scaleRow(t, col); });
+      if (inside(t - kLag, 3, myH - 3) && myW >= 7)
+        withColours(t - kLag, false, [&](auto col) { greenRow(t - kLag, col); });
+      if (inside(t - 2 * kLag, 1, myH - 1) && myW >= 3)
+        withColours(t - 2 * kLag, false, [&](auto col) { colourAtGreenRow(t - 2 * kLag, col); });
+      if (inside(t - 3 * kLag, 1, myH - 1) && myW >= 3)
+        withColours(t - 3 * kLag, false, [&](auto col) { colourAtOthersRow(t - 3 * kLag, col); });
+      if (inside(t - 4 * kLag, 0, myH)) outputRow(t - 4 * kLag);
+      if (!rowDone(myInfo.progress, 0, t, last + 1, 100)) return false;
+    }
+    myInfo.minimum = myLow;
+    myInfo.maximum = myHigh;
+    return true;
+  }
+
+ private:
+  sInterpolateInfo& myInfo;
+  const sArea& myArea;
+  double (*myMatrix)[3][3];
+  long long myW, myH;
+  std::vector<unsigned long long> myRing;
+  std::vector<unsigned char> myColours;
+  bool myPairs = dynamic_cast<cBayerFilter8x2*>(myInfo.filter) != nullptr;
+  unsigned myLow = 65535, myHigh = 0;
+
+  static bool inside(long long y, long long from, long long to) { return y >= from && y < to; }
+  unsigned long long* row(long long y) { return myRing.data() + (y % kRingRows) * myW; }
+
+  template <typename Stage>
+  void withColours(long long y, bool four, Stage stage) {
+    cBayerFilter* f = myInfo.filter;
+    auto fold = [four](int c) { return (unsigned char)(!four && c == 3 ? 1 : c); };
+    if (myPairs) return stage(sPairColours{{fold(f->color(0, int(y))), fold(f->color(1, int(y)))}});
+    for (long long x = 0; x < myW; ++x) myColours[size_t(x)] = fold(f->color(int(x), int(y)));
+    stage(sListColours{myColours.data()});
+  }
+
+  // Each sample scaled into its own colour's channel; also the raw range.
+  template <typename Col>
+  void scaleRow(long long y, Col col) {
+    const unsigned short* src = &myArea.raw[(myArea.top + y) * myArea.rawW + myArea.left];
+    unsigned long long* dst = row(y);
+    const unsigned black = myInfo.black;
+    const double* mult = myInfo.multipliers;
+    unsigned lo = myLow, hi = myHigh;
+    for (long long x = 0; x < myW; ++x) {
+      const unsigned s = src[x], c = unsigned(col(x));
+      lo = s < lo ? s : lo;
+      hi = s > hi ? s : hi;
+      dst[x] = clip16(scaled(s, black, mult[c])) << (16 * (c == 3 ? 1 : c));
+    }
+    myLow = lo;
+    myHigh = hi;
+  }
+
+  // Green where the sensor saw red or blue, along the smoother direction.
+  template <typename Col>
+  void greenRow(long long y, Col col) {
+    unsigned long long* r[7];
+    for (int k = 0; k < 7; ++k) r[k] = row(y + k - 3);
+    unsigned long long* cur = r[3];
+    for (long long x = 3 + (col(3) & 1); x < myW - 3; x += 2) {
+      const int c = col(x);
+      long long guess[2], diff[2];
+      auto estimate = [&](int i, auto at) {
+        guess[i] = (ch(at(-1), 1) + ch(at(0), c) + ch(at(1), 1)) * 2 - ch(at(-2), c) - ch(at(2), c);
+        diff[i] = (std::llabs(ch(at(-2), c) - ch(at(0), c)) + std::llabs(ch(at(2), c) - ch(at(0), c)) +
+                   std::llabs(ch(at(-1), 1) - ch(at(1), 1))) * 3 +
+                  (std::llabs(ch(at(3), 1) - ch(at(1), 1)) + std::llabs(ch(at(-3), 1) - ch(at(-1), 1))) * 2;
+      };
+      estimate(0, [&](int k) { return cur[x + k]; });
+      estimate(1, [&](int k) { return r[k + 3][x]; });
+      const int i = diff[0] > diff[1];
+      long long lo = i ? ch(r[4][x], 1) : ch(cur[x + 1], 1), hi = i ? ch(r[2][x], 1) : ch(cur[x - 1], 1);
+      if (lo > hi) std::swap(lo, hi);
+      const long long g = guess[i] >> 2;
+      put(cur[x], 1, g < lo ? lo : g > hi ? hi : g);
+    }
+  }
+
+  // Red and blue at green sites from the neighbours across and along.
+  template <typename Col>
+  void colourAtGreenRow(long long y, Col col) {
+    unsigned long long *up = row(y - 1), *cur = row(y), *down = row(y + 1);
+    for (long long x = 1 + (col(2) & 1); x < myW - 1; x += 2) {
+      unsigned long long& p = cur[x];
+      const int c = col(x + 1);
+      auto fill = [&](int k, unsigned long long a, unsigned long long b) {
+        put(p, k, clipInt((ch(a, k) + ch(b, k) + 2 * ch(p, 1) - ch(a, 1) - ch(b, 1)) >> 1));
+      };
+      fill(c, cur[x - 1], cur[x + 1]);
+      fill(2 - c, up[x], down[x]);
+    }
+  }
+
+  // The missing one of red and blue at red and blue sites, from the diagonal
+  // with the smaller gradient.
+  template <typename Col>
+  void colourAtOthersRow(long long y, Col col) {
+    unsigned long long *up = row(y - 1), *cur = row(y), *down = row(y + 1);
+    for (long long x = 1 + (col(1) & 1); x < myW - 1; x += 2) {
+      unsigned long long& p = cur[x];
+      const int c = 2 - col(x);
+      const unsigned long long ends[2][2] = {{up[x - 1], down[x + 1]}, {up[x + 1], down[x - 1]}};
+      long long guess[2], diff[2];
+      for (int i = 0; i < 2; ++i) {
+        const unsigned long long a = ends[i][0], b = ends[i][1];
+        diff[i] = std::llabs(ch(a, c) - ch(b, c)) + std::llabs(ch(a, 1) - ch(p, 1)) + std::llabs(ch(b, 1) - ch(p, 1));
+        guess[i] = ch(a, c) + ch(b, c) + 2 * ch(p, 1) - ch(a, 1) - ch(b, 1);
+      }
+      put(p, c, clipInt(diff[0] != diff[1] ? guess[diff[0] > diff[1]] >> 1 : (guess[0] + guess[1]) >> 2));
+    }
+  }
+
+  // Channels to their places (through the matrix when there is one), rows
+  // in the asked order.
+  void outputRow(long long y) {
+    const unsigned long long* src = row(y);
+    unsigned long long* dst = outRow(myInfo.pixels, myArea, y, myInfo.bottomUp);
+    if (!myMatrix) {
+      for (long long x = 0; x < myW; ++x) dst[x] = finished(ch(src[x], 0), ch(src[x], 1), ch(src[x], 2));
+      return;
+    }
+    const double(&m)[3][3] = *myMatrix;
+    for (long long x = 0; x < myW; ++x) {
+      const double r = double(ch(src[x], 0)), g = double(ch(src[x], 1)), b = double(ch(src[x], 2));
+      dst[x] = finished(clip16(m[0][0] * r + m[0][1] * g + m[0][2] * b),
+                        clip16(m[1][0] * r + m[1][1] * g + m[1][2] * b),
+                        clip16(m[2][0] * r + m[2][1] * g + m[2][2] * b));
+    }
+  }
+};
+
+}  // namespace
+
 bool interpolatePPG(sInterpolateInfo& info, sMarginInfo* margins, double (*matrix)[3][3]) {
   sArea a;
   if (!makeArea(info.raw, info.pixels, info.rawWidth, info.rawHeight, info.filter, margins, a)) return false;
   if (a.h < 1) return true;
-  cBayerFilter* f = info.filter;
-  unsigned long long* img = info.pixels;
-  const long long W = a.w, H = a.h;
-  cProgressNotifyTarget* pr = info.progress;
-  for (long long y = 0; y < H; ++y) {
-    for (long long x = 0; x < W; ++x) {
-      const int c = f->color(int(x), int(y));
-      img[y * W + x] = clip16(scaled(a.at(x, y), info.black, info.multipliers[c])) << (16 * (c == 3 ? 1 : c));
-    }
-    if (!rowDone(pr, 0, y, H, 20)) return false;
-  }
-  const long long dir[5] = {1, W, -1, -W, 1};
-  for (long long y = 3; y < H - 3; ++y) {
-    for (long long x = 3 + (rgb(f, 3, y) & 1); x < W - 3; x += 2) {
-      const int c = rgb(f, x, y);
-      unsigned long long* p = img + y * W + x;
-      long long guess[2], diff[2];
-      for (int i = 0; i < 2; ++i) {
-        const long long d = dir[i];
-        guess[i] = (ch(p[-d], 1) + ch(p[0], c) + ch(p[d], 1)) * 2 - ch(p[-2 * d], c) - ch(p[2 * d], c);
-        diff[i] = (std::llabs(ch(p[-2 * d], c) - ch(p[0], c)) + std::llabs(ch(p[2 * d], c) - ch(p[0], c)) +
-                   std::llabs(ch(p[-d], 1) - ch(p[d], 1))) * 3 +
-                  (std::llabs(ch(p[3 * d], 1) - ch(p[d], 1)) + std::llabs(ch(p[-3 * d], 1) - ch(p[-d], 1))) * 2;
-      }
-      const int i = diff[0] > diff[1];
-      const long long d = dir[i];
-      long long lo = ch(p[d], 1), hi = ch(p[-d], 1);
-      if (lo > hi) std::swap(lo, hi);
-      long long g = guess[i] >> 2;
-      put(p[0], 1, g < lo ? lo : g > hi ? hi : g);
-    }
-    if (!rowDone(pr, 20, y, H, 20)) return false;
-  }
-  for (long long y = 1; y < H - 1; ++y) {
-    for (long long x = 1 + (rgb(f, 2, y) & 1); x < W - 1; x += 2) {
-      unsigned long long* p = img + y * W + x;
-      int c = rgb(f, x + 1, y);
-      for (int i = 0; i < 2; ++i, c = 2 - c) {
-        const long long d = dir[i];
-        put(p[0], c, clipInt((ch(p[-d], c) + ch(p[d], c) + 2 * ch(p[0], 1) - ch(p[-d], 1) - ch(p[d], 1)) >> 1));
-      }
-    }
-    if (!rowDone(pr, 40, y, H, 20)) return false;
-  }
-  for (long long y = 1; y < H - 1; ++y) {
-    for (long long x = 1 + (rgb(f, 1, y) & 1); x < W - 1; x += 2) {
-      unsigned long long* p = img + y * W + x;
-      const int c = 2 - rgb(f, x, y);
-      long long guess[2], diff[2];
-      for (int i = 0; i < 2; ++i) {
-        const long long d = dir[i] + dir[i + 1];
-        diff[i] = std::llabs(ch(p[-d], c) - ch(p[d], c)) + std::llabs(ch(p[-d], 1) - ch(p[0], 1)) +
-                  std::llabs(ch(p[d], 1) - ch(p[0], 1));
-        guess[i] = ch(p[-d], c) + ch(p[d], c) + 2 * ch(p[0], 1) - ch(p[-d], 1) - ch(p[d], 1);
-      }
-      put(p[0], c, clipInt(diff[0] != diff[1] ? guess[diff[0] > diff[1]] >> 1 : (guess[0] + guess[1]) >> 2));
-    }
-    if (!rowDone(pr, 60, y, H, 20)) return false;
-  }
-  if (info.bottomUp)
-    for (long long y = 0; y < H / 2; ++y)
-      for (long long x = 0; x < W; ++x) std::swap(img[y * W + x], img[(H - 1 - y) * W + x]);
-  for (long long y = 0; y < H; ++y) {
-    for (unsigned long long* p = img + y * W; p < img + (y + 1) * W; ++p) {
-      // Without a matrix the channels only move to their places.
-      if (!matrix) {
-        *p = finished(ch(*p, 0), ch(*p, 1), ch(*p, 2));
-        continue;
-      }
-      const double r = double(ch(*p, 0)), g = double(ch(*p, 1)), b = double(ch(*p, 2));
-      const double(&m)[3][3] = *matrix;
-      *p = finished(clip16(m[0][0] * r + m[0][1] * g + m[0][2] * b), clip16(m[1][0] * r + m[1][1] * g + m[1][2] * b),
-                    clip16(m[2][0] * r + m[2][1] * g + m[2][2] * b));
-    }
-    if (!rowDone(pr, 80, y, H, 20)) return false;
-  }
-  trackRange(info, a);
-  return interpolateBorder(4, info.raw, img, info.rawWidth, info.rawHeight, f, info.bottomUp, info.multipliers,
-                           margins, (unsigned short)(info.black > 65535 ? 65535 : info.black));
+  cPPGRing ring(info, a, matrix);
+  if (!ring.run()) return false;
+  return interpolateBorder(4, info.raw, info.pixels, info.rawWidth, info.rawHeight, info.filter, info.bottomUp,
+                           info.multipliers, margins, (unsigned short)(info.black > 65535 ? 65535 : info.black));
 }
 
 namespace {
