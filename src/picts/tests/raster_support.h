@@ -18,6 +18,7 @@
 
 #include "base/memio.h"
 #include "picts/pictbase.h"
+#include "picts/tests/scratch_io.h"
 
 namespace rastertest {
 
@@ -55,15 +56,8 @@ inline std::string path(const std::string& name) { return scratch() + "/" + name
 // The commands are the test's own, over paths in the scratch folder.
 inline bool run(const std::string& command) { return std::system((command + " 2>/dev/null").c_str()) == 0; }
 
-inline Bytes readFile(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-inline void writeFile(const std::string& name, const Bytes& data) {
-  std::ofstream(name, std::ios::binary)
-      .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-}
+using scratchio::readFile;
+using scratchio::writeFile;
 
 // Reads P4, P5, P6 and P7 (one to four channels, any maxval) onto 8 bits.
 inline bool parsePnm(const Bytes& f, Pixels& out) {

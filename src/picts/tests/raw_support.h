@@ -2,8 +2,6 @@
 // test writer, and dcraw as the oracle, read back from its 16-bit PPM.
 #pragma once
 
-#include <fcntl.h>
-
 #include <algorithm>
 #include <cstring>
 #include <random>
@@ -286,22 +284,9 @@ inline Bytes writeMos(const MosSpec& s) {
 
 // Runs dcraw with `options` on `path`, its standard output into `out`.
 inline bool dcrawTo(std::vector<std::string> options, const std::string& path, const std::string& out) {
-  pid_t pid = fork();
-  if (pid == 0) {
-    int fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0 || dup2(fd, 1) < 0 || !freopen("/dev/null", "w", stderr)) _exit(127);
-    std::vector<char*> argv;
-    std::string prog = "dcraw";
-    argv.push_back(prog.data());
-    for (auto& o : options) argv.push_back(o.data());
-    std::string p = path;
-    argv.push_back(p.data());
-    argv.push_back(nullptr);
-    execvp("dcraw", argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  options.insert(options.begin(), "dcraw");
+  options.push_back(path);
+  return scratchio::run(options, out);
 }
 
 // A binary PPM or PGM of 16-bit samples: width, height, channels, samples.
