@@ -84,22 +84,11 @@ TEST(PngDecode, TransparencyKeysMatchExactlyTheirPixels) {
   Image im = randomImage(9, 9, 3, 4, 300);
   im.trns = {0, 80, 160};
   EXPECT_EQ(decodeAndCompare(encode(im)), "");
-}
-
-TEST(PngDecode, SixteenBitKeysCompareAllSixteenBits) {
   // Two greys that agree in their high byte: only the exact one is keyed.
-  Image im;
-  im.width = 2;
-  im.colorType = 0;
-  im.depth = 16;
-  im.rows = {0x12, 0x34, 0x12, 0x35};
-  im.trns = {0x12, 0x34};
-  MemStream s(encode(im));
-  cPictPNG png;
-  ASSERT_TRUE(png.decode(&s.io));
-  ASSERT_TRUE(png.is16Bpp());
-  EXPECT_EQ(png.raw16Bpp()[0], 0x0000'1234'1234'1234ULL);
-  EXPECT_EQ(png.raw16Bpp()[1], 0xFFFF'1235'1235'1235ULL);
+  Image close = randomImage(2, 1, 0, 16, 301);
+  close.rows = {0x12, 0x34, 0x12, 0x35};
+  close.trns = {0x12, 0x34};
+  EXPECT_EQ(decodeAndCompare(encode(close)), "");
 }
 
 TEST(PngDecode, InterlaceMethod255IsReadAsPlainRows) {
