@@ -98,10 +98,8 @@ ArwFile writeArw(const ArwSpec& s, unsigned seed = 9) {
       const unsigned a = f.plane[i], b = s.body == kPacked ? f.plane[i + 1] : 0;
       if (s.body == kSixteen)
         s.big ? body.insert(body.end(), {uint8_t(a >> 8), uint8_t(a)}) : body.insert(body.end(), {uint8_t(a), uint8_t(a >> 8)});
-      else if (s.body == kPacked && s.big)
-        body.insert(body.end(), {uint8_t(a >> 4), uint8_t((a & 15) << 4 | b >> 8), uint8_t(b)});
       else if (s.body == kPacked)
-        body.insert(body.end(), {uint8_t(a), uint8_t((a >> 8) | (b & 15) << 4), uint8_t(b >> 4)});
+        rawtest::putPair12(body, a, b, s.big);
     }
     if (s.body == kArw1) body = arw1Body(f.plane, s.w, rows);
   }

@@ -30,11 +30,7 @@ class Captured : public Decoder {
   }
 };
 
-struct Memory {
-  Bytes bytes;
-  cBufWrapperIO io;
-  explicit Memory(Bytes b) : bytes(std::move(b)) { io.wrap(bytes.data(), (long long)bytes.size(), false); }
-};
+using Memory = pngtest::MemStream;
 
 // Decodes `file` keeping the plane; false when the decode refused it.
 template <typename Decoder>

@@ -81,11 +81,7 @@ inline Bytes pack12in16(const Plane& p) {
 
 inline Bytes pack12in24(const Plane& p) {
   Bytes out;
-  for (size_t i = 0; i + 1 < p.v.size(); i += 2) {
-    out.push_back(static_cast<uint8_t>(p.v[i] >> 4));
-    out.push_back(static_cast<uint8_t>((p.v[i] & 15) << 4 | p.v[i + 1] >> 8));
-    out.push_back(static_cast<uint8_t>(p.v[i + 1]));
-  }
+  for (size_t i = 0; i + 1 < p.v.size(); i += 2) rawtest::putPair12(out, p.v[i], p.v[i + 1], true);
   return out;
 }
 

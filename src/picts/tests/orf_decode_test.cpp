@@ -66,10 +66,6 @@ Bytes orfCompress(const uint16_t* v, int w, int rows) {
 Bytes orfBody(const OrfSpec& s, const uint16_t* v, int rows) {
   Bytes out;
   const size_t n = size_t(s.w) * size_t(rows);
-  auto pair = [&](unsigned a, unsigned b, bool big) {
-    if (big) out.insert(out.end(), {uint8_t(a >> 4), uint8_t((a & 15) << 4 | b >> 8), uint8_t(b)});
-    else out.insert(out.end(), {uint8_t(a), uint8_t((a >> 8) | (b & 15) << 4), uint8_t(b >> 4)});
-  };
   switch (s.layout) {
     case kCompressed: return orfCompress(v, s.w, rows);
     case kSixteen:
@@ -89,7 +85,7 @@ Bytes orfBody(const OrfSpec& s, const uint16_t* v, int rows) {
       return out;
     default:
       for (size_t i = 0; i < n; i += 2) {
-        pair(v[i], v[i + 1], s.layout == kBig12 || s.layout == kPaddedBig);
+        rawtest::putPair12(out, v[i], v[i + 1], s.layout == kBig12 || s.layout == kPaddedBig);
         if ((s.layout == kPaddedLittle || s.layout == kPaddedBig) && i % 10 == 8) out.push_back(0xEE);
       }
       return out;

@@ -18,6 +18,7 @@
 
 #include "base/memio.h"
 #include "picts/pictbase.h"
+#include "picts/tests/png_support.h"
 #include "picts/tests/scratch_io.h"
 
 namespace rastertest {
@@ -31,13 +32,7 @@ struct Pixels {
   uint32_t at(long long x, long long y) const { return argb[static_cast<size_t>(y * w + x)]; }
 };
 
-// A stream over bytes the test owns.
-struct Stream {
-  Bytes bytes;
-  cBufWrapperIO io;
-  explicit Stream(Bytes b)
-      : bytes(std::move(b)), io(bytes.data(), static_cast<long long>(bytes.size()), false) {}
-};
+using Stream = pngtest::MemStream;
 
 // Made at the first use and removed when the tests end; never destroyed
 // itself, so that the removal can still name it.

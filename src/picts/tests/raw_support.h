@@ -47,6 +47,15 @@ struct DngSpec {
   std::vector<uint32_t> neutral;  // AsShotNeutral as numerator, denominator pairs
 };
 
+// Two 12-bit samples in three bytes: the first one's high bits first when
+// `big`, else its low byte first.
+inline void putPair12(Bytes& out, unsigned a, unsigned b, bool big) {
+  if (big)
+    out.insert(out.end(), {uint8_t(a >> 4), uint8_t((a & 15) << 4 | b >> 8), uint8_t(b)});
+  else
+    out.insert(out.end(), {uint8_t(a), uint8_t((a >> 8) | (b & 15) << 4), uint8_t(b >> 4)});
+}
+
 // A 3FR strip of w x h samples: the lossless JPEG header of one component,
 // then per row pairs of Huffman-coded lengths and two differences from two
 // running values that start at 32768, the bits packed into little-endian
@@ -143,7 +152,7 @@ inline std::vector<tifftest::Entry> rawData(tifftest::Writer& w, const DngSpec& 
         bits = 12;
         for (size_t i = 0; i < s.samples.size(); i += 2) {
           uint16_t a = s.samples[i], b = i + 1 < s.samples.size() ? s.samples[i + 1] : 0;
-          data.insert(data.end(), {uint8_t(a >> 4), uint8_t((a & 15) << 4 | b >> 8), uint8_t(b)});
+          putPair12(data, a, b, true);
           if (i / 2 % 5 == 4) data.push_back(0);
         }
       } else {

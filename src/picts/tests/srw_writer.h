@@ -225,10 +225,7 @@ inline Bytes writeSrw(const SrwSpec& s, std::vector<uint16_t>& v, const Bytes& p
     case kPacked12:
       for (size_t i = 0; i + 1 < v.size(); i += 2) {
         const unsigned a = v[i], b = v[i + 1];
-        if (s.big12)
-          body.insert(body.end(), {uint8_t(a >> 4), uint8_t((a & 15) << 4 | b >> 8), uint8_t(b)});
-        else
-          body.insert(body.end(), {uint8_t(a), uint8_t((a >> 8) | (b & 15) << 4), uint8_t(b >> 4)});
+        rawtest::putPair12(body, a, b, s.big12);
       }
       break;
     case kRowTable: comp = 32770, body = rowTableBody(s, v, rowOffsets); break;
