@@ -230,10 +230,8 @@ TEST(ArwDecode, ModelRowsAndHostileFiles) {
   narrow.body = kSixteen;
   cameratest::Memory m(writeArw(narrow).bytes);
   EXPECT_FALSE(d.decode(&m.io));
-  const std::string jpg = tifftest::scratchDir() + "/arw_preview.jpg";
-  ASSERT_TRUE(tifftest::run({"convert", "-size", "80x60", "xc:red", jpg}));
   ArwSpec withPreview;
-  withPreview.preview = tifftest::readFile(jpg);
+  withPreview.preview = cameratest::toolJpeg("80x60", "xc:red");
   cameratest::Memory p(writeArw(withPreview).bytes);
   cPictBase::sPictInfo info;
   ASSERT_TRUE(cPictARW::validFor(&p.io, &info));

@@ -53,6 +53,13 @@ void survivesEveryTruncation(const Bytes& file) {
   }
 }
 
+// A JPEG of `size` ("40x30") drawn by ImageMagick from `source` ("xc:red",
+// "gradient:red-blue"); empty when the tool fails.
+inline Bytes toolJpeg(const std::string& size, const std::string& source) {
+  const std::string path = tifftest::scratchDir() + "/" + size + source.substr(source.find(':') + 1) + ".jpg";
+  return tifftest::run({"convert", "-size", size, source, path}) ? tifftest::readFile(path) : Bytes{};
+}
+
 // An IFD, its out-of-line values after it, as one blob behind `prefix`;
 // answers where the blob starts (the IFD follows the prefix). Offsets are
 // written less `base`; an entry's forced offset is written as given.

@@ -149,11 +149,9 @@ TEST(MrwDecode, HostileAndOdd) {
 
 // The thumbnail comes whole when it fits the box, else rendered to fit.
 TEST(MrwDecode, ThumbnailWholeOrScaled) {
-  const std::string jpg = tifftest::scratchDir() + "/thumb.jpg";
-  ASSERT_TRUE(tifftest::run({"convert", "-size", "40x30", "gradient:red-blue", jpg}));
   MrwSpec s;
   s.samples.assign(32 * 24, 100);
-  s.thumb = tifftest::readFile(jpg);
+  s.thumb = cameratest::toolJpeg("40x30", "gradient:red-blue");
   const Bytes file = writeMrw(s);
   cBufWrapperIO io(const_cast<uint8_t*>(file.data()), static_cast<long long>(file.size()), false);
   struct {

@@ -14,28 +14,7 @@ using tifftest::Entry;
 enum Body { kPlain, kInterlaced, kChunked, k12in16, k12in24, kHuffman };
 enum NoteForm { kV1, kV2, kBare };
 
-// MSB-first bits; `flush` pads to whole 32-bit words, little- or big-endian.
-struct WordWriter {
-  Bytes out;
-  unsigned long long acc = 0;
-  int n = 0;
-  bool big = false;
-  void put(unsigned v, int bits) {
-    acc = acc << bits | v;
-    n += bits;
-    while (n >= 32) word(static_cast<uint32_t>(acc >> (n - 32)), 32);
-  }
-  void word(uint32_t w, int used) {
-    n -= used;
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(w >> (big ? 8 * (3 - i) : 8 * i)));
-  }
-  void flush() {
-    if (n) {
-      acc <<= 32 - n;
-      word(static_cast<uint32_t>(acc), n);
-    }
-  }
-};
+using rawtest::WordWriter;
 
 struct Plane {
   int width = 0, height = 0, bits = 12;

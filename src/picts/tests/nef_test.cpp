@@ -249,11 +249,9 @@ namespace {
 // getPreview hands out (scaled into a small box); a version-1 note's JPEG is
 // the thumbnail.
 TEST(NefPreview, PreviewDirectoryAndNoteJpeg) {
-  const std::string jpg = tifftest::scratchDir() + "/preview.jpg";
-  ASSERT_TRUE(tifftest::run({"convert", "-size", "64x48", "gradient:red-blue", jpg}));
   Spec s = smallNef();
   s.subIfds = 3;
-  s.previewJpeg = tifftest::readFile(jpg);
+  s.previewJpeg = cameratest::toolJpeg("64x48", "gradient:red-blue");
   const Bytes file = neftest::writeNef(s);
   cBufWrapperIO io(const_cast<uint8_t*>(file.data()), static_cast<long long>(file.size()), false);
   cPictNEF nef;

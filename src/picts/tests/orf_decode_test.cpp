@@ -215,12 +215,10 @@ TEST(OrfDecode, ModelRowsPreviewAndRefusals) {
   cameratest::Memory refused(writeOrf(narrow, samples(narrow, 2)));
   EXPECT_FALSE(cPictORF::validFor(&refused.io, nullptr));
 
-  const std::string jpg = tifftest::scratchDir() + "/orf_preview.jpg";
-  ASSERT_TRUE(tifftest::run({"convert", "-size", "64x48", "xc:blue", jpg}));
   for (bool newNote : {true, false}) {
     OrfSpec s;
     s.newNote = newNote;
-    s.preview = tifftest::readFile(jpg);
+    s.preview = cameratest::toolJpeg("64x48", "xc:blue");
     cameratest::Memory m(writeOrf(s, samples(s, 2)));
     ASSERT_TRUE(cPictORF::validFor(&m.io, &info));
     EXPECT_TRUE(info.hasPreview);

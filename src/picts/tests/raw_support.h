@@ -56,6 +56,34 @@ inline void putPair12(Bytes& out, unsigned a, unsigned b, bool big) {
     out.insert(out.end(), {uint8_t(a), uint8_t((a >> 8) | (b & 15) << 4), uint8_t(b >> 4)});
 }
 
+// Bits most significant first (only the low `bits` of each value), in
+// 32-bit words stored little- or big-endian; `flush` pads the last word.
+struct WordWriter {
+  Bytes out;
+  unsigned long long acc = 0;
+  int n = 0;
+  bool big = false;
+  void put(unsigned v, int bits) {
+    acc = acc << bits | (v & ((1ULL << bits) - 1));
+    n += bits;
+    while (n >= 32) word(static_cast<uint32_t>(acc >> (n - 32)), 32);
+  }
+  void word(uint32_t w, int used) {
+    n -= used;
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(w >> (big ? 8 * (3 - i) : 8 * i)));
+  }
+  void flush() {
+    if (n) {
+      acc <<= 32 - n;
+      word(static_cast<uint32_t>(acc), n);
+    }
+  }
+  Bytes words() {
+    flush();
+    return out;
+  }
+};
+
 // A 3FR strip of w x h samples: the lossless JPEG header of one component,
 // then per row pairs of Huffman-coded lengths and two differences from two
 // running values that start at 32768, the bits packed into little-endian
@@ -69,18 +97,8 @@ inline Bytes write3FRStream(const std::vector<uint16_t>& samples, int w, int h, 
   size_t sos = 0;
   while (!(out[sos] == 0xFF && out[sos + 1] == 0xDA)) ++sos;
   out.resize(sos + 2 + size_t(out[sos + 2] << 8 | out[sos + 3]));
-  uint32_t word = 0;
-  int bits = 0;
-  auto put = [&](uint32_t v, int n) {
-    for (int i = n - 1; i >= 0; --i) {
-      word = word << 1 | ((v >> i) & 1);
-      if (++bits == 32) {
-        for (int k = 0; k < 4; ++k) out.push_back(uint8_t(word >> 8 * k));
-        word = 0;
-        bits = 0;
-      }
-    }
-  };
+  WordWriter words;
+  auto put = [&](uint32_t v, int n) { words.put(v, n); };
   for (int y = 0; y < h; ++y) {
     int running[2] = {32768, 32768};
     for (int x = 0; x < w; x += 2) {
@@ -101,7 +119,8 @@ inline Bytes write3FRStream(const std::vector<uint16_t>& samples, int w, int h, 
       }
     }
   }
-  if (bits) put(0, 32 - bits);
+  const Bytes body = words.words();
+  out.insert(out.end(), body.begin(), body.end());
   return out;
 }
 

@@ -34,19 +34,8 @@ struct SrwSpec {
   bool rowPastStrip = false;
 };
 
-// Bits most significant first, stored as the little-endian 32-bit words a
-// word reader takes them from.
-struct WordBits {
-  cameratest::BitWriter bw;
-  void put(uint32_t v, int n) { bw.put(v, n); }
-  Bytes words() {
-    if (bw.held) bw.put(0, 8 - bw.held);
-    Bytes b = bw.out;
-    b.resize((b.size() + 3) / 4 * 4, 0);
-    for (size_t i = 0; i < b.size(); i += 4) std::reverse(b.begin() + long(i), b.begin() + long(i) + 4);
-    return b;
-  }
-};
+// Bits as the little-endian 32-bit words a word reader takes them from.
+using WordBits = rawtest::WordWriter;
 
 // Bits a signed field needs, at least one.
 inline int fieldBits(long long d) {
