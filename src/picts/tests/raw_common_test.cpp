@@ -50,6 +50,36 @@ TEST(RawBits, LosslessDifferencesThroughALookupTable) {
   EXPECT_FALSE(makeRawLookup(tooLong, 1, 2, table));
 }
 
+TEST(RawPackings, EachPackingUnpacksAHandWrittenGroup) {
+  Bytes swapped;
+  for (int i = 0; i < 12; ++i) swapped.push_back((uint8_t)(i * 0x11));
+  Bytes padded;
+  for (int g = 0; g < 6; ++g) {
+    padded.insert(padded.end(), {0x12, 0x34, 0x56});
+    if (g == 4) padded.push_back(0xEE);
+  }
+  std::vector<uint16_t> paddedWant;
+  for (int g = 0; g < 6; ++g) paddedWant.insert(paddedWant.end(), {0x412, 0x563});
+  struct Case {
+    eRawPacking packing;
+    Bytes in;
+    std::vector<uint16_t> want;
+  } cases[] = {
+      {rpLittle, {0x12, 0x34, 0x56}, {0x412, 0x563}},
+      {rpBig, {0x12, 0x34, 0x56}, {0x123, 0x456}},
+      {rpSwappedGroups, swapped, {0x332, 0x211, 0x007, 0x766, 0x554, 0x4BB, 0xAA9, 0x988}},
+      {rpPaddedLittle, padded, paddedWant},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint16_t> out(c.want.size() + 2, 0);
+    EXPECT_EQ(unpackRaw12(c.packing, c.in.data(), (long long)c.in.size(), out.data(), (long long)out.size()),
+              (long long)c.want.size())
+        << c.packing;
+    out.resize(c.want.size());
+    EXPECT_EQ(out, c.want) << c.packing;
+  }
+}
+
 TEST(RawStrips, SettleFillsTheRestOfTheStreamAndRefusesWhatWouldWrap) {
   struct Case {
     std::vector<unsigned> offsets, counts;
