@@ -30,11 +30,7 @@ class Captured : public Decoder {
   }
 };
 
-struct Memory {
-  Bytes bytes;
-  cBufWrapperIO io;
-  explicit Memory(Bytes b) : bytes(std::move(b)) { io.wrap(bytes.data(), (long long)bytes.size(), false); }
-};
+using Memory = pngtest::MemStream;
 
 // Decodes `file` keeping the plane; false when the decode refused it.
 template <typename Decoder>
@@ -55,6 +51,13 @@ void survivesEveryTruncation(const Bytes& file) {
     m.io.set_fp(0);
     d.decode(&m.io);
   }
+}
+
+// A JPEG of `size` ("40x30") drawn by ImageMagick from `source` ("xc:red",
+// "gradient:red-blue"); empty when the tool fails.
+inline Bytes toolJpeg(const std::string& size, const std::string& source) {
+  const std::string path = tifftest::scratchDir() + "/" + size + source.substr(source.find(':') + 1) + ".jpg";
+  return tifftest::run({"convert", "-size", size, source, path}) ? tifftest::readFile(path) : Bytes{};
 }
 
 // An IFD, its out-of-line values after it, as one blob behind `prefix`;

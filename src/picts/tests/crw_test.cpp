@@ -56,21 +56,10 @@ struct Ciff {
 // folded into the symbols; 0xFF bytes get a stuffed zero.
 struct CanonEncoder {
   Bytes out;
-  unsigned long long acc = 0;
-  int n = 0;
-  void bits(unsigned v, int len) {
-    for (int i = len - 1; i >= 0; --i) {
-      acc = acc << 1 | (v >> i & 1);
-      if (++n == 8) {
-        out.push_back(static_cast<uint8_t>(acc));
-        if (out.back() == 0xFF) out.push_back(0);
-        n = 0;
-        acc = 0;
-      }
-    }
-  }
+  jpegtest::BitWriter writer{out};
+  void bits(unsigned v, int len) { writer.put(v, len); }
   void flush() {
-    while (n) bits(0, 1);
+    while (writer.bits) bits(0, 1);
   }
   struct Codes {
     unsigned code[256] = {};
@@ -279,9 +268,7 @@ TEST(CrwDecode, MarginsHostileAndDefaults) {
   CrwSpec s;
   s.samples = smooth(s.sensorW, s.sensorH, 10, 3);
   s.left = 4, s.top = 2, s.width = 56, s.height = 28;
-  const std::string jpg = tifftest::scratchDir() + "/crw.jpg";
-  ASSERT_TRUE(tifftest::run({"convert", "-size", "40x30", "gradient:red-blue", jpg}));
-  s.jpeg = tifftest::readFile(jpg);
+  s.jpeg = cameratest::toolJpeg("40x30", "gradient:red-blue");
   Bytes file = writeCrw(s);
   {
     cBufWrapperIO io(file.data(), static_cast<long long>(file.size()), false);

@@ -195,16 +195,8 @@ TEST(Exif, AJpegWhoseExifIsRefusedStillDecodesWithWhatWasRead) {
   std::string path = scratchDir() + "/refused_exif.jpg";
   ASSERT_TRUE(run({"convert", "rose:", path}));
   Bytes jpeg = readFile(path), block = exifBlock(0, false);
-  Bytes app1 = {0xFF,
-                0xE1,
-                static_cast<uint8_t>((block.size() + 8) >> 8),
-                static_cast<uint8_t>(block.size() + 8),
-                'E',
-                'x',
-                'i',
-                'f',
-                0,
-                0};
+  Bytes app1 = {0xFF, 0xE1, uint8_t((block.size() + 8) >> 8), uint8_t(block.size() + 8)};
+  app1.insert(app1.end(), {'E', 'x', 'i', 'f', 0, 0});
   app1.insert(app1.end(), block.begin(), block.end());
   jpeg.insert(jpeg.begin() + 2, app1.begin(), app1.end());
   cBufWrapperIO io(jpeg.data(), static_cast<long long>(jpeg.size()), false);

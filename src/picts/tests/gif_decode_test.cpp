@@ -92,19 +92,8 @@ struct GifBuilder {
   int minCode = 2;
 
   GifBuilder(const char* version, int w, int h, std::vector<uint32_t> table) {
-    out = {'G',
-           'I',
-           'F',
-           '8',
-           uint8_t(version[0]),
-           uint8_t(version[1]),
-           uint8_t(w),
-           uint8_t(w >> 8),
-           uint8_t(h),
-           uint8_t(h >> 8),
-           0,
-           0,
-           0};
+    out = {'G', 'I', 'F', '8', uint8_t(version[0]), uint8_t(version[1])};
+    out.insert(out.end(), {uint8_t(w), uint8_t(w >> 8), uint8_t(h), uint8_t(h >> 8), 0, 0, 0});
     if (!table.empty()) {
       int bits = 0;
       while ((2u << bits) < table.size()) ++bits;

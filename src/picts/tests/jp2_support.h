@@ -19,31 +19,15 @@
 
 #include "base/memio.h"
 #include "picts/jp2codec.h"
+#include "picts/tests/scratch_io.h"
 
 namespace jp2test {
 
 using Bytes = std::vector<uint8_t>;
 
-// Runs a program with its arguments, no shell, output discarded; true on exit 0.
-inline bool run(const std::vector<std::string>& args) {
-  pid_t pid = fork();
-  if (pid < 0) return false;
-  if (pid == 0) {
-    std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    FILE* null = std::fopen("/dev/null", "w");
-    if (null) {
-      dup2(fileno(null), 1);
-      dup2(fileno(null), 2);
-    }
-    execvp(argv[0], argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  if (waitpid(pid, &status, 0) != pid) return false;
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
+using scratchio::readFile;
+using scratchio::run;
+using scratchio::writeFile;
 
 struct TempDir {
   std::string path;
@@ -57,16 +41,6 @@ struct TempDir {
   }
   std::string operator/(const std::string& name) const { return path + "/" + name; }
 };
-
-inline Bytes readFile(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(f), {});
-}
-
-inline void writeFile(const std::string& path, const Bytes& data) {
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data.data()),
-                                              static_cast<std::streamsize>(data.size()));
-}
 
 struct Plane {
   unsigned w = 0, h = 0, prec = 8;

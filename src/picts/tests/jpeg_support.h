@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "picts/pictjpeg.h"
+#include "picts/tests/scratch_io.h"
 #include "png_support.h"
 
 namespace jpegtest {
@@ -66,29 +67,9 @@ inline const std::string& scratchDir() {
   return dir;
 }
 
-inline void writeFile(const std::string& path, const Bytes& data) {
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-}
-
-inline Bytes readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-// Runs a tool without a shell; true when it exits with 0.
-inline bool run(const std::vector<std::string>& args) {
-  pid_t pid = fork();
-  if (pid == 0) {
-    std::vector<char*> argv;
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execvp(argv[0], argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
+using scratchio::readFile;
+using scratchio::run;
+using scratchio::writeFile;
 
 // `tool` (cjpeg or jpegtran) with `args` over `input`; empty on failure.
 inline Bytes tool(const std::string& name, const std::vector<std::string>& args, const Bytes& input) {

@@ -60,16 +60,8 @@ Bytes writeMrw(const MrwSpec& s) {
   put(file, chain.size(), 4, big);
   file.insert(file.end(), chain.begin(), chain.end());
   if (s.packed) {
-    for (size_t i = 0; i + 1 < s.samples.size(); i += 2) {
-      const unsigned a = s.samples[i], b = s.samples[i + 1];
-      if (big) {
-        file.insert(file.end(), {static_cast<uint8_t>(a >> 4), static_cast<uint8_t>((a & 15) << 4 | b >> 8),
-                                 static_cast<uint8_t>(b)});
-      } else {
-        file.insert(file.end(), {static_cast<uint8_t>(a), static_cast<uint8_t>(a >> 8 | (b & 15) << 4),
-                                 static_cast<uint8_t>(b >> 4)});
-      }
-    }
+    for (size_t i = 0; i + 1 < s.samples.size(); i += 2)
+      rawtest::putPair12(file, s.samples[i], s.samples[i + 1], big);
   } else {
     for (uint16_t v : s.samples) put(file, v, 2, big);
   }
@@ -138,12 +130,7 @@ TEST(MrwDecode, HostileAndOdd) {
   s.samples.assign(32 * 24, 100);
   s.packed = true;
   const Bytes good = writeMrw(s);
-  for (size_t n = 0; n < good.size(); n += 5) {
-    Bytes cut(good.begin(), good.begin() + static_cast<long>(n));
-    cBufWrapperIO io(cut.data(), static_cast<long long>(cut.size()), false);
-    cPictMRW mrw;
-    mrw.decode(&io);
-  }
+  cameratest::survivesEveryTruncation<cPictMRW>(good);
   Bytes passing = good;
   passing[12] = 0x7F;  // the first block now runs past the chain's end
   cBufWrapperIO io(passing.data(), static_cast<long long>(passing.size()), false);
@@ -162,11 +149,9 @@ TEST(MrwDecode, HostileAndOdd) {
 
 // The thumbnail comes whole when it fits the box, else rendered to fit.
 TEST(MrwDecode, ThumbnailWholeOrScaled) {
-  const std::string jpg = tifftest::scratchDir() + "/thumb.jpg";
-  ASSERT_TRUE(tifftest::run({"convert", "-size", "40x30", "gradient:red-blue", jpg}));
   MrwSpec s;
   s.samples.assign(32 * 24, 100);
-  s.thumb = tifftest::readFile(jpg);
+  s.thumb = cameratest::toolJpeg("40x30", "gradient:red-blue");
   const Bytes file = writeMrw(s);
   cBufWrapperIO io(const_cast<uint8_t*>(file.data()), static_cast<long long>(file.size()), false);
   struct {

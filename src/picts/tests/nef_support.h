@@ -14,28 +14,7 @@ using tifftest::Entry;
 enum Body { kPlain, kInterlaced, kChunked, k12in16, k12in24, kHuffman };
 enum NoteForm { kV1, kV2, kBare };
 
-// MSB-first bits; `flush` pads to whole 32-bit words, little- or big-endian.
-struct WordWriter {
-  Bytes out;
-  unsigned long long acc = 0;
-  int n = 0;
-  bool big = false;
-  void put(unsigned v, int bits) {
-    acc = acc << bits | v;
-    n += bits;
-    while (n >= 32) word(static_cast<uint32_t>(acc >> (n - 32)), 32);
-  }
-  void word(uint32_t w, int used) {
-    n -= used;
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(w >> (big ? 8 * (3 - i) : 8 * i)));
-  }
-  void flush() {
-    if (n) {
-      acc <<= 32 - n;
-      word(static_cast<uint32_t>(acc), n);
-    }
-  }
-};
+using rawtest::WordWriter;
 
 struct Plane {
   int width = 0, height = 0, bits = 12;
@@ -81,11 +60,7 @@ inline Bytes pack12in16(const Plane& p) {
 
 inline Bytes pack12in24(const Plane& p) {
   Bytes out;
-  for (size_t i = 0; i + 1 < p.v.size(); i += 2) {
-    out.push_back(static_cast<uint8_t>(p.v[i] >> 4));
-    out.push_back(static_cast<uint8_t>((p.v[i] & 15) << 4 | p.v[i + 1] >> 8));
-    out.push_back(static_cast<uint8_t>(p.v[i + 1]));
-  }
+  for (size_t i = 0; i + 1 < p.v.size(); i += 2) rawtest::putPair12(out, p.v[i], p.v[i + 1], true);
   return out;
 }
 

@@ -221,12 +221,7 @@ TEST(NefTables, ModelsAndCurves) {
 TEST(NefHostile, CutsAndForgedNotes) {
   const Bytes good = neftest::writeNef(smallNef());
   ASSERT_TRUE(probes(good));
-  for (size_t n = 0; n < good.size(); n += 3) {
-    Bytes cut(good.begin(), good.begin() + static_cast<long>(n));
-    cNefCapture nef;
-    decodes(cut, nef);
-    probes(cut);
-  }
+  cameratest::survivesEveryTruncation<cPictNEF>(good);
   Spec shortNote = smallNef();
   shortNote.noteBytes = 9;
   EXPECT_FALSE(probes(neftest::writeNef(shortNote)));
@@ -254,11 +249,9 @@ namespace {
 // getPreview hands out (scaled into a small box); a version-1 note's JPEG is
 // the thumbnail.
 TEST(NefPreview, PreviewDirectoryAndNoteJpeg) {
-  const std::string jpg = tifftest::scratchDir() + "/preview.jpg";
-  ASSERT_TRUE(tifftest::run({"convert", "-size", "64x48", "gradient:red-blue", jpg}));
   Spec s = smallNef();
   s.subIfds = 3;
-  s.previewJpeg = tifftest::readFile(jpg);
+  s.previewJpeg = cameratest::toolJpeg("64x48", "gradient:red-blue");
   const Bytes file = neftest::writeNef(s);
   cBufWrapperIO io(const_cast<uint8_t*>(file.data()), static_cast<long long>(file.size()), false);
   cPictNEF nef;

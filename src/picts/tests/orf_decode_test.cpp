@@ -66,10 +66,6 @@ Bytes orfCompress(const uint16_t* v, int w, int rows) {
 Bytes orfBody(const OrfSpec& s, const uint16_t* v, int rows) {
   Bytes out;
   const size_t n = size_t(s.w) * size_t(rows);
-  auto pair = [&](unsigned a, unsigned b, bool big) {
-    if (big) out.insert(out.end(), {uint8_t(a >> 4), uint8_t((a & 15) << 4 | b >> 8), uint8_t(b)});
-    else out.insert(out.end(), {uint8_t(a), uint8_t((a >> 8) | (b & 15) << 4), uint8_t(b >> 4)});
-  };
   switch (s.layout) {
     case kCompressed: return orfCompress(v, s.w, rows);
     case kSixteen:
@@ -89,7 +85,7 @@ Bytes orfBody(const OrfSpec& s, const uint16_t* v, int rows) {
       return out;
     default:
       for (size_t i = 0; i < n; i += 2) {
-        pair(v[i], v[i + 1], s.layout == kBig12 || s.layout == kPaddedBig);
+        rawtest::putPair12(out, v[i], v[i + 1], s.layout == kBig12 || s.layout == kPaddedBig);
         if ((s.layout == kPaddedLittle || s.layout == kPaddedBig) && i % 10 == 8) out.push_back(0xEE);
       }
       return out;
@@ -219,12 +215,10 @@ TEST(OrfDecode, ModelRowsPreviewAndRefusals) {
   cameratest::Memory refused(writeOrf(narrow, samples(narrow, 2)));
   EXPECT_FALSE(cPictORF::validFor(&refused.io, nullptr));
 
-  const std::string jpg = tifftest::scratchDir() + "/orf_preview.jpg";
-  ASSERT_TRUE(tifftest::run({"convert", "-size", "64x48", "xc:blue", jpg}));
   for (bool newNote : {true, false}) {
     OrfSpec s;
     s.newNote = newNote;
-    s.preview = tifftest::readFile(jpg);
+    s.preview = cameratest::toolJpeg("64x48", "xc:blue");
     cameratest::Memory m(writeOrf(s, samples(s, 2)));
     ASSERT_TRUE(cPictORF::validFor(&m.io, &info));
     EXPECT_TRUE(info.hasPreview);

@@ -59,9 +59,8 @@ TEST(PefDecode, CropPreviewAndRefusals) {
     EXPECT_EQ(d.width(), 54);
   }
   {
-    const std::string jpg = tifftest::scratchDir() + "/pef_preview.jpg";
-    ASSERT_TRUE(tifftest::run({"convert", "-size", "40x30", "xc:green", jpg}));
-    cameratest::Memory m(writePef(PefSpec{}, samples(PefSpec{}, 2), tifftest::readFile(jpg)));
+    cameratest::Memory m(
+        writePef(PefSpec{}, samples(PefSpec{}, 2), cameratest::toolJpeg("40x30", "xc:green")));
     cPictBase::sPictInfo info;
     ASSERT_TRUE(cPictPEF::validFor(&m.io, &info));
     EXPECT_TRUE(info.hasPreview);

@@ -41,10 +41,7 @@ inline Bytes pefBody(const PefSpec& s, const std::vector<uint16_t>& v, unsigned 
   if (s.comp == 32773) {
     for (size_t i = firstRow * w; i < (firstRow + rows) * w; i += 2) {
       const unsigned a = v[i], b = v[i + 1];
-      if (s.big)
-        out.insert(out.end(), {uint8_t(a >> 4), uint8_t((a & 15) << 4 | b >> 8), uint8_t(b)});
-      else
-        out.insert(out.end(), {uint8_t(a), uint8_t((a >> 8) | (b & 15) << 4), uint8_t(b >> 4)});
+      rawtest::putPair12(out, a, b, s.big);
     }
     return out;
   }

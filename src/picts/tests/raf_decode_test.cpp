@@ -142,10 +142,9 @@ TEST(RafDecode, ModelTableRows) {
 }
 
 TEST(RafDecode, PreviewSecondFrameAndHostileFiles) {
-  const std::string jpg = tifftest::scratchDir() + "/raf_preview.jpg";
-  ASSERT_TRUE(tifftest::run({"convert", "-size", "40x30", "xc:red", jpg}));
   {
-    cameratest::Memory m(writeRaf(RafSpec{}, samples(RafSpec{}, 2), tifftest::readFile(jpg)));
+    cameratest::Memory m(
+        writeRaf(RafSpec{}, samples(RafSpec{}, 2), cameratest::toolJpeg("40x30", "xc:red")));
     cPictRAF d;
     cPictDummy out;
     ASSERT_TRUE(d.getPreview(&m.io, out, nullptr, nullptr));

@@ -36,7 +36,7 @@ inline Bytes body(const RafSpec& s, const std::vector<uint16_t>& v) {
       for (int x = 0; x < s.w; ++x) row.insert(row.end(), {uint8_t(r[x]), uint8_t(r[x] >> 8)});
     } else if (!s.wordSwapped) {
       for (int x = 0; x + 1 < s.w; x += 2)
-        row.insert(row.end(), {uint8_t(r[x]), uint8_t(r[x] >> 8 | (r[x + 1] & 15) << 4), uint8_t(r[x + 1] >> 4)});
+        rawtest::putPair12(row, r[x], r[x + 1], false);
     } else {
       for (int x = 0; x < s.w; x += 8) {
         unsigned q[8] = {};

@@ -5,6 +5,7 @@
 #include "picts/pictdib.h"
 #include "picts/pictgif.h"
 #include "picts/pictpcx.h"
+#include "picts/pictpng.h"
 #include "picts/pictppm.h"
 #include "picts/picttga.h"
 #include "picts/pictxpm.h"
@@ -42,6 +43,7 @@ std::vector<Sample> samples() {
       {"ppm", kPictPPM, "pamtopnm " + s + " > {}", make<cPictPPM>, true},
       {"pcx", kPictPCX, "pamtopnm " + s + " | ppmtopcx -8bit > {}", make<cPictPCX>, true},
       {"xpm", kPictXPM, "pamtopnm " + s + " | ppmtoxpm -hexonly > {}", make<cPictXPM>, false},
+      {"png", kPictPNG, "convert " + s + " -interlace PNG PNG:{}", make<cPictPNG>, true},
   };
 }
 

@@ -18,6 +18,8 @@
 
 #include "base/memio.h"
 #include "picts/pictbase.h"
+#include "picts/tests/png_support.h"
+#include "picts/tests/scratch_io.h"
 
 namespace rastertest {
 
@@ -30,13 +32,7 @@ struct Pixels {
   uint32_t at(long long x, long long y) const { return argb[static_cast<size_t>(y * w + x)]; }
 };
 
-// A stream over bytes the test owns.
-struct Stream {
-  Bytes bytes;
-  cBufWrapperIO io;
-  explicit Stream(Bytes b)
-      : bytes(std::move(b)), io(bytes.data(), static_cast<long long>(bytes.size()), false) {}
-};
+using Stream = pngtest::MemStream;
 
 // Made at the first use and removed when the tests end; never destroyed
 // itself, so that the removal can still name it.
@@ -55,15 +51,8 @@ inline std::string path(const std::string& name) { return scratch() + "/" + name
 // The commands are the test's own, over paths in the scratch folder.
 inline bool run(const std::string& command) { return std::system((command + " 2>/dev/null").c_str()) == 0; }
 
-inline Bytes readFile(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-inline void writeFile(const std::string& name, const Bytes& data) {
-  std::ofstream(name, std::ios::binary)
-      .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-}
+using scratchio::readFile;
+using scratchio::writeFile;
 
 // Reads P4, P5, P6 and P7 (one to four channels, any maxval) onto 8 bits.
 inline bool parsePnm(const Bytes& f, Pixels& out) {

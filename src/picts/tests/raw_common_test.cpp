@@ -3,17 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "base/memio.h"
+#include "picts/tests/png_support.h"
 #include "picts/tests/tiff_support.h"
 
 namespace {
 
 using tifftest::Bytes;
 
-struct Stream {
-  Bytes bytes;
-  cBufWrapperIO io;
-  explicit Stream(Bytes b) : bytes(std::move(b)) { io.wrap(bytes.data(), (long long)bytes.size(), false); }
-};
+using Stream = pngtest::MemStream;
 
 TEST(RawBits, ReadersAnswerZeroOutsideTheirRangeAndFlagADryStream) {
   Stream s({0xA5, 0x3C, 0xFF, 0x01});

@@ -2,8 +2,6 @@
 // test writer, and dcraw as the oracle, read back from its 16-bit PPM.
 #pragma once
 
-#include <fcntl.h>
-
 #include <algorithm>
 #include <cstring>
 #include <random>
@@ -49,6 +47,43 @@ struct DngSpec {
   std::vector<uint32_t> neutral;  // AsShotNeutral as numerator, denominator pairs
 };
 
+// Two 12-bit samples in three bytes: the first one's high bits first when
+// `big`, else its low byte first.
+inline void putPair12(Bytes& out, unsigned a, unsigned b, bool big) {
+  if (big)
+    out.insert(out.end(), {uint8_t(a >> 4), uint8_t((a & 15) << 4 | b >> 8), uint8_t(b)});
+  else
+    out.insert(out.end(), {uint8_t(a), uint8_t((a >> 8) | (b & 15) << 4), uint8_t(b >> 4)});
+}
+
+// Bits most significant first (only the low `bits` of each value), in
+// 32-bit words stored little- or big-endian; `flush` pads the last word.
+struct WordWriter {
+  Bytes out;
+  unsigned long long acc = 0;
+  int n = 0;
+  bool big = false;
+  void put(unsigned v, int bits) {
+    acc = acc << bits | (v & ((1ULL << bits) - 1));
+    n += bits;
+    while (n >= 32) word(static_cast<uint32_t>(acc >> (n - 32)), 32);
+  }
+  void word(uint32_t w, int used) {
+    n -= used;
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(w >> (big ? 8 * (3 - i) : 8 * i)));
+  }
+  void flush() {
+    if (n) {
+      acc <<= 32 - n;
+      word(static_cast<uint32_t>(acc), n);
+    }
+  }
+  Bytes words() {
+    flush();
+    return out;
+  }
+};
+
 // A 3FR strip of w x h samples: the lossless JPEG header of one component,
 // then per row pairs of Huffman-coded lengths and two differences from two
 // running values that start at 32768, the bits packed into little-endian
@@ -62,18 +97,8 @@ inline Bytes write3FRStream(const std::vector<uint16_t>& samples, int w, int h, 
   size_t sos = 0;
   while (!(out[sos] == 0xFF && out[sos + 1] == 0xDA)) ++sos;
   out.resize(sos + 2 + size_t(out[sos + 2] << 8 | out[sos + 3]));
-  uint32_t word = 0;
-  int bits = 0;
-  auto put = [&](uint32_t v, int n) {
-    for (int i = n - 1; i >= 0; --i) {
-      word = word << 1 | ((v >> i) & 1);
-      if (++bits == 32) {
-        for (int k = 0; k < 4; ++k) out.push_back(uint8_t(word >> 8 * k));
-        word = 0;
-        bits = 0;
-      }
-    }
-  };
+  WordWriter words;
+  auto put = [&](uint32_t v, int n) { words.put(v, n); };
   for (int y = 0; y < h; ++y) {
     int running[2] = {32768, 32768};
     for (int x = 0; x < w; x += 2) {
@@ -94,7 +119,8 @@ inline Bytes write3FRStream(const std::vector<uint16_t>& samples, int w, int h, 
       }
     }
   }
-  if (bits) put(0, 32 - bits);
+  const Bytes body = words.words();
+  out.insert(out.end(), body.begin(), body.end());
   return out;
 }
 
@@ -145,7 +171,7 @@ inline std::vector<tifftest::Entry> rawData(tifftest::Writer& w, const DngSpec& 
         bits = 12;
         for (size_t i = 0; i < s.samples.size(); i += 2) {
           uint16_t a = s.samples[i], b = i + 1 < s.samples.size() ? s.samples[i + 1] : 0;
-          data.insert(data.end(), {uint8_t(a >> 4), uint8_t((a & 15) << 4 | b >> 8), uint8_t(b)});
+          putPair12(data, a, b, true);
           if (i / 2 % 5 == 4) data.push_back(0);
         }
       } else {
@@ -286,22 +312,9 @@ inline Bytes writeMos(const MosSpec& s) {
 
 // Runs dcraw with `options` on `path`, its standard output into `out`.
 inline bool dcrawTo(std::vector<std::string> options, const std::string& path, const std::string& out) {
-  pid_t pid = fork();
-  if (pid == 0) {
-    int fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0 || dup2(fd, 1) < 0 || !freopen("/dev/null", "w", stderr)) _exit(127);
-    std::vector<char*> argv;
-    std::string prog = "dcraw";
-    argv.push_back(prog.data());
-    for (auto& o : options) argv.push_back(o.data());
-    std::string p = path;
-    argv.push_back(p.data());
-    argv.push_back(nullptr);
-    execvp("dcraw", argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  options.insert(options.begin(), "dcraw");
+  options.push_back(path);
+  return scratchio::run(options, out);
 }
 
 // A binary PPM or PGM of 16-bit samples: width, height, channels, samples.

@@ -70,8 +70,7 @@ Bytes writeRwl(const RwlSpec& s, const std::vector<uint16_t>& samples) {
     for (uint16_t v : samples) body.insert(body.end(), {uint8_t(v), uint8_t(v >> 8)});
   } else if (s.body == kPadded) {
     for (size_t i = 0; i < samples.size(); i += 2) {
-      const unsigned a = samples[i], b = samples[i + 1];
-      body.insert(body.end(), {uint8_t(a), uint8_t((a >> 8) | (b & 15) << 4), uint8_t(b >> 4)});
+      rawtest::putPair12(body, samples[i], samples[i + 1], false);
       if (i % 10 == 8) body.push_back(0xEE);
     }
   } else {

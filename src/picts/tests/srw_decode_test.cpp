@@ -127,11 +127,9 @@ TEST(SrwDecode, ModelTableRows) {
 
 TEST(SrwDecode, PreviewRefusalsAndHostileFiles) {
   {
-    const std::string jpg = tifftest::scratchDir() + "/srw_preview.jpg";
-    ASSERT_TRUE(tifftest::run({"convert", "-size", "40x30", "xc:blue", jpg}));
     SrwSpec s;
     auto v = samples(s, 2);
-    cameratest::Memory m(writeSrw(s, v, tifftest::readFile(jpg)));
+    cameratest::Memory m(writeSrw(s, v, cameratest::toolJpeg("40x30", "xc:blue")));
     cPictBase::sPictInfo info;
     ASSERT_TRUE(cPictSRW::validFor(&m.io, &info));
     EXPECT_TRUE(info.hasPreview);

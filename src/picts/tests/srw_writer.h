@@ -34,19 +34,8 @@ struct SrwSpec {
   bool rowPastStrip = false;
 };
 
-// Bits most significant first, stored as the little-endian 32-bit words a
-// word reader takes them from.
-struct WordBits {
-  cameratest::BitWriter bw;
-  void put(uint32_t v, int n) { bw.put(v, n); }
-  Bytes words() {
-    if (bw.held) bw.put(0, 8 - bw.held);
-    Bytes b = bw.out;
-    b.resize((b.size() + 3) / 4 * 4, 0);
-    for (size_t i = 0; i < b.size(); i += 4) std::reverse(b.begin() + long(i), b.begin() + long(i) + 4);
-    return b;
-  }
-};
+// Bits as the little-endian 32-bit words a word reader takes them from.
+using WordBits = rawtest::WordWriter;
 
 // Bits a signed field needs, at least one.
 inline int fieldBits(long long d) {
@@ -225,10 +214,7 @@ inline Bytes writeSrw(const SrwSpec& s, std::vector<uint16_t>& v, const Bytes& p
     case kPacked12:
       for (size_t i = 0; i + 1 < v.size(); i += 2) {
         const unsigned a = v[i], b = v[i + 1];
-        if (s.big12)
-          body.insert(body.end(), {uint8_t(a >> 4), uint8_t((a & 15) << 4 | b >> 8), uint8_t(b)});
-        else
-          body.insert(body.end(), {uint8_t(a), uint8_t((a >> 8) | (b & 15) << 4), uint8_t(b >> 4)});
+        rawtest::putPair12(body, a, b, s.big12);
       }
       break;
     case kRowTable: comp = 32770, body = rowTableBody(s, v, rowOffsets); break;

@@ -45,24 +45,9 @@ TEST(TgaDecode, ToolFilesMatchImageMagickAndNetpbm) {
 Bytes tga(int type, int bits, int w, int h, int descriptor, const Bytes& map, int mapBits,
           const Bytes& pixels) {
   int entries = mapBits ? static_cast<int>(map.size()) * 8 / mapBits : 0;
-  Bytes f = {0,
-             uint8_t(mapBits ? 1 : 0),
-             uint8_t(type),
-             5,
-             0,
-             uint8_t(entries),
-             uint8_t(entries >> 8),
-             uint8_t(mapBits),
-             0,
-             0,
-             0,
-             0,
-             uint8_t(w),
-             uint8_t(w >> 8),
-             uint8_t(h),
-             uint8_t(h >> 8),
-             uint8_t(bits),
-             uint8_t(descriptor)};
+  Bytes f = {0, uint8_t(mapBits ? 1 : 0), uint8_t(type), 5, 0, uint8_t(entries), uint8_t(entries >> 8)};
+  f.insert(f.end(), {uint8_t(mapBits), 0, 0, 0, 0, uint8_t(w), uint8_t(w >> 8), uint8_t(h), uint8_t(h >> 8)});
+  f.insert(f.end(), {uint8_t(bits), uint8_t(descriptor)});
   f.reserve(f.size() + map.size() + pixels.size());  // spares g++ -O3 a false bounds warning
   f.insert(f.end(), map.begin(), map.end());
   f.insert(f.end(), pixels.begin(), pixels.end());

@@ -3,15 +3,14 @@
 // order, BigTIFF), and helpers that run the libtiff tools on scratch files.
 #pragma once
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
+
+#include "picts/tests/scratch_io.h"
 
 namespace tifftest {
 
@@ -129,30 +128,9 @@ inline std::vector<Entry> pictureIfd(Writer& w, uint32_t width, uint32_t height,
           w.longEntry(279, {pixels.size()})};
 }
 
-inline Bytes readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-inline void writeFile(const std::string& path, const Bytes& data) {
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-}
-
-// Runs a tool without a shell; true when it exits with 0.
-inline bool run(std::vector<std::string> args) {
-  pid_t pid = fork();
-  if (pid == 0) {
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    if (!freopen("/dev/null", "w", stderr)) _exit(127);
-    execvp(argv[0], argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
+using scratchio::readFile;
+using scratchio::run;
+using scratchio::writeFile;
 
 // tiffcp with `options` from one file to another.
 inline bool tiffcp(const std::vector<std::string>& options, const std::string& from, const std::string& to) {

@@ -23,9 +23,7 @@ std::vector<unsigned long long> toned(const X3fSpec& s, const std::vector<Rgb>& 
 }
 
 Bytes jpeg(const char* size, const char* colour) {
-  const std::string path = tifftest::scratchDir() + "/x3f_" + size + colour + ".jpg";
-  EXPECT_TRUE(tifftest::run({"convert", "-size", size, std::string("xc:") + colour, path}));
-  return tifftest::readFile(path);
+  return cameratest::toolJpeg(size, std::string("xc:") + colour);
 }
 
 TEST(X3fDecode, BodiesComeBackAsTheirSourcePictures) {
