@@ -27,15 +27,6 @@ const sPackage kDemo({{"bin/tool", "#!/bin/sh\necho 1\n"},
                       {"lib/b.bin", randomText(200000, 2)}});
 
 // Long enough to copy that a user can act meanwhile under the sanitizers.
-// Many small files: a copy that lasts long enough to act meanwhile, and
-// whose progress the test can see.
-tFiles manyFiles(int count, unsigned seed) {
-  tFiles files;
-  for (int i = 0; i < count; ++i) files.push_back({"a/f" + std::to_string(i), randomText(1024, seed + i)});
-  files.push_back({"late/last.txt", "last\n"});
-  return files;
-}
-
 const sPackage kLarge(manyFiles(5000, 0));
 
 ino_t inode(const std::string& path) {
@@ -45,39 +36,6 @@ ino_t inode(const std::string& path) {
 
 class WizardOutcome : public cWizardTest {
  protected:
-  std::string apps() const { return home + "/Applications"; }
-
-  // The window of a package's wizard in English, past its licence.
-  std::string window(const sPackage& p, bool licence = true) {
-    const std::string w = e2e::waitWindow(p.name + " software installer");
-    EXPECT_FALSE(w.empty()) << "no wizard for " << p.name;
-    e2e::settle();
-    if (licence) {
-      acceptLicence(w);
-      e2e::settle();
-    }
-    return w;
-  }
-
-  // Presses Enter until the Installer ends: presses before the finish page
-  // are not heard while the copy runs.
-  int closeFinish() {
-    for (int i = 0; i < 100 && running > 0; ++i) {
-      e2e::typeKey("Return");
-      if (waitFor([&] { return ended(); }, 300)) break;
-    }
-    return wait(5000);
-  }
-
-  // Installs the package through its wizard into the offered folder.
-  void installFresh(const sPackage& p) {
-    start(make(p));
-    const std::string w = window(p);
-    e2e::typeKey("Return");
-    ASSERT_TRUE(waitFor([&] { return installed(apps(), p.files); }));
-    ASSERT_EQ(closeFinish(), 0);
-  }
-
   // Closes the wizard with the close box, saying Yes to the question.
   int closeEarly(const std::string& w) {
     closeBox(w);
@@ -217,15 +175,7 @@ TEST_P(WizardOutcome, EscapeWhileCopyingAbortsAndCleansUp) {
   const std::string w = window(kLarge);
   e2e::typeKey("Return");
   ASSERT_TRUE(waitFor([&] { return fs::exists(apps() + "/a/f0.tmp"); }));
-  e2e::typeKey("Escape");
-  const std::string box = e2e::waitNewWindow({w}, "Confirm");
-  ASSERT_FALSE(box.empty()) << "no question on Escape";
-  e2e::settle();
-  // The copy is held while the user reads the question, so that it cannot
-  // end before the answer.
-  ::kill(running, SIGSTOP);
-  e2e::typeKey("Return");
-  ::kill(running, SIGCONT);
+  ASSERT_TRUE(abortCopy(w, "Confirm"));
   ASSERT_TRUE(waitFor([&] { return !anySideFile(apps()); }));
   shot(w, "en-9-finish-aborted");
   EXPECT_EQ(closeFinish(), 1);

@@ -34,6 +34,13 @@ std::string randomText(size_t n, unsigned seed) {
   return s;
 }
 
+tFiles manyFiles(int count, unsigned seed) {
+  tFiles files;
+  for (int i = 0; i < count; ++i) files.push_back({"a/f" + std::to_string(i), randomText(1024, seed + i)});
+  files.push_back({"late/last.txt", "last\n"});
+  return files;
+}
+
 void writeText(const std::string& path, const std::string& text) {
   fs::create_directories(fs::path(path).parent_path());
   std::ofstream(path, std::ios::binary) << text;
@@ -213,8 +220,9 @@ void cWizardTest::acceptLicence(const std::string& wizard) {
 }
 
 bool cWizardTest::answerBox(const std::string& form, const std::string& caption, const std::string& key,
-                            const std::string& photo) {
-  const std::string box = e2e::waitNewWindow({form}, caption);
+                            const std::string& photo, std::vector<std::string> known) {
+  known.push_back(form);
+  const std::string box = e2e::waitNewWindow(known, caption);
   if (box.empty()) return false;
   e2e::settle();
   if (!photo.empty()) shot(box, photo);
@@ -226,8 +234,8 @@ bool cWizardTest::answerBox(const std::string& form, const std::string& caption,
   }, 15000);
 }
 
-void cWizardTest::shot(const std::string& window, const std::string& name) {
-  pause(1200);
+void cWizardTest::shot(const std::string& window, const std::string& name, int paintMs) {
+  pause(paintMs);
   if (nobody()) return;
   // A grab can wait on a window that a modal run holds.
   runWithEnv({"timeout", "10", "import", "-window", window, shots + "/instwiz-" + name + ".png"});
@@ -241,6 +249,55 @@ std::string cWizardTest::record(const std::string& codename, const char* key) {
   const std::string path = "install/" + codename + "/" + key;
   if (cfg.getParamInt(path.c_str(), number)) return std::to_string(number);
   return cfg.getParamStr(path.c_str(), value) && value.ptr ? value.ptr : "";
+}
+
+std::string cWizardTest::window(const sPackage& p, bool licence) {
+  const std::string w = e2e::waitWindow(p.name + " software installer");
+  EXPECT_FALSE(w.empty()) << "no wizard for " << p.name;
+  e2e::settle();
+  if (licence) {
+    acceptLicence(w);
+    e2e::settle();
+  }
+  return w;
+}
+
+int cWizardTest::closeFinish() {
+  for (int i = 0; i < 100 && running > 0; ++i) {
+    e2e::typeKey("Return");
+    if (waitFor([&] { return ended(); }, 300)) break;
+  }
+  return wait(5000);
+}
+
+void cWizardTest::installFresh(const sPackage& p) {
+  start(make(p));
+  window(p);
+  e2e::typeKey("Return");
+  ASSERT_TRUE(waitFor([&] { return installed(apps(), p.files); }));
+  ASSERT_EQ(closeFinish(), 0);
+}
+
+bool cWizardTest::abortCopy(const std::string& wizard, const std::string& caption) {
+  std::vector<std::string> before = e2e::windowsCaptioned(".*");
+  before.push_back(wizard);
+  e2e::typeKey("Escape");
+  const std::string box = e2e::waitNewWindow(before, caption);
+  if (box.empty()) return false;
+  e2e::settle();
+  // The copy is held while the user reads the question, so that it cannot
+  // end before the answer; a key the box missed is pressed again.
+  for (int i = 0; i < 5; ++i) {
+    ::kill(running, SIGSTOP);
+    e2e::typeKey("Return");
+    ::kill(running, SIGCONT);
+    if (waitFor([&] {
+          const std::vector<std::string> now = e2e::windowsCaptioned(caption);
+          return std::find(now.begin(), now.end(), box) == now.end();
+        }, 300))
+      return true;
+  }
+  return false;
 }
 
 }  // namespace wizard

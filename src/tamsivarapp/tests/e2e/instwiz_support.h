@@ -35,6 +35,9 @@ struct sLang {
 extern const sLang kEnglish, kRussian, kJapanese;
 
 std::string randomText(size_t n, unsigned seed);
+// Many small files: a copy that lasts long enough to act meanwhile, and
+// whose progress shows ("a/f0"... then "late/last.txt").
+tFiles manyFiles(int count, unsigned seed);
 void writeText(const std::string& path, const std::string& text);
 bool waitFor(const std::function<bool()>& done, int ms = 20000);
 void pause(int ms);
@@ -71,14 +74,27 @@ class cWizardTest : public ::testing::TestWithParam<bool> {
   void browseTo(const std::string& wizard, const sLang& lang, const std::string& folder);
   // Ticks the licence's accept box and goes on.
   void acceptLicence(const std::string& wizard);
-  // The answer to a box captioned `caption` over `form`; false when none
-  // came.
+  // The answer to a box captioned `caption` (a pattern) that is neither
+  // `form` nor among `known`; false when none came.
   bool answerBox(const std::string& form, const std::string& caption, const std::string& key,
-                 const std::string& photo = {});
+                 const std::string& photo = {}, std::vector<std::string> known = {});
   // Waits for the page to be painted (slow under the sanitizers), then
   // photographs it as <shots>/instwiz-<name>.png.
-  void shot(const std::string& window, const std::string& name);
+  void shot(const std::string& window, const std::string& name, int paintMs = 1200);
   std::string record(const std::string& codename, const char* key);
+
+  // The folder the wizard offers.
+  std::string apps() const { return home + "/Applications"; }
+  // The window of a package's wizard in English, past its licence.
+  std::string window(const sPackage& p, bool licence = true);
+  // Presses Enter until the Installer ends: presses before the finish page
+  // are not heard while the copy runs.
+  int closeFinish();
+  // Installs the package through its English wizard into the offered folder.
+  void installFresh(const sPackage& p);
+  // Escape while the copy runs and Yes to the question, whose caption is
+  // `caption` (a pattern).
+  bool abortCopy(const std::string& wizard, const std::string& caption);
 };
 
 }  // namespace wizard
