@@ -120,6 +120,7 @@ TEST_P(WizardOutcome, RefusedTargetsAndEarlyCloseCopyNothing) {
        },
        "en-refused-unwritable"},
   };
+  photosAsNobody = true;
   for (const auto& c : cases) {
     if (!c.run) continue;
     SCOPED_TRACE(c.name);
@@ -156,6 +157,7 @@ TEST_P(WizardOutcome, TooSmallVolumeIsRefusedAtTheChoice) {
 
 TEST_P(WizardOutcome, FolderTurnedReadOnlyWhileCopyingEndsInError) {
   if (!nobody()) GTEST_SKIP() << "root writes into read-only folders";
+  photosAsNobody = true;
   const std::string late = folder("home/Applications/late");
   chmod(apps().c_str(), 0777);
   start(make(kLarge));
@@ -172,6 +174,8 @@ TEST_P(WizardOutcome, FolderTurnedReadOnlyWhileCopyingEndsInError) {
 
 TEST_P(WizardOutcome, EscapeWhileCopyingAbortsAndCleansUp) {
   start(make(kLarge));
+  // The loading form, while the package's many files are read.
+  shot(e2e::waitWindow("Software manager"), "en-0-init-loading", 300);
   const std::string w = window(kLarge);
   e2e::typeKey("Return");
   ASSERT_TRUE(waitFor([&] { return fs::exists(apps() + "/a/f0.tmp"); }));

@@ -235,10 +235,11 @@ bool cWizardTest::answerBox(const std::string& form, const std::string& caption,
 }
 
 void cWizardTest::shot(const std::string& window, const std::string& name, int paintMs) {
+  if (nobody() && !photosAsNobody) return;
   pause(paintMs);
-  if (nobody()) return;
   // A grab can wait on a window that a modal run holds.
-  runWithEnv({"timeout", "10", "import", "-window", window, shots + "/instwiz-" + name + ".png"});
+  runWithEnv({"timeout", "10", "import", "-window", window,
+              shots + "/instwiz-" + name + (nobody() ? "-nobody" : "") + ".png"});
 }
 
 std::string cWizardTest::record(const std::string& codename, const char* key) {

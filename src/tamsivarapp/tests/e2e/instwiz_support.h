@@ -56,6 +56,7 @@ class cWizardTest : public ::testing::TestWithParam<bool> {
   std::string home, shots;
   pid_t running = -1;
   int exitStatus = -1;  // of the last run that ended; -1 when it was killed
+  bool photosAsNobody = false;  // the pages nobody alone reaches
 
   bool nobody() const { return GetParam(); }
   void SetUp() override;
