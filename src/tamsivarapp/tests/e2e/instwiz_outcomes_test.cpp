@@ -210,13 +210,13 @@ TEST_P(WizardOutcome, KilledUpgradeLeavesOldOrNewBytesAndResumes) {
     if (left.empty()) break;
     // Replacing is so quick that a kill meant for one file lands hundreds
     // later: those moments are drawn among the first files left.
-    const bool copied = rng() % 4 == 0;
-    const size_t k = left[rng() % (copied ? left.size() / 20 + 1 : left.size())];
+    const bool replaced = rng() % 4 == 0;
+    const size_t k = left[rng() % (replaced ? left.size() / 20 + 1 : left.size())];
     const std::string f = apps() + "/" + v2.files[k].first;
     start(installer);
     acceptLicence(window(v2, false));
     for (int waited = 0; waited < 5000; ++waited) {
-      if (copied ? readFileBytes(f) == v2.files[k].second : fs::exists(f + ".tmp")) break;
+      if (replaced ? readFileBytes(f) == v2.files[k].second : fs::exists(f + ".tmp")) break;
       pause(1);
     }
     ::kill(running, SIGKILL);
