@@ -49,39 +49,40 @@ const tFiles kFiles = files();
 }  // namespace
 
 TEST_P(InstallWizard, FreshInstallInTheChosenLanguageThroughTheFolderChooser) {
+  sPackage demo(kFiles);
+  demo.langs = "ENG RUS JPN";
+  demo.docs = true;
+  const std::string installer = make(demo);
   for (const sLang* lang : {&kRussian, &kEnglish, &kJapanese}) {
     if (nobody() && lang != &kRussian) continue;
     SCOPED_TRACE(lang->code);
     fs::remove_all(home);
     folder("home");
     const std::string prog = folder("home/Prog"), code = lang->code;
-    sPackage demo(kFiles);
-    demo.langs = "ENG RUS JPN";
-    demo.docs = true;
-    start(make(demo));
+    start(installer);
 
     const std::string w = chooseLanguage(*lang);
     ASSERT_FALSE(w.empty());
     shot(w, code + "-1-welcome");
-    e2e::key(w, "Return");
+    e2e::typeKey("Return");
     shot(w, code + "-2-readme");
     click(w, 202, 377);
-    e2e::key(w, "Return");
+    e2e::typeKey("Return");
     shot(w, code + "-3-licence");
     click(w, 202, 377);
-    e2e::key(w, "Return");
+    e2e::typeKey("Return");
     shot(w, code + "-4-target");
     browseTo(w, *lang, prog);
     ASSERT_EQ(e2e::waitWindow(lang->wizard), w);
     shot(w, code + "-5-target-chosen");
-    e2e::key(w, "Return");
+    e2e::typeKey("Return");
     shot(w, code + "-6-copying", 400);
     ASSERT_TRUE(waitFor([&] { return installed(prog, kFiles); }));
     pause(1500);
     shot(w, code + "-7-finish");
     // The first run box unchecked: only the second option runs.
     click(w, 222, 191);
-    e2e::key(w, "Return");
+    e2e::typeKey("Return");
     EXPECT_EQ(wait(), 0);
     EXPECT_TRUE(waitFor([&] { return fs::exists(home + "/marker.txt"); }, 5000));
     pause(500);
