@@ -261,13 +261,13 @@ class cJP2Tier1 {
   void refPassRaw(int bpno);
   template <bool VC>
   void cleanPass(int bpno, int orient);
-  inline void becomeSignificant(uint32_t* f, int* d, int sign, int value);
+  inline void becomeSignificant(uint32_t* f, uint32_t& word, int* d, int r, unsigned int neg, int value);
 
   cJP2MQCoder mqc;
   cJP2Raw raw;
   std::vector<int> coefs;
-  std::vector<uint32_t> flags;
-  unsigned int w = 0, h = 0, stride = 0;
+  std::vector<uint32_t> flags;  // a word per stripe column, a spare one on every side
+  unsigned int w = 0, h = 0, fstride = 0;
 };
 
 // Bytes a sample of this precision takes in the sample store.
