@@ -9,6 +9,7 @@
 // the middle of the interval known so far is an integer.
 #include <array>
 #include <cstdlib>
+#include <type_traits>
 
 #include "picts/jp2tile.h"
 
@@ -117,6 +118,24 @@ inline uint32_t neighbourhood(uint32_t word, int r) {
 // Sign context of row r of the column at f (its word in `word`), from the
 // significance in its neighbourhood and the signs its own word and the words
 // of the columns beside it hold.
+// Bit 3 r set for each row r of the column that is not significant but has a
+// significant neighbour: the samples the significance pass codes. Samples can
+// only gain neighbours in a column where one of them is coded, so a column
+// whose word gives none is passed over whole.
+template <bool VC>
+inline uint32_t awaitingSignificance(uint32_t word) {
+  uint32_t grid = word & (VC ? kGrid & ~kRowBelow : kGrid);
+  uint32_t rowAny = grid | grid >> 1 | grid >> 2;
+  uint32_t near = rowAny | rowAny >> 3 | rowAny >> 6;
+  return near & ~(word >> 4) & 0x249;
+}
+
+// Bit r set for each row r significant or visited already: those the
+// cleanup pass leaves alone.
+inline uint32_t settled(uint32_t word) {
+  return ((word >> 4) & 1) | ((word >> 6) & 2) | ((word >> 8) & 4) | ((word >> 10) & 8) | ((word >> 24) & 0xF);
+}
+
 inline unsigned int signContext(uint32_t nb, uint32_t word, const uint32_t* f, int r) {
   unsigned int i = ((nb >> 3) & 1) | ((nb >> 4) & 2) | ((nb << 1) & 4) | ((nb >> 4) & 8);
   i |= ((f[-1] >> signShift(r)) & 1) << 4 | ((f[1] >> signShift(r)) & 1) << 5;
@@ -143,10 +162,10 @@ constexpr std::array<cJP2MQCoder::States, 94> kStateTable = makeStates();
 }  // namespace
 
 void cJP2MQCoder::resetContexts() {
-  for (auto& ctx : ctxs) ctx = &kStateTable[0];
-  ctxs[kCtxUni] = &kStateTable[46 * 2];
-  ctxs[kCtxRun] = &kStateTable[3 * 2];
-  ctxs[0] = &kStateTable[4 * 2];
+  for (auto& ctx : ctxs) ctx = kStateTable[0];
+  ctxs[kCtxUni] = kStateTable[46 * 2];
+  ctxs[kCtxRun] = kStateTable[3 * 2];
+  ctxs[0] = kStateTable[4 * 2];
 }
 
 // Past the segment the caller has written 0xFF 0xFF, which reads as a marker:
@@ -189,17 +208,18 @@ inline void cJP2MQCoder::renorm() {
 }
 
 inline unsigned int cJP2MQCoder::decode(int ctx) {
-  const States* s = ctxs[ctx];
-  uint32_t qe = s->qe;
+  // The state is held by value: one load fewer on the way to qe.
+  States& s = ctxs[ctx];
+  const uint32_t qe = s.qe;
   a -= qe;
   unsigned int d;
   if ((c >> 16) < qe) {
     if (a < qe) {
-      d = s->mps;
-      ctxs[ctx] = &kStateTable[s->nmps];
+      d = s.mps;
+      s = kStateTable[s.nmps];
     } else {
-      d = 1 - s->mps;
-      ctxs[ctx] = &kStateTable[s->nlps];
+      d = 1 - s.mps;
+      s = kStateTable[s.nlps];
     }
     a = qe;
     renorm();
@@ -207,15 +227,15 @@ inline unsigned int cJP2MQCoder::decode(int ctx) {
     c -= qe << 16;
     if ((a & 0x8000) == 0) {
       if (a < qe) {
-        d = 1 - s->mps;
-        ctxs[ctx] = &kStateTable[s->nlps];
+        d = 1 - s.mps;
+        s = kStateTable[s.nlps];
       } else {
-        d = s->mps;
-        ctxs[ctx] = &kStateTable[s->nmps];
+        d = s.mps;
+        s = kStateTable[s.nmps];
       }
       renorm();
     } else {
-      d = s->mps;
+      d = s.mps;
     }
   }
   return d;
@@ -284,7 +304,7 @@ void cJP2Tier1::sigPass(int bpno, int orient) {
   cJP2MQCoder mq = mqc;
   const int oneplushalf = 3 << bpno;
   const uint8_t* zc = &kZc[orient << 9];
-  JP2_STRIPES((word & kGrid) == 0 || (word & kCentres) == kCentres, {
+  JP2_STRIPES(!awaitingSignificance<VC>(word), {
     const uint32_t nb = neighbourhood<VC>(word, r);
     if (!(nb & kSelf) && nb) {
       if (mq.decode(zc[nb])) {
@@ -300,7 +320,7 @@ void cJP2Tier1::sigPass(int bpno, int orient) {
 template <bool VC>
 void cJP2Tier1::sigPassRaw(int bpno) {
   const int oneplushalf = 3 << bpno;
-  JP2_STRIPES((word & kGrid) == 0 || (word & kCentres) == kCentres, {
+  JP2_STRIPES(!awaitingSignificance<VC>(word), {
     const uint32_t nb = neighbourhood<VC>(word, r);
     if (!(nb & kSelf) && nb) {
       if (raw.decode()) becomeSignificant(f, word, dp, r, raw.decode(), oneplushalf);
@@ -354,6 +374,10 @@ void cJP2Tier1::cleanPass(int bpno, int orient) {
     for (unsigned int i = 0; i < w; ++i, ++f, ++dcol) {
       uint32_t word = *f;
       int r = 0;
+      if (settled(word) == 0xF) {
+        *f = word & ~kVisited;
+        continue;
+      }
       if (rows == 4 && !(word & runBlockers)) {
         if (!mq.decode(kCtxRun)) continue;
         r = static_cast<int>(mq.decode(kCtxUni) << 1);
@@ -362,13 +386,19 @@ void cJP2Tier1::cleanPass(int bpno, int orient) {
         becomeSignificant(f, word, dcol + r * w, r, mq.decode(sc & 15) ^ (sc >> 4), oneplushalf);
         ++r;
       }
-      for (; r < rows; ++r) {
-        const uint32_t nb = neighbourhood<VC>(word, r);
-        if (!(nb & kSelf) && !(word & visitBit(r)) && mq.decode(zc[nb])) {
-          unsigned int sc = signContext(nb, word, f, r);
-          becomeSignificant(f, word, dcol + r * w, r, mq.decode(sc & 15) ^ (sc >> 4), oneplushalf);
+      // Rows from r on; spelt out so that every shift by the row is a constant.
+      auto code = [&](auto row) __attribute__((always_inline)) {
+        constexpr int rr = decltype(row)::value;
+        const uint32_t nb = neighbourhood<VC>(word, rr);
+        if (!(nb & kSelf) && !(word & visitBit(rr)) && mq.decode(zc[nb])) {
+          unsigned int sc = signContext(nb, word, f, rr);
+          becomeSignificant(f, word, dcol + rr * w, rr, mq.decode(sc & 15) ^ (sc >> 4), oneplushalf);
         }
-      }
+      };
+      if (r <= 0) code(std::integral_constant<int, 0>());
+      if (r <= 1 && rows > 1) code(std::integral_constant<int, 1>());
+      if (r <= 2 && rows > 2) code(std::integral_constant<int, 2>());
+      if (r <= 3 && rows > 3) code(std::integral_constant<int, 3>());
       *f = word & ~kVisited;
     }
   }

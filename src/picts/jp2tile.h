@@ -210,7 +210,7 @@ class cJP2MQCoder {
   const uint8_t* bp = nullptr;
   uint32_t c = 0, a = 0;
   int ct = 0;
-  const States* ctxs[19];
+  States ctxs[19];
 };
 
 class cJP2Raw {
