@@ -287,14 +287,18 @@ bool cJ2KDecode::decodeTile(unsigned int tileno) {
   cJP2Tcp& tcp = *myCp.tcps[tileno];
   myState |= kTileReady;
   bool ok = myTcd.initTile(myOut, myCp, tcp, tileno);
-  if (ok) {
+  // A single tile over the whole image becomes the image's planes as they are.
+  const bool direct = ok && myCp.numTiles() == 1 && myTcd.planesAreImage(myOut, tcp);
+  if (ok && !direct) {
     unsigned long long size = myTcd.storeSize(myOut);
     if (static_cast<unsigned long long>(myStore.count) < size)
       ok = size <= static_cast<unsigned long long>(kMaxPictSamples) &&
            allocPictSamples(myStore, static_cast<long long>(size));
   }
   ok = ok && myTcd.decodeTile(myOut, tcp);
-  if (ok) {
+  if (ok && direct) {
+    myTcd.planesToImage(myOut, tcp);
+  } else if (ok) {
     myTcd.toStore(myOut, tcp, myStore.ptr);
     // With one tile the planes are done: let the image have their memory.
     if (myCp.numTiles() == 1) myTcd.releasePlanes();

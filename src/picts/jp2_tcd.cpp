@@ -2,6 +2,7 @@
 // wavelet and component transforms, and the level shift into the store.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <type_traits>
 
@@ -331,20 +332,33 @@ bool cJP2Tcd::decodeTile(cJP2Image& image, cJP2Tcp& tcp) {
   return inverseMct(tcp);
 }
 
+namespace {
+
+// What a component's reconstructed values become in the image: level-shifted
+// and clamped to the component's precision.
+struct sJP2Finish {
+  long long shift, lo, hi;
+  sJP2Finish(const sJP2ImageComp& ic, const sJP2Tccp& tccp)
+      : shift(tccp.dcLevelShift),
+        lo(ic.sgnd ? -(1LL << (ic.prec - 1)) : 0),
+        hi(ic.sgnd ? (1LL << (ic.prec - 1)) - 1 : (1LL << ic.prec) - 1) {}
+  uint32_t operator()(long long v) const {
+    v += shift;
+    return static_cast<uint32_t>(v < lo ? lo : v > hi ? hi : v);
+  }
+};
+
+}  // namespace
+
 void cJP2Tcd::toStore(const cJP2Image& image, const cJP2Tcp& tcp, uint8_t* store) const {
   const tJP2Tccps& tccps = *tcp.tccps;
   for (unsigned int c = 0; c < myTile.numcomps; ++c) {
     const sJP2TcdTileComp& tc = myTile.comps.ptr[c];
     const sJP2ImageComp& ic = image.comps.ptr[c];
     const long long n = tc.width() * tc.height();
-    const long long shift = tccps[c].dcLevelShift;
-    const long long lo = ic.sgnd ? -(1LL << (ic.prec - 1)) : 0;
-    const long long hi = ic.sgnd ? (1LL << (ic.prec - 1)) - 1 : (1LL << ic.prec) - 1;
+    const sJP2Finish finish(ic, tccps[c]);
     const bool reversible = tccps[c].qmfbid == 1;
-    auto value = [&](long long i) {
-      long long v = (reversible ? tc.idata.ptr[i] : toInt(tc.fdata.ptr[i])) + shift;
-      return static_cast<uint32_t>(v < lo ? lo : v > hi ? hi : v);
-    };
+    auto value = [&](long long i) { return finish(reversible ? tc.idata.ptr[i] : toInt(tc.fdata.ptr[i])); };
     switch (jp2StoreBytes(ic.prec)) {
       case 1:
         for (long long i = 0; i < n; ++i) store[i] = static_cast<uint8_t>(value(i));
@@ -363,6 +377,50 @@ void cJP2Tcd::toStore(const cJP2Image& image, const cJP2Tcp& tcp, uint8_t* store
           std::memcpy(store + 4 * i, &v, 4);
         }
         store += 4 * n;
+    }
+  }
+}
+
+bool cJP2Tcd::planesAreImage(const cJP2Image& image, const cJP2Tcp& tcp) const {
+  const tJP2Tccps& tccps = *tcp.tccps;
+  for (unsigned int c = 0; c < myTile.numcomps; ++c) {
+    const sJP2TcdTileComp& tc = myTile.comps.ptr[c];
+    const sJP2ImageComp& ic = image.comps.ptr[c];
+    const long long n = tc.width() * tc.height();
+    if (ic.data.ptr || tc.x0 != ic.x0 || tc.y0 != ic.y0 || tc.width() != ic.w || tc.height() != ic.h ||
+        (tccps[c].qmfbid == 1 ? tc.idata.count : tc.fdata.count) != n)
+      return false;
+  }
+  return true;
+}
+
+void cJP2Tcd::planesToImage(cJP2Image& image, const cJP2Tcp& tcp) {
+  const tJP2Tccps& tccps = *tcp.tccps;
+  for (unsigned int c = 0; c < myTile.numcomps; ++c) {
+    sJP2TcdTileComp& tc = myTile.comps.ptr[c];
+    sJP2ImageComp& ic = image.comps.ptr[c];
+    const long long n = tc.width() * tc.height();
+    const sJP2Finish finish(ic, tccps[c]);
+    if (tccps[c].qmfbid == 1) {
+      int* p = tc.idata.ptr;
+      for (long long i = 0; i < n; ++i) p[i] = static_cast<int>(finish(p[i]));
+      ic.takeData(tc.idata);
+    } else {
+      // Floats and samples are both four bytes: each float becomes its
+      // sample where it stands, and the plane changes hands without a copy.
+      void* plane = tc.fdata.ptr;
+      unsigned char* bytes = static_cast<unsigned char*>(plane);
+      for (long long i = 0; i < n; ++i) {
+        float v;
+        std::memcpy(&v, bytes + 4 * i, 4);
+        int sample = static_cast<int>(finish(toInt(v)));
+        std::memcpy(bytes + 4 * i, &sample, 4);
+      }
+      ic.data.set(0);
+      ic.data.ptr = static_cast<int*>(plane);
+      ic.data.count = n;
+      tc.fdata.ptr = nullptr;
+      tc.fdata.count = 0;
     }
   }
 }

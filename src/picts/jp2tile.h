@@ -282,6 +282,11 @@ class cJP2Tcd {
   bool decodeTile(cJP2Image& image, cJP2Tcp& tcp);
   // Writes the samples into the store, 1, 2 or 4 bytes each by precision.
   void toStore(const cJP2Image& image, const cJP2Tcp& tcp, uint8_t* store) const;
+  // Whether the planes are the image's components exactly (one tile over the
+  // whole image, nothing decoded into it yet), and then handing them over,
+  // level-shifted and clamped, without a copy.
+  bool planesAreImage(const cJP2Image& image, const cJP2Tcp& tcp) const;
+  void planesToImage(cJP2Image& image, const cJP2Tcp& tcp);
   const sJP2TcdTile& tile() const { return myTile; }
   // Gives the sample planes back once no other tile will need them.
   void releasePlanes();
