@@ -1,5 +1,5 @@
 // One tile from geometry to samples: layout, both tiers, the inverse
-// wavelet and component transforms, and the level shift into the store.
+// wavelet and component transforms, and the level shift into the image.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -242,15 +242,6 @@ bool cJP2Tcd::initTile(const cJP2Image& image, const sJP2CodingParameters& cp, c
   return true;
 }
 
-unsigned long long cJP2Tcd::storeSize(const cJP2Image& image) const {
-  unsigned long long total = 0;
-  for (unsigned int c = 0; c < myTile.numcomps; ++c) {
-    const sJP2TcdTileComp& tc = myTile.comps.ptr[c];
-    total += static_cast<unsigned long long>(tc.width() * tc.height()) * jp2StoreBytes(image.comps.ptr[c].prec);
-  }
-  return total;
-}
-
 void cJP2Tcd::inverseDwt(sJP2TcdTileComp& tc, const sJP2Tccp& tccp, unsigned int numres) {
   if (tccp.qmfbid == 1)
     inverseDwtPlane(tc.idata.ptr, tc, numres);
@@ -346,43 +337,69 @@ struct sJP2Finish {
       : shift(tccp.dcLevelShift),
         lo(ic.sgnd ? -(1LL << (ic.prec - 1)) : 0),
         hi(ic.sgnd ? (1LL << (ic.prec - 1)) - 1 : (1LL << ic.prec) - 1) {}
-  uint32_t operator()(long long v) const {
+  int operator()(long long v) const {
     v += shift;
-    return static_cast<uint32_t>(v < lo ? lo : v > hi ? hi : v);
+    return static_cast<int>(static_cast<uint32_t>(v < lo ? lo : v > hi ? hi : v));
   }
 };
 
+// Finishes n values of type T at `from` into samples at `to`, which may be
+// the same place: both are read and written through memcpy, so a float
+// plane can become a sample plane where it stands.
+template <typename T>
+void finishRun(const unsigned char* from, unsigned char* to, long long n, const sJP2Finish& finish) {
+  static_assert(sizeof(T) == sizeof(int));
+  if (finish.hi - finish.lo < (1LL << 24)) {
+    // Clamping to the range less the shift, then shifting, is the same and
+    // cannot overflow; within 24 bits a float holds the bounds exactly.
+    const T lo = static_cast<T>(finish.lo - finish.shift), hi = static_cast<T>(finish.hi - finish.shift);
+    const int shift = static_cast<int>(finish.shift);
+    for (long long i = 0; i < n; ++i) {
+      T v;
+      std::memcpy(&v, from + 4 * i, 4);
+      if constexpr (!std::is_same_v<T, int>) v = v == v ? v : 0;  // as toInt takes a NaN
+      v = v < lo ? lo : v > hi ? hi : v;
+      int sample = static_cast<int>(v) + shift;
+      std::memcpy(to + 4 * i, &sample, 4);
+    }
+  } else {
+    for (long long i = 0; i < n; ++i) {
+      T v;
+      std::memcpy(&v, from + 4 * i, 4);
+      int sample;
+      if constexpr (std::is_same_v<T, int>)
+        sample = finish(v);
+      else
+        sample = finish(toInt(v));
+      std::memcpy(to + 4 * i, &sample, 4);
+    }
+  }
+}
+
 }  // namespace
 
-void cJP2Tcd::toStore(const cJP2Image& image, const cJP2Tcp& tcp, uint8_t* store) const {
+bool cJP2Tcd::toImage(cJP2Image& image, const cJP2Tcp& tcp) const {
   const tJP2Tccps& tccps = *tcp.tccps;
   for (unsigned int c = 0; c < myTile.numcomps; ++c) {
     const sJP2TcdTileComp& tc = myTile.comps.ptr[c];
-    const sJP2ImageComp& ic = image.comps.ptr[c];
-    const long long n = tc.width() * tc.height();
+    sJP2ImageComp& ic = image.comps.ptr[c];
+    if (!ic.data.ptr && !allocPictSamples(ic.data, static_cast<long long>(ic.w) * ic.h)) return false;
+    const long long x0 = std::max<long long>(tc.x0, ic.x0), x1 = std::min<long long>(tc.x1, ic.x0 + ic.w);
+    const long long y0 = std::max<long long>(tc.y0, ic.y0), y1 = std::min<long long>(tc.y1, ic.y0 + ic.h);
     const sJP2Finish finish(ic, tccps[c]);
     const bool reversible = tccps[c].qmfbid == 1;
-    auto value = [&](long long i) { return finish(reversible ? tc.idata.ptr[i] : toInt(tc.fdata.ptr[i])); };
-    switch (jp2StoreBytes(ic.prec)) {
-      case 1:
-        for (long long i = 0; i < n; ++i) store[i] = static_cast<uint8_t>(value(i));
-        store += n;
-        break;
-      case 2:
-        for (long long i = 0; i < n; ++i) {
-          uint16_t v = static_cast<uint16_t>(value(i));
-          std::memcpy(store + 2 * i, &v, 2);
-        }
-        store += 2 * n;
-        break;
-      default:
-        for (long long i = 0; i < n; ++i) {
-          uint32_t v = value(i);
-          std::memcpy(store + 4 * i, &v, 4);
-        }
-        store += 4 * n;
+    const void* plane = reversible ? static_cast<const void*>(tc.idata.ptr) : tc.fdata.ptr;
+    for (long long y = y0; y < y1 && x0 < x1; ++y) {
+      const unsigned char* from =
+          static_cast<const unsigned char*>(plane) + 4 * ((y - tc.y0) * tc.width() + (x0 - tc.x0));
+      auto* to = reinterpret_cast<unsigned char*>(ic.data.ptr + (y - ic.y0) * ic.w + (x0 - ic.x0));
+      if (reversible)
+        finishRun<int>(from, to, x1 - x0, finish);
+      else
+        finishRun<float>(from, to, x1 - x0, finish);
     }
   }
+  return true;
 }
 
 bool cJP2Tcd::planesAreImage(const cJP2Image& image, const cJP2Tcp& tcp) const {
@@ -405,39 +422,15 @@ void cJP2Tcd::planesToImage(cJP2Image& image, const cJP2Tcp& tcp) {
     sJP2ImageComp& ic = image.comps.ptr[c];
     const long long n = tc.width() * tc.height();
     const sJP2Finish finish(ic, tccps[c]);
-    // Clamping to the range less the shift, then shifting, is the same and
-    // cannot overflow; within 24 bits the floats hold the bounds exactly.
-    const long long lo = finish.lo - finish.shift, hi = finish.hi - finish.shift;
-    const int shift = static_cast<int>(finish.shift);
-    const bool narrow = ic.prec <= 24;
     if (tccps[c].qmfbid == 1) {
-      int* p = tc.idata.ptr;
-      if (narrow) {
-        const int ilo = static_cast<int>(lo), ihi = static_cast<int>(hi);
-        for (long long i = 0; i < n; ++i) p[i] = std::clamp(p[i], ilo, ihi) + shift;
-      } else {
-        for (long long i = 0; i < n; ++i) p[i] = static_cast<int>(finish(p[i]));
-      }
+      auto* plane = reinterpret_cast<unsigned char*>(tc.idata.ptr);
+      finishRun<int>(plane, plane, n, finish);
       ic.takeData(tc.idata);
     } else {
-      // Floats and samples are both four bytes: each float becomes its
-      // sample where it stands, and the plane changes hands without a copy.
+      // Floats and samples are both four bytes: the plane changes hands
+      // without a copy.
       void* plane = tc.fdata.ptr;
-      unsigned char* bytes = static_cast<unsigned char*>(plane);
-      const float flo = static_cast<float>(lo), fhi = static_cast<float>(hi);
-      for (long long i = 0; i < n; ++i) {
-        float v;
-        std::memcpy(&v, bytes + 4 * i, 4);
-        int sample;
-        if (narrow) {
-          v = v == v ? v : 0.0f;  // as toInt takes a NaN
-          v = v < flo ? flo : v > fhi ? fhi : v;
-          sample = static_cast<int>(v) + shift;
-        } else {
-          sample = static_cast<int>(finish(toInt(v)));
-        }
-        std::memcpy(bytes + 4 * i, &sample, 4);
-      }
+      finishRun<float>(static_cast<unsigned char*>(plane), static_cast<unsigned char*>(plane), n, finish);
       ic.data.set(0);
       ic.data.ptr = static_cast<int*>(plane);
       ic.data.count = n;

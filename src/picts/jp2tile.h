@@ -270,18 +270,14 @@ class cJP2Tier1 {
   unsigned int w = 0, h = 0, fstride = 0;
 };
 
-// Bytes a sample of this precision takes in the sample store.
-inline unsigned int jp2StoreBytes(unsigned int prec) { return prec <= 8 ? 1 : prec <= 16 ? 2 : 4; }
-
 class cJP2Tcd {
  public:
   // Geometry of tile `tileno`; false for shapes that cannot be decoded.
   bool initTile(const cJP2Image& image, const sJP2CodingParameters& cp, const cJP2Tcp& tcp, unsigned int tileno);
-  // Bytes the tile's samples take in the store.
-  unsigned long long storeSize(const cJP2Image& image) const;
   bool decodeTile(cJP2Image& image, cJP2Tcp& tcp);
-  // Writes the samples into the store, 1, 2 or 4 bytes each by precision.
-  void toStore(const cJP2Image& image, const cJP2Tcp& tcp, uint8_t* store) const;
+  // Writes the tile's samples, level-shifted and clamped, into the image's
+  // planes where they overlap; false when a plane cannot be had.
+  bool toImage(cJP2Image& image, const cJP2Tcp& tcp) const;
   // Whether the planes are the image's components exactly (one tile over the
   // whole image, nothing decoded into it yet), and then handing them over,
   // level-shifted and clamped, without a copy.
