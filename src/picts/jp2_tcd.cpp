@@ -102,6 +102,76 @@ void level(T* plane, long long lineStep, long long laneStep, unsigned int n, uns
   }
 }
 
+// One lifting step over a row segment: c from its neighbours l and r.
+template <typename T, typename Op>
+void liftRow(T* __restrict c, const T* __restrict l, const T* __restrict r, unsigned int width, Op op) {
+  for (unsigned int x = 0; x < width; ++x) c[x] = op(c[x], l[x], r[x]);
+}
+
+// The vertical transform of one level, done on the plane's rows where they
+// stand (the low-pass rows, the first sn of n, then the high-pass ones) and
+// then put in natural order. The lifting steps follow each other down the
+// rows a row apart, so each row is lifted by all of them while it is still
+// in the cache. Strips of columns keep the reordering buffer small and the
+// rows a step touches in few pages.
+template <typename T>
+void verticalLevel(T* plane, long long stride, unsigned int width, unsigned int n, unsigned int sn, unsigned int cas,
+                   std::vector<T>& tmp) {
+  constexpr unsigned int kStrip = 512;
+  const unsigned int dn = n - sn;
+  for (unsigned int x0 = 0; x0 < width; x0 += kStrip) {
+    T* strip = plane + x0;
+    const unsigned int sw = std::min(kStrip, width - x0);
+    if (n == 1) {
+      if constexpr (std::is_same_v<T, int>)
+        if (cas)
+          for (unsigned int x = 0; x < sw; ++x) strip[x] /= 2;
+      continue;
+    }
+    // Row of natural position pos; one past an end stands for the other side.
+    auto rowAt = [&](long long pos) {
+      if (pos < 0) pos = 1;
+      if (pos >= n) pos = n - 2;
+      return (pos & 1) == cas ? strip + ((pos - cas) >> 1) * stride : strip + (sn + ((pos - 1 + cas) >> 1)) * stride;
+    };
+    // Step k lifts the positions of its parity k rows behind the front q.
+    auto step = [&](long long q, unsigned int k, unsigned int parity, auto op) {
+      const long long pos = q - k;
+      if (pos >= 0 && pos < n && (pos & 1) == parity) liftRow(rowAt(pos), rowAt(pos - 1), rowAt(pos + 1), sw, op);
+    };
+    if constexpr (std::is_same_v<T, int>) {
+      auto low = [](int c, int l, int r) { return wrapSub(c, wrapAdd(wrapAdd(l, r), 2) >> 2); };
+      auto high = [](int c, int l, int r) { return wrapAdd(c, wrapAdd(l, r) >> 1); };
+      for (long long q = 0; q < n + 2; ++q) {
+        step(q, 1, cas, low);
+        step(q, 2, 1 - cas, high);
+      }
+    } else {
+      auto by = [](float k) { return [k](float v, float l, float r) { return v + k * (l + r); }; };
+      for (long long q = 0; q < n + 4; ++q) {
+        if (q < n) {
+          const float scale = (q & 1) == cas ? 1.23017406f : 1.62573242f;
+          float* row = rowAt(q);
+          for (unsigned int x = 0; x < sw; ++x) row[x] *= scale;
+        }
+        step(q, 1, cas, by(-0.443506867f));
+        step(q, 2, 1 - cas, by(-0.882911086f));
+        step(q, 3, cas, by(0.0529801175f));
+        step(q, 4, 1 - cas, by(1.58613431f));
+      }
+    }
+    // Low-pass row i goes to 2 i + cas, from the last down so none is
+    // overwritten before it moves; high-pass row j to 2 j + 1 - cas.
+    const size_t bytes = static_cast<size_t>(sw) * sizeof(T);
+    tmp.resize(static_cast<size_t>(dn) * sw);
+    for (unsigned int j = 0; j < dn; ++j) std::memcpy(&tmp[static_cast<size_t>(j) * sw], strip + (sn + j) * stride, bytes);
+    for (unsigned int i = sn; i-- > 0;)
+      if (2 * i + cas != i) std::memcpy(strip + (2 * i + cas) * stride, strip + i * stride, bytes);
+    for (unsigned int j = 0; j < dn; ++j)
+      std::memcpy(strip + (2 * j + 1 - cas) * stride, &tmp[static_cast<size_t>(j) * sw], bytes);
+  }
+}
+
 template <typename T>
 void inverseDwtPlane(T* plane, const sJP2TcdTileComp& tc, unsigned int numres) {
   const long long stride = tc.width();
@@ -118,11 +188,7 @@ void inverseDwtPlane(T* plane, const sJP2TcdTileComp& tc, unsigned int numres) {
     unsigned int y = 0;
     for (; y + 8 <= rh; y += 8) level<8>(plane + y * stride, 1, stride, rw, sw, casx, tmp);
     for (; y < rh; ++y) level<1>(plane + y * stride, 1, 0, rw, sw, casx, tmp);
-    // Columns go sixteen at a time: one cache line of each row.
-    unsigned int x = 0;
-    for (; x + 16 <= rw; x += 16) level<16>(plane + x, stride, 1, rh, sh, casy, tmp);
-    for (; x + 4 <= rw; x += 4) level<4>(plane + x, stride, 1, rh, sh, casy, tmp);
-    for (; x < rw; ++x) level<1>(plane + x, stride, 0, rh, sh, casy, tmp);
+    verticalLevel(plane, stride, rw, rh, sh, casy, tmp);
   }
 }
 
