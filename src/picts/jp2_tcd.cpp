@@ -26,79 +26,56 @@ int toInt(float f) {
   return static_cast<int>(f);  // toward zero
 }
 
-// Lifts the samples of one parity of an interleaved line of n >= 2 samples
-// (L lanes side by side); a sample at an end counts its one neighbour twice.
-template <int L, typename T, typename Op>
-void lift(T* x, unsigned int n, unsigned int parity, Op op) {
-  unsigned int i = parity;
-  if (i == 0) {
-    for (int k = 0; k < L; ++k) x[k] = op(x[k], x[L + k], x[L + k]);
-    i = 2;
-  }
-  for (; i + 1 < n; i += 2) {
-    T* c = x + static_cast<size_t>(i) * L;
-    for (int k = 0; k < L; ++k) c[k] = op(c[k], c[k - L], c[k + L]);
-  }
-  if (i < n) {
-    T* c = x + static_cast<size_t>(i) * L;
-    for (int k = 0; k < L; ++k) c[k] = op(c[k], c[k - L], c[k - L]);
-  }
-}
-
-// Inverse transform of one interleaved line; `cas` is the parity of the
-// line's first coordinate, which decides where the low-pass samples stand.
-template <int L>
-void inverse53(int* x, unsigned int n, unsigned int cas) {
-  if (n == 1) {
-    if (cas)
-      for (int k = 0; k < L; ++k) x[k] /= 2;
-    return;
-  }
-  lift<L>(x, n, cas, [](int c, int l, int r) { return wrapSub(c, wrapAdd(wrapAdd(l, r), 2) >> 2); });
-  lift<L>(x, n, 1 - cas, [](int c, int l, int r) { return wrapAdd(c, wrapAdd(l, r) >> 1); });
-}
-
-template <int L>
-void inverse97(float* x, unsigned int n, unsigned int cas) {
-  if (n < 2) return;
-  auto step = [](float c) { return [c](float v, float l, float r) { return v + c * (l + r); }; };
-  lift<L>(x, n, cas, step(-0.443506867f));
-  lift<L>(x, n, 1 - cas, step(-0.882911086f));
-  lift<L>(x, n, cas, step(0.0529801175f));
-  lift<L>(x, n, 1 - cas, step(1.58613431f));
-}
-
-// Interleaves low-pass samples lo[0..sn) and high-pass hi[0..n-sn) of
-// L lanes into line, transforms it and writes it back in natural order.
-template <int L, typename T>
-void level(T* plane, long long lineStep, long long laneStep, unsigned int n, unsigned int sn,
-           unsigned int cas, std::vector<T>& tmp) {
-  tmp.resize(static_cast<size_t>(n) * L);
-  unsigned int lowAt = cas, highAt = 1 - cas;
-  // The 9/7 filter scales low- and high-pass samples first; done here, on the way in.
-  T lowScale = 1, highScale = 1;
-  if constexpr (!std::is_same_v<T, int>) {
-    if (n >= 2) lowScale = 1.23017406f, highScale = 1.62573242f;
-  }
-  auto gather = [&](unsigned int from, unsigned int to, unsigned int firstPos, T scale) {
-    for (unsigned int i = from, pos = firstPos; i < to; ++i, pos += 2) {
-      const T* src = plane + static_cast<long long>(i) * lineStep;
-      T* dst = &tmp[static_cast<size_t>(pos) * L];
-      if constexpr (std::is_same_v<T, int>)
-        for (int k = 0; k < L; ++k) dst[k] = src[k * laneStep];
-      else
-        for (int k = 0; k < L; ++k) dst[k] = src[k * laneStep] * scale;
-    }
+// One lifting step over a band of a line held as its low-pass then its
+// high-pass samples: c[t] from nb[t + off] and nb[t + off + 1] of the other
+// band (nn samples), the one that exists standing for one past an end. The
+// middle, where both exist, is a plain loop the compiler vectorises.
+template <typename T, typename Op>
+void liftBand(T* __restrict c, unsigned int nt, const T* __restrict nb, unsigned int nn, int off, Op op) {
+  auto edge = [&](long long t) {
+    long long a = t + off, b = a + 1;
+    if (a < 0) a = b;
+    if (b >= nn) b = a;
+    c[t] = op(c[t], nb[a], nb[b]);
   };
-  gather(0, sn, lowAt, lowScale);
-  gather(sn, n, highAt, highScale);
-  if constexpr (std::is_same_v<T, int>)
-    inverse53<L>(tmp.data(), n, cas);
-  else
-    inverse97<L>(tmp.data(), n, cas);
-  for (unsigned int i = 0; i < n; ++i) {
-    T* dst = plane + static_cast<long long>(i) * lineStep;
-    for (int k = 0; k < L; ++k) dst[k * laneStep] = tmp[static_cast<size_t>(i) * L + k];
+  const long long mid0 = std::min<long long>(std::max(0, -off), nt);
+  const long long mid1 = std::max(mid0, std::min<long long>(static_cast<long long>(nn) - 1 - off, nt));
+  for (long long t = 0; t < mid0; ++t) edge(t);
+  for (long long t = mid0; t < mid1; ++t) c[t] = op(c[t], nb[t + off], nb[t + off + 1]);
+  for (long long t = mid1; t < nt; ++t) edge(t);
+}
+
+// The horizontal transform of one level on each of h rows of n samples (sn
+// of them low-pass, first): lifted band by band, then interleaved through tmp.
+template <typename T>
+void horizontalLevel(T* plane, long long stride, unsigned int h, unsigned int n, unsigned int sn, unsigned int cas,
+                     std::vector<T>& tmp) {
+  const unsigned int dn = n - sn;
+  const int lowOffset = static_cast<int>(cas) - 1, highOffset = -static_cast<int>(cas);
+  tmp.resize(n);
+  for (unsigned int y = 0; y < h; ++y) {
+    T* lo = plane + y * stride;
+    T* hi = lo + sn;
+    if (n == 1) {
+      if constexpr (std::is_same_v<T, int>)
+        if (cas) lo[0] /= 2;
+      continue;
+    }
+    if constexpr (std::is_same_v<T, int>) {
+      liftBand(lo, sn, hi, dn, lowOffset, [](int c, int l, int r) { return wrapSub(c, wrapAdd(wrapAdd(l, r), 2) >> 2); });
+      liftBand(hi, dn, lo, sn, highOffset, [](int c, int l, int r) { return wrapAdd(c, wrapAdd(l, r) >> 1); });
+    } else {
+      for (unsigned int i = 0; i < sn; ++i) lo[i] *= 1.23017406f;
+      for (unsigned int j = 0; j < dn; ++j) hi[j] *= 1.62573242f;
+      auto by = [](float k) { return [k](float v, float l, float r) { return v + k * (l + r); }; };
+      liftBand(lo, sn, hi, dn, lowOffset, by(-0.443506867f));
+      liftBand(hi, dn, lo, sn, highOffset, by(-0.882911086f));
+      liftBand(lo, sn, hi, dn, lowOffset, by(0.0529801175f));
+      liftBand(hi, dn, lo, sn, highOffset, by(1.58613431f));
+    }
+    for (unsigned int i = 0; i < sn; ++i) tmp[2 * i + cas] = lo[i];
+    for (unsigned int j = 0; j < dn; ++j) tmp[2 * j + 1 - cas] = hi[j];
+    std::memcpy(lo, tmp.data(), static_cast<size_t>(n) * sizeof(T));
   }
 }
 
@@ -183,11 +160,7 @@ void inverseDwtPlane(T* plane, const sJP2TcdTileComp& tc, unsigned int numres) {
     unsigned int sw = static_cast<unsigned int>(low.x1 - low.x0), sh = static_cast<unsigned int>(low.y1 - low.y0);
     if (rw == 0 || rh == 0) continue;
     unsigned int casx = static_cast<unsigned int>(res.x0 & 1), casy = static_cast<unsigned int>(res.y0 & 1);
-    // Rows go eight at a time, side by side, so that their lifting runs on
-    // all eight at once.
-    unsigned int y = 0;
-    for (; y + 8 <= rh; y += 8) level<8>(plane + y * stride, 1, stride, rw, sw, casx, tmp);
-    for (; y < rh; ++y) level<1>(plane + y * stride, 1, 0, rw, sw, casx, tmp);
+    horizontalLevel(plane, stride, rh, rw, sw, casx, tmp);
     verticalLevel(plane, stride, rw, rh, sh, casy, tmp);
   }
 }
