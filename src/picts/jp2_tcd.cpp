@@ -45,123 +45,132 @@ void liftBand(T* __restrict c, unsigned int nt, const T* __restrict nb, unsigned
   for (long long t = mid1; t < nt; ++t) edge(t);
 }
 
-// The horizontal transform of one level on each of h rows of n samples (sn
-// of them low-pass, first): lifted band by band, then interleaved through tmp.
+// The horizontal transform of one row of n samples (the first sn low-pass):
+// lifted band by band, then interleaved through tmp.
 template <typename T>
-void horizontalLevel(T* plane, long long stride, unsigned int h, unsigned int n, unsigned int sn, unsigned int cas,
-                     std::vector<T>& tmp) {
+void horizontalRow(T* lo, unsigned int n, unsigned int sn, unsigned int cas, std::vector<T>& tmp) {
   const unsigned int dn = n - sn;
-  const int lowOffset = static_cast<int>(cas) - 1, highOffset = -static_cast<int>(cas);
-  tmp.resize(n);
-  for (unsigned int y = 0; y < h; ++y) {
-    T* lo = plane + y * stride;
-    T* hi = lo + sn;
-    if (n == 1) {
-      if constexpr (std::is_same_v<T, int>)
-        if (cas) lo[0] /= 2;
-      continue;
-    }
-    if constexpr (std::is_same_v<T, int>) {
-      liftBand(lo, sn, hi, dn, lowOffset, [](int c, int l, int r) { return wrapSub(c, wrapAdd(wrapAdd(l, r), 2) >> 2); });
-      liftBand(hi, dn, lo, sn, highOffset, [](int c, int l, int r) { return wrapAdd(c, wrapAdd(l, r) >> 1); });
-    } else {
-      for (unsigned int i = 0; i < sn; ++i) lo[i] *= 1.23017406f;
-      for (unsigned int j = 0; j < dn; ++j) hi[j] *= 1.62573242f;
-      auto by = [](float k) { return [k](float v, float l, float r) { return v + k * (l + r); }; };
-      liftBand(lo, sn, hi, dn, lowOffset, by(-0.443506867f));
-      liftBand(hi, dn, lo, sn, highOffset, by(-0.882911086f));
-      liftBand(lo, sn, hi, dn, lowOffset, by(0.0529801175f));
-      liftBand(hi, dn, lo, sn, highOffset, by(1.58613431f));
-    }
-    for (unsigned int i = 0; i < sn; ++i) tmp[2 * i + cas] = lo[i];
-    for (unsigned int j = 0; j < dn; ++j) tmp[2 * j + 1 - cas] = hi[j];
-    std::memcpy(lo, tmp.data(), static_cast<size_t>(n) * sizeof(T));
+  T* hi = lo + sn;
+  if (n == 1) {
+    if constexpr (std::is_same_v<T, int>)
+      if (cas) lo[0] /= 2;
+    return;
   }
+  const int lowOffset = static_cast<int>(cas) - 1, highOffset = -static_cast<int>(cas);
+  if constexpr (std::is_same_v<T, int>) {
+    liftBand(lo, sn, hi, dn, lowOffset, [](int c, int l, int r) { return wrapSub(c, wrapAdd(wrapAdd(l, r), 2) >> 2); });
+    liftBand(hi, dn, lo, sn, highOffset, [](int c, int l, int r) { return wrapAdd(c, wrapAdd(l, r) >> 1); });
+  } else {
+    for (unsigned int i = 0; i < sn; ++i) lo[i] *= 1.23017406f;
+    for (unsigned int j = 0; j < dn; ++j) hi[j] *= 1.62573242f;
+    auto by = [](float k) { return [k](float v, float l, float r) { return v + k * (l + r); }; };
+    liftBand(lo, sn, hi, dn, lowOffset, by(-0.443506867f));
+    liftBand(hi, dn, lo, sn, highOffset, by(-0.882911086f));
+    liftBand(lo, sn, hi, dn, lowOffset, by(0.0529801175f));
+    liftBand(hi, dn, lo, sn, highOffset, by(1.58613431f));
+  }
+  tmp.resize(n);
+  for (unsigned int i = 0; i < sn; ++i) tmp[2 * i + cas] = lo[i];
+  for (unsigned int j = 0; j < dn; ++j) tmp[2 * j + 1 - cas] = hi[j];
+  std::memcpy(lo, tmp.data(), static_cast<size_t>(n) * sizeof(T));
 }
 
-// One lifting step over a row segment: c from its neighbours l and r.
+// One lifting step over a row: c from its neighbours l and r.
 template <typename T, typename Op>
 void liftRow(T* __restrict c, const T* __restrict l, const T* __restrict r, unsigned int width, Op op) {
   for (unsigned int x = 0; x < width; ++x) c[x] = op(c[x], l[x], r[x]);
 }
 
-// The vertical transform of one level, done on the plane's rows where they
-// stand (the low-pass rows, the first sn of n, then the high-pass ones) and
-// then put in natural order. The lifting steps follow each other down the
-// rows a row apart, so each row is lifted by all of them while it is still
-// in the cache. Strips of columns keep the reordering buffer small and the
-// rows a step touches in few pages.
+// One level of the inverse transform over h rows of w samples; the first sh
+// rows are low-pass, and in each row the first sw samples. The rows are
+// worked where they stand: a front moves down them in natural order, each
+// row transformed horizontally when the front reaches it and the vertical
+// lifting steps following a row apart, so that a row is done with while it
+// is in the cache. Then the rows are put in natural order, each moved once
+// along the cycles of the reordering.
 template <typename T>
-void verticalLevel(T* plane, long long stride, unsigned int width, unsigned int n, unsigned int sn, unsigned int cas,
-                   std::vector<T>& tmp) {
-  constexpr unsigned int kStrip = 512;
-  const unsigned int dn = n - sn;
-  for (unsigned int x0 = 0; x0 < width; x0 += kStrip) {
-    T* strip = plane + x0;
-    const unsigned int sw = std::min(kStrip, width - x0);
-    if (n == 1) {
-      if constexpr (std::is_same_v<T, int>)
-        if (cas)
-          for (unsigned int x = 0; x < sw; ++x) strip[x] /= 2;
-      continue;
+void inverseLevel(T* plane, long long stride, unsigned int w, unsigned int h, unsigned int sw, unsigned int sh,
+                  unsigned int casx, unsigned int casy, std::vector<T>& tmp, std::vector<T>& spare,
+                  std::vector<uint8_t>& placed) {
+  const unsigned int cas = casy;
+  // Where the row of natural position pos stands; one past an end stands
+  // for the one on the other side.
+  auto rowIndex = [&](long long pos) -> long long {
+    if (pos < 0) pos = 1;
+    if (pos >= h) pos = h - 2;
+    return (pos & 1) == cas ? (pos - cas) >> 1 : sh + ((pos - 1 + cas) >> 1);
+  };
+  auto rowAt = [&](long long pos) { return plane + rowIndex(pos) * stride; };
+  if (h == 1) {
+    horizontalRow(plane, w, sw, casx, tmp);
+    if constexpr (std::is_same_v<T, int>)
+      if (cas)
+        for (unsigned int x = 0; x < w; ++x) plane[x] /= 2;
+    return;
+  }
+  // Step k lifts the positions of its parity k rows behind the front q.
+  auto step = [&](long long q, unsigned int k, unsigned int parity, auto op) {
+    const long long pos = q - k;
+    if (pos >= 0 && pos < h && (pos & 1) == parity) liftRow(rowAt(pos), rowAt(pos - 1), rowAt(pos + 1), w, op);
+  };
+  if constexpr (std::is_same_v<T, int>) {
+    auto low = [](int c, int l, int r) { return wrapSub(c, wrapAdd(wrapAdd(l, r), 2) >> 2); };
+    auto high = [](int c, int l, int r) { return wrapAdd(c, wrapAdd(l, r) >> 1); };
+    for (long long q = 0; q < h + 2; ++q) {
+      if (q < h) horizontalRow(rowAt(q), w, sw, casx, tmp);
+      step(q, 1, cas, low);
+      step(q, 2, 1 - cas, high);
     }
-    // Row of natural position pos; one past an end stands for the other side.
-    auto rowAt = [&](long long pos) {
-      if (pos < 0) pos = 1;
-      if (pos >= n) pos = n - 2;
-      return (pos & 1) == cas ? strip + ((pos - cas) >> 1) * stride : strip + (sn + ((pos - 1 + cas) >> 1)) * stride;
-    };
-    // Step k lifts the positions of its parity k rows behind the front q.
-    auto step = [&](long long q, unsigned int k, unsigned int parity, auto op) {
-      const long long pos = q - k;
-      if (pos >= 0 && pos < n && (pos & 1) == parity) liftRow(rowAt(pos), rowAt(pos - 1), rowAt(pos + 1), sw, op);
-    };
-    if constexpr (std::is_same_v<T, int>) {
-      auto low = [](int c, int l, int r) { return wrapSub(c, wrapAdd(wrapAdd(l, r), 2) >> 2); };
-      auto high = [](int c, int l, int r) { return wrapAdd(c, wrapAdd(l, r) >> 1); };
-      for (long long q = 0; q < n + 2; ++q) {
-        step(q, 1, cas, low);
-        step(q, 2, 1 - cas, high);
+  } else {
+    auto by = [](float k) { return [k](float v, float l, float r) { return v + k * (l + r); }; };
+    for (long long q = 0; q < h + 4; ++q) {
+      if (q < h) {
+        float* row = rowAt(q);
+        horizontalRow(row, w, sw, casx, tmp);
+        const float scale = (q & 1) == cas ? 1.23017406f : 1.62573242f;
+        for (unsigned int x = 0; x < w; ++x) row[x] *= scale;
       }
-    } else {
-      auto by = [](float k) { return [k](float v, float l, float r) { return v + k * (l + r); }; };
-      for (long long q = 0; q < n + 4; ++q) {
-        if (q < n) {
-          const float scale = (q & 1) == cas ? 1.23017406f : 1.62573242f;
-          float* row = rowAt(q);
-          for (unsigned int x = 0; x < sw; ++x) row[x] *= scale;
-        }
-        step(q, 1, cas, by(-0.443506867f));
-        step(q, 2, 1 - cas, by(-0.882911086f));
-        step(q, 3, cas, by(0.0529801175f));
-        step(q, 4, 1 - cas, by(1.58613431f));
-      }
+      step(q, 1, cas, by(-0.443506867f));
+      step(q, 2, 1 - cas, by(-0.882911086f));
+      step(q, 3, cas, by(0.0529801175f));
+      step(q, 4, 1 - cas, by(1.58613431f));
     }
-    // Low-pass row i goes to 2 i + cas, from the last down so none is
-    // overwritten before it moves; high-pass row j to 2 j + 1 - cas.
-    const size_t bytes = static_cast<size_t>(sw) * sizeof(T);
-    tmp.resize(static_cast<size_t>(dn) * sw);
-    for (unsigned int j = 0; j < dn; ++j) std::memcpy(&tmp[static_cast<size_t>(j) * sw], strip + (sn + j) * stride, bytes);
-    for (unsigned int i = sn; i-- > 0;)
-      if (2 * i + cas != i) std::memcpy(strip + (2 * i + cas) * stride, strip + i * stride, bytes);
-    for (unsigned int j = 0; j < dn; ++j)
-      std::memcpy(strip + (2 * j + 1 - cas) * stride, &tmp[static_cast<size_t>(j) * sw], bytes);
+  }
+  // Row p takes the row standing at rowIndex(p); the first of each cycle
+  // waits in `spare` for the cycle to come round.
+  const size_t bytes = static_cast<size_t>(w) * sizeof(T);
+  spare.resize(w);
+  placed.assign(h, 0);
+  for (unsigned int start = 0; start < h; ++start) {
+    if (placed[start]) continue;
+    placed[start] = 1;
+    long long from = rowIndex(start);
+    if (from == start) continue;
+    std::memcpy(spare.data(), plane + start * stride, bytes);
+    long long p = start;
+    while (from != start) {
+      std::memcpy(plane + p * stride, plane + from * stride, bytes);
+      placed[from] = 1;
+      p = from;
+      from = rowIndex(p);
+    }
+    std::memcpy(plane + p * stride, spare.data(), bytes);
   }
 }
 
 template <typename T>
 void inverseDwtPlane(T* plane, const sJP2TcdTileComp& tc, unsigned int numres) {
   const long long stride = tc.width();
-  std::vector<T> tmp;
+  std::vector<T> tmp, spare;
+  std::vector<uint8_t> placed;
   for (unsigned int r = 1; r < numres; ++r) {
     const sJP2TcdResolution& res = tc.resolutions[r];
     const sJP2TcdResolution& low = tc.resolutions[r - 1];
     unsigned int rw = static_cast<unsigned int>(res.x1 - res.x0), rh = static_cast<unsigned int>(res.y1 - res.y0);
     unsigned int sw = static_cast<unsigned int>(low.x1 - low.x0), sh = static_cast<unsigned int>(low.y1 - low.y0);
     if (rw == 0 || rh == 0) continue;
-    unsigned int casx = static_cast<unsigned int>(res.x0 & 1), casy = static_cast<unsigned int>(res.y0 & 1);
-    horizontalLevel(plane, stride, rh, rw, sw, casx, tmp);
-    verticalLevel(plane, stride, rw, rh, sh, casy, tmp);
+    inverseLevel(plane, stride, rw, rh, sw, sh, static_cast<unsigned int>(res.x0 & 1),
+                 static_cast<unsigned int>(res.y0 & 1), tmp, spare, placed);
   }
 }
 
