@@ -198,13 +198,20 @@ inline void cJP2MQCoder::byteIn() {
   }
 }
 
+// Doubles a until it reaches 0x8000 again, all the shifts the bits already
+// read allow at once; a is never 0 here.
 inline void cJP2MQCoder::renorm() {
-  do {
-    if (ct == 0) byteIn();
-    a <<= 1;
-    c <<= 1;
-    --ct;
-  } while (a < 0x8000);
+  int n = __builtin_clz(a) - 16;
+  while (n > ct) {
+    a <<= ct;
+    c <<= ct;
+    n -= ct;
+    ct = 0;
+    byteIn();
+  }
+  a <<= n;
+  c <<= n;
+  ct -= n;
 }
 
 inline unsigned int cJP2MQCoder::decode(int ctx) {
