@@ -115,9 +115,6 @@ inline uint32_t neighbourhood(uint32_t word, int r) {
   return VC && r == 3 ? nb & ~(kSW | kS | kSE) : nb;
 }
 
-// Sign context of row r of the column at f (its word in `word`), from the
-// significance in its neighbourhood and the signs its own word and the words
-// of the columns beside it hold.
 // Bit 3 r set for each row r of the column that is not significant but has a
 // significant neighbour: the samples the significance pass codes. Samples can
 // only gain neighbours in a column where one of them is coded, so a column
@@ -136,6 +133,9 @@ inline uint32_t settled(uint32_t word) {
   return ((word >> 4) & 1) | ((word >> 6) & 2) | ((word >> 8) & 4) | ((word >> 10) & 8) | ((word >> 24) & 0xF);
 }
 
+// Sign context of row r of the column at f (its word in `word`), from the
+// significance in its neighbourhood and the signs its own word and the words
+// of the columns beside it hold.
 inline unsigned int signContext(uint32_t nb, uint32_t word, const uint32_t* f, int r) {
   unsigned int i = ((nb >> 3) & 1) | ((nb >> 4) & 2) | ((nb << 1) & 4) | ((nb >> 4) & 8);
   i |= ((f[-1] >> signShift(r)) & 1) << 4 | ((f[1] >> signShift(r)) & 1) << 5;
@@ -311,12 +311,16 @@ void cJP2Tier1::sigPass(int bpno, int orient) {
   cJP2MQCoder mq = mqc;
   const int oneplushalf = 3 << bpno;
   const uint8_t* zc = &kZc[orient << 9];
-  JP2_STRIPES(!awaitingSignificance<VC>(word), {
-    const uint32_t nb = neighbourhood<VC>(word, r);
-    if (!(nb & kSelf) && nb) {
+  // `awaiting` is kept up to date as samples become significant, so each row
+  // is one bit test.
+  uint32_t awaiting;
+  JP2_STRIPES(!(awaiting = awaitingSignificance<VC>(word)), {
+    if (awaiting & 1u << 3 * r) {
+      const uint32_t nb = neighbourhood<VC>(word, r);
       if (mq.decode(zc[nb])) {
         unsigned int sc = signContext(nb, word, f, r);
         becomeSignificant(f, word, dp, r, mq.decode(sc & 15) ^ (sc >> 4), oneplushalf);
+        awaiting = awaitingSignificance<VC>(word);
       }
       word |= visitBit(r);
     }
