@@ -24,7 +24,6 @@ constexpr uint32_t visitBit(int row) { return 1u << (24 + row); }
 constexpr uint32_t refinedBit(int row) { return 1u << (28 + row); }
 constexpr uint32_t kGrid = 0x3FFFF;
 constexpr uint32_t kRowBelow = sigBit(4, -1) | sigBit(4, 0) | sigBit(4, 1);
-constexpr uint32_t kCentres = sigBit(0, 0) | sigBit(1, 0) | sigBit(2, 0) | sigBit(3, 0);
 constexpr uint32_t kVisited = visitBit(0) | visitBit(1) | visitBit(2) | visitBit(3);
 // Within a neighbourhood: the rows above, level with and below the sample,
 // west to east.
@@ -127,11 +126,18 @@ inline uint32_t awaitingSignificance(uint32_t word) {
   return near & ~(word >> 4) & 0x249;
 }
 
+// Bit r set for each row r significant.
+inline uint32_t significantRows(uint32_t word) {
+  return ((word >> 4) & 1) | ((word >> 6) & 2) | ((word >> 8) & 4) | ((word >> 10) & 8);
+}
+
 // Bit r set for each row r significant or visited already: those the
 // cleanup pass leaves alone.
-inline uint32_t settled(uint32_t word) {
-  return ((word >> 4) & 1) | ((word >> 6) & 2) | ((word >> 8) & 4) | ((word >> 10) & 8) | ((word >> 24) & 0xF);
-}
+inline uint32_t settled(uint32_t word) { return significantRows(word) | ((word >> 24) & 0xF); }
+
+// Whether a row was significant before this bit-plane's significance pass
+// (significant and not visited by it): the samples the refinement pass codes.
+inline bool refinable(uint32_t word) { return (significantRows(word) & ~(word >> 24)) != 0; }
 
 // Sign context of row r of the column at f (its word in `word`), from the
 // significance in its neighbourhood and the signs its own word and the words
@@ -345,7 +351,7 @@ void cJP2Tier1::refPass(int bpno) {
   // A local copy lets the coder's registers live in registers.
   cJP2MQCoder mq = mqc;
   const int half = 1 << bpno;
-  JP2_STRIPES((word & kCentres) == 0, {
+  JP2_STRIPES(!refinable(word), {
     const uint32_t nb = neighbourhood<VC>(word, r);
     if ((nb & kSelf) && !(word & visitBit(r))) {
       int ctx = (word & refinedBit(r)) ? 16 : (nb & ~kSelf) ? 15 : 14;
@@ -360,7 +366,7 @@ void cJP2Tier1::refPass(int bpno) {
 template <bool VC>
 void cJP2Tier1::refPassRaw(int bpno) {
   const int half = 1 << bpno;
-  JP2_STRIPES((word & kCentres) == 0, {
+  JP2_STRIPES(!refinable(word), {
     if ((word & sigBit(r, 0)) && !(word & visitBit(r))) {
       int step = raw.decode() ? half : -half;
       *dp += *dp < 0 ? -step : step;
