@@ -1,7 +1,6 @@
 // The codestream reader: main header, tile-parts gathered per tile, the
 // tile loop, the decoding area and the assembly of tiles into the image.
 #include <algorithm>
-#include <cstring>
 #include <new>
 
 #include "picts/jp2codec.h"
@@ -251,54 +250,17 @@ bool cJ2KDecode::readTilePart(cJP2FileIOTarget* in) {
   return readSot(b) && readTileData(in);
 }
 
-bool cJ2KDecode::assemble() {
-  const sJP2TcdTile& tile = myTcd.tile();
-  const uint8_t* store = myStore.ptr;
-  for (unsigned int c = 0; c < tile.numcomps; ++c) {
-    const sJP2TcdTileComp& tc = tile.comps.ptr[c];
-    sJP2ImageComp& ic = myOut.comps.ptr[c];
-    const unsigned int bytes = jp2StoreBytes(ic.prec);
-    const long long tw = tc.width();
-    if (!ic.data.ptr && !allocPictSamples(ic.data, static_cast<long long>(ic.w) * ic.h)) return false;
-    long long x0 = std::max<long long>(tc.x0, ic.x0), x1 = std::min<long long>(tc.x1, ic.x0 + ic.w);
-    long long y0 = std::max<long long>(tc.y0, ic.y0), y1 = std::min<long long>(tc.y1, ic.y0 + ic.h);
-    for (long long y = y0; y < y1 && x0 < x1; ++y) {
-      const uint8_t* src = store + ((y - tc.y0) * tw + (x0 - tc.x0)) * bytes;
-      int* dst = ic.data.ptr + (y - ic.y0) * ic.w + (x0 - ic.x0);
-      long long n = x1 - x0;
-      if (bytes == 1) {
-        for (long long i = 0; i < n; ++i) dst[i] = ic.sgnd ? static_cast<int8_t>(src[i]) : src[i];
-      } else if (bytes == 2) {
-        for (long long i = 0; i < n; ++i) {
-          uint16_t v;
-          std::memcpy(&v, src + 2 * i, 2);
-          dst[i] = ic.sgnd ? static_cast<int16_t>(v) : v;
-        }
-      } else {
-        std::memcpy(dst, src, static_cast<size_t>(n) * 4);
-      }
-    }
-    store += tw * tc.height() * bytes;
-  }
-  return true;
-}
-
 bool cJ2KDecode::decodeTile(unsigned int tileno) {
   cJP2Tcp& tcp = *myCp.tcps[tileno];
   myState |= kTileReady;
-  bool ok = myTcd.initTile(myOut, myCp, tcp, tileno);
-  if (ok) {
-    unsigned long long size = myTcd.storeSize(myOut);
-    if (static_cast<unsigned long long>(myStore.count) < size)
-      ok = size <= static_cast<unsigned long long>(kMaxPictSamples) &&
-           allocPictSamples(myStore, static_cast<long long>(size));
-  }
-  ok = ok && myTcd.decodeTile(myOut, tcp);
-  if (ok) {
-    myTcd.toStore(myOut, tcp, myStore.ptr);
-    // With one tile the planes are done: let the image have their memory.
+  bool ok = myTcd.initTile(myOut, myCp, tcp, tileno) && myTcd.decodeTile(myOut, tcp);
+  if (ok && myCp.numTiles() == 1 && myTcd.planesAreImage(myOut, tcp)) {
+    // A single tile over the whole image becomes the image's planes as they are.
+    myTcd.planesToImage(myOut, tcp);
+  } else if (ok) {
+    ok = myTcd.toImage(myOut, tcp);
+    // With one tile the planes are done: give their memory back.
     if (myCp.numTiles() == 1) myTcd.releasePlanes();
-    ok = assemble();
   }
   releaseTile(tcp);
   myState &= ~kTileReady;

@@ -1,7 +1,8 @@
 // One tile from geometry to samples: layout, both tiers, the inverse
-// wavelet and component transforms, and the level shift into the store.
+// wavelet and component transforms, and the level shift into the image.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <type_traits>
 
@@ -25,99 +26,151 @@ int toInt(float f) {
   return static_cast<int>(f);  // toward zero
 }
 
-// Lifts the samples of one parity of an interleaved line of n >= 2 samples
-// (L lanes side by side); a sample at an end counts its one neighbour twice.
-template <int L, typename T, typename Op>
-void lift(T* x, unsigned int n, unsigned int parity, Op op) {
-  unsigned int i = parity;
-  if (i == 0) {
-    for (int k = 0; k < L; ++k) x[k] = op(x[k], x[L + k], x[L + k]);
-    i = 2;
-  }
-  for (; i + 1 < n; i += 2) {
-    T* c = x + static_cast<size_t>(i) * L;
-    for (int k = 0; k < L; ++k) c[k] = op(c[k], c[k - L], c[k + L]);
-  }
-  if (i < n) {
-    T* c = x + static_cast<size_t>(i) * L;
-    for (int k = 0; k < L; ++k) c[k] = op(c[k], c[k - L], c[k - L]);
-  }
+// One lifting step over a band of a line held as its low-pass then its
+// high-pass samples: c[t] from nb[t + off] and nb[t + off + 1] of the other
+// band (nn samples), the one that exists standing for one past an end. The
+// middle, where both exist, is a plain loop the compiler vectorises.
+template <typename T, typename Op>
+void liftBand(T* __restrict c, unsigned int nt, const T* __restrict nb, unsigned int nn, int off, Op op) {
+  auto edge = [&](long long t) {
+    long long a = t + off, b = a + 1;
+    if (a < 0) a = b;
+    if (b >= nn) b = a;
+    c[t] = op(c[t], nb[a], nb[b]);
+  };
+  const long long mid0 = std::min<long long>(std::max(0, -off), nt);
+  const long long mid1 = std::max(mid0, std::min<long long>(static_cast<long long>(nn) - 1 - off, nt));
+  for (long long t = 0; t < mid0; ++t) edge(t);
+  for (long long t = mid0; t < mid1; ++t) c[t] = op(c[t], nb[t + off], nb[t + off + 1]);
+  for (long long t = mid1; t < nt; ++t) edge(t);
 }
 
-// Inverse transform of one interleaved line; `cas` is the parity of the
-// line's first coordinate, which decides where the low-pass samples stand.
-template <int L>
-void inverse53(int* x, unsigned int n, unsigned int cas) {
+// The horizontal transform of one row of n samples (the first sn low-pass):
+// lifted band by band, then interleaved through tmp.
+template <typename T>
+void horizontalRow(T* lo, unsigned int n, unsigned int sn, unsigned int cas, std::vector<T>& tmp) {
+  const unsigned int dn = n - sn;
+  T* hi = lo + sn;
   if (n == 1) {
-    if (cas)
-      for (int k = 0; k < L; ++k) x[k] /= 2;
+    if constexpr (std::is_same_v<T, int>)
+      if (cas) lo[0] /= 2;
     return;
   }
-  lift<L>(x, n, cas, [](int c, int l, int r) { return wrapSub(c, wrapAdd(wrapAdd(l, r), 2) >> 2); });
-  lift<L>(x, n, 1 - cas, [](int c, int l, int r) { return wrapAdd(c, wrapAdd(l, r) >> 1); });
-}
-
-template <int L>
-void inverse97(float* x, unsigned int n, unsigned int cas) {
-  if (n < 2) return;
-  auto step = [](float c) { return [c](float v, float l, float r) { return v + c * (l + r); }; };
-  lift<L>(x, n, cas, step(-0.443506867f));
-  lift<L>(x, n, 1 - cas, step(-0.882911086f));
-  lift<L>(x, n, cas, step(0.0529801175f));
-  lift<L>(x, n, 1 - cas, step(1.58613431f));
-}
-
-// Interleaves low-pass samples lo[0..sn) and high-pass hi[0..n-sn) of
-// L lanes into line, transforms it and writes it back in natural order.
-template <int L, typename T>
-void level(T* plane, long long lineStep, long long laneStep, unsigned int n, unsigned int sn,
-           unsigned int cas, std::vector<T>& tmp) {
-  tmp.resize(static_cast<size_t>(n) * L);
-  unsigned int lowAt = cas, highAt = 1 - cas;
-  // The 9/7 filter scales low- and high-pass samples first; done here, on the way in.
-  T lowScale = 1, highScale = 1;
-  if constexpr (!std::is_same_v<T, int>) {
-    if (n >= 2) lowScale = 1.23017406f, highScale = 1.62573242f;
+  const int lowOffset = static_cast<int>(cas) - 1, highOffset = -static_cast<int>(cas);
+  if constexpr (std::is_same_v<T, int>) {
+    liftBand(lo, sn, hi, dn, lowOffset, [](int c, int l, int r) { return wrapSub(c, wrapAdd(wrapAdd(l, r), 2) >> 2); });
+    liftBand(hi, dn, lo, sn, highOffset, [](int c, int l, int r) { return wrapAdd(c, wrapAdd(l, r) >> 1); });
+  } else {
+    for (unsigned int i = 0; i < sn; ++i) lo[i] *= 1.23017406f;
+    for (unsigned int j = 0; j < dn; ++j) hi[j] *= 1.62573242f;
+    auto by = [](float k) { return [k](float v, float l, float r) { return v + k * (l + r); }; };
+    liftBand(lo, sn, hi, dn, lowOffset, by(-0.443506867f));
+    liftBand(hi, dn, lo, sn, highOffset, by(-0.882911086f));
+    liftBand(lo, sn, hi, dn, lowOffset, by(0.0529801175f));
+    liftBand(hi, dn, lo, sn, highOffset, by(1.58613431f));
   }
-  auto gather = [&](unsigned int from, unsigned int to, unsigned int firstPos, T scale) {
-    for (unsigned int i = from, pos = firstPos; i < to; ++i, pos += 2) {
-      const T* src = plane + static_cast<long long>(i) * lineStep;
-      T* dst = &tmp[static_cast<size_t>(pos) * L];
-      if constexpr (std::is_same_v<T, int>)
-        for (int k = 0; k < L; ++k) dst[k] = src[k * laneStep];
-      else
-        for (int k = 0; k < L; ++k) dst[k] = src[k * laneStep] * scale;
-    }
+  tmp.resize(n);
+  for (unsigned int i = 0; i < sn; ++i) tmp[2 * i + cas] = lo[i];
+  for (unsigned int j = 0; j < dn; ++j) tmp[2 * j + 1 - cas] = hi[j];
+  std::memcpy(lo, tmp.data(), static_cast<size_t>(n) * sizeof(T));
+}
+
+// One lifting step over a row: c from its neighbours l and r.
+template <typename T, typename Op>
+void liftRow(T* __restrict c, const T* __restrict l, const T* __restrict r, unsigned int width, Op op) {
+  for (unsigned int x = 0; x < width; ++x) c[x] = op(c[x], l[x], r[x]);
+}
+
+// One level of the inverse transform over h rows of w samples; the first sh
+// rows are low-pass, and in each row the first sw samples. The rows are
+// worked where they stand: a front moves down them in natural order, each
+// row transformed horizontally when the front reaches it and the vertical
+// lifting steps following a row apart, so that a row is done with while it
+// is in the cache. Then the rows are put in natural order, each moved once
+// along the cycles of the reordering.
+template <typename T>
+void inverseLevel(T* plane, long long stride, unsigned int w, unsigned int h, unsigned int sw, unsigned int sh,
+                  unsigned int casx, unsigned int casy, std::vector<T>& tmp, std::vector<T>& spare,
+                  std::vector<uint8_t>& placed) {
+  const unsigned int cas = casy;
+  // Where the row of natural position pos stands; one past an end stands
+  // for the one on the other side.
+  auto rowIndex = [&](long long pos) -> long long {
+    if (pos < 0) pos = 1;
+    if (pos >= h) pos = h - 2;
+    return (pos & 1) == cas ? (pos - cas) >> 1 : sh + ((pos - 1 + cas) >> 1);
   };
-  gather(0, sn, lowAt, lowScale);
-  gather(sn, n, highAt, highScale);
-  if constexpr (std::is_same_v<T, int>)
-    inverse53<L>(tmp.data(), n, cas);
-  else
-    inverse97<L>(tmp.data(), n, cas);
-  for (unsigned int i = 0; i < n; ++i) {
-    T* dst = plane + static_cast<long long>(i) * lineStep;
-    for (int k = 0; k < L; ++k) dst[k * laneStep] = tmp[static_cast<size_t>(i) * L + k];
+  auto rowAt = [&](long long pos) { return plane + rowIndex(pos) * stride; };
+  if (h == 1) {
+    horizontalRow(plane, w, sw, casx, tmp);
+    if constexpr (std::is_same_v<T, int>)
+      if (cas)
+        for (unsigned int x = 0; x < w; ++x) plane[x] /= 2;
+    return;
+  }
+  // Step k lifts the positions of its parity k rows behind the front q.
+  auto step = [&](long long q, unsigned int k, unsigned int parity, auto op) {
+    const long long pos = q - k;
+    if (pos >= 0 && pos < h && (pos & 1) == parity) liftRow(rowAt(pos), rowAt(pos - 1), rowAt(pos + 1), w, op);
+  };
+  if constexpr (std::is_same_v<T, int>) {
+    auto low = [](int c, int l, int r) { return wrapSub(c, wrapAdd(wrapAdd(l, r), 2) >> 2); };
+    auto high = [](int c, int l, int r) { return wrapAdd(c, wrapAdd(l, r) >> 1); };
+    for (long long q = 0; q < h + 2; ++q) {
+      if (q < h) horizontalRow(rowAt(q), w, sw, casx, tmp);
+      step(q, 1, cas, low);
+      step(q, 2, 1 - cas, high);
+    }
+  } else {
+    auto by = [](float k) { return [k](float v, float l, float r) { return v + k * (l + r); }; };
+    for (long long q = 0; q < h + 4; ++q) {
+      if (q < h) {
+        float* row = rowAt(q);
+        horizontalRow(row, w, sw, casx, tmp);
+        const float scale = (q & 1) == cas ? 1.23017406f : 1.62573242f;
+        for (unsigned int x = 0; x < w; ++x) row[x] *= scale;
+      }
+      step(q, 1, cas, by(-0.443506867f));
+      step(q, 2, 1 - cas, by(-0.882911086f));
+      step(q, 3, cas, by(0.0529801175f));
+      step(q, 4, 1 - cas, by(1.58613431f));
+    }
+  }
+  // Row p takes the row standing at rowIndex(p); the first of each cycle
+  // waits in `spare` for the cycle to come round.
+  const size_t bytes = static_cast<size_t>(w) * sizeof(T);
+  spare.resize(w);
+  placed.assign(h, 0);
+  for (unsigned int start = 0; start < h; ++start) {
+    if (placed[start]) continue;
+    placed[start] = 1;
+    long long from = rowIndex(start);
+    if (from == start) continue;
+    std::memcpy(spare.data(), plane + start * stride, bytes);
+    long long p = start;
+    while (from != start) {
+      std::memcpy(plane + p * stride, plane + from * stride, bytes);
+      placed[from] = 1;
+      p = from;
+      from = rowIndex(p);
+    }
+    std::memcpy(plane + p * stride, spare.data(), bytes);
   }
 }
 
 template <typename T>
 void inverseDwtPlane(T* plane, const sJP2TcdTileComp& tc, unsigned int numres) {
   const long long stride = tc.width();
-  std::vector<T> tmp;
+  std::vector<T> tmp, spare;
+  std::vector<uint8_t> placed;
   for (unsigned int r = 1; r < numres; ++r) {
     const sJP2TcdResolution& res = tc.resolutions[r];
     const sJP2TcdResolution& low = tc.resolutions[r - 1];
     unsigned int rw = static_cast<unsigned int>(res.x1 - res.x0), rh = static_cast<unsigned int>(res.y1 - res.y0);
     unsigned int sw = static_cast<unsigned int>(low.x1 - low.x0), sh = static_cast<unsigned int>(low.y1 - low.y0);
     if (rw == 0 || rh == 0) continue;
-    unsigned int casx = static_cast<unsigned int>(res.x0 & 1), casy = static_cast<unsigned int>(res.y0 & 1);
-    for (unsigned int y = 0; y < rh; ++y) level<1>(plane + y * stride, 1, 0, rw, sw, casx, tmp);
-    // Columns go sixteen at a time: one cache line of each row.
-    unsigned int x = 0;
-    for (; x + 16 <= rw; x += 16) level<16>(plane + x, stride, 1, rh, sh, casy, tmp);
-    for (; x + 4 <= rw; x += 4) level<4>(plane + x, stride, 1, rh, sh, casy, tmp);
-    for (; x < rw; ++x) level<1>(plane + x, stride, 0, rh, sh, casy, tmp);
+    inverseLevel(plane, stride, rw, rh, sw, sh, static_cast<unsigned int>(res.x0 & 1),
+                 static_cast<unsigned int>(res.y0 & 1), tmp, spare, placed);
   }
 }
 
@@ -237,15 +290,6 @@ bool cJP2Tcd::initTile(const cJP2Image& image, const sJP2CodingParameters& cp, c
   return true;
 }
 
-unsigned long long cJP2Tcd::storeSize(const cJP2Image& image) const {
-  unsigned long long total = 0;
-  for (unsigned int c = 0; c < myTile.numcomps; ++c) {
-    const sJP2TcdTileComp& tc = myTile.comps.ptr[c];
-    total += static_cast<unsigned long long>(tc.width() * tc.height()) * jp2StoreBytes(image.comps.ptr[c].prec);
-  }
-  return total;
-}
-
 void cJP2Tcd::inverseDwt(sJP2TcdTileComp& tc, const sJP2Tccp& tccp, unsigned int numres) {
   if (tccp.qmfbid == 1)
     inverseDwtPlane(tc.idata.ptr, tc, numres);
@@ -331,38 +375,115 @@ bool cJP2Tcd::decodeTile(cJP2Image& image, cJP2Tcp& tcp) {
   return inverseMct(tcp);
 }
 
-void cJP2Tcd::toStore(const cJP2Image& image, const cJP2Tcp& tcp, uint8_t* store) const {
+namespace {
+
+// What a component's reconstructed values become in the image: level-shifted
+// and clamped to the component's precision.
+struct sJP2Finish {
+  long long shift, lo, hi;
+  sJP2Finish(const sJP2ImageComp& ic, const sJP2Tccp& tccp)
+      : shift(tccp.dcLevelShift),
+        lo(ic.sgnd ? -(1LL << (ic.prec - 1)) : 0),
+        hi(ic.sgnd ? (1LL << (ic.prec - 1)) - 1 : (1LL << ic.prec) - 1) {}
+  int operator()(long long v) const {
+    v += shift;
+    return static_cast<int>(static_cast<uint32_t>(v < lo ? lo : v > hi ? hi : v));
+  }
+};
+
+// Finishes n values of type T at `from` into samples at `to`, which may be
+// the same place: both are read and written through memcpy, so a float
+// plane can become a sample plane where it stands.
+template <typename T>
+void finishRun(const unsigned char* from, unsigned char* to, long long n, const sJP2Finish& finish) {
+  static_assert(sizeof(T) == sizeof(int));
+  if (finish.hi - finish.lo < (1LL << 24)) {
+    // Clamping to the range less the shift, then shifting, is the same and
+    // cannot overflow; within 24 bits a float holds the bounds exactly.
+    const T lo = static_cast<T>(finish.lo - finish.shift), hi = static_cast<T>(finish.hi - finish.shift);
+    const int shift = static_cast<int>(finish.shift);
+    for (long long i = 0; i < n; ++i) {
+      T v;
+      std::memcpy(&v, from + 4 * i, 4);
+      if constexpr (!std::is_same_v<T, int>) v = v == v ? v : 0;  // as toInt takes a NaN
+      v = v < lo ? lo : v > hi ? hi : v;
+      int sample = static_cast<int>(v) + shift;
+      std::memcpy(to + 4 * i, &sample, 4);
+    }
+  } else {
+    for (long long i = 0; i < n; ++i) {
+      T v;
+      std::memcpy(&v, from + 4 * i, 4);
+      int sample;
+      if constexpr (std::is_same_v<T, int>)
+        sample = finish(v);
+      else
+        sample = finish(toInt(v));
+      std::memcpy(to + 4 * i, &sample, 4);
+    }
+  }
+}
+
+}  // namespace
+
+bool cJP2Tcd::toImage(cJP2Image& image, const cJP2Tcp& tcp) const {
+  const tJP2Tccps& tccps = *tcp.tccps;
+  for (unsigned int c = 0; c < myTile.numcomps; ++c) {
+    const sJP2TcdTileComp& tc = myTile.comps.ptr[c];
+    sJP2ImageComp& ic = image.comps.ptr[c];
+    if (!ic.data.ptr && !allocPictSamples(ic.data, static_cast<long long>(ic.w) * ic.h)) return false;
+    const long long x0 = std::max<long long>(tc.x0, ic.x0), x1 = std::min<long long>(tc.x1, ic.x0 + ic.w);
+    const long long y0 = std::max<long long>(tc.y0, ic.y0), y1 = std::min<long long>(tc.y1, ic.y0 + ic.h);
+    const sJP2Finish finish(ic, tccps[c]);
+    const bool reversible = tccps[c].qmfbid == 1;
+    const void* plane = reversible ? static_cast<const void*>(tc.idata.ptr) : tc.fdata.ptr;
+    for (long long y = y0; y < y1 && x0 < x1; ++y) {
+      const unsigned char* from =
+          static_cast<const unsigned char*>(plane) + 4 * ((y - tc.y0) * tc.width() + (x0 - tc.x0));
+      auto* to = reinterpret_cast<unsigned char*>(ic.data.ptr + (y - ic.y0) * ic.w + (x0 - ic.x0));
+      if (reversible)
+        finishRun<int>(from, to, x1 - x0, finish);
+      else
+        finishRun<float>(from, to, x1 - x0, finish);
+    }
+  }
+  return true;
+}
+
+bool cJP2Tcd::planesAreImage(const cJP2Image& image, const cJP2Tcp& tcp) const {
   const tJP2Tccps& tccps = *tcp.tccps;
   for (unsigned int c = 0; c < myTile.numcomps; ++c) {
     const sJP2TcdTileComp& tc = myTile.comps.ptr[c];
     const sJP2ImageComp& ic = image.comps.ptr[c];
     const long long n = tc.width() * tc.height();
-    const long long shift = tccps[c].dcLevelShift;
-    const long long lo = ic.sgnd ? -(1LL << (ic.prec - 1)) : 0;
-    const long long hi = ic.sgnd ? (1LL << (ic.prec - 1)) - 1 : (1LL << ic.prec) - 1;
-    const bool reversible = tccps[c].qmfbid == 1;
-    auto value = [&](long long i) {
-      long long v = (reversible ? tc.idata.ptr[i] : toInt(tc.fdata.ptr[i])) + shift;
-      return static_cast<uint32_t>(v < lo ? lo : v > hi ? hi : v);
-    };
-    switch (jp2StoreBytes(ic.prec)) {
-      case 1:
-        for (long long i = 0; i < n; ++i) store[i] = static_cast<uint8_t>(value(i));
-        store += n;
-        break;
-      case 2:
-        for (long long i = 0; i < n; ++i) {
-          uint16_t v = static_cast<uint16_t>(value(i));
-          std::memcpy(store + 2 * i, &v, 2);
-        }
-        store += 2 * n;
-        break;
-      default:
-        for (long long i = 0; i < n; ++i) {
-          uint32_t v = value(i);
-          std::memcpy(store + 4 * i, &v, 4);
-        }
-        store += 4 * n;
+    if (ic.data.ptr || tc.x0 != ic.x0 || tc.y0 != ic.y0 || tc.width() != ic.w || tc.height() != ic.h ||
+        (tccps[c].qmfbid == 1 ? tc.idata.count : tc.fdata.count) != n)
+      return false;
+  }
+  return true;
+}
+
+void cJP2Tcd::planesToImage(cJP2Image& image, const cJP2Tcp& tcp) {
+  const tJP2Tccps& tccps = *tcp.tccps;
+  for (unsigned int c = 0; c < myTile.numcomps; ++c) {
+    sJP2TcdTileComp& tc = myTile.comps.ptr[c];
+    sJP2ImageComp& ic = image.comps.ptr[c];
+    const long long n = tc.width() * tc.height();
+    const sJP2Finish finish(ic, tccps[c]);
+    if (tccps[c].qmfbid == 1) {
+      auto* plane = reinterpret_cast<unsigned char*>(tc.idata.ptr);
+      finishRun<int>(plane, plane, n, finish);
+      ic.takeData(tc.idata);
+    } else {
+      // Floats and samples are both four bytes: the plane changes hands
+      // without a copy.
+      void* plane = tc.fdata.ptr;
+      finishRun<float>(static_cast<unsigned char*>(plane), static_cast<unsigned char*>(plane), n, finish);
+      ic.data.set(0);
+      ic.data.ptr = static_cast<int*>(plane);
+      ic.data.count = n;
+      tc.fdata.ptr = nullptr;
+      tc.fdata.count = 0;
     }
   }
 }

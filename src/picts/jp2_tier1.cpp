@@ -1,22 +1,33 @@
 // Code-block decoding: the arithmetic decoder and the three coding passes,
 // then dequantisation into the tile-component plane.
 //
-// Each sample keeps one flag word: which of its eight neighbours are
-// significant, the signs of the four direct ones, and its own state, so a
-// context is one table lookup. Coefficients are held doubled so that the
-// middle of the interval known so far is an integer.
+// Each stripe column (four samples of one column) keeps one flag word: the
+// significance of the 3 x 6 samples around and in it, the signs of its own
+// column, and which of its four samples were visited in this bit-plane or
+// refined before. A pass loads and stores one word per column and passes
+// over a column from that word alone. Coefficients are held doubled so that
+// the middle of the interval known so far is an integer.
 #include <array>
 #include <cstdlib>
+#include <type_traits>
 
 #include "picts/jp2tile.h"
 
 namespace {
 
-constexpr uint32_t kW = 1, kE = 2, kN = 4, kS = 8, kNW = 16, kNE = 32, kSW = 64, kSE = 128;
-constexpr uint32_t kSignW = 0x100, kSignE = 0x200, kSignN = 0x400, kSignS = 0x800;
-constexpr uint32_t kSig = 0x1000, kVisit = 0x2000, kRefined = 0x4000, kNeg = 0x8000;
-// In vertically causal mode the row below a stripe is not yet known.
-constexpr uint32_t kCausalMask = ~static_cast<uint32_t>(kS | kSW | kSE | kSignS);
+// Significance of row `row` (-1 to 4) of the column `col` (-1 west, 0 own,
+// 1 east) sits at bit 3 (row + 1) + col + 1, so the eight neighbours of row r
+// and the sample itself are the nine bits from 3 r up.
+constexpr uint32_t sigBit(int row, int col) { return 1u << (3 * (row + 1) + col + 1); }
+constexpr int signShift(int row) { return 19 + row; }  // own column, rows -1 to 4
+constexpr uint32_t visitBit(int row) { return 1u << (24 + row); }
+constexpr uint32_t refinedBit(int row) { return 1u << (28 + row); }
+constexpr uint32_t kGrid = 0x3FFFF;
+constexpr uint32_t kRowBelow = sigBit(4, -1) | sigBit(4, 0) | sigBit(4, 1);
+constexpr uint32_t kVisited = visitBit(0) | visitBit(1) | visitBit(2) | visitBit(3);
+// Within a neighbourhood: the rows above, level with and below the sample,
+// west to east.
+constexpr uint32_t kNW = 1, kN = 2, kNE = 4, kW = 8, kSelf = 16, kE = 32, kSW = 64, kS = 128, kSE = 256;
 
 constexpr int kCtxRun = 17, kCtxUni = 18;
 
@@ -40,12 +51,12 @@ constexpr sQe kQe[47] = {
 
 constexpr int bitCount(unsigned int v) { return __builtin_popcount(v); }
 
-// Zero-coding context from the neighbour bits, per band orientation
+// Zero-coding context from a neighbourhood, per band orientation
 // (0 LL, 1 HL, 2 LH, 3 HH).
-constexpr std::array<uint8_t, 1024> makeZc() {
-  std::array<uint8_t, 1024> t{};
+constexpr std::array<uint8_t, 2048> makeZc() {
+  std::array<uint8_t, 2048> t{};
   for (int orient = 0; orient < 4; ++orient)
-    for (unsigned int f = 0; f < 256; ++f) {
+    for (unsigned int f = 0; f < 512; ++f) {
       int h = bitCount(f & (kW | kE)), v = bitCount(f & (kN | kS)), d = bitCount(f & (kNW | kNE | kSW | kSE));
       int ctx;
       if (orient == 3) {
@@ -60,11 +71,11 @@ constexpr std::array<uint8_t, 1024> makeZc() {
         }
         ctx = h == 2 ? 8 : h == 1 ? (v >= 1 ? 7 : d >= 1 ? 6 : 5) : v == 2 ? 4 : v == 1 ? 3 : d >= 2 ? 2 : d;
       }
-      t[orient << 8 | f] = static_cast<uint8_t>(ctx);
+      t[orient << 9 | f] = static_cast<uint8_t>(ctx);
     }
   return t;
 }
-constexpr std::array<uint8_t, 1024> kZc = makeZc();
+constexpr std::array<uint8_t, 2048> kZc = makeZc();
 
 // Sign context (low 4 bits, 9 to 13) and the bit the decoded sign is
 // flipped by (bit 4), from the significance and signs of the four direct
@@ -95,7 +106,48 @@ constexpr std::array<uint8_t, 256> makeSc() {
 }
 constexpr std::array<uint8_t, 256> kSc = makeSc();
 
-inline unsigned int scIndex(uint32_t f) { return (f & 0xF) | ((f >> 4) & 0xF0); }
+// The nine bits around row r; in vertically causal mode the row below a
+// stripe is not known yet.
+template <bool VC>
+inline uint32_t neighbourhood(uint32_t word, int r) {
+  uint32_t nb = (word >> (3 * r)) & 0x1FF;
+  return VC && r == 3 ? nb & ~(kSW | kS | kSE) : nb;
+}
+
+// Bit 3 r set for each row r of the column that is not significant but has a
+// significant neighbour: the samples the significance pass codes. Samples can
+// only gain neighbours in a column where one of them is coded, so a column
+// whose word gives none is passed over whole.
+template <bool VC>
+inline uint32_t awaitingSignificance(uint32_t word) {
+  uint32_t grid = word & (VC ? kGrid & ~kRowBelow : kGrid);
+  uint32_t rowAny = grid | grid >> 1 | grid >> 2;
+  uint32_t near = rowAny | rowAny >> 3 | rowAny >> 6;
+  return near & ~(word >> 4) & 0x249;
+}
+
+// Bit r set for each row r significant.
+inline uint32_t significantRows(uint32_t word) {
+  return ((word >> 4) & 1) | ((word >> 6) & 2) | ((word >> 8) & 4) | ((word >> 10) & 8);
+}
+
+// Bit r set for each row r significant or visited already: those the
+// cleanup pass leaves alone.
+inline uint32_t settled(uint32_t word) { return significantRows(word) | ((word >> 24) & 0xF); }
+
+// Whether a row was significant before this bit-plane's significance pass
+// (significant and not visited by it): the samples the refinement pass codes.
+inline bool refinable(uint32_t word) { return (significantRows(word) & ~(word >> 24)) != 0; }
+
+// Sign context of row r of the column at f (its word in `word`), from the
+// significance in its neighbourhood and the signs its own word and the words
+// of the columns beside it hold.
+inline unsigned int signContext(uint32_t nb, uint32_t word, const uint32_t* f, int r) {
+  unsigned int i = ((nb >> 3) & 1) | ((nb >> 4) & 2) | ((nb << 1) & 4) | ((nb >> 4) & 8);
+  i |= ((f[-1] >> signShift(r)) & 1) << 4 | ((f[1] >> signShift(r)) & 1) << 5;
+  i |= ((word >> signShift(r - 1)) & 1) << 6 | ((word >> signShift(r + 1)) & 1) << 7;
+  return kSc[i];
+}
 
 }  // namespace
 
@@ -116,10 +168,10 @@ constexpr std::array<cJP2MQCoder::States, 94> kStateTable = makeStates();
 }  // namespace
 
 void cJP2MQCoder::resetContexts() {
-  for (auto& ctx : ctxs) ctx = &kStateTable[0];
-  ctxs[kCtxUni] = &kStateTable[46 * 2];
-  ctxs[kCtxRun] = &kStateTable[3 * 2];
-  ctxs[0] = &kStateTable[4 * 2];
+  for (auto& ctx : ctxs) ctx = kStateTable[0];
+  ctxs[kCtxUni] = kStateTable[46 * 2];
+  ctxs[kCtxRun] = kStateTable[3 * 2];
+  ctxs[0] = kStateTable[4 * 2];
 }
 
 // Past the segment the caller has written 0xFF 0xFF, which reads as a marker:
@@ -152,27 +204,35 @@ inline void cJP2MQCoder::byteIn() {
   }
 }
 
+// Doubles a until it reaches 0x8000 again, all the shifts the bits already
+// read allow at once; a is never 0 here.
 inline void cJP2MQCoder::renorm() {
-  do {
-    if (ct == 0) byteIn();
-    a <<= 1;
-    c <<= 1;
-    --ct;
-  } while (a < 0x8000);
+  int n = __builtin_clz(a) - 16;
+  while (n > ct) {
+    a <<= ct;
+    c <<= ct;
+    n -= ct;
+    ct = 0;
+    byteIn();
+  }
+  a <<= n;
+  c <<= n;
+  ct -= n;
 }
 
 inline unsigned int cJP2MQCoder::decode(int ctx) {
-  const States* s = ctxs[ctx];
-  uint32_t qe = s->qe;
+  // The state is held by value: one load fewer on the way to qe.
+  States& s = ctxs[ctx];
+  const uint32_t qe = s.qe;
   a -= qe;
   unsigned int d;
   if ((c >> 16) < qe) {
     if (a < qe) {
-      d = s->mps;
-      ctxs[ctx] = &kStateTable[s->nmps];
+      d = s.mps;
+      s = kStateTable[s.nmps];
     } else {
-      d = 1 - s->mps;
-      ctxs[ctx] = &kStateTable[s->nlps];
+      d = 1 - s.mps;
+      s = kStateTable[s.nlps];
     }
     a = qe;
     renorm();
@@ -180,15 +240,15 @@ inline unsigned int cJP2MQCoder::decode(int ctx) {
     c -= qe << 16;
     if ((a & 0x8000) == 0) {
       if (a < qe) {
-        d = 1 - s->mps;
-        ctxs[ctx] = &kStateTable[s->nlps];
+        d = 1 - s.mps;
+        s = kStateTable[s.nlps];
       } else {
-        d = s->mps;
-        ctxs[ctx] = &kStateTable[s->nmps];
+        d = s.mps;
+        s = kStateTable[s.nmps];
       }
       renorm();
     } else {
-      d = s->mps;
+      d = s.mps;
     }
   }
   return d;
@@ -197,58 +257,78 @@ inline unsigned int cJP2MQCoder::decode(int ctx) {
 bool cJP2Tier1::allocate(unsigned int cw, unsigned int ch) {
   w = cw;
   h = ch;
-  stride = cw + 2;
+  fstride = cw + 2;
   coefs.assign(static_cast<size_t>(cw) * ch, 0);
-  flags.assign(static_cast<size_t>(stride) * (ch + 2), 0);
+  flags.assign(static_cast<size_t>(fstride) * ((ch + 3) / 4 + 2), 0);
   return true;
 }
 
-inline void cJP2Tier1::becomeSignificant(uint32_t* f, int* d, int sign, int value) {
-  *d = sign ? -value : value;
-  const uint32_t all = sign ? ~0U : 0U;
-  f[0] |= kSig | (kNeg & all);
-  f[-1] |= kE | (kSignE & all);
-  f[1] |= kW | (kSignW & all);
-  f[-static_cast<long>(stride)] |= kS | (kSignS & all);
-  f[stride] |= kN | (kSignN & all);
-  f[-static_cast<long>(stride) - 1] |= kSE;
-  f[-static_cast<long>(stride) + 1] |= kSW;
-  f[stride - 1] |= kNE;
-  f[stride + 1] |= kNW;
+// Marks row r of the column at f significant: its own word and those of the
+// columns beside it, and for a stripe's first or last row the words of the
+// stripe above or below, whose neighbourhoods reach one row into this one.
+inline void cJP2Tier1::becomeSignificant(uint32_t* f, uint32_t& word, int* d, int r, unsigned int neg,
+                                         int value) {
+  *d = neg ? -value : value;
+  word |= sigBit(r, 0) | neg << signShift(r);
+  f[-1] |= sigBit(r, 1);
+  f[1] |= sigBit(r, -1);
+  if (r == 0) {
+    uint32_t* up = f - fstride;
+    up[-1] |= sigBit(4, 1);
+    up[0] |= sigBit(4, 0) | neg << signShift(4);
+    up[1] |= sigBit(4, -1);
+  } else if (r == 3) {
+    uint32_t* down = f + fstride;
+    down[-1] |= sigBit(-1, 1);
+    down[0] |= sigBit(-1, 0) | neg << signShift(-1);
+    down[1] |= sigBit(-1, -1);
+  }
 }
 
-// The stripe walk every pass shares: four rows at a time, column by column;
-// a full column none of whose flags has a bit of `need` is passed over.
-#define JP2_STRIPES(need, BODY)                                                        \
-  for (unsigned int k = 0; k < h; k += 4) {                                            \
-    const unsigned int rows = h - k < 4 ? h - k : 4;                                   \
-    uint32_t* fcol = &flags[(k + 1) * stride + 1];                                     \
-    int* dcol = &coefs[k * w];                                                         \
-    for (unsigned int i = 0; i < w; ++i, ++fcol, ++dcol) {                             \
-      if (rows == 4 && !((fcol[0] | fcol[stride] | fcol[2 * stride] | fcol[3 * stride]) & (need))) \
-        continue;                                                                      \
-      for (unsigned int r = 0; r < rows; ++r) {                                        \
-        uint32_t* fp = fcol + r * stride;                                              \
-        int* dp = dcol + r * w;                                                        \
-        uint32_t fm = (VC && r == 3) ? *fp & kCausalMask : *fp;                        \
-        BODY                                                                           \
-      }                                                                                \
-    }                                                                                  \
+// The stripe walk every pass shares: four rows at a time, column by column,
+// each column's word held in `word` and written back once. `skip` tells from
+// the word alone that nothing in the column is coded by the pass. The rows
+// are spelt out so that every shift by the row is a constant.
+#define JP2_ROW(R, BODY)          \
+  {                               \
+    constexpr int r = R;          \
+    int* dp = dcol + r * w;       \
+    BODY                          \
+  }
+#define JP2_STRIPES(skip, BODY)                                     \
+  for (unsigned int k = 0, s = 0; k < h; k += 4, ++s) {             \
+    const unsigned int rows = h - k;                                \
+    uint32_t* f = &flags[(s + 1) * fstride + 1];                    \
+    int* dcol = &coefs[k * w];                                      \
+    for (unsigned int i = 0; i < w; ++i, ++f, ++dcol) {             \
+      uint32_t word = *f;                                           \
+      if (skip) continue;                                           \
+      JP2_ROW(0, BODY)                                              \
+      if (rows > 1) JP2_ROW(1, BODY)                                \
+      if (rows > 2) JP2_ROW(2, BODY)                                \
+      if (rows > 3) JP2_ROW(3, BODY)                                \
+      *f = word;                                                    \
+    }                                                               \
   }
 
 template <bool VC>
 void cJP2Tier1::sigPass(int bpno, int orient) {
   // A local copy lets the coder's registers live in registers.
   cJP2MQCoder mq = mqc;
-  int oneplushalf = 3 << bpno;
-  const uint8_t* zc = &kZc[orient << 8];
-  JP2_STRIPES(0xFF, {
-    if (!(fm & (kSig | kVisit)) && (fm & 0xFF)) {
-      if (mq.decode(zc[fm & 0xFF])) {
-        unsigned int sc = kSc[scIndex(fm)];
-        becomeSignificant(fp, dp, mq.decode(sc & 15) ^ (sc >> 4), oneplushalf);
+  const int oneplushalf = 3 << bpno;
+  const uint8_t* zc = &kZc[orient << 9];
+  // `awaiting` is kept up to date as samples become significant, so each row
+  // is one bit test.
+  uint32_t awaiting;
+  JP2_STRIPES(!(awaiting = awaitingSignificance<VC>(word)), {
+    if (awaiting & 1u << 3 * r) {
+      const uint32_t nb = neighbourhood<VC>(word, r);
+      if (mq.decode(zc[nb])) {
+        unsigned int sc = signContext(nb, word, f, r);
+        becomeSignificant(f, word, dp, r, mq.decode(sc & 15) ^ (sc >> 4), oneplushalf);
+        awaiting = awaitingSignificance<VC>(word);
       }
-      *fp |= kVisit;
+      word |= visitBit(r);
     }
   })
   mqc = mq;
@@ -256,11 +336,12 @@ void cJP2Tier1::sigPass(int bpno, int orient) {
 
 template <bool VC>
 void cJP2Tier1::sigPassRaw(int bpno) {
-  int oneplushalf = 3 << bpno;
-  JP2_STRIPES(0xFF, {
-    if (!(fm & (kSig | kVisit)) && (fm & 0xFF)) {
-      if (raw.decode()) becomeSignificant(fp, dp, raw.decode(), oneplushalf);
-      *fp |= kVisit;
+  const int oneplushalf = 3 << bpno;
+  JP2_STRIPES(!awaitingSignificance<VC>(word), {
+    const uint32_t nb = neighbourhood<VC>(word, r);
+    if (!(nb & kSelf) && nb) {
+      if (raw.decode()) becomeSignificant(f, word, dp, r, raw.decode(), oneplushalf);
+      word |= visitBit(r);
     }
   })
 }
@@ -269,13 +350,14 @@ template <bool VC>
 void cJP2Tier1::refPass(int bpno) {
   // A local copy lets the coder's registers live in registers.
   cJP2MQCoder mq = mqc;
-  int half = 1 << bpno;
-  JP2_STRIPES(kSig, {
-    if ((fm & (kSig | kVisit)) == kSig) {
-      int ctx = (fm & kRefined) ? 16 : (fm & 0xFF) ? 15 : 14;
+  const int half = 1 << bpno;
+  JP2_STRIPES(!refinable(word), {
+    const uint32_t nb = neighbourhood<VC>(word, r);
+    if ((nb & kSelf) && !(word & visitBit(r))) {
+      int ctx = (word & refinedBit(r)) ? 16 : (nb & ~kSelf) ? 15 : 14;
       int step = mq.decode(ctx) ? half : -half;
       *dp += *dp < 0 ? -step : step;
-      *fp |= kRefined;
+      word |= refinedBit(r);
     }
   })
   mqc = mq;
@@ -283,12 +365,12 @@ void cJP2Tier1::refPass(int bpno) {
 
 template <bool VC>
 void cJP2Tier1::refPassRaw(int bpno) {
-  int half = 1 << bpno;
-  JP2_STRIPES(kSig, {
-    if ((fm & (kSig | kVisit)) == kSig) {
+  const int half = 1 << bpno;
+  JP2_STRIPES(!refinable(word), {
+    if ((word & sigBit(r, 0)) && !(word & visitBit(r))) {
       int step = raw.decode() ? half : -half;
       *dp += *dp < 0 ? -step : step;
-      *fp |= kRefined;
+      word |= refinedBit(r);
     }
   })
 }
@@ -297,39 +379,46 @@ template <bool VC>
 void cJP2Tier1::cleanPass(int bpno, int orient) {
   // A local copy lets the coder's registers live in registers.
   cJP2MQCoder mq = mqc;
-  int oneplushalf = 3 << bpno;
-  const uint8_t* zc = &kZc[orient << 8];
-  for (unsigned int k = 0; k < h; k += 4)
-    for (unsigned int i = 0; i < w; ++i) {
-      unsigned int j = k, jend = k + 4 < h ? k + 4 : h;
-      if (jend - k == 4) {
-        const uint32_t* f0 = &flags[(k + 1) * stride + i + 1];
-        uint32_t f3 = f0[3 * stride];
-        if (VC) f3 &= kCausalMask;
-        constexpr uint32_t busy = kSig | kVisit | 0xFF;
-        if (!((f0[0] | f0[stride] | f0[2 * stride] | f3) & busy)) {
-          if (!mq.decode(kCtxRun)) continue;
-          unsigned int run = mq.decode(kCtxUni) << 1;
-          run |= mq.decode(kCtxUni);
-          j = k + run;
-          uint32_t* fp = &flags[(j + 1) * stride + i + 1];
-          uint32_t fm = (VC && (j & 3) == 3) ? *fp & kCausalMask : *fp;
-          unsigned int sc = kSc[scIndex(fm)];
-          becomeSignificant(fp, &coefs[j * w + i], mq.decode(sc & 15) ^ (sc >> 4), oneplushalf);
-          ++j;
-        }
+  const int oneplushalf = 3 << bpno;
+  const uint8_t* zc = &kZc[orient << 9];
+  // A column none of whose samples is significant, visited or next to a
+  // significant one is coded as a run: one symbol says whether it stays empty.
+  constexpr uint32_t runBlockers = (VC ? kGrid & ~kRowBelow : kGrid) | kVisited;
+  for (unsigned int k = 0, s = 0; k < h; k += 4, ++s) {
+    const int rows = h - k < 4 ? static_cast<int>(h - k) : 4;
+    uint32_t* f = &flags[(s + 1) * fstride + 1];
+    int* dcol = &coefs[k * w];
+    for (unsigned int i = 0; i < w; ++i, ++f, ++dcol) {
+      uint32_t word = *f;
+      int r = 0;
+      if (settled(word) == 0xF) {
+        *f = word & ~kVisited;
+        continue;
       }
-      // Samples before a run's first significant one were not visited either.
-      for (; j < jend; ++j) {
-        uint32_t* fp = &flags[(j + 1) * stride + i + 1];
-        uint32_t fm = (VC && (j & 3) == 3) ? *fp & kCausalMask : *fp;
-        if (!(fm & (kSig | kVisit)) && mq.decode(zc[fm & 0xFF])) {
-          unsigned int sc = kSc[scIndex(fm)];
-          becomeSignificant(fp, &coefs[j * w + i], mq.decode(sc & 15) ^ (sc >> 4), oneplushalf);
-        }
-        *fp &= ~kVisit;
+      if (rows == 4 && !(word & runBlockers)) {
+        if (!mq.decode(kCtxRun)) continue;
+        r = static_cast<int>(mq.decode(kCtxUni) << 1);
+        r |= static_cast<int>(mq.decode(kCtxUni));
+        unsigned int sc = signContext(neighbourhood<VC>(word, r), word, f, r);
+        becomeSignificant(f, word, dcol + r * w, r, mq.decode(sc & 15) ^ (sc >> 4), oneplushalf);
+        ++r;
       }
+      // Rows from r on; spelt out so that every shift by the row is a constant.
+      auto code = [&](auto row) __attribute__((always_inline)) {
+        constexpr int rr = decltype(row)::value;
+        const uint32_t nb = neighbourhood<VC>(word, rr);
+        if (!(nb & kSelf) && !(word & visitBit(rr)) && mq.decode(zc[nb])) {
+          unsigned int sc = signContext(nb, word, f, rr);
+          becomeSignificant(f, word, dcol + rr * w, rr, mq.decode(sc & 15) ^ (sc >> 4), oneplushalf);
+        }
+      };
+      if (r <= 0) code(std::integral_constant<int, 0>());
+      if (r <= 1 && rows > 1) code(std::integral_constant<int, 1>());
+      if (r <= 2 && rows > 2) code(std::integral_constant<int, 2>());
+      if (r <= 3 && rows > 3) code(std::integral_constant<int, 3>());
+      *f = word & ~kVisited;
     }
+  }
   mqc = mq;
 }
 

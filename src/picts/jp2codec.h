@@ -72,7 +72,6 @@ class cJ2KDecode {
   bool readSot(sJP2Bytes& b);
   bool readTileData(cJP2FileIOTarget* in);
   bool decodeTile(unsigned int tileno);
-  bool assemble();
   cJP2Tcp& current();
   // The current component parameters, made the tile's own before a change.
   tJP2Tccps* writableTccps();
@@ -111,7 +110,6 @@ class cJ2KDecode {
   cJP2Image myOut;     // the image tiles are assembled into
   cJP2Tcd myTcd;
   cJP2CodestreamIndex myIndex;
-  _typebuf<unsigned char> myStore;
   bool myHasCod = false, myHasQcd = false;
   unsigned long long myOwnBytes = 0;  // records that tiles hold of their own
 

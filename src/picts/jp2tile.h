@@ -210,7 +210,7 @@ class cJP2MQCoder {
   const uint8_t* bp = nullptr;
   uint32_t c = 0, a = 0;
   int ct = 0;
-  const States* ctxs[19];
+  States ctxs[19];
 };
 
 class cJP2Raw {
@@ -261,27 +261,28 @@ class cJP2Tier1 {
   void refPassRaw(int bpno);
   template <bool VC>
   void cleanPass(int bpno, int orient);
-  inline void becomeSignificant(uint32_t* f, int* d, int sign, int value);
+  inline void becomeSignificant(uint32_t* f, uint32_t& word, int* d, int r, unsigned int neg, int value);
 
   cJP2MQCoder mqc;
   cJP2Raw raw;
   std::vector<int> coefs;
-  std::vector<uint32_t> flags;
-  unsigned int w = 0, h = 0, stride = 0;
+  std::vector<uint32_t> flags;  // a word per stripe column, a spare one on every side
+  unsigned int w = 0, h = 0, fstride = 0;
 };
-
-// Bytes a sample of this precision takes in the sample store.
-inline unsigned int jp2StoreBytes(unsigned int prec) { return prec <= 8 ? 1 : prec <= 16 ? 2 : 4; }
 
 class cJP2Tcd {
  public:
   // Geometry of tile `tileno`; false for shapes that cannot be decoded.
   bool initTile(const cJP2Image& image, const sJP2CodingParameters& cp, const cJP2Tcp& tcp, unsigned int tileno);
-  // Bytes the tile's samples take in the store.
-  unsigned long long storeSize(const cJP2Image& image) const;
   bool decodeTile(cJP2Image& image, cJP2Tcp& tcp);
-  // Writes the samples into the store, 1, 2 or 4 bytes each by precision.
-  void toStore(const cJP2Image& image, const cJP2Tcp& tcp, uint8_t* store) const;
+  // Writes the tile's samples, level-shifted and clamped, into the image's
+  // planes where they overlap; false when a plane cannot be had.
+  bool toImage(cJP2Image& image, const cJP2Tcp& tcp) const;
+  // Whether the planes are the image's components exactly (one tile over the
+  // whole image, nothing decoded into it yet), and then handing them over,
+  // level-shifted and clamped, without a copy.
+  bool planesAreImage(const cJP2Image& image, const cJP2Tcp& tcp) const;
+  void planesToImage(cJP2Image& image, const cJP2Tcp& tcp);
   const sJP2TcdTile& tile() const { return myTile; }
   // Gives the sample planes back once no other tile will need them.
   void releasePlanes();
