@@ -297,17 +297,25 @@ void cJP2Tcd::inverseDwt(sJP2TcdTileComp& tc, const sJP2Tccp& tccp, unsigned int
     inverseDwtPlane(tc.fdata.ptr, tc, numres);
 }
 
-bool cJP2Tcd::inverseMct(const cJP2Tcp& tcp) {
+bool cJP2Tcd::mctFits(const cJP2Tcp& tcp) const {
   if (tcp.mct == 0 || myTile.numcomps < 3) return true;
-  const tJP2Tccps& tccps = *tcp.tccps;
   const long long n = myTile.comps.ptr[0].width() * myTile.comps.ptr[0].height();
   unsigned int used = tcp.mct == 2 ? myTile.numcomps : 3;
   for (unsigned int c = 1; c < used; ++c)
     if (myTile.comps.ptr[c].width() * myTile.comps.ptr[c].height() != n) return false;
+  // The three components must have come through the same wavelet.
+  const tJP2Tccps& tccps = *tcp.tccps;
+  return tcp.mct == 2 || (tccps[1].qmfbid == tccps[0].qmfbid && tccps[2].qmfbid == tccps[0].qmfbid);
+}
+
+void cJP2Tcd::inverseMct(const cJP2Tcp& tcp, long long from, long long to) {
+  if (tcp.mct == 0 || myTile.numcomps < 3) return;
+  const tJP2Tccps& tccps = *tcp.tccps;
   if (tcp.mct == 2) {
-    if (!tcp.mc || tcp.mc->matrix.empty()) return true;
+    if (!tcp.mc || tcp.mc->matrix.empty()) return;
+    unsigned int used = myTile.numcomps;
     std::vector<float> in(used), out(used);
-    for (long long i = 0; i < n; ++i) {
+    for (long long i = from; i < to; ++i) {
       for (unsigned int c = 0; c < used; ++c) {
         const sJP2TcdTileComp& tc = myTile.comps.ptr[c];
         in[c] = tccps[c].qmfbid == 1 ? static_cast<float>(tc.idata.ptr[i]) : tc.fdata.ptr[i];
@@ -326,13 +334,9 @@ bool cJP2Tcd::inverseMct(const cJP2Tcp& tcp) {
           tc.fdata.ptr[i] = out[c];
       }
     }
-    return true;
-  }
-  // The three components must have come through the same wavelet.
-  if (tccps[1].qmfbid != tccps[0].qmfbid || tccps[2].qmfbid != tccps[0].qmfbid) return false;
-  if (tccps[0].qmfbid == 1) {
+  } else if (tccps[0].qmfbid == 1) {
     int *y = myTile.comps.ptr[0].idata.ptr, *u = myTile.comps.ptr[1].idata.ptr, *v = myTile.comps.ptr[2].idata.ptr;
-    for (long long i = 0; i < n; ++i) {
+    for (long long i = from; i < to; ++i) {
       int g = wrapSub(y[i], wrapAdd(u[i], v[i]) >> 2);
       int r = wrapAdd(v[i], g), b = wrapAdd(u[i], g);
       y[i] = r;
@@ -341,14 +345,13 @@ bool cJP2Tcd::inverseMct(const cJP2Tcp& tcp) {
     }
   } else {
     float *y = myTile.comps.ptr[0].fdata.ptr, *u = myTile.comps.ptr[1].fdata.ptr, *v = myTile.comps.ptr[2].fdata.ptr;
-    for (long long i = 0; i < n; ++i) {
+    for (long long i = from; i < to; ++i) {
       float yy = y[i], cb = u[i], cr = v[i];
       y[i] = yy + 1.402f * cr;
       u[i] = yy - 0.34413f * cb - 0.71414f * cr;
       v[i] = yy + 1.772f * cb;
     }
   }
-  return true;
 }
 
 bool cJP2Tcd::decodeTile(cJP2Image& image, cJP2Tcp& tcp) {
@@ -372,7 +375,9 @@ bool cJP2Tcd::decodeTile(cJP2Image& image, cJP2Tcp& tcp) {
     image.comps.ptr[c].resnoDecoded = tc.resolutionsToDecode - 1;
     inverseDwt(tc, tccps[c], tc.resolutionsToDecode);
   }
-  return inverseMct(tcp);
+  // The component transform itself waits for the output, which does it
+  // with the level shift while the samples are in the cache.
+  return mctFits(tcp);
 }
 
 namespace {
@@ -391,6 +396,10 @@ struct sJP2Finish {
   }
 };
 
+// A float's bits as an integer that orders as the float does (-0 just
+// below +0); its own inverse.
+inline int32_t orderedKey(int32_t bits) { return bits ^ ((bits >> 31) & 0x7FFFFFFF); }
+
 // Finishes n values of type T at `from` into samples at `to`, which may be
 // the same place: both are read and written through memcpy, so a float
 // plane can become a sample plane where it stands.
@@ -402,14 +411,40 @@ void finishRun(const unsigned char* from, unsigned char* to, long long n, const 
     // cannot overflow; within 24 bits a float holds the bounds exactly.
     const T lo = static_cast<T>(finish.lo - finish.shift), hi = static_cast<T>(finish.hi - finish.shift);
     const int shift = static_cast<int>(finish.shift);
-    for (long long i = 0; i < n; ++i) {
-      T v;
-      std::memcpy(&v, from + 4 * i, 4);
-      if constexpr (!std::is_same_v<T, int>) v = v == v ? v : 0;  // as toInt takes a NaN
-      v = v < lo ? lo : v > hi ? hi : v;
-      int sample = static_cast<int>(v) + shift;
-      std::memcpy(to + 4 * i, &sample, 4);
-    }
+    auto run = [&](const unsigned char* src, unsigned char* dst) __attribute__((always_inline)) {
+      if constexpr (std::is_same_v<T, int>) {
+        for (long long i = 0; i < n; ++i) {
+          int v;
+          std::memcpy(&v, src + 4 * i, 4);
+          v = (v < lo ? lo : v > hi ? hi : v) + shift;
+          std::memcpy(dst + 4 * i, &v, 4);
+        }
+      } else {
+        // Float compares may trap, which keeps the compiler from
+        // vectorising them here; the same clamp on ordered keys cannot.
+        int32_t keyLo, keyHi;
+        std::memcpy(&keyLo, &lo, 4);
+        std::memcpy(&keyHi, &hi, 4);
+        keyLo = orderedKey(keyLo);
+        keyHi = orderedKey(keyHi);
+        for (long long i = 0; i < n; ++i) {
+          int32_t bits;
+          std::memcpy(&bits, src + 4 * i, 4);
+          int32_t key = (bits & 0x7FFFFFFF) > 0x7F800000 ? 0 : orderedKey(bits);  // a NaN goes as 0, as toInt takes it
+          key = orderedKey(key < keyLo ? keyLo : key > keyHi ? keyHi : key);
+          float v;
+          std::memcpy(&v, &key, 4);
+          int sample = static_cast<int>(v) + shift;
+          std::memcpy(dst + 4 * i, &sample, 4);
+        }
+      }
+    };
+    // Where the plane is finished in place, the compiler must see one
+    // pointer: its overlap test would otherwise fail and take the scalar loop.
+    if (from == to)
+      run(to, to);
+    else
+      run(from, to);
   } else {
     for (long long i = 0; i < n; ++i) {
       T v;
@@ -426,7 +461,8 @@ void finishRun(const unsigned char* from, unsigned char* to, long long n, const 
 
 }  // namespace
 
-bool cJP2Tcd::toImage(cJP2Image& image, const cJP2Tcp& tcp) const {
+bool cJP2Tcd::toImage(cJP2Image& image, const cJP2Tcp& tcp) {
+  inverseMct(tcp, 0, myTile.comps.ptr[0].width() * myTile.comps.ptr[0].height());
   const tJP2Tccps& tccps = *tcp.tccps;
   for (unsigned int c = 0; c < myTile.numcomps; ++c) {
     const sJP2TcdTileComp& tc = myTile.comps.ptr[c];
@@ -465,23 +501,43 @@ bool cJP2Tcd::planesAreImage(const cJP2Image& image, const cJP2Tcp& tcp) const {
 
 void cJP2Tcd::planesToImage(cJP2Image& image, const cJP2Tcp& tcp) {
   const tJP2Tccps& tccps = *tcp.tccps;
+  std::vector<sJP2Finish> finishes;
+  for (unsigned int c = 0; c < myTile.numcomps; ++c) finishes.emplace_back(image.comps.ptr[c], tccps[c]);
+  // Finishes samples [from, to) of component c's plane, clipped to its size.
+  auto finishPlane = [&](unsigned int c, long long from, long long to) {
+    sJP2TcdTileComp& tc = myTile.comps.ptr[c];
+    to = std::min(to, tc.width() * tc.height());
+    if (tccps[c].qmfbid == 1) {
+      auto* at = reinterpret_cast<unsigned char*>(tc.idata.ptr + from);
+      finishRun<int>(at, at, to - from, finishes[c]);
+    } else {
+      auto* at = reinterpret_cast<unsigned char*>(tc.fdata.ptr + from);
+      finishRun<float>(at, at, to - from, finishes[c]);
+    }
+  };
+  // A stretch of every plane at a time, small enough to stay in the cache
+  // between the component transform and the level shift. Components outside
+  // the transform may be larger than the first: their rest comes after.
+  constexpr long long kStretch = 8192;
+  const long long n = myTile.comps.ptr[0].width() * myTile.comps.ptr[0].height();
+  for (long long at = 0; at < n; at += kStretch) {
+    const long long end = std::min(n, at + kStretch);
+    inverseMct(tcp, at, end);
+    for (unsigned int c = 0; c < myTile.numcomps; ++c) finishPlane(c, at, end);
+  }
   for (unsigned int c = 0; c < myTile.numcomps; ++c) {
     sJP2TcdTileComp& tc = myTile.comps.ptr[c];
     sJP2ImageComp& ic = image.comps.ptr[c];
-    const long long n = tc.width() * tc.height();
-    const sJP2Finish finish(ic, tccps[c]);
+    const long long count = tc.width() * tc.height();
+    finishPlane(c, n, count);
     if (tccps[c].qmfbid == 1) {
-      auto* plane = reinterpret_cast<unsigned char*>(tc.idata.ptr);
-      finishRun<int>(plane, plane, n, finish);
       ic.takeData(tc.idata);
     } else {
       // Floats and samples are both four bytes: the plane changes hands
       // without a copy.
-      void* plane = tc.fdata.ptr;
-      finishRun<float>(static_cast<unsigned char*>(plane), static_cast<unsigned char*>(plane), n, finish);
       ic.data.set(0);
-      ic.data.ptr = static_cast<int*>(plane);
-      ic.data.count = n;
+      ic.data.ptr = static_cast<int*>(static_cast<void*>(tc.fdata.ptr));
+      ic.data.count = count;
       tc.fdata.ptr = nullptr;
       tc.fdata.count = 0;
     }

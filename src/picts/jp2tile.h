@@ -275,12 +275,14 @@ class cJP2Tcd {
   // Geometry of tile `tileno`; false for shapes that cannot be decoded.
   bool initTile(const cJP2Image& image, const sJP2CodingParameters& cp, const cJP2Tcp& tcp, unsigned int tileno);
   bool decodeTile(cJP2Image& image, cJP2Tcp& tcp);
-  // Writes the tile's samples, level-shifted and clamped, into the image's
-  // planes where they overlap; false when a plane cannot be had.
-  bool toImage(cJP2Image& image, const cJP2Tcp& tcp) const;
+  // Writes the tile's samples, through the component transform, level-shifted
+  // and clamped, into the image's planes where they overlap; false when a
+  // plane cannot be had.
+  bool toImage(cJP2Image& image, const cJP2Tcp& tcp);
   // Whether the planes are the image's components exactly (one tile over the
   // whole image, nothing decoded into it yet), and then handing them over,
-  // level-shifted and clamped, without a copy.
+  // through the component transform, level-shifted and clamped, without a
+  // copy.
   bool planesAreImage(const cJP2Image& image, const cJP2Tcp& tcp) const;
   void planesToImage(cJP2Image& image, const cJP2Tcp& tcp);
   const sJP2TcdTile& tile() const { return myTile; }
@@ -290,7 +292,10 @@ class cJP2Tcd {
  private:
   bool initComp(const cJP2Image& image, const cJP2Tcp& tcp, unsigned int compno);
   void inverseDwt(sJP2TcdTileComp& tc, const sJP2Tccp& tccp, unsigned int numres);
-  bool inverseMct(const cJP2Tcp& tcp);
+  // Whether the component transform can apply (sizes and wavelets agree).
+  bool mctFits(const cJP2Tcp& tcp) const;
+  // The component transform over samples [from, to) of the planes.
+  void inverseMct(const cJP2Tcp& tcp, long long from, long long to);
 
   sJP2TcdTile myTile;
   cJP2Tier1 myT1;
