@@ -95,7 +95,8 @@ void horizontalRow(T* lo, unsigned int n, unsigned int sn, unsigned int cas, std
 // line, as is scaleRow: inlined where calls may throw, their loads count as
 // throwing too and the loops are not vectorised.
 template <typename T, typename Op>
-__attribute__((noinline)) void liftRow(T* __restrict c, const T* __restrict l, const T* __restrict r, unsigned int width, Op op) {
+__attribute__((noinline)) void liftRow(T* __restrict c, const T* __restrict l, const T* __restrict r,
+                                       unsigned int width, Op op) {
   for (unsigned int x = 0; x < width; ++x) c[x] = op(c[x], l[x], r[x]);
 }
 
@@ -451,7 +452,8 @@ void finishRun(const unsigned char* from, unsigned char* to, long long n, const 
         for (long long i = 0; i < n; ++i) {
           int32_t bits;
           std::memcpy(&bits, src + 4 * i, 4);
-          int32_t key = (bits & 0x7FFFFFFF) > 0x7F800000 ? 0 : orderedKey(bits);  // a NaN goes as 0, as toInt takes it
+          // A NaN goes as 0, as toInt takes it.
+          int32_t key = (bits & 0x7FFFFFFF) > 0x7F800000 ? 0 : orderedKey(bits);
           key = orderedKey(key < keyLo ? keyLo : key > keyHi ? keyHi : key);
           float v;
           std::memcpy(&v, &key, 4);
@@ -528,6 +530,7 @@ void cJP2Tcd::planesToImage(cJP2Image& image, const cJP2Tcp& tcp) {
   auto finishPlane = [&](unsigned int c, long long from, long long to) {
     sJP2TcdTileComp& tc = myTile.comps.ptr[c];
     to = std::min(to, tc.width() * tc.height());
+    if (to <= from) return;
     if (tccps[c].qmfbid == 1) {
       auto* at = reinterpret_cast<unsigned char*>(tc.idata.ptr + from);
       finishRun<int>(at, at, to - from, finishes[c]);
