@@ -6,10 +6,26 @@
 #include <cstring>
 #include <string>
 
+#include "base/stringkey.h"
+#include "ciom/liblang.h"
+
 namespace {
 // Texts of the "ciom::filechoose" section.
-constexpr int kTextFolder = 16, kTextFile = 17, kTextFileSystem = 18;
+constexpr int kTextHome = 4, kTextFolder = 16, kTextFile = 17, kTextFileSystem = 18;
 }  // namespace
+
+const char* placeLabel(const sFolderItemInfo& entry) {
+  const char* own = entry.label.ptr ? entry.label.ptr : entry.name.ptr;
+  if (entry.type != fotSpecialLocation || !entry.name.ptr) return own;
+  _guardchar<char> home;
+  const int row = !std::strcmp(entry.name.ptr, "/") ? kTextFileSystem
+                  : cFolderContents::getHome(home) && home.ptr && !std::strcmp(home.ptr, entry.name.ptr)
+                      ? kTextHome
+                      : -1;
+  cCiomLangData* texts = row < 0 ? nullptr : cLibLang::gCiomLang.sections.find(cStringKey("ciom::filechoose", -1));
+  const char* text = texts ? texts->string(row) : nullptr;
+  return text && *text ? text : own;
+}
 
 sFileChooseRowLook fileChooseRowLook(int entryType) {
   switch (entryType) {

@@ -24,6 +24,11 @@ inline bool fileChooseOpensAsFolder(int entryType) {
          entryType == kMountedFileSystem;
 }
 
+// The text a listed entry shows: the home folder and the file system's root
+// in the user's language, another place as the system names it, a plain
+// entry by its name.
+const char* placeLabel(const sFolderItemInfo& entry);
+
 // Folders are never filtered out, so the user can always walk on.
 bool fileChooseShowsEntry(const sFolderItemInfo& entry, bool showHidden, const char* pattern);
 

@@ -154,7 +154,7 @@ void cFileChooseDialog::ls_data(bool sort) {
     char size[32], date[32];
     fileChooseSizeText(*e, size, sizeof size);
     fileChooseDateText(e->modified, date, sizeof date);
-    myList.setItem(i, colName, e->label.ptr ? e->label.ptr : e->name.ptr, look.image, indexTag(i));
+    myList.setItem(i, colName, placeLabel(*e), look.image, indexTag(i));
     myList.setItem(i, colDate, date, -1, e);
     myList.setItem(i, colType, look.typeText >= 0 ? string(look.typeText) : "", -1, indexTag(look.typeOrder));
     myList.setItem(i, colSize, size, -1, e);

@@ -53,7 +53,7 @@ void cFolderChooseTree::addEntries(cTreeFoldersContentItem* node, bool skipHidde
       path.set(e->name.ptr);
     else if (!node->contents.path(i, path))
       continue;
-    addNode(node, kind, path.ptr, e->label.ptr ? e->label.ptr : e->name.ptr);
+    addNode(node, kind, path.ptr, placeLabel(*e));
   }
 }
 

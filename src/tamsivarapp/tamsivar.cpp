@@ -7,6 +7,7 @@
 
 #include "base/conproc.h"
 #include "base/stringkey.h"
+#include "base/utils.h"
 #include "ciom/application.h"
 #include "ciom/liblang.h"
 #include "ciom/windowmaker.h"
@@ -45,6 +46,9 @@ constexpr int kReadEnded = 6;
 constexpr int kKeyQ = 81;
 
 constexpr unsigned int kPaleText = 0xB9AA9C;
+constexpr int kCellPadding = 3;
+// What the name column keeps when the others widen.
+constexpr int kNameMinWidth = 150;
 
 }  // namespace
 
@@ -140,8 +144,13 @@ void cTamsivarForm::onConstruct() {
   myList.setColumnTextColor(3, kPaleText, false);
   myList.setColumn(4, "", myList.width() > 530 ? myList.width() - 530 : 10, cCanvas::eAlignLeft);
   myList.setColumnTextColor(4, 0xD4A76C, false);
+  // The install time and the update note are never cut short: their
+  // columns take the room they need from the name's.
+  char sampleTime[32];
+  if (unixToStr(0, sampleTime, sizeof sampleTime)) fitColumn(2, sampleTime);
+  fitColumn(4, string(rowUpdateAvailable));
   myList.setSpacing(10);
-  myList.setTextPadding(3, false);
+  myList.setTextPadding(kCellPadding, false);
   myList.setFullLineSelect(true, false);
   myList.setFullLineSelectColors(0xF7EEE1, 0xF7EEE1, false);
   // The columns only name what is shown; they do not sort.
@@ -183,6 +192,17 @@ void cTamsivarForm::onConstruct() {
   myRefresh.setColorSchema(kLookWhite, kLookLink, 0xE2A74E, kLookHighlight);
   myRefresh.setText(string(rowRefresh), -1, false);
   refresh();
+}
+
+void cTamsivarForm::fitColumn(int id, const char* text) {
+  sSize size{0, 0};
+  if (!text || !sizeOf(text, size, stdFont())) return;
+  // The cell's padding on both sides and the room its text box keeps.
+  const int wanted = size.cx + 2 * kCellPadding + 2;
+  const int have = myList.header().columnWidth(id), name = myList.header().columnWidth(1);
+  if (wanted <= have || name - (wanted - have) < kNameMinWidth) return;
+  myList.setColumnWidth(1, name - (wanted - have));
+  myList.setColumnWidth(id, wanted);
 }
 
 void cTamsivarForm::refresh() {

@@ -52,6 +52,7 @@ class cTamsivarForm : public cChildElement {
  private:
   void readEnded();
   void uninstallCurrent();
+  void fitColumn(int id, const char* text);
   void clearRunOptions();
   void placeRunOptions(sInstalledItem* item);
   void placeLinks(sInstalledItem* item);

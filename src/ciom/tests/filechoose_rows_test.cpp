@@ -13,6 +13,7 @@
 #include <string>
 
 #include "support/choosertree.h"
+#include "support/formplatform.h"
 
 namespace {
 
@@ -62,6 +63,26 @@ TEST(FileChooseRows, TextsAndFilteringOverARealTree) {
   EXPECT_EQ(rowsOf(fc, false, nullptr).size(), 5u);
   EXPECT_EQ(rowsOf(fc, false, "*.bin;*.txt").size(), 5u);
   EXPECT_EQ(rowsOf(fc, false, "*.zip").size(), 2u);
+}
+
+// The system names its places in English; the home folder and the root
+// speak the user's language.
+TEST(FileChooseRows, PlacesInTheAppliedLanguage) {
+  cFolderContents places;
+  ASSERT_TRUE(places.enumSpecialLocations());
+  ASSERT_GE(places.count(), 2);
+  const struct {
+    eCIOMStdLangs lang;
+    const char *home, *root;
+  } cases[] = {{eLangENG, "Home", "File system"},
+               {eLangDEU, "Persönlicher Ordner", "Dateisystem"},
+               {eLangJPN, "ホーム", "ファイル システム"}};
+  for (const auto& c : cases) {
+    cFormTestTarget::useLanguage(c.lang);
+    EXPECT_STREQ(placeLabel(*places.info(0)), c.home) << c.lang;
+    EXPECT_STREQ(placeLabel(*places.info(1)), c.root) << c.lang;
+  }
+  cFormTestTarget::useLanguage(eLangENG);
 }
 
 TEST(FileChooseRows, SortKeysOrderAsTheCellsRead) {

@@ -202,7 +202,7 @@ TEST_F(FileChooseDialog, RefreshPlacesAndHome) {
     home = column(d, 1);
   });
   EXPECT_EQ(afterF5, (std::vector<std::string>{"inner.txt", "late.txt"}));
-  EXPECT_EQ(places.front(), "Home folder");
+  EXPECT_EQ(places.front(), "Home");
   EXPECT_EQ(barPath, "");
   EXPECT_EQ(home.front(), "docs");
 }

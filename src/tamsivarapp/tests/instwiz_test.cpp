@@ -6,13 +6,16 @@
 #include "base/conproc.h"
 #include "base/folder.h"
 #include "base/memio.h"
+#include "base/utils.h"
 #include "base/tests/scratch_dir.h"
 #include "cihlpdoc/hdlparser.h"
 #include "install_support.h"
 #include "tamsivar/manager.h"
 #include "support/wizwindow.h"
 #include "tamsivarapp/instwiz.h"
+#include "tamsivarapp/formlook.h"
 #include "tamsivarapp/langsel.h"
+#include "tamsivarapp/tamsivar.h"
 #include "tamsivarapp/textfill.h"
 
 namespace {
@@ -414,6 +417,13 @@ TEST_F(Wizard, UncheckedDeprecatedPackagesAreKept) {
 // Every text the wizard's pages and its language form draw, in each of the eight tables, laid out
 // in its own box and font: a single line must fit its width, a wrapped text
 // its height.
+cListViewChild* listIn(cChildElement* e) {
+  if (auto* list = dynamic_cast<cListViewChild*>(e)) return list;
+  for (cChildElement* c = e->getFirstChild(); c; c = e->getNextChild(c))
+    if (cListViewChild* list = listIn(c)) return list;
+  return nullptr;
+}
+
 TEST(WizardTexts, EveryTextFitsItsBoxInEveryLanguage) {
   struct Box {
     const char* section;
@@ -434,7 +444,25 @@ TEST(WizardTexts, EveryTextFitsItsBoxInEveryLanguage) {
       // The language form that comes before the wizard, at its narrower size.
       {"pkgm::langs", {0}, mkTitleFont(), 380 - 30, 0},
       {"pkgm::langs", {1}, mkStdFont(), 380 - 30, cLangSelectionForm::kIntroHeight},
+      // The manager window's buttons, list headers, details, links and status.
+      {"pkgm::tamsivar", {5, 6, 12}, mkBtnFont(false), 114 - 4, 0},
+      {"pkgm::tamsivar", {3, 4}, mkStdFont(), 100 - 8, 0},
+      {"pkgm::tamsivar", {7, 8}, mkStdFont(), 200, 0},
+      {"pkgm::tamsivar", {9, 10, 11}, mkBtnFont(true), 770 - 136 - 290, 0},
+      {"pkgm::tamsivar", {13, 15}, mkStdFont(), 770 - 136, 0},
+      // The update form's title, links and buttons.
+      {"pkgm::updi", {1}, mkWizTitleFont(), 500 - 24, 45},
+      {"pkgm::updi", {10, 11}, mkBtnFont(true), 500 - 24, 0},
+      {"pkgm::updi", {3, 4}, mkBtnFont(false), 115 - 4, 0},
+      // The status lines of the small forms: uninstall, removal, the
+      // installer's start and the wait for an answer.
+      {"pkgm::unin", {1}, mkStdFont(), 340, 0},
+      {"pkgm::rem", {1}, mkStdFont(), 340, 0},
+      {"pkgm::iini", {1}, mkStdFont(), 340, 0},
+      {"pkgm::resp", {1}, mkStdFont(), 340, 0},
   };
+  char sampleTime[32];
+  ASSERT_TRUE(unixToStr(0, sampleTime, sizeof sampleTime));
   cCrbOffscreenCanvas canvas;
   ASSERT_TRUE(canvas.create(cInstWizard::kWidth, cInstWizard::kHeight));
   for (const cLibLang::sLangDef& def : cSOPKGLang::gLangs) {
@@ -447,6 +475,8 @@ TEST(WizardTexts, EveryTextFitsItsBoxInEveryLanguage) {
         if (std::string(b.section) == "pkgm::fsel" && row == 2) text = fillText(text.c_str(), "Sample Software");
         if (std::string(b.section) == "pkgm::fsel" && row == 3)
           text = fillText(text.c_str(), fillNumber(sectionText(b.section, 5), 1234).c_str());
+        if (std::string(b.section) == "pkgm::tamsivar" && row <= 8) text = formatRow(text.c_str(), sampleTime);
+        if (std::string(b.section) == "pkgm::updi") text = formatRow(text.c_str(), "Sample Software");
         sSize size;
         if (b.h == 0) {
           ASSERT_TRUE(canvas.textSize(text.c_str(), -1, size));
@@ -471,6 +501,18 @@ TEST(WizardTexts, EveryTextFitsItsBoxInEveryLanguage) {
       ASSERT_TRUE(box.wantsSize(&wanted));
       EXPECT_LE(wanted.cx, 626 - 193) << row;
       root.dettach(&box);
+    }
+    // The manager's list: the install time and the update note are never
+    // cut short, in the cell's text box between its paddings.
+    cTamsivarForm manager;
+    window.bind(&manager, 770, 480);
+    cListViewChild* list = listIn(&manager);
+    ASSERT_TRUE(list);
+    for (auto [column, text] : {std::pair{2, std::string(sampleTime)},
+                                std::pair{4, std::string(sectionText("pkgm::tamsivar", 16))}}) {
+      sSize size;
+      ASSERT_TRUE(mkStdFont()->apply(&canvas) && canvas.textSize(text.c_str(), -1, size));
+      EXPECT_LE(size.cx, list->header().columnWidth(column) - 2 * 3 - 2) << text;
     }
   }
   cWizTestWindow::useLanguage(eLangENG);
