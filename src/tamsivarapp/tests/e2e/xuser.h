@@ -92,4 +92,16 @@ inline std::vector<std::string> displayEnv(const std::string& copy, bool forNobo
   return env;
 }
 
+// Waits until the window has the keyboard focus, so that the keys typed
+// next (typeKey) reach it; false when it has not got it within 5 s.
+inline bool waitFocus(const std::string& window) {
+  for (int i = 0; i < 100; ++i) {
+    sRunResult r = runWithEnv({"xdotool", "getwindowfocus"});
+    while (!r.out.empty() && r.out.back() == '\n') r.out.pop_back();
+    if (r.out == window) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return false;
+}
+
 }  // namespace e2e
