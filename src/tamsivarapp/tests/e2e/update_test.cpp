@@ -173,16 +173,12 @@ TEST_P(UpdateRoad, UpdateModeAnswersWithoutAndWithMessages) {
 
 TEST_P(UpdateRoad, ManagerEndsWithCtrlQAndClosesCleanlyWhileAsking) {
   if (!e2e::haveDisplay()) GTEST_SKIP() << "needs an X display";
-  const std::string shots = std::string(ZVK_BINARY_DIR) + "/screenshots";
-  fs::create_directories(shots);
-  const char* who = GetParam() ? "nobody" : "root";
   {
     // Empty home: the empty state, then Ctrl+Q.
     auto user = std::async(std::launch::async, [&] {
       const std::string w = e2e::waitWindow("Quorvent Software Manager");
       if (w.empty()) return false;
       std::this_thread::sleep_for(std::chrono::milliseconds(800));
-      e2e::screenshot(w, shots + "/manager_empty_" + who + ".png");
       return e2e::answer(w, "ctrl+q");
     });
     EXPECT_EQ(zvk({}, true).status, 0);
@@ -252,6 +248,47 @@ TEST_P(UpdateRoad, AnUpdateDownloadedThroughTheDialogInstallsThroughItsWizard) {
             }).status,
             0);
   EXPECT_NE(server->log().find("softwareid=demo", asked), std::string::npos);
+}
+
+TEST_P(UpdateRoad, ManagerAndUpdateFormSpeakEnglishRussianAndJapanese) {
+  if (!e2e::haveDisplay()) GTEST_SKIP() << "needs an X display";
+  if (GetParam()) GTEST_SKIP() << "photographed once, as root";
+  const std::string shots = std::string(ZVK_BINARY_DIR) + "/screenshots/";
+  fs::create_directories(shots);
+  const struct {
+    const char* code;
+    int lang;
+  } langs[] = {{"en", 0}, {"ru", 1}, {"ja", 3}};
+  // The window of a run, whatever its caption in that language.
+  auto photograph = [&](const std::vector<std::string>& args, const std::string& shot, bool answered) {
+    const std::vector<std::string> known = e2e::windowsCaptioned(".+");
+    std::vector<std::string> argv = {std::string(ZVK_BUNDLE) + "/Contents/MacOS/zvk"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    const sRunResult r = runAnswering(argv, [&] {
+      const std::string w = e2e::waitNewWindow(known, ".+");
+      if (w.empty()) return false;
+      // The packages' state arrives from the server.
+      std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+      const bool shown = e2e::screenshot(w, shots + shot);
+      if (answered) return shown && e2e::answer(w, "ctrl+q");
+      closeBox(w);
+      return shown;
+    });
+    EXPECT_EQ(r.status, 0) << shot << r.err;
+  };
+  for (const auto& l : langs) {
+    cfg({"set", "lang/current", "int16", std::to_string(l.lang)});
+    photograph({}, std::string("manager_empty_") + l.code + ".png", true);
+  }
+  record("demo", std::to_string(kV12), "Demo");
+  record("tool", std::to_string(kV10), "Tool");
+  server->reply("demo", "2.0\rhttp://h/Demo.zip\rhttp://h/\rFaster start-up.\nFewer questions.\r");
+  server->reply("tool", "1.0\rhttp://h/Tool.zip\rhttp://h/\r");
+  for (const auto& l : langs) {
+    cfg({"set", "lang/current", "int16", std::to_string(l.lang)});
+    photograph({}, std::string("manager_list_") + l.code + ".png", true);
+    photograph({"update", "demo"}, std::string("update_form_") + l.code + ".png", false);
+  }
 }
 
 // Where the manager draws what the user clicks, in a 770 by 480 window.
