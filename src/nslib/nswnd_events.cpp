@@ -125,13 +125,6 @@ void onKey(cNSWndWrapper* w, XKeyEvent& k, bool down) {
   nswnd_unpin(w);
 }
 
-// A key held down as the window took the focus (the Return that closed the
-// box before it, still down) repeats into this window; acting on it would
-// answer a question the user has not seen yet. It counts from its release.
-bool heldSinceFocus(const cNSWndWrapper* w, unsigned keycode) {
-  return keycode < 256 && (w->heldAtFocus[keycode / 8] >> keycode % 8 & 1) != 0;
-}
-
 void onExpose(cNSWndWrapper* w, const XExposeEvent& e) {
   int x0 = e.x, y0 = e.y, x1 = e.x + e.width, y1 = e.y + e.height;
   if (w->exposePending) {
@@ -246,11 +239,8 @@ void nswnd_translate(cNSWndWrapper* w, XEvent* ev) {
         nswnd_send(w, ev->type == EnterNotify ? nsweEnter : nsweLeave, nullptr);
       break;
     case KeyPress:
-      if (!heldSinceFocus(w, ev->xkey.keycode)) onKey(w, ev->xkey, true);
-      break;
     case KeyRelease:
-      w->heldAtFocus[ev->xkey.keycode / 8] &= static_cast<char>(~(1 << ev->xkey.keycode % 8));
-      onKey(w, ev->xkey, false);
+      onKey(w, ev->xkey, ev->type == KeyPress);
       break;
     case Expose:
       onExpose(w, ev->xexpose);
@@ -270,7 +260,6 @@ void nswnd_translate(cNSWndWrapper* w, XEvent* ev) {
     case FocusIn:
     case FocusOut:
       if (ev->xfocus.detail == NotifyInferior || ev->xfocus.detail == NotifyPointer) break;
-      if (ev->type == FocusIn) XQueryKeymap(gLayer->app.display, w->heldAtFocus);
       if (w->xic) (ev->type == FocusIn ? XSetICFocus : XUnsetICFocus)(w->xic);
       nswnd_send(w, ev->type == FocusIn ? nsweFocus : nsweFocusLost, nullptr);
       break;

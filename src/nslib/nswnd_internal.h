@@ -39,10 +39,6 @@ struct cNSWndWrapper {
   bool exposePending = false;
   int exposeX0 = 0, exposeY0 = 0, exposeX1 = 0, exposeY1 = 0;
   bool dropRelease = false;  // the press was a click-out
-  // Keys already down when the window took the focus, one bit per key code
-  // as XQueryKeymap gives them: their presses are the server repeating a
-  // key that was pressed for another window.
-  char heldAtFocus[32] = {};
 
   // Loops on the stack that still read this record; destruction waits.
   int pins = 0;

@@ -1,6 +1,5 @@
 // Windows over Xlib: the layer's start, creation and destruction, geometry,
 // captions, pointer shapes and capture, and the cross-thread wake-up.
-#include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/cursorfont.h>
 
@@ -111,10 +110,6 @@ void nswnd_init() {
   Display* d = XOpenDisplay(nullptr);
   if (!d) return;
   XSetErrorHandler(ignoreXError);
-  // A held key then repeats as presses alone, with one release at its end,
-  // so a window can tell a key still down from one pressed again.
-  Bool detectable = False;
-  XkbSetDetectableAutoRepeat(d, True, &detectable);
   auto* layer = new sNSLayer;
   layer->app = {d, DefaultScreen(d)};
   sNSAtoms& a = layer->atoms;

@@ -123,7 +123,7 @@ class UpdateRoad : public ::testing::TestWithParam<bool> {
     for (int i = 0; i < 200 && readFileBytes(readme) != "Demo " + version + "\n"; ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-    return e2e::answer(w, "Return");
+    return e2e::typeToClose(w, "Return");
   }
   // Runs argv as the user, with the display, while `user` plays.
   sRunResult runAnswering(const std::vector<std::string>& argv, const std::function<bool()>& user) const {
@@ -137,7 +137,7 @@ class UpdateRoad : public ::testing::TestWithParam<bool> {
                           const std::string& prefix = {}) {
     auto user = std::async(std::launch::async, [&] {
       const std::string box = e2e::waitWindow(caption);
-      return !box.empty() && e2e::answer(box, "Return");
+      return !box.empty() && e2e::typeToClose(box, "Return");
     });
     sRunResult r = zvk(args, true, prefix);
     EXPECT_TRUE(user.get()) << "no " << caption << " box";
@@ -179,7 +179,7 @@ TEST_P(UpdateRoad, ManagerEndsWithCtrlQAndClosesCleanlyWhileAsking) {
       const std::string w = e2e::waitWindow("Quorvent Software Manager");
       if (w.empty()) return false;
       std::this_thread::sleep_for(std::chrono::milliseconds(800));
-      return e2e::answer(w, "ctrl+q");
+      return e2e::typeToClose(w, "ctrl+q");
     });
     EXPECT_EQ(zvk({}, true).status, 0);
     EXPECT_TRUE(user.get());
@@ -244,7 +244,7 @@ TEST_P(UpdateRoad, AnUpdateDownloadedThroughTheDialogInstallsThroughItsWizard) {
               for (int i = 0; i < 50 && server->log().size() == asked; ++i)
                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
               std::this_thread::sleep_for(std::chrono::milliseconds(800));
-              return !w.empty() && e2e::screenshot(w, shot) && e2e::answer(w, "ctrl+q");
+              return !w.empty() && e2e::screenshot(w, shot) && e2e::typeToClose(w, "ctrl+q");
             }).status,
             0);
   EXPECT_NE(server->log().find("softwareid=demo", asked), std::string::npos);
@@ -270,7 +270,7 @@ TEST_P(UpdateRoad, ManagerAndUpdateFormSpeakEnglishRussianAndJapanese) {
       // The packages' state arrives from the server.
       std::this_thread::sleep_for(std::chrono::milliseconds(1500));
       const bool shown = e2e::screenshot(w, shots + shot);
-      if (answered) return shown && e2e::answer(w, "ctrl+q");
+      if (answered) return shown && e2e::typeToClose(w, "ctrl+q");
       closeBox(w);
       return shown;
     });
@@ -341,7 +341,7 @@ TEST_P(UpdateRoad, ManagerOpensWebLinksOnlyUninstallsAndSwitchesLanguage) {
     click(w, kLanguageFlag[0], kLanguageFlag[1]);
     click(w, kGermanInPopup[0], kGermanInPopup[1]);
     const std::string german = e2e::waitWindow("Quorvent Software-Manager");
-    return !german.empty() && e2e::answer(german, "ctrl+q");
+    return !german.empty() && e2e::typeToClose(german, "ctrl+q");
   });
   sRunResult r = zvk({}, true);
   EXPECT_TRUE(user.get());
