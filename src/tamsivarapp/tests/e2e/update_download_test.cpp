@@ -143,7 +143,7 @@ TEST_F(UpdateDownload, RefusedAndCutDownloadsLeaveNoPartialFile) {
   EXPECT_EQ(runForm(url("/404/Foo.zip"), target,
                     [](const std::string& w) {
                       return e2e::answerBox(w, "Confirm", "Return") && e2e::answerBox(w, "Error", "Return") &&
-                             e2e::typeToClose(w, "Escape");
+                             e2e::answer(w, "Escape");
                     }),
             0);
   EXPECT_EQ(readFileBytes(target), "the old file");
@@ -152,7 +152,7 @@ TEST_F(UpdateDownload, RefusedAndCutDownloadsLeaveNoPartialFile) {
                     [](const std::string& w) {
                       return e2e::answerBox(w, "Confirm", "Return") &&
                              e2e::answerBox(w, "Confirm", "Return") &&
-                             e2e::answerBox(w, "Confirm", "Escape") && e2e::typeToClose(w, "Escape");
+                             e2e::answerBox(w, "Confirm", "Escape") && e2e::answer(w, "Escape");
                     }),
             0);
   EXPECT_EQ(readFileBytes(target), "the old file");

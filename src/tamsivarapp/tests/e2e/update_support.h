@@ -59,10 +59,25 @@ class cUpdateServer {
 
 // A box is a window of its own over its form, and the form takes the box's
 // caption meanwhile: the box is the window with that caption that is not
-// the form. False when no box appears within 15 s, or it stays.
+// the form. Presses the key in it until it goes; false when none appears or
+// it stays, within 15 s each.
 inline bool answerBox(const std::string& form, const std::string& caption, const std::string& key) {
-  const std::string box = waitNewWindow({form}, caption);
-  return !box.empty() && typeToClose(box, key);
+  for (int i = 0; i < 150; ++i) {
+    std::string ids = runWithEnv({"xdotool", "search", "--onlyvisible", "--name", "^" + caption + "$"}).out;
+    std::string box;
+    for (size_t at = 0, end; at < ids.size(); at = end + 1) {
+      end = ids.find('\n', at);
+      if (end == std::string::npos) end = ids.size();
+      const std::string id = ids.substr(at, end - at);
+      if (!id.empty() && id != form) box = id;
+    }
+    if (!box.empty()) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      return answer(box, key);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return false;
 }
 
 }  // namespace e2e
