@@ -40,6 +40,7 @@ void cLangSwitchCtl::onMouseButton(int x, int y, int button, bool down) {
     sActiveElementItem* item = items.insert(lang);
     item->text.set(ciLangName(lang));
     item->picture = lang;
+    ciLangImage18x14(lang);  // flags are made on first use, and the list only holds those made
   }
   sPoint at{0, 0};
   absPos(at);

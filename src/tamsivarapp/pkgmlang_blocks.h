@@ -5,10 +5,10 @@
 inline constexpr long long gTamsivarappLangBlockSize_eng = 3046;
 extern const unsigned char gTamsivarappLangBlock_eng[gTamsivarappLangBlockSize_eng];
 
-inline constexpr long long gTamsivarappLangBlockSize_deu = 3363;
+inline constexpr long long gTamsivarappLangBlockSize_deu = 3349;
 extern const unsigned char gTamsivarappLangBlock_deu[gTamsivarappLangBlockSize_deu];
 
-inline constexpr long long gTamsivarappLangBlockSize_rus = 3787;
+inline constexpr long long gTamsivarappLangBlockSize_rus = 3780;
 extern const unsigned char gTamsivarappLangBlock_rus[gTamsivarappLangBlockSize_rus];
 
 inline constexpr long long gTamsivarappLangBlockSize_ukr = 3748;

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <future>
 #include <string>
 #include <thread>
@@ -90,12 +91,56 @@ class UpdateRoad : public ::testing::TestWithParam<bool> {
     argv.insert(argv.end(), args.begin(), args.end());
     return runWithEnv(asUser(argv), env(display, prefix.empty() ? server->prefix() : prefix));
   }
+  // The one-language "demo" package at `version`, made by zvk make; its
+  // readme.txt says which version it is.
+  std::string makeBundle(const std::string& version) {
+    const std::string src = dir.file("pkg-" + version);
+    fs::create_directories(src);
+    if (GetParam()) chown(src.c_str(), 65534, 65534);
+    std::ofstream(src + "/eula.ENG.hdl") << "<text>Licence</text>";
+    std::ofstream(src + "/eula.idx") << "ENG = \"./eula.ENG.hdl\"\n";
+    std::ofstream(src + "/readme.txt") << "Demo " << version << "\n";
+    std::ofstream(src + "/demo.txt") << "[General]\nlangs = ENG\n[Software]\ncodename = \"demo\"\nname = \"Demo\"\n"
+                                     << "version = \"" << version << "\"\neula = \"" << src << "/eula.idx\"\n"
+                                     << "[Install]\n\"" << src << "/readme.txt\" = $pgm \"readme.txt\"\n";
+    const sRunResult made = runWithEnv(
+        asUser({std::string(ZVK_BUNDLE) + "/Contents/MacOS/zvk", "make", src + "/demo.txt", src + "/Demo.app"}),
+        env(false, ""));
+    EXPECT_EQ(made.status, 0) << made.out << made.err;
+    return src + "/Demo.app";
+  }
+  // The wizard of that package: the licence accepted, the proposed folder
+  // kept (an update asks for none), and closed once the version's readme is
+  // in place.
+  bool completeWizard(const std::string& version, bool update) const {
+    const std::string w = e2e::waitWindow("Demo software installer");
+    if (w.empty()) return false;
+    e2e::settle();
+    click(w, 202, 377);  // the licence's acceptance box
+    e2e::key(w, "Return");
+    if (!update) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(700));
+      e2e::key(w, "Return");  // the proposed folder
+    }
+    const std::string readme = home + "/Applications/readme.txt";
+    for (int i = 0; i < 200 && readFileBytes(readme) != "Demo " + version + "\n"; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    return e2e::typeToClose(w, "Return");
+  }
+  // Runs argv as the user, with the display, while `user` plays.
+  sRunResult runAnswering(const std::vector<std::string>& argv, const std::function<bool()>& user) const {
+    auto playing = std::async(std::launch::async, user);
+    sRunResult r = runWithEnv(asUser(argv), env(true, server->prefix()));
+    EXPECT_TRUE(playing.get()) << argv[0];
+    return r;
+  }
   // Runs zvk while the user answers the box that has `caption` with Return.
   sRunResult zvkAnswering(const std::vector<std::string>& args, const std::string& caption,
                           const std::string& prefix = {}) {
     auto user = std::async(std::launch::async, [&] {
       const std::string box = e2e::waitWindow(caption);
-      return !box.empty() && e2e::answer(box, "Return");
+      return !box.empty() && e2e::typeToClose(box, "Return");
     });
     sRunResult r = zvk(args, true, prefix);
     EXPECT_TRUE(user.get()) << "no " << caption << " box";
@@ -104,6 +149,7 @@ class UpdateRoad : public ::testing::TestWithParam<bool> {
 };
 
 constexpr unsigned long long kV12 = 0x0001000200000000ull;
+constexpr unsigned long long kV10 = 0x0001000000000000ull, kV20 = 0x0002000000000000ull;
 
 TEST_P(UpdateRoad, UpdateModeAnswersWithoutAndWithMessages) {
   record("demo", std::to_string(kV12), "Demo");
@@ -130,17 +176,13 @@ TEST_P(UpdateRoad, UpdateModeAnswersWithoutAndWithMessages) {
 
 TEST_P(UpdateRoad, ManagerEndsWithCtrlQAndClosesCleanlyWhileAsking) {
   if (!e2e::haveDisplay()) GTEST_SKIP() << "needs an X display";
-  const std::string shots = std::string(ZVK_BINARY_DIR) + "/screenshots";
-  fs::create_directories(shots);
-  const char* who = GetParam() ? "nobody" : "root";
   {
     // Empty home: the empty state, then Ctrl+Q.
     auto user = std::async(std::launch::async, [&] {
       const std::string w = e2e::waitWindow("Quorvent Software Manager");
       if (w.empty()) return false;
       std::this_thread::sleep_for(std::chrono::milliseconds(800));
-      e2e::screenshot(w, shots + "/manager_empty_" + who + ".png");
-      return e2e::answer(w, "ctrl+q");
+      return e2e::typeToClose(w, "ctrl+q");
     });
     EXPECT_EQ(zvk({}, true).status, 0);
     EXPECT_TRUE(user.get());
@@ -168,43 +210,88 @@ TEST_P(UpdateRoad, ManagerEndsWithCtrlQAndClosesCleanlyWhileAsking) {
   EXPECT_EQ(server->log().find("stall2"), std::string::npos) << "a closing window asked for another package";
 }
 
-TEST_P(UpdateRoad, UpdateModeSavesThroughTheDialogAndStartsTheInstaller) {
+TEST_P(UpdateRoad, AnUpdateDownloadedThroughTheDialogInstallsThroughItsWizard) {
   if (!e2e::haveDisplay()) GTEST_SKIP() << "needs an X display";
-  // The new installer: a bundle whose program leaves a mark.
-  const std::string pkg = dir.file("pkg"), mark = dir.file("marks/installer-ran");
-  fs::create_directories(pkg + "/Foo.app/Contents/MacOS");
-  fs::create_directories(dir.file("marks"));
-  chmod(dir.file("marks").c_str(), 0777);
-  std::ofstream(pkg + "/Foo.app/Contents/Info.plist")
-      << "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>CFBundleExecutable</key>"
-         "<string>Installer</string></dict></plist>";
-  std::ofstream(pkg + "/Foo.app/Contents/MacOS/Installer") << "#!/bin/sh\ntouch " << mark << "\n";
-  chmod((pkg + "/Foo.app/Contents/MacOS/Installer").c_str(), 0755);
-  ASSERT_EQ(runWithEnv({"zip", "-qr", dir.file("srv/Foo.zip"), "Foo.app"}, {}, pkg).status, 0);
+  const std::string v1 = makeBundle("1.0"), v2 = makeBundle("2.0");
+  ASSERT_EQ(runWithEnv({"zip", "-qr", dir.file("srv/Foo.zip"), "Demo.app"}, {}, fs::path(v2).parent_path()).status, 0);
+  EXPECT_EQ(runAnswering({v1 + "/Contents/MacOS/Installer"}, [&] { return completeWizard("1.0", false); }).status, 0);
+  EXPECT_EQ(cfg({"get", "install/demo/ver"}).out, std::to_string(kV10) + "\n");
+
   const std::string dl = home + "/dl";
   fs::create_directories(dl);
   if (GetParam()) chown(dl.c_str(), 65534, 65534);
-  record("demo", std::to_string(kV12), "Demo");
   cfg({"set", "installer/temp", "str", dl});
   server->reply("demo",
                 "2.0\rhttp://127.0.0.1:" + std::to_string(server->port) + "/Foo.zip\rhttp://h/\rNew\r");
-
-  auto user = std::async(std::launch::async, [&] {
+  const sRunResult r = runAnswering({std::string(ZVK_BUNDLE) + "/Contents/MacOS/zvk", "update", "demo", "quite"}, [&] {
     const std::string w = e2e::waitWindow("Software Package Update");
     if (w.empty()) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    e2e::settle();
     click(w, 300, 390);  // Install
-    // The save dialog opens in the folder used last, with the proposed name.
-    return e2e::answerBox(w, "Save update file as...", "Return");
+    // The save dialog opens in the folder used last, with the proposed name;
+    // the new installer starts from the unpacked download.
+    const std::string save = e2e::waitNewWindow({w}, "Save update file as...");
+    return !save.empty() && e2e::typeToClose(save, "Return") && completeWizard("2.0", true);
   });
-  sRunResult r = zvk({"update", "demo", "quite"}, true);
-  EXPECT_TRUE(user.get());
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(readFileBytes(dl + "/Foo.zip"), readFileBytes(dir.file("srv/Foo.zip")));
   EXPECT_EQ(cfg({"get", "installer/temp"}).out, dl + "\n");
-  for (int i = 0; i < 50 && !fs::exists(mark); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  EXPECT_TRUE(fs::exists(mark));
+  EXPECT_EQ(cfg({"get", "install/demo/ver"}).out, std::to_string(kV20) + "\n");
+
+  // The manager asks again and finds the installed version the newest.
+  const size_t asked = server->log().size();
+  const std::string shot = std::string(ZVK_BINARY_DIR) + "/screenshots/manager_updated_" +
+                           (GetParam() ? "nobody" : "root") + ".png";
+  EXPECT_EQ(runAnswering({std::string(ZVK_BUNDLE) + "/Contents/MacOS/zvk"}, [&] {
+              const std::string w = e2e::waitWindow("Quorvent Software Manager");
+              for (int i = 0; i < 50 && server->log().size() == asked; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+              std::this_thread::sleep_for(std::chrono::milliseconds(800));
+              return !w.empty() && e2e::screenshot(w, shot) && e2e::typeToClose(w, "ctrl+q");
+            }).status,
+            0);
+  EXPECT_NE(server->log().find("softwareid=demo", asked), std::string::npos);
+}
+
+TEST_P(UpdateRoad, ManagerAndUpdateFormSpeakEnglishRussianAndJapanese) {
+  if (!e2e::haveDisplay()) GTEST_SKIP() << "needs an X display";
+  if (GetParam()) GTEST_SKIP() << "photographed once, as root";
+  const std::string shots = std::string(ZVK_BINARY_DIR) + "/screenshots/";
+  fs::create_directories(shots);
+  const struct {
+    const char* code;
+    int lang;
+  } langs[] = {{"en", 0}, {"ru", 1}, {"ja", 3}};
+  // The window of a run, whatever its caption in that language.
+  auto photograph = [&](const std::vector<std::string>& args, const std::string& shot, bool answered) {
+    const std::vector<std::string> known = e2e::windowsCaptioned(".+");
+    std::vector<std::string> argv = {std::string(ZVK_BUNDLE) + "/Contents/MacOS/zvk"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    const sRunResult r = runAnswering(argv, [&] {
+      const std::string w = e2e::waitNewWindow(known, ".+");
+      if (w.empty()) return false;
+      // The packages' state arrives from the server.
+      std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+      const bool shown = e2e::screenshot(w, shots + shot);
+      if (answered) return shown && e2e::typeToClose(w, "ctrl+q");
+      closeBox(w);
+      return shown;
+    });
+    EXPECT_EQ(r.status, 0) << shot << r.err;
+  };
+  for (const auto& l : langs) {
+    cfg({"set", "lang/current", "int16", std::to_string(l.lang)});
+    photograph({}, std::string("manager_empty_") + l.code + ".png", true);
+  }
+  record("demo", std::to_string(kV12), "Demo");
+  record("tool", std::to_string(kV10), "Tool");
+  server->reply("demo", "2.0\rhttp://h/Demo.zip\rhttp://h/\rFaster start-up.\nFewer questions.\r");
+  server->reply("tool", "1.0\rhttp://h/Tool.zip\rhttp://h/\r");
+  for (const auto& l : langs) {
+    cfg({"set", "lang/current", "int16", std::to_string(l.lang)});
+    photograph({}, std::string("manager_list_") + l.code + ".png", true);
+    photograph({"update", "demo"}, std::string("update_form_") + l.code + ".png", false);
+  }
 }
 
 // Where the manager draws what the user clicks, in a 770 by 480 window.

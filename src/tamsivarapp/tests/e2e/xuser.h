@@ -92,4 +92,30 @@ inline std::vector<std::string> displayEnv(const std::string& copy, bool forNobo
   return env;
 }
 
+// Waits until the window has the keyboard focus, so that the keys typed
+// next (typeKey) reach it; false when it has not got it within 5 s.
+inline bool waitFocus(const std::string& window) {
+  for (int i = 0; i < 100; ++i) {
+    sRunResult r = runWithEnv({"xdotool", "getwindowfocus"});
+    while (!r.out.empty() && r.out.back() == '\n') r.out.pop_back();
+    if (r.out == window) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return false;
+}
+
+// Types the key once the window has the focus, then waits until the window
+// goes: answer()'s key, sent to a window that closes on its press, stays
+// down in the server, which repeats it into whatever window comes next.
+// False when the window never had the focus or stays 15 s.
+inline bool typeToClose(const std::string& window, const std::string& name) {
+  if (!waitFocus(window)) return false;
+  typeKey(name);
+  for (int i = 0; i < 300; ++i) {
+    if (runWithEnv({"xdotool", "getwindowname", window}).status != 0) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return false;
+}
+
 }  // namespace e2e

@@ -1,0 +1,204 @@
+// The language chooser and the manager's language button in real windows,
+// played through XTest: every key goes to the focused window, and only once
+// the window the test found anew has the focus.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <future>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/stringkey.h"
+#include "base/tests/scratch_dir.h"
+#include "ciom/ciappconfig.h"
+#include "ciom/customform.h"
+#include "ciom/liblang.h"
+#include "ciom/windowmaker.h"
+#include "e2e/xuser.h"
+#include "tamsivarapp/langsel.h"
+#include "tamsivarapp/langsw.h"
+#include "tamsivarapp/main.h"
+
+namespace {
+
+bool waitUntil(const std::function<bool()>& done) {
+  for (int i = 0; i < 300; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(10)))
+    if (done()) return true;
+  return false;
+}
+
+bool waitApplied(int lang) { return waitUntil([&] { return static_cast<int>(cLibLang::appliedLang()) == lang; }); }
+
+// Runs `body` as the application's run, with a configuration under a
+// scratch HOME; its result is runApp's.
+class cScriptedApp : public cTamsivarApp {
+ public:
+  explicit cScriptedApp(std::function<int()> body) : myBody(std::move(body)) {}
+  int run() override { return myBody(); }
+
+ private:
+  std::function<int()> myBody;
+};
+
+class LanguageWindows : public ::testing::Test {
+ protected:
+  ScratchDir home;
+  std::string shots = std::string(ZVK_BINARY_DIR) + "/screenshots";
+
+  void SetUp() override {
+    if (!e2e::haveDisplay()) GTEST_SKIP() << "needs an X display";
+    setenv("HOME", home.root.c_str(), 1);
+    std::filesystem::create_directories(shots);
+  }
+  void TearDown() override { cLibLang::applyLang(eLangENG); }
+
+  int runApp(std::function<int()> body) {
+    char arg0[] = "/nowhere/zvk";
+    char* argv[] = {arg0, nullptr};
+    return cCIApplication::runApp(new cScriptedApp(std::move(body)), nullptr, nullptr, 0, 1, argv,
+                                  new cCIAppFullConfig, "zvk");
+  }
+};
+
+struct sBrowsed {
+  int lang;
+  const char* code;  // in screenshot names
+};
+const sBrowsed kOrder[] = {{eLangENG, "en"}, {eLangDEU, "de"}, {eLangRUS, "ru"},    {eLangUKR, "uk"},
+                           {eLangKOR, "ko"}, {eLangJPN, "ja"}, {eLangCHN, "zh-CN"}, {eLangTWN, "zh-TW"}};
+
+// A user who cannot go on ends the test process: the form it was to answer
+// would wait for ever.
+void endIfStuck(const std::string& failed) {
+  if (failed.empty()) return;
+  std::fprintf(stderr, "%s\n", failed.c_str());
+  std::abort();
+}
+
+// The form has no caption; the window found anew is the form of this run.
+std::string newFocusedForm(std::vector<std::string>& known, const std::string& caption) {
+  const std::string w = e2e::waitNewWindow(known, caption);
+  if (w.empty() || !e2e::waitFocus(w)) return "";
+  known.push_back(w);
+  return w;
+}
+
+TEST_F(LanguageWindows, ArrowsApplyEachLanguageEnterTakesItEscapeThenYesCancels) {
+  std::vector<int> answers, applied;
+  std::vector<std::string> known = e2e::windowsCaptioned("");
+  auto script = [&]() -> std::string {
+    std::string form = newFocusedForm(known, "");
+    if (form.empty()) return "no first form";
+    for (const sBrowsed& b : kOrder) {
+      if (b.lang != eLangENG) e2e::typeKey("Down");
+      if (!waitApplied(b.lang)) return std::string("not applied: ") + b.code;
+      e2e::settle();
+      e2e::screenshot(form, shots + "/langchoice_" + b.code + ".png");
+    }
+    e2e::typeKey("Return");
+    form = newFocusedForm(known, "");
+    if (form.empty()) return "no second form";
+    e2e::typeKey("Down");
+    if (!waitApplied(eLangDEU)) return "German not applied";
+    e2e::typeKey("Escape");
+    cCiomLangData* messages = cLibLang::gCiomLang.sections.find(cStringKey("ciom::messages", -1));
+    const std::string confirm = messages && messages->string(6) ? messages->string(6) : "";
+    if (newFocusedForm(known, confirm).empty()) return "no box " + confirm;
+    e2e::typeKey("Return");
+    return "";
+  };
+  auto user = std::async(std::launch::async, [&] { endIfStuck(script()); });
+  EXPECT_EQ(runApp([&] {
+              _List<int> list;
+              for (const sBrowsed& b : kOrder) list.add()->value = b.lang;
+              for (const char* app : {"demo", static_cast<const char*>(nullptr)}) {
+                answers.push_back(cLangSelectionForm::chooseLang(&list, eLangENG, app, nullptr));
+                applied.push_back(static_cast<int>(cLibLang::appliedLang()));
+                cLibLang::applyLang(eLangENG);
+              }
+              list.destroy();
+              return 0;
+            }),
+            0);
+  user.get();
+  EXPECT_EQ(answers, (std::vector<int>{eLangTWN, kNoLangChosen}));
+  EXPECT_EQ(applied, (std::vector<int>{eLangTWN, eLangDEU}));
+}
+
+// A form holding the language button that keeps the button's actions and
+// ends on the first change.
+class cSwitchHost : public cCustomForm {
+ public:
+  cLangSwitchCtl button;
+  std::vector<int>* actions = nullptr;
+  std::atomic<int> buttonX{-1}, buttonY{-1};
+  void onConstruct() override {
+    cCustomForm::onConstruct();
+    clientArea()->attach(&button, 10, 10, 25, 25);
+  }
+  bool onAfterConstruct() override {
+    sPoint at;
+    button.absPos(at);
+    buttonY = at.y + 12;
+    buttonX = at.x + 12;
+    return false;
+  }
+  bool onAction(cChildElement* sender, cChildAction* a) override {
+    if (sender == &button) {
+      actions->push_back(a->code);
+      if (a->code == acChange) end_modal(1);
+    }
+    return cCustomForm::onAction(sender, a);
+  }
+};
+
+TEST_F(LanguageWindows, TheButtonsListStoresAndAnnouncesOnlyANewLanguage) {
+  std::vector<int> actions;
+  std::vector<std::string> known = e2e::windowsCaptioned("");
+  auto* host = new cSwitchHost;
+  host->actions = &actions;
+  auto script = [&]() -> std::string {
+    const std::string form = e2e::waitWindow("zvk-langswitch");
+    if (form.empty() || !waitUntil([&] { return host->buttonY >= 0; })) return "no form";
+    e2e::settle();
+    const std::string x = std::to_string(host->buttonX), y = std::to_string(host->buttonY);
+    // English (the current language) first, then German: rows 0 and 2.
+    for (int row : {0, 2}) {
+      runWithEnv({"xdotool", "mousemove", x, y, "click", "1"});  // absPos is on the screen
+      const std::string list = e2e::waitNewWindow(known, "");
+      if (list.empty()) return "no list";
+      known.push_back(list);
+      e2e::settle();
+      if (row == 2) e2e::screenshot(list, shots + "/langswitch_list.png");
+      const std::string geometry = runWithEnv({"xdotool", "getwindowgeometry", list}).out;
+      const int height = std::atoi(geometry.c_str() + geometry.find('x', geometry.find("Geometry:")) + 1);
+      const int rowHeight = (height - 2) / 8;
+      runWithEnv({"xdotool", "mousemove", "--window", list, "30", std::to_string(1 + rowHeight * row + rowHeight / 2),
+                  "click", "1"});
+      e2e::settle();
+    }
+    return "";
+  };
+  auto user = std::async(std::launch::async, [&] { endIfStuck(script()); });
+  EXPECT_EQ(runApp([&] {
+              return cCIApplication::appRef()->windowMaker()->modal("zvk-langswitch", 200, 100, host, nullptr, false);
+            }),
+            1);
+  user.get();
+  int changes = 0;
+  for (int code : actions) changes += code == cChildElement::acChange;
+  EXPECT_EQ(changes, 1);
+  cCIAppFullConfig config;
+  unsigned long long stored = 0;
+  ASSERT_TRUE(config.openConfig((home.root + "/.zvk").c_str()));
+  EXPECT_TRUE(config.getParamInt("lang/current", stored));
+  EXPECT_EQ(stored, static_cast<unsigned long long>(eLangDEU));
+}
+
+}  // namespace
