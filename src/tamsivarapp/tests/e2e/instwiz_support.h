@@ -42,8 +42,8 @@ void writeText(const std::string& path, const std::string& text);
 bool waitFor(const std::function<bool()>& done, int ms = 20000);
 void pause(int ms);
 void click(const std::string& window, int x, int y);
-// What the window manager's close box sends.
 int windowHeight(const std::string& window);
+// What the window manager's close box sends.
 void closeBox(const std::string& window);
 // Every file holds its bytes and no side file is left under `root`.
 bool installed(const std::string& root, const tFiles& files);

@@ -16,29 +16,13 @@
 #include <vector>
 
 #include "base/tests/scratch_dir.h"
+#include "e2e/instwiz_support.h"
 #include "e2e/update_support.h"
 #include "e2e/xuser.h"
-
-// Last: its macros would rename what the headers above declare.
-#include <X11/Xlib.h>
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// What the window manager's close box sends.
-void closeBox(const std::string& window) {
-  Display* d = XOpenDisplay(nullptr);
-  if (!d) return;
-  XEvent e{};
-  e.xclient.type = ClientMessage;
-  e.xclient.window = std::stoul(window);
-  e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
-  e.xclient.format = 32;
-  e.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
-  XSendEvent(d, e.xclient.window, False, NoEventMask, &e);
-  XCloseDisplay(d);
-}
 
 class UpdateRoad : public ::testing::TestWithParam<bool> {
  protected:
@@ -198,7 +182,7 @@ TEST_P(UpdateRoad, ManagerEndsWithCtrlQAndClosesCleanlyWhileAsking) {
     e2e::key(w, "ctrl+q");
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     if (runWithEnv({"xdotool", "getwindowname", w}).status != 0) return false;
-    closeBox(w);
+    wizard::closeBox(w);
     return true;
   });
   const auto start = std::chrono::steady_clock::now();
@@ -274,7 +258,7 @@ TEST_P(UpdateRoad, ManagerAndUpdateFormSpeakEnglishRussianAndJapanese) {
       std::this_thread::sleep_for(std::chrono::milliseconds(1500));
       const bool shown = e2e::screenshot(w, shots + shot);
       if (answered) return shown && e2e::typeToClose(w, "ctrl+q");
-      closeBox(w);
+      wizard::closeBox(w);
       return shown;
     });
     EXPECT_EQ(r.status, 0) << shot << r.err;
