@@ -5,13 +5,11 @@
 #include <zlib.h>
 
 #include <cstring>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "base/targets.h"
-
-using tBytes = std::vector<unsigned char>;
+#include "compression/tests/zlib_support.h"
 
 struct Fields {
   tBytes b;
@@ -28,21 +26,6 @@ struct Fields {
   Fields& raw(const std::string& more) { return raw(tBytes(more.begin(), more.end())); }
   Fields& str(const std::string& text) { return u16(static_cast<unsigned>(text.size())).raw(text); }
 };
-
-inline tBytes sampleBytes(size_t n, unsigned seed = 1) {
-  std::mt19937 rng(seed);
-  tBytes b(n);
-  for (size_t i = 0; i < n; ++i) b[i] = i > 64 && rng() % 3 ? b[i - 1 - rng() % 64] : static_cast<unsigned char>(rng());
-  return b;
-}
-
-inline tBytes zlibCompress(const tBytes& plain, int level = 9) {
-  uLongf size = compressBound(static_cast<uLong>(plain.size()));
-  tBytes out(size);
-  compress2(out.data(), &size, plain.data(), static_cast<uLong>(plain.size()), level);
-  out.resize(size);
-  return out;
-}
 
 // A source that claims `claimed` bytes but holds only `held`, or that
 // answers the file layer's error count once its bytes are gone.

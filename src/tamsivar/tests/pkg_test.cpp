@@ -81,7 +81,7 @@ TEST(PackageItems, RoundTripStoredAndDeflatedThroughTheStream) {
 
 TEST(PackageItems, FixtureBuiltFieldByFieldLoads) {
   tBytes stored = sampleBytes(300, 7), deflated = sampleBytes(5000, 8);
-  tBytes packed = zlibCompress(deflated);
+  tBytes packed = zlibCompress(deflated, 9);
   Fields f;
   f.u32(0).u32(300).raw(sha(stored)).raw(stored);
   f.u32(5000).u32(static_cast<unsigned>(packed.size())).raw(sha(deflated)).raw(packed);

@@ -23,7 +23,7 @@ inline std::string tinyPng() {
     }
     return std::string(len.b.begin(), len.b.end()) + body + std::string(crc.b.begin(), crc.b.end());
   };
-  const tBytes pixel = zlibCompress({0, 200, 40, 40});
+  const tBytes pixel = zlibCompress({0, 200, 40, 40}, 9);
   return std::string("\x89PNG\r\n\x1a\n", 8) +
          chunk("IHDR", std::string("\0\0\0\1\0\0\0\1\x08\x02\0\0\0", 13)) +
          chunk("IDAT", std::string(pixel.begin(), pixel.end())) + chunk("IEND", "");
