@@ -16,15 +16,6 @@
 
 namespace e2e {
 
-// The topmost window with exactly this caption, or "" when none appeared
-// within 15 seconds.
-inline std::string waitWindow(const std::string& caption) {
-  sRunResult r = runWithEnv({"timeout", "15", "xdotool", "search", "--sync", "--onlyvisible", "--name",
-                             "^" + caption + "$"});
-  while (!r.out.empty() && r.out.back() == '\n') r.out.pop_back();
-  return r.status == 0 ? r.out.substr(r.out.rfind('\n') + 1) : "";
-}
-
 // Presses the key in the window until the window goes: a key that
 // arrives before the window listens is lost. False when it stays 15 s.
 inline bool answer(const std::string& window, const std::string& name) {
@@ -48,6 +39,19 @@ inline std::vector<std::string> windowsCaptioned(const std::string& caption) {
     if (end > at) ids.push_back(r.out.substr(at, end - at));
   }
   return ids;
+}
+
+// The topmost window with exactly this caption, or "" when none appeared
+// within 15 seconds. Searched again and again rather than with xdotool's
+// own waiting: its walk of the window tree fails outright when a window
+// goes away under it, as the forms before the one awaited do.
+inline std::string waitWindow(const std::string& caption) {
+  for (int i = 0; i < 300; ++i) {
+    const std::vector<std::string> ids = windowsCaptioned(caption);
+    if (!ids.empty()) return ids.back();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return "";
 }
 
 // A window with this caption that is not among `known`, for boxes whose
