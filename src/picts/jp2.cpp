@@ -19,7 +19,7 @@ bool cPictJP2::decode(cFileIOTarget* io) {
   cPtr<cJP2Image> image;
   if (!dec.setup(0) || !dec.readHeader(&in, image)) return false;
   cJP2Image* im = image.ptr;
-  return dec.setArea(im, static_cast<int>(im->x0), static_cast<int>(im->y0), static_cast<int>(im->x1),
-                     static_cast<int>(im->y1)) &&
-         dec.decode(&in, im) && dec.endDecompress(&in) && jp2ImageToThis(im);
+  // The area of zeros is the whole image: the grid's own corners may lie
+  // beyond what an int holds.
+  return dec.setArea(im, 0, 0, 0, 0) && dec.decode(&in, im) && dec.endDecompress(&in) && jp2ImageToThis(im);
 }

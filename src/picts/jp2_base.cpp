@@ -81,7 +81,12 @@ bool cPictJP2Base::jp2ImageToThis(cJP2Image* image) {
   if (!rendering && !allocPixels(w, h, false)) return false;
   const int* s[4] = {};
   for (unsigned int c = 0; c < n; ++c) s[c] = image->comps.ptr[c].data.ptr;
-  auto shifted = [shift](int v) { return clamp8(v >> shift); };
+  // Signed samples centre on 0; the display range starts at the most
+  // negative one.
+  long long offset[4] = {};
+  for (unsigned int c = 0; c < n; ++c)
+    if (image->comps.ptr[c].sgnd) offset[c] = 1LL << (image->comps.ptr[c].prec - 1);
+  auto shifted = [shift, &offset](unsigned int c, int v) { return clamp8((v + offset[c]) >> shift); };
   for (long long y = 0; y < h; ++y) {
     const long long row = h - 1 - y;
     unsigned int* out = rendering ? nullptr : myPix8.ptr + row * w;
@@ -89,11 +94,11 @@ bool cPictJP2Base::jp2ImageToThis(cJP2Image* image) {
       const long long i = y * w + x;
       unsigned int p;
       if (n == 1) {
-        unsigned int g = shifted(s[0][i]);
+        unsigned int g = shifted(0, s[0][i]);
         p = pixel(g, g, g, 0xFF);
       } else if (lab) {
         p = labToRgb(labK, s[0][i], s[1][i], s[2][i]);
-        if (n == 4) p = (p & 0xFFFFFF) | shifted(s[3][i]) << 24;
+        if (n == 4) p = (p & 0xFFFFFF) | shifted(3, s[3][i]) << 24;
       } else if (n == 3 && cs == kJP2ColorSYCC) {
         float Y = static_cast<float>(s[0][i]), cb = static_cast<float>(s[1][i]) - 128,
               cr = static_cast<float>(s[2][i]) - 128;
@@ -105,7 +110,8 @@ bool cPictJP2Base::jp2ImageToThis(cJP2Image* image) {
         auto channel = [&](int v) { return clampReal((cmykMax - v) / cmykMax * k * 255); };
         p = pixel(channel(s[0][i]), channel(s[1][i]), channel(s[2][i]), 0xFF);
       } else {
-        p = pixel(shifted(s[0][i]), shifted(s[1][i]), shifted(s[2][i]), n == 4 ? shifted(s[3][i]) : 0xFF);
+        p = pixel(shifted(0, s[0][i]), shifted(1, s[1][i]), shifted(2, s[2][i]),
+                  n == 4 ? shifted(3, s[3][i]) : 0xFF);
       }
       if (rendering)
         setExtPix(x, row, p);

@@ -94,6 +94,9 @@ bool cJ2KDecode::readSIZ(sJP2Bytes& b) {
   size_t n = b.left();
   if (n < 36 || (n - 36) % 3 != 0) return false;
   myCp.rsiz = b.u16();
+  // High-throughput block coding (bit 14) is another entropy coder whose
+  // passes ours would read as noise.
+  if (myCp.rsiz & 0x4000) return false;
   cJP2Image& im = myHeader;
   im.x1 = b.u32();
   im.y1 = b.u32();
@@ -153,6 +156,8 @@ bool cJ2KDecode::readSPco(sJP2Bytes& b, sJP2Tccp& tccp) {
   tccp.cblkw = b.u8() + 2;
   tccp.cblkh = b.u8() + 2;
   tccp.cblksty = b.u8();
+  // Bit 6 marks high-throughput code-blocks, which ours cannot read.
+  if (tccp.cblksty & 0x40) return false;
   tccp.qmfbid = b.u8();
   // Only the two wavelets of the baseline exist here.
   if (tccp.qmfbid > 1) return false;

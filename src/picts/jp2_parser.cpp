@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr unsigned int kSOC = 0xFF4F, kSOT = 0xFF90, kSOD = 0xFF93, kEOC = 0xFFD9;
+constexpr unsigned int kSOC = 0xFF4F, kCAP = 0xFF50, kSOT = 0xFF90, kSOD = 0xFF93, kEOC = 0xFFD9;
 
 bool read16(cFileIOTarget* in, unsigned int& v) {
   uint8_t b[2];
@@ -95,6 +95,9 @@ bool cJ2KDecode::readMainHeader(cJP2FileIOTarget* in) {
   while (marker != kSOT) {
     unsigned int length;
     if (marker < 0xFF00 || !read16(in, length) || length < 2) return false;
+    // Capabilities beyond the baseline coding (high-throughput blocks
+    // above all) are announced here; decoding past them would be noise.
+    if (marker == kCAP) return false;
     if (handlerOf(marker)) {
       if (!readSegment(in, marker, length, myIndex.markers)) return false;
     } else {

@@ -222,11 +222,7 @@ bool cJP2Tcd::initComp(const cJP2Image& image, const cJP2Tcp& tcp, unsigned int 
   tc.y0 = ceilDiv(myTile.y0, ic.dy);
   tc.x1 = ceilDiv(myTile.x1, ic.dx);
   tc.y1 = ceilDiv(myTile.y1, ic.dy);
-  long long count = tc.width() * tc.height();
-  if (count < 1) return false;
-  if (tccp.qmfbid == 1 ? tc.idata.count < count && !allocPictSamples(tc.idata, count)
-                       : tc.fdata.count < count && !allocPictSamples(tc.fdata, count))
-    return false;
+  if (tc.width() * tc.height() < 1) return false;
   tc.numresolutions = tccp.numresolutions;
   tc.resolutionsToDecode = tccp.numresolutions;
   tc.resolutions.assign(tc.numresolutions, {});
@@ -379,6 +375,16 @@ void cJP2Tcd::inverseMct(const cJP2Tcp& tcp, long long from, long long to) {
 bool cJP2Tcd::decodeTile(cJP2Image& image, cJP2Tcp& tcp) {
   if (!myT2.decodePackets(image, tcp, myTile)) return false;
   const tJP2Tccps& tccps = *tcp.tccps;
+  // The planes are made only once every packet of the tile has been read: a
+  // header of a few bytes may declare more samples than memory holds, and
+  // its missing packets must cost nothing.
+  for (unsigned int c = 0; c < myTile.numcomps; ++c) {
+    sJP2TcdTileComp& tc = myTile.comps.ptr[c];
+    const long long count = tc.width() * tc.height();
+    if (tccps[c].qmfbid == 1 ? tc.idata.count < count && !allocPictSamples(tc.idata, count)
+                             : tc.fdata.count < count && !allocPictSamples(tc.fdata, count))
+      return false;
+  }
   for (unsigned int c = 0; c < myTile.numcomps; ++c) {
     sJP2TcdTileComp& tc = myTile.comps.ptr[c];
     for (unsigned int r = 0; r < tc.numresolutions; ++r) {

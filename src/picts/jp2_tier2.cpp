@@ -265,9 +265,12 @@ bool cJP2Tier2::readHeader(cJP2Tcp& tcp, sJP2TcdResolution& res, const sJP2Packe
         bool in = cblk.included ? bio.bit() != 0 : prc.incltree.decode(bio, cb, static_cast<int>(pk.layno) + 1);
         if (!in) continue;
         if (!cblk.included) {
+          // A region of interest lifts the coded planes by its shift, so
+          // a background block may lack that many more leading planes.
+          const int most = band.numbps + 1 + static_cast<int>(tccp.roishift);
           int k = 0;
           while (!prc.imsbtree.decode(bio, cb, k))
-            if (++k > band.numbps + 1) return false;
+            if (++k > most) return false;
           cblk.numbps = band.numbps + 1 - k;
           if (cblk.numbps + static_cast<int>(tccp.roishift) > 30) return false;
           cblk.numlenbits = 3;

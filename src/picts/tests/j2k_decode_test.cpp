@@ -64,6 +64,8 @@ TEST(J2kDecode, CodingOptionsMatchOpenJpeg) {
       {"segment symbols", 70, 60, 1, 8, false, {"-n", "3", "-M", "32"}, {}, 8},
       {"all modes", 70, 60, 3, 10, false, {"-n", "3", "-M", "63"}, {}, 8},
       {"roi", 80, 60, 3, 8, false, {"-n", "3", "-ROI", "c=0,U=12"}, {}, 8},
+      {"roi shift 5", 80, 60, 3, 8, false, {"-n", "3", "-ROI", "c=0,U=5"}, {}, 8},
+      {"roi shift 5, 9/7", 64, 48, 3, 8, false, {"-I", "-n", "3", "-ROI", "c=1,U=5"}, {}, 8},
       {"9/7 grey", 64, 64, 1, 8, false, {"-I", "-n", "4"}, {}, 8},
       {"9/7 rgb ict", 67, 45, 3, 8, false, {"-I", "-n", "3", "-r", "20,5"}, {}, 8},
       {"9/7 12 bit tiles", 70, 70, 3, 12, false, {"-I", "-n", "2", "-t", "33,29", "-mct", "0"}, {}, 8},

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <fstream>
 #include <functional>
 
 #include "jp2_support.h"
@@ -96,6 +98,10 @@ TEST(J2kHostile, DamagedHeadersAndTilePartsAreRefused) {
       {"Psot 0 on the last tile-part", at32(sots[3] + 6, 0), true},
       {"Psot past the end", at32(sots[3] + 6, 100000), false},
       {"unknown marker in the main header", insertMain(segment(0xFF6F, {1, 2})), true},
+      // High-throughput coding, in each of the three places it shows.
+      {"high-throughput profile bit", at8(6, 0x40), false},
+      {"capabilities marker", insertMain(segment(0xFF50, {0, 2, 0, 0, 0, 0})), false},
+      {"high-throughput code-block style", at8(cod + 12, 0x40), false},
       {"after a tile, neither SOT nor EOC", [](Bytes& b) { b[b.size() - 1] = 0x64; }, false},
   };
   for (const Case& c : kCases) {
@@ -188,6 +194,49 @@ TEST(J2kHostile, ImpossibleShapesAreRefused) {
   std::vector<Plane> planes;
   ASSERT_TRUE(oracle(dir, file, planes));
   EXPECT_FALSE(decodes(readFile(file)));
+}
+
+// Kilobytes of the process's resident peak since the last reset, or of its
+// resident set now.
+long long statusKb(const char* field) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind(field, 0) == 0) return std::stoll(line.substr(std::strlen(field)));
+  return -1;
+}
+
+// Codestreams of about a hundred bytes that declare planes of hundreds of
+// megabytes and hold a few bytes of their packets: refused before a plane
+// is made, so the resident peak hardly moves.
+TEST(J2kHostile, DeclaredPlanesCostNothingBeforeTheirPacketsArrive) {
+  struct Case {
+    unsigned side, comps;
+  };
+  for (const Case& c : {Case{8192, 3}, Case{16384, 1}}) {
+    Bytes siz = {0, 0};
+    for (unsigned v : {c.side, c.side, 0u, 0u, c.side, c.side, 0u, 0u}) put32(siz, v);
+    put16(siz, c.comps);
+    for (unsigned k = 0; k < c.comps; ++k) siz.insert(siz.end(), {7, 1, 1});
+    Bytes qcd = {0x40};
+    qcd.insert(qcd.end(), 16, 10 << 3);
+    Bytes cs = {0xFF, 0x4F};
+    for (const Bytes& seg :
+         {segment(0xFF51, siz), segment(0xFF52, {0, 0, 0, 1, 0, 5, 4, 4, 0, 1}), segment(0xFF5C, qcd)})
+      cs.insert(cs.end(), seg.begin(), seg.end());
+    Bytes sot = {0xFF, 0x90, 0, 10, 0, 0};
+    put32(sot, 12 + 2 + 4);
+    sot.insert(sot.end(), {0, 1, 0xFF, 0x93, 0, 0, 0, 0, 0xFF, 0xD9});
+    cs.insert(cs.end(), sot.begin(), sot.end());
+    ASSERT_LT(cs.size(), 128u);
+    {
+      std::ofstream reset("/proc/self/clear_refs");
+      reset << "5";
+    }
+    long long before = statusKb("VmRSS:");
+    EXPECT_FALSE(decodes(cs)) << c.side;
+    EXPECT_LT(statusKb("VmHWM:") - before, 64 * 1024) << c.side;
+  }
 }
 
 }  // namespace

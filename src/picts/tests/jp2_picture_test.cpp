@@ -24,12 +24,16 @@ TEST(Jp2Picture, OpenJpegFilesThroughTheFactory) {
     unsigned comps, prec;
     const char* ext;
     int type;
+    bool sgnd = false;
   };
-  const Case kCases[] = {{1, 8, "jp2", kPictJP2}, {1, 12, "jp2", kPictJP2}, {3, 8, "jp2", kPictJP2},
-                         {4, 8, "jp2", kPictJP2}, {3, 8, "j2k", kPictJ2K},  {3, 16, "j2k", kPictJ2K}};
+  // Signed samples are shown from their most negative value up.
+  const Case kCases[] = {{1, 8, "jp2", kPictJP2},        {1, 12, "jp2", kPictJP2},
+                         {3, 8, "jp2", kPictJP2},        {4, 8, "jp2", kPictJP2},
+                         {3, 8, "j2k", kPictJ2K},        {3, 16, "j2k", kPictJ2K},
+                         {1, 12, "j2k", kPictJ2K, true}, {3, 8, "jp2", kPictJP2, true}};
   TempDir dir;
   for (const Case& c : kCases) {
-    Picture pic = makePicture(45, 31, c.comps, c.prec, false, c.comps * 100 + c.prec, {}, 40);
+    Picture pic = makePicture(45, 31, c.comps, c.prec, c.sgnd, c.comps * 100 + c.prec, {}, 40);
     std::string file = dir / (std::string("t.") + c.ext);
     ASSERT_TRUE(encode(dir, pic, {"-n", "3"}, file));
     std::vector<Plane> planes;
@@ -48,7 +52,10 @@ TEST(Jp2Picture, OpenJpegFilesThroughTheFactory) {
     std::string diff;
     for (unsigned y = 0; y < 31 && diff.empty(); ++y)
       for (unsigned x = 0; x < 45; ++x) {
-        auto channel = [&](unsigned comp) { return static_cast<unsigned>(planes[comp].v[y * 45 + x] >> shift); };
+        const int offset = c.sgnd ? 1 << (c.prec - 1) : 0;
+        auto channel = [&](unsigned comp) {
+          return static_cast<unsigned>((planes[comp].v[y * 45 + x] + offset) >> shift);
+        };
         unsigned want = c.comps == 1 ? 0xFF000000 | channel(0) * 0x010101
                                      : (c.comps == 4 ? channel(3) : 0xFFu) << 24 | channel(0) << 16 |
                                            channel(1) << 8 | channel(2);
@@ -57,7 +64,36 @@ TEST(Jp2Picture, OpenJpegFilesThroughTheFactory) {
           break;
         }
       }
-    EXPECT_EQ(diff, "") << c.comps << " components, " << c.prec << " bits, " << c.ext;
+    EXPECT_EQ(diff, "") << c.comps << " components, " << c.prec << " bits, " << c.ext
+                        << (c.sgnd ? " signed" : "");
+  }
+}
+
+// A JP2 file whose image lies beyond 2^31 on the grid: the codestream of a
+// picture moved there whole, grid offsets and tiles alike, so that every
+// partition keeps its place and the pixels stay the picture's.
+TEST(Jp2Picture, ImageFarOutOnTheGridDecodesWhole) {
+  TempDir dir;
+  Picture pic = makePicture(37, 23, 3, 8, false, 77);
+  std::string file = dir / "far.j2k";
+  ASSERT_TRUE(encode(dir, pic, {"-n", "3", "-mct", "0"}, file));
+  Bytes cs = readFile(file);
+  const unsigned far = 0x80000000u;
+  auto set32 = [&](size_t at, unsigned v) {
+    for (int i = 0; i < 4; ++i) cs[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (24 - 8 * i));
+  };
+  set32(8, far + 37);
+  set32(12, far + 23);
+  for (size_t at : {16u, 20u, 32u, 36u}) set32(at, far);
+  std::unique_ptr<cPictBase> p = picture(jp2File(cs, ihdr(37, 23, 3, 8)));
+  ASSERT_TRUE(p);
+  ASSERT_EQ(p->width(), 37);
+  ASSERT_EQ(p->height(), 23);
+  for (unsigned i = 0; i < 37 * 23; ++i) {
+    unsigned want = 0xFF000000u | static_cast<unsigned>(pic.planes[0].v[i]) << 16 |
+                    static_cast<unsigned>(pic.planes[1].v[i]) << 8 |
+                    static_cast<unsigned>(pic.planes[2].v[i]);
+    ASSERT_EQ(pixelAt(*p, i % 37, i / 37), want) << i;
   }
 }
 
