@@ -93,10 +93,9 @@ void colorConvert_YCbCr(const sRow& y, const sRow& cb, const sRow& cr, unsigned 
   }
 }
 
-// Inverted ink as the stored values give it, weighed by K.
-inline unsigned int ink(unsigned int v, unsigned int k) {
-  return static_cast<unsigned int>(v * (1.0 / 255) * (k * (1.0 / 255)) * 255);
-}
+// Inverted ink as the stored values give it, weighed by K; in integers, as
+// a product of doubles falls one short where the division is exact.
+inline unsigned int ink(unsigned int v, unsigned int k) { return v * k / 255; }
 
 inline unsigned int clamp255(double v) { return v <= 0 ? 0 : v >= 255 ? 255 : static_cast<unsigned int>(v); }
 

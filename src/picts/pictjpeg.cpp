@@ -55,15 +55,15 @@ bool cPictJPEG::getPreview(cFileIOTarget* io, cPictBase& target, long long const
   return !target.is16Bpp() && target.raw8Bpp() != nullptr;
 }
 
-// The thumbnail comes with the EXIF reader; until then the block is
-// accepted as it is.
+// The thumbnail is decoded for a preview and for a decode that wants
+// alternative images; a probe only notes that it is there.
 // A refused entry keeps the properties read before it and never hides the
 // photograph: one odd camera tag must not cost the picture.
 bool cPictJPEG::onExif(const void* data, unsigned& count) {
   if (!myReadExif) return true;
   cBufWrapperIO io(const_cast<void*>(data), count, false);
   cExifDecoder exif;
-  exif.setLoadPreview(myMode == kPreview);
+  exif.setLoadPreview(myMode == kPreview || (myMode == kDecode && wantAlts()));
   exif.decode(this, &io, cExifDecoder::kMainIFD);
   return true;
 }

@@ -13,6 +13,7 @@
 #include "base/memio.h"
 #include "picts/pictjpeg.h"
 #include "picts/picttiff.h"
+#include "picts/tests/raster_support.h"
 #include "picts/tests/tiff_support.h"
 
 using namespace tifftest;
@@ -139,6 +140,26 @@ TEST(Exif, JpegThumbnailEqualsTheThumbnailDecodedAlone) {
   io.set_fp(0);
   ASSERT_TRUE(jpeg.decode(&io));
   EXPECT_EQ(jpeg.width(), 70);
+
+  // A decode loads the thumbnail as well, as djpeg reads what exiftool
+  // extracts; a picture that wants no alternatives leaves it unread.
+  rastertest::Pixels want;
+  ASSERT_TRUE(
+      rastertest::oracle("exiftool -b -ThumbnailImage {} | djpeg -nosmooth -dct int -pnm", path, want));
+  for (bool wanted : {true, false}) {
+    cPictJPEG full;
+    full.setWantAlts(wanted);
+    io.set_fp(0);
+    ASSERT_TRUE(full.decode(&io));
+    cPictPropImage* loaded = full.getPropImage(cPictBase::epThumbnail);
+    cPictBase* thumbnail = loaded ? loaded->value : nullptr;
+    ASSERT_EQ(thumbnail && thumbnail->raw8Bpp(), wanted);
+    if (!wanted) continue;
+    rastertest::Pixels got = rastertest::pixelsOf(*thumbnail);
+    EXPECT_EQ(got.w, want.w);
+    EXPECT_EQ(got.h, want.h);
+    EXPECT_TRUE(got.argb == want.argb);
+  }
 }
 
 // A block of one IFD whose EXIF pointer leads where the test says.

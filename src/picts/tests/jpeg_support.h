@@ -100,9 +100,7 @@ struct Reference {
   std::vector<uint32_t> px;
 };
 
-inline uint32_t inkOf(unsigned v, unsigned k) {
-  return static_cast<uint32_t>(v * (1.0 / 255) * (k * (1.0 / 255)) * 255);
-}
+inline uint32_t inkOf(unsigned v, unsigned k) { return v * k / 255; }
 
 inline bool referenceDecode(const Bytes& file, Reference& out, bool ycckAsYCbCr = false) {
   jpeg_decompress_struct cinfo;
