@@ -60,6 +60,24 @@ bool cPictDICOMPages::recordPixelData(int dataSet, unsigned offset, unsigned len
   return true;
 }
 
+bool cPictDICOMPages::recordPhotometric(int dataSet, unsigned offset, unsigned length) {
+  sDicomInfo* info = img(dataSet);
+  if (!info) return false;
+  info->photometric = kPhotometricOther;
+  // A code string is at most 16 characters; a longer value names nothing
+  // that changes the picture.
+  char text[16];
+  if (length > sizeof text) return true;
+  if (!myIo || !myIo->set_fp(offset) || !myIo->readf(text, length)) return false;
+  while (length && (text[length - 1] == ' ' || text[length - 1] == 0)) --length;
+  auto is = [&](const char* code) {
+    return std::strlen(code) == length && std::memcmp(text, code, length) == 0;
+  };
+  if (is("MONOCHROME1")) info->photometric = kPhotometricMonochrome1;
+  if (is("RGB")) info->photometric = kPhotometricRGB;
+  return true;
+}
+
 int cPictDICOMPages::highGroup(unsigned group) {
   if (group < 0xFFF0) return -1;
   if (group == 0xFFFE) return 1;
@@ -193,25 +211,51 @@ bool cPictDICOMPages::firstFragment(cFileIOTarget* io, const sDicomInfo& info, u
   return length > 0;
 }
 
-bool cPictDICOMPages::decodeJ2K(cFileIOTarget* window) {
+namespace {
+
+// MONOCHROME1 shows its lowest sample as white.
+void invertGrey(cPictBase& pict) {
+  long long n = pict.width() * pict.height();
+  if (unsigned long long* p16 = pict.raw16Bpp())
+    for (long long i = 0; i < n; ++i) p16[i] ^= 0xFFFFFFFFFFFFULL;
+  else if (unsigned int* p8 = pict.raw8Bpp())
+    for (long long i = 0; i < n; ++i) p8[i] ^= 0xFFFFFFu;
+}
+
+}  // namespace
+
+bool cPictDICOMPages::decodeJ2K(cFileIOTarget* window, const sDicomInfo& info) {
   window->set_fp(0);
   if (!cPictJ2K::validFor(window, nullptr)) return false;
   cPictJ2K j2k;
   window->set_fp(0);
   if (!j2k.decode(window)) return false;
+  if (info.photometric == kPhotometricMonochrome1) invertGrey(j2k);
   // The codestream decodes whole, so a render target is drawn afterwards.
   if (sExtPictDef* target = extTarget()) return j2k.toExtTarget(target);
   j2k.moveTo(*this);
   return true;
 }
 
-bool cPictDICOMPages::decodeJPEG(cFileIOTarget* window) {
+bool cPictDICOMPages::decodeJPEG(cFileIOTarget* window, const sDicomInfo& info) {
   window->set_fp(0);
   if (!cPictJPEG::validFor(window, nullptr)) return false;
   cPictJPEG jpeg;
+  // The data set, not the stream's component ids, says whether three
+  // components are already RGB.
+  if (info.photometric == kPhotometricRGB) jpeg.setForceColorSpace(3);
   window->set_fp(0);
-  if (sExtPictDef* target = extTarget()) return jpeg.setExtTarget(target) && jpeg.decode(window);
-  return jpeg.decode(window) && autoScaleFrom(jpeg);
+  const bool invert = info.photometric == kPhotometricMonochrome1;
+  sExtPictDef* target = extTarget();
+  if (target && !invert) return jpeg.setExtTarget(target) && jpeg.decode(window);
+  if (!jpeg.decode(window)) return false;
+  // Colour is shown as the stream gives it; only grey, whose stored range
+  // may be a few bits, is stretched to full range.
+  if (jpeg.colorSpace == 1 && !jpeg.autoScaleFrom(jpeg)) return false;
+  if (invert) invertGrey(jpeg);
+  if (target) return jpeg.toExtTarget(target);
+  jpeg.moveTo(*this);
+  return true;
 }
 
 bool cPictDICOMPages::decodeImage(cFileIOTarget* io, sDicomInfo* info) {
@@ -220,8 +264,15 @@ bool cPictDICOMPages::decodeImage(cFileIOTarget* io, sDicomInfo* info) {
   if (info->bitsStored < 1 || info->bitsStored > info->bitsAllocated) return false;
   myWidth = info->columns;
   myHeight = info->rows;
-  if (!info->encapsulated && isNativeLength(frameSizeOf(*info), info->pixelLength) &&
-      frameSizeOf(*info) + 1 >= info->pixelLength)
+  const unsigned long long frameSize = frameSizeOf(*info);
+  if (!info->encapsulated && isNativeLength(frameSize, info->pixelLength) &&
+      frameSize + 1 >= info->pixelLength)
+    return decodeNative(io, *info);
+  // A native frame followed by padding: defined-length data at least one
+  // frame long that does not open with an item as fragments do.
+  unsigned char head[4];
+  if (!info->encapsulated && frameSize && frameSize <= info->pixelLength && io->set_fp(info->pixelOffset) &&
+      io->readf(head, 4) && !(le16(head) == 0xFFFE && le16(head + 2) == 0xE000))
     return decodeNative(io, *info);
   return decodeEncapsulated(io, *info);
 }
@@ -276,10 +327,12 @@ bool cPictDICOMPages::decodeNative(cFileIOTarget* io, const sDicomInfo& info) {
       scale = static_cast<double>(fullMax) / static_cast<double>(M - m);
     }
   }
+  const bool invert = samples == 1 && info.photometric == kPhotometricMonochrome1;
   auto level = [&](long long v) {
     v -= lo;
     if (stretch) v = static_cast<long long>(static_cast<double>(v) * scale);
-    return static_cast<unsigned long long>(v < 0 ? 0 : v > fullMax ? fullMax : v);
+    unsigned long long out = static_cast<unsigned long long>(v < 0 ? 0 : v > fullMax ? fullMax : v);
+    return invert ? fullMax - out : out;
   };
 
   myWidth = w;
@@ -321,14 +374,14 @@ bool cPictDICOMPages::decodeEncapsulated(cFileIOTarget* io, const sDicomInfo& in
   unsigned long long start, length;
   if (firstFragment(io, info, start, length)) {
     cFileIOSubRange window(io, start, length);
-    return decodeJ2K(&window) || (readsJPEG() && decodeJPEG(&window));
+    return decodeJ2K(&window, info) || (readsJPEG() && decodeJPEG(&window, info));
   }
   // Data without item headers is still read where a one-entry offset table
   // (JPEG 2000) or an empty one (JPEG) would put the stream.
   if (info.pixelLength <= 20) return false;
   cFileIOSubRange j2k(io, info.pixelOffset + 20ULL, info.pixelLength - 20ULL);
-  if (decodeJ2K(&j2k)) return true;
+  if (decodeJ2K(&j2k, info)) return true;
   if (!readsJPEG()) return false;
   cFileIOSubRange jpeg(io, info.pixelOffset + 16ULL, info.pixelLength - 16ULL);
-  return decodeJPEG(&jpeg);
+  return decodeJPEG(&jpeg, info);
 }

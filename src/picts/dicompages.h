@@ -21,7 +21,10 @@ class cPictDICOMPages : public cPictBase {
     unsigned rows;
     // Pixel data of undefined length: fragments, never native frames.
     bool encapsulated;
+    // The photometric interpretations that change what is shown.
+    unsigned photometric;
   };
+  enum ePhotometric { kPhotometricOther = 0, kPhotometricMonochrome1 = 1, kPhotometricRGB = 2 };
 
   // Sequences nested deeper than this refuse the file: the walk recurses
   // once per level and a small file can ask for any depth.
@@ -49,6 +52,10 @@ class cPictDICOMPages : public cPictBase {
   static unsigned sDicomInfo::*imageAttribute(unsigned group, unsigned element);
   static bool isPixelData(unsigned group, unsigned element) { return group == 0x7FE0 && element == 0x0010; }
   bool recordPixelData(int dataSet, unsigned offset, unsigned length);
+  static bool isPhotometric(unsigned group, unsigned element) { return group == 0x0028 && element == 0x0004; }
+  // Reads the photometric interpretation's code string; false when it
+  // cannot be read.
+  bool recordPhotometric(int dataSet, unsigned offset, unsigned length);
   // For groups from 0x8000: 1 ends the level (item and sequence
   // delimiters), 0 is an ordinary element, -1 refuses the file.
   static int highGroup(unsigned group);
@@ -80,6 +87,6 @@ class cPictDICOMPages : public cPictBase {
   sDicomInfo* page(int n);
   bool decodeNative(cFileIOTarget* io, const sDicomInfo& info);
   bool decodeEncapsulated(cFileIOTarget* io, const sDicomInfo& info);
-  bool decodeJ2K(cFileIOTarget* window);
-  bool decodeJPEG(cFileIOTarget* window);
+  bool decodeJ2K(cFileIOTarget* window, const sDicomInfo& info);
+  bool decodeJPEG(cFileIOTarget* window, const sDicomInfo& info);
 };

@@ -125,6 +125,7 @@ bool cPictDICOM::getValU32(unsigned short vr, unsigned length, unsigned offset, 
 bool cPictDICOM::onTag(unsigned short group, unsigned short element, unsigned short vr, unsigned valueLength,
                        unsigned valueOffset, int dataSet) {
   if (isPixelData(group, element)) return recordPixelData(dataSet, valueOffset, valueLength);
+  if (isPhotometric(group, element)) return recordPhotometric(dataSet, valueOffset, valueLength);
   unsigned sDicomInfo::*field = imageAttribute(group, element);
   if (!field) return true;
   // Planar configuration and pixel representation are the two that may be 0.

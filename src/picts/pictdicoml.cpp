@@ -69,6 +69,7 @@ bool cPictDICOMLegacy::processDICOM_cat(cFileIOTarget* io, unsigned long long& p
 bool cPictDICOMLegacy::onTag(unsigned short group, unsigned short element, unsigned valueLength,
                              unsigned valueOffset, int dataSet) {
   if (isPixelData(group, element)) return recordPixelData(dataSet, valueOffset, valueLength);
+  if (isPhotometric(group, element)) return recordPhotometric(dataSet, valueOffset, valueLength);
   unsigned sDicomInfo::*field = imageAttribute(group, element);
   if (!field) return true;
   unsigned char v[2];

@@ -62,10 +62,12 @@ Bytes bareWithFragment(const Layout& l, const Bytes& fragment) {
   return bare;
 }
 
-TEST(DicomEncapsulated, LossyJpegMatchesLibjpegStretched) {
+// Grey is stretched from its own range; colour is shown as decoded.
+TEST(DicomEncapsulated, LossyJpegMatchesLibjpeg) {
   const Layout grey{"lossygrey", 33, 21, 8, 8, 1, 0, 0, 1}, rgb{"lossyrgb", 19, 17, 8, 8, 3, 0, 0, 1};
   struct Case {
     std::string name, file;
+    bool grey;
   };
   std::vector<Case> cases;
   for (const Layout* l : {&grey, &rgb}) {
@@ -74,7 +76,7 @@ TEST(DicomEncapsulated, LossyJpegMatchesLibjpegStretched) {
       for (const char* table : {"+ot", "-ot"}) {
         std::string out = src + mode + table + ".dcm";
         ASSERT_TRUE(run(std::string("dcmcjpeg -q ") + mode + " " + table + " " + src + " " + out));
-        cases.push_back({std::string(l->name) + mode + table, out});
+        cases.push_back({std::string(l->name) + mode + table, out, l == &grey});
       }
   }
   // img2dcm keeps the JPEG it is given, behind a one-entry offset table.
@@ -82,7 +84,7 @@ TEST(DicomEncapsulated, LossyJpegMatchesLibjpegStretched) {
   writeFile(path("cj.ppm"), ppm);
   ASSERT_TRUE(run("cjpeg -quality 85 " + path("cj.ppm") + " > " + path("cj.jpg")));
   ASSERT_TRUE(run("img2dcm -q -i JPEG " + path("cj.jpg") + " " + path("cj.dcm")));
-  cases.push_back({"img2dcm", path("cj.dcm")});
+  cases.push_back({"img2dcm", path("cj.dcm"), false});
 
   for (const Case& c : cases) {
     jpegtest::Reference ref;
@@ -92,14 +94,15 @@ TEST(DicomEncapsulated, LossyJpegMatchesLibjpegStretched) {
     auto ours = decodeWith(pict, c.file, ok);
     ASSERT_TRUE(ok) << c.name;
     std::vector<unsigned long long> words(ref.px.begin(), ref.px.end());
-    EXPECT_TRUE(ours == stretched(words, 8)) << c.name;
+    EXPECT_TRUE(ours == (c.grey ? stretched(words, 8) : words)) << c.name;
   }
 }
 
 TEST(DicomEncapsulated, LosslessJpegGivesTheStretchedSamples) {
   const Layout layouts[] = {{"lossless8", 17, 9, 8, 8, 1, 0, 0, 1},
                             {"lossless12", 12, 10, 16, 12, 1, 0, 0, 1},
-                            {"lossless16", 9, 13, 16, 16, 1, 0, 0, 1}};
+                            {"lossless16", 9, 13, 16, 16, 1, 0, 0, 1},
+                            {"lossless12mono1", 12, 10, 16, 12, 1, 0, 0, 1, true}};
   for (const Layout& l : layouts) {
     // The encoder is given clean samples: what it makes of bits above the
     // stored ones is its own affair.
@@ -119,12 +122,37 @@ TEST(DicomEncapsulated, LosslessJpegGivesTheStretchedSamples) {
     bool ok;
     auto ours = decodeWith(pict, out, ok);
     ASSERT_TRUE(ok) << l.name;
-    EXPECT_TRUE(ours == stretched(plain, l.bitsAllocated)) << l.name;
+    std::vector<unsigned long long> want = stretched(plain, l.bitsAllocated);
+    const unsigned long long colour = (1ULL << (3 * l.bitsAllocated)) - 1;
+    if (l.monochrome1)
+      for (auto& w : want) w ^= colour;
+    EXPECT_TRUE(ours == want) << l.name;
+  }
+}
+
+// Lossless JPEG of photometric RGB, whose stream has no marker that says
+// RGB: the samples come back as they were, unconverted, and a dark picture
+// is not stretched.
+TEST(DicomEncapsulated, PhotometricRgbFramesKeepTheirSamples) {
+  const Layout l{"losslessrgb", 13, 11, 8, 8, 3, 0, 0, 1};
+  for (unsigned divisor : {1u, 4u}) {
+    Bytes samples = samplesFor(l, 21);
+    for (auto& v : samples) v = static_cast<uint8_t>(v / divisor);
+    std::string name = l.name + std::to_string(divisor);
+    std::string src = makeFile(l, samples, name), out = src + ".e1.dcm";
+    ASSERT_TRUE(run("dcmcjpeg -q +e1 " + src + " " + out)) << name;
+    cPictDICOM pict;
+    bool ok;
+    auto ours = decodeWith(pict, out, ok);
+    ASSERT_TRUE(ok) << name;
+    EXPECT_TRUE(ours == expectedPixels(l, samples, 0)) << name;
   }
 }
 
 TEST(DicomEncapsulated, Jpeg2000FromGdcmAndTheBareLayout) {
-  for (const Layout& l : {Layout{"j2kgrey8", 21, 14, 8, 8, 1, 0, 0, 1}, Layout{"j2kgrey16", 14, 9, 16, 12, 1, 0, 0, 1}}) {
+  for (const Layout& l :
+       {Layout{"j2kgrey8", 21, 14, 8, 8, 1, 0, 0, 1}, Layout{"j2kgrey16", 14, 9, 16, 12, 1, 0, 0, 1},
+        Layout{"j2kmono1", 21, 14, 8, 8, 1, 0, 0, 1, true}}) {
     std::string src = nativeFile(l, 3), out = src + ".j2k.dcm";
     ASSERT_TRUE(run("gdcmconv --j2k " + src + " " + out)) << l.name;
     Bytes codestream = firstFragment(out);
@@ -134,7 +162,10 @@ TEST(DicomEncapsulated, Jpeg2000FromGdcmAndTheBareLayout) {
     auto expected = decodedPixels(oracle);
     cPictDICOM pict;
     bool ok;
-    EXPECT_TRUE(decodeWith(pict, out, ok) == expected && ok) << l.name;
+    auto inverted = expected;
+    for (auto& w : inverted) w ^= 0xFFFFFFu;
+    EXPECT_TRUE(decodeWith(pict, out, ok) == (l.monochrome1 ? inverted : expected) && ok) << l.name;
+    // The bare layout made here names no photometric interpretation.
 
     Bytes bare = bareWithFragment(l, codestream);
     writeFile(path(std::string(l.name) + ".bare"), bare);

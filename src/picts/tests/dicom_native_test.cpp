@@ -20,6 +20,7 @@ const Layout kLayouts[] = {
     {"signed8", 7, 5, 8, 8, 1, 0, 1, 1},         {"rgb8", 17, 17, 8, 8, 3, 0, 0, 1},
     {"rgb8planar", 11, 6, 8, 8, 3, 1, 0, 1},     {"rgb8planar5", 6, 6, 8, 5, 3, 1, 0, 1},
     {"rgb16stored12", 7, 7, 16, 12, 3, 0, 0, 1}, {"rgb16planar", 4, 9, 16, 16, 3, 1, 0, 1},
+    {"grey8mono1", 11, 7, 8, 8, 1, 0, 0, 1, true}, {"signed12mono1", 9, 5, 16, 12, 1, 0, 1, 1, true},
 };
 
 template <typename Decoder>
@@ -47,6 +48,22 @@ TEST(DicomNative, ExplicitFilesAndBareDataSetsMapTheirSamples) {
     std::string bare = path(std::string(l.name) + ".bare");
     ASSERT_TRUE(run("dcmconv -q -F +ti " + file + " " + bare)) << l.name;
     expectDecodes<cPictDICOMLegacy>(bare, l, samples, kPictDICOMLegacy);
+  }
+}
+
+// One frame followed by padding to an even length of more than one byte,
+// as some writers leave native pixel data: the frame decodes.
+TEST(DicomNative, FrameFollowedByPaddingDecodes) {
+  for (unsigned padding : {2u, 128u}) {
+    Layout l{"padded", 64, 128, 8, 8, 1, 0, 0, 1};
+    Bytes samples = samplesFor(l, 60 + padding), padded = samples;
+    padded.insert(padded.end(), padding, 0);
+    std::string file = makeFile(l, padded, l.name);
+    cPictDICOM pict;
+    rastertest::Stream s(readFile(file));
+    ASSERT_TRUE(pict.decode(&s.io)) << padding;
+    EXPECT_EQ(pict.getNumPages(&s.io), 1) << padding;
+    EXPECT_TRUE(decodedPixels(pict) == expectedPixels(l, samples, 0)) << padding;
   }
 }
 

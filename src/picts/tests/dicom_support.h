@@ -24,6 +24,8 @@ using rastertest::writeFile;
 struct Layout {
   const char* name;
   unsigned w, h, bitsAllocated, bitsStored, samples, planar, pixelRepresentation, frames;
+  // Grey shown with its lowest sample white.
+  bool monochrome1 = false;
 };
 
 // Random samples that use every stored bit and, above them, garbage that a
@@ -44,7 +46,8 @@ inline Bytes samplesFor(const Layout& l, uint32_t seed) {
 // format, pixel data read from `raw`.
 inline std::string imageLines(const Layout& l, const std::string& raw) {
   auto us = [](const char* tag, unsigned v) { return std::string(tag) + " US " + std::to_string(v) + "\n"; };
-  std::string d = us("(0028,0002)", l.samples) + "(0028,0004) CS [" + (l.samples == 3 ? "RGB" : "MONOCHROME2") + "]\n";
+  std::string d = us("(0028,0002)", l.samples) + "(0028,0004) CS [" +
+                  (l.samples == 3 ? "RGB" : l.monochrome1 ? "MONOCHROME1" : "MONOCHROME2") + "]\n";
   if (l.samples == 3) d += us("(0028,0006)", l.planar);
   if (l.frames > 1) d += "(0028,0008) IS [" + std::to_string(l.frames) + "]\n";
   d += us("(0028,0010)", l.h) + us("(0028,0011)", l.w) + us("(0028,0100)", l.bitsAllocated) +
@@ -98,6 +101,7 @@ inline std::vector<unsigned long long> expectedPixels(const Layout& l, const Byt
   int shift = l.bitsAllocated;
   for (size_t p = 0; p < n; ++p) {
     unsigned long long r = level(value(p, 0));
+    if (l.monochrome1) r = static_cast<unsigned long long>(full) - r;
     unsigned long long g = l.samples == 3 ? level(value(p, 1)) : r, b = l.samples == 3 ? level(value(p, 2)) : r;
     out[p] = static_cast<unsigned long long>(full) << (3 * shift) | r << (2 * shift) | g << shift | b;
   }
