@@ -48,19 +48,34 @@ bool knownBits(unsigned int b, unsigned int compression) {
 }
 long long magnitude(long long v) { return v < 0 ? -v : v; }
 
-// A channel mask turned into a shift and a factor onto 0..255.
+// A channel mask turned into a shift and a widening onto 0..255. Narrow
+// channels are widened by repeating their bits, so that full scale stays
+// full scale (a 5-bit 31 and a 6-bit 63 both give 255); wider ones keep
+// their top eight bits.
 struct sChannel {
   unsigned int mask = 0;
   int shift = 0;
-  float scale = 0;
+  int drop = 0;  // bits beyond eight
+  unsigned char widened[256] = {};
 
   explicit sChannel(unsigned int m) : mask(m) {
     if (!m) return;
     while (!((m >> shift) & 1)) ++shift;
-    scale = 255.0f / static_cast<float>(m >> shift);
+    int bits = 0;
+    while (bits < 32 && (m >> shift) >> bits) ++bits;
+    if (bits > 8) {
+      drop = bits - 8;
+      return;
+    }
+    for (unsigned int v = 0; v < (1u << bits); ++v) {
+      unsigned int w = v << (8 - bits);
+      for (int filled = bits; filled < 8; filled *= 2) w |= w >> filled;
+      widened[v] = static_cast<unsigned char>(w);
+    }
   }
   unsigned int of(unsigned int v) const {
-    return static_cast<unsigned int>(static_cast<float>((v & mask) >> shift) * scale);
+    unsigned int raw = (v & mask) >> shift;
+    return drop ? (raw >> drop) & 0xFF : widened[raw];
   }
 };
 
@@ -491,10 +506,18 @@ bool cPictDIB::save(cPictBase* pict, cFileIOTarget* io) {
 }
 
 bool cPictBMP::readFileHeader(cFileIOTarget* io, sLayout& layout) {
-  unsigned char head[14];
-  if (!io || !io->readf(head, 14) || head[0] != 'B' || head[1] != 'M' || le32(head + 6) != 0) return false;
+  // The file header and the first fields of the bitmap header, which say
+  // where the pixels may start at the earliest.
+  unsigned char head[26];
+  if (!io || !io->readf(head, 26) || head[0] != 'B' || head[1] != 'M' || le32(head + 6) != 0) return false;
   unsigned int fileSize = le32(head + 2), offset = le32(head + 10);
-  if (offset < static_cast<unsigned int>(minDIBSize()) + 14 || fileSize < offset) return false;
+  unsigned long long least = 14ULL + static_cast<unsigned int>(minDIBSize());
+  if (le32(head + 14) == 12) {
+    // An OS/2 core header is 12 bytes, and its palette entries 3.
+    unsigned int bits = le16(head + 24);
+    least = 26 + (bits >= 1 && bits <= 8 ? 3ULL << bits : 0);
+  }
+  if (offset < least || fileSize < offset || !io->set_fp(14)) return false;
   layout.dataLimit = fileSize - 14ULL;
   layout.dataOffset = offset - 14ULL;
   return true;

@@ -107,11 +107,14 @@ bool cPictXPM::takeColor(const char* s, long long length) {
   } else if (colour[0] == '#' && (n == 7 || n == 13)) {
     for (long long i = 1; i < n; ++i)
       if (!std::isxdigit(static_cast<unsigned char>(colour[i]))) return false;
-    // Of four digits a channel the first two are taken.
     long long step = (n - 1) / 3;
     word = 0xFF000000u;
-    for (int k = 0; k < 3; ++k)
-      word |= static_cast<unsigned int>(getHexb(colour + 1 + k * step)) << (16 - 8 * k);
+    for (int k = 0; k < 3; ++k) {
+      unsigned int channel = getHexb(colour + 1 + k * step);
+      // Four digits a channel are rounded to the nearest of 256 levels.
+      if (step == 4) channel = ((channel << 8 | getHexb(colour + 3 + k * step)) * 255 + 32767) / 65535;
+      word |= channel << (16 - 8 * k);
+    }
   } else {
     return false;
   }

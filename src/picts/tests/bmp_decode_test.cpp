@@ -29,15 +29,27 @@ struct Dib {
     auto put = [&](size_t at, uint32_t v, int n) {
       for (int i = 0; i < n; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
     };
+    // The 12-byte core header has 16-bit sizes and 3-byte palette entries.
+    const bool core = headerSize == 12;
     put(0, static_cast<uint32_t>(headerSize), 4);
-    put(4, static_cast<uint32_t>(w), 4);
-    put(8, static_cast<uint32_t>(h), 4);
-    put(12, 1, 2);
-    put(14, static_cast<uint32_t>(bits), 2);
-    put(16, compression, 4);
-    put(20, imageSize, 4);
-    put(32, colorsUsed, 4);
-    for (uint32_t c : palette) b.insert(b.end(), {uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16), 0});
+    if (core) {
+      put(4, static_cast<uint32_t>(w), 2);
+      put(6, static_cast<uint32_t>(h), 2);
+      put(8, 1, 2);
+      put(10, static_cast<uint32_t>(bits), 2);
+    } else {
+      put(4, static_cast<uint32_t>(w), 4);
+      put(8, static_cast<uint32_t>(h), 4);
+      put(12, 1, 2);
+      put(14, static_cast<uint32_t>(bits), 2);
+      put(16, compression, 4);
+      put(20, imageSize, 4);
+      put(32, colorsUsed, 4);
+    }
+    for (uint32_t c : palette) {
+      b.insert(b.end(), {uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16)});
+      if (!core) b.push_back(0);
+    }
     for (uint32_t m : masks)
       b.insert(b.end(), {uint8_t(m), uint8_t(m >> 8), uint8_t(m >> 16), uint8_t(m >> 24)});
     return b;
@@ -67,11 +79,12 @@ Pixels decodeBytes(cPictBase& pict, const Bytes& bytes, bool* ok = nullptr) {
   return done ? pixelsOf(pict) : Pixels();
 }
 
-// The decoder's own formula for an n-bit channel, over the oracle's 8 bits.
+// An n-bit channel written from the oracle's 8 bits, widened back by
+// repeating its bits.
 uint32_t bitChannel(uint32_t c8, int n) {
-  float top = static_cast<float>((1 << n) - 1);
-  unsigned v = static_cast<unsigned>(std::lround(c8 * top / 255.0));
-  return static_cast<uint32_t>(static_cast<float>(v) * (255.0f / top));
+  uint32_t v = static_cast<uint32_t>(std::lround(c8 * ((1 << n) - 1) / 255.0)), out = 0;
+  for (int at = 8 - n; at > -n; at -= n) out |= at >= 0 ? v << at : v >> -at;
+  return out & 255;
 }
 
 uint32_t fromMaskBits(uint32_t argb, int r, int g, int b) {
@@ -152,9 +165,9 @@ TEST(BmpDecode, HandMadeLayoutsMendsAndRefusals) {
   };
   const Case cases[] = {
       // Plain 16 bits are 5-5-5; masks after a 40-byte header come from the
-      // bytes that follow it; a 6-bit maximum gives 254.
+      // bytes that follow it; full scale stays full scale at any width.
       {"5-5-5 maximum", {.w = 1, .h = 1, .bits = 16, .pixels = {0xFF, 0x7F, 0, 0}}, false, {0xFFFFFFFF}},
-      {"5-5-5", {.w = 1, .h = 1, .bits = 16, .pixels = {0x10, 0x7C, 0, 0}}, false, {0xFFFF0083}},
+      {"5-5-5", {.w = 1, .h = 1, .bits = 16, .pixels = {0x10, 0x7C, 0, 0}}, false, {0xFFFF0084}},
       {"5-6-5 masks after the header",
        {.w = 1,
         .h = 1,
@@ -163,7 +176,30 @@ TEST(BmpDecode, HandMadeLayoutsMendsAndRefusals) {
         .masks = {0xF800, 0x07E0, 0x001F},
         .pixels = {0xFF, 0xFF, 0, 0}},
        false,
-       {0xFFFFFEFF}},
+       {0xFFFFFFFF}},
+      {"5-6-5 middle levels",
+       {.w = 1,
+        .h = 1,
+        .bits = 16,
+        .compression = 3,
+        .masks = {0xF800, 0x07E0, 0x001F},
+        .pixels = {0x21, 0x84, 0, 0}},
+       false,
+       {0xFF848608}},
+      // OS/2 core headers put their pixels as early as byte 26.
+      {"core header, 24 bits",
+       {.headerSize = 12, .w = 1, .h = 1, .pixels = {1, 2, 3, 0}},
+       false,
+       {0xFF030201}},
+      {"core header, 1-bit palette",
+       {.headerSize = 12,
+        .w = 1,
+        .h = 1,
+        .bits = 1,
+        .palette = {0x112233, 0x445566},
+        .pixels = {0x80, 0, 0, 0}},
+       false,
+       {0xFF445566}},
       {"4-bit masks with alpha",
        {.w = 1,
         .h = 1,
