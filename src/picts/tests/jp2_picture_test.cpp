@@ -73,12 +73,11 @@ TEST(Jp2Picture, OpenJpegFilesThroughTheFactory) {
 // picture moved there whole, grid offsets and tiles alike, so that every
 // partition keeps its place and the pixels stay the picture's.
 TEST(Jp2Picture, ImageFarOutOnTheGridDecodesWhole) {
-  TempDir dir;
-  Picture pic = makePicture(37, 23, 3, 8, false, 77);
-  std::string file = dir / "far.j2k";
-  ASSERT_TRUE(encode(dir, pic, {"-n", "3", "-mct", "0"}, file));
-  Bytes cs = readFile(file);
   const unsigned far = 0x80000000u;
+  TempDir dir;
+  const Picture pic = makePicture(37, 23, 3, 8, false, 77);
+  ASSERT_TRUE(encode(dir, pic, {"-n", "3", "-mct", "0"}, dir / "far.j2k"));
+  Bytes cs = readFile(dir / "far.j2k");
   auto set32 = [&](size_t at, unsigned v) {
     for (int i = 0; i < 4; ++i) cs[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (24 - 8 * i));
   };
