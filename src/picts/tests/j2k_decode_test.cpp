@@ -99,9 +99,6 @@ TEST(J2kDecode, ZeroPlanesBeyondTheBandWithARegionShift) {
   TempDir dir;
   // The band has 9 planes (exponent 8, two guard bits).
   for (unsigned zeroPlanes : {9u, 10u, 12u, 14u, 15u}) {
-    Bytes siz = {0, 0};
-    for (unsigned v : {8u, 8u, 0u, 0u, 8u, 8u, 0u, 0u}) put32(siz, v);
-    siz.insert(siz.end(), {0, 1, 7, 1, 1});
     // Packet header: present, included, the zero planes as a unary count,
     // one pass, a length of 4 in three bits.
     std::vector<int> bits = {1, 1};
@@ -110,16 +107,10 @@ TEST(J2kDecode, ZeroPlanesBeyondTheBandWithARegionShift) {
     Bytes body((bits.size() + 7) / 8, 0);
     for (size_t i = 0; i < bits.size(); ++i) body[i / 8] |= static_cast<uint8_t>(bits[i] << (7 - i % 8));
     body.insert(body.end(), {0x12, 0x34, 0x56, 0x78});
-    Bytes cs = {0xFF, 0x4F};
-    for (const Bytes& seg : {segment(0xFF51, siz), segment(0xFF52, {0, 0, 0, 1, 0, 0, 4, 4, 0, 1}),
-                             segment(0xFF5C, {0x40, 8 << 3}), segment(0xFF5E, {0, 0, 5})})
-      cs.insert(cs.end(), seg.begin(), seg.end());
-    Bytes sot = {0xFF, 0x90, 0, 10, 0, 0};
-    put32(sot, static_cast<unsigned>(14 + body.size()));
-    sot.insert(sot.end(), {0, 1, 0xFF, 0x93});
-    cs.insert(cs.end(), sot.begin(), sot.end());
-    cs.insert(cs.end(), body.begin(), body.end());
-    cs.insert(cs.end(), {0xFF, 0xD9});
+    Bytes cs = handMade(8, 8, 1,
+                        {segment(0xFF52, {0, 0, 0, 1, 0, 0, 4, 4, 0, 1}), segment(0xFF5C, {0x40, 8 << 3}),
+                         segment(0xFF5E, {0, 0, 5})},
+                        body);
     Decoded d = decodeJ2k(cs);
     // Past band planes + shift no plane is left to decode.
     ASSERT_EQ(d.ok, zeroPlanes < 15) << zeroPlanes;

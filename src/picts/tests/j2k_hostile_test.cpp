@@ -214,20 +214,11 @@ TEST(J2kHostile, DeclaredPlanesCostNothingBeforeTheirPacketsArrive) {
     unsigned side, comps;
   };
   for (const Case& c : {Case{8192, 3}, Case{16384, 1}}) {
-    Bytes siz = {0, 0};
-    for (unsigned v : {c.side, c.side, 0u, 0u, c.side, c.side, 0u, 0u}) put32(siz, v);
-    put16(siz, c.comps);
-    for (unsigned k = 0; k < c.comps; ++k) siz.insert(siz.end(), {7, 1, 1});
     Bytes qcd = {0x40};
     qcd.insert(qcd.end(), 16, 10 << 3);
-    Bytes cs = {0xFF, 0x4F};
-    for (const Bytes& seg :
-         {segment(0xFF51, siz), segment(0xFF52, {0, 0, 0, 1, 0, 5, 4, 4, 0, 1}), segment(0xFF5C, qcd)})
-      cs.insert(cs.end(), seg.begin(), seg.end());
-    Bytes sot = {0xFF, 0x90, 0, 10, 0, 0};
-    put32(sot, 12 + 2 + 4);
-    sot.insert(sot.end(), {0, 1, 0xFF, 0x93, 0, 0, 0, 0, 0xFF, 0xD9});
-    cs.insert(cs.end(), sot.begin(), sot.end());
+    Bytes cs =
+        handMade(c.side, c.side, c.comps,
+                 {segment(0xFF52, {0, 0, 0, 1, 0, 5, 4, 4, 0, 1}), segment(0xFF5C, qcd)}, {0, 0, 0, 0});
     ASSERT_LT(cs.size(), 128u);
     {
       std::ofstream reset("/proc/self/clear_refs");

@@ -318,6 +318,24 @@ inline Bytes jp2File(const Bytes& cs, const Bytes& headerBoxes, const Bytes& bef
   return f;
 }
 
+// A one-tile codestream put together by hand: a w x h image of `comps`
+// 8-bit components, the given main-header segments, then the tile's body.
+inline Bytes handMade(unsigned w, unsigned h, unsigned comps, const std::vector<Bytes>& segments,
+                      const Bytes& body) {
+  Bytes siz = {0, 0};
+  for (unsigned v : {w, h, 0u, 0u, w, h, 0u, 0u}) put32(siz, v);
+  put16(siz, comps);
+  for (unsigned k = 0; k < comps; ++k) siz.insert(siz.end(), {7, 1, 1});
+  Bytes cs = {0xFF, 0x4F}, sot = {0xFF, 0x90, 0, 10, 0, 0};
+  put32(sot, static_cast<unsigned>(14 + body.size()));
+  sot.insert(sot.end(), {0, 1, 0xFF, 0x93});
+  std::vector<Bytes> parts = {segment(0xFF51, siz)};
+  parts.insert(parts.end(), segments.begin(), segments.end());
+  parts.insert(parts.end(), {sot, body, Bytes{0xFF, 0xD9}});
+  for (const Bytes& part : parts) cs.insert(cs.end(), part.begin(), part.end());
+  return cs;
+}
+
 // A codestream of constant planes, losslessly coded.
 inline Bytes constantCodestream(const TempDir& dir, unsigned w, unsigned h, unsigned prec,
                                 const std::vector<int>& values) {
