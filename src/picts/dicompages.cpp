@@ -270,10 +270,12 @@ bool cPictDICOMPages::decodeImage(cFileIOTarget* io, sDicomInfo* info) {
     return decodeNative(io, *info);
   // A native frame followed by padding: defined-length data at least one
   // frame long that does not open with an item as fragments do.
-  unsigned char head[4];
-  if (!info->encapsulated && frameSize && frameSize <= info->pixelLength && io->set_fp(info->pixelOffset) &&
-      io->readf(head, 4) && !(le16(head) == 0xFFFE && le16(head + 2) == 0xE000))
-    return decodeNative(io, *info);
+  if (!info->encapsulated && frameSize && frameSize <= info->pixelLength) {
+    unsigned char head[4];
+    bool opensItem =
+        info->pixelLength >= 8 && io->set_fp(info->pixelOffset) && io->readf(head, 4) && isItemTag(head);
+    if (!opensItem) return decodeNative(io, *info);
+  }
   return decodeEncapsulated(io, *info);
 }
 
