@@ -171,16 +171,19 @@ bool cSiDocText::draw(cCanvas* canvas, const sSiDocDrawProps& props, sSize& draw
     }
     return true;
   }
-  if (drawn.cx > textOnly.cx || drawn.cy > textOnly.cy) {
-    sRect glyphs{props.x, props.y, textOnly.cx, textOnly.cy};
-    canvas->clip(&glyphs);
-    canvas->select();
-    canvas->drawRect(&box, bg, bg);
-    canvas->unclip(&glyphs);
-    canvas->select();
-  }
-  canvas->drawTextLimited(box.x, box.y, box.width, box.height, cCanvas::eAlignLeft, false, 0, 0, text.ptr, -1,
-                          nullptr, false);
+  // The box around the glyphs (below them at least: a line is taller than
+  // its glyphs) takes the background as two strips, right and below.
+  const int gw = std::min(textOnly.cx, box.width), gh = std::min(textOnly.cy, box.height);
+  sRect right{box.x + gw, box.y, box.width - gw, box.height}, below{box.x, box.y + gh, gw, box.height - gh};
+  if (right.width > 0) canvas->drawRect(&right, bg, bg);
+  if (below.height > 0 && below.width > 0) canvas->drawRect(&below, bg, bg);
+  // A run that is not cut goes where drawTextLimited would put it, without
+  // being measured once more: documents are drawn one word at a time.
+  if (textOnly.cx <= box.width)
+    canvas->drawText(box.x, box.y + (box.height - textOnly.cy) / 2, false, text.ptr, -1);
+  else
+    canvas->drawTextLimited(box.x, box.y, box.width, box.height, cCanvas::eAlignLeft, false, 0, 0, text.ptr, -1,
+                            nullptr, false);
   return true;
 }
 
