@@ -178,7 +178,8 @@ void cSiDocViewer::onSizeChanged() {
   cScrollableElement::onSizeChanged();
   // A document that comes to fit, or no longer does, wins or loses the room
   // of the bar.
-  if (!myBands.empty() && (myBandsWidth != width() || (myDocHeight > height()) != myWithBar)) rebuild();
+  const bool wantsBar = myDocHeight > height() && barRoom() < width();
+  if (!myBands.empty() && (myBandsWidth != width() || wantsBar != myWithBar)) rebuild();
 }
 
 void cSiDocViewer::onMouseButton(int x, int y, int button, bool down) {
