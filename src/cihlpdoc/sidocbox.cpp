@@ -98,9 +98,11 @@ bool cSiDocText::wrap(cCanvas* canvas, cFontObject* f, int room) {
     if (lowSurrogate(end)) end += end - 1 == start ? 1 : -1;
     // The ruler adds up single characters; the line as drawn may be wider.
     sSize piece;
-    while (canvas->textSize(myWide.ptr + start, end - start, piece) && piece.cx > room && end - start > 1) {
-      --end;
-      if (lowSurrogate(end) && end - 1 > start) --end;
+    while (canvas->textSize(myWide.ptr + start, end - start, piece) && piece.cx > room) {
+      long long shorter = end - 1;
+      if (lowSurrogate(shorter)) --shorter;
+      if (shorter <= start) break;
+      end = shorter;
     }
     myPieces.push_back(start);
     start = end;

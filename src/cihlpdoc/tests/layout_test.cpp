@@ -102,6 +102,13 @@ TEST(SiDocLayout, LinesGapsBreaksAndAlignment) {
        {"bbbbbbbbb", "c"},
        {{"bbbb", 0, 0}, {"bbbb", 0, 14}, {"b", 0, 28}, {"c", 0, 42}},
        {30, 56}},
+      // Three UTF-16 units a line, and the pair of the emoji kept together.
+      {"a word breaks between whole characters",
+       cSiDocContainer::eLeft,
+       21,
+       {"ab\xF0\x9F\x98\x80" "cd"},
+       {{"ab", 0, 0}, {"\xF0\x9F\x98\x80" "c", 0, 14}, {"d", 0, 28}},
+       {21, 42}},
   };
   for (const sFlowCase& k : cases) {
     cPtr<cSiDocContainer> c(paragraph(k.align, k.width, k.runs));

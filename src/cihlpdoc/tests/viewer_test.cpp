@@ -234,6 +234,18 @@ TEST(SiDocViewer, ScrollingOnlyCopiesAndOnlyAWidthOrDocumentChangeLaysOutAgain) 
   s.paint();
   EXPECT_EQ(s.log.offscreens, 2) << "another document";
   s.view.refSiDoc(s.doc.get(), 0x00FF00);
+
+  // A height that makes the bar come or go changes the room for the lines.
+  s.paint();
+  const struct {
+    int height, offscreens;
+  } heights[] = {{2000, 1}, {2001, 0}, {101, 1}, {100, 0}};
+  for (const auto& h : heights) {
+    s.log = {};
+    s.view.move(0, 0, 201, h.height);
+    s.paint();
+    EXPECT_EQ(s.log.offscreens, h.offscreens) << "height " << h.height;
+  }
 }
 
 TEST(SiDocViewer, ATallDocumentIsKeptInBandsAndShowsItsLastLineAfterEnd) {
