@@ -71,8 +71,9 @@ void cHDLParser::langSearchInit() {
   }
 }
 
-bool cHDLParser::getFileContents(cFileIOTarget* file, _guardchar<char>& text) {
+bool cHDLParser::getFileContents(cFileIOTarget* file, _guardchar<char>& text, long long& length) {
   text.set(nullptr);
+  length = 0;
   if (!file) return false;
   const unsigned long long size = file->size();
   if (size < 3 || size > kMaxSource) return false;
@@ -81,7 +82,8 @@ bool cHDLParser::getFileContents(cFileIOTarget* file, _guardchar<char>& text) {
   if (!file->set_fp(0) || !file->readf(bytes.ptr, static_cast<unsigned int>(size))) return false;
   const unsigned char* b = bytes.ptr;
   if (b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) {
-    text.set(reinterpret_cast<const char*>(b + 3), static_cast<long long>(size) - 3);
+    length = static_cast<long long>(size) - 3;
+    text.set(reinterpret_cast<const char*>(b + 3), length);
     return true;
   }
   if (b[0] == 0xFF && b[1] == 0xFE) {
@@ -91,10 +93,32 @@ bool cHDLParser::getFileContents(cFileIOTarget* file, _guardchar<char>& text) {
     for (long long i = 0; i < units; ++i)
       wide.ptr[i] = static_cast<unsigned short>(b[2 + 2 * i] | b[3 + 2 * i] << 8);
     wide.ptr[units] = 0;
-    return _w2pc(wide.ptr, units, text) >= 0 && text.ptr;
+    _typebuf<char> utf8;
+    length = _w2pc(wide.ptr, units, utf8);
+    if (length < 0 || (length > 0 && !utf8.ptr)) return false;
+    text.set(length ? utf8.ptr : "", length);
+    return text.ptr != nullptr;
   }
-  text.set(reinterpret_cast<const char*>(b), static_cast<long long>(size));
+  length = static_cast<long long>(size);
+  text.set(reinterpret_cast<const char*>(b), length);
   return true;
+}
+
+bool cHDLParser::refuseNul(const char* text, long long length, sErrInfo& err) {
+  // Everything after a NUL would be invisible to the parsers, and the rest of
+  // the document silently lost.
+  const char* nul = static_cast<const char*>(std::memchr(text, 0, static_cast<size_t>(length)));
+  if (!nul) return true;
+  err.line = err.column = 0;
+  for (const char* p = text; p < nul; ++p) {
+    ++err.column;
+    if (*p == '\n') {
+      ++err.line;
+      err.column = 0;
+    }
+  }
+  err.message.set("NUL byte in text");
+  return false;
 }
 
 bool cHDLParser::parseIndexFile(char* text, cFasterTreeList<int, _guardchar<char> >& sources, sErrInfo& err) {
@@ -147,10 +171,12 @@ bool cHDLParser::parse(char* indexPath, cFileIOTarget* target, sErrInfo& err) {
       err.message.set("Unable to open index");
       return false;
     }
-    if (!getFileContents(&index, indexText)) {
+    long long length;
+    if (!getFileContents(&index, indexText, length)) {
       err.message.set("Unable to read idex");
       return false;
     }
+    if (!refuseNul(indexText.ptr, length, err)) return false;
   }
   langSearchInit();
   cFasterTreeList<int, _guardchar<char> > sources;
@@ -200,10 +226,12 @@ bool cHDLParser::compileLanguage(sHDLConfig& config, int lang, const char* path,
       err.message.set("Unable to open source file");
       return false;
     }
-    if (!getFileContents(&source, text)) {
+    long long length;
+    if (!getFileContents(&source, text, length)) {
       err.message.set("Unable to read source as text file");
       return false;
     }
+    if (!refuseNul(text.ptr, length, err)) return false;
   }
   const char* slash = std::strrchr(path, '/');
   if (slash)

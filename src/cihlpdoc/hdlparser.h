@@ -84,7 +84,10 @@ class cHDLParser {
 
  private:
   void langSearchInit();
-  bool getFileContents(cFileIOTarget* file, _guardchar<char>& text);
+  // `length` counts the text's bytes, a NUL among them included.
+  bool getFileContents(cFileIOTarget* file, _guardchar<char>& text, long long& length);
+  // False, with the line and column of the first NUL in err, when there is one.
+  static bool refuseNul(const char* text, long long length, sErrInfo& err);
   bool parseIndexFile(char* text, cFasterTreeList<int, _guardchar<char> >& sources, sErrInfo& err);
   bool compileLanguage(sHDLConfig& config, int lang, const char* path, cFileIOTarget* target, sErrInfo& err);
   bool processHDL(sHDLConfig& config, char* text);

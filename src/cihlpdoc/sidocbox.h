@@ -3,6 +3,8 @@
 // the place and within the limits its parent hands it.
 #pragma once
 
+#include <vector>
+
 #include "base/buffers.h"
 #include "base/guardchar.h"
 #include "base/list.h"
@@ -23,7 +25,24 @@ struct sSiDocDrawProps {
   // Absolute coordinates the box should not pass; negative means none.
   int right = -1, bottom = -1;
   cSiDocActiveTarget* active = nullptr;
+  // The box is measured as the first on its line: a run of text wider than
+  // the room up to the right limit breaks there rather than being cut.
+  bool lineStart = false;
 };
+
+class cSiDocBox;
+
+// One step of drawing a laid-out document: a box with the place and limits
+// its parent gave it and the size it drew, or (box null) a fill of `size` at
+// (props.x, props.y) in `colour`. Any band of the document is drawn again
+// from these steps without measuring anything.
+struct sSiDocPlaced {
+  cSiDocBox* box = nullptr;
+  sSiDocDrawProps props;
+  sSize size;
+  unsigned int colour = 0;
+};
+using tSiDocPlan = std::vector<sSiDocPlaced>;
 
 // Whoever wants to know where links were drawn (the viewer, for hit-testing).
 class cSiDocActiveTarget {
@@ -50,6 +69,10 @@ class cSiDocBox {
 
   virtual bool draw(cCanvas* canvas, const sSiDocDrawProps& props, sSize& drawn) = 0;
   virtual bool wantsSize(cCanvas* canvas, const sSiDocDrawProps& props, sSize& wanted) = 0;
+  // Lays the box out as draw would and appends what draw would paint to
+  // `plan`; link areas reach the active target here, not when the plan is
+  // drawn.
+  virtual bool place(cCanvas* canvas, const sSiDocDrawProps& props, sSize& drawn, tSiDocPlan& plan);
   // Only runs of text are separated by a word gap.
   virtual bool hasText() const { return false; }
 
@@ -62,6 +85,13 @@ class cSiDocBox {
   void setBreak(bool on) { lineBreak = on; }
 
  protected:
+  // The size draw would give and whether it would paint anything at all;
+  // by default a box draws at the size it wants.
+  virtual bool fit(cCanvas* canvas, const sSiDocDrawProps& props, sSize& drawn) {
+    return wantsSize(canvas, props, drawn);
+  }
+  // The link target the box reports where it is drawn; none by default.
+  virtual char* linkTarget() const { return nullptr; }
   bool fixedSize() const { return width > 0 && height > 0; }
   unsigned int background(const sSiDocDrawProps& props) const {
     return bgColor != kSiDocNoColor ? bgColor : props.bgColor;
@@ -80,14 +110,44 @@ class cSiDocText : public cSiDocBox {
 
   void refFont(cFontObject* f) { font = f; }
   void setColor(unsigned int colour) { textColor = colour; }
-  void setText(char* utf8) { text.set(utf8); }
+  void setText(char* utf8) {
+    text.set(utf8);
+    forget();
+  }
   // Takes exactly n bytes, which need no terminator.
-  void setText(const char* utf8, long long n) { text.set(utf8, n); }
+  void setText(const char* utf8, long long n) {
+    text.set(utf8, n);
+    forget();
+  }
+
+ protected:
+  bool fit(cCanvas* canvas, const sSiDocDrawProps& props, sSize& drawn) override;
 
  private:
   // The line height of the selected font, and the measured text when there is
   // text: (0, line height) for an empty run.
   void measure(cCanvas* canvas, const sSiDocDrawProps& props, sSize& out, sSize& textOnly);
+  bool fitText(cCanvas* canvas, const sSiDocDrawProps& props, sSize& drawn, sSize& textOnly);
+  // Breaks the text into lines of at most `room` pixels; false when the
+  // canvas cannot say where its characters end.
+  bool wrap(cCanvas* canvas, cFontObject* f, int room);
+  // Whether the last wantsSize broke the run, in this font.
+  bool broken(cFontObject* f) const;
+  void forget();
+
+  // A run is measured once per font, however often it is laid out: a long
+  // document would otherwise be measured again for each level of nesting.
+  cFontObject* myMeasuredWith = nullptr;
+  sSize myLine, myGlyphs;
+  // The run as broken into lines: its UTF-16 text, where each line starts,
+  // and the room and font it was broken for. Drawing follows
+  // what the last wantsSize decided, as the container measures a box right
+  // before it places it.
+  bool myWrapped = false;
+  cFontObject* myWrappedWith = nullptr;
+  int myPiecesRoom = 0;
+  _typebuf<unsigned short> myWide;
+  std::vector<long long> myPieces;
 };
 
 class cSiDocLink : public cSiDocText {
@@ -97,6 +157,9 @@ class cSiDocLink : public cSiDocText {
   cSiDocLink() { textColor = 0xFF0000; }
   bool draw(cCanvas* canvas, const sSiDocDrawProps& props, sSize& drawn) override;
   void refRef(char* target) { ref = target; }
+
+ protected:
+  char* linkTarget() const override { return ref; }
 };
 
 class cSiDocImage : public cSiDocBox {
@@ -111,6 +174,9 @@ class cSiDocImage : public cSiDocBox {
 
   void refImage(cPicture* p) { picture = p; }
   void setPlacement(eImagePlacement p) { placement = p; }
+
+ protected:
+  bool fit(cCanvas* canvas, const sSiDocDrawProps& props, sSize& drawn) override;
 };
 
 class cSiDocImageLink : public cSiDocImage {
@@ -119,6 +185,9 @@ class cSiDocImageLink : public cSiDocImage {
 
   bool draw(cCanvas* canvas, const sSiDocDrawProps& props, sSize& drawn) override;
   void refRef(char* target) { ref = target; }
+
+ protected:
+  char* linkTarget() const override { return ref; }
 };
 
 class cSiDocContainer : public cSiDocBox {
@@ -136,6 +205,7 @@ class cSiDocContainer : public cSiDocBox {
 
   bool draw(cCanvas* canvas, const sSiDocDrawProps& props, sSize& drawn) override;
   bool wantsSize(cCanvas* canvas, const sSiDocDrawProps& props, sSize& wanted) override;
+  bool place(cCanvas* canvas, const sSiDocDrawProps& props, sSize& drawn, tSiDocPlan& plan) override;
 
   void refFont(cFontObject* f) { font = f; }
   void setColor(unsigned int colour) { textColor = colour; }
@@ -143,6 +213,12 @@ class cSiDocContainer : public cSiDocBox {
   // Takes ownership; false for null.
   bool addChild(cSiDocBox* child);
 
+ protected:
+  // Never asked: a container is drawn and placed through its layout.
+  bool fit(cCanvas*, const sSiDocDrawProps&, sSize&) override { return false; }
+
  private:
-  bool layout(cCanvas* canvas, const sSiDocDrawProps& props, sSize& out, bool drawing);
+  // Measures (no canvas work beyond measuring), draws, or, with a plan,
+  // records what it would draw.
+  bool layout(cCanvas* canvas, const sSiDocDrawProps& props, sSize& out, bool drawing, tSiDocPlan* plan);
 };

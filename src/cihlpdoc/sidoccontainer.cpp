@@ -21,20 +21,42 @@ struct sLine {
   bool allFit = true;
 };
 
+// A fill on the canvas, or kept in the plan when there is one.
+void fillRect(cCanvas* canvas, tSiDocPlan* plan, const sRect& r, unsigned int colour) {
+  if (plan) {
+    sSiDocPlaced step;
+    step.props.x = r.x;
+    step.props.y = r.y;
+    step.size = {r.width, r.height};
+    step.colour = colour;
+    plan->push_back(step);
+    return;
+  }
+  sRect copy = r;
+  canvas->drawRect(&copy, colour, colour);
+}
+
 // The margins of a child that shares its line take the line's background, so
 // no stale pixels show between boxes.
-void fillMargins(cCanvas* canvas, const cSiDocBox& box, long long pen, long long lineY, sSize size,
-                 unsigned int colour) {
+void fillMargins(cCanvas* canvas, tSiDocPlan* plan, const cSiDocBox& box, long long pen, long long lineY,
+                 sSize size, unsigned int colour) {
   const long long fullHeight = static_cast<long long>(box.marginTop) + size.cy + box.marginBottom;
   auto fill = [&](long long fx, long long fy, long long fw, long long fh) {
     if (fw <= 0 || fh <= 0) return;
-    sRect r{toInt(fx), toInt(fy), toInt(fw), toInt(fh)};
-    canvas->drawRect(&r, colour, colour);
+    fillRect(canvas, plan, {toInt(fx), toInt(fy), toInt(fw), toInt(fh)}, colour);
   };
   fill(pen, lineY, box.marginLeft, fullHeight);
   fill(pen + box.marginLeft, lineY, size.cx, box.marginTop);
   fill(pen + box.marginLeft + size.cx, lineY, box.marginRight, fullHeight);
   fill(pen + box.marginLeft, lineY + box.marginTop + size.cy, size.cx, box.marginBottom);
+}
+
+// A child drawn, or placed in the plan when there is one.
+void paint(cSiDocBox& box, cCanvas* canvas, const sSiDocDrawProps& props, sSize& size, tSiDocPlan* plan) {
+  if (plan)
+    box.place(canvas, props, size, *plan);
+  else
+    box.draw(canvas, props, size);
 }
 
 }  // namespace
@@ -50,14 +72,19 @@ bool cSiDocContainer::wantsSize(cCanvas* canvas, const sSiDocDrawProps& props, s
     wanted = {width, height};
     return true;
   }
-  return layout(canvas, props, wanted, false);
+  return layout(canvas, props, wanted, false, nullptr);
 }
 
 bool cSiDocContainer::draw(cCanvas* canvas, const sSiDocDrawProps& props, sSize& drawn) {
-  return layout(canvas, props, drawn, true);
+  return layout(canvas, props, drawn, true, nullptr);
 }
 
-bool cSiDocContainer::layout(cCanvas* canvas, const sSiDocDrawProps& props, sSize& out, bool drawing) {
+bool cSiDocContainer::place(cCanvas* canvas, const sSiDocDrawProps& props, sSize& drawn, tSiDocPlan& plan) {
+  return layout(canvas, props, drawn, true, &plan);
+}
+
+bool cSiDocContainer::layout(cCanvas* canvas, const sSiDocDrawProps& props, sSize& out, bool drawing,
+                             tSiDocPlan* plan) {
   out = {0, 0};
   if (align < eLeft || align > eJustify) return false;
   const long long x = props.x, y = props.y;
@@ -70,15 +97,14 @@ bool cSiDocContainer::layout(cCanvas* canvas, const sSiDocDrawProps& props, sSiz
 
   if (!children.head) {
     out = {std::max(width, 0), std::max(height, 0)};
-    if (drawing && canvas && fixedSize() && bgColor != kSiDocNoColor) {
-      sRect all{props.x, props.y, width, height};
-      canvas->drawRect(&all, bgColor, bgColor);
-    }
+    if (drawing && canvas && fixedSize() && bgColor != kSiDocNoColor)
+      fillRect(canvas, plan, {props.x, props.y, width, height}, bgColor);
     return false;
   }
   if (!canvas) return false;
 
   sSiDocDrawProps child = props;
+  child.lineStart = false;
   child.font = font ? font : props.font;
   child.bgColor = background(props);
   child.textColor = textColor != kSiDocNoColor ? textColor : props.textColor;
@@ -103,6 +129,7 @@ bool cSiDocContainer::layout(cCanvas* canvas, const sSiDocDrawProps& props, sSiz
       measureProps.x = toInt(line.pen + box->marginLeft);
       measureProps.y = toInt(y);
       measureProps.right = toInt(right - box->marginRight);
+      measureProps.lineStart = it == line.first;
       sSize size;
       box->wantsSize(canvas, measureProps, size);
       box->measured = size;
@@ -135,7 +162,7 @@ bool cSiDocContainer::layout(cCanvas* canvas, const sSiDocDrawProps& props, sSiz
       child.x = toInt(start + box->marginLeft);
       child.y = toInt(lineY + box->marginTop);
       sSize size = box->measured;
-      if (drawing) box->draw(canvas, child, size);
+      if (drawing) paint(*box, canvas, child, size, plan);
       lineY += box->marginTop + size.cy;
       contentWidth = std::max<long long>(contentWidth, size.cx);
       continue;
@@ -151,8 +178,8 @@ bool cSiDocContainer::layout(cCanvas* canvas, const sSiDocDrawProps& props, sSiz
       child.y = toInt(lineY + box->marginTop);
       sSize size = box->measured;
       if (drawing) {
-        box->draw(canvas, child, size);
-        fillMargins(canvas, *box, pen, lineY, size, child.bgColor);
+        paint(*box, canvas, child, size, plan);
+        fillMargins(canvas, plan, *box, pen, lineY, size, child.bgColor);
       }
       pen = bx + size.cx + box->marginRight;
       lineHeight = std::max<long long>(lineHeight,

@@ -11,7 +11,7 @@ bool cSiDocImage::wantsSize(cCanvas*, const sSiDocDrawProps&, sSize& wanted) {
   return true;
 }
 
-bool cSiDocImage::draw(cCanvas* canvas, const sSiDocDrawProps& props, sSize& drawn) {
+bool cSiDocImage::fit(cCanvas* canvas, const sSiDocDrawProps& props, sSize& drawn) {
   drawn = {0, 0};
   if (!canvas || !picture || !picture->raw() || picture->width() < 1 || picture->height() < 1 ||
       props.right == 0 || props.bottom == 0)
@@ -22,9 +22,13 @@ bool cSiDocImage::draw(cCanvas* canvas, const sSiDocDrawProps& props, sSize& dra
   if (props.bottom >= 0 && static_cast<long long>(props.y) + h > props.bottom) h = props.bottom - props.y;
   if (w <= 0 || h <= 0) return false;
   drawn = {w, h};
+  return placement == eScaled || placement == eNatural;
+}
 
+bool cSiDocImage::draw(cCanvas* canvas, const sSiDocDrawProps& props, sSize& drawn) {
+  if (!fit(canvas, props, drawn)) return false;
+  const int w = drawn.cx, h = drawn.cy;
   if (placement == eScaled) return canvas->drawBitmap(props.x, props.y, picture, w, h);
-  if (placement != eNatural) return false;
 
   const int pw = picture->width(), ph = picture->height();
   if (w < pw || h < ph) {

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "base/conproc.h"
+#include "ciom/themeuse.h"
 
 namespace {
 
@@ -50,14 +51,10 @@ void cSiDocViewer::resetActive() { myAreas.clear(); }
 
 bool cSiDocViewer::setActive(char* ref, int x, int y, int w, int h) {
   if (!ref || w <= 0 || h <= 0) return true;
-  // A band is drawn from the top of the document shifted up; a rectangle is
-  // kept only by the band its top lies in, and in document coordinates.
-  if (y < 0 || y >= myBandLimit) return true;
-  const long long top = static_cast<long long>(y) + myBandTop;
-  const long long bottom = top + h - 1, right = static_cast<long long>(x) + w - 1;
+  const long long bottom = static_cast<long long>(y) + h - 1, right = static_cast<long long>(x) + w - 1;
   if (bottom > INT32_MAX || right > INT32_MAX) return true;
   try {
-    myAreas[ref].push_back({x, static_cast<int>(top), static_cast<int>(right), static_cast<int>(bottom)});
+    myAreas[ref].push_back({x, y, static_cast<int>(right), static_cast<int>(bottom)});
   } catch (const std::bad_alloc&) {
     return false;
   }
@@ -72,21 +69,43 @@ char* cSiDocViewer::getRef(int x, int y) {
   return nullptr;
 }
 
+int cSiDocViewer::barRoom() { return themeDim(19) + myBorderWidth; }
+
+bool cSiDocViewer::place(cCanvas* canvas, int right, sSize& size, tSiDocPlan& plan) {
+  plan.clear();
+  resetActive();
+  sSiDocDrawProps props;
+  props.font = stdFont();
+  props.bgColor = myBackground;
+  props.textColor = 0;
+  props.right = right;
+  props.active = this;
+  ++myLayouts;
+  return myRoot->place(canvas, props, size, plan) && size.cx > 0 && size.cy > 0;
+}
+
 bool cSiDocViewer::layOut(cCanvas* canvas) {
   dropBands();
   resetActive();
   const int w = width();
   if (!myRoot || w <= 0) return false;
-  sSiDocDrawProps props;
-  props.font = stdFont();
-  props.bgColor = myBackground;
-  props.textColor = 0;
-  props.right = w;
-  props.active = this;
-  sSize wanted;
-  if (!myRoot->wantsSize(canvas, props, wanted) || wanted.cx <= 0 || wanted.cy <= 0) return false;
-  for (int top = 0; top < wanted.cy; top += std::min(kBandHeight, wanted.cy - top)) {
-    const int h = std::min(kBandHeight, wanted.cy - top);
+  // Lines end clear of the vertical bar whenever the document needs it: laid
+  // out beside the bar first (a long document, the costly case, is done at
+  // once), and again over the whole width only when it then fits.
+  tSiDocPlan plan;
+  sSize size;
+  myWithBar = barRoom() < w;
+  if (!place(canvas, myWithBar ? w - barRoom() : w, size, plan)) myWithBar = false;
+  if (!myWithBar || size.cy <= height()) {
+    myWithBar = false;
+    if (!place(canvas, w, size, plan)) {
+      resetActive();
+      return false;
+    }
+  }
+  // Each band draws only the steps that reach into it.
+  for (int top = 0; top < size.cy; top += std::min(kBandHeight, size.cy - top)) {
+    const int h = std::min(kBandHeight, size.cy - top);
     std::unique_ptr<cCanvas> band(canvas->offscreen(w, h, 0, 0));
     if (!band) {
       dropBands();
@@ -94,17 +113,23 @@ bool cSiDocViewer::layOut(cCanvas* canvas) {
       return false;
     }
     fillBackground(band.get(), 0, 0, w, h, myBackground);
-    sSiDocDrawProps at = props;
-    at.y = -top;
-    myBandTop = top;
-    myBandLimit = h;
-    sSize drawn;
-    myRoot->draw(band.get(), at, drawn);
+    for (const sSiDocPlaced& step : plan) {
+      const long long y = step.props.y;
+      if (y + step.size.cy <= top || y >= static_cast<long long>(top) + h) continue;
+      sSiDocDrawProps at = step.props;
+      at.y = static_cast<int>(y - top);
+      if (at.bottom >= 0) at.bottom -= top;
+      if (!step.box) {
+        fillBackground(band.get(), at.x, at.y, step.size.cx, step.size.cy, step.colour);
+        continue;
+      }
+      sSize drawn;
+      step.box->draw(band.get(), at, drawn);
+    }
     myBands.push_back(std::move(band));
   }
-  myBandTop = myBandLimit = 0;
   myBandsWidth = w;
-  myDocHeight = wanted.cy;
+  myDocHeight = size.cy;
   return true;
 }
 
@@ -151,7 +176,10 @@ void cSiDocViewer::fillPaint(cCanvas* canvas) {
 
 void cSiDocViewer::onSizeChanged() {
   cScrollableElement::onSizeChanged();
-  if (!myBands.empty() && myBandsWidth != width()) rebuild();
+  // A document that comes to fit, or no longer does, wins or loses the room
+  // of the bar.
+  const bool wantsBar = myDocHeight > height() && barRoom() < width();
+  if (!myBands.empty() && (myBandsWidth != width() || wantsBar != myWithBar)) rebuild();
 }
 
 void cSiDocViewer::onMouseButton(int x, int y, int button, bool down) {

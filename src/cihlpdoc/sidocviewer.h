@@ -1,6 +1,7 @@
 // Shows one document tree in a vertically scrolling element and opens a
-// link on a click. The document is laid out once per document and width
-// into off-screen bands; painting and scrolling only copy from them.
+// link on a click. The document is laid out once per document and width,
+// then drawn from that one layout into off-screen bands; painting and
+// scrolling only copy from them.
 #pragma once
 
 #include <map>
@@ -26,6 +27,8 @@ class cSiDocViewer : public cScrollableElement, public cSiDocActiveTarget {
   void rebuild();
   char* getRef(int x, int y);
   int documentHeight() const { return myDocHeight; }
+  // How often a document was laid out, for the tests of its cost.
+  int layouts() const { return myLayouts; }
 
   void onSizeChanged() override;
   void onMouseButton(int x, int y, int button, bool down) override;
@@ -42,6 +45,10 @@ class cSiDocViewer : public cScrollableElement, public cSiDocActiveTarget {
 
  private:
   bool layOut(cCanvas* canvas);
+  // Lays the document out for the right limit `right` into `plan`.
+  bool place(cCanvas* canvas, int right, sSize& size, tSiDocPlan& plan);
+  // What the vertical bar takes from the element's width when it shows.
+  int barRoom();
   void dropBands();
 
   std::vector<std::unique_ptr<cCanvas> > myBands;
@@ -50,8 +57,7 @@ class cSiDocViewer : public cScrollableElement, public cSiDocActiveTarget {
   cSiDocBox* myRoot = nullptr;
   unsigned int myBackground = 0xFFFFFF;
   char* myPressed = nullptr;
-  // While a band is drawn: its top in the document, and its height, so that
-  // each link rectangle is kept once, by the band its top falls in.
-  int myBandTop = 0, myBandLimit = 0;
+  bool myWithBar = false;
+  int myLayouts = 0;
   std::map<char*, std::vector<sArea> > myAreas;
 };

@@ -194,10 +194,14 @@ bool cInstWizard::showStep(int i) {
     case skWelcome:
       myWelcome.refSiDoc(scen->welcome(), kWhite);
       myWelcome.show(false);
+      // The document is what the page is for: Page Down, Home and End
+      // scroll it without a click first, and Tab goes on to the accept box.
+      myWelcome.focus();
       break;
     case skReadme:
       myReadme.refSiDoc(scen->readme(), kWhite);
       myReadme.show(false);
+      myReadme.focus();
       if (scen->readme_needs_accept()) {
         myReadmeAccept.setChecked(false, false);
         myReadmeAccept.show(false);
@@ -207,6 +211,7 @@ bool cInstWizard::showStep(int i) {
     case skLicence:
       myLicence.refSiDoc(scen->eula(), kWhite);
       myLicence.show(false);
+      myLicence.focus();
       myLicenceAccept.setChecked(false, false);
       myLicenceAccept.show(false);
       myNext.disable(false);

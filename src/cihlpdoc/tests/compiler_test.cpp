@@ -260,6 +260,9 @@ TEST(HdlCompiler, IndexAndFileErrors) {
   dir.write("en.hdl", std::string("x"));
   dir.write("ok.hdl", std::string("fine"));
   dir.write("big.hdl", std::string(4194305, 'a'));
+  // A NUL used to end the text there and compile the rest away as a success.
+  dir.write("nul.hdl", std::string("one\ntwo\n<b>x\0</b>", 17));
+  dir.write("nul16.hdl", std::string("\xFF\xFEo\0\n\0k\0\0\0", 10));
   const std::string idx = dir.path + "/doc.idx";
   const struct {
     std::string index;
@@ -277,6 +280,9 @@ TEST(HdlCompiler, IndexAndFileErrors) {
       {"ENG=\"./big.hdl\"", "Unable to read source as text file", 0, dir.path + "/big.hdl"},
       {"ENG=\"./ok.hdl\"\nRUS=\"./none.hdl\"", "Unable to open source file", 0, dir.path + "/none.hdl"},
       {"x", "Unable to read idex", 0, idx},
+      {"ENG=\"./nul.hdl\"", "NUL byte in text", 2, dir.path + "/nul.hdl"},
+      {"ENG=\"./nul16.hdl\"", "NUL byte in text", 1, dir.path + "/nul16.hdl"},
+      {std::string("\nENG=\"./ok.hdl\"\0", 16), "NUL byte in text", 1, idx},
   };
   for (const auto& k : cases) {
     sCompile c;

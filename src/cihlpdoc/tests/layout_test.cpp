@@ -89,12 +89,26 @@ TEST(SiDocLayout, LinesGapsBreaksAndAlignment) {
        {"aa", "|", "bb"},
        {{"aa", 0, 0}, {"bb", 0, 14}},
        {14, 28}},
-      {"a word wider than the line gets its own",
+      // 49 px in 30: four characters (28 px) a line, none of them lost.
+      {"a word wider than the line breaks at its end",
        cSiDocContainer::eLeft,
        30,
        {"a", "bbbbbbb", "c"},
-       {{"a", 0, 0}, {"bbb...", 0, 14}, {"c", 0, 28}},
-       {30, 42}},
+       {{"a", 0, 0}, {"bbbb", 0, 14}, {"bbb", 0, 28}, {"c", 0, 42}},
+       {30, 56}},
+      {"a broken word keeps its line to itself",
+       cSiDocContainer::eLeft,
+       30,
+       {"bbbbbbbbb", "c"},
+       {{"bbbb", 0, 0}, {"bbbb", 0, 14}, {"b", 0, 28}, {"c", 0, 42}},
+       {30, 56}},
+      // Three UTF-16 units a line, and the pair of the emoji kept together.
+      {"a word breaks between whole characters",
+       cSiDocContainer::eLeft,
+       21,
+       {"ab\xF0\x9F\x98\x80" "cd"},
+       {{"ab", 0, 0}, {"\xF0\x9F\x98\x80" "c", 0, 14}, {"d", 0, 28}},
+       {21, 42}},
   };
   for (const sFlowCase& k : cases) {
     cPtr<cSiDocContainer> c(paragraph(k.align, k.width, k.runs));

@@ -21,28 +21,32 @@ struct sCopy {
   int y, fromY;
 };
 
+class cCountingCanvas;
+
 struct sPaintLog {
   int textSizes = 0, offscreens = 0;
   std::vector<sCopy> copies;
+  std::vector<cCountingCanvas*> bands;  // owned by the viewer
 };
 
 // Counts measuring, hands out off-screen canvases of its own kind (refusing
 // the heights a real one refuses) and records every copy from them.
 class cCountingCanvas : public cLoggingCanvas<cFixedMetricCanvas> {
  public:
-  cCountingCanvas(int w, int h, sPaintLog& log) : cLoggingCanvas(w, h), myLog(log) {}
-  bool textSize(const char* text, long long len, sSize& out) override {
-    ++myLog.textSizes;
-    return cFixedMetricCanvas::textSize(text, len, out);
-  }
+  cCountingCanvas(int w, int h, sPaintLog& log, bool band = false) : cLoggingCanvas(w, h), myLog(log), myBand(band) {}
+  // Measuring for the layout; what drawing a text measures on a band is
+  // the drawing's own. UTF-8 is measured through the UTF-16 form.
+  using cLoggingCanvas::textSize;
   bool textSize(const unsigned short* text, long long len, sSize& out) override {
-    ++myLog.textSizes;
+    myLog.textSizes += !myBand;
     return cFixedMetricCanvas::textSize(text, len, out);
   }
   cCanvas* offscreen(int w, int h, int, int) override {
     if (w < 1 || h < 1 || h > cSiDocViewer::kBandHeight) return nullptr;
     ++myLog.offscreens;
-    return new cCountingCanvas(w, h, myLog);
+    auto* band = new cCountingCanvas(w, h, myLog, true);
+    myLog.bands.push_back(band);
+    return band;
   }
   bool draw(int x, int y, cCanvas* src, int, int sy, int, int) override {
     if (x != 0) ADD_FAILURE() << "a copy starts at x " << x;
@@ -52,6 +56,7 @@ class cCountingCanvas : public cLoggingCanvas<cFixedMetricCanvas> {
 
  private:
   sPaintLog& myLog;
+  bool myBand;
 };
 
 class cTestViewer : public cSiDocViewer {
@@ -229,6 +234,18 @@ TEST(SiDocViewer, ScrollingOnlyCopiesAndOnlyAWidthOrDocumentChangeLaysOutAgain) 
   s.paint();
   EXPECT_EQ(s.log.offscreens, 2) << "another document";
   s.view.refSiDoc(s.doc.get(), 0x00FF00);
+
+  // A height that makes the bar come or go changes the room for the lines.
+  s.paint();
+  const struct {
+    int height, offscreens;
+  } heights[] = {{2000, 1}, {2001, 0}, {101, 1}, {100, 0}};
+  for (const auto& h : heights) {
+    s.log = {};
+    s.view.move(0, 0, 201, h.height);
+    s.paint();
+    EXPECT_EQ(s.log.offscreens, h.offscreens) << "height " << h.height;
+  }
 }
 
 TEST(SiDocViewer, ATallDocumentIsKeptInBandsAndShowsItsLastLineAfterEnd) {
@@ -280,4 +297,45 @@ TEST(SiDocViewer, WithoutAnythingLaidOutTheBackgroundIsPainted) {
     EXPECT_EQ(screen.fills[0].r.height, 80) << c.name;
     s.view.refSiDoc(nullptr, 0);
   }
+}
+
+namespace {
+
+// About 300 KB of text: paragraphs of words, each paragraph its own
+// container, as the markup's text sections give them.
+cSiDocContainer* longDocument(int paragraphs, int words) {
+  auto* root = new cSiDocContainer;
+  root->refFont(cFontObject::get(5, 13, "TestSans", false, false, false));
+  for (int p = 0; p < paragraphs; ++p) {
+    auto* para = new cSiDocContainer;
+    para->setBreak(true);
+    for (int w = 0; w < words; ++w) para->addChild(run(w % 7 ? "clause" : "licence", false));
+    root->addChild(para);
+  }
+  return root;
+}
+
+}  // namespace
+
+TEST(SiDocViewer, ALongDocumentIsLaidOutOnceAndEachBandDrawsOnlyItsOwnBoxes) {
+  const int paragraphs = 300, words = 150;
+  sViewer s(480, 480, longDocument(paragraphs, words));
+  s.paint();
+  const int bands = (s.view.documentHeight() + cSiDocViewer::kBandHeight - 1) / cSiDocViewer::kBandHeight;
+  ASSERT_GT(bands, 2);
+  ASSERT_EQ(s.log.bands.size(), static_cast<size_t>(bands));
+  EXPECT_EQ(s.view.layouts(), 1);
+  // Each word is measured once; each paragraph measures its space when it
+  // is measured and when it is placed.
+  EXPECT_LE(s.log.textSizes, paragraphs * words + 2 * paragraphs + 1);
+  // Only the lines across a seam are drawn by both bands they touch.
+  size_t drawn = 0;
+  for (cCountingCanvas* band : s.log.bands) drawn += band->texts.size();
+  EXPECT_GE(drawn, static_cast<size_t>(paragraphs * words));
+  EXPECT_LE(drawn, static_cast<size_t>(paragraphs * words + (bands - 1) * 80));
+  s.log.textSizes = 0;
+  s.key(cChildElement::kcEnd);
+  s.paint();
+  EXPECT_EQ(s.view.layouts(), 1);
+  EXPECT_EQ(s.log.textSizes, 0);
 }

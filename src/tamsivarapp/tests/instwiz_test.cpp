@@ -186,6 +186,27 @@ TEST_F(Wizard, NextWaitsForTheAcceptBoxes) {
   }
 }
 
+TEST_F(Wizard, ADocumentPageGivesItsViewerTheKeysAndTabReachesTheAcceptBox) {
+  const struct {
+    const char* docs;
+    bool acceptBox;
+  } cases[] = {{"w", false}, {"R", true}, {"l", true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.docs);
+    fresh();
+    make(dir.root, kOneFile, c.docs);
+    open();
+    window.settle();
+    auto* viewer = dynamic_cast<cSiDocViewer*>(wizard->getFocused());
+    ASSERT_NE(viewer, nullptr);
+    EXPECT_TRUE(viewer->visible());
+    if (!c.acceptBox) continue;
+    window.key(cChildElement::kcTab);
+    window.settle();
+    EXPECT_EQ(wizard->getFocused(), c.docs[0] == 'l' ? &wizard->licenceAccept() : &wizard->readmeAccept());
+  }
+}
+
 TEST_F(Wizard, FinishPageShowsTheOutcomeAndAtMostSevenRunBoxes) {
   make(dir.root, kOneFile);
   for (int i = 0; i < 9; ++i) {

@@ -1,0 +1,1 @@
+zvk_bench(doc_bench zvk_cihlpdoc zvk_ciplatform)
