@@ -176,6 +176,7 @@ bool cPictTIFF::decodeJPEG(_typebuf<unsigned char>& in, sDecomress& out) {
   cBufWrapperIO io(source.ptr, source.count, false);
   cPictJPEG jpeg;
   jpeg.setUsingBMPOrder(false);
+  jpeg.setPlainInks(out.photometric == 5);
   // A frame much larger than its strip is forged; it must not size a picture.
   cPictBase::sPictInfo info;
   long long wide = static_cast<long long>(out.rowBytes) * 8 /
@@ -188,6 +189,8 @@ bool cPictTIFF::decodeJPEG(_typebuf<unsigned char>& in, sDecomress& out) {
   long long w = jpeg.width(), h = jpeg.height();
   const bool sixteen = jpeg.is16Bpp();
   const int sampleBytes = sixteen ? 2 : 1;
+  // The picture keeps the stream's precision; the record's samples span 16 bits.
+  const int shift = jpeg.precision < 16 ? 16 - static_cast<int>(jpeg.precision) : 0;
   try {
     out.data.set(w * h * 3 * sampleBytes);
   } catch (const std::bad_alloc&) {
@@ -199,7 +202,7 @@ bool cPictTIFF::decodeJPEG(_typebuf<unsigned char>& in, sDecomress& out) {
       const unsigned long long* pixels = jpeg.raw16Bpp() + y * w;
       for (long long x = 0; x < w; ++x)
         for (int c = 2; c >= 0; --c, rgb += 2) {
-          unsigned int v = static_cast<unsigned int>(pixels[x] >> (16 * c));
+          unsigned int v = static_cast<unsigned int>(pixels[x] >> (16 * c) & 0xFFFF) << shift;
           rgb[0] = static_cast<unsigned char>(v);
           rgb[1] = static_cast<unsigned char>(v >> 8);
         }

@@ -9,6 +9,7 @@
 
 #include "base/memio.h"
 #include "picts/picttiff.h"
+#include "picts/tests/jpeg_support.h"
 #include "picts/tests/tiff_support.h"
 
 using namespace tifftest;
@@ -173,6 +174,55 @@ TEST(TiffDecode, JpegStripsAndTilesAreCloseToLibtiff) {
     // conversion or misplaced strip costs tens.
     EXPECT_LT(sum / (3.0 * w * h), options[i][1] == "jpeg:r" ? 1.5 : 3.0) << path;
   }
+}
+
+// CMYK JPEG strips come through the JPEG decoder's colour conversion, close
+// to libtiff's; 12-bit data (here lossless, so exact) give 16-bit samples.
+TEST(TiffDecode, JpegStripsOfCmykAndTwelveBitData) {
+  std::string dir = scratchDir(), base = dir + "/jpeg_cmyk_src.tif", path = dir + "/jpeg_cmyk.tif";
+  std::string reference = dir + "/jpeg_cmyk_ref.tif";
+  ASSERT_TRUE(run({"convert", "rose:", "-colorspace", "cmyk", "-depth", "8", base}));
+  ASSERT_TRUE(tiffcp({"-c", "jpeg", "-r", "16"}, base, path));
+  ASSERT_TRUE(run({"tiff2rgba", "-c", "none", path, reference}));
+  std::vector<uint32_t> expected;
+  uint32_t w = 0, h = 0;
+  ASSERT_TRUE(libtiffPixels(reference, expected, w, h));
+  Bytes file = readFile(path);
+  cBufWrapperIO io(file.data(), static_cast<long long>(file.size()), false);
+  cPictTIFF pict;
+  ASSERT_TRUE(pict.decode(&io)) << path;
+  ASSERT_EQ(pict.width(), w);
+  double sum = 0;
+  for (uint32_t y = 0; y < h; ++y)
+    for (uint32_t x = 0; x < w; ++x)
+      for (int c = 0; c < 3; ++c)
+        sum += std::abs(static_cast<int>(channel(asLibtiff(pict, x, y, false), c)) -
+                        static_cast<int>(channel(expected[y * w + x], c)));
+  EXPECT_LT(sum / (3.0 * w * h), 3.0) << path;
+
+  jpegtest::Lossless im;
+  im.width = 9;
+  im.height = 5;
+  im.comps = 3;
+  im.precision = 12;
+  for (unsigned i = 0; i < im.width * im.height * 3; ++i) im.samples.push_back(uint16_t(i * 97 % 4096));
+  Writer writer;
+  auto ifd = pictureIfd(writer, im.width, im.height, 12, 3, 2, jpegtest::writeLossless(im));
+  ifd[3] = writer.shortEntry(259, {7});
+  writer.ifds.push_back(ifd);
+  Bytes twelve = writer.build();
+  cBufWrapperIO io12(twelve.data(), static_cast<long long>(twelve.size()), false);
+  cPictTIFF deep;
+  ASSERT_TRUE(deep.decode(&io12));
+  ASSERT_TRUE(deep.is16Bpp());
+  long long wrong = 0;
+  for (unsigned y = 0; y < im.height; ++y)
+    for (unsigned x = 0; x < im.width; ++x)
+      for (int c = 0; c < 3; ++c) {
+        uint64_t got = deep.raw16Bpp()[(im.height - 1 - y) * im.width + x] >> (16 * (2 - c)) & 0xFFFF;
+        wrong += got >> 4 != im.samples[(y * im.width + x) * 3 + size_t(c)];
+      }
+  EXPECT_EQ(wrong, 0);
 }
 
 // Pixels of our decoding of `path` unlike tiff2rgba's; -1 when either fails.
