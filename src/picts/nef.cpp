@@ -300,7 +300,8 @@ bool cPictNEF::processStripes(cFileIOTarget* io, int compression) {
     out.rows = static_cast<unsigned int>(std::min(rowsPerStrip, h - y));
     out.photometric = myPhotometric;
     out.bigEndian = myBigEndian;
-    if (!decodeStripe(in, compression, out) || !decodeColors16bpp(static_cast<unsigned int>(y), out)) return false;
+    if (!decodeStripe(in, compression, out) || !decodeColors16bpp(static_cast<unsigned int>(y), out))
+      return false;
   }
   return onAfterDecodeStripes();
 }

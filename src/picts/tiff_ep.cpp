@@ -187,7 +187,8 @@ bool cPictTIFF_EP::readRawPlane(cFileIOTarget* io) {
   if (!compression) return false;
   myRawIO = io;
   myReadingRaw = true;
-  bool done = myStripOffsets.count ? processStripes(io, compression->value) : processTiles(io, compression->value);
+  const int method = compression->value;
+  bool done = myStripOffsets.count ? processStripes(io, method) : processTiles(io, method);
   myReadingRaw = false;
   return done;
 }
@@ -324,11 +325,13 @@ bool cPictTIFF_EP::decodeStripe(_typebuf<unsigned char>& in, int compression, sD
     plain.bitsPerSample = out.bitsPerSample;
     plain.samplesPerPixel = 1;
     plain.bigEndian = out.bigEndian;
-    if (compression == 6 || compression == 7 || !cPictTIFF::decodeStripe(in, compression, plain)) return false;
+    if (compression == 6 || compression == 7 || !cPictTIFF::decodeStripe(in, compression, plain))
+      return false;
     // A unit that stops short is damaged: its rows are not all there, and
     // a picture half black is no answer.
     bool whole = plain.data.count >= rowBytes * rows;
-    if (whole) unpackRows(plain.data.ptr, rowBytes, w, rows, myBitsPerSample, myBigEndian, eightBitScale(), samples);
+    if (whole)
+      unpackRows(plain.data.ptr, rowBytes, w, rows, myBitsPerSample, myBigEndian, eightBitScale(), samples);
     if (compression == 1) swapBuffers(in, plain.data);  // hand the input buffer back
     if (!whole) return false;
   }

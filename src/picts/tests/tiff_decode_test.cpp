@@ -230,7 +230,8 @@ long long mismatchesWithTiff2rgba(const std::string& path) {
   std::string reference = path + ".rgba.tif";
   std::vector<uint32_t> expected;
   uint32_t w = 0, h = 0;
-  if (!run({"tiff2rgba", "-c", "none", path, reference}) || !libtiffPixels(reference, expected, w, h)) return -1;
+  if (!run({"tiff2rgba", "-c", "none", path, reference}) || !libtiffPixels(reference, expected, w, h))
+    return -1;
   Bytes file = readFile(path);
   cBufWrapperIO io(file.data(), static_cast<long long>(file.size()), false);
   cPictTIFF pict;
@@ -265,7 +266,8 @@ TEST(TiffDecode, AdjustmentTablesApplyPerChannel) {
   std::string dir = scratchDir();
   for (size_t i = 0; i < cases.size(); ++i) {
     const sCase& c = cases[i];
-    std::string base = dir + "/curve_src" + std::to_string(i) + ".tif", path = dir + "/curve" + std::to_string(i) + ".tif";
+    std::string base = dir + "/curve_src" + std::to_string(i) + ".tif";
+    std::string path = dir + "/curve" + std::to_string(i) + ".tif";
     std::vector<std::string> args = {"convert"};
     for (const sSource& src : sources())
       if (std::string(src.name) == c.source) args.insert(args.end(), src.convert.begin(), src.convert.end());
