@@ -152,6 +152,11 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   long long unitColumns() const { return std::min(myUnit.width, myWidth - myUnit.x); }
   // Undoes the horizontal predictor unless a placer did it on the way.
   void undoPredictor(sDecomress& rec, int samples);
+  // One plane's samples, through `value`, into their field (`fieldBits`
+  // wide) of the words `rowOf` gives.
+  template <typename RowOf, typename Value>
+  bool mergePlane(unsigned int row, unsigned int plane, sDecomress& rec, int fieldBits, RowOf rowOf,
+                  Value value);
   // A row of `count` unpacked samples; null when out of memory.
   unsigned long long* sampleRow(long long count);
   // Where row r of a unit goes: the picture's row, or the row on its way to

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <type_traits>
 
 #include "picts/littleendian.h"
 #include "picts/picttiff.h"
@@ -292,6 +293,26 @@ unsigned long long* cPictTIFF::sampleRow(long long count) {
   return mySampleRow.ptr;
 }
 
+template <typename RowOf, typename Value>
+bool cPictTIFF::mergePlane(unsigned int row, unsigned int plane, sDecomress& rec, int fieldBits, RowOf rowOf,
+                           Value value) {
+  const sUnit unit = unitAt(row);
+  const long long cols = unitColumns();
+  const int shift = fieldBits * (plane < 3 ? 2 - static_cast<int>(plane) : 3);
+  undoPredictor(rec, 1);
+  unsigned long long* s = sampleRow(unit.width);
+  if (!s) return false;
+  for (long long r = 0; r < unit.rows; ++r) {
+    unpackSamples(rec.data.ptr + r * rec.rowBytes, cols, static_cast<int>(rec.bitsPerSample), rec.bigEndian,
+                  s);
+    auto* dst = rowOf(unit, r);
+    using tWord = std::remove_reference_t<decltype(*dst)>;
+    const tWord mask = static_cast<tWord>(((1ULL << fieldBits) - 1) << shift);
+    for (long long x = 0; x < cols; ++x) dst[x] = (dst[x] & ~mask) | static_cast<tWord>(value(s[x]) << shift);
+  }
+  return true;
+}
+
 bool cPictTIFF::decodeColors8bpp(unsigned int row, sDecomress& rec) {
   const sUnit unit = unitAt(row);
   const long long cols = unitColumns();
@@ -349,41 +370,19 @@ bool cPictTIFF::decodeColors16bpp(unsigned int row, sDecomress& rec) {
 // Planes land in the channel a pixel word keeps them in: red, green, blue,
 // alpha; a plane past the alpha has no place.
 bool cPictTIFF::decodeColorsMargePlane8bpp(unsigned int row, unsigned int plane, sDecomress& rec) {
-  if (plane > 3) return true;
-  const sUnit unit = unitAt(row);
-  const long long cols = unitColumns();
-  const int bits = static_cast<int>(rec.bitsPerSample), channel = plane < 3 ? 2 - static_cast<int>(plane) : 3;
-  undoPredictor(rec, 1);
-  unsigned long long* s = sampleRow(unit.width);
-  if (!s) return false;
-  for (long long r = 0; r < unit.rows; ++r) {
-    unpackSamples(rec.data.ptr + r * rec.rowBytes, cols, bits, rec.bigEndian, s);
-    unsigned int* dst = rowOf8(unit, r);
-    for (long long x = 0; x < cols; ++x)
-      dst[x] = (dst[x] & ~(0xFFU << 8 * channel)) |
-               static_cast<unsigned int>(curved(myCurve8, static_cast<int>(plane), scaleTo8(s[x], bits)))
-                   << 8 * channel;
-  }
-  return true;
+  const int bits = static_cast<int>(rec.bitsPerSample);
+  return plane > 3 || mergePlane(
+                          row, plane, rec, 8, [&](const sUnit& unit, long long r) { return rowOf8(unit, r); },
+                          [&](unsigned long long v) { return curved(myCurve8, plane, scaleTo8(v, bits)); });
 }
 
 bool cPictTIFF::decodeColorsMargePlane16bpp(unsigned int row, unsigned int plane, sDecomress& rec) {
-  if (plane > 3) return true;
-  const sUnit unit = unitAt(row);
-  const long long cols = unitColumns();
-  const int bits = static_cast<int>(rec.bitsPerSample), channel = plane < 3 ? 2 - static_cast<int>(plane) : 3;
+  const int bits = static_cast<int>(rec.bitsPerSample);
   const bool isFloat = rec.sampleFormat == 3;
-  undoPredictor(rec, 1);
-  unsigned long long* s = sampleRow(unit.width);
-  if (!s) return false;
-  for (long long r = 0; r < unit.rows; ++r) {
-    unpackSamples(rec.data.ptr + r * rec.rowBytes, cols, bits, rec.bigEndian, s);
-    unsigned long long* dst = rowOf16(unit, r);
-    for (long long x = 0; x < cols; ++x)
-      dst[x] = (dst[x] & ~(0xFFFFULL << 16 * channel)) |
-               curved(myCurve16, static_cast<int>(plane), scaleTo16(s[x], bits, isFloat)) << 16 * channel;
-  }
-  return true;
+  return plane > 3 ||
+         mergePlane(
+             row, plane, rec, 16, [&](const sUnit& unit, long long r) { return rowOf16(unit, r); },
+             [&](unsigned long long v) { return curved(myCurve16, plane, scaleTo16(v, bits, isFloat)); });
 }
 
 bool cPictTIFF::decodeColorsPalette(unsigned int row, sDecomress& rec) {
