@@ -82,7 +82,9 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   virtual bool isFullConfig();
   bool walkToPage(cFileIOTarget* io, int page, bool withPreview = false);
   // CCITT Group 3 and Group 4 strips into 1-bit rows, a set bit where the
-  // fax is black.
+  // fax is black whatever the photometric: writers code a row's bits as they
+  // stand, so the colour stage reads them by the photometric as it reads
+  // uncompressed rows, and a BlackIsZero page shows as its writer meant.
   virtual bool decompressFax3(_typebuf<unsigned char>& in, sDecomress& out);
   virtual bool decompressFax4(_typebuf<unsigned char>& in, sDecomress& out);
   // The colour stage: the decoded rows of one strip or tile (its first row
