@@ -110,8 +110,10 @@ TEST(DngRaw, PlanesMatchTheSourceAndDcraw) {
 // Compressed raw strips come back whole; one cut short is damage, never a
 // picture with black rows reported as decoded.
 TEST(DngRaw, CompressedStripsCutShortAreRefused) {
+  // 97 bytes are the last PackBits record whole (480 bytes go in records of
+  // 128): the stream still ends cleanly, only short.
   for (uint16_t compression : {8, 32773})
-    for (size_t cut : {0, 8, 40}) {
+    for (size_t cut : {0, 8, 97}) {
       SCOPED_TRACE(std::to_string(compression) + " cut " + std::to_string(cut));
       DngSpec s = spec(24, 10, 16, 7);
       s.compression = compression;
