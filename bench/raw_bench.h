@@ -7,6 +7,7 @@
 #pragma once
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -26,6 +27,16 @@ inline double childCpuMs() {
   return (use.ru_utime.tv_sec + use.ru_stime.tv_sec) * 1e3 + (use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e3;
 }
 
+// The synthesised file and its scratch folder go when the run ends, however
+// it ends: a run must not leave tens of megabytes behind.
+struct sScratchFile {
+  std::string path;
+  ~sScratchFile() {
+    std::remove(path.c_str());
+    rmdir(tifftest::scratchDir().c_str());
+  }
+};
+
 // Both sides single-threaded: the ratio is of processor times, which the
 // machine's other load disturbs far less than the clock.
 template <typename Decoder>
@@ -34,7 +45,8 @@ int compareRawWithDcraw(const char* name, const std::vector<uint8_t>& file) {
   auto ms = [](Clock::time_point a, Clock::time_point b) {
     return std::chrono::duration<double, std::milli>(b - a).count();
   };
-  const std::string path = tifftest::scratchDir() + "/bench." + name;
+  const sScratchFile scratch{tifftest::scratchDir() + "/bench." + name};
+  const std::string& path = scratch.path;
   tifftest::writeFile(path, file);
   std::printf("file: %zu bytes\n", file.size());
   double best = 1e300, bestWall = 0, bestRaw = 0, bestFinish = 0;

@@ -82,7 +82,7 @@ class cPictCR2 : public cPictTIFFCamera {
   void reset() override;
   bool isFullConfig() override;
   // Finishes the decoded samples in `record` (row 0 only: one record).
-  virtual bool decodeColors16bpp(unsigned row, sDecomress& record);
+  bool decodeColors16bpp(unsigned row, sDecomress& record) override;
   bool decodeColors16bppBayer(unsigned row, sDecomress& record, bool bottomUp);
   bool decodeColors16bppSraw(unsigned row, sDecomress& record, bool bottomUp);
 

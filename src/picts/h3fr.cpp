@@ -30,11 +30,11 @@ bool cPict3FR_LJPEG::processHuffmanLosslessScan() {
     bool cut = false;
     for (unsigned x = 0; x < myRawWidth; x += 2) {
       int length[2];
-      for (int& l : length) l = dec.simpleDecodeU32();
+      for (int& l : length) l = dec.simpleDecodeRaw();
       cut = length[0] < 0 || length[1] < 0;
       if (cut) break;
       for (int c = 0; c < 2; ++c) {
-        int diff = dec.simpleReadU32(length[c]);
+        int diff = dec.simpleReadRaw(length[c]);
         if (length[c] && (diff & (1 << (length[c] - 1))) == 0) diff -= (1 << length[c]) - 1;
         if (diff == 65535) diff = -32768;
         running[c] = (running[c] + diff) & 0xFFFF;

@@ -1,6 +1,6 @@
 // Hasselblad 3FR files: laid out like a DNG without DNGVersion, their raw
 // strips a lossless-JPEG-like stream of two interleaved difference
-// predictors read from little-endian 32-bit words.
+// predictors read as a byte stream in which 0xFF is data.
 #pragma once
 
 #include "picts/dng.h"

@@ -111,10 +111,12 @@ struct sCurves {
   unsigned int apply(int c, unsigned int v) const { return t[c] ? t[c][v & 255] : v; }
 };
 
-void colorConvert_CMYK(const sRow* c, unsigned int* out, int count) {
+// Adobe's files store inverted inks; `plain` ones (TIFF's) store them as they are.
+void colorConvert_CMYK(const sRow* c, unsigned int* out, int count, bool plain) {
+  const unsigned int flip = plain ? 255 : 0;
   for (int i = 0; i < count; ++i) {
-    unsigned int k = c[3][i];
-    out[i] = word(ink(c[0][i], k), ink(c[1][i], k), ink(c[2][i], k));
+    unsigned int k = c[3][i] ^ flip;
+    out[i] = word(ink(c[0][i] ^ flip, k), ink(c[1][i] ^ flip, k), ink(c[2][i] ^ flip, k));
   }
 }
 
@@ -199,7 +201,7 @@ bool cJPEGParser::colorConvert(_typebuf<unsigned char>** rows, unsigned char* ou
       colorConvert_RGB(c[0], c[1], c[2], out, count);
       return true;
     case 4:
-      colorConvert_CMYK(c, out, count);
+      colorConvert_CMYK(c, out, count, plainInks);
       return true;
     case 5:
       colorConvert_YCCK(c, sCurves(myCurves8Ref), out, count);

@@ -225,15 +225,17 @@ bool cJHuffDecoder::fillBitBuf(unsigned long long& acc, unsigned int& bits, int 
   return true;
 }
 
-bool cJHuffDecoder::fillBitBufU32() {
+// Bytes in their order, 0xFF as data like any other: such streams have no
+// markers and no stuffing.
+bool cJHuffDecoder::fillBitBufRaw(unsigned int need) {
   while (myBits64 <= 32) {
-    unsigned char w[4];
-    if (myState->readBytes(w, 4) != 4) return false;
-    unsigned long long word = w[0] | w[1] << 8 | w[2] << 16 | static_cast<unsigned int>(w[3]) << 24;
-    myAcc64 = myAcc64 << 32 | word;
-    myBits64 += 32;
+    unsigned char b[4];
+    long long got = myState->readBytes(b, 4);
+    if (got <= 0) break;
+    for (long long i = 0; i < got; ++i) myAcc64 = myAcc64 << 8 | b[i];
+    myBits64 += static_cast<unsigned int>(8 * got);
   }
-  return true;
+  return myBits64 >= need;
 }
 
 int cJHuffDecoder::huffDecode(unsigned long long& acc, unsigned int& bits, int minBits,
@@ -253,14 +255,15 @@ int cJHuffDecoder::huffDecode(unsigned long long& acc, unsigned int& bits, int m
   return t->source.symbols[index];
 }
 
-int cJHuffDecoder::huffDecodeU32(int minBits, const sJHDerivedTable* t) {
-  if (myBits64 < static_cast<unsigned int>(minBits) && !fillBitBufU32()) return -1;
+int cJHuffDecoder::huffDecodeRaw(int minBits, const sJHDerivedTable* t) {
+  if (myBits64 < static_cast<unsigned int>(minBits) && !fillBitBufRaw(static_cast<unsigned int>(minBits)))
+    return -1;
   int l = minBits;
   int code = static_cast<int>(peekBits(myAcc64, myBits64, l));
   myBits64 -= l;
   while (code > t->maxcode[l]) {
     if (++l > 16) return -1;
-    if (myBits64 < 1 && !fillBitBufU32()) return -1;
+    if (myBits64 < 1 && !fillBitBufRaw(1)) return -1;
     code = code << 1 | static_cast<int>(peekBits(myAcc64, myBits64, 1));
     --myBits64;
   }
@@ -630,14 +633,14 @@ unsigned cJHuffDecoder::simpleRead(int n) {
   return static_cast<unsigned>(myAcc >> myBits) & static_cast<unsigned>((1ULL << n) - 1);
 }
 
-int cJHuffDecoder::simpleDecodeU32() {
+int cJHuffDecoder::simpleDecodeRaw() {
   if (!myScanDC[0]) return -1;
-  return huffDecodeU32(1, myScanDC[0]);
+  return huffDecodeRaw(1, myScanDC[0]);
 }
 
-int cJHuffDecoder::simpleReadU32(int n) {
+int cJHuffDecoder::simpleReadRaw(int n) {
   if (n <= 0 || n > 31) return 0;
-  if (myBits64 < static_cast<unsigned int>(n) && !fillBitBufU32()) return 0;
+  if (myBits64 < static_cast<unsigned int>(n) && !fillBitBufRaw(static_cast<unsigned int>(n))) return 0;
   myBits64 -= n;
   return static_cast<int>(myAcc64 >> myBits64) & ((1 << n) - 1);
 }

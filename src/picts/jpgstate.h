@@ -93,6 +93,8 @@ struct sJPGState {
   _classbuf<_typebuf<sHuffDecodedUnit>> store;
   unsigned int forceColorSpace = 0;
   unsigned int ycckMode = 1;
+  // CMYK samples are ink amounts as they stand, not inverted as Adobe's files have them.
+  bool plainInks = false;
 
   // The read block; bytes [readAt, readEnd) are read but not consumed.
   _typebuf<unsigned char> readBuf;

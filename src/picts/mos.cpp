@@ -130,7 +130,7 @@ bool cPictMOS::decode(cFileIOTarget* io) {
   close();
   bool preview;
   // Without a pattern the mosaic cannot be demosaiced.
-  return walkRaw(io, 0, preview) && isCFA() && readRawPlane(&myWindow) && onRawDecoded(&myWindow);
+  return walkRaw(io, 0, preview) && isCFA() && readRawPlane(&myWindow);
 }
 
 bool cPictMOS::onRawDecoded(cFileIOTarget* io) {

@@ -259,10 +259,11 @@ bool cPictNEF::decodeRaw(cFileIOTarget* io) {
     myOrdinary = true;
     return decodeIntFinal(io);
   }
-  return decodeRawStrips(io, kind);
+  return processStripes(io, kind);
 }
 
-bool cPictNEF::decodeRawStrips(cFileIOTarget* io, int compression) {
+bool cPictNEF::processStripes(cFileIOTarget* io, int compression) {
+  if (myOrdinary) return cPictTIFF::processStripes(io, compression);
   const long long w = getPropInt(epEmbeddedWidth)->value, h = getPropInt(epEmbeddedHeight)->value;
   if (pictPixelCount(w, h) < 0 || mySamplesPerPixel != 1 || myBitsPerSample > 32) return false;
   const long long strips = myStripOffsets.count;
@@ -299,7 +300,8 @@ bool cPictNEF::decodeRawStrips(cFileIOTarget* io, int compression) {
     out.rows = static_cast<unsigned int>(std::min(rowsPerStrip, h - y));
     out.photometric = myPhotometric;
     out.bigEndian = myBigEndian;
-    if (!decodeStripe(in, compression, out) || !decodeColors16bpp(y, out)) return false;
+    if (!decodeStripe(in, compression, out) || !decodeColors16bpp(static_cast<unsigned int>(y), out))
+      return false;
   }
   return onAfterDecodeStripes();
 }
@@ -319,7 +321,9 @@ bool cPictNEF::onBeforeDecodeStripes(bool) {
   return true;
 }
 
-bool cPictNEF::decodeColors16bpp(long long firstRow, sDecomress& record) {
+bool cPictNEF::decodeColors16bpp(unsigned int row, sDecomress& record) {
+  if (myOrdinary) return cPictTIFF::decodeColors16bpp(row, record);
+  const long long firstRow = row;
   const long long samples = record.rowBytes / 2;
   if (samples < myRawWidth || firstRow < 0 || firstRow + record.rows > myRawHeight) return false;
   const auto* src = reinterpret_cast<const unsigned short*>(record.data.ptr);

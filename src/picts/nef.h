@@ -69,9 +69,11 @@ class cPictNEF : public cPictTIFFCamera {
 
  protected:
   bool isFullConfig() override;
+  // The raw strips into the plane of samples, or an ordinary picture's strips as any TIFF's.
+  bool processStripes(cFileIOTarget* io, int compression) override;
   bool onBeforeDecodeStripes(bool raw) override;
   bool onAfterDecodeStripes() override;
-  virtual bool decodeColors16bpp(long long firstRow, sDecomress& record);
+  bool decodeColors16bpp(unsigned int row, sDecomress& record) override;
 
   // One unsigned 16-bit sample per photosite, raw width by raw height.
   _typebuf<unsigned short> myRaw;
@@ -90,7 +92,6 @@ class cPictNEF : public cPictTIFFCamera {
   bool readOwnMain(cFileIOTarget* io, bool holdsRaw);
   bool readRawDirectory(cFileIOTarget* io, unsigned int offset);
   bool decodeRaw(cFileIOTarget* io);
-  bool decodeRawStrips(cFileIOTarget* io, int compression);
   bool takeThumbnail(cFileIOTarget* io, cPictTIFF& probe);
   bool takePreviewDirectory(cFileIOTarget* io, unsigned int offset, eExProps key);
   bool finishPicture(cFileIOTarget* io);

@@ -271,10 +271,11 @@ bool cPictTIFF::checkLayout(int compression) {
   if ((compression == 3 || compression == 4) && (myBitsPerSample != 1 || mySamplesPerPixel != 1))
     return false;
   if (myPlanarConfig > 2) return false;
-  // The JPEG picture delivers RGB whatever the TIFF says of its colours.
+  // The JPEG picture delivers RGB whatever the TIFF says of its colours,
+  // CMYK included, and 16-bit samples for 12-bit data.
   if (isJpeg(compression))
-    return myBitsPerSample == 8 && (mySamplesPerPixel == 1 || mySamplesPerPixel == 3) &&
-           (myPlanarConfig != 2 || mySamplesPerPixel == 1);
+    return (myBitsPerSample == 8 || myBitsPerSample == 12) && mySamplesPerPixel >= 1 &&
+           mySamplesPerPixel <= 4 && (myPlanarConfig != 2 || mySamplesPerPixel == 1);
   // Floating-point undifferencing would show raw differences as pixels.
   if (myPredictor > 2) return false;
   if (mySampleFormat > 1 && mySampleFormat != 3) return false;
@@ -333,7 +334,9 @@ bool cPictTIFF::decodeInto(cFileIOTarget* io, sExtPictDef* target) {
   } else if (!allocPixels(w, h, sixteen)) {
     return false;
   }
-  bool done = myStripOffsets.count ? decodeStrips(io, compression->value) : decodeTiles(io, compression->value);
+  takeCurves();
+  bool done =
+      myStripOffsets.count ? processStripes(io, compression->value) : processTiles(io, compression->value);
   if (myRendering) {
     myRendering = false;
     myRenderRow8.set(0);
@@ -366,7 +369,7 @@ bool cPictTIFF::dataCanFill(long long w, long long h, int compression) const {
   return bits / 8 <= have * static_cast<unsigned long long>(expansionOf(compression));
 }
 
-bool cPictTIFF::decodeStrips(cFileIOTarget* io, int compression) {
+bool cPictTIFF::processStripes(cFileIOTarget* io, int compression) {
   long long planes = myPlanar ? mySamplesPerPixel : 1;
   long long strips = myStripOffsets.count;
   if (strips % planes) return false;
@@ -390,7 +393,7 @@ bool cPictTIFF::decodeStrips(cFileIOTarget* io, int compression) {
   return onAfterDecodeStripes();
 }
 
-bool cPictTIFF::decodeTiles(cFileIOTarget* io, int compression) {
+bool cPictTIFF::processTiles(cFileIOTarget* io, int compression) {
   if (!myTileWidth || !myTileLength) return false;
   long long planes = myPlanar ? mySamplesPerPixel : 1;
   long long across = ceilDiv(myWidth, myTileWidth), down = ceilDiv(myHeight, myTileLength);
@@ -457,16 +460,18 @@ bool cPictTIFF::decodeUnit(cFileIOTarget* io, int compression, const sUnit& unit
   if (out.rowBytes < outRow || out.rows < unit.rows ||
       out.data.count < static_cast<long long>(out.rowBytes) * unit.rows)
     return false;
-  bool predicted = myPredictor == 2 && !isJpeg(compression);
+  myUnit = unit;
+  myPredicted = myPredictor == 2 && !isJpeg(compression);
+  const unsigned int row = static_cast<unsigned int>(unit.y);
   bool placed;
-  if (myPhotometric == 3) {
-    if (predicted)
-      makeHorzUndifferencing(out.data.ptr, need, static_cast<int>(unit.width), static_cast<int>(samples),
-                             myBitsPerSample, myBigEndian);
-    placed = placePalette(unit);
-  } else {
-    placed = placeRows(unit, predicted);
-  }
+  if (out.photometric == 3)
+    placed = decodeColorsPalette(row, out);
+  else if (!myPlanar)
+    placed = myIs16 ? decodeColors16bpp(row, out) : decodeColors8bpp(row, out);
+  else if (myIs16)
+    placed = decodeColorsMargePlane16bpp(row, static_cast<unsigned int>(unit.plane), out);
+  else
+    placed = decodeColorsMargePlane8bpp(row, static_cast<unsigned int>(unit.plane), out);
   // Uncompressed strips pass the input buffer on; it comes back for the next.
   if (out.data.ptr == myInputAllocation) swapBuffers(myInput, out.data);
   return placed;

@@ -4,6 +4,7 @@
 // chain.
 #pragma once
 
+#include <algorithm>
 #include <utility>
 
 #include "picts/exif.h"
@@ -80,11 +81,31 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   void reset() override;
   virtual bool isFullConfig();
   bool walkToPage(cFileIOTarget* io, int page, bool withPreview = false);
+  // CCITT Group 3 and Group 4 strips into 1-bit rows, a set bit where the
+  // fax is black whatever the photometric: writers code a row's bits as they
+  // stand, so the colour stage reads them by the photometric as it reads
+  // uncompressed rows, and a BlackIsZero page shows as its writer meant.
+  virtual bool decompressFax3(_typebuf<unsigned char>& in, sDecomress& out);
+  virtual bool decompressFax4(_typebuf<unsigned char>& in, sDecomress& out);
+  // The colour stage: the decoded rows of one strip or tile (its first row
+  // `row`) become pixels, or samples of one plane merged into them. RAW
+  // subclasses take their samples here instead.
+  virtual bool decodeColorsPalette(unsigned int row, sDecomress& rec);
+  virtual bool decodeColorsMargePlane8bpp(unsigned int row, unsigned int plane, sDecomress& rec);
+  virtual bool decodeColorsMargePlane16bpp(unsigned int row, unsigned int plane, sDecomress& rec);
+  virtual bool decodeColors8bpp(unsigned int row, sDecomress& rec);
+  virtual bool decodeColors16bpp(unsigned int row, sDecomress& rec);
+  // Turns planes merged as raw samples into pixels.
+  virtual void finalizeColorTransform();
   // Where RAW subclasses prepare their planes and finish them; false fails the decode.
   virtual bool onBeforeDecodeStripes(bool) { return true; }
   virtual bool onBeforeDecodeTiles() { return true; }
   virtual bool onAfterDecodeStripes() { return true; }
   virtual bool onAfterDecodeTiles() { return true; }
+  // Every strip or tile in order through decodeStripe and the colour stage,
+  // between the hooks above.
+  virtual bool processStripes(cFileIOTarget* io, int compression);
+  virtual bool processTiles(cFileIOTarget* io, int compression);
   // Walks the chain's next IFD unless the chain ends or comes back.
   bool walkNext(cFileIOTarget* io, cFasterTreeList<unsigned int, char>& walked);
   // Decodes the walked IFD into the picture, or into the render target when
@@ -126,25 +147,40 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   bool checkLayout(int compression);
   bool decodeInto(cFileIOTarget* io, sExtPictDef* target);
   bool dataCanFill(long long w, long long h, int compression) const;
-  bool decodeStrips(cFileIOTarget* io, int compression);
-  bool decodeTiles(cFileIOTarget* io, int compression);
   bool decodeUnit(cFileIOTarget* io, int compression, const sUnit& unit);
-  // `predicted`: the rows still hold the horizontal predictor's differences.
-  bool placeRows(const sUnit& unit, bool predicted);
-  bool placePalette(const sUnit& unit);
+  // The unit being decoded, its first row at `row`, and how many of its
+  // columns lie in the picture.
+  sUnit unitAt(unsigned int row) const;
+  long long unitColumns() const { return std::min(myUnit.width, myWidth - myUnit.x); }
+  // Undoes the horizontal predictor unless a placer did it on the way.
+  void undoPredictor(sDecomress& rec, int samples);
+  // One plane's samples, through `value`, into their field (`fieldBits`
+  // wide) of the words `rowOf` gives.
+  template <typename RowOf, typename Value>
+  bool mergePlane(unsigned int row, unsigned int plane, sDecomress& rec, int fieldBits, RowOf rowOf,
+                  Value value);
+  // A row of `count` unpacked samples; null when out of memory.
+  unsigned long long* sampleRow(long long count);
   // Where row r of a unit goes: the picture's row, or the row on its way to
   // the render target, which rowDone hands on.
   unsigned int* rowOf8(const sUnit& unit, long long r);
   unsigned long long* rowOf16(const sUnit& unit, long long r);
   void rowDone(const sUnit& unit, long long r, long long cols);
   bool unitVisible(const sUnit& unit) const;
-  void finalizeColorTransform();
+  // The picture's adjustment tables, looked up once per decode.
+  void takeCurves();
   bool decodeLZW(_typebuf<unsigned char>& in, sDecomress& out, long long need);
   bool decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long long need);
   bool decodeJPEG(_typebuf<unsigned char>& in, sDecomress& out);
   bool decompressFax(_typebuf<unsigned char>& in, sDecomress& out, bool group4);
 
   sDecomress myUnitData;
+  sUnit myUnit{};
+  // The unit's rows still hold the horizontal predictor's differences.
+  bool myPredicted = false;
+  const unsigned char* myCurve8[4] = {};
+  const unsigned short* myCurve16[4] = {};
+  bool myCurved = false;
   _typebuf<unsigned char> myInput;
   long long myInputCapacity = 0;
   const unsigned char* myInputAllocation = nullptr;

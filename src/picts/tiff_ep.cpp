@@ -150,7 +150,7 @@ bool cPictTIFF_EP::decodePage(cFileIOTarget* io, int page) {
   bool preview;
   if (!walkRaw(io, page, preview)) return false;
   if (!isCFA()) return decodePlain(io);
-  return readRawPlane(io) && onRawDecoded(io);
+  return readRawPlane(io);
 }
 
 bool cPictTIFF_EP::onRawDecoded(cFileIOTarget* io) {
@@ -184,44 +184,75 @@ bool cPictTIFF_EP::bytesCanFill(int method, long long samples, unsigned long lon
 
 bool cPictTIFF_EP::readRawPlane(cFileIOTarget* io) {
   cPictPropInt* compression = getPropInt(epEmbeddedCompression);
-  // Three-sample pixels (linear raws) are read as rows of three times as
-  // many samples.
+  if (!compression) return false;
+  myRawIO = io;
+  myReadingRaw = true;
+  const int method = compression->value;
+  bool done = myStripOffsets.count ? processStripes(io, method) : processTiles(io, method);
+  myReadingRaw = false;
+  return done;
+}
+
+// Three-sample pixels (linear raws) are read as rows of three times as many
+// samples. The plane is sized only when the units' bytes could fill it.
+bool cPictTIFF_EP::onBeforeDecodeStripes(bool many) {
+  if (!myReadingRaw) return cPictTIFF::onBeforeDecodeStripes(many);
   const long long spp = mySamplesPerPixel == 3 ? 3 : 1;
-  if (mySamplesPerPixel != spp) return false;
+  if (mySamplesPerPixel != spp || myPlanarConfig > 1 || myBitsPerSample > 16) return false;
   myRawWidth = getPropInt(epEmbeddedWidth)->value * spp;
   myRawHeight = getPropInt(epEmbeddedHeight)->value;
   long long pixels = pictPixelCount(myRawWidth, myRawHeight);
-  if (!compression || pixels < 0 || myPlanarConfig > 1 || myBitsPerSample > 16) return false;
-  int method = compression->value;
-  if (!unitsCanFill(method, pixels) || !allocPictSamples(myRaw, pixels * 2)) return false;
-  if (myStripOffsets.count) {
-    long long strips = myStripOffsets.count;
-    long long perStrip = myRowsPerStrip && myRowsPerStrip < myRawHeight ? myRowsPerStrip : myRawHeight;
-    if (ceilDiv(myRawHeight, perStrip) > strips) return false;
-    long long rowBytes = ceilDiv(myRawWidth * myBitsPerSample, 8);
-    for (long long i = 0; i * perStrip < myRawHeight; ++i) {
-      unsigned long long count = i < myStripByteCounts.count ? myStripByteCounts.ptr[i] : 0;
-      if (!myStripByteCounts.count && method != 1) return false;
-      // A lone uncompressed strip whose count is short (or missing) holds
-      // what its rows need: writers are known to get that count wrong.
-      if (myStripByteCounts.count == 1 && method == 1 && myRowsPerStrip)
-        count = std::max<unsigned long long>(count, static_cast<unsigned long long>(perStrip * rowBytes));
-      long long y = i * perStrip;
-      if (!decodeRawUnit(io, method, myStripOffsets.ptr[i], count, 0, y, myRawWidth,
-                         std::min(perStrip, myRawHeight - y)))
-        return false;
-    }
-    return true;
+  const int method = getPropInt(epEmbeddedCompression)->value;
+  return pixels >= 0 && unitsCanFill(method, pixels) && allocPictSamples(myRaw, pixels * 2);
+}
+
+bool cPictTIFF_EP::onBeforeDecodeTiles() {
+  return myReadingRaw ? onBeforeDecodeStripes(true) : cPictTIFF::onBeforeDecodeTiles();
+}
+
+// A mosaic is finished here; a plane of another kind is its caller's.
+bool cPictTIFF_EP::onAfterDecodeStripes() {
+  if (!myReadingRaw) return cPictTIFF::onAfterDecodeStripes();
+  return !isCFA() || onRawDecoded(myRawIO);
+}
+
+bool cPictTIFF_EP::onAfterDecodeTiles() {
+  return myReadingRaw ? onAfterDecodeStripes() : cPictTIFF::onAfterDecodeTiles();
+}
+
+bool cPictTIFF_EP::processStripes(cFileIOTarget* io, int method) {
+  if (!myReadingRaw) return cPictTIFF::processStripes(io, method);
+  long long strips = myStripOffsets.count;
+  if (!myStripByteCounts.count && method != 1) return false;
+  if (!onBeforeDecodeStripes(strips >= 2)) return false;
+  long long perStrip = myRowsPerStrip && myRowsPerStrip < myRawHeight ? myRowsPerStrip : myRawHeight;
+  if (ceilDiv(myRawHeight, perStrip) > strips) return false;
+  long long rowBytes = ceilDiv(myRawWidth * myBitsPerSample, 8);
+  for (long long i = 0; i * perStrip < myRawHeight; ++i) {
+    unsigned long long count = i < myStripByteCounts.count ? myStripByteCounts.ptr[i] : 0;
+    // A lone uncompressed strip whose count is short (or missing) holds
+    // what its rows need: writers are known to get that count wrong.
+    if (myStripByteCounts.count == 1 && method == 1 && myRowsPerStrip)
+      count = std::max<unsigned long long>(count, static_cast<unsigned long long>(perStrip * rowBytes));
+    long long y = i * perStrip;
+    if (!decodeRawUnit(io, method, myStripOffsets.ptr[i], count, 0, y, myRawWidth,
+                       std::min(perStrip, myRawHeight - y)))
+      return false;
   }
-  if (!myTileWidth || !myTileLength) return false;
-  const long long tileWidth = myTileWidth * spp;
+  return onAfterDecodeStripes();
+}
+
+bool cPictTIFF_EP::processTiles(cFileIOTarget* io, int method) {
+  if (!myReadingRaw) return cPictTIFF::processTiles(io, method);
+  if (!myTileWidth || !myTileLength || !onBeforeDecodeTiles()) return false;
+  const long long tileWidth = myTileWidth * (mySamplesPerPixel == 3 ? 3 : 1);
   long long across = ceilDiv(myRawWidth, tileWidth), down = ceilDiv(myRawHeight, myTileLength);
   if (myTileOffsets.count < across * down || myTileByteCounts.count < across * down) return false;
   for (long long i = 0; i < across * down; ++i)
     if (!decodeRawUnit(io, method, myTileOffsets.ptr[i], myTileByteCounts.ptr[i], (i % across) * tileWidth,
                        (i / across) * myTileLength, tileWidth, myTileLength))
       return false;
-  return true;
+  return onAfterDecodeTiles();
 }
 
 cRAWLosslessJpeg* cPictTIFF_EP::newLosslessDecoder(long long w, long long rows) {
@@ -244,7 +275,8 @@ bool cPictTIFF_EP::decodeLosslessUnit(const _typebuf<unsigned char>& in, long lo
 }
 
 // One strip or tile (w x rows, the tile's full size) into the plane at
-// (x, y), clipped to the raw.
+// (x, y), clipped to the raw: decodeStripe makes its samples, the colour
+// stage's 16-bit hook places them.
 bool cPictTIFF_EP::decodeRawUnit(cFileIOTarget* io, int compression, unsigned long long offset,
                                  unsigned long long count, long long x, long long y, long long w,
                                  long long rows) {
@@ -261,32 +293,62 @@ bool cPictTIFF_EP::decodeRawUnit(cFileIOTarget* io, int compression, unsigned lo
   // is believed only as far as its bytes go.
   long long area = pictPixelCount(w, rows);
   if (area > myRawWidth * myRawHeight && !bytesCanFill(compression, area, count)) return false;
-  if (!allocPictSamples(myUnitOut, area * 2)) return false;
-  unsigned short* samples = reinterpret_cast<unsigned short*>(myUnitOut.ptr);
+  myRawUnitX = x;
+  myRawUnitWidth = w;
+  sDecomress out;
+  swapBuffers(out.data, myUnitOut);
+  out.rowBytes = static_cast<unsigned>(rowBytes);
+  out.rows = static_cast<unsigned>(rows);
+  out.bitsPerSample = myBitsPerSample;
+  out.samplesPerPixel = 1;
+  out.bigEndian = myBigEndian;
+  bool done = decodeStripe(myUnitIn, compression, out) && decodeColors16bpp(static_cast<unsigned>(y), out);
+  swapBuffers(out.data, myUnitOut);
+  return done;
+}
+
+// The unit's bytes into w x rows host-order 16-bit samples.
+bool cPictTIFF_EP::decodeStripe(_typebuf<unsigned char>& in, int compression, sDecomress& out) {
+  if (!myReadingRaw) return cPictTIFF::decodeStripe(in, compression, out);
+  const long long w = myRawUnitWidth, rows = out.rows, rowBytes = out.rowBytes;
+  if (!allocPictSamples(out.data, w * rows * 2)) return false;
+  unsigned short* samples = reinterpret_cast<unsigned short*>(out.data.ptr);
   if (isLosslessJpeg(compression)) {
-    if (!decodeLosslessUnit(myUnitIn, w, rows, samples)) return false;
+    if (!decodeLosslessUnit(in, w, rows, samples)) return false;
   } else if (compression == 32769) {
     if (!takesPacked12() || myBitsPerSample != 12) return false;
-    unpackPacked12(myUnitIn.ptr, myUnitIn.count, w * rows, samples);
+    unpackPacked12(in.ptr, in.count, w * rows, samples);
   } else {
-    sDecomress out;
-    out.rowBytes = static_cast<unsigned>(rowBytes);
-    out.rows = static_cast<unsigned>(rows);
-    out.bitsPerSample = myBitsPerSample;
-    out.samplesPerPixel = 1;
-    out.bigEndian = myBigEndian;
-    if (compression == 6 || compression == 7 || !decodeStripe(myUnitIn, compression, out)) return false;
-    const _typebuf<unsigned char>& data = out.data;
-    // A short unit leaves its missing rows black rather than failing a
-    // picture whose writer trimmed the last strip.
-    long long whole = std::min(rows, rowBytes ? data.count / rowBytes : 0);
-    unpackRows(data.ptr, rowBytes, w, whole, myBitsPerSample, myBigEndian, eightBitScale(), samples);
-    if (compression == 1) swapBuffers(myUnitIn, out.data);  // hand the input buffer back
+    sDecomress plain;
+    plain.rowBytes = out.rowBytes;
+    plain.rows = out.rows;
+    plain.bitsPerSample = out.bitsPerSample;
+    plain.samplesPerPixel = 1;
+    plain.bigEndian = out.bigEndian;
+    if (compression == 6 || compression == 7 || !cPictTIFF::decodeStripe(in, compression, plain))
+      return false;
+    // A unit that stops short is damaged: its rows are not all there, and
+    // a picture half black is no answer.
+    bool whole = plain.data.count >= rowBytes * rows;
+    if (whole)
+      unpackRows(plain.data.ptr, rowBytes, w, rows, myBitsPerSample, myBigEndian, eightBitScale(), samples);
+    if (compression == 1) swapBuffers(in, plain.data);  // hand the input buffer back
+    if (!whole) return false;
   }
+  out.rowBytes = static_cast<unsigned>(w * 2);
+  out.bitsPerSample = 16;
+  out.bigEndian = 0;
+  return true;
+}
+
+bool cPictTIFF_EP::decodeColors16bpp(unsigned int row, sDecomress& rec) {
+  if (!myReadingRaw) return cPictTIFF::decodeColors16bpp(row, rec);
+  const unsigned short* samples = reinterpret_cast<const unsigned short*>(rec.data.ptr);
   unsigned short* raw = reinterpret_cast<unsigned short*>(myRaw.ptr);
-  long long cols = std::min(w, myRawWidth - x), lines = std::min(rows, myRawHeight - y);
+  const long long w = myRawUnitWidth, x = myRawUnitX;
+  long long cols = std::min(w, myRawWidth - x), lines = std::min<long long>(rec.rows, myRawHeight - row);
   for (long long r = 0; r < lines; ++r)
-    std::memcpy(raw + (y + r) * myRawWidth + x, samples + r * w, static_cast<size_t>(cols) * 2);
+    std::memcpy(raw + (row + r) * myRawWidth + x, samples + r * w, static_cast<size_t>(cols) * 2);
   return true;
 }
 

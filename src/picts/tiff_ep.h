@@ -29,6 +29,9 @@ class cPictTIFF_EP : public cPictTIFF {
   static bool validFor(cFileIOTarget* io, sPictInfo* info);
 
   bool onTag(int tag, int type, const void* data, int length) override;
+  // While the raw plane is read: a unit's bytes into 16-bit samples, which
+  // the 16-bit colour hook places in the plane. Otherwise as any TIFF.
+  bool decodeStripe(_typebuf<unsigned char>& in, int compression, sDecomress& out) override;
 
  protected:
   // Forgets the main IFD's findings too; cPictTIFF::reset keeps them.
@@ -42,6 +45,17 @@ class cPictTIFF_EP : public cPictTIFF {
   virtual bool decodePlain(cFileIOTarget* io) { return decodeIntFinal(io); }
   // Turns the raw plane into the picture; a test subclass captures the plane here.
   virtual bool onRawDecoded(cFileIOTarget* io);
+  // The raw plane rides the strip and tile machinery through these hooks.
+  // It is kept as one unpacked 16-bit sample per photosite rather than four
+  // samples to a pixel: rows whose width is no multiple of 4 stay aligned,
+  // and the reported width is the raw's own, not rounded down.
+  bool processStripes(cFileIOTarget* io, int compression) override;
+  bool processTiles(cFileIOTarget* io, int compression) override;
+  bool onBeforeDecodeStripes(bool many) override;
+  bool onBeforeDecodeTiles() override;
+  bool onAfterDecodeStripes() override;
+  bool onAfterDecodeTiles() override;
+  bool decodeColors16bpp(unsigned int row, sDecomress& rec) override;
   // 8-bit raw samples are widened by this factor.
   virtual unsigned eightBitScale() const { return 1; }
   virtual bool takesPacked12() const { return true; }
@@ -54,6 +68,7 @@ class cPictTIFF_EP : public cPictTIFF {
   bool walkMain(cFileIOTarget* io, bool& full, bool withPreview = false);
   bool walkSubIFD(cFileIOTarget* io, int index);
   bool isCFA() const { return mySamplesPerPixel == 1 && myCFA.count > 0; }
+  // Reads the raw IFD's plane; a mosaic is then finished by onRawDecoded.
   bool readRawPlane(cFileIOTarget* io);
   // The finished 16-bit pixels become the picture; the raw plane goes.
   void takePicture(_typebuf<unsigned long long>& pixels, long long w, long long h);
@@ -85,4 +100,7 @@ class cPictTIFF_EP : public cPictTIFF {
                      long long x, long long y, long long w, long long rows);
   _typebuf<unsigned char> myUnitIn;
   _typebuf<unsigned char> myUnitOut;
+  cFileIOTarget* myRawIO = nullptr;
+  bool myReadingRaw = false;
+  long long myRawUnitX = 0, myRawUnitWidth = 0;
 };

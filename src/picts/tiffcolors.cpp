@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <type_traits>
 
 #include "picts/littleendian.h"
 #include "picts/picttiff.h"
@@ -204,6 +205,12 @@ void placeRgba(const unsigned char* src, long long cols, unsigned int, unsigned 
   }
 }
 
+// A sample through its channel's adjustment table, when the picture holds one.
+template <typename T>
+unsigned long long curved(const T* const* tables, long long channel, unsigned long long v) {
+  return channel < 4 && tables[channel] ? tables[channel][v] : v;
+}
+
 tBytePlacer bytePlacer(int spp, int photometric, bool diff) {
   if (spp == 1 && photometric <= 1) return diff ? placeGrey<true> : placeGrey<false>;
   if (spp == 3 && (photometric == 2 || photometric == 34892)) return diff ? placeRgbDiff : placeRgb;
@@ -230,6 +237,12 @@ void placeBilevel(const unsigned char* src, long long cols, unsigned int flip, u
 
 }  // namespace
 
+cPictTIFF::sUnit cPictTIFF::unitAt(unsigned int row) const {
+  sUnit unit = myUnit;
+  unit.y = row;
+  return unit;
+}
+
 unsigned int* cPictTIFF::rowOf8(const sUnit& unit, long long r) {
   if (myRendering) return myRenderRow8.ptr;
   long long y = unit.y + r;
@@ -252,61 +265,80 @@ void cPictTIFF::rowDone(const sUnit& unit, long long r, long long cols) {
     for (long long x = 0; x < cols; ++x) setExtPix(unit.x + x, stored, myRenderRow8.ptr[x]);
 }
 
-bool cPictTIFF::placeRows(const sUnit& unit, bool predicted) {
-  const sDecomress& in = myUnitData;
-  long long cols = std::min(unit.width, myWidth - unit.x);
-  int spp = static_cast<int>(in.samplesPerPixel);
-  int bits = static_cast<int>(in.bitsPerSample);
-  int photometric = static_cast<int>(in.photometric);
-  unsigned int flip = photometric == 0 ? 0xFF : 0;
+void cPictTIFF::takeCurves() {
+  myCurved = false;
+  for (int c = 0; c < 4; ++c) {
+    unsigned char** t8 = myCurves8.find(c);
+    unsigned short** t16 = myCurves16.find(c);
+    myCurve8[c] = t8 ? *t8 : nullptr;
+    myCurve16[c] = t16 ? *t16 : nullptr;
+    myCurved = myCurved || myCurve8[c] || myCurve16[c];
+  }
+}
+
+void cPictTIFF::undoPredictor(sDecomress& rec, int samples) {
+  if (!myPredicted) return;
+  makeHorzUndifferencing(rec.data.ptr, static_cast<long long>(rec.rowBytes) * myUnit.rows,
+                         static_cast<int>(myUnit.width), samples, static_cast<int>(rec.bitsPerSample),
+                         rec.bigEndian);
+  myPredicted = false;
+}
+
+unsigned long long* cPictTIFF::sampleRow(long long count) {
+  try {
+    if (mySampleRow.count < count) mySampleRow.set(count);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+  return mySampleRow.ptr;
+}
+
+template <typename RowOf, typename Value>
+bool cPictTIFF::mergePlane(unsigned int row, unsigned int plane, sDecomress& rec, int fieldBits, RowOf rowOf,
+                           Value value) {
+  const sUnit unit = unitAt(row);
+  const long long cols = unitColumns();
+  const int shift = fieldBits * (plane < 3 ? 2 - static_cast<int>(plane) : 3);
+  undoPredictor(rec, 1);
+  unsigned long long* s = sampleRow(unit.width);
+  if (!s) return false;
+  for (long long r = 0; r < unit.rows; ++r) {
+    unpackSamples(rec.data.ptr + r * rec.rowBytes, cols, static_cast<int>(rec.bitsPerSample), rec.bigEndian,
+                  s);
+    auto* dst = rowOf(unit, r);
+    using tWord = std::remove_reference_t<decltype(*dst)>;
+    const tWord mask = static_cast<tWord>(((1ULL << fieldBits) - 1) << shift);
+    for (long long x = 0; x < cols; ++x) dst[x] = (dst[x] & ~mask) | static_cast<tWord>(value(s[x]) << shift);
+  }
+  return true;
+}
+
+bool cPictTIFF::decodeColors8bpp(unsigned int row, sDecomress& rec) {
+  const sUnit unit = unitAt(row);
+  const long long cols = unitColumns();
+  const int spp = static_cast<int>(rec.samplesPerPixel), bits = static_cast<int>(rec.bitsPerSample);
+  const int photometric = static_cast<int>(rec.photometric);
   tBytePlacer place = nullptr;
-  if (!myIs16 && !myPlanar && bits == 8) place = bytePlacer(spp, photometric, predicted);
-  if (!myIs16 && bits == 1 && spp == 1 && photometric <= 1 && !predicted) place = placeBilevel;
+  if (!myCurved && bits == 8) place = bytePlacer(spp, photometric, myPredicted);
+  if (!myCurved && bits == 1 && spp == 1 && photometric <= 1 && !myPredicted) place = placeBilevel;
   if (place) {
+    const unsigned int flip = photometric == 0 ? 0xFF : 0;
     for (long long r = 0; r < unit.rows; ++r) {
-      place(in.data.ptr + r * in.rowBytes, cols, flip, rowOf8(unit, r));
+      place(rec.data.ptr + r * rec.rowBytes, cols, flip, rowOf8(unit, r));
       rowDone(unit, r, cols);
     }
     return true;
   }
-  if (predicted)
-    makeHorzUndifferencing(in.data.ptr, static_cast<long long>(in.rowBytes) * unit.rows,
-                           static_cast<int>(unit.width), spp, bits, in.bigEndian);
-  bool isFloat = in.sampleFormat == 3;
-  try {
-    if (mySampleRow.count < unit.width * spp) mySampleRow.set(unit.width * spp);
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
-  unsigned long long* s = mySampleRow.ptr;
-  // Planes land in the channel a pixel word keeps them in: red, green, blue, alpha.
-  int channel = unit.plane < 3 ? 2 - unit.plane : 3;
+  undoPredictor(rec, spp);
+  unsigned long long* s = sampleRow(unit.width * spp);
+  if (!s) return false;
+  unsigned int scaled[5];
   for (long long r = 0; r < unit.rows; ++r) {
-    unpackSamples(in.data.ptr + r * in.rowBytes, cols * spp, bits, in.bigEndian, s);
-    if (myIs16) {
-      unsigned long long* dst = rowOf16(unit, r);
-      for (long long i = 0; i < cols * spp; ++i) s[i] = scaleTo16(s[i], bits, isFloat);
-      if (myPlanar) {
-        if (unit.plane > 3) continue;
-        for (long long x = 0; x < cols; ++x)
-          dst[x] = (dst[x] & ~(0xFFFFULL << 16 * channel)) | s[x] << 16 * channel;
-        continue;
-      }
-      for (long long x = 0; x < cols; ++x)
-        if (!getColor64(s + x * spp, spp, photometric, dst[x])) return false;
-      rowDone(unit, r, cols);
-      continue;
-    }
+    unpackSamples(rec.data.ptr + r * rec.rowBytes, cols * spp, bits, rec.bigEndian, s);
     unsigned int* dst = rowOf8(unit, r);
-    unsigned int scaled[5];
-    if (myPlanar) {
-      if (unit.plane > 3) continue;
-      for (long long x = 0; x < cols; ++x)
-        dst[x] = (dst[x] & ~(0xFFU << 8 * channel)) | scaleTo8(s[x], bits) << 8 * channel;
-      continue;
-    }
     for (long long x = 0; x < cols; ++x) {
-      for (int c = 0; c < spp; ++c) scaled[c] = scaleTo8(s[x * spp + c], bits);
+      for (int c = 0; c < spp; ++c)
+        scaled[c] = static_cast<unsigned int>(curved(myCurve8, c, scaleTo8(s[x * spp + c], bits)));
       if (!getColor32(scaled, spp, photometric, dst[x])) return false;
     }
     rowDone(unit, r, cols);
@@ -314,23 +346,60 @@ bool cPictTIFF::placeRows(const sUnit& unit, bool predicted) {
   return true;
 }
 
-bool cPictTIFF::placePalette(const sUnit& unit) {
-  const sDecomress& in = myUnitData;
+bool cPictTIFF::decodeColors16bpp(unsigned int row, sDecomress& rec) {
+  const sUnit unit = unitAt(row);
+  const long long cols = unitColumns();
+  const int spp = static_cast<int>(rec.samplesPerPixel), bits = static_cast<int>(rec.bitsPerSample);
+  const bool isFloat = rec.sampleFormat == 3;
+  undoPredictor(rec, spp);
+  unsigned long long* s = sampleRow(unit.width * spp);
+  if (!s) return false;
+  for (long long r = 0; r < unit.rows; ++r) {
+    unpackSamples(rec.data.ptr + r * rec.rowBytes, cols * spp, bits, rec.bigEndian, s);
+    for (long long i = 0; i < cols * spp; ++i) s[i] = scaleTo16(s[i], bits, isFloat);
+    if (myCurved)
+      for (long long i = 0; i < cols * spp; ++i) s[i] = curved(myCurve16, i % spp, s[i]);
+    unsigned long long* dst = rowOf16(unit, r);
+    for (long long x = 0; x < cols; ++x)
+      if (!getColor64(s + x * spp, spp, static_cast<int>(rec.photometric), dst[x])) return false;
+    rowDone(unit, r, cols);
+  }
+  return true;
+}
+
+// Planes land in the channel a pixel word keeps them in: red, green, blue,
+// alpha; a plane past the alpha has no place.
+bool cPictTIFF::decodeColorsMargePlane8bpp(unsigned int row, unsigned int plane, sDecomress& rec) {
+  const int bits = static_cast<int>(rec.bitsPerSample);
+  return plane > 3 || mergePlane(
+                          row, plane, rec, 8, [&](const sUnit& unit, long long r) { return rowOf8(unit, r); },
+                          [&](unsigned long long v) { return curved(myCurve8, plane, scaleTo8(v, bits)); });
+}
+
+bool cPictTIFF::decodeColorsMargePlane16bpp(unsigned int row, unsigned int plane, sDecomress& rec) {
+  const int bits = static_cast<int>(rec.bitsPerSample);
+  const bool isFloat = rec.sampleFormat == 3;
+  return plane > 3 ||
+         mergePlane(
+             row, plane, rec, 16, [&](const sUnit& unit, long long r) { return rowOf16(unit, r); },
+             [&](unsigned long long v) { return curved(myCurve16, plane, scaleTo16(v, bits, isFloat)); });
+}
+
+bool cPictTIFF::decodeColorsPalette(unsigned int row, sDecomress& rec) {
+  const sUnit unit = unitAt(row);
   long long colours = myColorMap.count / 3;
   if (colours < 1) return false;
-  long long cols = std::min(unit.width, myWidth - unit.x);
-  try {
-    if (mySampleRow.count < unit.width) mySampleRow.set(unit.width);
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
+  const long long cols = unitColumns();
+  undoPredictor(rec, 1);
+  unsigned long long* index = sampleRow(unit.width);
+  if (!index) return false;
   const unsigned short* map = myColorMap.ptr;
   for (long long r = 0; r < unit.rows; ++r) {
     unsigned int* dst = rowOf8(unit, r);
-    unpackSamples(in.data.ptr + r * in.rowBytes, cols, static_cast<int>(in.bitsPerSample), in.bigEndian,
-                  mySampleRow.ptr);
+    unpackSamples(rec.data.ptr + r * rec.rowBytes, cols, static_cast<int>(rec.bitsPerSample), rec.bigEndian,
+                  index);
     for (long long x = 0; x < cols; ++x) {
-      unsigned long long i = mySampleRow.ptr[x];
+      unsigned long long i = index[x];
       if (i >= static_cast<unsigned long long>(colours)) return false;
       dst[x] = 0xFF000000U | static_cast<unsigned int>(map[i] >> 8) << 16 |
                static_cast<unsigned int>(map[colours + i] >> 8) << 8 | map[2 * colours + i] >> 8;

@@ -88,8 +88,9 @@ bool cPictTIFF::decodeStripe(_typebuf<unsigned char>& in, int compression, sDeco
       swapBuffers(in, out.data);
       return true;
     case 3:
+      return decompressFax3(in, out);
     case 4:
-      return decompressFax(in, out, compression == 4);
+      return decompressFax4(in, out);
     case 5:
       return decodeLZW(in, out, need);
     case 6:
@@ -133,6 +134,14 @@ bool cPictTIFF::decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long
   return true;
 }
 
+bool cPictTIFF::decompressFax3(_typebuf<unsigned char>& in, sDecomress& out) {
+  return decompressFax(in, out, false);
+}
+
+bool cPictTIFF::decompressFax4(_typebuf<unsigned char>& in, sDecomress& out) {
+  return decompressFax(in, out, true);
+}
+
 bool cPictTIFF::decompressFax(_typebuf<unsigned char>& in, sDecomress& out, bool group4) {
   if (out.bitsPerSample != 1 || out.samplesPerPixel != 1) return false;
   try {
@@ -167,6 +176,7 @@ bool cPictTIFF::decodeJPEG(_typebuf<unsigned char>& in, sDecomress& out) {
   cBufWrapperIO io(source.ptr, source.count, false);
   cPictJPEG jpeg;
   jpeg.setUsingBMPOrder(false);
+  jpeg.setPlainInks(out.photometric == 5);
   // A frame much larger than its strip is forged; it must not size a picture.
   cPictBase::sPictInfo info;
   long long wide = static_cast<long long>(out.rowBytes) * 8 /
@@ -174,23 +184,40 @@ bool cPictTIFF::decodeJPEG(_typebuf<unsigned char>& in, sDecomress& out) {
   long long tall = std::max<long long>({out.rows, myRowsPerStrip, myTileLength});
   if (!jpeg.isPicture(&io, &info) || info.width > wide + 16 || info.height > tall + 16) return false;
   io.set_fp(0);
-  if (!jpeg.decode(&io) || jpeg.is16Bpp()) return false;
+  if (!jpeg.decode(&io)) return false;
+  // Samples of more than 8 bits (12-bit JPEG) come as 16-bit ones, little-endian.
   long long w = jpeg.width(), h = jpeg.height();
+  const bool sixteen = jpeg.is16Bpp();
+  const int sampleBytes = sixteen ? 2 : 1;
+  // The picture keeps the stream's precision; the record's samples span 16 bits.
+  const int shift = jpeg.precision < 16 ? 16 - static_cast<int>(jpeg.precision) : 0;
   try {
-    out.data.set(w * h * 3);
+    out.data.set(w * h * 3 * sampleBytes);
   } catch (const std::bad_alloc&) {
     return false;
   }
-  const unsigned int* pixels = jpeg.raw8Bpp();
   unsigned char* rgb = out.data.ptr;
-  for (long long i = 0; i < w * h; ++i, rgb += 3) {
-    rgb[0] = static_cast<unsigned char>(pixels[i] >> 16);
-    rgb[1] = static_cast<unsigned char>(pixels[i] >> 8);
-    rgb[2] = static_cast<unsigned char>(pixels[i]);
+  for (long long y = 0; y < h; ++y) {
+    if (sixteen) {
+      const unsigned long long* pixels = jpeg.raw16Bpp() + y * w;
+      for (long long x = 0; x < w; ++x)
+        for (int c = 2; c >= 0; --c, rgb += 2) {
+          unsigned int v = static_cast<unsigned int>(pixels[x] >> (16 * c) & 0xFFFF) << shift;
+          rgb[0] = static_cast<unsigned char>(v);
+          rgb[1] = static_cast<unsigned char>(v >> 8);
+        }
+      continue;
+    }
+    const unsigned int* pixels = jpeg.raw8Bpp() + y * w;
+    for (long long x = 0; x < w; ++x, rgb += 3) {
+      rgb[0] = static_cast<unsigned char>(pixels[x] >> 16);
+      rgb[1] = static_cast<unsigned char>(pixels[x] >> 8);
+      rgb[2] = static_cast<unsigned char>(pixels[x]);
+    }
   }
-  out.rowBytes = static_cast<unsigned int>(w * 3);
+  out.rowBytes = static_cast<unsigned int>(w * 3 * sampleBytes);
   out.rows = static_cast<unsigned int>(h);
-  out.bitsPerSample = 8;
+  out.bitsPerSample = sixteen ? 16 : 8;
   out.samplesPerPixel = 3;
   out.planarConfig = 1;
   out.photometric = 2;

@@ -58,17 +58,21 @@ class cFaxBits {
   bool myLsbFirst;
 };
 
-// One run of `black` pixels: makeup codes then a terminating code.
-bool readRun(cFaxBits& bits, bool black, long long limit, long long& run) {
+enum eRun { kRunBad, kRunDone, kRunEol };
+
+// One run of `black` pixels: makeup codes then a terminating code. An
+// end-of-line code met instead is left for the caller.
+eRun readRun(cFaxBits& bits, bool black, long long limit, long long& run) {
   const sFaxCode* table = black ? kFaxBlackCodes : kFaxWhiteCodes;
   run = 0;
   for (;;) {
     const sFaxCode& code = table[bits.peek(13)];
-    if (code.length == 0 || code.value == kFaxEOL) return false;
+    // Fill bits may stretch the code's eleven zeros.
+    if (code.value == kFaxEOL || code.length == 0) return bits.peek(11) == 0 ? kRunEol : kRunBad;
     bits.skip(code.length);
     run += code.value;
-    if (run > limit) return false;
-    if (code.value < 64) return true;
+    if (run > limit) return kRunBad;
+    if (code.value < 64) return kRunDone;
   }
 }
 
@@ -83,6 +87,19 @@ void fillBlack(unsigned char* row, long long from, long long to) {
     row[from >> 3] = static_cast<unsigned char>(row[from >> 3] | (0x80 >> (from & 7)));
 }
 
+// A row that an end-of-line code cuts short ends there and the page goes
+// on with the next row: senders do that to drop a row they could not
+// finish. As the common readers of such pages do, a one-dimensional row is
+// white to its end (a black run cut to nothing still counts as a change for
+// the row coded against it), a two-dimensional one keeps its current colour.
+bool endsRow(cFaxBits& bits, eRun run, unsigned char* row, std::vector<long long>& changes, long long at,
+             long long width, bool twoD, bool black) {
+  if (run != kRunEol || !bits.skipEol()) return false;
+  if (twoD && black) fillBlack(row, at, width);
+  if (!twoD && changes.size() % 2 == 1 && at < width) changes.push_back(at);
+  return true;
+}
+
 // Changing elements: positions where the colour changes, white first; an
 // element at an even index turns to black.
 bool decode1D(cFaxBits& bits, long long width, unsigned char* row, std::vector<long long>& changes) {
@@ -90,7 +107,8 @@ bool decode1D(cFaxBits& bits, long long width, unsigned char* row, std::vector<l
   bool black = false;
   while (a0 < width) {
     long long run;
-    if (!readRun(bits, black, width - a0, run)) return false;
+    eRun got = readRun(bits, black, width - a0, run);
+    if (got != kRunDone) return endsRow(bits, got, row, changes, a0, width, false, black);
     if (black) fillBlack(row, a0, a0 + run);
     a0 += run;
     if (a0 < width) changes.push_back(a0);
@@ -147,7 +165,8 @@ bool decode2D(cFaxBits& bits, long long width, const std::vector<long long>& ref
     long long b1 = i < ref.size() ? ref[i] : width, b2 = i + 1 < ref.size() ? ref[i + 1] : width;
     long long start = a0 < 0 ? 0 : a0;
     const sFaxCode& mode = kFaxModeCodes[bits.peek(7)];
-    if (mode.length == 0) return false;
+    if (mode.length == 0)
+      return endsRow(bits, bits.peek(11) == 0 ? kRunEol : kRunBad, row, changes, start, width, true, black);
     bits.skip(mode.length);
     switch (mode.value) {
       case kModePass:
@@ -157,11 +176,15 @@ bool decode2D(cFaxBits& bits, long long width, const std::vector<long long>& ref
         break;
       case kModeHorizontal: {
         long long r1, r2;
-        if (!readRun(bits, black, width - start, r1) || !readRun(bits, !black, width - start - r1, r2))
-          return false;
-        long long a1 = start + r1, a2 = a1 + r2;
-        fillBlack(row, black ? start : a1, black ? a1 : a2);
+        eRun got = readRun(bits, black, width - start, r1);
+        if (got != kRunDone) return endsRow(bits, got, row, changes, start, width, true, black);
+        long long a1 = start + r1;
+        if (black) fillBlack(row, start, a1);
         if (a1 < width) changes.push_back(a1);
+        got = readRun(bits, !black, width - a1, r2);
+        if (got != kRunDone) return endsRow(bits, got, row, changes, a1, width, true, !black);
+        long long a2 = a1 + r2;
+        if (!black) fillBlack(row, a1, a2);
         if (a2 < width) changes.push_back(a2);
         a0 = a2;
         break;

@@ -107,6 +107,26 @@ TEST(DngRaw, PlanesMatchTheSourceAndDcraw) {
   }
 }
 
+// Compressed raw strips come back whole; one cut short is damage, never a
+// picture with black rows reported as decoded.
+TEST(DngRaw, CompressedStripsCutShortAreRefused) {
+  // 97 bytes are the last PackBits record whole (480 bytes go in records of
+  // 128): the stream still ends cleanly, only short.
+  for (uint16_t compression : {8, 32773})
+    for (size_t cut : {0, 8, 97}) {
+      SCOPED_TRACE(std::to_string(compression) + " cut " + std::to_string(cut));
+      DngSpec s = spec(24, 10, 16, 7);
+      s.compression = compression;
+      s.cut = cut;
+      pngtest::MemStream m(rawtest::writeDng(s));
+      Capture<cPictDNG> dng;
+      EXPECT_EQ(dng.decode(&m.io), cut == 0);
+      if (cut == 0) {
+        EXPECT_TRUE(dng.plane == s.samples);
+      }
+    }
+}
+
 // Crop, black level, white balance, version and preview as the tags say.
 TEST(DngRaw, TagsGiveCropLevelsBalanceAndPreview) {
   struct Case {

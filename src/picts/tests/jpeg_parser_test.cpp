@@ -205,7 +205,7 @@ TEST(JpegParser, CleanEndNeedsUniformPadding) {
     ASSERT_TRUE(dec.create(parser));
     EXPECT_EQ(dec.simpleRead(5), 0u);
     EXPECT_EQ(dec.isGoodEnd(), c.good) << static_cast<int>(c.last);
-    EXPECT_EQ(dec.simpleReadU32(0), 0);
+    EXPECT_EQ(dec.simpleReadRaw(0), 0);
   }
 }
 

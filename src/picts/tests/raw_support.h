@@ -2,6 +2,8 @@
 // test writer, and dcraw as the oracle, read back from its 16-bit PPM.
 #pragma once
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <cstring>
 #include <random>
@@ -45,7 +47,28 @@ struct DngSpec {
   uint32_t black = 0;
   bool blackRational = false;
   std::vector<uint32_t> neutral;  // AsShotNeutral as numerator, denominator pairs
+  uint16_t compression = 1;       // of kStrip: 1, 8 (Deflate) or 32773 (PackBits)
+  size_t cut = 0;                 // bytes taken off the end of the kStrip data
 };
+
+// Literal runs only: every decoder must read them, and they stay as long as the data.
+inline Bytes packBits(const Bytes& in) {
+  Bytes out;
+  for (size_t at = 0; at < in.size(); at += 128) {
+    size_t n = std::min<size_t>(128, in.size() - at);
+    out.push_back(uint8_t(n - 1));
+    out.insert(out.end(), in.begin() + long(at), in.begin() + long(at + n));
+  }
+  return out;
+}
+
+inline Bytes deflated(const Bytes& in) {
+  uLongf size = compressBound(in.size());
+  Bytes out(size);
+  if (compress2(out.data(), &size, in.data(), in.size(), 9) != Z_OK) return {};
+  out.resize(size);
+  return out;
+}
 
 // Two 12-bit samples in three bytes: the first one's high bits first when
 // `big`, else its low byte first.
@@ -97,7 +120,9 @@ inline Bytes write3FRStream(const std::vector<uint16_t>& samples, int w, int h, 
   size_t sos = 0;
   while (!(out[sos] == 0xFF && out[sos + 1] == 0xDA)) ++sos;
   out.resize(sos + 2 + size_t(out[sos + 2] << 8 | out[sos + 3]));
+  // A plain byte stream: 0xFF bytes go in as they are, unstuffed.
   WordWriter words;
+  words.big = true;
   auto put = [&](uint32_t v, int n) { words.put(v, n); };
   for (int y = 0; y < h; ++y) {
     int running[2] = {32768, 32768};
@@ -176,6 +201,10 @@ inline std::vector<tifftest::Entry> rawData(tifftest::Writer& w, const DngSpec& 
         }
       } else {
         for (uint16_t v : s.samples) s.bits == 8 ? data.push_back(uint8_t(v)) : put16(data, v);
+        compression = s.compression;
+        if (compression == 8) data = deflated(data);
+        if (compression == 32773) data = packBits(data);
+        data.resize(data.size() - s.cut);
       }
       offsets.push_back(w.addBlob(data));
       counts.push_back(data.size());
