@@ -154,7 +154,11 @@ struct sRawFinish {
 bool finishLevels(unsigned long long* pixels, long long count, bool saturate, cProgressNotifyTarget* guard,
                   double highBound = -1);
 
-// Demosaics into `out` (active width x height, bottom-up rows), then
-// finishLevels. False on any refused step.
+// Demosaics into `out` (active width x height, bottom-up rows) and reshapes
+// when asked; `maximum` is the largest raw sample of the active area.
+bool demosaicRaw(sRawFinish& f, cProgressNotifyTarget* guard, _typebuf<unsigned long long>& out,
+                 long long& width, long long& height, unsigned& maximum);
+
+// demosaicRaw, then finishLevels. False on any refused step.
 bool finishRaw(sRawFinish& f, cFileIOTarget* io, _typebuf<unsigned long long>& out, long long& width,
                long long& height);
