@@ -148,6 +148,10 @@ struct sRawFinish {
   std::function<bool(_typebuf<unsigned long long>& pixels, long long& width, long long& height)> reshape;
 };
 
+// White balance of finished 16-bit pixels: red, green and blue times their
+// factor, truncated and capped at 65535.
+void balanceRGB(unsigned long long* pixels, long long count, const double (&factors)[3]);
+
 // The end of the chain over finished 16-bit pixels: levels from the
 // histogram, gamma curve and, when asked, saturation. A `highBound` of 0
 // or more caps the level taken for white.
