@@ -203,7 +203,8 @@ std::vector<unsigned short> clippedCurve(const _typebuf<unsigned int>& curve) {
   return out;
 }
 
-void mapThrough(const unsigned short* c, const unsigned long long* src, unsigned long long* dst, long long count) {
+void mapThrough(const unsigned short* c, const unsigned long long* src, unsigned long long* dst,
+                long long count) {
   for (long long i = 0; i < count; ++i) {
     const unsigned long long p = src[i];
     dst[i] = (p & 0xFFFF000000000000ULL) | (unsigned long long)c[(p >> 32) & 0xFFFF] << 32 |
@@ -260,21 +261,20 @@ bool setSaturation(const unsigned long long* src, unsigned long long* dst, long 
   return true;
 }
 
-bool finishRaw(sRawFinish& f, cFileIOTarget* io, _typebuf<unsigned long long>& out, long long& width,
-               long long& height) {
+bool demosaicRaw(sRawFinish& f, cProgressNotifyTarget* guard, _typebuf<unsigned long long>& out,
+                 long long& width, long long& height, unsigned& maximum) {
   if (!f.raw || !f.filter || f.black >= f.white) return false;
   const sMarginInfo& m = f.margins;
   width = f.rawWidth - (long long)m.left - (long long)m.right;
   height = f.rawHeight - (long long)m.top - (long long)m.bottom;
   if (!allocPictPixels(out, width, height)) return false;
-  cStreamGuardProgressTarget guard(io);
   sInterpolateInfo info;
   info.raw = f.raw;
   info.pixels = out.ptr;
   info.rawWidth = f.rawWidth;
   info.rawHeight = f.rawHeight;
   info.filter = f.filter;
-  info.progress = &guard;
+  info.progress = guard;
   for (int i = 0; i < 4; ++i) info.multipliers[i] = f.multipliers[i];
   info.bottomUp = true;
   info.black = f.black;
@@ -294,13 +294,34 @@ bool finishRaw(sRawFinish& f, cFileIOTarget* io, _typebuf<unsigned long long>& o
       ok = true;
       break;
   }
-  if (!ok || (f.reshape && !f.reshape(out, width, height))) return false;
+  maximum = info.maximum;
+  return ok && (!f.reshape || f.reshape(out, width, height));
+}
+
+bool finishRaw(sRawFinish& f, cFileIOTarget* io, _typebuf<unsigned long long>& out, long long& width,
+               long long& height) {
+  cStreamGuardProgressTarget guard(io);
+  unsigned maximum = 0;
+  if (!demosaicRaw(f, &guard, out, width, height, maximum)) return false;
   double highBound = -1;
   if (f.boundHigh) {
-    double lo = std::fmin(1.0, std::fmin(f.boundA, f.boundB)), hi = std::fmax(1.0, std::fmax(f.boundA, f.boundB));
-    highBound = std::trunc(double(info.maximum) * lo / hi + 0.5);
+    double lo = std::fmin(1.0, std::fmin(f.boundA, f.boundB)),
+           hi = std::fmax(1.0, std::fmax(f.boundA, f.boundB));
+    highBound = std::trunc(double(maximum) * lo / hi + 0.5);
   }
   return finishLevels(out.ptr, width * height, f.saturate, &guard, highBound);
+}
+
+void balanceRGB(unsigned long long* pixels, long long count, const double (&factors)[3]) {
+  auto scaled = [](unsigned long long v, double m) -> unsigned long long {
+    const double s = double(v & 0xFFFF) * m;
+    return s >= 65535 ? 65535 : s > 0 ? (unsigned long long)s : 0;
+  };
+  for (long long i = 0; i < count; ++i) {
+    const unsigned long long p = pixels[i];
+    pixels[i] = (p & 0xFFFF000000000000ULL) | scaled(p >> 32, factors[0]) << 32 |
+                scaled(p >> 16, factors[1]) << 16 | scaled(p, factors[2]);
+  }
 }
 
 bool finishLevels(unsigned long long* pixels, long long count, bool saturate, cProgressNotifyTarget* guard,

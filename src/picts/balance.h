@@ -148,13 +148,21 @@ struct sRawFinish {
   std::function<bool(_typebuf<unsigned long long>& pixels, long long& width, long long& height)> reshape;
 };
 
+// White balance of finished 16-bit pixels: red, green and blue times their
+// factor, truncated and capped at 65535.
+void balanceRGB(unsigned long long* pixels, long long count, const double (&factors)[3]);
+
 // The end of the chain over finished 16-bit pixels: levels from the
 // histogram, gamma curve and, when asked, saturation. A `highBound` of 0
 // or more caps the level taken for white.
 bool finishLevels(unsigned long long* pixels, long long count, bool saturate, cProgressNotifyTarget* guard,
                   double highBound = -1);
 
-// Demosaics into `out` (active width x height, bottom-up rows), then
-// finishLevels. False on any refused step.
+// Demosaics into `out` (active width x height, bottom-up rows) and reshapes
+// when asked; `maximum` is the largest raw sample of the active area.
+bool demosaicRaw(sRawFinish& f, cProgressNotifyTarget* guard, _typebuf<unsigned long long>& out,
+                 long long& width, long long& height, unsigned& maximum);
+
+// demosaicRaw, then finishLevels. False on any refused step.
 bool finishRaw(sRawFinish& f, cFileIOTarget* io, _typebuf<unsigned long long>& out, long long& width,
                long long& height);

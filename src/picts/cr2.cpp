@@ -92,7 +92,7 @@ bool cPictCR2::onTag(int tag, int type, const void* data, int length) {
   return cPictTIFF::onTag(tag, type, data, length);
 }
 
-bool cPictCR2::walk(cFileIOTarget* io) {
+bool cPictCR2::walk(cFileIOTarget* io, bool decoding) {
   reset();
   if (!io || !cExifDecoder::decode(this, io, kMainIFD)) return false;
   const unsigned int afterMain = nextOffset();
@@ -110,13 +110,15 @@ bool cPictCR2::walk(cFileIOTarget* io) {
            myExif.height && myData.stripOffset && myData.stripBytes && myNote.model && myModelName.ptr &&
            myNote.rawOffset && myNote.rawOffset < size;
   }
-  // IFD 1 (the thumbnail) and IFD 2 only lead to IFD 3, the sensor's.
-  unsigned int at = afterMain;
-  for (int ifd = 1; ifd < 3; ++ifd) {
-    if (!at || !myData.processStream(io, myBigEndian, myBigTiff, at, size)) return false;
-    at = myData.nextOffset();
-  }
-  myData.reset();
+  // IFD 1 (the thumbnail) and IFD 2 only lead to IFD 3, the sensor's: their
+  // entries are not the raw directory's and are not judged as such.
+  cCR2JpegProps thumbnail;
+  cCR2SkipIFD skip;
+  cTiffGeneric& first = decoding ? static_cast<cTiffGeneric&>(thumbnail) : skip;
+  if (!afterMain || !first.processStream(io, myBigEndian, myBigTiff, afterMain, size)) return false;
+  const unsigned int second = first.nextOffset();
+  if (!second || !skip.processStream(io, myBigEndian, myBigTiff, second, size)) return false;
+  const unsigned int at = skip.nextOffset();
   return at && myData.processStream(io, myBigEndian, myBigTiff, at, size);
 }
 
@@ -127,7 +129,7 @@ bool cPictCR2::probeFrame(cFileIOTarget* io, unsigned& w, unsigned& h) const {
 }
 
 bool cPictCR2::isPicture(cFileIOTarget* io, sPictInfo* info) {
-  if (!walk(io)) return false;
+  if (!walk(io, false)) return false;
   getMargins();
   long long w = 0, h = 0;
   bool preview = false;
@@ -159,7 +161,7 @@ bool cPictCR2::isPicture(cFileIOTarget* io, sPictInfo* info) {
 }
 
 bool cPictCR2::decode(cFileIOTarget* io) {
-  if (!walk(io)) return false;
+  if (!walk(io, true)) return false;
   const bool old = isOldModel();
   if (!old && !isFullConfig()) return false;
   const unsigned long long size = io->size();
@@ -216,20 +218,19 @@ bool cPictCR2::decode(cFileIOTarget* io) {
 
 bool cPictCR2::decodeColors16bpp(unsigned row, sDecomress& record) {
   const bool sraw = myRawType != cRAWLosslessJpeg::kRawSimple;
-  if (sraw) {
-    if (!decodeColors16bppSraw(row, record, true)) return false;
-    // The tone curve only: a refused curve leaves the colours as converted.
-    const long long count = myWidth * myHeight;
-    sHystogram h;
-    unsigned low = 0, middle = 0, high = 0;
-    _typebuf<unsigned int> curve;
-    if (buildHystogram(myPix16.ptr, count, h, 4096, nullptr) &&
-        getHystogramParams(h.all, 16, low, middle, high, 0.999) &&
-        makeDeCurveFromGamma(curve, 16, 2.2, low, high))
-      adjustToCurve(myPix16.ptr, myPix16.ptr, count, curve, nullptr);
-    return true;
-  }
-  return decodeColors16bppBayer(row, record, true);
+  if (!(sraw ? decodeColors16bppSraw(row, record, true) : decodeColors16bppBayer(row, record, true)))
+    return false;
+  // The tone curve asks no one and answers nothing: a picture whose curve is
+  // refused (a flat one) stays as the conversion made it.
+  const long long count = myWidth * myHeight;
+  sHystogram h;
+  unsigned low = 0, middle = 0, high = 0;
+  _typebuf<unsigned int> curve;
+  if (buildHystogram(myPix16.ptr, count, h, 4096, nullptr) &&
+      getHystogramParams(h.all, 16, low, middle, high, 0.999) &&
+      makeDeCurveFromGamma(curve, 16, 2.2, low, high))
+    adjustToCurve(myPix16.ptr, myPix16.ptr, count, curve, nullptr);
+  return true;
 }
 
 unsigned int cPictCR2::blackLevel(const unsigned short* samples) const {
@@ -282,9 +283,12 @@ bool cPictCR2::decodeColors16bppBayer(unsigned, sDecomress& record, bool) {
   if (!filter) return false;
   f.filter = filter.ptr;
   f.matrix = &matrix;
+  cStreamGuardProgressTarget guard(myStream);
+  unsigned maximum = 0;
+  if (!demosaicRaw(f, &guard, myPix16, myWidth, myHeight, maximum)) return false;
   myPix8.set(0);
   myIs16 = true;
-  return finishRaw(f, myStream, myPix16, myWidth, myHeight);
+  return true;
 }
 
 bool cPictCR2::decodeColors16bppSraw(unsigned, sDecomress& record, bool bottomUp) {

@@ -46,6 +46,22 @@ class cCR2DataProps : public cTiffGeneric {
   unsigned int stripOffset = 0, stripBytes = 0;
 };
 
+// IFD 1: where its JPEG thumbnail lies.
+class cCR2JpegProps : public cTiffGeneric {
+ public:
+  bool onTag(int tag, int type, const void* data, int length) override;
+  void reset() { jpegOffset = jpegLength = 0; }
+
+  unsigned int jpegOffset = 0, jpegLength = 0;  // tags 513 and 514
+};
+
+// Reads a directory only to learn where the next one starts: no entry of it
+// is loaded or judged.
+class cCR2SkipIFD : public cTiffGeneric {
+ public:
+  bool onRawTag(int, int, const void*, int, unsigned int) override { return true; }
+};
+
 class cPictCR2 : public cPictTIFFCamera {
  public:
   struct sCamColor {
@@ -88,7 +104,8 @@ class cPictCR2 : public cPictTIFFCamera {
 
  private:
   bool isOldModel() const { return myNote.model == 0x80000001 || myNote.model == 0x80000167; }
-  bool walk(cFileIOTarget* io);
+  // `decoding` reads IFD 1 for its thumbnail; a probe only skips it.
+  bool walk(cFileIOTarget* io, bool decoding);
   bool probeFrame(cFileIOTarget* io, unsigned& w, unsigned& h) const;
 
   sCFAData myCFA{2, 2, 4};

@@ -39,7 +39,7 @@ void cPictCR2::initColors() {
       sCamColor* c = colorMap().insert(row.id);
       c->black = 0;
       c->white = row.white;
-      std::memcpy(c->matrix, row.matrix ? row.matrix : fallbackMatrix(row.id), sizeof c->matrix);
+      std::memcpy(c->matrix, row.matrix, sizeof c->matrix);
     }
   });
 }

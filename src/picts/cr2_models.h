@@ -6,7 +6,7 @@
 struct sCanonColorRow {
   unsigned int id;
   unsigned short white;  // 0: 2^bits - 1; every row's black is 0
-  const double* matrix;  // null: the general matrix of the identifier's range
+  double matrix[9];      // red, green, blue rows out of the camera's red, green, blue
 };
 
 struct sCanonMarginRow {

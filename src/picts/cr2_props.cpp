@@ -1,5 +1,5 @@
 // The readers of a CR2's directories: the Canon maker note, the EXIF pixel
-// size and the raw directory's slices and strip.
+// size, the thumbnail's place and the raw directory's slices and strip.
 #include <cstring>
 
 #include "picts/cr2.h"
@@ -103,6 +103,15 @@ bool cCR2DataProps::onTag(int tag, int type, const void* data, int length) {
   } else if (tag == 273 || tag == 279) {
     if (length < 4 || (type != kLong && length != 4)) return false;
     (tag == 273 ? stripOffset : stripBytes) = getU32(data);
+  }
+  return true;
+}
+
+bool cCR2JpegProps::onTag(int tag, int type, const void* data, int length) {
+  if (tag == 513 || tag == 514) {
+    // A thumbnail the walk cannot place is no reason to refuse the sensor's data.
+    unsigned int v = 0;
+    if (getValU32(sTagProcessParam{tag, type, data, length}, v)) (tag == 513 ? jpegOffset : jpegLength) = v;
   }
   return true;
 }

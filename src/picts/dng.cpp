@@ -149,23 +149,29 @@ sMarginInfo cPictDNG::cropMargins() const {
   return m;
 }
 
+bool cPictDNG::neutral(double (&factors)[3]) const {
+  if (myMultipliers.count != 3) return false;
+  for (int c = 0; c < 3; ++c) factors[c] = myMultipliers.ptr[c];
+  return true;
+}
+
 bool cPictDNG::decodePlain(cFileIOTarget* io) {
-  if (myPhotometric != 34892 || mySamplesPerPixel != 3) return decodeIntFinal(io);
+  // Only a balanced LinearRaw is finished; without its three factors it is
+  // left as decoded, as any other picture.
+  double factors[3];
+  if (myPhotometric != 34892 || mySamplesPerPixel != 3 || !neutral(factors)) return decodeIntFinal(io);
   if (!readRawPlane(io)) return false;
   const long long w = myRawWidth / 3, h = myRawHeight;
   _typebuf<unsigned long long> out;
   if (!allocPictPixels(out, w, h)) return false;
   const unsigned short* raw = reinterpret_cast<const unsigned short*>(myRaw.ptr);
-  auto balanced = [&](unsigned short v, int c) -> unsigned long long {
-    double m = myMultipliers.count == 3 ? myMultipliers.ptr[c] * v : v;
-    return m >= 65535 ? 65535 : static_cast<unsigned long long>(m);
-  };
   for (long long y = 0; y < h; ++y) {
     const unsigned short* s = raw + y * myRawWidth;
     unsigned long long* d = out.ptr + (h - 1 - y) * w;
     for (long long x = 0; x < w; ++x, s += 3)
-      d[x] = 0xFFFFULL << 48 | balanced(s[0], 0) << 32 | balanced(s[1], 1) << 16 | balanced(s[2], 2);
+      d[x] = 0xFFFFULL << 48 | (unsigned long long)s[0] << 32 | (unsigned long long)s[1] << 16 | s[2];
   }
+  balanceRGB(out.ptr, w * h, factors);
   cStreamGuardProgressTarget guard(io);
   if (!finishLevels(out.ptr, w * h, true, &guard)) return false;
   takePicture(out, w, h);
@@ -173,10 +179,10 @@ bool cPictDNG::decodePlain(cFileIOTarget* io) {
 }
 
 bool cPictDNG::onRawDecoded(cFileIOTarget* io) {
-  double multipliers[4] = {1, 1, 1, 1};
-  if (myMultipliers.count == 3) {
-    for (int i = 0; i < 3; ++i) multipliers[i] = myMultipliers.ptr[i];
-    multipliers[3] = myMultipliers.ptr[1];
-  }
-  return finishCFA(io, cropMargins(), myBlack, multipliers);
+  // The mosaic is demosaiced as the sensor saw it; AsShotNeutral balances
+  // the RGB picture after.
+  const double ones[4] = {1, 1, 1, 1};
+  double factors[3];
+  const bool balanced = neutral(factors);
+  return finishCFA(io, cropMargins(), myBlack, ones, balanced ? &factors : nullptr);
 }

@@ -22,13 +22,16 @@ class cPictDNG : public cPictTIFF_EP {
   bool walkRaw(cFileIOTarget* io, int page, bool& preview) override;
   void rawSize(int& w, int& h) override;
   bool onRawDecoded(cFileIOTarget* io) override;
-  // LinearRaw: three samples a pixel, white-balanced and finished; any
-  // other plain IFD decodes as a TIFF picture.
+  // LinearRaw: three samples a pixel, white-balanced and finished when
+  // AsShotNeutral gave three values; any other plain IFD decodes as a TIFF
+  // picture.
   bool decodePlain(cFileIOTarget* io) override;
   unsigned eightBitScale() const override { return 256; }
   bool takesPacked12() const override { return false; }
   // The area DefaultCropOrigin and DefaultCropSize leave of the raw.
   sMarginInfo cropMargins() const;
+  // The three AsShotNeutral factors; false without exactly three.
+  bool neutral(double (&factors)[3]) const;
   // Whether the main IFD holds the raw (its one SubIFD, if any, being a preview).
   bool mainIsRaw();
 

@@ -82,8 +82,10 @@ bool cPictMOS::processLeafData(const unsigned char* data, long long length, int 
     } else if (named(r, "JPEG_preview_data")) {
       myPreviewExists = true;
       if (loadPreview()) {
+        // Through the same pixels-per-byte guard as every embedded JPEG, so
+        // a small record cannot claim a picture of the library's limit.
         cBufWrapperIO io(const_cast<unsigned char*>(body), n, false);
-        myPreviewExists = myPreview.decode(&io);
+        myPreviewExists = decodeEmbeddedJpeg(myPreview, &io, static_cast<unsigned long long>(n));
       }
     } else if (named(r, "camera_profile") || named(r, "CamProf_capture_profile")) {
       if (named(r, "CamProf_capture_profile")) myCaptureProfile = true;

@@ -20,10 +20,12 @@ void fillTables() {
     for (int v = 0; v < 4; ++v) {
       for (int x = 0; x < 4; ++x)
         for (int y = 0; y < 4; ++y)
-          gForward[u][v][x][y] = c(u) * c(v) * std::cos((x + 0.5) * u * pi / 4) * std::cos((y + 0.5) * v * pi / 4);
+          gForward[u][v][x][y] =
+              c(u) * c(v) * std::cos((x + 0.5) * u * pi / 4) * std::cos((y + 0.5) * v * pi / 4);
       for (int p = 0; p < 9; ++p)
         for (int q = 0; q < 9; ++q)
-          gInverse[p][q][u][v] = c(u) * c(v) * std::cos(u * p * 0.5 * pi / 4) * std::cos(v * q * 0.5 * pi / 4);
+          gInverse[p][q][u][v] =
+              c(u) * c(v) * std::cos(u * p * 0.5 * pi / 4) * std::cos(v * q * 0.5 * pi / 4);
     }
 }
 
@@ -38,8 +40,9 @@ long long mirror(long long v, long long n) {
 
 }  // namespace
 
-bool interpolateDCT2x2Co(const unsigned short* raw, unsigned long long* pixels, long long width, long long height,
-                         cBayerFilter* filter, bool bottomUp, const double* multipliers) {
+bool interpolateDCT2x2Co(const unsigned short* raw, unsigned long long* pixels, long long width,
+                         long long height, cBayerFilter* filter, bool bottomUp, const double* multipliers,
+                         cProgressNotifyTarget* progress) {
   auto* f = dynamic_cast<cBayerFilter8x2*>(filter);
   if (!raw || !pixels || width < 2 || height < 2 || !f || f->rows() != 2) return false;
   int seen[3] = {0, 0, 0};
@@ -52,7 +55,7 @@ bool interpolateDCT2x2Co(const unsigned short* raw, unsigned long long* pixels, 
   std::call_once(gTablesOnce, fillTables);
   const double one[4] = {1, 1, 1, 1};
   if (!multipliers) multipliers = one;
-  for (long long wy = -1; wy < height - 1; wy += 6)
+  for (long long wy = -1; wy < height - 1; wy += 6) {
     for (long long wx = -1; wx < width - 1; wx += 6) {
       double sum[3][8][8] = {}, cnt[3] = {};
       // One pass per phase of the 2x2 cell: each is one colour's 4x4 grid.
@@ -63,8 +66,7 @@ bool interpolateDCT2x2Co(const unsigned short* raw, unsigned long long* pixels, 
           double coef[4][4] = {};
           for (int x = 0; x < 4; ++x)
             for (int y = 0; y < 4; ++y) {
-              const double s =
-                  raw[mirror(wy + py + 2 * y, height) * width + mirror(wx + px + 2 * x, width)];
+              const double s = raw[mirror(wy + py + 2 * y, height) * width + mirror(wx + px + 2 * x, width)];
               for (int u = 0; u < 4; ++u)
                 for (int v = 0; v < 4; ++v) coef[u][v] += gForward[u][v][x][y] * s;
             }
@@ -90,10 +92,14 @@ bool interpolateDCT2x2Co(const unsigned short* raw, unsigned long long* pixels, 
         }
       }
     }
+    // A band of windows finishes its six rows together.
+    const long long rows = wy + 7 < height ? wy + 7 : height;
+    if (progress && !progress->notifyProgress(double(rows) * 100 / double(height))) return false;
+  }
   return true;
 }
 
 bool interpolateDCT2x2(sInterpolateInfo& info) {
   return interpolateDCT2x2Co(info.raw, info.pixels, info.rawWidth, info.rawHeight, info.filter, info.bottomUp,
-                             info.multipliers);
+                             info.multipliers, info.progress);
 }

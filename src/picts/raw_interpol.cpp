@@ -109,8 +109,8 @@ void forFrame(const sArea& a, long long b, Fn fn) {
 
 // Per-colour sums over the 3x3 window of the frame fills, a second green
 // counted as green.
-void frameSums(const sArea& a, cBayerFilter* filter, long long x, long long y, unsigned black, double (&sum)[3],
-               int (&cnt)[3]) {
+void frameSums(const sArea& a, cBayerFilter* filter, long long x, long long y, unsigned black,
+               double (&sum)[3], int (&cnt)[3]) {
   for (int k = 0; k < 3; ++k) sum[k] = 0, cnt[k] = 0;
   window(a, filter, x, y, [&](int c, unsigned s) {
     const int k = c == 3 ? 1 : c;
@@ -196,6 +196,15 @@ class cPPGRing {
       return false;
     }
     const long long last = myH - 1 + kLag * (kStages - 1);
+    // The target hears the bands of five whole-picture passes, 0-20, 20-40,
+    // 40-60, 60-80 and 80-100, in their order: one value per stage row done,
+    // so each band lasts a fifth of the work.
+    long long done = 0;
+    auto report = [&](long long rows) {
+      for (; rows > 0; --rows, ++done)
+        if (!rowDone(myInfo.progress, 20.0 * double(done / myH), done % myH, myH, 20)) return false;
+      return true;
+    };
     for (long long t = 0; t <= last; ++t) {
       if (t < myH) withColours(t, true, [&](auto col) { scaleRow(t, col); });
       if (inside(t - kLag, 3, myH - 3) && myW >= 7)
@@ -205,7 +214,9 @@ class cPPGRing {
       if (inside(t - 3 * kLag, 1, myH - 1) && myW >= 3)
         withColours(t - 3 * kLag, false, [&](auto col) { colourAtOthersRow(t - 3 * kLag, col); });
       if (inside(t - 4 * kLag, 0, myH)) outputRow(t - 4 * kLag);
-      if (!rowDone(myInfo.progress, 0, t, last + 1, 100)) return false;
+      long long rows = 0;
+      for (int k = 0; k < kStages; ++k) rows += inside(t - k * kLag, 0, myH);
+      if (!report(rows)) return false;
     }
     myInfo.minimum = myLow;
     myInfo.maximum = myHigh;
@@ -264,7 +275,8 @@ class cPPGRing {
       auto estimate = [&](int i, auto at) {
         guess[i] = (ch(at(-1), 1) + ch(at(0), c) + ch(at(1), 1)) * 2 - ch(at(-2), c) - ch(at(2), c);
         diff[i] = (std::llabs(ch(at(-2), c) - ch(at(0), c)) + std::llabs(ch(at(2), c) - ch(at(0), c)) +
-                   std::llabs(ch(at(-1), 1) - ch(at(1), 1))) * 3 +
+                   std::llabs(ch(at(-1), 1) - ch(at(1), 1))) *
+                      3 +
                   (std::llabs(ch(at(3), 1) - ch(at(1), 1)) + std::llabs(ch(at(-3), 1) - ch(at(-1), 1))) * 2;
       };
       estimate(0, [&](int k) { return cur[x + k]; });
@@ -304,7 +316,8 @@ class cPPGRing {
       long long guess[2], diff[2];
       for (int i = 0; i < 2; ++i) {
         const unsigned long long a = ends[i][0], b = ends[i][1];
-        diff[i] = std::llabs(ch(a, c) - ch(b, c)) + std::llabs(ch(a, 1) - ch(p, 1)) + std::llabs(ch(b, 1) - ch(p, 1));
+        diff[i] = std::llabs(ch(a, c) - ch(b, c)) + std::llabs(ch(a, 1) - ch(p, 1)) +
+                  std::llabs(ch(b, 1) - ch(p, 1));
         guess[i] = ch(a, c) + ch(b, c) + 2 * ch(p, 1) - ch(a, 1) - ch(b, 1);
       }
       put(p, c, clipInt(diff[0] != diff[1] ? guess[diff[0] > diff[1]] >> 1 : (guess[0] + guess[1]) >> 2));
@@ -338,8 +351,9 @@ bool interpolatePPG(sInterpolateInfo& info, sMarginInfo* margins, double (*matri
   if (a.h < 1) return true;
   cPPGRing ring(info, a, matrix);
   if (!ring.run()) return false;
-  return interpolateBorder(4, info.raw, info.pixels, info.rawWidth, info.rawHeight, info.filter, info.bottomUp,
-                           info.multipliers, margins, (unsigned short)(info.black > 65535 ? 65535 : info.black));
+  return interpolateBorder(4, info.raw, info.pixels, info.rawWidth, info.rawHeight, info.filter,
+                           info.bottomUp, info.multipliers, margins,
+                           (unsigned short)(info.black > 65535 ? 65535 : info.black));
 }
 
 namespace {

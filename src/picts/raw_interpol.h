@@ -13,10 +13,12 @@ bool interpolateNone(sInterpolateInfo& info, sMarginInfo* margins);
 bool interpolateBorder(int border, const unsigned short* raw, unsigned long long* pixels, long long rawWidth,
                        long long rawHeight, cBayerFilter* filter, bool bottomUp, const double* multipliers,
                        sMarginInfo* margins, unsigned short black);
-// A 2x2 Bayer pattern only; a smooth-fit alternative no decoder picks.
+// A 2x2 Bayer pattern only; a smooth-fit alternative no decoder picks. The
+// target hears the percentage of rows done.
 bool interpolateDCT2x2(sInterpolateInfo& info);
 bool interpolateDCT2x2Co(const unsigned short* raw, unsigned long long* pixels, long long width, long long height,
-                         cBayerFilter* filter, bool bottomUp, const double* multipliers);
+                         cBayerFilter* filter, bool bottomUp, const double* multipliers,
+                         cProgressNotifyTarget* progress = nullptr);
 // The same frame for a buffer without margins that keeps channel c in bits
 // 16c..16c+15 and the own colour's sample unscaled.
 bool interpolateBorderRaw(int border, const unsigned short* raw, unsigned long long* pixels, long long width,

@@ -353,7 +353,7 @@ bool cPictTIFF_EP::decodeColors16bpp(unsigned int row, sDecomress& rec) {
 }
 
 bool cPictTIFF_EP::finishCFA(cFileIOTarget* io, const sMarginInfo& margins, unsigned black,
-                             const double* multipliers) {
+                             const double* multipliers, const double (*balance)[3]) {
   sCFAData cfa(myCFARows, myCFACols, static_cast<int>(myCFA.count));
   if (cfa.pattern.count != myCFA.count) return false;
   std::memcpy(cfa.pattern.ptr, myCFA.ptr, static_cast<size_t>(myCFA.count));
@@ -368,6 +368,11 @@ bool cPictTIFF_EP::finishCFA(cFileIOTarget* io, const sMarginInfo& margins, unsi
   f.black = black;
   for (int i = 0; i < 4; ++i) f.multipliers[i] = multipliers[i];
   f.saturate = true;
+  if (balance)
+    f.reshape = [balance](_typebuf<unsigned long long>& pixels, long long& w, long long& h) {
+      balanceRGB(pixels.ptr, w * h, *balance);
+      return true;
+    };
   _typebuf<unsigned long long> out;
   long long w = 0, h = 0;
   if (!finishRaw(f, io, out, w, h)) return false;

@@ -72,7 +72,10 @@ class cPictTIFF_EP : public cPictTIFF {
   bool readRawPlane(cFileIOTarget* io);
   // The finished 16-bit pixels become the picture; the raw plane goes.
   void takePicture(_typebuf<unsigned long long>& pixels, long long w, long long h);
-  bool finishCFA(cFileIOTarget* io, const sMarginInfo& margins, unsigned black, const double* multipliers);
+  // `balance`, when given, is the red, green and blue factor of the
+  // demosaiced picture (capped at 65535), applied before the levels.
+  bool finishCFA(cFileIOTarget* io, const sMarginInfo& margins, unsigned black, const double* multipliers,
+                 const double (*balance)[3] = nullptr);
   // Decodes SubIFD `subIFD` (-1: the main IFD) as a plain TIFF picture and
   // hands it to `target`, scaled down to the bounds given.
   bool plainPreview(cFileIOTarget* io, int subIFD, cPictBase& target, long long const* maxW,

@@ -27,6 +27,7 @@ struct Cr2Spec {
   uint16_t mask[4] = {0, 0, 4, 32};  // left, top, right, bottom
   int sraw = 0;                      // 1 for 2x1, 2 for 2x2
   bool old = false;                  // the tag 0x81 layout
+  bool shortStrip2 = false;          // IFD 2's strip offset as a SHORT, as the raw directory may not
 };
 
 uint64_t makerNote(tifftest::Writer& w, const Cr2Spec& s, uint64_t rawAt) {
@@ -118,8 +119,8 @@ Bytes writeCr2(const Cr2Spec& s) {
   w.ifds.push_back(main);
   // The old layout's raw directory follows IFD 0 at once.
   if (!s.old) {
-    w.ifds.push_back({w.longEntry(254, {1})});
-    w.ifds.push_back({w.longEntry(254, {1})});
+    w.ifds.push_back({w.longEntry(254, {1}), w.longEntry(513, {8}), w.longEntry(514, {16})});
+    w.ifds.push_back({w.longEntry(254, {1}), s.shortStrip2 ? w.shortEntry(273, {8}) : w.longEntry(273, {8})});
   }
   std::vector<Entry> raw = {w.longEntry(256, {uint64_t(s.width)}), w.longEntry(257, {uint64_t(s.height)}),
                             w.shortEntry(259, {6}), w.longEntry(273, {rawAt}),
@@ -269,6 +270,8 @@ TEST(Cr2Decode, NamesNotesAndTables) {
       {"balance from the table", [](Cr2Spec& s) { s.colorData = 0, s.wbTable = true; }, true},
       {"derived mask from a narrow border", [](Cr2Spec& s) { s.mask[2] = s.mask[3] = 0; }, true},
       {"mask past the sensor", [](Cr2Spec& s) { s.mask[2] = 500, s.mask[3] = 900; }, true},
+      {"IFD 2 with a short strip offset", [](Cr2Spec& s) { s.shortStrip2 = true; }, true},
+      {"flat: no tone curve", [](Cr2Spec& s) { s.plane.assign(s.plane.size(), 1000); }, true},
   };
   for (auto& c : cases) {
     Cr2Spec s = base;
@@ -322,6 +325,65 @@ TEST(Cr2Decode, NamesNotesAndTables) {
   // The model tables are filled once, whichever thread asks first.
   std::thread other([] { cPictCR2 again; });
   other.join();
+}
+
+}  // namespace
+
+namespace {
+
+// A sample of the colour rows against dcraw, whose colour table they were
+// converted from: a flat mosaic lifted in one camera colour shows, through
+// dcraw's linear sRGB output with unit multipliers, one column of the
+// model's matrix.
+TEST(Cr2Decode, ColorRowsMatchTheirOrigin) {
+  const struct {
+    unsigned id;
+    const char* model;
+  } rows[] = {{0x01668000, "Canon EOS D60"},
+              {0x80000285, "Canon EOS 5D Mark III"},
+              {0x80000170, "Canon EOS 300D"},
+              {0x80000401, "Canon EOS 5DS R"},
+              {0x80000331, "Canon EOS M"},
+              {0x80000215, "Canon EOS-1Ds Mark III"},
+              {0x02490000, "Canon PowerShot G10"},
+              {0x03110000, "Canon PowerShot S100"},
+              {0x03070000, "Canon PowerShot SX220 HS"}};
+  constexpr int kBase = 6000, kLift = 2000, kWhite = 16383;
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.model);
+    Cr2Spec s;
+    s.model = r.id;
+    s.modelText = r.model;
+    s.bits = 14;
+    // Room for the widest margins of a model.
+    s.width = 256, s.height = 128;
+    s.slices[0] = 0;
+    s.plane.assign(size_t(s.width * s.height), kBase);
+    Bytes flat = writeCr2(s);
+    cBufWrapperIO io(flat.data(), static_cast<long long>(flat.size()), false);
+    cPictCR2 cr2;
+    ASSERT_TRUE(cr2.isPicture(&io, nullptr));
+    unsigned short black, white;
+    double m[3][3];
+    EXPECT_TRUE(cr2.getColors(black, white, m));
+    for (int j = 0; j < 3; ++j) {
+      s.plane.clear();
+      for (int y = 0; y < s.height; ++y)
+        for (int x = 0; x < s.width; ++x)
+          s.plane.push_back(uint16_t(kBase + ((y & 1) + (x & 1) == j ? kLift : 0)));
+      Bytes out;
+      ASSERT_TRUE(camtest::dcraw(
+          writeCr2(s), "matrix",
+          {"-r", "1", "1", "1", "1", "-k", "0", "-S", "16383", "-o", "1", "-4", "-q", "0", "-c"}, out));
+      rawtest::Pnm p;
+      ASSERT_TRUE(rawtest::readPnm16(out, p));
+      ASSERT_EQ(p.channels, 3);
+      const size_t centre = size_t((p.height / 2 * p.width + p.width / 2) * 3);
+      for (int c = 0; c < 3; ++c)
+        EXPECT_NEAR(m[c][j], (p.v[centre + size_t(c)] * double(kWhite) / 65535 - kBase) / kLift, 1e-3)
+            << c << ' ' << j;
+    }
+  }
 }
 
 }  // namespace

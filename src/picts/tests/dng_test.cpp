@@ -5,6 +5,7 @@
 #include <tuple>
 #include <type_traits>
 
+#include "picts/raw_interpol.h"
 #include "picts/tests/camera_support.h"
 
 namespace {
@@ -195,8 +196,33 @@ TEST(DngRaw, TagsGiveCropLevelsBalanceAndPreview) {
   }
 }
 
-// LinearRaw: three samples a pixel; a grey picture stays grey through the
-// finishing, AsShotNeutral tints it.
+// AsShotNeutral balances the demosaiced picture: the decoder's result is
+// PPG of the plane as the sensor saw it, then the capped factors, then the
+// levels; never PPG of a pre-scaled plane.
+TEST(DngRaw, NeutralBalancesAfterDemosaicing) {
+  DngSpec s = spec(40, 30, 16, 11);
+  s.neutral = {1, 2, 1, 1, 4, 5};
+  pngtest::MemStream m(rawtest::writeDng(s));
+  cPictDNG dng;
+  ASSERT_TRUE(dng.decode(&m.io));
+  ASSERT_TRUE(dng.is16Bpp());
+  std::vector<unsigned long long> want(40 * 30);
+  cStdCFAFilter filter;
+  sInterpolateInfo info;
+  info.raw = s.samples.data();
+  info.pixels = want.data();
+  info.rawWidth = 40;
+  info.rawHeight = 30;
+  info.filter = &filter;
+  info.bottomUp = true;
+  ASSERT_TRUE(interpolatePPG(info, nullptr, nullptr));
+  balanceRGB(want.data(), 40 * 30, {2, 1, 1.25});
+  ASSERT_TRUE(finishLevels(want.data(), 40 * 30, true, nullptr));
+  EXPECT_TRUE(std::equal(want.begin(), want.end(), dng.raw16Bpp()));
+}
+
+// LinearRaw: three samples a pixel. With AsShotNeutral it is balanced and
+// finished (a grey picture is tinted); without it, it is left as decoded.
 TEST(DngRaw, LinearRawIsBalancedAndFinished) {
   for (bool tinted : {false, true}) {
     DngSpec s;
@@ -210,12 +236,14 @@ TEST(DngRaw, LinearRawIsBalancedAndFinished) {
     ASSERT_TRUE(dng.decode(&m.io));
     ASSERT_EQ(dng.width(), 16);
     ASSERT_TRUE(dng.is16Bpp());
-    int grey = 0;
+    int grey = 0, asDecoded = 0;
     for (long long i = 0; i < 16 * 12; ++i) {
       unsigned long long p = dng.raw16Bpp()[i];
       grey += (p >> 32 & 0xFFFF) == (p >> 16 & 0xFFFF) && (p >> 16 & 0xFFFF) == (p & 0xFFFF);
+      asDecoded += (p & 0xFFFF) == uint16_t(((11 - i / 16) * 16 + i % 16) * 300);  // rows bottom-up
     }
     EXPECT_EQ(grey == 16 * 12, !tinted);
+    EXPECT_EQ(asDecoded == 16 * 12, !tinted);
   }
 }
 

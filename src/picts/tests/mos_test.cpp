@@ -128,6 +128,27 @@ TEST(MosRaw, PreviewComesFromItsRecord) {
   EXPECT_EQ(preview.height(), 10);
 }
 
+// A preview record of a few hundred bytes whose frame header claims 6000 by
+// 6000 pixels is refused before its picture is made (unguarded, the picture
+// was built and the cut scan only then failed).
+TEST(MosRaw, PreviewClaimingMorePixelsThanItsBytesIsRefused) {
+  Bytes jpeg = jpegtest::tool("cjpeg", {}, jpegtest::ppm(40, 20, 3, jpegtest::picture(40, 20, 3, 1)));
+  size_t sof = 2;
+  while (sof + 9 < jpeg.size() && !(jpeg[sof] == 0xFF && jpeg[sof + 1] == 0xC0)) ++sof;
+  ASSERT_LT(sof + 9, jpeg.size());
+  for (size_t at : {sof + 5, sof + 7}) {
+    jpeg[at] = 6000 >> 8;
+    jpeg[at + 1] = 6000 & 0xFF;
+  }
+  pngtest::MemStream m(rawtest::writeMos(spec(1, false, pktsRecord("JPEG_preview_data", jpeg))));
+  struct PeekMOS : cPictMOS {
+    bool previewBuilt() { return myPreview.raw8Bpp() || myPreview.raw16Bpp(); }
+  } mos;
+  cPictDummy preview;
+  EXPECT_FALSE(mos.getPreview(&m.io, preview, nullptr, nullptr));
+  EXPECT_FALSE(mos.previewBuilt());
+}
+
 // Forged records and wrappers answer false and never crash.
 TEST(MosRaw, HostileFilesAreRefused) {
   rawtest::MosSpec plain = spec(1, false);

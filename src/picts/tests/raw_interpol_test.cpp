@@ -56,9 +56,9 @@ TEST(RawDemosaic, PPGMatchesDcraw) {
         s.samples = rawtest::mosaic(sz.w, sz.h, smooth, unsigned(++n));
         const std::string path = dir + "/ppg" + std::to_string(n) + ".dng", out = path + ".ppm";
         tifftest::writeFile(path, rawtest::writeDng(s));
-        ASSERT_TRUE(rawtest::dcrawTo({"-q", "2", "-o", "0", "-r", "1", "1", "1", "1", "-k", "0", "-S", "65535",
-                                      "-4", "-c"},
-                                     path, out));
+        ASSERT_TRUE(rawtest::dcrawTo(
+            {"-q", "2", "-o", "0", "-r", "1", "1", "1", "1", "-k", "0", "-S", "65535", "-4", "-c"}, path,
+            out));
         rawtest::Pnm ref;
         ASSERT_TRUE(rawtest::readPnm16(tifftest::readFile(out), ref));
         ASSERT_EQ(ref.width, sz.w);
@@ -220,6 +220,56 @@ TEST(RawDemosaic, RawFrameKeepsOwnSamplesAndLeavesTheInside) {
       const double g = (raw[1] + raw[size_t(w)]) * 2.0 / 2;
       EXPECT_EQ((px[0] >> 16) & 0xFFFF, (unsigned long long)std::min(g, 65535.0));
     }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Records every value and gives up at the first one at or above `stopAt`.
+struct RecordingTarget : cProgressNotifyTarget {
+  std::vector<double> seen;
+  double stopAt = 1000;
+  bool notifyProgress(double percent) override {
+    seen.push_back(percent);
+    return percent < stopAt;
+  }
+};
+
+// PPG reports a row at a time in the five bands of its passes, in order;
+// the DCT filter the share of rows done. A target that says stop stops both.
+TEST(RawDemosaic, ProgressBandsAndCancel) {
+  const int w = 24, h = 18;
+  std::vector<uint16_t> raw = rawtest::mosaic(w, h, false, 5);
+  std::vector<unsigned long long> px(size_t(w * h));
+  cStdCFAFilter f;
+  struct Case {
+    bool dct;
+    double stopAt;
+    bool ok;
+    size_t reports;
+  } cases[] = {
+      {false, 1000, true, 5 * h}, {false, 40, false, 2 * h + 1}, {true, 1000, true, 3}, {true, 50, false, 2}};
+  for (const Case& c : cases) {
+    RecordingTarget t;
+    t.stopAt = c.stopAt;
+    sInterpolateInfo info;
+    info.raw = raw.data();
+    info.pixels = px.data();
+    info.rawWidth = w;
+    info.rawHeight = h;
+    info.filter = &f;
+    info.progress = &t;
+    EXPECT_EQ(c.dct ? interpolateDCT2x2(info) : interpolatePPG(info, nullptr, nullptr), c.ok);
+    ASSERT_EQ(t.seen.size(), c.reports) << c.dct << ' ' << c.stopAt;
+    EXPECT_TRUE(std::is_sorted(t.seen.begin(), t.seen.end()));
+    if (c.dct || !c.ok) {
+      EXPECT_TRUE(!c.ok || t.seen.back() == 100);
+      continue;
+    }
+    for (int band = 0; band < 5; ++band)
+      for (int y = 0; y < h; ++y) EXPECT_DOUBLE_EQ(t.seen[size_t(band * h + y)], 20.0 * band + y * 20.0 / h);
   }
 }
 
