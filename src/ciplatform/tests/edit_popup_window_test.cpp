@@ -227,13 +227,8 @@ TEST(PopupWindows, AMenuIsAPopUpThatAnswersTheUser) {
     std::thread user([&] {
       nstest::cPeer u;
       // The menu is the only pop-up on the screen: the previous case's is gone.
-      Window menu = 0;
-      if (!cUser::waitFor([&] {
-            std::vector<Window> now = popups(u);
-            if (!now.empty()) menu = now.back();
-            return menu != 0;
-          }))
-        return;
+      const Window menu = waitForPopup(u);
+      if (!menu) return;
       cUser::pause(200);
       XWindowAttributes a;
       XGetWindowAttributes(u.d, menu, &a);

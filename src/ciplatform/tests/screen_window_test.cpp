@@ -28,22 +28,6 @@
 
 namespace {
 
-// A form that runs `job` once it is live and ends with 1 when it answers true.
-class cHostForm : public cCustomForm {
- public:
-  std::function<bool(cChildElement*)> job;
-  bool onAfterConstruct() override {
-    end_modal(job(this) ? 1 : 2);
-    return true;
-  }
-};
-
-int hostRun(sToolkitMaker& m, const char* caption, std::function<bool(cChildElement*)> job) {
-  auto* host = new cHostForm;
-  host->job = std::move(job);
-  return m.maker.modal(caption, 600, 500, host, nullptr, false);
-}
-
 // A form with a combo box of 30 items.
 class cComboForm : public cCustomForm {
  public:
@@ -120,13 +104,8 @@ TEST(ScreenWindows, ALongDropDownScrollsUnderItsOwnBar) {
     if (!cUser::waitFor([&] { return form->buttonX.load() >= 0; })) return;
     cUser::pause(300);
     u.click(form->buttonX, form->buttonY);
-    Window menu = 0;
-    if (!cUser::waitFor([&] {
-          std::vector<Window> now = popups(u);
-          if (!now.empty()) menu = now.back();
-          return menu != 0;
-        }))
-      return;
+    const Window menu = waitForPopup(u);
+    if (!menu) return;
     cUser::pause(300);
     int w = 0, h = 0;
     const std::vector<unsigned long> before = pixels(u.d, menu, w, h);
@@ -188,10 +167,8 @@ TEST(ScreenWindows, TheNewFolderFormTakesTypingWithoutAClick) {
   std::thread user([&] {
     cUser u;
     Window w = u.find(caption);
-    // No window manager here: the pointer over the window gives it the keys.
-    XWindowAttributes a;
-    XGetWindowAttributes(u.peer.d, w, &a);
-    u.peer.moveTo(a.x + a.width / 2, a.y + a.height - 5);
+    int wx, wy;
+    pointAtMiddle(u.peer, w, wx, wy);
     cUser::pause(300);
     for (KeySym k : {XK_n, XK_e, XK_w, XK_1}) u.peer.key(k);
     u.peer.key(XK_Return);
@@ -294,12 +271,8 @@ TEST(ScreenWindows, ChooserHeadersClickedWhileABigFolderIsRead) {
   std::thread user([&] {
     cUser u;
     Window w = u.find("zvk-big-folder");
-    XWindowAttributes a;
-    XGetWindowAttributes(u.peer.d, w, &a);
     int wx, wy;
-    Window child;
-    XTranslateCoordinates(u.peer.d, w, u.peer.root(), 0, 0, &wx, &wy, &child);
-    u.peer.moveTo(wx + a.width / 2, wy + a.height / 2);
+    pointAtMiddle(u.peer, w, wx, wy);
     // The folder comes first in the list once the start folder is listed
     // (its picture shows on the list's background): a click selects it and
     // Return opens it (a double click may come apart on a busy machine).
@@ -351,12 +324,8 @@ TEST(ScreenWindows, TheFolderChooserTakesATypedPath) {
   std::thread user([&] {
     cUser u;
     Window w = u.find("zvk-folder-typed");
-    XWindowAttributes a;
-    XGetWindowAttributes(u.peer.d, w, &a);
     int wx, wy;
-    Window child;
-    XTranslateCoordinates(u.peer.d, w, u.peer.root(), 0, 0, &wx, &wy, &child);
-    u.peer.moveTo(wx + a.width / 2, wy + a.height / 2);
+    pointAtMiddle(u.peer, w, wx, wy);
     cUser::pause(500);
     u.peer.key(XK_End);
     for (KeySym k : {XK_slash, XK_s, XK_u, XK_b}) u.peer.key(k);
