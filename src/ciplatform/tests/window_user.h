@@ -32,8 +32,8 @@ class cUser {
     std::abort();
   }
   // A box over a form: its own window, which is transient for the form's;
-  // the form's window takes the box's caption too, often before the box is
-  // on the screen, and a key sent there is lost.
+  // a window of the same caption that is not a box (a form of that name)
+  // would lose a key sent to it.
   Window findBox(const std::string& caption) {
     auto end = std::chrono::steady_clock::now() + std::chrono::seconds(15);
     while (std::chrono::steady_clock::now() < end) {
