@@ -341,6 +341,10 @@ int cChildElement::screenDPI() {
 
 bool cChildElement::processConstruct() {
   if (const char* section = wantLangResource()) myLangData = requestNamedLangResource(section);
+  // A root gets the initialisation that attach gives a child: a scrollable
+  // root attaches its bars there, and every root takes its final class's
+  // wishes (double buffer, border width) from it.
+  onInitData();
   onConstruct();
   myAttached = true;
   return true;

@@ -315,6 +315,8 @@ class cChildElement {
   // Blocks until the main thread handled the action; false when it was not
   // handled, and at once on the main thread itself.
   bool sendAction(cSentChildAction* a);
+  // Whether the caller runs on the thread that runs the windows.
+  static bool onMainThread();
 
  protected:
   cChildElement* root();

@@ -13,6 +13,8 @@ const std::thread::id gMainThread = std::this_thread::get_id();
 
 }  // namespace
 
+bool cChildElement::onMainThread() { return std::this_thread::get_id() == gMainThread; }
+
 cChildElement::cSentChildAction::~cSentChildAction() { release(false); }
 
 void cChildElement::cSentChildAction::actionDone() { release(true); }
@@ -70,7 +72,7 @@ bool cChildElement::sendAction(cSentChildAction* a) {
   if (!a) return false;
   cEvent event;
   // Waiting on the thread that must handle the action would never end.
-  if (std::this_thread::get_id() == gMainThread || !event.create(nullptr, false, false)) {
+  if (onMainThread() || !event.create(nullptr, false, false)) {
     delete a;
     return false;
   }

@@ -354,7 +354,10 @@ void cChildElement::processOSFocusLost() {
 }
 
 void cChildElement::processOSFocus() {
-  if (!myFocusedChild && myRememberedFocus) {
+  // A child focused before the window first got the focus (a form focusing
+  // its field while it is built) keeps it: the user types into that field.
+  if (myFocusedChild) return;
+  if (myRememberedFocus) {
     cChildElement* remembered = myRememberedFocus;
     myRememberedFocus = nullptr;
     processFocusDirect(remembered);

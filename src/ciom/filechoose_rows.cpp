@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -58,24 +59,24 @@ void fileChooseDateText(const sTimestamp& m, char* out, int outSize) {
                   m.second);
 }
 
-unsigned long long filechooseDateU64Transform(cListViewChild::sListViewDataItem* cell) {
-  auto* e = cell ? static_cast<const sFolderItemInfo*>(cell->association) : nullptr;
-  if (!e) return 0;
-  const sTimestamp& m = e->modified;
+unsigned long long fileChooseDateKey(const sFolderItemInfo& entry) {
+  const sTimestamp& m = entry.modified;
   return static_cast<unsigned long long>(m.year) << 48 | static_cast<unsigned long long>(m.month) << 40 |
          static_cast<unsigned long long>(m.day) << 32 | static_cast<unsigned long long>(m.hour) << 24 |
          static_cast<unsigned long long>(m.minute) << 16 | static_cast<unsigned long long>(m.second) << 8;
 }
 
-unsigned long long filechooseTypeU64Transform(cListViewChild::sListViewDataItem* cell) {
-  return cell ? reinterpret_cast<unsigned long long>(cell->association) : 0;
-}
-
-unsigned long long filechooseSizeU64Transform(cListViewChild::sListViewDataItem* cell) {
-  auto* e = cell ? static_cast<const sFolderItemInfo*>(cell->association) : nullptr;
+unsigned long long fileChooseSizeKey(const sFolderItemInfo& entry) {
   // Only files show a size; a folder's own byte count would sort it among
   // them by a number the user never sees.
-  return e && e->size > 0 && fileChooseRowLook(e->type).showsSize ? static_cast<unsigned long long>(e->size) : 0;
+  return entry.size > 0 && fileChooseRowLook(entry.type).showsSize ? static_cast<unsigned long long>(entry.size)
+                                                                     : 0;
+}
+
+void* fileChooseKeyTag(unsigned long long key) { return reinterpret_cast<void*>(static_cast<uintptr_t>(key)); }
+
+unsigned long long filechooseKeyU64Transform(cListViewChild::sListViewDataItem* cell) {
+  return cell ? static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(cell->association)) : 0;
 }
 
 void fileChooseSaveName(_guardchar<char>& file, const char* extension) {

@@ -37,11 +37,13 @@ void fileChooseSizeText(const sFolderItemInfo& entry, char* out, int outSize);
 // Empty when the entry has no modification time.
 void fileChooseDateText(const sTimestamp& modified, char* out, int outSize);
 
-// Sort keys of the Date, Type and Size cells. The Date and Size cells carry
-// their listing entry as association, the Type cell its type order.
-unsigned long long filechooseDateU64Transform(cListViewChild::sListViewDataItem* cell);
-unsigned long long filechooseTypeU64Transform(cListViewChild::sListViewDataItem* cell);
-unsigned long long filechooseSizeU64Transform(cListViewChild::sListViewDataItem* cell);
+// Sort keys of the Date, Type and Size cells. Each cell carries its key
+// itself as association, never a pointer into the listing, which the
+// navigation job rewrites while the rows are still shown and sorted.
+unsigned long long fileChooseDateKey(const sFolderItemInfo& entry);
+unsigned long long fileChooseSizeKey(const sFolderItemInfo& entry);
+void* fileChooseKeyTag(unsigned long long key);
+unsigned long long filechooseKeyU64Transform(cListViewChild::sListViewDataItem* cell);
 
 // The extension is added unless the name already ends in ".<extension>"
 // (ignoring case only where paths ignore it). Nothing changes without an

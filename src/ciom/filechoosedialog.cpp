@@ -73,11 +73,9 @@ void cFileChooseDialog::onConstruct() {
   myList.setImageLists(&myImagesList, nullptr, nullptr);
   myList.setMultiselect(myInfo && myInfo->multiSelect && !mySave);
   myList.setSortType(colName, new cListViewChild::cListViewNameSortProvider);
-  const cListViewChild::cListViewU64PramSortProvider::tTransform keys[] = {
-      filechooseDateU64Transform, filechooseTypeU64Transform, filechooseSizeU64Transform};
   for (int col : {colDate, colType, colSize}) {
     auto* by = new cListViewChild::cListViewU64PramSortProvider;
-    by->setTransformProc(keys[col - colDate]);
+    by->setTransformProc(filechooseKeyU64Transform);
     myList.setSortType(col, by);
   }
 
@@ -155,9 +153,10 @@ void cFileChooseDialog::ls_data(bool sort) {
     fileChooseSizeText(*e, size, sizeof size);
     fileChooseDateText(e->modified, date, sizeof date);
     myList.setItem(i, colName, placeLabel(*e), look.image, indexTag(i));
-    myList.setItem(i, colDate, date, -1, e);
-    myList.setItem(i, colType, look.typeText >= 0 ? string(look.typeText) : "", -1, indexTag(look.typeOrder));
-    myList.setItem(i, colSize, size, -1, e);
+    myList.setItem(i, colDate, date, -1, fileChooseKeyTag(fileChooseDateKey(*e)));
+    myList.setItem(i, colType, look.typeText >= 0 ? string(look.typeText) : "", -1,
+                   fileChooseKeyTag(static_cast<unsigned long long>(look.typeOrder)));
+    myList.setItem(i, colSize, size, -1, fileChooseKeyTag(fileChooseSizeKey(*e)));
   }
   if (sort) {
     myList.sort(colName);

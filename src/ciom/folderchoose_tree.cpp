@@ -2,8 +2,11 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cstring>
+#include <numeric>
 #include <string>
+#include <vector>
 
 #include "ciom/filechoose_rows.h"
 #include "ciom/folderchoose_path.h"
@@ -22,6 +25,28 @@ int nodeKindOf(int entryType) {
   if (entryType == kFileSystemRoot || entryType == kMountedFileSystem) return cFolderChooseTree::cTreeFoldersContentItem::kFileSystem;
   return -1;
 }
+std::vector<int> listingOrder(cFolderContents& contents) {
+  std::vector<int> order(static_cast<size_t>(std::max(contents.count(), 0)));
+  std::iota(order.begin(), order.end(), 0);
+  return order;
+}
+
+// A folder's entries as the file chooser lists them: file systems before
+// folders, each by the bytes of the label shown; the special locations keep
+// their own order.
+std::vector<int> sortedOrder(cFolderContents& contents) {
+  std::vector<int> order = listingOrder(contents);
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+    const sFolderItemInfo& x = *contents.info(a);
+    const sFolderItemInfo& y = *contents.info(b);
+    const int tx = fileChooseRowLook(x.type).typeOrder, ty = fileChooseRowLook(y.type).typeOrder;
+    if (tx != ty) return tx < ty;
+    const char *lx = placeLabel(x), *ly = placeLabel(y);
+    return std::strcmp(lx ? lx : "", ly ? ly : "") < 0;
+  });
+  return order;
+}
+
 }  // namespace
 
 cFolderChooseTree::~cFolderChooseTree() { clear(); }
@@ -44,7 +69,7 @@ cFolderChooseTree::cTreeFoldersContentItem* cFolderChooseTree::addNode(cTreeFold
 }
 
 void cFolderChooseTree::addEntries(cTreeFoldersContentItem* node, bool skipHidden, bool pathFromName) {
-  for (int i = 0; i < node->contents.count(); ++i) {
+  for (int i : pathFromName ? listingOrder(node->contents) : sortedOrder(node->contents)) {
     sFolderItemInfo* e = node->contents.info(i);
     int kind = nodeKindOf(e->type);
     if (kind < 0 || (skipHidden && e->hidden)) continue;

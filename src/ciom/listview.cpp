@@ -161,7 +161,24 @@ void cListViewChild::changed() {
   if (myBatch)
     myPending = true;
   else
-    build(false);
+    layout(false);
+}
+
+// Layout measures text through the platform's fonts, which only the main
+// thread may use; a job filling the list leaves the layout to it.
+void cListViewChild::layout(bool remeasure) {
+  if (onMainThread()) {
+    build(remeasure);
+    return;
+  }
+  cSafeCriticalSectionAccess hold(&myLock);
+  myPending = true;
+  myRemeasure |= remeasure;
+  if (myLayoutPosted) return;
+  myLayoutPosted = true;
+  // Without a window nobody would answer; the next layout on the main
+  // thread takes the change in.
+  if (!postAction(new cChildAction(laLayout))) myLayoutPosted = false;
 }
 
 void cListViewChild::post(int code, int value) { notifyAction(new cListViewItemAction(code, value)); }
@@ -590,14 +607,20 @@ void cListViewChild::setText(const char* text, long long len, bool repaint) {
 
 // ---- batches and sorting ----
 
-void cListViewChild::startChanges() { myBatch = true; }
+void cListViewChild::startChanges() {
+  cSafeCriticalSectionAccess hold(&myLock);
+  myBatch = true;
+}
 
 bool cListViewChild::endChanges(bool remeasure) {
-  if (!myBatch) return false;
-  myBatch = false;
-  if (!myPending) return false;
-  myPending = false;
-  build(remeasure);
+  {
+    cSafeCriticalSectionAccess hold(&myLock);
+    if (!myBatch) return false;
+    myBatch = false;
+    if (!myPending) return false;
+    myPending = false;
+  }
+  layout(remeasure);
   return true;
 }
 

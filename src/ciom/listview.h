@@ -46,6 +46,8 @@ class cListViewChild : public cScrollableElement {
  public:
   // Codes of the actions posted to the parents.
   enum { laActivate = 6, laSelection = 7, laRefresh = 8, laBack = 9, laCheck = 10, laSorted = 11 };
+  // Posted to the list itself only: a job's changes wait for a layout.
+  enum { laLayout = 12 };
   // Cell flags; selection and check live in the row's first cell.
   enum { cfSelected = 1, cfChecked = 2, cfAlternate = 4 };
 
@@ -257,6 +259,8 @@ class cListViewChild : public cScrollableElement {
   int indexOf(cRow* row);
   void appendToOrder(cRow* row);
   void changed();
+  // Lays the list out now on the main thread, else has the main thread do it.
+  void layout(bool remeasure);
   void post(int code, int value);
   // Every selection change goes through these two, so that the selected
   // rows are known without walking the list.
@@ -270,9 +274,10 @@ class cListViewChild : public cScrollableElement {
   void toggleCheck(cRow* row);
   void headerClick(int col);
   unsigned short measure(sListViewDataItem& cell);
-  void paintRow(cCanvas* c, cRow* row, int top, int h, int w);
-  int paintCell(cCanvas* c, sListViewDataItem* cell, int col, bool firstCol, int x, int top, int width, int h,
-                const sCellColours& k);
+  // Answers whether the row was drawn selected.
+  bool paintRow(cCanvas* c, cRow* row, int top, int h, int w, bool belowSelected);
+  int paintCell(cCanvas* c, sListViewDataItem* cell, int col, bool firstCol, bool topLine, int x, int top, int width,
+                int h, const sCellColours& k);
   void clearTrees();
 
   cCriticalSection myLock;
@@ -292,6 +297,9 @@ class cListViewChild : public cScrollableElement {
   unsigned int mySelBg[2] = {}, mySelText[2] = {}, mySelBorder[2] = {};  // [1]: focused
   unsigned int myFullBg[2] = {};
   bool myMulti = false, myBatch = false, myPending = false, myCheckMode = false, myFullLine = false;
+  // A layout asked for by another thread waits for the main thread: one
+  // action is on its way while this is set.
+  bool myLayoutPosted = false, myRemeasure = false;
   int mySpacing = 0, myChbSpacing = 0, myTextPadding = 0;
   unsigned short myTyped[10] = {};
   int myTypedCount = 0;

@@ -30,7 +30,7 @@ void cListViewChild::onInitData() {
   setQuantumSize(5, 1);
   setMinVisualHeight(hh);
   setPageSize(width(), height());
-  myBatch = myPending = false;
+  myBatch = myPending = myRemeasure = false;
   myImages = myAltImages = mySelImages = nullptr;
   myBg = themeColor(14);
   myBorder = themeColor(21);
@@ -71,6 +71,11 @@ void cListViewChild::build(bool remeasure) {
   long long y = myHeader.visible_child() ? myHeader.height() : 0;
   {
     cSafeCriticalSectionAccess hold(&myLock);
+    // This layout takes in every change a job left for the main thread.
+    if (!myBatch) {
+      remeasure |= myRemeasure;
+      myPending = myRemeasure = false;
+    }
     cFasterTreeList<int, sItemYDs> a;
     myLaidOut.moveTo(a);
     cFasterTreeList<int, int> b;
@@ -157,6 +162,20 @@ void cListViewChild::onLooseFocus(bool f1, bool f2) {
 }
 
 bool cListViewChild::onAction(cChildElement* sender, cChildAction* a) {
+  if (sender == this && a && a->code == laLayout) {
+    bool remeasure;
+    {
+      cSafeCriticalSectionAccess hold(&myLock);
+      myLayoutPosted = false;
+      // A batch begun meanwhile lays the list out at its end.
+      if (myBatch || !myPending) return true;
+      myPending = false;
+      remeasure = myRemeasure;
+      myRemeasure = false;
+    }
+    build(remeasure);
+    return true;
+  }
   if (sender == &myHeader && a) {
     if (auto* r = dynamic_cast<cSplitterCore::cResizeRequestAction*>(a)) {
       sRect c;
@@ -380,8 +399,8 @@ void cListViewChild::onChar(unsigned short ch, bool f1, bool f2, bool f3) {
 
 // ---- painting ----
 
-int cListViewChild::paintCell(cCanvas* c, sListViewDataItem* cell, int col, bool firstCol, int x, int top, int width,
-                              int h, const sCellColours& k) {
+int cListViewChild::paintCell(cCanvas* c, sListViewDataItem* cell, int col, bool firstCol, bool topLine, int x,
+                              int top, int width, int h, const sCellColours& k) {
   const sListViewColumnData* column = myColumns.find(col);
   int used = 0;
   bool firstPiece = true;
@@ -398,6 +417,11 @@ int cListViewChild::paintCell(cCanvas* c, sListViewDataItem* cell, int col, bool
     off->setLineMode(k.line, 1);
     sPoint a{0, h - 1}, b{w - 1, h - 1};
     off->drawLine(&a, &b);
+    // Below a row drawn selected, that row's bottom line stays the border.
+    if (topLine) {
+      sPoint p{0, 0}, q{w - 1, 0};
+      off->drawLine(&p, &q);
+    }
     if (firstPiece) {
       sPoint p{0, 0}, q{0, h - 1};
       off->drawLine(&p, &q);
@@ -459,7 +483,7 @@ int cListViewChild::paintCell(cCanvas* c, sListViewDataItem* cell, int col, bool
   return used;
 }
 
-void cListViewChild::paintRow(cCanvas* c, cRow* row, int top, int h, int w) {
+bool cListViewChild::paintRow(cCanvas* c, cRow* row, int top, int h, int w, bool belowSelected) {
   const bool focus = hasFocus();
   const sListViewDataItem* head = firstCell(row);
   const bool selected = head && (head->flags & cfSelected);
@@ -477,7 +501,8 @@ void cListViewChild::paintRow(cCanvas* c, cRow* row, int top, int h, int w) {
     if (cw >= 1 && x + cw >= 1 && x < w) {
       sListViewDataItem* cell = row->find(col->key);
       if (cell) {
-        paintCell(c, cell, col->key, isFirst, static_cast<int>(x), top, cw, h, selected ? marked : plain);
+        paintCell(c, cell, col->key, isFirst, !belowSelected, static_cast<int>(x), top, cw, h,
+                  selected ? marked : plain);
       } else {
         sRect r{static_cast<int>(x), top, cw, h};
         c->drawRect(&r, restBg, restBg);
@@ -493,6 +518,7 @@ void cListViewChild::paintRow(cCanvas* c, cRow* row, int top, int h, int w) {
     sRect r{static_cast<int>(std::max<long long>(x, 1)), top, static_cast<int>(w - 1 - std::max<long long>(x, 1)), h};
     c->drawRect(&r, restBg, restBg);
   }
+  return selected;
 }
 
 void cListViewChild::onPaintArea(cCanvas* c) {
@@ -500,6 +526,19 @@ void cListViewChild::onPaintArea(cCanvas* c) {
   const int w = width(), h = height();
   sRect all{0, 0, w, h};
   c->drawRect(&all, myBg, myBg);
+  // Rows stay off the border, the header and the bars: only the client
+  // rectangle inside the border is drawable while they are painted.
+  sRect client;
+  clientRect(&client);
+  const int b = myBorderWidth;
+  const sRect in{client.x + b, client.y + b, std::max(client.width - 2 * b, 0), std::max(client.height - 2 * b, 0)};
+  sRect around[4] = {{0, 0, w, in.y},
+                     {0, in.y + in.height, w, h - in.y - in.height},
+                     {0, in.y, in.x, in.height},
+                     {in.x + in.width, in.y, w - in.x - in.width, in.height}};
+  for (sRect& r : around)
+    if (r.width > 0 && r.height > 0) c->clip(&r);
+  c->select();
   bool drewAny = false;
   {
     cSafeCriticalSectionAccess hold(&myLock);
@@ -507,11 +546,12 @@ void cListViewChild::onPaintArea(cCanvas* c) {
     auto* it = myLaidOut.find_le(visibleTop);
     if (!it && myLaidOut.root) it = myLaidOut.leftmost(myLaidOut.root);
     if (it && static_cast<long long>(it->key) + it->value.height <= visibleTop) it = nullptr;
+    bool aboveSelected = false;
     for (; it; it = myLaidOut.next(it)) {
       const long long top = static_cast<long long>(it->key) - shiftY() + 1;
       if (top >= h - 1) break;
       if (cRow* row = rowOf(it->value.row)) {
-        paintRow(c, row, static_cast<int>(top), it->value.height, w);
+        aboveSelected = paintRow(c, row, static_cast<int>(top), it->value.height, w, aboveSelected);
         drewAny = true;
       }
     }
@@ -522,6 +562,9 @@ void cListViewChild::onPaintArea(cCanvas* c) {
     const int y = myHeader.visible_child() ? myHeader.height() + 10 : 10;
     c->drawTextLimited(5, y, w - 11, 20, cCanvas::eAlignCenter, true, 0, 0, myText.ptr, -1, nullptr, false);
   }
+  for (sRect& r : around)
+    if (r.width > 0 && r.height > 0) c->unclip(&r);
+  c->select();
   c->setLineMode(myBorder, 1);
   sPoint corners[4] = {{0, 0}, {w - 1, 0}, {w - 1, h - 1}, {0, h - 1}};
   for (int i = 0; i < 4; ++i) c->drawLine(&corners[i], &corners[(i + 1) % 4]);

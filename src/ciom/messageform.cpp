@@ -76,7 +76,20 @@ bool cMessageForm::doDialog(cChildElement* parent, const char* text, const char*
   }
   form->myLineHeight = tallest;
   const int height = lines == 0 ? 105 : clampToInt(std::floor(tallest * static_cast<double>(lines - 1) * 1.5) + 115);
-  const int width = clampToInt(static_cast<double>(widest) + 30);
+  // The box is never narrower than its buttons with the bar's margin on
+  // either side (the bar keeps dimension 9 less one from the right edge), or
+  // a short text would cut them.
+  fillImagesList();
+  long long bar = 0;
+  const int texts[2][2] = {{txOk, -1}, {txYes, txNo}};
+  for (int i = 0; i < 2; ++i) {
+    const int index = texts[buttons == bsOk ? 0 : 1][i];
+    if (index >= 0)
+      bar += cButtonChild::requiredWidth(parent, form->string(parent, index), myImagesList.image(i),
+                                             cButtonChild::dsSideBySide, nullptr);
+  }
+  const int width = clampToInt(std::max(static_cast<double>(widest) + 30,
+                                        static_cast<double>(bar) + 2.0 * (themeDim(9) - 1)));
   const int result = parent->modal(form->myCaption, width, height, form, false);
   return result != 0 && result != kModalNoWindow;
 }

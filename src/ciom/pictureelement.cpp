@@ -86,10 +86,15 @@ void cPictureElement::closeHint() {
   myShownHintId = -1;
 }
 
-int cPictureElement::zoneAt(int x, int y) {
+// Any int names a zone, -1 too, so finding one is told apart from its id.
+bool cPictureElement::zoneAt(int x, int y, int& id) {
+  id = -1;
   for (auto* z = myZones.root ? myZones.leftmost(myZones.root) : nullptr; z; z = myZones.next(z))
-    if (holds(z->value, x, y)) return z->key;
-  return -1;
+    if (holds(z->value, x, y)) {
+      id = z->key;
+      return true;
+    }
+  return false;
 }
 
 void cPictureElement::onPaint(cCanvas* c) {
@@ -109,9 +114,9 @@ bool cPictureElement::onBackgroundRequest(cCanvas* c, sRect* r) {
 }
 
 void cPictureElement::onMouseMoving(int x, int y) {
-  myCurrentZone = zoneAt(x, y);
-  setPointer(myCurrentZone >= 0 ? mptHand : mptArrow);
-  changePointerReq(myCurrentZone >= 0 ? mptHand : mptArrow);
+  const eMousePointerTypes shape = zoneAt(x, y, myCurrentZone) ? mptHand : mptArrow;
+  setPointer(shape);
+  changePointerReq(shape);
   for (auto* h = myHints.root ? myHints.leftmost(myHints.root) : nullptr; h; h = myHints.next(h)) {
     if (!holds(h->value, x, y)) continue;
     if (h->key == myShownHintId) return;
@@ -132,8 +137,7 @@ void cPictureElement::onMouseMoving(int x, int y) {
 
 void cPictureElement::onMouseButton(int x, int y, int button, bool down) {
   if (button != mbLeft || down) return;
-  myCurrentZone = zoneAt(x, y);
-  if (myCurrentZone >= 0) notifyAction(new cActiveZoneAction(myCurrentZone));
+  if (zoneAt(x, y, myCurrentZone)) notifyAction(new cActiveZoneAction(myCurrentZone));
 }
 
 void cPictureElement::onMouseLeft() {

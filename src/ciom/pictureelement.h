@@ -46,7 +46,7 @@ class cPictureElement : public cChildElement {
   void onMouseLeft() override;
 
  private:
-  int zoneAt(int x, int y);
+  bool zoneAt(int x, int y, int& id);
   void closeHint();
 
   cPicture* myPicture = nullptr;

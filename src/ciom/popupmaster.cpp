@@ -111,6 +111,11 @@ int cPopupMaster::simplePopup(cChildElement* parent, tItems* items, int x, int y
                      kNoColor, kNoColor);
 }
 
+void cPopupMaster::onInitData() {
+  cScrollableElement::onInitData();
+  build();
+}
+
 void cPopupMaster::onConstruct() {
   cScrollableElement::onConstruct();
   build();

@@ -59,6 +59,7 @@ class cPopupMaster : public cScrollableElement {
   void onLooseFocus(bool f1, bool f2) override;
   bool wantDoubleBuffer() override { return true; }
   int wantBorderWidth() override { return 1; }
+  void onInitData() override;
   void onPaintArea(cCanvas* c) override;
 
   const cList& buttons() const { return myButtons; }

@@ -15,6 +15,10 @@ bool cNSWindow::create_wnd(const char* caption, int width, int height, bool resi
     myWnd = w;
   }
   onInit();
+  // The layer keeps a window inside the screen; the root learns the size
+  // it really got.
+  int cw = width, ch = height;
+  if (nswnd_client_area(w, &cw, &ch) && (cw != width || ch != height)) onSize(cw, ch);
   return true;
 }
 

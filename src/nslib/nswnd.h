@@ -20,7 +20,8 @@ struct cNSWndWrapper;
 // Only the answer to the close request is read.
 typedef int (*nswnd_event_proc)(int code, void* record, void* param);
 
-// The modal result of a window whose loop is still running.
+// The result a window holds while its loop runs; the loop ends on any result
+// set through nswnd_modal_result, this value included.
 constexpr int kNSModalRunning = static_cast<int>(0x80000001u);
 
 enum eNSWEvent {
@@ -110,9 +111,8 @@ cNSWndWrapper* nswnd_create_wnd(nswnd_event_proc proc, void* param, const char* 
 cNSWndWrapper* nswnd_create_popup(nswnd_event_proc proc, void* param, int x, int y, int width, int height);
 bool nswnd_destroy(cNSWndWrapper* wnd);
 
-// Runs events until the window's result is set to anything but
-// kNSModalRunning, and answers it. With a parent the window is shown as its
-// sheet: modal to it, with its title shown in the parent's title bar.
+// Runs events until the window's result is set, and answers it. With a parent the window is shown as its
+// sheet: modal to it, placed over it inside the screen's work area.
 int nswnd_modal(cNSWndWrapper* wnd, cNSWndWrapper* parent);
 int nswnd_modal_result(cNSWndWrapper* wnd, int result);
 bool nswnd_show_floating(cNSWndWrapper* wnd);

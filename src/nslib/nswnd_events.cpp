@@ -50,7 +50,7 @@ void sendButton(cNSWndWrapper* w, bool down, int button, int x, int y, unsigned 
 void trackLeftButton(cNSWndWrapper* w) {
   Display* d = gLayer->app.display;
   nswnd_pin(w);
-  while (!w->dead && w->myModalRC == kNSModalRunning) {
+  while (!w->dead && !w->myModalEnded) {
     XEvent ev;
     XNextEvent(d, &ev);
     if (ev.type == ButtonRelease && ev.xbutton.button == Button1) {
@@ -267,7 +267,7 @@ void nswnd_translate(cNSWndWrapper* w, XEvent* ev) {
       if (ev->xclient.message_type == gLayer->atoms.wmProtocols &&
           static_cast<Atom>(ev->xclient.data.l[0]) == gLayer->atoms.wmDelete) {
         // The close box ends the loop with 0 only when the window agrees.
-        if (nswnd_send(w, nsweClose, nullptr) == 0 && !w->dead) w->myModalRC = 0;
+        if (nswnd_send(w, nsweClose, nullptr) == 0 && !w->dead) nswnd_modal_result(w, 0);
       }
       break;
     default:

@@ -18,7 +18,10 @@ struct cNSWndWrapper {
   nswnd_event_proc myEventCbProc = nullptr;
   void* myEventCbParam = nullptr;
   int myHdrHeight = 0;
+  // Whether the loop has a result is kept apart from the result itself, so
+  // every int, the running marker's value included, can end a run.
   int myModalRC = kNSModalRunning;
+  bool myModalEnded = false;
   cNSWndWrapper* myModalChild = nullptr;
   std::string myCaption;
   bool hasCaption = false;
@@ -71,6 +74,10 @@ void nswnd_unpin(cNSWndWrapper* wnd);
 int nswnd_send(cNSWndWrapper* wnd, int code, void* record);
 void nswnd_refresh_header(cNSWndWrapper* wnd);
 void nswnd_show_title(cNSWndWrapper* wnd, const std::string& title);
+// The part of the screen a window may take (without panels and docks), and
+// a window's place and size moved and cut to lie inside it.
+void nswnd_work_area(int* x, int* y, int* width, int* height);
+void nswnd_fit_work_area(int* x, int* y, int* width, int* height);
 
 // Event translation of one X event for its window.
 void nswnd_translate(cNSWndWrapper* wnd, XEvent* event);

@@ -11,7 +11,7 @@ Atom stateAtom() { return gLayer->atoms.netWmState; }
 // Runs events until the window's result changes or the window goes.
 void runLoop(cNSWndWrapper* w) {
   Display* d = gLayer->app.display;
-  while (w->myModalRC == kNSModalRunning && !w->dead) {
+  while (!w->myModalEnded && !w->dead) {
     XEvent ev;
     XNextEvent(d, &ev);
     proccessEventProc(&ev);
@@ -19,9 +19,10 @@ void runLoop(cNSWndWrapper* w) {
 }
 
 int takeResult(cNSWndWrapper* w) {
-  int rc = w->myModalRC;
+  const int rc = w->myModalEnded ? w->myModalRC : 0;
   w->myModalRC = kNSModalRunning;
-  return rc == kNSModalRunning ? 0 : rc;
+  w->myModalEnded = false;
+  return rc;
 }
 
 void present(cNSWndWrapper* w) {
@@ -42,6 +43,9 @@ void makeSheetOf(cNSWndWrapper* w, cNSWndWrapper* parent) {
   nswnd_getpossize(parent, &px, &py, &pw, &ph);
   int x = px + (pw - w->width) / 2;
   int y = py + (parent->height - w->height) / 2;
+  // Its size was fitted to the work area when it was made.
+  int width = w->width, height = w->height;
+  nswnd_fit_work_area(&x, &y, &width, &height);
   XMoveWindow(d, w->xid, x, y);
 }
 
@@ -72,11 +76,6 @@ int nswnd_modal(cNSWndWrapper* wnd, cNSWndWrapper* parent) {
   else
     makeSheetOf(wnd, parent);
   if (gMouseCapture == parent) nswnd_cancel_capture(parent);
-  bool borrowed = false;
-  if (wnd->hasCaption && !wnd->myCaption.empty()) {
-    nswnd_show_title(parent, wnd->myCaption);
-    borrowed = true;
-  }
   if (!wnd->myPosFixed) present(wnd);
   nswnd_refresh_header(wnd);
   parent->myModalChild = wnd;
@@ -88,8 +87,6 @@ int nswnd_modal(cNSWndWrapper* wnd, cNSWndWrapper* parent) {
   if (!wnd->dead) XUnmapWindow(gLayer->app.display, wnd->xid);
   if (wasKey && !parent->dead) nswnd_focus(parent);
   int rc = takeResult(wnd);
-  if (borrowed && !parent->dead)
-    nswnd_show_title(parent, parent->hasCaption ? parent->myCaption : std::string());
   XFlush(gLayer->app.display);
   nswnd_unpin(parent);
   nswnd_unpin(wnd);

@@ -182,14 +182,16 @@ int nswnd_send(cNSWndWrapper* wnd, int code, void* record) {
 
 cNSWndWrapper* nswnd_create_wnd(nswnd_event_proc proc, void* param, const char* caption, int width,
                                 int height, bool resizable, int x, int y) {
-  bool centre = x == -1 && y == -1;
-  if (centre) {
-    int sw = 0, sh = 0;
-    nswnd_init();
-    nswnd_desktop_size(&sw, &sh);
-    x = (sw - width) / 2;
-    y = (sh - height) / 2;
+  nswnd_init();
+  if (x == -1 && y == -1) {
+    int ax, ay, aw, ah;
+    nswnd_work_area(&ax, &ay, &aw, &ah);
+    x = ax + (aw - width) / 2;
+    y = ay + (ah - height) / 2;
   }
+  // A window larger than the screen, or placed past its edge, would hide
+  // its own buttons; it stays inside the work area.
+  nswnd_fit_work_area(&x, &y, &width, &height);
   cNSWndWrapper* w = makeWindow(x, y, width, height, false);
   if (!w) return nullptr;
   Display* d = gLayer->app.display;
@@ -227,7 +229,9 @@ bool nswnd_destroy(cNSWndWrapper* wnd) {
 }
 
 int nswnd_modal_result(cNSWndWrapper* wnd, int result) {
-  if (wnd) wnd->myModalRC = result;
+  if (!wnd) return 0;
+  wnd->myModalRC = result;
+  wnd->myModalEnded = true;
   return 0;
 }
 
@@ -379,28 +383,45 @@ bool nswnd_desktop_size(int* width, int* height) {
   return true;
 }
 
+void nswnd_work_area(int* x, int* y, int* width, int* height) {
+  *x = *y = 0;
+  nswnd_desktop_size(width, height);
+  if (!gLayer) return;
+  // The work area leaves out panels and docks when a desktop names it; a
+  // value that does not fit on the screen is not believed.
+  Display* d = gLayer->app.display;
+  Atom type;
+  int format;
+  unsigned long count, after;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(d, RootWindow(d, gLayer->app.screen), gLayer->atoms.netWorkarea, 0, 4, False,
+                         XA_CARDINAL, &type, &format, &count, &after, &data) == Success &&
+      data && format == 32 && count == 4) {
+    const long* v = reinterpret_cast<const long*>(data);
+    if (v[0] >= 0 && v[1] >= 0 && v[2] > 0 && v[3] > 0 && v[0] + v[2] <= *width && v[1] + v[3] <= *height) {
+      *x = static_cast<int>(v[0]);
+      *y = static_cast<int>(v[1]);
+      *width = static_cast<int>(v[2]);
+      *height = static_cast<int>(v[3]);
+    }
+  }
+  if (data) XFree(data);
+}
+
+void nswnd_fit_work_area(int* x, int* y, int* width, int* height) {
+  int ax, ay, aw, ah;
+  nswnd_work_area(&ax, &ay, &aw, &ah);
+  if (aw < 1 || ah < 1) return;
+  *width = std::min(*width, aw);
+  *height = std::min(*height, ah);
+  *x = std::clamp(*x, ax, ax + aw - *width);
+  *y = std::clamp(*y, ay, ay + ah - *height);
+}
+
 bool nswnd_main_optimal(int* x, int* y, int* width, int* height) {
   *x = *y = -1;
-  int w = 0, h = 0;
-  nswnd_desktop_size(&w, &h);
-  if (gLayer) {
-    // The work area leaves out panels and docks when a desktop names it.
-    Display* d = gLayer->app.display;
-    Atom type;
-    int format;
-    unsigned long count, after;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(d, RootWindow(d, gLayer->app.screen), gLayer->atoms.netWorkarea, 0, 4, False,
-                           XA_CARDINAL, &type, &format, &count, &after, &data) == Success &&
-        data && format == 32 && count == 4) {
-      const long* v = reinterpret_cast<const long*>(data);
-      if (v[2] > 0 && v[3] > 0 && v[2] <= w && v[3] <= h) {
-        w = static_cast<int>(v[2]);
-        h = static_cast<int>(v[3]);
-      }
-    }
-    if (data) XFree(data);
-  }
+  int ax, ay, w, h;
+  nswnd_work_area(&ax, &ay, &w, &h);
   *width = static_cast<int>(w * 0.7);
   *height = static_cast<int>(h * 0.7);
   return true;
@@ -443,7 +464,6 @@ bool nswnd_set_caption(cNSWndWrapper* wnd, const char* caption) {
   if (!wnd) return false;
   wnd->myCaption = caption ? caption : "";
   wnd->hasCaption = true;
-  // While a sheet is up its title stays in this window's title bar.
-  if (!wnd->myModalChild) nswnd_show_title(wnd, wnd->myCaption);
+  nswnd_show_title(wnd, wnd->myCaption);
   return true;
 }

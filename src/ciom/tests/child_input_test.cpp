@@ -135,6 +135,9 @@ TEST(ChildFocus, KeysGoDownTheFocusPathAndRaiseContextRequests) {
 TEST(ChildFocus, TheWindowGivesBackTheFocusItHadWhenItReturns) {
   TabForm f;
   f.form.processFocusDirect(&f.c);
+  // Focus given while the window was being built survives its first focus.
+  f.form.processOSFocus();
+  EXPECT_EQ(f.focusedName(), "c");
   f.form.processOSFocusLost();
   EXPECT_EQ(f.focusedName(), "none");
   f.form.processOSFocus();

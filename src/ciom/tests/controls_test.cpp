@@ -298,3 +298,24 @@ TEST(Clicks, LinksClickOnReleaseAndActivatedButtonsNotAtAll) {
   w.window.settle();
   EXPECT_EQ(clicks(&own), 1);
 }
+
+// Zone ids are any int: negative zones notify and show the hand like others.
+TEST(PictureZones, NegativeIdsAreZonesLikeAnyOther) {
+  sWindow w;
+  cPictureElement pict;
+  w.root.attach(&pict, 0, 0, 100, 100);
+  pict.setActive(-1, 0, 0, 10, 10);
+  pict.setActive(-2147483647 - 1, 20, 20, 10, 10);
+  const struct {
+    int x, y;
+    bool inZone;
+    int zone;
+  } cases[] = {{5, 5, true, -1}, {25, 25, true, -2147483647 - 1}, {50, 50, false, -1}};
+  for (const auto& c : cases) {
+    w.root.values.clear();
+    w.window.move(c.x, c.y);
+    EXPECT_EQ(w.window.pointer, c.inZone ? cChildElement::mptHand : cChildElement::mptArrow) << c.x;
+    w.window.click(c.x, c.y);
+    EXPECT_EQ(w.root.values, c.inZone ? std::vector<int>{c.zone} : std::vector<int>{}) << c.x;
+  }
+}

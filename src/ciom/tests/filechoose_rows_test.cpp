@@ -94,16 +94,17 @@ TEST(FileChooseRows, SortKeysOrderAsTheCellsRead) {
   newer.modified = {2021, 1, 1, 0, 0, 0};
   small.size = 1023;
   large.size = 1LL << 40;
-  auto key = [](unsigned long long (*f)(cListViewChild::sListViewDataItem*), void* a) {
+  // The cells carry the keys themselves, so a sort never reads the listing.
+  auto key = [](unsigned long long k) {
     cListViewChild::sListViewDataItem cell;
-    cell.association = a;
-    return f(&cell);
+    cell.association = fileChooseKeyTag(k);
+    return filechooseKeyU64Transform(&cell);
   };
-  EXPECT_LT(key(filechooseDateU64Transform, &older), key(filechooseDateU64Transform, &newer));
-  EXPECT_EQ(key(filechooseDateU64Transform, nullptr), 0u);
-  EXPECT_LT(key(filechooseSizeU64Transform, &small), key(filechooseSizeU64Transform, &large));
-  EXPECT_EQ(key(filechooseSizeU64Transform, &large), 1ULL << 40);
-  EXPECT_EQ(key(filechooseSizeU64Transform, &folder), 0u);
+  EXPECT_LT(key(fileChooseDateKey(older)), key(fileChooseDateKey(newer)));
+  EXPECT_EQ(filechooseKeyU64Transform(nullptr), 0u);
+  EXPECT_LT(key(fileChooseSizeKey(small)), key(fileChooseSizeKey(large)));
+  EXPECT_EQ(key(fileChooseSizeKey(large)), 1ULL << 40);
+  EXPECT_EQ(key(fileChooseSizeKey(folder)), 0u);
   // Type order: file systems, folders, files, others, mounted file systems.
   int order[] = {8, fotFolder, fotFile, fotOther, 10};
   for (int i = 1; i < 5; ++i)

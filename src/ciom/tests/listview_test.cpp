@@ -1,6 +1,7 @@
 // The list view: its row operations and the actions they post, the key and
 // mouse paths, type-ahead on a settable clock, sorting against a stable
-// std::sort, and a job filling a batched list while the main thread paints.
+// std::sort, and jobs filling the list, with and without a batch, while the
+// main thread paints.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include "ciom/listview.h"
 #include "ciom/pictureslist.h"
 #include "support/fixedcanvas.h"
+#include "support/formplatform.h"
 #include "support/testplatform.h"
 
 namespace {
@@ -465,4 +467,42 @@ TEST(ListView, JobFillsWhileMainThreadPaints) {
   EXPECT_GT(canvas.pieces.load(), 0);
   EXPECT_LT(canvas.pieces.load(), 2 * (350 / 13 + 2));
   EXPECT_GT(paints, 0);
+}
+
+// A window whose text measures count the threads that ask for them.
+class cMeasuringWindow : public cFormTestTarget {
+ public:
+  std::atomic<int> onMain{0}, elsewhere{0};
+  bool _rt_textbox(cFontObject* font, const char* text, sSize& size) override {
+    ++(cChildElement::onMainThread() ? onMain : elsewhere);
+    return cFormTestTarget::_rt_textbox(font, text, size);
+  }
+};
+
+TEST(ListView, AJobFillingWithoutABatchLeavesTheLayoutToTheMainThread) {
+  cMeasuringWindow window;
+  cRecordingRoot root;
+  cLV list;
+  window.bind(&root, 2000, 2000);
+  root.attach(&list, 0, 0, 500, 350);
+  list.setColumn(1, "Name", 100, cCanvas::eAlignLeft);
+  constexpr int kRows = 100000;
+  std::atomic<bool> done{false};
+  std::thread job([&] {
+    for (int i = 0; i < kRows; ++i) list.setItem(i, 1, "package", -1, nullptr);
+    done = true;
+  });
+  cCountingCanvas canvas(500, 350);
+  while (!done) {
+    window.drain();
+    list.onPaintArea(&canvas);
+  }
+  job.join();
+  window.drain();
+  EXPECT_EQ(window.elsewhere.load(), 0);
+  EXPECT_GT(window.onMain.load(), 0);
+  int top = -1, bottom = -1;
+  EXPECT_TRUE(list.itemRange(kRows - 1, top, bottom)) << "the last row is laid out";
+  EXPECT_GT(bottom, top);
+  root.dettach(&list);
 }

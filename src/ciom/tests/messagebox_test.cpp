@@ -8,6 +8,7 @@
 
 #include "ciom/liblang.h"
 #include "ciom/messageform.h"
+#include "ciom/themeuse.h"
 #include "support/fixedcanvas.h"
 #include "support/formfixture.h"
 #include "support/langtext.h"
@@ -22,18 +23,26 @@ int width(const char* s) { return 7 * static_cast<int>(std::string(s).size()); }
 
 }  // namespace
 
-TEST_F(MessageBox, SizeFollowsTheMeasuredLines) {
+TEST_F(MessageBox, SizeFollowsTheMeasuredLinesAndNeverCutsTheButtons) {
+  const std::string wide(40, 'x');
+  const std::string two = "ab\n" + wide, three = wide + "\n\nb";
   const struct {
-    const char* text;
-    int lines, w, h;
+    std::string text;
+    bool yesNo;
+    int lines, w, h;  // w 0: as wide as the buttons and their margins
   } cases[] = {
-      {"", 0, 30, 105},
-      {"abc", 1, width("abc") + 37 + 30, 115},
-      {"ab\nabcdefghij", 2, width("abcdefghij") + 30, static_cast<int>(std::floor(kLH * 1 * 1.5)) + 115},
-      {"a\n\nb", 3, width("a") + 37 + 30, static_cast<int>(std::floor(kLH * 2 * 1.5)) + 115},
+      {"", false, 0, 0, 105},
+      {"", true, 0, 0, 105},
+      {"abc", false, 1, width("abc") + 37 + 30, 115},
+      {"abc", true, 1, 0, 115},
+      {wide, true, 1, width(wide.c_str()) + 37 + 30, 115},
+      {two, false, 2, width(wide.c_str()) + 30, static_cast<int>(std::floor(kLH * 1 * 1.5)) + 115},
+      {three, false, 3, width(wide.c_str()) + 37 + 30, static_cast<int>(std::floor(kLH * 2 * 1.5)) + 115},
   };
+  const int margin = themeDim(9);
   for (const auto& c : cases) {
-    int lines = -1;
+    SCOPED_TRACE(c.text);
+    int lines = -1, barLeft = -1, barRight = -1, formW = 0;
     cFormTestTarget::scripts.push_back([&](cFormTestTarget& w) {
       auto* box = static_cast<cMessageForm*>(w.form);
       lines = 0;
@@ -41,12 +50,26 @@ TEST_F(MessageBox, SizeFollowsTheMeasuredLines) {
         ++lines;
       --lines;  // the icon
       EXPECT_EQ(box->lineHeight(), c.lines ? kLH : 0);
+      sRect bar;
+      box->childRect(box->buttonBar(), &bar);
+      barLeft = bar.x;
+      barRight = box->width() - (bar.x + box->buttonBar()->wantsWidth());
+      formW = box->width();
     });
-    EXPECT_FALSE(cMessageForm::infobox(&parent, c.text, "Size"));
+    if (c.yesNo)
+      cMessageForm::confirmbox(&parent, c.text.c_str(), "Size");
+    else
+      EXPECT_FALSE(cMessageForm::infobox(&parent, c.text.c_str(), "Size"));
     ASSERT_FALSE(cFormTestTarget::runs.empty());
-    EXPECT_EQ(cFormTestTarget::runs.back().w, c.w) << c.text;
-    EXPECT_EQ(cFormTestTarget::runs.back().h, c.h) << c.text;
-    EXPECT_EQ(lines, c.lines) << c.text;
+    if (c.w)
+      EXPECT_EQ(cFormTestTarget::runs.back().w, c.w);
+    else
+      EXPECT_EQ(barLeft, margin - 1) << "the buttons set the width, with the bar's margin on the left too";
+    EXPECT_GE(barLeft, margin - 1);
+    EXPECT_EQ(barRight, margin - 1);
+    EXPECT_EQ(formW, cFormTestTarget::runs.back().w);
+    EXPECT_EQ(cFormTestTarget::runs.back().h, c.h);
+    EXPECT_EQ(lines, c.lines);
   }
 }
 

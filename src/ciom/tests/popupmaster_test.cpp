@@ -116,3 +116,49 @@ TEST(Popup, EndingsAnswerTheItemOrMinusOne) {
     EXPECT_EQ(cPopupMaster::simplePopup(&m.root, &m.items, 10, 10, nullptr), k.answer);
   }
 }
+
+// Any int is an item id, the value a window's loop uses while it runs too.
+TEST(Popup, AnItemWithTheLowestIdsIsAnswered) {
+  for (int id : {-2147483647, static_cast<int>(0x80000000u), -1}) {
+    SCOPED_TRACE(id);
+    sMenu m;
+    m.add(id, "Marker", 20);
+    m.add(5, "Five", 20);
+    cFormTestTarget::scripts.push_back([](cFormTestTarget& w) { w.click(5, 5); });
+    EXPECT_EQ(cPopupMaster::simplePopup(&m.root, &m.items, 10, 10, nullptr), id);
+  }
+}
+
+// A list taller than the room below: the bar sits inside the popup's border
+// at its right edge, spans the popup, and stays put while the list scrolls.
+TEST(Popup, ALongListScrollsUnderAFixedBarInsideThePopup) {
+  sMenu m;
+  for (int i = 0; i < 30; ++i) m.add(i, ("Item " + std::to_string(i)).c_str(), 20);
+  bool checked = false;
+  cFormTestTarget::scripts.push_back([&](cFormTestTarget& w) {
+    auto* popup = static_cast<cPopupMaster*>(w.form);
+    EXPECT_TRUE(popup->doubleBuffer());
+    sRect bar;
+    ASSERT_TRUE(popup->childRect(&popup->vbar(), &bar));
+    EXPECT_TRUE(popup->vbar().visible_child());
+    EXPECT_EQ(bar.x + bar.width, popup->width() - 1);
+    EXPECT_EQ(bar.y, 1);
+    EXPECT_EQ(bar.height, popup->height() - 2);
+    const int barRoom = popup->getVScrollRes();
+    EXPECT_GT(barRoom, 0);
+    for (cListItem* i = popup->buttons().head; i; i = i->next)
+      EXPECT_LE(static_cast<cPopupMaster::cBtnListItem*>(i)->button.width(), popup->width() - 2 - barRoom);
+    for (int notch = 0; notch < 20; ++notch) popup->processMouseWheel(5, 5, false, false, 1);
+    w.settle();
+    EXPECT_GT(popup->shiftY(), 0);
+    sRect after;
+    popup->childRect(&popup->vbar(), &after);
+    EXPECT_EQ(after.y, bar.y) << "the bar does not scroll with the items";
+    EXPECT_EQ(after.height, bar.height);
+    checked = true;
+  });
+  cPopupMaster::simplePopup(&m.root, &m.items, 10, 300, nullptr);
+  EXPECT_TRUE(checked);
+  ASSERT_EQ(cFormTestTarget::runs.size(), 1u);
+  EXPECT_LT(cFormTestTarget::runs[0].h, 30 * 20);
+}

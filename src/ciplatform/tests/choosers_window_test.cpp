@@ -17,16 +17,6 @@
 
 namespace {
 
-// Runs a chooser once it is live, and ends with 1 when it answered true.
-class cHostForm : public cCustomForm {
- public:
-  std::function<bool(cChildElement*)> chooser;
-  bool onAfterConstruct() override {
-    end_modal(chooser(this) ? 1 : 2);
-    return true;
-  }
-};
-
 struct sTree : ScratchDir {
   sTree() {
     for (const char* d : {"/docs", "/docs/letters", "/docs/letters/2026", "/docs/photos", "/music"})
@@ -52,12 +42,6 @@ void playChooser(const char* caption, const char* png) {
   }
 }
 
-int hostRun(sToolkitMaker& m, std::function<bool(cChildElement*)> chooser) {
-  auto* host = new cHostForm;
-  host->chooser = std::move(chooser);
-  return m.maker.modal("zvk-host", 600, 500, host, nullptr, false);
-}
-
 }  // namespace
 
 TEST(ChooserWindows, ChoosersOpenOnTheStartPathAndAnswer) {
@@ -79,7 +63,7 @@ TEST(ChooserWindows, ChoosersOpenOnTheStartPathAndAnswer) {
     std::string chosen;
     const char* caption = c.name ? "zvk-file-choose" : "zvk-folder-choose";
     std::thread user([&] { playChooser(caption, c.png); });
-    EXPECT_EQ(hostRun(m,
+    EXPECT_EQ(hostRun(m, "zvk-host",
                       [&](cChildElement* host) {
                         if (!c.name) {
                           _guardchar<char> folder((tmp.root + c.chosen).c_str());

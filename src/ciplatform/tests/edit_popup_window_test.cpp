@@ -72,12 +72,6 @@ class cFieldForm : public cCustomForm {
     ready = true;
     return false;
   }
-  bool processKey(int key, bool shift, bool mod2, bool mod3) override {
-    // The window's first focus notice lands on the form, after the request
-    // made at construction; the field takes it back before any key.
-    if (getFocused() != &field) processFocusDirect(&field);
-    return cCustomForm::processKey(key, shift, mod2, mod3);
-  }
   bool onAction(cChildElement* sender, cChildAction* a) override {
     if (sender == &field && a->code == acChange) {
       seen->push_back(field.text());
@@ -233,13 +227,8 @@ TEST(PopupWindows, AMenuIsAPopUpThatAnswersTheUser) {
     std::thread user([&] {
       nstest::cPeer u;
       // The menu is the only pop-up on the screen: the previous case's is gone.
-      Window menu = 0;
-      if (!cUser::waitFor([&] {
-            std::vector<Window> now = popups(u);
-            if (!now.empty()) menu = now.back();
-            return menu != 0;
-          }))
-        return;
+      const Window menu = waitForPopup(u);
+      if (!menu) return;
       cUser::pause(200);
       XWindowAttributes a;
       XGetWindowAttributes(u.d, menu, &a);

@@ -78,6 +78,39 @@ TEST(ListViewPixels, SelectedRowsInTheThemeColours) {
   }
 }
 
+// Each cell piece has a top and a bottom line in the line colour, except
+// that a row drawn below a selected one leaves its top line out; rows never
+// paint past the client rectangle, under the scroll bar.
+TEST(ListViewPixels, CellLinesAndTheClientClip) {
+  sList s;
+  for (int r = 0; r < 20; ++r) {
+    s.list.setItem(r, 1, "x", -1, nullptr);
+    s.list.setItem(r, 2, "1", -1, nullptr);
+  }
+  s.list.setMultiselect(true);
+  s.list.setSelected(1, true, false);
+  s.list.setSelected(2, true, false);
+  s.paint();
+  const unsigned int line = themeColor(26), fill = themeColor(18);
+  const int x = 1 + 60;
+  int top1 = 0, bottom1 = 0, top2 = 0, bottom2 = 0;
+  ASSERT_TRUE(s.list.itemRange(1, top1, bottom1));
+  ASSERT_TRUE(s.list.itemRange(2, top2, bottom2));
+  EXPECT_EQ(pixelAt(s.canvas, x, 1 + top1), line) << "top line below a plain row";
+  EXPECT_EQ(pixelAt(s.canvas, x, 1 + top1 + 1), fill);
+  EXPECT_EQ(pixelAt(s.canvas, x, bottom1), line) << "bottom line";
+  EXPECT_EQ(pixelAt(s.canvas, x, 1 + top2), fill) << "no second line below a selected row";
+  EXPECT_EQ(pixelAt(s.canvas, x, bottom2), line);
+
+  s.list.setFullLineSelect(true, false);
+  s.paint();
+  ASSERT_TRUE(s.list.vbar().visible_child());
+  const int barRoom = s.list.getVScrollRes();
+  EXPECT_EQ(pixelAt(s.canvas, kW - 1 - barRoom - 2, s.middle(1)), themeColor(18)) << "the row up to the bar";
+  EXPECT_EQ(pixelAt(s.canvas, kW - 1 - barRoom / 2, s.middle(1)), themeColor(14)) << "nothing under the bar";
+  EXPECT_EQ(pixelAt(s.canvas, kW - 1, s.middle(1)), themeColor(21)) << "the outline";
+}
+
 TEST(ListViewPixels, CheckBoxAndEmptyText) {
   sList s;
   s.fill();

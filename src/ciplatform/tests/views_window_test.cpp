@@ -271,7 +271,7 @@ class cRunningForm : public cSyncingForm<cStdBasicProgressForm> {
 };
 
 // Runs the progress form over itself and ends with its answer.
-class cHostForm : public cCustomForm {
+class cProgressHostForm : public cCustomForm {
  public:
   cRunningForm* running = nullptr;
   bool onAfterConstruct() override {
@@ -285,7 +285,7 @@ class cHostForm : public cCustomForm {
 TEST(ViewWindows, AProgressFormRunsUntilStop) {
   nstest::requireDisplay();
   sToolkitMaker m;
-  auto* host = new cHostForm;
+  auto* host = new cProgressHostForm;
   auto* running = new cRunningForm;
   running->caption = "zvk-progress";
   host->running = running;

@@ -47,8 +47,7 @@ inline std::vector<Window> popups(nstest::cPeer& peer) {
   return out;
 }
 
-// The topmost window with that caption, or 0: a sheet lends its caption to
-// the window below it.
+// The topmost window with that caption, or 0.
 inline Window captioned(nstest::cPeer& peer, const std::string& caption) {
   Window found = 0;
   for (Window w : shownWindows(peer))

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "ciom/customform.h"
 #include "window_fixtures.h"
 
 // One user at a second connection; every wait has a deadline, past which
@@ -31,8 +32,8 @@ class cUser {
     std::abort();
   }
   // A box over a form: its own window, which is transient for the form's;
-  // the form's window takes the box's caption too, often before the box is
-  // on the screen, and a key sent there is lost.
+  // a window of the same caption that is not a box (a form of that name)
+  // would lose a key sent to it.
   Window findBox(const std::string& caption) {
     auto end = std::chrono::steady_clock::now() + std::chrono::seconds(15);
     while (std::chrono::steady_clock::now() < end) {
@@ -97,3 +98,41 @@ class cUser {
     return waitFor([&] { return peer.property(w, "_NET_WM_NAME") == caption; });
   }
 };
+
+// The newest pop-up on the screen, once there is one; 0 when none came.
+inline Window waitForPopup(nstest::cPeer& peer) {
+  Window found = 0;
+  cUser::waitFor([&] {
+    std::vector<Window> now = popups(peer);
+    if (!now.empty()) found = now.back();
+    return found != 0;
+  });
+  return found;
+}
+
+// Where a window's content starts on the screen; the pointer is put over
+// its middle, which gives it the keys without a window manager.
+inline void pointAtMiddle(nstest::cPeer& peer, Window w, int& x, int& y) {
+  XWindowAttributes a;
+  XGetWindowAttributes(peer.d, w, &a);
+  Window child;
+  XTranslateCoordinates(peer.d, w, peer.root(), 0, 0, &x, &y, &child);
+  peer.moveTo(x + a.width / 2, y + a.height / 2);
+}
+
+// A form that runs `job` once it is live and ends with 1 when it answers
+// true, 2 otherwise.
+class cHostForm : public cCustomForm {
+ public:
+  std::function<bool(cChildElement*)> job;
+  bool onAfterConstruct() override {
+    end_modal(job(this) ? 1 : 2);
+    return true;
+  }
+};
+
+inline int hostRun(sToolkitMaker& m, const char* caption, std::function<bool(cChildElement*)> job) {
+  auto* host = new cHostForm;
+  host->job = std::move(job);
+  return m.maker.modal(caption, 600, 500, host, nullptr, false);
+}

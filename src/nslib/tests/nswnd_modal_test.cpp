@@ -2,26 +2,23 @@
 
 using namespace nstest;
 
-TEST(ModalLoop, EndsOnlyOnAResultOtherThanTheSentinel) {
+// A caller's id can be any int, the value a running loop starts with too.
+TEST(ModalLoop, AnyResultEndsTheLoopAndIsAnswered) {
   requireDisplay();
-  cRecorder r;
-  r.wnd = nswnd_create_wnd(cRecorder::proc, &r, "Loop", 200, 100, false, -1, -1);
-  int wakes = 0;
-  r.hook = [&](const sEvent& e) {
-    if (e.code != nsweWakeUp) return 0;
-    if (++wakes == 1) {
-      nswnd_modal_result(r.wnd, kNSModalRunning);
-      nswnd_notify_action(r.wnd);
-    } else {
-      nswnd_modal_result(r.wnd, -5);
-    }
-    return 0;
-  };
-  cWatchdog dog(r);
-  nswnd_notify_action(r.wnd);
-  EXPECT_EQ(nswnd_modal(r.wnd, nullptr), -5);
-  EXPECT_EQ(wakes, 2);
-  nswnd_destroy(r.wnd);
+  for (int result : {-5, kNSModalRunning, 0, 0x7FFFFFFF}) {
+    cRecorder r;
+    r.wnd = nswnd_create_wnd(cRecorder::proc, &r, "Loop", 200, 100, false, -1, -1);
+    int wakes = 0;
+    r.hook = [&](const sEvent& e) {
+      if (e.code == nsweWakeUp && ++wakes == 1) nswnd_modal_result(r.wnd, result);
+      return 0;
+    };
+    cWatchdog dog(r);
+    nswnd_notify_action(r.wnd);
+    EXPECT_EQ(nswnd_modal(r.wnd, nullptr), result);
+    EXPECT_EQ(wakes, 1);
+    nswnd_destroy(r.wnd);
+  }
 }
 
 TEST(ModalLoop, CloseBoxEndsWithZeroOnlyWhenTheWindowAgrees) {
@@ -48,7 +45,7 @@ TEST(ModalLoop, CloseBoxEndsWithZeroOnlyWhenTheWindowAgrees) {
   nswnd_destroy(r.wnd);
 }
 
-TEST(ModalLoop, NestedSheetsEndInnerFirstAndLendTheirTitles) {
+TEST(ModalLoop, NestedSheetsEndInnerFirstAndEachKeepsItsTitle) {
   requireDisplay();
   cPeer peer;
   cRecorder parent, one, two;
@@ -72,7 +69,7 @@ TEST(ModalLoop, NestedSheetsEndInnerFirstAndLendTheirTitles) {
   one.hook = [&](const sEvent& e) {
     if (e.code == nsweWakeUp && results.empty()) {
       seen.push_back(title(parent));
-      nswnd_set_caption(parent.wnd, "Renamed");  // shown only once the sheet is gone
+      nswnd_set_caption(parent.wnd, "Renamed");  // shown at once, under the sheet
       seen.push_back(title(parent));
       EXPECT_EQ(peer.property(xidOf(one.wnd), "WM_TRANSIENT_FOR").size(), sizeof(long));
       nswnd_notify_action(two.wnd);
@@ -94,9 +91,9 @@ TEST(ModalLoop, NestedSheetsEndInnerFirstAndLendTheirTitles) {
   nswnd_notify_action(one.wnd);
   EXPECT_EQ(nswnd_modal(parent.wnd, nullptr), 9);
   EXPECT_EQ(results, (std::vector<int>{2, 1}));
-  EXPECT_EQ(seen, (std::vector<std::string>{"Sheet one", "Sheet one", "Sheet two", "Sheet one", "Renamed"}));
+  EXPECT_EQ(seen, (std::vector<std::string>{"Parent", "Renamed", "Sheet one", "Sheet one", "Renamed"}));
 
-  // A parent that never had a caption gets an empty title back.
+  // A parent that never had a caption keeps its empty title.
   cRecorder bare;
   bare.wnd = nswnd_create_wnd(cRecorder::proc, &bare, nullptr, 300, 200, false, 0, 0);
   one.hook = [&](const sEvent& e) {
@@ -139,4 +136,50 @@ TEST(ModalLoop, AWakeUpForAClosedWindowIsDropped) {
   ASSERT_TRUE(pumpUntil([&] { return !alive.only(nsweWakeUp).empty(); }));
   EXPECT_TRUE(gone.events.empty());
   nswnd_destroy(alive.wnd);
+}
+
+// Windows larger than the screen, or placed past its edge, and a sheet over
+// a parent at the screen's corner all lie inside the screen while shown.
+TEST(ModalLoop, WindowsAndSheetsStayInsideTheScreen) {
+  requireDisplay();
+  cPeer peer;
+  const int sw = DisplayWidth(peer.d, DefaultScreen(peer.d)), sh = DisplayHeight(peer.d, DefaultScreen(peer.d));
+  const struct {
+    const char* name;
+    int x, y, w, h;
+    bool sheet;
+  } cases[] = {
+      {"centred, wider than the screen", -1, -1, sw + 300, 100, false},
+      {"placed past the right and bottom edges", sw - 50, sh - 40, 300, 200, false},
+      {"sheet wider and taller than the screen", -1, -1, sw + 10, sh + 10, true},
+      {"sheet over a parent at the corner", -1, -1, 600, 400, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    cRecorder parent, r;
+    parent.wnd = nswnd_create_wnd(cRecorder::proc, &parent, "Corner", 200, 150, false, sw - 200, sh - 150);
+    r.wnd = nswnd_create_wnd(cRecorder::proc, &r, "Big", c.w, c.h, false, c.x, c.y);
+    int x = -1, y = -1;
+    unsigned w = 0, h = 0;
+    r.hook = [&](const sEvent& e) {
+      if (e.code != nsweWakeUp && e.code != nswePaint) return 0;
+      XSync(nsapp()->display, False);
+      XWindowAttributes a;
+      Window child;
+      if (!XGetWindowAttributes(peer.d, xidOf(r.wnd), &a) || a.map_state != IsViewable) return 0;
+      XTranslateCoordinates(peer.d, xidOf(r.wnd), peer.root(), 0, 0, &x, &y, &child);
+      w = static_cast<unsigned>(a.width);
+      h = static_cast<unsigned>(a.height);
+      nswnd_modal_result(r.wnd, 1);
+      return 0;
+    };
+    cWatchdog dog(r);
+    nswnd_modal(r.wnd, c.sheet ? parent.wnd : nullptr);
+    EXPECT_GE(x, 0);
+    EXPECT_GE(y, 0);
+    EXPECT_GT(w, 0u);
+    EXPECT_LE(x + static_cast<int>(w), sw);
+    EXPECT_LE(y + static_cast<int>(h), sh);
+    for (cRecorder* q : {&parent, &r}) nswnd_destroy(q->wnd);
+  }
 }

@@ -17,13 +17,14 @@ TEST(WindowLayer, PlacesSizesAndMovesWindows) {
   EXPECT_EQ(x, (sw - 200) / 2);
   EXPECT_EQ(y, (sh - 100) / 2);
 
-  // Only the pair (-1, -1) centres.
+  // Only the pair (-1, -1) centres; a single -1 is a place just off the
+  // screen, which the window is moved onto.
   cRecorder other;
   other.wnd = nswnd_create_wnd(cRecorder::proc, &other, nullptr, 50, 40, false, -1, 5);
   nswnd_show_floating(other.wnd);
   ASSERT_TRUE(pumpUntil([&] { return !other.only(nswePaint).empty(); }));
   nswnd_getpossize(other.wnd, &x, &y, &w, &h);
-  EXPECT_EQ(x, -1);
+  EXPECT_EQ(x, 0);
   EXPECT_EQ(y, 5);
 
   EXPECT_FALSE(nswnd_move(r.wnd, 10, 10, 0, 50));

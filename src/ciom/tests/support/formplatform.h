@@ -40,7 +40,6 @@ class cFormTestTarget : public cTestRequestTarget {
     int x, y, w, h;
     cChildElement* element;
   };
-  static constexpr int kNoResult = static_cast<int>(0x80000001u);
 
   // Shared by every window: nested runs take scripts in order.
   static std::deque<tScript> scripts;
@@ -51,7 +50,8 @@ class cFormTestTarget : public cTestRequestTarget {
   // Registers the toolkit's texts once and applies the language.
   static void useLanguage(eCIOMStdLangs lang);
 
-  int result = kNoResult;
+  int result = 0;
+  bool hasResult = false;  // any int, the platform's running marker too, is a result
   cChildElement* form = nullptr;
 
   void bind(cChildElement* root, int w, int h);
@@ -62,9 +62,12 @@ class cFormTestTarget : public cTestRequestTarget {
   void press(int x, int y, bool down);
   void click(int x, int y);
   void move(int x, int y);
-  bool ended() const { return result != kNoResult; }
+  bool ended() const { return hasResult; }
 
-  void _rt_modalresult(int code) override { result = code; }
+  void _rt_modalresult(int code) override {
+    result = code;
+    hasResult = true;
+  }
   bool _rt_desktopsize(int& w, int& h) override;
   cFontObject* _rt_createfont(int w, int h, const char* face, bool bold, bool underline, bool italic) override;
   cCiomLangData* _rt_getnamedlangsection(const char* name) override;

@@ -41,7 +41,11 @@ class cTestRequestTarget : public cWindowRequestTarget {
     captured = on;
     return true;
   }
-  bool _rt_setpointer(int) override { return true; }
+  int pointer = 0;  // the shape shown last
+  bool _rt_setpointer(int type) override {
+    pointer = type;
+    return true;
+  }
   // The clipboard in memory, shared by every test window as a desktop's is;
   // like the real one it keeps the text without its terminator.
   static std::string clipboard;
