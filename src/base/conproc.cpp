@@ -1,7 +1,9 @@
 #include "base/conproc.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -143,7 +145,10 @@ bool cConProcess::startProcess(const char* commandLine, bool) {
   }
   input_ = in[1];
   output_ = out[0];
+  outputEnded_ = false;
   pid_ = pid;
+  pidfd_ = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+  if (pidfd_ >= 0) fcntl(pidfd_, F_SETFD, FD_CLOEXEC);
   return true;
 }
 
@@ -153,10 +158,21 @@ bool cConProcess::readOutput(_typebuf<unsigned char>& out) {
   ssize_t n;
   do n = read(output_, chunk, sizeof chunk);
   while (n < 0 && errno == EINTR);
+  if (n == 0) outputEnded_ = true;
   if (n <= 0) return false;
   out.set(n);
   memcpy(out.ptr, chunk, static_cast<size_t>(n));
   return true;
+}
+
+void cConProcess::waitActivity(int timeoutMs) {
+  pollfd watched[2];
+  nfds_t count = 0;
+  // An ended output would wake every poll at once.
+  if (output_ >= 0 && !outputEnded_) watched[count++] = {output_, POLLIN, 0};
+  if (pidfd_ >= 0 && pid_) watched[count++] = {pidfd_, POLLIN, 0};
+  while (poll(watched, count, timeoutMs) < 0 && errno == EINTR) {
+  }
 }
 
 bool cConProcess::writeInput(const void* data, long long length) {
@@ -179,8 +195,11 @@ bool cConProcess::isValid() {
   do r = waitpid(pid_, &st, WNOHANG);
   while (r < 0 && errno == EINTR);
   if (r == 0) return true;
-  if (r == pid_) status_ = st;
+  // A wait that fails (SIGCHLD ignored lets the kernel reap the child) says
+  // nothing of how the child ended.
+  status_ = r == pid_ ? st : -1;
   pid_ = 0;
+  closeFd(pidfd_);
   return false;
 }
 
@@ -191,6 +210,7 @@ bool cConProcess::terminate() {
   // request is killed after two seconds.
   pid_t pid = pid_;
   pid_ = 0;
+  closeFd(pidfd_);
   // On the monotonic clock, as a loaded machine oversleeps every step.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kTermWaitMs);
   do {
@@ -207,6 +227,7 @@ bool cConProcess::simCtrlC() { return isValid() && kill(pid_, SIGINT) == 0; }
 
 void cConProcess::close() {
   if (pid_) terminate();
+  closeFd(pidfd_);
   closeFd(output_);
   closeFd(input_);
 }
@@ -336,6 +357,11 @@ bool shellOpen(const char* text) {
     while (*rest && !__acp_isspace(*rest)) ++rest;
   }
   for (const char* c = rest; *c; ++c)
-    if (__acp_isspace(*c)) return execCmd(text);
+    if (__acp_isspace(*c)) {
+      // Started detached, like everything else here: the window that asked
+      // stays responsive while the program runs.
+      char* argv[] = {const_cast<char*>("/bin/sh"), const_cast<char*>("-c"), const_cast<char*>(text), nullptr};
+      return startDetached(argv, kSettleMs);
+    }
   return run_xdgopen(text);
 }

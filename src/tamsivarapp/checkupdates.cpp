@@ -162,6 +162,7 @@ int check_updates(const char* packageId, bool quiet) {
     return 0;
   }
   strVer(newest, info.version);
-  if (canShow()) cSoftUpdateInfoForm::installUpdate(info, nullptr);
-  return 0;
+  // Success only once the new installer has started: a failed download, a
+  // refusal or an archive without an installer ends with 1.
+  return canShow() && cSoftUpdateInfoForm::installUpdate(info, nullptr) ? 0 : 1;
 }

@@ -311,6 +311,12 @@ int changedCount(sPkgInstallContext& context) {
 
 int runInstallerJob(sPkgInstallContext& context, cInstallJobHost& host, cApplicationConfig* config) {
   if (!context.scenario) return 1;
+  // A package that places no file would leave a record of nothing under a
+  // folder that may not exist: a broken package, never a success.
+  if (!context.files.head) {
+    context.fail(irItemUnreadable, context.package.ptr);
+    return 1;
+  }
   auto run = std::make_unique<cInstallerRun>(context, host, config);
   return run->run();
 }

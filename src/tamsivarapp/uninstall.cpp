@@ -11,7 +11,6 @@
 
 #include "base/buffers.h"
 #include "base/conproc.h"
-#include "base/job.h"
 #include "tamsivar/oshooks.h"
 #include "tamsivarapp/installfiles.h"
 #include "tamsivarapp/lang.h"
@@ -211,10 +210,12 @@ bool canStart(const char* commandLine) {
 
 int waitDraining(cConProcess& process) {
   _typebuf<unsigned char> dropped;
+  // Waits on the pipe and the child together: a chatty uninstaller is read
+  // as fast as it writes, and its end is seen at once.
   while (process.isValid()) {
-    bool read = false;
-    while (process.readOutput(dropped)) read = true;
-    if (!read) cJob::sleep(kPollMs);
+    while (process.readOutput(dropped)) {
+    }
+    process.waitActivity(kPollMs);
   }
   int status = process.status();
   process.close();

@@ -116,6 +116,21 @@ TEST(InstallerJob, RoadsThroughVersionsLeaveExactlyTheNewFilesAndRecord) {
   expectInstalled(root, cfgDir, same2);
 }
 
+TEST(InstallerJob, APackageThatPlacesNoFileFailsAndRecordsNothing) {
+  ScratchDir dir;
+  cCIAppFullConfig cfg;
+  cfg.openConfig(dir.file("cfg").c_str());
+  sPkgInstallContext ctx;
+  ctx.scenario = buildScenario(dir.file("nowhere"), PkgVersion{});
+  ctx.codename.set("sample");
+  ctx.recordName.set("sample");
+  TestHost host;
+  EXPECT_EQ(runInstallerJob(ctx, host, &cfg), 1);
+  EXPECT_EQ(ctx.result, irItemUnreadable);
+  unsigned long long files = 0;
+  EXPECT_FALSE(cfg.getParamInt("install/sample/files", files));
+}
+
 TEST(InstallerJob, RecordHoldsTheKeysLaterRunsRead) {
   ScratchDir dir;
   std::string root = dir.file("app"), cfgDir = dir.file("cfg");

@@ -70,7 +70,10 @@ struct Wizard : ::testing::Test {
   // A package of `files` under "pgm" = target (empty: a new installation).
   void make(const std::string& target, const PkgVersion& v, const std::string& docs = "") {
     ctx->scenario = buildScenario(target.empty() ? dir.file("unused") : target, v);
-    if (target.empty()) ctx->scenario->clearStr("pgm");
+    if (target.empty())
+      ctx->scenario->clearStr("pgm");
+    else
+      ctx->installedFolder.set(target.c_str());
     ctx->version = ctx->scenario->getVerID();
     ctx->codename.set("sample");
     ctx->recordName.set("sample");
@@ -159,6 +162,24 @@ TEST_F(Wizard, StepsFollowTheScenarioAndOnlyEarlierEntriesAreClickable) {
   EXPECT_EQ(wizard->active(30, y1), -1) << "the finish step takes no clicks";
   EXPECT_TRUE(wizard->onClose()) << "and closes without a question";
   EXPECT_TRUE(cWizTestWindow::shown.empty());
+}
+
+TEST_F(Wizard, OnlyAPreviousInstallationSkipsTheLocationStep) {
+  const struct {
+    const char* what;
+    bool previous;
+    std::vector<int> kinds;
+  } cases[] = {
+      {"a package that set the folder itself", false, {K::skTarget, K::skInstall, K::skFinish}},
+      {"an upgrade", true, {K::skInstall, K::skFinish}},
+  };
+  for (const auto& c : cases) {
+    fresh();
+    make(dir.file("app"), kOneFile);
+    if (!c.previous) ctx->installedFolder.set(nullptr);
+    open();
+    EXPECT_EQ(kinds(), c.kinds) << c.what;
+  }
 }
 
 TEST_F(Wizard, NextWaitsForTheAcceptBoxes) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,6 +12,7 @@
 #include "install_support.h"
 #include "tamsivarapp/installfiles.h"
 #include "tamsivarapp/lang.h"
+#include "base/conproc.h"
 #include "tamsivarapp/uninstall.h"
 #include "tamsivarapp/uninstallerpanel.h"
 
@@ -291,6 +293,31 @@ TEST(OwnedBy, OnlyPathsInsideTheFolderWithoutLinksOut) {
   };
   for (const Case& c : cases) EXPECT_EQ(ownedBy(c.path, base), c.owned) << c.path;
   EXPECT_TRUE(ownedBy(base + "/sub/f", base + "/"));
+}
+
+TEST(WaitDraining, ReadsAsFastAsTheChildWritesAndNeverTakesAnUnseenEndForSuccess) {
+  const struct {
+    const char* line;
+    bool sigchldIgnored;
+    int status;
+  } cases[] = {
+      {"sh -c \"exit 3\"", false, 3},
+      {"sh -c \"head -c 100000000 /dev/zero; head -c 100000000 /dev/zero >&2\"", false, 0},
+      {"sh -c \"exit 0\"", true, -1},
+  };
+  for (const auto& c : cases) {
+    struct sigaction chld = {}, saved;
+    chld.sa_handler = c.sigchldIgnored ? SIG_IGN : SIG_DFL;
+    sigaction(SIGCHLD, &chld, &saved);
+    cConProcess process;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(process.startProcess(c.line));
+    EXPECT_EQ(waitDraining(process), c.status) << c.line;
+    // 200 MB through a pipe take a second or two even on a loaded machine;
+    // napping whenever the pipe is empty took minutes.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30)) << c.line;
+    sigaction(SIGCHLD, &saved, nullptr);
+  }
 }
 
 TEST(SoftUninstallerPanel, RunsEachSelectedCommandAndKeepsWhatFailed) {

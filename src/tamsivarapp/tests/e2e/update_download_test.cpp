@@ -63,6 +63,9 @@ template <typename Step>
 int runForm(const std::string& url, const std::string& path, Step step) {
   const pid_t child = fork();
   if (child == 0) {
+    // As some services start programs: with SIGCHLD ignored, which the
+    // program's start-up must undo before it can see how unzip ended.
+    signal(SIGCHLD, SIG_IGN);
     cSoftUpdateInfoForm::sUpdateInfoCtx info;
     info.name.set("Foo");
     info.version.set("2.0");

@@ -156,6 +156,17 @@ TEST_P(UpdateRoad, UpdateModeAnswersWithoutAndWithMessages) {
   EXPECT_EQ(zvkAnswering({"update", "demo"}, "Error", "http://127.0.0.1:1/autocheck.php?softwareid=").status,
             1);
   EXPECT_EQ(zvk({"update", "lf", "quite"}, false).status, 1);
+
+  // An update offered and not started (the user says Not now) is no success.
+  server->reply("newer", "9.0\rhttp://127.0.0.1:1/x.zip\rhttp://h/\r");
+  record("newer", std::to_string(kV12), "Newer");
+  EXPECT_EQ(runAnswering({std::string(ZVK_BUNDLE) + "/Contents/MacOS/zvk", "update", "newer"},
+                         [&] {
+                           const std::string w = e2e::waitWindow("Software Package Update");
+                           return !w.empty() && e2e::typeToClose(w, "Escape");
+                         })
+                .status,
+            1);
 }
 
 TEST_P(UpdateRoad, ManagerEndsWithCtrlQAndClosesCleanlyWhileAsking) {
