@@ -23,6 +23,8 @@ int cUpdateDownloader::job() {
   myWritten = 0;
   myResult = drBroken;
   cHttpTransport transport;
+  // Cancel ends a stalled transfer at once, not after the time-outs.
+  transport.setStopFlag(stopFlag());
   transport.processRequest(request, *this);
   if (haveToStop()) return drCancelled;
   // No announced length means no way to tell a whole file from a cut one.
