@@ -57,8 +57,10 @@ class cFormApp : public cTamsivarApp {
   std::string myPath;
 };
 
-// Shows the form in a child process, as the program would, while the user
-// does `step` with the form's window; the form's result.
+pid_t gFormProcess = -1;
+
+// Shows the form in a child process (gFormProcess), as the program would,
+// while the user does `step` with the form's window; the form's result.
 template <typename Step>
 int runForm(const std::string& url, const std::string& path, Step step) {
   const pid_t child = fork();
@@ -76,6 +78,7 @@ int runForm(const std::string& url, const std::string& path, Step step) {
     _exit(cCIApplication::runApp(new cFormApp(&info, path), nullptr, nullptr, 0, 1, argv,
                                  new cCIAppFullConfig, "zvk"));
   }
+  gFormProcess = child;
   const std::string w = e2e::waitWindow("Software Package Update");
   bool done = false;
   if (!w.empty()) {
@@ -170,6 +173,20 @@ TEST_F(UpdateDownload, RefusedAndCutDownloadsLeaveNoPartialFile) {
   EXPECT_EQ(leftovers(), std::vector<std::string>{"Foo.zip"});
   const std::string log = server->log();
   EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 5) << log;
+}
+
+TEST_F(UpdateDownload, ADownloadKilledMidwayLeavesNothingBesideTheChosenName) {
+  const std::string target = dl + "/Foo.zip";
+  std::ofstream(target) << "the old file";
+  runForm(url("/stall/Foo.zip"), target, [&](const std::string& w) {
+    if (!e2e::answerBox(w, "Confirm", "Return")) return false;
+    for (int i = 0; i < 300 && server->log().find("/stall/Foo.zip") == std::string::npos; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    return kill(gFormProcess, SIGKILL) == 0;
+  });
+  fs::remove(target + ".proposed");
+  EXPECT_EQ(leftovers(), std::vector<std::string>{"Foo.zip"});
+  EXPECT_EQ(readFileBytes(target), "the old file");
 }
 
 }  // namespace
