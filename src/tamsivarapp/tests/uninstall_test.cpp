@@ -101,7 +101,8 @@ TEST(Uninstall, RemovesTheRecordedFilesAndFoldersUpToTheInstallationFolder) {
   EXPECT_FALSE(pkg.recorded());
 }
 
-// Entries a damaged or hostile record lists beside the package's own.
+// Entries a damaged or hostile record lists beside the package's own: the
+// file outside the folder stays only when a link or a ".." leads to it.
 TEST(Uninstall, KeepsWhatIsNotThePackages) {
   Installed pkg;
   std::string outside = pkg.dir.file("outside.txt"), foreign = pkg.root + "/share/doc/notes.txt";
@@ -120,11 +121,38 @@ TEST(Uninstall, KeepsWhatIsNotThePackages) {
                             cfg.setParamInt32("install/sample/files", 6);
                           }),
             unDone);
-  EXPECT_EQ(readFile(outside), "mine");
+  // Listed by the record and reached through no link, as an absolute target
+  // installed outside the folder is: it goes.
+  EXPECT_FALSE(fs::exists(outside));
   EXPECT_EQ(readFile(foreign), "mine too");
   EXPECT_EQ(readFile(pkg.dir.file("elsewhere/victim")), "victim");
   EXPECT_FALSE(fs::exists(pkg.root + "/bin"));
   EXPECT_FALSE(fs::exists(pkg.root + "/share/doc/readme.txt"));
+}
+
+TEST(Uninstall, TakesAbsoluteTargetsInstalledOutsideTheFolder) {
+  Installed pkg;
+  const std::string bin = pkg.dir.file("bin"), tool = bin + "/tool";
+  fs::create_directories(bin);
+  TestHost installer;
+  installer.atOpen = [&](cSoftPkgScenario& s) {
+    cMemIOTarget bytes;
+    bytes.fromBuffer("tool", 4);
+    auto& def = s.files.add()->value;
+    def.index = static_cast<unsigned int>(s.pkg.addPkgItem(&bytes, false));
+    def.target.rest.set(tool.c_str());
+    def.for32 = def.for64 = 1;
+    def.perms[0] = def.perms[1] = def.perms[2] = 8;
+  };
+  PkgVersion v2 = sample();
+  v2.ver[1] = 1;
+  ASSERT_EQ(installVersion(pkg.root, pkg.cfgDir, v2, installer).job, 0);
+  ASSERT_EQ(readFile(tool), "tool");
+  Host host;
+  EXPECT_EQ(pkg.uninstall(host), unDone);
+  EXPECT_FALSE(fs::exists(tool));
+  EXPECT_TRUE(fs::is_directory(bin)) << "a folder outside the package's is shared";
+  EXPECT_FALSE(fs::exists(pkg.root));
 }
 
 TEST(Uninstall, EndsWithoutRemovingWhenTheUserDeclinesOrGivesUp) {
