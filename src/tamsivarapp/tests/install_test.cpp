@@ -116,6 +116,17 @@ TEST(InstallerJob, RoadsThroughVersionsLeaveExactlyTheNewFilesAndRecord) {
   expectInstalled(root, cfgDir, same2);
 }
 
+TEST(InstallerJob, AnUpgradeNamesALinkInTheFolderThatLeadsOut) {
+  ScratchDir dir;
+  const std::string root = dir.file("app"), cfgDir = dir.file("cfg");
+  ASSERT_EQ(installVersion(root, cfgDir, v1()).job, 0);
+  fs::remove_all(root + "/lib");
+  fs::create_directory_symlink(dir.root, root + "/lib");
+  const Outcome up = installVersion(root, cfgDir, v2());
+  EXPECT_EQ(up.init, iiSpecialObject);
+  EXPECT_EQ(up.problem, root + "/lib");
+}
+
 TEST(InstallerJob, APackageThatPlacesNoFileFailsAndRecordsNothing) {
   ScratchDir dir;
   cCIAppFullConfig cfg;
