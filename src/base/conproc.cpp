@@ -238,11 +238,35 @@ namespace {
 // ends once the grandchild has lived `settleMs` milliseconds (or at once) and
 // is reaped here. A close-on-exec pipe reports whether the exec worked: it
 // closes empty on success and carries errno otherwise. True when the program
-// started and had not ended with a failure by then.
-bool startDetached(char* const argv[], int settleMs = 0) {
+// started and had not ended with a failure by then. With `removeAfter` (an
+// argument vector that removes something) a watcher stands between them: it
+// waits for the program and then runs removeAfter.
+bool startDetached(char* const argv[], int settleMs = 0, char* const removeAfter[] = nullptr) {
   int report[2];
   if (!makePipe(report)) return false;
   pid_t middle = fork();
+  if (middle == 0 && removeAfter) {
+    // Only async-signal-safe calls from here on, as in startProcess.
+    const pid_t watcher = fork();
+    if (watcher != 0) _exit(watcher < 0 ? 1 : 0);
+    setsid();
+    const pid_t program = fork();
+    if (program == 0) {
+      restoreDefaultSignals();
+      execvp(argv[0], argv);
+      int error = errno;
+      ssize_t ignored = write(report[1], &error, sizeof error);
+      (void)ignored;
+      _exit(127);
+    }
+    ::close(report[1]);
+    if (program < 0) _exit(1);
+    int st;
+    while (waitpid(program, &st, 0) < 0 && errno == EINTR) {
+    }
+    execvp(removeAfter[0], removeAfter);
+    _exit(127);
+  }
   if (middle == 0) {
     pid_t program = fork();
     if (program == 0) {
@@ -316,6 +340,14 @@ bool just_run(const char* file) {
   if (!file || !*file) return false;
   char* argv[] = {const_cast<char*>(file), nullptr};
   return startDetached(argv, kSettleMs);
+}
+
+bool just_run_removing(const char* file, const char* leftover) {
+  if (!file || !*file || !leftover || *leftover != '/') return false;
+  char* argv[] = {const_cast<char*>(file), nullptr};
+  char* remove[] = {const_cast<char*>("rm"), const_cast<char*>("-rf"), const_cast<char*>("--"),
+                    const_cast<char*>(leftover), nullptr};
+  return startDetached(argv, 0, remove);
 }
 
 bool execCmd(const char* command) {

@@ -80,6 +80,10 @@ bool waitfor(int pid);
 // Starts `file` detached with no arguments; true unless it could not be
 // started or ended with a failure within its first 10 ms.
 bool just_run(const char* file);
+// Starts `file` detached with no arguments, and removes the folder
+// `leftover` (an absolute path) with everything in it once the program has
+// ended; true when the program started.
+bool just_run_removing(const char* file, const char* leftover);
 
 // Runs `command` through the shell; true when its status is 0.
 bool execCmd(const char* command);

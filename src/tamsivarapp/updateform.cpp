@@ -10,7 +10,6 @@
 #include <string>
 #include <tuple>
 
-#include "base/conproc.h"
 #include "base/folder.h"
 #include "base/stringkey.h"
 #include "ciom/application.h"
@@ -217,7 +216,7 @@ bool cSoftUpdateInfoForm::installTo(const char* path) {
     return false;
   }
   _guardchar<char> installer;
-  if (!unpackUpdate(path, installer) || !shellOpen(installer.ptr)) {
+  if (!unpackUpdate(path, installer) || !startUpdateInstaller(installer.ptr)) {
     cMessageForm::errorbox(this, string(rowCannotStart), nullptr);
     return false;
   }

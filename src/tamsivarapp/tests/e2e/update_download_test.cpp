@@ -108,6 +108,9 @@ class UpdateDownload : public ::testing::Test {
     fs::create_directories(dl);
     fs::create_directories(srv + "/pkg/Foo.app/Contents/MacOS");
     setenv("HOME", home.c_str(), 1);
+    // Where the downloads are unpacked: the test's own, so it sees them go.
+    fs::create_directories(dir.file("tmp"));
+    setenv("TMPDIR", dir.file("tmp").c_str(), 1);
     // The installer: a bundle whose program leaves a mark where it ran.
     std::ofstream(srv + "/pkg/Foo.app/Contents/Info.plist")
         << "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>CFBundleExecutable</key>"
@@ -117,11 +120,19 @@ class UpdateDownload : public ::testing::Test {
     chmod(program.c_str(), 0755);
     ASSERT_EQ(runWithEnv({"zip", "-qr", srv + "/Foo.zip", "Foo.app"}, {}, srv + "/pkg").status, 0);
     fs::copy_file(srv + "/Foo.zip", srv + "/x$(touch$IFS'p').zip");
+    ASSERT_EQ(runWithEnv({"zip", "-qr", srv + "/NoApp.zip", "Foo.app/Contents/Info.plist"}, {}, srv + "/pkg").status, 0);
     server = std::make_unique<e2e::cUpdateServer>(srv);
     ASSERT_GT(server->port, 0);
   }
   std::string url(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(server->port) + path;
+  }
+  // The unpacking folders go once their installer has ended, or at once
+  // when there is none to start.
+  bool unpackedGone() const {
+    for (int i = 0; i < 200; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(50)))
+      if (fs::is_empty(dir.file("tmp"))) return true;
+    return false;
   }
   std::vector<std::string> leftovers() const {
     std::vector<std::string> out;
@@ -140,6 +151,13 @@ TEST_F(UpdateDownload, AHostileProposedNameIsSavedAndUnpackedWithoutAShell) {
   for (int i = 0; i < 50 && !fs::exists(dir.file("installer-ran")); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_TRUE(fs::exists(dir.file("installer-ran")));
+  EXPECT_TRUE(unpackedGone());
+
+  // An archive without an installer: the error, and nothing unpacked stays.
+  EXPECT_EQ(runForm(url("/NoApp.zip"), dl + "/NoApp.zip",
+                    [](const std::string& w) { return e2e::answerBox(w, "Error", "Return") && e2e::answer(w, "Escape"); }),
+            0);
+  EXPECT_TRUE(unpackedGone());
 }
 
 TEST_F(UpdateDownload, RefusedAndCutDownloadsLeaveNoPartialFile) {

@@ -37,6 +37,8 @@ class UpdateRoad : public ::testing::TestWithParam<bool> {
     home = dir.file("home");
     fs::create_directory(home);
     fs::create_directory(dir.file("srv"));
+    fs::create_directory(dir.file("tmp"));
+    chmod(dir.file("tmp").c_str(), 01777);
     if (GetParam()) chown(home.c_str(), 65534, 65534);
     server = new e2e::cUpdateServer(dir.file("srv"));
     ASSERT_GT(server->port, 0);
@@ -51,7 +53,7 @@ class UpdateRoad : public ::testing::TestWithParam<bool> {
   std::string path = "/usr/bin:/bin";
   std::vector<std::string> env(bool display, const std::string& prefix) const {
     std::vector<std::string> e = {"PATH=" + path, "HOME=" + home, "ZVK_UPDATE_URL=" + prefix,
-                                  "ASAN_OPTIONS=detect_leaks=0"};
+                                  "ASAN_OPTIONS=detect_leaks=0", "TMPDIR=" + dir.file("tmp")};
     if (display)
       for (const std::string& d : e2e::displayEnv(dir.file("Xauthority"), GetParam())) e.push_back(d);
     return e;
@@ -244,6 +246,10 @@ TEST_P(UpdateRoad, AnUpdateDownloadedThroughTheDialogInstallsThroughItsWizard) {
   EXPECT_EQ(readFileBytes(dl + "/Foo.zip"), readFileBytes(dir.file("srv/Foo.zip")));
   EXPECT_EQ(cfg({"get", "installer/temp"}).out, dl + "\n");
   EXPECT_EQ(cfg({"get", "install/demo/ver"}).out, std::to_string(kV20) + "\n");
+  // What was unpacked for the new installer goes once it has ended.
+  for (int i = 0; i < 200 && !fs::is_empty(dir.file("tmp")); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_TRUE(fs::is_empty(dir.file("tmp")));
 
   // The manager asks again and finds the installed version the newest.
   const size_t asked = server->log().size();
