@@ -313,6 +313,39 @@ constexpr int kSupportLink[] = {440, 355};
 constexpr int kUninstallButton[] = {620, 270};
 constexpr int kLanguageFlag[] = {711, 37};
 constexpr int kGermanInPopup[] = {735, 112};
+constexpr int kSecondRow[] = {200, 139};
+constexpr int kRunOption[] = {150, 380};
+
+// A package's run option starts its program detached: the manager answers
+// the next clicks while a slow one still runs.
+TEST_P(UpdateRoad, ManagerStaysResponsiveWhileARunOptionRuns) {
+  if (!e2e::haveDisplay()) GTEST_SKIP() << "needs an X display";
+  const std::string slow = dir.file("slow-done"), quick = dir.file("quick-done");
+  chmod(dir.root.c_str(), 0777);
+  record("alpha", std::to_string(kV10), "Alpha");
+  cfg({"set", "install/alpha/cplns0", "str", "Slow"});
+  cfg({"set", "install/alpha/cplcs0", "str", "\"/bin/sh\" -c \"sleep 20; touch " + slow + "\""});
+  record("beta", std::to_string(kV10), "Beta");
+  cfg({"set", "install/beta/cplns0", "str", "Quick"});
+  cfg({"set", "install/beta/cplcs0", "str", "\"/bin/touch\" " + quick});
+  bool slowDoneFirst = true;
+  auto user = std::async(std::launch::async, [&] {
+    const std::string w = e2e::waitWindow("Quorvent Software Manager");
+    if (w.empty()) return false;
+    for (int i = 0; i < 100 && server->log().find("beta") == std::string::npos; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    e2e::settle();
+    click(w, kRunOption[0], kRunOption[1]);   // Alpha's, shown first
+    click(w, kSecondRow[0], kSecondRow[1]);   // Beta
+    click(w, kRunOption[0], kRunOption[1]);   // Beta's
+    for (int i = 0; i < 300 && !fs::exists(quick); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    slowDoneFirst = !fs::exists(quick) || fs::exists(slow);
+    return e2e::typeToClose(w, "ctrl+q");
+  });
+  EXPECT_EQ(zvk({}, true).status, 0);
+  EXPECT_TRUE(user.get());
+  EXPECT_FALSE(slowDoneFirst) << "the window waited for the first program";
+}
 
 TEST_P(UpdateRoad, ManagerOpensWebLinksOnlyUninstallsAndSwitchesLanguage) {
   if (!e2e::haveDisplay()) GTEST_SKIP() << "needs an X display";
