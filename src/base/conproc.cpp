@@ -234,6 +234,17 @@ void cConProcess::close() {
 
 namespace {
 
+// The child's last act: the program, or its errno on the close-on-exec
+// report pipe when it cannot be started.
+[[noreturn]] void execReporting(char* const argv[], int report) {
+  restoreDefaultSignals();
+  execvp(argv[0], argv);
+  int error = errno;
+  ssize_t ignored = write(report, &error, sizeof error);
+  (void)ignored;
+  _exit(127);
+}
+
 // Starts argv as a grandchild that nobody waits for: the child in between
 // ends once the grandchild has lived `settleMs` milliseconds (or at once) and
 // is reaped here. A close-on-exec pipe reports whether the exec worked: it
@@ -251,14 +262,7 @@ bool startDetached(char* const argv[], int settleMs = 0, char* const removeAfter
     if (watcher != 0) _exit(watcher < 0 ? 1 : 0);
     setsid();
     const pid_t program = fork();
-    if (program == 0) {
-      restoreDefaultSignals();
-      execvp(argv[0], argv);
-      int error = errno;
-      ssize_t ignored = write(report[1], &error, sizeof error);
-      (void)ignored;
-      _exit(127);
-    }
+    if (program == 0) execReporting(argv, report[1]);
     ::close(report[1]);
     if (program < 0) _exit(1);
     int st;
@@ -271,12 +275,7 @@ bool startDetached(char* const argv[], int settleMs = 0, char* const removeAfter
     pid_t program = fork();
     if (program == 0) {
       setsid();
-      restoreDefaultSignals();
-      execvp(argv[0], argv);
-      int error = errno;
-      ssize_t ignored = write(report[1], &error, sizeof error);
-      (void)ignored;
-      _exit(127);
+      execReporting(argv, report[1]);
     }
     if (program < 0) _exit(1);
     if (settleMs > 0) {
