@@ -391,7 +391,8 @@ bool shellOpen(const char* text) {
     if (__acp_isspace(*c)) {
       // Started detached, like everything else here: the window that asked
       // stays responsive while the program runs.
-      char* argv[] = {const_cast<char*>("/bin/sh"), const_cast<char*>("-c"), const_cast<char*>(text), nullptr};
+      char* argv[] = {const_cast<char*>("/bin/sh"), const_cast<char*>("-c"), const_cast<char*>(text),
+                      nullptr};
       return startDetached(argv, kSettleMs);
     }
   return run_xdgopen(text);

@@ -64,8 +64,8 @@ bool sideName(const char* path, char* out, size_t outSize) {
   static std::atomic<unsigned int> serial{0};
   const char* slash = std::strrchr(path, '/');
   int folderLength = slash ? static_cast<int>(slash - path) : 0;
-  int written = std::snprintf(out, outSize, "%.*s%s%s%ld-%u", folderLength, path, slash ? "/" : "", kSidePrefix,
-                              static_cast<long>(getpid()), serial.fetch_add(1));
+  int written = std::snprintf(out, outSize, "%.*s%s%s%ld-%u", folderLength, path, slash ? "/" : "",
+                              kSidePrefix, static_cast<long>(getpid()), serial.fetch_add(1));
   return written > 0 && static_cast<size_t>(written) < outSize;
 }
 

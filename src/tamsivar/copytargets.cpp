@@ -87,7 +87,8 @@ bool cSoftPkgScenario::getCopiedFiles(_List<sCopiedFile>& out, _guardchar<char>*
     if (pathClimbs(def.target.rest.ptr) || !defToPath(def.target, made.path)) return false;
     const char* base = def.target.var.ptr && *def.target.var.ptr ? getStr(def.target.var.ptr) : nullptr;
     std::string object;
-    if (base && *base && def.target.rest.ptr && *def.target.rest.ptr && !staysInside(base, made.path.ptr, object)) {
+    if (base && *base && def.target.rest.ptr && *def.target.rest.ptr &&
+        !staysInside(base, made.path.ptr, object)) {
       if (blocker) blocker->set(object.c_str());
       return false;
     }

@@ -68,7 +68,8 @@ std::vector<std::string> appManagerPaths() {
   std::vector<std::string> paths;
   for (int index : {current, 0, 1, 2}) {
     const char* name = tamsivarName(index);
-    std::string path = homeFolder() + "/Applications/" + (name ? name : kDefaultName) + ".app/Contents/MacOS/Tamsivar";
+    std::string path =
+        homeFolder() + "/Applications/" + (name ? name : kDefaultName) + ".app/Contents/MacOS/Tamsivar";
     if (std::find(paths.begin(), paths.end(), path) == paths.end()) paths.push_back(path);
   }
   return paths;

@@ -37,4 +37,5 @@ bool parseUpdateReply(const unsigned char* body, unsigned long long size, unsign
 // Asks the server about `id`; blocks for the whole exchange, or until `stop`
 // is raised (false then).
 bool checkVersion(const char* id, unsigned long long& newest, _guardchar<char>& downloadUrl,
-                  _guardchar<char>& webSite, _guardchar<char>& notes, const std::atomic<bool>* stop = nullptr);
+                  _guardchar<char>& webSite, _guardchar<char>& notes,
+                  const std::atomic<bool>* stop = nullptr);

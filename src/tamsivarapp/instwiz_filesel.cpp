@@ -122,7 +122,9 @@ bool cFileSelectPanel::accept() {
   _guardchar<char> blocker;
   if (!scen.getCopiedFiles(myContext->files, &blocker)) {
     // A link already in the folder that leads out of it, or nowhere.
-    if (blocker.ptr) cMessageForm::errorbox(this, fillText(string(messageFor(iiSpecialObject)), blocker.ptr).c_str(), nullptr);
+    if (blocker.ptr)
+      cMessageForm::errorbox(this, fillText(string(messageFor(iiSpecialObject)), blocker.ptr).c_str(),
+                             nullptr);
     return false;
   }
   if (!myContext->files.head) return true;

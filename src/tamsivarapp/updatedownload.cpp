@@ -109,7 +109,8 @@ bool startUpdateInstaller(const char* installer) {
   const char* slash = installer ? std::strrchr(installer, '/') : nullptr;
   const std::string folder = slash ? std::string(installer, slash) : std::string();
   if (!folder.empty() && bundleExecutable(installer, program) &&
-      cFolderContents::objtype(program.c_str()) == fotFile && just_run_removing(program.c_str(), folder.c_str()))
+      cFolderContents::objtype(program.c_str()) == fotFile &&
+      just_run_removing(program.c_str(), folder.c_str()))
     return true;
   std::error_code ignored;
   if (!folder.empty()) std::filesystem::remove_all(folder, ignored);

@@ -242,8 +242,8 @@ TEST_F(Opener, ShellOpenSendsPathsAndSingleWordsToTheOpenerAndTheRestToTheShell)
   // A command line starts detached: shellOpen is back while the program
   // still waits for its go-ahead, which comes only afterwards.
   const std::string go = dir_.file("go"), marker = dir_.file("made by shell");
-  const std::string waiter = "for i in $(seq 200); do [ -e '" + go + "' ] && break; sleep 0.05; done; touch '" +
-                             marker + "'";
+  const std::string waiter =
+      "for i in $(seq 200); do [ -e '" + go + "' ] && break; sleep 0.05; done; touch '" + marker + "'";
   ASSERT_TRUE(shellOpen(waiter.c_str()));
   struct stat st;
   EXPECT_NE(stat(marker.c_str(), &st), 0);

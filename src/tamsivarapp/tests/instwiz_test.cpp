@@ -303,11 +303,25 @@ TEST_F(Wizard, TargetChecksNameTheFirstOffendingPathAndTheVolumeMustHaveRoom) {
     const char* path;
   } cases[] = {
       {"a foreign file", [&] { writeFile(folder + "/b", "other"); }, 8, "b"},
-      {"a folder at a target", [&] { std::filesystem::remove(folder + "/b"), std::filesystem::create_directories(folder + "/b/x"); }, 9, "b"},
-      {"a link to a folder outside", [&] { std::filesystem::remove_all(folder + "/b"), std::filesystem::create_directory_symlink(dir.root, folder + "/b"); }, 9, "b"},
-      {"a dangling link", [&] { std::filesystem::remove(folder + "/b"), std::filesystem::create_symlink(dir.file("nowhere"), folder + "/a"); }, 9, "a"},
-      {"a file over a folder's place", [&] { std::filesystem::remove_all(folder), writeFile(folder, "x"); }, 9, "a"},
-      {"the same bytes pass", [&] { std::filesystem::remove(folder), writeFile(folder + "/a", "same"); }, -1, ""},
+      {"a folder at a target",
+       [&] { std::filesystem::remove(folder + "/b"), std::filesystem::create_directories(folder + "/b/x"); },
+       9, "b"},
+      {"a link to a folder outside",
+       [&] {
+         std::filesystem::remove_all(folder + "/b"),
+             std::filesystem::create_directory_symlink(dir.root, folder + "/b");
+       },
+       9, "b"},
+      {"a dangling link",
+       [&] {
+         std::filesystem::remove(folder + "/b"),
+             std::filesystem::create_symlink(dir.file("nowhere"), folder + "/a");
+       },
+       9, "a"},
+      {"a file over a folder's place", [&] { std::filesystem::remove_all(folder), writeFile(folder, "x"); },
+       9, "a"},
+      {"the same bytes pass", [&] { std::filesystem::remove(folder), writeFile(folder + "/a", "same"); }, -1,
+       ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

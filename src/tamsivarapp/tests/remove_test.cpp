@@ -1,3 +1,5 @@
+#include "tamsivarapp/remove.h"
+
 #include <gtest/gtest.h>
 #include <limits.h>
 #include <unistd.h>
@@ -6,10 +8,9 @@
 
 #include "base/tests/scratch_dir.h"
 #include "ciom/ciappconfig.h"
-#include "install_support.h"
 #include "ciom/liblang.h"
+#include "install_support.h"
 #include "tamsivar/manager.h"
-#include "tamsivarapp/remove.h"
 
 namespace fs = std::filesystem;
 
@@ -133,7 +134,9 @@ TEST(RemoveManager, FindsAndTakesTheManagerUnderEveryLanguagesName) {
   for (const auto& c : cases) {
     ScratchDir dir;
     setenv("HOME", dir.root.c_str(), 1);
-    auto exe = [&](const std::string& name) { return dir.file("Applications/" + name + ".app/Contents/MacOS/Tamsivar"); };
+    auto exe = [&](const std::string& name) {
+      return dir.file("Applications/" + name + ".app/Contents/MacOS/Tamsivar");
+    };
     for (const std::string& name : c.present) writeFile(exe(name), "bundle");
     _guardchar<char> found;
     getAppManagerPath(found);
@@ -141,7 +144,8 @@ TEST(RemoveManager, FindsAndTakesTheManagerUnderEveryLanguagesName) {
     cCIAppFullConfig cfg;
     ASSERT_TRUE(cfg.openConfig(dir.root.c_str()));
     Answer host(true);
-    EXPECT_EQ(runRemoveManager(&cfg, dir.file("zvk").c_str(), host), c.present.empty() ? rmSelfRemoved : rmDone);
+    EXPECT_EQ(runRemoveManager(&cfg, dir.file("zvk").c_str(), host),
+              c.present.empty() ? rmSelfRemoved : rmDone);
     for (const std::string& name : {eng, jpn}) EXPECT_FALSE(fs::exists(exe(name))) << name;
   }
   setenv("HOME", savedHome.c_str(), 1);

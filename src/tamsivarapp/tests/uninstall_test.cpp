@@ -1,3 +1,5 @@
+#include "tamsivarapp/uninstall.h"
+
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -8,12 +10,11 @@
 #include <functional>
 #include <thread>
 
+#include "base/conproc.h"
 #include "base/tests/scratch_dir.h"
 #include "install_support.h"
 #include "tamsivarapp/installfiles.h"
 #include "tamsivarapp/lang.h"
-#include "base/conproc.h"
-#include "tamsivarapp/uninstall.h"
 #include "tamsivarapp/uninstallerpanel.h"
 
 namespace fs = std::filesystem;

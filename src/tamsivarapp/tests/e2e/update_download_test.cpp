@@ -120,7 +120,9 @@ class UpdateDownload : public ::testing::Test {
     chmod(program.c_str(), 0755);
     ASSERT_EQ(runWithEnv({"zip", "-qr", srv + "/Foo.zip", "Foo.app"}, {}, srv + "/pkg").status, 0);
     fs::copy_file(srv + "/Foo.zip", srv + "/x$(touch$IFS'p').zip");
-    ASSERT_EQ(runWithEnv({"zip", "-qr", srv + "/NoApp.zip", "Foo.app/Contents/Info.plist"}, {}, srv + "/pkg").status, 0);
+    ASSERT_EQ(runWithEnv({"zip", "-qr", srv + "/NoApp.zip", "Foo.app/Contents/Info.plist"}, {}, srv + "/pkg")
+                  .status,
+              0);
     server = std::make_unique<e2e::cUpdateServer>(srv);
     ASSERT_GT(server->port, 0);
   }
@@ -155,7 +157,9 @@ TEST_F(UpdateDownload, AHostileProposedNameIsSavedAndUnpackedWithoutAShell) {
 
   // An archive without an installer: the error, and nothing unpacked stays.
   EXPECT_EQ(runForm(url("/NoApp.zip"), dl + "/NoApp.zip",
-                    [](const std::string& w) { return e2e::answerBox(w, "Error", "Return") && e2e::answer(w, "Escape"); }),
+                    [](const std::string& w) {
+                      return e2e::answerBox(w, "Error", "Return") && e2e::answer(w, "Escape");
+                    }),
             0);
   EXPECT_TRUE(unpackedGone());
 }

@@ -215,7 +215,8 @@ TEST_P(UpdateRoad, ManagerEndsWithCtrlQAndClosesCleanlyWhileAsking) {
     EXPECT_EQ(r.err.find("ERROR: AddressSanitizer"), std::string::npos) << r.err;
     // Well under the 30 s a request may wait, even on a loaded machine.
     EXPECT_LT(closing, std::chrono::seconds(5));
-    EXPECT_EQ(server->log().find("stall2"), std::string::npos) << "a closing window asked for another package";
+    EXPECT_EQ(server->log().find("stall2"), std::string::npos)
+        << "a closing window asked for another package";
   }
 }
 
@@ -335,10 +336,11 @@ TEST_P(UpdateRoad, ManagerStaysResponsiveWhileARunOptionRuns) {
     for (int i = 0; i < 100 && server->log().find("beta") == std::string::npos; ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     e2e::settle();
-    click(w, kRunOption[0], kRunOption[1]);   // Alpha's, shown first
-    click(w, kSecondRow[0], kSecondRow[1]);   // Beta
-    click(w, kRunOption[0], kRunOption[1]);   // Beta's
-    for (int i = 0; i < 300 && !fs::exists(quick); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    click(w, kRunOption[0], kRunOption[1]);  // Alpha's, shown first
+    click(w, kSecondRow[0], kSecondRow[1]);  // Beta
+    click(w, kRunOption[0], kRunOption[1]);  // Beta's
+    for (int i = 0; i < 300 && !fs::exists(quick); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
     slowDoneFirst = !fs::exists(quick) || fs::exists(slow);
     return e2e::typeToClose(w, "ctrl+q");
   });
