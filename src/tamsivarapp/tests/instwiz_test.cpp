@@ -2,6 +2,9 @@
 // gives, the side panel's clickable entries, the accept boxes, the target
 // checks, the finish page, the questions the jobs ask and the exit status.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "base/conproc.h"
 #include "base/folder.h"
@@ -365,6 +368,24 @@ TEST_F(Wizard, BusyFileQuestionRetriesOnYesAndGivesUpOnNo) {
   }
   cInstallerJobPanel::cAskReleaseAction noFlag(nullptr, "/x");
   EXPECT_TRUE(wizard->onAction(wizard, &noFlag));
+}
+
+TEST_F(Wizard, AnInstallationThatCannotStartIsNoSuccess) {
+  make(dir.file("app"), kOneFile, "w");
+  ASSERT_EQ(compareFiles(*ctx), iiReady);
+  open();  // the welcome step, which starts the fonts' own threads
+  const pid_t child = fork();
+  if (child == 0) {
+    // No thread can be made, so the installer job cannot start.
+    if (geteuid() == 0 && setuid(65534) != 0) _exit(2);
+    const rlimit none{0, 0};
+    if (setrlimit(RLIMIT_NPROC, &none) != 0) _exit(3);
+    window.key(cChildElement::kcEnter);
+    _exit(wizard->currentKind() == K::skFinish && ctx->result != irOk ? 0 : 1);
+  }
+  int status = -1;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 TEST_F(Wizard, ExitStatusIsZeroOnlyForASuccessClosedFromTheFinish) {
