@@ -141,7 +141,8 @@ class cSoftPkgScenario {
   // False also for a target that would land outside the folder its
   // variable names; when a link already in the folder leads it out (or
   // dangles), `blocker` names that link.
-  bool getCopiedFiles(_List<sCopiedFile>& out, _guardchar<char>* blocker = nullptr);
+  bool getCopiedFiles(_List<sCopiedFile>& out) { return getCopiedFiles(out, nullptr); }
+  bool getCopiedFiles(_List<sCopiedFile>& out, _guardchar<char>* blocker);
   bool getOnCompletionRun(_List<sOnCompletionRun>& out);
   unsigned long long requiresSize(unsigned int blockSize);
 
