@@ -1,7 +1,9 @@
 #include "base/conproc.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -143,7 +145,10 @@ bool cConProcess::startProcess(const char* commandLine, bool) {
   }
   input_ = in[1];
   output_ = out[0];
+  outputEnded_ = false;
   pid_ = pid;
+  pidfd_ = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+  if (pidfd_ >= 0) fcntl(pidfd_, F_SETFD, FD_CLOEXEC);
   return true;
 }
 
@@ -153,10 +158,21 @@ bool cConProcess::readOutput(_typebuf<unsigned char>& out) {
   ssize_t n;
   do n = read(output_, chunk, sizeof chunk);
   while (n < 0 && errno == EINTR);
+  if (n == 0) outputEnded_ = true;
   if (n <= 0) return false;
   out.set(n);
   memcpy(out.ptr, chunk, static_cast<size_t>(n));
   return true;
+}
+
+void cConProcess::waitActivity(int timeoutMs) {
+  pollfd watched[2];
+  nfds_t count = 0;
+  // An ended output would wake every poll at once.
+  if (output_ >= 0 && !outputEnded_) watched[count++] = {output_, POLLIN, 0};
+  if (pidfd_ >= 0 && pid_) watched[count++] = {pidfd_, POLLIN, 0};
+  while (poll(watched, count, timeoutMs) < 0 && errno == EINTR) {
+  }
 }
 
 bool cConProcess::writeInput(const void* data, long long length) {
@@ -179,8 +195,11 @@ bool cConProcess::isValid() {
   do r = waitpid(pid_, &st, WNOHANG);
   while (r < 0 && errno == EINTR);
   if (r == 0) return true;
-  if (r == pid_) status_ = st;
+  // A wait that fails (SIGCHLD ignored lets the kernel reap the child) says
+  // nothing of how the child ended.
+  status_ = r == pid_ ? st : -1;
   pid_ = 0;
+  closeFd(pidfd_);
   return false;
 }
 
@@ -191,6 +210,7 @@ bool cConProcess::terminate() {
   // request is killed after two seconds.
   pid_t pid = pid_;
   pid_ = 0;
+  closeFd(pidfd_);
   // On the monotonic clock, as a loaded machine oversleeps every step.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kTermWaitMs);
   do {
@@ -207,31 +227,55 @@ bool cConProcess::simCtrlC() { return isValid() && kill(pid_, SIGINT) == 0; }
 
 void cConProcess::close() {
   if (pid_) terminate();
+  closeFd(pidfd_);
   closeFd(output_);
   closeFd(input_);
 }
 
 namespace {
 
+// The child's last act: the program, or its errno on the close-on-exec
+// report pipe when it cannot be started.
+[[noreturn]] void execReporting(char* const argv[], int report) {
+  restoreDefaultSignals();
+  execvp(argv[0], argv);
+  int error = errno;
+  ssize_t ignored = write(report, &error, sizeof error);
+  (void)ignored;
+  _exit(127);
+}
+
 // Starts argv as a grandchild that nobody waits for: the child in between
 // ends once the grandchild has lived `settleMs` milliseconds (or at once) and
 // is reaped here. A close-on-exec pipe reports whether the exec worked: it
 // closes empty on success and carries errno otherwise. True when the program
-// started and had not ended with a failure by then.
-bool startDetached(char* const argv[], int settleMs = 0) {
+// started and had not ended with a failure by then. With `removeAfter` (an
+// argument vector that removes something) a watcher stands between them: it
+// waits for the program and then runs removeAfter.
+bool startDetached(char* const argv[], int settleMs = 0, char* const removeAfter[] = nullptr) {
   int report[2];
   if (!makePipe(report)) return false;
   pid_t middle = fork();
+  if (middle == 0 && removeAfter) {
+    // Only async-signal-safe calls from here on, as in startProcess.
+    const pid_t watcher = fork();
+    if (watcher != 0) _exit(watcher < 0 ? 1 : 0);
+    setsid();
+    const pid_t program = fork();
+    if (program == 0) execReporting(argv, report[1]);
+    ::close(report[1]);
+    if (program < 0) _exit(1);
+    int st;
+    while (waitpid(program, &st, 0) < 0 && errno == EINTR) {
+    }
+    execvp(removeAfter[0], removeAfter);
+    _exit(127);
+  }
   if (middle == 0) {
     pid_t program = fork();
     if (program == 0) {
       setsid();
-      restoreDefaultSignals();
-      execvp(argv[0], argv);
-      int error = errno;
-      ssize_t ignored = write(report[1], &error, sizeof error);
-      (void)ignored;
-      _exit(127);
+      execReporting(argv, report[1]);
     }
     if (program < 0) _exit(1);
     if (settleMs > 0) {
@@ -297,6 +341,14 @@ bool just_run(const char* file) {
   return startDetached(argv, kSettleMs);
 }
 
+bool just_run_removing(const char* file, const char* leftover) {
+  if (!file || !*file || !leftover || *leftover != '/') return false;
+  char* argv[] = {const_cast<char*>(file), nullptr};
+  char* remove[] = {const_cast<char*>("rm"), const_cast<char*>("-rf"), const_cast<char*>("--"),
+                    const_cast<char*>(leftover), nullptr};
+  return startDetached(argv, 0, remove);
+}
+
 bool execCmd(const char* command) {
   if (!command) return false;
   pid_t pid = fork();
@@ -336,6 +388,12 @@ bool shellOpen(const char* text) {
     while (*rest && !__acp_isspace(*rest)) ++rest;
   }
   for (const char* c = rest; *c; ++c)
-    if (__acp_isspace(*c)) return execCmd(text);
+    if (__acp_isspace(*c)) {
+      // Started detached, like everything else here: the window that asked
+      // stays responsive while the program runs.
+      char* argv[] = {const_cast<char*>("/bin/sh"), const_cast<char*>("-c"), const_cast<char*>(text),
+                      nullptr};
+      return startDetached(argv, kSettleMs);
+    }
   return run_xdgopen(text);
 }

@@ -27,9 +27,14 @@ class cConProcess {
   bool startProcess(const char* commandLine, bool unused = false);
   // One read of at most 4096 bytes, never waiting; false when nothing came.
   bool readOutput(_typebuf<unsigned char>& out);
+  // Sleeps until the child writes, closes its output or ends, or until
+  // `timeoutMs` milliseconds have passed, whichever comes first.
+  void waitActivity(int timeoutMs);
   // True when all `length` bytes went into the pipe.
   bool writeInput(const void* data, long long length);
-  // True while the child runs; once it has ended, stores its wait status.
+  // True while the child runs; once it has ended, stores its wait status,
+  // or -1 when the status could not be had (children reaped behind our
+  // back), which no caller may take for success.
   bool isValid();
   // Sends SIGTERM and reaps the child; its status is not stored.
   bool terminate();
@@ -41,6 +46,9 @@ class cConProcess {
  private:
   int output_ = -1;
   int input_ = -1;
+  // Readable once the child has ended; -1 on kernels without it.
+  int pidfd_ = -1;
+  bool outputEnded_ = false;
   pid_t pid_ = 0;
   int status_ = 0;
 };
@@ -49,7 +57,9 @@ class cConProcess {
 // its Info.plist names in Contents/MacOS, an executable file starts, any
 // other existing path or a single word such as an address goes to the
 // opener; a text with arguments after its first word
-// (which may be a quoted program path) runs as a shell command line. Only for
+// (which may be a quoted program path) runs as a shell command line. Every
+// program starts detached: true when it started and had not failed within
+// its first moments; nothing waits for its end. Only for
 // commands written by a package's author. Text that comes from outside (an
 // address from the update server, a link in a document, a file name the user
 // picked) must go through run_xdgopen, which passes it as one argument and
@@ -70,6 +80,10 @@ bool waitfor(int pid);
 // Starts `file` detached with no arguments; true unless it could not be
 // started or ended with a failure within its first 10 ms.
 bool just_run(const char* file);
+// Starts `file` detached with no arguments, and removes the folder
+// `leftover` (an absolute path) with everything in it once the program has
+// ended; true when the program started.
+bool just_run_removing(const char* file, const char* leftover);
 
 // Runs `command` through the shell; true when its status is 0.
 bool execCmd(const char* command);

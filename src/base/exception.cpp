@@ -89,4 +89,12 @@ void cException::init() {
   ignore.sa_handler = SIG_IGN;
   sigemptyset(&ignore.sa_mask);
   for (int signal : {SIGPIPE, SIGHUP}) sigaction(signal, &ignore, nullptr);
+
+  // Started with SIGCHLD ignored (a shell or service may pass that on
+  // through exec), the kernel would reap every child by itself and no wait
+  // could tell a failed uninstaller or unzip from a good one.
+  struct sigaction usual = {};
+  usual.sa_handler = SIG_DFL;
+  sigemptyset(&usual.sa_mask);
+  sigaction(SIGCHLD, &usual, nullptr);
 }

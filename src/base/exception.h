@@ -17,8 +17,8 @@ class cException {
 
   // Turns SIGSEGV, SIGFPE and SIGBUS raised inside guard() into a cException
   // "Signal received" coming out of that guard() on the faulting thread, and
-  // ignores SIGPIPE and SIGHUP. Called once at start-up, before any window or
-  // job exists.
+  // ignores SIGPIPE and SIGHUP; SIGCHLD gets its usual handling back. Called
+  // once at start-up, before any window or job exists.
   static void init();
 
   // Answers work(context). A fault inside it is thrown from here as a

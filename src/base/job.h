@@ -49,6 +49,8 @@ class cJob {
   bool terminate();
   bool runs();
   bool haveToStop() const { return stopRequested_.load(); }
+  // For waits that must end as soon as the work is asked to stop.
+  const std::atomic<bool>* stopFlag() const { return &stopRequested_; }
 
   static void sleep(int ms);
   void setJobName(const unsigned short* name) { name_.set(name); }

@@ -1,6 +1,5 @@
 #include "ciom/application.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "base/buffers.h"
@@ -85,14 +84,11 @@ int cCIApplication::runApp(cCIApplication* app, void* instance, void*, int, int 
 
   if (app->onInit(argc, argv, status)) {
     if (app->needsWindowMaker()) app->openWindowMaker();
+    // The platform's maker said why it could not be made (no display);
+    // no mode runs then and the status stays 1.
     if (app->myMaker || !app->needsWindowMaker()) {
       status = app->run();
       app->onDestroy();
-    } else {
-      // Without this line a program started with no display would end
-      // with status 1 and no word of why.
-      std::fprintf(stderr, "%s: no window can be opened (is there a display?)\n", name ? name : "");
-      status = 1;
     }
   }
   return status;

@@ -1,13 +1,18 @@
 // The hive file format and the file mechanics under the store: reading and
 // writing containers, and loading, replacing and creating hive files under
 // the lock that other processes honour.
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "base/folder.h"
 #include "base/memio.h"
@@ -50,15 +55,39 @@ bool openLocked(const char* path, cFileIO& file, struct stat& held, bool forWrit
   return false;
 }
 
+constexpr char kSidePrefix[] = ".~hive-";
+
 // A name beside `path` that no other writer in any process uses at the
-// same time. One left behind by a writer that was killed is harmless.
+// same time. One left behind by a writer that was killed is removed by the
+// next load or save in its folder (removeStaleSides).
 bool sideName(const char* path, char* out, size_t outSize) {
   static std::atomic<unsigned int> serial{0};
   const char* slash = std::strrchr(path, '/');
   int folderLength = slash ? static_cast<int>(slash - path) : 0;
-  int written = std::snprintf(out, outSize, "%.*s%s.~hive-%ld-%u", folderLength, path, slash ? "/" : "",
-                              static_cast<long>(getpid()), serial.fetch_add(1));
+  int written = std::snprintf(out, outSize, "%.*s%s%s%ld-%u", folderLength, path, slash ? "/" : "",
+                              kSidePrefix, static_cast<long>(getpid()), serial.fetch_add(1));
   return written > 0 && static_cast<size_t>(written) < outSize;
+}
+
+// Side files whose writer is gone: their name carries its process id, and
+// a process that no longer exists writes nothing any more.
+void removeStaleSides(const char* path) {
+  const char* slash = std::strrchr(path, '/');
+  const std::string folder = slash ? std::string(path, slash == path ? 1 : slash - path) : ".";
+  DIR* listing = opendir(folder.c_str());
+  if (!listing) return;
+  const long self = static_cast<long>(getpid());
+  while (const dirent* entry = readdir(listing)) {
+    const char* name = entry->d_name;
+    if (std::strncmp(name, kSidePrefix, sizeof kSidePrefix - 1) != 0) continue;
+    char* end = nullptr;
+    errno = 0;
+    const long writer = std::strtol(name + sizeof kSidePrefix - 1, &end, 10);
+    if (errno || writer <= 0 || writer == self || !end || *end != '-') continue;
+    if (kill(static_cast<pid_t>(writer), 0) == 0 || errno != ESRCH) continue;
+    unlink((folder + "/" + name).c_str());
+  }
+  closedir(listing);
 }
 
 bool writeAll(cFileIO& file, const unsigned char* bytes, long long count) {
@@ -179,6 +208,7 @@ bool cCIAppConfig::loadHive(const char* path, sDataContainer& root, sHiveStamp* 
   cFileIO file;
   struct stat held;
   if (!path || !openLocked(path, file, held, false)) return false;
+  removeStaleSides(path);
   if (stamp) *stamp = stampOf(held);
   cMemBufferedIO in;
   char magic[4];
@@ -196,7 +226,9 @@ bool cCIAppConfig::saveHive(const char* path, sDataContainer& root) {
   // and a reader never sees a half-written hive.
   cFileIO file;
   struct stat held;
-  return openLocked(path, file, held, true) && placeBeside(path, bytes.ptr, bytes.count, held.st_mode, true);
+  if (!openLocked(path, file, held, true)) return false;
+  removeStaleSides(path);
+  return placeBeside(path, bytes.ptr, bytes.count, held.st_mode, true);
 }
 
 bool cCIAppConfig::mkNewHive(const char* path) {

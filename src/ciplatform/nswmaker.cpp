@@ -1,5 +1,7 @@
 #include "ciplatform/nswmaker.h"
 
+#include <cstdio>
+
 #include "ciom/child.h"
 #include "ciom/geometry.h"
 #include "ciplatform/crbcanvas.h"
@@ -13,7 +15,14 @@ void cNSWHolder::dispose(bool keepElement) {
 
 bool cNSWMaker::create(void*, void*, unsigned int) {
   cNSWindow::init();
-  return true;
+  if (nsapp()) return true;
+  // The one word a user started without a display gets before status 1.
+  const char* name = XDisplayName(nullptr);
+  if (name && *name)
+    std::fprintf(stderr, "cannot open display \"%s\"\n", name);
+  else
+    std::fprintf(stderr, "cannot open display: DISPLAY is not set\n");
+  return false;
 }
 
 cCanvas* cNSWMaker::offscreen(int w, int h) {

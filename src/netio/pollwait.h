@@ -2,6 +2,8 @@
 // with the time-out measured on the monotonic clock across interruptions.
 #pragma once
 
+#include <atomic>
+
 // The events that ended the wait; 0 when the time-out ran out, -1 when the
-// wait itself failed.
-int pollWait(int fd, short events, int timeoutMs);
+// wait itself failed or `stop` was raised meanwhile.
+int pollWait(int fd, short events, int timeoutMs, const std::atomic<bool>* stop = nullptr);

@@ -77,7 +77,7 @@ bool cTCPSocket::canTransfer(int length) {
 
 int cTCPSocket::receive(void* buffer, int length, timeval* timeout) {
   if (!canTransfer(length)) return 0;
-  int ready = pollWait(sock, POLLIN | POLLPRI, timevalToMs(timeout ? *timeout : readTimeout));
+  int ready = pollWait(sock, POLLIN | POLLPRI, timevalToMs(timeout ? *timeout : readTimeout), stopFlag);
   if (ready < 0 || (ready & POLLNVAL)) {
     lastErr = errFailed;
     return 0;
@@ -137,7 +137,7 @@ int cTCPSocket::send(const void* buffer, int length) {
       break;
     }
     auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - clock::now()).count();
-    int ready = left > 0 ? pollWait(sock, POLLOUT, static_cast<int>(left)) : 0;
+    int ready = left > 0 ? pollWait(sock, POLLOUT, static_cast<int>(left), stopFlag) : 0;
     if (ready == 0) {
       err = errRefusedOrTimedOut;
       break;

@@ -5,6 +5,8 @@
 #include <netinet/in.h>
 #include <sys/time.h>
 
+#include <atomic>
+
 // Hands out the bytes to send one chunk at a time.
 class cXCSourceStream {
  public:
@@ -43,6 +45,9 @@ class cTCPSocket {
 
   void setReadTO(int ms);
   void setWriteTO(int ms);
+  // Every later wait ends, as a failure, once `flag` is raised (a job asked
+  // to stop); null waits out the time-outs.
+  void setStopFlag(const std::atomic<bool>* flag) { stopFlag = flag; }
 
   // Waits for data for the given time-out (the read time-out when null),
   // then takes what one system receive gives, up to `length` bytes.
@@ -67,6 +72,7 @@ class cTCPSocket {
   timeval writeTimeout;
   int lastErr;
   sockaddr_in peer;
+  const std::atomic<bool>* stopFlag = nullptr;
 
  private:
   // False, with the last error set, when there is no connection or nothing

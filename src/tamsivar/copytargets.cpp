@@ -29,8 +29,9 @@ bool inside(const std::string& path, const std::string& base) {
 
 // Walks the target from its base down, component by component, as the
 // kernel will when the file is written: each part that exists must still
-// resolve inside the base.
-bool staysInside(const char* base, const char* target) {
+// resolve inside the base. The part that does not is `blocker`: an object
+// in the folder, not a fault of the package.
+bool staysInside(const char* base, const char* target, std::string& blocker) {
   std::string realBase = resolved(base);
   if (realBase.empty()) return true;  // nothing below a missing folder exists yet
   std::string walked = base;
@@ -45,7 +46,10 @@ bool staysInside(const char* base, const char* target) {
     p = end;
     struct stat st;
     if (lstat(walked.c_str(), &st) != 0) break;
-    if (!inside(resolved(walked), realBase)) return false;
+    if (!inside(resolved(walked), realBase)) {
+      blocker = walked;
+      return false;
+    }
   }
   return true;
 }
@@ -68,8 +72,9 @@ bool pathClimbs(const char* rest) {
   return false;
 }
 
-bool cSoftPkgScenario::getCopiedFiles(_List<sCopiedFile>& out) {
+bool cSoftPkgScenario::getCopiedFiles(_List<sCopiedFile>& out, _guardchar<char>* blocker) {
   out.destroy();
+  if (blocker) blocker->set(nullptr);
   for (auto* it = files.head; it; it = it->next) {
     sIntFileDef& def = it->value;
     if (!(cJob::is64bitOS() ? def.for64 : def.for32)) continue;
@@ -81,8 +86,12 @@ bool cSoftPkgScenario::getCopiedFiles(_List<sCopiedFile>& out) {
     sCopiedFile& made = out.add()->value;
     if (pathClimbs(def.target.rest.ptr) || !defToPath(def.target, made.path)) return false;
     const char* base = def.target.var.ptr && *def.target.var.ptr ? getStr(def.target.var.ptr) : nullptr;
-    if (base && *base && def.target.rest.ptr && *def.target.rest.ptr && !staysInside(base, made.path.ptr))
+    std::string object;
+    if (base && *base && def.target.rest.ptr && *def.target.rest.ptr &&
+        !staysInside(base, made.path.ptr, object)) {
+      if (blocker) blocker->set(object.c_str());
       return false;
+    }
     made.index = def.index;
     std::memcpy(made.perms, def.perms, sizeof made.perms);
     pkg.digest(static_cast<int>(def.index), made.digest);

@@ -3,9 +3,11 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "base/conproc.h"
 #include "base/folder.h"
@@ -60,11 +62,30 @@ char* tamsivarName(int index) {
   return gNamesSection->string(index);
 }
 
-bool getAppManagerPath(_guardchar<char>& out) {
+std::vector<std::string> appManagerPaths() {
   eCIOMStdLangs lang = cLibLang::appliedLang();
-  const char* name = tamsivarName(lang == eLangJPN ? 1 : lang == eLangKOR ? 2 : 0);
-  std::string path = homeFolder() + "/Applications/" + (name ? name : kDefaultName) + ".app/Contents/MacOS/Tamsivar";
-  out.set(path.c_str());
+  const int current = lang == eLangJPN ? 1 : lang == eLangKOR ? 2 : 0;
+  std::vector<std::string> paths;
+  for (int index : {current, 0, 1, 2}) {
+    const char* name = tamsivarName(index);
+    std::string path =
+        homeFolder() + "/Applications/" + (name ? name : kDefaultName) + ".app/Contents/MacOS/Tamsivar";
+    if (std::find(paths.begin(), paths.end(), path) == paths.end()) paths.push_back(path);
+  }
+  return paths;
+}
+
+bool getAppManagerPath(_guardchar<char>& out) {
+  // The manager installed under another language's name is still the
+  // manager: a language change must not give the user a second one.
+  const std::vector<std::string> paths = appManagerPaths();
+  const std::string* chosen = &paths.front();
+  for (const std::string& path : paths)
+    if (cFolderContents::objtype(path.c_str()) == fotFile) {
+      chosen = &path;
+      break;
+    }
+  out.set(chosen->c_str());
   return true;
 }
 

@@ -3,6 +3,9 @@
 // manager look for an update of its package at most once a day.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "base/guardchar.h"
 #include "base/job.h"
 #include "ciom/ciomlang.h"
@@ -15,7 +18,10 @@ extern cCiomLang ci_tamsivarNames;
 
 // Null when the block cannot be read or the slot has no name.
 char* tamsivarName(int index);
-// "$HOME/Applications/<name>.app/Contents/MacOS/Tamsivar".
+// "$HOME/Applications/<name>.app/Contents/MacOS/Tamsivar" for every name
+// the manager may have been installed under, the interface language's first.
+std::vector<std::string> appManagerPaths();
+// The first of those that holds a manager, else the interface language's.
 bool getAppManagerPath(_guardchar<char>& out);
 
 // Runs one command line through the shell on a thread of its own.

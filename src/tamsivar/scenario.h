@@ -139,8 +139,10 @@ class cSoftPkgScenario {
   bool getDepractesList(_List<sDeprecateItem>& out);
   bool getMenuItems(_List<sMenuItemDef>& out);
   // False also for a target that would land outside the folder its
-  // variable names.
-  bool getCopiedFiles(_List<sCopiedFile>& out);
+  // variable names; when a link already in the folder leads it out (or
+  // dangles), `blocker` names that link.
+  bool getCopiedFiles(_List<sCopiedFile>& out) { return getCopiedFiles(out, nullptr); }
+  bool getCopiedFiles(_List<sCopiedFile>& out, _guardchar<char>* blocker);
   bool getOnCompletionRun(_List<sOnCompletionRun>& out);
   unsigned long long requiresSize(unsigned int blockSize);
 

@@ -3,6 +3,7 @@
 // as one zlib stream of tagged sections.
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "base/memio.h"
 #include "compression/zdeflate.h"
@@ -99,8 +100,11 @@ bool loadLang(cFileIOTarget& in, tScenarioTable& table) {
     if (marker == kEnd) return true;
     if (marker != kEntry || !readU16(in, length) || !length || !in.readf(key, length)) return false;
     // The padding of the key's last word ends it.
-    cStringKey k(key, static_cast<long long>(strnlen(key, length)));
+    const size_t keyLength = strnlen(key, length);
+    cStringKey k(key, static_cast<long long>(keyLength));
     if (!k.words.count || table.find(k)) return false;
+    // No package may set the system's own variables.
+    if (cSoftPkgScenario::isKnownConstantID(std::string(key, keyLength).c_str())) return false;
     if (!ifGetStr(in, *table.insert(k))) return false;
   }
 }

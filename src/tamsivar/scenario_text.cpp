@@ -17,6 +17,8 @@ namespace {
 constexpr long long kLongestLine = 262144;
 
 constexpr long long kLongestKey = 0xFFFF / 4 * 4;
+// A [Strings] key that names one of the system's own variables.
+constexpr int kReservedKey = 28;
 
 constexpr const char* kSections[] = {"General]", "Software]", "Strings]", "Install]",
                                      "Menu]",    "Settings]", "Run]",     "Deprecates]"};
@@ -248,6 +250,9 @@ int cSoftPkgScenario::parseStrs(char* p) {
   if (lang >= 0 && !langStrings.find(lang)) return 16;
   _guardchar<char> name, value;
   name.set(key, end - key);
+  // The installation folder is the system's own: a package that set it
+  // would skip the location step and install nowhere.
+  if (isKnownConstantID(name.ptr)) return kReservedKey;
   p = end;
   if (!findSkipEq(p) || !parseStrVal(p, value) || !atEntryEnd(p)) return 7;
   setStr(lang, name.ptr, value.ptr);

@@ -114,13 +114,14 @@ bool parseUpdateReply(const unsigned char* body, unsigned long long size, unsign
 }
 
 bool checkVersion(const char* id, unsigned long long& newest, _guardchar<char>& downloadUrl,
-                  _guardchar<char>& webSite, _guardchar<char>& notes) {
+                  _guardchar<char>& webSite, _guardchar<char>& notes, const std::atomic<bool>* stop) {
   if (!id || !*id || !initSockLib()) return false;
   _guardchar<char> url;
   updateCheckUrl(id, url);
   cHttpRequest request(cHttpRequest::GET, url.ptr, 1);
   cPlainDataReader reader;
   cHttpTransport transport;
+  transport.setStopFlag(stop);
   if (!transport.processRequest(request, reader)) return false;
   _typebuf<unsigned char> bytes;
   if (!reader.body.toBuffer(bytes) || bytes.count <= 0) return false;
@@ -162,6 +163,7 @@ int check_updates(const char* packageId, bool quiet) {
     return 0;
   }
   strVer(newest, info.version);
-  if (canShow()) cSoftUpdateInfoForm::installUpdate(info, nullptr);
-  return 0;
+  // Success only once the new installer has started: a failed download, a
+  // refusal or an archive without an installer ends with 1.
+  return canShow() && cSoftUpdateInfoForm::installUpdate(info, nullptr) ? 0 : 1;
 }

@@ -2,6 +2,8 @@
 // mode, which asks it for one installed package.
 #pragma once
 
+#include <atomic>
+
 #include "base/guardchar.h"
 #include "base/memio.h"
 #include "nethttp/httpresponse.h"
@@ -32,6 +34,8 @@ void updateCheckUrl(const char* id, _guardchar<char>& url);
 bool parseUpdateReply(const unsigned char* body, unsigned long long size, unsigned long long& newest,
                       _guardchar<char>& downloadUrl, _guardchar<char>& webSite, _guardchar<char>& notes);
 
-// Asks the server about `id`; blocks for the whole exchange.
+// Asks the server about `id`; blocks for the whole exchange, or until `stop`
+// is raised (false then).
 bool checkVersion(const char* id, unsigned long long& newest, _guardchar<char>& downloadUrl,
-                  _guardchar<char>& webSite, _guardchar<char>& notes);
+                  _guardchar<char>& webSite, _guardchar<char>& notes,
+                  const std::atomic<bool>* stop = nullptr);

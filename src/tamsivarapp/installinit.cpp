@@ -154,7 +154,14 @@ bool hasSideFiles(const char* target) {
 }  // namespace
 
 int compareFiles(sPkgInstallContext& ctx) {
-  if (!ctx.scenario->getCopiedFiles(ctx.files) || !ctx.files.head) return iiBadPackage;
+  _guardchar<char> blocker;
+  if (!ctx.scenario->getCopiedFiles(ctx.files, &blocker)) {
+    // A link in the folder is in the way; the package is not damaged.
+    if (!blocker.ptr) return iiBadPackage;
+    ctx.fail(iiSpecialObject, blocker.ptr);
+    return iiSpecialObject;
+  }
+  if (!ctx.files.head) return iiBadPackage;
   bool work = false;
   for (auto* it = ctx.files.head; it; it = it->next) {
     auto& f = it->value;

@@ -14,6 +14,7 @@
 #include "tamsivar/oshooks.h"
 #include "tamsivarapp/installfiles.h"
 #include "tamsivarapp/installrecord.h"
+#include "tamsivarapp/remove.h"
 #include "tamsivarapp/stcmd.h"
 #include "tamsivarapp/ver.h"
 
@@ -239,6 +240,9 @@ class cInstallerRun {
     }
     if (replace) writeManager(m);
     if (exists(m)) {
+      // One manager only: a bundle left under another language's name goes.
+      for (const std::string& other : appManagerPaths())
+        if (other != m && exists(other.c_str())) removeManagerAt(other.c_str(), nullptr);
       if (config_) {
         _guardchar<char> old;
         if (config_->getParamStr("installer/shortcut", old) && old.ptr && *old.ptr) removeAlone(old.ptr);
@@ -311,6 +315,12 @@ int changedCount(sPkgInstallContext& context) {
 
 int runInstallerJob(sPkgInstallContext& context, cInstallJobHost& host, cApplicationConfig* config) {
   if (!context.scenario) return 1;
+  // A package that places no file would leave a record of nothing under a
+  // folder that may not exist: a broken package, never a success.
+  if (!context.files.head) {
+    context.fail(irItemUnreadable, context.package.ptr);
+    return 1;
+  }
   auto run = std::make_unique<cInstallerRun>(context, host, config);
   return run->run();
 }

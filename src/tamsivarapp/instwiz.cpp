@@ -153,12 +153,11 @@ void cInstWizard::onConstruct() {
     myDeprecated.hide(false);
     attachPage(&myUninstaller);
   }
-  if (scen) {
-    const char* pgm = scen->getStr("pgm");
-    if (!pgm || !*pgm) {
-      add(skTarget);
-      attachPage(&myTarget);
-    }
+  // Only a previous installation chooses the folder; whatever else set the
+  // folder's variable does not.
+  if (scen && !(myContext && myContext->installedFolder.ptr && *myContext->installedFolder.ptr)) {
+    add(skTarget);
+    attachPage(&myTarget);
   }
   add(skInstall);
   attachPage(&myInstaller);
@@ -225,7 +224,11 @@ bool cInstWizard::showStep(int i) {
       myTarget.show(false);
       break;
     case skInstall:
-      if (!myInstaller.startInstall(myContext)) return false;
+      if (!myInstaller.startInstall(myContext)) {
+        // The finish page then tells of a failure, never of a success.
+        if (myContext) myContext->fail(irCannotApply, nullptr);
+        return false;
+      }
       myNext.disable(false);
       myInstaller.show(false);
       break;

@@ -119,7 +119,14 @@ bool cFileSelectPanel::accept() {
   }
   cSoftPkgScenario& scen = *myContext->scenario;
   if (!scen.setStr(-1, "pgm", folder)) return false;
-  if (!scen.getCopiedFiles(myContext->files)) return false;
+  _guardchar<char> blocker;
+  if (!scen.getCopiedFiles(myContext->files, &blocker)) {
+    // A link already in the folder that leads out of it, or nowhere.
+    if (blocker.ptr)
+      cMessageForm::errorbox(this, fillText(string(messageFor(iiSpecialObject)), blocker.ptr).c_str(),
+                             nullptr);
+    return false;
+  }
   if (!myContext->files.head) return true;
   // The same walk as the init job's for an upgrade: it also marks the
   // targets that already hold the package's bytes.

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <string>
+#include <vector>
 
 #include "tamsivar/manager.h"
 #include "tamsivarapp/installfiles.h"
@@ -79,7 +80,14 @@ int runRemoveManager(cApplicationConfig* config, const char* program, cRemoveHos
   if (config && config->getParamStr("installer/shortcut", shortcut) && shortcut.ptr && *shortcut.ptr &&
       isRegularFile(shortcut.ptr))
     ::unlink(shortcut.ptr);
-  _guardchar<char> manager;
-  getAppManagerPath(manager);
-  return removeManagerAt(manager.ptr, program);
+  // Every bundle goes, whichever language named it.
+  const std::vector<std::string> paths = appManagerPaths();
+  int result = -1;
+  for (const std::string& path : paths) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0) continue;
+    const int removed = removeManagerAt(path.c_str(), program);
+    if (result < 0 || removed == rmBadBundle) result = removed;
+  }
+  return result < 0 ? removeManagerAt(paths.front().c_str(), program) : result;
 }

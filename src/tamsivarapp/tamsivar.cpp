@@ -88,7 +88,8 @@ bool cTamsivarForm::cConfigReaderJob::sectionEnumProc(const char* id, void* self
     return true;
   }
   f.mySmallIcons.refImage(f.myRows, &item.smallIcon);
-  checkVersion(item.id.ptr, item.newest, item.downloadUrl, item.webSite, item.notes);
+  // A server that never answers must not hold a closing window.
+  checkVersion(item.id.ptr, item.newest, item.downloadUrl, item.webSite, item.notes, job->stopFlag());
   f.myList.setItem(f.myRows, 1, item.name.ptr ? item.name.ptr : "", f.myRows, &item);
   f.myList.setItem(f.myRows, 2, item.installTime.ptr ? item.installTime.ptr : "", -1, nullptr);
   f.myList.setItem(f.myRows, 3, item.versionText.ptr ? item.versionText.ptr : "", -1, nullptr);
@@ -333,7 +334,8 @@ bool cTamsivarForm::onClose() {
 
 bool cTamsivarForm::processKey(int key, bool shift, bool mod2, bool mod3) {
   if (key == kKeyQ && mod2 && !shift && !mod3) {
-    if (!myJob.runs() && !myClosing) end_modal(0);
+    // Quits as the close box does, while the packages are read too.
+    if (onClose() && !myClosing) end_modal(0);
     return true;
   }
   return cChildElement::processKey(key, shift, mod2, mod3);

@@ -11,7 +11,6 @@
 
 #include "base/buffers.h"
 #include "base/conproc.h"
-#include "base/job.h"
 #include "tamsivar/oshooks.h"
 #include "tamsivarapp/installfiles.h"
 #include "tamsivarapp/lang.h"
@@ -90,6 +89,16 @@ int chooseLanguage(sPkgUninstallContext& ctx, cUninstallHost& host) {
   return unDone;
 }
 
+// A target the package named by an absolute path, outside its folder: the
+// installation wrote it there, through no link, and it goes with the rest.
+// Spelled with "." or ".." steps, or reached through a link now, it is not
+// the file the installation wrote.
+bool placedOutside(const std::string& path) {
+  if (path.empty() || path[0] != '/' || hasDotSteps(path)) return false;
+  const std::string parent = path.substr(0, path.rfind('/'));
+  return realFolder(parent.empty() ? "/" : parent) == (parent.empty() ? "/" : parent);
+}
+
 void readList(sPkgUninstallContext& ctx, const char* countKey, const char* name, std::vector<std::string>& out,
               bool inBase) {
   unsigned long long count = 0;
@@ -99,7 +108,9 @@ void readList(sPkgUninstallContext& ctx, const char* countKey, const char* name,
     _guardchar<char> path;
     if (!ctx.config->getParamStr(recordKey(ctx, name + std::to_string(i)).c_str(), path) || !path.ptr) continue;
     if (!isRegularFile(path.ptr)) continue;
-    if (inBase ? !ownedBy(path.ptr, ctx.base) : hasDotSteps(path.ptr) || path.ptr[0] != '/') continue;
+    if (inBase ? !ownedBy(path.ptr, ctx.base) && !placedOutside(path.ptr)
+               : hasDotSteps(path.ptr) || path.ptr[0] != '/')
+      continue;
     out.emplace_back(path.ptr);
   }
 }
@@ -211,10 +222,12 @@ bool canStart(const char* commandLine) {
 
 int waitDraining(cConProcess& process) {
   _typebuf<unsigned char> dropped;
+  // Waits on the pipe and the child together: a chatty uninstaller is read
+  // as fast as it writes, and its end is seen at once.
   while (process.isValid()) {
-    bool read = false;
-    while (process.readOutput(dropped)) read = true;
-    if (!read) cJob::sleep(kPollMs);
+    while (process.readOutput(dropped)) {
+    }
+    process.waitActivity(kPollMs);
   }
   int status = process.status();
   process.close();

@@ -9,9 +9,13 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
+#include "base/conproc.h"
 #include "base/folder.h"
+#include "base/plist.h"
 #include "nethttp/httprequest.h"
 #include "nethttp/httptransport.h"
 
@@ -23,6 +27,8 @@ int cUpdateDownloader::job() {
   myWritten = 0;
   myResult = drBroken;
   cHttpTransport transport;
+  // Cancel ends a stalled transfer at once, not after the time-outs.
+  transport.setStopFlag(stopFlag());
   transport.processRequest(request, *this);
   if (haveToStop()) return drCancelled;
   // No announced length means no way to tell a whole file from a cut one.
@@ -83,14 +89,30 @@ bool unpackUpdate(const char* zip, _guardchar<char>& installer) {
   const char* tmp = std::getenv("TMPDIR");
   std::string folder = std::string(tmp && *tmp == '/' ? tmp : "/tmp") + "/zvksopkg-XXXXXX";
   if (!mkdtemp(folder.data())) return false;
-  if (!runUnzip(zip, folder.c_str())) return false;
-  cFolderContents listing;
-  listing.init(folder.c_str(), true);
-  for (int i = 0; i < listing.count(); ++i) {
-    sFolderItemInfo* e = listing.info(i);
-    if (!e || e->type != fotFolder || !e->name.ptr || !endsWithApp(e->name.ptr)) continue;
-    installer.set((folder + "/" + e->name.ptr).c_str());
-    return true;
+  if (runUnzip(zip, folder.c_str())) {
+    cFolderContents listing;
+    listing.init(folder.c_str(), true);
+    for (int i = 0; i < listing.count(); ++i) {
+      sFolderItemInfo* e = listing.info(i);
+      if (!e || e->type != fotFolder || !e->name.ptr || !endsWithApp(e->name.ptr)) continue;
+      installer.set((folder + "/" + e->name.ptr).c_str());
+      return true;
+    }
   }
+  std::error_code ignored;
+  std::filesystem::remove_all(folder, ignored);
+  return false;
+}
+
+bool startUpdateInstaller(const char* installer) {
+  std::string program;
+  const char* slash = installer ? std::strrchr(installer, '/') : nullptr;
+  const std::string folder = slash ? std::string(installer, slash) : std::string();
+  if (!folder.empty() && bundleExecutable(installer, program) &&
+      cFolderContents::objtype(program.c_str()) == fotFile &&
+      just_run_removing(program.c_str(), folder.c_str()))
+    return true;
+  std::error_code ignored;
+  if (!folder.empty()) std::filesystem::remove_all(folder, ignored);
   return false;
 }

@@ -34,5 +34,8 @@ class cUpdateDownloader : public cStdBasicProgressForm, public cHttpResponse {
 // Unpacks the zip at `zip` into a folder of its own, made for this download
 // and readable by this user only, and finds the installer in it: the first
 // folder at its top whose name ends in ".app", in any case. The folder stays
-// for the installer that runs from it.
+// for the installer that runs from it; when no installer is found it goes.
 bool unpackUpdate(const char* zip, _guardchar<char>& installer);
+// Starts the program of the unpacked installer bundle; its folder goes once
+// the program has ended, or at once when it cannot start.
+bool startUpdateInstaller(const char* installer);

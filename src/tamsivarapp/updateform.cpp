@@ -10,7 +10,6 @@
 #include <string>
 #include <tuple>
 
-#include "base/conproc.h"
 #include "base/folder.h"
 #include "base/stringkey.h"
 #include "ciom/application.h"
@@ -43,27 +42,48 @@ enum eRow {
   rowCannotWrite = 15
 };
 
-// The partial file is never left behind, whatever ends the procedure.
+// The partial file is never left behind, whatever ends the procedure: it
+// has no name until it is whole, so even a kill leaves nothing.
 struct sTempFile {
   cFileIO file;
-  std::string path;
+  std::string path;  // only for the named fallback
   ~sTempFile() {
     file.close();
     if (!path.empty()) ::unlink(path.c_str());
   }
-  // Beside the chosen name, so that the finished file moves onto it in one
-  // rename on the same file system.
+  // In the chosen name's folder, so that the finished file moves onto it in
+  // one rename on the same file system.
   bool create(const std::string& beside) {
-    std::string pattern = beside + ".XXXXXX";
-    const int fd = mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd == -1) return false;
+    const size_t slash = beside.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : beside.substr(0, slash);
+    int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0664);
+    if (fd == -1) {
+      // A file system without unnamed files gets a named one.
+      std::string pattern = beside + ".XXXXXX";
+      fd = mkostemp(pattern.data(), O_CLOEXEC);
+      if (fd == -1) return false;
+      path = pattern;
+    }
     fchmod(fd, 0664);
-    path = pattern;
     file.handle = fd;
-    file.path.set(pattern.c_str());
+    file.path.set(beside.c_str());
     return true;
   }
   bool moveTo(const char* target) {
+    if (path.empty()) {
+      // Linked in under a fresh name, then renamed over the target, so the
+      // target holds its old or its new bytes at every moment.
+      const std::string self = "/proc/self/fd/" + std::to_string(file.handle);
+      for (int attempt = 0; attempt < 16 && path.empty(); ++attempt) {
+        std::string name = std::string(target) + ".XXXXXX";
+        const int fd = mkostemp(name.data(), O_CLOEXEC);
+        if (fd == -1) break;
+        ::close(fd);
+        ::unlink(name.c_str());
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) path = name;
+      }
+      if (path.empty()) return false;
+    }
     file.close();
     if (::rename(path.c_str(), target) != 0) return false;
     path.clear();
@@ -196,7 +216,7 @@ bool cSoftUpdateInfoForm::installTo(const char* path) {
     return false;
   }
   _guardchar<char> installer;
-  if (!unpackUpdate(path, installer) || !shellOpen(installer.ptr)) {
+  if (!unpackUpdate(path, installer) || !startUpdateInstaller(installer.ptr)) {
     cMessageForm::errorbox(this, string(rowCannotStart), nullptr);
     return false;
   }

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "base/memio.h"
 #include "base/tests/scratch_dir.h"
@@ -47,6 +49,39 @@ TEST(HiveFile, NewHiveIsSevenBytesAndNeverReplacesAFile) {
   EXPECT_EQ(readFile(path), text("keep"));
   // Only the hive itself is left in the folder.
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.root), {}), 1);
+}
+
+TEST(HiveFile, SideFilesOfWritersThatAreGoneGoOnTheNextLoadOrSave) {
+  // A process id that is certainly free: a child that has ended and been
+  // reaped.
+  const pid_t gone = fork();
+  if (gone == 0) _exit(0);
+  ASSERT_GT(gone, 0);
+  waitpid(gone, nullptr, 0);
+  const struct {
+    const char* name;
+    bool load;
+    std::string side;
+    bool stays;
+  } cases[] = {
+      {"a killed writer's, on save", false, ".~hive-" + std::to_string(gone) + "-3", false},
+      {"a killed writer's, on load", true, ".~hive-" + std::to_string(gone) + "-0", false},
+      {"a running writer's", false, ".~hive-1-7", true},
+      {"no side file's name", false, ".~hive-x-1", true},
+  };
+  for (const auto& c : cases) {
+    ScratchDir dir;
+    const std::string path = dir.file("h");
+    ASSERT_TRUE(cCIAppConfig::mkNewHive(path.c_str()));
+    writeFile(dir.file(c.side), text("half a hive"));
+    Container root;
+    cCIAppConfig store;
+    if (c.load)
+      EXPECT_TRUE(store.loadHive(path.c_str(), root));
+    else
+      EXPECT_TRUE(cCIAppConfig::saveHive(path.c_str(), root));
+    EXPECT_EQ(std::filesystem::exists(dir.file(c.side)), c.stays) << c.name;
+  }
 }
 
 TEST(HiveFile, WritesTheDocumentedLayout) {

@@ -294,6 +294,19 @@ TEST(BinaryScenario, WriterFormsAndLimits) {
   EXPECT_FALSE(fine.saveBinConfig(nullptr));
 }
 
+TEST(BinaryScenario, APackageThatSetsTheInstallationFolderIsRefused) {
+  for (int lang : {-1, 0}) {
+    cSoftPkgScenario made;
+    made.setStr(-1, "codename", "x");
+    made.declareLang(0);
+    made.setStr(lang, "pgm", "/somewhere");
+    cMemIOTarget out;
+    ASSERT_TRUE(made.saveBinConfig(&out));
+    cSoftPkgScenario s;
+    EXPECT_FALSE(loads(s, contentOf(out))) << lang;
+  }
+}
+
 TEST(BinaryScenario, DamagedFilesFail) {
   cSoftPkgScenario small;
   small.setStr(-1, "codename", "x");

@@ -56,6 +56,8 @@ TEST_F(TextScenario, EveryRefusalAnswersItsCodeAndLine) {
       {strs + "DEU.x = \"a\"\n", 16, 6},
       {strs + "= \"a\"\n", 17, 6},
       {strs + "ENG. = \"a\"\n", 17, 6},
+      {strs + "pgm = \"/somewhere\"\n", 28, 6},
+      {strs + "ENG.pgm = \"/somewhere\"\n", 28, 6},
       {strs + "x = a\n", 7, 6},
       {strs + "x \"a\"\n", 7, 6},
       {strs + "x = \"a\\\"\n", 7, 6},

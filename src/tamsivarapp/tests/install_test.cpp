@@ -116,6 +116,32 @@ TEST(InstallerJob, RoadsThroughVersionsLeaveExactlyTheNewFilesAndRecord) {
   expectInstalled(root, cfgDir, same2);
 }
 
+TEST(InstallerJob, AnUpgradeNamesALinkInTheFolderThatLeadsOut) {
+  ScratchDir dir;
+  const std::string root = dir.file("app"), cfgDir = dir.file("cfg");
+  ASSERT_EQ(installVersion(root, cfgDir, v1()).job, 0);
+  fs::remove_all(root + "/lib");
+  fs::create_directory_symlink(dir.root, root + "/lib");
+  const Outcome up = installVersion(root, cfgDir, v2());
+  EXPECT_EQ(up.init, iiSpecialObject);
+  EXPECT_EQ(up.problem, root + "/lib");
+}
+
+TEST(InstallerJob, APackageThatPlacesNoFileFailsAndRecordsNothing) {
+  ScratchDir dir;
+  cCIAppFullConfig cfg;
+  cfg.openConfig(dir.file("cfg").c_str());
+  sPkgInstallContext ctx;
+  ctx.scenario = buildScenario(dir.file("nowhere"), PkgVersion{});
+  ctx.codename.set("sample");
+  ctx.recordName.set("sample");
+  TestHost host;
+  EXPECT_EQ(runInstallerJob(ctx, host, &cfg), 1);
+  EXPECT_EQ(ctx.result, irItemUnreadable);
+  unsigned long long files = 0;
+  EXPECT_FALSE(cfg.getParamInt("install/sample/files", files));
+}
+
 TEST(InstallerJob, RecordHoldsTheKeysLaterRunsRead) {
   ScratchDir dir;
   std::string root = dir.file("app"), cfgDir = dir.file("cfg");

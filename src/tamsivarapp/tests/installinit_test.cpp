@@ -41,6 +41,8 @@ TEST(InstallInit, PackagesOpenAtTheirOffsetAndAskForTheirLanguage) {
   std::string root = dir.file("app"), cfgDir = dir.file("cfg"), pkg = dir.file("p.pkg");
   std::unique_ptr<cSoftPkgScenario> scen(buildScenario(root, small()));
   for (int lang : {0, 1, 3}) scen->declareLang(lang);
+  // The folder is the user's choice, never the package's.
+  scen->clearStr("pgm");
   writePackage(pkg, *scen, 0x10);
   fs::create_directories(cfgDir);
   struct Case {
@@ -69,6 +71,7 @@ TEST(InstallInit, PackagesOpenAtTheirOffsetAndAskForTheirLanguage) {
     if (c.code != iiReady) continue;
     EXPECT_EQ(host.asked, 0);
     EXPECT_EQ(ctx.scenario->currLangID(), c.lang);
+    ctx.scenario->setStr(-1, "pgm", root.c_str());  // as the target page does
     ASSERT_EQ(compareFiles(ctx), iiReady);
     TestHost job;
     ASSERT_EQ(runInstallerJob(ctx, job, &cfg), 0) << ctx.problemPath.ptr;

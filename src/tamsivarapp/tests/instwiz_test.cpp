@@ -2,6 +2,9 @@
 // gives, the side panel's clickable entries, the accept boxes, the target
 // checks, the finish page, the questions the jobs ask and the exit status.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "base/conproc.h"
 #include "base/folder.h"
@@ -70,7 +73,10 @@ struct Wizard : ::testing::Test {
   // A package of `files` under "pgm" = target (empty: a new installation).
   void make(const std::string& target, const PkgVersion& v, const std::string& docs = "") {
     ctx->scenario = buildScenario(target.empty() ? dir.file("unused") : target, v);
-    if (target.empty()) ctx->scenario->clearStr("pgm");
+    if (target.empty())
+      ctx->scenario->clearStr("pgm");
+    else
+      ctx->installedFolder.set(target.c_str());
     ctx->version = ctx->scenario->getVerID();
     ctx->codename.set("sample");
     ctx->recordName.set("sample");
@@ -161,6 +167,24 @@ TEST_F(Wizard, StepsFollowTheScenarioAndOnlyEarlierEntriesAreClickable) {
   EXPECT_TRUE(cWizTestWindow::shown.empty());
 }
 
+TEST_F(Wizard, OnlyAPreviousInstallationSkipsTheLocationStep) {
+  const struct {
+    const char* what;
+    bool previous;
+    std::vector<int> kinds;
+  } cases[] = {
+      {"a package that set the folder itself", false, {K::skTarget, K::skInstall, K::skFinish}},
+      {"an upgrade", true, {K::skInstall, K::skFinish}},
+  };
+  for (const auto& c : cases) {
+    fresh();
+    make(dir.file("app"), kOneFile);
+    if (!c.previous) ctx->installedFolder.set(nullptr);
+    open();
+    EXPECT_EQ(kinds(), c.kinds) << c.what;
+  }
+}
+
 TEST_F(Wizard, NextWaitsForTheAcceptBoxes) {
   const struct {
     const char* docs;
@@ -221,6 +245,9 @@ TEST_F(Wizard, FinishPageShowsTheOutcomeAndAtMostSevenRunBoxes) {
     r.checked = i < 2;
   }
   open();
+  // The installation step runs its job at once; the page is tried once it
+  // has ended, so the job never writes the result under the cases.
+  waitForFinish();
   cFinishPanel& page = wizard->finishPage();
   const struct {
     int result;
@@ -303,9 +330,25 @@ TEST_F(Wizard, TargetChecksNameTheFirstOffendingPathAndTheVolumeMustHaveRoom) {
     const char* path;
   } cases[] = {
       {"a foreign file", [&] { writeFile(folder + "/b", "other"); }, 8, "b"},
-      {"a folder at a target", [&] { std::filesystem::remove(folder + "/b"), std::filesystem::create_directories(folder + "/b/x"); }, 9, "b"},
-      {"a file over a folder's place", [&] { std::filesystem::remove_all(folder), writeFile(folder, "x"); }, 9, "a"},
-      {"the same bytes pass", [&] { std::filesystem::remove(folder), writeFile(folder + "/a", "same"); }, -1, ""},
+      {"a folder at a target",
+       [&] { std::filesystem::remove(folder + "/b"), std::filesystem::create_directories(folder + "/b/x"); },
+       9, "b"},
+      {"a link to a folder outside",
+       [&] {
+         std::filesystem::remove_all(folder + "/b"),
+             std::filesystem::create_directory_symlink(dir.root, folder + "/b");
+       },
+       9, "b"},
+      {"a dangling link",
+       [&] {
+         std::filesystem::remove(folder + "/b"),
+             std::filesystem::create_symlink(dir.file("nowhere"), folder + "/a");
+       },
+       9, "a"},
+      {"a file over a folder's place", [&] { std::filesystem::remove_all(folder), writeFile(folder, "x"); },
+       9, "a"},
+      {"the same bytes pass", [&] { std::filesystem::remove(folder), writeFile(folder + "/a", "same"); }, -1,
+       ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -349,6 +392,24 @@ TEST_F(Wizard, BusyFileQuestionRetriesOnYesAndGivesUpOnNo) {
   }
   cInstallerJobPanel::cAskReleaseAction noFlag(nullptr, "/x");
   EXPECT_TRUE(wizard->onAction(wizard, &noFlag));
+}
+
+TEST_F(Wizard, AnInstallationThatCannotStartIsNoSuccess) {
+  make(dir.file("app"), kOneFile, "w");
+  ASSERT_EQ(compareFiles(*ctx), iiReady);
+  open();  // the welcome step, which starts the fonts' own threads
+  const pid_t child = fork();
+  if (child == 0) {
+    // No thread can be made, so the installer job cannot start.
+    if (geteuid() == 0 && setuid(65534) != 0) _exit(2);
+    const rlimit none{0, 0};
+    if (setrlimit(RLIMIT_NPROC, &none) != 0) _exit(3);
+    window.key(cChildElement::kcEnter);
+    _exit(wizard->currentKind() == K::skFinish && ctx->result != irOk ? 0 : 1);
+  }
+  int status = -1;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 TEST_F(Wizard, ExitStatusIsZeroOnlyForASuccessClosedFromTheFinish) {

@@ -1,3 +1,5 @@
+#include "tamsivarapp/remove.h"
+
 #include <gtest/gtest.h>
 #include <limits.h>
 #include <unistd.h>
@@ -6,8 +8,9 @@
 
 #include "base/tests/scratch_dir.h"
 #include "ciom/ciappconfig.h"
+#include "ciom/liblang.h"
 #include "install_support.h"
-#include "tamsivarapp/remove.h"
+#include "tamsivar/manager.h"
 
 namespace fs = std::filesystem;
 
@@ -118,6 +121,34 @@ TEST(RemoveManager, RefusesWhileAPackageIsRecordedAndWhenDeclined) {
     EXPECT_EQ(runRemoveManager(&cfg, dir.file("zvk").c_str(), host), c.code);
     EXPECT_EQ(host.asked, c.asked);
   }
+}
+
+TEST(RemoveManager, FindsAndTakesTheManagerUnderEveryLanguagesName) {
+  const std::string eng = tamsivarName(0), jpn = tamsivarName(1);
+  const struct {
+    std::vector<std::string> present;
+    std::string found;  // what an English interface takes for the manager
+  } cases[] = {{{jpn}, jpn}, {{eng, jpn}, eng}, {{}, eng}};
+  const std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+  cLibLang::applyLang(eLangENG);
+  for (const auto& c : cases) {
+    ScratchDir dir;
+    setenv("HOME", dir.root.c_str(), 1);
+    auto exe = [&](const std::string& name) {
+      return dir.file("Applications/" + name + ".app/Contents/MacOS/Tamsivar");
+    };
+    for (const std::string& name : c.present) writeFile(exe(name), "bundle");
+    _guardchar<char> found;
+    getAppManagerPath(found);
+    EXPECT_EQ(std::string(found.ptr), exe(c.found));
+    cCIAppFullConfig cfg;
+    ASSERT_TRUE(cfg.openConfig(dir.root.c_str()));
+    Answer host(true);
+    EXPECT_EQ(runRemoveManager(&cfg, dir.file("zvk").c_str(), host),
+              c.present.empty() ? rmSelfRemoved : rmDone);
+    for (const std::string& name : {eng, jpn}) EXPECT_FALSE(fs::exists(exe(name))) << name;
+  }
+  setenv("HOME", savedHome.c_str(), 1);
 }
 
 }  // namespace

@@ -1,4 +1,7 @@
+#include "tamsivarapp/uninstall.h"
+
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -7,11 +10,11 @@
 #include <functional>
 #include <thread>
 
+#include "base/conproc.h"
 #include "base/tests/scratch_dir.h"
 #include "install_support.h"
 #include "tamsivarapp/installfiles.h"
 #include "tamsivarapp/lang.h"
-#include "tamsivarapp/uninstall.h"
 #include "tamsivarapp/uninstallerpanel.h"
 
 namespace fs = std::filesystem;
@@ -99,7 +102,8 @@ TEST(Uninstall, RemovesTheRecordedFilesAndFoldersUpToTheInstallationFolder) {
   EXPECT_FALSE(pkg.recorded());
 }
 
-// Entries a damaged or hostile record lists beside the package's own.
+// Entries a damaged or hostile record lists beside the package's own: the
+// file outside the folder stays only when a link or a ".." leads to it.
 TEST(Uninstall, KeepsWhatIsNotThePackages) {
   Installed pkg;
   std::string outside = pkg.dir.file("outside.txt"), foreign = pkg.root + "/share/doc/notes.txt";
@@ -118,11 +122,38 @@ TEST(Uninstall, KeepsWhatIsNotThePackages) {
                             cfg.setParamInt32("install/sample/files", 6);
                           }),
             unDone);
-  EXPECT_EQ(readFile(outside), "mine");
+  // Listed by the record and reached through no link, as an absolute target
+  // installed outside the folder is: it goes.
+  EXPECT_FALSE(fs::exists(outside));
   EXPECT_EQ(readFile(foreign), "mine too");
   EXPECT_EQ(readFile(pkg.dir.file("elsewhere/victim")), "victim");
   EXPECT_FALSE(fs::exists(pkg.root + "/bin"));
   EXPECT_FALSE(fs::exists(pkg.root + "/share/doc/readme.txt"));
+}
+
+TEST(Uninstall, TakesAbsoluteTargetsInstalledOutsideTheFolder) {
+  Installed pkg;
+  const std::string bin = pkg.dir.file("bin"), tool = bin + "/tool";
+  fs::create_directories(bin);
+  TestHost installer;
+  installer.atOpen = [&](cSoftPkgScenario& s) {
+    cMemIOTarget bytes;
+    bytes.fromBuffer("tool", 4);
+    auto& def = s.files.add()->value;
+    def.index = static_cast<unsigned int>(s.pkg.addPkgItem(&bytes, false));
+    def.target.rest.set(tool.c_str());
+    def.for32 = def.for64 = 1;
+    def.perms[0] = def.perms[1] = def.perms[2] = 8;
+  };
+  PkgVersion v2 = sample();
+  v2.ver[1] = 1;
+  ASSERT_EQ(installVersion(pkg.root, pkg.cfgDir, v2, installer).job, 0);
+  ASSERT_EQ(readFile(tool), "tool");
+  Host host;
+  EXPECT_EQ(pkg.uninstall(host), unDone);
+  EXPECT_FALSE(fs::exists(tool));
+  EXPECT_TRUE(fs::is_directory(bin)) << "a folder outside the package's is shared";
+  EXPECT_FALSE(fs::exists(pkg.root));
 }
 
 TEST(Uninstall, EndsWithoutRemovingWhenTheUserDeclinesOrGivesUp) {
@@ -291,6 +322,31 @@ TEST(OwnedBy, OnlyPathsInsideTheFolderWithoutLinksOut) {
   };
   for (const Case& c : cases) EXPECT_EQ(ownedBy(c.path, base), c.owned) << c.path;
   EXPECT_TRUE(ownedBy(base + "/sub/f", base + "/"));
+}
+
+TEST(WaitDraining, ReadsAsFastAsTheChildWritesAndNeverTakesAnUnseenEndForSuccess) {
+  const struct {
+    const char* line;
+    bool sigchldIgnored;
+    int status;
+  } cases[] = {
+      {"sh -c \"exit 3\"", false, 3},
+      {"sh -c \"head -c 100000000 /dev/zero; head -c 100000000 /dev/zero >&2\"", false, 0},
+      {"sh -c \"exit 0\"", true, -1},
+  };
+  for (const auto& c : cases) {
+    struct sigaction chld = {}, saved;
+    chld.sa_handler = c.sigchldIgnored ? SIG_IGN : SIG_DFL;
+    sigaction(SIGCHLD, &chld, &saved);
+    cConProcess process;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(process.startProcess(c.line));
+    EXPECT_EQ(waitDraining(process), c.status) << c.line;
+    // 200 MB through a pipe take a second or two even on a loaded machine;
+    // napping whenever the pipe is empty took minutes.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30)) << c.line;
+    sigaction(SIGCHLD, &saved, nullptr);
+  }
 }
 
 TEST(SoftUninstallerPanel, RunsEachSelectedCommandAndKeepsWhatFailed) {

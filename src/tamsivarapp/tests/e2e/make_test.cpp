@@ -245,20 +245,26 @@ TEST_P(MakeBundle, EachStepThatCannotWriteNamesItsFile) {
   }
 }
 
-TEST_P(MakeBundle, VersionAndRefusalsNeedNoDisplayNorHome) {
+TEST_P(MakeBundle, VersionAndRefusalsNeedNoDisplayNorHomeAndWindowModesFailWithoutOne) {
+  const std::string noDisplay = "cannot open display: DISPLAY is not set\n";
   const struct {
     std::vector<std::string> args;
-    std::string printed;
+    std::string printed, err;
     int status;
   } cases[] = {
-      {{"version"}, "0001000000030000\n", 0},
-      {{"version", "x"}, "0001000000030000\n", 0},
-      {{"bogus"}, "", 1},
-      {{"install"}, "", 1},
-      {{"uninstall"}, "", 1},
-      {{"update"}, "", 1},
-      {{"make", "s"}, "", 1},
-      {{"make", "s", "b", "c"}, "", 1},
+      {{"version"}, "0001000000030000\n", "", 0},
+      {{"version", "x"}, "0001000000030000\n", "", 0},
+      {{"bogus"}, "", "", 1},
+      {{"install"}, "", "", 1},
+      {{"uninstall"}, "", "", 1},
+      {{"update"}, "", "", 1},
+      {{"make", "s"}, "", "", 1},
+      {{"make", "s", "b", "c"}, "", "", 1},
+      {{}, "", noDisplay, 1},
+      {{"uninstall", "nosuch"}, "", noDisplay, 1},
+      {{"update", "nosuch"}, "", noDisplay, 1},
+      {{"install", "/nonexistent.pkg"}, "", noDisplay, 1},
+      {{"remove"}, "", noDisplay, 1},
   };
   for (const auto& c : cases) {
     std::vector<std::string> argv;
@@ -266,9 +272,9 @@ TEST_P(MakeBundle, VersionAndRefusalsNeedNoDisplayNorHome) {
     argv.push_back(zvk);
     argv.insert(argv.end(), c.args.begin(), c.args.end());
     sRunResult r = runWithEnv(argv, {"PATH=/usr/bin:/bin"});
-    SCOPED_TRACE(c.args[0]);
+    SCOPED_TRACE(c.args.empty() ? "manager" : c.args[0] + (c.args.size() > 1 ? " " + c.args[1] : ""));
     EXPECT_EQ(r.out, c.printed);
-    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.err, c.err);
     EXPECT_EQ(r.status, c.status);
   }
 }

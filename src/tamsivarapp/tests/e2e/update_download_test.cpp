@@ -57,12 +57,17 @@ class cFormApp : public cTamsivarApp {
   std::string myPath;
 };
 
-// Shows the form in a child process, as the program would, while the user
-// does `step` with the form's window; the form's result.
+pid_t gFormProcess = -1;
+
+// Shows the form in a child process (gFormProcess), as the program would,
+// while the user does `step` with the form's window; the form's result.
 template <typename Step>
 int runForm(const std::string& url, const std::string& path, Step step) {
   const pid_t child = fork();
   if (child == 0) {
+    // As some services start programs: with SIGCHLD ignored, which the
+    // program's start-up must undo before it can see how unzip ended.
+    signal(SIGCHLD, SIG_IGN);
     cSoftUpdateInfoForm::sUpdateInfoCtx info;
     info.name.set("Foo");
     info.version.set("2.0");
@@ -73,6 +78,7 @@ int runForm(const std::string& url, const std::string& path, Step step) {
     _exit(cCIApplication::runApp(new cFormApp(&info, path), nullptr, nullptr, 0, 1, argv,
                                  new cCIAppFullConfig, "zvk"));
   }
+  gFormProcess = child;
   const std::string w = e2e::waitWindow("Software Package Update");
   bool done = false;
   if (!w.empty()) {
@@ -102,6 +108,9 @@ class UpdateDownload : public ::testing::Test {
     fs::create_directories(dl);
     fs::create_directories(srv + "/pkg/Foo.app/Contents/MacOS");
     setenv("HOME", home.c_str(), 1);
+    // Where the downloads are unpacked: the test's own, so it sees them go.
+    fs::create_directories(dir.file("tmp"));
+    setenv("TMPDIR", dir.file("tmp").c_str(), 1);
     // The installer: a bundle whose program leaves a mark where it ran.
     std::ofstream(srv + "/pkg/Foo.app/Contents/Info.plist")
         << "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>CFBundleExecutable</key>"
@@ -111,11 +120,21 @@ class UpdateDownload : public ::testing::Test {
     chmod(program.c_str(), 0755);
     ASSERT_EQ(runWithEnv({"zip", "-qr", srv + "/Foo.zip", "Foo.app"}, {}, srv + "/pkg").status, 0);
     fs::copy_file(srv + "/Foo.zip", srv + "/x$(touch$IFS'p').zip");
+    ASSERT_EQ(runWithEnv({"zip", "-qr", srv + "/NoApp.zip", "Foo.app/Contents/Info.plist"}, {}, srv + "/pkg")
+                  .status,
+              0);
     server = std::make_unique<e2e::cUpdateServer>(srv);
     ASSERT_GT(server->port, 0);
   }
   std::string url(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(server->port) + path;
+  }
+  // The unpacking folders go once their installer has ended, or at once
+  // when there is none to start.
+  bool unpackedGone() const {
+    for (int i = 0; i < 200; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(50)))
+      if (fs::is_empty(dir.file("tmp"))) return true;
+    return false;
   }
   std::vector<std::string> leftovers() const {
     std::vector<std::string> out;
@@ -134,6 +153,15 @@ TEST_F(UpdateDownload, AHostileProposedNameIsSavedAndUnpackedWithoutAShell) {
   for (int i = 0; i < 50 && !fs::exists(dir.file("installer-ran")); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_TRUE(fs::exists(dir.file("installer-ran")));
+  EXPECT_TRUE(unpackedGone());
+
+  // An archive without an installer: the error, and nothing unpacked stays.
+  EXPECT_EQ(runForm(url("/NoApp.zip"), dl + "/NoApp.zip",
+                    [](const std::string& w) {
+                      return e2e::answerBox(w, "Error", "Return") && e2e::answer(w, "Escape");
+                    }),
+            0);
+  EXPECT_TRUE(unpackedGone());
 }
 
 TEST_F(UpdateDownload, RefusedAndCutDownloadsLeaveNoPartialFile) {
@@ -167,6 +195,20 @@ TEST_F(UpdateDownload, RefusedAndCutDownloadsLeaveNoPartialFile) {
   EXPECT_EQ(leftovers(), std::vector<std::string>{"Foo.zip"});
   const std::string log = server->log();
   EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 5) << log;
+}
+
+TEST_F(UpdateDownload, ADownloadKilledMidwayLeavesNothingBesideTheChosenName) {
+  const std::string target = dl + "/Foo.zip";
+  std::ofstream(target) << "the old file";
+  runForm(url("/stall/Foo.zip"), target, [&](const std::string& w) {
+    if (!e2e::answerBox(w, "Confirm", "Return")) return false;
+    for (int i = 0; i < 300 && server->log().find("/stall/Foo.zip") == std::string::npos; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    return kill(gFormProcess, SIGKILL) == 0;
+  });
+  fs::remove(target + ".proposed");
+  EXPECT_EQ(leftovers(), std::vector<std::string>{"Foo.zip"});
+  EXPECT_EQ(readFileBytes(target), "the old file");
 }
 
 }  // namespace
