@@ -82,6 +82,14 @@ void closeBox(const std::string& window) {
   XCloseDisplay(d);
 }
 
+std::string pixel(const std::string& window, int x, int y) {
+  const std::string crop = "1x1+" + std::to_string(x) + "+" + std::to_string(y);
+  const std::string out =
+      runWithEnv({"timeout", "10", "import", "-window", window, "-crop", crop, "-depth", "8", "txt:-"}).out;
+  const size_t at = out.find('#');
+  return at == std::string::npos ? "" : out.substr(at, 7);
+}
+
 bool anySideFile(const std::string& root) {
   std::error_code ec;
   for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
@@ -204,7 +212,7 @@ void cWizardTest::browseTo(const std::string& wizard, const sLang& lang, const s
   click(wizard, 560, 155);
   const std::string chooser = e2e::waitNewWindow({wizard}, lang.chooser);
   ASSERT_FALSE(chooser.empty()) << "no folder chooser";
-  pause(500);
+  ASSERT_TRUE(e2e::waitFocus(chooser)) << "the folder chooser never had the focus";
   click(chooser, 175, windowHeight(chooser) - 57);
   // To the focus: keys sent to a window stay held, and the server's
   // auto-repeat would press them again in whatever comes next.
@@ -223,8 +231,7 @@ bool cWizardTest::answerBox(const std::string& form, const std::string& caption,
                             const std::string& photo, std::vector<std::string> known) {
   known.push_back(form);
   const std::string box = e2e::waitNewWindow(known, caption);
-  if (box.empty()) return false;
-  e2e::settle();
+  if (box.empty() || !e2e::waitFocus(box)) return false;
   if (!photo.empty()) shot(box, photo);
   e2e::typeKey(key);
   // The form takes its own caption back once the box is gone.
@@ -255,11 +262,8 @@ std::string cWizardTest::record(const std::string& codename, const char* key) {
 std::string cWizardTest::window(const sPackage& p, bool licence) {
   const std::string w = e2e::waitWindow(p.name + " software installer");
   EXPECT_FALSE(w.empty()) << "no wizard for " << p.name;
-  e2e::settle();
-  if (licence) {
-    acceptLicence(w);
-    e2e::settle();
-  }
+  EXPECT_TRUE(e2e::waitFocus(w)) << "the wizard for " << p.name << " never had the focus";
+  if (licence) acceptLicence(w);
   return w;
 }
 

@@ -45,6 +45,9 @@ void click(const std::string& window, int x, int y);
 int windowHeight(const std::string& window);
 // What the window manager's close box sends.
 void closeBox(const std::string& window);
+// The colour ("#RRGGBB") of one pixel of the window as the screen shows
+// it; "" when it cannot be read.
+std::string pixel(const std::string& window, int x, int y);
 // Every file holds its bytes and no side file is left under `root`.
 bool installed(const std::string& root, const tFiles& files);
 bool anySideFile(const std::string& root);
