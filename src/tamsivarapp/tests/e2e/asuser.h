@@ -124,8 +124,13 @@ class AsUser : public ::testing::TestWithParam<bool> {
           for (size_t i = before; i < seen.size(); ++i) runWithEnv({"xdotool", "windowkill", seen[i]});
           return "no window " + s.caption;
         }
-        settle();
-        if (!s.shot.empty()) runWithEnv({"timeout", "10", "import", "-window", window, shots + "/" + s.shot + ".png"});
+        // Keys go where the focus is: the window has it once its program
+        // has mapped it and listens.
+        if ((!s.keys.empty() || s.before) && !waitFocus(window)) return "no focus in " + s.caption;
+        if (!s.shot.empty()) {
+          settle();  // painted, for the photograph only
+          runWithEnv({"timeout", "10", "import", "-window", window, shots + "/" + s.shot + ".png"});
+        }
         if (s.before) s.before(window);
         std::vector<std::string> typed = {"xdotool", "key"};
         for (size_t at = 0, end; at < s.keys.size(); at = end + 1) {
