@@ -86,8 +86,13 @@ std::string pixel(const std::string& window, int x, int y) {
   const std::string crop = "1x1+" + std::to_string(x) + "+" + std::to_string(y);
   const std::string out =
       runWithEnv({"timeout", "10", "import", "-window", window, "-crop", crop, "-depth", "8", "txt:-"}).out;
-  const size_t at = out.find('#');
+  // The first line is a comment that starts with "#" too.
+  const size_t at = out.find('#', out.find('\n'));
   return at == std::string::npos ? "" : out.substr(at, 7);
+}
+
+bool waitPage(const std::string& window, const sPagePixel& page) {
+  return waitFor([&] { return pixel(window, page.x, page.y) == page.colour; });
 }
 
 bool anySideFile(const std::string& root) {
@@ -230,8 +235,8 @@ void cWizardTest::acceptLicence(const std::string& wizard) {
 bool cWizardTest::answerBox(const std::string& form, const std::string& caption, const std::string& key,
                             const std::string& photo, std::vector<std::string> known) {
   known.push_back(form);
-  const std::string box = e2e::waitNewWindow(known, caption);
-  if (box.empty() || !e2e::waitFocus(box)) return false;
+  const std::string box = e2e::waitFocusedWindow(known, caption);
+  if (box.empty()) return false;
   if (!photo.empty()) shot(box, photo);
   e2e::typeKey(key);
   // The form takes its own caption back once the box is gone.
@@ -292,7 +297,7 @@ bool cWizardTest::abortCopy(const std::string& wizard, const std::string& captio
   ::kill(running, SIGSTOP);
   e2e::typeKey("Escape");
   ::kill(running, SIGCONT);
-  const std::string box = e2e::waitNewWindow(before, caption);
+  const std::string box = e2e::waitFocusedWindow(before, caption);
   return !box.empty() && e2e::typeToClose(box, "Return");
 }
 

@@ -79,8 +79,7 @@ TEST_P(InstallWizard, FreshInstallInTheChosenLanguageThroughTheFolderChooser) {
     e2e::typeKey("Return");
     shot(w, code + "-6-copying", 400);
     ASSERT_TRUE(waitFor([&] { return installed(prog, kFiles); }));
-    // The finish page is up once its first run box is drawn.
-    ASSERT_TRUE(waitFor([&] { return pixel(w, 218, 191) == "#3C809D"; }));
+    ASSERT_TRUE(waitPage(w, kFinishRunBox));
     shot(w, code + "-7-finish");
     // The first run box unchecked: only the second option runs.
     click(w, 222, 191);
@@ -124,7 +123,8 @@ TEST_P(InstallWizard, SupersededStepAndAbortInTheChosenLanguage) {
     ASSERT_TRUE(answerBox(w, "(Information|Информация|情報)", "Return", {}, before))
         << "no uninstall end";
     ASSERT_EQ(e2e::waitWindow(lang->wizard), w);
-    ASSERT_TRUE(e2e::waitFocus(w));
+    ASSERT_TRUE(e2e::giveFocus(w));
+    ASSERT_TRUE(waitPage(w, kTargetPage));
     e2e::typeKey("Return");
     ASSERT_TRUE(waitFor([&] { return fs::exists(apps() + "/a/f0.tmp"); }));
     ASSERT_TRUE(abortCopy(w, "(Confirm|Подтверждение|確認)"));
