@@ -216,6 +216,7 @@ bool cTextFileIO::finishLine(const char* first, long long firstUnits, const char
 
 bool cTextFileIO::gets(_typebuf<char>& line) {
   tooLong = false;
+  zeroEnd = false;
   if (!target) return false;
   const int u = unitSize();
   for (;;) {
@@ -235,6 +236,7 @@ bool cTextFileIO::gets(_typebuf<char>& line) {
   auto consumeEnd = [&](const char* data, long long at, long long end) {
     unsigned int c = unitAt(data, at);
     at += u;
+    zeroEnd = c == 0;
     if (c == '\r') {
       if (at >= end)
         skipLF = true;

@@ -50,6 +50,9 @@ class cTextFileIO {
   // longer than maxStrLen characters, which lineTooLong() tells apart.
   bool gets(_typebuf<char>& line);
   bool lineTooLong() const { return tooLong; }
+  // The last line was ended by a zero unit rather than a line end, so what
+  // follows on the same line in the file comes as the next line.
+  bool endedByZero() const { return zeroEnd; }
 
   bool putStr(const char* text);
   bool put_str(const char* text) { return putStr(text); }
@@ -74,4 +77,5 @@ class cTextFileIO {
   // that starts the next data belongs to that line end.
   bool skipLF = false;
   bool tooLong = false;
+  bool zeroEnd = false;
 };

@@ -31,6 +31,9 @@ class cHeaderChild : public cSplitterChild {
   bool setColumn(int id, const char* title, int width, cCanvas::eTextAlign align);
   int columnWidth(int id);
   cCanvas::eTextAlign columnAlign(int id);
+  // The title button of a column, for a form that draws its titles its own
+  // way; null for an absent column.
+  cButtonChild* columnButton(int id) { return myButtons.find(id); }
   void setMinButtonsWidth(int w);
   int separatorWidth() const { return splitReservedWidth(); }
 

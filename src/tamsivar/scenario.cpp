@@ -48,6 +48,9 @@ void cSoftPkgScenario::close() {
   pkg.newPackage();
   literalCount = 0;
   sectionState = 0;
+  textLine = 0;
+  textRefs.destroy();
+  fault.set(nullptr, nullptr);
 }
 
 bool cSoftPkgScenario::setCurrLangID(int id) {

@@ -93,10 +93,37 @@ class cSoftPkgScenario {
   sScenarioDoc eulaDoc;
   cSoftPkg pkg;
   _List<sDefineParam> params;
+  // Why the text compiler refused, beyond its code and line: the file at
+  // fault and what went wrong in it, with a document compiler's line and
+  // column (counted from 0; -1 when the message names no place).
+  struct sTextFault {
+    _guardchar<char> file;
+    _guardchar<char> message;
+    long long line = -1;
+    long long column = -1;
+    void set(const char* at, const char* why, long long atLine = -1, long long atColumn = -1) {
+      file.set(at);
+      message.set(why);
+      line = atLine;
+      column = atColumn;
+    }
+  };
+  // A "$" name as the text uses it: where it first stands and the code its
+  // refusal answers (7 for a text, 23 for a path), checked again once every
+  // language is known.
+  struct sTextRef {
+    _guardchar<char> name;
+    int line = 0;
+    int code = 7;
+  };
+
   // Kept for the text compiler: literal text to its key, and the next key's number.
   tScenarioTable literals;
   unsigned int literalCount = 0;
   int sectionState = 0;
+  int textLine = 0;
+  _List<sTextRef> textRefs;
+  sTextFault fault;
 
   cSoftPkgScenario();
   cSoftPkgScenario(const cSoftPkgScenario&) = delete;
@@ -151,7 +178,9 @@ class cSoftPkgScenario {
 
   // The text form, compiled with its documents and files. Answers 0 or the
   // code of the first refusal; `line` counts the lines read before the one
-  // at fault, and is -1 when the final checks refuse or all went well.
+  // at fault, and is -1 when all went well or the final checks refuse the
+  // whole scenario (a "$" name still undefined at the end gives the line of
+  // the entry that uses it). `fault` tells more where a file is at fault.
   int loadTextConfig(const char* path, int& line);
   // One entry of a section, from its first non-space character: 0 or a code.
   int parseGen(char* p);

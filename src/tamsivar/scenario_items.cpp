@@ -1,6 +1,9 @@
 // The text scenario's item sections: files to pack, menu entries, settings,
 // finish-page commands and superseded packages.
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <cstring>
 #include <string>
@@ -40,13 +43,32 @@ void copyEntry(cSoftPkgScenario::sIntFileDef& from, cSoftPkgScenario::sIntFileDe
   std::memcpy(to.perms, from.perms, sizeof to.perms);
 }
 
+// Why a source cannot be packed, in the writer's words; the reasons the
+// file system gives come first.
+const char* whyNotTaken(const char* source) {
+  struct stat st;
+  if (::stat(source, &st) != 0) return std::strerror(errno);
+  if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) return "neither a file nor a folder";
+  if (S_ISDIR(st.st_mode)) return access(source, R_OK | X_OK) == 0 ? "a link back into a folder that holds it"
+                                                                    : std::strerror(errno);
+  if (access(source, R_OK) != 0) return std::strerror(errno);
+  if (st.st_size == 0) return "an empty file";
+  if (static_cast<unsigned long long>(st.st_size) > 0xFFFFFFFFull) return "larger than 4 GiB";
+  return "cannot be read";
+}
+
+bool refuseSource(cSoftPkgScenario& s, const char* source) {
+  s.fault.set(source, whyNotTaken(source));
+  return false;
+}
+
 bool addFile(cSoftPkgScenario& s, cSoftPkgScenario::sIntFileDef& def, const char* source) {
   cFileIO file;
   // The item stream ends at a stored size of 0, so an empty file could not
   // be carried.
-  if (!file.open(source, fmRead) || file.size() == 0) return false;
+  if (!file.open(source, fmRead) || file.size() == 0) return refuseSource(s, source);
   int index = s.pkg.addPkgItem(&file, false);
-  if (index < 0) return false;
+  if (index < 0) return refuseSource(s, source);
   cSoftPkgScenario::sIntFileDef& made = s.files.add()->value;
   made.index = static_cast<unsigned int>(index);
   copyEntry(def, made, def.target.rest.ptr);
@@ -56,9 +78,9 @@ bool addFile(cSoftPkgScenario& s, cSoftPkgScenario::sIntFileDef& def, const char
 bool walk(cSoftPkgScenario& s, cSoftPkgScenario::sIntFileDef& def, const char* source, sWalkPath& path) {
   int type = cFolderContents::objtype(source);
   if (type == fotFile) return addFile(s, def, source);
-  if (type != fotFolder || !path.enter(source)) return false;
+  if (type != fotFolder || !path.enter(source)) return refuseSource(s, source);
   cFolderContents listing;
-  bool ok = listing.init(source, true);
+  bool ok = listing.init(source, true) || refuseSource(s, source);
   for (int i = 0; ok && i < listing.count(); ++i) {
     _guardchar<char> childPath;
     sFolderItemInfo* info = listing.info(i);
@@ -70,6 +92,7 @@ bool walk(cSoftPkgScenario& s, cSoftPkgScenario::sIntFileDef& def, const char* s
     if (!rest.empty()) rest += '/';
     rest += info->name.ptr;
     if (static_cast<long long>(rest.size()) > kLongestRest) {
+      s.fault.set(childPath.ptr, "its target path is too long");
       ok = false;
       break;
     }
@@ -119,7 +142,10 @@ int cSoftPkgScenario::parseInst(char* p) {
   _guardchar<char> source;
   if (!parseStrVal(p, source)) return 7;
   int type = cFolderContents::objtype(source.ptr);
-  if (type != fotFile && type != fotFolder) return 26;
+  if (type != fotFile && type != fotFolder) {
+    refuseSource(*this, source.ptr);
+    return 26;
+  }
   if (!findSkipEq(p)) return 6;
   // A rest that climbs above its base would be refused by the binary reader.
   if (!getPathDef(def.target, p) || pathClimbs(def.target.rest.ptr)) return 23;

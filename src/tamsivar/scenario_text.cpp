@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/folder.h"
 #include "base/memio.h"
 #include "base/textfile.h"
 #include "cihlpdoc/hdlparser.h"
@@ -70,16 +71,22 @@ bool parseVersion(const char* text, unsigned int (&parts)[4]) {
   return true;
 }
 
-// Compiles a markup index into memory and loads it; nothing is written to disk.
-bool compileDoc(const char* indexPath, sScenarioDoc& doc) {
+// Compiles a markup index into memory and loads it; nothing is written to
+// disk. A refusal leaves the compiler's words in `fault`.
+bool compileDoc(const char* indexPath, sScenarioDoc& doc, cSoftPkgScenario::sTextFault& fault) {
   cHDLParser compiler;
   cMemIOTarget compiled(65536);
   cHDLParser::sErrInfo err;
   _guardchar<char> path;
   path.set(indexPath);
   _typebuf<unsigned char> bytes;
-  return compiler.parse(path.ptr, &compiled, err) && compiled.toBuffer(bytes) &&
-         doc.load(bytes.ptr, bytes.count);
+  if (!compiler.parse(path.ptr, &compiled, err)) {
+    fault.set(err.file.ptr ? err.file.ptr : indexPath, err.message.ptr, err.line, err.column);
+    return false;
+  }
+  if (compiled.toBuffer(bytes) && doc.load(bytes.ptr, bytes.count)) return true;
+  fault.set(indexPath, "the compiled document does not load");
+  return false;
 }
 
 // Every key given for one language but not neutrally must exist in every
@@ -95,25 +102,19 @@ bool keysComplete(cSoftPkgScenario& s, tScenarioTable& table) {
 
 // A "$" name is accepted while no language is declared yet; once the
 // languages are known it must be defined, or the binary reader would refuse
-// the scenario that this one is saved as.
-int referencesDefined(cSoftPkgScenario& s) {
+// the scenario that this one is saved as. The first entry at fault gives
+// its line.
+int referencesDefined(cSoftPkgScenario& s, int& line) {
   int badLang;
-  auto text = [&](_guardchar<char>& key) { return !key.ptr || s.isValidDef(key.ptr, badLang); };
-  auto path = [&](cSoftPkgScenario::sPathDef& def) { return !def.var.ptr || !*def.var.ptr || text(def.var); };
-  bool paths = path(s.icon), texts = true;
-  for (auto* m = s.menu.head; m; m = m->next) {
-    texts = texts && text(m->value.caption) && text(m->value.comment) && text(m->value.arguments);
-    paths = paths && path(m->value.program) && path(m->value.icon);
-  }
-  for (auto* f = s.files.head; f; f = f->next) paths = paths && path(f->value.target);
-  for (auto* r = s.runs.head; r; r = r->next) {
-    texts = texts && text(r->value.caption) && text(r->value.arguments);
-    paths = paths && path(r->value.program);
-  }
-  return !texts ? 7 : !paths ? 23 : 0;
+  for (auto* ref = s.textRefs.head; ref; ref = ref->next)
+    if (!s.isValidDef(ref->value.name.ptr, badLang)) {
+      line = ref->value.line;
+      return ref->value.code;
+    }
+  return 0;
 }
 
-int finalChecks(cSoftPkgScenario& s) {
+int finalChecks(cSoftPkgScenario& s, int& line) {
   if (!s.langStrings.root) {
     s.currLang = 0;
     return 9;
@@ -127,7 +128,7 @@ int finalChecks(cSoftPkgScenario& s) {
     if (!s.readmeDoc.empty() && !s.readmeDoc.loader.forLang(lang->key)) return 14;
     if (!keysComplete(s, lang->value)) return 15;
   }
-  return referencesDefined(s);
+  return referencesDefined(s, line);
 }
 
 }  // namespace
@@ -135,17 +136,19 @@ int finalChecks(cSoftPkgScenario& s) {
 int cSoftPkgScenario::loadTextConfig(const char* path, int& line) {
   close();
   cTextFileIO reader;
-  if (!path || !reader.open(path, true, cTextFileIO::tctDetect)) return 1;
+  if (!path || cFolderContents::objtype(path) == fotFolder || !reader.open(path, true, cTextFileIO::tctDetect))
+    return 1;
   reader.setMaxStrLen(kLongestLine);
   _typebuf<char> raw;
   _guardchar<char> text;
   for (;; ++line) {
+    textLine = line;
     if (!reader.gets(raw)) {
       if (endOfInput(reader)) break;
       return 7;
     }
     // A NUL would hide the rest of the line from every parser.
-    if (raw.count && std::memchr(raw.ptr, 0, static_cast<size_t>(raw.count))) return 7;
+    if (reader.endedByZero()) return 7;
     text.set(raw.count ? raw.ptr : "", raw.count);
     char* p = text.ptr;
     skipSpace(p);
@@ -158,7 +161,7 @@ int cSoftPkgScenario::loadTextConfig(const char* path, int& line) {
     if (code) return code;
   }
   line = -1;
-  return finalChecks(*this);
+  return finalChecks(*this, line);
 }
 
 int cSoftPkgScenario::parseEntry(char* p) {
@@ -195,6 +198,9 @@ bool cSoftPkgScenario::getStrVID(_guardchar<char>& key, char*& p) {
     name.set(p, end - p);
     int badLang;
     if (!isValidDef(name.ptr, badLang)) return false;
+    sTextRef& ref = textRefs.add()->value;
+    ref.name.set(name.ptr);
+    ref.line = textLine;
     key.set(name.ptr);
     p = end;
     skipSpace(p);
@@ -216,7 +222,10 @@ bool cSoftPkgScenario::getStrVID(_guardchar<char>& key, char*& p) {
 }
 
 bool cSoftPkgScenario::getPathDef(sPathDef& def, char*& p) {
-  return getStrVID(def.var, p) && parseStrVal(p, def.rest);
+  auto* before = textRefs.tail;
+  if (!getStrVID(def.var, p)) return false;
+  if (textRefs.tail != before) textRefs.tail->value.code = 23;
+  return parseStrVal(p, def.rest);
 }
 
 int cSoftPkgScenario::parseGen(char* p) {
@@ -312,7 +321,7 @@ int cSoftPkgScenario::parseSoft(char* p) {
       key->url->set(value.ptr);
       return 0;
     default:
-      if (!compileDoc(value.ptr, *key->doc)) return key->docCode;
+      if (!compileDoc(value.ptr, *key->doc, fault)) return key->docCode;
       if (key->doc == &readmeDoc) readmeAccept = accept;
       return 0;
   }

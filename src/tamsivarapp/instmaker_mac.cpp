@@ -10,6 +10,7 @@
 #include "base/folder.h"
 #include "base/targets.h"
 #include "tamsivar/scenario.h"
+#include "tamsivarapp/installfiles.h"
 
 namespace {
 
@@ -81,6 +82,27 @@ bool copyFileReporting(const std::string& from, const char* fromName, const std:
   return true;
 }
 
+// Lines and columns as the writer's editor counts them, from 1; a refusal of
+// the whole scenario names no line.
+void reportLoadFailure(int code, int line, const cSoftPkgScenario::sTextFault& fault) {
+  if (code == 1) {
+    std::printf("FAIL (No source file)\n");
+    return;
+  }
+  if (line < 0)
+    std::printf("ERROR:\n - error code %d!\n", code);
+  else if (code == 2)
+    std::printf("ERROR:\n - at line %d: Unknown section!\n", line + 1);
+  else
+    std::printf("ERROR:\n - at line %d: error code %d!\n", line + 1, code);
+  if (!fault.file.ptr) return;
+  const char* why = fault.message.ptr ? fault.message.ptr : "refused";
+  if (fault.line >= 0)
+    std::printf(" - %s, line %lld, column %lld: %s\n", fault.file.ptr, fault.line + 1, fault.column + 1, why);
+  else
+    std::printf(" - %s: %s\n", fault.file.ptr, why);
+}
+
 }  // namespace
 
 std::string bundlePlist(const char* identifier, const char* executable, const char* name,
@@ -149,12 +171,7 @@ int makeInstallerFrom(const char* program, const char* exe, const char* scenario
   int line = 0;
   int code = pkg.loadTextConfig(scenario, line);
   if (code != 0) {
-    if (code == 1)
-      std::printf("FAIL (No source file)\n");
-    else if (code == 2)
-      std::printf("ERROR:\n - at line %d: Unknown section!\n", line);
-    else
-      std::printf("ERROR:\n - at line %d: error code %d!\n", line, code);
+    reportLoadFailure(code, line, pkg.fault);
     return 1;
   }
   std::printf("OK!\n");
@@ -180,6 +197,11 @@ int makeInstallerFrom(const char* program, const char* exe, const char* scenario
     }
   }
   const std::string contents = b + "/Contents";
+  _guardchar<char> parent;
+  if (stripLastComponent(b.c_str(), parent) && *parent.ptr && !checkPathRecursive(parent.ptr)) {
+    std::printf(" (e) Unable to create %s!\n", parent.ptr);
+    return 1;
+  }
   if (!makeFolder(b) || !makeFolder(contents)) return 1;
 
   int ver[4] = {0, 0, 0, 0};

@@ -340,7 +340,11 @@ void cInstWizard::onFormAccept() {
 
 void cInstWizard::onFormCancel() {
   if (!myInstaller.runs()) return;
+  // The copy waits for the answer: an abort the user confirms is never
+  // overtaken by the end of the installation.
+  myInstaller.hold();
   if (cMessageForm::warnconfirmbox(this, string(tAbort), nullptr)) myInstaller.stop();
+  myInstaller.release();
 }
 
 bool cInstWizard::onClose() {

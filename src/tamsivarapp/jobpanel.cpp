@@ -52,6 +52,7 @@ int cJobPanel::barPosition(int stages, int stage, double percent) {
 }
 
 bool cJobPanel::notifyProgress(double percent) {
+  myGo.wait();
   unsigned long long now = clockUs();
   if (now - myLastRefresh >= kRefreshUs) {
     myBarPos = barPosition(numStages(), myStage, percent);
@@ -69,6 +70,9 @@ void cJobPanel::onJobStart() {
 }
 
 void cJobPanel::onJobEnd(unsigned long code) { notifyAction(new cJobEndAction(static_cast<int>(code))); }
+
+// A job asked to stop is never kept waiting: its owner may be waiting for it.
+void cJobPanel::onJobStopSignal() { myGo.set(); }
 
 void cJobPanel::onInitData() {
   cPanelChild::onInitData();

@@ -28,7 +28,7 @@ class cJobPanel : public cPanelChild, public cProgressNotifyTarget, public cJob 
   // The microsecond clock of the refresh throttle; tests put their own here.
   static unsigned long long (*clockUs)();
 
-  cJobPanel() : cJob(nullptr) {}
+  cJobPanel() : cJob(nullptr) { myGo.create(nullptr, true, true); }
   // The job reads the panel: it is gone before the panel is.
   ~cJobPanel() override;
 
@@ -43,6 +43,13 @@ class cJobPanel : public cPanelChild, public cProgressNotifyTarget, public cJob 
   bool notifyProgress(double percent) override;
   void onJobStart() override;
   void onJobEnd(unsigned long code) override;
+  void onJobStopSignal() override;
+
+  // Holds the job at its next progress report until release() or stop():
+  // while the owner asks whether to stop it, the job cannot finish and
+  // overtake the answer.
+  void hold() { myGo.reset(); }
+  void release() { myGo.set(); }
   void onInitData() override;
   bool onAction(cChildElement* sender, cChildAction* a) override;
 
@@ -64,4 +71,5 @@ class cJobPanel : public cPanelChild, public cProgressNotifyTarget, public cJob 
   int myStage = 0;
   int myBarPos = 0;
   unsigned long long myLastRefresh = 0;
+  cEvent myGo;  // signalled while the job may go on
 };

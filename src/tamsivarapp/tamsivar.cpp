@@ -154,8 +154,18 @@ void cTamsivarForm::onConstruct() {
   myList.setTextPadding(kCellPadding, false);
   myList.setFullLineSelect(true, false);
   myList.setFullLineSelectColors(0xF7EEE1, 0xF7EEE1, false);
-  // The columns only name what is shown; they do not sort.
-  myList.header().disable(false);
+  // Flat titles on white that only name what is shown: they do not sort.
+  for (int id = 1; id <= 4; ++id) {
+    cButtonChild* title = myList.header().columnButton(id);
+    if (!title) continue;
+    title->setBorder(cButtonChild::bsFlatHover, false);
+    title->setBgColor(kLookWhite, false);
+    title->setBorderColors(cButtonChild::bsHovered, 0xF8F8F8, 0xF8F8F8);
+    title->setBorderColors(cButtonChild::bsPressed, 0xF1EBE5, 0xF1EBE5);
+    title->setDsbTextColor(kPaleText, false);
+    title->disable(false);
+  }
+  myList.header().setColors(kLookWhite, kLookWhite);
   myList.setImageLists(&mySmallIcons, nullptr, nullptr);
 
   placeIn(*this, myDetails, 45, 255, -91, -296);

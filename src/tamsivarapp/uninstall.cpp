@@ -68,7 +68,10 @@ int chooseLanguage(sPkgUninstallContext& ctx, cUninstallHost& host) {
   int preset = cSOPKGLang::_defaultLang();
   unsigned long long stored = 0;
   if (ctx.config && ctx.config->getParamInt(recordKey(ctx, "lang").c_str(), stored) && stored < kLangIds) {
-    if (host.applyLang(static_cast<int>(stored))) return unDone;
+    // A language the program has no texts for would still apply to the
+    // toolkit's buttons, under the program's default texts: a box would
+    // speak two languages.
+    if (cSOPKGLang::_defines(static_cast<int>(stored)) && host.applyLang(static_cast<int>(stored))) return unDone;
     preset = static_cast<int>(stored);
   }
   ctx.langs.destroy();

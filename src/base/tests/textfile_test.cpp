@@ -106,10 +106,19 @@ TEST(TextFile, DetectionNeedsAWholeMarkAndZeroEndsALine) {
     EXPECT_EQ(text.type, cTextFileIO::tctPlain);
     EXPECT_EQ(readLines(text), Lines{bytes});
   }
-  std::string bytes("ab\0cd\0\0e", 8);
-  ASSERT_TRUE(mem.fromBuffer(bytes.data(), 8));
+  std::string bytes("ab\0cd\0\0e\nf\r\0", 12);
+  ASSERT_TRUE(mem.fromBuffer(bytes.data(), 12));
   ASSERT_TRUE(text.open(&mem, cTextFileIO::tctPlain));
-  EXPECT_EQ(readLines(text), (Lines{"ab", "cd", "", "e"}));
+  // Which lines a zero ended, so a reader can refuse it where it stands.
+  const std::pair<std::string, bool> expected[] = {{"ab", true}, {"cd", true}, {"", true},
+                                                   {"e", false}, {"f", false}, {"", true}};
+  _typebuf<char> line;
+  for (const auto& [words, zero] : expected) {
+    ASSERT_TRUE(text.gets(line));
+    EXPECT_EQ(line.ptr ? std::string(line.ptr, static_cast<size_t>(line.count)) : "", words);
+    EXPECT_EQ(text.endedByZero(), zero) << words;
+  }
+  EXPECT_FALSE(text.gets(line));
 }
 
 TEST(TextFile, TooLongLineIsToldApartFromTheEnd) {

@@ -108,8 +108,8 @@ TEST_F(TextScenario, EveryRefusalAnswersItsCodeAndLine) {
       {menu + "$ = $pgm \"p\", $pgm \"i\"\n", 7, 6},
       {menu + "$.0000 = $pgm \"p\", $pgm \"i\"\n", 7, 6},
       {menu + "\"c\" = $pgm, $pgm \"i\"\n", 23, 6},
-      {"[Menu]\n$later = $pgm \"p\", $pgm \"i\"\n" + kHead, 7, -1},
-      {"[Menu]\n\"c\" = $later \"p\", $pgm \"i\"\n" + kHead, 23, -1},
+      {"[Menu]\n$later = $pgm \"p\", $pgm \"i\"\n" + kHead, 7, 1},
+      {"[Menu]\n\"c\" = $later \"p\", $pgm \"i\"\n" + kHead, 23, 1},
       {kHead + "[Settings]\n\"\" = d, \"1\"\n", 6, 6},
       {kHead + "[Settings]\n\"n\" = d, \"abc\"\n", 8, 6},
       {kHead + "[Settings]\n\"n\" = x, \"1\"\n", 6, 6},
@@ -127,6 +127,7 @@ TEST_F(TextScenario, EveryRefusalAnswersItsCodeAndLine) {
       {kHead + "[Deprecates]\n\"old\" = 5\n", 7, 6},
       {kHead + "[Deprecates]\n\"old\" = * x\n", 6, 6},
       {kHead + "[Software]\n" + std::string("name = \"a\0b\"\n", 13), 7, 6},
+      {std::string("# a\0 b\n", 7) + kHead, 7, 0},
   };
   for (const Case& c : cases) {
     cSoftPkgScenario s;

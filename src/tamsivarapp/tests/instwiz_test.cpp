@@ -599,3 +599,44 @@ TEST(WizardTexts, EveryTextFitsItsBoxInEveryLanguage) {
   }
   cWizTestWindow::useLanguage(eLangENG);
 }
+
+namespace {
+
+// The manager's column titles are flat on white, in the pale text, and
+// cannot be clicked.
+TEST(ManagerLook, ColumnTitlesAreFlatOnWhite) {
+  cWizTestWindow::useLanguage(eLangENG);
+  cWizTestWindow window;
+  cTamsivarForm manager;
+  window.bind(&manager, 770, 480);
+  cListViewChild* list = listIn(&manager);
+  ASSERT_TRUE(list);
+  for (int id = 1; id <= 4; ++id) {
+    SCOPED_TRACE(id);
+    cButtonChild* title = list->header().columnButton(id);
+    ASSERT_TRUE(title);
+    EXPECT_FALSE(title->enabled());
+    const int w = title->width(), h = title->height();
+    ASSERT_GT(w, 0);
+    ASSERT_GT(h, 0);
+    cCrbOffscreenCanvas canvas;
+    ASSERT_TRUE(canvas.create(w, h));
+    sRect all{0, 0, w, h};
+    canvas.drawRect(&all, 0x123456, 0x123456);
+    title->processPaint(&canvas);
+    cPicture shot;
+    ASSERT_TRUE(canvas.snapshot(&shot, &all));
+    auto colour = [&](int x, int y) {
+      unsigned int p = shot.raw()[y * w + x];
+      return (p & 0xFF) << 16 | (p & 0xFF00) | (p >> 16 & 0xFF);
+    };
+    for (int x = 0; x < w; ++x)
+      for (int y : {0, h / 2 - 8, h - 1}) ASSERT_EQ(colour(x, y), 0xFFFFFFu) << x << "," << y;
+    bool paleText = false;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) paleText = paleText || colour(x, y) == 0xB9AA9Cu;
+    EXPECT_EQ(paleText, id != 4);
+  }
+}
+
+}  // namespace

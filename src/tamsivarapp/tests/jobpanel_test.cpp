@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <sched.h>
+
+#include <atomic>
 
 #include "tamsivarapp/jobpanel.h"
 
@@ -79,6 +82,33 @@ TEST(JobPanel, SameStageCountKeepsDescriptionsAnotherClearsThem) {
   panel.setNumStages(3);
   EXPECT_EQ(panel.numStages(), 3);
   EXPECT_EQ(cJobPanel::barPosition(3, 1, 0), 33);
+}
+
+// While the owner asks whether to stop, the job waits at its next report:
+// a stop given meanwhile is that very report's answer, a release lets it on.
+TEST(JobPanel, AHeldJobWaitsForTheAnswer) {
+  struct Reporting : cJobPanel {
+    std::atomic<int> reports{0};
+    int job() override {
+      while (++reports < 1000 && notifyProgress(1)) {
+      }
+      return 0;
+    }
+    void onJobEnd(unsigned long) override {}
+  };
+  for (bool stop : {true, false}) {
+    SCOPED_TRACE(stop ? "stopped" : "released");
+    Reporting panel;
+    panel.hold();
+    ASSERT_TRUE(panel.start());
+    while (panel.reports.load() == 0) sched_yield();
+    if (stop)
+      panel.stop();
+    else
+      panel.release();
+    while (panel.runs()) sched_yield();
+    EXPECT_EQ(panel.reports.load(), stop ? 1 : 1000);
+  }
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "base/conproc.h"
 #include "base/tests/scratch_dir.h"
+#include "ciom/ciomlangs.h"
 #include "install_support.h"
 #include "tamsivarapp/installfiles.h"
 #include "tamsivarapp/lang.h"
@@ -43,7 +44,13 @@ struct Host : cUninstallHost {
   int asked = 0;
   std::function<bool(const char*)> release = [](const char*) { return true; };
   std::function<void()> onConfirm = [] {};
-  bool applyLang(int lang) override { return cSOPKGLang::_defines(lang); }
+  // As the form applies it: every table that has the language takes it,
+  // the others their default.
+  bool applyLang(int lang) override {
+    static bool registered = (cLibLang::ref(new cCIOMLang), true);
+    (void)registered;
+    return cLibLang::applyLang(static_cast<eCIOMStdLangs>(lang));
+  }
   int chooseLang(sPkgUninstallContext&, int preset) override {
     ++asked;
     return chosen < 0 ? preset : chosen;
@@ -211,6 +218,7 @@ TEST(Uninstall, AsksForALanguageOnlyWhenTheRecordHasNone) {
       {"stored", 0, -1, 0, unDone},
       {"missing, escape", -1, 10, 1, unCancelled},
       {"unknown, escape", 77, 10, 1, unCancelled},
+      {"only the toolkit speaks it, escape", eLangFRA, 10, 1, unCancelled},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -228,6 +236,7 @@ TEST(Uninstall, AsksForALanguageOnlyWhenTheRecordHasNone) {
     EXPECT_EQ(host.asked, c.asked);
     EXPECT_EQ(code, c.code);
   }
+  cLibLang::applyLang(eLangENG);
 }
 
 TEST(Uninstall, UnknownPackageIsNotInstalled) {

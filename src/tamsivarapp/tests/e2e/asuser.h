@@ -118,14 +118,23 @@ class AsUser : public ::testing::TestWithParam<bool> {
       std::vector<std::string> seen = windowsCaptioned("");
       const size_t before = seen.size();
       for (const sStep& s : steps) {
+        const std::vector<std::string> earlier = seen;
         std::string window = newWindow(seen, s.caption);
         if (window.empty()) {
           // Ends the run rather than waiting for its timeout.
           for (size_t i = before; i < seen.size(); ++i) runWithEnv({"xdotool", "windowkill", seen[i]});
           return "no window " + s.caption;
         }
-        settle();
-        if (!s.shot.empty()) runWithEnv({"timeout", "10", "import", "-window", window, shots + "/" + s.shot + ".png"});
+        // Keys go where the focus is: a new window has it once its program
+        // has mapped it and listens (a box, where its form takes its caption).
+        if (!s.keys.empty() || s.before) {
+          window = waitFocusedWindow(earlier, s.caption);
+          if (window.empty()) return "no focus in " + s.caption;
+        }
+        if (!s.shot.empty()) {
+          settle();  // painted, for the photograph only
+          runWithEnv({"timeout", "10", "import", "-window", window, shots + "/" + s.shot + ".png"});
+        }
         if (s.before) s.before(window);
         std::vector<std::string> typed = {"xdotool", "key"};
         for (size_t at = 0, end; at < s.keys.size(); at = end + 1) {

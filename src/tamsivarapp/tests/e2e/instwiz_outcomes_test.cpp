@@ -90,7 +90,8 @@ TEST_P(WizardOutcome, SupersededPackageIsRemovedFirstUnlessUnchecked) {
       ASSERT_TRUE(answerBox(w, "Information", "Return")) << "no uninstall end";
     }
     ASSERT_EQ(e2e::waitWindow("Demo software installer"), w);
-    e2e::settle();
+    ASSERT_TRUE(e2e::giveFocus(w));
+    ASSERT_TRUE(waitPage(w, kTargetPage));
     e2e::typeKey("Return");
     ASSERT_TRUE(waitFor([&] { return installed(apps(), demo.files); }));
     EXPECT_EQ(closeFinish(), 0);

@@ -82,6 +82,19 @@ void closeBox(const std::string& window) {
   XCloseDisplay(d);
 }
 
+std::string pixel(const std::string& window, int x, int y) {
+  const std::string crop = "1x1+" + std::to_string(x) + "+" + std::to_string(y);
+  const std::string out =
+      runWithEnv({"timeout", "10", "import", "-window", window, "-crop", crop, "-depth", "8", "txt:-"}).out;
+  // The first line is a comment that starts with "#" too.
+  const size_t at = out.find('#', out.find('\n'));
+  return at == std::string::npos ? "" : out.substr(at, 7);
+}
+
+bool waitPage(const std::string& window, const sPagePixel& page) {
+  return waitFor([&] { return pixel(window, page.x, page.y) == page.colour; });
+}
+
 bool anySideFile(const std::string& root) {
   std::error_code ec;
   for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
@@ -204,7 +217,7 @@ void cWizardTest::browseTo(const std::string& wizard, const sLang& lang, const s
   click(wizard, 560, 155);
   const std::string chooser = e2e::waitNewWindow({wizard}, lang.chooser);
   ASSERT_FALSE(chooser.empty()) << "no folder chooser";
-  pause(500);
+  ASSERT_TRUE(e2e::waitFocus(chooser)) << "the folder chooser never had the focus";
   click(chooser, 175, windowHeight(chooser) - 57);
   // To the focus: keys sent to a window stay held, and the server's
   // auto-repeat would press them again in whatever comes next.
@@ -222,9 +235,8 @@ void cWizardTest::acceptLicence(const std::string& wizard) {
 bool cWizardTest::answerBox(const std::string& form, const std::string& caption, const std::string& key,
                             const std::string& photo, std::vector<std::string> known) {
   known.push_back(form);
-  const std::string box = e2e::waitNewWindow(known, caption);
+  const std::string box = e2e::waitFocusedWindow(known, caption);
   if (box.empty()) return false;
-  e2e::settle();
   if (!photo.empty()) shot(box, photo);
   e2e::typeKey(key);
   // The form takes its own caption back once the box is gone.
@@ -255,11 +267,8 @@ std::string cWizardTest::record(const std::string& codename, const char* key) {
 std::string cWizardTest::window(const sPackage& p, bool licence) {
   const std::string w = e2e::waitWindow(p.name + " software installer");
   EXPECT_FALSE(w.empty()) << "no wizard for " << p.name;
-  e2e::settle();
-  if (licence) {
-    acceptLicence(w);
-    e2e::settle();
-  }
+  EXPECT_TRUE(e2e::waitFocus(w)) << "the wizard for " << p.name << " never had the focus";
+  if (licence) acceptLicence(w);
   return w;
 }
 
@@ -282,23 +291,14 @@ void cWizardTest::installFresh(const sPackage& p) {
 bool cWizardTest::abortCopy(const std::string& wizard, const std::string& caption) {
   std::vector<std::string> before = e2e::windowsCaptioned(".*");
   before.push_back(wizard);
+  // The Installer is held while the Escape is on its way, so the copy cannot
+  // end before the wizard hears it; from then on the wizard holds the copy
+  // itself until the question is answered.
+  ::kill(running, SIGSTOP);
   e2e::typeKey("Escape");
-  const std::string box = e2e::waitNewWindow(before, caption);
-  if (box.empty()) return false;
-  e2e::settle();
-  // The copy is held while the user reads the question, so that it cannot
-  // end before the answer; a key the box missed is pressed again.
-  for (int i = 0; i < 5; ++i) {
-    ::kill(running, SIGSTOP);
-    e2e::typeKey("Return");
-    ::kill(running, SIGCONT);
-    if (waitFor([&] {
-          const std::vector<std::string> now = e2e::windowsCaptioned(caption);
-          return std::find(now.begin(), now.end(), box) == now.end();
-        }, 300))
-      return true;
-  }
-  return false;
+  ::kill(running, SIGCONT);
+  const std::string box = e2e::waitFocusedWindow(before, caption);
+  return !box.empty() && e2e::typeToClose(box, "Return");
 }
 
 }  // namespace wizard

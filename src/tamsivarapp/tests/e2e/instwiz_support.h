@@ -45,6 +45,18 @@ void click(const std::string& window, int x, int y);
 int windowHeight(const std::string& window);
 // What the window manager's close box sends.
 void closeBox(const std::string& window);
+// The colour ("#RRGGBB") of one pixel of the window as the screen shows
+// it; "" when it cannot be read.
+std::string pixel(const std::string& window, int x, int y);
+// A pixel only one page of the wizard shows, in every language: the target
+// page's folder picture, the finish page's first run box.
+struct sPagePixel {
+  int x, y;
+  const char* colour;
+};
+inline constexpr sPagePixel kTargetPage{234, 104, "#F5C457"}, kFinishRunBox{218, 191, "#3C809D"};
+// True once the wizard shows that page.
+bool waitPage(const std::string& window, const sPagePixel& page);
 // Every file holds its bytes and no side file is left under `root`.
 bool installed(const std::string& root, const tFiles& files);
 bool anySideFile(const std::string& root);

@@ -26,7 +26,7 @@ class InstallWizard : public cWizardTest {
     const std::string root = runWithEnv({"xdotool", "search", "--maxdepth", "0", "--name", ""}).out;
     const std::string form = e2e::waitNewWindow({root.substr(0, root.find('\n'))}, "");
     EXPECT_FALSE(form.empty());
-    pause(1000);
+    EXPECT_TRUE(e2e::waitFocus(form));
     shot("root", std::string(lang.code) + "-0-init");
     shot(form, std::string(lang.code) + "-0-language");
     for (int i = 0; i < lang.row; ++i) e2e::typeKey("Down");
@@ -63,6 +63,7 @@ TEST_P(InstallWizard, FreshInstallInTheChosenLanguageThroughTheFolderChooser) {
 
     const std::string w = chooseLanguage(*lang);
     ASSERT_FALSE(w.empty());
+    ASSERT_TRUE(e2e::waitFocus(w));
     shot(w, code + "-1-welcome");
     e2e::typeKey("Return");
     shot(w, code + "-2-readme");
@@ -78,7 +79,7 @@ TEST_P(InstallWizard, FreshInstallInTheChosenLanguageThroughTheFolderChooser) {
     e2e::typeKey("Return");
     shot(w, code + "-6-copying", 400);
     ASSERT_TRUE(waitFor([&] { return installed(prog, kFiles); }));
-    pause(1500);
+    ASSERT_TRUE(waitPage(w, kFinishRunBox));
     shot(w, code + "-7-finish");
     // The first run box unchecked: only the second option runs.
     click(w, 222, 191);
@@ -111,7 +112,7 @@ TEST_P(InstallWizard, SupersededStepAndAbortInTheChosenLanguage) {
     start(installer);
     const std::string w = chooseLanguage(*lang), code = lang->code;
     ASSERT_FALSE(w.empty());
-    e2e::settle();
+    ASSERT_TRUE(e2e::waitFocus(w));
     acceptLicence(w);
     shot(w, code + "-5-deprecated");
     const std::vector<std::string> before = e2e::windowsCaptioned(".*");
@@ -122,7 +123,8 @@ TEST_P(InstallWizard, SupersededStepAndAbortInTheChosenLanguage) {
     ASSERT_TRUE(answerBox(w, "(Information|Информация|情報)", "Return", {}, before))
         << "no uninstall end";
     ASSERT_EQ(e2e::waitWindow(lang->wizard), w);
-    e2e::settle();
+    ASSERT_TRUE(e2e::giveFocus(w));
+    ASSERT_TRUE(waitPage(w, kTargetPage));
     e2e::typeKey("Return");
     ASSERT_TRUE(waitFor([&] { return fs::exists(apps() + "/a/f0.tmp"); }));
     ASSERT_TRUE(abortCopy(w, "(Confirm|Подтверждение|確認)"));

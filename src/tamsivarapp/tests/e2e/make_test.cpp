@@ -182,15 +182,16 @@ TEST_P(MakeBundle, ReportsEachFailureOnItsOwnLine) {
   const std::string good = scenario("s.txt", "name = \"N\"\n");
   writeText(dir.file("section.txt"), "[General]\nlangs = ENG\n[Nowhere]\n");
   writeText(dir.file("syntax.txt"), "[General] x\n");
-  const std::string deep = out + "/missing/B.app";
+  writeText(out + "/plain", "plain");
+  const std::string blocked = out + "/plain/in/B.app";
 
   struct Case {
     std::string scenario, bundle, printed;
   } cases[] = {
       {dir.file("none.txt"), out + "/X.app", "(i) Loading scenario... FAIL (No source file)\n"},
-      {dir.file("section.txt"), out + "/X.app", "(i) Loading scenario... ERROR:\n - at line 2: Unknown section!\n"},
-      {dir.file("syntax.txt"), out + "/X.app", "(i) Loading scenario... ERROR:\n - at line 0: error code 3!\n"},
-      {good, deep, kOk + " (e) Unable to create " + deep + "!\n"},
+      {dir.file("section.txt"), out + "/X.app", "(i) Loading scenario... ERROR:\n - at line 3: Unknown section!\n"},
+      {dir.file("syntax.txt"), out + "/X.app", "(i) Loading scenario... ERROR:\n - at line 1: error code 3!\n"},
+      {good, blocked, kOk + " (e) Unable to create " + out + "/plain/in!\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.scenario);
@@ -208,6 +209,54 @@ TEST_P(MakeBundle, ReportsEachFailureOnItsOwnLine) {
   r = make(good, out + "/IconDir.app");
   EXPECT_EQ(r.out, kOk + "(e) Writing icon failed: " + out + "/IconDir.app/Contents/Resources/icon.icns\n");
   EXPECT_EQ(r.status, 1);
+}
+
+// What a writer reads when a scenario is refused: the line as an editor
+// counts it, and the file at fault with the reason or the document
+// compiler's place and words on a second line.
+TEST_P(MakeBundle, TellsTheWriterWhereAndWhy) {
+  const std::string head = "[General]\nlangs = ENG\n[Software]\ncodename = \"d\"\n";
+  const std::string eula = "eula = \"" + dir.file("eula.idx") + "\"\n";
+  writeText(dir.file("open.ENG.hdl"), "<text>Terms\n <b>bold</text>");
+  writeText(dir.file("open.idx"), "ENG = \"./open.ENG.hdl\"\n");
+  writeText(dir.file("empty.bin"), "");
+  fs::create_directory_symlink("loop", dir.file("loop"));
+  const std::string err = "(i) Loading scenario... ERROR:\n";
+  const struct {
+    std::string name, text, printed;
+  } cases[] = {
+      {"zero", std::string("#a\0b\n", 5) + "[General] x\n", err + " - at line 1: error code 7!\n"},
+      {"later", "[Menu]\n\n$later = \"\" \"/p\", \"\" \"/i\"\n" + head + eula, err + " - at line 3: error code 7!\n"},
+      {"nocode", "[General]\nlangs = ENG\n[Software]\n" + eula, err + " - error code 10!\n"},
+      {"licence", head + "eula = \"" + dir.file("open.idx") + "\"\n",
+       err + " - at line 5: error code 21!\n - " + dir.file("open.ENG.hdl") +
+           ", line 2, column 16: close tag mismatch\n"},
+      {"missing", head + eula + "[Install]\n\"" + dir.file("gone") + "\" = $pgm \"a\"\n",
+       err + " - at line 7: error code 26!\n - " + dir.file("gone") + ": No such file or directory\n"},
+      {"emptyfile", head + eula + "[Install]\n\n\"" + dir.file("empty.bin") + "\" = $pgm \"a\"\n",
+       err + " - at line 8: error code 26!\n - " + dir.file("empty.bin") + ": an empty file\n"},
+      {"looped", head + eula + "[Install]\n\"" + dir.file("loop") + "\" = $pgm \"a\"\n",
+       err + " - at line 7: error code 26!\n - " + dir.file("loop") + ": Too many levels of symbolic links\n"},
+      {"device", head + eula + "[Install]\n\"/dev/null\" = $pgm \"a\"\n",
+       err + " - at line 7: error code 26!\n - /dev/null: neither a file nor a folder\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    writeText(dir.file(c.name + ".txt"), c.text);
+    sRunResult r = make(dir.file(c.name + ".txt"), out + "/X.app");
+    EXPECT_EQ(r.out, c.printed);
+    EXPECT_EQ(r.status, 1);
+  }
+  sRunResult r = make(dir.root, out + "/X.app");
+  EXPECT_EQ(r.out, "(i) Loading scenario... FAIL (No source file)\n");
+  EXPECT_EQ(r.status, 1);
+
+  // Missing folders on the way to the bundle are made.
+  const std::string deep = out + "/a/b/C.app";
+  r = make(scenario("s.txt", ""), deep);
+  EXPECT_EQ(r.out, kOk);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(fs::exists(deep + "/Contents/MacOS/Installer"));
 }
 
 // Each step that cannot write, on a file system that runs out of inodes or

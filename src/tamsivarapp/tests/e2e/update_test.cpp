@@ -34,6 +34,10 @@ class UpdateRoad : public ::testing::TestWithParam<bool> {
     if (GetParam() && (geteuid() != 0 || access("/usr/bin/setpriv", X_OK) != 0))
       GTEST_SKIP() << "needs root and setpriv to act as nobody";
     chmod(dir.root.c_str(), 0755);
+    // What the user runs lies where that user may read it, which the build
+    // tree need not be (a clone under /root).
+    fs::copy(ZVK_BUNDLE, dir.file("ZVK.app"), fs::copy_options::recursive);
+    fs::copy_file(std::string(ZVK_BINARY_DIR) + "/tools/zvkcfg/zvkcfg", dir.file("zvkcfg"));
     home = dir.file("home");
     fs::create_directory(home);
     fs::create_directory(dir.file("srv"));
@@ -45,6 +49,7 @@ class UpdateRoad : public ::testing::TestWithParam<bool> {
   }
   void TearDown() override { delete server; }
 
+  std::string program() const { return dir.file("ZVK.app/Contents/MacOS/zvk"); }
   std::vector<std::string> asUser(std::vector<std::string> argv) const {
     if (GetParam())
       argv.insert(argv.begin(), {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
@@ -59,7 +64,7 @@ class UpdateRoad : public ::testing::TestWithParam<bool> {
     return e;
   }
   sRunResult cfg(const std::vector<std::string>& args) const {
-    std::vector<std::string> argv = {std::string(ZVK_BINARY_DIR) + "/tools/zvkcfg/zvkcfg"};
+    std::vector<std::string> argv = {dir.file("zvkcfg")};
     argv.insert(argv.end(), args.begin(), args.end());
     return runWithEnv(asUser(argv), env(false, ""));
   }
@@ -73,7 +78,7 @@ class UpdateRoad : public ::testing::TestWithParam<bool> {
     std::this_thread::sleep_for(std::chrono::milliseconds(700));
   }
   sRunResult zvk(const std::vector<std::string>& args, bool display, const std::string& prefix = {}) const {
-    std::vector<std::string> argv = {std::string(ZVK_BUNDLE) + "/Contents/MacOS/zvk"};
+    std::vector<std::string> argv = {program()};
     argv.insert(argv.end(), args.begin(), args.end());
     return runWithEnv(asUser(argv), env(display, prefix.empty() ? server->prefix() : prefix));
   }
@@ -90,7 +95,7 @@ class UpdateRoad : public ::testing::TestWithParam<bool> {
                                      << "version = \"" << version << "\"\neula = \"" << src << "/eula.idx\"\n"
                                      << "[Install]\n\"" << src << "/readme.txt\" = $pgm \"readme.txt\"\n";
     const sRunResult made = runWithEnv(
-        asUser({std::string(ZVK_BUNDLE) + "/Contents/MacOS/zvk", "make", src + "/demo.txt", src + "/Demo.app"}),
+        asUser({program(), "make", src + "/demo.txt", src + "/Demo.app"}),
         env(false, ""));
     EXPECT_EQ(made.status, 0) << made.out << made.err;
     return src + "/Demo.app";
@@ -233,7 +238,7 @@ TEST_P(UpdateRoad, AnUpdateDownloadedThroughTheDialogInstallsThroughItsWizard) {
   cfg({"set", "installer/temp", "str", dl});
   server->reply("demo",
                 "2.0\rhttp://127.0.0.1:" + std::to_string(server->port) + "/Foo.zip\rhttp://h/\rNew\r");
-  const sRunResult r = runAnswering({std::string(ZVK_BUNDLE) + "/Contents/MacOS/zvk", "update", "demo", "quite"}, [&] {
+  const sRunResult r = runAnswering({program(), "update", "demo", "quite"}, [&] {
     const std::string w = e2e::waitWindow("Software Package Update");
     if (w.empty()) return false;
     e2e::settle();
@@ -256,7 +261,7 @@ TEST_P(UpdateRoad, AnUpdateDownloadedThroughTheDialogInstallsThroughItsWizard) {
   const size_t asked = server->log().size();
   const std::string shot = std::string(ZVK_BINARY_DIR) + "/screenshots/manager_updated_" +
                            (GetParam() ? "nobody" : "root") + ".png";
-  EXPECT_EQ(runAnswering({std::string(ZVK_BUNDLE) + "/Contents/MacOS/zvk"}, [&] {
+  EXPECT_EQ(runAnswering({program()}, [&] {
               const std::string w = e2e::waitWindow("Quorvent Software Manager");
               for (int i = 0; i < 50 && server->log().size() == asked; ++i)
                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -279,7 +284,7 @@ TEST_P(UpdateRoad, ManagerAndUpdateFormSpeakEnglishRussianAndJapanese) {
   // The window of a run, whatever its caption in that language.
   auto photograph = [&](const std::vector<std::string>& args, const std::string& shot, bool answered) {
     const std::vector<std::string> known = e2e::windowsCaptioned(".+");
-    std::vector<std::string> argv = {std::string(ZVK_BUNDLE) + "/Contents/MacOS/zvk"};
+    std::vector<std::string> argv = {program()};
     argv.insert(argv.end(), args.begin(), args.end());
     const sRunResult r = runAnswering(argv, [&] {
       const std::string w = e2e::waitNewWindow(known, ".+");

@@ -108,6 +108,28 @@ inline bool waitFocus(const std::string& window) {
   return false;
 }
 
+// Gives the window the focus, as a window manager does when the windows of
+// another program over it close; true once it has it.
+inline bool giveFocus(const std::string& window) {
+  runWithEnv({"xdotool", "windowfocus", window});
+  return waitFocus(window);
+}
+
+// The window that has the focus once it is captioned `caption` (a pattern)
+// and is none of `known`: a box takes the focus as it opens, while the
+// form under it may take its caption too. "" when none came within 15 s.
+inline std::string waitFocusedWindow(const std::vector<std::string>& known, const std::string& caption) {
+  for (int i = 0; i < 300; ++i) {
+    sRunResult r = runWithEnv({"xdotool", "getwindowfocus"});
+    while (!r.out.empty() && r.out.back() == '\n') r.out.pop_back();
+    if (std::find(known.begin(), known.end(), r.out) == known.end())
+      for (const std::string& id : windowsCaptioned(caption))
+        if (id == r.out) return id;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return "";
+}
+
 // Types the key once the window has the focus, then waits until the window
 // goes: answer()'s key, sent to a window that closes on its press, stays
 // down in the server, which repeats it into whatever window comes next.
