@@ -326,10 +326,22 @@ bool cPictNEF::decodeColors16bpp(unsigned int row, sDecomress& record) {
   const long long firstRow = row;
   const long long samples = record.rowBytes / 2;
   if (samples < myRawWidth || firstRow < 0 || firstRow + record.rows > myRawHeight) return false;
+  myRawBits = static_cast<int>(record.bitsPerSample);
+  if (firstRow == 0 && record.rows == myRawHeight && samples == myRawWidth && record.data.count == 2 * myRaw.count) {
+    // One strip holding the whole plane in its layout: taking its buffer
+    // spares copying it into a second plane's worth of untouched memory,
+    // whose first touch cost as much again as the copy. Both buffers are
+    // raw storage from the same allocator, so either type may free it.
+    myRaw.set(0);
+    myRaw.ptr = reinterpret_cast<unsigned short*>(record.data.ptr);
+    myRaw.count = record.data.count / 2;
+    record.data.ptr = nullptr;
+    record.data.count = 0;
+    return true;
+  }
   const auto* src = reinterpret_cast<const unsigned short*>(record.data.ptr);
   for (long long r = 0; r < record.rows; ++r)
     std::copy(src + r * samples, src + r * samples + myRawWidth, myRaw.ptr + (firstRow + r) * myRawWidth);
-  myRawBits = static_cast<int>(record.bitsPerSample);
   return true;
 }
 
