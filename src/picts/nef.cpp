@@ -286,11 +286,13 @@ bool cPictNEF::processStripes(cFileIOTarget* io, int compression) {
   sDecomress out;
   for (long long i = 0; i < strips; ++i) {
     const long long y = i * rowsPerStrip;
-    try {
-      in.set(myStripByteCounts.ptr[i]);
-    } catch (const std::bad_alloc&) {
+    // Through the picture allocator for its huge pages, as the strip's
+    // decoded form: a whole-body strip otherwise faults every 4 KiB.
+    const long long bytes = myStripByteCounts.ptr[i];
+    if (bytes == 0)
+      in.set(0);
+    else if (!allocPictSamples(in, bytes))
       return false;
-    }
     if (in.count &&
         (!io->set_fp(myStripOffsets.ptr[i]) || !io->readf(in.ptr, static_cast<unsigned int>(in.count))))
       return false;

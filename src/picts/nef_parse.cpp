@@ -7,6 +7,7 @@
 #include "picts/nef.h"
 #include "picts/nef_models.h"
 #include "picts/nef_tables.h"
+#include "picts/pixelalloc.h"
 
 namespace {
 
@@ -102,10 +103,13 @@ class cWordBits {
 bool sizeOutput(cPictTIFF::sDecomress& out, long long samples) {
   const long long bytes = 2 * samples * out.rows;
   if (2 * samples > 0xFFFFFFFFLL) return false;
-  try {
-    if (out.data.count != bytes) out.data.set(bytes);
-  } catch (const std::bad_alloc&) {
-    return false;
+  // Through the picture allocator for its huge pages: a whole-plane strip
+  // otherwise pays a fault for every 4 KiB of it.
+  if (out.data.count != bytes) {
+    if (bytes <= 0)
+      out.data.set(0);
+    else if (!allocPictSamples(out.data, bytes))
+      return false;
   }
   out.rowBytes = static_cast<unsigned int>(2 * samples);
   return true;
