@@ -5,6 +5,8 @@
 #include <new>
 #include <vector>
 
+#include "picts/raw_ppg_rows.h"
+
 namespace {
 
 constexpr unsigned long long kAlpha = 0xFFFF000000000000ULL;
@@ -70,8 +72,7 @@ void trackRange(sInterpolateInfo& info, const sArea& a) {
   info.maximum = hi;
 }
 
-// Channel c of a working word, colour c kept in bits 16c..16c+15.
-inline long long ch(unsigned long long p, int c) { return (long long)((p >> (16 * c)) & 0xFFFF); }
+// Sets channel c of a word that keeps colour c in bits 16c..16c+15.
 inline void put(unsigned long long& p, int c, long long v) {
   p = (p & ~(0xFFFFULL << (16 * c))) | ((unsigned long long)v << (16 * c));
 }
@@ -170,31 +171,23 @@ constexpr long long kLag = kReach;
 constexpr int kStages = 5;  // scaling, green, colours at green, colours at the others, output
 constexpr long long kRingRows = kLag * (kStages - 1) + 2;
 
-// The colours of one row as the stages ask for them (a second green as green
-// unless `four`): two values for filters whose colours repeat every two
-// columns, so the stages' inner loops see a constant colour, else a row of
-// them.
-struct sPairColours {
-  unsigned char c[2];
-  int operator()(long long x) const { return c[x & 1]; }
-};
-struct sListColours {
-  const unsigned char* c;
-  int operator()(long long x) const { return c[x]; }
-};
-
 class cPPGRing {
  public:
-  cPPGRing(sInterpolateInfo& info, const sArea& a, double (*matrix)[3][3])
-      : myInfo(info), myArea(a), myMatrix(matrix), myW(a.w), myH(a.h) {}
+  cPPGRing(sInterpolateInfo& info, const sArea& a, cBayerFilter8x2& filter, double (*matrix)[3][3])
+      : myInfo(info), myArea(a), myFilter(filter), myMatrix(matrix), myW(a.w), myH(a.h) {}
 
   bool run() {
+    // Half rows padded to whole cache lines, so that no two share one.
+    const long long half = ((myW + 1) / 2 + 31) & ~31LL;
     try {
-      myRing.resize(size_t(kRingRows * myW));
-      myColours.resize(size_t(myW));
+      myRing.resize(size_t(kRingRows * 6 * half));
+      for (int c = 0; c < 4; ++c) myScale[c] = scaleTable(c);
     } catch (const std::bad_alloc&) {
       return false;
     }
+    for (long long r = 0; r < kRingRows; ++r)
+      for (int k = 0; k < 3; ++k)
+        for (int p = 0; p < 2; ++p) myLines[r].c[k][p] = myRing.data() + ((r * 3 + k) * 2 + p) * half;
     const long long last = myH - 1 + kLag * (kStages - 1);
     // The target hears the bands of five whole-picture passes, 0-20, 20-40,
     // 40-60, 60-80 and 80-100, in their order: one value per stage row done,
@@ -206,13 +199,10 @@ class cPPGRing {
       return true;
     };
     for (long long t = 0; t <= last; ++t) {
-      if (t < myH) withColours(t, true, [&](auto col) { scaleRow(t, col); });
-      if (inside(t - kLag, 3, myH - 3) && myW >= 7)
-        withColours(t - kLag, false, [&](auto col) { greenRow(t - kLag, col); });
-      if (inside(t - 2 * kLag, 1, myH - 1) && myW >= 3)
-        withColours(t - 2 * kLag, false, [&](auto col) { colourAtGreenRow(t - 2 * kLag, col); });
-      if (inside(t - 3 * kLag, 1, myH - 1) && myW >= 3)
-        withColours(t - 3 * kLag, false, [&](auto col) { colourAtOthersRow(t - 3 * kLag, col); });
+      if (t < myH) scaleRow(t);
+      if (inside(t - kLag, 3, myH - 3) && myW >= 7) greenRow(t - kLag);
+      if (inside(t - 2 * kLag, 1, myH - 1) && myW >= 3) colourAtGreenRow(t - 2 * kLag);
+      if (inside(t - 3 * kLag, 1, myH - 1) && myW >= 3) colourAtOthersRow(t - 3 * kLag);
       if (inside(t - 4 * kLag, 0, myH)) outputRow(t - 4 * kLag);
       long long rows = 0;
       for (int k = 0; k < kStages; ++k) rows += inside(t - k * kLag, 0, myH);
@@ -226,116 +216,82 @@ class cPPGRing {
  private:
   sInterpolateInfo& myInfo;
   const sArea& myArea;
+  cBayerFilter8x2& myFilter;
   double (*myMatrix)[3][3];
   long long myW, myH;
-  std::vector<unsigned long long> myRing;
-  std::vector<unsigned char> myColours;
-  bool myPairs = dynamic_cast<cBayerFilter8x2*>(myInfo.filter) != nullptr;
+  std::vector<unsigned short> myRing;
+  sPPGLine myLines[kRingRows];
+  std::vector<unsigned short> myScale[4];
   unsigned myLow = 65535, myHigh = 0;
 
   static bool inside(long long y, long long from, long long to) { return y >= from && y < to; }
-  unsigned long long* row(long long y) { return myRing.data() + (y % kRingRows) * myW; }
-
-  template <typename Stage>
-  void withColours(long long y, bool four, Stage stage) {
-    cBayerFilter* f = myInfo.filter;
-    auto fold = [four](int c) { return (unsigned char)(!four && c == 3 ? 1 : c); };
-    if (myPairs) return stage(sPairColours{{fold(f->color(0, int(y))), fold(f->color(1, int(y)))}});
-    for (long long x = 0; x < myW; ++x) myColours[size_t(x)] = fold(f->color(int(x), int(y)));
-    stage(sListColours{myColours.data()});
+  const sPPGLine& line(long long y) const { return myLines[y % kRingRows]; }
+  template <size_t N>
+  void lines(long long y, sPPGLine (&out)[N]) const {
+    for (size_t k = 0; k < N; ++k) out[k] = line(y + (long long)k - (long long)N / 2);
+  }
+  // Colour of column x on row y, a second green as green.
+  int colour(long long x, long long y) const {
+    const int c = myFilter.color(int(x), int(y));
+    return c == 3 ? 1 : c;
   }
 
-  // Each sample scaled into its own colour's channel; also the raw range.
-  template <typename Col>
-  void scaleRow(long long y, Col col) {
+  // Every sample of colour c scaled: one lookup instead of a multiplication
+  // per sample.
+  std::vector<unsigned short> scaleTable(int c) const {
+    std::vector<unsigned short> t(65536);
+    for (unsigned s = 0; s < 65536; ++s)
+      t[s] = (unsigned short)clip16(scaled(s, myInfo.black, myInfo.multipliers[c]));
+    return t;
+  }
+
+  void scaleRow(long long y) {
     const unsigned short* src = &myArea.raw[(myArea.top + y) * myArea.rawW + myArea.left];
-    unsigned long long* dst = row(y);
-    const unsigned black = myInfo.black;
-    const double* mult = myInfo.multipliers;
-    unsigned lo = myLow, hi = myHigh;
-    for (long long x = 0; x < myW; ++x) {
-      const unsigned s = src[x], c = unsigned(col(x));
-      lo = s < lo ? s : lo;
-      hi = s > hi ? s : hi;
-      dst[x] = clip16(scaled(s, black, mult[c])) << (16 * (c == 3 ? 1 : c));
-    }
-    myLow = lo;
-    myHigh = hi;
+    const int four[2] = {myFilter.color(0, int(y)), myFilter.color(1, int(y))};
+    const unsigned short* const lut[2] = {myScale[four[0]].data(), myScale[four[1]].data()};
+    const int channel[2] = {colour(0, y), colour(1, y)};
+    ppgScaleLine(src, myW, lut, channel, line(y), myLow, myHigh);
   }
+
+  // The sites of one stage are every other column from `x`, up to `end`.
+  static long long sites(long long x, long long end) { return x < end ? (end - x + 1) / 2 : 0; }
 
   // Green where the sensor saw red or blue, along the smoother direction.
-  template <typename Col>
-  void greenRow(long long y, Col col) {
-    unsigned long long* r[7];
-    for (int k = 0; k < 7; ++k) r[k] = row(y + k - 3);
-    unsigned long long* cur = r[3];
-    for (long long x = 3 + (col(3) & 1); x < myW - 3; x += 2) {
-      const int c = col(x);
-      long long guess[2], diff[2];
-      auto estimate = [&](int i, auto at) {
-        guess[i] = (ch(at(-1), 1) + ch(at(0), c) + ch(at(1), 1)) * 2 - ch(at(-2), c) - ch(at(2), c);
-        diff[i] = (std::llabs(ch(at(-2), c) - ch(at(0), c)) + std::llabs(ch(at(2), c) - ch(at(0), c)) +
-                   std::llabs(ch(at(-1), 1) - ch(at(1), 1))) *
-                      3 +
-                  (std::llabs(ch(at(3), 1) - ch(at(1), 1)) + std::llabs(ch(at(-3), 1) - ch(at(-1), 1))) * 2;
-      };
-      estimate(0, [&](int k) { return cur[x + k]; });
-      estimate(1, [&](int k) { return r[k + 3][x]; });
-      const int i = diff[0] > diff[1];
-      long long lo = i ? ch(r[4][x], 1) : ch(cur[x + 1], 1), hi = i ? ch(r[2][x], 1) : ch(cur[x - 1], 1);
-      if (lo > hi) std::swap(lo, hi);
-      const long long g = guess[i] >> 2;
-      put(cur[x], 1, g < lo ? lo : g > hi ? hi : g);
-    }
+  void greenRow(long long y) {
+    sPPGLine rows[7];
+    lines(y, rows);
+    const long long x = 3 + (colour(3, y) & 1);
+    ppgGreenSites(rows, colour(x, y), int(x & 1), x >> 1, sites(x, myW - 3));
   }
 
   // Red and blue at green sites from the neighbours across and along.
-  template <typename Col>
-  void colourAtGreenRow(long long y, Col col) {
-    unsigned long long *up = row(y - 1), *cur = row(y), *down = row(y + 1);
-    for (long long x = 1 + (col(2) & 1); x < myW - 1; x += 2) {
-      unsigned long long& p = cur[x];
-      const int c = col(x + 1);
-      auto fill = [&](int k, unsigned long long a, unsigned long long b) {
-        put(p, k, clipInt((ch(a, k) + ch(b, k) + 2 * ch(p, 1) - ch(a, 1) - ch(b, 1)) >> 1));
-      };
-      fill(c, cur[x - 1], cur[x + 1]);
-      fill(2 - c, up[x], down[x]);
-    }
+  void colourAtGreenRow(long long y) {
+    sPPGLine rows[3];
+    lines(y, rows);
+    const long long x = 1 + (colour(2, y) & 1);
+    ppgColoursAtGreen(rows, colour(x + 1, y), int(x & 1), x >> 1, sites(x, myW - 1));
   }
 
   // The missing one of red and blue at red and blue sites, from the diagonal
   // with the smaller gradient.
-  template <typename Col>
-  void colourAtOthersRow(long long y, Col col) {
-    unsigned long long *up = row(y - 1), *cur = row(y), *down = row(y + 1);
-    for (long long x = 1 + (col(1) & 1); x < myW - 1; x += 2) {
-      unsigned long long& p = cur[x];
-      const int c = 2 - col(x);
-      const unsigned long long ends[2][2] = {{up[x - 1], down[x + 1]}, {up[x + 1], down[x - 1]}};
-      long long guess[2], diff[2];
-      for (int i = 0; i < 2; ++i) {
-        const unsigned long long a = ends[i][0], b = ends[i][1];
-        diff[i] = std::llabs(ch(a, c) - ch(b, c)) + std::llabs(ch(a, 1) - ch(p, 1)) +
-                  std::llabs(ch(b, 1) - ch(p, 1));
-        guess[i] = ch(a, c) + ch(b, c) + 2 * ch(p, 1) - ch(a, 1) - ch(b, 1);
-      }
-      put(p, c, clipInt(diff[0] != diff[1] ? guess[diff[0] > diff[1]] >> 1 : (guess[0] + guess[1]) >> 2));
-    }
+  void colourAtOthersRow(long long y) {
+    sPPGLine rows[3];
+    lines(y, rows);
+    const long long x = 1 + (colour(1, y) & 1);
+    ppgColourAtOthers(rows, 2 - colour(x, y), int(x & 1), x >> 1, sites(x, myW - 1));
   }
 
   // Channels to their places (through the matrix when there is one), rows
   // in the asked order.
   void outputRow(long long y) {
-    const unsigned long long* src = row(y);
+    const sPPGLine& src = line(y);
     unsigned long long* dst = outRow(myInfo.pixels, myArea, y, myInfo.bottomUp);
-    if (!myMatrix) {
-      for (long long x = 0; x < myW; ++x) dst[x] = finished(ch(src[x], 0), ch(src[x], 1), ch(src[x], 2));
-      return;
-    }
+    if (!myMatrix) return ppgOutputLine(src, myW, dst);
     const double(&m)[3][3] = *myMatrix;
     for (long long x = 0; x < myW; ++x) {
-      const double r = double(ch(src[x], 0)), g = double(ch(src[x], 1)), b = double(ch(src[x], 2));
+      const int p = int(x & 1);
+      const long long i = x >> 1;
+      const double r = src.c[0][p][i], g = src.c[1][p][i], b = src.c[2][p][i];
       dst[x] = finished(clip16(m[0][0] * r + m[0][1] * g + m[0][2] * b),
                         clip16(m[1][0] * r + m[1][1] * g + m[1][2] * b),
                         clip16(m[2][0] * r + m[2][1] * g + m[2][2] * b));
@@ -348,8 +304,10 @@ class cPPGRing {
 bool interpolatePPG(sInterpolateInfo& info, sMarginInfo* margins, double (*matrix)[3][3]) {
   sArea a;
   if (!makeArea(info.raw, info.pixels, info.rawWidth, info.rawHeight, info.filter, margins, a)) return false;
+  auto* pairs = dynamic_cast<cBayerFilter8x2*>(info.filter);
+  if (!pairs) return false;
   if (a.h < 1) return true;
-  cPPGRing ring(info, a, matrix);
+  cPPGRing ring(info, a, *pairs, matrix);
   if (!ring.run()) return false;
   return interpolateBorder(4, info.raw, info.pixels, info.rawWidth, info.rawHeight, info.filter,
                            info.bottomUp, info.multipliers, margins,

@@ -4,6 +4,8 @@
 
 #include "picts/balance.h"
 
+// PPG needs colours that repeat every two columns (a cBayerFilter8x2); any
+// other filter is refused.
 bool interpolatePPG(sInterpolateInfo& info, sMarginInfo* margins, double (*matrix)[3][3]);
 bool interpolateLinear(sInterpolateInfo& info, sMarginInfo* margins);
 bool interpolateLinearNonRGB(sInterpolateInfo& info, double (&mix)[3][4], sMarginInfo* margins);

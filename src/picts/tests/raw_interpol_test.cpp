@@ -119,8 +119,11 @@ TEST(RawDemosaic, FrameBlackClipAndRowOrder) {
   EXPECT_EQ(info.maximum, 40000u);
   sMarginInfo all{6, 6, 0, 0};
   EXPECT_TRUE(interpolatePPG(info, &all, nullptr));
-  info.filter = nullptr;
-  EXPECT_FALSE(interpolatePPG(info, nullptr, nullptr));
+  cFujiXTransFilter xtrans;  // colours that do not repeat every two columns
+  for (cBayerFilter* refused : {static_cast<cBayerFilter*>(nullptr), static_cast<cBayerFilter*>(&xtrans)}) {
+    info.filter = refused;
+    EXPECT_FALSE(interpolatePPG(info, nullptr, nullptr));
+  }
 }
 
 TEST(RawDemosaic, SimpleFiltersAverageTheirNeighbours) {
