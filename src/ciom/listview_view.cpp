@@ -406,7 +406,9 @@ int cListViewChild::paintCell(cCanvas* c, sListViewDataItem* cell, int col, bool
   bool firstPiece = true;
   // Each piece is drawn apart and copied, so that nothing of one piece
   // spills into its neighbour.
-  auto piece = [&](int w, bool rightLine, auto&& draw) {
+  // The indent band takes the row's lines but not the cell's left line,
+  // which goes to the first piece after it.
+  auto piece = [&](int w, bool rightLine, auto&& draw, bool band = false) {
     w = std::min(w, width - used);
     if (w <= 0) return;
     cCanvas* off = c->offscreen(w, h, -1, -1);
@@ -422,7 +424,7 @@ int cListViewChild::paintCell(cCanvas* c, sListViewDataItem* cell, int col, bool
       sPoint p{0, 0}, q{w - 1, 0};
       off->drawLine(&p, &q);
     }
-    if (firstPiece) {
+    if (firstPiece && !band) {
       sPoint p{0, 0}, q{0, h - 1};
       off->drawLine(&p, &q);
     }
@@ -433,18 +435,17 @@ int cListViewChild::paintCell(cCanvas* c, sListViewDataItem* cell, int col, bool
     c->draw(x + used, top, off, 0, 0, -1, -1);
     delete off;
     used += w;
-    firstPiece = false;
+    firstPiece = firstPiece && band;
   };
   if (cell->indent) {
-    const unsigned int band = myFullLine ? k.bg : myBg;
-    const int w = std::min<int>(cell->indent, width);
-    if (cCanvas* off = c->offscreen(w, h, -1, -1)) {
-      sRect all{0, 0, w, h};
-      off->drawRect(&all, band, band);
-      c->draw(x, top, off, 0, 0, -1, -1);
-      delete off;
-    }
-    used += w;
+    const unsigned int bandBg = myFullLine ? k.bg : myBg;
+    piece(
+        cell->indent, false,
+        [&](cCanvas* off, int w) {
+          sRect all{0, 0, w, h};
+          off->drawRect(&all, bandBg, bandBg);
+        },
+        true);
   }
   if (myCheckMode && firstCol) {
     if (!myChecked) myChecked = themePict(31);

@@ -78,9 +78,10 @@ TEST(ListViewPixels, SelectedRowsInTheThemeColours) {
   }
 }
 
-// Each cell piece has a top and a bottom line in the line colour, except
-// that a row drawn below a selected one leaves its top line out; rows never
-// paint past the client rectangle, under the scroll bar.
+// Each cell piece, an indent band too, has a top and a bottom line in the
+// line colour, except that a row drawn below a selected one leaves its top
+// line out; the cell's left line comes after the band; rows never paint past
+// the client rectangle, under the scroll bar.
 TEST(ListViewPixels, CellLinesAndTheClientClip) {
   sList s;
   for (int r = 0; r < 20; ++r) {
@@ -90,6 +91,8 @@ TEST(ListViewPixels, CellLinesAndTheClientClip) {
   s.list.setMultiselect(true);
   s.list.setSelected(1, true, false);
   s.list.setSelected(2, true, false);
+  const int indent = 8;
+  s.list.setItemIdent(1, 1, indent);
   s.paint();
   const unsigned int line = themeColor(26), fill = themeColor(18);
   const int x = 1 + 60;
@@ -101,6 +104,16 @@ TEST(ListViewPixels, CellLinesAndTheClientClip) {
   EXPECT_EQ(pixelAt(s.canvas, x, bottom1), line) << "bottom line";
   EXPECT_EQ(pixelAt(s.canvas, x, 1 + top2), fill) << "no second line below a selected row";
   EXPECT_EQ(pixelAt(s.canvas, x, bottom2), line);
+  const struct {
+    int x, y;
+    unsigned int colour;
+    const char* what;
+  } band[] = {{1 + indent / 2, 1 + top1, line, "band's top line"},
+              {1 + indent / 2, bottom1, line, "band's bottom line"},
+              {1, s.middle(1), themeColor(14), "no left line on the band"},
+              {1 + indent / 2, s.middle(1), themeColor(14), "band in the list's background"},
+              {1 + indent, s.middle(1), line, "left line after the band"}};
+  for (const auto& b : band) EXPECT_EQ(pixelAt(s.canvas, b.x, b.y), b.colour) << b.what;
 
   s.list.setFullLineSelect(true, false);
   s.paint();
