@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/targets.h"
+#include "picts/levelkernels.h"
 #include "picts/pixelalloc.h"
 #include "picts/raw_interpol.h"
 
@@ -83,24 +84,26 @@ bool cStreamGuardProgressTarget::notifyProgress(double) { return myIO && myIO->v
 bool buildHystogram(const unsigned long long* pixels, long long count, sHystogram& h, long long bins,
                     cProgressNotifyTarget* progress) {
   if (!pixels || count <= 0 || !isPow2(bins) || bins > 65536) return false;
-  for (_typebuf<unsigned int>* b : {&h.all, &h.red, &h.green, &h.blue}) {
-    b->set(bins);
-    if (!b->ptr) return false;
-    for (long long i = 0; i < bins; ++i) b->ptr[i] = 0;
-  }
   unsigned shift = 0;
   while ((65536LL >> shift) > bins) ++shift;
-  for (long long i = 0; i < count; ++i) {
-    if (!stillGoing(progress, i, count)) return false;
-    unsigned long long p = pixels[i];
-    unsigned r = unsigned((p >> 32) & 0xFFFF) >> shift, g = unsigned((p >> 16) & 0xFFFF) >> shift,
-             b = unsigned(p & 0xFFFF) >> shift;
-    ++h.red.ptr[r];
-    ++h.green.ptr[g];
-    ++h.blue.ptr[b];
+  _typebuf<unsigned int> tables;
+  tables.set(kLevelWays * 3 * bins);
+  std::fill_n(tables.ptr, tables.count, 0u);
+  for (long long from = 0; from < count; from += kCheckEvery) {
+    if (!stillGoing(progress, from, count)) return false;
+    countLevels(pixels + from, std::min(count - from, kCheckEvery), shift, tables.ptr);
   }
-  // Summed afterwards: counting each sample twice cost as much again.
-  for (long long i = 0; i < bins; ++i) h.all.ptr[i] = h.red.ptr[i] + h.green.ptr[i] + h.blue.ptr[i];
+  for (_typebuf<unsigned int>* b : {&h.all, &h.red, &h.green, &h.blue}) b->set(bins);
+  for (long long i = 0; i < bins; ++i) {
+    unsigned int sums[3] = {0, 0, 0};
+    for (int w = 0; w < kLevelWays; ++w)
+      for (int c = 0; c < 3; ++c) sums[c] += tables.ptr[(w * 3 + c) * bins + i];
+    h.red.ptr[i] = sums[0];
+    h.green.ptr[i] = sums[1];
+    h.blue.ptr[i] = sums[2];
+    // Summed afterwards: counting each sample twice cost as much again.
+    h.all.ptr[i] = sums[0] + sums[1] + sums[2];
+  }
   return true;
 }
 
@@ -198,18 +201,9 @@ namespace {
 
 // The curve clipped to 16 bits: half the table the lookups keep in cache.
 std::vector<unsigned short> clippedCurve(const _typebuf<unsigned int>& curve) {
-  std::vector<unsigned short> out(size_t(curve.count));
+  std::vector<unsigned short> out(static_cast<size_t>(kLevelCurveEntries));
   for (long long i = 0; i < curve.count; ++i) out[size_t(i)] = (unsigned short)std::min(curve.ptr[i], 65535u);
   return out;
-}
-
-void mapThrough(const unsigned short* c, const unsigned long long* src, unsigned long long* dst,
-                long long count) {
-  for (long long i = 0; i < count; ++i) {
-    const unsigned long long p = src[i];
-    dst[i] = (p & 0xFFFF000000000000ULL) | (unsigned long long)c[(p >> 32) & 0xFFFF] << 32 |
-             (unsigned long long)c[(p >> 16) & 0xFFFF] << 16 | c[p & 0xFFFF];
-  }
 }
 
 }  // namespace
@@ -220,7 +214,7 @@ bool adjustToCurve(const unsigned long long* src, unsigned long long* dst, long 
   const std::vector<unsigned short> c = clippedCurve(curve);
   for (long long from = 0; from < count; from += kCheckEvery) {
     if (!stillGoing(progress, from, count)) return false;
-    mapThrough(c.data(), src + from, dst + from, std::min(count - from, kCheckEvery));
+    levelRun(c.data(), src + from, dst + from, std::min(count - from, kCheckEvery), false);
   }
   return true;
 }
@@ -228,12 +222,14 @@ bool adjustToCurve(const unsigned long long* src, unsigned long long* dst, long 
 bool setSaturation(const unsigned long long* src, unsigned long long* dst, long long count, double saturation,
                    cProgressNotifyTarget* progress) {
   if (!src || !dst || count <= 0) return false;
-  // With the chain's 1.5, (v - y) * 1.5 + y is (3v - y) / 2 exactly, and
-  // truncating its non-negative values is a shift: integers give the same.
   const bool exact = saturation == 1.5;
   for (long long from = 0; from < count; from += kCheckEvery) {
     if (!stillGoing(progress, from, count)) return false;
     const long long to = std::min(count, from + kCheckEvery);
+    if (exact) {
+      levelRun(nullptr, src + from, dst + from, to - from, true);
+      continue;
+    }
     for (long long i = from; i < to; ++i) {
       const unsigned long long p = src[i];
       const double r = double((p >> 32) & 0xFFFF), g = double((p >> 16) & 0xFFFF), b = double(p & 0xFFFF);
@@ -241,16 +237,6 @@ bool setSaturation(const unsigned long long* src, unsigned long long* dst, long 
       // as std::trunc would, without its library call; clamping before the
       // cast gives what truncating and then clipping would.
       const double y = double(int(b * 0.11 + r * 0.3 + g * 0.59));
-      if (exact) {
-        const long long iy = (long long)y;
-        auto sat = [iy](unsigned long long v) -> unsigned long long {
-          const long long t = (3 * (long long)v - iy) >> 1;
-          return (unsigned long long)(t < 0 ? 0 : t > 65535 ? 65535 : t);
-        };
-        dst[i] = (p & 0xFFFF000000000000ULL) | sat((p >> 32) & 0xFFFF) << 32 | sat((p >> 16) & 0xFFFF) << 16 |
-                 sat(p & 0xFFFF);
-        continue;
-      }
       auto sat = [&](double v) -> unsigned long long {
         const double t = (v - y) * saturation + y;
         return (unsigned long long)int(t < 0 ? 0 : t > 65535 ? 65535 : t);
@@ -341,8 +327,7 @@ bool finishLevels(unsigned long long* pixels, long long count, bool saturate, cP
   for (long long from = 0; from < count; from += kCheckEvery) {
     if (!stillGoing(guard, from, count)) return false;
     const long long n = std::min(count - from, kCheckEvery);
-    mapThrough(c.data(), pixels + from, pixels + from, n);
-    if (saturate && !setSaturation(pixels + from, pixels + from, n, 1.5, nullptr)) return false;
+    levelRun(c.data(), pixels + from, pixels + from, n, saturate);
   }
   return true;
 }
