@@ -84,26 +84,20 @@ bool cStreamGuardProgressTarget::notifyProgress(double) { return myIO && myIO->v
 bool buildHystogram(const unsigned long long* pixels, long long count, sHystogram& h, long long bins,
                     cProgressNotifyTarget* progress) {
   if (!pixels || count <= 0 || !isPow2(bins) || bins > 65536) return false;
+  for (_typebuf<unsigned int>* b : {&h.all, &h.red, &h.green, &h.blue}) {
+    b->set(bins);
+    if (!b->ptr) return false;
+    for (long long i = 0; i < bins; ++i) b->ptr[i] = 0;
+  }
   unsigned shift = 0;
   while ((65536LL >> shift) > bins) ++shift;
-  _typebuf<unsigned int> tables;
-  tables.set(kLevelWays * 3 * bins);
-  std::fill_n(tables.ptr, tables.count, 0u);
   for (long long from = 0; from < count; from += kCheckEvery) {
     if (!stillGoing(progress, from, count)) return false;
-    countLevels(pixels + from, std::min(count - from, kCheckEvery), shift, tables.ptr);
+    countLevels(pixels + from, std::min(count - from, kCheckEvery), shift, h.red.ptr, h.green.ptr,
+                h.blue.ptr);
   }
-  for (_typebuf<unsigned int>* b : {&h.all, &h.red, &h.green, &h.blue}) b->set(bins);
-  for (long long i = 0; i < bins; ++i) {
-    unsigned int sums[3] = {0, 0, 0};
-    for (int w = 0; w < kLevelWays; ++w)
-      for (int c = 0; c < 3; ++c) sums[c] += tables.ptr[(w * 3 + c) * bins + i];
-    h.red.ptr[i] = sums[0];
-    h.green.ptr[i] = sums[1];
-    h.blue.ptr[i] = sums[2];
-    // Summed afterwards: counting each sample twice cost as much again.
-    h.all.ptr[i] = sums[0] + sums[1] + sums[2];
-  }
+  // Summed afterwards: counting each sample twice cost as much again.
+  for (long long i = 0; i < bins; ++i) h.all.ptr[i] = h.red.ptr[i] + h.green.ptr[i] + h.blue.ptr[i];
   return true;
 }
 

@@ -1,20 +1,15 @@
 // The loops of the raw finishing chain that run on every pixel of a
 // picture (0xAAAARRRRGGGGBBBB words): the level count, the tone curve and
-// the saturation, written out of line over plain pointers so that they are
-// vectorised, with a wider build for processors that have AVX2 chosen once
-// at run time. Both builds give the same bits.
+// the saturation. Out of line over plain pointers: inlined among calls that
+// may throw, their loads would count as throwing and never be vectorised.
+// Curve and saturation have a wider build for processors with AVX2, chosen
+// once at run time; both builds give the same bits.
 #pragma once
 
-// The level count spreads its increments over this many sets of tables,
-// pixel k of every kLevelWays going to set k: a run of equal levels then
-// does not wait on each store before the next load of the same bin.
-constexpr int kLevelWays = 4;
-
-// Adds the red, green and blue samples shifted right by `shift` to
-// `tables`: kLevelWays sets of red, green and blue bins, each of
-// 65536 >> shift counts, one after the other. `count` is a multiple of
-// kLevelWays except for the last call over a picture.
-void countLevels(const unsigned long long* pixels, long long count, unsigned shift, unsigned int* tables);
+// Adds the red, green and blue samples shifted right by `shift` to their
+// bins; each array holds 65536 >> shift counts.
+void countLevels(const unsigned long long* pixels, long long count, unsigned shift, unsigned int* red,
+                 unsigned int* green, unsigned int* blue);
 
 // The number of entries a curve handed to levelRun holds: one per 16-bit
 // level and one more that wide loads may touch but never use.

@@ -157,7 +157,8 @@ std::vector<unsigned long long> levelPixels(long long n, unsigned seed) {
     if (rng() & 1) b = (b + (100 - (11 * b + 30 * r + 59 * g) % 100) % 100 * 91) % 65500;
     p = (p & ~0xFFFFULL) | b;
   }
-  for (unsigned long long extreme : {0x0ULL, 0xFFFF'FFFF'FFFF'FFFFULL, 0x0000'FFFF'0000'FFFFULL}) px.push_back(extreme);
+  for (unsigned long long extreme : {0x0ULL, 0xFFFF'FFFF'FFFF'FFFFULL, 0x0000'FFFF'0000'FFFFULL})
+    px.push_back(extreme);
   return px;
 }
 
@@ -185,7 +186,8 @@ TEST(RawChain, LevelKernelsMatchTheScalarArithmetic) {
       ASSERT_TRUE(buildHystogram(px.data(), (long long)px.size(), h, bins, nullptr));
       std::vector<unsigned int> expect(static_cast<size_t>(3 * bins));
       for (unsigned long long p : px)
-        for (int k = 0; k < 3; ++k) ++expect[size_t(k * bins + (((p >> (32 - 16 * k)) & 0xFFFF) * bins >> 16))];
+        for (int k = 0; k < 3; ++k)
+          ++expect[size_t(k * bins + (((p >> (32 - 16 * k)) & 0xFFFF) * bins >> 16))];
       for (long long i = 0; i < bins; ++i) {
         ASSERT_EQ(h.red.ptr[i], expect[size_t(i)]) << bins << " " << i;
         ASSERT_EQ(h.green.ptr[i], expect[size_t(bins + i)]) << bins << " " << i;
