@@ -216,6 +216,7 @@ bool adjustToCurve(const unsigned long long* src, unsigned long long* dst, long 
 bool setSaturation(const unsigned long long* src, unsigned long long* dst, long long count, double saturation,
                    cProgressNotifyTarget* progress) {
   if (!src || !dst || count <= 0) return false;
+  // The chain's own 1.5 has an exact integer form, which the kernels take.
   const bool exact = saturation == 1.5;
   for (long long from = 0; from < count; from += kCheckEvery) {
     if (!stillGoing(progress, from, count)) return false;
