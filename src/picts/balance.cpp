@@ -294,15 +294,7 @@ bool finishRaw(sRawFinish& f, cFileIOTarget* io, _typebuf<unsigned long long>& o
 }
 
 void balanceRGB(unsigned long long* pixels, long long count, const double (&factors)[3]) {
-  auto scaled = [](unsigned long long v, double m) -> unsigned long long {
-    const double s = double(v & 0xFFFF) * m;
-    return s >= 65535 ? 65535 : s > 0 ? (unsigned long long)s : 0;
-  };
-  for (long long i = 0; i < count; ++i) {
-    const unsigned long long p = pixels[i];
-    pixels[i] = (p & 0xFFFF000000000000ULL) | scaled(p >> 32, factors[0]) << 32 |
-                scaled(p >> 16, factors[1]) << 16 | scaled(p, factors[2]);
-  }
+  levelScale(pixels, count, factors);
 }
 
 bool finishLevels(unsigned long long* pixels, long long count, bool saturate, cProgressNotifyTarget* guard,

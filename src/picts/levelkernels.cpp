@@ -53,6 +53,19 @@ __attribute__((always_inline)) inline void runBody(const unsigned short* curve, 
   }
 }
 
+__attribute__((always_inline)) inline void scaleBody(unsigned long long* pixels, long long count,
+                                                     const double* factors) {
+  auto scaled = [](unsigned long long v, double m) -> unsigned long long {
+    const double s = double(v & 0xFFFF) * m;
+    return s >= 65535 ? 65535 : s > 0 ? (unsigned long long)s : 0;
+  };
+  for (long long i = 0; i < count; ++i) {
+    const unsigned long long p = pixels[i];
+    pixels[i] = (p & kAlpha) | scaled(p >> 32, factors[0]) << 32 | scaled(p >> 16, factors[1]) << 16 |
+                scaled(p, factors[2]);
+  }
+}
+
 #if defined(__x86_64__)
 #define ZVK_AVX2 __attribute__((target("avx2")))
 
@@ -82,10 +95,11 @@ ZVK_AVX2 inline __m256i lookedUp(const unsigned short* curve, __m256i v) {
 
 // Eight pixels a step as two words each: low words green and blue, high
 // words alpha and red. The shuffle pairs pixels in an order its unpacking
-// undoes, and pixels do not depend on each other.
-template <bool kCurve, bool kSaturate>
-ZVK_AVX2 void runAvx2(const unsigned short* curve, const unsigned long long* src, unsigned long long* dst,
-                      long long count) {
+// undoes, and pixels do not depend on each other. `op` changes the three
+// channels of eight pixels; returns how many pixels were done.
+template <typename Op>
+ZVK_AVX2 inline long long eightAtATime(const unsigned long long* src, unsigned long long* dst,
+                                       long long count, const Op& op) {
   const __m256i low16 = _mm256_set1_epi32(0xFFFF);
   long long i = 0;
   for (; i + 8 <= count; i += 8) {
@@ -94,6 +108,19 @@ ZVK_AVX2 void runAvx2(const unsigned short* curve, const unsigned long long* src
     __m256i lo = _mm256_castps_si256(_mm256_shuffle_ps(p0, p1, _MM_SHUFFLE(2, 0, 2, 0)));
     __m256i hi = _mm256_castps_si256(_mm256_shuffle_ps(p0, p1, _MM_SHUFFLE(3, 1, 3, 1)));
     __m256i r = _mm256_and_si256(hi, low16), g = _mm256_srli_epi32(lo, 16), b = _mm256_and_si256(lo, low16);
+    op(r, g, b);
+    lo = _mm256_or_si256(_mm256_slli_epi32(g, 16), b);
+    hi = _mm256_or_si256(_mm256_andnot_si256(low16, hi), r);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), _mm256_unpacklo_epi32(lo, hi));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i + 4), _mm256_unpackhi_epi32(lo, hi));
+  }
+  return i;
+}
+
+template <bool kCurve, bool kSaturate>
+struct sCurveSaturate {
+  const unsigned short* curve;
+  ZVK_AVX2 void operator()(__m256i& r, __m256i& g, __m256i& b) const {
     if constexpr (kCurve) {
       r = lookedUp(curve, r);
       g = lookedUp(curve, g);
@@ -105,18 +132,51 @@ ZVK_AVX2 void runAvx2(const unsigned short* curve, const unsigned long long* src
       g = saturatedAvx2(g, y);
       b = saturatedAvx2(b, y);
     }
-    lo = _mm256_or_si256(_mm256_slli_epi32(g, 16), b);
-    hi = _mm256_or_si256(_mm256_andnot_si256(low16, hi), r);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), _mm256_unpacklo_epi32(lo, hi));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i + 4), _mm256_unpackhi_epi32(lo, hi));
   }
+};
+
+template <bool kCurve, bool kSaturate>
+ZVK_AVX2 void runAvx2(const unsigned short* curve, const unsigned long long* src, unsigned long long* dst,
+                      long long count) {
+  const long long i = eightAtATime(src, dst, count, sCurveSaturate<kCurve, kSaturate>{curve});
   if (i < count) runBody(curve, src + i, dst + i, count - i, kSaturate);
+}
+
+// As scaledBody: NaN and products at or below zero give 0 (max returns its
+// second operand for NaN), those at or above 65535 give 65535.
+ZVK_AVX2 inline __m128i scaledHalf(__m128i v, __m256d factor) {
+  __m256d s = _mm256_max_pd(_mm256_mul_pd(_mm256_cvtepi32_pd(v), factor), _mm256_setzero_pd());
+  return _mm256_cvttpd_epi32(_mm256_min_pd(s, _mm256_set1_pd(65535)));
+}
+ZVK_AVX2 inline __m256i scaledAvx2(__m256i v, __m256d factor) {
+  __m128i lo = scaledHalf(_mm256_castsi256_si128(v), factor);
+  return _mm256_inserti128_si256(_mm256_castsi128_si256(lo),
+                                 scaledHalf(_mm256_extracti128_si256(v, 1), factor), 1);
+}
+
+struct sScale {
+  __m256d r, g, b;
+  ZVK_AVX2 void operator()(__m256i& vr, __m256i& vg, __m256i& vb) const {
+    vr = scaledAvx2(vr, r);
+    vg = scaledAvx2(vg, g);
+    vb = scaledAvx2(vb, b);
+  }
+};
+
+ZVK_AVX2 void scaleAvx2(unsigned long long* pixels, long long count, const double* factors) {
+  const sScale op{_mm256_set1_pd(factors[0]), _mm256_set1_pd(factors[1]), _mm256_set1_pd(factors[2])};
+  const long long i = eightAtATime(pixels, pixels, count, op);
+  if (i < count) scaleBody(pixels + i, count - i, factors);
 }
 #endif
 
 void runPlain(const unsigned short* curve, const unsigned long long* src, unsigned long long* dst,
               long long count, bool saturate) {
   runBody(curve, src, dst, count, saturate);
+}
+
+void scalePlain(unsigned long long* pixels, long long count, const double* factors) {
+  scaleBody(pixels, count, factors);
 }
 
 bool gWide = cpuHasAvx2();
@@ -143,4 +203,11 @@ void levelRun(const unsigned short* curve, const unsigned long long* src, unsign
   }
 #endif
   runPlain(curve, src, dst, count, saturate);
+}
+
+void levelScale(unsigned long long* pixels, long long count, const double* factors) {
+#if defined(__x86_64__)
+  if (gWide) return scaleAvx2(pixels, count, factors);
+#endif
+  scalePlain(pixels, count, factors);
 }

@@ -180,6 +180,21 @@ TEST(RawChain, LevelKernelsMatchTheScalarArithmetic) {
               << std::hex << px[i] << std::dec << " wide " << wide << " n " << n << " mode " << mode;
       }
     }
+    const double kNaN = std::nan("");
+    const double factorSets[][3] = {{1, 2.5, 0.3}, {0, -1, kNaN}, {HUGE_VAL, 1e300, 65535.0 / 65534}};
+    const std::vector<unsigned long long> px = levelPixels(8197, 3);
+    for (const auto& f : factorSets) {
+      std::vector<unsigned long long> out = px;
+      balanceRGB(out.data(), (long long)out.size(), f);
+      for (size_t i = 0; i < px.size(); ++i) {
+        unsigned long long expect = px[i] & 0xFFFF000000000000ULL;
+        for (int k = 0; k < 3; ++k) {
+          const double v = double((px[i] >> (32 - 16 * k)) & 0xFFFF) * f[k];
+          expect |= (unsigned long long)(v >= 65535 ? 65535 : v > 0 ? std::trunc(v) : 0) << (32 - 16 * k);
+        }
+        ASSERT_EQ(out[i], expect) << std::hex << px[i] << std::dec << " wide " << wide << " " << f[0];
+      }
+    }
     for (long long bins : {256LL, 4096LL, 65536LL}) {
       const std::vector<unsigned long long> px = levelPixels(3 * 8192 + 3, unsigned(bins));
       sHystogram h;
