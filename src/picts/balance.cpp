@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/targets.h"
+#include "picts/levelkernels.h"
 #include "picts/pixelalloc.h"
 #include "picts/raw_interpol.h"
 
@@ -90,14 +91,10 @@ bool buildHystogram(const unsigned long long* pixels, long long count, sHystogra
   }
   unsigned shift = 0;
   while ((65536LL >> shift) > bins) ++shift;
-  for (long long i = 0; i < count; ++i) {
-    if (!stillGoing(progress, i, count)) return false;
-    unsigned long long p = pixels[i];
-    unsigned r = unsigned((p >> 32) & 0xFFFF) >> shift, g = unsigned((p >> 16) & 0xFFFF) >> shift,
-             b = unsigned(p & 0xFFFF) >> shift;
-    ++h.red.ptr[r];
-    ++h.green.ptr[g];
-    ++h.blue.ptr[b];
+  for (long long from = 0; from < count; from += kCheckEvery) {
+    if (!stillGoing(progress, from, count)) return false;
+    countLevels(pixels + from, std::min(count - from, kCheckEvery), shift, h.red.ptr, h.green.ptr,
+                h.blue.ptr);
   }
   // Summed afterwards: counting each sample twice cost as much again.
   for (long long i = 0; i < bins; ++i) h.all.ptr[i] = h.red.ptr[i] + h.green.ptr[i] + h.blue.ptr[i];
@@ -198,18 +195,9 @@ namespace {
 
 // The curve clipped to 16 bits: half the table the lookups keep in cache.
 std::vector<unsigned short> clippedCurve(const _typebuf<unsigned int>& curve) {
-  std::vector<unsigned short> out(size_t(curve.count));
+  std::vector<unsigned short> out(static_cast<size_t>(kLevelCurveEntries));
   for (long long i = 0; i < curve.count; ++i) out[size_t(i)] = (unsigned short)std::min(curve.ptr[i], 65535u);
   return out;
-}
-
-void mapThrough(const unsigned short* c, const unsigned long long* src, unsigned long long* dst,
-                long long count) {
-  for (long long i = 0; i < count; ++i) {
-    const unsigned long long p = src[i];
-    dst[i] = (p & 0xFFFF000000000000ULL) | (unsigned long long)c[(p >> 32) & 0xFFFF] << 32 |
-             (unsigned long long)c[(p >> 16) & 0xFFFF] << 16 | c[p & 0xFFFF];
-  }
 }
 
 }  // namespace
@@ -220,7 +208,7 @@ bool adjustToCurve(const unsigned long long* src, unsigned long long* dst, long 
   const std::vector<unsigned short> c = clippedCurve(curve);
   for (long long from = 0; from < count; from += kCheckEvery) {
     if (!stillGoing(progress, from, count)) return false;
-    mapThrough(c.data(), src + from, dst + from, std::min(count - from, kCheckEvery));
+    levelRun(c.data(), src + from, dst + from, std::min(count - from, kCheckEvery), false);
   }
   return true;
 }
@@ -228,12 +216,15 @@ bool adjustToCurve(const unsigned long long* src, unsigned long long* dst, long 
 bool setSaturation(const unsigned long long* src, unsigned long long* dst, long long count, double saturation,
                    cProgressNotifyTarget* progress) {
   if (!src || !dst || count <= 0) return false;
-  // With the chain's 1.5, (v - y) * 1.5 + y is (3v - y) / 2 exactly, and
-  // truncating its non-negative values is a shift: integers give the same.
+  // The chain's own 1.5 has an exact integer form, which the kernels take.
   const bool exact = saturation == 1.5;
   for (long long from = 0; from < count; from += kCheckEvery) {
     if (!stillGoing(progress, from, count)) return false;
     const long long to = std::min(count, from + kCheckEvery);
+    if (exact) {
+      levelRun(nullptr, src + from, dst + from, to - from, true);
+      continue;
+    }
     for (long long i = from; i < to; ++i) {
       const unsigned long long p = src[i];
       const double r = double((p >> 32) & 0xFFFF), g = double((p >> 16) & 0xFFFF), b = double(p & 0xFFFF);
@@ -241,16 +232,6 @@ bool setSaturation(const unsigned long long* src, unsigned long long* dst, long 
       // as std::trunc would, without its library call; clamping before the
       // cast gives what truncating and then clipping would.
       const double y = double(int(b * 0.11 + r * 0.3 + g * 0.59));
-      if (exact) {
-        const long long iy = (long long)y;
-        auto sat = [iy](unsigned long long v) -> unsigned long long {
-          const long long t = (3 * (long long)v - iy) >> 1;
-          return (unsigned long long)(t < 0 ? 0 : t > 65535 ? 65535 : t);
-        };
-        dst[i] = (p & 0xFFFF000000000000ULL) | sat((p >> 32) & 0xFFFF) << 32 | sat((p >> 16) & 0xFFFF) << 16 |
-                 sat(p & 0xFFFF);
-        continue;
-      }
       auto sat = [&](double v) -> unsigned long long {
         const double t = (v - y) * saturation + y;
         return (unsigned long long)int(t < 0 ? 0 : t > 65535 ? 65535 : t);
@@ -313,15 +294,7 @@ bool finishRaw(sRawFinish& f, cFileIOTarget* io, _typebuf<unsigned long long>& o
 }
 
 void balanceRGB(unsigned long long* pixels, long long count, const double (&factors)[3]) {
-  auto scaled = [](unsigned long long v, double m) -> unsigned long long {
-    const double s = double(v & 0xFFFF) * m;
-    return s >= 65535 ? 65535 : s > 0 ? (unsigned long long)s : 0;
-  };
-  for (long long i = 0; i < count; ++i) {
-    const unsigned long long p = pixels[i];
-    pixels[i] = (p & 0xFFFF000000000000ULL) | scaled(p >> 32, factors[0]) << 32 |
-                scaled(p >> 16, factors[1]) << 16 | scaled(p, factors[2]);
-  }
+  levelScale(pixels, count, factors);
 }
 
 bool finishLevels(unsigned long long* pixels, long long count, bool saturate, cProgressNotifyTarget* guard,
@@ -341,8 +314,7 @@ bool finishLevels(unsigned long long* pixels, long long count, bool saturate, cP
   for (long long from = 0; from < count; from += kCheckEvery) {
     if (!stillGoing(guard, from, count)) return false;
     const long long n = std::min(count - from, kCheckEvery);
-    mapThrough(c.data(), pixels + from, pixels + from, n);
-    if (saturate && !setSaturation(pixels + from, pixels + from, n, 1.5, nullptr)) return false;
+    levelRun(c.data(), pixels + from, pixels + from, n, saturate);
   }
   return true;
 }

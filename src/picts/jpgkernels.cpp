@@ -6,6 +6,8 @@
 #include <immintrin.h>
 #endif
 
+#include "picts/cpufeatures.h"
+
 namespace {
 
 // Fixed-point multipliers of the inverse DCT, value x 2^13.
@@ -279,15 +281,6 @@ void idctPlain(const short* coef, const int* q, unsigned char* const* rows, int 
 void yccPlain(const unsigned char* y, const unsigned char* cb, const unsigned char* cr, unsigned int* out,
               int count) {
   yccBody(y, cb, cr, out, count);
-}
-
-bool cpuHasAvx2() {
-#if defined(__x86_64__)
-  __builtin_cpu_init();  // may run before the run-time's own constructors
-  return __builtin_cpu_supports("avx2");
-#else
-  return false;
-#endif
 }
 
 bool gWide = cpuHasAvx2();

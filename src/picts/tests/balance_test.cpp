@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <vector>
 
 #include "base/targets.h"
+#include "picts/levelkernels.h"
 #include "picts/tests/raw_support.h"
 
 namespace {
@@ -125,6 +127,91 @@ TEST(RawChain, CurveAndSaturationKeepAlphaAndClip) {
   const double y = std::trunc(0x3000 * 0.11 + 0x1000 * 0.3 + 0x2000 * 0.59);
   auto sat = [&](double v) { return (unsigned long long)std::max(0.0, std::trunc((v - y) * 1.5 + y)); };
   EXPECT_EQ(s[0], 0x7777ULL << 48 | sat(0x1000) << 32 | sat(0x2000) << 16 | sat(0x3000));
+}
+
+// The per-pixel kernels, plain and wide, against the arithmetic written out
+// here: every pixel must come out bit for bit, including luma sums that are
+// whole numbers in exact arithmetic and may round just below in doubles.
+unsigned long long curvedAndSaturated(const std::vector<unsigned short>* curve, bool saturate,
+                                      unsigned long long p) {
+  unsigned long long c[3] = {(p >> 32) & 0xFFFF, (p >> 16) & 0xFFFF, p & 0xFFFF};
+  if (curve)
+    for (auto& v : c) v = (*curve)[v];
+  unsigned long long out = p & 0xFFFF000000000000ULL;
+  const double y = std::trunc(double(c[2]) * 0.11 + double(c[0]) * 0.3 + double(c[1]) * 0.59);
+  for (int k = 0; k < 3; ++k) {
+    double v = double(c[k]);
+    if (saturate) v = std::min(65535.0, std::max(0.0, std::trunc((v - y) * 1.5 + y)));
+    out |= (unsigned long long)v << (32 - 16 * k);
+  }
+  return out;
+}
+
+std::vector<unsigned long long> levelPixels(long long n, unsigned seed) {
+  std::mt19937_64 rng(seed);
+  std::vector<unsigned long long> px(static_cast<size_t>(n));
+  for (auto& p : px) {
+    p = rng();
+    unsigned long long r = (p >> 32) & 0xFFFF, g = (p >> 16) & 0xFFFF, b = p & 0xFFFF;
+    // Every other pixel gets the blue that makes 11b + 30r + 59g a multiple of 100.
+    if (rng() & 1) b = (b + (100 - (11 * b + 30 * r + 59 * g) % 100) % 100 * 91) % 65500;
+    p = (p & ~0xFFFFULL) | b;
+  }
+  for (unsigned long long extreme : {0x0ULL, 0xFFFF'FFFF'FFFF'FFFFULL, 0x0000'FFFF'0000'FFFFULL})
+    px.push_back(extreme);
+  return px;
+}
+
+TEST(RawChain, LevelKernelsMatchTheScalarArithmetic) {
+  std::vector<unsigned short> curve(static_cast<size_t>(kLevelCurveEntries));
+  std::mt19937 rng(5);
+  for (auto& v : curve) v = (unsigned short)rng();
+  for (bool wide : {true, false}) {
+    levelUseWideKernels(wide);
+    for (long long n : {1LL, 7LL, 8LL, 9LL, 8197LL}) {
+      const std::vector<unsigned long long> px = levelPixels(n, unsigned(n));
+      for (int mode = 0; mode < 3; ++mode) {
+        const std::vector<unsigned short>* c = mode != 2 ? &curve : nullptr;
+        const bool saturate = mode != 0;
+        std::vector<unsigned long long> out(px.size());
+        levelRun(c ? c->data() : nullptr, px.data(), out.data(), (long long)px.size(), saturate);
+        for (size_t i = 0; i < px.size(); ++i)
+          ASSERT_EQ(out[i], curvedAndSaturated(c, saturate, px[i]))
+              << std::hex << px[i] << std::dec << " wide " << wide << " n " << n << " mode " << mode;
+      }
+    }
+    const double kNaN = std::nan("");
+    const double factorSets[][3] = {{1, 2.5, 0.3}, {0, -1, kNaN}, {HUGE_VAL, 1e300, 65535.0 / 65534}};
+    const std::vector<unsigned long long> px = levelPixels(8197, 3);
+    for (const auto& f : factorSets) {
+      std::vector<unsigned long long> out = px;
+      balanceRGB(out.data(), (long long)out.size(), f);
+      for (size_t i = 0; i < px.size(); ++i) {
+        unsigned long long expect = px[i] & 0xFFFF000000000000ULL;
+        for (int k = 0; k < 3; ++k) {
+          const double v = double((px[i] >> (32 - 16 * k)) & 0xFFFF) * f[k];
+          expect |= (unsigned long long)(v >= 65535 ? 65535 : v > 0 ? std::trunc(v) : 0) << (32 - 16 * k);
+        }
+        ASSERT_EQ(out[i], expect) << std::hex << px[i] << std::dec << " wide " << wide << " " << f[0];
+      }
+    }
+    for (long long bins : {256LL, 4096LL, 65536LL}) {
+      const std::vector<unsigned long long> px = levelPixels(3 * 8192 + 3, unsigned(bins));
+      sHystogram h;
+      ASSERT_TRUE(buildHystogram(px.data(), (long long)px.size(), h, bins, nullptr));
+      std::vector<unsigned int> expect(static_cast<size_t>(3 * bins));
+      for (unsigned long long p : px)
+        for (int k = 0; k < 3; ++k)
+          ++expect[size_t(k * bins + (((p >> (32 - 16 * k)) & 0xFFFF) * bins >> 16))];
+      for (long long i = 0; i < bins; ++i) {
+        ASSERT_EQ(h.red.ptr[i], expect[size_t(i)]) << bins << " " << i;
+        ASSERT_EQ(h.green.ptr[i], expect[size_t(bins + i)]) << bins << " " << i;
+        ASSERT_EQ(h.blue.ptr[i], expect[size_t(2 * bins + i)]) << bins << " " << i;
+        ASSERT_EQ(h.all.ptr[i], h.red.ptr[i] + h.green.ptr[i] + h.blue.ptr[i]);
+      }
+    }
+  }
+  levelUseWideKernels(true);
 }
 
 // A stream that breaks after a number of validity checks.
