@@ -44,8 +44,9 @@ struct sNikonRule {
 
 // The Huffman body's bits, most significant first, with its answers: past
 // the data a read is padded with zeros once, and from then on answers 0.
-// While kDiffPeekBits are held a whole difference comes from one lookup;
-// near the end of the data every read takes the exact path.
+// While eight bytes remain to be read a difference comes from one lookup in
+// the difference table; near the end of the data every read takes the
+// exact path.
 class cNefHuffmanBits {
  public:
   explicit cNefHuffmanBits(const _typebuf<unsigned char>& data) : myData(data.ptr), mySize(data.count) {}
@@ -78,21 +79,15 @@ class cNefHuffmanBits {
     auto diff = [&]() {
       // Eight bytes ORed in under the held bits (the same bits where they
       // overlap); only the whole bytes among them are counted.
-      if (held < kDiffPeekBits && size - pos >= 8) {
+      if (held < kDiffReach && size - pos >= 8) {
         acc |= loadBigEndian64(data + pos) >> held;
         pos += (63 - held) >> 3;
         held |= 56;
       }
-      if (held >= kDiffPeekBits) {
-        const int e = whole[acc >> (64 - kDiffPeekBits)];
-        if (e & 0xFF) {
-          acc <<= e & 0xFF;
-          held -= e & 0xFF;
-          return e >> 8;
-        }
-      }
+      int d;
+      if (held >= kDiffReach && lookupDiff<sNikonRule>(whole, acc, held, d)) return d;
       sync();
-      const int d = exactDiff();
+      d = exactDiff();
       acc = myAvail > 0 ? myBits << (64 - myAvail) : 0;
       held = myAvail;
       pos = myPos;
@@ -300,7 +295,7 @@ namespace {
 void nikonTree(int tree, _typebuf<unsigned short>& codes, _typebuf<int>& whole) {
   const unsigned char* spec = kNikonTrees[tree];
   cHaffmanTable::createIndexTable(&spec, codes);
-  buildDiffTable(codes.ptr + 1, codes.ptr[0], sNikonRule(), whole.ptr);
+  buildDiffTable<sNikonRule>(codes.ptr + 1, codes.ptr[0], whole.ptr);
 }
 
 }  // namespace
