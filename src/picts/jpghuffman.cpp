@@ -603,6 +603,52 @@ bool cJHuffDecoder::decodeSample(sHuffDecodedSample& sample, int slot) {
   return true;
 }
 
+bool cJHuffDecoder::canRunLossless(unsigned int cells) const {
+  if (myMode != 7 || (myState->restartInterval != 0 && myRestartsToGo < cells)) return false;
+  const unsigned int n = myState->scanCount;
+  if (n < 1 || n > 4) return false;
+  for (unsigned int i = 0; i < n; ++i)
+    for (unsigned int j = i + 1; j < n; ++j)
+      if (myState->scanComps[i] == myState->scanComps[j]) return false;
+  return true;
+}
+
+// decodeSample's steps with the bit window and the predictions in locals,
+// so that the loop keeps them in registers.
+unsigned int cJHuffDecoder::losslessRun(unsigned short* const* out, unsigned int cells) {
+  const unsigned int n = myState->scanCount;
+  const sJHDerivedTable* table[4];
+  int dc[4];
+  for (unsigned int i = 0; i < n; ++i) {
+    table[i] = myScanDC[i];
+    dc[i] = myDC[myState->scanComps[i]];
+  }
+  unsigned long long acc = myAcc;
+  unsigned int bits = myBits;
+  unsigned int x = 0;
+  for (; x < cells; ++x) {
+    unsigned int i = 0;
+    for (; i < n; ++i) {
+      const int s = decodeSymbol(acc, bits, table[i]);
+      if (s < 0) break;
+      int diff = 0;
+      if (s == 16)
+        diff = 32768;
+      else if (s && !receive(acc, bits, s, diff))
+        break;
+      const unsigned int value = (static_cast<unsigned int>(dc[i]) + static_cast<unsigned int>(diff)) & 0xFFFF;
+      out[i][x] = static_cast<unsigned short>(value);
+      dc[i] = static_cast<short>(value);
+    }
+    if (i < n) break;
+    if (myRestartsToGo > 0) --myRestartsToGo;
+  }
+  myAcc = acc;
+  myBits = bits;
+  for (unsigned int i = 0; i < n; ++i) myDC[myState->scanComps[i]] = dc[i];
+  return x;
+}
+
 bool cJHuffDecoder::isGoodEnd() const {
   if (myBits == 0) return true;
   if (myBits > 8) return false;
