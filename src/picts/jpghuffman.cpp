@@ -614,39 +614,50 @@ bool cJHuffDecoder::canRunLossless(unsigned int cells) const {
 }
 
 // decodeSample's steps with the bit window and the predictions in locals,
-// so that the loop keeps them in registers.
-unsigned int cJHuffDecoder::losslessRun(unsigned short* const* out, unsigned int cells) {
-  const unsigned int n = myState->scanCount;
-  const sJHDerivedTable* table[4];
-  int dc[4];
-  for (unsigned int i = 0; i < n; ++i) {
+// so that the loop keeps them in registers; N, the scan's component count,
+// known to the compiler.
+template <unsigned int N>
+unsigned int cJHuffDecoder::runCells(unsigned short* const* out, unsigned int cells) {
+  const sJHDerivedTable* table[N];
+  int dc[N];
+  for (unsigned int i = 0; i < N; ++i) {
     table[i] = myScanDC[i];
     dc[i] = myDC[myState->scanComps[i]];
   }
   unsigned long long acc = myAcc;
   unsigned int bits = myBits;
   unsigned int x = 0;
+  bool good = true;
   for (; x < cells; ++x) {
-    unsigned int i = 0;
-    for (; i < n; ++i) {
+    for (unsigned int i = 0; i < N && good; ++i) {
       const int s = decodeSymbol(acc, bits, table[i]);
-      if (s < 0) break;
       int diff = 0;
-      if (s == 16)
+      if (s < 0)
+        good = false;
+      else if (s == 16)
         diff = 32768;
       else if (s && !receive(acc, bits, s, diff))
-        break;
+        good = false;
       const unsigned int value = (static_cast<unsigned int>(dc[i]) + static_cast<unsigned int>(diff)) & 0xFFFF;
       out[i][x] = static_cast<unsigned short>(value);
       dc[i] = static_cast<short>(value);
     }
-    if (i < n) break;
+    if (!good) break;
     if (myRestartsToGo > 0) --myRestartsToGo;
   }
   myAcc = acc;
   myBits = bits;
-  for (unsigned int i = 0; i < n; ++i) myDC[myState->scanComps[i]] = dc[i];
+  for (unsigned int i = 0; i < N; ++i) myDC[myState->scanComps[i]] = dc[i];
   return x;
+}
+
+unsigned int cJHuffDecoder::losslessRun(unsigned short* const* out, unsigned int cells) {
+  switch (myState->scanCount) {
+    case 1: return runCells<1>(out, cells);
+    case 2: return runCells<2>(out, cells);
+    case 3: return runCells<3>(out, cells);
+    default: return runCells<4>(out, cells);
+  }
 }
 
 bool cJHuffDecoder::isGoodEnd() const {

@@ -66,6 +66,8 @@ class cJHuffDecoder {
   bool decodeDCRefine(sHuffDecodedUnit& unit);
   bool decodeACRefine(sHuffDecodedUnit& unit);
   bool decodeSample(sHuffDecodedSample& sample, int slot);
+  template <unsigned int N>
+  unsigned int runCells(unsigned short* const* out, unsigned int cells);
   bool restartIfDue();
   int scanSlotOf(int component) const;
   void record(unsigned long long& position, unsigned int& acc, unsigned char& bits) const;
