@@ -77,13 +77,7 @@ class cNefHuffmanBits {
       myPos = pos;
     };
     auto diff = [&]() {
-      // Eight bytes ORed in under the held bits (the same bits where they
-      // overlap); only the whole bytes among them are counted.
-      if (held < kDiffReach && size - pos >= 8) {
-        acc |= loadBigEndian64(data + pos) >> held;
-        pos += (63 - held) >> 3;
-        held |= 56;
-      }
+      if (held < kDiffReach && size - pos >= 8) pos += refillLeftAligned(acc, held, data + pos);
       int d;
       if (held >= kDiffReach && lookupDiff<sNikonRule>(whole, acc, held, d)) return d;
       sync();

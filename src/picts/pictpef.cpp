@@ -162,13 +162,7 @@ bool pefRows(getbithuff_ctx& ctx, const unsigned short* table, const int* whole,
   };
   auto diff = [&]() {
     if (dry) return 0;
-    // Eight bytes ORed in under the held bits (the same bits where they
-    // overlap); only the whole bytes among them are counted.
-    if (held < kDiffReach && end - p >= 8) {
-      acc |= loadBigEndian64(p) >> held;
-      p += (63 - held) >> 3;
-      held |= 56;
-    }
+    if (held < kDiffReach && end - p >= 8) p += refillLeftAligned(acc, held, p);
     int d;
     if (held >= kDiffReach && lookupDiff<sLosslessRule>(whole, acc, held, d)) return d;
     sync();

@@ -73,6 +73,16 @@ inline unsigned long long loadBigEndian64(const unsigned char* p) {
   return w;
 }
 
+// Eight bytes from `p` ORed in under the `held` (below 64) bits of a
+// left-aligned window: the same bits where they overlap, so only the whole
+// bytes among them are counted. Answers the bytes taken.
+inline int refillLeftAligned(unsigned long long& acc, int& held, const unsigned char* p) {
+  acc |= loadBigEndian64(p) >> held;
+  const int take = (63 - held) >> 3;
+  held |= 56;
+  return take;
+}
+
 // Appends whole bytes from `p` (eight readable) to the low end of `bits`
 // until more than 56 are held, as a byte-at-a-time top-up would; `avail`
 // (0..56) counts the held bits. Answers the bytes taken.
