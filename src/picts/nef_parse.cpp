@@ -67,38 +67,39 @@ class cNefHuffmanBits {
     // one shift only.
     unsigned long long acc = myAvail > 0 ? myBits << (64 - myAvail) : 0;
     int held = myAvail;
-    long long pos = myPos;
-    const unsigned char* const data = myData;
-    const long long size = mySize;
+    const unsigned char* at = myData + myPos;
+    // Eight bytes can be read from anywhere before `stop`.
+    const unsigned char* const stop = myData + (mySize >= 8 ? mySize - 7 : 0);
     const int* const whole = myWhole;
     auto sync = [&]() {
       myBits = held > 0 ? acc >> (64 - held) : 0;
       myAvail = held;
-      myPos = pos;
+      myPos = at - myData;
     };
     auto diff = [&]() {
-      if (held < kDiffReach && size - pos >= 8) pos += refillLeftAligned(acc, held, data + pos);
+      if (held < kDiffReach && at < stop) at += refillLeftAligned(acc, held, at);
       int d;
       if (held >= kDiffReach && lookupDiff<sNikonRule>(whole, acc, held, d)) return d;
       sync();
       d = exactDiff();
       acc = myAvail > 0 ? myBits << (64 - myAvail) : 0;
       held = myAvail;
-      pos = myPos;
+      at = myData + myPos;
       return d;
     };
-    auto put = [&](int& pred, unsigned short* at) {
+    auto put = [&](int& pred, unsigned short* to) {
       pred = static_cast<unsigned short>(pred + diff());
       const int value = static_cast<short>(pred);
       if (value >= bound) return false;
-      *at = curve[value < 0 ? 0 : value];
+      *to = curve[value < 0 ? 0 : value];
       return true;
     };
     bool ok = (samples < 1 || put(vpred[0], out)) && (samples < 2 || put(vpred[1], out + 1));
     int h0 = vpred[0], h1 = vpred[1];
-    long long c = 2;
-    for (; ok && c + 1 < samples; c += 2) ok = put(h0, out + c) && put(h1, out + c + 1);
-    if (ok && c < samples) ok = put(h0, out + c);
+    unsigned short* const end = out + samples;
+    unsigned short* o = samples >= 2 ? out + 2 : end;
+    for (; ok && end - o >= 2; o += 2) ok = put(h0, o) && put(h1, o + 1);
+    if (ok && o < end) ok = put(h0, o);
     sync();
     return ok;
   }
