@@ -131,9 +131,9 @@ TEST(RawHuffman, PentaxStripsMatchPlainDecoder) {
     for (auto& b : body) b = noise ? uint8_t(rng()) : b;
     body.resize(std::max<size_t>(1, body.size() * size_t(keep) / 100));
     // The body moves to the end of the file as its only strip.
-    auto get = [&](size_t at, int n) {
+    auto get = [&file, msb = big != 0](size_t at, int n) {
       uint32_t r = 0;
-      for (int i = 0; i < n; ++i) r |= uint32_t(file[at + size_t(i)]) << (big ? 8 * (n - 1 - i) : 8 * i);
+      for (int i = 0; i < n; ++i) r |= uint32_t(file[at + size_t(i)]) << (msb ? 8 * (n - 1 - i) : 8 * i);
       return r;
     };
     const size_t ifd = get(4, 4), end = file.size();
