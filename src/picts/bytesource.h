@@ -19,6 +19,13 @@ class cByteSource {
   }
   // Exactly `count` bytes or false.
   bool read(unsigned char* out, unsigned int count);
+  // The bytes buffered past the read position, to be read in place and
+  // taken with advance(); none until get() or read() has loaded a block.
+  const unsigned char* buffered(unsigned int& count) const {
+    count = myFill - myAt;
+    return myBuf + myAt;
+  }
+  void advance(unsigned int count) { myAt += count < myFill - myAt ? count : myFill - myAt; }
 
  private:
   bool refill();

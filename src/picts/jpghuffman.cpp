@@ -603,6 +603,63 @@ bool cJHuffDecoder::decodeSample(sHuffDecodedSample& sample, int slot) {
   return true;
 }
 
+bool cJHuffDecoder::canRunLossless(unsigned int cells) const {
+  if (myMode != 7 || (myState->restartInterval != 0 && myRestartsToGo < cells)) return false;
+  const unsigned int n = myState->scanCount;
+  if (n < 1 || n > 4) return false;
+  for (unsigned int i = 0; i < n; ++i)
+    for (unsigned int j = i + 1; j < n; ++j)
+      if (myState->scanComps[i] == myState->scanComps[j]) return false;
+  return true;
+}
+
+// decodeSample's steps with the bit window and the predictions in locals,
+// so that the loop keeps them in registers; N, the scan's component count,
+// known to the compiler.
+template <unsigned int N>
+unsigned int cJHuffDecoder::runCells(unsigned short* const* out, unsigned int cells) {
+  const sJHDerivedTable* table[N];
+  int dc[N];
+  for (unsigned int i = 0; i < N; ++i) {
+    table[i] = myScanDC[i];
+    dc[i] = myDC[myState->scanComps[i]];
+  }
+  unsigned long long acc = myAcc;
+  unsigned int bits = myBits;
+  unsigned int x = 0;
+  bool good = true;
+  for (; x < cells; ++x) {
+    for (unsigned int i = 0; i < N && good; ++i) {
+      const int s = decodeSymbol(acc, bits, table[i]);
+      int diff = 0;
+      if (s < 0)
+        good = false;
+      else if (s == 16)
+        diff = 32768;
+      else if (s && !receive(acc, bits, s, diff))
+        good = false;
+      const unsigned int value = (static_cast<unsigned int>(dc[i]) + static_cast<unsigned int>(diff)) & 0xFFFF;
+      out[i][x] = static_cast<unsigned short>(value);
+      dc[i] = static_cast<short>(value);
+    }
+    if (!good) break;
+    if (myRestartsToGo > 0) --myRestartsToGo;
+  }
+  myAcc = acc;
+  myBits = bits;
+  for (unsigned int i = 0; i < N; ++i) myDC[myState->scanComps[i]] = dc[i];
+  return x;
+}
+
+unsigned int cJHuffDecoder::losslessRun(unsigned short* const* out, unsigned int cells) {
+  switch (myState->scanCount) {
+    case 1: return runCells<1>(out, cells);
+    case 2: return runCells<2>(out, cells);
+    case 3: return runCells<3>(out, cells);
+    default: return runCells<4>(out, cells);
+  }
+}
+
 bool cJHuffDecoder::isGoodEnd() const {
   if (myBits == 0) return true;
   if (myBits > 8) return false;

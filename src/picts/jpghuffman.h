@@ -21,6 +21,13 @@ class cJHuffDecoder {
   bool create(sJPGState& state);
   bool nextUnit(sHuffDecodedUnit& unit);
   bool nextSample(sHuffDecodedSample& sample);
+  // Lossless scans, a run of cells at a time: whether the next `cells`
+  // cells can go through losslessRun (no restart falls among them and the
+  // scan names every component once), and the run itself, slot i's samples
+  // to out[i][0..cells). Answers how many cells came whole: the next one is
+  // where a code failed, as nextSample would have found it.
+  bool canRunLossless(unsigned int cells) const;
+  unsigned int losslessRun(unsigned short* const* out, unsigned int cells);
   void doneCell() {
     if (myRestartsToGo > 0) --myRestartsToGo;
   }
@@ -59,6 +66,8 @@ class cJHuffDecoder {
   bool decodeDCRefine(sHuffDecodedUnit& unit);
   bool decodeACRefine(sHuffDecodedUnit& unit);
   bool decodeSample(sHuffDecodedSample& sample, int slot);
+  template <unsigned int N>
+  unsigned int runCells(unsigned short* const* out, unsigned int cells);
   bool restartIfDue();
   int scanSlotOf(int component) const;
   void record(unsigned long long& position, unsigned int& acc, unsigned char& bits) const;

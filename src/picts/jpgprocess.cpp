@@ -218,9 +218,22 @@ bool cJPEGParser::processHuffmanLosslessScan() {
   int first[4];
   for (int& f : first) f = 1 << (precision - 1);
   sHuffDecodedSample sample{};
+  unsigned short* out[4] = {};
+  for (unsigned int i = 0; i < scanCount && i < 4; ++i)
+    out[i] = reinterpret_cast<unsigned short*>(myLosslessRows.ptr[scanComps[i]].ptr);
   for (unsigned int y = 0; y < imageHeight; ++y) {
     for (long long i = 0; i < comps.count; ++i) dec.setDCVal(static_cast<int>(i), first[i]);
-    for (unsigned int x = 0; x < imageWidth; ++x) {
+    const bool run = imageWidth > 0 && dec.canRunLossless(imageWidth);
+    if (run) {
+      const unsigned int done = dec.losslessRun(out, imageWidth);
+      if (done < imageWidth) {
+        onGeneralError(position, kErrDecode);
+        onSplError(static_cast<int>(done), static_cast<int>(y), position);
+        return false;
+      }
+      for (unsigned int i = 0; i < scanCount; ++i) first[scanComps[i]] = static_cast<short>(out[i][0]);
+    }
+    for (unsigned int x = 0; x < imageWidth && !run; ++x) {
       for (unsigned int i = 0; i < scanCount; ++i) {
         int c = scanComps[i];
         sample.comp = static_cast<unsigned char>(c);

@@ -8,6 +8,7 @@
 #include "picts/nef_models.h"
 #include "picts/nef_tables.h"
 #include "picts/pixelalloc.h"
+#include "picts/raw_difftable.h"
 
 namespace {
 
@@ -25,12 +26,97 @@ enum ePacking { kPlain, kInterlaced, kChunks };
 
 constexpr long long kChunkBytes = 16;
 
-// The Huffman body's bits, most significant first, taken eight bytes at a
-// time instead of one per call through the shared reader, with its answers:
-// past the data a read is padded with zeros once, and from then on answers 0.
+// The Nikon difference: `len` bits of magnitude (the symbol's low nibble),
+// of which the high nibble's count come implied rather than stored.
+struct sNikonRule {
+  static int rawBits(int symbol) {
+    const int n = (symbol & 15) - (symbol >> 4);
+    return n >= 1 && n <= 25 ? n : 0;
+  }
+  static int diff(int symbol, unsigned raw) {
+    const int len = symbol & 15, shl = symbol >> 4;
+    if (len == 0) return 0;
+    int d = ((static_cast<int>(raw) << 1) + 1) << shl >> 1;
+    if ((d & 1 << (len - 1)) == 0) d -= (1 << len) - (shl == 0);
+    return d;
+  }
+};
+
+// The Huffman body's bits, most significant first, with its answers: past
+// the data a read is padded with zeros once, and from then on answers 0.
+// While eight bytes remain to be read a difference comes from one lookup in
+// the difference table; near the end of the data every read takes the
+// exact path.
 class cNefHuffmanBits {
  public:
   explicit cNefHuffmanBits(const _typebuf<unsigned char>& data) : myData(data.ptr), mySize(data.count) {}
+
+  // `codes`: 2^L + 1 entries, L first; `whole`: their difference table.
+  void setTree(const unsigned short* codes, const int* whole) {
+    myCodes = codes;
+    myWhole = whole;
+  }
+
+  // One row of samples: the first two go on from the column predictors,
+  // the rest from the row's last two. Values are 16-bit and wrap; one at or
+  // past `bound` fails the row, and `curve` (every value below the bound,
+  // negative ones read as 0) gives what is stored. The window is held in
+  // locals here so the loop keeps it in registers.
+  bool row(int (&vpred)[2], unsigned short* out, long long samples, const unsigned short* curve, int bound) {
+    // Left-aligned here: the next bit is the top one, so a lookup waits on
+    // one shift only.
+    unsigned long long acc = myAvail > 0 ? myBits << (64 - myAvail) : 0;
+    int held = myAvail;
+    const unsigned char* at = myData + myPos;
+    // Eight bytes can be read from anywhere before `stop`.
+    const unsigned char* const stop = myData + (mySize >= 8 ? mySize - 7 : 0);
+    const int* const whole = myWhole;
+    auto sync = [&]() {
+      myBits = held > 0 ? acc >> (64 - held) : 0;
+      myAvail = held;
+      myPos = at - myData;
+    };
+    auto diff = [&]() {
+      if (held < kDiffReach && at < stop) at += refillLeftAligned(acc, held, at);
+      int d;
+      if (held >= kDiffReach && lookupDiff<sNikonRule>(whole, acc, held, d)) return d;
+      sync();
+      d = exactDiff();
+      acc = myAvail > 0 ? myBits << (64 - myAvail) : 0;
+      held = myAvail;
+      at = myData + myPos;
+      return d;
+    };
+    auto put = [&](int& pred, unsigned short* to) {
+      pred = static_cast<unsigned short>(pred + diff());
+      const int value = static_cast<short>(pred);
+      if (value >= bound) return false;
+      *to = curve[value < 0 ? 0 : value];
+      return true;
+    };
+    bool ok = (samples < 1 || put(vpred[0], out)) && (samples < 2 || put(vpred[1], out + 1));
+    int h0 = vpred[0], h1 = vpred[1];
+    unsigned short* const end = out + samples;
+    unsigned short* o = samples >= 2 ? out + 2 : end;
+    for (; ok && end - o >= 2; o += 2) ok = put(h0, o) && put(h1, o + 1);
+    if (ok && o < end) ok = put(h0, o);
+    sync();
+    return ok;
+  }
+
+ private:
+  const unsigned char* myData;
+  long long mySize;
+  long long myPos = 0;
+  unsigned long long myBits = 0;
+  int myAvail = 0;  // valid bits at the bottom of myBits
+  const unsigned short* myCodes = nullptr;
+  const int* myWhole = nullptr;
+
+  [[gnu::noinline]] int exactDiff() {
+    const int sym = get(myCodes[0], myCodes + 1);
+    return sNikonRule::diff(sym, static_cast<unsigned>(get(sNikonRule::rawBits(sym), nullptr)));
+  }
 
   // The next n (1..25) bits; with a table of 2^n entries (length << 8 |
   // symbol), the entry's symbol, consuming its length.
@@ -47,14 +133,11 @@ class cNefHuffmanBits {
     return table[v] & 0xFF;
   }
 
- private:
-  const unsigned char* myData;
-  long long mySize;
-  long long myPos = 0;
-  unsigned long long myBits = 0;
-  int myAvail = 0;  // valid bits at the bottom of myBits
-
   void fill() {
+    if (myAvail >= 0 && myAvail <= 56 && mySize - myPos >= 8) {
+      myPos += topUpBits(myBits, myAvail, myData + myPos);
+      return;
+    }
     while (myAvail <= 56 && myPos < mySize) {
       myBits = myBits << 8 | myData[myPos++];
       myAvail += 8;
@@ -201,6 +284,17 @@ bool cPictNEF::unpack12in24(_typebuf<unsigned char>& in, sDecomress& out) {
   return true;
 }
 
+namespace {
+
+// The difference table of one of the Nikon trees, with its code table.
+void nikonTree(int tree, _typebuf<unsigned short>& codes, _typebuf<int>& whole) {
+  const unsigned char* spec = kNikonTrees[tree];
+  cHaffmanTable::createIndexTable(&spec, codes);
+  buildDiffTable<sNikonRule>(codes.ptr + 1, codes.ptr[0], whole.ptr);
+}
+
+}  // namespace
+
 bool cPictNEF::decodeHuffman(_typebuf<unsigned char>& in, sDecomress& out) {
   const _typebuf<unsigned char>& block = myProps.linearization;
   const int bits = static_cast<int>(out.bitsPerSample);
@@ -220,34 +314,35 @@ bool cPictNEF::decodeHuffman(_typebuf<unsigned char>& in, sDecomress& out) {
   const long long samples = static_cast<long long>(out.rowBytes) * 8 / bits;
   if (!sizeOutput(out, samples)) return false;
   auto* dst = reinterpret_cast<unsigned short*>(out.data.ptr);
-  _typebuf<unsigned short> table;
-  const unsigned char* spec = kNikonTrees[tree];
-  cHaffmanTable::createIndexTable(&spec, table);
+  // A value must stay below the curve's length (16 more after the split
+  // row); it is clamped to the sample range and read through the curve,
+  // whose missing points are white. `lookup` holds that for every value
+  // that can pass.
+  const int top = (1 << bits) - 1;
+  const int bound = static_cast<int>(curve.count);
+  const int reach = split ? bound + 16 : bound;
+  const int passing = reach < 32768 ? reach : 32768;
+  const int size = top + 1 > passing ? top + 1 : passing;
+  _typebuf<unsigned short> lookup;
+  lookup.set(size);
+  for (int i = 0; i < size; ++i) {
+    const int index = i < top ? i : top;
+    lookup.ptr[i] = index < curve.count ? curve.ptr[index] : 65535;
+  }
+  _typebuf<unsigned short> codes;
+  _typebuf<int> whole;
+  whole.set(kDiffTableSize);
+  nikonTree(tree, codes, whole);
   cNefHuffmanBits reader(in);
-  const long long top = (1LL << bits) - 1;
-  long long lower = 0, limit = curve.count;
-  int hpred[2] = {};
+  reader.setTree(codes.ptr, whole.ptr);
+  int rowBound = bound;
   for (long long r = 0; r < out.rows; ++r) {
     if (split && r == split) {
-      spec = kNikonTrees[++tree];
-      cHaffmanTable::createIndexTable(&spec, table);
-      lower = 16;
-      limit += 32;
+      nikonTree(++tree, codes, whole);
+      reader.setTree(codes.ptr, whole.ptr);
+      rowBound = bound + 16;
     }
-    for (long long c = 0; c < samples; ++c) {
-      const int sym = reader.get(table.ptr[0], table.ptr + 1);
-      const int len = sym & 15, shl = sym >> 4;
-      int diff = ((reader.get(len - shl, nullptr) << 1) + 1) << shl >> 1;
-      if (len > 0 && (diff & 1 << (len - 1)) == 0) diff -= (1 << len) - (shl == 0);
-      if (len == 0) diff = 0;
-      int& pred = c < 2 ? vpred[r & 1][c] : hpred[c & 1];
-      pred = static_cast<unsigned short>(pred + diff);
-      if (c < 2) hpred[c] = pred;
-      const long long value = static_cast<short>(pred);
-      if (value + lower >= limit) return false;
-      const long long index = value < 0 ? 0 : value > top ? top : value;
-      dst[r * samples + c] = index < curve.count ? curve.ptr[index] : 65535;
-    }
+    if (!reader.row(vpred[r & 1], dst + r * samples, samples, lookup.ptr, rowBound)) return false;
   }
   return true;
 }

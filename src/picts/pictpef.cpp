@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "base/targets.h"
+#include "picts/raw_difftable.h"
 
 void cPefMeta::reset() {
   m0 = m1 = m2 = 1;
@@ -123,7 +124,78 @@ bool cPictPEF::validFor(cFileIOTarget* io, sPictInfo* info) {
   return probe.isPicture(io, info);
 }
 
-bool cPictPEF::readStrip(long long s, unsigned short* raw, unsigned short (&vpred)[2][2]) {
+namespace {
+
+// rawLosslessDiff's coding, for the difference table: the symbol is the
+// count of difference bits.
+struct sLosslessRule {
+  static int rawBits(int length) { return length >= 1 && length <= 25 && length != 16 ? length : 0; }
+  static int diff(int length, unsigned raw) {
+    if (length == 16) return -32768;
+    if (length == 0 || length > 25) return 0;
+    int d = static_cast<int>(raw);
+    if ((d & (1 << (length - 1))) == 0) d -= (1 << length) - 1;
+    return d;
+  }
+};
+
+// The Huffman rows of one strip, as rawLosslessDiff reads them one by one:
+// while the reader's block holds eight bytes more and kDiffPeekBits are
+// held, a whole difference comes from one lookup; elsewhere (block ends,
+// the end of the stream, codes too long for the table) the reader's own
+// path. Predictions are 16-bit and wrap, as the cameras' own arithmetic
+// does; a value of more than `depth` bits fails the strip.
+bool pefRows(getbithuff_ctx& ctx, const unsigned short* table, const int* whole, unsigned short (&vpred)[2][2],
+             unsigned short* out, unsigned long long rows, unsigned long long w, unsigned depth) {
+  // Left-aligned here, so a lookup waits on one shift only; in the reader
+  // the held bits sit at the bottom.
+  unsigned long long acc = ctx.vbits > 0 ? ctx.bitbuf << (64 - ctx.vbits) : 0;
+  int held = ctx.vbits;
+  unsigned int n = 0;
+  const unsigned char* start = ctx.source.buffered(n);
+  const unsigned char *p = start, *end = start + n;
+  bool dry = ctx.error != 0;
+  auto sync = [&]() {
+    ctx.bitbuf = held > 0 ? acc >> (64 - held) : 0;
+    ctx.vbits = held;
+    ctx.source.advance(static_cast<unsigned int>(p - start));
+  };
+  auto diff = [&]() {
+    if (dry) return 0;
+    if (held < kDiffReach && end - p >= 8) p += refillLeftAligned(acc, held, p);
+    int d;
+    if (held >= kDiffReach && lookupDiff<sLosslessRule>(whole, acc, held, d)) return d;
+    sync();
+    d = rawLosslessDiff(12, table, ctx);
+    dry = ctx.error != 0;
+    acc = ctx.vbits > 0 ? ctx.bitbuf << (64 - ctx.vbits) : 0;
+    held = ctx.vbits;
+    start = p = ctx.source.buffered(n);
+    end = start + n;
+    return d;
+  };
+  bool ok = true;
+  for (unsigned long long r = 0; ok && r < rows; ++r) {
+    unsigned short* row = out + r * w;
+    unsigned short* const v = vpred[r & 1];
+    auto put = [&](unsigned short& pred, unsigned short* at) {
+      pred = static_cast<unsigned short>(pred + diff());
+      *at = pred;
+      return !(pred >> depth);
+    };
+    ok = (w < 1 || put(v[0], row)) && (w < 2 || put(v[1], row + 1));
+    unsigned short h0 = v[0], h1 = v[1];
+    unsigned long long c = 2;
+    for (; ok && c + 1 < w; c += 2) ok = put(h0, row + c) && put(h1, row + c + 1);
+    if (ok && c < w) ok = put(h0, row + c);
+  }
+  sync();
+  return ok;
+}
+
+}  // namespace
+
+bool cPictPEF::readStrip(long long s, unsigned short* raw, unsigned short (&vpred)[2][2], const int* whole) {
   const unsigned long long w = myRawWidth, rows = myStrips.rowsOf(s, myRawHeight), c = myStrips.counts.ptr[s];
   const unsigned long long offset = myStrips.offsets.ptr[s];
   unsigned short* out = raw + myStrips.firstRow(s) * w;
@@ -132,21 +204,7 @@ bool cPictPEF::readStrip(long long s, unsigned short* raw, unsigned short (&vpre
   if (myCompression == 65535) {
     if (!myMeta.table[0]) return false;
     getbithuff_ctx bits(myStream);
-    for (unsigned long long r = 0; r < rows; ++r) {
-      // Predictions are 16-bit and wrap, as the cameras' own arithmetic does.
-      unsigned short hpred[2] = {};
-      for (unsigned long long col = 0; col < w; ++col) {
-        const int d = rawLosslessDiff(12, myMeta.table + 1, bits);
-        if (col < 2)
-          hpred[col] = vpred[r & 1][col] = (unsigned short)(vpred[r & 1][col] + d);
-        else
-          hpred[col & 1] = (unsigned short)(hpred[col & 1] + d);
-        const unsigned v = hpred[col & 1];
-        if (v >> myBits) return false;
-        *out++ = (unsigned short)v;
-      }
-    }
-    return true;
+    return whole && pefRows(bits, myMeta.table + 1, whole, vpred, out, rows, w, myBits);
   }
   if (myCompression != 32773 && myCompression != 1) return false;
   const unsigned long long samples = rows * w;
@@ -182,8 +240,14 @@ bool cPictPEF::decode(cFileIOTarget* io) {
   _typebuf<unsigned short> raw;
   if (!filter || !myStrips.allocPlane(myStreamSize, myRawWidth, myRawHeight, raw)) return false;
   unsigned short vpred[2][2] = {};
+  std::unique_ptr<int[]> whole;
+  if (myCompression == 65535 && myMeta.table[0]) {
+    whole.reset(new (std::nothrow) int[kDiffTableSize]);
+    if (!whole) return false;
+    buildDiffTable<sLosslessRule>(myMeta.table + 1, myMeta.table[0], whole.get());
+  }
   for (long long s = 0; s < myStrips.offsets.count; ++s)
-    if (!readStrip(s, raw.ptr, vpred)) return false;
+    if (!readStrip(s, raw.ptr, vpred, whole.get())) return false;
   const double scale = 65535.0 / double((1u << myBits) - 1);
   const double multipliers[4] = {myMeta.m0 * scale, myMeta.m1 * scale, myMeta.m2 * scale, myMeta.m1 * scale};
   sRawFinish f = rawPlane(raw, myRawWidth, myRawHeight, myMargins, filter.get(), 0, multipliers);

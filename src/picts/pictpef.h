@@ -42,7 +42,8 @@ class cPictPEF : public cCameraRawPict, public cTiffGeneric {
 
  private:
   bool walk(cFileIOTarget* io);
-  bool readStrip(long long s, unsigned short* raw, unsigned short (&vpred)[2][2]);
+  // `whole`: the difference table of the maker note's code table.
+  bool readStrip(long long s, unsigned short* raw, unsigned short (&vpred)[2][2], const int* whole);
 
   unsigned int myRawWidth = 0, myRawHeight = 0, myBits = 0, myCompression = 0, mySamples = 0;
   sRawStrips myStrips;

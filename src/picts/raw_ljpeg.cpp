@@ -192,6 +192,22 @@ inline void cRAWLosslessJpeg::advance(sCursor& at, long long height) const {
   at.width = at.slice < mySliceCount ? myUnitSlice : myUnitLast;
 }
 
+namespace {
+
+// Samples k to k + count - 1 of a line whose two components alternate.
+void interleavePair(const unsigned short* a, const unsigned short* b, long long k, long long count,
+                    unsigned short* to) {
+  long long j = k, end = k + count;
+  if (j & 1) *to++ = b[j++ / 2];
+  for (; j + 1 < end; j += 2) {
+    *to++ = a[j / 2];
+    *to++ = b[j / 2];
+  }
+  if (j < end) *to = a[j / 2];
+}
+
+}  // namespace
+
 // The stream is one run of samples, component-interleaved within a line:
 // a line may cover part of a raw row or several rows, and slices take the
 // run column block by column block. What falls outside the raw is dropped.
@@ -207,12 +223,22 @@ bool cRAWLosslessJpeg::onScanLineSimple(_typebuf<unsigned char>** rows, int y, i
   unsigned short* raw = getBitmap();
   sCursor at;
   seek(at, line * lineWidth * n, height);
-  for (int x = 0; x < lineWidth; ++x)
-    for (int c = 0; c < n; ++c) {
-      if (at.row >= height) return true;
-      raw[at.row * myRawWidth + at.start + at.col] = from[c][x];
-      advance(at, height);
+  // A stretch at a time: the samples left on the cursor's row of its slice
+  // are neighbours in the raw.
+  const long long total = static_cast<long long>(lineWidth) * n;
+  for (long long k = 0; k < total;) {
+    if (at.row >= height) return true;
+    const long long room = at.width - at.col, run = room < 1 ? 1 : room < total - k ? room : total - k;
+    unsigned short* to = raw + at.row * myRawWidth + at.start + at.col;
+    if (n == 2 && run > 1) {
+      interleavePair(from[0], from[1], k, run, to);
+    } else {
+      for (long long j = k; j < k + run; ++j) *to++ = from[j % n][j / n];
     }
+    k += run;
+    at.col += run - 1;
+    advance(at, height);
+  }
   return true;
 }
 

@@ -137,4 +137,31 @@ TEST(JpegHostile, HugeFramesAreRefusedBeforeAllocation) {
   }
 }
 
+// A lossless code that matches no table entry fails the scan at its own
+// cell, in rows decoded in one run and in rows that begin with a restart.
+TEST(JpegHostile, BrokenLosslessCodeIsReportedAtItsCell) {
+  struct cSplRecorder : cPictJPEG {
+    int x = -1, y = -1;
+    void onSplError(int atX, int atY, unsigned long long) override { x = atX, y = atY; }
+  };
+  // width, height, components, restart rows, the (even) sample broken, its cell
+  for (auto [w, h, comps, restart, sample, x, y] : {std::array<unsigned, 7>{130, 4, 1, 0, 310, 50, 2},
+                                                     {7, 5, 3, 0, 76, 4, 3}, {16, 6, 1, 2, 54, 6, 3},
+                                                     {16, 6, 1, 2, 36, 4, 2}}) {
+    Lossless im;
+    im.width = w, im.height = h, im.comps = comps, im.precision = 12, im.restartRows = restart;
+    im.samples.assign(size_t(w) * h * comps, 2048);  // every one at the first prediction: code 0000
+    Bytes file = writeLossless(im);
+    const size_t sos = markerAt(file, 0xDA), at = sos + 2 + (size_t(file[sos + 2]) << 8 | file[sos + 3]) +
+                                                  sample / 2 + (restart ? 2 * (sample / (w * comps) / restart) : 0);
+    file[at] = 0xFF;  // all ones, stuffed: no code begins so
+    file.insert(file.begin() + long(at) + 1, 0);
+    MemStream s(file);
+    cSplRecorder jpeg;
+    EXPECT_FALSE(jpeg.decode(&s.io));
+    EXPECT_EQ(jpeg.x, int(x)) << sample;
+    EXPECT_EQ(jpeg.y, int(y)) << sample;
+  }
+}
+
 }  // namespace
