@@ -263,7 +263,11 @@ bool startDetached(char* const argv[], int settleMs = 0, char* const removeAfter
     setsid();
     const pid_t program = fork();
     if (program == 0) execReporting(argv, report[1]);
-    ::close(report[1]);
+    // The watcher outlives its parent: holding the parent's descriptors (its
+    // display connection among them) would keep them open until the program
+    // ends, and the parent's windows on screen with them.
+    if (close_range(3, ~0U, 0) != 0)
+      for (int fd = 3; fd < 1024; ++fd) ::close(fd);
     if (program < 0) _exit(1);
     int st;
     while (waitpid(program, &st, 0) < 0 && errno == EINTR) {

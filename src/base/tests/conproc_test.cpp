@@ -1,6 +1,8 @@
 #include "base/conproc.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -279,6 +281,33 @@ TEST_F(Opener, ShellOpenStartsBundlesAndProgramsItself) {
   dir_.write("Bad.app/Contents/Info.plist", "<key>CFBundleExecutable</key><string>../../run me</string>");
   ASSERT_TRUE(shellOpen(bad.c_str()));
   EXPECT_EQ(opened(), "1:" + bad);
+  EXPECT_TRUE(noChildLeft());
+}
+
+// The program runs, and its leftover goes once it has ended; the process
+// that waits in between keeps none of the caller's descriptors open, not
+// even those it would close on running a program.
+TEST_F(Opener, RunRemovingTakesTheLeftoverAfterTheProgramAndHoldsNothingOfTheCaller) {
+  const std::string leftover = dir_.file("leftover"), go = dir_.file("go");
+  std::filesystem::create_directories(leftover + "/inner");
+  writeScript(dir_.file("waiter"),
+              "for i in $(seq 400); do [ -e '" + go + "' ] && break; sleep 0.05; done\n" + recorder("waiter:"));
+  int ends[2];
+  ASSERT_EQ(pipe2(ends, O_CLOEXEC), 0);
+  ASSERT_TRUE(just_run_removing(dir_.file("waiter").c_str(), leftover.c_str()));
+  ::close(ends[1]);
+  pollfd end{ends[0], POLLIN, 0};
+  EXPECT_EQ(poll(&end, 1, 10000), 1) << "the pipe's write end is still held";
+  char byte;
+  EXPECT_EQ(read(ends[0], &byte, 1), 0);
+  ::close(ends[0]);
+  EXPECT_TRUE(std::filesystem::exists(leftover)) << "removed before the program ended";
+  dir_.write("go", "");
+  EXPECT_EQ(opened(), "waiter:0:");
+  for (int i = 0; i < 1000 && std::filesystem::exists(leftover); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_FALSE(std::filesystem::exists(leftover));
+  EXPECT_FALSE(just_run_removing(dir_.file("waiter").c_str(), "relative"));
   EXPECT_TRUE(noChildLeft());
 }
 
