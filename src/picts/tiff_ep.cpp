@@ -280,6 +280,10 @@ bool cPictTIFF_EP::decodeLosslessUnit(const _typebuf<unsigned char>& in, long lo
 bool cPictTIFF_EP::decodeRawUnit(cFileIOTarget* io, int compression, unsigned long long offset,
                                  unsigned long long count, long long x, long long y, long long w,
                                  long long rows) {
+  // Sides come from the file: a unit past the library's pixel limit is
+  // refused before any size is made of them.
+  const long long area = pictPixelCount(w, rows);
+  if (area < 0) return false;
   long long rowBytes = ceilDiv(w * myBitsPerSample, 8);
   if (!count) count = static_cast<unsigned long long>(rowBytes * rows);
   if (offset >= myStreamSize || count > myStreamSize - offset || count > 0x7FFFFFFFULL) return false;
@@ -291,7 +295,6 @@ bool cPictTIFF_EP::decodeRawUnit(cFileIOTarget* io, int compression, unsigned lo
   if (!io->set_fp(offset) || !io->readf(myUnitIn.ptr, static_cast<unsigned>(count))) return false;
   // A tile may pass the raw's edges, but one larger than the raw itself
   // is believed only as far as its bytes go.
-  long long area = pictPixelCount(w, rows);
   if (area > myRawWidth * myRawHeight && !bytesCanFill(compression, area, count)) return false;
   myRawUnitX = x;
   myRawUnitWidth = w;

@@ -292,6 +292,8 @@ TEST(DngRaw, HostileFilesAreRefused) {
   tiled.layout = DngSpec::kLJpegTiles;
   Bytes bigTiles = patchedFile(patched(tiled, 322, 1, 16000), 323, 1, 16000);
   EXPECT_FALSE(decodes(bigTiles)) << "16000 x 16000 tiles over a 9 x 6 raw";
+  EXPECT_FALSE(decodes(patchedFile(patched(tiled, 322, 1, 20000), 323, 1, 20000)))
+      << "tiles past the library's pixel limit";
   EXPECT_FALSE(decodes(patched(s, 33421, 3))) << "three CFA dimensions";
   EXPECT_FALSE(decodes(patched(s, 33421, 2, 65526 | 65533LL << 16)))
       << "CFA dimensions whose product passes int";
