@@ -233,7 +233,13 @@ bool cRAWLosslessJpeg::onScanLineSimple(_typebuf<unsigned char>** rows, int y, i
     if (n == 2 && run > 1) {
       interleavePair(from[0], from[1], k, run, to);
     } else {
-      for (long long j = k; j < k + run; ++j) *to++ = from[j % n][j / n];
+      // One division for the stretch, none per sample.
+      long long x = k / n;
+      int c = int(k % n);
+      for (long long j = 0; j < run; ++j) {
+        *to++ = from[c][x];
+        if (++c == n) c = 0, ++x;
+      }
     }
     k += run;
     at.col += run - 1;
