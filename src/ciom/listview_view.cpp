@@ -163,17 +163,13 @@ void cListViewChild::onLooseFocus(bool f1, bool f2) {
 
 bool cListViewChild::onAction(cChildElement* sender, cChildAction* a) {
   if (sender == this && a && a->code == laLayout) {
-    bool remeasure;
     {
       cSafeCriticalSectionAccess hold(&myLock);
       myLayoutPosted = false;
       // A batch begun meanwhile lays the list out at its end.
       if (myBatch || !myPending) return true;
-      myPending = false;
-      remeasure = myRemeasure;
-      myRemeasure = false;
     }
-    build(remeasure);
+    build(false);  // takes in the pending changes, a remeasure among them
     return true;
   }
   if (sender == &myHeader && a) {
