@@ -17,6 +17,7 @@ namespace {
 bool indexError(cHDLParser::sErrInfo& err, unsigned int line, const char* message) {
   err.line = line;
   err.column = 0;
+  err.placed = true;
   err.message.set(message);
   return false;
 }
@@ -110,6 +111,7 @@ bool cHDLParser::refuseNul(const char* text, long long length, sErrInfo& err) {
   const char* nul = static_cast<const char*>(std::memchr(text, 0, static_cast<size_t>(length)));
   if (!nul) return true;
   err.line = err.column = 0;
+  err.placed = true;
   for (const char* p = text; p < nul; ++p) {
     ++err.column;
     if (*p == '\n') {
@@ -157,6 +159,7 @@ bool cHDLParser::parseIndexFile(char* text, cFasterTreeList<int, _guardchar<char
 
 bool cHDLParser::parse(char* indexPath, cFileIOTarget* target, sErrInfo& err) {
   err.line = err.column = 0;
+  err.placed = err.noFolder = false;
   err.file.set(nullptr);
   err.message.set(nullptr);
   if (!target) {
@@ -194,6 +197,7 @@ bool cHDLParser::parse(char* indexPath, cFileIOTarget* target, sErrInfo& err) {
     if (std::strncmp(s->value.ptr, "./", 2) == 0) {
       if (!slash) {
         err.line = err.column = 0;
+        err.noFolder = true;
         err.message.set("Path is specified as relative with no current folder");
         return false;
       }
@@ -242,6 +246,7 @@ bool cHDLParser::compileLanguage(sHDLConfig& config, int lang, const char* path,
   if (!processHDL(config, text.ptr)) {
     err.line = config.errLine;
     err.column = config.errColumn;
+    err.placed = true;
     err.message.set(config.errMessage.ptr);
     return false;
   }

@@ -10,10 +10,15 @@
 
 class cHDLParser {
  public:
-  // Where and why a compile failed; line and column count from 0.
+  // Where and why a compile failed; line and column count from 0 and point
+  // into the file only when `placed` (a file that cannot be opened or read
+  // has no place in it).
   struct sErrInfo {
     unsigned int line = 0;
     unsigned int column = 0;
+    bool placed = false;
+    // A "./" source of an index that was named without its folder.
+    bool noFolder = false;
     _guardchar<char> file;
     _guardchar<char> message;
   };
@@ -55,6 +60,7 @@ class cHDLParser {
   struct sHDLParsePtr {
     const char* text = nullptr;
     unsigned int line = 0, column = 0;
+    unsigned int tokenLine = 0, tokenColumn = 0;  // where the last token began
     sHDLLangStreamCtx* stream = nullptr;
     sHDLConfig* config = nullptr;
     int depth = 0;  // open sections

@@ -1,5 +1,6 @@
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "base/targets.h"
 #include "base/utils.h"
@@ -62,6 +63,24 @@ bool headFields(cHDLParser::sHDLParsePtr& cursor, tAttributes& attrs, hdl::sHead
   return true;
 }
 
+// Points at the closing tag's "<" and names the tag still open there, with
+// the place it opened, as an editor counts lines and columns.
+bool closeMismatch(cHDLParser::sHDLParsePtr& cursor, const char* closing, int open, unsigned int openLine,
+                   unsigned int openColumn) {
+  const char* name = nullptr;
+  for (const sTagName& t : kTags)
+    if (t.id == open) name = t.name;
+  std::string message = std::string("close tag mismatch: ") + closing;
+  if (name)
+    message += std::string(" closes <") + name + "> opened at line " + std::to_string(openLine + 1) +
+               ", column " + std::to_string(openColumn + 1);
+  else
+    message += " closes no open tag";
+  cursor.line = cursor.tokenLine;
+  cursor.column = cursor.tokenColumn;
+  return fail(cursor, message.c_str());
+}
+
 }  // namespace
 
 bool cHDLParser::processHDL(sHDLConfig& config, char* text) {
@@ -88,6 +107,8 @@ bool cHDLParser::getNextToken(sHDLParsePtr& cursor, _guardchar<char>& token) {
     }
   }
   cursor.text = p;
+  cursor.tokenLine = cursor.line;
+  cursor.tokenColumn = cursor.column;
   if (!*p) return false;
   const char* q = p;
   if (*p == '<') {
@@ -129,6 +150,8 @@ const char* cHDLParser::getTagID(const char* name, int& id) {
 
 bool cHDLParser::processSection(sCurrProps& props, sHDLParsePtr& cursor, cSiDocLoader::eKnownTags tag) {
   static const unsigned char kEnd = cSiDocLoader::eRecEnd;
+  // A section starts right after the tag that opened it.
+  const unsigned int openLine = cursor.tokenLine, openColumn = cursor.tokenColumn;
   _guardchar<char> token;
   for (;;) {
     if (!getNextToken(cursor, token)) {
@@ -157,7 +180,7 @@ bool cHDLParser::processSection(sCurrProps& props, sHDLParsePtr& cursor, cSiDocL
       const char* after = getTagID(t + 2, id);
       if (after && *after != '>') return fail(cursor, "tag is not properly closed");
       if (!after) return fail(cursor, "invalid tag closed");
-      if (id != tag) return fail(cursor, "close tag mismatch");
+      if (id != tag) return closeMismatch(cursor, t, tag, openLine, openColumn);
       if (tag == cSiDocLoader::eTagText &&
           !hdl::append(cursor.stream->stream, cursor.stream->written, &kEnd, 1))
         return fail(cursor, "Unable to write target");

@@ -56,9 +56,10 @@ bool staysInside(const char* base, const char* target, std::string& blocker) {
 
 }  // namespace
 
-bool pathClimbs(const char* rest) {
+bool restLeavesFolder(const char* rest) {
+  if (!rest || !*rest) return false;
   long long depth = 0;
-  for (const char* p = rest ? rest : ""; *p;) {
+  for (const char* p = rest; *p;) {
     const char* end = p;
     while (*end && *end != '/') ++end;
     size_t len = static_cast<size_t>(end - p);
@@ -69,7 +70,7 @@ bool pathClimbs(const char* rest) {
     }
     p = *end ? end + 1 : end;
   }
-  return false;
+  return depth == 0;
 }
 
 bool cSoftPkgScenario::getCopiedFiles(_List<sCopiedFile>& out, _guardchar<char>* blocker) {
@@ -84,7 +85,7 @@ bool cSoftPkgScenario::getCopiedFiles(_List<sCopiedFile>& out, _guardchar<char>*
       if (!listed) continue;
     }
     sCopiedFile& made = out.add()->value;
-    if (pathClimbs(def.target.rest.ptr) || !defToPath(def.target, made.path)) return false;
+    if (restLeavesFolder(def.target.rest.ptr) || !defToPath(def.target, made.path)) return false;
     const char* base = def.target.var.ptr && *def.target.var.ptr ? getStr(def.target.var.ptr) : nullptr;
     std::string object;
     if (base && *base && def.target.rest.ptr && *def.target.rest.ptr &&

@@ -49,8 +49,10 @@ void cSoftPkgScenario::close() {
   literalCount = 0;
   sectionState = 0;
   textLine = 0;
+  textPath.set(nullptr);
   textRefs.destroy();
   fault.set(nullptr, nullptr);
+  fault.words = nullptr;
 }
 
 bool cSoftPkgScenario::setCurrLangID(int id) {

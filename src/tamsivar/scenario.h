@@ -101,6 +101,9 @@ class cSoftPkgScenario {
     _guardchar<char> message;
     long long line = -1;
     long long column = -1;
+    // What the code means at this spot, where its general meaning would
+    // leave the writer guessing; a static text, or null.
+    const char* words = nullptr;
     void set(const char* at, const char* why, long long atLine = -1, long long atColumn = -1) {
       file.set(at);
       message.set(why);
@@ -122,6 +125,7 @@ class cSoftPkgScenario {
   unsigned int literalCount = 0;
   int sectionState = 0;
   int textLine = 0;
+  _guardchar<char> textPath;  // of the text being compiled, for faults of its own lines
   _List<sTextRef> textRefs;
   sTextFault fault;
 
@@ -215,5 +219,10 @@ bool saveLang(cFileIOTarget& out, tScenarioTable& table);
 bool loadLang(cFileIOTarget& in, tScenarioTable& table);
 
 // True when the rest of a target path climbs above the folder it is joined
-// to: some ".." component has no earlier component left to cancel.
-bool pathClimbs(const char* rest);
+// to (some ".." component has no earlier component left to cancel), or when
+// its steps come back to that folder itself ("sub/..", ".").
+bool restLeavesFolder(const char* rest);
+
+// What a code of loadTextConfig means, in the words of the scenario's writer;
+// null for a code it never answers.
+const char* textCodeMeaning(int code);

@@ -352,7 +352,7 @@ bool cSoftPkgScenario::bodyValid() {
     if (!defined(it->value.caption.ptr) || !pathDefined(it->value.program) || !pathDefined(it->value.icon))
       return false;
   for (auto* it = files.head; it; it = it->next)
-    if (!pathDefined(it->value.target) || it->value.index >= pkg.count || pathClimbs(it->value.target.rest.ptr))
+    if (!pathDefined(it->value.target) || it->value.index >= pkg.count || restLeavesFolder(it->value.target.rest.ptr))
       return false;
   for (auto* it = runs.head; it; it = it->next)
     if (!defined(it->value.caption.ptr) || !pathDefined(it->value.program)) return false;

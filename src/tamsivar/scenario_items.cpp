@@ -147,8 +147,17 @@ int cSoftPkgScenario::parseInst(char* p) {
     return 26;
   }
   if (!findSkipEq(p)) return 6;
-  // A rest that climbs above its base would be refused by the binary reader.
-  if (!getPathDef(def.target, p) || pathClimbs(def.target.rest.ptr)) return 23;
+  if (!getPathDef(def.target, p)) return 23;
+  // A rest that leaves its base would be refused by the binary reader; one
+  // that comes back to it would have the file written over its own folder.
+  if (restLeavesFolder(def.target.rest.ptr)) {
+    fault.words = "the target's \"..\" or \".\" steps lead out of its folder or back to the folder itself";
+    return 23;
+  }
+  if (type == fotFile && isKnownConstantID(def.target.var.ptr) && !*def.target.rest.ptr) {
+    fault.words = "a file's target needs a name after $pgm, such as $pgm \"bin/tool\"";
+    return 23;
+  }
   if (!atEntryEnd(p)) {
     if (*p != ',') return 6;
     ++p;

@@ -2,6 +2,7 @@
 // references shared by every section and the final checks.
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "base/folder.h"
 #include "base/memio.h"
@@ -72,8 +73,9 @@ bool parseVersion(const char* text, unsigned int (&parts)[4]) {
 }
 
 // Compiles a markup index into memory and loads it; nothing is written to
-// disk. A refusal leaves the compiler's words in `fault`.
-bool compileDoc(const char* indexPath, sScenarioDoc& doc, cSoftPkgScenario::sTextFault& fault) {
+// disk. A refusal leaves the compiler's words in the scenario's fault, with
+// a place only where the compiler found one inside a file.
+bool compileDoc(const char* indexPath, sScenarioDoc& doc, cSoftPkgScenario& s) {
   cHDLParser compiler;
   cMemIOTarget compiled(65536);
   cHDLParser::sErrInfo err;
@@ -81,11 +83,21 @@ bool compileDoc(const char* indexPath, sScenarioDoc& doc, cSoftPkgScenario::sTex
   path.set(indexPath);
   _typebuf<unsigned char> bytes;
   if (!compiler.parse(path.ptr, &compiled, err)) {
-    fault.set(err.file.ptr ? err.file.ptr : indexPath, err.message.ptr, err.line, err.column);
+    if (err.noFolder) {
+      // The index is fine; the scenario's line names it the wrong way.
+      const std::string why = std::string("\"") + indexPath +
+                              "\" is named without its folder, so its \"./\" sources cannot be found: write \"./" +
+                              indexPath + "\"";
+      s.fault.set(s.textPath.ptr, why.c_str(), s.textLine);
+    } else {
+      const long long line = err.placed ? static_cast<long long>(err.line) : -1;
+      const long long column = err.placed ? static_cast<long long>(err.column) : -1;
+      s.fault.set(err.file.ptr ? err.file.ptr : indexPath, err.message.ptr, line, column);
+    }
     return false;
   }
   if (compiled.toBuffer(bytes) && doc.load(bytes.ptr, bytes.count)) return true;
-  fault.set(indexPath, "the compiled document does not load");
+  s.fault.set(indexPath, "the compiled document does not load");
   return false;
 }
 
@@ -117,6 +129,7 @@ int referencesDefined(cSoftPkgScenario& s, int& line) {
 int finalChecks(cSoftPkgScenario& s, int& line) {
   if (!s.langStrings.root) {
     s.currLang = 0;
+    s.fault.words = "no language is declared: [General] needs a line such as langs = ENG";
     return 9;
   }
   s.currLang = s.langStrings.leftmost(s.langStrings.root)->key;
@@ -139,16 +152,23 @@ int cSoftPkgScenario::loadTextConfig(const char* path, int& line) {
   if (!path || cFolderContents::objtype(path) == fotFolder || !reader.open(path, true, cTextFileIO::tctDetect))
     return 1;
   reader.setMaxStrLen(kLongestLine);
+  textPath.set(path);
   _typebuf<char> raw;
   _guardchar<char> text;
   for (;; ++line) {
     textLine = line;
     if (!reader.gets(raw)) {
       if (endOfInput(reader)) break;
+      static_assert(kLongestLine == 262144, "the words name the limit");
+      fault.words =
+          reader.lineTooLong() ? "the line is longer than 262144 characters" : "the line cannot be read as text";
       return 7;
     }
     // A NUL would hide the rest of the line from every parser.
-    if (reader.endedByZero()) return 7;
+    if (reader.endedByZero()) {
+      fault.words = "the line holds a NUL byte";
+      return 7;
+    }
     text.set(raw.count ? raw.ptr : "", raw.count);
     char* p = text.ptr;
     skipSpace(p);
@@ -232,7 +252,10 @@ int cSoftPkgScenario::parseGen(char* p) {
   if (!startsWith(p, "langs")) return 5;
   p += 5;
   if (!findSkipEq(p)) return 6;
-  if (atEntryEnd(p)) return 9;
+  if (atEntryEnd(p)) {
+    fault.words = "\"langs =\" names no language";
+    return 9;
+  }
   while (!atEntryEnd(p)) {
     int id = langCodeAt(p);
     if (id < 0) return 16;
@@ -321,7 +344,7 @@ int cSoftPkgScenario::parseSoft(char* p) {
       key->url->set(value.ptr);
       return 0;
     default:
-      if (!compileDoc(value.ptr, *key->doc, fault)) return key->docCode;
+      if (!compileDoc(value.ptr, *key->doc, *this)) return key->docCode;
       if (key->doc == &readmeDoc) readmeAccept = accept;
       return 0;
   }

@@ -83,22 +83,26 @@ bool copyFileReporting(const std::string& from, const char* fromName, const std:
 }
 
 // Lines and columns as the writer's editor counts them, from 1; a refusal of
-// the whole scenario names no line.
+// the whole scenario names no line. Each code says what it means.
 void reportLoadFailure(int code, int line, const cSoftPkgScenario::sTextFault& fault) {
   if (code == 1) {
     std::printf("FAIL (No source file)\n");
     return;
   }
+  const char* meaning = fault.words ? fault.words : textCodeMeaning(code);
+  if (!meaning) meaning = "refused";
   if (line < 0)
-    std::printf("ERROR:\n - error code %d!\n", code);
+    std::printf("ERROR:\n - error code %d: %s!\n", code, meaning);
   else if (code == 2)
     std::printf("ERROR:\n - at line %d: Unknown section!\n", line + 1);
   else
-    std::printf("ERROR:\n - at line %d: error code %d!\n", line + 1, code);
+    std::printf("ERROR:\n - at line %d: error code %d: %s!\n", line + 1, code, meaning);
   if (!fault.file.ptr) return;
   const char* why = fault.message.ptr ? fault.message.ptr : "refused";
-  if (fault.line >= 0)
+  if (fault.line >= 0 && fault.column >= 0)
     std::printf(" - %s, line %lld, column %lld: %s\n", fault.file.ptr, fault.line + 1, fault.column + 1, why);
+  else if (fault.line >= 0)
+    std::printf(" - %s, line %lld: %s\n", fault.file.ptr, fault.line + 1, why);
   else
     std::printf(" - %s: %s\n", fault.file.ptr, why);
 }

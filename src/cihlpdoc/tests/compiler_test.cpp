@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <string>
 
 #include "base/memio.h"
@@ -158,11 +159,14 @@ TEST(HdlCompiler, SourceErrorsSayWhereAndWhy) {
   dir.write("text.png", std::string("not a picture"));
   dir.write("empty.png", std::string());
   const sErrorCase cases[] = {
-      {"<b>x</i>", "close tag mismatch", 0, 8},
+      // A mismatch points at the closing tag and names the open one.
+      {"<b>x</i>", "close tag mismatch: </i> closes <b> opened at line 1, column 1", 0, 4},
+      {"<text>a\n  <i>b\n\t</text>", "close tag mismatch: </text> closes <i> opened at line 2, column 3", 2, 1},
+      {"a </b>", "close tag mismatch: </b> closes no open tag", 0, 2},
       {"<Text>", "invalid tag opened", 0, 6},
       {"<br >", "invalid tag opened", 0, 5},
       {"<b>x\n</b>\n</q>", "invalid tag closed", 2, 4},
-      {"<text\nml=1>\n</b>", "close tag mismatch", 2, 4},
+      {"<text\nml=1>\n</b>", "close tag mismatch: </b> closes <text> opened at line 1, column 1", 2, 0},
       {"<text>a</text >", "tag is not properly closed", 0, 15},
       {"<text>a\n", "termination on opened tag", 1, 0},
       {"a <b", "unexpected termination", 0, 2},
@@ -201,6 +205,7 @@ TEST(HdlCompiler, SourceErrorsSayWhereAndWhy) {
     EXPECT_STREQ(c.err.message.ptr, k.message) << k.source;
     EXPECT_EQ(c.err.line, k.line) << k.source;
     EXPECT_EQ(c.err.column, k.column) << k.source;
+    EXPECT_TRUE(c.err.placed) << k.source;
     EXPECT_EQ(c.err.file.ptr, dir.path + "/en.hdl") << k.source;
   }
 }
@@ -291,10 +296,13 @@ TEST(HdlCompiler, IndexAndFileErrors) {
     EXPECT_STREQ(c.err.message.ptr, k.message) << k.index;
     EXPECT_EQ(c.err.line, k.line) << k.index;
     EXPECT_EQ(c.err.file.ptr, k.file) << k.index;
+    // A file that cannot be opened or read has no line to point at.
+    EXPECT_EQ(c.err.placed, std::strncmp(k.message, "Unable", 6) != 0) << k.index;
   }
   sCompile c;
   compile(dir.path + "/none.idx", c);
   EXPECT_STREQ(c.err.message.ptr, "Unable to open index");
+  EXPECT_FALSE(c.err.placed);
   cHDLParser parser;
   EXPECT_FALSE(parser.parse(const_cast<char*>(idx.c_str()), nullptr, c.err));
   EXPECT_STREQ(c.err.message.ptr, "bad target");
@@ -323,7 +331,10 @@ TEST(HdlCompiler, RelativePathsWithoutAFolder) {
   ASSERT_EQ(chdir(before), 0);
   free(before);
   EXPECT_STREQ(rel.err.message.ptr, "Path is specified as relative with no current folder");
+  EXPECT_TRUE(rel.err.noFolder);
+  EXPECT_FALSE(rel.err.placed);
   EXPECT_STREQ(plain.err.message.ptr, "unable to open IMG");
+  EXPECT_FALSE(plain.err.noFolder);
   EXPECT_STREQ(plain.err.file.ptr, "img.hdl");
 }
 

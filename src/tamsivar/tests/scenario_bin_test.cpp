@@ -241,6 +241,8 @@ TEST(BinaryScenario, DescribedFieldRules) {
        false},
       {"a rest climbing out later",
        with(Fields().u8(4).u8(1).u32(0).u32(0x02000000).str("pgm").str("a/../../x").u8(0xFF).u8(0)), false},
+      {"a rest coming back to its folder",
+       with(Fields().u8(4).u8(1).u32(0).u32(0x02000000).str("pgm").str("a/..").u8(0xFF).u8(0)), false},
       {"an absolute rest under no variable",
        with(Fields().u8(4).u8(1).u32(0).u32(0x02000000).str("").str("/etc/x.conf").u8(0xFF).u8(0)), true},
       {"an icon variable no language defines", with(Fields().u8(2).str("nowhere").str("i.png")), false},

@@ -130,13 +130,18 @@ TEST(ScenarioModel, SpaceAndFilesFollowBitnessAndLanguage) {
 }
 
 TEST(ScenarioModel, TargetsStayInsideTheirFolder) {
-  EXPECT_TRUE(pathClimbs("../x"));
-  EXPECT_TRUE(pathClimbs("a/../../x"));
-  EXPECT_TRUE(pathClimbs("./.."));
-  EXPECT_FALSE(pathClimbs("a/../b"));
-  EXPECT_FALSE(pathClimbs("a/./b/.."));
-  EXPECT_FALSE(pathClimbs("/opt/x"));
-  EXPECT_FALSE(pathClimbs(nullptr));
+  EXPECT_TRUE(restLeavesFolder("../x"));
+  EXPECT_TRUE(restLeavesFolder("a/../../x"));
+  EXPECT_TRUE(restLeavesFolder("./.."));
+  // Steps that come back to the folder would write the file over it.
+  EXPECT_TRUE(restLeavesFolder("sub/.."));
+  EXPECT_TRUE(restLeavesFolder("sub/./../"));
+  EXPECT_TRUE(restLeavesFolder("."));
+  EXPECT_FALSE(restLeavesFolder(""));
+  EXPECT_FALSE(restLeavesFolder("a/../b"));
+  EXPECT_FALSE(restLeavesFolder("a/./b/.."));
+  EXPECT_FALSE(restLeavesFolder("/opt/x"));
+  EXPECT_FALSE(restLeavesFolder(nullptr));
 
   ScratchDir dir;
   std::filesystem::create_directories(dir.file("app/data"));

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -134,6 +135,7 @@ TEST_F(TextScenario, EveryRefusalAnswersItsCodeAndLine) {
     int line;
     EXPECT_EQ(compileText(dir, c.text, s, line), c.code) << c.text;
     EXPECT_EQ(line, c.line) << c.text;
+    EXPECT_TRUE(s.fault.words || textCodeMeaning(c.code)) << c.text;
   }
   cSoftPkgScenario s;
   int line = 0;
@@ -234,6 +236,68 @@ TEST_F(TextScenario, EntriesFillTheModel) {
 
 // The byte-order mark decides the encoding; lines reach the parsers as
 // UTF-8. The "~" stands for the Cyrillic letter U+0416.
+// Beside its code and line a refusal says what is wrong there, and names
+// the file at fault with a place only where there is one inside it.
+TEST_F(TextScenario, RefusalsSayWhatIsAtFault) {
+  dir.write("open.ENG.hdl", "<text>Terms\n <b>bold</text>");
+  dir.write("open.idx", "ENG = \"./open.ENG.hdl\"\nRUS = \"./open.ENG.hdl\"\n");
+  std::filesystem::create_directory(dir.file("tree"));
+  dir.write("tree/a.txt", "a");
+  const std::string steps = "the target's \"..\" or \".\" steps lead out of its folder or back to the folder itself";
+  const std::string in = kHead + "[Install]\n", soft = kHead + "[Software]\n";
+  struct Case {
+    std::string text;
+    int code, line;
+    std::string words, file;
+    long long faultLine, faultColumn;
+    std::string message;
+  };
+  const Case cases[] = {
+      {in + "\"@/one.txt\" = $pgm \"sub/..\"\n", 23, 6, steps, "", -1, -1, ""},
+      {in + "\"@/one.txt\" = $pgm \"sub/./..\"\n", 23, 6, steps, "", -1, -1, ""},
+      {in + "\"@/one.txt\" = $pgm \"sub//../\"\n", 23, 6, steps, "", -1, -1, ""},
+      {in + "\"@/tree\" = $pgm \".\"\n", 23, 6, steps, "", -1, -1, ""},
+      {in + "\"@/one.txt\" = $pgm \"./..\"\n", 23, 6, steps, "", -1, -1, ""},
+      {in + "\"@/one.txt\" = $pgm \"a/../..\"\n", 23, 6, steps, "", -1, -1, ""},
+      {in + "\"@/one.txt\" = $pgm \"\"\n", 23, 6, "a file's target needs a name after $pgm, such as $pgm \"bin/tool\"",
+       "", -1, -1, ""},
+      {in + "\"@/one.txt\" = $pgm \"sub/../b\"\n", 0, -1, "", "", -1, -1, ""},
+      {in + "\"@/tree\" = $pgm \"\"\n", 0, -1, "", "", -1, -1, ""},
+      {std::string("# a\0 b\n", 7) + kHead, 7, 0, "the line holds a NUL byte", "", -1, -1, ""},
+      {kHead + "[Strings]\nk = \"" + std::string(300000, 'v') + "\"\n", 7, 6,
+       "the line is longer than 262144 characters", "", -1, -1, ""},
+      {"[General]\nlangs =   # nothing\n", 9, 1, "\"langs =\" names no language", "", -1, -1, ""},
+      {"# only\n", 9, -1, "no language is declared: [General] needs a line such as langs = ENG", "", -1, -1, ""},
+      {kHead + "[Strings]\npgm = \"/x\"\n", 28, 6, textCodeMeaning(28), "", -1, -1, ""},
+      {soft + "eula = \"eula.idx\"\n", 21, 6, textCodeMeaning(21), "@/scenario.txt", 6, -1,
+       "\"eula.idx\" is named without its folder, so its \"./\" sources cannot be found: write \"./eula.idx\""},
+      {soft + "eula = \"@/nothing.idx\"\n", 21, 6, textCodeMeaning(21), "@/nothing.idx", -1, -1,
+       "Unable to open index"},
+      {soft + "readme = \"@/bad.idx\"\n", 20, 6, textCodeMeaning(20), "@/missing.hdl", -1, -1,
+       "Unable to open source file"},
+      {soft + "eula = \"@/open.idx\"\n", 21, 6, textCodeMeaning(21), "@/open.ENG.hdl", 1, 8,
+       "close tag mismatch: </text> closes <b> opened at line 2, column 2"},
+  };
+  // The scenario names its files from the folder `make` runs in.
+  char before[4096];
+  ASSERT_TRUE(getcwd(before, sizeof before));
+  ASSERT_EQ(chdir(dir.root.c_str()), 0);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text.substr(0, 200));
+    cSoftPkgScenario s;
+    int line;
+    EXPECT_EQ(compileText(dir, c.text, s, line), c.code);
+    EXPECT_EQ(line, c.line);
+    const char* words = s.fault.words ? s.fault.words : textCodeMeaning(c.code);
+    EXPECT_EQ(words ? words : "", c.words);
+    EXPECT_EQ(s.fault.file.ptr ? s.fault.file.ptr : "", inFolder(dir, c.file));
+    EXPECT_EQ(s.fault.line, c.faultLine);
+    EXPECT_EQ(s.fault.column, c.faultColumn);
+    EXPECT_EQ(s.fault.message.ptr ? s.fault.message.ptr : "", c.message);
+  }
+  ASSERT_EQ(chdir(before), 0);
+}
+
 TEST_F(TextScenario, EncodingsByByteOrderMark) {
   const std::string text = inFolder(dir, kHead + "[Strings]\nq = \"~\"\n");
   std::string utf8 = "\xEF\xBB\xBF", le = "\xFF\xFE", be = "\xFE\xFF";

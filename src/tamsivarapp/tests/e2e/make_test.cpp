@@ -75,7 +75,7 @@ class MakeBundle : public ::testing::TestWithParam<bool> {
   }
 
   sRunResult make(const std::string& scenario, const std::string& bundle, const std::string& program = {},
-                  const std::string& path = "/usr/bin:/bin") {
+                  const std::string& path = "/usr/bin:/bin", const std::string& cwd = {}) {
     std::vector<std::string> argv;
     if (GetParam()) argv = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
     argv.push_back(program.empty() ? zvk : program);
@@ -83,7 +83,7 @@ class MakeBundle : public ::testing::TestWithParam<bool> {
     argv.push_back(scenario);
     argv.push_back(bundle);
     if (GetParam()) argv[0] = "/usr/bin/setpriv";
-    return runWithEnv(argv, {"PATH=" + path, "HOME=" + out});
+    return runWithEnv(argv, {"PATH=" + path, "HOME=" + out}, cwd);
   }
 
   std::string scenario(const std::string& name, const std::string& software) {
@@ -190,7 +190,7 @@ TEST_P(MakeBundle, ReportsEachFailureOnItsOwnLine) {
   } cases[] = {
       {dir.file("none.txt"), out + "/X.app", "(i) Loading scenario... FAIL (No source file)\n"},
       {dir.file("section.txt"), out + "/X.app", "(i) Loading scenario... ERROR:\n - at line 3: Unknown section!\n"},
-      {dir.file("syntax.txt"), out + "/X.app", "(i) Loading scenario... ERROR:\n - at line 1: error code 3!\n"},
+      {dir.file("syntax.txt"), out + "/X.app", "(i) Loading scenario... ERROR:\n - at line 1: error code 3: text after a section header!\n"},
       {good, blocked, kOk + " (e) Unable to create " + out + "/plain/in!\n"},
   };
   for (const Case& c : cases) {
@@ -212,8 +212,8 @@ TEST_P(MakeBundle, ReportsEachFailureOnItsOwnLine) {
 }
 
 // What a writer reads when a scenario is refused: the line as an editor
-// counts it, and the file at fault with the reason or the document
-// compiler's place and words on a second line.
+// counts it with what its code means there, and the file at fault with the
+// reason or the document compiler's place and words on a second line.
 TEST_P(MakeBundle, TellsTheWriterWhereAndWhy) {
   const std::string head = "[General]\nlangs = ENG\n[Software]\ncodename = \"d\"\n";
   const std::string eula = "eula = \"" + dir.file("eula.idx") + "\"\n";
@@ -222,28 +222,46 @@ TEST_P(MakeBundle, TellsTheWriterWhereAndWhy) {
   writeText(dir.file("empty.bin"), "");
   fs::create_directory_symlink("loop", dir.file("loop"));
   const std::string err = "(i) Loading scenario... ERROR:\n";
+  const std::string packed = ": error code 26: the source file or folder cannot be packed!\n - ";
   const struct {
     std::string name, text, printed;
   } cases[] = {
-      {"zero", std::string("#a\0b\n", 5) + "[General] x\n", err + " - at line 1: error code 7!\n"},
-      {"later", "[Menu]\n\n$later = \"\" \"/p\", \"\" \"/i\"\n" + head + eula, err + " - at line 3: error code 7!\n"},
-      {"nocode", "[General]\nlangs = ENG\n[Software]\n" + eula, err + " - error code 10!\n"},
+      {"zero", std::string("#a\0b\n", 5) + "[General] x\n",
+       err + " - at line 1: error code 7: the line holds a NUL byte!\n"},
+      {"later", "[Menu]\n\n$later = \"\" \"/p\", \"\" \"/i\"\n" + head + eula,
+       err + " - at line 3: error code 7: a quoted text or a \"$\" name is missing, malformed, too long or not "
+             "defined in every declared language!\n"},
+      {"nocode", "[General]\nlangs = ENG\n[Software]\n" + eula, err + " - error code 10: [Software] has no codename!\n"},
+      {"nolang", "# nothing yet\n",
+       err + " - error code 9: no language is declared: [General] needs a line such as langs = ENG!\n"},
+      {"nolangs", "[General]\nlangs =\n", err + " - at line 2: error code 9: \"langs =\" names no language!\n"},
       {"licence", head + "eula = \"" + dir.file("open.idx") + "\"\n",
-       err + " - at line 5: error code 21!\n - " + dir.file("open.ENG.hdl") +
-           ", line 2, column 16: close tag mismatch\n"},
+       err + " - at line 5: error code 21: the licence does not compile or load!\n - " + dir.file("open.ENG.hdl") +
+           ", line 2, column 9: close tag mismatch: </text> closes <b> opened at line 2, column 2\n"},
+      {"relative", head + "eula = \"eula.idx\"\n",
+       err + " - at line 5: error code 21: the licence does not compile or load!\n - " + dir.file("relative.txt") +
+           ", line 5: \"eula.idx\" is named without its folder, so its \"./\" sources cannot be found: write "
+           "\"./eula.idx\"\n"},
+      {"noindex", head + "eula = \"" + dir.file("none.idx") + "\"\n",
+       err + " - at line 5: error code 21: the licence does not compile or load!\n - " + dir.file("none.idx") +
+           ": Unable to open index\n"},
+      {"comesback", head + eula + "[Install]\n\"" + dir.file("empty.bin") + "\" = $pgm \"sub/..\"\n",
+       err + " - at line 7: error code 23: the target's \"..\" or \".\" steps lead out of its folder or back to "
+             "the folder itself!\n"},
       {"missing", head + eula + "[Install]\n\"" + dir.file("gone") + "\" = $pgm \"a\"\n",
-       err + " - at line 7: error code 26!\n - " + dir.file("gone") + ": No such file or directory\n"},
+       err + " - at line 7" + packed + dir.file("gone") + ": No such file or directory\n"},
       {"emptyfile", head + eula + "[Install]\n\n\"" + dir.file("empty.bin") + "\" = $pgm \"a\"\n",
-       err + " - at line 8: error code 26!\n - " + dir.file("empty.bin") + ": an empty file\n"},
+       err + " - at line 8" + packed + dir.file("empty.bin") + ": an empty file\n"},
       {"looped", head + eula + "[Install]\n\"" + dir.file("loop") + "\" = $pgm \"a\"\n",
-       err + " - at line 7: error code 26!\n - " + dir.file("loop") + ": Too many levels of symbolic links\n"},
+       err + " - at line 7" + packed + dir.file("loop") + ": Too many levels of symbolic links\n"},
       {"device", head + eula + "[Install]\n\"/dev/null\" = $pgm \"a\"\n",
-       err + " - at line 7: error code 26!\n - /dev/null: neither a file nor a folder\n"},
+       err + " - at line 7" + packed + "/dev/null: neither a file nor a folder\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     writeText(dir.file(c.name + ".txt"), c.text);
-    sRunResult r = make(dir.file(c.name + ".txt"), out + "/X.app");
+    // Relative paths of a scenario are taken from where make runs.
+    sRunResult r = make(dir.file(c.name + ".txt"), out + "/X.app", {}, "/usr/bin:/bin", dir.root);
     EXPECT_EQ(r.out, c.printed);
     EXPECT_EQ(r.status, 1);
   }

@@ -1,0 +1,135 @@
+// The README's guide for package writers, held to the program: the sample
+// it shows is the one in docs/sample, byte for byte, and make compiles it;
+// its table of refusals is the one make prints; its update reply parses.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "base/tests/scratch_dir.h"
+#include "support/runprog.h"
+#include "tamsivar/scenario.h"
+#include "tamsivarapp/checkupdates.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kSource = ZVK_SOURCE_DIR;
+
+std::vector<std::string> readmeLines() {
+  const std::string text = readFileBytes(kSource + "/README.md");
+  std::vector<std::string> lines;
+  for (size_t at = 0; at < text.size();) {
+    size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(at, end - at));
+    at = end + 1;
+  }
+  return lines;
+}
+
+// The fenced block that opens on the line after `at`, each line ended by
+// "\n"; empty when none opens there.
+std::string blockAfter(const std::vector<std::string>& lines, size_t at) {
+  if (at + 1 >= lines.size() || lines[at + 1].rfind("```", 0) != 0) return {};
+  std::string block;
+  for (size_t i = at + 2; i < lines.size() && lines[i] != "```"; ++i) block += lines[i] + "\n";
+  return block;
+}
+
+// The lines between "<!-- name -->" and "<!-- /name -->".
+std::vector<std::string> between(const std::vector<std::string>& lines, const std::string& name) {
+  std::vector<std::string> out;
+  bool inside = false;
+  for (const std::string& line : lines) {
+    if (line == "<!-- /" + name + " -->") break;
+    if (inside) out.push_back(line);
+    if (line == "<!-- " + name + " -->") inside = true;
+  }
+  return out;
+}
+
+TEST(Readme, TheSamplePackageIsTheRepositorysAndCompiles) {
+  const std::vector<std::string> lines = readmeLines();
+  const std::string prefix = "`docs/sample/";
+  std::map<std::string, std::string> shown;
+  for (size_t i = 0; i < lines.size(); ++i)
+    if (lines[i].rfind(prefix, 0) == 0 && lines[i].size() > prefix.size() + 2 &&
+        lines[i].compare(lines[i].size() - 2, 2, "`:") == 0)
+      shown[lines[i].substr(prefix.size(), lines[i].size() - prefix.size() - 2)] = blockAfter(lines, i);
+  const std::string sample = kSource + "/docs/sample";
+  std::set<std::string> files;
+  for (const auto& e : fs::recursive_directory_iterator(sample))
+    if (e.is_regular_file()) files.insert(fs::relative(e.path(), sample).string());
+  for (const std::string& f : files) EXPECT_EQ(shown[f], readFileBytes(sample + "/" + f)) << f;
+  EXPECT_EQ(shown.size(), files.size());
+
+  // Compiled as the README says: make runs in the scenario's folder.
+  ScratchDir dir;
+  fs::copy(sample, dir.file("hello"), fs::copy_options::recursive);
+  const std::string bundle = dir.file("Hello.app");
+  sRunResult r = runWithEnv({std::string(ZVK_BUNDLE) + "/Contents/MacOS/zvk", "make", "scenario.txt", bundle},
+                            {"PATH=/usr/bin:/bin", "HOME=" + dir.root,
+                             // The font libraries' caches stay to the end, as in every test.
+                             "LSAN_OPTIONS=suppressions=" + kSource + "/tools/lsan.supp"},
+                            dir.file("hello"));
+  EXPECT_EQ(r.out, "(i) Loading scenario... OK!\n") << r.err;
+  ASSERT_EQ(r.status, 0);
+
+  // What the README says the sample installs.
+  cSoftPkgScenario s;
+  cFileIO in;
+  ASSERT_TRUE(in.open((bundle + "/Contents/Resources/scenario.data").c_str(), fmRead));
+  ASSERT_TRUE(s.loadBinConfig(&in));
+  EXPECT_STREQ(s.getStr("codename"), "hello");
+  EXPECT_TRUE(s.readme_needs_accept());
+  s.setStr(-1, "pgm", "/home/u/Applications/Hello");
+  _List<cSoftPkgScenario::sCopiedFile> copied;
+  ASSERT_TRUE(s.getCopiedFiles(copied));
+  std::map<std::string, std::string> modes;
+  for (auto* c = copied.head; c; c = c->next)
+    modes[c->value.path.ptr] = std::string(1, static_cast<char>('0' + c->value.perms[0])) +
+                               static_cast<char>('0' + c->value.perms[1]) + static_cast<char>('0' + c->value.perms[2]);
+  copied.destroy();
+  EXPECT_EQ(modes, (std::map<std::string, std::string>{{"/home/u/Applications/Hello/bin/hello", "755"},
+                                                        {"/home/u/Applications/Hello/docs/about.txt", "888"}}));
+}
+
+TEST(Readme, TheResultCodesAreMakesOwnWords) {
+  std::map<int, std::string> rows;
+  for (const std::string& row : between(readmeLines(), "codes")) {
+    if (row.rfind("| ", 0) != 0 || row.size() < 4 || row[2] < '0' || row[2] > '9') continue;
+    const size_t bar = row.find(" | ", 2);
+    ASSERT_NE(bar, std::string::npos) << row;
+    ASSERT_EQ(row.compare(row.size() - 2, 2, " |"), 0) << row;
+    rows[std::stoi(row.substr(2, bar - 2))] = row.substr(bar + 3, row.size() - bar - 5);
+  }
+  int codes = 0;
+  for (int code = 1; code < 64; ++code) {
+    if (!textCodeMeaning(code)) continue;
+    ++codes;
+    EXPECT_EQ(rows[code], textCodeMeaning(code)) << code;
+  }
+  EXPECT_EQ(rows.size(), static_cast<size_t>(codes));
+}
+
+TEST(Readme, TheUpdateReplySampleIsOneTheProgramReads) {
+  std::string reply;
+  for (const std::string& line : between(readmeLines(), "update reply"))
+    if (line.rfind("```", 0) != 0) reply += line + "\r\n";
+  ASSERT_FALSE(reply.empty());
+  unsigned long long newest = 0;
+  _guardchar<char> download, site, notes;
+  ASSERT_TRUE(parseUpdateReply(reinterpret_cast<const unsigned char*>(reply.data()), reply.size(), newest, download,
+                               site, notes));
+  EXPECT_EQ(newest, 0x0002000000010000ull);
+  EXPECT_STREQ(download.ptr, "http://example.org/hello/Hello-2.0.1.zip");
+  EXPECT_STREQ(site.ptr, "https://example.org/hello/");
+  EXPECT_STREQ(notes.ptr, "Starts faster.\r\nSays hello in German too.\r\n");
+}
+
+}  // namespace
