@@ -81,5 +81,6 @@ void nswnd_fit_work_area(int* x, int* y, int* width, int* height);
 
 // Event translation of one X event for its window.
 void nswnd_translate(cNSWndWrapper* wnd, XEvent* event);
-// Clipboard traffic that arrives on the layer's own window.
-void nswnd_clip_event(XEvent* event);
+// Clipboard traffic: events of the layer's own window and of the windows
+// that take a value from us in pieces. False for any other event.
+bool nswnd_clip_event(XEvent* event);
