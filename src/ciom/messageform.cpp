@@ -217,6 +217,23 @@ bool cMessageForm::onAction(cChildElement* sender, cChildAction* a) {
   return cCustomForm::onAction(sender, a);
 }
 
+bool cMessageForm::processKey(int key, bool shift, bool mod2, bool mod3) {
+  // The keys that page through a text move the pane of a box that scrolls.
+  cVScroll& bar = myPane.vbar();
+  if (myScrolled && !shift && !mod2 && !mod3 && bar.visible_child()) {
+    switch (key) {
+      case kcUp: bar.valUp(); return true;
+      case kcDown: bar.valDown(); return true;
+      case kcPageUp: bar.pageUp(); return true;
+      case kcPageDown: bar.pageDown(); return true;
+      case kcHome: myPane.scrollMinY(); return true;
+      case kcEnd: myPane.scrollMaxY(); return true;
+      default: break;
+    }
+  }
+  return cCustomForm::processKey(key, shift, mod2, mod3);
+}
+
 bool cMessageForm::onFormAccept() {
   end_modal(1);
   return true;

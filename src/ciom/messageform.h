@@ -50,6 +50,7 @@ class cMessageForm : public cCustomForm {
   bool onAction(cChildElement* sender, cChildAction* a) override;
   bool onFormAccept() override;
   bool onFormCancel() override;
+  bool processKey(int key, bool shift, bool mod2, bool mod3) override;
 
   cToolBarChild* buttonBar() { return &myButtons; }
   int lineHeight() const { return myLineHeight; }

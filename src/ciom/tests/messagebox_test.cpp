@@ -194,6 +194,20 @@ TEST_F(MessageBox, ABoxLargerThanTheScreenShowsEveryWordAboveItsButtons) {
       sRect view;
       pane->clientRect(&view);
       for (cChildElement* e = pane->getFirstChild(); e; e = pane->getNextChild(e)) read(e, view.width);
+      if (!c.scrolls) return;
+      // The keys that page through a text reach its end and its start.
+      const int end = pane->minVisualHeight() - view.height, step = box->lineHeight() * 3 / 2;
+      const struct {
+        int key, shift;
+      } keys[] = {{cChildElement::kcDown, step},
+                  {cChildElement::kcEnd, end},
+                  {cChildElement::kcUp, end - step},
+                  {cChildElement::kcHome, 0},
+                  {cChildElement::kcPageDown, std::min(view.height, end)}};
+      for (const auto& k : keys) {
+        w.key(k.key);
+        EXPECT_EQ(pane->shiftY(), k.shift) << k.key;
+      }
     });
     EXPECT_FALSE(cMessageForm::infobox(&parent, c.text.c_str(), "Big"));
     EXPECT_LE(cFormTestTarget::runs.back().w, 1280);
