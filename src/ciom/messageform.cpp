@@ -88,7 +88,7 @@ bool cMessageForm::doDialog(cChildElement* parent, const char* text, const char*
     const int index = texts[buttons == bsOk ? 0 : 1][i];
     if (index >= 0)
       bar += cButtonChild::requiredWidth(parent, form->string(parent, index), myImagesList.image(i),
-                                             cButtonChild::dsSideBySide, nullptr);
+                                         cButtonChild::dsSideBySide, nullptr);
   }
   const double least = static_cast<double>(bar) + 2.0 * (themeDim(9) - 1);
   int width = clampToInt(std::max(static_cast<double>(widest) + 30, least));
@@ -222,13 +222,26 @@ bool cMessageForm::processKey(int key, bool shift, bool mod2, bool mod3) {
   cVScroll& bar = myPane.vbar();
   if (myScrolled && !shift && !mod2 && !mod3 && bar.visible_child()) {
     switch (key) {
-      case kcUp: bar.valUp(); return true;
-      case kcDown: bar.valDown(); return true;
-      case kcPageUp: bar.pageUp(); return true;
-      case kcPageDown: bar.pageDown(); return true;
-      case kcHome: myPane.scrollMinY(); return true;
-      case kcEnd: myPane.scrollMaxY(); return true;
-      default: break;
+      case kcUp:
+        bar.valUp();
+        return true;
+      case kcDown:
+        bar.valDown();
+        return true;
+      case kcPageUp:
+        bar.pageUp();
+        return true;
+      case kcPageDown:
+        bar.pageDown();
+        return true;
+      case kcHome:
+        myPane.scrollMinY();
+        return true;
+      case kcEnd:
+        myPane.scrollMaxY();
+        return true;
+      default:
+        break;
     }
   }
   return cCustomForm::processKey(key, shift, mod2, mod3);

@@ -39,8 +39,8 @@ class cMessageForm : public cCustomForm {
   static bool confirmbox(cChildElement* parent, const char* text, const char* caption);
   static bool warnconfirmbox(cChildElement* parent, const char* text, const char* caption);
   // A box the user never saw (no parent, no text, no window) answers false.
-  static bool doDialog(cChildElement* parent, const char* text, const char* caption, int captionIndex, int icon,
-                       eButtonSet buttons);
+  static bool doDialog(cChildElement* parent, const char* text, const char* caption, int captionIndex,
+                       int icon, eButtonSet buttons);
 
   cMessageForm(int icon, const char* caption, eButtonSet buttons);
 

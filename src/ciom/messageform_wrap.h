@@ -12,4 +12,5 @@ class cFontObject;
 // slash that fits, inside a word only where there is none, never inside a
 // UTF-8 character. A piece holds at least one character, however narrow the
 // limit.
-std::vector<std::string> wrapToWidth(cChildElement* measurer, cFontObject* font, const std::string& line, int limit);
+std::vector<std::string> wrapToWidth(cChildElement* measurer, cFontObject* font, const std::string& line,
+                                     int limit);

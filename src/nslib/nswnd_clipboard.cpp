@@ -182,7 +182,8 @@ void sendValue(const XSelectionRequestEvent& req, Atom prop, Atom type,
   long maxBytes = XExtendedMaxRequestSize(d) ? XExtendedMaxRequestSize(d) * 4 : XMaxRequestSize(d) * 4;
   const long piece = std::min(kPieceBytes, maxBytes - 1024);
   if (static_cast<long long>(data->size()) <= piece) {
-    XChangeProperty(d, req.requestor, prop, type, 8, PropModeReplace, data->data(), static_cast<int>(data->size()));
+    XChangeProperty(d, req.requestor, prop, type, 8, PropModeReplace, data->data(),
+                    static_cast<int>(data->size()));
     return;
   }
   for (size_t i = 0; i < gOutgoing.size(); ++i)
@@ -217,7 +218,8 @@ void answer(const XSelectionRequestEvent& req) {
     _typebuf<char> utf8;
     _w2pc(gClip.text.data(), static_cast<long long>(gClip.text.size()), utf8);
     const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.ptr);
-    sendValue(req, prop, a.utf8String, std::make_shared<std::vector<unsigned char>>(bytes, bytes + utf8.count));
+    sendValue(req, prop, a.utf8String,
+              std::make_shared<std::vector<unsigned char>>(bytes, bytes + utf8.count));
     done = true;
   } else if (req.target == a.raw && !gClip.raw.empty()) {
     sendValue(req, prop, a.raw, std::make_shared<std::vector<unsigned char>>(gClip.raw));

@@ -191,7 +191,8 @@ TEST(ClipboardLarge, AnOwnerThatFallsSilentYieldsNothing) {
       XChangeProperty(p.d, rq.requestor, rq.property, XInternAtom(p.d, "INCR", False), 32, PropModeReplace,
                       reinterpret_cast<unsigned char*>(&size), 1);
       XEvent reply{};
-      reply.xselection = {SelectionNotify, 0, True, p.d, rq.requestor, rq.selection, rq.target, rq.property, rq.time};
+      reply.xselection = {SelectionNotify, 0,         True,        p.d,    rq.requestor,
+                          rq.selection,    rq.target, rq.property, rq.time};
       XSendEvent(p.d, rq.requestor, False, NoEventMask, &reply);
       XFlush(p.d);
       asked = true;
