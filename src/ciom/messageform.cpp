@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "ciom/fontobject.h"
+#include "ciom/messageform_wrap.h"
 #include "ciom/themeuse.h"
 
 cPicturesList cMessageForm::myImagesList;
@@ -15,8 +17,16 @@ enum eText { txOk = 0, txYes = 1, txNo = 2, txInformation = 3, txWarning = 4, tx
 enum eButtonId { idAccept = 1, idDecline = 2 };
 constexpr int kBoldIndent = 37;
 constexpr int kModalNoWindow = -1;
+// Where the lines below the first start, and the top of the pane that
+// scrolls them in a box too large for the screen.
+constexpr int kBodyTop = 42, kPaneTop = 38, kPaneGap = 2;
 
 int clampToInt(double v) { return static_cast<int>(std::min(v, 2147483647.0)); }
+
+// The height that shows n lines of height lh, one and a half apart.
+int boxHeight(int lh, long long n) {
+  return n == 0 ? 105 : clampToInt(std::floor(lh * static_cast<double>(n - 1) * 1.5) + 115);
+}
 
 }  // namespace
 
@@ -51,31 +61,23 @@ bool cMessageForm::doDialog(cChildElement* parent, const char* text, const char*
   cFontObject* standard = parent->createFont(5, 13, _glbalStdFont(), false, false, false);
   cFontObject* bold = parent->createFont(6, 13, _glbalStdFont(), true, false, false);
 
+  std::vector<std::string> lines;
   int widest = 0, tallest = 0;
-  long long lines = 0;
   if (*text) {
-    const char* p = text;
-    for (;;) {
+    for (const char* p = text;;) {
       const char* end = std::strchr(p, '\n');
-      auto* item = new cStrTokenItem;
-      if (end)
-        item->text.set(p, end - p);
-      else
-        item->text.set(p);
-      if (!item->text.ptr) item->text.set("");
-      form->myLines.add(item);
+      lines.emplace_back(p, end ? static_cast<size_t>(end - p) : std::strlen(p));
+      const bool first = lines.size() == 1;
       sSize s;
-      if (parent->sizeOf(item->text.ptr, s, lines == 0 ? bold : standard)) {
-        widest = std::max(widest, lines == 0 ? s.cx + kBoldIndent : s.cx);
+      if (parent->sizeOf(lines.back().c_str(), s, first ? bold : standard)) {
+        widest = std::max(widest, first ? s.cx + kBoldIndent : s.cx);
         tallest = std::max(tallest, s.cy);
       }
-      ++lines;
       if (!end) break;
       p = end + 1;
     }
   }
   form->myLineHeight = tallest;
-  const int height = lines == 0 ? 105 : clampToInt(std::floor(tallest * static_cast<double>(lines - 1) * 1.5) + 115);
   // The box is never narrower than its buttons with the bar's margin on
   // either side (the bar keeps dimension 9 less one from the right edge), or
   // a short text would cut them.
@@ -86,12 +88,42 @@ bool cMessageForm::doDialog(cChildElement* parent, const char* text, const char*
     const int index = texts[buttons == bsOk ? 0 : 1][i];
     if (index >= 0)
       bar += cButtonChild::requiredWidth(parent, form->string(parent, index), myImagesList.image(i),
-                                             cButtonChild::dsSideBySide, nullptr);
+                                         cButtonChild::dsSideBySide, nullptr);
   }
-  const int width = clampToInt(std::max(static_cast<double>(widest) + 30,
-                                        static_cast<double>(bar) + 2.0 * (themeDim(9) - 1)));
+  const double least = static_cast<double>(bar) + 2.0 * (themeDim(9) - 1);
+  int width = clampToInt(std::max(static_cast<double>(widest) + 30, least));
+  int height = boxHeight(tallest, static_cast<long long>(lines.size()));
+  sSize area{0, 0};
+  if (parent->maxWinSize(area) && area.cx > 0 && area.cy > 0 && (width > area.cx || height > area.cy)) {
+    // The lines below the first scroll beside a bar, and every line is cut
+    // to the width that is left.
+    form->myScrolled = true;
+    const int scrollBar = themeDim(19);
+    width = clampToInt(std::min(static_cast<double>(area.cx),
+                                std::max(static_cast<double>(widest) + 30 + scrollBar, least)));
+    long long count = 0;
+    for (size_t i = 0; i < lines.size(); ++i) {
+      const bool first = i == 0;
+      const int limit = first ? width - kBoldIndent - 30 : width - 30 - scrollBar;
+      for (const std::string& piece : wrapToWidth(parent, first ? bold : standard, lines[i], limit)) {
+        form->addLine(piece, first);
+        ++count;
+      }
+    }
+    height = std::min(area.cy, boxHeight(tallest, count));
+  } else {
+    for (size_t i = 0; i < lines.size(); ++i) form->addLine(lines[i], i == 0);
+  }
   const int result = parent->modal(form->myCaption, width, height, form, false);
   return result != 0 && result != kModalNoWindow;
+}
+
+void cMessageForm::addLine(const std::string& text, bool bold) {
+  auto* item = new cStrTokenItem;
+  item->text.set(text.c_str());
+  if (!item->text.ptr) item->text.set("");
+  item->bold = bold;
+  myLines.add(item);
 }
 
 void cMessageForm::fillImagesList() {
@@ -106,33 +138,54 @@ void cMessageForm::onInitData() {
   fillImagesList();
 }
 
+void cMessageForm::attachLine(cStrTokenItem* line, cChildElement* to, int x, int y, int width) {
+  const unsigned int back = themeColor(0);
+  to->attach(&line->element, x, y, width, myLineHeight + 2);
+  if (line->bold) {
+    line->element.setFont(createFont(6, 13, _glbalStdFont(), true, false, false));
+    line->element.setTextColor(themeColor(61));
+  }
+  line->element.setBgColor(back);
+  line->element.setFrameColor(back);
+  line->element.setText(line->text.ptr, cCanvas::eAlignLeft, false);
+}
+
 void cMessageForm::onConstruct() {
   cCustomForm::onConstruct();
   fillImagesList();
   sRect client;
   clientArea()->clientRect(&client);
-  const int cw = client.width, lh = myLineHeight;
+  const int cw = client.width, lh = myLineHeight, step = static_cast<int>(std::floor(lh * 1.5));
   const unsigned int back = themeColor(0);
-  auto prepare = [&](cStaticElement& e) {
-    e.setBgColor(back);
-    e.setFrameColor(back);
-  };
+  const int d7 = themeDim(7), d8 = themeDim(8), d9 = themeDim(9);
 
-  int y = 42;
-  bool firstLine = true;
+  cChildElement* body = clientArea();
+  int y = kBodyTop, x = 5, w = cw - 10;
+  if (myScrolled) {
+    // The pane runs from just above where the second line would be to just
+    // above the buttons, and follows the box's size.
+    const int reserve = std::max(0, d8 + 1 + d7 - themeDim(2)) + kPaneGap;
+    clientArea()->attach(&myPane, 0, kPaneTop, cw, std::max(client.height - kPaneTop - reserve, 1));
+    clientArea()->anchor(&myPane, 0, kPaneTop, -1, -(kPaneTop + reserve) - 1);
+    myPane.setDefaultBackgroundColor(back);
+    body = &myPane;
+    y = kBodyTop - kPaneTop;
+    w -= themeDim(19);
+  }
+  int bottom = y;
   for (cListItem* i = myLines.head; i; i = i->next) {
     auto* line = static_cast<cStrTokenItem*>(i);
-    if (firstLine) {
-      clientArea()->attach(&line->element, 42, (29 - lh) / 2, cw - 47, lh + 2);
-      line->element.setFont(createFont(6, 13, _glbalStdFont(), true, false, false));
-      line->element.setTextColor(themeColor(61));
-      firstLine = false;
+    if (i == myLines.head) {
+      attachLine(line, clientArea(), 42, (29 - lh) / 2, cw - 47);
     } else {
-      clientArea()->attach(&line->element, 5, y, cw - 10, lh + 2);
-      y += static_cast<int>(std::floor(lh * 1.5));
+      attachLine(line, body, x, y, w);
+      bottom = y + lh + 2;
+      y += step;
     }
-    prepare(line->element);
-    line->element.setText(line->text.ptr, cCanvas::eAlignLeft, false);
+  }
+  if (myScrolled) {
+    myPane.setQuantumSize(0, std::max(step, 1));
+    myPane.setMinVisualHeight(bottom + kPaneGap);
   }
 
   attach(&myButtons, 0, 0, 1, 24);
@@ -144,12 +197,13 @@ void cMessageForm::onConstruct() {
     myButtons.setButton(idAccept, string(txYes), 0);
     myButtons.setButton(idDecline, string(txNo), 1);
   }
-  const int bw = myButtons.wantsWidth(), d7 = themeDim(7), d8 = themeDim(8), d9 = themeDim(9);
+  const int bw = myButtons.wantsWidth();
   anchor(&myButtons, -(d9 + bw), -d8 - 1 - d7, bw, d7);
 
   clientArea()->attach(&myIcon, 5, 0, 33, 29);
   myIcon.setImage(myImagesList.image(10 + myIconIndex), false);
-  prepare(myIcon);
+  myIcon.setBgColor(back);
+  myIcon.setFrameColor(back);
 }
 
 bool cMessageForm::onAction(cChildElement* sender, cChildAction* a) {
@@ -161,6 +215,36 @@ bool cMessageForm::onAction(cChildElement* sender, cChildAction* a) {
       onFormCancel();
   }
   return cCustomForm::onAction(sender, a);
+}
+
+bool cMessageForm::processKey(int key, bool shift, bool mod2, bool mod3) {
+  // The keys that page through a text move the pane of a box that scrolls.
+  cVScroll& bar = myPane.vbar();
+  if (myScrolled && !shift && !mod2 && !mod3 && bar.visible_child()) {
+    switch (key) {
+      case kcUp:
+        bar.valUp();
+        return true;
+      case kcDown:
+        bar.valDown();
+        return true;
+      case kcPageUp:
+        bar.pageUp();
+        return true;
+      case kcPageDown:
+        bar.pageDown();
+        return true;
+      case kcHome:
+        myPane.scrollMinY();
+        return true;
+      case kcEnd:
+        myPane.scrollMaxY();
+        return true;
+      default:
+        break;
+    }
+  }
+  return cCustomForm::processKey(key, shift, mod2, mod3);
 }
 
 bool cMessageForm::onFormAccept() {

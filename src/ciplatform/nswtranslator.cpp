@@ -159,6 +159,12 @@ bool cNSWTranslator::_rt_setminsize(int w, int h) { return setMinSize(w, h); }
 bool cNSWTranslator::_rt_setmaxsize(int w, int h) { return setMaxSize(w, h); }
 bool cNSWTranslator::_rt_winpossize(int& x, int& y, int& w, int& h) { return getPosSize(x, y, w, h); }
 bool cNSWTranslator::_rt_desktopsize(int& w, int& h) { return desktopSize(w, h); }
+
+bool cNSWTranslator::_rt_maxwinsize(int& w, int& h) {
+  int x, y;
+  nswnd_work_area(&x, &y, &w, &h);
+  return w > 0 && h > 0;
+}
 bool cNSWTranslator::_rt_setcaption(const char* text) { return setCaption(text); }
 
 cFontObject* cNSWTranslator::_rt_createfont(int w, int h, const char* face, bool bold, bool underline,

@@ -135,6 +135,8 @@ bool nswnd_setmaxsize(cNSWndWrapper* wnd, int width, int height);
 bool nswnd_getpossize(cNSWndWrapper* wnd, int* x, int* y, int* width, int* height);
 bool nswnd_client_area(cNSWndWrapper* wnd, int* width, int* height);
 bool nswnd_desktop_size(int* width, int* height);
+// The part of the screen a window may take (without panels and docks).
+void nswnd_work_area(int* x, int* y, int* width, int* height);
 bool nswnd_main_optimal(int* x, int* y, int* width, int* height);
 sNSWDrawable* nswnd_cgctx(cNSWndWrapper* wnd);
 // All four 0: the whole content.

@@ -74,12 +74,11 @@ void nswnd_unpin(cNSWndWrapper* wnd);
 int nswnd_send(cNSWndWrapper* wnd, int code, void* record);
 void nswnd_refresh_header(cNSWndWrapper* wnd);
 void nswnd_show_title(cNSWndWrapper* wnd, const std::string& title);
-// The part of the screen a window may take (without panels and docks), and
-// a window's place and size moved and cut to lie inside it.
-void nswnd_work_area(int* x, int* y, int* width, int* height);
+// A window's place and size moved and cut to lie inside the work area.
 void nswnd_fit_work_area(int* x, int* y, int* width, int* height);
 
 // Event translation of one X event for its window.
 void nswnd_translate(cNSWndWrapper* wnd, XEvent* event);
-// Clipboard traffic that arrives on the layer's own window.
-void nswnd_clip_event(XEvent* event);
+// Clipboard traffic: events of the layer's own window and of the windows
+// that take a value from us in pieces. False for any other event.
+bool nswnd_clip_event(XEvent* event);

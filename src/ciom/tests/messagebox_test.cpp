@@ -3,6 +3,7 @@
 // hostile texts that must not hurt.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -116,8 +117,8 @@ TEST_F(MessageBox, HostileTextsAnswerWithoutHarm) {
     const std::string& text;
     int h;
   } cases[] = {
-      {many, static_cast<int>(std::floor(kLH * 5000 * 1.5)) + 115},
-      {wide, 115},
+      {many, 1024},  // as high as the test screen
+      {wide, 1024},
       {broken, static_cast<int>(std::floor(kLH * 2 * 1.5)) + 115},
   };
   for (const auto& c : cases) {
@@ -125,7 +126,107 @@ TEST_F(MessageBox, HostileTextsAnswerWithoutHarm) {
     EXPECT_TRUE(cMessageForm::warnconfirmbox(&parent, c.text.c_str(), nullptr));
     EXPECT_EQ(cFormTestTarget::runs.back().h, c.h);
   }
-  EXPECT_EQ(cFormTestTarget::runs[1].w, 100000 * 7 + 37 + 30);
+  EXPECT_EQ(cFormTestTarget::runs[1].w, 1280);
+}
+
+// Boxes larger than the test screen (1280 x 1024): the lines below the first
+// scroll in a pane above the buttons, and every line is cut to the box's
+// width at a space or slash, so that no word is lost or hidden.
+TEST_F(MessageBox, ABoxLargerThanTheScreenShowsEveryWordAboveItsButtons) {
+  std::string sixty = "Sixty lines";
+  for (int i = 2; i <= 60; ++i) sixty += "\nLine " + std::to_string(i);
+  std::string sentence = "The file is in use by another program:";
+  while (sentence.size() < 600) sentence += " and another word";
+  std::string path = "/home/user";
+  while (path.size() < 600) path += "/a-rather-long-folder-name";
+  const struct {
+    const char* name;
+    std::string text;
+    bool scrolls;  // more lines than the screen holds
+    bool wholeWords;
+  } cases[] = {
+      {"sixty lines", sixty, true, true},
+      {"a long sentence", "Busy\n" + sentence, false, true},
+      {"a long path", "Busy\n" + path + "\nClose it?", false, true},
+      {"a long first line", sentence + "\nbody", false, true},
+      {"one long word", "Busy\n" + std::string(20000, 'w'), true, false},
+  };
+  const auto measure = [](const char* t) {
+    int w = 0;
+    for (; t && *t; ++t) w += cFixedMetricCanvas::unitWidth(static_cast<unsigned char>(*t));
+    return w;
+  };
+  const auto words = [](std::string t) {
+    std::erase_if(t, [](char ch) { return ch == ' ' || ch == '\n'; });
+    return t;
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::pair<int, std::string>> lines;  // top, text
+    cFormTestTarget::scripts.push_back([&](cFormTestTarget& w) {
+      auto* box = static_cast<cMessageForm*>(w.form);
+      cScrollableElement* pane = box->textPane();
+      ASSERT_NE(pane, nullptr);
+      sRect bar, paneRect;
+      box->childRect(box->buttonBar(), &bar);
+      box->childRect(pane, &paneRect);
+      EXPECT_GE(bar.x, 0);
+      EXPECT_LE(bar.x + bar.width, box->width());
+      EXPECT_LE(bar.y + bar.height, box->height());
+      EXPECT_LE(paneRect.y + paneRect.height, bar.y) << "the text ends above the buttons";
+      EXPECT_EQ(pane->vbar().visible_child(), c.scrolls);
+      const auto read = [&](cChildElement* e, int right) {
+        if (!dynamic_cast<cStaticElement*>(e) || !e->text()) return;
+        sRect r;
+        e->childRect(&r);
+        EXPECT_LE(measure(e->text()), r.width) << e->text();
+        EXPECT_LE(r.x + r.width, right);
+        lines.push_back({r.y, e->text()});
+        EXPECT_LE(r.y + r.height, pane->minVisualHeight());
+      };
+      for (cChildElement* e = box->clientArea()->getFirstChild(); e; e = box->clientArea()->getNextChild(e))
+        if (e != pane && e->text()) {
+          sRect r;
+          e->childRect(&r);
+          EXPECT_EQ(r.x, 42) << "only the first line stays at the top";
+          lines.push_back({-1, e->text()});
+        }
+      sRect view;
+      pane->clientRect(&view);
+      for (cChildElement* e = pane->getFirstChild(); e; e = pane->getNextChild(e)) read(e, view.width);
+      if (!c.scrolls) return;
+      // The keys that page through a text reach its end and its start.
+      const int end = pane->minVisualHeight() - view.height, step = box->lineHeight() * 3 / 2;
+      const struct {
+        int key, shift;
+      } keys[] = {{cChildElement::kcDown, step},
+                  {cChildElement::kcEnd, end},
+                  {cChildElement::kcUp, end - step},
+                  {cChildElement::kcHome, 0},
+                  {cChildElement::kcPageDown, std::min(view.height, end)}};
+      for (const auto& k : keys) {
+        w.key(k.key);
+        EXPECT_EQ(pane->shiftY(), k.shift) << k.key;
+      }
+    });
+    EXPECT_FALSE(cMessageForm::infobox(&parent, c.text.c_str(), "Big"));
+    EXPECT_LE(cFormTestTarget::runs.back().w, 1280);
+    EXPECT_LE(cFormTestTarget::runs.back().h, 1024);
+    std::sort(lines.begin(), lines.end());
+    std::string shown;
+    size_t end = 0;
+    for (const auto& l : lines) {
+      shown += l.second;
+      // A piece ends where its line does, before a space or after a slash.
+      const size_t at = c.text.find(l.second, end);
+      ASSERT_NE(at, std::string::npos) << l.second;
+      end = at + l.second.size();
+      if (c.wholeWords && end < c.text.size()) {
+        EXPECT_TRUE(c.text[end] == ' ' || c.text[end] == '\n' || l.second.back() == '/') << l.second;
+      }
+    }
+    EXPECT_EQ(words(shown), words(c.text));
+  }
 }
 
 TEST_F(MessageBox, EveryToolkitLanguageNamesItsCaptionAndButtons) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "base/textconv.h"
 #include "ciom/customform.h"
 #include "ciom/edit.h"
 #include "ciom/popupmaster.h"
@@ -61,6 +62,7 @@ class cFieldForm : public cCustomForm {
  public:
   cEditChild field;
   std::atomic<bool> ready{false};
+  std::atomic<int> changes{0};
   std::vector<std::string>* seen = nullptr;
   void onConstruct() override {
     cCustomForm::onConstruct();
@@ -75,6 +77,7 @@ class cFieldForm : public cCustomForm {
   bool onAction(cChildElement* sender, cChildAction* a) override {
     if (sender == &field && a->code == acChange) {
       seen->push_back(field.text());
+      ++changes;
       return true;
     }
     if (sender == &field && a->code == acActivate) {
@@ -213,6 +216,45 @@ TEST(EditWindows, ClipboardAndKeysAgainstAnotherProgram) {
   EXPECT_EQ(copied, (std::vector<std::string>{"abc", "c", words + words, "xy"}));
   EXPECT_EQ(seen, (std::vector<std::string>{"abc", words, words + words, "", "", "\xF0\x9F\x98\x80",
                                             "a\xF0\x9F\x98\x80", "a"}));
+}
+
+// Texts that other programs hand over in pieces are pasted whole and cut
+// to the field's length, however large.
+TEST(EditWindows, ALargePasteFromAnotherProgramFillsTheField) {
+  nstest::requireDisplay();
+  sToolkitMaker m;
+  const struct {
+    size_t bytes;
+    const char* picture;
+  } cases[] = {{4 << 10, nullptr}, {100 << 10, nullptr}, {10 << 20, "pasted_10mb_field.png"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.bytes);
+    std::string text;
+    for (int i = 0; text.size() < c.bytes; ++i) text += "Grüße 世界 " + std::to_string(i) + " ";
+    std::vector<std::string> seen;
+    auto* form = new cFieldForm;
+    form->seen = &seen;
+    const long long room = form->field.maxLen();
+    std::thread user([&] {
+      cUser u;
+      if (!cUser::waitFor([&] { return form->ready.load(); }) || !pointAt(u.peer, "zvk-edit-paste")) return;
+      xclip("-i", text);
+      cUser::waitFor([&] { return xclip("-o").size() == text.size(); });
+      u.peer.key(XK_v, XK_Control_L);
+      u.peer.key(XK_Return);
+      cUser::waitFor([&] { return form->changes.load() > 0; });
+      if (c.picture) u.screenshot(captioned(u.peer, "zvk-edit-paste"), std::string(ZVK_BINARY_DIR) + "/" + c.picture);
+      u.peer.key(XK_Escape);
+    });
+    EXPECT_EQ(m.maker.modal("zvk-edit-paste", 300, 120, form, nullptr, false), 1);
+    user.join();
+    _typebuf<unsigned short> units;
+    _pc2w(text.data(), static_cast<long long>(text.size()), units);
+    _typebuf<char> head;
+    _w2pc(units.ptr, room, head);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0], std::string(head.ptr, static_cast<size_t>(head.count)));
+  }
 }
 
 TEST(PopupWindows, AMenuIsAPopUpThatAnswersTheUser) {

@@ -1,8 +1,9 @@
 // What a new user meets on real windows: a long combo drop-down that scrolls
 // under its own bar, typing into the New-folder form at once, short message
-// boxes in Japanese and Korean whose buttons show whole, a box wider than a
-// small screen kept on it, and the file chooser's headers clicked while a
-// big folder is read. Pictures are left under build/ for review.
+// boxes in Japanese and Korean whose buttons show whole, boxes larger than a
+// small screen kept on it and readable, and the file chooser's headers
+// clicked while a big folder is read. Pictures are left under build/ for
+// review.
 #include "window_user.h"
 // The user header brings gtest and Xlib in the order they need.
 #include <X11/Xatom.h>
@@ -10,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <string>
@@ -221,33 +223,78 @@ TEST(ScreenWindows, ShortBoxesShowTheirButtonsWholeInJapaneseAndKorean) {
   cLibLang::applyLang(eLangENG);
 }
 
-TEST(ScreenWindows, ABoxWiderThanASmallScreenStaysOnIt) {
+// Boxes that do not fit an 800 x 600 screen: one long line, sixty lines,
+// and the busy-file question with a long path. The box stays on the screen;
+// the sixty lines scroll under the wheel, and the lines are cut at their
+// spaces and slashes.
+TEST(ScreenWindows, ABoxLargerThanASmallScreenKeepsAllItsTextReadable) {
   nstest::requireDisplay();
   sToolkitMaker m;
   nstest::cPeer desk;
   sWorkArea small(desk.d, 800, 600);
-  std::string text = "This single line is far too long for a screen of eight hundred pixels:";
-  while (text.size() < 300) text += " and longer";
-  int x = -1, y = -1, w = 0, h = 0;
-  std::thread user([&] {
-    cUser u;
-    Window box = u.findBox("Information");
-    cUser::pause(300);
-    XWindowAttributes a;
-    XGetWindowAttributes(u.peer.d, box, &a);
-    Window child;
-    XTranslateCoordinates(u.peer.d, box, u.peer.root(), 0, 0, &x, &y, &child);
-    w = a.width;
-    h = a.height;
-    u.screenshot(box, png("wide_box_800x600.png"));
-    u.key(box, XK_Return);
-  });
-  hostRun(m, "zvk-wide-box", [&](cChildElement* host) { return cMessageForm::infobox(host, text.c_str(), nullptr); });
-  user.join();
-  EXPECT_GE(x, 0);
-  EXPECT_GE(y, 0);
-  EXPECT_LE(x + w, 800);
-  EXPECT_LE(y + h, 600);
+  std::string sixty = "Sixty lines, more than the screen holds";
+  for (int i = 2; i <= 60; ++i) sixty += "\nLine " + std::to_string(i) + " of the box";
+  std::string path = "/home/user";
+  while (path.size() < 300) path += "/a-rather-long-folder-name";
+  std::string wide = "This single line is far too long for a screen of eight hundred pixels:";
+  while (wide.size() < 300) wide += " and longer";
+  const struct {
+    const char* name;
+    std::string text;
+    bool scrolls;
+  } cases[] = {
+      {"wide_box_800x600", wide, false},
+      {"box_60_lines_800x600", sixty, true},
+      {"box_long_path_800x600", "The file is in use by another program:\n" + path + "\nTry again?", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    int x = -1, y = -1, w = 0, h = 0;
+    bool moved = false;
+    std::thread user([&] {
+      cUser u;
+      Window box = u.findBox("Information");
+      int pw = 0, ph = 0;
+      std::vector<unsigned long> first;
+      // Painted once the text shows: more than the background and a frame.
+      cUser::waitFor([&] {
+        first = pixels(u.peer.d, box, pw, ph);
+        std::sort(first.begin(), first.end());
+        return std::unique(first.begin(), first.end()) - first.begin() > 8;
+      });
+      first = pixels(u.peer.d, box, pw, ph);
+      Window child;
+      XTranslateCoordinates(u.peer.d, box, u.peer.root(), 0, 0, &x, &y, &child);
+      w = pw;
+      h = ph;
+      u.screenshot(box, png(std::string(c.name) + ".png"));
+      if (c.scrolls) {
+        int mx, my;
+        pointAtMiddle(u.peer, box, mx, my);
+        for (int notch = 0; notch < 80; ++notch) {
+          XTestFakeButtonEvent(u.peer.d, 5, True, 0);
+          XTestFakeButtonEvent(u.peer.d, 5, False, 0);
+        }
+        XSync(u.peer.d, False);
+        std::vector<unsigned long> last;
+        moved = cUser::waitFor([&] {
+          std::vector<unsigned long> now = pixels(u.peer.d, box, pw, ph);
+          const bool settled = now != first && now == last;
+          last = std::move(now);
+          return settled;
+        });
+        u.screenshot(box, png(std::string(c.name) + "_end.png"));
+      }
+      u.key(box, XK_Return);
+    });
+    hostRun(m, "zvk-big-box", [&](cChildElement* host) { return cMessageForm::infobox(host, c.text.c_str(), nullptr); });
+    user.join();
+    EXPECT_GE(x, 0);
+    EXPECT_GE(y, 0);
+    EXPECT_LE(x + w, 800);
+    EXPECT_LE(y + h, 600);
+    EXPECT_EQ(moved, c.scrolls) << "the wheel brings the last lines into view";
+  }
 }
 
 // Sorting by Date or Size while the navigation job rewrites the listing
