@@ -1,5 +1,7 @@
 #include "compression/oneshotinflate.h"
 
+#include <zlib.h>
+
 #include <cstdint>
 #include <cstring>
 
@@ -389,6 +391,14 @@ sInflated inflateOneShot(const unsigned char* in, size_t inLen, unsigned char* o
       out += length;
       if (full) return result(eInflateEnd::outputFull);
     }
+  }
+  if (zlibHeader) {
+    const unsigned char* check;
+    size_t left;
+    if (!bits.alignedBytes(check, left) || left < 4) return result(eInflateEnd::badChecksum);
+    const uLong want = static_cast<uLong>(check[0]) << 24 | check[1] << 16 | check[2] << 8 | check[3];
+    if (adler32_z(1, start, static_cast<size_t>(out - start)) != want)
+      return result(eInflateEnd::badChecksum);
   }
   return result(eInflateEnd::finished);
 }

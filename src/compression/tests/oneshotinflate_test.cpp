@@ -108,6 +108,32 @@ TEST(OneShotInflate, DamagedAndCutStreamsStopWhereZlibStops) {
   }
 }
 
+// The zlib trailer must be there and match the output; the output is all
+// there either way.
+TEST(OneShotInflate, ChecksumMustFollowTheLastBlockAndMatch) {
+  tBytes plain = sampleBytes(30000, 5);
+  const tBytes packed = deflateWith(plain, 6, 15, Z_DEFAULT_STRATEGY);
+  struct Case {
+    const char* name;
+    size_t flip, cut;  // the byte flipped counted from the end (0: none), bytes taken off the end
+    eInflateEnd end;
+  };
+  for (const Case& c : {Case{"sound", 0, 0, eInflateEnd::finished},
+                        Case{"high checksum byte flipped", 4, 0, eInflateEnd::badChecksum},
+                        Case{"low checksum byte flipped", 1, 0, eInflateEnd::badChecksum},
+                        Case{"checksum cut to three bytes", 0, 1, eInflateEnd::badChecksum},
+                        Case{"no checksum", 0, 4, eInflateEnd::badChecksum}}) {
+    SCOPED_TRACE(c.name);
+    tBytes stream = packed;
+    if (c.flip) stream[stream.size() - c.flip] ^= 0x01;
+    stream.resize(stream.size() - c.cut);
+    tBytes out(plain.size());
+    sInflated r = inflateOneShot(stream.data(), stream.size(), out.data(), out.size(), true);
+    EXPECT_EQ(r.end, c.end);
+    EXPECT_EQ(r.produced, plain.size());
+  }
+}
+
 TEST(OneShotInflate, RefusesBadHeadersAndBlocks) {
   struct Case {
     const char* name;
