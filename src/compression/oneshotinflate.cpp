@@ -1,9 +1,9 @@
 #include "compression/oneshotinflate.h"
 
-#include <zlib.h>
-
 #include <cstdint>
 #include <cstring>
+
+#include "compression/adler.h"
 
 namespace {
 
@@ -396,8 +396,8 @@ sInflated inflateOneShot(const unsigned char* in, size_t inLen, unsigned char* o
     const unsigned char* check;
     size_t left;
     if (!bits.alignedBytes(check, left) || left < 4) return result(eInflateEnd::badChecksum);
-    const uLong want = static_cast<uLong>(check[0]) << 24 | check[1] << 16 | check[2] << 8 | check[3];
-    if (adler32_z(1, start, static_cast<size_t>(out - start)) != want)
+    const unsigned want = static_cast<unsigned>(check[0]) << 24 | check[1] << 16 | check[2] << 8 | check[3];
+    if (adlerChecksum(start, static_cast<size_t>(out - start)) != want)
       return result(eInflateEnd::badChecksum);
   }
   return result(eInflateEnd::finished);

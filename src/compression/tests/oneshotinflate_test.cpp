@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "compression/adler.h"
 #include "zlib_support.h"
 
 namespace {
@@ -106,6 +107,18 @@ TEST(OneShotInflate, DamagedAndCutStreamsStopWhereZlibStops) {
       EXPECT_TRUE(std::equal(expected.begin(), expected.end(), out.begin()));
     }
   }
+}
+
+// The checksum against zlib's at the lengths around its block and run
+// sizes, on bytes of 0xFF (the largest sums) and on mixed ones.
+TEST(OneShotInflate, ChecksumEqualsZlibsAdler32) {
+  const tBytes full(200003, 0xFF), mixed = sampleBytes(200003, 9);
+  for (const tBytes* data : {&full, &mixed})
+    for (size_t n : {size_t(0), size_t(1), size_t(31), size_t(32), size_t(33), size_t(5535), size_t(5536),
+                     size_t(5537), size_t(200003)}) {
+      SCOPED_TRACE(n);
+      EXPECT_EQ(adlerChecksum(data->data() + 1, n), adler32_z(1, data->data() + 1, n));
+    }
 }
 
 // The zlib trailer must be there and match the output; the output is all
