@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "compression/adler.h"
+
 namespace {
 
 // A table entry: bits 0-4 the bits the code takes, bits 8-11 the extra bits
@@ -389,6 +391,14 @@ sInflated inflateOneShot(const unsigned char* in, size_t inLen, unsigned char* o
       out += length;
       if (full) return result(eInflateEnd::outputFull);
     }
+  }
+  if (zlibHeader) {
+    const unsigned char* check;
+    size_t left;
+    if (!bits.alignedBytes(check, left) || left < 4) return result(eInflateEnd::badChecksum);
+    const unsigned want = static_cast<unsigned>(check[0]) << 24 | check[1] << 16 | check[2] << 8 | check[3];
+    if (adlerChecksum(start, static_cast<size_t>(out - start)) != want)
+      return result(eInflateEnd::badChecksum);
   }
   return result(eInflateEnd::finished);
 }

@@ -7,10 +7,11 @@
 #include <cstddef>
 
 enum class eInflateEnd {
-  finished,    // the last block ended
-  outputFull,  // the buffer filled before the stream ended
-  damaged,     // a code, length or distance the stream cannot hold
-  truncated,   // the input ended inside a block
+  finished,     // the last block ended
+  outputFull,   // the buffer filled before the stream ended
+  damaged,      // a code, length or distance the stream cannot hold
+  truncated,    // the input ended inside a block
+  badChecksum,  // the last block ended, but the zlib checksum after it is cut or wrong
 };
 
 struct sInflated {
@@ -18,8 +19,7 @@ struct sInflated {
   size_t produced;  // bytes written, also before damage
 };
 
-// `zlibHeader` expects and skips the two-byte zlib header (no preset
-// dictionary); the trailing checksum is not read, since what was decoded
-// stands either way for the callers.
+// `zlibHeader` expects the two-byte zlib header (no preset dictionary) and
+// the Adler-32 of the output after the last block.
 sInflated inflateOneShot(const unsigned char* in, size_t inLen, unsigned char* out, size_t outLen,
                          bool zlibHeader);

@@ -1,17 +1,23 @@
 #include "picts/dng.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "picts/pixelalloc.h"
 
 namespace {
 
 constexpr int kTagVersion = 50706;
+constexpr int kTagLinearization = 50712;
+constexpr int kTagBlackRepeat = 50713;
 constexpr int kTagBlackLevel = 50714;
 constexpr int kTagWhiteLevel = 50717;
 constexpr int kTagCropOrigin = 50719;
 constexpr int kTagCropSize = 50720;
 constexpr int kTagAsShotNeutral = 50728;
+constexpr int kTagActiveArea = 50829;
+// Black levels repeat in a small tile of the sensor's pattern.
+constexpr unsigned kMaxBlackRepeat = 16;
 constexpr unsigned kVersion1 = 0x01000000;
 
 }  // namespace
@@ -20,6 +26,10 @@ void cPictDNG::reset() {
   cPictTIFF_EP::reset();
   myVersion = 0;
   myWhite = myBlack = 0;
+  myBlackRows = myBlackCols = 1;
+  myBlackLevels.set(0);
+  myLinearization.set(0);
+  myActiveArea.set(0);
   myCropSize.set(0);
   myCropOrigin.set(0);
   myMultipliers.set(0);
@@ -72,13 +82,21 @@ bool cPictDNG::onTag(int tag, int type, const void* data, int length) {
       if (!getValsDouble(t, ignored)) return false;
     }
   } else if (myRawMode && tag == kTagBlackLevel) {
-    if (type == 5) {
-      sRational r;
-      if (!getValRational(t, r) || r.den == 0) return false;
-      myBlack = r.num / r.den;
-    } else if (!getValU32(t, myBlack)) {
+    if (!blackLevels(t)) return false;
+  } else if (myRawMode && tag == kTagBlackRepeat) {
+    _typebuf<unsigned short> dims;
+    if (!getValsU16(t, dims) || dims.count != 2 || !dims.ptr[0] || !dims.ptr[1] ||
+        dims.ptr[0] > kMaxBlackRepeat || dims.ptr[1] > kMaxBlackRepeat)
       return false;
-    }
+    myBlackRows = dims.ptr[0];
+    myBlackCols = dims.ptr[1];
+  } else if (myRawMode && tag == kTagLinearization) {
+    if (!getValsU16(t, myLinearization) || myLinearization.count < 1 || myLinearization.count > 65536)
+      return false;
+  } else if (myRawMode && tag == kTagActiveArea) {
+    if (!getValsU32(t, myActiveArea) || myActiveArea.count != 4 ||
+        myActiveArea.ptr[0] >= myActiveArea.ptr[2] || myActiveArea.ptr[1] >= myActiveArea.ptr[3])
+      return false;
   } else if (myRawMode && tag == kTagWhiteLevel) {
     if (!getValU32(t, myWhite)) return false;
   } else if (myRawMode && tag == kTagCropOrigin) {
@@ -87,6 +105,30 @@ bool cPictDNG::onTag(int tag, int type, const void* data, int length) {
     if (!cropPair(*this, t, myCropSize) || !myCropSize.ptr[0] || !myCropSize.ptr[1]) return false;
   }
   return cPictTIFF_EP::onTag(tag, type, data, length);
+}
+
+// BlackLevel: one value per position of the repeat tile, rational or
+// integer; the first stands for the whole sensor where one is needed.
+bool cPictDNG::blackLevels(const sTagProcessParam& t) {
+  long long n = 0;
+  _typebuf<sRational> r;
+  _typebuf<unsigned int> u;
+  if (t.type == 5) {
+    if (!getValsRational(t, r)) return false;
+    n = r.count;
+  } else {
+    if (!getValsU32(t, u)) return false;
+    n = u.count;
+  }
+  if (n < 1) return false;
+  n = std::min<long long>(n, kMaxBlackRepeat * kMaxBlackRepeat);
+  myBlackLevels.set(n);
+  for (long long i = 0; i < n; ++i) {
+    if (t.type == 5 && r.ptr[i].den == 0) return false;
+    myBlackLevels.ptr[i] = t.type == 5 ? r.ptr[i].num / r.ptr[i].den : u.ptr[i];
+  }
+  myBlack = myBlackLevels.ptr[0];
+  return true;
 }
 
 bool cPictDNG::mainIsRaw() {
@@ -112,6 +154,9 @@ void cPictDNG::rawSize(int& w, int& h) {
   if (myCropSize.count == 2) {
     w = static_cast<int>(myCropSize.ptr[0]);
     h = static_cast<int>(myCropSize.ptr[1]);
+  } else if (myActiveArea.count == 4) {
+    w = static_cast<int>(myActiveArea.ptr[3] - myActiveArea.ptr[1]);
+    h = static_cast<int>(myActiveArea.ptr[2] - myActiveArea.ptr[0]);
   } else {
     cPictTIFF_EP::rawSize(w, h);
   }
@@ -137,8 +182,10 @@ sMarginInfo cPictDNG::cropMargins() const {
                      h = static_cast<unsigned long long>(myRawHeight);
   unsigned long long left = myCropOrigin.ptr[0] < w ? myCropOrigin.ptr[0] : 0;
   unsigned long long top = myCropOrigin.ptr[1] < h ? myCropOrigin.ptr[1] : 0;
-  // An even left edge keeps the mosaic's phase for the filter.
+  // Even edges keep the mosaic's phase for the filter: an odd top would
+  // read every row's colours from the row below.
   left += left & 1;
+  top += top & 1;
   unsigned long long right = left + myCropSize.ptr[0] <= w ? w - (left + myCropSize.ptr[0]) : 0;
   unsigned long long bottom = top + myCropSize.ptr[1] <= h ? h - (top + myCropSize.ptr[1]) : 0;
   bottom += bottom & 1;
@@ -178,7 +225,47 @@ bool cPictDNG::decodePlain(cFileIOTarget* io) {
   return true;
 }
 
+// Real files carry these three where the rest of the chain has no place
+// for them: the levels are made linear, the masked border goes, and black
+// levels that differ over the repeat tile are taken off here, leaving the
+// lowest to the demosaicing.
+bool cPictDNG::shapeRaw() {
+  unsigned short* raw = reinterpret_cast<unsigned short*>(myRaw.ptr);
+  if (myLinearization.count) {
+    const unsigned short* table = myLinearization.ptr;
+    const long long last = myLinearization.count - 1;
+    for (long long i = 0, n = myRawWidth * myRawHeight; i < n; ++i)
+      raw[i] = table[std::min<long long>(raw[i], last)];
+  }
+  if (myActiveArea.count == 4) {
+    const long long top = myActiveArea.ptr[0], left = myActiveArea.ptr[1];
+    const long long bottom = myActiveArea.ptr[2], right = myActiveArea.ptr[3];
+    if (bottom > myRawHeight || right > myRawWidth) return false;
+    const long long w = right - left;
+    for (long long y = top; y < bottom; ++y)
+      std::memmove(raw + (y - top) * w, raw + y * myRawWidth + left, static_cast<size_t>(w) * 2);
+    myRawWidth = w;
+    myRawHeight = bottom - top;
+  }
+  const long long tile = static_cast<long long>(myBlackRows) * myBlackCols;
+  if (myBlackLevels.count < tile) return true;
+  const unsigned lowest = *std::min_element(myBlackLevels.ptr, myBlackLevels.ptr + tile);
+  myBlack = lowest;
+  if (std::all_of(myBlackLevels.ptr, myBlackLevels.ptr + tile, [&](unsigned b) { return b == lowest; }))
+    return true;
+  for (long long y = 0; y < myRawHeight; ++y) {
+    const unsigned* levels = myBlackLevels.ptr + (y % myBlackRows) * myBlackCols;
+    unsigned short* row = raw + y * myRawWidth;
+    for (long long x = 0; x < myRawWidth; ++x) {
+      const unsigned over = levels[x % myBlackCols] - lowest;
+      row[x] = static_cast<unsigned short>(row[x] > over ? row[x] - over : 0);
+    }
+  }
+  return true;
+}
+
 bool cPictDNG::onRawDecoded(cFileIOTarget* io) {
+  if (!shapeRaw()) return false;
   // The mosaic is demosaiced as the sensor saw it; AsShotNeutral balances
   // the RGB picture after.
   const double ones[4] = {1, 1, 1, 1};

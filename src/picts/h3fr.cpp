@@ -4,57 +4,6 @@
 
 #include <cstring>
 
-bool cPict3FR_LJPEG::processHuffmanLosslessScan() {
-  // A second scan would only overwrite a finished raw with what follows it.
-  if (myScanDone) return false;
-  if (comps.count != 1 || scanCount != 1 || !prepareRaw()) {
-    onGeneralError(position, kErrGeometry);
-    return false;
-  }
-  cJHuffDecoder dec;
-  if (!dec.create(*this)) {
-    onGeneralError(position, kErrSetup);
-    return false;
-  }
-  _typebuf<unsigned char>* rows[1];
-  try {
-    myLine.set(2LL * myRawWidth);
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
-  rows[0] = &myLine;
-  unsigned short* line = reinterpret_cast<unsigned short*>(myLine.ptr);
-  for (unsigned y = 0; y < myRawHeight; ++y) {
-    std::memset(line, 0, static_cast<size_t>(myLine.count));
-    int running[2] = {32768, 32768};
-    bool cut = false;
-    for (unsigned x = 0; x < myRawWidth; x += 2) {
-      int length[2];
-      for (int& l : length) l = dec.simpleDecodeRaw();
-      cut = length[0] < 0 || length[1] < 0;
-      if (cut) break;
-      for (int c = 0; c < 2; ++c) {
-        int diff = dec.simpleReadRaw(length[c]);
-        if (length[c] && (diff & (1 << (length[c] - 1))) == 0) diff -= (1 << length[c]) - 1;
-        if (diff == 65535) diff = -32768;
-        running[c] = (running[c] + diff) & 0xFFFF;
-        if (x + c < myRawWidth) line[x + c] = static_cast<unsigned short>(running[c]);
-      }
-    }
-    // Only the last row may end early: its writer stopped with the data.
-    if (cut && y + 1 < myRawHeight) {
-      onGeneralError(position, kErrDecode);
-      return false;
-    }
-    if (!onScanLine(rows, static_cast<int>(y), static_cast<int>(myRawWidth))) {
-      onGeneralError(position, kErrRefused);
-      return false;
-    }
-  }
-  myScanDone = true;
-  return true;
-}
-
 bool cPict3FR::validFor(cFileIOTarget* io, sPictInfo* info) {
   cPict3FR probe;
   return probe.isPicture(io, info);

@@ -1,21 +1,21 @@
 // Hasselblad 3FR files: laid out like a DNG without DNGVersion, their raw
 // strips a lossless-JPEG-like stream of two interleaved difference
-// predictors read as a byte stream in which 0xFF is data.
+// predictors.
 #pragma once
 
 #include "picts/dng.h"
 
+// One strip's stream into width x height samples (h3fr_stream.cpp tells
+// its two forms apart).
 class cPict3FR_LJPEG : public cRAWLosslessJpeg {
  public:
-  bool processHuffmanLosslessScan() override;
-  // Whether the scan ran to its last row: the stream after it is no JPEG,
-  // so the decode's own answer says nothing.
+  bool decode(cFileIOTarget* io) override;
+  // Whether the stream ran to its last row: what follows it is no JPEG.
   bool scanDone() const { return myScanDone; }
   bool decodedWhole(bool) const override { return myScanDone; }
 
  private:
   bool myScanDone = false;
-  _typebuf<unsigned char> myLine;
 };
 
 class cPict3FR : public cPictDNG {

@@ -135,6 +135,13 @@ bool cPictMOS::decode(cFileIOTarget* io) {
   return walkRaw(io, 0, preview) && isCFA() && readRawPlane(&myWindow);
 }
 
+// Some backs write planar configuration 2 for their one-sample mosaic; with
+// one sample a pixel both configurations lay the data out alike.
+bool cPictMOS::onBeforeDecodeStripes(bool many) {
+  if (mySamplesPerPixel == 1) myPlanarConfig = 1;
+  return cPictTIFF_EP::onBeforeDecodeStripes(many);
+}
+
 bool cPictMOS::onRawDecoded(cFileIOTarget* io) {
   const double multipliers[4] = {1.1, 1.0, 1.33, 1.0};
   return finishCFA(io, sMarginInfo{}, 0, multipliers);

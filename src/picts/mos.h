@@ -30,6 +30,7 @@ class cPictMOS : public cPictTIFF_EP {
   // The raw sits in the main IFD of the TIFF inside the window.
   bool walkRaw(cFileIOTarget* io, int page, bool& preview) override;
   bool onRawDecoded(cFileIOTarget* io) override;
+  bool onBeforeDecodeStripes(bool many) override;
   bool isLosslessJpeg(int compression) const override { return compression == 7 || compression == 99; }
   cRAWLosslessJpeg* newLosslessDecoder(long long w, long long rows) override;
   bool processLeafData(const unsigned char* data, long long length, int depth);

@@ -44,8 +44,8 @@ void unpackRows(const unsigned char* in, long long rowBytes, long long w, long l
 }
 
 // 12-bit samples two to three bytes, with a byte of padding after every
-// fifteen.
-void unpackPacked12(const unsigned char* in, long long size, long long count, unsigned short* out) {
+// fifteen. False when the bytes end before `count` samples.
+bool unpackPacked12(const unsigned char* in, long long size, long long count, unsigned short* out) {
   long long at = 0, n = 0;
   for (int group = 0; n < count && at + 3 <= size; ++group) {
     out[n++] = static_cast<unsigned short>(in[at] << 4 | in[at + 1] >> 4);
@@ -53,6 +53,7 @@ void unpackPacked12(const unsigned char* in, long long size, long long count, un
     at += 3;
     if (group % 5 == 4) ++at;
   }
+  return n == count;
 }
 
 }  // namespace
@@ -319,8 +320,9 @@ bool cPictTIFF_EP::decodeStripe(_typebuf<unsigned char>& in, int compression, sD
   if (isLosslessJpeg(compression)) {
     if (!decodeLosslessUnit(in, w, rows, samples)) return false;
   } else if (compression == 32769) {
-    if (!takesPacked12() || myBitsPerSample != 12) return false;
-    unpackPacked12(in.ptr, in.count, w * rows, samples);
+    // A cut unit is damage, as a short uncompressed one is.
+    if (!takesPacked12() || myBitsPerSample != 12 || !unpackPacked12(in.ptr, in.count, w * rows, samples))
+      return false;
   } else {
     sDecomress plain;
     plain.rowBytes = out.rowBytes;

@@ -130,8 +130,9 @@ bool cPictTIFF::decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long
   sInflated inflated = inflateOneShot(in.ptr, static_cast<size_t>(in.count), out.data.ptr,
                                       static_cast<size_t>(out.data.count), true);
   // A damaged stream still shows the rows before the damage; the strip loop refuses short output.
+  // Output whose checksum is cut or disagrees is not to be trusted at all.
   out.data.count = static_cast<long long>(inflated.produced);
-  return true;
+  return inflated.end != eInflateEnd::badChecksum;
 }
 
 bool cPictTIFF::decompressFax3(_typebuf<unsigned char>& in, sDecomress& out) {

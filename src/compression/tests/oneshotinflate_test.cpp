@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "compression/adler.h"
 #include "zlib_support.h"
 
 namespace {
@@ -105,6 +106,44 @@ TEST(OneShotInflate, DamagedAndCutStreamsStopWhereZlibStops) {
       ASSERT_EQ(r.produced, expected.size());
       EXPECT_TRUE(std::equal(expected.begin(), expected.end(), out.begin()));
     }
+  }
+}
+
+// The checksum against zlib's at the lengths around its block and run
+// sizes, on bytes of 0xFF (the largest sums) and on mixed ones.
+TEST(OneShotInflate, ChecksumEqualsZlibsAdler32) {
+  const tBytes full(200003, 0xFF), mixed = sampleBytes(200003, 9);
+  for (const tBytes* data : {&full, &mixed})
+    for (size_t n : {size_t(0), size_t(1), size_t(31), size_t(32), size_t(33), size_t(5535), size_t(5536),
+                     size_t(5537), size_t(200003)}) {
+      SCOPED_TRACE(n);
+      EXPECT_EQ(adlerChecksum(data->data() + 1, n), adler32_z(1, data->data() + 1, n));
+    }
+}
+
+// The zlib trailer must be there and match the output; the output is all
+// there either way.
+TEST(OneShotInflate, ChecksumMustFollowTheLastBlockAndMatch) {
+  tBytes plain = sampleBytes(30000, 5);
+  const tBytes packed = deflateWith(plain, 6, 15, Z_DEFAULT_STRATEGY);
+  struct Case {
+    const char* name;
+    size_t flip, cut;  // the byte flipped counted from the end (0: none), bytes taken off the end
+    eInflateEnd end;
+  };
+  for (const Case& c : {Case{"sound", 0, 0, eInflateEnd::finished},
+                        Case{"high checksum byte flipped", 4, 0, eInflateEnd::badChecksum},
+                        Case{"low checksum byte flipped", 1, 0, eInflateEnd::badChecksum},
+                        Case{"checksum cut to three bytes", 0, 1, eInflateEnd::badChecksum},
+                        Case{"no checksum", 0, 4, eInflateEnd::badChecksum}}) {
+    SCOPED_TRACE(c.name);
+    tBytes stream = packed;
+    if (c.flip) stream[stream.size() - c.flip] ^= 0x01;
+    stream.resize(stream.size() - c.cut);
+    tBytes out(plain.size());
+    sInflated r = inflateOneShot(stream.data(), stream.size(), out.data(), out.size(), true);
+    EXPECT_EQ(r.end, c.end);
+    EXPECT_EQ(r.produced, plain.size());
   }
 }
 

@@ -13,7 +13,8 @@ namespace {
 using rawtest::DngSpec;
 using tifftest::Bytes;
 
-// Keeps the raw plane and the finishing choices instead of finishing.
+// Keeps the raw plane as the finishing would take it, and the finishing
+// choices, instead of finishing.
 template <class T>
 struct Capture : T {
   std::vector<uint16_t> plane;
@@ -21,6 +22,9 @@ struct Capture : T {
   unsigned black = 0;
   std::vector<double> multipliers;
   bool onRawDecoded(cFileIOTarget*) override {
+    if constexpr (std::is_same_v<T, cPictDNG>) {
+      if (!this->shapeRaw()) return false;
+    }
     const uint16_t* p = reinterpret_cast<const uint16_t*>(this->myRaw.ptr);
     plane.assign(p, p + this->myRawWidth * this->myRawHeight);
     if constexpr (std::is_same_v<T, cPictDNG>) {
@@ -109,21 +113,30 @@ TEST(DngRaw, PlanesMatchTheSourceAndDcraw) {
 }
 
 // Compressed raw strips come back whole; one cut short is damage, never a
-// picture with black rows reported as decoded.
+// picture with black rows reported as decoded. TIFF/EP's packed 12-bit
+// units likewise, cut by 8 bytes still long enough for the plane's bits
+// once their padding bytes are counted.
 TEST(DngRaw, CompressedStripsCutShortAreRefused) {
   // 97 bytes are the last PackBits record whole (480 bytes go in records of
   // 128): the stream still ends cleanly, only short.
-  for (uint16_t compression : {8, 32773})
+  for (uint16_t compression : {8, 32773, 32769})
     for (size_t cut : {0, 8, 97}) {
       SCOPED_TRACE(std::to_string(compression) + " cut " + std::to_string(cut));
-      DngSpec s = spec(24, 10, 16, 7);
+      const bool packed = compression == 32769;
+      DngSpec s = spec(24, 10, packed ? 12 : 16, 7);
       s.compression = compression;
       s.cut = cut;
+      if (packed) {
+        s.layout = DngSpec::kPacked12;
+        s.place = DngSpec::kSubIFD;
+        s.ep = true;
+      }
       pngtest::MemStream m(rawtest::writeDng(s));
       Capture<cPictDNG> dng;
-      EXPECT_EQ(dng.decode(&m.io), cut == 0);
+      Capture<cPictTIFF_EP> ep;
+      EXPECT_EQ(packed ? ep.decode(&m.io) : dng.decode(&m.io), cut == 0);
       if (cut == 0) {
-        EXPECT_TRUE(dng.plane == s.samples);
+        EXPECT_TRUE((packed ? ep.plane : dng.plane) == s.samples);
       }
     }
 }
@@ -141,7 +154,7 @@ TEST(DngRaw, TagsGiveCropLevelsBalanceAndPreview) {
   };
   const Case cases[] = {
       {"crop inside", {2, 2, 30, 20}, 64, false, {}, {2, 8, 2, 8}, {}},
-      {"odd origin, odd bottom", {3, 1, 30, 20}, 0, false, {}, {4, 6, 1, 10}, {}},
+      {"odd origin", {3, 1, 30, 20}, 0, false, {}, {4, 6, 2, 8}, {}},
       {"origin beyond the width", {45, 0, 10, 10}, 0, false, {}, {0, 30, 0, 20}, {}},
       {"rational black, neutral", {}, 512, true, {1, 2, 1, 1, 4, 5}, {0, 0, 0, 0}, {2, 1, 1.25}},
   };
@@ -194,6 +207,124 @@ TEST(DngRaw, TagsGiveCropLevelsBalanceAndPreview) {
       EXPECT_EQ(preview.height(), 3);
     }
   }
+}
+
+// A flat mosaic: each sample its colour's level plus the black of its place
+// in a 2 x 2 tile.
+std::vector<uint16_t> flat(int w, int h, const unsigned (&level)[3],
+                           const std::vector<uint32_t>& blacks = {}) {
+  std::vector<uint16_t> v(size_t(w * h));
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const int place = (y % 2) * 2 + x % 2, colour = place == 0 ? 0 : place == 3 ? 2 : 1;
+      v[size_t(y * w + x)] = uint16_t(level[colour] + (blacks.empty() ? 0 : blacks[size_t(place)]));
+    }
+  return v;
+}
+
+// The channels of a pixel from the brightest down (0 red, 1 green, 2 blue).
+std::vector<int> brightestFirst(unsigned r, unsigned g, unsigned b) {
+  std::vector<int> order{0, 1, 2};
+  const unsigned v[3] = {r, g, b};
+  std::stable_sort(order.begin(), order.end(), [&](int a, int c) { return v[a] > v[c]; });
+  return order;
+}
+
+// Our picture's centre against dcraw's (PPG, camera colours): the same
+// colour, told by which channel is brightest down to the darkest.
+void expectDcrawColour(const Bytes& file, const std::string& name, long long w, long long h) {
+  pngtest::MemStream m(file);
+  cPictDNG dng;
+  ASSERT_TRUE(dng.decode(&m.io));
+  ASSERT_TRUE(dng.is16Bpp());
+  EXPECT_EQ(dng.width(), w);
+  EXPECT_EQ(dng.height(), h);
+  const unsigned long long p = dng.raw16Bpp()[(h / 2) * w + w / 2];
+  const std::string path = tifftest::scratchDir() + "/" + name, out = path + ".ppm";
+  tifftest::writeFile(path, file);
+  rawtest::Pnm ref;
+  ASSERT_TRUE(rawtest::dcrawTo({"-q", "2", "-o", "0", "-4", "-c"}, path, out));
+  ASSERT_TRUE(rawtest::readPnm16(tifftest::readFile(out), ref));
+  const size_t at = 3 * (size_t(ref.height / 2) * size_t(ref.width) + size_t(ref.width / 2));
+  EXPECT_EQ(brightestFirst(p >> 32 & 0xFFFF, p >> 16 & 0xFFFF, p & 0xFFFF),
+            brightestFirst(ref.v[at], ref.v[at + 1], ref.v[at + 2]));
+}
+
+// An odd crop origin in either direction keeps the mosaic's phase: a flat
+// orange file stays orange, as dcraw shows it, and keeps its crop height
+// (an odd top read the pattern a row off: blue-cyan, one row short).
+TEST(DngRaw, OddCropOriginsKeepTheColours) {
+  const unsigned orange[3] = {30000, 15000, 3000};
+  for (auto [x, y] : {std::pair{0u, 0u}, {1u, 0u}, {0u, 1u}, {1u, 1u}}) {
+    SCOPED_TRACE(std::to_string(x) + "," + std::to_string(y));
+    DngSpec s = spec(40, 30, 16, 1);
+    s.samples = flat(40, 30, orange);
+    s.crop = {x, y, 30, 20};
+    expectDcrawColour(rawtest::writeDng(s), "crop.dng", 30, 20);
+  }
+}
+
+// ActiveArea, LinearizationTable and BlackLevel over a 2 x 2 repeat tile,
+// as dcraw reads them: the raw plane against its -D output, the picture's
+// colour against its own.
+TEST(DngRaw, ActiveAreaLinearizationAndBlackTilesReadAsDcraw) {
+  struct Case {
+    const char* name;
+    int w, h, bits;
+    std::vector<uint32_t> area, crop;
+    std::vector<uint16_t> table;
+    sMarginInfo margins;  // left, right, top, bottom
+  };
+  std::vector<uint16_t> squares(256), falling(1000);
+  for (size_t i = 0; i < squares.size(); ++i) squares[i] = uint16_t(i * i + 7);
+  for (size_t i = 0; i < falling.size(); ++i) falling[i] = uint16_t(65535 - i * 60);
+  const Case cases[] = {
+      {"active area", 240, 160, 16, {4, 6, 156, 236}, {}, {}, {0, 0, 0, 0}},
+      {"odd active area, crop inside it",
+       240,
+       160,
+       16,
+       {3, 5, 157, 233},
+       {2, 4, 200, 140},
+       {},
+       {2, 26, 4, 10}},
+      {"8-bit table", 40, 30, 8, {}, {}, squares, {0, 0, 0, 0}},
+      {"16-bit table shorter than the levels", 40, 30, 16, {}, {}, falling, {0, 0, 0, 0}},
+  };
+  auto shaped = [](const Case& c, unsigned seed) {
+    DngSpec s = spec(c.w, c.h, c.bits, seed);
+    s.activeArea = c.area;
+    s.crop = c.crop;
+    s.linearization = c.table;
+    // Levels past a table take its last value; dcraw's table stops at
+    // 4096 levels and leaves those above as they are.
+    if (c.bits == 16 && !c.table.empty())
+      for (uint16_t& v : s.samples) v = uint16_t(v >> 4);
+    return s;
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Bytes file = rawtest::writeDng(shaped(c, unsigned(++n)));
+    rawtest::Pnm ref = cameratest::dcrawPlane(file, "shaped" + std::to_string(n) + ".dng");
+    ASSERT_FALSE(ref.v.empty());
+    pngtest::MemStream m(file);
+    Capture<cPictDNG> dng;
+    ASSERT_TRUE(dng.decode(&m.io));
+    EXPECT_EQ(long(dng.plane.size()), long(ref.width) * ref.height);
+    EXPECT_TRUE(dng.plane == ref.v);
+    EXPECT_EQ(dng.margins.left, c.margins.left);
+    EXPECT_EQ(dng.margins.right, c.margins.right);
+    EXPECT_EQ(dng.margins.top, c.margins.top);
+    EXPECT_EQ(dng.margins.bottom, c.margins.bottom);
+  }
+  // Blacks that turn a green-yellow file blue when only the first is taken.
+  const unsigned greenish[3] = {4000, 6000, 2000};
+  const std::vector<uint32_t> blacks = {1000, 2000, 3000, 9000};
+  DngSpec s = spec(40, 30, 16, 1);
+  s.samples = flat(40, 30, greenish, blacks);
+  s.blacks = blacks;
+  expectDcrawColour(rawtest::writeDng(s), "blacks.dng", 40, 30);
 }
 
 // AsShotNeutral balances the demosaiced picture: the decoder's result is

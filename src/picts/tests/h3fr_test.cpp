@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "picts/tests/raw_support.h"
+#include "picts/tests/camera_support.h"
 
 namespace {
 
@@ -57,6 +57,32 @@ TEST(Raw3FR, StripsComeBackAndOnlyHasselbladFilesAreTaken) {
   pngtest::MemStream o(rawtest::writeDng(other));
   EXPECT_FALSE(cPict3FR::validFor(&o.io, nullptr));
   EXPECT_TRUE(cPictDNG::validFor(&o.io, nullptr));
+}
+
+// Strips as the cameras write them, the form dcraw reads: one byte after
+// the frame header (any byte, 0xFF too), little-endian 32-bit words, and
+// frame values the JPEG parser would refuse. The plane equals dcraw's.
+TEST(Raw3FR, CameraFormMatchesDcraw) {
+  struct Case {
+    const char* name;
+    rawtest::H3frForm form;
+  };
+  int n = 0;
+  for (const Case& c : {Case{"zero after the frame", {0, false}}, Case{"0xFF after the frame", {0xFF, false}},
+                        Case{"frame values the JPEG parser refuses", {0x5A, true}}}) {
+    SCOPED_TRACE(c.name);
+    DngSpec s = spec3FR(38, 24, unsigned(++n));  // dcraw takes no side under 22
+    s.stripRows = 24;                            // and reads the first strip only
+    s.h3frForm = c.form;
+    Bytes file = rawtest::writeDng(s);
+    rawtest::Pnm ref = cameratest::dcrawPlane(file, "camera" + std::to_string(n) + ".3fr");
+    ASSERT_EQ(ref.v.size(), s.samples.size());
+    EXPECT_TRUE(ref.v == s.samples);
+    pngtest::MemStream m(file);
+    Capture3FR raw;
+    ASSERT_TRUE(raw.decode(&m.io));
+    EXPECT_TRUE(raw.plane == s.samples);
+  }
 }
 
 // A stream may end early in its last row only.

@@ -57,20 +57,25 @@ bool decodes(const Bytes& file) {
 }
 
 // Raw strips, lossless JPEG under both codes, interlaced rows, a stored
-// ZIP around the TIFF: all give back the source plane.
+// ZIP around the TIFF, planar configuration 2 on the one-sample mosaic:
+// all give back the source plane.
 TEST(MosRaw, PlanesComeBackThroughEveryLayout) {
   struct Case {
     const char* name;
     int compression;
     bool interlaced, relative, zip;
+    uint16_t planar;
   };
   for (const Case& c :
-       {Case{"uncompressed", 1, false, false, false}, Case{"lossless", 7, false, false, false},
-        Case{"lossless 99, interlaced", 99, true, false, false},
-        Case{"relative selector, zipped", 7, false, true, true}}) {
+       {Case{"uncompressed", 1, false, false, false, 0}, Case{"lossless", 7, false, false, false, 0},
+        Case{"lossless 99, interlaced", 99, true, false, false, 0},
+        Case{"relative selector, zipped", 7, false, true, true, 0},
+        Case{"planar configuration 2", 1, false, false, false, 2},
+        Case{"planar configuration 2, lossless", 7, false, false, false, 2}}) {
     SCOPED_TRACE(c.name);
     rawtest::MosSpec s = spec(c.compression, c.interlaced);
     s.relative = c.relative;
+    s.planar = c.planar;
     Bytes file = rawtest::writeMos(s);
     if (c.zip) file = rawtest::zipMember("0.MOS", file, 0);
     pngtest::MemStream m(file);

@@ -28,6 +28,14 @@ inline std::vector<uint16_t> mosaic(int w, int h, bool smooth, unsigned seed) {
   return m;
 }
 
+// How a 3FR strip is written: as the cameras write it (one byte more after
+// the frame header, the bits in little-endian 32-bit words) or as a plain
+// byte stream.
+struct H3frForm {
+  int extra = -1;         // the byte after the frame header; -1: the byte stream
+  bool oddFrame = false;  // frame sides of 65535 and quantisation table 9, which dcraw ignores
+};
+
 struct DngSpec {
   int width = 0, height = 0;
   std::vector<uint16_t> samples;
@@ -41,14 +49,18 @@ struct DngSpec {
   bool h3fr = false;         // a 3FR: Hasselblad make, no DNGVersion, no CFA tags, 3FR lossless strips
   bool h3frVersion = false;  // ... yet with a DNGVersion, as a genuine DNG
   bool h3frCut = false;      // the last row of the last strip ends half-way
+  H3frForm h3frForm;
   bool linear = false;       // LinearRaw: three samples a pixel (samples w x h x 3), 16-bit strip
   uint8_t version[4] = {1, 4, 0, 0};
   std::vector<uint32_t> crop;  // origin x, y, size w, h
   uint32_t black = 0;
   bool blackRational = false;
+  std::vector<uint32_t> blacks;         // BlackLevel by position of a 2 x 2 BlackLevelRepeatDim tile
+  std::vector<uint16_t> linearization;  // LinearizationTable
+  std::vector<uint32_t> activeArea;     // top, left, bottom, right
   std::vector<uint32_t> neutral;  // AsShotNeutral as numerator, denominator pairs
   uint16_t compression = 1;       // of kStrip: 1, 8 (Deflate) or 32773 (PackBits)
-  size_t cut = 0;                 // bytes taken off the end of the kStrip data
+  size_t cut = 0;                 // bytes taken off the end of the kStrip or kPacked12 data
 };
 
 // Literal runs only: every decoder must read them, and they stay as long as the data.
@@ -109,20 +121,25 @@ struct WordWriter {
 
 // A 3FR strip of w x h samples: the lossless JPEG header of one component,
 // then per row pairs of Huffman-coded lengths and two differences from two
-// running values that start at 32768, the bits packed into little-endian
-// 32-bit words (0xFF bytes are plain data). `cut` ends the stream half-way
-// through the last row.
+// running values that start at 32768 (0xFF bytes are plain data). `cut`
+// ends the stream half-way through the last row.
 inline Bytes write3FRStream(const std::vector<uint16_t>& samples, int w, int h, int precision,
-                            bool cut = false) {
+                            bool cut = false, H3frForm form = {}) {
   jpegtest::Lossless head;
   head.precision = unsigned(precision);
   Bytes out = jpegtest::writeLossless(head);
   size_t sos = 0;
   while (!(out[sos] == 0xFF && out[sos + 1] == 0xDA)) ++sos;
   out.resize(sos + 2 + size_t(out[sos + 2] << 8 | out[sos + 3]));
-  // A plain byte stream: 0xFF bytes go in as they are, unstuffed.
+  size_t sof = 0;
+  while (!(out[sof] == 0xFF && out[sof + 1] == 0xC3)) ++sof;
+  if (form.oddFrame) {
+    for (size_t at : {sof + 5, sof + 6, sof + 7, sof + 8}) out[at] = 0xFF;
+    out[sof + 12] = 9;
+  }
+  if (form.extra >= 0) out.insert(out.begin() + long(sof + 13), uint8_t(form.extra));
   WordWriter words;
-  words.big = true;
+  words.big = form.extra < 0;
   auto put = [&](uint32_t v, int n) { words.put(v, n); };
   for (int y = 0; y < h; ++y) {
     int running[2] = {32768, 32768};
@@ -189,7 +206,8 @@ inline std::vector<tifftest::Entry> rawData(tifftest::Writer& w, const DngSpec& 
       if (s.layout == DngSpec::kLJpegStrips) {
         compression = 7;
         std::vector<uint16_t> part(s.samples.begin() + y * s.width, s.samples.begin() + (y + rows) * s.width);
-        data = s.h3fr ? write3FRStream(part, s.width, rows, s.bits, s.h3frCut && y + rows == s.height)
+        data = s.h3fr ? write3FRStream(part, s.width, rows, s.bits, s.h3frCut && y + rows == s.height,
+                                       s.h3frForm)
                       : lossless(0, y, s.width, rows);
       } else if (s.layout == DngSpec::kPacked12) {
         compression = 32769;
@@ -199,6 +217,7 @@ inline std::vector<tifftest::Entry> rawData(tifftest::Writer& w, const DngSpec& 
           putPair12(data, a, b, true);
           if (i / 2 % 5 == 4) data.push_back(0);
         }
+        data.resize(data.size() - s.cut);
       } else {
         for (uint16_t v : s.samples) s.bits == 8 ? data.push_back(uint8_t(v)) : put16(data, v);
         compression = s.compression;
@@ -218,6 +237,14 @@ inline std::vector<tifftest::Entry> rawData(tifftest::Writer& w, const DngSpec& 
                      w.shortEntry(277, {s.linear ? 3u : 1u})});
   if (!s.h3fr && !s.linear)
     e.insert(e.end(), {w.shortEntry(33421, {2, 2}), tifftest::Entry{33422, 1, 4, Bytes(s.cfa, s.cfa + 4)}});
+  if (!s.blacks.empty()) {
+    e.push_back(w.shortEntry(50713, {2, 2}));
+    e.push_back(w.longEntry(50714, std::vector<uint64_t>(s.blacks.begin(), s.blacks.end())));
+  }
+  if (!s.linearization.empty())
+    e.push_back(w.shortEntry(50712, std::vector<uint64_t>(s.linearization.begin(), s.linearization.end())));
+  if (s.activeArea.size() == 4)
+    e.push_back(w.longEntry(50829, std::vector<uint64_t>(s.activeArea.begin(), s.activeArea.end())));
   if (s.blackRational)
     e.push_back({50714, 5, 1, w.values({s.black * 2ULL, 2}, 4)});
   else if (s.black)
@@ -241,7 +268,7 @@ inline Bytes writeDng(const DngSpec& s) {
   const bool rawInMain = !s.ep && s.place != DngSpec::kSubIFD;
   auto main = rawInMain ? rawData(w, s) : tifftest::pictureIfd(w, 8, 6, 8, 3, 2, rgb);
   main.push_back(w.longEntry(254, {rawInMain ? 0u : 1u}));
-  const char* make = s.h3fr ? "HASSELBLAD" : "Test";
+  const char* make = s.h3fr ? "Hasselblad" : "Test";
   main.push_back({271, 2, strlen(make) + 1, Bytes(make, make + strlen(make) + 1)});
   main.push_back({272, 2, 6, Bytes{'S', 'y', 'n', 't', 'h', 0}});
   if (s.ep) main.push_back({37398, 1, 4, Bytes{1, 0, 0, 0}});
@@ -306,6 +333,7 @@ struct MosSpec {
   int compression = 1;      // 1, or lossless JPEG under 7 or 99
   bool interlaced = false;  // lossless rows in the order 0, H-1, 1, H-2, ...
   bool relative = false;    // the scan names its component by index
+  uint16_t planar = 0;      // tag 284 when not 0
   Bytes leaf;               // the PKTS records of tag 34310
 };
 
@@ -334,6 +362,7 @@ inline Bytes writeMos(const MosSpec& s) {
   ifd[3] = w.shortEntry(259, {uint64_t(s.compression)});
   ifd.push_back({271, 2, 5, Bytes{'L', 'e', 'a', 'f', 0}});
   ifd.push_back({34310, 7, s.leaf.size(), s.leaf});
+  if (s.planar) ifd.push_back(w.shortEntry(284, {s.planar}));
   std::sort(ifd.begin(), ifd.end(), [](const auto& a, const auto& b) { return a.tag < b.tag; });
   w.ifds.push_back(ifd);
   return w.build();

@@ -2,6 +2,7 @@
 // stage's corner cases against libtiff or the formulas they follow.
 #include <gtest/gtest.h>
 #include <tiffio.h>
+#include <zlib.h>
 
 #include <cstring>
 #include <string>
@@ -284,6 +285,47 @@ TEST(TiffFax, RowsThatDoNotAddUpFailWithoutWritingOutside) {
       EXPECT_EQ(Bytes(out.begin(), out.end() - 4), tc.out) << tc.name;
     }
     EXPECT_EQ(Bytes(out.end() - 4, out.end()), Bytes(4, 0xEE)) << tc.name;
+  }
+}
+
+// A Deflate strip's trailing Adler-32 is checked as libtiff checks it: a
+// flipped or cut checksum is damage, though every row could be made.
+TEST(TiffHostile, DeflateChecksumsAgreeWithLibtiff) {
+  Bytes pixels(64 * 8);
+  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>(i * 7 + i / 64);
+  uLongf size = compressBound(pixels.size());
+  Bytes packed(size);
+  ASSERT_EQ(compress2(packed.data(), &size, pixels.data(), pixels.size(), 9), Z_OK);
+  packed.resize(size);
+  struct sCase {
+    const char* name;
+    size_t flip, cut;  // the byte flipped counted from the end (0: none), bytes taken off the end
+    bool decodes;
+  };
+  for (const sCase& c : {sCase{"sound", 0, 0, true}, sCase{"last checksum byte flipped", 1, 0, false},
+                         sCase{"first checksum byte flipped", 4, 0, false},
+                         sCase{"checksum cut to one byte", 0, 3, false}, sCase{"no checksum", 0, 4, false}}) {
+    SCOPED_TRACE(c.name);
+    Bytes data = packed;
+    if (c.flip) data[data.size() - c.flip] ^= 0x20;
+    data.resize(data.size() - c.cut);
+    Writer w;
+    w.ifds.push_back(pictureIfd(w, 64, 8, 8, 1, 1, data));
+    entryOf(w.ifds[0], 259) = w.shortEntry(259, {8});
+    Bytes file = w.build();
+    cPictTIFF pict;
+    EXPECT_EQ(decodes(file, pict), c.decodes);
+    std::string path = scratchDir() + "/checksum.tif";
+    writeFile(path, file);
+    TIFFSetErrorHandler(nullptr);
+    TIFFSetWarningHandler(nullptr);
+    TIFF* tif = TIFFOpen(path.c_str(), "r");
+    ASSERT_TRUE(tif);
+    Bytes strip(pixels.size());
+    EXPECT_EQ(TIFFReadEncodedStrip(tif, 0, strip.data(), static_cast<tmsize_t>(strip.size())) ==
+                  static_cast<tmsize_t>(strip.size()),
+              c.decodes);
+    TIFFClose(tif);
   }
 }
 
