@@ -455,8 +455,9 @@ int cListViewChild::paintCell(cCanvas* c, sListViewDataItem* cell, int col, bool
   }
   if (cell->image != -1) {
     cPicture* p = myImages ? myImages->image(cell->image) : nullptr;
-    const unsigned short flags = firstCell(rowOf(cell->row))->flags;
-    cPicturesList* other = (flags & cfSelected) ? mySelImages : (cell->flags & cfAlternate) ? myAltImages : nullptr;
+    cPicturesList* other = (cell->flags & cfSelected)    ? mySelImages
+                           : (cell->flags & cfAlternate) ? myAltImages
+                                                         : nullptr;
     if (cPicture* q = other ? other->image(cell->image) : nullptr) p = q;
     if (p)
       piece(p->width() + 4, false, [&](cCanvas* off, int) {
@@ -482,12 +483,13 @@ int cListViewChild::paintCell(cCanvas* c, sListViewDataItem* cell, int col, bool
 
 bool cListViewChild::paintRow(cCanvas* c, cRow* row, int top, int h, int w, bool belowSelected) {
   const bool focus = hasFocus();
-  const sListViewDataItem* head = firstCell(row);
-  const bool selected = head && (head->flags & cfSelected);
   const sCellColours plain{myBg, myTextColor, myBg};
-  const sCellColours marked = myFullLine ? sCellColours{myFullBg[focus], mySelText[focus], myFullBg[focus]}
-                                         : sCellColours{mySelBg[focus], mySelText[focus], mySelBorder[focus]};
-  const unsigned int restBg = selected && myFullLine ? myFullBg[focus] : myBg;
+  const sCellColours full{myFullBg[focus], mySelText[focus], myFullBg[focus]};
+  const sCellColours framed{mySelBg[focus], mySelText[focus], mySelBorder[focus]};
+  // Only the cell that carries the row's selection is framed; with full-line
+  // selection the colour runs on from it to the row's end.
+  bool marked = false;
+  auto restBg = [&] { return marked && myFullLine ? full.bg : myBg; };
   const int gap = myHeader.separatorWidth();
   long long x = 1 - static_cast<long long>(shiftX());
   bool firstCol = true;
@@ -495,27 +497,29 @@ bool cListViewChild::paintRow(cCanvas* c, cRow* row, int top, int h, int w, bool
     const int cw = myHeader.columnWidth(col->key);
     const bool isFirst = firstCol;
     firstCol = false;
+    sListViewDataItem* cell = row->find(col->key);
+    const bool selectedCell = cell && (cell->flags & cfSelected);
+    marked = marked || selectedCell;
     if (cw >= 1 && x + cw >= 1 && x < w) {
-      sListViewDataItem* cell = row->find(col->key);
       if (cell) {
-        paintCell(c, cell, col->key, isFirst, !belowSelected, static_cast<int>(x), top, cw, h,
-                  selected ? marked : plain);
+        const sCellColours& k = selectedCell ? (myFullLine ? full : framed) : marked && myFullLine ? full : plain;
+        paintCell(c, cell, col->key, isFirst, !belowSelected, static_cast<int>(x), top, cw, h, k);
       } else {
         sRect r{static_cast<int>(x), top, cw, h};
-        c->drawRect(&r, restBg, restBg);
+        c->drawRect(&r, restBg(), restBg());
       }
     }
     if (gap > 0 && x + cw < w) {
       sRect r{static_cast<int>(x + cw), top, gap, h};
-      c->drawRect(&r, restBg, restBg);
+      c->drawRect(&r, restBg(), restBg());
     }
     x += static_cast<long long>(cw) + gap;
   }
   if (x < w - 1) {
     sRect r{static_cast<int>(std::max<long long>(x, 1)), top, static_cast<int>(w - 1 - std::max<long long>(x, 1)), h};
-    c->drawRect(&r, restBg, restBg);
+    c->drawRect(&r, restBg(), restBg());
   }
-  return selected;
+  return marked;
 }
 
 void cListViewChild::onPaintArea(cCanvas* c) {
