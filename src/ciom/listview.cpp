@@ -68,6 +68,8 @@ void cHeaderChild::onInitData() {
   setMinSize(1, h);
   setMaxSize(0x7FFFFFFF, h);
   setScalable(false);
+  // A click on a title sorts or does nothing; the keys stay with the list.
+  setAcceptFocus(false);
   cChildElement::attach(&myFiller, 0, 0, 1, 1, cptNormal);
   myFiller.setBorder(cButtonChild::bs3D, false);
   myFiller.disable(false);

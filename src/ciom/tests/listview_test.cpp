@@ -506,3 +506,29 @@ TEST(ListView, AJobFillingWithoutABatchLeavesTheLayoutToTheMainThread) {
   EXPECT_GT(bottom, top);
   root.dettach(&list);
 }
+
+// The titles take no focus: after a click on one, sorting or not, enabled or
+// not, the keys still walk the rows.
+TEST(ListView, AHeaderClickLeavesTheKeysWithTheList) {
+  const struct {
+    const char* name;
+    int x;
+    bool disabled;
+  } cases[] = {{"a sorting title", 50, false}, {"a disabled title", 50, true}, {"the filler", 250, false}};
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    sList l(5);
+    l.list.setSortType(1, new cLV::cListViewNameSortProvider);
+    if (k.disabled) l.list.header().columnButton(1)->disable(false);
+    l.root.processFocusDirect(&l.list);
+    l.list.select(2);
+    l.root.processMouseBtn(k.x, 5, cLV::mbLeft, true, false, false);
+    l.root.processMouseBtn(k.x, 5, cLV::mbLeft, false, false, false);
+    l.heard();
+    EXPECT_EQ(l.root.getFocused(), &l.list);
+    l.root.processKey(cLV::kcEnd, false, false, false);
+    EXPECT_EQ(l.list.selected(), l.list.lastBySort());
+    l.root.processKey(cLV::kcUp, false, false, false);
+    EXPECT_EQ(l.list.selected(), l.list.prevBySort(l.list.lastBySort()));
+  }
+}
