@@ -1,6 +1,8 @@
 #include "ciom/listview.h"
 
+#include <algorithm>
 #include <climits>
+#include <vector>
 
 #include "ciom/setters.h"
 #include "ciom/themeuse.h"
@@ -157,6 +159,28 @@ void cListViewChild::appendToOrder(cRow* row) {
   const int index = myOrder.root ? myOrder.rightmost(myOrder.root)->key + 1 : 0;
   *myOrder.insert(index) = row;
   *myOrderRev.insert(row) = index;
+}
+
+std::vector<cListViewChild::cRow*> cListViewChild::rowsInOrder() {
+  std::vector<cRow*> rows;
+  for (auto* it = myOrder.root ? myOrder.leftmost(myOrder.root) : nullptr; it; it = myOrder.next(it))
+    rows.push_back(it->value);
+  return rows;
+}
+
+void cListViewChild::setOrder(const std::vector<cRow*>& rows) {
+  std::vector<std::pair<int, cRow*>> order;
+  std::vector<std::pair<cRow*, int>> reverse;
+  order.reserve(rows.size());
+  reverse.reserve(rows.size());
+  int index = 0;
+  for (cRow* r : rows) {
+    order.emplace_back(index, r);
+    reverse.emplace_back(r, index++);
+  }
+  std::sort(reverse.begin(), reverse.end());
+  refill(myOrder, order);
+  refill(myOrderRev, reverse);
 }
 
 void cListViewChild::changed() {
@@ -631,33 +655,37 @@ bool cListViewChild::sort(int col) {
   sListViewColumnData* column = myColumns.find(col);
   if (!column || !column->sorter || !column->sorter->init()) return false;
   cListViewSortProvider* p = column->sorter;
-  cFasterTreeList<int, cRow*> previous;
-  myOrder.moveTo(previous);
-  cFasterTreeList<cRow*, int> gone;
-  myOrderRev.moveTo(gone);
-  cFasterTreeList<int, cRow*> unsortable;
-  int side = 0;
-  for (auto* it = previous.root ? previous.leftmost(previous.root) : nullptr; it; it = previous.next(it)) {
-    sListViewDataItem* cell = it->value->find(col);
-    if (!cell || !p->push(cell)) *unsortable.insert(side++) = it->value;
+  std::vector<cRow*> unsortable, rows;
+  // The rows of the pushed cells, found again by the cell's address: a
+  // search of an array instead of one through the row tree per row.
+  std::vector<std::pair<sListViewDataItem*, cRow*>> rowOfCell;
+  const std::vector<cRow*> previous = rowsInOrder();
+  for (size_t i = 0; i < previous.size(); ++i) {
+    prefetch(previous, i);
+    sListViewDataItem* cell = previous[i]->find(col);
+    if (!cell || !p->push(cell))
+      unsortable.push_back(previous[i]);
+    else
+      rowOfCell.emplace_back(cell, previous[i]);
   }
-  auto appendUnsortable = [&] {
-    for (auto* it = unsortable.root ? unsortable.leftmost(unsortable.root) : nullptr; it; it = unsortable.next(it))
-      appendToOrder(it->value);
-  };
+  std::sort(rowOfCell.begin(), rowOfCell.end());
+  rows.reserve(rowOfCell.size() + unsortable.size());
   auto appendSorted = [&](bool forward) {
     sListViewDataItem* cell = nullptr;
     for (void* cur = forward ? p->next(nullptr, cell) : p->prev(nullptr, cell); cur;
-         cur = forward ? p->next(cur, cell) : p->prev(cur, cell))
-      if (cRow* r = rowOf(cell->row)) appendToOrder(r);
+         cur = forward ? p->next(cur, cell) : p->prev(cur, cell)) {
+      auto at = std::lower_bound(rowOfCell.begin(), rowOfCell.end(), std::make_pair(cell, static_cast<cRow*>(nullptr)));
+      if (at != rowOfCell.end() && at->first == cell) rows.push_back(at->second);
+    }
   };
   if (column->ascending) {
-    appendUnsortable();
+    rows.insert(rows.end(), unsortable.begin(), unsortable.end());
     appendSorted(true);
   } else {
     appendSorted(false);
-    appendUnsortable();
+    rows.insert(rows.end(), unsortable.begin(), unsortable.end());
   }
+  setOrder(rows);
   p->init();
   mySortColumn = col;
   changed();

@@ -6,6 +6,11 @@
 // lock.
 #pragma once
 
+#include <algorithm>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
 #include "base/btree.h"
 #include "base/guardchar.h"
 #include "base/stringkey.h"
@@ -75,42 +80,52 @@ class cListViewChild : public cScrollableElement {
     virtual void* prev(void* cursor, sListViewDataItem*& cell) = 0;
   };
 
-  // Equal keys keep the order of their pushes, whatever the key type.
+  // Equal keys keep the order of their pushes, whatever the key type. The
+  // pushed cells are put in order once, when the first cursor is asked for:
+  // one stable sort of an array costs far less than a tree insertion per
+  // row, and the list only ever walks the result from one end.
   template <typename K>
   class cKeyedSortProvider : public cListViewSortProvider {
    public:
-    explicit cKeyedSortProvider(unsigned int limit) { myKeys.depthLimit = limit; }
     void* next(void* cursor, sListViewDataItem*& cell) override {
-      auto* it = cursor ? tree::next(static_cast<item*>(cursor)) : (myKeys.root ? tree::leftmost(myKeys.root) : nullptr);
-      cell = it ? it->value : nullptr;
-      return it;
+      order();
+      const size_t at = cursor ? reinterpret_cast<uintptr_t>(cursor) : 0;
+      return step(at < myKeys.size() ? at + 1 : 0, cell);
     }
     void* prev(void* cursor, sListViewDataItem*& cell) override {
-      auto* it = cursor ? tree::prev(static_cast<item*>(cursor)) : (myKeys.root ? tree::rightmost(myKeys.root) : nullptr);
-      cell = it ? it->value : nullptr;
-      return it;
+      order();
+      const size_t at = cursor ? reinterpret_cast<uintptr_t>(cursor) : myKeys.size() + 1;
+      return step(at > 1 ? at - 1 : 0, cell);
     }
 
    protected:
-    using tree = cFasterTreeList<cSerializedKey<K>, sListViewDataItem*>;
-    using item = typename tree::cTreeItem;
     void empty() {
-      cUUSorterList<K, sListViewDataItem*> none;
-      none.depthLimit = myKeys.depthLimit;
-      myKeys.moveTo(none);
+      std::vector<std::pair<K, sListViewDataItem*>>().swap(myKeys);
+      mySorted = true;
     }
-    bool store(const K& key, sListViewDataItem* cell) {
-      sListViewDataItem** slot = myKeys.insert_nonunique(key);
-      if (!slot) return false;
-      *slot = cell;
+    bool store(K&& key, sListViewDataItem* cell) {
+      myKeys.emplace_back(std::move(key), cell);
+      mySorted = false;
       return true;
     }
-    cUUSorterList<K, sListViewDataItem*> myKeys;
+
+   private:
+    void order() {
+      if (mySorted) return;
+      std::stable_sort(myKeys.begin(), myKeys.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+      mySorted = true;
+    }
+    // Cursors are positions counted from 1, so that none is null.
+    void* step(size_t at, sListViewDataItem*& cell) {
+      cell = at ? myKeys[at - 1].second : nullptr;
+      return at ? reinterpret_cast<void*>(static_cast<uintptr_t>(at)) : nullptr;
+    }
+    std::vector<std::pair<K, sListViewDataItem*>> myKeys;
+    bool mySorted = true;
   };
 
   class cListViewNameSortProvider : public cKeyedSortProvider<cStringKey> {
    public:
-    cListViewNameSortProvider() : cKeyedSortProvider(3072) {}
     bool init() override;
     bool push(sListViewDataItem* cell) override;
   };
@@ -118,7 +133,6 @@ class cListViewChild : public cScrollableElement {
   class cListViewU64PramSortProvider : public cKeyedSortProvider<unsigned long long> {
    public:
     using tTransform = unsigned long long (*)(sListViewDataItem*);
-    cListViewU64PramSortProvider() : cKeyedSortProvider(2048) {}
     void setTransformProc(tTransform proc) { myTransform = proc; }
     bool init() override;
     bool push(sListViewDataItem* cell) override;
@@ -261,6 +275,22 @@ class cListViewChild : public cScrollableElement {
   cRow* rowAtIndex(int index);
   int indexOf(cRow* row);
   void appendToOrder(cRow* row);
+  // The rows in display order. Walks over them touch a few scattered items
+  // per row; `prefetch` asks for those of a row some steps ahead, so the
+  // walk does not wait on memory row by row.
+  std::vector<cRow*> rowsInOrder();
+  static void prefetch(const std::vector<cRow*>& rows, size_t i) {
+    constexpr size_t kRowAhead = 16, kCellsAhead = 8;
+    if (i + kRowAhead < rows.size()) __builtin_prefetch(rows[i + kRowAhead]);
+    if (i + kCellsAhead < rows.size()) __builtin_prefetch(rows[i + kCellsAhead]->root);
+  }
+  // Both order trees anew from the rows in display order.
+  void setOrder(const std::vector<cRow*>& rows);
+  // Gives `tree` exactly the pairs of `sorted` (ascending keys). A tree that
+  // already holds those keys, as after a sort or a layout of the same rows,
+  // only takes the new values: no item is freed or made.
+  template <typename K, typename V>
+  static void refill(cFasterTreeList<K, V>& tree, const std::vector<std::pair<K, V>>& sorted);
   void changed();
   // Lays the list out now on the main thread, else has the main thread do it.
   void layout(bool remeasure);
@@ -276,7 +306,9 @@ class cListViewChild : public cScrollableElement {
   cRow* hitRow(int x, int y, bool& inCheckBox);
   void toggleCheck(cRow* row);
   void headerClick(int col);
-  unsigned short measure(sListViewDataItem& cell);
+  // `plain` carries, within one layout, the height measured for a text of
+  // printable ASCII on one line (-1 until one was measured).
+  unsigned short measure(sListViewDataItem& cell, int& plain);
   // Answers whether the row was drawn selected.
   bool paintRow(cCanvas* c, cRow* row, int top, int h, int w, bool belowSelected);
   int paintCell(cCanvas* c, sListViewDataItem* cell, int col, bool firstCol, bool topLine, int x, int top, int width,
@@ -311,3 +343,17 @@ class cListViewChild : public cScrollableElement {
   cPicture* myUnchecked = nullptr;
   cRow* myCurrent = nullptr;
 };
+
+template <typename K, typename V>
+void cListViewChild::refill(cFasterTreeList<K, V>& tree, const std::vector<std::pair<K, V>>& sorted) {
+  using tree_t = cFasterTreeList<K, V>;
+  auto* it = tree.root ? tree_t::leftmost(tree.root) : nullptr;
+  size_t i = 0;
+  for (; it && i < sorted.size() && it->key == sorted[i].first; it = tree_t::next(it)) it->value = sorted[i++].second;
+  if (!it && i == sorted.size()) return;
+  tree_t old;
+  tree.moveTo(old);
+  tree.depthLimit = old.depthLimit;
+  // Keys inserted in ascending order keep the tree shallow.
+  for (const auto& [key, value] : sorted) *tree.insert(key) = value;
+}

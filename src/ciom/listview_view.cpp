@@ -1,6 +1,8 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "base/casemap.h"
 #include "base/textconv.h"
@@ -53,10 +55,32 @@ void cListViewChild::onInitData() {
   clearTrees();
 }
 
-unsigned short cListViewChild::measure(sListViewDataItem& cell) {
+namespace {
+
+// Text of printable ASCII on one line comes from the font's own glyphs, so
+// every such text measures the font's line height; only other text needs the
+// platform's layout, which is costly enough to dominate a large list.
+bool plainText(const char* text) {
+  if (!*text) return false;
+  for (; *text; ++text)
+    if (*text < 0x20 || *text > 0x7E) return false;
+  return true;
+}
+
+}  // namespace
+
+unsigned short cListViewChild::measure(sListViewDataItem& cell, int& plain) {
   int h = 0;
   sSize s{};
-  if (cell.text.ptr && sizeOf(cell.text.ptr, s, stdFont())) h = s.cy;
+  if (cell.text.ptr) {
+    const bool cached = plainText(cell.text.ptr);
+    if (cached && plain >= 0) {
+      h = plain;
+    } else if (sizeOf(cell.text.ptr, s, stdFont())) {
+      h = s.cy;
+      if (cached) plain = h;
+    }
+  }
   if (cell.image != -1) {
     if (myImages)
       if (cPicture* p = myImages->image(cell.image); p && p->height() > 0) h = std::max(h, p->height());
@@ -76,30 +100,35 @@ void cListViewChild::build(bool remeasure) {
       remeasure |= myRemeasure;
       myPending = myRemeasure = false;
     }
-    cFasterTreeList<int, sItemYDs> a;
-    myLaidOut.moveTo(a);
-    cFasterTreeList<int, int> b;
-    myRowY.moveTo(b);
-    for (auto* it = myOrder.root ? myOrder.leftmost(myOrder.root) : nullptr; it && y < INT_MAX; it = myOrder.next(it)) {
+    std::vector<std::pair<int, sItemYDs>> laidOut;
+    std::vector<std::pair<int, int>> rowY;
+    int plain = -1;
+    const std::vector<cRow*> rows = rowsInOrder();
+    for (size_t i = 0; i < rows.size() && y < INT_MAX; ++i) {
       if (!myColumns.root) {
         y += kBaseRowHeight;
         continue;
       }
-      cRow* row = it->value;
+      prefetch(rows, i);
+      cRow* row = rows[i];
       int h = kBaseRowHeight;
       for (auto* c = row->root ? row->leftmost(row->root) : nullptr; c; c = row->next(c)) {
         if (!myColumns.find(c->key)) continue;
-        if (!c->value.height || remeasure) c->value.height = measure(c->value);
+        if (!c->value.height || remeasure) c->value.height = measure(c->value, plain);
         h = std::max<int>(h, c->value.height);
       }
       h += mySpacing;
       if (!row->root) continue;
       const int at = static_cast<int>(y);
-      *myLaidOut.insert(at) = {idOf(row), h};
-      *myRowY.insert(idOf(row)) = at;
+      laidOut.emplace_back(at, sItemYDs{idOf(row), h});
+      rowY.emplace_back(idOf(row), at);
       smallest = std::min(smallest, h);
       y += h;
     }
+    // Row ids follow the display order only until a sort.
+    std::sort(rowY.begin(), rowY.end());
+    refill(myLaidOut, laidOut);
+    refill(myRowY, rowY);
   }
   setQuantumSize(5, std::max(smallest, 1));
   setMinVisualHeight(static_cast<int>(std::min<long long>(y, INT_MAX)));
