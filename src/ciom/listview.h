@@ -238,6 +238,12 @@ class cListViewChild : public cScrollableElement {
   void setTextPadding(int p, bool repaint);
   void setText(const char* text, long long len, bool repaint) override;
 
+  // Rows filled in anew take no input until a paint has drawn them: a click
+  // or key queued while the window was busy was aimed at what the screen
+  // showed before, and must not land on whatever now sits at its place.
+  void holdRowsUntilPainted() { myRowsHeld = true; }
+  bool rowsHeld() const { return myRowsHeld; }
+
   // Batches.
   void startChanges();
   bool endChanges(bool remeasure);
@@ -335,6 +341,7 @@ class cListViewChild : public cScrollableElement {
   // A layout asked for by another thread waits for the main thread: one
   // action is on its way while this is set.
   bool myLayoutPosted = false, myRemeasure = false;
+  bool myRowsHeld = false, myLastPressHeld = false;
   int mySpacing = 0, myChbSpacing = 0, myTextPadding = 0;
   unsigned short myTyped[10] = {};
   int myTypedCount = 0;

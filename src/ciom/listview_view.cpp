@@ -261,10 +261,12 @@ void cListViewChild::toggleCheck(cRow* row) {
 }
 
 void cListViewChild::processMouseBtn(int x, int y, int button, bool down, bool add, bool range) {
+  // A double click found here pairs this press with the one before.
   cScrollableElement::processMouseBtn(x, y, button, down, add, range);
+  if (button == mbLeft && down) myLastPressHeld = myRowsHeld;
   sRect client;
   clientRect(&client);
-  if (!down || (button != mbLeft && button != mbRight) || x < client.x || y < client.y ||
+  if (!down || (button != mbLeft && button != mbRight) || myRowsHeld || x < client.x || y < client.y ||
       x >= client.x + client.width || y >= client.y + client.height)
     return;
   cSafeCriticalSectionAccess hold(&myLock);
@@ -304,6 +306,8 @@ void cListViewChild::processMouseBtn(int x, int y, int button, bool down, bool a
 void cListViewChild::onMouseDoubleClick(int x, int y) {
   sRect client;
   clientRect(&client);
+  // Half of it aimed at rows the screen did not show yet.
+  if (myRowsHeld || myLastPressHeld) return;
   if (x < client.x || y < client.y || x >= client.x + client.width || y >= client.y + client.height) return;
   cSafeCriticalSectionAccess hold(&myLock);
   bool inBox = false;
@@ -321,6 +325,10 @@ void cListViewChild::onMouseDoubleClick(int x, int y) {
 }
 
 void cListViewChild::onKey(int key, bool range, bool add, bool third) {
+  if (myRowsHeld) {
+    static constexpr int kRowKeys[] = {kcEnter, kcSpace, 'A', kcEscape, kcHome, kcEnd, kcUp, kcDown, kcPageUp, kcPageDown};
+    if (std::find(std::begin(kRowKeys), std::end(kRowKeys), key) != std::end(kRowKeys)) return;
+  }
   cSafeCriticalSectionAccess hold(&myLock);
   auto* firstIt = myOrder.root ? myOrder.leftmost(myOrder.root) : nullptr;
   auto* lastIt = myOrder.root ? myOrder.rightmost(myOrder.root) : nullptr;
@@ -399,7 +407,7 @@ void cListViewChild::onChar(unsigned short ch, bool f1, bool f2, bool f3) {
   const bool pause = now - myTypedAt >= kTypeAheadPauseMs;
   if (pause) myTypedCount = 0;
   if (myTypedCount < 10) myTyped[myTypedCount++] = ch;
-  {
+  if (!myRowsHeld) {
     cSafeCriticalSectionAccess hold(&myLock);
     const int from = myCurrent ? indexOf(myCurrent) : 0;
     auto* it = myOrder.find_ge(from);
@@ -583,6 +591,7 @@ void cListViewChild::onPaintArea(cCanvas* c) {
       if (cRow* row = rowOf(it->value.row)) {
         aboveSelected = paintRow(c, row, static_cast<int>(top), it->value.height, w, aboveSelected);
         drewAny = true;
+        myRowsHeld = false;
       }
     }
   }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <random>
 #include <string>
 #include <thread>
@@ -324,6 +325,55 @@ TEST(ListView, SpaceAndClicksOnCheckBoxes) {
   l.list.processMouseBtn(60, 190, cLV::mbLeft, true, false, false);
   EXPECT_EQ(l.list.selected(), -1);
   EXPECT_EQ(l.heard(), (tHeard{{7, -1}}));
+}
+
+// Rows held after a refill take no click, double click, row key or
+// type-ahead until a paint has drawn them; F5 is not aimed at a row.
+TEST(ListView, HeldRowsTakeInputOnlyOncePainted) {
+  const struct {
+    const char* name;
+    std::function<void(cLV&, int y)> input;
+    int selected;  // afterwards, once painted
+    tHeard heard;
+  } cases[] = {
+      {"click", [](cLV& l, int y) { l.processMouseBtn(60, y, cLV::mbLeft, true, false, false); }, 2, {{7, 2}}},
+      {"double click", [](cLV& l, int y) { l.onMouseDoubleClick(60, y); }, -1, {{6, 2}}},
+      {"Down", [](cLV& l, int) { l.onKey(cLV::kcDown, false, false, false); }, 0, {{7, 0}}},
+      {"End", [](cLV& l, int) { l.onKey(cLV::kcEnd, false, false, false); }, 3, {{7, 3}}},
+      {"type-ahead", [](cLV& l, int) { l.onChar('r', false, false, false); }, 0, {{7, 0}}},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    sList l(4);
+    int top = 0, bottom = 0;
+    ASSERT_TRUE(l.list.itemRange(2, top, bottom));
+    l.list.holdRowsUntilPainted();
+    gNow += 1000;
+    k.input(l.list, top + 3);
+    EXPECT_EQ(l.list.selected(), -1);
+    EXPECT_EQ(l.heard(), tHeard{});
+    l.list.onKey(450, false, false, false);
+    EXPECT_EQ(l.heard(), (tHeard{{8, -2}}));
+    cFixedMetricCanvas canvas(300, 200);
+    l.list.onPaintArea(&canvas);
+    EXPECT_FALSE(l.list.rowsHeld());
+    gNow += 1000;
+    k.input(l.list, top + 3);
+    EXPECT_EQ(l.list.selected(), k.selected);
+    EXPECT_EQ(l.heard(), k.heard);
+  }
+  // Nor does a double click whose first press came while they were held.
+  sList l(4);
+  int top = 0, bottom = 0;
+  ASSERT_TRUE(l.list.itemRange(2, top, bottom));
+  l.list.holdRowsUntilPainted();
+  gNow += 1000;
+  l.list.processMouseBtn(60, top + 3, cLV::mbLeft, true, false, false);
+  cFixedMetricCanvas canvas(300, 200);
+  l.list.onPaintArea(&canvas);
+  gNow += 100;
+  l.list.processMouseBtn(60, top + 3, cLV::mbLeft, true, false, false);
+  EXPECT_EQ(l.heard(), (tHeard{{7, 2}}));
 }
 
 TEST(ListView, TypeAhead) {
