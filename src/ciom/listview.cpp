@@ -120,6 +120,8 @@ void cListViewChild::clearTrees() {
   myRowY.moveTo(b);
   cFasterTreeList<int, cRow*> c;
   myOrder.moveTo(c);
+  std::vector<cRow*>().swap(myOrderRows);
+  myOrderRowsKept = false;
   cFasterTreeList<cRow*, int> d;
   myOrderRev.moveTo(d);
   cFasterTreeList<int, cRow*> f;
@@ -158,17 +160,21 @@ int cListViewChild::indexOf(cRow* row) {
 void cListViewChild::appendToOrder(cRow* row) {
   const int index = myOrder.root ? myOrder.rightmost(myOrder.root)->key + 1 : 0;
   *myOrder.insert(index) = row;
+  myOrderRowsKept = false;
   *myOrderRev.insert(row) = index;
 }
 
-std::vector<cListViewChild::cRow*> cListViewChild::rowsInOrder() {
-  std::vector<cRow*> rows;
-  for (auto* it = myOrder.root ? myOrder.leftmost(myOrder.root) : nullptr; it; it = myOrder.next(it))
-    rows.push_back(it->value);
-  return rows;
+const std::vector<cListViewChild::cRow*>& cListViewChild::rowsInOrder() {
+  if (!myOrderRowsKept) {
+    myOrderRows.clear();
+    for (auto* it = myOrder.root ? myOrder.leftmost(myOrder.root) : nullptr; it; it = myOrder.next(it))
+      myOrderRows.push_back(it->value);
+    myOrderRowsKept = true;
+  }
+  return myOrderRows;
 }
 
-void cListViewChild::setOrder(const std::vector<cRow*>& rows) {
+void cListViewChild::setOrder(std::vector<cRow*> rows) {
   std::vector<std::pair<int, cRow*>> order;
   std::vector<std::pair<cRow*, int>> reverse;
   order.reserve(rows.size());
@@ -181,6 +187,8 @@ void cListViewChild::setOrder(const std::vector<cRow*>& rows) {
   std::sort(reverse.begin(), reverse.end());
   refill(myOrder, order);
   refill(myOrderRev, reverse);
+  myOrderRows = std::move(rows);
+  myOrderRowsKept = true;
 }
 
 void cListViewChild::changed() {
@@ -332,6 +340,7 @@ bool cListViewChild::remove(int row) {
   mySelected.dettach(row);
   if (int* i = myOrderRev.find(r)) {
     myOrder.dettach(*i);
+    myOrderRowsKept = false;
     myOrderRev.dettach(r);
   }
   // The laid-out maps name the row by id; it must not be painted or hit
@@ -356,6 +365,7 @@ void cListViewChild::reorderByID() {
   cSafeCriticalSectionAccess hold(&myLock);
   cFasterTreeList<int, cRow*> a;
   myOrder.moveTo(a);
+  myOrderRowsKept = false;
   cFasterTreeList<cRow*, int> b;
   myOrderRev.moveTo(b);
   for (auto* it = myRows.root ? myRows.leftmost(myRows.root) : nullptr; it; it = myRows.next(it))
@@ -659,7 +669,7 @@ bool cListViewChild::sort(int col) {
   // The rows of the pushed cells, found again by the cell's address: a
   // search of an array instead of one through the row tree per row.
   std::vector<std::pair<sListViewDataItem*, cRow*>> rowOfCell;
-  const std::vector<cRow*> previous = rowsInOrder();
+  const std::vector<cRow*> previous = rowsInOrder();  // a copy: the sort replaces the kept one
   for (size_t i = 0; i < previous.size(); ++i) {
     prefetch(previous, i);
     sListViewDataItem* cell = previous[i]->find(col);
@@ -685,7 +695,7 @@ bool cListViewChild::sort(int col) {
     appendSorted(false);
     rows.insert(rows.end(), unsortable.begin(), unsortable.end());
   }
-  setOrder(rows);
+  setOrder(std::move(rows));
   p->init();
   mySortColumn = col;
   changed();

@@ -281,17 +281,18 @@ class cListViewChild : public cScrollableElement {
   cRow* rowAtIndex(int index);
   int indexOf(cRow* row);
   void appendToOrder(cRow* row);
-  // The rows in display order. Walks over them touch a few scattered items
-  // per row; `prefetch` asks for those of a row some steps ahead, so the
-  // walk does not wait on memory row by row.
-  std::vector<cRow*> rowsInOrder();
+  // The rows in display order, kept from the last walk or sort until the
+  // order changes. Walks over them touch a few scattered items per row;
+  // `prefetch` asks for those of a row some steps ahead, so the walk does
+  // not wait on memory row by row.
+  const std::vector<cRow*>& rowsInOrder();
   static void prefetch(const std::vector<cRow*>& rows, size_t i) {
     constexpr size_t kRowAhead = 16, kCellsAhead = 8;
     if (i + kRowAhead < rows.size()) __builtin_prefetch(rows[i + kRowAhead]);
     if (i + kCellsAhead < rows.size()) __builtin_prefetch(rows[i + kCellsAhead]->root);
   }
   // Both order trees anew from the rows in display order.
-  void setOrder(const std::vector<cRow*>& rows);
+  void setOrder(std::vector<cRow*> rows);
   // Gives `tree` exactly the pairs of `sorted` (ascending keys). A tree that
   // already holds those keys, as after a sort or a layout of the same rows,
   // only takes the new values: no item is freed or made.
@@ -326,6 +327,8 @@ class cListViewChild : public cScrollableElement {
   cFasterTreeList<int, cRow> myRows;
   cFasterTreeList<int, cRow*> myOrder;
   cFasterTreeList<cRow*, int> myOrderRev;
+  std::vector<cRow*> myOrderRows;
+  bool myOrderRowsKept = false;
   cFasterTreeList<int, sItemYDs> myLaidOut;
   cFasterTreeList<int, int> myRowY;
   cFasterTreeList<int, cRow*> mySelected;  // by row id

@@ -103,7 +103,7 @@ void cListViewChild::build(bool remeasure) {
     std::vector<std::pair<int, sItemYDs>> laidOut;
     std::vector<std::pair<int, int>> rowY;
     int plain = -1;
-    const std::vector<cRow*> rows = rowsInOrder();
+    const std::vector<cRow*>& rows = rowsInOrder();
     for (size_t i = 0; i < rows.size() && y < INT_MAX; ++i) {
       if (!myColumns.root) {
         y += kBaseRowHeight;
