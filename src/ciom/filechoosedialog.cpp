@@ -246,6 +246,12 @@ bool cFileChooseDialog::onAction(cChildElement* sender, cChildAction* a) {
     onFilterChange();
     return true;
   }
+  if (sender == &myList && a->code == cListViewChild::laSorted) {
+    // The rows moved under the pointer; what was aimed at the old order
+    // waits for the new one to be seen.
+    myList.holdRowsUntilPainted();
+    return true;
+  }
   if (sender == &myList && (a->code == acContextRequest ||
                             (a->code >= cListViewChild::laActivate && a->code <= cListViewChild::laBack))) {
     // The job may be rewriting the listing the rows point into.
