@@ -86,7 +86,7 @@ bool cListViewChild::cListViewNameSortProvider::init() {
 
 bool cListViewChild::cListViewNameSortProvider::push(sListViewDataItem* cell) {
   if (!cell || !cell->text.ptr) return false;
-  return store(cStringKey(cell->text.ptr, -1), cell);
+  return store(cell, cell->text.ptr, -1);
 }
 
 bool cListViewChild::cListViewU64PramSortProvider::init() {
@@ -96,7 +96,7 @@ bool cListViewChild::cListViewU64PramSortProvider::init() {
 
 bool cListViewChild::cListViewU64PramSortProvider::push(sListViewDataItem* cell) {
   if (!cell || !myTransform) return false;
-  return store(myTransform(cell), cell);
+  return store(cell, myTransform(cell));
 }
 
 // ---- the list's data ----

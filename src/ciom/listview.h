@@ -7,7 +7,9 @@
 #pragma once
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
+#include <deque>
 #include <utility>
 #include <vector>
 
@@ -82,46 +84,53 @@ class cListViewChild : public cScrollableElement {
 
   // Equal keys keep the order of their pushes, whatever the key type. The
   // pushed cells are put in order once, when the first cursor is asked for:
-  // one stable sort of an array costs far less than a tree insertion per
-  // row, and the list only ever walks the result from one end.
+  // one stable sort of their positions costs far less than a tree insertion
+  // per row, and the list only ever walks the result from one end. Keys are
+  // made in place and never moved, as text keys copy their words.
   template <typename K>
   class cKeyedSortProvider : public cListViewSortProvider {
    public:
     void* next(void* cursor, sListViewDataItem*& cell) override {
       order();
       const size_t at = cursor ? reinterpret_cast<uintptr_t>(cursor) : 0;
-      return step(at < myKeys.size() ? at + 1 : 0, cell);
+      return step(at < mySorted.size() ? at + 1 : 0, cell);
     }
     void* prev(void* cursor, sListViewDataItem*& cell) override {
       order();
-      const size_t at = cursor ? reinterpret_cast<uintptr_t>(cursor) : myKeys.size() + 1;
+      const size_t at = cursor ? reinterpret_cast<uintptr_t>(cursor) : mySorted.size() + 1;
       return step(at > 1 ? at - 1 : 0, cell);
     }
 
    protected:
     void empty() {
-      std::vector<std::pair<K, sListViewDataItem*>>().swap(myKeys);
-      mySorted = true;
+      std::deque<K>().swap(myKeys);
+      std::vector<sListViewDataItem*>().swap(myCells);
+      std::vector<unsigned int>().swap(mySorted);
     }
-    bool store(K&& key, sListViewDataItem* cell) {
-      myKeys.emplace_back(std::move(key), cell);
-      mySorted = false;
+    template <typename... A>
+    bool store(sListViewDataItem* cell, A&&... key) {
+      if (myCells.size() >= UINT_MAX) return false;
+      myKeys.emplace_back(std::forward<A>(key)...);
+      myCells.push_back(cell);
       return true;
     }
 
    private:
     void order() {
-      if (mySorted) return;
-      std::stable_sort(myKeys.begin(), myKeys.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-      mySorted = true;
+      if (mySorted.size() == myCells.size()) return;
+      mySorted.resize(myCells.size());
+      for (size_t i = 0; i < mySorted.size(); ++i) mySorted[i] = static_cast<unsigned int>(i);
+      std::stable_sort(mySorted.begin(), mySorted.end(),
+                       [this](unsigned int a, unsigned int b) { return myKeys[a] < myKeys[b]; });
     }
     // Cursors are positions counted from 1, so that none is null.
     void* step(size_t at, sListViewDataItem*& cell) {
-      cell = at ? myKeys[at - 1].second : nullptr;
+      cell = at ? myCells[mySorted[at - 1]] : nullptr;
       return at ? reinterpret_cast<void*>(static_cast<uintptr_t>(at)) : nullptr;
     }
-    std::vector<std::pair<K, sListViewDataItem*>> myKeys;
-    bool mySorted = true;
+    std::deque<K> myKeys;
+    std::vector<sListViewDataItem*> myCells;
+    std::vector<unsigned int> mySorted;  // positions in myKeys, once ordered
   };
 
   class cListViewNameSortProvider : public cKeyedSortProvider<cStringKey> {
