@@ -666,27 +666,31 @@ bool cListViewChild::sort(int col) {
   if (!column || !column->sorter || !column->sorter->init()) return false;
   cListViewSortProvider* p = column->sorter;
   std::vector<cRow*> unsortable, rows;
-  // The rows of the pushed cells, found again by the cell's address: a
-  // search of an array instead of one through the row tree per row.
-  std::vector<std::pair<sListViewDataItem*, cRow*>> rowOfCell;
-  const std::vector<cRow*> previous = rowsInOrder();  // a copy: the sort replaces the kept one
+  // Row ids are mostly dense: a table by id finds the row of each sorted
+  // cell at once, where a search of the row tree would wait on memory.
+  const long long lo = myRows.root ? myRows.leftmost(myRows.root)->key : 0;
+  const long long hi = myRows.root ? myRows.rightmost(myRows.root)->key : -1;
+  const std::vector<cRow*>& previous = rowsInOrder();
+  const bool dense = hi - lo < 4 * static_cast<long long>(previous.size()) + 1024;
+  std::vector<cRow*> byId(dense ? static_cast<size_t>(hi - lo + 1) : 0);
   for (size_t i = 0; i < previous.size(); ++i) {
     prefetch(previous, i);
     sListViewDataItem* cell = previous[i]->find(col);
     if (!cell || !p->push(cell))
       unsortable.push_back(previous[i]);
-    else
-      rowOfCell.emplace_back(cell, previous[i]);
+    else if (dense)
+      byId[static_cast<size_t>(cell->row - lo)] = previous[i];
   }
-  std::sort(rowOfCell.begin(), rowOfCell.end());
-  rows.reserve(rowOfCell.size() + unsortable.size());
+  rows.reserve(previous.size());
+  auto rowOfSorted = [&](const sListViewDataItem* cell) {
+    if (!cell) return static_cast<cRow*>(nullptr);
+    return dense && cell->row >= lo && cell->row <= hi ? byId[static_cast<size_t>(cell->row - lo)] : rowOf(cell->row);
+  };
   auto appendSorted = [&](bool forward) {
     sListViewDataItem* cell = nullptr;
     for (void* cur = forward ? p->next(nullptr, cell) : p->prev(nullptr, cell); cur;
-         cur = forward ? p->next(cur, cell) : p->prev(cur, cell)) {
-      auto at = std::lower_bound(rowOfCell.begin(), rowOfCell.end(), std::make_pair(cell, static_cast<cRow*>(nullptr)));
-      if (at != rowOfCell.end() && at->first == cell) rows.push_back(at->second);
-    }
+         cur = forward ? p->next(cur, cell) : p->prev(cur, cell))
+      if (cRow* r = rowOfSorted(cell)) rows.push_back(r);
   };
   if (column->ascending) {
     rows.insert(rows.end(), unsortable.begin(), unsortable.end());

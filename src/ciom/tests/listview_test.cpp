@@ -410,59 +410,63 @@ unsigned long long bySize(cLV::sListViewDataItem* c) {
 
 }  // namespace
 
+// Row ids close together and far apart (the list finds sorted rows by id
+// in a table only for the former).
 TEST(ListView, SortingMatchesStableSort) {
-  std::mt19937 rng(22);
-  sList l;
-  struct sRow {
-    int id;
-    std::string name;
-    unsigned long long size;
-    bool hasName, hasSize;
-  };
-  std::vector<sRow> rows;
-  l.list.startChanges();
-  for (int i = 0; i < 1000; ++i) {
-    sRow r{i, std::string(1, static_cast<char>("aAbBc"[rng() % 5])) + std::to_string(rng() % 40), rng() % 50 * 0x100000000ULL,
-           rng() % 10 != 0, rng() % 8 != 0};
-    // Every row needs a cell somewhere to exist.
-    l.list.setItem(i, 3, "x", -1, nullptr);
-    if (r.hasName) l.list.setItem(i, 1, r.name.c_str(), -1, nullptr);
-    if (r.hasSize) l.list.setItem(i, 2, std::to_string(r.size).c_str(), -1, nullptr);
-    rows.push_back(r);
-  }
-  l.list.endChanges(false);
-  EXPECT_FALSE(l.list.sort(1)) << "no provider";
-  auto* sizes = new cLV::cListViewU64PramSortProvider;
-  l.list.setSortType(2, sizes);
-  EXPECT_FALSE(l.list.sort(2)) << "no transform";
-  EXPECT_EQ(l.order().front(), 0);
-  sizes->setTransformProc(bySize);
-  l.list.setSortType(1, new cLV::cListViewNameSortProvider);
-
-  std::vector<int> expected;
-  for (const auto& r : rows) expected.push_back(r.id);
-  struct {
-    int col;
-    bool ascending;
-  } steps[] = {{1, true}, {2, false}, {1, false}, {2, true}, {1, true}};
-  for (const auto& s : steps) {
-    SCOPED_TRACE(testing::Message() << "column " << s.col << (s.ascending ? " up" : " down"));
-    l.list.setSortDirection(s.col, s.ascending);
-    ASSERT_TRUE(l.list.sort(s.col));
-    auto has = [&](int id) { return s.col == 1 ? rows[id].hasName : rows[id].hasSize; };
-    auto less = [&](int a, int b) {
-      return s.col == 1 ? rows[a].name < rows[b].name : rows[a].size < rows[b].size;
+  for (const int stride : {1, 100000}) {
+    SCOPED_TRACE(testing::Message() << "ids " << stride << " apart");
+    std::mt19937 rng(22);
+    sList l;
+    struct sRow {
+      int id;
+      std::string name;
+      unsigned long long size;
+      bool hasName, hasSize;
     };
-    std::vector<int> lacking, sorted;
-    for (int id : expected) (has(id) ? sorted : lacking).push_back(id);
-    std::stable_sort(sorted.begin(), sorted.end(), less);
-    // Descending reads the ascending order backwards, equal keys included.
-    if (!s.ascending) std::reverse(sorted.begin(), sorted.end());
-    expected = s.ascending ? lacking : sorted;
-    expected.insert(expected.end(), s.ascending ? sorted.begin() : lacking.begin(),
-                    s.ascending ? sorted.end() : lacking.end());
-    EXPECT_EQ(l.order(), expected);
-    EXPECT_EQ(l.list.getRowCount(), 1000);
+    std::vector<sRow> rows;
+    l.list.startChanges();
+    for (int i = 0; i < 1000; ++i) {
+      sRow r{i * stride, std::string(1, static_cast<char>("aAbBc"[rng() % 5])) + std::to_string(rng() % 40),
+             rng() % 50 * 0x100000000ULL, rng() % 10 != 0, rng() % 8 != 0};
+      // Every row needs a cell somewhere to exist.
+      l.list.setItem(r.id, 3, "x", -1, nullptr);
+      if (r.hasName) l.list.setItem(r.id, 1, r.name.c_str(), -1, nullptr);
+      if (r.hasSize) l.list.setItem(r.id, 2, std::to_string(r.size).c_str(), -1, nullptr);
+      rows.push_back(r);
+    }
+    l.list.endChanges(false);
+    EXPECT_FALSE(l.list.sort(1)) << "no provider";
+    auto* sizes = new cLV::cListViewU64PramSortProvider;
+    l.list.setSortType(2, sizes);
+    EXPECT_FALSE(l.list.sort(2)) << "no transform";
+    EXPECT_EQ(l.order().front(), 0);
+    sizes->setTransformProc(bySize);
+    l.list.setSortType(1, new cLV::cListViewNameSortProvider);
+
+    std::vector<int> expected;
+    for (const auto& r : rows) expected.push_back(r.id);
+    struct {
+      int col;
+      bool ascending;
+    } steps[] = {{1, true}, {2, false}, {1, false}, {2, true}, {1, true}};
+    for (const auto& s : steps) {
+      SCOPED_TRACE(testing::Message() << "column " << s.col << (s.ascending ? " up" : " down"));
+      l.list.setSortDirection(s.col, s.ascending);
+      ASSERT_TRUE(l.list.sort(s.col));
+      auto row = [&](int id) -> const sRow& { return rows[static_cast<size_t>(id / stride)]; };
+      auto has = [&](int id) { return s.col == 1 ? row(id).hasName : row(id).hasSize; };
+      auto less = [&](int a, int b) { return s.col == 1 ? row(a).name < row(b).name : row(a).size < row(b).size; };
+      std::vector<int> lacking, sorted;
+      for (int id : expected) (has(id) ? sorted : lacking).push_back(id);
+      std::stable_sort(sorted.begin(), sorted.end(), less);
+      // Descending reads the ascending order backwards, equal keys included.
+      if (!s.ascending) std::reverse(sorted.begin(), sorted.end());
+      expected = s.ascending ? lacking : sorted;
+      expected.insert(expected.end(), s.ascending ? sorted.begin() : lacking.begin(),
+                      s.ascending ? sorted.end() : lacking.end());
+      EXPECT_EQ(l.order(), expected);
+      EXPECT_EQ(l.list.getRowCount(), 1000);
+    }
   }
 }
 
