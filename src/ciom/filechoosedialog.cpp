@@ -135,6 +135,12 @@ void cFileChooseDialog::initList() {
   ls(start.ptr);
 }
 
+bool cFileChooseDialog::cReader::asyncNavigate(cNavigationPostTarget* bar, const char* path) {
+  if (!cFileChooseListFolder::asyncNavigate(bar, path)) return false;
+  myList.clear();
+  return true;
+}
+
 int cFileChooseDialog::entryType(int row) {
   sFolderItemInfo* e = myProvider.listing().info(row);
   return e ? e->type : -1;
@@ -145,6 +151,7 @@ void cFileChooseDialog::ls_data(bool sort) {
   const bool showHidden = myInfo && myInfo->showHidden;
   myList.startChanges();
   myList.clear();
+  myList.holdRowsUntilPainted();
   for (int i = 0; i < listing.count(); ++i) {
     sFolderItemInfo* e = listing.info(i);
     if (!fileChooseShowsEntry(*e, showHidden, myPattern.ptr)) continue;
@@ -237,6 +244,12 @@ bool cFileChooseDialog::onAction(cChildElement* sender, cChildAction* a) {
   if (!a) return cCustomForm::onAction(sender, a);
   if (sender == &myFilters && a->code == acChange) {
     onFilterChange();
+    return true;
+  }
+  if (sender == &myList && a->code == cListViewChild::laSorted) {
+    // The rows moved under the pointer; what was aimed at the old order
+    // waits for the new one to be seen.
+    myList.holdRowsUntilPainted();
     return true;
   }
   if (sender == &myList && (a->code == acContextRequest ||

@@ -1,8 +1,9 @@
 // The modal file chooser, to open a file or to name one to save: Home,
 // Places and (saving) New folder above a path bar, a four-column list of the
 // folder, the name field, the filter choice and Open/Save and Cancel. Folders
-// are read on the path bar's job thread; the list is filled from the listing
-// only once the job has said it is done.
+// are read on the path bar's job thread; the old rows leave the list when a
+// read starts, and the list is filled from the listing only once the job has
+// said it is done.
 #pragma once
 
 #include "base/buffers.h"
@@ -72,10 +73,22 @@ class cFileChooseDialog : public cCustomForm {
   cListViewChild& list() { return myList; }
   cEditChild& nameField() { return myName; }
   cComboBoxChild& filterCombo() { return myFilters; }
+  cFileChooseListFolder& provider() { return myProvider; }
   cToolBarChild& controls() { return myControls; }
   const char* pattern() const { return myPattern.ptr; }
 
  private:
+  // The listing's reader; a read that starts takes the old rows away, so
+  // that nothing of a folder being left can still be chosen.
+  class cReader : public cFileChooseListFolder {
+   public:
+    explicit cReader(cListViewChild& list) : myList(list) {}
+    bool asyncNavigate(cNavigationPostTarget* bar, const char* path) override;
+
+   private:
+    cListViewChild& myList;
+  };
+
   static bool run(cChildElement* parent, const char* caption, sFileChooseInfo& info, bool saving);
   void initFilters();
   void initList();
@@ -106,7 +119,7 @@ class cFileChooseDialog : public cCustomForm {
   cToolBarChild myControls;
   cStaticElement myLabel;
   // After the elements: its job is ended before the listing goes.
-  cFileChooseListFolder myProvider;
+  cReader myProvider{myList};
   _guardchar<char> myPattern;
   bool mySave = false;
   sFileChooseInfo* myInfo = nullptr;

@@ -1,6 +1,8 @@
 #include "ciom/listview.h"
 
+#include <algorithm>
 #include <climits>
+#include <vector>
 
 #include "ciom/setters.h"
 #include "ciom/themeuse.h"
@@ -68,6 +70,8 @@ void cHeaderChild::onInitData() {
   setMinSize(1, h);
   setMaxSize(0x7FFFFFFF, h);
   setScalable(false);
+  // A click on a title sorts or does nothing; the keys stay with the list.
+  setAcceptFocus(false);
   cChildElement::attach(&myFiller, 0, 0, 1, 1, cptNormal);
   myFiller.setBorder(cButtonChild::bs3D, false);
   myFiller.disable(false);
@@ -82,7 +86,7 @@ bool cListViewChild::cListViewNameSortProvider::init() {
 
 bool cListViewChild::cListViewNameSortProvider::push(sListViewDataItem* cell) {
   if (!cell || !cell->text.ptr) return false;
-  return store(cStringKey(cell->text.ptr, -1), cell);
+  return store(cell, cell->text.ptr, -1);
 }
 
 bool cListViewChild::cListViewU64PramSortProvider::init() {
@@ -92,7 +96,7 @@ bool cListViewChild::cListViewU64PramSortProvider::init() {
 
 bool cListViewChild::cListViewU64PramSortProvider::push(sListViewDataItem* cell) {
   if (!cell || !myTransform) return false;
-  return store(myTransform(cell), cell);
+  return store(cell, myTransform(cell));
 }
 
 // ---- the list's data ----
@@ -116,6 +120,8 @@ void cListViewChild::clearTrees() {
   myRowY.moveTo(b);
   cFasterTreeList<int, cRow*> c;
   myOrder.moveTo(c);
+  std::vector<cRow*>().swap(myOrderRows);
+  myOrderRowsKept = false;
   cFasterTreeList<cRow*, int> d;
   myOrderRev.moveTo(d);
   cFasterTreeList<int, cRow*> f;
@@ -154,7 +160,35 @@ int cListViewChild::indexOf(cRow* row) {
 void cListViewChild::appendToOrder(cRow* row) {
   const int index = myOrder.root ? myOrder.rightmost(myOrder.root)->key + 1 : 0;
   *myOrder.insert(index) = row;
+  myOrderRowsKept = false;
   *myOrderRev.insert(row) = index;
+}
+
+const std::vector<cListViewChild::cRow*>& cListViewChild::rowsInOrder() {
+  if (!myOrderRowsKept) {
+    myOrderRows.clear();
+    for (auto* it = myOrder.root ? myOrder.leftmost(myOrder.root) : nullptr; it; it = myOrder.next(it))
+      myOrderRows.push_back(it->value);
+    myOrderRowsKept = true;
+  }
+  return myOrderRows;
+}
+
+void cListViewChild::setOrder(std::vector<cRow*> rows) {
+  std::vector<std::pair<int, cRow*>> order;
+  std::vector<std::pair<cRow*, int>> reverse;
+  order.reserve(rows.size());
+  reverse.reserve(rows.size());
+  int index = 0;
+  for (cRow* r : rows) {
+    order.emplace_back(index, r);
+    reverse.emplace_back(r, index++);
+  }
+  std::sort(reverse.begin(), reverse.end());
+  refill(myOrder, order);
+  refill(myOrderRev, reverse);
+  myOrderRows = std::move(rows);
+  myOrderRowsKept = true;
 }
 
 void cListViewChild::changed() {
@@ -306,6 +340,7 @@ bool cListViewChild::remove(int row) {
   mySelected.dettach(row);
   if (int* i = myOrderRev.find(r)) {
     myOrder.dettach(*i);
+    myOrderRowsKept = false;
     myOrderRev.dettach(r);
   }
   // The laid-out maps name the row by id; it must not be painted or hit
@@ -330,6 +365,7 @@ void cListViewChild::reorderByID() {
   cSafeCriticalSectionAccess hold(&myLock);
   cFasterTreeList<int, cRow*> a;
   myOrder.moveTo(a);
+  myOrderRowsKept = false;
   cFasterTreeList<cRow*, int> b;
   myOrderRev.moveTo(b);
   for (auto* it = myRows.root ? myRows.leftmost(myRows.root) : nullptr; it; it = myRows.next(it))
@@ -629,33 +665,41 @@ bool cListViewChild::sort(int col) {
   sListViewColumnData* column = myColumns.find(col);
   if (!column || !column->sorter || !column->sorter->init()) return false;
   cListViewSortProvider* p = column->sorter;
-  cFasterTreeList<int, cRow*> previous;
-  myOrder.moveTo(previous);
-  cFasterTreeList<cRow*, int> gone;
-  myOrderRev.moveTo(gone);
-  cFasterTreeList<int, cRow*> unsortable;
-  int side = 0;
-  for (auto* it = previous.root ? previous.leftmost(previous.root) : nullptr; it; it = previous.next(it)) {
-    sListViewDataItem* cell = it->value->find(col);
-    if (!cell || !p->push(cell)) *unsortable.insert(side++) = it->value;
+  std::vector<cRow*> unsortable, rows;
+  // Row ids are mostly dense: a table by id finds the row of each sorted
+  // cell at once, where a search of the row tree would wait on memory.
+  const long long lo = myRows.root ? myRows.leftmost(myRows.root)->key : 0;
+  const long long hi = myRows.root ? myRows.rightmost(myRows.root)->key : -1;
+  const std::vector<cRow*>& previous = rowsInOrder();
+  const bool dense = hi - lo < 4 * static_cast<long long>(previous.size()) + 1024;
+  std::vector<cRow*> byId(dense ? static_cast<size_t>(hi - lo + 1) : 0);
+  for (size_t i = 0; i < previous.size(); ++i) {
+    prefetch(previous, i);
+    sListViewDataItem* cell = previous[i]->find(col);
+    if (!cell || !p->push(cell))
+      unsortable.push_back(previous[i]);
+    else if (dense)
+      byId[static_cast<size_t>(cell->row - lo)] = previous[i];
   }
-  auto appendUnsortable = [&] {
-    for (auto* it = unsortable.root ? unsortable.leftmost(unsortable.root) : nullptr; it; it = unsortable.next(it))
-      appendToOrder(it->value);
+  rows.reserve(previous.size());
+  auto rowOfSorted = [&](const sListViewDataItem* cell) {
+    if (!cell) return static_cast<cRow*>(nullptr);
+    return dense && cell->row >= lo && cell->row <= hi ? byId[static_cast<size_t>(cell->row - lo)] : rowOf(cell->row);
   };
   auto appendSorted = [&](bool forward) {
     sListViewDataItem* cell = nullptr;
     for (void* cur = forward ? p->next(nullptr, cell) : p->prev(nullptr, cell); cur;
          cur = forward ? p->next(cur, cell) : p->prev(cur, cell))
-      if (cRow* r = rowOf(cell->row)) appendToOrder(r);
+      if (cRow* r = rowOfSorted(cell)) rows.push_back(r);
   };
   if (column->ascending) {
-    appendUnsortable();
+    rows.insert(rows.end(), unsortable.begin(), unsortable.end());
     appendSorted(true);
   } else {
     appendSorted(false);
-    appendUnsortable();
+    rows.insert(rows.end(), unsortable.begin(), unsortable.end());
   }
+  setOrder(std::move(rows));
   p->init();
   mySortColumn = col;
   changed();

@@ -6,6 +6,13 @@
 // lock.
 #pragma once
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <deque>
+#include <utility>
+#include <vector>
+
 #include "base/btree.h"
 #include "base/guardchar.h"
 #include "base/stringkey.h"
@@ -75,42 +82,59 @@ class cListViewChild : public cScrollableElement {
     virtual void* prev(void* cursor, sListViewDataItem*& cell) = 0;
   };
 
-  // Equal keys keep the order of their pushes, whatever the key type.
+  // Equal keys keep the order of their pushes, whatever the key type. The
+  // pushed cells are put in order once, when the first cursor is asked for:
+  // one stable sort of their positions costs far less than a tree insertion
+  // per row, and the list only ever walks the result from one end. Keys are
+  // made in place and never moved, as text keys copy their words.
   template <typename K>
   class cKeyedSortProvider : public cListViewSortProvider {
    public:
-    explicit cKeyedSortProvider(unsigned int limit) { myKeys.depthLimit = limit; }
     void* next(void* cursor, sListViewDataItem*& cell) override {
-      auto* it = cursor ? tree::next(static_cast<item*>(cursor)) : (myKeys.root ? tree::leftmost(myKeys.root) : nullptr);
-      cell = it ? it->value : nullptr;
-      return it;
+      order();
+      const size_t at = cursor ? reinterpret_cast<uintptr_t>(cursor) : 0;
+      return step(at < mySorted.size() ? at + 1 : 0, cell);
     }
     void* prev(void* cursor, sListViewDataItem*& cell) override {
-      auto* it = cursor ? tree::prev(static_cast<item*>(cursor)) : (myKeys.root ? tree::rightmost(myKeys.root) : nullptr);
-      cell = it ? it->value : nullptr;
-      return it;
+      order();
+      const size_t at = cursor ? reinterpret_cast<uintptr_t>(cursor) : mySorted.size() + 1;
+      return step(at > 1 ? at - 1 : 0, cell);
     }
 
    protected:
-    using tree = cFasterTreeList<cSerializedKey<K>, sListViewDataItem*>;
-    using item = typename tree::cTreeItem;
     void empty() {
-      cUUSorterList<K, sListViewDataItem*> none;
-      none.depthLimit = myKeys.depthLimit;
-      myKeys.moveTo(none);
+      std::deque<K>().swap(myKeys);
+      std::vector<sListViewDataItem*>().swap(myCells);
+      std::vector<unsigned int>().swap(mySorted);
     }
-    bool store(const K& key, sListViewDataItem* cell) {
-      sListViewDataItem** slot = myKeys.insert_nonunique(key);
-      if (!slot) return false;
-      *slot = cell;
+    template <typename... A>
+    bool store(sListViewDataItem* cell, A&&... key) {
+      if (myCells.size() >= UINT_MAX) return false;
+      myKeys.emplace_back(std::forward<A>(key)...);
+      myCells.push_back(cell);
       return true;
     }
-    cUUSorterList<K, sListViewDataItem*> myKeys;
+
+   private:
+    void order() {
+      if (mySorted.size() == myCells.size()) return;
+      mySorted.resize(myCells.size());
+      for (size_t i = 0; i < mySorted.size(); ++i) mySorted[i] = static_cast<unsigned int>(i);
+      std::stable_sort(mySorted.begin(), mySorted.end(),
+                       [this](unsigned int a, unsigned int b) { return myKeys[a] < myKeys[b]; });
+    }
+    // Cursors are positions counted from 1, so that none is null.
+    void* step(size_t at, sListViewDataItem*& cell) {
+      cell = at ? myCells[mySorted[at - 1]] : nullptr;
+      return at ? reinterpret_cast<void*>(static_cast<uintptr_t>(at)) : nullptr;
+    }
+    std::deque<K> myKeys;
+    std::vector<sListViewDataItem*> myCells;
+    std::vector<unsigned int> mySorted;  // positions in myKeys, once ordered
   };
 
   class cListViewNameSortProvider : public cKeyedSortProvider<cStringKey> {
    public:
-    cListViewNameSortProvider() : cKeyedSortProvider(3072) {}
     bool init() override;
     bool push(sListViewDataItem* cell) override;
   };
@@ -118,7 +142,6 @@ class cListViewChild : public cScrollableElement {
   class cListViewU64PramSortProvider : public cKeyedSortProvider<unsigned long long> {
    public:
     using tTransform = unsigned long long (*)(sListViewDataItem*);
-    cListViewU64PramSortProvider() : cKeyedSortProvider(2048) {}
     void setTransformProc(tTransform proc) { myTransform = proc; }
     bool init() override;
     bool push(sListViewDataItem* cell) override;
@@ -224,6 +247,12 @@ class cListViewChild : public cScrollableElement {
   void setTextPadding(int p, bool repaint);
   void setText(const char* text, long long len, bool repaint) override;
 
+  // Rows filled in anew take no input until a paint has drawn them: a click
+  // or key queued while the window was busy was aimed at what the screen
+  // showed before, and must not land on whatever now sits at its place.
+  void holdRowsUntilPainted() { myRowsHeld = true; }
+  bool rowsHeld() const { return myRowsHeld; }
+
   // Batches.
   void startChanges();
   bool endChanges(bool remeasure);
@@ -261,6 +290,23 @@ class cListViewChild : public cScrollableElement {
   cRow* rowAtIndex(int index);
   int indexOf(cRow* row);
   void appendToOrder(cRow* row);
+  // The rows in display order, kept from the last walk or sort until the
+  // order changes. Walks over them touch a few scattered items per row;
+  // `prefetch` asks for those of a row some steps ahead, so the walk does
+  // not wait on memory row by row.
+  const std::vector<cRow*>& rowsInOrder();
+  static void prefetch(const std::vector<cRow*>& rows, size_t i) {
+    constexpr size_t kRowAhead = 16, kCellsAhead = 8;
+    if (i + kRowAhead < rows.size()) __builtin_prefetch(rows[i + kRowAhead]);
+    if (i + kCellsAhead < rows.size()) __builtin_prefetch(rows[i + kCellsAhead]->root);
+  }
+  // Both order trees anew from the rows in display order.
+  void setOrder(std::vector<cRow*> rows);
+  // Gives `tree` exactly the pairs of `sorted` (ascending keys). A tree that
+  // already holds those keys, as after a sort or a layout of the same rows,
+  // only takes the new values: no item is freed or made.
+  template <typename K, typename V>
+  static void refill(cFasterTreeList<K, V>& tree, const std::vector<std::pair<K, V>>& sorted);
   void changed();
   // Lays the list out now on the main thread, else has the main thread do it.
   void layout(bool remeasure);
@@ -276,7 +322,9 @@ class cListViewChild : public cScrollableElement {
   cRow* hitRow(int x, int y, bool& inCheckBox);
   void toggleCheck(cRow* row);
   void headerClick(int col);
-  unsigned short measure(sListViewDataItem& cell);
+  // `plain` carries, within one layout, the height measured for a text of
+  // printable ASCII on one line (-1 until one was measured).
+  unsigned short measure(sListViewDataItem& cell, int& plain);
   // Answers whether the row was drawn selected.
   bool paintRow(cCanvas* c, cRow* row, int top, int h, int w, bool belowSelected);
   int paintCell(cCanvas* c, sListViewDataItem* cell, int col, bool firstCol, bool topLine, int x, int top, int width,
@@ -288,6 +336,8 @@ class cListViewChild : public cScrollableElement {
   cFasterTreeList<int, cRow> myRows;
   cFasterTreeList<int, cRow*> myOrder;
   cFasterTreeList<cRow*, int> myOrderRev;
+  std::vector<cRow*> myOrderRows;
+  bool myOrderRowsKept = false;
   cFasterTreeList<int, sItemYDs> myLaidOut;
   cFasterTreeList<int, int> myRowY;
   cFasterTreeList<int, cRow*> mySelected;  // by row id
@@ -303,6 +353,7 @@ class cListViewChild : public cScrollableElement {
   // A layout asked for by another thread waits for the main thread: one
   // action is on its way while this is set.
   bool myLayoutPosted = false, myRemeasure = false;
+  bool myRowsHeld = false, myLastPressHeld = false;
   int mySpacing = 0, myChbSpacing = 0, myTextPadding = 0;
   unsigned short myTyped[10] = {};
   int myTypedCount = 0;
@@ -311,3 +362,17 @@ class cListViewChild : public cScrollableElement {
   cPicture* myUnchecked = nullptr;
   cRow* myCurrent = nullptr;
 };
+
+template <typename K, typename V>
+void cListViewChild::refill(cFasterTreeList<K, V>& tree, const std::vector<std::pair<K, V>>& sorted) {
+  using tree_t = cFasterTreeList<K, V>;
+  auto* it = tree.root ? tree_t::leftmost(tree.root) : nullptr;
+  size_t i = 0;
+  for (; it && i < sorted.size() && it->key == sorted[i].first; it = tree_t::next(it)) it->value = sorted[i++].second;
+  if (!it && i == sorted.size()) return;
+  tree_t old;
+  tree.moveTo(old);
+  tree.depthLimit = old.depthLimit;
+  // Keys inserted in ascending order keep the tree shallow.
+  for (const auto& [key, value] : sorted) *tree.insert(key) = value;
+}

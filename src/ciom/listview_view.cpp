@@ -1,6 +1,8 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "base/casemap.h"
 #include "base/textconv.h"
@@ -53,10 +55,32 @@ void cListViewChild::onInitData() {
   clearTrees();
 }
 
-unsigned short cListViewChild::measure(sListViewDataItem& cell) {
+namespace {
+
+// Text of printable ASCII on one line comes from the font's own glyphs, so
+// every such text measures the font's line height; only other text needs the
+// platform's layout, which is costly enough to dominate a large list.
+bool plainText(const char* text) {
+  if (!*text) return false;
+  for (; *text; ++text)
+    if (*text < 0x20 || *text > 0x7E) return false;
+  return true;
+}
+
+}  // namespace
+
+unsigned short cListViewChild::measure(sListViewDataItem& cell, int& plain) {
   int h = 0;
   sSize s{};
-  if (cell.text.ptr && sizeOf(cell.text.ptr, s, stdFont())) h = s.cy;
+  if (cell.text.ptr) {
+    const bool cached = plainText(cell.text.ptr);
+    if (cached && plain >= 0) {
+      h = plain;
+    } else if (sizeOf(cell.text.ptr, s, stdFont())) {
+      h = s.cy;
+      if (cached) plain = h;
+    }
+  }
   if (cell.image != -1) {
     if (myImages)
       if (cPicture* p = myImages->image(cell.image); p && p->height() > 0) h = std::max(h, p->height());
@@ -76,30 +100,35 @@ void cListViewChild::build(bool remeasure) {
       remeasure |= myRemeasure;
       myPending = myRemeasure = false;
     }
-    cFasterTreeList<int, sItemYDs> a;
-    myLaidOut.moveTo(a);
-    cFasterTreeList<int, int> b;
-    myRowY.moveTo(b);
-    for (auto* it = myOrder.root ? myOrder.leftmost(myOrder.root) : nullptr; it && y < INT_MAX; it = myOrder.next(it)) {
+    std::vector<std::pair<int, sItemYDs>> laidOut;
+    std::vector<std::pair<int, int>> rowY;
+    int plain = -1;
+    const std::vector<cRow*>& rows = rowsInOrder();
+    for (size_t i = 0; i < rows.size() && y < INT_MAX; ++i) {
       if (!myColumns.root) {
         y += kBaseRowHeight;
         continue;
       }
-      cRow* row = it->value;
+      prefetch(rows, i);
+      cRow* row = rows[i];
       int h = kBaseRowHeight;
       for (auto* c = row->root ? row->leftmost(row->root) : nullptr; c; c = row->next(c)) {
         if (!myColumns.find(c->key)) continue;
-        if (!c->value.height || remeasure) c->value.height = measure(c->value);
+        if (!c->value.height || remeasure) c->value.height = measure(c->value, plain);
         h = std::max<int>(h, c->value.height);
       }
       h += mySpacing;
       if (!row->root) continue;
       const int at = static_cast<int>(y);
-      *myLaidOut.insert(at) = {idOf(row), h};
-      *myRowY.insert(idOf(row)) = at;
+      laidOut.emplace_back(at, sItemYDs{idOf(row), h});
+      rowY.emplace_back(idOf(row), at);
       smallest = std::min(smallest, h);
       y += h;
     }
+    // Row ids follow the display order only until a sort.
+    std::sort(rowY.begin(), rowY.end());
+    refill(myLaidOut, laidOut);
+    refill(myRowY, rowY);
   }
   setQuantumSize(5, std::max(smallest, 1));
   setMinVisualHeight(static_cast<int>(std::min<long long>(y, INT_MAX)));
@@ -232,10 +261,12 @@ void cListViewChild::toggleCheck(cRow* row) {
 }
 
 void cListViewChild::processMouseBtn(int x, int y, int button, bool down, bool add, bool range) {
+  // A double click found here pairs this press with the one before.
   cScrollableElement::processMouseBtn(x, y, button, down, add, range);
+  if (button == mbLeft && down) myLastPressHeld = myRowsHeld;
   sRect client;
   clientRect(&client);
-  if (!down || (button != mbLeft && button != mbRight) || x < client.x || y < client.y ||
+  if (!down || (button != mbLeft && button != mbRight) || myRowsHeld || x < client.x || y < client.y ||
       x >= client.x + client.width || y >= client.y + client.height)
     return;
   cSafeCriticalSectionAccess hold(&myLock);
@@ -275,6 +306,8 @@ void cListViewChild::processMouseBtn(int x, int y, int button, bool down, bool a
 void cListViewChild::onMouseDoubleClick(int x, int y) {
   sRect client;
   clientRect(&client);
+  // Half of it aimed at rows the screen did not show yet.
+  if (myRowsHeld || myLastPressHeld) return;
   if (x < client.x || y < client.y || x >= client.x + client.width || y >= client.y + client.height) return;
   cSafeCriticalSectionAccess hold(&myLock);
   bool inBox = false;
@@ -292,6 +325,10 @@ void cListViewChild::onMouseDoubleClick(int x, int y) {
 }
 
 void cListViewChild::onKey(int key, bool range, bool add, bool third) {
+  if (myRowsHeld) {
+    static constexpr int kRowKeys[] = {kcEnter, kcSpace, 'A', kcEscape, kcHome, kcEnd, kcUp, kcDown, kcPageUp, kcPageDown};
+    if (std::find(std::begin(kRowKeys), std::end(kRowKeys), key) != std::end(kRowKeys)) return;
+  }
   cSafeCriticalSectionAccess hold(&myLock);
   auto* firstIt = myOrder.root ? myOrder.leftmost(myOrder.root) : nullptr;
   auto* lastIt = myOrder.root ? myOrder.rightmost(myOrder.root) : nullptr;
@@ -370,7 +407,7 @@ void cListViewChild::onChar(unsigned short ch, bool f1, bool f2, bool f3) {
   const bool pause = now - myTypedAt >= kTypeAheadPauseMs;
   if (pause) myTypedCount = 0;
   if (myTypedCount < 10) myTyped[myTypedCount++] = ch;
-  {
+  if (!myRowsHeld) {
     cSafeCriticalSectionAccess hold(&myLock);
     const int from = myCurrent ? indexOf(myCurrent) : 0;
     auto* it = myOrder.find_ge(from);
@@ -455,8 +492,9 @@ int cListViewChild::paintCell(cCanvas* c, sListViewDataItem* cell, int col, bool
   }
   if (cell->image != -1) {
     cPicture* p = myImages ? myImages->image(cell->image) : nullptr;
-    const unsigned short flags = firstCell(rowOf(cell->row))->flags;
-    cPicturesList* other = (flags & cfSelected) ? mySelImages : (cell->flags & cfAlternate) ? myAltImages : nullptr;
+    cPicturesList* other = (cell->flags & cfSelected)    ? mySelImages
+                           : (cell->flags & cfAlternate) ? myAltImages
+                                                         : nullptr;
     if (cPicture* q = other ? other->image(cell->image) : nullptr) p = q;
     if (p)
       piece(p->width() + 4, false, [&](cCanvas* off, int) {
@@ -482,12 +520,13 @@ int cListViewChild::paintCell(cCanvas* c, sListViewDataItem* cell, int col, bool
 
 bool cListViewChild::paintRow(cCanvas* c, cRow* row, int top, int h, int w, bool belowSelected) {
   const bool focus = hasFocus();
-  const sListViewDataItem* head = firstCell(row);
-  const bool selected = head && (head->flags & cfSelected);
   const sCellColours plain{myBg, myTextColor, myBg};
-  const sCellColours marked = myFullLine ? sCellColours{myFullBg[focus], mySelText[focus], myFullBg[focus]}
-                                         : sCellColours{mySelBg[focus], mySelText[focus], mySelBorder[focus]};
-  const unsigned int restBg = selected && myFullLine ? myFullBg[focus] : myBg;
+  const sCellColours full{myFullBg[focus], mySelText[focus], myFullBg[focus]};
+  const sCellColours framed{mySelBg[focus], mySelText[focus], mySelBorder[focus]};
+  // Only the cell that carries the row's selection is framed; with full-line
+  // selection the colour runs on from it to the row's end.
+  bool marked = false;
+  auto restBg = [&] { return marked && myFullLine ? full.bg : myBg; };
   const int gap = myHeader.separatorWidth();
   long long x = 1 - static_cast<long long>(shiftX());
   bool firstCol = true;
@@ -495,27 +534,29 @@ bool cListViewChild::paintRow(cCanvas* c, cRow* row, int top, int h, int w, bool
     const int cw = myHeader.columnWidth(col->key);
     const bool isFirst = firstCol;
     firstCol = false;
+    sListViewDataItem* cell = row->find(col->key);
+    const bool selectedCell = cell && (cell->flags & cfSelected);
+    marked = marked || selectedCell;
     if (cw >= 1 && x + cw >= 1 && x < w) {
-      sListViewDataItem* cell = row->find(col->key);
       if (cell) {
-        paintCell(c, cell, col->key, isFirst, !belowSelected, static_cast<int>(x), top, cw, h,
-                  selected ? marked : plain);
+        const sCellColours& k = selectedCell ? (myFullLine ? full : framed) : marked && myFullLine ? full : plain;
+        paintCell(c, cell, col->key, isFirst, !belowSelected, static_cast<int>(x), top, cw, h, k);
       } else {
         sRect r{static_cast<int>(x), top, cw, h};
-        c->drawRect(&r, restBg, restBg);
+        c->drawRect(&r, restBg(), restBg());
       }
     }
     if (gap > 0 && x + cw < w) {
       sRect r{static_cast<int>(x + cw), top, gap, h};
-      c->drawRect(&r, restBg, restBg);
+      c->drawRect(&r, restBg(), restBg());
     }
     x += static_cast<long long>(cw) + gap;
   }
   if (x < w - 1) {
     sRect r{static_cast<int>(std::max<long long>(x, 1)), top, static_cast<int>(w - 1 - std::max<long long>(x, 1)), h};
-    c->drawRect(&r, restBg, restBg);
+    c->drawRect(&r, restBg(), restBg());
   }
-  return selected;
+  return marked;
 }
 
 void cListViewChild::onPaintArea(cCanvas* c) {
@@ -550,6 +591,7 @@ void cListViewChild::onPaintArea(cCanvas* c) {
       if (cRow* row = rowOf(it->value.row)) {
         aboveSelected = paintRow(c, row, static_cast<int>(top), it->value.height, w, aboveSelected);
         drewAny = true;
+        myRowsHeld = false;
       }
     }
   }

@@ -14,6 +14,7 @@
 #include "ciom/newfolderform.h"
 #include "ciom/popupmaster.h"
 #include "support/choosertree.h"
+#include "support/fixedcanvas.h"
 #include "support/formfixture.h"
 
 namespace {
@@ -105,6 +106,24 @@ TEST_F(FileChooseDialog, RowsTextsAndSorting) {
   EXPECT_EQ(seen[4], (v{"big.bin", "docs", "link.txt", "small.txt"}));
   EXPECT_EQ(seen[5], (v{"link.txt", "small.txt", "big.bin", "docs"}));
   EXPECT_EQ(seen[6], (v{"docs", "link.txt", "small.txt", "big.bin"}));
+}
+
+// Rows filled in anew, or re-sorted by a title click, wait for a paint
+// before they take input: the user has not seen them where they now are.
+TEST_F(FileChooseDialog, NewRowsWaitToBeSeen) {
+  cDialog::sFileChooseInfo info;
+  std::vector<bool> held;
+  run(false, info, [&](cDialog& d, cFormTestTarget& w) {
+    held.push_back(d.list().rowsHeld());
+    cFixedMetricCanvas canvas(500, 300);
+    d.list().onPaintArea(&canvas);
+    held.push_back(d.list().rowsHeld());
+    cHeaderChild::cColumnClickAction click(4);
+    d.list().onAction(&d.list().header(), &click);
+    w.settle();
+    held.push_back(d.list().rowsHeld());
+  });
+  EXPECT_EQ(held, (std::vector<bool>{true, false, true}));
 }
 
 TEST_F(FileChooseDialog, FiltersPatternsAndHidden) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <random>
 #include <string>
 #include <thread>
@@ -326,6 +327,55 @@ TEST(ListView, SpaceAndClicksOnCheckBoxes) {
   EXPECT_EQ(l.heard(), (tHeard{{7, -1}}));
 }
 
+// Rows held after a refill take no click, double click, row key or
+// type-ahead until a paint has drawn them; F5 is not aimed at a row.
+TEST(ListView, HeldRowsTakeInputOnlyOncePainted) {
+  const struct {
+    const char* name;
+    std::function<void(cLV&, int y)> input;
+    int selected;  // afterwards, once painted
+    tHeard heard;
+  } cases[] = {
+      {"click", [](cLV& l, int y) { l.processMouseBtn(60, y, cLV::mbLeft, true, false, false); }, 2, {{7, 2}}},
+      {"double click", [](cLV& l, int y) { l.onMouseDoubleClick(60, y); }, -1, {{6, 2}}},
+      {"Down", [](cLV& l, int) { l.onKey(cLV::kcDown, false, false, false); }, 0, {{7, 0}}},
+      {"End", [](cLV& l, int) { l.onKey(cLV::kcEnd, false, false, false); }, 3, {{7, 3}}},
+      {"type-ahead", [](cLV& l, int) { l.onChar('r', false, false, false); }, 0, {{7, 0}}},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    sList l(4);
+    int top = 0, bottom = 0;
+    ASSERT_TRUE(l.list.itemRange(2, top, bottom));
+    l.list.holdRowsUntilPainted();
+    gNow += 1000;
+    k.input(l.list, top + 3);
+    EXPECT_EQ(l.list.selected(), -1);
+    EXPECT_EQ(l.heard(), tHeard{});
+    l.list.onKey(450, false, false, false);
+    EXPECT_EQ(l.heard(), (tHeard{{8, -2}}));
+    cFixedMetricCanvas canvas(300, 200);
+    l.list.onPaintArea(&canvas);
+    EXPECT_FALSE(l.list.rowsHeld());
+    gNow += 1000;
+    k.input(l.list, top + 3);
+    EXPECT_EQ(l.list.selected(), k.selected);
+    EXPECT_EQ(l.heard(), k.heard);
+  }
+  // Nor does a double click whose first press came while they were held.
+  sList l(4);
+  int top = 0, bottom = 0;
+  ASSERT_TRUE(l.list.itemRange(2, top, bottom));
+  l.list.holdRowsUntilPainted();
+  gNow += 1000;
+  l.list.processMouseBtn(60, top + 3, cLV::mbLeft, true, false, false);
+  cFixedMetricCanvas canvas(300, 200);
+  l.list.onPaintArea(&canvas);
+  gNow += 100;
+  l.list.processMouseBtn(60, top + 3, cLV::mbLeft, true, false, false);
+  EXPECT_EQ(l.heard(), (tHeard{{7, 2}}));
+}
+
 TEST(ListView, TypeAhead) {
   const char* names[] = {"alpha", "Beta", "bETA two", "gamma", "beat", "Bet"};
   struct {
@@ -360,59 +410,63 @@ unsigned long long bySize(cLV::sListViewDataItem* c) {
 
 }  // namespace
 
+// Row ids close together and far apart (the list finds sorted rows by id
+// in a table only for the former).
 TEST(ListView, SortingMatchesStableSort) {
-  std::mt19937 rng(22);
-  sList l;
-  struct sRow {
-    int id;
-    std::string name;
-    unsigned long long size;
-    bool hasName, hasSize;
-  };
-  std::vector<sRow> rows;
-  l.list.startChanges();
-  for (int i = 0; i < 1000; ++i) {
-    sRow r{i, std::string(1, static_cast<char>("aAbBc"[rng() % 5])) + std::to_string(rng() % 40), rng() % 50 * 0x100000000ULL,
-           rng() % 10 != 0, rng() % 8 != 0};
-    // Every row needs a cell somewhere to exist.
-    l.list.setItem(i, 3, "x", -1, nullptr);
-    if (r.hasName) l.list.setItem(i, 1, r.name.c_str(), -1, nullptr);
-    if (r.hasSize) l.list.setItem(i, 2, std::to_string(r.size).c_str(), -1, nullptr);
-    rows.push_back(r);
-  }
-  l.list.endChanges(false);
-  EXPECT_FALSE(l.list.sort(1)) << "no provider";
-  auto* sizes = new cLV::cListViewU64PramSortProvider;
-  l.list.setSortType(2, sizes);
-  EXPECT_FALSE(l.list.sort(2)) << "no transform";
-  EXPECT_EQ(l.order().front(), 0);
-  sizes->setTransformProc(bySize);
-  l.list.setSortType(1, new cLV::cListViewNameSortProvider);
-
-  std::vector<int> expected;
-  for (const auto& r : rows) expected.push_back(r.id);
-  struct {
-    int col;
-    bool ascending;
-  } steps[] = {{1, true}, {2, false}, {1, false}, {2, true}, {1, true}};
-  for (const auto& s : steps) {
-    SCOPED_TRACE(testing::Message() << "column " << s.col << (s.ascending ? " up" : " down"));
-    l.list.setSortDirection(s.col, s.ascending);
-    ASSERT_TRUE(l.list.sort(s.col));
-    auto has = [&](int id) { return s.col == 1 ? rows[id].hasName : rows[id].hasSize; };
-    auto less = [&](int a, int b) {
-      return s.col == 1 ? rows[a].name < rows[b].name : rows[a].size < rows[b].size;
+  for (const int stride : {1, 100000}) {
+    SCOPED_TRACE(testing::Message() << "ids " << stride << " apart");
+    std::mt19937 rng(22);
+    sList l;
+    struct sRow {
+      int id;
+      std::string name;
+      unsigned long long size;
+      bool hasName, hasSize;
     };
-    std::vector<int> lacking, sorted;
-    for (int id : expected) (has(id) ? sorted : lacking).push_back(id);
-    std::stable_sort(sorted.begin(), sorted.end(), less);
-    // Descending reads the ascending order backwards, equal keys included.
-    if (!s.ascending) std::reverse(sorted.begin(), sorted.end());
-    expected = s.ascending ? lacking : sorted;
-    expected.insert(expected.end(), s.ascending ? sorted.begin() : lacking.begin(),
-                    s.ascending ? sorted.end() : lacking.end());
-    EXPECT_EQ(l.order(), expected);
-    EXPECT_EQ(l.list.getRowCount(), 1000);
+    std::vector<sRow> rows;
+    l.list.startChanges();
+    for (int i = 0; i < 1000; ++i) {
+      sRow r{i * stride, std::string(1, static_cast<char>("aAbBc"[rng() % 5])) + std::to_string(rng() % 40),
+             rng() % 50 * 0x100000000ULL, rng() % 10 != 0, rng() % 8 != 0};
+      // Every row needs a cell somewhere to exist.
+      l.list.setItem(r.id, 3, "x", -1, nullptr);
+      if (r.hasName) l.list.setItem(r.id, 1, r.name.c_str(), -1, nullptr);
+      if (r.hasSize) l.list.setItem(r.id, 2, std::to_string(r.size).c_str(), -1, nullptr);
+      rows.push_back(r);
+    }
+    l.list.endChanges(false);
+    EXPECT_FALSE(l.list.sort(1)) << "no provider";
+    auto* sizes = new cLV::cListViewU64PramSortProvider;
+    l.list.setSortType(2, sizes);
+    EXPECT_FALSE(l.list.sort(2)) << "no transform";
+    EXPECT_EQ(l.order().front(), 0);
+    sizes->setTransformProc(bySize);
+    l.list.setSortType(1, new cLV::cListViewNameSortProvider);
+
+    std::vector<int> expected;
+    for (const auto& r : rows) expected.push_back(r.id);
+    struct {
+      int col;
+      bool ascending;
+    } steps[] = {{1, true}, {2, false}, {1, false}, {2, true}, {1, true}};
+    for (const auto& s : steps) {
+      SCOPED_TRACE(testing::Message() << "column " << s.col << (s.ascending ? " up" : " down"));
+      l.list.setSortDirection(s.col, s.ascending);
+      ASSERT_TRUE(l.list.sort(s.col));
+      auto row = [&](int id) -> const sRow& { return rows[static_cast<size_t>(id / stride)]; };
+      auto has = [&](int id) { return s.col == 1 ? row(id).hasName : row(id).hasSize; };
+      auto less = [&](int a, int b) { return s.col == 1 ? row(a).name < row(b).name : row(a).size < row(b).size; };
+      std::vector<int> lacking, sorted;
+      for (int id : expected) (has(id) ? sorted : lacking).push_back(id);
+      std::stable_sort(sorted.begin(), sorted.end(), less);
+      // Descending reads the ascending order backwards, equal keys included.
+      if (!s.ascending) std::reverse(sorted.begin(), sorted.end());
+      expected = s.ascending ? lacking : sorted;
+      expected.insert(expected.end(), s.ascending ? sorted.begin() : lacking.begin(),
+                      s.ascending ? sorted.end() : lacking.end());
+      EXPECT_EQ(l.order(), expected);
+      EXPECT_EQ(l.list.getRowCount(), 1000);
+    }
   }
 }
 
@@ -505,4 +559,30 @@ TEST(ListView, AJobFillingWithoutABatchLeavesTheLayoutToTheMainThread) {
   EXPECT_TRUE(list.itemRange(kRows - 1, top, bottom)) << "the last row is laid out";
   EXPECT_GT(bottom, top);
   root.dettach(&list);
+}
+
+// The titles take no focus: after a click on one, sorting or not, enabled or
+// not, the keys still walk the rows.
+TEST(ListView, AHeaderClickLeavesTheKeysWithTheList) {
+  const struct {
+    const char* name;
+    int x;
+    bool disabled;
+  } cases[] = {{"a sorting title", 50, false}, {"a disabled title", 50, true}, {"the filler", 250, false}};
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    sList l(5);
+    l.list.setSortType(1, new cLV::cListViewNameSortProvider);
+    if (k.disabled) l.list.header().columnButton(1)->disable(false);
+    l.root.processFocusDirect(&l.list);
+    l.list.select(2);
+    l.root.processMouseBtn(k.x, 5, cLV::mbLeft, true, false, false);
+    l.root.processMouseBtn(k.x, 5, cLV::mbLeft, false, false, false);
+    l.heard();
+    EXPECT_EQ(l.root.getFocused(), &l.list);
+    l.root.processKey(cLV::kcEnd, false, false, false);
+    EXPECT_EQ(l.list.selected(), l.list.lastBySort());
+    l.root.processKey(cLV::kcUp, false, false, false);
+    EXPECT_EQ(l.list.selected(), l.list.prevBySort(l.list.lastBySort()));
+  }
 }

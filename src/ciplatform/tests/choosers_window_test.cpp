@@ -5,8 +5,12 @@
 // The user header brings gtest and Xlib in the order they need.
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cstdio>
 #include <functional>
+#include <future>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -14,6 +18,7 @@
 #include "ciom/customform.h"
 #include "ciom/filechoosedialog.h"
 #include "ciom/folderchoosedialog.h"
+#include "ciom/themeuse.h"
 
 namespace {
 
@@ -42,7 +47,193 @@ void playChooser(const char* caption, const char* png) {
   }
 }
 
+// A folder A of three files and a large folder B.
+struct sTwoFolders : ScratchDir {
+  static constexpr int kBig = 20000;
+  sTwoFolders() {
+    for (const char* d : {"/A", "/B"}) mkdir((root + d).c_str(), 0755);
+    for (const char* f : {"/A/0.txt", "/A/a.txt", "/A/b.txt"}) std::fclose(std::fopen((root + f).c_str(), "wb"));
+    char name[32];
+    for (int i = 0; i < kBig; ++i) {
+      std::snprintf(name, sizeof name, "/B/b%05d.txt", i);
+      std::fclose(std::fopen((root + name).c_str(), "wb"));
+    }
+  }
+};
+
+// Shown under the chooser's name row: it runs the user thread's questions
+// and requests on the main thread, through its action queue.
+class cOnMain : public cFileChooseDialog::cCustomElement {
+ public:
+  using tWork = std::function<void(cFileChooseDialog&)>;
+  int customHeight() override { return 2; }
+  std::future<void> post(tWork work) {
+    auto done = std::make_shared<std::promise<void>>();
+    std::future<void> finished = done->get_future();
+    {
+      std::lock_guard<std::mutex> hold(myLock);
+      myWork = [this, work, done] {
+        work(*dialog());
+        done->set_value();
+      };
+    }
+    postAction(new cChildAction(kRun));
+    return finished;
+  }
+  bool run(tWork work) { return post(std::move(work)).wait_for(std::chrono::seconds(30)) == std::future_status::ready; }
+  bool onAction(cChildElement* sender, cChildAction* a) override {
+    if (sender != this || !a || a->code != kRun) return cCustomElement::onAction(sender, a);
+    std::function<void()> work;
+    {
+      std::lock_guard<std::mutex> hold(myLock);
+      work.swap(myWork);
+    }
+    if (work) work();
+    return true;
+  }
+
+ private:
+  enum { kRun = 1000 };
+  cFileChooseDialog* dialog() {
+    cFileChooseDialog* d = nullptr;
+    for (cChildElement* p = parent(); p && !d; p = p->parent()) d = dynamic_cast<cFileChooseDialog*>(p);
+    return d;
+  }
+  std::mutex myLock;
+  std::function<void()> myWork;
+};
+
+// A theme colour (blue in the high byte) as the screen's pixel gives it.
+unsigned int screenColour(int index) {
+  const unsigned int c = themeColor(index);
+  return (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF);
+}
+
+unsigned int windowPixel(Display* d, Window w, int x, int y) {
+  XImage* image = XGetImage(d, w, x, y, 1, 1, AllPlanes, ZPixmap);
+  if (!image) return 0;
+  const unsigned int pixel = static_cast<unsigned int>(XGetPixel(image, 0, 0)) & 0xFFFFFF;
+  XDestroyImage(image);
+  return pixel;
+}
+
 }  // namespace
+
+// Rows of a folder being left are not offered while the next one is read,
+// and a click and Return given while the window was busy never land on the
+// rows that came meanwhile: only rows on the screen can be chosen.
+TEST(ChooserWindows, OnlyRowsOnTheScreenCanBeChosen) {
+  nstest::requireDisplay();
+  sToolkitMaker m;
+  sTwoFolders tmp;
+  cOnMain onMain;
+  const char* caption = "zvk-file-choose-busy";
+  std::atomic<bool> ended{false};
+  std::string chosen;
+  int rowsWhileReading = -1, selectedAfterBusyClick = -2;
+  bool endedByBusyClick = false;
+  std::thread user([&] {
+    // Whatever failed, the chooser is closed so that the host returns.
+    struct sClose {
+      cOnMain& onMain;
+      std::atomic<bool>& ended;
+      ~sClose() {
+        if (!ended) onMain.post([](cFileChooseDialog& d) { d.onFormCancel(); });
+      }
+    } close{onMain, ended};
+    cUser u;
+    Window w = u.find(caption);
+    const auto forever = std::chrono::seconds(120);
+    auto ask = [&](const std::function<bool(cFileChooseDialog&)>& question) {
+      bool answer = false;
+      return !ended && onMain.run([&](cFileChooseDialog& d) { answer = question(d); }) && answer;
+    };
+    auto shown = [&](int rows) {
+      return cUser::waitFor(
+          [&] {
+            return ended || ask([&](cFileChooseDialog& d) {
+                     return d.navigation().naviMode() == cNavigationChild::nmNormal &&
+                            d.list().getRowCount() == rows && !d.list().rowsHeld();
+                   });
+          },
+          forever);
+    };
+    // The second row's middle on the screen, and in the window.
+    int rootX = 0, rootY = 0, winX = 0, winY = 0;
+    ASSERT_TRUE(shown(3));
+    ASSERT_TRUE(ask([&](cFileChooseDialog& d) {
+      int top = 0, bottom = 0;
+      sPoint at;
+      if (!d.list().itemRange(d.list().nextBySort(d.list().firstBySort()), top, bottom) || !d.list().absPos(at))
+        return false;
+      rootX = at.x + 150;
+      rootY = at.y + 1 + (top + bottom) / 2;
+      return true;
+    }));
+    Window child;
+    XTranslateCoordinates(u.peer.d, u.peer.root(), w, rootX, rootY, &winX, &winY, &child);
+
+    u.peer.click(rootX, rootY);
+    EXPECT_TRUE(cUser::waitFor([&] {
+      const unsigned int px = windowPixel(u.peer.d, w, winX, winY);
+      return px == screenColour(16) || px == screenColour(18);
+    })) << "a.txt drawn selected";
+    EXPECT_TRUE(u.screenshot(w, std::string(ZVK_BINARY_DIR) + "/file_chooser_selected_row.png"));
+    EXPECT_TRUE(ask([](cFileChooseDialog& d) { return std::string(d.nameField().text()) == "a.txt"; }));
+
+    ASSERT_TRUE(onMain.run([&](cFileChooseDialog& d) {
+      d.ls((tmp.root + "/B").c_str());
+      rowsWhileReading = d.list().getRowCount();
+    }));
+    EXPECT_TRUE(cUser::waitFor([&] { return windowPixel(u.peer.d, w, winX, winY) == screenColour(14); }, forever))
+        << "a.txt left the screen";
+    // The window is kept busy until B is read; the click and Return given
+    // meanwhile wait in the queue behind B's rows.
+    std::atomic<bool> busy{false}, release{false};
+    std::future<void> held = onMain.post([&](cFileChooseDialog& d) {
+      cUser::waitFor([&] { return !d.provider().runs(); }, forever);
+      busy = true;
+      cUser::waitFor([&] { return release.load(); }, forever);
+    });
+    ASSERT_TRUE(cUser::waitFor([&] { return busy.load(); }, forever));
+    u.peer.click(rootX, rootY);
+    u.key(w, XK_Return);
+    XSync(u.peer.d, False);
+    release = true;
+    held.wait();
+    ASSERT_TRUE(shown(sTwoFolders::kBig));
+    endedByBusyClick = ended;
+    if (ended) return;
+    ask([&](cFileChooseDialog& d) {
+      selectedAfterBusyClick = d.list().selected();
+      return true;
+    });
+
+    // Once shown, B's rows are chosen as any others.
+    u.peer.click(rootX, rootY);
+    EXPECT_TRUE(cUser::waitFor([&] {
+      return ask([](cFileChooseDialog& d) { return std::string(d.nameField().text()) == "b00001.txt"; });
+    }));
+    u.key(w, XK_Return);
+    EXPECT_TRUE(cUser::waitFor([&] { return ended.load(); }, forever));
+  });
+  EXPECT_EQ(hostRun(m, "zvk-host",
+                    [&](cChildElement* host) {
+                      cFileChooseDialog::sFileChooseInfo info;
+                      info.folder.set((tmp.root + "/A").c_str());
+                      info.customElement = &onMain;
+                      const bool ok = cFileChooseDialog::open(host, caption, info);
+                      chosen = info.file.ptr ? info.file.ptr : "";
+                      ended = true;
+                      return ok;
+                    }),
+            1);
+  user.join();
+  EXPECT_EQ(rowsWhileReading, 0) << "the rows of A stayed on offer while B was read";
+  EXPECT_FALSE(endedByBusyClick) << "a click given before B was shown chose " << chosen;
+  EXPECT_EQ(selectedAfterBusyClick, -1);
+  EXPECT_EQ(chosen, tmp.root + "/B/b00001.txt");
+}
 
 TEST(ChooserWindows, ChoosersOpenOnTheStartPathAndAnswer) {
   nstest::requireDisplay();

@@ -47,17 +47,23 @@ struct sList {
 
 }  // namespace
 
+// Only the row's first cell, which carries its selection, is framed; a later
+// cell keeps the list's colours unless full-line selection colours the row.
 TEST(ListViewPixels, SelectedRowsInTheThemeColours) {
-  const int gap = 1 + 100 + 1, rest = 1 + 100 + 3 + 80 + 3 + 20, cellEnd = 1 + 100 - 4;
+  const int gap = 1 + 100 + 1, rest = 1 + 100 + 3 + 80 + 3 + 20, cellEnd = 1 + 100 - 4, second = 1 + 100 + 3 + 40;
   struct {
     const char* name;
     bool focus, fullLine;
-    unsigned int cell, gap, rest;
+    unsigned int cell, gap, second, secondLine, rest;
   } cases[] = {
-      {"framed cells without the focus", false, false, themeColor(18), themeColor(14), themeColor(14)},
-      {"framed cells with the focus", true, false, themeColor(16), themeColor(14), themeColor(14)},
-      {"full line without the focus", false, true, themeColor(18), themeColor(18), themeColor(18)},
-      {"full line with the focus", true, true, themeColor(16), themeColor(16), themeColor(16)},
+      {"framed cell without the focus", false, false, themeColor(18), themeColor(14), themeColor(14), themeColor(14),
+       themeColor(14)},
+      {"framed cell with the focus", true, false, themeColor(16), themeColor(14), themeColor(14), themeColor(14),
+       themeColor(14)},
+      {"full line without the focus", false, true, themeColor(18), themeColor(18), themeColor(18), themeColor(18),
+       themeColor(18)},
+      {"full line with the focus", true, true, themeColor(16), themeColor(16), themeColor(16), themeColor(16),
+       themeColor(16)},
   };
   for (const auto& k : cases) {
     SCOPED_TRACE(k.name);
@@ -70,8 +76,12 @@ TEST(ListViewPixels, SelectedRowsInTheThemeColours) {
     ASSERT_EQ(s.list.hasFocus(), k.focus);
     s.paint();
     const int y = s.middle(1);
+    int top = 0, bottom = 0;
+    ASSERT_TRUE(s.list.itemRange(1, top, bottom));
     EXPECT_EQ(pixelAt(s.canvas, cellEnd, y), k.cell);
     EXPECT_EQ(pixelAt(s.canvas, gap, y), k.gap);
+    EXPECT_EQ(pixelAt(s.canvas, second, y), k.second) << "the second cell";
+    EXPECT_EQ(pixelAt(s.canvas, second, 1 + top), k.secondLine) << "the second cell's top line";
     EXPECT_EQ(pixelAt(s.canvas, rest, y), k.rest);
     EXPECT_EQ(pixelAt(s.canvas, cellEnd, s.middle(0)), themeColor(14)) << "a row not selected";
     EXPECT_EQ(pixelAt(s.canvas, 0, y), themeColor(21)) << "the outline";

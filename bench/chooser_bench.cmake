@@ -1,0 +1,1 @@
+zvk_bench(chooser_bench zvk_ciplatform)
