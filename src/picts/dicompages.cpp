@@ -283,6 +283,9 @@ bool cPictDICOMPages::decodeNative(cFileIOTarget* io, const sDicomInfo& info) {
   long long w = info.columns, h = info.rows;
   int samples = static_cast<int>(info.samplesPerPixel);
   if ((samples != 1 && samples != 3) || pictPixelCount(w, h) < 0) return false;
+  // The element's stated length is not believed: the frame must be there.
+  unsigned long long size = io->size();
+  if (info.pixelOffset > size || frameSizeOf(info) > size - info.pixelOffset) return false;
   bool sixteen = info.bitsAllocated == 16;
   int bytes = sixteen ? 2 : 1;
   bool planar = samples == 3 && info.planarConfiguration != 0;

@@ -1,5 +1,7 @@
 #include "picts/pictdib.h"
 
+#include "picts/pixelalloc.h"
+
 #include <cstring>
 #include <new>
 
@@ -373,6 +375,10 @@ bool cPictDIB::decodeRLE(cFileIOTarget* io, bool four) {
   // Lines may run on into the padding of a stored row, as ImageMagick
   // writes them; what lands there is dropped.
   long long room = (w * myInfo.bits + 31) / 32 * 32 / myInfo.bits;
+  // The densest code, a run of 255 pixels in two bytes, bounds the picture
+  // that the bytes left can describe.
+  unsigned long long size = io->size(), at = myStart + myRead;
+  if (at > size || !pictDataCanHold(w, rows, size - at, 255, 2)) return false;
   if (!myRendering && !allocPixels(w, rows, false)) return false;
   sLineContext ctx;
   try {
