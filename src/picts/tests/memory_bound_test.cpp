@@ -117,7 +117,8 @@ Bytes icnsHolding(const Bytes& png) {
          be32(static_cast<unsigned>(8 + png.size())) + png;
 }
 
-Bytes dicomNative() {
+// The attributes of an 8-bit RGB data set of kSide x kSide.
+Bytes dicomHead() {
   using namespace dicomtest;
   Bytes f = preamble();
   putExplicit(f, 0x0008, 0x0016, "UI", Bytes{'1', 0});
@@ -126,20 +127,19 @@ Bytes dicomNative() {
   putExplicit(f, 0x0028, 0x0011, "US", u16(kSide));
   putExplicit(f, 0x0028, 0x0100, "US", u16(8));
   putExplicit(f, 0x0028, 0x0101, "US", u16(8));
-  putExplicit(f, 0x7FE0, 0x0010, "OB", Bytes(300, 7));
+  return f;
+}
+
+Bytes dicomNative() {
+  Bytes f = dicomHead();
+  dicomtest::putExplicit(f, 0x7FE0, 0x0010, "OB", Bytes(300, 7));
   return f;
 }
 
 // Encapsulated: an empty offset table, then one fragment with the stream.
 Bytes dicomHolding(const Bytes& stream) {
   using namespace dicomtest;
-  Bytes f = preamble();
-  putExplicit(f, 0x0008, 0x0016, "UI", Bytes{'1', 0});
-  putExplicit(f, 0x0028, 0x0002, "US", u16(3));
-  putExplicit(f, 0x0028, 0x0010, "US", u16(kSide));
-  putExplicit(f, 0x0028, 0x0011, "US", u16(kSide));
-  putExplicit(f, 0x0028, 0x0100, "US", u16(8));
-  putExplicit(f, 0x0028, 0x0101, "US", u16(8));
+  Bytes f = dicomHead();
   putExplicit(f, 0x7FE0, 0x0010, "OB", {}, 0xFFFFFFFF);
   putElement(f, 0xFFFE, 0xE000, {});
   Bytes even = stream;
