@@ -222,6 +222,12 @@ void invertGrey(cPictBase& pict) {
     for (long long i = 0; i < n; ++i) p8[i] ^= 0xFFFFFFu;
 }
 
+bool subsampled(const cPictJPEG& jpeg) {
+  for (long long i = 0; i < jpeg.comps.count; ++i)
+    if (jpeg.comps.ptr[i].h != jpeg.maxH || jpeg.comps.ptr[i].v != jpeg.maxV) return true;
+  return false;
+}
+
 }  // namespace
 
 bool cPictDICOMPages::decodeJ2K(cFileIOTarget* window, const sDicomInfo& info) {
@@ -238,20 +244,23 @@ bool cPictDICOMPages::decodeJ2K(cFileIOTarget* window, const sDicomInfo& info) {
 }
 
 bool cPictDICOMPages::decodeJPEG(cFileIOTarget* window, const sDicomInfo& info) {
-  window->set_fp(0);
-  if (!cPictJPEG::validFor(window, nullptr)) return false;
   cPictJPEG jpeg;
+  window->set_fp(0);
+  if (!jpeg.isPicture(window, nullptr)) return false;
   // The data set, not the stream's component ids, says whether three
-  // components are already RGB.
-  if (info.photometric == kPhotometricRGB) jpeg.setForceColorSpace(3);
+  // components are already RGB; but chroma stored at a lower resolution
+  // is YCbCr whatever the label, and then the stream's own markers decide.
+  if (info.photometric == kPhotometricRGB && !subsampled(jpeg)) jpeg.setForceColorSpace(3);
   window->set_fp(0);
   const bool invert = info.photometric == kPhotometricMonochrome1;
-  sExtPictDef* target = extTarget();
-  if (target && !invert) return jpeg.setExtTarget(target) && jpeg.decode(window);
-  if (!jpeg.decode(window)) return false;
   // Colour is shown as the stream gives it; only grey, whose stored range
-  // may be a few bits, is stretched to full range.
-  if (jpeg.colorSpace == 1 && !jpeg.autoScaleFrom(jpeg)) return false;
+  // may be a few bits, is stretched to full range, which needs the whole
+  // frame before anything is drawn.
+  const bool grey = jpeg.comps.count == 1;
+  sExtPictDef* target = extTarget();
+  if (target && !invert && !grey) return jpeg.setExtTarget(target) && jpeg.decode(window);
+  if (!jpeg.decode(window)) return false;
+  if (grey && !jpeg.autoScaleFrom(jpeg)) return false;
   if (invert) invertGrey(jpeg);
   if (target) return jpeg.toExtTarget(target);
   jpeg.moveTo(*this);
@@ -283,6 +292,9 @@ bool cPictDICOMPages::decodeNative(cFileIOTarget* io, const sDicomInfo& info) {
   long long w = info.columns, h = info.rows;
   int samples = static_cast<int>(info.samplesPerPixel);
   if ((samples != 1 && samples != 3) || pictPixelCount(w, h) < 0) return false;
+  // The element's stated length is not believed: the frame must be there.
+  unsigned long long size = io->size();
+  if (info.pixelOffset > size || frameSizeOf(info) > size - info.pixelOffset) return false;
   bool sixteen = info.bitsAllocated == 16;
   int bytes = sixteen ? 2 : 1;
   bool planar = samples == 3 && info.planarConfiguration != 0;

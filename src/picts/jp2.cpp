@@ -23,3 +23,14 @@ bool cPictJP2::decode(cFileIOTarget* io) {
   // beyond what an int holds.
   return dec.setArea(im, 0, 0, 0, 0) && dec.decode(&in, im) && dec.endDecompress(&in) && jp2ImageToThis(im);
 }
+
+bool cPictJP2Base::highThroughput(cFileIOTarget* io) {
+  cPtr<cJP2Image> image;
+  cJP2FileIOTarget stream(io);
+  cJ2KDecode codestream;
+  if (!codestream.readHeader(&stream, image) && codestream.highThroughput()) return true;
+  io->set_fp(0);
+  cJP2FileIOTarget boxed(io);
+  cJP2Decode file;
+  return file.setup(0) && !file.readHeader(&boxed, image) && file.highThroughput();
+}

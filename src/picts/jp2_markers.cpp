@@ -96,7 +96,10 @@ bool cJ2KDecode::readSIZ(sJP2Bytes& b) {
   myCp.rsiz = b.u16();
   // High-throughput block coding (bit 14) is another entropy coder whose
   // passes ours would read as noise.
-  if (myCp.rsiz & 0x4000) return false;
+  if (myCp.rsiz & 0x4000) {
+    myHighThroughput = true;
+    return false;
+  }
   cJP2Image& im = myHeader;
   im.x1 = b.u32();
   im.y1 = b.u32();

@@ -9,6 +9,8 @@
 namespace {
 
 constexpr unsigned int kSOC = 0xFF4F, kCAP = 0xFF50, kSOT = 0xFF90, kSOD = 0xFF93, kEOC = 0xFFD9;
+// The capability bit of high-throughput block coding, in the upper half of Pcap.
+constexpr unsigned int kCapHighThroughput = 0x0002;
 
 bool read16(cFileIOTarget* in, unsigned int& v) {
   uint8_t b[2];
@@ -97,7 +99,11 @@ bool cJ2KDecode::readMainHeader(cJP2FileIOTarget* in) {
     if (marker < 0xFF00 || !read16(in, length) || length < 2) return false;
     // Capabilities beyond the baseline coding (high-throughput blocks
     // above all) are announced here; decoding past them would be noise.
-    if (marker == kCAP) return false;
+    if (marker == kCAP) {
+      unsigned int high, low;
+      myHighThroughput = length >= 6 && read16(in, high) && read16(in, low) && (high & kCapHighThroughput);
+      return false;
+    }
     if (handlerOf(marker)) {
       if (!readSegment(in, marker, length, myIndex.markers)) return false;
     } else {

@@ -1,5 +1,6 @@
 // Packets: the order they come in, their headers, and the code-block bytes
 // they carry.
+#include <algorithm>
 #include <cstring>
 
 #include "picts/jp2tile.h"
@@ -248,6 +249,18 @@ unsigned int maxPasses(unsigned int cblksty, const std::vector<sJP2Seg>& segs) {
 // No code-block can use more passes than 30 bit-planes give.
 constexpr unsigned int kMaxCblkPasses = 3 * 30;
 
+// The most bytes a code-block's passes can fill: P bit-planes give at most
+// 3P - 2 passes, and a pass codes each sample once with up to three
+// decisions (a run's two position bits among them), none costing the
+// arithmetic coder more than 16 bits. Far beyond any coder's output, yet
+// bounded by the block rather than by a fixed figure.
+unsigned int cblkByteLimit(const sJP2TcdCblkDec& cblk, unsigned int roishift) {
+  const long long planes = cblk.numbps + static_cast<long long>(roishift);
+  const long long passes = std::max(1LL, 3 * planes - 2);
+  const long long samples = (cblk.x1 - cblk.x0) * (cblk.y1 - cblk.y0);
+  return static_cast<unsigned int>(passes * (6 * samples + 2));
+}
+
 }  // namespace
 
 bool cJP2Tier2::readHeader(cJP2Tcp& tcp, sJP2TcdResolution& res, const sJP2Packet& pk, bool& empty) {
@@ -350,14 +363,16 @@ bool cJP2Tier2::decodePacket(cJP2Tcp& tcp, sJP2TcdTile& tile, const sJP2Packet& 
     bodyLeft = hdrLeft;
   }
   if (empty) return true;
+  const unsigned int roishift = (*tcp.tccps)[pk.compno].roishift;
   for (unsigned int b = 0; b < res.numbands; ++b) {
     sJP2TcdBand& band = res.bands[b];
     if (band.empty()) continue;
     for (sJP2TcdCblkDec& cblk : band.precincts[pk.precno].cblks) {
       if (cblk.newpasses == 0) continue;
+      const unsigned int limit = cblkByteLimit(cblk, roishift);
       for (size_t s = cblk.firstNewSeg; s < cblk.segs.size(); ++s) {
         sJP2Seg& seg = cblk.segs[s];
-        if (seg.newlen > bodyLeft || seg.newlen > kJP2CblkMaxBytes - cblk.dataLen) return false;
+        if (seg.newlen > bodyLeft || cblk.dataLen > limit || seg.newlen > limit - cblk.dataLen) return false;
         if (seg.numpasses == 0) seg.dataStart = cblk.dataLen;
         cblk.data.resize(cblk.dataLen + seg.newlen + 2);
         if (seg.newlen) std::memcpy(cblk.data.data() + cblk.dataLen, body, seg.newlen);

@@ -58,6 +58,9 @@ class cJ2KDecode {
   cJ2KDecode& operator=(const cJ2KDecode&) = delete;
 
   bool readHeader(cJP2FileIOTarget* in, cPtr<cJP2Image>& image);
+  // After a refused header: whether it announced high-throughput block
+  // coding, which this decoder does not read.
+  bool highThroughput() const { return myHighThroughput; }
   bool setDecodeArea(cJP2Image* image, int x0, int y0, int x1, int y1);
   bool decode(cJP2FileIOTarget* in, cJP2Image* image);
 
@@ -111,6 +114,7 @@ class cJ2KDecode {
   cJP2Tcd myTcd;
   cJP2CodestreamIndex myIndex;
   bool myHasCod = false, myHasQcd = false;
+  bool myHighThroughput = false;
   unsigned long long myOwnBytes = 0;  // records that tiles hold of their own
 
   // Tile-part reading.

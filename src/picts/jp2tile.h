@@ -78,9 +78,6 @@ struct sJP2Seg {
   unsigned int newlen = 0;
 };
 
-// No code-block may gather more compressed bytes than this.
-constexpr unsigned int kJP2CblkMaxBytes = 8192;
-
 struct sJP2TcdCblkDec {
   long long x0 = 0, y0 = 0, x1 = 0, y1 = 0;
   int numbps = 0;

@@ -196,6 +196,10 @@ class cPictBase {
   // arguments or size, 2 destination or drawing failed, 3 no decoder,
   // 4 decoding failed, 5 no preview and decoding not allowed.
   static cPictBase* mkPicture(cFileIOTarget* io, sPictInfo* info);
+  // For a stream no decoder takes: why, when it is of a known kind this
+  // library does not read ("high-throughput JPEG 2000 is not supported");
+  // nullptr for anything else.
+  static const char* unreadableKind(cFileIOTarget* io);
   static int getImage(cFileIOTarget* io, cPictDummy& out, long long maxW, long long maxH,
                       unsigned int background);
   static int getPreview(cFileIOTarget* io, cPictDummy& out, long long maxW, long long maxH, bool allowDecode,

@@ -1,5 +1,7 @@
 #include "picts/pictdib.h"
 
+#include "picts/pixelalloc.h"
+
 #include <cstring>
 #include <new>
 
@@ -50,12 +52,12 @@ long long magnitude(long long v) { return v < 0 ? -v : v; }
 
 // A channel mask turned into a shift and a widening onto 0..255. Narrow
 // channels are widened by repeating their bits, so that full scale stays
-// full scale (a 5-bit 31 and a 6-bit 63 both give 255); wider ones keep
-// their top eight bits.
+// full scale (a 5-bit 31 and a 6-bit 63 both give 255); wider ones are
+// scaled down, full scale to 255, in single precision as other readers do.
 struct sChannel {
   unsigned int mask = 0;
   int shift = 0;
-  int drop = 0;  // bits beyond eight
+  float scale = 0;  // channels wider than eight bits
   unsigned char widened[256] = {};
 
   explicit sChannel(unsigned int m) : mask(m) {
@@ -64,7 +66,7 @@ struct sChannel {
     int bits = 0;
     while (bits < 32 && (m >> shift) >> bits) ++bits;
     if (bits > 8) {
-      drop = bits - 8;
+      scale = 255.0f / static_cast<float>(m >> shift);
       return;
     }
     for (unsigned int v = 0; v < (1u << bits); ++v) {
@@ -75,7 +77,7 @@ struct sChannel {
   }
   unsigned int of(unsigned int v) const {
     unsigned int raw = (v & mask) >> shift;
-    return drop ? (raw >> drop) & 0xFF : widened[raw];
+    return scale == 0 ? widened[raw] : static_cast<unsigned int>(static_cast<float>(raw) * scale);
   }
 };
 
@@ -373,6 +375,10 @@ bool cPictDIB::decodeRLE(cFileIOTarget* io, bool four) {
   // Lines may run on into the padding of a stored row, as ImageMagick
   // writes them; what lands there is dropped.
   long long room = (w * myInfo.bits + 31) / 32 * 32 / myInfo.bits;
+  // The densest code, a run of 255 pixels in two bytes, bounds the picture
+  // that the bytes left can describe.
+  unsigned long long size = io->size(), at = myStart + myRead;
+  if (at > size || !pictDataCanHold(w, rows, size - at, 255, 2)) return false;
   if (!myRendering && !allocPixels(w, rows, false)) return false;
   sLineContext ctx;
   try {

@@ -113,6 +113,12 @@ cPictBase* cPictBase::mkPicture(cFileIOTarget* io, sPictInfo* info) {
   return nullptr;
 }
 
+const char* cPictBase::unreadableKind(cFileIOTarget* io) {
+  if (!io) return nullptr;
+  io->set_fp(0);
+  return cPictJP2Base::highThroughput(io) ? "high-throughput JPEG 2000 is not supported" : nullptr;
+}
+
 int cPictBase::getImage(cFileIOTarget* io, cPictDummy& out, long long maxW, long long maxH,
                         unsigned int background) {
   if (!io) return 1;

@@ -9,6 +9,9 @@ class cPictJP2Base : public cPictBase {
  public:
   bool supportsExtRendering() override { return false; }
   bool jp2ImageToThis(cJP2Image* image);
+  // Whether `io`, a codestream or a JP2 file, announces high-throughput
+  // block coding: a kind of JPEG 2000 that is refused, not a stranger.
+  static bool highThroughput(cFileIOTarget* io);
 
  protected:
   // What a probe reports of a header: the image area's size, no preview.

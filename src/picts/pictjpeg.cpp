@@ -37,6 +37,7 @@ bool cPictJPEG::decode(cFileIOTarget* io) {
   myDelivered = false;
   myRendering = false;
   close();
+  myStreamBytes = io->size();
   bool done = processStream(io);
   if (myRendering) endExtRender();
   myRendering = false;
@@ -68,12 +69,22 @@ bool cPictJPEG::onExif(const void* data, unsigned& count) {
   return true;
 }
 
+namespace {
+
+// One bit per block of 64 pixels, with a margin of two.
+constexpr unsigned long long kMaxPixelsPerByte = 1024;
+
+}  // namespace
+
 bool cPictJPEG::onImageDescribed() {
   myDescribed = true;
   if (myMode != kDecode) return false;
   // The limit holds whether or not a buffer is made: a render target still
   // gets every MCU of the picture.
-  if (pictPixelCount(imageWidth, imageHeight) < 0) return false;
+  // Every 8x8 block of a DCT scan costs a bit or more, lossless samples
+  // more still: pixels that the stream cannot hold are refused before a
+  // buffer for them is made.
+  if (!pictDataCanHold(imageWidth, imageHeight, myStreamBytes, kMaxPixelsPerByte)) return false;
   myWidth = imageWidth;
   myHeight = imageHeight;
   myIs16 = precision > 8;

@@ -43,6 +43,7 @@ class cPictJPEG : public cPictBase, public cJPEGParser {
   // Whether any decoded data reached the picture: an image of memory that
   // no data reached is not a success.
   bool myDelivered = false;
+  unsigned long long myStreamBytes = 0;
   _typebuf<unsigned int> myConv8;
   _typebuf<unsigned long long> myConv16;
   _typebuf<unsigned char*> myRowPtrs;

@@ -222,6 +222,7 @@ bool cPictXPM::decode(cFileIOTarget* io) {
   bool finished = false, sound = true;
   while (sound && !finished && text.gets(line)) sound = takeLine(line.ptr, line.count, finished);
   if (myParse.rendering) endExtRender();
-  // Text that ends before the first row leaves no picture to answer with.
-  return sound && myParse.rowsDone > 0;
+  // Text that ends before the last row is a damaged file, not a picture
+  // with transparent rows.
+  return sound && finished;
 }

@@ -2,6 +2,7 @@
 
 #include <sys/mman.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -11,7 +12,19 @@ long long pictPixelCount(long long w, long long h) {
   return w * h;
 }
 
+bool pictDataCanHold(long long w, long long h, unsigned long long bytes, unsigned long long pixels,
+                     unsigned long long per) {
+  const long long count = pictPixelCount(w, h);
+  if (count < 0 || per < 1) return false;
+  const unsigned long long n = static_cast<unsigned long long>(count);
+  // With n below 2^28 and both ratio terms below 2^20 no product overflows.
+  constexpr unsigned long long kPlenty = 1ULL << 40;
+  return bytes >= kPlenty || n * per <= bytes * pixels;
+}
+
 namespace {
+
+std::atomic<unsigned long long> gRequested{0};
 
 // Large pictures ask for huge pages: the first touch of every 4 KiB page
 // otherwise costs a fault, a noticeable share of a camera file's decode.
@@ -29,6 +42,7 @@ bool allocCount(_typebuf<T>& buf, long long count) {
     buf.set(0);
     return false;
   }
+  gRequested += static_cast<unsigned long long>(count) * sizeof(T);
   try {
     buf.set(count);
   } catch (const std::bad_alloc&) {
@@ -45,6 +59,8 @@ bool allocZeroed(_typebuf<T>& buf, long long w, long long h) {
 }
 
 }  // namespace
+
+unsigned long long pictBytesRequested() { return gRequested; }
 
 bool allocPictPixels(_typebuf<unsigned int>& buf, long long w, long long h) { return allocZeroed(buf, w, h); }
 

@@ -14,6 +14,15 @@ constexpr long long kMaxPictPixels = 1LL << 28;
 // or the count passes kMaxPictPixels.
 long long pictPixelCount(long long w, long long h);
 
+// Whether `bytes` of coded data could describe w x h pixels in a format
+// that packs at most `pixels` pixels into `per` bytes (both below 2^20). Decoders ask before
+// allocating, so a short file cannot claim a picture of the library's limit.
+bool pictDataCanHold(long long w, long long h, unsigned long long bytes, unsigned long long pixels,
+                     unsigned long long per = 1);
+
+// Bytes asked for here since the process started: what decodes commit.
+unsigned long long pictBytesRequested();
+
 // Makes `buf` hold w * h zeroed pixels; false (and `buf` empty) for a size
 // that pictPixelCount refuses or memory that cannot be had.
 bool allocPictPixels(_typebuf<unsigned int>& buf, long long w, long long h);

@@ -39,7 +39,10 @@ int main(int argc, char** argv) {
   if (!in.open(argv[1], fmRead)) return refuse("cannot be opened", argv[1]);
   cPictBase::sPictInfo info;
   cPtr<cPictBase> probe(cPictBase::mkPicture(&in, &info));
-  if (!probe) return refuse("not a picture format this library reads", argv[1]);
+  if (!probe) {
+    const char* kind = cPictBase::unreadableKind(&in);
+    return refuse(kind ? kind : "not a picture format this library reads", argv[1]);
+  }
   cPtr<cPictBase> pict(cPictBase::mkPicture(&in, nullptr));
   if (!pict) return refuse("damaged, or larger than the library accepts", argv[1]);
 

@@ -22,3 +22,8 @@ done
 printf 'not a picture' > text.png
 if "$pictdump" text.png out.pam 2> reason.txt; then echo "text accepted"; exit 1; fi
 [ "$(wc -l < reason.txt)" -eq 1 ]
+# A high-throughput JPEG 2000 codestream (its capabilities segment says so)
+# is named as such.
+printf '\xff\x4f\xff\x51\x00\x29\x00\x00\x00\x00\x00\x08\x00\x00\x00\x08\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x08\x00\x00\x00\x08\x00\x00\x00\x00\x00\x00\x00\x00\x00\x01\x07\x01\x01\xff\x50\x00\x08\x00\x02\x00\x00\x00\x00\xff\xd9' > ht.j2k
+if "$pictdump" ht.j2k out.pam 2> reason.txt; then echo "high-throughput codestream accepted"; exit 1; fi
+grep -q "high-throughput JPEG 2000 is not supported" reason.txt || { echo "no reason for ht.j2k: $(cat reason.txt)"; exit 1; }

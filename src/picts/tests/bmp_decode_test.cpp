@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <memory>
 
@@ -387,6 +388,44 @@ TEST(BmpWrite, WrittenFilesReadBackThroughBothOracles) {
   cPictDummy empty;
   cMemIOTarget out;
   EXPECT_FALSE(cPictDIB::save(&empty, &out));
+}
+
+}  // namespace
+
+namespace {
+
+// Ten bits a channel (the 2-10-10-10 layout) are scaled onto 0..255, full
+// scale to 255, truncated in single precision. ImageMagick keeps them as
+// sixteen-bit values and truncates those, so it may read one lower.
+TEST(BmpDecode, TenBitChannelsAreScaled) {
+  Dib d{.w = 64, .h = 16, .bits = 32, .compression = 3, .masks = {0x3FF00000, 0xFFC00, 0x3FF}};
+  auto channels = [](uint32_t i) { return std::array<uint32_t, 3>{i, (i * 7 + 3) % 1024, 1023 - i}; };
+  for (uint32_t i = 0; i < 1024; ++i) {
+    auto c = channels(i);
+    uint32_t word = c[0] << 20 | c[1] << 10 | c[2];
+    d.pixels.insert(d.pixels.end(), {uint8_t(word), uint8_t(word >> 8), uint8_t(word >> 16), uint8_t(word >> 24)});
+  }
+  std::string file = path("ten.bmp");
+  writeFile(file, d.file());
+  Pixels ref;
+  ASSERT_TRUE(oracle("convert {} -depth 8 pam:-", file, ref));
+  cPictBMP bmp;
+  bool ok;
+  Pixels ours = decodeBytes(bmp, d.file(), &ok);
+  ASSERT_TRUE(ok);
+  ASSERT_EQ(ours.argb.size(), ref.argb.size());
+  const float scale = 255.0f / 1023.0f;
+  for (uint32_t i = 0; i < 1024; ++i) {
+    // Rows are stored bottom-up.
+    const size_t at = static_cast<size_t>((15 - i / 64) * 64 + i % 64);
+    auto c = channels(i);
+    for (int k = 0; k < 3; ++k) {
+      const int shift = 16 - 8 * k;
+      const int got = static_cast<int>(ours.argb[at] >> shift & 255), magick = static_cast<int>(ref.argb[at] >> shift & 255);
+      ASSERT_EQ(got, static_cast<int>(static_cast<float>(c[k]) * scale)) << i << " channel " << k;
+      ASSERT_TRUE(got == magick || got == magick + 1) << i << " channel " << k << ": " << got << " vs " << magick;
+    }
+  }
 }
 
 }  // namespace

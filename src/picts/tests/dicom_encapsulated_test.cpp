@@ -215,3 +215,52 @@ TEST(DicomEncapsulated, RefusesWhatItCannotRead) {
 }
 
 }  // namespace
+
+// A label of RGB holds for a stream whose components share one sampling;
+// subsampled chroma is YCbCr whatever the data set says. Pure red must come
+// back red from both.
+TEST(DicomEncapsulated, RgbLabelYieldsToSubsampledChroma) {
+  const Layout l{"red", 16, 16, 8, 8, 3, 0, 0, 1};
+  Bytes red;
+  for (unsigned i = 0; i < l.w * l.h; ++i) red.insert(red.end(), {255, 0, 0});
+  std::string native = makeFile(l, red, l.name), full = native + ".444.dcm", sub = path("red420.dcm");
+  ASSERT_TRUE(run("dcmcjpeg -q +eb +cr " + native + " " + full));
+  writeFile(path("red.ppm"), jpegtest::ppm(l.w, l.h, 3, red));
+  ASSERT_TRUE(run("cjpeg -sample 2x2 -quality 95 " + path("red.ppm") + " > " + path("red420.jpg")));
+  ASSERT_TRUE(run("img2dcm -q -i JPEG " + path("red420.jpg") + " " + sub));
+  ASSERT_TRUE(run("dcmodify -q -nb -m \"(0028,0004)=RGB\" " + sub));
+  for (const std::string& file : {full, sub}) {
+    cPictDICOM pict;
+    bool ok;
+    auto ours = decodeWith(pict, file, ok);
+    ASSERT_TRUE(ok) << file;
+    for (unsigned long long w : ours) {
+      int r = static_cast<int>(w >> 16 & 255), g = static_cast<int>(w >> 8 & 255), b = static_cast<int>(w & 255);
+      ASSERT_TRUE(r >= 250 && g <= 5 && b <= 5) << file << ": " << r << "," << g << "," << b;
+    }
+  }
+}
+
+// Dark grey (1 to 75) is stretched to the full range whether the frame is
+// decoded whole or drawn smaller.
+TEST(DicomEncapsulated, GreyIsStretchedAtEverySize) {
+  const Layout l{"darkgrey", 32, 32, 8, 8, 1, 0, 0, 1};
+  Bytes samples(l.w * l.h);
+  for (size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<uint8_t>(1 + (i % 32 + i / 32) * 74 / 62);
+  std::string src = makeFile(l, samples, l.name), out = src + ".eb.dcm";
+  ASSERT_TRUE(run("dcmcjpeg -q +eb " + src + " " + out));
+  auto brightest = [](cPictBase& p) {
+    int top = 0;
+    for (long long i = 0; i < p.width() * p.height(); ++i)
+      top = std::max(top, static_cast<int>(p.raw8Bpp()[i] & 255));
+    return top;
+  };
+  for (long long box : {32, 16, 8}) {
+    rastertest::Stream s(readFile(out));
+    cPictDICOM pict;
+    cPictDummy shown;
+    ASSERT_TRUE(pict.decodePagePreview(&s.io, shown, box, box, 0, true, 0)) << box;
+    ASSERT_EQ(shown.width(), box);
+    EXPECT_GE(brightest(shown), 230) << box;
+  }
+}

@@ -248,4 +248,39 @@ TEST(Jp2Picture, ColourSpaceCodesProfileAndOffsetArea) {
   EXPECT_EQ(compare(*d.image, planes), "");
 }
 
+// High-throughput codestreams, announced by a capabilities segment or by
+// the profile bits of the size segment, bare or in a JP2 file, are refused
+// with their kind named; other refusals name nothing.
+TEST(Jp2Picture, HighThroughputIsNamedWhenRefused) {
+  const Bytes cod = segment(0xFF52, {0, 0, 0, 1, 0, 0, 4, 4, 0, 0}), qcd = segment(0xFF5C, {0x40, 8 << 3});
+  auto withCap = [&](unsigned pcapHigh) {
+    return handMade(8, 8, 1, {segment(0xFF50, {uint8_t(pcapHigh >> 8), uint8_t(pcapHigh), 0, 0, 0, 0}), cod, qcd},
+                    Bytes(4, 0));
+  };
+  Bytes profile = handMade(8, 8, 1, {cod, qcd}, Bytes(4, 0));
+  profile[6] = 0x40;  // the size segment's capabilities: high-throughput only
+  Bytes header = ihdr(8, 8, 1, 8), colr = colrEnum(17);
+  header.insert(header.end(), colr.begin(), colr.end());
+  const Bytes jph = jp2File(withCap(0x0002), header);
+  struct Case {
+    const char* name;
+    Bytes file;
+    bool named;
+  };
+  const Case cases[] = {
+      {"capabilities segment", withCap(0x0002), true},
+      {"size profile", profile, true},
+      {"in a JP2 file", jph, true},
+      {"other capabilities", withCap(0x4000), false},
+      {"text", {'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c'}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_FALSE(picture(c.file));
+    cBufWrapperIO io(const_cast<uint8_t*>(c.file.data()), static_cast<long long>(c.file.size()), false);
+    const char* why = cPictBase::unreadableKind(&io);
+    EXPECT_STREQ(why, c.named ? "high-throughput JPEG 2000 is not supported" : nullptr);
+  }
+}
+
 }  // namespace

@@ -80,8 +80,7 @@ struct Picture {
   }
 };
 
-// `noise` is the spread of the random part; high-precision noise is kept
-// small so that no 64x64 code-block passes the compressed-size limit.
+// `noise` is the spread of the random part.
 inline Picture makePicture(unsigned w, unsigned h, unsigned comps, unsigned prec, bool sgnd, uint32_t seed,
                            std::vector<std::pair<unsigned, unsigned>> sub = {}, int noise = 8) {
   Picture pic;

@@ -71,6 +71,7 @@ TEST(XpmDecode, TokensCommentsAndColours) {
       {"missing comma", head + "\"1 1 1 1\" \"a c None\",\"a\"};", {}},
       {"slash that opens nothing", head + "\"1 1 1 1\",/ \"a c None\",\"a\"};", {}},
       {"ends before the first row", head + "\"1 1 1 1\",\"a c None\",", {}},
+      {"ends before the last row", head + "\"2 3 1 1\",\"a c #000005\",\"aa\",\"aa\",", {}},
       {"size past 32 bits", head + "\"4294967297 1 1 1\",\"a c None\",\"a\"};", {}},
       {"too many characters a pixel", head + "\"1 1 1 5\",\"abcde c None\",\"abcde\"};", {}},
   };

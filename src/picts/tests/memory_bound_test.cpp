@@ -1,0 +1,201 @@
+// Files of a few hundred bytes that declare 16384 x 16384 pixels: each
+// decoder must refuse them without first committing the gigabyte that such
+// a picture would take. The count of bytes asked for through the pixel
+// allocator is the measure (sanitizer builds make the resident set useless).
+#include <gtest/gtest.h>
+
+#include <zlib.h>
+
+#include "dicom_support.h"
+#include "jp2_support.h"
+#include "jpeg_support.h"
+#include "picts/pixelalloc.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+constexpr unsigned kSide = 16384;
+constexpr unsigned long long kBudget = 64ULL << 20;
+
+void le16(Bytes& b, unsigned v) { b.insert(b.end(), {uint8_t(v), uint8_t(v >> 8)}); }
+void le32(Bytes& b, unsigned v) {
+  le16(b, v & 0xFFFF);
+  le16(b, v >> 16);
+}
+Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+Bytes operator+(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// A small picture written by cjpeg, its frame header made to claim kSide on
+// both sides, cut `extra` bytes into its first scan.
+Bytes jpegClaiming(const std::vector<std::string>& args, int channels, size_t extra) {
+  Bytes f = jpegtest::tool("cjpeg", args, jpegtest::ppm(64, 64, channels, jpegtest::picture(64, 64, channels, 5)));
+  size_t sof = 0, sos = 0;
+  for (size_t i = 2; i + 4 < f.size() && !sos; i += 2 + (f[i + 2] << 8 | f[i + 3])) {
+    if (f[i + 1] >= 0xC0 && f[i + 1] <= 0xC3) sof = i;
+    if (f[i + 1] == 0xDA) sos = i;
+  }
+  if (!sof || !sos) return {};
+  for (size_t at : {sof + 5, sof + 7}) {
+    f[at] = kSide >> 8;
+    f[at + 1] = kSide & 0xFF;
+  }
+  f.resize(std::min(f.size(), sos + 2 + (f[sos + 2] << 8 | f[sos + 3]) + extra));
+  return f;
+}
+
+Bytes bmpRle8() {
+  Bytes f = text("BM");
+  le32(f, 14 + 40 + 1024 + 2);
+  le32(f, 0);
+  le32(f, 14 + 40 + 1024);
+  le32(f, 40);
+  for (unsigned v : {kSide, kSide}) le32(f, v);
+  le16(f, 1);
+  le16(f, 8);
+  for (unsigned v : {1u, 2u, 2835u, 2835u, 256u, 0u}) le32(f, v);
+  f.resize(f.size() + 1024, 0x40);
+  return f + Bytes{0, 0};
+}
+
+// A PNG whose one IDAT holds a few hundred deflated zero bytes.
+Bytes pngClaiming(int depth, int colorType) {
+  pngtest::Image im;
+  im.width = im.height = kSide;
+  im.depth = depth;
+  im.colorType = colorType;
+  Bytes zeros(20000), z(compressBound(20000));
+  uLongf size = static_cast<uLongf>(z.size());
+  compress2(z.data(), &size, zeros.data(), static_cast<uLong>(zeros.size()), 9);
+  z.resize(size);
+  return pngtest::fileOf({{"IHDR", pngtest::headerData(im)}, {"IDAT", z}});
+}
+
+Bytes gifClaiming() {
+  Bytes f = text("GIF89a");
+  le16(f, kSide);
+  le16(f, kSide);
+  f = f + Bytes{0x80, 0, 0, 0, 0, 0, 255, 255, 255, 0x2C, 0, 0, 0, 0};
+  le16(f, kSide);
+  le16(f, kSide);
+  f = f + Bytes{0, 2, 200} + Bytes(200, 0x55) + Bytes{0, 0x3B};
+  return f;
+}
+
+Bytes tgaClaiming() {
+  Bytes f = {0, 0, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  le16(f, kSide);
+  le16(f, kSide);
+  f = f + Bytes{24, 0};
+  for (int i = 0; i < 50; ++i) f = f + Bytes{0xFF, 1, 2, 3};
+  return f;
+}
+
+Bytes pcxClaiming() {
+  Bytes f = {10, 5, 1, 8, 0, 0, 0, 0};
+  le16(f, kSide - 1);
+  le16(f, kSide - 1);
+  f.resize(65, 0);
+  f.push_back(3);
+  le16(f, kSide);
+  f.resize(128, 0);
+  return f + Bytes(300, 0xFF);
+}
+
+Bytes icoHolding(const Bytes& inner) {
+  Bytes f = {0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 1, 0, 32, 0};
+  le32(f, static_cast<unsigned>(inner.size()));
+  le32(f, 22);
+  return f + inner;
+}
+
+Bytes icnsHolding(const Bytes& png) {
+  auto be32 = [](unsigned v) { return Bytes{uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)}; };
+  return text("icns") + be32(static_cast<unsigned>(16 + png.size())) + text("ic10") +
+         be32(static_cast<unsigned>(8 + png.size())) + png;
+}
+
+// The attributes of an 8-bit RGB data set of kSide x kSide.
+Bytes dicomHead() {
+  using namespace dicomtest;
+  Bytes f = preamble();
+  putExplicit(f, 0x0008, 0x0016, "UI", Bytes{'1', 0});
+  putExplicit(f, 0x0028, 0x0002, "US", u16(3));
+  putExplicit(f, 0x0028, 0x0010, "US", u16(kSide));
+  putExplicit(f, 0x0028, 0x0011, "US", u16(kSide));
+  putExplicit(f, 0x0028, 0x0100, "US", u16(8));
+  putExplicit(f, 0x0028, 0x0101, "US", u16(8));
+  return f;
+}
+
+Bytes dicomNative() {
+  Bytes f = dicomHead();
+  dicomtest::putExplicit(f, 0x7FE0, 0x0010, "OB", Bytes(300, 7));
+  return f;
+}
+
+// Encapsulated: an empty offset table, then one fragment with the stream.
+Bytes dicomHolding(const Bytes& stream) {
+  using namespace dicomtest;
+  Bytes f = dicomHead();
+  putExplicit(f, 0x7FE0, 0x0010, "OB", {}, 0xFFFFFFFF);
+  putElement(f, 0xFFFE, 0xE000, {});
+  Bytes even = stream;
+  if (even.size() % 2) even.push_back(0);
+  putElement(f, 0xFFFE, 0xE000, even);
+  putElement(f, 0xFFFE, 0xE0DD, {});
+  return f;
+}
+
+Bytes j2kClaiming(size_t body) {
+  Bytes cod = {0, 0, 0, 1, 0, 5, 4, 4, 0, 0};  // 5 levels, 64 x 64 blocks
+  Bytes qcd = {0x40};
+  qcd.resize(1 + 16, 0x48);
+  return jp2test::handMade(kSide, kSide, 1, {jp2test::segment(0xFF52, cod), jp2test::segment(0xFF5C, qcd)},
+                           Bytes(body, 0xA5));
+}
+
+struct Case {
+  const char* name;
+  Bytes file;
+};
+
+TEST(MemoryBound, ShortFilesClaimingHugePicturesAreRefusedBeforeTheyAreAllocated) {
+  Bytes png1 = pngClaiming(1, 0), png8 = pngClaiming(8, 2);
+  Bytes jpeg = jpegClaiming({"-quality", "90"}, 3, 300);
+  std::vector<Case> cases = {
+      {"baseline JPEG", jpeg},
+      {"progressive JPEG", jpegClaiming({"-progressive"}, 3, 100)},
+      {"grey JPEG", jpegClaiming({"-grayscale"}, 1, 200)},
+      {"BMP RLE8", bmpRle8()},
+      {"GIF", gifClaiming()},
+      {"TGA RLE", tgaClaiming()},
+      {"PCX", pcxClaiming()},
+      {"PNG 1-bit", png1},
+      {"PNG RGB", png8},
+      {"PPM", text("P6\n16384 16384\n255\n") + Bytes(300, 9)},
+      {"PGM 16-bit", text("P5 16384 16384 65535\n") + Bytes(300, 9)},
+      {"XPM", text("/* XPM */\nstatic char *x[] = {\n\"16384 16384 1 1\",\n\"a c #FF0000\",\n\"aaaa\"\n};\n")},
+      {"ICO of a PNG", icoHolding(png8)},
+      {"ICNS of a PNG", icnsHolding(png1)},
+      {"DICOM native", dicomNative()},
+      {"DICOM of a JPEG", dicomHolding(jpeg)},
+      {"DICOM of a JPEG 2000", dicomHolding(j2kClaiming(300))},
+      {"J2K", j2kClaiming(300)},
+      {"J2K cut in its header", j2kClaiming(0)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_GT(c.file.size(), 20u);
+    ASSERT_LT(c.file.size(), 2000u);
+    pngtest::MemStream s(c.file);
+    const unsigned long long before = pictBytesRequested();
+    cPtr<cPictBase> pict(cPictBase::mkPicture(&s.io, nullptr));
+    EXPECT_FALSE(pict && pict->raw8Bpp());
+    EXPECT_LT(pictBytesRequested() - before, kBudget);
+  }
+}
+
+}  // namespace
