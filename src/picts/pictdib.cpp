@@ -1,7 +1,5 @@
 #include "picts/pictdib.h"
 
-#include "picts/pixelalloc.h"
-
 #include <cstring>
 #include <new>
 
@@ -371,16 +369,23 @@ bool cPictDIB::loadMergeAlpha(cFileIOTarget* io) {
 
 bool cPictDIB::decodeRLE(cFileIOTarget* io, bool four) {
   if (myInfo.bits != (four ? 4u : 8u)) return false;
+  if (myRendering) return walkRLE(io, four, false);
+  // Delta codes let a few bytes describe a picture of any height, so no
+  // ratio of bytes to pixels tells a short stream from a sparse one: the
+  // codes are walked once without pixels, and a stream that ends early or
+  // breaks the picture's bounds is refused before the picture is allocated.
+  const unsigned long long at = myStart + myRead;
+  if (!walkRLE(io, four, true) || !io->set_fp(at)) return false;
+  return allocPixels(myWidth, myRows, false) && walkRLE(io, four, false);
+}
+
+bool cPictDIB::walkRLE(cFileIOTarget* io, bool four, bool dry) {
   long long w = myWidth, rows = myRows;
   // Lines may run on into the padding of a stored row, as ImageMagick
   // writes them; what lands there is dropped.
   long long room = (w * myInfo.bits + 31) / 32 * 32 / myInfo.bits;
-  // The densest code, a run of 255 pixels in two bytes, bounds the picture
-  // that the bytes left can describe.
-  unsigned long long size = io->size(), at = myStart + myRead;
-  if (at > size || !pictDataCanHold(w, rows, size - at, 255, 2)) return false;
-  if (!myRendering && !allocPixels(w, rows, false)) return false;
   sLineContext ctx;
+  ctx.dry = dry;
   try {
     ctx.indices.set(room);
   } catch (const std::bad_alloc&) {
@@ -438,6 +443,10 @@ bool cPictDIB::decodeRLE(cFileIOTarget* io, bool four) {
 // Emits one line and starts the next one at index 0 throughout; an index
 // outside the palette ends the line's pixels there.
 void cPictDIB::rleFill(sLineContext& ctx) {
+  if (ctx.dry) {
+    ++ctx.line;
+    return;
+  }
   long long w = myWidth, rows = ctx.rows;
   long long dest = myInfo.height > 0 ? ctx.line : rows - 1 - ctx.line;
   const unsigned char* line = ctx.indices.ptr;

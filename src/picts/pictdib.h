@@ -56,6 +56,7 @@ class cPictDIB : public cPictBase {
     _typebuf<unsigned char> indices;
     long long line = 0;  // lines emitted so far
     long long rows = 0;
+    bool dry = false;  // only the codes are checked; no pixel is written
   };
 
   static bool readHeader(cFileIOTarget* io, unsigned char* header, sInfo& info);
@@ -66,6 +67,7 @@ class cPictDIB : public cPictBase {
   bool decodeRLE8(cFileIOTarget* io) { return decodeRLE(io, false); }
   bool decodeRLE4(cFileIOTarget* io) { return decodeRLE(io, true); }
   bool decodeRLE(cFileIOTarget* io, bool four);
+  bool walkRLE(cFileIOTarget* io, bool four, bool dry);
   void rleFill(sLineContext& ctx);
   bool loadMergeAlpha(cFileIOTarget* io);
   bool decodeEmbedded(cFileIOTarget* io, bool png);

@@ -283,7 +283,12 @@ TEST(BmpDecode, RunLengthsWithDeltasAndEnds) {
     std::vector<uint32_t> want;  // top-down; empty: the decode fails
   };
   const uint32_t K = 0xFF000000, R = 0xFFFF0000, G = 0xFF00FF00, B = 0xFF0000FF;
+  // Sixteen bytes for 12,000 pixels: deltas skip the bottom 599 rows.
+  std::vector<uint32_t> sparse(20 * 600, K);
+  std::fill_n(sparse.begin(), 20, R);
   const Case cases[] = {
+      {"rle8 deltas skip most of a tall picture", 8, 20, 600,
+       {0, 2, 0, 255, 0, 2, 0, 255, 0, 2, 0, 89, 20, 1, 0, 1}, sparse},
       // Bottom row first: a run of 3, then an absolute run with its pad byte.
       {"rle8 ends closing the last line", 8, 3, 2, {3, 1, 0, 0, 0, 3, 2, 3, 1, 0, 0, 1}, {G, B, R, R, R, R}},
       {"rle8 ends after the last line's end", 8, 3, 2, {3, 1, 0, 0, 3, 2, 0, 0, 0, 1}, {G, G, G, R, R, R}},
