@@ -120,8 +120,8 @@ bool cJHuffDecoder::mkTab(bool isDC, int id, sJHDerivedTable& t) {
 bool cJHuffDecoder::create(sJPGState& state) {
   myState = &state;
   myMode = 0;
-  myAcc = myAcc64 = 0;
-  myBits = myBits64 = 0;
+  myAcc = 0;
+  myBits = 0;
   myEobRun = 0;
   myRestartsToGo = state.restartInterval;
   myCurrentAC = nullptr;
@@ -225,19 +225,6 @@ bool cJHuffDecoder::fillBitBuf(unsigned long long& acc, unsigned int& bits, int 
   return true;
 }
 
-// Bytes in their order, 0xFF as data like any other: such streams have no
-// markers and no stuffing.
-bool cJHuffDecoder::fillBitBufRaw(unsigned int need) {
-  while (myBits64 <= 32) {
-    unsigned char b[4];
-    long long got = myState->readBytes(b, 4);
-    if (got <= 0) break;
-    for (long long i = 0; i < got; ++i) myAcc64 = myAcc64 << 8 | b[i];
-    myBits64 += static_cast<unsigned int>(8 * got);
-  }
-  return myBits64 >= need;
-}
-
 int cJHuffDecoder::huffDecode(unsigned long long& acc, unsigned int& bits, int minBits,
                               const sJHDerivedTable* t) {
   if (bits < static_cast<unsigned int>(minBits) && !fillBitBuf(acc, bits, minBits)) return -1;
@@ -249,23 +236,6 @@ int cJHuffDecoder::huffDecode(unsigned long long& acc, unsigned int& bits, int m
     if (bits < 1 && !fillBitBuf(acc, bits, 1)) return -1;
     code = code << 1 | static_cast<int>(peekBits(acc, bits, 1));
     --bits;
-  }
-  int index = code + t->valoffset[l];
-  if (index < 0 || index > 255) return -1;
-  return t->source.symbols[index];
-}
-
-int cJHuffDecoder::huffDecodeRaw(int minBits, const sJHDerivedTable* t) {
-  if (myBits64 < static_cast<unsigned int>(minBits) && !fillBitBufRaw(static_cast<unsigned int>(minBits)))
-    return -1;
-  int l = minBits;
-  int code = static_cast<int>(peekBits(myAcc64, myBits64, l));
-  myBits64 -= l;
-  while (code > t->maxcode[l]) {
-    if (++l > 16) return -1;
-    if (myBits64 < 1 && !fillBitBufRaw(1)) return -1;
-    code = code << 1 | static_cast<int>(peekBits(myAcc64, myBits64, 1));
-    --myBits64;
   }
   int index = code + t->valoffset[l];
   if (index < 0 || index > 255) return -1;
@@ -678,26 +648,9 @@ int cJHuffDecoder::lastDCVal(int component) const {
   return myDC[component];
 }
 
-int cJHuffDecoder::simpleDecode() {
-  if (!myScanDC[0]) return -1;
-  return decodeSymbol(myAcc, myBits, myScanDC[0]);
-}
-
 unsigned cJHuffDecoder::simpleRead(int n) {
   if (n <= 0 || n > 32) return 0;
   if (myBits < static_cast<unsigned int>(n) && !fillBitBuf(myAcc, myBits, n)) return 0;
   myBits -= n;
   return static_cast<unsigned>(myAcc >> myBits) & static_cast<unsigned>((1ULL << n) - 1);
-}
-
-int cJHuffDecoder::simpleDecodeRaw() {
-  if (!myScanDC[0]) return -1;
-  return huffDecodeRaw(1, myScanDC[0]);
-}
-
-int cJHuffDecoder::simpleReadRaw(int n) {
-  if (n <= 0 || n > 31) return 0;
-  if (myBits64 < static_cast<unsigned int>(n) && !fillBitBufRaw(static_cast<unsigned int>(n))) return 0;
-  myBits64 -= n;
-  return static_cast<int>(myAcc64 >> myBits64) & ((1 << n) - 1);
 }

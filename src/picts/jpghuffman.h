@@ -36,20 +36,14 @@ class cJHuffDecoder {
   int lastDCVal(int component) const;
   bool restart();
 
-  // Plain reads for readers with their own block layout: a symbol of the
-  // first scan component's DC table and raw bits, on the stuffed byte
-  // stream; the Raw forms read a byte stream without stuffing, 0xFF as data.
-  int simpleDecode();
+  // Raw bits on the stuffed byte stream, for readers with their own block
+  // layout.
   unsigned simpleRead(int n);
-  int simpleDecodeRaw();
-  int simpleReadRaw(int n);
 
  private:
   bool mkTab(bool isDC, int id, sJHDerivedTable& table);
   bool fillBitBuf(unsigned long long& acc, unsigned int& bits, int need);
-  bool fillBitBufRaw(unsigned int need);
   int huffDecode(unsigned long long& acc, unsigned int& bits, int minBits, const sJHDerivedTable* table);
-  int huffDecodeRaw(int minBits, const sJHDerivedTable* table);
   bool takePlainBytes(unsigned long long& acc, unsigned int& bits);
   void refill(unsigned long long& acc, unsigned int& bits);
   int decodeSymbol(unsigned long long& acc, unsigned int& bits, const sJHDerivedTable* table);
@@ -74,11 +68,9 @@ class cJHuffDecoder {
 
   unsigned int myMode = 0;  // 1 DC first, 2 AC first, 3 DC refine, 4 AC refine, 5/6 sequential, 7 lossless
   // The byte-wise reader keeps 64 bits so that a symbol and its value
-  // usually come out of one fill; the Raw reader has its own.
+  // usually come out of one fill.
   unsigned long long myAcc = 0;
   unsigned int myBits = 0;
-  unsigned long long myAcc64 = 0;
-  unsigned int myBits64 = 0;
   unsigned int myEobRun = 0;
   unsigned int myRestartsToGo = 0;
   const sJHDerivedTable* myCurrentAC = nullptr;
