@@ -172,7 +172,9 @@ namespace {
 std::pair<std::string, std::string> partPlace(const std::string& bundle) {
   const size_t slash = bundle.rfind('/');
   const size_t start = slash == std::string::npos ? 0 : slash + 1;
-  return {bundle.substr(0, start), "." + bundle.substr(start) + ".part-"};
+  std::string stem(1, '.');
+  stem.append(bundle, start, std::string::npos).append(".part-");
+  return {bundle.substr(0, start), stem};
 }
 
 std::string partName(const std::string& bundle) {

@@ -112,7 +112,8 @@ bool makeHeldFolder(std::string& folder) {
   if (!mkdtemp(hidden.data())) return false;
   const int fd = ::open(hidden.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   folder = base + hidden.substr(base.size() + 1);
-  if (fd < 0 || flock(fd, LOCK_SH) != 0 || renameat2(AT_FDCWD, hidden.c_str(), AT_FDCWD, folder.c_str(), RENAME_NOREPLACE) != 0) {
+  if (fd < 0 || flock(fd, LOCK_SH) != 0 ||
+      renameat2(AT_FDCWD, hidden.c_str(), AT_FDCWD, folder.c_str(), RENAME_NOREPLACE) != 0) {
     if (fd >= 0) ::close(fd);
     ::rmdir(hidden.c_str());
     return false;
