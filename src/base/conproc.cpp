@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -234,6 +235,14 @@ void cConProcess::close() {
 
 namespace {
 
+void closeAllFrom3Except(int keep) {
+  const unsigned int kept = keep >= 3 ? static_cast<unsigned int>(keep) : 2u;
+  if (kept > 3 && close_range(3, kept - 1, 0) != 0)
+    for (unsigned int fd = 3; fd < kept; ++fd) ::close(static_cast<int>(fd));
+  if (close_range(kept + 1, ~0U, 0) != 0)
+    for (int fd = static_cast<int>(kept) + 1; fd < 1024; ++fd) ::close(fd);
+}
+
 // The child's last act: the program, or its errno on the close-on-exec
 // report pipe when it cannot be started.
 [[noreturn]] void execReporting(char* const argv[], int report) {
@@ -250,9 +259,11 @@ namespace {
 // is reaped here. A close-on-exec pipe reports whether the exec worked: it
 // closes empty on success and carries errno otherwise. True when the program
 // started and had not ended with a failure by then. With `removeAfter` (an
-// argument vector that removes something) a watcher stands between them: it
-// waits for the program and then runs removeAfter.
-bool startDetached(char* const argv[], int settleMs = 0, char* const removeAfter[] = nullptr) {
+// argument vector that removes the folder `held`) a watcher stands between
+// them: it holds a shared lock on that folder, waits for the program and
+// then runs removeAfter.
+bool startDetached(char* const argv[], int settleMs = 0, char* const removeAfter[] = nullptr,
+                   const char* held = nullptr) {
   int report[2];
   if (!makePipe(report)) return false;
   pid_t middle = fork();
@@ -261,14 +272,24 @@ bool startDetached(char* const argv[], int settleMs = 0, char* const removeAfter
     const pid_t watcher = fork();
     if (watcher != 0) _exit(watcher < 0 ? 1 : 0);
     setsid();
+    // Taken before the caller learns the outcome, so that the folder is
+    // never without a holder while the program runs.
+    const int hold = held ? open(held, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1;
+    if (hold >= 0) flock(hold, LOCK_SH);
     const pid_t program = fork();
     if (program == 0) execReporting(argv, report[1]);
+    // Nothing else would tell the caller, which would take the program for
+    // started.
+    if (program < 0) {
+      const int error = errno;
+      ssize_t ignored = write(report[1], &error, sizeof error);
+      (void)ignored;
+      _exit(1);
+    }
     // The watcher outlives its parent: holding the parent's descriptors (its
     // display connection among them) would keep them open until the program
     // ends, and the parent's windows on screen with them.
-    if (close_range(3, ~0U, 0) != 0)
-      for (int fd = 3; fd < 1024; ++fd) ::close(fd);
-    if (program < 0) _exit(1);
+    closeAllFrom3Except(hold);
     int st;
     while (waitpid(program, &st, 0) < 0 && errno == EINTR) {
     }
@@ -350,7 +371,7 @@ bool just_run_removing(const char* file, const char* leftover) {
   char* argv[] = {const_cast<char*>(file), nullptr};
   char* remove[] = {const_cast<char*>("rm"), const_cast<char*>("-rf"), const_cast<char*>("--"),
                     const_cast<char*>(leftover), nullptr};
-  return startDetached(argv, 0, remove);
+  return startDetached(argv, 0, remove, leftover);
 }
 
 bool execCmd(const char* command) {

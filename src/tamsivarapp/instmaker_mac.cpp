@@ -1,11 +1,16 @@
 #include "tamsivarapp/instmaker_mac.h"
 
+#include <fcntl.h>
 #include <ftw.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "base/folder.h"
 #include "base/targets.h"
@@ -51,14 +56,14 @@ bool removeTree(const std::string& path) {
   return nftw(path.c_str(), removeEntry, 16, FTW_DEPTH | FTW_PHYS) == 0;
 }
 
-bool makeFolder(const std::string& path) {
+bool makeFolder(const std::string& path, const std::string& shown) {
   if (cFolderContents::mkdir(path.c_str())) return true;
-  std::printf(" (e) Unable to create %s!\n", path.c_str());
+  std::printf(" (e) Unable to create %s!\n", shown.c_str());
   return false;
 }
 
 // Copies in reads of 4096 bytes; each failure has its own message.
-bool copyFileReporting(const std::string& from, const char* fromName, const std::string& to,
+bool copyFileReporting(const std::string& from, const char* fromName, const std::string& to, const std::string& shown,
                        const char* openFailed, const char* createFailed, const char* writeFailed) {
   cFileIO in;
   if (!in.open(from.c_str(), fmRead)) {
@@ -67,7 +72,7 @@ bool copyFileReporting(const std::string& from, const char* fromName, const std:
   }
   cFileIO out;
   if (!out.create(to.c_str(), fmWrite)) {
-    std::printf(createFailed, to.c_str());
+    std::printf(createFailed, shown.c_str());
     return false;
   }
   unsigned char buf[4096];
@@ -75,7 +80,7 @@ bool copyFileReporting(const std::string& from, const char* fromName, const std:
     unsigned int n = in.read(buf, sizeof buf);
     if (n == 0) break;
     if (n == 0xFFFFFFFFu || !out.writef(buf, n)) {
-      std::printf(writeFailed, to.c_str());
+      std::printf(writeFailed, shown.c_str());
       return false;
     }
   }
@@ -164,6 +169,101 @@ bool writeWholeFile(const char* path, const std::string& bytes) {
   return (std::fclose(f) == 0) && ok;
 }
 
+namespace {
+
+// The bundle's folder (with its "/", or empty) and the start of the names
+// of part folders beside it; a part's name ends with its writer's process id.
+std::pair<std::string, std::string> partPlace(const std::string& bundle) {
+  const size_t slash = bundle.rfind('/');
+  const size_t start = slash == std::string::npos ? 0 : slash + 1;
+  std::string stem(1, '.');
+  stem.append(bundle, start, std::string::npos).append(".part-");
+  return {bundle.substr(0, start), stem};
+}
+
+std::string partName(const std::string& bundle) {
+  const auto [folder, stem] = partPlace(bundle);
+  return folder + stem + std::to_string(static_cast<long>(getpid()));
+}
+
+// What a killed make left beside this bundle: a part folder whose writer is
+// gone.
+void dropStaleParts(const std::string& bundle) {
+  const auto [folder, stem] = partPlace(bundle);
+  cFolderContents listing;
+  listing.init(folder.empty() ? "." : folder.c_str(), false);
+  for (int i = 0; i < listing.count(); ++i) {
+    sFolderItemInfo* e = listing.info(i);
+    if (!e || !e->name.ptr || std::strncmp(e->name.ptr, stem.c_str(), stem.size()) != 0) continue;
+    char* end = nullptr;
+    errno = 0;
+    const long writer = std::strtol(e->name.ptr + stem.size(), &end, 10);
+    if (errno || writer <= 0 || *end || kill(static_cast<pid_t>(writer), 0) == 0 || errno != ESRCH) continue;
+    struct stat st;
+    const std::string path = folder + e->name.ptr;
+    if (lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) removeTree(path);
+  }
+}
+
+// Puts `part` in the place of `bundle` and the old bundle at `part`: in one
+// step where the file system can, else by two renames.
+bool swapFolders(const std::string& part, const std::string& bundle) {
+  if (renameat2(AT_FDCWD, part.c_str(), AT_FDCWD, bundle.c_str(), RENAME_EXCHANGE) == 0) return true;
+  const std::string aside = part + ".old";
+  if (rename(bundle.c_str(), aside.c_str()) != 0) return false;
+  if (rename(part.c_str(), bundle.c_str()) != 0) {
+    rename(aside.c_str(), bundle.c_str());
+    return false;
+  }
+  return rename(aside.c_str(), part.c_str()) == 0;
+}
+
+// Writes the bundle's files under `at`; messages name them under `shown`,
+// where they are to be.
+bool writeBundle(cSoftPkgScenario& pkg, const std::string& own, const char* exe, const char* program,
+                 const std::string& at, const std::string& shown) {
+  if (!makeFolder(at, shown) || !makeFolder(at + "/Contents", shown + "/Contents")) return false;
+  int ver[4] = {0, 0, 0, 0};
+  pkg.getVer(ver);
+  const std::string name = std::string(pkg.getStr("name") ? pkg.getStr("name") : "") + " Installer";
+  if (!writeWholeFile((at + "/Contents/Info.plist").c_str(),
+                      bundlePlist("org.zvk.installer", "Installer", name.c_str(), ver[0], ver[1],
+                                  pkg.getStr("copyright")))) {
+    std::printf(" (e) Unable to create %s/Contents/Info.plist!\n", shown.c_str());
+    return false;
+  }
+  if (!writeWholeFile((at + "/Contents/PkgInfo").c_str(), "APPL????")) {
+    std::printf(" (e) Unable to create %s/Contents/PkgInfo!\n", shown.c_str());
+    return false;
+  }
+  const std::string resources = "/Contents/Resources";
+  if (!makeFolder(at + resources, shown + resources)) return false;
+  {
+    const std::string data = resources + "/scenario.data";
+    cFileIO out;
+    if (!out.create((at + data).c_str(), fmWrite)) {
+      std::printf("(e) Creating target failed: %s\n", (shown + data).c_str());
+      return false;
+    }
+    if (!pkg.saveBinConfig(&out)) {
+      std::printf("(e) Saving scenario failed: %s\n", (shown + data).c_str());
+      return false;
+    }
+  }
+  const std::string iconFrom = own + "/Resources/icon.icns", icon = resources + "/icon.icns";
+  if (!copyFileReporting(iconFrom, iconFrom.c_str(), at + icon, shown + icon, "(e) Failed opening icon: %s\n",
+                         "(e) Creating icon failed: %s\n", "(e) Writing icon failed: %s\n"))
+    return false;
+  const std::string macos = "/Contents/MacOS", installer = macos + "/Installer";
+  if (!makeFolder(at + macos, shown + macos)) return false;
+  if (!copyFileReporting(exe, program, at + installer, shown + installer, "(e) Failed opening exe: %s\n",
+                         "(e) Creating exe failed: %s\n", "(e) Writing exe failed: %s\n"))
+    return false;
+  return cFolderContents::setPermissions((at + installer).c_str(), 7, 5, 5);
+}
+
+}  // namespace
+
 int makeInstaller(const char* program, const char* scenario, const char* bundle, const char*) {
   return makeInstallerFrom(program, kSelfExe, scenario, bundle);
 }
@@ -190,68 +290,43 @@ int makeInstallerFrom(const char* program, const char* exe, const char* scenario
 
   const std::string b = bundle ? bundle : "";
   struct stat st;
-  if (lstat(b.c_str(), &st) == 0) {
-    if (!isReplaceableBundle(b)) {
-      std::printf(" (e) Object will not be repleaced: %s!\n", b.c_str());
-      return 1;
-    }
-    if (!removeTree(b)) {
-      std::printf(" (e) Unable to remove %s!\n", b.c_str());
-      return 1;
-    }
+  const bool replacing = lstat(b.c_str(), &st) == 0;
+  if (replacing && !isReplaceableBundle(b)) {
+    std::printf(" (e) Object will not be repleaced: %s!\n", b.c_str());
+    return 1;
   }
-  const std::string contents = b + "/Contents";
   _guardchar<char> parent;
   if (stripLastComponent(b.c_str(), parent) && *parent.ptr && !checkPathRecursive(parent.ptr)) {
     std::printf(" (e) Unable to create %s!\n", parent.ptr);
     return 1;
   }
-  if (!makeFolder(b) || !makeFolder(contents)) return 1;
-
-  int ver[4] = {0, 0, 0, 0};
-  pkg.getVer(ver);
-  const std::string plistPath = contents + "/Info.plist";
-  if (!writeWholeFile(plistPath.c_str(),
-                      bundlePlist("org.zvk.installer", "Installer",
-                                  (std::string(pkg.getStr("name") ? pkg.getStr("name") : "") +
-                                   " Installer").c_str(),
-                                  ver[0], ver[1], pkg.getStr("copyright")))) {
-    std::printf(" (e) Unable to create %s!\n", plistPath.c_str());
+  // The new bundle is written beside the old one and takes its place only
+  // when whole: a full disk or a kill meanwhile leaves the old installer.
+  dropStaleParts(b);
+  const std::string part = partName(b);
+  if (lstat(part.c_str(), &st) == 0 && !removeTree(part)) {
+    std::printf(" (e) Unable to remove %s!\n", part.c_str());
     return 1;
   }
-  const std::string pkgInfo = contents + "/PkgInfo";
-  if (!writeWholeFile(pkgInfo.c_str(), "APPL????")) {
-    std::printf(" (e) Unable to create %s!\n", pkgInfo.c_str());
+  if (!writeBundle(pkg, own, exe, program, part, b)) {
+    removeTree(part);
     return 1;
   }
-  const std::string resources = contents + "/Resources";
-  if (!makeFolder(resources)) return 1;
-
-  const std::string data = resources + "/scenario.data";
-  {
-    cFileIO out;
-    if (!out.create(data.c_str(), fmWrite)) {
-      std::printf("(e) Creating target failed: %s\n", data.c_str());
-      return 1;
-    }
-    if (!pkg.saveBinConfig(&out)) {
-      std::printf("(e) Saving scenario failed: %s\n", data.c_str());
-      return 1;
-    }
+  if (!replacing) {
+    if (rename(part.c_str(), b.c_str()) == 0) return 0;
+    removeTree(part);
+    std::printf(" (e) Unable to create %s!\n", b.c_str());
+    return 1;
   }
-
-  const std::string iconFrom = own + "/Resources/icon.icns";
-  if (!copyFileReporting(iconFrom, iconFrom.c_str(), resources + "/icon.icns",
-                         "(e) Failed opening icon: %s\n", "(e) Creating icon failed: %s\n",
-                         "(e) Writing icon failed: %s\n"))
+  if (!swapFolders(part, b)) {
+    removeTree(part);
+    std::printf(" (e) Unable to remove %s!\n", b.c_str());
     return 1;
-
-  const std::string macos = contents + "/MacOS";
-  if (!makeFolder(macos)) return 1;
-  const std::string installer = macos + "/Installer";
-  if (!copyFileReporting(exe, program, installer, "(e) Failed opening exe: %s\n",
-                         "(e) Creating exe failed: %s\n", "(e) Writing exe failed: %s\n"))
+  }
+  // The part name now holds the old bundle.
+  if (!removeTree(part)) {
+    std::printf(" (e) Unable to remove %s!\n", part.c_str());
     return 1;
-  if (!cFolderContents::setPermissions(installer.c_str(), 7, 5, 5)) return 1;
+  }
   return 0;
 }

@@ -9,6 +9,7 @@
 #include "tamsivarapp/lang.h"
 #include "tamsivarapp/modes.h"
 #include "tamsivarapp/stcmd.h"
+#include "tamsivarapp/updatedownload.h"
 #include "tamsivarapp/ver.h"
 
 bool cTamsivarApp::onInit(int argc, char** argv, int& status) {
@@ -76,7 +77,9 @@ bool cTamsivarApp::parseCommandLine(int argc, char** argv) {
 
 int cTamsivarApp::run() {
   switch (mode) {
-    case mManager: return run_tamsivar();
+    case mManager:
+      removeStaleUpdateFolders();
+      return run_tamsivar();
     case mInstall: return install(exePath.ptr, firstArg.ptr, offset);
     case mUninstall: return uninstall(firstArg.ptr, nullptr);
     case mUpdate: return check_updates(firstArg.ptr, quiet);

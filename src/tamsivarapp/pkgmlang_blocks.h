@@ -2,26 +2,26 @@
 // and build the target regenerate_tamsivarapp_langblocks, never this file.
 #pragma once
 
-inline constexpr long long gTamsivarappLangBlockSize_eng = 3046;
+inline constexpr long long gTamsivarappLangBlockSize_eng = 3187;
 extern const unsigned char gTamsivarappLangBlock_eng[gTamsivarappLangBlockSize_eng];
 
-inline constexpr long long gTamsivarappLangBlockSize_deu = 3349;
+inline constexpr long long gTamsivarappLangBlockSize_deu = 3522;
 extern const unsigned char gTamsivarappLangBlock_deu[gTamsivarappLangBlockSize_deu];
 
-inline constexpr long long gTamsivarappLangBlockSize_rus = 3780;
+inline constexpr long long gTamsivarappLangBlockSize_rus = 3983;
 extern const unsigned char gTamsivarappLangBlock_rus[gTamsivarappLangBlockSize_rus];
 
-inline constexpr long long gTamsivarappLangBlockSize_ukr = 3748;
+inline constexpr long long gTamsivarappLangBlockSize_ukr = 3933;
 extern const unsigned char gTamsivarappLangBlock_ukr[gTamsivarappLangBlockSize_ukr];
 
-inline constexpr long long gTamsivarappLangBlockSize_kor = 3040;
+inline constexpr long long gTamsivarappLangBlockSize_kor = 3193;
 extern const unsigned char gTamsivarappLangBlock_kor[gTamsivarappLangBlockSize_kor];
 
-inline constexpr long long gTamsivarappLangBlockSize_jpn = 3253;
+inline constexpr long long gTamsivarappLangBlockSize_jpn = 3409;
 extern const unsigned char gTamsivarappLangBlock_jpn[gTamsivarappLangBlockSize_jpn];
 
-inline constexpr long long gTamsivarappLangBlockSize_chi = 2799;
+inline constexpr long long gTamsivarappLangBlockSize_chi = 2948;
 extern const unsigned char gTamsivarappLangBlock_chi[gTamsivarappLangBlockSize_chi];
 
-inline constexpr long long gTamsivarappLangBlockSize_twn = 2832;
+inline constexpr long long gTamsivarappLangBlockSize_twn = 2984;
 extern const unsigned char gTamsivarappLangBlock_twn[gTamsivarappLangBlockSize_twn];

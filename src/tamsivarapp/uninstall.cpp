@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
 
 #include "base/buffers.h"
 #include "base/conproc.h"
@@ -102,24 +103,102 @@ bool placedOutside(const std::string& path) {
   return realFolder(parent.empty() ? "/" : parent) == (parent.empty() ? "/" : parent);
 }
 
-void readList(sPkgUninstallContext& ctx, const char* countKey, const char* name, std::vector<std::string>& out,
-              bool inBase) {
+// Each readable entry the record lists under `name`0 to `name`N-1, where N
+// is read from `countKey`.
+void forEachEntry(sPkgUninstallContext& ctx, const char* countKey, const char* name,
+                  const std::function<void(const std::string&)>& each) {
   unsigned long long count = 0;
   if (!ctx.config->getParamInt(recordKey(ctx, countKey).c_str(), count)) return;
   if (count > kMaxEntries) count = kMaxEntries;
   for (unsigned long long i = 0; i < count; ++i) {
     _guardchar<char> path;
-    if (!ctx.config->getParamStr(recordKey(ctx, name + std::to_string(i)).c_str(), path) || !path.ptr) continue;
-    if (!isRegularFile(path.ptr)) continue;
-    if (inBase ? !ownedBy(path.ptr, ctx.base) && !placedOutside(path.ptr)
-               : hasDotSteps(path.ptr) || path.ptr[0] != '/')
-      continue;
-    out.emplace_back(path.ptr);
+    if (ctx.config->getParamStr(recordKey(ctx, name + std::to_string(i)).c_str(), path) && path.ptr) each(path.ptr);
+  }
+}
+
+// The package's files, and beside each the side files that an interrupted
+// installation (".tmp") or uninstall (".bkp") of this system leaves: they
+// go with it. A file outside the folder that may not be the one the
+// installation wrote is kept, and the user is told.
+void readLists(sPkgUninstallContext& ctx) {
+  forEachEntry(ctx, "files", "file", [&](const std::string& file) {
+    if (ownedBy(file, ctx.base) || placedOutside(file))
+      ctx.files.push_back(file);
+    else if (isRegularFile(file.c_str()))
+      ctx.kept.push_back({file, file[0] != '/' || hasDotSteps(file) ? kKeptOddPath : kKeptThroughLink});
+  });
+  forEachEntry(ctx, "shortc", "shortc", [&](const std::string& shortcut) {
+    if (isRegularFile(shortcut.c_str()) && shortcut[0] == '/' && !hasDotSteps(shortcut))
+      ctx.shortcuts.push_back(shortcut);
+  });
+}
+
+// A kill between removing a file and its folder leaves the folder empty: it
+// goes now, and so does each folder above it up to and including the
+// installation folder that this empties, but none a link leads to.
+void dropEmptyFolders(const std::string& file, const std::string& base) {
+  const std::string realBase = realFolder(base);
+  if (realBase.empty()) return;
+  for (std::string folder = file.substr(0, file.rfind('/')); folder == base || under(folder, base);
+       folder.resize(folder.rfind('/'))) {
+    struct stat st;
+    if (::lstat(folder.c_str(), &st) != 0) continue;
+    const std::string real = realFolder(folder);
+    if (!S_ISDIR(st.st_mode) || (real != realBase && !under(real, realBase)) || ::rmdir(folder.c_str()) != 0 ||
+        folder == base)
+      return;
   }
 }
 
 void deregister(const char* id) {
   if (!OSDeregisterPackage(id, false)) OSDeregisterPackage(id, true);
+}
+
+// Every file is moved aside before any goes, so that giving up on a busy
+// one puts the package back whole. A backup whose file is gone is what a
+// killed uninstall left: it is put back first and taken as the file.
+bool moveAside(sPkgUninstallContext& ctx, cUninstallHost& host) {
+  _guardchar<char> side;
+  for (size_t i = 0; i < ctx.files.size(); ++i) {
+    const char* file = ctx.files[i].c_str();
+    sideName(file, ".bkp", side);
+    if (!exists(file) && isRegularFile(side.ptr)) restoreBackup(side.ptr, file);
+    if (!exists(file)) continue;
+    // A backup beside the file goes: the move would replace it anyway, and
+    // where it is a second name of the file the move would do nothing.
+    if (isRegularFile(side.ptr)) ::unlink(side.ptr);
+    while (!moveFileClean(file, side.ptr)) {
+      if (!host.askRelease(file)) continue;
+      for (size_t j = 0; j < i; ++j) {
+        sideName(ctx.files[j].c_str(), ".bkp", side);
+        ::rename(side.ptr, ctx.files[j].c_str());
+      }
+      return false;
+    }
+  }
+  return true;
+}
+
+// The record goes; with files kept it stays, listing only those, so that a
+// later uninstall still sees them.
+bool dropRecord(sPkgUninstallContext& ctx) {
+  const std::string section = std::string("install/") + ctx.id.ptr;
+  if (ctx.kept.empty()) {
+    ctx.config->removeSection(section.c_str());
+    return ctx.config->saveConfig();
+  }
+  // Shortcuts are gone either way; of the files only the kept stay listed.
+  for (const auto& [countKey, entry] : {std::pair{"files", "file"}, std::pair{"shortc", "shortc"}}) {
+    unsigned long long count = 0;
+    if (!ctx.config->getParamInt(recordKey(ctx, countKey).c_str(), count)) count = 0;
+    for (unsigned long long i = 0; i < count && i < kMaxEntries; ++i)
+      ctx.config->removeSection(recordKey(ctx, entry + std::to_string(i)).c_str());
+    ctx.config->setParamInt32(recordKey(ctx, countKey).c_str(), 0);
+  }
+  for (size_t i = 0; i < ctx.kept.size(); ++i)
+    ctx.config->setParamStr(recordKey(ctx, "file" + std::to_string(i)).c_str(), ctx.kept[i].path.c_str(), -1);
+  ctx.config->setParamInt32(recordKey(ctx, "files").c_str(), static_cast<int>(ctx.kept.size()));
+  return ctx.config->saveConfig();
 }
 
 int recordRoad(sPkgUninstallContext& ctx, cUninstallHost& host) {
@@ -132,31 +211,26 @@ int recordRoad(sPkgUninstallContext& ctx, cUninstallHost& host) {
   ctx.base = trimmed(base.ptr);
   ctx.files.clear();
   ctx.shortcuts.clear();
-  readList(ctx, "files", "file", ctx.files, true);
-  readList(ctx, "shortc", "shortc", ctx.shortcuts, false);
+  ctx.kept.clear();
+  readLists(ctx);
   if (!host.confirm(kAskRemove)) return unCancelled;
+  if (!moveAside(ctx, host)) return unCancelled;
   _guardchar<char> side;
-  for (size_t i = 0; i < ctx.files.size(); ++i) {
-    sideName(ctx.files[i].c_str(), ".bkp", side);
-    while (!moveFileClean(ctx.files[i].c_str(), side.ptr)) {
-      if (!host.askRelease(ctx.files[i].c_str())) continue;
-      for (size_t j = 0; j < i; ++j) {
-        sideName(ctx.files[j].c_str(), ".bkp", side);
-        ::rename(side.ptr, ctx.files[j].c_str());
-      }
-      return unCancelled;
+  for (const std::string& file : ctx.files) {
+    for (const char* suffix : {".tmp", ".bkp"}) {
+      sideName(file.c_str(), suffix, side);
+      rmFileClean(side.ptr, ctx.base.c_str());
     }
   }
-  for (const std::string& file : ctx.files) {
-    sideName(file.c_str(), ".bkp", side);
-    rmFileClean(side.ptr, ctx.base.c_str());
-  }
+  forEachEntry(ctx, "files", "file", [&](const std::string& file) {
+    if (!hasDotSteps(file)) dropEmptyFolders(file, ctx.base);
+  });
   // A shortcut sits in a shared folder such as the desktop: the file goes,
   // its folder stays.
   for (const std::string& shortcut : ctx.shortcuts) ::unlink(shortcut.c_str());
   deregister(ctx.id.ptr);
-  ctx.config->removeSection((std::string("install/") + ctx.id.ptr).c_str());
-  return ctx.config->saveConfig() ? unDone : unInternal;
+  if (!dropRecord(ctx)) return unInternal;
+  return ctx.kept.empty() ? unDone : unKept;
 }
 
 // Our own removal command names the package after `" uninstall "`.

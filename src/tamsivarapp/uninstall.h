@@ -11,6 +11,12 @@
 #include "base/guardchar.h"
 #include "base/list.h"
 
+// A listed file the uninstaller leaves in place, and the row of its reason.
+struct sKeptFile {
+  std::string path;
+  int reason;
+};
+
 struct sPkgUninstallContext {
   _guardchar<char> id;
   cApplicationConfig* config = nullptr;
@@ -18,6 +24,9 @@ struct sPkgUninstallContext {
   std::string base;
   std::vector<std::string> files;
   std::vector<std::string> shortcuts;
+  // Files outside the folder that may not be the ones the package wrote:
+  // they stay, and so does the record's entry for each.
+  std::vector<sKeptFile> kept;
   _List<int> langs;
   sPkgUninstallContext() = default;
   sPkgUninstallContext(const sPkgUninstallContext&) = delete;
@@ -34,11 +43,16 @@ enum eUninstallResult {
   unFailed = 4,
   unDeregistered = 5,
   unCancelled = 6,
+  // Removed, except the files in `kept`.
+  unKept = 7,
 };
 
 // Rows of the questions.
 inline constexpr int kAskBrokenRegistration = 2;
 inline constexpr int kAskRemove = 3;
+// Rows of the reasons a file was kept.
+inline constexpr int kKeptOddPath = 13;
+inline constexpr int kKeptThroughLink = 14;
 
 // What the job asks of the main thread; the job waits for every answer.
 class cUninstallHost {

@@ -39,6 +39,14 @@ class cFormHost : public cUninstallHost {
   cUninstallInitUI* form;
 };
 
+// Paths are outside data: they are put in place, never used as a format.
+std::string filledIn(const char* row, const std::string& value) {
+  std::string message = row ? row : "";
+  size_t at = message.find("%s");
+  if (at != std::string::npos) message.replace(at, 2, value);
+  return message;
+}
+
 }  // namespace
 
 int cUninstallInitJob::job() {
@@ -77,6 +85,15 @@ void cUninstallInitUI::onConstruct() {
 void cUninstallInitUI::showEnd(int code) {
   const char* text = string(code + kFirstEndRow);
   if (!text) return;
+  if (code == unKept) {
+    std::string files;
+    for (const sKeptFile& kept : myContext->kept) {
+      const char* reason = string(kept.reason);
+      files += (files.empty() ? "" : "\n") + kept.path + " (" + (reason ? reason : "") + ")";
+    }
+    cMessageForm::warningbox(this, filledIn(text, files).c_str(), nullptr);
+    return;
+  }
   if (code == unDone || code == unDeregistered || code == unCancelled) {
     cMessageForm::infobox(this, text, nullptr);
   } else {
@@ -89,7 +106,7 @@ bool cUninstallInitUI::onAction(cChildElement* sender, cChildAction* a) {
   switch (a->code) {
     case kJobEnded: {
       int code = static_cast<cProgressAction*>(a)->endCode;
-      if (code >= unDone && code <= unCancelled) showEnd(code);
+      if (code >= unDone && code <= unKept) showEnd(code);
       end_modal(code == unDone ? 0 : 1);
       return true;
     }
@@ -108,11 +125,7 @@ bool cUninstallInitUI::onAction(cChildElement* sender, cChildAction* a) {
         *ask->giveUp = true;
         return true;
       }
-      // The path is outside data: it is put in place, never used as a format.
-      std::string message = string(kBusyFileRow) ? string(kBusyFileRow) : "";
-      size_t at = message.find("%s");
-      if (at != std::string::npos) message.replace(at, 2, ask->path.ptr);
-      *ask->giveUp = !cMessageForm::warnconfirmbox(this, message.c_str(), nullptr);
+      *ask->giveUp = !cMessageForm::warnconfirmbox(this, filledIn(string(kBusyFileRow), ask->path.ptr).c_str(), nullptr);
       return true;
     }
     case kApplyLang:

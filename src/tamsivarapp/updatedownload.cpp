@@ -1,8 +1,12 @@
 #include "tamsivarapp/updatedownload.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
+#include <stdio.h>
 #include <strings.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -59,14 +63,16 @@ bool cUpdateDownloader::onData(const unsigned char* data, long long length, unsi
 namespace {
 
 // unzip from an argument list, never a shell line: the file's name comes
-// from the server's address and may hold anything.
-bool runUnzip(const char* zip, const char* folder) {
+// from the server's address and may hold anything. It holds the folder's
+// lock too, so that a killed update's unzip still owns what it writes.
+bool runUnzip(const char* zip, const char* folder, int held) {
   const char* argv[] = {"unzip", "-oq", zip, "-d", folder, nullptr};
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, held, held);
   pid_t pid = 0;
   const int failed = posix_spawnp(&pid, "unzip", &actions, nullptr, const_cast<char* const*>(argv), environ);
   posix_spawn_file_actions_destroy(&actions);
@@ -82,14 +88,69 @@ bool endsWithApp(const char* name) {
   return dot && !strcasecmp(dot, ".app");
 }
 
+constexpr char kFolderStem[] = "zvksopkg-";
+
+std::string tempFolder() {
+  const char* tmp = std::getenv("TMPDIR");
+  return tmp && *tmp == '/' ? tmp : "/tmp";
+}
+
+// The unpacked update's folder, held with a shared lock from its making
+// until the program that waits for the installer holds it in turn.
+int gHeld = -1;
+
+void releaseHeld() {
+  if (gHeld >= 0) ::close(gHeld);
+  gHeld = -1;
+}
+
+// A folder of its own, made under a name no cleaner looks at and given its
+// real name only once locked.
+bool makeHeldFolder(std::string& folder) {
+  const std::string base = tempFolder() + "/";
+  std::string hidden = base + "." + kFolderStem + "XXXXXX";
+  if (!mkdtemp(hidden.data())) return false;
+  const int fd = ::open(hidden.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  folder = base + hidden.substr(base.size() + 1);
+  if (fd < 0 || flock(fd, LOCK_SH) != 0 ||
+      renameat2(AT_FDCWD, hidden.c_str(), AT_FDCWD, folder.c_str(), RENAME_NOREPLACE) != 0) {
+    if (fd >= 0) ::close(fd);
+    ::rmdir(hidden.c_str());
+    return false;
+  }
+  releaseHeld();
+  gHeld = fd;
+  return true;
+}
+
 }  // namespace
+
+void removeStaleUpdateFolders() {
+  const std::string base = tempFolder();
+  DIR* listing = opendir(base.c_str());
+  if (!listing) return;
+  while (const dirent* e = readdir(listing)) {
+    if (std::strncmp(e->d_name, kFolderStem, sizeof kFolderStem - 1) != 0) continue;
+    // Never through a link, never another user's, never one whose owner
+    // still holds it.
+    const int fd = openat(dirfd(listing), e->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat st;
+    if (fstat(fd, &st) == 0 && st.st_uid == geteuid() && flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      std::error_code ignored;
+      std::filesystem::remove_all(base + "/" + e->d_name, ignored);
+    }
+    ::close(fd);
+  }
+  closedir(listing);
+}
 
 bool unpackUpdate(const char* zip, _guardchar<char>& installer) {
   if (!zip || !*zip) return false;
-  const char* tmp = std::getenv("TMPDIR");
-  std::string folder = std::string(tmp && *tmp == '/' ? tmp : "/tmp") + "/zvksopkg-XXXXXX";
-  if (!mkdtemp(folder.data())) return false;
-  if (runUnzip(zip, folder.c_str())) {
+  removeStaleUpdateFolders();
+  std::string folder;
+  if (!makeHeldFolder(folder)) return false;
+  if (runUnzip(zip, folder.c_str(), gHeld)) {
     cFolderContents listing;
     listing.init(folder.c_str(), true);
     for (int i = 0; i < listing.count(); ++i) {
@@ -101,6 +162,7 @@ bool unpackUpdate(const char* zip, _guardchar<char>& installer) {
   }
   std::error_code ignored;
   std::filesystem::remove_all(folder, ignored);
+  releaseHeld();
   return false;
 }
 
@@ -108,10 +170,11 @@ bool startUpdateInstaller(const char* installer) {
   std::string program;
   const char* slash = installer ? std::strrchr(installer, '/') : nullptr;
   const std::string folder = slash ? std::string(installer, slash) : std::string();
-  if (!folder.empty() && bundleExecutable(installer, program) &&
-      cFolderContents::objtype(program.c_str()) == fotFile &&
-      just_run_removing(program.c_str(), folder.c_str()))
-    return true;
+  const bool started = !folder.empty() && bundleExecutable(installer, program) &&
+                       cFolderContents::objtype(program.c_str()) == fotFile &&
+                       just_run_removing(program.c_str(), folder.c_str());
+  releaseHeld();
+  if (started) return true;
   std::error_code ignored;
   if (!folder.empty()) std::filesystem::remove_all(folder, ignored);
   return false;

@@ -39,3 +39,7 @@ bool unpackUpdate(const char* zip, _guardchar<char>& installer);
 // Starts the program of the unpacked installer bundle; its folder goes once
 // the program has ended, or at once when it cannot start.
 bool startUpdateInstaller(const char* installer);
+// Removes this user's unpacked update folders that nothing holds any more:
+// those of an update killed while unpacking or of an installer whose
+// watcher is gone. A folder stays while its update or its installer runs.
+void removeStaleUpdateFolders();

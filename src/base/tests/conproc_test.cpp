@@ -1,5 +1,6 @@
 #include "base/conproc.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -18,6 +19,25 @@
 #include "base/exception.h"
 #include "base/plist.h"
 #include "scratch_dir.h"
+
+// The tests' own fork: the real one, except that the process `gForkFailsAt`
+// forks down from a test cannot fork, as when the system is out of
+// processes at that moment.
+namespace {
+int gForkDepth = 0;
+int gForkFailsAt = -1;
+pid_t (*const gRealFork)() = reinterpret_cast<pid_t (*)()>(dlsym(RTLD_NEXT, "fork"));
+}  // namespace
+
+extern "C" pid_t fork() {
+  if (gForkDepth == gForkFailsAt) {
+    errno = EAGAIN;
+    return -1;
+  }
+  const pid_t pid = gRealFork();
+  if (pid == 0) ++gForkDepth;
+  return pid;
+}
 
 namespace {
 
@@ -308,6 +328,22 @@ TEST_F(Opener, RunRemovingTakesTheLeftoverAfterTheProgramAndHoldsNothingOfTheCal
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_FALSE(std::filesystem::exists(leftover));
   EXPECT_FALSE(just_run_removing(dir_.file("waiter").c_str(), "relative"));
+  EXPECT_TRUE(noChildLeft());
+}
+
+// The process that waits for the program cannot start it: the caller hears
+// so and nothing runs, nor is left waiting.
+TEST_F(Opener, RunRemovingAnswersFalseWhenTheProgramCannotBeStarted) {
+  ASSERT_NE(gRealFork, nullptr);
+  const std::string leftover = dir_.file("leftover");
+  std::filesystem::create_directories(leftover);
+  writeScript(dir_.file("prog"), recorder("prog:"));
+  // The caller forks a child, which forks the watcher, which forks the
+  // program.
+  gForkFailsAt = 2;
+  const bool started = just_run_removing(dir_.file("prog").c_str(), leftover.c_str());
+  gForkFailsAt = -1;
+  EXPECT_FALSE(started);
   EXPECT_TRUE(noChildLeft());
 }
 

@@ -1,10 +1,16 @@
 // What the manager and the update form take from records, the server and
 // downloaded archives: installed items, addresses it may open, unpacking.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "base/tests/scratch_dir.h"
@@ -125,6 +131,123 @@ TEST(UnpackUpdate, FindsTheBundleInAPrivateFolderAndRunsNoShell) {
   }
   EXPECT_FALSE(std::filesystem::exists("p"));
   EXPECT_FALSE(std::filesystem::exists(dir.file("p")));
+}
+
+namespace fs = std::filesystem;
+
+// Sets TMPDIR for the life of the object.
+struct TempDirFor {
+  explicit TempDirFor(const std::string& folder) : saved(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "") {
+    setenv("TMPDIR", folder.c_str(), 1);
+  }
+  ~TempDirFor() {
+    if (saved.empty())
+      unsetenv("TMPDIR");
+    else
+      setenv("TMPDIR", saved.c_str(), 1);
+  }
+  std::string saved;
+};
+
+// A child that holds `folder` as a running update or installer does, until
+// it is killed.
+pid_t holdFolder(const std::string& folder) {
+  int ready[2];
+  if (pipe(ready) != 0) return -1;
+  const pid_t child = fork();
+  if (child == 0) {
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    flock(fd, LOCK_SH);
+    ssize_t ignored = write(ready[1], "x", 1);
+    (void)ignored;
+    pause();
+    _exit(0);
+  }
+  char byte;
+  ::close(ready[1]);
+  ssize_t ignored = read(ready[0], &byte, 1);
+  (void)ignored;
+  ::close(ready[0]);
+  return child;
+}
+
+void endChild(pid_t pid, bool group = false) {
+  kill(group ? -pid : pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+}
+
+TEST(StaleUpdateFolders, OnlyThisUsersFoldersThatNothingHoldsGo) {
+  ScratchDir dir;
+  TempDirFor tmp(dir.root);
+  const std::string outside = dir.file("outside");
+  writeFile(outside + "/keep", "keep");
+  const struct {
+    const char* name;
+    std::function<void(const std::string&)> make;
+    bool stays;
+  } cases[] = {
+      {"zvksopkg-gone", [](const std::string& f) { writeFile(f + "/New.app/Contents/x", "x"); }, false},
+      {"zvksopkg-links", [&](const std::string& f) { fs::create_directories(f); fs::create_directory_symlink(outside, f + "/out"); }, false},
+      {"zvksopkg-held", [](const std::string& f) { fs::create_directories(f); }, true},
+      {"zvksopkg-other", [](const std::string& f) { fs::create_directories(f); }, geteuid() == 0},
+      {"zvksopkg-link", [&](const std::string& f) { fs::create_directory_symlink(outside, f); }, true},
+      {"zvksopkg-file", [](const std::string& f) { writeFile(f, "f"); }, true},
+      {"elsewhere-gone", [](const std::string& f) { fs::create_directories(f); }, true},
+  };
+  for (const auto& c : cases) c.make(dir.file(c.name));
+  if (geteuid() == 0) chown(dir.file("zvksopkg-other").c_str(), 65534, 65534);
+  const pid_t holder = holdFolder(dir.file("zvksopkg-held"));
+  ASSERT_GT(holder, 0);
+  removeStaleUpdateFolders();
+  for (const auto& c : cases) EXPECT_EQ(fs::exists(fs::symlink_status(dir.file(c.name))), c.stays) << c.name;
+  EXPECT_EQ(readFile(outside + "/keep"), "keep");
+  // Once its holder is gone, the folder is stale too.
+  endChild(holder);
+  removeStaleUpdateFolders();
+  EXPECT_FALSE(fs::exists(dir.file("zvksopkg-held")));
+}
+
+// An update killed while unzip runs: its folder stays while unzip still
+// writes into it, and goes at the next clean-up once both are gone.
+TEST(StaleUpdateFolders, AnUpdateKilledWhileUnpackingLeavesNothingForLong) {
+  ScratchDir dir;
+  TempDirFor tmp(dir.root + "/tmp");
+  fs::create_directories(dir.root + "/tmp");
+  // An unzip that has written part of the package and then hangs.
+  writeFile(dir.file("bin/unzip"), "#!/bin/sh\necho part > \"$4/partial\"\nexec /bin/sleep 600\n");
+  chmod(dir.file("bin/unzip").c_str(), 0755);
+  writeFile(dir.file("u.zip"), "PK");
+  const pid_t update = fork();
+  if (update == 0) {
+    setpgid(0, 0);
+    setenv("PATH", dir.file("bin").c_str(), 1);
+    _guardchar<char> installer;
+    _exit(unpackUpdate(dir.file("u.zip").c_str(), installer) ? 0 : 1);
+  }
+  ASSERT_GT(update, 0);
+  auto unpacked = [&] {
+    std::vector<std::string> found;
+    for (const auto& e : fs::directory_iterator(dir.root + "/tmp")) found.push_back(e.path().filename().string());
+    return found;
+  };
+  std::string partial;
+  for (int i = 0; i < 3000 && partial.empty(); ++i) {
+    for (const std::string& name : unpacked())
+      if (fs::exists(dir.root + "/tmp/" + name + "/partial")) partial = name;
+    if (partial.empty()) usleep(10000);
+  }
+  ASSERT_TRUE(partial.starts_with("zvksopkg-")) << partial;
+  removeStaleUpdateFolders();
+  EXPECT_EQ(unpacked(), std::vector<std::string>{partial}) << "removed while the update ran";
+  endChild(update);
+  removeStaleUpdateFolders();
+  EXPECT_EQ(unpacked(), std::vector<std::string>{partial}) << "removed while unzip wrote into it";
+  kill(-update, SIGKILL);
+  for (int i = 0; i < 3000 && !unpacked().empty(); ++i) {
+    removeStaleUpdateFolders();
+    if (!unpacked().empty()) usleep(10000);
+  }
+  EXPECT_TRUE(unpacked().empty());
 }
 
 }  // namespace

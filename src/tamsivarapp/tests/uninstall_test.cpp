@@ -78,7 +78,8 @@ struct Installed {
     Outcome o = installVersion(root, cfgDir, sample());
     EXPECT_EQ(o.job, 0);
   }
-  int uninstall(Host& host, const std::function<void(cApplicationConfig&)>& edit = {}) {
+  int uninstall(Host& host, const std::function<void(cApplicationConfig&)>& edit = {},
+                std::vector<sKeptFile>* kept = nullptr) {
     cSOPKGLang::init();
     cCIAppFullConfig cfg;
     EXPECT_TRUE(cfg.openConfig(cfgDir.c_str()));
@@ -86,7 +87,27 @@ struct Installed {
     sPkgUninstallContext ctx;
     ctx.id.set("sample");
     ctx.config = &cfg;
-    return runUninstall(ctx, host);
+    int code = runUninstall(ctx, host);
+    if (kept) *kept = ctx.kept;
+    return code;
+  }
+  std::vector<std::string> listed() {
+    cCIAppFullConfig cfg;
+    unsigned long long count = 0;
+    std::vector<std::string> out;
+    if (!cfg.openConfig(cfgDir.c_str()) || !cfg.getParamInt("install/sample/files", count)) return out;
+    for (unsigned long long i = 0; i < count; ++i) {
+      _guardchar<char> path;
+      if (cfg.getParamStr(("install/sample/file" + std::to_string(i)).c_str(), path) && path.ptr)
+        out.emplace_back(path.ptr);
+    }
+    return out;
+  }
+  // Uninstalling leaves nothing of the package, not even a side file.
+  void expectGone() {
+    if (fs::exists(root)) for (auto& e : fs::recursive_directory_iterator(root)) ADD_FAILURE() << e.path();
+    EXPECT_FALSE(fs::exists(root));
+    EXPECT_FALSE(recorded());
   }
   bool recorded() {
     cCIAppFullConfig cfg;
@@ -109,33 +130,176 @@ TEST(Uninstall, RemovesTheRecordedFilesAndFoldersUpToTheInstallationFolder) {
   EXPECT_FALSE(pkg.recorded());
 }
 
-// Entries a damaged or hostile record lists beside the package's own: the
-// file outside the folder stays only when a link or a ".." leads to it.
-TEST(Uninstall, KeepsWhatIsNotThePackages) {
+// Entries a damaged or hostile record lists beside the package's own: a
+// file outside the folder stays when a link or a "." or ".." step leads to
+// it, the user is told which and why, and the record keeps listing only
+// those until they are gone.
+TEST(Uninstall, KeepsWhatMayNotBeThePackagesAndSaysSo) {
   Installed pkg;
   std::string outside = pkg.dir.file("outside.txt"), foreign = pkg.root + "/share/doc/notes.txt";
-  std::string linkOut = pkg.root + "/lib/out";
+  std::string linkOut = pkg.root + "/lib/out", victim = pkg.dir.file("elsewhere/victim");
   writeFile(outside, "mine");
   writeFile(foreign, "mine too");
-  fs::create_directories(pkg.dir.file("elsewhere"));
-  writeFile(pkg.dir.file("elsewhere/victim"), "victim");
+  writeFile(victim, "victim");
+  writeFile(pkg.parent + "/dotted.txt", "dotted");
   fs::create_directory_symlink(pkg.dir.file("elsewhere"), linkOut);
+  const struct {
+    std::string listed;
+    std::string file;  // what stands there
+    int reason;        // 0: removed
+  } cases[] = {
+      // Reached through no link, as an absolute target installed outside
+      // the folder is: it goes.
+      {outside, outside, 0},
+      {linkOut + "/victim", victim, kKeptThroughLink},
+      {pkg.root + "/../dotted.txt", pkg.parent + "/dotted.txt", kKeptOddPath},
+      {pkg.dir.file("./elsewhere/victim"), victim, kKeptOddPath},
+  };
   Host host;
+  std::vector<sKeptFile> kept;
   EXPECT_EQ(pkg.uninstall(host,
                           [&](cApplicationConfig& cfg) {
-                            cfg.setParamStr("install/sample/file3", outside.c_str(), -1);
-                            cfg.setParamStr("install/sample/file4", (linkOut + "/victim").c_str(), -1);
-                            cfg.setParamStr("install/sample/file5", (pkg.root + "/../outside.txt").c_str(), -1);
-                            cfg.setParamInt32("install/sample/files", 6);
-                          }),
-            unDone);
-  // Listed by the record and reached through no link, as an absolute target
-  // installed outside the folder is: it goes.
-  EXPECT_FALSE(fs::exists(outside));
+                            int n = 3;
+                            for (const auto& c : cases)
+                              cfg.setParamStr(("install/sample/file" + std::to_string(n++)).c_str(),
+                                              c.listed.c_str(), -1);
+                            cfg.setParamInt32("install/sample/files", n);
+                          },
+                          &kept),
+            unKept);
+  std::vector<std::string> keptPaths;
+  size_t k = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.listed);
+    EXPECT_EQ(fs::exists(c.file), c.reason != 0);
+    if (c.reason == 0) continue;
+    keptPaths.push_back(c.listed);
+    ASSERT_LT(k, kept.size());
+    EXPECT_EQ(kept[k].path, c.listed);
+    EXPECT_EQ(kept[k++].reason, c.reason);
+  }
+  EXPECT_EQ(k, kept.size());
   EXPECT_EQ(readFile(foreign), "mine too");
-  EXPECT_EQ(readFile(pkg.dir.file("elsewhere/victim")), "victim");
   EXPECT_FALSE(fs::exists(pkg.root + "/bin"));
   EXPECT_FALSE(fs::exists(pkg.root + "/share/doc/readme.txt"));
+  EXPECT_TRUE(pkg.recorded());
+  EXPECT_EQ(pkg.listed(), keptPaths);
+
+  // Asked again, the same answer; once the user has dealt with the files,
+  // the record goes.
+  EXPECT_EQ(pkg.uninstall(host), unKept);
+  EXPECT_EQ(pkg.listed(), keptPaths);
+  fs::remove(victim);
+  fs::remove(pkg.parent + "/dotted.txt");
+  EXPECT_EQ(pkg.uninstall(host), unDone);
+  EXPECT_FALSE(pkg.recorded());
+}
+
+// A kill leaves side files beside the listed ones: an uninstall's backups
+// with their file gone, an upgrade's unpacked copies and backups. The next
+// uninstall takes them too, and only them.
+TEST(Uninstall, CompletesWhatAKilledUninstallOrUpgradeLeft) {
+  struct Case {
+    const char* name;
+    std::function<void(Installed&)> kill;
+  } cases[] = {
+      {"uninstall killed asking about the second file",
+       [](Installed& pkg) {
+         Host host;
+         // A folder in the file's place cannot be moved: the busy question,
+         // when the first file is already aside.
+         const std::string busy = pkg.root + "/lib/deep/data.bin", aside = pkg.dir.file("aside");
+         host.onConfirm = [&] {
+           fs::rename(busy, aside);
+           fs::create_directory(busy);
+         };
+         host.release = [&](const char*) -> bool {
+           fs::remove(busy);
+           fs::rename(aside, busy);
+           _exit(0);
+         };
+         pkg.uninstall(host);
+       }},
+      {"upgrade killed before its backups",
+       [](Installed& pkg) {
+         TestHost host;
+         PkgVersion v2 = sample();
+         v2.ver[1] = 1;
+         for (PkgFile& f : v2.files) f.bytes += "2";
+         host.atStage = [](int s) {
+           if (s == 4) _exit(0);
+         };
+         installVersion(pkg.root, pkg.cfgDir, v2, host);
+       }},
+      {"upgrade killed before moving new files in",
+       [](Installed& pkg) {
+         TestHost host;
+         PkgVersion v2 = sample();
+         v2.ver[1] = 1;
+         for (PkgFile& f : v2.files) f.bytes += "2";
+         host.atStage = [](int s) {
+           if (s == 5) _exit(0);
+         };
+         installVersion(pkg.root, pkg.cfgDir, v2, host);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Installed pkg;
+    const std::string stranger = pkg.root + "/bin/run.tmp.keep";
+    writeFile(stranger, "not a side file of ours");
+    pid_t child = fork();
+    if (child == 0) {
+      c.kill(pkg);
+      _exit(1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ASSERT_FALSE(sideFiles(pkg.root).empty());
+    Host host;
+    EXPECT_EQ(pkg.uninstall(host), unDone);
+    std::vector<std::string> left;
+    for (auto& e : fs::recursive_directory_iterator(pkg.root))
+      if (!e.is_directory()) left.push_back(e.path().string());
+    EXPECT_EQ(left, std::vector<std::string>{stranger});
+    EXPECT_FALSE(pkg.recorded());
+  }
+}
+
+// Killed at any moment, an uninstall or an upgrade leaves what the next
+// uninstall finishes.
+TEST(Uninstall, KilledAtRandomMomentsTheNextUninstallFinishes) {
+  PkgVersion a, b;
+  for (int i = 0; i < 24; ++i) {
+    std::string rel = "d" + std::to_string(i % 4) + "/f" + std::to_string(i);
+    a.files.push_back({rel, randomBytes(400000, static_cast<unsigned>(i)), {8, 8, 8}});
+    b.files.push_back({rel, randomBytes(400000, static_cast<unsigned>(i + 100)), {8, 8, 8}});
+  }
+  a.ver[1] = 5;
+  b.ver[0] = 2;
+  for (bool upgrade : {false, true}) {
+    RandomKiller killer(upgrade ? 52 : 25);
+    for (int round = 0; round < 8; ++round) {
+      SCOPED_TRACE(std::string(upgrade ? "upgrade" : "uninstall") + " round " + std::to_string(round));
+      Installed pkg;
+      ASSERT_EQ(installVersion(pkg.root, pkg.cfgDir, a).job, 0);
+      // The first round measures the run the others interrupt.
+      if (upgrade) {
+        ASSERT_TRUE(killer.run([&] { return installVersion(pkg.root, pkg.cfgDir, b).job; }));
+      } else {
+        ASSERT_TRUE(killer.run([&] {
+          Host host;
+          return pkg.uninstall(host);
+        }));
+      }
+      if (round == 0 && !upgrade) continue;
+      Host host;
+      int code = pkg.uninstall(host);
+      EXPECT_TRUE(code == unDone || (code == unNotInstalled && !upgrade)) << code;
+      pkg.expectGone();
+    }
+  }
 }
 
 TEST(Uninstall, TakesAbsoluteTargetsInstalledOutsideTheFolder) {

@@ -1,10 +1,14 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sched.h>
+#include <signal.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -292,7 +296,7 @@ TEST_P(MakeBundle, EachStepThatCannotWriteNamesItsFile) {
       {"size=8k", false, kOk + "(e) Saving scenario failed: " + c + "/Resources/scenario.data\n"},
       {"nr_inodes=7", false, kOk + "(e) Creating icon failed: " + c + "/Resources/icon.icns\n"},
       {"nr_inodes=9", false, kOk + "(e) Creating exe failed: " + c + "/MacOS/Installer\n"},
-      {"", true, kOk + " (e) Unable to remove " + b + "!\n"},
+      {"", true, kOk + " (e) Unable to create " + b + "!\n"},
   };
   for (const auto& k : cases) {
     SCOPED_TRACE(k.options);
@@ -310,6 +314,76 @@ TEST_P(MakeBundle, EachStepThatCannotWriteNamesItsFile) {
     if (printed.empty()) GTEST_SKIP() << "no file system of our own can be mounted here";
     EXPECT_EQ(printed, k.printed + "status 1");
   }
+}
+
+// A make onto an installer that fails on the way, for want of room or by a
+// kill, leaves the old installer as it was and nothing beside it once a
+// later make has run.
+TEST_P(MakeBundle, ANewBundleTakesThePlaceOfTheOldOnlyWhenWhole) {
+  const std::string s = scenario("s.txt", "name = \"N\"\n");
+  const std::string small = dir.file("small"), b = small + "/B.app";
+  fs::create_directory(small);
+  auto plantOld = [&] {
+    fs::create_directories(b + "/Contents/Resources");
+    writeText(b + "/Contents/PkgInfo", "APPL????");
+    writeText(b + "/Contents/Resources/scenario.data", "old");
+    chmod(small.c_str(), 0777);
+    for (const auto& e : fs::recursive_directory_iterator(small)) chmod(e.path().c_str(), 0777);
+  };
+  auto oldIsWhole = [&] {
+    return filesUnder(b) == std::vector<std::string>{"Contents/PkgInfo", "Contents/Resources/scenario.data"} &&
+           readFileBytes(b + "/Contents/Resources/scenario.data") == "old";
+  };
+  // Room for the old bundle and the start of the new one, not its program.
+  std::string printed = onOwnFileSystem(small, "mode=0777,size=1m", false, plantOld, [&] {
+    sRunResult r = make(s, b);
+    std::string left;
+    for (const auto& e : fs::directory_iterator(small)) left += " " + e.path().filename().string();
+    return r.out + "status " + std::to_string(r.status) + (oldIsWhole() ? " old" : " broken") + left;
+  });
+  if (printed.empty()) GTEST_SKIP() << "no file system of our own can be mounted here";
+  EXPECT_EQ(printed, kOk + "(e) Writing exe failed: " + b + "/Contents/MacOS/Installer\nstatus 1 old B.app");
+
+  // Killed at moments spread over a whole make: the old bundle or the new.
+  fs::remove_all(b);
+  plantOld();
+  const std::vector<std::string> argv = {zvk, "make", s, b};
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(make(s, out + "/Measure.app").status, 0);
+  const long long spanUs =
+      std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count();
+  for (int k = 1; k <= 8; ++k) {
+    SCOPED_TRACE(k);
+    const pid_t child = fork();
+    if (child == 0) {
+      const int null = open("/dev/null", O_WRONLY);
+      dup2(null, 1);
+      if (GetParam() && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(3);
+      execv(zvk.c_str(), args.data());
+      _exit(127);
+    }
+    usleep(static_cast<useconds_t>(spanUs * k / 9));
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    // A kill after the swap leaves the new one, whole.
+    const bool replaced = filesUnder(b).size() == 5 && readFileBytes(b + "/Contents/MacOS/Installer") == readFileBytes(zvk);
+    EXPECT_TRUE(replaced || oldIsWhole());
+    EXPECT_TRUE(replaced || !(WIFEXITED(status) && WEXITSTATUS(status) == 0));
+    if (replaced) {
+      fs::remove_all(b);
+      plantOld();
+    }
+  }
+  sRunResult r = make(s, b);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(readFileBytes(b + "/Contents/MacOS/Installer") == readFileBytes(zvk));
+  std::vector<std::string> left;
+  for (const auto& e : fs::directory_iterator(small)) left.push_back(e.path().filename().string());
+  EXPECT_EQ(left, std::vector<std::string>{"B.app"}) << "what killed makes left goes with the next one";
 }
 
 TEST_P(MakeBundle, VersionAndRefusalsNeedNoDisplayNorHomeAndWindowModesFailWithoutOne) {

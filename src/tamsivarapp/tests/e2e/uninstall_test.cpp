@@ -81,6 +81,18 @@ TEST_P(Uninstall, AnswersAndWhatTheyLeave) {
         {"Confirm", "Return", [&](const std::string&) { chmod((root + "/" + ro).c_str(), 0755); }},
         {"Information", "Return"}},
        0, 1},
+      // Reached by a ".." step, it may not be the file the package wrote:
+      // the user is told, and the status says that not all went.
+      {"a listed file outside the folder is kept", false,
+       [&] {
+         writeFile(home + "/apps/notes.txt", "notes");
+         cCIAppFullConfig cfg;
+         ASSERT_TRUE(cfg.openConfig((home + "/.zvk").c_str()));
+         cfg.setParamStr("install/sample/file3", (root + "/../notes.txt").c_str(), -1);
+         cfg.setParamInt32("install/sample/files", 4);
+         ASSERT_TRUE(cfg.saveConfig());
+       },
+       {"sample"}, {{"Confirm", "Return"}, {"Warning", "Return", nullptr, "uninstall_kept"}}, 1, -1},
   };
   for (const Case& c : cases) {
     if (c.nobodyOnly && !GetParam()) continue;
