@@ -18,6 +18,26 @@ std::string slurp(int fd) {
   return all;
 }
 
+// The program's file, looked up through the PATH it is given (ours when it
+// is given none) before the fork: the child of a threaded process may not
+// take locks, and setenv would.
+std::string programFile(const std::string& name, const std::vector<std::string>& env) {
+  if (name.find('/') != std::string::npos) return name;
+  const char* ours = getenv("PATH");
+  std::string path = ours ? ours : "/usr/bin:/bin";
+  for (const std::string& e : env)
+    if (e.rfind("PATH=", 0) == 0) path = e.substr(5);
+  for (size_t at = 0; at <= path.size();) {
+    size_t end = path.find(':', at);
+    if (end == std::string::npos) end = path.size();
+    std::string dir = path.substr(at, end - at);
+    std::string file = (dir.empty() ? std::string(".") : dir) + "/" + name;
+    if (access(file.c_str(), X_OK) == 0) return file;
+    at = end + 1;
+  }
+  return name;
+}
+
 }  // namespace
 
 sRunResult runWithEnv(const std::vector<std::string>& argv, const std::vector<std::string>& env,
@@ -29,6 +49,7 @@ sRunResult runWithEnv(const std::vector<std::string>& argv, const std::vector<st
   int errFd = mkstemp(errName);
   unlink(outName);
   unlink(errName);
+  const std::string program = programFile(argv.at(0), env);
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
@@ -42,13 +63,10 @@ sRunResult runWithEnv(const std::vector<std::string>& argv, const std::vector<st
     int devnull = open("/dev/null", O_RDONLY);
     dup2(devnull, 0);
     if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
-    // The program is looked up through the PATH it is given, not ours.
-    for (const std::string& e : env)
-      if (e.rfind("PATH=", 0) == 0) setenv("PATH", e.c_str() + 5, 1);
     if (env.empty())
-      execvp(args[0], args.data());
+      execv(program.c_str(), args.data());
     else
-      execvpe(args[0], args.data(), envp.data());
+      execve(program.c_str(), args.data(), envp.data());
     _exit(127);
   }
   int ws = 0;
