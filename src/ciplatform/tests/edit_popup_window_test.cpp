@@ -28,11 +28,14 @@ std::string xclip(const char* mode, const std::string& input = "") {
   if (pid == 0) {
     dup2(in[0], 0);
     // Filling the clipboard leaves xclip behind to serve it; that one must
-    // not hold our end of the output open.
-    if (input.empty())
+    // hold neither our end of the output nor the test runner's streams.
+    if (input.empty()) {
       dup2(out[1], 1);
-    else
-      dup2(open("/dev/null", O_WRONLY), 1);
+    } else {
+      const int none = open("/dev/null", O_WRONLY);
+      dup2(none, 1);
+      dup2(none, 2);
+    }
     close(in[0]);
     close(in[1]);
     close(out[0]);

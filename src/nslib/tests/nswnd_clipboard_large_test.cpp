@@ -36,7 +36,7 @@ std::vector<unsigned short> utf16(const std::string& s) {
 
 // A clipboard tool run with fixed arguments, never through a shell, fed
 // `input` and keeping what it prints. A tool that fills the clipboard leaves
-// a process behind to serve it, which must not hold our end of its output.
+// a process behind to serve it, which must hold none of our streams.
 struct cTool {
   pid_t pid = -1;
   int in = -1, out = -1, status = -1;
@@ -50,6 +50,9 @@ struct cTool {
     if (pid == 0) {
       dup2(i[0], 0);
       dup2(input.empty() ? o[1] : open("/dev/null", O_WRONLY), 1);
+      // The process left behind must not hold the test runner's error
+      // stream either, or the runner waits for it long after the test.
+      if (!input.empty()) dup2(open("/dev/null", O_WRONLY), 2);
       for (int fd : {i[0], i[1], o[0], o[1]}) close(fd);
       args.push_back(nullptr);
       execvp(args[0], const_cast<char* const*>(args.data()));
