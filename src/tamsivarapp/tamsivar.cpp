@@ -310,7 +310,10 @@ void cTamsivarForm::applyCheck(cChildAction* a) {
   std::swap(item->webSite.ptr, answer->webSite.ptr);
   std::swap(item->notes.ptr, answer->notes.ptr);
   myList.setItem(answer->row, 4, item->hasUpdate() ? string(rowUpdateAvailable) : "", -1, nullptr);
-  if (item != myCurrent) return;
+  if (item == myCurrent) showUpdateButton(item);
+}
+
+void cTamsivarForm::showUpdateButton(sInstalledItem* item) {
   if (item->hasUpdate())
     myUpdate.show(false);
   else
@@ -350,11 +353,7 @@ void cTamsivarForm::selectItem(sInstalledItem* item) {
   myTime.setText(formatRow(string(rowTimeLine), item->installTime.ptr).c_str(), cCanvas::eAlignLeft, false);
   placeRunOptions(item);
   placeLinks(item);
-  if (item->hasUpdate())
-    myUpdate.show(false);
-  else
-    myUpdate.hide(false);
-  myDetails.repaint(nullptr);
+  showUpdateButton(item);
 }
 
 void cTamsivarForm::clearRunOptions() {

@@ -71,6 +71,8 @@ class cTamsivarForm : public cChildElement {
   void clearRunOptions();
   void placeRunOptions(sInstalledItem* item);
   void placeLinks(sInstalledItem* item);
+  // Shown only when the server named a newer version; repaints the details.
+  void showUpdateButton(sInstalledItem* item);
 
   cConfigReaderJob myJob;
   sInstalledItem* myCurrent = nullptr;

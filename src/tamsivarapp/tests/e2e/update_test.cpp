@@ -255,13 +255,15 @@ TEST_P(UpdateRoad, ManagerEndsWithCtrlQAndClosesCleanlyWhileAsking) {
   }
 }
 
-// Whether the manager's list shows rows: a package's name is drawn in the
-// name column's colour, which nothing else there has.
-bool rowsShown(const std::string& window) {
-  return runWithEnv({"timeout", "10", "import", "-window", window, "-crop", "300x100+50+100", "-depth", "8",
-                     "txt:-"})
-             .out.find("#324D73") != std::string::npos;
+// Whether the manager's window shows a colour in a part of it.
+bool shows(const std::string& window, const std::string& part, const std::string& colour) {
+  return runWithEnv({"timeout", "10", "import", "-window", window, "-crop", part, "-depth", "8", "txt:-"})
+             .out.find(colour) != std::string::npos;
 }
+// A package's name is drawn in the name column's colour, which nothing else
+// there has; "Update available" in the first row in the last column's.
+bool rowsShown(const std::string& window) { return shows(window, "300x100+50+100", "#324D73"); }
+bool firstRowUpdates(const std::string& window) { return shows(window, "140x20+560+103", "#6CA7D4"); }
 
 TEST_P(UpdateRoad, ManagerListsAtOnceWhileTheServerIsSilentAndLooksTheHostUpOnce) {
   if (!e2e::haveDisplay()) GTEST_SKIP() << "needs an X display";
@@ -301,12 +303,17 @@ TEST_P(UpdateRoad, ManagerListsAtOnceWhileTheServerIsSilentAndLooksTheHostUpOnce
   std::printf("200 packages, silent server: listed after %lld ms (program start included)\n",
               static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(shownAfter).count()));
 
-  // By name: one lookup of the host for all the packages asked.
-  for (int i = 0; i < 20; ++i) server->reply("pkg" + std::to_string(i), "1.2\rhttp://h/x.zip\rhttp://h/\r");
+  // By name: one lookup of the host for all the packages asked, and each
+  // answer shown as it comes.
+  for (int i = 1; i < 20; ++i) server->reply("pkg" + std::to_string(i), "1.2\rhttp://h/x.zip\rhttp://h/\r");
+  server->reply("pkg0", "2.0\rhttp://h/x.zip\rhttp://h/\r");
   const std::string trace = dir.file("trace");
+  bool updateShown = false;
   auto asker = std::async(std::launch::async, [&] {
     const std::string w = e2e::waitWindow("Quorvent Software Manager");
     for (int i = 0; i < 600 && server->log().find("softwareid=pkg199&") == std::string::npos; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    for (int i = 0; i < 100 && !(updateShown = firstRowUpdates(w)); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     return !w.empty() && e2e::typeToClose(w, "ctrl+q");
   });
@@ -315,6 +322,7 @@ TEST_P(UpdateRoad, ManagerListsAtOnceWhileTheServerIsSilentAndLooksTheHostUpOnce
                                        env(true, byName));
   EXPECT_TRUE(asker.get());
   EXPECT_EQ(traced.status, 0) << traced.err;
+  EXPECT_TRUE(updateShown) << "the first package's newer version was not shown";
   const std::string calls = readFileBytes(trace);
   size_t lookups = 0;
   for (size_t at = calls.find("/etc/hosts"); at != std::string::npos; at = calls.find("/etc/hosts", at + 1)) ++lookups;
