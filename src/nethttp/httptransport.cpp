@@ -1,13 +1,16 @@
 #include "nethttp/httptransport.h"
 
 #include <climits>
+#include <cstring>
 
 #include "netio/socketio.h"
 
 bool cHttpTransport::processRequest(cHttpRequest& request, cHttpResponse& response) {
   _typebuf<unsigned char> bytes;
   if (!request.toTransport(bytes) || bytes.count <= 0) return false;
-  if (!connect(request.host(), request.port(), kConnectTimeoutMs)) return false;
+  if (!(myHaveAddress ? connect(myAddress, request.port(), kConnectTimeoutMs)
+                      : connect(request.host(), request.port(), kConnectTimeoutMs)))
+    return false;
   setReadTO(kReadWriteTimeoutMs);
   setWriteTO(kReadWriteTimeoutMs);
   for (long long sent = 0; sent < bytes.count;) {
@@ -18,4 +21,9 @@ bool cHttpTransport::processRequest(cHttpRequest& request, cHttpResponse& respon
   }
   cSocketIO stream;
   return stream.create(this, false) && response.processResponse(&stream);
+}
+
+void cHttpTransport::setAddress(const unsigned char (&ip)[4]) {
+  std::memcpy(myAddress, ip, sizeof myAddress);
+  myHaveAddress = true;
 }

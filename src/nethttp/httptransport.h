@@ -14,4 +14,11 @@ class cHttpTransport : public cTCPClient {
 
   // A false answer after a failed connect leaves the reason in lastError().
   bool processRequest(cHttpRequest& request, cHttpResponse& response);
+  // Later requests go to this IPv4 address, whatever host they name (the
+  // Host header still names it): requests to one host need one lookup.
+  void setAddress(const unsigned char (&ip)[4]);
+
+ private:
+  unsigned char myAddress[4] = {};
+  bool myHaveAddress = false;
 };

@@ -9,6 +9,7 @@
 #include "ciom/liblang.h"
 #include "nethttp/httprequest.h"
 #include "nethttp/httptransport.h"
+#include "netio/tcpclient.h"
 #include "tamsivarapp/modes.h"
 #include "tamsivarapp/updateform.h"
 #include "tamsivarapp/ver.h"
@@ -113,8 +114,17 @@ bool parseUpdateReply(const unsigned char* body, unsigned long long size, unsign
   return true;
 }
 
+bool resolveUpdateServer(unsigned char (&address)[4]) {
+  // Any id gives the same host.
+  _guardchar<char> url;
+  updateCheckUrl("", url);
+  cHttpRequest request(cHttpRequest::GET, url.ptr, 1);
+  return initSockLib() && request.host() && strToIPv4(request.host(), address);
+}
+
 bool checkVersion(const char* id, unsigned long long& newest, _guardchar<char>& downloadUrl,
-                  _guardchar<char>& webSite, _guardchar<char>& notes, const std::atomic<bool>* stop) {
+                  _guardchar<char>& webSite, _guardchar<char>& notes, const std::atomic<bool>* stop,
+                  const unsigned char (*address)[4]) {
   if (!id || !*id || !initSockLib()) return false;
   _guardchar<char> url;
   updateCheckUrl(id, url);
@@ -122,6 +132,7 @@ bool checkVersion(const char* id, unsigned long long& newest, _guardchar<char>& 
   cPlainDataReader reader;
   cHttpTransport transport;
   transport.setStopFlag(stop);
+  if (address) transport.setAddress(*address);
   if (!transport.processRequest(request, reader)) return false;
   _typebuf<unsigned char> bytes;
   if (!reader.body.toBuffer(bytes) || bytes.count <= 0) return false;
@@ -163,7 +174,8 @@ int check_updates(const char* packageId, bool quiet) {
     return 0;
   }
   strVer(newest, info.version);
-  // Success only once the new installer has started: a failed download, a
-  // refusal or an archive without an installer ends with 1.
-  return canShow() && cSoftUpdateInfoForm::installUpdate(info, nullptr) ? 0 : 1;
+  // Declining is the user's right and no failure; a download, an unpacking
+  // or a start that failed is, even when the user then closes the form.
+  if (!canShow()) return 1;
+  return cSoftUpdateInfoForm::installUpdate(info, nullptr) == cSoftUpdateInfoForm::uoFailed ? 1 : 0;
 }

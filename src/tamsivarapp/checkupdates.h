@@ -34,8 +34,11 @@ void updateCheckUrl(const char* id, _guardchar<char>& url);
 bool parseUpdateReply(const unsigned char* body, unsigned long long size, unsigned long long& newest,
                       _guardchar<char>& downloadUrl, _guardchar<char>& webSite, _guardchar<char>& notes);
 
+// The update server's IPv4 address, looked up once for a run of checks.
+bool resolveUpdateServer(unsigned char (&address)[4]);
+
 // Asks the server about `id`; blocks for the whole exchange, or until `stop`
-// is raised (false then).
+// is raised (false then). With `address` the server's host is not looked up.
 bool checkVersion(const char* id, unsigned long long& newest, _guardchar<char>& downloadUrl,
                   _guardchar<char>& webSite, _guardchar<char>& notes,
-                  const std::atomic<bool>* stop = nullptr);
+                  const std::atomic<bool>* stop = nullptr, const unsigned char (*address)[4] = nullptr);

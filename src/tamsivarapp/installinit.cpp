@@ -20,24 +20,40 @@ bool fileDigest(const char* path, unsigned char (&out)[32]) {
   return in.open(path, fmRead) && cSoftPkg::mkDigest(&in, out);
 }
 
-// Finds the package file, also beside the program for "./name".
+// The scenario inside an installer bundle, as "make" writes it.
+std::string bundleScenario(const std::string& bundle) { return bundle + "/Contents/Resources/scenario.data"; }
+
+// Finds the package: a scenario file or an installer bundle, also beside the
+// program for "./name". A path that names neither is kept for the message.
 bool resolvePackage(sPkgInstallContext& ctx) {
   const char* path = ctx.package.ptr;
   if (!path || !*path) return false;
+  std::string found = path;
   int type = cFolderContents::objtype(path);
-  if (type == fotFile) return true;
-  if (type != fotNone || std::strncmp(path, "./", 2) != 0 || !ctx.program.ptr) return false;
-  const char* slash = std::strrchr(ctx.program.ptr, '/');
-  if (!slash) return false;
-  std::string beside = std::string(ctx.program.ptr, static_cast<size_t>(slash + 1 - ctx.program.ptr)) + (path + 2);
-  if (cFolderContents::objtype(beside.c_str()) != fotFile) return false;
-  ctx.package.set(beside.c_str());
+  if (type == fotNone && std::strncmp(path, "./", 2) == 0 && ctx.program.ptr) {
+    if (const char* slash = std::strrchr(ctx.program.ptr, '/')) {
+      found = std::string(ctx.program.ptr, static_cast<size_t>(slash + 1 - ctx.program.ptr)) + (path + 2);
+      type = cFolderContents::objtype(found.c_str());
+    }
+  }
+  if (type == fotFolder) {
+    found = bundleScenario(found);
+    type = cFolderContents::objtype(found.c_str());
+  }
+  if (type != fotFile) {
+    ctx.problemPath.set(path);
+    return false;
+  }
+  ctx.package.set(found.c_str());
   return true;
 }
 
 int loadScenario(sPkgInstallContext& ctx) {
   cFileIO in;
-  if (!in.open(ctx.package.ptr, fmRead)) return iiBadPackagePath;
+  if (!in.open(ctx.package.ptr, fmRead)) {
+    ctx.problemPath.set(ctx.package.ptr);
+    return iiBadPackagePath;
+  }
   if (!ctx.scenario) ctx.scenario = new cSoftPkgScenario;
   if (!in.set_fp(ctx.offset) || !ctx.scenario->loadBinConfig(&in)) return iiBadPackage;
   const char* codename = ctx.scenario->getStr("codename");

@@ -154,6 +154,18 @@ void cLangSelectionForm::accept() {
   if (lang >= 0 && lang <= 9) end_modal(lang + 1);
 }
 
+bool cLangSelectionForm::confirmCancel() {
+  // A second close while the question is open is the same request.
+  if (myAsking) return false;
+  myAsking = true;
+  const bool yes = cMessageForm::warnconfirmbox(this, string(3), nullptr);
+  myAsking = false;
+  return yes;
+}
+
+// A closed window ends the form with 0, as a confirmed Escape does.
+bool cLangSelectionForm::onClose() { return confirmCancel(); }
+
 bool cLangSelectionForm::processKey(int key, bool shift, bool mod2, bool mod3) {
   if (!shift && !mod2 && !mod3) {
     if (key == kcEnter) {
@@ -161,7 +173,7 @@ bool cLangSelectionForm::processKey(int key, bool shift, bool mod2, bool mod3) {
       return true;
     }
     if (key == kcEscape) {
-      if (cMessageForm::warnconfirmbox(this, string(3), nullptr)) end_modal(0);
+      if (confirmCancel()) end_modal(0);
       return true;
     }
   }

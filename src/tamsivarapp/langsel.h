@@ -52,6 +52,8 @@ class cLangSelectionForm : public cChildElement {
   void onPaint(cCanvas* c) override;
   bool onAction(cChildElement* sender, cChildAction* a) override;
   bool processKey(int key, bool shift, bool mod2, bool mod3) override;
+  // The close box cancels as Escape does: only once the user confirms.
+  bool onClose() override;
   // The window's focus lands on the form itself; the keys belong to the grid.
   void processOSFocus() override;
 
@@ -60,6 +62,7 @@ class cLangSelectionForm : public cChildElement {
 
  private:
   void accept();
+  bool confirmCancel();
   void placeLink();
 
   cPanelChild myPanel;
@@ -69,4 +72,5 @@ class cLangSelectionForm : public cChildElement {
   _List<int>* myList;
   int myCurrent;
   _guardchar<char> myAppName;
+  bool myAsking = false;
 };

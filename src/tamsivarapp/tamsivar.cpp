@@ -41,8 +41,11 @@ enum eRow {
   rowRemoveManager = 17
 };
 
-// The reader's end, posted by the job to the form.
-constexpr int kReadEnded = 6;
+// What the reader posts to the form: the list is filled, one package's
+// answer from the update server, the reader's end.
+constexpr int kListRead = 6;
+constexpr int kChecked = 100;
+constexpr int kJobEnded = 101;
 constexpr int kKeyQ = 81;
 
 constexpr unsigned int kPaleText = 0xB9AA9C;
@@ -50,13 +53,24 @@ constexpr int kCellPadding = 3;
 // What the name column keeps when the others widen.
 constexpr int kNameMinWidth = 150;
 
+// One package's answer, handed from the reader to the main thread.
+class cCheckedAction : public cChildElement::cChildAction {
+ public:
+  cCheckedAction(int generation, int row) : cChildAction(kChecked), generation(generation), row(row) {}
+  int generation;
+  int row;
+  unsigned long long newest = kNoVersion;
+  _guardchar<char> downloadUrl, webSite, notes;
+};
+
 }  // namespace
 
 // ---- the reader job ----
 
-bool cTamsivarForm::cConfigReaderJob::start(cTamsivarForm* form) {
+bool cTamsivarForm::cConfigReaderJob::start(cTamsivarForm* form, int generation) {
   if (!form) return false;
   myForm = form;
+  myGeneration = generation;
   return cJob::start();
 }
 
@@ -66,18 +80,40 @@ int cTamsivarForm::cConfigReaderJob::job() {
   f.myItems.destroy();
   f.mySmallIcons.destroy();
   f.myRows = 0;
+  myIds.clear();
   cCIApplication* app = cCIApplication::appRef();
   if (app && app->config()) app->config()->enumSubsections("install", sectionEnumProc, this);
+  // From here on the items are the main thread's: the list is shown while
+  // the server is asked.
+  f.postAction(new cChildAction(kListRead));
+  checkAll();
   return 0;
 }
 
-void cTamsivarForm::cConfigReaderJob::onJobEnd(unsigned long) {
-  myForm->postAction(new cChildAction(kReadEnded));
+void cTamsivarForm::cConfigReaderJob::checkAll() {
+  // One lookup of the server's host for all packages: a slow resolver
+  // would otherwise be waited for once per package.
+  unsigned char address[4];
+  if (myIds.empty() || haveToStop() || !resolveUpdateServer(address)) return;
+  for (size_t row = 0; row < myIds.size() && !haveToStop(); ++row) {
+    auto* answer = new cCheckedAction(myGeneration, static_cast<int>(row));
+    // A server that never answers must not hold a closing window. A version
+    // alone, without the lines after it, is still news.
+    checkVersion(myIds[row].c_str(), answer->newest, answer->downloadUrl, answer->webSite, answer->notes,
+                 stopFlag(), &address);
+    if (answer->newest == kNoVersion || haveToStop()) {
+      delete answer;
+      continue;
+    }
+    myForm->postAction(answer);
+  }
 }
+
+void cTamsivarForm::cConfigReaderJob::onJobEnd(unsigned long) { myForm->postAction(new cChildAction(kJobEnded)); }
 
 bool cTamsivarForm::cConfigReaderJob::sectionEnumProc(const char* id, void* self) {
   auto* job = static_cast<cConfigReaderJob*>(self);
-  // A window that is closing asks no further package.
+  // A window that is closing reads no further package.
   if (job->haveToStop()) return false;
   cTamsivarForm& f = *job->myForm;
   cCIApplication* app = cCIApplication::appRef();
@@ -88,12 +124,11 @@ bool cTamsivarForm::cConfigReaderJob::sectionEnumProc(const char* id, void* self
     return true;
   }
   f.mySmallIcons.refImage(f.myRows, &item.smallIcon);
-  // A server that never answers must not hold a closing window.
-  checkVersion(item.id.ptr, item.newest, item.downloadUrl, item.webSite, item.notes, job->stopFlag());
   f.myList.setItem(f.myRows, 1, item.name.ptr ? item.name.ptr : "", f.myRows, &item);
   f.myList.setItem(f.myRows, 2, item.installTime.ptr ? item.installTime.ptr : "", -1, nullptr);
   f.myList.setItem(f.myRows, 3, item.versionText.ptr ? item.versionText.ptr : "", -1, nullptr);
-  f.myList.setItem(f.myRows, 4, item.hasUpdate() ? f.string(rowUpdateAvailable) : "", -1, nullptr);
+  f.myList.setItem(f.myRows, 4, "", -1, nullptr);
+  job->myIds.emplace_back(item.id.ptr);
   ++f.myRows;
   return true;
 }
@@ -229,19 +264,29 @@ void cTamsivarForm::refresh() {
   myCurrent = nullptr;
   // Their commands belong to the items the reader is about to replace.
   clearRunOptions();
-  if (!myJob.start(this)) readEnded();
+  // Answers still on their way concern the items about to go.
+  ++myGeneration;
+  if (myJob.runs()) {
+    // The reader still asks the server: it is stopped, and the new reading
+    // starts at its end.
+    myReadAgain = true;
+    myJob.stop();
+  } else {
+    startReading();
+  }
   repaint(nullptr);
 }
 
-void cTamsivarForm::readEnded() {
+void cTamsivarForm::startReading() {
+  if (!myJob.start(this, myGeneration)) listRead();
+}
+
+void cTamsivarForm::listRead() {
   myList.endChanges(true);
   myRefresh.enable();
   myHeader.enable();
   myLangSwitch.enable();
-  if (myClosing) {
-    end_modal(0);
-    return;
-  }
+  if (myPendingEnd >= 0) return;
   if (myItems.head) {
     myStatus.hide(false);
     myListPanel.show(false);
@@ -253,6 +298,47 @@ void cTamsivarForm::readEnded() {
     myRemoveLink.show(false);
   }
   repaint(nullptr);
+}
+
+void cTamsivarForm::applyCheck(cChildAction* a) {
+  auto* answer = static_cast<cCheckedAction*>(a);
+  if (answer->generation != myGeneration) return;
+  auto* item = static_cast<sInstalledItem*>(myList.association(answer->row, 1));
+  if (!item) return;
+  item->newest = answer->newest;
+  std::swap(item->downloadUrl.ptr, answer->downloadUrl.ptr);
+  std::swap(item->webSite.ptr, answer->webSite.ptr);
+  std::swap(item->notes.ptr, answer->notes.ptr);
+  myList.setItem(answer->row, 4, item->hasUpdate() ? string(rowUpdateAvailable) : "", -1, nullptr);
+  if (item == myCurrent) showUpdateButton(item);
+}
+
+void cTamsivarForm::showUpdateButton(sInstalledItem* item) {
+  if (item->hasUpdate())
+    myUpdate.show(false);
+  else
+    myUpdate.hide(false);
+  myDetails.repaint(nullptr);
+}
+
+void cTamsivarForm::jobEnded() {
+  if (myPendingEnd >= 0) {
+    end_modal(myPendingEnd);
+  } else if (myReadAgain) {
+    myReadAgain = false;
+    startReading();
+  }
+}
+
+void cTamsivarForm::endWhenIdle(int result) {
+  if (!myJob.runs()) {
+    end_modal(result);
+    return;
+  }
+  // The reader may hold the configuration's lock or wait for the server:
+  // it is asked to stop, never cancelled, and the window goes at its end.
+  myPendingEnd = result;
+  myJob.stop();
 }
 
 void cTamsivarForm::selectItem(sInstalledItem* item) {
@@ -267,11 +353,7 @@ void cTamsivarForm::selectItem(sInstalledItem* item) {
   myTime.setText(formatRow(string(rowTimeLine), item->installTime.ptr).c_str(), cCanvas::eAlignLeft, false);
   placeRunOptions(item);
   placeLinks(item);
-  if (item->hasUpdate())
-    myUpdate.show(false);
-  else
-    myUpdate.hide(false);
-  myDetails.repaint(nullptr);
+  showUpdateButton(item);
 }
 
 void cTamsivarForm::clearRunOptions() {
@@ -315,7 +397,7 @@ void cTamsivarForm::updateCurrItem() {
   info.downloadUrl.set(myCurrent->downloadUrl.ptr ? myCurrent->downloadUrl.ptr : "");
   info.webSite.set(myCurrent->webSite.ptr ? myCurrent->webSite.ptr : "");
   info.notes.set(myCurrent->notes.ptr ? myCurrent->notes.ptr : "");
-  if (cSoftUpdateInfoForm::installUpdate(info, this)) end_modal(0);
+  if (cSoftUpdateInfoForm::installUpdate(info, this) == cSoftUpdateInfoForm::uoStarted) endWhenIdle(0);
 }
 
 void cTamsivarForm::uninstallCurrent() {
@@ -335,17 +417,14 @@ void cTamsivarForm::onPaint(cCanvas* c) {
 
 bool cTamsivarForm::onClose() {
   if (!myJob.runs()) return true;
-  // The job may hold the configuration's lock: it is asked to stop, never
-  // cancelled, and the window goes when its end arrives.
-  myClosing = true;
-  myJob.stop();
+  endWhenIdle(0);
   return false;
 }
 
 bool cTamsivarForm::processKey(int key, bool shift, bool mod2, bool mod3) {
   if (key == kKeyQ && mod2 && !shift && !mod3) {
     // Quits as the close box does, while the packages are read too.
-    if (onClose() && !myClosing) end_modal(0);
+    endWhenIdle(0);
     return true;
   }
   return cChildElement::processKey(key, shift, mod2, mod3);
@@ -353,8 +432,12 @@ bool cTamsivarForm::processKey(int key, bool shift, bool mod2, bool mod3) {
 
 bool cTamsivarForm::onAction(cChildElement* sender, cChildAction* a) {
   if (!a) return false;
-  if (sender == this && a->code == kReadEnded) {
-    readEnded();
+  if (sender == this && a->code == kListRead) {
+    listRead();
+  } else if (sender == this && a->code == kChecked) {
+    applyCheck(a);
+  } else if (sender == this && a->code == kJobEnded) {
+    jobEnded();
   } else if (sender == &myList && a->code == cListViewChild::laSelection) {
     const int row = myList.selected();
     if (row >= 0) selectItem(static_cast<sInstalledItem*>(myList.association(row, 1)));
@@ -373,9 +456,9 @@ bool cTamsivarForm::onAction(cChildElement* sender, cChildAction* a) {
     if (myCurrent) openWebAddress(myCurrent->updatesUrl.ptr);
   } else if (sender == &myRemoveLink && a->code == acDefault) {
     _guardchar<char> path;
-    if (getAppManagerPath(path) && cRemoverUI::runRemoval(path.ptr, this)) end_modal(0);
+    if (getAppManagerPath(path) && cRemoverUI::runRemoval(path.ptr, this)) endWhenIdle(0);
   } else if (sender == &myLangSwitch && a->code == acChange) {
-    end_modal(10);
+    endWhenIdle(10);
   } else if (auto* link = dynamic_cast<cLinkElement*>(sender);
              link && a->code == acDefault && link->association()) {
     // Run options were written by the package's author.

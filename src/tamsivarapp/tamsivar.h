@@ -3,6 +3,9 @@
 // the language switch and, with nothing installed, the manager's removal.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "base/job.h"
 #include "base/list.h"
 #include "ciom/linkelement.h"
@@ -20,19 +23,26 @@ class cTamsivarForm : public cChildElement {
   using sInstalledItem = ::sInstalledItem;
   using sRunOption = ::sRunOption;
 
-  // Reads the records and asks the update server about each package, one
-  // after another, filling the list from its own thread.
+  // Reads the records and fills the list from its own thread, hands the
+  // list over, then asks the update server about each package, one after
+  // another, posting each answer to the form.
   class cConfigReaderJob : public cJob {
    public:
     cConfigReaderJob() : cJob(nullptr) {}
     ~cConfigReaderJob() override { terminate(); }
-    bool start(cTamsivarForm* form);
+    bool start(cTamsivarForm* form, int generation);
     int job() override;
     void onJobEnd(unsigned long code) override;
     static bool sectionEnumProc(const char* id, void* job);
 
    private:
+    void checkAll();
+
     cTamsivarForm* myForm = nullptr;
+    int myGeneration = 0;
+    // The ids of the list's rows, by row: the items belong to the main
+    // thread once the list is handed over.
+    std::vector<std::string> myIds;
   };
 
   cTamsivarForm() = default;
@@ -50,12 +60,19 @@ class cTamsivarForm : public cChildElement {
   bool onAction(cChildElement* sender, cChildAction* a) override;
 
  private:
-  void readEnded();
+  void startReading();
+  void listRead();
+  void applyCheck(cChildAction* a);
+  void jobEnded();
+  // Ends the window with `result` once the reader has stopped.
+  void endWhenIdle(int result);
   void uninstallCurrent();
   void fitColumn(int id, const char* text);
   void clearRunOptions();
   void placeRunOptions(sInstalledItem* item);
   void placeLinks(sInstalledItem* item);
+  // Shown only when the server named a newer version; repaints the details.
+  void showUpdateButton(sInstalledItem* item);
 
   cConfigReaderJob myJob;
   sInstalledItem* myCurrent = nullptr;
@@ -81,7 +98,10 @@ class cTamsivarForm : public cChildElement {
   cLinkElement myRemoveLink;
   cWZIButton myRefresh;
   cLangSwitchCtl myLangSwitch;
-  // The window was asked to close while the reader ran: it goes once the
-  // job has ended.
-  bool myClosing = false;
+  // Each reading has its number; answers of an earlier one are dropped.
+  int myGeneration = 0;
+  // What to do once the running reader has stopped: end the window with
+  // this result (-1: no), or read again.
+  int myPendingEnd = -1;
+  bool myReadAgain = false;
 };

@@ -93,17 +93,20 @@ struct sTempFile {
 
 }  // namespace
 
-bool cSoftUpdateInfoForm::installUpdate(sUpdateInfoCtx& information, cChildElement* parent) {
+cSoftUpdateInfoForm::eOutcome cSoftUpdateInfoForm::installUpdate(sUpdateInfoCtx& information,
+                                                                   cChildElement* parent) {
   cCiomLangData* section = cLibLang::gCiomLang.sections.find(cStringKey("pkgm::updi", -1));
   const char* caption = section ? section->string(rowCaption) : "";
   auto* form = new cSoftUpdateInfoForm(&information);
-  if (parent) return parent->modal(caption, 500, 450, form, false) == 1;
-  cCIApplication* app = cCIApplication::appRef();
-  if (!app || !app->windowMaker()) {
+  int result = uoFailed;
+  if (parent) {
+    result = parent->modal(caption, 500, 450, form, false);
+  } else if (cCIApplication* app = cCIApplication::appRef(); app && app->windowMaker()) {
+    result = app->windowMaker()->modal(caption, 500, 450, form, nullptr, false);
+  } else {
     delete form;
-    return false;
   }
-  return app->windowMaker()->modal(caption, 500, 450, form, nullptr, false) == 1;
+  return result == uoStarted || result == uoDeclined ? static_cast<eOutcome>(result) : uoFailed;
 }
 
 void cSoftUpdateInfoForm::onConstruct() {
@@ -135,8 +138,21 @@ void cSoftUpdateInfoForm::onConstruct() {
 }
 
 bool cSoftUpdateInfoForm::onFormCancel() {
-  end_modal(0);
+  decline();
   return true;
+}
+
+// The close box declines too; the window's own end would say 0 whatever
+// happened before it.
+bool cSoftUpdateInfoForm::onClose() {
+  decline();
+  return false;
+}
+
+bool cSoftUpdateInfoForm::fail(int row) {
+  myFailed = true;
+  cMessageForm::errorbox(this, string(row), nullptr);
+  return false;
 }
 
 bool cSoftUpdateInfoForm::onAction(cChildElement* sender, cChildAction* a) {
@@ -146,7 +162,7 @@ bool cSoftUpdateInfoForm::onAction(cChildElement* sender, cChildAction* a) {
   } else if (sender == &myDownloadLink) {
     openWebAddress(myInfo->downloadUrl.ptr);
   } else if (sender == &myNotNow) {
-    end_modal(0);
+    decline();
   } else if (sender == &myInstall) {
     accept();
   } else {
@@ -169,7 +185,7 @@ void cSoftUpdateInfoForm::accept() {
     config->setParamStr("installer/temp", path.ptr, last - path.ptr);
     config->saveConfig();
   }
-  if (installTo(path.ptr)) end_modal(1);
+  if (installTo(path.ptr)) end_modal(uoStarted);
 }
 
 bool cSoftUpdateInfoForm::chooseTarget(const char* proposed, const char* folder, _guardchar<char>& path) {
@@ -191,35 +207,26 @@ bool cSoftUpdateInfoForm::installTo(const char* path) {
     return false;
   }
   sTempFile temp;
-  if (!temp.create(path)) {
-    cMessageForm::errorbox(this, string(rowCannotCreate), nullptr);
-    return false;
-  }
+  if (!temp.create(path)) return fail(rowCannotCreate);
   switch (download(temp.file)) {
     case cUpdateDownloader::drDone:
       break;
     case cUpdateDownloader::drRefused:
-      cMessageForm::errorbox(this, string(rowServerError), nullptr);
-      return false;
+      return fail(rowServerError);
     case cUpdateDownloader::drWriteFailed:
-      cMessageForm::errorbox(this, string(rowCannotWrite), nullptr);
-      return false;
+      return fail(rowCannotWrite);
     case cUpdateDownloader::drBroken:
+      // The user gave up retrying: no message, but no download either.
+      myFailed = true;
+      return false;
     case cUpdateDownloader::drCancelled:
       return false;
     default:
-      cMessageForm::errorbox(this, string(rowCannotStart), nullptr);
-      return false;
+      return fail(rowCannotStart);
   }
-  if (!temp.moveTo(path)) {
-    cMessageForm::errorbox(this, string(rowCannotWrite), nullptr);
-    return false;
-  }
+  if (!temp.moveTo(path)) return fail(rowCannotWrite);
   _guardchar<char> installer;
-  if (!unpackUpdate(path, installer) || !startUpdateInstaller(installer.ptr)) {
-    cMessageForm::errorbox(this, string(rowCannotStart), nullptr);
-    return false;
-  }
+  if (!unpackUpdate(path, installer) || !startUpdateInstaller(installer.ptr)) return fail(rowCannotStart);
   return true;
 }
 

@@ -22,8 +22,10 @@ class cSoftUpdateInfoForm : public cCustomForm {
     _guardchar<char> notes;
   };
 
-  // True when the downloaded installer was started.
-  static bool installUpdate(sUpdateInfoCtx& information, cChildElement* parent);
+  // How the form ended, its modal result: a decline is no failure, unless
+  // an attempt to install failed before it.
+  enum eOutcome { uoDeclined = 0, uoStarted = 1, uoFailed = 2 };
+  static eOutcome installUpdate(sUpdateInfoCtx& information, cChildElement* parent);
 
   explicit cSoftUpdateInfoForm(sUpdateInfoCtx* information) : myInfo(information) {}
 
@@ -31,9 +33,11 @@ class cSoftUpdateInfoForm : public cCustomForm {
   void onConstruct() override;
   bool onAction(cChildElement* sender, cChildAction* a) override;
   bool onFormCancel() override;
+  bool onClose() override;
 
   // The accept procedure once the user named the file: true when the
-  // installer was started.
+  // installer was started. A failure, as opposed to a refusal, is kept for
+  // the form's outcome.
   bool installTo(const char* path);
 
  protected:
@@ -43,6 +47,8 @@ class cSoftUpdateInfoForm : public cCustomForm {
 
  private:
   void accept();
+  void decline() { end_modal(myFailed ? uoFailed : uoDeclined); }
+  bool fail(int row);
   // The download into `temp`, asked again while the user wants a retry;
   // the result code of the last attempt.
   int download(cFileIO& temp);
@@ -54,4 +60,5 @@ class cSoftUpdateInfoForm : public cCustomForm {
   cWZIButton myInstall;
   cWZIButton myNotNow;
   sUpdateInfoCtx* myInfo;
+  bool myFailed = false;
 };

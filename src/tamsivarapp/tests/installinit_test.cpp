@@ -45,6 +45,12 @@ TEST(InstallInit, PackagesOpenAtTheirOffsetAndAskForTheirLanguage) {
   scen->clearStr("pgm");
   writePackage(pkg, *scen, 0x10);
   fs::create_directories(cfgDir);
+  // The bundle "make" writes, its scenario inside, as a user holds it.
+  const std::string bundle = dir.file("kit/Demo.app");
+  fs::create_directories(bundle + "/Contents/Resources");
+  fs::copy_file(pkg, bundle + "/Contents/Resources/scenario.data");
+  fs::create_directories(dir.file("kit/Plain.app"));
+  const std::string program = dir.file("kit/zvk");
   struct Case {
     const char* what;
     std::string path;
@@ -52,8 +58,15 @@ TEST(InstallInit, PackagesOpenAtTheirOffsetAndAskForTheirLanguage) {
     int answer;
     int code;
     int lang;
+    const char* problem = nullptr;  // the path the message names
+    std::string opened = {};        // the file read, when not installed from
   } cases[] = {
-      {"missing package", dir.file("none.pkg"), 0x10, -1, iiBadPackagePath, -1},
+      {"missing package", dir.file("none.pkg"), 0x10, -1, iiBadPackagePath, -1, "none.pkg"},
+      {"a folder that is no bundle", dir.file("kit/Plain.app"), 0x10, -1, iiBadPackagePath, -1, "Plain.app"},
+      {"beside the program, no bundle", "./Plain.app", 0x10, -1, iiBadPackagePath, -1, "./Plain.app"},
+      {"the bundle", bundle, 0x10, 3, iiReady, 3, nullptr, bundle + "/Contents/Resources/scenario.data"},
+      {"the bundle beside the program", "./Demo.app", 0x10, 3, iiReady, 3, nullptr,
+       bundle + "/Contents/Resources/scenario.data"},
       {"wrong offset", pkg, 0, -1, iiBadPackage, -1},
       {"cancelled language", pkg, 0x10, 10, iiLangCancelled, -1},
       {"ready, the lowest language preselected", pkg, 0x10, 3, iiReady, 3},
@@ -63,12 +76,19 @@ TEST(InstallInit, PackagesOpenAtTheirOffsetAndAskForTheirLanguage) {
     cCIAppFullConfig cfg;
     ASSERT_TRUE(cfg.openConfig(cfgDir.c_str()));
     sPkgInstallContext ctx;
+    ctx.program.set(program.c_str());
     ctx.package.set(c.path.c_str());
     ctx.offset = c.offset;
     Answers host;
     host.answer = c.answer;
     EXPECT_EQ(runInstallInit(ctx, &cfg, host), c.code);
-    if (c.code != iiReady) continue;
+    if (c.problem) {
+      EXPECT_TRUE(ctx.problemPath.ptr && std::string(ctx.problemPath.ptr).ends_with(c.problem));
+    }
+    if (!c.opened.empty()) {
+      EXPECT_EQ(std::string(ctx.package.ptr), c.opened);
+    }
+    if (c.code != iiReady || !c.opened.empty()) continue;
     EXPECT_EQ(host.asked, 0);
     EXPECT_EQ(ctx.scenario->currLangID(), c.lang);
     ctx.scenario->setStr(-1, "pgm", root.c_str());  // as the target page does

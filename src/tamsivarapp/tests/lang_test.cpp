@@ -70,6 +70,8 @@ TEST(AppLanguages, EightTablesInOrderWithEnglishRowsAndDirectives) {
     EXPECT_EQ(def.lang, order[i]);
     const tSections table = load(def, names, total);
     EXPECT_EQ(total, static_cast<int>(rowCounts.size()));
+    // Buttons side by side say different words: Update (5) and Refresh (12).
+    EXPECT_NE(table.at("pkgm::tamsivar")[5], table.at("pkgm::tamsivar")[12]);
     for (const auto& [name, count] : rowCounts) {
       ASSERT_EQ(table.count(name), 1u) << name;
       const std::vector<std::string>& rows = table.at(name);

@@ -20,6 +20,7 @@
 #include "ciom/customform.h"
 #include "ciom/liblang.h"
 #include "ciom/windowmaker.h"
+#include "e2e/instwiz_support.h"
 #include "e2e/xuser.h"
 #include "tamsivarapp/langsel.h"
 #include "tamsivarapp/langsw.h"
@@ -89,7 +90,7 @@ std::string newFocusedForm(std::vector<std::string>& known, const std::string& c
   return w;
 }
 
-TEST_F(LanguageWindows, ArrowsApplyEachLanguageEnterTakesItEscapeThenYesCancels) {
+TEST_F(LanguageWindows, ArrowsApplyEachLanguageEnterTakesItEscapeOrCloseThenYesCancels) {
   std::vector<int> answers, applied;
   std::vector<std::string> known = e2e::windowsCaptioned("");
   auto script = [&]() -> std::string {
@@ -111,13 +112,24 @@ TEST_F(LanguageWindows, ArrowsApplyEachLanguageEnterTakesItEscapeThenYesCancels)
     const std::string confirm = messages && messages->string(6) ? messages->string(6) : "";
     if (newFocusedForm(known, confirm).empty()) return "no box " + confirm;
     e2e::typeKey("Return");
+    // The close box asks the same question: No keeps the form, Yes ends it.
+    form = newFocusedForm(known, "");
+    if (form.empty()) return "no third form";
+    // Asked in English again, as the form opened.
+    messages = cLibLang::gCiomLang.sections.find(cStringKey("ciom::messages", -1));
+    const std::string english = messages && messages->string(6) ? messages->string(6) : "";
+    for (const char* answer : {"Escape", "Return"}) {
+      wizard::closeBox(form);
+      if (newFocusedForm(known, english).empty()) return std::string("no box on closing, then ") + answer;
+      e2e::typeKey(answer);
+    }
     return "";
   };
   auto user = std::async(std::launch::async, [&] { endIfStuck(script()); });
   EXPECT_EQ(runApp([&] {
               _List<int> list;
               for (const sBrowsed& b : kOrder) list.add()->value = b.lang;
-              for (const char* app : {"demo", static_cast<const char*>(nullptr)}) {
+              for (const char* app : {"demo", static_cast<const char*>(nullptr), "demo"}) {
                 answers.push_back(cLangSelectionForm::chooseLang(&list, eLangENG, app, nullptr));
                 applied.push_back(static_cast<int>(cLibLang::appliedLang()));
                 cLibLang::applyLang(eLangENG);
@@ -127,8 +139,8 @@ TEST_F(LanguageWindows, ArrowsApplyEachLanguageEnterTakesItEscapeThenYesCancels)
             }),
             0);
   user.get();
-  EXPECT_EQ(answers, (std::vector<int>{eLangTWN, kNoLangChosen}));
-  EXPECT_EQ(applied, (std::vector<int>{eLangTWN, eLangDEU}));
+  EXPECT_EQ(answers, (std::vector<int>{eLangTWN, kNoLangChosen, kNoLangChosen}));
+  EXPECT_EQ(applied, (std::vector<int>{eLangTWN, eLangDEU, eLangENG}));
 }
 
 // A form holding the language button that keeps the button's actions and

@@ -160,20 +160,21 @@ TEST_F(UpdateDownload, AHostileProposedNameIsSavedAndUnpackedWithoutAShell) {
                     [](const std::string& w) {
                       return e2e::answerBox(w, "Error", "Return") && e2e::answer(w, "Escape");
                     }),
-            0);
+            cSoftUpdateInfoForm::uoFailed);
   EXPECT_TRUE(unpackedGone());
 }
 
 TEST_F(UpdateDownload, RefusedAndCutDownloadsLeaveNoPartialFile) {
   const std::string target = dl + "/Foo.zip";
   std::ofstream(target) << "the old file";
-  // A 404: row 14, the old file stays (after the overwrite question).
+  // A 404: row 14, the old file stays (after the overwrite question); the
+  // form then declined still tells of the failure.
   EXPECT_EQ(runForm(url("/404/Foo.zip"), target,
                     [](const std::string& w) {
                       return e2e::answerBox(w, "Confirm", "Return") && e2e::answerBox(w, "Error", "Return") &&
                              e2e::answer(w, "Escape");
                     }),
-            0);
+            cSoftUpdateInfoForm::uoFailed);
   EXPECT_EQ(readFileBytes(target), "the old file");
   // A cut body: the retry question; Yes asks again, No keeps the old file.
   EXPECT_EQ(runForm(url("/cut/Foo.zip"), target,
@@ -182,7 +183,7 @@ TEST_F(UpdateDownload, RefusedAndCutDownloadsLeaveNoPartialFile) {
                              e2e::answerBox(w, "Confirm", "Return") &&
                              e2e::answerBox(w, "Confirm", "Escape") && e2e::answer(w, "Escape");
                     }),
-            0);
+            cSoftUpdateInfoForm::uoFailed);
   EXPECT_EQ(readFileBytes(target), "the old file");
   // Cut once, then whole: Yes again gives the file of the last attempt.
   EXPECT_EQ(runForm(url("/cutonce/Foo.zip"), target,

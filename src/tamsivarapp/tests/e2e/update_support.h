@@ -2,15 +2,20 @@
 // the way a user answers a box that sits on a form's own window.
 #pragma once
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "e2e/xuser.h"
 #include "support/runprog.h"
@@ -55,6 +60,43 @@ class cUpdateServer {
  private:
   std::string myRoot;
   pid_t myPid = -1;
+};
+
+// A server that takes every connection and never says a word, as a hung
+// update server does.
+class cSilentServer {
+ public:
+  cSilentServer() {
+    myFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof at;
+    if (myFd < 0 || ::bind(myFd, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0 || ::listen(myFd, 64) != 0 ||
+        ::getsockname(myFd, reinterpret_cast<sockaddr*>(&at), &length) != 0)
+      return;
+    port = ntohs(at.sin_port);
+    myThread = std::thread([this] {
+      // Ends when the listening socket is shut down.
+      for (int c; (c = ::accept(myFd, nullptr, nullptr)) >= 0; ++accepted) myHeld.push_back(c);
+    });
+  }
+  ~cSilentServer() {
+    ::shutdown(myFd, SHUT_RDWR);
+    if (myThread.joinable()) myThread.join();
+    for (int c : myHeld) ::close(c);
+    if (myFd >= 0) ::close(myFd);
+  }
+  std::string prefix() const {
+    return "http://127.0.0.1:" + std::to_string(port) + "/autocheck.php?softwareid=";
+  }
+  int port = 0;
+  std::atomic<int> accepted{0};
+
+ private:
+  int myFd = -1;
+  std::thread myThread;
+  std::vector<int> myHeld;
 };
 
 // A box is a window of its own over its form, and the form takes the box's
