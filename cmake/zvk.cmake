@@ -44,8 +44,10 @@ function(zvk_fuzz name)
     target_link_options(${target} PRIVATE -fsanitize=fuzzer)
   else()
     add_executable(${target} ${name}_fuzz.cpp replay_main.cpp)
-    add_test(NAME fuzz_replay_${name}
-      COMMAND ${target} ${CMAKE_CURRENT_SOURCE_DIR}/corpus/${name})
+    # A relative corpus path, as a developer would give one: the harness
+    # must not pull the working folder from under its driver.
+    add_test(NAME fuzz_replay_${name} COMMAND ${target} corpus/${name}
+      WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
     set_tests_properties(fuzz_replay_${name} PROPERTIES LABELS fuzz)
   endif()
   target_compile_options(${target} PRIVATE ${ZVK_WARNINGS})

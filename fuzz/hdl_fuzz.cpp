@@ -1,23 +1,17 @@
 // The markup compiler over an arbitrary source, named twice by an index in
 // a folder of its own; what compiles is loaded and drawn. Inputs that could
 // name a file outside that folder are dropped. The harness works inside the
-// folder, so give the fuzzer absolute corpus and artifact paths.
-#include <unistd.h>
-
+// folder.
 #include <cstdint>
-#include <cstdlib>
 #include <fstream>
 #include <string>
 
 #include "base/memio.h"
 #include "cihlpdoc/hdlparser.h"
 #include "support/fixedcanvas.h"
+#include "workfolder.h"
 
 namespace {
-
-// The folder, made once; relative picture paths resolve inside it. Plain
-// storage, so it is still there when the exit handler removes the folder.
-char gFolder[] = "/tmp/zvk-hdl-fuzz-XXXXXX";
 
 // A 2 x 2 PNG that sources may name as "./p.png".
 const unsigned char kPicture[] = {
@@ -27,22 +21,17 @@ const unsigned char kPicture[] = {
     0xCF, 0x00, 0x04, 0xFF, 0x19, 0x20, 0x14, 0x00, 0x1B, 0xF2, 0x03, 0xFD, 0xD6, 0x96, 0xF2,
     0x2B, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
 
-std::string inFolder(const char* name) { return std::string(gFolder) + "/" + name; }
-
-void removeFolder() {
-  unlink(inFolder("doc.idx").c_str());
-  unlink(inFolder("src.hdl").c_str());
-  unlink(inFolder("p.png").c_str());
-  rmdir(gFolder);
-}
-
-bool makeFolder() {
-  if (!mkdtemp(gFolder) || chdir(gFolder) != 0) abort();
-  std::ofstream(inFolder("doc.idx")) << "ENG = \"./src.hdl\"\nrus=\"./src.hdl\"\n";
-  std::ofstream(inFolder("p.png"), std::ios::binary)
-      .write(reinterpret_cast<const char*>(kPicture), sizeof kPicture);
-  std::atexit(removeFolder);
-  return true;
+// Relative picture paths resolve inside the folder.
+const cFuzzWorkFolder& prepared() {
+  static const cFuzzWorkFolder folder("zvk-hdl-fuzz-");
+  static const bool ready = [] {
+    std::ofstream(folder.path("doc.idx")) << "ENG = \"./src.hdl\"\nrus=\"./src.hdl\"\n";
+    std::ofstream(folder.path("p.png"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(kPicture), sizeof kPicture);
+    return true;
+  }();
+  (void)ready;
+  return folder;
 }
 
 // Every path the source can name is relative to the folder unless it holds
@@ -59,13 +48,13 @@ bool namesOtherPlaces(const std::string& s) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string source(reinterpret_cast<const char*>(data), size);
   if (namesOtherPlaces(source)) return 0;
-  static const bool ready = makeFolder();
-  (void)ready;
-  std::ofstream(inFolder("src.hdl"), std::ios::binary | std::ios::trunc) << source;
+  const cFuzzWorkFolder& folder = prepared();
+  std::ofstream(folder.path("src.hdl"), std::ios::binary | std::ios::trunc) << source;
+  cFuzzWorkFolder::cInside inside(folder);
   cMemIOTarget target;
   cHDLParser parser;
   cHDLParser::sErrInfo err;
-  std::string index = inFolder("doc.idx");
+  std::string index = folder.path("doc.idx");
   if (!parser.parse(index.data(), &target, err)) return 0;
   _typebuf<unsigned char> doc;
   target.toBuffer(doc);
