@@ -38,8 +38,10 @@ bool cNavigationProvider::asyncNavigate(cNavigationPostTarget* bar, const char* 
 }
 
 void cNavigationProvider::onJobEnd(unsigned long code) {
-  if (bar_) bar_->postNavigationDone(static_cast<int>(code));
+  // Marked before it is told: the main thread may act on the end, and ask
+  // for the next folder, before this thread runs another line.
   reported_ = true;
+  if (bar_) bar_->postNavigationDone(static_cast<int>(code));
   onNavigationDone(static_cast<int>(code));
 }
 
