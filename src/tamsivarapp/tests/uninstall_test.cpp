@@ -199,6 +199,19 @@ TEST(Uninstall, KeepsWhatMayNotBeThePackagesAndSaysSo) {
 // with their file gone, an upgrade's unpacked copies and backups. The next
 // uninstall takes them too, and only them.
 TEST(Uninstall, CompletesWhatAKilledUninstallOrUpgradeLeft) {
+  // An upgrade to a second version that dies on reaching `stage`.
+  const auto upgradeKilledAt = [](int stage) {
+    return [stage](Installed& pkg) {
+      TestHost host;
+      PkgVersion v2 = sample();
+      v2.ver[1] = 1;
+      for (PkgFile& f : v2.files) f.bytes += "2";
+      host.atStage = [stage](int s) {
+        if (s == stage) _exit(0);
+      };
+      installVersion(pkg.root, pkg.cfgDir, v2, host);
+    };
+  };
   struct Case {
     const char* name;
     std::function<void(Installed&)> kill;
@@ -220,28 +233,8 @@ TEST(Uninstall, CompletesWhatAKilledUninstallOrUpgradeLeft) {
          };
          pkg.uninstall(host);
        }},
-      {"upgrade killed before its backups",
-       [](Installed& pkg) {
-         TestHost host;
-         PkgVersion v2 = sample();
-         v2.ver[1] = 1;
-         for (PkgFile& f : v2.files) f.bytes += "2";
-         host.atStage = [](int s) {
-           if (s == 4) _exit(0);
-         };
-         installVersion(pkg.root, pkg.cfgDir, v2, host);
-       }},
-      {"upgrade killed before moving new files in",
-       [](Installed& pkg) {
-         TestHost host;
-         PkgVersion v2 = sample();
-         v2.ver[1] = 1;
-         for (PkgFile& f : v2.files) f.bytes += "2";
-         host.atStage = [](int s) {
-           if (s == 5) _exit(0);
-         };
-         installVersion(pkg.root, pkg.cfgDir, v2, host);
-       }},
+      {"upgrade killed before its backups", upgradeKilledAt(4)},
+      {"upgrade killed before moving new files in", upgradeKilledAt(5)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
