@@ -1,7 +1,9 @@
 #include "picts/dng.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "picts/pixelalloc.h"
 
@@ -11,6 +13,8 @@ constexpr int kTagVersion = 50706;
 constexpr int kTagLinearization = 50712;
 constexpr int kTagBlackRepeat = 50713;
 constexpr int kTagBlackLevel = 50714;
+constexpr int kTagBlackDeltaH = 50715;
+constexpr int kTagBlackDeltaV = 50716;
 constexpr int kTagWhiteLevel = 50717;
 constexpr int kTagCropOrigin = 50719;
 constexpr int kTagCropSize = 50720;
@@ -28,6 +32,8 @@ void cPictDNG::reset() {
   myWhite = myBlack = 0;
   myBlackRows = myBlackCols = 1;
   myBlackLevels.set(0);
+  myBlackDeltaH.set(0);
+  myBlackDeltaV.set(0);
   myLinearization.set(0);
   myActiveArea.set(0);
   myCropSize.set(0);
@@ -83,6 +89,8 @@ bool cPictDNG::onTag(int tag, int type, const void* data, int length) {
     }
   } else if (myRawMode && tag == kTagBlackLevel) {
     if (!blackLevels(t)) return false;
+  } else if (myRawMode && (tag == kTagBlackDeltaH || tag == kTagBlackDeltaV)) {
+    if (!blackDeltas(t, tag == kTagBlackDeltaH ? myBlackDeltaH : myBlackDeltaV)) return false;
   } else if (myRawMode && tag == kTagBlackRepeat) {
     _typebuf<unsigned short> dims;
     if (!getValsU16(t, dims) || dims.count != 2 || !dims.ptr[0] || !dims.ptr[1] ||
@@ -131,12 +139,24 @@ bool cPictDNG::blackLevels(const sTagProcessParam& t) {
   return true;
 }
 
+// BlackLevelDeltaH or V: signed rationals, one a column or row.
+bool cPictDNG::blackDeltas(const sTagProcessParam& t, _typebuf<double>& deltas) {
+  _typebuf<sSignedRational> r;
+  if (t.type != 10 || !getValsSRational(t, r)) return false;
+  deltas.set(r.count);
+  for (long long i = 0; i < r.count; ++i) {
+    if (r.ptr[i].den == 0) return false;
+    deltas.ptr[i] = static_cast<double>(r.ptr[i].num) / r.ptr[i].den;
+  }
+  return true;
+}
+
 bool cPictDNG::mainIsRaw() {
   int subs = numSubIFDs();
   return subs == 0 || (subs == 1 && mySamplesPerPixel <= 1);
 }
 
-bool cPictDNG::walkRaw(cFileIOTarget* io, int page, bool& preview) {
+bool cPictDNG::walkRawIFD(cFileIOTarget* io, int page, bool& preview) {
   bool full;
   if (!walkMain(io, full) || myVersion < kVersion1) return false;
   if (!mainIsRaw()) {
@@ -150,16 +170,32 @@ bool cPictDNG::walkRaw(cFileIOTarget* io, int page, bool& preview) {
   return cExifDecoder::decode(this, io, kMainIFD) && isFullConfig();
 }
 
-void cPictDNG::rawSize(int& w, int& h) {
-  if (myCropSize.count == 2) {
-    w = static_cast<int>(myCropSize.ptr[0]);
-    h = static_cast<int>(myCropSize.ptr[1]);
-  } else if (myActiveArea.count == 4) {
-    w = static_cast<int>(myActiveArea.ptr[3] - myActiveArea.ptr[1]);
-    h = static_cast<int>(myActiveArea.ptr[2] - myActiveArea.ptr[0]);
-  } else {
-    cPictTIFF_EP::rawSize(w, h);
+// The probe answers the size the decode gives, and refuses what the decode
+// would.
+bool cPictDNG::walkRaw(cFileIOTarget* io, int page, bool& preview) {
+  long long w, h;
+  return walkRawIFD(io, page, preview) && (!isCFA() || pictureSize(w, h));
+}
+
+bool cPictDNG::pictureSize(long long& w, long long& h) {
+  w = getPropInt(epEmbeddedWidth)->value;
+  h = getPropInt(epEmbeddedHeight)->value;
+  if (myActiveArea.count == 4) {
+    if (myActiveArea.ptr[2] > h || myActiveArea.ptr[3] > w) return false;
+    w = myActiveArea.ptr[3] - myActiveArea.ptr[1];
+    h = myActiveArea.ptr[2] - myActiveArea.ptr[0];
   }
+  const sMarginInfo m = cropMargins(w, h);
+  w -= static_cast<long long>(m.left) + m.right;
+  h -= static_cast<long long>(m.top) + m.bottom;
+  return w > 0 && h > 0;
+}
+
+void cPictDNG::rawSize(int& w, int& h) {
+  long long pw, ph;
+  if (!isCFA() || !pictureSize(pw, ph)) return cPictTIFF_EP::rawSize(w, h);
+  w = static_cast<int>(pw);
+  h = static_cast<int>(ph);
 }
 
 int cPictDNG::getNumPages(cFileIOTarget* io) {
@@ -175,11 +211,10 @@ bool cPictDNG::getPreview(cFileIOTarget* io, cPictBase& target, long long const*
   return plainPreview(io, mainIsRaw() ? 0 : -1, target, maxW, maxH);
 }
 
-sMarginInfo cPictDNG::cropMargins() const {
+sMarginInfo cPictDNG::cropMargins(long long rawW, long long rawH) const {
   sMarginInfo m;
   if (myCropSize.count != 2 || myCropOrigin.count != 2) return m;
-  unsigned long long w = static_cast<unsigned long long>(myRawWidth),
-                     h = static_cast<unsigned long long>(myRawHeight);
+  unsigned long long w = static_cast<unsigned long long>(rawW), h = static_cast<unsigned long long>(rawH);
   unsigned long long left = myCropOrigin.ptr[0] < w ? myCropOrigin.ptr[0] : 0;
   unsigned long long top = myCropOrigin.ptr[1] < h ? myCropOrigin.ptr[1] : 0;
   // Even edges keep the mosaic's phase for the filter: an odd top would
@@ -247,21 +282,42 @@ bool cPictDNG::shapeRaw() {
     myRawWidth = w;
     myRawHeight = bottom - top;
   }
-  const long long tile = static_cast<long long>(myBlackRows) * myBlackCols;
-  if (myBlackLevels.count < tile) return true;
-  const unsigned lowest = *std::min_element(myBlackLevels.ptr, myBlackLevels.ptr + tile);
-  myBlack = lowest;
-  if (std::all_of(myBlackLevels.ptr, myBlackLevels.ptr + tile, [&](unsigned b) { return b == lowest; }))
-    return true;
-  for (long long y = 0; y < myRawHeight; ++y) {
-    const unsigned* levels = myBlackLevels.ptr + (y % myBlackRows) * myBlackCols;
-    unsigned short* row = raw + y * myRawWidth;
-    for (long long x = 0; x < myRawWidth; ++x) {
-      const unsigned over = levels[x % myBlackCols] - lowest;
-      row[x] = static_cast<unsigned short>(row[x] > over ? row[x] - over : 0);
+  levelBlacks(raw);
+  return true;
+}
+
+// Levels of 8-bit samples are widened with them. Delta tables of another
+// length than the active area's sides are left out.
+void cPictDNG::levelBlacks(unsigned short* raw) {
+  const long long scale = myBitsPerSample == 8 ? eightBitScale() : 1;
+  const long long w = myRawWidth, h = myRawHeight;
+  const bool perPlace = myBlackLevels.count >= static_cast<long long>(myBlackRows) * myBlackCols;
+  const unsigned rows = perPlace ? myBlackRows : 1, cols = perPlace ? myBlackCols : 1;
+  const unsigned* places = perPlace ? myBlackLevels.ptr : &myBlack;
+  const bool byColumn = myBlackDeltaH.count == w, byRow = myBlackDeltaV.count == h;
+  std::vector<long long> level(static_cast<size_t>(rows) * cols), column(byColumn ? w : 0),
+      row(byRow ? h : 0);
+  for (size_t i = 0; i < level.size(); ++i) level[i] = places[i] * scale;
+  for (long long x = 0; x < static_cast<long long>(column.size()); ++x)
+    column[x] = std::llround(myBlackDeltaH.ptr[x] * scale);
+  for (long long y = 0; y < static_cast<long long>(row.size()); ++y)
+    row[y] = std::llround(myBlackDeltaV.ptr[y] * scale);
+  long long lowest = *std::min_element(level.begin(), level.end());
+  if (byColumn) lowest += *std::min_element(column.begin(), column.end());
+  if (byRow) lowest += *std::min_element(row.begin(), row.end());
+  lowest = std::clamp<long long>(lowest, 0, 65535);
+  myBlack = static_cast<unsigned>(lowest);
+  const bool even = std::all_of(level.begin(), level.end(), [&](long long b) { return b == lowest; });
+  if (even && !byColumn && !byRow) return;
+  for (long long y = 0; y < h; ++y) {
+    const long long* levels = level.data() + (y % rows) * cols;
+    const long long down = (byRow ? row[y] : 0) - lowest;
+    unsigned short* line = raw + y * w;
+    for (long long x = 0; x < w; ++x) {
+      const long long over = levels[x % cols] + (byColumn ? column[x] : 0) + down;
+      line[x] = static_cast<unsigned short>(std::clamp<long long>(line[x] - over, 0, 65535));
     }
   }
-  return true;
 }
 
 bool cPictDNG::onRawDecoded(cFileIOTarget* io) {
@@ -271,5 +327,5 @@ bool cPictDNG::onRawDecoded(cFileIOTarget* io) {
   const double ones[4] = {1, 1, 1, 1};
   double factors[3];
   const bool balanced = neutral(factors);
-  return finishCFA(io, cropMargins(), myBlack, ones, balanced ? &factors : nullptr);
+  return finishCFA(io, cropMargins(myRawWidth, myRawHeight), myBlack, ones, balanced ? &factors : nullptr);
 }

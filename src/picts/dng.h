@@ -20,6 +20,8 @@ class cPictDNG : public cPictTIFF_EP {
  protected:
   void reset() override;
   bool walkRaw(cFileIOTarget* io, int page, bool& preview) override;
+  // The raw IFD walked and complete, its sizes not yet checked.
+  virtual bool walkRawIFD(cFileIOTarget* io, int page, bool& preview);
   void rawSize(int& w, int& h) override;
   bool onRawDecoded(cFileIOTarget* io) override;
   // LinearRaw: three samples a pixel, white-balanced and finished when
@@ -29,8 +31,11 @@ class cPictDNG : public cPictTIFF_EP {
   // Levels a table linearises are looked up as they stand.
   unsigned eightBitScale() const override { return myLinearization.count ? 1 : 256; }
   bool takesPacked12() const override { return false; }
-  // The area DefaultCropOrigin and DefaultCropSize leave of the raw.
-  sMarginInfo cropMargins() const;
+  // The area DefaultCropOrigin and DefaultCropSize leave of a w x h raw.
+  sMarginInfo cropMargins(long long w, long long h) const;
+  // The picture a mosaic decodes to: the raw, cut to ActiveArea and the
+  // crop; false when the area passes the raw or nothing is left.
+  bool pictureSize(long long& w, long long& h);
   // The three AsShotNeutral factors; false without exactly three.
   bool neutral(double (&factors)[3]) const;
   // Whether the main IFD holds the raw (its one SubIFD, if any, being a preview).
@@ -40,6 +45,10 @@ class cPictDNG : public cPictTIFF_EP {
   // area passes the raw.
   bool shapeRaw();
   bool blackLevels(const sTagProcessParam& t);
+  bool blackDeltas(const sTagProcessParam& t, _typebuf<double>& deltas);
+  // Takes off what the black of each place exceeds the lowest by, which is
+  // left to the demosaicing.
+  void levelBlacks(unsigned short* raw);
 
   // The version bytes as a big-endian number.
   unsigned myVersion = 0;
@@ -47,6 +56,9 @@ class cPictDNG : public cPictTIFF_EP {
   // BlackLevel by position in its BlackLevelRepeatDim tile (rows x columns).
   unsigned myBlackRows = 1, myBlackCols = 1;
   _typebuf<unsigned int> myBlackLevels;
+  // BlackLevelDeltaH and BlackLevelDeltaV: added to the black of each
+  // column and row of the active area.
+  _typebuf<double> myBlackDeltaH, myBlackDeltaV;
   _typebuf<unsigned short> myLinearization;
   _typebuf<unsigned int> myActiveArea;  // top, left, bottom, right
   _typebuf<unsigned int> myCropSize;

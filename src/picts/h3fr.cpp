@@ -22,8 +22,8 @@ bool cPict3FR::onTag(int tag, int type, const void* data, int length) {
   return cPictDNG::onTag(tag, type, data, length);
 }
 
-bool cPict3FR::walkRaw(cFileIOTarget* io, int page, bool& preview) {
-  if (!cPictDNG::walkRaw(io, page, preview) || myVersion != kMark) return false;
+bool cPict3FR::walkRawIFD(cFileIOTarget* io, int page, bool& preview) {
+  if (!cPictDNG::walkRawIFD(io, page, preview) || myVersion != kMark) return false;
   // The files name no pattern: the sensors are all red-green over green-blue.
   if (mySamplesPerPixel == 1 && !myCFA.count) {
     myCFARows = myCFACols = 2;

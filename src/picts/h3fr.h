@@ -13,6 +13,8 @@ class cPict3FR_LJPEG : public cRAWLosslessJpeg {
   // Whether the stream ran to its last row: what follows it is no JPEG.
   bool scanDone() const { return myScanDone; }
   bool decodedWhole(bool) const override { return myScanDone; }
+  // The rows are the raw's own, whatever the frame header says.
+  bool coversRaw() const override { return true; }
 
  private:
   bool myScanDone = false;
@@ -29,6 +31,6 @@ class cPict3FR : public cPictDNG {
   bool onTag(int tag, int type, const void* data, int length) override;
 
  protected:
-  bool walkRaw(cFileIOTarget* io, int page, bool& preview) override;
+  bool walkRawIFD(cFileIOTarget* io, int page, bool& preview) override;
   cRAWLosslessJpeg* newLosslessDecoder(long long w, long long rows) override;
 };

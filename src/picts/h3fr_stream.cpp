@@ -19,6 +19,7 @@ struct sBody {
   long long at = 0;
   bool words = true;  // the coded bits in little-endian 32-bit words
   unsigned precision = 0, width = 0, height = 0, colours = 0;
+  unsigned predictor = 0;  // the scan header's
   bool sawFrame = false;
   const unsigned char* table = nullptr;  // counts and symbols of DC table 0
   long long tableSize = 0;
@@ -68,6 +69,8 @@ bool walkHeader(sBody& b) {
         i += 16 + total;
       }
     } else if (tag == 0xFFDA) {
+      if (len < 1 || len < 2 + 2 * static_cast<long long>(d[0])) return false;
+      b.predictor = d[1 + 2 * d[0]];
       break;
     }
   }
@@ -173,10 +176,23 @@ bool cPict3FR_LJPEG::decode(cFileIOTarget* io) {
   if (!walkHeader(body) || !huffman.build(body.table)) return false;
   myPrecision = body.precision;
   std::memset(myRaw.ptr, 0, static_cast<size_t>(myRaw.count));
+  // Predictor 11 adds to the running value half the step the row two above
+  // took there, reckoned on the values before they are cut to 16 bits.
+  if (body.predictor != 1 && body.predictor != 11) return false;
+  const bool vertical = body.predictor == 11;
+  _typebuf<long long> kept;
+  try {
+    if (vertical) kept.set(3LL * myRawWidth);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
   sBits bits{body.bytes.ptr + body.at, body.bytes.ptr + body.bytes.count, body.words};
   unsigned short* line = reinterpret_cast<unsigned short*>(myRaw.ptr);
   for (unsigned y = 0; y < myRawHeight; ++y, line += myRawWidth) {
-    int running[2] = {32768, 32768};
+    long long* row = vertical ? kept.ptr + (y % 3) * static_cast<long long>(myRawWidth) : nullptr;
+    const long long* twoUp =
+        vertical ? kept.ptr + ((y + 1) % 3) * static_cast<long long>(myRawWidth) : nullptr;
+    long long running[2] = {32768, 32768};
     for (unsigned x = 0; x < myRawWidth; x += 2) {
       int length[2];
       for (int& l : length) l = huffman.decode(bits);
@@ -186,13 +202,17 @@ bool cPict3FR_LJPEG::decode(cFileIOTarget* io) {
         break;
       }
       if (length[0] > 16 || length[1] > 16) return false;
-      for (int c = 0; c < 2; ++c) {
+      for (unsigned c = 0; c < 2; ++c) {
         int diff = bits.get(length[c]);
         if (diff < 0) diff = 0;
         if (length[c] && (diff & (1 << (length[c] - 1))) == 0) diff -= (1 << length[c]) - 1;
         if (diff == 65535) diff = -32768;
-        running[c] = (running[c] + diff) & 0xFFFF;
-        if (x + c < myRawWidth) line[x + c] = static_cast<unsigned short>(running[c]);
+        const unsigned s = x + c;
+        if (s >= myRawWidth) continue;
+        if (vertical && x && y > 1) running[c] += twoUp[s] / 2 - twoUp[s - 2] / 2;
+        running[c] += diff;
+        line[s] = static_cast<unsigned short>(running[c] & 0xFFFF);
+        if (vertical) row[s] = running[c];
       }
     }
   }

@@ -33,6 +33,11 @@ long long expansionOf(int compression) {
       return 1032;
     case 5:
       return 4096;
+    // A JPEG block costs at least a bit, and the widest sampling gives
+    // 18 blocks to 32 x 32 pixels.
+    case 6:
+    case 7:
+      return 2048;
     default:
       return 8192;
   }
@@ -312,7 +317,7 @@ bool cPictTIFF::decodeInto(cFileIOTarget* io, sExtPictDef* target) {
     myRowsPerStrip = static_cast<unsigned int>(h);
   }
   myPlanar = myPlanarConfig == 2 && mySamplesPerPixel > 1;
-  if (!dataCanFill(w, h, compression->value)) return false;
+  if (!dataCanFill(w, h, compression->value) || !unitsComplete(w, h, compression->value)) return false;
   bool sixteen = myPhotometric != 3 && (myBitsPerSample > 8 || mySampleFormat == 3);
   myPix8.set(0);
   myPix16.set(0);
@@ -369,24 +374,46 @@ bool cPictTIFF::dataCanFill(long long w, long long h, int compression) const {
   return bits / 8 <= have * static_cast<unsigned long long>(expansionOf(compression));
 }
 
+// Every strip or tile the picture needs has its place in the file, and its
+// size when compressed: asked before the pixels are made, so that a small
+// file claiming a huge picture is refused without them.
+bool cPictTIFF::unitsComplete(long long w, long long h, int compression) const {
+  const long long planes = myPlanar ? mySamplesPerPixel : 1;
+  if (myStripOffsets.count) {
+    const long long strips = myStripOffsets.count;
+    if (strips % planes) return false;
+    const long long perPlane = strips / planes;
+    return ceilDiv(h, stripRows(h, perPlane)) == perPlane && (myStripByteCounts.count || compression == 1);
+  }
+  if (!myTileWidth || !myTileLength) return false;
+  // Both counts are at most 2^28 (the pixel limit) and planes at most 5.
+  const long long across = ceilDiv(w, myTileWidth), down = ceilDiv(h, myTileLength);
+  if (myTileOffsets.count < across * down * planes) return false;
+  if (myTileByteCounts.count && myTileByteCounts.count < myTileOffsets.count) return false;
+  return myTileByteCounts.count || compression == 1;
+}
+
+// RowsPerStrip, or a plane's rows shared evenly among its strips.
+long long cPictTIFF::stripRows(long long h, long long perPlane) const {
+  const long long rows = myRowsPerStrip ? myRowsPerStrip : ceilDiv(h, perPlane);
+  return std::min(rows, h);
+}
+
 bool cPictTIFF::processStripes(cFileIOTarget* io, int compression) {
-  long long planes = myPlanar ? mySamplesPerPixel : 1;
-  long long strips = myStripOffsets.count;
-  if (strips % planes) return false;
-  long long perPlane = strips / planes;
-  long long rowsPerStrip = myRowsPerStrip ? myRowsPerStrip : ceilDiv(myHeight, perPlane);
-  if (rowsPerStrip > myHeight) rowsPerStrip = myHeight;
-  if (ceilDiv(myHeight, rowsPerStrip) != perPlane || !onBeforeDecodeStripes(strips >= 2)) return false;
+  const long long strips = myStripOffsets.count, perPlane = strips / (myPlanar ? mySamplesPerPixel : 1);
+  const long long rowsPerStrip = stripRows(myHeight, perPlane);
+  if (!onBeforeDecodeStripes(strips >= 2)) return false;
   for (long long i = 0; i < strips; ++i) {
     long long y = (i % perPlane) * rowsPerStrip;
+    long long rows = std::min(rowsPerStrip, myHeight - y);
     sUnit unit{myStripOffsets.ptr[i],
                myStripByteCounts.count ? myStripByteCounts.ptr[i] : 0,
                0,
                y,
                myWidth,
-               std::min(rowsPerStrip, myHeight - y),
-               static_cast<int>(i / perPlane)};
-    if (!myStripByteCounts.count && compression != 1) return false;
+               rows,
+               static_cast<int>(i / perPlane),
+               rows};
     if (unitVisible(unit) && !decodeUnit(io, compression, unit)) return false;
   }
   if (myPlanar) finalizeColorTransform();
@@ -394,13 +421,8 @@ bool cPictTIFF::processStripes(cFileIOTarget* io, int compression) {
 }
 
 bool cPictTIFF::processTiles(cFileIOTarget* io, int compression) {
-  if (!myTileWidth || !myTileLength) return false;
-  long long planes = myPlanar ? mySamplesPerPixel : 1;
-  long long across = ceilDiv(myWidth, myTileWidth), down = ceilDiv(myHeight, myTileLength);
-  // Every tile needs its place in the file, and its size when more than one.
-  if (myTileOffsets.count < across * down * planes) return false;
-  if (myTileByteCounts.count && myTileByteCounts.count < myTileOffsets.count) return false;
-  if (!myTileByteCounts.count && compression != 1) return false;
+  const long long planes = myPlanar ? mySamplesPerPixel : 1;
+  const long long across = ceilDiv(myWidth, myTileWidth), down = ceilDiv(myHeight, myTileLength);
   if (!onBeforeDecodeTiles()) return false;
   long long i = 0;
   for (long long plane = 0; plane < planes; ++plane)
@@ -413,7 +435,8 @@ bool cPictTIFF::processTiles(cFileIOTarget* io, int compression) {
                    y,
                    myTileWidth,
                    std::min<long long>(myTileLength, myHeight - y),
-                   static_cast<int>(plane)};
+                   static_cast<int>(plane),
+                   myTileLength};
         if (unitVisible(unit) && !decodeUnit(io, compression, unit)) return false;
       }
   if (myPlanar) finalizeColorTransform();
@@ -454,7 +477,10 @@ bool cPictTIFF::decodeUnit(cFileIOTarget* io, int compression, const sUnit& unit
   out.sampleFormat = mySampleFormat;
   out.bigEndian = myBigEndian;
   myUnitWidth = unit.width;
-  if (!decodeStripe(myInput, compression, out)) return false;
+  myUnitHeld = unit.held;
+  const bool decoded = decodeStripe(myInput, compression, out);
+  myUnitHeld = 0;
+  if (!decoded) return false;
   // A compression may answer in a format of its own (JPEG's RGB rows).
   long long outRow = ceilDiv(static_cast<long long>(out.bitsPerSample) * out.samplesPerPixel * unit.width, 8);
   if (out.rowBytes < outRow || out.rows < unit.rows ||

@@ -141,12 +141,15 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
     unsigned long long byteCount;  // 0 when the file gives none
     long long x, y, width, rows;
     int plane;
+    long long held;  // rows its data hold: all of a tile's, below the picture's last row too
   };
 
   bool takePhotoshopThumbnail(const void* data, int length);
   bool checkLayout(int compression);
   bool decodeInto(cFileIOTarget* io, sExtPictDef* target);
   bool dataCanFill(long long w, long long h, int compression) const;
+  bool unitsComplete(long long w, long long h, int compression) const;
+  long long stripRows(long long h, long long perPlane) const;
   bool decodeUnit(cFileIOTarget* io, int compression, const sUnit& unit);
   // The unit being decoded, its first row at `row`, and how many of its
   // columns lie in the picture.
@@ -187,6 +190,7 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   _typebuf<unsigned long long> mySampleRow;
   unsigned long long mySize = 0;
   long long myUnitWidth = 0;  // of the strip or tile being decoded
+  long long myUnitHeld = 0;   // its rows in the data, while it is decoded
   bool myPlanar = false;
   bool myRendering = false;
   _typebuf<unsigned int> myRenderRow8;

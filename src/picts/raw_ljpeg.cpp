@@ -73,6 +73,11 @@ bool cRAWLosslessJpeg::prepareRaw() {
   return myRaw.count == bytes || allocPictSamples(myRaw, bytes);
 }
 
+bool cRAWLosslessJpeg::coversRaw() const {
+  return static_cast<unsigned long long>(imageWidth) * comps.count * imageHeight >=
+         static_cast<unsigned long long>(myRawWidth) * myRawHeight;
+}
+
 bool cRAWLosslessJpeg::isPicture(cFileIOTarget* io, sPictInfo* info) {
   myProbing = true;
   myProbed = false;

@@ -226,7 +226,9 @@ bool cPictTIFF_EP::processStripes(cFileIOTarget* io, int method) {
   long long strips = myStripOffsets.count;
   if (!myStripByteCounts.count && method != 1) return false;
   if (!onBeforeDecodeStripes(strips >= 2)) return false;
-  long long perStrip = myRowsPerStrip && myRowsPerStrip < myRawHeight ? myRowsPerStrip : myRawHeight;
+  // Without RowsPerStrip the strips share the rows evenly, as in any TIFF.
+  long long perStrip =
+      myRowsPerStrip ? std::min<long long>(myRowsPerStrip, myRawHeight) : ceilDiv(myRawHeight, strips);
   if (ceilDiv(myRawHeight, perStrip) > strips) return false;
   long long rowBytes = ceilDiv(myRawWidth * myBitsPerSample, 8);
   for (long long i = 0; i * perStrip < myRawHeight; ++i) {
@@ -266,12 +268,19 @@ bool cPictTIFF_EP::decodeLosslessUnit(const _typebuf<unsigned char>& in, long lo
                                       unsigned short* out) {
   cPtr<cRAWLosslessJpeg> jpeg(newLosslessDecoder(w, rows));
   cBufWrapperIO io(in.ptr, in.count, false);
-  if (!jpeg->decodedWhole(jpeg->decode(&io)) || !jpeg->getBitmap()) return false;
+  if (!jpeg->decodedWhole(jpeg->decode(&io)) || !jpeg->getBitmap() || !jpeg->coversRaw()) return false;
   cRAWLosslessJpeg::eRawType type;
   int precision;
   jpeg->getInfo(type, precision);
   if (type != cRAWLosslessJpeg::kRawSimple) return false;
-  std::memcpy(out, jpeg->getBitmap(), static_cast<size_t>(w * rows) * 2);
+  const unsigned short* from = jpeg->getBitmap();
+  const long long n = w * rows;
+  // An 8-bit plane reads the same whichever way it was stored.
+  const unsigned scale = myBitsPerSample == 8 ? eightBitScale() : 1;
+  if (scale == 1)
+    std::memcpy(out, from, static_cast<size_t>(n) * 2);
+  else
+    for (long long i = 0; i < n; ++i) out[i] = static_cast<unsigned short>(from[i] * scale);
   return true;
 }
 

@@ -98,7 +98,9 @@ bool cPictTIFF::decodeStripe(_typebuf<unsigned char>& in, int compression, sDeco
       return decodeJPEG(in, out);
     case 8:
     case 32946:
-      return decodeDeflate(in, out, need);
+      // A tile is inflated whole, its rows below the picture included, so
+      // that its checksum is reached like any other tile's.
+      return decodeDeflate(in, out, std::max(need, static_cast<long long>(out.rowBytes) * myUnitHeld));
     case 32773:
       try {
         sizeBuffer(out.data, boundedSize(need, in.count, kMaxPackBitsRatio));
@@ -129,10 +131,12 @@ bool cPictTIFF::decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long
   }
   sInflated inflated = inflateOneShot(in.ptr, static_cast<size_t>(in.count), out.data.ptr,
                                       static_cast<size_t>(out.data.count), true);
-  // A damaged stream still shows the rows before the damage; the strip loop refuses short output.
-  // Output whose checksum is cut or disagrees is not to be trusted at all.
+  // Rows are trusted only from a stream that reached its end and checksum:
+  // a cut or damaged one, or one whose checksum is missing or wrong, may
+  // hold every row and still be wrong in any of them. A stream longer than
+  // the unit is read no further than the unit.
   out.data.count = static_cast<long long>(inflated.produced);
-  return inflated.end != eInflateEnd::badChecksum;
+  return inflated.end == eInflateEnd::finished || inflated.end == eInflateEnd::outputFull;
 }
 
 bool cPictTIFF::decompressFax3(_typebuf<unsigned char>& in, sDecomress& out) {

@@ -28,7 +28,7 @@ struct Capture : T {
     const uint16_t* p = reinterpret_cast<const uint16_t*>(this->myRaw.ptr);
     plane.assign(p, p + this->myRawWidth * this->myRawHeight);
     if constexpr (std::is_same_v<T, cPictDNG>) {
-      margins = this->cropMargins();
+      margins = this->cropMargins(this->myRawWidth, this->myRawHeight);
       black = this->myBlack;
       multipliers.assign(this->myMultipliers.ptr, this->myMultipliers.ptr + this->myMultipliers.count);
     }
