@@ -413,7 +413,7 @@ bool cPictTIFF::processStripes(cFileIOTarget* io, int compression) {
                myWidth,
                rows,
                static_cast<int>(i / perPlane),
-               rows};
+               rowsPerStrip};
     if (unitVisible(unit) && !decodeUnit(io, compression, unit)) return false;
   }
   if (myPlanar) finalizeColorTransform();

@@ -134,6 +134,11 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   _typebuf<unsigned char> myJpegTables;
   bool myBottomUp = true;
 
+  // Rows the data of the unit being decoded hold, when more than it
+  // places: a tile's below the picture's last row, a last strip's written
+  // whole. A Deflate stream must end with them.
+  long long myUnitHeld = 0;
+
  private:
   // Where one strip or tile lands in the picture.
   struct sUnit {
@@ -190,7 +195,6 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   _typebuf<unsigned long long> mySampleRow;
   unsigned long long mySize = 0;
   long long myUnitWidth = 0;  // of the strip or tile being decoded
-  long long myUnitHeld = 0;   // its rows in the data, while it is decoded
   bool myPlanar = false;
   bool myRendering = false;
   _typebuf<unsigned int> myRenderRow8;

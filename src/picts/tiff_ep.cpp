@@ -238,9 +238,11 @@ bool cPictTIFF_EP::processStripes(cFileIOTarget* io, int method) {
     if (myStripByteCounts.count == 1 && method == 1 && myRowsPerStrip)
       count = std::max<unsigned long long>(count, static_cast<unsigned long long>(perStrip * rowBytes));
     long long y = i * perStrip;
-    if (!decodeRawUnit(io, method, myStripOffsets.ptr[i], count, 0, y, myRawWidth,
-                       std::min(perStrip, myRawHeight - y)))
-      return false;
+    myUnitHeld = perStrip;
+    const bool decoded = decodeRawUnit(io, method, myStripOffsets.ptr[i], count, 0, y, myRawWidth,
+                                       std::min(perStrip, myRawHeight - y));
+    myUnitHeld = 0;
+    if (!decoded) return false;
   }
   return onAfterDecodeStripes();
 }

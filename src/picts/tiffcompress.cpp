@@ -98,8 +98,8 @@ bool cPictTIFF::decodeStripe(_typebuf<unsigned char>& in, int compression, sDeco
       return decodeJPEG(in, out);
     case 8:
     case 32946:
-      // A tile is inflated whole, its rows below the picture included, so
-      // that its checksum is reached like any other tile's.
+      // A unit is inflated whole, a tile's rows below the picture included,
+      // so that its checksum is reached like any other unit's.
       return decodeDeflate(in, out, std::max(need, static_cast<long long>(out.rowBytes) * myUnitHeld));
     case 32773:
       try {
@@ -132,11 +132,11 @@ bool cPictTIFF::decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long
   sInflated inflated = inflateOneShot(in.ptr, static_cast<size_t>(in.count), out.data.ptr,
                                       static_cast<size_t>(out.data.count), true);
   // Rows are trusted only from a stream that reached its end and checksum:
-  // a cut or damaged one, or one whose checksum is missing or wrong, may
-  // hold every row and still be wrong in any of them. A stream longer than
-  // the unit is read no further than the unit.
+  // a cut or damaged one, one whose checksum is missing or wrong, or one
+  // that runs on past its unit may hold every row and still be wrong in
+  // any of them.
   out.data.count = static_cast<long long>(inflated.produced);
-  return inflated.end == eInflateEnd::finished || inflated.end == eInflateEnd::outputFull;
+  return inflated.end == eInflateEnd::finished;
 }
 
 bool cPictTIFF::decompressFax3(_typebuf<unsigned char>& in, sDecomress& out) {

@@ -439,4 +439,174 @@ TEST(DngRaw, HostileFilesAreRefused) {
   EXPECT_FALSE(decodes(rawtest::writeDng(zero)));
 }
 
+// A lossless frame smaller than its strip or tile is damage, never a plane
+// with black rows; without RowsPerStrip (or with 0) the strips share the
+// rows evenly, as in any TIFF.
+TEST(DngRaw, LosslessFramesMustCoverTheirUnit) {
+  struct Case {
+    const char* name;
+    DngSpec::eLayout layout;
+    bool ep;
+    int rowsPerStrip, frameRows, frameCols;
+    bool decodes;
+  };
+  const Case cases[] = {
+      {"six 8-row strips, RowsPerStrip 48", DngSpec::kLJpegStrips, false, 48, 0, 0, false},
+      {"six 8-row strips, RowsPerStrip 16", DngSpec::kLJpegStrips, false, 16, 0, 0, false},
+      {"six 8-row strips, no RowsPerStrip", DngSpec::kLJpegStrips, false, -2, 0, 0, true},
+      {"TIFF/EP, RowsPerStrip 0", DngSpec::kLJpegStrips, true, 0, 0, 0, true},
+      {"32 x 32 tiles", DngSpec::kLJpegTiles, false, -1, 0, 0, true},
+      {"32 x 32 tiles of 16-row frames", DngSpec::kLJpegTiles, false, -1, 16, 0, false},
+      {"32 x 32 tiles of 16-column frames", DngSpec::kLJpegTiles, false, -1, 0, 16, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DngSpec s = spec(64, 48, 12, 3);
+    s.layout = c.layout;
+    s.stripRows = 8;
+    s.tile = 32;
+    s.rowsPerStrip = c.rowsPerStrip;
+    s.frameRows = c.frameRows;
+    s.frameCols = c.frameCols;
+    s.ep = c.ep;
+    if (c.ep) s.place = DngSpec::kSubIFD;
+    pngtest::MemStream m(rawtest::writeDng(s));
+    Capture<cPictDNG> dng;
+    Capture<cPictTIFF_EP> ep;
+    ASSERT_EQ(c.ep ? ep.decode(&m.io) : dng.decode(&m.io), c.decodes);
+    if (c.decodes) {
+      EXPECT_TRUE((c.ep ? ep.plane : dng.plane) == s.samples);
+    }
+  }
+}
+
+// 8-bit samples and their black levels are widened together, whether the
+// plane is stored plain or as lossless JPEG; BlackLevelDeltaH and V come
+// off each column and row of the active area. Each file reads as its twin
+// with the levels already applied: the same plane, black and picture.
+TEST(DngRaw, EightBitLevelsAndBlackDeltasReadAsTheirTwin) {
+  struct Case {
+    const char* name;
+    DngSpec levelled, twin;
+  };
+  auto make = [](int bits, DngSpec::eLayout layout, int w = 48, int h = 32) {
+    DngSpec s = spec(w, h, 8, 9);
+    for (uint16_t& v : s.samples) v = uint16_t(v / 2);
+    s.bits = bits;
+    s.layout = layout;
+    return s;
+  };
+  // sample(x, y) + add(x, y) everywhere, widened x256 to 16 bits when asked.
+  auto shifted = [](DngSpec s, auto add, int scale = 1) {
+    for (int y = 0; y < s.height; ++y)
+      for (int x = 0; x < s.width; ++x) {
+        uint16_t& v = s.samples[size_t(y * s.width + x)];
+        v = uint16_t((v + add(x, y)) * scale);
+      }
+    if (scale != 1) s.bits = 16;
+    return s;
+  };
+  std::vector<Case> cases;
+  for (auto layout : {DngSpec::kStrip, DngSpec::kLJpegStrips}) {
+    DngSpec a = shifted(make(8, layout), [](int, int) { return 32; });
+    a.black = 32;
+    DngSpec b = shifted(
+        make(8, DngSpec::kStrip), [](int, int) { return 32; }, 256);
+    b.black = 32 * 256;
+    cases.push_back(
+        {layout == DngSpec::kStrip ? "8-bit strip, BlackLevel 32" : "8-bit lossless, BlackLevel 32", a, b});
+  }
+  const std::vector<uint32_t> blacks = {4, 8, 12, 30};
+  auto place = [&](int x, int y) { return int(blacks[size_t((y % 2) * 2 + x % 2)]); };
+  DngSpec tiled = shifted(make(8, DngSpec::kStrip), place);
+  tiled.blacks = blacks;
+  DngSpec tiledTwin = shifted(make(8, DngSpec::kStrip), place, 256);
+  for (uint32_t b : blacks) tiledTwin.blacks.push_back(b * 256);
+  cases.push_back({"8-bit, 2 x 2 BlackLevel", tiled, tiledTwin});
+  // Deltas inside an active area 4 columns and 2 rows in: negative ones
+  // lower the black the demosaicing takes.
+  auto dh = [](int x) { return (x * 37) % 300 - 50; };
+  auto dv = [](int y) { return (y * 13) % 100 - 20; };
+  DngSpec deltas = shifted(make(16, DngSpec::kStrip, 48, 32), [&](int x, int y) {
+    return x < 4 || x >= 44 || y < 2 || y >= 30 ? 0 : 200 + dh(x - 4) + dv(y - 2);
+  });
+  deltas.activeArea = {2, 4, 30, 44};
+  deltas.black = 200;
+  for (int x = 0; x < 40; ++x) deltas.deltaH.push_back(dh(x));
+  for (int y = 0; y < 28; ++y) deltas.deltaV.push_back(dv(y));
+  DngSpec deltasTwin = shifted(make(16, DngSpec::kStrip, 48, 32),
+                               [](int x, int y) { return x < 4 || x >= 44 || y < 2 || y >= 30 ? 0 : 130; });
+  deltasTwin.activeArea = {2, 4, 30, 44};
+  deltasTwin.black = 130;
+  cases.push_back({"BlackLevelDeltaH and V in an active area", deltas, deltasTwin});
+  DngSpec rows = shifted(make(8, DngSpec::kStrip), [](int, int y) { return 16 + y % 5; });
+  rows.black = 16;
+  for (int y = 0; y < 32; ++y) rows.deltaV.push_back(y % 5);
+  DngSpec rowsTwin = shifted(
+      make(8, DngSpec::kStrip), [](int, int) { return 16; }, 256);
+  rowsTwin.black = 16 * 256;
+  cases.push_back({"8-bit, BlackLevelDeltaV", rows, rowsTwin});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    pngtest::MemStream m(rawtest::writeDng(c.levelled)), t(rawtest::writeDng(c.twin));
+    Capture<cPictDNG> got, want;
+    ASSERT_TRUE(got.decode(&m.io));
+    ASSERT_TRUE(want.decode(&t.io));
+    EXPECT_TRUE(got.plane == want.plane);
+    EXPECT_EQ(got.black, want.black);
+    cPictDNG gotPicture, wantPicture;
+    ASSERT_TRUE(gotPicture.decode(&m.io));
+    ASSERT_TRUE(wantPicture.decode(&t.io));
+    ASSERT_EQ(gotPicture.width() * gotPicture.height(), wantPicture.width() * wantPicture.height());
+    EXPECT_TRUE(std::equal(wantPicture.raw16Bpp(),
+                           wantPicture.raw16Bpp() + wantPicture.width() * wantPicture.height(),
+                           gotPicture.raw16Bpp()));
+  }
+  // dcraw sees the same colour in a flat 8-bit file levelled per place.
+  const unsigned greenish[3] = {40, 60, 20};
+  DngSpec flatFile = spec(40, 30, 8, 1);
+  flatFile.samples = flat(40, 30, greenish, blacks);
+  flatFile.blacks = blacks;
+  expectDcrawColour(rawtest::writeDng(flatFile), "blacks8.dng", 40, 30);
+}
+
+// What the probe and getPageSize report is the size the decode gives, and
+// an ActiveArea outside the raw is refused by all three.
+TEST(DngRaw, ProbedSizeIsTheDecodedSize) {
+  struct Case {
+    const char* name;
+    int w, h;
+    std::vector<uint32_t> crop, area;
+    long long wantW, wantH;  // 0: refused
+  };
+  const Case cases[] = {
+      {"odd crop height", 120, 90, {0, 0, 100, 79}, {}, 100, 78},
+      {"crop past the raw", 120, 90, {10, 8, 200, 150}, {}, 110, 82},
+      {"crop of 2^32 - 1", 130, 98, {0, 0, 0xFFFFFFFF, 0xFFFFFFFF}, {}, 130, 98},
+      {"crop inside an active area", 48, 32, {1, 1, 20, 15}, {2, 4, 30, 44}, 20, 14},
+      {"active area right at 4,000,000,000", 40, 30, {}, {0, 0, 30, 4000000000u}, 0, 0},
+      {"active area of 4000 x 3000", 40, 30, {}, {0, 0, 3000, 4000}, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DngSpec s = spec(c.w, c.h, 16, 5);
+    s.crop = c.crop;
+    s.activeArea = c.area;
+    pngtest::MemStream m(rawtest::writeDng(s));
+    cPictBase::sPictInfo info;
+    cPictDNG dng;
+    int w = 0, h = 0;
+    ASSERT_EQ(cPictDNG::validFor(&m.io, &info), c.wantW > 0);
+    ASSERT_EQ(dng.getPageSize(&m.io, 0, w, h), c.wantW > 0);
+    ASSERT_EQ(dng.decode(&m.io), c.wantW > 0);
+    if (c.wantW == 0) continue;
+    EXPECT_EQ(info.width, c.wantW);
+    EXPECT_EQ(info.height, c.wantH);
+    EXPECT_EQ(w, c.wantW);
+    EXPECT_EQ(h, c.wantH);
+    EXPECT_EQ(dng.width(), c.wantW);
+    EXPECT_EQ(dng.height(), c.wantH);
+  }
+}
+
 }  // namespace

@@ -85,6 +85,26 @@ TEST(Raw3FR, CameraFormMatchesDcraw) {
   }
 }
 
+// Predictor 11 adds half the step the row two above took, on the values
+// before they are cut to 16 bits, as dcraw reads it; a scan naming any
+// predictor but 1 and 11 is refused.
+TEST(Raw3FR, PredictorsAsDcrawReadsThem) {
+  for (int predictor : {1, 11, 7}) {
+    SCOPED_TRACE(predictor);
+    DngSpec s = spec3FR(64, 48, unsigned(predictor));
+    s.stripRows = 48;
+    s.h3frForm = {0, false, predictor};
+    Bytes file = rawtest::writeDng(s);
+    pngtest::MemStream m(file);
+    Capture3FR raw;
+    ASSERT_EQ(raw.decode(&m.io), predictor != 7);
+    if (predictor == 7) continue;
+    EXPECT_TRUE(raw.plane == s.samples);
+    rawtest::Pnm ref = cameratest::dcrawPlane(file, "predictor" + std::to_string(predictor) + ".3fr");
+    EXPECT_TRUE(ref.v == s.samples);
+  }
+}
+
 // A stream may end early in its last row only.
 TEST(Raw3FR, OnlyTheLastRowMayBeShort) {
   std::vector<uint16_t> plane = rawtest::mosaic(16, 4, true, 2);

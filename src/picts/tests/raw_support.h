@@ -34,6 +34,7 @@ inline std::vector<uint16_t> mosaic(int w, int h, bool smooth, unsigned seed) {
 struct H3frForm {
   int extra = -1;         // the byte after the frame header; -1: the byte stream
   bool oddFrame = false;  // frame sides of 65535 and quantisation table 9, which dcraw ignores
+  int predictor = 1;      // 11 adds half the step of the row two above, as dcraw reads it
 };
 
 struct DngSpec {
@@ -42,15 +43,17 @@ struct DngSpec {
   uint8_t cfa[4] = {0, 1, 1, 2};
   enum eLayout { kStrip, kStripNoCounts, kLJpegTiles, kLJpegStrips, kPacked12 } layout = kStrip;
   enum ePlace { kMain, kMainWithPreview, kSubIFD } place = kMain;
-  int bits = 16;             // 8 or 16 for strips; the samples' depth for the lossless ones
-  int tile = 16;             // lossless tiles are tile x tile, two components per line
-  int stripRows = 4;         // rows per lossless strip
-  bool ep = false;           // a TIFF/EP file (raw in SubIFD 0) instead of a DNG
+  int bits = 16;                     // 8 or 16 for strips; the samples' depth for the lossless ones
+  int tile = 16;                     // lossless tiles are tile x tile, two components per line
+  int stripRows = 4;                 // rows per lossless strip
+  int rowsPerStrip = -1;             // RowsPerStrip as written: -1 the strips' rows, -2 none
+  int frameRows = 0, frameCols = 0;  // lossless frames cut to these sides (0: the unit's)
+  bool ep = false;                   // a TIFF/EP file (raw in SubIFD 0) instead of a DNG
   bool h3fr = false;         // a 3FR: Hasselblad make, no DNGVersion, no CFA tags, 3FR lossless strips
   bool h3frVersion = false;  // ... yet with a DNGVersion, as a genuine DNG
   bool h3frCut = false;      // the last row of the last strip ends half-way
   H3frForm h3frForm;
-  bool linear = false;       // LinearRaw: three samples a pixel (samples w x h x 3), 16-bit strip
+  bool linear = false;  // LinearRaw: three samples a pixel (samples w x h x 3), 16-bit strip
   uint8_t version[4] = {1, 4, 0, 0};
   std::vector<uint32_t> crop;  // origin x, y, size w, h
   uint32_t black = 0;
@@ -58,9 +61,10 @@ struct DngSpec {
   std::vector<uint32_t> blacks;         // BlackLevel by position of a 2 x 2 BlackLevelRepeatDim tile
   std::vector<uint16_t> linearization;  // LinearizationTable
   std::vector<uint32_t> activeArea;     // top, left, bottom, right
-  std::vector<uint32_t> neutral;  // AsShotNeutral as numerator, denominator pairs
-  uint16_t compression = 1;       // of kStrip: 1, 8 (Deflate) or 32773 (PackBits)
-  size_t cut = 0;                 // bytes taken off the end of the kStrip or kPacked12 data
+  std::vector<int32_t> deltaH, deltaV;  // BlackLevelDeltaH and V, whole numbers
+  std::vector<uint32_t> neutral;        // AsShotNeutral as numerator, denominator pairs
+  uint16_t compression = 1;             // of kStrip: 1, 8 (Deflate) or 32773 (PackBits)
+  size_t cut = 0;                       // bytes taken off the end of the kStrip or kPacked12 data
 };
 
 // Literal runs only: every decoder must read them, and they stay as long as the data.
@@ -138,18 +142,26 @@ inline Bytes write3FRStream(const std::vector<uint16_t>& samples, int w, int h, 
     out[sof + 12] = 9;
   }
   if (form.extra >= 0) out.insert(out.begin() + long(sof + 13), uint8_t(form.extra));
+  if (form.predictor != 1) out[out.size() - 3] = uint8_t(form.predictor);
   WordWriter words;
   words.big = form.extra < 0;
   auto put = [&](uint32_t v, int n) { words.put(v, n); };
+  // The values before they are cut to 16 bits, three rows of them.
+  std::vector<long long> kept(size_t(3 * w));
   for (int y = 0; y < h; ++y) {
-    int running[2] = {32768, 32768};
+    long long running[2] = {32768, 32768};
+    long long* row = kept.data() + (y % 3) * w;
+    const long long* twoUp = kept.data() + ((y + 1) % 3) * w;
     for (int x = 0; x < w; x += 2) {
       if (cut && y == h - 1 && x >= w / 2) break;
       int diff[2], length[2];
       for (int c = 0; c < 2; ++c) {
-        int s = x + c < w ? samples[size_t(y * w + x + c)] : running[c];
-        diff[c] = ((s - running[c] + 32768) & 0xFFFF) - 32768;
-        running[c] = s;
+        const int at = x + c;
+        if (form.predictor == 11 && x && y > 1 && at < w) running[c] += twoUp[at] / 2 - twoUp[at - 2] / 2;
+        long long s = at < w ? samples[size_t(y * w + at)] : running[c];
+        diff[c] = int(((s - running[c]) % 65536 + 65536 + 32768) % 65536) - 32768;
+        running[c] += diff[c];
+        if (at < w) row[at] = running[c];
         int mag = diff[c] < 0 ? -diff[c] : diff[c];
         length[c] = 0;
         while (mag >> length[c]) ++length[c];
@@ -175,6 +187,8 @@ inline std::vector<tifftest::Entry> rawData(tifftest::Writer& w, const DngSpec& 
     b.push_back(uint8_t(v >> 8));
   };
   auto lossless = [&](int x0, int y0, int tw, int th) {
+    if (s.frameRows) th = std::min(th, s.frameRows);
+    if (s.frameCols) tw = std::min(tw, s.frameCols);
     jpegtest::Lossless im;
     im.comps = tw % 2 ? 1 : 2;
     im.width = unsigned(tw) / im.comps;
@@ -228,7 +242,9 @@ inline std::vector<tifftest::Entry> rawData(tifftest::Writer& w, const DngSpec& 
       offsets.push_back(w.addBlob(data));
       counts.push_back(data.size());
     }
-    e = {w.longEntry(273, offsets), w.longEntry(278, {uint64_t(rowsPerStrip)})};
+    e = {w.longEntry(273, offsets)};
+    if (s.rowsPerStrip != -2)
+      e.push_back(w.longEntry(278, {uint64_t(s.rowsPerStrip < 0 ? rowsPerStrip : s.rowsPerStrip)}));
     if (s.layout != DngSpec::kStripNoCounts) e.push_back(w.longEntry(279, counts));
   }
   V size{uint64_t(s.width)}, height{uint64_t(s.height)};
@@ -243,6 +259,11 @@ inline std::vector<tifftest::Entry> rawData(tifftest::Writer& w, const DngSpec& 
   }
   if (!s.linearization.empty())
     e.push_back(w.shortEntry(50712, std::vector<uint64_t>(s.linearization.begin(), s.linearization.end())));
+  for (auto [tag, deltas] : {std::pair{50715, &s.deltaH}, {50716, &s.deltaV}}) {
+    std::vector<uint64_t> v;
+    for (int32_t d : *deltas) v.insert(v.end(), {uint32_t(d), 1});
+    if (!v.empty()) e.push_back({uint16_t(tag), 10, v.size() / 2, w.values(v, 4)});
+  }
   if (s.activeArea.size() == 4)
     e.push_back(w.longEntry(50829, std::vector<uint64_t>(s.activeArea.begin(), s.activeArea.end())));
   if (s.blackRational)

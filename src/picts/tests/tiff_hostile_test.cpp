@@ -4,12 +4,14 @@
 #include <tiffio.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "base/memio.h"
 #include "picts/picttiff.h"
+#include "picts/pixelalloc.h"
 #include "picts/tests/tiff_support.h"
 #include "picts/tifffax.h"
 
@@ -269,7 +271,13 @@ TEST(TiffFax, RowsThatDoNotAddUpFailWithoutWritingOutside) {
       {"white 3, black 2, white 3", {0x8E, 0x00}, false, false, 8, 1, true, {0x18}},
       {"no data", {}, false, false, 8, 1, false, {}},
       {"uncompressed: white 2, black 2, white 4", {0x03, 0xCC, 0x00, 0x80}, true, false, 8, 1, true, {0x30}},
-      {"uncompressed row, then a coded row on its changes", {0x03, 0xCC, 0x00, 0xB8}, true, false, 8, 2, true,
+      {"uncompressed row, then a coded row on its changes",
+       {0x03, 0xCC, 0x00, 0xB8},
+       true,
+       false,
+       8,
+       2,
+       true,
        {0x30, 0x30}},
       {"uncompressed: white 5, black, white 2", {0x03, 0xC1, 0x80, 0x40}, true, false, 8, 1, true, {0x04}},
       {"uncompressed, then coded black to the end", {0x03, 0xD0, 0x38}, true, false, 8, 1, true, {0x7F}},
@@ -288,44 +296,157 @@ TEST(TiffFax, RowsThatDoNotAddUpFailWithoutWritingOutside) {
   }
 }
 
-// A Deflate strip's trailing Adler-32 is checked as libtiff checks it: a
-// flipped or cut checksum is damage, though every row could be made.
+// zlib data of `pixels`: one stream, or the rows sync-flushed and then
+// finished, so that the last 6 bytes are the final block and the checksum.
+Bytes zlibOf(const Bytes& pixels, bool flushed) {
+  z_stream z{};
+  deflateInit(&z, 9);
+  Bytes out(compressBound(pixels.size()) + 64);
+  z.next_in = const_cast<Bytef*>(pixels.data());
+  z.avail_in = static_cast<uInt>(pixels.size());
+  z.next_out = out.data();
+  z.avail_out = static_cast<uInt>(out.size());
+  if (flushed) deflate(&z, Z_SYNC_FLUSH);
+  deflate(&z, Z_FINISH);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return out;
+}
+
+// A Deflate file whose unit `damaged` carries `data` instead of its own:
+// 64 x 8 grey in one strip, or 100 x 70 RGB in 32 x 32 tiles (units 8 to 11
+// hang below the picture's last row). `pixels` gets each unit's rows.
+Bytes deflateFile(bool tiled, int damaged, const Bytes* data, std::vector<Bytes>& pixels) {
+  const int units = tiled ? 12 : 1;
+  const size_t unitBytes = tiled ? 32 * 32 * 3 : 64 * 8;
+  pixels.assign(size_t(units), Bytes(unitBytes));
+  Writer w;
+  std::vector<uint64_t> offsets, counts;
+  for (int u = 0; u < units; ++u) {
+    for (size_t i = 0; i < unitBytes; ++i)
+      pixels[size_t(u)][i] = static_cast<uint8_t>(i * 7 + i / 64 + u * 31);
+    const Bytes packed = u == damaged && data ? *data : zlibOf(pixels[size_t(u)], false);
+    offsets.push_back(w.addBlob(packed));
+    counts.push_back(packed.size());
+  }
+  if (!tiled) {
+    w.ifds.push_back(pictureIfd(w, 64, 8, 8, 1, 1, {}));
+    entryOf(w.ifds[0], 273) = w.longEntry(273, offsets);
+    entryOf(w.ifds[0], 279) = w.longEntry(279, counts);
+  } else {
+    w.ifds.push_back(pictureIfd(w, 100, 70, 8, 3, 2, {}));
+    std::erase_if(w.ifds[0], [](const Entry& e) { return e.tag == 273 || e.tag == 279 || e.tag == 278; });
+    for (Entry e : {w.longEntry(322, {32}), w.longEntry(323, {32}), w.longEntry(324, offsets),
+                    w.longEntry(325, counts)})
+      w.ifds[0].push_back(e);
+  }
+  entryOf(w.ifds[0], 259) = w.shortEntry(259, {8});
+  std::sort(w.ifds[0].begin(), w.ifds[0].end(), [](const Entry& a, const Entry& b) { return a.tag < b.tag; });
+  return w.build();
+}
+
+// Whether libtiff reads unit `unit` of the file whole.
+bool libtiffReads(const Bytes& file, bool tiled, int unit, size_t bytes) {
+  std::string path = scratchDir() + "/checksum.tif";
+  writeFile(path, file);
+  TIFFSetErrorHandler(nullptr);
+  TIFFSetWarningHandler(nullptr);
+  TIFF* tif = TIFFOpen(path.c_str(), "r");
+  if (!tif) return false;
+  Bytes to(bytes);
+  const tmsize_t n = static_cast<tmsize_t>(bytes);
+  const bool read = (tiled ? TIFFReadEncodedTile(tif, uint32_t(unit), to.data(), n)
+                           : TIFFReadEncodedStrip(tif, uint32_t(unit), to.data(), n)) == n;
+  TIFFClose(tif);
+  return read;
+}
+
+// A Deflate unit's trailing Adler-32 is checked as libtiff checks it: a
+// flipped, cut or missing checksum is damage though every row could be
+// made, in tiles below the picture's last row too, and so is a stream cut
+// before its final block.
 TEST(TiffHostile, DeflateChecksumsAgreeWithLibtiff) {
-  Bytes pixels(64 * 8);
-  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>(i * 7 + i / 64);
-  uLongf size = compressBound(pixels.size());
-  Bytes packed(size);
-  ASSERT_EQ(compress2(packed.data(), &size, pixels.data(), pixels.size(), 9), Z_OK);
-  packed.resize(size);
   struct sCase {
     const char* name;
+    bool tiled;
+    int unit;
+    bool flushed;
     size_t flip, cut;  // the byte flipped counted from the end (0: none), bytes taken off the end
     bool decodes;
   };
-  for (const sCase& c : {sCase{"sound", 0, 0, true}, sCase{"last checksum byte flipped", 1, 0, false},
-                         sCase{"first checksum byte flipped", 4, 0, false},
-                         sCase{"checksum cut to one byte", 0, 3, false}, sCase{"no checksum", 0, 4, false}}) {
+  const sCase cases[] = {
+      {"sound strip", false, 0, false, 0, 0, true},
+      {"last checksum byte flipped", false, 0, false, 1, 0, false},
+      {"first checksum byte flipped", false, 0, false, 4, 0, false},
+      {"checksum cut to one byte", false, 0, false, 0, 3, false},
+      {"no checksum", false, 0, false, 0, 4, false},
+      {"flushed strip", false, 0, true, 0, 0, true},
+      {"flushed strip without its final block", false, 0, true, 0, 6, false},
+      {"sound tiles", true, 9, false, 0, 0, true},
+      {"top tile's checksum flipped", true, 1, false, 1, 0, false},
+      {"bottom tile's checksum flipped", true, 9, false, 1, 0, false},
+      {"bottom tile without checksum", true, 11, false, 0, 4, false},
+      {"bottom tile without its final block", true, 8, true, 0, 6, false},
+  };
+  for (const sCase& c : cases) {
     SCOPED_TRACE(c.name);
-    Bytes data = packed;
+    std::vector<Bytes> pixels;
+    deflateFile(c.tiled, -1, nullptr, pixels);
+    Bytes data = zlibOf(pixels[size_t(c.unit)], c.flushed);
     if (c.flip) data[data.size() - c.flip] ^= 0x20;
     data.resize(data.size() - c.cut);
-    Writer w;
-    w.ifds.push_back(pictureIfd(w, 64, 8, 8, 1, 1, data));
-    entryOf(w.ifds[0], 259) = w.shortEntry(259, {8});
-    Bytes file = w.build();
+    Bytes file = deflateFile(c.tiled, c.unit, &data, pixels);
     cPictTIFF pict;
     EXPECT_EQ(decodes(file, pict), c.decodes);
-    std::string path = scratchDir() + "/checksum.tif";
-    writeFile(path, file);
-    TIFFSetErrorHandler(nullptr);
-    TIFFSetWarningHandler(nullptr);
-    TIFF* tif = TIFFOpen(path.c_str(), "r");
-    ASSERT_TRUE(tif);
-    Bytes strip(pixels.size());
-    EXPECT_EQ(TIFFReadEncodedStrip(tif, 0, strip.data(), static_cast<tmsize_t>(strip.size())) ==
-                  static_cast<tmsize_t>(strip.size()),
-              c.decodes);
-    TIFFClose(tif);
+    EXPECT_EQ(libtiffReads(file, c.tiled, c.unit, pixels[0].size()), c.decodes);
+  }
+}
+
+// One bit flipped anywhere in a bottom tile's stream either fails the
+// decode or changes nothing: never wrong pixels reported as a picture.
+TEST(TiffHostile, FlippedBitsInBottomTilesNeverShow) {
+  std::vector<Bytes> pixels;
+  Bytes sound = deflateFile(true, -1, nullptr, pixels);
+  cPictTIFF reference;
+  ASSERT_TRUE(decodes(sound, reference));
+  const std::vector<unsigned> want(reference.raw8Bpp(), reference.raw8Bpp() + 100 * 70);
+  const Bytes stream = zlibOf(pixels[10], false);
+  for (size_t at = 2; at < stream.size(); ++at) {
+    Bytes data = stream;
+    data[at] ^= static_cast<uint8_t>(1 << (at % 8));
+    cPictTIFF pict;
+    if (decodes(deflateFile(true, 10, &data, pixels), pict)) {
+      EXPECT_TRUE(std::equal(want.begin(), want.end(), pict.raw8Bpp())) << at;
+    }
+  }
+}
+
+// Tiled files of some 43 KB claiming 203 x 1,000,000 (and fewer rows) of
+// 12-bit JPEG: refused for the tiles they lack before any pixel is made.
+TEST(TiffHostile, SmallTiledFilesClaimingHugePicturesAreRefusedUnder64MB) {
+  for (uint64_t rows : {1000000u, 300000u, 50000u}) {
+    SCOPED_TRACE(rows);
+    Writer w;
+    w.ifds.push_back(pictureIfd(w, 203, 1, 12, 1, 1, {}));
+    std::erase_if(w.ifds[0], [](const Entry& e) { return e.tag == 273 || e.tag == 279 || e.tag == 278; });
+    std::vector<uint64_t> offsets, counts;
+    for (int t = 0; t < 10; ++t) {
+      offsets.push_back(w.addBlob(Bytes(4200, static_cast<uint8_t>(t))));
+      counts.push_back(4200);
+    }
+    for (Entry e : {w.longEntry(322, {208}), w.longEntry(323, {1024}), w.longEntry(324, offsets),
+                    w.longEntry(325, counts)})
+      w.ifds[0].push_back(e);
+    entryOf(w.ifds[0], 257) = w.longEntry(257, {rows});
+    entryOf(w.ifds[0], 259) = w.shortEntry(259, {7});
+    std::sort(w.ifds[0].begin(), w.ifds[0].end(),
+              [](const Entry& a, const Entry& b) { return a.tag < b.tag; });
+    Bytes file = w.build();
+    EXPECT_LT(file.size(), 44000u);
+    const unsigned long long before = pictBytesRequested();
+    cPictTIFF pict;
+    EXPECT_FALSE(decodes(file, pict));
+    EXPECT_LT(pictBytesRequested() - before, 64ULL << 20);
   }
 }
 
