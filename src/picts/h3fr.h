@@ -14,7 +14,9 @@ class cPict3FR_LJPEG : public cRAWLosslessJpeg {
   bool scanDone() const { return myScanDone; }
   bool decodedWhole(bool) const override { return myScanDone; }
   // The rows are the raw's own, whatever the frame header says.
-  bool coversRaw() const override { return true; }
+  unsigned long long frameSamples() const override {
+    return static_cast<unsigned long long>(myRawWidth) * myRawHeight;
+  }
 
  private:
   bool myScanDone = false;

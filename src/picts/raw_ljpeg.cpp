@@ -73,9 +73,8 @@ bool cRAWLosslessJpeg::prepareRaw() {
   return myRaw.count == bytes || allocPictSamples(myRaw, bytes);
 }
 
-bool cRAWLosslessJpeg::coversRaw() const {
-  return static_cast<unsigned long long>(imageWidth) * comps.count * imageHeight >=
-         static_cast<unsigned long long>(myRawWidth) * myRawHeight;
+unsigned long long cRAWLosslessJpeg::frameSamples() const {
+  return static_cast<unsigned long long>(imageWidth) * comps.count * imageHeight;
 }
 
 bool cRAWLosslessJpeg::isPicture(cFileIOTarget* io, sPictInfo* info) {

@@ -39,9 +39,10 @@ class cRAWLosslessJpeg : public cPictJPEG {
   bool getData(_typebuf<unsigned char>& buffer);
   // Whether the samples are to be taken, given what decode answered.
   virtual bool decodedWhole(bool decoded) const { return decoded; }
-  // Whether the frame holds a sample for every raw position: a smaller one
-  // leaves part of the raw unwritten, which is damage, not a picture.
-  virtual bool coversRaw() const;
+  // The samples the frame holds, which fill the raw row after row: fewer
+  // than a unit's rows need leave them unwritten, which is damage, not a
+  // picture.
+  virtual unsigned long long frameSamples() const;
   void getInfo(eRawType& type, int& precision) const {
     type = myRawType;
     precision = static_cast<int>(myPrecision);

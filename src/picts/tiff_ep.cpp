@@ -270,7 +270,12 @@ bool cPictTIFF_EP::decodeLosslessUnit(const _typebuf<unsigned char>& in, long lo
                                       unsigned short* out) {
   cPtr<cRAWLosslessJpeg> jpeg(newLosslessDecoder(w, rows));
   cBufWrapperIO io(in.ptr, in.count, false);
-  if (!jpeg->decodedWhole(jpeg->decode(&io)) || !jpeg->getBitmap() || !jpeg->coversRaw()) return false;
+  if (!jpeg->decodedWhole(jpeg->decode(&io)) || !jpeg->getBitmap()) return false;
+  // Only the unit's part inside the raw must be there: an edge tile's frame
+  // may stop at the raw's edge.
+  const long long inRows = std::min(rows, myRawHeight - myRawUnitY),
+                  inCols = std::min(w, myRawWidth - myRawUnitX);
+  if (jpeg->frameSamples() < static_cast<unsigned long long>((inRows - 1) * w + inCols)) return false;
   cRAWLosslessJpeg::eRawType type;
   int precision;
   jpeg->getInfo(type, precision);
@@ -309,6 +314,7 @@ bool cPictTIFF_EP::decodeRawUnit(cFileIOTarget* io, int compression, unsigned lo
   // is believed only as far as its bytes go.
   if (area > myRawWidth * myRawHeight && !bytesCanFill(compression, area, count)) return false;
   myRawUnitX = x;
+  myRawUnitY = y;
   myRawUnitWidth = w;
   sDecomress out;
   swapBuffers(out.data, myUnitOut);

@@ -105,5 +105,5 @@ class cPictTIFF_EP : public cPictTIFF {
   _typebuf<unsigned char> myUnitOut;
   cFileIOTarget* myRawIO = nullptr;
   bool myReadingRaw = false;
-  long long myRawUnitX = 0, myRawUnitWidth = 0;
+  long long myRawUnitX = 0, myRawUnitY = 0, myRawUnitWidth = 0;
 };

@@ -449,25 +449,28 @@ TEST(DngRaw, LosslessFramesMustCoverTheirUnit) {
     bool ep;
     int rowsPerStrip, frameRows, frameCols;
     bool decodes;
+    bool toLastRow = false;
   };
   const Case cases[] = {
-      {"six 8-row strips, RowsPerStrip 48", DngSpec::kLJpegStrips, false, 48, 0, 0, false},
-      {"six 8-row strips, RowsPerStrip 16", DngSpec::kLJpegStrips, false, 16, 0, 0, false},
-      {"six 8-row strips, no RowsPerStrip", DngSpec::kLJpegStrips, false, -2, 0, 0, true},
+      {"five 8-row strips, RowsPerStrip 40", DngSpec::kLJpegStrips, false, 40, 0, 0, false},
+      {"five 8-row strips, RowsPerStrip 16", DngSpec::kLJpegStrips, false, 16, 0, 0, false},
+      {"five 8-row strips, no RowsPerStrip", DngSpec::kLJpegStrips, false, -2, 0, 0, true},
       {"TIFF/EP, RowsPerStrip 0", DngSpec::kLJpegStrips, true, 0, 0, 0, true},
       {"32 x 32 tiles", DngSpec::kLJpegTiles, false, -1, 0, 0, true},
+      {"bottom tiles' frames ending at the last row", DngSpec::kLJpegTiles, false, -1, 0, 0, true, true},
       {"32 x 32 tiles of 16-row frames", DngSpec::kLJpegTiles, false, -1, 16, 0, false},
       {"32 x 32 tiles of 16-column frames", DngSpec::kLJpegTiles, false, -1, 0, 16, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    DngSpec s = spec(64, 48, 12, 3);
+    DngSpec s = spec(64, 40, 12, 3);
     s.layout = c.layout;
     s.stripRows = 8;
     s.tile = 32;
     s.rowsPerStrip = c.rowsPerStrip;
     s.frameRows = c.frameRows;
     s.frameCols = c.frameCols;
+    s.framesToLastRow = c.toLastRow;
     s.ep = c.ep;
     if (c.ep) s.place = DngSpec::kSubIFD;
     pngtest::MemStream m(rawtest::writeDng(s));

@@ -48,6 +48,7 @@ struct DngSpec {
   int stripRows = 4;                 // rows per lossless strip
   int rowsPerStrip = -1;             // RowsPerStrip as written: -1 the strips' rows, -2 none
   int frameRows = 0, frameCols = 0;  // lossless frames cut to these sides (0: the unit's)
+  bool framesToLastRow = false;      // the bottom tiles' frames end at the raw's last row
   bool ep = false;                   // a TIFF/EP file (raw in SubIFD 0) instead of a DNG
   bool h3fr = false;         // a 3FR: Hasselblad make, no DNGVersion, no CFA tags, 3FR lossless strips
   bool h3frVersion = false;  // ... yet with a DNGVersion, as a genuine DNG
@@ -188,6 +189,7 @@ inline std::vector<tifftest::Entry> rawData(tifftest::Writer& w, const DngSpec& 
   };
   auto lossless = [&](int x0, int y0, int tw, int th) {
     if (s.frameRows) th = std::min(th, s.frameRows);
+    if (s.framesToLastRow) th = std::min(th, s.height - y0);
     if (s.frameCols) tw = std::min(tw, s.frameCols);
     jpegtest::Lossless im;
     im.comps = tw % 2 ? 1 : 2;
