@@ -32,6 +32,8 @@ class cJPEGParser : public sJPGState {
   virtual bool onExif(const void*, unsigned&) { return true; }
   virtual bool onComment(const char*, long long) { return true; }
   virtual bool onImageDescribed() { return true; }
+  // A scan header was read and its entropy-coded data comes next.
+  virtual bool onScanData() { return true; }
   virtual bool onMarker(unsigned short, const void*, unsigned&) { return true; }
   virtual bool onMCUUpdated(int, int, sHuffDecodedUnit**, int) { return true; }
   virtual bool onMCUDone(int, int, sHuffDecodedUnit**, int) { return true; }

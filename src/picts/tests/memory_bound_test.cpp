@@ -28,22 +28,65 @@ Bytes operator+(Bytes a, const Bytes& b) {
   return a;
 }
 
-// A small picture written by cjpeg, its frame header made to claim kSide on
-// both sides, cut `extra` bytes into its first scan.
-Bytes jpegClaiming(const std::vector<std::string>& args, int channels, size_t extra) {
-  Bytes f = jpegtest::tool("cjpeg", args, jpegtest::ppm(64, 64, channels, jpegtest::picture(64, 64, channels, 5)));
+// Makes the frame header of `f` claim kSide on both sides; answers where its
+// first scan header starts (0: no frame or no scan).
+size_t claimHuge(Bytes& f) {
   size_t sof = 0, sos = 0;
   for (size_t i = 2; i + 4 < f.size() && !sos; i += 2 + (f[i + 2] << 8 | f[i + 3])) {
-    if (f[i + 1] >= 0xC0 && f[i + 1] <= 0xC3) sof = i;
+    if ((f[i + 1] >= 0xC0 && f[i + 1] <= 0xC3) || f[i + 1] == 0xC9 || f[i + 1] == 0xCA) sof = i;
     if (f[i + 1] == 0xDA) sos = i;
   }
-  if (!sof || !sos) return {};
+  if (!sof || !sos) return 0;
   for (size_t at : {sof + 5, sof + 7}) {
     f[at] = kSide >> 8;
     f[at + 1] = kSide & 0xFF;
   }
-  f.resize(std::min(f.size(), sos + 2 + (f[sos + 2] << 8 | f[sos + 3]) + extra));
+  return sos;
+}
+
+size_t scanDataAt(const Bytes& f, size_t sos) { return sos + 2 + (f[sos + 2] << 8 | f[sos + 3]); }
+
+// A small picture written by cjpeg, its frame header made to claim kSide on
+// both sides, cut `extra` bytes into its first scan.
+Bytes jpegClaiming(const std::vector<std::string>& args, int channels, size_t extra) {
+  Bytes f = jpegtest::tool("cjpeg", args, jpegtest::ppm(64, 64, channels, jpegtest::picture(64, 64, channels, 5)));
+  size_t sos = claimHuge(f);
+  if (!sos) return {};
+  f.resize(std::min(f.size(), scanDataAt(f, sos) + extra));
   return f;
+}
+
+// Enough segments of `marker` (a comment, an application block) before the
+// first scan that the whole file could hold a kSide x kSide picture; then
+// `scan` bytes of the scan (negative: not even its header) and the end.
+Bytes paddedBeforeScan(Bytes f, uint8_t marker, long scan) {
+  size_t sos = claimHuge(f);
+  if (!sos) return {};
+  Bytes head(f.begin(), f.begin() + static_cast<long>(sos));
+  const size_t data = scanDataAt(f, sos);
+  Bytes tail;
+  if (scan >= 0)
+    tail.assign(f.begin() + static_cast<long>(sos),
+                f.begin() + static_cast<long>(std::min(f.size(), data + static_cast<size_t>(scan))));
+  for (int i = 0; i < 5; ++i) head = head + Bytes{0xFF, marker, 0xFF, 0xFF} + Bytes(0xFFFD, 'x');
+  return head + tail + Bytes{0xFF, 0xD9};
+}
+
+Bytes cjpeg(const std::vector<std::string>& args) {
+  return jpegtest::tool("cjpeg", args, jpegtest::ppm(64, 64, 3, jpegtest::picture(64, 64, 3, 6)));
+}
+
+// A lossless frame claiming kSide x kSide whose one scan holds `data` bytes:
+// enough for a picture of one bit per 64 pixels, far too few for one bit a
+// sample.
+Bytes losslessClaiming(size_t data) {
+  jpegtest::Lossless im;
+  im.width = im.height = 8;
+  Bytes f = jpegtest::writeLossless(im);
+  size_t sos = claimHuge(f);
+  if (!sos) return {};
+  f.resize(scanDataAt(f, sos));
+  return f + Bytes(data, 0x5A) + Bytes{0xFF, 0xD9};
 }
 
 Bytes bmpRle8() {
@@ -193,9 +236,57 @@ TEST(MemoryBound, ShortFilesClaimingHugePicturesAreRefusedBeforeTheyAreAllocated
     pngtest::MemStream s(c.file);
     const unsigned long long before = pictBytesRequested();
     cPtr<cPictBase> pict(cPictBase::mkPicture(&s.io, nullptr));
-    EXPECT_FALSE(pict && pict->raw8Bpp());
+    EXPECT_FALSE(pict);
     EXPECT_LT(pictBytesRequested() - before, kBudget);
   }
+}
+
+// Files large enough for the picture they claim, whose bytes cannot make its
+// pixels: padding segments, no scan data, a coding that is never decoded, or
+// too little data for the coding.
+TEST(MemoryBound, BytesThatCannotMakePixelsDoNotCount) {
+  Bytes baseline = cjpeg({}), progressive = cjpeg({"-progressive"});
+  Bytes padded = paddedBeforeScan(baseline, 0xFE, -1);
+  std::vector<Case> cases = {
+      {"comments and no scan", padded},
+      {"application blocks and a scan header", paddedBeforeScan(progressive, 0xE2, 0)},
+      {"comments and a short scan", paddedBeforeScan(baseline, 0xFE, 300)},
+      {"progressive, comments and a short scan", paddedBeforeScan(progressive, 0xFE, 300)},
+      {"arithmetic coding", paddedBeforeScan(cjpeg({"-arithmetic"}), 0xFE, 300)},
+      {"lossless, a byte per 1000 samples", losslessClaiming(size_t(kSide) * kSide / 1000)},
+      {"DICOM of comments and no scan", dicomHolding(padded)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    // The whole file would have room for the picture at one bit a block.
+    ASSERT_GT(c.file.size(), size_t(kSide) * kSide / 1024);
+    pngtest::MemStream s(c.file);
+    const unsigned long long before = pictBytesRequested();
+    cPtr<cPictBase> pict(cPictBase::mkPicture(&s.io, nullptr));
+    EXPECT_FALSE(pict);
+    EXPECT_LT(pictBytesRequested() - before, kBudget);
+  }
+}
+
+// The same bounds leave whole flat pictures, the least data per pixel that
+// each Huffman form writes, alone.
+TEST(MemoryBound, FlatPicturesInEveryHuffmanFormDecode) {
+  constexpr unsigned kFlat = 2048;
+  const std::string dcOnly = jpegtest::scratchDir() + "/dc_only.scans";
+  jpegtest::writeFile(dcOnly, text("0,1,2: 0 0 0 0;\n"));
+  const Bytes flat = jpegtest::ppm(kFlat, kFlat, 3, Bytes(size_t(kFlat) * kFlat * 3, 0x80));
+  const std::vector<std::vector<std::string>> forms = {
+      {}, {"-optimize"}, {"-progressive"}, {"-sample", "1x1", "-progressive"}, {"-scans", dcOnly}};
+  for (const auto& args : forms) {
+    SCOPED_TRACE(args.empty() ? "baseline" : args.back());
+    Bytes f = jpegtest::tool("cjpeg", args, flat);
+    ASSERT_FALSE(f.empty());
+    pngtest::MemStream s(f);
+    cPtr<cPictBase> pict(cPictBase::mkPicture(&s.io, nullptr));
+    ASSERT_TRUE(pict);
+    EXPECT_EQ(pict->raw8Bpp()[kFlat * kFlat / 2] & 0xFFFFFF, 0x808080u);
+  }
+  std::remove(dcOnly.c_str());
 }
 
 }  // namespace
