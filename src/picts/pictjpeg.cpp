@@ -77,6 +77,9 @@ namespace {
 constexpr unsigned long long kDctPixelsPerByte = 1024;
 // Every sample of a lossless scan costs at least one bit.
 constexpr unsigned long long kLosslessSamplesPerByte = 8;
+// Pictures above this many pixels would cost the memory worth guarding
+// against padding: the stream is read ahead for them.
+constexpr long long kAheadPixels = 1LL << 22;
 
 }  // namespace
 
@@ -95,16 +98,21 @@ bool cPictJPEG::onScanData() {
   return preparePicture();
 }
 
-// Only the bytes from the first scan's data on can make pixels: pixels that
-// they cannot hold are refused before the picture or the coefficient store
-// is made, and the limit holds whether or not a buffer is made, since a
-// render target still gets every MCU of the picture.
+// Only the bytes from the first scan's data on, padding segments aside, can
+// make pixels: pixels that they cannot hold are refused before the picture
+// or the coefficient store is made, and the limit holds whether or not a
+// buffer is made, since a render target still gets every MCU of the picture.
 bool cPictJPEG::preparePicture() {
-  const unsigned long long left = myStreamBytes > position ? myStreamBytes - position : 0;
-  const bool fits = coding == 2 ? pictDataCanHold(imageWidth, imageHeight, left, kLosslessSamplesPerByte,
-                                                  static_cast<unsigned long long>(comps.count))
-                                : pictDataCanHold(imageWidth, imageHeight, left, kDctPixelsPerByte);
-  if (!fits) return false;
+  auto fits = [this](unsigned long long bytes) {
+    return coding == 2 ? pictDataCanHold(imageWidth, imageHeight, bytes, kLosslessSamplesPerByte,
+                                         static_cast<unsigned long long>(comps.count))
+                       : pictDataCanHold(imageWidth, imageHeight, bytes, kDctPixelsPerByte);
+  };
+  unsigned long long left = myStreamBytes > position ? myStreamBytes - position : 0;
+  if (!fits(left)) return false;
+  // Padding may follow the first scan's data as well.
+  if (pictPixelCount(imageWidth, imageHeight) > kAheadPixels && (!codedBytesAhead(left) || !fits(left)))
+    return false;
   myWidth = imageWidth;
   myHeight = imageHeight;
   myIs16 = precision > 8;

@@ -56,10 +56,10 @@ Bytes jpegClaiming(const std::vector<std::string>& args, int channels, size_t ex
   return f;
 }
 
-// Enough segments of `marker` (a comment, an application block) before the
-// first scan that the whole file could hold a kSide x kSide picture; then
-// `scan` bytes of the scan (negative: not even its header) and the end.
-Bytes paddedBeforeScan(Bytes f, uint8_t marker, long scan) {
+// Enough segments of `marker` (a comment, an application block) that the
+// whole file could hold a kSide x kSide picture, before the first scan or
+// `after` its first `scan` bytes (negative: not even its header).
+Bytes padded(Bytes f, uint8_t marker, long scan, bool after = false) {
   size_t sos = claimHuge(f);
   if (!sos) return {};
   Bytes head(f.begin(), f.begin() + static_cast<long>(sos));
@@ -68,8 +68,9 @@ Bytes paddedBeforeScan(Bytes f, uint8_t marker, long scan) {
   if (scan >= 0)
     tail.assign(f.begin() + static_cast<long>(sos),
                 f.begin() + static_cast<long>(std::min(f.size(), data + static_cast<size_t>(scan))));
-  for (int i = 0; i < 5; ++i) head = head + Bytes{0xFF, marker, 0xFF, 0xFF} + Bytes(0xFFFD, 'x');
-  return head + tail + Bytes{0xFF, 0xD9};
+  Bytes padding;
+  for (int i = 0; i < 5; ++i) padding = padding + Bytes{0xFF, marker, 0xFF, 0xFF} + Bytes(0xFFFD, 'x');
+  return after ? head + tail + padding + Bytes{0xFF, 0xD9} : head + padding + tail + Bytes{0xFF, 0xD9};
 }
 
 Bytes cjpeg(const std::vector<std::string>& args) {
@@ -246,15 +247,17 @@ TEST(MemoryBound, ShortFilesClaimingHugePicturesAreRefusedBeforeTheyAreAllocated
 // too little data for the coding.
 TEST(MemoryBound, BytesThatCannotMakePixelsDoNotCount) {
   Bytes baseline = cjpeg({}), progressive = cjpeg({"-progressive"});
-  Bytes padded = paddedBeforeScan(baseline, 0xFE, -1);
+  Bytes noScan = padded(baseline, 0xFE, -1);
   std::vector<Case> cases = {
-      {"comments and no scan", padded},
-      {"application blocks and a scan header", paddedBeforeScan(progressive, 0xE2, 0)},
-      {"comments and a short scan", paddedBeforeScan(baseline, 0xFE, 300)},
-      {"progressive, comments and a short scan", paddedBeforeScan(progressive, 0xFE, 300)},
-      {"arithmetic coding", paddedBeforeScan(cjpeg({"-arithmetic"}), 0xFE, 300)},
+      {"comments and no scan", noScan},
+      {"application blocks and a scan header", padded(progressive, 0xE2, 0)},
+      {"comments and a short scan", padded(baseline, 0xFE, 300)},
+      {"progressive, comments and a short scan", padded(progressive, 0xFE, 300)},
+      {"a short scan, then comments", padded(baseline, 0xFE, 300, true)},
+      {"progressive, a short scan, then application blocks", padded(progressive, 0xE1, 300, true)},
+      {"arithmetic coding", padded(cjpeg({"-arithmetic"}), 0xFE, 300)},
       {"lossless, a byte per 1000 samples", losslessClaiming(size_t(kSide) * kSide / 1000)},
-      {"DICOM of comments and no scan", dicomHolding(padded)},
+      {"DICOM of comments and no scan", dicomHolding(noScan)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -271,7 +274,7 @@ TEST(MemoryBound, BytesThatCannotMakePixelsDoNotCount) {
 // The same bounds leave whole flat pictures, the least data per pixel that
 // each Huffman form writes, alone.
 TEST(MemoryBound, FlatPicturesInEveryHuffmanFormDecode) {
-  constexpr unsigned kFlat = 2048;
+  constexpr unsigned kFlat = 2304;
   const std::string dcOnly = jpegtest::scratchDir() + "/dc_only.scans";
   jpegtest::writeFile(dcOnly, text("0,1,2: 0 0 0 0;\n"));
   const Bytes flat = jpegtest::ppm(kFlat, kFlat, 3, Bytes(size_t(kFlat) * kFlat * 3, 0x80));
@@ -287,6 +290,28 @@ TEST(MemoryBound, FlatPicturesInEveryHuffmanFormDecode) {
     EXPECT_EQ(pict->raw8Bpp()[kFlat * kFlat / 2] & 0xFFFFFF, 0x808080u);
   }
   std::remove(dcOnly.c_str());
+}
+
+// The stream read ahead for a large picture is put back where the decoder
+// stands: a detailed progressive picture with a comment and an application
+// block between its scans decodes as libjpeg decodes it.
+TEST(MemoryBound, LargePictureReadAheadDecodesLikeLibjpeg) {
+  constexpr unsigned kSize = 2304;
+  Bytes f = jpegtest::tool("cjpeg", {"-progressive"},
+                           jpegtest::ppm(kSize, kSize, 3, jpegtest::picture(kSize, kSize, 3, 9)));
+  // A scan header past the first scan's data: entropy-coded bytes never hold FF DA.
+  size_t later = 0;
+  for (size_t i = f.size() / 8; i + 1 < f.size() && !later; ++i)
+    if (f[i] == 0xFF && f[i + 1] == 0xDA) later = i;
+  ASSERT_GT(later, 0u);
+  const Bytes between = Bytes{0xFF, 0xFE, 0x00, 0x06, 0xFF, 0xD9, 0xFF, 0x00, 0xFF, 0xE2, 0x00, 0x04, 0xFF, 0xFF};
+  f.insert(f.begin() + static_cast<long>(later), between.begin(), between.end());
+  jpegtest::Reference ref;
+  ASSERT_TRUE(jpegtest::referenceDecode(f, ref));
+  pngtest::MemStream s(f);
+  cPtr<cPictBase> pict(cPictBase::mkPicture(&s.io, nullptr));
+  ASSERT_TRUE(pict);
+  EXPECT_EQ(jpegtest::compare(*pict, ref), "");
 }
 
 }  // namespace
