@@ -46,7 +46,7 @@ bool cExifDecoder::decodeEmbeddedJpeg(cPictJPEG& jpeg, cFileIOTarget* io, unsign
 }
 
 void cExifDecoder::reset() {
-  mySouth = myWest = myBelowSea = myThumbJpeg = false;
+  mySouth = myWest = myBelowSea = myThumbJpeg = myAssociatedAlpha = false;
   myThumbOffset = ~0U;
   myThumbLength = ~0U;
 }
@@ -180,6 +180,10 @@ bool cExifDecoder::onMainTag(const sTagProcessParam& t) {
     case 33437:
       if (t.type != 5 || !getValDouble(t, d)) return false;
       setDouble(myTarget, t.tag == 33434 ? cPictBase::epExposureTime : cPictBase::epFNumber, d);
+      return true;
+    case 338:
+      // An extra sample of another kind, or one not read, leaves the colours as stored.
+      myAssociatedAlpha = myKind == kMainIFD && getValU16(t, u16) && u16 == 1;
       return true;
     case 34855:
       if (!getValU16(t, u16)) return false;

@@ -45,6 +45,9 @@ class cExifDecoder : public cTiffGeneric {
  protected:
   int ifdKind() const { return myKind; }
   bool loadPreview() const { return myLoadPreview; }
+  // Whether the main IFD's first extra sample is an alpha that its colours
+  // are stored multiplied by.
+  bool associatedAlpha() const { return myAssociatedAlpha; }
 
  private:
   // Sub-IFDs nest no deeper: EXIF holds interoperability, nothing holds more.
@@ -63,6 +66,7 @@ class cExifDecoder : public cTiffGeneric {
   bool myWest = false;
   bool myBelowSea = false;
   bool myThumbJpeg = false;
+  bool myAssociatedAlpha = false;
   unsigned int myThumbOffset = ~0U;
   unsigned int myThumbLength = ~0U;
   cPictBase* myTarget = nullptr;

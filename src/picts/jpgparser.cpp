@@ -332,7 +332,13 @@ bool cJPEGParser::processImageDs(unsigned int frameCoding, unsigned int framePro
   coding = frameCoding;
   process = frameProcess;
   frameSeen = true;
-  return onImageDescribed();
+  if (!onImageDescribed()) return false;
+  // Arithmetic scans are never decoded: no buffer is made for their frame.
+  if (coding == 3) {
+    onGeneralError(position, kErrUnsupported);
+    return false;
+  }
+  return true;
 }
 
 bool cJPEGParser::processScan() {
@@ -393,7 +399,7 @@ bool cJPEGParser::processScan() {
   multiScan = ns < comps.count || process == 3;
   nextRestart = 0;
   if (firstScan) chooseColorSpace();
-  return processDecode();
+  return onScanData() && processDecode();
 }
 
 void cJPEGParser::chooseColorSpace() {

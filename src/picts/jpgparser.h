@@ -32,6 +32,8 @@ class cJPEGParser : public sJPGState {
   virtual bool onExif(const void*, unsigned&) { return true; }
   virtual bool onComment(const char*, long long) { return true; }
   virtual bool onImageDescribed() { return true; }
+  // A scan header was read and its entropy-coded data comes next.
+  virtual bool onScanData() { return true; }
   virtual bool onMarker(unsigned short, const void*, unsigned&) { return true; }
   virtual bool onMCUUpdated(int, int, sHuffDecodedUnit**, int) { return true; }
   virtual bool onMCUDone(int, int, sHuffDecodedUnit**, int) { return true; }
@@ -51,6 +53,11 @@ class cJPEGParser : public sJPGState {
   void setRelativeSelectors(bool on) { myRelativeSelectors = on; }
   // Finds the restart marker the entropy decoder expects next.
   static bool getRestart(sJPGState* state);
+  // The bytes from the position to the end of the stream that can carry
+  // entropy-coded data: all but comment and application segments and what
+  // follows the end of the image. The stream is read ahead and put back;
+  // false when it cannot be put back.
+  bool codedBytesAhead(unsigned long long& coded);
 
   // MCU geometry of the current frame.
   int mcuWidth() const { return static_cast<int>(maxH * blockW); }

@@ -139,10 +139,11 @@ bool cPictDICOM::onTag(unsigned short group, unsigned short element, unsigned sh
 
 bool cPictDICOM::splitFrames() {
   // Rebuilt rather than edited in place: removing items one by one would
-  // rearrange the tree once per removal.
+  // rearrange the tree once per removal. Pages are numbered afresh in data
+  // set order, a split image's frames in its own place, so that an icon in
+  // a later item stays behind the main image's frames.
   cFasterTreeList<int, sDicomInfo> pages;
   if (!myImages.root) return false;
-  int last = myImages.rightmost(myImages.root)->key;
   unsigned long long count = 0;
   for (auto* it = myImages.leftmost(myImages.root); it; it = myImages.next(it)) {
     const sDicomInfo& info = it->value;
@@ -151,14 +152,14 @@ bool cPictDICOM::splitFrames() {
         !frameSize)
       continue;
     if (info.encapsulated || frameSize >= info.pixelLength || !isNativeLength(frameSize, info.pixelLength)) {
-      if (++count > kMaxPages) return false;
-      *pages.insert(it->key) = info;
+      if (count >= kMaxPages) return false;
+      *pages.insert(static_cast<int>(count++)) = info;
       continue;
     }
     unsigned long long frames = info.pixelLength / frameSize;
-    if ((count += frames) > kMaxPages || 0x7FFFFFFFLL - last < static_cast<long long>(frames)) return false;
+    if (frames > kMaxPages - count) return false;
     for (unsigned long long i = 0; i < frames; ++i) {
-      sDicomInfo* frame = pages.insert(++last);
+      sDicomInfo* frame = pages.insert(static_cast<int>(count++));
       *frame = info;
       frame->pixelOffset = static_cast<unsigned>(info.pixelOffset + i * frameSize);
       frame->pixelLength = static_cast<unsigned>(frameSize);

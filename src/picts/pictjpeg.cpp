@@ -36,6 +36,7 @@ bool cPictJPEG::decode(cFileIOTarget* io) {
   myDescribed = false;
   myDelivered = false;
   myRendering = false;
+  myAwaitingData = false;
   close();
   myStreamBytes = io->size();
   bool done = processStream(io);
@@ -71,20 +72,47 @@ bool cPictJPEG::onExif(const void* data, unsigned& count) {
 
 namespace {
 
-// One bit per block of 64 pixels, with a margin of two.
-constexpr unsigned long long kMaxPixelsPerByte = 1024;
+// Every 8x8 block of the largest component costs at least one bit in the
+// first scan that reaches it: one bit per 64 pixels, with a margin of two.
+constexpr unsigned long long kDctPixelsPerByte = 1024;
+// Every sample of a lossless scan costs at least one bit.
+constexpr unsigned long long kLosslessSamplesPerByte = 8;
+// Pictures above this many pixels would cost the memory worth guarding
+// against padding: the stream is read ahead for them.
+constexpr long long kAheadPixels = 1LL << 22;
 
 }  // namespace
 
+// Nothing is made for the picture yet: a frame header followed by padding
+// and no scan must not cost the memory of the picture it claims.
 bool cPictJPEG::onImageDescribed() {
   myDescribed = true;
   if (myMode != kDecode) return false;
-  // The limit holds whether or not a buffer is made: a render target still
-  // gets every MCU of the picture.
-  // Every 8x8 block of a DCT scan costs a bit or more, lossless samples
-  // more still: pixels that the stream cannot hold are refused before a
-  // buffer for them is made.
-  if (!pictDataCanHold(imageWidth, imageHeight, myStreamBytes, kMaxPixelsPerByte)) return false;
+  myAwaitingData = true;
+  return true;
+}
+
+bool cPictJPEG::onScanData() {
+  if (!myAwaitingData) return true;
+  myAwaitingData = false;
+  return preparePicture();
+}
+
+// Only the bytes from the first scan's data on, padding segments aside, can
+// make pixels: pixels that they cannot hold are refused before the picture
+// or the coefficient store is made, and the limit holds whether or not a
+// buffer is made, since a render target still gets every MCU of the picture.
+bool cPictJPEG::preparePicture() {
+  auto fits = [this](unsigned long long bytes) {
+    return coding == 2 ? pictDataCanHold(imageWidth, imageHeight, bytes, kLosslessSamplesPerByte,
+                                         static_cast<unsigned long long>(comps.count))
+                       : pictDataCanHold(imageWidth, imageHeight, bytes, kDctPixelsPerByte);
+  };
+  unsigned long long left = myStreamBytes > position ? myStreamBytes - position : 0;
+  if (!fits(left)) return false;
+  // Padding may follow the first scan's data as well.
+  if (pictPixelCount(imageWidth, imageHeight) > kAheadPixels && (!codedBytesAhead(left) || !fits(left)))
+    return false;
   myWidth = imageWidth;
   myHeight = imageHeight;
   myIs16 = precision > 8;

@@ -26,6 +26,7 @@ class cPictJPEG : public cPictBase, public cJPEGParser {
 
   bool onExif(const void* data, unsigned& count) override;
   bool onImageDescribed() override;
+  bool onScanData() override;
   bool onMCUDone(int x, int y, sHuffDecodedUnit** units, int count) override;
   bool onScanLine(_typebuf<unsigned char>** rows, int y, int width) override;
   bool onImageDone() override;
@@ -34,12 +35,16 @@ class cPictJPEG : public cPictBase, public cJPEGParser {
   enum eMode { kProbe = 1, kDecode = 2, kPreview = 3 };
 
   long long rowIndex(long long imageRow) const { return myBottomUp ? myHeight - 1 - imageRow : imageRow; }
+  // Checks the frame against the bytes left and makes the picture.
+  bool preparePicture();
 
   int myMode = kDecode;
   bool myDescribed = false;
   bool myBottomUp = true;
   bool myReadExif = true;
   bool myRendering = false;
+  // A frame was described for a decode and its picture is still to be made.
+  bool myAwaitingData = false;
   // Whether any decoded data reached the picture: an image of memory that
   // no data reached is not a success.
   bool myDelivered = false;

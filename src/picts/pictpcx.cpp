@@ -40,9 +40,10 @@ bool cPictPCX::validFor(cFileIOTarget* io, sPictInfo* info) {
 
 bool cPictPCX::readHeader(cFileIOTarget* io, unsigned char* h) {
   if (!io || !io->readf(h, kHeaderSize)) return false;
-  // The resolution is not asked for: ImageMagick leaves it 0.
-  if (h[0] != 10 || h[1] != 5 || h[2] != 1 || h[3] != 8 || le16(h + 4) || le16(h + 6) || !le16(h + 8) ||
-      !le16(h + 10) || h[64] != 0 || (h[65] != 1 && h[65] != 3))
+  // The resolution is not asked for: ImageMagick leaves it 0. Xmax and
+  // Ymax are inclusive, so 0 is a picture one pixel wide or high.
+  if (h[0] != 10 || h[1] != 5 || h[2] != 1 || h[3] != 8 || le16(h + 4) || le16(h + 6) || h[64] != 0 ||
+      (h[65] != 1 && h[65] != 3))
     return false;
   unsigned int paletteType = le16(h + 68);
   myPlanes = h[65];

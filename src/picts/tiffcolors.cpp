@@ -118,6 +118,20 @@ bool compose(const S* s, int count, int photometric, S top, int shift, P& pixel)
   }
 }
 
+// Colours stored multiplied by their alpha, divided back (rounded); a pixel
+// of alpha 0 has no colour left to recover.
+template <typename P>
+P straightened(P pixel, int shift) {
+  const P top = (P(1) << shift) - 1, alpha = pixel >> (3 * shift) & top;
+  if (alpha == top) return pixel;
+  P out = alpha << (3 * shift);
+  for (int c = 0; alpha && c < 3; ++c) {
+    const P v = (((pixel >> (c * shift)) & top) * top + alpha / 2) / alpha;
+    out |= std::min(v, top) << (c * shift);
+  }
+  return out;
+}
+
 }  // namespace
 
 bool cPictTIFF::getFloatVal(unsigned long long bits, int width, float& value) {
@@ -209,6 +223,12 @@ void placeRgba(const unsigned char* src, long long cols, unsigned int, unsigned 
 template <typename T>
 unsigned long long curved(const T* const* tables, long long channel, unsigned long long v) {
   return channel < 4 && tables[channel] ? tables[channel][v] : v;
+}
+
+// Grey and RGB pixels whose alpha sample is associated are stored
+// premultiplied.
+bool premultiplied(bool associated, int spp, int photometric) {
+  return associated && ((spp == 2 && photometric == 1) || (spp == 4 && photometric == 2));
 }
 
 tBytePlacer bytePlacer(int spp, int photometric, bool diff) {
@@ -318,8 +338,9 @@ bool cPictTIFF::decodeColors8bpp(unsigned int row, sDecomress& rec) {
   const long long cols = unitColumns();
   const int spp = static_cast<int>(rec.samplesPerPixel), bits = static_cast<int>(rec.bitsPerSample);
   const int photometric = static_cast<int>(rec.photometric);
+  const bool straighten = premultiplied(associatedAlpha(), spp, photometric);
   tBytePlacer place = nullptr;
-  if (!myCurved && bits == 8) place = bytePlacer(spp, photometric, myPredicted);
+  if (!myCurved && !straighten && bits == 8) place = bytePlacer(spp, photometric, myPredicted);
   if (!myCurved && bits == 1 && spp == 1 && photometric <= 1 && !myPredicted) place = placeBilevel;
   if (place) {
     const unsigned int flip = photometric == 0 ? 0xFF : 0;
@@ -340,6 +361,7 @@ bool cPictTIFF::decodeColors8bpp(unsigned int row, sDecomress& rec) {
       for (int c = 0; c < spp; ++c)
         scaled[c] = static_cast<unsigned int>(curved(myCurve8, c, scaleTo8(s[x * spp + c], bits)));
       if (!getColor32(scaled, spp, photometric, dst[x])) return false;
+      if (straighten) dst[x] = straightened(dst[x], 8);
     }
     rowDone(unit, r, cols);
   }
@@ -351,6 +373,8 @@ bool cPictTIFF::decodeColors16bpp(unsigned int row, sDecomress& rec) {
   const long long cols = unitColumns();
   const int spp = static_cast<int>(rec.samplesPerPixel), bits = static_cast<int>(rec.bitsPerSample);
   const bool isFloat = rec.sampleFormat == 3;
+  const int photometric = static_cast<int>(rec.photometric);
+  const bool straighten = premultiplied(associatedAlpha(), spp, photometric);
   undoPredictor(rec, spp);
   unsigned long long* s = sampleRow(unit.width * spp);
   if (!s) return false;
@@ -360,8 +384,10 @@ bool cPictTIFF::decodeColors16bpp(unsigned int row, sDecomress& rec) {
     if (myCurved)
       for (long long i = 0; i < cols * spp; ++i) s[i] = curved(myCurve16, i % spp, s[i]);
     unsigned long long* dst = rowOf16(unit, r);
-    for (long long x = 0; x < cols; ++x)
-      if (!getColor64(s + x * spp, spp, static_cast<int>(rec.photometric), dst[x])) return false;
+    for (long long x = 0; x < cols; ++x) {
+      if (!getColor64(s + x * spp, spp, photometric, dst[x])) return false;
+      if (straighten) dst[x] = straightened(dst[x], 16);
+    }
     rowDone(unit, r, cols);
   }
   return true;
@@ -411,6 +437,7 @@ bool cPictTIFF::decodeColorsPalette(unsigned int row, sDecomress& rec) {
 
 void cPictTIFF::finalizeColorTransform() {
   int spp = static_cast<int>(mySamplesPerPixel);
+  const bool straighten = premultiplied(associatedAlpha(), spp, myPhotometric);
   long long count = myWidth * myHeight;
   if (myIs16) {
     unsigned long long s[5] = {0, 0, 0, 0, 65535};
@@ -418,6 +445,7 @@ void cPictTIFF::finalizeColorTransform() {
       unsigned long long p = myPix16.ptr[i];
       for (int c = 0; c < 4; ++c) s[c] = p >> (16 * (2 - c + (c == 3 ? 4 : 0))) & 0xFFFF;
       getColor64(s, spp, myPhotometric, myPix16.ptr[i]);
+      if (straighten) myPix16.ptr[i] = straightened(myPix16.ptr[i], 16);
     }
     return;
   }
@@ -426,5 +454,6 @@ void cPictTIFF::finalizeColorTransform() {
     unsigned int p = myPix8.ptr[i];
     for (int c = 0; c < 4; ++c) s[c] = p >> (8 * (2 - c + (c == 3 ? 4 : 0))) & 0xFF;
     getColor32(s, spp, myPhotometric, myPix8.ptr[i]);
+    if (straighten) myPix8.ptr[i] = straightened(myPix8.ptr[i], 8);
   }
 }

@@ -28,22 +28,66 @@ Bytes operator+(Bytes a, const Bytes& b) {
   return a;
 }
 
-// A small picture written by cjpeg, its frame header made to claim kSide on
-// both sides, cut `extra` bytes into its first scan.
-Bytes jpegClaiming(const std::vector<std::string>& args, int channels, size_t extra) {
-  Bytes f = jpegtest::tool("cjpeg", args, jpegtest::ppm(64, 64, channels, jpegtest::picture(64, 64, channels, 5)));
+// Makes the frame header of `f` claim kSide on both sides; answers where its
+// first scan header starts (0: no frame or no scan).
+size_t claimHuge(Bytes& f) {
   size_t sof = 0, sos = 0;
   for (size_t i = 2; i + 4 < f.size() && !sos; i += 2 + (f[i + 2] << 8 | f[i + 3])) {
-    if (f[i + 1] >= 0xC0 && f[i + 1] <= 0xC3) sof = i;
+    if ((f[i + 1] >= 0xC0 && f[i + 1] <= 0xC3) || f[i + 1] == 0xC9 || f[i + 1] == 0xCA) sof = i;
     if (f[i + 1] == 0xDA) sos = i;
   }
-  if (!sof || !sos) return {};
+  if (!sof || !sos) return 0;
   for (size_t at : {sof + 5, sof + 7}) {
     f[at] = kSide >> 8;
     f[at + 1] = kSide & 0xFF;
   }
-  f.resize(std::min(f.size(), sos + 2 + (f[sos + 2] << 8 | f[sos + 3]) + extra));
+  return sos;
+}
+
+size_t scanDataAt(const Bytes& f, size_t sos) { return sos + 2 + (f[sos + 2] << 8 | f[sos + 3]); }
+
+// A small picture written by cjpeg, its frame header made to claim kSide on
+// both sides, cut `extra` bytes into its first scan.
+Bytes jpegClaiming(const std::vector<std::string>& args, int channels, size_t extra) {
+  Bytes f = jpegtest::tool("cjpeg", args, jpegtest::ppm(64, 64, channels, jpegtest::picture(64, 64, channels, 5)));
+  size_t sos = claimHuge(f);
+  if (!sos) return {};
+  f.resize(std::min(f.size(), scanDataAt(f, sos) + extra));
   return f;
+}
+
+// Enough segments of `marker` (a comment, an application block) that the
+// whole file could hold a kSide x kSide picture, before the first scan or
+// `after` its first `scan` bytes (negative: not even its header).
+Bytes padded(Bytes f, uint8_t marker, long scan, bool after = false) {
+  size_t sos = claimHuge(f);
+  if (!sos) return {};
+  Bytes head(f.begin(), f.begin() + static_cast<long>(sos));
+  const size_t data = scanDataAt(f, sos);
+  Bytes tail;
+  if (scan >= 0)
+    tail.assign(f.begin() + static_cast<long>(sos),
+                f.begin() + static_cast<long>(std::min(f.size(), data + static_cast<size_t>(scan))));
+  Bytes padding;
+  for (int i = 0; i < 5; ++i) padding = padding + Bytes{0xFF, marker, 0xFF, 0xFF} + Bytes(0xFFFD, 'x');
+  return after ? head + tail + padding + Bytes{0xFF, 0xD9} : head + padding + tail + Bytes{0xFF, 0xD9};
+}
+
+Bytes cjpeg(const std::vector<std::string>& args) {
+  return jpegtest::tool("cjpeg", args, jpegtest::ppm(64, 64, 3, jpegtest::picture(64, 64, 3, 6)));
+}
+
+// A lossless frame claiming kSide x kSide whose one scan holds `data` bytes:
+// enough for a picture of one bit per 64 pixels, far too few for one bit a
+// sample.
+Bytes losslessClaiming(size_t data) {
+  jpegtest::Lossless im;
+  im.width = im.height = 8;
+  Bytes f = jpegtest::writeLossless(im);
+  size_t sos = claimHuge(f);
+  if (!sos) return {};
+  f.resize(scanDataAt(f, sos));
+  return f + Bytes(data, 0x5A) + Bytes{0xFF, 0xD9};
 }
 
 Bytes bmpRle8() {
@@ -162,6 +206,21 @@ struct Case {
   Bytes file;
 };
 
+// Each file is refused, and the bytes asked for on the way stay within the
+// budget; `fits` says whether the file's size is the one its kind needs.
+template <typename Fits>
+void expectRefusedCheaply(const std::vector<Case>& cases, Fits fits) {
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(fits(c.file.size())) << c.file.size();
+    pngtest::MemStream s(c.file);
+    const unsigned long long before = pictBytesRequested();
+    cPtr<cPictBase> pict(cPictBase::mkPicture(&s.io, nullptr));
+    EXPECT_FALSE(pict);
+    EXPECT_LT(pictBytesRequested() - before, kBudget);
+  }
+}
+
 TEST(MemoryBound, ShortFilesClaimingHugePicturesAreRefusedBeforeTheyAreAllocated) {
   Bytes png1 = pngClaiming(1, 0), png8 = pngClaiming(8, 2);
   Bytes jpeg = jpegClaiming({"-quality", "90"}, 3, 300);
@@ -186,16 +245,71 @@ TEST(MemoryBound, ShortFilesClaimingHugePicturesAreRefusedBeforeTheyAreAllocated
       {"J2K", j2kClaiming(300)},
       {"J2K cut in its header", j2kClaiming(0)},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    ASSERT_GT(c.file.size(), 20u);
-    ASSERT_LT(c.file.size(), 2000u);
-    pngtest::MemStream s(c.file);
-    const unsigned long long before = pictBytesRequested();
+  expectRefusedCheaply(cases, [](size_t size) { return size > 20 && size < 2000; });
+}
+
+// Files large enough for the picture they claim, whose bytes cannot make its
+// pixels: padding segments, no scan data, a coding that is never decoded, or
+// too little data for the coding.
+TEST(MemoryBound, BytesThatCannotMakePixelsDoNotCount) {
+  Bytes baseline = cjpeg({}), progressive = cjpeg({"-progressive"});
+  Bytes noScan = padded(baseline, 0xFE, -1);
+  std::vector<Case> cases = {
+      {"comments and no scan", noScan},
+      {"application blocks and a scan header", padded(progressive, 0xE2, 0)},
+      {"comments and a short scan", padded(baseline, 0xFE, 300)},
+      {"progressive, comments and a short scan", padded(progressive, 0xFE, 300)},
+      {"a short scan, then comments", padded(baseline, 0xFE, 300, true)},
+      {"progressive, a short scan, then application blocks", padded(progressive, 0xE1, 300, true)},
+      {"arithmetic coding", padded(cjpeg({"-arithmetic"}), 0xFE, 300)},
+      {"lossless, a byte per 1000 samples", losslessClaiming(size_t(kSide) * kSide / 1000)},
+      {"DICOM of comments and no scan", dicomHolding(noScan)},
+  };
+  // The whole file would have room for the picture at one bit a block.
+  expectRefusedCheaply(cases, [](size_t size) { return size > size_t(kSide) * kSide / 1024; });
+}
+
+// The same bounds leave whole flat pictures, the least data per pixel that
+// each Huffman form writes, alone.
+TEST(MemoryBound, FlatPicturesInEveryHuffmanFormDecode) {
+  constexpr unsigned kFlat = 2304;
+  const std::string dcOnly = jpegtest::scratchDir() + "/dc_only.scans";
+  jpegtest::writeFile(dcOnly, text("0,1,2: 0 0 0 0;\n"));
+  const Bytes flat = jpegtest::ppm(kFlat, kFlat, 3, Bytes(size_t(kFlat) * kFlat * 3, 0x80));
+  const std::vector<std::vector<std::string>> forms = {
+      {}, {"-optimize"}, {"-progressive"}, {"-sample", "1x1", "-progressive"}, {"-scans", dcOnly}};
+  for (const auto& args : forms) {
+    SCOPED_TRACE(args.empty() ? "baseline" : args.back());
+    Bytes f = jpegtest::tool("cjpeg", args, flat);
+    ASSERT_FALSE(f.empty());
+    pngtest::MemStream s(f);
     cPtr<cPictBase> pict(cPictBase::mkPicture(&s.io, nullptr));
-    EXPECT_FALSE(pict && pict->raw8Bpp());
-    EXPECT_LT(pictBytesRequested() - before, kBudget);
+    ASSERT_TRUE(pict);
+    EXPECT_EQ(pict->raw8Bpp()[kFlat * kFlat / 2] & 0xFFFFFF, 0x808080u);
   }
+  std::remove(dcOnly.c_str());
+}
+
+// The stream read ahead for a large picture is put back where the decoder
+// stands: a detailed progressive picture with a comment and an application
+// block between its scans decodes as libjpeg decodes it.
+TEST(MemoryBound, LargePictureReadAheadDecodesLikeLibjpeg) {
+  constexpr unsigned kSize = 2304;
+  Bytes f = jpegtest::tool("cjpeg", {"-progressive"},
+                           jpegtest::ppm(kSize, kSize, 3, jpegtest::picture(kSize, kSize, 3, 9)));
+  // A scan header past the first scan's data: entropy-coded bytes never hold FF DA.
+  size_t later = 0;
+  for (size_t i = f.size() / 8; i + 1 < f.size() && !later; ++i)
+    if (f[i] == 0xFF && f[i + 1] == 0xDA) later = i;
+  ASSERT_GT(later, 0u);
+  const Bytes between = Bytes{0xFF, 0xFE, 0x00, 0x06, 0xFF, 0xD9, 0xFF, 0x00, 0xFF, 0xE2, 0x00, 0x04, 0xFF, 0xFF};
+  f.insert(f.begin() + static_cast<long>(later), between.begin(), between.end());
+  jpegtest::Reference ref;
+  ASSERT_TRUE(jpegtest::referenceDecode(f, ref));
+  pngtest::MemStream s(f);
+  cPtr<cPictBase> pict(cPictBase::mkPicture(&s.io, nullptr));
+  ASSERT_TRUE(pict);
+  EXPECT_EQ(jpegtest::compare(*pict, ref), "");
 }
 
 }  // namespace

@@ -12,8 +12,16 @@ TEST(PcxDecode, ToolFilesMatchPcxtoppm) {
   std::string many = sourcePicture("xmany.pam", 64, 33, 200, false, 52);
   std::string rgb = sourcePicture("xrgb.pam", 27, 13, 0, false, 53);
   const std::vector<std::string> judges = {"pcxtoppm {}", "convert {} -depth 8 pam:-"};
+  // Xmax and Ymax of 0 are one pixel.
+  std::string dot = sourcePicture("xdot.pam", 1, 1, 0, false, 54);
+  std::string column = sourcePicture("xcolumn.pam", 1, 37, 5, false, 55);
+  std::string line = sourcePicture("xline.pam", 37, 1, 0, false, 56);
   expectToolCasesMatch<cPictPCX>(
       {
+          {"ppmtopcx one pixel", "pamtopnm " + dot + " | ppmtopcx -24bit > {}", judges},
+          {"ppmtopcx one column", "pamtopnm " + column + " | ppmtopcx -8bit > {}", judges},
+          {"ppmtopcx one row", "pamtopnm " + line + " | ppmtopcx -24bit > {}", judges},
+          {"ImageMagick one pixel palette", "convert " + dot + " -type Palette PCX:{}", judges},
           {"ImageMagick palette", "convert " + many + " -type Palette PCX:{}", judges},
           {"ImageMagick true colour", "convert " + rgb + " PCX:{}", judges},
           {"ImageMagick few colours", "convert " + few + " PCX:{}", judges},

@@ -34,6 +34,11 @@ const std::vector<sSource>& sources() {
       {"rgb", {"-size", "37x23", "plasma:fractal", "-depth", "8"}, 3, false},
       {"rgb16", {"-size", "37x23", "gradient:red-blue", "-depth", "16"}, 3, false},
       {"rgba", {"-size", "37x23", "gradient:red-none", "-depth", "8"}, 4, true},
+      // Stored premultiplied, which libtiff's reader passes on as it is.
+      {"rgba_associated",
+       {"-size", "37x23", "gradient:red-none", "-depth", "8", "-define", "tiff:alpha=associated"},
+       4,
+       true},
       {"cmyk", {"-size", "37x23", "plasma:fractal", "-colorspace", "cmyk", "-depth", "8"}, 4, false},
   };
   return list;
@@ -138,7 +143,44 @@ TEST(TiffDecode, TiffcpMatrixMatchesLibtiff) {
         ++checked;
       }
   }
-  EXPECT_EQ(checked, 360);
+  EXPECT_EQ(checked, 408);
+}
+
+// Associated alpha comes out straight, as ImageMagick reads it: chunky and
+// planar, 8 and 16 bits, and without colour where nothing shows.
+TEST(TiffDecode, AssociatedAlphaIsDividedOut) {
+  std::string dir = scratchDir(), base = dir + "/assoc_src.tif";
+  const std::vector<std::vector<std::string>> cases = {
+      {"-depth", "8"}, {"-depth", "8", "-interlace", "plane"}, {"-depth", "16"}};
+  for (size_t i = 0; i < cases.size(); ++i) {
+    std::string path = dir + "/assoc" + std::to_string(i) + ".tif", straight = path + ".rgba";
+    std::vector<std::string> make = {"convert", "-size", "37x23", "plasma:fractal", "(", "-size", "37x23",
+                                     "gradient:", ")", "-alpha", "off", "-compose", "CopyOpacity", "-composite"};
+    make.insert(make.end(), cases[i].begin(), cases[i].end());
+    make.insert(make.end(), {"-define", "tiff:alpha=associated", path});
+    ASSERT_TRUE(run(make)) << path;
+    ASSERT_TRUE(run({"convert", path, "-depth", "8", "rgba:" + straight}));
+    Bytes expected = readFile(straight), file = readFile(path);
+    cBufWrapperIO io(file.data(), static_cast<long long>(file.size()), false);
+    cPictTIFF pict;
+    ASSERT_TRUE(pict.decode(&io)) << path;
+    ASSERT_EQ(expected.size(), static_cast<size_t>(pict.width() * pict.height() * 4)) << path;
+    int worst = 0, clear = 0;
+    for (uint32_t y = 0; y < pict.height(); ++y)
+      for (uint32_t x = 0; x < pict.width(); ++x) {
+        uint32_t ours = asLibtiff(pict, x, y, false);
+        const uint8_t* theirs = &expected[(y * pict.width() + x) * 4];
+        if (channel(ours, 3) == 0) {
+          clear += 1;
+          EXPECT_EQ(ours, 0u) << path << " at " << x << "," << y;
+          continue;
+        }
+        for (int c = 0; c < 4; ++c)
+          worst = std::max(worst, std::abs(static_cast<int>(channel(ours, c)) - theirs[c == 3 ? 3 : 2 - c]));
+      }
+    EXPECT_GT(clear, 0) << path;
+    EXPECT_LE(worst, 1) << path;
+  }
 }
 
 // CMYK strips too come through the JPEG decoder's colour conversion.
