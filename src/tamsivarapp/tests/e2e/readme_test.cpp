@@ -1,11 +1,13 @@
 // The README's guide for package writers, held to the program: the sample
-// it shows is the one in docs/sample, byte for byte, and make compiles it;
-// its table of refusals is the one make prints; its update reply parses.
+// it shows is the one in docs/sample, byte for byte, and make compiles it
+// when called as the README writes; its table of refusals is the one make
+// prints; its update reply parses.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -80,7 +82,8 @@ TEST(Readme, TheSamplePackageIsTheRepositorysAndCompiles) {
   EXPECT_EQ(r.out, "(i) Loading scenario... OK!\n") << r.err;
   ASSERT_EQ(r.status, 0);
 
-  // What the README says the sample installs.
+  // What the README says the sample installs, in each of its languages
+  // (888: no mode given, the installer's default).
   cSoftPkgScenario s;
   cFileIO in;
   ASSERT_TRUE(in.open((bundle + "/Contents/Resources/scenario.data").c_str(), fmRead));
@@ -88,15 +91,66 @@ TEST(Readme, TheSamplePackageIsTheRepositorysAndCompiles) {
   EXPECT_STREQ(s.getStr("codename"), "hello");
   EXPECT_TRUE(s.readme_needs_accept());
   s.setStr(-1, "pgm", "/home/u/Applications/Hello");
-  _List<cSoftPkgScenario::sCopiedFile> copied;
-  ASSERT_TRUE(s.getCopiedFiles(copied));
-  std::map<std::string, std::string> modes;
-  for (auto* c = copied.head; c; c = c->next)
-    modes[c->value.path.ptr] = std::string(1, static_cast<char>('0' + c->value.perms[0])) +
-                               static_cast<char>('0' + c->value.perms[1]) + static_cast<char>('0' + c->value.perms[2]);
-  copied.destroy();
-  EXPECT_EQ(modes, (std::map<std::string, std::string>{{"/home/u/Applications/Hello/bin/hello", "755"},
-                                                        {"/home/u/Applications/Hello/docs/about.txt", "888"}}));
+  const std::map<std::string, std::string> everywhere = {{"/home/u/Applications/Hello/bin/hello", "755"},
+                                                         {"/home/u/Applications/Hello/docs/about.txt", "888"}};
+  std::map<std::string, std::string> german = everywhere;
+  german["/home/u/Applications/Hello/docs/hinweise.txt"] = "888";
+  const struct {
+    int lang;
+    std::map<std::string, std::string> modes;
+  } languages[] = {{0, everywhere}, {2, german}};
+  for (const auto& l : languages) {
+    ASSERT_TRUE(s.setCurrLangID(l.lang));
+    _List<cSoftPkgScenario::sCopiedFile> copied;
+    ASSERT_TRUE(s.getCopiedFiles(copied));
+    std::map<std::string, std::string> modes;
+    for (auto* c = copied.head; c; c = c->next)
+      modes[c->value.path.ptr] = std::string(1, static_cast<char>('0' + c->value.perms[0])) +
+                                 static_cast<char>('0' + c->value.perms[1]) +
+                                 static_cast<char>('0' + c->value.perms[2]);
+    copied.destroy();
+    EXPECT_EQ(modes, l.modes) << l.lang;
+  }
+}
+
+// The make example is a folder to change to and a command, both as a
+// newcomer pastes them in the repository's top folder. The command is run
+// word for word in a copy of the repository's layout, where the program it
+// names stands in for the repository's own, which builds before it runs.
+TEST(Readme, TheMakeExampleRunsAsWrittenFromTheFolderItNames) {
+  std::vector<std::string> block;
+  for (const std::string& line : between(readmeLines(), "make example"))
+    if (line.rfind("```", 0) != 0) block.push_back(line);
+  ASSERT_EQ(block.size(), 2u);
+  ASSERT_EQ(block[0].rfind("cd ", 0), 0u) << block[0];
+  const std::string folder = block[0].substr(3);
+  std::vector<std::string> argv;
+  std::istringstream words(block[1]);
+  for (std::string word; words >> word;) argv.push_back(word);
+  ASSERT_EQ(argv.size(), 4u) << block[1];
+  const fs::path top(kSource);
+  ASSERT_TRUE(fs::exists(top / folder / argv[0])) << argv[0] << " from " << folder;
+  ASSERT_TRUE(fs::equivalent(top / folder / argv[0], top / "run")) << argv[0];
+
+  ScratchDir dir;
+  const fs::path copy = fs::path(dir.file("zvk")) / folder;
+  fs::create_directories(copy.parent_path());
+  fs::copy(top / folder, copy, fs::copy_options::recursive);
+  const std::string standIn = dir.write("zvk/run", "#!/bin/sh\nexec \"$ZVK_PROGRAM\" \"$@\"\n");
+  fs::permissions(standIn, fs::perms::owner_all);
+  const std::string home = dir.file("home");
+  fs::create_directory(home);
+  for (std::string& word : argv)
+    if (word.rfind("~/", 0) == 0) word = home + word.substr(1);
+  sRunResult r = runWithEnv(argv,
+                            {"PATH=/usr/bin:/bin", "HOME=" + home,
+                             "ZVK_PROGRAM=" + std::string(ZVK_BUNDLE) + "/Contents/MacOS/zvk",
+                             "LSAN_OPTIONS=suppressions=" + kSource + "/tools/lsan.supp"},
+                            copy.string());
+  EXPECT_EQ(r.out, "(i) Loading scenario... OK!\n") << r.err;
+  EXPECT_EQ(r.status, 0);
+  for (const char* part : {"Contents/Resources/scenario.data", "Contents/MacOS/Installer"})
+    EXPECT_TRUE(fs::is_regular_file(fs::path(argv[3]) / part)) << argv[3] << "/" << part;
 }
 
 TEST(Readme, TheResultCodesAreMakesOwnWords) {
