@@ -19,11 +19,21 @@ void setText(cApplicationConfig* config, const std::string& k, const char* text)
   config->setParamStr(k.c_str(), text ? text : "", -1);
 }
 
+// A record listing more entries than this is not one this system wrote.
+constexpr unsigned long long kMaxEntries = 1u << 22;
+
 // One pass of removing, writing and saving through one view of the store.
 bool writeAndSave(cApplicationConfig* view, sPkgInstallContext* context, const char* section,
-                  const char* managerPath, const char* managerShortcut) {
+                  const char* managerPath, const char* managerShortcut, const sRecordExtras* extras) {
   view->removeSection(section);
   ctxToConfig(context, view, section);
+  if (extras) {
+    int count = 0;
+    for (auto* f = context->files.head; f; f = f->next) ++count;
+    for (const std::string& file : extras->files) setText(view, indexed(section, "file", count++), file.c_str());
+    view->setParamInt32(key(section, "files").c_str(), count);
+    writeSideMark(view, section, extras->sides);
+  }
   if (managerShortcut) view->setParamStr("installer/shortcut", managerShortcut, -1);
   if (managerPath) view->setParamStr("installer/app", managerPath, -1);
   return view->saveConfig();
@@ -72,19 +82,43 @@ void ctxToConfig(sPkgInstallContext* context, cApplicationConfig* config, const 
 }
 
 bool saveInstallRecord(sPkgInstallContext* context, cApplicationConfig* config, const char* managerPath,
-                       const char* managerShortcut, bool* throughGlobal) {
+                       const char* managerShortcut, bool* throughGlobal, const sRecordExtras* extras) {
   if (!config) return false;
   _guardchar<char> section;
   recordSection(context->recordName.ptr, section);
   if (auto* full = dynamic_cast<cCIAppFullConfig*>(config)) {
-    if (writeAndSave(full->global(), context, section.ptr, managerPath, managerShortcut)) {
+    if (writeAndSave(full->global(), context, section.ptr, managerPath, managerShortcut, extras)) {
       if (throughGlobal) *throughGlobal = true;
       return true;
     }
     full->discardChanges();
   }
   if (throughGlobal) *throughGlobal = false;
-  return writeAndSave(config, context, section.ptr, managerPath, managerShortcut);
+  return writeAndSave(config, context, section.ptr, managerPath, managerShortcut, extras);
+}
+
+std::set<std::string> readSideMark(cApplicationConfig* config, const char* section) {
+  std::set<std::string> sides;
+  unsigned long long count = 0;
+  if (!config || !config->getParamInt(key(section, "sides").c_str(), count)) return sides;
+  for (unsigned long long i = 0; i < count && i < kMaxEntries; ++i) {
+    _guardchar<char> path;
+    if (config->getParamStr(indexed(section, "side", static_cast<int>(i)).c_str(), path) && path.ptr && *path.ptr)
+      sides.insert(path.ptr);
+  }
+  return sides;
+}
+
+void writeSideMark(cApplicationConfig* config, const char* section, const std::set<std::string>& sides) {
+  unsigned long long old = 0;
+  if (config->getParamInt(key(section, "sides").c_str(), old))
+    for (unsigned long long i = 0; i < old && i < kMaxEntries; ++i)
+      config->removeSection(indexed(section, "side", static_cast<int>(i)).c_str());
+  config->removeSection(key(section, "sides").c_str());
+  if (sides.empty()) return;
+  int count = 0;
+  for (const std::string& side : sides) setText(config, indexed(section, "side", count++), side.c_str());
+  config->setParamInt32(key(section, "sides").c_str(), count);
 }
 
 bool getPackageRemovalCommandLine(cApplicationConfig* config, const char* id, int& major,
