@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -67,18 +68,22 @@ class cInstallerRun {
       if (!item.kept) dropped_.push_back(item.path.ptr);
     });
     recordSection(ctx_.recordName.ptr, section_);
-    if (config_) earlierSides_ = readSideMark(config_, section_.ptr);
+    previous_ = config_ && config_->hasSection(section_.ptr);
+    if (previous_) {
+      earlierSides_ = readSideMark(config_, section_.ptr);
+      oldList_ = readFileList(config_, section_.ptr);
+    }
   }
 
   int run() {
     host_.notifyStage(0);
     if (!nameSides()) return 1;
     markRun();
-    if (!prepare()) return 1;
+    if (!prepare()) return unmarkRun();
     if (!unpack()) {
       host_.notifyLastStage();
       dropTemps();
-      return 1;
+      return unmarkRun();
     }
     host_.notifyStage(changed_ + 1);
     if (!backup()) return undo();
@@ -155,16 +160,44 @@ class cInstallerRun {
 
   // Before the first file is written the record lists the old files and
   // the new ones, and names every side file this run may leave: killed at
-  // any moment, the run leaves nothing the next one cannot tell apart.
+  // any moment, the run leaves nothing the next one cannot tell apart. The
+  // rest of a previous record stays as it is until the run succeeds.
   void markRun() {
+    if (!config_) return;
     std::set<std::string> sides;
     for (const std::string& side : earlierSides_)
       if (exists(side.c_str())) sides.insert(side);
     for (const sEntry& e : entries_)
       for (const std::string* name : {&e.temp, &e.backup, &e.backupPart})
         if (!name->empty()) sides.insert(*name);
-    const sRecordExtras extras{dropped_, sides};
-    if (config_) saveInstallRecord(&ctx_, config_, nullptr, nullptr, nullptr, &extras);
+    if (!previous_) {
+      const sRecordExtras extras{{}, sides};
+      saveInstallRecord(&ctx_, config_, nullptr, nullptr, nullptr, &extras);
+      return;
+    }
+    std::vector<std::string> both = oldList_;
+    for (const sEntry& e : entries_)
+      if (std::find(oldList_.begin(), oldList_.end(), target(e)) == oldList_.end()) both.push_back(target(e));
+    writeFileList(config_, section_.ptr, both);
+    writeSideMark(config_, section_.ptr, sides);
+    config_->saveConfig();
+  }
+
+  // A failed run has put the previous installation back: so does the
+  // record, naming only the side files that could not go.
+  int unmarkRun() {
+    if (!config_) return 1;
+    if (!previous_) {
+      config_->removeSection(section_.ptr);
+    } else {
+      std::set<std::string> left;
+      for (const std::string& side : readSideMark(config_, section_.ptr))
+        if (exists(side.c_str())) left.insert(side);
+      writeFileList(config_, section_.ptr, oldList_);
+      writeSideMark(config_, section_.ptr, left);
+    }
+    config_->saveConfig();
+    return 1;
   }
 
   // Repairs what an interrupted run of this system left under the names it
@@ -374,7 +407,7 @@ class cInstallerRun {
       removeSide(e, e.temp);
     }
     dropMadeFolders();
-    return 1;
+    return unmarkRun();
   }
 
   void shortcuts() {
@@ -508,6 +541,9 @@ class cInstallerRun {
   std::set<std::string> listed_;
   std::vector<std::string> dropped_, keptDropped_;
   std::set<std::string> earlierSides_;
+  // The previous record's file list, in its order.
+  bool previous_ = false;
+  std::vector<std::string> oldList_;
   // Folders this run made, above the installation folder's inside and
   // below it, each in the order made.
   std::vector<std::string> made_, madeBelow_;

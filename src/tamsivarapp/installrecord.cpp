@@ -97,24 +97,50 @@ bool saveInstallRecord(sPkgInstallContext* context, cApplicationConfig* config, 
   return writeAndSave(config, context, section.ptr, managerPath, managerShortcut, extras);
 }
 
-std::set<std::string> readSideMark(cApplicationConfig* config, const char* section) {
-  std::set<std::string> sides;
+namespace {
+
+// Drops the entries `name`0 to `name`N-1 and their count `countKey`.
+void dropEntries(cApplicationConfig* config, const char* section, const char* countKey, const char* name) {
+  unsigned long long old = 0;
+  if (config->getParamInt(key(section, countKey).c_str(), old))
+    for (unsigned long long i = 0; i < old && i < kMaxEntries; ++i)
+      config->removeSection(indexed(section, name, static_cast<int>(i)).c_str());
+  config->removeSection(key(section, countKey).c_str());
+}
+
+std::vector<std::string> readEntries(cApplicationConfig* config, const char* section, const char* countKey,
+                                     const char* name) {
+  std::vector<std::string> out;
   unsigned long long count = 0;
-  if (!config || !config->getParamInt(key(section, "sides").c_str(), count)) return sides;
+  if (!config || !config->getParamInt(key(section, countKey).c_str(), count)) return out;
   for (unsigned long long i = 0; i < count && i < kMaxEntries; ++i) {
     _guardchar<char> path;
-    if (config->getParamStr(indexed(section, "side", static_cast<int>(i)).c_str(), path) && path.ptr && *path.ptr)
-      sides.insert(path.ptr);
+    if (config->getParamStr(indexed(section, name, static_cast<int>(i)).c_str(), path) && path.ptr && *path.ptr)
+      out.emplace_back(path.ptr);
   }
-  return sides;
+  return out;
+}
+
+}  // namespace
+
+std::vector<std::string> readFileList(cApplicationConfig* config, const char* section) {
+  return readEntries(config, section, "files", "file");
+}
+
+void writeFileList(cApplicationConfig* config, const char* section, const std::vector<std::string>& files) {
+  dropEntries(config, section, "files", "file");
+  int count = 0;
+  for (const std::string& file : files) setText(config, indexed(section, "file", count++), file.c_str());
+  config->setParamInt32(key(section, "files").c_str(), count);
+}
+
+std::set<std::string> readSideMark(cApplicationConfig* config, const char* section) {
+  const std::vector<std::string> sides = readEntries(config, section, "sides", "side");
+  return {sides.begin(), sides.end()};
 }
 
 void writeSideMark(cApplicationConfig* config, const char* section, const std::set<std::string>& sides) {
-  unsigned long long old = 0;
-  if (config->getParamInt(key(section, "sides").c_str(), old))
-    for (unsigned long long i = 0; i < old && i < kMaxEntries; ++i)
-      config->removeSection(indexed(section, "side", static_cast<int>(i)).c_str());
-  config->removeSection(key(section, "sides").c_str());
+  dropEntries(config, section, "sides", "side");
   if (sides.empty()) return;
   int count = 0;
   for (const std::string& side : sides) setText(config, indexed(section, "side", count++), side.c_str());

@@ -29,6 +29,10 @@ void ctxToConfig(sPkgInstallContext* context, cApplicationConfig* config, const 
 bool saveInstallRecord(sPkgInstallContext* context, cApplicationConfig* config, const char* managerPath,
                        const char* managerShortcut, bool* throughGlobal = nullptr,
                        const sRecordExtras* extras = nullptr);
+// The files the record under `section` lists, in its order.
+std::vector<std::string> readFileList(cApplicationConfig* config, const char* section);
+// Lists exactly `files` under `section`; neither saves nor touches the files.
+void writeFileList(cApplicationConfig* config, const char* section, const std::vector<std::string>& files);
 // The side files the record under `section` names.
 std::set<std::string> readSideMark(cApplicationConfig* config, const char* section);
 // Names exactly `sides` in the record under `section` (none clears the

@@ -234,6 +234,9 @@ class cRecordRoad {
           t.aside = false;
           break;
         }
+        // A file the user put under the backup's name since: this one goes
+        // in place at the end.
+        if (t.aside && folder.typeOf(folder.side(".bkp"))) t.aside = false;
         if (t.aside ? moveFileClean(folder, folder.leaf(), folder.side(".bkp")) : folderLetsGo(folder)) {
           t.moved = t.aside;
           break;

@@ -36,15 +36,8 @@ PkgVersion v2() {
   return v;
 }
 
-void expectInstalled(const std::string& root, const std::string& cfgDir, const PkgVersion& v) {
-  std::set<std::string> expected, found;
-  for (const PkgFile& f : v.files) {
-    EXPECT_EQ(readFile(root + "/" + f.rel), f.bytes) << f.rel;
-    expected.insert(root + "/" + f.rel);
-  }
-  for (auto& e : fs::recursive_directory_iterator(root))
-    if (!e.is_directory()) found.insert(e.path().string());
-  EXPECT_EQ(found, expected);
+// The record lists exactly the version's files, under its version.
+void expectRecord(const std::string& cfgDir, const PkgVersion& v) {
   cCIAppFullConfig cfg;
   ASSERT_TRUE(cfg.openConfig(cfgDir.c_str()));
   unsigned long long ver = 0, files = 0;
@@ -54,6 +47,18 @@ void expectInstalled(const std::string& root, const std::string& cfgDir, const P
   EXPECT_EQ(files, v.files.size());
   _guardchar<char> beyond;
   EXPECT_FALSE(cfg.getParamStr(("install/sample/file" + std::to_string(v.files.size())).c_str(), beyond));
+}
+
+void expectInstalled(const std::string& root, const std::string& cfgDir, const PkgVersion& v) {
+  std::set<std::string> expected, found;
+  for (const PkgFile& f : v.files) {
+    EXPECT_EQ(readFile(root + "/" + f.rel), f.bytes) << f.rel;
+    expected.insert(root + "/" + f.rel);
+  }
+  for (auto& e : fs::recursive_directory_iterator(root))
+    if (!e.is_directory()) found.insert(e.path().string());
+  EXPECT_EQ(found, expected);
+  expectRecord(cfgDir, v);
 }
 
 // Runs `work` as the unprivileged owner of the files when we are root, for
@@ -313,6 +318,8 @@ TEST(InstallerJob, LeftoversAreRepairedAndFailuresPutTheOldFilesBack) {
       continue;
     }
     for (const PkgFile& f : v1().files) EXPECT_EQ(readFile(root + "/" + f.rel), f.bytes) << f.rel;
+    // Where no file may grow, the record cannot be put back either.
+    if (c.result != irWriteFailed) expectRecord(cfgDir, v1());
     for (const std::string& s : sideFiles(root))
       EXPECT_TRUE(c.owner || fs::is_directory(s)) << "only the planted obstacle may stay: " << s;
     chmod((root + "/bin").c_str(), 0755);
@@ -489,6 +496,9 @@ TEST(InstallerJob, AFailedInstallRemovesTheFoldersItMade) {
   EXPECT_EQ(o.result, irStopped);
   EXPECT_FALSE(fs::exists(dir.file("a/b")));
   EXPECT_TRUE(fs::is_directory(mine));
+  cCIAppFullConfig cfg;
+  ASSERT_TRUE(cfg.openConfig(dir.file("cfg").c_str()));
+  EXPECT_FALSE(cfg.hasSection("install/sample")) << "nothing was installed";
 }
 
 TEST(InstallFiles, PossibleInstallPathsAndCleanRemoval) {
