@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -95,15 +94,12 @@ class cInstallerRun {
     bool managerKnown = copyManager(manager, managerShortcut);
     removeDropped();
     // The final record names the new files, the dropped ones that had to
-    // stay, and the backups until they are gone.
-    std::set<std::string> backups;
-    for (const sEntry& e : entries_)
-      if (e.backedUp) backups.insert(e.backup);
-    saveRecord(managerKnown ? manager.ptr : nullptr, managerShortcut.ptr, {keptDropped_, backups});
+    // stay, and the side files until they are gone.
+    saveRecord(managerKnown ? manager.ptr : nullptr, managerShortcut.ptr, {keptDropped_, sidesLeft()});
     host_.notifyLastStage();
     for (sEntry& e : entries_) removeSide(e, e.backup);
-    if (config_ && ctx_.result == irOk && !backups.empty()) {
-      writeSideMark(config_, section_.ptr, {});
+    if (config_ && ctx_.result == irOk) {
+      writeSideMark(config_, section_.ptr, sidesLeft());
       config_->saveConfig();
     }
     return 0;
@@ -176,11 +172,21 @@ class cInstallerRun {
       return;
     }
     std::vector<std::string> both = oldList_;
+    const std::set<std::string> old(oldList_.begin(), oldList_.end());
     for (const sEntry& e : entries_)
-      if (std::find(oldList_.begin(), oldList_.end(), target(e)) == oldList_.end()) both.push_back(target(e));
+      if (!old.count(target(e))) both.push_back(target(e));
     writeFileList(config_, section_.ptr, both);
     writeSideMark(config_, section_.ptr, sides);
     config_->saveConfig();
+  }
+
+  // The side files this run or an earlier one named that are still there.
+  std::set<std::string> sidesLeft() const {
+    std::set<std::string> left;
+    if (config_)
+      for (const std::string& side : readSideMark(config_, section_.ptr))
+        if (exists(side.c_str())) left.insert(side);
+    return left;
   }
 
   // A failed run has put the previous installation back: so does the
@@ -190,9 +196,7 @@ class cInstallerRun {
     if (!previous_) {
       config_->removeSection(section_.ptr);
     } else {
-      std::set<std::string> left;
-      for (const std::string& side : readSideMark(config_, section_.ptr))
-        if (exists(side.c_str())) left.insert(side);
+      const std::set<std::string> left = sidesLeft();
       writeFileList(config_, section_.ptr, oldList_);
       writeSideMark(config_, section_.ptr, left);
     }

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <set>
 
 #include "base/buffers.h"
@@ -127,7 +128,10 @@ class cRecordRoad {
     for (const std::string& shortcut : ctx_.shortcuts) ::unlink(shortcut.c_str());
     deregister(ctx_.id.ptr);
     // Two spellings of one file: the one removed is not kept by the other.
-    std::erase_if(ctx_.kept, [](const sKeptFile& k) { return !exists(k.path.c_str()); });
+    std::erase_if(ctx_.kept, [this](const sKeptFile& k) {
+      const auto id = keptIds_.find(k.path);
+      return id != keptIds_.end() && removedIds_.count(id->second) && idOf(k.path) != id->second;
+    });
     // The user is told what stayed; a record of it would only make the
     // package impossible to remove.
     ctx_.config->removeSection(section_.c_str());
@@ -153,10 +157,26 @@ class cRecordRoad {
     return under(path, ctx_.base) ? ctx_.base : std::string("/");
   }
 
+  using tFileId = std::pair<dev_t, ino_t>;
+
+  // The file a path leads to as the system follows it; none when nothing.
+  static tFileId idOf(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 ? tFileId{st.st_dev, st.st_ino} : tFileId{};
+  }
+
   void keep(const std::string& path, int reason) {
     for (const sKeptFile& k : ctx_.kept)
       if (k.path == path) return;
     ctx_.kept.push_back({path, reason});
+    keptIds_[path] = idOf(path);
+  }
+
+  // Unlinks `name` of a held folder, noting which file went.
+  void unlinkNoted(const cHeldFolder& folder, const std::string& name) {
+    struct stat st;
+    if (::fstatat(folder.fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return;
+    if (::unlinkat(folder.fd(), name.c_str(), 0) == 0) removedIds_.insert({st.st_dev, st.st_ino});
   }
 
   // A link inside the installation folder is the package's entry and goes
@@ -168,9 +188,10 @@ class cRecordRoad {
 
   // The package's files, each classified now and checked again at the
   // moment it is changed. A backup a killed uninstall left, whose file is
-  // gone, is put back first and taken as the file.
+  // gone, is taken as the file already moved aside.
   void readLists() {
     forEachEntry(ctx_, "files", "file", [&](const std::string& file) { listed_.insert(file); });
+    std::set<std::string> taken;
     forEachEntry(ctx_, "files", "file", [&](const std::string& file) {
       const std::string anchor = anchorFor(file);
       cHeldFolder folder;
@@ -181,13 +202,15 @@ class cRecordRoad {
         return;
       }
       const std::string bkp = folder.side(".bkp");
-      if (!folder.typeOf(folder.leaf()) && isSide(file + ".bkp") && folder.typeOf(bkp) == S_IFREG)
-        renameNoReplace(folder.fd(), bkp, folder.leaf());
-      if (!removable(folder, anchor, folder.leaf())) return;
-      for (const sTarget& t : targets_)
-        if (t.path == file) return;
+      const bool leftAside =
+          !folder.typeOf(folder.leaf()) && isSide(file + ".bkp") && folder.typeOf(bkp) == S_IFREG;
+      if ((!leftAside && !removable(folder, anchor, folder.leaf())) || !taken.insert(file).second) return;
       ctx_.files.push_back(file);
-      targets_.push_back({file, anchor, !folder.typeOf(bkp) && !listed_.count(file + ".bkp")});
+      sTarget& t = targets_.emplace_back();
+      t.path = file;
+      t.anchor = anchor;
+      t.aside = leftAside || (!folder.typeOf(bkp) && !listed_.count(file + ".bkp"));
+      t.moved = leftAside;
     });
     forEachEntry(ctx_, "shortc", "shortc", [&](const std::string& shortcut) {
       if (isRegularFile(shortcut.c_str()) && shortcut[0] == '/' && !hasDotSteps(shortcut))
@@ -221,7 +244,7 @@ class cRecordRoad {
   bool moveAside() {
     for (size_t i = 0; i < targets_.size(); ++i) {
       sTarget& t = targets_[i];
-      for (;;) {
+      while (!t.moved) {
         cHeldFolder folder;
         if (!folder.hold(t.anchor, t.path)) {
           // A link swapped in above it since it was listed.
@@ -269,10 +292,10 @@ class cRecordRoad {
       cHeldFolder folder;
       if (!folder.hold(t.anchor, t.path)) continue;
       if (t.moved) {
-        if (folder.typeOf(folder.side(".bkp")) == S_IFREG || folder.typeOf(folder.side(".bkp")) == S_IFLNK)
-          ::unlinkat(folder.fd(), folder.side(".bkp").c_str(), 0);
+        const unsigned type = folder.typeOf(folder.side(".bkp"));
+        if (type == S_IFREG || type == S_IFLNK) unlinkNoted(folder, folder.side(".bkp"));
       } else if (!t.aside && removable(folder, t.anchor, folder.leaf())) {
-        ::unlinkat(folder.fd(), folder.leaf().c_str(), 0);
+        unlinkNoted(folder, folder.leaf());
       }
     }
     // What earlier runs left beside the files: a regular file goes; a link
@@ -290,6 +313,8 @@ class cRecordRoad {
         keep(side, kKeptNotAFile);
       }
     }
+    // Folders go only inside a folder of the package's own.
+    if (ctx_.base == "/") return;
     for (const std::string& file : listed_)
       if (anchorFor(file) == ctx_.base) dropEmptyFoldersBelow(ctx_.base, file);
     ::rmdir(ctx_.base.c_str());
@@ -301,6 +326,8 @@ class cRecordRoad {
   std::set<std::string> listed_;
   std::set<std::string> earlierSides_;
   std::vector<sTarget> targets_;
+  std::map<std::string, tFileId> keptIds_;
+  std::set<tFileId> removedIds_;
 };
 
 // Our own removal command names the package after `" uninstall "`.

@@ -164,6 +164,7 @@ TEST(Uninstall, KeepsWhatMayNotBeThePackagesAndSaysSoOnce) {
   writeFile(victim, "victim");
   writeFile(twice, "one file, two spellings");
   writeFile(pkg.parent + "/dotted.txt", "dotted");
+  writeFile(pkg.parent + "/binned.txt", "binned");
   fs::create_directory_symlink(pkg.dir.file("elsewhere"), linkOut);
   const struct {
     std::string listed;
@@ -176,6 +177,8 @@ TEST(Uninstall, KeepsWhatMayNotBeThePackagesAndSaysSoOnce) {
       {linkOut + "/victim", victim, kKeptThroughLink},
       {pkg.root + "/../dotted.txt", pkg.parent + "/dotted.txt", kKeptOddPath},
       {pkg.dir.file("./elsewhere/victim"), victim, kKeptOddPath},
+      // Named even though the folder its spelling passes through went.
+      {pkg.root + "/bin/../../binned.txt", pkg.parent + "/binned.txt", kKeptOddPath},
       // Kept under one spelling, removed under the other: not named.
       {pkg.dir.file("./twice.txt"), twice, 0},
       {twice, twice, 0},
