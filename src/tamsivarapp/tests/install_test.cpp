@@ -337,7 +337,7 @@ TEST(InstallerJob, LeftoversAreRepairedAndFailuresPutTheOldFilesBack) {
 TEST(InstallerJob, KilledAtRandomMomentsLeavesOldOrNewAndTheNextRunRepairs) {
   PkgVersion a, b;
   for (int i = 0; i < 24; ++i) {
-    std::string rel = "d" + std::to_string(i % 4) + "/f" + std::to_string(i);
+    const std::string rel = std::string("d") + std::to_string(i % 4) + "/f" + std::to_string(i);
     a.files.push_back({rel, randomBytes(400000, static_cast<unsigned>(i)), {8, 8, 8}});
     // The new version drops a few files, which must not outlive a kill.
     if (i % 6 != 5) b.files.push_back({rel, randomBytes(400000, static_cast<unsigned>(i + 100)), {8, 8, 8}});

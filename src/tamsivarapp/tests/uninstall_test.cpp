@@ -300,7 +300,7 @@ TEST(Uninstall, CompletesWhatAKilledUninstallOrUpgradeLeft) {
 TEST(Uninstall, KilledAtRandomMomentsTheNextUninstallFinishes) {
   PkgVersion a, b;
   for (int i = 0; i < 24; ++i) {
-    std::string rel = "d" + std::to_string(i % 4) + "/f" + std::to_string(i);
+    const std::string rel = std::string("d") + std::to_string(i % 4) + "/f" + std::to_string(i);
     a.files.push_back({rel, randomBytes(400000, static_cast<unsigned>(i)), {8, 8, 8}});
     b.files.push_back({rel, randomBytes(400000, static_cast<unsigned>(i + 100)), {8, 8, 8}});
   }
