@@ -10,10 +10,8 @@
 #include <string>
 
 #include "base/folder.h"
+#include "tamsivarapp/heldpath.h"
 
-namespace {
-
-// Writes all of `count`, retrying short writes and interruptions.
 bool writeAll(int fd, const unsigned char* data, size_t count) {
   while (count) {
     ssize_t n = ::write(fd, data, count);
@@ -25,27 +23,7 @@ bool writeAll(int fd, const unsigned char* data, size_t count) {
   return true;
 }
 
-bool copyFile(const char* from, const char* to) {
-  int in = ::open(from, O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-  if (in < 0) return false;
-  int out = createExclusive(to);
-  bool ok = out >= 0;
-  static constexpr size_t kPiece = 65536;
-  unsigned char buf[kPiece];
-  while (ok) {
-    ssize_t n = ::read(in, buf, kPiece);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) ok = false;
-    if (n <= 0) break;
-    ok = writeAll(out, buf, static_cast<size_t>(n));
-  }
-  struct stat st;
-  if (ok && ::fstat(in, &st) == 0) ::fchmod(out, st.st_mode & 07777);
-  ::close(in);
-  if (out >= 0 && ::close(out) != 0) ok = false;
-  if (!ok && out >= 0) ::unlink(to);
-  return ok;
-}
+namespace {
 
 // Cuts `path` back to its parent, skipping a run of "/"; false at the top.
 bool toParent(std::string& path) {
@@ -57,8 +35,12 @@ bool toParent(std::string& path) {
   return true;
 }
 
-bool inside(const std::string& path, const std::string& folder) {
-  return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 && path[folder.size()] == '/';
+// A folder that exists afterwards; one made now is appended to `made`.
+bool makeLevel(const std::string& level, std::vector<std::string>* made) {
+  const bool there = cFolderContents::objtype(level.c_str()) == fotFolder;
+  if (!cFolderContents::mkdir(level.c_str())) return false;
+  if (!there && made) made->push_back(level);
+  return true;
 }
 
 }  // namespace
@@ -70,7 +52,7 @@ bool stripLastComponent(const char* path, _guardchar<char>& out) {
   return true;
 }
 
-bool checkPathRecursive(const char* folder) {
+bool checkPathRecursive(const char* folder, std::vector<std::string>* made) {
   if (!folder || !*folder) return false;
   std::string path(folder);
   while (path.size() > 1 && path.back() == '/') path.pop_back();
@@ -81,10 +63,9 @@ bool checkPathRecursive(const char* folder) {
   // of a hostile path from growing the stack.
   for (size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1)) {
     if (path[at - 1] == '/') continue;
-    std::string level = path.substr(0, at);
-    if (!cFolderContents::mkdir(level.c_str())) return false;
+    if (!makeLevel(path.substr(0, at), made)) return false;
   }
-  return cFolderContents::mkdir(path.c_str());
+  return makeLevel(path, made);
 }
 
 bool rmFileClean(const char* path, const char* stop) {
@@ -93,9 +74,10 @@ bool rmFileClean(const char* path, const char* stop) {
   if (!isRegularFile(path) || ::unlink(path) != 0) return false;
   std::string folder(path), limit(stop ? stop : "");
   while (!limit.empty() && limit.size() > 1 && limit.back() == '/') limit.pop_back();
-  if (!limit.empty() && !inside(folder, limit)) return true;
+  // A "." or ".." step makes the text say nothing of where a folder lies.
+  if (hasDotSteps(folder) || hasDotSteps(limit) || (!limit.empty() && !under(folder, limit))) return true;
   while (toParent(folder)) {
-    if (!limit.empty() && folder != limit && !inside(folder, limit)) break;
+    if (!limit.empty() && folder != limit && !under(folder, limit)) break;
     if (::rmdir(folder.c_str()) != 0) break;
     if (folder == limit) break;
   }
@@ -122,20 +104,6 @@ int createExclusive(const char* path) {
   return fd;
 }
 
-void backupPartName(const char* backup, _guardchar<char>& out) { sideName(backup, ".tmp", out); }
-
-bool makeBackup(const char* target, const char* backup) {
-  if (::link(target, backup) == 0) return true;
-  if (errno == EEXIST) return false;
-  _guardchar<char> part;
-  backupPartName(backup, part);
-  ::unlink(part.ptr);
-  if (!copyFile(target, part.ptr)) return false;
-  if (::rename(part.ptr, backup) == 0) return true;
-  ::unlink(part.ptr);
-  return false;
-}
-
 bool replaceFile(const char* from, const char* to) { return ::rename(from, to) == 0; }
 
 bool isRegularFile(const char* path) {
@@ -153,12 +121,4 @@ void sideName(const char* path, const char* suffix, _guardchar<char>& out) {
   out.set(static_cast<long long>(a + b + 1));
   if (a) std::memcpy(out.ptr, path, a);
   std::memcpy(out.ptr + a, suffix, b + 1);
-}
-
-bool restoreBackup(const char* backup, const char* target) {
-  if (::rename(backup, target) != 0) return false;
-  struct stat b, t;
-  if (::lstat(backup, &b) == 0 && ::lstat(target, &t) == 0 && b.st_dev == t.st_dev && b.st_ino == t.st_ino)
-    return ::unlink(backup) == 0;
-  return true;
 }

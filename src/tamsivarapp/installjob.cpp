@@ -5,13 +5,16 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "base/folder.h"
 #include "tamsivar/manager.h"
 #include "tamsivar/oshooks.h"
+#include "tamsivarapp/heldpath.h"
 #include "tamsivarapp/installfiles.h"
 #include "tamsivarapp/installrecord.h"
 #include "tamsivarapp/remove.h"
@@ -27,10 +30,18 @@ constexpr unsigned int kCopyPiece = 65536;
 // file gets (0664).
 constexpr unsigned char kDefaultDigits[3] = {6, 6, 4};
 
+// How many other temporary names are tried when the user has a file under
+// "<target>.tmp".
+constexpr int kTempNames = 100;
+
+// A run of this system makes side files only under names it marked first.
 struct sEntry {
-  cSoftPkgScenario::sCopiedFile* file;
-  std::string temp;
-  std::string backup;
+  cSoftPkgScenario::sCopiedFile* file = nullptr;
+  // The folder every change of this entry starts from.
+  std::string anchor;
+  // Empty where the name is not free for this run: no backup is made.
+  std::string temp, backup, backupPart;
+  bool existed = false;
   bool backedUp = false;
   bool applied = false;
 };
@@ -39,20 +50,39 @@ class cInstallerRun {
  public:
   cInstallerRun(sPkgInstallContext& context, cInstallJobHost& host, cApplicationConfig* config)
       : ctx_(context), host_(host), config_(config) {
+    const char* pgm = ctx_.scenario->getStr("pgm");
+    folder_ = pgm ? pgm : "";
+    while (folder_.size() > 1 && folder_.back() == '/') folder_.pop_back();
     for (auto* f = ctx_.files.head; f; f = f->next) {
-      const char* target = f->value.path.ptr ? f->value.path.ptr : "";
-      entries_.push_back({&f->value, std::string(target) + ".tmp", std::string(target) + ".bkp"});
+      const std::string target = f->value.path.ptr ? f->value.path.ptr : "";
+      sEntry& e = entries_.emplace_back();
+      e.file = &f->value;
+      e.anchor = anchorOf(target);
+      listed_.insert(target);
       if (sPkgInstallContext::changed(f->value)) ++changed_;
+    }
+    forEach(ctx_.existing, [this](sExistingFileItem& item) {
+      if (!item.path.ptr) return;
+      listed_.insert(item.path.ptr);
+      if (!item.kept) dropped_.push_back(item.path.ptr);
+    });
+    recordSection(ctx_.recordName.ptr, section_);
+    previous_ = config_ && config_->hasSection(section_.ptr);
+    if (previous_) {
+      earlierSides_ = readSideMark(config_, section_.ptr);
+      oldList_ = readFileList(config_, section_.ptr);
     }
   }
 
   int run() {
     host_.notifyStage(0);
-    if (!prepare()) return 1;
+    if (!nameSides()) return 1;
+    markRun();
+    if (!prepare()) return unmarkRun();
     if (!unpack()) {
       host_.notifyLastStage();
       dropTemps();
-      return 1;
+      return unmarkRun();
     }
     host_.notifyStage(changed_ + 1);
     if (!backup()) return undo();
@@ -62,12 +92,16 @@ class cInstallerRun {
     shortcuts();
     _guardchar<char> manager, managerShortcut;
     bool managerKnown = copyManager(manager, managerShortcut);
-    // Files this version dropped go while the old record still lists them:
-    // once the new record is saved, nothing would name them any more.
     removeDropped();
-    saveRecord(managerKnown ? manager.ptr : nullptr, managerShortcut.ptr);
+    // The final record names the new files, the dropped ones that had to
+    // stay, and the side files until they are gone.
+    saveRecord(managerKnown ? manager.ptr : nullptr, managerShortcut.ptr, {keptDropped_, sidesLeft()});
     host_.notifyLastStage();
-    for (sEntry& e : entries_) ::unlink(e.backup.c_str());
+    for (sEntry& e : entries_) removeSide(e, e.backup);
+    if (config_ && ctx_.result == irOk) {
+      writeSideMark(config_, section_.ptr, sidesLeft());
+      config_->saveConfig();
+    }
     return 0;
   }
 
@@ -80,28 +114,147 @@ class cInstallerRun {
     return false;
   }
 
-  // Repairs what an interrupted installation left: stale copies go, and a
-  // stale backup of a file about to be replaced is put back first so that
-  // the old bytes are never lost.
-  bool prepare() {
+  // Below the installation folder each change starts from the folder and
+  // follows no link on the way down; a target placed elsewhere starts from
+  // its own folder.
+  std::string anchorOf(const std::string& target) const {
+    if (!folder_.empty() && folder_[0] == '/' && under(target, folder_) && !hasDotSteps(target)) return folder_;
+    const size_t slash = target.rfind('/');
+    if (slash == std::string::npos) return {};
+    return slash == 0 ? std::string("/") : target.substr(0, slash);
+  }
+
+  bool hold(const sEntry& e, cHeldFolder& folder, std::vector<std::string>* made = nullptr) const {
+    return !e.anchor.empty() && folder.hold(e.anchor, target(e), made);
+  }
+
+  // A side name this run may take: not a file the package lists, and free
+  // or left by an earlier run of this system.
+  bool mayTake(const std::string& name) const {
+    return !listed_.count(name) && (!exists(name.c_str()) || earlierSides_.count(name));
+  }
+
+  // Picks the side names of every changed entry. A user's file under the
+  // usual name is left alone: the new file is unpacked under another
+  // name, and the old one is replaced without a backup.
+  bool nameSides() {
     for (sEntry& e : entries_) {
-      _guardchar<char> part;
-      backupPartName(e.backup.c_str(), part);
-      if (isRegularFile(part.ptr)) ::unlink(part.ptr);
-      if (exists(e.temp.c_str())) {
-        if (!isRegularFile(e.temp.c_str())) return fail(irObstacle, e.temp);
-        if (::unlink(e.temp.c_str()) != 0 && changed(e)) return fail(irStaleSideFile, e.temp);
+      if (!changed(e)) continue;
+      const std::string t = target(e);
+      for (int n = 0; n < kTempNames && e.temp.empty(); ++n) {
+        std::string name = t + ".tmp" + (n ? std::to_string(n) : "");
+        if (mayTake(name)) e.temp = name;
       }
-      if (isRegularFile(e.backup.c_str())) {
-        if (!changed(e)) {
-          ::unlink(e.backup.c_str());
-        } else if (!restoreBackup(e.backup.c_str(), target(e))) {
-          return fail(irStaleSideFile, target(e));
-        }
-      } else if (exists(e.backup.c_str()) && exists(target(e))) {
-        return fail(irObstacle, target(e));
+      if (e.temp.empty()) return fail(irObstacle, t + ".tmp");
+      if (mayTake(t + ".bkp")) {
+        e.backup = t + ".bkp";
+        if (mayTake(e.backup + ".tmp")) e.backupPart = e.backup + ".tmp";
       }
     }
+    return true;
+  }
+
+  // Before the first file is written the record lists the old files and
+  // the new ones, and names every side file this run may leave: killed at
+  // any moment, the run leaves nothing the next one cannot tell apart. The
+  // rest of a previous record stays as it is until the run succeeds.
+  void markRun() {
+    if (!config_) return;
+    std::set<std::string> sides;
+    for (const std::string& side : earlierSides_)
+      if (exists(side.c_str())) sides.insert(side);
+    for (const sEntry& e : entries_)
+      for (const std::string* name : {&e.temp, &e.backup, &e.backupPart})
+        if (!name->empty()) sides.insert(*name);
+    if (!previous_) {
+      const sRecordExtras extras{{}, sides};
+      saveInstallRecord(&ctx_, config_, nullptr, nullptr, nullptr, &extras);
+      return;
+    }
+    std::vector<std::string> both = oldList_;
+    const std::set<std::string> old(oldList_.begin(), oldList_.end());
+    for (const sEntry& e : entries_)
+      if (!old.count(target(e))) both.push_back(target(e));
+    writeFileList(config_, section_.ptr, both);
+    writeSideMark(config_, section_.ptr, sides);
+    config_->saveConfig();
+  }
+
+  // The side files this run or an earlier one named that are still there.
+  std::set<std::string> sidesLeft() const {
+    std::set<std::string> left;
+    if (config_)
+      for (const std::string& side : readSideMark(config_, section_.ptr))
+        if (exists(side.c_str())) left.insert(side);
+    return left;
+  }
+
+  // A failed run has put the previous installation back: so does the
+  // record, naming only the side files that could not go.
+  int unmarkRun() {
+    if (!config_) return 1;
+    if (!previous_) {
+      config_->removeSection(section_.ptr);
+    } else {
+      const std::set<std::string> left = sidesLeft();
+      writeFileList(config_, section_.ptr, oldList_);
+      writeSideMark(config_, section_.ptr, left);
+    }
+    config_->saveConfig();
+    return 1;
+  }
+
+  // Repairs what an interrupted run of this system left under the names it
+  // marked: stale copies go, and a backup whose file is gone or about to be
+  // replaced is put back first so that the old bytes are never lost.
+  bool prepare() {
+    for (const std::string& side : earlierSides_) {
+      const std::string anchor = anchorOf(side);
+      cHeldFolder folder;
+      if (listed_.count(side) || anchor.empty() || !folder.hold(anchor, side)) continue;
+      const unsigned type = folder.typeOf(folder.leaf());
+      const std::string owner = ownerOf(side);
+      const sEntry* entry = find(owner);
+      const bool isBackup = side == owner + ".bkp";
+      if (!type) continue;
+      if (type != S_IFREG) {
+        if (!isBackup || exists(owner.c_str())) return fail(irObstacle, isBackup ? owner : side);
+        continue;
+      }
+      if (isBackup && listed_.count(owner) && (!exists(owner.c_str()) || (entry && changed(*entry)))) {
+        cHeldFolder at;
+        if (!at.hold(anchor, owner) || !restoreHeld(at, folder.leaf(), at.leaf())) return fail(irStaleSideFile, owner);
+      } else if (::unlinkat(folder.fd(), folder.leaf().c_str(), 0) != 0 && entry && changed(*entry)) {
+        return fail(irStaleSideFile, side);
+      }
+    }
+    return true;
+  }
+
+  // The listed file a side name belongs to: "<file>.bkp.tmp", "<file>.bkp",
+  // "<file>.tmp" or "<file>.tmp<n>".
+  static std::string ownerOf(const std::string& side) {
+    for (const char* suffix : {".bkp.tmp", ".bkp", ".tmp"})
+      if (side.ends_with(suffix)) return side.substr(0, side.size() - std::strlen(suffix));
+    const size_t tmp = side.rfind(".tmp");
+    return tmp == std::string::npos ? side : side.substr(0, tmp);
+  }
+
+  const sEntry* find(const std::string& path) const {
+    for (const sEntry& e : entries_)
+      if (path == target(e)) return &e;
+    return nullptr;
+  }
+
+  // Renames a backup over its file. Where the two are still names of the
+  // same file the rename does nothing, so the backup name is then dropped.
+  static bool restoreHeld(const cHeldFolder& folder, const std::string& backup, const std::string& file) {
+    if (::renameat(folder.fd(), backup.c_str(), folder.fd(), file.c_str()) != 0) return false;
+    struct stat b, t;
+    if (::fstatat(folder.fd(), backup.c_str(), &b, AT_SYMLINK_NOFOLLOW) == 0 &&
+        ::fstatat(folder.fd(), file.c_str(), &t, AT_SYMLINK_NOFOLLOW) == 0 && b.st_dev == t.st_dev &&
+        b.st_ino == t.st_ino)
+      return ::unlinkat(folder.fd(), backup.c_str(), 0) == 0;
     return true;
   }
 
@@ -116,13 +269,23 @@ class cInstallerRun {
   }
 
   bool unpackOne(sEntry& e) {
-    _guardchar<char> folder;
-    if (!stripLastComponent(e.temp.c_str(), folder) || !checkPathRecursive(folder.ptr))
+    cHeldFolder folder;
+    _guardchar<char> parent;
+    // A folder elsewhere is made as the system reaches it; below the
+    // installation folder every level is made and opened without a link.
+    if (e.anchor != folder_ && (!stripLastComponent(target(e), parent) || !checkPathRecursive(parent.ptr, &made_)))
       return fail(irBadFolder, e.temp);
+    if (e.anchor == folder_ && !checkPathRecursive(folder_.c_str(), &made_)) return fail(irBadFolder, e.temp);
+    if (!hold(e, folder, &madeBelow_)) return fail(irBadFolder, e.temp);
     std::unique_ptr<cFileIOTarget> item(ctx_.scenario->file(static_cast<int>(e.file->index)));
     if (!item) return fail(irItemUnreadable, e.temp);
-    int fd = createExclusive(e.temp.c_str());
+    const std::string name = e.temp.substr(e.temp.rfind('/') + 1);
+    int fd = ::openat(folder.fd(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0664);
     if (fd < 0) return fail(irCannotCreate, e.temp);
+    // The file's own mode before it takes the target's name, so that no
+    // change ever goes through the name afterwards; 0664 where the package
+    // gives none, whatever the umask took away.
+    ::fchmod(fd, modeOf(e.file->perms));
     bool ok = copyItem(*item, fd, e);
     if (::close(fd) != 0 && ok) ok = fail(irWriteFailed, e.temp);
     return ok;
@@ -134,12 +297,7 @@ class cInstallerRun {
       unsigned long long left = total - done;
       unsigned int piece = left < kCopyPiece ? static_cast<unsigned int>(left) : kCopyPiece;
       if (!item.readf(buffer_, piece)) return fail(irReadFailed, e.temp);
-      for (unsigned int at = 0; at < piece;) {
-        ssize_t n = ::write(fd, buffer_ + at, piece - at);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return fail(irWriteFailed, e.temp);
-        at += static_cast<unsigned int>(n);
-      }
+      if (!writeAll(fd, buffer_, piece)) return fail(irWriteFailed, e.temp);
       done += piece;
       if (!host_.notifyProgress(100.0 * static_cast<double>(done) / static_cast<double>(total)))
         return fail(irStopped, e.temp);
@@ -147,8 +305,27 @@ class cInstallerRun {
     return true;
   }
 
+  // A side file of this run goes through its entry's held folder.
+  void removeSide(const sEntry& e, const std::string& side) const {
+    cHeldFolder folder;
+    if (side.empty() || !hold(e, folder)) return;
+    const std::string name = side.substr(side.rfind('/') + 1);
+    if (folder.typeOf(name) == S_IFREG) ::unlinkat(folder.fd(), name.c_str(), 0);
+  }
+
   void dropTemps() {
-    for (sEntry& e : entries_) ::unlink(e.temp.c_str());
+    for (sEntry& e : entries_) removeSide(e, e.temp);
+    dropMadeFolders();
+  }
+
+  // The folders a failed run made go again, the deepest first; one that
+  // holds anything stays.
+  void dropMadeFolders() {
+    for (auto it = madeBelow_.rbegin(); it != madeBelow_.rend(); ++it) {
+      cHeldFolder parent;
+      if (parent.hold(folder_, *it)) ::unlinkat(parent.fd(), parent.leaf().c_str(), AT_REMOVEDIR);
+    }
+    for (auto it = made_.rbegin(); it != made_.rend(); ++it) ::rmdir(it->c_str());
   }
 
   // The backup is a second name of the target, so the target itself never
@@ -156,14 +333,49 @@ class cInstallerRun {
   // file busy.
   bool backup() {
     for (sEntry& e : entries_) {
-      if (!changed(e) || !exists(target(e))) continue;
-      if (!isRegularFile(target(e))) return fail(irObstacle, target(e));
-      while (!makeBackup(target(e), e.backup.c_str())) {
+      if (!changed(e)) continue;
+      cHeldFolder folder;
+      if (!hold(e, folder)) return fail(irObstacle, target(e));
+      const unsigned type = folder.typeOf(folder.leaf());
+      if (!type) continue;
+      if (type != S_IFREG) return fail(irObstacle, target(e));
+      e.existed = true;
+      if (e.backup.empty()) continue;
+      while (!makeBackup(folder, e)) {
         if (host_.askRelease(target(e))) return fail(irBackupGivenUp, e.backup);
       }
       e.backedUp = true;
     }
     return true;
+  }
+
+  // A second name where the file system allows one, else a whole copy
+  // renamed into place, so a backup is never a partial file.
+  bool makeBackup(const cHeldFolder& folder, const sEntry& e) {
+    const std::string bkp = folder.side(".bkp");
+    if (::linkat(folder.fd(), folder.leaf().c_str(), folder.fd(), bkp.c_str(), 0) == 0) return true;
+    if (errno == EEXIST || e.backupPart.empty()) return false;
+    const std::string part = bkp + ".tmp";
+    int in = ::openat(folder.fd(), folder.leaf().c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (in < 0) return false;
+    int out = ::openat(folder.fd(), part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    bool ok = out >= 0;
+    for (ssize_t n = 0; ok;) {
+      n = ::read(in, buffer_, kCopyPiece);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        ok = n == 0;
+        break;
+      }
+      ok = writeAll(out, buffer_, static_cast<size_t>(n));
+    }
+    struct stat st;
+    if (ok && ::fstat(in, &st) == 0) ::fchmod(out, st.st_mode & 07777);
+    ::close(in);
+    if (out >= 0 && ::close(out) != 0) ok = false;
+    if (ok && renameNoReplace(folder.fd(), part, bkp)) return true;
+    if (out >= 0) ::unlinkat(folder.fd(), part.c_str(), 0);
+    return false;
   }
 
   static mode_t modeOf(const unsigned char (&perms)[3]) {
@@ -175,26 +387,31 @@ class cInstallerRun {
   bool apply() {
     for (sEntry& e : entries_) {
       if (!changed(e)) continue;
-      if (!replaceFile(e.temp.c_str(), target(e))) return fail(irCannotApply, target(e));
+      cHeldFolder folder;
+      const std::string temp = e.temp.substr(e.temp.rfind('/') + 1);
+      if (!hold(e, folder) || ::renameat(folder.fd(), temp.c_str(), folder.fd(), folder.leaf().c_str()) != 0)
+        return fail(irCannotApply, target(e));
       e.applied = true;
-      const unsigned char(&perms)[3] = e.file->perms;
-      if (perms[0] != 8 || perms[1] != 8 || perms[2] != 8) ::chmod(target(e), modeOf(perms));
     }
     return true;
   }
 
   // Puts the previous installation back as it was: old files over new ones,
-  // files the previous installation did not have removed.
+  // files the previous installation did not have removed, and the folders
+  // this run made.
   int undo() {
     for (sEntry& e : entries_) {
+      cHeldFolder folder;
+      if (!changed(e) || !hold(e, folder)) continue;
       if (e.backedUp) {
-        restoreBackup(e.backup.c_str(), target(e));
-      } else if (e.applied) {
-        ::unlink(target(e));
+        restoreHeld(folder, folder.side(".bkp"), folder.leaf());
+      } else if (e.applied && !e.existed) {
+        ::unlinkat(folder.fd(), folder.leaf().c_str(), 0);
       }
-      if (changed(e)) ::unlink(e.temp.c_str());
+      removeSide(e, e.temp);
     }
-    return 1;
+    dropMadeFolders();
+    return unmarkRun();
   }
 
   void shortcuts() {
@@ -280,27 +497,60 @@ class cInstallerRun {
     ::chmod(m, 0755);
   }
 
-  void saveRecord(const char* manager, const char* managerShortcut) {
+  void saveRecord(const char* manager, const char* managerShortcut, const sRecordExtras& kept) {
     if (!config_) return;
     bool global = false;
-    if (!saveInstallRecord(&ctx_, config_, manager, managerShortcut, &global)) {
+    if (!saveInstallRecord(&ctx_, config_, manager, managerShortcut, &global, &kept)) {
       ctx_.result = irRecordUnsaved;
       return;
     }
     if (manager && isRegularFile(manager)) OSRegisterPackage(ctx_.codename.ptr, *ctx_.scenario, !global);
   }
 
+  // Files this version dropped go as the uninstaller takes files: from the
+  // old installation folder down, or from the root through no link for one
+  // placed outside it. Any other spelling, or a link on the way, may not
+  // lead to the file the old version wrote: it stays, and stays listed, so
+  // that the uninstaller names it.
   void removeDropped() {
-    const char* stop = ctx_.installedFolder.ptr;
-    forEach(ctx_.existing, [stop](sExistingFileItem& item) {
-      if (!item.kept && item.path.ptr) rmFileClean(item.path.ptr, stop);
-    });
+    std::string old = ctx_.installedFolder.ptr ? ctx_.installedFolder.ptr : "";
+    while (old.size() > 1 && old.back() == '/') old.pop_back();
+    const bool oldFolder = !old.empty() && old[0] == '/' && !hasDotSteps(old);
+    for (const std::string& path : dropped_) {
+      const std::string anchor =
+          path.empty() || path[0] != '/' || hasDotSteps(path) ? std::string()
+          : oldFolder && under(path, old)                     ? old
+                                                               : std::string("/");
+      cHeldFolder folder;
+      if (anchor.empty() || !folder.hold(anchor, path)) {
+        if (exists(path.c_str())) keptDropped_.push_back(path);
+        continue;
+      }
+      const unsigned type = folder.typeOf(folder.leaf());
+      if (type == S_IFREG || (type == S_IFLNK && anchor == old)) {
+        ::unlinkat(folder.fd(), folder.leaf().c_str(), 0);
+        if (anchor == old) dropEmptyFoldersBelow(old, path);
+      }
+    }
   }
 
   sPkgInstallContext& ctx_;
   cInstallJobHost& host_;
   cApplicationConfig* config_;
+  // The installation folder the package is installed into.
+  std::string folder_;
+  _guardchar<char> section_;
   std::vector<sEntry> entries_;
+  // Every file the old and the new version list: never a side file.
+  std::set<std::string> listed_;
+  std::vector<std::string> dropped_, keptDropped_;
+  std::set<std::string> earlierSides_;
+  // The previous record's file list, in its order.
+  bool previous_ = false;
+  std::vector<std::string> oldList_;
+  // Folders this run made, above the installation folder's inside and
+  // below it, each in the order made.
+  std::vector<std::string> made_, madeBelow_;
   int changed_ = 0;
   unsigned char buffer_[kCopyPiece];
 };

@@ -19,11 +19,21 @@ void setText(cApplicationConfig* config, const std::string& k, const char* text)
   config->setParamStr(k.c_str(), text ? text : "", -1);
 }
 
+// A record listing more entries than this is not one this system wrote.
+constexpr unsigned long long kMaxEntries = 1u << 22;
+
 // One pass of removing, writing and saving through one view of the store.
 bool writeAndSave(cApplicationConfig* view, sPkgInstallContext* context, const char* section,
-                  const char* managerPath, const char* managerShortcut) {
+                  const char* managerPath, const char* managerShortcut, const sRecordExtras* extras) {
   view->removeSection(section);
   ctxToConfig(context, view, section);
+  if (extras) {
+    int count = 0;
+    for (auto* f = context->files.head; f; f = f->next) ++count;
+    for (const std::string& file : extras->files) setText(view, indexed(section, "file", count++), file.c_str());
+    view->setParamInt32(key(section, "files").c_str(), count);
+    writeSideMark(view, section, extras->sides);
+  }
   if (managerShortcut) view->setParamStr("installer/shortcut", managerShortcut, -1);
   if (managerPath) view->setParamStr("installer/app", managerPath, -1);
   return view->saveConfig();
@@ -72,19 +82,69 @@ void ctxToConfig(sPkgInstallContext* context, cApplicationConfig* config, const 
 }
 
 bool saveInstallRecord(sPkgInstallContext* context, cApplicationConfig* config, const char* managerPath,
-                       const char* managerShortcut, bool* throughGlobal) {
+                       const char* managerShortcut, bool* throughGlobal, const sRecordExtras* extras) {
   if (!config) return false;
   _guardchar<char> section;
   recordSection(context->recordName.ptr, section);
   if (auto* full = dynamic_cast<cCIAppFullConfig*>(config)) {
-    if (writeAndSave(full->global(), context, section.ptr, managerPath, managerShortcut)) {
+    if (writeAndSave(full->global(), context, section.ptr, managerPath, managerShortcut, extras)) {
       if (throughGlobal) *throughGlobal = true;
       return true;
     }
     full->discardChanges();
   }
   if (throughGlobal) *throughGlobal = false;
-  return writeAndSave(config, context, section.ptr, managerPath, managerShortcut);
+  return writeAndSave(config, context, section.ptr, managerPath, managerShortcut, extras);
+}
+
+namespace {
+
+// Drops the entries `name`0 to `name`N-1 and their count `countKey`.
+void dropEntries(cApplicationConfig* config, const char* section, const char* countKey, const char* name) {
+  unsigned long long old = 0;
+  if (config->getParamInt(key(section, countKey).c_str(), old))
+    for (unsigned long long i = 0; i < old && i < kMaxEntries; ++i)
+      config->removeSection(indexed(section, name, static_cast<int>(i)).c_str());
+  config->removeSection(key(section, countKey).c_str());
+}
+
+std::vector<std::string> readEntries(cApplicationConfig* config, const char* section, const char* countKey,
+                                     const char* name) {
+  std::vector<std::string> out;
+  unsigned long long count = 0;
+  if (!config || !config->getParamInt(key(section, countKey).c_str(), count)) return out;
+  for (unsigned long long i = 0; i < count && i < kMaxEntries; ++i) {
+    _guardchar<char> path;
+    if (config->getParamStr(indexed(section, name, static_cast<int>(i)).c_str(), path) && path.ptr && *path.ptr)
+      out.emplace_back(path.ptr);
+  }
+  return out;
+}
+
+}  // namespace
+
+std::vector<std::string> readFileList(cApplicationConfig* config, const char* section) {
+  return readEntries(config, section, "files", "file");
+}
+
+void writeFileList(cApplicationConfig* config, const char* section, const std::vector<std::string>& files) {
+  dropEntries(config, section, "files", "file");
+  int count = 0;
+  for (const std::string& file : files) setText(config, indexed(section, "file", count++), file.c_str());
+  config->setParamInt32(key(section, "files").c_str(), count);
+}
+
+std::set<std::string> readSideMark(cApplicationConfig* config, const char* section) {
+  const std::vector<std::string> sides = readEntries(config, section, "sides", "side");
+  return {sides.begin(), sides.end()};
+}
+
+void writeSideMark(cApplicationConfig* config, const char* section, const std::set<std::string>& sides) {
+  dropEntries(config, section, "sides", "side");
+  if (sides.empty()) return;
+  int count = 0;
+  for (const std::string& side : sides) setText(config, indexed(section, "side", count++), side.c_str());
+  config->setParamInt32(key(section, "sides").c_str(), count);
 }
 
 bool getPackageRemovalCommandLine(cApplicationConfig* config, const char* id, int& major,

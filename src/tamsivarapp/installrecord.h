@@ -3,8 +3,22 @@
 // which language and with which files and shortcuts.
 #pragma once
 
+#include <set>
+#include <string>
+#include <vector>
+
 #include "base/appconfig.h"
 #include "tamsivarapp/installctx.h"
+
+// What a record says beside the package's own files while a run is under
+// way: the files an interrupted upgrade may still have to drop, and the
+// side files the run makes beside listed ones ("<file>.tmp", "<file>.bkp",
+// "<file>.bkp.tmp"). Only a side file named here is ever taken by a later
+// run; one the user made under such a name stays theirs.
+struct sRecordExtras {
+  std::vector<std::string> files;
+  std::set<std::string> sides;
+};
 
 // Writes the context's record under `section`; neither removes the old
 // section nor saves.
@@ -13,7 +27,17 @@ void ctxToConfig(sPkgInstallContext* context, cApplicationConfig* config, const 
 // and the configuration itself when that fails. `managerPath` and
 // `managerShortcut` may be null. False when neither save succeeded.
 bool saveInstallRecord(sPkgInstallContext* context, cApplicationConfig* config, const char* managerPath,
-                       const char* managerShortcut, bool* throughGlobal = nullptr);
+                       const char* managerShortcut, bool* throughGlobal = nullptr,
+                       const sRecordExtras* extras = nullptr);
+// The files the record under `section` lists, in its order.
+std::vector<std::string> readFileList(cApplicationConfig* config, const char* section);
+// Lists exactly `files` under `section`; neither saves nor touches the files.
+void writeFileList(cApplicationConfig* config, const char* section, const std::vector<std::string>& files);
+// The side files the record under `section` names.
+std::set<std::string> readSideMark(cApplicationConfig* config, const char* section);
+// Names exactly `sides` in the record under `section` (none clears the
+// mark); neither saves nor touches the files.
+void writeSideMark(cApplicationConfig* config, const char* section, const std::set<std::string>& sides);
 // "install/<record name>".
 void recordSection(const char* recordName, _guardchar<char>& out);
 // How to remove an installed package, and the major version installed.

@@ -1,5 +1,6 @@
 #include "tamsivarapp/uninstall.h"
 
+#include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -9,11 +10,15 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <map>
+#include <set>
 
 #include "base/buffers.h"
 #include "base/conproc.h"
 #include "tamsivar/oshooks.h"
+#include "tamsivarapp/heldpath.h"
 #include "tamsivarapp/installfiles.h"
+#include "tamsivarapp/installrecord.h"
 #include "tamsivarapp/lang.h"
 
 namespace {
@@ -26,28 +31,6 @@ constexpr unsigned long long kMaxEntries = 1u << 22;
 
 std::string recordKey(const sPkgUninstallContext& ctx, const std::string& name) {
   return std::string("install/") + ctx.id.ptr + "/" + name;
-}
-
-std::string realFolder(const std::string& path) {
-  char resolved[PATH_MAX];
-  return ::realpath(path.c_str(), resolved) ? std::string(resolved) : std::string();
-}
-
-bool under(const std::string& path, const std::string& folder) {
-  if (folder == "/") return path.size() > 1 && path[0] == '/';
-  return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 && path[folder.size()] == '/';
-}
-
-bool hasDotSteps(const std::string& path) {
-  size_t start = 0;
-  while (start <= path.size()) {
-    size_t end = path.find('/', start);
-    if (end == std::string::npos) end = path.size();
-    std::string step = path.substr(start, end - start);
-    if (step == "." || step == "..") return true;
-    start = end + 1;
-  }
-  return false;
 }
 
 std::string trimmed(std::string folder) {
@@ -93,16 +76,6 @@ int chooseLanguage(sPkgUninstallContext& ctx, cUninstallHost& host) {
   return unDone;
 }
 
-// A target the package named by an absolute path, outside its folder: the
-// installation wrote it there, through no link, and it goes with the rest.
-// Spelled with "." or ".." steps, or reached through a link now, it is not
-// the file the installation wrote.
-bool placedOutside(const std::string& path) {
-  if (path.empty() || path[0] != '/' || hasDotSteps(path)) return false;
-  const std::string parent = path.substr(0, path.rfind('/'));
-  return realFolder(parent.empty() ? "/" : parent) == (parent.empty() ? "/" : parent);
-}
-
 // Each readable entry the record lists under `name`0 to `name`N-1, where N
 // is read from `countKey`.
 void forEachEntry(sPkgUninstallContext& ctx, const char* countKey, const char* name,
@@ -116,122 +89,246 @@ void forEachEntry(sPkgUninstallContext& ctx, const char* countKey, const char* n
   }
 }
 
-// The package's files, and beside each the side files that an interrupted
-// installation (".tmp") or uninstall (".bkp") of this system leaves: they
-// go with it. A file outside the folder that may not be the one the
-// installation wrote is kept, and the user is told.
-void readLists(sPkgUninstallContext& ctx) {
-  forEachEntry(ctx, "files", "file", [&](const std::string& file) {
-    if (ownedBy(file, ctx.base) || placedOutside(file))
-      ctx.files.push_back(file);
-    else if (isRegularFile(file.c_str()))
-      ctx.kept.push_back({file, file[0] != '/' || hasDotSteps(file) ? kKeptOddPath : kKeptThroughLink});
-  });
-  forEachEntry(ctx, "shortc", "shortc", [&](const std::string& shortcut) {
-    if (isRegularFile(shortcut.c_str()) && shortcut[0] == '/' && !hasDotSteps(shortcut))
-      ctx.shortcuts.push_back(shortcut);
-  });
-}
-
-// A kill between removing a file and its folder leaves the folder empty: it
-// goes now, and so does each folder above it up to and including the
-// installation folder that this empties, but none a link leads to.
-void dropEmptyFolders(const std::string& file, const std::string& base) {
-  const std::string realBase = realFolder(base);
-  if (realBase.empty()) return;
-  for (std::string folder = file.substr(0, file.rfind('/')); folder == base || under(folder, base);
-       folder.resize(folder.rfind('/'))) {
-    struct stat st;
-    if (::lstat(folder.c_str(), &st) != 0) continue;
-    const std::string real = realFolder(folder);
-    if (!S_ISDIR(st.st_mode) || (real != realBase && !under(real, realBase)) || ::rmdir(folder.c_str()) != 0 ||
-        folder == base)
-      return;
-  }
-}
+// A rename or an unlink needs only the folder: a file its owner cannot
+// write may still go.
+bool folderLetsGo(const cHeldFolder& folder) { return ::faccessat(folder.fd(), ".", W_OK | X_OK, AT_EACCESS) == 0; }
 
 void deregister(const char* id) {
   if (!OSDeregisterPackage(id, false)) OSDeregisterPackage(id, true);
 }
 
-// Every file is moved aside before any goes, so that giving up on a busy
-// one puts the package back whole. A backup whose file is gone is what a
-// killed uninstall left: it is put back first and taken as the file.
-bool moveAside(sPkgUninstallContext& ctx, cUninstallHost& host) {
-  _guardchar<char> side;
-  for (size_t i = 0; i < ctx.files.size(); ++i) {
-    const char* file = ctx.files[i].c_str();
-    sideName(file, ".bkp", side);
-    if (!exists(file) && isRegularFile(side.ptr)) restoreBackup(side.ptr, file);
-    if (!exists(file)) continue;
-    // A backup beside the file goes: the move would replace it anyway, and
-    // where it is a second name of the file the move would do nothing.
-    if (isRegularFile(side.ptr)) ::unlink(side.ptr);
-    while (!moveFileClean(file, side.ptr)) {
-      if (!host.askRelease(file)) continue;
-      for (size_t j = 0; j < i; ++j) {
-        sideName(ctx.files[j].c_str(), ".bkp", side);
-        ::rename(side.ptr, ctx.files[j].c_str());
+// One uninstall of a recorded package. Every change is made on a folder
+// held from the installation folder down (from the root for a file placed
+// outside it), so a link swapped in while a question is open leads the
+// change nowhere: the file it hides is kept and named.
+class cRecordRoad {
+ public:
+  cRecordRoad(sPkgUninstallContext& ctx, cUninstallHost& host)
+      : ctx_(ctx), host_(host), section_(std::string("install/") + ctx.id.ptr) {}
+
+  int run() {
+    _guardchar<char> base;
+    // Without its folder the record cannot tell the package's files from
+    // anybody else's.
+    if (!ctx_.config->getParamStr(recordKey(ctx_, "path").c_str(), base) || !base.ptr || base.ptr[0] != '/' ||
+        hasDotSteps(base.ptr))
+      return unInternal;
+    ctx_.base = trimmed(base.ptr);
+    ctx_.files.clear();
+    ctx_.shortcuts.clear();
+    ctx_.kept.clear();
+    earlierSides_ = readSideMark(ctx_.config, section_.c_str());
+    readLists();
+    if (!host_.confirm(kAskRemove)) return unCancelled;
+    markSides();
+    if (!moveAside()) return unCancelled;
+    removeFiles();
+    // A shortcut sits in a shared folder such as the desktop: the file
+    // goes, its folder stays.
+    for (const std::string& shortcut : ctx_.shortcuts) ::unlink(shortcut.c_str());
+    deregister(ctx_.id.ptr);
+    // Two spellings of one file: the one removed is not kept by the other.
+    std::erase_if(ctx_.kept, [this](const sKeptFile& k) {
+      const auto id = keptIds_.find(k.path);
+      return id != keptIds_.end() && removedIds_.count(id->second) && idOf(k.path) != id->second;
+    });
+    // The user is told what stayed; a record of it would only make the
+    // package impossible to remove.
+    ctx_.config->removeSection(section_.c_str());
+    if (!ctx_.config->saveConfig()) return unInternal;
+    return ctx_.kept.empty() ? unDone : unKept;
+  }
+
+ private:
+  struct sTarget {
+    std::string path;
+    std::string anchor;
+    // Moved aside to "<file>.bkp"; otherwise that name is not ours to take
+    // and the file goes in place at the end.
+    bool aside = false;
+    bool moved = false;
+  };
+
+  // Inside the folder its files go from the folder down; an absolute path
+  // outside it from the root, through no link at all; any other spelling
+  // may not name the file the package wrote.
+  std::string anchorFor(const std::string& path) const {
+    if (path.empty() || path[0] != '/' || hasDotSteps(path)) return {};
+    return under(path, ctx_.base) ? ctx_.base : std::string("/");
+  }
+
+  using tFileId = std::pair<dev_t, ino_t>;
+
+  // The file a path leads to as the system follows it; none when nothing.
+  static tFileId idOf(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 ? tFileId{st.st_dev, st.st_ino} : tFileId{};
+  }
+
+  void keep(const std::string& path, int reason) {
+    for (const sKeptFile& k : ctx_.kept)
+      if (k.path == path) return;
+    ctx_.kept.push_back({path, reason});
+    keptIds_[path] = idOf(path);
+  }
+
+  // Unlinks `name` of a held folder, noting which file went.
+  void unlinkNoted(const cHeldFolder& folder, const std::string& name) {
+    struct stat st;
+    if (::fstatat(folder.fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return;
+    if (::unlinkat(folder.fd(), name.c_str(), 0) == 0) removedIds_.insert({st.st_dev, st.st_ino});
+  }
+
+  // A link inside the installation folder is the package's entry and goes
+  // itself; what it leads to, and a link placed outside, never.
+  bool removable(const cHeldFolder& folder, const std::string& anchor, const std::string& name) const {
+    const unsigned type = folder.typeOf(name);
+    return type == S_IFREG || (type == S_IFLNK && anchor == ctx_.base);
+  }
+
+  // The package's files, each classified now and checked again at the
+  // moment it is changed. A backup a killed uninstall left, whose file is
+  // gone, is taken as the file already moved aside.
+  void readLists() {
+    forEachEntry(ctx_, "files", "file", [&](const std::string& file) { listed_.insert(file); });
+    std::set<std::string> taken;
+    forEachEntry(ctx_, "files", "file", [&](const std::string& file) {
+      const std::string anchor = anchorFor(file);
+      cHeldFolder folder;
+      if (anchor.empty() || !folder.hold(anchor, file)) {
+        // Seen as the system sees a path, it is a file: tell the user why
+        // it stays.
+        if (isRegularFileFollowing(file)) keep(file, anchor.empty() ? kKeptOddPath : kKeptThroughLink);
+        return;
       }
-      return false;
-    }
+      const std::string bkp = folder.side(".bkp");
+      const bool leftAside =
+          !folder.typeOf(folder.leaf()) && isSide(file + ".bkp") && folder.typeOf(bkp) == S_IFREG;
+      if ((!leftAside && !removable(folder, anchor, folder.leaf())) || !taken.insert(file).second) return;
+      ctx_.files.push_back(file);
+      sTarget& t = targets_.emplace_back();
+      t.path = file;
+      t.anchor = anchor;
+      t.aside = leftAside || (!folder.typeOf(bkp) && !listed_.count(file + ".bkp"));
+      t.moved = leftAside;
+    });
+    forEachEntry(ctx_, "shortc", "shortc", [&](const std::string& shortcut) {
+      if (isRegularFile(shortcut.c_str()) && shortcut[0] == '/' && !hasDotSteps(shortcut))
+        ctx_.shortcuts.push_back(shortcut);
+    });
   }
-  return true;
-}
 
-// The record goes; with files kept it stays, listing only those, so that a
-// later uninstall still sees them.
-bool dropRecord(sPkgUninstallContext& ctx) {
-  const std::string section = std::string("install/") + ctx.id.ptr;
-  if (ctx.kept.empty()) {
-    ctx.config->removeSection(section.c_str());
-    return ctx.config->saveConfig();
+  static bool isRegularFileFollowing(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
   }
-  // Shortcuts are gone either way; of the files only the kept stay listed.
-  for (const auto& [countKey, entry] : {std::pair{"files", "file"}, std::pair{"shortc", "shortc"}}) {
-    unsigned long long count = 0;
-    if (!ctx.config->getParamInt(recordKey(ctx, countKey).c_str(), count)) count = 0;
-    for (unsigned long long i = 0; i < count && i < kMaxEntries; ++i)
-      ctx.config->removeSection(recordKey(ctx, entry + std::to_string(i)).c_str());
-    ctx.config->setParamInt32(recordKey(ctx, countKey).c_str(), 0);
-  }
-  for (size_t i = 0; i < ctx.kept.size(); ++i)
-    ctx.config->setParamStr(recordKey(ctx, "file" + std::to_string(i)).c_str(), ctx.kept[i].path.c_str(), -1);
-  ctx.config->setParamInt32(recordKey(ctx, "files").c_str(), static_cast<int>(ctx.kept.size()));
-  return ctx.config->saveConfig();
-}
 
-int recordRoad(sPkgUninstallContext& ctx, cUninstallHost& host) {
-  _guardchar<char> base;
-  // Without its folder the record cannot tell the package's files from
-  // anybody else's.
-  if (!ctx.config->getParamStr(recordKey(ctx, "path").c_str(), base) || !base.ptr || base.ptr[0] != '/' ||
-      hasDotSteps(base.ptr))
-    return unInternal;
-  ctx.base = trimmed(base.ptr);
-  ctx.files.clear();
-  ctx.shortcuts.clear();
-  ctx.kept.clear();
-  readLists(ctx);
-  if (!host.confirm(kAskRemove)) return unCancelled;
-  if (!moveAside(ctx, host)) return unCancelled;
-  _guardchar<char> side;
-  for (const std::string& file : ctx.files) {
-    for (const char* suffix : {".tmp", ".bkp"}) {
-      sideName(file.c_str(), suffix, side);
-      rmFileClean(side.ptr, ctx.base.c_str());
-    }
+  // A file the package lists is never a side file.
+  bool isSide(const std::string& path) const { return earlierSides_.count(path) && !listed_.count(path); }
+
+  // The backups this run makes are named in the record before the first
+  // one exists, so that a kill leaves nothing the next run cannot tell
+  // from the user's own files.
+  void markSides() {
+    std::set<std::string> sides;
+    for (const std::string& side : earlierSides_)
+      if (!listed_.count(side) && exists(side.c_str())) sides.insert(side);
+    for (const sTarget& t : targets_)
+      if (t.aside) sides.insert(t.path + ".bkp");
+    writeSideMark(ctx_.config, section_.c_str(), sides);
+    ctx_.config->saveConfig();
   }
-  forEachEntry(ctx, "files", "file", [&](const std::string& file) {
-    if (!hasDotSteps(file)) dropEmptyFolders(file, ctx.base);
-  });
-  // A shortcut sits in a shared folder such as the desktop: the file goes,
-  // its folder stays.
-  for (const std::string& shortcut : ctx.shortcuts) ::unlink(shortcut.c_str());
-  deregister(ctx.id.ptr);
-  if (!dropRecord(ctx)) return unInternal;
-  return ctx.kept.empty() ? unDone : unKept;
-}
+
+  // Every file is moved aside before any goes, so that giving up on a busy
+  // one puts the package back whole.
+  bool moveAside() {
+    for (size_t i = 0; i < targets_.size(); ++i) {
+      sTarget& t = targets_[i];
+      while (!t.moved) {
+        cHeldFolder folder;
+        if (!folder.hold(t.anchor, t.path)) {
+          // A link swapped in above it since it was listed.
+          t.aside = false;
+          if (exists(t.path.c_str())) keep(t.path, kKeptThroughLink);
+          break;
+        }
+        if (!removable(folder, t.anchor, folder.leaf())) {
+          // Gone, or no longer the package's file: skipped, as when listed so.
+          t.aside = false;
+          break;
+        }
+        // A file the user put under the backup's name since: this one goes
+        // in place at the end.
+        if (t.aside && folder.typeOf(folder.side(".bkp"))) t.aside = false;
+        if (t.aside ? moveFileClean(folder, folder.leaf(), folder.side(".bkp")) : folderLetsGo(folder)) {
+          t.moved = t.aside;
+          break;
+        }
+        if (!host_.askRelease(t.path.c_str())) continue;
+        putBack(i);
+        return false;
+      }
+    }
+    return true;
+  }
+
+  // Giving up: the files moved so far go back, the last moved first, so a
+  // file listed beside its own "<file>.bkp" is back under both names.
+  void putBack(size_t count) {
+    for (size_t i = count; i-- > 0;) {
+      const sTarget& t = targets_[i];
+      cHeldFolder folder;
+      if (t.moved && folder.hold(t.anchor, t.path)) renameNoReplace(folder.fd(), folder.side(".bkp"), folder.leaf());
+    }
+    std::set<std::string> sides = readSideMark(ctx_.config, section_.c_str());
+    for (const sTarget& t : targets_)
+      if (t.aside) sides.erase(t.path + ".bkp");
+    writeSideMark(ctx_.config, section_.c_str(), sides);
+    ctx_.config->saveConfig();
+  }
+
+  void removeFiles() {
+    for (const sTarget& t : targets_) {
+      cHeldFolder folder;
+      if (!folder.hold(t.anchor, t.path)) continue;
+      if (t.moved) {
+        const unsigned type = folder.typeOf(folder.side(".bkp"));
+        if (type == S_IFREG || type == S_IFLNK) unlinkNoted(folder, folder.side(".bkp"));
+      } else if (!t.aside && removable(folder, t.anchor, folder.leaf())) {
+        unlinkNoted(folder, folder.leaf());
+      }
+    }
+    // What earlier runs left beside the files: a regular file goes; a link
+    // or a folder under such a name keeps what it holds, and the user hears
+    // of it.
+    for (const std::string& side : readSideMark(ctx_.config, section_.c_str())) {
+      if (listed_.count(side)) continue;
+      const std::string anchor = anchorFor(side);
+      cHeldFolder folder;
+      if (anchor.empty() || !folder.hold(anchor, side)) continue;
+      const unsigned type = folder.typeOf(folder.leaf());
+      if (type == S_IFREG) {
+        ::unlinkat(folder.fd(), folder.leaf().c_str(), 0);
+      } else if (type) {
+        keep(side, kKeptNotAFile);
+      }
+    }
+    // Folders go only inside a folder of the package's own.
+    if (ctx_.base == "/") return;
+    for (const std::string& file : listed_)
+      if (anchorFor(file) == ctx_.base) dropEmptyFoldersBelow(ctx_.base, file);
+    ::rmdir(ctx_.base.c_str());
+  }
+
+  sPkgUninstallContext& ctx_;
+  cUninstallHost& host_;
+  const std::string section_;
+  std::set<std::string> listed_;
+  std::set<std::string> earlierSides_;
+  std::vector<sTarget> targets_;
+  std::map<std::string, tFileId> keptIds_;
+  std::set<tFileId> removedIds_;
+};
 
 // Our own removal command names the package after `" uninstall "`.
 bool isOwnCommand(const char* command, const char* id) {
@@ -311,29 +408,14 @@ int waitDraining(cConProcess& process) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-bool moveFileClean(const char* source, const char* target) {
-  if (!source || !target || !isRegularFile(source)) return false;
-  _guardchar<char> folder;
-  if (!stripLastComponent(source, folder)) return false;
-  const char* dir = folder.ptr && *folder.ptr ? folder.ptr : "/";
-  return ::access(dir, W_OK | X_OK) == 0 && ::rename(source, target) == 0;
-}
-
-bool ownedBy(const std::string& path, const std::string& base) {
-  std::string folder = trimmed(base);
-  if (folder.empty() || folder[0] != '/' || hasDotSteps(path) || hasDotSteps(folder) || !under(path, folder))
-    return false;
-  std::string realBase = realFolder(folder);
-  std::string parent = path.substr(0, path.rfind('/'));
-  std::string realParent = realFolder(parent.empty() ? "/" : parent);
-  if (realBase.empty() || realParent.empty()) return false;
-  return realParent == realBase || under(realParent, realBase);
+bool moveFileClean(const cHeldFolder& folder, const std::string& source, const std::string& target) {
+  return folderLetsGo(folder) && renameNoReplace(folder.fd(), source, target);
 }
 
 int runUninstall(sPkgUninstallContext& ctx, cUninstallHost& host) {
   if (!ctx.id.ptr || !*ctx.id.ptr) return unNotInstalled;
   int lang = chooseLanguage(ctx, host);
   if (lang != unDone) return lang;
-  if (hasRecord(ctx)) return recordRoad(ctx, host);
+  if (hasRecord(ctx)) return cRecordRoad(ctx, host).run();
   return registrationRoad(ctx, host);
 }

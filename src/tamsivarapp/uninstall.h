@@ -24,8 +24,8 @@ struct sPkgUninstallContext {
   std::string base;
   std::vector<std::string> files;
   std::vector<std::string> shortcuts;
-  // Files outside the folder that may not be the ones the package wrote:
-  // they stay, and so does the record's entry for each.
+  // What stays because it may not be what the package or a run of this
+  // system wrote, and why.
   std::vector<sKeptFile> kept;
   _List<int> langs;
   sPkgUninstallContext() = default;
@@ -43,7 +43,7 @@ enum eUninstallResult {
   unFailed = 4,
   unDeregistered = 5,
   unCancelled = 6,
-  // Removed, except the files in `kept`.
+  // Removed, except what `kept` names.
   unKept = 7,
 };
 
@@ -53,6 +53,7 @@ inline constexpr int kAskRemove = 3;
 // Rows of the reasons a file was kept.
 inline constexpr int kKeptOddPath = 13;
 inline constexpr int kKeptThroughLink = 14;
+inline constexpr int kKeptNotAFile = 15;
 
 // What the job asks of the main thread; the job waits for every answer.
 class cUninstallHost {
@@ -66,13 +67,11 @@ class cUninstallHost {
   virtual bool askRelease(const char* path) = 0;
 };
 
-// Renames a regular file whose folder lets it go; a file the owner cannot
-// write may still be moved, as a rename needs only the folder.
-bool moveFileClean(const char* source, const char* target);
-// Whether `path` is a file the package at `base` may remove: spelled below
-// `base` without "." or ".." steps, and not reached through a link that
-// leads out of it.
-bool ownedBy(const std::string& path, const std::string& base);
+// Renames `source` to `target` in a held folder that lets it go, never over
+// anything; a file the owner cannot write may still be moved, as a rename
+// needs only the folder.
+class cHeldFolder;
+bool moveFileClean(const cHeldFolder& folder, const std::string& source, const std::string& target);
 // Every step from the package id to the end code.
 int runUninstall(sPkgUninstallContext& context, cUninstallHost& host);
 // Waits for a child started by `process`, every 100 ms, dropping what it

@@ -12,6 +12,7 @@
 #include "install_support.h"
 #include "support/childtext.h"
 #include "tamsivarapp/installfiles.h"
+#include "tamsivarapp/installrecord.h"
 
 namespace fs = std::filesystem;
 
@@ -35,15 +36,8 @@ PkgVersion v2() {
   return v;
 }
 
-void expectInstalled(const std::string& root, const std::string& cfgDir, const PkgVersion& v) {
-  std::set<std::string> expected, found;
-  for (const PkgFile& f : v.files) {
-    EXPECT_EQ(readFile(root + "/" + f.rel), f.bytes) << f.rel;
-    expected.insert(root + "/" + f.rel);
-  }
-  for (auto& e : fs::recursive_directory_iterator(root))
-    if (!e.is_directory()) found.insert(e.path().string());
-  EXPECT_EQ(found, expected);
+// The record lists exactly the version's files, under its version.
+void expectRecord(const std::string& cfgDir, const PkgVersion& v) {
   cCIAppFullConfig cfg;
   ASSERT_TRUE(cfg.openConfig(cfgDir.c_str()));
   unsigned long long ver = 0, files = 0;
@@ -53,6 +47,18 @@ void expectInstalled(const std::string& root, const std::string& cfgDir, const P
   EXPECT_EQ(files, v.files.size());
   _guardchar<char> beyond;
   EXPECT_FALSE(cfg.getParamStr(("install/sample/file" + std::to_string(v.files.size())).c_str(), beyond));
+}
+
+void expectInstalled(const std::string& root, const std::string& cfgDir, const PkgVersion& v) {
+  std::set<std::string> expected, found;
+  for (const PkgFile& f : v.files) {
+    EXPECT_EQ(readFile(root + "/" + f.rel), f.bytes) << f.rel;
+    expected.insert(root + "/" + f.rel);
+  }
+  for (auto& e : fs::recursive_directory_iterator(root))
+    if (!e.is_directory()) found.insert(e.path().string());
+  EXPECT_EQ(found, expected);
+  expectRecord(cfgDir, v);
 }
 
 // Runs `work` as the unprivileged owner of the files when we are root, for
@@ -70,6 +76,18 @@ Outcome asOwner(bool owner, const std::function<Outcome()>& work) {
   in.get();
   std::getline(in, o.problem);
   return o;
+}
+
+// Names `sides` in the record as a killed run of the installer leaves them.
+void markLeftBy(const std::string& cfgDir, const std::set<std::string>& sides) {
+  cCIAppFullConfig cfg;
+  ASSERT_TRUE(cfg.openConfig(cfgDir.c_str()));
+  writeSideMark(&cfg, "install/sample", sides);
+  ASSERT_TRUE(cfg.saveConfig());
+  // The store stays its owner's, who may be another user than we are.
+  struct stat st;
+  if (::stat(cfgDir.c_str(), &st) == 0)
+    for (auto& e : fs::recursive_directory_iterator(cfgDir)) ::lchown(e.path().c_str(), st.st_uid, st.st_gid);
 }
 
 std::map<std::string, FileId> ids(const std::string& root) {
@@ -167,6 +185,8 @@ TEST(InstallerJob, RecordHoldsTheKeysLaterRunsRead) {
   EXPECT_FALSE(cfg.getParamStr("install/sample/icon", text)) << "no icon, no key";
 }
 
+std::string cfgOf(const std::string& root) { return fs::path(root).parent_path().string() + "/cfg"; }
+
 // Each case damages the installation of v1 in its own way, then installs
 // v2: the leftovers of an interrupted run are settled, and a failure leaves
 // v1 as it was. The owner's cases need permissions that hold, so they run as
@@ -174,6 +194,8 @@ TEST(InstallerJob, RecordHoldsTheKeysLaterRunsRead) {
 TEST(InstallerJob, LeftoversAreRepairedAndFailuresPutTheOldFilesBack) {
   struct Case {
     const char* name;
+    // Side files it leaves are named in the record as the run that made them
+    // named them.
     std::function<void(const std::string& root, TestHost& host)> damage;
     int job;
     int result;
@@ -181,15 +203,29 @@ TEST(InstallerJob, LeftoversAreRepairedAndFailuresPutTheOldFilesBack) {
     bool owner = false;
   } cases[] = {
       {"backup over a missing target",
-       [](const std::string& root, TestHost&) { fs::rename(root + "/bin/run", root + "/bin/run.bkp"); }, 0, 0, ""},
+       [](const std::string& root, TestHost&) {
+         fs::rename(root + "/bin/run", root + "/bin/run.bkp");
+         markLeftBy(cfgOf(root), {root + "/bin/run.bkp"});
+       },
+       0, 0, ""},
       {"backup over the same file",
-       [](const std::string& root, TestHost&) { fs::create_hard_link(root + "/bin/run", root + "/bin/run.bkp"); },
+       [](const std::string& root, TestHost&) {
+         fs::create_hard_link(root + "/bin/run", root + "/bin/run.bkp");
+         markLeftBy(cfgOf(root), {root + "/bin/run.bkp"});
+       },
        0, 0, ""},
       {"stale copy",
-       [](const std::string& root, TestHost&) { writeFile(root + "/bin/run.tmp", "half"); }, 0, 0, ""},
+       [](const std::string& root, TestHost&) {
+         writeFile(root + "/bin/run.tmp", "half");
+         markLeftBy(cfgOf(root), {root + "/bin/run.tmp"});
+       },
+       0, 0, ""},
       {"folder at a copy",
-       [](const std::string& root, TestHost&) { fs::create_directories(root + "/readme.txt.tmp/x"); }, 1,
-       irObstacle, "/readme.txt.tmp"},
+       [](const std::string& root, TestHost&) {
+         fs::create_directories(root + "/readme.txt.tmp/x");
+         markLeftBy(cfgOf(root), {root + "/readme.txt.tmp"});
+       },
+       1, irObstacle, "/readme.txt.tmp"},
       {"stopped while unpacking", [](const std::string&, TestHost& host) { host.stopAfter = 1; }, 1, irStopped,
        ""},
       {"a copy appears after the repairs",
@@ -240,6 +276,7 @@ TEST(InstallerJob, LeftoversAreRepairedAndFailuresPutTheOldFilesBack) {
       {"stale copy in a folder made read-only",
        [](const std::string& root, TestHost& host) {
          writeFile(root + "/bin/run.tmp", "half");
+         markLeftBy(cfgOf(root), {root + "/bin/run.tmp"});
          host.atStage = [root](int s) {
            if (s == 0) chmod((root + "/bin").c_str(), 0555);
          };
@@ -281,6 +318,8 @@ TEST(InstallerJob, LeftoversAreRepairedAndFailuresPutTheOldFilesBack) {
       continue;
     }
     for (const PkgFile& f : v1().files) EXPECT_EQ(readFile(root + "/" + f.rel), f.bytes) << f.rel;
+    // Where no file may grow, the record cannot be put back either.
+    if (c.result != irWriteFailed) expectRecord(cfgDir, v1());
     for (const std::string& s : sideFiles(root))
       EXPECT_TRUE(c.owner || fs::is_directory(s)) << "only the planted obstacle may stay: " << s;
     chmod((root + "/bin").c_str(), 0755);
@@ -298,7 +337,7 @@ TEST(InstallerJob, LeftoversAreRepairedAndFailuresPutTheOldFilesBack) {
 TEST(InstallerJob, KilledAtRandomMomentsLeavesOldOrNewAndTheNextRunRepairs) {
   PkgVersion a, b;
   for (int i = 0; i < 24; ++i) {
-    std::string rel = "d" + std::to_string(i % 4) + "/f" + std::to_string(i);
+    const std::string rel = std::string("d") + std::to_string(i % 4) + "/f" + std::to_string(i);
     a.files.push_back({rel, randomBytes(400000, static_cast<unsigned>(i)), {8, 8, 8}});
     // The new version drops a few files, which must not outlive a kill.
     if (i % 6 != 5) b.files.push_back({rel, randomBytes(400000, static_cast<unsigned>(i + 100)), {8, 8, 8}});
@@ -347,6 +386,121 @@ TEST(InstallerJob, KilledAtRandomMomentsLeavesOldOrNewAndTheNextRunRepairs) {
   }
 }
 
+// Files the package did not make stay where they are and keep their bytes:
+// the user's own under the names the installer's side files take, and what
+// a link swapped in after the checks leads to.
+TEST(InstallerJob, NeverWritesOrTakesWhatIsNotThePackages) {
+  struct Case {
+    const char* name;
+    // Plants what must survive; answers the files it must find unchanged.
+    std::function<std::map<std::string, std::string>(const std::string& root, const std::string& outside,
+                                                     TestHost& host)>
+        plant;
+    int job;
+  } cases[] = {
+      {"the user's own side files beside listed ones",
+       [](const std::string& root, const std::string&, TestHost&) {
+         std::map<std::string, std::string> mine = {{root + "/bin/run.bkp", "my backup"},
+                                                    {root + "/bin/run.tmp", "my notes"},
+                                                    {root + "/readme.txt.bkp", "mine too"},
+                                                    {root + "/lib/deep/data.bin.bkp.tmp", "and this"}};
+         for (const auto& [path, bytes] : mine) writeFile(path, bytes);
+         return mine;
+       },
+       0},
+      {"a folder on the way swapped for a link after the checks",
+       [](const std::string& root, const std::string& outside, TestHost& host) {
+         writeFile(outside + "/data.bin", "outside");
+         host.atStage = [root, outside](int s) {
+           if (s != 0) return;
+           fs::remove_all(root + "/lib/deep");
+           fs::create_directory_symlink(outside, root + "/lib/deep");
+         };
+         return std::map<std::string, std::string>{{outside + "/data.bin", "outside"}};
+       },
+       1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchDir dir;
+    const std::string root = dir.file("app"), cfgDir = dir.file("cfg"), outside = dir.file("outside");
+    ASSERT_EQ(installVersion(root, cfgDir, v1()).job, 0);
+    TestHost host;
+    PkgVersion next = v2();
+    next.files[1].bytes = randomBytes(1000, 7);
+    const auto kept = c.plant(root, outside, host);
+    const Outcome up = installVersion(root, cfgDir, next, host);
+    EXPECT_EQ(up.job, c.job) << up.problem;
+    for (const auto& [path, bytes] : kept) EXPECT_EQ(readFile(path), bytes) << path;
+    if (fs::exists(outside)) {
+      for (auto& e : fs::recursive_directory_iterator(outside))
+        EXPECT_TRUE(kept.count(e.path().string())) << "written outside: " << e.path();
+    }
+    if (c.job != 0) continue;
+    for (const PkgFile& f : next.files) EXPECT_EQ(readFile(root + "/" + f.rel), f.bytes) << f.rel;
+  }
+}
+
+// Files a new version drops go as the uninstaller takes files: never what a
+// link or a ".." step leads to outside the folder; those stay listed, so
+// that the uninstaller names them.
+TEST(InstallerJob, DroppedFilesGoOnlyFromTheOldFolderDownThroughNoLink) {
+  ScratchDir dir;
+  const std::string root = dir.file("app"), cfgDir = dir.file("cfg"), outside = dir.file("outside");
+  PkgVersion first = v1();
+  first.files.push_back({"data/d4/x1", "x1", {8, 8, 8}});
+  first.files.push_back({"data/d4/x2", "x2", {8, 8, 8}});
+  ASSERT_EQ(installVersion(root, cfgDir, first).job, 0);
+  writeFile(outside + "/d4/x1", "outside x1");
+  writeFile(outside + "/d4/x2", "outside x2");
+  writeFile(outside + "/dd.txt", "outside dd");
+  fs::remove_all(root + "/data/d4");
+  fs::create_directory_symlink(outside + "/d4", root + "/data/d4");
+  const std::string dotted = root + "/data/../../outside/dd.txt";
+  {
+    cCIAppFullConfig cfg;
+    ASSERT_TRUE(cfg.openConfig(cfgDir.c_str()));
+    cfg.setParamStr("install/sample/file6", dotted.c_str(), -1);
+    cfg.setParamInt32("install/sample/files", 7);
+    ASSERT_TRUE(cfg.saveConfig());
+  }
+  const Outcome up = installVersion(root, cfgDir, v2());
+  ASSERT_EQ(up.job, 0) << up.problem;
+  for (const char* f : {"d4/x1", "d4/x2", "dd.txt"}) EXPECT_TRUE(fs::exists(outside + "/" + f)) << f;
+  EXPECT_FALSE(fs::exists(root + "/gone")) << "a plain dropped file still goes";
+  cCIAppFullConfig cfg;
+  ASSERT_TRUE(cfg.openConfig(cfgDir.c_str()));
+  std::set<std::string> listed;
+  unsigned long long count = 0;
+  ASSERT_TRUE(cfg.getParamInt("install/sample/files", count));
+  for (unsigned long long i = 0; i < count; ++i) {
+    _guardchar<char> path;
+    if (cfg.getParamStr(("install/sample/file" + std::to_string(i)).c_str(), path)) listed.insert(path.ptr);
+  }
+  for (const std::string& f : {root + "/data/d4/x1", root + "/data/d4/x2", dotted})
+    EXPECT_TRUE(listed.count(f)) << f;
+  EXPECT_EQ(count, v2().files.size() + 3);
+}
+
+// A run that fails takes the folders it made with it, and only those.
+TEST(InstallerJob, AFailedInstallRemovesTheFoldersItMade) {
+  ScratchDir dir;
+  const std::string mine = dir.file("a/mine");
+  fs::create_directories(mine);
+  const std::string root = dir.file("a/b/c/app");
+  PkgVersion deep = v1();
+  deep.files.push_back({"x/y/z/w/file", "deep", {8, 8, 8}});
+  TestHost host;
+  host.stopAfter = 0;
+  const Outcome o = installVersion(root, dir.file("cfg"), deep, host);
+  EXPECT_EQ(o.result, irStopped);
+  EXPECT_FALSE(fs::exists(dir.file("a/b")));
+  EXPECT_TRUE(fs::is_directory(mine));
+  cCIAppFullConfig cfg;
+  ASSERT_TRUE(cfg.openConfig(dir.file("cfg").c_str()));
+  EXPECT_FALSE(cfg.hasSection("install/sample")) << "nothing was installed";
+}
+
 TEST(InstallFiles, PossibleInstallPathsAndCleanRemoval) {
   ScratchDir dir;
   writeFile(dir.file("plain"), "x");
@@ -370,7 +524,10 @@ TEST(InstallFiles, PossibleInstallPathsAndCleanRemoval) {
       {"top/one/two/f", "top", "top", ""},
       {"top2/one/two/f", "top2/one", "top2/one", "top2"},
       {"out/one/f", "elsewhere", "", "out/one"},
+      // The text of a ".." path says nothing of where its folders lie.
+      {"top3/a/../../out3/f", "top3", "", "out3"},
   };
+  fs::create_directories(dir.file("top3/a"));
   for (const Removal& r : removals) {
     writeFile(dir.file(r.file), "x");
     EXPECT_TRUE(rmFileClean(dir.file(r.file).c_str(), dir.file(r.stop).c_str()));

@@ -6,16 +6,21 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
+#include <set>
 #include <thread>
 
 #include "base/conproc.h"
 #include "base/tests/scratch_dir.h"
 #include "ciom/ciomlangs.h"
 #include "install_support.h"
+#include "tamsivarapp/heldpath.h"
 #include "tamsivarapp/installfiles.h"
+#include "tamsivarapp/installrecord.h"
 #include "tamsivarapp/lang.h"
+#include "tamsivarapp/remove.h"
 #include "tamsivarapp/uninstallerpanel.h"
 
 namespace fs = std::filesystem;
@@ -91,6 +96,21 @@ struct Installed {
     if (kept) *kept = ctx.kept;
     return code;
   }
+  // Nobody owns the tree and the record, as after an installation of their
+  // own, so that a read-only folder holds for an uninstall run as nobody.
+  void handToNobody() {
+    if (::geteuid() != 0) return;
+    for (const std::string& top : {parent, cfgDir}) {
+      ::chown(top.c_str(), kNobody, kNobody);
+      for (auto& e : fs::recursive_directory_iterator(top)) ::lchown(e.path().c_str(), kNobody, kNobody);
+    }
+  }
+  // Lists exactly `files` in the record.
+  static void relist(cApplicationConfig& cfg, const std::vector<std::string>& files) {
+    for (size_t i = 0; i < files.size(); ++i)
+      cfg.setParamStr(("install/sample/file" + std::to_string(i)).c_str(), files[i].c_str(), -1);
+    cfg.setParamInt32("install/sample/files", static_cast<int>(files.size()));
+  }
   std::vector<std::string> listed() {
     cCIAppFullConfig cfg;
     unsigned long long count = 0;
@@ -132,16 +152,19 @@ TEST(Uninstall, RemovesTheRecordedFilesAndFoldersUpToTheInstallationFolder) {
 
 // Entries a damaged or hostile record lists beside the package's own: a
 // file outside the folder stays when a link or a "." or ".." step leads to
-// it, the user is told which and why, and the record keeps listing only
-// those until they are gone.
-TEST(Uninstall, KeepsWhatMayNotBeThePackagesAndSaysSo) {
+// it, and the user is told which and why, once: the record goes, so the
+// package can be installed again and the manager can remove itself.
+TEST(Uninstall, KeepsWhatMayNotBeThePackagesAndSaysSoOnce) {
   Installed pkg;
   std::string outside = pkg.dir.file("outside.txt"), foreign = pkg.root + "/share/doc/notes.txt";
   std::string linkOut = pkg.root + "/lib/out", victim = pkg.dir.file("elsewhere/victim");
+  std::string twice = pkg.dir.file("twice.txt");
   writeFile(outside, "mine");
   writeFile(foreign, "mine too");
   writeFile(victim, "victim");
+  writeFile(twice, "one file, two spellings");
   writeFile(pkg.parent + "/dotted.txt", "dotted");
+  writeFile(pkg.parent + "/binned.txt", "binned");
   fs::create_directory_symlink(pkg.dir.file("elsewhere"), linkOut);
   const struct {
     std::string listed;
@@ -154,6 +177,11 @@ TEST(Uninstall, KeepsWhatMayNotBeThePackagesAndSaysSo) {
       {linkOut + "/victim", victim, kKeptThroughLink},
       {pkg.root + "/../dotted.txt", pkg.parent + "/dotted.txt", kKeptOddPath},
       {pkg.dir.file("./elsewhere/victim"), victim, kKeptOddPath},
+      // Named even though the folder its spelling passes through went.
+      {pkg.root + "/bin/../../binned.txt", pkg.parent + "/binned.txt", kKeptOddPath},
+      // Kept under one spelling, removed under the other: not named.
+      {pkg.dir.file("./twice.txt"), twice, 0},
+      {twice, twice, 0},
   };
   Host host;
   std::vector<sKeptFile> kept;
@@ -167,13 +195,11 @@ TEST(Uninstall, KeepsWhatMayNotBeThePackagesAndSaysSo) {
                           },
                           &kept),
             unKept);
-  std::vector<std::string> keptPaths;
   size_t k = 0;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.listed);
     EXPECT_EQ(fs::exists(c.file), c.reason != 0);
     if (c.reason == 0) continue;
-    keptPaths.push_back(c.listed);
     ASSERT_LT(k, kept.size());
     EXPECT_EQ(kept[k].path, c.listed);
     EXPECT_EQ(kept[k++].reason, c.reason);
@@ -182,32 +208,38 @@ TEST(Uninstall, KeepsWhatMayNotBeThePackagesAndSaysSo) {
   EXPECT_EQ(readFile(foreign), "mine too");
   EXPECT_FALSE(fs::exists(pkg.root + "/bin"));
   EXPECT_FALSE(fs::exists(pkg.root + "/share/doc/readme.txt"));
-  EXPECT_TRUE(pkg.recorded());
-  EXPECT_EQ(pkg.listed(), keptPaths);
-
-  // Asked again, the same answer; once the user has dealt with the files,
-  // the record goes.
-  EXPECT_EQ(pkg.uninstall(host), unKept);
-  EXPECT_EQ(pkg.listed(), keptPaths);
-  fs::remove(victim);
-  fs::remove(pkg.parent + "/dotted.txt");
-  EXPECT_EQ(pkg.uninstall(host), unDone);
   EXPECT_FALSE(pkg.recorded());
+
+  // Told once: the package is gone from the record and nothing else goes.
+  EXPECT_EQ(pkg.uninstall(host), unNotInstalled);
+  EXPECT_EQ(readFile(victim), "victim");
+  struct Declines : cRemoveHost {
+    bool confirm(int) override { return false; }
+  } declines;
+  cCIAppFullConfig cfg;
+  ASSERT_TRUE(cfg.openConfig(pkg.cfgDir.c_str()));
+  EXPECT_EQ(runRemoveManager(&cfg, nullptr, declines), rmDeclined) << "no package is left to refuse for";
 }
 
 // A kill leaves side files beside the listed ones: an uninstall's backups
-// with their file gone, an upgrade's unpacked copies and backups. The next
-// uninstall takes them too, and only them.
+// with their file gone, an upgrade's unpacked copies, backups and new files.
+// The next uninstall takes them too, and only them: the user's own files
+// under the same kind of names stay.
 TEST(Uninstall, CompletesWhatAKilledUninstallOrUpgradeLeft) {
-  // An upgrade to a second version that dies on reaching `stage`.
+  // An upgrade to a second version with files of its own that dies on
+  // reaching `stage` (-1: the last).
   const auto upgradeKilledAt = [](int stage) {
     return [stage](Installed& pkg) {
       TestHost host;
       PkgVersion v2 = sample();
       v2.ver[1] = 1;
       for (PkgFile& f : v2.files) f.bytes += "2";
+      for (int i = 0; i < 3; ++i) v2.files.push_back({"new/only" + std::to_string(i), randomBytes(3000, 9), {8, 8, 8}});
       host.atStage = [stage](int s) {
         if (s == stage) _exit(0);
+      };
+      host.atLastStage = [stage] {
+        if (stage < 0) _exit(0);
       };
       installVersion(pkg.root, pkg.cfgDir, v2, host);
     };
@@ -218,29 +250,29 @@ TEST(Uninstall, CompletesWhatAKilledUninstallOrUpgradeLeft) {
   } cases[] = {
       {"uninstall killed asking about the second file",
        [](Installed& pkg) {
-         Host host;
-         // A folder in the file's place cannot be moved: the busy question,
-         // when the first file is already aside.
-         const std::string busy = pkg.root + "/lib/deep/data.bin", aside = pkg.dir.file("aside");
-         host.onConfirm = [&] {
-           fs::rename(busy, aside);
-           fs::create_directory(busy);
-         };
-         host.release = [&](const char*) -> bool {
-           fs::remove(busy);
-           fs::rename(aside, busy);
+         // A read-only folder keeps the second file in place: the busy
+         // question, when the first file is already aside.
+         pkg.handToNobody();
+         ::chmod((pkg.root + "/lib/deep").c_str(), 0555);
+         if (asNobody([&] {
+               Host host;
+               host.release = [](const char*) -> bool { _exit(0); };
+               pkg.uninstall(host);
+               return false;
+             }))
            _exit(0);
-         };
-         pkg.uninstall(host);
        }},
-      {"upgrade killed before its backups", upgradeKilledAt(4)},
-      {"upgrade killed before moving new files in", upgradeKilledAt(5)},
+      {"upgrade killed while unpacking", upgradeKilledAt(5)},
+      {"upgrade killed before its backups", upgradeKilledAt(7)},
+      {"upgrade killed before moving new files in", upgradeKilledAt(8)},
+      {"upgrade killed before removing its backups", upgradeKilledAt(-1)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Installed pkg;
-    const std::string stranger = pkg.root + "/bin/run.tmp.keep";
-    writeFile(stranger, "not a side file of ours");
+    const std::vector<std::string> strangers = {pkg.root + "/bin/run.tmp.keep", pkg.root + "/share/doc/readme.txt.bkp",
+                                                pkg.root + "/share/doc/readme.txt.tmp"};
+    for (const std::string& s : strangers) writeFile(s, "not a side file of ours");
     pid_t child = fork();
     if (child == 0) {
       c.kill(pkg);
@@ -248,35 +280,45 @@ TEST(Uninstall, CompletesWhatAKilledUninstallOrUpgradeLeft) {
     }
     int status = 0;
     waitpid(child, &status, 0);
+    ::chmod((pkg.root + "/lib/deep").c_str(), 0755);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    ASSERT_FALSE(sideFiles(pkg.root).empty());
+    ASSERT_GT(sideFiles(pkg.root).size(), 2u);
     Host host;
     EXPECT_EQ(pkg.uninstall(host), unDone);
     std::vector<std::string> left;
     for (auto& e : fs::recursive_directory_iterator(pkg.root))
       if (!e.is_directory()) left.push_back(e.path().string());
-    EXPECT_EQ(left, std::vector<std::string>{stranger});
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, strangers);
     EXPECT_FALSE(pkg.recorded());
   }
 }
 
 // Killed at any moment, an uninstall or an upgrade leaves what the next
-// uninstall finishes.
+// uninstall finishes: every file the package installed and every side file
+// this system made goes, the user's own files beside them stay.
 TEST(Uninstall, KilledAtRandomMomentsTheNextUninstallFinishes) {
   PkgVersion a, b;
   for (int i = 0; i < 24; ++i) {
-    std::string rel = "d" + std::to_string(i % 4) + "/f" + std::to_string(i);
+    const std::string rel = std::string("d") + std::to_string(i % 4) + "/f" + std::to_string(i);
     a.files.push_back({rel, randomBytes(400000, static_cast<unsigned>(i)), {8, 8, 8}});
     b.files.push_back({rel, randomBytes(400000, static_cast<unsigned>(i + 100)), {8, 8, 8}});
   }
+  // Files only the new version has, in a folder of their own.
+  for (int i = 0; i < 6; ++i) b.files.push_back({"new/f" + std::to_string(i), randomBytes(200000, 7), {8, 8, 8}});
   a.ver[1] = 5;
   b.ver[0] = 2;
   for (bool upgrade : {false, true}) {
     RandomKiller killer(upgrade ? 52 : 25);
-    for (int round = 0; round < 8; ++round) {
+    for (int round = 0; round < 9; ++round) {
       SCOPED_TRACE(std::string(upgrade ? "upgrade" : "uninstall") + " round " + std::to_string(round));
       Installed pkg;
       ASSERT_EQ(installVersion(pkg.root, pkg.cfgDir, a).job, 0);
+      std::vector<std::string> mine;
+      for (int i : {1, 6, 11})
+        for (const char* suffix : {".bkp", ".tmp"}) mine.push_back(pkg.root + "/" + a.files[i].rel + suffix);
+      mine.push_back(pkg.root + "/new/f2.bkp");
+      for (const std::string& m : mine) writeFile(m, "the user's " + m);
       // The first round measures the run the others interrupt.
       if (upgrade) {
         ASSERT_TRUE(killer.run([&] { return installVersion(pkg.root, pkg.cfgDir, b).job; }));
@@ -288,9 +330,18 @@ TEST(Uninstall, KilledAtRandomMomentsTheNextUninstallFinishes) {
       }
       if (round == 0 && !upgrade) continue;
       Host host;
-      int code = pkg.uninstall(host);
+      std::vector<sKeptFile> kept;
+      int code = pkg.uninstall(host, {}, &kept);
       EXPECT_TRUE(code == unDone || (code == unNotInstalled && !upgrade)) << code;
-      pkg.expectGone();
+      EXPECT_TRUE(kept.empty());
+      std::vector<std::string> left;
+      for (auto& e : fs::recursive_directory_iterator(pkg.root))
+        if (!e.is_directory()) left.push_back(e.path().string());
+      std::sort(left.begin(), left.end());
+      std::sort(mine.begin(), mine.end());
+      EXPECT_EQ(left, mine);
+      for (const std::string& m : mine) EXPECT_EQ(readFile(m), "the user's " + m);
+      EXPECT_FALSE(pkg.recorded());
     }
   }
 }
@@ -320,6 +371,8 @@ TEST(Uninstall, TakesAbsoluteTargetsInstalledOutsideTheFolder) {
   EXPECT_FALSE(fs::exists(pkg.root));
 }
 
+// Giving up puts every file back as it was, a file listed beside its own
+// backup name included.
 TEST(Uninstall, EndsWithoutRemovingWhenTheUserDeclinesOrGivesUp) {
   struct Case {
     const char* name;
@@ -334,33 +387,153 @@ TEST(Uninstall, EndsWithoutRemovingWhenTheUserDeclinesOrGivesUp) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Installed pkg;
-    std::string busy = pkg.root + "/lib/deep/data.bin", aside = pkg.dir.file("aside");
-    Host host;
-    host.yes = c.yes;
-    std::string asked;
-    // A folder in the file's place cannot be moved: the busy question.
-    host.onConfirm = [&] {
-      fs::rename(busy, aside);
-      fs::create_directory(busy);
-    };
-    host.release = [&](const char* path) {
-      asked = path;
-      if (!c.fixOnAsk) return true;
-      fs::remove(busy);
-      fs::rename(aside, busy);
-      return false;
-    };
-    EXPECT_EQ(pkg.uninstall(host), c.code);
+    const std::string run = pkg.root + "/bin/run", listedBackup = run + ".bkp", locked = pkg.root + "/lib/deep";
+    const std::string busy = locked + "/data.bin", readme = pkg.root + "/share/doc/readme.txt";
+    writeFile(listedBackup, "listed, not a backup");
+    pkg.handToNobody();
+    // A read-only folder keeps its file in place: the busy question.
+    ::chmod(locked.c_str(), 0555);
+    EXPECT_TRUE(asNobody([&] {
+      Host host;
+      host.yes = c.yes;
+      std::string asked;
+      host.release = [&](const char* path) {
+        asked = path;
+        if (!c.fixOnAsk) return true;
+        ::chmod(locked.c_str(), 0755);
+        return false;
+      };
+      const int code = pkg.uninstall(host, [&](cApplicationConfig& cfg) {
+        Installed::relist(cfg, {run, listedBackup, busy, readme});
+      });
+      return code == c.code && asked == (c.yes ? busy : "");
+    }));
+    ::chmod(locked.c_str(), 0755);
     if (c.code == unDone) {
       EXPECT_FALSE(fs::exists(pkg.root));
       continue;
     }
-    if (c.yes) {
-      EXPECT_EQ(asked, busy);
-    }
-    fs::remove(busy);
-    fs::rename(aside, busy);
+    EXPECT_EQ(readFile(listedBackup), "listed, not a backup");
+    fs::remove(listedBackup);
     pkg.expectWhole();
+  }
+}
+
+// The user's own files under the names of side files stay, beside the
+// folder's files and beside a file placed outside it; only the side files
+// the record names as this system's go, and one that is now a link or a
+// folder keeps what it holds, and the user hears of it.
+TEST(Uninstall, TakesOnlyTheSideFilesThisSystemNamed) {
+  Installed pkg;
+  const std::string conf = pkg.dir.file("conf/x.conf"), target = pkg.dir.file("target.txt");
+  writeFile(conf, "placed outside by the package");
+  writeFile(target, "a link leads here");
+  enum { kStays, kGoes, kKept };
+  struct Case {
+    std::string path;
+    bool marked;
+    int kind;  // 0 file, 1 link to `target`, 2 folder holding a file
+    int outcome;
+  } cases[] = {
+      {pkg.root + "/share/doc/readme.txt.bkp", false, 0, kStays},
+      {pkg.root + "/share/doc/readme.txt.tmp", false, 0, kStays},
+      {pkg.root + "/bin/run.bkp", false, 0, kStays},
+      {conf + ".bkp", false, 0, kStays},
+      {pkg.root + "/lib/deep/data.bin.tmp", true, 0, kGoes},
+      {conf + ".tmp", true, 0, kGoes},
+      {pkg.root + "/bin/run.tmp", true, 1, kKept},
+      {pkg.root + "/share/doc/readme.txt.bkp.tmp", true, 2, kKept},
+  };
+  std::set<std::string> marks;
+  for (const Case& c : cases) {
+    if (c.kind == 0) writeFile(c.path, "bytes of " + c.path);
+    if (c.kind == 1) fs::create_symlink(target, c.path);
+    if (c.kind == 2) writeFile(c.path + "/inside", "inside");
+    if (c.marked) marks.insert(c.path);
+  }
+  Host host;
+  std::vector<sKeptFile> kept;
+  EXPECT_EQ(pkg.uninstall(host,
+                          [&](cApplicationConfig& cfg) {
+                            cfg.setParamStr("install/sample/file3", conf.c_str(), -1);
+                            cfg.setParamInt32("install/sample/files", 4);
+                            writeSideMark(&cfg, "install/sample", marks);
+                          },
+                          &kept),
+            unKept);
+  std::vector<std::string> named;
+  for (const sKeptFile& k : kept) {
+    EXPECT_EQ(k.reason, kKeptNotAFile) << k.path;
+    named.push_back(k.path);
+  }
+  std::vector<std::string> expected;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    EXPECT_EQ(fs::exists(fs::symlink_status(c.path)), c.outcome != kGoes);
+    if (c.outcome == kStays) {
+      EXPECT_EQ(readFile(c.path), "bytes of " + c.path);
+    }
+    if (c.outcome == kKept) expected.push_back(c.path);
+  }
+  std::sort(named.begin(), named.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(named, expected);
+  EXPECT_FALSE(fs::exists(conf));
+  EXPECT_EQ(readFile(target), "a link leads here");
+  EXPECT_EQ(readFile(pkg.root + "/share/doc/readme.txt.bkp.tmp/inside"), "inside");
+}
+
+// Whatever stands in a file's place when the question is answered, the
+// uninstall never blocks on it and never reaches past a link: a link in
+// the folder goes itself, a folder is not the package's file, and a link
+// swapped in on the way keeps the files it leads to.
+TEST(Uninstall, WhatStandsInAFilesPlaceWhenTheQuestionIsAnswered) {
+  struct Case {
+    const char* name;
+    std::function<void(Installed&, const std::string& outside)> swap;
+    int code;
+    std::vector<std::string> keptPaths;  // below the installation folder
+  } cases[] = {
+      {"a folder with a file of its own",
+       [](Installed& pkg, const std::string&) {
+         const std::string file = pkg.root + "/lib/deep/data.bin";
+         fs::remove(file);
+         writeFile(file + "/inner", "inner");
+       },
+       unDone, {}},
+      {"a link to a file outside",
+       [](Installed& pkg, const std::string& outside) {
+         fs::remove(pkg.root + "/bin/run");
+         fs::create_symlink(outside + "/data.bin", pkg.root + "/bin/run");
+       },
+       unDone, {}},
+      {"a folder on the way swapped for a link out",
+       [](Installed& pkg, const std::string& outside) {
+         fs::remove_all(pkg.root + "/lib/deep");
+         fs::create_directory_symlink(outside, pkg.root + "/lib/deep");
+       },
+       unKept, {"/lib/deep/data.bin"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Installed pkg;
+    const std::string outside = pkg.dir.file("outside");
+    writeFile(outside + "/data.bin", "outside");
+    Host host;
+    host.onConfirm = [&] { c.swap(pkg, outside); };
+    host.release = [](const char*) {
+      ADD_FAILURE() << "asked about a file that is not there to move";
+      return true;
+    };
+    std::vector<sKeptFile> kept;
+    EXPECT_EQ(pkg.uninstall(host, {}, &kept), c.code);
+    std::vector<std::string> named, expected;
+    for (const sKeptFile& k : kept) named.push_back(k.path);
+    for (const std::string& k : c.keptPaths) expected.push_back(pkg.root + k);
+    EXPECT_EQ(named, expected);
+    EXPECT_EQ(readFile(outside + "/data.bin"), "outside");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(pkg.root + "/bin/run")));
+    EXPECT_FALSE(pkg.recorded());
   }
 }
 
@@ -424,10 +597,7 @@ TEST(Uninstall, AsTheOwnerOfTheFiles) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Installed pkg;
-    for (const std::string& top : {pkg.parent, pkg.cfgDir}) {
-      ::chown(top.c_str(), kNobody, kNobody);
-      for (auto& e : fs::recursive_directory_iterator(top)) ::lchown(e.path().c_str(), kNobody, kNobody);
-    }
+    pkg.handToNobody();
     if (c.readOnlyFiles)
       for (auto& e : fs::recursive_directory_iterator(pkg.root))
         if (e.is_regular_file()) ::chmod(e.path().c_str(), 0444);
@@ -449,6 +619,8 @@ TEST(MoveFileClean, MovesWhatARenameMayMove) {
   writeFile(free, "a");
   writeFile(readOnly, "ro");
   writeFile(locked, "l");
+  writeFile(dir.file("free/taken"), "t");
+  writeFile(dir.file("free/taken.bkp"), "the user's");
   fs::create_directories(dir.file("free/folder"));
   fs::create_symlink(free, dir.file("free/link"));
   ::chmod(readOnly.c_str(), 0444);
@@ -459,35 +631,51 @@ TEST(MoveFileClean, MovesWhatARenameMayMove) {
     std::string from;
     bool moves;
   } cases[] = {
-      {free, true},          {readOnly, true},          {locked, false}, {dir.file("free/folder"), false},
-      {dir.file("free/link"), false}, {dir.file("free/none"), false},
+      {free, true},  {readOnly, true}, {locked, false}, {dir.file("free/link"), true},
+      {dir.file("free/none"), false}, {dir.file("free/taken"), false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.from);
     std::string to = c.from + ".bkp";
-    bool moved = asNobody([&] { return moveFileClean(c.from.c_str(), to.c_str()); });
+    bool moved = asNobody([&] {
+      cHeldFolder folder;
+      return folder.hold(dir.root, c.from) && moveFileClean(folder, folder.leaf(), folder.side(".bkp"));
+    });
     EXPECT_EQ(moved, c.moves);
-    EXPECT_EQ(fs::exists(fs::symlink_status(to)), c.moves);
+    EXPECT_EQ(fs::exists(fs::symlink_status(to)), c.moves || c.from.ends_with("taken"));
   }
+  EXPECT_EQ(readFile(dir.file("free/taken.bkp")), "the user's");
 }
 
-TEST(OwnedBy, OnlyPathsInsideTheFolderWithoutLinksOut) {
+// A held folder is reached from its anchor through real folders only.
+TEST(HeldFolder, OnlyThroughRealFoldersBelowTheAnchor) {
   ScratchDir dir;
   std::string base = dir.file("app");
   fs::create_directories(base + "/sub");
   fs::create_directories(dir.file("app2"));
   fs::create_directory_symlink(dir.root, base + "/up");
   fs::create_directory_symlink(base + "/sub", base + "/inner");
+  writeFile(base + "/file", "f");
   struct Case {
     std::string path;
-    bool owned;
+    bool held;
   } cases[] = {
-      {base + "/sub/f", true},       {base + "/f", true},          {base + "/inner/f", true},
-      {dir.file("app2/f"), false},   {base + "/../f", false},      {base + "/up/f", false},
-      {base + "/./sub/f", false},    {base, false},                {"sub/f", false},
+      {base + "/sub/f", true},     {base + "/f", true},        {base + "//sub//f", true},
+      {base + "/inner/f", false},  {dir.file("app2/f"), false}, {base + "/../f", false},
+      {base + "/up/f", false},     {base + "/./sub/f", false}, {base, false},
+      {"sub/f", false},            {base + "/file/f", false},  {base + "/none/f", false},
   };
-  for (const Case& c : cases) EXPECT_EQ(ownedBy(c.path, base), c.owned) << c.path;
-  EXPECT_TRUE(ownedBy(base + "/sub/f", base + "/"));
+  for (const Case& c : cases) {
+    cHeldFolder folder;
+    EXPECT_EQ(folder.hold(base, c.path), c.held) << c.path;
+  }
+  cHeldFolder made;
+  std::vector<std::string> folders;
+  ASSERT_TRUE(made.hold(base, base + "/new/deeper/f", &folders));
+  EXPECT_EQ(folders, (std::vector<std::string>{base + "/new", base + "/new/deeper"}));
+  EXPECT_EQ(made.leaf(), "f");
+  EXPECT_FALSE(made.hold(base, base + "/up/x/f", &folders)) << "nothing is made through a link";
+  EXPECT_FALSE(fs::exists(dir.file("x")));
 }
 
 TEST(WaitDraining, ReadsAsFastAsTheChildWritesAndNeverTakesAnUnseenEndForSuccess) {

@@ -1,0 +1,108 @@
+#include "tamsivarapp/heldpath.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+namespace {
+
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+
+// The steps of `rest`, refusing "." and "..": a run of "/" is one step.
+bool splitSteps(const std::string& rest, std::vector<std::string>& steps) {
+  size_t start = 0;
+  while (start < rest.size()) {
+    size_t end = rest.find('/', start);
+    if (end == std::string::npos) end = rest.size();
+    if (end > start) {
+      std::string step = rest.substr(start, end - start);
+      if (step == "." || step == "..") return false;
+      steps.push_back(std::move(step));
+    }
+    start = end + 1;
+  }
+  return !steps.empty();
+}
+
+}  // namespace
+
+bool hasDotSteps(const std::string& path) {
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = path.find('/', start);
+    if (end == std::string::npos) end = path.size();
+    const size_t len = end - start;
+    if ((len == 1 && path[start] == '.') || (len == 2 && path.compare(start, 2, "..") == 0)) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+bool under(const std::string& path, const std::string& folder) {
+  if (folder == "/") return path.size() > 1 && path[0] == '/';
+  return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 && path[folder.size()] == '/';
+}
+
+cHeldFolder::~cHeldFolder() { release(); }
+
+void cHeldFolder::release() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  leaf_.clear();
+}
+
+bool cHeldFolder::hold(const std::string& anchor, const std::string& path, std::vector<std::string>* made) {
+  release();
+  if (anchor.empty() || anchor[0] != '/' || !under(path, anchor)) return false;
+  std::vector<std::string> steps;
+  if (!splitSteps(path.substr(anchor == "/" ? 1 : anchor.size() + 1), steps)) return false;
+  // The anchor itself is the user's folder, reached as the system reaches it.
+  int fd = ::open(anchor.c_str(), kFolderFlags);
+  if (fd < 0) return false;
+  std::string walked = anchor == "/" ? "" : anchor;
+  for (size_t i = 0; i + 1 < steps.size(); ++i) {
+    walked += "/" + steps[i];
+    int next = ::openat(fd, steps[i].c_str(), kFolderFlags | O_NOFOLLOW);
+    if (next < 0 && errno == ENOENT && made && ::mkdirat(fd, steps[i].c_str(), 0775) == 0) {
+      made->push_back(walked);
+      next = ::openat(fd, steps[i].c_str(), kFolderFlags | O_NOFOLLOW);
+    }
+    ::close(fd);
+    if (next < 0) return false;
+    fd = next;
+  }
+  fd_ = fd;
+  leaf_ = steps.back();
+  return true;
+}
+
+unsigned cHeldFolder::typeOf(const std::string& name) const {
+  struct stat st;
+  if (fd_ < 0 || ::fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return 0;
+  return st.st_mode & S_IFMT;
+}
+
+void dropEmptyFoldersBelow(const std::string& anchor, const std::string& path) {
+  std::string folder = path;
+  for (;;) {
+    const size_t slash = folder.rfind('/');
+    if (slash == std::string::npos) return;
+    folder.resize(slash);
+    if (!under(folder, anchor)) return;
+    cHeldFolder parent;
+    if (!parent.hold(anchor, folder) || ::unlinkat(parent.fd(), parent.leaf().c_str(), AT_REMOVEDIR) != 0) return;
+  }
+}
+
+bool renameNoReplace(int folder, const std::string& from, const std::string& to) {
+  if (::renameat2(folder, from.c_str(), folder, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  // A file system without the flag: a second name, then the first goes.
+  if (::linkat(folder, from.c_str(), folder, to.c_str(), 0) != 0) return false;
+  if (::unlinkat(folder, from.c_str(), 0) == 0) return true;
+  ::unlinkat(folder, to.c_str(), 0);
+  return false;
+}
