@@ -99,8 +99,11 @@ void cTamsivarForm::cConfigReaderJob::checkAll() {
     auto* answer = new cCheckedAction(myGeneration, static_cast<int>(row));
     // A server that never answers must not hold a closing window. A version
     // alone, without the lines after it, is still news.
+    sUpdateCheck check;
+    check.stop = stopFlag();
+    check.address = &address;
     checkVersion(myIds[row].c_str(), answer->newest, answer->downloadUrl, answer->webSite, answer->notes,
-                 stopFlag(), &address);
+                 &check);
     if (answer->newest == kNoVersion || haveToStop()) {
       delete answer;
       continue;
