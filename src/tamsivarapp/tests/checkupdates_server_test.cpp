@@ -107,8 +107,9 @@ TEST_F(UpdateCheckAgainstPeers, EachFailureNamesTheAddressAndItsCause) {
 TEST_F(UpdateCheckAgainstPeers, ADrippingServerIsGivenUpAtTheDeadline) {
   constexpr int kDripBytes = 400;
   constexpr int kDripPauseMs = 50;
-  LoopbackPeer peer;
+  // Outlives the peer, whose thread sets it until the peer is joined.
   std::atomic<bool> dripped{false};
+  LoopbackPeer peer;
   peer.serve([&](int fd) {
     char request[4096];
     ssize_t ignored = ::recv(fd, request, sizeof request, 0);
