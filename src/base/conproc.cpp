@@ -277,7 +277,13 @@ bool startDetached(char* const argv[], int settleMs = 0, char* const removeAfter
     const int hold = held ? open(held, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1;
     if (hold >= 0) flock(hold, LOCK_SH);
     const pid_t program = fork();
-    if (program == 0) execReporting(argv, report[1]);
+    if (program == 0) {
+      // The program holds the lock too: a watcher killed before it (ended
+      // by name with a hung manager) must not leave its folder to a
+      // cleaner while it still runs from there.
+      if (hold >= 0) fcntl(hold, F_SETFD, 0);
+      execReporting(argv, report[1]);
+    }
     // Nothing else would tell the caller, which would take the program for
     // started.
     if (program < 0) {

@@ -83,7 +83,9 @@ bool just_run(const char* file);
 // Starts `file` detached with no arguments, and removes the folder
 // `leftover` (an absolute path) with everything in it once the program has
 // ended; true when the program started. Until then a shared lock (flock) on
-// the folder tells whoever takes an exclusive one that it is still in use.
+// the folder, held by the watcher and by the program (which inherits it, as
+// a descriptor open on the folder), tells whoever takes an exclusive one
+// that it is still in use.
 bool just_run_removing(const char* file, const char* leftover);
 
 // Runs `command` through the shell; true when its status is 0.

@@ -103,6 +103,10 @@ __attribute__((no_sanitize("null"))) void cJob::runOnThread() {
     code = 0xFFFFFFFF;
   }
   pthread_setcancelstate(PTHREAD_CANCEL_DISABLE, nullptr);
+  {
+    cSafeCriticalSectionAccess hold(&lock_);
+    working_ = false;
+  }
   onJobEnd(code);
 }
 
@@ -121,6 +125,7 @@ bool cJob::start() {
     pthread_t thread;
     if (pthread_create(&thread, nullptr, threadMain, this) != 0) return false;
     finished_ = false;
+    working_ = true;
     thread_ = thread;
     pthread_detach(thread);
   }
@@ -137,6 +142,11 @@ void cJob::stop() {
 bool cJob::runs() {
   cSafeCriticalSectionAccess hold(&lock_);
   return !finished_;
+}
+
+bool cJob::working() {
+  cSafeCriticalSectionAccess hold(&lock_);
+  return working_ && !finished_;
 }
 
 bool cJob::terminate() {

@@ -48,6 +48,11 @@ class cJob {
   // once the thread has gone.
   bool terminate();
   bool runs();
+  // True from start() until the work has ended. Unlike runs() it is false
+  // already while onJobEnd tells the owner of the end: an owner acting on
+  // that news must not take the job for still at work, or it waits for an
+  // end that has already come.
+  bool working();
   bool haveToStop() const { return stopRequested_.load(); }
   // For waits that must end as soon as the work is asked to stop.
   const std::atomic<bool>* stopFlag() const { return &stopRequested_; }
@@ -70,6 +75,7 @@ class cJob {
   std::atomic<bool> stopRequested_{false};
   std::atomic<bool> cancelled_{false};
   bool finished_ = true;  // guarded by lock_; set by the thread as its last act
+  bool working_ = false;  // guarded by lock_; cleared before onJobEnd
   _guardchar<unsigned short> name_;
   cCriticalSection lock_;
   pthread_t thread_{};  // valid while finished_ is false

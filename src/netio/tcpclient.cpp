@@ -101,7 +101,7 @@ bool cTCPClient::connect(unsigned char (&ip)[4], int port, int timeout) {
     return setBlocking(sock, true) || fail(errFailed);
   if (errno != EINPROGRESS) return fail(errRefusedOrTimedOut);
 
-  int ready = pollWait(sock, POLLOUT, timeout, stopFlag);
+  int ready = pollWait(sock, POLLOUT, boundedMs(timeout), stopFlag);
   if (ready == 0) return fail(errTimedOutConnect);
   if (ready < 0 || (ready & POLLNVAL)) return fail(errFailed);
   // A refused attempt also wakes the wait, as writable: only the socket's

@@ -63,6 +63,18 @@ void cTCPSocket::setReadTO(int ms) { readTimeout = msToTimeval(ms); }
 
 void cTCPSocket::setWriteTO(int ms) { writeTimeout = msToTimeval(ms); }
 
+void cTCPSocket::setDeadline(int ms) {
+  hasDeadline = ms >= 0;
+  deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms < 0 ? 0 : ms);
+}
+
+int cTCPSocket::boundedMs(int ms) const {
+  if (!hasDeadline) return ms;
+  auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+  if (left <= 0) return 0;
+  return left < ms ? static_cast<int>(left) : ms;
+}
+
 bool cTCPSocket::canTransfer(int length) {
   if (sock == -1) {
     lastErr = errNoPeer;
@@ -77,7 +89,14 @@ bool cTCPSocket::canTransfer(int length) {
 
 int cTCPSocket::receive(void* buffer, int length, timeval* timeout) {
   if (!canTransfer(length)) return 0;
-  int ready = pollWait(sock, POLLIN | POLLPRI, timevalToMs(timeout ? *timeout : readTimeout), stopFlag);
+  const int wait = timevalToMs(timeout ? *timeout : readTimeout);
+  // Past the deadline even bytes already waiting are not taken: a peer
+  // that drips them would otherwise be read for ever.
+  if (boundedMs(wait) == 0 && wait > 0) {
+    lastErr = errRefusedOrTimedOut;
+    return 0;
+  }
+  int ready = pollWait(sock, POLLIN | POLLPRI, boundedMs(wait), stopFlag);
   if (ready < 0 || (ready & POLLNVAL)) {
     lastErr = errFailed;
     return 0;
@@ -121,7 +140,7 @@ int cTCPSocket::send(const void* buffer, int length) {
   // Without waiting inside the system, each piece goes only where there is
   // room, and the whole transfer stays within one write time-out.
   using clock = std::chrono::steady_clock;
-  const auto deadline = clock::now() + std::chrono::milliseconds(timevalToMs(writeTimeout));
+  const auto until = clock::now() + std::chrono::milliseconds(boundedMs(timevalToMs(writeTimeout)));
   const auto* in = static_cast<const unsigned char*>(buffer);
   int total = 0;
   int err = errNone;
@@ -136,7 +155,7 @@ int cTCPSocket::send(const void* buffer, int length) {
       err = errFailed;
       break;
     }
-    auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - clock::now()).count();
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(until - clock::now()).count();
     int ready = left > 0 ? pollWait(sock, POLLOUT, static_cast<int>(left), stopFlag) : 0;
     if (ready == 0) {
       err = errRefusedOrTimedOut;

@@ -6,6 +6,7 @@
 #include <sys/time.h>
 
 #include <atomic>
+#include <chrono>
 
 // Hands out the bytes to send one chunk at a time.
 class cXCSourceStream {
@@ -45,6 +46,10 @@ class cTCPSocket {
 
   void setReadTO(int ms);
   void setWriteTO(int ms);
+  // Every later wait, connecting included, ends by `ms` milliseconds from
+  // now, however the peer spreads its bytes: the time-outs bound each wait,
+  // this bounds them all together. A negative value lifts it.
+  void setDeadline(int ms);
   // Every later wait ends, as a failure, once `flag` is raised (a job asked
   // to stop); null waits out the time-outs.
   void setStopFlag(const std::atomic<bool>* flag) { stopFlag = flag; }
@@ -73,6 +78,11 @@ class cTCPSocket {
   int lastErr;
   sockaddr_in peer;
   const std::atomic<bool>* stopFlag = nullptr;
+  bool hasDeadline = false;
+  std::chrono::steady_clock::time_point deadline{};
+
+  // `ms` cut to what is left before the deadline.
+  int boundedMs(int ms) const;
 
  private:
   // False, with the last error set, when there is no connection or nothing

@@ -1,5 +1,6 @@
 #include "tamsivarapp/checkupdates.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -10,6 +11,7 @@
 #include "nethttp/httprequest.h"
 #include "nethttp/httptransport.h"
 #include "netio/tcpclient.h"
+#include "tamsivarapp/formlook.h"
 #include "tamsivarapp/modes.h"
 #include "tamsivarapp/updateform.h"
 #include "tamsivarapp/ver.h"
@@ -76,7 +78,9 @@ const char* updatePrefix() {
 }  // namespace
 
 bool cPlainDataReader::onHeaderDone() {
-  if (RC() != 200 || contentLength() < 1 || contentLength() > kUpdateReplyMax) return false;
+  if (RC() != 200) fault = ufStatus;
+  else if (contentLength() < 1 || contentLength() > kUpdateReplyMax) fault = ufLength;
+  if (fault != ufNone) return false;
   body.close();
   return true;
 }
@@ -84,7 +88,10 @@ bool cPlainDataReader::onHeaderDone() {
 bool cPlainDataReader::onData(const unsigned char* data, long long length, unsigned long long) {
   if (length <= 0) return true;
   // The head promised at most 64 KiB; a peer sending more is not believed.
-  if (body.size() + static_cast<unsigned long long>(length) > kUpdateReplyMax) return false;
+  if (body.size() + static_cast<unsigned long long>(length) > kUpdateReplyMax) {
+    fault = ufLength;
+    return false;
+  }
   return body.write(const_cast<unsigned char*>(data), static_cast<unsigned int>(length)) ==
          static_cast<unsigned int>(length);
 }
@@ -97,21 +104,36 @@ void updateCheckUrl(const char* id, _guardchar<char>& url) {
 }
 
 bool parseUpdateReply(const unsigned char* body, unsigned long long size, unsigned long long& newest,
-                      _guardchar<char>& downloadUrl, _guardchar<char>& webSite, _guardchar<char>& notes) {
-  if (!body || size == 0) return false;
+                      _guardchar<char>& downloadUrl, _guardchar<char>& webSite, _guardchar<char>& notes,
+                      eUpdateCheckFault* fault) {
+  auto refuse = [fault](eUpdateCheckFault why) {
+    if (fault) *fault = why;
+    return false;
+  };
+  if (!body || size == 0) return refuse(ufCut);
   const unsigned char* end = body + size;
   const void* cr = std::memchr(body, kCR, static_cast<size_t>(size));
-  if (!cr || cr == body) return false;
+  if (!cr) return refuse(ufNoCR);
   unsigned long long version = 0;
-  if (!parseVersionLine(body, static_cast<const unsigned char*>(cr), version)) return false;
+  if (cr == body || !parseVersionLine(body, static_cast<const unsigned char*>(cr), version))
+    return refuse(ufVersion);
   newest = version;
   const unsigned char* p = skipLineEnds(static_cast<const unsigned char*>(cr), end);
-  if (p == end || !takeLine(p, end, downloadUrl)) return false;
+  if (p == end || !takeLine(p, end, downloadUrl)) return refuse(ufShort);
   p = skipLineEnds(p, end);
-  if (p == end || !takeLine(p, end, webSite)) return false;
+  if (p == end || !takeLine(p, end, webSite)) return refuse(ufShort);
   p = skipLineEnds(p, end);
   if (p != end) notes.set(reinterpret_cast<const char*>(p), end - p);
   return true;
+}
+
+std::string notesForDisplay(const char* notes) {
+  std::string shown;
+  for (const char* p = notes ? notes : ""; *p; ++p) {
+    if (*p == kCR && p[1] == kLF) ++p;
+    shown += *p == kCR ? '\n' : *p;
+  }
+  return shown;
 }
 
 bool resolveUpdateServer(unsigned char (&address)[4]) {
@@ -122,22 +144,59 @@ bool resolveUpdateServer(unsigned char (&address)[4]) {
   return initSockLib() && request.host() && strToIPv4(request.host(), address);
 }
 
+namespace {
+
+// What stopped an exchange the transport gave up on.
+eUpdateCheckFault transportFault(cHttpTransport& transport, const cPlainDataReader& reader, bool pastDeadline) {
+  if (reader.fault != ufNone) return reader.fault;
+  if (pastDeadline) return ufTimedOut;
+  const int error = transport.lastError();
+  // A failed connect leaves the socket closed; a failed reply keeps it.
+  if (!transport.valid()) return error == cTCPSocket::errTimedOutConnect ? ufTimedOut : ufUnreachable;
+  return error == cTCPSocket::errRefusedOrTimedOut ? ufTimedOut : ufCut;
+}
+
+}  // namespace
+
 bool checkVersion(const char* id, unsigned long long& newest, _guardchar<char>& downloadUrl,
-                  _guardchar<char>& webSite, _guardchar<char>& notes, const std::atomic<bool>* stop,
-                  const unsigned char (*address)[4]) {
+                  _guardchar<char>& webSite, _guardchar<char>& notes, sUpdateCheck* check) {
+  sUpdateCheck defaults;
+  sUpdateCheck& c = check ? *check : defaults;
+  c.fault = ufNone;
+  c.status = 0;
   if (!id || !*id || !initSockLib()) return false;
   _guardchar<char> url;
   updateCheckUrl(id, url);
   cHttpRequest request(cHttpRequest::GET, url.ptr, 1);
   cPlainDataReader reader;
   cHttpTransport transport;
-  transport.setStopFlag(stop);
-  if (address) transport.setAddress(*address);
-  if (!transport.processRequest(request, reader)) return false;
+  transport.setStopFlag(c.stop);
+  if (c.address) transport.setAddress(*c.address);
+  const auto started = std::chrono::steady_clock::now();
+  transport.setDeadline(c.deadlineMs);
+  const bool done = transport.processRequest(request, reader);
+  c.status = reader.RC();
+  if (!done) {
+    c.fault = transportFault(transport, reader,
+                             std::chrono::steady_clock::now() - started >= std::chrono::milliseconds(c.deadlineMs));
+    return false;
+  }
+  c.fault = ufCut;
   _typebuf<unsigned char> bytes;
   if (!reader.body.toBuffer(bytes) || bytes.count <= 0) return false;
-  return parseUpdateReply(bytes.ptr, static_cast<unsigned long long>(bytes.count), newest, downloadUrl,
-                          webSite, notes);
+  if (!parseUpdateReply(bytes.ptr, static_cast<unsigned long long>(bytes.count), newest, downloadUrl, webSite,
+                        notes, &c.fault))
+    return false;
+  c.fault = ufNone;
+  return true;
+}
+
+std::string updateFaultLine(const char* url, const sUpdateCheck& check) {
+  cCiomLangData* section = cLibLang::gCiomLang.sections.find(cStringKey("pkgm::updr", -1));
+  const char* row = section && check.fault != ufNone ? section->string(check.fault) : nullptr;
+  std::string cause = row ? row : "";
+  if (check.fault == ufStatus) cause = formatRow(row, std::to_string(check.status).c_str());
+  return std::string(url ? url : "") + ": " + cause;
 }
 
 int check_updates(const char* packageId, bool quiet) {
@@ -145,14 +204,15 @@ int check_updates(const char* packageId, bool quiet) {
   _guardchar<char> id(packageId ? packageId : "");
   cCiomLangData* section = cLibLang::gCiomLang.sections.find(cStringKey("pkgm::updr", -1));
   cCIApplication* app = cCIApplication::appRef();
-  // Quiet runs start without a display; they open one only for an update.
-  auto canShow = [app] { return app && app->openWindowMaker(); };
-  auto say = [&](int row, bool error) {
+  auto canShow = [app] { return app && app->windowMaker(); };
+  auto say = [&](int row, bool error, const std::string& more = {}) {
     if (quiet || !section || !canShow()) return;
+    const std::string text = std::string(section->string(row) ? section->string(row) : "") +
+                             (more.empty() ? "" : "\n" + more);
     if (error)
-      cWLMsgForm::error(section->string(row));
+      cWLMsgForm::error(text.c_str());
     else
-      cWLMsgForm::info(section->string(row));
+      cWLMsgForm::info(text.c_str());
   };
   cApplicationConfig* config = app ? app->config() : nullptr;
   unsigned long long installed = 0;
@@ -165,8 +225,11 @@ int check_updates(const char* packageId, bool quiet) {
   cSoftUpdateInfoForm::sUpdateInfoCtx info;
   config->getParamStr((record + "/name").c_str(), info.name);
   unsigned long long newest = kNoVersion;
-  if (!checkVersion(id.ptr, newest, info.downloadUrl, info.webSite, info.notes)) {
-    say(rowNoInfo, true);
+  sUpdateCheck check;
+  if (!checkVersion(id.ptr, newest, info.downloadUrl, info.webSite, info.notes, &check)) {
+    _guardchar<char> url;
+    updateCheckUrl(id.ptr, url);
+    say(rowNoInfo, true, updateFaultLine(url.ptr, check));
     return 1;
   }
   if (newest <= installed) {

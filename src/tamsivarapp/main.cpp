@@ -95,5 +95,5 @@ void* cTamsivarApp::appIconData() { return const_cast<unsigned char*>(_iconColor
 unsigned int cTamsivarApp::appIconDim() { return 128; }
 
 bool cTamsivarApp::needsWindowMaker() {
-  return mode != mMake && mode != mVersion && !(mode == mUpdate && quiet);
+  return mode != mMake && mode != mVersion;
 }

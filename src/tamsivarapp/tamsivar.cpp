@@ -99,8 +99,11 @@ void cTamsivarForm::cConfigReaderJob::checkAll() {
     auto* answer = new cCheckedAction(myGeneration, static_cast<int>(row));
     // A server that never answers must not hold a closing window. A version
     // alone, without the lines after it, is still news.
+    sUpdateCheck check;
+    check.stop = stopFlag();
+    check.address = &address;
     checkVersion(myIds[row].c_str(), answer->newest, answer->downloadUrl, answer->webSite, answer->notes,
-                 stopFlag(), &address);
+                 &check);
     if (answer->newest == kNoVersion || haveToStop()) {
       delete answer;
       continue;
@@ -266,13 +269,13 @@ void cTamsivarForm::refresh() {
   clearRunOptions();
   // Answers still on their way concern the items about to go.
   ++myGeneration;
-  if (myJob.runs()) {
+  if (readerIdle()) {
+    startReading();
+  } else {
     // The reader still asks the server: it is stopped, and the new reading
     // starts at its end.
     myReadAgain = true;
     myJob.stop();
-  } else {
-    startReading();
   }
   repaint(nullptr);
 }
@@ -330,8 +333,15 @@ void cTamsivarForm::jobEnded() {
   }
 }
 
+bool cTamsivarForm::readerIdle() {
+  if (myJob.working()) return false;
+  // Its end is told, or on its way: only the thread's last steps are left.
+  myJob.terminate();
+  return true;
+}
+
 void cTamsivarForm::endWhenIdle(int result) {
-  if (!myJob.runs()) {
+  if (readerIdle()) {
     end_modal(result);
     return;
   }
@@ -416,7 +426,7 @@ void cTamsivarForm::onPaint(cCanvas* c) {
 }
 
 bool cTamsivarForm::onClose() {
-  if (!myJob.runs()) return true;
+  if (readerIdle()) return true;
   endWhenIdle(0);
   return false;
 }

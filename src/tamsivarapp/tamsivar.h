@@ -64,6 +64,9 @@ class cTamsivarForm : public cChildElement {
   void listRead();
   void applyCheck(cChildAction* a);
   void jobEnded();
+  // True once the reader's work has ended, even when its end is still on
+  // its way: a refresh or a close then waits for no further end.
+  bool readerIdle();
   // Ends the window with `result` once the reader has stopped.
   void endWhenIdle(int result);
   void uninstallCurrent();

@@ -13,19 +13,23 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "base/conproc.h"
 #include "base/folder.h"
 #include "base/plist.h"
 #include "nethttp/httprequest.h"
 #include "nethttp/httptransport.h"
+#include "tamsivarapp/folderusers.h"
 
 extern char** environ;
 
 int cUpdateDownloader::job() {
+  if (strncasecmp(myUrl.ptr, "http://", 7) != 0) return drNotHttp;
   cHttpRequest request(cHttpRequest::GET, nullptr, 1);
   if (!request.create(cHttpRequest::GET, myUrl.ptr, 1) || !initSockLib()) return drNoRequest;
   myWritten = 0;
@@ -89,6 +93,8 @@ bool endsWithApp(const char* name) {
 }
 
 constexpr char kFolderStem[] = "zvksopkg-";
+// How old a hidden folder must be before it counts as a killed update's.
+constexpr time_t kHiddenLeftoverSeconds = 60;
 
 std::string tempFolder() {
   const char* tmp = std::getenv("TMPDIR");
@@ -129,20 +135,42 @@ void removeStaleUpdateFolders() {
   const std::string base = tempFolder();
   DIR* listing = opendir(base.c_str());
   if (!listing) return;
+  struct sCandidate {
+    std::string name, path;
+    int fd;
+  };
+  std::vector<sCandidate> stale;
+  const time_t now = time(nullptr);
   while (const dirent* e = readdir(listing)) {
-    if (std::strncmp(e->d_name, kFolderStem, sizeof kFolderStem - 1) != 0) continue;
+    const bool hidden = e->d_name[0] == '.';
+    if (std::strncmp(e->d_name + (hidden ? 1 : 0), kFolderStem, sizeof kFolderStem - 1) != 0) continue;
     // Never through a link, never another user's, never one whose owner
-    // still holds it.
+    // still holds it. The exclusive lock is kept until the folder is gone,
+    // so no installer can take it meanwhile.
     const int fd = openat(dirfd(listing), e->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) continue;
     struct stat st;
-    if (fstat(fd, &st) == 0 && st.st_uid == geteuid() && flock(fd, LOCK_EX | LOCK_NB) == 0) {
-      std::error_code ignored;
-      std::filesystem::remove_all(base + "/" + e->d_name, ignored);
-    }
-    ::close(fd);
+    const std::string path = fstat(fd, &st) == 0 ? descriptorPath(fd) : "";
+    // A hidden folder lives only from its making to its renaming, moments
+    // that hold no lock yet: only one long past them is what a killed
+    // update left there.
+    const bool settled = !hidden || now - st.st_mtime > kHiddenLeftoverSeconds;
+    if (!path.empty() && st.st_uid == geteuid() && settled && flock(fd, LOCK_EX | LOCK_NB) == 0)
+      stale.push_back({e->d_name, path, fd});
+    else
+      ::close(fd);
   }
   closedir(listing);
+  std::vector<std::string> paths;
+  for (const sCandidate& c : stale) paths.push_back(c.path);
+  // A folder may be used without a lock: a shell's working folder, a file
+  // someone opened inside.
+  const std::vector<bool> used = foldersInUse(paths);
+  for (size_t i = 0; i < stale.size(); ++i) {
+    std::error_code ignored;
+    if (!used[i]) std::filesystem::remove_all(base + "/" + stale[i].name, ignored);
+    ::close(stale[i].fd);
+  }
 }
 
 bool unpackUpdate(const char* zip, _guardchar<char>& installer) {

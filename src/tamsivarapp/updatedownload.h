@@ -15,6 +15,7 @@ class cUpdateDownloader : public cStdBasicProgressForm, public cHttpResponse {
     drRefused = 3,
     drWriteFailed = 4,
     drCancelled = 5,
+    drNotHttp = 6,  // the address is not an http:// one, the only kind fetched
     drDone = 10
   };
 
@@ -39,7 +40,9 @@ bool unpackUpdate(const char* zip, _guardchar<char>& installer);
 // Starts the program of the unpacked installer bundle; its folder goes once
 // the program has ended, or at once when it cannot start.
 bool startUpdateInstaller(const char* installer);
-// Removes this user's unpacked update folders that nothing holds any more:
-// those of an update killed while unpacking or of an installer whose
-// watcher is gone. A folder stays while its update or its installer runs.
+// Removes this user's unpacked update folders that nothing holds or uses
+// any more: those of an update killed while unpacking, of an installer
+// whose watcher and program are gone, and the hidden ones of an update
+// killed between making a folder and naming it. A folder stays while its
+// update, its unzip or its installer runs, and while any process uses it.
 void removeStaleUpdateFolders();

@@ -17,6 +17,7 @@
 #include "ciom/liblang.h"
 #include "ciom/messageform.h"
 #include "ciom/windowmaker.h"
+#include "tamsivarapp/checkupdates.h"
 #include "tamsivarapp/formlook.h"
 #include "tamsivarapp/updatedownload.h"
 #include "tamsivarapp/weblink.h"
@@ -39,7 +40,8 @@ enum eRow {
   rowOverwrite = 12,
   rowDownloading = 13,
   rowServerError = 14,
-  rowCannotWrite = 15
+  rowCannotWrite = 15,
+  rowHttpOnly = 16
 };
 
 // The partial file is never left behind, whatever ends the procedure: it
@@ -122,7 +124,7 @@ void cSoftUpdateInfoForm::onConstruct() {
   myNotes.setColorSchema(kLookFrame, kLookWhite, kLookText);
   myNotes.setExtraTitleSpacing(10);
   myNotes.setText(formatRow(string(rowWhatIsNew), myInfo->version.ptr).c_str(),
-                  myInfo->notes.ptr ? myInfo->notes.ptr : "");
+                  notesForDisplay(myInfo->notes.ptr).c_str());
 
   for (auto [link, row, y] :
        {std::tuple{&mySiteLink, rowSite, -91}, std::tuple{&myDownloadLink, rowDownload, -71}}) {
@@ -149,9 +151,9 @@ bool cSoftUpdateInfoForm::onClose() {
   return false;
 }
 
-bool cSoftUpdateInfoForm::fail(int row) {
+bool cSoftUpdateInfoForm::fail(int row, const char* value) {
   myFailed = true;
-  cMessageForm::errorbox(this, string(row), nullptr);
+  cMessageForm::errorbox(this, value ? formatRow(string(row), value).c_str() : string(row), nullptr);
   return false;
 }
 
@@ -215,6 +217,8 @@ bool cSoftUpdateInfoForm::installTo(const char* path) {
       return fail(rowServerError);
     case cUpdateDownloader::drWriteFailed:
       return fail(rowCannotWrite);
+    case cUpdateDownloader::drNotHttp:
+      return fail(rowHttpOnly, myInfo->downloadUrl.ptr);
     case cUpdateDownloader::drBroken:
       // The user gave up retrying: no message, but no download either.
       myFailed = true;

@@ -48,7 +48,8 @@ class cSoftUpdateInfoForm : public cCustomForm {
  private:
   void accept();
   void decline() { end_modal(myFailed ? uoFailed : uoDeclined); }
-  bool fail(int row);
+  // Shows the row, with `value` put in when given; the install has failed.
+  bool fail(int row, const char* value = nullptr);
   // The download into `temp`, asked again while the user wants a retry;
   // the result code of the last attempt.
   int download(cFileIO& temp);

@@ -215,3 +215,37 @@ TEST(Job, ACancelledWaitLeavesTheEventUsable) {
 }
 
 }  // namespace
+
+// An owner that learns of the end from onJobEnd (a posted action) may act on
+// it before the thread has left: the job must already count as no longer at
+// work then, and start again at once.
+class EndTellingJob : public cJob {
+ public:
+  EndTellingJob() : cJob(nullptr) {
+    told.create(nullptr, false, false);
+    release.create(nullptr, false, false);
+  }
+  ~EndTellingJob() override { terminate(); }
+  int job() override { return 0; }
+  void onJobEnd(unsigned long) override {
+    told.set();
+    release.wait_ms(10000);
+  }
+  cEvent told, release;
+};
+
+TEST(Job, AJobTellingItsEndIsNoLongerAtWork) {
+  EndTellingJob job;
+  EXPECT_FALSE(job.working());
+  for (int run = 0; run < 2; ++run) {
+    ASSERT_TRUE(job.start());
+    ASSERT_EQ(job.told.wait_ms(10000), 2);
+    EXPECT_FALSE(job.working());
+    EXPECT_TRUE(job.runs()) << "the thread still tells of its end";
+    job.release.set();
+    // Starting again waits for that thread to leave.
+    if (run == 0) continue;
+    EXPECT_TRUE(job.terminate());
+    EXPECT_FALSE(job.runs());
+  }
+}

@@ -8,11 +8,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <sstream>
 #include <string>
 
+#include "base/conproc.h"
 #include "base/tests/scratch_dir.h"
 #include "ciom/ciappconfig.h"
 #include "install_support.h"
@@ -149,15 +152,20 @@ struct TempDirFor {
   std::string saved;
 };
 
-// A child that holds `folder` as a running update or installer does, until
-// it is killed.
-pid_t holdFolder(const std::string& folder) {
+// How a child uses a folder: locked as a running update or installer
+// holds it, as its working folder as a shell in it does, or with a file
+// inside it open.
+enum class eUse { lock, workingFolder, openFile };
+
+// A child that uses `folder` that way until it is killed.
+pid_t holdFolder(const std::string& folder, eUse use = eUse::lock) {
   int ready[2];
   if (pipe(ready) != 0) return -1;
   const pid_t child = fork();
   if (child == 0) {
-    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
-    flock(fd, LOCK_SH);
+    if (use == eUse::lock) flock(open(folder.c_str(), O_RDONLY | O_DIRECTORY), LOCK_SH);
+    if (use == eUse::workingFolder && chdir(folder.c_str()) != 0) _exit(1);
+    if (use == eUse::openFile) open((folder + "/inside").c_str(), O_RDONLY);
     ssize_t ignored = write(ready[1], "x", 1);
     (void)ignored;
     pause();
@@ -189,6 +197,14 @@ TEST(StaleUpdateFolders, OnlyThisUsersFoldersThatNothingHoldsGo) {
       {"zvksopkg-gone", [](const std::string& f) { writeFile(f + "/New.app/Contents/x", "x"); }, false},
       {"zvksopkg-links", [&](const std::string& f) { fs::create_directories(f); fs::create_directory_symlink(outside, f + "/out"); }, false},
       {"zvksopkg-held", [](const std::string& f) { fs::create_directories(f); }, true},
+      {"zvksopkg-shell", [](const std::string& f) { fs::create_directories(f); }, true},
+      {"zvksopkg-open", [](const std::string& f) { writeFile(f + "/inside", "x"); }, true},
+      // Hidden: a folder made and not yet named, or left so by a kill.
+      {".zvksopkg-left", [](const std::string& f) {
+         fs::create_directories(f);
+         fs::last_write_time(f, fs::file_time_type::clock::now() - std::chrono::hours(1));
+       }, false},
+      {".zvksopkg-new", [](const std::string& f) { fs::create_directories(f); }, true},
       {"zvksopkg-other", [](const std::string& f) { fs::create_directories(f); }, geteuid() == 0},
       {"zvksopkg-link", [&](const std::string& f) { fs::create_directory_symlink(outside, f); }, true},
       {"zvksopkg-file", [](const std::string& f) { writeFile(f, "f"); }, true},
@@ -196,15 +212,75 @@ TEST(StaleUpdateFolders, OnlyThisUsersFoldersThatNothingHoldsGo) {
   };
   for (const auto& c : cases) c.make(dir.file(c.name));
   if (geteuid() == 0) chown(dir.file("zvksopkg-other").c_str(), 65534, 65534);
-  const pid_t holder = holdFolder(dir.file("zvksopkg-held"));
-  ASSERT_GT(holder, 0);
+  const pid_t holders[] = {holdFolder(dir.file("zvksopkg-held")),
+                           holdFolder(dir.file("zvksopkg-shell"), eUse::workingFolder),
+                           holdFolder(dir.file("zvksopkg-open"), eUse::openFile)};
+  for (pid_t holder : holders) ASSERT_GT(holder, 0);
   removeStaleUpdateFolders();
   for (const auto& c : cases) EXPECT_EQ(fs::exists(fs::symlink_status(dir.file(c.name))), c.stays) << c.name;
   EXPECT_EQ(readFile(outside + "/keep"), "keep");
-  // Once its holder is gone, the folder is stale too.
-  endChild(holder);
+  // Once their users are gone, the folders are stale too.
+  for (pid_t holder : holders) endChild(holder);
   removeStaleUpdateFolders();
-  EXPECT_FALSE(fs::exists(dir.file("zvksopkg-held")));
+  for (const char* name : {"zvksopkg-held", "zvksopkg-shell", "zvksopkg-open"})
+    EXPECT_FALSE(fs::exists(dir.file(name))) << name;
+}
+
+// Only http:// addresses are fetched; anything else says so rather than
+// passing for a request that could not be built.
+TEST(UpdateDownloader, OnlyHttpAddressesAreFetched) {
+  ScratchDir dir;
+  const struct {
+    const char* url;
+    int result;
+  } cases[] = {
+      {"https://127.0.0.1:1/x.zip", cUpdateDownloader::drNotHttp},
+      {"ftp://127.0.0.1:1/x.zip", cUpdateDownloader::drNotHttp},
+      {"x.zip", cUpdateDownloader::drNotHttp},
+      {"HTTP://127.0.0.1:1/x.zip", cUpdateDownloader::drBroken},  // nobody listens on port 1
+  };
+  for (const auto& c : cases) {
+    cFileIO file;
+    ASSERT_TRUE(file.create(dir.file("x.zip").c_str(), fmWrite));
+    cUpdateDownloader downloader(&file, c.url);
+    EXPECT_EQ(downloader.job(), c.result) << c.url;
+  }
+}
+
+// The watcher between the manager and a started installer killed (a fork
+// of zvk, ended by name with a hung manager): the installer still runs
+// from the folder, which stays until the installer too is gone.
+TEST(StaleUpdateFolders, AnInstallerOutlivingItsWatcherKeepsItsFolder) {
+  ScratchDir dir;
+  TempDirFor tmp(dir.root);
+  const std::string folder = dir.file("zvksopkg-run");
+  // The installer: tells who started it (the watcher), then waits.
+  writeFile(folder + "/Installer", "#!/bin/sh\necho $PPID $$ > \"$0.pids\"\nexec sleep 600\n");
+  chmod((folder + "/Installer").c_str(), 0755);
+  ASSERT_TRUE(just_run_removing((folder + "/Installer").c_str(), folder.c_str()));
+  pid_t watcher = 0, installer = 0;
+  for (int i = 0; i < 3000 && !installer; ++i) {
+    std::istringstream(readFile(folder + "/Installer.pids")) >> watcher >> installer;
+    if (!installer) usleep(10000);
+  }
+  ASSERT_GT(installer, 0);
+  kill(watcher, SIGKILL);
+  // Not ours to reap: dead is gone, or a zombie whose descriptors are closed.
+  auto dead = [](pid_t pid) {
+    const std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
+    const size_t paren = stat.rfind(')');
+    return stat.empty() || (paren != std::string::npos && stat.compare(paren, 3, ") Z") == 0);
+  };
+  for (int i = 0; i < 3000 && !dead(watcher); ++i) usleep(10000);
+  ASSERT_TRUE(dead(watcher));
+  removeStaleUpdateFolders();
+  EXPECT_TRUE(fs::exists(folder + "/Installer")) << "removed under the running installer";
+  kill(installer, SIGKILL);
+  for (int i = 0; i < 3000 && fs::exists(folder); ++i) {
+    removeStaleUpdateFolders();
+    if (fs::exists(folder)) usleep(10000);
+  }
+  EXPECT_FALSE(fs::exists(folder));
 }
 
 // An update killed while unzip runs: its folder stays while unzip still

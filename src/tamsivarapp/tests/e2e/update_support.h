@@ -101,8 +101,8 @@ class cSilentServer {
 
 // A box is a window of its own over its form, and the form takes the box's
 // caption meanwhile: the box is the window with that caption that is not
-// the form. Presses the key in it until it goes; false when none appears or
-// it stays, within 15 s each.
+// the form. Types the key in it and waits until it goes; false when none
+// appears or it stays, within 15 s each.
 inline bool answerBox(const std::string& form, const std::string& caption, const std::string& key) {
   for (int i = 0; i < 150; ++i) {
     std::string ids = runWithEnv({"xdotool", "search", "--onlyvisible", "--name", "^" + caption + "$"}).out;
@@ -113,10 +113,9 @@ inline bool answerBox(const std::string& form, const std::string& caption, const
       const std::string id = ids.substr(at, end - at);
       if (!id.empty() && id != form) box = id;
     }
-    if (!box.empty()) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(300));
-      return answer(box, key);
-    }
+    // Typed once it has the focus: a key sent to a box that closes on it
+    // stays down and repeats into the box that follows.
+    if (!box.empty()) return typeToClose(box, key);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   return false;

@@ -58,7 +58,9 @@ TEST(WindowlessMessages, EachKindShowsItsBoxAndAnswersOnlyYesAsTrue) {
       if (box.empty()) return false;
       std::this_thread::sleep_for(std::chrono::milliseconds(300));  // painted
       e2e::screenshot(box, shots + "/winlessmsg_" + std::to_string(n++) + ".png");
-      if (!e2e::answer(box, c.key)) return false;
+      // Typed, not sent to the window: a key sent to a box that closes on
+      // it stays down and repeats into the next box, which has the same caption.
+      if (!e2e::typeToClose(box, c.key)) return false;
     }
     return true;
   });
