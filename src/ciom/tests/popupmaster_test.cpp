@@ -69,6 +69,63 @@ TEST(Popup, PlacementOnTheScreen) {
   EXPECT_TRUE(cFormTestTarget::runs.empty()) << "an empty map opens nothing";
 }
 
+// A 1280 by 1024 screen whose panels leave a work area that does not start
+// at the corner.
+class cPanelDesktop : public cFormTestTarget {
+ public:
+  sRect area;
+  bool _rt_desktopsize(int& w, int& h) override {
+    w = 1280;
+    h = 1024;
+    return true;
+  }
+  bool _rt_workarea(int& x, int& y, int& w, int& h) override {
+    x = area.x;
+    y = area.y;
+    w = area.width;
+    h = area.height;
+    return true;
+  }
+};
+
+TEST(Popup, PlacementInsideAWorkAreaBesidePanels) {
+  const sRect top{0, 100, 1280, 924}, left{64, 0, 1216, 1024};
+  struct {
+    const char* name;
+    sRect area;
+    int x, y, w, h;
+    int runX, runY, runW, runH;
+  } cases[] = {
+      {"fits above the screen's foot", top, 50, 940, 80, 65, 50, 940, 80, 67},
+      {"asked for over the top panel", top, 50, 0, 80, 65, 50, 100, 80, 67},
+      {"opens upwards from the foot", top, 50, 1000, 80, 65, 50, 935, 80, 67},
+      {"stays below and scrolls to the foot", top, 50, 300, 80, 900, 50, 300, 80, 726},
+      {"opens upwards no higher than the panel", top, 50, 900, 80, 900, 50, 100, 80, 802},
+      {"pushed left at the right edge", left, 1250, 10, 100, 50, 1180, 10, 100, 52},
+      {"asked for over the left panel", left, 10, 10, 100, 50, 64, 10, 100, 52},
+      {"wider than the area starts at its left", left, 500, 10, 2000, 50, 64, 10, 2000, 52},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    cFormTestTarget::reset();
+    cPanelDesktop window;
+    window.area = k.area;
+    cChildElement root;
+    window.bind(&root, 400, 300);
+    cPopupMaster::tItems items;
+    items.insert(1)->text.set("One");
+    cPopupMaster::runPopUp(&root, &items, nullptr, k.x, k.y, k.w, k.h, -1, 0xFFFFFF, 0, cPopupMaster::kNoColor,
+                           nullptr, cPopupMaster::kNoColor, cPopupMaster::kNoColor, cPopupMaster::kNoColor,
+                           cPopupMaster::kNoColor);
+    ASSERT_EQ(cFormTestTarget::runs.size(), 1u);
+    const auto& r = cFormTestTarget::runs[0];
+    EXPECT_EQ(r.x, k.runX);
+    EXPECT_EQ(r.y, k.runY);
+    EXPECT_EQ(r.w, k.runW);
+    EXPECT_EQ(r.h, k.runH);
+  }
+}
+
 TEST(Popup, SizeAndButtons) {
   sMenu m;
   m.add(3, "Open");
