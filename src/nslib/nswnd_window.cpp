@@ -74,6 +74,14 @@ bool managerRuns() {
          (a.all_event_masks & SubstructureRedirectMask);
 }
 
+// The room a frame leaves in the work area across and down; a frame that
+// would leave none is not believed.
+void frameRoom(const long frame[4], int aw, int ah, int* across, int* down) {
+  *across = static_cast<int>(frame[0] + frame[1]);
+  *down = static_cast<int>(frame[2] + frame[3]);
+  if (aw - *across < 1 || ah - *down < 1) *across = *down = 0;
+}
+
 cNSWndWrapper* makeWindow(int x, int y, int width, int height, bool popup) {
   nswnd_init();
   if (!gLayer) return nullptr;
@@ -436,8 +444,9 @@ void nswnd_frame_guess(cNSWndWrapper* wnd, cNSWndWrapper* parent, long ext[4]) {
 void nswnd_fit_work_area(const long frame[4], int* x, int* y, int* width, int* height) {
   int ax, ay, aw, ah;
   nswnd_work_area(&ax, &ay, &aw, &ah);
-  const int across = static_cast<int>(frame[0] + frame[1]), down = static_cast<int>(frame[2] + frame[3]);
-  if (aw - across < 1 || ah - down < 1) return;
+  if (aw < 1 || ah < 1) return;
+  int across, down;
+  frameRoom(frame, aw, ah, &across, &down);
   *width = std::min(*width, aw - across);
   *height = std::min(*height, ah - down);
   // The manager puts the frame's corner where the window asked to be.
@@ -451,8 +460,10 @@ bool nswnd_max_size(cNSWndWrapper* wnd, int* width, int* height) {
   if (!gLayer) return *width > 0 && *height > 0;
   long ext[4];
   nswnd_frame_guess(wnd, nullptr, ext);
-  *width -= static_cast<int>(ext[0] + ext[1]);
-  *height -= static_cast<int>(ext[2] + ext[3]);
+  int across, down;
+  frameRoom(ext, *width, *height, &across, &down);
+  *width -= across;
+  *height -= down;
   return *width > 0 && *height > 0;
 }
 

@@ -6,7 +6,7 @@
 // window manager with a panel. Pictures are left under build/ for review.
 #include "window_user.h"
 // The user header brings gtest and Xlib in the order they need.
-#include "managed_desktop.h"
+#include "nslib/tests/managed_desktop.h"
 #include <X11/Xatom.h>
 #include <fcntl.h>
 #include <sys/stat.h>
