@@ -431,6 +431,7 @@ void nswnd_work_area(int* x, int* y, int* width, int* height) {
 }
 
 void nswnd_frame_guess(cNSWndWrapper* wnd, cNSWndWrapper* parent, long ext[4]) {
+  ext[0] = ext[1] = ext[2] = ext[3] = 0;
   if (wnd && frameExtents(wnd, ext)) return;
   if (parent && frameExtents(parent, ext)) return;
   // Before the manager has framed a window, it frames it as it framed our
