@@ -334,6 +334,11 @@ bool cChildElement::maxWinSize(sSize& s) {
   return w && w->myTarget->_rt_maxwinsize(s.cx, s.cy);
 }
 
+bool cChildElement::workArea(sRect& r) {
+  cChildElement* w = windowed();
+  return w && w->myTarget->_rt_workarea(r.x, r.y, r.width, r.height);
+}
+
 int cChildElement::screenDPI() {
   cChildElement* w = windowed();
   return w ? w->myTarget->_rt_screen_dpi() : 96;

@@ -246,6 +246,7 @@ class cChildElement {
   bool absPos(sPoint& p);
   bool desktopSize(sSize& s);
   bool maxWinSize(sSize& s);
+  bool workArea(sRect& r);
   int screenDPI();
 
   // Painting.

@@ -76,14 +76,19 @@ int cPopupMaster::runPopUp(cChildElement* parent, tItems* items, cPicturesList* 
   popup->myState3Background = state3Background;
   popup->myState3Text = state3Text;
   popup->mySelectedId = selectedId;
-  sSize screen{0, 0};
-  if (parent->maxWinSize(screen) && screen.cx && screen.cy) {
-    if (x + w > screen.cx) x = std::max(screen.cx - w, 0);
-    if (y + h > screen.cy) {
-      if (screen.cy - y >= y) {
-        h = screen.cy - y;
+  // Panels and docks may stand on any edge: the menu keeps inside what
+  // they leave, and opens upwards only when there is more room above.
+  sRect area{0, 0, 0, 0};
+  if (parent->workArea(area) && area.width && area.height) {
+    const int right = area.x + area.width, bottom = area.y + area.height;
+    x = std::max(x, area.x);
+    y = std::max(y, area.y);
+    if (x + w > right) x = std::max(right - w, area.x);
+    if (y + h > bottom) {
+      if (bottom - y >= y - area.y) {
+        h = bottom - y;
       } else {
-        h = std::min(h, y);
+        h = std::min(h, y - area.y);
         y -= h;
       }
     }

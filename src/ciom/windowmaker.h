@@ -106,6 +106,12 @@ class cWindowRequestTarget {
   virtual bool _rt_winpossize(int& x, int& y, int& w, int& h) = 0;
   virtual bool _rt_desktopsize(int& w, int& h) = 0;
   virtual bool _rt_maxwinsize(int& w, int& h) { return _rt_desktopsize(w, h); }
+  // The part of the screen, origin included, that windows without a frame
+  // (pop-ups) may cover.
+  virtual bool _rt_workarea(int& x, int& y, int& w, int& h) {
+    x = y = 0;
+    return _rt_maxwinsize(w, h);
+  }
   virtual int _rt_screen_dpi() { return 96; }
   virtual bool _rt_setcaption(const char* text) = 0;
   virtual cFontObject* _rt_createfont(int w, int h, const char* face, bool bold, bool underline,

@@ -160,8 +160,9 @@ bool cNSWTranslator::_rt_setmaxsize(int w, int h) { return setMaxSize(w, h); }
 bool cNSWTranslator::_rt_winpossize(int& x, int& y, int& w, int& h) { return getPosSize(x, y, w, h); }
 bool cNSWTranslator::_rt_desktopsize(int& w, int& h) { return desktopSize(w, h); }
 
-bool cNSWTranslator::_rt_maxwinsize(int& w, int& h) {
-  int x, y;
+bool cNSWTranslator::_rt_maxwinsize(int& w, int& h) { return nswnd_max_size(handle(), &w, &h); }
+
+bool cNSWTranslator::_rt_workarea(int& x, int& y, int& w, int& h) {
   nswnd_work_area(&x, &y, &w, &h);
   return w > 0 && h > 0;
 }

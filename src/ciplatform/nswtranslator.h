@@ -55,6 +55,7 @@ class cNSWTranslator : public cNSWindow, public cWindowRequestTarget {
   bool _rt_desktopsize(int& w, int& h) override;
   // The work area: no window of ours is made larger.
   bool _rt_maxwinsize(int& w, int& h) override;
+  bool _rt_workarea(int& x, int& y, int& w, int& h) override;
   bool _rt_setcaption(const char* text) override;
   cFontObject* _rt_createfont(int w, int h, const char* face, bool bold, bool underline,
                               bool italic) override;

@@ -137,6 +137,9 @@ bool nswnd_client_area(cNSWndWrapper* wnd, int* width, int* height);
 bool nswnd_desktop_size(int* width, int* height);
 // The part of the screen a window may take (without panels and docks).
 void nswnd_work_area(int* x, int* y, int* width, int* height);
+// The largest content a framed window may have: the work area less the
+// frame the manager gives the window (a null one: a new window).
+bool nswnd_max_size(cNSWndWrapper* wnd, int* width, int* height);
 bool nswnd_main_optimal(int* x, int* y, int* width, int* height);
 sNSWDrawable* nswnd_cgctx(cNSWndWrapper* wnd);
 // All four 0: the whole content.

@@ -74,8 +74,13 @@ void nswnd_unpin(cNSWndWrapper* wnd);
 int nswnd_send(cNSWndWrapper* wnd, int code, void* record);
 void nswnd_refresh_header(cNSWndWrapper* wnd);
 void nswnd_show_title(cNSWndWrapper* wnd, const std::string& title);
-// A window's place and size moved and cut to lie inside the work area.
-void nswnd_fit_work_area(int* x, int* y, int* width, int* height);
+// The frame (left, right, top, bottom) the manager gives or will give a
+// window: its own once said, else its parent's, else that of another of our
+// windows, else a title bar and borders while a manager runs; 0 without one.
+void nswnd_frame_guess(cNSWndWrapper* wnd, cNSWndWrapper* parent, long ext[4]);
+// A window's place and size moved and cut so that it lies, with its frame,
+// inside the work area.
+void nswnd_fit_work_area(const long frame[4], int* x, int* y, int* width, int* height);
 
 // Event translation of one X event for its window.
 void nswnd_translate(cNSWndWrapper* wnd, XEvent* event);

@@ -43,9 +43,12 @@ void makeSheetOf(cNSWndWrapper* w, cNSWndWrapper* parent) {
   nswnd_getpossize(parent, &px, &py, &pw, &ph);
   int x = px + (pw - w->width) / 2;
   int y = py + (parent->height - w->height) / 2;
-  // Its size was fitted to the work area when it was made.
+  // Its size was fitted to the work area when it was made; it takes the
+  // frame of the window it stands over.
   int width = w->width, height = w->height;
-  nswnd_fit_work_area(&x, &y, &width, &height);
+  long frame[4];
+  nswnd_frame_guess(w, parent, frame);
+  nswnd_fit_work_area(frame, &x, &y, &width, &height);
   XMoveWindow(d, w->xid, x, y);
 }
 

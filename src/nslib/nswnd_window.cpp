@@ -47,20 +47,39 @@ void setNormalHints(cNSWndWrapper* w, int x, int y, bool placed) {
 }
 
 // The frame a window manager drew around the content: left, right, top,
-// bottom; all 0 without one.
-void frameExtents(cNSWndWrapper* w, long ext[4]) {
+// bottom; all 0, and false, until the manager has said.
+bool frameExtents(cNSWndWrapper* w, long ext[4]) {
   ext[0] = ext[1] = ext[2] = ext[3] = 0;
   Atom type;
   int format;
   unsigned long count, after;
   unsigned char* data = nullptr;
+  bool said = false;
   if (XGetWindowProperty(gLayer->app.display, w->xid, gLayer->atoms.netFrameExtents, 0, 4, False, XA_CARDINAL,
                          &type, &format, &count, &after, &data) == Success &&
       data && type == XA_CARDINAL && format == 32 && count == 4) {
     const long* v = reinterpret_cast<const long*>(data);
     for (int i = 0; i < 4; ++i) ext[i] = std::clamp(v[i], 0L, 4096L);
+    said = true;
   }
   if (data) XFree(data);
+  return said;
+}
+
+// Only a window manager may redirect what the root's children ask for.
+bool managerRuns() {
+  Display* d = gLayer->app.display;
+  XWindowAttributes a;
+  return XGetWindowAttributes(d, RootWindow(d, gLayer->app.screen), &a) &&
+         (a.all_event_masks & SubstructureRedirectMask);
+}
+
+// The room a frame leaves in the work area across and down; a frame that
+// would leave none is not believed.
+void frameRoom(const long frame[4], int aw, int ah, int* across, int* down) {
+  *across = static_cast<int>(frame[0] + frame[1]);
+  *down = static_cast<int>(frame[2] + frame[3]);
+  if (aw - *across < 1 || ah - *down < 1) *across = *down = 0;
 }
 
 cNSWndWrapper* makeWindow(int x, int y, int width, int height, bool popup) {
@@ -183,15 +202,18 @@ int nswnd_send(cNSWndWrapper* wnd, int code, void* record) {
 cNSWndWrapper* nswnd_create_wnd(nswnd_event_proc proc, void* param, const char* caption, int width,
                                 int height, bool resizable, int x, int y) {
   nswnd_init();
+  if (!gLayer) return nullptr;
+  long frame[4];
+  nswnd_frame_guess(nullptr, nullptr, frame);
   if (x == -1 && y == -1) {
     int ax, ay, aw, ah;
     nswnd_work_area(&ax, &ay, &aw, &ah);
-    x = ax + (aw - width) / 2;
-    y = ay + (ah - height) / 2;
+    x = ax + (aw - width - static_cast<int>(frame[0] + frame[1])) / 2;
+    y = ay + (ah - height - static_cast<int>(frame[2] + frame[3])) / 2;
   }
   // A window larger than the screen, or placed past its edge, would hide
-  // its own buttons; it stays inside the work area.
-  nswnd_fit_work_area(&x, &y, &width, &height);
+  // its own buttons; it stays inside the work area, its frame included.
+  nswnd_fit_work_area(frame, &x, &y, &width, &height);
   cNSWndWrapper* w = makeWindow(x, y, width, height, false);
   if (!w) return nullptr;
   Display* d = gLayer->app.display;
@@ -408,14 +430,42 @@ void nswnd_work_area(int* x, int* y, int* width, int* height) {
   if (data) XFree(data);
 }
 
-void nswnd_fit_work_area(int* x, int* y, int* width, int* height) {
+void nswnd_frame_guess(cNSWndWrapper* wnd, cNSWndWrapper* parent, long ext[4]) {
+  ext[0] = ext[1] = ext[2] = ext[3] = 0;
+  if (wnd && frameExtents(wnd, ext)) return;
+  if (parent && frameExtents(parent, ext)) return;
+  // Before the manager has framed a window, it frames it as it framed our
+  // others.
+  for (auto& [xid, other] : gLayer->windows)
+    if (other != wnd && !other->myPosFixed && other->mapped && frameExtents(other, ext)) return;
+  const long title[4] = {4, 4, 24, 4};
+  if (managerRuns()) std::copy(title, title + 4, ext);
+}
+
+void nswnd_fit_work_area(const long frame[4], int* x, int* y, int* width, int* height) {
   int ax, ay, aw, ah;
   nswnd_work_area(&ax, &ay, &aw, &ah);
   if (aw < 1 || ah < 1) return;
-  *width = std::min(*width, aw);
-  *height = std::min(*height, ah);
-  *x = std::clamp(*x, ax, ax + aw - *width);
-  *y = std::clamp(*y, ay, ay + ah - *height);
+  int across, down;
+  frameRoom(frame, aw, ah, &across, &down);
+  *width = std::min(*width, aw - across);
+  *height = std::min(*height, ah - down);
+  // The manager puts the frame's corner where the window asked to be.
+  *x = std::clamp(*x, ax, ax + aw - across - *width);
+  *y = std::clamp(*y, ay, ay + ah - down - *height);
+}
+
+bool nswnd_max_size(cNSWndWrapper* wnd, int* width, int* height) {
+  int x, y;
+  nswnd_work_area(&x, &y, width, height);
+  if (!gLayer) return *width > 0 && *height > 0;
+  long ext[4];
+  nswnd_frame_guess(wnd, nullptr, ext);
+  int across, down;
+  frameRoom(ext, *width, *height, &across, &down);
+  *width -= across;
+  *height -= down;
+  return *width > 0 && *height > 0;
 }
 
 bool nswnd_main_optimal(int* x, int* y, int* width, int* height) {

@@ -1,5 +1,5 @@
-// The popup menu on the test platform's 1024 by 768 desktop: where it opens
-// and how tall, and the answers of its four endings.
+// The popup menu on the test platform's 1024 by 768 desktop, bare or beside
+// panels: where it opens and how tall, and the answers of its four endings.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -12,9 +12,26 @@ namespace {
 
 class cSmallDesktop : public cFormTestTarget {
  public:
+  sRect area;  // what panels leave of the desktop; none: all of it
   bool _rt_desktopsize(int& w, int& h) override {
     w = 1024;
     h = 768;
+    return true;
+  }
+  // Framed windows may take the area's size, as on the real platform.
+  bool _rt_maxwinsize(int& w, int& h) override {
+    int x, y;
+    return _rt_workarea(x, y, w, h);
+  }
+  bool _rt_workarea(int& x, int& y, int& w, int& h) override {
+    if (!area.width) {
+      x = y = 0;
+      return _rt_desktopsize(w, h);
+    }
+    x = area.x;
+    y = area.y;
+    w = area.width;
+    h = area.height;
     return true;
   }
 };
@@ -23,8 +40,9 @@ struct sMenu {
   cSmallDesktop window;
   cChildElement root;
   cPopupMaster::tItems items;
-  sMenu() {
+  explicit sMenu(const sRect& area = {}) {
     cFormTestTarget::reset();
+    window.area = area;
     window.bind(&root, 400, 300);
   }
   void add(int id, const char* text, int height = 0) {
@@ -36,21 +54,33 @@ struct sMenu {
 
 }  // namespace
 
+// Where the menu opens on the bare desktop and beside panels on its top and
+// left edges.
 TEST(Popup, PlacementOnTheScreen) {
+  const sRect whole{}, top{0, 100, 1024, 668}, left{64, 0, 960, 768};
   struct {
     const char* name;
+    sRect area;
     int x, y, w, h;
     int runX, runY, runW, runH;
   } cases[] = {
-      {"fits", 100, 100, 80, 200, 100, 100, 80, 202},
-      {"opens upwards when the room below is smaller", 10, 700, 80, 300, 10, 400, 80, 302},
-      {"stays below and scrolls", 10, 300, 80, 600, 10, 300, 80, 470},
-      {"pushed left at the right edge", 1000, 10, 100, 50, 924, 10, 100, 52},
-      {"wider than the screen starts at 0", 50, 10, 2000, 50, 0, 10, 2000, 52},
+      {"fits", whole, 100, 100, 80, 200, 100, 100, 80, 202},
+      {"opens upwards when the room below is smaller", whole, 10, 700, 80, 300, 10, 400, 80, 302},
+      {"stays below and scrolls", whole, 10, 300, 80, 600, 10, 300, 80, 470},
+      {"pushed left at the right edge", whole, 1000, 10, 100, 50, 924, 10, 100, 52},
+      {"wider than the screen starts at 0", whole, 50, 10, 2000, 50, 0, 10, 2000, 52},
+      {"fits above the screen's foot", top, 50, 690, 80, 65, 50, 690, 80, 67},
+      {"asked for over the top panel", top, 50, 0, 80, 65, 50, 100, 80, 67},
+      {"opens upwards from the foot", top, 50, 740, 80, 65, 50, 675, 80, 67},
+      {"stays below and scrolls to the foot", top, 50, 300, 80, 900, 50, 300, 80, 470},
+      {"opens upwards no higher than the panel", top, 50, 700, 80, 900, 50, 100, 80, 602},
+      {"pushed left at the right edge of the area", left, 1000, 10, 100, 50, 924, 10, 100, 52},
+      {"asked for over the left panel", left, 10, 10, 100, 50, 64, 10, 100, 52},
+      {"wider than the area starts at its left", left, 500, 10, 2000, 50, 64, 10, 2000, 52},
   };
   for (const auto& k : cases) {
     SCOPED_TRACE(k.name);
-    sMenu m;
+    sMenu m(k.area);
     m.add(1, "One");
     EXPECT_EQ(cPopupMaster::runPopUp(&m.root, &m.items, nullptr, k.x, k.y, k.w, k.h, -1, 0xFFFFFF, 0,
                                      cPopupMaster::kNoColor, nullptr, cPopupMaster::kNoColor,

@@ -2,10 +2,11 @@
 // under its own bar, typing into the New-folder form at once, short message
 // boxes in Japanese and Korean whose buttons show whole, boxes larger than a
 // small screen kept on it and readable, and the file chooser's headers
-// clicked while a big folder is read. Pictures are left under build/ for
-// review.
+// clicked while a big folder is read; the boxes and menus again under a
+// window manager with a panel. Pictures are left under build/ for review.
 #include "window_user.h"
 // The user header brings gtest and Xlib in the order they need.
+#include "nslib/tests/managed_desktop.h"
 #include <X11/Xatom.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -25,6 +26,7 @@
 #include "ciom/folderchoosedialog.h"
 #include "ciom/messageform.h"
 #include "ciom/newfolderform.h"
+#include "ciom/popupmaster.h"
 #include "ciom/tests/support/langtext.h"
 #include "ciom/themeuse.h"
 
@@ -224,14 +226,13 @@ TEST(ScreenWindows, ShortBoxesShowTheirButtonsWholeInJapaneseAndKorean) {
 }
 
 // Boxes that do not fit an 800 x 600 screen: one long line, sixty lines,
-// and the busy-file question with a long path. The box stays on the screen;
-// the sixty lines scroll under the wheel, and the lines are cut at their
-// spaces and slashes.
-TEST(ScreenWindows, ABoxLargerThanASmallScreenKeepsAllItsTextReadable) {
-  nstest::requireDisplay();
-  sToolkitMaker m;
-  nstest::cPeer desk;
-  sWorkArea small(desk.d, 800, 600);
+// and the busy-file question with a long path. The whole box, the frame a
+// window manager puts around it included, stays inside the work area; the
+// sixty lines scroll under the wheel, and the lines are cut at their spaces
+// and slashes. `tag` names the desktop in the pictures' names.
+namespace {
+
+void showBoxesLargerThanTheScreen(sToolkitMaker& m, const sRect& area, const std::string& tag) {
   std::string sixty = "Sixty lines, more than the screen holds";
   for (int i = 2; i <= 60; ++i) sixty += "\nLine " + std::to_string(i) + " of the box";
   std::string path = "/home/user";
@@ -263,11 +264,9 @@ TEST(ScreenWindows, ABoxLargerThanASmallScreenKeepsAllItsTextReadable) {
         return std::unique(first.begin(), first.end()) - first.begin() > 8;
       });
       first = pixels(u.peer.d, box, pw, ph);
-      Window child;
-      XTranslateCoordinates(u.peer.d, box, u.peer.root(), 0, 0, &x, &y, &child);
-      w = pw;
-      h = ph;
-      u.screenshot(box, png(std::string(c.name) + ".png"));
+      outerRect(u.peer.d, box, x, y, w, h);
+      u.screenshot(box, png(std::string(c.name) + tag + ".png"));
+      writeScreenPng(u.peer.d, u.peer.root(), 0, 0, 800, 600, png(std::string(c.name) + tag + "_screen.png"));
       if (c.scrolls) {
         int mx, my;
         pointAtMiddle(u.peer, box, mx, my);
@@ -283,17 +282,97 @@ TEST(ScreenWindows, ABoxLargerThanASmallScreenKeepsAllItsTextReadable) {
           last = std::move(now);
           return settled;
         });
-        u.screenshot(box, png(std::string(c.name) + "_end.png"));
+        u.screenshot(box, png(std::string(c.name) + tag + "_end.png"));
       }
       u.key(box, XK_Return);
     });
     hostRun(m, "zvk-big-box", [&](cChildElement* host) { return cMessageForm::infobox(host, c.text.c_str(), nullptr); });
     user.join();
-    EXPECT_GE(x, 0);
-    EXPECT_GE(y, 0);
-    EXPECT_LE(x + w, 800);
-    EXPECT_LE(y + h, 600);
+    EXPECT_GE(x, area.x);
+    EXPECT_GE(y, area.y);
+    EXPECT_LE(x + w, area.x + area.width);
+    EXPECT_LE(y + h, area.y + area.height);
     EXPECT_EQ(moved, c.scrolls) << "the wheel brings the last lines into view";
+  }
+}
+
+}  // namespace
+
+TEST(ScreenWindows, ABoxLargerThanASmallScreenKeepsAllItsTextReadable) {
+  nstest::requireDisplay();
+  sToolkitMaker m;
+  nstest::cPeer desk;
+  sWorkArea small(desk.d, 800, 600);
+  showBoxesLargerThanTheScreen(m, {0, 0, 800, 600}, "");
+}
+
+// The same boxes on a real 800 x 600 screen, under a window manager that
+// gives them a title bar, beside a panel along the top.
+TEST(ManagedScreenWindows, ABoxLargerThanASmallScreenFitsWithItsFrame) {
+  cManagedDesktop desk(800, 600, 30);
+  if (!desk.ready()) GTEST_SKIP() << desk.why();
+  sToolkitMaker m;
+  showBoxesLargerThanTheScreen(m, {0, 30, 800, 570}, "_managed");
+}
+
+// A menu of three items on a 1280 x 1024 screen with a 100 pixel panel along
+// the top, under a window manager: it opens where it is asked when it fits
+// below, never over the panel, and upwards from the foot of the screen when
+// the room below is the smaller.
+TEST(ManagedScreenWindows, MenusStayInsideTheWorkAreaBesideATopPanel) {
+  cManagedDesktop desk(1280, 1024, 100);
+  if (!desk.ready()) GTEST_SKIP() << desk.why();
+  sToolkitMaker m;
+  const int kMenuX = 200;
+  const struct {
+    const char* name;
+    int anchor;
+    bool upwards;  // the menu ends at the anchor
+    int expected;  // its top otherwise
+  } cases[] = {
+      {"menu_near_bottom_top_panel", 940, false, 940},
+      {"menu_over_top_panel", 0, false, 100},
+      {"menu_at_foot_top_panel", 1000, true, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    int top = -1, height = 0;
+    std::thread user([&] {
+      cUser u;
+      // The manager keeps pop-ups of its own (the panel's dock): the menu
+      // is the one at the column it was asked for.
+      Window menu = 0;
+      XWindowAttributes a{};
+      cUser::waitFor([&] {
+        for (Window w : u.popups())
+          if (XGetWindowAttributes(u.peer.d, w, &a) && a.x == kMenuX) return (menu = w) != 0;
+        return false;
+      });
+      if (!menu) {
+        std::fprintf(stderr, "no menu appeared at x = %d\n", kMenuX);
+        std::abort();
+      }
+      top = a.y;
+      height = a.height;
+      // Painted once the items show.
+      cUser::waitFor([&] {
+        int pw = 0, ph = 0;
+        std::vector<unsigned long> px = pixels(u.peer.d, menu, pw, ph);
+        std::sort(px.begin(), px.end());
+        return std::unique(px.begin(), px.end()) - px.begin() > 4;
+      });
+      writeScreenPng(u.peer.d, u.peer.root(), 0, 0, 1280, 1024, png(std::string(c.name) + ".png"));
+      u.key(menu, XK_Escape);
+    });
+    hostRun(m, "zvk-menu-host", [&](cChildElement* host) {
+      cPopupMaster::tItems items;
+      for (int i = 0; i < 3; ++i) items.insert(i)->text.set(("Item " + std::to_string(i)).c_str());
+      return cPopupMaster::simplePopup(host, &items, kMenuX, c.anchor, nullptr) == -1;
+    });
+    user.join();
+    EXPECT_EQ(top, c.upwards ? c.anchor - (height - 2) : c.expected);
+    EXPECT_GE(top, 100);
+    EXPECT_LE(top + height, 1024);
   }
 }
 

@@ -23,7 +23,28 @@ struct sToolkitMaker {
   }
 };
 
-// The viewable top-level windows of the peer's screen, bottom to top.
+// The window a manager's frame holds: the one that has WM_STATE, found
+// depth first; 0 when none does.
+inline Window managedClient(Display* d, Window w) {
+  Atom state = XInternAtom(d, "WM_STATE", False), type;
+  int format;
+  unsigned long count, after;
+  unsigned char* data = nullptr;
+  const bool has = XGetWindowProperty(d, w, state, 0, 0, False, AnyPropertyType, &type, &format, &count, &after,
+                                      &data) == Success &&
+                   type != None;
+  if (data) XFree(data);
+  if (has) return w;
+  Window root, parent, *kids = nullptr, found = 0;
+  unsigned int n = 0;
+  if (XQueryTree(d, w, &root, &parent, &kids, &n) && kids)
+    for (unsigned int i = 0; i < n && !found; ++i) found = managedClient(d, kids[i]);
+  if (kids) XFree(kids);
+  return found;
+}
+
+// The viewable top-level windows of the peer's screen, bottom to top; under
+// a window manager, the program's windows inside its frames.
 inline std::vector<Window> shownWindows(nstest::cPeer& peer) {
   std::vector<Window> out;
   Window root, parent, *kids = nullptr;
@@ -31,7 +52,9 @@ inline std::vector<Window> shownWindows(nstest::cPeer& peer) {
   if (XQueryTree(peer.d, peer.root(), &root, &parent, &kids, &n) && kids)
     for (unsigned int i = 0; i < n; ++i) {
       XWindowAttributes a;
-      if (XGetWindowAttributes(peer.d, kids[i], &a) && a.map_state == IsViewable) out.push_back(kids[i]);
+      if (!XGetWindowAttributes(peer.d, kids[i], &a) || a.map_state != IsViewable) continue;
+      const Window client = a.override_redirect ? 0 : managedClient(peer.d, kids[i]);
+      out.push_back(client ? client : kids[i]);
     }
   if (kids) XFree(kids);
   return out;
@@ -45,6 +68,25 @@ inline std::vector<Window> popups(nstest::cPeer& peer) {
     if (XGetWindowAttributes(peer.d, w, &a) && a.override_redirect) out.push_back(w);
   }
   return out;
+}
+
+// The window a manager put `client` in (the client itself without one):
+// the rectangle the user sees of it.
+inline void outerRect(Display* d, Window client, int& x, int& y, int& w, int& h) {
+  Window top = client, root, parent, *kids = nullptr;
+  unsigned int n = 0;
+  while (XQueryTree(d, top, &root, &parent, &kids, &n) && parent != root) {
+    if (kids) XFree(kids);
+    kids = nullptr;
+    top = parent;
+  }
+  if (kids) XFree(kids);
+  XWindowAttributes a{};
+  XGetWindowAttributes(d, top, &a);
+  x = a.x;
+  y = a.y;
+  w = a.width + 2 * a.border_width;
+  h = a.height + 2 * a.border_width;
 }
 
 // The topmost window with that caption, or 0.

@@ -1,0 +1,63 @@
+// The room a window leaves for the frame a window manager draws around it,
+// on an 800 x 600 screen under openbox with a 30 pixel panel along the top:
+// the frame the manager announced on the window when it is believable, a
+// title bar and borders while it has said nothing, and a window made larger
+// than the screen placed and cut so that its frame fits too.
+#include "managed_desktop.h"
+
+using namespace nstest;
+
+TEST(ManagedWindowLayer, TheLargestWindowLeavesRoomForItsFrame) {
+  cManagedDesktop desk(800, 600, 30);
+  if (!desk.ready()) GTEST_SKIP() << desk.why();
+  cPeer peer;
+  cRecorder r;
+  r.wnd = nswnd_create_wnd(cRecorder::proc, &r, "Framed", 2000, 2000, false, -1, -1);
+  ASSERT_TRUE(r.wnd);
+  const Window xid = xidOf(r.wnd);
+  // Nothing of ours is framed yet: the manager's frame is guessed.
+  int w = 0, h = 0, x = 0, y = 0;
+  ASSERT_TRUE(nswnd_client_area(r.wnd, &w, &h));
+  EXPECT_EQ(w, 800 - 8);
+  EXPECT_EQ(h, 570 - 28);
+  Window root;
+  unsigned gw, gh, border, depth;
+  XGetGeometry(peer.d, xid, &root, &x, &y, &gw, &gh, &border, &depth);
+  EXPECT_EQ(x, 0);
+  EXPECT_EQ(y, 30) << "the frame's top at the panel's foot";
+
+  const Atom extents = XInternAtom(peer.d, "_NET_FRAME_EXTENTS", False);
+  const struct {
+    const char* name;
+    Atom type;
+    int format;
+    std::vector<long> values;
+    int width, height;
+  } cases[] = {
+      {"none said", 0, 0, {}, 792, 542},
+      {"a title bar", XA_CARDINAL, 32, {1, 1, 20, 4}, 798, 546},
+      {"no frame at all", XA_CARDINAL, 32, {0, 0, 0, 0}, 800, 570},
+      {"larger than the screen", XA_CARDINAL, 32, {4096, 4096, 4096, 4096}, 800, 570},
+      {"beyond 32 bits signed", XA_CARDINAL, 32, {0xFFFFFFFFL, 0, 0xFFFFFFFFL, 0}, 800, 570},
+      {"one side short", XA_CARDINAL, 32, {1, 1, 20}, 792, 542},
+      {"not cardinals", XA_ATOM, 32, {1, 1, 20, 4}, 792, 542},
+      {"16-bit values", XA_CARDINAL, 16, {1, 1, 20, 4}, 792, 542},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.type) {
+      std::vector<short> halves(c.values.begin(), c.values.end());
+      const unsigned char* data = c.format == 16 ? reinterpret_cast<const unsigned char*>(halves.data())
+                                                 : reinterpret_cast<const unsigned char*>(c.values.data());
+      XChangeProperty(peer.d, xid, extents, c.type, c.format, PropModeReplace, data,
+                      static_cast<int>(c.values.size()));
+    } else {
+      XDeleteProperty(peer.d, xid, extents);
+    }
+    XSync(peer.d, False);
+    ASSERT_TRUE(nswnd_max_size(r.wnd, &w, &h));
+    EXPECT_EQ(w, c.width);
+    EXPECT_EQ(h, c.height);
+  }
+  nswnd_destroy(r.wnd);
+}
