@@ -24,7 +24,7 @@ sNSClipLimits& nswnd_clip_limits();
 // Values going out in pieces to other programs just now.
 size_t nswnd_clip_transfers();
 
-// Another owner's text (UTF-8, or ISO 8859-1 when it offers no UTF-8) and
+// Another owner's text (UTF-8, or ISO 8859-1 when it offers only that) and
 // raw bytes; empty when it has none or does not answer in time.
 void nswnd_clip_fetch_text(_typebuf<unsigned short>& text);
 bool nswnd_clip_fetch_raw(_typebuf<unsigned char>& bytes);

@@ -20,6 +20,7 @@ using tClock = std::chrono::steady_clock;
 
 // What a read keeps, never more than the limit; `cut` when more was offered.
 struct sIncoming {
+  Atom type = None;  // of the value, not of the notice of its pieces
   std::vector<unsigned char> bytes;
   bool cut = false;
 };
@@ -99,10 +100,11 @@ bool takePieces(sIncoming& in, tClock::time_point paste) {
     Atom type;
     const long long held = takeProperty(&type, in);
     if (held == 0) return true;
+    if (held > 0) in.type = type;
   }
 }
 
-// Asks the owner for the target and takes its answer.
+// Asks the owner for the target and takes its answer, of whatever type.
 eFetch fetch(Atom target, sIncoming& in, tClock::time_point paste) {
   in = sIncoming{};
   Display* d = gLayer->app.display;
@@ -122,7 +124,8 @@ eFetch fetch(Atom target, sIncoming& in, tClock::time_point paste) {
     in = sIncoming{};
     return takePieces(in, paste) ? eFetch::got : eFetch::failed;
   }
-  return type == target ? eFetch::got : eFetch::failed;
+  in.type = type;
+  return eFetch::got;
 }
 
 // A cut may end inside a character; its start is dropped with it.
@@ -142,24 +145,24 @@ void nswnd_clip_fetch_text(_typebuf<unsigned short>& text) {
   const auto paste = tClock::now() + nswnd_clip_limits().paste;
   sIncoming in;
   eFetch got = fetch(gLayer->atoms.utf8String, in, paste);
-  if (got == eFetch::refused && fetch(XA_STRING, in, paste) == eFetch::got) {
+  if (got == eFetch::refused) got = fetch(XA_STRING, in, paste);
+  if (got != eFetch::got || in.bytes.empty()) return;
+  if (in.type == XA_STRING) {
     // ISO 8859-1: every byte is the code point of its character.
     text.set(static_cast<long long>(in.bytes.size()));
     std::copy(in.bytes.begin(), in.bytes.end(), text.ptr);
-    return;
-  }
-  if (got != eFetch::got) return;
-  if (in.cut) dropBrokenTail(in.bytes);
-  if (!in.bytes.empty())
+  } else if (in.type == gLayer->atoms.utf8String) {
+    if (in.cut) dropBrokenTail(in.bytes);
     _pc2w(reinterpret_cast<const char*>(in.bytes.data()), static_cast<long long>(in.bytes.size()), text);
+  }
 }
 
 bool nswnd_clip_fetch_raw(_typebuf<unsigned char>& bytes) {
   bytes.set(0);
   sIncoming in;
   // Part of a block of bytes is no use to anybody.
-  if (fetch(gLayer->atoms.raw, in, tClock::now() + nswnd_clip_limits().paste) != eFetch::got || in.cut ||
-      in.bytes.empty())
+  if (fetch(gLayer->atoms.raw, in, tClock::now() + nswnd_clip_limits().paste) != eFetch::got ||
+      in.type != gLayer->atoms.raw || in.cut || in.bytes.empty())
     return false;
   bytes.set(static_cast<long long>(in.bytes.size()));
   std::copy(in.bytes.begin(), in.bytes.end(), bytes.ptr);
