@@ -17,7 +17,9 @@ constexpr int kContextMenuWidth = 100;
 }  // namespace
 
 bool cFileChooseDialog::onFormAccept() {
-  if (myNavi.naviMode() != cNavigationChild::nmNormal) return false;
+  // Rows not yet on the screen, or not all in yet, are not chosen: the name
+  // typed may name one of them.
+  if (myNavi.naviMode() != cNavigationChild::nmNormal || filling() || myList.rowsHeld()) return false;
   const char* typed = myName.text();
   if (!typed || !*typed) {
     myName.focus();
