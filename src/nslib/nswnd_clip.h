@@ -24,7 +24,9 @@ sNSClipLimits& nswnd_clip_limits();
 // Values going out in pieces to other programs just now.
 size_t nswnd_clip_transfers();
 
+using tClock = std::chrono::steady_clock;
+
 // Another owner's text (UTF-8, or ISO 8859-1 when it offers only that) and
-// raw bytes; empty when it has none or does not answer in time.
-void nswnd_clip_fetch_text(_typebuf<unsigned short>& text);
-bool nswnd_clip_fetch_raw(_typebuf<unsigned char>& bytes);
+// raw bytes; empty when it has none or does not answer by the paste's end.
+void nswnd_clip_fetch_text(_typebuf<unsigned short>& text, tClock::time_point paste);
+bool nswnd_clip_fetch_raw(_typebuf<unsigned char>& bytes, tClock::time_point paste);

@@ -16,8 +16,6 @@
 
 namespace {
 
-using tClock = std::chrono::steady_clock;
-
 // What a read keeps, never more than the limit; `cut` when more was offered.
 struct sIncoming {
   Atom type = None;  // of the value, not of the notice of its pieces
@@ -140,9 +138,8 @@ void dropBrokenTail(std::vector<unsigned char>& utf8) {
 
 }  // namespace
 
-void nswnd_clip_fetch_text(_typebuf<unsigned short>& text) {
+void nswnd_clip_fetch_text(_typebuf<unsigned short>& text, tClock::time_point paste) {
   text.set(0);
-  const auto paste = tClock::now() + nswnd_clip_limits().paste;
   sIncoming in;
   eFetch got = fetch(gLayer->atoms.utf8String, in, paste);
   if (got == eFetch::refused) got = fetch(XA_STRING, in, paste);
@@ -157,11 +154,11 @@ void nswnd_clip_fetch_text(_typebuf<unsigned short>& text) {
   }
 }
 
-bool nswnd_clip_fetch_raw(_typebuf<unsigned char>& bytes) {
+bool nswnd_clip_fetch_raw(_typebuf<unsigned char>& bytes, tClock::time_point paste) {
   bytes.set(0);
   sIncoming in;
   // Part of a block of bytes is no use to anybody.
-  if (fetch(gLayer->atoms.raw, in, tClock::now() + nswnd_clip_limits().paste) != eFetch::got ||
+  if (fetch(gLayer->atoms.raw, in, paste) != eFetch::got ||
       in.type != gLayer->atoms.raw || in.cut || in.bytes.empty())
     return false;
   bytes.set(static_cast<long long>(in.bytes.size()));

@@ -21,7 +21,6 @@
 
 namespace {
 
-using tClock = std::chrono::steady_clock;
 using tValue = std::shared_ptr<const std::vector<unsigned char>>;
 
 // Values above this go out in pieces of at most this size.
@@ -247,16 +246,24 @@ bool nswnd_clip_put(const unsigned short* text, long long units, const unsigned 
   return true;
 }
 
+namespace {
+
+void clipText(_typebuf<unsigned short>& text, tClock::time_point paste) {
+  if (ownsClipboard()) {
+    text.set(static_cast<long long>(gClip.text.size()));
+    if (text.count) std::memcpy(text.ptr, gClip.text.data(), gClip.text.size() * 2);
+  } else {
+    nswnd_clip_fetch_text(text, paste);
+  }
+}
+
+}  // namespace
+
 bool nswnd_clip_text(_typebuf<unsigned short>& text) {
   text.set(0);
   nswnd_init();
   if (!gLayer) return false;
-  if (ownsClipboard()) {
-    text.set(static_cast<long long>(gClip.text.size()));
-    if (text.count) std::memcpy(text.ptr, gClip.text.data(), gClip.text.size() * 2);
-    return true;
-  }
-  nswnd_clip_fetch_text(text);
+  clipText(text, tClock::now() + gLimits.paste);
   return true;
 }
 
@@ -269,10 +276,12 @@ bool nswnd_clip_raw(_typebuf<unsigned char>& bytes) {
     std::memcpy(bytes.ptr, gClip.raw->data(), gClip.raw->size());
     return true;
   }
-  if (!ownsClipboard() && nswnd_clip_fetch_raw(bytes)) return true;
+  // One paste, however many targets it asks for.
+  const auto paste = tClock::now() + gLimits.paste;
+  if (!ownsClipboard() && nswnd_clip_fetch_raw(bytes, paste)) return true;
   // Without raw bytes, the text's UTF-16 bytes.
   _typebuf<unsigned short> text;
-  nswnd_clip_text(text);
+  clipText(text, paste);
   if (text.count) {
     bytes.set(text.count * 2);
     std::memcpy(bytes.ptr, text.ptr, static_cast<size_t>(text.count) * 2);
