@@ -90,7 +90,8 @@ class cFileChooseDialog : public cCustomForm {
     cFileChooseDialog& myDialog;
   };
   // The next batch of rows of the fill it belongs to.
-  struct cFillAction : cChildAction {
+  class cFillAction : public cChildAction {
+   public:
     explicit cFillAction(int run) : run(run) {}
     int run;
   };
