@@ -18,8 +18,10 @@ constexpr int kContextMenuWidth = 100;
 
 bool cFileChooseDialog::onFormAccept() {
   // Rows not yet on the screen, or not all in yet, are not chosen: the name
-  // typed may name one of them.
-  if (myNavi.naviMode() != cNavigationChild::nmNormal || filling() || myList.rowsHeld()) return false;
+  // typed may name one of them. An empty folder has none to show.
+  if (myNavi.naviMode() != cNavigationChild::nmNormal || filling() ||
+      (myList.rowsHeld() && myList.getRowCount() > 0))
+    return false;
   const char* typed = myName.text();
   if (!typed || !*typed) {
     myName.focus();

@@ -377,3 +377,18 @@ TEST_F(FileChooseDialog, ReturnWhileAFolderFillsChoosesNothing) {
   EXPECT_EQ(ended, (std::vector<bool>{false, false, true}));
   EXPECT_EQ(info.file.ptr ? std::string(info.file.ptr) : "", tmp.root + "/many/small.txt");
 }
+
+// An empty folder has no rows to wait for: a name typed there is saved.
+TEST_F(FileChooseDialog, AnEmptyFolderTakesReturn) {
+  ASSERT_EQ(mkdir((tmp.root + "/empty").c_str(), 0755), 0);
+  cDialog::sFileChooseInfo info;
+  info.folder.set((tmp.root + "/empty").c_str());
+  info.file.set("new.bin");
+  bool ended = false;
+  run(true, info, [&](cDialog&, cFormTestTarget& w) {
+    w.key(kEnter);
+    ended = w.ended();
+  });
+  EXPECT_TRUE(ended);
+  EXPECT_EQ(info.file.ptr ? std::string(info.file.ptr) : "", tmp.root + "/empty/new.bin");
+}
