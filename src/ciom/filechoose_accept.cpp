@@ -17,7 +17,11 @@ constexpr int kContextMenuWidth = 100;
 }  // namespace
 
 bool cFileChooseDialog::onFormAccept() {
-  if (myNavi.naviMode() != cNavigationChild::nmNormal) return false;
+  // Rows not yet on the screen, or not all in yet, are not chosen: the name
+  // typed may name one of them. An empty folder has none to show.
+  if (myNavi.naviMode() != cNavigationChild::nmNormal || filling() ||
+      (myList.rowsHeld() && myList.getRowCount() > 0))
+    return false;
   const char* typed = myName.text();
   if (!typed || !*typed) {
     myName.focus();

@@ -15,6 +15,8 @@ enum { colName = 1, colDate = 2, colType = 3, colSize = 4 };
 enum { txHome = 4, txPlaces = 5, txNewFolder = 6, txName = 7, txDate = 8, txType = 9, txSize = 10 };
 enum { txCancel = 2, txFileName = 11, txAllFiles = 12, txSave = 13, txOpen = 14 };
 constexpr int kMinWidth = 500, kMinHeight = 350;
+// Rows added per turn of the action queue: a few milliseconds of work.
+constexpr long long kFillBatch = 1000;
 
 void* indexTag(long long i) { return reinterpret_cast<void*>(static_cast<intptr_t>(i)); }
 }  // namespace
@@ -137,7 +139,13 @@ void cFileChooseDialog::initList() {
 
 bool cFileChooseDialog::cReader::asyncNavigate(cNavigationPostTarget* bar, const char* path) {
   if (!cFileChooseListFolder::asyncNavigate(bar, path)) return false;
-  myList.clear();
+  // The job now rewrites the listing that a fill still under way reads.
+  if (myDialog.filling()) {
+    myDialog.myFillNext = -1;
+    myDialog.myFillEndsNavigation = false;
+    myDialog.myList.endChanges(false);
+  }
+  myDialog.myList.clear();
   return true;
 }
 
@@ -147,12 +155,20 @@ int cFileChooseDialog::entryType(int row) {
 }
 
 void cFileChooseDialog::ls_data(bool sort) {
-  cFolderContents& listing = myProvider.listing();
-  const bool showHidden = myInfo && myInfo->showHidden;
   myList.startChanges();
   myList.clear();
   myList.holdRowsUntilPainted();
-  for (int i = 0; i < listing.count(); ++i) {
+  myFillSort = sort;
+  myFillNext = 0;
+  postAction(new cFillAction(++myFillRun));
+}
+
+void cFileChooseDialog::fillBatch() {
+  cFolderContents& listing = myProvider.listing();
+  const bool showHidden = myInfo && myInfo->showHidden;
+  const long long end = std::min<long long>(listing.count(), myFillNext + kFillBatch);
+  for (long long n = myFillNext; n < end; ++n) {
+    const int i = static_cast<int>(n);
     sFolderItemInfo* e = listing.info(i);
     if (!fileChooseShowsEntry(*e, showHidden, myPattern.ptr)) continue;
     const sFileChooseRowLook look = fileChooseRowLook(e->type);
@@ -165,13 +181,26 @@ void cFileChooseDialog::ls_data(bool sort) {
                    fileChooseKeyTag(static_cast<unsigned long long>(look.typeOrder)));
     myList.setItem(i, colSize, size, -1, fileChooseKeyTag(fileChooseSizeKey(*e)));
   }
-  if (sort) {
+  myFillNext = end;
+  if (end < listing.count())
+    postAction(new cFillAction(myFillRun));
+  else
+    endFill();
+}
+
+void cFileChooseDialog::endFill() {
+  myFillNext = -1;
+  if (myFillSort) {
     myList.sort(colName);
     myList.sort(colType);
   }
   myList.endChanges(true);
   myMainTools.setEnabled(idNewFolder, listedFolder() != nullptr);
   myList.focus();
+  if (myFillEndsNavigation) {
+    myFillEndsNavigation = false;
+    myNavi.postAction(new cChildAction(cNavigationChild::naNormal));
+  }
 }
 
 void cFileChooseDialog::onFilterChange() {
@@ -184,8 +213,8 @@ void cFileChooseDialog::onFilterChange() {
     myPattern.set("*");
   }
   // While a navigation runs the job owns the listing; its end refills the
-  // list with the new pattern.
-  if (myNavi.naviMode() == cNavigationChild::nmNormal && listedFolder()) ls_data(true);
+  // list with the new pattern. A fill under way starts again with it.
+  if ((myNavi.naviMode() == cNavigationChild::nmNormal || filling()) && listedFolder()) ls_data(true);
 }
 
 void cFileChooseDialog::listPlaces() {
@@ -242,6 +271,12 @@ void cFileChooseDialog::onMainTool(int id) {
 
 bool cFileChooseDialog::onAction(cChildElement* sender, cChildAction* a) {
   if (!a) return cCustomForm::onAction(sender, a);
+  if (sender == this) {
+    if (auto* batch = dynamic_cast<cFillAction*>(a)) {
+      if (batch->run == myFillRun && filling()) fillBatch();
+      return true;
+    }
+  }
   if (sender == &myFilters && a->code == acChange) {
     onFilterChange();
     return true;
@@ -254,14 +289,16 @@ bool cFileChooseDialog::onAction(cChildElement* sender, cChildAction* a) {
   }
   if (sender == &myList && (a->code == acContextRequest ||
                             (a->code >= cListViewChild::laActivate && a->code <= cListViewChild::laBack))) {
-    // The job may be rewriting the listing the rows point into.
-    if (myNavi.naviMode() == cNavigationChild::nmNormal) onListAction(a);
+    // The job may be rewriting the listing the rows point into, or the
+    // rows may not all be there yet.
+    if (myNavi.naviMode() == cNavigationChild::nmNormal && !filling()) onListAction(a);
     return true;
   }
   if (sender == &myNavi && a->code == cNavigationChild::naSetPath) {
     if (!static_cast<cNavigationChild::cNaviSetPathAction*>(a)->path.ptr) {
+      // The bar stays busy until the rows are all in.
+      myFillEndsNavigation = true;
       ls_data(true);
-      myNavi.postAction(new cChildAction(cNavigationChild::naNormal));
     }
     return true;
   }

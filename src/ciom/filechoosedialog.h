@@ -3,7 +3,8 @@
 // folder, the name field, the filter choice and Open/Save and Cancel. Folders
 // are read on the path bar's job thread; the old rows leave the list when a
 // read starts, and the list is filled from the listing only once the job has
-// said it is done.
+// said it is done, a batch of rows per turn of the action queue so that the
+// window keeps answering while a large folder fills.
 #pragma once
 
 #include "base/buffers.h"
@@ -82,17 +83,27 @@ class cFileChooseDialog : public cCustomForm {
   // that nothing of a folder being left can still be chosen.
   class cReader : public cFileChooseListFolder {
    public:
-    explicit cReader(cListViewChild& list) : myList(list) {}
+    explicit cReader(cFileChooseDialog& dialog) : myDialog(dialog) {}
     bool asyncNavigate(cNavigationPostTarget* bar, const char* path) override;
 
    private:
-    cListViewChild& myList;
+    cFileChooseDialog& myDialog;
+  };
+  // The next batch of rows of the fill it belongs to.
+  class cFillAction : public cChildAction {
+   public:
+    explicit cFillAction(int run) : run(run) {}
+    int run;
   };
 
   static bool run(cChildElement* parent, const char* caption, sFileChooseInfo& info, bool saving);
   void initFilters();
   void initList();
+  // Starts filling the list from the listing; the rows come in batches.
   void ls_data(bool sort);
+  void fillBatch();
+  void endFill();
+  bool filling() const { return myFillNext >= 0; }
   void onFilterChange();
   // Home and the listing's folder; null at the special locations.
   const char* listedFolder() { return myProvider.listing().folder(); }
@@ -119,8 +130,15 @@ class cFileChooseDialog : public cCustomForm {
   cToolBarChild myControls;
   cStaticElement myLabel;
   // After the elements: its job is ended before the listing goes.
-  cReader myProvider{myList};
+  cReader myProvider{*this};
   _guardchar<char> myPattern;
+  // The fill under way: its number (a batch of an older one is dropped),
+  // the next listing entry (-1 when none runs), its sorting, and whether the
+  // path bar waits for its end to be back to normal.
+  int myFillRun = 0;
+  long long myFillNext = -1;
+  bool myFillSort = false;
+  bool myFillEndsNavigation = false;
   bool mySave = false;
   sFileChooseInfo* myInfo = nullptr;
 };

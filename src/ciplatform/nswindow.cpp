@@ -108,7 +108,16 @@ bool cNSWindow::requestRepaint(int x, int y, int width, int height) {
 }
 
 void cNSWindow::drain() {
-  for (;;) {
+  // Only what was queued before the drain began: what a handler queues waits
+  // for its own wake-up, behind the window's events that came meanwhile, so
+  // that work split into a chain of actions leaves the window answering.
+  // The items stay in the queue until taken, for a nested loop to run them.
+  size_t left = 0;
+  {
+    cSafeCriticalSectionAccess hold(&myQueueLock);
+    for (cListItem* it = myQueue.head; it; it = it->next) ++left;
+  }
+  for (; left > 0; --left) {
     std::unique_ptr<cActionItem> item;
     {
       cSafeCriticalSectionAccess hold(&myQueueLock);

@@ -1,168 +1,81 @@
 // The clipboard is the CLIPBOARD selection. While this program owns it, the
 // layer's own window answers the requests of other programs: text as
-// UTF8_STRING, raw bytes under a target of our own. Reading from another
-// owner converts the selection into a property and waits for it, always
-// against a deadline, and never believes the sizes it is told.
+// UTF8_STRING, raw bytes under a target of our own.
 //
-// Large values travel in pieces (INCR) both ways: the receiver deletes each
-// piece to ask for the next, and an empty piece ends the transfer. The
-// deadline counts from the last piece, so a slow large transfer completes
-// while a silent peer is given up.
+// Large values go out in pieces (INCR): the requestor deletes each piece to
+// ask for the next, and an empty piece ends the transfer. A requestor that
+// stops asking, or whose window goes, is given up, so that neither our
+// event mask on its window nor our copy of the value outlives it.
 #include <X11/Xatom.h>
 #include <poll.h>
 
 #include <algorithm>
-#include <chrono>
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <vector>
 
 #include "base/textconv.h"
+#include "nslib/nswnd_clip.h"
 #include "nslib/nswnd_internal.h"
 
 namespace {
 
-using tClock = std::chrono::steady_clock;
+using tValue = std::shared_ptr<const std::vector<unsigned char>>;
 
-// The most a reply may bring; more is taken for a broken or hostile owner.
-constexpr long long kMaxClipboardBytes = 64ll << 20;
-constexpr auto kReplyDeadline = std::chrono::seconds(2);
-// Values above this go out in pieces of this size, below the server's
-// request limit; a requestor that takes no piece for this long is dropped.
+// Values above this go out in pieces of at most this size.
 constexpr long kPieceBytes = 256 << 10;
-constexpr auto kPieceDeadline = std::chrono::seconds(10);
+// What a request needs besides the piece itself.
+constexpr long kRequestHeader = 1024;
 
+sNSClipLimits gLimits;
+
+// The text is kept as put and as it goes out, converted once per copy.
 struct sClipStore {
   std::vector<unsigned short> text;
-  std::vector<unsigned char> raw;
+  tValue utf8, raw;
 };
 sClipStore gClip;
 
-// A value going out in pieces to one requestor's property. It keeps its own
-// copy of the data: the clipboard may change while the transfer runs.
+// A value going out in pieces to one requestor's property. It shares the
+// value it was asked for: the clipboard may change while the transfer runs.
 struct sOutgoing {
   Window requestor;
   Atom property, type;
-  std::shared_ptr<const std::vector<unsigned char>> data;
+  tValue data;
   size_t sent;
+  size_t piece;  // below the server's request limit when the transfer began
   tClock::time_point last;
 };
 std::vector<sOutgoing> gOutgoing;
+std::atomic<size_t> gOutgoingCount{0};
 
 bool ownsClipboard() {
   return XGetSelectionOwner(gLayer->app.display, gLayer->atoms.clipboard) == gLayer->clipWindow;
 }
 
-// Waits for an event of the type on the layer's window that `accept` takes.
-template <typename Accept>
-bool waitFor(int type, XEvent* ev, tClock::time_point deadline, Accept accept) {
-  Display* d = gLayer->app.display;
-  for (;;) {
-    while (XCheckTypedWindowEvent(d, gLayer->clipWindow, type, ev))
-      if (accept(*ev)) return true;
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - tClock::now());
-    if (left.count() <= 0) return false;
-    pollfd p{ConnectionNumber(d), POLLIN, 0};
-    poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), 50)));
-  }
-}
-
-// Reads and deletes the property; false when it is missing (its type is
-// then None) or too large.
-bool takeProperty(Atom* type, std::vector<unsigned char>& out, bool append) {
-  Display* d = gLayer->app.display;
-  int format;
-  unsigned long count, after;
-  unsigned char* data = nullptr;
-  *type = None;
-  if (XGetWindowProperty(d, gLayer->clipWindow, gLayer->atoms.clipProperty, 0, kMaxClipboardBytes / 4, True,
-                         AnyPropertyType, type, &format, &count, &after, &data) != Success)
-    return false;
-  bool ok = data != nullptr && after == 0;
-  if (ok) {
-    unsigned long long bytes = static_cast<unsigned long long>(count) * static_cast<unsigned>(format / 8);
-    if (format == 32) bytes = static_cast<unsigned long long>(count) * 4;  // held as longs, sent as 32 bits
-    ok = bytes + (append ? out.size() : 0) <= static_cast<unsigned long long>(kMaxClipboardBytes);
-    if (ok) {
-      if (!append) out.clear();
-      if (format == 32) {
-        const long* v = reinterpret_cast<const long*>(data);
-        for (unsigned long i = 0; i < count; ++i) {
-          uint32_t u = static_cast<uint32_t>(v[i]);
-          const auto* b = reinterpret_cast<const unsigned char*>(&u);
-          out.insert(out.end(), b, b + 4);
-        }
-      } else {
-        out.insert(out.end(), data, data + bytes);
-      }
-    }
-  }
-  if (data) XFree(data);
-  return ok;
-}
-
-// Takes the pieces of a transfer until the empty one. A notice may find the
-// property already taken (the owner set it before the transfer began, or a
-// notice arrived late); it is passed over.
-bool takePieces(std::vector<unsigned char>& out) {
-  out.clear();
-  const Atom prop = gLayer->atoms.clipProperty;
-  auto deadline = tClock::now() + kReplyDeadline;
-  for (;;) {
-    XEvent ev;
-    if (!waitFor(PropertyNotify, &ev, deadline, [&](const XEvent& e) {
-          return e.xproperty.atom == prop && e.xproperty.state == PropertyNewValue;
-        }))
-      return false;
-    size_t before = out.size();
-    Atom type;
-    if (!takeProperty(&type, out, true)) {
-      if (type == None) continue;
-      return false;
-    }
-    if (out.size() == before) return true;
-    deadline = tClock::now() + kReplyDeadline;
-  }
-}
-
-// Asks the owner for the target; false when it refuses or does not answer.
-bool fetch(Atom target, std::vector<unsigned char>& out) {
-  out.clear();
-  Display* d = gLayer->app.display;
-  Atom prop = gLayer->atoms.clipProperty;
-  XDeleteProperty(d, gLayer->clipWindow, prop);
-  XConvertSelection(d, gLayer->atoms.clipboard, target, prop, gLayer->clipWindow, CurrentTime);
-  XFlush(d);
-  XEvent ev;
-  if (!waitFor(SelectionNotify, &ev, tClock::now() + kReplyDeadline,
-               [&](const XEvent& e) { return e.xselection.selection == gLayer->atoms.clipboard; }))
-    return false;
-  if (ev.xselection.property == None) return false;
-  Atom type;
-  if (!takeProperty(&type, out, false)) return false;
-  // The INCR value is only a lower bound of the size; nothing is reserved for it.
-  if (type == gLayer->atoms.incr) return takePieces(out);
-  return type == target;
-}
-
-void endOutgoing(size_t i) {
+// `gone`: the requestor's window no longer exists, so it has no mask to clear.
+void endOutgoing(size_t i, bool gone = false) {
   const Window w = gOutgoing[i].requestor;
   gOutgoing.erase(gOutgoing.begin() + static_cast<long>(i));
-  if (std::none_of(gOutgoing.begin(), gOutgoing.end(), [&](const sOutgoing& o) { return o.requestor == w; }))
+  gOutgoingCount = gOutgoing.size();
+  if (!gone && std::none_of(gOutgoing.begin(), gOutgoing.end(), [&](const sOutgoing& o) { return o.requestor == w; }))
     XSelectInput(gLayer->app.display, w, NoEventMask);
 }
 
-// Requestors that stopped taking pieces (gone, or stuck) are given up.
+tClock::time_point stallTime(const sOutgoing& o) { return o.last + gLimits.stall; }
+
+// Requestors that stopped taking pieces (stuck, or gone unseen) are given up.
 void dropStalled() {
   const auto now = tClock::now();
   for (size_t i = gOutgoing.size(); i-- > 0;)
-    if (now - gOutgoing[i].last > kPieceDeadline) endOutgoing(i);
+    if (now >= stallTime(gOutgoing[i])) endOutgoing(i);
 }
 
 // The requestor took the last piece: the next one, or the empty end.
 void sendPiece(size_t i) {
   sOutgoing& o = gOutgoing[i];
-  const size_t n = std::min(o.data->size() - o.sent, static_cast<size_t>(kPieceBytes));
+  const size_t n = std::min(o.data->size() - o.sent, o.piece);
   XChangeProperty(gLayer->app.display, o.requestor, o.property, o.type, 8, PropModeReplace,
                   o.data->data() + o.sent, static_cast<int>(n));
   XFlush(gLayer->app.display);
@@ -174,16 +87,21 @@ void sendPiece(size_t i) {
   o.last = tClock::now();
 }
 
+// The largest piece that one request of ours carries to the server.
+size_t pieceBytes() {
+  Display* d = gLayer->app.display;
+  long maxBytes = gLimits.maxRequest;
+  if (maxBytes <= 0) maxBytes = XExtendedMaxRequestSize(d) ? XExtendedMaxRequestSize(d) * 4 : XMaxRequestSize(d) * 4;
+  return static_cast<size_t>(std::clamp(maxBytes - kRequestHeader, kRequestHeader, kPieceBytes));
+}
+
 // Puts the value on the requestor's property, whole or as the start of a
 // transfer in pieces.
-void sendValue(const XSelectionRequestEvent& req, Atom prop, Atom type,
-               std::shared_ptr<const std::vector<unsigned char>> data) {
+void sendValue(const XSelectionRequestEvent& req, Atom prop, Atom type, tValue data) {
   Display* d = gLayer->app.display;
-  long maxBytes = XExtendedMaxRequestSize(d) ? XExtendedMaxRequestSize(d) * 4 : XMaxRequestSize(d) * 4;
-  const long piece = std::min(kPieceBytes, maxBytes - 1024);
-  if (static_cast<long long>(data->size()) <= piece) {
-    XChangeProperty(d, req.requestor, prop, type, 8, PropModeReplace, data->data(),
-                    static_cast<int>(data->size()));
+  const size_t piece = pieceBytes();
+  if (data->size() <= piece) {
+    XChangeProperty(d, req.requestor, prop, type, 8, PropModeReplace, data->data(), static_cast<int>(data->size()));
     return;
   }
   for (size_t i = 0; i < gOutgoing.size(); ++i)
@@ -191,12 +109,38 @@ void sendValue(const XSelectionRequestEvent& req, Atom prop, Atom type,
       endOutgoing(i);
       break;
     }
-  // The requestor's deletions of the property ask for the pieces.
-  XSelectInput(d, req.requestor, PropertyChangeMask);
+  // The requestor's deletions of the property ask for the pieces; its
+  // window's end ends the transfer.
+  XSelectInput(d, req.requestor, PropertyChangeMask | StructureNotifyMask);
   long size = static_cast<long>(std::min<size_t>(data->size(), 0x7FFFFFFF));
   XChangeProperty(d, req.requestor, prop, gLayer->atoms.incr, 32, PropModeReplace,
                   reinterpret_cast<unsigned char*>(&size), 1);
-  gOutgoing.push_back({req.requestor, prop, type, std::move(data), 0, tClock::now()});
+  gOutgoing.push_back({req.requestor, prop, type, std::move(data), 0, piece, tClock::now()});
+  gOutgoingCount = gOutgoing.size();
+}
+
+// A later request for the same property of the same window is already
+// queued: the earlier one came from a program that has gone, and the
+// window id now belongs to the one that asks again. Answering the dead one
+// would start a second transfer on the living one's property.
+bool superseded(const XSelectionRequestEvent& req) {
+  struct sMatch {
+    const XSelectionRequestEvent* req;
+    bool found;
+  } match{&req, false};
+  XEvent ev;
+  XCheckIfEvent(
+      gLayer->app.display, &ev,
+      [](Display*, XEvent* e, XPointer arg) -> Bool {
+        auto* m = reinterpret_cast<sMatch*>(arg);
+        const XSelectionRequestEvent& r = e->xselectionrequest;
+        if (e->type == SelectionRequest && r.owner == m->req->owner && r.selection == m->req->selection &&
+            r.requestor == m->req->requestor && r.property == m->req->property)
+          m->found = true;
+        return False;  // only looked at, never taken
+      },
+      reinterpret_cast<XPointer>(&match));
+  return match.found;
 }
 
 void answer(const XSelectionRequestEvent& req) {
@@ -205,24 +149,21 @@ void answer(const XSelectionRequestEvent& req) {
   dropStalled();
   // Old clients name no property; the target then stands for it.
   Atom prop = req.property != None ? req.property : req.target;
+  if (req.property != None && superseded(req)) return;
   bool done = false;
   if (req.target == a.targets) {
     Atom list[3] = {a.targets};
     int n = 1;
-    if (!gClip.text.empty()) list[n++] = a.utf8String;
-    if (!gClip.raw.empty()) list[n++] = a.raw;
-    XChangeProperty(d, req.requestor, prop, XA_ATOM, 32, PropModeReplace,
-                    reinterpret_cast<unsigned char*>(list), n);
+    if (gClip.utf8) list[n++] = a.utf8String;
+    if (gClip.raw) list[n++] = a.raw;
+    XChangeProperty(d, req.requestor, prop, XA_ATOM, 32, PropModeReplace, reinterpret_cast<unsigned char*>(list),
+                    n);
     done = true;
-  } else if (req.target == a.utf8String && !gClip.text.empty()) {
-    _typebuf<char> utf8;
-    _w2pc(gClip.text.data(), static_cast<long long>(gClip.text.size()), utf8);
-    const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.ptr);
-    sendValue(req, prop, a.utf8String,
-              std::make_shared<std::vector<unsigned char>>(bytes, bytes + utf8.count));
+  } else if (req.target == a.utf8String && gClip.utf8) {
+    sendValue(req, prop, a.utf8String, gClip.utf8);
     done = true;
-  } else if (req.target == a.raw && !gClip.raw.empty()) {
-    sendValue(req, prop, a.raw, std::make_shared<std::vector<unsigned char>>(gClip.raw));
+  } else if (req.target == a.raw && gClip.raw) {
+    sendValue(req, prop, a.raw, gClip.raw);
     done = true;
   }
   XEvent reply{};
@@ -236,7 +177,22 @@ void answer(const XSelectionRequestEvent& req) {
   XFlush(d);
 }
 
+// A requestor's window went: its transfers end with it.
+bool requestorGone(Window w) {
+  bool any = false;
+  for (size_t i = gOutgoing.size(); i-- > 0;)
+    if (gOutgoing[i].requestor == w) {
+      endOutgoing(i, true);
+      any = true;
+    }
+  return any;
+}
+
 }  // namespace
+
+sNSClipLimits& nswnd_clip_limits() { return gLimits; }
+
+size_t nswnd_clip_transfers() { return gOutgoingCount; }
 
 bool nswnd_clip_event(XEvent* ev) {
   if (!gLayer) return false;
@@ -247,6 +203,7 @@ bool nswnd_clip_event(XEvent* ev) {
         return true;
       }
   }
+  if (ev->type == DestroyNotify && requestorGone(ev->xdestroywindow.window)) return true;
   if (ev->xany.window != gLayer->clipWindow) return false;
   if (ev->type == SelectionRequest && ev->xselectionrequest.selection == gLayer->atoms.clipboard)
     answer(ev->xselectionrequest);
@@ -256,29 +213,57 @@ bool nswnd_clip_event(XEvent* ev) {
   return true;
 }
 
+void nswnd_next_event(XEvent* ev) {
+  Display* d = gLayer->app.display;
+  // Nothing else may come to wake the loop when a reader stops asking.
+  while (!gOutgoing.empty() && !XPending(d)) {
+    auto next = stallTime(gOutgoing.front());
+    for (const sOutgoing& o : gOutgoing) next = std::min(next, stallTime(o));
+    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(next - tClock::now()).count();
+    // A wake-up read in by another thread's write leaves the socket quiet;
+    // the wait is kept short so that it is seen soon anyway.
+    pollfd p{ConnectionNumber(d), POLLIN, 0};
+    if (wait > 0) poll(&p, 1, static_cast<int>(std::min<long long>(wait, 100)));
+    dropStalled();
+  }
+  XNextEvent(d, ev);
+}
+
 bool nswnd_clip_put(const unsigned short* text, long long units, const unsigned char* raw, long long bytes) {
   nswnd_init();
   if (!gLayer) return false;
   gClip = sClipStore{};
-  if (text && units > 0) gClip.text.assign(text, text + units);
-  if (raw && bytes > 0) gClip.raw.assign(raw, raw + bytes);
+  if (text && units > 0) {
+    gClip.text.assign(text, text + units);
+    _typebuf<char> utf8;
+    _w2pc(text, units, utf8);
+    const auto* b = reinterpret_cast<const unsigned char*>(utf8.ptr);
+    gClip.utf8 = std::make_shared<const std::vector<unsigned char>>(b, b + utf8.count);
+  }
+  if (raw && bytes > 0) gClip.raw = std::make_shared<const std::vector<unsigned char>>(raw, raw + bytes);
   XSetSelectionOwner(gLayer->app.display, gLayer->atoms.clipboard, gLayer->clipWindow, CurrentTime);
   XFlush(gLayer->app.display);
   return true;
 }
 
+namespace {
+
+void clipText(_typebuf<unsigned short>& text, tClock::time_point paste) {
+  if (ownsClipboard()) {
+    text.set(static_cast<long long>(gClip.text.size()));
+    if (text.count) std::memcpy(text.ptr, gClip.text.data(), gClip.text.size() * 2);
+  } else {
+    nswnd_clip_fetch_text(text, paste);
+  }
+}
+
+}  // namespace
+
 bool nswnd_clip_text(_typebuf<unsigned short>& text) {
   text.set(0);
   nswnd_init();
   if (!gLayer) return false;
-  if (ownsClipboard()) {
-    text.set(static_cast<long long>(gClip.text.size()));
-    if (text.count) std::memcpy(text.ptr, gClip.text.data(), gClip.text.size() * 2);
-    return true;
-  }
-  std::vector<unsigned char> utf8;
-  if (fetch(gLayer->atoms.utf8String, utf8) && !utf8.empty())
-    _pc2w(reinterpret_cast<const char*>(utf8.data()), static_cast<long long>(utf8.size()), text);
+  clipText(text, tClock::now() + gLimits.paste);
   return true;
 }
 
@@ -286,20 +271,18 @@ bool nswnd_clip_raw(_typebuf<unsigned char>& bytes) {
   bytes.set(0);
   nswnd_init();
   if (!gLayer) return false;
-  std::vector<unsigned char> raw;
-  _typebuf<unsigned short> text;
-  if (ownsClipboard()) {
-    raw = gClip.raw;
-    if (raw.empty()) text.set(static_cast<long long>(gClip.text.size()));
-    if (text.count) std::memcpy(text.ptr, gClip.text.data(), gClip.text.size() * 2);
-  } else if (!fetch(gLayer->atoms.raw, raw) || raw.empty()) {
-    raw.clear();
-    nswnd_clip_text(text);
+  if (ownsClipboard() && gClip.raw) {
+    bytes.set(static_cast<long long>(gClip.raw->size()));
+    std::memcpy(bytes.ptr, gClip.raw->data(), gClip.raw->size());
+    return true;
   }
-  if (!raw.empty()) {
-    bytes.set(static_cast<long long>(raw.size()));
-    std::memcpy(bytes.ptr, raw.data(), raw.size());
-  } else if (text.count) {
+  // One paste, however many targets it asks for.
+  const auto paste = tClock::now() + gLimits.paste;
+  if (!ownsClipboard() && nswnd_clip_fetch_raw(bytes, paste)) return true;
+  // Without raw bytes, the text's UTF-16 bytes.
+  _typebuf<unsigned short> text;
+  clipText(text, paste);
+  if (text.count) {
     bytes.set(text.count * 2);
     std::memcpy(bytes.ptr, text.ptr, static_cast<size_t>(text.count) * 2);
   }

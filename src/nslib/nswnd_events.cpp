@@ -48,11 +48,10 @@ void sendButton(cNSWndWrapper* w, bool down, int button, int x, int y, unsigned 
 // After a left press the pointer is followed until its release, in a loop
 // of its own; a press that ended the window's modal loop gets no release.
 void trackLeftButton(cNSWndWrapper* w) {
-  Display* d = gLayer->app.display;
   nswnd_pin(w);
   while (!w->dead && !w->myModalEnded) {
     XEvent ev;
-    XNextEvent(d, &ev);
+    nswnd_next_event(&ev);
     if (ev.type == ButtonRelease && ev.xbutton.button == Button1) {
       cNSWndWrapper* target = nswnd_find(ev.xbutton.window);
       if (target == w)

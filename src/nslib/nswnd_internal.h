@@ -87,3 +87,6 @@ void nswnd_translate(cNSWndWrapper* wnd, XEvent* event);
 // Clipboard traffic: events of the layer's own window and of the windows
 // that take a value from us in pieces. False for any other event.
 bool nswnd_clip_event(XEvent* event);
+// The next X event for the loops; while values go out in pieces, the wait
+// wakes by itself to give up readers that stopped asking.
+void nswnd_next_event(XEvent* event);

@@ -10,10 +10,9 @@ Atom stateAtom() { return gLayer->atoms.netWmState; }
 
 // Runs events until the window's result changes or the window goes.
 void runLoop(cNSWndWrapper* w) {
-  Display* d = gLayer->app.display;
   while (!w->myModalEnded && !w->dead) {
     XEvent ev;
-    XNextEvent(d, &ev);
+    nswnd_next_event(&ev);
     proccessEventProc(&ev);
   }
 }

@@ -57,10 +57,16 @@ class FileChooseDialog : public cFormFixture {
     });
     return saving ? cDialog::save(&parent, "Files", info) : cDialog::open(&parent, "Files", info);
   }
-  static bool idle(cFormTestTarget& w, cDialog& d) {
+  // Waits until the folder is read and its rows are in, then shows them, as
+  // the window paints them before the user acts on them.
+  static bool idle(cFormTestTarget& w, cDialog& d, bool paint = true) {
     for (int i = 0; i < 2500; ++i) {
       w.settle();
-      if (d.navigation().naviMode() == cNavigationChild::nmNormal) return true;
+      if (d.navigation().naviMode() == cNavigationChild::nmNormal) {
+        cFixedMetricCanvas canvas(500, 300);
+        if (paint) d.list().onPaintArea(&canvas);
+        return true;
+      }
       w.waitForNote(2);
     }
     return false;
@@ -114,6 +120,8 @@ TEST_F(FileChooseDialog, NewRowsWaitToBeSeen) {
   cDialog::sFileChooseInfo info;
   std::vector<bool> held;
   run(false, info, [&](cDialog& d, cFormTestTarget& w) {
+    w.key(kF5);
+    idle(w, d, false);
     held.push_back(d.list().rowsHeld());
     cFixedMetricCanvas canvas(500, 300);
     d.list().onPaintArea(&canvas);
@@ -213,6 +221,7 @@ TEST_F(FileChooseDialog, RefreshPlacesAndHome) {
     afterF5 = column(d, 1);
     cToolBarChild::cTbButtonAction placesButton(2);
     d.onAction(&d.mainTools(), &placesButton);
+    w.settle();  // the rows come a batch per turn of the queue
     places = column(d, 1);
     barPath = d.navigation().path() ? d.navigation().path() : "(null)";
     cToolBarChild::cTbButtonAction homeButton(1);
@@ -329,4 +338,57 @@ TEST_F(FileChooseDialog, ACustomElementSizesTheDialogAndMayRefuse) {
     EXPECT_EQ(cFormTestTarget::runs.back().w, 640);
     EXPECT_EQ(cFormTestTarget::runs.back().h, 390);
   }
+}
+
+// A folder that fills over several turns of the queue and holds a file of
+// the name already typed: Return given while its rows come in, or once
+// they are in but not yet shown, chooses nothing; once shown, it chooses.
+TEST_F(FileChooseDialog, ReturnWhileAFolderFillsChoosesNothing) {
+  ASSERT_EQ(mkdir((tmp.root + "/many").c_str(), 0755), 0);
+  char name[32];
+  for (int i = 0; i < 5000; ++i) {
+    std::snprintf(name, sizeof name, "many/f%05d.txt", i);
+    tmp.write(name, 0);
+  }
+  tmp.write("many/small.txt", 1);
+  cDialog::sFileChooseInfo info;
+  int firstRows = -1, allRows = -1;
+  std::vector<bool> ended;
+  run(false, info, [&](cDialog& d, cFormTestTarget& w) {
+    d.nameField().setText("small.txt", -1);
+    d.ls((tmp.root + "/many").c_str());
+    for (int i = 0; i < 5000 && d.list().getRowCount() == 0; ++i)
+      if (!w.drain()) w.waitForNote(2);
+    firstRows = d.list().getRowCount();
+    w.key(kEnter);
+    ended.push_back(w.ended());
+    idle(w, d, false);
+    allRows = d.list().getRowCount();
+    w.key(kEnter);
+    ended.push_back(w.ended());
+    cFixedMetricCanvas canvas(500, 300);
+    d.list().onPaintArea(&canvas);
+    w.key(kEnter);
+    ended.push_back(w.ended());
+  });
+  EXPECT_GT(firstRows, 0);
+  EXPECT_LT(firstRows, allRows) << "the rows came all at once";
+  EXPECT_EQ(allRows, 5001);
+  EXPECT_EQ(ended, (std::vector<bool>{false, false, true}));
+  EXPECT_EQ(info.file.ptr ? std::string(info.file.ptr) : "", tmp.root + "/many/small.txt");
+}
+
+// An empty folder has no rows to wait for: a name typed there is saved.
+TEST_F(FileChooseDialog, AnEmptyFolderTakesReturn) {
+  ASSERT_EQ(mkdir((tmp.root + "/empty").c_str(), 0755), 0);
+  cDialog::sFileChooseInfo info;
+  info.folder.set((tmp.root + "/empty").c_str());
+  info.file.set("new.bin");
+  bool ended = false;
+  run(true, info, [&](cDialog&, cFormTestTarget& w) {
+    w.key(kEnter);
+    ended = w.ended();
+  });
+  EXPECT_TRUE(ended);
+  EXPECT_EQ(info.file.ptr ? std::string(info.file.ptr) : "", tmp.root + "/empty/new.bin");
 }

@@ -109,3 +109,33 @@ TEST(WindowQueue, RepaintsWaitingTogetherBecomeOneOfTheWholeView) {
   w.close();
   EXPECT_FALSE(w.notifyPostAction(nullptr));  // no window to wake
 }
+
+// Work split into a chain of actions, each queueing the next, leaves the
+// window answering: an event that comes while the chain runs is handled
+// before the chain ends, which without it would go on for a long time.
+TEST(WindowQueue, AChainOfActionsLetsTheWindowsEventsIn) {
+  nstest::requireDisplay();
+  class cChain : public cProbe {
+   public:
+    nstest::cPeer peer;
+    bool closed = false;
+    void onPostAction(void* a) override {
+      const intptr_t n = reinterpret_cast<intptr_t>(a);
+      // The close box is pressed while the first link runs.
+      if (n == 0) peer.closeBox(nstest::xidOf(handle()));
+      if (!closed && n < 100000)
+        notifyPostAction(reinterpret_cast<void*>(n + 1));
+      else
+        endModal(1);
+    }
+    bool onClose() override {
+      closed = true;
+      return false;
+    }
+  };
+  cChain w;
+  ASSERT_TRUE(w.create_wnd("Chain", 160, 90, false, -1, -1));
+  w.notifyPostAction(reinterpret_cast<void*>(0));
+  EXPECT_EQ(w.modal(nullptr), 1);
+  EXPECT_TRUE(w.closed) << "the close box was heard only after the whole chain";
+}

@@ -2,16 +2,12 @@
 // clipboard and read ours, in sizes that pass the size above which X
 // clients hand text over in pieces (INCR). While a tool reads, the main
 // thread keeps answering, as the program's event loop would.
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 
 #include "base/textconv.h"
-#include "x11_driver.h"
+#include "clip_tools.h"
+// After gtest, which clip_tools.h brings in first.
+#include "nslib/nswnd_clip.h"
 
 using namespace nstest;
 
@@ -32,88 +28,6 @@ std::vector<unsigned short> utf16(const std::string& s) {
   _typebuf<unsigned short> units;
   _pc2w(s.data(), static_cast<long long>(s.size()), units);
   return {units.ptr, units.ptr + units.count};
-}
-
-// A clipboard tool run with fixed arguments, never through a shell, fed
-// `input` and keeping what it prints. A tool that fills the clipboard leaves
-// a process behind to serve it, which must hold none of our streams.
-struct cTool {
-  pid_t pid = -1;
-  int in = -1, out = -1, status = -1;
-  std::string input, output;
-  size_t fed = 0;
-
-  cTool(std::vector<const char*> args, std::string text) : input(std::move(text)) {
-    int i[2], o[2];
-    if (pipe(i) || pipe(o)) return;
-    pid = fork();
-    if (pid == 0) {
-      dup2(i[0], 0);
-      dup2(input.empty() ? o[1] : open("/dev/null", O_WRONLY), 1);
-      // The process left behind must not hold the test runner's error
-      // stream either, or the runner waits for it long after the test.
-      if (!input.empty()) dup2(open("/dev/null", O_WRONLY), 2);
-      for (int fd : {i[0], i[1], o[0], o[1]}) close(fd);
-      args.push_back(nullptr);
-      execvp(args[0], const_cast<char* const*>(args.data()));
-      _exit(127);
-    }
-    close(i[0]);
-    close(o[1]);
-    in = i[1];
-    out = o[0];
-    if (input.empty()) stop(in);
-  }
-  ~cTool() {
-    if (status < 0 && pid > 0) {
-      kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
-    }
-    stop(in);
-    stop(out);
-  }
-  static void stop(int& fd) {
-    if (fd >= 0) close(fd);
-    fd = -1;
-  }
-  bool busy() const { return out >= 0 || status < 0; }
-  // One turn of feeding and reading, waiting at most a few milliseconds.
-  void step() {
-    pollfd p[2] = {{out, POLLIN, 0}, {in, POLLOUT, 0}};
-    if (poll(p, 2, 2) > 0) {
-      if (p[1].revents) {
-        ssize_t n = write(in, input.data() + fed, std::min<size_t>(input.size() - fed, 1 << 16));
-        fed += n > 0 ? static_cast<size_t>(n) : 0;
-        if (n <= 0 || fed == input.size()) stop(in);
-      }
-      if (p[0].revents) {
-        char buf[1 << 16];
-        ssize_t n = read(out, buf, sizeof buf);
-        if (n > 0) output.append(buf, static_cast<size_t>(n));
-        if (n <= 0) stop(out);
-      }
-    }
-    if (status < 0 && pid > 0 && waitpid(pid, &status, WNOHANG) != pid) status = -1;
-  }
-  bool succeeded() const { return !busy() && WIFEXITED(status) && WEXITSTATUS(status) == 0; }
-};
-
-// Runs the tools to their end while the clipboard's requests are answered;
-// false when one did not end by itself with status 0.
-bool runTools(std::initializer_list<cTool*> tools) {
-  pumpUntil(
-      [&] {
-        bool busy = false;
-        for (cTool* t : tools) {
-          if (t->busy()) t->step();
-          busy |= t->busy();
-        }
-        return !busy;
-      },
-      std::chrono::seconds(120));
-  bool ok = true;
-  for (cTool* t : tools) ok &= t->succeeded();
-  return ok;
 }
 
 // How each tool fills the clipboard and prints it. xsel's server opens its
@@ -212,4 +126,79 @@ TEST(ClipboardLarge, AnOwnerThatFallsSilentYieldsNothing) {
   EXPECT_EQ(text.count, 0);
   stop = true;
   owner.join();
+}
+
+// Text from an owner that offers only STRING is read as ISO 8859-1.
+TEST(ClipboardLarge, AnOwnerOfferingOnlyLatin1IsPasted) {
+  requireDisplay();
+  nswnd_clip_put(nullptr, 0, nullptr, 0);
+  cTool fill({"xclip", "-selection", "clipboard", "-t", "STRING", "-i"}, "latin1 caf\xE9 text");
+  ASSERT_TRUE(runTools({&fill}));
+  _typebuf<unsigned short> in;
+  pumpUntil([&] { return nswnd_clip_text(in) && in.count > 0; }, std::chrono::seconds(20));
+  EXPECT_EQ(std::vector<unsigned short>(in.ptr, in.ptr + in.count), utf16("latin1 café text"));
+}
+
+// A text above the limit pastes its start, and the owner, taken to the
+// end of its transfer, answers the next reader with all of it.
+TEST(ClipboardLarge, ATextAboveTheLimitKeepsItsStartAndFreesItsOwner) {
+  requireDisplay();
+  sNSClipLimits saved = nswnd_clip_limits();
+  nswnd_clip_limits().paste = std::chrono::minutes(2);  // not a test of time
+  const size_t kept = static_cast<size_t>(saved.maxBytes);
+  std::string text(70 << 20, 'a');
+  for (size_t i = 0; i < text.size(); i += 4096) text[i] = static_cast<char>('b' + i / 4096 % 24);
+  nswnd_clip_put(nullptr, 0, nullptr, 0);
+  {
+    cTool fill(kTools[0].fill, text);
+    ASSERT_TRUE(runTools({&fill}));
+  }
+  _typebuf<unsigned short> in;
+  pumpUntil([&] { return nswnd_clip_text(in) && in.count > 0; }, std::chrono::seconds(60));
+  nswnd_clip_limits() = saved;
+  ASSERT_EQ(in.count, static_cast<long long>(kept));
+  EXPECT_TRUE(std::equal(text.begin(), text.begin() + static_cast<long>(kept), in.ptr));
+  in.set(0);
+  cTool print(kTools[0].print, "");
+  EXPECT_TRUE(runTools({&print}));
+  EXPECT_TRUE(print.output == text);
+}
+
+// A reader asks and dies before the answer; a program that then gets the
+// same window id asks for the same property. Only the living one is
+// answered, and it gets the whole text.
+TEST(ClipboardLarge, AReaderDeadBeforeItsAnswerLeavesTheNextOneWhole) {
+  requireDisplay();
+  const std::string text = sample(1 << 20);
+  const std::vector<unsigned short> units = utf16(text);
+  ASSERT_TRUE(nswnd_clip_put(units.data(), static_cast<long long>(units.size()), nullptr, 0));
+  {
+    cPeer dead;
+    Window w = XCreateSimpleWindow(dead.d, dead.root(), 0, 0, 1, 1, 0, 0, 0);
+    XConvertSelection(dead.d, XInternAtom(dead.d, "CLIPBOARD", False), XInternAtom(dead.d, "UTF8_STRING", False),
+                      XInternAtom(dead.d, "XCLIP_OUT", False), w, CurrentTime);
+    XSync(dead.d, False);
+  }
+  cTool print(kTools[0].print, "");
+  // Both requests wait in our queue before either is answered.
+  auto queued = [] {
+    Display* d = nsapp()->display;
+    XSync(d, False);
+    int n = 0;
+    XEvent ev;
+    XCheckIfEvent(
+        d, &ev,
+        [](Display*, XEvent* e, XPointer count) -> Bool {
+          if (e->type == SelectionRequest) ++*reinterpret_cast<int*>(count);
+          return False;
+        },
+        reinterpret_cast<XPointer>(&n));
+    return n;
+  };
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (queued() < 2 && std::chrono::steady_clock::now() < end) print.step();
+  EXPECT_TRUE(runTools({&print}));
+  EXPECT_EQ(print.output.size(), text.size());
+  EXPECT_TRUE(print.output == text);
+  nswnd_clip_put(nullptr, 0, nullptr, 0);
 }

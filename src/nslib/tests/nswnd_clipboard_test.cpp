@@ -41,11 +41,12 @@ std::string askAsPeer(const char* target) {
   return reply;
 }
 
-// Another program owns the clipboard with UTF-8 text and answers one request.
+// Another program owns the clipboard with text of one target and answers
+// its requests, refusing every other target.
 class cPeerOwner {
  public:
-  explicit cPeerOwner(std::string text)
-      : text_(std::move(text)), thread_([this] {
+  explicit cPeerOwner(std::string text, const char* target = "UTF8_STRING")
+      : text_(std::move(text)), target_(target), thread_([this] {
           Atom clip = XInternAtom(p_.d, "CLIPBOARD", False);
           Window w = XCreateSimpleWindow(p_.d, p_.root(), 0, 0, 1, 1, 0, 0, 0);
           XSetSelectionOwner(p_.d, clip, w, CurrentTime);
@@ -62,7 +63,7 @@ class cPeerOwner {
             XEvent reply{};
             reply.xselection = {SelectionNotify, 0,         True, p_.d,   rq.requestor,
                                 rq.selection,    rq.target, None, rq.time};
-            if (rq.target == XInternAtom(p_.d, "UTF8_STRING", False)) {
+            if (rq.target == XInternAtom(p_.d, target_, False)) {
               XChangeProperty(p_.d, rq.requestor, rq.property, rq.target, 8, PropModeReplace,
                               reinterpret_cast<const unsigned char*>(text_.data()),
                               static_cast<int>(text_.size()));
@@ -81,6 +82,7 @@ class cPeerOwner {
 
  private:
   std::string text_;
+  const char* target_;
   cPeer p_;
   std::atomic<bool> owning_{false}, stop_{false};
   std::thread thread_;
@@ -106,9 +108,15 @@ TEST(Clipboard, TextGoesOutAndComesInAsUtf8) {
   EXPECT_EQ(std::memcmp(raw.ptr, units.data(), units.size() * 2), 0);
 
   const char other[] = "Ἀθῆναι — 東京";
-  cPeerOwner owner(other);
+  {
+    cPeerOwner owner(other);
+    ASSERT_TRUE(nswnd_clip_text(back));
+    EXPECT_EQ(std::vector<unsigned short>(back.ptr, back.ptr + back.count), utf16(other));
+  }
+  // An owner that refuses UTF-8 is asked for ISO 8859-1.
+  cPeerOwner latin("caf\xE9", "STRING");
   ASSERT_TRUE(nswnd_clip_text(back));
-  EXPECT_EQ(std::vector<unsigned short>(back.ptr, back.ptr + back.count), utf16(other));
+  EXPECT_EQ(std::vector<unsigned short>(back.ptr, back.ptr + back.count), utf16("café"));
 }
 
 // Raw bytes are offered only as raw bytes; putting nothing empties the clipboard for everybody.
