@@ -57,10 +57,12 @@ TEST(InstallInit, PackagesOpenAtTheirOffsetAndAskForTheirLanguage) {
   writeFile(dir.file("damaged.pkg"), "ZVKSOPKG" + std::string(100, 'x'));
   std::unique_ptr<cSoftPkgScenario> evil(buildScenario(root, small()));
   evil->declareLang(0);
+  evil->clearStr("pgm");
   evil->setStr(-1, "codename", "../../evil");
   writePackage(dir.file("evil.pkg"), *evil, 0);
   std::unique_ptr<cSoftPkgScenario> relative(buildScenario(root, small()));
   relative->declareLang(0);
+  relative->clearStr("pgm");
   relative->files.head->value.target.var.set("");
   relative->files.head->value.target.rest.set("relpwn/x");
   writePackage(dir.file("relative.pkg"), *relative, 0);

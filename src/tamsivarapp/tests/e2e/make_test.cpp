@@ -604,7 +604,7 @@ TEST_F(MakeInstaller, ARefusedExchangeKilledAtEachRenameLeavesTheOldOrTheNew) {
     testing::internal::CaptureStdout();
     EXPECT_EQ(makeInstallerFrom(program.c_str(), exe.c_str(), bad.c_str(), b.c_str()), 1);
     testing::internal::GetCapturedStdout();
-    const bool isOld = filesUnder(b) == std::vector<std::string>{"Contents/PkgInfo"} &&
+    const bool isOld = fs::exists(b) && filesUnder(b) == std::vector<std::string>{"Contents/PkgInfo"} &&
                        readFileBytes(b + "/Contents/PkgInfo") == "old";
     const bool isNew = fs::exists(b) && filesUnder(b).size() == 5 &&
                        readFileBytes(b + "/Contents/MacOS/Installer") == "exe bytes";
