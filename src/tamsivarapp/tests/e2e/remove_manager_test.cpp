@@ -71,31 +71,18 @@ TEST_P(RemoveManager, AnswersAndWhatTheyLeave) {
          cfg.setParamStr("install/demo/name", "Demo", 4);
          ASSERT_TRUE(cfg.saveConfig());
        },
-       {"@zvk", "remove"},
-       {{"Error", "Return"}},
-       1,
-       false},
+       {"@zvk", "remove"}, {{"Error", "Return"}}, 1, false},
       {"yes", nullptr, {"@zvk", "remove"}, {{"Confirm", "Return"}, {"Information", "Return"}}, 0, true},
       {"no", nullptr, {"@zvk", "remove"}, {{"Confirm", "Escape"}}, 1, false},
       {"a link in the bundle",
        [&] { fs::create_symlink(dir.file("outside"), bundle + "/Contents/Resources/link"); },
-       {"@zvk", "remove"},
-       {{"Confirm", "Return"}, {"Information", "Return"}},
-       0,
-       false},
-      {"no manager, the program alone",
-       [&] { fs::remove_all(bundle); },
-       {"./zvk", "remove"},
-       {{"Confirm", "Return"}, {"Information", "Return"}},
-       0,
-       true},
+       {"@zvk", "remove"}, {{"Confirm", "Return"}, {"Information", "Return"}}, 0, false},
+      {"no manager, the program alone", [&] { fs::remove_all(bundle); }, {"./zvk", "remove"},
+       {{"Confirm", "Return"}, {"Information", "Return"}}, 0, true},
       // The program knows its own file whatever name it was started under:
       // it removes that file, never the one the name gives.
-      {"no manager, started under another file's name",
-       [&] { fs::remove_all(bundle); },
-       {"python3", "-c", python, "@copy", "@other", "remove"},
-       {{"Confirm", "Return"}, {"Information", "Return"}},
-       0,
+      {"no manager, started under another file's name", [&] { fs::remove_all(bundle); },
+       {"python3", "-c", python, "@copy", "@other", "remove"}, {{"Confirm", "Return"}, {"Information", "Return"}}, 0,
        true},
   };
   for (const Case& c : cases) {
