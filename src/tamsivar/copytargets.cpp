@@ -73,19 +73,36 @@ bool restLeavesFolder(const char* rest) {
   return depth == 0;
 }
 
+bool cSoftPkgScenario::installsIn(sIntFileDef& def, bool on64) {
+  if (!(on64 ? def.for64 : def.for32)) return false;
+  if (!def.langs.head) return true;
+  for (auto* lang = def.langs.head; lang; lang = lang->next)
+    if (lang->value == currLang) return true;
+  return false;
+}
+
+bool cSoftPkgScenario::targetAbsolute(sPathDef& def) {
+  if (isKnownConstantID(def.var.ptr)) return true;
+  _guardchar<char> path;
+  return defToPath(def, path) && path.ptr && path.ptr[0] == '/';
+}
+
+bool cSoftPkgScenario::targetsAbsolute() {
+  for (auto* it = files.head; it; it = it->next)
+    if (installsIn(it->value, cJob::is64bitOS()) && !targetAbsolute(it->value.target)) return false;
+  return true;
+}
+
 bool cSoftPkgScenario::getCopiedFiles(_List<sCopiedFile>& out, _guardchar<char>* blocker) {
   out.destroy();
   if (blocker) blocker->set(nullptr);
   for (auto* it = files.head; it; it = it->next) {
     sIntFileDef& def = it->value;
-    if (!(cJob::is64bitOS() ? def.for64 : def.for32)) continue;
-    if (def.langs.head) {
-      bool listed = false;
-      for (auto* lang = def.langs.head; lang && !listed; lang = lang->next) listed = lang->value == currLang;
-      if (!listed) continue;
-    }
+    if (!installsIn(def, cJob::is64bitOS())) continue;
     sCopiedFile& made = out.add()->value;
-    if (restLeavesFolder(def.target.rest.ptr) || !defToPath(def.target, made.path)) return false;
+    if (restLeavesFolder(def.target.rest.ptr) || !targetAbsolute(def.target) ||
+        !defToPath(def.target, made.path))
+      return false;
     const char* base = def.target.var.ptr && *def.target.var.ptr ? getStr(def.target.var.ptr) : nullptr;
     std::string object;
     if (base && *base && def.target.rest.ptr && *def.target.rest.ptr &&

@@ -1,6 +1,7 @@
 #include "tamsivar/scenario.h"
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "base/job.h"
@@ -219,4 +220,9 @@ unsigned long long cSoftPkgScenario::requiresSize(unsigned int blockSize) {
     total += size;
   }
   return total;
+}
+
+bool isUsableCodename(const char* codename) {
+  return codename && *codename && !std::strchr(codename, '/') && std::strcmp(codename, ".") != 0 &&
+         std::strcmp(codename, "..") != 0;
 }

@@ -30,6 +30,7 @@ class cSoftPkgScenario {
     unsigned char for32 = 0;
     unsigned char for64 = 0;
     unsigned char perms[3] = {8, 8, 8};  // first to third digit; 8: not given
+    int line = 0;                        // of the text entry, for the compiler's refusals
     ~sIntFileDef() { langs.destroy(); }
   };
   struct sInMenuDef {
@@ -174,6 +175,12 @@ class cSoftPkgScenario {
   // dangles), `blocker` names that link.
   bool getCopiedFiles(_List<sCopiedFile>& out) { return getCopiedFiles(out, nullptr); }
   bool getCopiedFiles(_List<sCopiedFile>& out, _guardchar<char>* blocker);
+  // A target that names no absolute place would land wherever the installer
+  // runs; the folder the user chooses counts as absolute.
+  bool targetAbsolute(sPathDef& def);
+  // Every target of the files installed in the current language and on
+  // this system is absolute.
+  bool targetsAbsolute();
   bool getOnCompletionRun(_List<sOnCompletionRun>& out);
   unsigned long long requiresSize(unsigned int blockSize);
 
@@ -205,8 +212,15 @@ class cSoftPkgScenario {
   // Packs a file, or every file under a folder, as stored items with their
   // file entries.
   bool processSiObj(sIntFileDef& def, _guardchar<char>& source);
+  // The places of the files, in every declared language and bitness: each
+  // absolute, no two at one place, none inside another; 0 or 23 with the
+  // line at fault.
+  int checkTargets(int& line);
 
  private:
+  // The file is installed in the current language on a 64-bit system, or
+  // on a 32-bit one.
+  bool installsIn(sIntFileDef& def, bool on64);
   tScenarioTable* currTable();
   bool bodyValid();
 };
@@ -222,6 +236,15 @@ bool loadLang(cFileIOTarget& in, tScenarioTable& table);
 // to (some ".." component has no earlier component left to cancel), or when
 // its steps come back to that folder itself ("sub/..", ".").
 bool restLeavesFolder(const char* rest);
+
+// True when the bytes at the target's position begin like a binary
+// scenario; the target moves past them.
+bool startsBinScenario(cFileIOTarget& in);
+
+// A codename names the installed package's record and is given to
+// uninstall and update: a name of its own, neither empty nor "." or "..",
+// without "/".
+bool isUsableCodename(const char* codename);
 
 // What a code of loadTextConfig means, in the words of the scenario's writer;
 // null for a code it never answers.

@@ -358,3 +358,8 @@ bool cSoftPkgScenario::bodyValid() {
     if (!defined(it->value.caption.ptr) || !pathDefined(it->value.program)) return false;
   return true;
 }
+
+bool startsBinScenario(cFileIOTarget& in) {
+  char magic[sizeof kMagic];
+  return in.readf(magic, sizeof magic) && std::memcmp(magic, kMagic, sizeof kMagic) == 0;
+}

@@ -38,6 +38,7 @@ void copyEntry(cSoftPkgScenario::sIntFileDef& from, cSoftPkgScenario::sIntFileDe
   to.target.var.set(from.target.var.ptr);
   to.target.rest.set(rest);
   for (auto* l = from.langs.head; l; l = l->next) to.langs.add()->value = l->value;
+  to.line = from.line;
   to.for32 = from.for32;
   to.for64 = from.for64;
   std::memcpy(to.perms, from.perms, sizeof to.perms);
@@ -126,6 +127,7 @@ bool cSoftPkgScenario::processSiObj(sIntFileDef& def, _guardchar<char>& source) 
 
 int cSoftPkgScenario::parseInst(char* p) {
   sIntFileDef def;
+  def.line = textLine;
   if (std::strncmp(p, "x64.", 4) == 0) {
     def.for64 = 1;
     p += 4;
@@ -168,7 +170,15 @@ int cSoftPkgScenario::parseInst(char* p) {
       p += 3;
     }
     if (!atEntryEnd(p)) {
-      if (*p != ',') return 27;
+      if (*p != ',') {
+        // Languages come third, after a "," of their own; the mode before
+        // them may be left empty.
+        if (langCodeAt(p) >= 0)
+          fault.words = def.perms[0] == 8
+                            ? "bad permissions: a language list needs the empty mode before it: , , FRA"
+                            : "bad permissions: a \",\" goes between the mode and the languages: , 755, FRA";
+        return 27;
+      }
       ++p;
       skipSpace(p);
       if (*p == '*') {

@@ -48,29 +48,37 @@ bool endOfInput(cTextFileIO& reader) {
   return reader.pos + unit > static_cast<long long>(reader.target->size());
 }
 
-// Up to four dot-separated numbers, each 0 to 65535 so the package's
-// version number keeps every part; at least two are required.
+// Two to four numbers of digits, each 0 to 65535 so the package's version
+// number keeps every part, with one dot between two; nothing else (a sign,
+// a space, a letter, a fifth number) is taken.
 bool parseVersion(const char* text, unsigned int (&parts)[4]) {
   unsigned int read[4];
   int count = 0;
-  const char* p = text;
-  while (count < 4) {
-    while (*p == ' ' || *p == '\t') ++p;
-    if (*p == '+') ++p;
-    if (*p < '0' || *p > '9') break;
+  for (const char* p = text;; ++p) {
+    if (count == 4 || *p < '0' || *p > '9') return false;
     unsigned int value = 0;
     for (; *p >= '0' && *p <= '9'; ++p) {
       value = value * 10 + static_cast<unsigned int>(*p - '0');
       if (value > 0xFFFF) return false;
     }
     read[count++] = value;
-    if (*p != '.') break;
-    ++p;
+    if (!*p) break;
+    if (*p != '.') return false;
   }
   if (count < 2) return false;
   for (int i = 0; i < count; ++i) parts[i] = read[i];
   return true;
 }
+
+// A key is a whole word: "namex" is no "name".
+bool keyAt(const char* p, const char* word) {
+  const size_t n = std::strlen(word);
+  return std::strncmp(p, word, n) == 0 && (!p[n] || std::strchr(" \t\r\n=#", p[n]));
+}
+
+constexpr const char kAfterValue[] = "only spaces and a # comment may follow the quoted value";
+constexpr const char kCodenameWords[] =
+    "the codename names the package's record: one name, not empty, \".\" or \"..\", without \"/\"";
 
 // Compiles a markup index into memory and loads it; nothing is written to
 // disk. A refusal leaves the compiler's words in the scenario's fault, with
@@ -141,7 +149,8 @@ int finalChecks(cSoftPkgScenario& s, int& line) {
     if (!s.readmeDoc.empty() && !s.readmeDoc.loader.forLang(lang->key)) return 14;
     if (!keysComplete(s, lang->value)) return 15;
   }
-  return referencesDefined(s, line);
+  if (int code = referencesDefined(s, line)) return code;
+  return s.checkTargets(line);
 }
 
 }  // namespace
@@ -249,7 +258,7 @@ bool cSoftPkgScenario::getPathDef(sPathDef& def, char*& p) {
 }
 
 int cSoftPkgScenario::parseGen(char* p) {
-  if (!startsWith(p, "langs")) return 5;
+  if (!keyAt(p, "langs")) return 5;
   p += 5;
   if (!findSkipEq(p)) return 6;
   if (atEntryEnd(p)) {
@@ -271,22 +280,43 @@ int cSoftPkgScenario::parseStrs(char* p) {
   char* key = p;
   int lang = -1;
   if (char* dot = static_cast<char*>(std::memchr(p, '.', static_cast<size_t>(end - p)))) {
-    if (dot != p + 3 || std::memchr(dot + 1, '.', static_cast<size_t>(end - dot - 1))) return 16;
+    if (dot != p + 3 || std::memchr(dot + 1, '.', static_cast<size_t>(end - dot - 1))) {
+      fault.words = "a dot in a [Strings] key may only follow a three-letter language code, as in DEU.name";
+      return 16;
+    }
     lang = langCodeAt(p);
-    if (lang < 0) return 16;
+    if (lang < 0) {
+      fault.words = "the three letters before the dot are no language code";
+      return 16;
+    }
     key = dot + 1;
   }
   if (key == end) return 17;
   // The binary form stores a key as whole 4-byte words behind a 16-bit length.
   if (end - key > kLongestKey) return 7;
-  if (lang >= 0 && !langStrings.find(lang)) return 16;
+  if (lang >= 0 && !langStrings.find(lang)) {
+    fault.words = "the language before the dot is not declared by langs =";
+    return 16;
+  }
   _guardchar<char> name, value;
   name.set(key, end - key);
   // The installation folder is the system's own: a package that set it
   // would skip the location step and install nowhere.
   if (isKnownConstantID(name.ptr)) return kReservedKey;
   p = end;
-  if (!findSkipEq(p) || !parseStrVal(p, value) || !atEntryEnd(p)) return 7;
+  if (!findSkipEq(p)) {
+    fault.words = "a [Strings] entry is key = \"text\": the \"=\" is missing";
+    return 7;
+  }
+  if (!parseStrVal(p, value)) return 7;
+  if (!atEntryEnd(p)) {
+    fault.words = kAfterValue;
+    return 7;
+  }
+  if (std::strcmp(name.ptr, "codename") == 0 && !isUsableCodename(value.ptr)) {
+    fault.words = kCodenameWords;
+    return 7;
+  }
   setStr(lang, name.ptr, value.ptr);
   return 0;
 }
@@ -310,7 +340,7 @@ int cSoftPkgScenario::parseSoft(char* p) {
       {"eula", kDoc, nullptr, &eulaDoc, 21},       {"icon", kIcon, nullptr, nullptr, 0}};
   const sKey* key = nullptr;
   for (const sKey& k : keys)
-    if (startsWith(p, k.name)) {
+    if (keyAt(p, k.name)) {
       key = &k;
       break;
     }
@@ -327,15 +357,23 @@ int cSoftPkgScenario::parseSoft(char* p) {
   if (key->doc == &readmeDoc && *p == ',') {
     ++p;
     skipSpace(p);
-    if (startsWith(p, "yes"))
-      accept = true;
-    else if (!startsWith(p, "no"))
+    accept = keyAt(p, "yes");
+    if (!accept && !keyAt(p, "no")) {
+      fault.words = "after readme's path and \",\" only the word yes or no may stand";
       return 7;
+    }
     p += accept ? 3 : 2;
   }
-  if (!atEntryEnd(p)) return 7;
+  if (!atEntryEnd(p)) {
+    fault.words = kAfterValue;
+    return 7;
+  }
   switch (key->kind) {
     case kText:
+      if (std::strcmp(key->name, "codename") == 0 && !isUsableCodename(value.ptr)) {
+        fault.words = kCodenameWords;
+        return 7;
+      }
       setStr(strings, key->name, value.ptr);
       return 0;
     case kVersion:

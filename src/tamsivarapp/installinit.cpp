@@ -54,10 +54,17 @@ int loadScenario(sPkgInstallContext& ctx) {
     ctx.problemPath.set(ctx.package.ptr);
     return iiBadPackagePath;
   }
+  // A file that is no package at all (a text scenario, anything else) is a
+  // wrong path, not a damaged download.
+  if (!in.set_fp(ctx.offset) || !startsBinScenario(in)) {
+    ctx.problemPath.set(ctx.package.ptr);
+    return iiBadPackagePath;
+  }
   if (!ctx.scenario) ctx.scenario = new cSoftPkgScenario;
   if (!in.set_fp(ctx.offset) || !ctx.scenario->loadBinConfig(&in)) return iiBadPackage;
+  // The codename becomes the record's place in the configuration.
   const char* codename = ctx.scenario->getStr("codename");
-  if (!codename || !*codename) return iiBadPackage;
+  if (!isUsableCodename(codename)) return iiBadPackage;
   ctx.version = ctx.scenario->getVerID();
   if (ctx.version == ~0ULL) return iiBadPackage;
   ctx.codename.set(codename);
@@ -79,7 +86,8 @@ int chooseLanguage(sPkgInstallContext& ctx, cApplicationConfig* config, cInstall
   }
   host.applyLang(lang);
   ctx.scenario->setCurrLangID(lang);
-  return iiReady;
+  // A target without an absolute place would land where the installer runs.
+  return ctx.scenario->targetsAbsolute() ? iiReady : iiBadPackage;
 }
 
 // Calls `each` with every listed path that names a regular file; a missing

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include "base/folder.h"
 #include "base/targets.h"
@@ -56,9 +57,14 @@ bool removeTree(const std::string& path) {
   return nftw(path.c_str(), removeEntry, 16, FTW_DEPTH | FTW_PHYS) == 0;
 }
 
+// The line names what could not be made; the next gives the system's reason.
+void reportUncreated(const std::string& shown, int err) {
+  std::printf(" (e) Unable to create %s!\n - %s\n", shown.c_str(), std::strerror(err));
+}
+
 bool makeFolder(const std::string& path, const std::string& shown) {
   if (cFolderContents::mkdir(path.c_str())) return true;
-  std::printf(" (e) Unable to create %s!\n", shown.c_str());
+  reportUncreated(shown, errno);
   return false;
 }
 
@@ -172,7 +178,8 @@ bool writeWholeFile(const char* path, const std::string& bytes) {
 namespace {
 
 // The bundle's folder (with its "/", or empty) and the start of the names
-// of part folders beside it; a part's name ends with its writer's process id.
+// of part folders beside it; a part's name ends with its writer's process id,
+// and the old bundle set aside by a swap in two renames adds ".old".
 std::pair<std::string, std::string> partPlace(const std::string& bundle) {
   const size_t slash = bundle.rfind('/');
   const size_t start = slash == std::string::npos ? 0 : slash + 1;
@@ -186,36 +193,72 @@ std::string partName(const std::string& bundle) {
   return folder + stem + std::to_string(static_cast<long>(getpid()));
 }
 
-// What a killed make left beside this bundle: a part folder whose writer is
-// gone.
+constexpr const char kAsideEnd[] = ".old";
+
+int kernelRename(const char* from, const char* to, unsigned int flags) {
+  return renameat2(AT_FDCWD, from, AT_FDCWD, to, flags);
+}
+
+bool isFolder(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// What killed makes left beside this bundle, once their writers are gone: a
+// part folder goes; an old bundle set aside goes back in place when a kill
+// between the two renames left no bundle, and goes when the bundle is whole.
 void dropStaleParts(const std::string& bundle) {
   const auto [folder, stem] = partPlace(bundle);
   cFolderContents listing;
   listing.init(folder.empty() ? "." : folder.c_str(), false);
+  std::vector<std::string> parts, asides;
   for (int i = 0; i < listing.count(); ++i) {
     sFolderItemInfo* e = listing.info(i);
     if (!e || !e->name.ptr || std::strncmp(e->name.ptr, stem.c_str(), stem.size()) != 0) continue;
     char* end = nullptr;
     errno = 0;
     const long writer = std::strtol(e->name.ptr + stem.size(), &end, 10);
-    if (errno || writer <= 0 || *end || kill(static_cast<pid_t>(writer), 0) == 0 || errno != ESRCH) continue;
-    struct stat st;
+    const bool aside = std::strcmp(end, kAsideEnd) == 0;
+    if (errno || writer <= 0 || (*end && !aside) || kill(static_cast<pid_t>(writer), 0) == 0 ||
+        errno != ESRCH)
+      continue;
     const std::string path = folder + e->name.ptr;
-    if (lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) removeTree(path);
+    if (isFolder(path)) (aside ? asides : parts).push_back(path);
   }
+  for (const std::string& old : asides) {
+    struct stat st;
+    if (lstat(bundle.c_str(), &st) != 0 && errno == ENOENT &&
+        gFolderRename(old.c_str(), bundle.c_str(), 0) == 0)
+      continue;
+    removeTree(old);
+  }
+  for (const std::string& part : parts) removeTree(part);
 }
 
 // Puts `part` in the place of `bundle` and the old bundle at `part`: in one
-// step where the file system can, else by two renames.
+// step where the file system can, else by two renames, the old one set
+// aside meanwhile where the next make finds it.
 bool swapFolders(const std::string& part, const std::string& bundle) {
-  if (renameat2(AT_FDCWD, part.c_str(), AT_FDCWD, bundle.c_str(), RENAME_EXCHANGE) == 0) return true;
-  const std::string aside = part + ".old";
-  if (rename(bundle.c_str(), aside.c_str()) != 0) return false;
-  if (rename(part.c_str(), bundle.c_str()) != 0) {
-    rename(aside.c_str(), bundle.c_str());
+  if (gFolderRename(part.c_str(), bundle.c_str(), RENAME_EXCHANGE) == 0) return true;
+  const std::string aside = part + kAsideEnd;
+  if (gFolderRename(bundle.c_str(), aside.c_str(), 0) != 0) return false;
+  if (gFolderRename(part.c_str(), bundle.c_str(), 0) != 0) {
+    gFolderRename(aside.c_str(), bundle.c_str(), 0);
     return false;
   }
-  return rename(aside.c_str(), part.c_str()) == 0;
+  return gFolderRename(aside.c_str(), part.c_str(), 0) == 0;
+}
+
+// The program runs from NAME.app/Contents/MacOS, the bundle whose icon the
+// installer takes; answers that Contents folder.
+bool ownContents(const std::string& program, std::string& contents) {
+  const size_t exe = program.rfind('/');
+  if (exe == std::string::npos || exe < 1) return false;
+  const size_t macos = program.rfind('/', exe - 1);
+  if (macos == std::string::npos || program.compare(macos + 1, exe - macos - 1, "MacOS") != 0) return false;
+  contents = program.substr(0, macos);
+  const size_t name = contents.rfind('/');
+  return contents.compare(name == std::string::npos ? 0 : name + 1, std::string::npos, "Contents") == 0;
 }
 
 // Writes the bundle's files under `at`; messages name them under `shown`,
@@ -226,14 +269,16 @@ bool writeBundle(cSoftPkgScenario& pkg, const std::string& own, const char* exe,
   int ver[4] = {0, 0, 0, 0};
   pkg.getVer(ver);
   const std::string name = std::string(pkg.getStr("name") ? pkg.getStr("name") : "") + " Installer";
+  errno = 0;
   if (!writeWholeFile((at + "/Contents/Info.plist").c_str(),
                       bundlePlist("org.zvk.installer", "Installer", name.c_str(), ver[0], ver[1],
                                   pkg.getStr("copyright")))) {
-    std::printf(" (e) Unable to create %s/Contents/Info.plist!\n", shown.c_str());
+    reportUncreated(shown + "/Contents/Info.plist", errno ? errno : EIO);
     return false;
   }
+  errno = 0;
   if (!writeWholeFile((at + "/Contents/PkgInfo").c_str(), "APPL????")) {
-    std::printf(" (e) Unable to create %s/Contents/PkgInfo!\n", shown.c_str());
+    reportUncreated(shown + "/Contents/PkgInfo", errno ? errno : EIO);
     return false;
   }
   const std::string resources = "/Contents/Resources";
@@ -264,11 +309,19 @@ bool writeBundle(cSoftPkgScenario& pkg, const std::string& own, const char* exe,
 
 }  // namespace
 
+tFolderRename gFolderRename = kernelRename;
+
 int makeInstaller(const char* program, const char* scenario, const char* bundle, const char*) {
   return makeInstallerFrom(program, kSelfExe, scenario, bundle);
 }
 
 int makeInstallerFrom(const char* program, const char* exe, const char* scenario, const char* bundle) {
+  // Shell completion ends a folder's name with "/".
+  std::string b = bundle ? bundle : "";
+  while (b.size() > 1 && b.back() == '/') b.pop_back();
+  // What a killed make left goes even when this one is refused.
+  dropStaleParts(b);
+
   std::printf("(i) Loading scenario... ");
   std::fflush(stdout);
   cSoftPkgScenario pkg;
@@ -280,15 +333,15 @@ int makeInstallerFrom(const char* program, const char* exe, const char* scenario
   }
   std::printf("OK!\n");
 
-  std::string own = program ? program : "";
-  size_t cut = own.rfind('/');
-  if (cut == std::string::npos) return 2;
-  own.resize(cut);
-  cut = own.rfind('/');
-  if (cut == std::string::npos) return 2;
-  own.resize(cut);
+  std::string own;
+  if (!ownContents(program ? program : "", own)) {
+    std::printf(
+        "(e) Not in a bundle of its own: %s must sit in NAME.app/Contents/MacOS, beside "
+        "NAME.app/Contents/Resources/icon.icns\n",
+        program ? program : "");
+    return 2;
+  }
 
-  const std::string b = bundle ? bundle : "";
   struct stat st;
   const bool replacing = lstat(b.c_str(), &st) == 0;
   if (replacing && !isReplaceableBundle(b)) {
@@ -297,12 +350,14 @@ int makeInstallerFrom(const char* program, const char* exe, const char* scenario
   }
   _guardchar<char> parent;
   if (stripLastComponent(b.c_str(), parent) && *parent.ptr && !checkPathRecursive(parent.ptr)) {
-    std::printf(" (e) Unable to create %s!\n", parent.ptr);
+    // A file on the way answers "exists"; the walk below it says what is wrong.
+    int err = errno;
+    if (err == EEXIST) err = lstat(parent.ptr, &st) == 0 ? ENOTDIR : errno;
+    reportUncreated(parent.ptr, err);
     return 1;
   }
   // The new bundle is written beside the old one and takes its place only
   // when whole: a full disk or a kill meanwhile leaves the old installer.
-  dropStaleParts(b);
   const std::string part = partName(b);
   if (lstat(part.c_str(), &st) == 0 && !removeTree(part)) {
     std::printf(" (e) Unable to remove %s!\n", part.c_str());
@@ -313,9 +368,10 @@ int makeInstallerFrom(const char* program, const char* exe, const char* scenario
     return 1;
   }
   if (!replacing) {
-    if (rename(part.c_str(), b.c_str()) == 0) return 0;
+    if (gFolderRename(part.c_str(), b.c_str(), 0) == 0) return 0;
+    const int err = errno;
     removeTree(part);
-    std::printf(" (e) Unable to create %s!\n", b.c_str());
+    reportUncreated(b, err);
     return 1;
   }
   if (!swapFolders(part, b)) {

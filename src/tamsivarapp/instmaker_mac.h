@@ -6,11 +6,18 @@
 #include <string>
 
 // 0 when the bundle is complete, 1 on any failure (reported on standard
-// output), 2 when the program has no bundle of its own to take the icon
-// from. The program's bytes are read from the running executable.
+// output), 2 when the program does not sit in NAME.app/Contents/MacOS, the
+// bundle whose icon it takes. The program's bytes are read from the running
+// executable.
 int makeInstaller(const char* program, const char* scenario, const char* bundle, const char* unused);
 // The same, with the bytes of the Installer copied from `exe`.
 int makeInstallerFrom(const char* program, const char* exe, const char* scenario, const char* bundle);
+
+// How the maker renames whole folders, with renameat2's flags; a test puts
+// a file system that refuses the exchange, or a kill between two renames,
+// in its place.
+using tFolderRename = int (*)(const char* from, const char* to, unsigned int flags);
+extern tFolderRename gFolderRename;
 
 // The bundle property list; name and copyright are escaped for XML here.
 std::string bundlePlist(const char* identifier, const char* executable, const char* name,

@@ -252,25 +252,96 @@ TEST_F(TextScenario, RefusalsSayWhatIsAtFault) {
     long long faultLine, faultColumn;
     std::string message;
   };
+  const std::string strs = kHead + "[Strings]\n";
+  const std::string version = textCodeMeaning(18),
+                    after = "only spaces and a # comment may follow the quoted value";
+  const std::string codename =
+      "the codename names the package's record: one name, not empty, \".\" or \"..\", without \"/\"";
+  const std::string absolute = "the target is no absolute path: its base must be $pgm or begin with \"/\"";
+  const std::string same = "two lines install a file at the same place";
+  const std::string nested =
+      "two lines install a file and another inside it, where a folder would have to be";
   const Case cases[] = {
+      // Each number of digits only, one dot between two, at most four.
+      {soft + "version = \"1.2.3.4.5\"\n", 18, 6, version, "", -1, -1, ""},
+      {soft + "version = \"1.0beta\"\n", 18, 6, version, "", -1, -1, ""},
+      {soft + "version = \"1.0.\"\n", 18, 6, version, "", -1, -1, ""},
+      {soft + "version = \"1. 0\"\n", 18, 6, version, "", -1, -1, ""},
+      {soft + "version = \"+1.+0\"\n", 18, 6, version, "", -1, -1, ""},
+      {soft + "version = \" 1.0\"\n", 18, 6, version, "", -1, -1, ""},
+      {soft + "version = \"1..0\"\n", 18, 6, version, "", -1, -1, ""},
+      {soft + "version = \"65535.0.0.7\"\n", 0, -1, "", "", -1, -1, ""},
+      // Whole keys, and words that name the cause the code has here.
+      {soft + "namex = \"T\"\n", 5, 6, textCodeMeaning(5), "", -1, -1, ""},
+      {"[General]\nlangsx = ENG\n", 5, 1, textCodeMeaning(5), "", -1, -1, ""},
+      {strs + "my.key = \"v\"\n", 16, 6,
+       "a dot in a [Strings] key may only follow a three-letter language code, as in DEU.name", "", -1, -1,
+       ""},
+      {strs + "XYZ.key = \"v\"\n", 16, 6, "the three letters before the dot are no language code", "", -1, -1,
+       ""},
+      {strs + "DEU.key = \"v\"\n", 16, 6, "the language before the dot is not declared by langs =", "", -1,
+       -1, ""},
+      {strs + "key \"v\"\n", 7, 6, "a [Strings] entry is key = \"text\": the \"=\" is missing", "", -1, -1,
+       ""},
+      {strs + "key = \"v\" junk\n", 7, 6, after, "", -1, -1, ""},
+      {soft + "name = \"Hello\" junk\n", 7, 6, after, "", -1, -1, ""},
+      {soft + "readme = \"@/eula.idx\", maybe\n", 7, 6,
+       "after readme's path and \",\" only the word yes or no may stand", "", -1, -1, ""},
+      {soft + "readme = \"@/eula.idx\", yesno\n", 7, 6,
+       "after readme's path and \",\" only the word yes or no may stand", "", -1, -1, ""},
+      {in + "\"@/one.txt\" = $pgm \"a\", RUS\n", 27, 6,
+       "bad permissions: a language list needs the empty mode before it: , , FRA", "", -1, -1, ""},
+      {in + "\"@/one.txt\" = $pgm \"a\", 755 RUS\n", 27, 6,
+       "bad permissions: a \",\" goes between the mode and the languages: , 755, FRA", "", -1, -1, ""},
+      {in + "\"@/one.txt\" = $pgm \"a\", , RUS\n", 0, -1, "", "", -1, -1, ""},
+      // A codename is the record's one plain name, however it is set.
+      {soft + "codename = \"../../evil\"\n", 7, 6, codename, "", -1, -1, ""},
+      {soft + "codename = \"a/b\"\n", 7, 6, codename, "", -1, -1, ""},
+      {soft + "codename = \"..\"\n", 7, 6, codename, "", -1, -1, ""},
+      {soft + "codename = \".\"\n", 7, 6, codename, "", -1, -1, ""},
+      {soft + "codename = \"\"\n", 7, 6, codename, "", -1, -1, ""},
+      {strs + "codename = \"../x\"\n", 7, 6, codename, "", -1, -1, ""},
+      {strs + "RUS.codename = \"x/y\"\n", 7, 6, codename, "", -1, -1, ""},
+      {soft + "codename = \"a..b\"\n", 0, -1, "", "", -1, -1, ""},
+      // Targets that could never install: relative, twice the same, one
+      // inside another; per language and bitness apart they may meet.
+      {in + "\"@/one.txt\" = \"\" \"relpwn/x\"\n", 23, 6, absolute, "", -1, -1, ""},
+      {in + "\"@/one.txt\" = \"relbase\" \"x\"\n", 23, 6, absolute, "", -1, -1, ""},
+      {strs + "ENG.base = \"/abs\"\nRUS.base = \"rel\"\n[Install]\n\"@/one.txt\" = $base \"x\"\n", 23, 9,
+       absolute, "", -1, -1, ""},
+      {in + "\"@/one.txt\" = $pgm \"a\"\n\"@/one.txt\" = $pgm \"./a\"\n", 23, 7, same, "@/scenario.txt", 6,
+       -1, "installs $pgm/a as well"},
+      {in + "\"@/one.txt\" = $pgm \"a/b\"\n\n\"@/one.txt\" = $pgm \"a\"\n", 23, 8, nested, "@/scenario.txt",
+       6, -1, "installs $pgm/a/b, and line 9 $pgm/a"},
+      {in + "\"@/tree\" = $pgm \"d\"\n\"@/one.txt\" = $pgm \"d//a.txt\"\n", 23, 7, same, "@/scenario.txt", 6,
+       -1, "installs $pgm/d/a.txt as well"},
+      {in + "\"@/one.txt\" = \"/\" \"x\"\n\"@/one.txt\" = \"\" \"/x/y\"\n", 23, 7, nested, "@/scenario.txt",
+       6, -1, "installs /x, and line 8 /x/y"},
+      {in + "\"@/one.txt\" = $pgm \"r\", , ENG\n\"@/one.txt\" = $pgm \"r\", , RUS\n" +
+           "x64.\"@/one.txt\" = $pgm \"t\"\nx32.\"@/one.txt\" = $pgm \"t\"\n\"@/one.txt\" = \"\" "
+           "\"/opt/a\"\n" +
+           "\"@/one.txt\" = $pgm \"a\"\n\"@/one.txt\" = $pgm \"a-b\"\n\"@/one.txt\" = $pgm \"a.b/c\"\n",
+       0, -1, "", "", -1, -1, ""},
       {in + "\"@/one.txt\" = $pgm \"sub/..\"\n", 23, 6, steps, "", -1, -1, ""},
       {in + "\"@/one.txt\" = $pgm \"sub/./..\"\n", 23, 6, steps, "", -1, -1, ""},
       {in + "\"@/one.txt\" = $pgm \"sub//../\"\n", 23, 6, steps, "", -1, -1, ""},
       {in + "\"@/tree\" = $pgm \".\"\n", 23, 6, steps, "", -1, -1, ""},
       {in + "\"@/one.txt\" = $pgm \"./..\"\n", 23, 6, steps, "", -1, -1, ""},
       {in + "\"@/one.txt\" = $pgm \"a/../..\"\n", 23, 6, steps, "", -1, -1, ""},
-      {in + "\"@/one.txt\" = $pgm \"\"\n", 23, 6, "a file's target needs a name after $pgm, such as $pgm \"bin/tool\"",
-       "", -1, -1, ""},
+      {in + "\"@/one.txt\" = $pgm \"\"\n", 23, 6,
+       "a file's target needs a name after $pgm, such as $pgm \"bin/tool\"", "", -1, -1, ""},
       {in + "\"@/one.txt\" = $pgm \"sub/../b\"\n", 0, -1, "", "", -1, -1, ""},
       {in + "\"@/tree\" = $pgm \"\"\n", 0, -1, "", "", -1, -1, ""},
       {std::string("# a\0 b\n", 7) + kHead, 7, 0, "the line holds a NUL byte", "", -1, -1, ""},
       {kHead + "[Strings]\nk = \"" + std::string(300000, 'v') + "\"\n", 7, 6,
        "the line is longer than 262144 characters", "", -1, -1, ""},
       {"[General]\nlangs =   # nothing\n", 9, 1, "\"langs =\" names no language", "", -1, -1, ""},
-      {"# only\n", 9, -1, "no language is declared: [General] needs a line such as langs = ENG", "", -1, -1, ""},
+      {"# only\n", 9, -1, "no language is declared: [General] needs a line such as langs = ENG", "", -1, -1,
+       ""},
       {kHead + "[Strings]\npgm = \"/x\"\n", 28, 6, textCodeMeaning(28), "", -1, -1, ""},
       {soft + "eula = \"eula.idx\"\n", 21, 6, textCodeMeaning(21), "@/scenario.txt", 6, -1,
-       "\"eula.idx\" is named without its folder, so its \"./\" sources cannot be found: write \"./eula.idx\""},
+       "\"eula.idx\" is named without its folder, so its \"./\" sources cannot be found: write "
+       "\"./eula.idx\""},
       {soft + "eula = \"@/nothing.idx\"\n", 21, 6, textCodeMeaning(21), "@/nothing.idx", -1, -1,
        "Unable to open index"},
       {soft + "readme = \"@/bad.idx\"\n", 20, 6, textCodeMeaning(20), "@/missing.hdl", -1, -1,

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <climits>
-#include <cstring>
 #include <vector>
 
 #include "ciom/ciappconfig.h"
@@ -14,15 +13,15 @@ int main(int argc, char** argv) {
   Dl_info self{};
   dladdr(reinterpret_cast<void*>(&main), &self);
 
-  // Started by bare name through PATH, argv[0] says nothing about where the
-  // program lies; the kernel's link does, and the installer maker and the
-  // bundle probe both need the real place.
+  // argv[0] may be a bare name found through PATH or a link lying anywhere;
+  // the installer maker and the bundle probe need the place of the program
+  // itself, which the kernel's link gives.
   std::vector<char*> args(argv, argv + argc);
   args.push_back(nullptr);
   char resolved[PATH_MAX];
-  if (argc > 0 && argv[0] && !std::strchr(argv[0], '/')) {
+  if (argc > 0) {
     ssize_t n = readlink("/proc/self/exe", resolved, sizeof resolved - 1);
-    if (n > 0) {
+    if (n > 0 && n < static_cast<ssize_t>(sizeof resolved) - 1) {
       resolved[n] = 0;
       args[0] = resolved;
     }

@@ -51,6 +51,21 @@ TEST(InstallInit, PackagesOpenAtTheirOffsetAndAskForTheirLanguage) {
   fs::copy_file(pkg, bundle + "/Contents/Resources/scenario.data");
   fs::create_directories(dir.file("kit/Plain.app"));
   const std::string program = dir.file("kit/zvk");
+  // A text scenario given for its compiled form, a damaged package, and
+  // packages whose codename or targets leave their place.
+  writeFile(dir.file("kit/scenario.txt"), "[General]\nlangs = ENG\n");
+  writeFile(dir.file("damaged.pkg"), "ZVKSOPKG" + std::string(100, 'x'));
+  std::unique_ptr<cSoftPkgScenario> evil(buildScenario(root, small()));
+  evil->declareLang(0);
+  evil->clearStr("pgm");
+  evil->setStr(-1, "codename", "../../evil");
+  writePackage(dir.file("evil.pkg"), *evil, 0);
+  std::unique_ptr<cSoftPkgScenario> relative(buildScenario(root, small()));
+  relative->declareLang(0);
+  relative->clearStr("pgm");
+  relative->files.head->value.target.var.set("");
+  relative->files.head->value.target.rest.set("relpwn/x");
+  writePackage(dir.file("relative.pkg"), *relative, 0);
   struct Case {
     const char* what;
     std::string path;
@@ -67,7 +82,11 @@ TEST(InstallInit, PackagesOpenAtTheirOffsetAndAskForTheirLanguage) {
       {"the bundle", bundle, 0x10, 3, iiReady, 3, nullptr, bundle + "/Contents/Resources/scenario.data"},
       {"the bundle beside the program", "./Demo.app", 0x10, 3, iiReady, 3, nullptr,
        bundle + "/Contents/Resources/scenario.data"},
-      {"wrong offset", pkg, 0, -1, iiBadPackage, -1},
+      {"a text scenario", dir.file("kit/scenario.txt"), 0, -1, iiBadPackagePath, -1, "kit/scenario.txt"},
+      {"wrong offset", pkg, 0, -1, iiBadPackagePath, -1, "p.pkg"},
+      {"damaged", dir.file("damaged.pkg"), 0, -1, iiBadPackage, -1},
+      {"codename leaving its place", dir.file("evil.pkg"), 0, -1, iiBadPackage, -1},
+      {"relative target", dir.file("relative.pkg"), 0, -1, iiBadPackage, -1},
       {"cancelled language", pkg, 0x10, 10, iiLangCancelled, -1},
       {"ready, the lowest language preselected", pkg, 0x10, 3, iiReady, 3},
   };

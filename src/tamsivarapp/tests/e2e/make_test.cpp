@@ -8,7 +8,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -148,6 +150,53 @@ TEST_P(MakeBundle, WritesExactlyTheFiveFilesOfAnInstaller) {
     }
 }
 
+// Paths as a shell completes them, and the program reached through a link
+// or copied out of its bundle.
+TEST_P(MakeBundle, TrailingSlashesLinksAndCopies) {
+  const std::string s = scenario("s.txt", "name = \"N\"\n");
+  std::vector<std::string> made;
+  for (const std::string tail : {"/", "//"}) {
+    for (const bool existing : {false, true}) {
+      const std::string b = out + "/B" + std::to_string(tail.size()) + (existing ? "old" : "new") + ".app";
+      SCOPED_TRACE(b + tail);
+      if (existing) {
+        ASSERT_EQ(make(s, b).status, 0);
+      }
+      sRunResult r = make(s, b + tail);
+      EXPECT_EQ(r.out, kOk);
+      EXPECT_EQ(r.status, 0);
+      EXPECT_EQ(filesUnder(b).size(), 5u);
+      made.push_back(fs::path(b).filename().string());
+    }
+  }
+
+  const std::string loose = dir.file("loose");
+  fs::create_directory(loose);
+  chmod(loose.c_str(), 0755);
+  fs::create_symlink(zvk, loose + "/linked");
+  sRunResult r = make(s, out + "/Linked.app", loose + "/linked");
+  EXPECT_EQ(r.out, kOk);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(readFileBytes(out + "/Linked.app/Contents/MacOS/Installer"), readFileBytes(zvk));
+  made.push_back("Linked.app");
+  fs::copy_file(zvk, loose + "/copied");
+  chmod((loose + "/copied").c_str(), 0755);
+  r = make(s, out + "/Copied.app", loose + "/copied");
+  EXPECT_EQ(
+      r.out,
+      kOk + "(e) Not in a bundle of its own: " + fs::canonical(loose).string() +
+          "/copied must sit in NAME.app/Contents/MacOS, beside NAME.app/Contents/Resources/icon.icns\n");
+  EXPECT_EQ(r.status, 2);
+
+  // Nothing beside the bundles but the configuration the program keeps in HOME.
+  std::vector<std::string> left;
+  for (const auto& e : fs::directory_iterator(out))
+    if (e.path().filename() != ".zvk") left.push_back(e.path().filename().string());
+  std::sort(left.begin(), left.end());
+  std::sort(made.begin(), made.end());
+  EXPECT_EQ(left, made);
+}
+
 TEST_P(MakeBundle, ReplacesOnlyWhatItMadeItself) {
   const std::string s = scenario("s.txt", "name = \"N\"\n");
   const std::string old = out + "/Old.app";
@@ -193,14 +242,26 @@ TEST_P(MakeBundle, ReportsEachFailureOnItsOwnLine) {
     std::string scenario, bundle, printed;
   } cases[] = {
       {dir.file("none.txt"), out + "/X.app", "(i) Loading scenario... FAIL (No source file)\n"},
-      {dir.file("section.txt"), out + "/X.app", "(i) Loading scenario... ERROR:\n - at line 3: Unknown section!\n"},
-      {dir.file("syntax.txt"), out + "/X.app", "(i) Loading scenario... ERROR:\n - at line 1: error code 3: text after a section header!\n"},
-      {good, blocked, kOk + " (e) Unable to create " + out + "/plain/in!\n"},
+      {dir.file("section.txt"), out + "/X.app",
+       "(i) Loading scenario... ERROR:\n - at line 3: Unknown section!\n"},
+      {dir.file("syntax.txt"), out + "/X.app",
+       "(i) Loading scenario... ERROR:\n - at line 1: error code 3: text after a section header!\n"},
+      {good, blocked, kOk + " (e) Unable to create " + out + "/plain/in!\n - Not a directory\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.scenario);
     sRunResult r = make(c.scenario, c.bundle);
     EXPECT_EQ(r.out, c.printed);
+    EXPECT_EQ(r.status, 1);
+  }
+
+  // A folder this user may not write, with the system's reason.
+  if (GetParam()) {
+    const std::string locked = dir.file("locked");
+    fs::create_directory(locked);
+    chmod(locked.c_str(), 0755);
+    sRunResult r = make(good, locked + "/B.app");
+    EXPECT_EQ(r.out, kOk + " (e) Unable to create " + locked + "/B.app!\n - Permission denied\n");
     EXPECT_EQ(r.status, 1);
   }
 
@@ -224,7 +285,9 @@ TEST_P(MakeBundle, TellsTheWriterWhereAndWhy) {
   writeText(dir.file("open.ENG.hdl"), "<text>Terms\n <b>bold</text>");
   writeText(dir.file("open.idx"), "ENG = \"./open.ENG.hdl\"\n");
   writeText(dir.file("empty.bin"), "");
+  writeText(dir.file("one.bin"), "1");
   fs::create_directory_symlink("loop", dir.file("loop"));
+  const std::string one = "[Install]\n\"" + dir.file("one.bin") + "\" = ";
   const std::string err = "(i) Loading scenario... ERROR:\n";
   const std::string packed = ": error code 26: the source file or folder cannot be packed!\n - ";
   const struct {
@@ -233,24 +296,30 @@ TEST_P(MakeBundle, TellsTheWriterWhereAndWhy) {
       {"zero", std::string("#a\0b\n", 5) + "[General] x\n",
        err + " - at line 1: error code 7: the line holds a NUL byte!\n"},
       {"later", "[Menu]\n\n$later = \"\" \"/p\", \"\" \"/i\"\n" + head + eula,
-       err + " - at line 3: error code 7: a quoted text or a \"$\" name is missing, malformed, too long or not "
-             "defined in every declared language!\n"},
-      {"nocode", "[General]\nlangs = ENG\n[Software]\n" + eula, err + " - error code 10: [Software] has no codename!\n"},
+       err +
+           " - at line 3: error code 7: a quoted text or a \"$\" name is missing, malformed, too long or not "
+           "defined in every declared language!\n"},
+      {"nocode", "[General]\nlangs = ENG\n[Software]\n" + eula,
+       err + " - error code 10: [Software] has no codename!\n"},
       {"nolang", "# nothing yet\n",
        err + " - error code 9: no language is declared: [General] needs a line such as langs = ENG!\n"},
-      {"nolangs", "[General]\nlangs =\n", err + " - at line 2: error code 9: \"langs =\" names no language!\n"},
+      {"nolangs", "[General]\nlangs =\n",
+       err + " - at line 2: error code 9: \"langs =\" names no language!\n"},
       {"licence", head + "eula = \"" + dir.file("open.idx") + "\"\n",
-       err + " - at line 5: error code 21: the licence does not compile or load!\n - " + dir.file("open.ENG.hdl") +
+       err + " - at line 5: error code 21: the licence does not compile or load!\n - " +
+           dir.file("open.ENG.hdl") +
            ", line 2, column 9: close tag mismatch: </text> closes <b> opened at line 2, column 2\n"},
       {"relative", head + "eula = \"eula.idx\"\n",
-       err + " - at line 5: error code 21: the licence does not compile or load!\n - " + dir.file("relative.txt") +
+       err + " - at line 5: error code 21: the licence does not compile or load!\n - " +
+           dir.file("relative.txt") +
            ", line 5: \"eula.idx\" is named without its folder, so its \"./\" sources cannot be found: write "
            "\"./eula.idx\"\n"},
       {"noindex", head + "eula = \"" + dir.file("none.idx") + "\"\n",
-       err + " - at line 5: error code 21: the licence does not compile or load!\n - " + dir.file("none.idx") +
-           ": Unable to open index\n"},
+       err + " - at line 5: error code 21: the licence does not compile or load!\n - " +
+           dir.file("none.idx") + ": Unable to open index\n"},
       {"comesback", head + eula + "[Install]\n\"" + dir.file("empty.bin") + "\" = $pgm \"sub/..\"\n",
-       err + " - at line 7: error code 23: the target's \"..\" or \".\" steps lead out of its folder or back to "
+       err + " - at line 7: error code 23: the target's \"..\" or \".\" steps lead out of its folder or back "
+             "to "
              "the folder itself!\n"},
       {"missing", head + eula + "[Install]\n\"" + dir.file("gone") + "\" = $pgm \"a\"\n",
        err + " - at line 7" + packed + dir.file("gone") + ": No such file or directory\n"},
@@ -260,6 +329,21 @@ TEST_P(MakeBundle, TellsTheWriterWhereAndWhy) {
        err + " - at line 7" + packed + dir.file("loop") + ": Too many levels of symbolic links\n"},
       {"device", head + eula + "[Install]\n\"/dev/null\" = $pgm \"a\"\n",
        err + " - at line 7" + packed + "/dev/null: neither a file nor a folder\n"},
+      {"twice", head + eula + one + "$pgm \"a\"\n" + one.substr(10) + "$pgm \"b/../a\"\n",
+       err + " - at line 8: error code 23: two lines install a file at the same place!\n - " +
+           dir.file("twice.txt") + ", line 7: installs $pgm/a as well\n"},
+      {"relpwn", head + eula + one + "\"\" \"relpwn/x\"\n",
+       err +
+           " - at line 7: error code 23: the target is no absolute path: its base must be $pgm or begin with "
+           "\"/\"!\n"},
+      {"onlyfr", head + eula + one + "$pgm \"lisezmoi.txt\", FRA\n",
+       err + " - at line 7: error code 27: bad permissions: a language list needs the empty mode before it: "
+             ", , "
+             "FRA!\n"},
+      {"evil", "[General]\nlangs = ENG\n[Software]\ncodename = \"../../evil\"\n",
+       err + " - at line 4: error code 7: the codename names the package's record: one name, not empty, "
+             "\".\" or "
+             "\"..\", without \"/\"!\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -296,7 +380,7 @@ TEST_P(MakeBundle, EachStepThatCannotWriteNamesItsFile) {
       {"size=8k", false, kOk + "(e) Saving scenario failed: " + c + "/Resources/scenario.data\n"},
       {"nr_inodes=7", false, kOk + "(e) Creating icon failed: " + c + "/Resources/icon.icns\n"},
       {"nr_inodes=9", false, kOk + "(e) Creating exe failed: " + c + "/MacOS/Installer\n"},
-      {"", true, kOk + " (e) Unable to create " + b + "!\n"},
+      {"", true, kOk + " (e) Unable to create " + b + "!\n - Read-only file system\n"},
   };
   for (const auto& k : cases) {
     SCOPED_TRACE(k.options);
@@ -423,32 +507,113 @@ TEST_P(MakeBundle, VersionAndRefusalsNeedNoDisplayNorHomeAndWindowModesFailWitho
 INSTANTIATE_TEST_SUITE_P(AsRootAndNobody, MakeBundle, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "nobody" : "root"; });
 
-TEST(MakeInstaller, ExecutableCopyFailuresAndAProgramWithoutBundle) {
+// The maker run in this process from a bundle of its own, whose program's
+// bytes come from `exe`.
+class MakeInstaller : public ::testing::Test {
+ protected:
   ScratchDir dir;
-  fs::create_directories(dir.file("Own.app/Contents/MacOS"));
-  fs::create_directories(dir.file("Own.app/Contents/Resources"));
-  writeText(dir.file("Own.app/Contents/Resources/icon.icns"), "icon");
-  writeText(dir.file("eula.ENG.hdl"), "<text>Terms</text>");
-  writeText(dir.file("eula.idx"), "ENG = \"./eula.ENG.hdl\"\n");
-  writeText(dir.file("s.txt"), scenarioText(dir.root, ""));
-  const std::string program = dir.file("Own.app/Contents/MacOS/zvk");
+  std::string program, exe, scenario;
+
+  void SetUp() override {
+    fs::create_directories(dir.file("Own.app/Contents/MacOS"));
+    fs::create_directories(dir.file("Own.app/Contents/Resources"));
+    writeText(dir.file("Own.app/Contents/Resources/icon.icns"), "icon");
+    writeText(dir.file("eula.ENG.hdl"), "<text>Terms</text>");
+    writeText(dir.file("eula.idx"), "ENG = \"./eula.ENG.hdl\"\n");
+    writeText(dir.file("s.txt"), scenarioText(dir.root, ""));
+    writeText(dir.file("exe"), "exe bytes");
+    program = dir.file("Own.app/Contents/MacOS/zvk");
+    exe = dir.file("exe");
+    scenario = dir.file("s.txt");
+  }
+};
+
+TEST_F(MakeInstaller, ExecutableCopyFailuresAndAProgramWithoutBundle) {
+  auto outside = [](const std::string& where) {
+    return kOk + "(e) Not in a bundle of its own: " + where +
+           " must sit in NAME.app/Contents/MacOS, beside NAME.app/Contents/Resources/icon.icns\n";
+  };
+  const std::string loose = dir.file("loose/zvk"), noContents = dir.file("Own.app/MacOS/zvk");
   const struct {
     std::string program, exe, printed;
     int status;
   } cases[] = {
       {program, dir.file("gone"), kOk + "(e) Failed opening exe: " + program + "\n", 1},
-      {program, dir.root, kOk + "(e) Writing exe failed: " + dir.file("B1.app/Contents/MacOS/Installer") + "\n", 1},
-      {"zvk", program, kOk, 2},
-      {"/zvk", program, kOk, 2},
+      {program, dir.root,
+       kOk + "(e) Writing exe failed: " + dir.file("B1.app/Contents/MacOS/Installer") + "\n", 1},
+      {"zvk", program, outside("zvk"), 2},
+      {"/zvk", program, outside("/zvk"), 2},
+      {loose, program, outside(loose), 2},
+      {noContents, program, outside(noContents), 2},
   };
   int n = 0;
   for (const auto& c : cases) {
     const std::string b = dir.file("B" + std::to_string(n++) + ".app");
     testing::internal::CaptureStdout();
-    int status = makeInstallerFrom(c.program.c_str(), c.exe.c_str(), dir.file("s.txt").c_str(), b.c_str());
+    int status = makeInstallerFrom(c.program.c_str(), c.exe.c_str(), scenario.c_str(), b.c_str());
     std::string printed = testing::internal::GetCapturedStdout();
     EXPECT_EQ(status, c.status) << c.program;
     EXPECT_EQ(printed, c.printed);
+  }
+}
+
+// A file system that refuses to exchange two folders, and a kill right after
+// the maker's n-th rename.
+int gKillAfter = 0, gRenames = 0;
+int refusingRename(const char* from, const char* to, unsigned int flags) {
+  ++gRenames;
+  int rc = -1;
+  if (flags & RENAME_EXCHANGE)
+    errno = EINVAL;
+  else
+    rc = renameat2(AT_FDCWD, from, AT_FDCWD, to, flags);
+  if (gRenames == gKillAfter) raise(SIGKILL);
+  return rc;
+}
+
+// Killed after each rename of the swap in two steps, the maker leaves the
+// old installer or the new, and the next make, even one refused at
+// loading, puts back what was set aside and clears every part.
+TEST_F(MakeInstaller, ARefusedExchangeKilledAtEachRenameLeavesTheOldOrTheNew) {
+  const std::string folder = dir.file("out"), b = folder + "/B.app", bad = dir.file("bad.txt");
+  writeText(bad, "[General] x\n");
+  auto plantOld = [&] {
+    fs::create_directories(b + "/Contents");
+    writeText(b + "/Contents/PkgInfo", "old");
+  };
+  plantOld();
+  // 0: not killed; 1: after the refused exchange; 2: the old one set aside;
+  // 3: the new one in place; 4: the old one at the part's name.
+  for (int k = 0; k <= 4; ++k) {
+    SCOPED_TRACE(k);
+    const pid_t child = fork();
+    if (child == 0) {
+      const int null = open("/dev/null", O_WRONLY);
+      dup2(null, 1);
+      gFolderRename = refusingRename;
+      gKillAfter = k;
+      _exit(makeInstallerFrom(program.c_str(), exe.c_str(), scenario.c_str(), b.c_str()));
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    if (k == 0)
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    else
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(makeInstallerFrom(program.c_str(), exe.c_str(), bad.c_str(), b.c_str()), 1);
+    testing::internal::GetCapturedStdout();
+    const bool isOld = fs::exists(b) && filesUnder(b) == std::vector<std::string>{"Contents/PkgInfo"} &&
+                       readFileBytes(b + "/Contents/PkgInfo") == "old";
+    const bool isNew = fs::exists(b) && filesUnder(b).size() == 5 &&
+                       readFileBytes(b + "/Contents/MacOS/Installer") == "exe bytes";
+    EXPECT_TRUE(k == 1 || k == 2 ? isOld : isNew);
+    std::vector<std::string> left;
+    for (const auto& e : fs::directory_iterator(folder)) left.push_back(e.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{"B.app"});
+    fs::remove_all(b);
+    plantOld();
   }
 }
 

@@ -4,6 +4,7 @@
 // only itself.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -78,8 +79,10 @@ TEST_P(RemoveManager, AnswersAndWhatTheyLeave) {
        {"@zvk", "remove"}, {{"Confirm", "Return"}, {"Information", "Return"}}, 0, false},
       {"no manager, the program alone", [&] { fs::remove_all(bundle); }, {"./zvk", "remove"},
        {{"Confirm", "Return"}, {"Information", "Return"}}, 0, true},
+      // The program knows its own file whatever name it was started under:
+      // it removes that file, never the one the name gives.
       {"no manager, started under another file's name", [&] { fs::remove_all(bundle); },
-       {"python3", "-c", python, "@copy", "@other", "remove"}, {{"Confirm", "Return"}, {"Error", "Return"}}, 1,
+       {"python3", "-c", python, "@copy", "@other", "remove"}, {{"Confirm", "Return"}, {"Information", "Return"}}, 0,
        true},
   };
   for (const Case& c : cases) {
@@ -100,7 +103,9 @@ TEST_P(RemoveManager, AnswersAndWhatTheyLeave) {
     EXPECT_EQ(readFileBytes(home + "/Applications/sibling"), "sibling");
     EXPECT_EQ(readFileBytes(dir.file("outside")), "outside");
     EXPECT_EQ(readFileBytes(other), "other");
-    EXPECT_EQ(fs::exists(alone + "/zvk"), c.argv[0] != "./zvk") << "the program alone removes itself";
+    const bool ranAlone =
+        c.argv[0] == "./zvk" || std::find(c.argv.begin(), c.argv.end(), "@copy") != c.argv.end();
+    EXPECT_EQ(fs::exists(alone + "/zvk"), !(ranAlone && c.status == 0)) << "the program alone removes itself";
     if (!c.bundleGone && fs::exists(bundle)) {
       EXPECT_EQ(fs::exists(manager), c.status != 0);
     }
