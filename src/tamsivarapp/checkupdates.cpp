@@ -11,6 +11,7 @@
 #include "nethttp/httprequest.h"
 #include "nethttp/httptransport.h"
 #include "netio/tcpclient.h"
+#include "tamsivar/scenario.h"
 #include "tamsivarapp/formlook.h"
 #include "tamsivarapp/modes.h"
 #include "tamsivarapp/updateform.h"
@@ -217,7 +218,7 @@ int check_updates(const char* packageId, bool quiet) {
   cApplicationConfig* config = app ? app->config() : nullptr;
   unsigned long long installed = 0;
   const std::string record = std::string("install/") + id.ptr;
-  if (!*id.ptr || std::strchr(id.ptr, '/') || !config ||
+  if (!isUsableCodename(id.ptr) || !config ||
       !config->getParamInt((record + "/ver").c_str(), installed)) {
     say(rowInvalidId, true);
     return 1;
