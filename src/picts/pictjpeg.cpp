@@ -73,8 +73,10 @@ bool cPictJPEG::onExif(const void* data, unsigned& count) {
 namespace {
 
 // Every 8x8 block of the largest component costs at least one bit in the
-// first scan that reaches it: one bit per 64 pixels, with a margin of two.
-constexpr unsigned long long kDctPixelsPerByte = 1024;
+// first scan that reaches it, since no Huffman code is shorter: one bit per
+// 64 pixels. A margin above that would let zeros that read as scan data
+// claim pictures no stream of their size can hold.
+constexpr unsigned long long kDctPixelsPerByte = 512;
 // Every sample of a lossless scan costs at least one bit.
 constexpr unsigned long long kLosslessSamplesPerByte = 8;
 // Pictures above this many pixels would cost the memory worth guarding

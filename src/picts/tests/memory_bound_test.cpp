@@ -73,6 +73,15 @@ Bytes padded(Bytes f, uint8_t marker, long scan, bool after = false) {
   return after ? head + tail + padding + Bytes{0xFF, 0xD9} : head + padding + tail + Bytes{0xFF, 0xD9};
 }
 
+// `f`'s headers up to its first scan's data, then `n` zero bytes, which read
+// as entropy-coded data.
+Bytes zeroScan(Bytes f, size_t n) {
+  const size_t sos = claimHuge(f);
+  if (!sos) return {};
+  f.resize(scanDataAt(f, sos));
+  return f + Bytes(n, 0) + Bytes{0xFF, 0xD9};
+}
+
 Bytes cjpeg(const std::vector<std::string>& args) {
   return jpegtest::tool("cjpeg", args, jpegtest::ppm(64, 64, 3, jpegtest::picture(64, 64, 3, 6)));
 }
@@ -264,8 +273,10 @@ TEST(MemoryBound, BytesThatCannotMakePixelsDoNotCount) {
       {"arithmetic coding", padded(cjpeg({"-arithmetic"}), 0xFE, 300)},
       {"lossless, a byte per 1000 samples", losslessClaiming(size_t(kSide) * kSide / 1000)},
       {"DICOM of comments and no scan", dicomHolding(noScan)},
+      {"zeros for half a bit a block", zeroScan(baseline, size_t(kSide) * kSide / 1024 + 4096)},
+      {"progressive, zeros for half a bit a block", zeroScan(progressive, size_t(kSide) * kSide / 1024 + 4096)},
   };
-  // The whole file would have room for the picture at one bit a block.
+  // The whole file would have room for the picture at half a bit a block.
   expectRefusedCheaply(cases, [](size_t size) { return size > size_t(kSide) * kSide / 1024; });
 }
 
