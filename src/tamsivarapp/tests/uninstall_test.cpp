@@ -71,7 +71,9 @@ PkgVersion sample() {
   PkgVersion v;
   v.files = {{"bin/run", "#!/bin/sh\necho one\n", {7, 5, 5}},
              {"lib/deep/data.bin", randomBytes(5000, 1), {6, 4, 4}},
-             {"share/doc/readme.txt", "readme", {4, 4, 4}}};
+             // Writable by its owner: an upgrade run by a user who may not
+             // write a changed file is refused before it starts.
+             {"share/doc/readme.txt", "readme", {6, 4, 4}}};
   return v;
 }
 
