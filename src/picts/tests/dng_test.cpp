@@ -450,6 +450,7 @@ TEST(DngRaw, LosslessFramesMustCoverTheirUnit) {
     int rowsPerStrip, frameRows, frameCols;
     bool decodes;
     bool toLastRow = false;
+    int levels = 0;  // when set, every sample is 100 plus one of this many steps
   };
   const Case cases[] = {
       {"five 8-row strips, RowsPerStrip 40", DngSpec::kLJpegStrips, false, 40, 0, 0, false},
@@ -460,6 +461,9 @@ TEST(DngRaw, LosslessFramesMustCoverTheirUnit) {
       {"bottom tiles' frames ending at the last row", DngSpec::kLJpegTiles, false, -1, 0, 0, true, true},
       {"32 x 32 tiles of 16-row frames", DngSpec::kLJpegTiles, false, -1, 16, 0, false},
       {"32 x 32 tiles of 16-column frames", DngSpec::kLJpegTiles, false, -1, 0, 16, false},
+      {"a flat plane", DngSpec::kLJpegStrips, false, -2, 0, 0, true, false, 1},
+      {"flat tiles", DngSpec::kLJpegTiles, false, -1, 0, 0, true, false, 1},
+      {"a dark frame of two levels", DngSpec::kLJpegStrips, false, -2, 0, 0, true, false, 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -473,13 +477,18 @@ TEST(DngRaw, LosslessFramesMustCoverTheirUnit) {
     s.framesToLastRow = c.toLastRow;
     s.ep = c.ep;
     if (c.ep) s.place = DngSpec::kSubIFD;
-    pngtest::MemStream m(rawtest::writeDng(s));
+    if (c.levels)
+      for (uint16_t& v : s.samples) v = uint16_t(100 + v % c.levels);
+    const Bytes file = rawtest::writeDng(s);
+    pngtest::MemStream m(file);
     Capture<cPictDNG> dng;
     Capture<cPictTIFF_EP> ep;
     const bool decoded = c.ep ? ep.decode(&m.io) : dng.decode(&m.io);
     EXPECT_EQ(decoded, c.decodes);
     if (decoded) {
       EXPECT_TRUE((c.ep ? ep.plane : dng.plane) == s.samples);
+      // The whole chain too: a plane without spread is still a picture.
+      EXPECT_TRUE(c.ep || decodes(file));
     }
   }
 }
