@@ -596,6 +596,7 @@ TEST(DngRaw, ProbedSizeIsTheDecodedSize) {
       {"odd crop height", 120, 90, {0, 0, 100, 79}, {}, 100, 78},
       {"crop past the raw", 120, 90, {10, 8, 200, 150}, {}, 110, 82},
       {"crop of 2^32 - 1", 130, 98, {0, 0, 0xFFFFFFFF, 0xFFFFFFFF}, {}, 130, 98},
+      {"crop without its origin", 40, 30, {32, 24}, {}, 32, 24},
       {"crop inside an active area", 48, 32, {1, 1, 20, 15}, {2, 4, 30, 44}, 20, 14},
       {"active area right at 4,000,000,000", 40, 30, {}, {0, 0, 30, 4000000000u}, 0, 0},
       {"active area of 4000 x 3000", 40, 30, {}, {0, 0, 3000, 4000}, 0, 0},
