@@ -303,18 +303,19 @@ bool finishLevels(unsigned long long* pixels, long long count, bool saturate, cP
   if (!buildHystogram(pixels, count, h, 4096, guard)) return false;
   unsigned low = 0, middle = 0, high = 0;
   _typebuf<unsigned int> curve;
-  if (getHystogramParams(h.all, 16, low, middle, high, 0.999)) {
-    if (highBound >= 0 && highBound < double(high)) high = unsigned(highBound);
-    makeDeCurveFromGamma(curve, 16, 2.2, low, high);
-  }
-  if (curve.count != 65536) return false;
-  const std::vector<unsigned short> c = clippedCurve(curve);
+  if (!getHystogramParams(h.all, 16, low, middle, high, 0.999)) return false;
+  if (highBound >= 0 && highBound < double(high)) high = unsigned(highBound);
+  // A flat picture (a dark frame, a masked shot) has no spread to stretch:
+  // its levels stay as the chain made them.
+  const bool flat = high <= low;
+  if (!flat && !makeDeCurveFromGamma(curve, 16, 2.2, low, high)) return false;
+  const std::vector<unsigned short> c = flat ? std::vector<unsigned short>() : clippedCurve(curve);
   // Curve and saturation one cache-sized run at a time: two passes over the
   // whole picture cost more in memory traffic than in arithmetic.
   for (long long from = 0; from < count; from += kCheckEvery) {
     if (!stillGoing(guard, from, count)) return false;
     const long long n = std::min(count - from, kCheckEvery);
-    levelRun(c.data(), pixels + from, pixels + from, n, saturate);
+    levelRun(flat ? nullptr : c.data(), pixels + from, pixels + from, n, saturate);
   }
   return true;
 }

@@ -213,10 +213,12 @@ bool cPictDNG::getPreview(cFileIOTarget* io, cPictBase& target, long long const*
 
 sMarginInfo cPictDNG::cropMargins(long long rawW, long long rawH) const {
   sMarginInfo m;
-  if (myCropSize.count != 2 || myCropOrigin.count != 2) return m;
+  if (myCropSize.count != 2) return m;
   unsigned long long w = static_cast<unsigned long long>(rawW), h = static_cast<unsigned long long>(rawH);
-  unsigned long long left = myCropOrigin.ptr[0] < w ? myCropOrigin.ptr[0] : 0;
-  unsigned long long top = myCropOrigin.ptr[1] < h ? myCropOrigin.ptr[1] : 0;
+  // A crop without its origin starts at the corner.
+  const bool origin = myCropOrigin.count == 2;
+  unsigned long long left = origin && myCropOrigin.ptr[0] < w ? myCropOrigin.ptr[0] : 0;
+  unsigned long long top = origin && myCropOrigin.ptr[1] < h ? myCropOrigin.ptr[1] : 0;
   // Even edges keep the mosaic's phase for the filter: an odd top would
   // read every row's colours from the row below.
   left += left & 1;

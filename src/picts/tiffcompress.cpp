@@ -97,10 +97,14 @@ bool cPictTIFF::decodeStripe(_typebuf<unsigned char>& in, int compression, sDeco
     case 7:
       return decodeJPEG(in, out);
     case 8:
-    case 32946:
+    case 32946: {
       // A unit is inflated whole, a tile's rows below the picture included,
-      // so that its checksum is reached like any other unit's.
-      return decodeDeflate(in, out, std::max(need, static_cast<long long>(out.rowBytes) * myUnitHeld));
+      // so that its checksum is reached like any other unit's. A tile is
+      // written whole, so a stream that stops short of its last row is cut;
+      // a last strip may hold only the rows it places.
+      const long long held = std::max(need, static_cast<long long>(out.rowBytes) * myUnitHeld);
+      return decodeDeflate(in, out, held) && out.data.count >= (myStripOffsets.count ? need : held);
+    }
     case 32773:
       try {
         sizeBuffer(out.data, boundedSize(need, in.count, kMaxPackBitsRatio));

@@ -450,6 +450,7 @@ TEST(DngRaw, LosslessFramesMustCoverTheirUnit) {
     int rowsPerStrip, frameRows, frameCols;
     bool decodes;
     bool toLastRow = false;
+    int levels = 0;  // when set, every sample is 100 plus one of this many steps
   };
   const Case cases[] = {
       {"five 8-row strips, RowsPerStrip 40", DngSpec::kLJpegStrips, false, 40, 0, 0, false},
@@ -460,6 +461,9 @@ TEST(DngRaw, LosslessFramesMustCoverTheirUnit) {
       {"bottom tiles' frames ending at the last row", DngSpec::kLJpegTiles, false, -1, 0, 0, true, true},
       {"32 x 32 tiles of 16-row frames", DngSpec::kLJpegTiles, false, -1, 16, 0, false},
       {"32 x 32 tiles of 16-column frames", DngSpec::kLJpegTiles, false, -1, 0, 16, false},
+      {"a flat plane", DngSpec::kLJpegStrips, false, -2, 0, 0, true, false, 1},
+      {"flat tiles", DngSpec::kLJpegTiles, false, -1, 0, 0, true, false, 1},
+      {"a dark frame of two levels", DngSpec::kLJpegStrips, false, -2, 0, 0, true, false, 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -473,13 +477,18 @@ TEST(DngRaw, LosslessFramesMustCoverTheirUnit) {
     s.framesToLastRow = c.toLastRow;
     s.ep = c.ep;
     if (c.ep) s.place = DngSpec::kSubIFD;
-    pngtest::MemStream m(rawtest::writeDng(s));
+    if (c.levels)
+      for (uint16_t& v : s.samples) v = uint16_t(100 + v % c.levels);
+    const Bytes file = rawtest::writeDng(s);
+    pngtest::MemStream m(file);
     Capture<cPictDNG> dng;
     Capture<cPictTIFF_EP> ep;
     const bool decoded = c.ep ? ep.decode(&m.io) : dng.decode(&m.io);
     EXPECT_EQ(decoded, c.decodes);
     if (decoded) {
       EXPECT_TRUE((c.ep ? ep.plane : dng.plane) == s.samples);
+      // The whole chain too: a plane without spread is still a picture.
+      EXPECT_TRUE(c.ep || decodes(file));
     }
   }
 }
@@ -587,6 +596,7 @@ TEST(DngRaw, ProbedSizeIsTheDecodedSize) {
       {"odd crop height", 120, 90, {0, 0, 100, 79}, {}, 100, 78},
       {"crop past the raw", 120, 90, {10, 8, 200, 150}, {}, 110, 82},
       {"crop of 2^32 - 1", 130, 98, {0, 0, 0xFFFFFFFF, 0xFFFFFFFF}, {}, 130, 98},
+      {"crop without its origin", 40, 30, {32, 24}, {}, 32, 24},
       {"crop inside an active area", 48, 32, {1, 1, 20, 15}, {2, 4, 30, 44}, 20, 14},
       {"active area right at 4,000,000,000", 40, 30, {}, {0, 0, 30, 4000000000u}, 0, 0},
       {"active area of 4000 x 3000", 40, 30, {}, {0, 0, 3000, 4000}, 0, 0},

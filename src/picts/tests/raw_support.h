@@ -56,7 +56,7 @@ struct DngSpec {
   H3frForm h3frForm;
   bool linear = false;  // LinearRaw: three samples a pixel (samples w x h x 3), 16-bit strip
   uint8_t version[4] = {1, 4, 0, 0};
-  std::vector<uint32_t> crop;  // origin x, y, size w, h
+  std::vector<uint32_t> crop;  // origin x, y (may be left out), size w, h
   uint32_t black = 0;
   bool blackRational = false;
   std::vector<uint32_t> blacks;         // BlackLevel by position of a 2 x 2 BlackLevelRepeatDim tile
@@ -272,10 +272,8 @@ inline std::vector<tifftest::Entry> rawData(tifftest::Writer& w, const DngSpec& 
     e.push_back({50714, 5, 1, w.values({s.black * 2ULL, 2}, 4)});
   else if (s.black)
     e.push_back(w.longEntry(50714, {s.black}));
-  if (s.crop.size() == 4) {
-    e.push_back(w.longEntry(50719, {s.crop[0], s.crop[1]}));
-    e.push_back(w.longEntry(50720, {s.crop[2], s.crop[3]}));
-  }
+  if (s.crop.size() == 4) e.push_back(w.longEntry(50719, {s.crop[0], s.crop[1]}));
+  if (s.crop.size() >= 2) e.push_back(w.longEntry(50720, {s.crop[s.crop.size() - 2], s.crop.back()}));
   return e;
 }
 
