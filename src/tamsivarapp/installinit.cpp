@@ -6,6 +6,7 @@
 #include "base/folder.h"
 #include "base/targets.h"
 #include "tamsivar/oshooks.h"
+#include "tamsivarapp/heldpath.h"
 #include "tamsivarapp/installfiles.h"
 #include "tamsivarapp/installrecord.h"
 
@@ -177,6 +178,16 @@ bool hasSideFiles(const char* target) {
 
 }  // namespace
 
+// A file of the previous installation placed outside its folder is still the
+// package's only where no link leads to it, as the uninstaller holds: one a
+// link swapped in above it now reaches is another's, never to be replaced.
+static bool replaceable(const sPkgInstallContext& ctx, const std::string& path) {
+  const char* folder = ctx.installedFolder.ptr;
+  if (folder && *folder == '/' && under(path, folder) && !hasDotSteps(path)) return true;
+  cHeldFolder held;
+  return held.hold("/", path);
+}
+
 int compareFiles(sPkgInstallContext& ctx) {
   _guardchar<char> blocker;
   if (!ctx.scenario->getCopiedFiles(ctx.files, &blocker)) {
@@ -195,6 +206,9 @@ int compareFiles(sPkgInstallContext& ctx) {
       old->kept = 1;
       if (std::memcmp(old->digest, digest, 32) == 0) {
         f.perms[2] = kFileUnchanged;
+      } else if (!replaceable(ctx, f.path.ptr)) {
+        ctx.fail(iiForeignFile, f.path.ptr);
+        return iiForeignFile;
       } else if (!cFolderContents::canWrite(f.path.ptr) || !folderWritable(f.path.ptr)) {
         ctx.fail(iiNoWriteRight, f.path.ptr);
         return iiNoWriteRight;

@@ -115,10 +115,13 @@ class cInstallerRun {
   }
 
   // Below the installation folder each change starts from the folder and
-  // follows no link on the way down; a target placed elsewhere starts from
-  // its own folder.
+  // follows no link on the way down. A file of the previous installation
+  // placed elsewhere is changed only where no link leads to it, as the
+  // uninstaller takes it; a new target placed elsewhere starts from its own
+  // folder.
   std::string anchorOf(const std::string& target) const {
     if (!folder_.empty() && folder_[0] == '/' && under(target, folder_) && !hasDotSteps(target)) return folder_;
+    if (ctx_.existing.find(cStringKey(target.c_str(), -1))) return "/";
     const size_t slash = target.rfind('/');
     if (slash == std::string::npos) return {};
     return slash == 0 ? std::string("/") : target.substr(0, slash);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <map>
 #include <set>
 
@@ -438,6 +439,51 @@ TEST(InstallerJob, NeverWritesOrTakesWhatIsNotThePackages) {
     }
     if (c.job != 0) continue;
     for (const PkgFile& f : next.files) EXPECT_EQ(readFile(root + "/" + f.rel), f.bytes) << f.rel;
+  }
+}
+
+// A file the previous version placed outside the folder is replaced only
+// where no link leads to it: a folder on its way swapped for a link to the
+// user's files, before the checks or after them, leaves those files whole.
+TEST(InstallerJob, AnUpgradeReplacesNoFileOutsideTheFolderThatALinkNowReaches) {
+  for (const bool afterChecks : {false, true}) {
+    SCOPED_TRACE(afterChecks ? "swapped after the checks" : "swapped before the upgrade");
+    ScratchDir dir;
+    const std::string root = dir.file("app"), cfgDir = dir.file("cfg"), sub = dir.file("sub"),
+                      victim = dir.file("victim");
+    const auto placing = [&](const char* bytes) {
+      TestHost host;
+      host.atOpen = [&sub, bytes](cSoftPkgScenario& s) {
+        cMemIOTarget item;
+        item.fromBuffer(bytes, static_cast<long long>(std::strlen(bytes)));
+        auto& def = s.files.add()->value;
+        def.index = static_cast<unsigned int>(s.pkg.addPkgItem(&item, false));
+        def.target.rest.set((sub + "/abs.txt").c_str());
+        def.for32 = def.for64 = 1;
+        def.perms[0] = def.perms[1] = def.perms[2] = 6;
+      };
+      return host;
+    };
+    fs::create_directories(sub);
+    TestHost first = placing("first");
+    ASSERT_EQ(installVersion(root, cfgDir, v1(), first).job, 0);
+    writeFile(victim + "/abs.txt", "the user's");
+    const auto swap = [&] {
+      fs::rename(sub, sub + ".real");
+      fs::create_directory_symlink(victim, sub);
+    };
+    TestHost second = placing("second");
+    if (afterChecks)
+      second.atStage = [&swap](int s) {
+        if (s == 0) swap();
+      };
+    else
+      swap();
+    const Outcome up = installVersion(root, cfgDir, v2(), second);
+    EXPECT_TRUE(up.init != 0 || up.job != 0);
+    EXPECT_EQ(readFile(victim + "/abs.txt"), "the user's");
+    EXPECT_EQ(readFile(sub + ".real/abs.txt"), "first");
+    for (auto& e : fs::directory_iterator(victim)) EXPECT_EQ(e.path().filename(), "abs.txt") << "written outside";
   }
 }
 
