@@ -548,7 +548,7 @@ TEST_F(MakeInstaller, ExecutableCopyFailuresAndAProgramWithoutBundle) {
   };
   int n = 0;
   for (const auto& c : cases) {
-    const std::string b = dir.file("B" + std::to_string(n++) + ".app");
+    const std::string b = dir.file(std::string("B").append(std::to_string(n++)).append(".app"));
     testing::internal::CaptureStdout();
     int status = makeInstallerFrom(c.program.c_str(), c.exe.c_str(), scenario.c_str(), b.c_str());
     std::string printed = testing::internal::GetCapturedStdout();
