@@ -5,11 +5,14 @@
 // lock.
 #pragma once
 
+#include <vector>
+
 #include "base/btree.h"
 #include "base/guardchar.h"
 #include "base/list.h"
 #include "base/stringkey.h"
 #include "tamsivar/scenario.h"
+#include "tamsivarapp/keptfiles.h"
 
 // A file of the previous installation.
 struct sExistingFileItem {
@@ -54,6 +57,9 @@ struct sPkgInstallContext {
   cFasterTreeList<cStringKey, sExistingFileItem> existing;
   cFasterTreeList<cStringKey, _guardchar<char>> oldShortcuts;
   _List<_guardchar<char>> newShortcuts;
+  // Files of the previous installation the new one no longer lists that
+  // stayed because their path may not lead to what that version wrote.
+  std::vector<sKeptFile> kept;
 
   sPkgInstallContext() {
     existing.depthLimit = kMapDepthLimit;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/folder.h"
@@ -514,11 +515,13 @@ class cInstallerRun {
   // old installation folder down, or from the root through no link for one
   // placed outside it. Any other spelling, or a link on the way, may not
   // lead to the file the old version wrote: it stays, and stays listed, so
-  // that the uninstaller names it.
+  // that the uninstaller names it; the wizard's finish page names it at
+  // once, with the reason the uninstaller would give.
   void removeDropped() {
     std::string old = ctx_.installedFolder.ptr ? ctx_.installedFolder.ptr : "";
     while (old.size() > 1 && old.back() == '/') old.pop_back();
     const bool oldFolder = !old.empty() && old[0] == '/' && !hasDotSteps(old);
+    ctx_.kept.clear();
     for (const std::string& path : dropped_) {
       const std::string anchor =
           path.empty() || path[0] != '/' || hasDotSteps(path) ? std::string()
@@ -526,7 +529,9 @@ class cInstallerRun {
                                                                : std::string("/");
       cHeldFolder folder;
       if (anchor.empty() || !folder.hold(anchor, path)) {
-        if (exists(path.c_str())) keptDropped_.push_back(path);
+        if (!exists(path.c_str())) continue;
+        keptDropped_.push_back(path);
+        if (worthNaming(path)) ctx_.kept.push_back({path, anchor.empty() ? kKeptOddPath : kKeptThroughLink});
         continue;
       }
       const unsigned type = folder.typeOf(folder.leaf());
@@ -535,6 +540,22 @@ class cInstallerRun {
         if (anchor == old) dropEmptyFoldersBelow(old, path);
       }
     }
+  }
+
+  // A kept path is named where the uninstaller would name it: a file as the
+  // system follows the path, and not another spelling of a file this
+  // version installs, which the user must not delete by hand. The new files
+  // are looked at once, on the first kept path.
+  bool worthNaming(const std::string& path) {
+    if (!newIdsRead_) {
+      newIdsRead_ = true;
+      for (const sEntry& e : entries_) {
+        struct stat placed;
+        if (::stat(target(e), &placed) == 0) newIds_.insert({placed.st_dev, placed.st_ino});
+      }
+    }
+    struct stat kept;
+    return ::stat(path.c_str(), &kept) == 0 && S_ISREG(kept.st_mode) && !newIds_.count({kept.st_dev, kept.st_ino});
   }
 
   sPkgInstallContext& ctx_;
@@ -547,6 +568,8 @@ class cInstallerRun {
   // Every file the old and the new version list: never a side file.
   std::set<std::string> listed_;
   std::vector<std::string> dropped_, keptDropped_;
+  std::set<std::pair<dev_t, ino_t>> newIds_;
+  bool newIdsRead_ = false;
   std::set<std::string> earlierSides_;
   // The previous record's file list, in its order.
   bool previous_ = false;

@@ -38,6 +38,10 @@ enum : int {
   tBusyFile = 25,
 };
 
+// As the uninstaller's, the status tells a success that left files of the
+// previous version behind from one that left nothing.
+int exitStatus(const sPkgInstallContext* ctx) { return ctx && ctx->result == irOk && ctx->kept.empty() ? 0 : 1; }
+
 // The side-panel label and the heading of each kind of step.
 constexpr struct {
   int label, heading;
@@ -307,7 +311,7 @@ void cInstWizard::acceptDeprecated() {
 
 void cInstWizard::finish() {
   myFinish.finalize();
-  const int status = myContext && myContext->result == irOk ? 0 : 1;
+  const int status = exitStatus(myContext);
   if (myOutcome) *myOutcome = status;
   end_modal(status);
 }
@@ -350,7 +354,7 @@ void cInstWizard::onFormCancel() {
 bool cInstWizard::onClose() {
   if (jobRuns()) return false;
   if (currentKind() == skFinish) {
-    if (myOutcome) *myOutcome = myContext && myContext->result == irOk ? 0 : 1;
+    if (myOutcome) *myOutcome = exitStatus(myContext);
     return true;
   }
   return cMessageForm::confirmbox(this, string(tCloseQuestion), nullptr);

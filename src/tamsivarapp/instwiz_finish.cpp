@@ -5,13 +5,17 @@
 #include "base/conproc.h"
 #include "tamsivarapp/cistd.h"
 #include "tamsivarapp/installjob.h"
+#include "tamsivarapp/textfill.h"
 
 namespace {
 
 constexpr unsigned int kWhite = 0xFFFFFF;
-constexpr int kFirstBoxY = 110;
+constexpr int kMessageY = 40;
+constexpr int kMessageH = 60;
 constexpr int kBoxStep = 25;
 constexpr int kBottomMargin = 20;
+// Rows of the page's texts.
+constexpr int kDoneTitle = 0, kFailedTitle = 1, kDoneMessage = 13, kKeptMessage = 14;
 
 }  // namespace
 
@@ -37,7 +41,7 @@ void cFinishPanel::onInitData() {
   attach(&myTitle, 10, 10, width() - 20, 20);
   myTitle.setColorSchema(kTextColor, kWhite, kWhite);
   myTitle.setFont(mkBtnFont(false));
-  attach(&myMessage, 10, 40, width() - 20, 60);
+  attach(&myMessage, 10, kMessageY, width() - 20, kMessageH);
 }
 
 void cFinishPanel::dropRunBoxes() {
@@ -45,10 +49,9 @@ void cFinishPanel::dropRunBoxes() {
   myActions.destroy();
 }
 
-void cFinishPanel::addRunBoxes(sPkgInstallContext* ctx) {
+void cFinishPanel::addRunBoxes(sPkgInstallContext* ctx, int y) {
   _List<cSoftPkgScenario::sOnCompletionRun> runs;
   if (ctx->scenario) ctx->scenario->getOnCompletionRun(runs);
-  int y = kFirstBoxY;
   for (auto* r = runs.head; r && y <= height() - kBottomMargin; r = r->next, y += kBoxStep) {
     sActions& a = myActions.add()->value;
     const cSoftPkgScenario::sOnCompletionRun& run = r->value;
@@ -75,13 +78,23 @@ void cFinishPanel::init(sPkgInstallContext* ctx) {
     const char* s = string(i);
     return s ? s : "";
   };
+  // Files of the previous version left in place take the room of some run
+  // boxes: the user reads of them before anything is started.
+  const bool kept = result == irOk && !ctx->kept.empty();
+  const int messageH = kept ? kKeptMessageH : kMessageH;
+  myMessage.move(10, kMessageY, width() - 20, messageH);
   if (result == irOk) {
-    myTitle.setText(text(0), cCanvas::eAlignLeft, true);
-    myMessage.setDefaultBackgroundColor(kTextColor);
-    myMessage.setText(text(13), -1, true);
-    addRunBoxes(ctx);
+    myTitle.setText(text(kDoneTitle), cCanvas::eAlignLeft, true);
+    myMessage.setDefaultBackgroundColor(kept ? kErrorColor : kTextColor);
+    if (kept) {
+      const std::string files = keptFilesText(ctx->kept, requestNamedLangResource(kKeptReasonsSection), kKeptShown);
+      myMessage.setText(fillText(text(kKeptMessage), files.c_str()).c_str(), -1, true);
+    } else {
+      myMessage.setText(text(kDoneMessage), -1, true);
+    }
+    addRunBoxes(ctx, kMessageY + messageH + 10);
   } else {
-    myTitle.setText(text(1), cCanvas::eAlignLeft, true);
+    myTitle.setText(text(kFailedTitle), cCanvas::eAlignLeft, true);
     myMessage.setDefaultBackgroundColor(kErrorColor);
     const bool known = result >= irObstacle && result <= irRecordUnsaved;
     myMessage.setText(known ? text(result + 1) : "", -1, true);

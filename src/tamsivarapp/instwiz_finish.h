@@ -1,7 +1,9 @@
-// The wizard's last step: the installer job's outcome and, after a success,
-// one check box per command the package offers to run once the wizard
-// closes.
+// The wizard's last step: the installer job's outcome, the files of the
+// previous version an upgrade kept and, after a success, one check box per
+// command the package offers to run once the wizard closes.
 #pragma once
+
+#include <cstddef>
 
 #include "base/guardchar.h"
 #include "base/list.h"
@@ -22,6 +24,10 @@ class cFinishPanel : public cPanelChild {
  public:
   static constexpr unsigned int kTextColor = 0x655654;
   static constexpr unsigned int kErrorColor = 0x4040A0;
+  // After an upgrade that kept files of the previous version: the files
+  // named one by one, and the height of the message that names them.
+  static constexpr size_t kKeptShown = 3;
+  static constexpr int kKeptMessageH = 160;
 
   struct sActions {
     cCheckBoxChild box;
@@ -46,7 +52,7 @@ class cFinishPanel : public cPanelChild {
 
  private:
   void dropRunBoxes();
-  void addRunBoxes(sPkgInstallContext* ctx);
+  void addRunBoxes(sPkgInstallContext* ctx, int y);
 
   cStaticElement myTitle;
   cErrorDispl myMessage;

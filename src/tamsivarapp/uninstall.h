@@ -10,12 +10,7 @@
 #include "base/appconfig.h"
 #include "base/guardchar.h"
 #include "base/list.h"
-
-// A listed file the uninstaller leaves in place, and the row of its reason.
-struct sKeptFile {
-  std::string path;
-  int reason;
-};
+#include "tamsivarapp/keptfiles.h"
 
 struct sPkgUninstallContext {
   _guardchar<char> id;
@@ -50,10 +45,6 @@ enum eUninstallResult {
 // Rows of the questions.
 inline constexpr int kAskBrokenRegistration = 2;
 inline constexpr int kAskRemove = 3;
-// Rows of the reasons a file was kept.
-inline constexpr int kKeptOddPath = 13;
-inline constexpr int kKeptThroughLink = 14;
-inline constexpr int kKeptNotAFile = 15;
 
 // What the job asks of the main thread; the job waits for every answer.
 class cUninstallHost {

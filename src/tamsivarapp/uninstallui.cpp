@@ -14,6 +14,8 @@ namespace {
 
 constexpr int kBusyFileRow = 4;
 constexpr int kFirstEndRow = 5;
+// Kept files the box names one by one; a longer box would leave the screen.
+constexpr size_t kKeptInBox = 20;
 
 class cFormHost : public cUninstallHost {
  public:
@@ -86,11 +88,7 @@ void cUninstallInitUI::showEnd(int code) {
   const char* text = string(code + kFirstEndRow);
   if (!text) return;
   if (code == unKept) {
-    std::string files;
-    for (const sKeptFile& kept : myContext->kept) {
-      const char* reason = string(kept.reason);
-      files += (files.empty() ? "" : "\n") + kept.path + " (" + (reason ? reason : "") + ")";
-    }
+    const std::string files = keptFilesText(myContext->kept, requestNamedLangResource(kKeptReasonsSection), kKeptInBox);
     cMessageForm::warningbox(this, filledIn(text, files).c_str(), nullptr);
     return;
   }

@@ -96,6 +96,7 @@ struct Outcome {
   int job = -1;
   int result = -1;
   std::string problem;
+  std::vector<sKeptFile> kept;
 };
 
 // Opening, comparing, then the job, as install mode runs them.
@@ -116,6 +117,7 @@ inline Outcome installVersion(const std::string& root, const std::string& cfgDir
   if (o.init == 0) {
     o.job = runInstallerJob(ctx, host, &cfg);
     o.result = ctx.result;
+    o.kept = ctx.kept;
   }
   o.problem = ctx.problemPath.ptr ? ctx.problemPath.ptr : "";
   return o;

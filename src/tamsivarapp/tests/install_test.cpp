@@ -528,6 +528,58 @@ TEST(InstallerJob, DroppedFilesGoOnlyFromTheOldFolderDownThroughNoLink) {
   EXPECT_EQ(count, v2().files.size() + 3);
 }
 
+// The dropped files an upgrade keeps are named, each with the reason the
+// uninstaller would give; another spelling of a file the new version
+// installs is not: the user deletes by hand what the list names.
+TEST(InstallerJob, AnUpgradeNamesTheDroppedFilesItKeptAndWhy) {
+  ScratchDir dir;
+  const std::string root = dir.file("app"), cfgDir = dir.file("cfg"), outside = dir.file("outside");
+  const struct {
+    std::string listed;  // by the previous record
+    std::string made;    // the file the path leads to, made outside
+    int reason;          // 0: not named
+  } cases[] = {
+      {root + "/data/d4/x1", outside + "/d4/x1", kKeptThroughLink},
+      {root + "/data/../../outside/dd.txt", outside + "/dd.txt", kKeptOddPath},
+      {dir.file("placed/abs.txt"), outside + "/abs.txt", kKeptThroughLink},
+      {root + "/bin/../readme.txt", "", 0},
+  };
+  PkgVersion first = v1();
+  first.files.push_back({"data/d4/x1", "x1", {8, 8, 8}});
+  ASSERT_EQ(installVersion(root, cfgDir, first).job, 0);
+  fs::remove_all(root + "/data/d4");
+  fs::create_directory_symlink(outside + "/d4", root + "/data/d4");
+  fs::create_directory_symlink(outside, dir.file("placed"));
+  std::map<std::string, int> expected;
+  {
+    cCIAppFullConfig cfg;
+    ASSERT_TRUE(cfg.openConfig(cfgDir.c_str()));
+    int n = static_cast<int>(first.files.size());
+    for (const auto& c : cases) {
+      if (!c.made.empty()) writeFile(c.made, "the user's");
+      if (c.reason) expected[c.listed] = c.reason;
+      if (c.listed.starts_with(root + "/data/d4/x")) continue;
+      cfg.setParamStr(("install/sample/file" + std::to_string(n++)).c_str(), c.listed.c_str(), -1);
+    }
+    cfg.setParamInt32("install/sample/files", n);
+    ASSERT_TRUE(cfg.saveConfig());
+  }
+  const Outcome up = installVersion(root, cfgDir, v2());
+  ASSERT_EQ(up.init, 0) << up.problem;
+  ASSERT_EQ(up.job, 0) << up.problem;
+  EXPECT_EQ(up.result, irOk);
+  std::map<std::string, int> named;
+  for (const sKeptFile& k : up.kept) {
+    EXPECT_TRUE(named.emplace(k.path, k.reason).second) << "twice: " << k.path;
+  }
+  EXPECT_EQ(named, expected);
+  for (const auto& c : cases) {
+    if (c.reason) {
+      EXPECT_EQ(readFile(c.made), "the user's") << c.listed;
+    }
+  }
+}
+
 // A run that fails takes the folders it made with it, and only those.
 TEST(InstallerJob, AFailedInstallRemovesTheFoldersItMade) {
   ScratchDir dir;

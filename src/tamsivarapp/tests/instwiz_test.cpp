@@ -249,30 +249,47 @@ TEST_F(Wizard, FinishPageShowsTheOutcomeAndAtMostSevenRunBoxes) {
   // has ended, so the job never writes the result under the cases.
   waitForFinish();
   cFinishPanel& page = wizard->finishPage();
+  // Files of the previous version an upgrade kept, named with the
+  // uninstaller's reasons, as many as the page holds.
+  const std::vector<sKeptFile> kept = {{"/k0", kKeptThroughLink}, {"/k1", kKeptOddPath}, {"/k2", kKeptThroughLink},
+                                       {"/k3", kKeptOddPath}, {"/k4", kKeptOddPath}};
+  const auto line = [](const char* path, int reason) {
+    return std::string(path) + " (" + sectionText("pkgm::unin", reason) + ")";
+  };
+  const std::string one = fillText(sectionText("pkgm::fin", 14), line("/k0", kKeptThroughLink).c_str());
+  const std::string firstThree =
+      line("/k0", kKeptThroughLink) + "\n" + line("/k1", kKeptOddPath) + "\n" + line("/k2", kKeptThroughLink);
+  const std::string five = fillText(sectionText("pkgm::fin", 14),
+                                    (firstThree + "\n" + fillNumber(sectionText("pkgm::unin", 16), 2)).c_str());
   const struct {
     int result;
-    const char *title, *message;
+    size_t kept;
+    std::string title, message;
     unsigned int colour;
     int boxes;
   } cases[] = {
-      {0, sectionText("pkgm::fin", 0), sectionText("pkgm::fin", 13), cFinishPanel::kTextColor, 7},
-      {4, sectionText("pkgm::fin", 1), sectionText("pkgm::fin", 5), cFinishPanel::kErrorColor, 0},
-      {11, sectionText("pkgm::fin", 1), sectionText("pkgm::fin", 12), cFinishPanel::kErrorColor, 0},
-      {12, sectionText("pkgm::fin", 1), "", cFinishPanel::kErrorColor, 0},
-      {-1, sectionText("pkgm::fin", 1), "", cFinishPanel::kErrorColor, 0},
+      {0, 0, sectionText("pkgm::fin", 0), sectionText("pkgm::fin", 13), cFinishPanel::kTextColor, 7},
+      {0, 1, sectionText("pkgm::fin", 0), one, cFinishPanel::kErrorColor, 3},
+      {0, 5, sectionText("pkgm::fin", 0), five, cFinishPanel::kErrorColor, 3},
+      {4, 0, sectionText("pkgm::fin", 1), sectionText("pkgm::fin", 5), cFinishPanel::kErrorColor, 0},
+      {11, 5, sectionText("pkgm::fin", 1), sectionText("pkgm::fin", 12), cFinishPanel::kErrorColor, 0},
+      {12, 0, sectionText("pkgm::fin", 1), "", cFinishPanel::kErrorColor, 0},
+      {-1, 0, sectionText("pkgm::fin", 1), "", cFinishPanel::kErrorColor, 0},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.result);
+    SCOPED_TRACE(std::to_string(c.result) + " with " + std::to_string(c.kept) + " kept");
     ctx->result = c.result;
+    ctx->kept.assign(kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(c.kept));
     page.init(ctx.get());
-    EXPECT_STREQ(page.title().text(), c.title);
-    EXPECT_STREQ(page.message().text() ? page.message().text() : "", c.message);
+    EXPECT_EQ(page.title().text(), c.title);
+    EXPECT_EQ(page.message().text() ? page.message().text() : "", c.message);
     EXPECT_EQ(page.message().defaultBackgroundColor(), c.colour);
     int boxes = 0;
     for (auto* a = page.runBoxes().head; a; a = a->next) ++boxes;
     EXPECT_EQ(boxes, c.boxes);
   }
   ctx->result = 0;
+  ctx->kept.clear();
   page.init(ctx.get());
   page.runBoxes().head->value.box.setChecked(false, false);
   page.finalize();
@@ -417,11 +434,13 @@ TEST_F(Wizard, ExitStatusIsZeroOnlyForASuccessClosedFromTheFinish) {
     const char* what;
     const char* docs;
     bool blockTarget;
+    bool kept;  // files of the previous version left in place
     int status;
   } cases[] = {
-      {"success", "", false, 0},
-      {"failed installation", "", true, 1},
-      {"closed on the welcome step", "w", false, 1},
+      {"success", "", false, false, 0},
+      {"success that kept a file of the previous version", "", false, true, 1},
+      {"failed installation", "", true, false, 1},
+      {"closed on the welcome step", "w", false, false, 1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -439,6 +458,7 @@ TEST_F(Wizard, ExitStatusIsZeroOnlyForASuccessClosedFromTheFinish) {
     } else {
       waitForStepAfter(0);
       ASSERT_EQ(wizard->currentKind(), K::skFinish);
+      if (c.kept) ctx->kept.push_back({dir.file("old/file"), kKeptThroughLink});
       window.key(cChildElement::kcEnter);
       EXPECT_EQ(window.result, c.status);
     }
@@ -523,6 +543,7 @@ TEST(WizardTexts, EveryTextFitsItsBoxInEveryLanguage) {
       {"pkgm::fsel", {6}, mkStdFont(), 410 - 40, 290 - 140},
       {"pkgm::fin", {0, 1}, mkBtnFont(false), 410 - 20, 0},
       {"pkgm::fin", {2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}, mkStdFont(), 410 - 20, 60},
+      {"pkgm::fin", {14}, mkStdFont(), 410 - 20, cFinishPanel::kKeptMessageH},
       // The language form that comes before the wizard, at its narrower size.
       {"pkgm::langs", {0}, mkTitleFont(), 380 - 30, 0},
       {"pkgm::langs", {1}, mkStdFont(), 380 - 30, cLangSelectionForm::kIntroHeight},
@@ -559,6 +580,13 @@ TEST(WizardTexts, EveryTextFitsItsBoxInEveryLanguage) {
           text = fillText(text.c_str(), fillNumber(sectionText(b.section, 5), 1234).c_str());
         if (std::string(b.section) == "pkgm::tamsivar" && row <= 8) text = formatRow(text.c_str(), sampleTime);
         if (std::string(b.section) == "pkgm::updi") text = formatRow(text.c_str(), "Sample Software");
+        if (std::string(b.section) == "pkgm::fin" && row == 14) {
+          // As many kept files as the page names, with the longest reason.
+          const std::vector<sKeptFile> kept(cFinishPanel::kKeptShown + 1,
+                                            {"/home/user/Applications/Sample/data/old.txt", kKeptOddPath});
+          cCiomLangData* reasons = cLibLang::gCiomLang.sections.find(cStringKey(kKeptReasonsSection, -1));
+          text = fillText(text.c_str(), keptFilesText(kept, reasons, cFinishPanel::kKeptShown).c_str());
+        }
         sSize size;
         if (b.h == 0) {
           ASSERT_TRUE(canvas.textSize(text.c_str(), -1, size));

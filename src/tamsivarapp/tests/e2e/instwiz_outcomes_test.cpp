@@ -62,6 +62,28 @@ TEST_P(WizardOutcome, UpgradeCopiesOnlyWhatChanged) {
   EXPECT_NE(record("demo", "ver"), v1);
 }
 
+// A file the previous version placed in a folder that a link to the user's
+// own files has replaced since stays, is named on the finish page, and the
+// status says that not everything went, as the uninstaller's does.
+TEST_P(WizardOutcome, UpgradeKeepsADroppedFileALinkNowReaches) {
+  sPackage v1 = kDemo;
+  v1.files.push_back({"old/notes.txt", "old notes"});
+  installFresh(v1);
+  const std::string before = record("demo", "ver");
+  const std::string mine = folder("mine");
+  writeText(mine + "/notes.txt", "the user's notes");
+  fs::remove_all(apps() + "/old");
+  fs::create_directory_symlink(mine, apps() + "/old");
+  sPackage v2 = kDemo;
+  v2.version = "1.1";
+  start(make(v2));
+  const std::string w = window(v2);
+  ASSERT_TRUE(waitFor([&] { return record("demo", "ver") != before; }));
+  shot(w, "en-8-finish-kept");
+  EXPECT_EQ(closeFinish(), 1);
+  EXPECT_EQ(readFileBytes(mine + "/notes.txt"), "the user's notes");
+}
+
 TEST_P(WizardOutcome, SupersededPackageIsRemovedFirstUnlessUnchecked) {
   sPackage alpha(tFiles{{"alpha.txt", "alpha\n"}});
   alpha.codename = "alpha";

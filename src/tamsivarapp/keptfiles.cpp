@@ -1,0 +1,21 @@
+#include "tamsivarapp/keptfiles.h"
+
+#include "ciom/ciomlang.h"
+#include "tamsivarapp/textfill.h"
+
+std::string keptFilesText(const std::vector<sKeptFile>& kept, cCiomLangData* texts, size_t shown) {
+  const auto row = [texts](int i) {
+    const char* t = texts ? texts->string(i) : nullptr;
+    return t ? t : "";
+  };
+  std::string lines;
+  for (size_t i = 0; i < kept.size() && i < shown; ++i) {
+    if (!lines.empty()) lines += '\n';
+    lines.append(kept[i].path).append(" (").append(row(kept[i].reason)).append(")");
+  }
+  if (kept.size() > shown) {
+    if (!lines.empty()) lines += '\n';
+    lines += fillNumber(row(kKeptMore), static_cast<long long>(kept.size() - shown));
+  }
+  return lines;
+}

@@ -1,0 +1,31 @@
+// Files an uninstall or an upgrade leaves in place because the path that
+// names them may not lead to what the package wrote, and how the user reads
+// of them. The reasons are rows of the uninstaller's texts: whichever form
+// names kept files, the words are the same.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+class cCiomLangData;
+
+// A listed file left in place, and the row of its reason.
+struct sKeptFile {
+  std::string path;
+  int reason;
+};
+
+// The uninstaller's texts, which hold the reasons.
+inline constexpr char kKeptReasonsSection[] = "pkgm::unin";
+// Rows of the reasons a file was kept, and of the line that counts the
+// files a bounded list leaves out.
+inline constexpr int kKeptOddPath = 13;
+inline constexpr int kKeptThroughLink = 14;
+inline constexpr int kKeptNotAFile = 15;
+inline constexpr int kKeptMore = 16;
+
+// One "path (reason)" line per file, at most `shown` of them, then a line
+// telling how many more were kept; the words come from `texts`, the
+// uninstaller's section (null leaves them out).
+std::string keptFilesText(const std::vector<sKeptFile>& kept, cCiomLangData* texts, size_t shown);
