@@ -7,6 +7,7 @@
 #pragma once
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -28,9 +29,13 @@ inline double childCpuMs() {
 }
 
 // The synthesised file and its scratch folder go when the run ends, however
-// it ends: a run must not leave tens of megabytes behind.
+// it ends: a run must not leave tens of megabytes behind. A later run in
+// the same program makes the folder again.
 struct sScratchFile {
   std::string path;
+  explicit sScratchFile(const char* name) : path(tifftest::scratchDir() + "/bench." + name) {
+    mkdir(tifftest::scratchDir().c_str(), 0700);
+  }
   ~sScratchFile() {
     std::remove(path.c_str());
     rmdir(tifftest::scratchDir().c_str());
@@ -45,7 +50,7 @@ int compareRawWithDcraw(const char* name, const std::vector<uint8_t>& file) {
   auto ms = [](Clock::time_point a, Clock::time_point b) {
     return std::chrono::duration<double, std::milli>(b - a).count();
   };
-  const sScratchFile scratch{tifftest::scratchDir() + "/bench." + name};
+  const sScratchFile scratch(name);
   const std::string& path = scratch.path;
   tifftest::writeFile(path, file);
   std::printf("file: %zu bytes\n", file.size());

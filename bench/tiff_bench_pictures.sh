@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Makes the picture set tiff_bench is run on: one 24-megapixel photograph-like
 # picture saved by libtiff's tiffcp uncompressed, LZW and Deflate with the
-# predictor, PackBits, tiled Deflate, and its bilevel form in G4. Usage: tiff_bench_pictures.sh DIR
+# predictor, PackBits, tiled Deflate (in 256 x 256 tiles, and in 93,750 tiles of 16 x 16, where
+# whatever a tile costs beside its pixels shows), and its bilevel form in G4.
+# Usage: tiff_bench_pictures.sh DIR
 set -euo pipefail
 dir=$1
 mkdir -p "$dir"
@@ -12,6 +14,7 @@ tiffcp -c lzw:2 -r 16 source.tif photo_lzw_pred.tif
 tiffcp -c zip:2 -r 16 source.tif photo_zip_pred.tif
 tiffcp -c packbits -r 16 source.tif photo_packbits.tif
 tiffcp -c zip:2 -t -w 256 -l 256 source.tif photo_zip_tiled.tif
+tiffcp -c zip:2 -t -w 16 -l 16 source.tif photo_zip_tiles16.tif
 convert source.tif -colorspace gray -threshold 50% -monochrome -depth 1 -compress none bilevel.tif
 tiffcp -c g4 bilevel.tif photo_bilevel_g4.tif
 rm source.tif bilevel.tif

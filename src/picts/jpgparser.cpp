@@ -426,7 +426,11 @@ unsigned int cJPEGParser::effectiveColorSpace() const {
   return space == 5 && ycckMode == 0 ? 6 : space;
 }
 
+// Only the 8-bit inverse DCT reads the table. Lossless and deeper streams
+// leave it out: at 16 bits it is 360,448 entries, which a camera file of
+// many small lossless tiles would otherwise build once a tile.
 bool cJPEGParser::buildRangeLimit() {
+  if (precision != 8) return true;
   long long n = 1LL << precision;
   if (rangeLimit.count == 5 * n + n / 2) return true;
   try {

@@ -375,22 +375,26 @@ bool cPictTIFF::dataCanFill(long long w, long long h, int compression) const {
 }
 
 // Every strip or tile the picture needs has its place in the file, and its
-// size when compressed: asked before the pixels are made, so that a small
-// file claiming a huge picture is refused without them.
+// size when compressed, and its bytes lie within the file: asked before the
+// pixels are made, so that a small file claiming a huge picture, or one of
+// many units whose last is missing, is refused without them.
 bool cPictTIFF::unitsComplete(long long w, long long h, int compression) const {
   const long long planes = myPlanar ? mySamplesPerPixel : 1;
   if (myStripOffsets.count) {
     const long long strips = myStripOffsets.count;
     if (strips % planes) return false;
     const long long perPlane = strips / planes;
-    return ceilDiv(h, stripRows(h, perPlane)) == perPlane && (myStripByteCounts.count || compression == 1);
+    if (ceilDiv(h, stripRows(h, perPlane)) != perPlane || (!myStripByteCounts.count && compression != 1))
+      return false;
+  } else {
+    if (!myTileWidth || !myTileLength) return false;
+    // Both counts are at most 2^28 (the pixel limit) and planes at most 5.
+    const long long across = ceilDiv(w, myTileWidth), down = ceilDiv(h, myTileLength);
+    if (myTileOffsets.count < across * down * planes) return false;
+    if (myTileByteCounts.count && myTileByteCounts.count < myTileOffsets.count) return false;
+    if (!myTileByteCounts.count && compression != 1) return false;
   }
-  if (!myTileWidth || !myTileLength) return false;
-  // Both counts are at most 2^28 (the pixel limit) and planes at most 5.
-  const long long across = ceilDiv(w, myTileWidth), down = ceilDiv(h, myTileLength);
-  if (myTileOffsets.count < across * down * planes) return false;
-  if (myTileByteCounts.count && myTileByteCounts.count < myTileOffsets.count) return false;
-  return myTileByteCounts.count || compression == 1;
+  return eachUnit(w, h, [this](const sUnit& unit) { return unitBytes(unit) >= 0; });
 }
 
 // RowsPerStrip, or a plane's rows shared evenly among its strips.
@@ -399,69 +403,79 @@ long long cPictTIFF::stripRows(long long h, long long perPlane) const {
   return std::min(rows, h);
 }
 
-bool cPictTIFF::processStripes(cFileIOTarget* io, int compression) {
-  const long long strips = myStripOffsets.count, perPlane = strips / (myPlanar ? mySamplesPerPixel : 1);
-  const long long rowsPerStrip = stripRows(myHeight, perPlane);
-  if (!onBeforeDecodeStripes(strips >= 2)) return false;
-  for (long long i = 0; i < strips; ++i) {
-    long long y = (i % perPlane) * rowsPerStrip;
-    long long rows = std::min(rowsPerStrip, myHeight - y);
-    sUnit unit{myStripOffsets.ptr[i],
-               myStripByteCounts.count ? myStripByteCounts.ptr[i] : 0,
-               0,
-               y,
-               myWidth,
-               rows,
-               static_cast<int>(i / perPlane),
-               rowsPerStrip};
-    if (unitVisible(unit) && !decodeUnit(io, compression, unit)) return false;
+bool cPictTIFF::eachUnit(long long w, long long h, const std::function<bool(const sUnit&)>& visit) const {
+  const long long planes = myPlanar ? mySamplesPerPixel : 1;
+  if (myStripOffsets.count) {
+    const long long strips = myStripOffsets.count, perPlane = strips / planes;
+    const long long rowsPerStrip = stripRows(h, perPlane);
+    for (long long i = 0; i < strips; ++i) {
+      const long long y = (i % perPlane) * rowsPerStrip;
+      if (!visit(sUnit{myStripOffsets.ptr[i], myStripByteCounts.count ? myStripByteCounts.ptr[i] : 0, 0, y, w,
+                       std::min(rowsPerStrip, h - y), static_cast<int>(i / perPlane), rowsPerStrip}))
+        return false;
+    }
+    return true;
   }
+  const long long across = ceilDiv(w, myTileWidth), down = ceilDiv(h, myTileLength);
+  long long i = 0;
+  for (long long plane = 0; plane < planes; ++plane)
+    for (long long ty = 0; ty < down; ++ty)
+      for (long long tx = 0; tx < across; ++tx, ++i) {
+        const long long y = ty * myTileLength;
+        if (!visit(sUnit{myTileOffsets.ptr[i], myTileByteCounts.count ? myTileByteCounts.ptr[i] : 0,
+                         tx * myTileWidth, y, myTileWidth, std::min<long long>(myTileLength, h - y),
+                         static_cast<int>(plane), myTileLength}))
+          return false;
+      }
+  return true;
+}
+
+long long cPictTIFF::unitRowBytes(const sUnit& unit) const {
+  return ceilDiv(unit.width * (myPlanar ? 1 : mySamplesPerPixel) * myBitsPerSample, 8);
+}
+
+long long cPictTIFF::unitBytes(const sUnit& unit) const {
+  const long long rowBytes = unitRowBytes(unit);
+  if (rowBytes > 0xFFFFFFFFLL) return -1;
+  const unsigned long long count =
+      unit.byteCount ? unit.byteCount : static_cast<unsigned long long>(rowBytes * unit.rows);
+  // A count is believed only when its bytes are in the file.
+  if (unit.offset >= mySize || count > mySize - unit.offset || count > 0xFFFFFFFFULL) return -1;
+  return static_cast<long long>(count);
+}
+
+bool cPictTIFF::decodeUnits(cFileIOTarget* io, int compression) {
+  return eachUnit(myWidth, myHeight,
+                  [&](const sUnit& unit) { return !unitVisible(unit) || decodeUnit(io, compression, unit); });
+}
+
+bool cPictTIFF::processStripes(cFileIOTarget* io, int compression) {
+  if (!onBeforeDecodeStripes(myStripOffsets.count >= 2) || !decodeUnits(io, compression)) return false;
   if (myPlanar) finalizeColorTransform();
   return onAfterDecodeStripes();
 }
 
 bool cPictTIFF::processTiles(cFileIOTarget* io, int compression) {
-  const long long planes = myPlanar ? mySamplesPerPixel : 1;
-  const long long across = ceilDiv(myWidth, myTileWidth), down = ceilDiv(myHeight, myTileLength);
-  if (!onBeforeDecodeTiles()) return false;
-  long long i = 0;
-  for (long long plane = 0; plane < planes; ++plane)
-    for (long long ty = 0; ty < down; ++ty)
-      for (long long tx = 0; tx < across; ++tx, ++i) {
-        long long y = ty * myTileLength;
-        sUnit unit{myTileOffsets.ptr[i],
-                   myTileByteCounts.count ? myTileByteCounts.ptr[i] : 0,
-                   tx * myTileWidth,
-                   y,
-                   myTileWidth,
-                   std::min<long long>(myTileLength, myHeight - y),
-                   static_cast<int>(plane),
-                   myTileLength};
-        if (unitVisible(unit) && !decodeUnit(io, compression, unit)) return false;
-      }
+  if (!onBeforeDecodeTiles() || !decodeUnits(io, compression)) return false;
   if (myPlanar) finalizeColorTransform();
   return onAfterDecodeTiles();
 }
 
 bool cPictTIFF::decodeUnit(cFileIOTarget* io, int compression, const sUnit& unit) {
-  long long samples = myPlanar ? 1 : mySamplesPerPixel;
-  long long rowBytes = ceilDiv(unit.width * samples * myBitsPerSample, 8);
-  if (rowBytes > 0xFFFFFFFFLL) return false;
-  long long need = rowBytes * unit.rows;
-  unsigned long long count = unit.byteCount ? unit.byteCount : static_cast<unsigned long long>(need);
-  // A count is believed only when its bytes are in the file.
-  if (unit.offset >= mySize || count > mySize - unit.offset || count > 0xFFFFFFFFULL) return false;
+  const long long count = unitBytes(unit);
+  if (count < 0) return false;
+  const long long samples = myPlanar ? 1 : mySamplesPerPixel, rowBytes = unitRowBytes(unit);
   try {
     // Compressed strips differ in size, so their buffer only grows: the
     // count says how much of it this strip fills (the allocation is freed
     // without its size). A decoder that replaced the buffer gets a new one.
-    if (static_cast<long long>(count) > myInputCapacity || myInput.ptr != myInputAllocation) {
+    if (count > myInputCapacity || myInput.ptr != myInputAllocation) {
       myInputAllocation = nullptr;
-      myInput.set(static_cast<long long>(count));
+      myInput.set(count);
       myInputAllocation = myInput.ptr;
       myInputCapacity = myInput.count;
     }
-    myInput.count = static_cast<long long>(count);
+    myInput.count = count;
   } catch (const std::bad_alloc&) {
     return false;
   }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <algorithm>
+#include <functional>
 #include <utility>
 
 #include "picts/exif.h"
@@ -155,6 +156,15 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   bool dataCanFill(long long w, long long h, int compression) const;
   bool unitsComplete(long long w, long long h, int compression) const;
   long long stripRows(long long h, long long perPlane) const;
+  // Hands `visit` each strip or tile of a w x h picture in file order;
+  // false as soon as `visit` answers false.
+  bool eachUnit(long long w, long long h, const std::function<bool(const sUnit&)>& visit) const;
+  long long unitRowBytes(const sUnit& unit) const;
+  // The bytes `unit` is read from (its count, or its rows' size when the
+  // file gives none); -1 when the file does not hold them.
+  long long unitBytes(const sUnit& unit) const;
+  // Every unit, in order, through decodeUnit; those the target does not show are skipped.
+  bool decodeUnits(cFileIOTarget* io, int compression);
   bool decodeUnit(cFileIOTarget* io, int compression, const sUnit& unit);
   // The unit being decoded, its first row at `row`, and how many of its
   // columns lie in the picture.

@@ -204,7 +204,11 @@ bool cPictTIFF_EP::onBeforeDecodeStripes(bool many) {
   myRawHeight = getPropInt(epEmbeddedHeight)->value;
   long long pixels = pictPixelCount(myRawWidth, myRawHeight);
   const int method = getPropInt(epEmbeddedCompression)->value;
-  return pixels >= 0 && unitsCanFill(method, pixels) && allocPictSamples(myRaw, pixels * 2);
+  // Each unit is placed in the file before the plane is made: one of many
+  // that is missing refuses the file without it.
+  return pixels >= 0 && unitsCanFill(method, pixels) &&
+         eachRawUnit(method, [this](const sRawUnit& unit) { return rawUnitBytes(unit) >= 0; }) &&
+         allocPictSamples(myRaw, pixels * 2);
 }
 
 bool cPictTIFF_EP::onBeforeDecodeTiles() {
@@ -221,43 +225,69 @@ bool cPictTIFF_EP::onAfterDecodeTiles() {
   return myReadingRaw ? onAfterDecodeStripes() : cPictTIFF::onAfterDecodeTiles();
 }
 
+bool cPictTIFF_EP::eachRawUnit(int method, const std::function<bool(const sRawUnit&)>& visit) const {
+  if (myStripOffsets.count) {
+    const long long strips = myStripOffsets.count;
+    if (!myStripByteCounts.count && method != 1) return false;
+    // Without RowsPerStrip the strips share the rows evenly, as in any TIFF.
+    const long long perStrip =
+        myRowsPerStrip ? std::min<long long>(myRowsPerStrip, myRawHeight) : ceilDiv(myRawHeight, strips);
+    if (ceilDiv(myRawHeight, perStrip) > strips) return false;
+    const long long rowBytes = ceilDiv(myRawWidth * myBitsPerSample, 8);
+    for (long long i = 0; i * perStrip < myRawHeight; ++i) {
+      unsigned long long count = i < myStripByteCounts.count ? myStripByteCounts.ptr[i] : 0;
+      // A lone uncompressed strip whose count is short (or missing) holds
+      // what its rows need: writers are known to get that count wrong.
+      if (myStripByteCounts.count == 1 && method == 1 && myRowsPerStrip)
+        count = std::max<unsigned long long>(count, static_cast<unsigned long long>(perStrip * rowBytes));
+      const long long y = i * perStrip;
+      if (!visit(sRawUnit{myStripOffsets.ptr[i], count, 0, y, myRawWidth, std::min(perStrip, myRawHeight - y),
+                          perStrip}))
+        return false;
+    }
+    return true;
+  }
+  if (!myTileWidth || !myTileLength) return false;
+  const long long tileWidth = myTileWidth * (mySamplesPerPixel == 3 ? 3 : 1);
+  const long long across = ceilDiv(myRawWidth, tileWidth), down = ceilDiv(myRawHeight, myTileLength);
+  if (myTileOffsets.count < across * down || myTileByteCounts.count < across * down) return false;
+  for (long long i = 0; i < across * down; ++i)
+    if (!visit(sRawUnit{myTileOffsets.ptr[i], myTileByteCounts.ptr[i], (i % across) * tileWidth,
+                        (i / across) * myTileLength, tileWidth, myTileLength, 0}))
+      return false;
+  return true;
+}
+
+long long cPictTIFF_EP::rawUnitBytes(const sRawUnit& unit) const {
+  // Sides come from the file: a unit past the library's pixel limit is
+  // refused before any size is made of them.
+  if (pictPixelCount(unit.width, unit.rows) < 0) return -1;
+  const unsigned long long count =
+      unit.count ? unit.count
+                 : static_cast<unsigned long long>(ceilDiv(unit.width * myBitsPerSample, 8) * unit.rows);
+  if (unit.offset >= myStreamSize || count > myStreamSize - unit.offset || count > 0x7FFFFFFFULL) return -1;
+  return static_cast<long long>(count);
+}
+
+bool cPictTIFF_EP::decodeRawUnits(cFileIOTarget* io, int method) {
+  return eachRawUnit(method, [&](const sRawUnit& unit) {
+    myUnitHeld = unit.held;
+    const bool decoded = decodeRawUnit(io, method, unit);
+    myUnitHeld = 0;
+    return decoded;
+  });
+}
+
 bool cPictTIFF_EP::processStripes(cFileIOTarget* io, int method) {
   if (!myReadingRaw) return cPictTIFF::processStripes(io, method);
-  long long strips = myStripOffsets.count;
-  if (!myStripByteCounts.count && method != 1) return false;
-  if (!onBeforeDecodeStripes(strips >= 2)) return false;
-  // Without RowsPerStrip the strips share the rows evenly, as in any TIFF.
-  long long perStrip =
-      myRowsPerStrip ? std::min<long long>(myRowsPerStrip, myRawHeight) : ceilDiv(myRawHeight, strips);
-  if (ceilDiv(myRawHeight, perStrip) > strips) return false;
-  long long rowBytes = ceilDiv(myRawWidth * myBitsPerSample, 8);
-  for (long long i = 0; i * perStrip < myRawHeight; ++i) {
-    unsigned long long count = i < myStripByteCounts.count ? myStripByteCounts.ptr[i] : 0;
-    // A lone uncompressed strip whose count is short (or missing) holds
-    // what its rows need: writers are known to get that count wrong.
-    if (myStripByteCounts.count == 1 && method == 1 && myRowsPerStrip)
-      count = std::max<unsigned long long>(count, static_cast<unsigned long long>(perStrip * rowBytes));
-    long long y = i * perStrip;
-    myUnitHeld = perStrip;
-    const bool decoded = decodeRawUnit(io, method, myStripOffsets.ptr[i], count, 0, y, myRawWidth,
-                                       std::min(perStrip, myRawHeight - y));
-    myUnitHeld = 0;
-    if (!decoded) return false;
-  }
-  return onAfterDecodeStripes();
+  return onBeforeDecodeStripes(myStripOffsets.count >= 2) && decodeRawUnits(io, method) &&
+         onAfterDecodeStripes();
 }
 
 bool cPictTIFF_EP::processTiles(cFileIOTarget* io, int method) {
   if (!myReadingRaw) return cPictTIFF::processTiles(io, method);
-  if (!myTileWidth || !myTileLength || !onBeforeDecodeTiles()) return false;
-  const long long tileWidth = myTileWidth * (mySamplesPerPixel == 3 ? 3 : 1);
-  long long across = ceilDiv(myRawWidth, tileWidth), down = ceilDiv(myRawHeight, myTileLength);
-  if (myTileOffsets.count < across * down || myTileByteCounts.count < across * down) return false;
-  for (long long i = 0; i < across * down; ++i)
-    if (!decodeRawUnit(io, method, myTileOffsets.ptr[i], myTileByteCounts.ptr[i], (i % across) * tileWidth,
-                       (i / across) * myTileLength, tileWidth, myTileLength))
-      return false;
-  return onAfterDecodeTiles();
+  return myTileWidth && myTileLength && onBeforeDecodeTiles() && decodeRawUnits(io, method) &&
+         onAfterDecodeTiles();
 }
 
 cRAWLosslessJpeg* cPictTIFF_EP::newLosslessDecoder(long long w, long long rows) {
@@ -294,36 +324,33 @@ bool cPictTIFF_EP::decodeLosslessUnit(const _typebuf<unsigned char>& in, long lo
 // One strip or tile (w x rows, the tile's full size) into the plane at
 // (x, y), clipped to the raw: decodeStripe makes its samples, the colour
 // stage's 16-bit hook places them.
-bool cPictTIFF_EP::decodeRawUnit(cFileIOTarget* io, int compression, unsigned long long offset,
-                                 unsigned long long count, long long x, long long y, long long w,
-                                 long long rows) {
-  // Sides come from the file: a unit past the library's pixel limit is
-  // refused before any size is made of them.
-  const long long area = pictPixelCount(w, rows);
-  if (area < 0) return false;
-  long long rowBytes = ceilDiv(w * myBitsPerSample, 8);
-  if (!count) count = static_cast<unsigned long long>(rowBytes * rows);
-  if (offset >= myStreamSize || count > myStreamSize - offset || count > 0x7FFFFFFFULL) return false;
+bool cPictTIFF_EP::decodeRawUnit(cFileIOTarget* io, int compression, const sRawUnit& unit) {
+  const long long count = rawUnitBytes(unit);
+  if (count < 0) return false;
   try {
-    if (myUnitIn.count != static_cast<long long>(count)) myUnitIn.set(static_cast<long long>(count));
+    if (myUnitIn.count != count) myUnitIn.set(count);
   } catch (const std::bad_alloc&) {
     return false;
   }
-  if (!io->set_fp(offset) || !io->readf(myUnitIn.ptr, static_cast<unsigned>(count))) return false;
+  if (!io->set_fp(unit.offset) || !io->readf(myUnitIn.ptr, static_cast<unsigned>(count))) return false;
   // A tile may pass the raw's edges, but one larger than the raw itself
   // is believed only as far as its bytes go.
-  if (area > myRawWidth * myRawHeight && !bytesCanFill(compression, area, count)) return false;
-  myRawUnitX = x;
-  myRawUnitY = y;
-  myRawUnitWidth = w;
+  const long long area = unit.width * unit.rows;
+  if (area > myRawWidth * myRawHeight &&
+      !bytesCanFill(compression, area, static_cast<unsigned long long>(count)))
+    return false;
+  myRawUnitX = unit.x;
+  myRawUnitY = unit.y;
+  myRawUnitWidth = unit.width;
   sDecomress out;
   swapBuffers(out.data, myUnitOut);
-  out.rowBytes = static_cast<unsigned>(rowBytes);
-  out.rows = static_cast<unsigned>(rows);
+  out.rowBytes = static_cast<unsigned>(ceilDiv(unit.width * myBitsPerSample, 8));
+  out.rows = static_cast<unsigned>(unit.rows);
   out.bitsPerSample = myBitsPerSample;
   out.samplesPerPixel = 1;
   out.bigEndian = myBigEndian;
-  bool done = decodeStripe(myUnitIn, compression, out) && decodeColors16bpp(static_cast<unsigned>(y), out);
+  bool done =
+      decodeStripe(myUnitIn, compression, out) && decodeColors16bpp(static_cast<unsigned>(unit.y), out);
   swapBuffers(out.data, myUnitOut);
   return done;
 }
@@ -332,7 +359,8 @@ bool cPictTIFF_EP::decodeRawUnit(cFileIOTarget* io, int compression, unsigned lo
 bool cPictTIFF_EP::decodeStripe(_typebuf<unsigned char>& in, int compression, sDecomress& out) {
   if (!myReadingRaw) return cPictTIFF::decodeStripe(in, compression, out);
   const long long w = myRawUnitWidth, rows = out.rows, rowBytes = out.rowBytes;
-  if (!allocPictSamples(out.data, w * rows * 2)) return false;
+  // Every sample is written below, so the last unit's buffer serves when its size fits.
+  if (out.data.count != w * rows * 2 && !allocPictSamples(out.data, w * rows * 2)) return false;
   unsigned short* samples = reinterpret_cast<unsigned short*>(out.data.ptr);
   if (isLosslessJpeg(compression)) {
     if (!decodeLosslessUnit(in, w, rows, samples)) return false;

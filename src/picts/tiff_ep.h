@@ -99,8 +99,19 @@ class cPictTIFF_EP : public cPictTIFF {
   bool bytesCanFill(int method, long long samples, unsigned long long have) const;
   bool decodeLosslessUnit(const _typebuf<unsigned char>& in, long long w, long long rows,
                           unsigned short* out);
-  bool decodeRawUnit(cFileIOTarget* io, int compression, unsigned long long offset, unsigned long long count,
-                     long long x, long long y, long long w, long long rows);
+  // Where one strip or tile of the raw lies in the file and in the plane.
+  struct sRawUnit {
+    unsigned long long offset, count;  // count 0: the file gives none
+    long long x, y, width, rows;
+    long long held;  // rows a strip's data hold (0 for a tile, whose rows are all its own)
+  };
+  // Hands `visit` each strip or tile of the raw in file order; false when
+  // the raw's units are not all named, or as soon as `visit` answers false.
+  bool eachRawUnit(int method, const std::function<bool(const sRawUnit&)>& visit) const;
+  // The bytes `unit` is read from; -1 when the file does not hold them.
+  long long rawUnitBytes(const sRawUnit& unit) const;
+  bool decodeRawUnits(cFileIOTarget* io, int method);
+  bool decodeRawUnit(cFileIOTarget* io, int compression, const sRawUnit& unit);
   _typebuf<unsigned char> myUnitIn;
   _typebuf<unsigned char> myUnitOut;
   cFileIOTarget* myRawIO = nullptr;

@@ -5,6 +5,7 @@
 #include <tuple>
 #include <type_traits>
 
+#include "picts/pixelalloc.h"
 #include "picts/raw_interpol.h"
 #include "picts/tests/camera_support.h"
 
@@ -379,6 +380,33 @@ TEST(DngRaw, LinearRawIsBalancedAndFinished) {
 }
 
 // Damaged and forged files answer false under the allocation cap.
+// A little-endian number of `bytes` at `i`, and its replacement.
+uint32_t numberAt(const Bytes& f, size_t i, int bytes) {
+  uint32_t v = 0;
+  for (int k = bytes - 1; k >= 0; --k) v = v << 8 | f[i + size_t(k)];
+  return v;
+}
+void putNumber(Bytes& f, size_t i, uint32_t v) {
+  for (int k = 0; k < 4; ++k) f[i + size_t(k)] = uint8_t(v >> 8 * k);
+}
+
+// Where the main IFD's entry for `tag` lies; 0 when it has none.
+size_t entryOf(const Bytes& f, uint16_t tag) {
+  const size_t ifd = numberAt(f, 4, 4);
+  for (size_t e = ifd + 2; e < ifd + 2 + 12 * numberAt(f, ifd, 2); e += 12)
+    if (numberAt(f, e, 2) == tag) return e;
+  return 0;
+}
+
+// The main IFD's entry for `tag` given another count (and value).
+Bytes patchedFile(Bytes f, uint16_t tag, uint32_t count, int64_t value) {
+  if (const size_t e = entryOf(f, tag)) {
+    putNumber(f, e + 4, count);
+    if (value >= 0) putNumber(f, e + 8, uint32_t(value));
+  }
+  return f;
+}
+
 TEST(DngRaw, HostileFilesAreRefused) {
   DngSpec small = spec(8, 6, 16, 3);
   for (auto layout : {DngSpec::kStrip, DngSpec::kLJpegTiles}) {
@@ -388,21 +416,6 @@ TEST(DngRaw, HostileFilesAreRefused) {
     for (size_t n = 0; n + 1 < file.size(); ++n)
       EXPECT_FALSE(decodes(Bytes(file.begin(), file.begin() + long(n)))) << n;
   }
-  // The main IFD's entry for `tag` given another count (and value).
-  auto patchedFile = [](Bytes f, uint16_t tag, uint32_t count, int64_t value) {
-    auto at = [&](size_t i, int bytes) {
-      uint32_t v = 0;
-      for (int k = bytes - 1; k >= 0; --k) v = v << 8 | f[i + size_t(k)];
-      return v;
-    };
-    size_t ifd = at(4, 4);
-    for (size_t e = ifd + 2; e < ifd + 2 + 12 * at(ifd, 2); e += 12)
-      if (at(e, 2) == tag) {
-        for (int k = 0; k < 4; ++k) f[e + 4 + size_t(k)] = uint8_t(count >> 8 * k);
-        for (int k = 0; k < 4 && value >= 0; ++k) f[e + 8 + size_t(k)] = uint8_t(uint64_t(value) >> 8 * k);
-      }
-    return f;
-  };
   auto patched = [&](const DngSpec& s, uint16_t tag, uint32_t count, int64_t value = -1) {
     return patchedFile(rawtest::writeDng(s), tag, count, value);
   };
@@ -437,6 +450,39 @@ TEST(DngRaw, HostileFilesAreRefused) {
   DngSpec zero = s;
   zero.crop = {0, 0, 0, 4};
   EXPECT_FALSE(decodes(rawtest::writeDng(zero)));
+}
+
+// A DNG of some 140,000 lossless tiles comes back as the plane it was
+// written from; with its last tile past the end of the file, or one tile
+// fewer than the raw needs, it is refused before the raw plane is made.
+TEST(DngRaw, ManyTilesComeBackWholeOrAreRefusedBeforeThePlane) {
+  DngSpec s;
+  s.width = s.height = 6000;
+  s.bits = 14;
+  s.layout = DngSpec::kLJpegTiles;
+  s.samples = rawtest::mosaic(s.width, s.height, true, 6);
+  for (uint16_t& v : s.samples) v = uint16_t(v >> 2);
+  const Bytes sound = rawtest::writeDng(s);
+  {
+    pngtest::MemStream m(sound);
+    Capture<cPictDNG> dng;
+    ASSERT_TRUE(dng.decode(&m.io));
+    EXPECT_TRUE(dng.plane == s.samples);
+  }
+  const size_t offsets = entryOf(sound, 324);
+  ASSERT_NE(offsets, 0u);
+  const uint32_t tiles = numberAt(sound, offsets + 4, 4);
+  Bytes past = sound;
+  putNumber(past, numberAt(sound, offsets + 8, 4) + 4 * (tiles - 1), 0xFFFFFF00);
+  for (const auto& [name, file] : {std::pair{"last tile past the end", past},
+                                   {"one tile fewer", patchedFile(sound, 324, tiles - 1, -1)}}) {
+    SCOPED_TRACE(name);
+    pngtest::MemStream m(file);
+    const unsigned long long before = pictBytesRequested();
+    cPtr<cPictBase> pict(cPictBase::mkPicture(&m.io, nullptr));
+    EXPECT_FALSE(pict);
+    EXPECT_LT(pictBytesRequested() - before, 64ULL << 20);
+  }
 }
 
 // A lossless frame smaller than its strip or tile is damage, never a plane

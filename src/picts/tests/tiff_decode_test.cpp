@@ -2,13 +2,17 @@
 // test time from ImageMagick pictures.
 #include <gtest/gtest.h>
 #include <tiffio.h>
+#include <zlib.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "base/memio.h"
 #include "picts/picttiff.h"
+#include "picts/pixelalloc.h"
 #include "picts/tests/jpeg_support.h"
 #include "picts/tests/tiff_support.h"
 
@@ -266,6 +270,70 @@ long long mismatchesWithTiff2rgba(const std::string& path) {
   for (uint32_t y = 0; y < h; ++y)
     for (uint32_t x = 0; x < w; ++x) mismatched += asLibtiff(pict, x, y, false) != expected[y * w + x];
   return mismatched;
+}
+
+// A grey picture of some 100,000 units, 16 x 16 tiles or one-row strips,
+// stored or deflated, whose samples follow the unit they lie in, so that a
+// misplaced unit shows; `lastAt`, when given, is where the last unit is said to lie.
+Bytes manyUnitFile(bool tiled, bool deflated, int64_t lastAt = -1) {
+  const uint32_t w = tiled ? 5120 : 160, h = tiled ? 5008 : 120000, unitW = tiled ? 16 : w,
+                 unitH = tiled ? 16 : 1;
+  Writer writer;
+  std::vector<uint64_t> offsets, counts;
+  for (uint32_t y = 0; y < h; y += unitH)
+    for (uint32_t x = 0; x < w; x += unitW) {
+      Bytes unit(size_t(unitW) * unitH);
+      for (size_t i = 0; i < unit.size(); ++i) unit[i] = uint8_t(x / unitW * 7 + y / unitH * 13 + i);
+      if (deflated) {
+        Bytes z(compressBound(uLong(unit.size())));
+        uLongf size = uLongf(z.size());
+        compress2(z.data(), &size, unit.data(), uLong(unit.size()), 6);
+        z.resize(size);
+        unit = z;
+      }
+      offsets.push_back(writer.addBlob(unit));
+      counts.push_back(unit.size());
+    }
+  if (lastAt >= 0) offsets.back() = uint64_t(lastAt);
+  std::vector<Entry> ifd = {writer.longEntry(256, {w}),  writer.longEntry(257, {h}),
+                            writer.shortEntry(258, {8}), writer.shortEntry(259, {deflated ? 8u : 1u}),
+                            writer.shortEntry(262, {1}), writer.shortEntry(277, {1})};
+  const std::vector<Entry> units =
+      tiled ? std::vector<Entry>{writer.longEntry(322, {unitW}), writer.longEntry(323, {unitH}),
+                                 writer.longEntry(324, offsets), writer.longEntry(325, counts)}
+            : std::vector<Entry>{writer.longEntry(273, offsets), writer.longEntry(278, {unitH}),
+                                 writer.longEntry(279, counts)};
+  ifd.insert(ifd.end(), units.begin(), units.end());
+  std::sort(ifd.begin(), ifd.end(), [](const Entry& a, const Entry& b) { return a.tag < b.tag; });
+  writer.ifds.push_back(ifd);
+  return writer.build();
+}
+
+// Files of some 100,000 tiles or strips decode as libtiff decodes them; the
+// same files with their last unit past the end are refused before their
+// picture is made, not once every other unit has been decoded into it.
+TEST(TiffDecode, ManyUnitFilesDecodeAsLibtiffOrAreRefusedBeforeThePicture) {
+  const struct {
+    const char* name;
+    bool tiled, deflated;
+  } cases[] = {{"16 x 16 tiles", true, false},
+               {"16 x 16 Deflate tiles", true, true},
+               {"one-row strips", false, false},
+               {"one-row Deflate strips", false, true}};
+  const std::string path = scratchDir() + "/many_units.tif";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    writeFile(path, manyUnitFile(c.tiled, c.deflated));
+    EXPECT_EQ(mismatchesWithTiff2rgba(path), 0);
+    std::remove(path.c_str());
+    std::remove((path + ".rgba.tif").c_str());
+    Bytes cut = manyUnitFile(c.tiled, c.deflated, 0xFFFFFF00);
+    cBufWrapperIO io(cut.data(), static_cast<long long>(cut.size()), false);
+    const unsigned long long before = pictBytesRequested();
+    cPictTIFF pict;
+    EXPECT_FALSE(pict.decode(&io));
+    EXPECT_LT(pictBytesRequested() - before, 64ULL << 20);
+  }
 }
 
 // The picture's adjustment tables reach the samples of every layout, 8-bit
