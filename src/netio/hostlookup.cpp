@@ -98,7 +98,7 @@ void setIPv4Resolver(tIPv4Resolver resolver) { gResolver = resolver ? resolver :
 // and the system's resolver behind it could not be replaced in tests. A
 // thread still inside the resolver at exit is harmless: it touches only its
 // own shared state, never anything that exit destroys.
-eHostLookup lookupIPv4(const char* host, unsigned char (&ip)[4], int timeoutMs,
+eHostLookup strToIPv4(const char* host, unsigned char (&ip)[4], int timeoutMs,
                        const std::atomic<bool>* stop) {
   if (!host || !*host) return eHostLookup::unknown;
   if (auto numeric = numericAnswer(host, ip)) return *numeric;

@@ -10,7 +10,7 @@ enum class eHostLookup { found, unknown, timedOut, stopped };
 // numeric forms are read without asking anyone; any other name goes to the
 // resolver, which is waited for at most `timeoutMs` or until `stop` is
 // raised. Safe to call from job threads.
-eHostLookup lookupIPv4(const char* host, unsigned char (&ip)[4], int timeoutMs,
+eHostLookup strToIPv4(const char* host, unsigned char (&ip)[4], int timeoutMs,
                        const std::atomic<bool>* stop = nullptr);
 
 // Asks the resolver for a name; true with its first IPv4 address. It may

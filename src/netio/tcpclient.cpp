@@ -28,7 +28,7 @@ bool cTCPClient::connect(const char* host, int port, int timeout) {
   close();
   unsigned char ip[4];
   // The lookup is one more wait, bounded like the others.
-  switch (lookupIPv4(host, ip, boundedMs(timeout), stopFlag)) {
+  switch (strToIPv4(host, ip, boundedMs(timeout), stopFlag)) {
     case eHostLookup::found:
       return connect(ip, port, timeout);
     case eHostLookup::timedOut:

@@ -144,7 +144,7 @@ bool resolveUpdateServer(unsigned char (&address)[4], const std::atomic<bool>* s
   updateCheckUrl("", url);
   cHttpRequest request(cHttpRequest::GET, url.ptr, 1);
   return initSockLib() && request.host() &&
-         lookupIPv4(request.host(), address, deadlineMs, stop) == eHostLookup::found;
+         strToIPv4(request.host(), address, deadlineMs, stop) == eHostLookup::found;
 }
 
 namespace {

@@ -55,7 +55,7 @@ TEST(HostLookup, NumericAddressesNeverReachTheResolver) {
   for (const auto& c : cases) {
     unsigned char ip[4] = {};
     // A lookup that reached the resolver would time out.
-    ASSERT_EQ(c.result, lookupIPv4(c.text, ip, 1000)) << c.text;
+    ASSERT_EQ(c.result, strToIPv4(c.text, ip, 1000)) << c.text;
     if (c.result == eHostLookup::found) {
       EXPECT_EQ(c.address, unsigned(ip[0]) << 24 | ip[1] << 16 | ip[2] << 8 | ip[3]) << c.text;
     }

@@ -21,15 +21,15 @@ long long msSince(Clock::time_point start) {
 // A port on which nothing listens: bound once, then released.
 int closedPort() { return LoopbackPeer().port(); }
 
-TEST(LookupIPv4, DottedTextNeedsNoResolver) {
+TEST(StrToIPv4, DottedTextNeedsNoResolver) {
   unsigned char ip[4];
   for (auto [text, want] :
        {std::pair{"10.0.0.1", 0x0A000001u}, {"255.254.0.7", 0xFFFE0007u}, {"localhost", 0x7F000001u}}) {
-    ASSERT_EQ(eHostLookup::found, lookupIPv4(text, ip, 5000)) << text;
+    ASSERT_EQ(eHostLookup::found, strToIPv4(text, ip, 5000)) << text;
     EXPECT_EQ(want, unsigned(ip[0]) << 24 | ip[1] << 16 | ip[2] << 8 | ip[3]) << text;
   }
-  EXPECT_EQ(eHostLookup::unknown, lookupIPv4(nullptr, ip, 5000));
-  EXPECT_EQ(eHostLookup::unknown, lookupIPv4("", ip, 5000));
+  EXPECT_EQ(eHostLookup::unknown, strToIPv4(nullptr, ip, 5000));
+  EXPECT_EQ(eHostLookup::unknown, strToIPv4("", ip, 5000));
 }
 
 TEST(TCPClient, ConnectFailuresLeaveTheSocketClosedWithTheirCode) {
