@@ -5,13 +5,6 @@
 #include <cerrno>
 #include <chrono>
 
-namespace {
-
-// How soon a raised stop flag ends a wait.
-constexpr int kStopCheckMs = 50;
-
-}  // namespace
-
 int pollWait(int fd, short events, int timeoutMs, const std::atomic<bool>* stop) {
   using clock = std::chrono::steady_clock;
   if (timeoutMs < 0) timeoutMs = 0;

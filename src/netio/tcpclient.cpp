@@ -1,7 +1,6 @@
 #include "netio/tcpclient.h"
 
 #include <fcntl.h>
-#include <netdb.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -9,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "netio/hostlookup.h"
 #include "netio/pollwait.h"
 
 namespace {
@@ -20,57 +20,28 @@ bool setBlocking(int fd, bool blocking) {
   return ::fcntl(fd, F_SETFL, flags) == 0;
 }
 
-// Exactly four dot-separated decimal numbers of at most three digits, none
-// above 255, and nothing else: a sign, a blank or a trailing letter makes the
-// text a name for the resolver.
-bool parseDotted(const char* text, unsigned char (&ip)[4]) {
-  const char* p = text;
-  for (int part = 0; part < 4; ++part) {
-    if (part > 0 && *p++ != '.') return false;
-    int value = 0;
-    int digits = 0;
-    while (*p >= '0' && *p <= '9' && digits < 4) {
-      value = value * 10 + (*p++ - '0');
-      ++digits;
-    }
-    if (digits == 0 || digits > 3 || value > 255) return false;
-    ip[part] = static_cast<unsigned char>(value);
-  }
-  return *p == 0;
-}
-
 }  // namespace
-
-bool strToIPv4(const char* text, unsigned char (&ip)[4]) {
-  if (!text || !*text) return false;
-  if (parseDotted(text, ip)) return true;
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  if (::getaddrinfo(text, nullptr, &hints, &found) != 0 || !found) return false;
-  bool ok = false;
-  for (addrinfo* a = found; a; a = a->ai_next) {
-    if (a->ai_family == AF_INET && a->ai_addrlen >= sizeof(sockaddr_in)) {
-      std::memcpy(ip, &reinterpret_cast<sockaddr_in*>(a->ai_addr)->sin_addr.s_addr, 4);
-      ok = true;
-      break;
-    }
-  }
-  ::freeaddrinfo(found);
-  return ok;
-}
 
 bool initSockLib() { return true; }
 
 bool cTCPClient::connect(const char* host, int port, int timeout) {
   close();
   unsigned char ip[4];
-  if (!strToIPv4(host, ip)) {
-    lastErr = errNoPeer;
-    return false;
+  // The lookup is one more wait, bounded like the others.
+  switch (strToIPv4(host, ip, boundedMs(timeout), stopFlag)) {
+    case eHostLookup::found:
+      return connect(ip, port, timeout);
+    case eHostLookup::timedOut:
+      lastErr = errTimedOutConnect;
+      return false;
+    case eHostLookup::stopped:
+      lastErr = errFailed;
+      return false;
+    case eHostLookup::unknown:
+      break;
   }
-  return connect(ip, port, timeout);
+  lastErr = errNoPeer;
+  return false;
 }
 
 bool cTCPClient::connect(unsigned char (&ip)[4], int port, int timeout) {

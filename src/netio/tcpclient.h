@@ -1,18 +1,16 @@
-// The connecting side of a TCP socket and the host-name conversion it uses.
+// The connecting side of a TCP socket.
 #pragma once
 
 #include "netio/tcpsocket.h"
 
 class cTCPClient : public cTCPSocket {
  public:
-  // Time-outs in milliseconds. A failed connect leaves the socket closed.
+  // Time-outs in milliseconds. Looking a host's name up is a wait like the
+  // others, bounded by the time-out and the deadline. A failed connect leaves
+  // the socket closed.
   bool connect(const char* host, int port, int timeout);
   bool connect(unsigned char (&ip)[4], int port, int timeout);
 };
-
-// Four dotted decimal numbers up to 255 are taken as they are; anything else
-// goes to the resolver, which is safe to call from job threads.
-bool strToIPv4(const char* text, unsigned char (&ip)[4]);
 
 // Sockets need no set-up on this system.
 bool initSockLib();

@@ -10,6 +10,7 @@
 #include "ciom/liblang.h"
 #include "nethttp/httprequest.h"
 #include "nethttp/httptransport.h"
+#include "netio/hostlookup.h"
 #include "netio/tcpclient.h"
 #include "tamsivar/scenario.h"
 #include "tamsivarapp/formlook.h"
@@ -137,12 +138,13 @@ std::string notesForDisplay(const char* notes) {
   return shown;
 }
 
-bool resolveUpdateServer(unsigned char (&address)[4]) {
+bool resolveUpdateServer(unsigned char (&address)[4], const std::atomic<bool>* stop, int deadlineMs) {
   // Any id gives the same host.
   _guardchar<char> url;
   updateCheckUrl("", url);
   cHttpRequest request(cHttpRequest::GET, url.ptr, 1);
-  return initSockLib() && request.host() && strToIPv4(request.host(), address);
+  return initSockLib() && request.host() &&
+         strToIPv4(request.host(), address, deadlineMs, stop) == eHostLookup::found;
 }
 
 namespace {

@@ -69,8 +69,10 @@ bool parseUpdateReply(const unsigned char* body, unsigned long long size, unsign
 // (CR, CR LF or LF) becomes one line break.
 std::string notesForDisplay(const char* notes);
 
-// The update server's IPv4 address, looked up once for a run of checks.
-bool resolveUpdateServer(unsigned char (&address)[4]);
+// The update server's IPv4 address, looked up once for a run of checks, at
+// most for one check's deadline, or until `stop` is raised (false then).
+bool resolveUpdateServer(unsigned char (&address)[4], const std::atomic<bool>* stop = nullptr,
+                         int deadlineMs = kUpdateCheckDeadlineMs);
 
 // Asks the server about `id`; blocks for the whole exchange, at most for the
 // check's deadline, or until its stop flag is raised (false then). With an

@@ -94,7 +94,7 @@ void cTamsivarForm::cConfigReaderJob::checkAll() {
   // One lookup of the server's host for all packages: a slow resolver
   // would otherwise be waited for once per package.
   unsigned char address[4];
-  if (myIds.empty() || haveToStop() || !resolveUpdateServer(address)) return;
+  if (myIds.empty() || haveToStop() || !resolveUpdateServer(address, stopFlag())) return;
   for (size_t row = 0; row < myIds.size() && !haveToStop(); ++row) {
     auto* answer = new cCheckedAction(myGeneration, static_cast<int>(row));
     // A server that never answers must not hold a closing window. A version

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "loopback_peer.h"
+#include "netio/hostlookup.h"
 #include "netio/tcpclient.h"
 
 namespace {
@@ -24,11 +25,11 @@ TEST(StrToIPv4, DottedTextNeedsNoResolver) {
   unsigned char ip[4];
   for (auto [text, want] :
        {std::pair{"10.0.0.1", 0x0A000001u}, {"255.254.0.7", 0xFFFE0007u}, {"localhost", 0x7F000001u}}) {
-    ASSERT_TRUE(strToIPv4(text, ip)) << text;
+    ASSERT_EQ(eHostLookup::found, strToIPv4(text, ip, 5000)) << text;
     EXPECT_EQ(want, unsigned(ip[0]) << 24 | ip[1] << 16 | ip[2] << 8 | ip[3]) << text;
   }
-  EXPECT_FALSE(strToIPv4(nullptr, ip));
-  EXPECT_FALSE(strToIPv4("", ip));
+  EXPECT_EQ(eHostLookup::unknown, strToIPv4(nullptr, ip, 5000));
+  EXPECT_EQ(eHostLookup::unknown, strToIPv4("", ip, 5000));
 }
 
 TEST(TCPClient, ConnectFailuresLeaveTheSocketClosedWithTheirCode) {

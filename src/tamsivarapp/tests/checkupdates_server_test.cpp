@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "ciom/liblang.h"
+#include "netio/tests/blocking_resolver.h"
 #include "netio/tests/loopback_peer.h"
 #include "tamsivarapp/checkupdates.h"
 #include "tamsivarapp/lang.h"
@@ -25,9 +26,9 @@ struct sCheckResult {
   std::string url, notes, line;
 };
 
-// Runs one check of "demo" against the port, with the deadline given.
-sCheckResult checkAt(int port, int deadlineMs = kUpdateCheckDeadlineMs) {
-  const std::string prefix = "http://127.0.0.1:" + std::to_string(port) + "/autocheck.php?softwareid=";
+// Runs one check of "demo" against the server the prefix names, with the
+// deadline given.
+sCheckResult checkWith(const std::string& prefix, int deadlineMs) {
   setenv("ZVK_UPDATE_URL", prefix.c_str(), 1);
   sCheckResult r;
   r.check.deadlineMs = deadlineMs;
@@ -39,6 +40,10 @@ sCheckResult checkAt(int port, int deadlineMs = kUpdateCheckDeadlineMs) {
   r.notes = notes.ptr ? notes.ptr : "";
   r.line = updateFaultLine((prefix + "demo&os=linux").c_str(), r.check);
   return r;
+}
+
+sCheckResult checkAt(int port, int deadlineMs = kUpdateCheckDeadlineMs) {
+  return checkWith("http://127.0.0.1:" + std::to_string(port) + "/autocheck.php?softwareid=", deadlineMs);
 }
 
 // A peer that reads the request and sends `reply` in one piece.
@@ -124,6 +129,20 @@ TEST_F(UpdateCheckAgainstPeers, ADrippingServerIsGivenUpAtTheDeadline) {
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(r.check.fault, ufTimedOut);
   EXPECT_NE(r.line.find(": the server did not send its whole reply in time"), std::string::npos) << r.line;
+}
+
+// A name server that never answers holds neither a check nor the manager's
+// lookup past the deadline: the check tells it as a time-out.
+TEST_F(UpdateCheckAgainstPeers, AHostWhoseLookupNeverEndsIsGivenUpAtTheDeadline) {
+  BlockingResolver resolver;
+  const sCheckResult r = checkWith("http://updates.example/autocheck.php?softwareid=", 300);
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.check.fault, ufTimedOut);
+  EXPECT_EQ(r.line, "http://updates.example/autocheck.php?softwareid=demo&os=linux: "
+                    "the server did not send its whole reply in time");
+  unsigned char address[4];
+  EXPECT_FALSE(resolveUpdateServer(address, nullptr, 300));
+  EXPECT_EQ(resolver.gaveUp(), 0) << "the check waited for the resolver";
 }
 
 // The README's sample, each line ended as its text says (by CR, or CR LF):
