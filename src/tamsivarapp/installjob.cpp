@@ -522,6 +522,7 @@ class cInstallerRun {
     while (old.size() > 1 && old.back() == '/') old.pop_back();
     const bool oldFolder = !old.empty() && old[0] == '/' && !hasDotSteps(old);
     ctx_.kept.clear();
+    std::vector<sKeptFile> stayed;
     for (const std::string& path : dropped_) {
       const std::string anchor =
           path.empty() || path[0] != '/' || hasDotSteps(path) ? std::string()
@@ -529,9 +530,7 @@ class cInstallerRun {
                                                                : std::string("/");
       cHeldFolder folder;
       if (anchor.empty() || !folder.hold(anchor, path)) {
-        if (!exists(path.c_str())) continue;
-        keptDropped_.push_back(path);
-        if (worthNaming(path)) ctx_.kept.push_back({path, anchor.empty() ? kKeptOddPath : kKeptThroughLink});
+        if (exists(path.c_str())) stayed.push_back({path, anchor.empty() ? kKeptOddPath : kKeptThroughLink});
         continue;
       }
       const unsigned type = folder.typeOf(folder.leaf());
@@ -539,6 +538,14 @@ class cInstallerRun {
         ::unlinkat(folder.fd(), folder.leaf().c_str(), 0);
         if (anchor == old) dropEmptyFoldersBelow(old, path);
       }
+    }
+    // A path kept early may lead through a link into a folder a later path
+    // emptied and removed: only what is still there once every dropped file
+    // has been dealt with was kept.
+    for (const sKeptFile& k : stayed) {
+      if (!exists(k.path.c_str())) continue;
+      keptDropped_.push_back(k.path);
+      if (worthNaming(k.path)) ctx_.kept.push_back(k);
     }
   }
 

@@ -1,10 +1,13 @@
 #include "tamsivarapp/instwiz_finish.h"
 
+#include <algorithm>
 #include <string>
 
 #include "base/conproc.h"
+#include "ciplatform/crbcanvas.h"
 #include "tamsivarapp/cistd.h"
 #include "tamsivarapp/installjob.h"
+#include "tamsivarapp/pathfit.h"
 #include "tamsivarapp/textfill.h"
 
 namespace {
@@ -12,8 +15,11 @@ namespace {
 constexpr unsigned int kWhite = 0xFFFFFF;
 constexpr int kMessageY = 40;
 constexpr int kMessageH = 60;
+constexpr int kFirstBoxY = 110;
 constexpr int kBoxStep = 25;
+constexpr int kBoxGap = 10;
 constexpr int kBottomMargin = 20;
+constexpr double kLineFactor = 1.2;
 // Rows of the page's texts.
 constexpr int kDoneTitle = 0, kFailedTitle = 1, kDoneMessage = 13, kKeptMessage = 14;
 
@@ -29,7 +35,7 @@ void cErrorDispl::onPaint(cCanvas* c) {
   if (cFontObject* f = mkStdFont()) f->apply(c);
   c->setTextColors(defaultBackgroundColor(), kWhite);
   sSize drawn;
-  c->drawTextWrapped(0, 0, width(), height(), cCanvas::eAlignLeft, t, drawn, false, 1.2);
+  c->drawTextWrapped(0, 0, width(), height(), cCanvas::eAlignLeft, t, drawn, false, kLineFactor);
 }
 
 cFinishPanel::~cFinishPanel() { dropRunBoxes(); }
@@ -49,10 +55,19 @@ void cFinishPanel::dropRunBoxes() {
   myActions.destroy();
 }
 
-void cFinishPanel::addRunBoxes(sPkgInstallContext* ctx, int y) {
+int cFinishPanel::runBoxesShown(sPkgInstallContext* ctx) {
   _List<cSoftPkgScenario::sOnCompletionRun> runs;
   if (ctx->scenario) ctx->scenario->getOnCompletionRun(runs);
-  for (auto* r = runs.head; r && y <= height() - kBottomMargin; r = r->next, y += kBoxStep) {
+  int shown = 0;
+  for (auto* r = runs.head; r && kFirstBoxY + shown * kBoxStep <= height() - kBottomMargin; r = r->next) ++shown;
+  runs.destroy();
+  return shown;
+}
+
+void cFinishPanel::addRunBoxes(sPkgInstallContext* ctx, int count, int y, int step) {
+  _List<cSoftPkgScenario::sOnCompletionRun> runs;
+  if (ctx->scenario) ctx->scenario->getOnCompletionRun(runs);
+  for (auto* r = runs.head; r && count > 0; r = r->next, y += step, --count) {
     sActions& a = myActions.add()->value;
     const cSoftPkgScenario::sOnCompletionRun& run = r->value;
     const char* program = run.program.ptr ? run.program.ptr : "";
@@ -71,6 +86,38 @@ void cFinishPanel::addRunBoxes(sPkgInstallContext* ctx, int y) {
   runs.destroy();
 }
 
+// Measured in the font the message is drawn in: each named path takes what
+// the line leaves beside its reason or a line of its own, and fewer files are named while the
+// whole does not fit, so that the count of the others and the advice are
+// always read.
+std::string cFinishPanel::keptMessage(const std::vector<sKeptFile>& kept, int w, int h) {
+  cCrbOffscreenCanvas canvas;
+  cFontObject* font = mkStdFont();
+  const bool measured = canvas.create(w, std::max(h, 1)) && font && font->apply(&canvas);
+  const auto widthOf = [&canvas](const std::string& s) {
+    sSize size;
+    return canvas.textSize(s.c_str(), -1, size) ? size.cx : 0;
+  };
+  // A reason that leaves less than half a line goes to the next line, and
+  // the path has a line of its own.
+  const KeptPathWriter write = [&](const std::string& path, const std::string& after) {
+    const int beside = w - widthOf(after);
+    return measured ? fitPath(path, beside >= w / 2 ? beside : w, widthOf) : path;
+  };
+  cCiomLangData* reasons = requestNamedLangResource(kKeptReasonsSection);
+  const char* intro = string(kKeptMessage);
+  std::string text;
+  for (size_t named = std::min(kKeptShown, kept.size());; --named) {
+    text = fillText(intro ? intro : "", keptFilesText(kept, reasons, named, write).c_str());
+    sSize size;
+    if (named <= 1 || !measured) break;
+    if (canvas.drawTextWrapped(0, 0, w, h, cCanvas::eAlignLeft, text.c_str(), size, true, kLineFactor) &&
+        size.cy <= h)
+      break;
+  }
+  return text;
+}
+
 void cFinishPanel::init(sPkgInstallContext* ctx) {
   dropRunBoxes();
   const int result = ctx ? ctx->result : -1;
@@ -78,21 +125,27 @@ void cFinishPanel::init(sPkgInstallContext* ctx) {
     const char* s = string(i);
     return s ? s : "";
   };
-  // Files of the previous version left in place take the room of some run
-  // boxes: the user reads of them before anything is started.
+  // Files of the previous version left in place share the page with every
+  // run box it shows otherwise: the boxes close up at the bottom and the
+  // message takes the room above them.
   const bool kept = result == irOk && !ctx->kept.empty();
-  const int messageH = kept ? kKeptMessageH : kMessageH;
+  const int boxes = result == irOk ? runBoxesShown(ctx) : 0;
+  int messageH = kMessageH, firstBox = kFirstBoxY, step = kBoxStep;
+  if (kept) {
+    step = kKeptBoxStep;
+    firstBox = height() - kBottomMargin - (boxes - 1) * step;
+    messageH = (boxes ? firstBox - kBoxGap : height() - kBottomMargin) - kMessageY;
+  }
   myMessage.move(10, kMessageY, width() - 20, messageH);
   if (result == irOk) {
     myTitle.setText(text(kDoneTitle), cCanvas::eAlignLeft, true);
     myMessage.setDefaultBackgroundColor(kept ? kErrorColor : kTextColor);
     if (kept) {
-      const std::string files = keptFilesText(ctx->kept, requestNamedLangResource(kKeptReasonsSection), kKeptShown);
-      myMessage.setText(fillText(text(kKeptMessage), files.c_str()).c_str(), -1, true);
+      myMessage.setText(keptMessage(ctx->kept, width() - 20, messageH).c_str(), -1, true);
     } else {
       myMessage.setText(text(kDoneMessage), -1, true);
     }
-    addRunBoxes(ctx, kMessageY + messageH + 10);
+    addRunBoxes(ctx, boxes, firstBox, step);
   } else {
     myTitle.setText(text(kFailedTitle), cCanvas::eAlignLeft, true);
     myMessage.setDefaultBackgroundColor(kErrorColor);

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
+#include <vector>
 
 #include "base/guardchar.h"
 #include "base/list.h"
@@ -24,10 +26,11 @@ class cFinishPanel : public cPanelChild {
  public:
   static constexpr unsigned int kTextColor = 0x655654;
   static constexpr unsigned int kErrorColor = 0x4040A0;
-  // After an upgrade that kept files of the previous version: the files
-  // named one by one, and the height of the message that names them.
+  // After an upgrade that kept files of the previous version: the most
+  // files named one by one, and the run boxes' step, closer than usual to
+  // leave the message room.
   static constexpr size_t kKeptShown = 3;
-  static constexpr int kKeptMessageH = 160;
+  static constexpr int kKeptBoxStep = 20;
 
   struct sActions {
     cCheckBoxChild box;
@@ -52,7 +55,11 @@ class cFinishPanel : public cPanelChild {
 
  private:
   void dropRunBoxes();
-  void addRunBoxes(sPkgInstallContext* ctx, int y);
+  // How many of the package's run boxes the page holds.
+  int runBoxesShown(sPkgInstallContext* ctx);
+  void addRunBoxes(sPkgInstallContext* ctx, int count, int y, int step);
+  // The message naming the kept files, fitted to a w by h box.
+  std::string keptMessage(const std::vector<sKeptFile>& kept, int w, int h);
 
   cStaticElement myTitle;
   cErrorDispl myMessage;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,7 +26,13 @@ inline constexpr int kKeptThroughLink = 14;
 inline constexpr int kKeptNotAFile = 15;
 inline constexpr int kKeptMore = 16;
 
+// How a path is written before its reason, e.g. shortened to what is left
+// of a line beside it; given the path and the " (reason)" that follows.
+using KeptPathWriter = std::function<std::string(const std::string& path, const std::string& after)>;
+
 // One "path (reason)" line per file, at most `shown` of them, then a line
 // telling how many more were kept; the words come from `texts`, the
-// uninstaller's section (null leaves them out).
-std::string keptFilesText(const std::vector<sKeptFile>& kept, cCiomLangData* texts, size_t shown);
+// uninstaller's section (null leaves them out). Paths are written whole
+// unless `write` is given.
+std::string keptFilesText(const std::vector<sKeptFile>& kept, cCiomLangData* texts, size_t shown,
+                          const KeptPathWriter& write = nullptr);

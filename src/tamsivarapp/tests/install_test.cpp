@@ -580,6 +580,27 @@ TEST(InstallerJob, AnUpgradeNamesTheDroppedFilesItKeptAndWhy) {
   }
 }
 
+// A dropped folder the user replaced by a link to a sibling the upgrade
+// removes as its own: the paths through the link stay at first, then lead
+// nowhere, so nothing was kept and nothing is named or recorded.
+TEST(InstallerJob, AnUpgradeNamesNoKeptFileALaterRemovalTookAway) {
+  ScratchDir dir;
+  const std::string root = dir.file("app"), cfgDir = dir.file("cfg");
+  PkgVersion first = v1();
+  for (const char* folder : {"copy", "orig"})
+    for (int i = 0; i < 3; ++i)
+      first.files.push_back({std::string(folder) + "/f" + std::to_string(i), "same", {8, 8, 8}});
+  ASSERT_EQ(installVersion(root, cfgDir, first).job, 0);
+  fs::remove_all(root + "/copy");
+  fs::create_directory_symlink("orig", root + "/copy");
+  const Outcome up = installVersion(root, cfgDir, v2());
+  ASSERT_EQ(up.job, 0) << up.problem;
+  EXPECT_EQ(up.result, irOk);
+  EXPECT_TRUE(up.kept.empty());
+  EXPECT_FALSE(fs::exists(root + "/orig"));
+  expectRecord(cfgDir, v2());
+}
+
 // A run that fails takes the folders it made with it, and only those.
 TEST(InstallerJob, AFailedInstallRemovesTheFoldersItMade) {
   ScratchDir dir;

@@ -1,6 +1,9 @@
 // The installation wizard and its pages off screen: the steps a scenario
 // gives, the side panel's clickable entries, the accept boxes, the target
 // checks, the finish page, the questions the jobs ask and the exit status.
+#include <algorithm>
+#include <sstream>
+
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -257,24 +260,31 @@ TEST_F(Wizard, FinishPageShowsTheOutcomeAndAtMostSevenRunBoxes) {
     return std::string(path) + " (" + sectionText("pkgm::unin", reason) + ")";
   };
   const std::string one = fillText(sectionText("pkgm::fin", 14), line("/k0", kKeptThroughLink).c_str());
-  const std::string firstThree =
-      line("/k0", kKeptThroughLink) + "\n" + line("/k1", kKeptOddPath) + "\n" + line("/k2", kKeptThroughLink);
-  const std::string five = fillText(sectionText("pkgm::fin", 14),
-                                    (firstThree + "\n" + fillNumber(sectionText("pkgm::unin", 16), 2)).c_str());
+  const std::vector<std::string> lines = {line("/k0", kKeptThroughLink), line("/k1", kKeptOddPath),
+                                          line("/k2", kKeptThroughLink)};
+  // Five files: as many named as fit above the run boxes, the rest counted.
+  std::vector<std::string> five;
+  for (size_t named = 1; named <= lines.size(); ++named) {
+    std::string list;
+    for (size_t i = 0; i < named; ++i) list += lines[i] + "\n";
+    list += fillNumber(sectionText("pkgm::unin", 16), 5 - static_cast<long long>(named));
+    five.push_back(fillText(sectionText("pkgm::fin", 14), list.c_str()));
+  }
   const struct {
     int result;
     size_t kept;
-    std::string title, message;
+    std::string title;
+    std::vector<std::string> messages;  // any of them
     unsigned int colour;
     int boxes;
   } cases[] = {
-      {0, 0, sectionText("pkgm::fin", 0), sectionText("pkgm::fin", 13), cFinishPanel::kTextColor, 7},
-      {0, 1, sectionText("pkgm::fin", 0), one, cFinishPanel::kErrorColor, 3},
-      {0, 5, sectionText("pkgm::fin", 0), five, cFinishPanel::kErrorColor, 3},
-      {4, 0, sectionText("pkgm::fin", 1), sectionText("pkgm::fin", 5), cFinishPanel::kErrorColor, 0},
-      {11, 5, sectionText("pkgm::fin", 1), sectionText("pkgm::fin", 12), cFinishPanel::kErrorColor, 0},
-      {12, 0, sectionText("pkgm::fin", 1), "", cFinishPanel::kErrorColor, 0},
-      {-1, 0, sectionText("pkgm::fin", 1), "", cFinishPanel::kErrorColor, 0},
+      {0, 0, sectionText("pkgm::fin", 0), {sectionText("pkgm::fin", 13)}, cFinishPanel::kTextColor, 7},
+      {0, 1, sectionText("pkgm::fin", 0), {one}, cFinishPanel::kErrorColor, 7},
+      {0, 5, sectionText("pkgm::fin", 0), five, cFinishPanel::kErrorColor, 7},
+      {4, 0, sectionText("pkgm::fin", 1), {sectionText("pkgm::fin", 5)}, cFinishPanel::kErrorColor, 0},
+      {11, 5, sectionText("pkgm::fin", 1), {sectionText("pkgm::fin", 12)}, cFinishPanel::kErrorColor, 0},
+      {12, 0, sectionText("pkgm::fin", 1), {""}, cFinishPanel::kErrorColor, 0},
+      {-1, 0, sectionText("pkgm::fin", 1), {""}, cFinishPanel::kErrorColor, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.result) + " with " + std::to_string(c.kept) + " kept");
@@ -282,7 +292,8 @@ TEST_F(Wizard, FinishPageShowsTheOutcomeAndAtMostSevenRunBoxes) {
     ctx->kept.assign(kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(c.kept));
     page.init(ctx.get());
     EXPECT_EQ(page.title().text(), c.title);
-    EXPECT_EQ(page.message().text() ? page.message().text() : "", c.message);
+    const std::string message = page.message().text() ? page.message().text() : "";
+    EXPECT_NE(std::find(c.messages.begin(), c.messages.end(), message), c.messages.end()) << message;
     EXPECT_EQ(page.message().defaultBackgroundColor(), c.colour);
     int boxes = 0;
     for (auto* a = page.runBoxes().head; a; a = a->next) ++boxes;
@@ -294,6 +305,88 @@ TEST_F(Wizard, FinishPageShowsTheOutcomeAndAtMostSevenRunBoxes) {
   page.runBoxes().head->value.box.setChecked(false, false);
   page.finalize();
   EXPECT_EQ(ran, (std::vector<std::string>{"\"" + dir.root + "/bin/app\" --go now"}));
+}
+
+// Kept files with long paths, in every language: the page still shows and
+// runs every box it shows without them, and its message fits its box
+// (no word wider than a line) and always tells how many files are not
+// named and what to do; a named path keeps its file name.
+TEST_F(Wizard, KeptFilesWithLongPathsFitTheMessageAndKeepEveryRunBox) {
+  make(dir.root, kOneFile);
+  for (int i = 0; i < 9; ++i) {
+    auto& r = ctx->scenario->runs.add()->value;
+    const std::string caption = "run" + std::to_string(i);
+    ctx->scenario->setStr(-1, caption.c_str(), caption.c_str());
+    r.caption.set(caption.c_str());
+    r.program.var.set("pgm");
+    r.program.rest.set(("bin/app" + std::to_string(i)).c_str());
+    r.checked = true;
+  }
+  ctx->result = 0;
+  const std::string home =
+      "/work/scratch/hL/home/Very-long-user-name-with-\u00dcn\u00efc\u00f6d\u00e9-and-spaces/projects 2026/Mein "
+      "Ordner/Applications/Kapp/data/";
+  std::vector<sKeptFile> many;
+  for (int i = 0; i < 32; ++i) many.push_back({home + "f" + std::to_string(100 + i) + ".txt", kKeptThroughLink});
+  const std::vector<std::vector<sKeptFile>> lists = {
+      {{home + "Gr\u00fc\u00dfe mit Leerzeichen.txt", kKeptOddPath}},
+      many,
+      {{home + std::string(400, 'x') + ".txt", kKeptThroughLink}, {"/short", kKeptOddPath}},
+  };
+  cCrbOffscreenCanvas canvas;
+  ASSERT_TRUE(canvas.create(410, 290));
+  for (const cLibLang::sLangDef& def : cSOPKGLang::gLangs) {
+    cWizTestWindow::useLanguage(static_cast<eCIOMStdLangs>(def.lang));
+    const std::string intro = sectionText("pkgm::fin", 14), advice = intro.substr(intro.rfind('\n'));
+    for (const std::vector<sKeptFile>& kept : lists) {
+      SCOPED_TRACE(std::to_string(def.lang) + ": " + std::to_string(kept.size()) + " kept");
+      cWizTestWindow window;
+      cFinishPanel page;
+      window.bind(&page, 410, 290);
+      ctx->kept = kept;
+      page.init(ctx.get());
+      cErrorDispl& message = page.message();
+      const std::string text = message.text() ? message.text() : "";
+      ASSERT_TRUE(mkStdFont()->apply(&canvas));
+      sSize size;
+      ASSERT_TRUE(canvas.drawTextWrapped(0, 0, message.width(), message.height(), cCanvas::eAlignLeft, text.c_str(),
+                                         size, true, 1.2));
+      EXPECT_LE(size.cy, message.height()) << text;
+      std::istringstream words(text);
+      for (std::string word; words >> word;) {
+        ASSERT_TRUE(canvas.textSize(word.c_str(), -1, size));
+        EXPECT_LE(size.cx, message.width()) << word;
+      }
+      EXPECT_TRUE(text.ends_with(advice)) << text;
+      size_t named = 0;
+      for (size_t at = 0; named < kept.size(); ++at, ++named) {
+        at = text.find(std::string(" (") + sectionText("pkgm::unin", kept[named].reason) + ")", at);
+        if (at == std::string::npos) break;
+      }
+      EXPECT_GE(named, 1u);
+      if (named < kept.size()) {
+        const long long more = static_cast<long long>(kept.size() - named);
+        EXPECT_NE(text.find(fillNumber(sectionText("pkgm::unin", 16), more)), std::string::npos) << text;
+      }
+      const std::string name = kept[0].path.substr(kept[0].path.rfind('/'));
+      if (name.size() < 40) {
+        EXPECT_NE(text.find(name), std::string::npos) << text;
+      }
+      sRect said, box;
+      ASSERT_TRUE(message.childRect(&said));
+      int boxes = 0;
+      for (auto* a = page.runBoxes().head; a; a = a->next, ++boxes) {
+        ASSERT_TRUE(a->value.box.childRect(&box));
+        EXPECT_GE(box.y, said.y + said.height) << boxes;
+        EXPECT_LE(box.y + box.height, page.height()) << boxes;
+      }
+      EXPECT_EQ(boxes, 7);
+      ran.clear();
+      page.finalize();
+      EXPECT_EQ(ran.size(), 7u);
+    }
+  }
+  cWizTestWindow::useLanguage(eLangENG);
 }
 
 TEST_F(Wizard, SizeLineRoundsUpToWholeMegabytes) {
@@ -543,7 +636,8 @@ TEST(WizardTexts, EveryTextFitsItsBoxInEveryLanguage) {
       {"pkgm::fsel", {6}, mkStdFont(), 410 - 40, 290 - 140},
       {"pkgm::fin", {0, 1}, mkBtnFont(false), 410 - 20, 0},
       {"pkgm::fin", {2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}, mkStdFont(), 410 - 20, 60},
-      {"pkgm::fin", {14}, mkStdFont(), 410 - 20, cFinishPanel::kKeptMessageH},
+      // Kept files beside seven run boxes: the room above the closed-up boxes.
+      {"pkgm::fin", {14}, mkStdFont(), 410 - 20, 290 - 20 - 6 * cFinishPanel::kKeptBoxStep - 10 - 40},
       // The language form that comes before the wizard, at its narrower size.
       {"pkgm::langs", {0}, mkTitleFont(), 380 - 30, 0},
       {"pkgm::langs", {1}, mkStdFont(), 380 - 30, cLangSelectionForm::kIntroHeight},
@@ -581,11 +675,11 @@ TEST(WizardTexts, EveryTextFitsItsBoxInEveryLanguage) {
         if (std::string(b.section) == "pkgm::tamsivar" && row <= 8) text = formatRow(text.c_str(), sampleTime);
         if (std::string(b.section) == "pkgm::updi") text = formatRow(text.c_str(), "Sample Software");
         if (std::string(b.section) == "pkgm::fin" && row == 14) {
-          // As many kept files as the page names, with the longest reason.
-          const std::vector<sKeptFile> kept(cFinishPanel::kKeptShown + 1,
-                                            {"/home/user/Applications/Sample/data/old.txt", kKeptOddPath});
+          // The fewest kept files the page names, with the longest reason,
+          // and the count of the others.
+          const std::vector<sKeptFile> kept(2, {"/home/user/Applications/old.txt", kKeptOddPath});
           cCiomLangData* reasons = cLibLang::gCiomLang.sections.find(cStringKey(kKeptReasonsSection, -1));
-          text = fillText(text.c_str(), keptFilesText(kept, reasons, cFinishPanel::kKeptShown).c_str());
+          text = fillText(text.c_str(), keptFilesText(kept, reasons, 1).c_str());
         }
         sSize size;
         if (b.h == 0) {
