@@ -99,9 +99,11 @@ std::string cFinishPanel::keptMessage(const std::vector<sKeptFile>& kept, int w,
     return canvas.textSize(s.c_str(), -1, size) ? size.cx : 0;
   };
   // A reason that leaves less than half a line goes to the next line, and
-  // the path has a line of its own.
+  // the path has a line of its own. Wrapping measures word by word, a
+  // little wider than the line as a whole: a few spaces' slack keeps the
+  // line whole.
   const KeptPathWriter write = [&](const std::string& path, const std::string& after) {
-    const int beside = w - widthOf(after);
+    const int beside = w - widthOf(after + "    ");
     return measured ? fitPath(path, beside >= w / 2 ? beside : w, widthOf) : path;
   };
   cCiomLangData* reasons = requestNamedLangResource(kKeptReasonsSection);

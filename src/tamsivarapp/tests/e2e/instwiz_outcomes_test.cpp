@@ -66,16 +66,24 @@ TEST_P(WizardOutcome, UpgradeCopiesOnlyWhatChanged) {
 // own files has replaced since stays, is named on the finish page, and the
 // status says that not everything went, as the uninstaller's does.
 TEST_P(WizardOutcome, UpgradeKeepsADroppedFileALinkNowReaches) {
+  // Long names beside the short one, and every run box the page holds, as
+  // the page must show them all.
+  const std::string deep = "Very long folder name with \u00dcn\u00efc\u00f6d\u00e9 and spaces/projects 2026/Mein Ordner/";
   sPackage v1 = kDemo;
   v1.files.push_back({"old/notes.txt", "old notes"});
+  for (int i = 0; i < 12; ++i) v1.files.push_back({"old/" + deep + "Gr\u00fc\u00dfe " + std::to_string(i) + ".txt", "old"});
   installFresh(v1);
   const std::string before = record("demo", "ver");
   const std::string mine = folder("mine");
   writeText(mine + "/notes.txt", "the user's notes");
+  for (int i = 0; i < 12; ++i) writeText(mine + "/" + deep + "Gr\u00fc\u00dfe " + std::to_string(i) + ".txt", "mine");
   fs::remove_all(apps() + "/old");
   fs::create_directory_symlink(mine, apps() + "/old");
   sPackage v2 = kDemo;
   v2.version = "1.1";
+  v2.more = "[Run]\n";
+  for (int i = 1; i <= 7; ++i)
+    v2.more += "\"Run option " + std::to_string(i) + "\" = $pgm \"bin/tool\", no, \"" + std::to_string(i) + "\"\n";
   start(make(v2));
   const std::string w = window(v2);
   ASSERT_TRUE(waitFor([&] { return record("demo", "ver") != before; }));
