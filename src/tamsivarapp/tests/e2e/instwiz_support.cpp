@@ -46,13 +46,7 @@ void writeText(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
-bool waitFor(const std::function<bool()>& done, int ms) {
-  for (int waited = 0; waited < ms; waited += 20) {
-    if (done()) return true;
-    pause(20);
-  }
-  return done();
-}
+bool waitFor(const std::function<bool()>& done, int ms) { return e2e::waitUntil(done, std::chrono::milliseconds(ms)); }
 
 void pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
@@ -91,8 +85,25 @@ std::string pixel(const std::string& window, int x, int y) {
   return at == std::string::npos ? "" : out.substr(at, 7);
 }
 
+sPagePixel currentStep(int step) { return {28, 91 + 22 * step, "#35558E"}; }
+
+bool shows(const std::string& window, const sPagePixel& page) { return pixel(window, page.x, page.y) == page.colour; }
+
 bool waitPage(const std::string& window, const sPagePixel& page) {
-  return waitFor([&] { return pixel(window, page.x, page.y) == page.colour; });
+  return waitFor([&] { return shows(window, page); });
+}
+
+// A click that comes before the page listens is lost, and Return does
+// nothing until the box is ticked: each is done again until its effect shows.
+bool acceptPage(const std::string& window) {
+  return e2e::actUntil("the accept box's click", [&] { click(window, 202, 377); },
+                       [&] { return shows(window, kAcceptTicked); }) &&
+         leavePage(window, kAcceptTicked);
+}
+
+bool leavePage(const std::string& window, const sPagePixel& page) {
+  return e2e::actUntil("Return on a wizard page", [&] { e2e::typeInto(window, "Return"); },
+                       [&] { return !shows(window, page); });
 }
 
 bool anySideFile(const std::string& root) {
@@ -224,11 +235,6 @@ void cWizardTest::browseTo(const std::string& wizard, const sLang& lang, const s
   runWithEnv({"xdotool", "type", "--delay", "20", folder});
   e2e::typeKey("Return");
   pause(500);
-  e2e::typeKey("Return");
-}
-
-void cWizardTest::acceptLicence(const std::string& wizard) {
-  click(wizard, 202, 377);
   e2e::typeKey("Return");
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/tests/scratch_dir.h"
+#include "e2e/xuser.h"
 
 namespace wizard {
 
@@ -39,7 +40,7 @@ std::string randomText(size_t n, unsigned seed);
 // whose progress shows ("a/f0"... then "late/last.txt").
 tFiles manyFiles(int count, unsigned seed);
 void writeText(const std::string& path, const std::string& text);
-bool waitFor(const std::function<bool()>& done, int ms = 20000);
+bool waitFor(const std::function<bool()>& done, int ms = static_cast<int>(e2e::kPatience.count()));
 void pause(int ms);
 void click(const std::string& window, int x, int y);
 int windowHeight(const std::string& window);
@@ -55,8 +56,19 @@ struct sPagePixel {
   const char* colour;
 };
 inline constexpr sPagePixel kTargetPage{234, 104, "#F5C457"}, kFinishRunBox{218, 191, "#3C809D"};
+// The licence's or the readme's accept box, ticked.
+inline constexpr sPagePixel kAcceptTicked{200, 377, "#6A9EB4"};
+// The side list's mark of the current step, `step` rows down (the first 0).
+sPagePixel currentStep(int step);
+bool shows(const std::string& window, const sPagePixel& page);
 // True once the wizard shows that page.
 bool waitPage(const std::string& window, const sPagePixel& page);
+// Ticks the page's accept box, then Return until the page goes; false
+// when either never took.
+bool acceptPage(const std::string& window);
+// Return until the wizard no longer shows `page`: the next one may pass
+// before it is seen, as the copy of a few files does.
+bool leavePage(const std::string& window, const sPagePixel& page);
 // Every file holds its bytes and no side file is left under `root`.
 bool installed(const std::string& root, const tFiles& files);
 bool anySideFile(const std::string& root);
@@ -86,7 +98,7 @@ class cWizardTest : public ::testing::TestWithParam<bool> {
   // there and Enter to select it; the wizard's answer is the caller's.
   void browseTo(const std::string& wizard, const sLang& lang, const std::string& folder);
   // Ticks the licence's accept box and goes on.
-  void acceptLicence(const std::string& wizard);
+  void acceptLicence(const std::string& wizard) { EXPECT_TRUE(acceptPage(wizard)) << "the licence was not accepted"; }
   // The answer to a box captioned `caption` (a pattern) that is neither
   // `form` nor among `known`; false when none came.
   bool answerBox(const std::string& form, const std::string& caption, const std::string& key,

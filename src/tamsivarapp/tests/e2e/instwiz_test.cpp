@@ -65,13 +65,12 @@ TEST_P(InstallWizard, FreshInstallInTheChosenLanguageThroughTheFolderChooser) {
     ASSERT_FALSE(w.empty());
     ASSERT_TRUE(e2e::waitFocus(w));
     shot(w, code + "-1-welcome");
-    e2e::typeKey("Return");
+    ASSERT_TRUE(leavePage(w, currentStep(0))) << "the welcome page stayed";
     shot(w, code + "-2-readme");
-    click(w, 202, 377);
-    e2e::typeKey("Return");
+    ASSERT_TRUE(acceptPage(w)) << "the readme was not accepted";
     shot(w, code + "-3-licence");
-    click(w, 202, 377);
-    e2e::typeKey("Return");
+    ASSERT_TRUE(acceptPage(w)) << "the licence was not accepted";
+    ASSERT_TRUE(waitPage(w, kTargetPage));
     shot(w, code + "-4-target");
     browseTo(w, *lang, prog);
     ASSERT_EQ(e2e::waitWindow(lang->wizard), w);

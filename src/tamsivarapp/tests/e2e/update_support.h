@@ -102,23 +102,17 @@ class cSilentServer {
 // A box is a window of its own over its form, and the form takes the box's
 // caption meanwhile: the box is the window with that caption that is not
 // the form. Types the key in it and waits until it goes; false when none
-// appears or it stays, within 15 s each.
+// appears or it stays, within kPatience each.
 inline bool answerBox(const std::string& form, const std::string& caption, const std::string& key) {
-  for (int i = 0; i < 150; ++i) {
-    std::string ids = runWithEnv({"xdotool", "search", "--onlyvisible", "--name", "^" + caption + "$"}).out;
-    std::string box;
-    for (size_t at = 0, end; at < ids.size(); at = end + 1) {
-      end = ids.find('\n', at);
-      if (end == std::string::npos) end = ids.size();
-      const std::string id = ids.substr(at, end - at);
-      if (!id.empty() && id != form) box = id;
-    }
-    // Typed once it has the focus: a key sent to a box that closes on it
-    // stays down and repeats into the box that follows.
-    if (!box.empty()) return typeToClose(box, key);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  return false;
+  std::string box;
+  waitUntil([&] {
+    for (const std::string& id : windowsCaptioned(caption))
+      if (id != form) box = id;
+    return !box.empty();
+  });
+  // Typed once it has the focus: a key sent to a box that closes on it
+  // stays down and repeats into the box that follows.
+  return !box.empty() && typeToClose(box, key);
 }
 
 }  // namespace e2e

@@ -103,40 +103,39 @@ class UpdateRoad : public ::testing::TestWithParam<bool> {
     return src + "/Demo.app";
   }
   // The wizard of that package: the licence accepted, the proposed folder
-  // kept (an update asks for none), and closed once the version's readme is
-  // in place.
-  bool completeWizard(const std::string& version, bool update) const {
+  // kept (an update asks for none), and closed on its finish page once the
+  // version's readme is in place. What went wrong, "" when nothing did.
+  std::string completeWizard(const std::string& version, bool update) const {
     const std::string w = e2e::waitWindow("Demo software installer");
-    if (w.empty()) return false;
-    e2e::settle();
-    click(w, 202, 377);  // the licence's acceptance box
-    e2e::key(w, "Return");
-    if (!update) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(700));
-      e2e::key(w, "Return");  // the proposed folder
-    }
+    if (w.empty()) return "no wizard";
+    if (!e2e::waitFocus(w)) return "the wizard never had the focus";
+    if (!wizard::acceptPage(w)) return "the licence was not accepted";
+    if (!update && !(wizard::waitPage(w, wizard::kTargetPage) && wizard::leavePage(w, wizard::kTargetPage)))
+      return "the proposed folder was not taken";
     const std::string readme = home + "/Applications/readme.txt";
-    for (int i = 0; i < 200 && readFileBytes(readme) != "Demo " + version + "\n"; ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-    return e2e::typeToClose(w, "Return");
+    if (!e2e::waitUntil([&] { return readFileBytes(readme) == "Demo " + version + "\n"; }))
+      return "no readme of " + version;
+    // Return is not heard before the finish page: the copy holds it.
+    if (!wizard::waitPage(w, wizard::currentStep(update ? 2 : 3))) return "no finish page";
+    return e2e::typeToClose(w, "Return") ? "" : "the wizard stayed";
   }
   // Return for the save chooser until it goes: it takes none before its
-  // rows are on the screen. Each press goes to that window alone, so that
-  // one it did not need never reaches the window that follows it.
-  static bool acceptSave(const std::string& save) {
-    for (int i = 0; i < 300; ++i) {
-      if (runWithEnv({"xdotool", "getwindowname", save}).status != 0) return true;
-      if (i % 10 == 0) e2e::key(save, "Return");
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
+  // rows are on the screen.
+  static bool acceptSave(const std::string& save) { return e2e::typeToClose(save, "Return"); }
+  // Clicks the form's button until the window it opens comes; "" when none
+  // did.
+  static std::string clickFor(const std::string& form, int x, int y, const std::string& caption) {
+    std::string opened;
+    e2e::actUntil("a button's click", [&] { wizard::click(form, x, y); },
+                  [&] { return !(opened = e2e::newWindowNow({form}, caption)).empty(); });
+    return opened;
   }
-  // Runs argv as the user, with the display, while `user` plays.
-  sRunResult runAnswering(const std::vector<std::string>& argv, const std::function<bool()>& user) const {
+  // Runs argv as the user, with the display, while `user` plays; the user
+  // says what went wrong, "" when nothing did.
+  sRunResult runAnswering(const std::vector<std::string>& argv, const std::function<std::string()>& user) const {
     auto playing = std::async(std::launch::async, user);
     sRunResult r = runWithEnv(asUser(argv), env(true, server->prefix()));
-    EXPECT_TRUE(playing.get()) << argv[0];
+    EXPECT_EQ(playing.get(), "") << argv[0];
     return r;
   }
   // Runs zvk while the user answers the box that has `caption` with Return.
@@ -198,24 +197,20 @@ TEST_P(UpdateRoad, UpdateModeAnswersWithoutAndWithMessages) {
   for (const auto& d : declines) {
     SCOPED_TRACE(d.what);
     // A user who cannot go on leaves the form to the time-out.
-    EXPECT_EQ(runAnswering({"timeout", "120", program(), "update", "newer"},
-                           [&] {
+    EXPECT_EQ(runAnswering({"timeout", "600", program(), "update", "newer"},
+                           [&]() -> std::string {
                              const std::string w = e2e::waitWindow("Software Package Update");
-                             if (w.empty()) return false;
-                             e2e::settle();
+                             if (w.empty()) return "no update form";
                              if (d.tryFirst) {
-                               click(w, 300, 390);  // Install
-                               const std::string save = e2e::waitNewWindow({w}, "Save update file as...");
-                               if (save.empty() || !acceptSave(save)) return false;
+                               const std::string save = clickFor(w, 300, 390, "Save update file as...");  // Install
+                               if (save.empty() || !acceptSave(save)) return "no save chooser taken";
                                // Nothing listens on port 1: the retry question, answered No.
                                const std::string retry = e2e::waitNewWindow({w}, "Confirm");
-                               if (retry.empty() || !e2e::typeToClose(retry, "Escape")) return false;
-                               e2e::settle();
+                               if (retry.empty() || !e2e::typeToClose(retry, "Escape")) return "no retry question";
                              }
-                             click(w, 430, 390);  // Not now
-                             for (int i = 0; i < 300; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(50)))
-                               if (runWithEnv({"xdotool", "getwindowname", w}).status != 0) return true;
-                             return false;
+                             const bool closed = e2e::actUntil("Not now", [&] { wizard::click(w, 430, 390); },
+                                                               [&] { return e2e::gone(w); });
+                             return closed ? "" : "the form stayed";
                            })
                   .status,
               d.status);
@@ -358,35 +353,35 @@ TEST_P(UpdateRoad, AnUpdateDownloadedThroughTheDialogInstallsThroughItsWizard) {
   cfg({"set", "installer/temp", "str", dl});
   server->reply("demo",
                 "2.0\rhttp://127.0.0.1:" + std::to_string(server->port) + "/Foo.zip\rhttp://h/\rNew\r");
-  const sRunResult r = runAnswering({program(), "update", "demo", "quite"}, [&] {
+  const sRunResult r = runAnswering({program(), "update", "demo", "quite"}, [&]() -> std::string {
     const std::string w = e2e::waitWindow("Software Package Update");
-    if (w.empty()) return false;
-    e2e::settle();
-    click(w, 300, 390);  // Install
+    if (w.empty()) return "no update form";
     // The save dialog opens in the folder used last, with the proposed name;
     // the new installer starts from the unpacked download.
-    const std::string save = e2e::waitNewWindow({w}, "Save update file as...");
-    return !save.empty() && acceptSave(save) && completeWizard("2.0", true);
+    const std::string save = clickFor(w, 300, 390, "Save update file as...");  // Install
+    if (save.empty() || !acceptSave(save)) return "no save chooser taken";
+    return completeWizard("2.0", true);
   });
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(readFileBytes(dl + "/Foo.zip"), readFileBytes(dir.file("srv/Foo.zip")));
   EXPECT_EQ(cfg({"get", "installer/temp"}).out, dl + "\n");
   EXPECT_EQ(cfg({"get", "install/demo/ver"}).out, std::to_string(kV20) + "\n");
   // What was unpacked for the new installer goes once it has ended.
-  for (int i = 0; i < 200 && !fs::is_empty(dir.file("tmp")); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_TRUE(fs::is_empty(dir.file("tmp")));
+  EXPECT_TRUE(e2e::waitUntil([&] { return fs::is_empty(dir.file("tmp")); }));
 
   // The manager asks again and finds the installed version the newest.
   const size_t asked = server->log().size();
+  // Run alone, the test may be the first to photograph.
+  fs::create_directories(std::string(ZVK_BINARY_DIR) + "/screenshots");
   const std::string shot = std::string(ZVK_BINARY_DIR) + "/screenshots/manager_updated_" +
                            (GetParam() ? "nobody" : "root") + ".png";
-  EXPECT_EQ(runAnswering({program()}, [&] {
+  EXPECT_EQ(runAnswering({program()}, [&]() -> std::string {
               const std::string w = e2e::waitWindow("Quorvent Software Manager");
-              for (int i = 0; i < 50 && server->log().size() == asked; ++i)
-                std::this_thread::sleep_for(std::chrono::milliseconds(100));
-              std::this_thread::sleep_for(std::chrono::milliseconds(800));
-              return !w.empty() && e2e::screenshot(w, shot) && e2e::typeToClose(w, "ctrl+q");
+              if (w.empty()) return "no manager";
+              if (!e2e::waitUntil([&] { return server->log().size() > asked && rowsShown(w); }))
+                return "no package listed";
+              if (!e2e::screenshot(w, shot)) return "no screenshot";
+              return e2e::typeToClose(w, "ctrl+q") ? "" : "the manager stayed";
             }).status,
             0);
   EXPECT_NE(server->log().find("softwareid=demo", asked), std::string::npos);
@@ -406,15 +401,15 @@ TEST_P(UpdateRoad, ManagerAndUpdateFormSpeakEnglishRussianAndJapanese) {
     const std::vector<std::string> known = e2e::windowsCaptioned(".+");
     std::vector<std::string> argv = {program()};
     argv.insert(argv.end(), args.begin(), args.end());
-    const sRunResult r = runAnswering(argv, [&] {
+    const sRunResult r = runAnswering(argv, [&]() -> std::string {
       const std::string w = e2e::waitNewWindow(known, ".+");
-      if (w.empty()) return false;
+      if (w.empty()) return "no window";
       // The packages' state arrives from the server.
       std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-      const bool shown = e2e::screenshot(w, shots + shot);
-      if (answered) return shown && e2e::typeToClose(w, "ctrl+q");
+      if (!e2e::screenshot(w, shots + shot)) return "no screenshot";
+      if (answered) return e2e::typeToClose(w, "ctrl+q") ? "" : "the manager stayed";
       wizard::closeBox(w);
-      return shown;
+      return "";
     });
     // An update form closed without installing is declined: 0.
     EXPECT_EQ(r.status, 0) << shot << r.err;

@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,17 +18,48 @@
 
 namespace e2e {
 
-// Presses the key in the window until the window goes: a key that
-// arrives before the window listens is lost. False when it stays 15 s.
-inline bool answer(const std::string& window, const std::string& name) {
-  for (int i = 0; i < 30; ++i) {
-    runWithEnv({"xdotool", "key", "--window", window, name});
-    for (int j = 0; j < 10; ++j) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      if (runWithEnv({"xdotool", "getwindowname", window}).status != 0) return true;
-    }
+// How long a step waits for the state it needs. It only bounds a failure,
+// so it leaves room for a machine that runs two test suites at once.
+inline constexpr std::chrono::milliseconds kPatience = std::chrono::minutes(2);
+
+// True once `done` holds; false when it has not within `patience`.
+inline bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds patience = kPatience) {
+  for (const auto end = std::chrono::steady_clock::now() + patience;;) {
+    if (done()) return true;
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
-  return false;
+}
+
+// Does `act` until `done` holds: a click or key that reaches a window before
+// it listens is lost. It is done again only once its effect has had `retry`
+// to show, so that a slow effect is not doubled; each repetition is told on
+// stderr with `what`, where a run on a loaded machine shows how often it
+// was needed.
+inline bool actUntil(const char* what, const std::function<void()>& act, const std::function<bool()>& done,
+                     std::chrono::milliseconds retry = std::chrono::seconds(10),
+                     std::chrono::milliseconds patience = kPatience) {
+  const auto end = std::chrono::steady_clock::now() + patience;
+  for (int tries = 1;; ++tries) {
+    act();
+    if (waitUntil(done, retry)) return true;
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::fprintf(stderr, "e2e: %s had no effect within %lld ms, done again (%d)\n", what,
+                 static_cast<long long>(retry.count()), tries + 1);
+  }
+}
+
+inline bool gone(const std::string& window) { return runWithEnv({"xdotool", "getwindowname", window}).status != 0; }
+
+// Presses the key in the window every half second until the window goes:
+// a key that arrives before the window listens is lost. For the last window
+// of a run only, as typeInto says.
+inline bool answer(const std::string& window, const std::string& name) {
+  int polls = 0;
+  return waitUntil([&] {
+    if (polls++ % 10 == 0) runWithEnv({"xdotool", "key", "--window", window, name});
+    return gone(window);
+  });
 }
 
 // The visible windows with exactly this caption, bottom to top.
@@ -42,27 +75,32 @@ inline std::vector<std::string> windowsCaptioned(const std::string& caption) {
 }
 
 // The topmost window with exactly this caption, or "" when none appeared
-// within 15 seconds. Searched again and again rather than with xdotool's
+// within kPatience. Searched again and again rather than with xdotool's
 // own waiting: its walk of the window tree fails outright when a window
 // goes away under it, as the forms before the one awaited do.
 inline std::string waitWindow(const std::string& caption) {
-  for (int i = 0; i < 300; ++i) {
+  std::string found;
+  waitUntil([&] {
     const std::vector<std::string> ids = windowsCaptioned(caption);
-    if (!ids.empty()) return ids.back();
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return "";
+    if (!ids.empty()) found = ids.back();
+    return !found.empty();
+  });
+  return found;
 }
 
 // A window with this caption that is not among `known`, for boxes whose
-// caption their form's window takes too; "" when none came within 15 s.
-inline std::string waitNewWindow(const std::vector<std::string>& known, const std::string& caption) {
-  for (int i = 0; i < 300; ++i) {
-    for (const std::string& id : windowsCaptioned(caption))
-      if (std::find(known.begin(), known.end(), id) == known.end()) return id;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
+// caption their form's window takes too; "" when there is none.
+inline std::string newWindowNow(const std::vector<std::string>& known, const std::string& caption) {
+  for (const std::string& id : windowsCaptioned(caption))
+    if (std::find(known.begin(), known.end(), id) == known.end()) return id;
   return "";
+}
+
+// The same, waited for; "" when none came within kPatience.
+inline std::string waitNewWindow(const std::vector<std::string>& known, const std::string& caption) {
+  std::string found;
+  waitUntil([&] { return !(found = newWindowNow(known, caption)).empty(); });
+  return found;
 }
 
 // A key pressed and released where the focus is, as a keyboard does: a
@@ -96,16 +134,20 @@ inline std::vector<std::string> displayEnv(const std::string& copy, bool forNobo
   return env;
 }
 
+// The window that has the keyboard focus.
+inline std::string focused() {
+  sRunResult r = runWithEnv({"xdotool", "getwindowfocus"});
+  while (!r.out.empty() && r.out.back() == '\n') r.out.pop_back();
+  return r.out;
+}
+
 // Waits until the window has the keyboard focus, so that the keys typed
-// next (typeKey) reach it; false when it has not got it within 5 s.
+// next (typeKey) reach it; false when it has not got it within kPatience
+// or went meanwhile.
 inline bool waitFocus(const std::string& window) {
-  for (int i = 0; i < 100; ++i) {
-    sRunResult r = runWithEnv({"xdotool", "getwindowfocus"});
-    while (!r.out.empty() && r.out.back() == '\n') r.out.pop_back();
-    if (r.out == window) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return false;
+  bool has = false;
+  waitUntil([&] { return (has = focused() == window) || gone(window); });
+  return has;
 }
 
 // Gives the window the focus, as a window manager does when the windows of
@@ -117,31 +159,32 @@ inline bool giveFocus(const std::string& window) {
 
 // The window that has the focus once it is captioned `caption` (a pattern)
 // and is none of `known`: a box takes the focus as it opens, while the
-// form under it may take its caption too. "" when none came within 15 s.
+// form under it may take its caption too. "" when none came within
+// kPatience.
 inline std::string waitFocusedWindow(const std::vector<std::string>& known, const std::string& caption) {
-  for (int i = 0; i < 300; ++i) {
-    sRunResult r = runWithEnv({"xdotool", "getwindowfocus"});
-    while (!r.out.empty() && r.out.back() == '\n') r.out.pop_back();
-    if (std::find(known.begin(), known.end(), r.out) == known.end())
-      for (const std::string& id : windowsCaptioned(caption))
-        if (id == r.out) return id;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return "";
+  std::string found;
+  waitUntil([&] {
+    const std::string id = focused();
+    if (std::find(known.begin(), known.end(), id) != known.end()) return false;
+    const std::vector<std::string> ids = windowsCaptioned(caption);
+    if (std::find(ids.begin(), ids.end(), id) != ids.end()) found = id;
+    return !found.empty();
+  });
+  return found;
 }
 
-// Types the key once the window has the focus, then waits until the window
-// goes: answer()'s key, sent to a window that closes on its press, stays
-// down in the server, which repeats it into whatever window comes next.
-// False when the window never had the focus or stays 15 s.
+// Types the key once the window has the focus, as typeKey does: a key sent
+// with `xdotool key --window` to a window that closes on its press is never
+// released, and the server repeats it into whatever window comes next.
+inline void typeInto(const std::string& window, const std::string& name) {
+  if (waitFocus(window)) typeKey(name);
+}
+
+// Types the key in the window, and again while it stays and still has the
+// focus, so that the key never reaches another one. False when it stays
+// kPatience.
 inline bool typeToClose(const std::string& window, const std::string& name) {
-  if (!waitFocus(window)) return false;
-  typeKey(name);
-  for (int i = 0; i < 300; ++i) {
-    if (runWithEnv({"xdotool", "getwindowname", window}).status != 0) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return false;
+  return actUntil(name.c_str(), [&] { typeInto(window, name); }, [&] { return gone(window); });
 }
 
 }  // namespace e2e
