@@ -7,8 +7,10 @@
 #include <climits>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 #include "base/job.h"
+#include "tamsivar/plainpath.h"
 #include "tamsivar/scenario.h"
 
 namespace {
@@ -35,6 +37,7 @@ bool staysInside(const char* base, const char* target, std::string& blocker) {
   std::string realBase = resolved(base);
   if (realBase.empty()) return true;  // nothing below a missing folder exists yet
   std::string walked = base;
+  if (std::string_view(target).substr(0, walked.size()) != walked) return false;
   const char* p = target + walked.size();
   while (*p) {
     while (*p == '/') ++p;
@@ -103,10 +106,12 @@ bool cSoftPkgScenario::getCopiedFiles(_List<sCopiedFile>& out, _guardchar<char>*
     if (restLeavesFolder(def.target.rest.ptr) || !targetAbsolute(def.target) ||
         !defToPath(def.target, made.path))
       return false;
-    const char* base = def.target.var.ptr && *def.target.var.ptr ? getStr(def.target.var.ptr) : nullptr;
+    const char* var = def.target.var.ptr && *def.target.var.ptr ? getStr(def.target.var.ptr) : nullptr;
+    // Spelled as the target is, so that the target goes on where it ends.
+    const std::string base = var ? plainPath(var) : std::string();
     std::string object;
-    if (base && *base && def.target.rest.ptr && *def.target.rest.ptr &&
-        !staysInside(base, made.path.ptr, object)) {
+    if (!base.empty() && def.target.rest.ptr && *def.target.rest.ptr &&
+        !staysInside(base.c_str(), made.path.ptr, object)) {
       if (blocker) blocker->set(object.c_str());
       return false;
     }

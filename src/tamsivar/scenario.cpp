@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/job.h"
+#include "tamsivar/plainpath.h"
 
 namespace {
 
@@ -116,22 +117,24 @@ bool cSoftPkgScenario::isValidDef(const char* name, int& badLang) {
   return true;
 }
 
+// A path is recorded as it is written here: spelled plainly, so that an
+// upgrade and the uninstaller find the package's own files under it.
 bool cSoftPkgScenario::defToPath(sPathDef& def, _guardchar<char>& out) {
   const char* rest = def.rest.ptr ? def.rest.ptr : "";
   if (!def.var.ptr || !*def.var.ptr) {
-    out.set(rest);
+    out.set(plainPath(rest).c_str());
     return true;
   }
   const char* value = getStr(def.var.ptr);
   if (!value) return false;
   if (!*value || !*rest) {
-    out.set(*value ? value : rest);
+    out.set(plainPath(*value ? value : rest).c_str());
     return true;
   }
   std::string joined = value;
   if (joined.back() != '/') joined += '/';
   joined += rest;
-  out.set(joined.c_str());
+  out.set(plainPath(joined).c_str());
   return true;
 }
 

@@ -6,6 +6,7 @@
 #include "base/folder.h"
 #include "base/targets.h"
 #include "tamsivar/oshooks.h"
+#include "tamsivar/plainpath.h"
 #include "tamsivarapp/heldpath.h"
 #include "tamsivarapp/installfiles.h"
 #include "tamsivarapp/installrecord.h"
@@ -114,8 +115,11 @@ int readPrevious(sPkgInstallContext& ctx, cApplicationConfig* config) {
   if (!config->getParamStr(recordKey(ctx, "path").c_str(), folder) || !folder.ptr || !*folder.ptr ||
       cFolderContents::objtype(folder.ptr) != fotFolder)
     return iiFolderGone;
-  ctx.scenario->setStr(-1, "pgm", folder.ptr);
-  ctx.installedFolder.set(folder.ptr);
+  // A folder an older version recorded under another spelling is the same
+  // folder; its entries stay as they were written.
+  const std::string plain = plainPath(folder.ptr);
+  ctx.scenario->setStr(-1, "pgm", plain.c_str());
+  ctx.installedFolder.set(plain.c_str());
   unsigned long long count = 0;
   if (!config->getParamInt(recordKey(ctx, "files").c_str(), count) || !count) return iiRecordDamaged;
   int code = eachListed(ctx, config, "file", count, [&ctx](const char* path) {

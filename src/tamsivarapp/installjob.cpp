@@ -15,6 +15,7 @@
 #include "base/folder.h"
 #include "tamsivar/manager.h"
 #include "tamsivar/oshooks.h"
+#include "tamsivar/plainpath.h"
 #include "tamsivarapp/heldpath.h"
 #include "tamsivarapp/installfiles.h"
 #include "tamsivarapp/installrecord.h"
@@ -52,8 +53,8 @@ class cInstallerRun {
   cInstallerRun(sPkgInstallContext& context, cInstallJobHost& host, cApplicationConfig* config)
       : ctx_(context), host_(host), config_(config) {
     const char* pgm = ctx_.scenario->getStr("pgm");
-    folder_ = pgm ? pgm : "";
-    while (folder_.size() > 1 && folder_.back() == '/') folder_.pop_back();
+    // Spelled as the targets are, so that they are found below it.
+    folder_ = plainPath(pgm ? pgm : "");
     for (auto* f = ctx_.files.head; f; f = f->next) {
       const std::string target = f->value.path.ptr ? f->value.path.ptr : "";
       sEntry& e = entries_.emplace_back();

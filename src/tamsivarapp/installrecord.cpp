@@ -6,6 +6,7 @@
 #include "base/folder.h"
 #include "ciom/ciappconfig.h"
 #include "tamsivar/oshooks.h"
+#include "tamsivar/plainpath.h"
 
 namespace {
 
@@ -51,7 +52,9 @@ void ctxToConfig(sPkgInstallContext* context, cApplicationConfig* config, const 
   config->setParamInt64(key(section, "ver").c_str(), static_cast<long long>(context->version));
   config->setParamInt16(key(section, "lang").c_str(), scen.currLangID());
   config->setParamInt16("lang/current", scen.currLangID());
-  setText(config, key(section, "path"), scen.getStr("pgm"));
+  // Spelled as the files are, so that the uninstaller finds them below it.
+  const char* folder = scen.getStr("pgm");
+  setText(config, key(section, "path"), folder ? plainPath(folder).c_str() : nullptr);
   setText(config, key(section, "name"), scen.getStr("name"));
   setText(config, key(section, "updates"), scen.updatesURL());
   setText(config, key(section, "support"), scen.supportURL());

@@ -16,6 +16,7 @@
 #include "base/buffers.h"
 #include "base/conproc.h"
 #include "tamsivar/oshooks.h"
+#include "tamsivar/plainpath.h"
 #include "tamsivarapp/heldpath.h"
 #include "tamsivarapp/installfiles.h"
 #include "tamsivarapp/installrecord.h"
@@ -31,11 +32,6 @@ constexpr unsigned long long kMaxEntries = 1u << 22;
 
 std::string recordKey(const sPkgUninstallContext& ctx, const std::string& name) {
   return std::string("install/") + ctx.id.ptr + "/" + name;
-}
-
-std::string trimmed(std::string folder) {
-  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-  return folder;
 }
 
 bool hasRecord(const sPkgUninstallContext& ctx) {
@@ -109,11 +105,12 @@ class cRecordRoad {
   int run() {
     _guardchar<char> base;
     // Without its folder the record cannot tell the package's files from
-    // anybody else's.
-    if (!ctx_.config->getParamStr(recordKey(ctx_, "path").c_str(), base) || !base.ptr || base.ptr[0] != '/' ||
-        hasDotSteps(base.ptr))
+    // anybody else's. Older versions recorded it as it was typed: a "." step
+    // or a doubled slash leaves the folder the same, a ".." does not.
+    if (!ctx_.config->getParamStr(recordKey(ctx_, "path").c_str(), base) || !base.ptr || base.ptr[0] != '/')
       return unInternal;
-    ctx_.base = trimmed(base.ptr);
+    ctx_.base = plainPath(base.ptr);
+    if (hasDotSteps(ctx_.base)) return unInternal;
     ctx_.files.clear();
     ctx_.shortcuts.clear();
     ctx_.kept.clear();

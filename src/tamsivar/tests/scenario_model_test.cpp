@@ -13,6 +13,7 @@ TEST(ScenarioModel, PathDefinitionsJoinValueAndRest) {
   s.setStr(-1, "slash", "/opt/app/");
   s.setStr(-1, "plain", "/opt/app");
   s.setStr(-1, "empty", "");
+  s.setStr(-1, "dotted", "/./opt//app/.");
   struct Case {
     const char* var;
     const char* rest;
@@ -26,6 +27,14 @@ TEST(ScenarioModel, PathDefinitionsJoinValueAndRest) {
       {"", "/etc/app.conf", true, "/etc/app.conf"},
       {nullptr, "rest", true, "rest"},
       {"undefined", "x", false, nullptr},
+      // Recorded as written: one spelling for one place, but a ".." stays,
+      // since a link before it decides where it leads.
+      {"dotted", "bin/./run", true, "/opt/app/bin/run"},
+      {"dotted", "", true, "/opt/app"},
+      {"slash", "//bin//run/", true, "/opt/app/bin/run"},
+      {"", "/etc/./app.conf", true, "/etc/app.conf"},
+      {"plain", "bin/../run", true, "/opt/app/bin/../run"},
+      {"", "//./", true, "/"},
   };
   for (Case& c : cases) {
     cSoftPkgScenario::sPathDef def;

@@ -77,6 +77,22 @@ PkgVersion sample() {
   return v;
 }
 
+// Uninstalls the package recorded in `cfgDir`, after `edit` changed the
+// record.
+int uninstallFrom(const std::string& cfgDir, Host& host, const std::function<void(cApplicationConfig&)>& edit = {},
+                  std::vector<sKeptFile>* kept = nullptr) {
+  cSOPKGLang::init();
+  cCIAppFullConfig cfg;
+  EXPECT_TRUE(cfg.openConfig(cfgDir.c_str()));
+  if (edit) edit(cfg);
+  sPkgUninstallContext ctx;
+  ctx.id.set("sample");
+  ctx.config = &cfg;
+  int code = runUninstall(ctx, host);
+  if (kept) *kept = ctx.kept;
+  return code;
+}
+
 struct Installed {
   ScratchDir dir;
   std::string parent = dir.file("opt"), root = parent + "/app", cfgDir = dir.file("cfg");
@@ -87,16 +103,7 @@ struct Installed {
   }
   int uninstall(Host& host, const std::function<void(cApplicationConfig&)>& edit = {},
                 std::vector<sKeptFile>* kept = nullptr) {
-    cSOPKGLang::init();
-    cCIAppFullConfig cfg;
-    EXPECT_TRUE(cfg.openConfig(cfgDir.c_str()));
-    if (edit) edit(cfg);
-    sPkgUninstallContext ctx;
-    ctx.id.set("sample");
-    ctx.config = &cfg;
-    int code = runUninstall(ctx, host);
-    if (kept) *kept = ctx.kept;
-    return code;
+    return uninstallFrom(cfgDir, host, edit, kept);
   }
   // Nobody owns the tree and the record, as after an installation of their
   // own, so that a read-only folder holds for an uninstall run as nobody.
@@ -344,6 +351,80 @@ TEST(Uninstall, KilledAtRandomMomentsTheNextUninstallFinishes) {
       EXPECT_EQ(left, mine);
       for (const std::string& m : mine) EXPECT_EQ(readFile(m), "the user's " + m);
       EXPECT_FALSE(pkg.recorded());
+    }
+  }
+}
+
+// A folder typed or taken from HOME with "." steps or doubled slashes is
+// recorded as the files are spelled later, so that an upgrade and the
+// uninstaller find the package's own files under it.
+TEST(Uninstall, AFolderSpelledWithDotStepsOrDoubledSlashesIsUpgradedAndRemoved) {
+  for (const char* spelling : {"/./opt/app", "/opt/./app/.", "//opt//app/", "/opt/app/./"}) {
+    SCOPED_TRACE(spelling);
+    ScratchDir dir;
+    const std::string root = dir.root + spelling, plain = dir.file("opt/app"), cfgDir = dir.file("cfg");
+    ASSERT_EQ(installVersion(root, cfgDir, sample()).job, 0);
+    PkgVersion v2 = sample();
+    v2.ver[1] = 1;
+    v2.files[0].bytes = "#!/bin/sh\necho two\n";
+    const Outcome up = installVersion(root, cfgDir, v2);
+    ASSERT_EQ(up.init, 0) << up.problem;
+    ASSERT_EQ(up.job, 0) << up.problem;
+    EXPECT_EQ(readFile(plain + "/bin/run"), v2.files[0].bytes);
+    cCIAppFullConfig cfg;
+    ASSERT_TRUE(cfg.openConfig(cfgDir.c_str()));
+    _guardchar<char> path;
+    ASSERT_TRUE(cfg.getParamStr("install/sample/path", path));
+    EXPECT_STREQ(path.ptr, plain.c_str());
+    EXPECT_EQ(readFileList(&cfg, "install/sample"),
+              (std::vector<std::string>{plain + "/bin/run", plain + "/lib/deep/data.bin",
+                                        plain + "/share/doc/readme.txt"}));
+    Host host;
+    EXPECT_EQ(uninstallFrom(cfgDir, host), unDone);
+    EXPECT_FALSE(fs::exists(plain));
+    EXPECT_TRUE(fs::is_directory(dir.file("opt")));
+  }
+}
+
+// Records older versions wrote with the folder as it was typed. The folder
+// is the same under a "." step or a doubled slash, so the package goes; an
+// entry spelled so is still not provably the package's file: it stays and
+// is named once. A ".." may lead elsewhere: nothing is touched.
+TEST(Uninstall, ARecordWithTheFolderSpelledAsTypedIsRemoved) {
+  struct Case {
+    const char* folder;  // below the scratch folder, as recorded
+    bool dottedEntries;  // the entries spelled below `folder` too
+    int code;
+  } cases[] = {
+      {"/opt/.//app", true, unKept},
+      {"/opt/./app/", false, unDone},
+      {"//opt//app//", false, unDone},
+      {"/opt/../opt/app", false, unInternal},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.folder);
+    Installed pkg;
+    const std::string folder = pkg.dir.root + c.folder;
+    std::vector<std::string> entries;
+    for (const PkgFile& f : sample().files) entries.push_back((c.dottedEntries ? folder + "/" : pkg.root + "/") + f.rel);
+    Host host;
+    std::vector<sKeptFile> kept;
+    EXPECT_EQ(pkg.uninstall(host,
+                            [&](cApplicationConfig& cfg) {
+                              cfg.setParamStr("install/sample/path", folder.c_str(), -1);
+                              Installed::relist(cfg, entries);
+                            },
+                            &kept),
+              c.code);
+    if (c.code == unDone) pkg.expectGone();
+    if (c.code == unInternal) pkg.expectWhole();
+    if (c.code != unKept) continue;
+    EXPECT_FALSE(pkg.recorded());
+    ASSERT_EQ(kept.size(), entries.size());
+    for (size_t i = 0; i < kept.size(); ++i) {
+      EXPECT_EQ(kept[i].path, entries[i]);
+      EXPECT_EQ(kept[i].reason, kKeptOddPath);
+      EXPECT_TRUE(fs::is_regular_file(entries[i]));
     }
   }
 }

@@ -62,6 +62,23 @@ TEST_P(WizardOutcome, UpgradeCopiesOnlyWhatChanged) {
   EXPECT_NE(record("demo", "ver"), v1);
 }
 
+// HOME as a user may spell it, with a "." step: the record names the
+// folder and its files plainly, so the upgrade knows them for its own.
+TEST_P(WizardOutcome, AHomeWithADotStepIsRecordedPlainlyAndUpgraded) {
+  const std::string plain = apps();
+  home += "/./";
+  installFresh(kDemo);
+  EXPECT_EQ(record("demo", "path"), plain);
+  EXPECT_EQ(record("demo", "file0"), plain + "/bin/tool");
+  sPackage v2 = kDemo;
+  v2.version = "1.1";
+  v2.files[2].second = randomText(200000, 9);
+  start(make(v2));
+  window(v2);
+  ASSERT_TRUE(waitFor([&] { return installed(plain, v2.files); }));
+  EXPECT_EQ(closeFinish(), 0);
+}
+
 // A file the previous version placed in a folder that a link to the user's
 // own files has replaced since stays, is named on the finish page, and the
 // status says that not everything went, as the uninstaller's does.

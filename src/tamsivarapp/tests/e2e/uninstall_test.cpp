@@ -81,6 +81,16 @@ TEST_P(Uninstall, AnswersAndWhatTheyLeave) {
         {"Confirm", "Return", [&](const std::string&) { chmod((root + "/" + ro).c_str(), 0755); }},
         {"Information", "Return"}},
        0, 1},
+      // As an older version recorded a folder typed with a "." step: the
+      // same folder, so the package goes.
+      {"folder recorded with a \".\" step", false,
+       [&] {
+         cCIAppFullConfig cfg;
+         ASSERT_TRUE(cfg.openConfig((home + "/.zvk").c_str()));
+         cfg.setParamStr("install/sample/path", (home + "/apps/.//sample").c_str(), -1);
+         ASSERT_TRUE(cfg.saveConfig());
+       },
+       {"sample"}, {{"Confirm", "Return"}, {"Information", "Return"}}, 0, 1},
       // Reached by a ".." step, it may not be the file the package wrote:
       // the user is told, and the status says that not all went.
       {"a listed file outside the folder is kept", false,

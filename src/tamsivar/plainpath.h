@@ -1,0 +1,11 @@
+// One spelling for a place a package's files are written to and recorded
+// under, so that the record names them as every later run spells them.
+#pragma once
+
+#include <string>
+
+// An absolute `path` without "." steps, repeated slashes or a closing slash.
+// Each of these leaves the file meant the same; ".." steps stay as written,
+// since a link before one decides where it leads. Any other text is
+// returned as it is.
+std::string plainPath(const std::string& path);
