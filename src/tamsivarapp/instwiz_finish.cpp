@@ -87,9 +87,9 @@ void cFinishPanel::addRunBoxes(sPkgInstallContext* ctx, int count, int y, int st
 }
 
 // Measured in the font the message is drawn in: each named path takes what
-// the line leaves beside its reason or a line of its own, and fewer files are named while the
-// whole does not fit, so that the count of the others and the advice are
-// always read.
+// the line leaves beside its reason or a line of its own, and fewer files
+// are named while the whole does not fit, so that the count of the others
+// and the advice are always read.
 std::string cFinishPanel::keptMessage(const std::vector<sKeptFile>& kept, int w, int h) {
   cCrbOffscreenCanvas canvas;
   cFontObject* font = mkStdFont();
@@ -98,13 +98,17 @@ std::string cFinishPanel::keptMessage(const std::vector<sKeptFile>& kept, int w,
     sSize size;
     return canvas.textSize(s.c_str(), -1, size) ? size.cx : 0;
   };
-  // A reason that leaves less than half a line goes to the next line, and
-  // the path has a line of its own. Wrapping measures word by word, a
-  // little wider than the line as a whole: a few spaces' slack keeps the
-  // line whole.
+  // A reason that leaves less than half a line, or too little to keep the
+  // path's first folders and its file name, goes to the next line, and the
+  // path has a line of its own. Wrapping measures word by word, a little
+  // wider than the line as a whole: a few spaces' slack keeps the line
+  // whole.
   const KeptPathWriter write = [&](const std::string& path, const std::string& after) {
-    const int beside = w - widthOf(after + "    ");
-    return measured ? fitPath(path, beside >= w / 2 ? beside : w, widthOf) : path;
+    if (!measured) return path;
+    const int line = w - widthOf("    ");
+    const int beside = line - widthOf(after);
+    const bool shares = beside >= w / 2 && fitsWithStartAndName(path, beside, widthOf);
+    return fitPath(path, shares ? beside : line, widthOf);
   };
   cCiomLangData* reasons = requestNamedLangResource(kKeptReasonsSection);
   const char* intro = string(kKeptMessage);

@@ -1,11 +1,14 @@
 #include "tamsivarapp/pathfit.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <vector>
 
 namespace {
 
 constexpr char kEllipsis[] = "\xE2\x80\xA6";
+// Folders a shortened path keeps at the least to say where it lies.
+constexpr int kFirstFolders = 2;
 
 // Byte offsets where a UTF-8 character starts, and the end: a cut never
 // splits one.
@@ -29,12 +32,45 @@ size_t largestFitting(size_t n, const std::function<bool(size_t)>& fits) {
   return lo;
 }
 
+// Where the last step begins, at its slash; 0 for a path of one step.
+size_t lastStepAt(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos || slash + 1 == path.size() ? 0 : slash;
+}
+
+// The end of the path's first folders, short of the slash that follows
+// them, within [0, nameAt].
+size_t firstFoldersEnd(const std::string& path, size_t nameAt) {
+  size_t at = path.starts_with('/') ? 1 : 0;
+  for (int folder = 0; folder < kFirstFolders && at < nameAt; ++folder) {
+    const size_t slash = path.find('/', at);
+    at = slash == std::string::npos || slash >= nameAt ? nameAt : slash + 1;
+  }
+  return at < nameAt ? at - 1 : nameAt;
+}
+
+// The file name cut to its start and end around "…": the end gets half of
+// what fits, the whole extension when there is room for it.
+std::string cutName(const std::string& name, int width, const TextWidth& widthOf) {
+  const std::vector<size_t> starts = charStarts(name, 0, name.size());
+  const size_t chars = starts.size() - 1;
+  const size_t dot = name.rfind('.');
+  const size_t extension = dot == std::string::npos || dot == 0
+                               ? 0
+                               : static_cast<size_t>(starts.end() - std::lower_bound(starts.begin(), starts.end(), dot)) - 1;
+  const auto kept = [&](size_t c) {
+    const size_t end = std::min(c, std::max(c / 2, extension));
+    return name.substr(0, starts[c - end]) + kEllipsis + name.substr(starts[chars - end]);
+  };
+  // Every character but one at most: the whole name did not fit.
+  return kept(largestFitting(chars ? chars - 1 : 0, [&](size_t c) { return widthOf(kept(c)) <= width; }));
+}
+
 }  // namespace
 
-std::string fitPath(const std::string& path, int width, const std::function<int(const std::string&)>& widthOf) {
+std::string fitPath(const std::string& path, int width, const TextWidth& widthOf) {
   if (widthOf(path) <= width) return path;
-  const size_t slash = path.rfind('/');
-  const size_t nameAt = slash == std::string::npos || slash + 1 == path.size() ? 0 : slash;
+  const size_t nameAt = lastStepAt(path);
   const std::string name = path.substr(nameAt);
   const std::vector<size_t> head = charStarts(path, 0, nameAt);
   const auto withHead = [&](size_t chars) { return path.substr(0, head[chars]) + kEllipsis + name; };
@@ -42,9 +78,12 @@ std::string fitPath(const std::string& path, int width, const std::function<int(
     const size_t chars = largestFitting(head.size() - 1, [&](size_t c) { return widthOf(withHead(c)) <= width; });
     return withHead(chars);
   }
-  // Only the end of the name is left to show: the longest end that fits.
-  const std::vector<size_t> starts = charStarts(name, 0, name.size());
-  const size_t chars = starts.size() - 1;
-  const auto lastChars = [&](size_t c) { return kEllipsis + name.substr(starts[chars - c]); };
-  return lastChars(largestFitting(chars, [&](size_t c) { return widthOf(lastChars(c)) <= width; }));
+  return cutName(nameAt ? name.substr(1) : name, width, widthOf);
+}
+
+bool fitsWithStartAndName(const std::string& path, int width, const TextWidth& widthOf) {
+  if (widthOf(path) <= width) return true;
+  const size_t nameAt = lastStepAt(path);
+  const size_t start = firstFoldersEnd(path, nameAt);
+  return start < nameAt && widthOf(path.substr(0, start) + kEllipsis + path.substr(nameAt)) <= width;
 }

@@ -6,7 +6,16 @@
 #include <functional>
 #include <string>
 
+using TextWidth = std::function<int(const std::string&)>;
+
 // The path itself when it is `width` or narrower as `widthOf` measures it;
-// otherwise its start, "…" and its last step, the start as long as fits,
-// and the last step cut from the left when even "…" and it alone do not.
-std::string fitPath(const std::string& path, int width, const std::function<int(const std::string&)>& widthOf);
+// otherwise its start, "…" and its last step, the start as long as fits.
+// When even "…" and the last step alone do not fit, only the file name is
+// shown, its start and its end (the extension whole when it fits) around
+// "…".
+std::string fitPath(const std::string& path, int width, const TextWidth& widthOf);
+
+// Whether `width` holds the path whole or with at least its first two
+// folders and its whole file name: narrower, the reader could no longer
+// tell where the file lies.
+bool fitsWithStartAndName(const std::string& path, int width, const TextWidth& widthOf);

@@ -328,10 +328,19 @@ TEST_F(Wizard, KeptFilesWithLongPathsFitTheMessageAndKeepEveryRunBox) {
       "Ordner/Applications/Kapp/data/";
   std::vector<sKeptFile> many;
   for (int i = 0; i < 32; ++i) many.push_back({home + "f" + std::to_string(100 + i) + ".txt", kKeptThroughLink});
+  // Long file names in two folders, one of them deep: the name alone takes
+  // most of what the line leaves beside the reason.
+  const std::string app = "/work/scratch/t2/h5/Applications/Kp \u00dcn\u00ef t\u00ebst/";
+  std::vector<sKeptFile> longNames;
+  for (const std::string& folder :
+       {app + "data/", app + std::string(40, 'a') + "/" + std::string(45, 'b') + "/" + std::string(36, 'c') + "/deep/"})
+    for (int i = 1; i <= 12; ++i)
+      longNames.push_back({folder + "file_with_a_rather_long_name_number_" + std::to_string(i) + ".txt", kKeptThroughLink});
   const std::vector<std::vector<sKeptFile>> lists = {
       {{home + "Gr\u00fc\u00dfe mit Leerzeichen.txt", kKeptOddPath}},
       many,
       {{home + std::string(400, 'x') + ".txt", kKeptThroughLink}, {"/short", kKeptOddPath}},
+      longNames,
   };
   cCrbOffscreenCanvas canvas;
   ASSERT_TRUE(canvas.create(410, 290));
@@ -368,9 +377,16 @@ TEST_F(Wizard, KeptFilesWithLongPathsFitTheMessageAndKeepEveryRunBox) {
         const long long more = static_cast<long long>(kept.size() - named);
         EXPECT_NE(text.find(fillNumber(sectionText("pkgm::unin", 16), more)), std::string::npos) << text;
       }
-      const std::string name = kept[0].path.substr(kept[0].path.rfind('/'));
-      if (name.size() < 40) {
-        EXPECT_NE(text.find(name), std::string::npos) << text;
+      // Each named file keeps its whole name, when a line holds it, and its
+      // path's first folders.
+      for (size_t i = 0, at = 0; i < named; ++i, ++at) {
+        const std::string name = kept[i].path.substr(kept[i].path.rfind('/'));
+        if (name.size() >= 60) continue;
+        at = text.find(name + " (" + sectionText("pkgm::unin", kept[i].reason) + ")", at);
+        ASSERT_NE(at, std::string::npos) << name << "\n" << text;
+        const size_t line = text.rfind('\n', at) + 1;
+        const std::string folders = kept[i].path.substr(0, std::min(kept[i].path.size() - name.size(), size_t{13}));
+        EXPECT_TRUE(text.substr(line, at - line).starts_with(folders)) << text;
       }
       sRect said, box;
       ASSERT_TRUE(message.childRect(&said));
