@@ -86,14 +86,21 @@ TEST_P(WizardOutcome, UpgradeKeepsADroppedFileALinkNowReaches) {
   // Long names beside the short one, and every run box the page holds, as
   // the page must show them all.
   const std::string deep = "Very long folder name with \u00dcn\u00efc\u00f6d\u00e9 and spaces/projects 2026/Mein Ordner/";
+  // Long file names in a deep folder, and in a short one: each must still
+  // say where it lies.
+  const std::string longDeep = std::string(40, 'a') + "/" + std::string(45, 'b') + "/" + std::string(36, 'c') + "/deep/";
+  std::vector<std::string> names;
+  for (const std::string& folder : {std::string("Kp \u00dcn\u00ef t\u00ebst/data/"), longDeep})
+    for (int i = 1; i <= 3; ++i) names.push_back(folder + "file_with_a_rather_long_name_number_" + std::to_string(i) + ".txt");
+  for (int i = 0; i < 12; ++i) names.push_back(deep + "Gr\u00fc\u00dfe " + std::to_string(i) + ".txt");
   sPackage v1 = kDemo;
   v1.files.push_back({"old/notes.txt", "old notes"});
-  for (int i = 0; i < 12; ++i) v1.files.push_back({"old/" + deep + "Gr\u00fc\u00dfe " + std::to_string(i) + ".txt", "old"});
+  for (const std::string& name : names) v1.files.push_back({"old/" + name, "old"});
   installFresh(v1);
   const std::string before = record("demo", "ver");
   const std::string mine = folder("mine");
   writeText(mine + "/notes.txt", "the user's notes");
-  for (int i = 0; i < 12; ++i) writeText(mine + "/" + deep + "Gr\u00fc\u00dfe " + std::to_string(i) + ".txt", "mine");
+  for (const std::string& name : names) writeText(mine + "/" + name, "mine");
   fs::remove_all(apps() + "/old");
   fs::create_directory_symlink(mine, apps() + "/old");
   sPackage v2 = kDemo;
