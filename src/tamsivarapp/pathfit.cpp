@@ -55,9 +55,7 @@ std::string cutName(const std::string& name, int width, const TextWidth& widthOf
   const std::vector<size_t> starts = charStarts(name, 0, name.size());
   const size_t chars = starts.size() - 1;
   const size_t dot = name.rfind('.');
-  const size_t extension = dot == std::string::npos || dot == 0
-                               ? 0
-                               : static_cast<size_t>(starts.end() - std::lower_bound(starts.begin(), starts.end(), dot)) - 1;
+  const size_t extension = dot == std::string::npos || dot == 0 ? 0 : charStarts(name, dot, name.size()).size() - 1;
   const auto kept = [&](size_t c) {
     const size_t end = std::min(c, std::max(c / 2, extension));
     return name.substr(0, starts[c - end]) + kEllipsis + name.substr(starts[chars - end]);
