@@ -64,19 +64,32 @@ std::string cutName(const std::string& name, int width, const TextWidth& widthOf
   return kept(largestFitting(chars ? chars - 1 : 0, [&](size_t c) { return widthOf(kept(c)) <= width; }));
 }
 
+// Where the part kept after "…" begins: the file's own folder too when it
+// fits beside the first folders, since files kept together often differ
+// only there; else the file name's slash.
+size_t tailStepsAt(const std::string& path, size_t nameAt, int width, const TextWidth& widthOf) {
+  if (nameAt == 0) return 0;
+  const size_t folderAt = path.rfind('/', nameAt - 1);
+  if (folderAt == std::string::npos || folderAt == 0) return nameAt;
+  const size_t start = firstFoldersEnd(path, folderAt);
+  const bool fits = start < folderAt && widthOf(path.substr(0, start) + kEllipsis + path.substr(folderAt)) <= width;
+  return fits ? folderAt : nameAt;
+}
+
 }  // namespace
 
 std::string fitPath(const std::string& path, int width, const TextWidth& widthOf) {
   if (widthOf(path) <= width) return path;
   const size_t nameAt = lastStepAt(path);
-  const std::string name = path.substr(nameAt);
-  const std::vector<size_t> head = charStarts(path, 0, nameAt);
-  const auto withHead = [&](size_t chars) { return path.substr(0, head[chars]) + kEllipsis + name; };
+  const size_t tailAt = tailStepsAt(path, nameAt, width, widthOf);
+  const std::string tail = path.substr(tailAt);
+  const std::vector<size_t> head = charStarts(path, 0, tailAt);
+  const auto withHead = [&](size_t chars) { return path.substr(0, head[chars]) + kEllipsis + tail; };
   if (widthOf(withHead(0)) <= width) {
     const size_t chars = largestFitting(head.size() - 1, [&](size_t c) { return widthOf(withHead(c)) <= width; });
     return withHead(chars);
   }
-  return cutName(nameAt ? name.substr(1) : name, width, widthOf);
+  return cutName(path.substr(nameAt ? nameAt + 1 : 0), width, widthOf);
 }
 
 bool fitsWithStartAndName(const std::string& path, int width, const TextWidth& widthOf) {

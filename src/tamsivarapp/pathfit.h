@@ -9,7 +9,8 @@
 using TextWidth = std::function<int(const std::string&)>;
 
 // The path itself when it is `width` or narrower as `widthOf` measures it;
-// otherwise its start, "…" and its last step, the start as long as fits.
+// otherwise its start, "…" and its last step (with the folder holding it
+// when the first folders fit too), the start as long as fits.
 // When even "…" and the last step alone do not fit, only the file name is
 // shown, its start and its end (the extension whole when it fits) around
 // "…".

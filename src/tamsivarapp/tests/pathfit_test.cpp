@@ -29,6 +29,8 @@ TEST(FitPath, KeepsTheStartAndTheFileName) {
       {"/home/user/data/deep/file.txt", 29, "/home/user/data/deep/file.txt", true},
       {"/home/user/data/deep/file.txt", 20, "/home/user\u2026/file.txt", true},
       {"/home/user/data/deep/file.txt", 19, "/home/use\u2026/file.txt", false},
+      {"/home/user/data/deep/file.txt", 25, "/home/user\u2026/deep/file.txt", true},
+      {"/home/user/data/deep/file.txt", 24, "/home/user/dat\u2026/file.txt", true},
       {"home/user/data/file.txt", 19, "home/user\u2026/file.txt", true},
       {"home/user/data/file.txt", 18, "home/use\u2026/file.txt", false},
       {"/\u00dc\u00dc\u00dc\u00dc\u00dc\u00dc/\u00fc.txt", 9, "/\u00dc\u2026/\u00fc.txt", false},
