@@ -18,8 +18,8 @@ PkgVersion version(const char* text, unsigned int minor) {
   return v;
 }
 
-// Install mode as the program runs it: the store opened under HOME by its
-// name, as the program opens it, then the comparison and the job.
+// Install mode with the store opened under HOME by its name, as the
+// program opens it.
 Outcome installUnderHome(const std::string& home, const std::string& root, const PkgVersion& v, TestHost& host) {
   const char* was = std::getenv("HOME");
   const std::string saved = was ? was : "";
@@ -28,17 +28,7 @@ Outcome installUnderHome(const std::string& home, const std::string& root, const
   {
     cCIAppFullConfig cfg;
     if (!cfg.openConfig(kRecordStore)) cfg.openConfig(kRecordStore);
-    sPkgInstallContext ctx;
-    ctx.scenario = buildScenario(root, v);
-    ctx.version = ctx.scenario->getVerID();
-    ctx.codename.set("sample");
-    ctx.recordName.set("sample");
-    o.init = compareWithInstalled(ctx, &cfg);
-    if (o.init == 0 && !ctx.files.head) o.init = compareFiles(ctx);
-    if (o.init == 0) {
-      o.job = runInstallerJob(ctx, host, &cfg);
-      o.result = ctx.result;
-    }
+    o = installWith(cfg, root, v, host);
   }
   was ? setenv("HOME", saved.c_str(), 1) : unsetenv("HOME");
   return o;
