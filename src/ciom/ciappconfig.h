@@ -91,6 +91,9 @@ class cCIAppConfig : public cApplicationConfig {
   static bool loadRecursive(sDataContainer& container, cFileIOTarget& in, int depth);
   static bool saveRecursive(sDataContainer& container, cFileIOTarget& out, int depth);
   bool getInitConfigPath(const char* name);
+  // Whether the store has a folder: without one every write is refused and
+  // every save succeeds, so nothing written can be kept.
+  bool hasFolder() const { return folder.ptr != nullptr; }
 
  private:
   bool hivePath(const char* name, _guardchar<char>& out) const;

@@ -13,6 +13,7 @@
 #include "base/folder.h"
 #include "ciom/application.h"
 #include "ciom/liblang.h"
+#include "tamsivar/plainpath.h"
 
 const unsigned char (&_tamsivarNames)[gTamsivarLangBlockSize_names] = gTamsivarLangBlock_names;
 cCiomLang ci_tamsivarNames;
@@ -68,8 +69,9 @@ std::vector<std::string> appManagerPaths() {
   std::vector<std::string> paths;
   for (int index : {current, 0, 1, 2}) {
     const char* name = tamsivarName(index);
+    // Spelled plainly, as the packages' records are.
     std::string path =
-        homeFolder() + "/Applications/" + (name ? name : kDefaultName) + ".app/Contents/MacOS/Tamsivar";
+        plainPath(homeFolder()) + "/Applications/" + (name ? name : kDefaultName) + ".app/Contents/MacOS/Tamsivar";
     if (std::find(paths.begin(), paths.end(), path) == paths.end()) paths.push_back(path);
   }
   return paths;

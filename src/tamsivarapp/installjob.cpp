@@ -79,7 +79,7 @@ class cInstallerRun {
   int run() {
     host_.notifyStage(0);
     if (!nameSides()) return 1;
-    markRun();
+    if (!markRun()) return unmarkRun();
     if (!prepare()) return unmarkRun();
     if (!unpack()) {
       host_.notifyLastStage();
@@ -97,7 +97,8 @@ class cInstallerRun {
     removeDropped();
     // The final record names the new files, the dropped ones that had to
     // stay, and the side files until they are gone.
-    saveRecord(managerKnown ? manager.ptr : nullptr, managerShortcut.ptr, {keptDropped_, sidesLeft()});
+    if (!saveRecord(managerKnown ? manager.ptr : nullptr, managerShortcut.ptr, {keptDropped_, sidesLeft()}))
+      return undo();
     host_.notifyLastStage();
     for (sEntry& e : entries_) removeSide(e, e.backup);
     if (config_ && ctx_.result == irOk) {
@@ -162,9 +163,10 @@ class cInstallerRun {
   // Before the first file is written the record lists the old files and
   // the new ones, and names every side file this run may leave: killed at
   // any moment, the run leaves nothing the next one cannot tell apart. The
-  // rest of a previous record stays as it is until the run succeeds.
-  void markRun() {
-    if (!config_) return;
+  // rest of a previous record stays as it is until the run succeeds. A
+  // record that cannot be written fails the run before its first file.
+  bool markRun() {
+    if (!config_) return true;
     std::set<std::string> sides;
     for (const std::string& side : earlierSides_)
       if (exists(side.c_str())) sides.insert(side);
@@ -173,8 +175,7 @@ class cInstallerRun {
         if (!name->empty()) sides.insert(*name);
     if (!previous_) {
       const sRecordExtras extras{{}, sides};
-      saveInstallRecord(&ctx_, config_, nullptr, nullptr, nullptr, &extras);
-      return;
+      return saveInstallRecord(&ctx_, config_, nullptr, nullptr, nullptr, &extras) || fail(irRecordUnsaved, "");
     }
     std::vector<std::string> both = oldList_;
     const std::set<std::string> old(oldList_.begin(), oldList_.end());
@@ -182,7 +183,7 @@ class cInstallerRun {
       if (!old.count(target(e))) both.push_back(target(e));
     writeFileList(config_, section_.ptr, both);
     writeSideMark(config_, section_.ptr, sides);
-    config_->saveConfig();
+    return (config_->saveConfig() && readFileList(config_, section_.ptr) == both) || fail(irRecordUnsaved, "");
   }
 
   // The side files this run or an earlier one named that are still there.
@@ -502,14 +503,15 @@ class cInstallerRun {
     ::chmod(m, 0755);
   }
 
-  void saveRecord(const char* manager, const char* managerShortcut, const sRecordExtras& kept) {
-    if (!config_) return;
+  // A package without its record could be neither removed nor upgraded:
+  // the run fails and puts the previous installation back.
+  bool saveRecord(const char* manager, const char* managerShortcut, const sRecordExtras& kept) {
+    if (!config_) return true;
     bool global = false;
-    if (!saveInstallRecord(&ctx_, config_, manager, managerShortcut, &global, &kept)) {
-      ctx_.result = irRecordUnsaved;
-      return;
-    }
+    if (!saveInstallRecord(&ctx_, config_, manager, managerShortcut, &global, &kept))
+      return fail(irRecordUnsaved, "");
     if (manager && isRegularFile(manager)) OSRegisterPackage(ctx_.codename.ptr, *ctx_.scenario, !global);
+    return true;
   }
 
   // Files this version dropped go as the uninstaller takes files: from the
@@ -603,6 +605,11 @@ int runInstallerJob(sPkgInstallContext& context, cInstallJobHost& host, cApplica
   // folder that may not exist: a broken package, never a success.
   if (!context.files.head) {
     context.fail(irItemUnreadable, context.package.ptr);
+    return 1;
+  }
+  // A store opened where the home was not made yet would lose the record.
+  if (config && !openRecordFolder(config)) {
+    context.fail(irRecordUnsaved, "");
     return 1;
   }
   auto run = std::make_unique<cInstallerRun>(context, host, config);

@@ -40,8 +40,8 @@ class cInstallJobHost {
 
 // The number of entries the job copies.
 int changedCount(sPkgInstallContext& context);
-// 0 when the job reached its end (the context's result is then 0 or 11), 1
-// when it stopped on an error named by the context's result and problem
-// path. Every target holds its old or its new bytes at every moment, and a
+// 0 when the job reached its end with its record saved (the context's
+// result is then 0), 1 when it stopped on an error named by the context's
+// result and problem path. Every target holds its old or its new bytes at every moment, and a
 // failure after the first backup puts every old file back.
 int runInstallerJob(sPkgInstallContext& context, cInstallJobHost& host, cApplicationConfig* config);

@@ -1,5 +1,6 @@
 #include "tamsivarapp/installrecord.h"
 
+#include <cstring>
 #include <ctime>
 #include <string>
 
@@ -7,6 +8,7 @@
 #include "ciom/ciappconfig.h"
 #include "tamsivar/oshooks.h"
 #include "tamsivar/plainpath.h"
+#include "tamsivarapp/installfiles.h"
 
 namespace {
 
@@ -23,6 +25,16 @@ void setText(cApplicationConfig* config, const std::string& k, const char* text)
 // A record listing more entries than this is not one this system wrote.
 constexpr unsigned long long kMaxEntries = 1u << 22;
 
+// A store without a folder refuses each write and still saves: only what
+// reads back after the save was recorded.
+bool readsBack(cApplicationConfig* view, const char* section, const char* managerPath) {
+  unsigned long long lang = 0;
+  _guardchar<char> manager;
+  return view->hasSection(section) && view->getParamInt("lang/current", lang) &&
+         (!managerPath ||
+          (view->getParamStr("installer/app", manager) && manager.ptr && std::strcmp(manager.ptr, managerPath) == 0));
+}
+
 // One pass of removing, writing and saving through one view of the store.
 bool writeAndSave(cApplicationConfig* view, sPkgInstallContext* context, const char* section,
                   const char* managerPath, const char* managerShortcut, const sRecordExtras* extras) {
@@ -37,7 +49,7 @@ bool writeAndSave(cApplicationConfig* view, sPkgInstallContext* context, const c
   }
   if (managerShortcut) view->setParamStr("installer/shortcut", managerShortcut, -1);
   if (managerPath) view->setParamStr("installer/app", managerPath, -1);
-  return view->saveConfig();
+  return view->saveConfig() && readsBack(view, section, managerPath);
 }
 
 }  // namespace
@@ -82,6 +94,15 @@ void ctxToConfig(sPkgInstallContext* context, cApplicationConfig* config, const 
     ++count;
   }
   runs.destroy();
+}
+
+bool openRecordFolder(cApplicationConfig* config) {
+  auto* full = dynamic_cast<cCIAppFullConfig*>(config);
+  if (!full || full->global()->hasFolder()) return true;
+  _guardchar<char> home;
+  if (!cFolderContents::getHome(home) || !home.ptr || home.ptr[0] != '/') return false;
+  const std::string folder = std::string(home.ptr) + "/." + kRecordStore;
+  return checkPathRecursive(folder.c_str()) && full->openConfig(kRecordStore);
 }
 
 bool saveInstallRecord(sPkgInstallContext* context, cApplicationConfig* config, const char* managerPath,

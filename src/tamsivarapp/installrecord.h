@@ -20,12 +20,20 @@ struct sRecordExtras {
   std::set<std::string> sides;
 };
 
+// The name the program opens its store under: "$HOME/.<name>".
+inline constexpr const char kRecordStore[] = "zvk";
+
+// Makes the store's folder with its missing parents, as an installation
+// folder is made, where the store was opened without one (a home not made
+// yet), and opens the store there. False when the store still has none.
+bool openRecordFolder(cApplicationConfig* config);
 // Writes the context's record under `section`; neither removes the old
 // section nor saves.
 void ctxToConfig(sPkgInstallContext* context, cApplicationConfig* config, const char* section);
 // Replaces the package's section and saves, through the global view first
 // and the configuration itself when that fails. `managerPath` and
-// `managerShortcut` may be null. False when neither save succeeded.
+// `managerShortcut` may be null. False when neither save succeeded or
+// the record does not read back.
 bool saveInstallRecord(sPkgInstallContext* context, cApplicationConfig* config, const char* managerPath,
                        const char* managerShortcut, bool* throughGlobal = nullptr,
                        const sRecordExtras* extras = nullptr);

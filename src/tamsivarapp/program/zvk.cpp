@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ciom/ciappconfig.h"
+#include "tamsivarapp/installrecord.h"
 #include "tamsivarapp/main.h"
 
 int main(int argc, char** argv) {
@@ -27,5 +28,5 @@ int main(int argc, char** argv) {
     }
   }
   return cCIApplication::runApp(new cTamsivarApp, self.dli_fbase, nullptr, 0, argc, args.data(),
-                                new cCIAppFullConfig, "zvk");
+                                new cCIAppFullConfig, kRecordStore);
 }

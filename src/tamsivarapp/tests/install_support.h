@@ -99,13 +99,10 @@ struct Outcome {
   std::vector<sKeptFile> kept;
 };
 
-// Opening, comparing, then the job, as install mode runs them.
-inline Outcome installVersion(const std::string& root, const std::string& cfgDir, const PkgVersion& v,
-                              TestHost& host) {
+// Opening, comparing, then the job, as install mode runs them, with the
+// store `cfg` as opened.
+inline Outcome installWith(cCIAppFullConfig& cfg, const std::string& root, const PkgVersion& v, TestHost& host) {
   Outcome o;
-  cCIAppFullConfig cfg;
-  std::filesystem::create_directories(cfgDir);
-  cfg.openConfig(cfgDir.c_str());
   sPkgInstallContext ctx;
   ctx.scenario = buildScenario(root, v);
   if (host.atOpen) host.atOpen(*ctx.scenario);
@@ -121,6 +118,14 @@ inline Outcome installVersion(const std::string& root, const std::string& cfgDir
   }
   o.problem = ctx.problemPath.ptr ? ctx.problemPath.ptr : "";
   return o;
+}
+
+inline Outcome installVersion(const std::string& root, const std::string& cfgDir, const PkgVersion& v,
+                              TestHost& host) {
+  cCIAppFullConfig cfg;
+  std::filesystem::create_directories(cfgDir);
+  cfg.openConfig(cfgDir.c_str());
+  return installWith(cfg, root, v, host);
 }
 
 inline Outcome installVersion(const std::string& root, const std::string& cfgDir, const PkgVersion& v) {

@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+
+#include "base/tests/scratch_dir.h"
+#include "install_support.h"
+#include "tamsivarapp/installrecord.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+PkgVersion version(const char* text, unsigned int minor) {
+  PkgVersion v;
+  v.ver[1] = minor;
+  v.files = {{"bin/run", text, {7, 5, 5}}, {"lib/data.txt", text, {8, 8, 8}}};
+  return v;
+}
+
+// Install mode with the store opened under HOME by its name, as the
+// program opens it.
+Outcome installUnderHome(const std::string& home, const std::string& root, const PkgVersion& v, TestHost& host) {
+  const char* was = std::getenv("HOME");
+  const std::string saved = was ? was : "";
+  setenv("HOME", home.c_str(), 1);
+  Outcome o;
+  {
+    cCIAppFullConfig cfg;
+    if (!cfg.openConfig(kRecordStore)) cfg.openConfig(kRecordStore);
+    o = installWith(cfg, root, v, host);
+  }
+  was ? setenv("HOME", saved.c_str(), 1) : unsetenv("HOME");
+  return o;
+}
+
+unsigned long long recordedVersion(const std::string& home) {
+  cCIAppFullConfig cfg;
+  unsigned long long ver = 0;
+  if (!cfg.openConfig((home + "/.zvk").c_str()) || !cfg.getParamInt("install/sample/ver", ver)) return 0;
+  return ver;
+}
+
+// An install ends with its record, or fails and leaves the previous
+// installation as it was: a package without a record could be neither
+// removed nor upgraded.
+TEST(InstallerJob, AnInstallEndsWithItsRecordOrFails) {
+  // In place of the store's folder: the user runs as root here, whom no
+  // mode stops, so a file stands where the folder should be.
+  const auto fileInPlace = [](const std::string& home) {
+    fs::rename(home + "/.zvk", home + "/moved");
+    writeFile(home + "/.zvk", "not a folder");
+  };
+  const struct Case {
+    const char* name;
+    bool earlier;  // version 1 installed before
+    bool homeMade;
+    // Acts on the home before the run, or at the last stage before the
+    // files take their names.
+    std::function<void(const std::string&)> before, during;
+    int job, result;
+    const char* runText;  // what bin/run holds afterwards, null: nothing
+    unsigned long long recorded;
+  } cases[] = {
+      {"home not made yet", false, false, nullptr, nullptr, 0, irOk, "two", (1ULL << 48) | (1ULL << 32)},
+      {"store folder a file", false, true, [](const std::string& h) { writeFile(h + "/.zvk", "x"); }, nullptr, 1,
+       irRecordUnsaved, nullptr, 0},
+      {"store lost during the run", false, true, nullptr, fileInPlace, 1, irRecordUnsaved, nullptr, 0},
+      {"upgrade, store lost during the run", true, true, nullptr, fileInPlace, 1, irRecordUnsaved, "one", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchDir dir;
+    const std::string home = dir.file("users/h"), root = dir.file("inst/app");
+    fs::create_directories(dir.file("users"));
+    if (c.homeMade) fs::create_directories(home);
+    if (c.earlier) {
+      TestHost first;
+      ASSERT_EQ(installUnderHome(home, root, version("one", 0), first).job, 0);
+    }
+    if (c.before) c.before(home);
+    TestHost host;
+    // Both files unpacked (stages 1 and 2), the backups made (3): the
+    // files take their names next (4).
+    host.atStage = [&](int stage) {
+      if (stage == 4 && c.during) c.during(home);
+    };
+    const Outcome o = installUnderHome(home, root, version("two", 1), host);
+    EXPECT_EQ(o.job, c.job);
+    EXPECT_EQ(o.result, c.result);
+    EXPECT_EQ(recordedVersion(home), c.recorded);
+    if (c.runText) {
+      EXPECT_EQ(readFile(root + "/bin/run"), c.runText);
+    } else {
+      EXPECT_FALSE(fs::exists(dir.file("inst"))) << "the folders the run made go with it";
+    }
+    EXPECT_TRUE(sideFiles(dir.root).empty());
+  }
+}
+
+}  // namespace
