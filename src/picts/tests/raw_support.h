@@ -45,6 +45,7 @@ struct DngSpec {
   enum ePlace { kMain, kMainWithPreview, kSubIFD } place = kMain;
   int bits = 16;                     // 8 or 16 for strips; the samples' depth for the lossless ones
   int tile = 16;                     // lossless tiles are tile x tile, two components per line
+  int predictor = 1;                 // the lossless units' selection value
   int stripRows = 4;                 // rows per lossless strip
   int rowsPerStrip = -1;             // RowsPerStrip as written: -1 the strips' rows, -2 none
   int frameRows = 0, frameCols = 0;  // lossless frames cut to these sides (0: the unit's)
@@ -196,6 +197,7 @@ inline std::vector<tifftest::Entry> rawData(tifftest::Writer& w, const DngSpec& 
     im.width = unsigned(tw) / im.comps;
     im.height = unsigned(th);
     im.precision = unsigned(s.bits);
+    im.predictor = s.predictor;
     for (int y = y0; y < y0 + th; ++y)
       for (int x = x0; x < x0 + tw; ++x)  // edge tiles repeat the last sample
         im.samples.push_back(
