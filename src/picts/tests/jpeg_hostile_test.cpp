@@ -220,7 +220,9 @@ Bytes lastScanRepeated(const Bytes& f, size_t scans) {
 // nothing. First scans repeated at full precision are consistent, and decode
 // as libjpeg decodes them up to the limit on scans.
 TEST(JpegHostile, ScansOutOfProgressionOrPastTheLimitAreRefused) {
-  const Bytes src = ppm(40, 24, 1, picture(40, 24, 1, 3));
+  // Flat, as in the slowest such files: every refinement then reads as
+  // end-of-band runs, whatever its place.
+  const Bytes src = ppm(40, 24, 1, Bytes(40 * 24, 0x80));
   const std::string script = scratchDir() + "/two.scans";
   writeFile(script, Bytes{'0', ':', ' ', '0', ' ', '0', ' ', '0', ' ', '0', ';', '\n',
                           '0', ':', ' ', '1', ' ', '6', '3', ' ', '0', ' ', '0', ';', '\n'});
@@ -245,8 +247,9 @@ TEST(JpegHostile, ScansOutOfProgressionOrPastTheLimitAreRefused) {
     EXPECT_EQ(std::count(warnings.begin(), warnings.end(), int(JWRN_BOGUS_PROGRESSION)) > 0, c.warned);
     MemStream s(c.file);
     cPictJPEG jpeg;
-    ASSERT_EQ(jpeg.decode(&s.io), c.decodes);
-    if (!c.decodes) continue;
+    const bool decoded = jpeg.decode(&s.io);
+    EXPECT_EQ(decoded, c.decodes);
+    if (!decoded || !c.decodes) continue;
     Reference ref;
     ASSERT_TRUE(referenceDecode(c.file, ref));
     EXPECT_EQ(compare(jpeg, ref), "");
