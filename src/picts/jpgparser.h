@@ -23,7 +23,7 @@ class cJPEGParser : public sJPGState {
   };
   // More scans than any encoder writes: each may walk every block of the
   // picture, whatever few bytes it holds.
-  static constexpr unsigned int kMaxScans = 1000;
+  static constexpr unsigned int kMaxScans = 500;
 
   cJPEGParser();
   cJPEGParser(const cJPEGParser&) = delete;
