@@ -293,15 +293,8 @@ inline Bytes writeLossless(const Lossless& im) {
   std::vector<std::vector<int>> above(im.comps, std::vector<int>(im.width)), row = above;
   auto predict = [&](unsigned c, unsigned x) {
     const int ra = row[c][x - 1], rb = above[c][x], rc = above[c][x - 1];
-    switch (im.predictor) {
-      case 2: return rb;
-      case 3: return rc;
-      case 4: return ra + rb - rc;
-      case 5: return ra + ((rb - rc) >> 1);
-      case 6: return rb + ((ra - rc) >> 1);
-      case 7: return (ra + rb) >> 1;
-      default: return ra;
-    }
+    const int by[8] = {ra, ra, rb, rc, ra + rb - rc, ra + ((rb - rc) >> 1), rb + ((ra - rc) >> 1), (ra + rb) >> 1};
+    return by[im.predictor & 7];
   };
   unsigned marker = 0;
   size_t next = 0;
