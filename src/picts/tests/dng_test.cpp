@@ -623,6 +623,23 @@ TEST(DngRaw, EightBitLevelsAndBlackDeltasReadAsTheirTwin) {
       make(8, DngSpec::kStrip), [](int, int) { return 16; }, 256);
   rowsTwin.black = 16 * 256;
   cases.push_back({"8-bit, BlackLevelDeltaV", rows, rowsTwin});
+  // Fractions add up before a sample is rounded: 32.5 at 8 bits is 8320 at
+  // 16, and two deltas of a half a whole level.
+  DngSpec half = shifted(make(8, DngSpec::kStrip), [](int, int) { return 33; });
+  half.black = 65;
+  half.blackRational = half.halves = true;
+  DngSpec halfTwin = shifted(
+      make(8, DngSpec::kStrip), [](int, int) { return 33; }, 256);
+  halfTwin.black = 8320;
+  cases.push_back({"8-bit, BlackLevel 32.5", half, halfTwin});
+  DngSpec halves = shifted(make(16, DngSpec::kStrip), [](int, int) { return 201; });
+  halves.black = 400;
+  halves.blackRational = halves.halves = true;
+  halves.deltaH.assign(48, 1);
+  halves.deltaV.assign(32, 1);
+  DngSpec halvesTwin = shifted(make(16, DngSpec::kStrip), [](int, int) { return 201; });
+  halvesTwin.black = 201;
+  cases.push_back({"BlackLevel 200 and deltas of a half across and down", halves, halvesTwin});
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     pngtest::MemStream m(rawtest::writeDng(c.levelled)), t(rawtest::writeDng(c.twin));
