@@ -42,6 +42,26 @@ eInflated inflateSteps(z_stream& stream, const unsigned char* in, unsigned long 
 
 }  // namespace
 
+bool zlibStreamEndsWhole(const unsigned char* in, unsigned long long len) {
+  z_stream stream;
+  if (!startInflate(stream)) return false;
+  unsigned char drop[16384];
+  stream.next_in = const_cast<Bytef*>(in);
+  int rc = Z_OK;
+  while (rc == Z_OK) {
+    if (stream.avail_in == 0) {
+      if (len == 0) break;
+      stream.avail_in = zlibCount(len);
+      len -= stream.avail_in;
+    }
+    stream.next_out = drop;
+    stream.avail_out = sizeof drop;
+    rc = inflate(&stream, Z_NO_FLUSH);
+  }
+  inflateEnd(&stream);
+  return rc == Z_STREAM_END;
+}
+
 cZDecompress::cZDecompress() { std::memset(&stream, 0, sizeof stream); }
 
 cZDecompress::~cZDecompress() {

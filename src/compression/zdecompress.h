@@ -6,6 +6,10 @@
 
 #include "compression/decompress.h"
 
+// Inflates a whole zlib stream of `len` bytes, its output dropped: whether
+// it reaches its end with the right checksum.
+bool zlibStreamEndsWhole(const unsigned char* in, unsigned long long len);
+
 class cZDecompress : public cDecompress {
  public:
   bool started = false;

@@ -133,9 +133,9 @@ bool cPictDNG::blackLevels(const sTagProcessParam& t) {
   myBlackLevels.set(n);
   for (long long i = 0; i < n; ++i) {
     if (t.type == 5 && r.ptr[i].den == 0) return false;
-    myBlackLevels.ptr[i] = t.type == 5 ? r.ptr[i].num / r.ptr[i].den : u.ptr[i];
+    myBlackLevels.ptr[i] = t.type == 5 ? static_cast<double>(r.ptr[i].num) / r.ptr[i].den : u.ptr[i];
   }
-  myBlack = myBlackLevels.ptr[0];
+  myBlack = static_cast<unsigned>(std::llround(myBlackLevels.ptr[0]));
   return true;
 }
 
@@ -289,17 +289,19 @@ bool cPictDNG::shapeRaw() {
 }
 
 // Levels of 8-bit samples are widened with them. Delta tables of another
-// length than the active area's sides are left out.
+// length than the active area's sides are left out. Levels count in 1/256
+// of a sample, so that the fractions of a black level and of both deltas
+// add up before a sample is rounded, once.
 void cPictDNG::levelBlacks(unsigned short* raw) {
-  const long long scale = myBitsPerSample == 8 ? eightBitScale() : 1;
+  const double scale = (myBitsPerSample == 8 ? eightBitScale() : 1) * 256.0;
   const long long w = myRawWidth, h = myRawHeight;
   const bool perPlace = myBlackLevels.count >= static_cast<long long>(myBlackRows) * myBlackCols;
   const unsigned rows = perPlace ? myBlackRows : 1, cols = perPlace ? myBlackCols : 1;
-  const unsigned* places = perPlace ? myBlackLevels.ptr : &myBlack;
+  const double single = myBlackLevels.count ? myBlackLevels.ptr[0] : myBlack;
   const bool byColumn = myBlackDeltaH.count == w, byRow = myBlackDeltaV.count == h;
   std::vector<long long> level(static_cast<size_t>(rows) * cols), column(byColumn ? w : 0),
       row(byRow ? h : 0);
-  for (size_t i = 0; i < level.size(); ++i) level[i] = places[i] * scale;
+  for (size_t i = 0; i < level.size(); ++i) level[i] = std::llround((perPlace ? myBlackLevels.ptr[i] : single) * scale);
   for (long long x = 0; x < static_cast<long long>(column.size()); ++x)
     column[x] = std::llround(myBlackDeltaH.ptr[x] * scale);
   for (long long y = 0; y < static_cast<long long>(row.size()); ++y)
@@ -307,16 +309,16 @@ void cPictDNG::levelBlacks(unsigned short* raw) {
   long long lowest = *std::min_element(level.begin(), level.end());
   if (byColumn) lowest += *std::min_element(column.begin(), column.end());
   if (byRow) lowest += *std::min_element(row.begin(), row.end());
-  lowest = std::clamp<long long>(lowest, 0, 65535);
-  myBlack = static_cast<unsigned>(lowest);
+  const long long black = std::clamp<long long>((lowest + 128) >> 8, 0, 65535);
+  myBlack = static_cast<unsigned>(black);
   const bool even = std::all_of(level.begin(), level.end(), [&](long long b) { return b == lowest; });
   if (even && !byColumn && !byRow) return;
   for (long long y = 0; y < h; ++y) {
     const long long* levels = level.data() + (y % rows) * cols;
-    const long long down = (byRow ? row[y] : 0) - lowest;
+    const long long down = (byRow ? row[y] : 0) - black * 256 + 128;
     unsigned short* line = raw + y * w;
     for (long long x = 0; x < w; ++x) {
-      const long long over = levels[x % cols] + (byColumn ? column[x] : 0) + down;
+      const long long over = (levels[x % cols] + (byColumn ? column[x] : 0) + down) >> 8;
       line[x] = static_cast<unsigned short>(std::clamp<long long>(line[x] - over, 0, 65535));
     }
   }

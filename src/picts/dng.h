@@ -55,7 +55,8 @@ class cPictDNG : public cPictTIFF_EP {
   unsigned myWhite = 0, myBlack = 0;
   // BlackLevel by position in its BlackLevelRepeatDim tile (rows x columns).
   unsigned myBlackRows = 1, myBlackCols = 1;
-  _typebuf<unsigned int> myBlackLevels;
+  // Kept with their fractions, which add up with the deltas before a sample is rounded.
+  _typebuf<double> myBlackLevels;
   // BlackLevelDeltaH and BlackLevelDeltaV: added to the black of each
   // column and row of the active area.
   _typebuf<double> myBlackDeltaH, myBlackDeltaV;

@@ -177,8 +177,9 @@ bool cPict3FR_LJPEG::decode(cFileIOTarget* io) {
   myPrecision = body.precision;
   std::memset(myRaw.ptr, 0, static_cast<size_t>(myRaw.count));
   // Predictor 11 adds to the running value half the step the row two above
-  // took there, reckoned on the values before they are cut to 16 bits.
-  if (body.predictor != 1 && body.predictor != 11) return false;
+  // took there, reckoned on the values before they are cut to 16 bits; the
+  // cameras' other selections are read with the running values alone, as
+  // dcraw reads them.
   const bool vertical = body.predictor == 11;
   _typebuf<long long> kept;
   try {

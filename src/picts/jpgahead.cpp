@@ -1,7 +1,7 @@
-// How many of the bytes still to come can carry entropy-coded data. The
-// stream is read ahead to its end and put back; comment and application
-// segments met on the way, and whatever follows the end of the image, are
-// left out, so that padding cannot vouch for pixels no scan could fill.
+// How many of the bytes still to come are entropy-coded data. The stream is
+// read ahead to its end and put back; only what lies inside scans counts,
+// so that no segment, restart marker or fill byte can vouch for pixels that
+// no scan could fill.
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -58,9 +58,16 @@ class cAhead {
     return myRead;
   }
 
+  bool failed() const { return myFailed; }
+
  private:
+  // A target's answer above the count asked for is its error mark.
   bool refill() {
-    unsigned int got = myIo->read(myBlock.ptr, static_cast<unsigned int>(myBlock.count));
+    if (myFailed) return false;
+    const unsigned int asked = static_cast<unsigned int>(myBlock.count);
+    const unsigned int got = myIo->read(myBlock.ptr, asked);
+    myFailed = got > asked;
+    if (myFailed) return false;
     myRead += got;
     myAt = myBlock.ptr;
     myEnd = myBlock.ptr + got;
@@ -72,47 +79,63 @@ class cAhead {
   cFileIOTarget* myIo;
   _typebuf<unsigned char>& myBlock;
   unsigned long long myRead = 0;
+  bool myFailed = false;
 };
 
-bool isPadding(unsigned char marker) { return (marker >= 0xE0 && marker <= 0xEF) || marker == 0xFE; }
+bool isRestart(unsigned char marker) { return marker >= 0xD0 && marker <= 0xD7; }
 
-// Markers that stand alone: stuffing, restarts, start and temporary.
-bool standsAlone(unsigned char marker) {
-  return marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8);
-}
+// Markers without a length: the rest of 0xD0..0xD8 and TEM.
+bool standsAlone(unsigned char marker) { return marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8); }
 
 }  // namespace
 
 bool cJPEGParser::codedBytesAhead(unsigned long long& coded) {
   if (!io) return false;
+  // The parser has consumed `position` bytes of a stream that starts the
+  // target, and holds the rest of its block: a target that cannot be set a
+  // byte back from where it stands cannot be put back either, and is not
+  // read ahead.
+  const long long held = readEnd - readAt;
+  const unsigned long long at = position + static_cast<unsigned long long>(held);
+  if (at == 0 || !io->set_fp(at - 1)) return true;
+  if (!io->set_fp(at)) return false;
   _typebuf<unsigned char> block;
   try {
     block.set(kReadBlock);
   } catch (const std::bad_alloc&) {
     return false;
   }
-  cAhead in(readBuf.ptr + readAt, readEnd - readAt, io, block);
-  coded = 0;
+  cAhead in(readBuf.ptr + readAt, held, io, block);
+  // The parser stands at the first scan's data.
+  bool inScan = true;
+  unsigned long long count = 0;
   for (;;) {
     unsigned long long run = 0;
     const bool marker = in.toMarker(run);
-    coded += run;
+    if (inScan) count += run;
     unsigned char m = 0xFF;
     while (marker && m == 0xFF)
       if (!in.get(m)) break;
     if (!marker || m == 0xFF || m == 0xD9) break;
-    if (standsAlone(m)) {
-      coded += 2;
+    if (m == 0x00) {
+      // A stuffed 0xFF is one byte of data.
+      if (inScan) ++count;
       continue;
     }
+    if (isRestart(m)) continue;
+    inScan = false;
+    if (standsAlone(m)) continue;
     unsigned char length[2];
     if (!in.get(length[0]) || !in.get(length[1])) break;
     const unsigned long long body = (length[0] << 8 | length[1]) - 2ULL;
     if (body > 0xFFFF) break;
     const unsigned long long passed = in.skip(body);
-    if (!isPadding(m)) coded += 4 + passed;
     if (passed < body) break;
+    inScan = m == 0xDA;
   }
   // Put back where the parser's next read expects it.
-  return io->set_fp_end(in.drain());
+  const unsigned long long read = in.drain();
+  if (in.failed() || !io->set_fp_end(read)) return false;
+  coded = count;
+  return true;
 }

@@ -127,7 +127,10 @@ bool cJHuffDecoder::create(sJPGState& state) {
   myCurrentAC = nullptr;
   long long nf = state.frameComps();
   if (nf < 1 || nf > 4 || state.scanCount > 4) return false;
-  int dc0 = state.coding == 2 ? 1 << (state.precision - 1) : 0;
+  // A lossless scan starts from the middle of its samples as the point
+  // transform leaves them.
+  if (state.coding == 2 && state.al >= state.precision) return false;
+  int dc0 = state.coding == 2 ? 1 << (state.precision - state.al - 1) : 0;
   for (int i = 0; i < 4; ++i) {
     myDC[i] = dc0;
     myDCMap[i] = -1;
@@ -293,7 +296,7 @@ bool cJHuffDecoder::restart() {
   myBits = 0;
   if (!cJPEGParser::getRestart(myState)) return false;
   myEobRun = 0;
-  int dc0 = myState->coding == 2 ? 1 << (myState->precision - 1) : 0;
+  int dc0 = myState->coding == 2 ? 1 << (myState->precision - myState->al - 1) : 0;
   for (int& d : myDC) d = dc0;
   myRestartsToGo = myState->restartInterval;
   return true;

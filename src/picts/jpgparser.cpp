@@ -36,6 +36,8 @@ bool sJPGState::refill() {
     }
   }
   unsigned int got = io->read(readBuf.ptr, kReadBlock);
+  // A target's answer above the count asked for is its error mark.
+  if (got > static_cast<unsigned int>(kReadBlock)) got = 0;
   readAt = 0;
   readEnd = got;
   if (got == 0) readFailed = true;
@@ -89,6 +91,8 @@ void cJPEGParser::initState() {
   rangeLimit.set(0);
   store.set(0);
   myStoreAcross = myStoreDown = 0;
+  myScansSeen = 0;
+  std::memset(myCoefBits, -1, sizeof myCoefBits);
   readAt = readEnd = 0;
   readFailed = false;
 }
@@ -346,6 +350,10 @@ bool cJPEGParser::processScan() {
   if (!announceSegment(length)) return false;
   unsigned char ns;
   if (!readByte(ns) || ns > 4 || length - 2 != 2u * ns + 4) return false;
+  if (++myScansSeen > kMaxScans) {
+    onGeneralError(position, kErrProgression);
+    return false;
+  }
   if (ns == 0 && process != 3) return false;
   unsigned char body[11];
   if (readBytes(body, 2 * ns + 3) != 2 * ns + 3) return false;

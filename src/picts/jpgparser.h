@@ -19,7 +19,11 @@ class cJPEGParser : public sJPGState {
     kErrUnsupported = 6,  // a coding or lossless mode not decoded
     kErrSetup = 7,        // the Huffman decoder could not be set up
     kErrDecode = 8,       // entropy-decoding error
+    kErrProgression = 9,  // a scan refines bits not yet reached, or scans beyond the limit
   };
+  // More scans than any encoder writes: each may walk every block of the
+  // picture, whatever few bytes it holds.
+  static constexpr unsigned int kMaxScans = 500;
 
   cJPEGParser();
   cJPEGParser(const cJPEGParser&) = delete;
@@ -53,10 +57,11 @@ class cJPEGParser : public sJPGState {
   void setRelativeSelectors(bool on) { myRelativeSelectors = on; }
   // Finds the restart marker the entropy decoder expects next.
   static bool getRestart(sJPGState* state);
-  // The bytes from the position to the end of the stream that can carry
-  // entropy-coded data: all but comment and application segments and what
-  // follows the end of the image. The stream is read ahead and put back;
-  // false when it cannot be put back.
+  // The entropy-coded bytes from the position, which must be a scan's
+  // data, to the end of the image: what lies inside scans, a stuffed 0xFF
+  // counted once. The stream is read ahead and put back; a target that
+  // cannot be set where it stands is not read, and `coded` keeps its value.
+  // False on a read error or when the stream cannot be put back.
   bool codedBytesAhead(unsigned long long& coded);
 
   // MCU geometry of the current frame.
@@ -72,6 +77,10 @@ class cJPEGParser : public sJPGState {
                 const unsigned short* rangeLimit, int precision);
   bool processHuffmalScan(int mcusAcross, int mcusDown);
   bool processHuffmalProgressive(int mcusAcross, int mcusDown);
+  bool advanceProgression();
+  // The predictor and point transform of a lossless row decoded with the
+  // first predictor.
+  void finishLosslessRow(bool opensInterval);
   bool flushScanData();
 
   // Owned by the picture: per-channel curves for the YCCK conversions.
@@ -104,9 +113,15 @@ class cJPEGParser : public sJPGState {
   unsigned short myMarker = 0;
   _typebuf<unsigned char> mySegment;
   _classbuf<_typebuf<unsigned char>> myLosslessRows;
+  // The row before, as predicted, for predictors that look up.
+  _classbuf<_typebuf<unsigned short>> myLosslessAbove;
   _typebuf<sHuffDecodedUnit*> myUnitPtrs;
   _typebuf<sHuffDecodedUnit> myRowUnits;
   int myStoreAcross = 0;
   int myStoreDown = 0;
+  unsigned int myScansSeen = 0;
+  // Per frame component and coefficient, the lowest bit a progressive scan
+  // has given it; -1 before its first scan.
+  signed char myCoefBits[4][64] = {};
   bool myRelativeSelectors = false;
 };

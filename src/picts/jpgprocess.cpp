@@ -104,10 +104,29 @@ bool cJPEGParser::processHuffmalScan(int across, int down) {
   return true;
 }
 
+// A scan must take up each coefficient of its band at the bit the scans
+// before it reached, as the IJG library checks: a refinement repeated or out
+// of order would walk every block again for bits that are not there.
+bool cJPEGParser::advanceProgression() {
+  if (process != 3) return true;
+  for (unsigned int i = 0; i < scanCount; ++i) {
+    signed char* bits = myCoefBits[scanComps[i] & 3];
+    for (unsigned int k = ss; k <= se && k < 64; ++k) {
+      if (ah != (bits[k] < 0 ? 0 : static_cast<unsigned int>(bits[k]))) return false;
+      bits[k] = static_cast<signed char>(al);
+    }
+  }
+  return true;
+}
+
 bool cJPEGParser::processHuffmalProgressive(int across, int down) {
   cJHuffDecoder dec;
   if (!dec.create(*this)) {
     onGeneralError(position, kErrSetup);
+    return false;
+  }
+  if (!advanceProgression()) {
+    onGeneralError(position, kErrProgression);
     return false;
   }
   // The store is laid out over every frame component, whichever scan comes
@@ -184,10 +203,11 @@ bool cJPEGParser::processHuffmalProgressive(int across, int down) {
 }
 
 bool cJPEGParser::processHuffmanLosslessScan() {
-  // Only the first predictor without point transform, over every component
-  // at full resolution, is decoded here; anything else would come out as
-  // wrong samples.
-  if (ss != 1 || al != 0) {
+  // Predictors 1 to 7 and a point transform below the precision; the
+  // decoder predicts from the sample before, the others are made from its
+  // differences a row at a time, and need restarts at row starts.
+  if (ss < 1 || ss > 7 || al >= precision ||
+      (ss > 1 && restartInterval != 0 && restartInterval % imageWidth != 0)) {
     onGeneralError(position, kErrUnsupported);
     return false;
   }
@@ -208,15 +228,17 @@ bool cJPEGParser::processHuffmanLosslessScan() {
   _typebuf<unsigned char>* rowPtrs[4];
   try {
     myLosslessRows.set(comps.count);
+    myLosslessAbove.set(ss > 1 ? comps.count : 0);
     for (long long i = 0; i < comps.count; ++i) {
       myLosslessRows.ptr[i].set(2LL * imageWidth);
       rowPtrs[i] = &myLosslessRows.ptr[i];
     }
+    for (long long i = 0; i < myLosslessAbove.count; ++i) myLosslessAbove.ptr[i].set(imageWidth);
   } catch (const std::bad_alloc&) {
     return false;
   }
   int first[4];
-  for (int& f : first) f = 1 << (precision - 1);
+  for (int& f : first) f = 1 << (precision - al - 1);
   sHuffDecodedSample sample{};
   unsigned short* out[4] = {};
   for (unsigned int i = 0; i < scanCount && i < 4; ++i)
@@ -247,7 +269,55 @@ bool cJPEGParser::processHuffmanLosslessScan() {
       }
       dec.doneCell();
     }
+    // The first row of the scan and of each restart interval keeps the
+    // first predictor.
+    const bool opens = y == 0 || (restartInterval != 0 &&
+                                  static_cast<unsigned long long>(y) * imageWidth % restartInterval == 0);
+    finishLosslessRow(opens);
     if (!onScanLine(rowPtrs, static_cast<int>(y), static_cast<int>(imageWidth))) return false;
   }
   return true;
+}
+
+namespace {
+
+// T.81 H.1: Ra left, Rb above, Rc above left.
+inline int predict(int selection, int ra, int rb, int rc) {
+  switch (selection) {
+    case 2: return rb;
+    case 3: return rc;
+    case 4: return ra + rb - rc;
+    case 5: return ra + ((rb - rc) >> 1);
+    case 6: return rb + ((ra - rc) >> 1);
+    case 7: return (ra + rb) >> 1;
+    default: return ra;
+  }
+}
+
+// The decoder predicted each sample from the one before it, so the
+// differences are the steps between its samples; the first sample of a row
+// is predicted from the one above by every selection.
+void repredictRow(unsigned short* row, const unsigned short* above, unsigned int width, int selection) {
+  unsigned int decoded = row[0];
+  for (unsigned int x = 1; x < width; ++x) {
+    const unsigned int diff = row[x] - decoded;
+    decoded = row[x];
+    const int p = predict(selection, row[x - 1], above[x], above[x - 1]);
+    row[x] = static_cast<unsigned short>(static_cast<unsigned int>(p) + diff);
+  }
+}
+
+}  // namespace
+
+void cJPEGParser::finishLosslessRow(bool opensInterval) {
+  for (long long c = 0; c < comps.count; ++c) {
+    unsigned short* row = reinterpret_cast<unsigned short*>(myLosslessRows.ptr[c].ptr);
+    if (ss > 1) {
+      unsigned short* above = myLosslessAbove.ptr[c].ptr;
+      if (!opensInterval) repredictRow(row, above, imageWidth, ss);
+      std::memcpy(above, row, sizeof(unsigned short) * imageWidth);
+    }
+    if (al > 0)
+      for (unsigned int x = 0; x < imageWidth; ++x) row[x] = static_cast<unsigned short>(row[x] << al);
+  }
 }

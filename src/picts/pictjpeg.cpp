@@ -100,10 +100,10 @@ bool cPictJPEG::onScanData() {
   return preparePicture();
 }
 
-// Only the bytes from the first scan's data on, padding segments aside, can
-// make pixels: pixels that they cannot hold are refused before the picture
-// or the coefficient store is made, and the limit holds whether or not a
-// buffer is made, since a render target still gets every MCU of the picture.
+// Only the entropy-coded bytes of the scans can make pixels: pixels that
+// they cannot hold are refused before the picture or the coefficient store
+// is made, and the limit holds whether or not a buffer is made, since a
+// render target still gets every MCU of the picture.
 bool cPictJPEG::preparePicture() {
   auto fits = [this](unsigned long long bytes) {
     return coding == 2 ? pictDataCanHold(imageWidth, imageHeight, bytes, kLosslessSamplesPerByte,
@@ -112,7 +112,8 @@ bool cPictJPEG::preparePicture() {
   };
   unsigned long long left = myStreamBytes > position ? myStreamBytes - position : 0;
   if (!fits(left)) return false;
-  // Padding may follow the first scan's data as well.
+  // Segments may follow the first scan's data as well; a stream that cannot
+  // be read ahead keeps the bound of all its bytes.
   if (pictPixelCount(imageWidth, imageHeight) > kAheadPixels && (!codedBytesAhead(left) || !fits(left)))
     return false;
   myWidth = imageWidth;

@@ -8,6 +8,7 @@
 #include "base/memio.h"
 #include "compression/lzwdecompress.h"
 #include "compression/oneshotinflate.h"
+#include "compression/zdecompress.h"
 #include "picts/pictjpeg.h"
 #include "picts/picttiff.h"
 #include "picts/tifffax.h"
@@ -99,11 +100,10 @@ bool cPictTIFF::decodeStripe(_typebuf<unsigned char>& in, int compression, sDeco
     case 8:
     case 32946: {
       // A unit is inflated whole, a tile's rows below the picture included,
-      // so that its checksum is reached like any other unit's. A tile is
-      // written whole, so a stream that stops short of its last row is cut;
-      // a last strip may hold only the rows it places.
+      // so that its checksum is reached like any other unit's; only the rows
+      // it places must be there.
       const long long held = std::max(need, static_cast<long long>(out.rowBytes) * myUnitHeld);
-      return decodeDeflate(in, out, held) && out.data.count >= (myStripOffsets.count ? need : held);
+      return decodeDeflate(in, out, held) && out.data.count >= need;
     }
     case 32773:
       try {
@@ -136,11 +136,13 @@ bool cPictTIFF::decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long
   sInflated inflated = inflateOneShot(in.ptr, static_cast<size_t>(in.count), out.data.ptr,
                                       static_cast<size_t>(out.data.count), true);
   // Rows are trusted only from a stream that reached its end and checksum:
-  // a cut or damaged one, one whose checksum is missing or wrong, or one
-  // that runs on past its unit may hold every row and still be wrong in
-  // any of them.
+  // a cut or damaged one, or one whose checksum is missing or wrong, may
+  // hold every row and still be wrong in any of them. A stream that runs on
+  // past its unit, as some writers' do, is read to its end without keeping
+  // what it makes there.
   out.data.count = static_cast<long long>(inflated.produced);
-  return inflated.end == eInflateEnd::finished;
+  return inflated.end == eInflateEnd::finished ||
+         (inflated.end == eInflateEnd::outputFull && zlibStreamEndsWhole(in.ptr, static_cast<unsigned long long>(in.count)));
 }
 
 bool cPictTIFF::decompressFax3(_typebuf<unsigned char>& in, sDecomress& out) {

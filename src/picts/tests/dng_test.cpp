@@ -113,6 +113,24 @@ TEST(DngRaw, PlanesMatchTheSourceAndDcraw) {
   }
 }
 
+// Lossless tiles with every predictor: the samples as written, as dcraw
+// reads them too.
+TEST(DngRaw, LosslessTilesOfEveryPredictorMatchDcraw) {
+  for (int predictor = 1; predictor <= 7; ++predictor) {
+    SCOPED_TRACE(predictor);
+    DngSpec s = spec(37, 29, 14, unsigned(60 + predictor));
+    s.layout = DngSpec::kLJpegTiles;
+    s.predictor = predictor;
+    const Bytes file = rawtest::writeDng(s);
+    pngtest::MemStream m(file);
+    Capture<cPictDNG> dng;
+    ASSERT_TRUE(dng.decode(&m.io));
+    EXPECT_TRUE(dng.plane == s.samples);
+    const rawtest::Pnm ref = cameratest::dcrawPlane(file, "predictor" + std::to_string(predictor) + ".dng");
+    EXPECT_TRUE(ref.v == s.samples);
+  }
+}
+
 // Compressed raw strips come back whole; one cut short is damage, never a
 // picture with black rows reported as decoded. TIFF/EP's packed 12-bit
 // units likewise, cut by 8 bytes still long enough for the plane's bits
@@ -605,6 +623,23 @@ TEST(DngRaw, EightBitLevelsAndBlackDeltasReadAsTheirTwin) {
       make(8, DngSpec::kStrip), [](int, int) { return 16; }, 256);
   rowsTwin.black = 16 * 256;
   cases.push_back({"8-bit, BlackLevelDeltaV", rows, rowsTwin});
+  // Fractions add up before a sample is rounded: 32.5 at 8 bits is 8320 at
+  // 16, and two deltas of a half a whole level.
+  DngSpec half = shifted(make(8, DngSpec::kStrip), [](int, int) { return 33; });
+  half.black = 65;
+  half.blackRational = half.halves = true;
+  DngSpec halfTwin = shifted(
+      make(8, DngSpec::kStrip), [](int, int) { return 33; }, 256);
+  halfTwin.black = 8320;
+  cases.push_back({"8-bit, BlackLevel 32.5", half, halfTwin});
+  DngSpec halves = shifted(make(16, DngSpec::kStrip), [](int, int) { return 201; });
+  halves.black = 400;
+  halves.blackRational = halves.halves = true;
+  halves.deltaH.assign(48, 1);
+  halves.deltaV.assign(32, 1);
+  DngSpec halvesTwin = shifted(make(16, DngSpec::kStrip), [](int, int) { return 201; });
+  halvesTwin.black = 201;
+  cases.push_back({"BlackLevel 200 and deltas of a half across and down", halves, halvesTwin});
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     pngtest::MemStream m(rawtest::writeDng(c.levelled)), t(rawtest::writeDng(c.twin));

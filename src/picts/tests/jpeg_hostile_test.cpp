@@ -3,7 +3,11 @@
 // was decoded before the damage stays.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "jpeg_support.h"
+// After jpeglib.h, which it needs.
+#include <jerror.h>
 
 namespace {
 
@@ -165,3 +169,89 @@ TEST(JpegHostile, BrokenLosslessCodeIsReportedAtItsCell) {
 }
 
 }  // namespace
+
+namespace {
+
+// The warnings libjpeg gives over the whole decode, by message code.
+std::vector<int> libjpegWarnings(const Bytes& file) {
+  static std::vector<int> seen;
+  seen.clear();
+  jpeg_decompress_struct cinfo;
+  ErrorMgr err;
+  cinfo.err = jpeg_std_error(&err.pub);
+  err.pub.error_exit = onError;
+  err.pub.emit_message = [](j_common_ptr c, int level) {
+    if (level < 0) seen.push_back(c->err->msg_code);
+  };
+  if (setjmp(err.jump)) {
+    jpeg_destroy_decompress(&cinfo);
+    return {-1};
+  }
+  jpeg_create_decompress(&cinfo);
+  jpeg_mem_src(&cinfo, file.data(), static_cast<unsigned long>(file.size()));
+  jpeg_read_header(&cinfo, TRUE);
+  jpeg_start_decompress(&cinfo);
+  std::vector<uint8_t> row(static_cast<size_t>(cinfo.output_width) * cinfo.output_components);
+  while (cinfo.output_scanline < cinfo.output_height) {
+    JSAMPROW rows[1] = {row.data()};
+    jpeg_read_scanlines(&cinfo, rows, 1);
+  }
+  jpeg_finish_decompress(&cinfo);
+  jpeg_destroy_decompress(&cinfo);
+  return seen;
+}
+
+// `f` with its last scan (header and data) repeated until it has `scans`.
+Bytes lastScanRepeated(const Bytes& f, size_t scans) {
+  size_t last = 0, count = 0;
+  for (size_t at = markerAt(f, 0xDA); at; at = markerAt(f, 0xDA, at + 2)) last = at, ++count;
+  const size_t end = markerAt(f, 0xD9, last);
+  Bytes out(f.begin(), f.begin() + static_cast<long>(end));
+  for (; count < scans; ++count) out.insert(out.end(), f.begin() + static_cast<long>(last), f.begin() + static_cast<long>(end));
+  out.insert(out.end(), {0xFF, 0xD9});
+  return out;
+}
+
+}  // namespace
+
+// A scan must take up its band at the bit the scans before it reached, as
+// libjpeg checks it: where libjpeg warns of an inconsistent progression the
+// file is refused, since a repeated refinement walks every block again for
+// nothing. First scans repeated at full precision are consistent, and decode
+// as libjpeg decodes them up to the limit on scans.
+TEST(JpegHostile, ScansOutOfProgressionOrPastTheLimitAreRefused) {
+  // Flat, as in the slowest such files: every refinement then reads as
+  // end-of-band runs, whatever its place.
+  const Bytes src = ppm(40, 24, 1, Bytes(40 * 24, 0x80));
+  const std::string script = scratchDir() + "/two.scans";
+  writeFile(script, Bytes{'0', ':', ' ', '0', ' ', '0', ' ', '0', ' ', '0', ';', '\n',
+                          '0', ':', ' ', '1', ' ', '6', '3', ' ', '0', ' ', '0', ';', '\n'});
+  const Bytes progressive = tool("cjpeg", {"-grayscale", "-progressive"}, src);
+  const Bytes twoScans = tool("cjpeg", {"-grayscale", "-scans", script}, src);
+  std::remove(script.c_str());
+  ASSERT_FALSE(progressive.empty());
+  ASSERT_FALSE(twoScans.empty());
+  const struct {
+    const char* name;
+    Bytes file;
+    bool warned, decodes;
+  } cases[] = {
+      {"the last refinement twice", lastScanRepeated(progressive, 7), true, false},
+      {"the last refinement 40 times", lastScanRepeated(progressive, 45), true, false},
+      {"a full first scan to the limit", lastScanRepeated(twoScans, cJPEGParser::kMaxScans), false, true},
+      {"a full first scan past the limit", lastScanRepeated(twoScans, cJPEGParser::kMaxScans + 1), false, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::vector<int> warnings = libjpegWarnings(c.file);
+    EXPECT_EQ(std::count(warnings.begin(), warnings.end(), int(JWRN_BOGUS_PROGRESSION)) > 0, c.warned);
+    MemStream s(c.file);
+    cPictJPEG jpeg;
+    const bool decoded = jpeg.decode(&s.io);
+    EXPECT_EQ(decoded, c.decodes);
+    if (!decoded || !c.decodes) continue;
+    Reference ref;
+    ASSERT_TRUE(referenceDecode(c.file, ref));
+    EXPECT_EQ(compare(jpeg, ref), "");
+  }
+}

@@ -78,35 +78,79 @@ class cRecorder : public cPictJPEG {
   }
 };
 
-TEST(JpegLossless, OtherPredictorsTransformsAndSamplingAreRefusedWithTheirCodes) {
+// Every predictor from the row above, with and without a point transform,
+// over restarts at row starts: the samples come back less the bits the
+// transform left out.
+TEST(JpegLossless, EveryPredictorAndPointTransformDecodeToTheirSamples) {
+  uint32_t seed = 40;
+  for (unsigned precision : {8u, 12u, 16u})
+    for (unsigned comps : {1u, 3u})
+      for (int predictor = 1; predictor <= 7; ++predictor)
+        for (unsigned transform : {0u, 3u}) {
+          Lossless im;
+          im.width = 9;
+          im.height = 7;
+          im.precision = precision;
+          im.comps = comps;
+          im.predictor = predictor;
+          im.pointTransform = transform;
+          im.restartRows = predictor % 2 ? 0 : 3;
+          im.samples = samplesOf(im, seed++);
+          MemStream s(writeLossless(im));
+          for (auto& v : im.samples) v = static_cast<uint16_t>(v >> transform << transform);
+          cPictJPEG jpeg;
+          const std::string where = std::to_string(precision) + " bits, " + std::to_string(comps) +
+                                    " components, predictor " + std::to_string(predictor) + ", transform " +
+                                    std::to_string(transform);
+          ASSERT_TRUE(jpeg.decode(&s.io)) << where;
+          for (unsigned y = 0; y < im.height; ++y)
+            for (unsigned x = 0; x < im.width; ++x) {
+              long long at = (im.height - 1 - y) * static_cast<long long>(im.width) + x;
+              uint64_t got = precision > 8 ? jpeg.raw16Bpp()[at] : jpeg.raw8Bpp()[at];
+              ASSERT_EQ(got, expectedWord(im, static_cast<size_t>(y) * im.width + x))
+                  << where << " at " << x << "," << y;
+            }
+        }
+}
+
+TEST(JpegLossless, SelectionsTransformsRestartsAndSamplingOutsideTheCodingAreRefused) {
   Lossless im;
   im.width = 5;
   im.height = 4;
   im.samples = samplesOf(im, 1);
-  for (int predictor = 2; predictor <= 7; ++predictor) {
-    Lossless other = im;
-    other.predictor = predictor;
-    MemStream s(writeLossless(other));
-    cRecorder jpeg;
-    EXPECT_FALSE(jpeg.decode(&s.io)) << predictor;
-    EXPECT_EQ(jpeg.errors, std::vector<int>{6}) << predictor;
-  }
-  Bytes transformed = writeLossless(im);
-  // The point transform is the low nibble of the byte before the data.
-  size_t sos = 0;
-  for (size_t i = 0; i + 1 < transformed.size(); ++i)
-    if (transformed[i] == 0xFF && transformed[i + 1] == 0xDA) sos = i;
-  transformed[sos + 2 + 2 + 1 + 2 + 2] = 0x01;
-  MemStream t(transformed);
-  cRecorder shifted;
-  EXPECT_FALSE(shifted.decode(&t.io));
-  EXPECT_EQ(shifted.errors, std::vector<int>{6});
+  // The selection and the point transform are the first and last bytes
+  // after the scan's component list; the restart interval ends its segment.
+  auto patched = [&](const Lossless& from, int marker, size_t at, uint8_t value) {
+    Bytes f = writeLossless(from);
+    for (size_t i = 0; i + 1 < f.size(); ++i)
+      if (f[i] == 0xFF && f[i + 1] == marker) {
+        f[i + at] = value;
+        break;
+      }
+    return f;
+  };
+  Lossless restarted = im;
+  restarted.predictor = 2;
+  restarted.restartRows = 1;
   Lossless sampled = im;
   sampled.sampling = 0x21;
-  MemStream u(writeLossless(sampled));
-  cRecorder wide;
-  EXPECT_FALSE(wide.decode(&u.io));
-  EXPECT_EQ(wide.errors, std::vector<int>{5});
+  const struct {
+    const char* name;
+    Bytes file;
+    int error;
+  } cases[] = {
+      {"selection 0", patched(im, 0xDA, 7, 0), 6},
+      {"selection 8", patched(im, 0xDA, 7, 8), 6},
+      {"transform of every bit", patched(im, 0xDA, 9, 8), 6},
+      {"restart inside a row", patched(restarted, 0xDD, 5, 7), 6},
+      {"sampled", writeLossless(sampled), 5},
+  };
+  for (const auto& c : cases) {
+    MemStream s(c.file);
+    cRecorder jpeg;
+    EXPECT_FALSE(jpeg.decode(&s.io)) << c.name;
+    EXPECT_EQ(jpeg.errors, std::vector<int>{c.error}) << c.name;
+  }
 }
 
 TEST(JpegParser, ProgressiveImagesGetEveryMCUOnceAtTheEndOnly) {

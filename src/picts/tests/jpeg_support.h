@@ -215,7 +215,7 @@ inline std::string compare(cPictBase& pict, const Reference& ref, bool bottomUp 
   return "";
 }
 
-// Lossless streams: predictor 1 over interleaved components, with a fixed
+// Lossless streams: any predictor over interleaved components, with a fixed
 // table of 17 categories (14 four-bit codes, 3 five-bit ones). The first
 // component may be sampled H x V as camera YCbCr streams are: an MCU then
 // holds its H x V samples, each predicted from the one before it, followed
@@ -223,7 +223,8 @@ inline std::string compare(cPictBase& pict, const Reference& ref, bool bottomUp 
 struct Lossless {
   unsigned width = 1, height = 1, precision = 8, comps = 1;  // width, height in MCUs
   std::vector<uint16_t> samples;  // in stream order, MCU by MCU; missing ones are 0
-  int predictor = 1;
+  int predictor = 1;               // 2 to 7 apply to sampling 0x11 only
+  unsigned pointTransform = 0;    // low bits the stream leaves out
   unsigned restartRows = 0;       // restart every this many MCU rows
   unsigned char sampling = 0x11;  // of the first component
 };
@@ -283,23 +284,35 @@ inline Bytes writeLossless(const Lossless& im) {
     out.push_back(static_cast<uint8_t>(im.comps == 3 ? "RGB"[c] : c + 1));
     out.push_back(0);
   }
-  out.insert(out.end(), {static_cast<uint8_t>(im.predictor), 0, 0});
+  out.insert(out.end(), {static_cast<uint8_t>(im.predictor), 0, static_cast<uint8_t>(im.pointTransform)});
   BitWriter bw{out};
-  int half = 1 << (im.precision - 1);
+  int half = 1 << (im.precision - im.pointTransform - 1);
   std::vector<int> first(im.comps, half), pred(im.comps);
+  // T.81 H.1 from the row above, except on the first row of the scan and
+  // of each restart interval.
+  std::vector<std::vector<int>> above(im.comps, std::vector<int>(im.width)), row = above;
+  auto predict = [&](unsigned c, unsigned x) {
+    const int ra = row[c][x - 1], rb = above[c][x], rc = above[c][x - 1];
+    const int by[8] = {ra, ra, rb, rc, ra + rb - rc, ra + ((rb - rc) >> 1), rb + ((ra - rc) >> 1), (ra + rb) >> 1};
+    return by[im.predictor & 7];
+  };
   unsigned marker = 0;
   size_t next = 0;
   for (unsigned y = 0; y < im.height; ++y) {
+    bool opens = y == 0;
     if (im.restartRows && y > 0 && y % im.restartRows == 0) {
       bw.pad();
       out.insert(out.end(), {0xFF, static_cast<uint8_t>(0xD0 + (marker++ & 7))});
       for (int& f : first) f = half;
+      opens = true;
     }
     pred = first;
     for (unsigned x = 0; x < im.width; ++x)
       for (unsigned c = 0; c < im.comps; ++c)
         for (unsigned k = 0; k < (c == 0 ? h * v : 1); ++k, ++next) {
-          int s = next < im.samples.size() ? im.samples[next] : 0;
+          int s = (next < im.samples.size() ? im.samples[next] : 0) >> im.pointTransform;
+          if (x > 0 && !opens && h * v == 1) pred[c] = predict(c, x);
+          row[c][x] = s;
           int diff = (s - pred[c]) & 0xFFFF;
           if (diff >= 32768) diff -= 65536;
           int mag = diff < 0 ? -diff : diff, cat = 0;
@@ -313,6 +326,7 @@ inline Bytes writeLossless(const Lossless& im) {
           pred[c] = s;
           if (x == 0 && k == 0) first[c] = s;
         }
+    above.swap(row);
   }
   bw.pad();
   out.insert(out.end(), {0xFF, 0xD9});

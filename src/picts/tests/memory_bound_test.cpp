@@ -6,6 +6,9 @@
 
 #include <zlib.h>
 
+#include <algorithm>
+#include <cstring>
+
 #include "dicom_support.h"
 #include "jp2_support.h"
 #include "jpeg_support.h"
@@ -80,6 +83,20 @@ Bytes zeroScan(Bytes f, size_t n) {
   if (!sos) return {};
   f.resize(scanDataAt(f, sos));
   return f + Bytes(n, 0) + Bytes{0xFF, 0xD9};
+}
+
+// `f`'s headers and the first 64 bytes of its first scan's data, then
+// `unit` repeated until the file could hold the picture at a bit a block,
+// with the frame's precision set to `precision`.
+Bytes paddedAfterScan(Bytes f, const Bytes& unit, unsigned precision) {
+  const size_t sos = claimHuge(f);
+  if (!sos) return {};
+  size_t sof = 2;
+  while (f[sof + 1] < 0xC0 || f[sof + 1] > 0xC2) sof += 2 + (f[sof + 2] << 8 | f[sof + 3]);
+  f[sof + 4] = static_cast<uint8_t>(precision);
+  f.resize(scanDataAt(f, sos) + 64);
+  while (f.size() < size_t(kSide) * kSide / 512 + 4096) f.insert(f.end(), unit.begin(), unit.end());
+  return f + Bytes{0xFF, 0xD9};
 }
 
 Bytes cjpeg(const std::vector<std::string>& args) {
@@ -280,15 +297,42 @@ TEST(MemoryBound, BytesThatCannotMakePixelsDoNotCount) {
   expectRefusedCheaply(cases, [](size_t size) { return size > size_t(kSide) * kSide / 1024; });
 }
 
+// Only the entropy-coded bytes inside scans vouch for pixels: tables,
+// arithmetic conditioning, reserved segments and restart markers after a
+// short scan do not, whatever the frame's precision.
+TEST(MemoryBound, SegmentsAndRestartsAfterTheScanDoNotCount) {
+  const Bytes baseline = cjpeg({}), progressive = cjpeg({"-progressive"});
+  auto segment = [](uint8_t marker) { return Bytes{0xFF, marker, 0xFF, 0xFF} + Bytes(0xFFFD, 'x'); };
+  const Bytes restarts{0xFF, 0xD0, 0xFF, 0xD1, 0xFF, 0xD2, 0xFF, 0xD3};
+  std::vector<Case> cases;
+  for (unsigned precision : {8u, 12u}) {
+    const bool deep = precision == 12;
+    cases.push_back({deep ? "12-bit, tables" : "tables", paddedAfterScan(baseline, segment(0xDB), precision)});
+    cases.push_back({deep ? "12-bit, Huffman tables" : "Huffman tables",
+                     paddedAfterScan(progressive, segment(0xC4), precision)});
+    cases.push_back({deep ? "12-bit, conditioning" : "conditioning", paddedAfterScan(baseline, segment(0xCC), precision)});
+    cases.push_back({deep ? "12-bit, JPG0" : "JPG0", paddedAfterScan(progressive, segment(0xF0), precision)});
+    cases.push_back({deep ? "12-bit, restarts" : "restarts", paddedAfterScan(baseline, restarts, precision)});
+  }
+  expectRefusedCheaply(cases, [](size_t size) { return size > size_t(kSide) * kSide / 512; });
+}
+
 // The same bounds leave whole flat pictures, the least data per pixel that
 // each Huffman form writes, alone.
 TEST(MemoryBound, FlatPicturesInEveryHuffmanFormDecode) {
   constexpr unsigned kFlat = 2304;
   const std::string dcOnly = jpegtest::scratchDir() + "/dc_only.scans";
+  const std::string greyDcOnly = jpegtest::scratchDir() + "/grey_dc_only.scans";
   jpegtest::writeFile(dcOnly, text("0,1,2: 0 0 0 0;\n"));
+  // One bit a block, the densest any Huffman form gets.
+  jpegtest::writeFile(greyDcOnly, text("0: 0 0 0 0;\n"));
   const Bytes flat = jpegtest::ppm(kFlat, kFlat, 3, Bytes(size_t(kFlat) * kFlat * 3, 0x80));
-  const std::vector<std::vector<std::string>> forms = {
-      {}, {"-optimize"}, {"-progressive"}, {"-sample", "1x1", "-progressive"}, {"-scans", dcOnly}};
+  const std::vector<std::vector<std::string>> forms = {{},
+                                                       {"-optimize"},
+                                                       {"-progressive"},
+                                                       {"-sample", "1x1", "-progressive"},
+                                                       {"-scans", dcOnly},
+                                                       {"-grayscale", "-scans", greyDcOnly}};
   for (const auto& args : forms) {
     SCOPED_TRACE(args.empty() ? "baseline" : args.back());
     Bytes f = jpegtest::tool("cjpeg", args, flat);
@@ -299,6 +343,7 @@ TEST(MemoryBound, FlatPicturesInEveryHuffmanFormDecode) {
     EXPECT_EQ(pict->raw8Bpp()[kFlat * kFlat / 2] & 0xFFFFFF, 0x808080u);
   }
   std::remove(dcOnly.c_str());
+  std::remove(greyDcOnly.c_str());
 }
 
 // The stream read ahead for a large picture is put back where the decoder
@@ -321,6 +366,73 @@ TEST(MemoryBound, LargePictureReadAheadDecodesLikeLibjpeg) {
   cPtr<cPictBase> pict(cPictBase::mkPicture(&s.io, nullptr));
   ASSERT_TRUE(pict);
   EXPECT_EQ(jpegtest::compare(*pict, ref), "");
+}
+
+// A stream whose reads fail from byte `failAt` on with the error mark, and
+// that may be unable to go back before where it stands.
+class cFragileIO : public cFileIOTarget {
+ public:
+  cFragileIO(const Bytes& data, unsigned long long failAt, bool back)
+      : myData(data), myFailAt(failAt), myBack(back) {}
+  unsigned long long size() override { return myData.size(); }
+  unsigned int read(void* buf, unsigned int count) override {
+    if (myAt >= myFailAt) return 0xFFFFFFFF;
+    const unsigned long long n = std::min<unsigned long long>({count, myData.size() - myAt, myFailAt - myAt});
+    std::memcpy(buf, myData.data() + myAt, n);
+    myAt += n;
+    return static_cast<unsigned int>(n);
+  }
+  bool set_fp(unsigned long long pos) override {
+    if ((pos < myAt && !myBack) || pos > myData.size()) return false;
+    myAt = pos;
+    return true;
+  }
+  bool set_fp_end(unsigned long long offset) override {
+    return offset <= myData.size() && set_fp(myData.size() - offset);
+  }
+  bool set_eof(unsigned long long) override { return false; }
+  void close() override {}
+  bool valid() override { return true; }
+
+ private:
+  const Bytes& myData;
+  unsigned long long myFailAt;
+  bool myBack;
+  unsigned long long myAt = 0;
+};
+
+// A large picture from a stream that cannot be set back is bounded by all
+// its bytes and decodes as libjpeg decodes it; a read that fails, in the
+// read-ahead or before it, refuses the picture.
+TEST(MemoryBound, StreamsThatCannotGoBackOrFailToRead) {
+  constexpr unsigned kSize = 2304;
+  const Bytes f = jpegtest::tool("cjpeg", {"-progressive"},
+                                 jpegtest::ppm(kSize, kSize, 3, jpegtest::picture(kSize, kSize, 3, 8)));
+  ASSERT_GT(f.size(), 300000u);
+  jpegtest::Reference ref;
+  ASSERT_TRUE(jpegtest::referenceDecode(f, ref));
+  const Bytes small = cjpeg({});
+  const struct {
+    const char* name;
+    const Bytes& file;
+    unsigned long long failAt;
+    bool back;
+  } cases[] = {
+      {"large, forward only", f, ~0ULL, false},
+      {"large, failing in the read-ahead", f, 200000, true},
+      {"large, forward only and failing", f, 200000, false},
+      {"small, failing in its scan", small, small.size() / 2, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    cFragileIO io(c.file, c.failAt, c.back);
+    cPictJPEG jpeg;
+    const bool whole = c.failAt == ~0ULL, decoded = jpeg.decode(&io);
+    EXPECT_EQ(decoded, whole);
+    if (whole && decoded) {
+      EXPECT_EQ(jpegtest::compare(jpeg, ref), "");
+    }
+  }
 }
 
 }  // namespace

@@ -45,6 +45,7 @@ struct DngSpec {
   enum ePlace { kMain, kMainWithPreview, kSubIFD } place = kMain;
   int bits = 16;                     // 8 or 16 for strips; the samples' depth for the lossless ones
   int tile = 16;                     // lossless tiles are tile x tile, two components per line
+  int predictor = 1;                 // the lossless units' selection value
   int stripRows = 4;                 // rows per lossless strip
   int rowsPerStrip = -1;             // RowsPerStrip as written: -1 the strips' rows, -2 none
   int frameRows = 0, frameCols = 0;  // lossless frames cut to these sides (0: the unit's)
@@ -62,7 +63,8 @@ struct DngSpec {
   std::vector<uint32_t> blacks;         // BlackLevel by position of a 2 x 2 BlackLevelRepeatDim tile
   std::vector<uint16_t> linearization;  // LinearizationTable
   std::vector<uint32_t> activeArea;     // top, left, bottom, right
-  std::vector<int32_t> deltaH, deltaV;  // BlackLevelDeltaH and V, whole numbers
+  std::vector<int32_t> deltaH, deltaV;  // BlackLevelDeltaH and V, numerators over `halves` + 1
+  bool halves = false;                  // a rational BlackLevel and the deltas count halves
   std::vector<uint32_t> neutral;        // AsShotNeutral as numerator, denominator pairs
   uint16_t compression = 1;             // of kStrip: 1, 8 (Deflate) or 32773 (PackBits)
   size_t cut = 0;                       // bytes taken off the end of the kStrip or kPacked12 data
@@ -196,6 +198,7 @@ inline std::vector<tifftest::Entry> rawData(tifftest::Writer& w, const DngSpec& 
     im.width = unsigned(tw) / im.comps;
     im.height = unsigned(th);
     im.precision = unsigned(s.bits);
+    im.predictor = s.predictor;
     for (int y = y0; y < y0 + th; ++y)
       for (int x = x0; x < x0 + tw; ++x)  // edge tiles repeat the last sample
         im.samples.push_back(
@@ -263,13 +266,13 @@ inline std::vector<tifftest::Entry> rawData(tifftest::Writer& w, const DngSpec& 
     e.push_back(w.shortEntry(50712, std::vector<uint64_t>(s.linearization.begin(), s.linearization.end())));
   for (auto [tag, deltas] : {std::pair{50715, &s.deltaH}, {50716, &s.deltaV}}) {
     std::vector<uint64_t> v;
-    for (int32_t d : *deltas) v.insert(v.end(), {uint32_t(d), 1});
+    for (int32_t d : *deltas) v.insert(v.end(), {uint32_t(d), s.halves ? 2u : 1u});
     if (!v.empty()) e.push_back({uint16_t(tag), 10, v.size() / 2, w.values(v, 4)});
   }
   if (s.activeArea.size() == 4)
     e.push_back(w.longEntry(50829, std::vector<uint64_t>(s.activeArea.begin(), s.activeArea.end())));
   if (s.blackRational)
-    e.push_back({50714, 5, 1, w.values({s.black * 2ULL, 2}, 4)});
+    e.push_back({50714, 5, 1, w.values({s.halves ? s.black : s.black * 2ULL, 2}, 4)});
   else if (s.black)
     e.push_back(w.longEntry(50714, {s.black}));
   if (s.crop.size() == 4) e.push_back(w.longEntry(50719, {s.crop[0], s.crop[1]}));

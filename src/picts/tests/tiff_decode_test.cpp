@@ -336,6 +336,57 @@ TEST(TiffDecode, ManyUnitFilesDecodeAsLibtiffOrAreRefusedBeforeThePicture) {
   }
 }
 
+// 40 x 30 grey in Deflate strips of 8 rows whose streams hold `extra` rows
+// more than their strip, as some writers make them; `flip` spoils the last
+// checksum byte of every stream.
+Bytes longDeflateStrips(uint32_t extra, bool flip) {
+  const uint32_t w = 40, h = 30, rows = 8;
+  Writer writer;
+  std::vector<uint64_t> offsets, counts;
+  for (uint32_t y = 0; y < h; y += rows) {
+    Bytes unit(size_t(w) * (std::min(rows, h - y) + extra));
+    for (size_t i = 0; i < unit.size(); ++i) unit[i] = uint8_t(y * 5 + i * 3 + i / w);
+    Bytes z(compressBound(uLong(unit.size())));
+    uLongf size = uLongf(z.size());
+    compress2(z.data(), &size, unit.data(), uLong(unit.size()), 6);
+    z.resize(size);
+    if (flip) z.back() ^= 1;
+    offsets.push_back(writer.addBlob(z));
+    counts.push_back(z.size());
+  }
+  writer.ifds.push_back({writer.longEntry(256, {w}), writer.longEntry(257, {h}), writer.shortEntry(258, {8}),
+                         writer.shortEntry(259, {8}), writer.shortEntry(262, {1}), writer.longEntry(273, offsets),
+                         writer.shortEntry(277, {1}), writer.longEntry(278, {rows}),
+                         writer.longEntry(279, counts)});
+  return writer.build();
+}
+
+// Such strips decode as libtiff reads them once their whole stream is
+// inflated and checked; a spoilt checksum past the strip's rows is damage.
+TEST(TiffDecode, DeflateStripsHoldingMoreRowsThanTheStrip) {
+  const struct {
+    const char* name;
+    uint32_t extra;
+    bool flip, decodes;
+  } cases[] = {{"exact", 0, false, true},
+               {"a row more", 1, false, true},
+               {"nine rows more", 9, false, true},
+               {"a row more, checksum spoilt", 1, true, false}};
+  const std::string path = scratchDir() + "/long_strips.tif";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Bytes file = longDeflateStrips(c.extra, c.flip);
+    cBufWrapperIO io(const_cast<uint8_t*>(file.data()), static_cast<long long>(file.size()), false);
+    cPictTIFF pict;
+    ASSERT_EQ(pict.decode(&io), c.decodes);
+    if (!c.decodes) continue;
+    writeFile(path, file);
+    EXPECT_EQ(mismatchesWithTiff2rgba(path), 0);
+    std::remove(path.c_str());
+    std::remove((path + ".rgba.tif").c_str());
+  }
+}
+
 // The picture's adjustment tables reach the samples of every layout, 8-bit
 // and 16-bit, chunky and planar: each channel's table inverts its sample,
 // against the same file decoded without tables.
