@@ -188,8 +188,8 @@ void removeStaleUpdateFolders() {
 }
 
 bool unpackUpdate(const char* zip, _guardchar<char>& installer, eUpdateCheckFault* why) {
-  eUpdateCheckFault ignored;
-  eUpdateCheckFault& fault = why ? *why : ignored;
+  eUpdateCheckFault unasked;
+  eUpdateCheckFault& fault = why ? *why : unasked;
   fault = ufUnpack;
   if (!zip || !*zip) return false;
   removeStaleUpdateFolders();
@@ -208,8 +208,8 @@ bool unpackUpdate(const char* zip, _guardchar<char>& installer, eUpdateCheckFaul
       return true;
     }
   }
-  std::error_code kept;
-  std::filesystem::remove_all(folder, kept);
+  std::error_code ignored;
+  std::filesystem::remove_all(folder, ignored);
   releaseHeld();
   return false;
 }
