@@ -154,7 +154,7 @@ bool cSoftUpdateInfoForm::onClose() {
 bool cSoftUpdateInfoForm::fail(int row, const char* value, const sUpdateCheck* why) {
   myFailed = true;
   std::string text = value ? formatRow(string(row), value) : std::string(string(row) ? string(row) : "");
-  if (why) text += "\n" + updateFaultLine(myInfo->downloadUrl.ptr, *why);
+  if (why) text.append("\n").append(updateFaultLine(myInfo->downloadUrl.ptr, *why));
   cMessageForm::errorbox(this, text.c_str(), nullptr);
   return false;
 }
@@ -246,8 +246,8 @@ int cSoftUpdateInfoForm::download(cFileIO& temp, sUpdateCheck& why) {
     const int code = cStdBasicProgressForm::runUIJob(
         this, new cUpdateDownloader(&temp, myInfo->downloadUrl.ptr, &why), string(rowDownloading));
     if (code != cUpdateDownloader::drBroken) return code;
-    const std::string ask = std::string(string(rowRetry) ? string(rowRetry) : "") + "\n" +
-                            updateFaultLine(myInfo->downloadUrl.ptr, why);
+    std::string ask = string(rowRetry) ? string(rowRetry) : "";
+    ask.append("\n").append(updateFaultLine(myInfo->downloadUrl.ptr, why));
     if (!cMessageForm::warnconfirmbox(this, ask.c_str(), nullptr)) return code;
   }
 }
