@@ -306,7 +306,7 @@ bool cFolderContents::getConfigFolder(_guardchar<char>& out, const char* name) {
   if (!name || !getHome(home)) return false;
   char folder[kMaxPath];
   int written = _sprintf_s(folder, sizeof folder, "%s/.%s", home.ptr, name);
-  if (written < 0 || written >= kMaxPath || !mkdir(folder)) return false;
+  if (written < 0 || written >= kMaxPath) return false;
   out.set(folder);
   return true;
 }

@@ -87,7 +87,7 @@ class cFolderContents {
   static bool setTime(const char* path, int year, int month, int day, int hour, int minute, int second);
   static bool getHome(_guardchar<char>& out);
   static bool getTempFolder(_guardchar<char>& out);
-  // "$HOME/.name", made when missing.
+  // "$HOME/.name", whether or not it is there yet.
   static bool getConfigFolder(_guardchar<char>& out, const char* name);
   // The settings of every user: "zvkcfg/name" in the first folder of
   // XDG_CONFIG_DIRS (by default /etc/xdg), each level made when missing.

@@ -62,6 +62,15 @@ bool writeBlock(cFileIOTarget* target, cMemIOTarget& from, bool compress) {
   return n && writeU32(target, n) && writeAll(target, packed.ptr, n);
 }
 
+// An editor ends a line with CR, CR LF or LF; the parsers count lines and
+// end an index entry at LF, so a lone CR becomes one. Both are white space
+// everywhere else, so nothing a document shows changes. A NUL ends the
+// copy the text is kept in, and the text is refused there.
+void endLinesWithLF(char* text, long long length) {
+  for (long long i = 0; i < length && text[i]; ++i)
+    if (text[i] == '\r' && (i + 1 == length || text[i + 1] != '\n')) text[i] = '\n';
+}
+
 }  // namespace
 
 void cHDLParser::langSearchInit() {
@@ -85,6 +94,7 @@ bool cHDLParser::getFileContents(cFileIOTarget* file, _guardchar<char>& text, lo
   if (b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) {
     length = static_cast<long long>(size) - 3;
     text.set(reinterpret_cast<const char*>(b + 3), length);
+    endLinesWithLF(text.ptr, length);
     return true;
   }
   if (b[0] == 0xFF && b[1] == 0xFE) {
@@ -98,10 +108,13 @@ bool cHDLParser::getFileContents(cFileIOTarget* file, _guardchar<char>& text, lo
     length = _w2pc(wide.ptr, units, utf8);
     if (length < 0 || (length > 0 && !utf8.ptr)) return false;
     text.set(length ? utf8.ptr : "", length);
-    return text.ptr != nullptr;
+    if (!text.ptr) return false;
+    endLinesWithLF(text.ptr, length);
+    return true;
   }
   length = static_cast<long long>(size);
   text.set(reinterpret_cast<const char*>(b), length);
+  endLinesWithLF(text.ptr, length);
   return true;
 }
 

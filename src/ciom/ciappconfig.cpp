@@ -43,6 +43,10 @@ bool cCIAppConfig::getInitConfigPath(const char* name) {
   return true;
 }
 
+bool cCIAppConfig::hasFolder() const {
+  return folder.ptr && cFolderContents::objtype(folder.ptr) == fotFolder;
+}
+
 bool cCIAppConfig::hivePath(const char* name, _guardchar<char>& out) const {
   // Without a settled folder the store has no files at all.
   if (!folder.ptr || !name || std::strchr(name, '/')) return false;
@@ -63,7 +67,7 @@ void* cCIAppConfig::hiveRoot(const char* name, bool create) {
     int type = cFolderContents::objtype(path.ptr);
     bool made = false;
     if (type == fotNone && create) {
-      made = mkNewHive(path.ptr);
+      made = cFolderContents::mkdir(folder.ptr) && mkNewHive(path.ptr);
       // Another process may have made it first.
       if (!made) type = cFolderContents::objtype(path.ptr);
     }
@@ -135,8 +139,8 @@ bool cCIAppConfig::setParamValue(const void* data, long long n, void* context) {
 }
 
 bool cCIAppConfig::newConfig(const char* name) {
-  // A folder under the home folder is made while its path is settled, so
-  // only a folder given by its own path can still be new here.
+  // A folder under the home folder is made by the store's first write, so
+  // only a folder given by its own path can be made here.
   if (!name || name[0] != '/') {
     getInitConfigPath(name);
     return false;
@@ -147,7 +151,10 @@ bool cCIAppConfig::newConfig(const char* name) {
 bool cCIAppConfig::openConfig(const char* name) {
   emptyTree(hives);
   cFolderContents listing;
-  if (!getInitConfigPath(name) || !listing.init(folder.ptr, true)) return false;
+  if (!getInitConfigPath(name)) return false;
+  // Nothing written yet: an empty store, whose first write makes the folder.
+  if (name[0] != '/' && cFolderContents::objtype(folder.ptr) == fotNone) return true;
+  if (!listing.init(folder.ptr, true)) return false;
   for (int i = 0; i < listing.count(); ++i) {
     sFolderItemInfo* item = listing.info(i);
     _guardchar<char> path;

@@ -91,9 +91,11 @@ class cCIAppConfig : public cApplicationConfig {
   static bool loadRecursive(sDataContainer& container, cFileIOTarget& in, int depth);
   static bool saveRecursive(sDataContainer& container, cFileIOTarget& out, int depth);
   bool getInitConfigPath(const char* name);
-  // Whether the store has a folder: without one every write is refused and
-  // every save succeeds, so nothing written can be kept.
-  bool hasFolder() const { return folder.ptr != nullptr; }
+  // Whether the store's folder is there. Without a settled path every
+  // write is refused and every save succeeds, so nothing written can be
+  // kept; a folder under the home folder is settled without being made, and
+  // its first write makes it, so that roads that only read leave no trace.
+  bool hasFolder() const;
 
  private:
   bool hivePath(const char* name, _guardchar<char>& out) const;

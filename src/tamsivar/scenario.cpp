@@ -225,6 +225,25 @@ unsigned long long cSoftPkgScenario::requiresSize(unsigned int blockSize) {
   return total;
 }
 
+bool parseVersionText(const char* text, unsigned int (&parts)[4]) {
+  unsigned int read[4];
+  int count = 0;
+  for (const char* p = text;; ++p) {
+    if (count == 4 || *p < '0' || *p > '9') return false;
+    unsigned int value = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+      value = value * 10 + static_cast<unsigned int>(*p - '0');
+      if (value > 0xFFFF) return false;
+    }
+    read[count++] = value;
+    if (!*p) break;
+    if (*p != '.') return false;
+  }
+  if (count < 2) return false;
+  for (int i = 0; i < count; ++i) parts[i] = read[i];
+  return true;
+}
+
 bool isUsableCodename(const char* codename) {
   return codename && *codename && !std::strchr(codename, '/') && std::strcmp(codename, ".") != 0 &&
          std::strcmp(codename, "..") != 0;

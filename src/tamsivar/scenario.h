@@ -246,6 +246,12 @@ bool startsBinScenario(cFileIOTarget& in);
 // without "/".
 bool isUsableCodename(const char* codename);
 
+// A version as its writer spells it: two to four numbers of digits, each 0
+// to 65535 so that the 64-bit version keeps every part, one dot between two
+// and nothing else (a sign, a space, a letter, a fifth number is refused).
+// `parts` gets the numbers read and keeps the others; false leaves it alone.
+bool parseVersionText(const char* text, unsigned int (&parts)[4]);
+
 // What a code of loadTextConfig means, in the words of the scenario's writer;
 // null for a code it never answers.
 const char* textCodeMeaning(int code);

@@ -48,30 +48,46 @@ bool endOfInput(cTextFileIO& reader) {
   return reader.pos + unit > static_cast<long long>(reader.target->size());
 }
 
-// Two to four numbers of digits, each 0 to 65535 so the package's version
-// number keeps every part, with one dot between two; nothing else (a sign,
-// a space, a letter, a fifth number) is taken.
-bool parseVersion(const char* text, unsigned int (&parts)[4]) {
-  unsigned int read[4];
-  int count = 0;
-  for (const char* p = text;; ++p) {
-    if (count == 4 || *p < '0' || *p > '9') return false;
-    unsigned int value = 0;
-    for (; *p >= '0' && *p <= '9'; ++p) {
-      value = value * 10 + static_cast<unsigned int>(*p - '0');
-      if (value > 0xFFFF) return false;
+// What goes into the bundle's property list and the installer's title must
+// be text: a byte that is no UTF-8 (a Latin-1 letter, an overlong form, a
+// surrogate) or a control character would make the list unreadable and show
+// as garbage. Null when the line is clean, else the words for the fault.
+const char* textFault(const unsigned char* p, long long n) {
+  for (long long i = 0; i < n;) {
+    const unsigned lead = p[i];
+    if (lead < 0x80) {
+      if ((lead < 0x20 && lead != '\t') || lead == 0x7F) return "the line holds a control character";
+      ++i;
+      continue;
     }
-    read[count++] = value;
-    if (!*p) break;
-    if (*p != '.') return false;
+    int length = 0;
+    unsigned low = 0x80, high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3;
+      if (lead == 0xE0) low = 0xA0;
+      if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4;
+      if (lead == 0xF0) low = 0x90;
+      if (lead == 0xF4) high = 0x8F;
+    }
+    if (length == 0 || n - i < length) return "the line holds bytes that are not UTF-8";
+    for (int k = 1; k < length; ++k) {
+      if (p[i + k] < low || p[i + k] > high) return "the line holds bytes that are not UTF-8";
+      low = 0x80;
+      high = 0xBF;
+    }
+    // U+0080 to U+009F: the second set of control characters.
+    if (lead == 0xC2 && p[i + 1] < 0xA0) return "the line holds a control character";
+    i += length;
   }
-  if (count < 2) return false;
-  for (int i = 0; i < count; ++i) parts[i] = read[i];
-  return true;
+  return nullptr;
 }
 
-// A key is a whole word: "namex" is no "name".
-bool keyAt(const char* p, const char* word) {
+// A whole word: "yesno" is neither "yes" nor "no".
+bool wordAt(const char* p, const char* word) {
   const size_t n = std::strlen(word);
   return std::strncmp(p, word, n) == 0 && (!p[n] || std::strchr(" \t\r\n=#", p[n]));
 }
@@ -178,6 +194,10 @@ int cSoftPkgScenario::loadTextConfig(const char* path, int& line) {
       fault.words = "the line holds a NUL byte";
       return 7;
     }
+    if (const char* why = textFault(reinterpret_cast<const unsigned char*>(raw.ptr), raw.count)) {
+      fault.words = why;
+      return 7;
+    }
     text.set(raw.count ? raw.ptr : "", raw.count);
     char* p = text.ptr;
     skipSpace(p);
@@ -258,7 +278,9 @@ bool cSoftPkgScenario::getPathDef(sPathDef& def, char*& p) {
 }
 
 int cSoftPkgScenario::parseGen(char* p) {
-  if (!keyAt(p, "langs")) return 5;
+  // A key is known by its first letters, so "langsx =" is a known key
+  // without its "=" (6) rather than an unknown one.
+  if (!startsWith(p, "langs")) return 5;
   p += 5;
   if (!findSkipEq(p)) return 6;
   if (atEntryEnd(p)) {
@@ -340,7 +362,7 @@ int cSoftPkgScenario::parseSoft(char* p) {
       {"eula", kDoc, nullptr, &eulaDoc, 21},       {"icon", kIcon, nullptr, nullptr, 0}};
   const sKey* key = nullptr;
   for (const sKey& k : keys)
-    if (keyAt(p, k.name)) {
+    if (startsWith(p, k.name)) {
       key = &k;
       break;
     }
@@ -357,8 +379,8 @@ int cSoftPkgScenario::parseSoft(char* p) {
   if (key->doc == &readmeDoc && *p == ',') {
     ++p;
     skipSpace(p);
-    accept = keyAt(p, "yes");
-    if (!accept && !keyAt(p, "no")) {
+    accept = wordAt(p, "yes");
+    if (!accept && !wordAt(p, "no")) {
       fault.words = "after readme's path and \",\" only the word yes or no may stand";
       return 7;
     }
@@ -377,7 +399,7 @@ int cSoftPkgScenario::parseSoft(char* p) {
       setStr(strings, key->name, value.ptr);
       return 0;
     case kVersion:
-      return parseVersion(value.ptr, ver) ? 0 : 18;
+      return parseVersionText(value.ptr, ver) ? 0 : 18;
     case kURL:
       key->url->set(value.ptr);
       return 0;

@@ -13,8 +13,10 @@ constexpr const char* kMeanings[] = {
     "text after a section header",
     "an entry before any section header",
     "unknown key",
-    "a \"=\", \",\" or quote is missing where one is required, or text follows the last value",
-    "a quoted text or a \"$\" name is missing, malformed, too long or not defined in every declared language",
+    "a \"=\", \",\" or quote is missing where one is required, or text follows the last value of an entry "
+    "that a [Software] or [Strings] quoted text does not end",
+    "a quoted text or a \"$\" name is missing, malformed, too long or not defined in every declared language, "
+    "or text follows the quoted text that ends a [Software] or [Strings] entry",
     "a number that does not read or is too large",
     "no language is declared",
     "[Software] has no codename",

@@ -26,34 +26,15 @@ namespace {
 constexpr unsigned char kCR = 13;
 constexpr unsigned char kLF = 10;
 
-// One version field as "%d" reads it: blanks, a sign, digits. Values past
-// 65535 stop counting early so that no digit string can overflow.
-bool scanField(const unsigned char*& p, const unsigned char* end, long long& value) {
-  while (p < end && (*p == ' ' || (*p >= 9 && *p <= 13))) ++p;
-  bool negative = false;
-  if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
-  if (p == end || *p < '0' || *p > '9') return false;
-  value = 0;
-  for (; p < end && *p >= '0' && *p <= '9'; ++p)
-    if (value <= 65535) value = value * 10 + (*p - '0');
-  if (negative) value = -value;
-  return true;
-}
-
+// The whole line must be the version, spelled as a scenario spells it: a
+// server that answers "2.0beta" or "3.0.0.0.7" offers no version at all,
+// and reading its start would install something else.
 bool parseVersionLine(const unsigned char* p, const unsigned char* end, unsigned long long& version) {
-  long long fields[4] = {0, 0, 0, 0};
-  int read = 0;
-  while (read < 4 && scanField(p, end, fields[read])) {
-    ++read;
-    if (read == 4 || p == end || *p != '.') break;
-    ++p;
-  }
-  if (read < 2) return false;
+  const std::string line(reinterpret_cast<const char*>(p), static_cast<size_t>(end - p));
+  unsigned int fields[4] = {0, 0, 0, 0};
+  if (line.find('\0') != std::string::npos || !parseVersionText(line.c_str(), fields)) return false;
   version = 0;
-  for (long long f : fields) {
-    if (f < 0 || f > 65535) return false;
-    version = (version << 16) | static_cast<unsigned long long>(f);
-  }
+  for (unsigned int f : fields) version = (version << 16) | f;
   return true;
 }
 
@@ -147,19 +128,14 @@ bool resolveUpdateServer(unsigned char (&address)[4], const std::atomic<bool>* s
          strToIPv4(request.host(), address, deadlineMs, stop) == eHostLookup::found;
 }
 
-namespace {
-
-// What stopped an exchange the transport gave up on.
-eUpdateCheckFault transportFault(cHttpTransport& transport, const cPlainDataReader& reader, bool pastDeadline) {
-  if (reader.fault != ufNone) return reader.fault;
+eUpdateCheckFault exchangeFault(cHttpTransport& transport, eUpdateCheckFault readerFault, bool pastDeadline) {
+  if (readerFault != ufNone) return readerFault;
   if (pastDeadline) return ufTimedOut;
   const int error = transport.lastError();
   // A failed connect leaves the socket closed; a failed reply keeps it.
   if (!transport.valid()) return error == cTCPSocket::errTimedOutConnect ? ufTimedOut : ufUnreachable;
   return error == cTCPSocket::errRefusedOrTimedOut ? ufTimedOut : ufCut;
 }
-
-}  // namespace
 
 bool checkVersion(const char* id, unsigned long long& newest, _guardchar<char>& downloadUrl,
                   _guardchar<char>& webSite, _guardchar<char>& notes, sUpdateCheck* check) {
@@ -180,8 +156,8 @@ bool checkVersion(const char* id, unsigned long long& newest, _guardchar<char>& 
   const bool done = transport.processRequest(request, reader);
   c.status = reader.RC();
   if (!done) {
-    c.fault = transportFault(transport, reader,
-                             std::chrono::steady_clock::now() - started >= std::chrono::milliseconds(c.deadlineMs));
+    c.fault = exchangeFault(transport, reader.fault,
+                            std::chrono::steady_clock::now() - started >= std::chrono::milliseconds(c.deadlineMs));
     return false;
   }
   c.fault = ufCut;
@@ -194,11 +170,11 @@ bool checkVersion(const char* id, unsigned long long& newest, _guardchar<char>& 
   return true;
 }
 
-std::string updateFaultLine(const char* url, const sUpdateCheck& check) {
+std::string updateFaultLine(const char* url, eUpdateCheckFault fault, unsigned int status) {
   cCiomLangData* section = cLibLang::gCiomLang.sections.find(cStringKey("pkgm::updr", -1));
-  const char* row = section && check.fault != ufNone ? section->string(check.fault) : nullptr;
+  const char* row = section && fault != ufNone ? section->string(fault) : nullptr;
   std::string cause = row ? row : "";
-  if (check.fault == ufStatus) cause = formatRow(row, std::to_string(check.status).c_str());
+  if (fault == ufStatus) cause = formatRow(row, std::to_string(status).c_str());
   return std::string(url ? url : "") + ": " + cause;
 }
 

@@ -8,6 +8,7 @@
 #include "base/guardchar.h"
 #include "base/memio.h"
 #include "nethttp/httpresponse.h"
+#include "nethttp/httptransport.h"
 
 // The maker's update server; ZVK_UPDATE_URL in the environment replaces it
 // (mirrors, tests). The package id and "&os=linux" follow it.
@@ -19,8 +20,8 @@ inline constexpr unsigned long long kUpdateReplyMax = 65536;
 // that drips its reply byte by byte meets each read's time-out but not this.
 inline constexpr int kUpdateCheckDeadlineMs = 30000;
 
-// Why a check got no answer. Each value is the row of "pkgm::updr" that
-// tells the user.
+// Why a check got no answer, or a download, its unpacking or its start
+// failed. Each value is the row of "pkgm::updr" that tells the user.
 enum eUpdateCheckFault {
   ufNone = 0,
   ufUnreachable = 3,  // no server took the connection
@@ -30,7 +31,12 @@ enum eUpdateCheckFault {
   ufCut,              // the reply broke off, or was no HTTP reply
   ufNoCR,             // no line ended by CR
   ufVersion,          // the first line is no version
-  ufShort             // the reply ends before the web site's line
+  ufShort,            // the reply ends before the web site's line
+  ufNoLength,         // a download without a length: a whole file cannot be told from a cut one
+  ufNoUnzip,          // unzip could not be run
+  ufUnpack,           // unzip refused the archive, or left part of it
+  ufNoInstaller,      // no installer bundle at the archive's top
+  ufNotStarted        // the unpacked installer's program did not start
 };
 
 // Collects a reply body of an acceptable size in memory.
@@ -80,6 +86,14 @@ bool resolveUpdateServer(unsigned char (&address)[4], const std::atomic<bool>* s
 bool checkVersion(const char* id, unsigned long long& newest, _guardchar<char>& downloadUrl,
                   _guardchar<char>& webSite, _guardchar<char>& notes, sUpdateCheck* check = nullptr);
 
-// The line that follows "Unable to get update infomation…": the address
-// asked and, in the current language, what went wrong.
-std::string updateFaultLine(const char* url, const sUpdateCheck& check);
+// What stopped an exchange the transport gave up on: the reader's own
+// refusal when it made one, else the connection's.
+eUpdateCheckFault exchangeFault(cHttpTransport& transport, eUpdateCheckFault readerFault, bool pastDeadline);
+
+// The line that follows "Unable to get update infomation…", or a failed
+// download's words: the address asked and, in the current language, what
+// went wrong (with the server's status where that is the cause).
+std::string updateFaultLine(const char* url, eUpdateCheckFault fault, unsigned int status);
+inline std::string updateFaultLine(const char* url, const sUpdateCheck& check) {
+  return updateFaultLine(url, check.fault, check.status);
+}

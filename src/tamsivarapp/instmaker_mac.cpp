@@ -261,6 +261,20 @@ bool ownContents(const std::string& program, std::string& contents) {
   return contents.compare(name == std::string::npos ? 0 : name + 1, std::string::npos, "Contents") == 0;
 }
 
+// A ".." step leaves the folder named before it, which must therefore be
+// there: the system refuses "x/../B.app" while x is missing, and making x
+// for it would leave behind a folder the writer never asked for. The
+// system's reason when one is missing or no folder, else 0.
+int climbOutOfMissingFolder(const std::string& path) {
+  for (size_t at = path.find(".."); at != std::string::npos; at = path.find("..", at + 2)) {
+    if (at == 0 || path[at - 1] != '/' || (at + 2 < path.size() && path[at + 2] != '/')) continue;
+    struct stat st;
+    if (stat(path.substr(0, at).c_str(), &st) != 0) return errno;
+    if (!S_ISDIR(st.st_mode)) return ENOTDIR;
+  }
+  return 0;
+}
+
 // Writes the bundle's files under `at`; messages name them under `shown`,
 // where they are to be.
 bool writeBundle(cSoftPkgScenario& pkg, const std::string& own, const char* exe, const char* program,
@@ -346,6 +360,10 @@ int makeInstallerFrom(const char* program, const char* exe, const char* scenario
   const bool replacing = lstat(b.c_str(), &st) == 0;
   if (replacing && !isReplaceableBundle(b)) {
     std::printf(" (e) Object will not be repleaced: %s!\n", b.c_str());
+    return 1;
+  }
+  if (const int err = climbOutOfMissingFolder(b)) {
+    reportUncreated(b, err);
     return 1;
   }
   _guardchar<char> parent;

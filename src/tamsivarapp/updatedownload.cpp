@@ -37,16 +37,26 @@ int cUpdateDownloader::job() {
   cHttpTransport transport;
   // Cancel ends a stalled transfer at once, not after the time-outs.
   transport.setStopFlag(stopFlag());
-  transport.processRequest(request, *this);
+  const bool exchanged = transport.processRequest(request, *this);
   if (haveToStop()) return drCancelled;
   // No announced length means no way to tell a whole file from a cut one.
-  if (contentLength() != 0 && contentLength() != ~0ull && myWritten >= contentLength()) return drDone;
+  const unsigned long long length = contentLength();
+  const bool measured = length != 0 && length != ~0ull;
+  if (measured && myWritten >= length) return drDone;
+  if (myWhy && myResult == drBroken)
+    myWhy->fault = RC() == 200 && !measured ? ufNoLength
+                   : exchanged             ? ufCut
+                                           : exchangeFault(transport, ufNone, false);
   return myResult;
 }
 
 bool cUpdateDownloader::onHeaderDone() {
   if (RC() == 200) return true;
   myResult = drRefused;
+  if (myWhy) {
+    myWhy->fault = ufStatus;
+    myWhy->status = RC();
+  }
   return false;
 }
 
@@ -69,8 +79,10 @@ namespace {
 // unzip from an argument list, never a shell line: the file's name comes
 // from the server's address and may hold anything. It holds the folder's
 // lock too, so that a killed update's unzip still owns what it writes.
-bool runUnzip(const char* zip, const char* folder, int held) {
-  const char* argv[] = {"unzip", "-oq", zip, "-d", folder, nullptr};
+// ufNone when it unpacked everything. Not quiet: a quiet unzip ends with 0
+// after skipping the "../" steps of a hostile entry, a loud one warns with 1.
+eUpdateCheckFault runUnzip(const char* zip, const char* folder, int held) {
+  const char* argv[] = {"unzip", "-o", zip, "-d", folder, nullptr};
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
@@ -80,11 +92,13 @@ bool runUnzip(const char* zip, const char* folder, int held) {
   pid_t pid = 0;
   const int failed = posix_spawnp(&pid, "unzip", &actions, nullptr, const_cast<char* const*>(argv), environ);
   posix_spawn_file_actions_destroy(&actions);
-  if (failed) return false;
+  if (failed) return ufNoUnzip;
   int status = 0;
   while (waitpid(pid, &status, 0) == -1)
-    if (errno != EINTR) return false;
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    if (errno != EINTR) return ufUnpack;
+  // A warning too (entries skipped for leaving the folder) leaves no whole
+  // installer.
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? ufNone : ufUnpack;
 }
 
 bool endsWithApp(const char* name) {
@@ -173,18 +187,24 @@ void removeStaleUpdateFolders() {
   }
 }
 
-bool unpackUpdate(const char* zip, _guardchar<char>& installer) {
+bool unpackUpdate(const char* zip, _guardchar<char>& installer, eUpdateCheckFault* why) {
+  eUpdateCheckFault unasked;
+  eUpdateCheckFault& fault = why ? *why : unasked;
+  fault = ufUnpack;
   if (!zip || !*zip) return false;
   removeStaleUpdateFolders();
   std::string folder;
   if (!makeHeldFolder(folder)) return false;
-  if (runUnzip(zip, folder.c_str(), gHeld)) {
+  fault = runUnzip(zip, folder.c_str(), gHeld);
+  if (fault == ufNone) {
+    fault = ufNoInstaller;
     cFolderContents listing;
     listing.init(folder.c_str(), true);
     for (int i = 0; i < listing.count(); ++i) {
       sFolderItemInfo* e = listing.info(i);
       if (!e || e->type != fotFolder || !e->name.ptr || !endsWithApp(e->name.ptr)) continue;
       installer.set((folder + "/" + e->name.ptr).c_str());
+      fault = ufNone;
       return true;
     }
   }
@@ -194,7 +214,7 @@ bool unpackUpdate(const char* zip, _guardchar<char>& installer) {
   return false;
 }
 
-bool startUpdateInstaller(const char* installer) {
+bool startUpdateInstaller(const char* installer, eUpdateCheckFault* why) {
   std::string program;
   const char* slash = installer ? std::strrchr(installer, '/') : nullptr;
   const std::string folder = slash ? std::string(installer, slash) : std::string();
@@ -203,6 +223,7 @@ bool startUpdateInstaller(const char* installer) {
                        just_run_removing(program.c_str(), folder.c_str());
   releaseHeld();
   if (started) return true;
+  if (why) *why = ufNotStarted;
   std::error_code ignored;
   if (!folder.empty()) std::filesystem::remove_all(folder, ignored);
   return false;

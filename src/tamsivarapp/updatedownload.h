@@ -6,6 +6,7 @@
 #include "base/targets.h"
 #include "ciom/progressform.h"
 #include "nethttp/httpresponse.h"
+#include "tamsivarapp/checkupdates.h"
 
 class cUpdateDownloader : public cStdBasicProgressForm, public cHttpResponse {
  public:
@@ -19,7 +20,10 @@ class cUpdateDownloader : public cStdBasicProgressForm, public cHttpResponse {
     drDone = 10
   };
 
-  cUpdateDownloader(cFileIO* file, const char* url) : myFile(file), myUrl(url ? url : "") {}
+  // `why`, when given, outlives the form and receives the cause of a
+  // failed download, in the check's terms.
+  cUpdateDownloader(cFileIO* file, const char* url, sUpdateCheck* why = nullptr)
+      : myFile(file), myUrl(url ? url : ""), myWhy(why) {}
 
   int job() override;
   bool onData(const unsigned char* data, long long length, unsigned long long offset) override;
@@ -28,6 +32,7 @@ class cUpdateDownloader : public cStdBasicProgressForm, public cHttpResponse {
  private:
   cFileIO* myFile;
   _guardchar<char> myUrl;
+  sUpdateCheck* myWhy;
   int myResult = drBroken;
   unsigned long long myWritten = 0;
 };
@@ -36,10 +41,11 @@ class cUpdateDownloader : public cStdBasicProgressForm, public cHttpResponse {
 // and readable by this user only, and finds the installer in it: the first
 // folder at its top whose name ends in ".app", in any case. The folder stays
 // for the installer that runs from it; when no installer is found it goes.
-bool unpackUpdate(const char* zip, _guardchar<char>& installer);
+// `why`, when given, receives the cause of a failure.
+bool unpackUpdate(const char* zip, _guardchar<char>& installer, eUpdateCheckFault* why = nullptr);
 // Starts the program of the unpacked installer bundle; its folder goes once
-// the program has ended, or at once when it cannot start.
-bool startUpdateInstaller(const char* installer);
+// the program has ended, or at once when it cannot start (`why` says so).
+bool startUpdateInstaller(const char* installer, eUpdateCheckFault* why = nullptr);
 // Removes this user's unpacked update folders that nothing holds or uses
 // any more: those of an update killed while unpacking, of an installer
 // whose watcher and program are gone, and the hidden ones of an update

@@ -151,9 +151,11 @@ bool cSoftUpdateInfoForm::onClose() {
   return false;
 }
 
-bool cSoftUpdateInfoForm::fail(int row, const char* value) {
+bool cSoftUpdateInfoForm::fail(int row, const char* value, const sUpdateCheck* why) {
   myFailed = true;
-  cMessageForm::errorbox(this, value ? formatRow(string(row), value).c_str() : string(row), nullptr);
+  std::string text = value ? formatRow(string(row), value) : std::string(string(row) ? string(row) : "");
+  if (why) text.append("\n").append(updateFaultLine(myInfo->downloadUrl.ptr, *why));
+  cMessageForm::errorbox(this, text.c_str(), nullptr);
   return false;
 }
 
@@ -210,11 +212,12 @@ bool cSoftUpdateInfoForm::installTo(const char* path) {
   }
   sTempFile temp;
   if (!temp.create(path)) return fail(rowCannotCreate);
-  switch (download(temp.file)) {
+  sUpdateCheck why;
+  switch (download(temp.file, why)) {
     case cUpdateDownloader::drDone:
       break;
     case cUpdateDownloader::drRefused:
-      return fail(rowServerError);
+      return fail(rowServerError, nullptr, &why);
     case cUpdateDownloader::drWriteFailed:
       return fail(rowCannotWrite);
     case cUpdateDownloader::drNotHttp:
@@ -230,17 +233,21 @@ bool cSoftUpdateInfoForm::installTo(const char* path) {
   }
   if (!temp.moveTo(path)) return fail(rowCannotWrite);
   _guardchar<char> installer;
-  if (!unpackUpdate(path, installer) || !startUpdateInstaller(installer.ptr)) return fail(rowCannotStart);
+  if (!unpackUpdate(path, installer, &why.fault) || !startUpdateInstaller(installer.ptr, &why.fault))
+    return fail(rowCannotStart, nullptr, &why);
   return true;
 }
 
-int cSoftUpdateInfoForm::download(cFileIO& temp) {
+int cSoftUpdateInfoForm::download(cFileIO& temp, sUpdateCheck& why) {
   for (;;) {
     // Each attempt writes the file from its start.
     if (!temp.set_fp(0) || !temp.set_eof(0)) return cUpdateDownloader::drWriteFailed;
+    why = sUpdateCheck();
     const int code = cStdBasicProgressForm::runUIJob(
-        this, new cUpdateDownloader(&temp, myInfo->downloadUrl.ptr), string(rowDownloading));
+        this, new cUpdateDownloader(&temp, myInfo->downloadUrl.ptr, &why), string(rowDownloading));
     if (code != cUpdateDownloader::drBroken) return code;
-    if (!cMessageForm::warnconfirmbox(this, string(rowRetry), nullptr)) return code;
+    std::string ask = string(rowRetry) ? string(rowRetry) : "";
+    ask.append("\n").append(updateFaultLine(myInfo->downloadUrl.ptr, why));
+    if (!cMessageForm::warnconfirmbox(this, ask.c_str(), nullptr)) return code;
   }
 }

@@ -9,6 +9,7 @@
 #include "ciom/linkelement.h"
 #include "ciom/propdisparea.h"
 #include "ciom/staticelement.h"
+#include "tamsivarapp/checkupdates.h"
 #include "tamsivarapp/cistd.h"
 
 class cSoftUpdateInfoForm : public cCustomForm {
@@ -48,11 +49,12 @@ class cSoftUpdateInfoForm : public cCustomForm {
  private:
   void accept();
   void decline() { end_modal(myFailed ? uoFailed : uoDeclined); }
-  // Shows the row, with `value` put in when given; the install has failed.
-  bool fail(int row, const char* value = nullptr);
+  // Shows the row, with `value` put in when given, and the address with
+  // the cause when known; the install has failed.
+  bool fail(int row, const char* value = nullptr, const sUpdateCheck* why = nullptr);
   // The download into `temp`, asked again while the user wants a retry;
-  // the result code of the last attempt.
-  int download(cFileIO& temp);
+  // the result code of the last attempt, whose cause `why` keeps.
+  int download(cFileIO& temp, sUpdateCheck& why);
 
   cStaticElement myTitle;
   cPropDispAreaChild myNotes;

@@ -124,7 +124,7 @@ TEST(FolderHelpers, HomeConfigurationAndSpecialLocations) {
   _guardchar<char> out;
   ASSERT_TRUE(cFolderContents::getConfigFolder(out, "zvk"));
   EXPECT_EQ(std::string(out.ptr), dir.file(".zvk"));
-  EXPECT_EQ(cFolderContents::objtype(out.ptr), fotFolder);
+  EXPECT_EQ(cFolderContents::objtype(out.ptr), fotNone);
 
   cFolderContents places;
   ASSERT_TRUE(places.enumSpecialLocations());

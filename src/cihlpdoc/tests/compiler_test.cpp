@@ -167,6 +167,12 @@ TEST(HdlCompiler, SourceErrorsSayWhereAndWhy) {
       {"<br >", "invalid tag opened", 0, 5},
       {"<b>x\n</b>\n</q>", "invalid tag closed", 2, 4},
       {"<text\nml=1>\n</b>", "close tag mismatch: </b> closes <text> opened at line 1, column 1", 2, 0},
+      // CR, CR LF and LF each end a line, as editors write them.
+      {"<text>a\r  <i>b\r\t</text>", "close tag mismatch: </text> closes <i> opened at line 2, column 3", 2, 1},
+      {"<text>a\r\n  <i>b\r\n\t</text>", "close tag mismatch: </text> closes <i> opened at line 2, column 3", 2,
+       1},
+      {"<text>a\r\rb <b>x\r", "termination on opened tag", 3, 0},
+      {"<text\rml=1>\r\n</b>", "close tag mismatch: </b> closes <text> opened at line 1, column 1", 2, 0},
       {"<text>a</text >", "tag is not properly closed", 0, 15},
       {"<text>a\n", "termination on opened tag", 1, 0},
       {"a <b", "unexpected termination", 0, 2},
@@ -268,6 +274,7 @@ TEST(HdlCompiler, IndexAndFileErrors) {
   // A NUL used to end the text there and compile the rest away as a success.
   dir.write("nul.hdl", std::string("one\ntwo\n<b>x\0</b>", 17));
   dir.write("nul16.hdl", std::string("\xFF\xFEo\0\n\0k\0\0\0", 10));
+  dir.write("nulcr.hdl", std::string("one\rtwo\r<b>x\0</b>", 17));
   const std::string idx = dir.path + "/doc.idx";
   const struct {
     std::string index;
@@ -288,6 +295,10 @@ TEST(HdlCompiler, IndexAndFileErrors) {
       {"ENG=\"./nul.hdl\"", "NUL byte in text", 2, dir.path + "/nul.hdl"},
       {"ENG=\"./nul16.hdl\"", "NUL byte in text", 1, dir.path + "/nul16.hdl"},
       {std::string("\nENG=\"./ok.hdl\"\0", 16), "NUL byte in text", 1, idx},
+      {"ENG = \"./ok.hdl\"\rENG = \"./ok.hdl\"\r", "lang already defined", 1, idx},
+      {"ENG = \"./ok.hdl\"\r\rRUS \"./ok.hdl\"", "expected EQ sign after lang code", 2, idx},
+      {"ENG = \"./ok.hdl\rRUS = \"x\"", "expected openning QUOTE sign after end of path", 0, idx},
+      {"ENG=\"./nulcr.hdl\"", "NUL byte in text", 2, dir.path + "/nulcr.hdl"},
   };
   for (const auto& k : cases) {
     sCompile c;

@@ -65,9 +65,18 @@ TEST(ConfigFolder, HomeFolderOrAbsolutePathOnly) {
   EXPECT_TRUE(store.setParamStr("h/k", "v", -1));
   EXPECT_TRUE(fs::is_regular_file(dir.file(".stray/h")));
   EXPECT_FALSE(fs::exists(dir.file("stray/h")));
-  // Settling a home-folder name makes its folder, so it is never new.
+  // A home-folder name is never new here: its first write makes it.
   EXPECT_FALSE(store.newConfig("other"));
-  EXPECT_TRUE(fs::is_directory(dir.file(".other")));
+  EXPECT_FALSE(fs::exists(dir.file(".other")));
+  // Opened and read, it stays unmade; the first write makes it.
+  ASSERT_TRUE(store.openConfig("other"));
+  _guardchar<char> value;
+  EXPECT_FALSE(store.getParamStr("h/k", value));
+  EXPECT_TRUE(store.saveConfig());
+  EXPECT_FALSE(fs::exists(dir.file(".other")));
+  EXPECT_TRUE(store.setParamStr("h/k", "v", -1));
+  EXPECT_TRUE(fs::is_regular_file(dir.file(".other/h")));
+  EXPECT_TRUE(store.hasFolder());
   fs::current_path(cwd);
 
   std::string absolute = dir.file("abs");

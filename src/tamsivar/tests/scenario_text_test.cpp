@@ -40,6 +40,7 @@ TEST_F(TextScenario, EveryRefusalAnswersItsCodeAndLine) {
   const std::string menu = kHead + "[Menu]\n";
   const std::string soft = kHead + "[Software]\n";
   const std::string strs = kHead + "[Strings]\n";
+  const std::string notUtf8 = "the line holds bytes that are not UTF-8", control = "the line holds a control character";
   const Case cases[] = {
       {"# only\n\n   # comments\n", 9, -1},
       {"[General] # fine\n[general]\n", 2, 1},
@@ -253,6 +254,7 @@ TEST_F(TextScenario, RefusalsSayWhatIsAtFault) {
     std::string message;
   };
   const std::string strs = kHead + "[Strings]\n";
+  const std::string notUtf8 = "the line holds bytes that are not UTF-8", control = "the line holds a control character";
   const std::string version = textCodeMeaning(18),
                     after = "only spaces and a # comment may follow the quoted value";
   const std::string codename =
@@ -271,9 +273,11 @@ TEST_F(TextScenario, RefusalsSayWhatIsAtFault) {
       {soft + "version = \" 1.0\"\n", 18, 6, version, "", -1, -1, ""},
       {soft + "version = \"1..0\"\n", 18, 6, version, "", -1, -1, ""},
       {soft + "version = \"65535.0.0.7\"\n", 0, -1, "", "", -1, -1, ""},
-      // Whole keys, and words that name the cause the code has here.
-      {soft + "namex = \"T\"\n", 5, 6, textCodeMeaning(5), "", -1, -1, ""},
-      {"[General]\nlangsx = ENG\n", 5, 1, textCodeMeaning(5), "", -1, -1, ""},
+      // A key is known by its first letters: what follows it must be the
+      // "=" (6); words that name the cause the code has here.
+      {soft + "namex = \"T\"\n", 6, 6, textCodeMeaning(6), "", -1, -1, ""},
+      {"[General]\nlangsx = ENG\n", 6, 1, textCodeMeaning(6), "", -1, -1, ""},
+      {soft + "nam = \"T\"\n", 5, 6, textCodeMeaning(5), "", -1, -1, ""},
       {strs + "my.key = \"v\"\n", 16, 6,
        "a dot in a [Strings] key may only follow a three-letter language code, as in DEU.name", "", -1, -1,
        ""},
@@ -333,6 +337,19 @@ TEST_F(TextScenario, RefusalsSayWhatIsAtFault) {
       {in + "\"@/one.txt\" = $pgm \"sub/../b\"\n", 0, -1, "", "", -1, -1, ""},
       {in + "\"@/tree\" = $pgm \"\"\n", 0, -1, "", "", -1, -1, ""},
       {std::string("# a\0 b\n", 7) + kHead, 7, 0, "the line holds a NUL byte", "", -1, -1, ""},
+      // Text only: bytes that are no UTF-8 and control characters would
+      // reach the bundle's property list and the wizard's title.
+      {soft + "name = \"Caf\xE9\"\n", 7, 6, notUtf8, "", -1, -1, ""},
+      {soft + "name = \"a\xC0\xAF\"\n", 7, 6, notUtf8, "", -1, -1, ""},
+      {soft + "name = \"a\xED\xA0\x80\"\n", 7, 6, notUtf8, "", -1, -1, ""},
+      {soft + "name = \"a\xF4\x90\x80\x80\"\n", 7, 6, notUtf8, "", -1, -1, ""},
+      {soft + "name = \"a\xE2\x82\"\n", 7, 6, notUtf8, "", -1, -1, ""},
+      {"# \xFF\n" + kHead, 7, 0, notUtf8, "", -1, -1, ""},
+      {soft + "name = \"a\x01\"\n", 7, 6, control, "", -1, -1, ""},
+      {soft + "name = \"a\x1B[0m\"\n", 7, 6, control, "", -1, -1, ""},
+      {soft + "name = \"a\x7F\"\n", 7, 6, control, "", -1, -1, ""},
+      {soft + "name = \"a\xC2\x85\"\n", 7, 6, control, "", -1, -1, ""},
+      {soft + "name\t=\t\"Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80\"\n", 0, -1, "", "", -1, -1, ""},
       {kHead + "[Strings]\nk = \"" + std::string(300000, 'v') + "\"\n", 7, 6,
        "the line is longer than 262144 characters", "", -1, -1, ""},
       {"[General]\nlangs =   # nothing\n", 9, 1, "\"langs =\" names no language", "", -1, -1, ""},

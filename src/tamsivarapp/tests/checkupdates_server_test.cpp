@@ -17,6 +17,8 @@
 #include "netio/tests/loopback_peer.h"
 #include "tamsivarapp/checkupdates.h"
 #include "tamsivarapp/lang.h"
+#include "tamsivarapp/updatedownload.h"
+#include "base/tests/scratch_dir.h"
 
 namespace {
 
@@ -105,6 +107,46 @@ TEST_F(UpdateCheckAgainstPeers, EachFailureNamesTheAddressAndItsCause) {
     EXPECT_EQ(r.line, "http://127.0.0.1:" + std::to_string(port) + "/autocheck.php?softwareid=demo&os=linux: " +
                           c.cause);
   }
+}
+
+// A download that fails says where and why, in the check's words where the
+// causes are the same.
+TEST_F(UpdateCheckAgainstPeers, AFailedDownloadNamesTheAddressAndItsCause) {
+  const std::string part = "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\nPK\x03\x04" + std::string(60, 'z');
+  const struct {
+    const char* name;
+    std::string reply;  // empty: nobody listens
+    int result;
+    const char* cause;
+  } cases[] = {
+      {"dead port", "", cUpdateDownloader::drBroken,
+       "no server answers there (the connection was refused or the host was not found)"},
+      {"404", "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n", cUpdateDownloader::drRefused,
+       "the server answered with the status 404"},
+      {"closed mid-archive", part, cUpdateDownloader::drBroken, "the reply broke off or is not an HTTP reply"},
+      {"no length", "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\nPK\x03\x04", cUpdateDownloader::drBroken,
+       "the server gave no length for the file, so a whole file cannot be told from a cut one"},
+  };
+  ScratchDir dir;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::optional<LoopbackPeer> peer(std::in_place);
+    const std::string url = "http://127.0.0.1:" + std::to_string(peer->port()) + "/u.zip";
+    if (c.reply.empty())
+      peer.reset();
+    else
+      answer(*peer, c.reply);
+    cFileIO file;
+    ASSERT_TRUE(file.create(dir.file("u.zip").c_str(), fmWrite));
+    sUpdateCheck why;
+    cUpdateDownloader downloader(&file, url.c_str(), &why);
+    EXPECT_EQ(downloader.job(), c.result);
+    EXPECT_EQ(updateFaultLine(url.c_str(), why), url + ": " + c.cause);
+  }
+  // What unpacking and starting say.
+  for (eUpdateCheckFault fault : {ufNoUnzip, ufUnpack, ufNoInstaller, ufNotStarted})
+    EXPECT_GT(updateFaultLine("http://h/u.zip", fault, 0).size(), std::string("http://h/u.zip: ").size() + 20)
+        << fault;
 }
 
 // One byte at a time, never quite done: each read's time-out is met, the

@@ -114,23 +114,42 @@ TEST(UnpackUpdate, FindsTheBundleInAPrivateFolderAndRunsNoShell) {
   const std::string plain = dir.file("plain.zip");
   ASSERT_EQ(runWithEnv({"zip", "-qr", plain, "Docs"}, {}, src).status, 0);
   writeFile(dir.file("broken.zip"), "PK not a zip");
+  // An entry that would land beside the folder: unzip skips it and warns.
+  const std::string climbing = dir.file("climbing.zip");
+  ASSERT_EQ(runWithEnv({"python3", "-c",
+                        "import sys, zipfile\n"
+                        "z = zipfile.ZipFile(sys.argv[1], 'w')\n"
+                        "z.writestr('New.app/Contents/Info.plist', 'x')\n"
+                        "z.writestr('../evil', 'x')\n",
+                        climbing},
+                       {}, src)
+                .status,
+            0);
 
   const struct {
     std::string zip;
-    bool found;
-  } cases[] = {
-      {hostile, true}, {plain, false}, {dir.file("broken.zip"), false}, {dir.file("none.zip"), false}};
+    eUpdateCheckFault why;
+  } cases[] = {{hostile, ufNone},
+               {plain, ufNoInstaller},
+               {dir.file("broken.zip"), ufUnpack},
+               {dir.file("none.zip"), ufUnpack},
+               {climbing, ufUnpack}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.zip);
     _guardchar<char> installer;
-    ASSERT_EQ(unpackUpdate(c.zip.c_str(), installer), c.found);
-    if (!c.found) continue;
+    eUpdateCheckFault why = ufShort;
+    ASSERT_EQ(unpackUpdate(c.zip.c_str(), installer, &why), c.why == ufNone);
+    EXPECT_EQ(why, c.why);
+    if (c.why != ufNone) continue;
     const std::filesystem::path folder = std::filesystem::path(installer.ptr).parent_path();
     EXPECT_EQ(std::filesystem::path(installer.ptr).filename(), "New.APP");
     struct stat st {};
     ASSERT_EQ(stat(folder.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
-    std::filesystem::remove_all(folder);
+    // A bundle without its program cannot start, and its folder goes.
+    EXPECT_FALSE(startUpdateInstaller(installer.ptr, &why));
+    EXPECT_EQ(why, ufNotStarted);
+    EXPECT_FALSE(std::filesystem::exists(folder));
   }
   EXPECT_FALSE(std::filesystem::exists("p"));
   EXPECT_FALSE(std::filesystem::exists(dir.file("p")));

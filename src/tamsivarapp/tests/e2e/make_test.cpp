@@ -188,10 +188,9 @@ TEST_P(MakeBundle, TrailingSlashesLinksAndCopies) {
           "/copied must sit in NAME.app/Contents/MacOS, beside NAME.app/Contents/Resources/icon.icns\n");
   EXPECT_EQ(r.status, 2);
 
-  // Nothing beside the bundles but the configuration the program keeps in HOME.
+  // Nothing beside the bundles: make writes no store, so HOME has no .zvk.
   std::vector<std::string> left;
-  for (const auto& e : fs::directory_iterator(out))
-    if (e.path().filename() != ".zvk") left.push_back(e.path().filename().string());
+  for (const auto& e : fs::directory_iterator(out)) left.push_back(e.path().filename().string());
   std::sort(left.begin(), left.end());
   std::sort(made.begin(), made.end());
   EXPECT_EQ(left, made);
@@ -247,13 +246,25 @@ TEST_P(MakeBundle, ReportsEachFailureOnItsOwnLine) {
       {dir.file("syntax.txt"), out + "/X.app",
        "(i) Loading scenario... ERROR:\n - at line 1: error code 3: text after a section header!\n"},
       {good, blocked, kOk + " (e) Unable to create " + out + "/plain/in!\n - Not a directory\n"},
+      // A ".." step out of a folder that is not there, as the system
+      // reads it: nothing is made on the way.
+      {good, out + "/x/../B.app", kOk + " (e) Unable to create " + out + "/x/../B.app!\n - No such file or directory\n"},
+      {good, out + "/y/z/../../B.app", kOk + " (e) Unable to create " + out + "/y/z/../../B.app!\n - No such file or directory\n"},
+      {good, out + "/plain/../B.app", kOk + " (e) Unable to create " + out + "/plain/../B.app!\n - Not a directory\n"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.scenario);
+    SCOPED_TRACE(c.bundle);
     sRunResult r = make(c.scenario, c.bundle);
     EXPECT_EQ(r.out, c.printed);
     EXPECT_EQ(r.status, 1);
   }
+  for (const char* made : {"/x", "/y", "/B.app", "/X.app"}) EXPECT_FALSE(fs::exists(out + made)) << made;
+  fs::create_directory(out + "/x");
+  chmod((out + "/x").c_str(), 0777);
+  sRunResult through = make(good, out + "/x/../B.app");
+  EXPECT_EQ(through.out, kOk);
+  EXPECT_EQ(through.status, 0);
+  EXPECT_EQ(filesUnder(out + "/B.app").size(), 5u);
 
   // A folder this user may not write, with the system's reason.
   if (GetParam()) {
@@ -298,7 +309,12 @@ TEST_P(MakeBundle, TellsTheWriterWhereAndWhy) {
       {"later", "[Menu]\n\n$later = \"\" \"/p\", \"\" \"/i\"\n" + head + eula,
        err +
            " - at line 3: error code 7: a quoted text or a \"$\" name is missing, malformed, too long or not "
-           "defined in every declared language!\n"},
+           "defined in every declared language, or text follows the quoted text that ends a [Software] or "
+           "[Strings] entry!\n"},
+      {"latin1", head + eula + "name = \"Caf\xE9\"\n",
+       err + " - at line 6: error code 7: the line holds bytes that are not UTF-8!\n"},
+      {"escape", head + eula + "name = \"\x1B]0;x\x07\"\n",
+       err + " - at line 6: error code 7: the line holds a control character!\n"},
       {"nocode", "[General]\nlangs = ENG\n[Software]\n" + eula,
        err + " - error code 10: [Software] has no codename!\n"},
       {"nolang", "# nothing yet\n",
@@ -502,6 +518,12 @@ TEST_P(MakeBundle, VersionAndRefusalsNeedNoDisplayNorHomeAndWindowModesFailWitho
     EXPECT_EQ(r.err, c.err);
     EXPECT_EQ(r.status, c.status);
   }
+  // Only roads that write the store make its folder.
+  std::vector<std::string> argv;
+  if (GetParam()) argv = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+  argv.insert(argv.end(), {zvk, "version"});
+  EXPECT_EQ(runWithEnv(argv, {"PATH=/usr/bin:/bin", "HOME=" + out}).status, 0);
+  EXPECT_FALSE(fs::exists(out + "/.zvk"));
 }
 
 INSTANTIATE_TEST_SUITE_P(AsRootAndNobody, MakeBundle, ::testing::Values(false, true),
