@@ -54,14 +54,27 @@ void cHeldFolder::release() {
   leaf_.clear();
 }
 
-bool cHeldFolder::hold(const std::string& anchor, const std::string& path, std::vector<std::string>* made) {
+sFileId idOf(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 ? sFileId{st.st_dev, st.st_ino} : sFileId{};
+}
+
+bool cHeldFolder::hold(const std::string& anchor, const std::string& path, std::vector<std::string>* made,
+                       const sFileId& anchorId) {
   release();
   if (anchor.empty() || anchor[0] != '/' || !under(path, anchor)) return false;
   std::vector<std::string> steps;
   if (!splitSteps(path.substr(anchor == "/" ? 1 : anchor.size() + 1), steps)) return false;
-  // The anchor itself is the user's folder, reached as the system reaches it.
+  // The anchor itself is the user's folder, reached as the system reaches
+  // it: through a linked home, but never into a folder swapped in for the
+  // one this system made.
   int fd = ::open(anchor.c_str(), kFolderFlags);
   if (fd < 0) return false;
+  struct stat st;
+  if (anchorId.known() && (::fstat(fd, &st) != 0 || sFileId{st.st_dev, st.st_ino} != anchorId)) {
+    ::close(fd);
+    return false;
+  }
   std::string walked = anchor == "/" ? "" : anchor;
   for (size_t i = 0; i + 1 < steps.size(); ++i) {
     walked += "/" + steps[i];
@@ -85,7 +98,7 @@ unsigned cHeldFolder::typeOf(const std::string& name) const {
   return st.st_mode & S_IFMT;
 }
 
-void dropEmptyFoldersBelow(const std::string& anchor, const std::string& path) {
+void dropEmptyFoldersBelow(const std::string& anchor, const std::string& path, const sFileId& anchorId) {
   std::string folder = path;
   for (;;) {
     const size_t slash = folder.rfind('/');
@@ -93,7 +106,7 @@ void dropEmptyFoldersBelow(const std::string& anchor, const std::string& path) {
     folder.resize(slash);
     if (!under(folder, anchor)) return;
     cHeldFolder parent;
-    if (!parent.hold(anchor, folder) || ::unlinkat(parent.fd(), parent.leaf().c_str(), AT_REMOVEDIR) != 0) return;
+    if (!parent.hold(anchor, folder, nullptr, anchorId) || ::unlinkat(parent.fd(), parent.leaf().c_str(), AT_REMOVEDIR) != 0) return;
   }
 }
 

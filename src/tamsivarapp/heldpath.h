@@ -4,8 +4,23 @@
 // folder's handle, so what was checked is what is changed.
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
+
+// What a path led to when this system made or wrote through it: a later
+// run changes what the path reaches only while it is still that.
+struct sFileId {
+  dev_t dev = 0;
+  ino_t ino = 0;
+  bool known() const { return dev != 0 || ino != 0; }
+  bool operator==(const sFileId&) const = default;
+};
+
+// The identity of what `path` leads to, following links; unknown when
+// nothing is there.
+sFileId idOf(const std::string& path);
 
 class cHeldFolder {
  public:
@@ -17,7 +32,9 @@ class cHeldFolder {
   // Holds the folder of `path`, which is `anchor`, "/" and plain names (no
   // "." or ".." step), every folder on the way a real one. With `made`,
   // missing folders are created and their paths appended, the upper first.
-  bool hold(const std::string& anchor, const std::string& path, std::vector<std::string>* made = nullptr);
+  // A known `anchorId` refuses an anchor that now leads to another folder.
+  bool hold(const std::string& anchor, const std::string& path, std::vector<std::string>* made = nullptr,
+            const sFileId& anchorId = {});
   int fd() const { return fd_; }
   const std::string& leaf() const { return leaf_; }
   // The name of `leaf()` with `suffix` appended, in the same folder.
@@ -37,7 +54,7 @@ bool hasDotSteps(const std::string& path);
 bool under(const std::string& path, const std::string& folder);
 // Removes the folders `path` leaves empty below `anchor`, the nearest
 // first, each through a held parent; stops at the first that stays.
-void dropEmptyFoldersBelow(const std::string& anchor, const std::string& path);
+void dropEmptyFoldersBelow(const std::string& anchor, const std::string& path, const sFileId& anchorId);
 // Renames `from` to `to` in the held folder, never over anything that
 // stands at `to`.
 bool renameNoReplace(int folder, const std::string& from, const std::string& to);

@@ -12,6 +12,7 @@
 #include "base/list.h"
 #include "base/stringkey.h"
 #include "tamsivar/scenario.h"
+#include "tamsivarapp/heldpath.h"
 #include "tamsivarapp/keptfiles.h"
 
 // A file of the previous installation.
@@ -51,6 +52,9 @@ struct sPkgInstallContext {
   // The previous record's installation folder: removing old files never
   // takes folders above it.
   _guardchar<char> installedFolder;
+  // The installation folder as this system made or first wrote into it:
+  // read from the previous record, kept by the job, recorded again.
+  sFileId folderId;
   _List<int> langs;
   _List<cSoftPkgScenario::sCopiedFile> files;
   _List<sPackageForRemoval> removals;

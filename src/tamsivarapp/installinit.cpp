@@ -116,17 +116,30 @@ int readPrevious(sPkgInstallContext& ctx, cApplicationConfig* config) {
       cFolderContents::objtype(folder.ptr) != fotFolder)
     return iiFolderGone;
   // A folder an older version recorded under another spelling is the same
-  // folder; its entries stay as they were written.
+  // folder.
   const std::string plain = plainPath(folder.ptr);
   ctx.scenario->setStr(-1, "pgm", plain.c_str());
   ctx.installedFolder.set(plain.c_str());
+  // The recorded path now reaching another folder than the one this system
+  // made (a link swapped in for it): nothing there is the package's.
+  _guardchar<char> section;
+  recordSection(ctx.recordName.ptr, section);
+  ctx.folderId = readFolderId(config, section.ptr);
+  if (ctx.folderId.known() && idOf(plain) != ctx.folderId) {
+    ctx.fail(iiForeignFile, plain.c_str());
+    return iiForeignFile;
+  }
   unsigned long long count = 0;
   if (!config->getParamInt(recordKey(ctx, "files").c_str(), count) || !count) return iiRecordDamaged;
+  // An earlier build wrote the entries as the folder was typed ("//",
+  // "/./"): they are compared with the package's targets as those are
+  // spelled, plainly.
   int code = eachListed(ctx, config, "file", count, [&ctx](const char* path) {
-    cStringKey key(path, -1);
+    const std::string plain = plainPath(path);
+    cStringKey key(plain.c_str(), -1);
     sExistingFileItem* item = ctx.existing.find(key) ? nullptr : ctx.existing.insert(key);
     if (!item) return static_cast<int>(iiRecordDamaged);
-    item->path.set(path);
+    item->path.set(plain.c_str());
     if (fileDigest(path, item->digest)) return static_cast<int>(iiReady);
     ctx.fail(iiUnreadableFile, path);
     return static_cast<int>(iiUnreadableFile);

@@ -1,5 +1,8 @@
 #include "tamsivarapp/installrecord.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -67,6 +70,10 @@ void ctxToConfig(sPkgInstallContext* context, cApplicationConfig* config, const 
   // Spelled as the files are, so that the uninstaller finds them below it.
   const char* folder = scen.getStr("pgm");
   setText(config, key(section, "path"), folder ? plainPath(folder).c_str() : nullptr);
+  if (context->folderId.known()) {
+    config->setParamInt64(key(section, "pathdev").c_str(), static_cast<long long>(context->folderId.dev));
+    config->setParamInt64(key(section, "pathino").c_str(), static_cast<long long>(context->folderId.ino));
+  }
   setText(config, key(section, "name"), scen.getStr("name"));
   setText(config, key(section, "updates"), scen.updatesURL());
   setText(config, key(section, "support"), scen.supportURL());
@@ -94,6 +101,14 @@ void ctxToConfig(sPkgInstallContext* context, cApplicationConfig* config, const 
     ++count;
   }
   runs.destroy();
+}
+
+sFileId readFolderId(cApplicationConfig* config, const char* section) {
+  unsigned long long dev = 0, ino = 0;
+  if (!config || !config->getParamInt(key(section, "pathdev").c_str(), dev) ||
+      !config->getParamInt(key(section, "pathino").c_str(), ino))
+    return {};
+  return {static_cast<dev_t>(dev), static_cast<ino_t>(ino)};
 }
 
 bool openRecordFolder(cApplicationConfig* config) {
@@ -148,7 +163,9 @@ std::vector<std::string> readEntries(cApplicationConfig* config, const char* sec
 }  // namespace
 
 std::vector<std::string> readFileList(cApplicationConfig* config, const char* section) {
-  return readEntries(config, section, "files", "file");
+  std::vector<std::string> files = readEntries(config, section, "files", "file");
+  for (std::string& file : files) file = plainPath(file);
+  return files;
 }
 
 void writeFileList(cApplicationConfig* config, const char* section, const std::vector<std::string>& files) {
@@ -158,17 +175,43 @@ void writeFileList(cApplicationConfig* config, const char* section, const std::v
   config->setParamInt32(key(section, "files").c_str(), count);
 }
 
-std::set<std::string> readSideMark(cApplicationConfig* config, const char* section) {
-  const std::vector<std::string> sides = readEntries(config, section, "sides", "side");
-  return {sides.begin(), sides.end()};
+tSideMark readSideMark(cApplicationConfig* config, const char* section) {
+  tSideMark sides;
+  unsigned long long count = 0;
+  if (!config || !config->getParamInt(key(section, "sides").c_str(), count)) return sides;
+  for (unsigned long long i = 0; i < count && i < kMaxEntries; ++i) {
+    const int n = static_cast<int>(i);
+    _guardchar<char> path;
+    unsigned long long dev = 0, ino = 0;
+    if (config->getParamStr(indexed(section, "side", n).c_str(), path) && path.ptr && *path.ptr &&
+        config->getParamInt(indexed(section, "sidedev", n).c_str(), dev) &&
+        config->getParamInt(indexed(section, "sideino", n).c_str(), ino) && (dev || ino))
+      sides[path.ptr] = {static_cast<dev_t>(dev), static_cast<ino_t>(ino)};
+  }
+  return sides;
 }
 
-void writeSideMark(cApplicationConfig* config, const char* section, const std::set<std::string>& sides) {
+void writeSideMark(cApplicationConfig* config, const char* section, const tSideMark& sides) {
+  unsigned long long old = 0;
+  if (config->getParamInt(key(section, "sides").c_str(), old))
+    for (unsigned long long i = 0; i < old && i < kMaxEntries; ++i)
+      for (const char* name : {"sidedev", "sideino"})
+        config->removeSection(indexed(section, name, static_cast<int>(i)).c_str());
   dropEntries(config, section, "sides", "side");
   if (sides.empty()) return;
   int count = 0;
-  for (const std::string& side : sides) setText(config, indexed(section, "side", count++), side.c_str());
+  for (const auto& [side, id] : sides) {
+    config->setParamInt64(indexed(section, "sidedev", count).c_str(), static_cast<long long>(id.dev));
+    config->setParamInt64(indexed(section, "sideino", count).c_str(), static_cast<long long>(id.ino));
+    setText(config, indexed(section, "side", count++), side.c_str());
+  }
   config->setParamInt32(key(section, "sides").c_str(), count);
+}
+
+bool isSideMade(int fd, const std::string& name, const sFileId& id) {
+  struct stat st;
+  return id.known() && ::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+         sFileId{st.st_dev, st.st_ino} == id;
 }
 
 bool getPackageRemovalCommandLine(cApplicationConfig* config, const char* id, int& major,

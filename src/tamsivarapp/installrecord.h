@@ -3,21 +3,25 @@
 // which language and with which files and shortcuts.
 #pragma once
 
-#include <set>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "base/appconfig.h"
 #include "tamsivarapp/installctx.h"
 
+// The side files runs made beside listed ones ("<file>.tmp", "<file>.bkp",
+// "<file>.bkp.tmp"), each with the identity of the file made. Only a side
+// file named here, and only while it is still that file, is ever taken by
+// a later run; one the user made under such a name stays theirs.
+using tSideMark = std::map<std::string, sFileId>;
+
 // What a record says beside the package's own files while a run is under
 // way: the files an interrupted upgrade may still have to drop, and the
-// side files the run makes beside listed ones ("<file>.tmp", "<file>.bkp",
-// "<file>.bkp.tmp"). Only a side file named here is ever taken by a later
-// run; one the user made under such a name stays theirs.
+// side files.
 struct sRecordExtras {
   std::vector<std::string> files;
-  std::set<std::string> sides;
+  tSideMark sides;
 };
 
 // The name the program opens its store under: "$HOME/.<name>".
@@ -41,13 +45,20 @@ bool saveInstallRecord(sPkgInstallContext* context, cApplicationConfig* config, 
 std::vector<std::string> readFileList(cApplicationConfig* config, const char* section);
 // Lists exactly `files` under `section`; neither saves nor touches the files.
 void writeFileList(cApplicationConfig* config, const char* section, const std::vector<std::string>& files);
-// The side files the record under `section` names.
-std::set<std::string> readSideMark(cApplicationConfig* config, const char* section);
+// The side files the record under `section` names with their identity; a
+// name an earlier build marked without one is left out.
+tSideMark readSideMark(cApplicationConfig* config, const char* section);
 // Names exactly `sides` in the record under `section` (none clears the
 // mark); neither saves nor touches the files.
-void writeSideMark(cApplicationConfig* config, const char* section, const std::set<std::string>& sides);
+void writeSideMark(cApplicationConfig* config, const char* section, const tSideMark& sides);
+// Whether the name in the held folder `fd` is still the side file `id`
+// names.
+bool isSideMade(int fd, const std::string& name, const sFileId& id);
 // "install/<record name>".
 void recordSection(const char* recordName, _guardchar<char>& out);
+// The identity of the installation folder the record under `section`
+// holds; unknown in a record of an earlier build.
+sFileId readFolderId(cApplicationConfig* config, const char* section);
 // How to remove an installed package, and the major version installed.
 bool getPackageRemovalCommandLine(cApplicationConfig* config, const char* id, int& major,
                                   _guardchar<char>& command);

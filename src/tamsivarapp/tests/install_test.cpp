@@ -83,7 +83,7 @@ Outcome asOwner(bool owner, const std::function<Outcome()>& work) {
 void markLeftBy(const std::string& cfgDir, const std::set<std::string>& sides) {
   cCIAppFullConfig cfg;
   ASSERT_TRUE(cfg.openConfig(cfgDir.c_str()));
-  writeSideMark(&cfg, "install/sample", sides);
+  writeSideMark(&cfg, "install/sample", asMade(sides));
   ASSERT_TRUE(cfg.saveConfig());
   // The store stays its owner's, who may be another user than we are.
   struct stat st;

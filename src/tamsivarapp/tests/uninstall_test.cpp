@@ -540,7 +540,7 @@ TEST(Uninstall, TakesOnlyTheSideFilesThisSystemNamed) {
                           [&](cApplicationConfig& cfg) {
                             cfg.setParamStr("install/sample/file3", conf.c_str(), -1);
                             cfg.setParamInt32("install/sample/files", 4);
-                            writeSideMark(&cfg, "install/sample", marks);
+                            writeSideMark(&cfg, "install/sample", asMade(marks));
                           },
                           &kept),
             unKept);
