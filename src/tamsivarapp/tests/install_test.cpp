@@ -664,4 +664,78 @@ TEST(InstallFiles, PossibleInstallPathsAndCleanRemoval) {
   EXPECT_TRUE(fs::exists(dir.root));
 }
 
+// Runs `work` in a child process that ends, as a kill would end it, at the
+// first stage `killAt` reaches.
+void killedAt(int killAt, const std::function<void(TestHost&)>& work) {
+  pid_t child = fork();
+  if (child == 0) {
+    TestHost host;
+    host.atStage = [killAt](int s) {
+      if (s == killAt) _exit(0);
+    };
+    work(host);
+    _exit(1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the run did not reach stage " << killAt;
+}
+
+// What an upgrade or an install that never ended leaves, and what the next
+// run makes of it: the previous version whole until the record of the new
+// one is saved, and a first installation that is finished, never reported
+// as installed without its folder.
+TEST(InstallerJob, AnUnfinishedRunLeavesThePreviousVersionWholeAndTheNextRunFinishes) {
+  ScratchDir dir;
+  const std::string root = dir.file("app"), cfgDir = dir.file("cfg");
+  // Killed after its mark, before the folder had any file of its own.
+  killedAt(1, [&](TestHost& host) { installVersion(root, cfgDir, v1(), host); });
+  const Outcome first = installVersion(root, cfgDir, v1());
+  EXPECT_EQ(first.init, 0);
+  EXPECT_EQ(first.job, 0) << first.problem;
+  expectInstalled(root, cfgDir, v1());
+
+  // The store lost once the new files took their names: the dropped file
+  // is still there, with every other file of version 1.
+  TestHost host;
+  host.atStage = [&](int s) {
+    if (s != 4) return;  // two changed files: unpacked, backed up, applied next
+    fs::rename(cfgDir, cfgDir + ".moved");
+    writeFile(cfgDir, "not a folder");
+  };
+  const Outcome up = installVersion(root, cfgDir, v2(), host);
+  EXPECT_EQ(up.job, 1);
+  EXPECT_EQ(up.result, irRecordUnsaved);
+  for (const PkgFile& f : v1().files) EXPECT_EQ(readFile(root + "/" + f.rel), f.bytes) << f.rel;
+  EXPECT_TRUE(sideFiles(root).empty());
+}
+
+// A record an earlier build wrote spells the folder as HOME was typed
+// ("//", "/./", a closing slash): its files are the package's files all
+// the same, upgraded and dropped as such.
+TEST(InstallerJob, ARecordSpelledAsTheFolderWasTypedIsUpgraded) {
+  for (const char* typed : {"//app/", "/./app", "//./app//"}) {
+    SCOPED_TRACE(typed);
+    ScratchDir dir;
+    const std::string root = dir.file("app"), cfgDir = dir.file("cfg");
+    ASSERT_EQ(installVersion(root, cfgDir, v1()).job, 0);
+    {
+      cCIAppFullConfig cfg;
+      ASSERT_TRUE(cfg.openConfig(cfgDir.c_str()));
+      const std::string folder = dir.root + typed;
+      cfg.setParamStr("install/sample/path", folder.c_str(), -1);
+      for (const char* key : {"install/sample/pathdev", "install/sample/pathino"}) cfg.removeSection(key);
+      std::vector<std::string> entries;
+      for (const PkgFile& f : v1().files) entries.push_back(folder + (folder.ends_with('/') ? "" : "/") + f.rel);
+      writeFileList(&cfg, "install/sample", entries);
+      ASSERT_TRUE(cfg.saveConfig());
+    }
+    const Outcome up = installVersion(root, cfgDir, v2());
+    EXPECT_EQ(up.init, 0) << up.problem;
+    EXPECT_EQ(up.job, 0) << up.problem;
+    EXPECT_TRUE(up.kept.empty());
+    expectInstalled(root, cfgDir, v2());
+  }
+}
+
 }  // namespace

@@ -495,6 +495,34 @@ TEST_F(Wizard, TargetChecksNameTheFirstOffendingPathAndTheVolumeMustHaveRoom) {
   EXPECT_EQ(ctx->result, 0);
 }
 
+// The folder is the user's choice, settled before anything is recorded
+// under it: a ".." after a link leads up from where the link goes, as the
+// system takes it, so every later run reaches the same folder.
+TEST_F(Wizard, AFolderWithUpStepsIsSettledBeforeAnythingIsRecorded) {
+  std::filesystem::create_directories(dir.file("deep/hq"));
+  std::filesystem::create_directory_symlink(dir.file("deep/hq"), dir.file("hq"));
+  cFileSelectPanel::volInfo = [](const char*, unsigned long long& t, unsigned long long& a) {
+    t = a = 1ULL << 40;
+    return true;
+  };
+  const struct {
+    const char* typed;
+    const char* settled;
+  } cases[] = {{"/hq/../hd2/app", "/deep/hd2/app"}, {"/x/./y/../app/", "/x/app"}, {"/x//y/z/../../app", "/x/app"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.typed);
+    fresh();
+    make("", kOneFile);
+    open();
+    ASSERT_TRUE(wizard->targetPage().takeFolder((dir.root + c.typed).c_str()));
+    window.key(cChildElement::kcEnter);
+    waitForFinish();
+    EXPECT_EQ(ctx->result, 0);
+    EXPECT_EQ(std::string(ctx->scenario->getStr("pgm")), dir.root + c.settled);
+    EXPECT_EQ(readFile(dir.root + c.settled + "/bin/app"), "payload");
+  }
+}
+
 TEST_F(Wizard, BusyFileQuestionRetriesOnYesAndGivesUpOnNo) {
   make(dir.root, kOneFile);
   open();

@@ -836,4 +836,86 @@ TEST(SoftUninstallerPanel, RunsEachSelectedCommandAndKeepsWhatFailed) {
   EXPECT_FALSE(idle.startRemoval(empty));
 }
 
+// The installation folder is the one the installation made: a link the
+// user put in its place leads the upgrade and the uninstall nowhere, and
+// the user's files it reaches stay whole; a link above the folder that was
+// there from the start (a linked home) changes nothing.
+TEST(Uninstall, AFolderSwappedForALinkIsNeitherUpgradedNorEmptied) {
+  for (const bool swapped : {true, false}) {
+    SCOPED_TRACE(swapped ? "folder swapped for a link" : "home reached through a link");
+    ScratchDir dir;
+    fs::create_directories(dir.file("real"));
+    fs::create_directory_symlink(dir.file("real"), dir.file("home"));
+    const std::string root = dir.file("home/Applications/app"), cfgDir = dir.file("cfg"), mine = dir.file("mywork");
+    ASSERT_EQ(installVersion(root, cfgDir, sample()).job, 0);
+    if (swapped) {
+      fs::rename(root, root + ".moved");
+      for (const PkgFile& f : sample().files) writeFile(mine + "/" + f.rel, "mine");
+      fs::create_directory_symlink(mine, root);
+    }
+    PkgVersion next = sample();
+    next.ver[1] = 1;
+    for (PkgFile& f : next.files) f.bytes += " two";
+    const Outcome up = installVersion(root, cfgDir, next);
+    EXPECT_EQ(up.init, swapped ? iiForeignFile : iiReady);
+    Host host;
+    std::vector<sKeptFile> kept;
+    EXPECT_EQ(uninstallFrom(cfgDir, host, {}, &kept), swapped ? unKept : unDone);
+    if (!swapped) {
+      EXPECT_FALSE(fs::exists(root));
+      EXPECT_TRUE(fs::is_directory(dir.file("real/Applications")));
+      continue;
+    }
+    EXPECT_EQ(kept.size(), sample().files.size());
+    for (const sKeptFile& k : kept) EXPECT_EQ(k.reason, kKeptThroughLink) << k.path;
+    for (const PkgFile& f : sample().files) {
+      EXPECT_EQ(readFile(mine + "/" + f.rel), "mine") << f.rel;
+      EXPECT_EQ(readFile(root + ".moved/" + f.rel), f.bytes) << f.rel;
+    }
+  }
+}
+
+// A killed upgrade made some of its side files; the names it never used
+// are the user's to take. The next upgrade and the next uninstall take
+// only files the record names with the identity of the file made.
+TEST(Uninstall, SideNamesTheUserTookAfterAKilledUpgradeStayTheirs) {
+  for (const bool upgradeAgain : {true, false}) {
+    SCOPED_TRACE(upgradeAgain ? "the upgrade run again" : "an uninstall");
+    Installed pkg;
+    PkgVersion next = sample();
+    next.ver[1] = 1;
+    for (PkgFile& f : next.files) f.bytes += " two";
+    // Killed while the second file is unpacked.
+    pid_t child = fork();
+    if (child == 0) {
+      TestHost host;
+      host.atStage = [](int s) {
+        if (s == 2) _exit(0);
+      };
+      installVersion(pkg.root, pkg.cfgDir, next, host);
+      _exit(1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const std::vector<std::string> users = {pkg.root + "/share/doc/readme.txt.bkp", pkg.root + "/share/doc/readme.txt.tmp",
+                                            pkg.root + "/share/doc/readme.txt.bkp.tmp", pkg.root + "/bin/run.bkp"};
+    for (const std::string& u : users) writeFile(u, "the user's");
+    if (upgradeAgain) {
+      const Outcome o = installVersion(pkg.root, pkg.cfgDir, next);
+      EXPECT_EQ(o.job, 0) << o.problem;
+      for (const PkgFile& f : next.files) EXPECT_EQ(readFile(pkg.root + "/" + f.rel), f.bytes) << f.rel;
+    } else {
+      Host host;
+      EXPECT_EQ(pkg.uninstall(host), unDone);
+    }
+    for (const std::string& u : users) EXPECT_EQ(readFile(u), "the user's") << u;
+    std::vector<std::string> left = sideFiles(pkg.root);
+    std::sort(left.begin(), left.end());
+    std::vector<std::string> expected = users;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(left, expected) << "the run's own side files went";
+  }
+}
+
 }  // namespace
