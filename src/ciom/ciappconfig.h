@@ -94,6 +94,8 @@ class cCIAppConfig : public cApplicationConfig {
   // Whether the store has a folder: without one every write is refused and
   // every save succeeds, so nothing written can be kept.
   bool hasFolder() const { return folder.ptr != nullptr; }
+  // The folder of the hive files, for messages; null without one.
+  const char* folderPath() const { return folder.ptr; }
 
  private:
   bool hivePath(const char* name, _guardchar<char>& out) const;

@@ -49,12 +49,16 @@ bool endOfInput(cTextFileIO& reader) {
 }
 
 // Two to four numbers of digits, each 0 to 65535 so the package's version
-// number keeps every part, with one dot between two; nothing else (a sign,
-// a space, a letter, a fifth number) is taken.
+// number keeps every part, with one dot between two. Blanks before a number
+// and after the last are read past, as a "%d" reading reads them; nothing
+// else (a sign, a letter, a fifth number, text after the last) is taken.
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
 bool parseVersion(const char* text, unsigned int (&parts)[4]) {
   unsigned int read[4];
   int count = 0;
   for (const char* p = text;; ++p) {
+    while (isBlank(*p)) ++p;
     if (count == 4 || *p < '0' || *p > '9') return false;
     unsigned int value = 0;
     for (; *p >= '0' && *p <= '9'; ++p) {
@@ -62,6 +66,7 @@ bool parseVersion(const char* text, unsigned int (&parts)[4]) {
       if (value > 0xFFFF) return false;
     }
     read[count++] = value;
+    while (isBlank(*p) && (isBlank(p[1]) || !p[1])) ++p;
     if (!*p) break;
     if (*p != '.') return false;
   }

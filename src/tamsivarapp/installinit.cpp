@@ -56,12 +56,9 @@ int loadScenario(sPkgInstallContext& ctx) {
     ctx.problemPath.set(ctx.package.ptr);
     return iiBadPackagePath;
   }
-  // A file that is no package at all (a text scenario, anything else) is a
-  // wrong path, not a damaged download.
-  if (!in.set_fp(ctx.offset) || !startsBinScenario(in)) {
-    ctx.problemPath.set(ctx.package.ptr);
-    return iiBadPackagePath;
-  }
+  // A file that opens but holds no scenario where one should start is a
+  // package that cannot be loaded, whatever else it holds.
+  if (!in.set_fp(ctx.offset) || !startsBinScenario(in)) return iiBadPackage;
   if (!ctx.scenario) ctx.scenario = new cSoftPkgScenario;
   if (!in.set_fp(ctx.offset) || !ctx.scenario->loadBinConfig(&in)) return iiBadPackage;
   // The codename becomes the record's place in the configuration.

@@ -204,7 +204,16 @@ class cInstallerRun {
       if (!old.count(target(e))) both.push_back(target(e));
     writeFileList(config_, section_.ptr, both);
     writeSideMark(config_, section_.ptr, sides_);
-    return (config_->saveConfig() && readFileList(config_, section_.ptr) == both) || fail(irRecordUnsaved, "");
+    errno = 0;
+    return (config_->saveConfig() && readFileList(config_, section_.ptr) == both) || unsaved();
+  }
+
+  // The problem path of an unsaved record says where the store is and why
+  // it was not written, as the system told it.
+  bool unsaved() {
+    const int err = errno;
+    ctx_.fail(irRecordUnsaved, storeTrouble(config_, err).c_str());
+    return false;
   }
 
   // Names side files just made in the record; a run whose record cannot
@@ -212,7 +221,8 @@ class cInstallerRun {
   bool markMade() {
     if (!config_) return true;
     writeSideMark(config_, section_.ptr, sides_);
-    return config_->saveConfig() || fail(irRecordUnsaved, "");
+    errno = 0;
+    return config_->saveConfig() || unsaved();
   }
 
   // The side files this run or an earlier one made that are still there.
@@ -598,8 +608,8 @@ class cInstallerRun {
     // the folder is the one this run wrote into.
     if (!ctx_.folderId.known()) ctx_.folderId = idOf(folder_);
     bool global = false;
-    if (!saveInstallRecord(&ctx_, config_, manager, managerShortcut, &global, &kept))
-      return fail(irRecordUnsaved, "");
+    errno = 0;
+    if (!saveInstallRecord(&ctx_, config_, manager, managerShortcut, &global, &kept)) return unsaved();
     if (manager && isRegularFile(manager)) OSRegisterPackage(ctx_.codename.ptr, *ctx_.scenario, !global);
     return true;
   }
@@ -700,8 +710,10 @@ int runInstallerJob(sPkgInstallContext& context, cInstallJobHost& host, cApplica
     return 1;
   }
   // A store opened where the home was not made yet would lose the record.
+  errno = 0;
   if (config && !openRecordFolder(config)) {
-    context.fail(irRecordUnsaved, "");
+    const int err = errno;
+    context.fail(irRecordUnsaved, storeTrouble(config, err).c_str());
     return 1;
   }
   auto run = std::make_unique<cInstallerRun>(context, host, config);

@@ -111,6 +111,17 @@ sFileId readFolderId(cApplicationConfig* config, const char* section) {
   return {static_cast<dev_t>(dev), static_cast<ino_t>(ino)};
 }
 
+std::string storeTrouble(cApplicationConfig* config, int err) {
+  std::string where;
+  auto* full = dynamic_cast<cCIAppFullConfig*>(config);
+  _guardchar<char> home;
+  if (full && full->global()->folderPath())
+    where = full->global()->folderPath();
+  else if (cFolderContents::getHome(home) && home.ptr)
+    where = std::string(home.ptr) + "/." + kRecordStore;
+  return err ? where + ": " + std::strerror(err) : where;
+}
+
 bool openRecordFolder(cApplicationConfig* config) {
   auto* full = dynamic_cast<cCIAppFullConfig*>(config);
   if (!full || full->global()->hasFolder()) return true;

@@ -31,6 +31,9 @@ inline constexpr const char kRecordStore[] = "zvk";
 // folder is made, where the store was opened without one (a home not made
 // yet), and opens the store there. False when the store still has none.
 bool openRecordFolder(cApplicationConfig* config);
+// Where the store lies and why it was not written, for the user: its
+// folder, then the system's words for `err` when there is one.
+std::string storeTrouble(cApplicationConfig* config, int err);
 // Writes the context's record under `section`; neither removes the old
 // section nor saves.
 void ctxToConfig(sPkgInstallContext* context, cApplicationConfig* config, const char* section);

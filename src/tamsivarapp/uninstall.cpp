@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -133,7 +134,12 @@ class cRecordRoad {
     // The user is told what stayed; a record of it would only make the
     // package impossible to remove.
     ctx_.config->removeSection(section_.c_str());
-    if (!ctx_.config->saveConfig()) return unInternal;
+    errno = 0;
+    if (!ctx_.config->saveConfig()) {
+      const int err = errno;
+      ctx_.storeTrouble = storeTrouble(ctx_.config, err);
+      return unRecordUnsaved;
+    }
     return ctx_.kept.empty() ? unDone : unKept;
   }
 

@@ -262,14 +262,18 @@ TEST_F(TextScenario, RefusalsSayWhatIsAtFault) {
   const std::string nested =
       "two lines install a file and another inside it, where a folder would have to be";
   const Case cases[] = {
-      // Each number of digits only, one dot between two, at most four.
+      // Each number of digits only, one dot between two, at most four;
+      // blanks before a number and after the last are read past.
       {soft + "version = \"1.2.3.4.5\"\n", 18, 6, version, "", -1, -1, ""},
       {soft + "version = \"1.0beta\"\n", 18, 6, version, "", -1, -1, ""},
       {soft + "version = \"1.0.\"\n", 18, 6, version, "", -1, -1, ""},
-      {soft + "version = \"1. 0\"\n", 18, 6, version, "", -1, -1, ""},
+      {soft + "version = \"1 .0\"\n", 18, 6, version, "", -1, -1, ""},
+      {soft + "version = \"1.0 x\"\n", 18, 6, version, "", -1, -1, ""},
       {soft + "version = \"+1.+0\"\n", 18, 6, version, "", -1, -1, ""},
-      {soft + "version = \" 1.0\"\n", 18, 6, version, "", -1, -1, ""},
       {soft + "version = \"1..0\"\n", 18, 6, version, "", -1, -1, ""},
+      {soft + "version = \" 1.0\"\n", 0, -1, "", "", -1, -1, ""},
+      {soft + "version = \"1.0 \"\n", 0, -1, "", "", -1, -1, ""},
+      {soft + "version = \"1. 0\"\n", 0, -1, "", "", -1, -1, ""},
       {soft + "version = \"65535.0.0.7\"\n", 0, -1, "", "", -1, -1, ""},
       // Whole keys, and words that name the cause the code has here.
       {soft + "namex = \"T\"\n", 5, 6, textCodeMeaning(5), "", -1, -1, ""},

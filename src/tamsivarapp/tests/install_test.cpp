@@ -706,6 +706,7 @@ TEST(InstallerJob, AnUnfinishedRunLeavesThePreviousVersionWholeAndTheNextRunFini
   const Outcome up = installVersion(root, cfgDir, v2(), host);
   EXPECT_EQ(up.job, 1);
   EXPECT_EQ(up.result, irRecordUnsaved);
+  EXPECT_EQ(up.problem, cfgDir + ": " + std::strerror(ENOTDIR)) << "where the store is, and why";
   for (const PkgFile& f : v1().files) EXPECT_EQ(readFile(root + "/" + f.rel), f.bytes) << f.rel;
   EXPECT_TRUE(sideFiles(root).empty());
 }

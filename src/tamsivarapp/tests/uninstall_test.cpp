@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <functional>
 #include <set>
 #include <thread>
@@ -675,7 +676,7 @@ TEST(Uninstall, AsTheOwnerOfTheFiles) {
     int code;  // the files go either way: only the record's save failed
   } cases[] = {
       {"read-only files", true, false, unDone},
-      {"read-only configuration", false, true, unInternal},
+      {"read-only configuration", false, true, unRecordUnsaved},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -916,6 +917,27 @@ TEST(Uninstall, SideNamesTheUserTookAfterAKilledUpgradeStayTheirs) {
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(left, expected) << "the run's own side files went";
   }
+}
+
+// An uninstall whose record cannot be written removed the files all the
+// same: it says so, with where the store is and why, never as an internal
+// error.
+TEST(Uninstall, ARecordThatCannotBeWrittenIsToldAfterTheFilesWent) {
+  Installed pkg;
+  cSOPKGLang::init();
+  cCIAppFullConfig cfg;
+  ASSERT_TRUE(cfg.openConfig(pkg.cfgDir.c_str()));
+  sPkgUninstallContext ctx;
+  ctx.id.set("sample");
+  ctx.config = &cfg;
+  Host host;
+  host.onConfirm = [&] {
+    fs::rename(pkg.cfgDir, pkg.cfgDir + ".moved");
+    writeFile(pkg.cfgDir, "not a folder");
+  };
+  EXPECT_EQ(runUninstall(ctx, host), unRecordUnsaved);
+  EXPECT_EQ(ctx.storeTrouble, pkg.cfgDir + ": " + std::strerror(ENOTDIR));
+  EXPECT_FALSE(fs::exists(pkg.root));
 }
 
 }  // namespace
