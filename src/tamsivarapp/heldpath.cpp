@@ -41,6 +41,12 @@ bool hasDotSteps(const std::string& path) {
   return false;
 }
 
+std::string parentOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return {};
+  return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
 bool under(const std::string& path, const std::string& folder) {
   if (folder == "/") return path.size() > 1 && path[0] == '/';
   return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 && path[folder.size()] == '/';

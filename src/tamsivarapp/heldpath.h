@@ -48,6 +48,9 @@ class cHeldFolder {
   std::string leaf_;
 };
 
+// The text before the last "/" of `path`: "/" for a name at the root,
+// empty without a "/".
+std::string parentOf(const std::string& path);
 // Whether `path` has a "." or ".." step.
 bool hasDotSteps(const std::string& path);
 // Whether `path` lies below `folder`, as text.

@@ -5,6 +5,8 @@
 // lock.
 #pragma once
 
+#include <map>
+#include <string>
 #include <vector>
 
 #include "base/btree.h"
@@ -55,6 +57,10 @@ struct sPkgInstallContext {
   // The installation folder as this system made or first wrote into it:
   // read from the previous record, kept by the job, recorded again.
   sFileId folderId;
+  // The folder each file placed outside the installation folder was
+  // written into, by the file's path: a path that still reaches it is the
+  // package's, whatever links it passes.
+  std::map<std::string, sFileId> placedIn;
   _List<int> langs;
   _List<cSoftPkgScenario::sCopiedFile> files;
   _List<sPackageForRemoval> removals;

@@ -122,6 +122,7 @@ int readPrevious(sPkgInstallContext& ctx, cApplicationConfig* config) {
   _guardchar<char> section;
   recordSection(ctx.recordName.ptr, section);
   ctx.folderId = readFolderId(config, section.ptr);
+  ctx.placedIn = readPlacedIn(config, section.ptr);
   if (ctx.folderId.known() && idOf(plain) != ctx.folderId) {
     ctx.fail(iiForeignFile, plain.c_str());
     return iiForeignFile;
@@ -193,12 +194,16 @@ bool hasSideFiles(const char* target) {
 }  // namespace
 
 // A file of the previous installation placed outside its folder is still the
-// package's only where no link leads to it, as the uninstaller holds: one a
-// link swapped in above it now reaches is another's, never to be replaced.
+// package's where its path reaches the folder it was written into, whatever
+// links it passes, or, recorded by an earlier build, where no link leads to
+// it, as the uninstaller holds: one a link swapped in above it now reaches
+// is another's, never to be replaced.
 static bool replaceable(const sPkgInstallContext& ctx, const std::string& path) {
   const char* folder = ctx.installedFolder.ptr;
   if (folder && *folder == '/' && under(path, folder) && !hasDotSteps(path)) return true;
+  const auto placed = ctx.placedIn.find(path);
   cHeldFolder held;
+  if (placed != ctx.placedIn.end()) return held.hold(parentOf(path), path, nullptr, placed->second);
   return held.hold("/", path);
 }
 

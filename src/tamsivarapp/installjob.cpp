@@ -139,15 +139,26 @@ class cInstallerRun {
 
   // Below the installation folder each change starts from the folder and
   // follows no link on the way down. A file of the previous installation
-  // placed elsewhere is changed only where no link leads to it, as the
-  // uninstaller takes it; a new target placed elsewhere starts from its own
-  // folder.
+  // placed elsewhere is changed from the folder it was written into while
+  // its path still reaches that folder, or, recorded by an earlier build,
+  // only where no link leads to it, as the uninstaller takes it; a new
+  // target placed elsewhere starts from its own folder.
   std::string anchorOf(const std::string& target) const {
     if (!folder_.empty() && folder_[0] == '/' && under(target, folder_) && !hasDotSteps(target)) return folder_;
-    if (ctx_.existing.find(cStringKey(target.c_str(), -1))) return "/";
-    const size_t slash = target.rfind('/');
-    if (slash == std::string::npos) return {};
-    return slash == 0 ? std::string("/") : target.substr(0, slash);
+    if (ctx_.existing.find(cStringKey(target.c_str(), -1)))
+      return ctx_.placedIn.count(target) ? parentOf(target) : std::string("/");
+    return parentOf(target);
+  }
+
+  // The identity an anchor must still have: the installation folder's, or
+  // that of the folder a file or its side file was written into.
+  sFileId pinOf(const std::string& anchor, const std::string& path) const {
+    if (anchor == folder_) return ctx_.folderId;
+    for (const std::string& file : {path, sideOwner(path)}) {
+      const auto placed = ctx_.placedIn.find(file);
+      if (placed != ctx_.placedIn.end() && parentOf(file) == anchor) return placed->second;
+    }
+    return {};
   }
 
   bool hold(const sEntry& e, cHeldFolder& folder, std::vector<std::string>* made = nullptr) const {
@@ -155,10 +166,11 @@ class cInstallerRun {
   }
 
   // From the installation folder only while it is the folder this system
-  // made or first wrote into.
+  // made or first wrote into; from a file's own folder only while it is the
+  // one the file was written into.
   bool holdAt(cHeldFolder& folder, const std::string& anchor, const std::string& path,
               std::vector<std::string>* made = nullptr) const {
-    return !anchor.empty() && folder.hold(anchor, path, made, anchor == folder_ ? ctx_.folderId : sFileId{});
+    return !anchor.empty() && folder.hold(anchor, path, made, pinOf(anchor, path));
   }
 
   // A side name this run may take: not a file the package lists, and free
@@ -258,7 +270,7 @@ class cInstallerRun {
       if (listed_.count(side) || !holdAt(folder, anchor, side) || !isSideMade(folder.fd(), folder.leaf(), id))
         continue;
       const unsigned type = folder.typeOf(folder.leaf());
-      const std::string owner = ownerOf(side);
+      const std::string owner = sideOwner(side);
       const sEntry* entry = find(owner);
       const bool isBackup = side == owner + ".bkp";
       if (!type) continue;
@@ -274,15 +286,6 @@ class cInstallerRun {
       }
     }
     return true;
-  }
-
-  // The listed file a side name belongs to: "<file>.bkp.tmp", "<file>.bkp",
-  // "<file>.tmp" or "<file>.tmp<n>".
-  static std::string ownerOf(const std::string& side) {
-    for (const char* suffix : {".bkp.tmp", ".bkp", ".tmp"})
-      if (side.ends_with(suffix)) return side.substr(0, side.size() - std::strlen(suffix));
-    const size_t tmp = side.rfind(".tmp");
-    return tmp == std::string::npos ? side : side.substr(0, tmp);
   }
 
   const sEntry* find(const std::string& path) const {
@@ -605,8 +608,16 @@ class cInstallerRun {
   bool saveRecord(const char* manager, const char* managerShortcut, const sRecordExtras& kept) {
     if (!config_) return true;
     // A record of an earlier build knew no folder identity: from now on
-    // the folder is the one this run wrote into.
+    // the folder is the one this run wrote into. So is each folder a file
+    // placed elsewhere was written into.
     if (!ctx_.folderId.known()) ctx_.folderId = idOf(folder_);
+    for (const sEntry& e : entries_) {
+      const sFileId placed = e.anchor == folder_ ? sFileId{} : idOf(parentOf(target(e)));
+      if (placed.known())
+        ctx_.placedIn[target(e)] = placed;
+      else
+        ctx_.placedIn.erase(target(e));
+    }
     bool global = false;
     errno = 0;
     if (!saveInstallRecord(&ctx_, config_, manager, managerShortcut, &global, &kept)) return unsaved();
@@ -630,6 +641,7 @@ class cInstallerRun {
       const std::string anchor =
           path.empty() || path[0] != '/' || hasDotSteps(path) ? std::string()
           : oldFolder && under(path, old)                     ? old
+          : ctx_.placedIn.count(path)                         ? parentOf(path)
                                                                : std::string("/");
       cHeldFolder folder;
       if (!holdAt(folder, anchor, path)) {

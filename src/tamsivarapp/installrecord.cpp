@@ -83,7 +83,15 @@ void ctxToConfig(sPkgInstallContext* context, cApplicationConfig* config, const 
   if (scen.getIconPath(icon) && icon.ptr && *icon.ptr) setText(config, key(section, "icon"), icon.ptr);
   config->setParamInt32(key(section, "utime").c_str(), static_cast<int>(static_cast<unsigned int>(std::time(nullptr))));
   int count = 0;
-  for (auto* f = context->files.head; f; f = f->next) setText(config, indexed(section, "file", count++), f->value.path.ptr);
+  for (auto* f = context->files.head; f; f = f->next) {
+    const char* path = f->value.path.ptr;
+    const auto placed = context->placedIn.find(path ? path : "");
+    if (placed != context->placedIn.end()) {
+      config->setParamInt64(indexed(section, "filedev", count).c_str(), static_cast<long long>(placed->second.dev));
+      config->setParamInt64(indexed(section, "fileino", count).c_str(), static_cast<long long>(placed->second.ino));
+    }
+    setText(config, indexed(section, "file", count++), path);
+  }
   config->setParamInt32(key(section, "files").c_str(), count);
   count = 0;
   for (auto* s = context->newShortcuts.head; s; s = s->next) setText(config, indexed(section, "shortc", count++), s->value.ptr);
@@ -120,6 +128,29 @@ std::string storeTrouble(cApplicationConfig* config, int err) {
   else if (cFolderContents::getHome(home) && home.ptr)
     where = std::string(home.ptr) + "/." + kRecordStore;
   return err ? where + ": " + std::strerror(err) : where;
+}
+
+std::map<std::string, sFileId> readPlacedIn(cApplicationConfig* config, const char* section) {
+  std::map<std::string, sFileId> placed;
+  unsigned long long count = 0;
+  if (!config || !config->getParamInt(key(section, "files").c_str(), count)) return placed;
+  for (unsigned long long i = 0; i < count && i < kMaxEntries; ++i) {
+    const int n = static_cast<int>(i);
+    _guardchar<char> path;
+    unsigned long long dev = 0, ino = 0;
+    if (config->getParamStr(indexed(section, "file", n).c_str(), path) && path.ptr &&
+        config->getParamInt(indexed(section, "filedev", n).c_str(), dev) &&
+        config->getParamInt(indexed(section, "fileino", n).c_str(), ino) && (dev || ino))
+      placed[plainPath(path.ptr)] = {static_cast<dev_t>(dev), static_cast<ino_t>(ino)};
+  }
+  return placed;
+}
+
+std::string sideOwner(const std::string& side) {
+  for (const char* suffix : {".bkp.tmp", ".bkp", ".tmp"})
+    if (side.ends_with(suffix)) return side.substr(0, side.size() - std::strlen(suffix));
+  const size_t tmp = side.rfind(".tmp");
+  return tmp == std::string::npos ? side : side.substr(0, tmp);
 }
 
 bool openRecordFolder(cApplicationConfig* config) {

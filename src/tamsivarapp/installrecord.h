@@ -62,6 +62,12 @@ void recordSection(const char* recordName, _guardchar<char>& out);
 // The identity of the installation folder the record under `section`
 // holds; unknown in a record of an earlier build.
 sFileId readFolderId(cApplicationConfig* config, const char* section);
+// The folders the record under `section` says its files placed outside the
+// installation folder were written into, by the files' plain paths.
+std::map<std::string, sFileId> readPlacedIn(cApplicationConfig* config, const char* section);
+// The listed file a side name belongs to: "<file>.bkp.tmp", "<file>.bkp",
+// "<file>.tmp" or "<file>.tmp<n>".
+std::string sideOwner(const std::string& side);
 // How to remove an installed package, and the major version installed.
 bool getPackageRemovalCommandLine(cApplicationConfig* config, const char* id, int& major,
                                   _guardchar<char>& command);

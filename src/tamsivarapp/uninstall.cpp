@@ -113,6 +113,7 @@ class cRecordRoad {
     ctx_.base = plainPath(base.ptr);
     if (hasDotSteps(ctx_.base)) return unInternal;
     baseId_ = readFolderId(ctx_.config, section_.c_str());
+    placedIn_ = readPlacedIn(ctx_.config, section_.c_str());
     ctx_.files.clear();
     ctx_.shortcuts.clear();
     ctx_.kept.clear();
@@ -156,11 +157,24 @@ class cRecordRoad {
   };
 
   // Inside the folder its files go from the folder down; an absolute path
-  // outside it from the root, through no link at all; any other spelling
-  // may not name the file the package wrote.
+  // outside it from the folder it was written into while the path still
+  // reaches that folder, or, recorded by an earlier build, from the root,
+  // through no link at all; any other spelling may not name the file the
+  // package wrote.
   std::string anchorFor(const std::string& path) const {
     if (path.empty() || path[0] != '/' || hasDotSteps(path)) return {};
-    return under(path, ctx_.base) ? ctx_.base : std::string("/");
+    if (under(path, ctx_.base)) return ctx_.base;
+    return placedIn_.count(path) || placedIn_.count(sideOwner(path)) ? parentOf(path) : std::string("/");
+  }
+
+  // The identity an anchor must still have.
+  sFileId pinOf(const std::string& anchor, const std::string& path) const {
+    if (anchor == ctx_.base) return baseId_;
+    for (const std::string& file : {path, sideOwner(path)}) {
+      const auto placed = placedIn_.find(file);
+      if (placed != placedIn_.end() && parentOf(file) == anchor) return placed->second;
+    }
+    return {};
   }
 
   using tFileId = std::pair<dev_t, ino_t>;
@@ -168,7 +182,7 @@ class cRecordRoad {
   // From the installation folder only while it is the folder the
   // installation made: one a link now leads to instead keeps its files.
   bool holdAt(cHeldFolder& folder, const std::string& anchor, const std::string& path) const {
-    return !anchor.empty() && folder.hold(anchor, path, nullptr, anchor == ctx_.base ? baseId_ : sFileId{});
+    return !anchor.empty() && folder.hold(anchor, path, nullptr, pinOf(anchor, path));
   }
 
   // The file a path leads to as the system follows it; none when nothing.
@@ -364,6 +378,7 @@ class cRecordRoad {
   std::map<std::string, tFileId> keptIds_;
   std::set<tFileId> removedIds_;
   sFileId baseId_;
+  std::map<std::string, sFileId> placedIn_;
 };
 
 // Our own removal command names the package after `" uninstall "`.

@@ -940,4 +940,47 @@ TEST(Uninstall, ARecordThatCannotBeWrittenIsToldAfterTheFilesWent) {
   EXPECT_FALSE(fs::exists(pkg.root));
 }
 
+// A file placed outside the folder through a link that was there before
+// the first version (as a system's /bin leads into /usr/bin) is the
+// package's while its path reaches the folder it was written into: it is
+// upgraded and uninstalled. Once a link leads the path elsewhere, what it
+// reaches is another's.
+TEST(Uninstall, AnAbsoluteTargetBehindALinkThatWasAlwaysThere) {
+  for (const bool relinked : {false, true}) {
+    SCOPED_TRACE(relinked ? "the link now leads elsewhere" : "the same link");
+    ScratchDir dir;
+    fs::create_directories(dir.file("sys/usr/bin"));
+    fs::create_directories(dir.file("other"));
+    fs::create_directory_symlink("usr/bin", dir.file("sys/bin"));
+    const std::string tool = dir.file("sys/bin/tool"), root = dir.file("app"), cfgDir = dir.file("cfg");
+    const auto version = [](const std::string& bytes, unsigned int minor) {
+      PkgVersion v;
+      v.ver[1] = minor;
+      v.files = {{"bin/run", bytes, {7, 5, 5}}, {"tool", bytes, {7, 5, 5}}};
+      return v;
+    };
+    TestHost host;
+    host.atOpen = [&](cSoftPkgScenario& s) {
+      s.files.head->next->value.target.var.set("");
+      s.files.head->next->value.target.rest.set(tool.c_str());
+    };
+    ASSERT_EQ(installVersion(root, cfgDir, version("one", 0), host).job, 0);
+    EXPECT_EQ(readFile(dir.file("sys/usr/bin/tool")), "one");
+    if (relinked) {
+      fs::remove(dir.file("sys/bin"));
+      fs::create_directory_symlink(dir.file("other"), dir.file("sys/bin"));
+      writeFile(dir.file("other/tool"), "the user's");
+    }
+    const Outcome up = installVersion(root, cfgDir, version("two", 1), host);
+    EXPECT_EQ(up.init, relinked ? iiForeignFile : iiReady) << up.problem;
+    EXPECT_EQ(readFile(tool), relinked ? "the user's" : "two");
+    Host uninstaller;
+    std::vector<sKeptFile> kept;
+    EXPECT_EQ(uninstallFrom(cfgDir, uninstaller, {}, &kept), relinked ? unKept : unDone);
+    EXPECT_EQ(fs::exists(tool), relinked);
+    EXPECT_TRUE(fs::is_symlink(dir.file("sys/bin")));
+    EXPECT_EQ(fs::exists(dir.file("sys/usr/bin/tool")), relinked) << "version 1's file is left where it was";
+  }
+}
+
 }  // namespace
