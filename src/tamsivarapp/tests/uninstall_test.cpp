@@ -983,4 +983,40 @@ TEST(Uninstall, AnAbsoluteTargetBehindALinkThatWasAlwaysThere) {
   }
 }
 
+// A link swapped in above a file already moved aside while the busy-file
+// question is open: whatever the answer, the backup the link cuts off
+// stays where it is and is named; given up, it stays in the record too,
+// for a later uninstall to find.
+TEST(Uninstall, ABackupALinkCutOffWhileTheQuestionIsOpenIsNamedAndKept) {
+  for (const bool giveUp : {true, false}) {
+    SCOPED_TRACE(giveUp ? "given up" : "retried");
+    Installed pkg;
+    const std::string run = pkg.root + "/bin/run", locked = pkg.root + "/lib/deep", mine = pkg.dir.file("mywork");
+    writeFile(mine + "/run.bkp", "the user's");
+    pkg.handToNobody();
+    ::chmod(locked.c_str(), 0555);
+    EXPECT_TRUE(asNobody([&] {
+      Host host;
+      host.release = [&](const char*) {
+        fs::rename(pkg.root + "/bin", pkg.root + "/bin.moved");
+        fs::create_directory_symlink(mine, pkg.root + "/bin");
+        if (giveUp) return true;
+        ::chmod(locked.c_str(), 0755);
+        return false;
+      };
+      std::vector<sKeptFile> kept;
+      const int code = pkg.uninstall(host, {}, &kept);
+      return code == (giveUp ? unCancelled : unKept) && kept.size() == 1 && kept[0].path == run + ".bkp" &&
+             kept[0].reason == kKeptThroughLink;
+    }));
+    ::chmod(locked.c_str(), 0755);
+    EXPECT_EQ(readFile(pkg.root + "/bin.moved/run.bkp"), sample().files[0].bytes);
+    EXPECT_EQ(readFile(mine + "/run.bkp"), "the user's");
+    if (!giveUp) continue;
+    cCIAppFullConfig cfg;
+    ASSERT_TRUE(cfg.openConfig(pkg.cfgDir.c_str()));
+    EXPECT_EQ(readSideMark(&cfg, "install/sample").count(run + ".bkp"), 1u);
+  }
+}
+
 }  // namespace
