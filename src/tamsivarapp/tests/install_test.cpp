@@ -681,22 +681,26 @@ void killedAt(int killAt, const std::function<void(TestHost&)>& work) {
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the run did not reach stage " << killAt;
 }
 
-// What an upgrade or an install that never ended leaves, and what the next
-// run makes of it: the previous version whole until the record of the new
-// one is saved, and a first installation that is finished, never reported
-// as installed without its folder.
-TEST(InstallerJob, AnUnfinishedRunLeavesThePreviousVersionWholeAndTheNextRunFinishes) {
+// A first installation killed after its record was first saved, before
+// the folder had a file of its own, is finished by the next run, never
+// reported as installed without its folder.
+TEST(InstallerJob, AFirstInstallKilledAfterItsMarkIsFinishedByTheNextRun) {
   ScratchDir dir;
   const std::string root = dir.file("app"), cfgDir = dir.file("cfg");
-  // Killed after its mark, before the folder had any file of its own.
   killedAt(1, [&](TestHost& host) { installVersion(root, cfgDir, v1(), host); });
   const Outcome first = installVersion(root, cfgDir, v1());
   EXPECT_EQ(first.init, 0);
-  EXPECT_EQ(first.job, 0) << first.problem;
+  ASSERT_EQ(first.job, 0) << first.problem;
   expectInstalled(root, cfgDir, v1());
+}
 
-  // The store lost once the new files took their names: the dropped file
-  // is still there, with every other file of version 1.
+// The store lost once the new files took their names: the upgrade fails,
+// naming the store and why, and the previous version is whole, the files
+// the new one drops included.
+TEST(InstallerJob, AnUpgradeWhoseRecordCannotBeSavedKeepsTheDroppedFiles) {
+  ScratchDir dir;
+  const std::string root = dir.file("app"), cfgDir = dir.file("cfg");
+  ASSERT_EQ(installVersion(root, cfgDir, v1()).job, 0);
   TestHost host;
   host.atStage = [&](int s) {
     if (s != 4) return;  // two changed files: unpacked, backed up, applied next
