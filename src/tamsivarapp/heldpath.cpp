@@ -104,6 +104,12 @@ unsigned cHeldFolder::typeOf(const std::string& name) const {
   return st.st_mode & S_IFMT;
 }
 
+sFileId cHeldFolder::idAt(const std::string& name) const {
+  struct stat st;
+  if (fd_ < 0 || ::fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return {};
+  return {st.st_dev, st.st_ino};
+}
+
 void dropEmptyFoldersBelow(const std::string& anchor, const std::string& path, const sFileId& anchorId) {
   std::string folder = path;
   for (;;) {

@@ -41,6 +41,9 @@ class cHeldFolder {
   std::string side(const char* suffix) const { return leaf_ + suffix; }
   // 0 nothing there, else the lstat type bits of the name in the folder.
   unsigned typeOf(const std::string& name) const;
+  // What the name in the folder is itself, a link included; unknown when
+  // nothing is there.
+  sFileId idAt(const std::string& name) const;
 
  private:
   void release();

@@ -36,6 +36,9 @@ constexpr unsigned char kDefaultDigits[3] = {6, 6, 4};
 // "<target>.tmp".
 constexpr int kTempNames = 100;
 
+// How many new files are made and named in the record with one save.
+constexpr size_t kMadeAtOnce = 64;
+
 // What `path` names itself, a link included; unknown when nothing.
 sFileId ownIdOf(const std::string& path) {
   struct stat st;
@@ -267,7 +270,7 @@ class cInstallerRun {
     for (const auto& [side, id] : earlierSides_) {
       const std::string anchor = anchorOf(side);
       cHeldFolder folder;
-      if (listed_.count(side) || !holdAt(folder, anchor, side) || !isSideMade(folder.fd(), folder.leaf(), id))
+      if (listed_.count(side) || !holdAt(folder, anchor, side) || !isSideMade(folder, folder.leaf(), id))
         continue;
       const unsigned type = folder.typeOf(folder.leaf());
       const std::string owner = sideOwner(side);
@@ -306,21 +309,56 @@ class cInstallerRun {
     return true;
   }
 
+  // The new files are made a batch at a time without a name where the file
+  // system allows it, named in the record with their identities in one
+  // save, and only then given their names and filled: killed at any moment,
+  // the run leaves no file under a side name the record does not name with
+  // that file's identity, and the record names no file that lacks its name
+  // for longer than the links take.
   bool unpack() {
+    std::vector<sEntry*> batch;
     int stage = 0;
     for (sEntry& e : entries_) {
       if (!changed(e)) continue;
-      if (!unpackOne(e, ++stage)) return false;
+      batch.push_back(&e);
+      if (batch.size() < kMadeAtOnce) continue;
+      if (!unpackBatch(batch, stage)) return false;
+      batch.clear();
+    }
+    return batch.empty() || unpackBatch(batch, stage);
+  }
+
+  // A file made and not yet named, in its held folder.
+  struct sMade {
+    sEntry* entry = nullptr;
+    cHeldFolder folder;
+    int fd = -1;
+    bool unnamed = false;
+    ~sMade() {
+      if (fd >= 0) ::close(fd);
+    }
+  };
+
+  bool unpackBatch(const std::vector<sEntry*>& batch, int& stage) {
+    std::vector<std::unique_ptr<sMade>> made;
+    for (sEntry* e : batch) {
+      made.push_back(std::make_unique<sMade>());
+      if (!makeTemp(*e, *made.back())) return false;
+    }
+    if (!markMade()) return false;
+    host_.notifyStage(++stage);
+    for (auto& m : made) {
+      const std::string name = m->entry->temp.substr(m->entry->temp.rfind('/') + 1);
+      if (m->unnamed && !nameUnnamed(m->fd, m->folder, name)) return fail(irCannotCreate, m->entry->temp);
+    }
+    for (size_t i = 0; i < made.size(); ++i) {
+      if (i) host_.notifyStage(++stage);
+      if (!fillTemp(*made[i])) return false;
     }
     return true;
   }
 
-  // The new file is made without a name where the file system allows it,
-  // named in the record with its identity, filled, and only then given its
-  // name: killed at any moment, the run leaves no file under a side name
-  // the record does not name with that file's identity.
-  bool unpackOne(sEntry& e, int stage) {
-    cHeldFolder folder;
+  bool makeTemp(sEntry& e, sMade& m) {
     _guardchar<char> parent;
     // A folder elsewhere is made as the system reaches it; below the
     // installation folder every level is made and opened without a link.
@@ -328,30 +366,33 @@ class cInstallerRun {
       return fail(irBadFolder, e.temp);
     if (e.anchor == folder_ && !checkPathRecursive(folder_.c_str(), &made_)) return fail(irBadFolder, e.temp);
     if (e.anchor == folder_ && !ctx_.folderId.known()) ctx_.folderId = idOf(folder_);
-    if (!hold(e, folder, &madeBelow_)) return fail(irBadFolder, e.temp);
-    std::unique_ptr<cFileIOTarget> item(ctx_.scenario->file(static_cast<int>(e.file->index)));
-    if (!item) return fail(irItemUnreadable, e.temp);
+    if (!hold(e, m.folder, &madeBelow_)) return fail(irBadFolder, e.temp);
     const std::string name = e.temp.substr(e.temp.rfind('/') + 1);
-    int fd = ::openat(folder.fd(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0664);
-    const bool unnamed = fd >= 0;
-    if (!unnamed) fd = ::openat(folder.fd(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0664);
-    if (fd < 0) return fail(irCannotCreate, e.temp);
+    m.entry = &e;
+    m.fd = ::openat(m.folder.fd(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0664);
+    m.unnamed = m.fd >= 0;
+    if (!m.unnamed)
+      m.fd = ::openat(m.folder.fd(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0664);
+    if (m.fd < 0) return fail(irCannotCreate, e.temp);
     // The file's own mode before it takes the target's name, so that no
     // change ever goes through the name afterwards; 0664 where the package
     // gives none, whatever the umask took away.
-    ::fchmod(fd, modeOf(e.file->perms));
+    ::fchmod(m.fd, modeOf(e.file->perms));
     struct stat st;
-    bool ok = ::fstat(fd, &st) == 0 || fail(irCannotCreate, e.temp);
-    if (ok) {
-      e.tempId = {st.st_dev, st.st_ino};
-      sides_[e.temp] = e.tempId;
-      ok = markMade();
-    }
-    if (ok) host_.notifyStage(stage);
-    ok = ok && copyItem(*item, fd, e);
-    if (ok && unnamed && !nameUnnamed(fd, folder, name)) ok = fail(irCannotCreate, e.temp);
-    if (::close(fd) != 0 && ok) ok = fail(irWriteFailed, e.temp);
-    return ok;
+    if (::fstat(m.fd, &st) != 0) return fail(irCannotCreate, e.temp);
+    e.tempId = {st.st_dev, st.st_ino};
+    sides_[e.temp] = e.tempId;
+    return true;
+  }
+
+  bool fillTemp(sMade& m) {
+    sEntry& e = *m.entry;
+    std::unique_ptr<cFileIOTarget> item(ctx_.scenario->file(static_cast<int>(e.file->index)));
+    if (!item) return fail(irItemUnreadable, e.temp);
+    if (!copyItem(*item, m.fd, e)) return false;
+    const int fd = m.fd;
+    m.fd = -1;
+    return ::close(fd) == 0 || fail(irWriteFailed, e.temp);
   }
 
   // Links a file made without a name into the held folder, never over
@@ -383,7 +424,7 @@ class cInstallerRun {
     cHeldFolder folder;
     if (side.empty() || !hold(e, folder)) return;
     const std::string name = side.substr(side.rfind('/') + 1);
-    if (folder.typeOf(name) == S_IFREG && isSideMade(folder.fd(), name, id)) ::unlinkat(folder.fd(), name.c_str(), 0);
+    if (folder.typeOf(name) == S_IFREG && isSideMade(folder, name, id)) ::unlinkat(folder.fd(), name.c_str(), 0);
   }
 
   void dropTemps() {
@@ -416,10 +457,8 @@ class cInstallerRun {
       if (type != S_IFREG) return fail(irObstacle, target(e));
       e.existed = true;
       if (e.backup.empty()) continue;
-      struct stat st;
-      if (::fstatat(folder.fd(), folder.leaf().c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return fail(irObstacle, target(e));
-      e.backupId = {st.st_dev, st.st_ino};
+      e.backupId = folder.idAt(folder.leaf());
+      if (!e.backupId.known()) return fail(irObstacle, target(e));
       sides_[e.backup] = e.backupId;
       marked = true;
     }
@@ -443,7 +482,7 @@ class cInstallerRun {
     if (::linkat(folder.fd(), folder.leaf().c_str(), folder.fd(), bkp.c_str(), 0) == 0) {
       // Should the target have been replaced since it was marked, the
       // record names another file and no later run takes this one.
-      e.backupId = ownIdAt(folder, bkp);
+      e.backupId = folder.idAt(bkp);
       return true;
     }
     if (errno == EEXIST || e.backupPart.empty()) return false;
@@ -477,12 +516,6 @@ class cInstallerRun {
     return false;
   }
 
-  static sFileId ownIdAt(const cHeldFolder& folder, const std::string& name) {
-    struct stat st;
-    return ::fstatat(folder.fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 ? sFileId{st.st_dev, st.st_ino}
-                                                                                 : sFileId{};
-  }
-
   static mode_t modeOf(const unsigned char (&perms)[3]) {
     mode_t mode = 0;
     for (int i = 0; i < 3; ++i) mode = mode * 8 + (perms[i] <= 7 ? perms[i] : kDefaultDigits[i]);
@@ -494,7 +527,7 @@ class cInstallerRun {
       if (!changed(e)) continue;
       cHeldFolder folder;
       const std::string temp = e.temp.substr(e.temp.rfind('/') + 1);
-      if (!hold(e, folder) || !isSideMade(folder.fd(), temp, e.tempId) ||
+      if (!hold(e, folder) || !isSideMade(folder, temp, e.tempId) ||
           ::renameat(folder.fd(), temp.c_str(), folder.fd(), folder.leaf().c_str()) != 0)
         return fail(irCannotApply, target(e));
       e.applied = true;
@@ -509,9 +542,9 @@ class cInstallerRun {
     for (sEntry& e : entries_) {
       cHeldFolder folder;
       if (!changed(e) || !hold(e, folder)) continue;
-      if (e.backedUp && isSideMade(folder.fd(), folder.side(".bkp"), e.backupId)) {
+      if (e.backedUp && isSideMade(folder, folder.side(".bkp"), e.backupId)) {
         restoreHeld(folder, folder.side(".bkp"), folder.leaf());
-      } else if (e.applied && !e.existed && isSideMade(folder.fd(), folder.leaf(), e.tempId)) {
+      } else if (e.applied && !e.existed && isSideMade(folder, folder.leaf(), e.tempId)) {
         ::unlinkat(folder.fd(), folder.leaf().c_str(), 0);
       }
       removeSide(e, e.temp, e.tempId);

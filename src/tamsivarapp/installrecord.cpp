@@ -1,8 +1,5 @@
 #include "tamsivarapp/installrecord.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -27,6 +24,31 @@ void setText(cApplicationConfig* config, const std::string& k, const char* text)
 
 // A record listing more entries than this is not one this system wrote.
 constexpr unsigned long long kMaxEntries = 1u << 22;
+
+// An entry `name`N's identity goes beside it as `name`devN and `name`inoN.
+void writeId(cApplicationConfig* config, const char* section, const std::string& name, int n, const sFileId& id) {
+  config->setParamInt64(indexed(section, (name + "dev").c_str(), n).c_str(), static_cast<long long>(id.dev));
+  config->setParamInt64(indexed(section, (name + "ino").c_str(), n).c_str(), static_cast<long long>(id.ino));
+}
+
+// The entries `name`0 to `name`N-1 that have an identity beside them, by
+// their plain paths; N is read from `countKey`.
+std::map<std::string, sFileId> readIdentified(cApplicationConfig* config, const char* section, const char* countKey,
+                                              const std::string& name) {
+  std::map<std::string, sFileId> out;
+  unsigned long long count = 0;
+  if (!config || !config->getParamInt(key(section, countKey).c_str(), count)) return out;
+  for (unsigned long long i = 0; i < count && i < kMaxEntries; ++i) {
+    const int n = static_cast<int>(i);
+    _guardchar<char> path;
+    unsigned long long dev = 0, ino = 0;
+    if (config->getParamStr(indexed(section, name.c_str(), n).c_str(), path) && path.ptr && *path.ptr &&
+        config->getParamInt(indexed(section, (name + "dev").c_str(), n).c_str(), dev) &&
+        config->getParamInt(indexed(section, (name + "ino").c_str(), n).c_str(), ino) && (dev || ino))
+      out[plainPath(path.ptr)] = {static_cast<dev_t>(dev), static_cast<ino_t>(ino)};
+  }
+  return out;
+}
 
 // A store without a folder refuses each write and still saves: only what
 // reads back after the save was recorded.
@@ -86,10 +108,7 @@ void ctxToConfig(sPkgInstallContext* context, cApplicationConfig* config, const 
   for (auto* f = context->files.head; f; f = f->next) {
     const char* path = f->value.path.ptr;
     const auto placed = context->placedIn.find(path ? path : "");
-    if (placed != context->placedIn.end()) {
-      config->setParamInt64(indexed(section, "filedev", count).c_str(), static_cast<long long>(placed->second.dev));
-      config->setParamInt64(indexed(section, "fileino", count).c_str(), static_cast<long long>(placed->second.ino));
-    }
+    if (placed != context->placedIn.end()) writeId(config, section, "file", count, placed->second);
     setText(config, indexed(section, "file", count++), path);
   }
   config->setParamInt32(key(section, "files").c_str(), count);
@@ -131,19 +150,7 @@ std::string storeTrouble(cApplicationConfig* config, int err) {
 }
 
 std::map<std::string, sFileId> readPlacedIn(cApplicationConfig* config, const char* section) {
-  std::map<std::string, sFileId> placed;
-  unsigned long long count = 0;
-  if (!config || !config->getParamInt(key(section, "files").c_str(), count)) return placed;
-  for (unsigned long long i = 0; i < count && i < kMaxEntries; ++i) {
-    const int n = static_cast<int>(i);
-    _guardchar<char> path;
-    unsigned long long dev = 0, ino = 0;
-    if (config->getParamStr(indexed(section, "file", n).c_str(), path) && path.ptr &&
-        config->getParamInt(indexed(section, "filedev", n).c_str(), dev) &&
-        config->getParamInt(indexed(section, "fileino", n).c_str(), ino) && (dev || ino))
-      placed[plainPath(path.ptr)] = {static_cast<dev_t>(dev), static_cast<ino_t>(ino)};
-  }
-  return placed;
+  return readIdentified(config, section, "files", "file");
 }
 
 std::string sideOwner(const std::string& side) {
@@ -218,19 +225,7 @@ void writeFileList(cApplicationConfig* config, const char* section, const std::v
 }
 
 tSideMark readSideMark(cApplicationConfig* config, const char* section) {
-  tSideMark sides;
-  unsigned long long count = 0;
-  if (!config || !config->getParamInt(key(section, "sides").c_str(), count)) return sides;
-  for (unsigned long long i = 0; i < count && i < kMaxEntries; ++i) {
-    const int n = static_cast<int>(i);
-    _guardchar<char> path;
-    unsigned long long dev = 0, ino = 0;
-    if (config->getParamStr(indexed(section, "side", n).c_str(), path) && path.ptr && *path.ptr &&
-        config->getParamInt(indexed(section, "sidedev", n).c_str(), dev) &&
-        config->getParamInt(indexed(section, "sideino", n).c_str(), ino) && (dev || ino))
-      sides[path.ptr] = {static_cast<dev_t>(dev), static_cast<ino_t>(ino)};
-  }
-  return sides;
+  return readIdentified(config, section, "sides", "side");
 }
 
 void writeSideMark(cApplicationConfig* config, const char* section, const tSideMark& sides) {
@@ -243,17 +238,14 @@ void writeSideMark(cApplicationConfig* config, const char* section, const tSideM
   if (sides.empty()) return;
   int count = 0;
   for (const auto& [side, id] : sides) {
-    config->setParamInt64(indexed(section, "sidedev", count).c_str(), static_cast<long long>(id.dev));
-    config->setParamInt64(indexed(section, "sideino", count).c_str(), static_cast<long long>(id.ino));
+    writeId(config, section, "side", count, id);
     setText(config, indexed(section, "side", count++), side.c_str());
   }
   config->setParamInt32(key(section, "sides").c_str(), count);
 }
 
-bool isSideMade(int fd, const std::string& name, const sFileId& id) {
-  struct stat st;
-  return id.known() && ::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-         sFileId{st.st_dev, st.st_ino} == id;
+bool isSideMade(const cHeldFolder& folder, const std::string& name, const sFileId& id) {
+  return id.known() && folder.idAt(name) == id;
 }
 
 bool getPackageRemovalCommandLine(cApplicationConfig* config, const char* id, int& major,

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/appconfig.h"
+#include "tamsivarapp/heldpath.h"
 #include "tamsivarapp/installctx.h"
 
 // The side files runs made beside listed ones ("<file>.tmp", "<file>.bkp",
@@ -54,9 +55,8 @@ tSideMark readSideMark(cApplicationConfig* config, const char* section);
 // Names exactly `sides` in the record under `section` (none clears the
 // mark); neither saves nor touches the files.
 void writeSideMark(cApplicationConfig* config, const char* section, const tSideMark& sides);
-// Whether the name in the held folder `fd` is still the side file `id`
-// names.
-bool isSideMade(int fd, const std::string& name, const sFileId& id);
+// Whether the name in the held folder is still the side file `id` names.
+bool isSideMade(const cHeldFolder& folder, const std::string& name, const sFileId& id);
 // "install/<record name>".
 void recordSection(const char* recordName, _guardchar<char>& out);
 // The identity of the installation folder the record under `section`

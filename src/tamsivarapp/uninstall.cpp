@@ -230,7 +230,7 @@ class cRecordRoad {
       const std::string bkp = folder.side(".bkp");
       const auto side = earlierSides_.find(file + ".bkp");
       const bool leftAside = !folder.typeOf(folder.leaf()) && isSide(file + ".bkp") &&
-                             folder.typeOf(bkp) == S_IFREG && isSideMade(folder.fd(), bkp, side->second);
+                             folder.typeOf(bkp) == S_IFREG && isSideMade(folder, bkp, side->second);
       if ((!leftAside && !removable(folder, anchor, folder.leaf())) || !taken.insert(file).second) return;
       ctx_.files.push_back(file);
       sTarget& t = targets_.emplace_back();
@@ -238,7 +238,7 @@ class cRecordRoad {
       t.anchor = anchor;
       t.aside = leftAside || (!folder.typeOf(bkp) && !listed_.count(file + ".bkp"));
       t.moved = leftAside;
-      t.id = leftAside ? side->second : ownIdAt(folder, folder.leaf());
+      t.id = leftAside ? side->second : folder.idAt(folder.leaf());
     });
     forEachEntry(ctx_, "shortc", "shortc", [&](const std::string& shortcut) {
       if (isRegularFile(shortcut.c_str()) && shortcut[0] == '/' && !hasDotSteps(shortcut))
@@ -253,12 +253,6 @@ class cRecordRoad {
 
   // A file the package lists is never a side file.
   bool isSide(const std::string& path) const { return earlierSides_.count(path) && !listed_.count(path); }
-
-  static sFileId ownIdAt(const cHeldFolder& folder, const std::string& name) {
-    struct stat st;
-    return ::fstatat(folder.fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 ? sFileId{st.st_dev, st.st_ino}
-                                                                                 : sFileId{};
-  }
 
   // The backups this run makes are named in the record, with the identity
   // of the file each will be, before the first one exists, so that a kill
@@ -296,7 +290,7 @@ class cRecordRoad {
         }
         // A file the user put under the backup's name since, or in the
         // file's own place: the file there goes in place at the end.
-        if (t.aside && (folder.typeOf(folder.side(".bkp")) || ownIdAt(folder, folder.leaf()) != t.id))
+        if (t.aside && (folder.typeOf(folder.side(".bkp")) || folder.idAt(folder.leaf()) != t.id))
           t.aside = false;
         if (t.aside ? moveFileClean(folder, folder.leaf(), folder.side(".bkp")) : folderLetsGo(folder)) {
           t.moved = t.aside;
@@ -320,7 +314,7 @@ class cRecordRoad {
       const sTarget& t = targets_[i];
       if (!t.moved) continue;
       cHeldFolder folder;
-      const bool back = holdAt(folder, t.anchor, t.path) && isSideMade(folder.fd(), folder.side(".bkp"), t.id) &&
+      const bool back = holdAt(folder, t.anchor, t.path) && isSideMade(folder, folder.side(".bkp"), t.id) &&
                         renameNoReplace(folder.fd(), folder.side(".bkp"), folder.leaf());
       if (!back) stayed.insert(t.path + ".bkp");
     }
@@ -342,7 +336,7 @@ class cRecordRoad {
         continue;
       }
       if (t.moved) {
-        if (isSideMade(folder.fd(), folder.side(".bkp"), t.id)) unlinkNoted(folder, folder.side(".bkp"));
+        if (isSideMade(folder, folder.side(".bkp"), t.id)) unlinkNoted(folder, folder.side(".bkp"));
       } else if (!t.aside && removable(folder, t.anchor, folder.leaf())) {
         unlinkNoted(folder, folder.leaf());
       }
@@ -354,7 +348,7 @@ class cRecordRoad {
       if (listed_.count(side)) continue;
       const std::string anchor = anchorFor(side);
       cHeldFolder folder;
-      if (!holdAt(folder, anchor, side) || !isSideMade(folder.fd(), folder.leaf(), id)) continue;
+      if (!holdAt(folder, anchor, side) || !isSideMade(folder, folder.leaf(), id)) continue;
       const unsigned type = folder.typeOf(folder.leaf());
       if (type == S_IFREG) {
         ::unlinkat(folder.fd(), folder.leaf().c_str(), 0);
