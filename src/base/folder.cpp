@@ -167,7 +167,8 @@ bool cFolderContents::enumSpecialLocations() {
     sFolderItemInfo* item = add();
     item->label.set(slash && slash[1] ? slash + 1 : target);
     size_t length = strlen(target);
-    item->name.set(static_cast<long long>(length) + 1);
+    // The path, its closing "/" and the terminator the zeroed buffer keeps.
+    item->name.set(static_cast<long long>(length) + 2);
     memcpy(item->name.ptr, target, length);
     item->name.ptr[length] = '/';
     item->type = fotSpecialLocation;

@@ -96,6 +96,8 @@ class cCIAppConfig : public cApplicationConfig {
   // kept; a folder under the home folder is settled without being made, and
   // its first write makes it, so that roads that only read leave no trace.
   bool hasFolder() const;
+  // The folder of the hive files, for messages; null without one.
+  const char* folderPath() const { return folder.ptr; }
 
  private:
   bool hivePath(const char* name, _guardchar<char>& out) const;

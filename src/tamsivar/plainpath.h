@@ -9,3 +9,7 @@
 // since a link before one decides where it leads. Any other text is
 // returned as it is.
 std::string plainPath(const std::string& path);
+// `path` spelled plainly, its ".." steps taken as the system takes them:
+// from the folder a link before one leads to. A folder the user chose is
+// recorded so, as every later run reaches it.
+std::string settledPath(const std::string& path);

@@ -14,6 +14,8 @@ char gNoText[] = "";
 constexpr unsigned int kStringLimit = 2048;
 constexpr unsigned int kLangLimit = 512;
 
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
 }  // namespace
 
 cSoftPkgScenario::cSoftPkgScenario() {
@@ -229,6 +231,7 @@ bool parseVersionText(const char* text, unsigned int (&parts)[4]) {
   unsigned int read[4];
   int count = 0;
   for (const char* p = text;; ++p) {
+    while (isBlank(*p)) ++p;
     if (count == 4 || *p < '0' || *p > '9') return false;
     unsigned int value = 0;
     for (; *p >= '0' && *p <= '9'; ++p) {
@@ -236,6 +239,7 @@ bool parseVersionText(const char* text, unsigned int (&parts)[4]) {
       if (value > 0xFFFF) return false;
     }
     read[count++] = value;
+    while (isBlank(*p) && (isBlank(p[1]) || !p[1])) ++p;
     if (!*p) break;
     if (*p != '.') return false;
   }

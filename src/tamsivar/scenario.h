@@ -247,8 +247,10 @@ bool startsBinScenario(cFileIOTarget& in);
 bool isUsableCodename(const char* codename);
 
 // A version as its writer spells it: two to four numbers of digits, each 0
-// to 65535 so that the 64-bit version keeps every part, one dot between two
-// and nothing else (a sign, a space, a letter, a fifth number is refused).
+// to 65535 so that the 64-bit version keeps every part, one dot between two.
+// Blanks before a number and after the last are read past, as a "%d"
+// reading reads them; nothing else (a sign, a letter, a fifth number, text
+// after the last) is taken.
 // `parts` gets the numbers read and keeps the others; false leaves it alone.
 bool parseVersionText(const char* text, unsigned int (&parts)[4]);
 

@@ -81,6 +81,10 @@ const char* textFault(const unsigned char* p, long long n) {
     }
     // U+0080 to U+009F: the second set of control characters.
     if (lead == 0xC2 && p[i + 1] < 0xA0) return "the line holds a control character";
+    // U+FFFE and U+FFFF are UTF-8 but no text: a property list holding one
+    // is not well-formed.
+    if (lead == 0xEF && p[i + 1] == 0xBF && p[i + 2] >= 0xBE)
+      return "the line holds U+FFFE or U+FFFF, which are no text";
     i += length;
   }
   return nullptr;

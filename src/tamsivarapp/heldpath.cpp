@@ -41,6 +41,12 @@ bool hasDotSteps(const std::string& path) {
   return false;
 }
 
+std::string parentOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return {};
+  return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
 bool under(const std::string& path, const std::string& folder) {
   if (folder == "/") return path.size() > 1 && path[0] == '/';
   return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 && path[folder.size()] == '/';
@@ -54,14 +60,27 @@ void cHeldFolder::release() {
   leaf_.clear();
 }
 
-bool cHeldFolder::hold(const std::string& anchor, const std::string& path, std::vector<std::string>* made) {
+sFileId idOf(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 ? sFileId{st.st_dev, st.st_ino} : sFileId{};
+}
+
+bool cHeldFolder::hold(const std::string& anchor, const std::string& path, std::vector<std::string>* made,
+                       const sFileId& anchorId) {
   release();
   if (anchor.empty() || anchor[0] != '/' || !under(path, anchor)) return false;
   std::vector<std::string> steps;
   if (!splitSteps(path.substr(anchor == "/" ? 1 : anchor.size() + 1), steps)) return false;
-  // The anchor itself is the user's folder, reached as the system reaches it.
+  // The anchor itself is the user's folder, reached as the system reaches
+  // it: through a linked home, but never into a folder swapped in for the
+  // one this system made.
   int fd = ::open(anchor.c_str(), kFolderFlags);
   if (fd < 0) return false;
+  struct stat st;
+  if (anchorId.known() && (::fstat(fd, &st) != 0 || sFileId{st.st_dev, st.st_ino} != anchorId)) {
+    ::close(fd);
+    return false;
+  }
   std::string walked = anchor == "/" ? "" : anchor;
   for (size_t i = 0; i + 1 < steps.size(); ++i) {
     walked += "/" + steps[i];
@@ -85,7 +104,13 @@ unsigned cHeldFolder::typeOf(const std::string& name) const {
   return st.st_mode & S_IFMT;
 }
 
-void dropEmptyFoldersBelow(const std::string& anchor, const std::string& path) {
+sFileId cHeldFolder::idAt(const std::string& name) const {
+  struct stat st;
+  if (fd_ < 0 || ::fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return {};
+  return {st.st_dev, st.st_ino};
+}
+
+void dropEmptyFoldersBelow(const std::string& anchor, const std::string& path, const sFileId& anchorId) {
   std::string folder = path;
   for (;;) {
     const size_t slash = folder.rfind('/');
@@ -93,7 +118,7 @@ void dropEmptyFoldersBelow(const std::string& anchor, const std::string& path) {
     folder.resize(slash);
     if (!under(folder, anchor)) return;
     cHeldFolder parent;
-    if (!parent.hold(anchor, folder) || ::unlinkat(parent.fd(), parent.leaf().c_str(), AT_REMOVEDIR) != 0) return;
+    if (!parent.hold(anchor, folder, nullptr, anchorId) || ::unlinkat(parent.fd(), parent.leaf().c_str(), AT_REMOVEDIR) != 0) return;
   }
 }
 

@@ -4,8 +4,23 @@
 // folder's handle, so what was checked is what is changed.
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
+
+// What a path led to when this system made or wrote through it: a later
+// run changes what the path reaches only while it is still that.
+struct sFileId {
+  dev_t dev = 0;
+  ino_t ino = 0;
+  bool known() const { return dev != 0 || ino != 0; }
+  bool operator==(const sFileId&) const = default;
+};
+
+// The identity of what `path` leads to, following links; unknown when
+// nothing is there.
+sFileId idOf(const std::string& path);
 
 class cHeldFolder {
  public:
@@ -17,13 +32,18 @@ class cHeldFolder {
   // Holds the folder of `path`, which is `anchor`, "/" and plain names (no
   // "." or ".." step), every folder on the way a real one. With `made`,
   // missing folders are created and their paths appended, the upper first.
-  bool hold(const std::string& anchor, const std::string& path, std::vector<std::string>* made = nullptr);
+  // A known `anchorId` refuses an anchor that now leads to another folder.
+  bool hold(const std::string& anchor, const std::string& path, std::vector<std::string>* made = nullptr,
+            const sFileId& anchorId = {});
   int fd() const { return fd_; }
   const std::string& leaf() const { return leaf_; }
   // The name of `leaf()` with `suffix` appended, in the same folder.
   std::string side(const char* suffix) const { return leaf_ + suffix; }
   // 0 nothing there, else the lstat type bits of the name in the folder.
   unsigned typeOf(const std::string& name) const;
+  // What the name in the folder is itself, a link included; unknown when
+  // nothing is there.
+  sFileId idAt(const std::string& name) const;
 
  private:
   void release();
@@ -31,13 +51,16 @@ class cHeldFolder {
   std::string leaf_;
 };
 
+// The text before the last "/" of `path`: "/" for a name at the root,
+// empty without a "/".
+std::string parentOf(const std::string& path);
 // Whether `path` has a "." or ".." step.
 bool hasDotSteps(const std::string& path);
 // Whether `path` lies below `folder`, as text.
 bool under(const std::string& path, const std::string& folder);
 // Removes the folders `path` leaves empty below `anchor`, the nearest
 // first, each through a held parent; stops at the first that stays.
-void dropEmptyFoldersBelow(const std::string& anchor, const std::string& path);
+void dropEmptyFoldersBelow(const std::string& anchor, const std::string& path, const sFileId& anchorId);
 // Renames `from` to `to` in the held folder, never over anything that
 // stands at `to`.
 bool renameNoReplace(int folder, const std::string& from, const std::string& to);

@@ -5,6 +5,8 @@
 // lock.
 #pragma once
 
+#include <map>
+#include <string>
 #include <vector>
 
 #include "base/btree.h"
@@ -12,6 +14,7 @@
 #include "base/list.h"
 #include "base/stringkey.h"
 #include "tamsivar/scenario.h"
+#include "tamsivarapp/heldpath.h"
 #include "tamsivarapp/keptfiles.h"
 
 // A file of the previous installation.
@@ -51,6 +54,13 @@ struct sPkgInstallContext {
   // The previous record's installation folder: removing old files never
   // takes folders above it.
   _guardchar<char> installedFolder;
+  // The installation folder as this system made or first wrote into it:
+  // read from the previous record, kept by the job, recorded again.
+  sFileId folderId;
+  // The folder each file placed outside the installation folder was
+  // written into, by the file's path: a path that still reaches it is the
+  // package's, whatever links it passes.
+  std::map<std::string, sFileId> placedIn;
   _List<int> langs;
   _List<cSoftPkgScenario::sCopiedFile> files;
   _List<sPackageForRemoval> removals;

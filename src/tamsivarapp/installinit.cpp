@@ -56,12 +56,9 @@ int loadScenario(sPkgInstallContext& ctx) {
     ctx.problemPath.set(ctx.package.ptr);
     return iiBadPackagePath;
   }
-  // A file that is no package at all (a text scenario, anything else) is a
-  // wrong path, not a damaged download.
-  if (!in.set_fp(ctx.offset) || !startsBinScenario(in)) {
-    ctx.problemPath.set(ctx.package.ptr);
-    return iiBadPackagePath;
-  }
+  // A file that opens but holds no scenario where one should start is a
+  // package that cannot be loaded, whatever else it holds.
+  if (!in.set_fp(ctx.offset) || !startsBinScenario(in)) return iiBadPackage;
   if (!ctx.scenario) ctx.scenario = new cSoftPkgScenario;
   if (!in.set_fp(ctx.offset) || !ctx.scenario->loadBinConfig(&in)) return iiBadPackage;
   // The codename becomes the record's place in the configuration.
@@ -116,17 +113,31 @@ int readPrevious(sPkgInstallContext& ctx, cApplicationConfig* config) {
       cFolderContents::objtype(folder.ptr) != fotFolder)
     return iiFolderGone;
   // A folder an older version recorded under another spelling is the same
-  // folder; its entries stay as they were written.
+  // folder.
   const std::string plain = plainPath(folder.ptr);
   ctx.scenario->setStr(-1, "pgm", plain.c_str());
   ctx.installedFolder.set(plain.c_str());
+  // The recorded path now reaching another folder than the one this system
+  // made (a link swapped in for it): nothing there is the package's.
+  _guardchar<char> section;
+  recordSection(ctx.recordName.ptr, section);
+  ctx.folderId = readFolderId(config, section.ptr);
+  ctx.placedIn = readPlacedIn(config, section.ptr);
+  if (ctx.folderId.known() && idOf(plain) != ctx.folderId) {
+    ctx.fail(iiForeignFile, plain.c_str());
+    return iiForeignFile;
+  }
   unsigned long long count = 0;
   if (!config->getParamInt(recordKey(ctx, "files").c_str(), count) || !count) return iiRecordDamaged;
+  // An earlier build wrote the entries as the folder was typed ("//",
+  // "/./"): they are compared with the package's targets as those are
+  // spelled, plainly.
   int code = eachListed(ctx, config, "file", count, [&ctx](const char* path) {
-    cStringKey key(path, -1);
+    const std::string plain = plainPath(path);
+    cStringKey key(plain.c_str(), -1);
     sExistingFileItem* item = ctx.existing.find(key) ? nullptr : ctx.existing.insert(key);
     if (!item) return static_cast<int>(iiRecordDamaged);
-    item->path.set(path);
+    item->path.set(plain.c_str());
     if (fileDigest(path, item->digest)) return static_cast<int>(iiReady);
     ctx.fail(iiUnreadableFile, path);
     return static_cast<int>(iiUnreadableFile);
@@ -183,12 +194,16 @@ bool hasSideFiles(const char* target) {
 }  // namespace
 
 // A file of the previous installation placed outside its folder is still the
-// package's only where no link leads to it, as the uninstaller holds: one a
-// link swapped in above it now reaches is another's, never to be replaced.
+// package's where its path reaches the folder it was written into, whatever
+// links it passes, or, recorded by an earlier build, where no link leads to
+// it, as the uninstaller holds: one a link swapped in above it now reaches
+// is another's, never to be replaced.
 static bool replaceable(const sPkgInstallContext& ctx, const std::string& path) {
   const char* folder = ctx.installedFolder.ptr;
   if (folder && *folder == '/' && under(path, folder) && !hasDotSteps(path)) return true;
+  const auto placed = ctx.placedIn.find(path);
   cHeldFolder held;
+  if (placed != ctx.placedIn.end()) return held.hold(parentOf(path), path, nullptr, placed->second);
   return held.hold("/", path);
 }
 

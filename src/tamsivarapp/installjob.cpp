@@ -36,13 +36,25 @@ constexpr unsigned char kDefaultDigits[3] = {6, 6, 4};
 // "<target>.tmp".
 constexpr int kTempNames = 100;
 
-// A run of this system makes side files only under names it marked first.
+// How many new files are made and named in the record with one save.
+constexpr size_t kMadeAtOnce = 64;
+
+// What `path` names itself, a link included; unknown when nothing.
+sFileId ownIdOf(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0 ? sFileId{st.st_dev, st.st_ino} : sFileId{};
+}
+
+// A run of this system takes a side file only while the record names it
+// with the identity of the file the run made.
 struct sEntry {
   cSoftPkgScenario::sCopiedFile* file = nullptr;
   // The folder every change of this entry starts from.
   std::string anchor;
   // Empty where the name is not free for this run: no backup is made.
   std::string temp, backup, backupPart;
+  // The side files this run made under those names.
+  sFileId tempId, backupId;
   bool existed = false;
   bool backedUp = false;
   bool applied = false;
@@ -69,11 +81,14 @@ class cInstallerRun {
       if (!item.kept) dropped_.push_back(item.path.ptr);
     });
     recordSection(ctx_.recordName.ptr, section_);
-    previous_ = config_ && config_->hasSection(section_.ptr);
-    if (previous_) {
-      earlierSides_ = readSideMark(config_, section_.ptr);
-      oldList_ = readFileList(config_, section_.ptr);
-    }
+    // A record without a version is the mark of a first installation that
+    // never finished: this run finishes it or takes it back.
+    unsigned long long version = 0;
+    previous_ = config_ && config_->getParamInt((std::string(section_.ptr) + "/ver").c_str(), version);
+    if (config_ && config_->hasSection(section_.ptr)) earlierSides_ = readSideMark(config_, section_.ptr);
+    for (const auto& [side, id] : earlierSides_)
+      if (ownIdOf(side) == id) sides_.emplace(side, id);
+    if (previous_) oldList_ = readFileList(config_, section_.ptr);
   }
 
   int run() {
@@ -94,14 +109,22 @@ class cInstallerRun {
     shortcuts();
     _guardchar<char> manager, managerShortcut;
     bool managerKnown = copyManager(manager, managerShortcut);
-    removeDropped();
-    // The final record names the new files, the dropped ones that had to
-    // stay, and the side files until they are gone.
-    if (!saveRecord(managerKnown ? manager.ptr : nullptr, managerShortcut.ptr, {keptDropped_, sidesLeft()}))
+    // The dropped files stay, listed, until the record of the new version
+    // is saved: a run that cannot save it puts the previous version back
+    // whole, and no unlinked file can be put back.
+    if (!saveRecord(managerKnown ? manager.ptr : nullptr, managerShortcut.ptr, {dropped_, sidesLeft()}))
       return undo();
     host_.notifyLastStage();
-    for (sEntry& e : entries_) removeSide(e, e.backup);
+    removeDropped();
+    for (sEntry& e : entries_) removeSide(e, e.backup, e.backupId);
+    // The final record names the new files, the dropped ones that had to
+    // stay, and the side files until they are gone; one that cannot be
+    // saved lists files that are gone, which every reader skips.
     if (config_ && ctx_.result == irOk) {
+      std::vector<std::string> files;
+      for (const sEntry& e : entries_) files.push_back(target(e));
+      files.insert(files.end(), keptDropped_.begin(), keptDropped_.end());
+      writeFileList(config_, section_.ptr, files);
       writeSideMark(config_, section_.ptr, sidesLeft());
       config_->saveConfig();
     }
@@ -119,25 +142,44 @@ class cInstallerRun {
 
   // Below the installation folder each change starts from the folder and
   // follows no link on the way down. A file of the previous installation
-  // placed elsewhere is changed only where no link leads to it, as the
-  // uninstaller takes it; a new target placed elsewhere starts from its own
-  // folder.
+  // placed elsewhere is changed from the folder it was written into while
+  // its path still reaches that folder, or, recorded by an earlier build,
+  // only where no link leads to it, as the uninstaller takes it; a new
+  // target placed elsewhere starts from its own folder.
   std::string anchorOf(const std::string& target) const {
     if (!folder_.empty() && folder_[0] == '/' && under(target, folder_) && !hasDotSteps(target)) return folder_;
-    if (ctx_.existing.find(cStringKey(target.c_str(), -1))) return "/";
-    const size_t slash = target.rfind('/');
-    if (slash == std::string::npos) return {};
-    return slash == 0 ? std::string("/") : target.substr(0, slash);
+    if (ctx_.existing.find(cStringKey(target.c_str(), -1)))
+      return ctx_.placedIn.count(target) ? parentOf(target) : std::string("/");
+    return parentOf(target);
+  }
+
+  // The identity an anchor must still have: the installation folder's, or
+  // that of the folder a file or its side file was written into.
+  sFileId pinOf(const std::string& anchor, const std::string& path) const {
+    if (anchor == folder_) return ctx_.folderId;
+    for (const std::string& file : {path, sideOwner(path)}) {
+      const auto placed = ctx_.placedIn.find(file);
+      if (placed != ctx_.placedIn.end() && parentOf(file) == anchor) return placed->second;
+    }
+    return {};
   }
 
   bool hold(const sEntry& e, cHeldFolder& folder, std::vector<std::string>* made = nullptr) const {
-    return !e.anchor.empty() && folder.hold(e.anchor, target(e), made);
+    return holdAt(folder, e.anchor, target(e), made);
+  }
+
+  // From the installation folder only while it is the folder this system
+  // made or first wrote into; from a file's own folder only while it is the
+  // one the file was written into.
+  bool holdAt(cHeldFolder& folder, const std::string& anchor, const std::string& path,
+              std::vector<std::string>* made = nullptr) const {
+    return !anchor.empty() && folder.hold(anchor, path, made, pinOf(anchor, path));
   }
 
   // A side name this run may take: not a file the package lists, and free
-  // or left by an earlier run of this system.
+  // or still the file an earlier run of this system made there.
   bool mayTake(const std::string& name) const {
-    return !listed_.count(name) && (!exists(name.c_str()) || earlierSides_.count(name));
+    return !listed_.count(name) && (!ownIdOf(name).known() || sides_.count(name));
   }
 
   // Picks the side names of every changed entry. A user's file under the
@@ -161,37 +203,48 @@ class cInstallerRun {
   }
 
   // Before the first file is written the record lists the old files and
-  // the new ones, and names every side file this run may leave: killed at
-  // any moment, the run leaves nothing the next one cannot tell apart. The
-  // rest of a previous record stays as it is until the run succeeds. A
-  // record that cannot be written fails the run before its first file.
+  // the new ones, and each side file is named with its identity as soon as
+  // it is made, before anything is written into it: killed at any moment,
+  // the run leaves nothing the next one cannot tell apart. The rest of a
+  // previous record stays as it is until the run succeeds. A record that
+  // cannot be written fails the run before its first file.
   bool markRun() {
     if (!config_) return true;
-    std::set<std::string> sides;
-    for (const std::string& side : earlierSides_)
-      if (exists(side.c_str())) sides.insert(side);
-    for (const sEntry& e : entries_)
-      for (const std::string* name : {&e.temp, &e.backup, &e.backupPart})
-        if (!name->empty()) sides.insert(*name);
-    if (!previous_) {
-      const sRecordExtras extras{{}, sides};
-      return saveInstallRecord(&ctx_, config_, nullptr, nullptr, nullptr, &extras) || fail(irRecordUnsaved, "");
-    }
+    // A first installation is marked without its version, so that until
+    // it ends nothing takes it for an installed package.
+    if (!previous_) config_->removeSection(section_.ptr);
     std::vector<std::string> both = oldList_;
     const std::set<std::string> old(oldList_.begin(), oldList_.end());
     for (const sEntry& e : entries_)
       if (!old.count(target(e))) both.push_back(target(e));
     writeFileList(config_, section_.ptr, both);
-    writeSideMark(config_, section_.ptr, sides);
-    return (config_->saveConfig() && readFileList(config_, section_.ptr) == both) || fail(irRecordUnsaved, "");
+    writeSideMark(config_, section_.ptr, sides_);
+    errno = 0;
+    return (config_->saveConfig() && readFileList(config_, section_.ptr) == both) || unsaved();
   }
 
-  // The side files this run or an earlier one named that are still there.
-  std::set<std::string> sidesLeft() const {
-    std::set<std::string> left;
-    if (config_)
-      for (const std::string& side : readSideMark(config_, section_.ptr))
-        if (exists(side.c_str())) left.insert(side);
+  // The problem path of an unsaved record says where the store is and why
+  // it was not written, as the system told it.
+  bool unsaved() {
+    const int err = errno;
+    ctx_.fail(irRecordUnsaved, storeTrouble(config_, err).c_str());
+    return false;
+  }
+
+  // Names side files just made in the record; a run whose record cannot
+  // name them stops before it writes into them.
+  bool markMade() {
+    if (!config_) return true;
+    writeSideMark(config_, section_.ptr, sides_);
+    errno = 0;
+    return config_->saveConfig() || unsaved();
+  }
+
+  // The side files this run or an earlier one made that are still there.
+  tSideMark sidesLeft() const {
+    tSideMark left;
+    for (const auto& [side, id] : sides_)
+      if (ownIdOf(side) == id) left.emplace(side, id);
     return left;
   }
 
@@ -202,7 +255,7 @@ class cInstallerRun {
     if (!previous_) {
       config_->removeSection(section_.ptr);
     } else {
-      const std::set<std::string> left = sidesLeft();
+      const tSideMark left = sidesLeft();
       writeFileList(config_, section_.ptr, oldList_);
       writeSideMark(config_, section_.ptr, left);
     }
@@ -214,12 +267,13 @@ class cInstallerRun {
   // marked: stale copies go, and a backup whose file is gone or about to be
   // replaced is put back first so that the old bytes are never lost.
   bool prepare() {
-    for (const std::string& side : earlierSides_) {
+    for (const auto& [side, id] : earlierSides_) {
       const std::string anchor = anchorOf(side);
       cHeldFolder folder;
-      if (listed_.count(side) || anchor.empty() || !folder.hold(anchor, side)) continue;
+      if (listed_.count(side) || !holdAt(folder, anchor, side) || !isSideMade(folder, folder.leaf(), id))
+        continue;
       const unsigned type = folder.typeOf(folder.leaf());
-      const std::string owner = ownerOf(side);
+      const std::string owner = sideOwner(side);
       const sEntry* entry = find(owner);
       const bool isBackup = side == owner + ".bkp";
       if (!type) continue;
@@ -229,21 +283,12 @@ class cInstallerRun {
       }
       if (isBackup && listed_.count(owner) && (!exists(owner.c_str()) || (entry && changed(*entry)))) {
         cHeldFolder at;
-        if (!at.hold(anchor, owner) || !restoreHeld(at, folder.leaf(), at.leaf())) return fail(irStaleSideFile, owner);
+        if (!holdAt(at, anchor, owner) || !restoreHeld(at, folder.leaf(), at.leaf())) return fail(irStaleSideFile, owner);
       } else if (::unlinkat(folder.fd(), folder.leaf().c_str(), 0) != 0 && entry && changed(*entry)) {
         return fail(irStaleSideFile, side);
       }
     }
     return true;
-  }
-
-  // The listed file a side name belongs to: "<file>.bkp.tmp", "<file>.bkp",
-  // "<file>.tmp" or "<file>.tmp<n>".
-  static std::string ownerOf(const std::string& side) {
-    for (const char* suffix : {".bkp.tmp", ".bkp", ".tmp"})
-      if (side.ends_with(suffix)) return side.substr(0, side.size() - std::strlen(suffix));
-    const size_t tmp = side.rfind(".tmp");
-    return tmp == std::string::npos ? side : side.substr(0, tmp);
   }
 
   const sEntry* find(const std::string& path) const {
@@ -264,37 +309,99 @@ class cInstallerRun {
     return true;
   }
 
+  // The new files are made a batch at a time without a name where the file
+  // system allows it, named in the record with their identities in one
+  // save, and only then given their names and filled: killed at any moment,
+  // the run leaves no file under a side name the record does not name with
+  // that file's identity, and the record names no file that lacks its name
+  // for longer than the links take.
   bool unpack() {
+    std::vector<sEntry*> batch;
     int stage = 0;
     for (sEntry& e : entries_) {
       if (!changed(e)) continue;
-      host_.notifyStage(++stage);
-      if (!unpackOne(e)) return false;
+      batch.push_back(&e);
+      if (batch.size() < kMadeAtOnce) continue;
+      if (!unpackBatch(batch, stage)) return false;
+      batch.clear();
+    }
+    return batch.empty() || unpackBatch(batch, stage);
+  }
+
+  // A file made and not yet named, in its held folder.
+  struct sMade {
+    sEntry* entry = nullptr;
+    cHeldFolder folder;
+    int fd = -1;
+    bool unnamed = false;
+    ~sMade() {
+      if (fd >= 0) ::close(fd);
+    }
+  };
+
+  bool unpackBatch(const std::vector<sEntry*>& batch, int& stage) {
+    std::vector<std::unique_ptr<sMade>> made;
+    for (sEntry* e : batch) {
+      made.push_back(std::make_unique<sMade>());
+      if (!makeTemp(*e, *made.back())) return false;
+    }
+    if (!markMade()) return false;
+    host_.notifyStage(++stage);
+    for (auto& m : made) {
+      const std::string name = m->entry->temp.substr(m->entry->temp.rfind('/') + 1);
+      if (m->unnamed && !nameUnnamed(m->fd, m->folder, name)) return fail(irCannotCreate, m->entry->temp);
+    }
+    for (size_t i = 0; i < made.size(); ++i) {
+      if (i) host_.notifyStage(++stage);
+      if (!fillTemp(*made[i])) return false;
     }
     return true;
   }
 
-  bool unpackOne(sEntry& e) {
-    cHeldFolder folder;
+  bool makeTemp(sEntry& e, sMade& m) {
     _guardchar<char> parent;
     // A folder elsewhere is made as the system reaches it; below the
     // installation folder every level is made and opened without a link.
     if (e.anchor != folder_ && (!stripLastComponent(target(e), parent) || !checkPathRecursive(parent.ptr, &made_)))
       return fail(irBadFolder, e.temp);
     if (e.anchor == folder_ && !checkPathRecursive(folder_.c_str(), &made_)) return fail(irBadFolder, e.temp);
-    if (!hold(e, folder, &madeBelow_)) return fail(irBadFolder, e.temp);
-    std::unique_ptr<cFileIOTarget> item(ctx_.scenario->file(static_cast<int>(e.file->index)));
-    if (!item) return fail(irItemUnreadable, e.temp);
+    if (e.anchor == folder_ && !ctx_.folderId.known()) ctx_.folderId = idOf(folder_);
+    if (!hold(e, m.folder, &madeBelow_)) return fail(irBadFolder, e.temp);
     const std::string name = e.temp.substr(e.temp.rfind('/') + 1);
-    int fd = ::openat(folder.fd(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0664);
-    if (fd < 0) return fail(irCannotCreate, e.temp);
+    m.entry = &e;
+    m.fd = ::openat(m.folder.fd(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0664);
+    m.unnamed = m.fd >= 0;
+    if (!m.unnamed)
+      m.fd = ::openat(m.folder.fd(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0664);
+    if (m.fd < 0) return fail(irCannotCreate, e.temp);
     // The file's own mode before it takes the target's name, so that no
     // change ever goes through the name afterwards; 0664 where the package
     // gives none, whatever the umask took away.
-    ::fchmod(fd, modeOf(e.file->perms));
-    bool ok = copyItem(*item, fd, e);
-    if (::close(fd) != 0 && ok) ok = fail(irWriteFailed, e.temp);
-    return ok;
+    ::fchmod(m.fd, modeOf(e.file->perms));
+    struct stat st;
+    if (::fstat(m.fd, &st) != 0) return fail(irCannotCreate, e.temp);
+    e.tempId = {st.st_dev, st.st_ino};
+    sides_[e.temp] = e.tempId;
+    return true;
+  }
+
+  bool fillTemp(sMade& m) {
+    sEntry& e = *m.entry;
+    std::unique_ptr<cFileIOTarget> item(ctx_.scenario->file(static_cast<int>(e.file->index)));
+    if (!item) return fail(irItemUnreadable, e.temp);
+    if (!copyItem(*item, m.fd, e)) return false;
+    const int fd = m.fd;
+    m.fd = -1;
+    return ::close(fd) == 0 || fail(irWriteFailed, e.temp);
+  }
+
+  // Links a file made without a name into the held folder, never over
+  // anything standing there.
+  static bool nameUnnamed(int fd, const cHeldFolder& folder, const std::string& name) {
+    if (::linkat(fd, "", folder.fd(), name.c_str(), AT_EMPTY_PATH) == 0) return true;
+    if (errno == EEXIST) return false;
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    return ::linkat(AT_FDCWD, self.c_str(), folder.fd(), name.c_str(), AT_SYMLINK_FOLLOW) == 0;
   }
 
   bool copyItem(cFileIOTarget& item, int fd, sEntry& e) {
@@ -311,16 +418,17 @@ class cInstallerRun {
     return true;
   }
 
-  // A side file of this run goes through its entry's held folder.
-  void removeSide(const sEntry& e, const std::string& side) const {
+  // A side file of this run goes through its entry's held folder, while it
+  // is still the file the run made.
+  void removeSide(const sEntry& e, const std::string& side, const sFileId& id) const {
     cHeldFolder folder;
     if (side.empty() || !hold(e, folder)) return;
     const std::string name = side.substr(side.rfind('/') + 1);
-    if (folder.typeOf(name) == S_IFREG) ::unlinkat(folder.fd(), name.c_str(), 0);
+    if (folder.typeOf(name) == S_IFREG && isSideMade(folder, name, id)) ::unlinkat(folder.fd(), name.c_str(), 0);
   }
 
   void dropTemps() {
-    for (sEntry& e : entries_) removeSide(e, e.temp);
+    for (sEntry& e : entries_) removeSide(e, e.temp, e.tempId);
     dropMadeFolders();
   }
 
@@ -329,15 +437,17 @@ class cInstallerRun {
   void dropMadeFolders() {
     for (auto it = madeBelow_.rbegin(); it != madeBelow_.rend(); ++it) {
       cHeldFolder parent;
-      if (parent.hold(folder_, *it)) ::unlinkat(parent.fd(), parent.leaf().c_str(), AT_REMOVEDIR);
+      if (holdAt(parent, folder_, *it)) ::unlinkat(parent.fd(), parent.leaf().c_str(), AT_REMOVEDIR);
     }
     for (auto it = made_.rbegin(); it != made_.rend(); ++it) ::rmdir(it->c_str());
   }
 
   // The backup is a second name of the target, so the target itself never
   // goes missing; only where neither a link nor a copy can be made is the
-  // file busy.
+  // file busy. Each backup's name is recorded with the target's identity
+  // before the second name is made.
   bool backup() {
+    bool marked = false;
     for (sEntry& e : entries_) {
       if (!changed(e)) continue;
       cHeldFolder folder;
@@ -347,6 +457,16 @@ class cInstallerRun {
       if (type != S_IFREG) return fail(irObstacle, target(e));
       e.existed = true;
       if (e.backup.empty()) continue;
+      e.backupId = folder.idAt(folder.leaf());
+      if (!e.backupId.known()) return fail(irObstacle, target(e));
+      sides_[e.backup] = e.backupId;
+      marked = true;
+    }
+    if (marked && !markMade()) return false;
+    for (sEntry& e : entries_) {
+      if (!changed(e) || !e.existed || e.backup.empty()) continue;
+      cHeldFolder folder;
+      if (!hold(e, folder)) return fail(irObstacle, target(e));
       while (!makeBackup(folder, e)) {
         if (host_.askRelease(target(e))) return fail(irBackupGivenUp, e.backup);
       }
@@ -357,15 +477,27 @@ class cInstallerRun {
 
   // A second name where the file system allows one, else a whole copy
   // renamed into place, so a backup is never a partial file.
-  bool makeBackup(const cHeldFolder& folder, const sEntry& e) {
+  bool makeBackup(const cHeldFolder& folder, sEntry& e) {
     const std::string bkp = folder.side(".bkp");
-    if (::linkat(folder.fd(), folder.leaf().c_str(), folder.fd(), bkp.c_str(), 0) == 0) return true;
+    if (::linkat(folder.fd(), folder.leaf().c_str(), folder.fd(), bkp.c_str(), 0) == 0) {
+      // Should the target have been replaced since it was marked, the
+      // record names another file and no later run takes this one.
+      e.backupId = folder.idAt(bkp);
+      return true;
+    }
     if (errno == EEXIST || e.backupPart.empty()) return false;
     const std::string part = bkp + ".tmp";
     int in = ::openat(folder.fd(), folder.leaf().c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (in < 0) return false;
     int out = ::openat(folder.fd(), part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     bool ok = out >= 0;
+    struct stat made;
+    // The copy is named before a byte goes into it, under both its names.
+    if (ok && ::fstat(out, &made) == 0) {
+      e.backupId = {made.st_dev, made.st_ino};
+      sides_[e.backupPart] = sides_[e.backup] = e.backupId;
+      ok = markMade();
+    }
     for (ssize_t n = 0; ok;) {
       n = ::read(in, buffer_, kCopyPiece);
       if (n < 0 && errno == EINTR) continue;
@@ -395,7 +527,8 @@ class cInstallerRun {
       if (!changed(e)) continue;
       cHeldFolder folder;
       const std::string temp = e.temp.substr(e.temp.rfind('/') + 1);
-      if (!hold(e, folder) || ::renameat(folder.fd(), temp.c_str(), folder.fd(), folder.leaf().c_str()) != 0)
+      if (!hold(e, folder) || !isSideMade(folder, temp, e.tempId) ||
+          ::renameat(folder.fd(), temp.c_str(), folder.fd(), folder.leaf().c_str()) != 0)
         return fail(irCannotApply, target(e));
       e.applied = true;
     }
@@ -409,12 +542,12 @@ class cInstallerRun {
     for (sEntry& e : entries_) {
       cHeldFolder folder;
       if (!changed(e) || !hold(e, folder)) continue;
-      if (e.backedUp) {
+      if (e.backedUp && isSideMade(folder, folder.side(".bkp"), e.backupId)) {
         restoreHeld(folder, folder.side(".bkp"), folder.leaf());
-      } else if (e.applied && !e.existed) {
+      } else if (e.applied && !e.existed && isSideMade(folder, folder.leaf(), e.tempId)) {
         ::unlinkat(folder.fd(), folder.leaf().c_str(), 0);
       }
-      removeSide(e, e.temp);
+      removeSide(e, e.temp, e.tempId);
     }
     dropMadeFolders();
     return unmarkRun();
@@ -507,9 +640,20 @@ class cInstallerRun {
   // the run fails and puts the previous installation back.
   bool saveRecord(const char* manager, const char* managerShortcut, const sRecordExtras& kept) {
     if (!config_) return true;
+    // A record of an earlier build knew no folder identity: from now on
+    // the folder is the one this run wrote into. So is each folder a file
+    // placed elsewhere was written into.
+    if (!ctx_.folderId.known()) ctx_.folderId = idOf(folder_);
+    for (const sEntry& e : entries_) {
+      const sFileId placed = e.anchor == folder_ ? sFileId{} : idOf(parentOf(target(e)));
+      if (placed.known())
+        ctx_.placedIn[target(e)] = placed;
+      else
+        ctx_.placedIn.erase(target(e));
+    }
     bool global = false;
-    if (!saveInstallRecord(&ctx_, config_, manager, managerShortcut, &global, &kept))
-      return fail(irRecordUnsaved, "");
+    errno = 0;
+    if (!saveInstallRecord(&ctx_, config_, manager, managerShortcut, &global, &kept)) return unsaved();
     if (manager && isRegularFile(manager)) OSRegisterPackage(ctx_.codename.ptr, *ctx_.scenario, !global);
     return true;
   }
@@ -530,16 +674,17 @@ class cInstallerRun {
       const std::string anchor =
           path.empty() || path[0] != '/' || hasDotSteps(path) ? std::string()
           : oldFolder && under(path, old)                     ? old
+          : ctx_.placedIn.count(path)                         ? parentOf(path)
                                                                : std::string("/");
       cHeldFolder folder;
-      if (anchor.empty() || !folder.hold(anchor, path)) {
+      if (!holdAt(folder, anchor, path)) {
         if (exists(path.c_str())) stayed.push_back({path, anchor.empty() ? kKeptOddPath : kKeptThroughLink});
         continue;
       }
       const unsigned type = folder.typeOf(folder.leaf());
       if (type == S_IFREG || (type == S_IFLNK && anchor == old)) {
         ::unlinkat(folder.fd(), folder.leaf().c_str(), 0);
-        if (anchor == old) dropEmptyFoldersBelow(old, path);
+        if (anchor == old) dropEmptyFoldersBelow(old, path, ctx_.folderId);
       }
     }
     // A path kept early may lead through a link into a folder a later path
@@ -580,7 +725,9 @@ class cInstallerRun {
   std::vector<std::string> dropped_, keptDropped_;
   std::set<std::pair<dev_t, ino_t>> newIds_;
   bool newIdsRead_ = false;
-  std::set<std::string> earlierSides_;
+  // The side files the record named when the run began, and those it
+  // names now.
+  tSideMark earlierSides_, sides_;
   // The previous record's file list, in its order.
   bool previous_ = false;
   std::vector<std::string> oldList_;
@@ -608,8 +755,10 @@ int runInstallerJob(sPkgInstallContext& context, cInstallJobHost& host, cApplica
     return 1;
   }
   // A store opened where the home was not made yet would lose the record.
+  errno = 0;
   if (config && !openRecordFolder(config)) {
-    context.fail(irRecordUnsaved, "");
+    const int err = errno;
+    context.fail(irRecordUnsaved, storeTrouble(config, err).c_str());
     return 1;
   }
   auto run = std::make_unique<cInstallerRun>(context, host, config);

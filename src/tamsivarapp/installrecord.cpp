@@ -25,6 +25,31 @@ void setText(cApplicationConfig* config, const std::string& k, const char* text)
 // A record listing more entries than this is not one this system wrote.
 constexpr unsigned long long kMaxEntries = 1u << 22;
 
+// An entry `name`N's identity goes beside it as `name`devN and `name`inoN.
+void writeId(cApplicationConfig* config, const char* section, const std::string& name, int n, const sFileId& id) {
+  config->setParamInt64(indexed(section, (name + "dev").c_str(), n).c_str(), static_cast<long long>(id.dev));
+  config->setParamInt64(indexed(section, (name + "ino").c_str(), n).c_str(), static_cast<long long>(id.ino));
+}
+
+// The entries `name`0 to `name`N-1 that have an identity beside them, by
+// their plain paths; N is read from `countKey`.
+std::map<std::string, sFileId> readIdentified(cApplicationConfig* config, const char* section, const char* countKey,
+                                              const std::string& name) {
+  std::map<std::string, sFileId> out;
+  unsigned long long count = 0;
+  if (!config || !config->getParamInt(key(section, countKey).c_str(), count)) return out;
+  for (unsigned long long i = 0; i < count && i < kMaxEntries; ++i) {
+    const int n = static_cast<int>(i);
+    _guardchar<char> path;
+    unsigned long long dev = 0, ino = 0;
+    if (config->getParamStr(indexed(section, name.c_str(), n).c_str(), path) && path.ptr && *path.ptr &&
+        config->getParamInt(indexed(section, (name + "dev").c_str(), n).c_str(), dev) &&
+        config->getParamInt(indexed(section, (name + "ino").c_str(), n).c_str(), ino) && (dev || ino))
+      out[plainPath(path.ptr)] = {static_cast<dev_t>(dev), static_cast<ino_t>(ino)};
+  }
+  return out;
+}
+
 // A store without a folder refuses each write and still saves: only what
 // reads back after the save was recorded.
 bool readsBack(cApplicationConfig* view, const char* section, const char* managerPath) {
@@ -67,6 +92,10 @@ void ctxToConfig(sPkgInstallContext* context, cApplicationConfig* config, const 
   // Spelled as the files are, so that the uninstaller finds them below it.
   const char* folder = scen.getStr("pgm");
   setText(config, key(section, "path"), folder ? plainPath(folder).c_str() : nullptr);
+  if (context->folderId.known()) {
+    config->setParamInt64(key(section, "pathdev").c_str(), static_cast<long long>(context->folderId.dev));
+    config->setParamInt64(key(section, "pathino").c_str(), static_cast<long long>(context->folderId.ino));
+  }
   setText(config, key(section, "name"), scen.getStr("name"));
   setText(config, key(section, "updates"), scen.updatesURL());
   setText(config, key(section, "support"), scen.supportURL());
@@ -76,7 +105,12 @@ void ctxToConfig(sPkgInstallContext* context, cApplicationConfig* config, const 
   if (scen.getIconPath(icon) && icon.ptr && *icon.ptr) setText(config, key(section, "icon"), icon.ptr);
   config->setParamInt32(key(section, "utime").c_str(), static_cast<int>(static_cast<unsigned int>(std::time(nullptr))));
   int count = 0;
-  for (auto* f = context->files.head; f; f = f->next) setText(config, indexed(section, "file", count++), f->value.path.ptr);
+  for (auto* f = context->files.head; f; f = f->next) {
+    const char* path = f->value.path.ptr;
+    const auto placed = context->placedIn.find(path ? path : "");
+    if (placed != context->placedIn.end()) writeId(config, section, "file", count, placed->second);
+    setText(config, indexed(section, "file", count++), path);
+  }
   config->setParamInt32(key(section, "files").c_str(), count);
   count = 0;
   for (auto* s = context->newShortcuts.head; s; s = s->next) setText(config, indexed(section, "shortc", count++), s->value.ptr);
@@ -94,6 +128,36 @@ void ctxToConfig(sPkgInstallContext* context, cApplicationConfig* config, const 
     ++count;
   }
   runs.destroy();
+}
+
+sFileId readFolderId(cApplicationConfig* config, const char* section) {
+  unsigned long long dev = 0, ino = 0;
+  if (!config || !config->getParamInt(key(section, "pathdev").c_str(), dev) ||
+      !config->getParamInt(key(section, "pathino").c_str(), ino))
+    return {};
+  return {static_cast<dev_t>(dev), static_cast<ino_t>(ino)};
+}
+
+std::string storeTrouble(cApplicationConfig* config, int err) {
+  std::string where;
+  auto* full = dynamic_cast<cCIAppFullConfig*>(config);
+  _guardchar<char> home;
+  if (full && full->global()->folderPath())
+    where = full->global()->folderPath();
+  else if (cFolderContents::getHome(home) && home.ptr)
+    where = std::string(home.ptr) + "/." + kRecordStore;
+  return err ? where + ": " + std::strerror(err) : where;
+}
+
+std::map<std::string, sFileId> readPlacedIn(cApplicationConfig* config, const char* section) {
+  return readIdentified(config, section, "files", "file");
+}
+
+std::string sideOwner(const std::string& side) {
+  for (const char* suffix : {".bkp.tmp", ".bkp", ".tmp"})
+    if (side.ends_with(suffix)) return side.substr(0, side.size() - std::strlen(suffix));
+  const size_t tmp = side.rfind(".tmp");
+  return tmp == std::string::npos ? side : side.substr(0, tmp);
 }
 
 bool openRecordFolder(cApplicationConfig* config) {
@@ -148,7 +212,9 @@ std::vector<std::string> readEntries(cApplicationConfig* config, const char* sec
 }  // namespace
 
 std::vector<std::string> readFileList(cApplicationConfig* config, const char* section) {
-  return readEntries(config, section, "files", "file");
+  std::vector<std::string> files = readEntries(config, section, "files", "file");
+  for (std::string& file : files) file = plainPath(file);
+  return files;
 }
 
 void writeFileList(cApplicationConfig* config, const char* section, const std::vector<std::string>& files) {
@@ -158,17 +224,28 @@ void writeFileList(cApplicationConfig* config, const char* section, const std::v
   config->setParamInt32(key(section, "files").c_str(), count);
 }
 
-std::set<std::string> readSideMark(cApplicationConfig* config, const char* section) {
-  const std::vector<std::string> sides = readEntries(config, section, "sides", "side");
-  return {sides.begin(), sides.end()};
+tSideMark readSideMark(cApplicationConfig* config, const char* section) {
+  return readIdentified(config, section, "sides", "side");
 }
 
-void writeSideMark(cApplicationConfig* config, const char* section, const std::set<std::string>& sides) {
+void writeSideMark(cApplicationConfig* config, const char* section, const tSideMark& sides) {
+  unsigned long long old = 0;
+  if (config->getParamInt(key(section, "sides").c_str(), old))
+    for (unsigned long long i = 0; i < old && i < kMaxEntries; ++i)
+      for (const char* name : {"sidedev", "sideino"})
+        config->removeSection(indexed(section, name, static_cast<int>(i)).c_str());
   dropEntries(config, section, "sides", "side");
   if (sides.empty()) return;
   int count = 0;
-  for (const std::string& side : sides) setText(config, indexed(section, "side", count++), side.c_str());
+  for (const auto& [side, id] : sides) {
+    writeId(config, section, "side", count, id);
+    setText(config, indexed(section, "side", count++), side.c_str());
+  }
   config->setParamInt32(key(section, "sides").c_str(), count);
+}
+
+bool isSideMade(const cHeldFolder& folder, const std::string& name, const sFileId& id) {
+  return id.known() && folder.idAt(name) == id;
 }
 
 bool getPackageRemovalCommandLine(cApplicationConfig* config, const char* id, int& major,

@@ -3,21 +3,26 @@
 // which language and with which files and shortcuts.
 #pragma once
 
-#include <set>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "base/appconfig.h"
+#include "tamsivarapp/heldpath.h"
 #include "tamsivarapp/installctx.h"
+
+// The side files runs made beside listed ones ("<file>.tmp", "<file>.bkp",
+// "<file>.bkp.tmp"), each with the identity of the file made. Only a side
+// file named here, and only while it is still that file, is ever taken by
+// a later run; one the user made under such a name stays theirs.
+using tSideMark = std::map<std::string, sFileId>;
 
 // What a record says beside the package's own files while a run is under
 // way: the files an interrupted upgrade may still have to drop, and the
-// side files the run makes beside listed ones ("<file>.tmp", "<file>.bkp",
-// "<file>.bkp.tmp"). Only a side file named here is ever taken by a later
-// run; one the user made under such a name stays theirs.
+// side files.
 struct sRecordExtras {
   std::vector<std::string> files;
-  std::set<std::string> sides;
+  tSideMark sides;
 };
 
 // The name the program opens its store under: "$HOME/.<name>".
@@ -27,6 +32,9 @@ inline constexpr const char kRecordStore[] = "zvk";
 // folder is made, where the store was opened without one (a home not made
 // yet), and opens the store there. False when the store still has none.
 bool openRecordFolder(cApplicationConfig* config);
+// Where the store lies and why it was not written, for the user: its
+// folder, then the system's words for `err` when there is one.
+std::string storeTrouble(cApplicationConfig* config, int err);
 // Writes the context's record under `section`; neither removes the old
 // section nor saves.
 void ctxToConfig(sPkgInstallContext* context, cApplicationConfig* config, const char* section);
@@ -41,13 +49,25 @@ bool saveInstallRecord(sPkgInstallContext* context, cApplicationConfig* config, 
 std::vector<std::string> readFileList(cApplicationConfig* config, const char* section);
 // Lists exactly `files` under `section`; neither saves nor touches the files.
 void writeFileList(cApplicationConfig* config, const char* section, const std::vector<std::string>& files);
-// The side files the record under `section` names.
-std::set<std::string> readSideMark(cApplicationConfig* config, const char* section);
+// The side files the record under `section` names with their identity; a
+// name an earlier build marked without one is left out.
+tSideMark readSideMark(cApplicationConfig* config, const char* section);
 // Names exactly `sides` in the record under `section` (none clears the
 // mark); neither saves nor touches the files.
-void writeSideMark(cApplicationConfig* config, const char* section, const std::set<std::string>& sides);
+void writeSideMark(cApplicationConfig* config, const char* section, const tSideMark& sides);
+// Whether the name in the held folder is still the side file `id` names.
+bool isSideMade(const cHeldFolder& folder, const std::string& name, const sFileId& id);
 // "install/<record name>".
 void recordSection(const char* recordName, _guardchar<char>& out);
+// The identity of the installation folder the record under `section`
+// holds; unknown in a record of an earlier build.
+sFileId readFolderId(cApplicationConfig* config, const char* section);
+// The folders the record under `section` says its files placed outside the
+// installation folder were written into, by the files' plain paths.
+std::map<std::string, sFileId> readPlacedIn(cApplicationConfig* config, const char* section);
+// The listed file a side name belongs to: "<file>.bkp.tmp", "<file>.bkp",
+// "<file>.tmp" or "<file>.tmp<n>".
+std::string sideOwner(const std::string& side);
 // How to remove an installed package, and the major version installed.
 bool getPackageRemovalCommandLine(cApplicationConfig* config, const char* id, int& major,
                                   _guardchar<char>& command);

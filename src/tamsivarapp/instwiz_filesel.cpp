@@ -6,6 +6,7 @@
 #include "base/folder.h"
 #include "ciom/folderchoosedialog.h"
 #include "ciom/messageform.h"
+#include "tamsivar/plainpath.h"
 #include "tamsivarapp/installinit.h"
 #include "tamsivarapp/instwiz_art.h"
 #include "tamsivarapp/textfill.h"
@@ -118,7 +119,9 @@ bool cFileSelectPanel::accept() {
     return false;
   }
   cSoftPkgScenario& scen = *myContext->scenario;
-  if (!scen.setStr(-1, "pgm", folder)) return false;
+  // A ".." in the folder is settled before anything is recorded under it,
+  // so that every later run reaches the same folder.
+  if (!scen.setStr(-1, "pgm", settledPath(folder).c_str())) return false;
   _guardchar<char> blocker;
   if (!scen.getCopiedFiles(myContext->files, &blocker)) {
     // A link already in the folder that leads out of it, or nowhere.

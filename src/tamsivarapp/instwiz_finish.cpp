@@ -156,7 +156,13 @@ void cFinishPanel::init(sPkgInstallContext* ctx) {
     myTitle.setText(text(kFailedTitle), cCanvas::eAlignLeft, true);
     myMessage.setDefaultBackgroundColor(kErrorColor);
     const bool known = result >= irObstacle && result <= irRecordUnsaved;
-    myMessage.setText(known ? text(result + 1) : "", -1, true);
+    std::string message = known ? text(result + 1) : "";
+    // The store and the system's reason; the folder no file could be
+    // placed in.
+    const char* problem = ctx && ctx->problemPath.ptr ? ctx->problemPath.ptr : "";
+    if (result == irRecordUnsaved) message = fillText(message.c_str(), problem);
+    if (result == irBadFolder && *problem) message += std::string("\n") + problem;
+    myMessage.setText(message.c_str(), -1, true);
   }
   repaint(nullptr);
 }

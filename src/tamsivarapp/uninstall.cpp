@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -111,6 +112,8 @@ class cRecordRoad {
       return unInternal;
     ctx_.base = plainPath(base.ptr);
     if (hasDotSteps(ctx_.base)) return unInternal;
+    baseId_ = readFolderId(ctx_.config, section_.c_str());
+    placedIn_ = readPlacedIn(ctx_.config, section_.c_str());
     ctx_.files.clear();
     ctx_.shortcuts.clear();
     ctx_.kept.clear();
@@ -132,7 +135,12 @@ class cRecordRoad {
     // The user is told what stayed; a record of it would only make the
     // package impossible to remove.
     ctx_.config->removeSection(section_.c_str());
-    if (!ctx_.config->saveConfig()) return unInternal;
+    errno = 0;
+    if (!ctx_.config->saveConfig()) {
+      const int err = errno;
+      ctx_.storeTrouble = storeTrouble(ctx_.config, err);
+      return unRecordUnsaved;
+    }
     return ctx_.kept.empty() ? unDone : unKept;
   }
 
@@ -144,17 +152,38 @@ class cRecordRoad {
     // and the file goes in place at the end.
     bool aside = false;
     bool moved = false;
+    // The file as listed; moved aside, its backup is still that file.
+    sFileId id;
   };
 
   // Inside the folder its files go from the folder down; an absolute path
-  // outside it from the root, through no link at all; any other spelling
-  // may not name the file the package wrote.
+  // outside it from the folder it was written into while the path still
+  // reaches that folder, or, recorded by an earlier build, from the root,
+  // through no link at all; any other spelling may not name the file the
+  // package wrote.
   std::string anchorFor(const std::string& path) const {
     if (path.empty() || path[0] != '/' || hasDotSteps(path)) return {};
-    return under(path, ctx_.base) ? ctx_.base : std::string("/");
+    if (under(path, ctx_.base)) return ctx_.base;
+    return placedIn_.count(path) || placedIn_.count(sideOwner(path)) ? parentOf(path) : std::string("/");
+  }
+
+  // The identity an anchor must still have.
+  sFileId pinOf(const std::string& anchor, const std::string& path) const {
+    if (anchor == ctx_.base) return baseId_;
+    for (const std::string& file : {path, sideOwner(path)}) {
+      const auto placed = placedIn_.find(file);
+      if (placed != placedIn_.end() && parentOf(file) == anchor) return placed->second;
+    }
+    return {};
   }
 
   using tFileId = std::pair<dev_t, ino_t>;
+
+  // From the installation folder only while it is the folder the
+  // installation made: one a link now leads to instead keeps its files.
+  bool holdAt(cHeldFolder& folder, const std::string& anchor, const std::string& path) const {
+    return !anchor.empty() && folder.hold(anchor, path, nullptr, pinOf(anchor, path));
+  }
 
   // The file a path leads to as the system follows it; none when nothing.
   static tFileId idOf(const std::string& path) {
@@ -192,15 +221,16 @@ class cRecordRoad {
     forEachEntry(ctx_, "files", "file", [&](const std::string& file) {
       const std::string anchor = anchorFor(file);
       cHeldFolder folder;
-      if (anchor.empty() || !folder.hold(anchor, file)) {
+      if (!holdAt(folder, anchor, file)) {
         // Seen as the system sees a path, it is a file: tell the user why
         // it stays.
         if (isRegularFileFollowing(file)) keep(file, anchor.empty() ? kKeptOddPath : kKeptThroughLink);
         return;
       }
       const std::string bkp = folder.side(".bkp");
-      const bool leftAside =
-          !folder.typeOf(folder.leaf()) && isSide(file + ".bkp") && folder.typeOf(bkp) == S_IFREG;
+      const auto side = earlierSides_.find(file + ".bkp");
+      const bool leftAside = !folder.typeOf(folder.leaf()) && isSide(file + ".bkp") &&
+                             folder.typeOf(bkp) == S_IFREG && isSideMade(folder, bkp, side->second);
       if ((!leftAside && !removable(folder, anchor, folder.leaf())) || !taken.insert(file).second) return;
       ctx_.files.push_back(file);
       sTarget& t = targets_.emplace_back();
@@ -208,6 +238,7 @@ class cRecordRoad {
       t.anchor = anchor;
       t.aside = leftAside || (!folder.typeOf(bkp) && !listed_.count(file + ".bkp"));
       t.moved = leftAside;
+      t.id = leftAside ? side->second : folder.idAt(folder.leaf());
     });
     forEachEntry(ctx_, "shortc", "shortc", [&](const std::string& shortcut) {
       if (isRegularFile(shortcut.c_str()) && shortcut[0] == '/' && !hasDotSteps(shortcut))
@@ -223,15 +254,18 @@ class cRecordRoad {
   // A file the package lists is never a side file.
   bool isSide(const std::string& path) const { return earlierSides_.count(path) && !listed_.count(path); }
 
-  // The backups this run makes are named in the record before the first
-  // one exists, so that a kill leaves nothing the next run cannot tell
-  // from the user's own files.
+  // The backups this run makes are named in the record, with the identity
+  // of the file each will be, before the first one exists, so that a kill
+  // leaves nothing the next run cannot tell from the user's own files.
   void markSides() {
-    std::set<std::string> sides;
-    for (const std::string& side : earlierSides_)
-      if (!listed_.count(side) && exists(side.c_str())) sides.insert(side);
+    tSideMark sides;
+    for (const auto& [side, id] : earlierSides_) {
+      struct stat st;
+      if (!listed_.count(side) && ::lstat(side.c_str(), &st) == 0 && sFileId{st.st_dev, st.st_ino} == id)
+        sides.emplace(side, id);
+    }
     for (const sTarget& t : targets_)
-      if (t.aside) sides.insert(t.path + ".bkp");
+      if (t.aside) sides[t.path + ".bkp"] = t.id;
     writeSideMark(ctx_.config, section_.c_str(), sides);
     ctx_.config->saveConfig();
   }
@@ -243,7 +277,7 @@ class cRecordRoad {
       sTarget& t = targets_[i];
       while (!t.moved) {
         cHeldFolder folder;
-        if (!folder.hold(t.anchor, t.path)) {
+        if (!holdAt(folder, t.anchor, t.path)) {
           // A link swapped in above it since it was listed.
           t.aside = false;
           if (exists(t.path.c_str())) keep(t.path, kKeptThroughLink);
@@ -254,9 +288,10 @@ class cRecordRoad {
           t.aside = false;
           break;
         }
-        // A file the user put under the backup's name since: this one goes
-        // in place at the end.
-        if (t.aside && folder.typeOf(folder.side(".bkp"))) t.aside = false;
+        // A file the user put under the backup's name since, or in the
+        // file's own place: the file there goes in place at the end.
+        if (t.aside && (folder.typeOf(folder.side(".bkp")) || folder.idAt(folder.leaf()) != t.id))
+          t.aside = false;
         if (t.aside ? moveFileClean(folder, folder.leaf(), folder.side(".bkp")) : folderLetsGo(folder)) {
           t.moved = t.aside;
           break;
@@ -270,16 +305,23 @@ class cRecordRoad {
   }
 
   // Giving up: the files moved so far go back, the last moved first, so a
-  // file listed beside its own "<file>.bkp" is back under both names.
+  // file listed beside its own "<file>.bkp" is back under both names. One
+  // that cannot go back (a link swapped in above it) stays named in the
+  // record, for a later uninstall, and the user hears of it.
   void putBack(size_t count) {
+    std::set<std::string> stayed;
     for (size_t i = count; i-- > 0;) {
       const sTarget& t = targets_[i];
+      if (!t.moved) continue;
       cHeldFolder folder;
-      if (t.moved && folder.hold(t.anchor, t.path)) renameNoReplace(folder.fd(), folder.side(".bkp"), folder.leaf());
+      const bool back = holdAt(folder, t.anchor, t.path) && isSideMade(folder, folder.side(".bkp"), t.id) &&
+                        renameNoReplace(folder.fd(), folder.side(".bkp"), folder.leaf());
+      if (!back) stayed.insert(t.path + ".bkp");
     }
-    std::set<std::string> sides = readSideMark(ctx_.config, section_.c_str());
+    tSideMark sides = readSideMark(ctx_.config, section_.c_str());
     for (const sTarget& t : targets_)
-      if (t.aside) sides.erase(t.path + ".bkp");
+      if (t.aside && !stayed.count(t.path + ".bkp")) sides.erase(t.path + ".bkp");
+    for (const std::string& side : stayed) keep(side, kKeptThroughLink);
     writeSideMark(ctx_.config, section_.c_str(), sides);
     ctx_.config->saveConfig();
   }
@@ -287,10 +329,14 @@ class cRecordRoad {
   void removeFiles() {
     for (const sTarget& t : targets_) {
       cHeldFolder folder;
-      if (!folder.hold(t.anchor, t.path)) continue;
+      if (!holdAt(folder, t.anchor, t.path)) {
+        // Moved aside, then a link swapped in above it: the backup is the
+        // package's file and stays where the link cannot lead.
+        if (t.moved) keep(t.path + ".bkp", kKeptThroughLink);
+        continue;
+      }
       if (t.moved) {
-        const unsigned type = folder.typeOf(folder.side(".bkp"));
-        if (type == S_IFREG || type == S_IFLNK) unlinkNoted(folder, folder.side(".bkp"));
+        if (isSideMade(folder, folder.side(".bkp"), t.id)) unlinkNoted(folder, folder.side(".bkp"));
       } else if (!t.aside && removable(folder, t.anchor, folder.leaf())) {
         unlinkNoted(folder, folder.leaf());
       }
@@ -298,11 +344,11 @@ class cRecordRoad {
     // What earlier runs left beside the files: a regular file goes; a link
     // or a folder under such a name keeps what it holds, and the user hears
     // of it.
-    for (const std::string& side : readSideMark(ctx_.config, section_.c_str())) {
+    for (const auto& [side, id] : readSideMark(ctx_.config, section_.c_str())) {
       if (listed_.count(side)) continue;
       const std::string anchor = anchorFor(side);
       cHeldFolder folder;
-      if (anchor.empty() || !folder.hold(anchor, side)) continue;
+      if (!holdAt(folder, anchor, side) || !isSideMade(folder, folder.leaf(), id)) continue;
       const unsigned type = folder.typeOf(folder.leaf());
       if (type == S_IFREG) {
         ::unlinkat(folder.fd(), folder.leaf().c_str(), 0);
@@ -313,18 +359,20 @@ class cRecordRoad {
     // Folders go only inside a folder of the package's own.
     if (ctx_.base == "/") return;
     for (const std::string& file : listed_)
-      if (anchorFor(file) == ctx_.base) dropEmptyFoldersBelow(ctx_.base, file);
-    ::rmdir(ctx_.base.c_str());
+      if (anchorFor(file) == ctx_.base) dropEmptyFoldersBelow(ctx_.base, file, baseId_);
+    if (!baseId_.known() || ::idOf(ctx_.base) == baseId_) ::rmdir(ctx_.base.c_str());
   }
 
   sPkgUninstallContext& ctx_;
   cUninstallHost& host_;
   const std::string section_;
   std::set<std::string> listed_;
-  std::set<std::string> earlierSides_;
+  tSideMark earlierSides_;
   std::vector<sTarget> targets_;
   std::map<std::string, tFileId> keptIds_;
   std::set<tFileId> removedIds_;
+  sFileId baseId_;
+  std::map<std::string, sFileId> placedIn_;
 };
 
 // Our own removal command names the package after `" uninstall "`.

@@ -22,6 +22,7 @@ struct sPkgUninstallContext {
   // What stays because it may not be what the package or a run of this
   // system wrote, and why.
   std::vector<sKeptFile> kept;
+  std::string storeTrouble;
   _List<int> langs;
   sPkgUninstallContext() = default;
   sPkgUninstallContext(const sPkgUninstallContext&) = delete;
@@ -29,7 +30,8 @@ struct sPkgUninstallContext {
   ~sPkgUninstallContext() { langs.destroy(); }
 };
 
-// End codes; code c shows row c + 5 of the uninstall form's texts.
+// End codes; code c shows row c + 5 of the uninstall form's texts, the
+// unsaved record row 17.
 enum eUninstallResult {
   unDone = 0,
   unInternal = 1,
@@ -40,6 +42,9 @@ enum eUninstallResult {
   unCancelled = 6,
   // Removed, except what `kept` names.
   unKept = 7,
+  // Removed, but the record still names the package: `storeTrouble` says
+  // where and why.
+  unRecordUnsaved = 8,
 };
 
 // Rows of the questions.

@@ -14,6 +14,7 @@ namespace {
 
 constexpr int kBusyFileRow = 4;
 constexpr int kFirstEndRow = 5;
+constexpr int kRecordUnsavedRow = 17;
 // Kept files the box names one by one; a longer box would leave the screen.
 constexpr size_t kKeptInBox = 20;
 
@@ -85,8 +86,12 @@ void cUninstallInitUI::onConstruct() {
 }
 
 void cUninstallInitUI::showEnd(int code) {
-  const char* text = string(code + kFirstEndRow);
+  const char* text = string(code == unRecordUnsaved ? kRecordUnsavedRow : code + kFirstEndRow);
   if (!text) return;
+  if (code == unRecordUnsaved) {
+    cMessageForm::errorbox(this, filledIn(text, myContext->storeTrouble).c_str(), nullptr);
+    return;
+  }
   if (code == unKept) {
     const std::string files = keptFilesText(myContext->kept, requestNamedLangResource(kKeptReasonsSection), kKeptInBox);
     cMessageForm::warningbox(this, filledIn(text, files).c_str(), nullptr);
@@ -104,7 +109,7 @@ bool cUninstallInitUI::onAction(cChildElement* sender, cChildAction* a) {
   switch (a->code) {
     case kJobEnded: {
       int code = static_cast<cProgressAction*>(a)->endCode;
-      if (code >= unDone && code <= unKept) showEnd(code);
+      if (code >= unDone && code <= unRecordUnsaved) showEnd(code);
       end_modal(code == unDone ? 0 : 1);
       return true;
     }

@@ -255,6 +255,7 @@ TEST_F(TextScenario, RefusalsSayWhatIsAtFault) {
   };
   const std::string strs = kHead + "[Strings]\n";
   const std::string notUtf8 = "the line holds bytes that are not UTF-8", control = "the line holds a control character";
+  const std::string noText = "the line holds U+FFFE or U+FFFF, which are no text";
   const std::string version = textCodeMeaning(18),
                     after = "only spaces and a # comment may follow the quoted value";
   const std::string codename =
@@ -264,14 +265,18 @@ TEST_F(TextScenario, RefusalsSayWhatIsAtFault) {
   const std::string nested =
       "two lines install a file and another inside it, where a folder would have to be";
   const Case cases[] = {
-      // Each number of digits only, one dot between two, at most four.
+      // Each number of digits only, one dot between two, at most four;
+      // blanks before a number and after the last are read past.
       {soft + "version = \"1.2.3.4.5\"\n", 18, 6, version, "", -1, -1, ""},
       {soft + "version = \"1.0beta\"\n", 18, 6, version, "", -1, -1, ""},
       {soft + "version = \"1.0.\"\n", 18, 6, version, "", -1, -1, ""},
-      {soft + "version = \"1. 0\"\n", 18, 6, version, "", -1, -1, ""},
+      {soft + "version = \"1 .0\"\n", 18, 6, version, "", -1, -1, ""},
+      {soft + "version = \"1.0 x\"\n", 18, 6, version, "", -1, -1, ""},
       {soft + "version = \"+1.+0\"\n", 18, 6, version, "", -1, -1, ""},
-      {soft + "version = \" 1.0\"\n", 18, 6, version, "", -1, -1, ""},
       {soft + "version = \"1..0\"\n", 18, 6, version, "", -1, -1, ""},
+      {soft + "version = \" 1.0\"\n", 0, -1, "", "", -1, -1, ""},
+      {soft + "version = \"1.0 \"\n", 0, -1, "", "", -1, -1, ""},
+      {soft + "version = \"1. 0\"\n", 0, -1, "", "", -1, -1, ""},
       {soft + "version = \"65535.0.0.7\"\n", 0, -1, "", "", -1, -1, ""},
       // A key is known by its first letters: what follows it must be the
       // "=" (6); words that name the cause the code has here.
@@ -349,6 +354,9 @@ TEST_F(TextScenario, RefusalsSayWhatIsAtFault) {
       {soft + "name = \"a\x1B[0m\"\n", 7, 6, control, "", -1, -1, ""},
       {soft + "name = \"a\x7F\"\n", 7, 6, control, "", -1, -1, ""},
       {soft + "name = \"a\xC2\x85\"\n", 7, 6, control, "", -1, -1, ""},
+      {soft + "name = \"a\xEF\xBF\xBE\"\n", 7, 6, noText, "", -1, -1, ""},
+      {soft + "name = \"a\xEF\xBF\xBF\"\n", 7, 6, noText, "", -1, -1, ""},
+      {soft + "name = \"a\xEF\xBF\xBD\xEF\xB7\x90\xF0\x9F\xBF\xBF\"\n", 0, -1, "", "", -1, -1, ""},
       {soft + "name\t=\t\"Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80\"\n", 0, -1, "", "", -1, -1, ""},
       {kHead + "[Strings]\nk = \"" + std::string(300000, 'v') + "\"\n", 7, 6,
        "the line is longer than 262144 characters", "", -1, -1, ""},

@@ -43,11 +43,13 @@ TEST(UpdateReply, ParsesLinesAndRefusesWhatIsNotAReply) {
       {"ends after version", "1.2\r", false, 0x0001000200000000ull, "", "", ""},
       {"long notes", "1.2\ru\rs\r" + big, true, 0x0001000200000000ull, "u", "s", big.c_str()},
       {"empty", "", false, ~0ull, "", "", ""},
-      // The version line is read to its end: what follows the numbers is no
-      // part of a version, and a fifth number is not dropped.
+      // The version line is read to its end, as a scenario's version is:
+      // what follows the numbers is no part of a version, a fifth number is
+      // not dropped, and only blanks around the numbers are read past.
       {"letters after the numbers", "2.0beta\ru\rs\r", false, ~0ull, "", "", ""},
       {"fifth number", "3.0.0.0.7\ru\rs\r", false, ~0ull, "", "", ""},
-      {"space before the CR", "2.0 \ru\rs\r", false, ~0ull, "", "", ""},
+      {"blanks around the numbers", " 2.0 \ru\rs\r", true, 0x0002000000000000ull, "u", "s", ""},
+      {"text after a blank", "2.0 x\ru\rs\r", false, ~0ull, "", "", ""},
       {"trailing dot", "2.0.\ru\rs\r", false, ~0ull, "", "", ""},
       {"NUL inside", std::string("2.0\0x\ru\rs\r", 10), false, ~0ull, "", "", ""},
   };

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <random>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -21,6 +22,7 @@
 #include "ciom/ciappconfig.h"
 #include "tamsivarapp/installinit.h"
 #include "tamsivarapp/installjob.h"
+#include "tamsivarapp/installrecord.h"
 
 struct PkgFile {
   std::string rel;
@@ -131,6 +133,17 @@ inline Outcome installVersion(const std::string& root, const std::string& cfgDir
 inline Outcome installVersion(const std::string& root, const std::string& cfgDir, const PkgVersion& v) {
   TestHost host;
   return installVersion(root, cfgDir, v, host);
+}
+
+// `paths` named as side files the way a run marks what it made: each
+// with the identity of what stands there now.
+inline tSideMark asMade(const std::set<std::string>& paths) {
+  tSideMark marks;
+  for (const std::string& path : paths) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0) marks[path] = {st.st_dev, st.st_ino};
+  }
+  return marks;
 }
 
 struct FileId {

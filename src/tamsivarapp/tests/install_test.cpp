@@ -83,7 +83,7 @@ Outcome asOwner(bool owner, const std::function<Outcome()>& work) {
 void markLeftBy(const std::string& cfgDir, const std::set<std::string>& sides) {
   cCIAppFullConfig cfg;
   ASSERT_TRUE(cfg.openConfig(cfgDir.c_str()));
-  writeSideMark(&cfg, "install/sample", sides);
+  writeSideMark(&cfg, "install/sample", asMade(sides));
   ASSERT_TRUE(cfg.saveConfig());
   // The store stays its owner's, who may be another user than we are.
   struct stat st;
@@ -662,6 +662,85 @@ TEST(InstallFiles, PossibleInstallPathsAndCleanRemoval) {
   EXPECT_FALSE(rmFileClean(dir.file("afolder").c_str(), nullptr)) << "only files are removed";
   EXPECT_TRUE(rmFileClean(dir.file("missing").c_str(), nullptr));
   EXPECT_TRUE(fs::exists(dir.root));
+}
+
+// Runs `work` in a child process that ends, as a kill would end it, at the
+// first stage `killAt` reaches.
+void killedAt(int killAt, const std::function<void(TestHost&)>& work) {
+  pid_t child = fork();
+  if (child == 0) {
+    TestHost host;
+    host.atStage = [killAt](int s) {
+      if (s == killAt) _exit(0);
+    };
+    work(host);
+    _exit(1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the run did not reach stage " << killAt;
+}
+
+// A first installation killed after its record was first saved, before
+// the folder had a file of its own, is finished by the next run, never
+// reported as installed without its folder.
+TEST(InstallerJob, AFirstInstallKilledAfterItsMarkIsFinishedByTheNextRun) {
+  ScratchDir dir;
+  const std::string root = dir.file("app"), cfgDir = dir.file("cfg");
+  killedAt(1, [&](TestHost& host) { installVersion(root, cfgDir, v1(), host); });
+  const Outcome first = installVersion(root, cfgDir, v1());
+  EXPECT_EQ(first.init, 0);
+  ASSERT_EQ(first.job, 0) << first.problem;
+  expectInstalled(root, cfgDir, v1());
+}
+
+// The store lost once the new files took their names: the upgrade fails,
+// naming the store and why, and the previous version is whole, the files
+// the new one drops included.
+TEST(InstallerJob, AnUpgradeWhoseRecordCannotBeSavedKeepsTheDroppedFiles) {
+  ScratchDir dir;
+  const std::string root = dir.file("app"), cfgDir = dir.file("cfg");
+  ASSERT_EQ(installVersion(root, cfgDir, v1()).job, 0);
+  TestHost host;
+  host.atStage = [&](int s) {
+    if (s != 4) return;  // two changed files: unpacked, backed up, applied next
+    fs::rename(cfgDir, cfgDir + ".moved");
+    writeFile(cfgDir, "not a folder");
+  };
+  const Outcome up = installVersion(root, cfgDir, v2(), host);
+  EXPECT_EQ(up.job, 1);
+  EXPECT_EQ(up.result, irRecordUnsaved);
+  EXPECT_EQ(up.problem, cfgDir + ": " + std::strerror(ENOTDIR)) << "where the store is, and why";
+  for (const PkgFile& f : v1().files) EXPECT_EQ(readFile(root + "/" + f.rel), f.bytes) << f.rel;
+  EXPECT_TRUE(sideFiles(root).empty());
+}
+
+// A record an earlier build wrote spells the folder as HOME was typed
+// ("//", "/./", a closing slash): its files are the package's files all
+// the same, upgraded and dropped as such.
+TEST(InstallerJob, ARecordSpelledAsTheFolderWasTypedIsUpgraded) {
+  for (const char* typed : {"//app/", "/./app", "//./app//"}) {
+    SCOPED_TRACE(typed);
+    ScratchDir dir;
+    const std::string root = dir.file("app"), cfgDir = dir.file("cfg");
+    ASSERT_EQ(installVersion(root, cfgDir, v1()).job, 0);
+    {
+      cCIAppFullConfig cfg;
+      ASSERT_TRUE(cfg.openConfig(cfgDir.c_str()));
+      const std::string folder = dir.root + typed;
+      cfg.setParamStr("install/sample/path", folder.c_str(), -1);
+      for (const char* key : {"install/sample/pathdev", "install/sample/pathino"}) cfg.removeSection(key);
+      std::vector<std::string> entries;
+      for (const PkgFile& f : v1().files) entries.push_back(folder + (folder.ends_with('/') ? "" : "/") + f.rel);
+      writeFileList(&cfg, "install/sample", entries);
+      ASSERT_TRUE(cfg.saveConfig());
+    }
+    const Outcome up = installVersion(root, cfgDir, v2());
+    EXPECT_EQ(up.init, 0) << up.problem;
+    EXPECT_EQ(up.job, 0) << up.problem;
+    EXPECT_TRUE(up.kept.empty());
+    expectInstalled(root, cfgDir, v2());
+  }
 }
 
 }  // namespace

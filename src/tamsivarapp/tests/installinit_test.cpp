@@ -82,8 +82,10 @@ TEST(InstallInit, PackagesOpenAtTheirOffsetAndAskForTheirLanguage) {
       {"the bundle", bundle, 0x10, 3, iiReady, 3, nullptr, bundle + "/Contents/Resources/scenario.data"},
       {"the bundle beside the program", "./Demo.app", 0x10, 3, iiReady, 3, nullptr,
        bundle + "/Contents/Resources/scenario.data"},
-      {"a text scenario", dir.file("kit/scenario.txt"), 0, -1, iiBadPackagePath, -1, "kit/scenario.txt"},
-      {"wrong offset", pkg, 0, -1, iiBadPackagePath, -1, "p.pkg"},
+      // A file that opens but does not load is a package that cannot be
+      // loaded, not a wrong path.
+      {"a text scenario", dir.file("kit/scenario.txt"), 0, -1, iiBadPackage, -1},
+      {"wrong offset", pkg, 0, -1, iiBadPackage, -1},
       {"damaged", dir.file("damaged.pkg"), 0, -1, iiBadPackage, -1},
       {"codename leaving its place", dir.file("evil.pkg"), 0, -1, iiBadPackage, -1},
       {"relative target", dir.file("relative.pkg"), 0, -1, iiBadPackage, -1},

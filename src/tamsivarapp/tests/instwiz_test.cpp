@@ -270,30 +270,39 @@ TEST_F(Wizard, FinishPageShowsTheOutcomeAndAtMostSevenRunBoxes) {
     list += fillNumber(sectionText("pkgm::unin", 16), 5 - static_cast<long long>(named));
     five.push_back(fillText(sectionText("pkgm::fin", 14), list.c_str()));
   }
+  // An unsaved record names the store and the system's reason; a folder
+  // that could not be made, its path.
+  const std::string store = "/home/u/.zvk: Read-only file system", folder = "/opt/app/bin/run.tmp";
   const struct {
     int result;
     size_t kept;
+    std::string problem;  // the context's problem path, which the message names
     std::string title;
     std::vector<std::string> messages;  // any of them
     unsigned int colour;
     int boxes;
   } cases[] = {
-      {0, 0, sectionText("pkgm::fin", 0), {sectionText("pkgm::fin", 13)}, cFinishPanel::kTextColor, 7},
-      {0, 1, sectionText("pkgm::fin", 0), {one}, cFinishPanel::kErrorColor, 7},
-      {0, 5, sectionText("pkgm::fin", 0), five, cFinishPanel::kErrorColor, 7},
-      {4, 0, sectionText("pkgm::fin", 1), {sectionText("pkgm::fin", 5)}, cFinishPanel::kErrorColor, 0},
-      {11, 5, sectionText("pkgm::fin", 1), {sectionText("pkgm::fin", 12)}, cFinishPanel::kErrorColor, 0},
-      {12, 0, sectionText("pkgm::fin", 1), {""}, cFinishPanel::kErrorColor, 0},
-      {-1, 0, sectionText("pkgm::fin", 1), {""}, cFinishPanel::kErrorColor, 0},
+      {0, 0, "", sectionText("pkgm::fin", 0), {sectionText("pkgm::fin", 13)}, cFinishPanel::kTextColor, 7},
+      {0, 1, "", sectionText("pkgm::fin", 0), {one}, cFinishPanel::kErrorColor, 7},
+      {0, 5, "", sectionText("pkgm::fin", 0), five, cFinishPanel::kErrorColor, 7},
+      {4, 0, "", sectionText("pkgm::fin", 1), {sectionText("pkgm::fin", 5)}, cFinishPanel::kErrorColor, 0},
+      {9, 0, folder, sectionText("pkgm::fin", 1), {sectionText("pkgm::fin", 10) + ("\n" + folder)},
+       cFinishPanel::kErrorColor, 0},
+      {11, 5, store, sectionText("pkgm::fin", 1), {fillText(sectionText("pkgm::fin", 12), store.c_str())},
+       cFinishPanel::kErrorColor, 0},
+      {12, 0, "", sectionText("pkgm::fin", 1), {""}, cFinishPanel::kErrorColor, 0},
+      {-1, 0, "", sectionText("pkgm::fin", 1), {""}, cFinishPanel::kErrorColor, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.result) + " with " + std::to_string(c.kept) + " kept");
     ctx->result = c.result;
+    ctx->problemPath.set(c.problem.empty() ? nullptr : c.problem.c_str());
     ctx->kept.assign(kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(c.kept));
     page.init(ctx.get());
     EXPECT_EQ(page.title().text(), c.title);
     const std::string message = page.message().text() ? page.message().text() : "";
     EXPECT_NE(std::find(c.messages.begin(), c.messages.end(), message), c.messages.end()) << message;
+    EXPECT_NE(message.find(c.problem), std::string::npos) << message;
     EXPECT_EQ(page.message().defaultBackgroundColor(), c.colour);
     int boxes = 0;
     for (auto* a = page.runBoxes().head; a; a = a->next) ++boxes;
@@ -493,6 +502,34 @@ TEST_F(Wizard, TargetChecksNameTheFirstOffendingPathAndTheVolumeMustHaveRoom) {
   }
   EXPECT_EQ(readFile(folder + "/b"), "mine");
   EXPECT_EQ(ctx->result, 0);
+}
+
+// The folder is the user's choice, settled before anything is recorded
+// under it: a ".." after a link leads up from where the link goes, as the
+// system takes it, so every later run reaches the same folder.
+TEST_F(Wizard, AFolderWithUpStepsIsSettledBeforeAnythingIsRecorded) {
+  std::filesystem::create_directories(dir.file("deep/hq"));
+  std::filesystem::create_directory_symlink(dir.file("deep/hq"), dir.file("hq"));
+  cFileSelectPanel::volInfo = [](const char*, unsigned long long& t, unsigned long long& a) {
+    t = a = 1ULL << 40;
+    return true;
+  };
+  const struct {
+    const char* typed;
+    const char* settled;
+  } cases[] = {{"/hq/../hd2/app", "/deep/hd2/app"}, {"/x/./y/../app/", "/x/app"}, {"/x//y/z/../../app", "/x/app"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.typed);
+    fresh();
+    make("", kOneFile);
+    open();
+    ASSERT_TRUE(wizard->targetPage().takeFolder((dir.root + c.typed).c_str()));
+    window.key(cChildElement::kcEnter);
+    waitForFinish();
+    EXPECT_EQ(ctx->result, 0);
+    EXPECT_EQ(std::string(ctx->scenario->getStr("pgm")), dir.root + c.settled);
+    EXPECT_EQ(readFile(dir.root + c.settled + "/bin/app"), "payload");
+  }
 }
 
 TEST_F(Wizard, BusyFileQuestionRetriesOnYesAndGivesUpOnNo) {

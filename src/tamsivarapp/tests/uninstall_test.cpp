@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <functional>
 #include <set>
 #include <thread>
@@ -540,7 +541,7 @@ TEST(Uninstall, TakesOnlyTheSideFilesThisSystemNamed) {
                           [&](cApplicationConfig& cfg) {
                             cfg.setParamStr("install/sample/file3", conf.c_str(), -1);
                             cfg.setParamInt32("install/sample/files", 4);
-                            writeSideMark(&cfg, "install/sample", marks);
+                            writeSideMark(&cfg, "install/sample", asMade(marks));
                           },
                           &kept),
             unKept);
@@ -675,7 +676,7 @@ TEST(Uninstall, AsTheOwnerOfTheFiles) {
     int code;  // the files go either way: only the record's save failed
   } cases[] = {
       {"read-only files", true, false, unDone},
-      {"read-only configuration", false, true, unInternal},
+      {"read-only configuration", false, true, unRecordUnsaved},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -834,6 +835,193 @@ TEST(SoftUninstallerPanel, RunsEachSelectedCommandAndKeepsWhatFailed) {
   _List<sPackageForRemoval> empty;
   cSoftUninstallerPanel idle;
   EXPECT_FALSE(idle.startRemoval(empty));
+}
+
+// The installation folder is the one the installation made: a link the
+// user put in its place leads the upgrade and the uninstall nowhere, and
+// the user's files it reaches stay whole; a link above the folder that was
+// there from the start (a linked home) changes nothing.
+TEST(Uninstall, AFolderSwappedForALinkIsNeitherUpgradedNorEmptied) {
+  for (const bool swapped : {true, false}) {
+    SCOPED_TRACE(swapped ? "folder swapped for a link" : "home reached through a link");
+    ScratchDir dir;
+    fs::create_directories(dir.file("real"));
+    fs::create_directory_symlink(dir.file("real"), dir.file("home"));
+    const std::string root = dir.file("home/Applications/app"), cfgDir = dir.file("cfg"), mine = dir.file("mywork");
+    ASSERT_EQ(installVersion(root, cfgDir, sample()).job, 0);
+    if (swapped) {
+      fs::rename(root, root + ".moved");
+      for (const PkgFile& f : sample().files) writeFile(mine + "/" + f.rel, "mine");
+      fs::create_directory_symlink(mine, root);
+    }
+    PkgVersion next = sample();
+    next.ver[1] = 1;
+    for (PkgFile& f : next.files) f.bytes += " two";
+    const Outcome up = installVersion(root, cfgDir, next);
+    EXPECT_EQ(up.init, swapped ? iiForeignFile : iiReady);
+    Host host;
+    std::vector<sKeptFile> kept;
+    EXPECT_EQ(uninstallFrom(cfgDir, host, {}, &kept), swapped ? unKept : unDone);
+    if (!swapped) {
+      EXPECT_FALSE(fs::exists(root));
+      EXPECT_TRUE(fs::is_directory(dir.file("real/Applications")));
+      continue;
+    }
+    EXPECT_EQ(kept.size(), sample().files.size());
+    for (const sKeptFile& k : kept) EXPECT_EQ(k.reason, kKeptThroughLink) << k.path;
+    for (const PkgFile& f : sample().files) {
+      EXPECT_EQ(readFile(mine + "/" + f.rel), "mine") << f.rel;
+      EXPECT_EQ(readFile(root + ".moved/" + f.rel), f.bytes) << f.rel;
+    }
+  }
+}
+
+// A killed upgrade made some of its side files; the names it left free
+// are the user's to take. The next upgrade and the next uninstall take
+// only files the record names with the identity of the file made.
+TEST(Uninstall, SideNamesTheUserTookAfterAKilledUpgradeStayTheirs) {
+  for (const bool upgradeAgain : {true, false}) {
+    SCOPED_TRACE(upgradeAgain ? "the upgrade run again" : "an uninstall");
+    Installed pkg;
+    PkgVersion next = sample();
+    next.ver[1] = 1;
+    for (PkgFile& f : next.files) f.bytes += " two";
+    // Killed while the second file is unpacked.
+    pid_t child = fork();
+    if (child == 0) {
+      TestHost host;
+      host.atStage = [](int s) {
+        if (s == 2) _exit(0);
+      };
+      installVersion(pkg.root, pkg.cfgDir, next, host);
+      _exit(1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    std::vector<std::string> users;
+    for (const char* name : {"share/doc/readme.txt.bkp", "share/doc/readme.txt.tmp", "share/doc/readme.txt.bkp.tmp",
+                             "bin/run.bkp", "lib/deep/data.bin.bkp"}) {
+      if (fs::exists(pkg.root + "/" + name)) continue;
+      users.push_back(pkg.root + "/" + name);
+      writeFile(users.back(), "the user's");
+    }
+    ASSERT_GE(users.size(), 4u);
+    if (upgradeAgain) {
+      const Outcome o = installVersion(pkg.root, pkg.cfgDir, next);
+      EXPECT_EQ(o.job, 0) << o.problem;
+      for (const PkgFile& f : next.files) EXPECT_EQ(readFile(pkg.root + "/" + f.rel), f.bytes) << f.rel;
+    } else {
+      Host host;
+      EXPECT_EQ(pkg.uninstall(host), unDone);
+    }
+    for (const std::string& u : users) EXPECT_EQ(readFile(u), "the user's") << u;
+    std::vector<std::string> left = sideFiles(pkg.root);
+    std::sort(left.begin(), left.end());
+    std::vector<std::string> expected = users;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(left, expected) << "the run's own side files went";
+  }
+}
+
+// An uninstall whose record cannot be written removed the files all the
+// same: it says so, with where the store is and why, never as an internal
+// error.
+TEST(Uninstall, ARecordThatCannotBeWrittenIsToldAfterTheFilesWent) {
+  Installed pkg;
+  cSOPKGLang::init();
+  cCIAppFullConfig cfg;
+  ASSERT_TRUE(cfg.openConfig(pkg.cfgDir.c_str()));
+  sPkgUninstallContext ctx;
+  ctx.id.set("sample");
+  ctx.config = &cfg;
+  Host host;
+  host.onConfirm = [&] {
+    fs::rename(pkg.cfgDir, pkg.cfgDir + ".moved");
+    writeFile(pkg.cfgDir, "not a folder");
+  };
+  EXPECT_EQ(runUninstall(ctx, host), unRecordUnsaved);
+  EXPECT_EQ(ctx.storeTrouble, pkg.cfgDir + ": " + std::strerror(ENOTDIR));
+  EXPECT_FALSE(fs::exists(pkg.root));
+}
+
+// A file placed outside the folder through a link that was there before
+// the first version (as a system's /bin leads into /usr/bin) is the
+// package's while its path reaches the folder it was written into: it is
+// upgraded and uninstalled. Once a link leads the path elsewhere, what it
+// reaches is another's.
+TEST(Uninstall, AnAbsoluteTargetBehindALinkThatWasAlwaysThere) {
+  for (const bool relinked : {false, true}) {
+    SCOPED_TRACE(relinked ? "the link now leads elsewhere" : "the same link");
+    ScratchDir dir;
+    fs::create_directories(dir.file("sys/usr/bin"));
+    fs::create_directories(dir.file("other"));
+    fs::create_directory_symlink("usr/bin", dir.file("sys/bin"));
+    const std::string tool = dir.file("sys/bin/tool"), root = dir.file("app"), cfgDir = dir.file("cfg");
+    const auto version = [](const std::string& bytes, unsigned int minor) {
+      PkgVersion v;
+      v.ver[1] = minor;
+      v.files = {{"bin/run", bytes, {7, 5, 5}}, {"tool", bytes, {7, 5, 5}}};
+      return v;
+    };
+    TestHost host;
+    host.atOpen = [&](cSoftPkgScenario& s) {
+      s.files.head->next->value.target.var.set("");
+      s.files.head->next->value.target.rest.set(tool.c_str());
+    };
+    ASSERT_EQ(installVersion(root, cfgDir, version("one", 0), host).job, 0);
+    EXPECT_EQ(readFile(dir.file("sys/usr/bin/tool")), "one");
+    if (relinked) {
+      fs::remove(dir.file("sys/bin"));
+      fs::create_directory_symlink(dir.file("other"), dir.file("sys/bin"));
+      writeFile(dir.file("other/tool"), "the user's");
+    }
+    const Outcome up = installVersion(root, cfgDir, version("two", 1), host);
+    EXPECT_EQ(up.init, relinked ? iiForeignFile : iiReady) << up.problem;
+    EXPECT_EQ(readFile(tool), relinked ? "the user's" : "two");
+    Host uninstaller;
+    std::vector<sKeptFile> kept;
+    EXPECT_EQ(uninstallFrom(cfgDir, uninstaller, {}, &kept), relinked ? unKept : unDone);
+    EXPECT_EQ(fs::exists(tool), relinked);
+    EXPECT_TRUE(fs::is_symlink(dir.file("sys/bin")));
+    EXPECT_EQ(fs::exists(dir.file("sys/usr/bin/tool")), relinked) << "version 1's file is left where it was";
+  }
+}
+
+// A link swapped in above a file already moved aside while the busy-file
+// question is open: whatever the answer, the backup the link cuts off
+// stays where it is and is named; given up, it stays in the record too,
+// for a later uninstall to find.
+TEST(Uninstall, ABackupALinkCutOffWhileTheQuestionIsOpenIsNamedAndKept) {
+  for (const bool giveUp : {true, false}) {
+    SCOPED_TRACE(giveUp ? "given up" : "retried");
+    Installed pkg;
+    const std::string run = pkg.root + "/bin/run", locked = pkg.root + "/lib/deep", mine = pkg.dir.file("mywork");
+    writeFile(mine + "/run.bkp", "the user's");
+    pkg.handToNobody();
+    ::chmod(locked.c_str(), 0555);
+    EXPECT_TRUE(asNobody([&] {
+      Host host;
+      host.release = [&](const char*) {
+        fs::rename(pkg.root + "/bin", pkg.root + "/bin.moved");
+        fs::create_directory_symlink(mine, pkg.root + "/bin");
+        if (giveUp) return true;
+        ::chmod(locked.c_str(), 0755);
+        return false;
+      };
+      std::vector<sKeptFile> kept;
+      const int code = pkg.uninstall(host, {}, &kept);
+      return code == (giveUp ? unCancelled : unKept) && kept.size() == 1 && kept[0].path == run + ".bkp" &&
+             kept[0].reason == kKeptThroughLink;
+    }));
+    ::chmod(locked.c_str(), 0755);
+    EXPECT_EQ(readFile(pkg.root + "/bin.moved/run.bkp"), sample().files[0].bytes);
+    EXPECT_EQ(readFile(mine + "/run.bkp"), "the user's");
+    if (!giveUp) continue;
+    cCIAppFullConfig cfg;
+    ASSERT_TRUE(cfg.openConfig(pkg.cfgDir.c_str()));
+    EXPECT_EQ(readSideMark(&cfg, "install/sample").count(run + ".bkp"), 1u);
+  }
 }
 
 }  // namespace
