@@ -4,10 +4,15 @@
 // empty piece ends the transfer. The window's thread is blocked meanwhile,
 // so the whole paste has a deadline of its own besides the silence allowed
 // between pieces, and the sizes an owner states are never believed.
+//
+// Each paste reads into a property no other paste still waits on: an owner
+// may go on with a transfer a paste gave up, and its pieces, empty end
+// included, must never be taken for those of a later paste.
 #include <X11/Xatom.h>
 #include <poll.h>
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include "base/textconv.h"
@@ -44,10 +49,39 @@ tClock::time_point replyBy(tClock::time_point paste) {
   return std::min(paste, tClock::now() + nswnd_clip_limits().reply);
 }
 
+// A given-up paste's property rests until this many later ones were given
+// up too; by then its owner has long stopped waiting for us.
+constexpr size_t kAbandonedKept = 32;
+
+Atom leaseProperty() {
+  sNSPasteProperties& pool = gLayer->pasteProperties;
+  Atom a = None;
+  if (!pool.free.empty()) {
+    a = pool.free.back();
+    pool.free.pop_back();
+  } else if (pool.abandoned.size() >= kAbandonedKept) {
+    a = pool.abandoned.front();
+    pool.abandoned.pop_front();
+  } else {
+    const std::string name = "_ZVK_CLIPBOARD_DATA_" + std::to_string(pool.made++);
+    a = XInternAtom(gLayer->app.display, name.c_str(), False);
+  }
+  return a;
+}
+
+// `ended`: the owner has nothing more to write to the property.
+void releaseProperty(Atom a, bool ended) {
+  sNSPasteProperties& pool = gLayer->pasteProperties;
+  if (ended)
+    pool.free.push_back(a);
+  else
+    pool.abandoned.push_back(a);
+}
+
 // Appends what fits of the property and deletes it, so that an owner
 // sending in pieces goes on even once nothing more is kept. Answers the
 // bytes the property held (0 for an empty piece); -1 when it is missing.
-long long takeProperty(Atom* type, sIncoming& in) {
+long long takeProperty(Atom prop, Atom* type, sIncoming& in) {
   Display* d = gLayer->app.display;
   const long long room = std::max(nswnd_clip_limits().maxBytes - static_cast<long long>(in.bytes.size()), 0ll);
   int format = 0;
@@ -56,10 +90,10 @@ long long takeProperty(Atom* type, sIncoming& in) {
   *type = None;
   // Read and deleted in one request: a hasty owner may put its next piece
   // right after the deletion, which a deletion of our own would then lose.
-  const int rc = XGetWindowProperty(d, gLayer->clipWindow, gLayer->atoms.clipProperty, 0, (room + 3) / 4, True,
-                                    AnyPropertyType, type, &format, &count, &after, &data);
+  const int rc = XGetWindowProperty(d, gLayer->clipWindow, prop, 0, (room + 3) / 4, True, AnyPropertyType, type,
+                                    &format, &count, &after, &data);
   // The server keeps a property that was not read to its end.
-  if (rc == Success && after > 0) XDeleteProperty(d, gLayer->clipWindow, gLayer->atoms.clipProperty);
+  if (rc == Success && after > 0) XDeleteProperty(d, gLayer->clipWindow, prop);
   if (rc != Success || *type == None) {
     if (data) XFree(data);
     *type = None;
@@ -87,8 +121,7 @@ long long takeProperty(Atom* type, sIncoming& in) {
 // Takes the pieces of a transfer until the empty one. A notice may find the
 // property already taken (the owner set it before the transfer began, or a
 // notice arrived late); it is passed over.
-bool takePieces(sIncoming& in, tClock::time_point paste) {
-  const Atom prop = gLayer->atoms.clipProperty;
+bool takePieces(Atom prop, sIncoming& in, tClock::time_point paste) {
   for (;;) {
     XEvent ev;
     if (!waitFor(PropertyNotify, &ev, replyBy(paste), [&](const XEvent& e) {
@@ -96,34 +129,46 @@ bool takePieces(sIncoming& in, tClock::time_point paste) {
         }))
       return false;
     Atom type;
-    const long long held = takeProperty(&type, in);
+    const long long held = takeProperty(prop, &type, in);
     if (held == 0) return true;
     if (held > 0) in.type = type;
   }
 }
 
-// Asks the owner for the target and takes its answer, of whatever type.
-eFetch fetch(Atom target, sIncoming& in, tClock::time_point paste) {
+// Asks the owner for the target and takes its answer, of whatever type,
+// on the property given.
+eFetch fetchInto(Atom prop, Atom target, sIncoming& in, tClock::time_point paste) {
   in = sIncoming{};
   Display* d = gLayer->app.display;
-  XDeleteProperty(d, gLayer->clipWindow, gLayer->atoms.clipProperty);
-  XConvertSelection(d, gLayer->atoms.clipboard, target, gLayer->atoms.clipProperty, gLayer->clipWindow,
-                    CurrentTime);
+  XDeleteProperty(d, gLayer->clipWindow, prop);
+  XConvertSelection(d, gLayer->atoms.clipboard, target, prop, gLayer->clipWindow, CurrentTime);
   XFlush(d);
   XEvent ev;
-  if (!waitFor(SelectionNotify, &ev, replyBy(paste),
-               [&](const XEvent& e) { return e.xselection.selection == gLayer->atoms.clipboard; }))
+  // Late answers to pastes given up name their own property, or refuse.
+  if (!waitFor(SelectionNotify, &ev, replyBy(paste), [&](const XEvent& e) {
+        const XSelectionEvent& n = e.xselection;
+        return n.selection == gLayer->atoms.clipboard &&
+               (n.property == prop || (n.property == None && n.target == target));
+      }))
     return eFetch::failed;
   if (ev.xselection.property == None) return eFetch::refused;
   Atom type;
-  if (takeProperty(&type, in) < 0) return eFetch::failed;
+  if (takeProperty(prop, &type, in) < 0) return eFetch::failed;
   if (type == gLayer->atoms.incr) {
     // The notice's size is only a lower bound; nothing is reserved for it.
     in = sIncoming{};
-    return takePieces(in, paste) ? eFetch::got : eFetch::failed;
+    return takePieces(prop, in, paste) ? eFetch::got : eFetch::failed;
   }
   in.type = type;
   return eFetch::got;
+}
+
+eFetch fetch(Atom target, sIncoming& in, tClock::time_point paste) {
+  const Atom prop = leaseProperty();
+  const eFetch got = fetchInto(prop, target, in, paste);
+  if (got == eFetch::failed) in = sIncoming{};
+  releaseProperty(prop, got != eFetch::failed);
+  return got;
 }
 
 // A cut may end inside a character; its start is dropped with it.
@@ -138,12 +183,12 @@ void dropBrokenTail(std::vector<unsigned char>& utf8) {
 
 }  // namespace
 
-void nswnd_clip_fetch_text(_typebuf<unsigned short>& text, tClock::time_point paste) {
+bool nswnd_clip_fetch_text(_typebuf<unsigned short>& text, tClock::time_point paste) {
   text.set(0);
   sIncoming in;
   eFetch got = fetch(gLayer->atoms.utf8String, in, paste);
   if (got == eFetch::refused) got = fetch(XA_STRING, in, paste);
-  if (got != eFetch::got || in.bytes.empty()) return;
+  if (got != eFetch::got || in.bytes.empty()) return false;
   if (in.type == XA_STRING) {
     // ISO 8859-1: every byte is the code point of its character.
     text.set(static_cast<long long>(in.bytes.size()));
@@ -152,6 +197,7 @@ void nswnd_clip_fetch_text(_typebuf<unsigned short>& text, tClock::time_point pa
     if (in.cut) dropBrokenTail(in.bytes);
     _pc2w(reinterpret_cast<const char*>(in.bytes.data()), static_cast<long long>(in.bytes.size()), text);
   }
+  return text.count > 0;
 }
 
 bool nswnd_clip_fetch_raw(_typebuf<unsigned char>& bytes, tClock::time_point paste) {

@@ -5,8 +5,10 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <deque>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "nslib/nswnd.h"
 
@@ -50,14 +52,23 @@ struct cNSWndWrapper {
 
 struct sNSAtoms {
   Atom wmProtocols, wmDelete, netWmName, utf8String, netWmState, netWmStateModal, netWmStateMaxVert,
-      netWmStateMaxHorz, netFrameExtents, netWorkarea, wake, clipboard, targets, raw, clipProperty, incr,
+      netWmStateMaxHorz, netFrameExtents, netWorkarea, wake, clipboard, targets, raw, incr,
       atom;
+};
+
+// The properties of the layer's window that pastes read into: those whose
+// paste ended, and those of pastes given up, whose owners may still write.
+struct sNSPasteProperties {
+  std::vector<Atom> free;
+  std::deque<Atom> abandoned;
+  unsigned made = 0;
 };
 
 struct sNSLayer {
   cAppWrapper app{};
   sNSAtoms atoms{};
   Window clipWindow = 0;
+  sNSPasteProperties pasteProperties;
   XIM im = nullptr;
   Cursor cursors[7] = {};
   unsigned long background = 0;

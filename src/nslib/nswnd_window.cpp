@@ -146,7 +146,6 @@ void nswnd_init() {
   a.clipboard = intern(d, "CLIPBOARD");
   a.targets = intern(d, "TARGETS");
   a.raw = intern(d, "application/x-zvk-raw-bytes");
-  a.clipProperty = intern(d, "_ZVK_CLIPBOARD_DATA");
   a.incr = intern(d, "INCR");
   a.atom = XA_ATOM;
 
