@@ -17,11 +17,9 @@ constexpr int kContextMenuWidth = 100;
 }  // namespace
 
 bool cFileChooseDialog::onFormAccept() {
-  // Rows not yet on the screen, or not all in yet, are not chosen: the name
-  // typed may name one of them. An empty folder has none to show.
-  if (myNavi.naviMode() != cNavigationChild::nmNormal || filling() ||
-      (myList.rowsHeld() && myList.getRowCount() > 0))
-    return false;
+  // While the job reads a folder it owns the listing a typed name is taken
+  // against; once it is read, the file system decides, rows filling or not.
+  if (myNavi.naviMode() != cNavigationChild::nmNormal && !filling()) return false;
   const char* typed = myName.text();
   if (!typed || !*typed) {
     myName.focus();
@@ -63,7 +61,10 @@ bool cFileChooseDialog::acceptTyped(const char* t) {
     choose(t, false);
     return true;
   }
-  if (!mySave && myInfo && myInfo->multiSelect && acceptSelectedFiles()) return true;
+  // Rows not yet on the screen, or not all in yet, are not chosen. An empty
+  // folder has none to show.
+  const bool rowsShown = !filling() && !(myList.rowsHeld() && myList.getRowCount() > 0);
+  if (!mySave && myInfo && myInfo->multiSelect && rowsShown && acceptSelectedFiles()) return true;
   _guardchar<char> p((std::string(folder) + "/" + t).c_str());
   cFolderContents::adjustPath(p.ptr);
   switch (cFolderContents::objtype(p.ptr)) {
@@ -146,9 +147,13 @@ void cFileChooseDialog::onContextRequest(cChildAction* a) {
   if (item < 0) return;
   cPopupMaster::tItems items;
   items.insert(item)->text.set(string(item));
-  auto* at = dynamic_cast<cCtxRequestAction*>(a);
-  sPoint p{at ? at->x : 0, at ? at->y : 0};
+  // absPos answers the list's own corner; the point is inside the list.
+  sPoint p;
   myList.absPos(p);
+  if (auto* at = dynamic_cast<cCtxRequestAction*>(a)) {
+    p.x += at->x;
+    p.y += at->y;
+  }
   cPopupMaster::sPopupConfig config;
   config.minWidth = kContextMenuWidth;
   if (cPopupMaster::simplePopup(this, &items, p.x, p.y, &config) != item) return;
