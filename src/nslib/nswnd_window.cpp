@@ -46,8 +46,41 @@ void setNormalHints(cNSWndWrapper* w, int x, int y, bool placed) {
   XSetWMNormalHints(gLayer->app.display, w->xid, &hints);
 }
 
+// A manager that says nothing of its frame still shows it: once the window
+// is mapped, the frame is what its top-level ancestor (the manager's frame
+// window, or the window itself when nothing took it in) adds around it.
+bool measuredFrame(cNSWndWrapper* w, long ext[4]) {
+  if (!w->mapped || w->myPosFixed) return false;
+  Display* d = gLayer->app.display;
+  const Window root = RootWindow(d, gLayer->app.screen);
+  Window top = w->xid, parent = None;
+  // Managers nest a frame a level or two deep; a deeper chain is no frame
+  // of theirs.
+  for (int depth = 0; depth < 8 && parent != root; ++depth) {
+    Window r, *kids = nullptr;
+    unsigned n = 0;
+    if (!XQueryTree(d, top, &r, &parent, &kids, &n)) return false;
+    if (kids) XFree(kids);
+    if (parent == None) return false;
+    if (parent != root) top = parent;
+  }
+  if (parent != root) return false;
+  Window r, child;
+  int x = 0, y = 0, tx, ty, ox, oy;
+  unsigned tw, th, ow, oh, border, depth;
+  if (!XGetGeometry(d, top, &r, &tx, &ty, &tw, &th, &border, &depth) ||
+      !XGetGeometry(d, w->xid, &r, &ox, &oy, &ow, &oh, &border, &depth) ||
+      !XTranslateCoordinates(d, w->xid, top, 0, 0, &x, &y, &child))
+    return false;
+  const long sides[4] = {x, static_cast<long>(tw) - x - static_cast<long>(ow), y,
+                         static_cast<long>(th) - y - static_cast<long>(oh)};
+  for (int i = 0; i < 4; ++i) ext[i] = std::clamp(sides[i], 0L, 4096L);
+  return true;
+}
+
 // The frame a window manager drew around the content: left, right, top,
-// bottom; all 0, and false, until the manager has said.
+// bottom; all 0, and false, until the manager has said or the window is
+// mapped and the frame can be measured.
 bool frameExtents(cNSWndWrapper* w, long ext[4]) {
   ext[0] = ext[1] = ext[2] = ext[3] = 0;
   Atom type;
@@ -63,7 +96,7 @@ bool frameExtents(cNSWndWrapper* w, long ext[4]) {
     said = true;
   }
   if (data) XFree(data);
-  return said;
+  return said || measuredFrame(w, ext);
 }
 
 // Only a window manager may redirect what the root's children ask for.

@@ -61,3 +61,30 @@ TEST(ManagedWindowLayer, TheLargestWindowLeavesRoomForItsFrame) {
   }
   nswnd_destroy(r.wnd);
 }
+
+// A manager that maps windows where they ask, draws no frame and never says
+// so: until one of ours is mapped a frame is guessed; then it is measured
+// as none, and the largest window takes the whole screen.
+TEST(ManagedWindowLayer, AManagerWithoutFramesLeavesTheWholeScreen) {
+  cManagedDesktop desk(800, 600, cManagedDesktop::sFrameless{});
+  if (!desk.ready()) GTEST_SKIP() << desk.why();
+  cRecorder first;
+  first.wnd = nswnd_create_wnd(cRecorder::proc, &first, "First", 300, 200, false, -1, -1);
+  ASSERT_TRUE(first.wnd);
+  int w = 0, h = 0;
+  ASSERT_TRUE(nswnd_max_size(first.wnd, &w, &h));
+  EXPECT_EQ(w, 800 - 8) << "guessed while nothing is mapped";
+  EXPECT_EQ(h, 600 - 28);
+  ASSERT_TRUE(nswnd_show_floating(first.wnd));
+  EXPECT_TRUE(pumpUntil([&] { return nswnd_max_size(first.wnd, &w, &h) && w == 800 && h == 600; }))
+      << w << "x" << h;
+
+  cRecorder big;
+  big.wnd = nswnd_create_wnd(cRecorder::proc, &big, "Big", 2000, 2000, false, -1, -1);
+  ASSERT_TRUE(big.wnd);
+  ASSERT_TRUE(nswnd_client_area(big.wnd, &w, &h));
+  EXPECT_EQ(w, 800);
+  EXPECT_EQ(h, 600);
+  nswnd_destroy(big.wnd);
+  nswnd_destroy(first.wnd);
+}
