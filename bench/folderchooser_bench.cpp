@@ -3,10 +3,7 @@
 // which is the soonest the window can answer Escape, as the folder is read
 // on the main thread; against `ls -l` of the same folder in this run.
 // Needs an X display (xvfb-run works).
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,8 +18,7 @@
 #include "ciom/folderchoose_tree.h"
 #include "ciom/treeview.h"
 #include "ciplatform/nswmaker.h"
-
-extern char** environ;
+#include "ls_peer.h"
 
 namespace {
 
@@ -39,23 +35,6 @@ bool makeFolders(const std::string& dir, int count) {
       return false;
   }
   return true;
-}
-
-// `ls -l` of the folder, run without a shell, its output thrown away.
-double lsMs(const std::string& dir) {
-  posix_spawn_file_actions_t io;
-  posix_spawn_file_actions_init(&io);
-  posix_spawn_file_actions_addopen(&io, 1, "/dev/null", O_WRONLY, 0);
-  std::string l = "-l";
-  char* argv[] = {const_cast<char*>("ls"), l.data(), const_cast<char*>(dir.c_str()), nullptr};
-  const auto start = tClock::now();
-  pid_t pid = 0;
-  const int spawned = posix_spawnp(&pid, "ls", &io, nullptr, argv, environ);
-  posix_spawn_file_actions_destroy(&io);
-  int status = 0;
-  if (spawned != 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-    return -1;
-  return msSince(start);
 }
 
 // Opens the big folder and the small one in turn, each started by a posted
@@ -147,7 +126,7 @@ int main() {
     return 1;
   }
   double ls = 1e300;
-  for (int i = 0; i < kRuns; ++i) ls = std::min(ls, lsMs(big));
+  for (int i = 0; i < kRuns; ++i) ls = std::min(ls, bench::lsMs(big));
 
   cCIOMLang* texts = new cCIOMLang;
   cLibLang::ref(texts);
