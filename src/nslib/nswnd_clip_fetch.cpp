@@ -5,9 +5,10 @@
 // so the whole paste has a deadline of its own besides the silence allowed
 // between pieces, and the sizes an owner states are never believed.
 //
-// Each paste reads into a property no other paste still waits on: an owner
-// may go on with a transfer a paste gave up, and its pieces, empty end
-// included, must never be taken for those of a later paste.
+// Each paste reads into a property no owner still writes to: an owner may
+// go on with a transfer a paste gave up, and its pieces, empty end
+// included, must never be taken for those of a later paste. Such a property
+// is drained until the transfer ends, and only then serves again.
 #include <X11/Xatom.h>
 #include <poll.h>
 
@@ -28,15 +29,16 @@ struct sIncoming {
   bool cut = false;
 };
 
-enum class eFetch { got, refused, failed };
-
 // Waits for an event of the type on the layer's window that `accept` takes.
+// Other changes of its properties may be those of transfers given up.
 template <typename Accept>
 bool waitFor(int type, XEvent* ev, tClock::time_point deadline, Accept accept) {
   Display* d = gLayer->app.display;
   for (;;) {
-    while (XCheckTypedWindowEvent(d, gLayer->clipWindow, type, ev))
+    while (XCheckTypedWindowEvent(d, gLayer->clipWindow, type, ev)) {
       if (accept(*ev)) return true;
+      if (type == PropertyNotify) nswnd_clip_drain(ev->xproperty);
+    }
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - tClock::now());
     if (left.count() <= 0) return false;
     pollfd p{ConnectionNumber(d), POLLIN, 0};
@@ -49,33 +51,30 @@ tClock::time_point replyBy(tClock::time_point paste) {
   return std::min(paste, tClock::now() + nswnd_clip_limits().reply);
 }
 
-// A given-up paste's property rests until this many later ones were given
-// up too; by then its owner has long stopped waiting for us.
-constexpr size_t kAbandonedKept = 32;
+// Owners that never end a transfer we gave up keep its property for good;
+// past this many properties a paste answers nothing rather than share one.
+constexpr unsigned kMostProperties = 256;
 
 Atom leaseProperty() {
   sNSPasteProperties& pool = gLayer->pasteProperties;
-  Atom a = None;
   if (!pool.free.empty()) {
-    a = pool.free.back();
+    const Atom a = pool.free.back();
     pool.free.pop_back();
-  } else if (pool.abandoned.size() >= kAbandonedKept) {
-    a = pool.abandoned.front();
-    pool.abandoned.pop_front();
-  } else {
-    const std::string name = "_ZVK_CLIPBOARD_DATA_" + std::to_string(pool.made++);
-    a = XInternAtom(gLayer->app.display, name.c_str(), False);
+    return a;
   }
-  return a;
+  if (pool.made >= kMostProperties) return None;
+  const std::string name = "_ZVK_CLIPBOARD_DATA_" + std::to_string(pool.made++);
+  return XInternAtom(gLayer->app.display, name.c_str(), False);
 }
 
-// `ended`: the owner has nothing more to write to the property.
-void releaseProperty(Atom a, bool ended) {
+// `ended`: the owner has nothing more to write to the property. `pieces`:
+// it has said it sends the value in pieces, so only an empty one ends it.
+void releaseProperty(Atom a, bool ended, bool pieces) {
   sNSPasteProperties& pool = gLayer->pasteProperties;
   if (ended)
     pool.free.push_back(a);
   else
-    pool.abandoned.push_back(a);
+    pool.abandoned.push_back({a, pieces});
 }
 
 // Appends what fits of the property and deletes it, so that an owner
@@ -135,6 +134,9 @@ bool takePieces(Atom prop, sIncoming& in, tClock::time_point paste) {
   }
 }
 
+// How far a paste came on its property.
+enum class eFetch { got, refused, inAnswer, inPieces };
+
 // Asks the owner for the target and takes its answer, of whatever type,
 // on the property given.
 eFetch fetchInto(Atom prop, Atom target, sIncoming& in, tClock::time_point paste) {
@@ -150,25 +152,31 @@ eFetch fetchInto(Atom prop, Atom target, sIncoming& in, tClock::time_point paste
         return n.selection == gLayer->atoms.clipboard &&
                (n.property == prop || (n.property == None && n.target == target));
       }))
-    return eFetch::failed;
+    return eFetch::inAnswer;
   if (ev.xselection.property == None) return eFetch::refused;
   Atom type;
-  if (takeProperty(prop, &type, in) < 0) return eFetch::failed;
+  if (takeProperty(prop, &type, in) < 0) return eFetch::inAnswer;
   if (type == gLayer->atoms.incr) {
     // The notice's size is only a lower bound; nothing is reserved for it.
     in = sIncoming{};
-    return takePieces(prop, in, paste) ? eFetch::got : eFetch::failed;
+    return takePieces(prop, in, paste) ? eFetch::got : eFetch::inPieces;
   }
   in.type = type;
   return eFetch::got;
 }
 
-eFetch fetch(Atom target, sIncoming& in, tClock::time_point paste) {
+// Answers false when the owner gave nothing whole.
+bool fetch(Atom target, sIncoming& in, tClock::time_point paste, bool* refused) {
+  in = sIncoming{};
+  *refused = false;
   const Atom prop = leaseProperty();
+  if (prop == None) return false;
   const eFetch got = fetchInto(prop, target, in, paste);
-  if (got == eFetch::failed) in = sIncoming{};
-  releaseProperty(prop, got != eFetch::failed);
-  return got;
+  const bool ended = got == eFetch::got || got == eFetch::refused;
+  if (!ended) in = sIncoming{};
+  releaseProperty(prop, ended, got == eFetch::inPieces);
+  *refused = got == eFetch::refused;
+  return got == eFetch::got;
 }
 
 // A cut may end inside a character; its start is dropped with it.
@@ -186,9 +194,10 @@ void dropBrokenTail(std::vector<unsigned char>& utf8) {
 bool nswnd_clip_fetch_text(_typebuf<unsigned short>& text, tClock::time_point paste) {
   text.set(0);
   sIncoming in;
-  eFetch got = fetch(gLayer->atoms.utf8String, in, paste);
-  if (got == eFetch::refused) got = fetch(XA_STRING, in, paste);
-  if (got != eFetch::got || in.bytes.empty()) return false;
+  bool refused = false;
+  bool got = fetch(gLayer->atoms.utf8String, in, paste, &refused);
+  if (refused) got = fetch(XA_STRING, in, paste, &refused);
+  if (!got || in.bytes.empty()) return false;
   if (in.type == XA_STRING) {
     // ISO 8859-1: every byte is the code point of its character.
     text.set(static_cast<long long>(in.bytes.size()));
@@ -204,10 +213,36 @@ bool nswnd_clip_fetch_raw(_typebuf<unsigned char>& bytes, tClock::time_point pas
   bytes.set(0);
   sIncoming in;
   // Part of a block of bytes is no use to anybody.
-  if (fetch(gLayer->atoms.raw, in, paste) != eFetch::got ||
-      in.type != gLayer->atoms.raw || in.cut || in.bytes.empty())
+  bool refused = false;
+  if (!fetch(gLayer->atoms.raw, in, paste, &refused) || in.type != gLayer->atoms.raw || in.cut || in.bytes.empty())
     return false;
   bytes.set(static_cast<long long>(in.bytes.size()));
   std::copy(in.bytes.begin(), in.bytes.end(), bytes.ptr);
+  return true;
+}
+
+bool nswnd_clip_drain(const XPropertyEvent& e) {
+  if (!gLayer || e.window != gLayer->clipWindow || e.state != PropertyNewValue) return false;
+  std::vector<sNSAbandoned>& given = gLayer->pasteProperties.abandoned;
+  auto it = std::find_if(given.begin(), given.end(), [&](const sNSAbandoned& a) { return a.property == e.atom; });
+  if (it == given.end()) return false;
+  Display* d = gLayer->app.display;
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  // Only its size is read; the deletion asks the owner for its next piece.
+  XGetWindowProperty(d, gLayer->clipWindow, e.atom, 0, 0, False, AnyPropertyType, &type, &format, &count, &after,
+                     &data);
+  if (data) XFree(data);
+  if (type == None) return true;  // a notice of a value already deleted
+  XDeleteProperty(d, gLayer->clipWindow, e.atom);
+  XFlush(d);
+  if (!it->pieces && type == gLayer->atoms.incr) {
+    it->pieces = true;
+  } else if (!it->pieces || after == 0) {
+    gLayer->pasteProperties.free.push_back(it->property);
+    given.erase(it);
+  }
   return true;
 }

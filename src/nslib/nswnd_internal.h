@@ -5,7 +5,6 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
-#include <deque>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -56,11 +55,18 @@ struct sNSAtoms {
       atom;
 };
 
-// The properties of the layer's window that pastes read into: those whose
-// paste ended, and those of pastes given up, whose owners may still write.
+// A property of a paste given up, drained until its owner ends the
+// transfer; `pieces` once the owner has said it sends the value in pieces.
+struct sNSAbandoned {
+  Atom property;
+  bool pieces;
+};
+
+// The properties of the layer's window that pastes read into: those no
+// owner writes to any more, and those of pastes given up, whose owners may.
 struct sNSPasteProperties {
   std::vector<Atom> free;
-  std::deque<Atom> abandoned;
+  std::vector<sNSAbandoned> abandoned;
   unsigned made = 0;
 };
 

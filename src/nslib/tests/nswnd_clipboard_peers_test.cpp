@@ -228,6 +228,27 @@ TEST(ClipboardPeers, TransfersAPasteGaveUpNeverEndInALaterOne) {
   }
 }
 
+// Many pastes given up while their owner goes on with every transfer:
+// none of their properties serves a later paste before its transfer ended,
+// however many were given up.
+TEST(ClipboardPeers, PropertiesOfTransfersGivenUpServeNoPasteWhileTheyRun) {
+  requireDisplay();
+  cLimits limits;
+  limits->paste = 100ms;
+  const std::string value = numbered(200000);
+  // Each slow transfer's first piece comes after the paste has given up.
+  std::vector<std::chrono::milliseconds> paces(40, 150ms);
+  paces.push_back(0ms);
+  cKeepAliveOwner owner(value, 50000, paces);
+  for (size_t i = 0; i < 40; ++i) EXPECT_EQ(pasted(), "") << i;
+  limits->paste = 20s;  // not a test of time
+  for (int i = 0; i < 3; ++i) {
+    const std::string got = pasted();
+    EXPECT_EQ(got.size(), value.size()) << i;
+    EXPECT_TRUE(got == value) << i;
+  }
+}
+
 // Pieces never exceed what the server takes in one request, and the value
 // still arrives whole.
 TEST(ClipboardPeers, PiecesFitASmallRequestLimit) {
