@@ -119,7 +119,8 @@ class cFileChooseDialog : public cCustomForm {
   void onListAction(cChildAction* a);
   void onMainTool(int id);
   void onContextRequest(cChildAction* a);
-  bool acceptTyped(const char* typed);
+  // `reading`: the folder the user went to is still being read.
+  bool acceptTyped(const char* typed, bool reading);
   void showTypedPattern(const char* typed);
   bool acceptSelectedFiles();
   // `file` = path; the further selected files go to `results` when asked.

@@ -416,6 +416,36 @@ TEST_F(FileChooseDialogFill, ReturnOnATypedNameIsTakenWhileRowsFill) {
   }
 }
 
+// Return before the folder's read has ended, no row shown yet: a typed
+// name is still the file system's to decide.
+TEST_F(FileChooseDialogFill, ReturnOnATypedNameIsTakenWhileTheFolderIsRead) {
+  const struct {
+    bool saving;
+    const char* typed;
+    const char* file;  // chosen; null when Return is refused
+  } cases[] = {
+      {true, "new.bin", "/many/new.bin"},
+      {false, "small.txt", "/many/small.txt"},
+      {false, "missing", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.typed);
+    cDialog::sFileChooseInfo info;
+    bool reading = false, ended = false;
+    run(c.saving, info, [&](cDialog& d, cFormTestTarget& w) {
+      // The read's end waits in the queue until the test lets it turn.
+      d.ls((tmp.root + "/many").c_str());
+      d.nameField().setText(c.typed, -1);
+      reading = d.navigation().naviMode() == cNavigationChild::nmProgress && d.list().getRowCount() == 0;
+      w.key(kEnter);
+      ended = w.ended();
+    });
+    EXPECT_TRUE(reading);
+    EXPECT_EQ(ended, c.file != nullptr);
+    EXPECT_EQ(info.file.ptr && ended ? std::string(info.file.ptr) : "", c.file ? tmp.root + c.file : "");
+  }
+}
+
 // Typing goes on across the end of a fill: the list takes the focus at the
 // end only from a user who has done nothing since the listing began.
 TEST_F(FileChooseDialogFill, TypingIsNeverTakenAwayByTheFillsEnd) {
