@@ -20,7 +20,9 @@ int ignoreXError(Display*, XErrorEvent*) { return 0; }
 
 Atom intern(Display* d, const char* name) { return XInternAtom(d, name, False); }
 
-void setNormalHints(cNSWndWrapper* w, int x, int y, bool placed) {
+// A window that cannot be resized is held at `width` x `height`, its own
+// size when 0.
+void setNormalHints(cNSWndWrapper* w, int x, int y, bool placed, int width = 0, int height = 0) {
   XSizeHints hints{};
   if (placed) {
     hints.flags |= USPosition;
@@ -29,8 +31,8 @@ void setNormalHints(cNSWndWrapper* w, int x, int y, bool placed) {
   }
   if (!w->resizable) {
     hints.flags |= PMinSize | PMaxSize;
-    hints.min_width = hints.max_width = w->width;
-    hints.min_height = hints.max_height = w->height;
+    hints.min_width = hints.max_width = width > 0 ? width : w->width;
+    hints.min_height = hints.max_height = height > 0 ? height : w->height;
   } else {
     if (w->minW > 0 || w->minH > 0) {
       hints.flags |= PMinSize;
@@ -236,7 +238,7 @@ cNSWndWrapper* nswnd_create_wnd(nswnd_event_proc proc, void* param, const char* 
   nswnd_init();
   if (!gLayer) return nullptr;
   long frame[4];
-  nswnd_frame_guess(nullptr, nullptr, frame);
+  const bool known = nswnd_frame_guess(nullptr, nullptr, frame);
   if (x == -1 && y == -1) {
     int ax, ay, aw, ah;
     nswnd_work_area(&ax, &ay, &aw, &ah);
@@ -248,6 +250,14 @@ cNSWndWrapper* nswnd_create_wnd(nswnd_event_proc proc, void* param, const char* 
   nswnd_fit_work_area(frame, &x, &y, &width, &height);
   cNSWndWrapper* w = makeWindow(x, y, width, height, false);
   if (!w) return nullptr;
+  // A side that takes all the room a guessed frame left was sized by the
+  // guess, whether the caller asked for that room or more.
+  int roomW = 32767, roomH = 32767, rx = x, ry = y;
+  nswnd_fit_work_area(frame, &rx, &ry, &roomW, &roomH);
+  w->fillsGuessW = !known && width == roomW;
+  w->fillsGuessH = !known && height == roomH;
+  w->placedX = x;
+  w->placedY = y;
   Display* d = gLayer->app.display;
   w->resizable = resizable;
   setNormalHints(w, x, y, true);
@@ -462,16 +472,32 @@ void nswnd_work_area(int* x, int* y, int* width, int* height) {
   if (data) XFree(data);
 }
 
-void nswnd_frame_guess(cNSWndWrapper* wnd, cNSWndWrapper* parent, long ext[4]) {
+bool nswnd_frame_guess(cNSWndWrapper* wnd, cNSWndWrapper* parent, long ext[4]) {
   ext[0] = ext[1] = ext[2] = ext[3] = 0;
-  if (wnd && frameExtents(wnd, ext)) return;
-  if (parent && frameExtents(parent, ext)) return;
+  if (wnd && frameExtents(wnd, ext)) return true;
+  if (parent && frameExtents(parent, ext)) return true;
   // Before the manager has framed a window, it frames it as it framed our
   // others.
   for (auto& [xid, other] : gLayer->windows)
-    if (other != wnd && !other->myPosFixed && other->mapped && frameExtents(other, ext)) return;
+    if (other != wnd && !other->myPosFixed && other->mapped && frameExtents(other, ext)) return true;
   const long title[4] = {4, 4, 24, 4};
   if (managerRuns()) std::copy(title, title + 4, ext);
+  return false;
+}
+
+void nswnd_refit_mapped(cNSWndWrapper* w) {
+  if (!w->fillsGuessW && !w->fillsGuessH) return;
+  long ext[4];
+  if (!frameExtents(w, ext)) return;
+  int x = w->placedX, y = w->placedY;
+  int width = w->fillsGuessW ? 32767 : w->width, height = w->fillsGuessH ? 32767 : w->height;
+  w->fillsGuessW = w->fillsGuessH = false;
+  nswnd_fit_work_area(ext, &x, &y, &width, &height);
+  if (width == w->width && height == w->height) return;
+  Display* d = gLayer->app.display;
+  setNormalHints(w, x, y, true, width, height);
+  XMoveResizeWindow(d, w->xid, x, y, static_cast<unsigned>(width), static_cast<unsigned>(height));
+  XFlush(d);
 }
 
 void nswnd_fit_work_area(const long frame[4], int* x, int* y, int* width, int* height) {

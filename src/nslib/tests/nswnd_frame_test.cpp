@@ -88,3 +88,33 @@ TEST(ManagedWindowLayer, AManagerWithoutFramesLeavesTheWholeScreen) {
   nswnd_destroy(big.wnd);
   nswnd_destroy(first.wnd);
 }
+
+// The first window of a process is sized by the guessed frame; under a
+// manager that draws none, a side that took all the guessed room takes the
+// whole screen once the window is mapped, and a smaller one keeps its size.
+TEST(ManagedWindowLayer, TheFirstWindowGrowsToTheRoomItsRealFrameLeaves) {
+  cManagedDesktop desk(800, 600, cManagedDesktop::sFrameless{});
+  if (!desk.ready()) GTEST_SKIP() << desk.why();
+  const struct {
+    int width, height;  // asked
+    int mappedW, mappedH;
+  } cases[] = {
+      {2000, 2000, 800, 600},
+      {800 - 8, 100, 800, 100},  // asked for the guessed room, as boxes do
+      {300, 200, 300, 200},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.width);
+    cRecorder r;
+    r.wnd = nswnd_create_wnd(cRecorder::proc, &r, "First", c.width, c.height, false, -1, -1);
+    ASSERT_TRUE(r.wnd);
+    ASSERT_TRUE(nswnd_show_floating(r.wnd));
+    int w = 0, h = 0;
+    // Mapped once its frame is measured as none.
+    EXPECT_TRUE(pumpUntil([&] { return nswnd_max_size(r.wnd, &w, &h) && w == 800 && h == 600; }));
+    EXPECT_TRUE(pumpUntil([&] {
+      return nswnd_client_area(r.wnd, &w, &h) && w == c.mappedW && h == c.mappedH;
+    })) << w << "x" << h;
+    nswnd_destroy(r.wnd);
+  }
+}
