@@ -127,28 +127,31 @@ class cKeepAliveOwner {
     std::vector<sTransfer> transfers;
     XEvent ev;
     while (!stop_) {
-      if (XCheckTypedWindowEvent(d, own, SelectionRequest, &ev)) {
-        const XSelectionRequestEvent rq = ev.xselectionrequest;
-        sTransfer t{rq.requestor, rq.property, rq.target, paces_[std::min(transfers.size(), paces_.size() - 1)]};
-        transfers.push_back(t);
-        XSelectInput(d, rq.requestor, PropertyChangeMask);
-        long size = static_cast<long>(value_.size());
-        XChangeProperty(d, rq.requestor, rq.property, XInternAtom(d, "INCR", False), 32, PropModeReplace,
-                        reinterpret_cast<unsigned char*>(&size), 1);
-        XEvent reply{};
-        reply.xselection = {SelectionNotify, 0,         True,        d,      rq.requestor,
-                            rq.selection,    rq.target, rq.property, rq.time};
-        XSendEvent(d, rq.requestor, False, NoEventMask, &reply);
-        XFlush(d);
-      }
-      while (XCheckTypedEvent(d, PropertyNotify, &ev)) {
-        if (ev.xproperty.state != PropertyDelete) continue;
-        for (sTransfer& t : transfers)
-          if (!t.done && t.w == ev.xproperty.window && t.prop == ev.xproperty.atom) {
-            if (!t.asked) t.due = std::chrono::steady_clock::now() + t.pace;
-            t.asked = true;
-            break;
-          }
+      // In the order the server sent them, as an owner's loop takes them: a
+      // deletion before a request is never that request's.
+      while (XPending(d)) {
+        XNextEvent(d, &ev);
+        if (ev.type == SelectionRequest && ev.xselectionrequest.owner == own) {
+          const XSelectionRequestEvent rq = ev.xselectionrequest;
+          sTransfer t{rq.requestor, rq.property, rq.target, paces_[std::min(transfers.size(), paces_.size() - 1)]};
+          transfers.push_back(t);
+          XSelectInput(d, rq.requestor, PropertyChangeMask);
+          long size = static_cast<long>(value_.size());
+          XChangeProperty(d, rq.requestor, rq.property, XInternAtom(d, "INCR", False), 32, PropModeReplace,
+                          reinterpret_cast<unsigned char*>(&size), 1);
+          XEvent reply{};
+          reply.xselection = {SelectionNotify, 0,         True,        d,      rq.requestor,
+                              rq.selection,    rq.target, rq.property, rq.time};
+          XSendEvent(d, rq.requestor, False, NoEventMask, &reply);
+          XFlush(d);
+        } else if (ev.type == PropertyNotify && ev.xproperty.state == PropertyDelete) {
+          for (sTransfer& t : transfers)
+            if (!t.done && t.w == ev.xproperty.window && t.prop == ev.xproperty.atom) {
+              if (!t.asked) t.due = std::chrono::steady_clock::now() + t.pace;
+              t.asked = true;
+              break;
+            }
+        }
       }
       for (size_t i = 0; i < transfers.size(); ++i) {
         sTransfer& t = transfers[i];
