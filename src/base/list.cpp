@@ -202,30 +202,32 @@ cBiListItem* cBiList::find(void* what) {
 
 cTreeItem* cTree::add(cTreeItem* parent, cTreeItem* item) {
   if (!item) return nullptr;
-  item->next = item->prev = item->child = nullptr;
+  item->next = item->prev = item->child = item->lastChild = nullptr;
   item->owner = this;
   item->parent = parent;
-  cTreeItem*& level = parent ? parent->child : first;
-  if (!level) {
-    level = item;
+  cTreeItem*& end = lastOf(parent);
+  if (end) {
+    end->next = item;
+    item->prev = end;
   } else {
-    cTreeItem* last = level;
-    while (last->next) last = last->next;
-    last->next = item;
-    item->prev = last;
+    firstOf(parent) = item;
   }
+  end = item;
   return item;
 }
 
 void cTree::detach(cTreeItem* item) {
   if (!item) return;
+  // An item of no tree, or of a level it is no longer on, is left alone.
+  const bool listed = item->prev || firstOf(item->parent) == item;
   if (item->prev)
     item->prev->next = item->next;
-  else if (item->parent)
-    item->parent->child = item->next;
-  else if (first == item)
-    first = item->next;
-  if (item->next) item->next->prev = item->prev;
+  else if (listed)
+    firstOf(item->parent) = item->next;
+  if (item->next)
+    item->next->prev = item->prev;
+  else if (listed)
+    lastOf(item->parent) = item->prev;
   item->next = item->prev = nullptr;
   item->owner = nullptr;
   item->parent = nullptr;
@@ -255,7 +257,7 @@ void cTree::destroyLevel(cTreeItem* n) {
       n = sibling;
     } else if (depth > 0) {
       --depth;
-      up->child = nullptr;  // its children are gone: it is deleted next
+      up->child = up->lastChild = nullptr;  // its children are gone: it is deleted next
       n = up;
     } else {
       n = nullptr;
@@ -265,13 +267,13 @@ void cTree::destroyLevel(cTreeItem* n) {
 
 void cTree::destroy() {
   destroyLevel(first);
-  first = nullptr;
+  first = last = nullptr;
 }
 
 void cTree::destroy_sub(cTreeItem* item) {
   if (!item) return;
   destroyLevel(item->child);
-  item->child = nullptr;
+  item->child = item->lastChild = nullptr;
 }
 
 void cTree::setOwnerToSub(cTreeItem* item, cTree* tree) {
@@ -287,25 +289,21 @@ void cTree::setOwnerToSub(cTreeItem* item, cTree* tree) {
   }
 }
 
-cTreeItem* cTree::subLast(cTreeItem* item) {
-  if (!item || !item->child) return nullptr;
-  cTreeItem* last = item->child;
-  while (last->next) last = last->next;
-  return last;
-}
+cTreeItem* cTree::subLast(cTreeItem* item) { return item ? item->lastChild : nullptr; }
 
 bool cTree::move_forward(cTreeItem* item) {
   if (!item || !item->next) return false;
   cTreeItem* successor = item->next;
   if (item->prev)
     item->prev->next = successor;
-  else if (item->parent)
-    item->parent->child = successor;
   else
-    first = successor;
+    firstOf(item->parent) = successor;
   successor->prev = item->prev;
   item->next = successor->next;
-  if (item->next) item->next->prev = item;
+  if (item->next)
+    item->next->prev = item;
+  else
+    lastOf(item->parent) = item;
   successor->next = item;
   item->prev = successor;
   return true;
@@ -315,8 +313,10 @@ bool cTree::reattachToTree(cTree* dst, cTreeItem* item, cTreeItem* parent) {
   if (!dst || !item) return false;
   detach(item);
   cTreeItem* children = item->child;
+  cTreeItem* lastChild = item->lastChild;
   dst->add(parent, item);
   item->child = children;
+  item->lastChild = lastChild;
   setOwnerToSub(item, dst);
   return true;
 }

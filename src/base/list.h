@@ -157,6 +157,7 @@ class cTreeItem {
   cTreeItem* next = nullptr;
   cTreeItem* prev = nullptr;
   cTreeItem* child = nullptr;
+  cTreeItem* lastChild = nullptr;  // so that appending never walks a level
   cTreeItem* parent = nullptr;
   cTree* owner = nullptr;
 
@@ -169,6 +170,7 @@ class cTreeItem {
 class cTree {
  public:
   cTreeItem* first = nullptr;
+  cTreeItem* last = nullptr;  // of the top level
 
   cTreeItem* add(cTreeItem* parent, cTreeItem* item);
   // The item keeps its children; it and its subtree belong to no tree.
@@ -183,4 +185,8 @@ class cTree {
   cTreeItem* subLast(cTreeItem* item);
   bool move_forward(cTreeItem* item);
   bool reattachToTree(cTree* dst, cTreeItem* item, cTreeItem* parent);
+
+ private:
+  cTreeItem*& firstOf(cTreeItem* parent) { return parent ? parent->child : first; }
+  cTreeItem*& lastOf(cTreeItem* parent) { return parent ? parent->lastChild : last; }
 };

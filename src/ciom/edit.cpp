@@ -193,12 +193,12 @@ void cEditChild::cb_cut() {
   deleteSelection();
 }
 
+// A paste that brings nothing (an empty clipboard, an owner given up)
+// leaves the field as it was, its selection included.
 void cEditChild::cb_paste() {
   if (myReadOnly) return;
-  myBuffer.deleteSelection();
   _typebuf<char> utf8;
   if (clipboardRequestText(utf8) && utf8.count > 1) pasteText(utf8.ptr, utf8.count - 1);
-  repaint(nullptr);
 }
 
 void cEditChild::pasteText(const char* utf8, long long n) {

@@ -17,11 +17,10 @@ constexpr int kContextMenuWidth = 100;
 }  // namespace
 
 bool cFileChooseDialog::onFormAccept() {
-  // Rows not yet on the screen, or not all in yet, are not chosen: the name
-  // typed may name one of them. An empty folder has none to show.
-  if (myNavi.naviMode() != cNavigationChild::nmNormal || filling() ||
-      (myList.rowsHeld() && myList.getRowCount() > 0))
-    return false;
+  // The file system decides a typed name, so it is taken while the folder
+  // is read and while its rows fill; not while the path is being edited.
+  const bool reading = myNavi.naviMode() == cNavigationChild::nmProgress && !filling();
+  if (myNavi.naviMode() != cNavigationChild::nmNormal && !filling() && !reading) return false;
   const char* typed = myName.text();
   if (!typed || !*typed) {
     myName.focus();
@@ -33,7 +32,7 @@ bool cFileChooseDialog::onFormAccept() {
     showTypedPattern(t.ptr);
     return false;
   }
-  return acceptTyped(t.ptr);
+  return acceptTyped(t.ptr, reading);
 }
 
 void cFileChooseDialog::showTypedPattern(const char* typed) {
@@ -49,21 +48,30 @@ void cFileChooseDialog::showTypedPattern(const char* typed) {
   if (listedFolder()) ls_data(true);
 }
 
-bool cFileChooseDialog::acceptTyped(const char* t) {
+bool cFileChooseDialog::acceptTyped(const char* t, bool reading) {
   _guardchar<char> part;
-  const char* folder = listedFolder();
+  // The job owns the listing while it reads; the folder it reads is the
+  // one the user went to.
+  const char* folder = !reading ? listedFolder() : myNavi.path() && *myNavi.path() ? myNavi.path() : nullptr;
+  // A folder typed while another is read waits, its name kept, for the read
+  // to end: only one read runs at a time.
+  auto enter = [&](const char* path) {
+    if (reading) return false;
+    ls(path);
+    myName.setText("", -1);
+    return false;
+  };
   if (!folder) {
     const int type = cFolderContents::objtype(t);
-    if (type == fotFolder) {
-      ls(t);
-      myName.setText("", -1);
-      return false;
-    }
+    if (type == fotFolder) return enter(t);
     if (type != fotFile && !(mySave && fileChooseFolderPart(t, part))) return false;
     choose(t, false);
     return true;
   }
-  if (!mySave && myInfo && myInfo->multiSelect && acceptSelectedFiles()) return true;
+  // Rows not yet on the screen, or not all in yet, are not chosen. An empty
+  // folder has none to show.
+  const bool rowsShown = !reading && !filling() && !(myList.rowsHeld() && myList.getRowCount() > 0);
+  if (!mySave && myInfo && myInfo->multiSelect && rowsShown && acceptSelectedFiles()) return true;
   _guardchar<char> p((std::string(folder) + "/" + t).c_str());
   cFolderContents::adjustPath(p.ptr);
   switch (cFolderContents::objtype(p.ptr)) {
@@ -71,20 +79,14 @@ bool cFileChooseDialog::acceptTyped(const char* t) {
       choose(p.ptr, false);
       return true;
     case fotFolder:
-      myName.setText("", -1);
-      ls(p.ptr);
-      return false;
+      return enter(p.ptr);
     case fotNone:
       break;
     default:
       return false;
   }
   const int type = cFolderContents::objtype(t);
-  if (type == fotFolder) {
-    ls(t);
-    myName.setText("", -1);
-    return false;
-  }
+  if (type == fotFolder) return enter(t);
   if (type == fotFile) {
     choose(t, false);
     return true;
@@ -146,9 +148,13 @@ void cFileChooseDialog::onContextRequest(cChildAction* a) {
   if (item < 0) return;
   cPopupMaster::tItems items;
   items.insert(item)->text.set(string(item));
-  auto* at = dynamic_cast<cCtxRequestAction*>(a);
-  sPoint p{at ? at->x : 0, at ? at->y : 0};
+  // absPos answers the list's own corner; the point is inside the list.
+  sPoint p;
   myList.absPos(p);
+  if (auto* at = dynamic_cast<cCtxRequestAction*>(a)) {
+    p.x += at->x;
+    p.y += at->y;
+  }
   cPopupMaster::sPopupConfig config;
   config.minWidth = kContextMenuWidth;
   if (cPopupMaster::simplePopup(this, &items, p.x, p.y, &config) != item) return;

@@ -139,6 +139,7 @@ void cFileChooseDialog::initList() {
 
 bool cFileChooseDialog::cReader::asyncNavigate(cNavigationPostTarget* bar, const char* path) {
   if (!cFileChooseListFolder::asyncNavigate(bar, path)) return false;
+  myDialog.noteListingStart();
   // The job now rewrites the listing that a fill still under way reads.
   if (myDialog.filling()) {
     myDialog.myFillNext = -1;
@@ -154,7 +155,27 @@ int cFileChooseDialog::entryType(int row) {
   return e ? e->type : -1;
 }
 
+void cFileChooseDialog::noteListingStart() {
+  myListingFocus = getFocused();
+  myTypedSinceListing = false;
+}
+
+bool cFileChooseDialog::processKey(int key, bool shift, bool mod2, bool mod3) {
+  // Before the key is handled: a Return that starts a listing counts as
+  // the listing's start, not as typing during it.
+  myTypedSinceListing = true;
+  return cCustomForm::processKey(key, shift, mod2, mod3);
+}
+
+bool cFileChooseDialog::processChar(unsigned short ch, bool f1, bool f2, bool f3) {
+  myTypedSinceListing = true;
+  return cCustomForm::processChar(ch, f1, f2, f3);
+}
+
 void cFileChooseDialog::ls_data(bool sort) {
+  // A fill started anew, or one that ends a navigation, belongs to the
+  // listing already under way.
+  if (!filling() && myNavi.naviMode() == cNavigationChild::nmNormal) noteListingStart();
   myList.startChanges();
   myList.clear();
   myList.holdRowsUntilPainted();
@@ -196,7 +217,9 @@ void cFileChooseDialog::endFill() {
   }
   myList.endChanges(true);
   myMainTools.setEnabled(idNewFolder, listedFolder() != nullptr);
-  myList.focus();
+  // The list takes the focus as when its rows came at once after the read,
+  // but never from a user who has since typed or put the focus elsewhere.
+  if (!myTypedSinceListing && getFocused() == myListingFocus) myList.focus();
   if (myFillEndsNavigation) {
     myFillEndsNavigation = false;
     myNavi.postAction(new cChildAction(cNavigationChild::naNormal));

@@ -68,6 +68,8 @@ class cFileChooseDialog : public cCustomForm {
   bool onAction(cChildElement* sender, cChildAction* a) override;
   bool onFormAccept() override;
   bool onFormCancel() override;
+  bool processKey(int key, bool shift, bool mod2, bool mod3) override;
+  bool processChar(unsigned short ch, bool f1, bool f2, bool f3) override;
 
   cToolBarChild& mainTools() { return myMainTools; }
   cNavigationChild& navigation() { return myNavi; }
@@ -104,6 +106,9 @@ class cFileChooseDialog : public cCustomForm {
   void fillBatch();
   void endFill();
   bool filling() const { return myFillNext >= 0; }
+  // A new listing starts: what the user does from here on decides where
+  // the focus goes once its rows are in.
+  void noteListingStart();
   void onFilterChange();
   // Home and the listing's folder; null at the special locations.
   const char* listedFolder() { return myProvider.listing().folder(); }
@@ -114,7 +119,8 @@ class cFileChooseDialog : public cCustomForm {
   void onListAction(cChildAction* a);
   void onMainTool(int id);
   void onContextRequest(cChildAction* a);
-  bool acceptTyped(const char* typed);
+  // `reading`: the folder the user went to is still being read.
+  bool acceptTyped(const char* typed, bool reading);
   void showTypedPattern(const char* typed);
   bool acceptSelectedFiles();
   // `file` = path; the further selected files go to `results` when asked.
@@ -139,6 +145,8 @@ class cFileChooseDialog : public cCustomForm {
   long long myFillNext = -1;
   bool myFillSort = false;
   bool myFillEndsNavigation = false;
+  cChildElement* myListingFocus = nullptr;  // only compared, never followed
+  bool myTypedSinceListing = false;
   bool mySave = false;
   sFileChooseInfo* myInfo = nullptr;
 };

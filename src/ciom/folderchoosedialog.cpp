@@ -109,8 +109,11 @@ void cFolderChooseDialog::onContextRequest(cTreeViewChild::cTreeItemCtxAction* a
   if (!node || !node->path.ptr) return;
   cPopupMaster::tItems items;
   items.insert(idNewFolder)->text.set(string(txNewFolder));
-  sPoint at{a->x, a->y};
+  // absPos answers the tree's own corner; the point is inside the tree.
+  sPoint at;
   myTree.absPos(at);
+  at.x += a->x;
+  at.y += a->y;
   cPopupMaster::sPopupConfig config;
   config.minWidth = kContextMenuWidth;
   if (cPopupMaster::simplePopup(this, &items, at.x, at.y, &config) != idNewFolder) return;

@@ -77,24 +77,27 @@ int cPopupMaster::runPopUp(cChildElement* parent, tItems* items, cPicturesList* 
   popup->myState3Text = state3Text;
   popup->mySelectedId = selectedId;
   // Panels and docks may stand on any edge: the menu keeps inside what
-  // they leave, and opens upwards only when there is more room above.
+  // they leave, and opens upwards only when there is more room above. It
+  // is the window, the items and a pixel of border above and below them,
+  // that must fit.
+  int height = static_cast<int>(std::min<long long>(static_cast<long long>(std::max(h, 0)) + 2, 0x7FFFFFFF));
   sRect area{0, 0, 0, 0};
   if (parent->workArea(area) && area.width && area.height) {
     const int right = area.x + area.width, bottom = area.y + area.height;
     x = std::max(x, area.x);
     y = std::max(y, area.y);
     if (x + w > right) x = std::max(right - w, area.x);
-    if (y + h > bottom) {
+    if (y > bottom - height) {
       if (bottom - y >= y - area.y) {
-        h = bottom - y;
+        height = bottom - y;
       } else {
-        h = std::min(h, y - area.y);
-        y -= h;
+        height = std::min(height, y - area.y);
+        y -= height;
       }
     }
   }
   // The window owns the popup from here, and deletes it once, when done.
-  return parent->modal_popup(x, y, w, h + 2, popup);
+  return parent->modal_popup(x, y, w, height, popup);
 }
 
 int cPopupMaster::simplePopup(cChildElement* parent, tItems* items, int x, int y, int minWidth,

@@ -154,7 +154,9 @@ int nswnd_key_code(unsigned long keysym);
 
 // The clipboard holds one item: text (UTF-16) or raw bytes. Putting replaces
 // it; a null or empty text with no bytes leaves it empty. Reading answers
-// false only when there is no display; an empty clipboard reads as nothing.
+// false, with nothing, when there is no display, the clipboard is empty or
+// its owner did not give the whole value (or its start, for a value above
+// the size limit) by the paste's deadline.
 bool nswnd_clip_put(const unsigned short* text, long long units, const unsigned char* raw, long long bytes);
 bool nswnd_clip_text(_typebuf<unsigned short>& text);
 // The raw bytes, or when there are none the text's UTF-16 bytes.

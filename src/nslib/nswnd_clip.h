@@ -5,6 +5,8 @@
 #include <chrono>
 #include <cstddef>
 
+#include <X11/Xlib.h>
+
 #include "nslib/nswnd.h"
 
 struct sNSClipLimits {
@@ -27,6 +29,12 @@ size_t nswnd_clip_transfers();
 using tClock = std::chrono::steady_clock;
 
 // Another owner's text (UTF-8, or ISO 8859-1 when it offers only that) and
-// raw bytes; empty when it has none or does not answer by the paste's end.
-void nswnd_clip_fetch_text(_typebuf<unsigned short>& text, tClock::time_point paste);
+// raw bytes: the whole value, or its start when it passes `maxBytes`. False
+// and empty when it has none or has not given all of it by the paste's end.
+bool nswnd_clip_fetch_text(_typebuf<unsigned short>& text, tClock::time_point paste);
 bool nswnd_clip_fetch_raw(_typebuf<unsigned char>& bytes, tClock::time_point paste);
+
+// A change of a property of a paste given up: what its owner writes there is
+// thrown away, and once the transfer is over the property serves pastes
+// again. False for a change of any other property.
+bool nswnd_clip_drain(const XPropertyEvent& e);

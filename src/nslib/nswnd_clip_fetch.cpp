@@ -4,10 +4,16 @@
 // empty piece ends the transfer. The window's thread is blocked meanwhile,
 // so the whole paste has a deadline of its own besides the silence allowed
 // between pieces, and the sizes an owner states are never believed.
+//
+// Each paste reads into a property no owner still writes to: an owner may
+// go on with a transfer a paste gave up, and its pieces, empty end
+// included, must never be taken for those of a later paste. Such a property
+// is drained until the transfer ends, and only then serves again.
 #include <X11/Xatom.h>
 #include <poll.h>
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include "base/textconv.h"
@@ -23,15 +29,16 @@ struct sIncoming {
   bool cut = false;
 };
 
-enum class eFetch { got, refused, failed };
-
 // Waits for an event of the type on the layer's window that `accept` takes.
+// Other changes of its properties may be those of transfers given up.
 template <typename Accept>
 bool waitFor(int type, XEvent* ev, tClock::time_point deadline, Accept accept) {
   Display* d = gLayer->app.display;
   for (;;) {
-    while (XCheckTypedWindowEvent(d, gLayer->clipWindow, type, ev))
+    while (XCheckTypedWindowEvent(d, gLayer->clipWindow, type, ev)) {
       if (accept(*ev)) return true;
+      if (type == PropertyNotify) nswnd_clip_drain(ev->xproperty);
+    }
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - tClock::now());
     if (left.count() <= 0) return false;
     pollfd p{ConnectionNumber(d), POLLIN, 0};
@@ -44,10 +51,36 @@ tClock::time_point replyBy(tClock::time_point paste) {
   return std::min(paste, tClock::now() + nswnd_clip_limits().reply);
 }
 
+// Owners that never end a transfer we gave up keep its property for good;
+// past this many properties a paste answers nothing rather than share one.
+constexpr unsigned kMostProperties = 256;
+
+Atom leaseProperty() {
+  sNSPasteProperties& pool = gLayer->pasteProperties;
+  if (!pool.free.empty()) {
+    const Atom a = pool.free.back();
+    pool.free.pop_back();
+    return a;
+  }
+  if (pool.made >= kMostProperties) return None;
+  const std::string name = "_ZVK_CLIPBOARD_DATA_" + std::to_string(pool.made++);
+  return XInternAtom(gLayer->app.display, name.c_str(), False);
+}
+
+// `ended`: the owner has nothing more to write to the property. `pieces`:
+// it has said it sends the value in pieces, so only an empty one ends it.
+void releaseProperty(Atom a, bool ended, bool pieces) {
+  sNSPasteProperties& pool = gLayer->pasteProperties;
+  if (ended)
+    pool.free.push_back(a);
+  else
+    pool.abandoned.push_back({a, pieces});
+}
+
 // Appends what fits of the property and deletes it, so that an owner
 // sending in pieces goes on even once nothing more is kept. Answers the
 // bytes the property held (0 for an empty piece); -1 when it is missing.
-long long takeProperty(Atom* type, sIncoming& in) {
+long long takeProperty(Atom prop, Atom* type, sIncoming& in) {
   Display* d = gLayer->app.display;
   const long long room = std::max(nswnd_clip_limits().maxBytes - static_cast<long long>(in.bytes.size()), 0ll);
   int format = 0;
@@ -56,10 +89,10 @@ long long takeProperty(Atom* type, sIncoming& in) {
   *type = None;
   // Read and deleted in one request: a hasty owner may put its next piece
   // right after the deletion, which a deletion of our own would then lose.
-  const int rc = XGetWindowProperty(d, gLayer->clipWindow, gLayer->atoms.clipProperty, 0, (room + 3) / 4, True,
-                                    AnyPropertyType, type, &format, &count, &after, &data);
+  const int rc = XGetWindowProperty(d, gLayer->clipWindow, prop, 0, (room + 3) / 4, True, AnyPropertyType, type,
+                                    &format, &count, &after, &data);
   // The server keeps a property that was not read to its end.
-  if (rc == Success && after > 0) XDeleteProperty(d, gLayer->clipWindow, gLayer->atoms.clipProperty);
+  if (rc == Success && after > 0) XDeleteProperty(d, gLayer->clipWindow, prop);
   if (rc != Success || *type == None) {
     if (data) XFree(data);
     *type = None;
@@ -87,8 +120,7 @@ long long takeProperty(Atom* type, sIncoming& in) {
 // Takes the pieces of a transfer until the empty one. A notice may find the
 // property already taken (the owner set it before the transfer began, or a
 // notice arrived late); it is passed over.
-bool takePieces(sIncoming& in, tClock::time_point paste) {
-  const Atom prop = gLayer->atoms.clipProperty;
+bool takePieces(Atom prop, sIncoming& in, tClock::time_point paste) {
   for (;;) {
     XEvent ev;
     if (!waitFor(PropertyNotify, &ev, replyBy(paste), [&](const XEvent& e) {
@@ -96,34 +128,55 @@ bool takePieces(sIncoming& in, tClock::time_point paste) {
         }))
       return false;
     Atom type;
-    const long long held = takeProperty(&type, in);
+    const long long held = takeProperty(prop, &type, in);
     if (held == 0) return true;
     if (held > 0) in.type = type;
   }
 }
 
-// Asks the owner for the target and takes its answer, of whatever type.
-eFetch fetch(Atom target, sIncoming& in, tClock::time_point paste) {
+// How far a paste came on its property.
+enum class eFetch { got, refused, inAnswer, inPieces };
+
+// Asks the owner for the target and takes its answer, of whatever type,
+// on the property given.
+eFetch fetchInto(Atom prop, Atom target, sIncoming& in, tClock::time_point paste) {
   in = sIncoming{};
   Display* d = gLayer->app.display;
-  XDeleteProperty(d, gLayer->clipWindow, gLayer->atoms.clipProperty);
-  XConvertSelection(d, gLayer->atoms.clipboard, target, gLayer->atoms.clipProperty, gLayer->clipWindow,
-                    CurrentTime);
+  XDeleteProperty(d, gLayer->clipWindow, prop);
+  XConvertSelection(d, gLayer->atoms.clipboard, target, prop, gLayer->clipWindow, CurrentTime);
   XFlush(d);
   XEvent ev;
-  if (!waitFor(SelectionNotify, &ev, replyBy(paste),
-               [&](const XEvent& e) { return e.xselection.selection == gLayer->atoms.clipboard; }))
-    return eFetch::failed;
+  // Late answers to pastes given up name their own property, or refuse.
+  if (!waitFor(SelectionNotify, &ev, replyBy(paste), [&](const XEvent& e) {
+        const XSelectionEvent& n = e.xselection;
+        return n.selection == gLayer->atoms.clipboard &&
+               (n.property == prop || (n.property == None && n.target == target));
+      }))
+    return eFetch::inAnswer;
   if (ev.xselection.property == None) return eFetch::refused;
   Atom type;
-  if (takeProperty(&type, in) < 0) return eFetch::failed;
+  if (takeProperty(prop, &type, in) < 0) return eFetch::inAnswer;
   if (type == gLayer->atoms.incr) {
     // The notice's size is only a lower bound; nothing is reserved for it.
     in = sIncoming{};
-    return takePieces(in, paste) ? eFetch::got : eFetch::failed;
+    return takePieces(prop, in, paste) ? eFetch::got : eFetch::inPieces;
   }
   in.type = type;
   return eFetch::got;
+}
+
+// Answers false when the owner gave nothing whole.
+bool fetch(Atom target, sIncoming& in, tClock::time_point paste, bool* refused) {
+  in = sIncoming{};
+  *refused = false;
+  const Atom prop = leaseProperty();
+  if (prop == None) return false;
+  const eFetch got = fetchInto(prop, target, in, paste);
+  const bool ended = got == eFetch::got || got == eFetch::refused;
+  if (!ended) in = sIncoming{};
+  releaseProperty(prop, ended, got == eFetch::inPieces);
+  *refused = got == eFetch::refused;
+  return got == eFetch::got;
 }
 
 // A cut may end inside a character; its start is dropped with it.
@@ -138,12 +191,13 @@ void dropBrokenTail(std::vector<unsigned char>& utf8) {
 
 }  // namespace
 
-void nswnd_clip_fetch_text(_typebuf<unsigned short>& text, tClock::time_point paste) {
+bool nswnd_clip_fetch_text(_typebuf<unsigned short>& text, tClock::time_point paste) {
   text.set(0);
   sIncoming in;
-  eFetch got = fetch(gLayer->atoms.utf8String, in, paste);
-  if (got == eFetch::refused) got = fetch(XA_STRING, in, paste);
-  if (got != eFetch::got || in.bytes.empty()) return;
+  bool refused = false;
+  bool got = fetch(gLayer->atoms.utf8String, in, paste, &refused);
+  if (refused) got = fetch(XA_STRING, in, paste, &refused);
+  if (!got || in.bytes.empty()) return false;
   if (in.type == XA_STRING) {
     // ISO 8859-1: every byte is the code point of its character.
     text.set(static_cast<long long>(in.bytes.size()));
@@ -152,16 +206,43 @@ void nswnd_clip_fetch_text(_typebuf<unsigned short>& text, tClock::time_point pa
     if (in.cut) dropBrokenTail(in.bytes);
     _pc2w(reinterpret_cast<const char*>(in.bytes.data()), static_cast<long long>(in.bytes.size()), text);
   }
+  return text.count > 0;
 }
 
 bool nswnd_clip_fetch_raw(_typebuf<unsigned char>& bytes, tClock::time_point paste) {
   bytes.set(0);
   sIncoming in;
   // Part of a block of bytes is no use to anybody.
-  if (fetch(gLayer->atoms.raw, in, paste) != eFetch::got ||
-      in.type != gLayer->atoms.raw || in.cut || in.bytes.empty())
+  bool refused = false;
+  if (!fetch(gLayer->atoms.raw, in, paste, &refused) || in.type != gLayer->atoms.raw || in.cut || in.bytes.empty())
     return false;
   bytes.set(static_cast<long long>(in.bytes.size()));
   std::copy(in.bytes.begin(), in.bytes.end(), bytes.ptr);
+  return true;
+}
+
+bool nswnd_clip_drain(const XPropertyEvent& e) {
+  if (!gLayer || e.window != gLayer->clipWindow || e.state != PropertyNewValue) return false;
+  std::vector<sNSAbandoned>& given = gLayer->pasteProperties.abandoned;
+  auto it = std::find_if(given.begin(), given.end(), [&](const sNSAbandoned& a) { return a.property == e.atom; });
+  if (it == given.end()) return false;
+  Display* d = gLayer->app.display;
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  // Only its size is read; the deletion asks the owner for its next piece.
+  XGetWindowProperty(d, gLayer->clipWindow, e.atom, 0, 0, False, AnyPropertyType, &type, &format, &count, &after,
+                     &data);
+  if (data) XFree(data);
+  if (type == None) return true;  // a notice of a value already deleted
+  XDeleteProperty(d, gLayer->clipWindow, e.atom);
+  XFlush(d);
+  if (!it->pieces && type == gLayer->atoms.incr) {
+    it->pieces = true;
+  } else if (!it->pieces || after == 0) {
+    gLayer->pasteProperties.free.push_back(it->property);
+    given.erase(it);
+  }
   return true;
 }

@@ -1,6 +1,6 @@
 // The clipboard is the CLIPBOARD selection. While this program owns it, the
 // layer's own window answers the requests of other programs: text as
-// UTF8_STRING, raw bytes under a target of our own.
+// UTF8_STRING or as ISO 8859-1 (STRING), raw bytes under a target of our own.
 //
 // Large values go out in pieces (INCR): the requestor deletes each piece to
 // ask for the next, and an empty piece ends the transfer. A requestor that
@@ -30,10 +30,11 @@ constexpr long kRequestHeader = 1024;
 
 sNSClipLimits gLimits;
 
-// The text is kept as put and as it goes out, converted once per copy.
+// The text is kept as put and as it goes out, converted once per copy; to
+// ISO 8859-1 only when somebody asks for it.
 struct sClipStore {
   std::vector<unsigned short> text;
-  tValue utf8, raw;
+  tValue utf8, latin1, raw;
 };
 sClipStore gClip;
 
@@ -49,6 +50,18 @@ struct sOutgoing {
 };
 std::vector<sOutgoing> gOutgoing;
 std::atomic<size_t> gOutgoingCount{0};
+
+// A character outside ISO 8859-1, a surrogate pair included, becomes one '?'.
+tValue latin1Of(const std::vector<unsigned short>& text) {
+  auto out = std::make_shared<std::vector<unsigned char>>();
+  out->reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned short u = text[i];
+    if (u >= 0xD800 && u < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) ++i;
+    out->push_back(u < 0x100 ? static_cast<unsigned char>(u) : '?');
+  }
+  return out;
+}
 
 bool ownsClipboard() {
   return XGetSelectionOwner(gLayer->app.display, gLayer->atoms.clipboard) == gLayer->clipWindow;
@@ -152,15 +165,20 @@ void answer(const XSelectionRequestEvent& req) {
   if (req.property != None && superseded(req)) return;
   bool done = false;
   if (req.target == a.targets) {
-    Atom list[3] = {a.targets};
+    Atom list[4] = {a.targets};
     int n = 1;
     if (gClip.utf8) list[n++] = a.utf8String;
+    if (gClip.utf8) list[n++] = XA_STRING;
     if (gClip.raw) list[n++] = a.raw;
     XChangeProperty(d, req.requestor, prop, XA_ATOM, 32, PropModeReplace, reinterpret_cast<unsigned char*>(list),
                     n);
     done = true;
   } else if (req.target == a.utf8String && gClip.utf8) {
     sendValue(req, prop, a.utf8String, gClip.utf8);
+    done = true;
+  } else if (req.target == XA_STRING && gClip.utf8) {
+    if (!gClip.latin1) gClip.latin1 = latin1Of(gClip.text);
+    sendValue(req, prop, XA_STRING, gClip.latin1);
     done = true;
   } else if (req.target == a.raw && gClip.raw) {
     sendValue(req, prop, a.raw, gClip.raw);
@@ -205,7 +223,9 @@ bool nswnd_clip_event(XEvent* ev) {
   }
   if (ev->type == DestroyNotify && requestorGone(ev->xdestroywindow.window)) return true;
   if (ev->xany.window != gLayer->clipWindow) return false;
-  if (ev->type == SelectionRequest && ev->xselectionrequest.selection == gLayer->atoms.clipboard)
+  if (ev->type == PropertyNotify)
+    nswnd_clip_drain(ev->xproperty);
+  else if (ev->type == SelectionRequest && ev->xselectionrequest.selection == gLayer->atoms.clipboard)
     answer(ev->xselectionrequest);
   else if (ev->type == SelectionClear && ev->xselectionclear.selection == gLayer->atoms.clipboard &&
            !ownsClipboard())
@@ -248,13 +268,11 @@ bool nswnd_clip_put(const unsigned short* text, long long units, const unsigned 
 
 namespace {
 
-void clipText(_typebuf<unsigned short>& text, tClock::time_point paste) {
-  if (ownsClipboard()) {
-    text.set(static_cast<long long>(gClip.text.size()));
-    if (text.count) std::memcpy(text.ptr, gClip.text.data(), gClip.text.size() * 2);
-  } else {
-    nswnd_clip_fetch_text(text, paste);
-  }
+bool clipText(_typebuf<unsigned short>& text, tClock::time_point paste) {
+  if (!ownsClipboard()) return nswnd_clip_fetch_text(text, paste);
+  text.set(static_cast<long long>(gClip.text.size()));
+  if (text.count) std::memcpy(text.ptr, gClip.text.data(), gClip.text.size() * 2);
+  return text.count > 0;
 }
 
 }  // namespace
@@ -263,8 +281,7 @@ bool nswnd_clip_text(_typebuf<unsigned short>& text) {
   text.set(0);
   nswnd_init();
   if (!gLayer) return false;
-  clipText(text, tClock::now() + gLimits.paste);
-  return true;
+  return clipText(text, tClock::now() + gLimits.paste);
 }
 
 bool nswnd_clip_raw(_typebuf<unsigned char>& bytes) {
@@ -281,10 +298,8 @@ bool nswnd_clip_raw(_typebuf<unsigned char>& bytes) {
   if (!ownsClipboard() && nswnd_clip_fetch_raw(bytes, paste)) return true;
   // Without raw bytes, the text's UTF-16 bytes.
   _typebuf<unsigned short> text;
-  clipText(text, paste);
-  if (text.count) {
-    bytes.set(text.count * 2);
-    std::memcpy(bytes.ptr, text.ptr, static_cast<size_t>(text.count) * 2);
-  }
+  if (!clipText(text, paste)) return false;
+  bytes.set(text.count * 2);
+  std::memcpy(bytes.ptr, text.ptr, static_cast<size_t>(text.count) * 2);
   return true;
 }

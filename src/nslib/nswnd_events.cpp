@@ -183,6 +183,7 @@ void onConfigure(cNSWndWrapper* w, const XConfigureEvent& c) {
 
 void onMap(cNSWndWrapper* w) {
   w->mapped = true;
+  nswnd_refit_mapped(w);
   nswnd_refresh_header(w);
   if (w->focusOnMap) {
     w->focusOnMap = false;

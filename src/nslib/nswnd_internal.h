@@ -7,6 +7,7 @@
 
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "nslib/nswnd.h"
 
@@ -32,6 +33,10 @@ struct cNSWndWrapper {
   int minW = 0, minH = 0, maxW = 0, maxH = 0;
   bool resizable = false;
   bool mapped = false;
+  // Sides sized to the room a guessed frame left, fitted again once the
+  // real frame shows; and where the window was put when made.
+  bool fillsGuessW = false, fillsGuessH = false;
+  int placedX = 0, placedY = 0;
   bool focusOnMap = false;
   XIC xic = nullptr;
 
@@ -50,14 +55,30 @@ struct cNSWndWrapper {
 
 struct sNSAtoms {
   Atom wmProtocols, wmDelete, netWmName, utf8String, netWmState, netWmStateModal, netWmStateMaxVert,
-      netWmStateMaxHorz, netFrameExtents, netWorkarea, wake, clipboard, targets, raw, clipProperty, incr,
+      netWmStateMaxHorz, netFrameExtents, netWorkarea, wake, clipboard, targets, raw, incr,
       atom;
+};
+
+// A property of a paste given up, drained until its owner ends the
+// transfer; `pieces` once the owner has said it sends the value in pieces.
+struct sNSAbandoned {
+  Atom property;
+  bool pieces;
+};
+
+// The properties of the layer's window that pastes read into: those no
+// owner writes to any more, and those of pastes given up, whose owners may.
+struct sNSPasteProperties {
+  std::vector<Atom> free;
+  std::vector<sNSAbandoned> abandoned;
+  unsigned made = 0;
 };
 
 struct sNSLayer {
   cAppWrapper app{};
   sNSAtoms atoms{};
   Window clipWindow = 0;
+  sNSPasteProperties pasteProperties;
   XIM im = nullptr;
   Cursor cursors[7] = {};
   unsigned long background = 0;
@@ -77,7 +98,11 @@ void nswnd_show_title(cNSWndWrapper* wnd, const std::string& title);
 // The frame (left, right, top, bottom) the manager gives or will give a
 // window: its own once said, else its parent's, else that of another of our
 // windows, else a title bar and borders while a manager runs; 0 without one.
-void nswnd_frame_guess(cNSWndWrapper* wnd, cNSWndWrapper* parent, long ext[4]);
+// False when it is only guessed so.
+bool nswnd_frame_guess(cNSWndWrapper* wnd, cNSWndWrapper* parent, long ext[4]);
+// A newly mapped window sized by a guessed frame takes the room its real
+// frame leaves.
+void nswnd_refit_mapped(cNSWndWrapper* w);
 // A window's place and size moved and cut so that it lies, with its frame,
 // inside the work area.
 void nswnd_fit_work_area(const long frame[4], int* x, int* y, int* width, int* height);

@@ -20,7 +20,9 @@ int ignoreXError(Display*, XErrorEvent*) { return 0; }
 
 Atom intern(Display* d, const char* name) { return XInternAtom(d, name, False); }
 
-void setNormalHints(cNSWndWrapper* w, int x, int y, bool placed) {
+// A window that cannot be resized is held at `width` x `height`, its own
+// size when 0.
+void setNormalHints(cNSWndWrapper* w, int x, int y, bool placed, int width = 0, int height = 0) {
   XSizeHints hints{};
   if (placed) {
     hints.flags |= USPosition;
@@ -29,8 +31,8 @@ void setNormalHints(cNSWndWrapper* w, int x, int y, bool placed) {
   }
   if (!w->resizable) {
     hints.flags |= PMinSize | PMaxSize;
-    hints.min_width = hints.max_width = w->width;
-    hints.min_height = hints.max_height = w->height;
+    hints.min_width = hints.max_width = width > 0 ? width : w->width;
+    hints.min_height = hints.max_height = height > 0 ? height : w->height;
   } else {
     if (w->minW > 0 || w->minH > 0) {
       hints.flags |= PMinSize;
@@ -46,8 +48,41 @@ void setNormalHints(cNSWndWrapper* w, int x, int y, bool placed) {
   XSetWMNormalHints(gLayer->app.display, w->xid, &hints);
 }
 
+// A manager that says nothing of its frame still shows it: once the window
+// is mapped, the frame is what its top-level ancestor (the manager's frame
+// window, or the window itself when nothing took it in) adds around it.
+bool measuredFrame(cNSWndWrapper* w, long ext[4]) {
+  if (!w->mapped || w->myPosFixed) return false;
+  Display* d = gLayer->app.display;
+  const Window root = RootWindow(d, gLayer->app.screen);
+  Window top = w->xid, parent = None;
+  // Managers nest a frame a level or two deep; a deeper chain is no frame
+  // of theirs.
+  for (int depth = 0; depth < 8 && parent != root; ++depth) {
+    Window r, *kids = nullptr;
+    unsigned n = 0;
+    if (!XQueryTree(d, top, &r, &parent, &kids, &n)) return false;
+    if (kids) XFree(kids);
+    if (parent == None) return false;
+    if (parent != root) top = parent;
+  }
+  if (parent != root) return false;
+  Window r, child;
+  int x = 0, y = 0, tx, ty, ox, oy;
+  unsigned tw, th, ow, oh, border, depth;
+  if (!XGetGeometry(d, top, &r, &tx, &ty, &tw, &th, &border, &depth) ||
+      !XGetGeometry(d, w->xid, &r, &ox, &oy, &ow, &oh, &border, &depth) ||
+      !XTranslateCoordinates(d, w->xid, top, 0, 0, &x, &y, &child))
+    return false;
+  const long sides[4] = {x, static_cast<long>(tw) - x - static_cast<long>(ow), y,
+                         static_cast<long>(th) - y - static_cast<long>(oh)};
+  for (int i = 0; i < 4; ++i) ext[i] = std::clamp(sides[i], 0L, 4096L);
+  return true;
+}
+
 // The frame a window manager drew around the content: left, right, top,
-// bottom; all 0, and false, until the manager has said.
+// bottom; all 0, and false, until the manager has said or the window is
+// mapped and the frame can be measured.
 bool frameExtents(cNSWndWrapper* w, long ext[4]) {
   ext[0] = ext[1] = ext[2] = ext[3] = 0;
   Atom type;
@@ -63,7 +98,7 @@ bool frameExtents(cNSWndWrapper* w, long ext[4]) {
     said = true;
   }
   if (data) XFree(data);
-  return said;
+  return said || measuredFrame(w, ext);
 }
 
 // Only a window manager may redirect what the root's children ask for.
@@ -146,7 +181,6 @@ void nswnd_init() {
   a.clipboard = intern(d, "CLIPBOARD");
   a.targets = intern(d, "TARGETS");
   a.raw = intern(d, "application/x-zvk-raw-bytes");
-  a.clipProperty = intern(d, "_ZVK_CLIPBOARD_DATA");
   a.incr = intern(d, "INCR");
   a.atom = XA_ATOM;
 
@@ -204,7 +238,7 @@ cNSWndWrapper* nswnd_create_wnd(nswnd_event_proc proc, void* param, const char* 
   nswnd_init();
   if (!gLayer) return nullptr;
   long frame[4];
-  nswnd_frame_guess(nullptr, nullptr, frame);
+  const bool known = nswnd_frame_guess(nullptr, nullptr, frame);
   if (x == -1 && y == -1) {
     int ax, ay, aw, ah;
     nswnd_work_area(&ax, &ay, &aw, &ah);
@@ -216,6 +250,14 @@ cNSWndWrapper* nswnd_create_wnd(nswnd_event_proc proc, void* param, const char* 
   nswnd_fit_work_area(frame, &x, &y, &width, &height);
   cNSWndWrapper* w = makeWindow(x, y, width, height, false);
   if (!w) return nullptr;
+  // A side that takes all the room a guessed frame left was sized by the
+  // guess, whether the caller asked for that room or more.
+  int roomW = 32767, roomH = 32767, rx = x, ry = y;
+  nswnd_fit_work_area(frame, &rx, &ry, &roomW, &roomH);
+  w->fillsGuessW = !known && width == roomW;
+  w->fillsGuessH = !known && height == roomH;
+  w->placedX = x;
+  w->placedY = y;
   Display* d = gLayer->app.display;
   w->resizable = resizable;
   setNormalHints(w, x, y, true);
@@ -430,16 +472,32 @@ void nswnd_work_area(int* x, int* y, int* width, int* height) {
   if (data) XFree(data);
 }
 
-void nswnd_frame_guess(cNSWndWrapper* wnd, cNSWndWrapper* parent, long ext[4]) {
+bool nswnd_frame_guess(cNSWndWrapper* wnd, cNSWndWrapper* parent, long ext[4]) {
   ext[0] = ext[1] = ext[2] = ext[3] = 0;
-  if (wnd && frameExtents(wnd, ext)) return;
-  if (parent && frameExtents(parent, ext)) return;
+  if (wnd && frameExtents(wnd, ext)) return true;
+  if (parent && frameExtents(parent, ext)) return true;
   // Before the manager has framed a window, it frames it as it framed our
   // others.
   for (auto& [xid, other] : gLayer->windows)
-    if (other != wnd && !other->myPosFixed && other->mapped && frameExtents(other, ext)) return;
+    if (other != wnd && !other->myPosFixed && other->mapped && frameExtents(other, ext)) return true;
   const long title[4] = {4, 4, 24, 4};
   if (managerRuns()) std::copy(title, title + 4, ext);
+  return false;
+}
+
+void nswnd_refit_mapped(cNSWndWrapper* w) {
+  if (!w->fillsGuessW && !w->fillsGuessH) return;
+  long ext[4];
+  if (!frameExtents(w, ext)) return;
+  int x = w->placedX, y = w->placedY;
+  int width = w->fillsGuessW ? 32767 : w->width, height = w->fillsGuessH ? 32767 : w->height;
+  w->fillsGuessW = w->fillsGuessH = false;
+  nswnd_fit_work_area(ext, &x, &y, &width, &height);
+  if (width == w->width && height == w->height) return;
+  Display* d = gLayer->app.display;
+  setNormalHints(w, x, y, true, width, height);
+  XMoveResizeWindow(d, w->xid, x, y, static_cast<unsigned>(width), static_cast<unsigned>(height));
+  XFlush(d);
 }
 
 void nswnd_fit_work_area(const long frame[4], int* x, int* y, int* width, int* height) {

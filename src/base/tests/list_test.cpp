@@ -168,6 +168,7 @@ TEST(Tree, DetachAndReattachCarryTheWholeSubtree) {
   Node* host = static_cast<Node*>(b.add(nullptr, new Node(5)));
   a.add(top, mid);
   mid->child = leaf;  // add starts the item bare; give the children back
+  mid->lastChild = leaf2;
   EXPECT_TRUE(a.reattachToTree(&b, mid, host));
   EXPECT_EQ(host->child, mid);
   EXPECT_EQ(leaf2->owner, &b);
@@ -179,6 +180,69 @@ TEST(Tree, DetachAndReattachCarryTheWholeSubtree) {
   a.detach(nullptr);
   a.destroy();
   b.destroy();
+}
+
+// Every change keeps each level's last item where appends go, against a
+// model of the levels: the top one and two under it.
+TEST(Tree, AppendsFollowTheLastItemThroughEveryChange) {
+  cTree tree;
+  Node* parents[2] = {static_cast<Node*>(tree.add(nullptr, new Node(0))),
+                      static_cast<Node*>(tree.add(nullptr, new Node(1)))};
+  std::vector<int> model[3] = {{0, 1}, {}, {}};  // top, under 0, under 1
+  std::vector<Node*> items[3] = {{parents[0], parents[1]}, {}, {}};
+  auto check = [&] {
+    for (int l = 0; l < 3; ++l) {
+      cTreeItem* first = l ? parents[l - 1]->child : tree.first;
+      cTreeItem* last = l ? tree.subLast(parents[l - 1]) : tree.last;
+      ASSERT_EQ(children(first), model[l]) << "level " << l;
+      ASSERT_EQ(last ? static_cast<Node*>(last)->id : -1, model[l].empty() ? -1 : model[l].back()) << "level " << l;
+    }
+  };
+  unsigned seed = 7;
+  auto next = [&](unsigned n) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 8) % n;
+  };
+  int id = 2;
+  for (int step = 0; step < 3000; ++step) {
+    const unsigned level = 1 + next(2), op = next(10);
+    std::vector<int>& m = model[level];
+    std::vector<Node*>& it = items[level];
+    if (op < 5 || m.empty()) {
+      it.push_back(static_cast<Node*>(tree.add(parents[level - 1], new Node(id))));
+      m.push_back(id++);
+    } else {
+      const size_t i = next(static_cast<unsigned>(m.size()));
+      if (op < 7) {
+        if (i + 1 < m.size()) {
+          EXPECT_TRUE(tree.move_forward(it[i]));
+          std::swap(m[i], m[i + 1]);
+          std::swap(it[i], it[i + 1]);
+        }
+      } else if (op < 8) {
+        // Moved to the end of the other level.
+        tree.detach(it[i]);
+        tree.add(parents[2 - level], it[i]);
+        model[3 - level].push_back(m[i]);
+        items[3 - level].push_back(it[i]);
+        m.erase(m.begin() + static_cast<long>(i));
+        it.erase(it.begin() + static_cast<long>(i));
+      } else if (op < 9) {
+        tree.remove(it[i]);
+        m.erase(m.begin() + static_cast<long>(i));
+        it.erase(it.begin() + static_cast<long>(i));
+      } else if (next(20) == 0) {
+        tree.destroy_sub(parents[level - 1]);
+        m.clear();
+        it.clear();
+      }
+    }
+    check();
+    if (HasFatalFailure()) return;
+  }
+  tree.destroy();
+  EXPECT_EQ(tree.first, nullptr);
+  EXPECT_EQ(tree.last, nullptr);
 }
 
 // A chain far deeper than any stack would take by recursion.

@@ -217,6 +217,18 @@ TEST(Edit, ClipboardCopyCutPaste) {
   f.keys({'V'}, false, true);
   EXPECT_EQ(f.units(), u"abcd1");
 
+  // A paste that brings nothing (an empty clipboard, an owner given up)
+  // leaves the selection where it was, its text kept.
+  f.field.setText("keepme", -1);
+  f.keys({HOME});
+  f.keys({R, R, R, R}, true);
+  cTestRequestTarget::clipboard.clear();
+  f.keys({'V'}, false, true);
+  f.keys({cChildElement::kcInsert}, true);
+  EXPECT_EQ(f.units(), u"keepme");
+  f.keys({DEL});
+  EXPECT_EQ(f.units(), u"me") << "the selection outlives the paste";
+
   // Password mode refuses to copy; cut then only deletes.
   f.field.setText("secret", -1);
   f.field.setPwdMode(true);

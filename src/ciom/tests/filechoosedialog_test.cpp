@@ -289,7 +289,9 @@ TEST_F(FileChooseDialog, ContextMenus) {
     std::vector<std::string> rows;
     const size_t before = cFormTestTarget::runs.size();
     bool ended = false;
+    sPoint list;
     run(c.saving, info, [&](cDialog& d, cFormTestTarget& w) {
+      d.list().absPos(list);
       if (c.row) d.list().select(rowNamed(d, c.row));
       cFormTestTarget::scripts.push_back([&](cFormTestTarget& menu) {
         auto* first =
@@ -297,7 +299,7 @@ TEST_F(FileChooseDialog, ContextMenus) {
         item = first ? first->button.text() : "";
         menu.click(5, 5);
       });
-      cChildElement::cCtxRequestAction at(5, 5, false, false, false);
+      cChildElement::cCtxRequestAction at(37, 23, false, false, false);
       d.onAction(&d.list(), &at);
       ended = w.ended();
       if (!ended) {
@@ -308,7 +310,12 @@ TEST_F(FileChooseDialog, ContextMenus) {
     if (!c.item) cFormTestTarget::scripts.clear();  // the menu's script was never taken
     EXPECT_EQ(item, c.item ? c.item : "") << c.file;
     EXPECT_EQ(ended, c.ends) << c.file;
-    EXPECT_EQ(cFormTestTarget::runs.size() - before, c.item ? 2u : 1u) << c.file;
+    ASSERT_EQ(cFormTestTarget::runs.size() - before, c.item ? 2u : 1u) << c.file;
+    if (c.item) {
+      // At the point asked for, inside the list.
+      EXPECT_EQ(cFormTestTarget::runs.back().x, list.x + 37) << c.file;
+      EXPECT_EQ(cFormTestTarget::runs.back().y, list.y + 23) << c.file;
+    }
     if (c.ends)
       EXPECT_EQ(std::string(info.file.ptr), tmp.root + c.file);
     else
@@ -340,42 +347,159 @@ TEST_F(FileChooseDialog, ACustomElementSizesTheDialogAndMayRefuse) {
   }
 }
 
-// A folder that fills over several turns of the queue and holds a file of
-// the name already typed: Return given while its rows come in, or once
-// they are in but not yet shown, chooses nothing; once shown, it chooses.
-TEST_F(FileChooseDialog, ReturnWhileAFolderFillsChoosesNothing) {
-  ASSERT_EQ(mkdir((tmp.root + "/many").c_str(), 0755), 0);
-  char name[32];
-  for (int i = 0; i < 5000; ++i) {
-    std::snprintf(name, sizeof name, "many/f%05d.txt", i);
-    tmp.write(name, 0);
+// A folder that fills over several turns of the queue, with a file of the
+// name typed: the file system decides a typed name, so Return takes it at
+// once, rows filling or not; the rows themselves are chosen only once they
+// are all in and shown.
+class FileChooseDialogFill : public FileChooseDialog {
+ protected:
+  void SetUp() override {
+    FileChooseDialog::SetUp();
+    ASSERT_EQ(mkdir((tmp.root + "/many").c_str(), 0755), 0);
+    char name[32];
+    for (int i = 0; i < 5000; ++i) {
+      std::snprintf(name, sizeof name, "many/f%05d.txt", i);
+      tmp.write(name, 0);
+    }
+    tmp.write("many/small.txt", 1);
   }
-  tmp.write("many/small.txt", 1);
-  cDialog::sFileChooseInfo info;
-  int firstRows = -1, allRows = -1;
-  std::vector<bool> ended;
-  run(false, info, [&](cDialog& d, cFormTestTarget& w) {
-    d.nameField().setText("small.txt", -1);
-    d.ls((tmp.root + "/many").c_str());
+  // Opens the folder and waits for its first rows, not for all of them.
+  static int openFilling(cDialog& d, cFormTestTarget& w, const std::string& folder) {
+    d.ls(folder.c_str());
     for (int i = 0; i < 5000 && d.list().getRowCount() == 0; ++i)
       if (!w.drain()) w.waitForNote(2);
-    firstRows = d.list().getRowCount();
-    w.key(kEnter);
-    ended.push_back(w.ended());
-    idle(w, d, false);
-    allRows = d.list().getRowCount();
-    w.key(kEnter);
-    ended.push_back(w.ended());
-    cFixedMetricCanvas canvas(500, 300);
-    d.list().onPaintArea(&canvas);
-    w.key(kEnter);
-    ended.push_back(w.ended());
-  });
-  EXPECT_GT(firstRows, 0);
-  EXPECT_LT(firstRows, allRows) << "the rows came all at once";
-  EXPECT_EQ(allRows, 5001);
-  EXPECT_EQ(ended, (std::vector<bool>{false, false, true}));
-  EXPECT_EQ(info.file.ptr ? std::string(info.file.ptr) : "", tmp.root + "/many/small.txt");
+    return d.list().getRowCount();
+  }
+  // Types as the keyboard does, one turn of the queue per character.
+  static void typeSlowly(cDialog& d, cFormTestTarget& w, const char* text) {
+    for (const char* c = text; *c; ++c) {
+      d.processChar(static_cast<unsigned char>(*c), false, false, false);
+      w.drain();
+    }
+  }
+};
+
+TEST_F(FileChooseDialogFill, ReturnOnATypedNameIsTakenWhileRowsFill) {
+  const struct {
+    bool saving, multi;
+    const char* typed;
+    const char* select;  // a row selected once all are in
+    bool ends;
+    const char* file;
+  } cases[] = {
+      {false, false, "small.txt", nullptr, true, "/many/small.txt"},
+      {true, false, "new.bin", nullptr, true, "/many/new.bin"},
+      {false, true, "missing", "f00007.txt", false, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.typed);
+    cDialog::sFileChooseInfo info;
+    info.multiSelect = c.multi;
+    int firstRows = -1;
+    bool filling = false, ended = false;
+    run(c.saving, info, [&](cDialog& d, cFormTestTarget& w) {
+      firstRows = openFilling(d, w, tmp.root + "/many");
+      if (c.select) {
+        idle(w, d, false);
+        d.list().setSelected(rowNamed(d, c.select), true);
+        // Rows in but not yet painted are not chosen.
+      }
+      d.nameField().setText(c.typed, -1);
+      filling = d.list().getRowCount() < 5001;
+      w.key(kEnter);
+      ended = w.ended();
+    });
+    EXPECT_GT(firstRows, 0);
+    EXPECT_EQ(filling, !c.select) << "the rows came all at once";
+    EXPECT_EQ(ended, c.ends);
+    EXPECT_EQ(info.file.ptr && c.ends ? std::string(info.file.ptr) : "", c.ends ? tmp.root + c.file : "");
+  }
+}
+
+// Return before the folder's read has ended, no row shown yet: a typed
+// name is still the file system's to decide.
+TEST_F(FileChooseDialogFill, ReturnOnATypedNameIsTakenWhileTheFolderIsRead) {
+  const struct {
+    bool saving;
+    const char* typed;
+    const char* file;  // chosen; null when Return is refused
+  } cases[] = {
+      {true, "new.bin", "/many/new.bin"},
+      {false, "small.txt", "/many/small.txt"},
+      {false, "missing", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.typed);
+    cDialog::sFileChooseInfo info;
+    bool reading = false, ended = false;
+    run(c.saving, info, [&](cDialog& d, cFormTestTarget& w) {
+      // The read's end waits in the queue until the test lets it turn.
+      d.ls((tmp.root + "/many").c_str());
+      d.nameField().setText(c.typed, -1);
+      reading = d.navigation().naviMode() == cNavigationChild::nmProgress && d.list().getRowCount() == 0;
+      w.key(kEnter);
+      ended = w.ended();
+    });
+    EXPECT_TRUE(reading);
+    EXPECT_EQ(ended, c.file != nullptr);
+    EXPECT_EQ(info.file.ptr && ended ? std::string(info.file.ptr) : "", c.file ? tmp.root + c.file : "");
+  }
+}
+
+// Typing goes on across the end of a fill: the list takes the focus at the
+// end only from a user who has done nothing since the listing began.
+TEST_F(FileChooseDialogFill, TypingIsNeverTakenAwayByTheFillsEnd) {
+  const struct {
+    const char* name;
+    bool filterChange;  // mid-fill, then a click in the name field
+    const char* typed;  // one character per turn of the queue, then Return
+    const char* focus;  // once the rows are in
+  } cases[] = {
+      {"typed across the end", false, "abcdefghijklmnop", "name"},
+      {"filter changed, then typed", true, "new", "name"},
+      {"nothing done", false, nullptr, "list"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    cDialog::sFileChooseInfo info;
+    setFilters(info, {{"Text", "*.txt", ""}, {"All", "*", ""}});
+    std::string focus;
+    bool ended = false, acrossTheEnd = false;
+    run(true, info, [&](cDialog& d, cFormTestTarget& w) {
+      // The folder typed in the name field, then Return; the queue turns
+      // only as the test lets it.
+      d.nameField().focus();
+      w.settle();
+      d.nameField().setText("many", -1);
+      d.processKey(kEnter, false, false, false);
+      for (int i = 0; i < 5000 && d.list().getRowCount() == 0; ++i)
+        if (!w.drain()) w.waitForNote(2);
+      if (c.filterChange) {
+        d.filterCombo().select(1, true);
+        w.drain();
+        d.nameField().focus();
+        w.drain();
+      }
+      for (const char* t = c.typed ? c.typed : ""; *t; ++t) {
+        d.processChar(static_cast<unsigned char>(*t), false, false, false);
+        w.drain();
+      }
+      acrossTheEnd = d.list().getRowCount() == 5001;
+      idle(w, d);
+      cChildElement* f = d.getFocused();
+      focus = f == &d.nameField() ? "name" : f == &d.list() ? "list" : "other";
+      if (c.typed) {
+        w.key(kEnter);
+        ended = w.ended();
+      }
+    });
+    EXPECT_EQ(focus, c.focus);
+    EXPECT_EQ(ended, c.typed != nullptr);
+    if (c.typed) {
+      EXPECT_EQ(info.file.ptr ? std::string(info.file.ptr) : "", tmp.root + "/many/" + c.typed);
+      EXPECT_TRUE(acrossTheEnd || c.filterChange) << "the typing ended before the rows";
+    }
+  }
 }
 
 // An empty folder has no rows to wait for: a name typed there is saved.

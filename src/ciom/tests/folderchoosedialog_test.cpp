@@ -135,7 +135,11 @@ TEST_F(FolderChooseDialog, NewFolderCreatesOrExplains) {
 TEST_F(FolderChooseDialog, ContextMenuMakesAFolderUnderTheRow) {
   std::string item;
   std::vector<std::string> listed;
+  sPoint tree;
+  size_t menuRun = 0;
   play([&](cFolderChooseDialog& d, cFormTestTarget& w) {
+    d.tree().absPos(tree);
+    menuRun = cFormTestTarget::runs.size();
     cFormTestTarget::scripts.push_back([&](cFormTestTarget& menu) {
       auto* first =
           static_cast<cPopupMaster::cBtnListItem*>(static_cast<cPopupMaster*>(menu.form)->buttons().head);
@@ -146,7 +150,7 @@ TEST_F(FolderChooseDialog, ContextMenuMakesAFolderUnderTheRow) {
       static_cast<cNewFolderNameReqForm*>(form.form)->field().setText("viactx", -1);
       form.key(kEnter);
     });
-    cTreeViewChild::cTreeItemCtxAction at(d.tree().selected(), 5, 5);
+    cTreeViewChild::cTreeItemCtxAction at(d.tree().selected(), 41, 17);
     d.onAction(&d.tree(), &at);
     listed = labelsUnder(cFolderChooseTree::nodeOf(d.tree().selected()));
     w.key(kEscape);
@@ -154,6 +158,10 @@ TEST_F(FolderChooseDialog, ContextMenuMakesAFolderUnderTheRow) {
   _guardchar<char> folder(tmp.file("a/b").c_str());
   cFolderChooseDialog::choose(&parent, "Choose", folder);
   EXPECT_EQ(item, "New folder");
+  // At the point asked for, inside the tree.
+  ASSERT_GT(cFormTestTarget::runs.size(), menuRun);
+  EXPECT_EQ(cFormTestTarget::runs[menuRun].x, tree.x + 41);
+  EXPECT_EQ(cFormTestTarget::runs[menuRun].y, tree.y + 17);
   std::sort(listed.begin(), listed.end());
   EXPECT_EQ(listed, (std::vector<std::string>{"c", "viactx"}));
 }

@@ -65,15 +65,17 @@ TEST(Popup, PlacementOnTheScreen) {
     int runX, runY, runW, runH;
   } cases[] = {
       {"fits", whole, 100, 100, 80, 200, 100, 100, 80, 202},
-      {"opens upwards when the room below is smaller", whole, 10, 700, 80, 300, 10, 400, 80, 302},
-      {"stays below and scrolls", whole, 10, 300, 80, 600, 10, 300, 80, 470},
+      {"opens upwards when the room below is smaller", whole, 10, 700, 80, 300, 10, 398, 80, 302},
+      {"stays below and scrolls", whole, 10, 300, 80, 600, 10, 300, 80, 468},
       {"pushed left at the right edge", whole, 1000, 10, 100, 50, 924, 10, 100, 52},
       {"wider than the screen starts at 0", whole, 50, 10, 2000, 50, 0, 10, 2000, 52},
       {"fits above the screen's foot", top, 50, 690, 80, 65, 50, 690, 80, 67},
       {"asked for over the top panel", top, 50, 0, 80, 65, 50, 100, 80, 67},
-      {"opens upwards from the foot", top, 50, 740, 80, 65, 50, 675, 80, 67},
-      {"stays below and scrolls to the foot", top, 50, 300, 80, 900, 50, 300, 80, 470},
-      {"opens upwards no higher than the panel", top, 50, 700, 80, 900, 50, 100, 80, 602},
+      {"opens upwards from the foot", top, 50, 740, 80, 65, 50, 673, 80, 67},
+      {"fits only without its border", top, 50, 703, 80, 65, 50, 636, 80, 67},
+      {"at the very foot", top, 50, 767, 80, 65, 50, 700, 80, 67},
+      {"stays below and scrolls to the foot", top, 50, 300, 80, 900, 50, 300, 80, 468},
+      {"opens upwards no higher than the panel", top, 50, 700, 80, 900, 50, 100, 80, 600},
       {"pushed left at the right edge of the area", left, 1000, 10, 100, 50, 924, 10, 100, 52},
       {"asked for over the left panel", left, 10, 10, 100, 50, 64, 10, 100, 52},
       {"wider than the area starts at its left", left, 500, 10, 2000, 50, 64, 10, 2000, 52},
@@ -93,6 +95,8 @@ TEST(Popup, PlacementOnTheScreen) {
     EXPECT_EQ(r.y, k.runY);
     EXPECT_EQ(r.w, k.runW);
     EXPECT_EQ(r.h, k.runH);
+    const sRect in = k.area.width ? k.area : sRect{0, 0, 1024, 768};
+    EXPECT_LE(r.y + r.h, in.y + in.height) << "ends below the area";
   }
   sMenu empty;
   EXPECT_EQ(cPopupMaster::simplePopup(&empty.root, &empty.items, 0, 0, nullptr), -1);

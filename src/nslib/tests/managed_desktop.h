@@ -1,7 +1,8 @@
 // A desktop of one test's own, as users have it: a virtual X server of the
 // size asked, a window manager (openbox) that frames the program's windows,
-// and a panel that keeps a band of the screen for itself. The servers live
-// as long as the test process, and die with it.
+// and a panel that keeps a band of the screen for itself; or a manager that
+// draws no frames and says nothing of them. The servers live as long as the
+// test process, and die with it.
 #pragma once
 
 #include "nslib/tests/x11_driver.h"
@@ -23,25 +24,7 @@ class cManagedDesktop {
   // A screen of width by height with a panel `panel` pixels tall along the
   // top edge. Check ready() before using it; why() tells what is missing.
   cManagedDesktop(int width, int height, int panel) {
-    for (const char* tool : {"Xvfb", "openbox"})
-      if (!onPath(tool)) {
-        myWhy = std::string(tool) + " is not installed (./test installs it from tools/packages/platform-x11.txt)";
-        return;
-      }
-    const std::string display = startServer(width, height);
-    if (display.empty()) return;
-    setenv("DISPLAY", display.c_str(), 1);
-    // The window layer opens its display once per process: another test
-    // of this process may have opened the shared one already.
-    if (!nsapp() || DisplayString(nsapp()->display) != display) {
-      myWhy = "the window layer speaks to another display: run this test in a process of its own";
-      return;
-    }
-    myPeer = XOpenDisplay(display.c_str());
-    if (!myPeer) {
-      myWhy = "cannot open " + display;
-      return;
-    }
+    if (!start(width, height, "openbox")) return;
     showPanel(width, panel);
     if (!spawn({"openbox", "--sm-disable"})) {
       myWhy = "openbox did not start";
@@ -54,7 +37,36 @@ class cManagedDesktop {
     }
     myReady = true;
   }
+  // The frameless manager: it maps and moves windows as they ask, on its
+  // own connection, and takes none in a frame.
+  struct sFrameless {};
+  cManagedDesktop(int width, int height, sFrameless) {
+    if (!start(width, height, nullptr)) return;
+    XSelectInput(myPeer, DefaultRootWindow(myPeer), SubstructureRedirectMask);
+    XSync(myPeer, False);
+    myManager = std::thread([this] {
+      XEvent ev;
+      while (!myStop) {
+        if (!XPending(myPeer)) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(2));
+          continue;
+        }
+        XNextEvent(myPeer, &ev);
+        if (ev.type == MapRequest) {
+          XMapWindow(myPeer, ev.xmaprequest.window);
+        } else if (ev.type == ConfigureRequest) {
+          const XConfigureRequestEvent& c = ev.xconfigurerequest;
+          XWindowChanges to{c.x, c.y, c.width, c.height, c.border_width, c.above, c.detail};
+          XConfigureWindow(myPeer, c.window, static_cast<unsigned>(c.value_mask), &to);
+        }
+        XFlush(myPeer);
+      }
+    });
+    myReady = true;
+  }
   ~cManagedDesktop() {
+    myStop = true;
+    if (myManager.joinable()) myManager.join();
     if (myPeer) XCloseDisplay(myPeer);
   }
 
@@ -80,6 +92,29 @@ class cManagedDesktop {
   Display* myPeer = nullptr;
   bool myReady = false;
   std::string myWhy;
+  std::thread myManager;
+  std::atomic<bool> myStop{false};
+
+  // Starts the server, makes it the window layer's and opens the peer.
+  bool start(int width, int height, const char* manager) {
+    for (const char* tool : {"Xvfb", manager})
+      if (tool && !onPath(tool)) {
+        myWhy = std::string(tool) + " is not installed (./test installs it from tools/packages/platform-x11.txt)";
+        return false;
+      }
+    const std::string display = startServer(width, height);
+    if (display.empty()) return false;
+    setenv("DISPLAY", display.c_str(), 1);
+    // The window layer opens its display once per process: another test
+    // of this process may have opened the shared one already.
+    if (!nsapp() || DisplayString(nsapp()->display) != display) {
+      myWhy = "the window layer speaks to another display: run this test in a process of its own";
+      return false;
+    }
+    myPeer = XOpenDisplay(display.c_str());
+    if (!myPeer) myWhy = "cannot open " + display;
+    return myPeer != nullptr;
+  }
 
   static bool onPath(const char* tool) {
     const char* path = std::getenv("PATH");

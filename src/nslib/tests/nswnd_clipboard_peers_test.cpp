@@ -89,70 +89,167 @@ struct cReader {
   }
 };
 
-// An owner with an INCR value that sends one byte per piece, `pace` apart.
-class cTrickleOwner {
+// An owner that sends its value in pieces (INCR) and keeps each transfer
+// until it ends, as long-lived toolkit owners do: a deletion of a property
+// asks the first unfinished transfer to that window and property for its
+// next piece. Request n is served `paces[n]` apart (the last pace repeats).
+class cKeepAliveOwner {
  public:
-  explicit cTrickleOwner(std::chrono::milliseconds pace, int pieces)
-      : thread_([this, pace, pieces] {
-          Atom clip = XInternAtom(p_.d, "CLIPBOARD", False);
-          Window w = XCreateSimpleWindow(p_.d, p_.root(), 0, 0, 1, 1, 0, 0, 0);
-          XSetSelectionOwner(p_.d, clip, w, CurrentTime);
-          XSync(p_.d, False);
-          owning_ = true;
-          XEvent ev;
-          while (!stop_ && !XCheckTypedWindowEvent(p_.d, w, SelectionRequest, &ev))
-            std::this_thread::sleep_for(2ms);
-          if (stop_) return;
-          XSelectionRequestEvent rq = ev.xselectionrequest;
-          XSelectInput(p_.d, rq.requestor, PropertyChangeMask);
-          long size = pieces;
-          XChangeProperty(p_.d, rq.requestor, rq.property, XInternAtom(p_.d, "INCR", False), 32, PropModeReplace,
-                          reinterpret_cast<unsigned char*>(&size), 1);
-          XEvent reply{};
-          reply.xselection = {SelectionNotify, 0, True, p_.d, rq.requestor, rq.selection, rq.target, rq.property, rq.time};
-          XSendEvent(p_.d, rq.requestor, False, NoEventMask, &reply);
-          XFlush(p_.d);
-          for (int n = 0; n <= pieces && !stop_;) {
-            if (!XCheckTypedWindowEvent(p_.d, rq.requestor, PropertyNotify, &ev)) {
-              std::this_thread::sleep_for(2ms);
-              continue;
-            }
-            if (ev.xproperty.state != PropertyDelete || ev.xproperty.atom != rq.property) continue;
-            std::this_thread::sleep_for(pace);
-            const unsigned char byte = 'x';
-            XChangeProperty(p_.d, rq.requestor, rq.property, rq.target, 8, PropModeReplace, &byte, n < pieces ? 1 : 0);
-            XFlush(p_.d);
-            sent_ = ++n;
-          }
-        }) {
+  cKeepAliveOwner(std::string value, size_t piece, std::vector<std::chrono::milliseconds> paces)
+      : value_(std::move(value)), piece_(piece), paces_(std::move(paces)), thread_([this] { serve(); }) {
     while (!owning_) std::this_thread::sleep_for(1ms);
   }
-  ~cTrickleOwner() {
+  ~cKeepAliveOwner() {
     stop_ = true;
     thread_.join();
   }
-  int sent() const { return sent_; }
+  // Bytes the first transfer sent.
+  size_t firstSent() const { return firstSent_; }
 
  private:
+  struct sTransfer {
+    sTransfer(Window w, Atom prop, Atom target, std::chrono::milliseconds pace)
+        : w(w), prop(prop), target(target), pace(pace) {}
+    Window w;
+    Atom prop, target;
+    std::chrono::milliseconds pace;
+    size_t sent = 0;
+    bool done = false, asked = false;
+    std::chrono::steady_clock::time_point due;
+  };
+
+  void serve() {
+    Display* d = p_.d;
+    Window own = XCreateSimpleWindow(d, p_.root(), 0, 0, 1, 1, 0, 0, 0);
+    XSetSelectionOwner(d, XInternAtom(d, "CLIPBOARD", False), own, CurrentTime);
+    XSync(d, False);
+    owning_ = true;
+    std::vector<sTransfer> transfers;
+    XEvent ev;
+    while (!stop_) {
+      // In the order the server sent them, as an owner's loop takes them: a
+      // deletion before a request is never that request's.
+      while (XPending(d)) {
+        XNextEvent(d, &ev);
+        if (ev.type == SelectionRequest && ev.xselectionrequest.owner == own) {
+          const XSelectionRequestEvent rq = ev.xselectionrequest;
+          sTransfer t{rq.requestor, rq.property, rq.target, paces_[std::min(transfers.size(), paces_.size() - 1)]};
+          transfers.push_back(t);
+          XSelectInput(d, rq.requestor, PropertyChangeMask);
+          long size = static_cast<long>(value_.size());
+          XChangeProperty(d, rq.requestor, rq.property, XInternAtom(d, "INCR", False), 32, PropModeReplace,
+                          reinterpret_cast<unsigned char*>(&size), 1);
+          XEvent reply{};
+          reply.xselection = {SelectionNotify, 0,         True,        d,      rq.requestor,
+                              rq.selection,    rq.target, rq.property, rq.time};
+          XSendEvent(d, rq.requestor, False, NoEventMask, &reply);
+          XFlush(d);
+        } else if (ev.type == PropertyNotify && ev.xproperty.state == PropertyDelete) {
+          for (sTransfer& t : transfers)
+            if (!t.done && t.w == ev.xproperty.window && t.prop == ev.xproperty.atom) {
+              if (!t.asked) t.due = std::chrono::steady_clock::now() + t.pace;
+              t.asked = true;
+              break;
+            }
+        }
+      }
+      for (size_t i = 0; i < transfers.size(); ++i) {
+        sTransfer& t = transfers[i];
+        if (!t.asked || std::chrono::steady_clock::now() < t.due) continue;
+        const size_t n = std::min(piece_, value_.size() - t.sent);
+        XChangeProperty(d, t.w, t.prop, t.target, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(value_.data() + t.sent), static_cast<int>(n));
+        XFlush(d);
+        t.sent += n;
+        t.done = n == 0;
+        t.asked = false;
+        if (i == 0) firstSent_ = t.sent;
+      }
+      std::this_thread::sleep_for(1ms);
+    }
+  }
+
   cPeer p_;
+  std::string value_;
+  size_t piece_;
+  std::vector<std::chrono::milliseconds> paces_;
   std::atomic<bool> owning_{false}, stop_{false};
-  std::atomic<int> sent_{0};
+  std::atomic<size_t> firstSent_{0};
   std::thread thread_;
 };
+
+// Numbered lines, so that a piece out of its place shows.
+std::string numbered(size_t bytes) {
+  std::string s;
+  for (int i = 0; s.size() < bytes; ++i) s += "line " + std::to_string(i) + "\n";
+  s.resize(bytes);
+  return s;
+}
+
+// A paste's text; it answers true exactly when it brings something.
+std::string pasted() {
+  _typebuf<unsigned short> text;
+  const bool ok = nswnd_clip_text(text);
+  std::string out(text.ptr, text.ptr + text.count);
+  EXPECT_EQ(ok, !out.empty());
+  return out;
+}
 
 }  // namespace
 
 // Thirty pieces 150 ms apart each come well within the silence allowed
 // between pieces; the paste as a whole is given up and inserts nothing.
+// The owner answers the next paste at once, and that one gets its value.
 TEST(ClipboardPeers, AnOwnerThatTricklesIsGivenUpAtThePasteLimit) {
   requireDisplay();
   cLimits limits;
   limits->paste = 400ms;
-  cTrickleOwner owner(150ms, 30);
-  _typebuf<unsigned short> text;
-  EXPECT_TRUE(nswnd_clip_text(text));
-  EXPECT_EQ(text.count, 0);
-  EXPECT_LT(owner.sent(), 30);
+  const std::string value(30, 'x');
+  cKeepAliveOwner owner(value, 1, {150ms, 0ms});
+  EXPECT_EQ(pasted(), "");
+  EXPECT_LT(owner.firstSent(), value.size());
+  limits->paste = 20s;  // not a test of time
+  EXPECT_EQ(pasted(), value);
+}
+
+// Pastes in a row from an owner that goes on with each transfer a paste
+// gave up: each gets the whole value or nothing, never pieces of another.
+TEST(ClipboardPeers, TransfersAPasteGaveUpNeverEndInALaterOne) {
+  requireDisplay();
+  cLimits limits;
+  limits->paste = 1s;
+  const std::string value = numbered(1000000);
+  // 20 pieces 100 ms apart pass the deadline; those sent at once come well
+  // within it.
+  cKeepAliveOwner owner(value, 50000, {100ms, 0ms, 100ms, 0ms, 0ms});
+  const bool whole[] = {false, true, false, true, true};
+  for (size_t i = 0; i < std::size(whole); ++i) {
+    SCOPED_TRACE(i);
+    const std::string got = pasted();
+    EXPECT_EQ(got.size(), whole[i] ? value.size() : 0u);
+    EXPECT_TRUE(got == (whole[i] ? value : ""));
+  }
+}
+
+// Many pastes given up while their owner goes on with every transfer:
+// none of their properties serves a later paste before its transfer ended,
+// however many were given up.
+TEST(ClipboardPeers, PropertiesOfTransfersGivenUpServeNoPasteWhileTheyRun) {
+  requireDisplay();
+  cLimits limits;
+  limits->paste = 100ms;
+  const std::string value = numbered(200000);
+  // Each slow transfer's first piece comes after the paste has given up.
+  std::vector<std::chrono::milliseconds> paces(40, 150ms);
+  paces.push_back(0ms);
+  cKeepAliveOwner owner(value, 50000, paces);
+  for (size_t i = 0; i < 40; ++i) EXPECT_EQ(pasted(), "") << i;
+  limits->paste = 20s;  // not a test of time
+  for (int i = 0; i < 3; ++i) {
+    const std::string got = pasted();
+    EXPECT_EQ(got.size(), value.size()) << i;
+    EXPECT_TRUE(got == value) << i;
+  }
 }
 
 // Pieces never exceed what the server takes in one request, and the value

@@ -61,3 +61,60 @@ TEST(ManagedWindowLayer, TheLargestWindowLeavesRoomForItsFrame) {
   }
   nswnd_destroy(r.wnd);
 }
+
+// A manager that maps windows where they ask, draws no frame and never says
+// so: until one of ours is mapped a frame is guessed; then it is measured
+// as none, and the largest window takes the whole screen.
+TEST(ManagedWindowLayer, AManagerWithoutFramesLeavesTheWholeScreen) {
+  cManagedDesktop desk(800, 600, cManagedDesktop::sFrameless{});
+  if (!desk.ready()) GTEST_SKIP() << desk.why();
+  cRecorder first;
+  first.wnd = nswnd_create_wnd(cRecorder::proc, &first, "First", 300, 200, false, -1, -1);
+  ASSERT_TRUE(first.wnd);
+  int w = 0, h = 0;
+  ASSERT_TRUE(nswnd_max_size(first.wnd, &w, &h));
+  EXPECT_EQ(w, 800 - 8) << "guessed while nothing is mapped";
+  EXPECT_EQ(h, 600 - 28);
+  ASSERT_TRUE(nswnd_show_floating(first.wnd));
+  EXPECT_TRUE(pumpUntil([&] { return nswnd_max_size(first.wnd, &w, &h) && w == 800 && h == 600; }))
+      << w << "x" << h;
+
+  cRecorder big;
+  big.wnd = nswnd_create_wnd(cRecorder::proc, &big, "Big", 2000, 2000, false, -1, -1);
+  ASSERT_TRUE(big.wnd);
+  ASSERT_TRUE(nswnd_client_area(big.wnd, &w, &h));
+  EXPECT_EQ(w, 800);
+  EXPECT_EQ(h, 600);
+  nswnd_destroy(big.wnd);
+  nswnd_destroy(first.wnd);
+}
+
+// The first window of a process is sized by the guessed frame; under a
+// manager that draws none, a side that took all the guessed room takes the
+// whole screen once the window is mapped, and a smaller one keeps its size.
+TEST(ManagedWindowLayer, TheFirstWindowGrowsToTheRoomItsRealFrameLeaves) {
+  cManagedDesktop desk(800, 600, cManagedDesktop::sFrameless{});
+  if (!desk.ready()) GTEST_SKIP() << desk.why();
+  const struct {
+    int width, height;  // asked
+    int mappedW, mappedH;
+  } cases[] = {
+      {2000, 2000, 800, 600},
+      {800 - 8, 100, 800, 100},  // asked for the guessed room, as boxes do
+      {300, 200, 300, 200},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.width);
+    cRecorder r;
+    r.wnd = nswnd_create_wnd(cRecorder::proc, &r, "First", c.width, c.height, false, -1, -1);
+    ASSERT_TRUE(r.wnd);
+    ASSERT_TRUE(nswnd_show_floating(r.wnd));
+    int w = 0, h = 0;
+    // Mapped once its frame is measured as none.
+    EXPECT_TRUE(pumpUntil([&] { return nswnd_max_size(r.wnd, &w, &h) && w == 800 && h == 600; }));
+    EXPECT_TRUE(pumpUntil([&] {
+      return nswnd_client_area(r.wnd, &w, &h) && w == c.mappedW && h == c.mappedH;
+    })) << w << "x" << h;
+    nswnd_destroy(r.wnd);
+  }
+}

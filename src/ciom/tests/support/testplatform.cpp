@@ -74,5 +74,5 @@ bool cTestRequestTarget::_rt_copy_text(const void* text, long long len) {
 bool cTestRequestTarget::_rt_request_copied_text(_typebuf<unsigned char>& out) {
   out.set(static_cast<long long>(clipboard.size()));
   if (out.count) std::memcpy(out.ptr, clipboard.data(), clipboard.size());
-  return true;
+  return out.count > 0;
 }

@@ -47,7 +47,8 @@ class cTestRequestTarget : public cWindowRequestTarget {
     return true;
   }
   // The clipboard in memory, shared by every test window as a desktop's is;
-  // like the real one it keeps the text without its terminator.
+  // like the real one it keeps the text without its terminator, and a
+  // paste of an empty one brings nothing.
   static std::string clipboard;
   bool _rt_copy_text(const void* text, long long len) override;
   bool _rt_request_copied_text(_typebuf<unsigned char>& out) override;

@@ -1,0 +1,1 @@
+zvk_bench(folderchooser_bench zvk_ciplatform)
