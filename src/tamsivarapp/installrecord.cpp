@@ -1,5 +1,6 @@
 #include "tamsivarapp/installrecord.h"
 
+#include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -184,7 +185,14 @@ bool openRecordFolder(cApplicationConfig* config) {
   _guardchar<char> home;
   if (!cFolderContents::getHome(home) || !home.ptr || home.ptr[0] != '/') return false;
   const std::string folder = std::string(home.ptr) + "/." + kRecordStore;
-  return checkPathRecursive(folder.c_str()) && full->openConfig(kRecordStore);
+  errno = 0;
+  if (!checkPathRecursive(folder.c_str())) {
+    // Something other than a folder under the store's name fails without
+    // a call that says why; the system's word for it is this one.
+    if (!errno && cFolderContents::objtype(folder.c_str()) != fotNone) errno = ENOTDIR;
+    return false;
+  }
+  return full->openConfig(kRecordStore);
 }
 
 bool saveInstallRecord(sPkgInstallContext* context, cApplicationConfig* config, const char* managerPath,
