@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -104,11 +105,19 @@ unsigned cHeldFolder::typeOf(const std::string& name) const {
   return st.st_mode & S_IFMT;
 }
 
-sFileId cHeldFolder::idAt(const std::string& name) const {
-  struct stat st;
-  if (fd_ < 0 || ::fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return {};
-  return {st.st_dev, st.st_ino};
+sFileId ownIdAt(int folder, const std::string& name) {
+  struct statx st;
+  if (::statx(folder, name.c_str(), AT_SYMLINK_NOFOLLOW | (name.empty() ? AT_EMPTY_PATH : 0), STATX_INO | STATX_BTIME, &st) != 0) return {};
+  sFileId id{makedev(st.stx_dev_major, st.stx_dev_minor), st.stx_ino};
+  if (st.stx_mask & STATX_BTIME) {
+    id.born = true;
+    id.bornSec = st.stx_btime.tv_sec;
+    id.bornNsec = st.stx_btime.tv_nsec;
+  }
+  return id;
 }
+
+sFileId cHeldFolder::idAt(const std::string& name) const { return fd_ < 0 ? sFileId{} : ownIdAt(fd_, name); }
 
 void dropEmptyFoldersBelow(const std::string& anchor, const std::string& path, const sFileId& anchorId) {
   std::string folder = path;

@@ -11,16 +11,29 @@
 
 // What a path led to when this system made or wrote through it: a later
 // run changes what the path reaches only while it is still that.
+// A file's birth time tells a new file that got a freed inode number from
+// the one that had it; where either side has none (a file system without
+// it, a record of an earlier build) device and inode alone decide.
 struct sFileId {
   dev_t dev = 0;
   ino_t ino = 0;
+  bool born = false;
+  long long bornSec = 0;
+  unsigned bornNsec = 0;
   bool known() const { return dev != 0 || ino != 0; }
-  bool operator==(const sFileId&) const = default;
+  bool operator==(const sFileId& o) const {
+    return dev == o.dev && ino == o.ino &&
+           (!born || !o.born || (bornSec == o.bornSec && bornNsec == o.bornNsec));
+  }
 };
 
 // The identity of what `path` leads to, following links; unknown when
 // nothing is there.
 sFileId idOf(const std::string& path);
+// What `name` in `folder` (AT_FDCWD: from the working folder) is itself, a
+// link included, with its birth time where the file system keeps one;
+// unknown when nothing is there.
+sFileId ownIdAt(int folder, const std::string& name);
 
 class cHeldFolder {
  public:

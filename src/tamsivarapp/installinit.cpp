@@ -284,7 +284,10 @@ int compareWithInstalled(sPkgInstallContext& context, cApplicationConfig* config
 
 int runInstallInit(sPkgInstallContext& context, cApplicationConfig* config, cInstallInitHost& host) {
   if (!resolvePackage(context)) return iiBadPackagePath;
-  if (int code = loadScenario(context)) return code;
-  if (int code = chooseLanguage(context, config, host)) return code;
-  return compareWithInstalled(context, config);
+  int code = loadScenario(context);
+  if (!code) code = chooseLanguage(context, config, host);
+  if (!code) code = compareWithInstalled(context, config);
+  // The user hears which file did not load, as with a path that is wrong.
+  if (code == iiBadPackage) context.problemPath.set(context.package.ptr);
+  return code;
 }

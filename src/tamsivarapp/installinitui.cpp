@@ -62,7 +62,13 @@ void cInstallInitUI::onConstruct() {
 void cInstallInitUI::showEnd(int code) {
   // Rows 0 and 1 are the caption and the loading line: the two package
   // failures move up by one, the other codes name their own row.
-  const std::string message = fillText(string(code <= 2 ? code + 1 : code), myContext->problemPath.ptr);
+  std::string message = fillText(string(code <= 2 ? code + 1 : code), myContext->problemPath.ptr);
+  // The damaged-package words hold no place for the path: it follows
+  // their first line, so the user still learns which file it was.
+  if (code == iiBadPackage && myContext->problemPath.ptr) {
+    const size_t line = message.find('\n');
+    message.insert(line == std::string::npos ? message.size() : line, std::string("\n") + myContext->problemPath.ptr);
+  }
   if (code == 4 || code == 12) {
     cMessageForm::infobox(this, message.c_str(), nullptr);
   } else if (code != 3) {
@@ -78,6 +84,7 @@ bool cInstallInitUI::onAction(cChildElement* sender, cChildAction* a) {
       // Other codes (an exception in the job) leave the form for the user
       // to close.
       if (code < 0 || code > 12) return true;
+      myContext->initCode = code;
       if (code != 0) showEnd(code);
       end_modal(code == 0 ? 1 : 0);
       return true;
@@ -100,6 +107,6 @@ int install(const char* program, const char* package, unsigned int offset) {
   context.program.set(program);
   context.package.set(package);
   context.offset = offset;
-  if (!cInstallInitUI::runLoadScen(context)) return 1;
+  if (!cInstallInitUI::runLoadScen(context)) return context.initCode == iiBadPackage ? 2 : 1;
   return cInstWizard::runWizard(context);
 }

@@ -39,11 +39,7 @@ constexpr int kTempNames = 100;
 // How many new files are made and named in the record with one save.
 constexpr size_t kMadeAtOnce = 64;
 
-// What `path` names itself, a link included; unknown when nothing.
-sFileId ownIdOf(const std::string& path) {
-  struct stat st;
-  return ::lstat(path.c_str(), &st) == 0 ? sFileId{st.st_dev, st.st_ino} : sFileId{};
-}
+sFileId ownIdOf(const std::string& path) { return ownIdAt(AT_FDCWD, path); }
 
 // A run of this system takes a side file only while the record names it
 // with the identity of the file the run made.
@@ -378,9 +374,8 @@ class cInstallerRun {
     // change ever goes through the name afterwards; 0664 where the package
     // gives none, whatever the umask took away.
     ::fchmod(m.fd, modeOf(e.file->perms));
-    struct stat st;
-    if (::fstat(m.fd, &st) != 0) return fail(irCannotCreate, e.temp);
-    e.tempId = {st.st_dev, st.st_ino};
+    e.tempId = ownIdAt(m.fd, "");
+    if (!e.tempId.known()) return fail(irCannotCreate, e.temp);
     sides_[e.temp] = e.tempId;
     return true;
   }
@@ -491,10 +486,8 @@ class cInstallerRun {
     if (in < 0) return false;
     int out = ::openat(folder.fd(), part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     bool ok = out >= 0;
-    struct stat made;
     // The copy is named before a byte goes into it, under both its names.
-    if (ok && ::fstat(out, &made) == 0) {
-      e.backupId = {made.st_dev, made.st_ino};
+    if (ok && (e.backupId = ownIdAt(out, "")).known()) {
       sides_[e.backupPart] = sides_[e.backup] = e.backupId;
       ok = markMade();
     }

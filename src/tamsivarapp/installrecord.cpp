@@ -1,5 +1,6 @@
 #include "tamsivarapp/installrecord.h"
 
+#include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -25,10 +26,26 @@ void setText(cApplicationConfig* config, const std::string& k, const char* text)
 // A record listing more entries than this is not one this system wrote.
 constexpr unsigned long long kMaxEntries = 1u << 22;
 
-// An entry `name`N's identity goes beside it as `name`devN and `name`inoN.
+// An entry `name`N's identity goes beside it as `name`devN and `name`inoN,
+// its birth time where known as `name`bornN and `name`bornnsN.
 void writeId(cApplicationConfig* config, const char* section, const std::string& name, int n, const sFileId& id) {
   config->setParamInt64(indexed(section, (name + "dev").c_str(), n).c_str(), static_cast<long long>(id.dev));
   config->setParamInt64(indexed(section, (name + "ino").c_str(), n).c_str(), static_cast<long long>(id.ino));
+  if (!id.born) return;
+  config->setParamInt64(indexed(section, (name + "born").c_str(), n).c_str(), id.bornSec);
+  config->setParamInt64(indexed(section, (name + "bornns").c_str(), n).c_str(), id.bornNsec);
+}
+
+// Without both birth keys, or with a value no file system gives, the entry
+// is matched by device and inode, as a record of an earlier build is.
+void readBorn(cApplicationConfig* config, const char* section, const std::string& name, int n, sFileId& id) {
+  unsigned long long sec = 0, nsec = 0;
+  if (config->getParamInt(indexed(section, (name + "born").c_str(), n).c_str(), sec) &&
+      config->getParamInt(indexed(section, (name + "bornns").c_str(), n).c_str(), nsec) && nsec < 1000000000ull) {
+    id.born = true;
+    id.bornSec = static_cast<long long>(sec);
+    id.bornNsec = static_cast<unsigned>(nsec);
+  }
 }
 
 // The entries `name`0 to `name`N-1 that have an identity beside them, by
@@ -44,8 +61,10 @@ std::map<std::string, sFileId> readIdentified(cApplicationConfig* config, const 
     unsigned long long dev = 0, ino = 0;
     if (config->getParamStr(indexed(section, name.c_str(), n).c_str(), path) && path.ptr && *path.ptr &&
         config->getParamInt(indexed(section, (name + "dev").c_str(), n).c_str(), dev) &&
-        config->getParamInt(indexed(section, (name + "ino").c_str(), n).c_str(), ino) && (dev || ino))
-      out[plainPath(path.ptr)] = {static_cast<dev_t>(dev), static_cast<ino_t>(ino)};
+        config->getParamInt(indexed(section, (name + "ino").c_str(), n).c_str(), ino) && (dev || ino)) {
+      sFileId& id = out[plainPath(path.ptr)] = {static_cast<dev_t>(dev), static_cast<ino_t>(ino)};
+      readBorn(config, section, name, n, id);
+    }
   }
   return out;
 }
@@ -166,7 +185,14 @@ bool openRecordFolder(cApplicationConfig* config) {
   _guardchar<char> home;
   if (!cFolderContents::getHome(home) || !home.ptr || home.ptr[0] != '/') return false;
   const std::string folder = std::string(home.ptr) + "/." + kRecordStore;
-  return checkPathRecursive(folder.c_str()) && full->openConfig(kRecordStore);
+  errno = 0;
+  if (!checkPathRecursive(folder.c_str())) {
+    // Something other than a folder under the store's name fails without
+    // a call that says why; the system's word for it is this one.
+    if (!errno && cFolderContents::objtype(folder.c_str()) != fotNone) errno = ENOTDIR;
+    return false;
+  }
+  return full->openConfig(kRecordStore);
 }
 
 bool saveInstallRecord(sPkgInstallContext* context, cApplicationConfig* config, const char* managerPath,
@@ -232,7 +258,7 @@ void writeSideMark(cApplicationConfig* config, const char* section, const tSideM
   unsigned long long old = 0;
   if (config->getParamInt(key(section, "sides").c_str(), old))
     for (unsigned long long i = 0; i < old && i < kMaxEntries; ++i)
-      for (const char* name : {"sidedev", "sideino"})
+      for (const char* name : {"sidedev", "sideino", "sideborn", "sidebornns"})
         config->removeSection(indexed(section, name, static_cast<int>(i)).c_str());
   dropEntries(config, section, "sides", "side");
   if (sides.empty()) return;

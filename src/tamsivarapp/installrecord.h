@@ -30,7 +30,8 @@ inline constexpr const char kRecordStore[] = "zvk";
 
 // Makes the store's folder with its missing parents, as an installation
 // folder is made, where the store was opened without one (a home not made
-// yet), and opens the store there. False when the store still has none.
+// yet), and opens the store there. False when the store still has none,
+// with errno the system's reason where there is one.
 bool openRecordFolder(cApplicationConfig* config);
 // Where the store lies and why it was not written, for the user: its
 // folder, then the system's words for `err` when there is one.

@@ -158,10 +158,10 @@ void cFinishPanel::init(sPkgInstallContext* ctx) {
     const bool known = result >= irObstacle && result <= irRecordUnsaved;
     std::string message = known ? text(result + 1) : "";
     // The store and the system's reason; the folder no file could be
-    // placed in.
+    // placed in, or what stands where a file should go.
     const char* problem = ctx && ctx->problemPath.ptr ? ctx->problemPath.ptr : "";
     if (result == irRecordUnsaved) message = fillText(message.c_str(), problem);
-    if (result == irBadFolder && *problem) message += std::string("\n") + problem;
+    if ((result == irBadFolder || result == irObstacle) && *problem) message += std::string("\n") + problem;
     myMessage.setText(message.c_str(), -1, true);
   }
   repaint(nullptr);

@@ -260,8 +260,7 @@ class cRecordRoad {
   void markSides() {
     tSideMark sides;
     for (const auto& [side, id] : earlierSides_) {
-      struct stat st;
-      if (!listed_.count(side) && ::lstat(side.c_str(), &st) == 0 && sFileId{st.st_dev, st.st_ino} == id)
+      if (!listed_.count(side) && ownIdAt(AT_FDCWD, side) == id)
         sides.emplace(side, id);
     }
     for (const sTarget& t : targets_)

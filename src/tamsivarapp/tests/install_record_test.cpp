@@ -61,10 +61,11 @@ TEST(InstallerJob, AnInstallEndsWithItsRecordOrFails) {
     int job, result;
     const char* runText;  // what bin/run holds afterwards, null: nothing
     unsigned long long recorded;
+    const char* reason = nullptr;  // how the message ends: the system's words
   } cases[] = {
       {"home not made yet", false, false, nullptr, nullptr, 0, irOk, "two", (1ULL << 48) | (1ULL << 32)},
       {"store folder a file", false, true, [](const std::string& h) { writeFile(h + "/.zvk", "x"); }, nullptr, 1,
-       irRecordUnsaved, nullptr, 0},
+       irRecordUnsaved, nullptr, 0, "/.zvk: Not a directory"},
       {"store lost during the run", false, true, nullptr, fileInPlace, 1, irRecordUnsaved, nullptr, 0},
       {"upgrade, store lost during the run", true, true, nullptr, fileInPlace, 1, irRecordUnsaved, "one", 0},
   };
@@ -89,6 +90,9 @@ TEST(InstallerJob, AnInstallEndsWithItsRecordOrFails) {
     EXPECT_EQ(o.job, c.job);
     EXPECT_EQ(o.result, c.result);
     EXPECT_EQ(recordedVersion(home), c.recorded);
+    if (c.reason) {
+      EXPECT_TRUE(o.problem.ends_with(c.reason)) << o.problem;
+    }
     if (c.runText) {
       EXPECT_EQ(readFile(root + "/bin/run"), c.runText);
     } else {

@@ -103,6 +103,9 @@ TEST(InstallInit, PackagesOpenAtTheirOffsetAndAskForTheirLanguage) {
     Answers host;
     host.answer = c.answer;
     EXPECT_EQ(runInstallInit(ctx, &cfg, host), c.code);
+    if (c.code == iiBadPackage) {
+      EXPECT_EQ(std::string(ctx.problemPath.ptr ? ctx.problemPath.ptr : ""), c.path);
+    }
     if (c.problem) {
       EXPECT_TRUE(ctx.problemPath.ptr && std::string(ctx.problemPath.ptr).ends_with(c.problem));
     }

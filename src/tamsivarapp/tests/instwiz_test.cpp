@@ -288,6 +288,8 @@ TEST_F(Wizard, FinishPageShowsTheOutcomeAndAtMostSevenRunBoxes) {
       {4, 0, "", sectionText("pkgm::fin", 1), {sectionText("pkgm::fin", 5)}, cFinishPanel::kErrorColor, 0},
       {9, 0, folder, sectionText("pkgm::fin", 1), {sectionText("pkgm::fin", 10) + ("\n" + folder)},
        cFinishPanel::kErrorColor, 0},
+      {1, 0, folder + "/docs", sectionText("pkgm::fin", 1), {sectionText("pkgm::fin", 2) + ("\n" + folder + "/docs")},
+       cFinishPanel::kErrorColor, 0},
       {11, 5, store, sectionText("pkgm::fin", 1), {fillText(sectionText("pkgm::fin", 12), store.c_str())},
        cFinishPanel::kErrorColor, 0},
       {12, 0, "", sectionText("pkgm::fin", 1), {""}, cFinishPanel::kErrorColor, 0},

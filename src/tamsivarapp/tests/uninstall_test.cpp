@@ -1,8 +1,10 @@
 #include "tamsivarapp/uninstall.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -565,6 +567,43 @@ TEST(Uninstall, TakesOnlyTheSideFilesThisSystemNamed) {
   EXPECT_FALSE(fs::exists(conf));
   EXPECT_EQ(readFile(target), "a link leads here");
   EXPECT_EQ(readFile(pkg.root + "/share/doc/readme.txt.bkp.tmp/inside"), "inside");
+}
+
+// A file the user made later may get the inode number a side file this
+// system made had: its later birth tells it apart, and it stays.
+TEST(Uninstall, SideFileBornLaterThanMarkedStaysTheUsers) {
+  struct Case {
+    const char* name;
+    long long bornShift;  // seconds between the marked birth and the file's
+    bool goes;
+  } cases[] = {
+      {"bin/run.bkp", 0, true},
+      {"bin/run.tmp", -1, false},
+      {"share/doc/readme.txt.bkp", -3600, false},
+  };
+  Installed pkg;
+  Host host;
+  pkg.uninstall(host, [&](cApplicationConfig& cfg) {
+    int n = 0;
+    for (const Case& c : cases) {
+      const std::string path = pkg.root + "/" + c.name, at = "install/sample/side";
+      writeFile(path, "bytes of " + path);
+      struct statx st {};
+      ASSERT_EQ(::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_INO | STATX_BTIME, &st), 0);
+      if (!(st.stx_mask & STATX_BTIME)) GTEST_SKIP() << "no birth times on this file system";
+      cfg.setParamStr((at + std::to_string(n)).c_str(), path.c_str(), -1);
+      cfg.setParamInt64((at + "dev" + std::to_string(n)).c_str(),
+                        static_cast<long long>(makedev(st.stx_dev_major, st.stx_dev_minor)));
+      cfg.setParamInt64((at + "ino" + std::to_string(n)).c_str(), static_cast<long long>(st.stx_ino));
+      cfg.setParamInt64((at + "born" + std::to_string(n)).c_str(), st.stx_btime.tv_sec + c.bornShift);
+      cfg.setParamInt64((at + "bornns" + std::to_string(n++)).c_str(), st.stx_btime.tv_nsec);
+    }
+    cfg.setParamInt32("install/sample/sides", n);
+  });
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(fs::exists(pkg.root + "/" + c.name), !c.goes);
+  }
 }
 
 // Whatever stands in a file's place when the question is answered, the

@@ -71,6 +71,13 @@ TEST_P(InstallInit, BoxesAndTheLanguageQuestion) {
                  {l.boxes.error, "Return", nullptr, "install_missing" + suffix}};
        },
        1},
+      // Any file that is not a package is refused as one that cannot be
+      // loaded; a text file here.
+      {"a file holding no package", false, dir.file("notes.txt"), [&] { writeFile(dir.file("notes.txt"), "text\n"); },
+       [](const sLang& l, const std::string& suffix) -> std::vector<e2e::sStep> {
+         return {{l.boxes.form, ""}, {l.boxes.error, "Return", nullptr, "install_not_a_package" + suffix}};
+       },
+       2},
       {"older than the installed", false, older, nullptr,
        [](const sLang& l, const std::string& suffix) -> std::vector<e2e::sStep> {
          return {{l.boxes.form, ""}, {"", "Return"}, {l.boxes.info, "Return", nullptr, "install_older" + suffix}};
