@@ -15,6 +15,8 @@ enum { idNewFolder = 1, idSelect = 1, idCancel = 2 };
 enum { txComputer = 0, txNewFolder = 5, txSelect = 6, txCancel = 7 };
 constexpr long long kPathFieldLimit = 32768;
 constexpr int kContextMenuWidth = 100;
+// Rows added per turn of the action queue: a few milliseconds of work.
+constexpr size_t kRowBatch = 1000;
 }  // namespace
 
 cPicturesList cFolderChooseDialog::myImagesToolsMain;
@@ -59,21 +61,74 @@ void cFolderChooseDialog::onConstruct() {
   myField.focus();
 }
 
-// The start folder was selected before the window had its size, so its row
-// is brought into view only now.
-bool cFolderChooseDialog::onAfterConstruct() {
-  if (myCurrent && myCurrent->element) myTree.scrollToChild(myCurrent->element);
-  return false;
-}
-
 void cFolderChooseDialog::initBasicView() {
+  endWalk();
   myCurrent = nullptr;
   myNodes.initBasicView(string(txComputer));
 }
 
 void cFolderChooseDialog::navigate(const char* path) {
-  cTreeFoldersContentItem* node = myNodes.navigate(path);
-  if (node) makeCurrent(node->row);
+  endWalk();
+  if (!myNodes.startWalk(path, myWalk)) return;
+  if (cTreeFoldersContentItem* level = myNodes.nextLevel(myWalk))
+    startLevel(level);
+  else
+    makeCurrent(myWalk.node->row);
+}
+
+void cFolderChooseDialog::lsUnder(cTreeFoldersContentItem* node) {
+  endWalk();
+  if (!node) return;
+  myWalk = cFolderChooseTree::sWalk();
+  myWalk.node = node;
+  startLevel(node);
+}
+
+void cFolderChooseDialog::startLevel(cTreeFoldersContentItem* level) {
+  // The current row goes with the level's old rows when it is one of them.
+  for (cTreeItem* n = cFolderChooseTree::nodeOf(myCurrent); n; n = n->parent)
+    if (n->parent == level) myCurrent = nullptr;
+  myNodes.clearLevel(level);
+  myLevel = level;
+  myLevelNext = 0;
+  myReader.level = level;
+  myReader.run = ++myRun;
+  if (!myReader.start()) endLevel(false);
+}
+
+void cFolderChooseDialog::cLevelReader::onJobEnd(unsigned long code) {
+  myDialog.postAction(new cWalkAction(cWalkAction::kRead, run, code == 0));
+}
+
+void cFolderChooseDialog::onWalkStep(cWalkAction* a) {
+  if (a->run != myRun || !myLevel) return;
+  if (a->code == cWalkAction::kRead && !a->read)
+    endLevel(false);
+  else if (myNodes.addLevelRows(myLevel, myLevelNext, kRowBatch))
+    endLevel(true);
+  else
+    postAction(new cWalkAction(cWalkAction::kRows, myRun));
+}
+
+void cFolderChooseDialog::endLevel(bool listed) {
+  cTreeFoldersContentItem* level = myLevel;
+  myLevel = nullptr;
+  myNodes.endLevel(level, listed);
+  if (cTreeFoldersContentItem* next = myNodes.nextLevel(myWalk)) {
+    startLevel(next);
+    return;
+  }
+  cTreeViewChild::cTreeViewItem* row = myWalk.node->row;
+  myTree.select(row, true);
+  makeCurrent(row);
+  if (row->element) myTree.scrollToChild(row->element);
+}
+
+void cFolderChooseDialog::endWalk() {
+  ++myRun;
+  myReader.stop();
+  myReader.terminate();
+  myLevel = nullptr;
 }
 
 void cFolderChooseDialog::makeCurrent(cTreeViewChild::cTreeViewItem* row) {
@@ -87,6 +142,9 @@ void cFolderChooseDialog::makeCurrent(cTreeViewChild::cTreeViewItem* row) {
 }
 
 void cFolderChooseDialog::mkdir() {
+  // The name is asked in a window of its own while the queue runs on: a
+  // walk under way could take the current row away meanwhile.
+  endWalk();
   cTreeFoldersContentItem* node = cFolderChooseTree::nodeOf(myCurrent);
   if (!node || !node->path.ptr) return;
   _guardchar<char> name;
@@ -107,6 +165,8 @@ void cFolderChooseDialog::mkdir() {
 void cFolderChooseDialog::onContextRequest(cTreeViewChild::cTreeItemCtxAction* a) {
   cTreeFoldersContentItem* node = cFolderChooseTree::nodeOf(a->item);
   if (!node || !node->path.ptr) return;
+  // The menu runs the queue on; a walk under way could take the row away.
+  endWalk();
   cPopupMaster::tItems items;
   items.insert(idNewFolder)->text.set(string(txNewFolder));
   // absPos answers the tree's own corner; the point is inside the tree.
@@ -123,6 +183,12 @@ void cFolderChooseDialog::onContextRequest(cTreeViewChild::cTreeItemCtxAction* a
 
 bool cFolderChooseDialog::onAction(cChildElement* sender, cChildAction* a) {
   if (!a) return cCustomForm::onAction(sender, a);
+  if (sender == this) {
+    if (auto* step = dynamic_cast<cWalkAction*>(a)) {
+      onWalkStep(step);
+      return true;
+    }
+  }
   if (sender == &myTree && a->code == cTreeViewChild::tvContext) {
     onContextRequest(static_cast<cTreeViewChild::cTreeItemCtxAction*>(a));
     return true;
@@ -130,6 +196,8 @@ bool cFolderChooseDialog::onAction(cChildElement* sender, cChildAction* a) {
   if (sender == &myTree && a->code == cTreeViewChild::tvSelection) {
     auto* row = static_cast<cTreeViewChild::cTreeItemAction*>(a)->item;
     cTreeFoldersContentItem* node = cFolderChooseTree::nodeOf(row);
+      // The user chose elsewhere: the walk under way is not wanted any more.
+    endWalk();
     if (node && !node->listed) lsUnder(node);
     makeCurrent(row);
     return true;
@@ -147,9 +215,12 @@ bool cFolderChooseDialog::onAction(cChildElement* sender, cChildAction* a) {
 bool cFolderChooseDialog::onFormAccept() {
   const char* typed = myField.text();
   if (myFolder && myFolder->ptr && typed && std::strcmp(myFolder->ptr, typed) == 0) {
+    endWalk();
     end_modal(1);
     return true;
   }
+  // Return again on the path being opened waits for it.
+  if (walking() && typed && myWalk.path == typed) return true;
   _guardchar<char> path(typed ? typed : "");
   cFolderContents::adjustPath(path.ptr);
   navigate(path.ptr);
@@ -157,6 +228,7 @@ bool cFolderChooseDialog::onFormAccept() {
 }
 
 bool cFolderChooseDialog::onFormCancel() {
+  endWalk();
   end_modal(0);
   return true;
 }
