@@ -21,8 +21,10 @@ void relabel(cTreeViewChild::cTreeViewItem* row, const char* label) {
 }
 
 int nodeKindOf(int entryType) {
-  if (entryType == fotFolder || entryType == fotSpecialLocation) return cFolderChooseTree::cTreeFoldersContentItem::kFolder;
-  if (entryType == kFileSystemRoot || entryType == kMountedFileSystem) return cFolderChooseTree::cTreeFoldersContentItem::kFileSystem;
+  if (entryType == fotFolder || entryType == fotSpecialLocation)
+    return cFolderChooseTree::cTreeFoldersContentItem::kFolder;
+  if (entryType == kFileSystemRoot || entryType == kMountedFileSystem)
+    return cFolderChooseTree::cTreeFoldersContentItem::kFileSystem;
   return -1;
 }
 // A folder's entries as the file chooser lists them: file systems before
@@ -51,8 +53,9 @@ void cFolderChooseTree::clear() {
   nodes_.destroy();
 }
 
-cFolderChooseTree::cTreeFoldersContentItem* cFolderChooseTree::addNode(cTreeFoldersContentItem* parent, int kind, const char* path,
-                                                    const char* label) {
+cFolderChooseTree::cTreeFoldersContentItem* cFolderChooseTree::addNode(cTreeFoldersContentItem* parent,
+                                                                       int kind, const char* path,
+                                                                       const char* label) {
   auto* node = new cTreeFoldersContentItem;
   node->kind = kind;
   node->path.set(path);
@@ -147,7 +150,8 @@ cFolderChooseTree::cTreeFoldersContentItem* cFolderChooseTree::nextLevel(sWalk& 
     cTreeFoldersContentItem* found = nullptr;
     for (cTreeItem* c = walk.node->child; c && !found; c = c->next) {
       auto* n = static_cast<cTreeFoldersContentItem*>(c);
-      if (n->path.ptr && (exact ? std::strcmp(n->path.ptr, built.c_str()) : strcasecmp(n->path.ptr, built.c_str())) == 0)
+      if (n->path.ptr &&
+          (exact ? std::strcmp(n->path.ptr, built.c_str()) : strcasecmp(n->path.ptr, built.c_str())) == 0)
         found = n;
     }
     if (!found) {

@@ -142,9 +142,9 @@ void cFolderChooseDialog::makeCurrent(cTreeViewChild::cTreeViewItem* row) {
 }
 
 void cFolderChooseDialog::mkdir() {
-  // The name is asked in a window of its own while the queue runs on: a
-  // walk under way could take the current row away meanwhile.
-  endWalk();
+  // Not while a walk runs: its rows are not all there, and the name is
+  // asked in a window of its own while the queue runs on.
+  if (walking()) return;
   cTreeFoldersContentItem* node = cFolderChooseTree::nodeOf(myCurrent);
   if (!node || !node->path.ptr) return;
   _guardchar<char> name;
@@ -164,9 +164,9 @@ void cFolderChooseDialog::mkdir() {
 
 void cFolderChooseDialog::onContextRequest(cTreeViewChild::cTreeItemCtxAction* a) {
   cTreeFoldersContentItem* node = cFolderChooseTree::nodeOf(a->item);
-  if (!node || !node->path.ptr) return;
-  // The menu runs the queue on; a walk under way could take the row away.
-  endWalk();
+  // As for New folder: the menu runs the queue on, and a walk under way
+  // could take the row away meanwhile.
+  if (!node || !node->path.ptr || walking()) return;
   cPopupMaster::tItems items;
   items.insert(idNewFolder)->text.set(string(txNewFolder));
   // absPos answers the tree's own corner; the point is inside the tree.
@@ -196,7 +196,7 @@ bool cFolderChooseDialog::onAction(cChildElement* sender, cChildAction* a) {
   if (sender == &myTree && a->code == cTreeViewChild::tvSelection) {
     auto* row = static_cast<cTreeViewChild::cTreeItemAction*>(a)->item;
     cTreeFoldersContentItem* node = cFolderChooseTree::nodeOf(row);
-      // The user chose elsewhere: the walk under way is not wanted any more.
+    // The user chose elsewhere: the walk under way is not wanted any more.
     endWalk();
     if (node && !node->listed) lsUnder(node);
     makeCurrent(row);

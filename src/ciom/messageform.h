@@ -10,8 +10,6 @@
 #include <string>
 #include <vector>
 
-#include <string>
-
 #include "base/list.h"
 #include "ciom/customform.h"
 #include "ciom/pictureslist.h"
