@@ -54,8 +54,11 @@ void cFolderChooseDialog::onConstruct() {
   _guardchar<char> start;
   const bool hasStart = myFolder && folderChooseStartFolder(myFolder->ptr, start);
   if (myFolder) myFolder->set(static_cast<const char*>(nullptr));
-  if (hasStart)
+  // The start is in the field at once, to be edited while it is opened.
+  if (hasStart) {
+    myField.setText(start.ptr, -1);
     navigate(start.ptr);
+  }
   else
     myMainTools.setEnabled(idNewFolder, false);
   myField.focus();
@@ -68,8 +71,12 @@ void cFolderChooseDialog::initBasicView() {
 }
 
 void cFolderChooseDialog::navigate(const char* path) {
+  // A path that is no folder leaves the walk under way alone.
+  cFolderChooseTree::sWalk walk;
+  if (!myNodes.startWalk(path, walk)) return;
   endWalk();
-  if (!myNodes.startWalk(path, myWalk)) return;
+  myWalk = std::move(walk);
+  noteWalkStart();
   if (cTreeFoldersContentItem* level = myNodes.nextLevel(myWalk))
     startLevel(level);
   else
@@ -81,6 +88,7 @@ void cFolderChooseDialog::lsUnder(cTreeFoldersContentItem* node) {
   if (!node) return;
   myWalk = cFolderChooseTree::sWalk();
   myWalk.node = node;
+  noteWalkStart();
   startLevel(node);
 }
 
@@ -119,8 +127,14 @@ void cFolderChooseDialog::endLevel(bool listed) {
     return;
   }
   cTreeViewChild::cTreeViewItem* row = myWalk.node->row;
-  myTree.select(row, true);
-  makeCurrent(row);
+  // The row takes the focus only from the tree itself: keys typed in the
+  // field while the folders were read stay there.
+  bool treeFocused = false;
+  for (cChildElement* e = getFocused(); e && !treeFocused; e = e->parent()) treeFocused = e == &myTree;
+  myTree.select(row, treeFocused);
+  // What the user typed meanwhile stays in the field.
+  const char* shown = myField.text();
+  makeCurrent(row, myWalkField == (shown ? shown : ""));
   if (row->element) myTree.scrollToChild(row->element);
 }
 
@@ -131,12 +145,17 @@ void cFolderChooseDialog::endWalk() {
   myLevel = nullptr;
 }
 
-void cFolderChooseDialog::makeCurrent(cTreeViewChild::cTreeViewItem* row) {
+void cFolderChooseDialog::noteWalkStart() {
+  const char* shown = myField.text();
+  myWalkField = shown ? shown : "";
+}
+
+void cFolderChooseDialog::makeCurrent(cTreeViewChild::cTreeViewItem* row, bool showInField) {
   cTreeFoldersContentItem* node = cFolderChooseTree::nodeOf(row);
   if (!node) return;
   const char* path = node->path.ptr;
   if (myFolder) myFolder->set(path);
-  myField.setText(path ? path : "", -1);
+  if (showInField) myField.setText(path ? path : "", -1);
   myMainTools.setEnabled(idNewFolder, path != nullptr);
   myCurrent = row;
 }

@@ -5,6 +5,8 @@
 // heard while a large folder fills; they end the fill and the read at once.
 #pragma once
 
+#include <string>
+
 #include "base/guardchar.h"
 #include "base/job.h"
 #include "ciom/customform.h"
@@ -51,7 +53,7 @@ class cFolderChooseDialog : public cCustomForm {
  private:
   // What happens when the user selects a row: the row's folder becomes the
   // current one, shown in the field and handed back on Select.
-  void makeCurrent(cTreeViewChild::cTreeViewItem* row);
+  void makeCurrent(cTreeViewChild::cTreeViewItem* row, bool showInField = true);
   void onContextRequest(cTreeViewChild::cTreeItemCtxAction* a);
 
   // Reads one level off the main thread and posts its end to the dialog.
@@ -79,6 +81,9 @@ class cFolderChooseDialog : public cCustomForm {
   void startLevel(cTreeFoldersContentItem* level);
   void onWalkStep(cWalkAction* a);
   void endLevel(bool listed);
+  // What the field shows as a walk starts: a field changed by its end was
+  // typed in, and keeps what was typed.
+  void noteWalkStart();
   // Stops the read and drops the steps to come; rows already shown stay,
   // their level not taken for listed.
   void endWalk();
@@ -93,6 +98,7 @@ class cFolderChooseDialog : public cCustomForm {
   cFolderChooseTree::sWalk myWalk;
   cTreeFoldersContentItem* myLevel = nullptr;  // read or filled now
   size_t myLevelNext = 0;
+  std::string myWalkField;
   int myRun = 0;
   // After the tree: its read ends before the nodes it writes go.
   cLevelReader myReader{*this};
