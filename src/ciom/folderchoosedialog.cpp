@@ -1,5 +1,6 @@
 #include "ciom/folderchoosedialog.h"
 
+#include <chrono>
 #include <cstring>
 
 #include "ciom/folderchoose_path.h"
@@ -15,8 +16,11 @@ enum { idNewFolder = 1, idSelect = 1, idCancel = 2 };
 enum { txComputer = 0, txNewFolder = 5, txSelect = 6, txCancel = 7 };
 constexpr long long kPathFieldLimit = 32768;
 constexpr int kContextMenuWidth = 100;
-// Rows added per turn of the action queue: a few milliseconds of work.
+// Rows are added a batch at a time, batches for a slice of time before the
+// window's events are taken: a paint visits every row shown, so a paint
+// after each batch would cost a fill the square of its rows.
 constexpr size_t kRowBatch = 1000;
+constexpr std::chrono::milliseconds kFillSlice{40};
 }  // namespace
 
 cPicturesList cFolderChooseDialog::myImagesToolsMain;
@@ -112,10 +116,19 @@ void cFolderChooseDialog::onWalkStep(cWalkAction* a) {
   if (a->run != myRun || !myLevel) return;
   if (a->code == cWalkAction::kRead && !a->read)
     endLevel(false);
-  else if (myNodes.addLevelRows(myLevel, myLevelNext, kRowBatch))
+  else if (addRowsForASlice())
     endLevel(true);
   else
     postAction(new cWalkAction(cWalkAction::kRows, myRun));
+}
+
+bool cFolderChooseDialog::addRowsForASlice() {
+  const auto until = std::chrono::steady_clock::now() + kFillSlice;
+  bool all = false;
+  do
+    all = myNodes.addLevelRows(myLevel, myLevelNext, kRowBatch);
+  while (!all && std::chrono::steady_clock::now() < until);
+  return all;
 }
 
 void cFolderChooseDialog::endLevel(bool listed) {

@@ -80,6 +80,7 @@ class cFolderChooseDialog : public cCustomForm {
   };
   void startLevel(cTreeFoldersContentItem* level);
   void onWalkStep(cWalkAction* a);
+  bool addRowsForASlice();
   void endLevel(bool listed);
   // What the field shows as a walk starts: a field changed by its end was
   // typed in, and keeps what was typed.
