@@ -474,6 +474,8 @@ void nswnd_work_area(int* x, int* y, int* width, int* height) {
   if (data) XFree(data);
 }
 
+bool nswnd_frame_known(cNSWndWrapper* wnd, long ext[4]) { return frameExtents(wnd, ext); }
+
 bool nswnd_frame_guess(cNSWndWrapper* wnd, cNSWndWrapper* parent, long ext[4]) {
   ext[0] = ext[1] = ext[2] = ext[3] = 0;
   if (wnd && frameExtents(wnd, ext)) return true;
