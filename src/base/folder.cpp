@@ -97,14 +97,19 @@ bool cFolderContents::destroy() {
   return true;
 }
 
-bool cFolderContents::init(const char* path, bool foldersAndFilesOnly) {
+bool cFolderContents::init(const char* path, bool foldersAndFilesOnly, const std::atomic<bool>* stop) {
   destroy();
   if (objtype(path) != fotFolder) return false;
   folder_.set(path);
   DIR* dir = opendir(path);
   if (!dir) return false;
   int dirFd = dirfd(dir);
+  bool stopped = false;
   while (dirent* entry = readdir(dir)) {
+    if (stop && stop->load(std::memory_order_relaxed)) {
+      stopped = true;
+      break;
+    }
     if (isDotOrDotDot(entry->d_name)) continue;
     // Relative to the open folder, so no path length limit applies.
     struct stat st;
@@ -119,7 +124,7 @@ bool cFolderContents::init(const char* path, bool foldersAndFilesOnly) {
     toLocalTimestamp(st.st_mtime, item->modified);
   }
   closedir(dir);
-  return true;
+  return !stopped;
 }
 
 bool cFolderContents::enumSpecialLocations() {

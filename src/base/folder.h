@@ -3,6 +3,8 @@
 // for questions about paths.
 #pragma once
 
+#include <atomic>
+
 #include "base/btree.h"
 #include "base/guardchar.h"
 #include "base/utils.h"
@@ -45,8 +47,9 @@ class cFolderContents {
  public:
   // Lists `path` in the order the system gives (users sort); with
   // `foldersAndFilesOnly`, everything else is left out. A failed listing is
-  // empty.
-  bool init(const char* path, bool foldersAndFilesOnly);
+  // empty. A reader off the main thread passes its stop flag: once it is
+  // set the listing ends at the next entry, and the answer is false.
+  bool init(const char* path, bool foldersAndFilesOnly, const std::atomic<bool>* stop = nullptr);
   // The home folder, "/" and every other mounted file system once per device.
   bool enumSpecialLocations();
   int count() const { return count_; }

@@ -89,11 +89,14 @@ cChildElement* cChildElement::windowed() {
 
 cChildElement* cChildElement::getFirstChild() {
   auto* item = myChildren.root ? myChildren.leftmost(myChildren.root) : nullptr;
+  myWalked = item;
   return item ? item->key : nullptr;
 }
 
 cChildElement* cChildElement::getNextChild(cChildElement* child) {
-  auto* item = myChildren.next(myChildren.find_item(child));
+  auto* at = myWalked && myWalked->key == child ? myWalked : myChildren.find_item(child);
+  auto* item = myChildren.next(at);
+  myWalked = item;
   return item ? item->key : nullptr;
 }
 
@@ -118,6 +121,7 @@ bool cChildElement::attach(cChildElement* child, int x, int y, int w, int h, eCo
 
   auto* last = myOrdinals.root ? myOrdinals.rightmost(myOrdinals.root) : nullptr;
   int ordinal = last ? last->key + 1 : 0;
+  myWalked = nullptr;
   *myChildren.insert(child) = ordinal;
   *myOrdinals.insert(ordinal) = child;
 
@@ -149,6 +153,7 @@ bool cChildElement::dettach(cChildElement* child) {
   if (!ordinal) return true;
   myAnchors.dettach(child);
   myOrdinals.dettach(*ordinal);
+  myWalked = nullptr;
   myChildren.dettach(child);
   processDettach(child);
   // A detached element asks nothing of its old parent any more.

@@ -348,6 +348,10 @@ class cChildElement {
   bool myFocused = false;
   cChildElement* myRememberedFocus = nullptr;
   cFasterTreeList<cChildElement*, int> myChildren;
+  // Where a walk over the children stands, so that each step is one move
+  // in the tree rather than a search: a view of many rows walks them on
+  // every paint. Any change to the children forgets it.
+  cFasterTreeList<cChildElement*, int>::cTreeItem* myWalked = nullptr;
   cFasterTreeList<int, cChildElement*> myOrdinals;
   cFasterTreeList<cChildElement*, sRect> myAnchors;
   cChildElement* myParent = nullptr;

@@ -21,21 +21,18 @@ void relabel(cTreeViewChild::cTreeViewItem* row, const char* label) {
 }
 
 int nodeKindOf(int entryType) {
-  if (entryType == fotFolder || entryType == fotSpecialLocation) return cFolderChooseTree::cTreeFoldersContentItem::kFolder;
-  if (entryType == kFileSystemRoot || entryType == kMountedFileSystem) return cFolderChooseTree::cTreeFoldersContentItem::kFileSystem;
+  if (entryType == fotFolder || entryType == fotSpecialLocation)
+    return cFolderChooseTree::cTreeFoldersContentItem::kFolder;
+  if (entryType == kFileSystemRoot || entryType == kMountedFileSystem)
+    return cFolderChooseTree::cTreeFoldersContentItem::kFileSystem;
   return -1;
 }
-std::vector<int> listingOrder(cFolderContents& contents) {
-  std::vector<int> order(static_cast<size_t>(std::max(contents.count(), 0)));
-  std::iota(order.begin(), order.end(), 0);
-  return order;
-}
-
 // A folder's entries as the file chooser lists them: file systems before
 // folders, each by the bytes of the label shown; the special locations keep
 // their own order.
 std::vector<int> sortedOrder(cFolderContents& contents) {
-  std::vector<int> order = listingOrder(contents);
+  std::vector<int> order(static_cast<size_t>(std::max(contents.count(), 0)));
+  std::iota(order.begin(), order.end(), 0);
   std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
     const sFolderItemInfo& x = *contents.info(a);
     const sFolderItemInfo& y = *contents.info(b);
@@ -56,8 +53,9 @@ void cFolderChooseTree::clear() {
   nodes_.destroy();
 }
 
-cFolderChooseTree::cTreeFoldersContentItem* cFolderChooseTree::addNode(cTreeFoldersContentItem* parent, int kind, const char* path,
-                                                    const char* label) {
+cFolderChooseTree::cTreeFoldersContentItem* cFolderChooseTree::addNode(cTreeFoldersContentItem* parent,
+                                                                       int kind, const char* path,
+                                                                       const char* label) {
   auto* node = new cTreeFoldersContentItem;
   node->kind = kind;
   node->path.set(path);
@@ -68,18 +66,16 @@ cFolderChooseTree::cTreeFoldersContentItem* cFolderChooseTree::addNode(cTreeFold
   return node;
 }
 
-void cFolderChooseTree::addEntries(cTreeFoldersContentItem* node, bool skipHidden, bool pathFromName) {
-  for (int i : pathFromName ? listingOrder(node->contents) : sortedOrder(node->contents)) {
-    sFolderItemInfo* e = node->contents.info(i);
-    int kind = nodeKindOf(e->type);
-    if (kind < 0 || (skipHidden && e->hidden)) continue;
-    _guardchar<char> path;
-    if (pathFromName)
-      path.set(e->name.ptr);
-    else if (!node->contents.path(i, path))
-      continue;
-    addNode(node, kind, path.ptr, placeLabel(*e));
-  }
+void cFolderChooseTree::addEntry(cTreeFoldersContentItem* node, int i, bool skipHidden, bool pathFromName) {
+  sFolderItemInfo* e = node->contents.info(i);
+  const int kind = e ? nodeKindOf(e->type) : -1;
+  if (kind < 0 || (skipHidden && e->hidden)) return;
+  _guardchar<char> path;
+  if (pathFromName)
+    path.set(e->name.ptr);
+  else if (!node->contents.path(i, path))
+    return;
+  addNode(node, kind, path.ptr, placeLabel(*e));
 }
 
 void cFolderChooseTree::initBasicView(const char* computerLabel) {
@@ -87,49 +83,93 @@ void cFolderChooseTree::initBasicView(const char* computerLabel) {
   view_.startChanges();
   cTreeFoldersContentItem* top = addNode(nullptr, cTreeFoldersContentItem::kComputer, nullptr, computerLabel);
   top->listed = true;
-  if (top->contents.enumSpecialLocations()) addEntries(top, false, true);
+  if (top->contents.enumSpecialLocations())
+    for (int i = 0; i < top->contents.count(); ++i) addEntry(top, i, false, true);
   view_.endChanges();
+}
+
+void cFolderChooseTree::clearLevel(cTreeFoldersContentItem* node) {
+  view_.startChanges();
+  view_.remove_under(node->row);
+  nodes_.destroy_sub(node);
+  view_.endChanges();
+  node->listed = false;
+  node->order.clear();
+}
+
+bool cFolderChooseTree::readLevel(cTreeFoldersContentItem* node, const std::atomic<bool>* stop) {
+  if (!node->path.ptr || !node->contents.init(node->path.ptr, true, stop)) return false;
+  node->order = sortedOrder(node->contents);
+  return true;
+}
+
+bool cFolderChooseTree::addLevelRows(cTreeFoldersContentItem* node, size_t& next, size_t batch) {
+  const size_t end = next + std::min(batch, node->order.size() - std::min(next, node->order.size()));
+  view_.startChanges();
+  for (; next < end; ++next) addEntry(node, node->order[next], true, false);
+  view_.endChanges();
+  return next >= node->order.size();
+}
+
+void cFolderChooseTree::endLevel(cTreeFoldersContentItem* node, bool listed) {
+  node->listed = listed;
+  node->order = std::vector<int>();
 }
 
 bool cFolderChooseTree::lsUnder(cTreeFoldersContentItem* node) {
   if (!node) return false;
-  view_.startChanges();
-  view_.remove_under(node->row);
-  nodes_.destroy_sub(node);
-  node->listed = node->path.ptr && node->contents.init(node->path.ptr, true);
-  if (node->listed) addEntries(node, true, false);
-  view_.endChanges();
+  clearLevel(node);
+  const bool listed = readLevel(node, nullptr);
+  size_t next = 0;
+  if (listed) addLevelRows(node, next, node->order.size());
+  endLevel(node, listed);
   view_.select(node->row, true);
-  return node->listed;
+  return listed;
 }
 
-cFolderChooseTree::cTreeFoldersContentItem* cFolderChooseTree::navigate(const char* path) {
-  if (!path || cFolderContents::objtype(path) != fotFolder || !root()) return nullptr;
-  bool exact = cFolderContents::pathCaseSensetive(path);
-  cTreeFoldersContentItem* node = root();
-  cTreeFoldersContentItem* extra = nullptr;
-  std::string built;
+bool cFolderChooseTree::startWalk(const char* path, sWalk& walk) {
+  if (!path || cFolderContents::objtype(path) != fotFolder || !root()) return false;
+  walk.path = path;
+  walk.rest = 0;
+  walk.built.clear();
+  walk.node = root();
+  walk.extra = nullptr;
+  return true;
+}
+
+cFolderChooseTree::cTreeFoldersContentItem* cFolderChooseTree::nextLevel(sWalk& walk) {
+  const bool exact = cFolderContents::pathCaseSensetive(walk.path.c_str());
   _guardchar<char> tag;
-  for (const char* rest = path; rest;) {
-    rest = folderChooseNextTag(rest, tag);
+  while (walk.rest != std::string::npos) {
+    const char* rest = folderChooseNextTag(walk.path.c_str() + walk.rest, tag);
+    walk.rest = rest ? static_cast<size_t>(rest - walk.path.c_str()) : std::string::npos;
     if (!tag.ptr || !*tag.ptr) continue;
+    std::string& built = walk.built;
     if (!built.empty() && built.back() != '/') built += '/';
     built += tag.ptr;
     cTreeFoldersContentItem* found = nullptr;
-    for (cTreeItem* c = node->child; c && !found; c = c->next) {
+    for (cTreeItem* c = walk.node->child; c && !found; c = c->next) {
       auto* n = static_cast<cTreeFoldersContentItem*>(c);
-      if (n->path.ptr && (exact ? std::strcmp(n->path.ptr, built.c_str()) : strcasecmp(n->path.ptr, built.c_str())) == 0)
+      if (n->path.ptr &&
+          (exact ? std::strcmp(n->path.ptr, built.c_str()) : strcasecmp(n->path.ptr, built.c_str())) == 0)
         found = n;
     }
     if (!found) {
-      if (!extra) extra = addNode(node, cTreeFoldersContentItem::kFolder, nullptr, nullptr);
-      extra->path.set(built.c_str());
-      relabel(extra->row, built.c_str());
-      found = extra;
+      if (!walk.extra) walk.extra = addNode(walk.node, cTreeFoldersContentItem::kFolder, nullptr, nullptr);
+      walk.extra->path.set(built.c_str());
+      relabel(walk.extra->row, built.c_str());
+      found = walk.extra;
     }
-    lsUnder(found);
-    node = found;
+    walk.node = found;
+    return found;
   }
-  view_.select(node->row, true);
-  return node;
+  return nullptr;
+}
+
+cFolderChooseTree::cTreeFoldersContentItem* cFolderChooseTree::navigate(const char* path) {
+  sWalk walk;
+  if (!startWalk(path, walk)) return nullptr;
+  while (cTreeFoldersContentItem* level = nextLevel(walk)) lsUnder(level);
+  view_.select(walk.node->row, true);
+  return walk.node;
 }

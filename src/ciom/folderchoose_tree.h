@@ -1,8 +1,13 @@
 // The folder chooser's tree: a "Computer" root over the special locations,
 // each folder read only when it is opened, and a typed path opened level by
-// level. Every read happens on the main thread, so the rows always match the
-// listings they came from.
+// level. A level is listed in steps so that its read can run off the main
+// thread and its rows come in batches: the rows always match the listing
+// they came from, as only the level's own node is read meanwhile.
 #pragma once
+
+#include <atomic>
+#include <string>
+#include <vector>
 
 #include "base/folder.h"
 #include "base/guardchar.h"
@@ -20,6 +25,17 @@ class cFolderChooseTree {
     int kind = kFolder;
     _guardchar<char> path;
     bool listed = false;
+    std::vector<int> order;  // the listing's entries in the order shown
+  };
+
+  // A typed path opened level by level: each level is listed before the
+  // next one is looked for among its rows.
+  struct sWalk {
+    std::string path;
+    size_t rest = std::string::npos;  // where the tags left start
+    std::string built;
+    cTreeFoldersContentItem* node = nullptr;
+    cTreeFoldersContentItem* extra = nullptr;
   };
 
   explicit cFolderChooseTree(cTreeViewChild& view) : view_(view) {}
@@ -35,6 +51,21 @@ class cFolderChooseTree {
   // no known node hang from one extra node named by the longest path reached.
   // Null when the path is not a folder; nothing changes then.
   cTreeFoldersContentItem* navigate(const char* path);
+
+  // The steps of lsUnder: the old rows go, the folder is read (on any
+  // thread, touching the node's listing alone; `stop` ends it early with
+  // false), the rows come `batch` at a time from `next` (true once all are
+  // in), and the level is marked. Selecting a row is left to the caller: the
+  // view forgets its selection whenever rows go.
+  void clearLevel(cTreeFoldersContentItem* node);
+  static bool readLevel(cTreeFoldersContentItem* node, const std::atomic<bool>* stop);
+  bool addLevelRows(cTreeFoldersContentItem* node, size_t& next, size_t batch);
+  void endLevel(cTreeFoldersContentItem* node, bool listed);
+  // The steps of navigate: false when the path is not a folder; then the
+  // node of each level in turn, to be listed before the next is asked for,
+  // and null once the deepest is listed (`walk.node` then).
+  bool startWalk(const char* path, sWalk& walk);
+  cTreeFoldersContentItem* nextLevel(sWalk& walk);
   cTreeFoldersContentItem* root() { return static_cast<cTreeFoldersContentItem*>(nodes_.first); }
   static cTreeFoldersContentItem* nodeOf(cTreeViewChild::cTreeViewItem* row) {
     return row ? static_cast<cTreeFoldersContentItem*>(row->association) : nullptr;
@@ -42,7 +73,7 @@ class cFolderChooseTree {
 
  private:
   cTreeFoldersContentItem* addNode(cTreeFoldersContentItem* parent, int kind, const char* path, const char* label);
-  void addEntries(cTreeFoldersContentItem* node, bool skipHidden, bool pathFromName);
+  void addEntry(cTreeFoldersContentItem* node, int i, bool skipHidden, bool pathFromName);
   void clear();
 
   cTreeViewChild& view_;

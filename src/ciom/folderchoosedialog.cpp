@@ -1,5 +1,6 @@
 #include "ciom/folderchoosedialog.h"
 
+#include <chrono>
 #include <cstring>
 
 #include "ciom/folderchoose_path.h"
@@ -15,6 +16,11 @@ enum { idNewFolder = 1, idSelect = 1, idCancel = 2 };
 enum { txComputer = 0, txNewFolder = 5, txSelect = 6, txCancel = 7 };
 constexpr long long kPathFieldLimit = 32768;
 constexpr int kContextMenuWidth = 100;
+// Rows are added a batch at a time, batches for a slice of time before the
+// window's events are taken: a paint visits every row shown, so a paint
+// after each batch would cost a fill the square of its rows.
+constexpr size_t kRowBatch = 1000;
+constexpr std::chrono::milliseconds kFillSlice{40};
 }  // namespace
 
 cPicturesList cFolderChooseDialog::myImagesToolsMain;
@@ -52,41 +58,125 @@ void cFolderChooseDialog::onConstruct() {
   _guardchar<char> start;
   const bool hasStart = myFolder && folderChooseStartFolder(myFolder->ptr, start);
   if (myFolder) myFolder->set(static_cast<const char*>(nullptr));
-  if (hasStart)
+  // The start is in the field at once, to be edited while it is opened.
+  if (hasStart) {
+    myField.setText(start.ptr, -1);
     navigate(start.ptr);
+  }
   else
     myMainTools.setEnabled(idNewFolder, false);
   myField.focus();
 }
 
-// The start folder was selected before the window had its size, so its row
-// is brought into view only now.
-bool cFolderChooseDialog::onAfterConstruct() {
-  if (myCurrent && myCurrent->element) myTree.scrollToChild(myCurrent->element);
-  return false;
-}
-
 void cFolderChooseDialog::initBasicView() {
+  endWalk();
   myCurrent = nullptr;
   myNodes.initBasicView(string(txComputer));
 }
 
 void cFolderChooseDialog::navigate(const char* path) {
-  cTreeFoldersContentItem* node = myNodes.navigate(path);
-  if (node) makeCurrent(node->row);
+  // A path that is no folder leaves the walk under way alone.
+  cFolderChooseTree::sWalk walk;
+  if (!myNodes.startWalk(path, walk)) return;
+  endWalk();
+  myWalk = std::move(walk);
+  noteWalkStart();
+  if (cTreeFoldersContentItem* level = myNodes.nextLevel(myWalk))
+    startLevel(level);
+  else
+    makeCurrent(myWalk.node->row);
 }
 
-void cFolderChooseDialog::makeCurrent(cTreeViewChild::cTreeViewItem* row) {
+void cFolderChooseDialog::lsUnder(cTreeFoldersContentItem* node) {
+  endWalk();
+  if (!node) return;
+  myWalk = cFolderChooseTree::sWalk();
+  myWalk.node = node;
+  noteWalkStart();
+  startLevel(node);
+}
+
+void cFolderChooseDialog::startLevel(cTreeFoldersContentItem* level) {
+  // The current row goes with the level's old rows when it is one of them.
+  for (cTreeItem* n = cFolderChooseTree::nodeOf(myCurrent); n; n = n->parent)
+    if (n->parent == level) myCurrent = nullptr;
+  myNodes.clearLevel(level);
+  myLevel = level;
+  myLevelNext = 0;
+  myReader.level = level;
+  myReader.run = ++myRun;
+  if (!myReader.start()) endLevel(false);
+}
+
+void cFolderChooseDialog::cLevelReader::onJobEnd(unsigned long code) {
+  myDialog.postAction(new cWalkAction(cWalkAction::kRead, run, code == 0));
+}
+
+void cFolderChooseDialog::onWalkStep(cWalkAction* a) {
+  if (a->run != myRun || !myLevel) return;
+  if (a->code == cWalkAction::kRead && !a->read)
+    endLevel(false);
+  else if (addRowsForASlice())
+    endLevel(true);
+  else
+    postAction(new cWalkAction(cWalkAction::kRows, myRun));
+}
+
+bool cFolderChooseDialog::addRowsForASlice() {
+  const auto until = std::chrono::steady_clock::now() + kFillSlice;
+  bool all = false;
+  do
+    all = myNodes.addLevelRows(myLevel, myLevelNext, kRowBatch);
+  while (!all && std::chrono::steady_clock::now() < until);
+  return all;
+}
+
+void cFolderChooseDialog::endLevel(bool listed) {
+  cTreeFoldersContentItem* level = myLevel;
+  myLevel = nullptr;
+  myNodes.endLevel(level, listed);
+  if (cTreeFoldersContentItem* next = myNodes.nextLevel(myWalk)) {
+    startLevel(next);
+    return;
+  }
+  cTreeViewChild::cTreeViewItem* row = myWalk.node->row;
+  // The row takes the focus only from the tree itself: keys typed in the
+  // field while the folders were read stay there.
+  bool treeFocused = false;
+  for (cChildElement* e = getFocused(); e && !treeFocused; e = e->parent()) treeFocused = e == &myTree;
+  myTree.select(row, treeFocused);
+  // What the user typed meanwhile stays in the field.
+  const char* shown = myField.text();
+  makeCurrent(row, myWalkField == (shown ? shown : ""));
+  if (row->element) myTree.scrollToChild(row->element);
+}
+
+void cFolderChooseDialog::endWalk() {
+  ++myRun;
+  myReader.stop();
+  myReader.terminate();
+  myLevel = nullptr;
+}
+
+void cFolderChooseDialog::noteWalkStart() {
+  const char* shown = myField.text();
+  myWalkField = shown ? shown : "";
+}
+
+void cFolderChooseDialog::makeCurrent(cTreeViewChild::cTreeViewItem* row, bool showInField) {
   cTreeFoldersContentItem* node = cFolderChooseTree::nodeOf(row);
   if (!node) return;
   const char* path = node->path.ptr;
   if (myFolder) myFolder->set(path);
-  myField.setText(path ? path : "", -1);
+  if (showInField) myField.setText(path ? path : "", -1);
   myMainTools.setEnabled(idNewFolder, path != nullptr);
   myCurrent = row;
 }
 
 void cFolderChooseDialog::mkdir() {
+  // Not while a walk runs: its rows are not all there, and the name is
+  // asked in a window of its own while the queue runs on.
+  if (walking()) return;
   cTreeFoldersContentItem* node = cFolderChooseTree::nodeOf(myCurrent);
   if (!node || !node->path.ptr) return;
   _guardchar<char> name;
@@ -106,7 +196,9 @@ void cFolderChooseDialog::mkdir() {
 
 void cFolderChooseDialog::onContextRequest(cTreeViewChild::cTreeItemCtxAction* a) {
   cTreeFoldersContentItem* node = cFolderChooseTree::nodeOf(a->item);
-  if (!node || !node->path.ptr) return;
+  // As for New folder: the menu runs the queue on, and a walk under way
+  // could take the row away meanwhile.
+  if (!node || !node->path.ptr || walking()) return;
   cPopupMaster::tItems items;
   items.insert(idNewFolder)->text.set(string(txNewFolder));
   // absPos answers the tree's own corner; the point is inside the tree.
@@ -123,6 +215,12 @@ void cFolderChooseDialog::onContextRequest(cTreeViewChild::cTreeItemCtxAction* a
 
 bool cFolderChooseDialog::onAction(cChildElement* sender, cChildAction* a) {
   if (!a) return cCustomForm::onAction(sender, a);
+  if (sender == this) {
+    if (auto* step = dynamic_cast<cWalkAction*>(a)) {
+      onWalkStep(step);
+      return true;
+    }
+  }
   if (sender == &myTree && a->code == cTreeViewChild::tvContext) {
     onContextRequest(static_cast<cTreeViewChild::cTreeItemCtxAction*>(a));
     return true;
@@ -130,6 +228,8 @@ bool cFolderChooseDialog::onAction(cChildElement* sender, cChildAction* a) {
   if (sender == &myTree && a->code == cTreeViewChild::tvSelection) {
     auto* row = static_cast<cTreeViewChild::cTreeItemAction*>(a)->item;
     cTreeFoldersContentItem* node = cFolderChooseTree::nodeOf(row);
+    // The user chose elsewhere: the walk under way is not wanted any more.
+    endWalk();
     if (node && !node->listed) lsUnder(node);
     makeCurrent(row);
     return true;
@@ -147,9 +247,12 @@ bool cFolderChooseDialog::onAction(cChildElement* sender, cChildAction* a) {
 bool cFolderChooseDialog::onFormAccept() {
   const char* typed = myField.text();
   if (myFolder && myFolder->ptr && typed && std::strcmp(myFolder->ptr, typed) == 0) {
+    endWalk();
     end_modal(1);
     return true;
   }
+  // Return again on the path being opened waits for it.
+  if (walking() && typed && myWalk.path == typed) return true;
   _guardchar<char> path(typed ? typed : "");
   cFolderContents::adjustPath(path.ptr);
   navigate(path.ptr);
@@ -157,6 +260,7 @@ bool cFolderChooseDialog::onFormAccept() {
 }
 
 bool cFolderChooseDialog::onFormCancel() {
+  endWalk();
   end_modal(0);
   return true;
 }

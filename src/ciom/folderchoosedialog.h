@@ -1,9 +1,14 @@
 // The modal folder chooser: a tree of folders under "Computer", a path field
 // that shows the chosen folder and takes a typed one, New folder, Select and
-// Cancel. Folders are read on the main thread as the user opens them.
+// Cancel. A folder the user opens is read on a job thread, and its rows come
+// in batches through the action queue, so that Escape and the close box are
+// heard while a large folder fills; they end the fill and the read at once.
 #pragma once
 
+#include <string>
+
 #include "base/guardchar.h"
+#include "base/job.h"
 #include "ciom/customform.h"
 #include "ciom/edit.h"
 #include "ciom/folderchoose_tree.h"
@@ -27,13 +32,15 @@ class cFolderChooseDialog : public cCustomForm {
 
   const char* wantLangResource() override { return "ciom::folderchoose"; }
   void onConstruct() override;
-  bool onAfterConstruct() override;
   bool onAction(cChildElement* sender, cChildAction* a) override;
   bool onFormAccept() override;
   bool onFormCancel() override;
 
+  // Both start a walk that ends a walk under way; its levels are listed
+  // while the window goes on answering, the deepest selected at the end.
   void navigate(const char* path);
-  bool lsUnder(cTreeFoldersContentItem* node) { return myNodes.lsUnder(node); }
+  void lsUnder(cTreeFoldersContentItem* node);
+  bool walking() const { return myLevel != nullptr; }
   void mkdir();
   void initBasicView();
 
@@ -46,8 +53,41 @@ class cFolderChooseDialog : public cCustomForm {
  private:
   // What happens when the user selects a row: the row's folder becomes the
   // current one, shown in the field and handed back on Select.
-  void makeCurrent(cTreeViewChild::cTreeViewItem* row);
+  void makeCurrent(cTreeViewChild::cTreeViewItem* row, bool showInField = true);
   void onContextRequest(cTreeViewChild::cTreeItemCtxAction* a);
+
+  // Reads one level off the main thread and posts its end to the dialog.
+  class cLevelReader : public cJob {
+   public:
+    explicit cLevelReader(cFolderChooseDialog& dialog) : cJob(nullptr), myDialog(dialog) {}
+    ~cLevelReader() override { terminate(); }
+    int job() override { return cFolderChooseTree::readLevel(level, stopFlag()) ? 0 : 1; }
+    void onJobEnd(unsigned long code) override;
+    cTreeFoldersContentItem* level = nullptr;
+    int run = 0;
+
+   private:
+    cFolderChooseDialog& myDialog;
+  };
+  // A step of the walk numbered `run`: the level's read ended, or its next
+  // batch of rows is due. A step of an ended walk is dropped.
+  class cWalkAction : public cChildAction {
+   public:
+    enum { kRead = 1, kRows = 2 };
+    cWalkAction(int code, int run, bool read = false) : cChildAction(code), run(run), read(read) {}
+    int run;
+    bool read;
+  };
+  void startLevel(cTreeFoldersContentItem* level);
+  void onWalkStep(cWalkAction* a);
+  bool addRowsForASlice();
+  void endLevel(bool listed);
+  // What the field shows as a walk starts: a field changed by its end was
+  // typed in, and keeps what was typed.
+  void noteWalkStart();
+  // Stops the read and drops the steps to come; rows already shown stay,
+  // their level not taken for listed.
+  void endWalk();
 
   cToolBarChild myMainTools;
   cTreeViewChild myTree;
@@ -56,4 +96,11 @@ class cFolderChooseDialog : public cCustomForm {
   cEditChild myField;
   _guardchar<char>* myFolder = nullptr;
   cTreeViewChild::cTreeViewItem* myCurrent = nullptr;
+  cFolderChooseTree::sWalk myWalk;
+  cTreeFoldersContentItem* myLevel = nullptr;  // read or filled now
+  size_t myLevelNext = 0;
+  std::string myWalkField;
+  int myRun = 0;
+  // After the tree: its read ends before the nodes it writes go.
+  cLevelReader myReader{*this};
 };

@@ -93,6 +93,8 @@ bool cMessageForm::doDialog(cChildElement* parent, const char* text, const char*
   const double least = static_cast<double>(bar) + 2.0 * (themeDim(9) - 1);
   int width = clampToInt(std::max(static_cast<double>(widest) + 30, least));
   int height = boxHeight(tallest, static_cast<long long>(lines.size()));
+  form->myWholeWidth = width;
+  form->myWholeHeight = height;
   sSize area{0, 0};
   if (parent->maxWinSize(area) && area.cx > 0 && area.cy > 0 && (width > area.cx || height > area.cy)) {
     // The lines below the first scroll beside a bar, and every line is cut
@@ -114,6 +116,7 @@ bool cMessageForm::doDialog(cChildElement* parent, const char* text, const char*
   } else {
     for (size_t i = 0; i < lines.size(); ++i) form->addLine(lines[i], i == 0);
   }
+  form->myText = std::move(lines);
   const int result = parent->modal(form->myCaption, width, height, form, false);
   return result != 0 && result != kModalNoWindow;
 }
@@ -150,14 +153,12 @@ void cMessageForm::attachLine(cStrTokenItem* line, cChildElement* to, int x, int
   line->element.setText(line->text.ptr, cCanvas::eAlignLeft, false);
 }
 
-void cMessageForm::onConstruct() {
-  cCustomForm::onConstruct();
-  fillImagesList();
+void cMessageForm::layOutLines() {
   sRect client;
   clientArea()->clientRect(&client);
   const int cw = client.width, lh = myLineHeight, step = static_cast<int>(std::floor(lh * 1.5));
   const unsigned int back = themeColor(0);
-  const int d7 = themeDim(7), d8 = themeDim(8), d9 = themeDim(9);
+  const int d7 = themeDim(7), d8 = themeDim(8);
 
   cChildElement* body = clientArea();
   int y = kBodyTop, x = 5, w = cw - 10;
@@ -187,6 +188,24 @@ void cMessageForm::onConstruct() {
     myPane.setQuantumSize(0, std::max(step, 1));
     myPane.setMinVisualHeight(bottom + kPaneGap);
   }
+}
+
+void cMessageForm::onSizeChanged() {
+  cCustomForm::onSizeChanged();
+  if (!myScrolled || width() < myWholeWidth || height() < myWholeHeight) return;
+  myScrolled = false;
+  myLines.destroy();
+  clientArea()->dettach(&myPane);
+  for (size_t i = 0; i < myText.size(); ++i) addLine(myText[i], i == 0);
+  layOutLines();
+}
+
+void cMessageForm::onConstruct() {
+  cCustomForm::onConstruct();
+  fillImagesList();
+  layOutLines();
+  const int d7 = themeDim(7), d8 = themeDim(8), d9 = themeDim(9);
+  const unsigned int back = themeColor(0);
 
   attach(&myButtons, 0, 0, 1, 24);
   myButtons.setTransparent(true);

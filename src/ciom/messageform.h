@@ -8,6 +8,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "base/list.h"
 #include "ciom/customform.h"
@@ -51,6 +52,9 @@ class cMessageForm : public cCustomForm {
   bool onFormAccept() override;
   bool onFormCancel() override;
   bool processKey(int key, bool shift, bool mod2, bool mod3) override;
+  // A box that scrolled only because the room was guessed too small is
+  // laid out whole once its window has grown to show every line.
+  void onSizeChanged() override;
 
   cToolBarChild* buttonBar() { return &myButtons; }
   int lineHeight() const { return myLineHeight; }
@@ -62,6 +66,7 @@ class cMessageForm : public cCustomForm {
   static void fillImagesList();
   void addLine(const std::string& text, bool bold);
   void attachLine(cStrTokenItem* line, cChildElement* to, int x, int y, int width);
+  void layOutLines();
 
   cStaticElement myIcon;
   cToolBarChild myButtons;
@@ -73,4 +78,7 @@ class cMessageForm : public cCustomForm {
   eButtonSet myButtonSet;
   int myLineHeight = 0;
   bool myScrolled = false;
+  // The text as given, and the size that shows all of it without scrolling.
+  std::vector<std::string> myText;
+  int myWholeWidth = 0, myWholeHeight = 0;
 };

@@ -76,7 +76,7 @@ cTreeViewChild::~cTreeViewChild() {
 
 void cTreeViewChild::onInitData() {
   cScrollableElement::onInitData();
-  myBatch = myPending = false;
+  myBatch = myPending = myAppendsOnly = myBuilt = false;
   mySelected = myUnfocusedItem = nullptr;
   myTree.destroy();
   cFasterTreeList<cChildElement*, cTreeViewItem*> a, b;
@@ -95,6 +95,7 @@ void cTreeViewChild::onInitData() {
 }
 
 void cTreeViewChild::changed() {
+  myAppendsOnly = false;
   if (myBatch)
     myPending = true;
   else
@@ -103,16 +104,26 @@ void cTreeViewChild::changed() {
 
 void cTreeViewChild::endChanges() {
   myBatch = false;
-  if (myPending) {
-    myPending = false;
+  if (!myPending) return;
+  myPending = false;
+  if (myAppendsOnly)
+    layoutAppended();
+  else
     build();
-  }
 }
 
 bool cTreeViewChild::storeUnder(cTreeViewItem* parent, cTreeViewItem* item) {
   if (!item) return false;
   myTree.add(parent, item);
-  changed();
+  // A level filled in batches would otherwise lay out every row of the
+  // tree once a batch, each row's text measured again: quadratic in rows.
+  if (myBatch && !myPending && myBuilt) {
+    myPending = myAppendsOnly = true;
+    myAppendedUnder = parent;
+    myAppendedFirst = item;
+  } else if (!(myBatch && myAppendsOnly && parent == myAppendedUnder)) {
+    changed();
+  }
   return true;
 }
 
@@ -179,6 +190,7 @@ bool cTreeViewChild::expand(cTreeViewItem* item, bool notify) {
   item->collapsed = false;
   if (myBatch) {
     myPending = true;
+    myAppendsOnly = false;
   } else {
     processSubRead(item);
     build();
@@ -278,9 +290,54 @@ void cTreeViewChild::setUnfocusedColors(unsigned int text, unsigned int bg, unsi
 void cTreeViewChild::build() {
   int y = 1, widest = 0, smallest = height();
   layout(root(), 1, true, y, widest, smallest);
+  myBuilt = true;
+  myAppendsOnly = false;
+  myBuiltHeight = y;
+  myWidest = widest;
+  mySmallest = smallest;
   setMinVisualHeight(y);
   setMinVisualWidth(widest);
   setQuantumSize(5, std::max(mySpacing + smallest, 1));
+  repaint(nullptr);
+}
+
+void cTreeViewChild::layoutAppended() {
+  myAppendsOnly = false;
+  cTreeViewItem* parent = myAppendedUnder;
+  cTreeViewItem* first = myAppendedFirst;
+  int depth = 1;
+  bool visible = true;
+  for (cTreeViewItem* a = parent; a; a = node(a->parent)) {
+    ++depth;
+    visible = visible && !a->collapsed;
+  }
+  // The new rows start below the last row shown before them; nothing above
+  // them moves.
+  int y = myBuiltHeight;
+  if (visible) {
+    cTreeViewItem* above = first->prev ? node(first->prev) : parent;
+    if (first->prev)
+      while (isSub(above) && above->lastChild && !above->collapsed) above = node(above->lastChild);
+    y = above ? above->rowEnd : 1;
+  }
+  int widest = myWidest, smallest = mySmallest;
+  layout(first, depth, visible, y, widest, smallest);
+  // The row before them goes on to them; the level's owner now has rows.
+  if (auto* before = node(first->prev); before && before->control && !isSub(before))
+    before->control->setKind(cTreeViewControlElement::ckLine, false);
+  if (parent && parent->control && isSub(parent))
+    parent->control->setKind(
+        parent->collapsed ? cTreeViewControlElement::ckCollapsed : cTreeViewControlElement::ckExpanded, false);
+  // The rows after the level move down under them.
+  if (visible) {
+    for (cTreeViewItem* a = parent; a; a = node(a->parent)) layout(node(a->next), --depth, true, y, widest, smallest);
+    myBuiltHeight = y;
+  }
+  myWidest = widest;
+  mySmallest = smallest;
+  setMinVisualHeight(myBuiltHeight);
+  setMinVisualWidth(myWidest);
+  setQuantumSize(5, std::max(mySpacing + mySmallest, 1));
   repaint(nullptr);
 }
 
@@ -317,6 +374,7 @@ void cTreeViewChild::layout(cTreeViewItem* first, int depth, bool visible, int& 
       n->control->move(xi - myIndicator, y, myIndicator, h);
       n->control->setTextMargin(myCellSpacing / 2);
       y += h + mySpacing;
+      n->rowEnd = y;
       widest = std::max(widest, xi + w);
       smallest = std::min(smallest, h);
       n->element->setBgColorStd(n == myUnfocusedItem ? myUnfocused[1] : myBg);

@@ -45,6 +45,7 @@ class cTreeViewChild : public cScrollableElement {
     int image = -1;
     bool collapsed = true;
     unsigned int textColor = 0xFFFFFFFF;
+    int rowEnd = 0;  // where the row shown below it starts, as last laid out
 
     cTreeViewItem() = default;
     cTreeViewItem(const char* t, void* a, int img = -1);
@@ -124,6 +125,7 @@ class cTreeViewChild : public cScrollableElement {
 
  private:
   void changed();
+  void layoutAppended();
   void layout(cTreeViewItem* first, int depth, bool visible, int& y, int& widest, int& smallest);
   void forget(cTreeViewItem* item);
   void forgetUnder(cTreeViewItem* item);
@@ -140,6 +142,12 @@ class cTreeViewChild : public cScrollableElement {
   unsigned int myBg = 0, myFrame = 0;
   cTreeViewItem* mySelected = nullptr;
   bool myBatch = false, myPending = false;
+  // What a batch did when it only added rows at the end of one level, and
+  // what the last layout left, so such a batch lays out its own rows alone.
+  bool myAppendsOnly = false, myBuilt = false;
+  cTreeViewItem* myAppendedUnder = nullptr;
+  cTreeViewItem* myAppendedFirst = nullptr;
+  int myBuiltHeight = 1, myWidest = 0, mySmallest = 0;
   unsigned int mySaved[3] = {};
   unsigned int myUnfocused[3] = {};
   cTreeViewItem* myUnfocusedItem = nullptr;

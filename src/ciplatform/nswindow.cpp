@@ -13,6 +13,7 @@ bool cNSWindow::create_wnd(const char* caption, int width, int height, bool resi
   {
     cSafeCriticalSectionAccess hold(&myQueueLock);
     myWnd = w;
+    myWakeSent = false;
   }
   onInit();
   // The layer keeps a window inside the screen; the root learns the size
@@ -29,6 +30,7 @@ bool cNSWindow::create_popup(int x, int y, int width, int height) {
   {
     cSafeCriticalSectionAccess hold(&myQueueLock);
     myWnd = w;
+    myWakeSent = false;
   }
   onInit();
   return true;
@@ -40,6 +42,7 @@ void cNSWindow::close() {
     cSafeCriticalSectionAccess hold(&myQueueLock);
     w = myWnd;
     myWnd = nullptr;
+    myWakeSent = false;
   }
   if (!w) return;
   nswnd_cancel_capture(w);
@@ -83,8 +86,14 @@ bool cNSWindow::setCaption(const char* text) { return nswnd_set_caption(myWnd, t
 bool cNSWindow::enqueue(cActionItem* item) {
   cSafeCriticalSectionAccess hold(&myQueueLock);
   myQueue.add(item);
+  return wake();
+}
+
+bool cNSWindow::wake() {
+  if (myWakeSent) return true;
   // Woken under the lock, so the handle cannot be destroyed meanwhile.
-  return nswnd_notify_action(myWnd);
+  myWakeSent = nswnd_notify_action(myWnd);
+  return myWakeSent;
 }
 
 bool cNSWindow::notifyAction(void* action) { return enqueue(new cSentActionItem(action)); }
@@ -104,7 +113,7 @@ bool cNSWindow::requestRepaint(int x, int y, int width, int height) {
     return true;
   }
   myQueue.add(new cRepaintAction(x, y, width, height));
-  return nswnd_notify_action(myWnd);
+  return wake();
 }
 
 void cNSWindow::drain() {
@@ -150,6 +159,10 @@ void cNSWindow::drain() {
 }
 
 int cNSWindow::wndProc(int code, void* record) {
+  if (code == nsweWakeUp) {
+    cSafeCriticalSectionAccess hold(&myQueueLock);
+    myWakeSent = false;
+  }
   drain();
   switch (code) {
     case nsweClose:

@@ -99,6 +99,8 @@ class cNSWindow {
 
  private:
   bool enqueue(cActionItem* item);
+  // Asks for a wake-up unless one is on its way; under the queue's lock.
+  bool wake();
   void drain();
 
   cNSWndWrapper* myWnd = nullptr;
@@ -106,4 +108,8 @@ class cNSWindow {
   // Guards the queue and the handle: a job thread never wakes a window that
   // the main thread is closing.
   cCriticalSection myQueueLock;
+  // A wake-up sent and not yet come back. One is enough for all that is
+  // queued meanwhile: a wake-up for each would pile up behind the work it
+  // starts, and the user's keys would wait behind them all.
+  bool myWakeSent = false;
 };

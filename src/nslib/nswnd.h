@@ -131,7 +131,7 @@ bool nswnd_move(cNSWndWrapper* wnd, int x, int y, int width, int height);
 bool nswnd_setpointer(cNSWndWrapper* wnd, int type);
 bool nswnd_setminsize(cNSWndWrapper* wnd, int width, int height);
 bool nswnd_setmaxsize(cNSWndWrapper* wnd, int width, int height);
-// The frame's x, width and height; y is the top of the content.
+// The content's corner on the screen; the frame's width and height.
 bool nswnd_getpossize(cNSWndWrapper* wnd, int* x, int* y, int* width, int* height);
 bool nswnd_client_area(cNSWndWrapper* wnd, int* width, int* height);
 bool nswnd_desktop_size(int* width, int* height);

@@ -139,6 +139,16 @@ void onExpose(cNSWndWrapper* w, const XExposeEvent& e) {
   w->exposeY1 = y1;
   if (e.count > 0) return;  // more of the same exposure follows
   w->exposePending = false;
+  // Repaints asked for while the window was busy wait in the queue as
+  // exposures of their own; one paint answers them all, or a window that
+  // paints slowly would go on painting long after it was asked to.
+  XEvent more;
+  while (XCheckTypedWindowEvent(gLayer->app.display, w->xid, Expose, &more)) {
+    x0 = std::min(x0, more.xexpose.x);
+    y0 = std::min(y0, more.xexpose.y);
+    x1 = std::max(x1, more.xexpose.x + more.xexpose.width);
+    y1 = std::max(y1, more.xexpose.y + more.xexpose.height);
+  }
   x0 = std::max(x0, 0);
   y0 = std::max(y0, 0);
   x1 = std::min(x1, w->width);

@@ -100,6 +100,9 @@ void nswnd_show_title(cNSWndWrapper* wnd, const std::string& title);
 // windows, else a title bar and borders while a manager runs; 0 without one.
 // False when it is only guessed so.
 bool nswnd_frame_guess(cNSWndWrapper* wnd, cNSWndWrapper* parent, long ext[4]);
+// The frame the manager said it drew or that was measured; all 0, and
+// false, while neither is known.
+bool nswnd_frame_known(cNSWndWrapper* wnd, long ext[4]);
 // A newly mapped window sized by a guessed frame takes the room its real
 // frame leaves.
 void nswnd_refit_mapped(cNSWndWrapper* w);

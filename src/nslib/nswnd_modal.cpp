@@ -40,7 +40,11 @@ void makeSheetOf(cNSWndWrapper* w, cNSWndWrapper* parent) {
                   reinterpret_cast<unsigned char*>(&modal), 1);
   int px, py, pw, ph;
   nswnd_getpossize(parent, &px, &py, &pw, &ph);
-  int x = px + (pw - w->width) / 2;
+  // Centred on the parent's frame, whose left edge is left of its content
+  // by as much as the width above counts.
+  long parentFrame[4];
+  nswnd_frame_known(parent, parentFrame);
+  int x = px - static_cast<int>(parentFrame[0]) + (pw - w->width) / 2;
   int y = py + (parent->height - w->height) / 2;
   // Its size was fitted to the work area when it was made; it takes the
   // frame of the window it stands over.

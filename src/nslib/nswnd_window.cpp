@@ -425,7 +425,9 @@ bool nswnd_getpossize(cNSWndWrapper* wnd, int* x, int* y, int* width, int* heigh
   XTranslateCoordinates(d, wnd->xid, RootWindow(d, gLayer->app.screen), 0, 0, &cx, &cy, &child);
   long ext[4];
   frameExtents(wnd, ext);
-  *x = cx - static_cast<int>(ext[0]);
+  // The content's corner, as the y is: elements add their own offsets to
+  // it, so a frame's left border would put every menu off the pointer.
+  *x = cx;
   *y = cy;
   *width = wnd->width + static_cast<int>(ext[0] + ext[1]);
   *height = wnd->height + static_cast<int>(ext[2] + ext[3]);
@@ -471,6 +473,8 @@ void nswnd_work_area(int* x, int* y, int* width, int* height) {
   }
   if (data) XFree(data);
 }
+
+bool nswnd_frame_known(cNSWndWrapper* wnd, long ext[4]) { return frameExtents(wnd, ext); }
 
 bool nswnd_frame_guess(cNSWndWrapper* wnd, cNSWndWrapper* parent, long ext[4]) {
   ext[0] = ext[1] = ext[2] = ext[3] = 0;

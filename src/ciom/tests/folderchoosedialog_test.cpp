@@ -36,6 +36,12 @@ class FolderChooseDialog : public cFormFixture {
     cFormTestTarget::scripts.push_back(
         [script](cFormTestTarget& w) { script(*static_cast<cFolderChooseDialog*>(w.form), w); });
   }
+  // Folders are read off the main thread: the queue runs until the walk
+  // under way has listed its last level.
+  static void finishWalk(cFolderChooseDialog& d, cFormTestTarget& w) {
+    for (int i = 0; i < 50000 && d.walking(); ++i)
+      if (!w.drain()) w.waitForNote(2);
+  }
   static std::vector<std::string> labelsUnder(cNode* n) {
     std::vector<std::string> out;
     for (cTreeItem* c = n ? n->child : nullptr; c; c = c->next)
@@ -65,11 +71,13 @@ TEST_F(FolderChooseDialog, StartFolderAndSelect) {
     std::string fieldAtStart;
     bool newFolderOn = false, stayedOpen = false;
     play([&](cFolderChooseDialog& d, cFormTestTarget& w) {
+      finishWalk(d, w);
       fieldAtStart = d.field().text() ? d.field().text() : "";
       newFolderOn = d.mainTools().isEnabled(1);
       if (c.typed) {
         d.field().setText((tmp.root + c.typed).c_str(), -1);
         w.key(kEnter);
+        finishWalk(d, w);
         stayedOpen = !w.ended();
       }
       w.key(c.ends ? kEnter : kEscape);
@@ -115,7 +123,9 @@ TEST_F(FolderChooseDialog, NewFolderCreatesOrExplains) {
             if (e->text()) boxLines.push_back(e->text());
           box.key(kEnter);
         });
+      finishWalk(d, w);
       d.mkdir();
+      finishWalk(d, w);
       listed = labelsUnder(cFolderChooseTree::nodeOf(d.tree().selected()));
       w.key(kEscape);
     });
@@ -138,6 +148,7 @@ TEST_F(FolderChooseDialog, ContextMenuMakesAFolderUnderTheRow) {
   sPoint tree;
   size_t menuRun = 0;
   play([&](cFolderChooseDialog& d, cFormTestTarget& w) {
+    finishWalk(d, w);
     d.tree().absPos(tree);
     menuRun = cFormTestTarget::runs.size();
     cFormTestTarget::scripts.push_back([&](cFormTestTarget& menu) {
@@ -152,6 +163,7 @@ TEST_F(FolderChooseDialog, ContextMenuMakesAFolderUnderTheRow) {
     });
     cTreeViewChild::cTreeItemCtxAction at(d.tree().selected(), 41, 17);
     d.onAction(&d.tree(), &at);
+    finishWalk(d, w);
     listed = labelsUnder(cFolderChooseTree::nodeOf(d.tree().selected()));
     w.key(kEscape);
   });

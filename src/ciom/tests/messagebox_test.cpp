@@ -229,6 +229,45 @@ TEST_F(MessageBox, ABoxLargerThanTheScreenShowsEveryWordAboveItsButtons) {
   }
 }
 
+// A box laid out to scroll because the room was guessed too small shows
+// its text whole once its window has grown to hold every line, and keeps
+// scrolling while it has not.
+TEST_F(MessageBox, ABoxThatGrowsToHoldItsTextStopsScrolling) {
+  std::string sixty = "Sixty lines";
+  for (int i = 2; i <= 60; ++i) sixty += "\nLine " + std::to_string(i);
+  const int whole = static_cast<int>(std::floor(kLH * 59 * 1.5)) + 115, step = kLH * 3 / 2;
+  const struct {
+    int height;
+    bool scrolls;
+  } cases[] = {{1024, true}, {whole - 1, true}, {whole, false}, {whole + 200, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.height);
+    bool scrolledAtFirst = false, scrolls = true;
+    std::vector<int> tops;  // of the lines below the first, in the box
+    cFormTestTarget::scripts.push_back([&](cFormTestTarget& w) {
+      auto* box = static_cast<cMessageForm*>(w.form);
+      scrolledAtFirst = box->textPane() != nullptr;
+      box->processSizeChanges(box->width(), c.height, false);
+      w.settle();
+      scrolls = box->textPane() != nullptr;
+      cChildElement* area = box->clientArea();
+      for (cChildElement* e = area->getFirstChild(); e; e = area->getNextChild(e)) {
+        sRect r;
+        e->childRect(&r);
+        if (e->text() && r.x == 5) tops.push_back(r.y);
+      }
+      w.key(cChildElement::kcEscape);
+    });
+    EXPECT_FALSE(cMessageForm::infobox(&parent, sixty.c_str(), "Big"));
+    EXPECT_TRUE(scrolledAtFirst);
+    EXPECT_EQ(scrolls, c.scrolls);
+    if (c.scrolls) continue;
+    ASSERT_EQ(tops.size(), 59u);
+    std::sort(tops.begin(), tops.end());
+    for (size_t i = 0; i < tops.size(); ++i) EXPECT_EQ(tops[i], 42 + static_cast<int>(i) * step) << i;
+  }
+}
+
 TEST_F(MessageBox, EveryToolkitLanguageNamesItsCaptionAndButtons) {
   const struct {
     eCIOMStdLangs lang;

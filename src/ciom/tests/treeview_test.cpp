@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ciom/treeview.h"
+#include "support/formplatform.h"
 #include "support/testplatform.h"
 
 namespace {
@@ -176,4 +177,77 @@ TEST(TreeView, LeafExpanderAndContextRequests) {
   EXPECT_EQ(t.root.heard, (std::vector<std::pair<int, std::string>>{{8, "c"}}));
   EXPECT_EQ(t.root.asked.x, r.x + 3) << "the point in the view's coordinates";
   EXPECT_EQ(t.root.asked.y, r.y + 4);
+}
+
+namespace {
+
+// Where every row stands, its line or sign, and the view's size: what a
+// layout leaves, for comparing two.
+std::vector<std::string> laidOut(cTV& tree) {
+  std::vector<std::string> rows;
+  for (cTreeItem* i = tree.root(); i;) {
+    auto* n = static_cast<cNode*>(i);
+    sPoint p{};
+    if (n->element->visible_child()) n->element->absPos(p);
+    rows.push_back(std::string(n->text) + " " + std::to_string(n->element->visible_child()) + " " +
+                   std::to_string(p.x) + "," + std::to_string(p.y) + " " + std::to_string(n->element->width()) +
+                   "x" + std::to_string(n->element->height()) + " " + std::to_string(n->control->kind()));
+    if (i->child) {
+      i = i->child;
+      continue;
+    }
+    while (i && !i->next) i = i->parent;
+    i = i ? i->next : nullptr;
+  }
+  rows.push_back("view " + std::to_string(tree.minVisualWidth()) + "x" + std::to_string(tree.minVisualHeight()));
+  return rows;
+}
+
+}  // namespace
+
+// A level filled in batches, as the folder chooser fills one, is laid out
+// batch by batch; what it leaves must be what laying out the whole tree
+// leaves, the rows after the level moved down included.
+TEST(TreeView, RowsAddedInBatchesLieWhereAWholeLayoutPutsThem) {
+  struct sCase {
+    const char* name;
+    int under;  // 0: the top level, 1: under "a", 2: under "a.1"
+    bool collapsed;
+    int batches, rows;
+  } cases[] = {
+      {"top", 0, false, 3, 4}, {"first level", 1, false, 4, 5}, {"deeper, rows after it", 2, false, 3, 7},
+      {"collapsed", 2, true, 2, 3}, {"one row", 1, false, 1, 1},
+  };
+  for (const sCase& c : cases) {
+    // Rows measured as text is, so that each has its own size.
+    cFormTestTarget window;
+    cRecorder root;
+    cTV tree;
+    window.bind(&root, 1000, 1000);
+    root.attach(&tree, 0, 0, 300, 300);
+    cNode* a = new cNode("a", nullptr);
+    cNode* a1 = new cNode("a.1", nullptr);
+    tree.storeUnder(nullptr, a);
+    tree.storeUnder(a, new cNode("a.0", nullptr));
+    tree.storeUnder(a, a1);
+    tree.storeUnder(a1, new cNode("a.1.0", nullptr));
+    tree.storeUnder(nullptr, new cNode("b", nullptr));
+    cNode* parent = c.under == 0 ? nullptr : c.under == 1 ? a : a1;
+    for (cNode* n : {a, a1}) n->collapsed = false;
+    if (parent) parent->collapsed = c.collapsed;
+    tree.update();
+    for (int b = 0; b < c.batches; ++b) {
+      tree.startChanges();
+      for (int r = 0; r < c.rows; ++r)
+        tree.storeUnder(parent, new cNode(("new " + std::to_string(b) + "." + std::to_string(r) +
+                                             std::string(static_cast<size_t>(r % 3), 'w'))
+                                                .c_str(),
+                                            nullptr));
+      tree.endChanges();
+    }
+    const std::vector<std::string> batched = laidOut(tree);
+    tree.update();
+    EXPECT_EQ(batched, laidOut(tree)) << c.name;
+    root.dettach(&tree);
+  }
 }

@@ -280,3 +280,98 @@ TEST(ChooserWindows, ChoosersOpenOnTheStartPathAndAnswer) {
     EXPECT_EQ(chosen, tmp.root + c.chosen) << c.png;
   }
 }
+
+namespace {
+
+// A folder of many subfolders, and the folder chooser opening it that
+// holds its window still once the first of them are shown, until the user
+// has pressed Escape: that key then waits in the queue behind whatever the
+// chooser still had to do.
+struct sManyFolders : ScratchDir {
+  static constexpr int kCount = 20000;
+  std::string big = root + "/big";
+  sManyFolders() {
+    mkdir(big.c_str(), 0755);
+    for (int i = 0; i < kCount; ++i) mkdir((big + "/d" + std::to_string(i)).c_str(), 0755);
+  }
+};
+
+// What the held chooser and the user share; it outlives the chooser.
+struct sHold {
+  std::atomic<bool> shown{false}, release{false};
+  int rowsAtEnd = -1;
+};
+
+class cHeldChooser : public cFolderChooseDialog {
+ public:
+  cHeldChooser(std::string big, sHold& hold) : myBig(std::move(big)), myHold(hold) {}
+  void onConstruct() override {
+    cFolderChooseDialog::onConstruct();
+    navigate(myBig.c_str());
+  }
+  bool onAction(cChildElement* sender, cChildAction* a) override {
+    const bool handled = cFolderChooseDialog::onAction(sender, a);
+    if (!myHold.shown && rows() > 0) {
+      myHold.shown = true;
+      cUser::waitFor([&] { return myHold.release.load(); }, std::chrono::seconds(120));
+    }
+    return handled;
+  }
+  bool onFormCancel() override {
+    myHold.rowsAtEnd = rows();
+    return cFolderChooseDialog::onFormCancel();
+  }
+
+ private:
+  // The rows under the big folder's node, wherever the walk hung it.
+  int rows() {
+    for (cTreeItem* n = nodes().root(); n;) {
+      auto* node = static_cast<cTreeFoldersContentItem*>(n);
+      if (node->path.ptr && myBig == node->path.ptr) {
+        int count = 0;
+        for (cTreeItem* c = n->child; c; c = c->next) ++count;
+        return count;
+      }
+      if (n->child) {
+        n = n->child;
+        continue;
+      }
+      while (n && !n->next) n = n->parent;
+      if (n) n = n->next;
+    }
+    return 0;
+  }
+  std::string myBig;
+  sHold& myHold;
+};
+
+}  // namespace
+
+// Escape given while a large folder fills ends the chooser at once: the
+// rows still to come are never added.
+TEST(ChooserWindows, EscapeEndsTheFolderChooserWhileAFolderFills) {
+  nstest::requireDisplay();
+  sToolkitMaker m;
+  sManyFolders tmp;
+  const char* caption = "zvk-folder-choose-busy";
+  sHold hold;
+  std::thread user([&] {
+    cUser u;
+    Window w = u.find(caption);
+    const bool held = cUser::waitFor([&] { return hold.shown.load(); }, std::chrono::seconds(120));
+    if (held && w) {
+      u.key(w, XK_Escape);
+      XSync(u.peer.d, False);
+    }
+    hold.release = true;
+    EXPECT_TRUE(held && w);
+  });
+  EXPECT_EQ(hostRun(m, "zvk-host",
+                    [&](cChildElement* host) {
+                      return host->modal(caption, 350, 450, new cHeldChooser(tmp.big, hold), true) == 0;
+                    }),
+            1);
+  user.join();
+  EXPECT_GT(hold.rowsAtEnd, 0);
+  EXPECT_LT(hold.rowsAtEnd, sManyFolders::kCount) << "Escape waited for every row";
+}

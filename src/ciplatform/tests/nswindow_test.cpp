@@ -139,3 +139,37 @@ TEST(WindowQueue, AChainOfActionsLetsTheWindowsEventsIn) {
   EXPECT_EQ(w.modal(nullptr), 1);
   EXPECT_TRUE(w.closed) << "the close box was heard only after the whole chain";
 }
+
+// The same with each link asking for a repaint, as a view filled in
+// batches does: the wake-ups of the two must not pile up ahead of the
+// user's events, which would then wait for ever more links.
+TEST(WindowQueue, AChainThatRepaintsHearsTheCloseBoxWithinAFewLinks) {
+  nstest::requireDisplay();
+  class cChain : public cProbe {
+   public:
+    nstest::cPeer peer;
+    intptr_t pressedAt = 200, heardAt = -1, link = 0;
+    void onPostAction(void* a) override {
+      const intptr_t n = link = reinterpret_cast<intptr_t>(a);
+      // Let a backlog form first, if one would.
+      if (n == pressedAt) peer.closeBox(nstest::xidOf(handle()));
+      requestRepaint(0, 0, 0, 0);
+      if (heardAt < 0 && n < 100000)
+        notifyPostAction(reinterpret_cast<void*>(n + 1));
+      else
+        endModal(1);
+    }
+    bool onClose() override {
+      if (heardAt < 0) heardAt = link;
+      return false;
+    }
+    void onPaint(void*, int, int, int, int) override {}
+  };
+  cChain w;
+  ASSERT_TRUE(w.create_wnd("Chain", 160, 90, false, -1, -1));
+  w.show();
+  w.notifyPostAction(reinterpret_cast<void*>(0));
+  EXPECT_EQ(w.modal(nullptr), 1);
+  ASSERT_GE(w.heardAt, 0) << "the close box was never heard";
+  EXPECT_LE(w.heardAt - w.pressedAt, 5) << "links run between the press and its answer";
+}

@@ -118,3 +118,34 @@ TEST(ManagedWindowLayer, TheFirstWindowGrowsToTheRoomItsRealFrameLeaves) {
     nswnd_destroy(r.wnd);
   }
 }
+
+// Elements add their offsets to the window's position, and menus open
+// there: under a manager whose frame has a left border, it is the corner of
+// the content, where the pointer's coordinates start.
+TEST(ManagedWindowLayer, AFramedWindowIsPlacedAtItsContent) {
+  cManagedDesktop desk(800, 600, 30);
+  if (!desk.ready()) GTEST_SKIP() << desk.why();
+  cPeer peer;
+  cRecorder r;
+  r.wnd = nswnd_create_wnd(cRecorder::proc, &r, "Framed", 300, 200, false, -1, -1);
+  ASSERT_TRUE(r.wnd);
+  ASSERT_TRUE(nswnd_show_floating(r.wnd));
+  const Window xid = xidOf(r.wnd);
+  // Framed once the manager has said so, with a border on the left.
+  std::string said;
+  ASSERT_TRUE(pumpUntil([&] {
+    said = peer.property(xid, "_NET_FRAME_EXTENTS");
+    return said.size() == 4 * sizeof(long) && reinterpret_cast<const long*>(said.data())[0] > 0;
+  }));
+  const long* frame = reinterpret_cast<const long*>(said.data());
+  int contentX = 0, contentY = 0, x = 0, y = 0, w = 0, h = 0, cw = 0, ch = 0;
+  Window child;
+  ASSERT_TRUE(pumpUntil([&] {
+    XTranslateCoordinates(peer.d, xid, DefaultRootWindow(peer.d), 0, 0, &contentX, &contentY, &child);
+    return nswnd_getpossize(r.wnd, &x, &y, &w, &h) && x == contentX && y == contentY;
+  })) << "at " << x << "," << y << ", the content at " << contentX << "," << contentY;
+  ASSERT_TRUE(nswnd_client_area(r.wnd, &cw, &ch));
+  EXPECT_EQ(w, cw + frame[0] + frame[1]);
+  EXPECT_EQ(h, ch + frame[2] + frame[3]);
+  nswnd_destroy(r.wnd);
+}
