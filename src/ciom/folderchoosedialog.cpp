@@ -62,6 +62,8 @@ void cFolderChooseDialog::onConstruct() {
   if (hasStart) {
     myField.setText(start.ptr, -1);
     navigate(start.ptr);
+    // The field keeps the focus it is given below.
+    myWalkTakesFocus = false;
   }
   else
     myMainTools.setEnabled(idNewFolder, false);
@@ -140,14 +142,16 @@ void cFolderChooseDialog::endLevel(bool listed) {
     return;
   }
   cTreeViewChild::cTreeViewItem* row = myWalk.node->row;
-  // The row takes the focus only from the tree itself: keys typed in the
-  // field while the folders were read stay there.
+  // The row takes the focus as it did when folders were read at once, but
+  // only where the user left it: keys typed in the field while the folders
+  // were read stay there, and so does a focus the user moved.
   bool treeFocused = false;
   for (cChildElement* e = getFocused(); e && !treeFocused; e = e->parent()) treeFocused = e == &myTree;
-  myTree.select(row, treeFocused);
-  // What the user typed meanwhile stays in the field.
   const char* shown = myField.text();
-  makeCurrent(row, myWalkField == (shown ? shown : ""));
+  const bool untyped = myWalkField == (shown ? shown : "");
+  myTree.select(row, treeFocused || (myWalkTakesFocus && untyped && getFocused() == myWalkFocus));
+  // What the user typed meanwhile stays in the field.
+  makeCurrent(row, untyped);
   if (row->element) myTree.scrollToChild(row->element);
 }
 
@@ -161,6 +165,8 @@ void cFolderChooseDialog::endWalk() {
 void cFolderChooseDialog::noteWalkStart() {
   const char* shown = myField.text();
   myWalkField = shown ? shown : "";
+  myWalkFocus = getFocused();
+  myWalkTakesFocus = true;
 }
 
 void cFolderChooseDialog::makeCurrent(cTreeViewChild::cTreeViewItem* row, bool showInField) {

@@ -100,6 +100,10 @@ class cFolderChooseDialog : public cCustomForm {
   cTreeFoldersContentItem* myLevel = nullptr;  // read or filled now
   size_t myLevelNext = 0;
   std::string myWalkField;
+  // Where the focus was when the walk began, only to be compared; and
+  // whether the walk's end may give the tree the focus.
+  const cChildElement* myWalkFocus = nullptr;
+  bool myWalkTakesFocus = true;
   int myRun = 0;
   // After the tree: its read ends before the nodes it writes go.
   cLevelReader myReader{*this};

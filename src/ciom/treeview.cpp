@@ -292,10 +292,14 @@ void cTreeViewChild::build() {
   layout(root(), 1, true, y, widest, smallest);
   myBuilt = true;
   myAppendsOnly = false;
-  myBuiltHeight = y;
+  laidOut(y, widest, smallest);
+}
+
+void cTreeViewChild::laidOut(int height, int widest, int smallest) {
+  myBuiltHeight = height;
   myWidest = widest;
   mySmallest = smallest;
-  setMinVisualHeight(y);
+  setMinVisualHeight(height);
   setMinVisualWidth(widest);
   setQuantumSize(5, std::max(mySpacing + smallest, 1));
   repaint(nullptr);
@@ -329,16 +333,9 @@ void cTreeViewChild::layoutAppended() {
     parent->control->setKind(
         parent->collapsed ? cTreeViewControlElement::ckCollapsed : cTreeViewControlElement::ckExpanded, false);
   // The rows after the level move down under them.
-  if (visible) {
-    for (cTreeViewItem* a = parent; a; a = node(a->parent)) layout(node(a->next), --depth, true, y, widest, smallest);
-    myBuiltHeight = y;
-  }
-  myWidest = widest;
-  mySmallest = smallest;
-  setMinVisualHeight(myBuiltHeight);
-  setMinVisualWidth(myWidest);
-  setQuantumSize(5, std::max(mySpacing + mySmallest, 1));
-  repaint(nullptr);
+  if (!visible) return laidOut(myBuiltHeight, widest, smallest);
+  for (cTreeViewItem* a = parent; a; a = node(a->parent)) layout(node(a->next), --depth, true, y, widest, smallest);
+  laidOut(y, widest, smallest);
 }
 
 void cTreeViewChild::layout(cTreeViewItem* first, int depth, bool visible, int& y, int& widest, int& smallest) {

@@ -126,6 +126,8 @@ class cTreeViewChild : public cScrollableElement {
  private:
   void changed();
   void layoutAppended();
+  // Keeps what a layout left and sizes the view to it.
+  void laidOut(int height, int widest, int smallest);
   void layout(cTreeViewItem* first, int depth, bool visible, int& y, int& widest, int& smallest);
   void forget(cTreeViewItem* item);
   void forgetUnder(cTreeViewItem* item);

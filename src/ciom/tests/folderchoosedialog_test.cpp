@@ -69,16 +69,22 @@ TEST_F(FolderChooseDialog, StartFolderAndSelect) {
     const std::string start = c.start ? tmp.root + c.start : "";
     const std::string shown = *c.shown ? tmp.root + c.shown : "";
     std::string fieldAtStart;
-    bool newFolderOn = false, stayedOpen = false;
+    bool newFolderOn = false, stayedOpen = false, fieldFocusedAtStart = false, treeFocusedAfter = false;
     play([&](cFolderChooseDialog& d, cFormTestTarget& w) {
       finishWalk(d, w);
       fieldAtStart = d.field().text() ? d.field().text() : "";
       newFolderOn = d.mainTools().isEnabled(1);
+      fieldFocusedAtStart = d.getFocused() == &d.field();
       if (c.typed) {
         d.field().setText((tmp.root + c.typed).c_str(), -1);
         w.key(kEnter);
         finishWalk(d, w);
         stayedOpen = !w.ended();
+        // A typed folder opened with nothing typed meanwhile: its row takes
+        // the focus.
+        while (w.drain()) {
+        }
+        for (cChildElement* e = d.getFocused(); e; e = e->parent()) treeFocusedAfter |= e == &d.tree();
       }
       w.key(c.ends ? kEnter : kEscape);
     });
@@ -88,6 +94,8 @@ TEST_F(FolderChooseDialog, StartFolderAndSelect) {
     EXPECT_EQ(newFolderOn, c.newFolder) << start;
     EXPECT_EQ(std::string(folder.ptr ? folder.ptr : ""), *c.chosen ? tmp.root + c.chosen : "") << start;
     EXPECT_TRUE(!c.typed || stayedOpen) << start;
+    EXPECT_TRUE(fieldFocusedAtStart) << start;
+    EXPECT_EQ(treeFocusedAfter, c.typed && c.ends == 1) << start;
     EXPECT_EQ(cFormTestTarget::runs.back().caption, "Choose");
     EXPECT_EQ(cFormTestTarget::runs.back().w, 350);
   }
