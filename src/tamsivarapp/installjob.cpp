@@ -208,6 +208,7 @@ class cInstallerRun {
     if (!config_) return true;
     // A first installation is marked without its version, so that until
     // it ends nothing takes it for an installed package.
+    clearStoreTrouble(config_);
     if (!previous_) config_->removeSection(section_.ptr);
     std::vector<std::string> both = oldList_;
     const std::set<std::string> old(oldList_.begin(), oldList_.end());
@@ -231,6 +232,7 @@ class cInstallerRun {
   // name them stops before it writes into them.
   bool markMade() {
     if (!config_) return true;
+    clearStoreTrouble(config_);
     writeSideMark(config_, section_.ptr, sides_);
     errno = 0;
     return config_->saveConfig() || unsaved();

@@ -134,6 +134,7 @@ class cRecordRoad {
     });
     // The user is told what stayed; a record of it would only make the
     // package impossible to remove.
+    clearStoreTrouble(ctx_.config);
     ctx_.config->removeSection(section_.c_str());
     errno = 0;
     if (!ctx_.config->saveConfig()) {
