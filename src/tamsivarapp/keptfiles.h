@@ -25,6 +25,14 @@ inline constexpr int kKeptOddPath = 13;
 inline constexpr int kKeptThroughLink = 14;
 inline constexpr int kKeptNotAFile = 15;
 inline constexpr int kKeptMore = 16;
+inline constexpr int kKeptOtherFolder = 18;
+
+// Why a file whose folder could not be held from `anchor` as the one the
+// package wrote into stays: a link at or below the anchor, which the hold
+// refuses; else a folder that is not that one any more (restored from a
+// copy, on a file system mounted anew, or reached through a link above the
+// anchor that now leads elsewhere).
+int keptReasonFor(const std::string& anchor, const std::string& path);
 
 // How a path is written before its reason, e.g. shortened to what is left
 // of a line beside it; given the path and the " (reason)" that follows.

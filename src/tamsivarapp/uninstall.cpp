@@ -225,7 +225,7 @@ class cRecordRoad {
       if (!holdAt(folder, anchor, file)) {
         // Seen as the system sees a path, it is a file: tell the user why
         // it stays.
-        if (isRegularFileFollowing(file)) keep(file, anchor.empty() ? kKeptOddPath : kKeptThroughLink);
+        if (isRegularFileFollowing(file)) keep(file, anchor.empty() ? kKeptOddPath : keptReasonFor(anchor, file));
         return;
       }
       const std::string bkp = folder.side(".bkp");
@@ -280,7 +280,7 @@ class cRecordRoad {
         if (!holdAt(folder, t.anchor, t.path)) {
           // A link swapped in above it since it was listed.
           t.aside = false;
-          if (exists(t.path.c_str())) keep(t.path, kKeptThroughLink);
+          if (exists(t.path.c_str())) keep(t.path, keptReasonFor(t.anchor, t.path));
           break;
         }
         if (!removable(folder, t.anchor, folder.leaf())) {
@@ -309,19 +309,19 @@ class cRecordRoad {
   // that cannot go back (a link swapped in above it) stays named in the
   // record, for a later uninstall, and the user hears of it.
   void putBack(size_t count) {
-    std::set<std::string> stayed;
+    std::map<std::string, int> stayed;  // with the reason each stays
     for (size_t i = count; i-- > 0;) {
       const sTarget& t = targets_[i];
       if (!t.moved) continue;
       cHeldFolder folder;
       const bool back = holdAt(folder, t.anchor, t.path) && isSideMade(folder, folder.side(".bkp"), t.id) &&
                         renameNoReplace(folder.fd(), folder.side(".bkp"), folder.leaf());
-      if (!back) stayed.insert(t.path + ".bkp");
+      if (!back) stayed[t.path + ".bkp"] = keptReasonFor(t.anchor, t.path);
     }
     tSideMark sides = readSideMark(ctx_.config, section_.c_str());
     for (const sTarget& t : targets_)
       if (t.aside && !stayed.count(t.path + ".bkp")) sides.erase(t.path + ".bkp");
-    for (const std::string& side : stayed) keep(side, kKeptThroughLink);
+    for (const auto& [side, reason] : stayed) keep(side, reason);
     writeSideMark(ctx_.config, section_.c_str(), sides);
     ctx_.config->saveConfig();
   }
@@ -332,7 +332,7 @@ class cRecordRoad {
       if (!holdAt(folder, t.anchor, t.path)) {
         // Moved aside, then a link swapped in above it: the backup is the
         // package's file and stays where the link cannot lead.
-        if (t.moved) keep(t.path + ".bkp", kKeptThroughLink);
+        if (t.moved) keep(t.path + ".bkp", keptReasonFor(t.anchor, t.path));
         continue;
       }
       if (t.moved) {
