@@ -61,6 +61,16 @@ void cHeldFolder::release() {
   leaf_.clear();
 }
 
+std::string folderPathOf(int fd) {
+  char target[4096 + 1];
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  const ssize_t n = ::readlink(self.c_str(), target, sizeof target - 1);
+  if (n <= 0 || target[0] != '/' || static_cast<size_t>(n) >= sizeof target - 1) return {};
+  const std::string path(target, static_cast<size_t>(n));
+  // A removed folder is named with this mark, and names nothing.
+  return path.ends_with(" (deleted)") ? std::string() : path;
+}
+
 sFileId idOf(const std::string& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0 ? sFileId{st.st_dev, st.st_ino} : sFileId{};

@@ -64,6 +64,9 @@ class cHeldFolder {
   std::string leaf_;
 };
 
+// Where the folder open as `fd` is now, as the system names it; empty when
+// it was removed or cannot be told.
+std::string folderPathOf(int fd);
 // The text before the last "/" of `path`: "/" for a name at the root,
 // empty without a "/".
 std::string parentOf(const std::string& path);

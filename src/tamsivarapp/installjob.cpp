@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -38,6 +39,11 @@ constexpr int kTempNames = 100;
 
 // How many new files are made and named in the record with one save.
 constexpr size_t kMadeAtOnce = 64;
+
+// How many folders side files were made in a run keeps open, to find such a
+// file where a link cut its folder off. One in a folder beyond these is
+// then only left in place.
+constexpr size_t kSideFoldersHeld = 256;
 
 sFileId ownIdOf(const std::string& path) { return ownIdAt(AT_FDCWD, path); }
 
@@ -86,6 +92,12 @@ class cInstallerRun {
       if (ownIdOf(side) == id) sides_.emplace(side, id);
     if (previous_) oldList_ = readFileList(config_, section_.ptr);
   }
+
+  ~cInstallerRun() {
+    for (const auto& [path, fd] : sideFolders_) ::close(fd);
+  }
+  cInstallerRun(const cInstallerRun&) = delete;
+  cInstallerRun& operator=(const cInstallerRun&) = delete;
 
   int run() {
     host_.notifyStage(0);
@@ -250,10 +262,13 @@ class cInstallerRun {
   // record, naming only the side files that could not go.
   int unmarkRun() {
     if (!config_) return 1;
+    const tSideMark left = sidesLeft();
     if (!previous_) {
+      // Still the mark of an unfinished first installation while it names
+      // side files a link cut off, for the next run to take.
       config_->removeSection(section_.ptr);
+      if (!left.empty()) writeSideMark(config_, section_.ptr, left);
     } else {
-      const tSideMark left = sidesLeft();
       writeFileList(config_, section_.ptr, oldList_);
       writeSideMark(config_, section_.ptr, left);
     }
@@ -365,6 +380,7 @@ class cInstallerRun {
     if (e.anchor == folder_ && !checkPathRecursive(folder_.c_str(), &made_)) return fail(irBadFolder, e.temp);
     if (e.anchor == folder_ && !ctx_.folderId.known()) ctx_.folderId = idOf(folder_);
     if (!hold(e, m.folder, &madeBelow_)) return fail(irBadFolder, e.temp);
+    holdSideFolder(parentOf(e.temp), m.folder);
     const std::string name = e.temp.substr(e.temp.rfind('/') + 1);
     m.entry = &e;
     m.fd = ::openat(m.folder.fd(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0664);
@@ -415,13 +431,38 @@ class cInstallerRun {
     return true;
   }
 
+  void holdSideFolder(const std::string& path, const cHeldFolder& folder) {
+    if (sideFolders_.size() >= kSideFoldersHeld || sideFolders_.count(path)) return;
+    const int fd = ::openat(folder.fd(), ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) sideFolders_[path] = fd;
+  }
+
   // A side file of this run goes through its entry's held folder, while it
   // is still the file the run made.
-  void removeSide(const sEntry& e, const std::string& side, const sFileId& id) const {
+  void removeSide(const sEntry& e, const std::string& side, const sFileId& id) {
     cHeldFolder folder;
-    if (side.empty() || !hold(e, folder)) return;
+    if (side.empty()) return;
+    if (!hold(e, folder)) return cutOff(side, id);
     const std::string name = side.substr(side.rfind('/') + 1);
     if (folder.typeOf(name) == S_IFREG && isSideMade(folder, name, id)) ::unlinkat(folder.fd(), name.c_str(), 0);
+  }
+
+  // A side file whose folder was moved and a link put in its place while
+  // the run went on: the path leads elsewhere, so it stays where it is. It
+  // is found through its folder as held when it was made, named at its
+  // real place, and marked there in the record, so that a later run takes
+  // it.
+  void cutOff(const std::string& side, const sFileId& id) {
+    const auto held = sideFolders_.find(parentOf(side));
+    if (held == sideFolders_.end() || !id.known()) return;
+    const std::string name = side.substr(side.rfind('/') + 1);
+    const std::string real = folderPathOf(held->second);
+    if (real.empty() || ownIdAt(held->second, name) != id) return;
+    const std::string now = (real == "/" ? "" : real) + "/" + name;
+    sides_[now] = id;
+    for (const sKeptFile& k : ctx_.kept)
+      if (k.path == now) return;
+    ctx_.kept.push_back({now, kKeptFolderMoved});
   }
 
   void dropTemps() {
@@ -536,7 +577,12 @@ class cInstallerRun {
   int undo() {
     for (sEntry& e : entries_) {
       cHeldFolder folder;
-      if (!changed(e) || !hold(e, folder)) continue;
+      if (!changed(e)) continue;
+      if (!hold(e, folder)) {
+        cutOff(e.temp, e.tempId);
+        if (e.backedUp) cutOff(e.backup, e.backupId);
+        continue;
+      }
       if (e.backedUp && isSideMade(folder, folder.side(".bkp"), e.backupId)) {
         restoreHeld(folder, folder.side(".bkp"), folder.leaf());
       } else if (e.applied && !e.existed && isSideMade(folder, folder.leaf(), e.tempId)) {
@@ -730,6 +776,8 @@ class cInstallerRun {
   // below it, each in the order made.
   std::vector<std::string> made_, madeBelow_;
   int changed_ = 0;
+  // The folders side files were made in, by their paths then, held open.
+  std::map<std::string, int> sideFolders_;
   unsigned char buffer_[kCopyPiece];
 };
 

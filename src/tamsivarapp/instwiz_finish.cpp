@@ -162,6 +162,9 @@ void cFinishPanel::init(sPkgInstallContext* ctx) {
     const char* problem = ctx && ctx->problemPath.ptr ? ctx->problemPath.ptr : "";
     if (result == irRecordUnsaved) message = fillText(message.c_str(), problem);
     if ((result == irBadFolder || result == irObstacle) && *problem) message += std::string("\n") + problem;
+    // What the run made and could not take back, where it is now.
+    if (ctx && !ctx->kept.empty())
+      message += "\n" + keptFilesText(ctx->kept, requestNamedLangResource(kKeptReasonsSection), kKeptShown);
     myMessage.setText(message.c_str(), -1, true);
   }
   repaint(nullptr);

@@ -26,6 +26,7 @@ inline constexpr int kKeptThroughLink = 14;
 inline constexpr int kKeptNotAFile = 15;
 inline constexpr int kKeptMore = 16;
 inline constexpr int kKeptOtherFolder = 18;
+inline constexpr int kKeptFolderMoved = 19;
 
 // Why a file whose folder could not be held from `anchor` as the one the
 // package wrote into stays: a link at or below the anchor, which the hold
