@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -39,11 +38,6 @@ constexpr int kTempNames = 100;
 
 // How many new files are made and named in the record with one save.
 constexpr size_t kMadeAtOnce = 64;
-
-// How many folders side files were made in a run keeps open, to find such a
-// file where a link cut its folder off. One in a folder beyond these is
-// then only left in place.
-constexpr size_t kSideFoldersHeld = 256;
 
 sFileId ownIdOf(const std::string& path) { return ownIdAt(AT_FDCWD, path); }
 
@@ -92,12 +86,6 @@ class cInstallerRun {
       if (ownIdOf(side) == id) sides_.emplace(side, id);
     if (previous_) oldList_ = readFileList(config_, section_.ptr);
   }
-
-  ~cInstallerRun() {
-    for (const auto& [path, fd] : sideFolders_) ::close(fd);
-  }
-  cInstallerRun(const cInstallerRun&) = delete;
-  cInstallerRun& operator=(const cInstallerRun&) = delete;
 
   int run() {
     host_.notifyStage(0);
@@ -380,7 +368,7 @@ class cInstallerRun {
     if (e.anchor == folder_ && !checkPathRecursive(folder_.c_str(), &made_)) return fail(irBadFolder, e.temp);
     if (e.anchor == folder_ && !ctx_.folderId.known()) ctx_.folderId = idOf(folder_);
     if (!hold(e, m.folder, &madeBelow_)) return fail(irBadFolder, e.temp);
-    holdSideFolder(parentOf(e.temp), m.folder);
+    sideFolders_.hold(e.temp, m.folder);
     const std::string name = e.temp.substr(e.temp.rfind('/') + 1);
     m.entry = &e;
     m.fd = ::openat(m.folder.fd(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0664);
@@ -431,12 +419,6 @@ class cInstallerRun {
     return true;
   }
 
-  void holdSideFolder(const std::string& path, const cHeldFolder& folder) {
-    if (sideFolders_.size() >= kSideFoldersHeld || sideFolders_.count(path)) return;
-    const int fd = ::openat(folder.fd(), ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) sideFolders_[path] = fd;
-  }
-
   // A side file of this run goes through its entry's held folder, while it
   // is still the file the run made.
   void removeSide(const sEntry& e, const std::string& side, const sFileId& id) {
@@ -453,12 +435,8 @@ class cInstallerRun {
   // real place, and marked there in the record, so that a later run takes
   // it.
   void cutOff(const std::string& side, const sFileId& id) {
-    const auto held = sideFolders_.find(parentOf(side));
-    if (held == sideFolders_.end() || !id.known()) return;
-    const std::string name = side.substr(side.rfind('/') + 1);
-    const std::string real = folderPathOf(held->second);
-    if (real.empty() || ownIdAt(held->second, name) != id) return;
-    const std::string now = (real == "/" ? "" : real) + "/" + name;
+    const std::string now = sideFolders_.whereNow(side, id);
+    if (now.empty()) return;
     sides_[now] = id;
     for (const sKeptFile& k : ctx_.kept)
       if (k.path == now) return;
@@ -776,8 +754,7 @@ class cInstallerRun {
   // below it, each in the order made.
   std::vector<std::string> made_, madeBelow_;
   int changed_ = 0;
-  // The folders side files were made in, by their paths then, held open.
-  std::map<std::string, int> sideFolders_;
+  cSideFolders sideFolders_;
   unsigned char buffer_[kCopyPiece];
 };
 

@@ -1043,13 +1043,15 @@ TEST(Uninstall, AnAbsoluteTargetBehindALinkThatWasAlwaysThere) {
 
 // A link swapped in above a file already moved aside while the busy-file
 // question is open: whatever the answer, the backup the link cuts off
-// stays where it is and is named; given up, it stays in the record too,
-// for a later uninstall to find.
+// stays where it is and is named there, not where the link leads; given
+// up, it stays in the record at that place too, and a later uninstall
+// takes it there.
 TEST(Uninstall, ABackupALinkCutOffWhileTheQuestionIsOpenIsNamedAndKept) {
   for (const bool giveUp : {true, false}) {
     SCOPED_TRACE(giveUp ? "given up" : "retried");
     Installed pkg;
-    const std::string run = pkg.root + "/bin/run", locked = pkg.root + "/lib/deep", mine = pkg.dir.file("mywork");
+    const std::string locked = pkg.root + "/lib/deep", mine = pkg.dir.file("mywork");
+    const std::string backup = pkg.root + "/bin.moved/run.bkp";
     writeFile(mine + "/run.bkp", "the user's");
     pkg.handToNobody();
     ::chmod(locked.c_str(), 0555);
@@ -1064,16 +1066,27 @@ TEST(Uninstall, ABackupALinkCutOffWhileTheQuestionIsOpenIsNamedAndKept) {
       };
       std::vector<sKeptFile> kept;
       const int code = pkg.uninstall(host, {}, &kept);
-      return code == (giveUp ? unCancelled : unKept) && kept.size() == 1 && kept[0].path == run + ".bkp" &&
-             kept[0].reason == kKeptThroughLink;
+      return code == (giveUp ? unCancelled : unKept) && kept.size() == 1 && kept[0].path == backup &&
+             kept[0].reason == kKeptFolderMoved;
     }));
     ::chmod(locked.c_str(), 0755);
-    EXPECT_EQ(readFile(pkg.root + "/bin.moved/run.bkp"), sample().files[0].bytes);
+    EXPECT_EQ(readFile(backup), sample().files[0].bytes);
     EXPECT_EQ(readFile(mine + "/run.bkp"), "the user's");
     if (!giveUp) continue;
-    cCIAppFullConfig cfg;
-    ASSERT_TRUE(cfg.openConfig(pkg.cfgDir.c_str()));
-    EXPECT_EQ(readSideMark(&cfg, "install/sample").count(run + ".bkp"), 1u);
+    {
+      cCIAppFullConfig cfg;
+      ASSERT_TRUE(cfg.openConfig(pkg.cfgDir.c_str()));
+      const tSideMark sides = readSideMark(&cfg, "install/sample");
+      EXPECT_EQ(sides.count(pkg.root + "/bin/run.bkp"), 0u);
+      ASSERT_EQ(sides.count(backup), 1u);
+      EXPECT_EQ(sides.at(backup), ownIdAt(AT_FDCWD, backup));
+    }
+    Host host;
+    std::vector<sKeptFile> kept;
+    EXPECT_EQ(pkg.uninstall(host, {}, &kept), unDone);
+    EXPECT_TRUE(kept.empty());
+    EXPECT_FALSE(fs::exists(backup));
+    EXPECT_EQ(readFile(mine + "/run.bkp"), "the user's");
   }
 }
 
