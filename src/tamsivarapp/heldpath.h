@@ -87,6 +87,7 @@ class cSideFolders {
  private:
   std::map<std::string, int> fds_;
 };
+
 // The text before the last "/" of `path`: "/" for a name at the root,
 // empty without a "/".
 std::string parentOf(const std::string& path);

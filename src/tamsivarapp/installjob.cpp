@@ -697,7 +697,8 @@ class cInstallerRun {
                                                                : std::string("/");
       cHeldFolder folder;
       if (!holdAt(folder, anchor, path)) {
-        if (exists(path.c_str())) stayed.push_back({path, anchor.empty() ? kKeptOddPath : keptReasonFor(anchor, path)});
+        if (exists(path.c_str()))
+          stayed.push_back({path, anchor.empty() ? kKeptOddPath : keptReasonFor(anchor, path)});
         continue;
       }
       const unsigned type = folder.typeOf(folder.leaf());

@@ -27,7 +27,8 @@ std::string keptFilesText(const std::vector<sKeptFile>& kept, cCiomLangData* tex
 int keptReasonFor(const std::string& anchor, const std::string& path) {
   if (anchor.empty() || path.compare(0, anchor.size(), anchor) != 0) return kKeptOtherFolder;
   // The anchor itself, then each folder below it on the way to the file.
-  for (size_t end = anchor == "/" ? 0 : anchor.size(); end != std::string::npos; end = path.find('/', end + 1)) {
+  for (size_t end = anchor == "/" ? 0 : anchor.size(); end != std::string::npos;
+       end = path.find('/', end + 1)) {
     struct stat st;
     if (end && ::lstat(path.substr(0, end).c_str(), &st) == 0 && S_ISLNK(st.st_mode)) return kKeptThroughLink;
   }

@@ -225,7 +225,8 @@ class cRecordRoad {
       if (!holdAt(folder, anchor, file)) {
         // Seen as the system sees a path, it is a file: tell the user why
         // it stays.
-        if (isRegularFileFollowing(file)) keep(file, anchor.empty() ? kKeptOddPath : keptReasonFor(anchor, file));
+        if (isRegularFileFollowing(file))
+          keep(file, anchor.empty() ? kKeptOddPath : keptReasonFor(anchor, file));
         return;
       }
       const std::string bkp = folder.side(".bkp");
