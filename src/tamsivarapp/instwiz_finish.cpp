@@ -163,8 +163,10 @@ void cFinishPanel::init(sPkgInstallContext* ctx) {
     if (result == irRecordUnsaved) message = fillText(message.c_str(), problem);
     if ((result == irBadFolder || result == irObstacle) && *problem) message += std::string("\n") + problem;
     // What the run made and could not take back, where it is now.
-    if (ctx && !ctx->kept.empty())
-      message += "\n" + keptFilesText(ctx->kept, requestNamedLangResource(kKeptReasonsSection), kKeptShown);
+    if (ctx && !ctx->kept.empty()) {
+      message += '\n';
+      message += keptFilesText(ctx->kept, requestNamedLangResource(kKeptReasonsSection), kKeptShown);
+    }
     myMessage.setText(message.c_str(), -1, true);
   }
   repaint(nullptr);
