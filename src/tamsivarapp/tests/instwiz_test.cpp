@@ -271,8 +271,11 @@ TEST_F(Wizard, FinishPageShowsTheOutcomeAndAtMostSevenRunBoxes) {
     five.push_back(fillText(sectionText("pkgm::fin", 14), list.c_str()));
   }
   // An unsaved record names the store and the system's reason; a folder
-  // that could not be made, its path.
+  // that could not be made, its path. What a failed run made and could not
+  // take back follows, named as kept files are.
   const std::string store = "/home/u/.zvk: Read-only file system", folder = "/opt/app/bin/run.tmp";
+  const std::string unsaved = fillText(sectionText("pkgm::fin", 12), store.c_str()) + "\n" + lines[0] + "\n" +
+                              lines[1] + "\n" + lines[2] + "\n" + fillNumber(sectionText("pkgm::unin", 16), 2);
   const struct {
     int result;
     size_t kept;
@@ -290,8 +293,7 @@ TEST_F(Wizard, FinishPageShowsTheOutcomeAndAtMostSevenRunBoxes) {
        cFinishPanel::kErrorColor, 0},
       {1, 0, folder + "/docs", sectionText("pkgm::fin", 1), {sectionText("pkgm::fin", 2) + ("\n" + folder + "/docs")},
        cFinishPanel::kErrorColor, 0},
-      {11, 5, store, sectionText("pkgm::fin", 1), {fillText(sectionText("pkgm::fin", 12), store.c_str())},
-       cFinishPanel::kErrorColor, 0},
+      {11, 5, store, sectionText("pkgm::fin", 1), {unsaved}, cFinishPanel::kErrorColor, 0},
       {12, 0, "", sectionText("pkgm::fin", 1), {""}, cFinishPanel::kErrorColor, 0},
       {-1, 0, "", sectionText("pkgm::fin", 1), {""}, cFinishPanel::kErrorColor, 0},
   };
