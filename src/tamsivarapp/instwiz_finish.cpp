@@ -141,6 +141,10 @@ void cFinishPanel::init(sPkgInstallContext* ctx) {
     step = kKeptBoxStep;
     firstBox = height() - kBottomMargin - (boxes - 1) * step;
     messageH = (boxes ? firstBox - kBoxGap : height() - kBottomMargin) - kMessageY;
+  } else if (result != irOk) {
+    // A failure shows no run box: the reason, and what the run could not
+    // take back below it, have the page.
+    messageH = height() - kBottomMargin - kMessageY;
   }
   myMessage.move(10, kMessageY, width() - 20, messageH);
   if (result == irOk) {

@@ -414,6 +414,29 @@ TEST_F(Wizard, KeptFilesWithLongPathsFitTheMessageAndKeepEveryRunBox) {
       page.finalize();
       EXPECT_EQ(ran.size(), 7u);
     }
+    // A failed upgrade names what stopped it and the side file it left
+    // where a link cut its folder off: the whole message is read.
+    {
+      cWizTestWindow window;
+      cFinishPanel page;
+      window.bind(&page, 410, 290);
+      const std::string app = "/work/scratch/t66/r2/w666/midswap/h/Applications/RThree/zz";
+      ctx->result = irObstacle;
+      ctx->problemPath.set((app + "/last.txt").c_str());
+      ctx->kept = {{app + ".moved/last.txt.tmp", kKeptFolderMoved}};
+      page.init(ctx.get());
+      cErrorDispl& message = page.message();
+      const std::string text = message.text() ? message.text() : "";
+      EXPECT_NE(text.find(app + "/last.txt\n"), std::string::npos) << text;
+      EXPECT_TRUE(text.ends_with(app + ".moved/last.txt.tmp (" + sectionText("pkgm::unin", kKeptFolderMoved) + ")"))
+          << text;
+      sSize size;
+      ASSERT_TRUE(canvas.drawTextWrapped(0, 0, message.width(), message.height(), cCanvas::eAlignLeft, text.c_str(),
+                                         size, true, 1.2));
+      EXPECT_LE(size.cy, message.height()) << text;
+      ctx->result = irOk;
+      ctx->problemPath.set(nullptr);
+    }
   }
   cWizTestWindow::useLanguage(eLangENG);
 }
