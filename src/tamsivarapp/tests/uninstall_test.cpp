@@ -25,6 +25,7 @@
 #include "tamsivarapp/lang.h"
 #include "tamsivarapp/remove.h"
 #include "tamsivarapp/uninstallerpanel.h"
+#include "tamsivarapp/uninstallui.h"
 
 namespace fs = std::filesystem;
 
@@ -1066,8 +1067,10 @@ TEST(Uninstall, ABackupALinkCutOffWhileTheQuestionIsOpenIsNamedAndKept) {
       };
       std::vector<sKeptFile> kept;
       const int code = pkg.uninstall(host, {}, &kept);
+      // Given up, the box names it below the cancellation.
+      const std::string box = cancelledText("Cancelled.", kept, nullptr);
       return code == (giveUp ? unCancelled : unKept) && kept.size() == 1 && kept[0].path == backup &&
-             kept[0].reason == kKeptFolderMoved;
+             kept[0].reason == kKeptFolderMoved && box.starts_with("Cancelled.\n" + backup + " (");
     }));
     ::chmod(locked.c_str(), 0755);
     EXPECT_EQ(readFile(backup), sample().files[0].bytes);
