@@ -180,8 +180,9 @@ std::string storeTrouble(cApplicationConfig* config, int err) {
   if (!cFolderContents::getHome(home) || !home.ptr) return err ? std::strerror(err) : std::string();
   const std::string where = std::string(home.ptr) + "/." + kRecordStore;
   // The store is never placed by the working folder, which changes
-  // between runs: such a home has no store at all.
-  if (home.ptr[0] != '/') return where + ": HOME is not a path from the root (\"/\")";
+  // between runs: such a home has no store at all, and the form that
+  // tells of it gives the reason in the user's language.
+  if (home.ptr[0] != '/') return where;
   return err ? where + ": " + std::strerror(err) : where;
 }
 

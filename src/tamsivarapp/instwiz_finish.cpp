@@ -164,7 +164,8 @@ void cFinishPanel::init(sPkgInstallContext* ctx) {
     // The store and the system's reason; the folder no file could be
     // placed in, or what stands where a file should go.
     const char* problem = ctx && ctx->problemPath.ptr ? ctx->problemPath.ptr : "";
-    if (result == irRecordUnsaved) message = fillText(message.c_str(), problem);
+    if (result == irRecordUnsaved)
+      message = fillText(message.c_str(), storeTroubleText(problem, requestNamedLangResource(kKeptReasonsSection)).c_str());
     if ((result == irBadFolder || result == irObstacle) && *problem) message += std::string("\n") + problem;
     // What the run made and could not take back, where it is now.
     if (ctx && !ctx->kept.empty()) {

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include "base/folder.h"
 #include "ciom/ciomlang.h"
 #include "tamsivarapp/textfill.h"
 
@@ -33,4 +34,11 @@ int keptReasonFor(const std::string& anchor, const std::string& path) {
     if (end && ::lstat(path.substr(0, end).c_str(), &st) == 0 && S_ISLNK(st.st_mode)) return kKeptThroughLink;
   }
   return kKeptOtherFolder;
+}
+
+std::string storeTroubleText(const std::string& trouble, cCiomLangData* texts) {
+  _guardchar<char> home;
+  if (!cFolderContents::getHome(home) || !home.ptr || home.ptr[0] == '/') return trouble;
+  const char* reason = texts ? texts->string(kHomeNotRooted) : nullptr;
+  return trouble + ": " + (reason ? reason : "");
 }

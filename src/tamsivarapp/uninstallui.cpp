@@ -93,7 +93,7 @@ void cUninstallInitUI::showEnd(int code) {
   const char* text = string(code == unRecordUnsaved ? kRecordUnsavedRow : code + kFirstEndRow);
   if (!text) return;
   if (code == unRecordUnsaved) {
-    cMessageForm::errorbox(this, filledIn(text, myContext->storeTrouble).c_str(), nullptr);
+    cMessageForm::errorbox(this, filledIn(text, storeTroubleText(myContext->storeTrouble, requestNamedLangResource(kKeptReasonsSection))).c_str(), nullptr);
     return;
   }
   if (code == unKept) {

@@ -147,10 +147,11 @@ TEST(InstallMadePackage, AsNobodyReadOnlyFoldersGiveTheirCodes) {
   EXPECT_TRUE(out.ends_with("job 1 result 11 path " + fresh + "/.zvk: Permission denied\n")) << out;
   EXPECT_FALSE(fs::exists(dir.file("inst2")));
   // A home that depends on the working folder holds no store: said so,
-  // before a file is made.
+  // before a file is made; the form gives the reason in the user's
+  // language.
   out.clear();
   EXPECT_EQ(run({driver, v2, "--pgm", dir.file("inst2")}, "h", out), irRecordUnsaved);
-  EXPECT_TRUE(out.ends_with("job 1 result 11 path h/.zvk: HOME is not a path from the root (\"/\")\n")) << out;
+  EXPECT_TRUE(out.ends_with("job 1 result 11 path h/.zvk\n")) << out;
   EXPECT_FALSE(fs::exists(dir.file("inst2")));
   EXPECT_EQ(readFile(inst + "/lib/a.txt"), "one");
   chmod((home + "/.zvk").c_str(), 0755);

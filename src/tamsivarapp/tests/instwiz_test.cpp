@@ -434,6 +434,19 @@ TEST_F(Wizard, KeptFilesWithLongPathsFitTheMessageAndKeepEveryRunBox) {
       ASSERT_TRUE(canvas.drawTextWrapped(0, 0, message.width(), message.height(), cCanvas::eAlignLeft, text.c_str(),
                                          size, true, 1.2));
       EXPECT_LE(size.cy, message.height()) << text;
+      // A home that is no path from the root keeps no record: the reason
+      // is read in the page's language.
+      const std::string home = getenv("HOME") ? getenv("HOME") : "";
+      setenv("HOME", "h", 1);
+      ctx->result = irRecordUnsaved;
+      ctx->problemPath.set("h/.zvk");
+      ctx->kept.clear();
+      page.init(ctx.get());
+      setenv("HOME", home.c_str(), 1);
+      const std::string reason = sectionText("pkgm::unin", kHomeNotRooted);
+      EXPECT_FALSE(reason.empty());
+      EXPECT_EQ(message.text() ? message.text() : "",
+                fillText(sectionText("pkgm::fin", 12), ("h/.zvk: " + reason).c_str()));
       ctx->result = irOk;
       ctx->problemPath.set(nullptr);
     }
