@@ -2,6 +2,7 @@
 // resolution with reload-when-changed, and the folder-wide operations.
 #include "ciom/ciappconfig.h"
 
+#include <cerrno>
 #include <cstring>
 #include <utility>
 
@@ -67,9 +68,17 @@ void* cCIAppConfig::hiveRoot(const char* name, bool create) {
     int type = cFolderContents::objtype(path.ptr);
     bool made = false;
     if (type == fotNone && create) {
+      errno = 0;
       made = cFolderContents::mkdir(folder.ptr) && mkNewHive(path.ptr);
       // Another process may have made it first.
-      if (!made) type = cFolderContents::objtype(path.ptr);
+      if (!made) {
+        const int err = errno;
+        type = cFolderContents::objtype(path.ptr);
+        if (type != fotFile) {
+          errno = err;
+          noteTrouble();
+        }
+      }
     }
     sHiveStamp stamp;
     if ((!made && type != fotFile) || !stamp.read(path.ptr)) return nullptr;
@@ -150,6 +159,7 @@ bool cCIAppConfig::newConfig(const char* name) {
 
 bool cCIAppConfig::openConfig(const char* name) {
   emptyTree(hives);
+  trouble_ = 0;
   cFolderContents listing;
   if (!getInitConfigPath(name)) return false;
   // Nothing written yet: an empty store, whose first write makes the folder.
@@ -181,14 +191,21 @@ bool cCIAppConfig::settleDirtyHives(bool save) {
     _guardchar<char> path;
     // A save leaves the stamp as it was, so the next access reads back what
     // was written, changes of other processes included.
+    errno = 0;
     bool settled = hivePath(hive.name.ptr, path) &&
                    (save ? saveHive(path.ptr, hive.root) : loadHive(path.ptr, hive.root, &hive.stamp));
-    if (settled)
+    if (settled) {
       hive.dirty = 0;
-    else
+    } else {
       all = false;
+      if (save) noteTrouble();
+    }
   }
   return all;
+}
+
+void cCIAppConfig::noteTrouble() {
+  if (!trouble_) trouble_ = errno;
 }
 
 bool cCIAppConfig::removeSection(const char* key) {

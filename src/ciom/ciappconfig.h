@@ -98,13 +98,22 @@ class cCIAppConfig : public cApplicationConfig {
   bool hasFolder() const;
   // The folder of the hive files, for messages; null without one.
   const char* folderPath() const { return folder.ptr; }
+  // The system's reason for the first hive that could not be made or
+  // saved since the store was opened or this was cleared; 0 when none
+  // failed or the system gave none. Later calls, a discard's reloads
+  // included, leave it as it was, so the caller learns the first cause.
+  int trouble() const { return trouble_; }
+  void clearTrouble() { trouble_ = 0; }
 
  private:
   bool hivePath(const char* name, _guardchar<char>& out) const;
   void* hiveRoot(const char* name, bool create);
   // Saves or reloads every dirty hive; a failure does not stop the others.
   bool settleDirtyHives(bool save);
+  // Keeps errno as the trouble unless an earlier failure is kept already.
+  void noteTrouble();
 
+  int trouble_ = 0;
   _guardchar<char> folder;
   long long folderLength = 0;
   cCriticalSection lock;

@@ -126,9 +126,15 @@ bool placeBeside(const char* path, const unsigned char* bytes, long long count, 
   int fd = static_cast<int>(file.handle);
   bool placed =
       file.lock(0, 4) && writeAll(file, bytes, count) && fchmod(fd, mode & 0777) == 0 && fsync(fd) == 0;
+  // The first call that failed says why; the clean-up after it may not.
+  int err = placed ? 0 : errno;
   file.close();
-  if (placed) placed = replace ? cFileIO::move(side, path) : link(side, path) == 0;
+  if (placed) {
+    placed = replace ? cFileIO::move(side, path) : link(side, path) == 0;
+    if (!placed) err = errno;
+  }
   if (!placed || !replace) cFileIO::remove(side);
+  if (!placed) errno = err;
   return placed && syncFolderOf(path);
 }
 

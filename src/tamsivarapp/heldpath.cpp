@@ -61,6 +61,42 @@ void cHeldFolder::release() {
   leaf_.clear();
 }
 
+namespace {
+
+// Where the folder open as `fd` is now, as the system names it; empty when
+// it was removed or cannot be told.
+std::string folderPathOf(int fd) {
+  char target[4096 + 1];
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  const ssize_t n = ::readlink(self.c_str(), target, sizeof target - 1);
+  if (n <= 0 || target[0] != '/' || static_cast<size_t>(n) >= sizeof target - 1) return {};
+  const std::string path(target, static_cast<size_t>(n));
+  // A removed folder is named with this mark, and names nothing.
+  return path.ends_with(" (deleted)") ? std::string() : path;
+}
+
+}  // namespace
+
+cSideFolders::~cSideFolders() {
+  for (const auto& [path, fd] : fds_) ::close(fd);
+}
+
+void cSideFolders::hold(const std::string& path, const cHeldFolder& folder) {
+  const std::string at = parentOf(path);
+  if (fds_.size() >= kHeld || fds_.count(at) || folder.fd() < 0) return;
+  const int fd = ::openat(folder.fd(), ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) fds_[at] = fd;
+}
+
+std::string cSideFolders::whereNow(const std::string& side, const sFileId& id) const {
+  const auto held = fds_.find(parentOf(side));
+  if (held == fds_.end() || !id.known()) return {};
+  const std::string name = side.substr(side.rfind('/') + 1);
+  const std::string real = folderPathOf(held->second);
+  if (real.empty() || ownIdAt(held->second, name) != id) return {};
+  return (real == "/" ? "" : real) + "/" + name;
+}
+
 sFileId idOf(const std::string& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0 ? sFileId{st.st_dev, st.st_ino} : sFileId{};

@@ -6,6 +6,7 @@
 
 #include <sys/types.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,29 @@ class cHeldFolder {
   void release();
   int fd_ = -1;
   std::string leaf_;
+};
+
+// The folders a run made side files in, held open by their paths then, so
+// that a side file whose folder was moved and a link put in its place is
+// still found where it really is. Only the first kHeld folders are held:
+// a side file in any other is then only left in place.
+class cSideFolders {
+ public:
+  static constexpr size_t kHeld = 256;
+  cSideFolders() = default;
+  cSideFolders(const cSideFolders&) = delete;
+  cSideFolders& operator=(const cSideFolders&) = delete;
+  ~cSideFolders();
+
+  // Holds `folder`, the folder of `path`'s side files.
+  void hold(const std::string& path, const cHeldFolder& folder);
+  // Where the side file made as `side` is now, while it is still the file
+  // `id` names; empty when it is gone, or its folder was not held or was
+  // removed.
+  std::string whereNow(const std::string& side, const sFileId& id) const;
+
+ private:
+  std::map<std::string, int> fds_;
 };
 
 // The text before the last "/" of `path`: "/" for a name at the root,

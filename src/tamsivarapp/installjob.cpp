@@ -208,6 +208,7 @@ class cInstallerRun {
     if (!config_) return true;
     // A first installation is marked without its version, so that until
     // it ends nothing takes it for an installed package.
+    clearStoreTrouble(config_);
     if (!previous_) config_->removeSection(section_.ptr);
     std::vector<std::string> both = oldList_;
     const std::set<std::string> old(oldList_.begin(), oldList_.end());
@@ -231,6 +232,7 @@ class cInstallerRun {
   // name them stops before it writes into them.
   bool markMade() {
     if (!config_) return true;
+    clearStoreTrouble(config_);
     writeSideMark(config_, section_.ptr, sides_);
     errno = 0;
     return config_->saveConfig() || unsaved();
@@ -248,10 +250,13 @@ class cInstallerRun {
   // record, naming only the side files that could not go.
   int unmarkRun() {
     if (!config_) return 1;
+    const tSideMark left = sidesLeft();
     if (!previous_) {
+      // Still the mark of an unfinished first installation while it names
+      // side files a link cut off, for the next run to take.
       config_->removeSection(section_.ptr);
+      if (!left.empty()) writeSideMark(config_, section_.ptr, left);
     } else {
-      const tSideMark left = sidesLeft();
       writeFileList(config_, section_.ptr, oldList_);
       writeSideMark(config_, section_.ptr, left);
     }
@@ -363,6 +368,7 @@ class cInstallerRun {
     if (e.anchor == folder_ && !checkPathRecursive(folder_.c_str(), &made_)) return fail(irBadFolder, e.temp);
     if (e.anchor == folder_ && !ctx_.folderId.known()) ctx_.folderId = idOf(folder_);
     if (!hold(e, m.folder, &madeBelow_)) return fail(irBadFolder, e.temp);
+    sideFolders_.hold(e.temp, m.folder);
     const std::string name = e.temp.substr(e.temp.rfind('/') + 1);
     m.entry = &e;
     m.fd = ::openat(m.folder.fd(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0664);
@@ -415,11 +421,26 @@ class cInstallerRun {
 
   // A side file of this run goes through its entry's held folder, while it
   // is still the file the run made.
-  void removeSide(const sEntry& e, const std::string& side, const sFileId& id) const {
+  void removeSide(const sEntry& e, const std::string& side, const sFileId& id) {
     cHeldFolder folder;
-    if (side.empty() || !hold(e, folder)) return;
+    if (side.empty()) return;
+    if (!hold(e, folder)) return cutOff(side, id);
     const std::string name = side.substr(side.rfind('/') + 1);
     if (folder.typeOf(name) == S_IFREG && isSideMade(folder, name, id)) ::unlinkat(folder.fd(), name.c_str(), 0);
+  }
+
+  // A side file whose folder was moved and a link put in its place while
+  // the run went on: the path leads elsewhere, so it stays where it is. It
+  // is found through its folder as held when it was made, named at its
+  // real place, and marked there in the record, so that a later run takes
+  // it.
+  void cutOff(const std::string& side, const sFileId& id) {
+    const std::string now = sideFolders_.whereNow(side, id);
+    if (now.empty()) return;
+    sides_[now] = id;
+    for (const sKeptFile& k : ctx_.kept)
+      if (k.path == now) return;
+    ctx_.kept.push_back({now, kKeptFolderMoved});
   }
 
   void dropTemps() {
@@ -534,7 +555,12 @@ class cInstallerRun {
   int undo() {
     for (sEntry& e : entries_) {
       cHeldFolder folder;
-      if (!changed(e) || !hold(e, folder)) continue;
+      if (!changed(e)) continue;
+      if (!hold(e, folder)) {
+        cutOff(e.temp, e.tempId);
+        if (e.backedUp) cutOff(e.backup, e.backupId);
+        continue;
+      }
       if (e.backedUp && isSideMade(folder, folder.side(".bkp"), e.backupId)) {
         restoreHeld(folder, folder.side(".bkp"), folder.leaf());
       } else if (e.applied && !e.existed && isSideMade(folder, folder.leaf(), e.tempId)) {
@@ -671,7 +697,8 @@ class cInstallerRun {
                                                                : std::string("/");
       cHeldFolder folder;
       if (!holdAt(folder, anchor, path)) {
-        if (exists(path.c_str())) stayed.push_back({path, anchor.empty() ? kKeptOddPath : kKeptThroughLink});
+        if (exists(path.c_str()))
+          stayed.push_back({path, anchor.empty() ? kKeptOddPath : keptReasonFor(anchor, path)});
         continue;
       }
       const unsigned type = folder.typeOf(folder.leaf());
@@ -728,6 +755,7 @@ class cInstallerRun {
   // below it, each in the order made.
   std::vector<std::string> made_, madeBelow_;
   int changed_ = 0;
+  cSideFolders sideFolders_;
   unsigned char buffer_[kCopyPiece];
 };
 

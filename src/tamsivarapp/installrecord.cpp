@@ -157,14 +157,32 @@ sFileId readFolderId(cApplicationConfig* config, const char* section) {
   return {static_cast<dev_t>(dev), static_cast<ino_t>(ino)};
 }
 
+namespace {
+
+cCIAppConfig* storeOf(cApplicationConfig* config) {
+  if (auto* full = dynamic_cast<cCIAppFullConfig*>(config)) return full->global();
+  return dynamic_cast<cCIAppConfig*>(config);
+}
+
+}  // namespace
+
+void clearStoreTrouble(cApplicationConfig* config) {
+  if (cCIAppConfig* store = storeOf(config)) store->clearTrouble();
+}
+
 std::string storeTrouble(cApplicationConfig* config, int err) {
-  std::string where;
-  auto* full = dynamic_cast<cCIAppFullConfig*>(config);
+  cCIAppConfig* store = storeOf(config);
+  if (store && store->folderPath()) {
+    const int first = store->trouble() ? store->trouble() : err;
+    return first ? std::string(store->folderPath()) + ": " + std::strerror(first) : store->folderPath();
+  }
   _guardchar<char> home;
-  if (full && full->global()->folderPath())
-    where = full->global()->folderPath();
-  else if (cFolderContents::getHome(home) && home.ptr)
-    where = std::string(home.ptr) + "/." + kRecordStore;
+  if (!cFolderContents::getHome(home) || !home.ptr) return err ? std::strerror(err) : std::string();
+  const std::string where = std::string(home.ptr) + "/." + kRecordStore;
+  // The store is never placed by the working folder, which changes
+  // between runs: such a home has no store at all, and the form that
+  // tells of it gives the reason in the user's language.
+  if (home.ptr[0] != '/') return where;
   return err ? where + ": " + std::strerror(err) : where;
 }
 
@@ -200,6 +218,7 @@ bool saveInstallRecord(sPkgInstallContext* context, cApplicationConfig* config, 
   if (!config) return false;
   _guardchar<char> section;
   recordSection(context->recordName.ptr, section);
+  clearStoreTrouble(config);
   if (auto* full = dynamic_cast<cCIAppFullConfig*>(config)) {
     if (writeAndSave(full->global(), context, section.ptr, managerPath, managerShortcut, extras)) {
       if (throughGlobal) *throughGlobal = true;

@@ -34,8 +34,11 @@ inline constexpr const char kRecordStore[] = "zvk";
 // with errno the system's reason where there is one.
 bool openRecordFolder(cApplicationConfig* config);
 // Where the store lies and why it was not written, for the user: its
-// folder, then the system's words for `err` when there is one.
+// folder, then the system's words for the first failure the store met
+// since clearStoreTrouble, else for `err` when there is one. A home that
+// is no path from the root has only its folder: see storeTroubleText.
 std::string storeTrouble(cApplicationConfig* config, int err);
+void clearStoreTrouble(cApplicationConfig* config);
 // Writes the context's record under `section`; neither removes the old
 // section nor saves.
 void ctxToConfig(sPkgInstallContext* context, cApplicationConfig* config, const char* section);

@@ -141,6 +141,10 @@ void cFinishPanel::init(sPkgInstallContext* ctx) {
     step = kKeptBoxStep;
     firstBox = height() - kBottomMargin - (boxes - 1) * step;
     messageH = (boxes ? firstBox - kBoxGap : height() - kBottomMargin) - kMessageY;
+  } else if (result != irOk) {
+    // A failure shows no run box: the reason, and what the run could not
+    // take back below it, have the page.
+    messageH = height() - kBottomMargin - kMessageY;
   }
   myMessage.move(10, kMessageY, width() - 20, messageH);
   if (result == irOk) {
@@ -160,8 +164,14 @@ void cFinishPanel::init(sPkgInstallContext* ctx) {
     // The store and the system's reason; the folder no file could be
     // placed in, or what stands where a file should go.
     const char* problem = ctx && ctx->problemPath.ptr ? ctx->problemPath.ptr : "";
-    if (result == irRecordUnsaved) message = fillText(message.c_str(), problem);
+    if (result == irRecordUnsaved)
+      message = fillText(message.c_str(), storeTroubleText(problem, requestNamedLangResource(kKeptReasonsSection)).c_str());
     if ((result == irBadFolder || result == irObstacle) && *problem) message += std::string("\n") + problem;
+    // What the run made and could not take back, where it is now.
+    if (ctx && !ctx->kept.empty()) {
+      message += '\n';
+      message += keptFilesText(ctx->kept, requestNamedLangResource(kKeptReasonsSection), kKeptShown);
+    }
     myMessage.setText(message.c_str(), -1, true);
   }
   repaint(nullptr);

@@ -1,5 +1,8 @@
 #include "tamsivarapp/keptfiles.h"
 
+#include <sys/stat.h>
+
+#include "base/folder.h"
 #include "ciom/ciomlang.h"
 #include "tamsivarapp/textfill.h"
 
@@ -20,4 +23,22 @@ std::string keptFilesText(const std::vector<sKeptFile>& kept, cCiomLangData* tex
     lines += fillNumber(row(kKeptMore), static_cast<long long>(kept.size() - shown));
   }
   return lines;
+}
+
+int keptReasonFor(const std::string& anchor, const std::string& path) {
+  if (anchor.empty() || path.compare(0, anchor.size(), anchor) != 0) return kKeptOtherFolder;
+  // The anchor itself, then each folder below it on the way to the file.
+  for (size_t end = anchor == "/" ? 0 : anchor.size(); end != std::string::npos;
+       end = path.find('/', end + 1)) {
+    struct stat st;
+    if (end && ::lstat(path.substr(0, end).c_str(), &st) == 0 && S_ISLNK(st.st_mode)) return kKeptThroughLink;
+  }
+  return kKeptOtherFolder;
+}
+
+std::string storeTroubleText(const std::string& trouble, cCiomLangData* texts) {
+  _guardchar<char> home;
+  if (!cFolderContents::getHome(home) || !home.ptr || home.ptr[0] == '/') return trouble;
+  const char* reason = texts ? texts->string(kHomeNotRooted) : nullptr;
+  return trouble + ": " + (reason ? reason : "");
 }

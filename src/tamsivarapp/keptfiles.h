@@ -25,6 +25,17 @@ inline constexpr int kKeptOddPath = 13;
 inline constexpr int kKeptThroughLink = 14;
 inline constexpr int kKeptNotAFile = 15;
 inline constexpr int kKeptMore = 16;
+inline constexpr int kKeptOtherFolder = 18;
+inline constexpr int kKeptFolderMoved = 19;
+// The row of why a home that is no path from the root keeps no record.
+inline constexpr int kHomeNotRooted = 20;
+
+// Why a file whose folder could not be held from `anchor` as the one the
+// package wrote into stays: a link at or below the anchor, which the hold
+// refuses; else a folder that is not that one any more (restored from a
+// copy, on a file system mounted anew, or reached through a link above the
+// anchor that now leads elsewhere).
+int keptReasonFor(const std::string& anchor, const std::string& path);
 
 // How a path is written before its reason, e.g. shortened to what is left
 // of a line beside it; given the path and the " (reason)" that follows.
@@ -36,3 +47,7 @@ using KeptPathWriter = std::function<std::string(const std::string& path, const 
 // unless `write` is given.
 std::string keptFilesText(const std::vector<sKeptFile>& kept, cCiomLangData* texts, size_t shown,
                           const KeptPathWriter& write = nullptr);
+
+// The store's trouble as the user reads it: where HOME is no path from
+// the root, the folder followed by that reason from `texts`.
+std::string storeTroubleText(const std::string& trouble, cCiomLangData* texts);

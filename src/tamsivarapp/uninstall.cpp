@@ -134,6 +134,7 @@ class cRecordRoad {
     });
     // The user is told what stayed; a record of it would only make the
     // package impossible to remove.
+    clearStoreTrouble(ctx_.config);
     ctx_.config->removeSection(section_.c_str());
     errno = 0;
     if (!ctx_.config->saveConfig()) {
@@ -224,7 +225,8 @@ class cRecordRoad {
       if (!holdAt(folder, anchor, file)) {
         // Seen as the system sees a path, it is a file: tell the user why
         // it stays.
-        if (isRegularFileFollowing(file)) keep(file, anchor.empty() ? kKeptOddPath : kKeptThroughLink);
+        if (isRegularFileFollowing(file))
+          keep(file, anchor.empty() ? kKeptOddPath : keptReasonFor(anchor, file));
         return;
       }
       const std::string bkp = folder.side(".bkp");
@@ -239,7 +241,9 @@ class cRecordRoad {
       t.aside = leftAside || (!folder.typeOf(bkp) && !listed_.count(file + ".bkp"));
       t.moved = leftAside;
       t.id = leftAside ? side->second : folder.idAt(folder.leaf());
+      if (leftAside) sideFolders_.hold(file, folder);
     });
+
     forEachEntry(ctx_, "shortc", "shortc", [&](const std::string& shortcut) {
       if (isRegularFile(shortcut.c_str()) && shortcut[0] == '/' && !hasDotSteps(shortcut))
         ctx_.shortcuts.push_back(shortcut);
@@ -279,7 +283,7 @@ class cRecordRoad {
         if (!holdAt(folder, t.anchor, t.path)) {
           // A link swapped in above it since it was listed.
           t.aside = false;
-          if (exists(t.path.c_str())) keep(t.path, kKeptThroughLink);
+          if (exists(t.path.c_str())) keep(t.path, keptReasonFor(t.anchor, t.path));
           break;
         }
         if (!removable(folder, t.anchor, folder.leaf())) {
@@ -293,6 +297,7 @@ class cRecordRoad {
           t.aside = false;
         if (t.aside ? moveFileClean(folder, folder.leaf(), folder.side(".bkp")) : folderLetsGo(folder)) {
           t.moved = t.aside;
+          if (t.moved) sideFolders_.hold(t.path, folder);
           break;
         }
         if (!host_.askRelease(t.path.c_str())) continue;
@@ -306,23 +311,42 @@ class cRecordRoad {
   // Giving up: the files moved so far go back, the last moved first, so a
   // file listed beside its own "<file>.bkp" is back under both names. One
   // that cannot go back (a link swapped in above it) stays named in the
-  // record, for a later uninstall, and the user hears of it.
+  // record, where it really is, for a later uninstall, and the user hears
+  // of it.
   void putBack(size_t count) {
-    std::set<std::string> stayed;
+    std::set<size_t> stayed;
     for (size_t i = count; i-- > 0;) {
       const sTarget& t = targets_[i];
       if (!t.moved) continue;
       cHeldFolder folder;
       const bool back = holdAt(folder, t.anchor, t.path) && isSideMade(folder, folder.side(".bkp"), t.id) &&
                         renameNoReplace(folder.fd(), folder.side(".bkp"), folder.leaf());
-      if (!back) stayed.insert(t.path + ".bkp");
+      if (!back) stayed.insert(i);
     }
     tSideMark sides = readSideMark(ctx_.config, section_.c_str());
-    for (const sTarget& t : targets_)
-      if (t.aside && !stayed.count(t.path + ".bkp")) sides.erase(t.path + ".bkp");
-    for (const std::string& side : stayed) keep(side, kKeptThroughLink);
+    for (size_t i = 0; i < targets_.size(); ++i)
+      if (targets_[i].aside && !stayed.count(i)) sides.erase(targets_[i].path + ".bkp");
+    for (const size_t i : stayed) keepCutOff(targets_[i], &sides);
+    // Those an earlier run marked where a link had cut them off are still
+    // there too.
+    for (const auto& [side, id] : earlierSides_)
+      if (!listed_.count(sideOwner(side)) && ownIdAt(AT_FDCWD, side) == id) keep(side, kKeptFolderMoved);
     writeSideMark(ctx_.config, section_.c_str(), sides);
     ctx_.config->saveConfig();
+  }
+
+  // A backup a link cut off from its path stays where it is: named there,
+  // found through its folder as held when it was made, and marked there in
+  // `sides` when given. Where its folder was not held it is named at its
+  // path.
+  void keepCutOff(const sTarget& t, tSideMark* sides) {
+    const std::string bkp = t.path + ".bkp";
+    const std::string now = sideFolders_.whereNow(bkp, t.id);
+    if (now.empty() || now == bkp) return keep(bkp, keptReasonFor(t.anchor, t.path));
+    keep(now, kKeptFolderMoved);
+    if (!sides) return;
+    sides->erase(bkp);
+    (*sides)[now] = t.id;
   }
 
   void removeFiles() {
@@ -331,7 +355,7 @@ class cRecordRoad {
       if (!holdAt(folder, t.anchor, t.path)) {
         // Moved aside, then a link swapped in above it: the backup is the
         // package's file and stays where the link cannot lead.
-        if (t.moved) keep(t.path + ".bkp", kKeptThroughLink);
+        if (t.moved) keepCutOff(t, nullptr);
         continue;
       }
       if (t.moved) {
@@ -347,7 +371,12 @@ class cRecordRoad {
       if (listed_.count(side)) continue;
       const std::string anchor = anchorFor(side);
       cHeldFolder folder;
-      if (!holdAt(folder, anchor, side) || !isSideMade(folder, folder.leaf(), id)) continue;
+      if (!holdAt(folder, anchor, side)) {
+        // Still the file made, where this run cannot reach it.
+        if (!anchor.empty() && ownIdAt(AT_FDCWD, side) == id) keep(side, keptReasonFor(anchor, side));
+        continue;
+      }
+      if (!isSideMade(folder, folder.leaf(), id)) continue;
       const unsigned type = folder.typeOf(folder.leaf());
       if (type == S_IFREG) {
         ::unlinkat(folder.fd(), folder.leaf().c_str(), 0);
@@ -372,6 +401,8 @@ class cRecordRoad {
   std::set<tFileId> removedIds_;
   sFileId baseId_;
   std::map<std::string, sFileId> placedIn_;
+  // The folders of the backups this run made or found, held.
+  cSideFolders sideFolders_;
 };
 
 // Our own removal command names the package after `" uninstall "`.

@@ -85,16 +85,26 @@ void cUninstallInitUI::onConstruct() {
   if (!myJob.start()) end_modal(0);
 }
 
+std::string cancelledText(const char* cancelled, const std::vector<sKeptFile>& kept, cCiomLangData* reasons) {
+  return std::string(cancelled) + "\n" + keptFilesText(kept, reasons, kKeptInBox);
+}
+
 void cUninstallInitUI::showEnd(int code) {
   const char* text = string(code == unRecordUnsaved ? kRecordUnsavedRow : code + kFirstEndRow);
   if (!text) return;
   if (code == unRecordUnsaved) {
-    cMessageForm::errorbox(this, filledIn(text, myContext->storeTrouble).c_str(), nullptr);
+    cMessageForm::errorbox(this, filledIn(text, storeTroubleText(myContext->storeTrouble, requestNamedLangResource(kKeptReasonsSection))).c_str(), nullptr);
     return;
   }
   if (code == unKept) {
     const std::string files = keptFilesText(myContext->kept, requestNamedLangResource(kKeptReasonsSection), kKeptInBox);
     cMessageForm::warningbox(this, filledIn(text, files).c_str(), nullptr);
+    return;
+  }
+  // Given up on a busy file, the backups a link cut off from their paths
+  // stay where they are: the box names them below the cancellation.
+  if (code == unCancelled && !myContext->kept.empty()) {
+    cMessageForm::warningbox(this, cancelledText(text, myContext->kept, requestNamedLangResource(kKeptReasonsSection)).c_str(), nullptr);
     return;
   }
   if (code == unDone || code == unDeregistered || code == unCancelled) {

@@ -11,6 +11,10 @@
 
 class cUninstallInitUI;
 
+// The box of an uninstall given up on: `cancelled`, then the files that
+// could not be put back, named where they are with their reasons.
+std::string cancelledText(const char* cancelled, const std::vector<sKeptFile>& kept, cCiomLangData* reasons);
+
 class cUninstallInitJob : public cFormJob<cUninstallInitUI, sPkgUninstallContext> {
  public:
   using cFormJob::cFormJob;

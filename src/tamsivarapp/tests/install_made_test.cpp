@@ -132,6 +132,27 @@ TEST(InstallMadePackage, AsNobodyReadOnlyFoldersGiveTheirCodes) {
   chmod((home + "/.zvk").c_str(), 0555);
   out.clear();
   EXPECT_EQ(asNobody(v2, out), irRecordUnsaved) << out;
+  EXPECT_TRUE(out.ends_with("path " + home + "/.zvk: Permission denied\n")) << out;
+  // A first installation meets the store's folder it may not write the
+  // same way, before a file is made.
+  const std::string fresh = dir.file("fresh");
+  fs::create_directories(fresh + "/.zvk");
+  chown(fresh.c_str(), 65534, 65534);
+  chmod((fresh + "/.zvk").c_str(), 0555);
+  out.clear();
+  EXPECT_EQ(run({"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", driver, v2, "--pgm",
+                 dir.file("inst2")},
+                fresh, out),
+            irRecordUnsaved);
+  EXPECT_TRUE(out.ends_with("job 1 result 11 path " + fresh + "/.zvk: Permission denied\n")) << out;
+  EXPECT_FALSE(fs::exists(dir.file("inst2")));
+  // A home that depends on the working folder holds no store: said so,
+  // before a file is made; the form gives the reason in the user's
+  // language.
+  out.clear();
+  EXPECT_EQ(run({driver, v2, "--pgm", dir.file("inst2")}, "h", out), irRecordUnsaved);
+  EXPECT_TRUE(out.ends_with("job 1 result 11 path h/.zvk\n")) << out;
+  EXPECT_FALSE(fs::exists(dir.file("inst2")));
   EXPECT_EQ(readFile(inst + "/lib/a.txt"), "one");
   chmod((home + "/.zvk").c_str(), 0755);
   cCIAppFullConfig cfg;

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <cstdlib>
 #include <functional>
 
@@ -62,12 +65,14 @@ TEST(InstallerJob, AnInstallEndsWithItsRecordOrFails) {
     const char* runText;  // what bin/run holds afterwards, null: nothing
     unsigned long long recorded;
     const char* reason = nullptr;  // how the message ends: the system's words
+    bool storeFull = false;        // no file may grow from the run's start on
   } cases[] = {
       {"home not made yet", false, false, nullptr, nullptr, 0, irOk, "two", (1ULL << 48) | (1ULL << 32)},
       {"store folder a file", false, true, [](const std::string& h) { writeFile(h + "/.zvk", "x"); }, nullptr, 1,
        irRecordUnsaved, nullptr, 0, "/.zvk: Not a directory"},
       {"store lost during the run", false, true, nullptr, fileInPlace, 1, irRecordUnsaved, nullptr, 0},
       {"upgrade, store lost during the run", true, true, nullptr, fileInPlace, 1, irRecordUnsaved, "one", 0},
+      {"store full", false, true, nullptr, nullptr, 1, irRecordUnsaved, nullptr, 0, "/.zvk: File too large", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -83,10 +88,21 @@ TEST(InstallerJob, AnInstallEndsWithItsRecordOrFails) {
     TestHost host;
     // Both files unpacked (stages 1 and 2), the backups made (3): the
     // files take their names next (4).
+    // A full file system, as a limit on file sizes gives it: every write
+    // that would grow a file fails.
+    rlimit was{};
+    getrlimit(RLIMIT_FSIZE, &was);
     host.atStage = [&](int stage) {
       if (stage == 4 && c.during) c.during(home);
+      if (stage == 0 && c.storeFull) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit none{0, was.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &none);
+      }
     };
     const Outcome o = installUnderHome(home, root, version("two", 1), host);
+    setrlimit(RLIMIT_FSIZE, &was);
+    std::signal(SIGXFSZ, SIG_DFL);
     EXPECT_EQ(o.job, c.job);
     EXPECT_EQ(o.result, c.result);
     EXPECT_EQ(recordedVersion(home), c.recorded);

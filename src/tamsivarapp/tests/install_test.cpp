@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -440,6 +441,46 @@ TEST(InstallerJob, NeverWritesOrTakesWhatIsNotThePackages) {
     if (c.job != 0) continue;
     for (const PkgFile& f : next.files) EXPECT_EQ(readFile(root + "/" + f.rel), f.bytes) << f.rel;
   }
+}
+
+// A folder moved and a link put in its place while the files are copied:
+// the run fails, nothing reaches the link's folder, and the side file it
+// made in the moved folder is named where it is and kept in the record
+// with its identity, so that the next run takes it.
+TEST(InstallerJob, ASideFileALinkCutOffIsNamedWhereItIsAndTakenLater) {
+  ScratchDir dir;
+  const std::string root = dir.file("app"), cfgDir = dir.file("cfg"), outside = dir.file("outside");
+  ASSERT_EQ(installVersion(root, cfgDir, v1()).job, 0);
+  PkgVersion next = v2();
+  next.files[1].bytes = randomBytes(1000, 7);
+  fs::create_directories(outside);
+  TestHost host;
+  // Before the second file, whose side file is made already, is filled.
+  host.atStage = [&](int s) {
+    if (s != 2) return;
+    fs::rename(root + "/lib/deep", root + "/lib/deep.moved");
+    fs::create_directory_symlink(outside, root + "/lib/deep");
+  };
+  const Outcome up = installVersion(root, cfgDir, next, host);
+  EXPECT_EQ(up.job, 1);
+  const std::string left = root + "/lib/deep.moved/data.bin.tmp";
+  ASSERT_EQ(up.kept.size(), 1u);
+  EXPECT_EQ(up.kept[0].path, left);
+  EXPECT_EQ(up.kept[0].reason, kKeptFolderMoved);
+  EXPECT_TRUE(fs::is_empty(outside));
+  EXPECT_EQ(readFile(root + "/lib/deep.moved/data.bin"), v1().files[1].bytes);
+  {
+    cCIAppFullConfig cfg;
+    ASSERT_TRUE(cfg.openConfig(cfgDir.c_str()));
+    const tSideMark sides = readSideMark(&cfg, "install/sample");
+    ASSERT_TRUE(sides.count(left));
+    EXPECT_EQ(sides.at(left), ownIdAt(AT_FDCWD, left));
+  }
+  // The user takes the link away; the next upgrade takes the side file.
+  fs::remove(root + "/lib/deep");
+  const Outcome again = installVersion(root, cfgDir, next);
+  EXPECT_FALSE(fs::exists(left)) << again.job << " " << again.init << " " << again.problem;
+  EXPECT_TRUE(fs::is_empty(outside));
 }
 
 // A file the previous version placed outside the folder is replaced only

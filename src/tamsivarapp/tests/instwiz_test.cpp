@@ -271,8 +271,11 @@ TEST_F(Wizard, FinishPageShowsTheOutcomeAndAtMostSevenRunBoxes) {
     five.push_back(fillText(sectionText("pkgm::fin", 14), list.c_str()));
   }
   // An unsaved record names the store and the system's reason; a folder
-  // that could not be made, its path.
+  // that could not be made, its path. What a failed run made and could not
+  // take back follows, named as kept files are.
   const std::string store = "/home/u/.zvk: Read-only file system", folder = "/opt/app/bin/run.tmp";
+  const std::string unsaved = fillText(sectionText("pkgm::fin", 12), store.c_str()) + "\n" + lines[0] + "\n" +
+                              lines[1] + "\n" + lines[2] + "\n" + fillNumber(sectionText("pkgm::unin", 16), 2);
   const struct {
     int result;
     size_t kept;
@@ -290,8 +293,7 @@ TEST_F(Wizard, FinishPageShowsTheOutcomeAndAtMostSevenRunBoxes) {
        cFinishPanel::kErrorColor, 0},
       {1, 0, folder + "/docs", sectionText("pkgm::fin", 1), {sectionText("pkgm::fin", 2) + ("\n" + folder + "/docs")},
        cFinishPanel::kErrorColor, 0},
-      {11, 5, store, sectionText("pkgm::fin", 1), {fillText(sectionText("pkgm::fin", 12), store.c_str())},
-       cFinishPanel::kErrorColor, 0},
+      {11, 5, store, sectionText("pkgm::fin", 1), {unsaved}, cFinishPanel::kErrorColor, 0},
       {12, 0, "", sectionText("pkgm::fin", 1), {""}, cFinishPanel::kErrorColor, 0},
       {-1, 0, "", sectionText("pkgm::fin", 1), {""}, cFinishPanel::kErrorColor, 0},
   };
@@ -411,6 +413,42 @@ TEST_F(Wizard, KeptFilesWithLongPathsFitTheMessageAndKeepEveryRunBox) {
       ran.clear();
       page.finalize();
       EXPECT_EQ(ran.size(), 7u);
+    }
+    // A failed upgrade names what stopped it and the side file it left
+    // where a link cut its folder off: the whole message is read.
+    {
+      cWizTestWindow window;
+      cFinishPanel page;
+      window.bind(&page, 410, 290);
+      const std::string app = "/work/scratch/t66/r2/w666/midswap/h/Applications/RThree/zz";
+      ctx->result = irObstacle;
+      ctx->problemPath.set((app + "/last.txt").c_str());
+      ctx->kept = {{app + ".moved/last.txt.tmp", kKeptFolderMoved}};
+      page.init(ctx.get());
+      cErrorDispl& message = page.message();
+      const std::string text = message.text() ? message.text() : "";
+      EXPECT_NE(text.find(app + "/last.txt\n"), std::string::npos) << text;
+      EXPECT_TRUE(text.ends_with(app + ".moved/last.txt.tmp (" + sectionText("pkgm::unin", kKeptFolderMoved) + ")"))
+          << text;
+      sSize size;
+      ASSERT_TRUE(canvas.drawTextWrapped(0, 0, message.width(), message.height(), cCanvas::eAlignLeft, text.c_str(),
+                                         size, true, 1.2));
+      EXPECT_LE(size.cy, message.height()) << text;
+      // A home that is no path from the root keeps no record: the reason
+      // is read in the page's language.
+      const std::string home = getenv("HOME") ? getenv("HOME") : "";
+      setenv("HOME", "h", 1);
+      ctx->result = irRecordUnsaved;
+      ctx->problemPath.set("h/.zvk");
+      ctx->kept.clear();
+      page.init(ctx.get());
+      setenv("HOME", home.c_str(), 1);
+      const std::string reason = sectionText("pkgm::unin", kHomeNotRooted);
+      EXPECT_FALSE(reason.empty());
+      EXPECT_EQ(message.text() ? message.text() : "",
+                fillText(sectionText("pkgm::fin", 12), ("h/.zvk: " + reason).c_str()));
+      ctx->result = irOk;
+      ctx->problemPath.set(nullptr);
     }
   }
   cWizTestWindow::useLanguage(eLangENG);

@@ -25,6 +25,7 @@
 #include "tamsivarapp/lang.h"
 #include "tamsivarapp/remove.h"
 #include "tamsivarapp/uninstallerpanel.h"
+#include "tamsivarapp/uninstallui.h"
 
 namespace fs = std::filesystem;
 
@@ -878,38 +879,52 @@ TEST(SoftUninstallerPanel, RunsEachSelectedCommandAndKeepsWhatFailed) {
 
 // The installation folder is the one the installation made: a link the
 // user put in its place leads the upgrade and the uninstall nowhere, and
-// the user's files it reaches stay whole; a link above the folder that was
-// there from the start (a linked home) changes nothing.
+// the user's files it reaches stay whole; a folder restored from a copy is
+// another folder, whose files stay, named with that reason; a link above
+// the folder that was there from the start (a linked home) changes nothing.
 TEST(Uninstall, AFolderSwappedForALinkIsNeitherUpgradedNorEmptied) {
-  for (const bool swapped : {true, false}) {
-    SCOPED_TRACE(swapped ? "folder swapped for a link" : "home reached through a link");
+  enum eChange { eSwapped, eCopied, eNone };
+  const struct Case {
+    const char* name;
+    eChange change;
+    int reason;
+  } cases[] = {{"folder swapped for a link", eSwapped, kKeptThroughLink},
+               {"folder restored from a copy", eCopied, kKeptOtherFolder},
+               {"home reached through a link", eNone, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     ScratchDir dir;
     fs::create_directories(dir.file("real"));
     fs::create_directory_symlink(dir.file("real"), dir.file("home"));
     const std::string root = dir.file("home/Applications/app"), cfgDir = dir.file("cfg"), mine = dir.file("mywork");
     ASSERT_EQ(installVersion(root, cfgDir, sample()).job, 0);
-    if (swapped) {
+    if (c.change == eSwapped) {
       fs::rename(root, root + ".moved");
       for (const PkgFile& f : sample().files) writeFile(mine + "/" + f.rel, "mine");
       fs::create_directory_symlink(mine, root);
+    } else if (c.change == eCopied) {
+      fs::copy(root, root + ".copy", fs::copy_options::recursive);
+      fs::rename(root, root + ".moved");
+      fs::rename(root + ".copy", root);
     }
     PkgVersion next = sample();
     next.ver[1] = 1;
     for (PkgFile& f : next.files) f.bytes += " two";
     const Outcome up = installVersion(root, cfgDir, next);
-    EXPECT_EQ(up.init, swapped ? iiForeignFile : iiReady);
+    EXPECT_EQ(up.init, c.change == eNone ? iiReady : iiForeignFile);
     Host host;
     std::vector<sKeptFile> kept;
-    EXPECT_EQ(uninstallFrom(cfgDir, host, {}, &kept), swapped ? unKept : unDone);
-    if (!swapped) {
+    EXPECT_EQ(uninstallFrom(cfgDir, host, {}, &kept), c.change == eNone ? unDone : unKept);
+    if (c.change == eNone) {
       EXPECT_FALSE(fs::exists(root));
       EXPECT_TRUE(fs::is_directory(dir.file("real/Applications")));
       continue;
     }
     EXPECT_EQ(kept.size(), sample().files.size());
-    for (const sKeptFile& k : kept) EXPECT_EQ(k.reason, kKeptThroughLink) << k.path;
+    for (const sKeptFile& k : kept) EXPECT_EQ(k.reason, c.reason) << k.path;
     for (const PkgFile& f : sample().files) {
-      EXPECT_EQ(readFile(mine + "/" + f.rel), "mine") << f.rel;
+      const std::string reached = readFile(root + "/" + f.rel);
+      EXPECT_EQ(reached, c.change == eSwapped ? "mine" : f.bytes) << f.rel;
       EXPECT_EQ(readFile(root + ".moved/" + f.rel), f.bytes) << f.rel;
     }
   }
@@ -1029,13 +1044,15 @@ TEST(Uninstall, AnAbsoluteTargetBehindALinkThatWasAlwaysThere) {
 
 // A link swapped in above a file already moved aside while the busy-file
 // question is open: whatever the answer, the backup the link cuts off
-// stays where it is and is named; given up, it stays in the record too,
-// for a later uninstall to find.
+// stays where it is and is named there, not where the link leads; given
+// up, it stays in the record at that place too, and a later uninstall
+// takes it there.
 TEST(Uninstall, ABackupALinkCutOffWhileTheQuestionIsOpenIsNamedAndKept) {
   for (const bool giveUp : {true, false}) {
     SCOPED_TRACE(giveUp ? "given up" : "retried");
     Installed pkg;
-    const std::string run = pkg.root + "/bin/run", locked = pkg.root + "/lib/deep", mine = pkg.dir.file("mywork");
+    const std::string locked = pkg.root + "/lib/deep", mine = pkg.dir.file("mywork");
+    const std::string backup = pkg.root + "/bin.moved/run.bkp";
     writeFile(mine + "/run.bkp", "the user's");
     pkg.handToNobody();
     ::chmod(locked.c_str(), 0555);
@@ -1050,16 +1067,29 @@ TEST(Uninstall, ABackupALinkCutOffWhileTheQuestionIsOpenIsNamedAndKept) {
       };
       std::vector<sKeptFile> kept;
       const int code = pkg.uninstall(host, {}, &kept);
-      return code == (giveUp ? unCancelled : unKept) && kept.size() == 1 && kept[0].path == run + ".bkp" &&
-             kept[0].reason == kKeptThroughLink;
+      // Given up, the box names it below the cancellation.
+      const std::string box = cancelledText("Cancelled.", kept, nullptr);
+      return code == (giveUp ? unCancelled : unKept) && kept.size() == 1 && kept[0].path == backup &&
+             kept[0].reason == kKeptFolderMoved && box.starts_with("Cancelled.\n" + backup + " (");
     }));
     ::chmod(locked.c_str(), 0755);
-    EXPECT_EQ(readFile(pkg.root + "/bin.moved/run.bkp"), sample().files[0].bytes);
+    EXPECT_EQ(readFile(backup), sample().files[0].bytes);
     EXPECT_EQ(readFile(mine + "/run.bkp"), "the user's");
     if (!giveUp) continue;
-    cCIAppFullConfig cfg;
-    ASSERT_TRUE(cfg.openConfig(pkg.cfgDir.c_str()));
-    EXPECT_EQ(readSideMark(&cfg, "install/sample").count(run + ".bkp"), 1u);
+    {
+      cCIAppFullConfig cfg;
+      ASSERT_TRUE(cfg.openConfig(pkg.cfgDir.c_str()));
+      const tSideMark sides = readSideMark(&cfg, "install/sample");
+      EXPECT_EQ(sides.count(pkg.root + "/bin/run.bkp"), 0u);
+      ASSERT_EQ(sides.count(backup), 1u);
+      EXPECT_EQ(sides.at(backup), ownIdAt(AT_FDCWD, backup));
+    }
+    Host host;
+    std::vector<sKeptFile> kept;
+    EXPECT_EQ(pkg.uninstall(host, {}, &kept), unDone);
+    EXPECT_TRUE(kept.empty());
+    EXPECT_FALSE(fs::exists(backup));
+    EXPECT_EQ(readFile(mine + "/run.bkp"), "the user's");
   }
 }
 
