@@ -175,9 +175,16 @@ void cFinishPanel::init(sPkgInstallContext* ctx) {
     const std::vector<sKeptFile> none;
     const std::vector<sKeptFile>& left = ctx ? ctx->kept : none;
     const auto compose = [&](const std::string& list, const KeptPathWriter& fit) {
+      // Piece by piece: -O3 reads "\n" + a string as an overlapping copy.
       std::string all = message;
-      if (named) all += "\n" + fit(problem, "");
-      if (!left.empty()) all += "\n" + list;
+      if (named) {
+        all += '\n';
+        all += fit(problem, "");
+      }
+      if (!left.empty()) {
+        all += '\n';
+        all += list;
+      }
       return all;
     };
     myMessage.setText(keptMessage(left, width() - 20, messageH, compose).c_str(), -1, true);
