@@ -90,7 +90,7 @@ void cFinishPanel::addRunBoxes(sPkgInstallContext* ctx, int count, int y, int st
 // the line leaves beside its reason or a line of its own, and fewer files
 // are named while the whole does not fit, so that the count of the others
 // and the advice are always read.
-std::string cFinishPanel::keptMessage(const std::vector<sKeptFile>& kept, int w, int h) {
+std::string cFinishPanel::keptMessage(const std::vector<sKeptFile>& kept, int w, int h, const tComposer& compose) {
   cCrbOffscreenCanvas canvas;
   cFontObject* font = mkStdFont();
   const bool measured = canvas.create(w, std::max(h, 1)) && font && font->apply(&canvas);
@@ -111,10 +111,9 @@ std::string cFinishPanel::keptMessage(const std::vector<sKeptFile>& kept, int w,
     return fitPath(path, shares ? beside : line, widthOf);
   };
   cCiomLangData* reasons = requestNamedLangResource(kKeptReasonsSection);
-  const char* intro = string(kKeptMessage);
   std::string text;
   for (size_t named = std::min(kKeptShown, kept.size());; --named) {
-    text = fillText(intro ? intro : "", keptFilesText(kept, reasons, named, write).c_str());
+    text = compose(keptFilesText(kept, reasons, named, write), write);
     sSize size;
     if (named <= 1 || !measured) break;
     if (canvas.drawTextWrapped(0, 0, w, h, cCanvas::eAlignLeft, text.c_str(), size, true, kLineFactor) &&
@@ -151,7 +150,11 @@ void cFinishPanel::init(sPkgInstallContext* ctx) {
     myTitle.setText(text(kDoneTitle), cCanvas::eAlignLeft, true);
     myMessage.setDefaultBackgroundColor(kept ? kErrorColor : kTextColor);
     if (kept) {
-      myMessage.setText(keptMessage(ctx->kept, width() - 20, messageH).c_str(), -1, true);
+      const char* intro = string(kKeptMessage);
+      const auto compose = [intro](const std::string& list, const KeptPathWriter&) {
+        return fillText(intro ? intro : "", list.c_str());
+      };
+      myMessage.setText(keptMessage(ctx->kept, width() - 20, messageH, compose).c_str(), -1, true);
     } else {
       myMessage.setText(text(kDoneMessage), -1, true);
     }
@@ -166,13 +169,25 @@ void cFinishPanel::init(sPkgInstallContext* ctx) {
     const char* problem = ctx && ctx->problemPath.ptr ? ctx->problemPath.ptr : "";
     if (result == irRecordUnsaved)
       message = fillText(message.c_str(), storeTroubleText(problem, requestNamedLangResource(kKeptReasonsSection)).c_str());
-    if ((result == irBadFolder || result == irObstacle) && *problem) message += std::string("\n") + problem;
-    // What the run made and could not take back, where it is now.
-    if (ctx && !ctx->kept.empty()) {
-      message += '\n';
-      message += keptFilesText(ctx->kept, requestNamedLangResource(kKeptReasonsSection), kKeptShown);
-    }
-    myMessage.setText(message.c_str(), -1, true);
+    const bool named = (result == irBadFolder || result == irObstacle) && *problem;
+    // What the run made and could not take back, where it is now. A path
+    // has no blank to wrap at: each is fitted to the line.
+    const std::vector<sKeptFile> none;
+    const std::vector<sKeptFile>& left = ctx ? ctx->kept : none;
+    const auto compose = [&](const std::string& list, const KeptPathWriter& fit) {
+      // Piece by piece: -O3 reads "\n" + a string as an overlapping copy.
+      std::string all = message;
+      if (named) {
+        all += '\n';
+        all += fit(problem, "");
+      }
+      if (!left.empty()) {
+        all += '\n';
+        all += list;
+      }
+      return all;
+    };
+    myMessage.setText(keptMessage(left, width() - 20, messageH, compose).c_str(), -1, true);
   }
   repaint(nullptr);
 }

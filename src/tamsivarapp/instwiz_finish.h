@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -59,7 +60,10 @@ class cFinishPanel : public cPanelChild {
   int runBoxesShown(sPkgInstallContext* ctx);
   void addRunBoxes(sPkgInstallContext* ctx, int count, int y, int step);
   // The message naming the kept files, fitted to a w by h box.
-  std::string keptMessage(const std::vector<sKeptFile>& kept, int w, int h);
+  // Puts the list of kept files, and the fitter of paths, into the whole
+  // message.
+  using tComposer = std::function<std::string(const std::string& list, const KeptPathWriter& fit)>;
+  std::string keptMessage(const std::vector<sKeptFile>& kept, int w, int h, const tComposer& compose);
 
   cStaticElement myTitle;
   cErrorDispl myMessage;
