@@ -136,6 +136,22 @@ struct Wizard : ::testing::Test {
 
 const PkgVersion kOneFile = {{1, 0, 0, 0}, {{"bin/app", "payload"}}};
 
+// The message's text wrapped in its box fits its height, and no word (or,
+// with `pathsOnly`, no path: text in any language breaks, a path nowhere)
+// is wider than the box.
+void expectFits(cCanvas& canvas, cErrorDispl& message, const std::string& text, bool pathsOnly) {
+  sSize size;
+  ASSERT_TRUE(canvas.drawTextWrapped(0, 0, message.width(), message.height(), cCanvas::eAlignLeft, text.c_str(),
+                                     size, true, 1.2));
+  EXPECT_LE(size.cy, message.height()) << text;
+  std::istringstream words(text);
+  for (std::string word; words >> word;) {
+    if (pathsOnly && word.find('/') == std::string::npos) continue;
+    ASSERT_TRUE(canvas.textSize(word.c_str(), -1, size));
+    EXPECT_LE(size.cx, message.width()) << word;
+  }
+}
+
 }  // namespace
 
 TEST_F(Wizard, StepsFollowTheScenarioAndOnlyEarlierEntriesAreClickable) {
@@ -370,15 +386,7 @@ TEST_F(Wizard, KeptFilesWithLongPathsFitTheMessageAndKeepEveryRunBox) {
       cErrorDispl& message = page.message();
       const std::string text = message.text() ? message.text() : "";
       ASSERT_TRUE(mkStdFont()->apply(&canvas));
-      sSize size;
-      ASSERT_TRUE(canvas.drawTextWrapped(0, 0, message.width(), message.height(), cCanvas::eAlignLeft, text.c_str(),
-                                         size, true, 1.2));
-      EXPECT_LE(size.cy, message.height()) << text;
-      std::istringstream words(text);
-      for (std::string word; words >> word;) {
-        ASSERT_TRUE(canvas.textSize(word.c_str(), -1, size));
-        EXPECT_LE(size.cx, message.width()) << word;
-      }
+      expectFits(canvas, message, text, false);
       EXPECT_TRUE(text.ends_with(advice)) << text;
       size_t named = 0;
       for (size_t at = 0; named < kept.size(); ++at, ++named) {
@@ -431,17 +439,7 @@ TEST_F(Wizard, KeptFilesWithLongPathsFitTheMessageAndKeepEveryRunBox) {
       EXPECT_NE(text.find("\n/work/scratch"), std::string::npos) << text;
       EXPECT_NE(text.find("/last.txt\n"), std::string::npos) << text;
       EXPECT_TRUE(text.ends_with(std::string("/last.txt.tmp (") + sectionText("pkgm::unin", kKeptFolderMoved) + ")")) << text;
-      sSize size;
-      ASSERT_TRUE(canvas.drawTextWrapped(0, 0, message.width(), message.height(), cCanvas::eAlignLeft, text.c_str(),
-                                         size, true, 1.2));
-      EXPECT_LE(size.cy, message.height()) << text;
-      // A path breaks nowhere, as text in any language does.
-      std::istringstream words(text);
-      for (std::string word; words >> word;) {
-        if (word.find('/') == std::string::npos) continue;
-        ASSERT_TRUE(canvas.textSize(word.c_str(), -1, size));
-        EXPECT_LE(size.cx, message.width()) << word;
-      }
+      expectFits(canvas, message, text, true);
       // A home that is no path from the root keeps no record: the reason
       // is read in the page's language.
       const std::string home = getenv("HOME") ? getenv("HOME") : "";
