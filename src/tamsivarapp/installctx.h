@@ -48,9 +48,6 @@ struct sPkgInstallContext {
   // The codename as the configuration spells it: the record's section name.
   _guardchar<char> recordName;
   _guardchar<char> problemPath;
-  // How loading the package ended: the command's status tells a package
-  // that cannot be loaded from other refusals.
-  int initCode = 0;
   int result = 0;
   unsigned long long version = 0;
   unsigned long long installedVersion = 0;

@@ -84,7 +84,6 @@ bool cInstallInitUI::onAction(cChildElement* sender, cChildAction* a) {
       // Other codes (an exception in the job) leave the form for the user
       // to close.
       if (code < 0 || code > 12) return true;
-      myContext->initCode = code;
       if (code != 0) showEnd(code);
       end_modal(code == 0 ? 1 : 0);
       return true;
@@ -107,6 +106,6 @@ int install(const char* program, const char* package, unsigned int offset) {
   context.program.set(program);
   context.package.set(package);
   context.offset = offset;
-  if (!cInstallInitUI::runLoadScen(context)) return context.initCode == iiBadPackage ? 2 : 1;
+  if (!cInstallInitUI::runLoadScen(context)) return 1;
   return cInstWizard::runWizard(context);
 }

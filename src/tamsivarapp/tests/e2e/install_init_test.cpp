@@ -77,7 +77,7 @@ TEST_P(InstallInit, BoxesAndTheLanguageQuestion) {
        [](const sLang& l, const std::string& suffix) -> std::vector<e2e::sStep> {
          return {{l.boxes.form, ""}, {l.boxes.error, "Return", nullptr, "install_not_a_package" + suffix}};
        },
-       2},
+       1},
       {"older than the installed", false, older, nullptr,
        [](const sLang& l, const std::string& suffix) -> std::vector<e2e::sStep> {
          return {{l.boxes.form, ""}, {"", "Return"}, {l.boxes.info, "Return", nullptr, "install_older" + suffix}};
