@@ -97,27 +97,46 @@ std::string cSideFolders::whereNow(const std::string& side, const sFileId& id) c
   return (real == "/" ? "" : real) + "/" + name;
 }
 
-sFileId idOf(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0 ? sFileId{st.st_dev, st.st_ino} : sFileId{};
+namespace {
+
+// The anchor open as `pin` asks; -1 when it is not so reached. Through a
+// linked home, say, but never into a folder a link now leads to instead
+// of the one this system made.
+int openAnchor(const std::string& anchor, const sAnchorPin& pin) {
+  const bool noLink = pin.pinned && pin.real.empty();
+  int fd = ::open(anchor.c_str(), kFolderFlags | (noLink ? O_NOFOLLOW : 0));
+  if (fd >= 0 && pin.pinned && !noLink && folderPathOf(fd) != pin.real) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+}  // namespace
+
+std::string resolvedFolder(const std::string& path) {
+  const int fd = ::open(path.c_str(), kFolderFlags);
+  if (fd < 0) return {};
+  std::string real = folderPathOf(fd);
+  ::close(fd);
+  return real;
+}
+
+bool anchorHolds(const std::string& folder, const sAnchorPin& pin) {
+  const int fd = openAnchor(folder, pin);
+  if (fd < 0) return false;
+  ::close(fd);
+  return true;
 }
 
 bool cHeldFolder::hold(const std::string& anchor, const std::string& path, std::vector<std::string>* made,
-                       const sFileId& anchorId) {
+                       const sAnchorPin& pin) {
   release();
   if (anchor.empty() || anchor[0] != '/' || !under(path, anchor)) return false;
   std::vector<std::string> steps;
   if (!splitSteps(path.substr(anchor == "/" ? 1 : anchor.size() + 1), steps)) return false;
-  // The anchor itself is the user's folder, reached as the system reaches
-  // it: through a linked home, but never into a folder swapped in for the
-  // one this system made.
-  int fd = ::open(anchor.c_str(), kFolderFlags);
+  int fd = openAnchor(anchor, pin);
   if (fd < 0) return false;
-  struct stat st;
-  if (anchorId.known() && (::fstat(fd, &st) != 0 || sFileId{st.st_dev, st.st_ino} != anchorId)) {
-    ::close(fd);
-    return false;
-  }
   std::string walked = anchor == "/" ? "" : anchor;
   for (size_t i = 0; i + 1 < steps.size(); ++i) {
     walked += "/" + steps[i];
@@ -155,7 +174,7 @@ sFileId ownIdAt(int folder, const std::string& name) {
 
 sFileId cHeldFolder::idAt(const std::string& name) const { return fd_ < 0 ? sFileId{} : ownIdAt(fd_, name); }
 
-void dropEmptyFoldersBelow(const std::string& anchor, const std::string& path, const sFileId& anchorId) {
+void dropEmptyFoldersBelow(const std::string& anchor, const std::string& path, const sAnchorPin& pin) {
   std::string folder = path;
   for (;;) {
     const size_t slash = folder.rfind('/');
@@ -163,7 +182,7 @@ void dropEmptyFoldersBelow(const std::string& anchor, const std::string& path, c
     folder.resize(slash);
     if (!under(folder, anchor)) return;
     cHeldFolder parent;
-    if (!parent.hold(anchor, folder, nullptr, anchorId) || ::unlinkat(parent.fd(), parent.leaf().c_str(), AT_REMOVEDIR) != 0) return;
+    if (!parent.hold(anchor, folder, nullptr, pin) || ::unlinkat(parent.fd(), parent.leaf().c_str(), AT_REMOVEDIR) != 0) return;
   }
 }
 

@@ -28,9 +28,24 @@ struct sFileId {
   }
 };
 
-// The identity of what `path` leads to, following links; unknown when
-// nothing is there.
-sFileId idOf(const std::string& path);
+// How an anchor folder must be reached before anything below it changes.
+// A folder this system made is the package's while its path resolves to
+// where it resolved then (`real`): links that were there then are
+// followed, a link at or below it that now leads elsewhere is not, and
+// its device and inode numbers, which a restore, a remount or a reboot
+// changes, tell nothing. Pinned without `real` (a record of an earlier
+// build), the path is followed up to the folder, which may be no link
+// itself. Unpinned, any path to a folder will do.
+struct sAnchorPin {
+  bool pinned = false;
+  std::string real;
+};
+
+// Where the folder at `path` resolves to now, following links, as the
+// system names it; empty when no folder is there.
+std::string resolvedFolder(const std::string& path);
+// Whether `folder` is reached as `pin` asks.
+bool anchorHolds(const std::string& folder, const sAnchorPin& pin);
 // What `name` in `folder` (AT_FDCWD: from the working folder) is itself, a
 // link included, with its birth time where the file system keeps one;
 // unknown when nothing is there.
@@ -46,9 +61,9 @@ class cHeldFolder {
   // Holds the folder of `path`, which is `anchor`, "/" and plain names (no
   // "." or ".." step), every folder on the way a real one. With `made`,
   // missing folders are created and their paths appended, the upper first.
-  // A known `anchorId` refuses an anchor that now leads to another folder.
+  // The anchor is reached as `pin` asks.
   bool hold(const std::string& anchor, const std::string& path, std::vector<std::string>* made = nullptr,
-            const sFileId& anchorId = {});
+            const sAnchorPin& pin = {});
   int fd() const { return fd_; }
   const std::string& leaf() const { return leaf_; }
   // The name of `leaf()` with `suffix` appended, in the same folder.
@@ -97,7 +112,7 @@ bool hasDotSteps(const std::string& path);
 bool under(const std::string& path, const std::string& folder);
 // Removes the folders `path` leaves empty below `anchor`, the nearest
 // first, each through a held parent; stops at the first that stays.
-void dropEmptyFoldersBelow(const std::string& anchor, const std::string& path, const sFileId& anchorId);
+void dropEmptyFoldersBelow(const std::string& anchor, const std::string& path, const sAnchorPin& pin);
 // Renames `from` to `to` in the held folder, never over anything that
 // stands at `to`.
 bool renameNoReplace(int folder, const std::string& from, const std::string& to);

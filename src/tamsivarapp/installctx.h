@@ -54,13 +54,14 @@ struct sPkgInstallContext {
   // The previous record's installation folder: removing old files never
   // takes folders above it.
   _guardchar<char> installedFolder;
-  // The installation folder as this system made or first wrote into it:
-  // read from the previous record, kept by the job, recorded again.
-  sFileId folderId;
-  // The folder each file placed outside the installation folder was
-  // written into, by the file's path: a path that still reaches it is the
-  // package's, whatever links it passes.
-  std::map<std::string, sFileId> placedIn;
+  // Where the installation folder resolved when this system made or first
+  // wrote into it: read from the previous record, kept by the job,
+  // recorded again. Empty where an earlier build recorded none.
+  std::string folderReal;
+  // Where the folder each file placed outside the installation folder was
+  // written into resolved then, by the file's path: a path that still
+  // resolves there is the package's, whatever links it passes.
+  std::map<std::string, std::string> placedIn;
   _List<int> langs;
   _List<cSoftPkgScenario::sCopiedFile> files;
   _List<sPackageForRemoval> removals;

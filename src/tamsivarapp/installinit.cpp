@@ -117,13 +117,14 @@ int readPrevious(sPkgInstallContext& ctx, cApplicationConfig* config) {
   const std::string plain = plainPath(folder.ptr);
   ctx.scenario->setStr(-1, "pgm", plain.c_str());
   ctx.installedFolder.set(plain.c_str());
-  // The recorded path now reaching another folder than the one this system
-  // made (a link swapped in for it): nothing there is the package's.
+  // The recorded path now resolving elsewhere than where the folder this
+  // system made did (a link put in its place): nothing there is the
+  // package's.
   _guardchar<char> section;
   recordSection(ctx.recordName.ptr, section);
-  ctx.folderId = readFolderId(config, section.ptr);
+  ctx.folderReal = readFolderReal(config, section.ptr);
   ctx.placedIn = readPlacedIn(config, section.ptr);
-  if (ctx.folderId.known() && idOf(plain) != ctx.folderId) {
+  if (!anchorHolds(plain, {true, ctx.folderReal})) {
     ctx.fail(iiForeignFile, plain.c_str());
     return iiForeignFile;
   }
@@ -194,17 +195,16 @@ bool hasSideFiles(const char* target) {
 }  // namespace
 
 // A file of the previous installation placed outside its folder is still the
-// package's where its path reaches the folder it was written into, whatever
-// links it passes, or, recorded by an earlier build, where no link leads to
-// it, as the uninstaller holds: one a link swapped in above it now reaches
-// is another's, never to be replaced.
+// package's where its path resolves to the folder it was written into,
+// whatever links it passes, or, recorded by an earlier build, where its
+// folder is no link, as the uninstaller holds: one a link put in its
+// folder's place now reaches is another's, never to be replaced.
 static bool replaceable(const sPkgInstallContext& ctx, const std::string& path) {
   const char* folder = ctx.installedFolder.ptr;
   if (folder && *folder == '/' && under(path, folder) && !hasDotSteps(path)) return true;
   const auto placed = ctx.placedIn.find(path);
   cHeldFolder held;
-  if (placed != ctx.placedIn.end()) return held.hold(parentOf(path), path, nullptr, placed->second);
-  return held.hold("/", path);
+  return held.hold(parentOf(path), path, nullptr, {true, placed != ctx.placedIn.end() ? placed->second : ""});
 }
 
 int compareFiles(sPkgInstallContext& ctx) {

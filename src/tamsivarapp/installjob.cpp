@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -137,25 +138,22 @@ class cInstallerRun {
   }
 
   // Below the installation folder each change starts from the folder and
-  // follows no link on the way down. A file of the previous installation
-  // placed elsewhere is changed from the folder it was written into while
-  // its path still reaches that folder, or, recorded by an earlier build,
-  // only where no link leads to it, as the uninstaller takes it; a new
-  // target placed elsewhere starts from its own folder.
+  // follows no link on the way down; elsewhere from the file's own folder.
   std::string anchorOf(const std::string& target) const {
     if (!folder_.empty() && folder_[0] == '/' && under(target, folder_) && !hasDotSteps(target)) return folder_;
-    if (ctx_.existing.find(cStringKey(target.c_str(), -1)))
-      return ctx_.placedIn.count(target) ? parentOf(target) : std::string("/");
     return parentOf(target);
   }
 
-  // The identity an anchor must still have: the installation folder's, or
-  // that of the folder a file or its side file was written into.
-  sFileId pinOf(const std::string& anchor, const std::string& path) const {
-    if (anchor == folder_) return ctx_.folderId;
+  // How an anchor must be reached: the installation folder where it
+  // resolved when made, once it was made; the folder a file of the
+  // previous installation placed elsewhere (or its side file) was written
+  // into where it resolved then; a new target's folder as it is.
+  sAnchorPin pinOf(const std::string& anchor, const std::string& path) const {
+    if (anchor == folder_) return {previous_ || !ctx_.folderReal.empty(), ctx_.folderReal};
     for (const std::string& file : {path, sideOwner(path)}) {
+      if (parentOf(file) != anchor || !ctx_.existing.find(cStringKey(file.c_str(), -1))) continue;
       const auto placed = ctx_.placedIn.find(file);
-      if (placed != ctx_.placedIn.end() && parentOf(file) == anchor) return placed->second;
+      return {true, placed != ctx_.placedIn.end() ? placed->second : std::string()};
     }
     return {};
   }
@@ -207,9 +205,14 @@ class cInstallerRun {
   bool markRun() {
     if (!config_) return true;
     // A first installation is marked without its version, so that until
-    // it ends nothing takes it for an installed package.
+    // it ends nothing takes it for an installed package; its folder and
+    // language let an uninstall take it back.
     clearStoreTrouble(config_);
-    if (!previous_) config_->removeSection(section_.ptr);
+    if (!previous_) {
+      config_->removeSection(section_.ptr);
+      config_->setParamStr((std::string(section_.ptr) + "/path").c_str(), folder_.c_str(), -1);
+      config_->setParamInt16((std::string(section_.ptr) + "/lang").c_str(), ctx_.scenario->currLangID());
+    }
     std::vector<std::string> both = oldList_;
     const std::set<std::string> old(oldList_.begin(), oldList_.end());
     for (const sEntry& e : entries_)
@@ -366,7 +369,8 @@ class cInstallerRun {
     if (e.anchor != folder_ && (!stripLastComponent(target(e), parent) || !checkPathRecursive(parent.ptr, &made_)))
       return fail(irBadFolder, e.temp);
     if (e.anchor == folder_ && !checkPathRecursive(folder_.c_str(), &made_)) return fail(irBadFolder, e.temp);
-    if (e.anchor == folder_ && !ctx_.folderId.known()) ctx_.folderId = idOf(folder_);
+    if (e.anchor == folder_ && ctx_.folderReal.empty() && (!previous_ || anchorHolds(folder_, pinOf(folder_, {}))))
+      ctx_.folderReal = resolvedFolder(folder_);
     if (!hold(e, m.folder, &madeBelow_)) return fail(irBadFolder, e.temp);
     sideFolders_.hold(e.temp, m.folder);
     const std::string name = e.temp.substr(e.temp.rfind('/') + 1);
@@ -659,14 +663,18 @@ class cInstallerRun {
   // the run fails and puts the previous installation back.
   bool saveRecord(const char* manager, const char* managerShortcut, const sRecordExtras& kept) {
     if (!config_) return true;
-    // A record of an earlier build knew no folder identity: from now on
-    // the folder is the one this run wrote into. So is each folder a file
-    // placed elsewhere was written into.
-    if (!ctx_.folderId.known()) ctx_.folderId = idOf(folder_);
+    // A record of an earlier build knew not where the folder resolved: from
+    // now on it is where the folder this run wrote into resolves. So is
+    // each folder a file placed elsewhere was written into, each resolved
+    // once.
+    if (ctx_.folderReal.empty()) ctx_.folderReal = resolvedFolder(folder_);
+    std::map<std::string, std::string> resolved;
     for (const sEntry& e : entries_) {
-      const sFileId placed = e.anchor == folder_ ? sFileId{} : idOf(parentOf(target(e)));
-      if (placed.known())
-        ctx_.placedIn[target(e)] = placed;
+      if (e.anchor == folder_) continue;
+      const auto [at, added] = resolved.try_emplace(e.anchor);
+      if (added) at->second = resolvedFolder(e.anchor);
+      if (!at->second.empty())
+        ctx_.placedIn[target(e)] = at->second;
       else
         ctx_.placedIn.erase(target(e));
     }
@@ -690,11 +698,9 @@ class cInstallerRun {
     ctx_.kept.clear();
     std::vector<sKeptFile> stayed;
     for (const std::string& path : dropped_) {
-      const std::string anchor =
-          path.empty() || path[0] != '/' || hasDotSteps(path) ? std::string()
-          : oldFolder && under(path, old)                     ? old
-          : ctx_.placedIn.count(path)                         ? parentOf(path)
-                                                               : std::string("/");
+      const std::string anchor = path.empty() || path[0] != '/' || hasDotSteps(path) ? std::string()
+                                 : oldFolder && under(path, old)                     ? old
+                                                                                     : parentOf(path);
       cHeldFolder folder;
       if (!holdAt(folder, anchor, path)) {
         if (exists(path.c_str()))
@@ -704,7 +710,7 @@ class cInstallerRun {
       const unsigned type = folder.typeOf(folder.leaf());
       if (type == S_IFREG || (type == S_IFLNK && anchor == old)) {
         ::unlinkat(folder.fd(), folder.leaf().c_str(), 0);
-        if (anchor == old) dropEmptyFoldersBelow(old, path, ctx_.folderId);
+        if (anchor == old) dropEmptyFoldersBelow(old, path, pinOf(old, path));
       }
     }
     // A path kept early may lead through a link into a folder a later path

@@ -1,5 +1,7 @@
 #include "tamsivarapp/installrecord.h"
 
+#include <fcntl.h>
+
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -48,25 +50,17 @@ void readBorn(cApplicationConfig* config, const char* section, const std::string
   }
 }
 
-// The entries `name`0 to `name`N-1 that have an identity beside them, by
-// their plain paths; N is read from `countKey`.
-std::map<std::string, sFileId> readIdentified(cApplicationConfig* config, const char* section, const char* countKey,
-                                              const std::string& name) {
-  std::map<std::string, sFileId> out;
+// Calls `each` with the index and the plain path of every entry `name`0
+// to `name`N-1 that reads; N is read from `countKey`.
+template <typename F>
+void forEachEntry(cApplicationConfig* config, const char* section, const char* countKey, const char* name, F each) {
   unsigned long long count = 0;
-  if (!config || !config->getParamInt(key(section, countKey).c_str(), count)) return out;
+  if (!config || !config->getParamInt(key(section, countKey).c_str(), count)) return;
   for (unsigned long long i = 0; i < count && i < kMaxEntries; ++i) {
-    const int n = static_cast<int>(i);
     _guardchar<char> path;
-    unsigned long long dev = 0, ino = 0;
-    if (config->getParamStr(indexed(section, name.c_str(), n).c_str(), path) && path.ptr && *path.ptr &&
-        config->getParamInt(indexed(section, (name + "dev").c_str(), n).c_str(), dev) &&
-        config->getParamInt(indexed(section, (name + "ino").c_str(), n).c_str(), ino) && (dev || ino)) {
-      sFileId& id = out[plainPath(path.ptr)] = {static_cast<dev_t>(dev), static_cast<ino_t>(ino)};
-      readBorn(config, section, name, n, id);
-    }
+    if (config->getParamStr(indexed(section, name, static_cast<int>(i)).c_str(), path) && path.ptr && *path.ptr)
+      each(static_cast<int>(i), plainPath(path.ptr));
   }
-  return out;
 }
 
 // A store without a folder refuses each write and still saves: only what
@@ -111,10 +105,7 @@ void ctxToConfig(sPkgInstallContext* context, cApplicationConfig* config, const 
   // Spelled as the files are, so that the uninstaller finds them below it.
   const char* folder = scen.getStr("pgm");
   setText(config, key(section, "path"), folder ? plainPath(folder).c_str() : nullptr);
-  if (context->folderId.known()) {
-    config->setParamInt64(key(section, "pathdev").c_str(), static_cast<long long>(context->folderId.dev));
-    config->setParamInt64(key(section, "pathino").c_str(), static_cast<long long>(context->folderId.ino));
-  }
+  if (!context->folderReal.empty()) setText(config, key(section, "pathreal"), context->folderReal.c_str());
   setText(config, key(section, "name"), scen.getStr("name"));
   setText(config, key(section, "updates"), scen.updatesURL());
   setText(config, key(section, "support"), scen.supportURL());
@@ -127,7 +118,7 @@ void ctxToConfig(sPkgInstallContext* context, cApplicationConfig* config, const 
   for (auto* f = context->files.head; f; f = f->next) {
     const char* path = f->value.path.ptr;
     const auto placed = context->placedIn.find(path ? path : "");
-    if (placed != context->placedIn.end()) writeId(config, section, "file", count, placed->second);
+    if (placed != context->placedIn.end()) setText(config, indexed(section, "filereal", count), placed->second.c_str());
     setText(config, indexed(section, "file", count++), path);
   }
   config->setParamInt32(key(section, "files").c_str(), count);
@@ -149,12 +140,20 @@ void ctxToConfig(sPkgInstallContext* context, cApplicationConfig* config, const 
   runs.destroy();
 }
 
-sFileId readFolderId(cApplicationConfig* config, const char* section) {
-  unsigned long long dev = 0, ino = 0;
-  if (!config || !config->getParamInt(key(section, "pathdev").c_str(), dev) ||
-      !config->getParamInt(key(section, "pathino").c_str(), ino))
-    return {};
-  return {static_cast<dev_t>(dev), static_cast<ino_t>(ino)};
+namespace {
+
+// A resolved folder as recorded; empty where none was, or where it is no
+// path from the root.
+std::string readReal(cApplicationConfig* config, const std::string& k) {
+  _guardchar<char> real;
+  if (!config || !config->getParamStr(k.c_str(), real) || !real.ptr || real.ptr[0] != '/') return {};
+  return real.ptr;
+}
+
+}  // namespace
+
+std::string readFolderReal(cApplicationConfig* config, const char* section) {
+  return readReal(config, key(section, "pathreal"));
 }
 
 namespace {
@@ -186,8 +185,13 @@ std::string storeTrouble(cApplicationConfig* config, int err) {
   return err ? where + ": " + std::strerror(err) : where;
 }
 
-std::map<std::string, sFileId> readPlacedIn(cApplicationConfig* config, const char* section) {
-  return readIdentified(config, section, "files", "file");
+std::map<std::string, std::string> readPlacedIn(cApplicationConfig* config, const char* section) {
+  std::map<std::string, std::string> out;
+  forEachEntry(config, section, "files", "file", [&](int n, const std::string& path) {
+    std::string real = readReal(config, indexed(section, "filereal", n));
+    if (!real.empty()) out[path] = std::move(real);
+  });
+  return out;
 }
 
 std::string sideOwner(const std::string& side) {
@@ -241,24 +245,11 @@ void dropEntries(cApplicationConfig* config, const char* section, const char* co
   config->removeSection(key(section, countKey).c_str());
 }
 
-std::vector<std::string> readEntries(cApplicationConfig* config, const char* section, const char* countKey,
-                                     const char* name) {
-  std::vector<std::string> out;
-  unsigned long long count = 0;
-  if (!config || !config->getParamInt(key(section, countKey).c_str(), count)) return out;
-  for (unsigned long long i = 0; i < count && i < kMaxEntries; ++i) {
-    _guardchar<char> path;
-    if (config->getParamStr(indexed(section, name, static_cast<int>(i)).c_str(), path) && path.ptr && *path.ptr)
-      out.emplace_back(path.ptr);
-  }
-  return out;
-}
-
 }  // namespace
 
 std::vector<std::string> readFileList(cApplicationConfig* config, const char* section) {
-  std::vector<std::string> files = readEntries(config, section, "files", "file");
-  for (std::string& file : files) file = plainPath(file);
+  std::vector<std::string> files;
+  forEachEntry(config, section, "files", "file", [&](int, const std::string& file) { files.push_back(file); });
   return files;
 }
 
@@ -270,7 +261,19 @@ void writeFileList(cApplicationConfig* config, const char* section, const std::v
 }
 
 tSideMark readSideMark(cApplicationConfig* config, const char* section) {
-  return readIdentified(config, section, "sides", "side");
+  tSideMark out;
+  forEachEntry(config, section, "sides", "side", [&](int n, const std::string& side) {
+    unsigned long long dev = 0, ino = 0;
+    if (!config->getParamInt(indexed(section, "sidedev", n).c_str(), dev) ||
+        !config->getParamInt(indexed(section, "sideino", n).c_str(), ino)) {
+      if (const sFileId now = ownIdAt(AT_FDCWD, side); now.known()) out[side] = now;
+      return;
+    }
+    if (!dev && !ino) return;
+    sFileId& id = out[side] = {static_cast<dev_t>(dev), static_cast<ino_t>(ino)};
+    readBorn(config, section, "side", n, id);
+  });
+  return out;
 }
 
 void writeSideMark(cApplicationConfig* config, const char* section, const tSideMark& sides) {

@@ -53,8 +53,10 @@ bool saveInstallRecord(sPkgInstallContext* context, cApplicationConfig* config, 
 std::vector<std::string> readFileList(cApplicationConfig* config, const char* section);
 // Lists exactly `files` under `section`; neither saves nor touches the files.
 void writeFileList(cApplicationConfig* config, const char* section, const std::vector<std::string>& files);
-// The side files the record under `section` names with their identity; a
-// name an earlier build marked without one is left out.
+// The side files the record under `section` names with their identity. A
+// name an earlier build marked without one was free when it was marked,
+// so the file under it now is taken as that build took it: with the
+// identity it has now; one with nothing under it is left out.
 tSideMark readSideMark(cApplicationConfig* config, const char* section);
 // Names exactly `sides` in the record under `section` (none clears the
 // mark); neither saves nor touches the files.
@@ -63,12 +65,13 @@ void writeSideMark(cApplicationConfig* config, const char* section, const tSideM
 bool isSideMade(const cHeldFolder& folder, const std::string& name, const sFileId& id);
 // "install/<record name>".
 void recordSection(const char* recordName, _guardchar<char>& out);
-// The identity of the installation folder the record under `section`
-// holds; unknown in a record of an earlier build.
-sFileId readFolderId(cApplicationConfig* config, const char* section);
-// The folders the record under `section` says its files placed outside the
-// installation folder were written into, by the files' plain paths.
-std::map<std::string, sFileId> readPlacedIn(cApplicationConfig* config, const char* section);
+// Where the installation folder the record under `section` holds
+// resolved when it was made; empty in a record of an earlier build.
+std::string readFolderReal(cApplicationConfig* config, const char* section);
+// Where the folders the record under `section` says its files placed
+// outside the installation folder were written into resolved then, by the
+// files' plain paths.
+std::map<std::string, std::string> readPlacedIn(cApplicationConfig* config, const char* section);
 // The listed file a side name belongs to: "<file>.bkp.tmp", "<file>.bkp",
 // "<file>.tmp" or "<file>.tmp<n>".
 std::string sideOwner(const std::string& side);

@@ -4,10 +4,15 @@
 #include <cstring>
 
 #include "base/folder.h"
+#include "ciom/application.h"
+#include "ciom/ciomlang.h"
 #include "ciom/folderchoosedialog.h"
 #include "ciom/messageform.h"
 #include "tamsivar/plainpath.h"
 #include "tamsivarapp/installinit.h"
+#include "tamsivarapp/installjob.h"
+#include "tamsivarapp/installrecord.h"
+#include "tamsivarapp/keptfiles.h"
 #include "tamsivarapp/instwiz_art.h"
 #include "tamsivarapp/textfill.h"
 
@@ -116,6 +121,18 @@ bool cFileSelectPanel::accept() {
   const char* folder = myField.text();
   if (!folder || !*folder) {
     myField.focus();
+    return false;
+  }
+  // No record can be kept beside a home that is no path from the root:
+  // told here, in the words of the failed run, before any file is made.
+  _guardchar<char> home;
+  if (cFolderContents::getHome(home) && home.ptr && home.ptr[0] != '/') {
+    cCIApplication* app = cCIApplication::appRef();
+    const std::string where = storeTrouble(app ? app->config() : nullptr, 0);
+    cCiomLangData* fin = requestNamedLangResource("pkgm::fin");
+    const char* text = fin ? fin->string(irRecordUnsaved + 1) : nullptr;
+    const std::string reason = storeTroubleText(where, requestNamedLangResource(kKeptReasonsSection));
+    cMessageForm::errorbox(this, fillText(text ? text : "%s", reason.c_str()).c_str(), nullptr);
     return false;
   }
   cSoftPkgScenario& scen = *myContext->scenario;

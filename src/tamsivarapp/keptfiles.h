@@ -32,8 +32,7 @@ inline constexpr int kHomeNotRooted = 20;
 
 // Why a file whose folder could not be held from `anchor` as the one the
 // package wrote into stays: a link at or below the anchor, which the hold
-// refuses; else a folder that is not that one any more (restored from a
-// copy, on a file system mounted anew, or reached through a link above the
+// refuses; else a folder its path no longer resolves to (a link above the
 // anchor that now leads elsewhere).
 int keptReasonFor(const std::string& anchor, const std::string& path);
 

@@ -105,14 +105,21 @@ class cRecordRoad {
 
   int run() {
     _guardchar<char> base;
-    // Without its folder the record cannot tell the package's files from
-    // anybody else's. Older versions recorded it as it was typed: a "." step
-    // or a doubled slash leaves the folder the same, a ".." does not.
-    if (!ctx_.config->getParamStr(recordKey(ctx_, "path").c_str(), base) || !base.ptr || base.ptr[0] != '/')
-      return unInternal;
-    ctx_.base = plainPath(base.ptr);
+    unsigned long long version = 0;
+    // A first installation killed before it ended is marked without its
+    // version, by an earlier build without its folder too: only what that
+    // run provably made goes.
+    unfinished_ = !ctx_.config->getParamInt(recordKey(ctx_, "ver").c_str(), version);
+    const bool hasBase =
+        ctx_.config->getParamStr(recordKey(ctx_, "path").c_str(), base) && base.ptr && base.ptr[0] == '/';
+    // Without its folder an installed package's record cannot tell its
+    // files from anybody else's. Older versions recorded it as it was
+    // typed: a "." step or a doubled slash leaves the folder the same, a
+    // ".." does not.
+    if (!hasBase && !unfinished_) return unInternal;
+    ctx_.base = hasBase ? plainPath(base.ptr) : std::string();
     if (hasDotSteps(ctx_.base)) return unInternal;
-    baseId_ = readFolderId(ctx_.config, section_.c_str());
+    baseReal_ = readFolderReal(ctx_.config, section_.c_str());
     placedIn_ = readPlacedIn(ctx_.config, section_.c_str());
     ctx_.files.clear();
     ctx_.shortcuts.clear();
@@ -158,24 +165,22 @@ class cRecordRoad {
   };
 
   // Inside the folder its files go from the folder down; an absolute path
-  // outside it from the folder it was written into while the path still
-  // reaches that folder, or, recorded by an earlier build, from the root,
-  // through no link at all; any other spelling may not name the file the
-  // package wrote.
+  // outside it from the folder it was written into; any other spelling may
+  // not name the file the package wrote.
   std::string anchorFor(const std::string& path) const {
     if (path.empty() || path[0] != '/' || hasDotSteps(path)) return {};
-    if (under(path, ctx_.base)) return ctx_.base;
-    return placedIn_.count(path) || placedIn_.count(sideOwner(path)) ? parentOf(path) : std::string("/");
+    return !ctx_.base.empty() && under(path, ctx_.base) ? ctx_.base : parentOf(path);
   }
 
-  // The identity an anchor must still have.
-  sFileId pinOf(const std::string& anchor, const std::string& path) const {
-    if (anchor == ctx_.base) return baseId_;
+  // Each anchor is reached only where it resolved when it was made, or,
+  // recorded by an earlier build, where it is no link itself.
+  sAnchorPin pinOf(const std::string& anchor, const std::string& path) const {
+    if (!ctx_.base.empty() && anchor == ctx_.base) return {true, baseReal_};
     for (const std::string& file : {path, sideOwner(path)}) {
       const auto placed = placedIn_.find(file);
-      if (placed != placedIn_.end() && parentOf(file) == anchor) return placed->second;
+      if (placed != placedIn_.end() && parentOf(file) == anchor) return {true, placed->second};
     }
-    return {};
+    return {true, {}};
   }
 
   using tFileId = std::pair<dev_t, ino_t>;
@@ -232,8 +237,10 @@ class cRecordRoad {
       const std::string bkp = folder.side(".bkp");
       const auto side = earlierSides_.find(file + ".bkp");
       const bool leftAside = !folder.typeOf(folder.leaf()) && isSide(file + ".bkp") &&
-                             folder.typeOf(bkp) == S_IFREG && isSideMade(folder, bkp, side->second);
+                             folder.typeOf(bkp) == S_IFREG && isSideMade(folder, bkp, side->second) &&
+                             (!unfinished_ || madeByRun(file, side->second));
       if ((!leftAside && !removable(folder, anchor, folder.leaf())) || !taken.insert(file).second) return;
+      if (unfinished_ && !leftAside && !madeByRun(file, folder.idAt(folder.leaf()))) return;
       ctx_.files.push_back(file);
       sTarget& t = targets_.emplace_back();
       t.path = file;
@@ -258,13 +265,32 @@ class cRecordRoad {
   // A file the package lists is never a side file.
   bool isSide(const std::string& path) const { return earlierSides_.count(path) && !listed_.count(path); }
 
+  // "<file>.tmp" or "<file>.tmp<n>": where a run unpacked `file`.
+  static bool isTempOf(const std::string& side, const std::string& file) {
+    if (side.size() < file.size() + 4 || side.compare(0, file.size(), file) != 0 ||
+        side.compare(file.size(), 4, ".tmp") != 0)
+      return false;
+    return side.find_first_not_of("0123456789", file.size() + 4) == std::string::npos;
+  }
+
+  // Whether `id` is the file a run unpacked for `file`, moved into place
+  // since: the record names it under a temporary name.
+  bool madeByRun(const std::string& file, const sFileId& id) const {
+    if (!id.known()) return false;
+    for (auto it = earlierSides_.lower_bound(file); it != earlierSides_.end() && it->first.starts_with(file); ++it)
+      if (isTempOf(it->first, file) && it->second == id) return true;
+    return false;
+  }
+
   // The backups this run makes are named in the record, with the identity
   // of the file each will be, before the first one exists, so that a kill
   // leaves nothing the next run cannot tell from the user's own files.
   void markSides() {
     tSideMark sides;
+    // An unfinished installation's temporary names stay named while it is
+    // undone: they prove which files in place its run made.
     for (const auto& [side, id] : earlierSides_) {
-      if (!listed_.count(side) && ownIdAt(AT_FDCWD, side) == id)
+      if (!listed_.count(side) && (ownIdAt(AT_FDCWD, side) == id || (unfinished_ && isTempOf(side, sideOwner(side)))))
         sides.emplace(side, id);
     }
     for (const sTarget& t : targets_)
@@ -378,17 +404,23 @@ class cRecordRoad {
       }
       if (!isSideMade(folder, folder.leaf(), id)) continue;
       const unsigned type = folder.typeOf(folder.leaf());
-      if (type == S_IFREG) {
+      const std::string owner = sideOwner(side);
+      if (type == S_IFREG && unfinished_ && side == owner + ".bkp" && listed_.count(owner)) {
+        // The file an unfinished installation moved aside is put back
+        // where nothing stands now; one the user put there since keeps it.
+        const std::string name = owner.substr(owner.rfind('/') + 1);
+        if (!renameNoReplace(folder.fd(), folder.leaf(), name)) ::unlinkat(folder.fd(), folder.leaf().c_str(), 0);
+      } else if (type == S_IFREG) {
         ::unlinkat(folder.fd(), folder.leaf().c_str(), 0);
       } else if (type) {
         keep(side, kKeptNotAFile);
       }
     }
     // Folders go only inside a folder of the package's own.
-    if (ctx_.base == "/") return;
+    if (ctx_.base.empty() || ctx_.base == "/") return;
     for (const std::string& file : listed_)
-      if (anchorFor(file) == ctx_.base) dropEmptyFoldersBelow(ctx_.base, file, baseId_);
-    if (!baseId_.known() || ::idOf(ctx_.base) == baseId_) ::rmdir(ctx_.base.c_str());
+      if (anchorFor(file) == ctx_.base) dropEmptyFoldersBelow(ctx_.base, file, pinOf(ctx_.base, file));
+    if (anchorHolds(ctx_.base, pinOf(ctx_.base, {}))) ::rmdir(ctx_.base.c_str());
   }
 
   sPkgUninstallContext& ctx_;
@@ -399,8 +431,11 @@ class cRecordRoad {
   std::vector<sTarget> targets_;
   std::map<std::string, tFileId> keptIds_;
   std::set<tFileId> removedIds_;
-  sFileId baseId_;
-  std::map<std::string, sFileId> placedIn_;
+  // Where the installation folder resolved when made; empty in a record
+  // of an earlier build.
+  std::string baseReal_;
+  bool unfinished_ = false;
+  std::map<std::string, std::string> placedIn_;
   // The folders of the backups this run made or found, held.
   cSideFolders sideFolders_;
 };

@@ -877,20 +877,21 @@ TEST(SoftUninstallerPanel, RunsEachSelectedCommandAndKeepsWhatFailed) {
   EXPECT_FALSE(idle.startRemoval(empty));
 }
 
-// The installation folder is the one the installation made: a link the
-// user put in its place leads the upgrade and the uninstall nowhere, and
-// the user's files it reaches stay whole; a folder restored from a copy is
-// another folder, whose files stay, named with that reason; a link above
-// the folder that was there from the start (a linked home) changes nothing.
-TEST(Uninstall, AFolderSwappedForALinkIsNeitherUpgradedNorEmptied) {
-  enum eChange { eSwapped, eCopied, eNone };
+// The installation folder is the package's while its path resolves where
+// it did when made: a link the user put in its place leads the upgrade and
+// the uninstall nowhere, and the user's files it reaches stay whole; a
+// folder restored from a copy (new inode numbers), or one the user made
+// anew at the same path, is the package's and goes; a link above the
+// folder that was there from the start (a linked home) changes nothing.
+TEST(Uninstall, AFolderIsThePackagesWhileItsPathResolvesWhereItDid) {
+  enum eChange { eSwapped, eCopied, eRecreated, eNone };
   const struct Case {
     const char* name;
     eChange change;
-    int reason;
-  } cases[] = {{"folder swapped for a link", eSwapped, kKeptThroughLink},
-               {"folder restored from a copy", eCopied, kKeptOtherFolder},
-               {"home reached through a link", eNone, 0}};
+  } cases[] = {{"folder swapped for a link", eSwapped},
+               {"folder restored from a copy", eCopied},
+               {"folder made anew by the user", eRecreated},
+               {"home reached through a link", eNone}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ScratchDir dir;
@@ -904,29 +905,105 @@ TEST(Uninstall, AFolderSwappedForALinkIsNeitherUpgradedNorEmptied) {
       fs::create_directory_symlink(mine, root);
     } else if (c.change == eCopied) {
       fs::copy(root, root + ".copy", fs::copy_options::recursive);
-      fs::rename(root, root + ".moved");
+      fs::remove_all(root);
       fs::rename(root + ".copy", root);
+    } else if (c.change == eRecreated) {
+      fs::remove_all(root);
+      writeFile(root + "/" + sample().files[2].rel, "mine");
     }
     PkgVersion next = sample();
     next.ver[1] = 1;
     for (PkgFile& f : next.files) f.bytes += " two";
     const Outcome up = installVersion(root, cfgDir, next);
-    EXPECT_EQ(up.init, c.change == eNone ? iiReady : iiForeignFile);
+    if (c.change == eRecreated) {
+      // The user's file under a listed name is not the installed copy.
+      EXPECT_EQ(up.init, iiReady);
+      EXPECT_EQ(up.job, 0);
+    } else {
+      EXPECT_EQ(up.init, c.change == eSwapped ? iiForeignFile : iiReady);
+    }
     Host host;
     std::vector<sKeptFile> kept;
-    EXPECT_EQ(uninstallFrom(cfgDir, host, {}, &kept), c.change == eNone ? unDone : unKept);
-    if (c.change == eNone) {
+    EXPECT_EQ(uninstallFrom(cfgDir, host, {}, &kept), c.change == eSwapped ? unKept : unDone);
+    if (c.change != eSwapped) {
+      EXPECT_TRUE(kept.empty());
       EXPECT_FALSE(fs::exists(root));
       EXPECT_TRUE(fs::is_directory(dir.file("real/Applications")));
       continue;
     }
     EXPECT_EQ(kept.size(), sample().files.size());
-    for (const sKeptFile& k : kept) EXPECT_EQ(k.reason, c.reason) << k.path;
+    for (const sKeptFile& k : kept) EXPECT_EQ(k.reason, kKeptThroughLink) << k.path;
     for (const PkgFile& f : sample().files) {
-      const std::string reached = readFile(root + "/" + f.rel);
-      EXPECT_EQ(reached, c.change == eSwapped ? "mine" : f.bytes) << f.rel;
+      EXPECT_EQ(readFile(root + "/" + f.rel), "mine") << f.rel;
       EXPECT_EQ(readFile(root + ".moved/" + f.rel), f.bytes) << f.rel;
     }
+  }
+}
+
+// Runs a fixed command line of the test's own making; true on status 0.
+bool sh(const std::string& line) { return std::system((line + " >/dev/null 2>&1").c_str()) == 0; }
+
+// A file system mounted anew (an image on another loop device, a memory
+// file system filled again) numbers the folder's device anew: the package
+// in it is upgraded and removed all the same. Mounting takes root and loop
+// devices.
+TEST(Uninstall, AFolderOnAFileSystemMountedAnewIsStillThePackages) {
+  if (::geteuid() != 0) GTEST_SKIP() << "mounting a file system takes root";
+  ScratchDir dir;
+  const std::string image = dir.file("fs.img"), mnt = dir.file("mnt"), saved = dir.file("saved");
+  const std::string root = mnt + "/app", cfgDir = dir.file("cfg");
+  fs::create_directories(mnt);
+  for (const bool loop : {true, false}) {
+    SCOPED_TRACE(loop ? "an image on another loop device" : "a memory file system filled again");
+    std::string first, second;
+    // Whatever the test ends with, nothing stays mounted or attached.
+    struct Unmount {
+      const std::string& mnt;
+      const std::string &first, &second;
+      ~Unmount() {
+        while (sh("umount " + mnt)) {
+        }
+        for (const std::string& dev : {first, second})
+          if (!dev.empty()) sh("losetup -d " + dev);
+      }
+    } unmount{mnt, first, second};
+    if (loop) {
+      if (!sh("truncate -s 16M " + image) || !sh("mkfs.ext4 -q -F " + image)) GTEST_SKIP() << "no mkfs.ext4";
+      // The image on two loop devices: mounted through the second, the
+      // same inodes get another device number.
+      for (std::string* dev : {&first, &second}) {
+        FILE* p = ::popen(("losetup -f --show " + image + " 2>/dev/null").c_str(), "r");
+        char line[256] = {};
+        if (p && std::fgets(line, sizeof line, p)) *dev = std::string(line, std::strcspn(line, "\n"));
+        if (p) ::pclose(p);
+      }
+      if (first.empty() || second.empty() || !sh("mount " + first + " " + mnt))
+        GTEST_SKIP() << "no loop device can be mounted here";
+    } else if (!sh("mount -t tmpfs zvktest " + mnt)) {
+      GTEST_SKIP() << "no memory file system can be mounted here";
+    }
+    ASSERT_EQ(installVersion(root, cfgDir, sample()).job, 0);
+    struct stat before {}, after {};
+    ::stat(root.c_str(), &before);
+    if (loop) {
+      EXPECT_TRUE(sh("umount " + mnt) && sh("mount " + second + " " + mnt));
+    } else {
+      fs::copy(root, saved, fs::copy_options::recursive);
+      // Mounted over the first, so the freed number is not handed back.
+      EXPECT_TRUE(sh("mount -t tmpfs zvktest " + mnt));
+      fs::copy(saved, root, fs::copy_options::recursive);
+    }
+    ::stat(root.c_str(), &after);
+    EXPECT_NE(before.st_dev, after.st_dev);
+    PkgVersion next = sample();
+    next.ver[1] = 1;
+    for (PkgFile& f : next.files) f.bytes += " two";
+    const Outcome up = installVersion(root, cfgDir, next);
+    EXPECT_EQ(up.init, iiReady);
+    EXPECT_EQ(up.job, 0);
+    Host host;
+    EXPECT_EQ(uninstallFrom(cfgDir, host), unDone);
+    EXPECT_FALSE(fs::exists(root));
   }
 }
 
