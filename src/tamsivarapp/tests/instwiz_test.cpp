@@ -504,6 +504,18 @@ TEST_F(Wizard, TargetChecksNameTheFirstOffendingPathAndTheVolumeMustHaveRoom) {
     EXPECT_TRUE(std::string(page.field().text()).ends_with(c.field));
   }
 
+  // A home that is no path from the root keeps no record: said here, in
+  // the words of the failed run, before anything is made.
+  setenv("HOME", "h", 1);
+  cWizTestWindow::shown.clear();
+  window.key(cChildElement::kcEnter);
+  setenv("HOME", dir.root.c_str(), 1);
+  EXPECT_EQ(wizard->currentKind(), K::skTarget);
+  EXPECT_EQ(cWizTestWindow::shown,
+            std::vector<std::string>{fillText(sectionText("pkgm::fin", 12),
+                                              ("h/.zvk: " + std::string(sectionText("pkgm::unin", kHomeNotRooted))).c_str())});
+  EXPECT_FALSE(std::filesystem::exists(folder));
+
   const struct {
     const char* what;
     std::function<void()> arrange;

@@ -607,6 +607,111 @@ TEST(Uninstall, SideFileBornLaterThanMarkedStaysTheUsers) {
   }
 }
 
+// An earlier build named side files without their identity: they are
+// taken by name, as that build took them. An uninstall it stopped with a
+// file moved aside, and an upgrade it killed while unpacking, are finished
+// by the next uninstall or upgrade, and nothing of the package is left.
+TEST(Uninstall, SideFilesAnEarlierBuildNamedAreTakenAsItTookThem) {
+  const struct Case {
+    const char* name;
+    std::vector<std::string> sides;  // below the installation folder
+    bool upgradeFirst;
+  } cases[] = {
+      {"an uninstall stopped with a file moved aside", {"bin/run.bkp"}, false},
+      {"an upgrade killed while unpacking, then an uninstall", {"bin/run.tmp", "lib/deep/data.bin.tmp"}, false},
+      {"an upgrade killed while unpacking, then the upgrade", {"bin/run.tmp", "lib/deep/data.bin.tmp"}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Installed pkg;
+    {
+      cCIAppFullConfig cfg;
+      ASSERT_TRUE(cfg.openConfig(pkg.cfgDir.c_str()));
+      int n = 0;
+      for (const std::string& rel : c.sides) {
+        const std::string path = pkg.root + "/" + rel;
+        if (rel.ends_with(".bkp"))
+          fs::rename(sideOwner(path), path);
+        else
+          writeFile(path, "part of a new file");
+        cfg.setParamStr(("install/sample/side" + std::to_string(n++)).c_str(), path.c_str(), -1);
+      }
+      cfg.setParamInt32("install/sample/sides", n);
+      ASSERT_TRUE(cfg.saveConfig());
+    }
+    if (c.upgradeFirst) {
+      PkgVersion next = sample();
+      next.ver[1] = 1;
+      const Outcome up = installVersion(pkg.root, pkg.cfgDir, next);
+      EXPECT_EQ(up.job, 0) << up.problem;
+      EXPECT_TRUE(up.kept.empty());
+      EXPECT_TRUE(sideFiles(pkg.root).empty());
+    }
+    Host host;
+    std::vector<sKeptFile> kept;
+    EXPECT_EQ(pkg.uninstall(host, {}, &kept), unDone);
+    EXPECT_TRUE(kept.empty());
+    pkg.expectGone();
+  }
+}
+
+// A first installation killed before it ended is taken back by an
+// uninstall: the files its run made and its record go, a file the user
+// had in a target's place with the package's bytes stays, and so do the
+// folders of a mark that names no folder (an earlier build's).
+TEST(Uninstall, AFirstInstallKilledBeforeItEndedIsTakenBack) {
+  const struct Case {
+    const char* name;
+    int killAt;  // 1-3 unpacking, 4 backing up, 5 applying
+    bool usersFile;
+    bool markWithoutFolder;
+  } cases[] = {
+      {"killed while unpacking", 2, false, false},
+      {"killed before applying", 5, false, false},
+      {"killed before applying, the user's own copy in place", 5, true, false},
+      {"killed while unpacking, marked without folder or language", 2, false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchDir dir;
+    const std::string root = dir.file("opt/app"), cfgDir = dir.file("cfg"), own = root + "/bin/run";
+    if (c.usersFile) writeFile(own, sample().files[0].bytes);
+    const pid_t child = ::fork();
+    if (child == 0) {
+      TestHost host;
+      host.atStage = [&](int s) {
+        if (s == c.killAt) ::_exit(0);
+      };
+      installVersion(root, cfgDir, sample(), host);
+      ::_exit(1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "not killed at stage " << c.killAt;
+    Host host;
+    std::vector<sKeptFile> kept;
+    const int code = uninstallFrom(cfgDir, host, [&](cApplicationConfig& cfg) {
+      if (!c.markWithoutFolder) return;
+      cfg.removeSection("install/sample/path");
+      cfg.removeSection("install/sample/lang");
+    }, &kept);
+    EXPECT_EQ(code, unDone);
+    EXPECT_TRUE(kept.empty());
+    cCIAppFullConfig cfg;
+    ASSERT_TRUE(cfg.openConfig(cfgDir.c_str()));
+    EXPECT_FALSE(cfg.hasSection("install/sample"));
+    std::vector<std::string> left;
+    if (fs::exists(root))
+      for (auto& e : fs::recursive_directory_iterator(root))
+        if (!e.is_directory()) left.push_back(e.path().string());
+    EXPECT_EQ(left, c.usersFile ? std::vector<std::string>{own} : std::vector<std::string>{});
+    if (c.usersFile) {
+      EXPECT_EQ(readFile(own), sample().files[0].bytes);
+    }
+    EXPECT_EQ(fs::exists(root), c.usersFile || c.markWithoutFolder);
+  }
+}
+
 // Whatever stands in a file's place when the question is answered, the
 // uninstall never blocks on it and never reaches past a link: a link in
 // the folder goes itself, a folder is not the package's file, and a link
