@@ -274,8 +274,14 @@ class cInstallerRun {
     for (const auto& [side, id] : earlierSides_) {
       const std::string anchor = anchorOf(side);
       cHeldFolder folder;
-      if (listed_.count(side) || !holdAt(folder, anchor, side) || !isSideMade(folder, folder.leaf(), id))
+      if (listed_.count(side)) continue;
+      if (!holdAt(folder, anchor, side)) {
+        // Still the file made, where its path no longer leads: it stays,
+        // named, and so in the record.
+        if (ownIdOf(side) == id) keep(side, keptReasonFor(anchor, side));
         continue;
+      }
+      if (!isSideMade(folder, folder.leaf(), id)) continue;
       const unsigned type = folder.typeOf(folder.leaf());
       const std::string owner = sideOwner(side);
       const sEntry* entry = find(owner);
@@ -442,9 +448,13 @@ class cInstallerRun {
     const std::string now = sideFolders_.whereNow(side, id);
     if (now.empty()) return;
     sides_[now] = id;
+    keep(now, kKeptFolderMoved);
+  }
+
+  void keep(const std::string& path, int reason) {
     for (const sKeptFile& k : ctx_.kept)
-      if (k.path == now) return;
-    ctx_.kept.push_back({now, kKeptFolderMoved});
+      if (k.path == path) return;
+    ctx_.kept.push_back({path, reason});
   }
 
   void dropTemps() {
@@ -695,7 +705,6 @@ class cInstallerRun {
     std::string old = ctx_.installedFolder.ptr ? ctx_.installedFolder.ptr : "";
     while (old.size() > 1 && old.back() == '/') old.pop_back();
     const bool oldFolder = !old.empty() && old[0] == '/' && !hasDotSteps(old);
-    ctx_.kept.clear();
     std::vector<sKeptFile> stayed;
     for (const std::string& path : dropped_) {
       const std::string anchor = path.empty() || path[0] != '/' || hasDotSteps(path) ? std::string()
