@@ -42,24 +42,28 @@ eInflated inflateSteps(z_stream& stream, const unsigned char* in, unsigned long 
 
 }  // namespace
 
-bool zlibStreamEndsWhole(const unsigned char* in, unsigned long long len) {
+bool zlibStreamEndsWhole(const unsigned char* in, unsigned long long len, unsigned long long most) {
   z_stream stream;
   if (!startInflate(stream)) return false;
   unsigned char drop[16384];
   stream.next_in = const_cast<Bytef*>(in);
+  unsigned long long made = 0;
   int rc = Z_OK;
-  while (rc == Z_OK) {
+  while (rc == Z_OK && made <= most) {
     if (stream.avail_in == 0) {
       if (len == 0) break;
       stream.avail_in = zlibCount(len);
       len -= stream.avail_in;
     }
     stream.next_out = drop;
-    stream.avail_out = sizeof drop;
+    // One byte past `most` is room enough to tell a stream that runs on.
+    const unsigned long long room = most - made;
+    stream.avail_out = room < sizeof drop ? static_cast<unsigned int>(room) + 1 : sizeof drop;
     rc = inflate(&stream, Z_NO_FLUSH);
+    made += static_cast<unsigned int>(stream.next_out - drop);
   }
   inflateEnd(&stream);
-  return rc == Z_STREAM_END;
+  return rc == Z_STREAM_END && made <= most;
 }
 
 cZDecompress::cZDecompress() { std::memset(&stream, 0, sizeof stream); }

@@ -6,9 +6,10 @@
 
 #include "compression/decompress.h"
 
-// Inflates a whole zlib stream of `len` bytes, its output dropped: whether
-// it reaches its end with the right checksum.
-bool zlibStreamEndsWhole(const unsigned char* in, unsigned long long len);
+// Inflates a zlib stream of `len` bytes, its output dropped: whether it
+// reaches its end with the right checksum having made at most `most` bytes.
+// A stream that would make more is not inflated past that.
+bool zlibStreamEndsWhole(const unsigned char* in, unsigned long long len, unsigned long long most);
 
 class cZDecompress : public cDecompress {
  public:

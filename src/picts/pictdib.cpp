@@ -464,17 +464,19 @@ void cPictDIB::rleFill(sLineContext& ctx) {
 }
 
 // JPEG runs to the end of the stream; PNG fills the image-size bytes here.
+// Either is handed a window that starts with it, since the JPEG decoder
+// reads ahead and puts its stream back by offsets counted from its start.
 bool cPictDIB::decodeEmbedded(cFileIOTarget* io, bool png) {
   sExtPictDef* target = extTarget();
   cPictPNG pngPict;
   cPictJPEG jpegPict;
   cPictBase& inner = png ? static_cast<cPictBase&>(pngPict) : jpegPict;
-  cFileIOSubRange window(io, myStart + myRead, myInfo.imageSize);
+  cFileIOSubRange window(io, myStart + myRead, png ? myInfo.imageSize : ~0ULL);
   if (png) {
     if (!pngPict.decode(&window)) return false;
   } else {
     if (target) jpegPict.setExtTarget(target);
-    if (!jpegPict.decode(io)) return false;
+    if (!jpegPict.decode(&window)) return false;
   }
   if (target) {
     myWidth = inner.width();

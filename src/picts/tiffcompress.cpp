@@ -18,6 +18,11 @@ namespace {
 // Neither Deflate nor PackBits expands one input byte into more than this many.
 constexpr long long kMaxDeflateRatio = 1032;
 constexpr long long kMaxPackBitsRatio = 64;
+// Writers that run a Deflate stream on past its unit add some rows, not a
+// picture's worth: what a stream makes past its unit's rows is held to this
+// many times the unit's own size, so that units sharing one long stream
+// cannot each cost its whole length.
+constexpr unsigned long long kDeflateRunOnUnits = 2;
 
 long long boundedSize(long long need, long long inputBytes, long long ratio) {
   long long most = inputBytes * ratio + 64;
@@ -84,6 +89,10 @@ void putBits(unsigned char* row, unsigned long long bit, int bits, unsigned long
 
 bool cPictTIFF::decodeStripe(_typebuf<unsigned char>& in, int compression, sDecomress& out) {
   long long need = static_cast<long long>(out.rowBytes) * out.rows;
+  // The fax decoders read either bit order themselves, and JPEG streams are
+  // bytes, not bits; the other compressions read the bits first to last.
+  if (myFillOrder == 2 && compression != 3 && compression != 4 && compression != 6 && compression != 7)
+    for (long long i = 0; i < in.count; ++i) in.ptr[i] = reversedBits(in.ptr[i]);
   switch (compression) {
     case 1:
       swapBuffers(in, out.data);
@@ -139,10 +148,13 @@ bool cPictTIFF::decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long
   // a cut or damaged one, or one whose checksum is missing or wrong, may
   // hold every row and still be wrong in any of them. A stream that runs on
   // past its unit, as some writers' do, is read to its end without keeping
-  // what it makes there.
+  // what it makes there; one that runs on further than writers do is taken
+  // as cut there.
   out.data.count = static_cast<long long>(inflated.produced);
+  const unsigned long long unit = static_cast<unsigned long long>(need);
   return inflated.end == eInflateEnd::finished ||
-         (inflated.end == eInflateEnd::outputFull && zlibStreamEndsWhole(in.ptr, static_cast<unsigned long long>(in.count)));
+         (inflated.end == eInflateEnd::outputFull &&
+          zlibStreamEndsWhole(in.ptr, static_cast<unsigned long long>(in.count), unit + unit * kDeflateRunOnUnits));
 }
 
 bool cPictTIFF::decompressFax3(_typebuf<unsigned char>& in, sDecomress& out) {

@@ -35,12 +35,7 @@ class cFaxBits {
     if (pos >= myBits) return 0;
     return ordered(myData[pos >> 3]) >> (7 - (pos & 7)) & 1;
   }
-  unsigned int ordered(unsigned char b) const {
-    if (!myLsbFirst) return b;
-    b = static_cast<unsigned char>((b & 0xF0) >> 4 | (b & 0x0F) << 4);
-    b = static_cast<unsigned char>((b & 0xCC) >> 2 | (b & 0x33) << 2);
-    return static_cast<unsigned char>((b & 0xAA) >> 1 | (b & 0x55) << 1);
-  }
+  unsigned int ordered(unsigned char b) const { return myLsbFirst ? reversedBits(b) : b; }
 
   void fillCache(unsigned long long byte) {
     unsigned long long bytes = myBits >> 3;

@@ -28,6 +28,13 @@ extern const sFaxCode kFaxBlackCodes[8192];
 extern const sFaxCode kFaxModeCodes[128];
 constexpr unsigned short kFaxEOL = 0xFFFF;
 
+// A byte's bits last to first, as FillOrder 2 stores them.
+inline unsigned char reversedBits(unsigned char b) {
+  b = static_cast<unsigned char>((b & 0xF0) >> 4 | (b & 0x0F) << 4);
+  b = static_cast<unsigned char>((b & 0xCC) >> 2 | (b & 0x33) << 2);
+  return static_cast<unsigned char>((b & 0xAA) >> 1 | (b & 0x55) << 1);
+}
+
 struct sFax3DecodeCtx {
   const unsigned char* data;
   long long size;

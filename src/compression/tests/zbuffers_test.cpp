@@ -108,4 +108,28 @@ TEST(ZDecompress, StepsBetweenCallerBuffers) {
   EXPECT_EQ(got, plain);
 }
 
+// A stream is inflated to its end only while it makes no more than the
+// bytes allowed: at the limit it is whole, one byte past it is not, and a
+// damaged checksum fails whatever the limit.
+TEST(ZDecompress, StreamEndsWholeWithinItsLimit) {
+  const tBytes plain = sampleBytes(100000, 5);
+  const tBytes packed = zlibCompress(plain, 6);
+  tBytes spoilt = packed;
+  spoilt.back() ^= 1;
+  const struct {
+    const char* name;
+    const tBytes& stream;
+    unsigned long long most;
+    bool whole;
+  } cases[] = {{"at the limit", packed, plain.size(), true},
+               {"one byte past", packed, plain.size() - 1, false},
+               {"nothing allowed", packed, 0, false},
+               {"no limit", packed, ~0ULL, true},
+               {"checksum spoilt", spoilt, ~0ULL, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(zlibStreamEndsWhole(c.stream.data(), c.stream.size(), c.most), c.whole);
+  }
+}
+
 }  // namespace

@@ -361,21 +361,45 @@ Bytes longDeflateStrips(uint32_t extra, bool flip) {
   return writer.build();
 }
 
+// 40 x 100 grey in one-row Deflate strips that all point at one stream of
+// 16 MiB of zeros.
+Bytes sharedStreamStrips() {
+  const uint32_t w = 40, h = 100;
+  const Bytes zeros(16 << 20, 0);
+  Bytes z(compressBound(uLong(zeros.size())));
+  uLongf size = uLongf(z.size());
+  compress2(z.data(), &size, zeros.data(), uLong(zeros.size()), 9);
+  z.resize(size);
+  Writer writer;
+  const uint64_t at = writer.addBlob(z);
+  writer.ifds.push_back({writer.longEntry(256, {w}), writer.longEntry(257, {h}), writer.shortEntry(258, {8}),
+                         writer.shortEntry(259, {8}), writer.shortEntry(262, {1}),
+                         writer.longEntry(273, std::vector<uint64_t>(h, at)), writer.shortEntry(277, {1}),
+                         writer.longEntry(278, {1}), writer.longEntry(279, std::vector<uint64_t>(h, z.size()))});
+  return writer.build();
+}
+
 // Such strips decode as libtiff reads them once their whole stream is
 // inflated and checked; a spoilt checksum past the strip's rows is damage.
+// Past twice the strip's own size a stream is taken as cut there, as a
+// stream that ends short of its checksum is, though libtiff, which stops at
+// the strip's rows, shows the picture.
 TEST(TiffDecode, DeflateStripsHoldingMoreRowsThanTheStrip) {
   const struct {
     const char* name;
-    uint32_t extra;
-    bool flip, decodes;
-  } cases[] = {{"exact", 0, false, true},
-               {"a row more", 1, false, true},
-               {"nine rows more", 9, false, true},
-               {"a row more, checksum spoilt", 1, true, false}};
+    Bytes file;
+    bool decodes;
+  } cases[] = {{"exact", longDeflateStrips(0, false), true},
+               {"a row more", longDeflateStrips(1, false), true},
+               {"nine rows more", longDeflateStrips(9, false), true},
+               {"sixteen rows more", longDeflateStrips(16, false), true},
+               {"seventeen rows more", longDeflateStrips(17, false), false},
+               {"a row more, checksum spoilt", longDeflateStrips(1, true), false},
+               {"strips sharing one long stream", sharedStreamStrips(), false}};
   const std::string path = scratchDir() + "/long_strips.tif";
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const Bytes file = longDeflateStrips(c.extra, c.flip);
+    const Bytes& file = c.file;
     cBufWrapperIO io(const_cast<uint8_t*>(file.data()), static_cast<long long>(file.size()), false);
     cPictTIFF pict;
     ASSERT_EQ(pict.decode(&io), c.decodes);
@@ -385,6 +409,51 @@ TEST(TiffDecode, DeflateStripsHoldingMoreRowsThanTheStrip) {
     std::remove(path.c_str());
     std::remove((path + ".rgba.tif").c_str());
   }
+}
+
+// A 37 x 23 picture in strips of 5 rows written by libtiff with FillOrder
+// 2, which stores each byte of every strip last bit first: 1-bit and 16-bit
+// grey, 8-bit RGB. A 16-bit sample is one byte twice, which libtiff's
+// truncation to 8 bits and our rounding take alike.
+bool writeLastBitFirst(const std::string& path, uint16_t compression, uint16_t bits) {
+  const uint32_t w = 37, h = 23;
+  const uint16_t samples = bits == 8 ? 3 : 1;
+  TIFF* tif = TIFFOpen(path.c_str(), "w");
+  if (!tif) return false;
+  TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, w);
+  TIFFSetField(tif, TIFFTAG_IMAGELENGTH, h);
+  TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, bits);
+  TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, samples);
+  TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, samples == 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK);
+  TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+  TIFFSetField(tif, TIFFTAG_COMPRESSION, compression);
+  TIFFSetField(tif, TIFFTAG_FILLORDER, FILLORDER_LSB2MSB);
+  TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 5);
+  Bytes row((w * bits * samples + 7) / 8);
+  bool ok = true;
+  for (uint32_t y = 0; y < h && ok; ++y) {
+    for (size_t i = 0; i < row.size(); ++i) {
+      const size_t v = bits == 16 ? i / 2 : i;
+      row[i] = uint8_t(v * 37 + y * 11 + (v * y) % 7);
+    }
+    ok = TIFFWriteScanline(tif, row.data(), y, 0) == 1;
+  }
+  TIFFClose(tif);
+  return ok;
+}
+
+// Every compression reads such strips with their bits put back in order,
+// as tiff2rgba does.
+TEST(TiffDecode, FillOrderTwoDecodesAsTiff2rgba) {
+  const std::string path = scratchDir() + "/last_bit_first.tif";
+  for (uint16_t compression : {COMPRESSION_NONE, COMPRESSION_LZW, COMPRESSION_ADOBE_DEFLATE, COMPRESSION_PACKBITS})
+    for (uint16_t bits : {1, 8, 16}) {
+      SCOPED_TRACE(std::to_string(compression) + ", " + std::to_string(bits) + " bits");
+      ASSERT_TRUE(writeLastBitFirst(path, compression, bits));
+      EXPECT_EQ(mismatchesWithTiff2rgba(path), 0);
+      std::remove(path.c_str());
+      std::remove((path + ".rgba.tif").c_str());
+    }
 }
 
 // The picture's adjustment tables reach the samples of every layout, 8-bit

@@ -132,6 +132,42 @@ TEST(WinExe, VersionStringsAndMissingParts) {
   EXPECT_STREQ(guessed->default_extension(), "exe");
 }
 
+// An icon whose bitmap carries a JPEG larger than the size from which the
+// decoder reads its stream ahead shows the pixels djpeg gives that JPEG
+// when it repeats chroma as our decoder does.
+TEST(WinExe, LargeJpegIconShowsAsDjpeg) {
+  const int w = 2049, h = 2048;
+  ScratchDir dir;
+  std::string ppm = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) ppm += {char(x * 255 / w), char(y * 255 / h), char((x ^ y) & 0xFF)};
+  ASSERT_EQ(runProgram({"cjpeg", "-outfile", dir.file("i.jpg"), dir.write("i.ppm", ppm)}), 0);
+  ASSERT_EQ(runProgram({"djpeg", "-nosmooth", "-pnm", "-outfile", dir.file("o.ppm"), dir.file("i.jpg")}), 0);
+  const std::string jpeg = dir.read("i.jpg"), shown = dir.read("o.ppm");
+  ASSERT_EQ(shown.size(), ppm.size());
+  Bytes icon(40, 0);
+  put(icon, 0, 40, 4);
+  put(icon, 4, w, 4);
+  put(icon, 8, 2 * h, 4);
+  put(icon, 12, 1, 2);
+  put(icon, 16, 4, 4);  // the pixels are a JPEG file
+  put(icon, 20, static_cast<uint32_t>(jpeg.size()), 4);
+  icon.insert(icon.end(), jpeg.begin(), jpeg.end());
+  Loaded l;
+  load(l, executable(resourceSection({{3, 1, 1033, icon}})), -1);
+  ASSERT_TRUE(l.ok);
+  cPictDummy* p = l.props.prop_pict(cFileObjectProps::kPreview);
+  ASSERT_TRUE(p);
+  ASSERT_EQ(p->width(), w);
+  ASSERT_EQ(p->height(), h);
+  long long differ = 0;
+  const unsigned char* rgb = reinterpret_cast<const unsigned char*>(shown.data() + shown.size() - 3LL * w * h);
+  for (long long y = 0; y < h; ++y)
+    for (long long x = 0; x < w; ++x, rgb += 3)
+      differ += p->raw8Bpp()[(h - 1 - y) * w + x] != (0xFF000000u | rgb[0] << 16 | rgb[1] << 8 | rgb[2]);
+  EXPECT_EQ(differ, 0);
+}
+
 // Version blocks that lie: each still loads, without the strings.
 TEST(WinExe, HostileVersionBlocksLeaveTheStringsOut) {
   Bytes five = kStrings, unterminated = kStrings, deep = block("Leaf", utf16("x"), 2, 1);
