@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "base/targets.h"
 #include "base/textconv.h"
@@ -81,21 +82,26 @@ void cHDLParser::langSearchInit() {
   }
 }
 
-bool cHDLParser::getFileContents(cFileIOTarget* file, _guardchar<char>& text, long long& length) {
+const char* cHDLParser::getFileContents(cFileIOTarget* file, _guardchar<char>& text, long long& length) {
+  static const char kUnread[] = "the file cannot be read";
   text.set(nullptr);
   length = 0;
-  if (!file) return false;
+  if (!file) return kUnread;
   const unsigned long long size = file->size();
-  if (size < 3 || size > kMaxSource) return false;
+  if (size < 3) return "shorter than 3 bytes";
+  static_assert(kMaxSource == 4194304, "the words name the limit");
+  if (size > kMaxSource) return "longer than 4 MB (4194304 bytes)";
   _typebuf<unsigned char> bytes;
   bytes.set(static_cast<long long>(size));
-  if (!file->set_fp(0) || !file->readf(bytes.ptr, static_cast<unsigned int>(size))) return false;
+  if (!file->set_fp(0) || !file->readf(bytes.ptr, static_cast<unsigned int>(size))) return kUnread;
   const unsigned char* b = bytes.ptr;
+  if (b[0] == 0xFE && b[1] == 0xFF)
+    return "UTF-16 big-endian is not read: save it as UTF-8 or UTF-16 little-endian";
   if (b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) {
     length = static_cast<long long>(size) - 3;
     text.set(reinterpret_cast<const char*>(b + 3), length);
     endLinesWithLF(text.ptr, length);
-    return true;
+    return nullptr;
   }
   if (b[0] == 0xFF && b[1] == 0xFE) {
     const long long units = static_cast<long long>(size - 2) / 2;
@@ -106,16 +112,16 @@ bool cHDLParser::getFileContents(cFileIOTarget* file, _guardchar<char>& text, lo
     wide.ptr[units] = 0;
     _typebuf<char> utf8;
     length = _w2pc(wide.ptr, units, utf8);
-    if (length < 0 || (length > 0 && !utf8.ptr)) return false;
+    if (length < 0 || (length > 0 && !utf8.ptr)) return kUnread;
     text.set(length ? utf8.ptr : "", length);
-    if (!text.ptr) return false;
+    if (!text.ptr) return kUnread;
     endLinesWithLF(text.ptr, length);
-    return true;
+    return nullptr;
   }
   length = static_cast<long long>(size);
   text.set(reinterpret_cast<const char*>(b), length);
   endLinesWithLF(text.ptr, length);
-  return true;
+  return nullptr;
 }
 
 bool cHDLParser::refuseNul(const char* text, long long length, sErrInfo& err) {
@@ -125,7 +131,7 @@ bool cHDLParser::refuseNul(const char* text, long long length, sErrInfo& err) {
   if (!nul) return true;
   err.line = err.column = 0;
   err.placed = true;
-  for (const char* p = text; p < nul; ++p) {
+  for (const char* p = text; p < nul; p += hdl::charBytes(p)) {
     ++err.column;
     if (*p == '\n') {
       ++err.line;
@@ -188,8 +194,8 @@ bool cHDLParser::parse(char* indexPath, cFileIOTarget* target, sErrInfo& err) {
       return false;
     }
     long long length;
-    if (!getFileContents(&index, indexText, length)) {
-      err.message.set("Unable to read idex");
+    if (const char* why = getFileContents(&index, indexText, length)) {
+      err.message.set((std::string("Unable to read idex: ") + why).c_str());
       return false;
     }
     if (!refuseNul(indexText.ptr, length, err)) return false;
@@ -244,8 +250,8 @@ bool cHDLParser::compileLanguage(sHDLConfig& config, int lang, const char* path,
       return false;
     }
     long long length;
-    if (!getFileContents(&source, text, length)) {
-      err.message.set("Unable to read source as text file");
+    if (const char* why = getFileContents(&source, text, length)) {
+      err.message.set((std::string("Unable to read source as text file: ") + why).c_str());
       return false;
     }
     if (!refuseNul(text.ptr, length, err)) return false;

@@ -90,8 +90,9 @@ class cHDLParser {
 
  private:
   void langSearchInit();
-  // `length` counts the text's bytes, a NUL among them included.
-  bool getFileContents(cFileIOTarget* file, _guardchar<char>& text, long long& length);
+  // `length` counts the text's bytes, a NUL among them included. Null, or
+  // why the file is not read: too short, too long, UTF-16 big-endian.
+  const char* getFileContents(cFileIOTarget* file, _guardchar<char>& text, long long& length);
   // False, with the line and column of the first NUL in err, when there is one.
   static bool refuseNul(const char* text, long long length, sErrInfo& err);
   bool parseIndexFile(char* text, cFasterTreeList<int, _guardchar<char> >& sources, sErrInfo& err);

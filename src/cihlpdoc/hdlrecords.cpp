@@ -5,9 +5,26 @@
 
 namespace hdl {
 
+size_t charBytes(const char* p) {
+  const auto lead = static_cast<unsigned char>(*p);
+  const size_t n = lead < 0xC2 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF5 ? 4 : 1;
+  // The second byte also rules out overlong forms, surrogates and values
+  // past U+10FFFF; a NUL continues nothing, so the text's end stops it.
+  unsigned int low = 0x80, high = 0xBF;
+  if (lead == 0xE0) low = 0xA0;
+  if (lead == 0xED) high = 0x9F;
+  if (lead == 0xF0) low = 0x90;
+  if (lead == 0xF4) high = 0x8F;
+  for (size_t k = 1; k < n; ++k, low = 0x80, high = 0xBF) {
+    const auto b = static_cast<unsigned char>(p[k]);
+    if (b < low || b > high) return 1;
+  }
+  return n;
+}
+
 bool fail(cHDLParser::sHDLParsePtr& cursor, const char* message) {
-  cursor.config->errLine = cursor.line;
-  cursor.config->errColumn = cursor.column;
+  cursor.config->errLine = cursor.tokenLine;
+  cursor.config->errColumn = cursor.tokenColumn;
   cursor.config->errMessage.set(message);
   return false;
 }

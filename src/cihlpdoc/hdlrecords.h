@@ -9,7 +9,13 @@ namespace hdl {
 // Tab, line feed, carriage return and space; nothing else is white space here.
 inline bool isWhite(char c) { return c == '\t' || c == '\n' || c == '\r' || c == ' '; }
 
-// Records the message at the cursor's place and answers false.
+// The bytes of the character at `p` in a terminated text: a UTF-8 sequence
+// is one character, as an editor shows it (so one column), and a byte that
+// leads none (Latin-1 text, say) is one of its own.
+size_t charBytes(const char* p);
+
+// Records the message at the start of the cursor's last token (a tag's
+// "<", a word's first character) and answers false.
 bool fail(cHDLParser::sHDLParsePtr& cursor, const char* message);
 
 // The fields of a record head and what follows it.

@@ -76,8 +76,6 @@ bool closeMismatch(cHDLParser::sHDLParsePtr& cursor, const char* closing, int op
                ", column " + std::to_string(openColumn + 1);
   else
     message += " closes no open tag";
-  cursor.line = cursor.tokenLine;
-  cursor.column = cursor.tokenColumn;
   return fail(cursor, message.c_str());
 }
 
@@ -113,12 +111,14 @@ bool cHDLParser::getNextToken(sHDLParsePtr& cursor, _guardchar<char>& token) {
   const char* q = p;
   if (*p == '<') {
     unsigned int line = cursor.line, column = cursor.column;
-    for (; *q && *q != '>'; ++q) {
+    for (size_t step = 1; *q && *q != '>'; q += step) {
+      step = 1;
       if (*q == '\n') {
         ++line;
         column = 0;
       } else {
         ++column;
+        step = hdl::charBytes(q);
       }
     }
     // An unclosed tag leaves the cursor on its "<", so the caller sees text left.
@@ -127,8 +127,7 @@ bool cHDLParser::getNextToken(sHDLParsePtr& cursor, _guardchar<char>& token) {
     cursor.line = line;
     cursor.column = column + 1;
   } else {
-    while (*q && !isWhite(*q) && *q != '<') ++q;
-    cursor.column += static_cast<unsigned int>(q - p);
+    for (; *q && !isWhite(*q) && *q != '<'; q += hdl::charBytes(q)) ++cursor.column;
   }
   token.set(p, q - p);
   cursor.text = q;

@@ -1,5 +1,6 @@
 #include "tamsivar/scenario.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -227,19 +228,25 @@ unsigned long long cSoftPkgScenario::requiresSize(unsigned int blockSize) {
   return total;
 }
 
-bool parseVersionText(const char* text, unsigned int (&parts)[4]) {
+bool parseVersionText(const char* text, unsigned int (&parts)[4], bool asScanned) {
+  auto blank = [asScanned](char c) {
+    return asScanned ? std::isspace(static_cast<unsigned char>(c)) != 0 : isBlank(c);
+  };
   unsigned int read[4];
   int count = 0;
   for (const char* p = text;; ++p) {
-    while (isBlank(*p)) ++p;
+    while (blank(*p)) ++p;
+    bool negative = false;
+    if (asScanned && (*p == '+' || *p == '-')) negative = *p++ == '-';
     if (count == 4 || *p < '0' || *p > '9') return false;
     unsigned int value = 0;
     for (; *p >= '0' && *p <= '9'; ++p) {
       value = value * 10 + static_cast<unsigned int>(*p - '0');
       if (value > 0xFFFF) return false;
     }
+    if (negative && value) return false;
     read[count++] = value;
-    while (isBlank(*p) && (isBlank(p[1]) || !p[1])) ++p;
+    while (blank(*p) && (blank(p[1]) || !p[1])) ++p;
     if (!*p) break;
     if (*p != '.') return false;
   }

@@ -209,6 +209,10 @@ class cSoftPkgScenario {
   bool getStrVID(_guardchar<char>& key, char*& p);
   // A reference giving the variable, then a quoted rest.
   bool getPathDef(sPathDef& def, char*& p);
+  // A path definition whose rest stays below its base: 0, or 23 with the
+  // words saying why when its steps leave the base or come back to it (an
+  // [Install] target's words name the target).
+  int takePath(sPathDef& def, char*& p, bool target = false);
   // Packs a file, or every file under a folder, as stored items with their
   // file entries.
   bool processSiObj(sIntFileDef& def, _guardchar<char>& source);
@@ -248,11 +252,14 @@ bool isUsableCodename(const char* codename);
 
 // A version as its writer spells it: two to four numbers of digits, each 0
 // to 65535 so that the 64-bit version keeps every part, one dot between two.
-// Blanks before a number and after the last are read past, as a "%d"
-// reading reads them; nothing else (a sign, a letter, a fifth number, text
-// after the last) is taken.
+// Blanks (space, tab) before a number and after the last are read past;
+// nothing else (a sign, a letter, a fifth number, text after the last) is
+// taken. `asScanned`, for an update server's first line, reads each number
+// as "%d" reads it: past any white space, LF and FF among it, and one sign
+// ("-0" is 0); white space after the last is read past, any other text is
+// refused all the same.
 // `parts` gets the numbers read and keeps the others; false leaves it alone.
-bool parseVersionText(const char* text, unsigned int (&parts)[4]);
+bool parseVersionText(const char* text, unsigned int (&parts)[4], bool asScanned = false);
 
 // What a code of loadTextConfig means, in the words of the scenario's writer;
 // null for a code it never answers.

@@ -107,15 +107,30 @@ bool walk(cSoftPkgScenario& s, cSoftPkgScenario::sIntFileDef& def, const char* s
 
 bool octal(char c) { return c >= '0' && c <= '7'; }
 
+constexpr const char kBeforeNext[] =
+    "a value is followed by \",\" and the next one, or ends the entry: only spaces and a # comment may "
+    "follow";
+constexpr const char kAfterLast[] = "only spaces and a # comment may follow the entry's last value";
+
 // Between the optional parts of an entry: 0 when the entry ends there, 6
 // for anything but a ",", kMore after a "," (and the white space after it).
 constexpr int kMore = -1;
-int nextPart(char*& p) {
+int nextPart(cSoftPkgScenario& s, char*& p) {
   if (atEntryEnd(p)) return 0;
-  if (*p != ',') return 6;
+  if (*p != ',') {
+    s.fault.words = kBeforeNext;
+    return 6;
+  }
   ++p;
   skipSpace(p);
   return kMore;
+}
+
+// After an entry's last value: 0, or 6 for text that follows it.
+int entryEnd(cSoftPkgScenario& s, char*& p) {
+  if (atEntryEnd(p)) return 0;
+  s.fault.words = kAfterLast;
+  return 6;
 }
 
 }  // namespace
@@ -149,19 +164,16 @@ int cSoftPkgScenario::parseInst(char* p) {
     return 26;
   }
   if (!findSkipEq(p)) return 6;
-  if (!getPathDef(def.target, p)) return 23;
-  // A rest that leaves its base would be refused by the binary reader; one
-  // that comes back to it would have the file written over its own folder.
-  if (restLeavesFolder(def.target.rest.ptr)) {
-    fault.words = "the target's \"..\" or \".\" steps lead out of its folder or back to the folder itself";
-    return 23;
-  }
+  if (int code = takePath(def.target, p, true)) return code;
   if (type == fotFile && isKnownConstantID(def.target.var.ptr) && !*def.target.rest.ptr) {
     fault.words = "a file's target needs a name after $pgm, such as $pgm \"bin/tool\"";
     return 23;
   }
   if (!atEntryEnd(p)) {
-    if (*p != ',') return 6;
+    if (*p != ',') {
+      fault.words = kBeforeNext;
+      return 6;
+    }
     ++p;
     skipSpace(p);
     if (octal(*p)) {
@@ -203,24 +215,33 @@ int cSoftPkgScenario::parseMenu(char* p) {
   if (!findSkipEq(p)) return 6;
   sInMenuDef& entry = menu.add()->value;
   entry.caption.set(caption.ptr);
-  if (!getPathDef(entry.program, p)) return 23;
+  if (int code = takePath(entry.program, p)) return code;
   if (*p != ',') return 6;
   ++p;
-  if (!getPathDef(entry.icon, p)) return 23;
+  if (int code = takePath(entry.icon, p)) return code;
   entry.flags = 0;
-  if (int code = nextPart(p); code != kMore) return code;
+  if (int code = nextPart(*this, p); code != kMore) return code;
   if (*p >= '0' && *p <= '8') entry.flags = static_cast<unsigned char>(*p++ - '0');
-  if (int code = nextPart(p); code != kMore) return code;
+  if (*p >= '0' && *p <= '9') {
+    fault.words = "the flag is one digit from 0 to 8";
+    return 6;
+  }
+  if (int code = nextPart(*this, p); code != kMore) return code;
   if (!getStrVID(entry.comment, p)) return 7;
-  if (int code = nextPart(p); code != kMore) return code;
+  if (int code = nextPart(*this, p); code != kMore) return code;
   if (!getStrVID(entry.arguments, p)) return 7;
-  return atEntryEnd(p) ? 0 : 6;
+  return entryEnd(*this, p);
 }
 
 int cSoftPkgScenario::parseSett(char* p) {
   _guardchar<char> name, value;
+  if (!parseStrVal(p, name)) return 6;
   // The binary form cannot carry a setting without a name.
-  if (!parseStrVal(p, name) || !*name.ptr || !findSkipEq(p)) return 6;
+  if (!*name.ptr) {
+    fault.words = "a setting needs a name: \"name\" = type, \"value\"";
+    return 6;
+  }
+  if (!findSkipEq(p)) return 6;
   const char type = *p;
   int width;
   switch (type) {
@@ -237,6 +258,7 @@ int cSoftPkgScenario::parseSett(char* p) {
       width = 0;
       break;
     default:
+      fault.words = "a setting's type is w, d, q or t";
       return 6;
   }
   ++p;
@@ -244,7 +266,7 @@ int cSoftPkgScenario::parseSett(char* p) {
   if (*p != ',') return 6;
   ++p;
   if (!parseStrVal(p, value)) return 7;
-  if (!atEntryEnd(p)) return 6;
+  if (int code = entryEnd(*this, p)) return code;
   unsigned long long number = 0;
   if (width && !readNumber(value.ptr, number)) return 8;
   sDefineParam& param = params.add()->value;
@@ -263,9 +285,9 @@ int cSoftPkgScenario::parseRun(char* p) {
   if (!findSkipEq(p)) return 6;
   sOnCompletionRunInt& entry = runs.add()->value;
   entry.caption.set(caption.ptr);
-  if (!getPathDef(entry.program, p)) return 23;
+  if (int code = takePath(entry.program, p)) return code;
   entry.checked = 0;
-  if (int code = nextPart(p); code != kMore) return code;
+  if (int code = nextPart(*this, p); code != kMore) return code;
   if (atEntryEnd(p)) return 0;
   if (std::strncmp(p, "yes", 3) == 0) {
     entry.checked = 1;
@@ -273,28 +295,33 @@ int cSoftPkgScenario::parseRun(char* p) {
   } else if (std::strncmp(p, "no", 2) == 0) {
     p += 2;
   } else {
+    fault.words = "after the program's path and \",\" only the word yes or no may stand";
     return 6;
   }
-  if (int code = nextPart(p); code != kMore) return code;
+  if (int code = nextPart(*this, p); code != kMore) return code;
   if (!getStrVID(entry.arguments, p)) return 7;
-  return atEntryEnd(p) ? 0 : 6;
+  return entryEnd(*this, p);
 }
 
 int cSoftPkgScenario::parseDeprecate(char* p) {
   _guardchar<char> codename;
-  if (!parseStrVal(p, codename) || !*codename.ptr || !findSkipEq(p)) return 6;
+  if (!parseStrVal(p, codename)) return 6;
+  if (!*codename.ptr) {
+    fault.words = "the package it supersedes needs its codename: \"oldcodename\" = \"3\" or = *";
+    return 6;
+  }
+  if (!findSkipEq(p)) return 6;
   unsigned long long version = 0xFFFF;
   if (*p == '"') {
     _guardchar<char> text;
     if (!parseStrVal(p, text)) return 7;
     if (!readNumber(text.ptr, version) || version > 0xFFFF) return 8;
-    if (!atEntryEnd(p)) return 6;
   } else if (*p == '*') {
     ++p;
-    if (!atEntryEnd(p)) return 6;
   } else {
     return 7;
   }
+  if (int code = entryEnd(*this, p)) return code;
   sDeprecateItem& entry = deprecates.add()->value;
   entry.codename.set(codename.ptr);
   entry.version = static_cast<unsigned short>(version);

@@ -281,6 +281,18 @@ bool cSoftPkgScenario::getPathDef(sPathDef& def, char*& p) {
   return parseStrVal(p, def.rest);
 }
 
+int cSoftPkgScenario::takePath(sPathDef& def, char*& p, bool target) {
+  if (!getPathDef(def, p)) return 23;
+  // A rest that leaves its base reaches what the package does not own, and
+  // one that comes back to it names the base where a file or program is
+  // meant; the binary reader refuses such a target.
+  if (!restLeavesFolder(def.rest.ptr)) return 0;
+  fault.words = target
+                    ? "the target's \"..\" or \".\" steps lead out of its folder or back to the folder itself"
+                    : "the path's \"..\" or \".\" steps lead out of its base or back to the base itself";
+  return 23;
+}
+
 int cSoftPkgScenario::parseGen(char* p) {
   // A key is known by its first letters, so "langsx =" is a known key
   // without its "=" (6) rather than an unknown one.
@@ -374,8 +386,10 @@ int cSoftPkgScenario::parseSoft(char* p) {
   p += std::strlen(key->name);
   if (!findSkipEq(p)) return 6;
   if (key->kind == kIcon) {
-    if (!getPathDef(icon, p)) return 23;
-    return atEntryEnd(p) ? 0 : 6;
+    if (int code = takePath(icon, p)) return code;
+    if (atEntryEnd(p)) return 0;
+    fault.words = kAfterValue;
+    return 6;
   }
   _guardchar<char> value;
   if (!parseStrVal(p, value)) return 7;

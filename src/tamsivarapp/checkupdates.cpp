@@ -26,13 +26,13 @@ namespace {
 constexpr unsigned char kCR = 13;
 constexpr unsigned char kLF = 10;
 
-// The whole line must be the version, spelled as a scenario spells it: a
+// The whole line must be the version, each number read as "%d" reads it: a
 // server that answers "2.0beta" or "3.0.0.0.7" offers no version at all,
 // and reading its start would install something else.
 bool parseVersionLine(const unsigned char* p, const unsigned char* end, unsigned long long& version) {
   const std::string line(reinterpret_cast<const char*>(p), static_cast<size_t>(end - p));
   unsigned int fields[4] = {0, 0, 0, 0};
-  if (line.find('\0') != std::string::npos || !parseVersionText(line.c_str(), fields)) return false;
+  if (line.find('\0') != std::string::npos || !parseVersionText(line.c_str(), fields, true)) return false;
   version = 0;
   for (unsigned int f : fields) version = (version << 16) | f;
   return true;

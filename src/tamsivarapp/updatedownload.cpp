@@ -28,8 +28,10 @@
 
 extern char** environ;
 
+bool downloadable(const char* url) { return url && strncasecmp(url, "http://", 7) == 0; }
+
 int cUpdateDownloader::job() {
-  if (strncasecmp(myUrl.ptr, "http://", 7) != 0) return drNotHttp;
+  if (!downloadable(myUrl.ptr)) return drNotHttp;
   cHttpRequest request(cHttpRequest::GET, nullptr, 1);
   if (!request.create(cHttpRequest::GET, myUrl.ptr, 1) || !initSockLib()) return drNoRequest;
   myWritten = 0;

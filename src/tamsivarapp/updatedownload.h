@@ -37,6 +37,10 @@ class cUpdateDownloader : public cStdBasicProgressForm, public cHttpResponse {
   unsigned long long myWritten = 0;
 };
 
+// Whether `url` is of the one kind a download fetches, http://; asked
+// before the user chooses where to save, so that nothing is asked in vain.
+bool downloadable(const char* url);
+
 // Unpacks the zip at `zip` into a folder of its own, made for this download
 // and readable by this user only, and finds the installer in it: the first
 // folder at its top whose name ends in ".app", in any case. The folder stays

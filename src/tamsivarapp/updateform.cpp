@@ -177,8 +177,11 @@ bool cSoftUpdateInfoForm::onAction(cChildElement* sender, cChildAction* a) {
 
 void cSoftUpdateInfoForm::accept() {
   const char* url = myInfo->downloadUrl.ptr;
-  const char* slash = url ? std::strrchr(url, '/') : nullptr;
-  if (!slash) return;
+  if (!downloadable(url)) {
+    fail(rowHttpOnly, url ? url : "");
+    return;
+  }
+  const char* slash = std::strrchr(url, '/');
   cCIApplication* app = cCIApplication::appRef();
   cApplicationConfig* config = app ? app->config() : nullptr;
   _guardchar<char> folder;

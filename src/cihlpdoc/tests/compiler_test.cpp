@@ -1,10 +1,13 @@
 // The markup compiler: the records, tables and messages it gives for
 // sources written in the test, compared with bytes written field by field.
 #include <gtest/gtest.h>
+#include <locale.h>
 #include <unistd.h>
 
 #include <cstring>
+#include <cwchar>
 #include <string>
+#include <utility>
 
 #include "base/memio.h"
 #include "cihlpdoc/hdlparser.h"
@@ -159,50 +162,53 @@ TEST(HdlCompiler, SourceErrorsSayWhereAndWhy) {
   dir.write("text.png", std::string("not a picture"));
   dir.write("empty.png", std::string());
   const sErrorCase cases[] = {
-      // A mismatch points at the closing tag and names the open one.
+      // A mismatch points at the closing tag and names the open one; any
+      // other error in a tag points at its "<" too.
       {"<b>x</i>", "close tag mismatch: </i> closes <b> opened at line 1, column 1", 0, 4},
-      {"<text>a\n  <i>b\n\t</text>", "close tag mismatch: </text> closes <i> opened at line 2, column 3", 2, 1},
+      {"<text>a\n  <i>b\n\t</text>", "close tag mismatch: </text> closes <i> opened at line 2, column 3", 2,
+       1},
       {"a </b>", "close tag mismatch: </b> closes no open tag", 0, 2},
-      {"<Text>", "invalid tag opened", 0, 6},
-      {"<br >", "invalid tag opened", 0, 5},
-      {"<b>x\n</b>\n</q>", "invalid tag closed", 2, 4},
+      {"<Text>", "invalid tag opened", 0, 0},
+      {"<br >", "invalid tag opened", 0, 0},
+      {"<b>x\n</b>\n</q>", "invalid tag closed", 2, 0},
       {"<text\nml=1>\n</b>", "close tag mismatch: </b> closes <text> opened at line 1, column 1", 2, 0},
       // CR, CR LF and LF each end a line, as editors write them.
-      {"<text>a\r  <i>b\r\t</text>", "close tag mismatch: </text> closes <i> opened at line 2, column 3", 2, 1},
-      {"<text>a\r\n  <i>b\r\n\t</text>", "close tag mismatch: </text> closes <i> opened at line 2, column 3", 2,
+      {"<text>a\r  <i>b\r\t</text>", "close tag mismatch: </text> closes <i> opened at line 2, column 3", 2,
        1},
+      {"<text>a\r\n  <i>b\r\n\t</text>", "close tag mismatch: </text> closes <i> opened at line 2, column 3",
+       2, 1},
       {"<text>a\r\rb <b>x\r", "termination on opened tag", 3, 0},
       {"<text\rml=1>\r\n</b>", "close tag mismatch: </b> closes <text> opened at line 1, column 1", 2, 0},
-      {"<text>a</text >", "tag is not properly closed", 0, 15},
+      {"<text>a</text >", "tag is not properly closed", 0, 7},
       {"<text>a\n", "termination on opened tag", 1, 0},
       {"a <b", "unexpected termination", 0, 2},
-      {"x\n\n  <text a=q>", "bad align", 2, 12},
-      {"<text a=>", "bad tag props", 0, 9},
-      {"<text ml>", "bad tag props", 0, 9},
-      {"<text a=\"x>", "bad tag props", 0, 11},
-      {"<text f=arial>", "bad font face name", 0, 14},
-      {"<text f=verdana>", "bad font face definition", 0, 16},
-      {"<text f=verd,>", "bad font height def", 0, 14},
-      {"<text f=verd,5000>", "bad font height", 0, 18},
-      {"<text f=verd,16x>", "bad font definition", 0, 17},
-      {"<text f=verd,16,>", "bad font width def", 0, 17},
-      {"<text f=verd,16,99999999999999999999>", "bad font width", 0, 37},
-      {"<text f=verd,16,6x>", "bad font width definition", 0, 19},
-      {"<text ml=65536>", "bad left margin", 0, 15},
-      {"<text mr=-1>", "bad right margin", 0, 12},
-      {"<text mt=x>", "bad top margin", 0, 11},
-      {"<text mb=0x10000>", "bad bottom margin", 0, 17},
-      {"<text w=70000>", "bad width", 0, 14},
-      {"<text h=70000 w=70000>", "bad width", 0, 22},
-      {"<text h=70000>", "bad height", 0, 14},
-      {"<text br=2>", "bad break", 0, 11},
-      {"<text fg=0x100000000>", "bad FG color", 0, 21},
-      {"<text bg=blue>", "bad BG color", 0, 14},
-      {"<img>", "no src prop", 0, 5},
-      {"<img src=./none.png>", "unable to open IMG", 0, 20},
-      {"<img src=./text.png>", "unable to recognize IMG", 0, 20},
-      {"<img src=./empty.png>", "unable to recognize IMG", 0, 21},
-      {"<img src=./p.png br=3>", "bad break", 0, 22},
+      {"x\n\n  <text a=q>", "bad align", 2, 2},
+      {"<text a=>", "bad tag props", 0, 0},
+      {"<text ml>", "bad tag props", 0, 0},
+      {"<text a=\"x>", "bad tag props", 0, 0},
+      {"<text f=arial>", "bad font face name", 0, 0},
+      {"<text f=verdana>", "bad font face definition", 0, 0},
+      {"<text f=verd,>", "bad font height def", 0, 0},
+      {"<text f=verd,5000>", "bad font height", 0, 0},
+      {"<text f=verd,16x>", "bad font definition", 0, 0},
+      {"<text f=verd,16,>", "bad font width def", 0, 0},
+      {"<text f=verd,16,99999999999999999999>", "bad font width", 0, 0},
+      {"<text f=verd,16,6x>", "bad font width definition", 0, 0},
+      {"<text ml=65536>", "bad left margin", 0, 0},
+      {"<text mr=-1>", "bad right margin", 0, 0},
+      {"<text mt=x>", "bad top margin", 0, 0},
+      {"<text mb=0x10000>", "bad bottom margin", 0, 0},
+      {"<text w=70000>", "bad width", 0, 0},
+      {"<text h=70000 w=70000>", "bad width", 0, 0},
+      {"<text h=70000>", "bad height", 0, 0},
+      {"<text br=2>", "bad break", 0, 0},
+      {"<text fg=0x100000000>", "bad FG color", 0, 0},
+      {"<text bg=blue>", "bad BG color", 0, 0},
+      {"<img>", "no src prop", 0, 0},
+      {"<img src=./none.png>", "unable to open IMG", 0, 0},
+      {"<img src=./text.png>", "unable to recognize IMG", 0, 0},
+      {"<img src=./empty.png>", "unable to recognize IMG", 0, 0},
+      {"<img src=./p.png br=3>", "bad break", 0, 0},
   };
   for (const sErrorCase& k : cases) {
     sCompile c;
@@ -213,6 +219,77 @@ TEST(HdlCompiler, SourceErrorsSayWhereAndWhy) {
     EXPECT_EQ(c.err.column, k.column) << k.source;
     EXPECT_TRUE(c.err.placed) << k.source;
     EXPECT_EQ(c.err.file.ptr, dir.path + "/en.hdl") << k.source;
+  }
+}
+
+// Where an editor shows the byte at `offset`: line and column from 0, each
+// character one column as the C library reads UTF-8, a byte it cannot read
+// one of its own.
+std::pair<unsigned int, unsigned int> editorPlace(const std::string& text, size_t offset) {
+  locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
+  locale_t before = uselocale(utf8);
+  unsigned int line = 0, column = 0;
+  std::mbstate_t state{};
+  for (size_t i = 0, n; i < offset; i += n) {
+    n = std::mbrtowc(nullptr, text.data() + i, offset - i, &state);
+    if (n == 0 || n > offset - i) {
+      n = 1;
+      state = {};
+    }
+    if (text[i] == '\n') {
+      ++line;
+      column = 0;
+    } else {
+      ++column;
+    }
+  }
+  uselocale(before);
+  freelocale(utf8);
+  return {line, column};
+}
+
+TEST(HdlCompiler, ColumnsCountCharactersAsAnEditorShowsThem) {
+  cTempFolder dir;
+  // The place is the last "<", or the NUL.
+  const struct {
+    std::string source;
+    const char* message;
+  } cases[] = {
+      {"<text>Gr\xC3\xBC\xC3\x9F"
+       "e</i>",
+       "close tag mismatch: </i> closes <text> opened at line 1, column 1"},
+      {"<text>\xC3\xA9\xC3\xA9\xC3\xA9</i>",
+       "close tag mismatch: </i> closes <text> opened at line 1, column 1"},
+      {"<text>\xF0\x9F\x98\x80</i>",
+       "close tag mismatch: </i> closes <text> opened at line 1, column 1"},
+      {"\xE6\x97\xA5\xE6\x9C\xAC <b>\xE8\xAA\x9E</i>",
+       "close tag mismatch: </i> closes <b> opened at line 1, column 4"},
+      {"<link ref=\xF0\x9F\x98\x80></b>",
+       "close tag mismatch: </b> closes <link> opened at line 1, column 1"},
+      {"<text>\n \xC3\xBC <b >", "invalid tag opened"},
+      {"\xC3\xBC <img src=./none.png>", "unable to open IMG"},
+      {"\xD0\x9F\xD1\x80 <B>", "invalid tag opened"},
+      // Bytes that are no UTF-8 (Latin-1, a surrogate, an overlong form)
+      // are a character each.
+      {"\xE9t\xE9 <B>", "invalid tag opened"},
+      {"\xED\xA0\x80\xC0\xAF <B>", "invalid tag opened"},
+      {"\xE2\x82 <B>", "invalid tag opened"},
+      {std::string("<text>Gr\xC3\xBC\xC3\x9F"
+                   "e\0</text>",
+                   21),
+       "NUL byte in text"},
+      {std::string("\xE2\x82\xAC\n\xF0\x9F\x98\x80\0", 9), "NUL byte in text"},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.source);
+    sCompile c;
+    compileSource(dir, k.source, c);
+    EXPECT_FALSE(c.ok);
+    EXPECT_STREQ(c.err.message.ptr, k.message);
+    const size_t nul = k.source.find('\0');
+    const auto place = editorPlace(k.source, nul != std::string::npos ? nul : k.source.rfind('<'));
+    EXPECT_EQ(c.err.line, place.first);
+    EXPECT_EQ(c.err.column, place.second);
   }
 }
 
@@ -271,6 +348,7 @@ TEST(HdlCompiler, IndexAndFileErrors) {
   dir.write("en.hdl", std::string("x"));
   dir.write("ok.hdl", std::string("fine"));
   dir.write("big.hdl", std::string(4194305, 'a'));
+  dir.write("be.hdl", std::string("\xFE\xFF\0<\0b\0>", 8));
   // A NUL used to end the text there and compile the rest away as a success.
   dir.write("nul.hdl", std::string("one\ntwo\n<b>x\0</b>", 17));
   dir.write("nul16.hdl", std::string("\xFF\xFEo\0\n\0k\0\0\0", 10));
@@ -288,10 +366,16 @@ TEST(HdlCompiler, IndexAndFileErrors) {
       {"ENG = \"./ok.hdl\nRUS = \"x\"", "expected openning QUOTE sign after end of path", 0, idx},
       {"ENG = \"./ok.hdl\" x", "not expected anything after file path", 0, idx},
       {"ENG = \"./ok.hdl\"\neng = \"./ok.hdl\"", "lang already defined", 1, idx},
-      {"ENG=\"./en.hdl\"", "Unable to read source as text file", 0, dir.path + "/en.hdl"},
-      {"ENG=\"./big.hdl\"", "Unable to read source as text file", 0, dir.path + "/big.hdl"},
+      {"ENG=\"./en.hdl\"", "Unable to read source as text file: shorter than 3 bytes", 0,
+       dir.path + "/en.hdl"},
+      {"ENG=\"./big.hdl\"", "Unable to read source as text file: longer than 4 MB (4194304 bytes)", 0,
+       dir.path + "/big.hdl"},
+      {"ENG=\"./be.hdl\"",
+       "Unable to read source as text file: UTF-16 big-endian is not read: save it as UTF-8 or UTF-16 "
+       "little-endian",
+       0, dir.path + "/be.hdl"},
       {"ENG=\"./ok.hdl\"\nRUS=\"./none.hdl\"", "Unable to open source file", 0, dir.path + "/none.hdl"},
-      {"x", "Unable to read idex", 0, idx},
+      {"x", "Unable to read idex: shorter than 3 bytes", 0, idx},
       {"ENG=\"./nul.hdl\"", "NUL byte in text", 2, dir.path + "/nul.hdl"},
       {"ENG=\"./nul16.hdl\"", "NUL byte in text", 1, dir.path + "/nul16.hdl"},
       {std::string("\nENG=\"./ok.hdl\"\0", 16), "NUL byte in text", 1, idx},

@@ -246,6 +246,14 @@ TEST_F(TextScenario, RefusalsSayWhatIsAtFault) {
   dir.write("tree/a.txt", "a");
   const std::string steps = "the target's \"..\" or \".\" steps lead out of its folder or back to the folder itself";
   const std::string in = kHead + "[Install]\n", soft = kHead + "[Software]\n";
+  const std::string run = kHead + "[Run]\n", menu = kHead + "[Menu]\n";
+  const std::string pathSteps =
+      "the path's \"..\" or \".\" steps lead out of its base or back to the base itself";
+  const std::string beforeNext =
+      "a value is followed by \",\" and the next one, or ends the entry: only spaces and a # comment may "
+      "follow";
+  const std::string afterLast = "only spaces and a # comment may follow the entry's last value";
+  const std::string flag = "the flag is one digit from 0 to 8";
   struct Case {
     std::string text;
     int code, line;
@@ -339,6 +347,36 @@ TEST_F(TextScenario, RefusalsSayWhatIsAtFault) {
       {in + "\"@/one.txt\" = $pgm \"a/../..\"\n", 23, 6, steps, "", -1, -1, ""},
       {in + "\"@/one.txt\" = $pgm \"\"\n", 23, 6,
        "a file's target needs a name after $pgm, such as $pgm \"bin/tool\"", "", -1, -1, ""},
+      // Every path of a scenario stays below its base, not only a target.
+      {soft + "icon = $pgm \"../../i.png\"\n", 23, 6, pathSteps, "", -1, -1, ""},
+      {soft + "icon = $pgm \"sub/..\"\n", 23, 6, pathSteps, "", -1, -1, ""},
+      {run + "\"Go\" = $pgm \"../../../bin/sh\", yes, \"-c id\"\n", 23, 6, pathSteps, "", -1, -1, ""},
+      {menu + "\"c\" = $pgm \"../x\", $pgm \"i\"\n", 23, 6, pathSteps, "", -1, -1, ""},
+      {menu + "\"c\" = $pgm \"p\", \"/usr\" \"./\"\n", 23, 6, pathSteps, "", -1, -1, ""},
+      {soft + "icon = \"/usr\" \"share/../icons/i.png\"\n", 0, -1, "", "", -1, -1, ""},
+      {run + "\"Go\" = \"\" \"/usr/bin/env\", no, \"true\"\n", 0, -1, "", "", -1, -1, ""},
+      // Code 6 says which of its causes it is.
+      {soft + "icon = \"\" \"/x\" extra\n", 6, 6, after, "", -1, -1, ""},
+      {in + "\"@/one.txt\" = $pgm \"a\" x\n", 6, 6, beforeNext, "", -1, -1, ""},
+      {run + "\"c\" = $pgm \"p\" x\n", 6, 6, beforeNext, "", -1, -1, ""},
+      {run + "\"c\" = $pgm \"p\", yes junk\n", 6, 6, beforeNext, "", -1, -1, ""},
+      {run + "\"c\" = $pgm \"p\", yes, \"a\" b\n", 6, 6, afterLast, "", -1, -1, ""},
+      {run + "\"c\" = $pgm \"p\", maybe\n", 6, 6,
+       "after the program's path and \",\" only the word yes or no may stand", "", -1, -1, ""},
+      {menu + "\"c\" = $pgm \"p\", $pgm \"i\", 9\n", 6, 6, flag, "", -1, -1, ""},
+      {menu + "\"c\" = $pgm \"p\", $pgm \"i\", 12\n", 6, 6, flag, "", -1, -1, ""},
+      {menu + "\"c\" = $pgm \"p\", $pgm \"i\" 1\n", 6, 6, beforeNext, "", -1, -1, ""},
+      {menu + "\"c\" = $pgm \"p\", $pgm \"i\", 1, \"m\", \"a\" x\n", 6, 6, afterLast, "", -1, -1, ""},
+      {menu + "\"c\" = $pgm \"p\"\n", 6, 6, textCodeMeaning(6), "", -1, -1, ""},
+      {kHead + "[Settings]\n\"n\" = t, \"x\" y\n", 6, 6, afterLast, "", -1, -1, ""},
+      {kHead + "[Settings]\n\"n\" = x, \"1\"\n", 6, 6, "a setting's type is w, d, q or t", "", -1, -1, ""},
+      {kHead + "[Settings]\n\"\" = d, \"1\"\n", 6, 6, "a setting needs a name: \"name\" = type, \"value\"",
+       "", -1, -1, ""},
+      {kHead + "[Settings]\n\"n\" = d \"1\"\n", 6, 6, textCodeMeaning(6), "", -1, -1, ""},
+      {kHead + "[Deprecates]\n\"old\" = * x\n", 6, 6, afterLast, "", -1, -1, ""},
+      {kHead + "[Deprecates]\n\"old\" = \"3\" x\n", 6, 6, afterLast, "", -1, -1, ""},
+      {kHead + "[Deprecates]\n\"\" = *\n", 6, 6,
+       "the package it supersedes needs its codename: \"oldcodename\" = \"3\" or = *", "", -1, -1, ""},
       {in + "\"@/one.txt\" = $pgm \"sub/../b\"\n", 0, -1, "", "", -1, -1, ""},
       {in + "\"@/tree\" = $pgm \"\"\n", 0, -1, "", "", -1, -1, ""},
       {std::string("# a\0 b\n", 7) + kHead, 7, 0, "the line holds a NUL byte", "", -1, -1, ""},

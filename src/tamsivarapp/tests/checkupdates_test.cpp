@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -43,9 +45,9 @@ TEST(UpdateReply, ParsesLinesAndRefusesWhatIsNotAReply) {
       {"ends after version", "1.2\r", false, 0x0001000200000000ull, "", "", ""},
       {"long notes", "1.2\ru\rs\r" + big, true, 0x0001000200000000ull, "u", "s", big.c_str()},
       {"empty", "", false, ~0ull, "", "", ""},
-      // The version line is read to its end, as a scenario's version is:
-      // what follows the numbers is no part of a version, a fifth number is
-      // not dropped, and only blanks around the numbers are read past.
+      // The version line is read to its end: what follows the numbers is
+      // no part of a version, a fifth number is not dropped, and only white
+      // space around the numbers (and a sign before one) is read past.
       {"letters after the numbers", "2.0beta\ru\rs\r", false, ~0ull, "", "", ""},
       {"fifth number", "3.0.0.0.7\ru\rs\r", false, ~0ull, "", "", ""},
       {"blanks around the numbers", " 2.0 \ru\rs\r", true, 0x0002000000000000ull, "u", "s", ""},
@@ -63,6 +65,43 @@ TEST(UpdateReply, ParsesLinesAndRefusesWhatIsNotAReply) {
     EXPECT_STREQ(url.ptr, c.url);
     EXPECT_STREQ(site.ptr, c.site);
     EXPECT_STREQ(notes.ptr, c.notes);
+  }
+}
+
+// The C library's reading of a first line with "%d.%d.%d.%d": at least two
+// numbers of 0 to 65535, and nothing but white space after the last read.
+bool scannedVersion(const std::string& line, unsigned long long& version) {
+  int f[4] = {0, 0, 0, 0}, end[4] = {0, 0, 0, 0};
+  const int n = std::sscanf(line.c_str(), "%d%n.%d%n.%d%n.%d%n", &f[0], &end[0], &f[1], &end[1], &f[2],
+                            &end[2], &f[3], &end[3]);
+  if (n < 2) return false;
+  for (size_t i = static_cast<size_t>(end[n - 1]); i < line.size(); ++i)
+    if (!std::isspace(static_cast<unsigned char>(line[i]))) return false;
+  version = 0;
+  for (int v : f) {
+    if (v < 0 || v > 0xFFFF) return false;
+    version = version << 16 | static_cast<unsigned int>(v);
+  }
+  return true;
+}
+
+TEST(UpdateReply, FirstLineIsReadAsTheLibraryScansIt) {
+  const char* const lines[] = {
+      "\n2.0",    "\v2.0",    "2.0\f",     "+2.0",    "\n\n 1.2 \t", "2. +0",   "2.-0",
+      "-0.5",     "2.-1",     "+-2.0",     "2. 0",    "2 .0",        "2.0 x",   "2.0\t\n",
+      "1.2.3.4 ", "1.2.3.4.", "1.2.3.4.5", "2.0beta", "65535.65535", "65536.0", "0x1.0",
+      "2.0.",     "+ 2.0",    "7",         "\f\v",    "1.2\n3",
+  };
+  for (const char* line : lines) {
+    SCOPED_TRACE(line);
+    unsigned long long expected = ~0ull, newest = ~0ull;
+    const bool ok = scannedVersion(line, expected);
+    const std::string body = std::string(line) + "\ru\rs\r";
+    _guardchar<char> url(""), site(""), notes("");
+    EXPECT_EQ(parseUpdateReply(reinterpret_cast<const unsigned char*>(body.data()), body.size(), newest, url,
+                               site, notes),
+              ok);
+    EXPECT_EQ(newest, ok ? expected : ~0ull);
   }
 }
 

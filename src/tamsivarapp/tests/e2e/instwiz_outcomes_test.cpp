@@ -211,7 +211,8 @@ TEST_P(WizardOutcome, TooSmallVolumeIsRefusedAtTheChoice) {
 }
 
 TEST_P(WizardOutcome, FolderTurnedReadOnlyWhileCopyingEndsInError) {
-  if (!nobody()) GTEST_SKIP() << "root writes into read-only folders";
+  // Run as another user, the Installer of the root case runs as that user.
+  if (!nobody() && geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
   photosAsNobody = true;
   const std::string late = folder("home/Applications/late");
   chmod(apps().c_str(), 0777);

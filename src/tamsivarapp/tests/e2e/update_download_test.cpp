@@ -167,6 +167,13 @@ TEST_F(UpdateDownload, AHostileProposedNameIsSavedAndUnpackedWithoutAShell) {
 TEST_F(UpdateDownload, RefusedAndCutDownloadsLeaveNoPartialFile) {
   const std::string target = dl + "/Foo.zip";
   std::ofstream(target) << "the old file";
+  // An address that is never fetched is refused before anything is asked.
+  EXPECT_EQ(runForm("https://127.0.0.1:1/Foo.zip", target,
+                    [](const std::string& w) {
+                      return e2e::answerBox(w, "Error", "Return") && e2e::answer(w, "Escape");
+                    }),
+            cSoftUpdateInfoForm::uoFailed);
+  EXPECT_FALSE(fs::exists(target + ".proposed")) << "the save dialog was shown";
   // A 404: row 14, the old file stays (after the overwrite question); the
   // form then declined still tells of the failure.
   EXPECT_EQ(runForm(url("/404/Foo.zip"), target,
