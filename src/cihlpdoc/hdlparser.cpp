@@ -14,11 +14,23 @@ using hdl::isWhite;
 
 namespace {
 
-// Fills err from a message of the index file.
-bool indexError(cHDLParser::sErrInfo& err, unsigned int line, const char* message) {
-  err.line = line;
-  err.column = 0;
+// Places err at `at` in `text`, line and column as an editor counts them.
+void placeAt(const char* text, const char* at, cHDLParser::sErrInfo& err) {
+  err.line = err.column = 0;
   err.placed = true;
+  for (const char* p = text; p < at; p += hdl::charBytes(p)) {
+    ++err.column;
+    if (*p == '\n') {
+      ++err.line;
+      err.column = 0;
+    }
+  }
+}
+
+// Fills err from a message of the index file, placed where the offending
+// text starts.
+bool indexError(cHDLParser::sErrInfo& err, const char* text, const char* at, const char* message) {
+  placeAt(text, at, err);
   err.message.set(message);
   return false;
 }
@@ -129,25 +141,15 @@ bool cHDLParser::refuseNul(const char* text, long long length, sErrInfo& err) {
   // the document silently lost.
   const char* nul = static_cast<const char*>(std::memchr(text, 0, static_cast<size_t>(length)));
   if (!nul) return true;
-  err.line = err.column = 0;
-  err.placed = true;
-  for (const char* p = text; p < nul; p += hdl::charBytes(p)) {
-    ++err.column;
-    if (*p == '\n') {
-      ++err.line;
-      err.column = 0;
-    }
-  }
+  placeAt(text, nul, err);
   err.message.set("NUL byte in text");
   return false;
 }
 
 bool cHDLParser::parseIndexFile(char* text, cFasterTreeList<int, _guardchar<char> >& sources, sErrInfo& err) {
-  unsigned int line = 0;
   const char* p = text;
   auto skipWhite = [&] {
-    for (; *p && isWhite(*p); ++p)
-      if (*p == '\n') ++line;
+    while (*p && isWhite(*p)) ++p;
   };
   for (;;) {
     skipWhite();
@@ -159,19 +161,20 @@ bool cHDLParser::parseIndexFile(char* text, cFasterTreeList<int, _guardchar<char
     for (char* c = upper.ptr; *c; ++c)
       if (*c >= 'a' && *c <= 'z') *c = static_cast<char>(*c - 'a' + 'A');
     int* lang = myLangCodes.find(cStringKey(upper.ptr, -1));
-    if (!lang) return indexError(err, line, "invalid lang code");
+    if (!lang) return indexError(err, text, code, "invalid lang code");
     skipWhite();
-    if (*p != '=') return indexError(err, line, "expected EQ sign after lang code");
+    if (*p != '=') return indexError(err, text, p, "expected EQ sign after lang code");
     ++p;
     skipWhite();
-    if (*p != '"') return indexError(err, line, "expected openning QUOTE sign after EQ");
+    if (*p != '"') return indexError(err, text, p, "expected openning QUOTE sign after EQ");
     const char* path = ++p;
     while (*p && *p != '"' && *p != '\n') ++p;
-    if (*p != '"') return indexError(err, line, "expected openning QUOTE sign after end of path");
+    // Placed at the line's end, where the closing quote is missing.
+    if (*p != '"') return indexError(err, text, p, "expected openning QUOTE sign after end of path");
     const char* pathEnd = p++;
     for (; *p && *p != '\n'; ++p)
-      if (!isWhite(*p)) return indexError(err, line, "not expected anything after file path");
-    if (sources.find(*lang)) return indexError(err, line, "lang already defined");
+      if (!isWhite(*p)) return indexError(err, text, p, "not expected anything after file path");
+    if (sources.find(*lang)) return indexError(err, text, code, "lang already defined");
     sources.insert(*lang)->set(path, pathEnd - path);
   }
 }

@@ -221,11 +221,16 @@ int cSoftPkgScenario::parseMenu(char* p) {
   if (int code = takePath(entry.icon, p)) return code;
   entry.flags = 0;
   if (int code = nextPart(*this, p); code != kMore) return code;
-  if (*p >= '0' && *p <= '8') entry.flags = static_cast<unsigned char>(*p++ - '0');
-  if (*p >= '0' && *p <= '9') {
+  // The flag's place holds one digit from 0 to 8 or nothing: "9", "12",
+  // "a" and "-1" are bad flags rather than text after the icon.
+  const size_t flag = std::strcspn(p, ",# \t\r\n");
+  if (flag == 1 && *p >= '0' && *p <= '8') {
+    entry.flags = static_cast<unsigned char>(*p - '0');
+  } else if (flag) {
     fault.words = "the flag is one digit from 0 to 8";
     return 6;
   }
+  p += flag;
   if (int code = nextPart(*this, p); code != kMore) return code;
   if (!getStrVID(entry.comment, p)) return 7;
   if (int code = nextPart(*this, p); code != kMore) return code;

@@ -97,6 +97,9 @@ bool wordAt(const char* p, const char* word) {
 }
 
 constexpr const char kAfterValue[] = "only spaces and a # comment may follow the quoted value";
+constexpr const char kKeyWithoutEq[] =
+    "a key is known by its first letters, and \"=\" must follow them at once (namex = \"T\" is the key name "
+    "without its \"=\")";
 constexpr const char kCodenameWords[] =
     "the codename names the package's record: one name, not empty, \".\" or \"..\", without \"/\"";
 
@@ -285,8 +288,11 @@ int cSoftPkgScenario::takePath(sPathDef& def, char*& p, bool target) {
   if (!getPathDef(def, p)) return 23;
   // A rest that leaves its base reaches what the package does not own, and
   // one that comes back to it names the base where a file or program is
-  // meant; the binary reader refuses such a target.
-  if (!restLeavesFolder(def.rest.ptr)) return 0;
+  // meant; the binary reader refuses such a target. An empty rest after
+  // $pgm names the installation folder too, never a file to open or run;
+  // a target's is judged by what it installs.
+  const bool base = !target && isKnownConstantID(def.var.ptr) && !*def.rest.ptr;
+  if (!base && !restLeavesFolder(def.rest.ptr)) return 0;
   fault.words = target
                     ? "the target's \"..\" or \".\" steps lead out of its folder or back to the folder itself"
                     : "the path's \"..\" or \".\" steps lead out of its base or back to the base itself";
@@ -298,7 +304,10 @@ int cSoftPkgScenario::parseGen(char* p) {
   // without its "=" (6) rather than an unknown one.
   if (!startsWith(p, "langs")) return 5;
   p += 5;
-  if (!findSkipEq(p)) return 6;
+  if (!findSkipEq(p)) {
+    fault.words = kKeyWithoutEq;
+    return 6;
+  }
   if (atEntryEnd(p)) {
     fault.words = "\"langs =\" names no language";
     return 9;
@@ -384,7 +393,10 @@ int cSoftPkgScenario::parseSoft(char* p) {
     }
   if (!key) return 5;
   p += std::strlen(key->name);
-  if (!findSkipEq(p)) return 6;
+  if (!findSkipEq(p)) {
+    fault.words = kKeyWithoutEq;
+    return 6;
+  }
   if (key->kind == kIcon) {
     if (int code = takePath(icon, p)) return code;
     if (atEntryEnd(p)) return 0;

@@ -357,32 +357,37 @@ TEST(HdlCompiler, IndexAndFileErrors) {
   const struct {
     std::string index;
     const char* message;
-    unsigned int line;
+    unsigned int line, column;
     std::string file;
   } cases[] = {
-      {"ENG = \"./ok.hdl\"\nEN = \"./ok.hdl\"", "invalid lang code", 1, idx},
-      {"\n\nENG \"./ok.hdl\"", "expected EQ sign after lang code", 2, idx},
-      {"ENG = ./ok.hdl", "expected openning QUOTE sign after EQ", 0, idx},
-      {"ENG = \"./ok.hdl\nRUS = \"x\"", "expected openning QUOTE sign after end of path", 0, idx},
-      {"ENG = \"./ok.hdl\" x", "not expected anything after file path", 0, idx},
-      {"ENG = \"./ok.hdl\"\neng = \"./ok.hdl\"", "lang already defined", 1, idx},
-      {"ENG=\"./en.hdl\"", "Unable to read source as text file: shorter than 3 bytes", 0,
+      {"ENG = \"./ok.hdl\"\nEN = \"./ok.hdl\"", "invalid lang code", 1, 0, idx},
+      {"\n\nENG \"./ok.hdl\"", "expected EQ sign after lang code", 2, 4, idx},
+      {"ENG = ./ok.hdl", "expected openning QUOTE sign after EQ", 0, 6, idx},
+      {"ENG = \"./ok.hdl\nRUS = \"x\"", "expected openning QUOTE sign after end of path", 0, 15, idx},
+      {"ENG = \"./ok.hdl\" x", "not expected anything after file path", 0, 17, idx},
+      {"ENG = \"./ok.hdl\"\neng = \"./ok.hdl\"", "lang already defined", 1, 0, idx},
+      {"ENG=\"./en.hdl\"", "Unable to read source as text file: shorter than 3 bytes", 0, 0,
        dir.path + "/en.hdl"},
-      {"ENG=\"./big.hdl\"", "Unable to read source as text file: longer than 4 MB (4194304 bytes)", 0,
+      {"ENG=\"./big.hdl\"", "Unable to read source as text file: longer than 4 MB (4194304 bytes)", 0, 0,
        dir.path + "/big.hdl"},
       {"ENG=\"./be.hdl\"",
        "Unable to read source as text file: UTF-16 big-endian is not read: save it as UTF-8 or UTF-16 "
        "little-endian",
-       0, dir.path + "/be.hdl"},
-      {"ENG=\"./ok.hdl\"\nRUS=\"./none.hdl\"", "Unable to open source file", 0, dir.path + "/none.hdl"},
-      {"x", "Unable to read idex: shorter than 3 bytes", 0, idx},
-      {"ENG=\"./nul.hdl\"", "NUL byte in text", 2, dir.path + "/nul.hdl"},
-      {"ENG=\"./nul16.hdl\"", "NUL byte in text", 1, dir.path + "/nul16.hdl"},
-      {std::string("\nENG=\"./ok.hdl\"\0", 16), "NUL byte in text", 1, idx},
-      {"ENG = \"./ok.hdl\"\rENG = \"./ok.hdl\"\r", "lang already defined", 1, idx},
-      {"ENG = \"./ok.hdl\"\r\rRUS \"./ok.hdl\"", "expected EQ sign after lang code", 2, idx},
-      {"ENG = \"./ok.hdl\rRUS = \"x\"", "expected openning QUOTE sign after end of path", 0, idx},
-      {"ENG=\"./nulcr.hdl\"", "NUL byte in text", 2, dir.path + "/nulcr.hdl"},
+       0, 0, dir.path + "/be.hdl"},
+      {"ENG=\"./ok.hdl\"\nRUS=\"./none.hdl\"", "Unable to open source file", 0, 0, dir.path + "/none.hdl"},
+      {"x", "Unable to read idex: shorter than 3 bytes", 0, 0, idx},
+      {"ENG=\"./nul.hdl\"", "NUL byte in text", 2, 4, dir.path + "/nul.hdl"},
+      {"ENG=\"./nul16.hdl\"", "NUL byte in text", 1, 1, dir.path + "/nul16.hdl"},
+      {std::string("\nENG=\"./ok.hdl\"\0", 16), "NUL byte in text", 1, 14, idx},
+      {"ENG = \"./ok.hdl\"\rENG = \"./ok.hdl\"\r", "lang already defined", 1, 0, idx},
+      {"ENG = \"./ok.hdl\"\r\rRUS \"./ok.hdl\"", "expected EQ sign after lang code", 2, 4, idx},
+      {"ENG = \"./ok.hdl\rRUS = \"x\"", "expected openning QUOTE sign after end of path", 0, 15, idx},
+      {"ENG=\"./nulcr.hdl\"", "NUL byte in text", 2, 4, dir.path + "/nulcr.hdl"},
+      // Placed where the offending text starts, a character a column.
+      {"ENG = \"./ok.hdl\"\nRUS = \"./ok.hdl\"   x", "not expected anything after file path", 1, 19, idx},
+      {"ENG = \"./\xC3\xA9.hdl\" x", "not expected anything after file path", 0, 16, idx},
+      {"ENG = \"./\xF0\x9F\x98\x80.hdl\"\t x", "not expected anything after file path", 0, 17, idx},
+      {"ENG = \"./ok.hdl\"\n  XX = \"./ok.hdl\"", "invalid lang code", 1, 2, idx},
   };
   for (const auto& k : cases) {
     sCompile c;
@@ -390,6 +395,7 @@ TEST(HdlCompiler, IndexAndFileErrors) {
     EXPECT_FALSE(c.ok) << k.index;
     EXPECT_STREQ(c.err.message.ptr, k.message) << k.index;
     EXPECT_EQ(c.err.line, k.line) << k.index;
+    EXPECT_EQ(c.err.column, k.column) << k.index;
     EXPECT_EQ(c.err.file.ptr, k.file) << k.index;
     // A file that cannot be opened or read has no line to point at.
     EXPECT_EQ(c.err.placed, std::strncmp(k.message, "Unable", 6) != 0) << k.index;

@@ -254,6 +254,9 @@ TEST_F(TextScenario, RefusalsSayWhatIsAtFault) {
       "follow";
   const std::string afterLast = "only spaces and a # comment may follow the entry's last value";
   const std::string flag = "the flag is one digit from 0 to 8";
+  const std::string keyWithoutEq =
+      "a key is known by its first letters, and \"=\" must follow them at once (namex = \"T\" is the key name "
+      "without its \"=\")";
   struct Case {
     std::string text;
     int code, line;
@@ -288,8 +291,8 @@ TEST_F(TextScenario, RefusalsSayWhatIsAtFault) {
       {soft + "version = \"65535.0.0.7\"\n", 0, -1, "", "", -1, -1, ""},
       // A key is known by its first letters: what follows it must be the
       // "=" (6); words that name the cause the code has here.
-      {soft + "namex = \"T\"\n", 6, 6, textCodeMeaning(6), "", -1, -1, ""},
-      {"[General]\nlangsx = ENG\n", 6, 1, textCodeMeaning(6), "", -1, -1, ""},
+      {soft + "namex = \"T\"\n", 6, 6, keyWithoutEq, "", -1, -1, ""},
+      {"[General]\nlangsx = ENG\n", 6, 1, keyWithoutEq, "", -1, -1, ""},
       {soft + "nam = \"T\"\n", 5, 6, textCodeMeaning(5), "", -1, -1, ""},
       {strs + "my.key = \"v\"\n", 16, 6,
        "a dot in a [Strings] key may only follow a three-letter language code, as in DEU.name", "", -1, -1,
@@ -355,6 +358,12 @@ TEST_F(TextScenario, RefusalsSayWhatIsAtFault) {
       {menu + "\"c\" = $pgm \"p\", \"/usr\" \"./\"\n", 23, 6, pathSteps, "", -1, -1, ""},
       {soft + "icon = \"/usr\" \"share/../icons/i.png\"\n", 0, -1, "", "", -1, -1, ""},
       {run + "\"Go\" = \"\" \"/usr/bin/env\", no, \"true\"\n", 0, -1, "", "", -1, -1, ""},
+      // $pgm "" is the installation folder: no file to open or run.
+      {soft + "icon = $pgm \"\"\n", 23, 6, pathSteps, "", -1, -1, ""},
+      {run + "\"Go\" = $pgm \"\", yes\n", 23, 6, pathSteps, "", -1, -1, ""},
+      {menu + "\"c\" = $pgm \"\", $pgm \"i\"\n", 23, 6, pathSteps, "", -1, -1, ""},
+      {menu + "\"c\" = $pgm \"p\", $pgm \"\"\n", 23, 6, pathSteps, "", -1, -1, ""},
+      {run + "\"Go\" = \"/usr/bin/env\" \"\"\n", 0, -1, "", "", -1, -1, ""},
       // Code 6 says which of its causes it is.
       {soft + "icon = \"\" \"/x\" extra\n", 6, 6, after, "", -1, -1, ""},
       {in + "\"@/one.txt\" = $pgm \"a\" x\n", 6, 6, beforeNext, "", -1, -1, ""},
@@ -365,6 +374,11 @@ TEST_F(TextScenario, RefusalsSayWhatIsAtFault) {
        "after the program's path and \",\" only the word yes or no may stand", "", -1, -1, ""},
       {menu + "\"c\" = $pgm \"p\", $pgm \"i\", 9\n", 6, 6, flag, "", -1, -1, ""},
       {menu + "\"c\" = $pgm \"p\", $pgm \"i\", 12\n", 6, 6, flag, "", -1, -1, ""},
+      {menu + "\"c\" = $pgm \"p\", $pgm \"i\", a\n", 6, 6, flag, "", -1, -1, ""},
+      {menu + "\"c\" = $pgm \"p\", $pgm \"i\", -1, \"m\"\n", 6, 6, flag, "", -1, -1, ""},
+      {menu + "\"c\" = $pgm \"p\", $pgm \"i\", 1a\n", 6, 6, flag, "", -1, -1, ""},
+      {menu + "\"c\" = $pgm \"p\", $pgm \"i\",\t3\t, \"m\"\n", 0, -1, "", "", -1, -1, ""},
+      {menu + "\"c\" = $pgm \"p\", $pgm \"i\", , \"m\"\n", 0, -1, "", "", -1, -1, ""},
       {menu + "\"c\" = $pgm \"p\", $pgm \"i\" 1\n", 6, 6, beforeNext, "", -1, -1, ""},
       {menu + "\"c\" = $pgm \"p\", $pgm \"i\", 1, \"m\", \"a\" x\n", 6, 6, afterLast, "", -1, -1, ""},
       {menu + "\"c\" = $pgm \"p\"\n", 6, 6, textCodeMeaning(6), "", -1, -1, ""},
