@@ -55,19 +55,23 @@ struct cNSWndWrapper {
 
 struct sNSAtoms {
   Atom wmProtocols, wmDelete, netWmName, utf8String, netWmState, netWmStateModal, netWmStateMaxVert,
-      netWmStateMaxHorz, netFrameExtents, netWorkarea, wake, clipboard, targets, raw, incr,
+      netWmStateMaxHorz, netFrameExtents, netWorkarea, netWmStrut, netWmStrutPartial, wake, clipboard, targets, raw, incr,
       atom;
 };
 
 // A property of a paste given up, drained until its owner ends the
-// transfer; `pieces` once the owner has said it sends the value in pieces.
+// transfer or can no longer write to it; `pieces` once the owner has said
+// it sends the value in pieces. `owner` is the window that owned the
+// clipboard when the paste began.
 struct sNSAbandoned {
   Atom property;
+  Window owner;
   bool pieces;
 };
 
 // The properties of the layer's window that pastes read into: those no
-// owner writes to any more, and those of pastes given up, whose owners may.
+// owner writes to any more, and those of pastes given up, whose owners may
+// (the longest given up first).
 struct sNSPasteProperties {
   std::vector<Atom> free;
   std::vector<sNSAbandoned> abandoned;
