@@ -38,6 +38,9 @@ struct cNSWndWrapper {
   bool fillsGuessW = false, fillsGuessH = false;
   int placedX = 0, placedY = 0;
   bool focusOnMap = false;
+  // A window that only holds boxes up, and whether its loop is to show it
+  // once nothing waits.
+  bool hideUnderSheets = false, showWhenIdle = false;
   XIC xic = nullptr;
 
   // Back buffer of the paints, kept while the size stays.
