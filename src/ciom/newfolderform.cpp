@@ -10,9 +10,9 @@ enum { idAccept = 1, idCancel = 2 };
 enum { txBanner = 0, txAccept = 1, txCancel = 2, txCaption = 3 };
 
 constexpr int kWidth = 250, kHeight = 100;
-// What a title bar takes besides its caption: the manager's buttons and
-// icon on either side.
-constexpr int kTitleBarRoom = 110;
+// What a title bar takes besides its caption, measured in our bold font:
+// the manager's buttons, icon and margins, and its own wider lettering.
+constexpr int kTitleBarRoom = 150;
 
 // Wide enough for the caption in a title bar; a manager cuts what does not
 // fit out of its middle, and the caption is all the form says of itself.
