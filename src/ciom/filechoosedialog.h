@@ -145,6 +145,7 @@ class cFileChooseDialog : public cCustomForm {
   long long myFillNext = -1;
   bool myFillSort = false;
   bool myFillEndsNavigation = false;
+  _guardchar<char> myHeldFolder;  // entered while another was read
   cChildElement* myListingFocus = nullptr;  // only compared, never followed
   bool myTypedSinceListing = false;
   bool mySave = false;
