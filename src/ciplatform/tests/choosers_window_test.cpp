@@ -298,8 +298,9 @@ struct sManyFolders : ScratchDir {
 
 // What the held chooser and the user share; it outlives the chooser.
 struct sHold {
-  std::atomic<bool> shown{false}, release{false};
+  std::atomic<bool> shown{false}, release{false}, walked{false};
   int rowsAtEnd = -1;
+  std::string fieldAtEnd;
 };
 
 class cHeldChooser : public cFolderChooseDialog {
@@ -315,10 +316,12 @@ class cHeldChooser : public cFolderChooseDialog {
       myHold.shown = true;
       cUser::waitFor([&] { return myHold.release.load(); }, std::chrono::seconds(120));
     }
+    if (myHold.shown && !walking()) myHold.walked = true;
     return handled;
   }
   bool onFormCancel() override {
     myHold.rowsAtEnd = rows();
+    myHold.fieldAtEnd = field().text() ? field().text() : "";
     return cFolderChooseDialog::onFormCancel();
   }
 
@@ -374,4 +377,33 @@ TEST(ChooserWindows, EscapeEndsTheFolderChooserWhileAFolderFills) {
   user.join();
   EXPECT_GT(hold.rowsAtEnd, 0);
   EXPECT_LT(hold.rowsAtEnd, sManyFolders::kCount) << "Escape waited for every row";
+}
+
+// Keys typed in the path field while a large folder fills stay there when
+// the fill ends: the folder opened does not take the field back.
+TEST(ChooserWindows, TextTypedWhileAFolderFillsStaysInTheField) {
+  nstest::requireDisplay();
+  sToolkitMaker m;
+  sManyFolders tmp;
+  const char* caption = "zvk-folder-choose-typed";
+  sHold hold;
+  std::thread user([&] {
+    cUser u;
+    Window w = u.find(caption);
+    const bool held = cUser::waitFor([&] { return hold.shown.load(); }, std::chrono::seconds(120));
+    for (KeySym k : {XK_slash, XK_t, XK_m, XK_p}) u.key(w, k);
+    XSync(u.peer.d, False);
+    hold.release = true;
+    EXPECT_TRUE(held && cUser::waitFor([&] { return hold.walked.load(); }, std::chrono::seconds(120)));
+    u.screenshot(w, std::string(ZVK_BINARY_DIR) + "/folder_chooser_typed.png");
+    u.key(w, XK_Escape);
+  });
+  EXPECT_EQ(hostRun(m, "zvk-host",
+                    [&](cChildElement* host) {
+                      return host->modal(caption, 350, 450, new cHeldChooser(tmp.big, hold), true) == 0;
+                    }),
+            1);
+  user.join();
+  EXPECT_EQ(hold.rowsAtEnd, sManyFolders::kCount);
+  EXPECT_EQ(hold.fieldAtEnd, "/tmp");
 }
