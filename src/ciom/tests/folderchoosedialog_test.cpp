@@ -201,22 +201,8 @@ class FolderChooseDialogFill : public FolderChooseDialog {
     mkdir(big.c_str(), 0755);
     for (int i = 0; i < kMany; ++i) mkdir((big + "/d" + std::to_string(10000 + i)).c_str(), 0755);
   }
-  static cNode* nodeAt(cFolderChooseDialog& d, const std::string& path) {
-    cNode* found = nullptr;
-    for (cTreeItem* i = d.nodes().root(); i;) {
-      auto* n = static_cast<cNode*>(i);
-      if (n->path.ptr && path == n->path.ptr) found = n;
-      if (i->child) {
-        i = i->child;
-        continue;
-      }
-      while (i && !i->next) i = i->parent;
-      i = i ? i->next : nullptr;
-    }
-    return found;
-  }
   static int rowsUnder(cFolderChooseDialog& d, const std::string& path) {
-    cNode* n = nodeAt(d, path);
+    cNode* n = d.nodes().find(path.c_str());
     return n ? static_cast<int>(labelsUnder(n).size()) : -1;
   }
   // Turns the queue until the folder's first rows are in; true when some,
@@ -258,7 +244,7 @@ TEST_F(FolderChooseDialogFill, EveryKeyAndClickIsActedOn) {
         d.processKey(kEnter, false, false, false);
       }
       midFill = untilFirstRows(d, w, big);
-      cNode* node = nodeAt(d, big);
+      cNode* node = d.nodes().find(big.c_str());
       if (c.act == kNewFolder || c.act == kContextMenu) {
         if (c.act == kContextMenu)
           cFormTestTarget::scripts.push_back([](cFormTestTarget& menu) { menu.click(5, 5); });
@@ -296,7 +282,7 @@ TEST_F(FolderChooseDialogFill, EveryKeyAndClickIsActedOn) {
         ended = w.result;
         return;
       }
-      node = nodeAt(d, big);
+      node = d.nodes().find(big.c_str());
       listedWhole = node && node->listed;
       rows = rowsUnder(d, big);
       field = d.field().text() ? d.field().text() : "";
