@@ -210,7 +210,11 @@ void cFolderChooseDialog::finishWalk() {
     // own row keeps it.
     myTree.select(myCurrent, treeFocused);
   }
-  if (myQueued.empty()) return;
+  startQueued();
+}
+
+void cFolderChooseDialog::startQueued() {
+  if (walking() || myQueued.empty()) return;
   sListing next = std::move(myQueued.front());
   myQueued.pop_front();
   begin(std::move(next));
@@ -309,6 +313,8 @@ bool cFolderChooseDialog::onAction(cChildElement* sender, cChildAction* a) {
       request(listing(std::move(walk), node, false));
     }
     makeCurrent(row);
+    // What waited for the walk that ended starts now.
+    startQueued();
     return true;
   }
   if ((sender == &myMainTools || sender == &myControls) && a->code == cToolBarChild::acChange) {

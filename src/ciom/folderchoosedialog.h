@@ -103,6 +103,7 @@ class cFolderChooseDialog : public cCustomForm {
   bool addRowsForASlice();
   void endLevel(bool listed);
   void finishWalk();
+  void startQueued();
   // The user chose for himself: the walk under way lists no further level
   // and selects nothing at its end.
   void userTookOver();
