@@ -103,6 +103,8 @@ void cFileChooseDialog::onConstruct() {
 
   if (myInfo) myInfo->results.destroy();
   initList();
+  // Saving is naming: the keyboard starts in the name field.
+  if (mySave) myName.focus();
 }
 
 void cFileChooseDialog::initFilters() {
@@ -218,12 +220,18 @@ void cFileChooseDialog::endFill() {
   myList.endChanges(true);
   myMainTools.setEnabled(idNewFolder, listedFolder() != nullptr);
   // The list takes the focus as when its rows came at once after the read,
-  // but never from a user who has since typed or put the focus elsewhere.
-  if (!myTypedSinceListing && getFocused() == myListingFocus) myList.focus();
-  if (myFillEndsNavigation) {
-    myFillEndsNavigation = false;
-    myNavi.postAction(new cChildAction(cNavigationChild::naNormal));
-  }
+  // but never from a user who has since typed or put the focus elsewhere,
+  // nor from the name field of a save: a name is typed there, and keys
+  // given while the rows came may still be on their way.
+  if (!myTypedSinceListing && getFocused() == myListingFocus && !(mySave && getFocused() == &myName))
+    myList.focus();
+  if (!myFillEndsNavigation) return;
+  myFillEndsNavigation = false;
+  // A folder entered while this one was read is read now; the bar stays
+  // busy until its rows are in too.
+  _guardchar<char> held(myHeldFolder.ptr);
+  myHeldFolder.set(static_cast<const char*>(nullptr));
+  if (!held.ptr || !myNavi.navigate(held.ptr)) myNavi.postAction(new cChildAction(cNavigationChild::naNormal));
 }
 
 void cFileChooseDialog::onFilterChange() {

@@ -86,6 +86,9 @@ class cFileChooseDialog : public cCustomForm {
   class cReader : public cFileChooseListFolder {
    public:
     explicit cReader(cFileChooseDialog& dialog) : myDialog(dialog) {}
+    // The read ends before this class's part goes: the job's thread calls
+    // into the object while it runs.
+    ~cReader() override { terminate(); }
     bool asyncNavigate(cNavigationPostTarget* bar, const char* path) override;
 
    private:
@@ -145,6 +148,7 @@ class cFileChooseDialog : public cCustomForm {
   long long myFillNext = -1;
   bool myFillSort = false;
   bool myFillEndsNavigation = false;
+  _guardchar<char> myHeldFolder;  // entered while another was read
   cChildElement* myListingFocus = nullptr;  // only compared, never followed
   bool myTypedSinceListing = false;
   bool mySave = false;
