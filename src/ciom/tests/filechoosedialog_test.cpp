@@ -505,6 +505,48 @@ TEST_F(FileChooseDialogFill, TypingIsNeverTakenAwayByTheFillsEnd) {
   }
 }
 
+// Home, Places and New folder given while a folder is read, or while its
+// rows come in, are done: at once, or once the rows are in.
+TEST_F(FileChooseDialogFill, ToolsGivenWhileAFolderFillsAreDone) {
+  enum { home = 1, places = 2, newFolder = 3 };
+  const struct {
+    int tool;
+    bool filling;        // given once rows come, else while the folder is read
+    const char* shown;   // a row listed at the end
+    const char* gone;    // a row not listed at the end
+  } cases[] = {
+      {home, false, "docs", "f00000.txt"},  {places, false, "Home", "f00000.txt"},
+      {newFolder, false, "made", "docs"},   {home, true, "docs", "f00000.txt"},
+      {places, true, "Home", "f00000.txt"}, {newFolder, true, "made", "docs"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.tool << (c.filling ? " filling" : " reading"));
+    rmdir((tmp.root + "/many/made").c_str());
+    cDialog::sFileChooseInfo info;
+    std::vector<std::string> rows;
+    bool reading = false;
+    run(true, info, [&](cDialog& d, cFormTestTarget& w) {
+      if (c.tool == newFolder)
+        cFormTestTarget::scripts.push_back([](cFormTestTarget& form) {
+          static_cast<cNewFolderNameReqForm*>(form.form)->field().setText("made", -1);
+          form.key(kEnter);
+        });
+      if (c.filling)
+        openFilling(d, w, tmp.root + "/many");
+      else
+        d.ls((tmp.root + "/many").c_str());
+      reading = d.navigation().naviMode() == cNavigationChild::nmProgress;
+      cToolBarChild::cTbButtonAction button(c.tool);
+      d.onAction(&d.mainTools(), &button);
+      for (int i = 0; i < 3 && idle(w, d); ++i) w.settle();
+      rows = column(d, 1);
+    });
+    EXPECT_TRUE(reading);
+    EXPECT_NE(std::find(rows.begin(), rows.end(), c.shown), rows.end());
+    EXPECT_EQ(std::find(rows.begin(), rows.end(), c.gone), rows.end());
+  }
+}
+
 // An empty folder has no rows to wait for: a name typed there is saved.
 TEST_F(FileChooseDialog, AnEmptyFolderTakesReturn) {
   ASSERT_EQ(mkdir((tmp.root + "/empty").c_str(), 0755), 0);
