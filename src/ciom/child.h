@@ -218,6 +218,8 @@ class cChildElement {
   virtual bool wantCyclicArrowTabStop() { return false; }
   virtual int wantBorderWidth() { return 0; }
   virtual const char* wantLangResource() { return nullptr; }
+  // A root that only holds boxes up: its window is not shown while one is.
+  virtual bool wantHiddenUnderBoxes() { return false; }
   virtual eMousePointerTypes defaultPointer() { return mptArrow; }
   virtual bool changePointerReq(eMousePointerTypes type);
   virtual void onInitData();

@@ -52,12 +52,18 @@ bool cFileChooseDialog::acceptTyped(const char* t, bool reading) {
   _guardchar<char> part;
   // The job owns the listing while it reads; the folder it reads is the
   // one the user went to.
-  const char* folder = !reading ? listedFolder() : myNavi.path() && *myNavi.path() ? myNavi.path() : nullptr;
-  // A folder typed while another is read waits, its name kept, for the read
-  // to end: only one read runs at a time.
+  // A folder typed while another is read is where the user went: only one
+  // read runs at a time, so it is opened once that one's rows are in.
+  const char* folder = myHeldFolder.ptr                           ? myHeldFolder.ptr
+                       : myHeldPlaces                             ? nullptr
+                       : !reading                                 ? listedFolder()
+                       : myNavi.path() && *myNavi.path()          ? myNavi.path()
+                                                                  : nullptr;
   auto enter = [&](const char* path) {
-    if (reading) return false;
-    ls(path);
+    // The last place the user went to is where he ends up.
+    myHeldFolder.set(reading ? path : nullptr);
+    myHeldPlaces = false;
+    if (!reading) ls(path);
     myName.setText("", -1);
     return false;
   };

@@ -103,6 +103,8 @@ void cFileChooseDialog::onConstruct() {
 
   if (myInfo) myInfo->results.destroy();
   initList();
+  // Saving is naming: the keyboard starts in the name field.
+  if (mySave) myName.focus();
 }
 
 void cFileChooseDialog::initFilters() {
@@ -218,11 +220,41 @@ void cFileChooseDialog::endFill() {
   myList.endChanges(true);
   myMainTools.setEnabled(idNewFolder, listedFolder() != nullptr);
   // The list takes the focus as when its rows came at once after the read,
-  // but never from a user who has since typed or put the focus elsewhere.
-  if (!myTypedSinceListing && getFocused() == myListingFocus) myList.focus();
-  if (myFillEndsNavigation) {
-    myFillEndsNavigation = false;
+  // but never from a user who has since typed or put the focus elsewhere,
+  // nor from the name field of a save: a name is typed there, and keys
+  // given while the rows came may still be on their way.
+  if (!myTypedSinceListing && getFocused() == myListingFocus && !(mySave && getFocused() == &myName))
+    myList.focus();
+  if (!myFillEndsNavigation) return;
+  myFillEndsNavigation = false;
+  // A folder entered while this one was read is read now; the bar stays
+  // busy until its rows are in too.
+  _guardchar<char> held(myHeldFolder.ptr);
+  myHeldFolder.set(static_cast<const char*>(nullptr));
+  if (held.ptr && myNavi.navigate(held.ptr)) return;
+  const bool places = myHeldPlaces, newFolder = myHeldNewFolder;
+  myHeldPlaces = myHeldNewFolder = false;
+  if (!places && !newFolder) {
     myNavi.postAction(new cChildAction(cNavigationChild::naNormal));
+    return;
+  }
+  // Places and New folder given meanwhile act on where the user ended up,
+  // as from a bar at rest: a read New folder starts is the bar's own.
+  myNavi.goNormalMode();
+  if (places) onMainTool(idPlaces);
+  if (newFolder) onMainTool(idNewFolder);
+}
+
+void cFileChooseDialog::holdTool(int id) {
+  _guardchar<char> home;
+  if (id == idHome && cFolderContents::getHome(home)) {
+    myHeldFolder.set(home.ptr);
+    myHeldPlaces = false;
+  } else if (id == idPlaces) {
+    myHeldFolder.set(static_cast<const char*>(nullptr));
+    myHeldPlaces = true;
+  } else if (id == idNewFolder) {
+    myHeldNewFolder = true;
   }
 }
 
@@ -282,6 +314,11 @@ void cFileChooseDialog::onListAction(cChildAction* a) {
 
 void cFileChooseDialog::onMainTool(int id) {
   _guardchar<char> home;
+  // Where the user goes now, not where he went while a folder was read.
+  if (id == idHome || id == idPlaces) {
+    myHeldFolder.set(static_cast<const char*>(nullptr));
+    myHeldPlaces = false;
+  }
   if (id == idHome && cFolderContents::getHome(home)) {
     ls(home.ptr);
   } else if (id == idPlaces) {
@@ -332,10 +369,14 @@ bool cFileChooseDialog::onAction(cChildElement* sender, cChildAction* a) {
     return true;
   }
   if (sender == &myMainTools && a->code == acChange) {
-    // Each of these reads or replaces the listing, which a running
-    // navigation owns until the bar is back to normal.
-    if (myNavi.naviMode() == cNavigationChild::nmNormal)
-      onMainTool(static_cast<cToolBarChild::cTbButtonAction*>(a)->id);
+    // Each of these reads or replaces the listing, which the job owns
+    // while it reads: one given then is done once the rows are in.
+    const int id = static_cast<cToolBarChild::cTbButtonAction*>(a)->id;
+    const int mode = myNavi.naviMode();
+    if (mode == cNavigationChild::nmNormal || (mode == cNavigationChild::nmProgress && filling()))
+      onMainTool(id);
+    else if (mode == cNavigationChild::nmProgress)
+      holdTool(id);
     return true;
   }
   return cCustomForm::onAction(sender, a);

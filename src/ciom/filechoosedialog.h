@@ -86,6 +86,9 @@ class cFileChooseDialog : public cCustomForm {
   class cReader : public cFileChooseListFolder {
    public:
     explicit cReader(cFileChooseDialog& dialog) : myDialog(dialog) {}
+    // The read ends before this class's part goes: the job's thread calls
+    // into the object while it runs.
+    ~cReader() override { terminate(); }
     bool asyncNavigate(cNavigationPostTarget* bar, const char* path) override;
 
    private:
@@ -118,6 +121,10 @@ class cFileChooseDialog : public cCustomForm {
   void relist();
   void onListAction(cChildAction* a);
   void onMainTool(int id);
+  // A tool given while a folder is read waits for the read's rows: Home and
+  // Places replace a folder entered meanwhile, New folder is made where the
+  // user ends up.
+  void holdTool(int id);
   void onContextRequest(cChildAction* a);
   // `reading`: the folder the user went to is still being read.
   bool acceptTyped(const char* typed, bool reading);
@@ -145,6 +152,9 @@ class cFileChooseDialog : public cCustomForm {
   long long myFillNext = -1;
   bool myFillSort = false;
   bool myFillEndsNavigation = false;
+  _guardchar<char> myHeldFolder;  // entered while another was read
+  bool myHeldPlaces = false;
+  bool myHeldNewFolder = false;
   cChildElement* myListingFocus = nullptr;  // only compared, never followed
   bool myTypedSinceListing = false;
   bool mySave = false;

@@ -127,6 +127,28 @@ bool cFolderChooseTree::lsUnder(cTreeFoldersContentItem* node) {
   return listed;
 }
 
+cFolderChooseTree::cTreeFoldersContentItem* cFolderChooseTree::find(const char* path) {
+  cTreeFoldersContentItem* found = nullptr;
+  // Iterative pre-order walk: a deep tree costs no stack.
+  for (cTreeItem* i = nodes_.first; i && path;) {
+    auto* n = static_cast<cTreeFoldersContentItem*>(i);
+    if (n->path.ptr && std::strcmp(n->path.ptr, path) == 0) found = n;
+    if (i->child) {
+      i = i->child;
+      continue;
+    }
+    while (i && !i->next) i = i->parent;
+    i = i ? i->next : nullptr;
+  }
+  return found;
+}
+
+bool cFolderChooseTree::below(const cTreeItem* node, const cTreeItem* level) {
+  for (const cTreeItem* p = node ? node->parent : nullptr; p; p = p->parent)
+    if (p == level) return true;
+  return false;
+}
+
 bool cFolderChooseTree::startWalk(const char* path, sWalk& walk) {
   if (!path || cFolderContents::objtype(path) != fotFolder || !root()) return false;
   walk.path = path;

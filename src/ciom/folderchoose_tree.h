@@ -67,6 +67,11 @@ class cFolderChooseTree {
   bool startWalk(const char* path, sWalk& walk);
   cTreeFoldersContentItem* nextLevel(sWalk& walk);
   cTreeFoldersContentItem* root() { return static_cast<cTreeFoldersContentItem*>(nodes_.first); }
+  // The node of the folder at `path` (the last in the tree's order where
+  // several are), null when none shows it.
+  cTreeFoldersContentItem* find(const char* path);
+  // Whether `node` hangs somewhere below `level`.
+  static bool below(const cTreeItem* node, const cTreeItem* level);
   static cTreeFoldersContentItem* nodeOf(cTreeViewChild::cTreeViewItem* row) {
     return row ? static_cast<cTreeFoldersContentItem*>(row->association) : nullptr;
   }

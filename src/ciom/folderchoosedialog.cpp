@@ -18,9 +18,11 @@ constexpr long long kPathFieldLimit = 32768;
 constexpr int kContextMenuWidth = 100;
 // Rows are added a batch at a time, batches for a slice of time before the
 // window's events are taken: a paint visits every row shown, so a paint
-// after each batch would cost a fill the square of its rows.
-constexpr size_t kRowBatch = 1000;
-constexpr std::chrono::milliseconds kFillSlice{40};
+// after each batch would cost a fill the square of its rows. Each event of
+// the window waits for the slice queued before it, so a slice stays short
+// enough for typing to keep pace.
+constexpr size_t kRowBatch = 200;
+constexpr std::chrono::milliseconds kFillSlice{15};
 }  // namespace
 
 cPicturesList cFolderChooseDialog::myImagesToolsMain;
@@ -63,7 +65,7 @@ void cFolderChooseDialog::onConstruct() {
     myField.setText(start.ptr, -1);
     navigate(start.ptr);
     // The field keeps the focus it is given below.
-    myWalkTakesFocus = false;
+    myWalk.takesFocus = false;
   }
   else
     myMainTools.setEnabled(idNewFolder, false);
@@ -72,6 +74,7 @@ void cFolderChooseDialog::onConstruct() {
 
 void cFolderChooseDialog::initBasicView() {
   endWalk();
+  myQueued.clear();
   myCurrent = nullptr;
   myNodes.initBasicView(string(txComputer));
 }
@@ -80,30 +83,65 @@ void cFolderChooseDialog::navigate(const char* path) {
   // A path that is no folder leaves the walk under way alone.
   cFolderChooseTree::sWalk walk;
   if (!myNodes.startWalk(path, walk)) return;
-  endWalk();
-  myWalk = std::move(walk);
-  noteWalkStart();
-  if (cTreeFoldersContentItem* level = myNodes.nextLevel(myWalk))
-    startLevel(level);
-  else
-    makeCurrent(myWalk.node->row);
+  request(listing(std::move(walk), nullptr, true));
 }
 
 void cFolderChooseDialog::lsUnder(cTreeFoldersContentItem* node) {
-  endWalk();
   if (!node) return;
-  myWalk = cFolderChooseTree::sWalk();
-  myWalk.node = node;
-  noteWalkStart();
-  startLevel(node);
+  cFolderChooseTree::sWalk walk;
+  walk.node = node;
+  request(listing(std::move(walk), node, true));
+}
+
+cFolderChooseDialog::sListing cFolderChooseDialog::listing(cFolderChooseTree::sWalk walk,
+                                                           cTreeFoldersContentItem* first, bool selects) {
+  sListing l;
+  l.walk = std::move(walk);
+  l.first = first;
+  l.selects = selects;
+  const char* shown = myField.text();
+  l.field = shown ? shown : "";
+  l.focus = getFocused();
+  return l;
+}
+
+void cFolderChooseDialog::request(sListing l) {
+  userTookOver();
+  if (myLevelFills) {
+    myQueued.push_back(std::move(l));
+    return;
+  }
+  endWalk();
+  begin(std::move(l));
+}
+
+void cFolderChooseDialog::begin(sListing l) {
+  myWalk = std::move(l);
+  cTreeFoldersContentItem* level = myWalk.first ? myWalk.first : myNodes.nextLevel(myWalk.walk);
+  if (level)
+    startLevel(level);
+  else
+    finishWalk();
+}
+
+void cFolderChooseDialog::userTookOver() {
+  if (!walking()) return;
+  myWalk.walk.rest = std::string::npos;
+  myWalk.selects = false;
+  myWalk.ends = myWalk.newFolder = false;
 }
 
 void cFolderChooseDialog::startLevel(cTreeFoldersContentItem* level) {
   // The current row goes with the level's old rows when it is one of them.
   for (cTreeItem* n = cFolderChooseTree::nodeOf(myCurrent); n; n = n->parent)
     if (n->parent == level) myCurrent = nullptr;
+  // So do the walks asked for below it.
+  std::erase_if(myQueued, [&](const sListing& l) {
+    return cFolderChooseTree::below(l.first, level) || cFolderChooseTree::below(l.walk.node, level);
+  });
   myNodes.clearLevel(level);
   myLevel = level;
+  myLevelFills = false;
   myLevelNext = 0;
   myReader.level = level;
   myReader.run = ++myRun;
@@ -116,9 +154,12 @@ void cFolderChooseDialog::cLevelReader::onJobEnd(unsigned long code) {
 
 void cFolderChooseDialog::onWalkStep(cWalkAction* a) {
   if (a->run != myRun || !myLevel) return;
-  if (a->code == cWalkAction::kRead && !a->read)
+  if (a->code == cWalkAction::kRead && !a->read) {
     endLevel(false);
-  else if (addRowsForASlice())
+    return;
+  }
+  myLevelFills = true;
+  if (addRowsForASlice())
     endLevel(true);
   else
     postAction(new cWalkAction(cWalkAction::kRows, myRun));
@@ -136,23 +177,47 @@ bool cFolderChooseDialog::addRowsForASlice() {
 void cFolderChooseDialog::endLevel(bool listed) {
   cTreeFoldersContentItem* level = myLevel;
   myLevel = nullptr;
+  myLevelFills = false;
   myNodes.endLevel(level, listed);
-  if (cTreeFoldersContentItem* next = myNodes.nextLevel(myWalk)) {
+  if (cTreeFoldersContentItem* next = myNodes.nextLevel(myWalk.walk)) {
     startLevel(next);
     return;
   }
-  cTreeViewChild::cTreeViewItem* row = myWalk.node->row;
-  // The row takes the focus as it did when folders were read at once, but
-  // only where the user left it: keys typed in the field while the folders
-  // were read stay there, and so does a focus the user moved.
+  finishWalk();
+}
+
+void cFolderChooseDialog::finishWalk() {
   bool treeFocused = false;
   for (cChildElement* e = getFocused(); e && !treeFocused; e = e->parent()) treeFocused = e == &myTree;
-  const char* shown = myField.text();
-  const bool untyped = myWalkField == (shown ? shown : "");
-  myTree.select(row, treeFocused || (myWalkTakesFocus && untyped && getFocused() == myWalkFocus));
-  // What the user typed meanwhile stays in the field.
-  makeCurrent(row, untyped);
-  if (row->element) myTree.scrollToChild(row->element);
+  cTreeViewChild::cTreeViewItem* row = myWalk.walk.node ? myWalk.walk.node->row : nullptr;
+  if (myWalk.selects && row) {
+    // The row takes the focus as it did when folders were read at once, but
+    // only where the user left it: keys typed in the field while the folders
+    // were read stay there, and so does a focus the user moved.
+    const char* shown = myField.text();
+    const bool untyped = myWalk.field == (shown ? shown : "");
+    myTree.select(row, treeFocused || (myWalk.takesFocus && untyped && getFocused() == myWalk.focus));
+    // What the user typed meanwhile stays in the field.
+    makeCurrent(row, untyped);
+    if (row->element) myTree.scrollToChild(row->element);
+    if (myWalk.ends && untyped) {
+      onFormAccept();
+      return;
+    }
+    if (myWalk.newFolder) mkdir();
+  } else if (myCurrent && !myTree.selected()) {
+    // The rows that went took the view's selection with them; the user's
+    // own row keeps it.
+    myTree.select(myCurrent, treeFocused);
+  }
+  startQueued();
+}
+
+void cFolderChooseDialog::startQueued() {
+  if (walking() || myQueued.empty()) return;
+  sListing next = std::move(myQueued.front());
+  myQueued.pop_front();
+  begin(std::move(next));
 }
 
 void cFolderChooseDialog::endWalk() {
@@ -160,13 +225,7 @@ void cFolderChooseDialog::endWalk() {
   myReader.stop();
   myReader.terminate();
   myLevel = nullptr;
-}
-
-void cFolderChooseDialog::noteWalkStart() {
-  const char* shown = myField.text();
-  myWalkField = shown ? shown : "";
-  myWalkFocus = getFocused();
-  myWalkTakesFocus = true;
+  myLevelFills = false;
 }
 
 void cFolderChooseDialog::makeCurrent(cTreeViewChild::cTreeViewItem* row, bool showInField) {
@@ -180,17 +239,22 @@ void cFolderChooseDialog::makeCurrent(cTreeViewChild::cTreeViewItem* row, bool s
 }
 
 void cFolderChooseDialog::mkdir() {
-  // Not while a walk runs: its rows are not all there, and the name is
-  // asked in a window of its own while the queue runs on.
-  if (walking()) return;
+  // Given while a path opens, it is meant for that path.
+  if (walking() && myWalk.selects) {
+    myWalk.newFolder = true;
+    return;
+  }
   cTreeFoldersContentItem* node = cFolderChooseTree::nodeOf(myCurrent);
   if (!node || !node->path.ptr) return;
+  // The name is asked in a window of its own while the queue runs on, and
+  // a walk may take the node away meanwhile: the folder is held by its path.
+  const std::string folder = node->path.ptr;
   _guardchar<char> name;
   if (!cNewFolderNameReqForm::reqNewFolderName(this, name, nullptr)) return;
   _guardchar<char> made;
-  const eNewFolderOutcome outcome = makeNewFolder(node->path.ptr, name.ptr, made);
+  const eNewFolderOutcome outcome = makeNewFolder(folder.c_str(), name.ptr, made);
   if (outcome == nfoCreated) {
-    lsUnder(node);
+    lsUnder(myNodes.find(folder.c_str()));
     return;
   }
   const int text = newFolderMessage(outcome, false);
@@ -202,9 +266,10 @@ void cFolderChooseDialog::mkdir() {
 
 void cFolderChooseDialog::onContextRequest(cTreeViewChild::cTreeItemCtxAction* a) {
   cTreeFoldersContentItem* node = cFolderChooseTree::nodeOf(a->item);
+  if (!node || !node->path.ptr) return;
   // As for New folder: the menu runs the queue on, and a walk under way
-  // could take the row away meanwhile.
-  if (!node || !node->path.ptr || walking()) return;
+  // may take the row away meanwhile.
+  const std::string folder = node->path.ptr;
   cPopupMaster::tItems items;
   items.insert(idNewFolder)->text.set(string(txNewFolder));
   // absPos answers the tree's own corner; the point is inside the tree.
@@ -215,7 +280,10 @@ void cFolderChooseDialog::onContextRequest(cTreeViewChild::cTreeItemCtxAction* a
   cPopupMaster::sPopupConfig config;
   config.minWidth = kContextMenuWidth;
   if (cPopupMaster::simplePopup(this, &items, at.x, at.y, &config) != idNewFolder) return;
-  makeCurrent(a->item);
+  node = myNodes.find(folder.c_str());
+  if (!node) return;
+  userTookOver();
+  makeCurrent(node->row);
   mkdir();
 }
 
@@ -235,9 +303,18 @@ bool cFolderChooseDialog::onAction(cChildElement* sender, cChildAction* a) {
     auto* row = static_cast<cTreeViewChild::cTreeItemAction*>(a)->item;
     cTreeFoldersContentItem* node = cFolderChooseTree::nodeOf(row);
     // The user chose elsewhere: the walk under way is not wanted any more.
-    endWalk();
-    if (node && !node->listed) lsUnder(node);
+    // A read not yet done ends, rows already read all come; a level being
+    // listed is not listed again.
+    userTookOver();
+    if (!myLevelFills && node != myLevel) endWalk();
+    if (node && !node->listed && node != myLevel) {
+      cFolderChooseTree::sWalk walk;
+      walk.node = node;
+      request(listing(std::move(walk), node, false));
+    }
     makeCurrent(row);
+    // What waited for the walk that ended starts now.
+    startQueued();
     return true;
   }
   if ((sender == &myMainTools || sender == &myControls) && a->code == cToolBarChild::acChange) {
@@ -257,10 +334,14 @@ bool cFolderChooseDialog::onFormAccept() {
     end_modal(1);
     return true;
   }
-  // Return again on the path being opened waits for it.
-  if (walking() && typed && myWalk.path == typed) return true;
   _guardchar<char> path(typed ? typed : "");
   cFolderContents::adjustPath(path.ptr);
+  // Select again on the path being opened: the dialog ends once it is.
+  sListing* last = !myQueued.empty() ? &myQueued.back() : walking() && myWalk.selects ? &myWalk : nullptr;
+  if (last && typed && (last->walk.path == typed || last->walk.path == path.ptr)) {
+    last->ends = true;
+    return true;
+  }
   navigate(path.ptr);
   return true;
 }

@@ -5,6 +5,7 @@
 // heard while a large folder fills; they end the fill and the read at once.
 #pragma once
 
+#include <deque>
 #include <string>
 
 #include "base/guardchar.h"
@@ -36,8 +37,10 @@ class cFolderChooseDialog : public cCustomForm {
   bool onFormAccept() override;
   bool onFormCancel() override;
 
-  // Both start a walk that ends a walk under way; its levels are listed
-  // while the window goes on answering, the deepest selected at the end.
+  // Both start a walk whose levels are listed while the window goes on
+  // answering, the deepest selected at the end. A walk under way leaves its
+  // further levels unlisted, but a level whose rows are read comes whole
+  // first: what was read is never dropped. A read not yet done just ends.
   void navigate(const char* path);
   void lsUnder(cTreeFoldersContentItem* node);
   bool walking() const { return myLevel != nullptr; }
@@ -69,6 +72,19 @@ class cFolderChooseDialog : public cCustomForm {
    private:
     cFolderChooseDialog& myDialog;
   };
+  // A walk asked for, and what it found when it was asked for: the text of
+  // the field, which its end leaves alone once the user has changed it, and
+  // the focus, which it takes only from where the user left it.
+  struct sListing {
+    cFolderChooseTree::sWalk walk;
+    cTreeFoldersContentItem* first = nullptr;  // listed before the path's levels
+    bool selects = true;                        // its end selects its deepest row
+    bool takesFocus = true;
+    bool ends = false;  // Select was given for its path: the dialog ends there
+    bool newFolder = false;  // New folder was given for its path
+    std::string field;
+    const cChildElement* focus = nullptr;
+  };
   // A step of the walk numbered `run`: the level's read ended, or its next
   // batch of rows is due. A step of an ended walk is dropped.
   class cWalkAction : public cChildAction {
@@ -78,13 +94,19 @@ class cFolderChooseDialog : public cCustomForm {
     int run;
     bool read;
   };
+  sListing listing(cFolderChooseTree::sWalk walk, cTreeFoldersContentItem* first, bool selects);
+  // Starts the walk at once, or after the level whose rows are coming.
+  void request(sListing l);
+  void begin(sListing l);
   void startLevel(cTreeFoldersContentItem* level);
   void onWalkStep(cWalkAction* a);
   bool addRowsForASlice();
   void endLevel(bool listed);
-  // What the field shows as a walk starts: a field changed by its end was
-  // typed in, and keeps what was typed.
-  void noteWalkStart();
+  void finishWalk();
+  void startQueued();
+  // The user chose for himself: the walk under way lists no further level
+  // and selects nothing at its end.
+  void userTookOver();
   // Stops the read and drops the steps to come; rows already shown stay,
   // their level not taken for listed.
   void endWalk();
@@ -96,14 +118,11 @@ class cFolderChooseDialog : public cCustomForm {
   cEditChild myField;
   _guardchar<char>* myFolder = nullptr;
   cTreeViewChild::cTreeViewItem* myCurrent = nullptr;
-  cFolderChooseTree::sWalk myWalk;
+  sListing myWalk;
+  std::deque<sListing> myQueued;  // asked for while a level's rows came
   cTreeFoldersContentItem* myLevel = nullptr;  // read or filled now
+  bool myLevelFills = false;                   // its read is done, its rows coming
   size_t myLevelNext = 0;
-  std::string myWalkField;
-  // Where the focus was when the walk began, only to be compared; and
-  // whether the walk's end may give the tree the focus.
-  const cChildElement* myWalkFocus = nullptr;
-  bool myWalkTakesFocus = true;
   int myRun = 0;
   // After the tree: its read ends before the nodes it writes go.
   cLevelReader myReader{*this};

@@ -1,11 +1,26 @@
 #include "ciom/newfolderform.h"
 
+#include <algorithm>
+
 #include "ciom/formtoolbars.h"
 #include "ciom/sharedpictures.h"
 
 namespace {
 enum { idAccept = 1, idCancel = 2 };
 enum { txBanner = 0, txAccept = 1, txCancel = 2, txCaption = 3 };
+
+constexpr int kWidth = 250, kHeight = 100;
+// What a title bar takes besides its caption, measured in our bold font:
+// the manager's buttons, icon and margins, and its own wider lettering.
+constexpr int kTitleBarRoom = 150;
+
+// Wide enough for the caption in a title bar; a manager cuts what does not
+// fit out of its middle, and the caption is all the form says of itself.
+int widthFor(cChildElement* parent, const char* caption) {
+  sSize size{0, 0};
+  if (!*caption || !parent->sizeOf(caption, size, parent->stdFontBold())) return kWidth;
+  return std::max(kWidth, size.cx + kTitleBarRoom);
+}
 }  // namespace
 
 cPicturesList cNewFolderNameReqForm::myImagesToolsCtl;
@@ -19,7 +34,8 @@ bool cNewFolderNameReqForm::reqNewFolderName(cChildElement* parent, _guardchar<c
   if (!form) form = new cNewFolderNameReqForm;
   form->myName = &name;
   const char* caption = form->string(parent, txCaption);
-  return parent->modal(caption ? caption : "", 250, 100, form, false) != 0;
+  if (!caption) caption = "";
+  return parent->modal(caption, widthFor(parent, caption), kHeight, form, false) != 0;
 }
 
 void cNewFolderNameReqForm::onConstruct() {

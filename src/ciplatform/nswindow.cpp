@@ -55,6 +55,7 @@ int cNSWindow::modal(cNSWindow* parent) {
 }
 
 bool cNSWindow::show() { return nswnd_show_floating(myWnd); }
+void cNSWindow::hideUnderSheets() { nswnd_hide_under_sheets(myWnd); }
 bool cNSWindow::captureMouse() { return nswnd_capture_mouse(myWnd); }
 bool cNSWindow::cancelCaptureMouse() { return nswnd_cancel_capture(myWnd); }
 int cNSWindow::endModal(int result) { return nswnd_modal_result(myWnd, result); }

@@ -65,6 +65,8 @@ class cNSWindow {
   void close();
   int modal(cNSWindow* parent);
   bool show();
+  // The window only holds boxes up: it stays off the screen while one is up.
+  void hideUnderSheets();
   bool captureMouse();
   bool cancelCaptureMouse();
   int endModal(int result);

@@ -209,6 +209,7 @@ int cNSWTranslator::_rt_modal(const char* caption, int w, int h, cChildElement* 
   holder.translator.setLangStore(myLang);
   element->setWinTarget(holder.target(), 0, 0, w, h);
   if (!holder.translator.create_wnd(caption, w, h, resizable, -1, -1)) return 0;
+  if (element->wantHiddenUnderBoxes()) holder.translator.hideUnderSheets();
   return holder.translator.modal(this);
 }
 

@@ -114,6 +114,10 @@ bool nswnd_destroy(cNSWndWrapper* wnd);
 // Runs events until the window's result is set, and answers it. With a parent the window is shown as its
 // sheet: modal to it, placed over it inside the screen's work area.
 int nswnd_modal(cNSWndWrapper* wnd, cNSWndWrapper* parent);
+// A window that only holds boxes up: while a sheet of it is up it is not
+// shown, and its loop shows it only once it has handled what was waiting,
+// so that a box asked for at once is all the user sees.
+void nswnd_hide_under_sheets(cNSWndWrapper* wnd);
 int nswnd_modal_result(cNSWndWrapper* wnd, int result);
 bool nswnd_show_floating(cNSWndWrapper* wnd);
 bool nswnd_capture_mouse(cNSWndWrapper* wnd);

@@ -8,7 +8,9 @@
 // Each paste reads into a property no owner still writes to: an owner may
 // go on with a transfer a paste gave up, and its pieces, empty end
 // included, must never be taken for those of a later paste. Such a property
-// is drained until the transfer ends, and only then serves again.
+// is drained until the transfer ends or its owner's window goes, and only
+// then serves again; but a paste never fails for want of one: past a bound
+// the longest given up is emptied and serves.
 #include <X11/Xatom.h>
 #include <poll.h>
 
@@ -51,30 +53,75 @@ tClock::time_point replyBy(tClock::time_point paste) {
   return std::min(paste, tClock::now() + nswnd_clip_limits().reply);
 }
 
-// Owners that never end a transfer we gave up keep its property for good;
-// past this many properties a paste answers nothing rather than share one.
+// Owners that never end a transfer we gave up would keep its property for
+// good; past this many names the longest given up is drained and serves.
 constexpr unsigned kMostProperties = 256;
+
+// Drops what earlier pastes left on the properties: their values, and the
+// notices of them that have come, late answers included.
+void drainProperties(std::vector<Atom> props) {
+  if (props.empty()) return;
+  Display* d = gLayer->app.display;
+  for (Atom a : props) XDeleteProperty(d, gLayer->clipWindow, a);
+  XSync(d, False);
+  XEvent ev;
+  while (XCheckIfEvent(
+      d, &ev,
+      [](Display*, XEvent* e, XPointer arg) -> Bool {
+        const auto* props = reinterpret_cast<const std::vector<Atom>*>(arg);
+        if (e->xany.window != gLayer->clipWindow) return False;
+        const Atom a = e->type == PropertyNotify ? e->xproperty.atom
+                       : e->type == SelectionNotify ? e->xselection.property
+                                                    : None;
+        return a != None && std::find(props->begin(), props->end(), a) != props->end();
+      },
+      reinterpret_cast<XPointer>(&props))) {
+  }
+}
+
+// Properties of pastes given up whose owner's window is gone: nobody can
+// write to them any more. Each owner is looked up once a paste.
+void freeOrphans() {
+  sNSPasteProperties& pool = gLayer->pasteProperties;
+  std::vector<Window> alive, gone;
+  std::vector<Atom> freed;
+  for (size_t i = 0; i < pool.abandoned.size();) {
+    const Window w = pool.abandoned[i].owner;
+    if (std::find(alive.begin(), alive.end(), w) == alive.end() &&
+        std::find(gone.begin(), gone.end(), w) == gone.end()) {
+      Window root;
+      int x, y;
+      unsigned width, height, border, depth;
+      const bool exists = XGetGeometry(gLayer->app.display, w, &root, &x, &y, &width, &height, &border, &depth);
+      (exists ? alive : gone).push_back(w);
+    }
+    if (std::find(gone.begin(), gone.end(), w) == gone.end()) {
+      ++i;
+      continue;
+    }
+    freed.push_back(pool.abandoned[i].property);
+    pool.abandoned.erase(pool.abandoned.begin() + static_cast<long>(i));
+  }
+  drainProperties(freed);
+  pool.free.insert(pool.free.end(), freed.begin(), freed.end());
+}
 
 Atom leaseProperty() {
   sNSPasteProperties& pool = gLayer->pasteProperties;
+  freeOrphans();
   if (!pool.free.empty()) {
     const Atom a = pool.free.back();
     pool.free.pop_back();
     return a;
   }
-  if (pool.made >= kMostProperties) return None;
-  const std::string name = "_ZVK_CLIPBOARD_DATA_" + std::to_string(pool.made++);
-  return XInternAtom(gLayer->app.display, name.c_str(), False);
-}
-
-// `ended`: the owner has nothing more to write to the property. `pieces`:
-// it has said it sends the value in pieces, so only an empty one ends it.
-void releaseProperty(Atom a, bool ended, bool pieces) {
-  sNSPasteProperties& pool = gLayer->pasteProperties;
-  if (ended)
-    pool.free.push_back(a);
-  else
-    pool.abandoned.push_back({a, pieces});
+  if (pool.made < kMostProperties || pool.abandoned.empty()) {
+    const std::string name = "_ZVK_CLIPBOARD_DATA_" + std::to_string(pool.made++);
+    return XInternAtom(gLayer->app.display, name.c_str(), False);
+  }
+  const Atom a = pool.abandoned.front().property;
+  pool.abandoned.erase(pool.abandoned.begin());
+  drainProperties({a});
+  return a;
 }
 
 // Appends what fits of the property and deletes it, so that an owner
@@ -134,8 +181,9 @@ bool takePieces(Atom prop, sIncoming& in, tClock::time_point paste) {
   }
 }
 
-// How far a paste came on its property.
-enum class eFetch { got, refused, inAnswer, inPieces };
+// How far a paste came on its property: `unwritten` when the owner
+// answered but put nothing there, which it never does later.
+enum class eFetch { got, refused, unanswered, unwritten, inPieces };
 
 // Asks the owner for the target and takes its answer, of whatever type,
 // on the property given.
@@ -152,10 +200,10 @@ eFetch fetchInto(Atom prop, Atom target, sIncoming& in, tClock::time_point paste
         return n.selection == gLayer->atoms.clipboard &&
                (n.property == prop || (n.property == None && n.target == target));
       }))
-    return eFetch::inAnswer;
+    return eFetch::unanswered;
   if (ev.xselection.property == None) return eFetch::refused;
   Atom type;
-  if (takeProperty(prop, &type, in) < 0) return eFetch::inAnswer;
+  if (takeProperty(prop, &type, in) < 0) return eFetch::unwritten;
   if (type == gLayer->atoms.incr) {
     // The notice's size is only a lower bound; nothing is reserved for it.
     in = sIncoming{};
@@ -165,16 +213,19 @@ eFetch fetchInto(Atom prop, Atom target, sIncoming& in, tClock::time_point paste
   return eFetch::got;
 }
 
-// Answers false when the owner gave nothing whole.
+// Answers false when the owner gave nothing whole. A property the owner
+// may still write to waits until it has ended or gone.
 bool fetch(Atom target, sIncoming& in, tClock::time_point paste, bool* refused) {
   in = sIncoming{};
-  *refused = false;
+  const Window owner = XGetSelectionOwner(gLayer->app.display, gLayer->atoms.clipboard);
   const Atom prop = leaseProperty();
-  if (prop == None) return false;
   const eFetch got = fetchInto(prop, target, in, paste);
-  const bool ended = got == eFetch::got || got == eFetch::refused;
-  if (!ended) in = sIncoming{};
-  releaseProperty(prop, ended, got == eFetch::inPieces);
+  if (got != eFetch::got) in = sIncoming{};
+  sNSPasteProperties& pool = gLayer->pasteProperties;
+  if (got == eFetch::unanswered || got == eFetch::inPieces)
+    pool.abandoned.push_back({prop, owner, got == eFetch::inPieces});
+  else
+    pool.free.push_back(prop);
   *refused = got == eFetch::refused;
   return got == eFetch::got;
 }
@@ -220,6 +271,8 @@ bool nswnd_clip_fetch_raw(_typebuf<unsigned char>& bytes, tClock::time_point pas
   std::copy(in.bytes.begin(), in.bytes.end(), bytes.ptr);
   return true;
 }
+
+size_t nswnd_clip_given_up() { return gLayer ? gLayer->pasteProperties.abandoned.size() : 0; }
 
 bool nswnd_clip_drain(const XPropertyEvent& e) {
   if (!gLayer || e.window != gLayer->clipWindow || e.state != PropertyNewValue) return false;

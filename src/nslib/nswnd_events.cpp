@@ -124,6 +124,22 @@ void onKey(cNSWndWrapper* w, XKeyEvent& k, bool down) {
   nswnd_unpin(w);
 }
 
+// One look through the queue from its head for an exposure of the window
+// that comes before any notice of a new size.
+struct sMergeScan {
+  const cNSWndWrapper* w;
+  bool resized;
+};
+
+Bool exposureBeforeResize(Display*, XEvent* e, XPointer arg) {
+  auto* scan = reinterpret_cast<sMergeScan*>(arg);
+  if (scan->resized || e->xany.window != scan->w->xid) return False;
+  if (e->type == ConfigureNotify &&
+      (e->xconfigure.width != scan->w->width || e->xconfigure.height != scan->w->height))
+    scan->resized = true;
+  return e->type == Expose ? True : False;
+}
+
 void onExpose(cNSWndWrapper* w, const XExposeEvent& e) {
   int x0 = e.x, y0 = e.y, x1 = e.x + e.width, y1 = e.y + e.height;
   if (w->exposePending) {
@@ -141,9 +157,13 @@ void onExpose(cNSWndWrapper* w, const XExposeEvent& e) {
   w->exposePending = false;
   // Repaints asked for while the window was busy wait in the queue as
   // exposures of their own; one paint answers them all, or a window that
-  // paints slowly would go on painting long after it was asked to.
+  // paints slowly would go on painting long after it was asked to. Those
+  // behind a change of size are of a size the window has not heard of yet:
+  // they wait for a paint of their own.
   XEvent more;
-  while (XCheckTypedWindowEvent(gLayer->app.display, w->xid, Expose, &more)) {
+  sMergeScan scan{w, false};
+  while (XCheckIfEvent(gLayer->app.display, &more, exposureBeforeResize, reinterpret_cast<XPointer>(&scan))) {
+    scan.resized = false;
     x0 = std::min(x0, more.xexpose.x);
     y0 = std::min(y0, more.xexpose.y);
     x1 = std::max(x1, more.xexpose.x + more.xexpose.width);

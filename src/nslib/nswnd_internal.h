@@ -38,6 +38,9 @@ struct cNSWndWrapper {
   bool fillsGuessW = false, fillsGuessH = false;
   int placedX = 0, placedY = 0;
   bool focusOnMap = false;
+  // A window that only holds boxes up, and whether its loop is to show it
+  // once nothing waits.
+  bool hideUnderSheets = false, showWhenIdle = false;
   XIC xic = nullptr;
 
   // Back buffer of the paints, kept while the size stays.
@@ -55,19 +58,23 @@ struct cNSWndWrapper {
 
 struct sNSAtoms {
   Atom wmProtocols, wmDelete, netWmName, utf8String, netWmState, netWmStateModal, netWmStateMaxVert,
-      netWmStateMaxHorz, netFrameExtents, netWorkarea, wake, clipboard, targets, raw, incr,
+      netWmStateMaxHorz, netFrameExtents, netWorkarea, netWmStrut, netWmStrutPartial, wake, clipboard, targets, raw, incr,
       atom;
 };
 
 // A property of a paste given up, drained until its owner ends the
-// transfer; `pieces` once the owner has said it sends the value in pieces.
+// transfer or can no longer write to it; `pieces` once the owner has said
+// it sends the value in pieces. `owner` is the window that owned the
+// clipboard when the paste began.
 struct sNSAbandoned {
   Atom property;
+  Window owner;
   bool pieces;
 };
 
 // The properties of the layer's window that pastes read into: those no
-// owner writes to any more, and those of pastes given up, whose owners may.
+// owner writes to any more, and those of pastes given up, whose owners may
+// (the longest given up first).
 struct sNSPasteProperties {
   std::vector<Atom> free;
   std::vector<sNSAbandoned> abandoned;

@@ -8,15 +8,6 @@ namespace {
 
 Atom stateAtom() { return gLayer->atoms.netWmState; }
 
-// Runs events until the window's result changes or the window goes.
-void runLoop(cNSWndWrapper* w) {
-  while (!w->myModalEnded && !w->dead) {
-    XEvent ev;
-    nswnd_next_event(&ev);
-    proccessEventProc(&ev);
-  }
-}
-
 int takeResult(cNSWndWrapper* w) {
   const int rc = w->myModalEnded ? w->myModalRC : 0;
   w->myModalRC = kNSModalRunning;
@@ -29,6 +20,25 @@ void present(cNSWndWrapper* w) {
   if (w->mapped) nswnd_focus(w);
   XMapRaised(gLayer->app.display, w->xid);
   nswnd_invalidate_view(w, 0, 0, 0, 0);
+}
+
+// Nothing waits in the queue, wake-ups of actions posted so far included.
+bool idle() {
+  XSync(gLayer->app.display, False);
+  return XPending(gLayer->app.display) == 0;
+}
+
+// Runs events until the window's result changes or the window goes.
+void runLoop(cNSWndWrapper* w) {
+  while (!w->myModalEnded && !w->dead) {
+    if (w->showWhenIdle && idle()) {
+      w->showWhenIdle = false;
+      present(w);
+    }
+    XEvent ev;
+    nswnd_next_event(&ev);
+    proccessEventProc(&ev);
+  }
 }
 
 // A dialog over its parent: transient for it, modal, centred on it.
@@ -55,6 +65,14 @@ void makeSheetOf(cNSWndWrapper* w, cNSWndWrapper* parent) {
   XMoveWindow(d, w->xid, x, y);
 }
 
+// A window that only holds boxes up waits for its loop to show it.
+void show(cNSWndWrapper* w) {
+  if (w->hideUnderSheets)
+    w->showWhenIdle = true;
+  else
+    present(w);
+}
+
 bool hasFocus(cNSWndWrapper* w) {
   Window focus;
   int revert;
@@ -68,7 +86,7 @@ int nswnd_modal(cNSWndWrapper* wnd, cNSWndWrapper* parent) {
   if (!wnd || !wnd->myEventCbProc) return 0;
   nswnd_pin(wnd);
   if (!parent) {
-    present(wnd);
+    show(wnd);
     nswnd_refresh_header(wnd);
     runLoop(wnd);
     int rc = takeResult(wnd);
@@ -78,17 +96,21 @@ int nswnd_modal(cNSWndWrapper* wnd, cNSWndWrapper* parent) {
 
   nswnd_pin(parent);
   if (wnd->myPosFixed)
-    present(wnd);
+    show(wnd);
   else
     makeSheetOf(wnd, parent);
   if (gMouseCapture == parent) nswnd_cancel_capture(parent);
-  if (!wnd->myPosFixed) present(wnd);
+  // Placed over the parent first, which then leaves the screen to it.
+  const bool hideParent = parent->hideUnderSheets && !wnd->myPosFixed;
+  if (hideParent && !parent->showWhenIdle) XUnmapWindow(gLayer->app.display, parent->xid);
+  if (!wnd->myPosFixed) show(wnd);
   nswnd_refresh_header(wnd);
   parent->myModalChild = wnd;
 
   runLoop(wnd);
 
   if (!parent->dead) parent->myModalChild = nullptr;
+  if (hideParent && !parent->dead) parent->showWhenIdle = true;
   bool wasKey = !wnd->dead && hasFocus(wnd);
   if (!wnd->dead) XUnmapWindow(gLayer->app.display, wnd->xid);
   if (wasKey && !parent->dead) nswnd_focus(parent);
@@ -97,6 +119,10 @@ int nswnd_modal(cNSWndWrapper* wnd, cNSWndWrapper* parent) {
   nswnd_unpin(parent);
   nswnd_unpin(wnd);
   return rc;
+}
+
+void nswnd_hide_under_sheets(cNSWndWrapper* wnd) {
+  if (wnd) wnd->hideUnderSheets = true;
 }
 
 void nswnd_msgloop() {

@@ -177,6 +177,8 @@ void nswnd_init() {
   a.netWmStateMaxHorz = intern(d, "_NET_WM_STATE_MAXIMIZED_HORZ");
   a.netFrameExtents = intern(d, "_NET_FRAME_EXTENTS");
   a.netWorkarea = intern(d, "_NET_WORKAREA");
+  a.netWmStrut = intern(d, "_NET_WM_STRUT");
+  a.netWmStrutPartial = intern(d, "_NET_WM_STRUT_PARTIAL");
   a.wake = intern(d, "_ZVK_WAKE_UP");
   a.clipboard = intern(d, "CLIPBOARD");
   a.targets = intern(d, "TARGETS");
@@ -447,31 +449,6 @@ bool nswnd_desktop_size(int* width, int* height) {
   *width = DisplayWidth(gLayer->app.display, gLayer->app.screen);
   *height = DisplayHeight(gLayer->app.display, gLayer->app.screen);
   return true;
-}
-
-void nswnd_work_area(int* x, int* y, int* width, int* height) {
-  *x = *y = 0;
-  nswnd_desktop_size(width, height);
-  if (!gLayer) return;
-  // The work area leaves out panels and docks when a desktop names it; a
-  // value that does not fit on the screen is not believed.
-  Display* d = gLayer->app.display;
-  Atom type;
-  int format;
-  unsigned long count, after;
-  unsigned char* data = nullptr;
-  if (XGetWindowProperty(d, RootWindow(d, gLayer->app.screen), gLayer->atoms.netWorkarea, 0, 4, False,
-                         XA_CARDINAL, &type, &format, &count, &after, &data) == Success &&
-      data && format == 32 && count == 4) {
-    const long* v = reinterpret_cast<const long*>(data);
-    if (v[0] >= 0 && v[1] >= 0 && v[2] > 0 && v[3] > 0 && v[0] + v[2] <= *width && v[1] + v[3] <= *height) {
-      *x = static_cast<int>(v[0]);
-      *y = static_cast<int>(v[1]);
-      *width = static_cast<int>(v[2]);
-      *height = static_cast<int>(v[3]);
-    }
-  }
-  if (data) XFree(data);
 }
 
 bool nswnd_frame_known(cNSWndWrapper* wnd, long ext[4]) { return frameExtents(wnd, ext); }

@@ -53,6 +53,7 @@ class cUninstallInitUI : public cCustomForm {
   bool onClose() override { return !myJob.runs(); }
   bool onAction(cChildElement* sender, cChildAction* a) override;
   const char* wantLangResource() override { return "pkgm::unin"; }
+  bool wantHiddenUnderBoxes() override { return true; }
 
  private:
   void showEnd(int code);

@@ -21,6 +21,7 @@ class cWLMsgForm : public cCustomForm {
   cWLMsgForm(int kind, const char* message);
 
   const char* wantLangResource() override { return "pkgm::resp"; }
+  bool wantHiddenUnderBoxes() override { return true; }
   void onConstruct() override;
   bool onAction(cChildElement* sender, cChildAction* a) override;
 

@@ -447,17 +447,20 @@ TEST_F(FileChooseDialogFill, ReturnOnATypedNameIsTakenWhileTheFolderIsRead) {
 }
 
 // Typing goes on across the end of a fill: the list takes the focus at the
-// end only from a user who has done nothing since the listing began.
+// end only from a user who has done nothing since the listing began, and
+// never from the name field of a save, where keys may still be coming.
 TEST_F(FileChooseDialogFill, TypingIsNeverTakenAwayByTheFillsEnd) {
   const struct {
     const char* name;
+    bool saving;
     bool filterChange;  // mid-fill, then a click in the name field
     const char* typed;  // one character per turn of the queue, then Return
     const char* focus;  // once the rows are in
   } cases[] = {
-      {"typed across the end", false, "abcdefghijklmnop", "name"},
-      {"filter changed, then typed", true, "new", "name"},
-      {"nothing done", false, nullptr, "list"},
+      {"typed across the end", true, false, "abcdefghijklmnop", "name"},
+      {"filter changed, then typed", true, true, "new", "name"},
+      {"nothing done, saving", true, false, nullptr, "name"},
+      {"nothing done, opening", false, false, nullptr, "list"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -465,7 +468,7 @@ TEST_F(FileChooseDialogFill, TypingIsNeverTakenAwayByTheFillsEnd) {
     setFilters(info, {{"Text", "*.txt", ""}, {"All", "*", ""}});
     std::string focus;
     bool ended = false, acrossTheEnd = false;
-    run(true, info, [&](cDialog& d, cFormTestTarget& w) {
+    run(c.saving, info, [&](cDialog& d, cFormTestTarget& w) {
       // The folder typed in the name field, then Return; the queue turns
       // only as the test lets it.
       d.nameField().focus();
@@ -499,6 +502,48 @@ TEST_F(FileChooseDialogFill, TypingIsNeverTakenAwayByTheFillsEnd) {
       EXPECT_EQ(info.file.ptr ? std::string(info.file.ptr) : "", tmp.root + "/many/" + c.typed);
       EXPECT_TRUE(acrossTheEnd || c.filterChange) << "the typing ended before the rows";
     }
+  }
+}
+
+// Home, Places and New folder given while a folder is read, or while its
+// rows come in, are done: at once, or once the rows are in.
+TEST_F(FileChooseDialogFill, ToolsGivenWhileAFolderFillsAreDone) {
+  enum { home = 1, places = 2, newFolder = 3 };
+  const struct {
+    int tool;
+    bool filling;        // given once rows come, else while the folder is read
+    const char* shown;   // a row listed at the end
+    const char* gone;    // a row not listed at the end
+  } cases[] = {
+      {home, false, "docs", "f00000.txt"},  {places, false, "Home", "f00000.txt"},
+      {newFolder, false, "made", "docs"},   {home, true, "docs", "f00000.txt"},
+      {places, true, "Home", "f00000.txt"}, {newFolder, true, "made", "docs"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.tool << (c.filling ? " filling" : " reading"));
+    rmdir((tmp.root + "/many/made").c_str());
+    cDialog::sFileChooseInfo info;
+    std::vector<std::string> rows;
+    bool reading = false;
+    run(true, info, [&](cDialog& d, cFormTestTarget& w) {
+      if (c.tool == newFolder)
+        cFormTestTarget::scripts.push_back([](cFormTestTarget& form) {
+          static_cast<cNewFolderNameReqForm*>(form.form)->field().setText("made", -1);
+          form.key(kEnter);
+        });
+      if (c.filling)
+        openFilling(d, w, tmp.root + "/many");
+      else
+        d.ls((tmp.root + "/many").c_str());
+      reading = d.navigation().naviMode() == cNavigationChild::nmProgress;
+      cToolBarChild::cTbButtonAction button(c.tool);
+      d.onAction(&d.mainTools(), &button);
+      for (int i = 0; i < 3 && idle(w, d); ++i) w.settle();
+      rows = column(d, 1);
+    });
+    EXPECT_TRUE(reading);
+    EXPECT_NE(std::find(rows.begin(), rows.end(), c.shown), rows.end());
+    EXPECT_EQ(std::find(rows.begin(), rows.end(), c.gone), rows.end());
   }
 }
 

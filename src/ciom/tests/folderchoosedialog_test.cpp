@@ -16,6 +16,7 @@
 #include "base/tests/scratch_dir.h"
 #include "ciom/newfolderform.h"
 #include "ciom/popupmaster.h"
+#include "ciom/toolbar.h"
 #include "support/formfixture.h"
 
 namespace {
@@ -185,3 +186,123 @@ TEST_F(FolderChooseDialog, ContextMenuMakesAFolderUnderTheRow) {
   std::sort(listed.begin(), listed.end());
   EXPECT_EQ(listed, (std::vector<std::string>{"c", "viactx"}));
 }
+
+namespace {
+
+// A folder of many subfolders, opened at the start or typed; the test acts
+// once its first rows are in and before its last are, one turn of the
+// queue at a time, as a user whose key or click waits in the queue.
+class FolderChooseDialogFill : public FolderChooseDialog {
+ protected:
+  static constexpr int kMany = 6000;
+  void SetUp() override {
+    FolderChooseDialog::SetUp();
+    big = tmp.file("big");
+    mkdir(big.c_str(), 0755);
+    for (int i = 0; i < kMany; ++i) mkdir((big + "/d" + std::to_string(10000 + i)).c_str(), 0755);
+  }
+  static int rowsUnder(cFolderChooseDialog& d, const std::string& path) {
+    cNode* n = d.nodes().find(path.c_str());
+    return n ? static_cast<int>(labelsUnder(n).size()) : -1;
+  }
+  // Turns the queue until the folder's first rows are in; true when some,
+  // not all, are.
+  static bool untilFirstRows(cFolderChooseDialog& d, cFormTestTarget& w, const std::string& path) {
+    for (int i = 0; i < 50000 && rowsUnder(d, path) <= 0 && d.walking(); ++i)
+      if (!w.drain()) w.waitForNote(2);
+    return rowsUnder(d, path) > 0 && rowsUnder(d, path) < kMany;
+  }
+  std::string big;
+};
+
+TEST_F(FolderChooseDialogFill, EveryKeyAndClickIsActedOn) {
+  enum eAct { kClickFirst, kSelect, kTypeThenWait, kNewFolder, kContextMenu };
+  const struct {
+    const char* name;
+    bool typedPath;  // the big folder typed and Return, from a small start
+    eAct act;        // once its first rows are in
+    int ends;        // the dialog's result, -1 while it stays
+    const char* current;  // what the field shows at the end, under big
+  } cases[] = {
+      {"click on a row", false, kClickFirst, -1, "/d10000"},
+      {"Select on the start", false, kSelect, 1, ""},
+      {"Select again on a typed path", true, kSelect, 1, ""},
+      {"typing in the field", false, kTypeThenWait, -1, "/typed"},
+      {"New folder", false, kNewFolder, -1, ""},
+      {"New folder from the menu", false, kContextMenu, -1, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    rmdir((big + "/made").c_str());
+    bool midFill = false, listedWhole = false, askedName = false;
+    int rows = -1, ended = -1;
+    std::string field;
+    play([&](cFolderChooseDialog& d, cFormTestTarget& w) {
+      if (c.typedPath) {
+        finishWalk(d, w);
+        d.field().setText(big.c_str(), -1);
+        d.processKey(kEnter, false, false, false);
+      }
+      midFill = untilFirstRows(d, w, big);
+      cNode* node = d.nodes().find(big.c_str());
+      if (c.act == kNewFolder || c.act == kContextMenu) {
+        if (c.act == kContextMenu)
+          cFormTestTarget::scripts.push_back([](cFormTestTarget& menu) { menu.click(5, 5); });
+        cFormTestTarget::scripts.push_back([&](cFormTestTarget& form) {
+          askedName = true;
+          static_cast<cNewFolderNameReqForm*>(form.form)->field().setText("made", -1);
+          form.key(kEnter);
+        });
+      }
+      switch (c.act) {
+        case kClickFirst: {
+          auto* first = static_cast<cNode*>(node->child);
+          first->row->element->select(true);
+          break;
+        }
+        case kSelect: d.processKey(kEnter, false, false, false); break;
+        case kTypeThenWait:
+          d.field().setText((big + "/typed").c_str(), -1);
+          break;
+        case kNewFolder: {
+          cToolBarChild::cTbButtonAction press(1);
+          d.onAction(&d.mainTools(), &press);
+          break;
+        }
+        case kContextMenu: {
+          cTreeViewChild::cTreeItemCtxAction at(node->row, 5, 5);
+          d.onAction(&d.tree(), &at);
+          break;
+        }
+      }
+      finishWalk(d, w);
+      while (w.drain()) {
+      }
+      if (w.ended()) {
+        ended = w.result;
+        return;
+      }
+      node = d.nodes().find(big.c_str());
+      listedWhole = node && node->listed;
+      rows = rowsUnder(d, big);
+      field = d.field().text() ? d.field().text() : "";
+      w.key(kEscape);
+    });
+    _guardchar<char> folder((c.typedPath ? tmp.file("a") : big).c_str());
+    cFolderChooseDialog::choose(&parent, "Choose", folder);
+    EXPECT_TRUE(midFill) << "the folder came whole before the test could act";
+    EXPECT_EQ(ended, c.ends);
+    if (c.ends == 1) {
+      EXPECT_EQ(std::string(folder.ptr ? folder.ptr : ""), big);
+      continue;
+    }
+    // Rows read are never dropped.
+    EXPECT_TRUE(listedWhole);
+    const bool made = c.act == kNewFolder || c.act == kContextMenu;
+    EXPECT_EQ(rows, kMany + (made ? 1 : 0));
+    EXPECT_EQ(askedName, made);
+    EXPECT_EQ(field, big + c.current);
+  }
+}
+
+}  // namespace

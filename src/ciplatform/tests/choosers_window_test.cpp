@@ -298,8 +298,9 @@ struct sManyFolders : ScratchDir {
 
 // What the held chooser and the user share; it outlives the chooser.
 struct sHold {
-  std::atomic<bool> shown{false}, release{false};
+  std::atomic<bool> shown{false}, release{false}, walked{false};
   int rowsAtEnd = -1;
+  std::string fieldAtEnd;
 };
 
 class cHeldChooser : public cFolderChooseDialog {
@@ -315,10 +316,12 @@ class cHeldChooser : public cFolderChooseDialog {
       myHold.shown = true;
       cUser::waitFor([&] { return myHold.release.load(); }, std::chrono::seconds(120));
     }
+    if (myHold.shown && !walking()) myHold.walked = true;
     return handled;
   }
   bool onFormCancel() override {
     myHold.rowsAtEnd = rows();
+    myHold.fieldAtEnd = field().text() ? field().text() : "";
     return cFolderChooseDialog::onFormCancel();
   }
 
@@ -345,26 +348,16 @@ class cHeldChooser : public cFolderChooseDialog {
   sHold& myHold;
 };
 
-}  // namespace
-
-// Escape given while a large folder fills ends the chooser at once: the
-// rows still to come are never added.
-TEST(ChooserWindows, EscapeEndsTheFolderChooserWhileAFolderFills) {
-  nstest::requireDisplay();
+// Opens the held chooser on a large folder; the user finds it, waits until
+// it holds, and does `act` (told whether it held), releasing it after.
+void playHeld(const char* caption, sHold& hold, const std::function<void(cUser&, Window, bool)>& act) {
   sToolkitMaker m;
   sManyFolders tmp;
-  const char* caption = "zvk-folder-choose-busy";
-  sHold hold;
   std::thread user([&] {
     cUser u;
     Window w = u.find(caption);
     const bool held = cUser::waitFor([&] { return hold.shown.load(); }, std::chrono::seconds(120));
-    if (held && w) {
-      u.key(w, XK_Escape);
-      XSync(u.peer.d, False);
-    }
-    hold.release = true;
-    EXPECT_TRUE(held && w);
+    act(u, w, held && w);
   });
   EXPECT_EQ(hostRun(m, "zvk-host",
                     [&](cChildElement* host) {
@@ -372,6 +365,40 @@ TEST(ChooserWindows, EscapeEndsTheFolderChooserWhileAFolderFills) {
                     }),
             1);
   user.join();
+}
+
+}  // namespace
+
+// Escape given while a large folder fills ends the chooser at once: the
+// rows still to come are never added.
+TEST(ChooserWindows, EscapeEndsTheFolderChooserWhileAFolderFills) {
+  nstest::requireDisplay();
+  sHold hold;
+  playHeld("zvk-folder-choose-busy", hold, [&](cUser& u, Window w, bool held) {
+    if (held) {
+      u.key(w, XK_Escape);
+      XSync(u.peer.d, False);
+    }
+    hold.release = true;
+    EXPECT_TRUE(held);
+  });
   EXPECT_GT(hold.rowsAtEnd, 0);
   EXPECT_LT(hold.rowsAtEnd, sManyFolders::kCount) << "Escape waited for every row";
+}
+
+// Keys typed in the path field while a large folder fills stay there when
+// the fill ends: the folder opened does not take the field back.
+TEST(ChooserWindows, TextTypedWhileAFolderFillsStaysInTheField) {
+  nstest::requireDisplay();
+  sHold hold;
+  playHeld("zvk-folder-choose-typed", hold, [&](cUser& u, Window w, bool held) {
+    for (KeySym k : {XK_slash, XK_t, XK_m, XK_p}) u.key(w, k);
+    XSync(u.peer.d, False);
+    hold.release = true;
+    EXPECT_TRUE(held && cUser::waitFor([&] { return hold.walked.load(); }, std::chrono::seconds(120)));
+    u.screenshot(w, std::string(ZVK_BINARY_DIR) + "/folder_chooser_typed.png");
+    u.key(w, XK_Escape);
+  });
+  EXPECT_EQ(hold.rowsAtEnd, sManyFolders::kCount);
+  EXPECT_EQ(hold.fieldAtEnd, "/tmp");
 }

@@ -1,8 +1,8 @@
 // A desktop of one test's own, as users have it: a virtual X server of the
 // size asked, a window manager (openbox) that frames the program's windows,
 // and a panel that keeps a band of the screen for itself; or a manager that
-// draws no frames and says nothing of them. The servers live as long as the
-// test process, and die with it.
+// draws no frames and says nothing of them; or none. The servers live as
+// long as the test process, and die with it.
 #pragma once
 
 #include "nslib/tests/x11_driver.h"
@@ -64,6 +64,9 @@ class cManagedDesktop {
     });
     myReady = true;
   }
+  // A bare server: no manager at all.
+  struct sBare {};
+  cManagedDesktop(int width, int height, sBare) { myReady = start(width, height, nullptr); }
   ~cManagedDesktop() {
     myStop = true;
     if (myManager.joinable()) myManager.join();

@@ -4,6 +4,10 @@
 // depends on the machine being fast.
 #include "x11_driver.h"
 // After gtest, which x11_driver.h brings in first.
+#include <poll.h>
+
+#include <memory>
+
 #include "nslib/nswnd_clip.h"
 
 using namespace nstest;
@@ -324,4 +328,98 @@ TEST(ClipboardPeers, AReaderThatDiesIsDroppedAtOnce) {
   t.join();
   EXPECT_TRUE(pumpUntil([] { return nswnd_clip_transfers() == 0; }));
   nswnd_clip_put(nullptr, 0, nullptr, 0);
+}
+
+namespace {
+
+// An owner that answers every request as `way` says, on its own thread and
+// connection; it is gone, window and all, once destroyed.
+class cOwner {
+ public:
+  enum eWay { kAnswers, kSilent, kNamesNothing, kStopsAfterNotice };
+  cOwner(eWay way, std::string value) : way_(way), value_(std::move(value)), thread_([this] { serve(); }) {
+    while (!owning_) std::this_thread::sleep_for(1ms);
+  }
+  ~cOwner() {
+    stop_ = true;
+    thread_.join();
+  }
+
+ private:
+  void serve() {
+    Display* d = p_.d;
+    const Window own = XCreateSimpleWindow(d, p_.root(), 0, 0, 1, 1, 0, 0, 0);
+    XSetSelectionOwner(d, XInternAtom(d, "CLIPBOARD", False), own, CurrentTime);
+    XSync(d, False);
+    owning_ = true;
+    while (!stop_) {
+      pollfd p{ConnectionNumber(d), POLLIN, 0};
+      if (!XPending(d)) poll(&p, 1, 20);
+      XEvent ev;
+      if (!XPending(d)) continue;
+      XNextEvent(d, &ev);
+      if (ev.type != SelectionRequest || way_ == kSilent) continue;
+      const XSelectionRequestEvent rq = ev.xselectionrequest;
+      if (way_ == kAnswers)
+        XChangeProperty(d, rq.requestor, rq.property, rq.target, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(value_.data()), static_cast<int>(value_.size()));
+      if (way_ == kStopsAfterNotice) {
+        long size = 1 << 20;
+        XChangeProperty(d, rq.requestor, rq.property, XInternAtom(d, "INCR", False), 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(&size), 1);
+      }
+      XEvent reply{};
+      reply.xselection = {SelectionNotify, 0, True, d, rq.requestor, rq.selection, rq.target, rq.property, rq.time};
+      XSendEvent(d, rq.requestor, False, NoEventMask, &reply);
+      XFlush(d);
+    }
+  }
+
+  cPeer p_;
+  eWay way_;
+  std::string value_;
+  std::atomic<bool> owning_{false}, stop_{false};
+  std::thread thread_;
+};
+
+// Pastes that answer `value`, of `count` in a row.
+int pastesOf(const std::string& value, int count) {
+  int n = 0;
+  for (int i = 0; i < count; ++i) n += pasted() == value;
+  return n;
+}
+
+}  // namespace
+
+// However many pastes were given up, and however, the next one from an
+// owner that answers gets its value: while the owner that failed them is
+// still there, and once it has gone, which frees all they held.
+TEST(ClipboardPeers, PastesGivenUpNeverKeepALaterOneFromWorking) {
+  requireDisplay();
+  cLimits limits;
+  const std::string value = "after the owners that failed";
+  const struct {
+    const char* name;
+    cOwner::eWay way;
+  } cases[] = {
+      {"an owner that never answers", cOwner::kSilent},
+      {"an owner that names a property it never writes", cOwner::kNamesNothing},
+      {"an owner that stops after its notice of pieces", cOwner::kStopsAfterNotice},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto failing = std::make_unique<cOwner>(c.way, "");
+    limits->paste = 15ms;
+    EXPECT_EQ(pastesOf("", 1000), 1000);
+    limits->paste = 20s;  // not a test of time
+    cOwner good(cOwner::kAnswers, value);
+    EXPECT_EQ(pastesOf(value, 1), 1) << "while the failing owner is there";
+    // Before any other program connects, which might get its window's id.
+    failing.reset();
+    EXPECT_EQ(pastesOf(value, 1), 1) << "once it has gone";
+    EXPECT_EQ(nswnd_clip_given_up(), 0u);
+  }
+  cOwner good(cOwner::kAnswers, value);
+  EXPECT_EQ(pastesOf(value, 10000), 10000);
+  EXPECT_EQ(nswnd_clip_given_up(), 0u);
 }

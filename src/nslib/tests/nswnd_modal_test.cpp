@@ -183,3 +183,61 @@ TEST(ModalLoop, WindowsAndSheetsStayInsideTheScreen) {
     for (cRecorder* q : {&parent, &r}) nswnd_destroy(q->wnd);
   }
 }
+
+// A window that only holds boxes up is off the screen while its box is up,
+// and never shows at all when the box was asked for before its loop began.
+TEST(ModalLoop, AWindowHoldingBoxesIsShownOnlyWhileNoneIsUp) {
+  requireDisplay();
+  cPeer peer;
+  cRecorder* watched = nullptr;
+  auto shown = [&] {
+    XSync(nsapp()->display, False);
+    XWindowAttributes a;
+    return XGetWindowAttributes(peer.d, xidOf(watched->wnd), &a) && a.map_state == IsViewable;
+  };
+  const struct {
+    const char* name;
+    bool atOnce;
+    std::vector<bool> seen;  // the holder shown: before the box, under it, once it ended
+  } cases[] = {
+      {"box asked for at once", true, {false, false, false}},
+      {"box asked for once shown", false, {true, false, false}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    cRecorder host, box;
+    watched = &host;
+    host.wnd = nswnd_create_wnd(cRecorder::proc, &host, "Holder", 350, 110, false, -1, -1);
+    box.wnd = nswnd_create_wnd(cRecorder::proc, &box, "Box", 300, 150, false, -1, -1);
+    nswnd_hide_under_sheets(host.wnd);
+    std::vector<bool> seen;
+    bool boxed = false;
+    host.hook = [&](const sEvent& e) {
+      // Shown again once the box has gone: that paint ends it.
+      if (e.code == nswePaint && boxed) nswnd_modal_result(host.wnd, 1);
+      if (e.code == nswePaint && !boxed) nswnd_notify_action(host.wnd);
+      if (e.code != nsweWakeUp || boxed) return 0;
+      boxed = true;
+      seen.push_back(shown());
+      nswnd_notify_action(box.wnd);
+      nswnd_modal(box.wnd, host.wnd);
+      seen.push_back(shown());
+      if (c.atOnce) nswnd_modal_result(host.wnd, 1);
+      return 0;
+    };
+    box.hook = [&](const sEvent& e) {
+      if (e.code == nsweWakeUp && !box.expired) {
+        seen.push_back(shown());
+        nswnd_modal_result(box.wnd, 1);
+      }
+      return 0;
+    };
+    cWatchdog dogHost(host), dogBox(box);
+    if (c.atOnce) nswnd_notify_action(host.wnd);
+    EXPECT_EQ(nswnd_modal(host.wnd, nullptr), 1);
+    EXPECT_EQ(seen, c.seen);
+    EXPECT_EQ(host.only(nswePaint).empty(), c.atOnce);
+    nswnd_destroy(box.wnd);
+    nswnd_destroy(host.wnd);
+  }
+}

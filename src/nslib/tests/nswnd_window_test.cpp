@@ -76,3 +76,41 @@ TEST(WindowLayer, PaintsThroughTheRecordAndRepaintsWhatIsInvalidated) {
   EXPECT_EQ(std::vector<int>({p.a, p.b, p.c, p.d}), std::vector<int>({10, 20, 30, 15}));
   nswnd_destroy(r.wnd);
 }
+
+// Exposures that wait while the window is busy are painted at once, but
+// never across a change of size: those behind it are of the new size.
+// Another program asks for the repaints, then moves or resizes the window.
+TEST(WindowLayer, QueuedExposuresMergeUpToAChangeOfSize) {
+  requireDisplay();
+  struct {
+    const char* name;
+    int width, height;  // what the other program gives it
+    std::vector<std::vector<int>> paints;
+  } cases[] = {
+      {"moved", 200, 150, {{10, 10, 60, 40}}},
+      {"resized", 400, 300, {{10, 10, 20, 20}, {0, 0, 400, 300}}},
+  };
+  cPeer peer;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    cRecorder r;
+    r.wnd = nswnd_create_wnd(cRecorder::proc, &r, "Exposed", 200, 150, true, 10, 10);
+    ASSERT_TRUE(nswnd_show_floating(r.wnd));
+    ASSERT_TRUE(pumpUntil([&] { return !r.only(nswePaint).empty(); }));
+    nswnd_msgloop();
+    r.events.clear();
+    const Window xid = xidOf(r.wnd);
+    XClearArea(peer.d, xid, 10, 10, 20, 20, True);
+    XMoveResizeWindow(peer.d, xid, 30, 30, static_cast<unsigned>(c.width), static_cast<unsigned>(c.height));
+    XClearArea(peer.d, xid, 50, 30, 20, 20, True);
+    XSync(peer.d, False);
+    // All of it waits in the layer's queue before the first is handled.
+    XSync(nsapp()->display, False);
+    EXPECT_TRUE(pumpUntil([&] { return r.only(nswePaint).size() >= c.paints.size(); }));
+    nswnd_msgloop();
+    std::vector<std::vector<int>> paints;
+    for (const sEvent& p : r.only(nswePaint)) paints.push_back({p.a, p.b, p.c, p.d});
+    EXPECT_EQ(paints, c.paints);
+    nswnd_destroy(r.wnd);
+  }
+}

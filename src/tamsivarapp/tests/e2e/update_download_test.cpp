@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "base/tests/scratch_dir.h"
 #include "ciom/application.h"
@@ -43,26 +44,47 @@ class cScriptedForm : public cSoftUpdateInfoForm {
   std::string myPath;
 };
 
+// The form's own save chooser; the path it answered is written to
+// `record` ("" when it was cancelled), and nothing is downloaded.
+class cChooserForm : public cSoftUpdateInfoForm {
+ public:
+  cChooserForm(sUpdateInfoCtx* info, std::string record) : cSoftUpdateInfoForm(info), myRecord(std::move(record)) {}
+
+ protected:
+  bool chooseTarget(const char* proposed, const char* folder, _guardchar<char>& path) override {
+    const bool chosen = cSoftUpdateInfoForm::chooseTarget(proposed, folder, path);
+    std::ofstream(myRecord) << (chosen && path.ptr ? path.ptr : "");
+    return false;
+  }
+
+ private:
+  std::string myRecord;
+};
+
 class cFormApp : public cTamsivarApp {
  public:
-  cFormApp(cSoftUpdateInfoForm::sUpdateInfoCtx* info, std::string path)
-      : myInfo(info), myPath(std::move(path)) {}
+  cFormApp(cSoftUpdateInfoForm::sUpdateInfoCtx* info, std::string path, bool chooser)
+      : myInfo(info), myPath(std::move(path)), myChooser(chooser) {}
   int run() override {
-    return windowMaker()->modal("Software Package Update", 500, 450, new cScriptedForm(myInfo, myPath),
-                                nullptr, false);
+    cSoftUpdateInfoForm* form =
+        myChooser ? static_cast<cSoftUpdateInfoForm*>(new cChooserForm(myInfo, myPath)) : new cScriptedForm(myInfo, myPath);
+    return windowMaker()->modal("Software Package Update", 500, 450, form, nullptr, false);
   }
 
  private:
   cSoftUpdateInfoForm::sUpdateInfoCtx* myInfo;
   std::string myPath;
+  bool myChooser;
 };
 
 pid_t gFormProcess = -1;
 
 // Shows the form in a child process (gFormProcess), as the program would,
 // while the user does `step` with the form's window; the form's result.
+// With `chooser` the form asks its save chooser, and `path` records its
+// answer.
 template <typename Step>
-int runForm(const std::string& url, const std::string& path, Step step) {
+int runForm(const std::string& url, const std::string& path, Step step, bool chooser = false) {
   const pid_t child = fork();
   if (child == 0) {
     // As some services start programs: with SIGCHLD ignored, which the
@@ -75,7 +97,7 @@ int runForm(const std::string& url, const std::string& path, Step step) {
     info.notes.set("Better.");
     char arg0[] = "/nowhere/zvk";
     char* argv[] = {arg0, nullptr};
-    _exit(cCIApplication::runApp(new cFormApp(&info, path), nullptr, nullptr, 0, 1, argv,
+    _exit(cCIApplication::runApp(new cFormApp(&info, path, chooser), nullptr, nullptr, 0, 1, argv,
                                  new cCIAppFullConfig, "zvk"));
   }
   gFormProcess = child;
@@ -217,6 +239,43 @@ TEST_F(UpdateDownload, ADownloadKilledMidwayLeavesNothingBesideTheChosenName) {
   fs::remove(target + ".proposed");
   EXPECT_EQ(leftovers(), std::vector<std::string>{"Foo.zip"});
   EXPECT_EQ(readFileBytes(target), "the old file");
+}
+
+// The save chooser as a keyboard user meets it: the name is typed at once,
+// and a folder of many files entered by name takes a name typed at any
+// moment of its read or its fill.
+TEST_F(UpdateDownload, TheSaveChooserTakesEveryNameTypedAsItWasTyped) {
+  const std::string many = home + "/many";
+  fs::create_directories(many);
+  for (int i = 0; i < 30000; ++i) std::ofstream(many + "/f" + std::to_string(i) + ".txt");
+  const struct {
+    const char* name;
+    std::vector<std::string> typed;  // Return between
+    const char* keyDelay;            // ms between keys
+    const char* saved;               // under home
+  } cases[] = {
+      {"a name at once", {"abc"}, "12", "/abc"},
+      {"a folder, then a name", {"many", "name.zip"}, "12", "/many/name.zip"},
+      {"a folder and a name, key by key", {"many", "slowly.zip"}, "150", "/many/slowly.zip"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string record = dir.file("chosen");
+    fs::remove(record);
+    runForm(url("/Foo.zip"), record,
+            [&](const std::string& w) {
+              const std::string save = e2e::waitNewWindow({w}, "Save update file as...");
+              if (save.empty() || !e2e::waitFocus(save)) return false;
+              for (size_t i = 0; i < c.typed.size(); ++i) {
+                runWithEnv({"xdotool", "type", "--delay", c.keyDelay, c.typed[i]});
+                if (i + 1 < c.typed.size()) e2e::typeKey("Return");
+              }
+              return e2e::typeToClose(save, "Return") && e2e::waitUntil([&] { return fs::exists(record); }) &&
+                     e2e::answer(w, "Escape");
+            },
+            true);
+    EXPECT_EQ(readFileBytes(record), home + c.saved);
+  }
 }
 
 }  // namespace

@@ -56,6 +56,8 @@ TEST(WindowlessMessages, EachKindShowsItsBoxAndAnswersOnlyYesAsTrue) {
       // The box is a sheet: the form's window takes its caption meanwhile.
       const std::string box = e2e::waitWindow(c.caption);
       if (box.empty()) return false;
+      // The form only holds the box up: it is never on the screen.
+      EXPECT_TRUE(e2e::windowsCaptioned("Software manager").empty()) << c.caption;
       std::this_thread::sleep_for(std::chrono::milliseconds(300));  // painted
       e2e::screenshot(box, shots + "/winlessmsg_" + std::to_string(n++) + ".png");
       // Typed, not sent to the window: a key sent to a box that closes on
