@@ -321,10 +321,12 @@ class cInstallerRun {
 
   // The new files are made a batch at a time without a name where the file
   // system allows it, named in the record with their identities in one
-  // save, and only then given their names and filled: killed at any moment,
-  // the run leaves no file under a side name the record does not name with
-  // that file's identity, and the record names no file that lacks its name
-  // for longer than the links take.
+  // save, and only then given their names; killed at any moment, the run
+  // leaves no file under a side name the record does not name with that
+  // file's identity, and the record names no file that lacks its name for
+  // longer than the links take. Every file is made and named before the
+  // first is filled: a save forces to the disk what the system holds
+  // unwritten, and with the bytes of filled files waiting it takes a while.
   bool unpack() {
     std::vector<sEntry*> batch;
     int stage = 0;
@@ -332,10 +334,17 @@ class cInstallerRun {
       if (!changed(e)) continue;
       batch.push_back(&e);
       if (batch.size() < kMadeAtOnce) continue;
-      if (!unpackBatch(batch, stage)) return false;
+      if (!makeBatch(batch, stage)) return false;
       batch.clear();
     }
-    return batch.empty() || unpackBatch(batch, stage);
+    if (!batch.empty() && !makeBatch(batch, stage)) return false;
+    int filled = 0;
+    for (sEntry& e : entries_) {
+      if (!changed(e)) continue;
+      if (filled++) host_.notifyStage(++stage);
+      if (!fillTemp(e)) return false;
+    }
+    return true;
   }
 
   // A file made and not yet named, in its held folder.
@@ -349,21 +358,17 @@ class cInstallerRun {
     }
   };
 
-  bool unpackBatch(const std::vector<sEntry*>& batch, int& stage) {
+  bool makeBatch(const std::vector<sEntry*>& batch, int& stage) {
     std::vector<std::unique_ptr<sMade>> made;
     for (sEntry* e : batch) {
       made.push_back(std::make_unique<sMade>());
       if (!makeTemp(*e, *made.back())) return false;
     }
     if (!markMade()) return false;
-    host_.notifyStage(++stage);
+    if (!stage) host_.notifyStage(++stage);
     for (auto& m : made) {
       const std::string name = m->entry->temp.substr(m->entry->temp.rfind('/') + 1);
       if (m->unnamed && !nameUnnamed(m->fd, m->folder, name)) return fail(irCannotCreate, m->entry->temp);
-    }
-    for (size_t i = 0; i < made.size(); ++i) {
-      if (i) host_.notifyStage(++stage);
-      if (!fillTemp(*made[i])) return false;
     }
     return true;
   }
@@ -386,24 +391,34 @@ class cInstallerRun {
     if (!m.unnamed)
       m.fd = ::openat(m.folder.fd(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0664);
     if (m.fd < 0) return fail(irCannotCreate, e.temp);
-    // The file's own mode before it takes the target's name, so that no
-    // change ever goes through the name afterwards; 0664 where the package
-    // gives none, whatever the umask took away.
-    ::fchmod(m.fd, modeOf(e.file->perms));
+    // Writable by its owner, whatever the umask took away, until it is
+    // filled through a handle opened again.
+    ::fchmod(m.fd, S_IRUSR | S_IWUSR);
     e.tempId = ownIdAt(m.fd, "");
     if (!e.tempId.known()) return fail(irCannotCreate, e.temp);
     sides_[e.temp] = e.tempId;
     return true;
   }
 
-  bool fillTemp(sMade& m) {
-    sEntry& e = *m.entry;
+  // Through the entry's held folder, while its side name is still the
+  // file the run made.
+  bool fillTemp(sEntry& e) {
+    cHeldFolder folder;
+    if (!hold(e, folder)) return fail(irBadFolder, e.temp);
+    const std::string name = e.temp.substr(e.temp.rfind('/') + 1);
+    const int fd = ::openat(folder.fd(), name.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0 || ownIdAt(fd, "") != e.tempId) {
+      if (fd >= 0) ::close(fd);
+      return fail(irCannotCreate, e.temp);
+    }
     std::unique_ptr<cFileIOTarget> item(ctx_.scenario->file(static_cast<int>(e.file->index)));
-    if (!item) return fail(irItemUnreadable, e.temp);
-    if (!copyItem(*item, m.fd, e)) return false;
-    const int fd = m.fd;
-    m.fd = -1;
-    return ::close(fd) == 0 || fail(irWriteFailed, e.temp);
+    const bool copied = item ? copyItem(*item, fd, e) : fail(irItemUnreadable, e.temp);
+    // The file's own mode before it takes the target's name, so that no
+    // change ever goes through the name afterwards; 0664 where the package
+    // gives none, whatever the umask took away.
+    if (copied) ::fchmod(fd, modeOf(e.file->perms));
+    if (::close(fd) != 0 && copied) return fail(irWriteFailed, e.temp);
+    return copied;
   }
 
   // Links a file made without a name into the held folder, never over

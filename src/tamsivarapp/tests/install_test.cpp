@@ -136,6 +136,47 @@ TEST(InstallerJob, RoadsThroughVersionsLeaveExactlyTheNewFilesAndRecord) {
   expectInstalled(root, cfgDir, same2);
 }
 
+// More files than are made at once, each filled after all are named: as a
+// user for whom permissions hold, under a umask that takes even the
+// owner's writing away, every file gets its bytes and then the mode the
+// package gives, read-only ones included.
+TEST(InstallerJob, ManyFilesGetTheirBytesAndModesWhateverTheUmask) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to become nobody";
+  struct Case {
+    mode_t umask;
+    unsigned char perms[3];
+    fs::perms mode;
+  } cases[] = {{0277, {4, 4, 4}, fs::perms(0444)}, {0077, {6, 4, 0}, fs::perms(0640)},
+               {0022, {4, 0, 0}, fs::perms(0400)}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "umask 0" << std::oct << c.umask);
+    ScratchDir dir;
+    // Folders the run would make take the umask too: the folder is there.
+    const std::string root = dir.file("app"), cfgDir = dir.file("cfg");
+    for (const std::string& p : {dir.root, root, cfgDir}) {
+      fs::create_directories(p);
+      ASSERT_EQ(::chown(p.c_str(), 65534, 65534), 0);
+    }
+    PkgVersion v;
+    for (int i = 0; i < 150; ++i) {
+      v.files.push_back({"f" + std::to_string(i), randomBytes(3000, static_cast<unsigned>(i))});
+      std::copy(std::begin(c.perms), std::end(c.perms), v.files.back().perms);
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+      ::umask(c.umask);
+      if (::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0) _exit(99);
+      _exit(installVersion(root, cfgDir, v).job);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+    expectInstalled(root, cfgDir, v);
+    for (const PkgFile& f : v.files) EXPECT_EQ(fs::status(root + "/" + f.rel).permissions(), c.mode) << f.rel;
+  }
+}
+
 TEST(InstallerJob, AnUpgradeNamesALinkInTheFolderThatLeadsOut) {
   ScratchDir dir;
   const std::string root = dir.file("app"), cfgDir = dir.file("cfg");
