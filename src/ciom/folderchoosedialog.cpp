@@ -21,7 +21,7 @@ constexpr int kContextMenuWidth = 100;
 // after each batch would cost a fill the square of its rows. Shorter slices
 // answer keys sooner only while that paint is cheap: on a large folder the
 // paint is what a key waits for, and more of them double the fill.
-constexpr size_t kRowBatch = 1000;
+constexpr size_t kRowBatch = 200;
 constexpr std::chrono::milliseconds kFillSlice{40};
 }  // namespace
 
