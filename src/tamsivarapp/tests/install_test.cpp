@@ -159,7 +159,10 @@ TEST(InstallerJob, ManyFilesGetTheirBytesAndModesWhateverTheUmask) {
     }
     PkgVersion v;
     for (int i = 0; i < 150; ++i) {
-      v.files.push_back({"f" + std::to_string(i), randomBytes(3000, static_cast<unsigned>(i))});
+      // Appended rather than added to a literal, which -O3 misreads as an overlap.
+      std::string name = "f";
+      name += std::to_string(i);
+      v.files.push_back({name, randomBytes(3000, static_cast<unsigned>(i))});
       std::copy(std::begin(c.perms), std::end(c.perms), v.files.back().perms);
     }
     const pid_t child = fork();
