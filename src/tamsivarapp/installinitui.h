@@ -41,6 +41,7 @@ class cInstallInitUI : public cCustomForm {
   bool onClose() override { return !myJob.runs(); }
   bool onAction(cChildElement* sender, cChildAction* a) override;
   const char* wantLangResource() override { return "pkgm::iini"; }
+  bool wantHiddenUnderBoxes() override { return true; }
   void notifyEnd(int code) { postAction(new cProgressAction(code)); }
 
  private:

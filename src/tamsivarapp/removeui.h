@@ -46,6 +46,7 @@ class cRemoverUI : public cCustomForm {
   bool onClose() override { return !myJob.runs(); }
   bool onAction(cChildElement* sender, cChildAction* a) override;
   const char* wantLangResource() override { return "pkgm::rem"; }
+  bool wantHiddenUnderBoxes() override { return true; }
 
  private:
   cStaticElement myStatus;

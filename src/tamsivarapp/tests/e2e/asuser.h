@@ -43,6 +43,14 @@ struct sStep {
   std::string shot = {};
 };
 
+// A step's check that no window captioned `form` is on the screen: a form
+// that only says it is busy leaves the screen to the box it holds up.
+inline std::function<void(const std::string& window)> offScreen(const std::string& form) {
+  return [form](const std::string&) {
+    EXPECT_TRUE(windowsCaptioned(form).empty()) << form << " shows under the box";
+  };
+}
+
 // The parameter is true for nobody.
 class AsUser : public ::testing::TestWithParam<bool> {
  protected:
