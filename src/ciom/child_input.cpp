@@ -36,10 +36,19 @@ bool cChildElement::reachable(cChildElement* child, int x, int y) {
          (child->fixedY() || (y >= client.y && y <= client.y + client.height));
 }
 
+void cChildElement::reachableChildren(std::vector<cChildElement*>& out) {
+  out.clear();
+  if (childrenInView(out)) return;
+  out.clear();
+  for (cChildElement* c = getFirstChild(); c; c = getNextChild(c)) out.push_back(c);
+}
+
 cChildElement* cChildElement::childAt(int& x, int& y, bool needEnabled) {
   sPoint off;
   virtualOffset(&off);
-  for (cChildElement* c = getFirstChild(); c; c = getNextChild(c)) {
+  std::vector<cChildElement*> children;
+  reachableChildren(children);
+  for (cChildElement* c : children) {
     if (!c->visible() || (needEnabled && !c->enabled()) || !reachable(c, x, y)) continue;
     sRect at = placeOf(c, off);
     if (c->inme(x - at.x, y - at.y)) {
@@ -116,7 +125,9 @@ bool cChildElement::processMouseWheel(int x, int y, bool f1, bool f2, int delta)
     return myCapturingChild->processMouseWheel(x - at.x, y - at.y, f1, f2, delta);
   }
   if (!myCapturesForItself && x >= 0 && x <= width() && y >= 0 && y <= height()) {
-    for (cChildElement* c = getFirstChild(); c; c = getNextChild(c)) {
+    std::vector<cChildElement*> children;
+    reachableChildren(children);
+    for (cChildElement* c : children) {
       if (!c->visible() || !c->enabled() || !reachable(c, x, y)) continue;
       sRect at = placeOf(c, off);
       if (c->inme(x - at.x, y - at.y) && c->processMouseWheel(x - at.x, y - at.y, f1, f2, delta)) return true;
