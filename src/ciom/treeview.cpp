@@ -140,16 +140,7 @@ void cTreeViewChild::forget(cTreeViewItem* item) {
 }
 
 void cTreeViewChild::forgetUnder(cTreeViewItem* item) {
-  // Iterative pre-order walk: a deep tree costs no stack.
-  for (cTreeItem* i = item->child; i;) {
-    forget(node(i));
-    if (i->child) {
-      i = i->child;
-      continue;
-    }
-    while (i && !i->next && i->parent != item) i = i->parent;
-    i = i ? i->next : nullptr;
-  }
+  for (cTreeItem* i = item->child; i; i = cTree::nextInOrder(i, item)) forget(node(i));
 }
 
 bool cTreeViewChild::within(cTreeItem* item, cTreeItem* top, bool itself) {
@@ -237,15 +228,8 @@ bool cTreeViewChild::select(cTreeViewItem* item, bool focus) {
 }
 
 cTreeViewChild::cTreeViewItem* cTreeViewChild::find(cTreeViewItem* from, void* association) {
-  for (cTreeItem* i = from; i;) {
+  for (cTreeItem* i = from; i; i = cTree::nextInOrder(i))
     if (node(i)->association == association) return node(i);
-    if (i->child) {
-      i = i->child;
-      continue;
-    }
-    while (i && !i->next) i = i->parent;
-    i = i ? i->next : nullptr;
-  }
   return nullptr;
 }
 

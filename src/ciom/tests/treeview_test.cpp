@@ -188,19 +188,13 @@ namespace {
 // layout leaves, for comparing two.
 std::vector<std::string> laidOut(cTV& tree) {
   std::vector<std::string> rows;
-  for (cTreeItem* i = tree.root(); i;) {
+  for (cTreeItem* i = tree.root(); i; i = cTree::nextInOrder(i)) {
     auto* n = static_cast<cNode*>(i);
     sPoint p{};
     if (n->element->visible_child()) n->element->absPos(p);
     rows.push_back(std::string(n->text) + " " + std::to_string(n->element->visible_child()) + " " +
                    std::to_string(p.x) + "," + std::to_string(p.y) + " " + std::to_string(n->element->width()) +
                    "x" + std::to_string(n->element->height()) + " " + std::to_string(n->control->kind()));
-    if (i->child) {
-      i = i->child;
-      continue;
-    }
-    while (i && !i->next) i = i->parent;
-    i = i ? i->next : nullptr;
   }
   rows.push_back("view " + std::to_string(tree.minVisualWidth()) + "x" + std::to_string(tree.minVisualHeight()));
   return rows;
