@@ -1,4 +1,6 @@
 // Pointer, wheel and key routing, pointer capture, and the focus path.
+#include <algorithm>
+
 #include "ciom/child.h"
 #include "ciom/windowmaker.h"
 
@@ -309,6 +311,7 @@ void cChildElement::processFocus(int x, int y, int button, bool f1, bool f2) {
 }
 
 void cChildElement::processFocusDirect(cChildElement* target) {
+  cChildElement* before = myFocusedChild;
   myFocusedChild = nullptr;
   if (target == this) {
     myFocused = true;
@@ -319,7 +322,15 @@ void cChildElement::processFocusDirect(cChildElement* target) {
   }
   myFocused = false;
   if (!isChild(target)) return;
-  for (cChildElement* c = getFirstChild(); c; c = getNextChild(c)) {
+  // The focus leaves the child that held it and goes into the one that
+  // holds the target; either may be out of view.
+  std::vector<cChildElement*> children;
+  reachableChildren(children);
+  cChildElement* holder = target;
+  while (holder->myParent != this) holder = holder->myParent;
+  for (cChildElement* c : {before, holder})
+    if (c && std::find(children.begin(), children.end(), c) == children.end()) children.push_back(c);
+  for (cChildElement* c : children) {
     if (!myFocusedChild && (c == target || c->isChild(target))) {
       myFocusedChild = c;
       c->processFocusDirect(target);

@@ -282,9 +282,9 @@ class cPaintThrough : public cFixedMetricCanvas {
 }  // namespace
 
 // A level of very many rows, filled in batches as the folder chooser fills
-// one: a paint, a click or the wheel looks at the rows in view alone, and
-// each finds what a look at every row finds.
-TEST(TreeView, APaintOrAClickLooksOnlyAtTheRowsInView) {
+// one: a paint, a click or a move of the focus looks at the rows in view
+// alone, and each finds what a look at every row finds.
+TEST(TreeView, APaintClickOrFocusLooksOnlyAtTheRowsInView) {
   constexpr int kView = 300, kRowHeight = 10;
   for (int rows : {1000, 100000}) {
     SCOPED_TRACE(rows);
@@ -341,6 +341,15 @@ TEST(TreeView, APaintOrAClickLooksOnlyAtTheRowsInView) {
       while (window.drain()) {
       }
       EXPECT_EQ(tree.selected(), hit) << at;
+    }
+    // The focus moves between rows out of view, as keys move it, and only
+    // one row ever holds it.
+    for (cTreeItem* to : {level->child, level->lastChild, level->child}) {
+      root.processFocusDirect(static_cast<cNode*>(to)->element);
+      int focused = 0;
+      for (cTreeItem* i = level; i; i = cTree::nextInOrder(i)) focused += static_cast<cNode*>(i)->element->focused();
+      EXPECT_EQ(focused, 1);
+      EXPECT_TRUE(static_cast<cNode*>(to)->element->focused());
     }
     // The level filled again keeps its selected row, and a row that goes
     // takes the selection with it.
