@@ -364,7 +364,8 @@ TEST(TreeView, APaintClickOrFocusLooksOnlyAtTheRowsInView) {
     tree.processKey(cTV::kcDown, false, false, false);
     while (window.drain()) {
     }
-    EXPECT_EQ(std::string(tree.selected()->text), "again");
+    ASSERT_NE(tree.selected(), nullptr);
+    EXPECT_STREQ(tree.selected()->text, "again");
     tree.remove_under(level);
     EXPECT_EQ(tree.selected(), nullptr);
     root.dettach(&tree);
