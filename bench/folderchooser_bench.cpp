@@ -2,8 +2,10 @@
 // subfolders: the time to show them all, and the time from Escape to the
 // chooser's end when Escape is sent from another display connection once
 // the window has painted while the folder is still read or filled, early
-// and three quarters into the fill; against `ls -l` of the same folder in
-// this run. Needs an X display (xvfb-run works).
+// and three quarters into the fill; and the time from a key typed in the
+// path field during the fill to the paint that follows its handling;
+// against `ls -l` of the same folder in this run. Needs an X display
+// (xvfb-run works).
 #include <X11/Xlib.h>
 #include <X11/Xatom.h>
 #include <X11/keysym.h>
@@ -18,6 +20,7 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "ciom/ciomlangs.h"
 #include "ciom/customform.h"
@@ -43,12 +46,15 @@ bool makeFolders(const std::string& dir, int count) {
 
 // What the chooser, the host and the thread that presses Escape share.
 struct sShared {
-  enum eMode { kFill, kEarly, kLate };
+  enum eMode { kFill, kEarly, kLate, kKeys };
   std::atomic<int> mode{kFill};
   std::atomic<bool> busyPainted{false}, filledPainted{false};
   std::atomic<long long> startedAt{0}, sentAt{0};  // steady clock ticks
-  double fillMs = 1e300, escapeMs[3] = {1e300, 1e300, 1e300};
+  double fillMs = 1e300, escapeMs[4] = {1e300, 1e300, 1e300, 1e300};
   int endedDuringWalk = 0;
+  // A key typed during the fill: when it was sent and when it was handled.
+  std::atomic<long long> keySentAt{0}, keyHandledAt{0}, keyPaintedAt{0};
+  std::vector<double> keyMs;  // key to the paint after it, main thread only
 };
 
 long long ticks() { return tClock::now().time_since_epoch().count(); }
@@ -66,12 +72,22 @@ class cChooser : public cFolderChooseDialog {
     myShared.startedAt = ticks();
     navigate(myBig.c_str());
   }
+  bool processChar(unsigned short ch, bool f1, bool f2, bool f3) override {
+    if (myShared.keySentAt && !myShared.keyHandledAt) myShared.keyHandledAt = ticks();
+    return cFolderChooseDialog::processChar(ch, f1, f2, f3);
+  }
   void onPaint(cCanvas* c) override {
     cFolderChooseDialog::onPaint(c);
+    if (myShared.keyHandledAt) {
+      myShared.keyMs.push_back(msSince(myShared.keySentAt));
+      myShared.keyHandledAt = 0;
+      myShared.keyPaintedAt = ticks();
+      myShared.keySentAt = 0;
+    }
     if (walking()) {
       myShared.busyPainted = true;
-    } else if (myShared.mode == sShared::kFill && !myShared.filledPainted) {
-      myShared.fillMs = std::min(myShared.fillMs, msSince(myShared.startedAt));
+    } else if ((myShared.mode == sShared::kFill || myShared.mode == sShared::kKeys) && !myShared.filledPainted) {
+      if (myShared.mode == sShared::kFill) myShared.fillMs = std::min(myShared.fillMs, msSince(myShared.startedAt));
       myShared.filledPainted = true;
     }
   }
@@ -101,14 +117,15 @@ class cHost : public cCustomForm {
   }
   bool onAction(cChildElement* sender, cChildAction* a) override {
     if (sender != this || !a || a->code != kStep) return cCustomForm::onAction(sender, a);
-    // Each kind of run kRuns times: left to fill, then Escape early, then late.
-    if (myRuns == 3 * kRuns) {
+    // Each kind of run kRuns times: left to fill, then Escape early, then
+    // late, then left to fill with keys typed meanwhile.
+    if (myRuns == 4 * kRuns) {
       end_modal(1);
       return true;
     }
     myShared.mode = myRuns++ / kRuns;
     modal(kCaption, 350, 450, new cChooser(myBig, myShared), true);
-    myShared.sentAt = 0;
+    myShared.sentAt = myShared.keySentAt = myShared.keyHandledAt = 0;
     myShared.busyPainted = myShared.filledPainted = false;
     postAction(new cChildAction(kStep));
     return true;
@@ -149,35 +166,55 @@ bool escapeDue(const sShared& shared) {
   if (shared.sentAt) return false;
   switch (shared.mode) {
     case sShared::kFill:
+    case sShared::kKeys:
       return shared.filledPainted;
     case sShared::kEarly:
       return shared.busyPainted;
-    default:
+    case sShared::kLate:
       return shared.busyPainted && msSince(shared.startedAt) >= 0.75 * shared.fillMs;
   }
+  return false;
+}
+
+void sendKey(Display* d, Window w, KeySym key) {
+  for (int type : {KeyPress, KeyRelease}) {
+    XEvent ev{};
+    ev.xkey.type = type;
+    ev.xkey.display = d;
+    ev.xkey.window = w;
+    ev.xkey.root = DefaultRootWindow(d);
+    ev.xkey.keycode = XKeysymToKeycode(d, key);
+    ev.xkey.same_screen = True;
+    XSendEvent(d, w, True, type == KeyPress ? KeyPressMask : KeyReleaseMask, &ev);
+  }
+  XFlush(d);
+}
+
+// Types a letter in the path field a while after the last one was painted,
+// as a typist would, so that keys land at any moment of a slice.
+bool keyDue(const sShared& shared) {
+  constexpr double kTypingMs = 23;
+  return shared.mode == sShared::kKeys && shared.busyPainted && !shared.filledPainted && !shared.keySentAt &&
+         !shared.sentAt && msSince(shared.keyPaintedAt) >= kTypingMs;
 }
 
 void pressEscapes(sShared& shared, const std::atomic<bool>& done) {
   Display* d = XOpenDisplay(nullptr);
   if (!d) return;
   while (!done) {
+    if (keyDue(shared)) {
+      if (Window w = captioned(d, kCaption)) {
+        shared.keySentAt = ticks();
+        sendKey(d, w, XK_x);
+      }
+    }
     Window w = escapeDue(shared) ? captioned(d, kCaption) : 0;
     if (!w) {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
       continue;
     }
     shared.sentAt = ticks();
-    for (int type : {KeyPress, KeyRelease}) {
-      XEvent ev{};
-      ev.xkey.type = type;
-      ev.xkey.display = d;
-      ev.xkey.window = w;
-      ev.xkey.root = DefaultRootWindow(d);
-      ev.xkey.keycode = XKeysymToKeycode(d, XK_Escape);
-      ev.xkey.same_screen = True;
-      XSendEvent(d, w, True, type == KeyPress ? KeyPressMask : KeyReleaseMask, &ev);
-    }
-    XFlush(d);
+    sendKey(d, w, XK_Escape);
     while (!done && shared.sentAt) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   XCloseDisplay(d);
@@ -215,7 +252,9 @@ int main() {
   if (escapes.joinable()) escapes.join();
   std::filesystem::remove_all(root);
   const double early = shared.escapeMs[sShared::kEarly], late = shared.escapeMs[sShared::kLate];
-  if (!shown || ls <= 0 || shared.fillMs > 1e299 || early > 1e299 || late > 1e299 ||
+  std::vector<double>& keys = shared.keyMs;
+  std::sort(keys.begin(), keys.end());
+  if (!shown || ls <= 0 || shared.fillMs > 1e299 || early > 1e299 || late > 1e299 || keys.empty() ||
       shared.endedDuringWalk != 2 * kRuns) {
     std::fprintf(stderr, shown ? "Escape did not end every fill (%d of %d)\n" : "no X display\n",
                  shared.endedDuringWalk, 2 * kRuns);
@@ -227,5 +266,10 @@ int main() {
               early, early / ls);
   std::printf("folder chooser: Escape three quarters into the fill: %.1f ms, ratio to ls -l: %.3f\n", late,
               late / ls);
+  const double median = keys[keys.size() / 2], tenth = keys[keys.size() * 9 / 10];
+  std::printf("folder chooser: a key typed during the fill to its paint, %zu keys: worst %.1f ms, "
+              "one in ten over %.1f ms, median %.1f ms\n",
+              keys.size(), keys.back(), tenth, median);
+  std::printf("folder chooser: ratio of the median key to paint to ls -l: %.3f\n", median / ls);
   return 0;
 }

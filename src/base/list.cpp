@@ -291,6 +291,13 @@ void cTree::setOwnerToSub(cTreeItem* item, cTree* tree) {
 
 cTreeItem* cTree::subLast(cTreeItem* item) { return item ? item->lastChild : nullptr; }
 
+cTreeItem* cTree::nextInOrder(cTreeItem* item, const cTreeItem* top) {
+  if (!item) return nullptr;
+  if (item->child) return item->child;
+  while (item && item != top && !item->next) item = item->parent;
+  return item && item != top ? item->next : nullptr;
+}
+
 bool cTree::move_forward(cTreeItem* item) {
   if (!item || !item->next) return false;
   cTreeItem* successor = item->next;

@@ -183,6 +183,9 @@ class cTree {
   // The descendants only, not the item itself.
   void setOwnerToSub(cTreeItem* item, cTree* tree);
   cTreeItem* subLast(cTreeItem* item);
+  // The item after `item` in pre-order, null past the last one; with a
+  // `top`, past the last one below it. A loop: a deep tree costs no stack.
+  static cTreeItem* nextInOrder(cTreeItem* item, const cTreeItem* top = nullptr);
   bool move_forward(cTreeItem* item);
   bool reattachToTree(cTree* dst, cTreeItem* item, cTreeItem* parent);
 

@@ -4,6 +4,8 @@
 // (notifyAction, postAction, sendAction) may be called from other threads.
 #pragma once
 
+#include <vector>
+
 #include "base/btree.h"
 #include "base/buffers.h"
 #include "base/guardchar.h"
@@ -337,6 +339,13 @@ class cChildElement {
   bool reachable(cChildElement* child, int x, int y);
   // The first visible child under the point, and the point in its coordinates.
   cChildElement* childAt(int& x, int& y, bool needEnabled);
+  // The children a paint or the pointer may reach: every child, or those
+  // that childrenInView names.
+  void reachableChildren(std::vector<cChildElement*>& out);
+  // An element of very many children placed one below another names those
+  // in its view, so that a paint or a pointer costs the same at any count;
+  // false leaves every child reachable.
+  virtual bool childrenInView(std::vector<cChildElement*>&) { return false; }
 
   cChildElement* myShownHint = nullptr;
   _guardchar<char> myHint;

@@ -1,4 +1,6 @@
 // Pointer, wheel and key routing, pointer capture, and the focus path.
+#include <algorithm>
+
 #include "ciom/child.h"
 #include "ciom/windowmaker.h"
 
@@ -36,10 +38,19 @@ bool cChildElement::reachable(cChildElement* child, int x, int y) {
          (child->fixedY() || (y >= client.y && y <= client.y + client.height));
 }
 
+void cChildElement::reachableChildren(std::vector<cChildElement*>& out) {
+  out.clear();
+  if (childrenInView(out)) return;
+  out.clear();
+  for (cChildElement* c = getFirstChild(); c; c = getNextChild(c)) out.push_back(c);
+}
+
 cChildElement* cChildElement::childAt(int& x, int& y, bool needEnabled) {
   sPoint off;
   virtualOffset(&off);
-  for (cChildElement* c = getFirstChild(); c; c = getNextChild(c)) {
+  std::vector<cChildElement*> children;
+  reachableChildren(children);
+  for (cChildElement* c : children) {
     if (!c->visible() || (needEnabled && !c->enabled()) || !reachable(c, x, y)) continue;
     sRect at = placeOf(c, off);
     if (c->inme(x - at.x, y - at.y)) {
@@ -116,7 +127,9 @@ bool cChildElement::processMouseWheel(int x, int y, bool f1, bool f2, int delta)
     return myCapturingChild->processMouseWheel(x - at.x, y - at.y, f1, f2, delta);
   }
   if (!myCapturesForItself && x >= 0 && x <= width() && y >= 0 && y <= height()) {
-    for (cChildElement* c = getFirstChild(); c; c = getNextChild(c)) {
+    std::vector<cChildElement*> children;
+    reachableChildren(children);
+    for (cChildElement* c : children) {
       if (!c->visible() || !c->enabled() || !reachable(c, x, y)) continue;
       sRect at = placeOf(c, off);
       if (c->inme(x - at.x, y - at.y) && c->processMouseWheel(x - at.x, y - at.y, f1, f2, delta)) return true;
@@ -298,6 +311,7 @@ void cChildElement::processFocus(int x, int y, int button, bool f1, bool f2) {
 }
 
 void cChildElement::processFocusDirect(cChildElement* target) {
+  cChildElement* before = myFocusedChild;
   myFocusedChild = nullptr;
   if (target == this) {
     myFocused = true;
@@ -308,7 +322,15 @@ void cChildElement::processFocusDirect(cChildElement* target) {
   }
   myFocused = false;
   if (!isChild(target)) return;
-  for (cChildElement* c = getFirstChild(); c; c = getNextChild(c)) {
+  // The focus leaves the child that held it and goes into the one that
+  // holds the target; either may be out of view.
+  std::vector<cChildElement*> children;
+  reachableChildren(children);
+  cChildElement* holder = target;
+  while (holder->myParent != this) holder = holder->myParent;
+  for (cChildElement* c : {before, holder})
+    if (c && std::find(children.begin(), children.end(), c) == children.end()) children.push_back(c);
+  for (cChildElement* c : children) {
     if (!myFocusedChild && (c == target || c->isChild(target))) {
       myFocusedChild = c;
       c->processFocusDirect(target);

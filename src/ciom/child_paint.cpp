@@ -100,8 +100,10 @@ void cChildElement::processPaint(cCanvas* c) {
     return r;
   };
 
+  std::vector<cChildElement*> children;
+  reachableChildren(children);
   sRect place;
-  for (cChildElement* child = getFirstChild(); child; child = getNextChild(child)) {
+  for (cChildElement* child : children) {
     if (!child->visible()) continue;
     sRect r = visibleCut(child, place);
     if (r.width >= 1 && r.height >= 1) c->clip(&r);
@@ -125,7 +127,7 @@ void cChildElement::processPaint(cCanvas* c) {
     if (s.width > 0 && s.height > 0) c->clip(&s);
   c->select();
 
-  for (cChildElement* child = getFirstChild(); child; child = getNextChild(child)) {
+  for (cChildElement* child : children) {
     if (!child->visible()) continue;
     sRect r = visibleCut(child, place);
     if (r.width < 1 || r.height < 1) continue;

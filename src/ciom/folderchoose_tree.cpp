@@ -129,16 +129,9 @@ bool cFolderChooseTree::lsUnder(cTreeFoldersContentItem* node) {
 
 cFolderChooseTree::cTreeFoldersContentItem* cFolderChooseTree::find(const char* path) {
   cTreeFoldersContentItem* found = nullptr;
-  // Iterative pre-order walk: a deep tree costs no stack.
-  for (cTreeItem* i = nodes_.first; i && path;) {
+  for (cTreeItem* i = path ? nodes_.first : nullptr; i; i = cTree::nextInOrder(i)) {
     auto* n = static_cast<cTreeFoldersContentItem*>(i);
     if (n->path.ptr && std::strcmp(n->path.ptr, path) == 0) found = n;
-    if (i->child) {
-      i = i->child;
-      continue;
-    }
-    while (i && !i->next) i = i->parent;
-    i = i ? i->next : nullptr;
   }
   return found;
 }

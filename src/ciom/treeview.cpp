@@ -78,6 +78,7 @@ void cTreeViewChild::onInitData() {
   cScrollableElement::onInitData();
   myBatch = myPending = myAppendsOnly = myBuilt = false;
   mySelected = myUnfocusedItem = nullptr;
+  dropShown();
   myTree.destroy();
   cFasterTreeList<cChildElement*, cTreeViewItem*> a, b;
   myLabels.moveTo(a);
@@ -139,22 +140,29 @@ void cTreeViewChild::forget(cTreeViewItem* item) {
 }
 
 void cTreeViewChild::forgetUnder(cTreeViewItem* item) {
-  // Iterative pre-order walk: a deep tree costs no stack.
-  for (cTreeItem* i = item->child; i;) {
-    forget(node(i));
-    if (i->child) {
-      i = i->child;
-      continue;
-    }
-    while (i && !i->next && i->parent != item) i = i->parent;
-    i = i ? i->next : nullptr;
-  }
+  for (cTreeItem* i = item->child; i; i = cTree::nextInOrder(i, item)) forget(node(i));
+}
+
+bool cTreeViewChild::within(cTreeItem* item, cTreeItem* top, bool itself) {
+  if (!item) return false;
+  if (itself && item == top) return true;
+  for (cTreeItem* p = item->parent; p; p = p->parent)
+    if (p == top) return true;
+  return false;
+}
+
+void cTreeViewChild::dropShown() {
+  myShown.clear();
+  myShownKnown = false;
 }
 
 bool cTreeViewChild::remove(cTreeViewItem* item) {
   if (!item) return false;
-  restoreFocused();
-  mySelected = nullptr;
+  // The selection stays where its row stays: keys given while a level is
+  // filled again move from it.
+  if (within(myUnfocusedItem, item, true)) restoreFocused();
+  if (within(mySelected, item, true)) mySelected = nullptr;
+  dropShown();
   forgetUnder(item);
   forget(item);
   myTree.remove(item);
@@ -164,8 +172,9 @@ bool cTreeViewChild::remove(cTreeViewItem* item) {
 
 bool cTreeViewChild::remove_under(cTreeViewItem* item) {
   if (!item) return clear();
-  restoreFocused();
-  mySelected = nullptr;
+  if (within(myUnfocusedItem, item, false)) restoreFocused();
+  if (within(mySelected, item, false)) mySelected = nullptr;
+  dropShown();
   forgetUnder(item);
   myTree.destroy_sub(item);
   changed();
@@ -175,6 +184,7 @@ bool cTreeViewChild::remove_under(cTreeViewItem* item) {
 bool cTreeViewChild::clear() {
   restoreFocused();
   mySelected = nullptr;
+  dropShown();
   if (!myTree.first) return false;
   for (cTreeItem* i = myTree.first; i; i = i->next) {
     forgetUnder(node(i));
@@ -218,15 +228,8 @@ bool cTreeViewChild::select(cTreeViewItem* item, bool focus) {
 }
 
 cTreeViewChild::cTreeViewItem* cTreeViewChild::find(cTreeViewItem* from, void* association) {
-  for (cTreeItem* i = from; i;) {
+  for (cTreeItem* i = from; i; i = cTree::nextInOrder(i))
     if (node(i)->association == association) return node(i);
-    if (i->child) {
-      i = i->child;
-      continue;
-    }
-    while (i && !i->next) i = i->parent;
-    i = i ? i->next : nullptr;
-  }
   return nullptr;
 }
 
@@ -289,8 +292,9 @@ void cTreeViewChild::setUnfocusedColors(unsigned int text, unsigned int bg, unsi
 
 void cTreeViewChild::build() {
   int y = 1, widest = 0, smallest = height();
+  myShown.clear();
   layout(root(), 1, true, y, widest, smallest);
-  myBuilt = true;
+  myShownKnown = myBuilt = true;
   myAppendsOnly = false;
   laidOut(y, widest, smallest);
 }
@@ -307,6 +311,7 @@ void cTreeViewChild::laidOut(int height, int widest, int smallest) {
 
 void cTreeViewChild::layoutAppended() {
   myAppendsOnly = false;
+  if (!myShownKnown) return build();
   cTreeViewItem* parent = myAppendedUnder;
   cTreeViewItem* first = myAppendedFirst;
   int depth = 1;
@@ -323,6 +328,10 @@ void cTreeViewChild::layoutAppended() {
     if (first->prev)
       while (isSub(above) && above->lastChild && !above->collapsed) above = node(above->lastChild);
     y = above ? above->rowEnd : 1;
+    // The rows shown from there on are laid out again below.
+    const size_t keep = above ? above->shownAt + 1 : 0;
+    if (keep > myShown.size() || (above && myShown[keep - 1] != above)) return build();
+    myShown.resize(keep);
   }
   int widest = myWidest, smallest = mySmallest;
   layout(first, depth, visible, y, widest, smallest);
@@ -372,6 +381,8 @@ void cTreeViewChild::layout(cTreeViewItem* first, int depth, bool visible, int& 
       n->control->setTextMargin(myCellSpacing / 2);
       y += h + mySpacing;
       n->rowEnd = y;
+      n->shownAt = myShown.size();
+      myShown.push_back(n);
       widest = std::max(widest, xi + w);
       smallest = std::min(smallest, h);
       n->element->setBgColorStd(n == myUnfocusedItem ? myUnfocused[1] : myBg);
@@ -397,6 +408,22 @@ void cTreeViewChild::layout(cTreeViewItem* first, int depth, bool visible, int& 
 void cTreeViewChild::onSizeChanged() {
   setPageSize(width(), height());
   cScrollableElement::onSizeChanged();
+}
+
+bool cTreeViewChild::childrenInView(std::vector<cChildElement*>& out) {
+  // Rows that may overlap are not in order of place.
+  if (!myShownKnown || mySpacing < 0 || myCellSpacing < 0) return false;
+  const int top = shiftY(), bottom = shiftY() + height();
+  // Each row starts where the one above it ends.
+  auto row = std::partition_point(myShown.begin(), myShown.end(),
+                                  [&](const cTreeViewItem* n) { return n->rowEnd <= top; });
+  for (; row != myShown.end() && (row == myShown.begin() || (*(row - 1))->rowEnd < bottom); ++row) {
+    out.push_back((*row)->element);
+    out.push_back((*row)->control);
+  }
+  out.push_back(&vbar());
+  out.push_back(&hbar());
+  return true;
 }
 
 void cTreeViewChild::onPaintArea(cCanvas* c) {

@@ -4,6 +4,8 @@
 // when it is about to be expanded.
 #pragma once
 
+#include <vector>
+
 #include "base/btree.h"
 #include "base/list.h"
 #include "ciom/scrollable.h"
@@ -46,6 +48,7 @@ class cTreeViewChild : public cScrollableElement {
     bool collapsed = true;
     unsigned int textColor = 0xFFFFFFFF;
     int rowEnd = 0;  // where the row shown below it starts, as last laid out
+    size_t shownAt = 0;  // its place among the rows shown, as last laid out
 
     cTreeViewItem() = default;
     cTreeViewItem(const char* t, void* a, int img = -1);
@@ -123,6 +126,9 @@ class cTreeViewChild : public cScrollableElement {
   void onInitData() override;
   void onPaintArea(cCanvas* c) override;
 
+ protected:
+  bool childrenInView(std::vector<cChildElement*>& out) override;
+
  private:
   void changed();
   void layoutAppended();
@@ -130,6 +136,10 @@ class cTreeViewChild : public cScrollableElement {
   void laidOut(int height, int widest, int smallest);
   void layout(cTreeViewItem* first, int depth, bool visible, int& y, int& widest, int& smallest);
   void forget(cTreeViewItem* item);
+  // Whether `item` is `top` or hangs below it.
+  static bool within(cTreeItem* item, cTreeItem* top, bool itself);
+  // Rows went: the shown ones are known again at the next layout.
+  void dropShown();
   void forgetUnder(cTreeViewItem* item);
   void focusNode(cTreeViewItem* item);
   void showUnfocused(cTreeViewItem* item);
@@ -150,6 +160,11 @@ class cTreeViewChild : public cScrollableElement {
   cTreeViewItem* myAppendedUnder = nullptr;
   cTreeViewItem* myAppendedFirst = nullptr;
   int myBuiltHeight = 1, myWidest = 0, mySmallest = 0;
+  // The rows shown, top to bottom, as last laid out; a paint or the pointer
+  // looks only at those in view. Not known after rows went until the next
+  // layout.
+  std::vector<cTreeViewItem*> myShown;
+  bool myShownKnown = false;
   unsigned int mySaved[3] = {};
   unsigned int myUnfocused[3] = {};
   cTreeViewItem* myUnfocusedItem = nullptr;

@@ -255,11 +255,36 @@ TEST(Tree, DeepTreesAreWalkedWithoutRecursion) {
     parent = tree.add(parent, new Node(i));
     if (i % 2) tree.add(parent->parent, new Node(-i));
   }
+  int walked = 0;
+  for (cTreeItem* i = tree.first; i; i = cTree::nextInOrder(i)) ++walked;
+  EXPECT_EQ(walked, depth + depth / 2);
   cTree other;
   tree.reattachToTree(&other, tree.first, nullptr);
   EXPECT_EQ(parent->owner, &other);
   other.destroy();
   EXPECT_EQ(Node::deleted, depth + depth / 2);
+}
+
+// 1 (2 (3, 4), 5 (6)), 7: the walk from each item, alone and kept below one.
+TEST(Tree, PreOrderWalkStaysBelowItsTop) {
+  cTree tree;
+  Node* n[8] = {};
+  const int parentOf[8] = {0, 0, 1, 2, 2, 1, 5, 0};
+  for (int i = 1; i < 8; ++i)
+    n[i] = static_cast<Node*>(tree.add(parentOf[i] ? n[parentOf[i]] : nullptr, new Node(i)));
+  const auto walk = [&](int from, int top) {
+    std::vector<int> out;
+    for (cTreeItem* i = n[from]; i; i = cTree::nextInOrder(i, top ? n[top] : nullptr))
+      out.push_back(static_cast<Node*>(i)->id);
+    return out;
+  };
+  EXPECT_EQ(walk(1, 0), (std::vector<int>{1, 2, 3, 4, 5, 6, 7}));
+  EXPECT_EQ(walk(4, 0), (std::vector<int>{4, 5, 6, 7}));
+  EXPECT_EQ(walk(3, 2), (std::vector<int>{3, 4}));
+  EXPECT_EQ(walk(2, 1), (std::vector<int>{2, 3, 4, 5, 6}));
+  EXPECT_EQ(walk(6, 5), (std::vector<int>{6}));
+  EXPECT_EQ(cTree::nextInOrder(nullptr), nullptr);
+  tree.destroy();
 }
 
 }  // namespace

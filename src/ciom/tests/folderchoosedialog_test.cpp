@@ -207,10 +207,11 @@ class FolderChooseDialogFill : public FolderChooseDialog {
   }
   // Turns the queue until the folder's first rows are in; true when some,
   // not all, are.
-  static bool untilFirstRows(cFolderChooseDialog& d, cFormTestTarget& w, const std::string& path) {
+  static bool untilFirstRows(cFolderChooseDialog& d, cFormTestTarget& w, const std::string& path,
+                             int all = kMany) {
     for (int i = 0; i < 50000 && rowsUnder(d, path) <= 0 && d.walking(); ++i)
       if (!w.drain()) w.waitForNote(2);
-    return rowsUnder(d, path) > 0 && rowsUnder(d, path) < kMany;
+    return rowsUnder(d, path) > 0 && rowsUnder(d, path) < all;
   }
   std::string big;
 };
@@ -302,6 +303,62 @@ TEST_F(FolderChooseDialogFill, EveryKeyAndClickIsActedOn) {
     EXPECT_EQ(rows, kMany + (made ? 1 : 0));
     EXPECT_EQ(askedName, made);
     EXPECT_EQ(field, big + c.current);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The user selects the big folder and, while its rows come, presses a key
+// in the tree: it moves from that folder's row as it does once the folder
+// is listed, and the folder is still listed whole.
+TEST_F(FolderChooseDialogFill, KeysInTheTreeMoveFromTheRowBeingFilled) {
+  // Enough rows that a slice of the fill never brings them all.
+  constexpr int kAll = 5 * kMany;
+  for (int i = kMany; i < kAll; ++i) mkdir((big + "/e" + std::to_string(10000 + i)).c_str(), 0755);
+  const std::string top = tmp.root.substr(tmp.root.find_last_of('/') + 1);
+  const struct {
+    int key;  // 0: the character
+    char ch;
+    const char* to;  // the row selected
+  } cases[] = {
+      {cChildElement::kcDown, 0, "d10000"}, {cChildElement::kcRight, 0, "d10000"},
+      {cChildElement::kcUp, 0, "a"},        {cChildElement::kcLeft, 0, top.c_str()},
+      {cChildElement::kcHome, 0, "big"},    {cChildElement::kcEnd, 0, "big"},
+      {cChildElement::kcPageDown, 0, "big"}, {0, 'd', "big"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.key ? std::to_string(c.key) : std::string(1, c.ch));
+    bool midFill = false, listedWhole = false;
+    int rows = -1;
+    std::string after;
+    play([&](cFolderChooseDialog& d, cFormTestTarget& w) {
+      finishWalk(d, w);
+      cNode* node = d.nodes().find(big.c_str());
+      ASSERT_NE(node, nullptr);
+      node->row->element->select(true);
+      for (int i = 0; i < 10 && !d.walking(); ++i) w.drain();
+      midFill = untilFirstRows(d, w, big, kAll);
+      if (c.key)
+        d.processKey(c.key, false, false, false);
+      else
+        d.processChar(static_cast<unsigned short>(c.ch), false, false, false);
+      finishWalk(d, w);
+      while (w.drain()) {
+      }
+      node = d.nodes().find(big.c_str());
+      listedWhole = node && node->listed;
+      rows = rowsUnder(d, big);
+      after = d.tree().selected() ? d.tree().selected()->text : "-";
+      w.key(kEscape);
+    });
+    _guardchar<char> folder(tmp.root.c_str());
+    cFolderChooseDialog::choose(&parent, "Choose", folder);
+    EXPECT_TRUE(midFill) << "the folder came whole before the key";
+    EXPECT_EQ(after, c.to);
+    EXPECT_TRUE(listedWhole);
+    EXPECT_EQ(rows, kAll);
   }
 }
 

@@ -1,11 +1,14 @@
 // The tree view: children read only when a node opens, signs and hidden
-// subtrees, the key table with and without the sibling modifier, batches.
+// subtrees, the key table with and without the sibling modifier, batches,
+// and a level of very many rows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "ciom/treeview.h"
+#include "support/fixedcanvas.h"
 #include "support/formplatform.h"
 #include "support/testplatform.h"
 
@@ -185,19 +188,13 @@ namespace {
 // layout leaves, for comparing two.
 std::vector<std::string> laidOut(cTV& tree) {
   std::vector<std::string> rows;
-  for (cTreeItem* i = tree.root(); i;) {
+  for (cTreeItem* i = tree.root(); i; i = cTree::nextInOrder(i)) {
     auto* n = static_cast<cNode*>(i);
     sPoint p{};
     if (n->element->visible_child()) n->element->absPos(p);
     rows.push_back(std::string(n->text) + " " + std::to_string(n->element->visible_child()) + " " +
                    std::to_string(p.x) + "," + std::to_string(p.y) + " " + std::to_string(n->element->width()) +
                    "x" + std::to_string(n->element->height()) + " " + std::to_string(n->control->kind()));
-    if (i->child) {
-      i = i->child;
-      continue;
-    }
-    while (i && !i->next) i = i->parent;
-    i = i ? i->next : nullptr;
   }
   rows.push_back("view " + std::to_string(tree.minVisualWidth()) + "x" + std::to_string(tree.minVisualHeight()));
   return rows;
@@ -248,6 +245,129 @@ TEST(TreeView, RowsAddedInBatchesLieWhereAWholeLayoutPutsThem) {
     const std::vector<std::string> batched = laidOut(tree);
     tree.update();
     EXPECT_EQ(batched, laidOut(tree)) << c.name;
+    root.dettach(&tree);
+  }
+}
+
+namespace {
+
+class cCountedLabel : public cTreeItemElement {
+ public:
+  static int painted;
+  void onPaint(cCanvas* c) override {
+    ++painted;
+    cTreeItemElement::onPaint(c);
+  }
+};
+int cCountedLabel::painted = 0;
+
+class cCountingTree : public cTV {
+ public:
+  cTreeItemElement* newTreeItemElement(cNode*) override { return new cCountedLabel; }
+  size_t reachable() {
+    std::vector<cChildElement*> children;
+    reachableChildren(children);
+    return children.size();
+  }
+};
+
+// Hands every child a canvas of its own place, so that a paint goes down.
+class cPaintThrough : public cFixedMetricCanvas {
+ public:
+  using cFixedMetricCanvas::cFixedMetricCanvas;
+  bool canDrawAt(sRect*) override { return true; }
+  cCanvas* subCanvas(sRect* r) override { return new cPaintThrough(r->width, r->height); }
+};
+
+}  // namespace
+
+// A level of very many rows, filled in batches as the folder chooser fills
+// one: a paint, a click or a move of the focus looks at the rows in view
+// alone, and each finds what a look at every row finds.
+TEST(TreeView, APaintClickOrFocusLooksOnlyAtTheRowsInView) {
+  constexpr int kView = 300, kRowHeight = 10;
+  for (int rows : {1000, 100000}) {
+    SCOPED_TRACE(rows);
+    cTestRequestTarget window;
+    cRecorder root;
+    cCountingTree tree;
+    window.bind(&root, 1000, 1000);
+    root.attach(&tree, 0, 0, kView, kView);
+    tree.setCellSpacing(kRowHeight);
+    cNode* level = new cNode("level", nullptr);
+    level->collapsed = false;
+    tree.storeUnder(nullptr, level);
+    tree.storeUnder(nullptr, new cNode("after", nullptr));
+    tree.update();
+    for (int r = 0; r < rows;) {
+      tree.startChanges();
+      for (int end = std::min(rows, r + 200); r < end; ++r)
+        tree.storeUnder(level, new cNode(("row " + std::to_string(r)).c_str(), nullptr));
+      tree.endChanges();
+    }
+    const unsigned long long bottom = tree.vbar().maxval();
+    for (unsigned long long at : {0ULL, bottom / 2 + 3, bottom}) {
+      tree.vbar().setPos(at, true);
+      while (window.drain()) {
+      }
+      ASSERT_EQ(tree.shiftY(), static_cast<int>(at));
+      // What a look at every row finds: the rows that show in the view.
+      sRect client;
+      tree.clientRect(&client);
+      int inView = 0;
+      cNode* hit = nullptr;
+      std::vector<cNode*> all{level, static_cast<cNode*>(level->next)};
+      for (cTreeItem* i = level->child; i; i = i->next) all.push_back(static_cast<cNode*>(i));
+      for (cNode* n : all) {
+        sRect r;
+        tree.childRect(n->element, &r);
+        const int top = r.y - tree.shiftY();
+        if (!n->element->visible_child()) continue;
+        if (top < client.height && top + r.height > 0) ++inView;
+        if (top <= kView / 2 && top + r.height > kView / 2) hit = n;
+      }
+      cCountedLabel::painted = 0;
+      cPaintThrough canvas(kView, kView);
+      tree.processPaint(&canvas);
+      EXPECT_GT(inView, kView / kRowHeight - 2) << at;
+      EXPECT_EQ(cCountedLabel::painted, inView) << at;
+      EXPECT_LE(tree.reachable(), static_cast<size_t>(2 * inView + 4)) << at;
+      // A click in the middle of the view selects the row there.
+      ASSERT_NE(hit, nullptr);
+      sRect r;
+      tree.childRect(hit->element, &r);
+      root.processMouseBtn(r.x + 2, kView / 2, cTV::mbLeft, true, false, false);
+      root.processMouseBtn(r.x + 2, kView / 2, cTV::mbLeft, false, false, false);
+      while (window.drain()) {
+      }
+      EXPECT_EQ(tree.selected(), hit) << at;
+    }
+    // The focus moves between rows out of view, as keys move it, and only
+    // one row ever holds it.
+    for (cTreeItem* to : {level->child, level->lastChild, level->child}) {
+      root.processFocusDirect(static_cast<cNode*>(to)->element);
+      int focused = 0;
+      for (cTreeItem* i = level; i; i = cTree::nextInOrder(i)) focused += static_cast<cNode*>(i)->element->focused();
+      EXPECT_EQ(focused, 1);
+      EXPECT_TRUE(static_cast<cNode*>(to)->element->focused());
+    }
+    // The level filled again keeps its selected row, and a row that goes
+    // takes the selection with it.
+    tree.select(level, true);
+    while (window.drain()) {
+    }
+    tree.startChanges();
+    tree.remove_under(level);
+    tree.storeUnder(level, new cNode("again", nullptr));
+    tree.endChanges();
+    EXPECT_EQ(tree.selected(), level);
+    tree.processKey(cTV::kcDown, false, false, false);
+    while (window.drain()) {
+    }
+    ASSERT_NE(tree.selected(), nullptr);
+    EXPECT_STREQ(tree.selected()->text, "again");
+    tree.remove_under(level);
+    EXPECT_EQ(tree.selected(), nullptr);
     root.dettach(&tree);
   }
 }

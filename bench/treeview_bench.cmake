@@ -1,0 +1,1 @@
+zvk_bench(treeview_bench zvk_ciplatform)
