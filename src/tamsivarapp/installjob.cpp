@@ -231,12 +231,16 @@ class cInstallerRun {
     return false;
   }
 
-  // Names side files just made in the record; a run whose record cannot
-  // name them stops before it writes into them.
-  bool markMade() {
+  // Names side files just made in the record, `added` alone where the
+  // record names every other one already; a run whose record cannot name
+  // them stops before it writes into them.
+  bool markMade(const tSideMark* added = nullptr) {
     if (!config_) return true;
     clearStoreTrouble(config_);
-    writeSideMark(config_, section_.ptr, sides_);
+    if (added)
+      addSideMark(config_, section_.ptr, *added);
+    else
+      writeSideMark(config_, section_.ptr, sides_);
     errno = 0;
     return config_->saveConfig() || unsaved();
   }
@@ -360,11 +364,13 @@ class cInstallerRun {
 
   bool makeBatch(const std::vector<sEntry*>& batch, int& stage) {
     std::vector<std::unique_ptr<sMade>> made;
+    tSideMark added;
     for (sEntry* e : batch) {
       made.push_back(std::make_unique<sMade>());
       if (!makeTemp(*e, *made.back())) return false;
+      added.emplace(e->temp, e->tempId);
     }
-    if (!markMade()) return false;
+    if (!markMade(&added)) return false;
     if (!stage) host_.notifyStage(++stage);
     for (auto& m : made) {
       const std::string name = m->entry->temp.substr(m->entry->temp.rfind('/') + 1);

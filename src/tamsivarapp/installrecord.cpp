@@ -283,9 +283,18 @@ void writeSideMark(cApplicationConfig* config, const char* section, const tSideM
       for (const char* name : {"sidedev", "sideino", "sideborn", "sidebornns"})
         config->removeSection(indexed(section, name, static_cast<int>(i)).c_str());
   dropEntries(config, section, "sides", "side");
+  addSideMark(config, section, sides);
+}
+
+void addSideMark(cApplicationConfig* config, const char* section, const tSideMark& sides) {
   if (sides.empty()) return;
-  int count = 0;
+  unsigned long long old = 0;
+  config->getParamInt(key(section, "sides").c_str(), old);
+  int count = static_cast<int>(old < kMaxEntries ? old : kMaxEntries);
   for (const auto& [side, id] : sides) {
+    // No birth time read from an earlier entry under this number.
+    if (!id.born)
+      for (const char* name : {"sideborn", "sidebornns"}) config->removeSection(indexed(section, name, count).c_str());
     writeId(config, section, "side", count, id);
     setText(config, indexed(section, "side", count++), side.c_str());
   }

@@ -61,6 +61,10 @@ tSideMark readSideMark(cApplicationConfig* config, const char* section);
 // Names exactly `sides` in the record under `section` (none clears the
 // mark); neither saves nor touches the files.
 void writeSideMark(cApplicationConfig* config, const char* section, const tSideMark& sides);
+// Names `sides` too, after the side files the record names already: a
+// name named again is read with its last identity. Cheap however long the
+// mark is; neither saves nor touches the files.
+void addSideMark(cApplicationConfig* config, const char* section, const tSideMark& sides);
 // Whether the name in the held folder is still the side file `id` names.
 bool isSideMade(const cHeldFolder& folder, const std::string& name, const sFileId& id);
 // "install/<record name>".

@@ -432,6 +432,50 @@ TEST(InstallerJob, KilledAtRandomMomentsLeavesOldOrNewAndTheNextRunRepairs) {
   }
 }
 
+// Runs killed once their side files are made and named, each under the
+// names the one before left: every side file there is the one the saved
+// record names with its identity, batch after batch, and the next run
+// takes them all.
+TEST(InstallerJob, RunsKilledAfterManyFilesAreMadeLeaveEachNamedInTheRecord) {
+  ScratchDir dir;
+  const std::string root = dir.file("app"), cfgDir = dir.file("cfg");
+  PkgVersion v;
+  for (int i = 0; i < 150; ++i) {
+    std::string name = "d";
+    name += std::to_string(i % 3);
+    name += "/f";
+    name += std::to_string(i);
+    v.files.push_back({name, randomBytes(2000, static_cast<unsigned>(i))});
+  }
+  for (int kill = 0; kill < 2; ++kill) {
+    SCOPED_TRACE(kill);
+    const pid_t child = fork();
+    if (child == 0) {
+      TestHost host;
+      // Before the second file is filled, every file made and named.
+      host.atStage = [](int s) {
+        if (s == 2) _exit(0);
+      };
+      installVersion(root, cfgDir, v, host);
+      _exit(1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const std::vector<std::string> left = sideFiles(root);
+    EXPECT_EQ(left.size(), v.files.size());
+    cCIAppFullConfig cfg;
+    ASSERT_TRUE(cfg.openConfig(cfgDir.c_str()));
+    const tSideMark marked = readSideMark(&cfg, "install/sample");
+    for (const std::string& side : left) {
+      ASSERT_TRUE(marked.count(side)) << side;
+      EXPECT_EQ(marked.at(side), ownIdAt(AT_FDCWD, side)) << side;
+    }
+  }
+  EXPECT_EQ(installVersion(root, cfgDir, v).job, 0);
+  expectInstalled(root, cfgDir, v);
+}
+
 // Files the package did not make stay where they are and keep their bytes:
 // the user's own under the names the installer's side files take, and what
 // a link swapped in after the checks leads to.
