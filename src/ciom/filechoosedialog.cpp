@@ -234,12 +234,11 @@ void cFileChooseDialog::endFill() {
   if (held.ptr && myNavi.navigate(held.ptr)) return;
   const bool places = myHeldPlaces, newFolder = myHeldNewFolder;
   myHeldPlaces = myHeldNewFolder = false;
-  if (!places && !newFolder) {
-    myNavi.postAction(new cChildAction(cNavigationChild::naNormal));
-    return;
-  }
-  // Places and New folder given meanwhile act on where the user ended up,
-  // as from a bar at rest: a read New folder starts is the bar's own.
+  // The bar is at rest from this turn on: what the user gives next, maybe
+  // already waiting behind the last rows, is done as for a folder read at
+  // once, not held for a read that never comes. Places and New folder given
+  // meanwhile act on where the user ended up; a read New folder starts is
+  // the bar's own.
   myNavi.goNormalMode();
   if (places) onMainTool(idPlaces);
   if (newFolder) onMainTool(idNewFolder);

@@ -547,6 +547,52 @@ TEST_F(FileChooseDialogFill, ToolsGivenWhileAFolderFillsAreDone) {
   }
 }
 
+// What the user gives on the very turn the last rows come in, before the
+// path bar has been back to normal for a turn, is done as when the folder
+// came at once: a folder typed is entered, Home is gone to, a filter lists.
+TEST_F(FileChooseDialogFill, WhatIsGivenAsTheLastRowsComeIsDone) {
+  enum eAct { kTypedFolder, kHome, kFilter };
+  const struct {
+    eAct act;
+    const char* shown;  // a row listed at the end
+    const char* gone;   // a row not listed at the end
+  } cases[] = {
+      {kTypedFolder, "inner.txt", "f00000.txt"},
+      {kHome, "docs", "f00000.txt"},
+      {kFilter, "small.txt", "f00000.txt"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.act);
+    cDialog::sFileChooseInfo info;
+    setFilters(info, {{"All", "*", ""}, {"Small", "small*", ""}});
+    int rowsWhenGiven = -1;
+    std::vector<std::string> rows;
+    run(true, info, [&](cDialog& d, cFormTestTarget& w) {
+      d.ls((tmp.root + "/many").c_str());
+      for (int i = 0; i < 5000 && d.list().getRowCount() < 5001; ++i)
+        if (!w.drain()) w.waitForNote(2);
+      rowsWhenGiven = d.list().getRowCount();
+      if (c.act == kTypedFolder) {
+        d.nameField().setText((tmp.root + "/docs").c_str(), -1);
+        d.processKey(kEnter, false, false, false);
+      } else if (c.act == kHome) {
+        cToolBarChild::cTbButtonAction button(1);
+        d.onAction(&d.mainTools(), &button);
+      } else {
+        // Handled on this turn, as a click on the choice would be.
+        d.filterCombo().select(1, false);
+        cChildElement::cChildAction change(cChildElement::acChange);
+        d.onAction(&d.filterCombo(), &change);
+      }
+      for (int i = 0; i < 3 && idle(w, d); ++i) w.settle();
+      rows = column(d, 1);
+    });
+    EXPECT_EQ(rowsWhenGiven, 5001);
+    EXPECT_NE(std::find(rows.begin(), rows.end(), c.shown), rows.end());
+    EXPECT_EQ(std::find(rows.begin(), rows.end(), c.gone), rows.end());
+  }
+}
+
 // An empty folder has no rows to wait for: a name typed there is saved.
 TEST_F(FileChooseDialog, AnEmptyFolderTakesReturn) {
   ASSERT_EQ(mkdir((tmp.root + "/empty").c_str(), 0755), 0);
