@@ -17,12 +17,13 @@ enum { txComputer = 0, txNewFolder = 5, txSelect = 6, txCancel = 7 };
 constexpr long long kPathFieldLimit = 32768;
 constexpr int kContextMenuWidth = 100;
 // Rows are added a batch at a time, batches for a slice of time before the
-// window's events are taken: a paint visits every row shown, so a paint
-// after each batch would cost a fill the square of its rows. Shorter slices
-// answer keys sooner only while that paint is cheap: on a large folder the
-// paint is what a key waits for, and more of them double the fill.
+// window's events are taken. The window runs what is queued before each of
+// its events, a wake-up or an exposure as much as a key, and a fill always
+// has its next slice queued: a key waits a slice for every event ahead of
+// it, so slices are short. A paint looks only at the rows in view, so the
+// paints between them cost a fill little.
 constexpr size_t kRowBatch = 200;
-constexpr std::chrono::milliseconds kFillSlice{40};
+constexpr std::chrono::milliseconds kFillSlice{8};
 }  // namespace
 
 cPicturesList cFolderChooseDialog::myImagesToolsMain;
