@@ -17,12 +17,13 @@ enum { txComputer = 0, txNewFolder = 5, txSelect = 6, txCancel = 7 };
 constexpr long long kPathFieldLimit = 32768;
 constexpr int kContextMenuWidth = 100;
 // Rows are added a batch at a time, batches for a slice of time before the
-// window's events are taken: a paint visits every row shown, so a paint
-// after each batch would cost a fill the square of its rows. Shorter slices
-// answer keys sooner only while that paint is cheap: on a large folder the
-// paint is what a key waits for, and more of them double the fill.
+// window's events are taken. The window runs what is queued before each of
+// its events, a wake-up or an exposure as much as a key, and a fill always
+// has its next slice queued: a key waits a slice for every event ahead of
+// it, so slices are short. A paint looks only at the rows in view, so the
+// paints between them cost a fill little.
 constexpr size_t kRowBatch = 200;
-constexpr std::chrono::milliseconds kFillSlice{40};
+constexpr std::chrono::milliseconds kFillSlice{8};
 }  // namespace
 
 cPicturesList cFolderChooseDialog::myImagesToolsMain;
@@ -122,6 +123,7 @@ void cFolderChooseDialog::begin(sListing l) {
     startLevel(level);
   else
     finishWalk();
+  noteSelectionComing();
 }
 
 void cFolderChooseDialog::userTookOver() {
@@ -129,6 +131,7 @@ void cFolderChooseDialog::userTookOver() {
   myWalk.walk.rest = std::string::npos;
   myWalk.selects = false;
   myWalk.ends = myWalk.newFolder = false;
+  noteSelectionComing();
 }
 
 void cFolderChooseDialog::startLevel(cTreeFoldersContentItem* level) {
@@ -187,8 +190,8 @@ void cFolderChooseDialog::endLevel(bool listed) {
 }
 
 void cFolderChooseDialog::finishWalk() {
-  bool treeFocused = false;
-  for (cChildElement* e = getFocused(); e && !treeFocused; e = e->parent()) treeFocused = e == &myTree;
+  noteSelectionComing();
+  const bool inTree = treeFocused();
   cTreeViewChild::cTreeViewItem* row = myWalk.walk.node ? myWalk.walk.node->row : nullptr;
   if (myWalk.selects && row) {
     // The row takes the focus as it did when folders were read at once, but
@@ -196,7 +199,7 @@ void cFolderChooseDialog::finishWalk() {
     // were read stay there, and so does a focus the user moved.
     const char* shown = myField.text();
     const bool untyped = myWalk.field == (shown ? shown : "");
-    myTree.select(row, treeFocused || (myWalk.takesFocus && untyped && getFocused() == myWalk.focus));
+    myTree.select(row, inTree || (myWalk.takesFocus && untyped && getFocused() == myWalk.focus));
     // What the user typed meanwhile stays in the field.
     makeCurrent(row, untyped);
     if (row->element) myTree.scrollToChild(row->element);
@@ -208,9 +211,10 @@ void cFolderChooseDialog::finishWalk() {
   } else if (myCurrent && !myTree.selected()) {
     // The rows that went took the view's selection with them; the user's
     // own row keeps it.
-    myTree.select(myCurrent, treeFocused);
+    myTree.select(myCurrent, inTree);
   }
   startQueued();
+  replayHeld();
 }
 
 void cFolderChooseDialog::startQueued() {
@@ -226,6 +230,55 @@ void cFolderChooseDialog::endWalk() {
   myReader.terminate();
   myLevel = nullptr;
   myLevelFills = false;
+  noteSelectionComing();
+}
+
+bool cFolderChooseDialog::treeFocused() {
+  for (cChildElement* e = getFocused(); e; e = e->parent())
+    if (e == &myTree) return true;
+  return false;
+}
+
+void cFolderChooseDialog::noteSelectionComing() { myTree.setSelectionComing(walking() && myWalk.selects); }
+
+bool cFolderChooseDialog::holds() {
+  if (walking() && myWalk.selects) return !myHeld.empty() || treeFocused();
+  // Held behind a walk that no longer selects: they come before what follows.
+  replayHeld();
+  return false;
+}
+
+void cFolderChooseDialog::replayHeld() {
+  std::vector<sHeld> held;
+  held.swap(myHeld);
+  // What a replayed key starts may hold the rest again; they keep their order.
+  for (const sHeld& h : held) {
+    if (h.kind == sHeld::kKey)
+      processKey(h.code, h.f1, h.f2, h.f3);
+    else if (h.kind == sHeld::kChar)
+      processChar(static_cast<unsigned short>(h.code), h.f1, h.f2, h.f3);
+    else
+      processMouseBtn(h.x, h.y, h.code, h.down, h.f1, h.f2);
+  }
+}
+
+bool cFolderChooseDialog::processKey(int key, bool shift, bool mod2, bool mod3) {
+  if (key == kcEscape || !holds()) return cCustomForm::processKey(key, shift, mod2, mod3);
+  myHeld.push_back({sHeld::kKey, key, 0, 0, false, shift, mod2, mod3});
+  return true;
+}
+
+bool cFolderChooseDialog::processChar(unsigned short ch, bool f1, bool f2, bool f3) {
+  if (!holds()) return cCustomForm::processChar(ch, f1, f2, f3);
+  myHeld.push_back({sHeld::kChar, ch, 0, 0, false, f1, f2, f3});
+  return true;
+}
+
+void cFolderChooseDialog::processMouseBtn(int x, int y, int button, bool down, bool mod1, bool mod2) {
+  // A press waits only behind what waits: one on a row is the user's own
+  // choice, and one beside the rows leaves the tree waiting too.
+  if (myHeld.empty() || !holds()) return cCustomForm::processMouseBtn(x, y, button, down, mod1, mod2);
+  myHeld.push_back({sHeld::kPress, button, x, y, down, mod1, mod2, false});
 }
 
 void cFolderChooseDialog::makeCurrent(cTreeViewChild::cTreeViewItem* row, bool showInField) {

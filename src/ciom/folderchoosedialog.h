@@ -7,6 +7,7 @@
 
 #include <deque>
 #include <string>
+#include <vector>
 
 #include "base/guardchar.h"
 #include "base/job.h"
@@ -36,6 +37,9 @@ class cFolderChooseDialog : public cCustomForm {
   bool onAction(cChildElement* sender, cChildAction* a) override;
   bool onFormAccept() override;
   bool onFormCancel() override;
+  bool processKey(int key, bool shift, bool mod2, bool mod3) override;
+  bool processChar(unsigned short ch, bool f1, bool f2, bool f3) override;
+  void processMouseBtn(int x, int y, int button, bool down, bool mod1, bool mod2) override;
 
   // Both start a walk whose levels are listed while the window goes on
   // answering, the deepest selected at the end. A walk under way leaves its
@@ -110,6 +114,20 @@ class cFolderChooseDialog : public cCustomForm {
   // Stops the read and drops the steps to come; rows already shown stay,
   // their level not taken for listed.
   void endWalk();
+  // Whether the focus is in the tree: on a row or on the view itself.
+  bool treeFocused();
+  // While a walk is to select its row, the tree shows none; keys for the
+  // tree wait for that row, as when folders were read at once, and what
+  // comes after them waits too, so that all come in order. Escape never
+  // waits.
+  struct sHeld {
+    enum eKind { kKey, kChar, kPress } kind;
+    int code, x, y;
+    bool down, f1, f2, f3;
+  };
+  bool holds();
+  void replayHeld();
+  void noteSelectionComing();
 
   cToolBarChild myMainTools;
   cTreeViewChild myTree;
@@ -124,6 +142,7 @@ class cFolderChooseDialog : public cCustomForm {
   bool myLevelFills = false;                   // its read is done, its rows coming
   size_t myLevelNext = 0;
   int myRun = 0;
+  std::vector<sHeld> myHeld;
   // After the tree: its read ends before the nodes it writes go.
   cLevelReader myReader{*this};
 };

@@ -561,6 +561,6 @@ void cTreeViewChild::onSetFocus(bool f1, bool f2) {
   restoreFocused();
   if (mySelected && mySelected->element)
     mySelected->element->focus();
-  else
+  else if (!mySelectionComing)
     selectRoot();
 }

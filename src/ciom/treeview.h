@@ -93,6 +93,9 @@ class cTreeViewChild : public cScrollableElement {
   cTreeViewItem* isChild(cChildElement* e);
   cTreeViewItem* isCtl(cChildElement* e);
   void selectRoot();
+  // While a selection is coming, the focus taken without one stays on the
+  // view rather than going to the first row.
+  void setSelectionComing(bool on) { mySelectionComing = on; }
   void changeUnfocused(cTreeViewItem* item);
 
   void setOutline(int v);
@@ -153,7 +156,7 @@ class cTreeViewChild : public cScrollableElement {
   cPicturesList* myLists[3] = {nullptr, nullptr, nullptr};
   unsigned int myBg = 0, myFrame = 0;
   cTreeViewItem* mySelected = nullptr;
-  bool myBatch = false, myPending = false;
+  bool myBatch = false, myPending = false, mySelectionComing = false;
   // What a batch did when it only added rows at the end of one level, and
   // what the last layout left, so such a batch lays out its own rows alone.
   bool myAppendsOnly = false, myBuilt = false;

@@ -363,3 +363,95 @@ TEST_F(FolderChooseDialogFill, KeysInTheTreeMoveFromTheRowBeingFilled) {
 }
 
 }  // namespace
+
+namespace {
+
+// Keys and clicks given while the chooser opens at the big folder, before
+// its first level is read or while its own rows come, leave what they
+// leave when given once it is listed: that run is the oracle.
+TEST_F(FolderChooseDialogFill, InputDuringTheFirstWalkActsAsAfterIt) {
+  enum eWhen { kListed, kAtOnce, kMidFill };
+  enum eClick { kNoClick, kRightOfRows, kOnIndent };
+  struct sStep {
+    int key;  // negative: the character
+    bool shift;
+    eClick click;
+  };
+  const int down = cChildElement::kcDown, up = cChildElement::kcUp, tab = cChildElement::kcTab;
+  const struct {
+    const char* name;
+    std::vector<sStep> steps;
+  } cases[] = {
+      {"Down", {{down, false, kNoClick}}},
+      {"Shift+Tab then Down", {{tab, true, kNoClick}, {down, false, kNoClick}}},
+      {"Shift+Tab then Up", {{tab, true, kNoClick}, {up, false, kNoClick}}},
+      {"Shift+Tab then Left", {{tab, true, kNoClick}, {cChildElement::kcLeft, false, kNoClick}}},
+      {"Shift+Tab then Right", {{tab, true, kNoClick}, {cChildElement::kcRight, false, kNoClick}}},
+      {"click right of the rows", {{0, false, kRightOfRows}}},
+      {"click on the indent then Down", {{0, false, kOnIndent}, {down, false, kNoClick}}},
+      {"click right of the rows then Down Down",
+       {{0, false, kRightOfRows}, {down, false, kNoClick}, {down, false, kNoClick}}},
+      {"Shift+Tab then d", {{tab, true, kNoClick}, {-'d', false, kNoClick}}},
+      {"Shift+Tab then Return", {{tab, true, kNoClick}, {kEnter, false, kNoClick}}},
+      {"Shift+Tab then Escape", {{tab, true, kNoClick}, {kEscape, false, kNoClick}}},
+  };
+  struct sOutcome {
+    std::string selected, focused, field;
+    int rows = -1, ended = -1;
+    bool operator==(const sOutcome&) const = default;
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    sOutcome seen[3];
+    for (int when : {kListed, kAtOnce, kMidFill}) {
+      SCOPED_TRACE(when);
+      bool midFill = true;
+      play([&](cFolderChooseDialog& d, cFormTestTarget& w) {
+        if (when == kListed) finishWalk(d, w);
+        if (when == kMidFill) midFill = untilFirstRows(d, w, big);
+        sPoint at, form;
+        d.tree().absPos(at);
+        d.absPos(form);
+        at.x -= form.x;
+        at.y -= form.y;
+        for (const sStep& s : c.steps) {
+          if (s.key < 0) d.processChar(static_cast<unsigned short>(-s.key), false, false, false);
+          if (s.key > 0) d.processKey(s.key, s.shift, false, false);
+          if (s.key) continue;
+          const int x = s.click == kRightOfRows ? at.x + d.tree().width() - 30 : at.x + 3;
+          const int y = s.click == kRightOfRows ? at.y + 8 : at.y + 30;
+          d.processMouseBtn(x, y, cChildElement::mbLeft, true, false, false);
+          d.processMouseBtn(x, y, cChildElement::mbLeft, false, false, false);
+        }
+        finishWalk(d, w);
+        while (w.drain()) {
+        }
+        sOutcome& o = seen[when];
+        if (w.ended()) {
+          o.ended = w.result;
+          return;
+        }
+        o.selected = d.tree().selected() ? d.tree().selected()->text : "-";
+        cChildElement* f = d.getFocused();
+        cTreeViewChild::cTreeViewItem* row = f ? d.tree().isChild(f) : nullptr;
+        o.focused = row ? row->text : f == &d.field() ? "field" : f == &d.tree() ? "tree" : "other";
+        o.field = d.field().text() ? d.field().text() : "";
+        o.rows = rowsUnder(d, big);
+        w.key(kEscape);
+      });
+      _guardchar<char> folder(big.c_str());
+      cFolderChooseDialog::choose(&parent, "Choose", folder);
+      EXPECT_TRUE(midFill) << "the folder came whole before the input";
+    }
+    EXPECT_EQ(seen[kListed].rows, seen[kListed].ended == -1 ? kMany : -1);
+    for (int when : {kAtOnce, kMidFill}) {
+      EXPECT_EQ(seen[when].ended, seen[kListed].ended) << when;
+      EXPECT_EQ(seen[when].selected, seen[kListed].selected) << when;
+      EXPECT_EQ(seen[when].focused, seen[kListed].focused) << when;
+      EXPECT_EQ(seen[when].field, seen[kListed].field) << when;
+      EXPECT_EQ(seen[when].rows, seen[kListed].rows) << when;
+    }
+  }
+}
+
+}  // namespace
