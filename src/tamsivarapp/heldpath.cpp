@@ -1,6 +1,7 @@
 #include "tamsivarapp/heldpath.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -83,7 +84,9 @@ cSideFolders::~cSideFolders() {
 
 void cSideFolders::hold(const std::string& path, const cHeldFolder& folder) {
   const std::string at = parentOf(path);
-  if (fds_.size() >= kHeld || fds_.count(at) || folder.fd() < 0) return;
+  rlimit limit{};
+  const bool room = ::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur / 4 > fds_.size();
+  if (!room || fds_.size() >= kHeld || fds_.count(at) || folder.fd() < 0) return;
   const int fd = ::openat(folder.fd(), ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
   if (fd >= 0) fds_[at] = fd;
 }

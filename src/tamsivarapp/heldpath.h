@@ -82,8 +82,10 @@ class cHeldFolder {
 
 // The folders a run made side files in, held open by their paths then, so
 // that a side file whose folder was moved and a link put in its place is
-// still found where it really is. Only the first kHeld folders are held:
-// a side file in any other is then only left in place.
+// still found where it really is. Only the first kHeld folders are held,
+// and no more than a quarter of the descriptors the process may open, so
+// that the run itself always has room: a side file in any other folder is
+// then only left in place.
 class cSideFolders {
  public:
   static constexpr size_t kHeld = 256;

@@ -1,6 +1,8 @@
 #include "tamsivarapp/installjob.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,8 +39,40 @@ constexpr unsigned char kDefaultDigits[3] = {6, 6, 4};
 // "<target>.tmp".
 constexpr int kTempNames = 100;
 
-// How many new files are made and named in the record with one save.
-constexpr size_t kMadeAtOnce = 64;
+// How many new files are made and named in the record with one save at
+// most: each save writes the whole record and waits for the disk.
+constexpr size_t kMadeAtOnce = 512;
+// Each file of a batch holds its own descriptor and its folder's until it
+// is named; the rest of the program and the save keep some spare.
+constexpr size_t kHeldPerFile = 2;
+constexpr size_t kSpareDescriptors = 32;
+// How many descriptors a save of the record opens at once, at most.
+constexpr int kSaveNeeds = 4;
+
+// How many more descriptors the process may open; 0 where that is unknown.
+size_t freeDescriptors() {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return 0;
+  DIR* listing = ::opendir("/proc/self/fd");
+  if (!listing) return 0;
+  // The listing's own descriptor is counted, and is free again after.
+  rlim_t open = 0;
+  while (const dirent* entry = ::readdir(listing))
+    if (entry->d_name[0] != '.') ++open;
+  ::closedir(listing);
+  if (limit.rlim_cur == RLIM_INFINITY) return kMadeAtOnce * kHeldPerFile + kSpareDescriptors;
+  return limit.rlim_cur > open ? static_cast<size_t>(limit.rlim_cur - open + 1) : 1;
+}
+
+// Whether `count` more descriptors can be opened now.
+bool roomFor(int count) {
+  std::vector<int> taken;
+  for (int fd; static_cast<int>(taken.size()) < count && (fd = ::open("/", O_PATH | O_CLOEXEC)) >= 0;)
+    taken.push_back(fd);
+  const bool room = static_cast<int>(taken.size()) == count;
+  for (int fd : taken) ::close(fd);
+  return room;
+}
 
 sFileId ownIdOf(const std::string& path) { return ownIdAt(AT_FDCWD, path); }
 
@@ -332,21 +366,19 @@ class cInstallerRun {
   // first is filled: a save forces to the disk what the system holds
   // unwritten, and with the bytes of filled files waiting it takes a while.
   bool unpack() {
-    std::vector<sEntry*> batch;
+    std::vector<sEntry*> pending;
+    for (sEntry& e : entries_)
+      if (changed(e)) pending.push_back(&e);
     int stage = 0;
-    for (sEntry& e : entries_) {
-      if (!changed(e)) continue;
-      batch.push_back(&e);
-      if (batch.size() < kMadeAtOnce) continue;
-      if (!makeBatch(batch, stage)) return false;
-      batch.clear();
+    for (size_t at = 0; at < pending.size();) {
+      const size_t made = makeBatch(pending, at, stage);
+      if (!made) return false;
+      at += made;
     }
-    if (!batch.empty() && !makeBatch(batch, stage)) return false;
     int filled = 0;
-    for (sEntry& e : entries_) {
-      if (!changed(e)) continue;
+    for (sEntry* e : pending) {
       if (filled++) host_.notifyStage(++stage);
-      if (!fillTemp(e)) return false;
+      if (!fillTemp(*e)) return false;
     }
     return true;
   }
@@ -362,33 +394,74 @@ class cInstallerRun {
     }
   };
 
-  bool makeBatch(const std::vector<sEntry*>& batch, int& stage) {
+  // Makes, marks and names the files of `pending` from `from` on, as many
+  // as the free descriptors allow; answers how many, 0 when the run
+  // failed. Should the descriptors run out all the same (another thread
+  // or the held folders took some), the batch ends with the files it
+  // holds, less those given back so that the save has room.
+  size_t makeBatch(const std::vector<sEntry*>& pending, size_t from, int& stage) {
+    const size_t room = batchRoom();
     std::vector<std::unique_ptr<sMade>> made;
-    tSideMark added;
-    for (sEntry* e : batch) {
+    for (size_t i = from; i < pending.size() && made.size() < room; ++i) {
       made.push_back(std::make_unique<sMade>());
-      if (!makeTemp(*e, *made.back())) return false;
-      added.emplace(e->temp, e->tempId);
+      errno = 0;
+      const int code = makeTemp(*pending[i], *made.back());
+      if (!code) continue;
+      const bool outOfDescriptors = errno == EMFILE || errno == ENFILE;
+      made.pop_back();
+      if (!outOfDescriptors || made.empty()) {
+        fail(outOfDescriptors ? irCannotCreate : code, pending[i]->temp);
+        return 0;
+      }
+      break;
     }
-    if (!markMade(&added)) return false;
+    while (made.size() > 1 && !roomFor(kSaveNeeds)) {
+      giveBack(*made.back());
+      made.pop_back();
+    }
+    tSideMark added;
+    for (const auto& m : made) added.emplace(m->entry->temp, m->entry->tempId);
+    if (!markMade(&added)) return 0;
     if (!stage) host_.notifyStage(++stage);
     for (auto& m : made) {
       const std::string name = m->entry->temp.substr(m->entry->temp.rfind('/') + 1);
-      if (m->unnamed && !nameUnnamed(m->fd, m->folder, name)) return fail(irCannotCreate, m->entry->temp);
+      if (m->unnamed && !nameUnnamed(m->fd, m->folder, name)) {
+        fail(irCannotCreate, m->entry->temp);
+        return 0;
+      }
     }
-    return true;
+    return made.size();
   }
 
-  bool makeTemp(sEntry& e, sMade& m) {
+  // How many files a batch may hold open, leaving spare descriptors.
+  static size_t batchRoom() {
+    const size_t free = freeDescriptors();
+    if (free == 0) return kMadeAtOnce;
+    const size_t room = free > kSpareDescriptors ? (free - kSpareDescriptors) / kHeldPerFile : 0;
+    return room < 1 ? 1 : room < kMadeAtOnce ? room : kMadeAtOnce;
+  }
+
+  // A file made for a batch that closed before it is left to a later one:
+  // one without a name goes with its descriptor, one with a name, not yet
+  // in the record, goes at once.
+  void giveBack(sMade& m) {
+    const std::string name = m.entry->temp.substr(m.entry->temp.rfind('/') + 1);
+    if (!m.unnamed && isSideMade(m.folder, name, m.entry->tempId)) ::unlinkat(m.folder.fd(), name.c_str(), 0);
+    sides_.erase(m.entry->temp);
+    m.entry->tempId = {};
+  }
+
+  // Answers 0, or the failure, with errno the system's reason.
+  int makeTemp(sEntry& e, sMade& m) {
     _guardchar<char> parent;
     // A folder elsewhere is made as the system reaches it; below the
     // installation folder every level is made and opened without a link.
     if (e.anchor != folder_ && (!stripLastComponent(target(e), parent) || !checkPathRecursive(parent.ptr, &made_)))
-      return fail(irBadFolder, e.temp);
-    if (e.anchor == folder_ && !checkPathRecursive(folder_.c_str(), &made_)) return fail(irBadFolder, e.temp);
+      return irBadFolder;
+    if (e.anchor == folder_ && !checkPathRecursive(folder_.c_str(), &made_)) return irBadFolder;
     if (e.anchor == folder_ && ctx_.folderReal.empty() && (!previous_ || anchorHolds(folder_, pinOf(folder_, {}))))
       ctx_.folderReal = resolvedFolder(folder_);
-    if (!hold(e, m.folder, &madeBelow_)) return fail(irBadFolder, e.temp);
+    if (!hold(e, m.folder, &madeBelow_)) return irBadFolder;
     sideFolders_.hold(e.temp, m.folder);
     const std::string name = e.temp.substr(e.temp.rfind('/') + 1);
     m.entry = &e;
@@ -396,14 +469,14 @@ class cInstallerRun {
     m.unnamed = m.fd >= 0;
     if (!m.unnamed)
       m.fd = ::openat(m.folder.fd(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0664);
-    if (m.fd < 0) return fail(irCannotCreate, e.temp);
+    if (m.fd < 0) return irCannotCreate;
     // Writable by its owner, whatever the umask took away, until it is
     // filled through a handle opened again.
     ::fchmod(m.fd, S_IRUSR | S_IWUSR);
     e.tempId = ownIdAt(m.fd, "");
-    if (!e.tempId.known()) return fail(irCannotCreate, e.temp);
+    if (!e.tempId.known()) return irCannotCreate;
     sides_[e.temp] = e.tempId;
-    return true;
+    return 0;
   }
 
   // Through the entry's held folder, while its side name is still the

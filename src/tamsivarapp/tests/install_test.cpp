@@ -476,6 +476,53 @@ TEST(InstallerJob, RunsKilledAfterManyFilesAreMadeLeaveEachNamedInTheRecord) {
   expectInstalled(root, cfgDir, v);
 }
 
+// Under a low limit of open files a run makes its new files in as many
+// batches as fit and succeeds, also where a batch overruns what it counted
+// on; below that it fails with a clear reason before the old version is
+// touched, and leaves nothing behind.
+TEST(InstallerJob, ALowLimitOfOpenFilesTakesMoreBatchesOrFailsLosingNothing) {
+  PkgVersion many = v2();
+  for (int i = 0; i < 150; ++i) {
+    std::string name = "many/";
+    name += std::to_string(i % 50);
+    name += "/f";
+    name += std::to_string(i);
+    many.files.push_back({name, randomBytes(100, static_cast<unsigned>(i))});
+  }
+  int firstRoom = -1;
+  // Descriptors left beyond those open: each count until the first that
+  // suffices, then counts whose batches overrun by the folders held.
+  for (int room = 0; room < 300; room = firstRoom < 0 ? room + 1 : room + 60) {
+    SCOPED_TRACE(room);
+    ScratchDir dir;
+    const std::string root = dir.file("app"), cfgDir = dir.file("cfg");
+    ASSERT_EQ(installVersion(root, cfgDir, v1()).job, 0);
+    const std::string text = textFromChild([&] {
+      const auto open = std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
+      rlimit low{};
+      getrlimit(RLIMIT_NOFILE, &low);
+      low.rlim_cur = static_cast<rlim_t>(open + room);
+      setrlimit(RLIMIT_NOFILE, &low);
+      const Outcome o = installVersion(root, cfgDir, many);
+      return std::to_string(o.job) + " " + std::to_string(o.result);
+    });
+    if (text == "0 0") {
+      if (firstRoom < 0) firstRoom = room;
+      expectInstalled(root, cfgDir, many);
+      continue;
+    }
+    ASSERT_LT(firstRoom, 0) << text;
+    EXPECT_TRUE(text == "1 " + std::to_string(irCannotCreate) || text == "1 " + std::to_string(irRecordUnsaved)) << text;
+    for (const PkgFile& f : v1().files) EXPECT_EQ(readFile(root + "/" + f.rel), f.bytes) << f.rel;
+    expectRecord(cfgDir, v1());
+    EXPECT_TRUE(sideFiles(root).empty());
+    EXPECT_FALSE(fs::exists(root + "/many"));
+  }
+  // Far fewer than one batch of all the files would hold.
+  EXPECT_GT(firstRoom, 0);
+  EXPECT_LT(firstRoom, 64);
+}
+
 // Files the package did not make stay where they are and keep their bytes:
 // the user's own under the names the installer's side files take, and what
 // a link swapped in after the checks leads to.
