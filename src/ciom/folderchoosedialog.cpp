@@ -245,21 +245,33 @@ bool cFolderChooseDialog::holds() {
   if (walking() && myWalk.selects) return !myHeld.empty() || treeFocused();
   // Held behind a walk that no longer selects: they come before what follows.
   replayHeld();
-  return false;
+  return !myHeld.empty();
 }
 
 void cFolderChooseDialog::replayHeld() {
-  std::vector<sHeld> held;
-  held.swap(myHeld);
+  if (myHeld.empty() || myReplayDue) return;
+  myReplayDue = true;
+  postAction(new cWalkAction(cWalkAction::kReplay, 0));
+}
+
+void cFolderChooseDialog::replayNext() {
+  myReplayDue = false;
   // What a replayed key starts may hold the rest again; they keep their order.
-  for (const sHeld& h : held) {
+  if (walking() && myWalk.selects) return;
+  if (!myHeld.empty() && !myTree.keyMoving()) {
+    const sHeld h = myHeld.front();
+    myHeld.pop_front();
+    // A window it opens has the keys until it closes: the rest wait.
+    myReplayDue = true;
     if (h.kind == sHeld::kKey)
-      processKey(h.code, h.f1, h.f2, h.f3);
+      cCustomForm::processKey(h.code, h.f1, h.f2, h.f3);
     else if (h.kind == sHeld::kChar)
-      processChar(static_cast<unsigned short>(h.code), h.f1, h.f2, h.f3);
+      cCustomForm::processChar(static_cast<unsigned short>(h.code), h.f1, h.f2, h.f3);
     else
-      processMouseBtn(h.x, h.y, h.code, h.down, h.f1, h.f2);
+      cCustomForm::processMouseBtn(h.x, h.y, h.code, h.down, h.f1, h.f2);
+    myReplayDue = false;
   }
+  replayHeld();
 }
 
 bool cFolderChooseDialog::processKey(int key, bool shift, bool mod2, bool mod3) {
@@ -344,7 +356,10 @@ bool cFolderChooseDialog::onAction(cChildElement* sender, cChildAction* a) {
   if (!a) return cCustomForm::onAction(sender, a);
   if (sender == this) {
     if (auto* step = dynamic_cast<cWalkAction*>(a)) {
-      onWalkStep(step);
+      if (step->code == cWalkAction::kReplay)
+        replayNext();
+      else
+        onWalkStep(step);
       return true;
     }
   }
@@ -384,6 +399,7 @@ bool cFolderChooseDialog::onFormAccept() {
   const char* typed = myField.text();
   if (myFolder && myFolder->ptr && typed && std::strcmp(myFolder->ptr, typed) == 0) {
     endWalk();
+    myHeld.clear();
     end_modal(1);
     return true;
   }
@@ -401,6 +417,8 @@ bool cFolderChooseDialog::onFormAccept() {
 
 bool cFolderChooseDialog::onFormCancel() {
   endWalk();
+  // What waited is not for a closed dialog.
+  myHeld.clear();
   end_modal(0);
   return true;
 }

@@ -93,7 +93,7 @@ class cFolderChooseDialog : public cCustomForm {
   // batch of rows is due. A step of an ended walk is dropped.
   class cWalkAction : public cChildAction {
    public:
-    enum { kRead = 1, kRows = 2 };
+    enum { kRead = 1, kRows = 2, kReplay = 3 };
     cWalkAction(int code, int run, bool read = false) : cChildAction(code), run(run), read(read) {}
     int run;
     bool read;
@@ -126,7 +126,11 @@ class cFolderChooseDialog : public cCustomForm {
     bool down, f1, f2, f3;
   };
   bool holds();
+  // One held input a turn of the queue, the next only once the tree has
+  // heard and passed on the row the last one moved to, as between keys the
+  // user gives.
   void replayHeld();
+  void replayNext();
   void noteSelectionComing();
 
   cToolBarChild myMainTools;
@@ -142,7 +146,8 @@ class cFolderChooseDialog : public cCustomForm {
   bool myLevelFills = false;                   // its read is done, its rows coming
   size_t myLevelNext = 0;
   int myRun = 0;
-  std::vector<sHeld> myHeld;
+  std::deque<sHeld> myHeld;
+  bool myReplayDue = false;
   // After the tree: its read ends before the nodes it writes go.
   cLevelReader myReader{*this};
 };

@@ -70,14 +70,14 @@ cTreeViewChild::cTreeViewItem::~cTreeViewItem() {
 cTreeViewChild::~cTreeViewChild() {
   // The nodes own elements that are this view's children; they go while the
   // view is still whole.
-  mySelected = myUnfocusedItem = nullptr;
+  mySelected = myUnfocusedItem = myKeyedTo = nullptr;
   myTree.destroy();
 }
 
 void cTreeViewChild::onInitData() {
   cScrollableElement::onInitData();
   myBatch = myPending = myAppendsOnly = myBuilt = false;
-  mySelected = myUnfocusedItem = nullptr;
+  mySelected = myUnfocusedItem = myKeyedTo = nullptr;
   dropShown();
   myTree.destroy();
   cFasterTreeList<cChildElement*, cTreeViewItem*> a, b;
@@ -162,6 +162,7 @@ bool cTreeViewChild::remove(cTreeViewItem* item) {
   // filled again move from it.
   if (within(myUnfocusedItem, item, true)) restoreFocused();
   if (within(mySelected, item, true)) mySelected = nullptr;
+  if (within(myKeyedTo, item, true)) myKeyedTo = nullptr;
   dropShown();
   forgetUnder(item);
   forget(item);
@@ -174,6 +175,7 @@ bool cTreeViewChild::remove_under(cTreeViewItem* item) {
   if (!item) return clear();
   if (within(myUnfocusedItem, item, false)) restoreFocused();
   if (within(mySelected, item, false)) mySelected = nullptr;
+  if (within(myKeyedTo, item, false)) myKeyedTo = nullptr;
   dropShown();
   forgetUnder(item);
   myTree.destroy_sub(item);
@@ -183,7 +185,7 @@ bool cTreeViewChild::remove_under(cTreeViewItem* item) {
 
 bool cTreeViewChild::clear() {
   restoreFocused();
-  mySelected = nullptr;
+  mySelected = myKeyedTo = nullptr;
   dropShown();
   if (!myTree.first) return false;
   for (cTreeItem* i = myTree.first; i; i = i->next) {
@@ -220,6 +222,7 @@ bool cTreeViewChild::collapse(cTreeViewItem* item, bool notify) {
 bool cTreeViewChild::select(cTreeViewItem* item, bool focus) {
   if (!item || !item->element) return false;
   mySelected = item;
+  myKeyedTo = nullptr;
   if (focus)
     item->element->select(true);
   else
@@ -451,6 +454,7 @@ bool cTreeViewChild::onAction(cChildElement* sender, cChildAction* a) {
         return true;
       }
       case acChange:
+        if (n == myKeyedTo) myKeyedTo = nullptr;
         if (n != mySelected) {
           mySelected = n;
           notifyAction(new cTreeItemAction(tvSelection, n));
@@ -484,7 +488,10 @@ bool cTreeViewChild::onAction(cChildElement* sender, cChildAction* a) {
 }
 
 void cTreeViewChild::focusNode(cTreeViewItem* item) {
-  if (item && item->element) item->element->select(true);
+  if (!item || !item->element) return;
+  // A row not selected yet tells of its selection through the queue.
+  if (!item->element->selected()) myKeyedTo = item;
+  item->element->select(true);
 }
 
 bool cTreeViewChild::processKey(int key, bool shift, bool mod2, bool mod3) {

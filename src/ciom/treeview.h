@@ -97,6 +97,9 @@ class cTreeViewChild : public cScrollableElement {
   // view rather than going to the first row.
   void setSelectionComing(bool on) { mySelectionComing = on; }
   void changeUnfocused(cTreeViewItem* item);
+  // A key moved the focus to a row whose selection is not yet heard, or
+  // not yet passed on: a key after it must wait for the queue to run.
+  bool keyMoving() const { return myKeyedTo || myNotifyQueue.head; }
 
   void setOutline(int v);
   void setSpacing(int v);
@@ -156,6 +159,7 @@ class cTreeViewChild : public cScrollableElement {
   cPicturesList* myLists[3] = {nullptr, nullptr, nullptr};
   unsigned int myBg = 0, myFrame = 0;
   cTreeViewItem* mySelected = nullptr;
+  cTreeViewItem* myKeyedTo = nullptr;  // where a key moved, until its selection is heard
   bool myBatch = false, myPending = false, mySelectionComing = false;
   // What a batch did when it only added rows at the end of one level, and
   // what the last layout left, so such a batch lays out its own rows alone.

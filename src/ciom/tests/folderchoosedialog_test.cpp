@@ -366,11 +366,12 @@ TEST_F(FolderChooseDialogFill, KeysInTheTreeMoveFromTheRowBeingFilled) {
 
 namespace {
 
-// Keys and clicks given while the chooser opens at the big folder, before
-// its first level is read or while its own rows come, leave what they
-// leave when given once it is listed: that run is the oracle.
+// Keys and clicks given while the chooser opens at the big folder or at a
+// small one inside it, at any step of the walk there, leave what they leave
+// when given once it is listed: that run is the oracle. The window runs its
+// queue between one input and the next.
 TEST_F(FolderChooseDialogFill, InputDuringTheFirstWalkActsAsAfterIt) {
-  enum eWhen { kListed, kAtOnce, kMidFill };
+  enum eWhen { kListed, kAtOnce, kBigRead, kMidFill, kLastRead, kWhens };
   enum eClick { kNoClick, kRightOfRows, kOnIndent };
   struct sStep {
     int key;  // negative: the character
@@ -381,6 +382,7 @@ TEST_F(FolderChooseDialogFill, InputDuringTheFirstWalkActsAsAfterIt) {
   const struct {
     const char* name;
     std::vector<sStep> steps;
+    bool inner = false;  // starts in the small folder below the big one
   } cases[] = {
       {"Down", {{down, false, kNoClick}}},
       {"Shift+Tab then Down", {{tab, true, kNoClick}, {down, false, kNoClick}}},
@@ -394,21 +396,37 @@ TEST_F(FolderChooseDialogFill, InputDuringTheFirstWalkActsAsAfterIt) {
       {"Shift+Tab then d", {{tab, true, kNoClick}, {-'d', false, kNoClick}}},
       {"Shift+Tab then Return", {{tab, true, kNoClick}, {kEnter, false, kNoClick}}},
       {"Shift+Tab then Escape", {{tab, true, kNoClick}, {kEscape, false, kNoClick}}},
+      {"inner: Shift+Tab then Down Down", {{tab, true, kNoClick}, {down, false, kNoClick}, {down, false, kNoClick}},
+       true},
+      {"inner: Shift+Tab then Down Down Down Up",
+       {{tab, true, kNoClick}, {down, false, kNoClick}, {down, false, kNoClick}, {down, false, kNoClick},
+        {up, false, kNoClick}},
+       true},
   };
   struct sOutcome {
     std::string selected, focused, field;
     int rows = -1, ended = -1;
     bool operator==(const sOutcome&) const = default;
   };
+  const std::string inner = big + "/probe";
+  for (const char* sub : {"", "/abc", "/abd", "/abe"}) mkdir((inner + sub).c_str(), 0755);
+  const int all = kMany + 1;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    sOutcome seen[3];
-    for (int when : {kListed, kAtOnce, kMidFill}) {
+    sOutcome seen[kWhens];
+    for (int when = kListed; when < kWhens; ++when) {
+      if (when == kLastRead && !c.inner) continue;
       SCOPED_TRACE(when);
       bool midFill = true;
       play([&](cFolderChooseDialog& d, cFormTestTarget& w) {
         if (when == kListed) finishWalk(d, w);
-        if (when == kMidFill) midFill = untilFirstRows(d, w, big);
+        for (int i = 0; i < 50000 && when == kBigRead && !d.nodes().find(big.c_str()) && d.walking(); ++i)
+          if (!w.drain()) w.waitForNote(2);
+        if (when == kBigRead) midFill = rowsUnder(d, big) == 0;
+        if (when == kMidFill) midFill = untilFirstRows(d, w, big, all);
+        for (int i = 0; i < 50000 && when == kLastRead && rowsUnder(d, big) < all && d.walking(); ++i)
+          if (!w.drain()) w.waitForNote(2);
+        if (when == kLastRead) midFill = d.walking() && rowsUnder(d, inner) <= 0;
         sPoint at, form;
         d.tree().absPos(at);
         d.absPos(form);
@@ -417,11 +435,13 @@ TEST_F(FolderChooseDialogFill, InputDuringTheFirstWalkActsAsAfterIt) {
         for (const sStep& s : c.steps) {
           if (s.key < 0) d.processChar(static_cast<unsigned short>(-s.key), false, false, false);
           if (s.key > 0) d.processKey(s.key, s.shift, false, false);
-          if (s.key) continue;
           const int x = s.click == kRightOfRows ? at.x + d.tree().width() - 30 : at.x + 3;
           const int y = s.click == kRightOfRows ? at.y + 8 : at.y + 30;
-          d.processMouseBtn(x, y, cChildElement::mbLeft, true, false, false);
-          d.processMouseBtn(x, y, cChildElement::mbLeft, false, false, false);
+          for (bool down : {true, false})
+            if (!s.key) d.processMouseBtn(x, y, cChildElement::mbLeft, down, false, false);
+          // Two turns: a row's selection reaches the tree, then the dialog.
+          w.drain();
+          w.drain();
         }
         finishWalk(d, w);
         while (w.drain()) {
@@ -439,12 +459,13 @@ TEST_F(FolderChooseDialogFill, InputDuringTheFirstWalkActsAsAfterIt) {
         o.rows = rowsUnder(d, big);
         w.key(kEscape);
       });
-      _guardchar<char> folder(big.c_str());
+      _guardchar<char> folder((c.inner ? inner : big).c_str());
       cFolderChooseDialog::choose(&parent, "Choose", folder);
-      EXPECT_TRUE(midFill) << "the folder came whole before the input";
+      EXPECT_TRUE(midFill) << "the walk was past that step before the input";
     }
-    EXPECT_EQ(seen[kListed].rows, seen[kListed].ended == -1 ? kMany : -1);
-    for (int when : {kAtOnce, kMidFill}) {
+    EXPECT_EQ(seen[kListed].rows, seen[kListed].ended == -1 ? all : -1);
+    for (int when = kAtOnce; when < kWhens; ++when) {
+      if (when == kLastRead && !c.inner) continue;
       EXPECT_EQ(seen[when].ended, seen[kListed].ended) << when;
       EXPECT_EQ(seen[when].selected, seen[kListed].selected) << when;
       EXPECT_EQ(seen[when].focused, seen[kListed].focused) << when;
