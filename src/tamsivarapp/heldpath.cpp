@@ -1,13 +1,17 @@
 #include "tamsivarapp/heldpath.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -82,11 +86,28 @@ cSideFolders::~cSideFolders() {
   for (const auto& [path, fd] : fds_) ::close(fd);
 }
 
+size_t freeDescriptors() {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return 0;
+  DIR* listing = ::opendir("/proc/self/fd");
+  if (!listing) return 0;
+  // A descriptor inherited above the limit takes no number a new one could
+  // have; the listing's own is counted, and is free again after.
+  rlim_t taken = 0;
+  while (const dirent* entry = ::readdir(listing))
+    if (entry->d_name[0] != '.' && std::strtoull(entry->d_name, nullptr, 10) < limit.rlim_cur) ++taken;
+  ::closedir(listing);
+  if (limit.rlim_cur == RLIM_INFINITY) return SIZE_MAX;
+  return limit.rlim_cur > taken ? static_cast<size_t>(limit.rlim_cur - taken + 1) : 1;
+}
+
 void cSideFolders::hold(const std::string& path, const cHeldFolder& folder) {
   const std::string at = parentOf(path);
-  rlimit limit{};
-  const bool room = ::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur / 4 > fds_.size();
-  if (!room || fds_.size() >= kHeld || fds_.count(at) || folder.fd() < 0) return;
+  if (!most_) {
+    const size_t free = freeDescriptors();
+    most_ = free ? std::min(kHeld, free / 4) : kHeld;
+  }
+  if (fds_.size() >= *most_ || fds_.count(at) || folder.fd() < 0) return;
   const int fd = ::openat(folder.fd(), ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
   if (fd >= 0) fds_[at] = fd;
 }

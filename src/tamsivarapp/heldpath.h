@@ -7,6 +7,7 @@
 #include <sys/types.h>
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -80,10 +81,14 @@ class cHeldFolder {
   std::string leaf_;
 };
 
+// How many more descriptors the process may open: the free numbers below
+// its limit, whatever it inherited; 0 where that is unknown.
+size_t freeDescriptors();
+
 // The folders a run made side files in, held open by their paths then, so
 // that a side file whose folder was moved and a link put in its place is
 // still found where it really is. Only the first kHeld folders are held,
-// and no more than a quarter of the descriptors the process may open, so
+// and no more than a quarter of the descriptors free at the first, so
 // that the run itself always has room: a side file in any other folder is
 // then only left in place.
 class cSideFolders {
@@ -103,6 +108,7 @@ class cSideFolders {
 
  private:
   std::map<std::string, int> fds_;
+  std::optional<size_t> most_;
 };
 
 // The text before the last "/" of `path`: "/" for a name at the root,

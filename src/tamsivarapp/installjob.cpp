@@ -1,6 +1,5 @@
 #include "tamsivarapp/installjob.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -48,21 +47,6 @@ constexpr size_t kHeldPerFile = 2;
 constexpr size_t kSpareDescriptors = 32;
 // How many descriptors a save of the record opens at once, at most.
 constexpr int kSaveNeeds = 4;
-
-// How many more descriptors the process may open; 0 where that is unknown.
-size_t freeDescriptors() {
-  rlimit limit{};
-  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return 0;
-  DIR* listing = ::opendir("/proc/self/fd");
-  if (!listing) return 0;
-  // The listing's own descriptor is counted, and is free again after.
-  rlim_t open = 0;
-  while (const dirent* entry = ::readdir(listing))
-    if (entry->d_name[0] != '.') ++open;
-  ::closedir(listing);
-  if (limit.rlim_cur == RLIM_INFINITY) return kMadeAtOnce * kHeldPerFile + kSpareDescriptors;
-  return limit.rlim_cur > open ? static_cast<size_t>(limit.rlim_cur - open + 1) : 1;
-}
 
 // Whether `count` more descriptors can be opened now.
 bool roomFor(int count) {
