@@ -190,6 +190,9 @@ void cFolderChooseDialog::endLevel(bool listed) {
 }
 
 void cFolderChooseDialog::finishWalk() {
+  // A row clicked in the walk's last turns is the user's choice, though
+  // the dialog hears of it only after this end.
+  if (myTree.choiceComing()) myWalk.selects = myWalk.ends = myWalk.newFolder = false;
   noteSelectionComing();
   const bool inTree = treeFocused();
   cTreeViewChild::cTreeViewItem* row = myWalk.walk.node ? myWalk.walk.node->row : nullptr;

@@ -246,6 +246,17 @@ cTreeViewChild::cTreeViewItem* cTreeViewChild::isCtl(cChildElement* e) {
   return n ? *n : nullptr;
 }
 
+bool cTreeViewChild::choiceComing() {
+  if (myKeyedTo) return true;
+  // A click focuses its row at once; the row tells the view through the
+  // queue, and the view its owner.
+  cTreeViewItem* at = isChild(getFocused());
+  if (at && at != mySelected) return true;
+  for (cListItem* i = myNotifyQueue.head; i; i = i->next)
+    if (static_cast<cChildAction*>(i)->code == tvSelection) return true;
+  return false;
+}
+
 void cTreeViewChild::selectRoot() {
   if (root() && root()->element) root()->element->focus();
 }

@@ -100,6 +100,9 @@ class cTreeViewChild : public cScrollableElement {
   // A key moved the focus to a row whose selection is not yet heard, or
   // not yet passed on: a key after it must wait for the queue to run.
   bool keyMoving() const { return myKeyedTo || myNotifyQueue.head; }
+  // The user moved to a row, by a click or a key, whose selection the
+  // view's owner has not heard yet: it is still in the queue.
+  bool choiceComing();
 
   void setOutline(int v);
   void setSpacing(int v);

@@ -476,3 +476,62 @@ TEST_F(FolderChooseDialogFill, InputDuringTheFirstWalkActsAsAfterIt) {
 }
 
 }  // namespace
+
+namespace {
+
+// A click on a row focuses it at once, but its selection reaches the
+// dialog a turn or two of the queue later: given at any turn of the walk,
+// its last ones too, it leaves what it leaves once the walk is over.
+TEST_F(FolderChooseDialogFill, ClickAtEveryTurnOfTheWalkActsAsAfterIt) {
+  const struct {
+    const char* name;
+    bool computer;     // on Computer's row, else on the row under it
+    bool rightOfText;  // on the view beside the row's text
+  } cases[] = {
+      {"on the row under Computer", false, false},
+      {"on Computer", true, false},
+      {"right of the text of the row under Computer", false, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string oracle;
+    // First with the walk over (-1), then after each turn of it until one
+    // is past its end.
+    for (int at = -1, walking = 1; walking; ++at) {
+      std::string seen;
+      play([&](cFolderChooseDialog& d, cFormTestTarget& w) {
+        for (int i = 0, turns = 0; i < 50000 && d.walking() && (at < 0 || turns < at); ++i)
+          if (w.drain())
+            ++turns;
+          else
+            w.waitForNote(2);
+        walking = at < 0 || d.walking();
+        cNode* node = d.nodes().root();
+        if (!c.computer) node = static_cast<cNode*>(node->child);
+        sPoint row, form;
+        node->row->element->absPos(row);
+        d.absPos(form);
+        const int x = row.x - form.x + (c.rightOfText ? node->row->element->width() + 20 : 3);
+        const int y = row.y - form.y + node->row->element->height() / 2;
+        for (bool down : {true, false}) d.processMouseBtn(x, y, cChildElement::mbLeft, down, false, false);
+        finishWalk(d, w);
+        while (w.drain()) {
+        }
+        cChildElement* f = d.getFocused();
+        cTreeViewChild::cTreeViewItem* focused = f ? d.tree().isChild(f) : nullptr;
+        seen = std::string(d.tree().selected() ? d.tree().selected()->text : "-") + " | " +
+               (focused ? focused->text : "-") + " | " + (d.field().text() ? d.field().text() : "") + " | " +
+               std::to_string(labelsUnder(cFolderChooseTree::nodeOf(d.tree().selected())).size());
+        w.key(kEscape);
+      });
+      _guardchar<char> folder(big.c_str());
+      cFolderChooseDialog::choose(&parent, "Choose", folder);
+      if (at < 0) oracle = seen;
+      if (at >= 0 && walking) {
+        EXPECT_EQ(seen, oracle) << "after turn " << at;
+      }
+    }
+  }
+}
+
+}  // namespace
