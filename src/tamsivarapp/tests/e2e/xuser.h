@@ -51,13 +51,20 @@ inline bool actUntil(const char* what, const std::function<void()>& act, const s
 
 inline bool gone(const std::string& window) { return runWithEnv({"xdotool", "getwindowname", window}).status != 0; }
 
+// The key pressed in the window, focused or not. One the window closes on
+// stays pressed in the server, which repeats it into whatever window comes
+// next, another test's included: it is released where the focus is.
+inline void key(const std::string& window, const std::string& name) {
+  runWithEnv({"xdotool", "key", "--window", window, name});
+  runWithEnv({"xdotool", "keyup", name});
+}
+
 // Presses the key in the window every half second until the window goes:
-// a key that arrives before the window listens is lost. For the last window
-// of a run only, as typeInto says.
+// a key that arrives before the window listens is lost.
 inline bool answer(const std::string& window, const std::string& name) {
   int polls = 0;
   return waitUntil([&] {
-    if (polls++ % 10 == 0) runWithEnv({"xdotool", "key", "--window", window, name});
+    if (polls++ % 10 == 0) key(window, name);
     return gone(window);
   });
 }
@@ -110,10 +117,6 @@ inline void typeKey(const std::string& name) { runWithEnv({"xdotool", "key", nam
 
 // Time for a window that just appeared to be painted and to listen.
 inline void settle() { std::this_thread::sleep_for(std::chrono::milliseconds(300)); }
-
-inline void key(const std::string& window, const std::string& name) {
-  runWithEnv({"xdotool", "key", "--window", window, name});
-}
 
 inline bool screenshot(const std::string& window, const std::string& path) {
   return runWithEnv({"import", "-window", window, path}).status == 0;
