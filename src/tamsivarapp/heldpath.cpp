@@ -89,6 +89,7 @@ cSideFolders::~cSideFolders() {
 size_t freeDescriptors() {
   rlimit limit{};
   if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return 0;
+  if (limit.rlim_cur == RLIM_INFINITY) return SIZE_MAX;
   DIR* listing = ::opendir("/proc/self/fd");
   if (!listing) return 0;
   // A descriptor inherited above the limit takes no number a new one could
@@ -97,7 +98,6 @@ size_t freeDescriptors() {
   while (const dirent* entry = ::readdir(listing))
     if (entry->d_name[0] != '.' && std::strtoull(entry->d_name, nullptr, 10) < limit.rlim_cur) ++taken;
   ::closedir(listing);
-  if (limit.rlim_cur == RLIM_INFINITY) return SIZE_MAX;
   return limit.rlim_cur > taken ? static_cast<size_t>(limit.rlim_cur - taken + 1) : 1;
 }
 
