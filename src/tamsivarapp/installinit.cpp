@@ -90,16 +90,19 @@ int chooseLanguage(sPkgInstallContext& ctx, cApplicationConfig* config, cInstall
 }
 
 // Calls `each` with every listed path that names a regular file; a missing
-// entry damages the record, a missing file is skipped.
+// entry damages the record, a missing file is skipped and counted in `gone`.
 template <typename F>
 int eachListed(sPkgInstallContext& ctx, cApplicationConfig* config, const char* name, unsigned long long count,
-               F each) {
+               F each, bool* gone = nullptr) {
   for (unsigned long long i = 0; i < count; ++i) {
     _guardchar<char> path;
     if (!config->getParamStr(recordKey(ctx, (name + std::to_string(i)).c_str()).c_str(), path) || !path.ptr)
       return iiRecordDamaged;
     int type = cFolderContents::objtype(path.ptr);
-    if (type == fotNone) continue;
+    if (type == fotNone) {
+      if (gone) *gone = true;
+      continue;
+    }
     if (type != fotFile) return iiRecordDamaged;
     if (int code = each(path.ptr)) return code;
   }
@@ -142,7 +145,7 @@ int readPrevious(sPkgInstallContext& ctx, cApplicationConfig* config) {
     if (fileDigest(path, item->digest)) return static_cast<int>(iiReady);
     ctx.fail(iiUnreadableFile, path);
     return static_cast<int>(iiUnreadableFile);
-  });
+  }, &ctx.listedGone);
   if (code) return code;
   count = 0;
   config->getParamInt(recordKey(ctx, "shortc").c_str(), count);
@@ -240,8 +243,12 @@ int compareFiles(sPkgInstallContext& ctx) {
     work = work || sPkgInstallContext::changed(f) || hasSideFiles(f.path.ptr);
   }
   // Identical files under another version still rewrite the record, so an
-  // upgrade that changed no byte is not stuck at the old version.
-  if (!work && ctx.installedVersion == ctx.version) return iiNothingToDo;
+  // upgrade that changed no byte is not stuck at the old version. So does a
+  // record naming a file that is gone: a run of this version cut short
+  // between removing the files it dropped and saving the list without them
+  // leaves one, and a file someone later puts at such a name must never be
+  // taken for the package's.
+  if (!work && !ctx.listedGone && ctx.installedVersion == ctx.version) return iiNothingToDo;
   return iiReady;
 }
 

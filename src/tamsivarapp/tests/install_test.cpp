@@ -432,6 +432,39 @@ TEST(InstallerJob, KilledAtRandomMomentsLeavesOldOrNewAndTheNextRunRepairs) {
   }
 }
 
+// Killed while the files the new version dropped are being removed, or
+// after, before the record lists the rest: the record, of the new version,
+// still names the dropped files, and the next run of that version leaves
+// it naming exactly the version's own, whatever of them is left.
+TEST(InstallerJob, KilledWhileDroppedFilesGoTheNextRunNamesOnlyTheVersionsFiles) {
+  const PkgVersion a = v1(), b = v2();
+  for (const bool allGone : {false, true}) {
+    SCOPED_TRACE(allGone);
+    ScratchDir dir;
+    const std::string root = dir.file("app"), cfgDir = dir.file("cfg");
+    PkgVersion both = a;
+    both.files.push_back(b.files.back());
+    both.files.push_back({"gone/other.txt", "dropped too", {8, 8, 8}});
+    ASSERT_EQ(installVersion(root, cfgDir, both).job, 0);
+    ASSERT_EQ(installVersion(root, cfgDir, b).job, 0);
+    std::vector<std::string> listed;
+    for (const PkgFile& f : b.files) listed.push_back(root + "/" + f.rel);
+    listed.push_back(root + "/gone/old.txt");
+    listed.push_back(root + "/gone/other.txt");
+    if (!allGone) writeFile(root + "/gone/other.txt", "dropped too");
+    {
+      cCIAppFullConfig cfg;
+      ASSERT_TRUE(cfg.openConfig(cfgDir.c_str()));
+      writeFileList(&cfg, "install/sample", listed);
+      ASSERT_TRUE(cfg.saveConfig());
+    }
+    Outcome again = installVersion(root, cfgDir, b);
+    EXPECT_EQ(again.init, 0) << again.problem;
+    EXPECT_EQ(again.job, 0) << again.problem;
+    expectInstalled(root, cfgDir, b);
+  }
+}
+
 // Runs killed once their side files are made and named, each under the
 // names the one before left: every side file there is the one the saved
 // record names with its identity, batch after batch, and the next run
