@@ -435,7 +435,8 @@ TEST(InstallerJob, KilledAtRandomMomentsLeavesOldOrNewAndTheNextRunRepairs) {
 // Killed while the files the new version dropped are being removed, or
 // after, before the record lists the rest: the record, of the new version,
 // still names the dropped files, and the next run of that version leaves
-// it naming exactly the version's own, whatever of them is left.
+// it naming exactly the version's own, whatever of them is left, and their
+// folder gone once empty.
 TEST(InstallerJob, KilledWhileDroppedFilesGoTheNextRunNamesOnlyTheVersionsFiles) {
   const PkgVersion a = v1(), b = v2();
   for (const bool allGone : {false, true}) {
@@ -451,7 +452,10 @@ TEST(InstallerJob, KilledWhileDroppedFilesGoTheNextRunNamesOnlyTheVersionsFiles)
     for (const PkgFile& f : b.files) listed.push_back(root + "/" + f.rel);
     listed.push_back(root + "/gone/old.txt");
     listed.push_back(root + "/gone/other.txt");
-    if (!allGone) writeFile(root + "/gone/other.txt", "dropped too");
+    if (allGone)
+      fs::create_directories(root + "/gone");
+    else
+      writeFile(root + "/gone/other.txt", "dropped too");
     {
       cCIAppFullConfig cfg;
       ASSERT_TRUE(cfg.openConfig(cfgDir.c_str()));
@@ -462,6 +466,7 @@ TEST(InstallerJob, KilledWhileDroppedFilesGoTheNextRunNamesOnlyTheVersionsFiles)
     EXPECT_EQ(again.init, 0) << again.problem;
     EXPECT_EQ(again.job, 0) << again.problem;
     expectInstalled(root, cfgDir, b);
+    EXPECT_FALSE(fs::exists(root + "/gone"));
   }
 }
 
