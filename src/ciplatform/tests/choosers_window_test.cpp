@@ -319,10 +319,10 @@ class cHeldChooser : public cFolderChooseDialog {
     if (myHold.shown && !walking()) myHold.walked = true;
     return handled;
   }
-  bool onFormCancel() override {
+  // What the chooser showed when it ended, however it was ended.
+  ~cHeldChooser() override {
     myHold.rowsAtEnd = rows();
     myHold.fieldAtEnd = field().text() ? field().text() : "";
-    return cFolderChooseDialog::onFormCancel();
   }
 
  private:
@@ -369,21 +369,34 @@ void playHeld(const char* caption, sHold& hold, const std::function<void(cUser&,
 
 }  // namespace
 
-// Escape given while a large folder fills ends the chooser at once: the
-// rows still to come are never added.
-TEST(ChooserWindows, EscapeEndsTheFolderChooserWhileAFolderFills) {
+// Escape or the close box, given while a large folder fills, ends the
+// chooser at once: the rows still to come are never added.
+TEST(ChooserWindows, EscapeOrTheCloseBoxEndsTheFolderChooserWhileAFolderFills) {
   nstest::requireDisplay();
-  sHold hold;
-  playHeld("zvk-folder-choose-busy", hold, [&](cUser& u, Window w, bool held) {
-    if (held) {
-      u.key(w, XK_Escape);
-      XSync(u.peer.d, False);
-    }
-    hold.release = true;
-    EXPECT_TRUE(held);
-  });
-  EXPECT_GT(hold.rowsAtEnd, 0);
-  EXPECT_LT(hold.rowsAtEnd, sManyFolders::kCount) << "Escape waited for every row";
+  const struct {
+    const char* caption;
+    std::function<void(cUser&, Window)> end;
+  } ways[] = {{"zvk-folder-choose-busy-escape", [](cUser& u, Window w) { u.key(w, XK_Escape); }},
+              {"zvk-folder-choose-busy-close", [](cUser& u, Window w) { u.closeBox(w); }}};
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.caption);
+    sHold hold;
+    playHeld(way.caption, hold, [&](cUser& u, Window w, bool held) {
+      if (held) {
+        way.end(u, w);
+        XSync(u.peer.d, False);
+      }
+      hold.release = true;
+      EXPECT_TRUE(held);
+      // One that did not hear is ended all the same, for the host to return.
+      if (!cUser::waitFor([&] { return !u.shown(way.caption); }, std::chrono::seconds(30))) {
+        ADD_FAILURE() << "the chooser stayed open";
+        u.key(w, XK_Escape);
+      }
+    });
+    EXPECT_GT(hold.rowsAtEnd, 0);
+    EXPECT_LT(hold.rowsAtEnd, sManyFolders::kCount) << "the chooser waited for every row";
+  }
 }
 
 // Keys typed in the path field while a large folder fills stay there when
