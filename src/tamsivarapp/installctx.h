@@ -66,8 +66,9 @@ struct sPkgInstallContext {
   _List<cSoftPkgScenario::sCopiedFile> files;
   _List<sPackageForRemoval> removals;
   cFasterTreeList<cStringKey, sExistingFileItem> existing;
-  // The previous record lists a file that is no longer there.
-  bool listedGone = false;
+  // Files the previous record lists that are no longer there, spelled
+  // plainly.
+  std::vector<std::string> listedGone;
   cFasterTreeList<cStringKey, _guardchar<char>> oldShortcuts;
   _List<_guardchar<char>> newShortcuts;
   // Files of the previous installation the new one no longer lists that

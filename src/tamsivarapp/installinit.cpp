@@ -90,17 +90,17 @@ int chooseLanguage(sPkgInstallContext& ctx, cApplicationConfig* config, cInstall
 }
 
 // Calls `each` with every listed path that names a regular file; a missing
-// entry damages the record, a missing file is skipped and counted in `gone`.
+// entry damages the record, a missing file is skipped and added to `gone`.
 template <typename F>
 int eachListed(sPkgInstallContext& ctx, cApplicationConfig* config, const char* name, unsigned long long count,
-               F each, bool* gone = nullptr) {
+               F each, std::vector<std::string>* gone = nullptr) {
   for (unsigned long long i = 0; i < count; ++i) {
     _guardchar<char> path;
     if (!config->getParamStr(recordKey(ctx, (name + std::to_string(i)).c_str()).c_str(), path) || !path.ptr)
       return iiRecordDamaged;
     int type = cFolderContents::objtype(path.ptr);
     if (type == fotNone) {
-      if (gone) *gone = true;
+      if (gone) gone->push_back(plainPath(path.ptr));
       continue;
     }
     if (type != fotFile) return iiRecordDamaged;
@@ -248,7 +248,7 @@ int compareFiles(sPkgInstallContext& ctx) {
   // between removing the files it dropped and saving the list without them
   // leaves one, and a file someone later puts at such a name must never be
   // taken for the package's.
-  if (!work && !ctx.listedGone && ctx.installedVersion == ctx.version) return iiNothingToDo;
+  if (!work && ctx.listedGone.empty() && ctx.installedVersion == ctx.version) return iiNothingToDo;
   return iiReady;
 }
 

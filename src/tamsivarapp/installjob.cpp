@@ -104,8 +104,6 @@ class cInstallerRun {
     for (const auto& [side, id] : earlierSides_)
       if (ownIdOf(side) == id) sides_.emplace(side, id);
     if (previous_) oldList_ = readFileList(config_, section_.ptr);
-    for (const std::string& path : oldList_)
-      if (!listed_.count(plainPath(path))) goneBefore_.push_back(plainPath(path));
   }
 
   int run() {
@@ -805,8 +803,9 @@ class cInstallerRun {
     // A run cut short between removing a dropped file and its emptied
     // folder left the folder for this one.
     if (oldFolder)
-      for (const std::string& path : goneBefore_)
-        if (under(path, old) && !hasDotSteps(path)) dropEmptyFoldersBelow(old, path, pinOf(old, path));
+      for (const std::string& path : ctx_.listedGone)
+        if (!listed_.count(path) && under(path, old) && !hasDotSteps(path))
+          dropEmptyFoldersBelow(old, path, pinOf(old, path));
     // A path kept early may lead through a link into a folder a later path
     // emptied and removed: only what is still there once every dropped file
     // has been dealt with was kept.
@@ -843,8 +842,6 @@ class cInstallerRun {
   // Every file the old and the new version list: never a side file.
   std::set<std::string> listed_;
   std::vector<std::string> dropped_, keptDropped_;
-  // What the previous record names that was gone when this run began.
-  std::vector<std::string> goneBefore_;
   std::set<std::pair<dev_t, ino_t>> newIds_;
   bool newIdsRead_ = false;
   // The side files the record named when the run began, and those it
