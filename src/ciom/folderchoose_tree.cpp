@@ -55,14 +55,15 @@ void cFolderChooseTree::clear() {
 
 cFolderChooseTree::cTreeFoldersContentItem* cFolderChooseTree::addNode(cTreeFoldersContentItem* parent,
                                                                        int kind, const char* path,
-                                                                       const char* label) {
+                                                                       const char* label, bool beforeLast) {
   auto* node = new cTreeFoldersContentItem;
   node->kind = kind;
   node->path.set(path);
   nodes_.add(parent, node);
+  if (beforeLast && node->prev) nodes_.move_forward(node->prev);
   node->row = new cTreeViewChild::cTreeViewItem(label, node, kind);
   node->row->collapsed = false;
-  view_.storeUnder(parent ? parent->row : nullptr, node->row);
+  view_.storeUnder(parent ? parent->row : nullptr, node->row, beforeLast);
   return node;
 }
 
@@ -75,7 +76,25 @@ void cFolderChooseTree::addEntry(cTreeFoldersContentItem* node, int i, bool skip
     path.set(e->name.ptr);
   else if (!node->contents.path(i, path))
     return;
-  addNode(node, kind, path.ptr, placeLabel(*e));
+  // Entries sorted before the row laid ahead go above it; its own entry
+  // takes it over, and the rest follow it.
+  auto* ahead = static_cast<cTreeFoldersContentItem*>(node->lastChild);
+  if (!ahead || !ahead->ahead) {
+    addNode(node, kind, path.ptr, placeLabel(*e));
+    return;
+  }
+  const bool exact = cFolderContents::pathCaseSensetive(path.ptr);
+  if ((exact ? std::strcmp(ahead->path.ptr, path.ptr) : strcasecmp(ahead->path.ptr, path.ptr)) != 0) {
+    addNode(node, kind, path.ptr, placeLabel(*e), true);
+    return;
+  }
+  ahead->ahead = false;
+  ahead->path.set(path.ptr);
+  const char* label = placeLabel(*e);
+  if (ahead->kind == kind && std::strcmp(ahead->row->text, label ? label : "") == 0) return;
+  ahead->kind = ahead->row->image = kind;
+  relabel(ahead->row, label ? label : "");
+  view_.update();
 }
 
 void cFolderChooseTree::initBasicView(const char* computerLabel) {
@@ -114,17 +133,28 @@ bool cFolderChooseTree::addLevelRows(cTreeFoldersContentItem* node, size_t& next
 void cFolderChooseTree::endLevel(cTreeFoldersContentItem* node, bool listed) {
   node->listed = listed;
   node->order = std::vector<int>();
+  // A row laid ahead that the listing does not show (hidden, or the level
+  // unread) stays, named by its whole path as a path outside the tree is.
+  auto* ahead = static_cast<cTreeFoldersContentItem*>(node->lastChild);
+  if (!ahead || !ahead->ahead) return;
+  ahead->ahead = false;
+  relabel(ahead->row, ahead->path.ptr);
+  view_.update();
+}
+
+void cFolderChooseTree::listLevel(cTreeFoldersContentItem* node) {
+  const bool listed = readLevel(node, nullptr);
+  size_t next = 0;
+  if (listed) addLevelRows(node, next, node->order.size());
+  endLevel(node, listed);
 }
 
 bool cFolderChooseTree::lsUnder(cTreeFoldersContentItem* node) {
   if (!node) return false;
   clearLevel(node);
-  const bool listed = readLevel(node, nullptr);
-  size_t next = 0;
-  if (listed) addLevelRows(node, next, node->order.size());
-  endLevel(node, listed);
+  listLevel(node);
   view_.select(node->row, true);
-  return listed;
+  return node->listed;
 }
 
 cFolderChooseTree::cTreeFoldersContentItem* cFolderChooseTree::find(const char* path) {
@@ -169,6 +199,12 @@ cFolderChooseTree::cTreeFoldersContentItem* cFolderChooseTree::nextLevel(sWalk& 
           (exact ? std::strcmp(n->path.ptr, built.c_str()) : strcasecmp(n->path.ptr, built.c_str())) == 0)
         found = n;
     }
+    // A level not read yet gets the row its listing is expected to show;
+    // a hidden folder it would not show hangs from the extra node.
+    if (!found && !walk.node->listed && tag.ptr[0] != '.') {
+      found = addNode(walk.node, cTreeFoldersContentItem::kFolder, built.c_str(), tag.ptr);
+      found->ahead = true;
+    }
     if (!found) {
       if (!walk.extra) walk.extra = addNode(walk.node, cTreeFoldersContentItem::kFolder, nullptr, nullptr);
       walk.extra->path.set(built.c_str());
@@ -181,10 +217,31 @@ cFolderChooseTree::cTreeFoldersContentItem* cFolderChooseTree::nextLevel(sWalk& 
   return nullptr;
 }
 
+void cFolderChooseTree::layWalk(sWalk& walk) {
+  view_.startChanges();
+  walk.levels.assign(1, walk.node);
+  walk.next = 0;
+  while (cTreeFoldersContentItem* level = nextLevel(walk)) {
+    // The extra node named anew is listed as its new folder.
+    auto at = std::find(walk.levels.begin(), walk.levels.end(), level);
+    if (at == walk.levels.end()) {
+      walk.levels.push_back(level);
+      continue;
+    }
+    walk.levels.erase(at + 1, walk.levels.end());
+    clearLevel(level);
+  }
+  view_.endChanges();
+}
+
 cFolderChooseTree::cTreeFoldersContentItem* cFolderChooseTree::navigate(const char* path) {
   sWalk walk;
   if (!startWalk(path, walk)) return nullptr;
-  while (cTreeFoldersContentItem* level = nextLevel(walk)) lsUnder(level);
+  cTreeFoldersContentItem* top = nextLevel(walk);
+  if (!top) return nullptr;
+  clearLevel(top);
+  layWalk(walk);
+  for (cTreeFoldersContentItem* level : walk.levels) listLevel(level);
   view_.select(walk.node->row, true);
   return walk.node;
 }

@@ -25,17 +25,23 @@ class cFolderChooseTree {
     int kind = kFolder;
     _guardchar<char> path;
     bool listed = false;
+    // Laid before its folder's own level was read: the level's entry for
+    // it takes its place, so the row stays where the user may be.
+    bool ahead = false;
     std::vector<int> order;  // the listing's entries in the order shown
   };
 
-  // A typed path opened level by level: each level is listed before the
-  // next one is looked for among its rows.
+  // A typed path opened level by level. Each level's row is laid at once,
+  // ahead of the listing of the level above, so the deepest can be
+  // selected while the levels are still read.
   struct sWalk {
     std::string path;
     size_t rest = std::string::npos;  // where the tags left start
     std::string built;
     cTreeFoldersContentItem* node = nullptr;
     cTreeFoldersContentItem* extra = nullptr;
+    std::vector<cTreeFoldersContentItem*> levels;  // to be listed in turn, the deepest last
+    size_t next = 0;                               // the next of them to list
   };
 
   explicit cFolderChooseTree(cTreeViewChild& view) : view_(view) {}
@@ -55,17 +61,19 @@ class cFolderChooseTree {
   // The steps of lsUnder: the old rows go, the folder is read (on any
   // thread, touching the node's listing alone; `stop` ends it early with
   // false), the rows come `batch` at a time from `next` (true once all are
-  // in), and the level is marked. Selecting a row is left to the caller: the
-  // view forgets its selection whenever rows go.
+  // in) around a row laid ahead, and the level is marked. Selecting a row
+  // is left to the caller: the view forgets its selection whenever rows go.
   void clearLevel(cTreeFoldersContentItem* node);
   static bool readLevel(cTreeFoldersContentItem* node, const std::atomic<bool>* stop);
   bool addLevelRows(cTreeFoldersContentItem* node, size_t& next, size_t batch);
   void endLevel(cTreeFoldersContentItem* node, bool listed);
   // The steps of navigate: false when the path is not a folder; then the
-  // node of each level in turn, to be listed before the next is asked for,
-  // and null once the deepest is listed (`walk.node` then).
+  // first level (found under Computer, nothing cleared), which the caller
+  // clears; then the rows of the levels below it, laid at once into
+  // `walk.levels`, `walk.node` the deepest.
   bool startWalk(const char* path, sWalk& walk);
   cTreeFoldersContentItem* nextLevel(sWalk& walk);
+  void layWalk(sWalk& walk);
   cTreeFoldersContentItem* root() { return static_cast<cTreeFoldersContentItem*>(nodes_.first); }
   // The node of the folder at `path` (the last in the tree's order where
   // several are), null when none shows it.
@@ -77,8 +85,10 @@ class cFolderChooseTree {
   }
 
  private:
-  cTreeFoldersContentItem* addNode(cTreeFoldersContentItem* parent, int kind, const char* path, const char* label);
+  cTreeFoldersContentItem* addNode(cTreeFoldersContentItem* parent, int kind, const char* path, const char* label,
+                                   bool beforeLast = false);
   void addEntry(cTreeFoldersContentItem* node, int i, bool skipHidden, bool pathFromName);
+  void listLevel(cTreeFoldersContentItem* node);
   void clear();
 
   cTreeViewChild& view_;

@@ -1,7 +1,9 @@
 #include "ciom/folderchoosedialog.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <vector>
 
 #include "ciom/folderchoose_path.h"
 #include "ciom/formtoolbars.h"
@@ -65,10 +67,7 @@ void cFolderChooseDialog::onConstruct() {
   if (hasStart) {
     myField.setText(start.ptr, -1);
     navigate(start.ptr);
-    // The field keeps the focus it is given below.
-    myWalk.takesFocus = false;
-  }
-  else
+  } else
     myMainTools.setEnabled(idNewFolder, false);
   myField.focus();
 }
@@ -107,6 +106,11 @@ cFolderChooseDialog::sListing cFolderChooseDialog::listing(cFolderChooseTree::sW
 }
 
 void cFolderChooseDialog::request(sListing l) {
+  // A level the walk under way has still to read comes with it.
+  if (l.first && onTheWay(l.first, myWalk.walk.next)) {
+    if (l.selects) select(l, l.first->row);
+    return;
+  }
   userTookOver();
   if (myLevelFills) {
     myQueued.push_back(std::move(l));
@@ -118,23 +122,42 @@ void cFolderChooseDialog::request(sListing l) {
 
 void cFolderChooseDialog::begin(sListing l) {
   myWalk = std::move(l);
-  cTreeFoldersContentItem* level = myWalk.first ? myWalk.first : myNodes.nextLevel(myWalk.walk);
-  if (level)
-    startLevel(level);
-  else
-    finishWalk();
-  noteSelectionComing();
+  cTreeFoldersContentItem* top = myWalk.first ? myWalk.first : myNodes.nextLevel(myWalk.walk);
+  if (!top) return startQueued();
+  dropUnder(top);
+  myNodes.clearLevel(top);
+  myNodes.layWalk(myWalk.walk);
+  if (myWalk.selects && !select(myWalk, myWalk.walk.node->row)) return;
+  startLevel();
+}
+
+bool cFolderChooseDialog::select(const sListing& l, cTreeViewChild::cTreeViewItem* row) {
+  // The row takes the focus as it did when folders were read at once, but
+  // only where the user left it: keys typed in the field while the walk
+  // waited stay there, and so does a focus the user moved.
+  const char* shown = myField.text();
+  const bool untyped = l.field == (shown ? shown : "");
+  myTree.select(row, treeFocused() || (untyped && getFocused() == l.focus));
+  // What the user typed meanwhile stays in the field.
+  makeCurrent(row, untyped);
+  if (!l.ends || !untyped) return true;
+  onFormAccept();
+  return false;
+}
+
+bool cFolderChooseDialog::onTheWay(const cTreeFoldersContentItem* node, size_t from) {
+  const std::vector<cTreeFoldersContentItem*>& levels = myWalk.walk.levels;
+  return walking() && from <= levels.size() &&
+         std::find(levels.begin() + static_cast<std::ptrdiff_t>(from), levels.end(), node) != levels.end();
 }
 
 void cFolderChooseDialog::userTookOver() {
   if (!walking()) return;
-  myWalk.walk.rest = std::string::npos;
-  myWalk.selects = false;
-  myWalk.ends = myWalk.newFolder = false;
-  noteSelectionComing();
+  std::vector<cTreeFoldersContentItem*>& levels = myWalk.walk.levels;
+  levels.erase(levels.begin() + static_cast<std::ptrdiff_t>(myWalk.walk.next), levels.end());
 }
 
-void cFolderChooseDialog::startLevel(cTreeFoldersContentItem* level) {
+void cFolderChooseDialog::dropUnder(cTreeFoldersContentItem* level) {
   // The current row goes with the level's old rows when it is one of them.
   for (cTreeItem* n = cFolderChooseTree::nodeOf(myCurrent); n; n = n->parent)
     if (n->parent == level) myCurrent = nullptr;
@@ -142,11 +165,13 @@ void cFolderChooseDialog::startLevel(cTreeFoldersContentItem* level) {
   std::erase_if(myQueued, [&](const sListing& l) {
     return cFolderChooseTree::below(l.first, level) || cFolderChooseTree::below(l.walk.node, level);
   });
-  myNodes.clearLevel(level);
-  myLevel = level;
+}
+
+void cFolderChooseDialog::startLevel() {
+  myLevel = myWalk.walk.levels[myWalk.walk.next++];
   myLevelFills = false;
   myLevelNext = 0;
-  myReader.level = level;
+  myReader.level = myLevel;
   myReader.run = ++myRun;
   if (!myReader.start()) endLevel(false);
 }
@@ -169,11 +194,18 @@ void cFolderChooseDialog::onWalkStep(cWalkAction* a) {
 }
 
 bool cFolderChooseDialog::addRowsForASlice() {
+  // Rows that come above the selected row push it down: a row in view
+  // stays in view.
+  cTreeViewChild::cTreeViewItem* kept = myTree.selected();
+  sRect at{};
+  const bool inView = kept && myTree.childRect(kept->element, &at) && at.y + at.height > myTree.shiftY() &&
+                      at.y < myTree.shiftY() + myTree.height();
   const auto until = std::chrono::steady_clock::now() + kFillSlice;
   bool all = false;
   do
     all = myNodes.addLevelRows(myLevel, myLevelNext, kRowBatch);
   while (!all && std::chrono::steady_clock::now() < until);
+  if (inView && myTree.selected() == kept) myTree.scrollToChild(kept->element);
   return all;
 }
 
@@ -182,42 +214,10 @@ void cFolderChooseDialog::endLevel(bool listed) {
   myLevel = nullptr;
   myLevelFills = false;
   myNodes.endLevel(level, listed);
-  if (cTreeFoldersContentItem* next = myNodes.nextLevel(myWalk.walk)) {
-    startLevel(next);
-    return;
-  }
-  finishWalk();
-}
-
-void cFolderChooseDialog::finishWalk() {
-  // A row clicked in the walk's last turns is the user's choice, though
-  // the dialog hears of it only after this end.
-  if (myTree.choiceComing()) myWalk.selects = myWalk.ends = myWalk.newFolder = false;
-  noteSelectionComing();
-  const bool inTree = treeFocused();
-  cTreeViewChild::cTreeViewItem* row = myWalk.walk.node ? myWalk.walk.node->row : nullptr;
-  if (myWalk.selects && row) {
-    // The row takes the focus as it did when folders were read at once, but
-    // only where the user left it: keys typed in the field while the folders
-    // were read stay there, and so does a focus the user moved.
-    const char* shown = myField.text();
-    const bool untyped = myWalk.field == (shown ? shown : "");
-    myTree.select(row, inTree || (myWalk.takesFocus && untyped && getFocused() == myWalk.focus));
-    // What the user typed meanwhile stays in the field.
-    makeCurrent(row, untyped);
-    if (row->element) myTree.scrollToChild(row->element);
-    if (myWalk.ends && untyped) {
-      onFormAccept();
-      return;
-    }
-    if (myWalk.newFolder) mkdir();
-  } else if (myCurrent && !myTree.selected()) {
-    // The rows that went took the view's selection with them; the user's
-    // own row keeps it.
-    myTree.select(myCurrent, inTree);
-  }
-  startQueued();
-  replayHeld();
+  if (myWalk.walk.next < myWalk.walk.levels.size())
+    startLevel();
+  else
+    startQueued();
 }
 
 void cFolderChooseDialog::startQueued() {
@@ -233,67 +233,12 @@ void cFolderChooseDialog::endWalk() {
   myReader.terminate();
   myLevel = nullptr;
   myLevelFills = false;
-  noteSelectionComing();
 }
 
 bool cFolderChooseDialog::treeFocused() {
   for (cChildElement* e = getFocused(); e; e = e->parent())
     if (e == &myTree) return true;
   return false;
-}
-
-void cFolderChooseDialog::noteSelectionComing() { myTree.setSelectionComing(walking() && myWalk.selects); }
-
-bool cFolderChooseDialog::holds() {
-  if (walking() && myWalk.selects) return !myHeld.empty() || treeFocused();
-  // Held behind a walk that no longer selects: they come before what follows.
-  replayHeld();
-  return !myHeld.empty();
-}
-
-void cFolderChooseDialog::replayHeld() {
-  if (myHeld.empty() || myReplayDue) return;
-  myReplayDue = true;
-  postAction(new cWalkAction(cWalkAction::kReplay, 0));
-}
-
-void cFolderChooseDialog::replayNext() {
-  myReplayDue = false;
-  // What a replayed key starts may hold the rest again; they keep their order.
-  if (walking() && myWalk.selects) return;
-  if (!myHeld.empty() && !myTree.keyMoving()) {
-    const sHeld h = myHeld.front();
-    myHeld.pop_front();
-    // A window it opens has the keys until it closes: the rest wait.
-    myReplayDue = true;
-    if (h.kind == sHeld::kKey)
-      cCustomForm::processKey(h.code, h.f1, h.f2, h.f3);
-    else if (h.kind == sHeld::kChar)
-      cCustomForm::processChar(static_cast<unsigned short>(h.code), h.f1, h.f2, h.f3);
-    else
-      cCustomForm::processMouseBtn(h.x, h.y, h.code, h.down, h.f1, h.f2);
-    myReplayDue = false;
-  }
-  replayHeld();
-}
-
-bool cFolderChooseDialog::processKey(int key, bool shift, bool mod2, bool mod3) {
-  if (key == kcEscape || !holds()) return cCustomForm::processKey(key, shift, mod2, mod3);
-  myHeld.push_back({sHeld::kKey, key, 0, 0, false, shift, mod2, mod3});
-  return true;
-}
-
-bool cFolderChooseDialog::processChar(unsigned short ch, bool f1, bool f2, bool f3) {
-  if (!holds()) return cCustomForm::processChar(ch, f1, f2, f3);
-  myHeld.push_back({sHeld::kChar, ch, 0, 0, false, f1, f2, f3});
-  return true;
-}
-
-void cFolderChooseDialog::processMouseBtn(int x, int y, int button, bool down, bool mod1, bool mod2) {
-  // A press waits only behind what waits: one on a row is the user's own
-  // choice, and one beside the rows leaves the tree waiting too.
-  if (myHeld.empty() || !holds()) return cCustomForm::processMouseBtn(x, y, button, down, mod1, mod2);
-  myHeld.push_back({sHeld::kPress, button, x, y, down, mod1, mod2, false});
 }
 
 void cFolderChooseDialog::makeCurrent(cTreeViewChild::cTreeViewItem* row, bool showInField) {
@@ -307,11 +252,6 @@ void cFolderChooseDialog::makeCurrent(cTreeViewChild::cTreeViewItem* row, bool s
 }
 
 void cFolderChooseDialog::mkdir() {
-  // Given while a path opens, it is meant for that path.
-  if (walking() && myWalk.selects) {
-    myWalk.newFolder = true;
-    return;
-  }
   cTreeFoldersContentItem* node = cFolderChooseTree::nodeOf(myCurrent);
   if (!node || !node->path.ptr) return;
   // The name is asked in a window of its own while the queue runs on, and
@@ -359,10 +299,7 @@ bool cFolderChooseDialog::onAction(cChildElement* sender, cChildAction* a) {
   if (!a) return cCustomForm::onAction(sender, a);
   if (sender == this) {
     if (auto* step = dynamic_cast<cWalkAction*>(a)) {
-      if (step->code == cWalkAction::kReplay)
-        replayNext();
-      else
-        onWalkStep(step);
+      onWalkStep(step);
       return true;
     }
   }
@@ -373,6 +310,11 @@ bool cFolderChooseDialog::onAction(cChildElement* sender, cChildAction* a) {
   if (sender == &myTree && a->code == cTreeViewChild::tvSelection) {
     auto* row = static_cast<cTreeViewChild::cTreeItemAction*>(a)->item;
     cTreeFoldersContentItem* node = cFolderChooseTree::nodeOf(row);
+    // A row on the walk's own way is listed by it as the walk goes on.
+    if (node && onTheWay(node, 0)) {
+      makeCurrent(row);
+      return true;
+    }
     // The user chose elsewhere: the walk under way is not wanted any more.
     // A read not yet done ends, rows already read all come; a level being
     // listed is not listed again.
@@ -402,14 +344,13 @@ bool cFolderChooseDialog::onFormAccept() {
   const char* typed = myField.text();
   if (myFolder && myFolder->ptr && typed && std::strcmp(myFolder->ptr, typed) == 0) {
     endWalk();
-    myHeld.clear();
     end_modal(1);
     return true;
   }
   _guardchar<char> path(typed ? typed : "");
   cFolderContents::adjustPath(path.ptr);
-  // Select again on the path being opened: the dialog ends once it is.
-  sListing* last = !myQueued.empty() ? &myQueued.back() : walking() && myWalk.selects ? &myWalk : nullptr;
+  // Select again on a path waiting to be opened: the dialog ends once it is.
+  sListing* last = !myQueued.empty() ? &myQueued.back() : nullptr;
   if (last && typed && (last->walk.path == typed || last->walk.path == path.ptr)) {
     last->ends = true;
     return true;
@@ -420,8 +361,6 @@ bool cFolderChooseDialog::onFormAccept() {
 
 bool cFolderChooseDialog::onFormCancel() {
   endWalk();
-  // What waited is not for a closed dialog.
-  myHeld.clear();
   end_modal(0);
   return true;
 }

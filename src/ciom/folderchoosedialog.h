@@ -7,7 +7,6 @@
 
 #include <deque>
 #include <string>
-#include <vector>
 
 #include "base/guardchar.h"
 #include "base/job.h"
@@ -37,12 +36,9 @@ class cFolderChooseDialog : public cCustomForm {
   bool onAction(cChildElement* sender, cChildAction* a) override;
   bool onFormAccept() override;
   bool onFormCancel() override;
-  bool processKey(int key, bool shift, bool mod2, bool mod3) override;
-  bool processChar(unsigned short ch, bool f1, bool f2, bool f3) override;
-  void processMouseBtn(int x, int y, int button, bool down, bool mod1, bool mod2) override;
 
   // Both start a walk whose levels are listed while the window goes on
-  // answering, the deepest selected at the end. A walk under way leaves its
+  // answering, the deepest selected at its start. A walk under way leaves its
   // further levels unlisted, but a level whose rows are read comes whole
   // first: what was read is never dropped. A read not yet done just ends.
   void navigate(const char* path);
@@ -77,15 +73,13 @@ class cFolderChooseDialog : public cCustomForm {
     cFolderChooseDialog& myDialog;
   };
   // A walk asked for, and what it found when it was asked for: the text of
-  // the field, which its end leaves alone once the user has changed it, and
-  // the focus, which it takes only from where the user left it.
+  // the field, which its selection leaves alone once the user has changed
+  // it, and the focus, which it takes only from where the user left it.
   struct sListing {
     cFolderChooseTree::sWalk walk;
     cTreeFoldersContentItem* first = nullptr;  // listed before the path's levels
-    bool selects = true;                        // its end selects its deepest row
-    bool takesFocus = true;
-    bool ends = false;  // Select was given for its path: the dialog ends there
-    bool newFolder = false;  // New folder was given for its path
+    bool selects = true;                        // its deepest row is selected as it starts
+    bool ends = false;  // Select was given for its path while it waited
     std::string field;
     const cChildElement* focus = nullptr;
   };
@@ -93,7 +87,7 @@ class cFolderChooseDialog : public cCustomForm {
   // batch of rows is due. A step of an ended walk is dropped.
   class cWalkAction : public cChildAction {
    public:
-    enum { kRead = 1, kRows = 2, kReplay = 3 };
+    enum { kRead = 1, kRows = 2 };
     cWalkAction(int code, int run, bool read = false) : cChildAction(code), run(run), read(read) {}
     int run;
     bool read;
@@ -102,36 +96,26 @@ class cFolderChooseDialog : public cCustomForm {
   // Starts the walk at once, or after the level whose rows are coming.
   void request(sListing l);
   void begin(sListing l);
-  void startLevel(cTreeFoldersContentItem* level);
+  // A walk's rows are laid and its deepest selected as it starts, so keys
+  // and clicks act on the tree at every step; false when that ended the
+  // dialog.
+  bool select(const sListing& l, cTreeViewChild::cTreeViewItem* row);
+  // Whether the walk under way lists `node`, from its level `from` on.
+  bool onTheWay(const cTreeFoldersContentItem* node, size_t from);
+  // What goes with the rows under a level about to be cleared.
+  void dropUnder(cTreeFoldersContentItem* level);
+  void startLevel();
   void onWalkStep(cWalkAction* a);
   bool addRowsForASlice();
   void endLevel(bool listed);
-  void finishWalk();
   void startQueued();
-  // The user chose for himself: the walk under way lists no further level
-  // and selects nothing at its end.
+  // The user chose for himself: the walk under way lists no further level.
   void userTookOver();
   // Stops the read and drops the steps to come; rows already shown stay,
   // their level not taken for listed.
   void endWalk();
   // Whether the focus is in the tree: on a row or on the view itself.
   bool treeFocused();
-  // While a walk is to select its row, the tree shows none; keys for the
-  // tree wait for that row, as when folders were read at once, and what
-  // comes after them waits too, so that all come in order. Escape never
-  // waits.
-  struct sHeld {
-    enum eKind { kKey, kChar, kPress } kind;
-    int code, x, y;
-    bool down, f1, f2, f3;
-  };
-  bool holds();
-  // One held input a turn of the queue, the next only once the tree has
-  // heard and passed on the row the last one moved to, as between keys the
-  // user gives.
-  void replayHeld();
-  void replayNext();
-  void noteSelectionComing();
 
   cToolBarChild myMainTools;
   cTreeViewChild myTree;
@@ -146,8 +130,6 @@ class cFolderChooseDialog : public cCustomForm {
   bool myLevelFills = false;                   // its read is done, its rows coming
   size_t myLevelNext = 0;
   int myRun = 0;
-  std::deque<sHeld> myHeld;
-  bool myReplayDue = false;
   // After the tree: its read ends before the nodes it writes go.
   cLevelReader myReader{*this};
 };

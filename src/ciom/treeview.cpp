@@ -70,14 +70,14 @@ cTreeViewChild::cTreeViewItem::~cTreeViewItem() {
 cTreeViewChild::~cTreeViewChild() {
   // The nodes own elements that are this view's children; they go while the
   // view is still whole.
-  mySelected = myUnfocusedItem = myKeyedTo = nullptr;
+  mySelected = myUnfocusedItem = nullptr;
   myTree.destroy();
 }
 
 void cTreeViewChild::onInitData() {
   cScrollableElement::onInitData();
   myBatch = myPending = myAppendsOnly = myBuilt = false;
-  mySelected = myUnfocusedItem = myKeyedTo = nullptr;
+  mySelected = myUnfocusedItem = nullptr;
   dropShown();
   myTree.destroy();
   cFasterTreeList<cChildElement*, cTreeViewItem*> a, b;
@@ -113,9 +113,10 @@ void cTreeViewChild::endChanges() {
     build();
 }
 
-bool cTreeViewChild::storeUnder(cTreeViewItem* parent, cTreeViewItem* item) {
+bool cTreeViewChild::storeUnder(cTreeViewItem* parent, cTreeViewItem* item, bool beforeLast) {
   if (!item) return false;
   myTree.add(parent, item);
+  if (beforeLast && item->prev) myTree.move_forward(item->prev);
   // A level filled in batches would otherwise lay out every row of the
   // tree once a batch, each row's text measured again: quadratic in rows.
   if (myBatch && !myPending && myBuilt) {
@@ -162,7 +163,6 @@ bool cTreeViewChild::remove(cTreeViewItem* item) {
   // filled again move from it.
   if (within(myUnfocusedItem, item, true)) restoreFocused();
   if (within(mySelected, item, true)) mySelected = nullptr;
-  if (within(myKeyedTo, item, true)) myKeyedTo = nullptr;
   dropShown();
   forgetUnder(item);
   forget(item);
@@ -175,7 +175,6 @@ bool cTreeViewChild::remove_under(cTreeViewItem* item) {
   if (!item) return clear();
   if (within(myUnfocusedItem, item, false)) restoreFocused();
   if (within(mySelected, item, false)) mySelected = nullptr;
-  if (within(myKeyedTo, item, false)) myKeyedTo = nullptr;
   dropShown();
   forgetUnder(item);
   myTree.destroy_sub(item);
@@ -185,7 +184,7 @@ bool cTreeViewChild::remove_under(cTreeViewItem* item) {
 
 bool cTreeViewChild::clear() {
   restoreFocused();
-  mySelected = myKeyedTo = nullptr;
+  mySelected = nullptr;
   dropShown();
   if (!myTree.first) return false;
   for (cTreeItem* i = myTree.first; i; i = i->next) {
@@ -222,7 +221,6 @@ bool cTreeViewChild::collapse(cTreeViewItem* item, bool notify) {
 bool cTreeViewChild::select(cTreeViewItem* item, bool focus) {
   if (!item || !item->element) return false;
   mySelected = item;
-  myKeyedTo = nullptr;
   if (focus)
     item->element->select(true);
   else
@@ -244,17 +242,6 @@ cTreeViewChild::cTreeViewItem* cTreeViewChild::isChild(cChildElement* e) {
 cTreeViewChild::cTreeViewItem* cTreeViewChild::isCtl(cChildElement* e) {
   cTreeViewItem** n = myControls.find(e);
   return n ? *n : nullptr;
-}
-
-bool cTreeViewChild::choiceComing() {
-  if (myKeyedTo) return true;
-  // A click focuses its row at once; the row tells the view through the
-  // queue, and the view its owner.
-  cTreeViewItem* at = isChild(getFocused());
-  if (at && at != mySelected) return true;
-  for (cListItem* i = myNotifyQueue.head; i; i = i->next)
-    if (static_cast<cChildAction*>(i)->code == tvSelection) return true;
-  return false;
 }
 
 void cTreeViewChild::selectRoot() {
@@ -465,7 +452,6 @@ bool cTreeViewChild::onAction(cChildElement* sender, cChildAction* a) {
         return true;
       }
       case acChange:
-        if (n == myKeyedTo) myKeyedTo = nullptr;
         if (n != mySelected) {
           mySelected = n;
           notifyAction(new cTreeItemAction(tvSelection, n));
@@ -499,16 +485,16 @@ bool cTreeViewChild::onAction(cChildElement* sender, cChildAction* a) {
 }
 
 void cTreeViewChild::focusNode(cTreeViewItem* item) {
-  if (!item || !item->element) return;
-  // A row not selected yet tells of its selection through the queue.
-  if (!item->element->selected()) myKeyedTo = item;
-  item->element->select(true);
+  if (item && item->element) item->element->select(true);
 }
 
 bool cTreeViewChild::processKey(int key, bool shift, bool mod2, bool mod3) {
   const bool plain = !shift && !mod2 && !mod3, siblings = !shift && mod2 && !mod3;
   if ((plain || siblings) && key >= kcLeft && key <= kcDown) {
-    cTreeViewItem* s = mySelected;
+    // The focused row is where the last key moved, though its selection
+    // may not have come through the queue yet.
+    cTreeViewItem* s = isChild(getFocused());
+    if (!s) s = mySelected;
     if (!s) {
       focusNode(root());
       return true;
@@ -579,6 +565,6 @@ void cTreeViewChild::onSetFocus(bool f1, bool f2) {
   restoreFocused();
   if (mySelected && mySelected->element)
     mySelected->element->focus();
-  else if (!mySelectionComing)
+  else
     selectRoot();
 }

@@ -74,7 +74,9 @@ class cTreeViewChild : public cScrollableElement {
   virtual bool isSub(cTreeViewItem* item) { return item && item->child; }
   virtual void processSubRead(cTreeViewItem*) {}
 
-  bool storeUnder(cTreeViewItem* parent, cTreeViewItem* item);
+  // With `beforeLast` the item goes just before the level's last row, so
+  // that rows coming in order can be put around one shown ahead of them.
+  bool storeUnder(cTreeViewItem* parent, cTreeViewItem* item, bool beforeLast = false);
   bool remove(cTreeViewItem* item);
   bool remove_under(cTreeViewItem* item);
   bool clear();
@@ -93,16 +95,7 @@ class cTreeViewChild : public cScrollableElement {
   cTreeViewItem* isChild(cChildElement* e);
   cTreeViewItem* isCtl(cChildElement* e);
   void selectRoot();
-  // While a selection is coming, the focus taken without one stays on the
-  // view rather than going to the first row.
-  void setSelectionComing(bool on) { mySelectionComing = on; }
   void changeUnfocused(cTreeViewItem* item);
-  // A key moved the focus to a row whose selection is not yet heard, or
-  // not yet passed on: a key after it must wait for the queue to run.
-  bool keyMoving() const { return myKeyedTo || myNotifyQueue.head; }
-  // The user moved to a row, by a click or a key, whose selection the
-  // view's owner has not heard yet: it is still in the queue.
-  bool choiceComing();
 
   void setOutline(int v);
   void setSpacing(int v);
@@ -162,8 +155,7 @@ class cTreeViewChild : public cScrollableElement {
   cPicturesList* myLists[3] = {nullptr, nullptr, nullptr};
   unsigned int myBg = 0, myFrame = 0;
   cTreeViewItem* mySelected = nullptr;
-  cTreeViewItem* myKeyedTo = nullptr;  // where a key moved, until its selection is heard
-  bool myBatch = false, myPending = false, mySelectionComing = false;
+  bool myBatch = false, myPending = false;
   // What a batch did when it only added rows at the end of one level, and
   // what the last layout left, so such a batch lays out its own rows alone.
   bool myAppendsOnly = false, myBuilt = false;

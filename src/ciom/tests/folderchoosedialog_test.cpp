@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -42,6 +43,11 @@ class FolderChooseDialog : public cFormFixture {
   static void finishWalk(cFolderChooseDialog& d, cFormTestTarget& w) {
     for (int i = 0; i < 50000 && d.walking(); ++i)
       if (!w.drain()) w.waitForNote(2);
+  }
+  static bool inView(cFolderChooseDialog& d, cNode* n) {
+    sRect r{};
+    return d.tree().childRect(n->row->element, &r) && r.y >= d.tree().shiftY() &&
+           r.y + r.height <= d.tree().shiftY() + d.tree().height() - 20;
   }
   static std::vector<std::string> labelsUnder(cNode* n) {
     std::vector<std::string> out;
@@ -366,63 +372,66 @@ TEST_F(FolderChooseDialogFill, KeysInTheTreeMoveFromTheRowBeingFilled) {
 
 namespace {
 
-// Keys and clicks given while the chooser opens at the big folder or at a
-// small one inside it, at any step of the walk there, leave what they leave
-// when given once it is listed: that run is the oracle. The window runs its
+// Keys, clicks and wheel turns given while the chooser opens at the big
+// folder or at a small one inside it act on the tree as it stands: from the
+// step of the walk at which the rows they reach are shown, they leave what
+// they leave when given once it is listed, the oracle. The window runs its
 // queue between one input and the next.
 TEST_F(FolderChooseDialogFill, InputDuringTheFirstWalkActsAsAfterIt) {
   enum eWhen { kListed, kAtOnce, kBigRead, kMidFill, kLastRead, kWhens };
-  enum eClick { kNoClick, kRightOfRows, kOnIndent };
+  enum eAct { kKey, kChar, kRightOfRows, kOnIndent, kOnRowA, kWheel, kNewFolderNamed };
   struct sStep {
-    int key;  // negative: the character
-    bool shift;
-    eClick click;
+    eAct act;
+    int code = 0;  // the key, the character, or the wheel's turns (down when positive)
+    bool shift = false;
   };
-  const int down = cChildElement::kcDown, up = cChildElement::kcUp, tab = cChildElement::kcTab;
+  const sStep backTab{kKey, cChildElement::kcTab, true}, down{kKey, cChildElement::kcDown},
+      up{kKey, cChildElement::kcUp};
   const struct {
     const char* name;
     std::vector<sStep> steps;
+    eWhen from;          // the first step compared with the oracle
     bool inner = false;  // starts in the small folder below the big one
   } cases[] = {
-      {"Down", {{down, false, kNoClick}}},
-      {"Shift+Tab then Down", {{tab, true, kNoClick}, {down, false, kNoClick}}},
-      {"Shift+Tab then Up", {{tab, true, kNoClick}, {up, false, kNoClick}}},
-      {"Shift+Tab then Left", {{tab, true, kNoClick}, {cChildElement::kcLeft, false, kNoClick}}},
-      {"Shift+Tab then Right", {{tab, true, kNoClick}, {cChildElement::kcRight, false, kNoClick}}},
-      {"click right of the rows", {{0, false, kRightOfRows}}},
-      {"click on the indent then Down", {{0, false, kOnIndent}, {down, false, kNoClick}}},
-      {"click right of the rows then Down Down",
-       {{0, false, kRightOfRows}, {down, false, kNoClick}, {down, false, kNoClick}}},
-      {"Shift+Tab then d", {{tab, true, kNoClick}, {-'d', false, kNoClick}}},
-      {"Shift+Tab then Return", {{tab, true, kNoClick}, {kEnter, false, kNoClick}}},
-      {"Shift+Tab then Escape", {{tab, true, kNoClick}, {kEscape, false, kNoClick}}},
-      {"inner: Shift+Tab then Down Down", {{tab, true, kNoClick}, {down, false, kNoClick}, {down, false, kNoClick}},
-       true},
-      {"inner: Shift+Tab then Down Down Down Up",
-       {{tab, true, kNoClick}, {down, false, kNoClick}, {down, false, kNoClick}, {down, false, kNoClick},
-        {up, false, kNoClick}},
-       true},
+      {"Down", {down}, kAtOnce},
+      {"Shift+Tab then Down", {backTab, down}, kMidFill},
+      {"Shift+Tab then Up", {backTab, up}, kMidFill},
+      {"Shift+Tab then Left", {backTab, {kKey, cChildElement::kcLeft}}, kAtOnce},
+      {"Shift+Tab then Right", {backTab, {kKey, cChildElement::kcRight}}, kMidFill},
+      {"click right of the rows", {{kRightOfRows}}, kAtOnce},
+      {"click on the indent then Down", {{kOnIndent}, down}, kMidFill},
+      {"click right of the rows then Down Down", {{kRightOfRows}, down, down}, kMidFill},
+      {"Shift+Tab then d", {backTab, {kChar, 'd'}}, kAtOnce},
+      {"Shift+Tab then Return", {backTab, {kKey, kEnter}}, kAtOnce},
+      {"Shift+Tab then Escape", {backTab, {kKey, kEscape}}, kAtOnce},
+      {"Shift+Tab, Down, then a click on a", {backTab, down, {kOnRowA}}, kMidFill},
+      {"New folder, its name typed and Return", {{kNewFolderNamed}}, kAtOnce},
+      {"wheel turns among keys", {backTab, {kWheel, 2}, down, {kWheel, -1}, down, {kWheel, 1}}, kMidFill},
+      {"inner: Shift+Tab then Up Up", {backTab, up, up}, kLastRead, true},
+      {"inner: Shift+Tab then Left Down", {backTab, {kKey, cChildElement::kcLeft}, down}, kLastRead, true},
   };
   struct sOutcome {
     std::string selected, focused, field;
     int rows = -1, ended = -1;
+    int place = -1;  // the focused row's top in the view, once the wheel turned
     bool operator==(const sOutcome&) const = default;
   };
   const std::string inner = big + "/probe";
   for (const char* sub : {"", "/abc", "/abd", "/abe"}) mkdir((inner + sub).c_str(), 0755);
-  const int all = kMany + 1;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
+    const int all = kMany + 1 + (c.steps[0].act == kNewFolderNamed ? 1 : 0);
     sOutcome seen[kWhens];
     for (int when = kListed; when < kWhens; ++when) {
-      if (when == kLastRead && !c.inner) continue;
+      if ((when != kListed && when < c.from) || (when == kLastRead && !c.inner)) continue;
       SCOPED_TRACE(when);
+      rmdir((big + "/made").c_str());
       bool midFill = true;
       play([&](cFolderChooseDialog& d, cFormTestTarget& w) {
         if (when == kListed) finishWalk(d, w);
-        for (int i = 0; i < 50000 && when == kBigRead && !d.nodes().find(big.c_str()) && d.walking(); ++i)
+        for (int i = 0; i < 50000 && when == kBigRead && !d.nodes().find((tmp.root + "/a").c_str()) && d.walking(); ++i)
           if (!w.drain()) w.waitForNote(2);
-        if (when == kBigRead) midFill = rowsUnder(d, big) == 0;
+        if (when == kBigRead) midFill = rowsUnder(d, big) == 0 && d.walking();
         if (when == kMidFill) midFill = untilFirstRows(d, w, big, all);
         for (int i = 0; i < 50000 && when == kLastRead && rowsUnder(d, big) < all && d.walking(); ++i)
           if (!w.drain()) w.waitForNote(2);
@@ -433,12 +442,41 @@ TEST_F(FolderChooseDialogFill, InputDuringTheFirstWalkActsAsAfterIt) {
         at.x -= form.x;
         at.y -= form.y;
         for (const sStep& s : c.steps) {
-          if (s.key < 0) d.processChar(static_cast<unsigned short>(-s.key), false, false, false);
-          if (s.key > 0) d.processKey(s.key, s.shift, false, false);
-          const int x = s.click == kRightOfRows ? at.x + d.tree().width() - 30 : at.x + 3;
-          const int y = s.click == kRightOfRows ? at.y + 8 : at.y + 30;
-          for (bool down : {true, false})
-            if (!s.key) d.processMouseBtn(x, y, cChildElement::mbLeft, down, false, false);
+          // Beside the text of the start's row, which stays in view, or on
+          // the row of `a` where it is now.
+          int x = at.x + 3, y = at.y + 30;
+          cNode* target = s.act == kOnRowA        ? d.nodes().find((tmp.root + "/a").c_str())
+                          : s.act == kRightOfRows ? d.nodes().find((c.inner ? inner : big).c_str())
+                                                  : nullptr;
+          for (int i = 0; target && i < 20 && !inView(d, target); ++i) {
+            d.tree().scrollToChild(target->row->element);
+            w.drain();
+          }
+          if (target) {
+            sPoint row;
+            target->row->element->absPos(row);
+            x = s.act == kRightOfRows ? at.x + d.tree().width() - 30 : row.x - form.x + 3;
+            y = row.y - form.y + target->row->element->height() / 2;
+          }
+          // What the name form is not there to take goes to the chooser.
+          std::string typed = s.act == kNewFolderNamed ? "made\n" : "";
+          if (s.act == kNewFolderNamed) {
+            cFormTestTarget::scripts.push_back([&](cFormTestTarget& form) {
+              static_cast<cNewFolderNameReqForm*>(form.form)->field().setText(typed.substr(0, 4).c_str(), -1);
+              form.key(typed.empty() ? kEscape : kEnter);
+              typed.clear();
+            });
+            cToolBarChild::cTbButtonAction press(1);
+            d.onAction(&d.mainTools(), &press);
+          }
+          for (char ch : typed)
+            ch == '\n' ? d.processKey(kEnter, false, false, false) : d.processChar(ch, false, false, false);
+          if (s.act == kKey) d.processKey(s.code, s.shift, false, false);
+          if (s.act == kChar) d.processChar(static_cast<unsigned short>(s.code), false, false, false);
+          if (s.act == kWheel) d.processMouseWheel(at.x + 40, at.y + 40, s.code < 0, false, std::abs(s.code));
+          for (bool press : {true, false})
+            if (s.act == kRightOfRows || s.act == kOnIndent || s.act == kOnRowA)
+              d.processMouseBtn(x, y, cChildElement::mbLeft, press, false, false);
           // Two turns: a row's selection reaches the tree, then the dialog.
           w.drain();
           w.drain();
@@ -457,6 +495,9 @@ TEST_F(FolderChooseDialogFill, InputDuringTheFirstWalkActsAsAfterIt) {
         o.focused = row ? row->text : f == &d.field() ? "field" : f == &d.tree() ? "tree" : "other";
         o.field = d.field().text() ? d.field().text() : "";
         o.rows = rowsUnder(d, big);
+        sRect r{};
+        const bool turned = std::any_of(c.steps.begin(), c.steps.end(), [](const sStep& s) { return s.act == kWheel; });
+        if (turned && row && d.tree().childRect(row->element, &r)) o.place = r.y - d.tree().shiftY();
         w.key(kEscape);
       });
       _guardchar<char> folder((c.inner ? inner : big).c_str());
@@ -464,13 +505,13 @@ TEST_F(FolderChooseDialogFill, InputDuringTheFirstWalkActsAsAfterIt) {
       EXPECT_TRUE(midFill) << "the walk was past that step before the input";
     }
     EXPECT_EQ(seen[kListed].rows, seen[kListed].ended == -1 ? all : -1);
-    for (int when = kAtOnce; when < kWhens; ++when) {
+    for (int when = c.from; when < kWhens; ++when) {
       if (when == kLastRead && !c.inner) continue;
-      EXPECT_EQ(seen[when].ended, seen[kListed].ended) << when;
-      EXPECT_EQ(seen[when].selected, seen[kListed].selected) << when;
-      EXPECT_EQ(seen[when].focused, seen[kListed].focused) << when;
-      EXPECT_EQ(seen[when].field, seen[kListed].field) << when;
-      EXPECT_EQ(seen[when].rows, seen[kListed].rows) << when;
+      EXPECT_EQ(seen[when], seen[kListed]) << when << ": " << seen[when].selected << " | " << seen[when].focused
+                                           << " | " << seen[when].field << " | " << seen[when].rows << " | "
+                                           << seen[when].place << ", after the walk: " << seen[kListed].selected
+                                           << " | " << seen[kListed].focused << " | " << seen[kListed].field
+                                           << " | " << seen[kListed].rows << " | " << seen[kListed].place;
     }
   }
 }
@@ -505,13 +546,22 @@ TEST_F(FolderChooseDialogFill, ClickAtEveryTurnOfTheWalkActsAsAfterIt) {
             ++turns;
           else
             w.waitForNote(2);
-        walking = at < 0 || d.walking();
         cNode* node = d.nodes().root();
         if (!c.computer) node = static_cast<cNode*>(node->child);
+        // The row is brought into view first, as the user would scroll to it.
+        for (int i = 0; i < 20 && !inView(d, node); ++i) {
+          d.tree().scrollToChild(node->row->element);
+          w.drain();
+        }
+        walking = at < 0 || d.walking();
         sPoint row, form;
         node->row->element->absPos(row);
         d.absPos(form);
-        const int x = row.x - form.x + (c.rightOfText ? node->row->element->width() + 20 : 3);
+        sPoint tree;
+        d.tree().absPos(tree);
+        // Beside the text, not as far as the scroll bar.
+        const int beside = std::min(node->row->element->width() + 20, tree.x + d.tree().width() - 30 - row.x);
+        const int x = row.x - form.x + (c.rightOfText ? beside : 3);
         const int y = row.y - form.y + node->row->element->height() / 2;
         for (bool down : {true, false}) d.processMouseBtn(x, y, cChildElement::mbLeft, down, false, false);
         finishWalk(d, w);
