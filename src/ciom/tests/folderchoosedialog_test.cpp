@@ -427,6 +427,7 @@ TEST_F(FolderChooseDialogFill, InputDuringTheFirstWalkActsAsAfterIt) {
       SCOPED_TRACE(when);
       rmdir((big + "/made").c_str());
       bool midFill = true;
+      std::string typed;  // what is typed after New folder, until something takes it
       play([&](cFolderChooseDialog& d, cFormTestTarget& w) {
         if (when == kListed) finishWalk(d, w);
         for (int i = 0; i < 50000 && when == kBigRead && !d.nodes().find((tmp.root + "/a").c_str()) && d.walking(); ++i)
@@ -459,7 +460,7 @@ TEST_F(FolderChooseDialogFill, InputDuringTheFirstWalkActsAsAfterIt) {
             y = row.y - form.y + target->row->element->height() / 2;
           }
           // What the name form is not there to take goes to the chooser.
-          std::string typed = s.act == kNewFolderNamed ? "made\n" : "";
+          typed = s.act == kNewFolderNamed ? "made\n" : "";
           if (s.act == kNewFolderNamed) {
             cFormTestTarget::scripts.push_back([&](cFormTestTarget& form) {
               static_cast<cNewFolderNameReqForm*>(form.form)->field().setText(typed.substr(0, 4).c_str(), -1);
@@ -471,6 +472,7 @@ TEST_F(FolderChooseDialogFill, InputDuringTheFirstWalkActsAsAfterIt) {
           }
           for (char ch : typed)
             ch == '\n' ? d.processKey(kEnter, false, false, false) : d.processChar(ch, false, false, false);
+          typed.clear();
           if (s.act == kKey) d.processKey(s.code, s.shift, false, false);
           if (s.act == kChar) d.processChar(static_cast<unsigned short>(s.code), false, false, false);
           if (s.act == kWheel) d.processMouseWheel(at.x + 40, at.y + 40, s.code < 0, false, std::abs(s.code));
