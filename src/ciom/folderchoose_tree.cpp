@@ -138,6 +138,7 @@ void cFolderChooseTree::endLevel(cTreeFoldersContentItem* node, bool listed) {
   auto* ahead = static_cast<cTreeFoldersContentItem*>(node->lastChild);
   if (!ahead || !ahead->ahead) return;
   ahead->ahead = false;
+  if (std::strcmp(ahead->row->text, ahead->path.ptr) == 0) return;
   relabel(ahead->row, ahead->path.ptr);
   view_.update();
 }
@@ -200,13 +201,17 @@ cFolderChooseTree::cTreeFoldersContentItem* cFolderChooseTree::nextLevel(sWalk& 
         found = n;
     }
     // A level not read yet gets the row its listing is expected to show;
-    // a hidden folder it would not show hangs from the extra node.
+    // a hidden folder it would not show hangs from the extra node, which
+    // stays below the rows the level's listing brings.
     if (!found && !walk.node->listed && tag.ptr[0] != '.') {
       found = addNode(walk.node, cTreeFoldersContentItem::kFolder, built.c_str(), tag.ptr);
       found->ahead = true;
     }
     if (!found) {
-      if (!walk.extra) walk.extra = addNode(walk.node, cTreeFoldersContentItem::kFolder, nullptr, nullptr);
+      if (!walk.extra) {
+        walk.extra = addNode(walk.node, cTreeFoldersContentItem::kFolder, nullptr, nullptr);
+        walk.extra->ahead = !walk.node->listed;
+      }
       walk.extra->path.set(built.c_str());
       relabel(walk.extra->row, built.c_str());
       found = walk.extra;

@@ -72,6 +72,70 @@ TEST(FolderChooseTree, NavigateListsEachLevelAndSelectsTheLast) {
   EXPECT_EQ(sFixture::childLabels(s), (std::vector<std::string>{"10", "Alpha", "Zulu", "b", "beta", "mid", "zeta"}));
 }
 
+// A walk lays the row of each level before the level above is read, and
+// the listings then come around those rows one at a time: the same nodes
+// end where a walk over listed levels puts them, under the names it gives,
+// and laid out as a whole layout lays them.
+TEST(FolderChooseTree, RowsLaidAheadAreTakenOverByTheirListings) {
+  sFixture f;
+  for (const char* d : {"/a/.hid/x", "/a/.hid/.y", "/a/.hid/.y/z", "/a/0first", "/a/zz"})
+    mkdir((f.root + d).c_str(), 0755);
+  const std::vector<std::string> visible = {"0first", "b", "b2", "zz"};
+  const struct {
+    const char* path;
+    std::string extra;  // the last row under a, when the path passes a hidden folder
+    const char* deepest;
+  } cases[] = {
+      {"/a/b/c", "", "c"},
+      {"/a/zz", "", "zz"},
+      {"/a/.hid/x", f.root + "/a/.hid", "x"},
+      {"/a/.hid/.y/z", f.root + "/a/.hid/.y", "z"},
+      {"/a/.hid", f.root + "/a/.hid", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    cFolderChooseTree tree(f.view);
+    tree.initBasicView("Computer");
+    cFolderChooseTree::sWalk walk;
+    ASSERT_TRUE(tree.startWalk((f.root + c.path).c_str(), walk));
+    cTreeFoldersContentItem* top = tree.nextLevel(walk);
+    ASSERT_TRUE(top);
+    tree.clearLevel(top);
+    tree.layWalk(walk);
+    cTreeFoldersContentItem* deepest = walk.node;
+    ASSERT_TRUE(f.view.select(deepest->row, false));
+    for (cTreeFoldersContentItem* level : walk.levels) {
+      const bool read = cFolderChooseTree::readLevel(level, nullptr);
+      for (size_t next = 0; read && !tree.addLevelRows(level, next, 1);) {
+      }
+      tree.endLevel(level, read);
+    }
+    EXPECT_EQ(f.view.selected(), deepest->row);
+    EXPECT_EQ(std::string(deepest->path.ptr), f.root + c.path);
+    EXPECT_EQ(std::string(deepest->row->text), c.deepest ? c.deepest : c.extra);
+    cTreeFoldersContentItem* a = tree.find((f.root + "/a").c_str());
+    ASSERT_TRUE(a);
+    std::vector<std::string> underA = visible;
+    if (!c.extra.empty()) underA.push_back(c.extra);
+    EXPECT_EQ(sFixture::childLabels(a), underA);
+    std::vector<std::string> rows;
+    for (cTreeItem* r = a->row->child; r; r = r->next) rows.push_back(static_cast<cTreeViewChild::cTreeViewItem*>(r)->text);
+    EXPECT_EQ(rows, underA);
+    const auto tops = [&] {
+      std::vector<int> out;
+      for (cTreeItem* n = tree.root(); n; n = cTree::nextInOrder(n)) {
+        sRect r{};
+        static_cast<cTreeFoldersContentItem*>(n)->row->element->childRect(&r);
+        out.push_back(r.y);
+      }
+      return out;
+    };
+    const std::vector<int> laidInTurn = tops();
+    f.view.update();
+    EXPECT_EQ(laidInTurn, tops());
+  }
+}
+
 TEST(FolderChooseTree, RelativePathHangsFromOneExtraNode) {
   sFixture f;
   char cwd[4096];
