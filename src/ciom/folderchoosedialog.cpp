@@ -79,18 +79,22 @@ void cFolderChooseDialog::initBasicView() {
   myNodes.initBasicView(string(txComputer));
 }
 
-void cFolderChooseDialog::navigate(const char* path) {
+void cFolderChooseDialog::navigate(const char* path, bool takesFocus) {
   // A path that is no folder leaves the walk under way alone.
   cFolderChooseTree::sWalk walk;
   if (!myNodes.startWalk(path, walk)) return;
-  request(listing(std::move(walk), nullptr, true));
+  sListing l = listing(std::move(walk), nullptr, true);
+  l.takesFocus = takesFocus;
+  request(std::move(l));
 }
 
 void cFolderChooseDialog::lsUnder(cTreeFoldersContentItem* node) {
   if (!node) return;
   cFolderChooseTree::sWalk walk;
   walk.node = node;
-  request(listing(std::move(walk), node, true));
+  sListing l = listing(std::move(walk), node, true);
+  l.takesFocus = true;
+  request(std::move(l));
 }
 
 cFolderChooseDialog::sListing cFolderChooseDialog::listing(cFolderChooseTree::sWalk walk,
@@ -137,7 +141,7 @@ bool cFolderChooseDialog::select(const sListing& l, cTreeViewChild::cTreeViewIte
   // waited stay there, and so does a focus the user moved.
   const char* shown = myField.text();
   const bool untyped = l.field == (shown ? shown : "");
-  myTree.select(row, treeFocused() || (untyped && getFocused() == l.focus));
+  myTree.select(row, treeFocused() || (l.takesFocus && untyped && getFocused() == l.focus));
   // What the user typed meanwhile stays in the field.
   makeCurrent(row, untyped);
   if (!l.ends || !untyped) return true;
@@ -355,7 +359,7 @@ bool cFolderChooseDialog::onFormAccept() {
     last->ends = true;
     return true;
   }
-  navigate(path.ptr);
+  navigate(path.ptr, true);
   return true;
 }
 

@@ -41,7 +41,9 @@ class cFolderChooseDialog : public cCustomForm {
   // answering, the deepest selected at its start. A walk under way leaves its
   // further levels unlisted, but a level whose rows are read comes whole
   // first: what was read is never dropped. A read not yet done just ends.
-  void navigate(const char* path);
+  // The row selected takes the focus from the tree, or with `takesFocus`
+  // from where the user left it.
+  void navigate(const char* path, bool takesFocus = false);
   void lsUnder(cTreeFoldersContentItem* node);
   bool walking() const { return myLevel != nullptr; }
   void mkdir();
@@ -79,6 +81,7 @@ class cFolderChooseDialog : public cCustomForm {
     cFolderChooseTree::sWalk walk;
     cTreeFoldersContentItem* first = nullptr;  // listed before the path's levels
     bool selects = true;                        // its deepest row is selected as it starts
+    bool takesFocus = false;
     bool ends = false;  // Select was given for its path while it waited
     std::string field;
     const cChildElement* focus = nullptr;
