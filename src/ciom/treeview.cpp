@@ -491,10 +491,7 @@ void cTreeViewChild::focusNode(cTreeViewItem* item) {
 bool cTreeViewChild::processKey(int key, bool shift, bool mod2, bool mod3) {
   const bool plain = !shift && !mod2 && !mod3, siblings = !shift && mod2 && !mod3;
   if ((plain || siblings) && key >= kcLeft && key <= kcDown) {
-    // The focused row is where the last key moved, though its selection
-    // may not have come through the queue yet.
-    cTreeViewItem* s = isChild(getFocused());
-    if (!s) s = mySelected;
+    cTreeViewItem* s = mySelected;
     if (!s) {
       focusNode(root());
       return true;

@@ -211,9 +211,12 @@ TEST(TreeView, RowsAddedInBatchesLieWhereAWholeLayoutPutsThem) {
     int under;  // 0: the top level, 1: under "a", 2: under "a.1"
     bool collapsed;
     int batches, rows;
+    bool beforeLast = false;  // around the level's last row, kept last
   } cases[] = {
       {"top", 0, false, 3, 4}, {"first level", 1, false, 4, 5}, {"deeper, rows after it", 2, false, 3, 7},
       {"collapsed", 2, true, 2, 3}, {"one row", 1, false, 1, 1},
+      {"before the last of the first level", 1, false, 3, 4, true},
+      {"before the last of the top level", 0, false, 2, 5, true},
   };
   for (const sCase& c : cases) {
     // Rows measured as text is, so that each has its own size.
@@ -239,7 +242,8 @@ TEST(TreeView, RowsAddedInBatchesLieWhereAWholeLayoutPutsThem) {
         tree.storeUnder(parent, new cNode(("new " + std::to_string(b) + "." + std::to_string(r) +
                                              std::string(static_cast<size_t>(r % 3), 'w'))
                                                 .c_str(),
-                                            nullptr));
+                                            nullptr),
+                       c.beforeLast);
       tree.endChanges();
     }
     const std::vector<std::string> batched = laidOut(tree);
