@@ -76,24 +76,25 @@ void cFolderChooseTree::addEntry(cTreeFoldersContentItem* node, int i, bool skip
     path.set(e->name.ptr);
   else if (!node->contents.path(i, path))
     return;
+  const char* label = placeLabel(*e);
   // Entries sorted before the row laid ahead go above it; its own entry
   // takes it over, and the rest follow it.
   auto* ahead = static_cast<cTreeFoldersContentItem*>(node->lastChild);
   if (!ahead || !ahead->ahead) {
-    addNode(node, kind, path.ptr, placeLabel(*e));
+    addNode(node, kind, path.ptr, label);
     return;
   }
   const bool exact = cFolderContents::pathCaseSensetive(path.ptr);
   if ((exact ? std::strcmp(ahead->path.ptr, path.ptr) : strcasecmp(ahead->path.ptr, path.ptr)) != 0) {
-    addNode(node, kind, path.ptr, placeLabel(*e), true);
+    addNode(node, kind, path.ptr, label, true);
     return;
   }
   ahead->ahead = false;
   ahead->path.set(path.ptr);
-  const char* label = placeLabel(*e);
-  if (ahead->kind == kind && std::strcmp(ahead->row->text, label ? label : "") == 0) return;
+  if (!label) label = "";
+  if (ahead->kind == kind && std::strcmp(ahead->row->text, label) == 0) return;
   ahead->kind = ahead->row->image = kind;
-  relabel(ahead->row, label ? label : "");
+  relabel(ahead->row, label);
   view_.update();
 }
 

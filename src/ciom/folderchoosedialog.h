@@ -38,9 +38,10 @@ class cFolderChooseDialog : public cCustomForm {
   bool onFormCancel() override;
 
   // Both start a walk whose levels are listed while the window goes on
-  // answering, the deepest selected at its start. A walk under way leaves its
-  // further levels unlisted, but a level whose rows are read comes whole
-  // first: what was read is never dropped. A read not yet done just ends.
+  // answering, the deepest selected at its start. A choice off its way
+  // leaves its further levels unlisted, but a level whose rows are read
+  // comes whole first: what was read is never dropped. A read not yet done
+  // just ends.
   // The row selected takes the focus from the tree, or with `takesFocus`
   // from where the user left it.
   void navigate(const char* path, bool takesFocus = false);
