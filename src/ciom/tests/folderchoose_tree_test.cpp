@@ -119,7 +119,8 @@ TEST(FolderChooseTree, RowsLaidAheadAreTakenOverByTheirListings) {
     if (!c.extra.empty()) underA.push_back(c.extra);
     EXPECT_EQ(sFixture::childLabels(a), underA);
     std::vector<std::string> rows;
-    for (cTreeItem* r = a->row->child; r; r = r->next) rows.push_back(static_cast<cTreeViewChild::cTreeViewItem*>(r)->text);
+    for (cTreeItem* r = a->row->child; r; r = r->next)
+      rows.push_back(static_cast<cTreeViewChild::cTreeViewItem*>(r)->text);
     EXPECT_EQ(rows, underA);
     const auto tops = [&] {
       std::vector<int> out;
