@@ -173,6 +173,9 @@ bool cTreeViewChild::remove(cTreeViewItem* item) {
 
 bool cTreeViewChild::remove_under(cTreeViewItem* item) {
   if (!item) return clear();
+  // A row the user moves to is listed again; with nothing under it no row
+  // moves, and laying out the whole tree made each key cost the level.
+  if (!item->child) return true;
   if (within(myUnfocusedItem, item, false)) restoreFocused();
   if (within(mySelected, item, false)) mySelected = nullptr;
   if (within(myKeyedTo, item, false)) myKeyedTo = nullptr;
@@ -337,16 +340,19 @@ void cTreeViewChild::layoutAppended() {
   // The new rows start below the last row shown before them; nothing above
   // them moves.
   int y = myBuiltHeight;
+  std::vector<cTreeViewItem*> below;
   if (visible) {
     cTreeViewItem* above = first->prev ? node(first->prev) : parent;
     if (first->prev)
       while (isSub(above) && above->lastChild && !above->collapsed) above = node(above->lastChild);
     y = above ? above->rowEnd : 1;
-    // The rows shown from there on are laid out again below.
+    // The rows shown from there on move down under the new ones.
     const size_t keep = above ? above->shownAt + 1 : 0;
     if (keep > myShown.size() || (above && myShown[keep - 1] != above)) return build();
+    below.assign(myShown.begin() + static_cast<std::ptrdiff_t>(keep), myShown.end());
     myShown.resize(keep);
   }
+  const int top = y;
   int widest = myWidest, smallest = mySmallest;
   layout(first, depth, visible, y, widest, smallest);
   // The row before them goes on to them; the level's owner now has rows.
@@ -355,10 +361,23 @@ void cTreeViewChild::layoutAppended() {
   if (parent && parent->control && isSub(parent))
     parent->control->setKind(
         parent->collapsed ? cTreeViewControlElement::ckCollapsed : cTreeViewControlElement::ckExpanded, false);
-  // The rows after the level move down under them.
   if (!visible) return laidOut(myBuiltHeight, widest, smallest);
-  for (cTreeViewItem* a = parent; a; a = node(a->parent)) layout(node(a->next), --depth, true, y, widest, smallest);
-  laidOut(y, widest, smallest);
+  // The rows after the level keep their sizes: measuring each of them
+  // again made a level listed in a large one cost seconds.
+  const int moved = y - top;
+  for (cTreeViewItem* n : below) {
+    if (moved) {
+      for (cChildElement* e : {static_cast<cChildElement*>(n->element), static_cast<cChildElement*>(n->control)}) {
+        sRect r;
+        e->childRect(&r);
+        e->move(r.x, r.y + moved, r.width, r.height);
+      }
+      n->rowEnd += moved;
+    }
+    n->shownAt = myShown.size();
+    myShown.push_back(n);
+  }
+  laidOut(myBuiltHeight + moved, widest, smallest);
 }
 
 void cTreeViewChild::layout(cTreeViewItem* first, int depth, bool visible, int& y, int& widest, int& smallest) {

@@ -251,6 +251,65 @@ TEST(TreeView, RowsAddedInBatchesLieWhereAWholeLayoutPutsThem) {
 
 namespace {
 
+class cMeasuringTarget : public cFormTestTarget {
+ public:
+  int measured = 0;
+  bool _rt_textbox(cFontObject* font, const char* text, sSize& size) override {
+    ++measured;
+    return cFormTestTarget::_rt_textbox(font, text, size);
+  }
+};
+
+}  // namespace
+
+// The folder chooser lists each row the user moves to: the row's old rows
+// go, then its new ones come in a batch. In a large level that measures
+// the new rows alone, and leaves what a whole layout leaves.
+TEST(TreeView, ARowListedInALevelMeasuresItsOwnRowsAlone) {
+  struct {
+    int rows, at, children;
+  } cases[] = {{20, 0, 0}, {20, 10, 3}, {20, 19, 2}, {5000, 0, 3}, {5000, 2500, 0}, {5000, 2500, 4}, {5000, 4999, 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.rows) + " rows, row " + std::to_string(c.at));
+    cMeasuringTarget window;
+    cRecorder root;
+    cTV tree;
+    window.bind(&root, 1000, 1000);
+    root.attach(&tree, 0, 0, 300, 300);
+    cNode* level = new cNode("level", nullptr);
+    level->collapsed = false;
+    tree.storeUnder(nullptr, level);
+    tree.storeUnder(nullptr, new cNode("after", nullptr));
+    tree.startChanges();
+    cNode* row = nullptr;
+    for (int r = 0; r < c.rows; ++r) {
+      auto* n = new cNode(("row " + std::to_string(r)).c_str(), nullptr);
+      n->collapsed = false;
+      tree.storeUnder(level, n);
+      if (r == c.at) row = n;
+    }
+    tree.endChanges();
+    tree.select(row, true);
+    window.settle();
+    window.measured = 0;
+    tree.startChanges();
+    tree.remove_under(row);
+    tree.endChanges();
+    tree.startChanges();
+    for (int k = 0; k < c.children; ++k)
+      tree.storeUnder(row, new cNode(("child " + std::string(static_cast<size_t>(k), 'w')).c_str(), nullptr));
+    tree.endChanges();
+    EXPECT_EQ(window.measured, c.children);
+    EXPECT_EQ(tree.selected(), row);
+    const std::vector<std::string> listed = laidOut(tree);
+    tree.update();
+    EXPECT_EQ(listed, laidOut(tree));
+    root.dettach(&tree);
+  }
+}
+
+namespace {
+
 class cCountedLabel : public cTreeItemElement {
  public:
   static int painted;
