@@ -200,6 +200,28 @@ std::vector<std::string> laidOut(cTV& tree) {
   return rows;
 }
 
+// A view whose window measures text as text is, so that each row has its
+// own size, and counts the texts it measured.
+class cMeasuringTarget : public cFormTestTarget {
+ public:
+  int measured = 0;
+  bool _rt_textbox(cFontObject* font, const char* text, sSize& size) override {
+    ++measured;
+    return cFormTestTarget::_rt_textbox(font, text, size);
+  }
+};
+
+struct sMeasuredView {
+  cMeasuringTarget window;
+  cRecorder root;
+  cTV tree;
+  sMeasuredView() {
+    window.bind(&root, 1000, 1000);
+    root.attach(&tree, 0, 0, 300, 300);
+  }
+  ~sMeasuredView() { root.dettach(&tree); }
+};
+
 }  // namespace
 
 // A level filled in batches, as the folder chooser fills one, is laid out
@@ -216,12 +238,8 @@ TEST(TreeView, RowsAddedInBatchesLieWhereAWholeLayoutPutsThem) {
       {"collapsed", 2, true, 2, 3}, {"one row", 1, false, 1, 1},
   };
   for (const sCase& c : cases) {
-    // Rows measured as text is, so that each has its own size.
-    cFormTestTarget window;
-    cRecorder root;
-    cTV tree;
-    window.bind(&root, 1000, 1000);
-    root.attach(&tree, 0, 0, 300, 300);
+    sMeasuredView view;
+    cTV& tree = view.tree;
     cNode* a = new cNode("a", nullptr);
     cNode* a1 = new cNode("a.1", nullptr);
     tree.storeUnder(nullptr, a);
@@ -245,22 +263,8 @@ TEST(TreeView, RowsAddedInBatchesLieWhereAWholeLayoutPutsThem) {
     const std::vector<std::string> batched = laidOut(tree);
     tree.update();
     EXPECT_EQ(batched, laidOut(tree)) << c.name;
-    root.dettach(&tree);
   }
 }
-
-namespace {
-
-class cMeasuringTarget : public cFormTestTarget {
- public:
-  int measured = 0;
-  bool _rt_textbox(cFontObject* font, const char* text, sSize& size) override {
-    ++measured;
-    return cFormTestTarget::_rt_textbox(font, text, size);
-  }
-};
-
-}  // namespace
 
 // The folder chooser lists each row the user moves to: the row's old rows
 // go, then its new ones come in a batch. In a large level that measures
@@ -271,11 +275,8 @@ TEST(TreeView, ARowListedInALevelMeasuresItsOwnRowsAlone) {
   } cases[] = {{20, 0, 0}, {20, 10, 3}, {20, 19, 2}, {5000, 0, 3}, {5000, 2500, 0}, {5000, 2500, 4}, {5000, 4999, 1}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.rows) + " rows, row " + std::to_string(c.at));
-    cMeasuringTarget window;
-    cRecorder root;
-    cTV tree;
-    window.bind(&root, 1000, 1000);
-    root.attach(&tree, 0, 0, 300, 300);
+    sMeasuredView view;
+    cTV& tree = view.tree;
     cNode* level = new cNode("level", nullptr);
     level->collapsed = false;
     tree.storeUnder(nullptr, level);
@@ -290,8 +291,8 @@ TEST(TreeView, ARowListedInALevelMeasuresItsOwnRowsAlone) {
     }
     tree.endChanges();
     tree.select(row, true);
-    window.settle();
-    window.measured = 0;
+    view.window.settle();
+    view.window.measured = 0;
     tree.startChanges();
     tree.remove_under(row);
     tree.endChanges();
@@ -299,12 +300,11 @@ TEST(TreeView, ARowListedInALevelMeasuresItsOwnRowsAlone) {
     for (int k = 0; k < c.children; ++k)
       tree.storeUnder(row, new cNode(("child " + std::string(static_cast<size_t>(k), 'w')).c_str(), nullptr));
     tree.endChanges();
-    EXPECT_EQ(window.measured, c.children);
+    EXPECT_EQ(view.window.measured, c.children);
     EXPECT_EQ(tree.selected(), row);
     const std::vector<std::string> listed = laidOut(tree);
     tree.update();
     EXPECT_EQ(listed, laidOut(tree));
-    root.dettach(&tree);
   }
 }
 
