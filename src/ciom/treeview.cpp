@@ -208,7 +208,7 @@ bool cTreeViewChild::expand(cTreeViewItem* item, bool notify) {
     myAppendsOnly = false;
   } else {
     processSubRead(item);
-    build();
+    reshow(item);
   }
   if (notify) notifyAction(new cTreeItemAction(tvToggled, item));
   return true;
@@ -217,7 +217,11 @@ bool cTreeViewChild::expand(cTreeViewItem* item, bool notify) {
 bool cTreeViewChild::collapse(cTreeViewItem* item, bool notify) {
   if (!item || !item->element || item->collapsed || !isSub(item)) return false;
   item->collapsed = true;
-  changed();
+  myAppendsOnly = false;
+  if (myBatch)
+    myPending = true;
+  else
+    reshow(item);
   if (notify) notifyAction(new cTreeItemAction(tvToggled, item));
   return true;
 }
@@ -362,22 +366,61 @@ void cTreeViewChild::layoutAppended() {
     parent->control->setKind(
         parent->collapsed ? cTreeViewControlElement::ckCollapsed : cTreeViewControlElement::ckExpanded, false);
   if (!visible) return laidOut(myBuiltHeight, widest, smallest);
-  // The rows after the level keep their sizes: measuring each of them
-  // again made a level listed in a large one cost seconds.
-  const int moved = y - top;
-  for (cTreeViewItem* n : below) {
-    if (moved) {
+  showMoved(below, y - top);
+  laidOut(myBuiltHeight + y - top, widest, smallest);
+}
+
+void cTreeViewChild::showMoved(const std::vector<cTreeViewItem*>& rows, int by) {
+  // The rows keep their sizes: measuring each of them again made a level
+  // listed, opened or closed in a large one cost seconds.
+  for (cTreeViewItem* n : rows) {
+    if (by) {
       for (cChildElement* e : {static_cast<cChildElement*>(n->element), static_cast<cChildElement*>(n->control)}) {
         sRect r;
         e->childRect(&r);
-        e->move(r.x, r.y + moved, r.width, r.height);
+        e->move(r.x, r.y + by, r.width, r.height);
       }
-      n->rowEnd += moved;
+      n->rowEnd += by;
     }
     n->shownAt = myShown.size();
     myShown.push_back(n);
   }
-  laidOut(myBuiltHeight + moved, widest, smallest);
+}
+
+void cTreeViewChild::reshow(cTreeViewItem* item) {
+  const size_t at = item->shownAt;
+  if (!myShownKnown || at >= myShown.size() || myShown[at] != item) return build();
+  size_t end = at + 1;
+  while (end < myShown.size() && within(myShown[end], item, false)) ++end;
+  // A row that went may have been the widest or the lowest.
+  bool bounds = false;
+  for (size_t i = at + 1; i < end; ++i) {
+    sRect r;
+    myShown[i]->element->childRect(&r);
+    bounds = bounds || r.x + r.width >= myWidest || r.height <= mySmallest;
+  }
+  const int top = myShown[end - 1]->rowEnd;
+  const std::vector<cTreeViewItem*> after(myShown.begin() + static_cast<std::ptrdiff_t>(end), myShown.end());
+  myShown.resize(at + 1);
+  int depth = 1;
+  for (cTreeViewItem* a = parentItem(item); a; a = parentItem(a)) ++depth;
+  int y = item->rowEnd, widest = myWidest, smallest = mySmallest;
+  layout(getUnderItm(item), depth + 1, !item->collapsed, y, widest, smallest);
+  if (isSub(item))
+    item->control->setKind(item->collapsed ? cTreeViewControlElement::ckCollapsed : cTreeViewControlElement::ckExpanded,
+                           false);
+  showMoved(after, y - top);
+  if (bounds) {
+    widest = 0;
+    smallest = height();
+    for (cTreeViewItem* n : myShown) {
+      sRect r;
+      n->element->childRect(&r);
+      widest = std::max(widest, r.x + r.width);
+      smallest = std::min(smallest, r.height);
+    }
+  }
+  laidOut(myBuiltHeight + y - top, widest, smallest);
 }
 
 void cTreeViewChild::layout(cTreeViewItem* first, int depth, bool visible, int& y, int& widest, int& smallest) {
@@ -468,7 +511,7 @@ void cTreeViewChild::onPaintArea(cCanvas* c) {
 // ---- actions, keys and focus ----
 
 void cTreeViewChild::toggled(cTreeViewItem* item) {
-  build();
+  reshow(item);
   notifyAction(new cTreeItemAction(tvToggled, item));
 }
 

@@ -305,6 +305,21 @@ TEST(TreeView, ARowListedInALevelMeasuresItsOwnRowsAlone) {
     const std::vector<std::string> listed = laidOut(tree);
     tree.update();
     EXPECT_EQ(listed, laidOut(tree));
+    // Closed and opened again by its keys, and the level's last row too.
+    for (cNode* n : {row, static_cast<cNode*>(level->lastChild)}) {
+      tree.storeUnder(n, new cNode("the widest row of them all", nullptr));
+      int under = 0;
+      for (cTreeItem* k = n->child; k; k = k->next) ++under;
+      for (unsigned short key : {'-', '+'}) {
+        view.window.measured = 0;
+        n->element->onChar(key, false, false, false);
+        view.window.settle();
+        EXPECT_EQ(view.window.measured, key == '-' ? 0 : under) << key;
+        const std::vector<std::string> toggled = laidOut(tree);
+        tree.update();
+        EXPECT_EQ(toggled, laidOut(tree)) << key;
+      }
+    }
   }
 }
 
