@@ -36,11 +36,11 @@ bool cFileChooseDialog::onFormAccept() {
   }
   _guardchar<char> t(typed);
   cFolderContents::adjustPath(t.ptr);
-  expandHome(t);
   if (std::strpbrk(t.ptr, "*?")) {
     showTypedPattern(t.ptr);
     return false;
   }
+  expandHome(t);
   return acceptTyped(t.ptr, reading);
 }
 
