@@ -14,6 +14,14 @@
 namespace {
 enum { txNewFolder = 6, txOpen = 14, txSaveHere = 15, txFilterWord = 23, txCustom = 24 };
 constexpr int kContextMenuWidth = 100;
+
+// "~" and "~/..." name the home folder, as a shell would read them.
+void expandHome(_guardchar<char>& t) {
+  if (t.ptr[0] != '~' || (t.ptr[1] && t.ptr[1] != '/')) return;
+  _guardchar<char> home;
+  if (!cFolderContents::getHome(home) || home.ptr[0] != '/') return;
+  t.set((std::string(home.ptr) + (t.ptr + 1)).c_str());
+}
 }  // namespace
 
 bool cFileChooseDialog::onFormAccept() {
@@ -32,6 +40,7 @@ bool cFileChooseDialog::onFormAccept() {
     showTypedPattern(t.ptr);
     return false;
   }
+  expandHome(t);
   return acceptTyped(t.ptr, reading);
 }
 
@@ -67,7 +76,11 @@ bool cFileChooseDialog::acceptTyped(const char* t, bool reading) {
     myName.setText("", -1);
     return false;
   };
+  // A name not from the root is in the folder shown, never in the working
+  // directory, which the user does not see: saving there replaced files.
+  const bool rooted = t[0] == '/';
   if (!folder) {
+    if (!rooted) return false;
     const int type = cFolderContents::objtype(t);
     if (type == fotFolder) return enter(t);
     if (type != fotFile && !(mySave && fileChooseFolderPart(t, part))) return false;
@@ -91,7 +104,7 @@ bool cFileChooseDialog::acceptTyped(const char* t, bool reading) {
     default:
       return false;
   }
-  const int type = cFolderContents::objtype(t);
+  const int type = rooted ? cFolderContents::objtype(t) : fotNone;
   if (type == fotFolder) return enter(t);
   if (type == fotFile) {
     choose(t, false);
@@ -102,7 +115,7 @@ bool cFileChooseDialog::acceptTyped(const char* t, bool reading) {
     choose(p.ptr, false);
     return true;
   }
-  if (std::strchr(t, '/') && fileChooseFolderPart(t, part)) {
+  if (rooted && fileChooseFolderPart(t, part)) {
     choose(t, false);
     return true;
   }

@@ -173,6 +173,9 @@ bool cTreeViewChild::remove(cTreeViewItem* item) {
 
 bool cTreeViewChild::remove_under(cTreeViewItem* item) {
   if (!item) return clear();
+  // A row the user moves to is listed again; with nothing under it no row
+  // moves, and laying out the whole tree made each key cost the level.
+  if (!item->child) return true;
   if (within(myUnfocusedItem, item, false)) restoreFocused();
   if (within(mySelected, item, false)) mySelected = nullptr;
   dropShown();
@@ -204,7 +207,7 @@ bool cTreeViewChild::expand(cTreeViewItem* item, bool notify) {
     myAppendsOnly = false;
   } else {
     processSubRead(item);
-    build();
+    reshow(item);
   }
   if (notify) notifyAction(new cTreeItemAction(tvToggled, item));
   return true;
@@ -213,7 +216,11 @@ bool cTreeViewChild::expand(cTreeViewItem* item, bool notify) {
 bool cTreeViewChild::collapse(cTreeViewItem* item, bool notify) {
   if (!item || !item->element || item->collapsed || !isSub(item)) return false;
   item->collapsed = true;
-  changed();
+  myAppendsOnly = false;
+  if (myBatch)
+    myPending = true;
+  else
+    reshow(item);
   if (notify) notifyAction(new cTreeItemAction(tvToggled, item));
   return true;
 }
@@ -324,16 +331,19 @@ void cTreeViewChild::layoutAppended() {
   // The new rows start below the last row shown before them; nothing above
   // them moves.
   int y = myBuiltHeight;
+  std::vector<cTreeViewItem*> below;
   if (visible) {
     cTreeViewItem* above = first->prev ? node(first->prev) : parent;
     if (first->prev)
       while (isSub(above) && above->lastChild && !above->collapsed) above = node(above->lastChild);
     y = above ? above->rowEnd : 1;
-    // The rows shown from there on are laid out again below.
+    // The rows shown from there on move down under the new ones.
     const size_t keep = above ? above->shownAt + 1 : 0;
     if (keep > myShown.size() || (above && myShown[keep - 1] != above)) return build();
+    below.assign(myShown.begin() + static_cast<std::ptrdiff_t>(keep), myShown.end());
     myShown.resize(keep);
   }
+  const int top = y;
   int widest = myWidest, smallest = mySmallest;
   layout(first, depth, visible, y, widest, smallest);
   // The row before them goes on to them; the level's owner now has rows.
@@ -342,10 +352,62 @@ void cTreeViewChild::layoutAppended() {
   if (parent && parent->control && isSub(parent))
     parent->control->setKind(
         parent->collapsed ? cTreeViewControlElement::ckCollapsed : cTreeViewControlElement::ckExpanded, false);
-  // The rows after the level move down under them.
   if (!visible) return laidOut(myBuiltHeight, widest, smallest);
-  for (cTreeViewItem* a = parent; a; a = node(a->parent)) layout(node(a->next), --depth, true, y, widest, smallest);
-  laidOut(y, widest, smallest);
+  showMoved(below, y - top);
+  laidOut(myBuiltHeight + y - top, widest, smallest);
+}
+
+void cTreeViewChild::showMoved(const std::vector<cTreeViewItem*>& rows, int by) {
+  // The rows keep their sizes: measuring each of them again made a level
+  // listed, opened or closed in a large one cost seconds.
+  for (cTreeViewItem* n : rows) {
+    if (by) {
+      for (cChildElement* e : {static_cast<cChildElement*>(n->element), static_cast<cChildElement*>(n->control)}) {
+        sRect r;
+        e->childRect(&r);
+        e->move(r.x, r.y + by, r.width, r.height);
+      }
+      n->rowEnd += by;
+    }
+    n->shownAt = myShown.size();
+    myShown.push_back(n);
+  }
+}
+
+void cTreeViewChild::reshow(cTreeViewItem* item) {
+  const size_t at = item->shownAt;
+  if (!myShownKnown || at >= myShown.size() || myShown[at] != item) return build();
+  size_t end = at + 1;
+  while (end < myShown.size() && within(myShown[end], item, false)) ++end;
+  // A row that went may have been the widest or the lowest.
+  bool bounds = false;
+  for (size_t i = at + 1; i < end; ++i) {
+    sRect r;
+    myShown[i]->element->childRect(&r);
+    bounds = bounds || r.x + r.width >= myWidest || r.height <= mySmallest;
+  }
+  const int top = myShown[end - 1]->rowEnd;
+  const std::vector<cTreeViewItem*> after(myShown.begin() + static_cast<std::ptrdiff_t>(end), myShown.end());
+  myShown.resize(at + 1);
+  int depth = 1;
+  for (cTreeViewItem* a = parentItem(item); a; a = parentItem(a)) ++depth;
+  int y = item->rowEnd, widest = myWidest, smallest = mySmallest;
+  layout(getUnderItm(item), depth + 1, !item->collapsed, y, widest, smallest);
+  if (isSub(item))
+    item->control->setKind(item->collapsed ? cTreeViewControlElement::ckCollapsed : cTreeViewControlElement::ckExpanded,
+                           false);
+  showMoved(after, y - top);
+  if (bounds) {
+    widest = 0;
+    smallest = height();
+    for (cTreeViewItem* n : myShown) {
+      sRect r;
+      n->element->childRect(&r);
+      widest = std::max(widest, r.x + r.width);
+      smallest = std::min(smallest, r.height);
+    }
+  }
+  laidOut(myBuiltHeight + y - top, widest, smallest);
 }
 
 void cTreeViewChild::layout(cTreeViewItem* first, int depth, bool visible, int& y, int& widest, int& smallest) {
@@ -436,7 +498,7 @@ void cTreeViewChild::onPaintArea(cCanvas* c) {
 // ---- actions, keys and focus ----
 
 void cTreeViewChild::toggled(cTreeViewItem* item) {
-  build();
+  reshow(item);
   notifyAction(new cTreeItemAction(tvToggled, item));
 }
 

@@ -137,6 +137,10 @@ class cTreeViewChild : public cScrollableElement {
   // Keeps what a layout left and sizes the view to it.
   void laidOut(int height, int widest, int smallest);
   void layout(cTreeViewItem* first, int depth, bool visible, int& y, int& widest, int& smallest);
+  // Puts `rows`, shown before, back after the rows shown, `by` lower.
+  void showMoved(const std::vector<cTreeViewItem*>& rows, int by);
+  // Lays out the rows under `item` again once it opened or closed.
+  void reshow(cTreeViewItem* item);
   void forget(cTreeViewItem* item);
   // Whether `item` is `top` or hangs below it.
   static bool within(cTreeItem* item, cTreeItem* top, bool itself);

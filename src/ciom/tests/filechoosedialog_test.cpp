@@ -209,6 +209,39 @@ TEST_F(FileChooseDialog, AcceptAndSaveNames) {
   }
 }
 
+// The working directory is never shown: a typed name not from the root is
+// in the folder shown (HOME here) even when only the working directory has it.
+TEST_F(FileChooseDialog, ATypedNameIsNeverTakenFromTheWorkingDirectory) {
+  ASSERT_EQ(mkdir((tmp.root + "/docs/sub").c_str(), 0755), 0);
+  char* was = getcwd(nullptr, 0);
+  ASSERT_EQ(chdir((tmp.root + "/docs").c_str()), 0);
+  const struct {
+    bool saving;
+    std::string typed;
+    const char* file;  // under the tree; null when the chooser stays
+  } cases[] = {
+      {true, "inner.txt", "/inner.txt"},
+      {false, "inner.txt", nullptr},
+      {true, "sub/new.bin", nullptr},
+      {true, "~/docs/inner.txt", "/docs/inner.txt"},
+      {true, "~/docs/new.bin", "/docs/new.bin"},
+      {true, tmp.root + "/docs/sub/new.bin", "/docs/sub/new.bin"},
+  };
+  for (const auto& c : cases) {
+    cDialog::sFileChooseInfo info;
+    bool ended = false;
+    run(c.saving, info, [&](cDialog& d, cFormTestTarget& w) {
+      d.nameField().setText(c.typed.c_str(), -1);
+      w.key(kEnter);
+      ended = w.ended();
+    });
+    EXPECT_EQ(ended, c.file != nullptr) << c.typed;
+    EXPECT_EQ(info.file.ptr ? std::string(info.file.ptr) : "", c.file ? tmp.root + c.file : "") << c.typed;
+  }
+  EXPECT_EQ(chdir(was), 0);
+  free(was);
+}
+
 TEST_F(FileChooseDialog, RefreshPlacesAndHome) {
   cDialog::sFileChooseInfo info;
   info.folder.set(tmp.file("docs").c_str());

@@ -200,6 +200,28 @@ std::vector<std::string> laidOut(cTV& tree) {
   return rows;
 }
 
+// A view whose window measures text as text is, so that each row has its
+// own size, and counts the texts it measured.
+class cMeasuringTarget : public cFormTestTarget {
+ public:
+  int measured = 0;
+  bool _rt_textbox(cFontObject* font, const char* text, sSize& size) override {
+    ++measured;
+    return cFormTestTarget::_rt_textbox(font, text, size);
+  }
+};
+
+struct sMeasuredView {
+  cMeasuringTarget window;
+  cRecorder root;
+  cTV tree;
+  sMeasuredView() {
+    window.bind(&root, 1000, 1000);
+    root.attach(&tree, 0, 0, 300, 300);
+  }
+  ~sMeasuredView() { root.dettach(&tree); }
+};
+
 }  // namespace
 
 // A level filled in batches, as the folder chooser fills one, is laid out
@@ -219,12 +241,8 @@ TEST(TreeView, RowsAddedInBatchesLieWhereAWholeLayoutPutsThem) {
       {"before the last of the top level", 0, false, 2, 5, true},
   };
   for (const sCase& c : cases) {
-    // Rows measured as text is, so that each has its own size.
-    cFormTestTarget window;
-    cRecorder root;
-    cTV tree;
-    window.bind(&root, 1000, 1000);
-    root.attach(&tree, 0, 0, 300, 300);
+    sMeasuredView view;
+    cTV& tree = view.tree;
     cNode* a = new cNode("a", nullptr);
     cNode* a1 = new cNode("a.1", nullptr);
     tree.storeUnder(nullptr, a);
@@ -249,7 +267,63 @@ TEST(TreeView, RowsAddedInBatchesLieWhereAWholeLayoutPutsThem) {
     const std::vector<std::string> batched = laidOut(tree);
     tree.update();
     EXPECT_EQ(batched, laidOut(tree)) << c.name;
-    root.dettach(&tree);
+  }
+}
+
+// The folder chooser lists each row the user moves to: the row's old rows
+// go, then its new ones come in a batch. In a large level that measures
+// the new rows alone, and leaves what a whole layout leaves.
+TEST(TreeView, ARowListedInALevelMeasuresItsOwnRowsAlone) {
+  struct {
+    int rows, at, children;
+  } cases[] = {{20, 0, 0}, {20, 10, 3}, {20, 19, 2}, {5000, 0, 3}, {5000, 2500, 0}, {5000, 2500, 4}, {5000, 4999, 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.rows) + " rows, row " + std::to_string(c.at));
+    sMeasuredView view;
+    cTV& tree = view.tree;
+    cNode* level = new cNode("level", nullptr);
+    level->collapsed = false;
+    tree.storeUnder(nullptr, level);
+    tree.storeUnder(nullptr, new cNode("after", nullptr));
+    tree.startChanges();
+    cNode* row = nullptr;
+    for (int r = 0; r < c.rows; ++r) {
+      auto* n = new cNode(("row " + std::to_string(r)).c_str(), nullptr);
+      n->collapsed = false;
+      tree.storeUnder(level, n);
+      if (r == c.at) row = n;
+    }
+    tree.endChanges();
+    tree.select(row, true);
+    view.window.settle();
+    view.window.measured = 0;
+    tree.startChanges();
+    tree.remove_under(row);
+    tree.endChanges();
+    tree.startChanges();
+    for (int k = 0; k < c.children; ++k)
+      tree.storeUnder(row, new cNode(("child " + std::string(static_cast<size_t>(k), 'w')).c_str(), nullptr));
+    tree.endChanges();
+    EXPECT_EQ(view.window.measured, c.children);
+    EXPECT_EQ(tree.selected(), row);
+    const std::vector<std::string> listed = laidOut(tree);
+    tree.update();
+    EXPECT_EQ(listed, laidOut(tree));
+    // Closed and opened again by its keys, and the level's last row too.
+    for (cNode* n : {row, static_cast<cNode*>(level->lastChild)}) {
+      tree.storeUnder(n, new cNode("the widest row of them all", nullptr));
+      int under = 0;
+      for (cTreeItem* k = n->child; k; k = k->next) ++under;
+      for (unsigned short key : {'-', '+'}) {
+        view.window.measured = 0;
+        n->element->onChar(key, false, false, false);
+        view.window.settle();
+        EXPECT_EQ(view.window.measured, key == '-' ? 0 : under) << key;
+        const std::vector<std::string> toggled = laidOut(tree);
+        tree.update();
+        EXPECT_EQ(toggled, laidOut(tree)) << key;
+      }
+    }
   }
 }
 

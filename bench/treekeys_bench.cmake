@@ -1,0 +1,1 @@
+zvk_bench(treekeys_bench zvk_ciplatform)
