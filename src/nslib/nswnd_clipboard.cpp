@@ -223,9 +223,7 @@ bool nswnd_clip_event(XEvent* ev) {
   }
   if (ev->type == DestroyNotify && requestorGone(ev->xdestroywindow.window)) return true;
   if (ev->xany.window != gLayer->clipWindow) return false;
-  if (ev->type == PropertyNotify)
-    nswnd_clip_drain(ev->xproperty);
-  else if (ev->type == SelectionRequest && ev->xselectionrequest.selection == gLayer->atoms.clipboard)
+  if (ev->type == SelectionRequest && ev->xselectionrequest.selection == gLayer->atoms.clipboard)
     answer(ev->xselectionrequest);
   else if (ev->type == SelectionClear && ev->xselectionclear.selection == gLayer->atoms.clipboard &&
            !ownsClipboard())
