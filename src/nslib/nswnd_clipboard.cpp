@@ -73,7 +73,7 @@ void endOutgoing(size_t i, bool gone = false) {
   gOutgoing.erase(gOutgoing.begin() + static_cast<long>(i));
   gOutgoingCount = gOutgoing.size();
   if (!gone && std::none_of(gOutgoing.begin(), gOutgoing.end(), [&](const sOutgoing& o) { return o.requestor == w; }))
-    XSelectInput(gLayer->app.display, w, NoEventMask);
+    XSelectInput(gLayer->app.display, w, nswnd_workarea_mask(w));
 }
 
 tClock::time_point stallTime(const sOutgoing& o) { return o.last + gLimits.stall; }

@@ -96,6 +96,12 @@ void nswnd_refit_mapped(cNSWndWrapper* w);
 // inside the work area.
 void nswnd_fit_work_area(const long frame[4], int* x, int* y, int* width, int* height);
 
+// The work area's watch of the root's children: `event` notes what an event
+// tells of them and is true when nothing else wants it; `mask` is what the
+// watch asks of a window, which whoever else selects on it must keep.
+bool nswnd_workarea_event(const XEvent& event);
+long nswnd_workarea_mask(Window w);
+
 // Event translation of one X event for its window.
 void nswnd_translate(cNSWndWrapper* wnd, XEvent* event);
 // Clipboard traffic: events of the layer's own window and of the windows
