@@ -24,16 +24,22 @@ constexpr long kLeastWidth = 160, kLeastHeight = 120;
 
 // A top-level window of another program: its bands as it last set them
 // (left, right, top, bottom, then where each starts and ends along its
-// edge, when it says), whether it is shown, and `read` until they change.
+// edge, when it says), and whether it is shown.
 struct sTop {
   std::vector<long> strut;
   bool mapped = false;
-  bool read = false;
 };
 
+// The windows, those that came or changed their bands since they were
+// read, and the bands of all as last worked out for a screen of that size;
+// `changed` when they may be others now.
 struct sWatch {
   bool started = false;
   std::unordered_map<Window, sTop> tops;
+  std::vector<Window> unread;
+  bool changed = true;
+  long bands[4] = {0, 0, 0, 0};
+  long width = 0, height = 0;
 };
 sWatch gWatch;
 
@@ -58,12 +64,18 @@ Window rootWindow() { return RootWindow(gLayer->app.display, gLayer->app.screen)
 
 // Our own windows keep no bands, and the masks we gave them must stay.
 void add(Window w) {
-  if (w != gLayer->clipWindow && !nswnd_find(w)) gWatch.tops[w].read = false;
+  if (w == gLayer->clipWindow || nswnd_find(w)) return;
+  gWatch.tops[w];
+  gWatch.unread.push_back(w);
 }
+
+void drop(Window w) { gWatch.changed |= gWatch.tops.erase(w) > 0; }
 
 void setMapped(Window w, bool mapped) {
   auto it = gWatch.tops.find(w);
-  if (it != gWatch.tops.end()) it->second.mapped = mapped;
+  if (it == gWatch.tops.end()) return;
+  it->second.mapped = mapped;
+  gWatch.changed = true;
 }
 
 // Notes what an event tells of the root's children; true for the events
@@ -74,8 +86,7 @@ bool note(const XEvent& e) {
   const sNSAtoms& a = gLayer->atoms;
   if (e.type == PropertyNotify) {
     if (e.xproperty.atom != a.netWmStrut && e.xproperty.atom != a.netWmStrutPartial) return false;
-    auto it = gWatch.tops.find(e.xproperty.window);
-    if (it != gWatch.tops.end()) it->second.read = false;
+    if (gWatch.tops.count(e.xproperty.window)) gWatch.unread.push_back(e.xproperty.window);
     return true;
   }
   if (e.xany.window != rootWindow()) return false;
@@ -85,13 +96,13 @@ bool note(const XEvent& e) {
       break;
     case DestroyNotify:
       // The clipboard ends what it sends to the window too.
-      gWatch.tops.erase(e.xdestroywindow.window);
+      drop(e.xdestroywindow.window);
       return false;
     case ReparentNotify:
       if (e.xreparent.parent == rootWindow())
         add(e.xreparent.window);
       else
-        gWatch.tops.erase(e.xreparent.window);
+        drop(e.xreparent.window);
       break;
     case MapNotify:
       setMapped(e.xmap.window, true);
@@ -128,16 +139,19 @@ void catchUp() {
   while (XCheckIfEvent(d, &ev, [](Display*, XEvent* e, XPointer) -> Bool { return note(*e); }, nullptr)) {
   }
   const sNSAtoms& a = gLayer->atoms;
-  for (auto& [w, top] : gWatch.tops) {
-    if (top.read) continue;
-    top.read = true;
+  for (Window w : gWatch.unread) {
+    auto it = gWatch.tops.find(w);
+    if (it == gWatch.tops.end()) continue;  // gone since
+    sTop& top = it->second;
     // Asked before the read, so that a change after it is heard.
     XSelectInput(d, w, PropertyChangeMask);
     top.strut = cardinals(w, a.netWmStrutPartial, 12);
     if (top.strut.size() < 4) top.strut = cardinals(w, a.netWmStrut, 4);
     XWindowAttributes attrs;
     top.mapped = top.strut.size() >= 4 && XGetWindowAttributes(d, w, &attrs) && attrs.map_state != IsUnmapped;
+    gWatch.changed = true;
   }
+  gWatch.unread.clear();
 }
 
 // The band a window keeps along one side (left, right, top, bottom): none
@@ -174,11 +188,17 @@ void nswnd_work_area(int* x, int* y, int* width, int* height) {
   }
   startWatch();
   catchUp();
-  // The widest band of each side: one rectangle is all a window is fitted to.
-  long bands[4] = {0, 0, 0, 0};
-  for (const auto& [window, top] : gWatch.tops)
-    if (top.mapped && top.strut.size() >= 4)
-      for (int side = 0; side < 4; ++side) bands[side] = std::max(bands[side], band(top.strut, side, w, h));
+  long* bands = gWatch.bands;
+  if (gWatch.changed || gWatch.width != w || gWatch.height != h) {
+    // The widest band of each side: one rectangle is all a window is fitted to.
+    std::fill(bands, bands + 4, 0);
+    for (const auto& [window, top] : gWatch.tops)
+      if (top.mapped && top.strut.size() >= 4)
+        for (int side = 0; side < 4; ++side) bands[side] = std::max(bands[side], band(top.strut, side, w, h));
+    gWatch.changed = false;
+    gWatch.width = w;
+    gWatch.height = h;
+  }
   if (w - bands[0] - bands[1] < kLeastWidth || h - bands[2] - bands[3] < kLeastHeight) return;
   *x = static_cast<int>(bands[0]);
   *y = static_cast<int>(bands[2]);
