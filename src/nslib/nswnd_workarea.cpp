@@ -69,15 +69,6 @@ void add(Window w) {
   gWatch.unread.push_back(w);
 }
 
-void drop(Window w) { gWatch.changed |= gWatch.tops.erase(w) > 0; }
-
-void setMapped(Window w, bool mapped) {
-  auto it = gWatch.tops.find(w);
-  if (it == gWatch.tops.end()) return;
-  it->second.mapped = mapped;
-  gWatch.changed = true;
-}
-
 // Notes what an event tells of the root's children; true for the events
 // only the watch asked for. It makes no request, as Xlib may be scanning
 // its queue when it runs.
@@ -89,31 +80,19 @@ bool note(const XEvent& e) {
     if (gWatch.tops.count(e.xproperty.window)) gWatch.unread.push_back(e.xproperty.window);
     return true;
   }
-  if (e.xany.window != rootWindow()) return false;
-  switch (e.type) {
-    case CreateNotify:
-      add(e.xcreatewindow.window);
-      break;
-    case DestroyNotify:
-      // The clipboard ends what it sends to the window too.
-      drop(e.xdestroywindow.window);
-      return false;
-    case ReparentNotify:
-      if (e.xreparent.parent == rootWindow())
-        add(e.xreparent.window);
-      else
-        drop(e.xreparent.window);
-      break;
-    case MapNotify:
-      setMapped(e.xmap.window, true);
-      break;
-    case UnmapNotify:
-      setMapped(e.xunmap.window, false);
-      break;
-    default:
-      break;
+  const Window root = rootWindow();
+  if (e.xany.window != root) return false;
+  if (e.type == CreateNotify || (e.type == ReparentNotify && e.xreparent.parent == root)) {
+    add(e.type == CreateNotify ? e.xcreatewindow.window : e.xreparent.window);
+  } else if (e.type == DestroyNotify || e.type == ReparentNotify) {
+    gWatch.changed |= gWatch.tops.erase(e.type == DestroyNotify ? e.xdestroywindow.window : e.xreparent.window) > 0;
+  } else if (e.type == MapNotify || e.type == UnmapNotify) {
+    auto it = gWatch.tops.find(e.type == MapNotify ? e.xmap.window : e.xunmap.window);
+    if (it != gWatch.tops.end()) it->second.mapped = e.type == MapNotify;
+    gWatch.changed |= it != gWatch.tops.end();
   }
-  return true;
+  // The clipboard ends what it sends to a window that goes too.
+  return e.type != DestroyNotify;
 }
 
 // Watching starts with the first question that needs the bands; the root is
