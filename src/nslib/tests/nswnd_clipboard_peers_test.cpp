@@ -7,6 +7,7 @@
 #include <poll.h>
 
 #include <memory>
+#include <utility>
 
 #include "nslib/nswnd_clip.h"
 
