@@ -44,13 +44,8 @@ class cRequestor {
     // What came for it before it went is dropped, never left to the loops.
     XSync(d, False);
     XEvent ev;
-    while (XCheckIfEvent(
-        d, &ev,
-        [](Display*, XEvent* e, XPointer arg) -> Bool {
-          return (e->type == PropertyNotify || e->type == SelectionNotify) &&
-                 e->xany.window == *reinterpret_cast<const Window*>(arg);
-        },
-        reinterpret_cast<XPointer>(&window))) {
+    while (XCheckTypedWindowEvent(d, window, PropertyNotify, &ev) ||
+           XCheckTypedWindowEvent(d, window, SelectionNotify, &ev)) {
     }
   }
   Window window;
@@ -158,9 +153,8 @@ eFetch fetchInto(Window w, Atom target, sIncoming& in, tClock::time_point paste)
   return eFetch::got;
 }
 
-// Answers false when the owner gave nothing whole.
+// Into an empty `in`; false, and `in` empty again, when the owner gave nothing whole.
 bool fetch(Atom target, sIncoming& in, tClock::time_point paste, bool* refused) {
-  in = sIncoming{};
   const cRequestor requestor;
   const eFetch got = fetchInto(requestor.window, target, in, paste);
   if (got != eFetch::got) in = sIncoming{};

@@ -3,10 +3,9 @@
 // and docks keep for themselves; never an area too small for the smallest
 // form, where the screen serves instead.
 //
-// Bands are read when they change, not at each question: the root's
-// children are watched as they come, go, show and hide, and each for changes
-// of its bands, so that a question costs as little beside thousands of
-// windows as beside none.
+// Bands are read when they change, not at each question: the root's children
+// are watched as they come, go, show, hide and change their bands, so that a
+// question costs as little beside thousands of windows as beside none.
 #include <X11/Xatom.h>
 
 #include <algorithm>
@@ -24,15 +23,15 @@ constexpr long kLeastWidth = 160, kLeastHeight = 120;
 
 // A top-level window of another program: its bands as it last set them
 // (left, right, top, bottom, then where each starts and ends along its
-// edge, when it says), and whether it is shown.
+// edge, when it says), whether it is shown, and whether they wait to be
+// read again: once, however often they change meanwhile.
 struct sTop {
   std::vector<long> strut;
-  bool mapped = false;
+  bool mapped = false, unread = false;
 };
 
-// The windows, those that came or changed their bands since they were
-// read, and the bands of all as last worked out for a screen of that size;
-// `changed` when they may be others now.
+// The windows, those whose bands wait to be read, and the bands of all as
+// last worked out for a screen of that size; `changed` when they may differ.
 struct sWatch {
   bool started = false;
   std::unordered_map<Window, sTop> tops;
@@ -62,11 +61,18 @@ std::vector<long> cardinals(Window w, Atom prop, long most) {
 
 Window rootWindow() { return RootWindow(gLayer->app.display, gLayer->app.screen); }
 
+void markUnread(Window w) {
+  auto it = gWatch.tops.find(w);
+  if (it == gWatch.tops.end() || it->second.unread) return;
+  it->second.unread = true;
+  gWatch.unread.push_back(w);
+}
+
 // Our own windows keep no bands, and the masks we gave them must stay.
 void add(Window w) {
   if (w == gLayer->clipWindow || nswnd_find(w)) return;
   gWatch.tops[w];
-  gWatch.unread.push_back(w);
+  markUnread(w);
 }
 
 // Notes what an event tells of the root's children; true for the events
@@ -77,7 +83,7 @@ bool note(const XEvent& e) {
   const sNSAtoms& a = gLayer->atoms;
   if (e.type == PropertyNotify) {
     if (e.xproperty.atom != a.netWmStrut && e.xproperty.atom != a.netWmStrutPartial) return false;
-    if (gWatch.tops.count(e.xproperty.window)) gWatch.unread.push_back(e.xproperty.window);
+    markUnread(e.xproperty.window);
     return true;
   }
   const Window root = rootWindow();
@@ -122,6 +128,7 @@ void catchUp() {
     auto it = gWatch.tops.find(w);
     if (it == gWatch.tops.end()) continue;  // gone since
     sTop& top = it->second;
+    top.unread = false;
     // Asked before the read, so that a change after it is heard.
     XSelectInput(d, w, PropertyChangeMask);
     top.strut = cardinals(w, a.netWmStrutPartial, 12);
