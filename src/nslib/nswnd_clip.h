@@ -33,11 +33,3 @@ using tClock = std::chrono::steady_clock;
 // and empty when it has none or has not given all of it by the paste's end.
 bool nswnd_clip_fetch_text(_typebuf<unsigned short>& text, tClock::time_point paste);
 bool nswnd_clip_fetch_raw(_typebuf<unsigned char>& bytes, tClock::time_point paste);
-
-// Properties of pastes given up whose owners may still write to them.
-size_t nswnd_clip_given_up();
-
-// A change of a property of a paste given up: what its owner writes there is
-// thrown away, and once the transfer is over the property serves pastes
-// again. False for a change of any other property.
-bool nswnd_clip_drain(const XPropertyEvent& e);

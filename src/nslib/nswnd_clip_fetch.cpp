@@ -1,21 +1,14 @@
 // Reading the clipboard from another owner: the selection is converted into
-// a property of the layer's window and waited for. Large values come in
-// pieces (INCR): each deletion of the property asks for the next, and an
-// empty piece ends the transfer. The window's thread is blocked meanwhile,
-// so the whole paste has a deadline of its own besides the silence allowed
-// between pieces, and the sizes an owner states are never believed.
-//
-// Each paste reads into a property no owner still writes to: an owner may
-// go on with a transfer a paste gave up, and its pieces, empty end
-// included, must never be taken for those of a later paste. Such a property
-// is drained until the transfer ends or its owner's window goes, and only
-// then serves again; but a paste never fails for want of one: past a bound
-// the longest given up is emptied and serves.
+// a property of a window made for the one request and waited for. Large
+// values come in pieces (INCR): each deletion of the property asks for the
+// next, and an empty piece ends the transfer. The window's thread is blocked
+// meanwhile, so the whole paste has a deadline of its own besides the
+// silence allowed between pieces, and the sizes an owner states are never
+// believed.
 #include <X11/Xatom.h>
 #include <poll.h>
 
 #include <algorithm>
-#include <string>
 #include <vector>
 
 #include "base/textconv.h"
@@ -31,16 +24,41 @@ struct sIncoming {
   bool cut = false;
 };
 
-// Waits for an event of the type on the layer's window that `accept` takes.
-// Other changes of its properties may be those of transfers given up.
+// The window one request is answered on, made for it alone. Once the
+// request ends the window goes, and with it whatever its owner still sends:
+// a late piece or answer finds no window, and a later request, on a window
+// of its own, never sees it.
+class cRequestor {
+ public:
+  cRequestor() {
+    XSetWindowAttributes attrs{};
+    attrs.event_mask = PropertyChangeMask;
+    window = XCreateWindow(gLayer->app.display, gLayer->clipWindow, 0, 0, 1, 1, 0, CopyFromParent, InputOnly,
+                           CopyFromParent, CWEventMask, &attrs);
+  }
+  cRequestor(const cRequestor&) = delete;
+  cRequestor& operator=(const cRequestor&) = delete;
+  ~cRequestor() {
+    Display* d = gLayer->app.display;
+    XDestroyWindow(d, window);
+    // What came for it before it went is dropped, never left to the loops.
+    XSync(d, False);
+    XEvent ev;
+    while (XCheckTypedWindowEvent(d, window, PropertyNotify, &ev) ||
+           XCheckTypedWindowEvent(d, window, SelectionNotify, &ev)) {
+    }
+  }
+  Window window;
+};
+
+// Waits for an event of the type on the requestor's window that `accept`
+// takes; the others are dropped.
 template <typename Accept>
-bool waitFor(int type, XEvent* ev, tClock::time_point deadline, Accept accept) {
+bool waitFor(Window w, int type, XEvent* ev, tClock::time_point deadline, Accept accept) {
   Display* d = gLayer->app.display;
   for (;;) {
-    while (XCheckTypedWindowEvent(d, gLayer->clipWindow, type, ev)) {
+    while (XCheckTypedWindowEvent(d, w, type, ev))
       if (accept(*ev)) return true;
-      if (type == PropertyNotify) nswnd_clip_drain(ev->xproperty);
-    }
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - tClock::now());
     if (left.count() <= 0) return false;
     pollfd p{ConnectionNumber(d), POLLIN, 0};
@@ -53,82 +71,12 @@ tClock::time_point replyBy(tClock::time_point paste) {
   return std::min(paste, tClock::now() + nswnd_clip_limits().reply);
 }
 
-// Owners that never end a transfer we gave up would keep its property for
-// good; past this many names the longest given up is drained and serves.
-constexpr unsigned kMostProperties = 256;
-
-// Drops what earlier pastes left on the properties: their values, and the
-// notices of them that have come, late answers included.
-void drainProperties(std::vector<Atom> props) {
-  if (props.empty()) return;
-  Display* d = gLayer->app.display;
-  for (Atom a : props) XDeleteProperty(d, gLayer->clipWindow, a);
-  XSync(d, False);
-  XEvent ev;
-  while (XCheckIfEvent(
-      d, &ev,
-      [](Display*, XEvent* e, XPointer arg) -> Bool {
-        const auto* props = reinterpret_cast<const std::vector<Atom>*>(arg);
-        if (e->xany.window != gLayer->clipWindow) return False;
-        const Atom a = e->type == PropertyNotify ? e->xproperty.atom
-                       : e->type == SelectionNotify ? e->xselection.property
-                                                    : None;
-        return a != None && std::find(props->begin(), props->end(), a) != props->end();
-      },
-      reinterpret_cast<XPointer>(&props))) {
-  }
-}
-
-// Properties of pastes given up whose owner's window is gone: nobody can
-// write to them any more. Each owner is looked up once a paste.
-void freeOrphans() {
-  sNSPasteProperties& pool = gLayer->pasteProperties;
-  std::vector<Window> alive, gone;
-  std::vector<Atom> freed;
-  for (size_t i = 0; i < pool.abandoned.size();) {
-    const Window w = pool.abandoned[i].owner;
-    if (std::find(alive.begin(), alive.end(), w) == alive.end() &&
-        std::find(gone.begin(), gone.end(), w) == gone.end()) {
-      Window root;
-      int x, y;
-      unsigned width, height, border, depth;
-      const bool exists = XGetGeometry(gLayer->app.display, w, &root, &x, &y, &width, &height, &border, &depth);
-      (exists ? alive : gone).push_back(w);
-    }
-    if (std::find(gone.begin(), gone.end(), w) == gone.end()) {
-      ++i;
-      continue;
-    }
-    freed.push_back(pool.abandoned[i].property);
-    pool.abandoned.erase(pool.abandoned.begin() + static_cast<long>(i));
-  }
-  drainProperties(freed);
-  pool.free.insert(pool.free.end(), freed.begin(), freed.end());
-}
-
-Atom leaseProperty() {
-  sNSPasteProperties& pool = gLayer->pasteProperties;
-  freeOrphans();
-  if (!pool.free.empty()) {
-    const Atom a = pool.free.back();
-    pool.free.pop_back();
-    return a;
-  }
-  if (pool.made < kMostProperties || pool.abandoned.empty()) {
-    const std::string name = "_ZVK_CLIPBOARD_DATA_" + std::to_string(pool.made++);
-    return XInternAtom(gLayer->app.display, name.c_str(), False);
-  }
-  const Atom a = pool.abandoned.front().property;
-  pool.abandoned.erase(pool.abandoned.begin());
-  drainProperties({a});
-  return a;
-}
-
 // Appends what fits of the property and deletes it, so that an owner
 // sending in pieces goes on even once nothing more is kept. Answers the
 // bytes the property held (0 for an empty piece); -1 when it is missing.
-long long takeProperty(Atom prop, Atom* type, sIncoming& in) {
+long long takeProperty(Window w, Atom* type, sIncoming& in) {
   Display* d = gLayer->app.display;
+  const Atom prop = gLayer->atoms.pasteData;
   const long long room = std::max(nswnd_clip_limits().maxBytes - static_cast<long long>(in.bytes.size()), 0ll);
   int format = 0;
   unsigned long count = 0, after = 0;
@@ -136,10 +84,10 @@ long long takeProperty(Atom prop, Atom* type, sIncoming& in) {
   *type = None;
   // Read and deleted in one request: a hasty owner may put its next piece
   // right after the deletion, which a deletion of our own would then lose.
-  const int rc = XGetWindowProperty(d, gLayer->clipWindow, prop, 0, (room + 3) / 4, True, AnyPropertyType, type,
-                                    &format, &count, &after, &data);
+  const int rc = XGetWindowProperty(d, w, prop, 0, (room + 3) / 4, True, AnyPropertyType, type, &format, &count,
+                                    &after, &data);
   // The server keeps a property that was not read to its end.
-  if (rc == Success && after > 0) XDeleteProperty(d, gLayer->clipWindow, prop);
+  if (rc == Success && after > 0) XDeleteProperty(d, w, prop);
   if (rc != Success || *type == None) {
     if (data) XFree(data);
     *type = None;
@@ -167,65 +115,49 @@ long long takeProperty(Atom prop, Atom* type, sIncoming& in) {
 // Takes the pieces of a transfer until the empty one. A notice may find the
 // property already taken (the owner set it before the transfer began, or a
 // notice arrived late); it is passed over.
-bool takePieces(Atom prop, sIncoming& in, tClock::time_point paste) {
+bool takePieces(Window w, sIncoming& in, tClock::time_point paste) {
   for (;;) {
     XEvent ev;
-    if (!waitFor(PropertyNotify, &ev, replyBy(paste), [&](const XEvent& e) {
-          return e.xproperty.atom == prop && e.xproperty.state == PropertyNewValue;
+    if (!waitFor(w, PropertyNotify, &ev, replyBy(paste), [](const XEvent& e) {
+          return e.xproperty.atom == gLayer->atoms.pasteData && e.xproperty.state == PropertyNewValue;
         }))
       return false;
     Atom type;
-    const long long held = takeProperty(prop, &type, in);
+    const long long held = takeProperty(w, &type, in);
     if (held == 0) return true;
     if (held > 0) in.type = type;
   }
 }
 
-// How far a paste came on its property: `unwritten` when the owner
-// answered but put nothing there, which it never does later.
-enum class eFetch { got, refused, unanswered, unwritten, inPieces };
+enum class eFetch { got, refused, failed };
 
-// Asks the owner for the target and takes its answer, of whatever type,
-// on the property given.
-eFetch fetchInto(Atom prop, Atom target, sIncoming& in, tClock::time_point paste) {
-  in = sIncoming{};
+// Asks the owner for the target on the requestor's window and takes its
+// answer, of whatever type.
+eFetch fetchInto(Window w, Atom target, sIncoming& in, tClock::time_point paste) {
   Display* d = gLayer->app.display;
-  XDeleteProperty(d, gLayer->clipWindow, prop);
-  XConvertSelection(d, gLayer->atoms.clipboard, target, prop, gLayer->clipWindow, CurrentTime);
+  XConvertSelection(d, gLayer->atoms.clipboard, target, gLayer->atoms.pasteData, w, CurrentTime);
   XFlush(d);
   XEvent ev;
-  // Late answers to pastes given up name their own property, or refuse.
-  if (!waitFor(SelectionNotify, &ev, replyBy(paste), [&](const XEvent& e) {
-        const XSelectionEvent& n = e.xselection;
-        return n.selection == gLayer->atoms.clipboard &&
-               (n.property == prop || (n.property == None && n.target == target));
-      }))
-    return eFetch::unanswered;
+  if (!waitFor(w, SelectionNotify, &ev, replyBy(paste),
+               [](const XEvent& e) { return e.xselection.selection == gLayer->atoms.clipboard; }))
+    return eFetch::failed;
   if (ev.xselection.property == None) return eFetch::refused;
   Atom type;
-  if (takeProperty(prop, &type, in) < 0) return eFetch::unwritten;
+  if (takeProperty(w, &type, in) < 0) return eFetch::failed;
   if (type == gLayer->atoms.incr) {
     // The notice's size is only a lower bound; nothing is reserved for it.
     in = sIncoming{};
-    return takePieces(prop, in, paste) ? eFetch::got : eFetch::inPieces;
+    return takePieces(w, in, paste) ? eFetch::got : eFetch::failed;
   }
   in.type = type;
   return eFetch::got;
 }
 
-// Answers false when the owner gave nothing whole. A property the owner
-// may still write to waits until it has ended or gone.
+// Into an empty `in`; false, and `in` empty again, when the owner gave nothing whole.
 bool fetch(Atom target, sIncoming& in, tClock::time_point paste, bool* refused) {
-  in = sIncoming{};
-  const Window owner = XGetSelectionOwner(gLayer->app.display, gLayer->atoms.clipboard);
-  const Atom prop = leaseProperty();
-  const eFetch got = fetchInto(prop, target, in, paste);
+  const cRequestor requestor;
+  const eFetch got = fetchInto(requestor.window, target, in, paste);
   if (got != eFetch::got) in = sIncoming{};
-  sNSPasteProperties& pool = gLayer->pasteProperties;
-  if (got == eFetch::unanswered || got == eFetch::inPieces)
-    pool.abandoned.push_back({prop, owner, got == eFetch::inPieces});
-  else
-    pool.free.push_back(prop);
   *refused = got == eFetch::refused;
   return got == eFetch::got;
 }
@@ -269,33 +201,5 @@ bool nswnd_clip_fetch_raw(_typebuf<unsigned char>& bytes, tClock::time_point pas
     return false;
   bytes.set(static_cast<long long>(in.bytes.size()));
   std::copy(in.bytes.begin(), in.bytes.end(), bytes.ptr);
-  return true;
-}
-
-size_t nswnd_clip_given_up() { return gLayer ? gLayer->pasteProperties.abandoned.size() : 0; }
-
-bool nswnd_clip_drain(const XPropertyEvent& e) {
-  if (!gLayer || e.window != gLayer->clipWindow || e.state != PropertyNewValue) return false;
-  std::vector<sNSAbandoned>& given = gLayer->pasteProperties.abandoned;
-  auto it = std::find_if(given.begin(), given.end(), [&](const sNSAbandoned& a) { return a.property == e.atom; });
-  if (it == given.end()) return false;
-  Display* d = gLayer->app.display;
-  Atom type = None;
-  int format = 0;
-  unsigned long count = 0, after = 0;
-  unsigned char* data = nullptr;
-  // Only its size is read; the deletion asks the owner for its next piece.
-  XGetWindowProperty(d, gLayer->clipWindow, e.atom, 0, 0, False, AnyPropertyType, &type, &format, &count, &after,
-                     &data);
-  if (data) XFree(data);
-  if (type == None) return true;  // a notice of a value already deleted
-  XDeleteProperty(d, gLayer->clipWindow, e.atom);
-  XFlush(d);
-  if (!it->pieces && type == gLayer->atoms.incr) {
-    it->pieces = true;
-  } else if (!it->pieces || after == 0) {
-    gLayer->pasteProperties.free.push_back(it->property);
-    given.erase(it);
-  }
   return true;
 }

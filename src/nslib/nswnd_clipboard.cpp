@@ -73,7 +73,7 @@ void endOutgoing(size_t i, bool gone = false) {
   gOutgoing.erase(gOutgoing.begin() + static_cast<long>(i));
   gOutgoingCount = gOutgoing.size();
   if (!gone && std::none_of(gOutgoing.begin(), gOutgoing.end(), [&](const sOutgoing& o) { return o.requestor == w; }))
-    XSelectInput(gLayer->app.display, w, NoEventMask);
+    XSelectInput(gLayer->app.display, w, nswnd_workarea_mask(w));
 }
 
 tClock::time_point stallTime(const sOutgoing& o) { return o.last + gLimits.stall; }
@@ -223,9 +223,7 @@ bool nswnd_clip_event(XEvent* ev) {
   }
   if (ev->type == DestroyNotify && requestorGone(ev->xdestroywindow.window)) return true;
   if (ev->xany.window != gLayer->clipWindow) return false;
-  if (ev->type == PropertyNotify)
-    nswnd_clip_drain(ev->xproperty);
-  else if (ev->type == SelectionRequest && ev->xselectionrequest.selection == gLayer->atoms.clipboard)
+  if (ev->type == SelectionRequest && ev->xselectionrequest.selection == gLayer->atoms.clipboard)
     answer(ev->xselectionrequest);
   else if (ev->type == SelectionClear && ev->xselectionclear.selection == gLayer->atoms.clipboard &&
            !ownsClipboard())

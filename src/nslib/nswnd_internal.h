@@ -7,7 +7,6 @@
 
 #include <string>
 #include <unordered_map>
-#include <vector>
 
 #include "nslib/nswnd.h"
 
@@ -59,33 +58,13 @@ struct cNSWndWrapper {
 struct sNSAtoms {
   Atom wmProtocols, wmDelete, netWmName, utf8String, netWmState, netWmStateModal, netWmStateMaxVert,
       netWmStateMaxHorz, netFrameExtents, netWorkarea, netWmStrut, netWmStrutPartial, wake, clipboard, targets, raw, incr,
-      atom;
-};
-
-// A property of a paste given up, drained until its owner ends the
-// transfer or can no longer write to it; `pieces` once the owner has said
-// it sends the value in pieces. `owner` is the window that owned the
-// clipboard when the paste began.
-struct sNSAbandoned {
-  Atom property;
-  Window owner;
-  bool pieces;
-};
-
-// The properties of the layer's window that pastes read into: those no
-// owner writes to any more, and those of pastes given up, whose owners may
-// (the longest given up first).
-struct sNSPasteProperties {
-  std::vector<Atom> free;
-  std::vector<sNSAbandoned> abandoned;
-  unsigned made = 0;
+      pasteData, atom;
 };
 
 struct sNSLayer {
   cAppWrapper app{};
   sNSAtoms atoms{};
   Window clipWindow = 0;
-  sNSPasteProperties pasteProperties;
   XIM im = nullptr;
   Cursor cursors[7] = {};
   unsigned long background = 0;
@@ -116,6 +95,12 @@ void nswnd_refit_mapped(cNSWndWrapper* w);
 // A window's place and size moved and cut so that it lies, with its frame,
 // inside the work area.
 void nswnd_fit_work_area(const long frame[4], int* x, int* y, int* width, int* height);
+
+// The work area's watch of the root's children: `event` notes what an event
+// tells of them and is true when nothing else wants it; `mask` is what the
+// watch asks of a window, which whoever else selects on it must keep.
+bool nswnd_workarea_event(const XEvent& event);
+long nswnd_workarea_mask(Window w);
 
 // Event translation of one X event for its window.
 void nswnd_translate(cNSWndWrapper* wnd, XEvent* event);

@@ -139,7 +139,7 @@ void nswnd_msgloop() {
 
 void proccessEventProc(XEvent* ev) {
   if (!gLayer || !ev) return;
-  if (nswnd_clip_event(ev)) return;
+  if (nswnd_workarea_event(*ev) || nswnd_clip_event(ev)) return;
   if (ev->type == MappingNotify) {
     // Key symbols are looked up in Xlib's copy of the keyboard map.
     XRefreshKeyboardMapping(&ev->xmapping);

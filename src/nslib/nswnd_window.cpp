@@ -184,12 +184,11 @@ void nswnd_init() {
   a.targets = intern(d, "TARGETS");
   a.raw = intern(d, "application/x-zvk-raw-bytes");
   a.incr = intern(d, "INCR");
+  a.pasteData = intern(d, "_ZVK_CLIPBOARD_DATA");
   a.atom = XA_ATOM;
 
-  XSetWindowAttributes attrs{};
-  attrs.event_mask = PropertyChangeMask;
   layer->clipWindow = XCreateWindow(d, RootWindow(d, layer->app.screen), -10, -10, 1, 1, 0, CopyFromParent,
-                                    InputOnly, CopyFromParent, CWEventMask, &attrs);
+                                    InputOnly, CopyFromParent, 0, nullptr);
 
   // The local input method turns key symbols into text in any locale.
   XSetLocaleModifiers("@im=none");

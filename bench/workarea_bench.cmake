@@ -1,0 +1,1 @@
+zvk_bench(workarea_bench zvk_nslib)
