@@ -343,9 +343,17 @@ void cTreeViewChild::layoutAppended() {
     below.assign(myShown.begin() + static_cast<std::ptrdiff_t>(keep), myShown.end());
     myShown.resize(keep);
   }
+  // Rows stored before the level's last come ahead of rows already laid
+  // out, which only move; new rows on both sides of those take a whole
+  // layout.
+  cTreeViewItem* stop = node(first->next);
+  while (stop && !stop->element) stop = node(stop->next);
+  for (cTreeViewItem* n = stop; n; n = node(n->next))
+    if (!n->element) return build();
+  if (first->prev && !node(first->prev)->element) return build();
   const int top = y;
   int widest = myWidest, smallest = mySmallest;
-  layout(first, depth, visible, y, widest, smallest);
+  layout(first, depth, visible, y, widest, smallest, stop);
   // The row before them goes on to them; the level's owner now has rows.
   if (auto* before = node(first->prev); before && before->control && !isSub(before))
     before->control->setKind(cTreeViewControlElement::ckLine, false);
@@ -410,10 +418,11 @@ void cTreeViewChild::reshow(cTreeViewItem* item) {
   laidOut(myBuiltHeight + y - top, widest, smallest);
 }
 
-void cTreeViewChild::layout(cTreeViewItem* first, int depth, bool visible, int& y, int& widest, int& smallest) {
+void cTreeViewChild::layout(cTreeViewItem* first, int depth, bool visible, int& y, int& widest, int& smallest,
+                            const cTreeViewItem* stop) {
   // Depth follows the tree's own nesting; each level is a loop, and the
   // recursion is bounded by what the caller built.
-  for (cTreeViewItem* n = first; n; n = node(n->next)) {
+  for (cTreeViewItem* n = first; n && n != stop; n = node(n->next)) {
     if (!n->element) {
       n->element = newTreeItemElement(n);
       attach(n->element, 0, 0, 1, 1, cptNormal);

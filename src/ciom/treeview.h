@@ -136,7 +136,8 @@ class cTreeViewChild : public cScrollableElement {
   void layoutAppended();
   // Keeps what a layout left and sizes the view to it.
   void laidOut(int height, int widest, int smallest);
-  void layout(cTreeViewItem* first, int depth, bool visible, int& y, int& widest, int& smallest);
+  void layout(cTreeViewItem* first, int depth, bool visible, int& y, int& widest, int& smallest,
+              const cTreeViewItem* stop = nullptr);
   // Puts `rows`, shown before, back after the rows shown, `by` lower.
   void showMoved(const std::vector<cTreeViewItem*>& rows, int by);
   // Lays out the rows under `item` again once it opened or closed.
