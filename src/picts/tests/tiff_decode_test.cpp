@@ -187,6 +187,36 @@ TEST(TiffDecode, AssociatedAlphaIsDividedOut) {
   }
 }
 
+// Our decoding of `path` and tiff2rgba's, top row first; false when either
+// fails or their sizes differ.
+bool decodedWithTiff2rgba(const std::string& path, cPictTIFF& pict, std::vector<uint32_t>& expected) {
+  std::string reference = path + ".rgba.tif";
+  uint32_t w = 0, h = 0;
+  if (!run({"tiff2rgba", "-c", "none", path, reference}) || !libtiffPixels(reference, expected, w, h))
+    return false;
+  Bytes file = readFile(path);
+  cBufWrapperIO io(file.data(), static_cast<long long>(file.size()), false);
+  return pict.decode(&io) && pict.width() == w && pict.height() == h;
+}
+
+// The mean distance per channel (blue, green, red, alpha) of our decoding
+// from tiff2rgba's; -1 in each when either fails.
+std::vector<double> meanDistancesFromTiff2rgba(const std::string& path, bool premultiplied) {
+  cPictTIFF pict;
+  std::vector<uint32_t> expected;
+  std::vector<double> mean(4, -1);
+  if (!decodedWithTiff2rgba(path, pict, expected)) return mean;
+  const long long w = pict.width(), h = pict.height();
+  mean.assign(4, 0);
+  for (long long y = 0; y < h; ++y)
+    for (long long x = 0; x < w; ++x)
+      for (int c = 0; c < 4; ++c)
+        mean[c] += std::abs(static_cast<int>(channel(asLibtiff(pict, x, y, premultiplied), c)) -
+                            static_cast<int>(channel(expected[y * w + x], c))) /
+                   static_cast<double>(w * h);
+  return mean;
+}
+
 // CMYK strips too come through the JPEG decoder's colour conversion.
 TEST(TiffDecode, JpegStripsAndTilesAreCloseToLibtiff) {
   std::string dir = scratchDir(), base = dir + "/jpeg_src.tif", cmyk = dir + "/jpeg_cmyk_src.tif";
@@ -197,34 +227,19 @@ TEST(TiffDecode, JpegStripsAndTilesAreCloseToLibtiff) {
                                                          {"-c", "jpeg", "-t", "-w", "16", "-l", "16"},
                                                          {"-c", "jpeg", "-r", "16", "-B"},
                                                          {"-c", "jpeg", "-r", "16", "cmyk"}};
-  std::string reference = dir + "/jpeg_ref.tif";
   for (size_t i = 0; i < options.size(); ++i) {
     std::string path = dir + "/jpeg" + std::to_string(i) + ".tif";
     std::vector<std::string> layout = options[i];
     bool inks = layout.back() == "cmyk";
     if (inks) layout.pop_back();
     ASSERT_TRUE(tiffcp(layout, inks ? cmyk : base, path));
-    // libtiff's own decoding, laid out as one plain strip.
-    ASSERT_TRUE(run({"tiff2rgba", "-c", "none", path, reference}));
-    std::vector<uint32_t> expected;
-    uint32_t w = 0, h = 0;
-    ASSERT_TRUE(libtiffPixels(reference, expected, w, h));
-    Bytes file = readFile(path);
-    cBufWrapperIO io(file.data(), static_cast<long long>(file.size()), false);
-    cPictTIFF pict;
-    ASSERT_TRUE(pict.decode(&io)) << path;
-    ASSERT_EQ(pict.width(), w);
-    double sum = 0;
-    for (uint32_t y = 0; y < h; ++y)
-      for (uint32_t x = 0; x < w; ++x)
-        for (int c = 0; c < 3; ++c)
-          sum += std::abs(static_cast<int>(channel(asLibtiff(pict, x, y, false), c)) -
-                          static_cast<int>(channel(expected[y * w + x], c)));
+    const std::vector<double> mean = meanDistancesFromTiff2rgba(path, false);
+    ASSERT_GE(mean[0], 0) << path;
     // Our JPEG picture replicates subsampled chroma where libtiff's libjpeg
     // interpolates it, which costs up to 3 levels on average over a photograph
     // (RGB strips, without subsampling, stay below 1.5); a wrong colour
     // conversion or misplaced strip costs tens.
-    EXPECT_LT(sum / (3.0 * w * h), options[i][1] == "jpeg:r" ? 1.5 : 3.0) << path;
+    EXPECT_LT((mean[0] + mean[1] + mean[2]) / 3, options[i][1] == "jpeg:r" ? 1.5 : 3.0) << path;
   }
 }
 
@@ -243,7 +258,7 @@ TEST(TiffDecode, JpegStripsWithAlphaMatchTiff2rgba) {
                {"tiles", {}, {"-c", "jpeg:r", "-t", "-w", "16", "-l", "16"}}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    std::string path = dir + "/jpeg_alpha_" + c.name + ".tif", reference = path + ".rgba.tif";
+    const std::string path = dir + "/jpeg_alpha_" + c.name + ".tif";
     std::vector<std::string> make = rgba;
     make.insert(make.end(), c.define.begin(), c.define.end());
     make.push_back(c.layout.empty() ? path : path + ".src.tif");
@@ -251,23 +266,9 @@ TEST(TiffDecode, JpegStripsWithAlphaMatchTiff2rgba) {
     if (!c.layout.empty()) {
       ASSERT_TRUE(tiffcp(c.layout, path + ".src.tif", path));
     }
-    ASSERT_TRUE(run({"tiff2rgba", "-c", "none", path, reference}));
-    std::vector<uint32_t> expected;
-    uint32_t w = 0, h = 0;
-    ASSERT_TRUE(libtiffPixels(reference, expected, w, h));
-    Bytes file = readFile(path);
-    cBufWrapperIO io(file.data(), static_cast<long long>(file.size()), false);
-    cPictTIFF pict;
-    ASSERT_TRUE(pict.decode(&io));
-    ASSERT_EQ(pict.width(), w);
-    double sum[4] = {};
-    for (uint32_t y = 0; y < h; ++y)
-      for (uint32_t x = 0; x < w; ++x)
-        for (int ch = 0; ch < 4; ++ch)
-          sum[ch] += std::abs(static_cast<int>(channel(asLibtiff(pict, x, y, true), ch)) -
-                              static_cast<int>(channel(expected[y * w + x], ch)));
+    const std::vector<double> mean = meanDistancesFromTiff2rgba(path, true);
     // Both read the same samples; the inverse transforms differ by a level here and there.
-    for (int ch = 0; ch < 4; ++ch) EXPECT_LT(sum[ch] / (w * h), 1.0) << "channel " << ch;
+    for (int ch = 0; ch < 4; ++ch) EXPECT_LT(mean[ch], 1.0) << "channel " << ch;
   }
 }
 
@@ -343,18 +344,13 @@ TEST(TiffDecode, JpegStripsOfTwelveBitDataGiveSixteenBitSamples) {
 
 // Pixels of our decoding of `path` unlike tiff2rgba's; -1 when either fails.
 long long mismatchesWithTiff2rgba(const std::string& path) {
-  std::string reference = path + ".rgba.tif";
-  std::vector<uint32_t> expected;
-  uint32_t w = 0, h = 0;
-  if (!run({"tiff2rgba", "-c", "none", path, reference}) || !libtiffPixels(reference, expected, w, h))
-    return -1;
-  Bytes file = readFile(path);
-  cBufWrapperIO io(file.data(), static_cast<long long>(file.size()), false);
   cPictTIFF pict;
-  if (!pict.decode(&io) || pict.width() != w || pict.height() != h) return -1;
+  std::vector<uint32_t> expected;
+  if (!decodedWithTiff2rgba(path, pict, expected)) return -1;
+  const long long w = pict.width(), h = pict.height();
   long long mismatched = 0;
-  for (uint32_t y = 0; y < h; ++y)
-    for (uint32_t x = 0; x < w; ++x) mismatched += asLibtiff(pict, x, y, false) != expected[y * w + x];
+  for (long long y = 0; y < h; ++y)
+    for (long long x = 0; x < w; ++x) mismatched += asLibtiff(pict, x, y, false) != expected[y * w + x];
   return mismatched;
 }
 
