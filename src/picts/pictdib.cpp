@@ -164,11 +164,12 @@ bool cPictDIB::validFor(cFileIOTarget* io, sPictInfo* info, bool halveHeight) {
 // An icon's bitmap starts its stream, and its palette is always read.
 bool cPictDIB::innerSize(cFileIOTarget* io, const sInfo& h, long long& width, long long& height) {
   unsigned long long at = h.size;
-  if (h.bits >= 1 && h.bits <= 8) at += 4ULL * static_cast<unsigned long long>(paletteEntries(h.bits, h.colorsUsed));
+  if (h.bits >= 1 && h.bits <= 8)
+    at += 4ULL * static_cast<unsigned long long>(paletteEntries(h.bits, h.colorsUsed));
   cFileIOSubRange window(io, at, innerLength(h));
   sPictInfo inner;
-  if (!window.set_fp(0) || !(h.compression == kPNG ? cPictPNG::validFor(&window, &inner)
-                                                     : cPictJPEG::validFor(&window, &inner)))
+  if (!window.set_fp(0) ||
+      !(h.compression == kPNG ? cPictPNG::validFor(&window, &inner) : cPictJPEG::validFor(&window, &inner)))
     return false;
   width = inner.width;
   height = inner.height;
@@ -176,7 +177,9 @@ bool cPictDIB::innerSize(cFileIOTarget* io, const sInfo& h, long long& width, lo
 }
 
 // A PNG fills the image-size bytes; a JPEG runs to the end of the stream.
-unsigned long long cPictDIB::innerLength(const sInfo& h) { return h.compression == kPNG ? h.imageSize : ~0ULL; }
+unsigned long long cPictDIB::innerLength(const sInfo& h) {
+  return h.compression == kPNG ? h.imageSize : ~0ULL;
+}
 
 bool cPictDIB::isPicture(cFileIOTarget* io, sPictInfo* info) { return validFor(io, info, false); }
 

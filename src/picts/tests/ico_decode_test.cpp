@@ -186,10 +186,11 @@ Bytes carrying(const Bytes& inner, uint32_t w, uint32_t storedHeight, uint32_t c
 // The size icotool lists for an icon of `png` stored as it is.
 bool icotoolSize(const std::string& png, long long& w, long long& h) {
   const std::string ico = png + ".ico", listing = png + ".txt";
-  if (!run("icotool -c -o " + ico + " --raw=" + png) || !run("icotool -l " + ico + " > " + listing)) return false;
+  if (!run("icotool -c -o " + ico + " --raw=" + png) || !run("icotool -l " + ico + " > " + listing))
+    return false;
   const Bytes text = readFile(listing);
-  return std::sscanf(std::string(text.begin(), text.end()).c_str(), "--icon --index=1 --width=%lld --height=%lld",
-                     &w, &h) == 2;
+  return std::sscanf(std::string(text.begin(), text.end()).c_str(),
+                     "--icon --index=1 --width=%lld --height=%lld", &w, &h) == 2;
 }
 
 // Members carrying a PNG or JPEG file have that file's size, whether their

@@ -247,9 +247,9 @@ TEST(TiffDecode, JpegStripsAndTilesAreCloseToLibtiff) {
 // associated, as tiff2rgba shows them.
 TEST(TiffDecode, JpegStripsWithAlphaMatchTiff2rgba) {
   const std::string dir = scratchDir();
-  const std::vector<std::string> rgba = {"convert", "-size", "37x23", "plasma:fractal", "(", "-size", "37x23",
-                                         "gradient:", ")", "-alpha", "off", "-compose", "CopyOpacity", "-composite",
-                                         "-depth", "8", "-compress", "jpeg"};
+  const std::vector<std::string> rgba = {
+      "convert", "-size", "37x23",    "plasma:fractal", "(",          "-size",  "37x23", "gradient:", ")",
+      "-alpha",  "off",   "-compose", "CopyOpacity",    "-composite", "-depth", "8",     "-compress", "jpeg"};
   const struct {
     const char* name;
     std::vector<std::string> define, layout;  // layout: tiffcp options, none to keep the strips
@@ -279,8 +279,8 @@ TEST(TiffDecode, JpegStripsWithAlphaMatchTiff2rgba) {
 TEST(TiffDecode, FloatSamplesMatchImageMagick) {
   const std::string dir = scratchDir();
   const std::vector<std::vector<std::string>> layouts = {
-      {"-c", "none"},        {"-c", "lzw:1"},    {"-c", "zip:1"},
-      {"-c", "zip:2"},       {"-c", "packbits"}, {"-c", "lzw:2", "-t", "-w", "16", "-l", "16"},
+      {"-c", "none"},        {"-c", "lzw:1"},     {"-c", "zip:1"},
+      {"-c", "zip:2"},       {"-c", "packbits"},  {"-c", "lzw:2", "-t", "-w", "16", "-l", "16"},
       {"-c", "zip:2", "-B"}, {"-c", "none", "-B"}};
   int checked = 0;
   for (const char* depth : {"32", "64"})

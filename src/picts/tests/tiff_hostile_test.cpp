@@ -253,15 +253,20 @@ TEST(TiffColours, PackBitsAndPredictor) {
     bool bigEndian;
     Bytes in, out;
   };
+  auto words = [](const std::vector<uint64_t>& values, bool bigEndian) {
+    Writer w;
+    w.bigEndian = bigEndian;
+    return w.values(values, 8);
+  };
   const std::vector<sPredict> predicts = {
       {8, 3, 2, false, {10, 20, 30, 1, 2, 3}, {10, 20, 30, 11, 22, 33}},
       {16, 1, 2, false, {0xFF, 0x00, 0x02, 0x01}, {0xFF, 0x00, 0x01, 0x02}},
       {16, 1, 2, true, {0x00, 0xFF, 0x01, 0x02}, {0x00, 0xFF, 0x02, 0x01}},
       {4, 1, 4, false, {0x1F, 0x21}, {0x10, 0x23}},
       {2, 1, 4, false, {0x55}, {0x6C}},
-      {64, 1, 2, false, {0xFF, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0}, {0xFF, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0}},
-      {64, 1, 2, true, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 2},
-       {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 1}},
+      // 64 bits: the sum carries across bytes, and past the top it wraps.
+      {64, 1, 2, false, words({0xFF, 1}, false), words({0xFF, 0x100}, false)},
+      {64, 1, 2, true, words({~0ULL, 2}, true), words({~0ULL, 1}, true)},
   };
   for (const auto& tc : predicts) {
     Bytes data = tc.in;
