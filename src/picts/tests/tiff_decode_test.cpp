@@ -315,31 +315,38 @@ TEST(TiffDecode, FloatSamplesMatchImageMagick) {
   EXPECT_EQ(checked, 32);
 }
 
-// 12-bit data (here lossless, so exact) give 16-bit samples.
+// 12-bit data (here lossless, so exact) give 16-bit samples, RGB and RGB
+// with unassociated alpha.
 TEST(TiffDecode, JpegStripsOfTwelveBitDataGiveSixteenBitSamples) {
-  jpegtest::Lossless im;
-  im.width = 9;
-  im.height = 5;
-  im.comps = 3;
-  im.precision = 12;
-  for (unsigned i = 0; i < im.width * im.height * 3; ++i) im.samples.push_back(uint16_t(i * 97 % 4096));
-  Writer writer;
-  auto ifd = pictureIfd(writer, im.width, im.height, 12, 3, 2, jpegtest::writeLossless(im));
-  ifd[3] = writer.shortEntry(259, {7});
-  writer.ifds.push_back(ifd);
-  Bytes twelve = writer.build();
-  cBufWrapperIO io12(twelve.data(), static_cast<long long>(twelve.size()), false);
-  cPictTIFF deep;
-  ASSERT_TRUE(deep.decode(&io12));
-  ASSERT_TRUE(deep.is16Bpp());
-  long long wrong = 0;
-  for (unsigned y = 0; y < im.height; ++y)
-    for (unsigned x = 0; x < im.width; ++x)
-      for (int c = 0; c < 3; ++c) {
-        uint64_t got = deep.raw16Bpp()[(im.height - 1 - y) * im.width + x] >> (16 * (2 - c)) & 0xFFFF;
-        wrong += got >> 4 != im.samples[(y * im.width + x) * 3 + size_t(c)];
-      }
-  EXPECT_EQ(wrong, 0);
+  for (unsigned comps : {3u, 4u}) {
+    SCOPED_TRACE(comps);
+    jpegtest::Lossless im;
+    im.width = 9;
+    im.height = 5;
+    im.comps = comps;
+    im.precision = 12;
+    for (unsigned i = 0; i < im.width * im.height * comps; ++i) im.samples.push_back(uint16_t(i * 97 % 4096));
+    Writer writer;
+    auto ifd = pictureIfd(writer, im.width, im.height, 12, int(comps), 2, jpegtest::writeLossless(im));
+    ifd[3] = writer.shortEntry(259, {7});
+    if (comps == 4) ifd.push_back(writer.shortEntry(338, {2}));
+    writer.ifds.push_back(ifd);
+    Bytes twelve = writer.build();
+    cBufWrapperIO io12(twelve.data(), static_cast<long long>(twelve.size()), false);
+    cPictTIFF deep;
+    ASSERT_TRUE(deep.decode(&io12));
+    ASSERT_TRUE(deep.is16Bpp());
+    long long wrong = 0;
+    for (unsigned y = 0; y < im.height; ++y)
+      for (unsigned x = 0; x < im.width; ++x)
+        for (unsigned c = 0; c < comps; ++c) {
+          // Red, green, blue and alpha sit at fields 2, 1, 0 and 3.
+          const int field = c == 3 ? 3 : 2 - int(c);
+          uint64_t got = deep.raw16Bpp()[(im.height - 1 - y) * im.width + x] >> (16 * field) & 0xFFFF;
+          wrong += got >> 4 != im.samples[(y * im.width + x) * comps + c];
+        }
+    EXPECT_EQ(wrong, 0);
+  }
 }
 
 // Pixels of our decoding of `path` unlike tiff2rgba's; -1 when either fails.
