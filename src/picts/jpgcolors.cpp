@@ -111,6 +111,10 @@ struct sCurves {
   unsigned int apply(int c, unsigned int v) const { return t[c] ? t[c][v & 255] : v; }
 };
 
+void colorConvert_RGBA(const sRow* c, unsigned int* out, int count) {
+  for (int i = 0; i < count; ++i) out[i] = c[3][i] << 24 | c[0][i] << 16 | c[1][i] << 8 | c[2][i];
+}
+
 // Adobe's files store inverted inks; `plain` ones (TIFF's) store them as they are.
 void colorConvert_CMYK(const sRow* c, unsigned int* out, int count, bool plain) {
   const unsigned int flip = plain ? 255 : 0;
@@ -150,13 +154,14 @@ void colorConvert_GS16(const unsigned short* g, unsigned short* out, int count) 
   }
 }
 
+// `a` null: opaque.
 void colorConvert_RGB16(const unsigned short* r, const unsigned short* g, const unsigned short* b,
-                        unsigned short* out, int count) {
+                        const unsigned short* a, unsigned short* out, int count) {
   for (int i = 0; i < count; ++i, out += 4) {
     out[0] = b[i];
     out[1] = g[i];
     out[2] = r[i];
-    out[3] = 0xFFFF;
+    out[3] = a ? a[i] : 0xFFFF;
   }
 }
 
@@ -209,6 +214,9 @@ bool cJPEGParser::colorConvert(_typebuf<unsigned char>** rows, unsigned char* ou
     case 6:
       colorConvert_YCCK_alt(c, sCurves(myCurves8Ref), out, count);
       return true;
+    case 7:
+      colorConvert_RGBA(c, out, count);
+      return true;
     default:
       return false;
   }
@@ -222,8 +230,8 @@ bool cJPEGParser::colorConvert16(_typebuf<unsigned char>** rows, unsigned short*
     colorConvert_GS16(words(0), out, count);
     return true;
   }
-  if (space == 3 && comps.count >= 3) {
-    colorConvert_RGB16(words(0), words(1), words(2), out, count);
+  if ((space == 3 && comps.count >= 3) || (space == 7 && comps.count >= 4)) {
+    colorConvert_RGB16(words(0), words(1), words(2), space == 7 ? words(3) : nullptr, out, count);
     return true;
   }
   return false;

@@ -425,7 +425,7 @@ void cJPEGParser::chooseColorSpace() {
     else
       colorSpace = comps.ptr[0].id == 'R' && comps.ptr[1].id == 'G' && comps.ptr[2].id == 'B' ? 3 : 2;
   } else if (n == 4) {
-    colorSpace = adobe && adobeTransform != 0 ? 5 : 4;
+    colorSpace = adobe && adobeTransform != 0 ? 5 : fourthAlpha ? 7 : 4;
   }
 }
 

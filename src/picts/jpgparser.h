@@ -52,6 +52,7 @@ class cJPEGParser : public sJPGState {
   void setForceColorSpace(int space) { forceColorSpace = space < 0 ? 0 : static_cast<unsigned int>(space); }
   void setYCCKMode(bool on) { ycckMode = on ? 1 : 0; }
   void setPlainInks(bool on) { plainInks = on; }
+  void setFourthAlpha(bool on) { fourthAlpha = on; }
   // Scan component selectors that match no frame component are taken as
   // indices into the frame's components.
   void setRelativeSelectors(bool on) { myRelativeSelectors = on; }

@@ -74,7 +74,7 @@ struct sJPGState {
   bool multiScan = false;
   bool frameSeen = false, jfif = false, adobe = false;
   unsigned int adobeTransform = 0;
-  unsigned int colorSpace = 0;  // 0 none, 1 grey, 2 YCbCr, 3 RGB, 4 CMYK, 5 YCCK
+  unsigned int colorSpace = 0;  // 0 none, 1 grey, 2 YCbCr, 3 RGB, 4 CMYK, 5 YCCK, 7 RGB and alpha
   unsigned int restartInterval = 0;
   unsigned int nextRestart = 0;
   unsigned int scanCount = 0;
@@ -95,6 +95,8 @@ struct sJPGState {
   unsigned int ycckMode = 1;
   // CMYK samples are ink amounts as they stand, not inverted as Adobe's files have them.
   bool plainInks = false;
+  // Four components stored as they are hold red, green, blue and alpha, not inks.
+  bool fourthAlpha = false;
 
   // The read block; bytes [readAt, readEnd) are read but not consumed.
   _typebuf<unsigned char> readBuf;

@@ -48,6 +48,13 @@ bool knownBits(unsigned int b, unsigned int compression) {
 }
 long long magnitude(long long v) { return v < 0 ? -v : v; }
 
+// Colours-used is a 32-bit count; more entries than indices can reach would
+// only be read to be ignored.
+long long paletteEntries(unsigned int bits, unsigned int colorsUsed) {
+  long long full = 1LL << bits;
+  return bits == 1 || colorsUsed == 0 || colorsUsed > full ? full : colorsUsed;
+}
+
 // A channel mask turned into a shift and a widening onto 0..255. Narrow
 // channels are widened by repeating their bits, so that full scale stays
 // full scale (a 5-bit 31 and a 6-bit 63 both give 255); wider ones are
@@ -138,13 +145,40 @@ bool cPictDIB::validFor(cFileIOTarget* io, sPictInfo* info, bool halveHeight) {
   // Rows stored top-down have a negative height, which decodes as well.
   if (h.width < 1 || h.width > kMaxSide || h.height == 0 || magnitude(h.height) > kMaxSide) return false;
   if (h.planes != 1 || !knownBits(h.bits, h.compression) || !knownCompression(h.compression)) return false;
+  long long width = h.width, height = magnitude(h.height);
+  if (halveHeight && (h.compression == kJPEG || h.compression == kPNG)) {
+    // The stored height counts a mask the inner file has none of, and not
+    // every writer doubles it: the inner file says its own size.
+    if (!innerSize(io, h, width, height)) return false;
+  } else if (halveHeight) {
+    height >>= 1;
+  }
   if (info) {
-    bool embedded = h.compression == kJPEG || h.compression == kPNG;
-    info->width = h.width;
-    info->height = halveHeight && !embedded ? magnitude(h.height) >> 1 : magnitude(h.height);
+    info->width = width;
+    info->height = height;
     info->hasPreview = false;
   }
   return true;
+}
+
+// An icon's bitmap starts its stream, and its palette is always read.
+bool cPictDIB::innerSize(cFileIOTarget* io, const sInfo& h, long long& width, long long& height) {
+  unsigned long long at = h.size;
+  if (h.bits >= 1 && h.bits <= 8)
+    at += 4ULL * static_cast<unsigned long long>(paletteEntries(h.bits, h.colorsUsed));
+  cFileIOSubRange window(io, at, innerLength(h));
+  sPictInfo inner;
+  if (!window.set_fp(0) ||
+      !(h.compression == kPNG ? cPictPNG::validFor(&window, &inner) : cPictJPEG::validFor(&window, &inner)))
+    return false;
+  width = inner.width;
+  height = inner.height;
+  return true;
+}
+
+// A PNG fills the image-size bytes; a JPEG runs to the end of the stream.
+unsigned long long cPictDIB::innerLength(const sInfo& h) {
+  return h.compression == kPNG ? h.imageSize : ~0ULL;
 }
 
 bool cPictDIB::isPicture(cFileIOTarget* io, sPictInfo* info) { return validFor(io, info, false); }
@@ -208,10 +242,7 @@ bool cPictDIB::decodeFrom(cFileIOTarget* io, unsigned long long start, const sLa
 bool cPictDIB::readPalette(cFileIOTarget* io) {
   const sInfo& h = myInfo;
   if (h.bits > 8 || h.bits == 0) return true;
-  // Colours-used is a 32-bit count; more entries than indices can reach
-  // would only be read to be ignored.
-  long long full = 1LL << h.bits;
-  long long count = h.bits == 1 || h.colorsUsed == 0 || h.colorsUsed > full ? full : h.colorsUsed;
+  long long full = 1LL << h.bits, count = paletteEntries(h.bits, h.colorsUsed);
   unsigned long long entry = h.size == 12 ? 3 : 4;
   unsigned long long bytes = static_cast<unsigned long long>(count) * entry;
   if (myLayout.dataOffset > myRead) {
@@ -463,15 +494,14 @@ void cPictDIB::rleFill(sLineContext& ctx) {
   std::memset(ctx.indices.ptr, 0, static_cast<size_t>(ctx.indices.count));
 }
 
-// JPEG runs to the end of the stream; PNG fills the image-size bytes here.
-// Either is handed a window that starts with it, since the JPEG decoder
-// reads ahead and puts its stream back by offsets counted from its start.
+// The inner file is handed a window that starts with it, since the JPEG
+// decoder reads ahead and puts its stream back by offsets counted from its start.
 bool cPictDIB::decodeEmbedded(cFileIOTarget* io, bool png) {
   sExtPictDef* target = extTarget();
   cPictPNG pngPict;
   cPictJPEG jpegPict;
   cPictBase& inner = png ? static_cast<cPictBase&>(pngPict) : jpegPict;
-  cFileIOSubRange window(io, myStart + myRead, png ? myInfo.imageSize : ~0ULL);
+  cFileIOSubRange window(io, myStart + myRead, innerLength(myInfo));
   if (png) {
     if (!pngPict.decode(&window)) return false;
   } else {

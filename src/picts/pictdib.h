@@ -14,8 +14,9 @@ class cPictDIB : public cPictBase {
   bool supportsExtRendering() override { return true; }
 
   static bool validFor(cFileIOTarget* io, sPictInfo* info);
-  // `halveHeight`: the bitmap of an icon, whose stored height counts its
-  // AND mask too.
+  // `halveHeight`: the bitmap of an icon, at the start of `io`, whose stored
+  // height counts its AND mask too; one carrying a PNG or JPEG file has
+  // that file's size.
   static bool validFor(cFileIOTarget* io, sPictInfo* info, bool halveHeight);
 
   // Icon mode: halved height, AND mask applied as alpha, no run lengths.
@@ -60,6 +61,8 @@ class cPictDIB : public cPictBase {
   };
 
   static bool readHeader(cFileIOTarget* io, unsigned char* header, sInfo& info);
+  static bool innerSize(cFileIOTarget* io, const sInfo& h, long long& width, long long& height);
+  static unsigned long long innerLength(const sInfo& h);
   bool readPalette(cFileIOTarget* io);
   bool loadLegacyPalette(cFileIOTarget* io, long long count);
   bool readGap(cFileIOTarget* io);

@@ -66,10 +66,11 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   virtual bool decodeStripe(_typebuf<unsigned char>& in, int compression, sDecomress& out);
   static bool makePackBitsDecompressing(const _typebuf<unsigned char>& in, _typebuf<unsigned char>& out,
                                         long long limit);
-  // Predictor 2 over complete rows; depths of 32 bits or fewer.
+  // Predictor 2 over complete rows; depths of 64 bits or fewer.
   static void makeHorzUndifferencing(unsigned char* data, long long size, int width, int samplesPerPixel,
                                      int bits, bool bigEndian);
-  // A floating-point sample's bits as a float, by bit arithmetic.
+  // A floating-point sample's bits as a float: narrower ones by bit
+  // arithmetic, a double by its value.
   static bool getFloatVal(unsigned long long bits, int width, float& value);
   // One pixel from samples already scaled to 8 or 16 bits; false for a
   // sample count and photometric that make no colour.

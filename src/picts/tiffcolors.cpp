@@ -2,6 +2,7 @@
 // to the picture's mode and composed into pixels.
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <new>
 #include <type_traits>
 
@@ -146,9 +147,18 @@ bool cPictTIFF::getFloatVal(unsigned long long bits, int width, float& value) {
     case 32:
       word = static_cast<unsigned int>(bits);
       break;
-    case 64:
-      word = static_cast<unsigned int>(bits >> 29) + 0x38000000;
-      break;
+    case 64: {
+      // A double's exponent is three bits wider than a float's, so no shift
+      // of its bits makes one: its value is narrowed instead, and one past a
+      // float's range saturates rather than leaving it undefined.
+      double wide;
+      std::memcpy(&wide, &bits, sizeof wide);
+      constexpr double kTop = std::numeric_limits<float>::max();
+      value = wide > kTop    ? std::numeric_limits<float>::infinity()
+              : wide < -kTop ? -std::numeric_limits<float>::infinity()
+                             : static_cast<float>(wide);
+      return true;
+    }
     default:
       return false;
   }

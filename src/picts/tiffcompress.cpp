@@ -200,6 +200,8 @@ bool cPictTIFF::decodeJPEG(_typebuf<unsigned char>& in, sDecomress& out) {
   cPictJPEG jpeg;
   jpeg.setUsingBMPOrder(false);
   jpeg.setPlainInks(out.photometric == 5);
+  // An RGB picture's fourth sample is its alpha, whatever the strip's compression.
+  jpeg.setFourthAlpha(out.photometric == 2 && out.samplesPerPixel == 4);
   // A frame much larger than its strip is forged; it must not size a picture.
   cPictBase::sPictInfo info;
   long long wide = static_cast<long long>(out.rowBytes) * 8 /
@@ -211,37 +213,36 @@ bool cPictTIFF::decodeJPEG(_typebuf<unsigned char>& in, sDecomress& out) {
   // Samples of more than 8 bits (12-bit JPEG) come as 16-bit ones, little-endian.
   long long w = jpeg.width(), h = jpeg.height();
   const bool sixteen = jpeg.is16Bpp();
-  const int sampleBytes = sixteen ? 2 : 1;
+  const int sampleBytes = sixteen ? 2 : 1, samples = jpeg.colorSpace == 7 ? 4 : 3;
   // The picture keeps the stream's precision; the record's samples span 16 bits.
   const int shift = jpeg.precision < 16 ? 16 - static_cast<int>(jpeg.precision) : 0;
   try {
-    out.data.set(w * h * 3 * sampleBytes);
+    out.data.set(w * h * samples * sampleBytes);
   } catch (const std::bad_alloc&) {
     return false;
   }
+  // Where red, green, blue and alpha sit in a pixel, counted in fields from the low end.
+  static constexpr int kField[4] = {2, 1, 0, 3};
   unsigned char* rgb = out.data.ptr;
   for (long long y = 0; y < h; ++y) {
     if (sixteen) {
       const unsigned long long* pixels = jpeg.raw16Bpp() + y * w;
       for (long long x = 0; x < w; ++x)
-        for (int c = 2; c >= 0; --c, rgb += 2) {
-          unsigned int v = static_cast<unsigned int>(pixels[x] >> (16 * c) & 0xFFFF) << shift;
+        for (int c = 0; c < samples; ++c, rgb += 2) {
+          unsigned int v = static_cast<unsigned int>(pixels[x] >> (16 * kField[c]) & 0xFFFF) << shift;
           rgb[0] = static_cast<unsigned char>(v);
           rgb[1] = static_cast<unsigned char>(v >> 8);
         }
       continue;
     }
     const unsigned int* pixels = jpeg.raw8Bpp() + y * w;
-    for (long long x = 0; x < w; ++x, rgb += 3) {
-      rgb[0] = static_cast<unsigned char>(pixels[x] >> 16);
-      rgb[1] = static_cast<unsigned char>(pixels[x] >> 8);
-      rgb[2] = static_cast<unsigned char>(pixels[x]);
-    }
+    for (long long x = 0; x < w; ++x)
+      for (int c = 0; c < samples; ++c) *rgb++ = static_cast<unsigned char>(pixels[x] >> (8 * kField[c]));
   }
-  out.rowBytes = static_cast<unsigned int>(w * 3 * sampleBytes);
+  out.rowBytes = static_cast<unsigned int>(w * samples * sampleBytes);
   out.rows = static_cast<unsigned int>(h);
   out.bitsPerSample = sixteen ? 16 : 8;
-  out.samplesPerPixel = 3;
+  out.samplesPerPixel = static_cast<unsigned int>(samples);
   out.planarConfig = 1;
   out.photometric = 2;
   out.sampleFormat = 1;
@@ -287,10 +288,10 @@ bool cPictTIFF::makePackBitsDecompressing(const _typebuf<unsigned char>& in, _ty
 
 void cPictTIFF::makeHorzUndifferencing(unsigned char* data, long long size, int width, int samplesPerPixel,
                                        int bits, bool bigEndian) {
-  if (bits > 32 || width < 2) return;
+  if (bits > 64 || width < 2) return;
   long long rowBytes = (static_cast<long long>(bits) * samplesPerPixel * width + 7) / 8;
   long long values = static_cast<long long>(width) * samplesPerPixel;
-  unsigned long long mask = bits == 32 ? 0xFFFFFFFFULL : (1ULL << bits) - 1;
+  unsigned long long mask = bits == 64 ? ~0ULL : (1ULL << bits) - 1;
   for (long long start = 0; start + rowBytes <= size; start += rowBytes) {
     unsigned char* row = data + start;
     if (bits == 8) {

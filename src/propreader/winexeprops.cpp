@@ -235,9 +235,7 @@ void cWinExeProps::loadIcon(tResTypes& types, const unsigned char* data, long lo
     sChoice icon{&ref, at};
     if (cPictPNG::validFor(&stream, &info)) {
       icon.png = true;
-    } else if (stream.set_fp(0) && cPictDIB::validFor(&stream, &info, false)) {
-      info.height /= 2;
-    } else {
+    } else if (!stream.set_fp(0) || !cPictDIB::validFor(&stream, &info, true)) {
       continue;
     }
     icon.w = info.width;

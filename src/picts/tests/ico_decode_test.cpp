@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+
 #include "picts/littleendian.h"
 #include "picts/pictico.h"
 #include "picts/pictpng.h"
@@ -165,6 +168,73 @@ TEST(IcoDecode, SizeAndPreviewChoice) {
   s.io.set_fp(0);
   ASSERT_TRUE(rendered.setExtTarget(&def) && rendered.decode(&s.io));
   EXPECT_EQ(rendered.width(), 32);
+}
+
+// A bitmap header whose pixels are the PNG (compression 5) or JPEG (4) file `inner`.
+Bytes carrying(const Bytes& inner, uint32_t w, uint32_t storedHeight, uint32_t compression) {
+  Bytes dib(40, 0);
+  putLe(dib, 0, 40, 4);
+  putLe(dib, 4, w, 4);
+  putLe(dib, 8, storedHeight, 4);
+  putLe(dib, 12, 1, 2);
+  putLe(dib, 16, compression, 4);
+  putLe(dib, 20, static_cast<uint32_t>(inner.size()), 4);
+  dib.insert(dib.end(), inner.begin(), inner.end());
+  return dib;
+}
+
+// The size icotool lists for an icon of `png` stored as it is.
+bool icotoolSize(const std::string& png, long long& w, long long& h) {
+  const std::string ico = png + ".ico", listing = png + ".txt";
+  if (!run("icotool -c -o " + ico + " --raw=" + png) || !run("icotool -l " + ico + " > " + listing))
+    return false;
+  const Bytes text = readFile(listing);
+  return std::sscanf(std::string(text.begin(), text.end()).c_str(),
+                     "--icon --index=1 --width=%lld --height=%lld", &w, &h) == 2;
+}
+
+// Members carrying a PNG or JPEG file have that file's size, whether their
+// stored height counts a mask or not: as the icon, its page, its decoded
+// picture, and the preview the factory makes of it.
+TEST(IcoDecode, MembersCarryingAFileHaveItsSize) {
+  const struct {
+    const char* name;
+    int w, h;
+    uint32_t compression;
+    bool doubled;
+  } cases[] = {{"PNG, height doubled", 256, 256, 5, true},
+               {"JPEG, odd height doubled", 300, 301, 4, true},
+               {"PNG, height as the file's", 300, 301, 5, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string png = path("carried.png"), jpeg = path("carried.jpg");
+    ASSERT_TRUE(run("convert " + sourcePicture("carried.pam", c.w, c.h, 0, false, 31) + " " + png));
+    ASSERT_TRUE(run("convert " + png + " -quality 90 " + jpeg));
+    long long w = 0, h = 0;
+    ASSERT_TRUE(icotoolSize(png, w, h));
+    const Bytes inner = readFile(c.compression == 5 ? png : jpeg);
+    const uint32_t stored = static_cast<uint32_t>(c.doubled ? 2 * h : h);
+    Stream s(iconFile({carrying(inner, static_cast<uint32_t>(w), stored, c.compression)}));
+    cPictBase::sPictInfo info;
+    ASSERT_TRUE(cPictICO::validFor(&s.io, &info));
+    EXPECT_EQ(info.width, w);
+    EXPECT_EQ(info.height, h);
+    int pw = 0, ph = 0;
+    cPictICO pict;
+    s.io.set_fp(0);
+    ASSERT_TRUE(pict.getPageSize(&s.io, 0, pw, ph));
+    EXPECT_EQ(pw, w);
+    EXPECT_EQ(ph, h);
+    s.io.set_fp(0);
+    ASSERT_TRUE(pict.decode(&s.io));
+    EXPECT_EQ(pict.width(), w);
+    EXPECT_EQ(pict.height(), h);
+    cPictDummy preview;
+    s.io.set_fp(0);
+    ASSERT_EQ(cPictBase::getPreview(&s.io, preview, 64, 64, true, 0xFFFFFF), 0);
+    EXPECT_NEAR(preview.width(), 64.0 * w / std::max(w, h), 1);
+    EXPECT_NEAR(preview.height(), 64.0 * h / std::max(w, h), 1);
+  }
 }
 
 TEST(IcoDecode, HostileDirectoriesAreRefused) {

@@ -187,6 +187,36 @@ TEST(TiffDecode, AssociatedAlphaIsDividedOut) {
   }
 }
 
+// Our decoding of `path` and tiff2rgba's, top row first; false when either
+// fails or their sizes differ.
+bool decodedWithTiff2rgba(const std::string& path, cPictTIFF& pict, std::vector<uint32_t>& expected) {
+  std::string reference = path + ".rgba.tif";
+  uint32_t w = 0, h = 0;
+  if (!run({"tiff2rgba", "-c", "none", path, reference}) || !libtiffPixels(reference, expected, w, h))
+    return false;
+  Bytes file = readFile(path);
+  cBufWrapperIO io(file.data(), static_cast<long long>(file.size()), false);
+  return pict.decode(&io) && pict.width() == w && pict.height() == h;
+}
+
+// The mean distance per channel (blue, green, red, alpha) of our decoding
+// from tiff2rgba's; -1 in each when either fails.
+std::vector<double> meanDistancesFromTiff2rgba(const std::string& path, bool premultiplied) {
+  cPictTIFF pict;
+  std::vector<uint32_t> expected;
+  std::vector<double> mean(4, -1);
+  if (!decodedWithTiff2rgba(path, pict, expected)) return mean;
+  const long long w = pict.width(), h = pict.height();
+  mean.assign(4, 0);
+  for (long long y = 0; y < h; ++y)
+    for (long long x = 0; x < w; ++x)
+      for (int c = 0; c < 4; ++c)
+        mean[c] += std::abs(static_cast<int>(channel(asLibtiff(pict, x, y, premultiplied), c)) -
+                            static_cast<int>(channel(expected[y * w + x], c))) /
+                   static_cast<double>(w * h);
+  return mean;
+}
+
 // CMYK strips too come through the JPEG decoder's colour conversion.
 TEST(TiffDecode, JpegStripsAndTilesAreCloseToLibtiff) {
   std::string dir = scratchDir(), base = dir + "/jpeg_src.tif", cmyk = dir + "/jpeg_cmyk_src.tif";
@@ -197,78 +227,137 @@ TEST(TiffDecode, JpegStripsAndTilesAreCloseToLibtiff) {
                                                          {"-c", "jpeg", "-t", "-w", "16", "-l", "16"},
                                                          {"-c", "jpeg", "-r", "16", "-B"},
                                                          {"-c", "jpeg", "-r", "16", "cmyk"}};
-  std::string reference = dir + "/jpeg_ref.tif";
   for (size_t i = 0; i < options.size(); ++i) {
     std::string path = dir + "/jpeg" + std::to_string(i) + ".tif";
     std::vector<std::string> layout = options[i];
     bool inks = layout.back() == "cmyk";
     if (inks) layout.pop_back();
     ASSERT_TRUE(tiffcp(layout, inks ? cmyk : base, path));
-    // libtiff's own decoding, laid out as one plain strip.
-    ASSERT_TRUE(run({"tiff2rgba", "-c", "none", path, reference}));
-    std::vector<uint32_t> expected;
-    uint32_t w = 0, h = 0;
-    ASSERT_TRUE(libtiffPixels(reference, expected, w, h));
-    Bytes file = readFile(path);
-    cBufWrapperIO io(file.data(), static_cast<long long>(file.size()), false);
-    cPictTIFF pict;
-    ASSERT_TRUE(pict.decode(&io)) << path;
-    ASSERT_EQ(pict.width(), w);
-    double sum = 0;
-    for (uint32_t y = 0; y < h; ++y)
-      for (uint32_t x = 0; x < w; ++x)
-        for (int c = 0; c < 3; ++c)
-          sum += std::abs(static_cast<int>(channel(asLibtiff(pict, x, y, false), c)) -
-                          static_cast<int>(channel(expected[y * w + x], c)));
+    const std::vector<double> mean = meanDistancesFromTiff2rgba(path, false);
+    ASSERT_GE(mean[0], 0) << path;
     // Our JPEG picture replicates subsampled chroma where libtiff's libjpeg
     // interpolates it, which costs up to 3 levels on average over a photograph
     // (RGB strips, without subsampling, stay below 1.5); a wrong colour
     // conversion or misplaced strip costs tens.
-    EXPECT_LT(sum / (3.0 * w * h), options[i][1] == "jpeg:r" ? 1.5 : 3.0) << path;
+    EXPECT_LT((mean[0] + mean[1] + mean[2]) / 3, options[i][1] == "jpeg:r" ? 1.5 : 3.0) << path;
   }
 }
 
-// 12-bit data (here lossless, so exact) give 16-bit samples.
-TEST(TiffDecode, JpegStripsOfTwelveBitDataGiveSixteenBitSamples) {
-  jpegtest::Lossless im;
-  im.width = 9;
-  im.height = 5;
-  im.comps = 3;
-  im.precision = 12;
-  for (unsigned i = 0; i < im.width * im.height * 3; ++i) im.samples.push_back(uint16_t(i * 97 % 4096));
-  Writer writer;
-  auto ifd = pictureIfd(writer, im.width, im.height, 12, 3, 2, jpegtest::writeLossless(im));
-  ifd[3] = writer.shortEntry(259, {7});
-  writer.ifds.push_back(ifd);
-  Bytes twelve = writer.build();
-  cBufWrapperIO io12(twelve.data(), static_cast<long long>(twelve.size()), false);
-  cPictTIFF deep;
-  ASSERT_TRUE(deep.decode(&io12));
-  ASSERT_TRUE(deep.is16Bpp());
-  long long wrong = 0;
-  for (unsigned y = 0; y < im.height; ++y)
-    for (unsigned x = 0; x < im.width; ++x)
-      for (int c = 0; c < 3; ++c) {
-        uint64_t got = deep.raw16Bpp()[(im.height - 1 - y) * im.width + x] >> (16 * (2 - c)) & 0xFFFF;
-        wrong += got >> 4 != im.samples[(y * im.width + x) * 3 + size_t(c)];
+// RGBA pictures in JPEG strips and tiles keep their alpha, unassociated or
+// associated, as tiff2rgba shows them.
+TEST(TiffDecode, JpegStripsWithAlphaMatchTiff2rgba) {
+  const std::string dir = scratchDir();
+  const std::vector<std::string> rgba = {
+      "convert", "-size", "37x23",    "plasma:fractal", "(",          "-size",  "37x23", "gradient:", ")",
+      "-alpha",  "off",   "-compose", "CopyOpacity",    "-composite", "-depth", "8",     "-compress", "jpeg"};
+  const struct {
+    const char* name;
+    std::vector<std::string> define, layout;  // layout: tiffcp options, none to keep the strips
+  } cases[] = {{"strips", {}, {}},
+               {"associated", {"-define", "tiff:alpha=associated"}, {}},
+               {"tiles", {}, {"-c", "jpeg:r", "-t", "-w", "16", "-l", "16"}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = dir + "/jpeg_alpha_" + c.name + ".tif";
+    std::vector<std::string> make = rgba;
+    make.insert(make.end(), c.define.begin(), c.define.end());
+    make.push_back(c.layout.empty() ? path : path + ".src.tif");
+    ASSERT_TRUE(run(make));
+    if (!c.layout.empty()) {
+      ASSERT_TRUE(tiffcp(c.layout, path + ".src.tif", path));
+    }
+    const std::vector<double> mean = meanDistancesFromTiff2rgba(path, true);
+    // Both read the same samples; the inverse transforms differ by a level here and there.
+    for (int ch = 0; ch < 4; ++ch) EXPECT_LT(mean[ch], 1.0) << "channel " << ch;
+  }
+}
+
+// Floating-point samples of 32 and 64 bits, grey and RGB, in every
+// compression, with and without predictor 2, strips and tiles, either byte
+// order, as ImageMagick reads them: 16-bit levels one apart at most, as we
+// truncate where it rounds.
+TEST(TiffDecode, FloatSamplesMatchImageMagick) {
+  const std::string dir = scratchDir();
+  const std::vector<std::vector<std::string>> layouts = {
+      {"-c", "none"},        {"-c", "lzw:1"},     {"-c", "zip:1"},
+      {"-c", "zip:2"},       {"-c", "packbits"},  {"-c", "lzw:2", "-t", "-w", "16", "-l", "16"},
+      {"-c", "zip:2", "-B"}, {"-c", "none", "-B"}};
+  int checked = 0;
+  for (const char* depth : {"32", "64"})
+    for (const char* colours : {"gray", "sRGB"}) {
+      const std::string base = dir + "/float" + depth + colours + ".tif";
+      ASSERT_TRUE(run({"convert", "-size", "37x23", "plasma:fractal", "-colorspace", colours, "-define",
+                       "quantum:format=floating-point", "-depth", depth, "-compress", "zip", base}));
+      for (size_t l = 0; l < layouts.size(); ++l) {
+        const std::string path = base + std::to_string(l) + ".tif", reference = path + ".rgb";
+        SCOPED_TRACE(path);
+        ASSERT_TRUE(tiffcp(layouts[l], base, path));
+        ASSERT_TRUE(run({"convert", path, "-depth", "16", "-endian", "MSB", "rgb:" + reference}));
+        const Bytes expected = readFile(reference), file = readFile(path);
+        cBufWrapperIO io(const_cast<uint8_t*>(file.data()), static_cast<long long>(file.size()), false);
+        cPictTIFF pict;
+        ASSERT_TRUE(pict.decode(&io));
+        ASSERT_TRUE(pict.is16Bpp());
+        ASSERT_EQ(expected.size(), static_cast<size_t>(pict.width() * pict.height() * 6));
+        int worst = 0;
+        for (long long y = 0; y < pict.height(); ++y)
+          for (long long x = 0; x < pict.width(); ++x) {
+            const uint64_t ours = pict.raw16Bpp()[(pict.height() - 1 - y) * pict.width() + x];
+            const uint8_t* theirs = &expected[static_cast<size_t>(y * pict.width() + x) * 6];
+            for (int c = 0; c < 3; ++c)
+              worst = std::max(worst, std::abs(static_cast<int>(ours >> (16 * (2 - c)) & 0xFFFF) -
+                                               (theirs[2 * c] << 8 | theirs[2 * c + 1])));
+          }
+        EXPECT_LE(worst, 1);
+        ++checked;
       }
-  EXPECT_EQ(wrong, 0);
+    }
+  EXPECT_EQ(checked, 32);
+}
+
+// 12-bit data (here lossless, so exact) give 16-bit samples, RGB and RGB
+// with unassociated alpha.
+TEST(TiffDecode, JpegStripsOfTwelveBitDataGiveSixteenBitSamples) {
+  for (unsigned comps : {3u, 4u}) {
+    SCOPED_TRACE(comps);
+    jpegtest::Lossless im;
+    im.width = 9;
+    im.height = 5;
+    im.comps = comps;
+    im.precision = 12;
+    for (unsigned i = 0; i < im.width * im.height * comps; ++i) im.samples.push_back(uint16_t(i * 97 % 4096));
+    Writer writer;
+    auto ifd = pictureIfd(writer, im.width, im.height, 12, int(comps), 2, jpegtest::writeLossless(im));
+    ifd[3] = writer.shortEntry(259, {7});
+    if (comps == 4) ifd.push_back(writer.shortEntry(338, {2}));
+    writer.ifds.push_back(ifd);
+    Bytes twelve = writer.build();
+    cBufWrapperIO io12(twelve.data(), static_cast<long long>(twelve.size()), false);
+    cPictTIFF deep;
+    ASSERT_TRUE(deep.decode(&io12));
+    ASSERT_TRUE(deep.is16Bpp());
+    long long wrong = 0;
+    for (unsigned y = 0; y < im.height; ++y)
+      for (unsigned x = 0; x < im.width; ++x)
+        for (unsigned c = 0; c < comps; ++c) {
+          // Red, green, blue and alpha sit at fields 2, 1, 0 and 3.
+          const int field = c == 3 ? 3 : 2 - int(c);
+          uint64_t got = deep.raw16Bpp()[(im.height - 1 - y) * im.width + x] >> (16 * field) & 0xFFFF;
+          wrong += got >> 4 != im.samples[(y * im.width + x) * comps + c];
+        }
+    EXPECT_EQ(wrong, 0);
+  }
 }
 
 // Pixels of our decoding of `path` unlike tiff2rgba's; -1 when either fails.
 long long mismatchesWithTiff2rgba(const std::string& path) {
-  std::string reference = path + ".rgba.tif";
-  std::vector<uint32_t> expected;
-  uint32_t w = 0, h = 0;
-  if (!run({"tiff2rgba", "-c", "none", path, reference}) || !libtiffPixels(reference, expected, w, h))
-    return -1;
-  Bytes file = readFile(path);
-  cBufWrapperIO io(file.data(), static_cast<long long>(file.size()), false);
   cPictTIFF pict;
-  if (!pict.decode(&io) || pict.width() != w || pict.height() != h) return -1;
+  std::vector<uint32_t> expected;
+  if (!decodedWithTiff2rgba(path, pict, expected)) return -1;
+  const long long w = pict.width(), h = pict.height();
   long long mismatched = 0;
-  for (uint32_t y = 0; y < h; ++y)
-    for (uint32_t x = 0; x < w; ++x) mismatched += asLibtiff(pict, x, y, false) != expected[y * w + x];
+  for (long long y = 0; y < h; ++y)
+    for (long long x = 0; x < w; ++x) mismatched += asLibtiff(pict, x, y, false) != expected[y * w + x];
   return mismatched;
 }
 

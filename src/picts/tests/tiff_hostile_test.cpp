@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -205,9 +206,23 @@ TEST(TiffColours, ComposedPixelsFollowTheirFormulas) {
   }
   unsigned int s[3] = {1, 2, 3}, p;
   EXPECT_FALSE(cPictTIFF::getColor32(s, 3, 6, p));
+  struct sFloat {
+    unsigned long long bits;
+    int width;
+    float value;
+  };
+  const float inf = std::numeric_limits<float>::infinity();
+  const std::vector<sFloat> floats = {{0x3C00, 16, 1.0f},
+                                      {0x3F800000, 32, 1.0f},
+                                      {0x3FE0000000000000, 64, 0.5f},
+                                      {0xBFF8000000000000, 64, -1.5f},
+                                      {0x7E37E43C8800759C, 64, inf},
+                                      {0xFE37E43C8800759C, 64, -inf}};
+  for (const auto& tc : floats) {
+    float f = 0;
+    EXPECT_TRUE(cPictTIFF::getFloatVal(tc.bits, tc.width, f) && f == tc.value) << std::hex << tc.bits;
+  }
   float f = 0;
-  EXPECT_TRUE(cPictTIFF::getFloatVal(0x3C00, 16, f) && f == 1.0f);
-  EXPECT_TRUE(cPictTIFF::getFloatVal(0x3F800000, 32, f) && f == 1.0f);
   EXPECT_FALSE(cPictTIFF::getFloatVal(0, 8, f));
 }
 
@@ -238,12 +253,20 @@ TEST(TiffColours, PackBitsAndPredictor) {
     bool bigEndian;
     Bytes in, out;
   };
+  auto words = [](const std::vector<uint64_t>& values, bool bigEndian) {
+    Writer w;
+    w.bigEndian = bigEndian;
+    return w.values(values, 8);
+  };
   const std::vector<sPredict> predicts = {
       {8, 3, 2, false, {10, 20, 30, 1, 2, 3}, {10, 20, 30, 11, 22, 33}},
       {16, 1, 2, false, {0xFF, 0x00, 0x02, 0x01}, {0xFF, 0x00, 0x01, 0x02}},
       {16, 1, 2, true, {0x00, 0xFF, 0x01, 0x02}, {0x00, 0xFF, 0x02, 0x01}},
       {4, 1, 4, false, {0x1F, 0x21}, {0x10, 0x23}},
       {2, 1, 4, false, {0x55}, {0x6C}},
+      // 64 bits: the sum carries across bytes, and past the top it wraps.
+      {64, 1, 2, false, words({0xFF, 1}, false), words({0xFF, 0x100}, false)},
+      {64, 1, 2, true, words({~0ULL, 2}, true), words({~0ULL, 1}, true)},
   };
   for (const auto& tc : predicts) {
     Bytes data = tc.in;
