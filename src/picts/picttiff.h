@@ -135,10 +135,29 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   _typebuf<unsigned char> myJpegTables;
   bool myBottomUp = true;
 
-  // Rows the data of the unit being decoded hold, when more than it
-  // places: a tile's below the picture's last row, a last strip's written
-  // whole. A Deflate stream must end with them.
+  // Rows the data of the unit being decoded hold, a tile's below the
+  // picture's last row and a strip's past it included, when the picture
+  // can afford inflating them: a Deflate stream must end with them. 0
+  // leaves what follows the rows the unit places unread.
   long long myUnitHeld = 0;
+
+  // What inflating a picture's strips or tiles costs against the bytes the
+  // picture shows, so that forged unit sides cannot make a small picture
+  // cost gigabytes: the rows each unit places, a tile's full width
+  // included, and every row it declares, a tile's below the picture too.
+  struct sUnitWork {
+    unsigned long long shown = 0, placed = 0, declared = 0;
+    void add(unsigned long long rowBytes, unsigned long long shownBytes, unsigned long long rows,
+             unsigned long long declaredRows);
+    // Units that place more than a few times what the picture shows hold
+    // rows far wider than it: such a picture is refused.
+    bool placedAffordable() const { return placed <= bound(); }
+    // Declared rows are inflated, for each stream's checksum, only while
+    // all of them together are as affordable; else what follows the rows
+    // a unit places is not read.
+    bool declaredAffordable() const { return declared <= bound(); }
+    unsigned long long bound() const;
+  };
 
  private:
   // Where one strip or tile lands in the picture.
@@ -147,7 +166,7 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
     unsigned long long byteCount;  // 0 when the file gives none
     long long x, y, width, rows;
     int plane;
-    long long held;  // rows its data hold: all of a tile's, below the picture's last row too
+    long long held;  // rows its data hold: all a tile or strip declares, past the picture's last row too
   };
 
   bool takePhotoshopThumbnail(const void* data, int length);
@@ -155,6 +174,9 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   bool decodeInto(cFileIOTarget* io, sExtPictDef* target);
   bool dataCanFill(long long w, long long h, int compression) const;
   bool unitsComplete(long long w, long long h, int compression) const;
+  // Whether the units' rows are affordable to inflate; notes whether their
+  // declared rows are too.
+  bool unitWorkBounded(long long w, long long h);
   long long stripRows(long long h, long long perPlane) const;
   // Hands `visit` each strip or tile of a w x h picture in file order;
   // false as soon as `visit` answers false.
@@ -188,7 +210,9 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   // The picture's adjustment tables, looked up once per decode.
   void takeCurves();
   bool decodeLZW(_typebuf<unsigned char>& in, sDecomress& out, long long need);
-  bool decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long long need);
+  // `whole`: the stream must end, checksum and all, within a few times
+  // `need`; else the rows past `need` are not read.
+  bool decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long long need, bool whole);
   bool decodeJPEG(_typebuf<unsigned char>& in, sDecomress& out);
   bool decompressFax(_typebuf<unsigned char>& in, sDecomress& out, bool group4);
 
@@ -206,6 +230,7 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   unsigned long long mySize = 0;
   long long myUnitWidth = 0;  // of the strip or tile being decoded
   bool myPlanar = false;
+  bool myInflateDeclared = false;
   bool myRendering = false;
   _typebuf<unsigned int> myRenderRow8;
   _typebuf<unsigned long long> myRenderRow16;

@@ -103,8 +103,10 @@ class cPictTIFF_EP : public cPictTIFF {
   struct sRawUnit {
     unsigned long long offset, count;  // count 0: the file gives none
     long long x, y, width, rows;
-    long long held;  // rows a strip's data hold (0 for a tile, whose rows are all its own)
+    long long held;  // rows its data hold: all a strip or tile declares, past the raw's last row too
   };
+  // Bytes of a row of `width` samples.
+  long long rawRowBytes(long long width) const;
   // Hands `visit` each strip or tile of the raw in file order; false when
   // the raw's units are not all named, or as soon as `visit` answers false.
   bool eachRawUnit(int method, const std::function<bool(const sRawUnit&)>& visit) const;
