@@ -158,8 +158,9 @@ TEST(TiffDecode, AssociatedAlphaIsDividedOut) {
       {"-depth", "8"}, {"-depth", "8", "-interlace", "plane"}, {"-depth", "16"}};
   for (size_t i = 0; i < cases.size(); ++i) {
     std::string path = dir + "/assoc" + std::to_string(i) + ".tif", straight = path + ".rgba";
-    std::vector<std::string> make = {"convert", "-size", "37x23", "plasma:fractal", "(", "-size", "37x23",
-                                     "gradient:", ")", "-alpha", "off", "-compose", "CopyOpacity", "-composite"};
+    std::vector<std::string> make = {"convert",     "-size",     "37x23", "plasma:fractal", "(",   "-size",
+                                     "37x23",       "gradient:", ")",     "-alpha",         "off", "-compose",
+                                     "CopyOpacity", "-composite"};
     make.insert(make.end(), cases[i].begin(), cases[i].end());
     make.insert(make.end(), {"-define", "tiff:alpha=associated", path});
     ASSERT_TRUE(run(make)) << path;
@@ -355,9 +356,9 @@ Bytes longDeflateStrips(uint32_t extra, bool flip) {
     counts.push_back(z.size());
   }
   writer.ifds.push_back({writer.longEntry(256, {w}), writer.longEntry(257, {h}), writer.shortEntry(258, {8}),
-                         writer.shortEntry(259, {8}), writer.shortEntry(262, {1}), writer.longEntry(273, offsets),
-                         writer.shortEntry(277, {1}), writer.longEntry(278, {rows}),
-                         writer.longEntry(279, counts)});
+                         writer.shortEntry(259, {8}), writer.shortEntry(262, {1}),
+                         writer.longEntry(273, offsets), writer.shortEntry(277, {1}),
+                         writer.longEntry(278, {rows}), writer.longEntry(279, counts)});
   return writer.build();
 }
 
@@ -375,7 +376,8 @@ Bytes sharedStreamStrips() {
   writer.ifds.push_back({writer.longEntry(256, {w}), writer.longEntry(257, {h}), writer.shortEntry(258, {8}),
                          writer.shortEntry(259, {8}), writer.shortEntry(262, {1}),
                          writer.longEntry(273, std::vector<uint64_t>(h, at)), writer.shortEntry(277, {1}),
-                         writer.longEntry(278, {1}), writer.longEntry(279, std::vector<uint64_t>(h, z.size()))});
+                         writer.longEntry(278, {1}),
+                         writer.longEntry(279, std::vector<uint64_t>(h, z.size()))});
   return writer.build();
 }
 
@@ -405,6 +407,59 @@ TEST(TiffDecode, DeflateStripsHoldingMoreRowsThanTheStrip) {
     ASSERT_EQ(pict.decode(&io), c.decodes);
     if (!c.decodes) continue;
     writeFile(path, file);
+    EXPECT_EQ(mismatchesWithTiff2rgba(path), 0);
+    std::remove(path.c_str());
+    std::remove((path + ".rgba.tif").c_str());
+  }
+}
+
+// 20 x 10 grey in Deflate units `unitW` wide, each declaring `declared`
+// rows and holding `held` (rows past the picture's last one padding);
+// `strips` when the units are strips, else tiles.
+Bytes paddedUnits(bool strips, uint32_t unitW, uint64_t declared, uint32_t held) {
+  const uint32_t w = 20, h = 10;
+  Writer writer;
+  std::vector<uint64_t> offsets, counts;
+  for (uint32_t y = 0; y < h; y += uint32_t(std::min<uint64_t>(declared, h))) {
+    Bytes unit(size_t(unitW) * held, 0xAA);
+    for (uint32_t r = 0; r < held && y + r < h; ++r)
+      for (uint32_t x = 0; x < w; ++x) unit[r * unitW + x] = uint8_t(x * 11 + (y + r) * 7);
+    Bytes z(compressBound(uLong(unit.size())));
+    uLongf size = uLongf(z.size());
+    compress2(z.data(), &size, unit.data(), uLong(unit.size()), 6);
+    z.resize(size);
+    offsets.push_back(writer.addBlob(z));
+    counts.push_back(z.size());
+  }
+  std::vector<Entry> ifd = {writer.longEntry(256, {w}),  writer.longEntry(257, {h}),
+                            writer.shortEntry(258, {8}), writer.shortEntry(259, {8}),
+                            writer.shortEntry(262, {1}), writer.shortEntry(277, {1})};
+  const std::vector<Entry> units =
+      strips ? std::vector<Entry>{writer.longEntry(273, offsets), writer.longEntry(278, {declared}),
+                                  writer.longEntry(279, counts)}
+             : std::vector<Entry>{writer.longEntry(322, {unitW}), writer.longEntry(323, {declared}),
+                                  writer.longEntry(324, offsets), writer.longEntry(325, counts)};
+  ifd.insert(ifd.end(), units.begin(), units.end());
+  std::sort(ifd.begin(), ifd.end(), [](const Entry& a, const Entry& b) { return a.tag < b.tag; });
+  writer.ifds.push_back(ifd);
+  return writer.build();
+}
+
+// Rows a strip or tile holds past the picture's last row are padding,
+// read alike in a lone strip, a last strip and a tile, as tiff2rgba reads
+// them.
+TEST(TiffDecode, PaddingPastThePictureReadsAlikeInStripsAndTiles) {
+  const struct {
+    const char* name;
+    Bytes file;
+  } cases[] = {{"lone strip of four times the picture's rows", paddedUnits(true, 20, 40, 40)},
+               {"lone strip of RowsPerStrip 2^32-1 holding 40 rows", paddedUnits(true, 20, 0xFFFFFFFF, 40)},
+               {"last strip of 8 rows placing 2", paddedUnits(true, 20, 8, 8)},
+               {"tile of 32 x 48", paddedUnits(false, 32, 48, 48)}};
+  const std::string path = scratchDir() + "/padded.tif";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    writeFile(path, c.file);
     EXPECT_EQ(mismatchesWithTiff2rgba(path), 0);
     std::remove(path.c_str());
     std::remove((path + ".rgba.tif").c_str());
@@ -446,7 +501,8 @@ bool writeLastBitFirst(const std::string& path, uint16_t compression, uint16_t b
 // as tiff2rgba does.
 TEST(TiffDecode, FillOrderTwoDecodesAsTiff2rgba) {
   const std::string path = scratchDir() + "/last_bit_first.tif";
-  for (uint16_t compression : {COMPRESSION_NONE, COMPRESSION_LZW, COMPRESSION_ADOBE_DEFLATE, COMPRESSION_PACKBITS})
+  for (uint16_t compression :
+       {COMPRESSION_NONE, COMPRESSION_LZW, COMPRESSION_ADOBE_DEFLATE, COMPRESSION_PACKBITS})
     for (uint16_t bits : {1, 8, 16}) {
       SCOPED_TRACE(std::to_string(compression) + ", " + std::to_string(bits) + " bits");
       ASSERT_TRUE(writeLastBitFirst(path, compression, bits));
