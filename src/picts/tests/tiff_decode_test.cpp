@@ -158,9 +158,8 @@ TEST(TiffDecode, AssociatedAlphaIsDividedOut) {
       {"-depth", "8"}, {"-depth", "8", "-interlace", "plane"}, {"-depth", "16"}};
   for (size_t i = 0; i < cases.size(); ++i) {
     std::string path = dir + "/assoc" + std::to_string(i) + ".tif", straight = path + ".rgba";
-    std::vector<std::string> make = {"convert",     "-size",     "37x23", "plasma:fractal", "(",   "-size",
-                                     "37x23",       "gradient:", ")",     "-alpha",         "off", "-compose",
-                                     "CopyOpacity", "-composite"};
+    std::vector<std::string> make = {"convert", "-size", "37x23", "plasma:fractal", "(", "-size", "37x23",
+                                     "gradient:", ")", "-alpha", "off", "-compose", "CopyOpacity", "-composite"};
     make.insert(make.end(), cases[i].begin(), cases[i].end());
     make.insert(make.end(), {"-define", "tiff:alpha=associated", path});
     ASSERT_TRUE(run(make)) << path;
@@ -356,9 +355,9 @@ Bytes longDeflateStrips(uint32_t extra, bool flip) {
     counts.push_back(z.size());
   }
   writer.ifds.push_back({writer.longEntry(256, {w}), writer.longEntry(257, {h}), writer.shortEntry(258, {8}),
-                         writer.shortEntry(259, {8}), writer.shortEntry(262, {1}),
-                         writer.longEntry(273, offsets), writer.shortEntry(277, {1}),
-                         writer.longEntry(278, {rows}), writer.longEntry(279, counts)});
+                         writer.shortEntry(259, {8}), writer.shortEntry(262, {1}), writer.longEntry(273, offsets),
+                         writer.shortEntry(277, {1}), writer.longEntry(278, {rows}),
+                         writer.longEntry(279, counts)});
   return writer.build();
 }
 
@@ -376,8 +375,7 @@ Bytes sharedStreamStrips() {
   writer.ifds.push_back({writer.longEntry(256, {w}), writer.longEntry(257, {h}), writer.shortEntry(258, {8}),
                          writer.shortEntry(259, {8}), writer.shortEntry(262, {1}),
                          writer.longEntry(273, std::vector<uint64_t>(h, at)), writer.shortEntry(277, {1}),
-                         writer.longEntry(278, {1}),
-                         writer.longEntry(279, std::vector<uint64_t>(h, z.size()))});
+                         writer.longEntry(278, {1}), writer.longEntry(279, std::vector<uint64_t>(h, z.size()))});
   return writer.build();
 }
 
@@ -501,8 +499,7 @@ bool writeLastBitFirst(const std::string& path, uint16_t compression, uint16_t b
 // as tiff2rgba does.
 TEST(TiffDecode, FillOrderTwoDecodesAsTiff2rgba) {
   const std::string path = scratchDir() + "/last_bit_first.tif";
-  for (uint16_t compression :
-       {COMPRESSION_NONE, COMPRESSION_LZW, COMPRESSION_ADOBE_DEFLATE, COMPRESSION_PACKBITS})
+  for (uint16_t compression : {COMPRESSION_NONE, COMPRESSION_LZW, COMPRESSION_ADOBE_DEFLATE, COMPRESSION_PACKBITS})
     for (uint16_t bits : {1, 8, 16}) {
       SCOPED_TRACE(std::to_string(compression) + ", " + std::to_string(bits) + " bits");
       ASSERT_TRUE(writeLastBitFirst(path, compression, bits));

@@ -391,10 +391,8 @@ TEST(TiffHostile, DeflateChecksumsAgreeWithLibtiff) {
       {"bottom tile without checksum", true, 11, false, 0, 4, false},
       {"bottom tile without its final block", true, 8, true, 0, 6, false},
       {"bottom tile's stream ending in its padding rows", true, 9, false, 0, 0, true, 3, false},
-      {"bottom tile's stream ending at the picture's last row", true, 10, false, 0, 0, true, 26 * 32 * 3,
-       false},
-      {"bottom tile's stream ending above the picture's last row", true, 10, false, 0, 0, false, 27 * 32 * 3,
-       false},
+      {"bottom tile's stream ending at the picture's last row", true, 10, false, 0, 0, true, 26 * 32 * 3, false},
+      {"bottom tile's stream ending above the picture's last row", true, 10, false, 0, 0, false, 27 * 32 * 3, false},
   };
   for (const sCase& c : cases) {
     SCOPED_TRACE(c.name);
