@@ -272,29 +272,19 @@ long long mismatchesWithTiff2rgba(const std::string& path) {
   return mismatched;
 }
 
-// A grey picture of some 100,000 units, 16 x 16 tiles or one-row strips,
-// stored or deflated, whose samples follow the unit they lie in, so that a
-// misplaced unit shows; `lastAt`, when given, is where the last unit is said to lie.
-Bytes manyUnitFile(bool tiled, bool deflated, int64_t lastAt = -1) {
-  const uint32_t w = tiled ? 5120 : 160, h = tiled ? 5008 : 120000, unitW = tiled ? 16 : w,
-                 unitH = tiled ? 16 : 1;
-  Writer writer;
-  std::vector<uint64_t> offsets, counts;
-  for (uint32_t y = 0; y < h; y += unitH)
-    for (uint32_t x = 0; x < w; x += unitW) {
-      Bytes unit(size_t(unitW) * unitH);
-      for (size_t i = 0; i < unit.size(); ++i) unit[i] = uint8_t(x / unitW * 7 + y / unitH * 13 + i);
-      if (deflated) {
-        Bytes z(compressBound(uLong(unit.size())));
-        uLongf size = uLongf(z.size());
-        compress2(z.data(), &size, unit.data(), uLong(unit.size()), 6);
-        z.resize(size);
-        unit = z;
-      }
-      offsets.push_back(writer.addBlob(unit));
-      counts.push_back(unit.size());
-    }
-  if (lastAt >= 0) offsets.back() = uint64_t(lastAt);
+// zlib data of `data`.
+Bytes zlibOf(const Bytes& data) {
+  Bytes z(compressBound(uLong(data.size())));
+  uLongf size = uLongf(z.size());
+  compress2(z.data(), &size, data.data(), uLong(data.size()), 6);
+  z.resize(size);
+  return z;
+}
+
+// The file of a w x h grey picture whose units `writer` holds at `offsets`:
+// tiles of unitW x unitH, or strips of unitH rows.
+Bytes greyUnitsFile(Writer& writer, uint32_t w, uint32_t h, bool deflated, bool tiled, uint64_t unitW,
+                    uint64_t unitH, const std::vector<uint64_t>& offsets, const std::vector<uint64_t>& counts) {
   std::vector<Entry> ifd = {writer.longEntry(256, {w}),  writer.longEntry(257, {h}),
                             writer.shortEntry(258, {8}), writer.shortEntry(259, {deflated ? 8u : 1u}),
                             writer.shortEntry(262, {1}), writer.shortEntry(277, {1})};
@@ -307,6 +297,26 @@ Bytes manyUnitFile(bool tiled, bool deflated, int64_t lastAt = -1) {
   std::sort(ifd.begin(), ifd.end(), [](const Entry& a, const Entry& b) { return a.tag < b.tag; });
   writer.ifds.push_back(ifd);
   return writer.build();
+}
+
+// A grey picture of some 100,000 units, 16 x 16 tiles or one-row strips,
+// stored or deflated, whose samples follow the unit they lie in, so that a
+// misplaced unit shows; `lastAt`, when given, is where the last unit is said to lie.
+Bytes manyUnitFile(bool tiled, bool deflated, int64_t lastAt = -1) {
+  const uint32_t w = tiled ? 5120 : 160, h = tiled ? 5008 : 120000, unitW = tiled ? 16 : w,
+                 unitH = tiled ? 16 : 1;
+  Writer writer;
+  std::vector<uint64_t> offsets, counts;
+  for (uint32_t y = 0; y < h; y += unitH)
+    for (uint32_t x = 0; x < w; x += unitW) {
+      Bytes unit(size_t(unitW) * unitH);
+      for (size_t i = 0; i < unit.size(); ++i) unit[i] = uint8_t(x / unitW * 7 + y / unitH * 13 + i);
+      if (deflated) unit = zlibOf(unit);
+      offsets.push_back(writer.addBlob(unit));
+      counts.push_back(unit.size());
+    }
+  if (lastAt >= 0) offsets.back() = uint64_t(lastAt);
+  return greyUnitsFile(writer, w, h, deflated, tiled, unitW, unitH, offsets, counts);
 }
 
 // Files of some 100,000 tiles or strips decode as libtiff decodes them; the
@@ -422,25 +432,11 @@ Bytes paddedUnits(bool strips, uint32_t unitW, uint64_t declared, uint32_t held)
     Bytes unit(size_t(unitW) * held, 0xAA);
     for (uint32_t r = 0; r < held && y + r < h; ++r)
       for (uint32_t x = 0; x < w; ++x) unit[r * unitW + x] = uint8_t(x * 11 + (y + r) * 7);
-    Bytes z(compressBound(uLong(unit.size())));
-    uLongf size = uLongf(z.size());
-    compress2(z.data(), &size, unit.data(), uLong(unit.size()), 6);
-    z.resize(size);
+    const Bytes z = zlibOf(unit);
     offsets.push_back(writer.addBlob(z));
     counts.push_back(z.size());
   }
-  std::vector<Entry> ifd = {writer.longEntry(256, {w}),  writer.longEntry(257, {h}),
-                            writer.shortEntry(258, {8}), writer.shortEntry(259, {8}),
-                            writer.shortEntry(262, {1}), writer.shortEntry(277, {1})};
-  const std::vector<Entry> units =
-      strips ? std::vector<Entry>{writer.longEntry(273, offsets), writer.longEntry(278, {declared}),
-                                  writer.longEntry(279, counts)}
-             : std::vector<Entry>{writer.longEntry(322, {unitW}), writer.longEntry(323, {declared}),
-                                  writer.longEntry(324, offsets), writer.longEntry(325, counts)};
-  ifd.insert(ifd.end(), units.begin(), units.end());
-  std::sort(ifd.begin(), ifd.end(), [](const Entry& a, const Entry& b) { return a.tag < b.tag; });
-  writer.ifds.push_back(ifd);
-  return writer.build();
+  return greyUnitsFile(writer, w, h, true, !strips, unitW, declared, offsets, counts);
 }
 
 // Rows a strip or tile holds past the picture's last row are padding,
