@@ -531,9 +531,11 @@ bool cPictTIFF::decodeUnit(cFileIOTarget* io, int compression, const sUnit& unit
   out.sampleFormat = mySampleFormat;
   out.bigEndian = myBigEndian;
   myUnitWidth = unit.width;
-  myUnitHeld = myInflateDeclared ? unit.held : 0;
+  myUnitHeld = unit.held;
+  myUnitPaddingUnread = !myInflateDeclared;
   const bool decoded = decodeStripe(myInput, compression, out);
   myUnitHeld = 0;
+  myUnitPaddingUnread = false;
   if (!decoded) return false;
   // A compression may answer in a format of its own (JPEG's RGB rows).
   long long outRow = ceilDiv(static_cast<long long>(out.bitsPerSample) * out.samplesPerPixel * unit.width, 8);

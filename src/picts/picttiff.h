@@ -135,11 +135,13 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   _typebuf<unsigned char> myJpegTables;
   bool myBottomUp = true;
 
-  // Rows the data of the unit being decoded hold, a tile's below the
-  // picture's last row and a strip's past it included, when the picture
-  // can afford inflating them: a Deflate stream must end with them. 0
-  // leaves what follows the rows the unit places unread.
+  // Rows the data of the unit being decoded hold, when more than it
+  // places: a tile's below the picture's last row, a strip's past it. A
+  // Deflate stream must end with them, unless `myUnitPaddingUnread`, set
+  // where the picture cannot afford inflating every unit's: then what
+  // follows a few times the rows the unit places is not read.
   long long myUnitHeld = 0;
+  bool myUnitPaddingUnread = false;
 
   // What inflating a picture's strips or tiles costs against the bytes the
   // picture shows, so that forged unit sides cannot make a small picture
@@ -210,8 +212,8 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   // The picture's adjustment tables, looked up once per decode.
   void takeCurves();
   bool decodeLZW(_typebuf<unsigned char>& in, sDecomress& out, long long need);
-  // `whole`: the stream must end, checksum and all, within a few times
-  // `need`; else the rows past `need` are not read.
+  // `whole`: a stream that runs on past `need` must end, checksum and
+  // all, within a few times it; else what follows is not read.
   bool decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long long need, bool whole);
   bool decodeJPEG(_typebuf<unsigned char>& in, sDecomress& out);
   bool decompressFax(_typebuf<unsigned char>& in, sDecomress& out, bool group4);

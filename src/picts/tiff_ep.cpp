@@ -283,9 +283,11 @@ bool cPictTIFF_EP::decodeRawUnits(cFileIOTarget* io, int method) {
   if (!work.placedAffordable()) return false;
   const bool declared = work.declaredAffordable();
   return eachRawUnit(method, [&](const sRawUnit& unit) {
-    myUnitHeld = declared ? unit.held : 0;
+    myUnitHeld = unit.held;
+    myUnitPaddingUnread = !declared;
     const bool decoded = decodeRawUnit(io, method, unit);
     myUnitHeld = 0;
+    myUnitPaddingUnread = false;
     return decoded;
   });
 }

@@ -108,13 +108,21 @@ bool cPictTIFF::decodeStripe(_typebuf<unsigned char>& in, int compression, sDeco
       return decodeJPEG(in, out);
     case 8:
     case 32946: {
-      // A unit given the rows it holds is inflated whole, a tile's rows
-      // below the picture included, so that its checksum is reached like
-      // any other unit's; only the rows it places must be there. Without
-      // them, what follows its rows is not read.
+      // A unit is inflated whole, a tile's rows below the picture included,
+      // so that its checksum is reached like any other unit's; only the rows
+      // it places must be there. Where the picture cannot afford that, a
+      // few times the rows it places are inflated at most, and what follows
+      // is padding, not read.
       long long held = 0;
-      if (__builtin_mul_overflow(static_cast<long long>(out.rowBytes), myUnitHeld, &held)) return false;
-      return decodeDeflate(in, out, std::max(need, held), myUnitHeld > 0) && out.data.count >= need;
+      const bool huge = __builtin_mul_overflow(static_cast<long long>(out.rowBytes), myUnitHeld, &held);
+      held = std::max(need, held);
+      if (myUnitPaddingUnread) {
+        const long long most = need + need * kDeflateRunOnUnits;
+        held = huge || held > most ? most : held;
+      } else if (huge) {
+        return false;
+      }
+      return decodeDeflate(in, out, held, !myUnitPaddingUnread) && out.data.count >= need;
     }
     case 32773:
       try {
