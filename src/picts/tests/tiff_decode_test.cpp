@@ -423,8 +423,9 @@ TEST(TiffDecode, DeflateStripsHoldingMoreRowsThanTheStrip) {
 
 // 20 x 10 grey in Deflate units `unitW` wide, each declaring `declared`
 // rows and holding `held` (rows past the picture's last one padding);
-// `strips` when the units are strips, else tiles.
-Bytes paddedUnits(bool strips, uint32_t unitW, uint64_t declared, uint32_t held) {
+// `strips` when the units are strips, else tiles; `spoilt` flips a bit of
+// each checksum.
+Bytes paddedUnits(bool strips, uint32_t unitW, uint64_t declared, uint32_t held, bool spoilt = false) {
   const uint32_t w = 20, h = 10;
   Writer writer;
   std::vector<uint64_t> offsets, counts;
@@ -432,7 +433,8 @@ Bytes paddedUnits(bool strips, uint32_t unitW, uint64_t declared, uint32_t held)
     Bytes unit(size_t(unitW) * held, 0xAA);
     for (uint32_t r = 0; r < held && y + r < h; ++r)
       for (uint32_t x = 0; x < w; ++x) unit[r * unitW + x] = uint8_t(x * 11 + (y + r) * 7);
-    const Bytes z = zlibOf(unit);
+    Bytes z = zlibOf(unit);
+    z.back() ^= spoilt;
     offsets.push_back(writer.addBlob(z));
     counts.push_back(z.size());
   }
@@ -441,7 +443,7 @@ Bytes paddedUnits(bool strips, uint32_t unitW, uint64_t declared, uint32_t held)
 
 // Rows a strip or tile holds past the picture's last row are padding,
 // read alike in a lone strip, a last strip and a tile, as tiff2rgba reads
-// them.
+// them; a stream ending in them with its checksum spoilt is still damage.
 TEST(TiffDecode, PaddingPastThePictureReadsAlikeInStripsAndTiles) {
   const struct {
     const char* name;
@@ -458,6 +460,10 @@ TEST(TiffDecode, PaddingPastThePictureReadsAlikeInStripsAndTiles) {
     std::remove(path.c_str());
     std::remove((path + ".rgba.tif").c_str());
   }
+  Bytes spoilt = paddedUnits(true, 20, 0xFFFFFFFF, 11, true);
+  cBufWrapperIO io(spoilt.data(), static_cast<long long>(spoilt.size()), false);
+  cPictTIFF pict;
+  EXPECT_FALSE(pict.decode(&io));
 }
 
 // A 37 x 23 picture in strips of 5 rows written by libtiff with FillOrder
