@@ -155,8 +155,8 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
     // rows far wider than it: such a picture is refused.
     bool placedAffordable() const { return placed <= bound(); }
     // Declared rows are inflated, for each stream's checksum, only while
-    // all of them together are as affordable; else what follows the rows
-    // a unit places is not read.
+    // all of them together are as affordable; else a unit is inflated a
+    // few times the rows it places at most.
     bool declaredAffordable() const { return declared <= bound(); }
     unsigned long long bound() const;
   };

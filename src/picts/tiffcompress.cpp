@@ -159,7 +159,8 @@ bool cPictTIFF::decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long
   // hold every row and still be wrong in any of them. A stream that runs on
   // past its unit, as some writers' do, is read to its end without keeping
   // what it makes there; one that runs on further than writers do is taken
-  // as cut there. A unit read only through its rows leaves the rest unread.
+  // as cut there. A stream not asked to end whole is not read past the
+  // buffer.
   out.data.count = static_cast<long long>(inflated.produced);
   const unsigned long long unit = static_cast<unsigned long long>(need);
   return inflated.end == eInflateEnd::finished ||
