@@ -538,6 +538,21 @@ TEST(DngRaw, TallTilesSharingOneStreamCostOnlyTheRawsRows) {
     ASSERT_EQ(dng.plane[i], samples[2 * (i / 64 * 16 + i % 16)]) << i;
 }
 
+// A narrow tall raw in tiles wider than it, as a writer with a tile size of
+// its own makes it, comes back as the plane it was written from.
+TEST(DngRaw, TilesWiderThanANarrowRawComeBackWhole) {
+  for (int tile : {256, 512}) {
+    SCOPED_TRACE(tile);
+    DngSpec s = spec(18, 60000, 16, 11);
+    s.layout = DngSpec::kLJpegTiles;
+    s.tile = tile;
+    pngtest::MemStream m(rawtest::writeDng(s));
+    Capture<cPictDNG> dng;
+    ASSERT_TRUE(dng.decode(&m.io));
+    EXPECT_TRUE(dng.plane == s.samples);
+  }
+}
+
 // A lossless frame smaller than its strip or tile is damage, never a plane
 // with black rows; without RowsPerStrip (or with 0) the strips share the
 // rows evenly, as in any TIFF.

@@ -466,6 +466,29 @@ TEST(TiffDecode, PaddingPastThePictureReadsAlikeInStripsAndTiles) {
   EXPECT_FALSE(pict.decode(&io));
 }
 
+// Narrow tall pictures in Deflate tiles wider than they are, as writers
+// with a tile size of their own make them, decode as tiff2rgba decodes them.
+TEST(TiffDecode, TilesWiderThanANarrowPictureDecodeAsTiff2rgba) {
+  const struct {
+    int w, h, samples;
+    const char* tile;
+  } cases[] = {{17, 100000, 1, "256"}, {17, 100000, 3, "256"}, {1, 2000000, 1, "16"}, {300, 20000, 3, "512"}};
+  const std::string dir = scratchDir(), raw = dir + "/narrow.raw", base = dir + "/narrow.tif",
+                    path = dir + "/narrow_tiled.tif";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.w) + " x " + std::to_string(c.h) + " x " + std::to_string(c.samples) +
+                 " in tiles of " + c.tile);
+    Bytes samples(size_t(c.w) * c.h * c.samples);
+    for (size_t i = 0; i < samples.size(); ++i) samples[i] = uint8_t(i * 7 + i / 4099);
+    writeFile(raw, samples);
+    ASSERT_TRUE(run({"raw2tiff", "-w", std::to_string(c.w), "-l", std::to_string(c.h), "-b",
+                     std::to_string(c.samples), "-p", c.samples == 1 ? "minisblack" : "rgb", raw, base}));
+    ASSERT_TRUE(tiffcp({"-c", "zip", "-t", "-w", c.tile, "-l", c.tile}, base, path));
+    EXPECT_EQ(mismatchesWithTiff2rgba(path), 0);
+    std::remove((path + ".rgba.tif").c_str());
+  }
+}
+
 // A 37 x 23 picture in strips of 5 rows written by libtiff with FillOrder
 // 2, which stores each byte of every strip last bit first: 1-bit and 16-bit
 // grey, 8-bit RGB. A 16-bit sample is one byte twice, which libtiff's
