@@ -274,10 +274,15 @@ long long cPictTIFF_EP::rawRowBytes(long long width) const { return ceilDiv(widt
 
 bool cPictTIFF_EP::decodeRawUnits(cFileIOTarget* io, int method) {
   sUnitWork work;
+  // Linear raws count a pixel's samples as one column.
+  const long long spp = mySamplesPerPixel == 3 ? 3 : 1;
   eachRawUnit(method, [&](const sRawUnit& unit) {
-    const long long shown = rawRowBytes(std::min(unit.width, myRawWidth - unit.x)) * unit.rows;
-    work.add(static_cast<unsigned long long>(rawRowBytes(unit.width)), static_cast<unsigned long long>(shown),
-             static_cast<unsigned long long>(unit.rows), static_cast<unsigned long long>(unit.held));
+    const long long cols =
+        affordableColumns(ceilDiv(std::min(unit.width, myRawWidth - unit.x), spp), ceilDiv(unit.width, spp));
+    const long long affordable = rawRowBytes(cols * spp) * unit.rows;
+    work.add(static_cast<unsigned long long>(rawRowBytes(unit.width)),
+             static_cast<unsigned long long>(affordable), static_cast<unsigned long long>(unit.rows),
+             static_cast<unsigned long long>(unit.held));
     return true;
   });
   if (!work.placedAffordable()) return false;

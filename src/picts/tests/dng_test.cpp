@@ -541,16 +541,13 @@ TEST(DngRaw, TallTilesSharingOneStreamCostOnlyTheRawsRows) {
 // A narrow tall raw in tiles wider than it, as a writer with a tile size of
 // its own makes it, comes back as the plane it was written from.
 TEST(DngRaw, TilesWiderThanANarrowRawComeBackWhole) {
-  for (int tile : {256, 512}) {
-    SCOPED_TRACE(tile);
-    DngSpec s = spec(18, 60000, 16, 11);
-    s.layout = DngSpec::kLJpegTiles;
-    s.tile = tile;
-    pngtest::MemStream m(rawtest::writeDng(s));
-    Capture<cPictDNG> dng;
-    ASSERT_TRUE(dng.decode(&m.io));
-    EXPECT_TRUE(dng.plane == s.samples);
-  }
+  DngSpec s = spec(18, 60000, 16, 11);
+  s.layout = DngSpec::kLJpegTiles;
+  s.tile = 256;
+  pngtest::MemStream m(rawtest::writeDng(s));
+  Capture<cPictDNG> dng;
+  ASSERT_TRUE(dng.decode(&m.io));
+  EXPECT_TRUE(dng.plane == s.samples);
 }
 
 // A lossless frame smaller than its strip or tile is damage, never a plane
