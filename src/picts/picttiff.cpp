@@ -18,15 +18,11 @@ constexpr int kMaxPages = 65536;
 
 long long ceilDiv(long long a, long long b) { return (a + b - 1) / b; }
 
-// Tiles pad a picture by less than a tile on each side: four times what
-// the picture can need covers pictures no smaller than their tiles, and
-// 16 MiB small pictures in large tiles.
-constexpr unsigned long long kUnitWorkPerAffordableByte = 4;
+// Tiles pad a picture by less than a tile on each side: four times the
+// picture covers pictures no smaller than their tiles, and 16 MiB small
+// pictures in large tiles.
+constexpr unsigned long long kUnitWorkPerShownByte = 4;
 constexpr unsigned long long kUnitWorkFloor = 16ULL << 20;
-// The widest tile writers are known to choose whatever the picture's width
-// (256 and 512 are the common sizes); tile widths come in steps of 16.
-constexpr long long kWidestUsualTile = 4096;
-constexpr long long kTileWidthStep = 16;
 
 // sum + a * b, or the largest value where that passes it.
 unsigned long long saturatedSum(unsigned long long sum, unsigned long long a, unsigned long long b) {
@@ -334,7 +330,7 @@ bool cPictTIFF::decodeInto(cFileIOTarget* io, sExtPictDef* target) {
   }
   myPlanar = myPlanarConfig == 2 && mySamplesPerPixel > 1;
   if (!dataCanFill(w, h, compression->value) || !unitsComplete(w, h, compression->value) ||
-      !unitWorkBounded(w, h))
+      !unitWorkBounded(w, h, compression->value))
     return false;
   bool sixteen = myPhotometric != 3 && (myBitsPerSample > 8 || mySampleFormat == 3);
   myPix8.set(0);
@@ -415,13 +411,13 @@ bool cPictTIFF::unitsComplete(long long w, long long h, int compression) const {
   return eachUnit(w, h, [this](const sUnit& unit) { return unitBytes(unit) >= 0; });
 }
 
-bool cPictTIFF::unitWorkBounded(long long w, long long h) {
-  sUnitWork work;
+bool cPictTIFF::unitWorkBounded(long long w, long long h, int compression) {
+  sUnitWork work(mySize, static_cast<unsigned long long>(expansionOf(compression)));
   const long long samples = myPlanar ? 1 : mySamplesPerPixel;
   eachUnit(w, h, [&](const sUnit& unit) {
-    const long long cols = affordableColumns(std::min(unit.width, w - unit.x), unit.width);
-    const long long affordable = ceilDiv(cols * samples * myBitsPerSample, 8) * unit.rows;
-    work.add(static_cast<unsigned long long>(unitRowBytes(unit)), static_cast<unsigned long long>(affordable),
+    const long long cols = std::min(unit.width, w - unit.x);
+    const long long shown = ceilDiv(cols * samples * myBitsPerSample, 8) * unit.rows;
+    work.add(static_cast<unsigned long long>(unitRowBytes(unit)), static_cast<unsigned long long>(shown),
              static_cast<unsigned long long>(unit.rows), static_cast<unsigned long long>(unit.held));
     return true;
   });
@@ -429,19 +425,18 @@ bool cPictTIFF::unitWorkBounded(long long w, long long h) {
   return work.placedAffordable();
 }
 
-void cPictTIFF::sUnitWork::add(unsigned long long rowBytes, unsigned long long affordableBytes,
+cPictTIFF::sUnitWork::sUnitWork(unsigned long long fileBytes, unsigned long long expansion)
+    : fileMakes(saturatedSum(0, fileBytes, expansion)) {}
+
+void cPictTIFF::sUnitWork::add(unsigned long long rowBytes, unsigned long long shownBytes,
                                unsigned long long rows, unsigned long long declaredRows) {
-  affordable = saturatedSum(affordable, affordableBytes, 1);
+  shown = saturatedSum(shown, shownBytes, 1);
   placed = saturatedSum(placed, rowBytes, rows);
   declared = saturatedSum(declared, rowBytes, std::max(rows, declaredRows));
 }
 
 unsigned long long cPictTIFF::sUnitWork::bound() const {
-  return saturatedSum(kUnitWorkFloor, affordable, kUnitWorkPerAffordableByte);
-}
-
-long long cPictTIFF::affordableColumns(long long cols, long long unitWidth) {
-  return std::min(unitWidth, std::max(ceilDiv(cols, kTileWidthStep) * kTileWidthStep, kWidestUsualTile));
+  return std::max(saturatedSum(kUnitWorkFloor, shown, kUnitWorkPerShownByte), fileMakes);
 }
 
 // RowsPerStrip, or a plane's rows shared evenly among its strips.

@@ -143,19 +143,22 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   long long myUnitHeld = 0;
   bool myUnitPaddingUnread = false;
 
-  // What inflating a picture's strips or tiles costs against the bytes a
-  // picture of its size can need, so that forged unit sides cannot make a
-  // small picture cost gigabytes: the rows each unit places, a tile's full
-  // width included, and every row it declares, a tile's below the picture
-  // too.
+  // What inflating a picture's strips or tiles costs against the bytes the
+  // picture shows and those the file's data can make, so that forged unit
+  // sides or units sharing their data cannot make a small file cost
+  // gigabytes: the rows each unit places, a tile's full width included,
+  // and every row it declares, a tile's below the picture too. Units that
+  // each hold their own data never make more than the file's data can,
+  // whatever their width.
   struct sUnitWork {
-    unsigned long long affordable = 0, placed = 0, declared = 0;
-    // `affordableBytes`: the unit's rows in the picture, each as wide as
-    // affordableColumns allows.
-    void add(unsigned long long rowBytes, unsigned long long affordableBytes, unsigned long long rows,
+    // `fileBytes` of data making at most `expansion` bytes each.
+    sUnitWork(unsigned long long fileBytes, unsigned long long expansion);
+    unsigned long long fileMakes, shown = 0, placed = 0, declared = 0;
+    void add(unsigned long long rowBytes, unsigned long long shownBytes, unsigned long long rows,
              unsigned long long declaredRows);
-    // Units that place more than a few times what the picture can need
-    // hold rows far wider than any writer's tile: such a picture is refused.
+    // Units that place more than both a few times what the picture shows
+    // and what the file's data can make share data to hold rows far wider
+    // than it: such a picture is refused.
     bool placedAffordable() const { return placed <= bound(); }
     // Declared rows are inflated, for each stream's checksum, only while
     // all of them together are as affordable; else a unit is inflated a
@@ -163,11 +166,6 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
     bool declaredAffordable() const { return declared <= bound(); }
     unsigned long long bound() const;
   };
-  // Columns a unit `unitWidth` wide placing `cols` in the picture may cost:
-  // a writer may choose tiles wider than a narrow picture, up to a usual
-  // tile's width; past that, only the picture's columns as a tile grid
-  // would round them.
-  static long long affordableColumns(long long cols, long long unitWidth);
 
  private:
   // Where one strip or tile lands in the picture.
@@ -186,7 +184,7 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   bool unitsComplete(long long w, long long h, int compression) const;
   // Whether the units' rows are affordable to inflate; notes whether their
   // declared rows are too.
-  bool unitWorkBounded(long long w, long long h);
+  bool unitWorkBounded(long long w, long long h, int compression);
   long long stripRows(long long h, long long perPlane) const;
   // Hands `visit` each strip or tile of a w x h picture in file order;
   // false as soon as `visit` answers false.

@@ -178,9 +178,13 @@ bool cPictTIFF_EP::unitsCanFill(int method, long long pixels) const {
 // compressions expand a byte at most a few thousandfold.
 bool cPictTIFF_EP::bytesCanFill(int method, long long samples, unsigned long long have) const {
   unsigned long long bits = static_cast<unsigned long long>(samples) * myBitsPerSample;
-  if (method == 1 || method == 32769) return bits / 8 <= have;
   if (isLosslessJpeg(method)) return static_cast<unsigned long long>(samples) <= have * 8;
-  return bits / 8 <= have * 4096;
+  return bits / 8 <= have * rawExpansion(method);
+}
+
+unsigned long long cPictTIFF_EP::rawExpansion(int method) const {
+  if (method == 1 || method == 32769) return 1;
+  return isLosslessJpeg(method) ? myBitsPerSample : 4096;
 }
 
 bool cPictTIFF_EP::readRawPlane(cFileIOTarget* io) {
@@ -273,16 +277,11 @@ long long cPictTIFF_EP::rawUnitBytes(const sRawUnit& unit) const {
 long long cPictTIFF_EP::rawRowBytes(long long width) const { return ceilDiv(width * myBitsPerSample, 8); }
 
 bool cPictTIFF_EP::decodeRawUnits(cFileIOTarget* io, int method) {
-  sUnitWork work;
-  // Linear raws count a pixel's samples as one column.
-  const long long spp = mySamplesPerPixel == 3 ? 3 : 1;
+  sUnitWork work(myStreamSize, rawExpansion(method));
   eachRawUnit(method, [&](const sRawUnit& unit) {
-    const long long cols =
-        affordableColumns(ceilDiv(std::min(unit.width, myRawWidth - unit.x), spp), ceilDiv(unit.width, spp));
-    const long long affordable = rawRowBytes(cols * spp) * unit.rows;
-    work.add(static_cast<unsigned long long>(rawRowBytes(unit.width)),
-             static_cast<unsigned long long>(affordable), static_cast<unsigned long long>(unit.rows),
-             static_cast<unsigned long long>(unit.held));
+    const long long shown = rawRowBytes(std::min(unit.width, myRawWidth - unit.x)) * unit.rows;
+    work.add(static_cast<unsigned long long>(rawRowBytes(unit.width)), static_cast<unsigned long long>(shown),
+             static_cast<unsigned long long>(unit.rows), static_cast<unsigned long long>(unit.held));
     return true;
   });
   if (!work.placedAffordable()) return false;

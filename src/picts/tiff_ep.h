@@ -97,6 +97,8 @@ class cPictTIFF_EP : public cPictTIFF {
  private:
   bool unitsCanFill(int method, long long pixels) const;
   bool bytesCanFill(int method, long long samples, unsigned long long have) const;
+  // The most bytes of the raw's rows one byte of `method`'s data makes.
+  unsigned long long rawExpansion(int method) const;
   bool decodeLosslessUnit(const _typebuf<unsigned char>& in, long long w, long long rows,
                           unsigned short* out);
   // Where one strip or tile of the raw lies in the file and in the plane.

@@ -468,6 +468,7 @@ TEST(TiffDecode, PaddingPastThePictureReadsAlikeInStripsAndTiles) {
 
 // Narrow tall pictures in Deflate tiles wider than they are, as writers
 // with a tile size of their own make them, decode as tiff2rgba decodes them.
+// 489 tiles of 4096 x 4096 sharing one stream over 1 x 2,000,000 are refused.
 TEST(TiffDecode, TilesWiderThanANarrowPictureDecodeAsTiff2rgba) {
   const struct {
     int w, h, samples;
@@ -487,6 +488,15 @@ TEST(TiffDecode, TilesWiderThanANarrowPictureDecodeAsTiff2rgba) {
     EXPECT_EQ(mismatchesWithTiff2rgba(path), 0);
     std::remove((path + ".rgba.tif").c_str());
   }
+  // Such tiles all at one stream would make far more than the file's data can.
+  Writer writer;
+  const Bytes z = zlibOf(Bytes(16 << 20, 0));
+  const uint64_t at = writer.addBlob(z);
+  Bytes shared = greyUnitsFile(writer, 1, 2000000, true, true, 4096, 4096, std::vector<uint64_t>(489, at),
+                               std::vector<uint64_t>(489, z.size()));
+  cBufWrapperIO io(shared.data(), static_cast<long long>(shared.size()), false);
+  cPictTIFF pict;
+  EXPECT_FALSE(pict.decode(&io));
 }
 
 // A 37 x 23 picture in strips of 5 rows written by libtiff with FillOrder

@@ -460,9 +460,8 @@ Bytes tilesSharingOneStream(uint64_t width, uint64_t length, size_t bytes) {
 // Tiles declared far taller than the picture, sharing one long stream,
 // cost a few times the picture's rows, not the stream's length, and show
 // what their rows in the picture hold, as 16 x 16 tiles of that stream's
-// first rows do; tiles far wider than both the picture and any writer's
-// tile are refused though their stream holds all their rows, and tiles so
-// wide that a row of them passes any picture without their size wrapping.
+// first rows do; tiles so wide that a row of them passes any picture are
+// refused, without their size wrapping.
 TEST(TiffHostile, TilesPastThePictureCostAFewTimesItsRows) {
   cPictTIFF twin;
   ASSERT_TRUE(decodes(tilesSharingOneStream(16, 16, 256), twin));
@@ -474,11 +473,8 @@ TEST(TiffHostile, TilesPastThePictureCostAFewTimesItsRows) {
     EXPECT_LE(pict.made, 3u * 64 * 16);
     EXPECT_TRUE(std::equal(want.begin(), want.end(), pict.raw8Bpp()));
   }
-  for (const auto& [width, bytes] : {std::pair{uint64_t{1} << 21, size_t{32} << 20}, {0xFFFFFFFF, 256}}) {
-    SCOPED_TRACE(width);
-    cPictTIFF pict;
-    EXPECT_FALSE(decodes(tilesSharingOneStream(width, width, bytes), pict));
-  }
+  cPictTIFF pict;
+  EXPECT_FALSE(decodes(tilesSharingOneStream(0xFFFFFFFF, 0xFFFFFFFF, 256), pict));
 }
 
 // Tiled files of some 43 KB claiming 203 x 1,000,000 (and fewer rows) of
