@@ -18,6 +18,18 @@ constexpr int kMaxPages = 65536;
 
 long long ceilDiv(long long a, long long b) { return (a + b - 1) / b; }
 
+// Tiles pad a picture by less than a tile on each side: four times the
+// picture covers pictures no smaller than their tiles, and 16 MiB small
+// pictures in large tiles.
+constexpr unsigned long long kUnitWorkPerShownByte = 4;
+constexpr unsigned long long kUnitWorkFloor = 16ULL << 20;
+
+// sum + a * b, or the largest value where that passes it.
+unsigned long long saturatedSum(unsigned long long sum, unsigned long long a, unsigned long long b) {
+  unsigned long long r;
+  return __builtin_mul_overflow(a, b, &r) || __builtin_add_overflow(sum, r, &r) ? ~0ULL : r;
+}
+
 bool isJpeg(int compression) { return compression == 6 || compression == 7; }
 
 // The most bytes one compressed byte can become, with room to spare: a
@@ -317,7 +329,9 @@ bool cPictTIFF::decodeInto(cFileIOTarget* io, sExtPictDef* target) {
     myRowsPerStrip = static_cast<unsigned int>(h);
   }
   myPlanar = myPlanarConfig == 2 && mySamplesPerPixel > 1;
-  if (!dataCanFill(w, h, compression->value) || !unitsComplete(w, h, compression->value)) return false;
+  if (!dataCanFill(w, h, compression->value) || !unitsComplete(w, h, compression->value) ||
+      !unitWorkBounded(w, h, compression->value))
+    return false;
   bool sixteen = myPhotometric != 3 && (myBitsPerSample > 8 || mySampleFormat == 3);
   myPix8.set(0);
   myPix16.set(0);
@@ -397,6 +411,34 @@ bool cPictTIFF::unitsComplete(long long w, long long h, int compression) const {
   return eachUnit(w, h, [this](const sUnit& unit) { return unitBytes(unit) >= 0; });
 }
 
+bool cPictTIFF::unitWorkBounded(long long w, long long h, int compression) {
+  sUnitWork work(mySize, static_cast<unsigned long long>(expansionOf(compression)));
+  const long long samples = myPlanar ? 1 : mySamplesPerPixel;
+  eachUnit(w, h, [&](const sUnit& unit) {
+    const long long cols = std::min(unit.width, w - unit.x);
+    const long long shown = ceilDiv(cols * samples * myBitsPerSample, 8) * unit.rows;
+    work.add(static_cast<unsigned long long>(unitRowBytes(unit)), static_cast<unsigned long long>(shown),
+             static_cast<unsigned long long>(unit.rows), static_cast<unsigned long long>(unit.held));
+    return true;
+  });
+  myInflateDeclared = work.declaredAffordable();
+  return work.placedAffordable();
+}
+
+cPictTIFF::sUnitWork::sUnitWork(unsigned long long fileBytes, unsigned long long expansion)
+    : fileMakes(saturatedSum(0, fileBytes, expansion)) {}
+
+void cPictTIFF::sUnitWork::add(unsigned long long rowBytes, unsigned long long shownBytes,
+                               unsigned long long rows, unsigned long long declaredRows) {
+  shown = saturatedSum(shown, shownBytes, 1);
+  placed = saturatedSum(placed, rowBytes, rows);
+  declared = saturatedSum(declared, rowBytes, std::max(rows, declaredRows));
+}
+
+unsigned long long cPictTIFF::sUnitWork::bound() const {
+  return std::max(saturatedSum(kUnitWorkFloor, shown, kUnitWorkPerShownByte), fileMakes);
+}
+
 // RowsPerStrip, or a plane's rows shared evenly among its strips.
 long long cPictTIFF::stripRows(long long h, long long perPlane) const {
   const long long rows = myRowsPerStrip ? myRowsPerStrip : ceilDiv(h, perPlane);
@@ -407,11 +449,12 @@ bool cPictTIFF::eachUnit(long long w, long long h, const std::function<bool(cons
   const long long planes = myPlanar ? mySamplesPerPixel : 1;
   if (myStripOffsets.count) {
     const long long strips = myStripOffsets.count, perPlane = strips / planes;
-    const long long rowsPerStrip = stripRows(h, perPlane);
+    const long long rowsPerStrip = stripRows(h, perPlane),
+                    held = myRowsPerStrip ? myRowsPerStrip : rowsPerStrip;
     for (long long i = 0; i < strips; ++i) {
       const long long y = (i % perPlane) * rowsPerStrip;
       if (!visit(sUnit{myStripOffsets.ptr[i], myStripByteCounts.count ? myStripByteCounts.ptr[i] : 0, 0, y, w,
-                       std::min(rowsPerStrip, h - y), static_cast<int>(i / perPlane), rowsPerStrip}))
+                       std::min(rowsPerStrip, h - y), static_cast<int>(i / perPlane), held}))
         return false;
     }
     return true;
@@ -492,8 +535,10 @@ bool cPictTIFF::decodeUnit(cFileIOTarget* io, int compression, const sUnit& unit
   out.bigEndian = myBigEndian;
   myUnitWidth = unit.width;
   myUnitHeld = unit.held;
+  myUnitPaddingUnread = !myInflateDeclared;
   const bool decoded = decodeStripe(myInput, compression, out);
   myUnitHeld = 0;
+  myUnitPaddingUnread = false;
   if (!decoded) return false;
   // A compression may answer in a format of its own (JPEG's RGB rows).
   long long outRow = ceilDiv(static_cast<long long>(out.bitsPerSample) * out.samplesPerPixel * unit.width, 8);

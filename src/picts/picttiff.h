@@ -137,9 +137,36 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   bool myBottomUp = true;
 
   // Rows the data of the unit being decoded hold, when more than it
-  // places: a tile's below the picture's last row, a last strip's written
-  // whole. A Deflate stream must end with them.
+  // places: a tile's below the picture's last row, a strip's past it. A
+  // Deflate stream must end with them, unless `myUnitPaddingUnread`, set
+  // where the picture cannot afford inflating every unit's: then what
+  // follows a few times the rows the unit places is not read.
   long long myUnitHeld = 0;
+  bool myUnitPaddingUnread = false;
+
+  // What inflating a picture's strips or tiles costs against the bytes the
+  // picture shows and those the file's data can make, so that forged unit
+  // sides or units sharing their data cannot make a small file cost
+  // gigabytes: the rows each unit places, a tile's full width included,
+  // and every row it declares, a tile's below the picture too. Units that
+  // each hold their own data never make more than the file's data can,
+  // whatever their width.
+  struct sUnitWork {
+    // `fileBytes` of data making at most `expansion` bytes each.
+    sUnitWork(unsigned long long fileBytes, unsigned long long expansion);
+    unsigned long long fileMakes, shown = 0, placed = 0, declared = 0;
+    void add(unsigned long long rowBytes, unsigned long long shownBytes, unsigned long long rows,
+             unsigned long long declaredRows);
+    // Units that place more than both a few times what the picture shows
+    // and what the file's data can make share data to hold rows far wider
+    // than it: such a picture is refused.
+    bool placedAffordable() const { return placed <= bound(); }
+    // Declared rows are inflated, for each stream's checksum, only while
+    // all of them together are as affordable; else a unit is inflated a
+    // few times the rows it places at most.
+    bool declaredAffordable() const { return declared <= bound(); }
+    unsigned long long bound() const;
+  };
 
  private:
   // Where one strip or tile lands in the picture.
@@ -148,7 +175,7 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
     unsigned long long byteCount;  // 0 when the file gives none
     long long x, y, width, rows;
     int plane;
-    long long held;  // rows its data hold: all of a tile's, below the picture's last row too
+    long long held;  // rows its data hold: all a tile or strip declares, past the picture's last row too
   };
 
   bool takePhotoshopThumbnail(const void* data, int length);
@@ -156,6 +183,9 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   bool decodeInto(cFileIOTarget* io, sExtPictDef* target);
   bool dataCanFill(long long w, long long h, int compression) const;
   bool unitsComplete(long long w, long long h, int compression) const;
+  // Whether the units' rows are affordable to inflate; notes whether their
+  // declared rows are too.
+  bool unitWorkBounded(long long w, long long h, int compression);
   long long stripRows(long long h, long long perPlane) const;
   // Hands `visit` each strip or tile of a w x h picture in file order;
   // false as soon as `visit` answers false.
@@ -189,7 +219,9 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   // The picture's adjustment tables, looked up once per decode.
   void takeCurves();
   bool decodeLZW(_typebuf<unsigned char>& in, sDecomress& out, long long need);
-  bool decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long long need);
+  // `whole`: a stream that runs on past `need` must end, checksum and
+  // all, within a few times it; else what follows is not read.
+  bool decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long long need, bool whole);
   bool decodeJPEG(_typebuf<unsigned char>& in, sDecomress& out);
   bool decompressFax(_typebuf<unsigned char>& in, sDecomress& out, bool group4);
 
@@ -207,6 +239,7 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   unsigned long long mySize = 0;
   long long myUnitWidth = 0;  // of the strip or tile being decoded
   bool myPlanar = false;
+  bool myInflateDeclared = false;
   bool myRendering = false;
   _typebuf<unsigned int> myRenderRow8;
   _typebuf<unsigned long long> myRenderRow16;

@@ -178,9 +178,13 @@ bool cPictTIFF_EP::unitsCanFill(int method, long long pixels) const {
 // compressions expand a byte at most a few thousandfold.
 bool cPictTIFF_EP::bytesCanFill(int method, long long samples, unsigned long long have) const {
   unsigned long long bits = static_cast<unsigned long long>(samples) * myBitsPerSample;
-  if (method == 1 || method == 32769) return bits / 8 <= have;
   if (isLosslessJpeg(method)) return static_cast<unsigned long long>(samples) <= have * 8;
-  return bits / 8 <= have * 4096;
+  return bits / 8 <= have * rawExpansion(method);
+}
+
+unsigned long long cPictTIFF_EP::rawExpansion(int method) const {
+  if (method == 1 || method == 32769) return 1;
+  return isLosslessJpeg(method) ? myBitsPerSample : 4096;
 }
 
 bool cPictTIFF_EP::readRawPlane(cFileIOTarget* io) {
@@ -233,7 +237,7 @@ bool cPictTIFF_EP::eachRawUnit(int method, const std::function<bool(const sRawUn
     const long long perStrip =
         myRowsPerStrip ? std::min<long long>(myRowsPerStrip, myRawHeight) : ceilDiv(myRawHeight, strips);
     if (ceilDiv(myRawHeight, perStrip) > strips) return false;
-    const long long rowBytes = ceilDiv(myRawWidth * myBitsPerSample, 8);
+    const long long rowBytes = rawRowBytes(myRawWidth);
     for (long long i = 0; i * perStrip < myRawHeight; ++i) {
       unsigned long long count = i < myStripByteCounts.count ? myStripByteCounts.ptr[i] : 0;
       // A lone uncompressed strip whose count is short (or missing) holds
@@ -242,7 +246,7 @@ bool cPictTIFF_EP::eachRawUnit(int method, const std::function<bool(const sRawUn
         count = std::max<unsigned long long>(count, static_cast<unsigned long long>(perStrip * rowBytes));
       const long long y = i * perStrip;
       if (!visit(sRawUnit{myStripOffsets.ptr[i], count, 0, y, myRawWidth, std::min(perStrip, myRawHeight - y),
-                          perStrip}))
+                          myRowsPerStrip ? myRowsPerStrip : perStrip}))
         return false;
     }
     return true;
@@ -251,10 +255,12 @@ bool cPictTIFF_EP::eachRawUnit(int method, const std::function<bool(const sRawUn
   const long long tileWidth = myTileWidth * (mySamplesPerPixel == 3 ? 3 : 1);
   const long long across = ceilDiv(myRawWidth, tileWidth), down = ceilDiv(myRawHeight, myTileLength);
   if (myTileOffsets.count < across * down || myTileByteCounts.count < across * down) return false;
-  for (long long i = 0; i < across * down; ++i)
-    if (!visit(sRawUnit{myTileOffsets.ptr[i], myTileByteCounts.ptr[i], (i % across) * tileWidth,
-                        (i / across) * myTileLength, tileWidth, myTileLength, 0}))
+  for (long long i = 0; i < across * down; ++i) {
+    const long long y = (i / across) * myTileLength;
+    if (!visit(sRawUnit{myTileOffsets.ptr[i], myTileByteCounts.ptr[i], (i % across) * tileWidth, y, tileWidth,
+                        std::min<long long>(myTileLength, myRawHeight - y), myTileLength}))
       return false;
+  }
   return true;
 }
 
@@ -263,17 +269,29 @@ long long cPictTIFF_EP::rawUnitBytes(const sRawUnit& unit) const {
   // refused before any size is made of them.
   if (pictPixelCount(unit.width, unit.rows) < 0) return -1;
   const unsigned long long count =
-      unit.count ? unit.count
-                 : static_cast<unsigned long long>(ceilDiv(unit.width * myBitsPerSample, 8) * unit.rows);
+      unit.count ? unit.count : static_cast<unsigned long long>(rawRowBytes(unit.width) * unit.rows);
   if (unit.offset >= myStreamSize || count > myStreamSize - unit.offset || count > 0x7FFFFFFFULL) return -1;
   return static_cast<long long>(count);
 }
 
+long long cPictTIFF_EP::rawRowBytes(long long width) const { return ceilDiv(width * myBitsPerSample, 8); }
+
 bool cPictTIFF_EP::decodeRawUnits(cFileIOTarget* io, int method) {
+  sUnitWork work(myStreamSize, rawExpansion(method));
+  eachRawUnit(method, [&](const sRawUnit& unit) {
+    const long long shown = rawRowBytes(std::min(unit.width, myRawWidth - unit.x)) * unit.rows;
+    work.add(static_cast<unsigned long long>(rawRowBytes(unit.width)), static_cast<unsigned long long>(shown),
+             static_cast<unsigned long long>(unit.rows), static_cast<unsigned long long>(unit.held));
+    return true;
+  });
+  if (!work.placedAffordable()) return false;
+  const bool declared = work.declaredAffordable();
   return eachRawUnit(method, [&](const sRawUnit& unit) {
     myUnitHeld = unit.held;
+    myUnitPaddingUnread = !declared;
     const bool decoded = decodeRawUnit(io, method, unit);
     myUnitHeld = 0;
+    myUnitPaddingUnread = false;
     return decoded;
   });
 }
@@ -321,9 +339,9 @@ bool cPictTIFF_EP::decodeLosslessUnit(const _typebuf<unsigned char>& in, long lo
   return true;
 }
 
-// One strip or tile (w x rows, the tile's full size) into the plane at
-// (x, y), clipped to the raw: decodeStripe makes its samples, the colour
-// stage's 16-bit hook places them.
+// One strip or tile (its full width, its rows inside the raw) into the
+// plane at (x, y), clipped to the raw: decodeStripe makes its samples, the
+// colour stage's 16-bit hook places them.
 bool cPictTIFF_EP::decodeRawUnit(cFileIOTarget* io, int compression, const sRawUnit& unit) {
   const long long count = rawUnitBytes(unit);
   if (count < 0) return false;
@@ -344,7 +362,7 @@ bool cPictTIFF_EP::decodeRawUnit(cFileIOTarget* io, int compression, const sRawU
   myRawUnitWidth = unit.width;
   sDecomress out;
   swapBuffers(out.data, myUnitOut);
-  out.rowBytes = static_cast<unsigned>(ceilDiv(unit.width * myBitsPerSample, 8));
+  out.rowBytes = static_cast<unsigned>(rawRowBytes(unit.width));
   out.rows = static_cast<unsigned>(unit.rows);
   out.bitsPerSample = myBitsPerSample;
   out.samplesPerPixel = 1;

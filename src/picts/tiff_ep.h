@@ -97,14 +97,18 @@ class cPictTIFF_EP : public cPictTIFF {
  private:
   bool unitsCanFill(int method, long long pixels) const;
   bool bytesCanFill(int method, long long samples, unsigned long long have) const;
+  // The most bytes of the raw's rows one byte of `method`'s data makes.
+  unsigned long long rawExpansion(int method) const;
   bool decodeLosslessUnit(const _typebuf<unsigned char>& in, long long w, long long rows,
                           unsigned short* out);
   // Where one strip or tile of the raw lies in the file and in the plane.
   struct sRawUnit {
     unsigned long long offset, count;  // count 0: the file gives none
     long long x, y, width, rows;
-    long long held;  // rows a strip's data hold (0 for a tile, whose rows are all its own)
+    long long held;  // rows its data hold: all a strip or tile declares, past the raw's last row too
   };
+  // Bytes of a row of `width` samples.
+  long long rawRowBytes(long long width) const;
   // Hands `visit` each strip or tile of the raw in file order; false when
   // the raw's units are not all named, or as soon as `visit` answers false.
   bool eachRawUnit(int method, const std::function<bool(const sRawUnit&)>& visit) const;

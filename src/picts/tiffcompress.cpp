@@ -110,9 +110,19 @@ bool cPictTIFF::decodeStripe(_typebuf<unsigned char>& in, int compression, sDeco
     case 32946: {
       // A unit is inflated whole, a tile's rows below the picture included,
       // so that its checksum is reached like any other unit's; only the rows
-      // it places must be there.
-      const long long held = std::max(need, static_cast<long long>(out.rowBytes) * myUnitHeld);
-      return decodeDeflate(in, out, held) && out.data.count >= need;
+      // it places must be there. Where the picture cannot afford that, a
+      // few times the rows it places are inflated at most, and what follows
+      // is padding, not read.
+      long long held = 0;
+      const bool huge = __builtin_mul_overflow(static_cast<long long>(out.rowBytes), myUnitHeld, &held);
+      held = std::max(need, held);
+      if (myUnitPaddingUnread) {
+        const long long most = need + need * kDeflateRunOnUnits;
+        held = huge || held > most ? most : held;
+      } else if (huge) {
+        return false;
+      }
+      return decodeDeflate(in, out, held, !myUnitPaddingUnread) && out.data.count >= need;
     }
     case 32773:
       try {
@@ -136,7 +146,7 @@ bool cPictTIFF::decodeLZW(_typebuf<unsigned char>& in, sDecomress& out, long lon
   }
 }
 
-bool cPictTIFF::decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long long need) {
+bool cPictTIFF::decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long long need, bool whole) {
   try {
     sizeBuffer(out.data, boundedSize(need, in.count, kMaxDeflateRatio));
   } catch (const std::bad_alloc&) {
@@ -149,12 +159,14 @@ bool cPictTIFF::decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long
   // hold every row and still be wrong in any of them. A stream that runs on
   // past its unit, as some writers' do, is read to its end without keeping
   // what it makes there; one that runs on further than writers do is taken
-  // as cut there.
+  // as cut there. A stream not asked to end whole is not read past the
+  // buffer.
   out.data.count = static_cast<long long>(inflated.produced);
   const unsigned long long unit = static_cast<unsigned long long>(need);
   return inflated.end == eInflateEnd::finished ||
          (inflated.end == eInflateEnd::outputFull &&
-          zlibStreamEndsWhole(in.ptr, static_cast<unsigned long long>(in.count), unit + unit * kDeflateRunOnUnits));
+          (!whole || zlibStreamEndsWhole(in.ptr, static_cast<unsigned long long>(in.count),
+                                         unit + unit * kDeflateRunOnUnits)));
 }
 
 bool cPictTIFF::decompressFax3(_typebuf<unsigned char>& in, sDecomress& out) {

@@ -503,6 +503,53 @@ TEST(DngRaw, ManyTilesComeBackWholeOrAreRefusedBeforeThePlane) {
   }
 }
 
+// Counts the samples' bytes each raw unit's decoding makes.
+struct Counting : Capture<cPictDNG> {
+  unsigned long long made = 0;
+  bool decodeStripe(_typebuf<unsigned char>& in, int compression, sDecomress& out) override {
+    const bool done = Capture<cPictDNG>::decodeStripe(in, compression, out);
+    made += static_cast<unsigned long long>(out.data.count);
+    return done;
+  }
+};
+
+// Raw tiles of 16 x 262,144 over a 64 x 16 raw, all at one Deflate stream
+// of 8 MiB whose first 256 samples count up: they cost the raw's rows, not
+// the stream's length, and each shows the stream's first rows.
+TEST(DngRaw, TallTilesSharingOneStreamCostOnlyTheRawsRows) {
+  DngSpec s = spec(64, 16, 16, 9);
+  s.layout = DngSpec::kLJpegTiles;
+  Bytes file = patchedFile(patchedFile(rawtest::writeDng(s), 259, 1, 8), 323, 1, 1 << 18);
+  Bytes samples(size_t(16) << 19, 0);
+  for (size_t i = 0; i < 256; ++i) samples[2 * i] = uint8_t(i * 5 + 1);
+  const Bytes stream = rawtest::deflated(samples);
+  const uint32_t at = uint32_t(file.size());
+  file.insert(file.end(), stream.begin(), stream.end());
+  for (int k = 0; k < 4; ++k) {
+    putNumber(file, numberAt(file, entryOf(file, 324) + 8, 4) + 4 * size_t(k), at);
+    putNumber(file, numberAt(file, entryOf(file, 325) + 8, 4) + 4 * size_t(k), uint32_t(stream.size()));
+  }
+  pngtest::MemStream m(file);
+  Counting dng;
+  ASSERT_TRUE(dng.decode(&m.io));
+  EXPECT_LE(dng.made, 64u * 16 * 2);
+  ASSERT_EQ(dng.plane.size(), 64u * 16);
+  for (size_t i = 0; i < dng.plane.size(); ++i)
+    ASSERT_EQ(dng.plane[i], samples[2 * (i / 64 * 16 + i % 16)]) << i;
+}
+
+// A narrow tall raw in tiles wider than it, as a writer with a tile size of
+// its own makes it, comes back as the plane it was written from.
+TEST(DngRaw, TilesWiderThanANarrowRawComeBackWhole) {
+  DngSpec s = spec(18, 60000, 16, 11);
+  s.layout = DngSpec::kLJpegTiles;
+  s.tile = 256;
+  pngtest::MemStream m(rawtest::writeDng(s));
+  Capture<cPictDNG> dng;
+  ASSERT_TRUE(dng.decode(&m.io));
+  EXPECT_TRUE(dng.plane == s.samples);
+}
+
 // A lossless frame smaller than its strip or tile is damage, never a plane
 // with black rows; without RowsPerStrip (or with 0) the strips share the
 // rows evenly, as in any TIFF.

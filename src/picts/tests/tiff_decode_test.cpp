@@ -361,29 +361,19 @@ long long mismatchesWithTiff2rgba(const std::string& path) {
   return mismatched;
 }
 
-// A grey picture of some 100,000 units, 16 x 16 tiles or one-row strips,
-// stored or deflated, whose samples follow the unit they lie in, so that a
-// misplaced unit shows; `lastAt`, when given, is where the last unit is said to lie.
-Bytes manyUnitFile(bool tiled, bool deflated, int64_t lastAt = -1) {
-  const uint32_t w = tiled ? 5120 : 160, h = tiled ? 5008 : 120000, unitW = tiled ? 16 : w,
-                 unitH = tiled ? 16 : 1;
-  Writer writer;
-  std::vector<uint64_t> offsets, counts;
-  for (uint32_t y = 0; y < h; y += unitH)
-    for (uint32_t x = 0; x < w; x += unitW) {
-      Bytes unit(size_t(unitW) * unitH);
-      for (size_t i = 0; i < unit.size(); ++i) unit[i] = uint8_t(x / unitW * 7 + y / unitH * 13 + i);
-      if (deflated) {
-        Bytes z(compressBound(uLong(unit.size())));
-        uLongf size = uLongf(z.size());
-        compress2(z.data(), &size, unit.data(), uLong(unit.size()), 6);
-        z.resize(size);
-        unit = z;
-      }
-      offsets.push_back(writer.addBlob(unit));
-      counts.push_back(unit.size());
-    }
-  if (lastAt >= 0) offsets.back() = uint64_t(lastAt);
+// zlib data of `data`.
+Bytes zlibOf(const Bytes& data) {
+  Bytes z(compressBound(uLong(data.size())));
+  uLongf size = uLongf(z.size());
+  compress2(z.data(), &size, data.data(), uLong(data.size()), 6);
+  z.resize(size);
+  return z;
+}
+
+// The file of a w x h grey picture whose units `writer` holds at `offsets`:
+// tiles of unitW x unitH, or strips of unitH rows.
+Bytes greyUnitsFile(Writer& writer, uint32_t w, uint32_t h, bool deflated, bool tiled, uint64_t unitW,
+                    uint64_t unitH, const std::vector<uint64_t>& offsets, const std::vector<uint64_t>& counts) {
   std::vector<Entry> ifd = {writer.longEntry(256, {w}),  writer.longEntry(257, {h}),
                             writer.shortEntry(258, {8}), writer.shortEntry(259, {deflated ? 8u : 1u}),
                             writer.shortEntry(262, {1}), writer.shortEntry(277, {1})};
@@ -396,6 +386,26 @@ Bytes manyUnitFile(bool tiled, bool deflated, int64_t lastAt = -1) {
   std::sort(ifd.begin(), ifd.end(), [](const Entry& a, const Entry& b) { return a.tag < b.tag; });
   writer.ifds.push_back(ifd);
   return writer.build();
+}
+
+// A grey picture of some 100,000 units, 16 x 16 tiles or one-row strips,
+// stored or deflated, whose samples follow the unit they lie in, so that a
+// misplaced unit shows; `lastAt`, when given, is where the last unit is said to lie.
+Bytes manyUnitFile(bool tiled, bool deflated, int64_t lastAt = -1) {
+  const uint32_t w = tiled ? 5120 : 160, h = tiled ? 5008 : 120000, unitW = tiled ? 16 : w,
+                 unitH = tiled ? 16 : 1;
+  Writer writer;
+  std::vector<uint64_t> offsets, counts;
+  for (uint32_t y = 0; y < h; y += unitH)
+    for (uint32_t x = 0; x < w; x += unitW) {
+      Bytes unit(size_t(unitW) * unitH);
+      for (size_t i = 0; i < unit.size(); ++i) unit[i] = uint8_t(x / unitW * 7 + y / unitH * 13 + i);
+      if (deflated) unit = zlibOf(unit);
+      offsets.push_back(writer.addBlob(unit));
+      counts.push_back(unit.size());
+    }
+  if (lastAt >= 0) offsets.back() = uint64_t(lastAt);
+  return greyUnitsFile(writer, w, h, deflated, tiled, unitW, unitH, offsets, counts);
 }
 
 // Files of some 100,000 tiles or strips decode as libtiff decodes them; the
@@ -498,6 +508,84 @@ TEST(TiffDecode, DeflateStripsHoldingMoreRowsThanTheStrip) {
     std::remove(path.c_str());
     std::remove((path + ".rgba.tif").c_str());
   }
+}
+
+// 20 x 10 grey in Deflate units `unitW` wide, each declaring `declared`
+// rows and holding `held` (rows past the picture's last one padding);
+// `strips` when the units are strips, else tiles; `spoilt` flips a bit of
+// each checksum.
+Bytes paddedUnits(bool strips, uint32_t unitW, uint64_t declared, uint32_t held, bool spoilt = false) {
+  const uint32_t w = 20, h = 10;
+  Writer writer;
+  std::vector<uint64_t> offsets, counts;
+  for (uint32_t y = 0; y < h; y += uint32_t(std::min<uint64_t>(declared, h))) {
+    Bytes unit(size_t(unitW) * held, 0xAA);
+    for (uint32_t r = 0; r < held && y + r < h; ++r)
+      for (uint32_t x = 0; x < w; ++x) unit[r * unitW + x] = uint8_t(x * 11 + (y + r) * 7);
+    Bytes z = zlibOf(unit);
+    z.back() ^= spoilt;
+    offsets.push_back(writer.addBlob(z));
+    counts.push_back(z.size());
+  }
+  return greyUnitsFile(writer, w, h, true, !strips, unitW, declared, offsets, counts);
+}
+
+// Rows a strip or tile holds past the picture's last row are padding,
+// read alike in a lone strip, a last strip and a tile, as tiff2rgba reads
+// them; a stream ending in them with its checksum spoilt is still damage.
+TEST(TiffDecode, PaddingPastThePictureReadsAlikeInStripsAndTiles) {
+  const struct {
+    const char* name;
+    Bytes file;
+  } cases[] = {{"lone strip of four times the picture's rows", paddedUnits(true, 20, 40, 40)},
+               {"lone strip of RowsPerStrip 2^32-1 holding 40 rows", paddedUnits(true, 20, 0xFFFFFFFF, 40)},
+               {"last strip of 8 rows placing 2", paddedUnits(true, 20, 8, 8)},
+               {"tile of 32 x 48", paddedUnits(false, 32, 48, 48)}};
+  const std::string path = scratchDir() + "/padded.tif";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    writeFile(path, c.file);
+    EXPECT_EQ(mismatchesWithTiff2rgba(path), 0);
+    std::remove(path.c_str());
+    std::remove((path + ".rgba.tif").c_str());
+  }
+  Bytes spoilt = paddedUnits(true, 20, 0xFFFFFFFF, 11, true);
+  cBufWrapperIO io(spoilt.data(), static_cast<long long>(spoilt.size()), false);
+  cPictTIFF pict;
+  EXPECT_FALSE(pict.decode(&io));
+}
+
+// Narrow tall pictures in Deflate tiles wider than they are, as writers
+// with a tile size of their own make them, decode as tiff2rgba decodes them.
+// 489 tiles of 4096 x 4096 sharing one stream over 1 x 2,000,000 are refused.
+TEST(TiffDecode, TilesWiderThanANarrowPictureDecodeAsTiff2rgba) {
+  const struct {
+    int w, h, samples;
+    const char* tile;
+  } cases[] = {{17, 100000, 1, "256"}, {17, 100000, 3, "256"}, {1, 2000000, 1, "16"}, {300, 20000, 3, "512"}};
+  const std::string dir = scratchDir(), raw = dir + "/narrow.raw", base = dir + "/narrow.tif",
+                    path = dir + "/narrow_tiled.tif";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.w) + " x " + std::to_string(c.h) + " x " + std::to_string(c.samples) +
+                 " in tiles of " + c.tile);
+    Bytes samples(size_t(c.w) * c.h * c.samples);
+    for (size_t i = 0; i < samples.size(); ++i) samples[i] = uint8_t(i * 7 + i / 4099);
+    writeFile(raw, samples);
+    ASSERT_TRUE(run({"raw2tiff", "-w", std::to_string(c.w), "-l", std::to_string(c.h), "-b",
+                     std::to_string(c.samples), "-p", c.samples == 1 ? "minisblack" : "rgb", raw, base}));
+    ASSERT_TRUE(tiffcp({"-c", "zip", "-t", "-w", c.tile, "-l", c.tile}, base, path));
+    EXPECT_EQ(mismatchesWithTiff2rgba(path), 0);
+    std::remove((path + ".rgba.tif").c_str());
+  }
+  // Such tiles all at one stream would make far more than the file's data can.
+  Writer writer;
+  const Bytes z = zlibOf(Bytes(16 << 20, 0));
+  const uint64_t at = writer.addBlob(z);
+  Bytes shared = greyUnitsFile(writer, 1, 2000000, true, true, 4096, 4096, std::vector<uint64_t>(489, at),
+                               std::vector<uint64_t>(489, z.size()));
+  cBufWrapperIO io(shared.data(), static_cast<long long>(shared.size()), false);
+  cPictTIFF pict;
+  EXPECT_FALSE(pict.decode(&io));
 }
 
 // A 37 x 23 picture in strips of 5 rows written by libtiff with FillOrder

@@ -452,6 +452,54 @@ TEST(TiffHostile, FlippedBitsInBottomTilesNeverShow) {
   }
 }
 
+// Counts the bytes each unit's decompression makes.
+struct cCountingTIFF : cPictTIFF {
+  unsigned long long made = 0;
+  bool decodeStripe(_typebuf<unsigned char>& in, int compression, sDecomress& out) override {
+    const bool done = cPictTIFF::decodeStripe(in, compression, out);
+    made += static_cast<unsigned long long>(out.data.count);
+    return done;
+  }
+};
+
+// 64 x 16 grey in tiles of `width` x `length` that all point at one Deflate
+// stream of `bytes`, its first 256 counting up, the rest zeros.
+Bytes tilesSharingOneStream(uint64_t width, uint64_t length, size_t bytes) {
+  Bytes pixels(bytes, 0);
+  for (size_t i = 0; i < 256; ++i) pixels[i] = static_cast<uint8_t>(i * 3 + 7);
+  Writer w;
+  w.ifds.push_back(pictureIfd(w, 64, 16, 8, 1, 1, {}));
+  std::erase_if(w.ifds[0], [](const Entry& e) { return e.tag == 273 || e.tag == 279 || e.tag == 278; });
+  const Bytes stream = zlibOf(pixels, false);
+  const uint64_t at = w.addBlob(stream);
+  for (Entry e : {w.shortEntry(259, {8}), w.longEntry(322, {width}), w.longEntry(323, {length}),
+                  w.longEntry(324, std::vector<uint64_t>(4, at)),
+                  w.longEntry(325, std::vector<uint64_t>(4, stream.size()))})
+    entryOf(w.ifds[0], e.tag) = e;
+  std::sort(w.ifds[0].begin(), w.ifds[0].end(), [](const Entry& a, const Entry& b) { return a.tag < b.tag; });
+  return w.build();
+}
+
+// Tiles declared far taller than the picture, sharing one long stream,
+// cost a few times the picture's rows, not the stream's length, and show
+// what their rows in the picture hold, as 16 x 16 tiles of that stream's
+// first rows do; tiles so wide that a row of them passes any picture are
+// refused, without their size wrapping.
+TEST(TiffHostile, TilesPastThePictureCostAFewTimesItsRows) {
+  cPictTIFF twin;
+  ASSERT_TRUE(decodes(tilesSharingOneStream(16, 16, 256), twin));
+  const std::vector<unsigned> want(twin.raw8Bpp(), twin.raw8Bpp() + 64 * 16);
+  for (uint64_t length : {uint64_t{1} << 24, uint64_t{0xFFFFFFFF}}) {
+    SCOPED_TRACE(length);
+    cCountingTIFF pict;
+    ASSERT_TRUE(decodes(tilesSharingOneStream(16, length, 4 << 20), pict));
+    EXPECT_LE(pict.made, 3u * 64 * 16);
+    EXPECT_TRUE(std::equal(want.begin(), want.end(), pict.raw8Bpp()));
+  }
+  cPictTIFF pict;
+  EXPECT_FALSE(decodes(tilesSharingOneStream(0xFFFFFFFF, 0xFFFFFFFF, 256), pict));
+}
+
 // Tiled files of some 43 KB claiming 203 x 1,000,000 (and fewer rows) of
 // 12-bit JPEG: refused for the tiles they lack before any pixel is made.
 TEST(TiffHostile, SmallTiledFilesClaimingHugePicturesAreRefusedUnder64MB) {
