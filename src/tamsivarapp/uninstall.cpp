@@ -378,7 +378,8 @@ class cRecordRoad {
       cHeldFolder folder;
       if (!holdAt(folder, t.anchor, t.path)) {
         // Moved aside, then a link swapped in above it: the backup is the
-        // package's file and stays where the link cannot lead.
+        // package's file and stays where the link cannot lead, marked
+        // where it is.
         if (t.moved) {
           keptSides_[t.path + ".bkp"] = t.id;
           keepCutOff(t, &keptSides_);
