@@ -100,19 +100,11 @@ class cInstallerRun {
     // never finished: this run finishes it or takes it back.
     unsigned long long version = 0;
     previous_ = config_ && config_->getParamInt((std::string(section_.ptr) + "/ver").c_str(), version);
+    if (!previous_) readUnfinished();
     if (config_ && config_->hasSection(section_.ptr)) earlierSides_ = readSideMark(config_, section_.ptr);
     for (const auto& [side, id] : earlierSides_)
       if (ownIdOf(side) == id) sides_.emplace(side, id);
-    if (previous_) {
-      oldList_ = readFileList(config_, section_.ptr);
-    } else if (config_ && config_->hasSection(section_.ptr)) {
-      _guardchar<char> base;
-      if (config_->getParamStr((std::string(section_.ptr) + "/path").c_str(), base) && base.ptr &&
-          base.ptr[0] == '/' && !hasDotSteps(base.ptr)) {
-        unfinishedBase_ = plainPath(base.ptr);
-        unfinishedList_ = readFileList(config_, section_.ptr);
-      }
-    }
+    if (previous_) oldList_ = readFileList(config_, section_.ptr);
   }
 
   int run() {
@@ -331,6 +323,17 @@ class cInstallerRun {
     }
     dropUnfinishedFolders();
     return true;
+  }
+
+  // The folder and the files the mark of an unfinished first installation
+  // names, read before this run marks itself in its place.
+  void readUnfinished() {
+    _guardchar<char> base;
+    if (!config_ || !config_->getParamStr((std::string(section_.ptr) + "/path").c_str(), base) || !base.ptr ||
+        base.ptr[0] != '/' || hasDotSteps(base.ptr))
+      return;
+    unfinishedBase_ = plainPath(base.ptr);
+    unfinishedList_ = readFileList(config_, section_.ptr);
   }
 
   // The folders a first installation killed before it ended made for files
