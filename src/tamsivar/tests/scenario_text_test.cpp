@@ -471,6 +471,18 @@ TEST_F(TextScenario, EncodingsByByteOrderMark) {
     ASSERT_EQ(compileText(dir, form, s, line), 0) << line;
     EXPECT_STREQ(s.getStr("q"), "\xD0\x96");
   }
+  // The line limit counts what the file stores: a comment of 87,383 CJK
+  // characters, too long as UTF-8, fits as UTF-16.
+  for (const size_t units : {87383u, 262144u}) {
+    std::string text = "\xFF\xFE";
+    for (const char c : inFolder(dir, kHead) + "#") text += {c, '\0'};
+    for (size_t i = 0; i < units; ++i) text += "\x2D\x4E";
+    text += {'\n', '\0'};
+    cSoftPkgScenario s;
+    int line;
+    EXPECT_EQ(compileText(dir, text, s, line), units < 262144 ? 0 : 7) << units;
+    EXPECT_STREQ(s.fault.words, units < 262144 ? nullptr : "the line is longer than 262144 UTF-16 units");
+  }
 }
 
 TEST_F(TextScenario, ReadmeAcceptanceAndPathForms) {
