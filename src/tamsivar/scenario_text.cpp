@@ -191,9 +191,13 @@ int cSoftPkgScenario::loadTextConfig(const char* path, int& line) {
     textLine = line;
     if (!reader.gets(raw)) {
       if (endOfInput(reader)) break;
+      // The reader counts what the file stores, not the characters it
+      // spells: a CJK character takes three bytes in UTF-8, one unit in
+      // UTF-16.
       static_assert(kLongestLine == 262144, "the words name the limit");
-      fault.words =
-          reader.lineTooLong() ? "the line is longer than 262144 characters" : "the line cannot be read as text";
+      fault.words = !reader.lineTooLong()   ? "the line cannot be read as text"
+                    : reader.isDoubleByte() ? "the line is longer than 262144 UTF-16 units"
+                                            : "the line is longer than 262144 bytes";
       return 7;
     }
     // A NUL would hide the rest of the line from every parser.
@@ -288,11 +292,15 @@ int cSoftPkgScenario::takePath(sPathDef& def, char*& p, bool target) {
   if (!getPathDef(def, p)) return 23;
   // A rest that leaves its base reaches what the package does not own, and
   // one that comes back to it names the base where a file or program is
-  // meant; the binary reader refuses such a target. An empty rest after
-  // $pgm names the installation folder too, never a file to open or run;
-  // a target's is judged by what it installs.
-  const bool base = !target && isKnownConstantID(def.var.ptr) && !*def.rest.ptr;
-  if (!base && !restLeavesFolder(def.rest.ptr)) return 0;
+  // meant; the binary reader refuses such a target. An empty rest names
+  // the base too, a folder ($pgm, "/usr") rather than a file to open or
+  // run; a target's is judged by what it installs.
+  if (!target && (!def.rest.ptr || !*def.rest.ptr)) {
+    fault.words = "the path names no file after its base: write the name in the quoted rest, such as "
+                  "$pgm \"bin/tool\" or \"\" \"/usr/bin/tool\"";
+    return 23;
+  }
+  if (!restLeavesFolder(def.rest.ptr)) return 0;
   fault.words = target
                     ? "the target's \"..\" or \".\" steps lead out of its folder or back to the folder itself"
                     : "the path's \"..\" or \".\" steps lead out of its base or back to the base itself";

@@ -138,10 +138,12 @@ int openAnchor(const std::string& anchor, const sAnchorPin& pin) {
 
 }  // namespace
 
-std::string resolvedFolder(const std::string& path) {
+std::string resolvedFolder(const std::string& path, const sFileId& was) {
   const int fd = ::open(path.c_str(), kFolderFlags);
   if (fd < 0) return {};
-  std::string real = folderPathOf(fd);
+  struct stat st;
+  const bool same = !was.known() || (::fstat(fd, &st) == 0 && st.st_dev == was.dev && st.st_ino == was.ino);
+  std::string real = same ? folderPathOf(fd) : std::string();
   ::close(fd);
   return real;
 }

@@ -43,8 +43,9 @@ struct sAnchorPin {
 };
 
 // Where the folder at `path` resolves to now, following links, as the
-// system names it; empty when no folder is there.
-std::string resolvedFolder(const std::string& path);
+// system names it; empty when no folder is there, or, given `was`, when
+// the folder there has other device and inode numbers.
+std::string resolvedFolder(const std::string& path, const sFileId& was = {});
 // Whether `folder` is reached as `pin` asks.
 bool anchorHolds(const std::string& folder, const sAnchorPin& pin);
 // What `name` in `folder` (AT_FDCWD: from the working folder) is itself, a

@@ -100,6 +100,7 @@ class cInstallerRun {
     // never finished: this run finishes it or takes it back.
     unsigned long long version = 0;
     previous_ = config_ && config_->getParamInt((std::string(section_.ptr) + "/ver").c_str(), version);
+    if (!previous_) readUnfinished();
     if (config_ && config_->hasSection(section_.ptr)) earlierSides_ = readSideMark(config_, section_.ptr);
     for (const auto& [side, id] : earlierSides_)
       if (ownIdOf(side) == id) sides_.emplace(side, id);
@@ -320,7 +321,31 @@ class cInstallerRun {
         return fail(irStaleSideFile, side);
       }
     }
+    dropUnfinishedFolders();
     return true;
+  }
+
+  // The folder and the files the mark of an unfinished first installation
+  // names, read before this run marks itself in its place.
+  void readUnfinished() {
+    _guardchar<char> base;
+    if (!config_ || !config_->getParamStr((std::string(section_.ptr) + "/path").c_str(), base) || !base.ptr ||
+        base.ptr[0] != '/' || hasDotSteps(base.ptr))
+      return;
+    unfinishedBase_ = plainPath(base.ptr);
+    unfinishedList_ = readFileList(config_, section_.ptr);
+  }
+
+  // The folders a first installation killed before it ended made for files
+  // this run does not place are the package's by its record: once its side
+  // files are gone, those left empty go, as its uninstall would take them.
+  void dropUnfinishedFolders() {
+    if (unfinishedBase_.empty() || unfinishedBase_ == "/") return;
+    const sAnchorPin pin{true, {}};
+    for (const std::string& path : unfinishedList_)
+      if (!listed_.count(path) && under(path, unfinishedBase_) && !hasDotSteps(path))
+        dropEmptyFoldersBelow(unfinishedBase_, path, pin);
+    if (unfinishedBase_ != folder_ && anchorHolds(unfinishedBase_, pin)) ::rmdir(unfinishedBase_.c_str());
   }
 
   const sEntry* find(const std::string& path) const {
@@ -800,12 +825,6 @@ class cInstallerRun {
         if (anchor == old) dropEmptyFoldersBelow(old, path, pinOf(old, path));
       }
     }
-    // A run cut short between removing a dropped file and its emptied
-    // folder left the folder for this one.
-    if (oldFolder)
-      for (const std::string& path : ctx_.listedGone)
-        if (!listed_.count(path) && under(path, old) && !hasDotSteps(path))
-          dropEmptyFoldersBelow(old, path, pinOf(old, path));
     // A path kept early may lead through a link into a folder a later path
     // emptied and removed: only what is still there once every dropped file
     // has been dealt with was kept.
@@ -850,6 +869,10 @@ class cInstallerRun {
   // The previous record's file list, in its order.
   bool previous_ = false;
   std::vector<std::string> oldList_;
+  // The folder and the files of a first installation killed before it
+  // ended, as its record names them.
+  std::string unfinishedBase_;
+  std::vector<std::string> unfinishedList_;
   // Folders this run made, above the installation folder's inside and
   // below it, each in the order made.
   std::vector<std::string> made_, madeBelow_;

@@ -150,10 +150,32 @@ std::string readReal(cApplicationConfig* config, const std::string& k) {
   return real.ptr;
 }
 
+// An earlier build recorded a folder by the device and inode numbers it
+// had, links followed, when made, under `name`dev and `name`ino (indexed
+// by `n` when not negative): while the folder at `folder` still has them,
+// it is that folder, wherever links lead the path to it now.
+std::string realByEarlierId(cApplicationConfig* config, const char* section, const std::string& name, int n,
+                            const std::string& folder) {
+  const auto named = [&](const char* what) {
+    return n < 0 ? key(section, (name + what).c_str()) : indexed(section, (name + what).c_str(), n);
+  };
+  unsigned long long dev = 0, ino = 0;
+  if (folder.empty() || !config->getParamInt(named("dev").c_str(), dev) ||
+      !config->getParamInt(named("ino").c_str(), ino))
+    return {};
+  const sFileId was{static_cast<dev_t>(dev), static_cast<ino_t>(ino)};
+  return was.known() ? resolvedFolder(folder, was) : std::string();
+}
+
 }  // namespace
 
 std::string readFolderReal(cApplicationConfig* config, const char* section) {
-  return readReal(config, key(section, "pathreal"));
+  std::string real = readReal(config, key(section, "pathreal"));
+  _guardchar<char> folder;
+  if (real.empty() && config && config->getParamStr(key(section, "path").c_str(), folder) && folder.ptr &&
+      folder.ptr[0] == '/')
+    real = realByEarlierId(config, section, "path", -1, plainPath(folder.ptr));
+  return real;
 }
 
 namespace {
@@ -189,6 +211,7 @@ std::map<std::string, std::string> readPlacedIn(cApplicationConfig* config, cons
   std::map<std::string, std::string> out;
   forEachEntry(config, section, "files", "file", [&](int n, const std::string& path) {
     std::string real = readReal(config, indexed(section, "filereal", n));
+    if (real.empty()) real = realByEarlierId(config, section, "file", n, parentOf(path));
     if (!real.empty()) out[path] = std::move(real);
   });
   return out;
@@ -257,6 +280,42 @@ void writeFileList(cApplicationConfig* config, const char* section, const std::v
   dropEntries(config, section, "files", "file");
   int count = 0;
   for (const std::string& file : files) setText(config, indexed(section, "file", count++), file.c_str());
+  config->setParamInt32(key(section, "files").c_str(), count);
+}
+
+void keepOnlyFiles(cApplicationConfig* config, const char* section, const std::set<std::string>& keep) {
+  struct sKept {
+    std::string path, real;
+    unsigned long long dev = 0, ino = 0;
+    bool hasId = false;
+  };
+  std::vector<sKept> kept;
+  unsigned long long old = 0;
+  config->getParamInt(key(section, "files").c_str(), old);
+  for (unsigned long long i = 0; i < old && i < kMaxEntries; ++i) {
+    const int n = static_cast<int>(i);
+    _guardchar<char> path;
+    if (config->getParamStr(indexed(section, "file", n).c_str(), path) && path.ptr && keep.count(path.ptr)) {
+      sKept& k = kept.emplace_back();
+      k.path = path.ptr;
+      k.real = readReal(config, indexed(section, "filereal", n));
+      k.hasId = config->getParamInt(indexed(section, "filedev", n).c_str(), k.dev) &&
+                config->getParamInt(indexed(section, "fileino", n).c_str(), k.ino);
+    }
+    for (const char* name : {"filereal", "filedev", "fileino"})
+      config->removeSection(indexed(section, name, n).c_str());
+  }
+  dropEntries(config, section, "files", "file");
+  dropEntries(config, section, "shortc", "shortc");
+  int count = 0;
+  for (const sKept& k : kept) {
+    if (!k.real.empty()) setText(config, indexed(section, "filereal", count), k.real.c_str());
+    if (k.hasId) {
+      config->setParamInt64(indexed(section, "filedev", count).c_str(), static_cast<long long>(k.dev));
+      config->setParamInt64(indexed(section, "fileino", count).c_str(), static_cast<long long>(k.ino));
+    }
+    setText(config, indexed(section, "file", count++), k.path.c_str());
+  }
   config->setParamInt32(key(section, "files").c_str(), count);
 }
 

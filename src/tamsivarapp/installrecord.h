@@ -4,6 +4,7 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,10 @@ bool saveInstallRecord(sPkgInstallContext* context, cApplicationConfig* config, 
 std::vector<std::string> readFileList(cApplicationConfig* config, const char* section);
 // Lists exactly `files` under `section`; neither saves nor touches the files.
 void writeFileList(cApplicationConfig* config, const char* section, const std::vector<std::string>& files);
+// Leaves the record under `section` listing only those of its files that
+// `keep` names, each with what the record says of its folder, and no
+// shortcut; neither saves nor touches the files.
+void keepOnlyFiles(cApplicationConfig* config, const char* section, const std::set<std::string>& keep);
 // The side files the record under `section` names with their identity. A
 // name an earlier build marked without one was free when it was marked,
 // so the file under it now is taken as that build took it: with the
@@ -70,11 +75,13 @@ bool isSideMade(const cHeldFolder& folder, const std::string& name, const sFileI
 // "install/<record name>".
 void recordSection(const char* recordName, _guardchar<char>& out);
 // Where the installation folder the record under `section` holds
-// resolved when it was made; empty in a record of an earlier build.
+// resolved when it was made. A record of an earlier build that kept the
+// folder's device and inode numbers instead gives where the folder resolves
+// now while it still has them; any other earlier record gives none.
 std::string readFolderReal(cApplicationConfig* config, const char* section);
 // Where the folders the record under `section` says its files placed
 // outside the installation folder were written into resolved then, by the
-// files' plain paths.
+// files' plain paths; read from an earlier build's numbers as above.
 std::map<std::string, std::string> readPlacedIn(cApplicationConfig* config, const char* section);
 // The listed file a side name belongs to: "<file>.bkp.tmp", "<file>.bkp",
 // "<file>.tmp" or "<file>.tmp<n>".

@@ -139,10 +139,8 @@ class cRecordRoad {
       const auto id = keptIds_.find(k.path);
       return id != keptIds_.end() && removedIds_.count(id->second) && idOf(k.path) != id->second;
     });
-    // The user is told what stayed; a record of it would only make the
-    // package impossible to remove.
     clearStoreTrouble(ctx_.config);
-    ctx_.config->removeSection(section_.c_str());
+    recordWhatStays();
     errno = 0;
     if (!ctx_.config->saveConfig()) {
       const int err = errno;
@@ -380,8 +378,12 @@ class cRecordRoad {
       cHeldFolder folder;
       if (!holdAt(folder, t.anchor, t.path)) {
         // Moved aside, then a link swapped in above it: the backup is the
-        // package's file and stays where the link cannot lead.
-        if (t.moved) keepCutOff(t, nullptr);
+        // package's file and stays where the link cannot lead, marked
+        // where it is.
+        if (t.moved) {
+          keptSides_[t.path + ".bkp"] = t.id;
+          keepCutOff(t, &keptSides_);
+        }
         continue;
       }
       if (t.moved) {
@@ -399,7 +401,10 @@ class cRecordRoad {
       cHeldFolder folder;
       if (!holdAt(folder, anchor, side)) {
         // Still the file made, where this run cannot reach it.
-        if (!anchor.empty() && ownIdAt(AT_FDCWD, side) == id) keep(side, keptReasonFor(anchor, side));
+        if (!anchor.empty() && ownIdAt(AT_FDCWD, side) == id) {
+          keep(side, keptReasonFor(anchor, side));
+          keptSides_[side] = id;
+        }
         continue;
       }
       if (!isSideMade(folder, folder.leaf(), id)) continue;
@@ -423,6 +428,24 @@ class cRecordRoad {
     if (anchorHolds(ctx_.base, pinOf(ctx_.base, {}))) ::rmdir(ctx_.base.c_str());
   }
 
+  // A listed file kept because its folder is not proven the package's now
+  // may still be the package's, and so may a side file kept where this run
+  // cannot reach it: the record stays, naming only those, so that an
+  // uninstall once their folder is back, or once they are gone, ends it. A
+  // path the package could never have written holds nothing back.
+  void recordWhatStays() {
+    std::set<std::string> files;
+    for (const sKeptFile& k : ctx_.kept)
+      if (listed_.count(k.path) && (k.reason == kKeptThroughLink || k.reason == kKeptOtherFolder))
+        files.insert(k.path);
+    if (files.empty() && keptSides_.empty()) {
+      ctx_.config->removeSection(section_.c_str());
+      return;
+    }
+    keepOnlyFiles(ctx_.config, section_.c_str(), files);
+    writeSideMark(ctx_.config, section_.c_str(), keptSides_);
+  }
+
   sPkgUninstallContext& ctx_;
   cUninstallHost& host_;
   const std::string section_;
@@ -438,6 +461,8 @@ class cRecordRoad {
   std::map<std::string, std::string> placedIn_;
   // The folders of the backups this run made or found, held.
   cSideFolders sideFolders_;
+  // The side files kept where this run cannot reach them.
+  tSideMark keptSides_;
 };
 
 // Our own removal command names the package after `" uninstall "`.

@@ -249,6 +249,11 @@ TEST_F(TextScenario, RefusalsSayWhatIsAtFault) {
   const std::string run = kHead + "[Run]\n", menu = kHead + "[Menu]\n";
   const std::string pathSteps =
       "the path's \"..\" or \".\" steps lead out of its base or back to the base itself";
+  const std::string noName =
+      "the path names no file after its base: write the name in the quoted rest, such as $pgm \"bin/tool\" or "
+      "\"\" \"/usr/bin/tool\"";
+  std::string cjk;
+  for (int i = 0; i < 87383; ++i) cjk += "\xE4\xB8\xAD";
   const std::string beforeNext =
       "a value is followed by \",\" and the next one, or ends the entry: only spaces and a # comment may "
       "follow";
@@ -358,12 +363,14 @@ TEST_F(TextScenario, RefusalsSayWhatIsAtFault) {
       {menu + "\"c\" = $pgm \"p\", \"/usr\" \"./\"\n", 23, 6, pathSteps, "", -1, -1, ""},
       {soft + "icon = \"/usr\" \"share/../icons/i.png\"\n", 0, -1, "", "", -1, -1, ""},
       {run + "\"Go\" = \"\" \"/usr/bin/env\", no, \"true\"\n", 0, -1, "", "", -1, -1, ""},
-      // $pgm "" is the installation folder: no file to open or run.
-      {soft + "icon = $pgm \"\"\n", 23, 6, pathSteps, "", -1, -1, ""},
-      {run + "\"Go\" = $pgm \"\", yes\n", 23, 6, pathSteps, "", -1, -1, ""},
-      {menu + "\"c\" = $pgm \"\", $pgm \"i\"\n", 23, 6, pathSteps, "", -1, -1, ""},
-      {menu + "\"c\" = $pgm \"p\", $pgm \"\"\n", 23, 6, pathSteps, "", -1, -1, ""},
-      {run + "\"Go\" = \"/usr/bin/env\" \"\"\n", 0, -1, "", "", -1, -1, ""},
+      // An empty rest names the base, a folder: no file to open or run.
+      {soft + "icon = $pgm \"\"\n", 23, 6, noName, "", -1, -1, ""},
+      {run + "\"Go\" = $pgm \"\", yes\n", 23, 6, noName, "", -1, -1, ""},
+      {menu + "\"c\" = $pgm \"\", $pgm \"i\"\n", 23, 6, noName, "", -1, -1, ""},
+      {menu + "\"c\" = $pgm \"p\", $pgm \"\"\n", 23, 6, noName, "", -1, -1, ""},
+      {run + "\"Go\" = \"/usr\" \"\"\n", 23, 6, noName, "", -1, -1, ""},
+      {soft + "icon = \"\" \"\"\n", 23, 6, noName, "", -1, -1, ""},
+      {run + "\"Go\" = \"/usr/bin\" \"env\"\n", 0, -1, "", "", -1, -1, ""},
       // Code 6 says which of its causes it is.
       {soft + "icon = \"\" \"/x\" extra\n", 6, 6, after, "", -1, -1, ""},
       {in + "\"@/one.txt\" = $pgm \"a\" x\n", 6, 6, beforeNext, "", -1, -1, ""},
@@ -410,8 +417,11 @@ TEST_F(TextScenario, RefusalsSayWhatIsAtFault) {
       {soft + "name = \"a\xEF\xBF\xBF\"\n", 7, 6, noText, "", -1, -1, ""},
       {soft + "name = \"a\xEF\xBF\xBD\xEF\xB7\x90\xF0\x9F\xBF\xBF\"\n", 0, -1, "", "", -1, -1, ""},
       {soft + "name\t=\t\"Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80\"\n", 0, -1, "", "", -1, -1, ""},
+      // The limit counts the bytes a UTF-8 line takes.
       {kHead + "[Strings]\nk = \"" + std::string(300000, 'v') + "\"\n", 7, 6,
-       "the line is longer than 262144 characters", "", -1, -1, ""},
+       "the line is longer than 262144 bytes", "", -1, -1, ""},
+      {kHead + "[Strings]\n" + cjk + "\n", 7, 6, "the line is longer than 262144 bytes", "", -1, -1, ""},
+      {kHead + "[Strings]\n#" + std::string(262143, 'v') + "\n", 0, -1, "", "", -1, -1, ""},
       {"[General]\nlangs =   # nothing\n", 9, 1, "\"langs =\" names no language", "", -1, -1, ""},
       {"# only\n", 9, -1, "no language is declared: [General] needs a line such as langs = ENG", "", -1, -1,
        ""},
@@ -460,6 +470,18 @@ TEST_F(TextScenario, EncodingsByByteOrderMark) {
     int line;
     ASSERT_EQ(compileText(dir, form, s, line), 0) << line;
     EXPECT_STREQ(s.getStr("q"), "\xD0\x96");
+  }
+  // The line limit counts what the file stores: a comment of 87,383 CJK
+  // characters, too long as UTF-8, fits as UTF-16.
+  for (const size_t units : {87383u, 262144u}) {
+    std::string text = "\xFF\xFE";
+    for (const char c : inFolder(dir, kHead) + "#") text += {c, '\0'};
+    for (size_t i = 0; i < units; ++i) text += "\x2D\x4E";
+    text += {'\n', '\0'};
+    cSoftPkgScenario s;
+    int line;
+    EXPECT_EQ(compileText(dir, text, s, line), units < 262144 ? 0 : 7) << units;
+    EXPECT_STREQ(s.fault.words, units < 262144 ? nullptr : "the line is longer than 262144 UTF-16 units");
   }
 }
 

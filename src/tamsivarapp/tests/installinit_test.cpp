@@ -163,6 +163,13 @@ TEST(InstallInit, ObstaclesAndDamagedRecordsStopBeforeAnyCopy) {
          cfg.setParamStr("install/sample/file1", (root + "/bin/tool").c_str(), -1);
        },
        iiRecordDamaged, ""},
+      // Uninstalling, which leaves the user's folder alone, is the way on.
+      {"a folder the user put at a listed file's place", true,
+       [](const std::string& root, cApplicationConfig&) {
+         fs::remove(root + "/doc/a.txt");
+         writeFile(root + "/doc/a.txt/mine", "mine");
+       },
+       iiRecordDamaged, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

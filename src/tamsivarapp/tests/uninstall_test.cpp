@@ -165,8 +165,9 @@ TEST(Uninstall, RemovesTheRecordedFilesAndFoldersUpToTheInstallationFolder) {
 
 // Entries a damaged or hostile record lists beside the package's own: a
 // file outside the folder stays when a link or a "." or ".." step leads to
-// it, and the user is told which and why, once: the record goes, so the
-// package can be installed again and the manager can remove itself.
+// it, and the user is told which and why. The record stays naming only
+// what a link kept, which may be the package's, until the link is gone; a
+// spelling the package never wrote holds nothing back.
 TEST(Uninstall, KeepsWhatMayNotBeThePackagesAndSaysSoOnce) {
   Installed pkg;
   std::string outside = pkg.dir.file("outside.txt"), foreign = pkg.root + "/share/doc/notes.txt";
@@ -221,9 +222,11 @@ TEST(Uninstall, KeepsWhatMayNotBeThePackagesAndSaysSoOnce) {
   EXPECT_EQ(readFile(foreign), "mine too");
   EXPECT_FALSE(fs::exists(pkg.root + "/bin"));
   EXPECT_FALSE(fs::exists(pkg.root + "/share/doc/readme.txt"));
+  EXPECT_EQ(pkg.listed(), std::vector<std::string>{linkOut + "/victim"});
+  EXPECT_EQ(pkg.uninstall(host), unKept);
+  fs::remove(linkOut);
+  EXPECT_EQ(pkg.uninstall(host), unDone);
   EXPECT_FALSE(pkg.recorded());
-
-  // Told once: the package is gone from the record and nothing else goes.
   EXPECT_EQ(pkg.uninstall(host), unNotInstalled);
   EXPECT_EQ(readFile(victim), "victim");
   struct Declines : cRemoveHost {
@@ -714,8 +717,9 @@ TEST(Uninstall, AFirstInstallKilledBeforeItEndedIsTakenBack) {
 
 // Whatever stands in a file's place when the question is answered, the
 // uninstall never blocks on it and never reaches past a link: a link in
-// the folder goes itself, a folder is not the package's file, and a link
-// swapped in on the way keeps the files it leads to.
+// the folder goes itself, a folder is not the package's file (the user's,
+// left alone and unnamed), and a link swapped in on the way keeps the
+// files it leads to.
 TEST(Uninstall, WhatStandsInAFilesPlaceWhenTheQuestionIsAnswered) {
   struct Case {
     const char* name;
@@ -762,7 +766,9 @@ TEST(Uninstall, WhatStandsInAFilesPlaceWhenTheQuestionIsAnswered) {
     EXPECT_EQ(named, expected);
     EXPECT_EQ(readFile(outside + "/data.bin"), "outside");
     EXPECT_FALSE(fs::exists(fs::symlink_status(pkg.root + "/bin/run")));
-    EXPECT_FALSE(pkg.recorded());
+    // What a link kept may be the package's: its record stays, naming it.
+    EXPECT_EQ(pkg.listed(), expected);
+    EXPECT_EQ(pkg.recorded(), !expected.empty());
   }
 }
 
@@ -1224,11 +1230,83 @@ TEST(Uninstall, AnAbsoluteTargetBehindALinkThatWasAlwaysThere) {
   }
 }
 
+// Records of the build that pinned folders by their device and inode
+// numbers, links followed, in two set-ups it handled: an installation
+// folder that was a link already, and a file placed in a folder reached
+// through a link such as /bin. Where the numbers still match, the folder
+// is the package's: it is upgraded and removed. Where they do not, its
+// files are kept, and so is the record naming them.
+TEST(Uninstall, ARecordThatPinnedFoldersByNumbersStillUpgradesAndUninstalls) {
+  enum eSetup { eLinkedFolder, eLinkedBin };
+  const struct Case {
+    eSetup setup;
+    bool same;     // the numbers recorded are the folder's
+    bool upgrade;  // else uninstall
+  } cases[] = {{eLinkedFolder, true, true},  {eLinkedFolder, true, false}, {eLinkedFolder, false, true},
+               {eLinkedFolder, false, false}, {eLinkedBin, true, true},    {eLinkedBin, true, false},
+               {eLinkedBin, false, true},     {eLinkedBin, false, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.setup) + (c.same ? " same" : " other") + (c.upgrade ? " upgrade" : " uninstall"));
+    ScratchDir dir;
+    fs::create_directories(dir.file("real"));
+    fs::create_directories(dir.file("sys/usr/bin"));
+    fs::create_directory_symlink(dir.file("real"), dir.file("linked"));
+    fs::create_directory_symlink("usr/bin", dir.file("sys/bin"));
+    const std::string root = c.setup == eLinkedFolder ? dir.file("linked") : dir.file("app");
+    const std::string tool = dir.file("sys/bin/tool"), cfgDir = dir.file("cfg");
+    const auto version = [](unsigned int minor) {
+      PkgVersion v;
+      v.ver[1] = minor;
+      v.files = {{"bin/run", "run " + std::to_string(minor), {7, 5, 5}},
+                 {"tool", "tool " + std::to_string(minor), {7, 5, 5}}};
+      return v;
+    };
+    TestHost host;
+    if (c.setup == eLinkedBin)
+      host.atOpen = [&](cSoftPkgScenario& s) {
+        s.files.head->next->value.target.var.set("");
+        s.files.head->next->value.target.rest.set(tool.c_str());
+      };
+    ASSERT_EQ(installVersion(root, cfgDir, version(0), host).job, 0);
+    const std::string folder = c.setup == eLinkedFolder ? root : dir.file("sys/bin");
+    const std::string placed = c.setup == eLinkedFolder ? root + "/tool" : tool;
+    {
+      cCIAppFullConfig cfg;
+      ASSERT_TRUE(cfg.openConfig(cfgDir.c_str()));
+      const std::string was = c.setup == eLinkedFolder ? "install/sample/path" : "install/sample/file";
+      const std::string n = c.setup == eLinkedFolder ? "" : "1";
+      ASSERT_TRUE(cfg.hasSection((was + "real" + n).c_str()));
+      cfg.removeSection((was + "real" + n).c_str());
+      struct stat st {};
+      ASSERT_EQ(::stat(folder.c_str(), &st), 0);
+      cfg.setParamInt64((was + "dev" + n).c_str(), static_cast<long long>(st.st_dev));
+      cfg.setParamInt64((was + "ino" + n).c_str(), static_cast<long long>(st.st_ino + (c.same ? 0 : 1)));
+      ASSERT_TRUE(cfg.saveConfig());
+    }
+    if (c.upgrade) {
+      const Outcome up = installVersion(root, cfgDir, version(1), host);
+      EXPECT_EQ(up.init, c.same ? iiReady : iiForeignFile) << up.problem;
+      EXPECT_EQ(readFile(placed), c.same ? "tool 1" : "tool 0");
+      continue;
+    }
+    Host uninstaller;
+    std::vector<sKeptFile> kept;
+    EXPECT_EQ(uninstallFrom(cfgDir, uninstaller, {}, &kept), c.same ? unDone : unKept);
+    EXPECT_EQ(fs::exists(placed), !c.same);
+    std::vector<std::string> stay;
+    for (const sKeptFile& k : kept) stay.push_back(k.path);
+    cCIAppFullConfig cfg;
+    ASSERT_TRUE(cfg.openConfig(cfgDir.c_str()));
+    EXPECT_EQ(cfg.hasSection("install/sample"), !c.same);
+    EXPECT_EQ(readFileList(&cfg, "install/sample"), stay);
+  }
+}
+
 // A link swapped in above a file already moved aside while the busy-file
 // question is open: whatever the answer, the backup the link cuts off
-// stays where it is and is named there, not where the link leads; given
-// up, it stays in the record at that place too, and a later uninstall
-// takes it there.
+// stays where it is and is named there, not where the link leads; it
+// stays in the record at that place too, and a later uninstall takes it
+// there.
 TEST(Uninstall, ABackupALinkCutOffWhileTheQuestionIsOpenIsNamedAndKept) {
   for (const bool giveUp : {true, false}) {
     SCOPED_TRACE(giveUp ? "given up" : "retried");
@@ -1257,7 +1335,6 @@ TEST(Uninstall, ABackupALinkCutOffWhileTheQuestionIsOpenIsNamedAndKept) {
     ::chmod(locked.c_str(), 0755);
     EXPECT_EQ(readFile(backup), sample().files[0].bytes);
     EXPECT_EQ(readFile(mine + "/run.bkp"), "the user's");
-    if (!giveUp) continue;
     {
       cCIAppFullConfig cfg;
       ASSERT_TRUE(cfg.openConfig(pkg.cfgDir.c_str()));
