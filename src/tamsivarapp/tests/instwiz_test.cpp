@@ -310,7 +310,9 @@ TEST_F(Wizard, FinishPageShowsTheOutcomeAndAtMostSevenRunBoxes) {
       {1, 0, folder + "/docs", sectionText("pkgm::fin", 1), {sectionText("pkgm::fin", 2) + ("\n" + folder + "/docs")},
        cFinishPanel::kErrorColor, 0},
       {11, 5, store, sectionText("pkgm::fin", 1), {unsaved}, cFinishPanel::kErrorColor, 0},
-      {12, 0, "", sectionText("pkgm::fin", 1), {""}, cFinishPanel::kErrorColor, 0},
+      {12, 1, store, sectionText("pkgm::fin", 1), {fillText(sectionText("pkgm::fin", 15), store.c_str()) + "\n" + lines[0]},
+       cFinishPanel::kErrorColor, 0},
+      {13, 0, "", sectionText("pkgm::fin", 1), {""}, cFinishPanel::kErrorColor, 0},
       {-1, 0, "", sectionText("pkgm::fin", 1), {""}, cFinishPanel::kErrorColor, 0},
   };
   for (const auto& c : cases) {
