@@ -18,7 +18,7 @@ using tFiles = std::map<std::string, std::string>;
 
 const tFiles kOne = {{"data/f1", "one f1"}, {"data/f2", "one f2"}, {"gone1", "one gone1"}, {"gone2", "one gone2"}};
 const tFiles kTwo = {{"data/f1", "two f1"}, {"data/f2", "two f2"}, {"new1", "two new1"}};
-const unsigned long long kVerOne = 1ULL << 48, kVerTwo = 2ULL << 48;
+const unsigned long long kVerTwo = 2ULL << 48;
 
 std::string makePackage(const ScratchDir& dir, const std::string& name, const char* version, const tFiles& files) {
   for (const auto& [rel, bytes] : files) writeFile(dir.file(name + "/" + rel), bytes);
