@@ -251,16 +251,11 @@ class cInstallerRun {
   }
 
   // A record that could not be saved is named with what is left: each file
-  // the store's files still list that `installed` does not hold. Nothing
-  // left, the run changed nothing and says so.
+  // the store's files still list that `installed` does not hold.
   void nameUnlisted(const std::vector<std::string>& installed) {
     const std::set<std::string> held(installed.begin(), installed.end());
     for (const std::string& file : readSavedRecord(config_, section_.ptr).files)
       if (!held.count(file)) keep(file, kKeptNotInstalled);
-  }
-
-  void settleResult() {
-    if (ctx_.result == irRecordUnsaved && !ctx_.kept.empty()) ctx_.result = irRecordLeft;
   }
 
   // The final record names the new files, the dropped ones that had to
@@ -278,9 +273,10 @@ class cInstallerRun {
     if (config_->saveConfig()) return 0;
     const int err = errno;
     if (savedAs(files)) return 0;
+    // The new version is in place: never "nothing was changed".
     unsaved(err);
+    ctx_.result = irRecordLeft;
     nameUnlisted(files);
-    settleResult();
     return 1;
   }
 
@@ -307,7 +303,9 @@ class cInstallerRun {
   }
 
   // A failed run has put the previous installation back: so does the
-  // record, naming only the side files that could not go.
+  // record, naming only the side files that could not go. Where it cannot
+  // be saved, the run names each file the store's files still list that
+  // is not installed.
   int unmarkRun() {
     if (!config_) return 1;
     // Built on what the store's files hold, so that a record which failed
@@ -324,7 +322,8 @@ class cInstallerRun {
       writeSideMark(config_, section_.ptr, left);
     }
     if (!config_->saveConfig()) nameUnlisted(oldList_);
-    settleResult();
+    // A run that names anything it leaves never says that nothing changed.
+    if (ctx_.result == irRecordUnsaved && !ctx_.kept.empty()) ctx_.result = irRecordLeft;
     return 1;
   }
 
