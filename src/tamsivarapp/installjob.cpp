@@ -124,6 +124,8 @@ class cInstallerRun {
     shortcuts();
     _guardchar<char> manager, managerShortcut;
     bool managerKnown = copyManager(manager, managerShortcut);
+    // Until the record names the new version the run can still be taken back.
+    if (!goOn(1, 1, folder_)) return undo();
     // The dropped files stay, listed, until the record of the new version
     // is saved: a run that cannot save it puts the previous version back
     // whole, and no unlinked file can be put back.
@@ -153,6 +155,14 @@ class cInstallerRun {
   bool fail(int code, const std::string& path) {
     ctx_.fail(code, path.c_str());
     return false;
+  }
+
+  // Reports `done` of `total` steps of the current phase. The owner holds
+  // the run here while it asks whether to stop, so every phase that can
+  // still be taken back reports before each step; false stops the run.
+  bool goOn(unsigned long long done, unsigned long long total, const std::string& path) {
+    const double percent = total ? 100.0 * static_cast<double>(done) / static_cast<double>(total) : 100.0;
+    return host_.notifyProgress(percent) || fail(irStopped, path);
   }
 
   // Below the installation folder each change starts from the folder and
@@ -293,7 +303,9 @@ class cInstallerRun {
   // marked: stale copies go, and a backup whose file is gone or about to be
   // replaced is put back first so that the old bytes are never lost.
   bool prepare() {
+    size_t done = 0;
     for (const auto& [side, id] : earlierSides_) {
+      if (!goOn(done++, earlierSides_.size(), side)) return false;
       const std::string anchor = anchorOf(side);
       cHeldFolder folder;
       if (listed_.count(side)) continue;
@@ -390,7 +402,10 @@ class cInstallerRun {
       made.push_back(std::make_unique<sMade>());
       errno = 0;
       const int code = makeTemp(*pending[i], *made.back());
-      if (!code) continue;
+      if (!code) {
+        if (!goOn(i + 1, pending.size(), pending[i]->temp)) return 0;
+        continue;
+      }
       const bool outOfDescriptors = errno == EMFILE || errno == ENFILE;
       made.pop_back();
       if (!outOfDescriptors || made.empty()) {
@@ -501,8 +516,7 @@ class cInstallerRun {
       if (!item.readf(buffer_, piece)) return fail(irReadFailed, e.temp);
       if (!writeAll(fd, buffer_, piece)) return fail(irWriteFailed, e.temp);
       done += piece;
-      if (!host_.notifyProgress(100.0 * static_cast<double>(done) / static_cast<double>(total)))
-        return fail(irStopped, e.temp);
+      if (!goOn(done, total, e.temp)) return false;
     }
     return true;
   }
@@ -511,7 +525,8 @@ class cInstallerRun {
   // is still the file the run made.
   void removeSide(const sEntry& e, const std::string& side, const sFileId& id) {
     cHeldFolder folder;
-    if (side.empty()) return;
+    // Nothing was made under a side name that has no identity.
+    if (side.empty() || !id.known()) return;
     if (!hold(e, folder)) return cutOff(side, id);
     const std::string name = side.substr(side.rfind('/') + 1);
     if (folder.typeOf(name) == S_IFREG && isSideMade(folder, name, id)) ::unlinkat(folder.fd(), name.c_str(), 0);
@@ -556,8 +571,10 @@ class cInstallerRun {
   // before the second name is made.
   bool backup() {
     bool marked = false;
+    size_t done = 0;
     for (sEntry& e : entries_) {
       if (!changed(e)) continue;
+      if (!goOn(done++, 2 * static_cast<size_t>(changed_), target(e))) return false;
       cHeldFolder folder;
       if (!hold(e, folder)) return fail(irObstacle, target(e));
       const unsigned type = folder.typeOf(folder.leaf());
@@ -572,7 +589,9 @@ class cInstallerRun {
     }
     if (marked && !markMade()) return false;
     for (sEntry& e : entries_) {
-      if (!changed(e) || !e.existed || e.backup.empty()) continue;
+      if (!changed(e)) continue;
+      if (!goOn(done++, 2 * static_cast<size_t>(changed_), target(e))) return false;
+      if (!e.existed || e.backup.empty()) continue;
       cHeldFolder folder;
       if (!hold(e, folder)) return fail(irObstacle, target(e));
       while (!makeBackup(folder, e)) {
@@ -629,8 +648,10 @@ class cInstallerRun {
   }
 
   bool apply() {
+    size_t done = 0;
     for (sEntry& e : entries_) {
       if (!changed(e)) continue;
+      if (!goOn(done++, static_cast<size_t>(changed_), target(e))) return false;
       cHeldFolder folder;
       const std::string temp = e.temp.substr(e.temp.rfind('/') + 1);
       if (!hold(e, folder) || !isSideMade(folder, temp, e.tempId) ||
