@@ -459,11 +459,11 @@ class cInstallerRun {
   }
 
   // Answers 0, or the failure, with errno the system's reason. The file
-  // goes into the folder `before` holds where that is its folder too;
-  // `held` counts the descriptors the batch holds.
+  // goes into the folder `before` holds where that is its folder too,
+  // reached the same way; `held` counts the descriptors the batch holds.
   int makeTemp(sEntry& e, sMade& m, const sMade* before, size_t& held) {
     m.entry = &e;
-    if (before && before->entry->anchor == e.anchor && parentOf(target(*before->entry)) == parentOf(target(e)))
+    if (before && sameFolder(*before->entry, e))
       m.folder = before->folder;
     else if (const int code = holdFolder(e, m, held))
       return code;
@@ -481,6 +481,12 @@ class cInstallerRun {
     if (!e.tempId.known()) return irCannotCreate;
     sides_[e.temp] = e.tempId;
     return 0;
+  }
+
+  bool sameFolder(const sEntry& a, const sEntry& b) const {
+    if (a.anchor != b.anchor || parentOf(target(a)) != parentOf(target(b))) return false;
+    const sAnchorPin pa = pinOf(a.anchor, target(a)), pb = pinOf(b.anchor, target(b));
+    return pa.pinned == pb.pinned && pa.real == pb.real;
   }
 
   // Makes and holds the folder of a file; answers 0 or the failure.
