@@ -440,7 +440,7 @@ TEST(InstallerJob, KilledAtRandomMomentsLeavesOldOrNewAndTheNextRunRepairs) {
 TEST(InstallerJob, TheAbortQuestionHoldsEachPhaseAndYesUndoesAtOnce) {
   PkgVersion a, b;
   for (int i = 0; i < 40; ++i) {
-    const std::string rel = "d" + std::to_string(i % 4) + "/f" + std::to_string(i);
+    const std::string rel = std::string("d") + std::to_string(i % 4) + "/f" + std::to_string(i);
     a.files.push_back({rel, randomBytes(100000, static_cast<unsigned>(i))});
     b.files.push_back({rel, randomBytes(100000, static_cast<unsigned>(i + 100))});
   }
