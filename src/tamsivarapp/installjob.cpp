@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <map>
@@ -47,8 +48,9 @@ constexpr size_t kMadeAtOnce = 512;
 constexpr size_t kHeldPerFile = 3;
 // How many descriptors a save of the record opens at once, at most.
 constexpr int kSaveNeeds = 4;
-// Left free for the program's other threads while a batch is held: the
-// window opens a picture or a font now and then.
+// Left free for the program's other threads while a batch is held, at
+// most a quarter of the free descriptors: the window opens a picture or a
+// font now and then.
 constexpr size_t kLeftToOthers = 8;
 
 // Whether `count` more descriptors can be opened now.
@@ -444,7 +446,7 @@ class cInstallerRun {
   static size_t batchRoom() {
     const size_t free = freeDescriptors();
     if (free == 0) return kMadeAtOnce * kHeldPerFile;
-    const size_t needed = kSaveNeeds + kLeftToOthers;
+    const size_t needed = kSaveNeeds + std::min(kLeftToOthers, free / 4);
     return free > needed ? free - needed : 0;
   }
 
