@@ -3,7 +3,10 @@
 // the same run. The tree holds about 2,000 files, half text, half random
 // bytes; the package is made by `zvk make` from a text scenario.
 //
-// Usage: install_bench [MiB [files]]   (default 1024 MiB, 2000 files)
+// With a limit of open files, the peer is the same install under a limit
+// of 1024 instead, so the figure is what the lower limit costs.
+//
+// Usage: install_bench [MiB [files [limit]]]   (default 1024 MiB, 2000 files)
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -101,7 +104,11 @@ bool make(const fs::path& tree, const fs::path& bundle) {
                     folder);
 }
 
-bool install(const fs::path& package, const fs::path& dest, const fs::path& home) {
+bool install(const fs::path& package, const fs::path& dest, const fs::path& home, rlim_t limit) {
+  rlimit descriptors{};
+  getrlimit(RLIMIT_NOFILE, &descriptors);
+  descriptors.rlim_cur = limit;
+  if (limit && setrlimit(RLIMIT_NOFILE, &descriptors) != 0) return false;
   setenv("HOME", home.c_str(), 1);
   cCIAppFullConfig config;
   if (!config.openConfig("zvk")) {
@@ -141,7 +148,8 @@ bool sameTrees(const fs::path& a, const fs::path& b) {
 int main(int argc, char** argv) {
   unsigned long long mib = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1024;
   int files = argc > 2 ? std::atoi(argv[2]) : 2000;
-  if (mib == 0 || files <= 0) return 2;
+  const rlim_t limit = argc > 3 ? std::strtoull(argv[3], nullptr, 10) : 0;
+  if (mib == 0 || files <= 0 || (argc > 3 && limit < 16)) return 2;
   char pattern[] = "/tmp/zvk-install-bench-XXXXXX";
   if (!mkdtemp(pattern)) return 1;
   fs::path root = pattern;
@@ -150,23 +158,39 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "packing failed\n");
     return 1;
   }
-  sRun zipped = measure([&] { return runProgram({"zip", "-q", "-r", (root / "t.zip").string(), "."}, root / "tree"); });
+  sRun zipped{0, 0, true};
+  if (!limit)
+    zipped = measure([&] { return runProgram({"zip", "-q", "-r", (root / "t.zip").string(), "."}, root / "tree"); });
   fs::create_directories(root / "home");
+  fs::create_directories(root / "peerhome");
   fs::create_directories(root / "unz");
+  const fs::path package = root / "Bench.app/Contents/Resources/scenario.data";
   // Each side starts with nothing the set-up or the other side left
   // unwritten, so neither pays for the other's writes.
   sync();
-  sRun ours = measure([&] { return install(root / "Bench.app/Contents/Resources/scenario.data", root / "inst", root / "home"); });
+  sRun ours = measure([&] { return install(package, root / "inst", root / "home", limit); });
   sync();
-  sRun peer = measure([&] { return runProgram({"unzip", "-q", (root / "t.zip").string()}, root / "unz"); });
+  sRun peer = measure([&] {
+    return limit ? install(package, root / "unz", root / "peerhome", 1024)
+                 : runProgram({"unzip", "-q", (root / "t.zip").string()}, root / "unz");
+  });
   bool ok = zipped.ok && ours.ok && peer.ok && sameTrees(root / "tree", root / "inst") &&
             sameTrees(root / "tree", root / "unz");
+  const std::string peerName = limit ? "install under 1024 open files" : "unzip -q";
   std::printf("tree: %llu MiB in %d files\n", mib, files);
-  std::printf("install: %.3f s, peak %.1f MiB\n", ours.seconds, ours.peakMiB);
-  std::printf("unzip -q: %.3f s, peak %.1f MiB\n", peer.seconds, peer.peakMiB);
+  if (limit)
+    std::printf("install under %llu open files: %.3f s, peak %.1f MiB\n", static_cast<unsigned long long>(limit),
+                ours.seconds, ours.peakMiB);
+  else
+    std::printf("install: %.3f s, peak %.1f MiB\n", ours.seconds, ours.peakMiB);
+  std::printf("%s: %.3f s, peak %.1f MiB\n", peerName.c_str(), peer.seconds, peer.peakMiB);
   std::printf("digests: %s\n", ok ? "equal" : "DIFFER");
   std::error_code ignored;
   fs::remove_all(root, ignored);
-  std::printf("ratio install/unzip time: %.3f\n", ours.seconds / peer.seconds);
+  if (limit)
+    std::printf("ratio install under %llu/1024 open files time: %.3f\n", static_cast<unsigned long long>(limit),
+                ours.seconds / peer.seconds);
+  else
+    std::printf("ratio install/unzip time: %.3f\n", ours.seconds / peer.seconds);
   return ok ? 0 : 1;
 }

@@ -101,15 +101,17 @@ size_t freeDescriptors() {
   return limit.rlim_cur > taken ? static_cast<size_t>(limit.rlim_cur - taken + 1) : 1;
 }
 
-void cSideFolders::hold(const std::string& path, const cHeldFolder& folder) {
+bool cSideFolders::hold(const std::string& path, const cHeldFolder& folder) {
   const std::string at = parentOf(path);
   if (!most_) {
     const size_t free = freeDescriptors();
     most_ = free ? std::min(kHeld, free / 4) : kHeld;
   }
-  if (fds_.size() >= *most_ || fds_.count(at) || folder.fd() < 0) return;
+  if (fds_.size() >= *most_ || fds_.count(at) || folder.fd() < 0) return false;
   const int fd = ::openat(folder.fd(), ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
-  if (fd >= 0) fds_[at] = fd;
+  if (fd < 0) return false;
+  fds_[at] = fd;
+  return true;
 }
 
 std::string cSideFolders::whereNow(const std::string& side, const sFileId& id) const {

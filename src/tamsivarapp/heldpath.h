@@ -100,8 +100,9 @@ class cSideFolders {
   cSideFolders& operator=(const cSideFolders&) = delete;
   ~cSideFolders();
 
-  // Holds `folder`, the folder of `path`'s side files.
-  void hold(const std::string& path, const cHeldFolder& folder);
+  // Holds `folder`, the folder of `path`'s side files; answers whether
+  // that took a descriptor.
+  bool hold(const std::string& path, const cHeldFolder& folder);
   // Where the side file made as `side` is now, while it is still the file
   // `id` names; empty when it is gone, or its folder was not held or was
   // removed.

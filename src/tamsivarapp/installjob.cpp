@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <map>
@@ -41,12 +42,16 @@ constexpr int kTempNames = 100;
 // How many new files are made and named in the record with one save at
 // most: each save writes the whole record and waits for the disk.
 constexpr size_t kMadeAtOnce = 512;
-// Each file of a batch holds its own descriptor and its folder's until it
-// is named; the rest of the program and the save keep some spare.
-constexpr size_t kHeldPerFile = 2;
-constexpr size_t kSpareDescriptors = 32;
+// Each file of a batch holds its own descriptor until it is named, and its
+// folder's unless the file before it is in the same folder; the first
+// time a folder is met, the run may hold it for good as well.
+constexpr size_t kHeldPerFile = 3;
 // How many descriptors a save of the record opens at once, at most.
 constexpr int kSaveNeeds = 4;
+// Left free for the program's other threads while a batch is held, at
+// most a quarter of the free descriptors: the window opens a picture or a
+// font now and then.
+constexpr size_t kLeftToOthers = 8;
 
 // Whether `count` more descriptors can be opened now.
 bool roomFor(int count) {
@@ -125,6 +130,8 @@ class cInstallerRun {
     shortcuts();
     _guardchar<char> manager, managerShortcut;
     bool managerKnown = copyManager(manager, managerShortcut);
+    // Until the record names the new version the run can still be taken back.
+    if (!goOn(1, 1, folder_)) return undo();
     // The dropped files stay, listed, until the record of the new version
     // is saved: a run that cannot save it puts the previous version back
     // whole, and no unlinked file can be put back.
@@ -143,6 +150,14 @@ class cInstallerRun {
   bool fail(int code, const std::string& path) {
     ctx_.fail(code, path.c_str());
     return false;
+  }
+
+  // Reports `done` of `total` steps of the current phase. The owner holds
+  // the run here while it asks whether to stop, so every phase that can
+  // still be taken back reports before each step; false stops the run.
+  bool goOn(unsigned long long done, unsigned long long total, const std::string& path) {
+    const double percent = total ? 100.0 * static_cast<double>(done) / static_cast<double>(total) : 100.0;
+    return host_.notifyProgress(percent) || fail(irStopped, path);
   }
 
   // Below the installation folder each change starts from the folder and
@@ -332,7 +347,9 @@ class cInstallerRun {
   // marked: stale copies go, and a backup whose file is gone or about to be
   // replaced is put back first so that the old bytes are never lost.
   bool prepare() {
+    size_t done = 0;
     for (const auto& [side, id] : earlierSides_) {
+      if (!goOn(done++, earlierSides_.size(), side)) return false;
       const std::string anchor = anchorOf(side);
       cHeldFolder folder;
       if (listed_.count(side)) continue;
@@ -430,10 +447,11 @@ class cInstallerRun {
     return true;
   }
 
-  // A file made and not yet named, in its held folder.
+  // A file made and not yet named, in its held folder, which the next file
+  // of the batch shares when it goes into the same folder.
   struct sMade {
     sEntry* entry = nullptr;
-    cHeldFolder folder;
+    std::shared_ptr<cHeldFolder> folder;
     int fd = -1;
     bool unnamed = false;
     ~sMade() {
@@ -449,11 +467,17 @@ class cInstallerRun {
   size_t makeBatch(const std::vector<sEntry*>& pending, size_t from, int& stage) {
     const size_t room = batchRoom();
     std::vector<std::unique_ptr<sMade>> made;
-    for (size_t i = from; i < pending.size() && made.size() < room; ++i) {
+    size_t held = 0;
+    for (size_t i = from; i < pending.size() && made.size() < kMadeAtOnce; ++i) {
+      if (!made.empty() && held + kHeldPerFile > room) break;
+      const sMade* before = made.empty() ? nullptr : made.back().get();
       made.push_back(std::make_unique<sMade>());
       errno = 0;
-      const int code = makeTemp(*pending[i], *made.back());
-      if (!code) continue;
+      const int code = makeTemp(*pending[i], *made.back(), before, held);
+      if (!code) {
+        if (!goOn(i + 1, pending.size(), pending[i]->temp)) return 0;
+        continue;
+      }
       const bool outOfDescriptors = errno == EMFILE || errno == ENFILE;
       made.pop_back();
       if (!outOfDescriptors || made.empty()) {
@@ -472,7 +496,7 @@ class cInstallerRun {
     if (!stage) host_.notifyStage(++stage);
     for (auto& m : made) {
       const std::string name = m->entry->temp.substr(m->entry->temp.rfind('/') + 1);
-      if (m->unnamed && !nameUnnamed(m->fd, m->folder, name)) {
+      if (m->unnamed && !nameUnnamed(m->fd, *m->folder, name)) {
         fail(irCannotCreate, m->entry->temp);
         return 0;
       }
@@ -480,12 +504,13 @@ class cInstallerRun {
     return made.size();
   }
 
-  // How many files a batch may hold open, leaving spare descriptors.
+  // How many descriptors a batch may hold: all that are free but those the
+  // save and the other threads need.
   static size_t batchRoom() {
     const size_t free = freeDescriptors();
-    if (free == 0) return kMadeAtOnce;
-    const size_t room = free > kSpareDescriptors ? (free - kSpareDescriptors) / kHeldPerFile : 0;
-    return room < 1 ? 1 : room < kMadeAtOnce ? room : kMadeAtOnce;
+    if (free == 0) return kMadeAtOnce * kHeldPerFile;
+    const size_t needed = kSaveNeeds + std::min(kLeftToOthers, free / 4);
+    return free > needed ? free - needed : 0;
   }
 
   // A file made for a batch that closed before it is left to a later one:
@@ -493,13 +518,44 @@ class cInstallerRun {
   // in the record, goes at once.
   void giveBack(sMade& m) {
     const std::string name = m.entry->temp.substr(m.entry->temp.rfind('/') + 1);
-    if (!m.unnamed && isSideMade(m.folder, name, m.entry->tempId)) ::unlinkat(m.folder.fd(), name.c_str(), 0);
+    if (!m.unnamed && isSideMade(*m.folder, name, m.entry->tempId)) ::unlinkat(m.folder->fd(), name.c_str(), 0);
     sides_.erase(m.entry->temp);
     m.entry->tempId = {};
   }
 
-  // Answers 0, or the failure, with errno the system's reason.
-  int makeTemp(sEntry& e, sMade& m) {
+  // Answers 0, or the failure, with errno the system's reason. The file
+  // goes into the folder `before` holds where that is its folder too,
+  // reached the same way; `held` counts the descriptors the batch holds.
+  int makeTemp(sEntry& e, sMade& m, const sMade* before, size_t& held) {
+    m.entry = &e;
+    if (before && sameFolder(*before->entry, e))
+      m.folder = before->folder;
+    else if (const int code = holdFolder(e, m, held))
+      return code;
+    const std::string name = e.temp.substr(e.temp.rfind('/') + 1);
+    m.fd = ::openat(m.folder->fd(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0664);
+    m.unnamed = m.fd >= 0;
+    if (!m.unnamed)
+      m.fd = ::openat(m.folder->fd(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0664);
+    if (m.fd < 0) return irCannotCreate;
+    ++held;
+    // Writable by its owner, whatever the umask took away, until it is
+    // filled through a handle opened again.
+    ::fchmod(m.fd, S_IRUSR | S_IWUSR);
+    e.tempId = ownIdAt(m.fd, "");
+    if (!e.tempId.known()) return irCannotCreate;
+    sides_[e.temp] = e.tempId;
+    return 0;
+  }
+
+  bool sameFolder(const sEntry& a, const sEntry& b) const {
+    if (a.anchor != b.anchor || parentOf(target(a)) != parentOf(target(b))) return false;
+    const sAnchorPin pa = pinOf(a.anchor, target(a)), pb = pinOf(b.anchor, target(b));
+    return pa.pinned == pb.pinned && pa.real == pb.real;
+  }
+
+  // Makes and holds the folder of a file; answers 0 or the failure.
+  int holdFolder(sEntry& e, sMade& m, size_t& held) {
     _guardchar<char> parent;
     // A folder elsewhere is made as the system reaches it; below the
     // installation folder every level is made and opened without a link.
@@ -508,21 +564,9 @@ class cInstallerRun {
     if (e.anchor == folder_ && !checkPathRecursive(folder_.c_str(), &made_)) return irBadFolder;
     if (e.anchor == folder_ && ctx_.folderReal.empty() && (!previous_ || anchorHolds(folder_, pinOf(folder_, {}))))
       ctx_.folderReal = resolvedFolder(folder_);
-    if (!hold(e, m.folder, &madeBelow_)) return irBadFolder;
-    sideFolders_.hold(e.temp, m.folder);
-    const std::string name = e.temp.substr(e.temp.rfind('/') + 1);
-    m.entry = &e;
-    m.fd = ::openat(m.folder.fd(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0664);
-    m.unnamed = m.fd >= 0;
-    if (!m.unnamed)
-      m.fd = ::openat(m.folder.fd(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0664);
-    if (m.fd < 0) return irCannotCreate;
-    // Writable by its owner, whatever the umask took away, until it is
-    // filled through a handle opened again.
-    ::fchmod(m.fd, S_IRUSR | S_IWUSR);
-    e.tempId = ownIdAt(m.fd, "");
-    if (!e.tempId.known()) return irCannotCreate;
-    sides_[e.temp] = e.tempId;
+    m.folder = std::make_shared<cHeldFolder>();
+    if (!hold(e, *m.folder, &madeBelow_)) return irBadFolder;
+    held += 1 + (sideFolders_.hold(e.temp, *m.folder) ? 1 : 0);
     return 0;
   }
 
@@ -564,8 +608,7 @@ class cInstallerRun {
       if (!item.readf(buffer_, piece)) return fail(irReadFailed, e.temp);
       if (!writeAll(fd, buffer_, piece)) return fail(irWriteFailed, e.temp);
       done += piece;
-      if (!host_.notifyProgress(100.0 * static_cast<double>(done) / static_cast<double>(total)))
-        return fail(irStopped, e.temp);
+      if (!goOn(done, total, e.temp)) return false;
     }
     return true;
   }
@@ -574,7 +617,8 @@ class cInstallerRun {
   // is still the file the run made.
   void removeSide(const sEntry& e, const std::string& side, const sFileId& id) {
     cHeldFolder folder;
-    if (side.empty()) return;
+    // Nothing was made under a side name that has no identity.
+    if (side.empty() || !id.known()) return;
     if (!hold(e, folder)) return cutOff(side, id);
     const std::string name = side.substr(side.rfind('/') + 1);
     if (folder.typeOf(name) == S_IFREG && isSideMade(folder, name, id)) ::unlinkat(folder.fd(), name.c_str(), 0);
@@ -619,8 +663,10 @@ class cInstallerRun {
   // before the second name is made.
   bool backup() {
     bool marked = false;
+    size_t done = 0;
     for (sEntry& e : entries_) {
       if (!changed(e)) continue;
+      if (!goOn(done++, 2 * static_cast<size_t>(changed_), target(e))) return false;
       cHeldFolder folder;
       if (!hold(e, folder)) return fail(irObstacle, target(e));
       const unsigned type = folder.typeOf(folder.leaf());
@@ -635,7 +681,9 @@ class cInstallerRun {
     }
     if (marked && !markMade()) return false;
     for (sEntry& e : entries_) {
-      if (!changed(e) || !e.existed || e.backup.empty()) continue;
+      if (!changed(e)) continue;
+      if (!goOn(done++, 2 * static_cast<size_t>(changed_), target(e))) return false;
+      if (!e.existed || e.backup.empty()) continue;
       cHeldFolder folder;
       if (!hold(e, folder)) return fail(irObstacle, target(e));
       while (!makeBackup(folder, e)) {
@@ -692,8 +740,10 @@ class cInstallerRun {
   }
 
   bool apply() {
+    size_t done = 0;
     for (sEntry& e : entries_) {
       if (!changed(e)) continue;
+      if (!goOn(done++, static_cast<size_t>(changed_), target(e))) return false;
       cHeldFolder folder;
       const std::string temp = e.temp.substr(e.temp.rfind('/') + 1);
       if (!hold(e, folder) || !isSideMade(folder, temp, e.tempId) ||

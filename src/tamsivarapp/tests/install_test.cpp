@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <map>
@@ -15,6 +16,7 @@
 #include "support/childtext.h"
 #include "tamsivarapp/installfiles.h"
 #include "tamsivarapp/installrecord.h"
+#include "tamsivarapp/jobpanel.h"
 
 namespace fs = std::filesystem;
 
@@ -429,6 +431,83 @@ TEST(InstallerJob, KilledAtRandomMomentsLeavesOldOrNewAndTheNextRunRepairs) {
     Outcome again = installVersion(root, cfgDir, b);
     EXPECT_TRUE(again.init == iiNothingToDo || again.job == 0) << again.init << " " << again.problem;
     expectInstalled(root, cfgDir, b);
+  }
+}
+
+// The wizard's abort question, asked at a chosen report of each phase up
+// to the record of the new version: the run waits for the answer without
+// a step, and Yes puts the old version back at once.
+TEST(InstallerJob, TheAbortQuestionHoldsEachPhaseAndYesUndoesAtOnce) {
+  PkgVersion a, b;
+  for (int i = 0; i < 40; ++i) {
+    const std::string rel = std::string("d") + std::to_string(i % 4) + "/f" + std::to_string(i);
+    a.files.push_back({rel, randomBytes(100000, static_cast<unsigned>(i))});
+    b.files.push_back({rel, randomBytes(100000, static_cast<unsigned>(i + 100))});
+  }
+  b.files.push_back({"d9/new", "new"});
+  b.ver[0] = 2;
+  const int n = static_cast<int>(b.files.size());
+  const struct {
+    const char* phase;
+    int stage;
+    int report;
+  } cases[] = {{"make", 0, 5}, {"fill", 3, 1}, {"backup", n + 1, 3},
+               {"apply", n + 2, 3}, {"before the record", n + 2, n + 1}};
+  struct Panel : cJobPanel {
+    std::function<void()> work;
+    int job() override { return work(), 0; }
+    void onJobEnd(unsigned long) override {}
+  };
+  // Reports to the panel as the installer's does, and asks at the chosen one.
+  struct Asking : TestHost {
+    Panel& panel;
+    int stage = 0, askAt = 0, askStage = 0, seen = 0;
+    std::atomic<int> reports{0};
+    std::atomic<bool> asked{false};
+    explicit Asking(Panel& p) : panel(p) {}
+    void notifyStage(int s) override { panel.notifyStage(stage = s); }
+    bool notifyProgress(double percent) override {
+      ++reports;
+      if (stage == askStage && ++seen == askAt) {
+        panel.hold();
+        asked = true;
+      }
+      return panel.notifyProgress(percent);
+    }
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.phase);
+    ScratchDir dir;
+    const std::string root = dir.file("app"), cfgDir = dir.file("cfg");
+    ASSERT_EQ(installVersion(root, cfgDir, a).job, 0);
+    Panel panel;
+    panel.setNumStages(n + 4);
+    Asking host(panel);
+    host.askStage = c.stage;
+    host.askAt = c.report;
+    Outcome o;
+    panel.work = [&] { o = installVersion(root, cfgDir, b, host); };
+    ASSERT_TRUE(panel.start());
+    while (!host.asked && panel.runs()) sched_yield();
+    if (!host.asked) {
+      ADD_FAILURE() << "the run ended without asking";
+      continue;
+    }
+    const int reports = host.reports;
+    const auto files = ids(root);
+    usleep(300000);
+    EXPECT_EQ(host.reports, reports);
+    EXPECT_EQ(ids(root), files) << "nothing changes while the question is open";
+    panel.stop();
+    panel.release();
+    const auto answered = std::chrono::steady_clock::now();
+    while (panel.runs()) sched_yield();
+    EXPECT_LT(std::chrono::steady_clock::now() - answered, std::chrono::seconds(1));
+    EXPECT_EQ(o.result, irStopped);
+    for (const PkgFile& f : a.files) EXPECT_EQ(readFile(root + "/" + f.rel), f.bytes) << f.rel;
+    EXPECT_FALSE(fs::exists(root + "/d9"));
+    EXPECT_TRUE(sideFiles(root).empty());
+    expectRecord(cfgDir, a);
   }
 }
 
