@@ -104,7 +104,7 @@ class cInstallerRun {
     if (config_ && config_->hasSection(section_.ptr)) earlierSides_ = readSideMark(config_, section_.ptr);
     for (const auto& [side, id] : earlierSides_)
       if (ownIdOf(side) == id) sides_.emplace(side, id);
-    if (previous_) oldList_ = readFileList(config_, section_.ptr);
+    oldList_ = readFileList(config_, section_.ptr);
   }
 
   int run() {
@@ -133,18 +133,7 @@ class cInstallerRun {
     host_.notifyLastStage();
     removeDropped();
     for (sEntry& e : entries_) removeSide(e, e.backup, e.backupId);
-    // The final record names the new files, the dropped ones that had to
-    // stay, and the side files until they are gone; one that cannot be
-    // saved lists files that are gone, which every reader skips.
-    if (config_ && ctx_.result == irOk) {
-      std::vector<std::string> files;
-      for (const sEntry& e : entries_) files.push_back(target(e));
-      files.insert(files.end(), keptDropped_.begin(), keptDropped_.end());
-      writeFileList(config_, section_.ptr, files);
-      writeSideMark(config_, section_.ptr, sidesLeft());
-      config_->saveConfig();
-    }
-    return 0;
+    return finish();
   }
 
  private:
@@ -232,8 +221,8 @@ class cInstallerRun {
       config_->setParamStr((std::string(section_.ptr) + "/path").c_str(), folder_.c_str(), -1);
       config_->setParamInt16((std::string(section_.ptr) + "/lang").c_str(), ctx_.scenario->currLangID());
     }
-    std::vector<std::string> both = oldList_;
-    const std::set<std::string> old(oldList_.begin(), oldList_.end());
+    std::vector<std::string> both = previous_ ? oldList_ : std::vector<std::string>();
+    const std::set<std::string> old(both.begin(), both.end());
     for (const sEntry& e : entries_)
       if (!old.count(target(e))) both.push_back(target(e));
     writeFileList(config_, section_.ptr, both);
@@ -244,10 +233,52 @@ class cInstallerRun {
 
   // The problem path of an unsaved record says where the store is and why
   // it was not written, as the system told it.
-  bool unsaved() {
-    const int err = errno;
+  bool unsaved(int err = errno) {
     ctx_.fail(irRecordUnsaved, storeTrouble(config_, err).c_str());
     return false;
+  }
+
+  std::vector<std::string> targets() const {
+    std::vector<std::string> files;
+    for (const sEntry& e : entries_) files.push_back(target(e));
+    return files;
+  }
+
+  // Whether the store's files hold the record of this version listing
+  // exactly `files`: a save that reported a failure may have written it.
+  bool savedAs(const std::vector<std::string>& files) const {
+    const sSavedRecord saved = readSavedRecord(config_, section_.ptr);
+    return saved.versioned && saved.version == ctx_.version && saved.files == files;
+  }
+
+  // A record that could not be saved is named with what is left: each file
+  // the store's files still list that `installed` does not hold.
+  void nameUnlisted(const std::vector<std::string>& installed) {
+    const std::set<std::string> held(installed.begin(), installed.end());
+    for (const std::string& file : readSavedRecord(config_, section_.ptr).files)
+      if (!held.count(file)) keep(file, kKeptNotInstalled);
+  }
+
+  // The final record names the new files, the dropped ones that had to
+  // stay, and the side files until they are gone. The record of the new
+  // version is in place already: one that cannot be saved still lists the
+  // dropped files that are gone, and the run names them.
+  int finish() {
+    if (!config_) return 0;
+    std::vector<std::string> files = targets();
+    files.insert(files.end(), keptDropped_.begin(), keptDropped_.end());
+    writeFileList(config_, section_.ptr, files);
+    writeSideMark(config_, section_.ptr, sidesLeft());
+    clearStoreTrouble(config_);
+    errno = 0;
+    if (config_->saveConfig()) return 0;
+    const int err = errno;
+    if (savedAs(files)) return 0;
+    // The new version is in place: never "nothing was changed".
+    unsaved(err);
+    ctx_.result = irRecordLeft;
+    nameUnlisted(files);
+    return 1;
   }
 
   // Names side files just made in the record, `added` alone where the
@@ -273,9 +304,14 @@ class cInstallerRun {
   }
 
   // A failed run has put the previous installation back: so does the
-  // record, naming only the side files that could not go.
+  // record, naming only the side files that could not go. Where it cannot
+  // be saved, the run names each file the store's files still list that
+  // is not installed.
   int unmarkRun() {
     if (!config_) return 1;
+    // Built on what the store's files hold, so that a record which failed
+    // to save is never saved by this one.
+    config_->discardChanges();
     const tSideMark left = sidesLeft();
     if (!previous_) {
       // Still the mark of an unfinished first installation while it names
@@ -286,7 +322,9 @@ class cInstallerRun {
       writeFileList(config_, section_.ptr, oldList_);
       writeSideMark(config_, section_.ptr, left);
     }
-    config_->saveConfig();
+    if (!config_->saveConfig()) nameUnlisted(oldList_);
+    // A run that names anything it leaves never says that nothing changed.
+    if (ctx_.result == irRecordUnsaved && !ctx_.kept.empty()) ctx_.result = irRecordLeft;
     return 1;
   }
 
@@ -679,9 +717,12 @@ class cInstallerRun {
         continue;
       }
       if (e.backedUp && isSideMade(folder, folder.side(".bkp"), e.backupId)) {
-        restoreHeld(folder, folder.side(".bkp"), folder.leaf());
+        if (!restoreHeld(folder, folder.side(".bkp"), folder.leaf())) keep(target(e), kKeptNotPutBack);
       } else if (e.applied && !e.existed && isSideMade(folder, folder.leaf(), e.tempId)) {
         ::unlinkat(folder.fd(), folder.leaf().c_str(), 0);
+      } else if (e.applied && e.existed) {
+        // Replaced where no backup could be made: it keeps the new bytes.
+        keep(target(e), kKeptNotPutBack);
       }
       removeSide(e, e.temp, e.tempId);
     }
@@ -773,7 +814,9 @@ class cInstallerRun {
   }
 
   // A package without its record could be neither removed nor upgraded:
-  // the run fails and puts the previous installation back.
+  // the run fails and puts the previous installation back. Where the save
+  // failed after the record was in place (another file of the store, or
+  // the folder's sync), the record stands and the run goes on.
   bool saveRecord(const char* manager, const char* managerShortcut, const sRecordExtras& kept) {
     if (!config_) return true;
     // A record of an earlier build knew not where the folder resolved: from
@@ -793,7 +836,12 @@ class cInstallerRun {
     }
     bool global = false;
     errno = 0;
-    if (!saveInstallRecord(&ctx_, config_, manager, managerShortcut, &global, &kept)) return unsaved();
+    if (!saveInstallRecord(&ctx_, config_, manager, managerShortcut, &global, &kept)) {
+      const int err = errno;
+      std::vector<std::string> listed = targets();
+      listed.insert(listed.end(), kept.files.begin(), kept.files.end());
+      if (!savedAs(listed)) return unsaved(err);
+    }
     if (manager && isRegularFile(manager)) OSRegisterPackage(ctx_.codename.ptr, *ctx_.scenario, !global);
     return true;
   }
@@ -866,7 +914,8 @@ class cInstallerRun {
   // The side files the record named when the run began, and those it
   // names now.
   tSideMark earlierSides_, sides_;
-  // The previous record's file list, in its order.
+  // The record's file list when the run began, in its order: the previous
+  // version's, or the mark of an unfinished first installation.
   bool previous_ = false;
   std::vector<std::string> oldList_;
   // The folder and the files of a first installation killed before it

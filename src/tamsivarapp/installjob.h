@@ -21,7 +21,12 @@ enum eInstallerResult {
   irCannotApply = 8,
   irBadFolder = 9,
   irStopped = 10,
+  // The record could not be saved and the previous installation is back
+  // as it was: nothing was changed.
   irRecordUnsaved = 11,
+  // The record could not be saved, and what it names is not what is
+  // installed: the context's kept files say what is left.
+  irRecordLeft = 12,
 };
 
 // What the job needs of the panel that runs it.

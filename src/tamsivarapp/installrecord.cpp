@@ -276,6 +276,18 @@ std::vector<std::string> readFileList(cApplicationConfig* config, const char* se
   return files;
 }
 
+sSavedRecord readSavedRecord(cApplicationConfig* config, const char* section) {
+  sSavedRecord saved;
+  cCIAppConfig* store = storeOf(config);
+  // A store without a folder from the root keeps nothing.
+  const char* folder = store ? store->folderPath() : nullptr;
+  cCIAppConfig disk;
+  if (!folder || folder[0] != '/' || !disk.openConfig(folder)) return saved;
+  saved.versioned = disk.getParamInt(key(section, "ver").c_str(), saved.version);
+  saved.files = readFileList(&disk, section);
+  return saved;
+}
+
 void writeFileList(cApplicationConfig* config, const char* section, const std::vector<std::string>& files) {
   dropEntries(config, section, "files", "file");
   int count = 0;

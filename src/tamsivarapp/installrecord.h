@@ -52,6 +52,15 @@ bool saveInstallRecord(sPkgInstallContext* context, cApplicationConfig* config, 
                        const sRecordExtras* extras = nullptr);
 // The files the record under `section` lists, in its order.
 std::vector<std::string> readFileList(cApplicationConfig* config, const char* section);
+// The record under `section` as the store's files hold it, whatever the
+// configuration holds unsaved: what every later run reads. A save that
+// failed may still have replaced some of the files.
+struct sSavedRecord {
+  bool versioned = false;
+  unsigned long long version = 0;
+  std::vector<std::string> files;
+};
+sSavedRecord readSavedRecord(cApplicationConfig* config, const char* section);
 // Lists exactly `files` under `section`; neither saves nor touches the files.
 void writeFileList(cApplicationConfig* config, const char* section, const std::vector<std::string>& files);
 // Leaves the record under `section` listing only those of its files that

@@ -22,6 +22,9 @@ constexpr int kBottomMargin = 20;
 constexpr double kLineFactor = 1.2;
 // Rows of the page's texts.
 constexpr int kDoneTitle = 0, kFailedTitle = 1, kDoneMessage = 13, kKeptMessage = 14;
+// A record left unsaved with what it names not in place: its row follows
+// the page's other texts.
+constexpr int kRecordLeftMessage = 15;
 
 }  // namespace
 
@@ -162,12 +165,12 @@ void cFinishPanel::init(sPkgInstallContext* ctx) {
   } else {
     myTitle.setText(text(kFailedTitle), cCanvas::eAlignLeft, true);
     myMessage.setDefaultBackgroundColor(kErrorColor);
-    const bool known = result >= irObstacle && result <= irRecordUnsaved;
-    std::string message = known ? text(result + 1) : "";
+    const bool known = result >= irObstacle && result <= irRecordLeft;
+    std::string message = known ? text(result == irRecordLeft ? kRecordLeftMessage : result + 1) : "";
     // The store and the system's reason; the folder no file could be
     // placed in, or what stands where a file should go.
     const char* problem = ctx && ctx->problemPath.ptr ? ctx->problemPath.ptr : "";
-    if (result == irRecordUnsaved)
+    if (result == irRecordUnsaved || result == irRecordLeft)
       message = fillText(message.c_str(), storeTroubleText(problem, requestNamedLangResource(kKeptReasonsSection)).c_str());
     const bool named = (result == irBadFolder || result == irObstacle) && *problem;
     // What the run made and could not take back, where it is now. A path

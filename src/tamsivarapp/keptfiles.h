@@ -29,6 +29,10 @@ inline constexpr int kKeptOtherFolder = 18;
 inline constexpr int kKeptFolderMoved = 19;
 // The row of why a home that is no path from the root keeps no record.
 inline constexpr int kHomeNotRooted = 20;
+// Rows of what a run whose record could not be saved leaves: a file the
+// record names that is not installed, and one that could not be put back.
+inline constexpr int kKeptNotInstalled = 21;
+inline constexpr int kKeptNotPutBack = 22;
 
 // Why a file whose folder could not be held from `anchor` as the one the
 // package wrote into stays: a link at or below the anchor, which the hold

@@ -310,7 +310,9 @@ TEST_F(Wizard, FinishPageShowsTheOutcomeAndAtMostSevenRunBoxes) {
       {1, 0, folder + "/docs", sectionText("pkgm::fin", 1), {sectionText("pkgm::fin", 2) + ("\n" + folder + "/docs")},
        cFinishPanel::kErrorColor, 0},
       {11, 5, store, sectionText("pkgm::fin", 1), {unsaved}, cFinishPanel::kErrorColor, 0},
-      {12, 0, "", sectionText("pkgm::fin", 1), {""}, cFinishPanel::kErrorColor, 0},
+      {12, 1, store, sectionText("pkgm::fin", 1), {fillText(sectionText("pkgm::fin", 15), store.c_str()) + "\n" + lines[0]},
+       cFinishPanel::kErrorColor, 0},
+      {13, 0, "", sectionText("pkgm::fin", 1), {""}, cFinishPanel::kErrorColor, 0},
       {-1, 0, "", sectionText("pkgm::fin", 1), {""}, cFinishPanel::kErrorColor, 0},
   };
   for (const auto& c : cases) {
@@ -749,6 +751,9 @@ TEST(WizardTexts, EveryTextFitsItsBoxInEveryLanguage) {
       {"pkgm::fin", {2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}, mkStdFont(), 410 - 20, 60},
       // Kept files beside seven run boxes: the room above the closed-up boxes.
       {"pkgm::fin", {14}, mkStdFont(), 410 - 20, 290 - 20 - 6 * cFinishPanel::kKeptBoxStep - 10 - 40},
+      // A record left unsaved has the page below the title, with the store
+      // and a file left.
+      {"pkgm::fin", {15}, mkStdFont(), 410 - 20, 290 - 20 - 40},
       // The language form that comes before the wizard, at its narrower size.
       {"pkgm::langs", {0}, mkTitleFont(), 380 - 30, 0},
       {"pkgm::langs", {1}, mkStdFont(), 380 - 30, cLangSelectionForm::kIntroHeight},
@@ -791,6 +796,13 @@ TEST(WizardTexts, EveryTextFitsItsBoxInEveryLanguage) {
           const std::vector<sKeptFile> kept(2, {"/home/user/Applications/old.txt", kKeptOddPath});
           cCiomLangData* reasons = cLibLang::gCiomLang.sections.find(cStringKey(kKeptReasonsSection, -1));
           text = fillText(text.c_str(), keptFilesText(kept, reasons, 1).c_str());
+        }
+        if (std::string(b.section) == "pkgm::fin" && row == 15) {
+          const std::vector<sKeptFile> left = {{"/home/user/Applications/app/lib/data.txt", kKeptNotPutBack},
+                                               {"/home/user/Applications/app/lib/more.txt", kKeptNotInstalled}};
+          cCiomLangData* reasons = cLibLang::gCiomLang.sections.find(cStringKey(kKeptReasonsSection, -1));
+          text = fillText(text.c_str(), "/home/user/.zvk: No space left on device") + "\n" +
+                 keptFilesText(left, reasons, 2);
         }
         sSize size;
         if (b.h == 0) {

@@ -3,7 +3,8 @@
 //   zvk_install_driver PACKAGE [--offset N] [--lang N] [--pgm FOLDER]
 //                      [--program ZVK] [--give-up]
 // Prints "init <code>" and, when the package was ready, "job <end>
-// result <code> path <problem path>"; exits with the init code, or with the
+// result <code> path <problem path>" and a line "kept <reason row> <path>"
+// for each file the run names as left; exits with the init code, or with the
 // job's result when the job ran.
 #include <cstdio>
 #include <cstdlib>
@@ -97,6 +98,7 @@ int main(int argc, char** argv) {
   cQuietHost host(args);
   int end = runInstallerJob(ctx, host, &config);
   std::printf("job %d result %d path %s\n", end, ctx.result, ctx.problemPath.ptr ? ctx.problemPath.ptr : "");
+  for (const sKeptFile& k : ctx.kept) std::printf("kept %d %s\n", k.reason, k.path.c_str());
   std::fflush(stdout);
   return ctx.result;
 }
