@@ -310,6 +310,57 @@ TEST(Uninstall, CompletesWhatAKilledUninstallOrUpgradeLeft) {
   }
 }
 
+// An upgrade killed once it had removed dropped files, before their emptied
+// folders went, leaves a record of the new version still naming them: the
+// next run of that version takes the folders born before that record was
+// saved, then the uninstall leaves nothing; one the user made there again
+// since, or in the second the record was saved, stays.
+TEST(Uninstall, ARerunTakesOnlyTheFoldersACutShortUpgradeEmptied) {
+  struct Case {
+    const char* name;
+    // The folders standing when the rerun starts.
+    const char* standing;
+    // Seconds from the youngest folder's birth to the record's save.
+    int savedAfter;
+    bool kept;
+  } cases[] = {
+      {"killed before removing the emptied folders", "drop/d0", 1, false},
+      {"killed between removing one and the next", "drop", 1, false},
+      {"made again in the second the record was saved", "drop/d0", 0, true},
+      {"made again after the record was saved", "drop/d0", -1, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Installed pkg;
+    PkgVersion next = sample();
+    next.ver[1] = 1;
+    ASSERT_EQ(installVersion(pkg.root, pkg.cfgDir, next).job, 0);
+    const std::string standing = pkg.root + "/" + c.standing;
+    fs::create_directories(standing);
+    struct statx born;
+    ASSERT_EQ(::statx(AT_FDCWD, standing.c_str(), 0, STATX_BTIME, &born), 0);
+    if (!(born.stx_mask & STATX_BTIME)) GTEST_SKIP() << "no birth times on this file system";
+    {
+      cCIAppFullConfig cfg;
+      ASSERT_TRUE(cfg.openConfig(pkg.cfgDir.c_str()));
+      std::vector<std::string> listed = readFileList(&cfg, "install/sample");
+      listed.push_back(pkg.root + "/drop/d0/f");
+      writeFileList(&cfg, "install/sample", listed);
+      cfg.setParamInt32("install/sample/utime", static_cast<int>(born.stx_btime.tv_sec + c.savedAfter));
+      ASSERT_TRUE(cfg.saveConfig());
+    }
+    const Outcome again = installVersion(pkg.root, pkg.cfgDir, next);
+    EXPECT_EQ(again.job, 0) << again.init << " " << again.problem;
+    EXPECT_EQ(fs::exists(standing), c.kept);
+    Host host;
+    EXPECT_EQ(pkg.uninstall(host), unDone);
+    if (c.kept)
+      EXPECT_TRUE(fs::is_directory(pkg.root + "/drop/d0"));
+    else
+      pkg.expectGone();
+  }
+}
+
 // Killed at any moment, an uninstall or an upgrade leaves what the next
 // uninstall finishes: every file the package installed and every side file
 // this system made goes, the user's own files beside them stay.
