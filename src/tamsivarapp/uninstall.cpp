@@ -140,13 +140,14 @@ class cRecordRoad {
       return id != keptIds_.end() && removedIds_.count(id->second) && idOf(k.path) != id->second;
     });
     clearStoreTrouble(ctx_.config);
-    recordWhatStays();
+    const bool recordStays = recordWhatStays();
     errno = 0;
     if (!ctx_.config->saveConfig()) {
       const int err = errno;
       ctx_.storeTrouble = storeTrouble(ctx_.config, err);
       return unRecordUnsaved;
     }
+    if (recordStays) return unRecordKept;
     return ctx_.kept.empty() ? unDone : unKept;
   }
 
@@ -432,18 +433,20 @@ class cRecordRoad {
   // may still be the package's, and so may a side file kept where this run
   // cannot reach it: the record stays, naming only those, so that an
   // uninstall once their folder is back, or once they are gone, ends it. A
-  // path the package could never have written holds nothing back.
-  void recordWhatStays() {
+  // path the package could never have written holds nothing back. True
+  // where the record stays.
+  bool recordWhatStays() {
     std::set<std::string> files;
     for (const sKeptFile& k : ctx_.kept)
       if (listed_.count(k.path) && (k.reason == kKeptThroughLink || k.reason == kKeptOtherFolder))
         files.insert(k.path);
     if (files.empty() && keptSides_.empty()) {
       ctx_.config->removeSection(section_.c_str());
-      return;
+      return false;
     }
     keepOnlyFiles(ctx_.config, section_.c_str(), files);
     writeSideMark(ctx_.config, section_.c_str(), keptSides_);
+    return true;
   }
 
   sPkgUninstallContext& ctx_;

@@ -208,7 +208,7 @@ TEST(Uninstall, KeepsWhatMayNotBeThePackagesAndSaysSoOnce) {
                             cfg.setParamInt32("install/sample/files", n);
                           },
                           &kept),
-            unKept);
+            unRecordKept);
   size_t k = 0;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.listed);
@@ -223,7 +223,7 @@ TEST(Uninstall, KeepsWhatMayNotBeThePackagesAndSaysSoOnce) {
   EXPECT_FALSE(fs::exists(pkg.root + "/bin"));
   EXPECT_FALSE(fs::exists(pkg.root + "/share/doc/readme.txt"));
   EXPECT_EQ(pkg.listed(), std::vector<std::string>{linkOut + "/victim"});
-  EXPECT_EQ(pkg.uninstall(host), unKept);
+  EXPECT_EQ(pkg.uninstall(host), unRecordKept);
   fs::remove(linkOut);
   EXPECT_EQ(pkg.uninstall(host), unDone);
   EXPECT_FALSE(pkg.recorded());
@@ -796,7 +796,7 @@ TEST(Uninstall, WhatStandsInAFilesPlaceWhenTheQuestionIsAnswered) {
          fs::remove_all(pkg.root + "/lib/deep");
          fs::create_directory_symlink(outside, pkg.root + "/lib/deep");
        },
-       unKept, {"/lib/deep/data.bin"}},
+       unRecordKept, {"/lib/deep/data.bin"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -1086,7 +1086,7 @@ TEST(Uninstall, AFolderIsThePackagesWhileItsPathResolvesWhereItDid) {
     }
     Host host;
     std::vector<sKeptFile> kept;
-    EXPECT_EQ(uninstallFrom(cfgDir, host, {}, &kept), c.change == eSwapped ? unKept : unDone);
+    EXPECT_EQ(uninstallFrom(cfgDir, host, {}, &kept), c.change == eSwapped ? unRecordKept : unDone);
     if (c.change != eSwapped) {
       EXPECT_TRUE(kept.empty());
       EXPECT_FALSE(fs::exists(root));
@@ -1274,7 +1274,7 @@ TEST(Uninstall, AnAbsoluteTargetBehindALinkThatWasAlwaysThere) {
     EXPECT_EQ(readFile(tool), relinked ? "the user's" : "two");
     Host uninstaller;
     std::vector<sKeptFile> kept;
-    EXPECT_EQ(uninstallFrom(cfgDir, uninstaller, {}, &kept), relinked ? unKept : unDone);
+    EXPECT_EQ(uninstallFrom(cfgDir, uninstaller, {}, &kept), relinked ? unRecordKept : unDone);
     EXPECT_EQ(fs::exists(tool), relinked);
     EXPECT_TRUE(fs::is_symlink(dir.file("sys/bin")));
     EXPECT_EQ(fs::exists(dir.file("sys/usr/bin/tool")), relinked) << "version 1's file is left where it was";
@@ -1342,7 +1342,7 @@ TEST(Uninstall, ARecordThatPinnedFoldersByNumbersStillUpgradesAndUninstalls) {
     }
     Host uninstaller;
     std::vector<sKeptFile> kept;
-    EXPECT_EQ(uninstallFrom(cfgDir, uninstaller, {}, &kept), c.same ? unDone : unKept);
+    EXPECT_EQ(uninstallFrom(cfgDir, uninstaller, {}, &kept), c.same ? unDone : unRecordKept);
     EXPECT_EQ(fs::exists(placed), !c.same);
     std::vector<std::string> stay;
     for (const sKeptFile& k : kept) stay.push_back(k.path);
@@ -1380,7 +1380,7 @@ TEST(Uninstall, ABackupALinkCutOffWhileTheQuestionIsOpenIsNamedAndKept) {
       const int code = pkg.uninstall(host, {}, &kept);
       // Given up, the box names it below the cancellation.
       const std::string box = cancelledText("Cancelled.", kept, nullptr);
-      return code == (giveUp ? unCancelled : unKept) && kept.size() == 1 && kept[0].path == backup &&
+      return code == (giveUp ? unCancelled : unRecordKept) && kept.size() == 1 && kept[0].path == backup &&
              kept[0].reason == kKeptFolderMoved && box.starts_with("Cancelled.\n" + backup + " (");
     }));
     ::chmod(locked.c_str(), 0755);
