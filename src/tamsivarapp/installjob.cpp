@@ -879,7 +879,9 @@ class cInstallerRun {
     // folder left the folder, born before that run saved the record that
     // still names the file; one the user made there again since is younger
     // and stays. The record keeps whole seconds: a folder born in the very
-    // second it was saved may be either, and stays.
+    // second it was saved may be either, and stays. A record without its
+    // time proves nothing, and the store file's time moves with any other
+    // package's save: then they all stay.
     if (oldFolder && recordTime_)
       for (const std::string& path : ctx_.listedGone)
         if (!listed_.count(path) && under(path, old) && !hasDotSteps(path))
