@@ -12,6 +12,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 
 #include "base/buffers.h"
@@ -422,10 +423,17 @@ class cRecordRoad {
         keep(side, kKeptNotAFile);
       }
     }
-    // Folders go only inside a folder of the package's own.
+    // Folders go only inside a folder of the package's own. An upgrade
+    // killed between removing two emptied folders left the upper one above
+    // a folder already gone: it goes where it was born before that upgrade
+    // saved the record, as a folder made there again since stays.
     if (ctx_.base.empty() || ctx_.base == "/") return;
-    for (const std::string& file : listed_)
-      if (anchorFor(file) == ctx_.base) dropEmptyFoldersBelow(ctx_.base, file, pinOf(ctx_.base, file));
+    const std::optional<long long> saved = readRecordTime(ctx_.config, section_.c_str());
+    for (const std::string& file : listed_) {
+      if (anchorFor(file) != ctx_.base) continue;
+      dropEmptyFoldersBelow(ctx_.base, file, pinOf(ctx_.base, file));
+      if (saved && !exists(parentOf(file).c_str())) dropEmptyFoldersBelow(ctx_.base, file, pinOf(ctx_.base, file), saved);
+    }
     if (anchorHolds(ctx_.base, pinOf(ctx_.base, {}))) ::rmdir(ctx_.base.c_str());
   }
 
