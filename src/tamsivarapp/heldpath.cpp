@@ -202,7 +202,8 @@ sFileId ownIdAt(int folder, const std::string& name) {
 
 sFileId cHeldFolder::idAt(const std::string& name) const { return fd_ < 0 ? sFileId{} : ownIdAt(fd_, name); }
 
-void dropEmptyFoldersBelow(const std::string& anchor, const std::string& path, const sAnchorPin& pin) {
+void dropEmptyFoldersBelow(const std::string& anchor, const std::string& path, const sAnchorPin& pin,
+                           std::optional<long long> bornBefore) {
   std::string folder = path;
   for (;;) {
     const size_t slash = folder.rfind('/');
@@ -210,7 +211,14 @@ void dropEmptyFoldersBelow(const std::string& anchor, const std::string& path, c
     folder.resize(slash);
     if (!under(folder, anchor)) return;
     cHeldFolder parent;
-    if (!parent.hold(anchor, folder, nullptr, pin) || ::unlinkat(parent.fd(), parent.leaf().c_str(), AT_REMOVEDIR) != 0) return;
+    const bool held = parent.hold(anchor, folder, nullptr, pin);
+    if (bornBefore) {
+      // Killed between two removals, a run leaves the upper folders.
+      if (!held || !parent.typeOf(parent.leaf())) continue;
+      const sFileId id = parent.idAt(parent.leaf());
+      if (!id.born || id.bornSec >= *bornBefore) return;
+    }
+    if (!held || ::unlinkat(parent.fd(), parent.leaf().c_str(), AT_REMOVEDIR) != 0) return;
   }
 }
 

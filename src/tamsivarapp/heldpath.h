@@ -121,8 +121,12 @@ bool hasDotSteps(const std::string& path);
 // Whether `path` lies below `folder`, as text.
 bool under(const std::string& path, const std::string& folder);
 // Removes the folders `path` leaves empty below `anchor`, the nearest
-// first, each through a held parent; stops at the first that stays.
-void dropEmptyFoldersBelow(const std::string& anchor, const std::string& path, const sAnchorPin& pin);
+// first, each through a held parent; stops at the first that stays. Given
+// `bornBefore` (seconds), a folder goes only where its birth time is known
+// and in an earlier second, and one already gone is passed over: what an
+// earlier run emptied goes, what was made again since stays.
+void dropEmptyFoldersBelow(const std::string& anchor, const std::string& path, const sAnchorPin& pin,
+                           std::optional<long long> bornBefore = std::nullopt);
 // Renames `from` to `to` in the held folder, never over anything that
 // stands at `to`.
 bool renameNoReplace(int folder, const std::string& from, const std::string& to);

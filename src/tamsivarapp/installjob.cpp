@@ -10,6 +10,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -106,6 +107,7 @@ class cInstallerRun {
     unsigned long long version = 0;
     previous_ = config_ && config_->getParamInt((std::string(section_.ptr) + "/ver").c_str(), version);
     if (!previous_) readUnfinished();
+    recordTime_ = readRecordTime(config_, section_.ptr);
     if (config_ && config_->hasSection(section_.ptr)) earlierSides_ = readSideMark(config_, section_.ptr);
     for (const auto& [side, id] : earlierSides_)
       if (ownIdOf(side) == id) sides_.emplace(side, id);
@@ -923,6 +925,17 @@ class cInstallerRun {
         if (anchor == old) dropEmptyFoldersBelow(old, path, pinOf(old, path));
       }
     }
+    // A run cut short between removing a dropped file and its emptied
+    // folder left the folder, born before that run saved the record that
+    // still names the file; one the user made there again since is younger
+    // and stays. The record keeps whole seconds: a folder born in the very
+    // second it was saved may be either, and stays. A record without its
+    // time proves nothing, and the store file's time moves with any other
+    // package's save: then they all stay.
+    if (oldFolder && recordTime_)
+      for (const std::string& path : ctx_.listedGone)
+        if (!listed_.count(path) && under(path, old) && !hasDotSteps(path))
+          dropEmptyFoldersBelow(old, path, pinOf(old, path), recordTime_);
     // A path kept early may lead through a link into a folder a later path
     // emptied and removed: only what is still there once every dropped file
     // has been dealt with was kept.
@@ -968,6 +981,8 @@ class cInstallerRun {
   // version's, or the mark of an unfinished first installation.
   bool previous_ = false;
   std::vector<std::string> oldList_;
+  // When the record the run began with was saved.
+  std::optional<long long> recordTime_;
   // The folder and the files of a first installation killed before it
   // ended, as its record names them.
   std::string unfinishedBase_;

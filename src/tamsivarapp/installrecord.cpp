@@ -140,6 +140,13 @@ void ctxToConfig(sPkgInstallContext* context, cApplicationConfig* config, const 
   runs.destroy();
 }
 
+std::optional<long long> readRecordTime(cApplicationConfig* config, const char* section) {
+  unsigned long long stamp = 0;
+  if (!config || !config->getParamInt(key(section, "utime").c_str(), stamp)) return std::nullopt;
+  // Written as the 32 bits of an unsigned count of seconds.
+  return static_cast<long long>(stamp & 0xffffffffull);
+}
+
 namespace {
 
 // A resolved folder as recorded; empty where none was, or where it is no

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 
 #include "base/buffers.h"
@@ -140,13 +141,14 @@ class cRecordRoad {
       return id != keptIds_.end() && removedIds_.count(id->second) && idOf(k.path) != id->second;
     });
     clearStoreTrouble(ctx_.config);
-    recordWhatStays();
+    const bool recordStays = recordWhatStays();
     errno = 0;
     if (!ctx_.config->saveConfig()) {
       const int err = errno;
       ctx_.storeTrouble = storeTrouble(ctx_.config, err);
       return unRecordUnsaved;
     }
+    if (recordStays) return unRecordKept;
     return ctx_.kept.empty() ? unDone : unKept;
   }
 
@@ -421,10 +423,17 @@ class cRecordRoad {
         keep(side, kKeptNotAFile);
       }
     }
-    // Folders go only inside a folder of the package's own.
+    // Folders go only inside a folder of the package's own. An upgrade
+    // killed between removing two emptied folders left the upper one above
+    // a folder already gone: it goes where it was born before that upgrade
+    // saved the record, as a folder made there again since stays.
     if (ctx_.base.empty() || ctx_.base == "/") return;
-    for (const std::string& file : listed_)
-      if (anchorFor(file) == ctx_.base) dropEmptyFoldersBelow(ctx_.base, file, pinOf(ctx_.base, file));
+    const std::optional<long long> saved = readRecordTime(ctx_.config, section_.c_str());
+    for (const std::string& file : listed_) {
+      if (anchorFor(file) != ctx_.base) continue;
+      dropEmptyFoldersBelow(ctx_.base, file, pinOf(ctx_.base, file));
+      if (saved && !exists(parentOf(file).c_str())) dropEmptyFoldersBelow(ctx_.base, file, pinOf(ctx_.base, file), saved);
+    }
     if (anchorHolds(ctx_.base, pinOf(ctx_.base, {}))) ::rmdir(ctx_.base.c_str());
   }
 
@@ -432,18 +441,20 @@ class cRecordRoad {
   // may still be the package's, and so may a side file kept where this run
   // cannot reach it: the record stays, naming only those, so that an
   // uninstall once their folder is back, or once they are gone, ends it. A
-  // path the package could never have written holds nothing back.
-  void recordWhatStays() {
+  // path the package could never have written holds nothing back. True
+  // where the record stays.
+  bool recordWhatStays() {
     std::set<std::string> files;
     for (const sKeptFile& k : ctx_.kept)
       if (listed_.count(k.path) && (k.reason == kKeptThroughLink || k.reason == kKeptOtherFolder))
         files.insert(k.path);
     if (files.empty() && keptSides_.empty()) {
       ctx_.config->removeSection(section_.c_str());
-      return;
+      return false;
     }
     keepOnlyFiles(ctx_.config, section_.c_str(), files);
     writeSideMark(ctx_.config, section_.c_str(), keptSides_);
+    return true;
   }
 
   sPkgUninstallContext& ctx_;

@@ -31,7 +31,7 @@ struct sPkgUninstallContext {
 };
 
 // End codes; code c shows row c + 5 of the uninstall form's texts, the
-// unsaved record row 17.
+// unsaved record row 17, the record kept row 23.
 enum eUninstallResult {
   unDone = 0,
   unInternal = 1,
@@ -45,6 +45,10 @@ enum eUninstallResult {
   // Removed, but the record still names the package: `storeTrouble` says
   // where and why.
   unRecordUnsaved = 8,
+  // Removed, except what `kept` names, some of which may still be the
+  // package's: the record stays, naming those, until an uninstall can
+  // remove them.
+  unRecordKept = 9,
 };
 
 // Rows of the questions.

@@ -15,6 +15,7 @@ namespace {
 constexpr int kBusyFileRow = 4;
 constexpr int kFirstEndRow = 5;
 constexpr int kRecordUnsavedRow = 17;
+constexpr int kRecordKeptRow = 23;
 // Kept files the box names one by one; a longer box would leave the screen.
 constexpr size_t kKeptInBox = 20;
 
@@ -90,13 +91,15 @@ std::string cancelledText(const char* cancelled, const std::vector<sKeptFile>& k
 }
 
 void cUninstallInitUI::showEnd(int code) {
-  const char* text = string(code == unRecordUnsaved ? kRecordUnsavedRow : code + kFirstEndRow);
+  const char* text = string(code == unRecordUnsaved ? kRecordUnsavedRow
+                            : code == unRecordKept  ? kRecordKeptRow
+                                                    : code + kFirstEndRow);
   if (!text) return;
   if (code == unRecordUnsaved) {
     cMessageForm::errorbox(this, filledIn(text, storeTroubleText(myContext->storeTrouble, requestNamedLangResource(kKeptReasonsSection))).c_str(), nullptr);
     return;
   }
-  if (code == unKept) {
+  if (code == unKept || code == unRecordKept) {
     const std::string files = keptFilesText(myContext->kept, requestNamedLangResource(kKeptReasonsSection), kKeptInBox);
     cMessageForm::warningbox(this, filledIn(text, files).c_str(), nullptr);
     return;
@@ -119,7 +122,7 @@ bool cUninstallInitUI::onAction(cChildElement* sender, cChildAction* a) {
   switch (a->code) {
     case kJobEnded: {
       int code = static_cast<cProgressAction*>(a)->endCode;
-      if (code >= unDone && code <= unRecordUnsaved) showEnd(code);
+      if (code >= unDone && code <= unRecordKept) showEnd(code);
       end_modal(code == unDone ? 0 : 1);
       return true;
     }

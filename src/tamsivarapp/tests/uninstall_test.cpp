@@ -208,7 +208,7 @@ TEST(Uninstall, KeepsWhatMayNotBeThePackagesAndSaysSoOnce) {
                             cfg.setParamInt32("install/sample/files", n);
                           },
                           &kept),
-            unKept);
+            unRecordKept);
   size_t k = 0;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.listed);
@@ -223,7 +223,7 @@ TEST(Uninstall, KeepsWhatMayNotBeThePackagesAndSaysSoOnce) {
   EXPECT_FALSE(fs::exists(pkg.root + "/bin"));
   EXPECT_FALSE(fs::exists(pkg.root + "/share/doc/readme.txt"));
   EXPECT_EQ(pkg.listed(), std::vector<std::string>{linkOut + "/victim"});
-  EXPECT_EQ(pkg.uninstall(host), unKept);
+  EXPECT_EQ(pkg.uninstall(host), unRecordKept);
   fs::remove(linkOut);
   EXPECT_EQ(pkg.uninstall(host), unDone);
   EXPECT_FALSE(pkg.recorded());
@@ -307,6 +307,62 @@ TEST(Uninstall, CompletesWhatAKilledUninstallOrUpgradeLeft) {
     std::sort(left.begin(), left.end());
     EXPECT_EQ(left, strangers);
     EXPECT_FALSE(pkg.recorded());
+  }
+}
+
+// An upgrade killed once it had removed dropped files, before their emptied
+// folders went, leaves a record of the new version still naming them: the
+// next run of that version takes the folders born before that record was
+// saved, then the uninstall leaves nothing; one the user made there again
+// since, or in the second the record was saved, stays.
+TEST(Uninstall, ARerunTakesOnlyTheFoldersACutShortUpgradeEmptied) {
+  struct Case {
+    const char* name;
+    // The folders standing when the rerun starts.
+    const char* standing;
+    // Seconds from the youngest folder's birth to the record's save.
+    int savedAfter;
+    bool kept;
+    bool rerun = true;
+  } cases[] = {
+      {"killed before removing the emptied folders", "drop/d0", 1, false},
+      {"killed between removing one and the next", "drop", 1, false},
+      {"killed between removing one and the next, uninstalled at once", "drop", 1, false, false},
+      {"made again after the record was saved, uninstalled at once", "drop", -1, true, false},
+      {"made again in the second the record was saved", "drop/d0", 0, true},
+      {"made again after the record was saved", "drop/d0", -1, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Installed pkg;
+    PkgVersion next = sample();
+    next.ver[1] = 1;
+    ASSERT_EQ(installVersion(pkg.root, pkg.cfgDir, next).job, 0);
+    const std::string standing = pkg.root + "/" + c.standing;
+    fs::create_directories(standing);
+    struct statx born;
+    ASSERT_EQ(::statx(AT_FDCWD, standing.c_str(), 0, STATX_BTIME, &born), 0);
+    if (!(born.stx_mask & STATX_BTIME)) GTEST_SKIP() << "no birth times on this file system";
+    {
+      cCIAppFullConfig cfg;
+      ASSERT_TRUE(cfg.openConfig(pkg.cfgDir.c_str()));
+      std::vector<std::string> listed = readFileList(&cfg, "install/sample");
+      listed.push_back(pkg.root + "/drop/d0/f");
+      writeFileList(&cfg, "install/sample", listed);
+      cfg.setParamInt32("install/sample/utime", static_cast<int>(born.stx_btime.tv_sec + c.savedAfter));
+      ASSERT_TRUE(cfg.saveConfig());
+    }
+    if (c.rerun) {
+      const Outcome again = installVersion(pkg.root, pkg.cfgDir, next);
+      EXPECT_EQ(again.job, 0) << again.init << " " << again.problem;
+      EXPECT_EQ(fs::exists(standing), c.kept);
+    }
+    Host host;
+    EXPECT_EQ(pkg.uninstall(host), unDone);
+    if (c.kept)
+      EXPECT_TRUE(fs::is_directory(standing));
+    else
+      pkg.expectGone();
   }
 }
 
@@ -745,7 +801,7 @@ TEST(Uninstall, WhatStandsInAFilesPlaceWhenTheQuestionIsAnswered) {
          fs::remove_all(pkg.root + "/lib/deep");
          fs::create_directory_symlink(outside, pkg.root + "/lib/deep");
        },
-       unKept, {"/lib/deep/data.bin"}},
+       unRecordKept, {"/lib/deep/data.bin"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -1035,7 +1091,7 @@ TEST(Uninstall, AFolderIsThePackagesWhileItsPathResolvesWhereItDid) {
     }
     Host host;
     std::vector<sKeptFile> kept;
-    EXPECT_EQ(uninstallFrom(cfgDir, host, {}, &kept), c.change == eSwapped ? unKept : unDone);
+    EXPECT_EQ(uninstallFrom(cfgDir, host, {}, &kept), c.change == eSwapped ? unRecordKept : unDone);
     if (c.change != eSwapped) {
       EXPECT_TRUE(kept.empty());
       EXPECT_FALSE(fs::exists(root));
@@ -1223,7 +1279,7 @@ TEST(Uninstall, AnAbsoluteTargetBehindALinkThatWasAlwaysThere) {
     EXPECT_EQ(readFile(tool), relinked ? "the user's" : "two");
     Host uninstaller;
     std::vector<sKeptFile> kept;
-    EXPECT_EQ(uninstallFrom(cfgDir, uninstaller, {}, &kept), relinked ? unKept : unDone);
+    EXPECT_EQ(uninstallFrom(cfgDir, uninstaller, {}, &kept), relinked ? unRecordKept : unDone);
     EXPECT_EQ(fs::exists(tool), relinked);
     EXPECT_TRUE(fs::is_symlink(dir.file("sys/bin")));
     EXPECT_EQ(fs::exists(dir.file("sys/usr/bin/tool")), relinked) << "version 1's file is left where it was";
@@ -1291,7 +1347,7 @@ TEST(Uninstall, ARecordThatPinnedFoldersByNumbersStillUpgradesAndUninstalls) {
     }
     Host uninstaller;
     std::vector<sKeptFile> kept;
-    EXPECT_EQ(uninstallFrom(cfgDir, uninstaller, {}, &kept), c.same ? unDone : unKept);
+    EXPECT_EQ(uninstallFrom(cfgDir, uninstaller, {}, &kept), c.same ? unDone : unRecordKept);
     EXPECT_EQ(fs::exists(placed), !c.same);
     std::vector<std::string> stay;
     for (const sKeptFile& k : kept) stay.push_back(k.path);
@@ -1329,7 +1385,7 @@ TEST(Uninstall, ABackupALinkCutOffWhileTheQuestionIsOpenIsNamedAndKept) {
       const int code = pkg.uninstall(host, {}, &kept);
       // Given up, the box names it below the cancellation.
       const std::string box = cancelledText("Cancelled.", kept, nullptr);
-      return code == (giveUp ? unCancelled : unKept) && kept.size() == 1 && kept[0].path == backup &&
+      return code == (giveUp ? unCancelled : unRecordKept) && kept.size() == 1 && kept[0].path == backup &&
              kept[0].reason == kKeptFolderMoved && box.starts_with("Cancelled.\n" + backup + " (");
     }));
     ::chmod(locked.c_str(), 0755);

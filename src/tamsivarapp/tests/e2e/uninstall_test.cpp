@@ -106,6 +106,15 @@ TEST_P(Uninstall, AnswersAndWhatTheyLeave) {
          ASSERT_TRUE(cfg.saveConfig());
        },
        {"sample"}, {{"Confirm", "Return"}, {"Warning", "Return", nullptr, "uninstall_kept"}}, 1, -1},
+      // Behind a link now, it may still be the package's: the package
+      // stays listed, and the box says so.
+      {"a listed file behind a link keeps the record", false,
+       [&] {
+         writeFile(home + "/elsewhere/data.bin", "elsewhere");
+         fs::remove_all(root + "/" + ro);
+         fs::create_directory_symlink(home + "/elsewhere", root + "/" + ro);
+       },
+       {"sample"}, {{"Confirm", "Return"}, {"Warning", "Return", nullptr, "uninstall_record_kept"}}, 1, -1},
   };
   for (const Case& c : cases) {
     if (c.nobodyOnly && !GetParam()) continue;
