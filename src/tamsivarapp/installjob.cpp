@@ -428,23 +428,21 @@ class cInstallerRun {
   // save, and only then given their names; killed at any moment, the run
   // leaves no file under a side name the record does not name with that
   // file's identity, and the record names no file that lacks its name for
-  // longer than the links take. Every file is made and named before the
-  // first is filled: a save forces to the disk what the system holds
-  // unwritten, and with the bytes of filled files waiting it takes a while.
+  // longer than the links take. A batch is filled before the next is made,
+  // so that the bar follows the files as they come: with all made first, a
+  // large package sat in its first stage for as long as the making took.
   bool unpack() {
     std::vector<sEntry*> pending;
     for (sEntry& e : entries_)
       if (changed(e)) pending.push_back(&e);
-    int stage = 0;
+    int stage = 0, filled = 0;
     for (size_t at = 0; at < pending.size();) {
       const size_t made = makeBatch(pending, at, stage);
       if (!made) return false;
-      at += made;
-    }
-    int filled = 0;
-    for (sEntry* e : pending) {
-      if (filled++) host_.notifyStage(++stage);
-      if (!fillTemp(*e)) return false;
+      for (const size_t end = at + made; at < end; ++at) {
+        if (filled++) host_.notifyStage(++stage);
+        if (!fillTemp(*pending[at])) return false;
+      }
     }
     return true;
   }

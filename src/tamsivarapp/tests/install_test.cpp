@@ -434,6 +434,25 @@ TEST(InstallerJob, KilledAtRandomMomentsLeavesOldOrNewAndTheNextRunRepairs) {
   }
 }
 
+// A package of more files than one batch makes: the bar's fill stages
+// follow the batches, so the second file is filled while later ones are
+// not made yet, rather than after every file was made.
+TEST(InstallerJob, FillingFollowsEachBatchOfFilesMade) {
+  PkgVersion v;
+  for (int i = 0; i < 700; ++i) v.files.push_back({"d" + std::to_string(i % 7) + "/f" + std::to_string(i), "x"});
+  ScratchDir dir;
+  const std::string root = dir.file("app"), cfgDir = dir.file("cfg");
+  TestHost host;
+  size_t sidesAtSecondFill = 0;
+  host.atStage = [&](int s) {
+    if (s == 2) sidesAtSecondFill = sideFiles(root).size();
+  };
+  ASSERT_EQ(installVersion(root, cfgDir, v, host).job, 0);
+  expectInstalled(root, cfgDir, v);
+  EXPECT_GT(sidesAtSecondFill, 0u);
+  EXPECT_LT(sidesAtSecondFill, v.files.size());
+}
+
 // The wizard's abort question, asked at a chosen report of each phase up
 // to the record of the new version: the run waits for the answer without
 // a step, and Yes puts the old version back at once.
