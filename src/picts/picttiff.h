@@ -64,8 +64,10 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   // Compressions 1, 3, 4, 5, 6, 7, 8, 32946 and 32773; `out.data` gets at most
   // `out.rowBytes` x `out.rows` bytes, however much the input asks for.
   virtual bool decodeStripe(_typebuf<unsigned char>& in, int compression, sDecomress& out);
+  // Decodes at most `limit` bytes of a unit holding `held` (`limit` or more):
+  // a run past `held` is damage, one past `limit` only is cut there.
   static bool makePackBitsDecompressing(const _typebuf<unsigned char>& in, _typebuf<unsigned char>& out,
-                                        long long limit);
+                                        long long limit, long long held);
   // Predictor 2 over complete rows; depths of 64 bits or fewer.
   static void makeHorzUndifferencing(unsigned char* data, long long size, int width, int samplesPerPixel,
                                      int bits, bool bigEndian);

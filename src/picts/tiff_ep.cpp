@@ -268,8 +268,12 @@ long long cPictTIFF_EP::rawUnitBytes(const sRawUnit& unit) const {
   // Sides come from the file: a unit past the library's pixel limit is
   // refused before any size is made of them.
   if (pictPixelCount(unit.width, unit.rows) < 0) return -1;
+  // A unit without a count holds what it stores takes uncompressed: every
+  // tile its declared rows, a bottom one as a top one, a strip its rows
+  // inside the raw, as writers cut the last one short.
+  const long long stored = myStripOffsets.count ? unit.rows : unit.held;
   const unsigned long long count =
-      unit.count ? unit.count : static_cast<unsigned long long>(rawRowBytes(unit.width) * unit.rows);
+      unit.count ? unit.count : static_cast<unsigned long long>(rawRowBytes(unit.width) * stored);
   if (unit.offset >= myStreamSize || count > myStreamSize - unit.offset || count > 0x7FFFFFFFULL) return -1;
   return static_cast<long long>(count);
 }

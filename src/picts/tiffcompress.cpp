@@ -3,6 +3,7 @@
 // grow a buffer the picture will never read.
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <new>
 
 #include "base/memio.h"
@@ -124,13 +125,19 @@ bool cPictTIFF::decodeStripe(_typebuf<unsigned char>& in, int compression, sDeco
       }
       return decodeDeflate(in, out, held, !myUnitPaddingUnread) && out.data.count >= need;
     }
-    case 32773:
+    case 32773: {
+      // Rows a unit holds past the picture's last one are padding: a run
+      // reaching into them is cut where the picture ends, not damage.
+      long long held = 0;
+      if (__builtin_mul_overflow(static_cast<long long>(out.rowBytes), myUnitHeld, &held))
+        held = std::numeric_limits<long long>::max();
       try {
         sizeBuffer(out.data, boundedSize(need, in.count, kMaxPackBitsRatio));
       } catch (const std::bad_alloc&) {
         return false;
       }
-      return makePackBitsDecompressing(in, out.data, out.data.count);
+      return makePackBitsDecompressing(in, out.data, out.data.count, std::max(held, out.data.count));
+    }
     default:
       return false;
   }
@@ -263,7 +270,7 @@ bool cPictTIFF::decodeJPEG(_typebuf<unsigned char>& in, sDecomress& out) {
 }
 
 bool cPictTIFF::makePackBitsDecompressing(const _typebuf<unsigned char>& in, _typebuf<unsigned char>& out,
-                                          long long limit) {
+                                          long long limit, long long held) {
   long long at = 0, written = 0;
   bool ok = true;
   while (at < in.count && written < limit) {
@@ -271,25 +278,27 @@ bool cPictTIFF::makePackBitsDecompressing(const _typebuf<unsigned char>& in, _ty
     if (c == -128) continue;
     if (c >= 0) {
       long long n = c + 1;
-      if (n > in.count - at || n > limit - written) {
+      if (n > in.count - at || n > held - written) {
         ok = false;
         break;
       }
       // A run of at most 128 bytes is copied whole when both buffers have
       // room: one fixed-size copy beats a call per run, and the bytes past
       // the run are overwritten by the next ones.
+      const long long kept = std::min(n, limit - written);
       if (in.count - at >= 128 && out.count - written >= 128)
         std::memcpy(out.ptr + written, in.ptr + at, 128);
       else
-        std::memcpy(out.ptr + written, in.ptr + at, static_cast<size_t>(n));
-      written += n;
+        std::memcpy(out.ptr + written, in.ptr + at, static_cast<size_t>(kept));
+      written += kept;
       at += n;
     } else {
       long long n = 1 - c;
-      if (at >= in.count || n > limit - written) {
+      if (at >= in.count || n > held - written) {
         ok = false;
         break;
       }
+      n = std::min(n, limit - written);
       std::memset(out.ptr + written, in.ptr[at++], static_cast<size_t>(n));
       written += n;
     }

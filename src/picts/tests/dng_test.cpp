@@ -550,6 +550,42 @@ TEST(DngRaw, TilesWiderThanANarrowRawComeBackWhole) {
   EXPECT_TRUE(dng.plane == s.samples);
 }
 
+// A 64 x 48 raw in 32 x 32 Deflate tiles, one of which has a byte count of
+// 0 and so holds what its 32 rows would uncompressed: whether that tile is
+// in the top row or in the bottom one, half outside the raw, it decodes alike.
+TEST(DngRaw, ZeroCountTilesReadAlikeInEveryRow) {
+  DngSpec s = spec(64, 48, 16, 12);
+  s.layout = DngSpec::kLJpegTiles;
+  s.tile = 32;
+  // Nine-bit samples that hardly compress, the bottom tiles' rows below the
+  // raw too: each stream is longer than a bottom tile's rows inside the raw.
+  auto sample = [](int x, int y) { return uint16_t(uint32_t(y * 64 + x) * 2654435761u >> 23); };
+  for (int y = 0; y < s.height; ++y)
+    for (int x = 0; x < s.width; ++x) s.samples[size_t(y * s.width + x)] = sample(x, y);
+  for (size_t zeroCounted : {0, 2}) {
+    SCOPED_TRACE("tile " + std::to_string(zeroCounted));
+    Bytes file = patchedFile(rawtest::writeDng(s), 259, 1, 8);
+    for (size_t k = 0; k < 4; ++k) {
+      Bytes tile;
+      for (int y = int(k / 2) * 32; y < int(k / 2) * 32 + 32; ++y)
+        for (int x = int(k % 2) * 32; x < int(k % 2) * 32 + 32; ++x) {
+          const uint16_t v = sample(x, y);
+          tile.insert(tile.end(), {uint8_t(v), uint8_t(v >> 8)});
+        }
+      const Bytes stream = rawtest::deflated(tile);
+      putNumber(file, numberAt(file, entryOf(file, 324) + 8, 4) + 4 * k, uint32_t(file.size()));
+      putNumber(file, numberAt(file, entryOf(file, 325) + 8, 4) + 4 * k,
+                k == zeroCounted ? 0 : uint32_t(stream.size()));
+      file.insert(file.end(), stream.begin(), stream.end());
+    }
+    file.resize(file.size() + 2048);
+    pngtest::MemStream m(file);
+    Capture<cPictDNG> dng;
+    ASSERT_TRUE(dng.decode(&m.io));
+    EXPECT_TRUE(dng.plane == s.samples);
+  }
+}
+
 // A lossless frame smaller than its strip or tile is damage, never a plane
 // with black rows; without RowsPerStrip (or with 0) the strips share the
 // rows evenly, as in any TIFF.

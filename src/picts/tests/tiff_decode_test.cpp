@@ -372,10 +372,10 @@ Bytes zlibOf(const Bytes& data) {
 
 // The file of a w x h grey picture whose units `writer` holds at `offsets`:
 // tiles of unitW x unitH, or strips of unitH rows.
-Bytes greyUnitsFile(Writer& writer, uint32_t w, uint32_t h, bool deflated, bool tiled, uint64_t unitW,
+Bytes greyUnitsFile(Writer& writer, uint32_t w, uint32_t h, uint64_t compression, bool tiled, uint64_t unitW,
                     uint64_t unitH, const std::vector<uint64_t>& offsets, const std::vector<uint64_t>& counts) {
   std::vector<Entry> ifd = {writer.longEntry(256, {w}),  writer.longEntry(257, {h}),
-                            writer.shortEntry(258, {8}), writer.shortEntry(259, {deflated ? 8u : 1u}),
+                            writer.shortEntry(258, {8}), writer.shortEntry(259, {compression}),
                             writer.shortEntry(262, {1}), writer.shortEntry(277, {1})};
   const std::vector<Entry> units =
       tiled ? std::vector<Entry>{writer.longEntry(322, {unitW}), writer.longEntry(323, {unitH}),
@@ -405,7 +405,7 @@ Bytes manyUnitFile(bool tiled, bool deflated, int64_t lastAt = -1) {
       counts.push_back(unit.size());
     }
   if (lastAt >= 0) offsets.back() = uint64_t(lastAt);
-  return greyUnitsFile(writer, w, h, deflated, tiled, unitW, unitH, offsets, counts);
+  return greyUnitsFile(writer, w, h, deflated ? 8 : 1, tiled, unitW, unitH, offsets, counts);
 }
 
 // Files of some 100,000 tiles or strips decode as libtiff decodes them; the
@@ -510,11 +510,24 @@ TEST(TiffDecode, DeflateStripsHoldingMoreRowsThanTheStrip) {
   }
 }
 
-// 20 x 10 grey in Deflate units `unitW` wide, each declaring `declared`
-// rows and holding `held` (rows past the picture's last one padding);
-// `strips` when the units are strips, else tiles; `spoilt` flips a bit of
-// each checksum.
-Bytes paddedUnits(bool strips, uint32_t unitW, uint64_t declared, uint32_t held, bool spoilt = false) {
+// PackBits of `data` in literals of 128 bytes, a unit packed as one run of
+// bytes regardless of its rows, as some writers pack it.
+Bytes packBitsOf(const Bytes& data) {
+  Bytes out;
+  for (size_t at = 0; at < data.size(); at += 128) {
+    const size_t n = std::min<size_t>(128, data.size() - at);
+    out.push_back(uint8_t(n - 1));
+    out.insert(out.end(), data.begin() + long(at), data.begin() + long(at + n));
+  }
+  return out;
+}
+
+// 20 x 10 grey in Deflate (8) or PackBits (32773) units `unitW` wide, each
+// declaring `declared` rows and holding `held` (rows past the picture's
+// last one padding); `strips` when the units are strips, else tiles;
+// `spoilt` flips a bit of each Deflate checksum.
+Bytes paddedUnits(bool strips, uint32_t unitW, uint64_t declared, uint32_t held, uint16_t compression = 8,
+                  bool spoilt = false) {
   const uint32_t w = 20, h = 10;
   Writer writer;
   std::vector<uint64_t> offsets, counts;
@@ -522,17 +535,17 @@ Bytes paddedUnits(bool strips, uint32_t unitW, uint64_t declared, uint32_t held,
     Bytes unit(size_t(unitW) * held, 0xAA);
     for (uint32_t r = 0; r < held && y + r < h; ++r)
       for (uint32_t x = 0; x < w; ++x) unit[r * unitW + x] = uint8_t(x * 11 + (y + r) * 7);
-    Bytes z = zlibOf(unit);
+    Bytes z = compression == 8 ? zlibOf(unit) : packBitsOf(unit);
     z.back() ^= spoilt;
     offsets.push_back(writer.addBlob(z));
     counts.push_back(z.size());
   }
-  return greyUnitsFile(writer, w, h, true, !strips, unitW, declared, offsets, counts);
+  return greyUnitsFile(writer, w, h, compression, !strips, unitW, declared, offsets, counts);
 }
 
 // Rows a strip or tile holds past the picture's last row are padding,
-// read alike in a lone strip, a last strip and a tile, as tiff2rgba reads
-// them; a stream ending in them with its checksum spoilt is still damage.
+// read alike in a lone strip, a last strip and a tile, Deflate or PackBits
+// runs reaching into them, as tiff2rgba reads them; a stream ending in them with its checksum spoilt is still damage.
 TEST(TiffDecode, PaddingPastThePictureReadsAlikeInStripsAndTiles) {
   const struct {
     const char* name;
@@ -540,7 +553,10 @@ TEST(TiffDecode, PaddingPastThePictureReadsAlikeInStripsAndTiles) {
   } cases[] = {{"lone strip of four times the picture's rows", paddedUnits(true, 20, 40, 40)},
                {"lone strip of RowsPerStrip 2^32-1 holding 40 rows", paddedUnits(true, 20, 0xFFFFFFFF, 40)},
                {"last strip of 8 rows placing 2", paddedUnits(true, 20, 8, 8)},
-               {"tile of 32 x 48", paddedUnits(false, 32, 48, 48)}};
+               {"tile of 32 x 48", paddedUnits(false, 32, 48, 48)},
+               {"PackBits lone strip of four times the picture's rows", paddedUnits(true, 20, 40, 40, 32773)},
+               {"PackBits last strip of 8 rows placing 2", paddedUnits(true, 20, 8, 8, 32773)},
+               {"PackBits tile of 32 x 48", paddedUnits(false, 32, 48, 48, 32773)}};
   const std::string path = scratchDir() + "/padded.tif";
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -549,7 +565,7 @@ TEST(TiffDecode, PaddingPastThePictureReadsAlikeInStripsAndTiles) {
     std::remove(path.c_str());
     std::remove((path + ".rgba.tif").c_str());
   }
-  Bytes spoilt = paddedUnits(true, 20, 0xFFFFFFFF, 11, true);
+  Bytes spoilt = paddedUnits(true, 20, 0xFFFFFFFF, 11, 8, true);
   cBufWrapperIO io(spoilt.data(), static_cast<long long>(spoilt.size()), false);
   cPictTIFF pict;
   EXPECT_FALSE(pict.decode(&io));
@@ -581,7 +597,7 @@ TEST(TiffDecode, TilesWiderThanANarrowPictureDecodeAsTiff2rgba) {
   Writer writer;
   const Bytes z = zlibOf(Bytes(16 << 20, 0));
   const uint64_t at = writer.addBlob(z);
-  Bytes shared = greyUnitsFile(writer, 1, 2000000, true, true, 4096, 4096, std::vector<uint64_t>(489, at),
+  Bytes shared = greyUnitsFile(writer, 1, 2000000, 8, true, 4096, 4096, std::vector<uint64_t>(489, at),
                                std::vector<uint64_t>(489, z.size()));
   cBufWrapperIO io(shared.data(), static_cast<long long>(shared.size()), false);
   cPictTIFF pict;

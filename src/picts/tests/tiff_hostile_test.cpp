@@ -229,23 +229,27 @@ TEST(TiffColours, ComposedPixelsFollowTheirFormulas) {
 TEST(TiffColours, PackBitsAndPredictor) {
   struct sPack {
     Bytes in;
-    long long limit;
+    long long limit, held;
     bool ok;
     Bytes out;
   };
   const std::vector<sPack> packs = {
-      {{0xFE, 0xAA}, 100, true, {0xAA, 0xAA, 0xAA}},
-      {{0xFE, 0xAA, 0x80, 0x01, 1, 2}, 100, true, {0xAA, 0xAA, 0xAA, 1, 2}},
-      {{0x03, 1, 2}, 100, false, {}},
-      {{0xFE, 0xAA, 0xFE, 0xBB}, 4, false, {0xAA, 0xAA, 0xAA}},
-      {{0x81, 0xCC}, 5, false, {}},
+      {{0xFE, 0xAA}, 100, 100, true, {0xAA, 0xAA, 0xAA}},
+      {{0xFE, 0xAA, 0x80, 0x01, 1, 2}, 100, 100, true, {0xAA, 0xAA, 0xAA, 1, 2}},
+      {{0x03, 1, 2}, 100, 100, false, {}},
+      {{0xFE, 0xAA, 0xFE, 0xBB}, 4, 4, false, {0xAA, 0xAA, 0xAA}},
+      {{0x81, 0xCC}, 5, 5, false, {}},
+      // Runs reaching past `limit` into the unit's padding are cut there.
+      {{0xFE, 0xAA, 0xFE, 0xBB}, 4, 6, true, {0xAA, 0xAA, 0xAA, 0xBB}},
+      {{0x03, 1, 2, 3, 4}, 2, 4, true, {1, 2}},
+      {{0x03, 1, 2, 3, 4}, 2, 3, false, {}},
   };
   for (const auto& tc : packs) {
     _typebuf<unsigned char> in, out;
     in.set(static_cast<long long>(tc.in.size()));
     std::memcpy(in.ptr, tc.in.data(), tc.in.size());
     out.set(tc.limit);
-    EXPECT_EQ(cPictTIFF::makePackBitsDecompressing(in, out, tc.limit), tc.ok);
+    EXPECT_EQ(cPictTIFF::makePackBitsDecompressing(in, out, tc.limit, tc.held), tc.ok);
     EXPECT_EQ(Bytes(out.ptr, out.ptr + out.count), tc.out);
   }
   struct sPredict {
