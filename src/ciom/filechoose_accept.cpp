@@ -78,21 +78,12 @@ bool cFileChooseDialog::acceptTyped(const char* t, bool reading) {
   };
   // A name not from the root is in the folder shown, never in the working
   // directory, which the user does not see: saving there replaced files.
-  const bool rooted = t[0] == '/';
-  if (!folder) {
-    if (!rooted) return false;
-    const int type = cFolderContents::objtype(t);
-    if (type == fotFolder) return enter(t);
-    if (type != fotFile && !(mySave && fileChooseFolderPart(t, part))) return false;
-    choose(t, false);
-    return true;
-  }
+  if (t[0] != '/' && !folder) return false;
   // Rows not yet on the screen, or not all in yet, are not chosen. An empty
   // folder has none to show.
   const bool rowsShown = !reading && !filling() && !(myList.rowsHeld() && myList.getRowCount() > 0);
-  if (!mySave && myInfo && myInfo->multiSelect && rowsShown && acceptSelectedFiles()) return true;
-  _guardchar<char> p((std::string(folder) + "/" + t).c_str());
-  cFolderContents::adjustPath(p.ptr);
+  if (folder && !mySave && myInfo && myInfo->multiSelect && rowsShown && acceptSelectedFiles()) return true;
+  _guardchar<char> p(t[0] == '/' ? t : (std::string(folder) + "/" + t).c_str());
   switch (cFolderContents::objtype(p.ptr)) {
     case fotFile:
       choose(p.ptr, false);
@@ -104,22 +95,9 @@ bool cFileChooseDialog::acceptTyped(const char* t, bool reading) {
     default:
       return false;
   }
-  const int type = rooted ? cFolderContents::objtype(t) : fotNone;
-  if (type == fotFolder) return enter(t);
-  if (type == fotFile) {
-    choose(t, false);
-    return true;
-  }
-  if (!mySave) return false;
-  if (fileChooseFolderPart(p.ptr, part)) {
-    choose(p.ptr, false);
-    return true;
-  }
-  if (rooted && fileChooseFolderPart(t, part)) {
-    choose(t, false);
-    return true;
-  }
-  return false;
+  if (!mySave || !fileChooseFolderPart(p.ptr, part)) return false;
+  choose(p.ptr, false);
+  return true;
 }
 
 bool cFileChooseDialog::acceptSelectedFiles() {

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -210,9 +212,13 @@ TEST_F(FileChooseDialog, AcceptAndSaveNames) {
 }
 
 // The working directory is never shown: a typed name not from the root is
-// in the folder shown (HOME here) even when only the working directory has it.
+// in the folder shown (HOME here) even when only the working directory has it;
+// one from the root is that path, even when the folder shown holds its copy.
 TEST_F(FileChooseDialog, ATypedNameIsNeverTakenFromTheWorkingDirectory) {
   ASSERT_EQ(mkdir((tmp.root + "/docs/sub").c_str(), 0755), 0);
+  const std::string copy = tmp.root + tmp.root + "/docs";
+  std::filesystem::create_directories(copy);
+  std::ofstream(copy + "/inner.txt") << "copy";
   char* was = getcwd(nullptr, 0);
   ASSERT_EQ(chdir((tmp.root + "/docs").c_str()), 0);
   const struct {
@@ -226,6 +232,7 @@ TEST_F(FileChooseDialog, ATypedNameIsNeverTakenFromTheWorkingDirectory) {
       {true, "~/docs/inner.txt", "/docs/inner.txt"},
       {true, "~/docs/new.bin", "/docs/new.bin"},
       {true, tmp.root + "/docs/sub/new.bin", "/docs/sub/new.bin"},
+      {false, tmp.root + "/docs/inner.txt", "/docs/inner.txt"},
   };
   for (const auto& c : cases) {
     cDialog::sFileChooseInfo info;
