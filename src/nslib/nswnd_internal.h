@@ -7,6 +7,7 @@
 
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "nslib/nswnd.h"
 
@@ -95,6 +96,10 @@ void nswnd_refit_mapped(cNSWndWrapper* w);
 // A window's place and size moved and cut so that it lies, with its frame,
 // inside the work area.
 void nswnd_fit_work_area(const long frame[4], int* x, int* y, int* width, int* height);
+
+// Up to `most` 32-bit cardinals of a window's property; empty when it is
+// missing or of another kind.
+std::vector<long> nswnd_cardinals(Window w, Atom prop, long most);
 
 // The work area's watch of the root's children: `event` notes what an event
 // tells of them and is true when nothing else wants it; `mask` is what the

@@ -85,20 +85,10 @@ bool measuredFrame(cNSWndWrapper* w, long ext[4]) {
 // mapped and the frame can be measured.
 bool frameExtents(cNSWndWrapper* w, long ext[4]) {
   ext[0] = ext[1] = ext[2] = ext[3] = 0;
-  Atom type;
-  int format;
-  unsigned long count, after;
-  unsigned char* data = nullptr;
-  bool said = false;
-  if (XGetWindowProperty(gLayer->app.display, w->xid, gLayer->atoms.netFrameExtents, 0, 4, False, XA_CARDINAL,
-                         &type, &format, &count, &after, &data) == Success &&
-      data && type == XA_CARDINAL && format == 32 && count == 4) {
-    const long* v = reinterpret_cast<const long*>(data);
-    for (int i = 0; i < 4; ++i) ext[i] = std::clamp(v[i], 0L, 4096L);
-    said = true;
-  }
-  if (data) XFree(data);
-  return said || measuredFrame(w, ext);
+  const std::vector<long> said = nswnd_cardinals(w->xid, gLayer->atoms.netFrameExtents, 4);
+  if (said.size() != 4) return measuredFrame(w, ext);
+  for (int i = 0; i < 4; ++i) ext[i] = std::clamp(said[i], 0L, 4096L);
+  return true;
 }
 
 // Only a window manager may redirect what the root's children ask for.

@@ -3,14 +3,15 @@
 // and docks keep for themselves; never an area too small for the smallest
 // form, where the screen serves instead.
 //
-// Bands are read when they change, not at each question: the root's children
-// are watched as they come, go, show, hide and change their bands, so that a
-// question costs as little beside thousands of windows as beside none.
+// Bands are read when they change, not at each question: the root's
+// children are watched as they show and hide, and each tells when its bands
+// change, so that only the windows that did are read again and a question
+// costs as little beside thousands of windows as beside none.
 #include <X11/Xatom.h>
 
 #include <algorithm>
 #include <unordered_map>
-#include <vector>
+#include <unordered_set>
 
 #include "nslib/nswnd_internal.h"
 
@@ -21,82 +22,41 @@ namespace {
 // place for windows.
 constexpr long kLeastWidth = 160, kLeastHeight = 120;
 
-// A top-level window of another program: its bands as it last set them
-// (left, right, top, bottom, then where each starts and ends along its
-// edge, when it says), whether it is shown, and whether they wait to be
-// read again: once, however often they change meanwhile.
-struct sTop {
-  std::vector<long> strut;
-  bool mapped = false, unread = false;
-};
-
-// The windows, those whose bands wait to be read, and the bands of all as
-// last worked out for a screen of that size; `changed` when they may differ.
-struct sWatch {
-  bool started = false;
-  std::unordered_map<Window, sTop> tops;
-  std::vector<Window> unread;
-  bool changed = true;
-  long bands[4] = {0, 0, 0, 0};
-  long width = 0, height = 0;
-};
-sWatch gWatch;
-
-// Up to `most` 32-bit cardinals of a window's property; empty when it is
-// missing or of another kind.
-std::vector<long> cardinals(Window w, Atom prop, long most) {
-  Display* d = gLayer->app.display;
-  Atom type;
-  int format;
-  unsigned long count, after;
-  unsigned char* data = nullptr;
-  std::vector<long> out;
-  if (XGetWindowProperty(d, w, prop, 0, most, False, XA_CARDINAL, &type, &format, &count, &after, &data) ==
-          Success &&
-      data && type == XA_CARDINAL && format == 32)
-    out.assign(reinterpret_cast<const long*>(data), reinterpret_cast<const long*>(data) + count);
-  if (data) XFree(data);
-  return out;
-}
+bool gWatching = false;
+// The shown top-level windows of other programs that keep bands, as they
+// last set them (left, right, top, bottom, then where each starts and ends
+// along its edge, when they say). A window is hidden before it goes or
+// leaves the root, so hiding is all that takes its bands away.
+std::unordered_map<Window, std::vector<long>> gBanded;
+// The windows that showed or changed their bands since they were last
+// read: each is read once, however often it changed meanwhile.
+std::unordered_set<Window> gUnread;
 
 Window rootWindow() { return RootWindow(gLayer->app.display, gLayer->app.screen); }
 
-void markUnread(Window w) {
-  auto it = gWatch.tops.find(w);
-  if (it == gWatch.tops.end() || it->second.unread) return;
-  it->second.unread = true;
-  gWatch.unread.push_back(w);
-}
-
-// Our own windows keep no bands, and the masks we gave them must stay.
-void add(Window w) {
-  if (w == gLayer->clipWindow || nswnd_find(w)) return;
-  gWatch.tops[w];
-  markUnread(w);
+// Only the root's children keep bands; any client may set a property on
+// another window.
+bool topLevel(Window w) {
+  Window root, parent = None, *children = nullptr;
+  unsigned count = 0;
+  if (XQueryTree(gLayer->app.display, w, &root, &parent, &children, &count) && children) XFree(children);
+  return parent == rootWindow();
 }
 
 // Notes what an event tells of the root's children; true for the events
 // only the watch asked for. It makes no request, as Xlib may be scanning
 // its queue when it runs.
 bool note(const XEvent& e) {
-  if (!gWatch.started) return false;
+  if (!gWatching) return false;
   const sNSAtoms& a = gLayer->atoms;
   if (e.type == PropertyNotify) {
     if (e.xproperty.atom != a.netWmStrut && e.xproperty.atom != a.netWmStrutPartial) return false;
-    markUnread(e.xproperty.window);
+    gUnread.insert(e.xproperty.window);
     return true;
   }
-  const Window root = rootWindow();
-  if (e.xany.window != root) return false;
-  if (e.type == CreateNotify || (e.type == ReparentNotify && e.xreparent.parent == root)) {
-    add(e.type == CreateNotify ? e.xcreatewindow.window : e.xreparent.window);
-  } else if (e.type == DestroyNotify || e.type == ReparentNotify) {
-    gWatch.changed |= gWatch.tops.erase(e.type == DestroyNotify ? e.xdestroywindow.window : e.xreparent.window) > 0;
-  } else if (e.type == MapNotify || e.type == UnmapNotify) {
-    auto it = gWatch.tops.find(e.type == MapNotify ? e.xmap.window : e.xunmap.window);
-    if (it != gWatch.tops.end()) it->second.mapped = e.type == MapNotify;
-    gWatch.changed |= it != gWatch.tops.end();
-  }
+  if (e.xany.window != rootWindow()) return false;
+  if (e.type == MapNotify) gUnread.insert(e.xmap.window);
+  if (e.type == UnmapNotify) gBanded.erase(e.xunmap.window);
   // The clipboard ends what it sends to a window that goes too.
   return e.type != DestroyNotify;
 }
@@ -105,39 +65,37 @@ bool note(const XEvent& e) {
 // asked for its children's news before they are listed, so that none comes
 // unseen.
 void startWatch() {
-  if (gWatch.started) return;
-  gWatch.started = true;
+  if (gWatching) return;
+  gWatching = true;
   Display* d = gLayer->app.display;
   XSelectInput(d, rootWindow(), SubstructureNotifyMask);
   Window root, parent, *children = nullptr;
   unsigned count = 0;
-  if (XQueryTree(d, rootWindow(), &root, &parent, &children, &count))
-    for (unsigned i = 0; i < count; ++i) add(children[i]);
+  if (XQueryTree(d, rootWindow(), &root, &parent, &children, &count)) gUnread.insert(children, children + count);
   if (children) XFree(children);
 }
 
 // Takes the news still queued, then reads the bands of the windows that
-// came or changed them since they were last read.
+// showed or changed them since they were last read.
 void catchUp() {
   Display* d = gLayer->app.display;
   XEvent ev;
   while (XCheckIfEvent(d, &ev, [](Display*, XEvent* e, XPointer) -> Bool { return note(*e); }, nullptr)) {
   }
   const sNSAtoms& a = gLayer->atoms;
-  for (Window w : gWatch.unread) {
-    auto it = gWatch.tops.find(w);
-    if (it == gWatch.tops.end()) continue;  // gone since
-    sTop& top = it->second;
-    top.unread = false;
+  for (Window w : gUnread) {
+    gBanded.erase(w);
+    // Our own windows keep no bands, and the masks we gave them must stay.
+    if (w == gLayer->clipWindow || nswnd_find(w) || !topLevel(w)) continue;
     // Asked before the read, so that a change after it is heard.
     XSelectInput(d, w, PropertyChangeMask);
-    top.strut = cardinals(w, a.netWmStrutPartial, 12);
-    if (top.strut.size() < 4) top.strut = cardinals(w, a.netWmStrut, 4);
+    std::vector<long> strut = nswnd_cardinals(w, a.netWmStrutPartial, 12);
+    if (strut.size() < 4) strut = nswnd_cardinals(w, a.netWmStrut, 4);
     XWindowAttributes attrs;
-    top.mapped = top.strut.size() >= 4 && XGetWindowAttributes(d, w, &attrs) && attrs.map_state != IsUnmapped;
-    gWatch.changed = true;
+    if (strut.size() >= 4 && XGetWindowAttributes(d, w, &attrs) && attrs.map_state != IsUnmapped)
+      gBanded[w] = std::move(strut);
   }
-  gWatch.unread.clear();
+  gUnread.clear();
 }
 
 // The band a window keeps along one side (left, right, top, bottom): none
@@ -153,9 +111,23 @@ long band(const std::vector<long>& strut, int side, long width, long height) {
 
 }  // namespace
 
+std::vector<long> nswnd_cardinals(Window w, Atom prop, long most) {
+  Atom type;
+  int format;
+  unsigned long count, after;
+  unsigned char* data = nullptr;
+  std::vector<long> out;
+  if (XGetWindowProperty(gLayer->app.display, w, prop, 0, most, False, XA_CARDINAL, &type, &format, &count,
+                         &after, &data) == Success &&
+      data && type == XA_CARDINAL && format == 32)
+    out.assign(reinterpret_cast<const long*>(data), reinterpret_cast<const long*>(data) + count);
+  if (data) XFree(data);
+  return out;
+}
+
 bool nswnd_workarea_event(const XEvent& ev) { return gLayer && note(ev); }
 
-long nswnd_workarea_mask(Window w) { return gWatch.tops.count(w) ? PropertyChangeMask : NoEventMask; }
+long nswnd_workarea_mask(Window w) { return gWatching && topLevel(w) ? PropertyChangeMask : NoEventMask; }
 
 void nswnd_work_area(int* x, int* y, int* width, int* height) {
   *x = *y = 0;
@@ -163,7 +135,7 @@ void nswnd_work_area(int* x, int* y, int* width, int* height) {
   if (!gLayer) return;
   const long w = *width, h = *height;
   // A named work area that does not fit on the screen is not believed.
-  const std::vector<long> v = cardinals(rootWindow(), gLayer->atoms.netWorkarea, 4);
+  const std::vector<long> v = nswnd_cardinals(rootWindow(), gLayer->atoms.netWorkarea, 4);
   if (v.size() == 4 && v[0] >= 0 && v[1] >= 0 && v[2] >= kLeastWidth && v[3] >= kLeastHeight && v[0] + v[2] <= w &&
       v[1] + v[3] <= h) {
     *x = static_cast<int>(v[0]);
@@ -174,17 +146,10 @@ void nswnd_work_area(int* x, int* y, int* width, int* height) {
   }
   startWatch();
   catchUp();
-  long* bands = gWatch.bands;
-  if (gWatch.changed || gWatch.width != w || gWatch.height != h) {
-    // The widest band of each side: one rectangle is all a window is fitted to.
-    std::fill(bands, bands + 4, 0);
-    for (const auto& [window, top] : gWatch.tops)
-      if (top.mapped && top.strut.size() >= 4)
-        for (int side = 0; side < 4; ++side) bands[side] = std::max(bands[side], band(top.strut, side, w, h));
-    gWatch.changed = false;
-    gWatch.width = w;
-    gWatch.height = h;
-  }
+  // The widest band of each side: one rectangle is all a window is fitted to.
+  long bands[4] = {0, 0, 0, 0};
+  for (const auto& [window, strut] : gBanded)
+    for (int side = 0; side < 4; ++side) bands[side] = std::max(bands[side], band(strut, side, w, h));
   if (w - bands[0] - bands[1] < kLeastWidth || h - bands[2] - bands[3] < kLeastHeight) return;
   *x = static_cast<int>(bands[0]);
   *y = static_cast<int>(bands[2]);
