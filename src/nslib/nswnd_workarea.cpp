@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
 #include "nslib/nswnd_internal.h"
 
@@ -83,7 +84,7 @@ void catchUp() {
   while (XCheckIfEvent(d, &ev, [](Display*, XEvent* e, XPointer) -> Bool { return note(*e); }, nullptr)) {
   }
   const sNSAtoms& a = gLayer->atoms;
-  for (Window w : gUnread) {
+  for (Window w : std::exchange(gUnread, {})) {
     gBanded.erase(w);
     // Our own windows keep no bands, and the masks we gave them must stay.
     if (w == gLayer->clipWindow || nswnd_find(w) || !topLevel(w)) continue;
@@ -95,7 +96,6 @@ void catchUp() {
     if (strut.size() >= 4 && XGetWindowAttributes(d, w, &attrs) && attrs.map_state != IsUnmapped)
       gBanded[w] = std::move(strut);
   }
-  gUnread.clear();
 }
 
 // The band a window keeps along one side (left, right, top, bottom): none

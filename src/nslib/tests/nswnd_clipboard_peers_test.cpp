@@ -289,6 +289,38 @@ TEST(ClipboardPeers, PiecesFitASmallRequestLimit) {
   nswnd_clip_put(nullptr, 0, nullptr, 0);
 }
 
+// A top-level window that took a value from us in pieces is still heard
+// when it keeps a band along the screen's edge afterwards.
+TEST(ClipboardPeers, AReaderWindowThatTookPiecesStillKeepsItsBand) {
+  requireDisplay();
+  cLimits limits;
+  limits->maxRequest = 16 << 10;
+  const std::vector<unsigned short> units = asciiUnits(100 << 10);
+  ASSERT_TRUE(nswnd_clip_put(units.data(), static_cast<long long>(units.size()), nullptr, 0));
+  cReader reader;
+  XMapWindow(reader.p.d, reader.w);
+  XSync(reader.p.d, False);
+  int x, y, w, h;
+  nswnd_work_area(&x, &y, &w, &h);
+  ASSERT_EQ(x, 0);
+  std::atomic<bool> done{false}, ok{false};
+  std::thread t([&] {
+    reader.ask();
+    ok = reader.take(-1);
+    done = true;
+  });
+  pumpUntil([&] { return done.load() && nswnd_clip_transfers() == 0; }, 30s);
+  t.join();
+  ASSERT_TRUE(ok);
+  long band[4] = {40, 0, 0, 0};
+  XChangeProperty(reader.p.d, reader.w, XInternAtom(reader.p.d, "_NET_WM_STRUT", False), XA_CARDINAL, 32,
+                  PropModeReplace, reinterpret_cast<unsigned char*>(band), 4);
+  XSync(reader.p.d, False);
+  nswnd_work_area(&x, &y, &w, &h);
+  EXPECT_EQ(x, 40);
+  nswnd_clip_put(nullptr, 0, nullptr, 0);
+}
+
 // A reader takes the notice and one piece, then stops. Nothing else comes
 // to the window, yet its loop gives the reader up on its own.
 TEST(ClipboardPeers, AReaderThatStopsIsDroppedWithNothingElseAsking) {

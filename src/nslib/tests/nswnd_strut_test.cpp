@@ -98,6 +98,20 @@ void checkWorkAreas() {
       {"shown again", [&] { XMapWindow(peer.d, panel); }, 60},
       {"given up", [&] { setBand(0); }, 0},
       {"taken again", [&] { setBand(40); }, 40},
+      {"hidden, shown and hidden again unasked",
+       [&] {
+         XUnmapWindow(peer.d, panel);
+         XMapWindow(peer.d, panel);
+         XUnmapWindow(peer.d, panel);
+       },
+       0},
+      {"shown, widened and narrowed unasked",
+       [&] {
+         XMapWindow(peer.d, panel);
+         setBand(70);
+         setBand(50);
+       },
+       50},
   };
   for (const auto& s : steps) {
     SCOPED_TRACE(s.name);
