@@ -112,29 +112,14 @@ long long takeProperty(Window w, Atom* type, sIncoming& in) {
   return static_cast<long long>(std::min<unsigned long long>(held, 1ull << 62));
 }
 
-// Takes the pieces of a transfer until the empty one. A notice may find the
-// property already taken (the owner set it before the transfer began, or a
-// notice arrived late); it is passed over.
-bool takePieces(Window w, sIncoming& in, tClock::time_point paste) {
-  for (;;) {
-    XEvent ev;
-    if (!waitFor(w, PropertyNotify, &ev, replyBy(paste), [](const XEvent& e) {
-          return e.xproperty.atom == gLayer->atoms.pasteData && e.xproperty.state == PropertyNewValue;
-        }))
-      return false;
-    Atom type;
-    const long long held = takeProperty(w, &type, in);
-    if (held == 0) return true;
-    if (held > 0) in.type = type;
-  }
-}
-
 enum class eFetch { got, refused, failed };
 
-// Asks the owner for the target on the requestor's window and takes its
-// answer, of whatever type.
-eFetch fetchInto(Window w, Atom target, sIncoming& in, tClock::time_point paste) {
+// Asks the owner for the target on a window made for this one request and
+// takes its answer, of whatever type, into an empty `in`.
+eFetch fetch(Atom target, sIncoming& in, tClock::time_point paste) {
   Display* d = gLayer->app.display;
+  const cRequestor requestor;
+  const Window w = requestor.window;
   XConvertSelection(d, gLayer->atoms.clipboard, target, gLayer->atoms.pasteData, w, CurrentTime);
   XFlush(d);
   XEvent ev;
@@ -144,22 +129,24 @@ eFetch fetchInto(Window w, Atom target, sIncoming& in, tClock::time_point paste)
   if (ev.xselection.property == None) return eFetch::refused;
   Atom type;
   if (takeProperty(w, &type, in) < 0) return eFetch::failed;
-  if (type == gLayer->atoms.incr) {
-    // The notice's size is only a lower bound; nothing is reserved for it.
-    in = sIncoming{};
-    return takePieces(w, in, paste) ? eFetch::got : eFetch::failed;
+  if (type != gLayer->atoms.incr) {
+    in.type = type;
+    return eFetch::got;
   }
-  in.type = type;
-  return eFetch::got;
-}
-
-// Into an empty `in`; false, and `in` empty again, when the owner gave nothing whole.
-bool fetch(Atom target, sIncoming& in, tClock::time_point paste, bool* refused) {
-  const cRequestor requestor;
-  const eFetch got = fetchInto(requestor.window, target, in, paste);
-  if (got != eFetch::got) in = sIncoming{};
-  *refused = got == eFetch::refused;
-  return got == eFetch::got;
+  // The notice's size is only a lower bound; nothing is reserved for it.
+  in = sIncoming{};
+  // Pieces until the empty one. A notice may find the property already
+  // taken (the owner set it before the transfer began, or a notice arrived
+  // late); it is passed over.
+  for (;;) {
+    if (!waitFor(w, PropertyNotify, &ev, replyBy(paste), [](const XEvent& e) {
+          return e.xproperty.atom == gLayer->atoms.pasteData && e.xproperty.state == PropertyNewValue;
+        }))
+      return eFetch::failed;
+    const long long held = takeProperty(w, &type, in);
+    if (held == 0) return eFetch::got;
+    if (held > 0) in.type = type;
+  }
 }
 
 // A cut may end inside a character; its start is dropped with it.
@@ -177,10 +164,10 @@ void dropBrokenTail(std::vector<unsigned char>& utf8) {
 bool nswnd_clip_fetch_text(_typebuf<unsigned short>& text, tClock::time_point paste) {
   text.set(0);
   sIncoming in;
-  bool refused = false;
-  bool got = fetch(gLayer->atoms.utf8String, in, paste, &refused);
-  if (refused) got = fetch(XA_STRING, in, paste, &refused);
-  if (!got || in.bytes.empty()) return false;
+  eFetch got = fetch(gLayer->atoms.utf8String, in, paste);
+  // A refusal takes nothing, so `in` is still empty for the second target.
+  if (got == eFetch::refused) got = fetch(XA_STRING, in, paste);
+  if (got != eFetch::got || in.bytes.empty()) return false;
   if (in.type == XA_STRING) {
     // ISO 8859-1: every byte is the code point of its character.
     text.set(static_cast<long long>(in.bytes.size()));
@@ -196,8 +183,7 @@ bool nswnd_clip_fetch_raw(_typebuf<unsigned char>& bytes, tClock::time_point pas
   bytes.set(0);
   sIncoming in;
   // Part of a block of bytes is no use to anybody.
-  bool refused = false;
-  if (!fetch(gLayer->atoms.raw, in, paste, &refused) || in.type != gLayer->atoms.raw || in.cut || in.bytes.empty())
+  if (fetch(gLayer->atoms.raw, in, paste) != eFetch::got || in.type != gLayer->atoms.raw || in.cut || in.bytes.empty())
     return false;
   bytes.set(static_cast<long long>(in.bytes.size()));
   std::copy(in.bytes.begin(), in.bytes.end(), bytes.ptr);

@@ -163,7 +163,7 @@ void answer(const XSelectionRequestEvent& req) {
   // Old clients name no property; the target then stands for it.
   Atom prop = req.property != None ? req.property : req.target;
   if (req.property != None && superseded(req)) return;
-  bool done = false;
+  tValue value;
   if (req.target == a.targets) {
     Atom list[4] = {a.targets};
     int n = 1;
@@ -172,24 +172,22 @@ void answer(const XSelectionRequestEvent& req) {
     if (gClip.raw) list[n++] = a.raw;
     XChangeProperty(d, req.requestor, prop, XA_ATOM, 32, PropModeReplace, reinterpret_cast<unsigned char*>(list),
                     n);
-    done = true;
-  } else if (req.target == a.utf8String && gClip.utf8) {
-    sendValue(req, prop, a.utf8String, gClip.utf8);
-    done = true;
+  } else if (req.target == a.utf8String) {
+    value = gClip.utf8;
   } else if (req.target == XA_STRING && gClip.utf8) {
     if (!gClip.latin1) gClip.latin1 = latin1Of(gClip.text);
-    sendValue(req, prop, XA_STRING, gClip.latin1);
-    done = true;
-  } else if (req.target == a.raw && gClip.raw) {
-    sendValue(req, prop, a.raw, gClip.raw);
-    done = true;
+    value = gClip.latin1;
+  } else if (req.target == a.raw) {
+    value = gClip.raw;
   }
+  // Each value goes out as the type it was asked for.
+  if (value) sendValue(req, prop, req.target, value);
   XEvent reply{};
   reply.xselection.type = SelectionNotify;
   reply.xselection.requestor = req.requestor;
   reply.xselection.selection = req.selection;
   reply.xselection.target = req.target;
-  reply.xselection.property = done ? prop : None;
+  reply.xselection.property = value || req.target == a.targets ? prop : None;
   reply.xselection.time = req.time;
   XSendEvent(d, req.requestor, False, NoEventMask, &reply);
   XFlush(d);
@@ -204,6 +202,14 @@ bool requestorGone(Window w) {
       any = true;
     }
   return any;
+}
+
+// Our own text, or another owner's.
+bool clipText(_typebuf<unsigned short>& text, tClock::time_point paste) {
+  if (!ownsClipboard()) return nswnd_clip_fetch_text(text, paste);
+  text.set(static_cast<long long>(gClip.text.size()));
+  if (text.count) std::memcpy(text.ptr, gClip.text.data(), gClip.text.size() * 2);
+  return text.count > 0;
 }
 
 }  // namespace
@@ -263,17 +269,6 @@ bool nswnd_clip_put(const unsigned short* text, long long units, const unsigned 
   XFlush(gLayer->app.display);
   return true;
 }
-
-namespace {
-
-bool clipText(_typebuf<unsigned short>& text, tClock::time_point paste) {
-  if (!ownsClipboard()) return nswnd_clip_fetch_text(text, paste);
-  text.set(static_cast<long long>(gClip.text.size()));
-  if (text.count) std::memcpy(text.ptr, gClip.text.data(), gClip.text.size() * 2);
-  return text.count > 0;
-}
-
-}  // namespace
 
 bool nswnd_clip_text(_typebuf<unsigned short>& text) {
   text.set(0);

@@ -59,7 +59,7 @@ struct cNSWndWrapper {
 struct sNSAtoms {
   Atom wmProtocols, wmDelete, netWmName, utf8String, netWmState, netWmStateModal, netWmStateMaxVert,
       netWmStateMaxHorz, netFrameExtents, netWorkarea, netWmStrut, netWmStrutPartial, wake, clipboard, targets, raw, incr,
-      pasteData, atom;
+      pasteData;
 };
 
 struct sNSLayer {

@@ -175,7 +175,6 @@ void nswnd_init() {
   a.raw = intern(d, "application/x-zvk-raw-bytes");
   a.incr = intern(d, "INCR");
   a.pasteData = intern(d, "_ZVK_CLIPBOARD_DATA");
-  a.atom = XA_ATOM;
 
   layer->clipWindow = XCreateWindow(d, RootWindow(d, layer->app.screen), -10, -10, 1, 1, 0, CopyFromParent,
                                     InputOnly, CopyFromParent, 0, nullptr);

@@ -44,24 +44,6 @@ bool topLevel(Window w) {
   return parent == rootWindow();
 }
 
-// Notes what an event tells of the root's children; true for the events
-// only the watch asked for. It makes no request, as Xlib may be scanning
-// its queue when it runs.
-bool note(const XEvent& e) {
-  if (!gWatching) return false;
-  const sNSAtoms& a = gLayer->atoms;
-  if (e.type == PropertyNotify) {
-    if (e.xproperty.atom != a.netWmStrut && e.xproperty.atom != a.netWmStrutPartial) return false;
-    gUnread.insert(e.xproperty.window);
-    return true;
-  }
-  if (e.xany.window != rootWindow()) return false;
-  if (e.type == MapNotify) gUnread.insert(e.xmap.window);
-  if (e.type == UnmapNotify) gBanded.erase(e.xunmap.window);
-  // The clipboard ends what it sends to a window that goes too.
-  return e.type != DestroyNotify;
-}
-
 // Watching starts with the first question that needs the bands; the root is
 // asked for its children's news before they are listed, so that none comes
 // unseen.
@@ -81,7 +63,7 @@ void startWatch() {
 void catchUp() {
   Display* d = gLayer->app.display;
   XEvent ev;
-  while (XCheckIfEvent(d, &ev, [](Display*, XEvent* e, XPointer) -> Bool { return note(*e); }, nullptr)) {
+  while (XCheckIfEvent(d, &ev, [](Display*, XEvent* e, XPointer) -> Bool { return nswnd_workarea_event(*e); }, nullptr)) {
   }
   const sNSAtoms& a = gLayer->atoms;
   for (Window w : std::exchange(gUnread, {})) {
@@ -125,7 +107,21 @@ std::vector<long> nswnd_cardinals(Window w, Atom prop, long most) {
   return out;
 }
 
-bool nswnd_workarea_event(const XEvent& ev) { return gLayer && note(ev); }
+// It makes no request, as Xlib may be scanning its queue when it runs.
+bool nswnd_workarea_event(const XEvent& e) {
+  if (!gWatching) return false;
+  const sNSAtoms& a = gLayer->atoms;
+  if (e.type == PropertyNotify) {
+    if (e.xproperty.atom != a.netWmStrut && e.xproperty.atom != a.netWmStrutPartial) return false;
+    gUnread.insert(e.xproperty.window);
+    return true;
+  }
+  if (e.xany.window != rootWindow()) return false;
+  if (e.type == MapNotify) gUnread.insert(e.xmap.window);
+  if (e.type == UnmapNotify) gBanded.erase(e.xunmap.window);
+  // The clipboard ends what it sends to a window that goes too.
+  return e.type != DestroyNotify;
+}
 
 long nswnd_workarea_mask(Window w) { return gWatching && topLevel(w) ? PropertyChangeMask : NoEventMask; }
 
