@@ -108,9 +108,10 @@ size_t pieceBytes() {
   return static_cast<size_t>(std::clamp(maxBytes - kRequestHeader, kRequestHeader, kPieceBytes));
 }
 
-// Puts the value on the requestor's property, whole or as the start of a
-// transfer in pieces.
-void sendValue(const XSelectionRequestEvent& req, Atom prop, Atom type, tValue data) {
+// Puts the value, as the type asked for, on the requestor's property, whole
+// or as the start of a transfer in pieces.
+void sendValue(const XSelectionRequestEvent& req, Atom prop, tValue data) {
+  const Atom type = req.target;
   Display* d = gLayer->app.display;
   const size_t piece = pieceBytes();
   if (data->size() <= piece) {
@@ -180,8 +181,7 @@ void answer(const XSelectionRequestEvent& req) {
   } else if (req.target == a.raw) {
     value = gClip.raw;
   }
-  // Each value goes out as the type it was asked for.
-  if (value) sendValue(req, prop, req.target, value);
+  if (value) sendValue(req, prop, value);
   XEvent reply{};
   reply.xselection.type = SelectionNotify;
   reply.xselection.requestor = req.requestor;

@@ -130,25 +130,21 @@ void nswnd_work_area(int* x, int* y, int* width, int* height) {
   nswnd_desktop_size(width, height);
   if (!gLayer) return;
   const long w = *width, h = *height;
-  // A named work area that does not fit on the screen is not believed.
-  const std::vector<long> v = nswnd_cardinals(rootWindow(), gLayer->atoms.netWorkarea, 4);
-  if (v.size() == 4 && v[0] >= 0 && v[1] >= 0 && v[2] >= kLeastWidth && v[3] >= kLeastHeight && v[0] + v[2] <= w &&
-      v[1] + v[3] <= h) {
-    *x = static_cast<int>(v[0]);
-    *y = static_cast<int>(v[1]);
-    *width = static_cast<int>(v[2]);
-    *height = static_cast<int>(v[3]);
-    return;
+  // A named work area off the screen or too small is not believed; the bands answer.
+  std::vector<long> area = nswnd_cardinals(rootWindow(), gLayer->atoms.netWorkarea, 4);
+  if (area.size() != 4 || area[0] < 0 || area[1] < 0 || area[2] < kLeastWidth || area[3] < kLeastHeight ||
+      area[0] + area[2] > w || area[1] + area[3] > h) {
+    startWatch();
+    catchUp();
+    // The widest band of each side: one rectangle is all a window is fitted to.
+    long bands[4] = {0, 0, 0, 0};
+    for (const auto& [window, strut] : gBanded)
+      for (int side = 0; side < 4; ++side) bands[side] = std::max(bands[side], band(strut, side, w, h));
+    area = {bands[0], bands[2], w - bands[0] - bands[1], h - bands[2] - bands[3]};
   }
-  startWatch();
-  catchUp();
-  // The widest band of each side: one rectangle is all a window is fitted to.
-  long bands[4] = {0, 0, 0, 0};
-  for (const auto& [window, strut] : gBanded)
-    for (int side = 0; side < 4; ++side) bands[side] = std::max(bands[side], band(strut, side, w, h));
-  if (w - bands[0] - bands[1] < kLeastWidth || h - bands[2] - bands[3] < kLeastHeight) return;
-  *x = static_cast<int>(bands[0]);
-  *y = static_cast<int>(bands[2]);
-  *width = static_cast<int>(w - bands[0] - bands[1]);
-  *height = static_cast<int>(h - bands[2] - bands[3]);
+  if (area[2] < kLeastWidth || area[3] < kLeastHeight) return;
+  *x = static_cast<int>(area[0]);
+  *y = static_cast<int>(area[1]);
+  *width = static_cast<int>(area[2]);
+  *height = static_cast<int>(area[3]);
 }
