@@ -183,7 +183,8 @@ bool nswnd_clip_fetch_raw(_typebuf<unsigned char>& bytes, tClock::time_point pas
   bytes.set(0);
   sIncoming in;
   // Part of a block of bytes is no use to anybody.
-  if (fetch(gLayer->atoms.raw, in, paste) != eFetch::got || in.type != gLayer->atoms.raw || in.cut || in.bytes.empty())
+  if (fetch(gLayer->atoms.raw, in, paste) != eFetch::got || in.type != gLayer->atoms.raw || in.cut ||
+      in.bytes.empty())
     return false;
   bytes.set(static_cast<long long>(in.bytes.size()));
   std::copy(in.bytes.begin(), in.bytes.end(), bytes.ptr);

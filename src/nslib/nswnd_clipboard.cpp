@@ -111,11 +111,11 @@ size_t pieceBytes() {
 // Puts the value, as the type asked for, on the requestor's property, whole
 // or as the start of a transfer in pieces.
 void sendValue(const XSelectionRequestEvent& req, Atom prop, tValue data) {
-  const Atom type = req.target;
   Display* d = gLayer->app.display;
   const size_t piece = pieceBytes();
   if (data->size() <= piece) {
-    XChangeProperty(d, req.requestor, prop, type, 8, PropModeReplace, data->data(), static_cast<int>(data->size()));
+    XChangeProperty(d, req.requestor, prop, req.target, 8, PropModeReplace, data->data(),
+                    static_cast<int>(data->size()));
     return;
   }
   for (size_t i = 0; i < gOutgoing.size(); ++i)
@@ -129,7 +129,7 @@ void sendValue(const XSelectionRequestEvent& req, Atom prop, tValue data) {
   long size = static_cast<long>(std::min<size_t>(data->size(), 0x7FFFFFFF));
   XChangeProperty(d, req.requestor, prop, gLayer->atoms.incr, 32, PropModeReplace,
                   reinterpret_cast<unsigned char*>(&size), 1);
-  gOutgoing.push_back({req.requestor, prop, type, std::move(data), 0, piece, tClock::now()});
+  gOutgoing.push_back({req.requestor, prop, req.target, std::move(data), 0, piece, tClock::now()});
   gOutgoingCount = gOutgoing.size();
 }
 

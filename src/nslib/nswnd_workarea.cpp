@@ -44,26 +44,23 @@ bool topLevel(Window w) {
   return parent == rootWindow();
 }
 
-// Watching starts with the first question that needs the bands; the root is
-// asked for its children's news before they are listed, so that none comes
-// unseen.
-void startWatch() {
-  if (gWatching) return;
-  gWatching = true;
-  Display* d = gLayer->app.display;
-  XSelectInput(d, rootWindow(), SubstructureNotifyMask);
-  Window root, parent, *children = nullptr;
-  unsigned count = 0;
-  if (XQueryTree(d, rootWindow(), &root, &parent, &children, &count)) gUnread.insert(children, children + count);
-  if (children) XFree(children);
-}
-
 // Takes the news still queued, then reads the bands of the windows that
-// showed or changed them since they were last read.
+// showed or changed them since they were last read. Watching starts with
+// the first question that needs the bands; the root is asked for its
+// children's news before they are listed, so that none comes unseen.
 void catchUp() {
   Display* d = gLayer->app.display;
+  if (!gWatching) {
+    gWatching = true;
+    XSelectInput(d, rootWindow(), SubstructureNotifyMask);
+    Window root, parent, *children = nullptr;
+    unsigned count = 0;
+    if (XQueryTree(d, rootWindow(), &root, &parent, &children, &count)) gUnread.insert(children, children + count);
+    if (children) XFree(children);
+  }
   XEvent ev;
-  while (XCheckIfEvent(d, &ev, [](Display*, XEvent* e, XPointer) -> Bool { return nswnd_workarea_event(*e); }, nullptr)) {
+  while (XCheckIfEvent(d, &ev, [](Display*, XEvent* e, XPointer) -> Bool { return nswnd_workarea_event(*e); },
+                       nullptr)) {
   }
   const sNSAtoms& a = gLayer->atoms;
   for (Window w : std::exchange(gUnread, {})) {
@@ -134,7 +131,6 @@ void nswnd_work_area(int* x, int* y, int* width, int* height) {
   std::vector<long> area = nswnd_cardinals(rootWindow(), gLayer->atoms.netWorkarea, 4);
   if (area.size() != 4 || area[0] < 0 || area[1] < 0 || area[2] < kLeastWidth || area[3] < kLeastHeight ||
       area[0] + area[2] > w || area[1] + area[3] > h) {
-    startWatch();
     catchUp();
     // The widest band of each side: one rectangle is all a window is fitted to.
     long bands[4] = {0, 0, 0, 0};
