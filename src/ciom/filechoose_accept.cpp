@@ -76,8 +76,9 @@ bool cFileChooseDialog::acceptTyped(const char* t, bool reading) {
     myName.setText("", -1);
     return false;
   };
-  // A name not from the root is in the folder shown, never in the working
-  // directory, which the user does not see: saving there replaced files.
+  // A name from the root is that path alone; any other is in the folder
+  // shown, never in the working directory, which the user does not see:
+  // saving there replaced files.
   if (t[0] != '/' && !folder) return false;
   // Rows not yet on the screen, or not all in yet, are not chosen. An empty
   // folder has none to show.
