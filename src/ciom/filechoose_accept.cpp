@@ -94,7 +94,9 @@ bool cFileChooseDialog::acceptTyped(const char* t, bool reading) {
     case fotNone:
       break;
     default:
-      return false;
+      // A device or pipe named from the root is a target the user chose;
+      // one found under the folder shown is not a name to save into.
+      if (t[0] != '/') return false;
   }
   if (!mySave || !fileChooseFolderPart(p.ptr, part)) return false;
   choose(p.ptr, false);

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "ciom/newfolderform.h"
 #include "ciom/popupmaster.h"
 #include "support/choosertree.h"
@@ -219,6 +221,7 @@ TEST_F(FileChooseDialog, ATypedNameIsNeverTakenFromTheWorkingDirectory) {
   const std::string copy = tmp.root + tmp.root + "/docs";
   std::filesystem::create_directories(copy);
   std::ofstream(copy + "/inner.txt") << "copy";
+  ASSERT_EQ(mkfifo((tmp.root + "/docs/pipe").c_str(), 0644), 0);
   char* was = getcwd(nullptr, 0);
   ASSERT_EQ(chdir((tmp.root + "/docs").c_str()), 0);
   const struct {
@@ -233,6 +236,8 @@ TEST_F(FileChooseDialog, ATypedNameIsNeverTakenFromTheWorkingDirectory) {
       {true, "~/docs/new.bin", "/docs/new.bin"},
       {true, tmp.root + "/docs/sub/new.bin", "/docs/sub/new.bin"},
       {false, tmp.root + "/docs/inner.txt", "/docs/inner.txt"},
+      {true, tmp.root + "/docs/pipe", "/docs/pipe"},
+      {true, "docs/pipe", nullptr},
   };
   for (const auto& c : cases) {
     cDialog::sFileChooseInfo info;
