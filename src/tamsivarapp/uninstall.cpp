@@ -428,7 +428,7 @@ class cRecordRoad {
     // a folder already gone: it goes where it was born before that upgrade
     // saved the record, as a folder made there again since stays.
     if (ctx_.base.empty() || ctx_.base == "/") return;
-    const std::optional<long long> saved = readRecordTime(ctx_.config, section_.c_str());
+    const std::optional<sSaveTime> saved = readRecordTime(ctx_.config, section_.c_str());
     for (const std::string& file : listed_) {
       if (anchorFor(file) != ctx_.base) continue;
       dropEmptyFoldersBelow(ctx_.base, file, pinOf(ctx_.base, file));

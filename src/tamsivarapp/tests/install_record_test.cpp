@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/resource.h>
 
 #include <csignal>
@@ -119,3 +120,47 @@ TEST(InstallerJob, AnInstallEndsWithItsRecordOrFails) {
 }
 
 }  // namespace
+
+// A record's time tells the folders born before it was saved from those
+// born after, whatever the clock's tick; a precise stamp of another
+// second than the whole one beside it is an earlier build's leftover.
+TEST(InstallRecord, ItsTimeSplitsTheFoldersBornBeforeAndAfterItsSave) {
+  ScratchDir dir;
+  const std::string root = dir.file("app"), cfgDir = dir.file("cfg");
+  for (unsigned round = 0; round < 5; ++round) {
+    SCOPED_TRACE(round);
+    const std::string before = dir.file("before" + std::to_string(round));
+    const std::string after = dir.file("after" + std::to_string(round));
+    fs::create_directories(before);
+    ASSERT_EQ(installVersion(root, cfgDir, version("v", round + 1)).job, 0);
+    fs::create_directories(after);
+    cCIAppFullConfig cfg;
+    ASSERT_TRUE(cfg.openConfig(cfgDir.c_str()));
+    const std::optional<sSaveTime> saved = readRecordTime(&cfg, "install/sample");
+    ASSERT_TRUE(saved && saved->fine);
+    const sFileId early = ownIdAt(AT_FDCWD, before), late = ownIdAt(AT_FDCWD, after);
+    if (!early.born) GTEST_SKIP() << "no birth times on this file system";
+    EXPECT_TRUE(bornBefore(early, *saved));
+    EXPECT_FALSE(bornBefore(late, *saved));
+  }
+  struct Case {
+    long long utime, stamp;
+    sSaveTime read;
+  } cases[] = {
+      {1700000000, 1700000000123456789LL, {1700000000, true, 123456789}},
+      {1700000000, 1700000001000000000LL, {1700000000, false, 0}},
+      {1700000000, 0, {1700000000, false, 0}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stamp);
+    cCIAppFullConfig cfg;
+    ASSERT_TRUE(cfg.openConfig(cfgDir.c_str()));
+    cfg.setParamInt32("install/sample/utime", static_cast<int>(c.utime));
+    cfg.setParamInt64("install/sample/utimens", c.stamp);
+    const std::optional<sSaveTime> saved = readRecordTime(&cfg, "install/sample");
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->sec, c.read.sec);
+    EXPECT_EQ(saved->fine, c.read.fine);
+    EXPECT_EQ(saved->nsec, c.read.nsec);
+  }
+}
