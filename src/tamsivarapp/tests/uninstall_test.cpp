@@ -344,6 +344,8 @@ TEST(Uninstall, ARerunTakesOnlyTheFoldersACutShortUpgradeEmptied) {
       {"made again a moment after the record was saved", {"drop/d0"}, -1, true, true},
       {"one made again beside others emptied", {"two/b/c", "three", "four/j"}, 1, true, false, true,
        {"one/a", "four/j/k"}, {"two/b/c", "three", "four/j/k", "one/a"}},
+      {"one made again beside others emptied, uninstalled at once", {"two/b/c", "three", "four/j"}, 1, true, false,
+       false, {"one/a", "four/j/k"}, {"two/b/c", "three", "four/j/k", "one/a"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
