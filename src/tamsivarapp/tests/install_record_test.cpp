@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <csignal>
 #include <cstdlib>
@@ -121,21 +122,25 @@ TEST(InstallerJob, AnInstallEndsWithItsRecordOrFails) {
 
 }  // namespace
 
-// A record's time tells the folders born before it was saved from those
-// born after, whatever the clock's tick; a precise stamp of another
-// second than the whole one beside it is an earlier build's leftover.
+// A record's time tells the folders born before it was written from those
+// born after, however close to it and whatever the clock's tick; a precise
+// stamp of another second than the whole one beside it is an earlier
+// build's leftover.
 TEST(InstallRecord, ItsTimeSplitsTheFoldersBornBeforeAndAfterItsSave) {
   ScratchDir dir;
-  const std::string root = dir.file("app"), cfgDir = dir.file("cfg");
-  for (unsigned round = 0; round < 5; ++round) {
+  const std::string cfgDir = dir.file("cfg");
+  fs::create_directories(cfgDir);
+  sPkgInstallContext ctx;
+  ctx.scenario = buildScenario(dir.file("app"), version("v", 1));
+  for (unsigned round = 0; round < 20; ++round) {
     SCOPED_TRACE(round);
     const std::string before = dir.file("before" + std::to_string(round));
     const std::string after = dir.file("after" + std::to_string(round));
-    fs::create_directories(before);
-    ASSERT_EQ(installVersion(root, cfgDir, version("v", round + 1)).job, 0);
-    fs::create_directories(after);
     cCIAppFullConfig cfg;
     ASSERT_TRUE(cfg.openConfig(cfgDir.c_str()));
+    ASSERT_EQ(::mkdir(before.c_str(), 0755), 0);
+    ctxToConfig(&ctx, &cfg, "install/sample");
+    ASSERT_EQ(::mkdir(after.c_str(), 0755), 0);
     const std::optional<sSaveTime> saved = readRecordTime(&cfg, "install/sample");
     ASSERT_TRUE(saved && saved->fine);
     const sFileId early = ownIdAt(AT_FDCWD, before), late = ownIdAt(AT_FDCWD, after);
