@@ -202,8 +202,14 @@ sFileId ownIdAt(int folder, const std::string& name) {
 
 sFileId cHeldFolder::idAt(const std::string& name) const { return fd_ < 0 ? sFileId{} : ownIdAt(fd_, name); }
 
+bool bornBefore(const sFileId& id, const sSaveTime& saved) {
+  if (!id.born) return false;
+  if (!saved.fine || id.bornSec != saved.sec) return id.bornSec < saved.sec;
+  return id.bornNsec < saved.nsec;
+}
+
 void dropEmptyFoldersBelow(const std::string& anchor, const std::string& path, const sAnchorPin& pin,
-                           std::optional<long long> bornBefore) {
+                           const std::optional<sSaveTime>& savedAt) {
   std::string folder = path;
   for (;;) {
     const size_t slash = folder.rfind('/');
@@ -212,11 +218,10 @@ void dropEmptyFoldersBelow(const std::string& anchor, const std::string& path, c
     if (!under(folder, anchor)) return;
     cHeldFolder parent;
     const bool held = parent.hold(anchor, folder, nullptr, pin);
-    if (bornBefore) {
+    if (savedAt) {
       // Killed between two removals, a run leaves the upper folders.
       if (!held || !parent.typeOf(parent.leaf())) continue;
-      const sFileId id = parent.idAt(parent.leaf());
-      if (!id.born || id.bornSec >= *bornBefore) return;
+      if (!bornBefore(parent.idAt(parent.leaf()), *savedAt)) return;
     }
     if (!held || ::unlinkat(parent.fd(), parent.leaf().c_str(), AT_REMOVEDIR) != 0) return;
   }

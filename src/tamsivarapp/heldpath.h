@@ -120,13 +120,23 @@ std::string parentOf(const std::string& path);
 bool hasDotSteps(const std::string& path);
 // Whether `path` lies below `folder`, as text.
 bool under(const std::string& path, const std::string& folder);
+// When a record was saved, on the clock the file system stamps births
+// with. A record of an earlier build kept whole seconds only.
+struct sSaveTime {
+  long long sec = 0;
+  bool fine = false;
+  unsigned nsec = 0;
+};
+// Whether `id` is known to have been born before `saved`: in an earlier
+// second where only seconds are known.
+bool bornBefore(const sFileId& id, const sSaveTime& saved);
 // Removes the folders `path` leaves empty below `anchor`, the nearest
 // first, each through a held parent; stops at the first that stays. Given
-// `bornBefore` (seconds), a folder goes only where its birth time is known
-// and in an earlier second, and one already gone is passed over: what an
-// earlier run emptied goes, what was made again since stays.
+// `savedAt`, a folder goes only where it was born before then, and one
+// already gone is passed over: what an earlier run emptied goes, what was
+// made again since stays.
 void dropEmptyFoldersBelow(const std::string& anchor, const std::string& path, const sAnchorPin& pin,
-                           std::optional<long long> bornBefore = std::nullopt);
+                           const std::optional<sSaveTime>& savedAt = std::nullopt);
 // Renames `from` to `to` in the held folder, never over anything that
 // stands at `to`.
 bool renameNoReplace(int folder, const std::string& from, const std::string& to);

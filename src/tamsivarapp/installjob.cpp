@@ -926,10 +926,10 @@ class cInstallerRun {
     // A run cut short between removing a dropped file and its emptied
     // folder left the folder, born before that run saved the record that
     // still names the file; one the user made there again since is younger
-    // and stays. The record keeps whole seconds: a folder born in the very
-    // second it was saved may be either, and stays. A record without its
-    // time proves nothing, and the store file's time moves with any other
-    // package's save: then they all stay.
+    // and stays. Where a record of an earlier build keeps whole seconds, a
+    // folder born in the very second it was saved may be either, and
+    // stays. A record without its time proves nothing, and the store file's
+    // time moves with any other package's save: then they all stay.
     if (oldFolder && recordTime_)
       for (const std::string& path : ctx_.listedGone)
         if (!listed_.count(path) && under(path, old) && !hasDotSteps(path))
@@ -980,7 +980,7 @@ class cInstallerRun {
   bool previous_ = false;
   std::vector<std::string> oldList_;
   // When the record the run began with was saved.
-  std::optional<long long> recordTime_;
+  std::optional<sSaveTime> recordTime_;
   // The folder and the files of a first installation killed before it
   // ended, as its record names them.
   std::string unfinishedBase_;

@@ -25,6 +25,24 @@ void setText(cApplicationConfig* config, const std::string& k, const char* text)
   config->setParamStr(k.c_str(), text ? text : "", -1);
 }
 
+constexpr long long kNsPerSec = 1000000000;
+
+// The moment a record is saved at, on the coarse clock the kernel stamps a
+// folder's birth with; the precise clock runs up to a tick ahead of it, so
+// a folder made just after the save could look older than the save. The
+// first tick after entry is taken: every folder born before the call is
+// older than it, every one born after the save is not.
+timespec saveStamp() {
+  timespec start{}, now{};
+  ::clock_gettime(CLOCK_REALTIME_COARSE, &start);
+  for (;;) {
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    if (now.tv_sec != start.tv_sec || now.tv_nsec != start.tv_nsec) return now;
+    const timespec nap{0, 200000};
+    ::nanosleep(&nap, nullptr);
+  }
+}
+
 // A record listing more entries than this is not one this system wrote.
 constexpr unsigned long long kMaxEntries = 1u << 22;
 
@@ -113,7 +131,10 @@ void ctxToConfig(sPkgInstallContext* context, cApplicationConfig* config, const 
   _guardchar<char> icon;
   // A scenario without an icon resolves to an empty path.
   if (scen.getIconPath(icon) && icon.ptr && *icon.ptr) setText(config, key(section, "icon"), icon.ptr);
-  config->setParamInt32(key(section, "utime").c_str(), static_cast<int>(static_cast<unsigned int>(std::time(nullptr))));
+  // "utime" stays whole seconds in 32 bits, as earlier builds read it.
+  const timespec saved = saveStamp();
+  config->setParamInt32(key(section, "utime").c_str(), static_cast<int>(static_cast<unsigned int>(saved.tv_sec)));
+  config->setParamInt64(key(section, "utimens").c_str(), saved.tv_sec * kNsPerSec + saved.tv_nsec);
   int count = 0;
   for (auto* f = context->files.head; f; f = f->next) {
     const char* path = f->value.path.ptr;
@@ -140,11 +161,19 @@ void ctxToConfig(sPkgInstallContext* context, cApplicationConfig* config, const 
   runs.destroy();
 }
 
-std::optional<long long> readRecordTime(cApplicationConfig* config, const char* section) {
-  unsigned long long stamp = 0;
-  if (!config || !config->getParamInt(key(section, "utime").c_str(), stamp)) return std::nullopt;
+std::optional<sSaveTime> readRecordTime(cApplicationConfig* config, const char* section) {
+  unsigned long long seconds = 0, stamp = 0;
+  if (!config || !config->getParamInt(key(section, "utime").c_str(), seconds)) return std::nullopt;
   // Written as the 32 bits of an unsigned count of seconds.
-  return static_cast<long long>(stamp & 0xffffffffull);
+  sSaveTime saved{static_cast<long long>(seconds & 0xffffffffull)};
+  // The precise stamp counts only where it tells the same second: an
+  // earlier build that rewrote "utime" alone left one of another save.
+  if (config->getParamInt(key(section, "utimens").c_str(), stamp) &&
+      stamp / kNsPerSec == static_cast<unsigned long long>(saved.sec)) {
+    saved.fine = true;
+    saved.nsec = static_cast<unsigned>(stamp % kNsPerSec);
+  }
+  return saved;
 }
 
 namespace {

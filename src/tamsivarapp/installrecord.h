@@ -51,9 +51,10 @@ void ctxToConfig(sPkgInstallContext* context, cApplicationConfig* config, const 
 bool saveInstallRecord(sPkgInstallContext* context, cApplicationConfig* config, const char* managerPath,
                        const char* managerShortcut, bool* throughGlobal = nullptr,
                        const sRecordExtras* extras = nullptr);
-// The second the record under `section` was last written in full, as the
-// system's clock told it then; none where the record has no such time.
-std::optional<long long> readRecordTime(cApplicationConfig* config, const char* section);
+// When the record under `section` was last written in full, as the
+// clock that stamps folders' births told it then, in whole seconds only
+// for a record of an earlier build; none where the record has no time.
+std::optional<sSaveTime> readRecordTime(cApplicationConfig* config, const char* section);
 // The files the record under `section` lists, in its order.
 std::vector<std::string> readFileList(cApplicationConfig* config, const char* section);
 // The record under `section` as the store's files hold it, whatever the

@@ -393,6 +393,7 @@ class cRecordRoad {
       } else if (!t.aside && removable(folder, t.anchor, folder.leaf())) {
         unlinkNoted(folder, folder.leaf());
       }
+      emptied_.insert(parentOf(t.path));
     }
     // What earlier runs left beside the files: a regular file goes; a link
     // or a folder under such a name keeps what it holds, and the user hears
@@ -419,20 +420,25 @@ class cRecordRoad {
         if (!renameNoReplace(folder.fd(), folder.leaf(), name)) ::unlinkat(folder.fd(), folder.leaf().c_str(), 0);
       } else if (type == S_IFREG) {
         ::unlinkat(folder.fd(), folder.leaf().c_str(), 0);
+        emptied_.insert(parentOf(side));
       } else if (type) {
         keep(side, kKeptNotAFile);
       }
     }
     // Folders go only inside a folder of the package's own. An upgrade
     // killed between removing two emptied folders left the upper one above
-    // a folder already gone: it goes where it was born before that upgrade
-    // saved the record, as a folder made there again since stays.
+    // a folder already gone, or the folder of a file gone before this run:
+    // it goes where it was born before that upgrade saved the record, as a
+    // folder made there again since stays. A record of an earlier build
+    // tells whole seconds only: the folder of a gone file goes as one this
+    // run emptied, as it always did.
     if (ctx_.base.empty() || ctx_.base == "/") return;
-    const std::optional<long long> saved = readRecordTime(ctx_.config, section_.c_str());
+    const std::optional<sSaveTime> saved = readRecordTime(ctx_.config, section_.c_str());
     for (const std::string& file : listed_) {
       if (anchorFor(file) != ctx_.base) continue;
-      dropEmptyFoldersBelow(ctx_.base, file, pinOf(ctx_.base, file));
-      if (saved && !exists(parentOf(file).c_str())) dropEmptyFoldersBelow(ctx_.base, file, pinOf(ctx_.base, file), saved);
+      const std::string folder = parentOf(file);
+      const bool proven = !saved || emptied_.count(folder) || (!saved->fine && exists(folder.c_str()));
+      dropEmptyFoldersBelow(ctx_.base, file, pinOf(ctx_.base, file), proven ? std::nullopt : saved);
     }
     if (anchorHolds(ctx_.base, pinOf(ctx_.base, {}))) ::rmdir(ctx_.base.c_str());
   }
@@ -465,6 +471,8 @@ class cRecordRoad {
   std::vector<sTarget> targets_;
   std::map<std::string, tFileId> keptIds_;
   std::set<tFileId> removedIds_;
+  // The folders this run removed a file or a side file from.
+  std::set<std::string> emptied_;
   // Where the installation folder resolved when made; empty in a record
   // of an earlier build.
   std::string baseReal_;

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <csignal>
 #include <cstdlib>
@@ -119,3 +121,51 @@ TEST(InstallerJob, AnInstallEndsWithItsRecordOrFails) {
 }
 
 }  // namespace
+
+// A record's time tells the folders born before it was written from those
+// born after, however close to it and whatever the clock's tick; a precise
+// stamp of another second than the whole one beside it is an earlier
+// build's leftover.
+TEST(InstallRecord, ItsTimeSplitsTheFoldersBornBeforeAndAfterItsSave) {
+  ScratchDir dir;
+  const std::string cfgDir = dir.file("cfg");
+  fs::create_directories(cfgDir);
+  sPkgInstallContext ctx;
+  ctx.scenario = buildScenario(dir.file("app"), version("v", 1));
+  for (unsigned round = 0; round < 20; ++round) {
+    SCOPED_TRACE(round);
+    const std::string before = dir.file("before" + std::to_string(round));
+    const std::string after = dir.file("after" + std::to_string(round));
+    cCIAppFullConfig cfg;
+    ASSERT_TRUE(cfg.openConfig(cfgDir.c_str()));
+    ASSERT_EQ(::mkdir(before.c_str(), 0755), 0);
+    ctxToConfig(&ctx, &cfg, "install/sample");
+    ASSERT_EQ(::mkdir(after.c_str(), 0755), 0);
+    const std::optional<sSaveTime> saved = readRecordTime(&cfg, "install/sample");
+    ASSERT_TRUE(saved && saved->fine);
+    const sFileId early = ownIdAt(AT_FDCWD, before), late = ownIdAt(AT_FDCWD, after);
+    if (!early.born) GTEST_SKIP() << "no birth times on this file system";
+    EXPECT_TRUE(bornBefore(early, *saved));
+    EXPECT_FALSE(bornBefore(late, *saved));
+  }
+  struct Case {
+    long long utime, stamp;
+    sSaveTime read;
+  } cases[] = {
+      {1700000000, 1700000000123456789LL, {1700000000, true, 123456789}},
+      {1700000000, 1700000001000000000LL, {1700000000, false, 0}},
+      {1700000000, 0, {1700000000, false, 0}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stamp);
+    cCIAppFullConfig cfg;
+    ASSERT_TRUE(cfg.openConfig(cfgDir.c_str()));
+    cfg.setParamInt32("install/sample/utime", static_cast<int>(c.utime));
+    cfg.setParamInt64("install/sample/utimens", c.stamp);
+    const std::optional<sSaveTime> saved = readRecordTime(&cfg, "install/sample");
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->sec, c.read.sec);
+    EXPECT_EQ(saved->fine, c.read.fine);
+    EXPECT_EQ(saved->nsec, c.read.nsec);
+  }
+}

@@ -314,23 +314,38 @@ TEST(Uninstall, CompletesWhatAKilledUninstallOrUpgradeLeft) {
 // folders went, leaves a record of the new version still naming them: the
 // next run of that version takes the folders born before that record was
 // saved, then the uninstall leaves nothing; one the user made there again
-// since, or in the second the record was saved, stays.
+// since stays, and so does one made in the second the record was saved
+// where the record keeps whole seconds only.
 TEST(Uninstall, ARerunTakesOnlyTheFoldersACutShortUpgradeEmptied) {
   struct Case {
     const char* name;
-    // The folders standing when the rerun starts.
-    const char* standing;
-    // Seconds from the youngest folder's birth to the record's save.
-    int savedAfter;
+    // The emptied folders standing when the rerun starts.
+    std::vector<std::string> standing;
+    // From the youngest standing folder's birth to the record's save: in
+    // seconds, written alone as earlier builds did, or in nanoseconds.
+    long long savedAfter;
+    bool fine;
     bool kept;
     bool rerun = true;
+    // Folders the user made again after the save.
+    std::vector<std::string> remade = {};
+    // The folders of the files the record still names.
+    std::vector<std::string> gone = {"drop/d0"};
   } cases[] = {
-      {"killed before removing the emptied folders", "drop/d0", 1, false},
-      {"killed between removing one and the next", "drop", 1, false},
-      {"killed between removing one and the next, uninstalled at once", "drop", 1, false, false},
-      {"made again after the record was saved, uninstalled at once", "drop", -1, true, false},
-      {"made again in the second the record was saved", "drop/d0", 0, true},
-      {"made again after the record was saved", "drop/d0", -1, true},
+      {"killed before removing the emptied folders", {"drop/d0"}, 1, false, false},
+      {"killed between removing one and the next", {"drop"}, 1, false, false},
+      {"killed between removing one and the next, uninstalled at once", {"drop"}, 1, false, false, false},
+      {"made again after the record was saved, uninstalled at once", {"drop"}, -1, false, true, false},
+      {"made again in the second the record was saved", {"drop/d0"}, 0, false, true},
+      {"made again after the record was saved", {"drop/d0"}, -1, false, true},
+      {"installed and cut short in one second", {"drop/d0"}, 1, true, false},
+      {"installed and cut short in one second, uninstalled at once", {"drop"}, 1, true, false, false},
+      {"made again at the moment the record was saved", {"drop/d0"}, 0, true, true},
+      {"made again a moment after the record was saved", {"drop/d0"}, -1, true, true},
+      {"one made again beside others emptied", {"two/b/c", "three", "four/j"}, 1, true, false, true,
+       {"one/a", "four/j/k"}, {"two/b/c", "three", "four/j/k", "one/a"}},
+      {"one made again beside others emptied, uninstalled at once", {"two/b/c", "three", "four/j"}, 1, true, false,
+       false, {"one/a", "four/j/k"}, {"two/b/c", "three", "four/j/k", "one/a"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -338,31 +353,47 @@ TEST(Uninstall, ARerunTakesOnlyTheFoldersACutShortUpgradeEmptied) {
     PkgVersion next = sample();
     next.ver[1] = 1;
     ASSERT_EQ(installVersion(pkg.root, pkg.cfgDir, next).job, 0);
-    const std::string standing = pkg.root + "/" + c.standing;
-    fs::create_directories(standing);
-    struct statx born;
-    ASSERT_EQ(::statx(AT_FDCWD, standing.c_str(), 0, STATX_BTIME, &born), 0);
+    struct statx born {};
+    for (const std::string& s : c.standing) {
+      fs::create_directories(pkg.root + "/" + s);
+      ASSERT_EQ(::statx(AT_FDCWD, (pkg.root + "/" + s).c_str(), 0, STATX_BTIME, &born), 0);
+    }
     if (!(born.stx_mask & STATX_BTIME)) GTEST_SKIP() << "no birth times on this file system";
+    // Past the clock's tick, so that the user's folders are younger.
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    for (const std::string& r : c.remade) fs::create_directories(pkg.root + "/" + r);
     {
       cCIAppFullConfig cfg;
       ASSERT_TRUE(cfg.openConfig(pkg.cfgDir.c_str()));
       std::vector<std::string> listed = readFileList(&cfg, "install/sample");
-      listed.push_back(pkg.root + "/drop/d0/f");
+      for (const std::string& g : c.gone) listed.push_back(pkg.root + "/" + g + "/f");
       writeFileList(&cfg, "install/sample", listed);
-      cfg.setParamInt32("install/sample/utime", static_cast<int>(born.stx_btime.tv_sec + c.savedAfter));
+      long long sec = born.stx_btime.tv_sec + (c.fine ? 0 : c.savedAfter);
+      if (c.fine) {
+        const long long stamp = sec * 1000000000 + born.stx_btime.tv_nsec + c.savedAfter;
+        sec = stamp / 1000000000;
+        cfg.setParamInt64("install/sample/utimens", stamp);
+      } else {
+        // A precise stamp of another second tells nothing, as none.
+        cfg.setParamInt64("install/sample/utimens", 0);
+      }
+      cfg.setParamInt32("install/sample/utime", static_cast<int>(sec));
       ASSERT_TRUE(cfg.saveConfig());
     }
+    // A standing folder holding one made again stays with it.
+    const auto stays = [&](const std::string& s) {
+      return c.kept || std::any_of(c.remade.begin(), c.remade.end(), [&](const std::string& r) { return under(r, s); });
+    };
     if (c.rerun) {
       const Outcome again = installVersion(pkg.root, pkg.cfgDir, next);
       EXPECT_EQ(again.job, 0) << again.init << " " << again.problem;
-      EXPECT_EQ(fs::exists(standing), c.kept);
+      for (const std::string& s : c.standing) EXPECT_EQ(fs::exists(pkg.root + "/" + s), stays(s)) << s;
     }
     Host host;
     EXPECT_EQ(pkg.uninstall(host), unDone);
-    if (c.kept)
-      EXPECT_TRUE(fs::is_directory(standing));
-    else
-      pkg.expectGone();
+    for (const std::string& s : c.standing) EXPECT_EQ(fs::is_directory(pkg.root + "/" + s), stays(s)) << s;
+    for (const std::string& r : c.remade) EXPECT_TRUE(fs::is_directory(pkg.root + "/" + r)) << r;
+    if (!c.kept && c.remade.empty()) pkg.expectGone();
   }
 }
 
