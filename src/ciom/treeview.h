@@ -4,6 +4,7 @@
 // when it is about to be expanded.
 #pragma once
 
+#include <map>
 #include <vector>
 
 #include "base/btree.h"
@@ -38,6 +39,15 @@ class cTreeViewChild : public cScrollableElement {
  public:
   enum { tvActivate = 6, tvSelection = 7, tvContext = 8, tvToggled = 9 };
 
+  class cTreeViewItem;
+  // The rows of one level as last laid out, and the heights of their shown
+  // subtrees in partial sums, so that a row's place follows from its
+  // ancestors' levels alone and a subtree that grows moves no row after it.
+  struct sLevel {
+    std::vector<cTreeViewItem*> rows;
+    std::vector<long long> sums;
+  };
+
   class cTreeViewItem : public cTreeItem {
    public:
     cTreeItemElement* element = nullptr;
@@ -47,8 +57,8 @@ class cTreeViewChild : public cScrollableElement {
     int image = -1;
     bool collapsed = true;
     unsigned int textColor = 0xFFFFFFFF;
-    int rowEnd = 0;  // where the row shown below it starts, as last laid out
-    size_t shownAt = 0;  // its place among the rows shown, as last laid out
+    size_t slot = 0;  // its place in its parent's level
+    sLevel under;
 
     cTreeViewItem() = default;
     cTreeViewItem(const char* t, void* a, int img = -1);
@@ -134,24 +144,37 @@ class cTreeViewChild : public cScrollableElement {
  private:
   void changed();
   void layoutAppended();
-  // Keeps what a layout left and sizes the view to it.
-  void laidOut(int height, int widest, int smallest);
-  void layout(cTreeViewItem* first, int depth, bool visible, int& y, int& widest, int& smallest,
-              const cTreeViewItem* stop = nullptr);
-  // Puts `rows`, shown before, back after the rows shown, `by` lower.
-  void showMoved(const std::vector<cTreeViewItem*>& rows, int by);
+  // Sizes the view to what the levels hold and places the rows in view.
+  void laidOut();
+  void layout(cTreeViewItem* first, int depth, bool visible, long long& y, const cTreeViewItem* stop = nullptr);
   // Lays out the rows under `item` again once it opened or closed.
   void reshow(cTreeViewItem* item);
   void forget(cTreeViewItem* item);
   // Whether `item` is `top` or hangs below it.
   static bool within(cTreeItem* item, cTreeItem* top, bool itself);
-  // Rows went: the shown ones are known again at the next layout.
-  void dropShown();
   void forgetUnder(cTreeViewItem* item);
   void focusNode(cTreeViewItem* item);
   void showUnfocused(cTreeViewItem* item);
   void restoreFocused();
   void toggled(cTreeViewItem* item);
+
+  // A row gets its place only when it comes into view, is selected or acts:
+  // placing every row after one that opened made each key cost the level.
+  sLevel& levelOf(cTreeViewItem* parent) { return parent ? parent->under : myTop; }
+  bool shown(cTreeViewItem* n) { return n && n->element && n->element->visible_child(); }
+  bool opened(cTreeViewItem* n) { return !n->collapsed && n->child && isSub(n); }
+  int pitch(cTreeViewItem* n) { return n->element->height() + mySpacing; }
+  long long top(cTreeViewItem* n);
+  cTreeViewItem* rowAt(long long y, long long& rowTop);
+  cTreeViewItem* nextShown(cTreeViewItem* n);
+  void place(cTreeViewItem* n, long long y, std::vector<cChildElement*>* out);
+  void placeRow(cTreeViewItem* n);
+  void placeView(std::vector<cChildElement*>* out);
+  // Adds `by` to the height of the shown subtree of `n` and those above it.
+  void resized(cTreeViewItem* n, long long by);
+  // Counts a shown row's right edge and height in, or out of, the view's
+  // widest and lowest.
+  void tally(cTreeViewItem* n, int sign);
 
   cFasterTreeList<cChildElement*, cTreeViewItem*> myLabels;
   cFasterTreeList<cChildElement*, cTreeViewItem*> myControls;
@@ -162,16 +185,13 @@ class cTreeViewChild : public cScrollableElement {
   cTreeViewItem* mySelected = nullptr;
   bool myBatch = false, myPending = false;
   // What a batch did when it only added rows at the end of one level, and
-  // what the last layout left, so such a batch lays out its own rows alone.
+  // whether the levels hold what the tree holds: not after rows went, until
+  // the next layout.
   bool myAppendsOnly = false, myBuilt = false;
   cTreeViewItem* myAppendedUnder = nullptr;
   cTreeViewItem* myAppendedFirst = nullptr;
-  int myBuiltHeight = 1, myWidest = 0, mySmallest = 0;
-  // The rows shown, top to bottom, as last laid out; a paint or the pointer
-  // looks only at those in view. Not known after rows went until the next
-  // layout.
-  std::vector<cTreeViewItem*> myShown;
-  bool myShownKnown = false;
+  sLevel myTop;
+  std::map<int, int> myRights, myHeights;
   unsigned int mySaved[3] = {};
   unsigned int myUnfocused[3] = {};
   cTreeViewItem* myUnfocusedItem = nullptr;
