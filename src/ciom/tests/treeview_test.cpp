@@ -196,9 +196,21 @@ class cMeasuringTarget : public cFormTestTarget {
   }
 };
 
+// A label that counts the times it is placed.
+class cPlacedLabel : public cTreeItemElement {
+ public:
+  static int placed;
+  bool move(int x, int y, int w, int h) override {
+    ++placed;
+    return cTreeItemElement::move(x, y, w, h);
+  }
+};
+int cPlacedLabel::placed = 0;
+
 // Names what a paint or the pointer reaches.
 class cShowingTree : public cTV {
  public:
+  cTreeItemElement* newTreeItemElement(cNode*) override { return new cPlacedLabel; }
   std::vector<cChildElement*> inView() {
     std::vector<cChildElement*> children;
     reachableChildren(children);
@@ -465,4 +477,54 @@ TEST(TreeView, APaintClickOrFocusLooksOnlyAtTheRowsInView) {
     EXPECT_EQ(tree.selected(), nullptr);
     root.dettach(&tree);
   }
+}
+
+// Closing, opening, moving to and listing a row of a level costs the rows
+// in view and the row's own: as much in a level of 50,000 rows as in one of
+// 1,000.
+TEST(TreeView, ARowOpenedClosedOrListedPlacesTheRowsInViewAlone) {
+  const char* const actions[] = {"-", "+", "Down", "list"};
+  auto work = [&](int rows) {
+    sMeasuredView view;
+    cShowingTree& tree = view.tree;
+    cNode* level = new cNode("level", nullptr);
+    level->collapsed = false;
+    tree.storeUnder(nullptr, level);
+    tree.storeUnder(nullptr, new cNode("after", nullptr));
+    std::vector<cNode*> row;
+    for (int r = 0; r < rows;) {
+      tree.startChanges();
+      for (int end = std::min(rows, r + 5000); r < end; ++r) {
+        row.push_back(new cNode(("row " + std::to_string(r)).c_str(), nullptr));
+        row.back()->collapsed = false;
+        tree.storeUnder(level, row.back());
+      }
+      tree.endChanges();
+    }
+    for (int k = 0; k < 3; ++k) tree.storeUnder(row[2], new cNode(("child " + std::to_string(k)).c_str(), nullptr));
+    tree.select(row[2], true);
+    view.window.settle();
+    std::vector<std::string> spent;
+    for (std::string a : actions) {
+      cPlacedLabel::placed = view.window.measured = 0;
+      if (a == "Down") {
+        tree.select(row[4], true);
+        view.window.settle();
+        cPlacedLabel::placed = 0;
+        tree.processKey(cTV::kcDown, false, false, false);
+      } else if (a == "list") {
+        tree.startChanges();
+        for (int k = 0; k < 3; ++k) tree.storeUnder(row[5], new cNode("new", nullptr));
+        tree.endChanges();
+      } else {
+        row[2]->element->onChar(static_cast<unsigned short>(a[0]), false, false, false);
+      }
+      view.window.settle();
+      spent.push_back(a + ": placed " + std::to_string(cPlacedLabel::placed) + ", measured " +
+                      std::to_string(view.window.measured));
+    }
+    EXPECT_EQ(tree.selected(), row[5]);
+    return spent;
+  };
+  EXPECT_EQ(work(1000), work(50000));
 }
