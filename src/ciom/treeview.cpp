@@ -1,7 +1,6 @@
 #include "ciom/treeview.h"
 
 #include <algorithm>
-#include <bit>
 #include <climits>
 #include <cstring>
 
@@ -19,40 +18,6 @@ constexpr int kKindPicture[] = {-1, 70, 71, 69, 68};
 cTreeViewChild::cTreeViewItem* node(cTreeItem* i) { return static_cast<cTreeViewChild::cTreeViewItem*>(i); }
 
 int clampInt(long long v) { return static_cast<int>(std::clamp<long long>(v, INT_MIN / 2, INT_MAX / 2)); }
-
-// Partial sums over a level: entry k (from 1) sums the rows (k - low(k), k],
-// so that a sum, a change or a row added at the end costs log n.
-size_t low(size_t k) { return k & (0 - k); }
-
-long long sumTo(const std::vector<long long>& s, size_t count) {
-  long long v = 0;
-  for (size_t k = count; k; k -= low(k)) v += s[k - 1];
-  return v;
-}
-
-long long entry(const std::vector<long long>& s, size_t slot) { return sumTo(s, slot + 1) - sumTo(s, slot); }
-
-void addAt(std::vector<long long>& s, size_t slot, long long by) {
-  for (size_t k = slot + 1; k <= s.size(); k += low(k)) s[k - 1] += by;
-}
-
-void append(std::vector<long long>& s, long long v) {
-  const size_t k = s.size() + 1;
-  for (size_t j = k - 1; j > k - low(k); j -= low(j)) v += s[j - 1];
-  s.push_back(v);
-}
-
-// How many leading rows end at or above `y`; `y` becomes the offset into
-// the row after them.
-size_t rowsAbove(const std::vector<long long>& s, long long& y) {
-  size_t at = 0;
-  for (size_t step = std::bit_floor(s.size()); step; step >>= 1)
-    if (at + step <= s.size() && s[at + step - 1] <= y) {
-      at += step;
-      y -= s[at - 1];
-    }
-  return at;
-}
 
 }  // namespace
 
@@ -160,9 +125,8 @@ bool cTreeViewChild::storeUnder(cTreeViewItem* parent, cTreeViewItem* item, bool
   // tree once a batch, each row's text measured again: quadratic in rows.
   if (myBatch && !myPending && myBuilt) {
     myPending = myAppendsOnly = true;
-    myAppendedUnder = parent;
     myAppendedFirst = item;
-  } else if (!(myBatch && myAppendsOnly && parent == myAppendedUnder)) {
+  } else if (!(myBatch && myAppendsOnly && parent == myAppendedFirst->parent)) {
     changed();
   }
   return true;
@@ -343,7 +307,7 @@ void cTreeViewChild::build() {
 }
 
 void cTreeViewChild::laidOut() {
-  setMinVisualHeight(clampInt(1 + sumTo(myTop.sums, myTop.rows.size())));
+  setMinVisualHeight(clampInt(1 + myTop.sums.total()));
   setMinVisualWidth(myRights.empty() ? 0 : myRights.rbegin()->first);
   const int smallest = myHeights.empty() ? height() : std::min(height(), myHeights.begin()->first);
   setQuantumSize(5, std::max(mySpacing + smallest, 1));
@@ -353,7 +317,6 @@ void cTreeViewChild::laidOut() {
 
 void cTreeViewChild::layoutAppended() {
   myAppendsOnly = false;
-  cTreeViewItem* parent = myAppendedUnder;
   cTreeViewItem* first = myAppendedFirst;
   // Rows stored before the level's last come ahead of rows already laid
   // out; new rows on both sides of those take a whole layout.
@@ -361,57 +324,47 @@ void cTreeViewChild::layoutAppended() {
   while (stop && !stop->element) stop = node(stop->next);
   for (cTreeViewItem* n = stop; n; n = node(n->next))
     if (!n->element) return build();
-  sLevel& level = levelOf(parent);
-  const size_t kept = level.rows.size() - (stop ? 1 : 0);
-  if (!myBuilt || (parent && !parent->element) || (stop && level.rows.back() != stop) ||
-      (first->prev ? kept == 0 || level.rows[kept - 1] != first->prev : kept != 0))
+  const sLevel& level = levelOf(parentItem(first));
+  const size_t kept = first->prev ? node(first->prev)->slot + 1 : 0;
+  if (!myBuilt || kept + (stop ? 1 : 0) != level.rows.size() || (kept && level.rows[kept - 1] != first->prev))
     return build();
-  int depth = 1;
-  for (cTreeViewItem* a = parent; a; a = parentItem(a)) ++depth;
-  const bool visible = !parent || (shown(parent) && !parent->collapsed);
-  // The last row steps aside for the new ones and comes back after them.
-  const long long last = stop ? entry(level.sums, stop->slot) : 0;
-  if (stop) {
-    level.rows.pop_back();
-    level.sums.pop_back();
-  }
-  long long y = visible ? (parent ? top(parent) + pitch(parent) : 1) + sumTo(level.sums, kept) : 0;
-  const long long from = y;
-  layout(first, depth, visible, y, stop);
-  if (stop) {
-    stop->slot = level.rows.size();
-    level.rows.push_back(stop);
-    append(level.sums, last);
-  }
-  // The row before them goes on to them; the level's owner now has rows.
-  if (auto* before = node(first->prev); before && before->control && !isSub(before))
-    before->control->setKind(cTreeViewControlElement::ckLine, false);
-  if (parent && parent->control && isSub(parent))
-    parent->control->setKind(
-        parent->collapsed ? cTreeViewControlElement::ckCollapsed : cTreeViewControlElement::ckExpanded, false);
-  if (visible) resized(parent, y - from);
-  laidOut();
+  relay(parentItem(first), first, stop);
 }
 
 void cTreeViewChild::reshow(cTreeViewItem* item) {
   if (!myBuilt) return build();
+  relay(item, getUnderItm(item), nullptr);
+}
+
+void cTreeViewChild::relay(cTreeViewItem* parent, cTreeViewItem* first, cTreeViewItem* stop) {
   int depth = 1;
-  for (cTreeViewItem* a = parentItem(item); a; a = parentItem(a)) ++depth;
-  const bool visible = shown(item);
-  long long y = visible ? top(item) + pitch(item) : 0;
-  const long long from = y;
-  layout(getUnderItm(item), depth + 1, visible && !item->collapsed, y);
-  if (isSub(item))
-    item->control->setKind(item->collapsed ? cTreeViewControlElement::ckCollapsed : cTreeViewControlElement::ckExpanded,
-                           false);
-  if (visible) resized(item, pitch(item) + y - from - entry(levelOf(parentItem(item)).sums, item->slot));
+  for (cTreeViewItem* a = parent; a; a = parentItem(a)) ++depth;
+  const bool placed = !parent || shown(parent), visible = placed && !(parent && parent->collapsed);
+  sLevel& level = levelOf(parent);
+  const long long before = level.sums.total(), last = stop ? level.sums.at(stop->slot) : 0;
+  cTreeViewItem* prev = first ? node(first->prev) : nullptr;
+  const size_t kept = prev ? prev->slot + 1 : 0;
+  level.rows.resize(kept);
+  level.sums.truncate(kept);
+  long long y = visible ? (parent ? top(parent) + pitch(parent) : 1) + level.sums.total() : 0;
+  layout(first, depth, visible, y, stop);
+  if (stop) {
+    stop->slot = level.rows.size();
+    level.rows.push_back(stop);
+    level.sums.append(last);
+  }
+  // The row before them goes on to them; the level's owner has rows.
+  if (prev && prev->control && !isSub(prev)) prev->control->setKind(cTreeViewControlElement::ckLine, false);
+  if (parent && parent->control && isSub(parent))
+    parent->control->setKind(
+        parent->collapsed ? cTreeViewControlElement::ckCollapsed : cTreeViewControlElement::ckExpanded, false);
+  if (placed) resized(parent, level.sums.total() - before);
   laidOut();
 }
 
 void cTreeViewChild::layout(cTreeViewItem* first, int depth, bool visible, long long& y, const cTreeViewItem* stop) {
   if (!first) return;
   sLevel& level = levelOf(parentItem(first));
-  if (!first->prev) level = {};
   // Depth follows the tree's own nesting; each level is a loop, and the
   // recursion is bounded by what the caller built.
   for (cTreeViewItem* n = first; n && n != stop; n = node(n->next)) {
@@ -459,13 +412,14 @@ void cTreeViewChild::layout(cTreeViewItem* first, int depth, bool visible, long 
     n->slot = level.rows.size();
     level.rows.push_back(n);
     if (isSub(n)) {
+      n->under = {};
       layout(node(n->child), depth + 1, visible && !n->collapsed, y);
       n->control->setKind(n->collapsed ? cTreeViewControlElement::ckCollapsed : cTreeViewControlElement::ckExpanded,
                           false);
     } else {
       n->control->setKind(n->next ? cTreeViewControlElement::ckLine : cTreeViewControlElement::ckEnd, false);
     }
-    append(level.sums, y - from);
+    level.sums.append(y - from);
   }
 }
 
@@ -477,26 +431,23 @@ void cTreeViewChild::tally(cTreeViewItem* n, int sign) {
 }
 
 void cTreeViewChild::resized(cTreeViewItem* n, long long by) {
-  for (; n && by; n = parentItem(n)) addAt(levelOf(parentItem(n)).sums, n->slot, by);
+  for (; n && by; n = parentItem(n)) levelOf(parentItem(n)).sums.add(n->slot, by);
 }
 
 long long cTreeViewChild::top(cTreeViewItem* n) {
   long long y = 1;
   for (cTreeViewItem* p = parentItem(n); n; n = p, p = parentItem(p))
-    y += sumTo(levelOf(p).sums, n->slot) + (p ? pitch(p) : 0);
+    y += levelOf(p).sums.sumTo(n->slot) + (p ? pitch(p) : 0);
   return y;
 }
 
-cTreeViewChild::cTreeViewItem* cTreeViewChild::rowAt(long long y, long long& rowTop) {
+cTreeViewChild::cTreeViewItem* cTreeViewChild::rowAt(long long y) {
   sLevel* level = &myTop;
   for (long long rest = y - 1;;) {
-    const size_t i = rowsAbove(level->sums, rest);
+    const size_t i = level->sums.countWithin(rest);
     if (i >= level->rows.size()) return nullptr;
     cTreeViewItem* n = level->rows[i];
-    if (rest < pitch(n) || !opened(n)) {
-      rowTop = y - rest;
-      return n;
-    }
+    if (rest < pitch(n) || !opened(n)) return n;
     rest -= pitch(n);
     level = &n->under;
   }
@@ -509,31 +460,26 @@ cTreeViewChild::cTreeViewItem* cTreeViewChild::nextShown(cTreeViewItem* n) {
   return nullptr;
 }
 
-void cTreeViewChild::place(cTreeViewItem* n, long long y, std::vector<cChildElement*>* out) {
+void cTreeViewChild::place(cTreeViewItem* n, std::vector<cChildElement*>* out) {
+  if (!myBuilt || !shown(n)) return;
+  const int y = clampInt(top(n));
   for (cChildElement* e : {static_cast<cChildElement*>(n->element), static_cast<cChildElement*>(n->control)}) {
     sRect r;
     e->childRect(&r);
-    e->move(r.x, clampInt(y), r.width, r.height);
+    e->move(r.x, y, r.width, r.height);
     if (out) out->push_back(e);
   }
-}
-
-void cTreeViewChild::placeRow(cTreeViewItem* n) {
-  if (myBuilt && shown(n)) place(n, top(n), nullptr);
 }
 
 void cTreeViewChild::placeView(std::vector<cChildElement*>* out) {
   if (!myBuilt) return;
   // Rows that may overlap are not in order of place: all of them are.
   const bool all = mySpacing < 0 || myCellSpacing < 0;
-  long long y = 1;
   const int bottom = shiftY() + height();
-  for (cTreeViewItem* n = all ? root() : rowAt(shiftY(), y); shown(n) && (all || y < bottom); n = nextShown(n)) {
-    place(n, y, out);
-    y += pitch(n);
-  }
+  for (cTreeViewItem* n = all ? root() : rowAt(shiftY()); shown(n) && (all || top(n) < bottom); n = nextShown(n))
+    place(n, out);
   // A caller may bring the selected row into view by its place.
-  placeRow(mySelected);
+  place(mySelected, nullptr);
 }
 
 void cTreeViewChild::onSizeChanged() {
@@ -571,7 +517,7 @@ bool cTreeViewChild::onAction(cChildElement* sender, cChildAction* a) {
     return true;
   }
   // A row that acts, as one that takes the focus, is where it is shown.
-  placeRow(isChild(sender) ? isChild(sender) : isCtl(sender));
+  place(isChild(sender) ? isChild(sender) : isCtl(sender), nullptr);
   if (cTreeViewItem* n = isChild(sender)) {
     switch (a->code) {
       case acContextRequest: {
@@ -674,7 +620,7 @@ void cTreeViewChild::restoreFocused() {
 void cTreeViewChild::changeUnfocused(cTreeViewItem* item) {
   restoreFocused();
   showUnfocused(item);
-  placeRow(item);
+  place(item, nullptr);
   if (item && item->element) scrollToChild(item->element);
 }
 

@@ -9,6 +9,7 @@
 
 #include "base/btree.h"
 #include "base/list.h"
+#include "base/partialsums.h"
 #include "ciom/scrollable.h"
 #include "ciom/selectableelement.h"
 
@@ -40,12 +41,11 @@ class cTreeViewChild : public cScrollableElement {
   enum { tvActivate = 6, tvSelection = 7, tvContext = 8, tvToggled = 9 };
 
   class cTreeViewItem;
-  // The rows of one level as last laid out, and the heights of their shown
-  // subtrees in partial sums, so that a row's place follows from its
-  // ancestors' levels alone and a subtree that grows moves no row after it.
+  // The rows of one level as last laid out and the heights of their shown
+  // subtrees: a row's place follows from its ancestors' levels alone.
   struct sLevel {
     std::vector<cTreeViewItem*> rows;
-    std::vector<long long> sums;
+    cPartialSums sums;
   };
 
   class cTreeViewItem : public cTreeItem {
@@ -149,6 +149,9 @@ class cTreeViewChild : public cScrollableElement {
   void layout(cTreeViewItem* first, int depth, bool visible, long long& y, const cTreeViewItem* stop = nullptr);
   // Lays out the rows under `item` again once it opened or closed.
   void reshow(cTreeViewItem* item);
+  // Lays out the rows of a level from `first` on, up to `stop`, which then
+  // follows them; the rows after the level keep their places.
+  void relay(cTreeViewItem* parent, cTreeViewItem* first, cTreeViewItem* stop);
   void forget(cTreeViewItem* item);
   // Whether `item` is `top` or hangs below it.
   static bool within(cTreeItem* item, cTreeItem* top, bool itself);
@@ -165,10 +168,9 @@ class cTreeViewChild : public cScrollableElement {
   bool opened(cTreeViewItem* n) { return !n->collapsed && n->child && isSub(n); }
   int pitch(cTreeViewItem* n) { return n->element->height() + mySpacing; }
   long long top(cTreeViewItem* n);
-  cTreeViewItem* rowAt(long long y, long long& rowTop);
+  cTreeViewItem* rowAt(long long y);
   cTreeViewItem* nextShown(cTreeViewItem* n);
-  void place(cTreeViewItem* n, long long y, std::vector<cChildElement*>* out);
-  void placeRow(cTreeViewItem* n);
+  void place(cTreeViewItem* n, std::vector<cChildElement*>* out);
   void placeView(std::vector<cChildElement*>* out);
   // Adds `by` to the height of the shown subtree of `n` and those above it.
   void resized(cTreeViewItem* n, long long by);
@@ -185,10 +187,8 @@ class cTreeViewChild : public cScrollableElement {
   cTreeViewItem* mySelected = nullptr;
   bool myBatch = false, myPending = false;
   // What a batch did when it only added rows at the end of one level, and
-  // whether the levels hold what the tree holds: not after rows went, until
-  // the next layout.
+  // whether the levels hold the tree: not after rows went, until a layout.
   bool myAppendsOnly = false, myBuilt = false;
-  cTreeViewItem* myAppendedUnder = nullptr;
   cTreeViewItem* myAppendedFirst = nullptr;
   sLevel myTop;
   std::map<int, int> myRights, myHeights;
