@@ -111,10 +111,7 @@ void cTreeViewChild::endChanges() {
   myBatch = false;
   if (!myPending) return;
   myPending = false;
-  if (myAppendsOnly)
-    layoutAppended();
-  else
-    build();
+  myAppendsOnly ? layoutAppended() : build();
 }
 
 bool cTreeViewChild::storeUnder(cTreeViewItem* parent, cTreeViewItem* item, bool beforeLast) {
@@ -206,7 +203,7 @@ bool cTreeViewChild::expand(cTreeViewItem* item, bool notify) {
     myAppendsOnly = false;
   } else {
     processSubRead(item);
-    reshow(item);
+    relay(item, getUnderItm(item), nullptr);
   }
   if (notify) notifyAction(new cTreeItemAction(tvToggled, item));
   return true;
@@ -219,7 +216,7 @@ bool cTreeViewChild::collapse(cTreeViewItem* item, bool notify) {
   if (myBatch)
     myPending = true;
   else
-    reshow(item);
+    relay(item, getUnderItm(item), nullptr);
   if (notify) notifyAction(new cTreeItemAction(tvToggled, item));
   return true;
 }
@@ -298,21 +295,9 @@ void cTreeViewChild::setUnfocusedColors(unsigned int text, unsigned int bg, unsi
 // ---- layout ----
 
 void cTreeViewChild::build() {
-  long long y = 1;
-  myTop = {};
-  layout(root(), 1, true, y);
   myBuilt = true;
   myAppendsOnly = false;
-  laidOut();
-}
-
-void cTreeViewChild::laidOut() {
-  setMinVisualHeight(clampInt(1 + myTop.sums.total()));
-  setMinVisualWidth(myRights.empty() ? 0 : myRights.rbegin()->first);
-  const int smallest = myHeights.empty() ? height() : std::min(height(), myHeights.begin()->first);
-  setQuantumSize(5, std::max(mySpacing + smallest, 1));
-  placeView(nullptr);
-  repaint(nullptr);
+  relay(nullptr, root(), nullptr);
 }
 
 void cTreeViewChild::layoutAppended() {
@@ -322,21 +307,16 @@ void cTreeViewChild::layoutAppended() {
   // out; new rows on both sides of those take a whole layout.
   cTreeViewItem* stop = node(first->next);
   while (stop && !stop->element) stop = node(stop->next);
-  for (cTreeViewItem* n = stop; n; n = node(n->next))
-    if (!n->element) return build();
   const sLevel& level = levelOf(parentItem(first));
   const size_t kept = first->prev ? node(first->prev)->slot + 1 : 0;
-  if (!myBuilt || kept + (stop ? 1 : 0) != level.rows.size() || (kept && level.rows[kept - 1] != first->prev))
+  if (!myBuilt || (stop && stop->next) || kept + (stop ? 1 : 0) != level.rows.size() ||
+      (kept && level.rows[kept - 1] != first->prev))
     return build();
   relay(parentItem(first), first, stop);
 }
 
-void cTreeViewChild::reshow(cTreeViewItem* item) {
-  if (!myBuilt) return build();
-  relay(item, getUnderItm(item), nullptr);
-}
-
 void cTreeViewChild::relay(cTreeViewItem* parent, cTreeViewItem* first, cTreeViewItem* stop) {
+  if (!myBuilt) return build();
   int depth = 1;
   for (cTreeViewItem* a = parent; a; a = parentItem(a)) ++depth;
   const bool placed = !parent || shown(parent), visible = placed && !(parent && parent->collapsed);
@@ -358,8 +338,15 @@ void cTreeViewChild::relay(cTreeViewItem* parent, cTreeViewItem* first, cTreeVie
   if (parent && parent->control && isSub(parent))
     parent->control->setKind(
         parent->collapsed ? cTreeViewControlElement::ckCollapsed : cTreeViewControlElement::ckExpanded, false);
-  if (placed) resized(parent, level.sums.total() - before);
-  laidOut();
+  // The subtrees holding the level grew or shrank by as much.
+  const long long by = level.sums.total() - before;
+  for (cTreeViewItem* n = placed ? parent : nullptr; n; n = parentItem(n)) levelOf(parentItem(n)).sums.add(n->slot, by);
+  setMinVisualHeight(clampInt(1 + myTop.sums.total()));
+  setMinVisualWidth(myRights.empty() ? 0 : myRights.rbegin()->first);
+  const int smallest = myHeights.empty() ? height() : std::min(height(), myHeights.begin()->first);
+  setQuantumSize(5, std::max(mySpacing + smallest, 1));
+  placeView(nullptr);
+  repaint(nullptr);
 }
 
 void cTreeViewChild::layout(cTreeViewItem* first, int depth, bool visible, long long& y, const cTreeViewItem* stop) {
@@ -428,10 +415,6 @@ void cTreeViewChild::tally(cTreeViewItem* n, int sign) {
   n->element->childRect(&r);
   for (auto [counts, key] : {std::pair{&myRights, r.x + r.width}, std::pair{&myHeights, r.height}})
     if (((*counts)[key] += sign) == 0) counts->erase(key);
-}
-
-void cTreeViewChild::resized(cTreeViewItem* n, long long by) {
-  for (; n && by; n = parentItem(n)) levelOf(parentItem(n)).sums.add(n->slot, by);
 }
 
 long long cTreeViewChild::top(cTreeViewItem* n) {
@@ -505,17 +488,12 @@ void cTreeViewChild::onPaintArea(cCanvas* c) {
 // ---- actions, keys and focus ----
 
 void cTreeViewChild::toggled(cTreeViewItem* item) {
-  reshow(item);
+  relay(item, getUnderItm(item), nullptr);
   notifyAction(new cTreeItemAction(tvToggled, item));
 }
 
 bool cTreeViewChild::onAction(cChildElement* sender, cChildAction* a) {
   if (!a) return cScrollableElement::onAction(sender, a);
-  if (sender == &vbar() || sender == &hbar()) {
-    cScrollableElement::onAction(sender, a);
-    placeView(nullptr);
-    return true;
-  }
   // A row that acts, as one that takes the focus, is where it is shown.
   place(isChild(sender) ? isChild(sender) : isCtl(sender), nullptr);
   if (cTreeViewItem* n = isChild(sender)) {
@@ -557,7 +535,10 @@ bool cTreeViewChild::onAction(cChildElement* sender, cChildAction* a) {
     toggled(n);
     return true;
   }
-  return cScrollableElement::onAction(sender, a);
+  // A scroll brings other rows into view.
+  const bool done = cScrollableElement::onAction(sender, a);
+  placeView(nullptr);
+  return done;
 }
 
 void cTreeViewChild::focusNode(cTreeViewItem* item) {

@@ -144,13 +144,10 @@ class cTreeViewChild : public cScrollableElement {
  private:
   void changed();
   void layoutAppended();
-  // Sizes the view to what the levels hold and places the rows in view.
-  void laidOut();
   void layout(cTreeViewItem* first, int depth, bool visible, long long& y, const cTreeViewItem* stop = nullptr);
-  // Lays out the rows under `item` again once it opened or closed.
-  void reshow(cTreeViewItem* item);
   // Lays out the rows of a level from `first` on, up to `stop`, which then
-  // follows them; the rows after the level keep their places.
+  // follows them, as rows came or their owner opened or closed, and sizes
+  // the view; the rows after the level keep their places.
   void relay(cTreeViewItem* parent, cTreeViewItem* first, cTreeViewItem* stop);
   void forget(cTreeViewItem* item);
   // Whether `item` is `top` or hangs below it.
@@ -172,10 +169,7 @@ class cTreeViewChild : public cScrollableElement {
   cTreeViewItem* nextShown(cTreeViewItem* n);
   void place(cTreeViewItem* n, std::vector<cChildElement*>* out);
   void placeView(std::vector<cChildElement*>* out);
-  // Adds `by` to the height of the shown subtree of `n` and those above it.
-  void resized(cTreeViewItem* n, long long by);
-  // Counts a shown row's right edge and height in, or out of, the view's
-  // widest and lowest.
+  // Counts a shown row's right edge and height in or out of the extents.
   void tally(cTreeViewItem* n, int sign);
 
   cFasterTreeList<cChildElement*, cTreeViewItem*> myLabels;
