@@ -398,8 +398,8 @@ void cTreeViewChild::layout(cTreeViewItem* first, int depth, bool visible, long 
     }
     n->slot = level.rows.size();
     level.rows.push_back(n);
+    n->under = {};
     if (isSub(n)) {
-      n->under = {};
       layout(node(n->child), depth + 1, visible && !n->collapsed, y);
       n->control->setKind(n->collapsed ? cTreeViewControlElement::ckCollapsed : cTreeViewControlElement::ckExpanded,
                           false);
