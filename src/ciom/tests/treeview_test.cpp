@@ -229,6 +229,15 @@ struct sMeasuredView {
   ~sMeasuredView() { root.dettach(&tree); }
 };
 
+// An open top-level row to hold a level, and a row after it.
+cNode* openLevel(cTV& tree) {
+  cNode* level = new cNode("level", nullptr);
+  level->collapsed = false;
+  tree.storeUnder(nullptr, level);
+  tree.storeUnder(nullptr, new cNode("after", nullptr));
+  return level;
+}
+
 // Where every row shows as the view scrolls over all of them, its line or
 // sign, and the view's size: what a layout leaves, for comparing two.
 std::vector<std::string> laidOut(sMeasuredView& view) {
@@ -316,10 +325,7 @@ TEST(TreeView, ARowListedInALevelMeasuresItsOwnRowsAlone) {
     SCOPED_TRACE(std::to_string(c.rows) + " rows, row " + std::to_string(c.at));
     sMeasuredView view;
     cShowingTree& tree = view.tree;
-    cNode* level = new cNode("level", nullptr);
-    level->collapsed = false;
-    tree.storeUnder(nullptr, level);
-    tree.storeUnder(nullptr, new cNode("after", nullptr));
+    cNode* level = openLevel(tree);
     tree.startChanges();
     cNode* row = nullptr;
     for (int r = 0; r < c.rows; ++r) {
@@ -402,10 +408,7 @@ TEST(TreeView, APaintClickOrFocusLooksOnlyAtTheRowsInView) {
     window.bind(&root, 1000, 1000);
     root.attach(&tree, 0, 0, kView, kView);
     tree.setCellSpacing(kRowHeight);
-    cNode* level = new cNode("level", nullptr);
-    level->collapsed = false;
-    tree.storeUnder(nullptr, level);
-    tree.storeUnder(nullptr, new cNode("after", nullptr));
+    cNode* level = openLevel(tree);
     tree.update();
     for (int r = 0; r < rows;) {
       tree.startChanges();
@@ -487,10 +490,7 @@ TEST(TreeView, ARowOpenedClosedOrListedPlacesTheRowsInViewAlone) {
   auto work = [&](int rows) {
     sMeasuredView view;
     cShowingTree& tree = view.tree;
-    cNode* level = new cNode("level", nullptr);
-    level->collapsed = false;
-    tree.storeUnder(nullptr, level);
-    tree.storeUnder(nullptr, new cNode("after", nullptr));
+    cNode* level = openLevel(tree);
     std::vector<cNode*> row;
     for (int r = 0; r < rows;) {
       tree.startChanges();
