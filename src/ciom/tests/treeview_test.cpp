@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
@@ -257,8 +258,9 @@ std::vector<std::string> laidOut(sMeasuredView& view) {
     if (n->element->visible_child()) {
       EXPECT_TRUE(seen.count(n->element)) << n->text << " never shows";
       const sRect& r = seen[n->element];
-      row += " " + std::to_string(r.x) + "," + std::to_string(r.y) + " " + std::to_string(r.width) + "x" +
-             std::to_string(r.height);
+      char place[64];
+      std::snprintf(place, sizeof place, " %d,%d %dx%d", r.x, r.y, r.width, r.height);
+      row += place;
     }
     rows.push_back(row);
   }
