@@ -4,9 +4,8 @@
 // (each row it reaches is listed, as the chooser lists the row the user
 // selects), Left, - and + on a parent, End, Home, PageDown and a typed
 // letter, each timed from the key to the paint after what it set off;
-// against the same over a level of 1,000 folders in this run. A key that
-// lists nothing should cost the rows in view, not the level; one that
-// lists or opens rows, those rows, and moving the rows after them down.
+// against the same over a level of 1,000 folders in this run. A key should
+// cost the rows in view and the rows it lists or opens, never the level.
 // Needs an X display (xvfb-run works).
 #include <sys/stat.h>
 #include <unistd.h>
@@ -52,7 +51,6 @@ struct sKey {
   const char* name;
   int key;            // 0 for a character
   unsigned short ch;  // the character
-  bool move;          // moves, or is typed, as a key that lists nothing
   std::vector<double> ms;
   double median() {
     std::sort(ms.begin(), ms.end());
@@ -63,15 +61,15 @@ struct sKey {
 enum { kDownParent, kDownEmpty, kLeft, kClose, kOpen, kEnd, kHome, kPageDown, kLetter };
 
 std::vector<sKey> keyKinds() {
-  return {{"Down onto a folder of subfolders (they are listed)", cChildElement::kcDown, 0, false, {}},
-          {"Down onto an empty folder", cChildElement::kcDown, 0, true, {}},
-          {"Left to the parent", cChildElement::kcLeft, 0, true, {}},
-          {"- closing a folder of subfolders", 0, '-', false, {}},
-          {"+ opening it", 0, '+', false, {}},
-          {"End", cChildElement::kcEnd, 0, true, {}},
-          {"Home", cChildElement::kcHome, 0, true, {}},
-          {"PageDown", cChildElement::kcPageDown, 0, true, {}},
-          {"a letter", 0, 'x', true, {}}};
+  return {{"Down onto a folder of subfolders (they are listed)", cChildElement::kcDown, 0, {}},
+          {"Down onto an empty folder", cChildElement::kcDown, 0, {}},
+          {"Left to the parent", cChildElement::kcLeft, 0, {}},
+          {"- closing a folder of subfolders", 0, '-', {}},
+          {"+ opening it", 0, '+', {}},
+          {"End", cChildElement::kcEnd, 0, {}},
+          {"Home", cChildElement::kcHome, 0, {}},
+          {"PageDown", cChildElement::kcPageDown, 0, {}},
+          {"a letter", 0, 'x', {}}};
 }
 
 // Down through each parent folder and its children, back to the last
@@ -222,10 +220,9 @@ int main() {
     const double b = big[i].median(), s = small[i].median();
     std::printf("%s to its paint, median: %d folders %.2f ms, %d folders %.2f ms (%.2f times)\n", big[i].name, kBig,
                 b, kSmall, s, b / s);
-    if (!big[i].move) continue;
     bigSum += b;
     smallSum += s;
   }
-  std::printf("ratio 500k/1k of the medians of the keys that list nothing, summed: %.3f\n", bigSum / smallSum);
+  std::printf("ratio 500k/1k of the medians of every key, summed: %.3f\n", bigSum / smallSum);
   return 0;
 }

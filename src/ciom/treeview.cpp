@@ -17,6 +17,8 @@ constexpr int kKindPicture[] = {-1, 70, 71, 69, 68};
 
 cTreeViewChild::cTreeViewItem* node(cTreeItem* i) { return static_cast<cTreeViewChild::cTreeViewItem*>(i); }
 
+int clampInt(long long v) { return static_cast<int>(std::clamp<long long>(v, INT_MIN / 2, INT_MAX / 2)); }
+
 }  // namespace
 
 // ---- the two elements of a row ----
@@ -78,8 +80,10 @@ void cTreeViewChild::onInitData() {
   cScrollableElement::onInitData();
   myBatch = myPending = myAppendsOnly = myBuilt = false;
   mySelected = myUnfocusedItem = nullptr;
-  dropShown();
   myTree.destroy();
+  myTop = {};
+  myRights.clear();
+  myHeights.clear();
   cFasterTreeList<cChildElement*, cTreeViewItem*> a, b;
   myLabels.moveTo(a);
   myControls.moveTo(b);
@@ -107,10 +111,7 @@ void cTreeViewChild::endChanges() {
   myBatch = false;
   if (!myPending) return;
   myPending = false;
-  if (myAppendsOnly)
-    layoutAppended();
-  else
-    build();
+  myAppendsOnly ? layoutAppended() : build();
 }
 
 bool cTreeViewChild::storeUnder(cTreeViewItem* parent, cTreeViewItem* item, bool beforeLast) {
@@ -121,15 +122,15 @@ bool cTreeViewChild::storeUnder(cTreeViewItem* parent, cTreeViewItem* item, bool
   // tree once a batch, each row's text measured again: quadratic in rows.
   if (myBatch && !myPending && myBuilt) {
     myPending = myAppendsOnly = true;
-    myAppendedUnder = parent;
     myAppendedFirst = item;
-  } else if (!(myBatch && myAppendsOnly && parent == myAppendedUnder)) {
+  } else if (!(myBatch && myAppendsOnly && parent == myAppendedFirst->parent)) {
     changed();
   }
   return true;
 }
 
 void cTreeViewChild::forget(cTreeViewItem* item) {
+  if (shown(item)) tally(item, -1);
   if (item->element) {
     myLabels.dettach(item->element);
     cChildElement::dettach(item->element);
@@ -152,18 +153,13 @@ bool cTreeViewChild::within(cTreeItem* item, cTreeItem* top, bool itself) {
   return false;
 }
 
-void cTreeViewChild::dropShown() {
-  myShown.clear();
-  myShownKnown = false;
-}
-
 bool cTreeViewChild::remove(cTreeViewItem* item) {
   if (!item) return false;
   // The selection stays where its row stays: keys given while a level is
   // filled again move from it.
   if (within(myUnfocusedItem, item, true)) restoreFocused();
   if (within(mySelected, item, true)) mySelected = nullptr;
-  dropShown();
+  myBuilt = false;
   forgetUnder(item);
   forget(item);
   myTree.remove(item);
@@ -178,7 +174,7 @@ bool cTreeViewChild::remove_under(cTreeViewItem* item) {
   if (!item->child) return true;
   if (within(myUnfocusedItem, item, false)) restoreFocused();
   if (within(mySelected, item, false)) mySelected = nullptr;
-  dropShown();
+  myBuilt = false;
   forgetUnder(item);
   myTree.destroy_sub(item);
   changed();
@@ -188,7 +184,7 @@ bool cTreeViewChild::remove_under(cTreeViewItem* item) {
 bool cTreeViewChild::clear() {
   restoreFocused();
   mySelected = nullptr;
-  dropShown();
+  myBuilt = false;
   if (!myTree.first) return false;
   for (cTreeItem* i = myTree.first; i; i = i->next) {
     forgetUnder(node(i));
@@ -207,7 +203,7 @@ bool cTreeViewChild::expand(cTreeViewItem* item, bool notify) {
     myAppendsOnly = false;
   } else {
     processSubRead(item);
-    reshow(item);
+    relay(item, getUnderItm(item), nullptr);
   }
   if (notify) notifyAction(new cTreeItemAction(tvToggled, item));
   return true;
@@ -220,7 +216,7 @@ bool cTreeViewChild::collapse(cTreeViewItem* item, bool notify) {
   if (myBatch)
     myPending = true;
   else
-    reshow(item);
+    relay(item, getUnderItm(item), nullptr);
   if (notify) notifyAction(new cTreeItemAction(tvToggled, item));
   return true;
 }
@@ -299,130 +295,67 @@ void cTreeViewChild::setUnfocusedColors(unsigned int text, unsigned int bg, unsi
 // ---- layout ----
 
 void cTreeViewChild::build() {
-  int y = 1, widest = 0, smallest = height();
-  myShown.clear();
-  layout(root(), 1, true, y, widest, smallest);
-  myShownKnown = myBuilt = true;
+  myBuilt = true;
   myAppendsOnly = false;
-  laidOut(y, widest, smallest);
-}
-
-void cTreeViewChild::laidOut(int height, int widest, int smallest) {
-  myBuiltHeight = height;
-  myWidest = widest;
-  mySmallest = smallest;
-  setMinVisualHeight(height);
-  setMinVisualWidth(widest);
-  setQuantumSize(5, std::max(mySpacing + smallest, 1));
-  repaint(nullptr);
+  relay(nullptr, root(), nullptr);
 }
 
 void cTreeViewChild::layoutAppended() {
   myAppendsOnly = false;
-  if (!myShownKnown) return build();
-  cTreeViewItem* parent = myAppendedUnder;
   cTreeViewItem* first = myAppendedFirst;
-  int depth = 1;
-  bool visible = true;
-  for (cTreeViewItem* a = parent; a; a = node(a->parent)) {
-    ++depth;
-    visible = visible && !a->collapsed;
-  }
-  // The new rows start below the last row shown before them; nothing above
-  // them moves.
-  int y = myBuiltHeight;
-  std::vector<cTreeViewItem*> below;
-  if (visible) {
-    cTreeViewItem* above = first->prev ? node(first->prev) : parent;
-    if (first->prev)
-      while (isSub(above) && above->lastChild && !above->collapsed) above = node(above->lastChild);
-    y = above ? above->rowEnd : 1;
-    // The rows shown from there on move down under the new ones.
-    const size_t keep = above ? above->shownAt + 1 : 0;
-    if (keep > myShown.size() || (above && myShown[keep - 1] != above)) return build();
-    below.assign(myShown.begin() + static_cast<std::ptrdiff_t>(keep), myShown.end());
-    myShown.resize(keep);
-  }
   // Rows stored before the level's last come ahead of rows already laid
-  // out, which only move; new rows on both sides of those take a whole
-  // layout.
+  // out; new rows on both sides of those take a whole layout.
   cTreeViewItem* stop = node(first->next);
   while (stop && !stop->element) stop = node(stop->next);
-  for (cTreeViewItem* n = stop; n; n = node(n->next))
-    if (!n->element) return build();
-  if (first->prev && !node(first->prev)->element) return build();
-  const int top = y;
-  int widest = myWidest, smallest = mySmallest;
-  layout(first, depth, visible, y, widest, smallest, stop);
-  // The row before them goes on to them; the level's owner now has rows.
-  if (auto* before = node(first->prev); before && before->control && !isSub(before))
-    before->control->setKind(cTreeViewControlElement::ckLine, false);
+  const sLevel& level = levelOf(parentItem(first));
+  const size_t kept = first->prev ? node(first->prev)->slot + 1 : 0;
+  if (!myBuilt || (stop && stop->next) || kept + (stop ? 1 : 0) != level.rows.size() ||
+      (kept && level.rows[kept - 1] != first->prev))
+    return build();
+  relay(parentItem(first), first, stop);
+}
+
+void cTreeViewChild::relay(cTreeViewItem* parent, cTreeViewItem* first, cTreeViewItem* stop) {
+  if (!myBuilt) return build();
+  int depth = 1;
+  for (cTreeViewItem* a = parent; a; a = parentItem(a)) ++depth;
+  const bool placed = !parent || shown(parent), visible = placed && !(parent && parent->collapsed);
+  sLevel& level = levelOf(parent);
+  const long long before = level.sums.total(), last = stop ? level.sums.at(stop->slot) : 0;
+  cTreeViewItem* prev = first ? node(first->prev) : nullptr;
+  const size_t kept = prev ? prev->slot + 1 : 0;
+  level.rows.resize(kept);
+  level.sums.truncate(kept);
+  long long y = visible ? (parent ? top(parent) + pitch(parent) : 1) + level.sums.total() : 0;
+  layout(first, depth, visible, y, stop);
+  if (stop) {
+    stop->slot = level.rows.size();
+    level.rows.push_back(stop);
+    level.sums.append(last);
+  }
+  // The row before them goes on to them; the level's owner has rows.
+  if (prev && prev->control && !isSub(prev)) prev->control->setKind(cTreeViewControlElement::ckLine, false);
   if (parent && parent->control && isSub(parent))
     parent->control->setKind(
         parent->collapsed ? cTreeViewControlElement::ckCollapsed : cTreeViewControlElement::ckExpanded, false);
-  if (!visible) return laidOut(myBuiltHeight, widest, smallest);
-  showMoved(below, y - top);
-  laidOut(myBuiltHeight + y - top, widest, smallest);
+  // The subtrees holding the level grew or shrank by as much.
+  const long long by = level.sums.total() - before;
+  for (cTreeViewItem* n = placed ? parent : nullptr; n; n = parentItem(n)) levelOf(parentItem(n)).sums.add(n->slot, by);
+  setMinVisualHeight(clampInt(1 + myTop.sums.total()));
+  setMinVisualWidth(myRights.empty() ? 0 : myRights.rbegin()->first);
+  const int smallest = myHeights.empty() ? height() : std::min(height(), myHeights.begin()->first);
+  setQuantumSize(5, std::max(mySpacing + smallest, 1));
+  placeView(nullptr);
+  repaint(nullptr);
 }
 
-void cTreeViewChild::showMoved(const std::vector<cTreeViewItem*>& rows, int by) {
-  // The rows keep their sizes: measuring each of them again made a level
-  // listed, opened or closed in a large one cost seconds.
-  for (cTreeViewItem* n : rows) {
-    if (by) {
-      for (cChildElement* e : {static_cast<cChildElement*>(n->element), static_cast<cChildElement*>(n->control)}) {
-        sRect r;
-        e->childRect(&r);
-        e->move(r.x, r.y + by, r.width, r.height);
-      }
-      n->rowEnd += by;
-    }
-    n->shownAt = myShown.size();
-    myShown.push_back(n);
-  }
-}
-
-void cTreeViewChild::reshow(cTreeViewItem* item) {
-  const size_t at = item->shownAt;
-  if (!myShownKnown || at >= myShown.size() || myShown[at] != item) return build();
-  size_t end = at + 1;
-  while (end < myShown.size() && within(myShown[end], item, false)) ++end;
-  // A row that went may have been the widest or the lowest.
-  bool bounds = false;
-  for (size_t i = at + 1; i < end; ++i) {
-    sRect r;
-    myShown[i]->element->childRect(&r);
-    bounds = bounds || r.x + r.width >= myWidest || r.height <= mySmallest;
-  }
-  const int top = myShown[end - 1]->rowEnd;
-  const std::vector<cTreeViewItem*> after(myShown.begin() + static_cast<std::ptrdiff_t>(end), myShown.end());
-  myShown.resize(at + 1);
-  int depth = 1;
-  for (cTreeViewItem* a = parentItem(item); a; a = parentItem(a)) ++depth;
-  int y = item->rowEnd, widest = myWidest, smallest = mySmallest;
-  layout(getUnderItm(item), depth + 1, !item->collapsed, y, widest, smallest);
-  if (isSub(item))
-    item->control->setKind(item->collapsed ? cTreeViewControlElement::ckCollapsed : cTreeViewControlElement::ckExpanded,
-                           false);
-  showMoved(after, y - top);
-  if (bounds) {
-    widest = 0;
-    smallest = height();
-    for (cTreeViewItem* n : myShown) {
-      sRect r;
-      n->element->childRect(&r);
-      widest = std::max(widest, r.x + r.width);
-      smallest = std::min(smallest, r.height);
-    }
-  }
-  laidOut(myBuiltHeight + y - top, widest, smallest);
-}
-
-void cTreeViewChild::layout(cTreeViewItem* first, int depth, bool visible, int& y, int& widest, int& smallest,
-                            const cTreeViewItem* stop) {
+void cTreeViewChild::layout(cTreeViewItem* first, int depth, bool visible, long long& y, const cTreeViewItem* stop) {
+  if (!first) return;
+  sLevel& level = levelOf(parentItem(first));
   // Depth follows the tree's own nesting; each level is a loop, and the
   // recursion is bounded by what the caller built.
   for (cTreeViewItem* n = first; n && n != stop; n = node(n->next)) {
+    if (shown(n)) tally(n, -1);
     if (!n->element) {
       n->element = newTreeItemElement(n);
       attach(n->element, 0, 0, 1, 1, cptNormal);
@@ -442,57 +375,105 @@ void cTreeViewChild::layout(cTreeViewItem* first, int depth, bool visible, int& 
       for (int i = 0; i < 3; ++i) p[i] = myLists[i] ? myLists[i]->image(n->image) : nullptr;
       n->element->setImages(p[0], p[1], p[2], false);
     }
+    const long long from = y;
     if (visible) {
       sSize s{};
       n->element->wantsSize(&s);
       const int w = s.cx + myCellSpacing, h = s.cy + myCellSpacing;
-      const long long x = 1LL - myOutline + myIndicator + static_cast<long long>(myOutline) * depth;
-      const int xi = static_cast<int>(std::clamp<long long>(x, INT_MIN / 2, INT_MAX / 2));
-      n->element->move(xi, y, w, h);
-      n->control->move(xi - myIndicator, y, myIndicator, h);
+      const int xi = clampInt(1LL - myOutline + myIndicator + static_cast<long long>(myOutline) * depth);
+      n->element->move(xi, clampInt(y), w, h);
+      n->control->move(xi - myIndicator, clampInt(y), myIndicator, h);
       n->control->setTextMargin(myCellSpacing / 2);
       y += h + mySpacing;
-      n->rowEnd = y;
-      n->shownAt = myShown.size();
-      myShown.push_back(n);
-      widest = std::max(widest, xi + w);
-      smallest = std::min(smallest, h);
       n->element->setBgColorStd(n == myUnfocusedItem ? myUnfocused[1] : myBg);
       n->control->setBgColor(myBg);
       n->control->setFrameColor(myBg);
       if (n->textColor != kKeep) n->element->setTxtColorStd(n->textColor);
       n->element->show(false);
       n->control->show(false);
+      tally(n, 1);
     } else {
       n->element->hide(false);
       n->control->hide(false);
     }
+    n->slot = level.rows.size();
+    level.rows.push_back(n);
+    n->under = {};
     if (isSub(n)) {
-      layout(node(n->child), depth + 1, visible && !n->collapsed, y, widest, smallest);
+      layout(node(n->child), depth + 1, visible && !n->collapsed, y);
       n->control->setKind(n->collapsed ? cTreeViewControlElement::ckCollapsed : cTreeViewControlElement::ckExpanded,
                           false);
     } else {
       n->control->setKind(n->next ? cTreeViewControlElement::ckLine : cTreeViewControlElement::ckEnd, false);
     }
+    level.sums.append(y - from);
   }
+}
+
+void cTreeViewChild::tally(cTreeViewItem* n, int sign) {
+  sRect r;
+  n->element->childRect(&r);
+  for (auto [counts, key] : {std::pair{&myRights, r.x + r.width}, std::pair{&myHeights, r.height}})
+    if (((*counts)[key] += sign) == 0) counts->erase(key);
+}
+
+long long cTreeViewChild::top(cTreeViewItem* n) {
+  long long y = 1;
+  for (cTreeViewItem* p = parentItem(n); n; n = p, p = parentItem(p))
+    y += levelOf(p).sums.sumTo(n->slot) + (p ? pitch(p) : 0);
+  return y;
+}
+
+cTreeViewChild::cTreeViewItem* cTreeViewChild::rowAt(long long y) {
+  sLevel* level = &myTop;
+  for (long long rest = y - 1;;) {
+    const size_t i = level->sums.countWithin(rest);
+    if (i >= level->rows.size()) return nullptr;
+    cTreeViewItem* n = level->rows[i];
+    if (rest < pitch(n) || !opened(n)) return n;
+    rest -= pitch(n);
+    level = &n->under;
+  }
+}
+
+cTreeViewChild::cTreeViewItem* cTreeViewChild::nextShown(cTreeViewItem* n) {
+  if (opened(n)) return node(n->child);
+  for (; n; n = parentItem(n))
+    if (n->next) return node(n->next);
+  return nullptr;
+}
+
+void cTreeViewChild::place(cTreeViewItem* n, std::vector<cChildElement*>* out) {
+  if (!myBuilt || !shown(n)) return;
+  const int y = clampInt(top(n));
+  for (cChildElement* e : {static_cast<cChildElement*>(n->element), static_cast<cChildElement*>(n->control)}) {
+    sRect r;
+    e->childRect(&r);
+    e->move(r.x, y, r.width, r.height);
+    if (out) out->push_back(e);
+  }
+}
+
+void cTreeViewChild::placeView(std::vector<cChildElement*>* out) {
+  if (!myBuilt) return;
+  // Rows that may overlap are not in order of place: all of them are.
+  const bool all = mySpacing < 0 || myCellSpacing < 0;
+  const int bottom = shiftY() + height();
+  for (cTreeViewItem* n = all ? root() : rowAt(shiftY()); shown(n) && (all || top(n) < bottom); n = nextShown(n))
+    place(n, out);
+  // A caller may bring the selected row into view by its place.
+  place(mySelected, nullptr);
 }
 
 void cTreeViewChild::onSizeChanged() {
   setPageSize(width(), height());
   cScrollableElement::onSizeChanged();
+  placeView(nullptr);
 }
 
 bool cTreeViewChild::childrenInView(std::vector<cChildElement*>& out) {
-  // Rows that may overlap are not in order of place.
-  if (!myShownKnown || mySpacing < 0 || myCellSpacing < 0) return false;
-  const int top = shiftY(), bottom = shiftY() + height();
-  // Each row starts where the one above it ends.
-  auto row = std::partition_point(myShown.begin(), myShown.end(),
-                                  [&](const cTreeViewItem* n) { return n->rowEnd <= top; });
-  for (; row != myShown.end() && (row == myShown.begin() || (*(row - 1))->rowEnd < bottom); ++row) {
-    out.push_back((*row)->element);
-    out.push_back((*row)->control);
-  }
+  placeView(&out);
+  if (!myBuilt || mySpacing < 0 || myCellSpacing < 0) return false;
   out.push_back(&vbar());
   out.push_back(&hbar());
   return true;
@@ -507,12 +488,14 @@ void cTreeViewChild::onPaintArea(cCanvas* c) {
 // ---- actions, keys and focus ----
 
 void cTreeViewChild::toggled(cTreeViewItem* item) {
-  reshow(item);
+  relay(item, getUnderItm(item), nullptr);
   notifyAction(new cTreeItemAction(tvToggled, item));
 }
 
 bool cTreeViewChild::onAction(cChildElement* sender, cChildAction* a) {
   if (!a) return cScrollableElement::onAction(sender, a);
+  // A row that acts, as one that takes the focus, is where it is shown.
+  place(isChild(sender) ? isChild(sender) : isCtl(sender), nullptr);
   if (cTreeViewItem* n = isChild(sender)) {
     switch (a->code) {
       case acContextRequest: {
@@ -552,7 +535,10 @@ bool cTreeViewChild::onAction(cChildElement* sender, cChildAction* a) {
     toggled(n);
     return true;
   }
-  return cScrollableElement::onAction(sender, a);
+  // A scroll brings other rows into view.
+  const bool done = cScrollableElement::onAction(sender, a);
+  placeView(nullptr);
+  return done;
 }
 
 void cTreeViewChild::focusNode(cTreeViewItem* item) {
@@ -589,11 +575,7 @@ bool cTreeViewChild::processKey(int key, bool shift, bool mod2, bool mod3) {
         to = parentItem(s);
       }
     } else {
-      if (!s->collapsed && s->child) {
-        to = node(s->child);
-      } else {
-        for (cTreeItem* i = s; i && !to; i = i->parent) to = node(i->next);
-      }
+      to = nextShown(s);
     }
     focusNode(to);
     return true;
@@ -619,6 +601,7 @@ void cTreeViewChild::restoreFocused() {
 void cTreeViewChild::changeUnfocused(cTreeViewItem* item) {
   restoreFocused();
   showUnfocused(item);
+  place(item, nullptr);
   if (item && item->element) scrollToChild(item->element);
 }
 

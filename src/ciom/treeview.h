@@ -4,10 +4,12 @@
 // when it is about to be expanded.
 #pragma once
 
+#include <map>
 #include <vector>
 
 #include "base/btree.h"
 #include "base/list.h"
+#include "base/partialsums.h"
 #include "ciom/scrollable.h"
 #include "ciom/selectableelement.h"
 
@@ -38,6 +40,14 @@ class cTreeViewChild : public cScrollableElement {
  public:
   enum { tvActivate = 6, tvSelection = 7, tvContext = 8, tvToggled = 9 };
 
+  class cTreeViewItem;
+  // The rows of one level as last laid out and the heights of their shown
+  // subtrees: a row's place follows from its ancestors' levels alone.
+  struct sLevel {
+    std::vector<cTreeViewItem*> rows;
+    cPartialSums sums;
+  };
+
   class cTreeViewItem : public cTreeItem {
    public:
     cTreeItemElement* element = nullptr;
@@ -47,8 +57,8 @@ class cTreeViewChild : public cScrollableElement {
     int image = -1;
     bool collapsed = true;
     unsigned int textColor = 0xFFFFFFFF;
-    int rowEnd = 0;  // where the row shown below it starts, as last laid out
-    size_t shownAt = 0;  // its place among the rows shown, as last laid out
+    size_t slot = 0;  // its place in its parent's level
+    sLevel under;
 
     cTreeViewItem() = default;
     cTreeViewItem(const char* t, void* a, int img = -1);
@@ -134,24 +144,33 @@ class cTreeViewChild : public cScrollableElement {
  private:
   void changed();
   void layoutAppended();
-  // Keeps what a layout left and sizes the view to it.
-  void laidOut(int height, int widest, int smallest);
-  void layout(cTreeViewItem* first, int depth, bool visible, int& y, int& widest, int& smallest,
-              const cTreeViewItem* stop = nullptr);
-  // Puts `rows`, shown before, back after the rows shown, `by` lower.
-  void showMoved(const std::vector<cTreeViewItem*>& rows, int by);
-  // Lays out the rows under `item` again once it opened or closed.
-  void reshow(cTreeViewItem* item);
+  void layout(cTreeViewItem* first, int depth, bool visible, long long& y, const cTreeViewItem* stop = nullptr);
+  // Lays out the rows of a level from `first` on, up to `stop`, which then
+  // follows them, as rows came or their owner opened or closed, and sizes
+  // the view; the rows after the level keep their places.
+  void relay(cTreeViewItem* parent, cTreeViewItem* first, cTreeViewItem* stop);
   void forget(cTreeViewItem* item);
   // Whether `item` is `top` or hangs below it.
   static bool within(cTreeItem* item, cTreeItem* top, bool itself);
-  // Rows went: the shown ones are known again at the next layout.
-  void dropShown();
   void forgetUnder(cTreeViewItem* item);
   void focusNode(cTreeViewItem* item);
   void showUnfocused(cTreeViewItem* item);
   void restoreFocused();
   void toggled(cTreeViewItem* item);
+
+  // A row gets its place only when it comes into view, is selected or acts:
+  // placing every row after one that opened made each key cost the level.
+  sLevel& levelOf(cTreeViewItem* parent) { return parent ? parent->under : myTop; }
+  bool shown(cTreeViewItem* n) { return n && n->element && n->element->visible_child(); }
+  bool opened(cTreeViewItem* n) { return !n->collapsed && n->child && isSub(n); }
+  int pitch(cTreeViewItem* n) { return n->element->height() + mySpacing; }
+  long long top(cTreeViewItem* n);
+  cTreeViewItem* rowAt(long long y);
+  cTreeViewItem* nextShown(cTreeViewItem* n);
+  void place(cTreeViewItem* n, std::vector<cChildElement*>* out);
+  void placeView(std::vector<cChildElement*>* out);
+  // Counts a shown row's right edge and height in or out of the extents.
+  void tally(cTreeViewItem* n, int sign);
 
   cFasterTreeList<cChildElement*, cTreeViewItem*> myLabels;
   cFasterTreeList<cChildElement*, cTreeViewItem*> myControls;
@@ -162,16 +181,11 @@ class cTreeViewChild : public cScrollableElement {
   cTreeViewItem* mySelected = nullptr;
   bool myBatch = false, myPending = false;
   // What a batch did when it only added rows at the end of one level, and
-  // what the last layout left, so such a batch lays out its own rows alone.
+  // whether the levels hold the tree: not after rows went, until a layout.
   bool myAppendsOnly = false, myBuilt = false;
-  cTreeViewItem* myAppendedUnder = nullptr;
   cTreeViewItem* myAppendedFirst = nullptr;
-  int myBuiltHeight = 1, myWidest = 0, mySmallest = 0;
-  // The rows shown, top to bottom, as last laid out; a paint or the pointer
-  // looks only at those in view. Not known after rows went until the next
-  // layout.
-  std::vector<cTreeViewItem*> myShown;
-  bool myShownKnown = false;
+  sLevel myTop;
+  std::map<int, int> myRights, myHeights;
   unsigned int mySaved[3] = {};
   unsigned int myUnfocused[3] = {};
   cTreeViewItem* myUnfocusedItem = nullptr;

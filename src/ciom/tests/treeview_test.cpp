@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -184,22 +186,6 @@ TEST(TreeView, LeafExpanderAndContextRequests) {
 
 namespace {
 
-// Where every row stands, its line or sign, and the view's size: what a
-// layout leaves, for comparing two.
-std::vector<std::string> laidOut(cTV& tree) {
-  std::vector<std::string> rows;
-  for (cTreeItem* i = tree.root(); i; i = cTree::nextInOrder(i)) {
-    auto* n = static_cast<cNode*>(i);
-    sPoint p{};
-    if (n->element->visible_child()) n->element->absPos(p);
-    rows.push_back(std::string(n->text) + " " + std::to_string(n->element->visible_child()) + " " +
-                   std::to_string(p.x) + "," + std::to_string(p.y) + " " + std::to_string(n->element->width()) +
-                   "x" + std::to_string(n->element->height()) + " " + std::to_string(n->control->kind()));
-  }
-  rows.push_back("view " + std::to_string(tree.minVisualWidth()) + "x" + std::to_string(tree.minVisualHeight()));
-  return rows;
-}
-
 // A view whose window measures text as text is, so that each row has its
 // own size, and counts the texts it measured.
 class cMeasuringTarget : public cFormTestTarget {
@@ -211,16 +197,76 @@ class cMeasuringTarget : public cFormTestTarget {
   }
 };
 
+// A label that counts the times it is placed.
+class cPlacedLabel : public cTreeItemElement {
+ public:
+  static int placed;
+  bool move(int x, int y, int w, int h) override {
+    ++placed;
+    return cTreeItemElement::move(x, y, w, h);
+  }
+};
+int cPlacedLabel::placed = 0;
+
+// Names what a paint or the pointer reaches.
+class cShowingTree : public cTV {
+ public:
+  cTreeItemElement* newTreeItemElement(cNode*) override { return new cPlacedLabel; }
+  std::vector<cChildElement*> inView() {
+    std::vector<cChildElement*> children;
+    reachableChildren(children);
+    return children;
+  }
+};
+
 struct sMeasuredView {
   cMeasuringTarget window;
   cRecorder root;
-  cTV tree;
+  cShowingTree tree;
   sMeasuredView() {
     window.bind(&root, 1000, 1000);
     root.attach(&tree, 0, 0, 300, 300);
   }
   ~sMeasuredView() { root.dettach(&tree); }
 };
+
+// An open top-level row to hold a level, and a row after it.
+cNode* openLevel(cTV& tree) {
+  cNode* level = new cNode("level", nullptr);
+  level->collapsed = false;
+  tree.storeUnder(nullptr, level);
+  tree.storeUnder(nullptr, new cNode("after", nullptr));
+  return level;
+}
+
+// Where every row shows as the view scrolls over all of them, its line or
+// sign, and the view's size: what a layout leaves, for comparing two.
+std::vector<std::string> laidOut(sMeasuredView& view) {
+  cShowingTree& tree = view.tree;
+  std::map<cChildElement*, sRect> seen;
+  const unsigned long long last = tree.vbar().visible_child() ? tree.vbar().maxval() : 0;
+  for (unsigned long long at = 0;; at += 100) {
+    tree.vbar().setPos(std::min(at, last), true);
+    view.window.settle();
+    for (cChildElement* e : tree.inView()) tree.childRect(e, &seen[e]);
+    if (at >= last) break;
+  }
+  std::vector<std::string> rows;
+  for (cTreeItem* i = tree.root(); i; i = cTree::nextInOrder(i)) {
+    auto* n = static_cast<cNode*>(i);
+    std::string row = std::string(n->text) + " " + std::to_string(n->control->kind());
+    if (n->element->visible_child()) {
+      EXPECT_TRUE(seen.count(n->element)) << n->text << " never shows";
+      const sRect& r = seen[n->element];
+      char place[64];
+      std::snprintf(place, sizeof place, " %d,%d %dx%d", r.x, r.y, r.width, r.height);
+      row += place;
+    }
+    rows.push_back(row);
+  }
+  rows.push_back("view " + std::to_string(tree.minVisualWidth()) + "x" + std::to_string(tree.minVisualHeight()));
+  return rows;
+}
 
 }  // namespace
 
@@ -242,7 +288,7 @@ TEST(TreeView, RowsAddedInBatchesLieWhereAWholeLayoutPutsThem) {
   };
   for (const sCase& c : cases) {
     sMeasuredView view;
-    cTV& tree = view.tree;
+    cShowingTree& tree = view.tree;
     cNode* a = new cNode("a", nullptr);
     cNode* a1 = new cNode("a.1", nullptr);
     tree.storeUnder(nullptr, a);
@@ -264,9 +310,9 @@ TEST(TreeView, RowsAddedInBatchesLieWhereAWholeLayoutPutsThem) {
                        c.beforeLast);
       tree.endChanges();
     }
-    const std::vector<std::string> batched = laidOut(tree);
+    const std::vector<std::string> batched = laidOut(view);
     tree.update();
-    EXPECT_EQ(batched, laidOut(tree)) << c.name;
+    EXPECT_EQ(batched, laidOut(view)) << c.name;
   }
 }
 
@@ -280,11 +326,8 @@ TEST(TreeView, ARowListedInALevelMeasuresItsOwnRowsAlone) {
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.rows) + " rows, row " + std::to_string(c.at));
     sMeasuredView view;
-    cTV& tree = view.tree;
-    cNode* level = new cNode("level", nullptr);
-    level->collapsed = false;
-    tree.storeUnder(nullptr, level);
-    tree.storeUnder(nullptr, new cNode("after", nullptr));
+    cShowingTree& tree = view.tree;
+    cNode* level = openLevel(tree);
     tree.startChanges();
     cNode* row = nullptr;
     for (int r = 0; r < c.rows; ++r) {
@@ -306,9 +349,9 @@ TEST(TreeView, ARowListedInALevelMeasuresItsOwnRowsAlone) {
     tree.endChanges();
     EXPECT_EQ(view.window.measured, c.children);
     EXPECT_EQ(tree.selected(), row);
-    const std::vector<std::string> listed = laidOut(tree);
+    const std::vector<std::string> listed = laidOut(view);
     tree.update();
-    EXPECT_EQ(listed, laidOut(tree));
+    EXPECT_EQ(listed, laidOut(view));
     // Closed and opened again by its keys, and the level's last row too.
     for (cNode* n : {row, static_cast<cNode*>(level->lastChild)}) {
       tree.storeUnder(n, new cNode("the widest row of them all", nullptr));
@@ -319,9 +362,9 @@ TEST(TreeView, ARowListedInALevelMeasuresItsOwnRowsAlone) {
         n->element->onChar(key, false, false, false);
         view.window.settle();
         EXPECT_EQ(view.window.measured, key == '-' ? 0 : under) << key;
-        const std::vector<std::string> toggled = laidOut(tree);
+        const std::vector<std::string> toggled = laidOut(view);
         tree.update();
-        EXPECT_EQ(toggled, laidOut(tree)) << key;
+        EXPECT_EQ(toggled, laidOut(view)) << key;
       }
     }
   }
@@ -339,14 +382,9 @@ class cCountedLabel : public cTreeItemElement {
 };
 int cCountedLabel::painted = 0;
 
-class cCountingTree : public cTV {
+class cCountingTree : public cShowingTree {
  public:
   cTreeItemElement* newTreeItemElement(cNode*) override { return new cCountedLabel; }
-  size_t reachable() {
-    std::vector<cChildElement*> children;
-    reachableChildren(children);
-    return children.size();
-  }
 };
 
 // Hands every child a canvas of its own place, so that a paint goes down.
@@ -372,10 +410,7 @@ TEST(TreeView, APaintClickOrFocusLooksOnlyAtTheRowsInView) {
     window.bind(&root, 1000, 1000);
     root.attach(&tree, 0, 0, kView, kView);
     tree.setCellSpacing(kRowHeight);
-    cNode* level = new cNode("level", nullptr);
-    level->collapsed = false;
-    tree.storeUnder(nullptr, level);
-    tree.storeUnder(nullptr, new cNode("after", nullptr));
+    cNode* level = openLevel(tree);
     tree.update();
     for (int r = 0; r < rows;) {
       tree.startChanges();
@@ -389,27 +424,26 @@ TEST(TreeView, APaintClickOrFocusLooksOnlyAtTheRowsInView) {
       while (window.drain()) {
       }
       ASSERT_EQ(tree.shiftY(), static_cast<int>(at));
-      // What a look at every row finds: the rows that show in the view.
+      // What a look at every row finds: the rows that show in the view,
+      // each a row's height below the one above it.
       sRect client;
       tree.clientRect(&client);
       int inView = 0;
       cNode* hit = nullptr;
-      std::vector<cNode*> all{level, static_cast<cNode*>(level->next)};
+      std::vector<cNode*> all{level};
       for (cTreeItem* i = level->child; i; i = i->next) all.push_back(static_cast<cNode*>(i));
-      for (cNode* n : all) {
-        sRect r;
-        tree.childRect(n->element, &r);
-        const int top = r.y - tree.shiftY();
-        if (!n->element->visible_child()) continue;
-        if (top < client.height && top + r.height > 0) ++inView;
-        if (top <= kView / 2 && top + r.height > kView / 2) hit = n;
+      all.push_back(static_cast<cNode*>(level->next));
+      for (size_t k = 0; k < all.size(); ++k) {
+        const int top = 1 + static_cast<int>(k) * kRowHeight - tree.shiftY();
+        if (top < client.height && top + kRowHeight > 0) ++inView;
+        if (top <= kView / 2 && top + kRowHeight > kView / 2) hit = all[k];
       }
       cCountedLabel::painted = 0;
       cPaintThrough canvas(kView, kView);
       tree.processPaint(&canvas);
       EXPECT_GT(inView, kView / kRowHeight - 2) << at;
       EXPECT_EQ(cCountedLabel::painted, inView) << at;
-      EXPECT_LE(tree.reachable(), static_cast<size_t>(2 * inView + 4)) << at;
+      EXPECT_LE(tree.inView().size(), static_cast<size_t>(2 * inView + 4)) << at;
       // A click in the middle of the view selects the row there.
       ASSERT_NE(hit, nullptr);
       sRect r;
@@ -448,4 +482,51 @@ TEST(TreeView, APaintClickOrFocusLooksOnlyAtTheRowsInView) {
     EXPECT_EQ(tree.selected(), nullptr);
     root.dettach(&tree);
   }
+}
+
+// Closing, opening, moving to and listing a row of a level costs the rows
+// in view and the row's own: as much in a level of 50,000 rows as in one of
+// 1,000.
+TEST(TreeView, ARowOpenedClosedOrListedPlacesTheRowsInViewAlone) {
+  const char* const actions[] = {"-", "+", "Down", "list"};
+  auto work = [&](int rows) {
+    sMeasuredView view;
+    cShowingTree& tree = view.tree;
+    cNode* level = openLevel(tree);
+    std::vector<cNode*> row;
+    for (int r = 0; r < rows;) {
+      tree.startChanges();
+      for (int end = std::min(rows, r + 5000); r < end; ++r) {
+        row.push_back(new cNode(("row " + std::to_string(r)).c_str(), nullptr));
+        row.back()->collapsed = false;
+        tree.storeUnder(level, row.back());
+      }
+      tree.endChanges();
+    }
+    for (int k = 0; k < 3; ++k) tree.storeUnder(row[2], new cNode(("child " + std::to_string(k)).c_str(), nullptr));
+    tree.select(row[2], true);
+    view.window.settle();
+    std::vector<std::string> spent;
+    for (std::string a : actions) {
+      cPlacedLabel::placed = view.window.measured = 0;
+      if (a == "Down") {
+        tree.select(row[4], true);
+        view.window.settle();
+        cPlacedLabel::placed = 0;
+        tree.processKey(cTV::kcDown, false, false, false);
+      } else if (a == "list") {
+        tree.startChanges();
+        for (int k = 0; k < 3; ++k) tree.storeUnder(row[5], new cNode("new", nullptr));
+        tree.endChanges();
+      } else {
+        row[2]->element->onChar(static_cast<unsigned short>(a[0]), false, false, false);
+      }
+      view.window.settle();
+      spent.push_back(a + ": placed " + std::to_string(cPlacedLabel::placed) + ", measured " +
+                      std::to_string(view.window.measured));
+    }
+    EXPECT_EQ(tree.selected(), row[5]);
+    return spent;
+  };
+  EXPECT_EQ(work(1000), work(50000));
 }
