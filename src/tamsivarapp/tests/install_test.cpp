@@ -680,6 +680,42 @@ TEST(InstallerJob, ALowLimitOfOpenFilesTakesMoreBatchesOrFailsLosingNothing) {
   EXPECT_LT(firstRoom, 64);
 }
 
+// The files of one folder share its descriptor, so a batch holds one more
+// descriptor per file: the saves that name the batches fall as the free
+// descriptors rise, and a few free ones still take the files in few saves.
+TEST(InstallerJob, ABatchTakesAFileForNearlyEachFreeDescriptor) {
+  struct CountingConfig : cCIAppFullConfig {
+    int saves = 0;
+    bool saveConfig() override {
+      ++saves;
+      return cCIAppFullConfig::saveConfig();
+    }
+  };
+  constexpr int kFiles = 240;
+  PkgVersion many = v1();
+  for (int i = 0; i < kFiles; ++i) many.files.push_back({"one/f" + std::to_string(i), std::to_string(i)});
+  for (const int room : {16, 40, 100}) {
+    SCOPED_TRACE(room);
+    ScratchDir dir;
+    const std::string root = dir.file("app"), cfgDir = dir.file("cfg");
+    fs::create_directories(cfgDir);
+    const std::string text = textFromChild([&] {
+      if (!leaveFree(cfgDir, room)) return std::string("none left open");
+      CountingConfig cfg;
+      cfg.openConfig(cfgDir.c_str());
+      TestHost host;
+      const Outcome o = installWith(cfg, root, many, host);
+      return std::to_string(o.job) + " " + std::to_string(cfg.saves);
+    });
+    ASSERT_EQ(text.substr(0, 2), "0 ") << text;
+    expectInstalled(root, cfgDir, many);
+    // A quarter of the free descriptors hold files, at the least, whatever
+    // else the run and the save keep for themselves; the run's mark and its
+    // end take a save each.
+    EXPECT_LE(std::stoi(text.substr(2)), kFiles * 4 / room + 3) << text;
+  }
+}
+
 // Files the package did not make stay where they are and keep their bytes:
 // the user's own under the names the installer's side files take, and what
 // a link swapped in after the checks leads to.
