@@ -189,11 +189,12 @@ bool cCIAppConfig::settleDirtyHives(bool save) {
     sPropFileData& hive = item->value;
     if (!hive.dirty) continue;
     _guardchar<char> path;
-    // A save leaves the stamp as it was, so the next access reads back what
-    // was written, changes of other processes included.
+    // A save stamps the hive with the file it wrote under the lock, which
+    // holds exactly what is in memory: the next access reads the file again
+    // only when another process has replaced it since.
     errno = 0;
-    bool settled = hivePath(hive.name.ptr, path) &&
-                   (save ? saveHive(path.ptr, hive.root) : loadHive(path.ptr, hive.root, &hive.stamp));
+    bool settled = hivePath(hive.name.ptr, path) && (save ? saveHive(path.ptr, hive.root, &hive.stamp)
+                                                          : loadHive(path.ptr, hive.root, &hive.stamp));
     if (settled) {
       hive.dirty = 0;
     } else {

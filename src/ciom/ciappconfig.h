@@ -82,8 +82,9 @@ class cCIAppConfig : public cApplicationConfig {
   // Reads one hive file into `root`; `stamp`, when given, receives the
   // identity of the file that was read (also when its content is damaged).
   bool loadHive(const char* path, sDataContainer& root, sHiveStamp* stamp = nullptr);
-  // Replaces an existing hive file with `root`.
-  static bool saveHive(const char* path, sDataContainer& root);
+  // Replaces an existing hive file with `root`; `stamp`, when given,
+  // receives the identity of the file written.
+  static bool saveHive(const char* path, sDataContainer& root, sHiveStamp* stamp = nullptr);
   // Makes an empty hive file; false when anything is at the path.
   static bool mkNewHive(const char* path);
   // One container and everything below it, `depth` being the container's

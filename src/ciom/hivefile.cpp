@@ -119,13 +119,16 @@ bool syncFolderOf(const char* path) {
 // nothing may be yet. The contents reach the disk before the name points at
 // them, and the name before the answer, so that after a power loss the path
 // holds the old hive or the new one, never a file the rename got ahead of.
-bool placeBeside(const char* path, const unsigned char* bytes, long long count, mode_t mode, bool replace) {
+// `written`, when given, receives the identity of the file put in place.
+bool placeBeside(const char* path, const unsigned char* bytes, long long count, mode_t mode, bool replace,
+                 struct stat* written = nullptr) {
   char side[4096 + 64];
   cFileIO file;
   if (!sideName(path, side, sizeof side) || !file.create(side, fmReadWrite)) return false;
   int fd = static_cast<int>(file.handle);
   bool placed =
-      file.lock(0, 4) && writeAll(file, bytes, count) && fchmod(fd, mode & 0777) == 0 && fsync(fd) == 0;
+      file.lock(0, 4) && writeAll(file, bytes, count) && fchmod(fd, mode & 0777) == 0 && fsync(fd) == 0 &&
+      (!written || fstat(fd, written) == 0);
   // The first call that failed says why; the clean-up after it may not.
   int err = placed ? 0 : errno;
   file.close();
@@ -222,7 +225,7 @@ bool cCIAppConfig::loadHive(const char* path, sDataContainer& root, sHiveStamp* 
          loadRecursive(root, in, 1);
 }
 
-bool cCIAppConfig::saveHive(const char* path, sDataContainer& root) {
+bool cCIAppConfig::saveHive(const char* path, sDataContainer& root, sHiveStamp* stamp) {
   cMemIOTarget content;
   _typebuf<unsigned char> bytes;
   if (!path || !content.writef(const_cast<char*>(kMagic), 4) || !saveRecursive(root, content, 1) ||
@@ -234,7 +237,10 @@ bool cCIAppConfig::saveHive(const char* path, sDataContainer& root) {
   struct stat held;
   if (!openLocked(path, file, held, true)) return false;
   removeStaleSides(path);
-  return placeBeside(path, bytes.ptr, bytes.count, held.st_mode, true);
+  struct stat written;
+  if (!placeBeside(path, bytes.ptr, bytes.count, held.st_mode, true, &written)) return false;
+  if (stamp) *stamp = stampOf(written);
+  return true;
 }
 
 bool cCIAppConfig::mkNewHive(const char* path) {

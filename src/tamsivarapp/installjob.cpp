@@ -469,8 +469,9 @@ class cInstallerRun {
     std::vector<std::unique_ptr<sMade>> made;
     size_t held = 0;
     for (size_t i = from; i < pending.size() && made.size() < kMadeAtOnce; ++i) {
-      if (!made.empty() && held + kHeldPerFile > room) break;
       const sMade* before = made.empty() ? nullptr : made.back().get();
+      const size_t needs = before && sameFolder(*before->entry, *pending[i]) ? 1 : kHeldPerFile;
+      if (before && held + needs > room) break;
       made.push_back(std::make_unique<sMade>());
       errno = 0;
       const int code = makeTemp(*pending[i], *made.back(), before, held);

@@ -61,6 +61,27 @@ TEST(HiveProcesses, ASaveIsSeenByTheOtherProcessAtItsNextAccess) {
   }
 }
 
+// A save does not read back its own file, yet the next access still
+// reads what another process saved after it: each side sees the other's
+// last save, round after round.
+TEST(HiveProcesses, WritersTakingTurnsEachSeeTheOthersLastSave) {
+  ScratchDir dir;
+  cCIAppConfig store;
+  ASSERT_TRUE(store.openConfig(dir.root.c_str()));
+  for (int round = 0; round < 4; ++round) {
+    ASSERT_TRUE(store.setParamInt32("install/foo/mine", round));
+    ASSERT_TRUE(store.saveConfig());
+    pid_t other = spawn([&] {
+      cCIAppConfig theirs;
+      if (!theirs.openConfig(dir.root.c_str()) || theirs.getParamInt32("install/foo/mine") != round) return 1;
+      return theirs.setParamInt32("install/foo/theirs", round) && theirs.saveConfig() ? 0 : 2;
+    });
+    ASSERT_EQ(exitCode(other), 0) << round;
+    EXPECT_EQ(store.getParamInt32("install/foo/theirs"), round);
+    EXPECT_EQ(store.getParamInt32("install/foo/mine"), round);
+  }
+}
+
 TEST(HiveProcesses, CreationFailsWhileAnotherProcessHoldsTheLock) {
   ScratchDir dir;
   std::string path = dir.file("h");

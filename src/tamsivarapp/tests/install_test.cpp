@@ -625,6 +625,22 @@ TEST(InstallerJob, RunsKilledAfterManyFilesAreMadeLeaveEachNamedInTheRecord) {
 // batches as fit and succeeds, also where a batch overruns what it counted
 // on; below that it fails with a clear reason before the old version is
 // touched, and leaves nothing behind.
+// Descriptors a caller left open, then exactly `room` numbers free below
+// the limit of open files.
+bool leaveFree(const std::string& cfgDir, int room) {
+  // The sanitizers open descriptors of their own the first time they check
+  // a type: the store is read once while there are some.
+  cCIAppConfig().openConfig(cfgDir.c_str());
+  for (int i = 0; i < 6; ++i)
+    if (open("/dev/null", O_RDONLY | O_CLOEXEC) < 0) return false;
+  int limit = 0;
+  for (int free = 0; fcntl(limit, F_GETFD) >= 0 || free++ < room;) ++limit;
+  rlimit low{};
+  getrlimit(RLIMIT_NOFILE, &low);
+  low.rlim_cur = static_cast<rlim_t>(limit);
+  return setrlimit(RLIMIT_NOFILE, &low) == 0;
+}
+
 TEST(InstallerJob, ALowLimitOfOpenFilesTakesMoreBatchesOrFailsLosingNothing) {
   PkgVersion many = v2();
   for (int i = 0; i < 150; ++i) {
@@ -643,16 +659,7 @@ TEST(InstallerJob, ALowLimitOfOpenFilesTakesMoreBatchesOrFailsLosingNothing) {
     const std::string root = dir.file("app"), cfgDir = dir.file("cfg");
     ASSERT_EQ(installVersion(root, cfgDir, v1()).job, 0);
     const std::string text = textFromChild([&] {
-      // Descriptors a caller left open, then exactly `room` numbers free
-      // below the limit.
-      for (int i = 0; i < 6; ++i)
-        if (open("/dev/null", O_RDONLY | O_CLOEXEC) < 0) return std::string("none left open");
-      int limit = 0;
-      for (int free = 0; fcntl(limit, F_GETFD) >= 0 || free++ < room;) ++limit;
-      rlimit low{};
-      getrlimit(RLIMIT_NOFILE, &low);
-      low.rlim_cur = static_cast<rlim_t>(limit);
-      setrlimit(RLIMIT_NOFILE, &low);
+      if (!leaveFree(cfgDir, room)) return std::string("none left open");
       const Outcome o = installVersion(root, cfgDir, many);
       return std::to_string(o.job) + " " + std::to_string(o.result);
     });
@@ -671,6 +678,42 @@ TEST(InstallerJob, ALowLimitOfOpenFilesTakesMoreBatchesOrFailsLosingNothing) {
   // Far fewer than one batch of all the files would hold.
   EXPECT_GT(firstRoom, 0);
   EXPECT_LT(firstRoom, 64);
+}
+
+// The files of one folder share its descriptor, so a batch holds one more
+// descriptor per file: the saves that name the batches fall as the free
+// descriptors rise, and a few free ones still take the files in few saves.
+TEST(InstallerJob, ABatchTakesAFileForNearlyEachFreeDescriptor) {
+  struct CountingConfig : cCIAppFullConfig {
+    int saves = 0;
+    bool saveConfig() override {
+      ++saves;
+      return cCIAppFullConfig::saveConfig();
+    }
+  };
+  constexpr int kFiles = 240;
+  PkgVersion many = v1();
+  for (int i = 0; i < kFiles; ++i) many.files.push_back({"one/f" + std::to_string(i), std::to_string(i)});
+  for (const int room : {16, 40, 100}) {
+    SCOPED_TRACE(room);
+    ScratchDir dir;
+    const std::string root = dir.file("app"), cfgDir = dir.file("cfg");
+    fs::create_directories(cfgDir);
+    const std::string text = textFromChild([&] {
+      if (!leaveFree(cfgDir, room)) return std::string("none left open");
+      CountingConfig cfg;
+      cfg.openConfig(cfgDir.c_str());
+      TestHost host;
+      const Outcome o = installWith(cfg, root, many, host);
+      return std::to_string(o.job) + " " + std::to_string(cfg.saves);
+    });
+    ASSERT_EQ(text.substr(0, 2), "0 ") << text;
+    expectInstalled(root, cfgDir, many);
+    // A quarter of the free descriptors hold files, at the least, whatever
+    // else the run and the save keep for themselves; the run's mark and its
+    // end take a save each.
+    EXPECT_LE(std::stoi(text.substr(2)), kFiles * 4 / room + 3) << text;
+  }
 }
 
 // Files the package did not make stay where they are and keep their bytes:
