@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <numeric>
 #include <string>
 #include <vector>
 
@@ -29,18 +28,27 @@ int nodeKindOf(int entryType) {
 }
 // A folder's entries as the file chooser lists them: file systems before
 // folders, each by the bytes of the label shown; the special locations keep
-// their own order.
+// their own order. Each entry's key is taken once: looking entries up in the
+// listing at every comparison made sorting a large folder take seconds.
 std::vector<int> sortedOrder(cFolderContents& contents) {
-  std::vector<int> order(static_cast<size_t>(std::max(contents.count(), 0)));
-  std::iota(order.begin(), order.end(), 0);
-  std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-    const sFolderItemInfo& x = *contents.info(a);
-    const sFolderItemInfo& y = *contents.info(b);
-    const int tx = fileChooseRowLook(x.type).typeOrder, ty = fileChooseRowLook(y.type).typeOrder;
-    if (tx != ty) return tx < ty;
-    const char *lx = placeLabel(x), *ly = placeLabel(y);
-    return std::strcmp(lx ? lx : "", ly ? ly : "") < 0;
+  struct sKey {
+    int type;
+    const char* label;
+    int entry;
+  };
+  std::vector<sKey> keys;
+  keys.reserve(static_cast<size_t>(std::max(contents.count(), 0)));
+  for (int i = 0; i < contents.count(); ++i) {
+    const sFolderItemInfo& e = *contents.info(i);
+    const char* label = placeLabel(e);
+    keys.push_back({fileChooseRowLook(e.type).typeOrder, label ? label : "", i});
+  }
+  std::stable_sort(keys.begin(), keys.end(), [](const sKey& x, const sKey& y) {
+    return x.type != y.type ? x.type < y.type : std::strcmp(x.label, y.label) < 0;
   });
+  std::vector<int> order;
+  order.reserve(keys.size());
+  for (const sKey& k : keys) order.push_back(k.entry);
   return order;
 }
 
@@ -237,6 +245,8 @@ void cFolderChooseTree::layWalk(sWalk& walk) {
     walk.levels.erase(at + 1, walk.levels.end());
     clearLevel(level);
   }
+  // The deepest is listed first: the rows a key moves to from it are its own.
+  std::reverse(walk.levels.begin(), walk.levels.end());
   view_.endChanges();
 }
 

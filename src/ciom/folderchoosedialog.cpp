@@ -64,9 +64,12 @@ void cFolderChooseDialog::onConstruct() {
   const bool hasStart = myFolder && folderChooseStartFolder(myFolder->ptr, start);
   if (myFolder) myFolder->set(static_cast<const char*>(nullptr));
   // The start is in the field at once, to be edited while it is opened.
-  if (hasStart) {
+  // Its own rows are read before the window takes a key, so that keys from
+  // its row meet the rows they meet once the walk is over.
+  cFolderChooseTree::sWalk walk;
+  if (hasStart && myNodes.startWalk(start.ptr, walk)) {
     myField.setText(start.ptr, -1);
-    navigate(start.ptr);
+    begin(listing(std::move(walk), nullptr, true), true);
   } else
     myMainTools.setEnabled(idNewFolder, false);
   myField.focus();
@@ -115,16 +118,13 @@ void cFolderChooseDialog::request(sListing l) {
     if (l.selects) select(l, l.first->row);
     return;
   }
-  userTookOver();
-  if (myLevelFills) {
+  if (walking())
     myQueued.push_back(std::move(l));
-    return;
-  }
-  endWalk();
-  begin(std::move(l));
+  else
+    begin(std::move(l));
 }
 
-void cFolderChooseDialog::begin(sListing l) {
+void cFolderChooseDialog::begin(sListing l, bool readHere) {
   myWalk = std::move(l);
   cTreeFoldersContentItem* top = myWalk.first ? myWalk.first : myNodes.nextLevel(myWalk.walk);
   if (!top) return startQueued();
@@ -132,7 +132,7 @@ void cFolderChooseDialog::begin(sListing l) {
   myNodes.clearLevel(top);
   myNodes.layWalk(myWalk.walk);
   if (myWalk.selects && !select(myWalk, myWalk.walk.node->row)) return;
-  startLevel();
+  startLevel(readHere);
 }
 
 bool cFolderChooseDialog::select(const sListing& l, cTreeViewChild::cTreeViewItem* row) {
@@ -155,12 +155,6 @@ bool cFolderChooseDialog::onTheWay(const cTreeFoldersContentItem* node, size_t f
          std::find(levels.begin() + static_cast<std::ptrdiff_t>(from), levels.end(), node) != levels.end();
 }
 
-void cFolderChooseDialog::userTookOver() {
-  if (!walking()) return;
-  std::vector<cTreeFoldersContentItem*>& levels = myWalk.walk.levels;
-  levels.erase(levels.begin() + static_cast<std::ptrdiff_t>(myWalk.walk.next), levels.end());
-}
-
 void cFolderChooseDialog::dropUnder(cTreeFoldersContentItem* level) {
   // The current row goes with the level's old rows when it is one of them.
   for (cTreeItem* n = cFolderChooseTree::nodeOf(myCurrent); n; n = n->parent)
@@ -171,13 +165,16 @@ void cFolderChooseDialog::dropUnder(cTreeFoldersContentItem* level) {
   });
 }
 
-void cFolderChooseDialog::startLevel() {
+void cFolderChooseDialog::startLevel(bool readHere) {
   myLevel = myWalk.walk.levels[myWalk.walk.next++];
-  myLevelFills = false;
   myLevelNext = 0;
   myReader.level = myLevel;
   myReader.run = ++myRun;
-  if (!myReader.start()) endLevel(false);
+  cWalkAction read(cWalkAction::kRead, myRun, readHere && cFolderChooseTree::readLevel(myLevel, nullptr));
+  if (readHere)
+    onWalkStep(&read);
+  else if (!myReader.start())
+    endLevel(false);
 }
 
 void cFolderChooseDialog::cLevelReader::onJobEnd(unsigned long code) {
@@ -190,7 +187,6 @@ void cFolderChooseDialog::onWalkStep(cWalkAction* a) {
     endLevel(false);
     return;
   }
-  myLevelFills = true;
   if (addRowsForASlice())
     endLevel(true);
   else
@@ -199,24 +195,27 @@ void cFolderChooseDialog::onWalkStep(cWalkAction* a) {
 
 bool cFolderChooseDialog::addRowsForASlice() {
   // Rows that come above the selected row push it down: a row in view
-  // stays in view.
+  // stays where it is in the view, as it would had they come first.
+  // A bar moved in this turn has not passed its place on to the view yet.
   cTreeViewChild::cTreeViewItem* kept = myTree.selected();
+  const int shift = myTree.vbar().visible_child() ? static_cast<int>(myTree.vbar().pos()) : myTree.shiftY();
   sRect at{};
-  const bool inView = kept && myTree.childRect(kept->element, &at) && at.y + at.height > myTree.shiftY() &&
-                      at.y < myTree.shiftY() + myTree.height();
+  const bool inView = kept && myTree.childRect(kept->element, &at) && at.y + at.height > shift &&
+                      at.y < shift + myTree.height();
+  const int place = at.y - shift;
   const auto until = std::chrono::steady_clock::now() + kFillSlice;
   bool all = false;
   do
     all = myNodes.addLevelRows(myLevel, myLevelNext, kRowBatch);
   while (!all && std::chrono::steady_clock::now() < until);
-  if (inView && myTree.selected() == kept) myTree.scrollToChild(kept->element);
+  if (inView && myTree.selected() == kept && myTree.childRect(kept->element, &at) && at.y > place)
+    myTree.vbar().setPos(static_cast<unsigned long long>(at.y - place), true);
   return all;
 }
 
 void cFolderChooseDialog::endLevel(bool listed) {
   cTreeFoldersContentItem* level = myLevel;
   myLevel = nullptr;
-  myLevelFills = false;
   myNodes.endLevel(level, listed);
   if (myWalk.walk.next < myWalk.walk.levels.size())
     startLevel();
@@ -236,7 +235,6 @@ void cFolderChooseDialog::endWalk() {
   myReader.stop();
   myReader.terminate();
   myLevel = nullptr;
-  myLevelFills = false;
 }
 
 bool cFolderChooseDialog::treeFocused() {
@@ -294,7 +292,6 @@ void cFolderChooseDialog::onContextRequest(cTreeViewChild::cTreeItemCtxAction* a
   if (cPopupMaster::simplePopup(this, &items, at.x, at.y, &config) != idNewFolder) return;
   node = myNodes.find(folder.c_str());
   if (!node) return;
-  userTookOver();
   makeCurrent(node->row);
   mkdir();
 }
@@ -319,19 +316,15 @@ bool cFolderChooseDialog::onAction(cChildElement* sender, cChildAction* a) {
       makeCurrent(row);
       return true;
     }
-    // The user chose elsewhere: the walk under way is not wanted any more.
-    // A read not yet done ends, rows already read all come; a level being
-    // listed is not listed again.
-    userTookOver();
-    if (!myLevelFills && node != myLevel) endWalk();
+    // A row chosen off the way is listed once the walk has listed the
+    // levels it shows around the row it selected; a level being listed is
+    // not listed again.
     if (node && !node->listed && node != myLevel) {
       cFolderChooseTree::sWalk walk;
       walk.node = node;
       request(listing(std::move(walk), node, false));
     }
     makeCurrent(row);
-    // What waited for the walk that ended starts now.
-    startQueued();
     return true;
   }
   if ((sender == &myMainTools || sender == &myControls) && a->code == cToolBarChild::acChange) {

@@ -250,7 +250,9 @@ TEST_F(FolderChooseDialogFill, EveryKeyAndClickIsActedOn) {
         d.field().setText(big.c_str(), -1);
         d.processKey(kEnter, false, false, false);
       }
-      midFill = untilFirstRows(d, w, big);
+      // The start's own rows are in as the window opens, those around it
+      // still coming.
+      midFill = c.typedPath ? untilFirstRows(d, w, big) : d.walking();
       cNode* node = d.nodes().find(big.c_str());
       if (c.act == kNewFolder || c.act == kContextMenu) {
         if (c.act == kContextMenu)
@@ -297,7 +299,7 @@ TEST_F(FolderChooseDialogFill, EveryKeyAndClickIsActedOn) {
     });
     _guardchar<char> folder((c.typedPath ? tmp.file("a") : big).c_str());
     cFolderChooseDialog::choose(&parent, "Choose", folder);
-    EXPECT_TRUE(midFill) << "the folder came whole before the test could act";
+    EXPECT_TRUE(midFill) << "the walk was over before the test could act";
     EXPECT_EQ(ended, c.ends);
     if (c.ends == 1) {
       EXPECT_EQ(std::string(folder.ptr ? folder.ptr : ""), big);
@@ -375,10 +377,13 @@ namespace {
 // Keys, clicks and wheel turns given while the chooser opens at the big
 // folder or at a small one inside it act on the tree as it stands: from the
 // step of the walk at which the rows they reach are shown, they leave what
-// they leave when given once it is listed, the oracle. The window runs its
-// queue between one input and the next.
+// they leave when given once it is listed, the oracle. The start's own rows
+// and the start's parent are shown as the window opens. The window runs
+// its queue between one input and the next.
 TEST_F(FolderChooseDialogFill, InputDuringTheFirstWalkActsAsAfterIt) {
-  enum eWhen { kListed, kAtOnce, kBigRead, kMidFill, kLastRead, kWhens };
+  // kMidFill: the big folder's rows come, above the inner start; kRowA: the
+  // level above the big folder is read, the walk not over.
+  enum eWhen { kListed, kAtOnce, kMidFill, kRowA, kWhens };
   enum eAct { kKey, kChar, kRightOfRows, kOnIndent, kOnRowA, kWheel, kNewFolderNamed };
   struct sStep {
     eAct act;
@@ -386,7 +391,7 @@ TEST_F(FolderChooseDialogFill, InputDuringTheFirstWalkActsAsAfterIt) {
     bool shift = false;
   };
   const sStep backTab{kKey, cChildElement::kcTab, true}, down{kKey, cChildElement::kcDown},
-      up{kKey, cChildElement::kcUp};
+      up{kKey, cChildElement::kcUp}, right{kKey, cChildElement::kcRight}, enter{kKey, kEnter};
   const struct {
     const char* name;
     std::vector<sStep> steps;
@@ -394,21 +399,25 @@ TEST_F(FolderChooseDialogFill, InputDuringTheFirstWalkActsAsAfterIt) {
     bool inner = false;  // starts in the small folder below the big one
   } cases[] = {
       {"Down", {down}, kAtOnce},
-      {"Shift+Tab then Down", {backTab, down}, kMidFill},
-      {"Shift+Tab then Up", {backTab, up}, kMidFill},
+      {"Shift+Tab then Down", {backTab, down}, kAtOnce},
+      {"Shift+Tab then Down then Return", {backTab, down, enter}, kAtOnce},
+      {"Shift+Tab then Up", {backTab, up}, kRowA},
       {"Shift+Tab then Left", {backTab, {kKey, cChildElement::kcLeft}}, kAtOnce},
-      {"Shift+Tab then Right", {backTab, {kKey, cChildElement::kcRight}}, kMidFill},
+      {"Shift+Tab then Right", {backTab, right}, kAtOnce},
+      {"Shift+Tab then Right Right", {backTab, right, right}, kAtOnce},
       {"click right of the rows", {{kRightOfRows}}, kAtOnce},
-      {"click on the indent then Down", {{kOnIndent}, down}, kMidFill},
-      {"click right of the rows then Down Down", {{kRightOfRows}, down, down}, kMidFill},
+      {"click on the indent then Down", {{kOnIndent}, down}, kAtOnce},
+      {"click right of the rows then Down Down", {{kRightOfRows}, down, down}, kAtOnce},
       {"Shift+Tab then d", {backTab, {kChar, 'd'}}, kAtOnce},
       {"Shift+Tab then Return", {backTab, {kKey, kEnter}}, kAtOnce},
       {"Shift+Tab then Escape", {backTab, {kKey, kEscape}}, kAtOnce},
-      {"Shift+Tab, Down, then a click on a", {backTab, down, {kOnRowA}}, kMidFill},
+      {"Shift+Tab, Down, then a click on a", {backTab, down, {kOnRowA}}, kRowA},
       {"New folder, its name typed and Return", {{kNewFolderNamed}}, kAtOnce},
-      {"wheel turns among keys", {backTab, {kWheel, 2}, down, {kWheel, -1}, down, {kWheel, 1}}, kMidFill},
-      {"inner: Shift+Tab then Up Up", {backTab, up, up}, kLastRead, true},
-      {"inner: Shift+Tab then Left Down", {backTab, {kKey, cChildElement::kcLeft}, down}, kLastRead, true},
+      {"wheel turns among keys", {backTab, {kWheel, 2}, down, {kWheel, -1}, down, {kWheel, 1}}, kAtOnce},
+      {"inner: Shift+Tab then Down then Return", {backTab, down, enter}, kAtOnce, true},
+      {"inner: Shift+Tab then Right", {backTab, right}, kAtOnce, true},
+      {"inner: Shift+Tab then Up Up", {backTab, up, up}, kRowA, true},
+      {"inner: Shift+Tab then Left Down", {backTab, {kKey, cChildElement::kcLeft}, down}, kMidFill, true},
   };
   struct sOutcome {
     std::string selected, focused, field;
@@ -423,20 +432,21 @@ TEST_F(FolderChooseDialogFill, InputDuringTheFirstWalkActsAsAfterIt) {
     const int all = kMany + 1 + (c.steps[0].act == kNewFolderNamed ? 1 : 0);
     sOutcome seen[kWhens];
     for (int when = kListed; when < kWhens; ++when) {
-      if ((when != kListed && when < c.from) || (when == kLastRead && !c.inner)) continue;
+      if ((when != kListed && when < c.from) || (when == kMidFill && !c.inner)) continue;
       SCOPED_TRACE(when);
       rmdir((big + "/made").c_str());
       bool midFill = true;
       std::string typed;  // what is typed after New folder, until something takes it
       play([&](cFolderChooseDialog& d, cFormTestTarget& w) {
         if (when == kListed) finishWalk(d, w);
-        for (int i = 0; i < 50000 && when == kBigRead && !d.nodes().find((tmp.root + "/a").c_str()) && d.walking(); ++i)
+        if (when == kAtOnce) midFill = c.inner ? rowsUnder(d, big) == 1 : d.walking();
+        // The inner start's row is the big folder's first.
+        for (int i = 0; i < 50000 && when == kMidFill && rowsUnder(d, big) <= 1 && d.walking(); ++i)
           if (!w.drain()) w.waitForNote(2);
-        if (when == kBigRead) midFill = rowsUnder(d, big) == 0 && d.walking();
-        if (when == kMidFill) midFill = untilFirstRows(d, w, big, all);
-        for (int i = 0; i < 50000 && when == kLastRead && rowsUnder(d, big) < all && d.walking(); ++i)
+        if (when == kMidFill) midFill = rowsUnder(d, big) > 1 && rowsUnder(d, big) < all;
+        for (int i = 0; i < 50000 && when == kRowA && !d.nodes().find((tmp.root + "/a").c_str()) && d.walking(); ++i)
           if (!w.drain()) w.waitForNote(2);
-        if (when == kLastRead) midFill = d.walking() && rowsUnder(d, inner) <= 0;
+        if (when == kRowA) midFill = d.walking();
         sPoint at, form;
         d.tree().absPos(at);
         d.absPos(form);
@@ -487,6 +497,7 @@ TEST_F(FolderChooseDialogFill, InputDuringTheFirstWalkActsAsAfterIt) {
         while (w.drain()) {
         }
         sOutcome& o = seen[when];
+        o.field = d.field().text() ? d.field().text() : "";
         if (w.ended()) {
           o.ended = w.result;
           return;
@@ -495,7 +506,6 @@ TEST_F(FolderChooseDialogFill, InputDuringTheFirstWalkActsAsAfterIt) {
         cChildElement* f = d.getFocused();
         cTreeViewChild::cTreeViewItem* row = f ? d.tree().isChild(f) : nullptr;
         o.focused = row ? row->text : f == &d.field() ? "field" : f == &d.tree() ? "tree" : "other";
-        o.field = d.field().text() ? d.field().text() : "";
         o.rows = rowsUnder(d, big);
         sRect r{};
         const bool turned = std::any_of(c.steps.begin(), c.steps.end(), [](const sStep& s) { return s.act == kWheel; });
@@ -508,7 +518,7 @@ TEST_F(FolderChooseDialogFill, InputDuringTheFirstWalkActsAsAfterIt) {
     }
     EXPECT_EQ(seen[kListed].rows, seen[kListed].ended == -1 ? all : -1);
     for (int when = c.from; when < kWhens; ++when) {
-      if (when == kLastRead && !c.inner) continue;
+      if (when == kMidFill && !c.inner) continue;
       EXPECT_EQ(seen[when], seen[kListed]) << when << ": " << seen[when].selected << " | " << seen[when].focused
                                            << " | " << seen[when].field << " | " << seen[when].rows << " | "
                                            << seen[when].place << ", after the walk: " << seen[kListed].selected
