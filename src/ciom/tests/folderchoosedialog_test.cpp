@@ -266,7 +266,7 @@ TEST_F(FolderChooseDialogFill, EveryKeyAndClickIsActedOn) {
       switch (c.act) {
         case kClickFirst: {
           auto* first = static_cast<cNode*>(node->child);
-          first->row->element->select(true);
+          if (first) first->row->element->select(true);
           break;
         }
         case kSelect: d.processKey(kEnter, false, false, false); break;
@@ -384,7 +384,7 @@ TEST_F(FolderChooseDialogFill, InputDuringTheFirstWalkActsAsAfterIt) {
   // kMidFill: the big folder's rows come, above the inner start; kRowA: the
   // level above the big folder is read, the walk not over.
   enum eWhen { kListed, kAtOnce, kMidFill, kRowA, kWhens };
-  enum eAct { kKey, kChar, kRightOfRows, kOnIndent, kOnRowA, kWheel, kNewFolderNamed };
+  enum eAct { kKey, kChar, kRightOfRows, kOnExpander, kOnIndent, kOnRowA, kWheel, kNewFolderNamed };
   struct sStep {
     eAct act;
     int code = 0;  // the key, the character, or the wheel's turns (down when positive)
@@ -407,6 +407,7 @@ TEST_F(FolderChooseDialogFill, InputDuringTheFirstWalkActsAsAfterIt) {
       {"Shift+Tab then Right Right", {backTab, right, right}, kAtOnce},
       {"click right of the rows", {{kRightOfRows}}, kAtOnce},
       {"click on the indent then Down", {{kOnIndent}, down}, kAtOnce},
+      {"click on the start's expander then Right", {{kOnExpander}, right}, kAtOnce},
       {"click right of the rows then Down Down", {{kRightOfRows}, down, down}, kAtOnce},
       {"Shift+Tab then d", {backTab, {kChar, 'd'}}, kAtOnce},
       {"Shift+Tab then Return", {backTab, {kKey, kEnter}}, kAtOnce},
@@ -416,6 +417,7 @@ TEST_F(FolderChooseDialogFill, InputDuringTheFirstWalkActsAsAfterIt) {
       {"wheel turns among keys", {backTab, {kWheel, 2}, down, {kWheel, -1}, down, {kWheel, 1}}, kAtOnce},
       {"inner: Shift+Tab then Down then Return", {backTab, down, enter}, kAtOnce, true},
       {"inner: Shift+Tab then Right", {backTab, right}, kAtOnce, true},
+      {"inner: click on the start's expander", {{kOnExpander}}, kAtOnce, true},
       {"inner: Shift+Tab then Up Up", {backTab, up, up}, kRowA, true},
       {"inner: Shift+Tab then Left Down", {backTab, {kKey, cChildElement::kcLeft}, down}, kMidFill, true},
   };
@@ -453,11 +455,12 @@ TEST_F(FolderChooseDialogFill, InputDuringTheFirstWalkActsAsAfterIt) {
         at.x -= form.x;
         at.y -= form.y;
         for (const sStep& s : c.steps) {
-          // Beside the text of the start's row, which stays in view, or on
-          // the row of `a` where it is now.
+          // Beside the text of the start's row, which stays in view, on its
+          // expander, or on the row of `a` where it is now.
           int x = at.x + 3, y = at.y + 30;
           cNode* target = s.act == kOnRowA        ? d.nodes().find((tmp.root + "/a").c_str())
-                          : s.act == kRightOfRows ? d.nodes().find((c.inner ? inner : big).c_str())
+                          : s.act == kRightOfRows || s.act == kOnExpander
+                              ? d.nodes().find((c.inner ? inner : big).c_str())
                                                   : nullptr;
           for (int i = 0; target && i < 20 && !inView(d, target); ++i) {
             d.tree().scrollToChild(target->row->element);
@@ -466,7 +469,7 @@ TEST_F(FolderChooseDialogFill, InputDuringTheFirstWalkActsAsAfterIt) {
           if (target) {
             sPoint row;
             target->row->element->absPos(row);
-            x = s.act == kRightOfRows ? at.x + d.tree().width() - 30 : row.x - form.x + 3;
+            x = s.act == kRightOfRows ? at.x + d.tree().width() - 30 : row.x - form.x + (s.act == kOnExpander ? -8 : 3);
             y = row.y - form.y + target->row->element->height() / 2;
           }
           // What the name form is not there to take goes to the chooser.
@@ -487,7 +490,7 @@ TEST_F(FolderChooseDialogFill, InputDuringTheFirstWalkActsAsAfterIt) {
           if (s.act == kChar) d.processChar(static_cast<unsigned short>(s.code), false, false, false);
           if (s.act == kWheel) d.processMouseWheel(at.x + 40, at.y + 40, s.code < 0, false, std::abs(s.code));
           for (bool press : {true, false})
-            if (s.act == kRightOfRows || s.act == kOnIndent || s.act == kOnRowA)
+            if (s.act == kRightOfRows || s.act == kOnExpander || s.act == kOnIndent || s.act == kOnRowA)
               d.processMouseBtn(x, y, cChildElement::mbLeft, press, false, false);
           // Two turns: a row's selection reaches the tree, then the dialog.
           w.drain();
