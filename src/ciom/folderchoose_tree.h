@@ -32,9 +32,8 @@ class cFolderChooseTree {
   };
 
   // A typed path opened level by level. Each level's row is laid at once,
-  // ahead of the listing of the level above, so the deepest can be
-  // selected while the levels are still read; the deepest is listed first,
-  // then the levels above it up to the first.
+  // ahead of the listing of the level above, so the deepest is selected at
+  // once and listed first, then the levels above it.
   struct sWalk {
     std::string path;
     size_t rest = std::string::npos;  // where the tags left start

@@ -194,9 +194,8 @@ void cFolderChooseDialog::onWalkStep(cWalkAction* a) {
 }
 
 bool cFolderChooseDialog::addRowsForASlice() {
-  // Rows that come above the selected row push it down: a row in view
-  // stays where it is in the view, as it would had they come first.
-  // A bar moved in this turn has not passed its place on to the view yet.
+  // A row in view stays where it is as rows come above it, as if they had
+  // come first; a bar moved in this turn has not yet moved the view.
   cTreeViewChild::cTreeViewItem* kept = myTree.selected();
   const int shift = myTree.vbar().visible_child() ? static_cast<int>(myTree.vbar().pos()) : myTree.shiftY();
   sRect at{};
@@ -316,9 +315,8 @@ bool cFolderChooseDialog::onAction(cChildElement* sender, cChildAction* a) {
       makeCurrent(row);
       return true;
     }
-    // A row chosen off the way is listed once the walk has listed the
-    // levels it shows around the row it selected; a level being listed is
-    // not listed again.
+    // A row off the way is listed after the walk, which lays the rows
+    // around it; a level being listed is not listed again.
     if (node && !node->listed && node != myLevel) {
       cFolderChooseTree::sWalk walk;
       walk.node = node;
