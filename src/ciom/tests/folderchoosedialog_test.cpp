@@ -417,7 +417,7 @@ TEST_F(FolderChooseDialogFill, InputDuringTheFirstWalkActsAsAfterIt) {
       {"wheel turns among keys", {backTab, {kWheel, 2}, down, {kWheel, -1}, down, {kWheel, 1}}, kAtOnce},
       {"inner: Shift+Tab then Down then Return", {backTab, down, enter}, kAtOnce, true},
       {"inner: Shift+Tab then Right", {backTab, right}, kAtOnce, true},
-      {"inner: click on the start's expander", {{kOnExpander}}, kAtOnce, true},
+      {"inner: click on the start's expander then Right", {{kOnExpander}, right}, kAtOnce, true},
       {"inner: Shift+Tab then Up Up", {backTab, up, up}, kRowA, true},
       {"inner: Shift+Tab then Left Down", {backTab, {kKey, cChildElement::kcLeft}, down}, kMidFill, true},
   };
