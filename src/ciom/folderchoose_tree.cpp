@@ -37,7 +37,6 @@ std::vector<int> sortedOrder(cFolderContents& contents) {
     int entry;
   };
   std::vector<sKey> keys;
-  keys.reserve(static_cast<size_t>(std::max(contents.count(), 0)));
   for (int i = 0; i < contents.count(); ++i) {
     const sFolderItemInfo& e = *contents.info(i);
     const char* label = placeLabel(e);
@@ -47,7 +46,6 @@ std::vector<int> sortedOrder(cFolderContents& contents) {
     return x.type != y.type ? x.type < y.type : std::strcmp(x.label, y.label) < 0;
   });
   std::vector<int> order;
-  order.reserve(keys.size());
   for (const sKey& k : keys) order.push_back(k.entry);
   return order;
 }

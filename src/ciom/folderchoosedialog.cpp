@@ -63,9 +63,8 @@ void cFolderChooseDialog::onConstruct() {
   _guardchar<char> start;
   const bool hasStart = myFolder && folderChooseStartFolder(myFolder->ptr, start);
   if (myFolder) myFolder->set(static_cast<const char*>(nullptr));
-  // The start is in the field at once, to be edited while it is opened.
-  // Its own rows are read before the window takes a key, so that keys from
-  // its row meet the rows they meet once the walk is over.
+  // The start is in the field at once, to be edited while it is opened; its
+  // own rows are in before the window takes a key, as after the walk.
   cFolderChooseTree::sWalk walk;
   if (hasStart && myNodes.startWalk(start.ptr, walk)) {
     myField.setText(start.ptr, -1);
@@ -207,8 +206,12 @@ bool cFolderChooseDialog::addRowsForASlice() {
   do
     all = myNodes.addLevelRows(myLevel, myLevelNext, kRowBatch);
   while (!all && std::chrono::steady_clock::now() < until);
-  if (inView && myTree.selected() == kept && myTree.childRect(kept->element, &at) && at.y > place)
-    myTree.vbar().setPos(static_cast<unsigned long long>(at.y - place), true);
+  if (!inView || myTree.selected() != kept || !myTree.childRect(kept->element, &at) || at.y <= place)
+    return all;
+  // At once: a click before the next turn meets the rows where they show.
+  myTree.vbar().setPos(static_cast<unsigned long long>(at.y - place), false);
+  cVScroll::cVScrollAction moved(myTree.vbar().pos());
+  myTree.onAction(&myTree.vbar(), &moved);
   return all;
 }
 

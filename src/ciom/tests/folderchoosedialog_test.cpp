@@ -429,6 +429,9 @@ TEST_F(FolderChooseDialogFill, InputDuringTheFirstWalkActsAsAfterIt) {
   };
   const std::string inner = big + "/probe";
   for (const char* sub : {"", "/abc", "/abd", "/abe"}) mkdir((inner + sub).c_str(), 0755);
+  // The levels above the start are read on a thread, and may all be in as
+  // the window opens: each step must be met by some cases, not by all.
+  int met[kWhens] = {};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const int all = kMany + 1 + (c.steps[0].act == kNewFolderNamed ? 1 : 0);
@@ -437,7 +440,7 @@ TEST_F(FolderChooseDialogFill, InputDuringTheFirstWalkActsAsAfterIt) {
       if ((when != kListed && when < c.from) || (when == kMidFill && !c.inner)) continue;
       SCOPED_TRACE(when);
       rmdir((big + "/made").c_str());
-      bool midFill = true;
+      bool midFill = false;
       std::string typed;  // what is typed after New folder, until something takes it
       play([&](cFolderChooseDialog& d, cFormTestTarget& w) {
         if (when == kListed) finishWalk(d, w);
@@ -517,7 +520,7 @@ TEST_F(FolderChooseDialogFill, InputDuringTheFirstWalkActsAsAfterIt) {
       });
       _guardchar<char> folder((c.inner ? inner : big).c_str());
       cFolderChooseDialog::choose(&parent, "Choose", folder);
-      EXPECT_TRUE(midFill) << "the walk was past that step before the input";
+      met[when] += midFill;
     }
     EXPECT_EQ(seen[kListed].rows, seen[kListed].ended == -1 ? all : -1);
     for (int when = c.from; when < kWhens; ++when) {
@@ -529,6 +532,7 @@ TEST_F(FolderChooseDialogFill, InputDuringTheFirstWalkActsAsAfterIt) {
                                            << " | " << seen[kListed].rows << " | " << seen[kListed].place;
     }
   }
+  for (int when = kAtOnce; when < kWhens; ++when) EXPECT_GT(met[when], 0) << "no input met step " << when;
 }
 
 }  // namespace
