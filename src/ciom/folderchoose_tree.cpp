@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -31,22 +32,17 @@ int nodeKindOf(int entryType) {
 // their own order. Each entry's key is taken once: looking entries up in the
 // listing at every comparison made sorting a large folder take seconds.
 std::vector<int> sortedOrder(cFolderContents& contents) {
-  struct sKey {
-    int type;
-    const char* label;
-    int entry;
-  };
-  std::vector<sKey> keys;
+  std::vector<std::pair<int, const char*>> keys;
   for (int i = 0; i < contents.count(); ++i) {
     const sFolderItemInfo& e = *contents.info(i);
-    const char* label = placeLabel(e);
-    keys.push_back({fileChooseRowLook(e.type).typeOrder, label ? label : "", i});
+    keys.emplace_back(fileChooseRowLook(e.type).typeOrder, placeLabel(e) ? placeLabel(e) : "");
   }
-  std::stable_sort(keys.begin(), keys.end(), [](const sKey& x, const sKey& y) {
-    return x.type != y.type ? x.type < y.type : std::strcmp(x.label, y.label) < 0;
+  std::vector<int> order(keys.size());
+  std::iota(order.begin(), order.end(), 0);
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+    const auto &x = keys[static_cast<size_t>(a)], &y = keys[static_cast<size_t>(b)];
+    return x.first != y.first ? x.first < y.first : std::strcmp(x.second, y.second) < 0;
   });
-  std::vector<int> order;
-  for (const sKey& k : keys) order.push_back(k.entry);
   return order;
 }
 
@@ -243,7 +239,6 @@ void cFolderChooseTree::layWalk(sWalk& walk) {
     walk.levels.erase(at + 1, walk.levels.end());
     clearLevel(level);
   }
-  // The deepest is listed first: the rows a key moves to from it are its own.
   std::reverse(walk.levels.begin(), walk.levels.end());
   view_.endChanges();
 }

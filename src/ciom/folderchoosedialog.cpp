@@ -63,8 +63,7 @@ void cFolderChooseDialog::onConstruct() {
   _guardchar<char> start;
   const bool hasStart = myFolder && folderChooseStartFolder(myFolder->ptr, start);
   if (myFolder) myFolder->set(static_cast<const char*>(nullptr));
-  // The start is in the field at once, to be edited while it is opened; its
-  // own rows are in before the window takes a key, as after the walk.
+  // The start is in the field at once, to be edited while it is opened.
   cFolderChooseTree::sWalk walk;
   if (hasStart && myNodes.startWalk(start.ptr, walk)) {
     myField.setText(start.ptr, -1);
@@ -150,7 +149,7 @@ bool cFolderChooseDialog::select(const sListing& l, cTreeViewChild::cTreeViewIte
 
 bool cFolderChooseDialog::onTheWay(const cTreeFoldersContentItem* node, size_t from) {
   const std::vector<cTreeFoldersContentItem*>& levels = myWalk.walk.levels;
-  return walking() && from <= levels.size() &&
+  return walking() && from <= levels.size() && (from == 0 || node != levels.front()) &&
          std::find(levels.begin() + static_cast<std::ptrdiff_t>(from), levels.end(), node) != levels.end();
 }
 
@@ -166,11 +165,13 @@ void cFolderChooseDialog::dropUnder(cTreeFoldersContentItem* level) {
 
 void cFolderChooseDialog::startLevel(bool readHere) {
   myLevel = myWalk.walk.levels[myWalk.walk.next++];
-  myLevelNext = 0;
+  const bool resumes = myWalk.walk.next > 1 && myLevel == myWalk.walk.levels.front();
+  myLevelNext = resumes ? myResumeAt : 0;
   myReader.level = myLevel;
   myReader.run = ++myRun;
-  cWalkAction read(cWalkAction::kRead, myRun, readHere && cFolderChooseTree::readLevel(myLevel, nullptr));
-  if (readHere)
+  cWalkAction read(resumes ? cWalkAction::kRows : cWalkAction::kRead, myRun,
+                   readHere && cFolderChooseTree::readLevel(myLevel, nullptr));
+  if (readHere || resumes)
     onWalkStep(&read);
   else if (!myReader.start())
     endLevel(false);
@@ -186,10 +187,17 @@ void cFolderChooseDialog::onWalkStep(cWalkAction* a) {
     endLevel(false);
     return;
   }
-  if (addRowsForASlice())
+  if (addRowsForASlice()) {
     endLevel(true);
-  else
+  } else if (myWalk.walk.next == 1 && myWalk.walk.levels.size() > 1) {
+    // Its other rows come after the levels above: rows laid above many move every one of them.
+    myWalk.walk.levels.push_back(myLevel);
+    myResumeAt = myLevelNext;
+    myLevel = nullptr;
+    startLevel();
+  } else {
     postAction(new cWalkAction(cWalkAction::kRows, myRun));
+  }
 }
 
 bool cFolderChooseDialog::addRowsForASlice() {
@@ -318,8 +326,7 @@ bool cFolderChooseDialog::onAction(cChildElement* sender, cChildAction* a) {
       makeCurrent(row);
       return true;
     }
-    // A row off the way is listed after the walk, which lays the rows
-    // around it; a level being listed is not listed again.
+    // A row off the way is listed after the walk; a level being listed is not listed again.
     if (node && !node->listed && node != myLevel) {
       cFolderChooseTree::sWalk walk;
       walk.node = node;
