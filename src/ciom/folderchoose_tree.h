@@ -32,15 +32,15 @@ class cFolderChooseTree {
   };
 
   // A typed path opened level by level. Each level's row is laid at once,
-  // ahead of the listing of the level above, so the deepest can be
-  // selected while the levels are still read.
+  // ahead of the listing of the level above, so the deepest is selected at
+  // once and listed first, then the levels above it.
   struct sWalk {
     std::string path;
     size_t rest = std::string::npos;  // where the tags left start
     std::string built;
     cTreeFoldersContentItem* node = nullptr;
     cTreeFoldersContentItem* extra = nullptr;
-    std::vector<cTreeFoldersContentItem*> levels;  // to be listed in turn, the deepest last
+    std::vector<cTreeFoldersContentItem*> levels;  // to be listed in turn, the deepest first
     size_t next = 0;                               // the next of them to list
   };
 
@@ -70,7 +70,7 @@ class cFolderChooseTree {
   // The steps of navigate: false when the path is not a folder; then the
   // first level (found under Computer, nothing cleared), which the caller
   // clears; then the rows of the levels below it, laid at once into
-  // `walk.levels`, `walk.node` the deepest.
+  // `walk.levels`, `walk.node` the deepest and listed first.
   bool startWalk(const char* path, sWalk& walk);
   cTreeFoldersContentItem* nextLevel(sWalk& walk);
   void layWalk(sWalk& walk);

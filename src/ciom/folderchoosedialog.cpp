@@ -64,9 +64,10 @@ void cFolderChooseDialog::onConstruct() {
   const bool hasStart = myFolder && folderChooseStartFolder(myFolder->ptr, start);
   if (myFolder) myFolder->set(static_cast<const char*>(nullptr));
   // The start is in the field at once, to be edited while it is opened.
-  if (hasStart) {
+  cFolderChooseTree::sWalk walk;
+  if (hasStart && myNodes.startWalk(start.ptr, walk)) {
     myField.setText(start.ptr, -1);
-    navigate(start.ptr);
+    begin(listing(std::move(walk), nullptr, true), true);
   } else
     myMainTools.setEnabled(idNewFolder, false);
   myField.focus();
@@ -115,16 +116,13 @@ void cFolderChooseDialog::request(sListing l) {
     if (l.selects) select(l, l.first->row);
     return;
   }
-  userTookOver();
-  if (myLevelFills) {
+  if (walking())
     myQueued.push_back(std::move(l));
-    return;
-  }
-  endWalk();
-  begin(std::move(l));
+  else
+    begin(std::move(l));
 }
 
-void cFolderChooseDialog::begin(sListing l) {
+void cFolderChooseDialog::begin(sListing l, bool readHere) {
   myWalk = std::move(l);
   cTreeFoldersContentItem* top = myWalk.first ? myWalk.first : myNodes.nextLevel(myWalk.walk);
   if (!top) return startQueued();
@@ -132,7 +130,7 @@ void cFolderChooseDialog::begin(sListing l) {
   myNodes.clearLevel(top);
   myNodes.layWalk(myWalk.walk);
   if (myWalk.selects && !select(myWalk, myWalk.walk.node->row)) return;
-  startLevel();
+  startLevel(readHere);
 }
 
 bool cFolderChooseDialog::select(const sListing& l, cTreeViewChild::cTreeViewItem* row) {
@@ -151,14 +149,8 @@ bool cFolderChooseDialog::select(const sListing& l, cTreeViewChild::cTreeViewIte
 
 bool cFolderChooseDialog::onTheWay(const cTreeFoldersContentItem* node, size_t from) {
   const std::vector<cTreeFoldersContentItem*>& levels = myWalk.walk.levels;
-  return walking() && from <= levels.size() &&
+  return walking() && from <= levels.size() && (from == 0 || node != levels.front()) &&
          std::find(levels.begin() + static_cast<std::ptrdiff_t>(from), levels.end(), node) != levels.end();
-}
-
-void cFolderChooseDialog::userTookOver() {
-  if (!walking()) return;
-  std::vector<cTreeFoldersContentItem*>& levels = myWalk.walk.levels;
-  levels.erase(levels.begin() + static_cast<std::ptrdiff_t>(myWalk.walk.next), levels.end());
 }
 
 void cFolderChooseDialog::dropUnder(cTreeFoldersContentItem* level) {
@@ -171,13 +163,18 @@ void cFolderChooseDialog::dropUnder(cTreeFoldersContentItem* level) {
   });
 }
 
-void cFolderChooseDialog::startLevel() {
+void cFolderChooseDialog::startLevel(bool readHere) {
   myLevel = myWalk.walk.levels[myWalk.walk.next++];
-  myLevelFills = false;
-  myLevelNext = 0;
+  const bool resumes = myWalk.walk.next > 1 && myLevel == myWalk.walk.levels.front();
+  myLevelNext = resumes ? myResumeAt : 0;
   myReader.level = myLevel;
   myReader.run = ++myRun;
-  if (!myReader.start()) endLevel(false);
+  cWalkAction read(resumes ? cWalkAction::kRows : cWalkAction::kRead, myRun,
+                   readHere && cFolderChooseTree::readLevel(myLevel, nullptr));
+  if (readHere || resumes)
+    onWalkStep(&read);
+  else if (!myReader.start())
+    endLevel(false);
 }
 
 void cFolderChooseDialog::cLevelReader::onJobEnd(unsigned long code) {
@@ -190,33 +187,45 @@ void cFolderChooseDialog::onWalkStep(cWalkAction* a) {
     endLevel(false);
     return;
   }
-  myLevelFills = true;
-  if (addRowsForASlice())
+  if (addRowsForASlice()) {
     endLevel(true);
-  else
+  } else if (myWalk.walk.next == 1 && myWalk.walk.levels.size() > 1) {
+    // Its other rows come after the levels above: rows laid above many move every one of them.
+    myWalk.walk.levels.push_back(myLevel);
+    myResumeAt = myLevelNext;
+    myLevel = nullptr;
+    startLevel();
+  } else {
     postAction(new cWalkAction(cWalkAction::kRows, myRun));
+  }
 }
 
 bool cFolderChooseDialog::addRowsForASlice() {
-  // Rows that come above the selected row push it down: a row in view
-  // stays in view.
+  // A row in view stays where it is as rows come above it, as if they had
+  // come first; a bar moved in this turn has not yet moved the view.
   cTreeViewChild::cTreeViewItem* kept = myTree.selected();
+  const int shift = myTree.vbar().visible_child() ? static_cast<int>(myTree.vbar().pos()) : myTree.shiftY();
   sRect at{};
-  const bool inView = kept && myTree.childRect(kept->element, &at) && at.y + at.height > myTree.shiftY() &&
-                      at.y < myTree.shiftY() + myTree.height();
+  const bool inView = kept && myTree.childRect(kept->element, &at) && at.y + at.height > shift &&
+                      at.y < shift + myTree.height();
+  const int place = at.y - shift;
   const auto until = std::chrono::steady_clock::now() + kFillSlice;
   bool all = false;
   do
     all = myNodes.addLevelRows(myLevel, myLevelNext, kRowBatch);
   while (!all && std::chrono::steady_clock::now() < until);
-  if (inView && myTree.selected() == kept) myTree.scrollToChild(kept->element);
+  if (!inView || myTree.selected() != kept || !myTree.childRect(kept->element, &at) || at.y <= place)
+    return all;
+  // At once: a click before the next turn meets the rows where they show.
+  myTree.vbar().setPos(static_cast<unsigned long long>(at.y - place), false);
+  cVScroll::cVScrollAction moved(myTree.vbar().pos());
+  myTree.onAction(&myTree.vbar(), &moved);
   return all;
 }
 
 void cFolderChooseDialog::endLevel(bool listed) {
   cTreeFoldersContentItem* level = myLevel;
   myLevel = nullptr;
-  myLevelFills = false;
   myNodes.endLevel(level, listed);
   if (myWalk.walk.next < myWalk.walk.levels.size())
     startLevel();
@@ -236,7 +245,6 @@ void cFolderChooseDialog::endWalk() {
   myReader.stop();
   myReader.terminate();
   myLevel = nullptr;
-  myLevelFills = false;
 }
 
 bool cFolderChooseDialog::treeFocused() {
@@ -294,7 +302,6 @@ void cFolderChooseDialog::onContextRequest(cTreeViewChild::cTreeItemCtxAction* a
   if (cPopupMaster::simplePopup(this, &items, at.x, at.y, &config) != idNewFolder) return;
   node = myNodes.find(folder.c_str());
   if (!node) return;
-  userTookOver();
   makeCurrent(node->row);
   mkdir();
 }
@@ -319,19 +326,13 @@ bool cFolderChooseDialog::onAction(cChildElement* sender, cChildAction* a) {
       makeCurrent(row);
       return true;
     }
-    // The user chose elsewhere: the walk under way is not wanted any more.
-    // A read not yet done ends, rows already read all come; a level being
-    // listed is not listed again.
-    userTookOver();
-    if (!myLevelFills && node != myLevel) endWalk();
+    // A row off the way is listed after the walk; a level being listed is not listed again.
     if (node && !node->listed && node != myLevel) {
       cFolderChooseTree::sWalk walk;
       walk.node = node;
       request(listing(std::move(walk), node, false));
     }
     makeCurrent(row);
-    // What waited for the walk that ended starts now.
-    startQueued();
     return true;
   }
   if ((sender == &myMainTools || sender == &myControls) && a->code == cToolBarChild::acChange) {

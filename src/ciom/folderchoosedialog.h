@@ -37,11 +37,9 @@ class cFolderChooseDialog : public cCustomForm {
   bool onFormAccept() override;
   bool onFormCancel() override;
 
-  // Both start a walk whose levels are listed while the window goes on
-  // answering, the deepest selected at its start. A choice off its way
-  // leaves its further levels unlisted, but a level whose rows are read
-  // comes whole first: what was read is never dropped. A read not yet done
-  // just ends.
+  // Both start a walk, listed while the window goes on answering: the
+  // deepest is selected and its first rows laid at once, then the levels
+  // above it are listed, then its other rows. A walk asked meanwhile waits.
   // The row selected takes the focus from the tree, or with `takesFocus`
   // from where the user left it.
   void navigate(const char* path, bool takesFocus = false);
@@ -99,22 +97,20 @@ class cFolderChooseDialog : public cCustomForm {
   sListing listing(cFolderChooseTree::sWalk walk, cTreeFoldersContentItem* first, bool selects);
   // Starts the walk at once, or after the level whose rows are coming.
   void request(sListing l);
-  void begin(sListing l);
+  void begin(sListing l, bool readHere = false);  // the first level read here, before any key
   // A walk's rows are laid and its deepest selected as it starts, so keys
   // and clicks act on the tree at every step; false when that ended the
   // dialog.
   bool select(const sListing& l, cTreeViewChild::cTreeViewItem* row);
-  // Whether the walk under way lists `node`, from its level `from` on.
+  // Whether the walk under way has `node` to read from its level `from` on (0: or to fill).
   bool onTheWay(const cTreeFoldersContentItem* node, size_t from);
   // What goes with the rows under a level about to be cleared.
   void dropUnder(cTreeFoldersContentItem* level);
-  void startLevel();
+  void startLevel(bool readHere = false);
   void onWalkStep(cWalkAction* a);
   bool addRowsForASlice();
   void endLevel(bool listed);
   void startQueued();
-  // The user chose for himself: the walk under way lists no further level.
-  void userTookOver();
   // Stops the read and drops the steps to come; rows already shown stay,
   // their level not taken for listed.
   void endWalk();
@@ -129,10 +125,10 @@ class cFolderChooseDialog : public cCustomForm {
   _guardchar<char>* myFolder = nullptr;
   cTreeViewChild::cTreeViewItem* myCurrent = nullptr;
   sListing myWalk;
-  std::deque<sListing> myQueued;  // asked for while a level's rows came
+  std::deque<sListing> myQueued;  // asked for while a walk went on
   cTreeFoldersContentItem* myLevel = nullptr;  // read or filled now
-  bool myLevelFills = false;                   // its read is done, its rows coming
   size_t myLevelNext = 0;
+  size_t myResumeAt = 0;  // the deepest level's rows laid before the levels above it
   int myRun = 0;
   // After the tree: its read ends before the nodes it writes go.
   cLevelReader myReader{*this};
