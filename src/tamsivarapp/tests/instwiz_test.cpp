@@ -581,7 +581,7 @@ TEST_F(Wizard, TheWindowAnswersWhileTheTargetsAreChecked) {
     t = a = 1ULL << 40;
     return true;
   };
-  const int earlier = cInstWizard::kSideTop + 3;  // the welcome step's entry
+  constexpr int kEarlier = cInstWizard::kSideTop + 3;  // the welcome step's entry
   const struct {
     const char* what;
     std::function<void(Wizard&)> act;
@@ -590,9 +590,9 @@ TEST_F(Wizard, TheWindowAnswersWhileTheTargetsAreChecked) {
   } cases[] = {
       {"Escape", [](Wizard& t) { t.window.key(cChildElement::kcEscape); }, 1, {}},
       {"an earlier step",
-       [earlier](Wizard& t) {
-         t.wizard->onMouseButton(30, earlier, cChildElement::mbLeft, true);
-         t.wizard->onMouseButton(30, earlier, cChildElement::mbLeft, false);
+       [](Wizard& t) {
+         t.wizard->onMouseButton(30, kEarlier, cChildElement::mbLeft, true);
+         t.wizard->onMouseButton(30, kEarlier, cChildElement::mbLeft, false);
        },
        0, {}},
       {"the close box, answered No",
