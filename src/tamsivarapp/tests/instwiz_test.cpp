@@ -576,7 +576,14 @@ TEST_F(Wizard, TargetChecksNameTheFirstOffendingPathAndTheVolumeMustHaveRoom) {
 // it passes and the installation runs.
 TEST_F(Wizard, TheWindowAnswersWhileTheTargetsAreChecked) {
   PkgVersion many;
-  for (int i = 0; i < 2000; ++i) many.files.push_back({"d" + std::to_string(i % 20) + "/f" + std::to_string(i), "x"});
+  for (int i = 0; i < 2000; ++i) {
+    // Appended piece by piece: g++ -O3 takes a chain of + for an overlap.
+    std::string name = "d";
+    name += std::to_string(i % 20);
+    name += "/f";
+    name += std::to_string(i);
+    many.files.push_back({name, "x"});
+  }
   cFileSelectPanel::volInfo = [](const char*, unsigned long long& t, unsigned long long& a) {
     t = a = 1ULL << 40;
     return true;
