@@ -80,7 +80,6 @@ void cFileSelectPanel::onInitData() {
   if (!chooseFolder) myBrowse.disable(false);
   // Over the hint, which gives way to it while the check runs.
   attach(&myCheck, 0, 130, width(), 110);
-  myCheck.hide(false);
 }
 
 int cFileSelectPanel::cCheckPanel::job() {

@@ -22,6 +22,8 @@ class cFileSelectPanel : public cChildElement {
 
   class cCheckPanel : public cJobPanel {
    public:
+    // Hidden from the start: an upgrade never attaches the page.
+    cCheckPanel() { hide(false); }
     ~cCheckPanel() override { terminate(); }
     sPkgInstallContext* context = nullptr;
     int job() override;
@@ -51,7 +53,7 @@ class cFileSelectPanel : public cChildElement {
   bool accept();
   // Drops the check under way, if any: the page is as before "Next".
   void cancelCheck();
-  bool checking() { return myCheck.visible(); }
+  bool checking() { return myCheck.visible_child(); }
   cCheckPanel& checkPanel() { return myCheck; }
   // A folder the chooser answered: taken when its volume has the room.
   bool takeFolder(const char* path);
