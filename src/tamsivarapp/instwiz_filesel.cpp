@@ -152,9 +152,9 @@ bool cFileSelectPanel::accept() {
   myCheck.show(false);
   myBrowse.disable(true);
   repaint(nullptr);
-  if (myCheck.start()) return true;
-  cancelCheck();
-  return false;
+  // Without a thread of its own the check still answers, on this one.
+  if (!myCheck.start()) onCheckEnd(compareFiles(*myContext));
+  return true;
 }
 
 void cFileSelectPanel::cancelCheck() {
