@@ -6,8 +6,10 @@
 
 #include <climits>
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
 #include "base/job.h"
 #include "tamsivar/plainpath.h"
@@ -32,30 +34,54 @@ bool inside(const std::string& path, const std::string& base) {
 // Walks the target from its base down, component by component, as the
 // kernel will when the file is written: each part that exists must still
 // resolve inside the base. The part that does not is `blocker`: an object
-// in the folder, not a fault of the package.
-bool staysInside(const char* base, const char* target, std::string& blocker) {
-  std::string realBase = resolved(base);
-  if (realBase.empty()) return true;  // nothing below a missing folder exists yet
-  std::string walked = base;
-  if (std::string_view(target).substr(0, walked.size()) != walked) return false;
-  const char* p = target + walked.size();
-  while (*p) {
-    while (*p == '/') ++p;
-    const char* end = p;
-    while (*end && *end != '/') ++end;
-    if (end == p) break;
-    walked += '/';
-    walked.append(p, static_cast<size_t>(end - p));
-    p = end;
-    struct stat st;
-    if (lstat(walked.c_str(), &st) != 0) break;
-    if (!inside(resolved(walked), realBase)) {
-      blocker = walked;
-      return false;
+// in the folder, not a fault of the package. A package's files share their
+// folders, so each base and each folder below it is resolved once per
+// listing rather than once per file.
+class cInsideWalk {
+ public:
+  bool staysInside(const std::string& base, const char* target, std::string& blocker) {
+    auto found = bases_.find(base);
+    if (found == bases_.end()) found = bases_.emplace(base, sBase{resolved(base), {}, {}}).first;
+    sBase& known = found->second;
+    if (known.real.empty()) return true;  // nothing below a missing folder exists yet
+    std::string walked = base;
+    if (std::string_view(target).substr(0, walked.size()) != walked) return false;
+    const char* p = target + walked.size();
+    while (*p) {
+      while (*p == '/') ++p;
+      const char* end = p;
+      while (*end && *end != '/') ++end;
+      if (end == p) break;
+      walked += '/';
+      walked.append(p, static_cast<size_t>(end - p));
+      const bool up = end - p == 2 && p[0] == '.' && p[1] == '.';
+      p = end;
+      if (known.inside.count(walked)) continue;
+      if (known.missing.count(walked)) break;
+      struct stat st;
+      if (lstat(walked.c_str(), &st) != 0) {
+        known.missing.insert(walked);
+        break;
+      }
+      // What is no link, reached by a name other than "..", lies where its
+      // folder does, and that folder was found inside on the way down.
+      if ((S_ISLNK(st.st_mode) || up) && !inside(resolved(walked), known.real)) {
+        blocker = walked;
+        return false;
+      }
+      known.inside.insert(walked);
     }
+    return true;
   }
-  return true;
-}
+
+ private:
+  struct sBase {
+    std::string real;
+    std::unordered_set<std::string> inside;   // exists and resolves inside
+    std::unordered_set<std::string> missing;  // nothing below it exists either
+  };
+  std::map<std::string, sBase> bases_;
+};
 
 }  // namespace
 
@@ -99,6 +125,7 @@ bool cSoftPkgScenario::targetsAbsolute() {
 bool cSoftPkgScenario::getCopiedFiles(_List<sCopiedFile>& out, _guardchar<char>* blocker) {
   out.destroy();
   if (blocker) blocker->set(nullptr);
+  cInsideWalk walk;
   for (auto* it = files.head; it; it = it->next) {
     sIntFileDef& def = it->value;
     if (!installsIn(def, cJob::is64bitOS())) continue;
@@ -111,7 +138,7 @@ bool cSoftPkgScenario::getCopiedFiles(_List<sCopiedFile>& out, _guardchar<char>*
     const std::string base = var ? plainPath(var) : std::string();
     std::string object;
     if (!base.empty() && def.target.rest.ptr && *def.target.rest.ptr &&
-        !staysInside(base.c_str(), made.path.ptr, object)) {
+        !walk.staysInside(base, made.path.ptr, object)) {
       if (blocker) blocker->set(object.c_str());
       return false;
     }

@@ -18,15 +18,14 @@ constexpr unsigned int kItemHead = 4 + 4 + 32;
 
 bool cSoftPkg::newPackage() {
   items.destroy();
+  myIndex.clear();
   count = 0;
   return true;
 }
 
 cSoftPkg::sPkgItem* cSoftPkg::at(int i) {
-  if (i < 0) return nullptr;
-  auto* node = items.head;
-  for (; node && i > 0; --i) node = node->next;
-  return node ? &node->value : nullptr;
+  if (i < 0 || static_cast<size_t>(i) >= myIndex.size()) return nullptr;
+  return myIndex[static_cast<size_t>(i)];
 }
 
 bool cSoftPkg::savePackage(cFileIOTarget* target) {
@@ -75,6 +74,7 @@ bool cSoftPkg::loadPackage(cFileIOTarget* target) {
       return false;
     }
     consumed += kItemHead - 8 + static_cast<unsigned long long>(stored);
+    myIndex.push_back(&it);
     ++count;
   }
 }
@@ -138,6 +138,7 @@ int cSoftPkg::addPkgItem(cFileIOTarget* source, bool compress) {
     items.remove(node);
     return -1;
   }
+  myIndex.push_back(&node->value);
   return static_cast<int>(count++);
 }
 

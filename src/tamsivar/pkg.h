@@ -3,6 +3,8 @@
 // plain content so that unchanged files already on disk can be skipped.
 #pragma once
 
+#include <vector>
+
 #include "base/buffers.h"
 #include "base/list.h"
 #include "base/targets.h"
@@ -44,4 +46,8 @@ class cSoftPkg {
   sPkgItem* at(int i);
   bool addStored(cFileIOTarget& source, unsigned int size, sPkgItem& made);
   bool addDeflated(cFileIOTarget& source, unsigned int size, sPkgItem& made);
+
+  // Item i at myIndex[i]: the installer asks for every item by number, and
+  // a walk along the list for each made a large package quadratic.
+  std::vector<sPkgItem*> myIndex;
 };

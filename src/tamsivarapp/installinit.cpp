@@ -210,7 +210,7 @@ static bool replaceable(const sPkgInstallContext& ctx, const std::string& path) 
   return held.hold(parentOf(path), path, nullptr, {true, placed != ctx.placedIn.end() ? placed->second : ""});
 }
 
-int compareFiles(sPkgInstallContext& ctx) {
+int compareFiles(sPkgInstallContext& ctx, const std::function<bool(double)>& goOn) {
   _guardchar<char> blocker;
   if (!ctx.scenario->getCopiedFiles(ctx.files, &blocker)) {
     // A link in the folder is in the way; the package is not damaged.
@@ -219,8 +219,11 @@ int compareFiles(sPkgInstallContext& ctx) {
     return iiSpecialObject;
   }
   if (!ctx.files.head) return iiBadPackage;
+  unsigned long long count = 0, done = 0;
+  for (auto* it = ctx.files.head; it; it = it->next) ++count;
   bool work = false;
   for (auto* it = ctx.files.head; it; it = it->next) {
+    if (goOn && !goOn(100.0 * static_cast<double>(done++) / static_cast<double>(count))) return iiStopped;
     auto& f = it->value;
     unsigned char digest[32];
     if (!ctx.scenario->digest(static_cast<int>(f.index), digest)) return iiBadPackage;

@@ -5,6 +5,8 @@
 // anything.
 #pragma once
 
+#include <functional>
+
 #include "base/appconfig.h"
 #include "tamsivarapp/installctx.h"
 
@@ -23,6 +25,8 @@ enum eInstallInitResult {
   iiForeignFile = 10,
   iiUnusableTarget = 11,
   iiNothingToDo = 12,
+  // The caller's progress answer asked to stop; nothing was judged.
+  iiStopped = 13,
 };
 
 // What the init job asks of the main thread.
@@ -44,5 +48,6 @@ int runInstallInit(sPkgInstallContext& context, cApplicationConfig* config, cIns
 int compareWithInstalled(sPkgInstallContext& context, cApplicationConfig* config);
 // The package's files for the chosen folder ("pgm"), each judged against
 // what stands at its target; a new installation calls it once the folder
-// is known.
-int compareFiles(sPkgInstallContext& context);
+// is known. `goOn`, when given, hears the percent done before each file and
+// stops the walk by answering false.
+int compareFiles(sPkgInstallContext& context, const std::function<bool(double)>& goOn = nullptr);

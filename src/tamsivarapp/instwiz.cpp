@@ -246,6 +246,7 @@ bool cInstWizard::showStep(int i) {
 
 void cInstWizard::setStep(int i) {
   if (jobRuns()) return;
+  myTarget.cancelCheck();
   while (i != myCurrent && i >= 0 && i < myNumSteps) {
     const bool last = mySteps[i].kind == skFinish;
     const char* label = string(last ? tClose : tNext);
@@ -332,7 +333,9 @@ void cInstWizard::onFormAccept() {
       acceptDeprecated();
       break;
     case skTarget:
-      if (myTarget.accept()) setStep(myCurrent + 1);
+      // The check's end goes on (kAccepted) or keeps the page; a second
+      // "Next" while it runs is refused by the page.
+      myTarget.accept();
       break;
     case skFinish:
       finish();
@@ -343,6 +346,10 @@ void cInstWizard::onFormAccept() {
 }
 
 void cInstWizard::onFormCancel() {
+  if (myTarget.checking()) {
+    myTarget.cancelCheck();
+    return;
+  }
   if (!myInstaller.runs()) return;
   // The copy waits for the answer: an abort the user confirms is never
   // overtaken by the end of the installation.
@@ -353,6 +360,9 @@ void cInstWizard::onFormCancel() {
 
 bool cInstWizard::onClose() {
   if (jobRuns()) return false;
+  // A check that passed while the question is open would start the
+  // installation under it.
+  myTarget.cancelCheck();
   if (currentKind() == skFinish) {
     if (myOutcome) *myOutcome = exitStatus(myContext);
     return true;
@@ -380,6 +390,10 @@ bool cInstWizard::onAction(cChildElement* sender, cChildAction* a) {
   }
   if (a->code == kClick && sender == &myNext) {
     onFormAccept();
+    return true;
+  }
+  if (a->code == cFileSelectPanel::kAccepted && sender == &myTarget) {
+    if (currentKind() == skTarget) setStep(myCurrent + 1);
     return true;
   }
   if (a->code == cJobPanel::kJobEnded && sender == &myUninstaller) {

@@ -78,6 +78,12 @@ void cFileSelectPanel::onInitData() {
   const char* label = string(0);
   myBrowse.setText(label ? label : "", -1, false);
   if (!chooseFolder) myBrowse.disable(false);
+  // Over the hint, which gives way to it while the check runs.
+  attach(&myCheck, 0, 130, width(), 110);
+}
+
+int cFileSelectPanel::cCheckPanel::job() {
+  return compareFiles(*context, [this](double percent) { return notifyProgress(percent); });
 }
 
 void cFileSelectPanel::init(sPkgInstallContext* ctx) {
@@ -117,7 +123,7 @@ void cFileSelectPanel::browse() {
 }
 
 bool cFileSelectPanel::accept() {
-  if (!myContext || !myContext->scenario) return false;
+  if (!myContext || !myContext->scenario || checking()) return false;
   const char* folder = myField.text();
   if (!folder || !*folder) {
     myField.focus();
@@ -135,26 +141,42 @@ bool cFileSelectPanel::accept() {
     cMessageForm::errorbox(this, fillText(text ? text : "%s", reason.c_str()).c_str(), nullptr);
     return false;
   }
-  cSoftPkgScenario& scen = *myContext->scenario;
+  // A check that was dropped may still be finishing its last target, and
+  // its end may still be queued: both are over before the context changes.
+  myCheck.terminate();
+  processActionFirst(&myCheck);
   // A ".." in the folder is settled before anything is recorded under it,
   // so that every later run reaches the same folder.
-  if (!scen.setStr(-1, "pgm", settledPath(folder).c_str())) return false;
-  _guardchar<char> blocker;
-  if (!scen.getCopiedFiles(myContext->files, &blocker)) {
-    // A link already in the folder that leads out of it, or nowhere.
-    if (blocker.ptr)
-      cMessageForm::errorbox(this, fillText(string(messageFor(iiSpecialObject)), blocker.ptr).c_str(),
-                             nullptr);
-    return false;
+  if (!myContext->scenario->setStr(-1, "pgm", settledPath(folder).c_str())) return false;
+  myCheck.context = myContext;
+  myCheck.show(false);
+  myBrowse.disable(true);
+  repaint(nullptr);
+  // Without a thread of its own the check still answers, on this one.
+  if (!myCheck.start()) onCheckEnd(compareFiles(*myContext));
+  return true;
+}
+
+void cFileSelectPanel::cancelCheck() {
+  if (!checking()) return;
+  myCheck.stop();
+  myCheck.hide(false);
+  if (chooseFolder) myBrowse.enable();
+  repaint(nullptr);
+}
+
+void cFileSelectPanel::onCheckEnd(int code) {
+  if (!checking()) return;  // dropped before it ended
+  cancelCheck();
+  // No file for this system and language: nothing stands in the way. The
+  // same walk as the init job's for an upgrade, it also marked the targets
+  // that already hold the package's bytes.
+  if (code == iiReady || (code == iiBadPackage && !myContext->files.head)) {
+    notifyAction(new cChildAction(kAccepted));
+    return;
   }
-  if (!myContext->files.head) return true;
-  // The same walk as the init job's for an upgrade: it also marks the
-  // targets that already hold the package's bytes.
-  const int code = compareFiles(*myContext);
-  if (code == iiReady) return true;
   const int row = messageFor(code);
   if (row >= 0) cMessageForm::errorbox(this, fillText(string(row), myContext->problemPath.ptr).c_str(), nullptr);
-  return false;
 }
 
 std::string cFileSelectPanel::sizeLine() {
@@ -182,12 +204,17 @@ void cFileSelectPanel::onPaint(cCanvas* c) {
   c->setTextColors(kTextColor, kWhite);
   const std::string size = sizeLine();
   c->drawTextLimited(20, 110, width() - 40, 18, cCanvas::eAlignLeft, false, 0, 0, size.c_str(), -1, nullptr, false);
+  if (checking()) return;
   const char* hint = string(6);
   c->drawTextWrapped(20, 140, width() - 40, height() - 100, cCanvas::eAlignJustify, hint ? hint : "", drawn, false,
                      1.2);
 }
 
 bool cFileSelectPanel::onAction(cChildElement* sender, cChildAction* a) {
+  if (sender == &myCheck && a && a->code == cJobPanel::kJobEnded) {
+    onCheckEnd(static_cast<cJobPanel::cJobEndAction*>(a)->endCode);
+    return true;
+  }
   if (sender == &myBrowse && a && a->code == kButtonClick) browse();
   return cChildElement::onAction(sender, a);
 }

@@ -157,22 +157,34 @@ TEST(ScenarioModel, TargetsStayInsideTheirFolder) {
   std::filesystem::create_directories(dir.file("outside"));
   std::filesystem::create_directory_symlink(dir.file("outside"), dir.file("app/escape"));
   std::filesystem::create_directory_symlink(dir.file("app/data"), dir.file("app/alias"));
+  std::filesystem::create_directory_symlink(dir.file("app"), dir.file("app/self"));
+  // The files of one package share their folders: what was found of a
+  // folder for one file holds for the next, and no more.
   struct Case {
     const char* var;
-    const char* rest;
+    std::vector<const char*> rests;
     bool ok;
+    const char* blocker;
   } cases[] = {
-      {"pgm", "data/file", true},    {"pgm", "new/deeper/file", true}, {"pgm", "alias/file", true},
-      {"pgm", "escape/file", false}, {"pgm", "escape", false},         {"pgm", "../x", false},
-      {"pgm", "a/../../x", false},   {"pgm", "a/../b", true},          {"", "/tmp/absolute", true},
+      {"pgm", {"data/file"}, true, nullptr},         {"pgm", {"new/deeper/file"}, true, nullptr},
+      {"pgm", {"alias/file"}, true, nullptr},        {"pgm", {"escape/file"}, false, "app/escape"},
+      {"pgm", {"escape"}, false, "app/escape"},      {"pgm", {"../x"}, false, nullptr},
+      {"pgm", {"a/../../x"}, false, nullptr},        {"pgm", {"a/../b"}, true, nullptr},
+      {"", {"/tmp/absolute"}, true, nullptr},
+      {"pgm", {"self/file", "self/../x"}, false, "app/self/.."},
+      {"pgm", {"data/a", "data/b", "alias/c", "escape/d"}, false, "app/escape"},
+      {"pgm", {"new/a", "new/b", "data/c"}, true, nullptr},
   };
   for (Case& c : cases) {
+    SCOPED_TRACE(c.rests.back());
     cSoftPkgScenario s;
     s.setStr(-1, "pgm", dir.file("app").c_str());
     addItem(s, sampleBytes(10));
-    addFile(s, 0, c.var, c.rest);
+    for (const char* rest : c.rests) addFile(s, 0, c.var, rest);
     _List<cSoftPkgScenario::sCopiedFile> out;
-    EXPECT_EQ(s.getCopiedFiles(out), c.ok) << c.rest;
+    _guardchar<char> blocker;
+    EXPECT_EQ(s.getCopiedFiles(out, &blocker), c.ok);
+    EXPECT_EQ(text(blocker.ptr), c.blocker ? dir.file(c.blocker) : "(null)");
     out.destroy();
   }
 }

@@ -120,6 +120,10 @@ struct Wizard : ::testing::Test {
   void waitForStepAfter(int step) {
     for (int i = 0; i < 200 && wizard->current() == step; ++i) window.waitAndSettle(50);
   }
+  // Hands over actions until the target page has the check's answer.
+  void waitForCheck() {
+    for (int i = 0; i < 200 && wizard->targetPage().checking(); ++i) window.waitAndSettle(50);
+  }
   void waitForFinish() {
     for (int i = 0; i < 200 && wizard->currentKind() != K::skFinish; ++i) window.waitAndSettle(50);
   }
@@ -550,6 +554,7 @@ TEST_F(Wizard, TargetChecksNameTheFirstOffendingPathAndTheVolumeMustHaveRoom) {
     c.arrange();
     cWizTestWindow::shown.clear();
     window.key(cChildElement::kcEnter);
+    waitForCheck();
     if (c.message < 0) {
       waitForFinish();
       EXPECT_EQ(wizard->currentKind(), K::skFinish);
@@ -562,6 +567,84 @@ TEST_F(Wizard, TargetChecksNameTheFirstOffendingPathAndTheVolumeMustHaveRoom) {
   }
   EXPECT_EQ(readFile(folder + "/b"), "mine");
   EXPECT_EQ(ctx->result, 0);
+}
+
+// The targets of a large package are checked off the window's thread: held
+// at its first file, the check leaves the window answering keys and clicks.
+// Escape, a click on an earlier step and the close box drop it at once and
+// nothing follows from it; a second "Next" starts no second check; let go,
+// it passes and the installation runs.
+TEST_F(Wizard, TheWindowAnswersWhileTheTargetsAreChecked) {
+  PkgVersion many;
+  for (int i = 0; i < 2000; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "d%d/f%d", i % 20, i);
+    many.files.push_back({name, "x"});
+  }
+  cFileSelectPanel::volInfo = [](const char*, unsigned long long& t, unsigned long long& a) {
+    t = a = 1ULL << 40;
+    return true;
+  };
+  constexpr int kEarlier = cInstWizard::kSideTop + 3;  // the welcome step's entry
+  const struct {
+    const char* what;
+    std::function<void(Wizard&)> act;
+    int step;  // where the wizard is once the held check has ended
+    std::vector<std::string> shown;
+  } cases[] = {
+      {"Escape", [](Wizard& t) { t.window.key(cChildElement::kcEscape); }, 1, {}},
+      {"an earlier step",
+       [](Wizard& t) {
+         t.wizard->onMouseButton(30, kEarlier, cChildElement::mbLeft, true);
+         t.wizard->onMouseButton(30, kEarlier, cChildElement::mbLeft, false);
+       },
+       0, {}},
+      {"the close box, answered No",
+       [](Wizard& t) {
+         cWizTestWindow::scripts.push_back(no);
+         EXPECT_FALSE(t.wizard->onClose());
+       },
+       1, {sectionText("pkgm::instw", 15)}},
+      {"a second Next", [](Wizard& t) { t.window.key(cChildElement::kcEnter); }, 3, {}},
+      // The dropped check's end is still queued when the next one starts.
+      {"Escape, then Next again",
+       [](Wizard& t) {
+         t.window.key(cChildElement::kcEscape);
+         cFileSelectPanel::cCheckPanel& check = t.wizard->targetPage().checkPanel();
+         while (check.runs()) cJob::sleep(1);
+         check.hold();
+         t.window.key(cChildElement::kcEnter);
+       },
+       3, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    fresh();
+    make("", many, "w");
+    open();
+    wizard->setStep(1);
+    ASSERT_EQ(wizard->currentKind(), K::skTarget);
+    cWizTestWindow::shown.clear();
+    cFileSelectPanel& page = wizard->targetPage();
+    page.checkPanel().hold();
+    window.key(cChildElement::kcEnter);
+    ASSERT_TRUE(page.checking());
+    EXPECT_FALSE(page.browseButton().enabled()) << "the folder stays as checked";
+    c.act(*this);
+    const bool dropped = c.step != 3;
+    EXPECT_EQ(page.browseButton().enabled(), dropped);
+    EXPECT_EQ(page.checking(), !dropped);
+    page.checkPanel().release();
+    waitForCheck();
+    while (page.checkPanel().runs()) window.waitAndSettle(50);
+    window.settle();
+    // Every report of the installation is an action: waited on by state.
+    for (int i = 0; i < 100000 && wizard->currentKind() == K::skInstall; ++i) window.waitAndSettle(50);
+    EXPECT_EQ(wizard->current(), c.step);
+    EXPECT_EQ(cWizTestWindow::shown, c.shown);
+    EXPECT_EQ(std::filesystem::exists(dir.root + "/Applications/d0/f0"), !dropped);
+    EXPECT_EQ(ctx->result, 0);
+  }
 }
 
 // The folder is the user's choice, settled before anything is recorded
