@@ -1,5 +1,7 @@
 #include "tamsivarapp/installinit.h"
 
+#include <fcntl.h>
+
 #include <cstring>
 #include <string>
 
@@ -245,6 +247,12 @@ int compareFiles(sPkgInstallContext& ctx, const std::function<bool(double)>& goO
     // first stage settles them.
     work = work || sPkgInstallContext::changed(f) || hasSideFiles(f.path.ptr);
   }
+  // So is a listed file this version does not hold: a run of this version
+  // cut short, or whose store failed, before it dropped it left it listed.
+  using tExisting = decltype(ctx.existing);
+  for (auto* it = ctx.existing.root ? tExisting::leftmost(ctx.existing.root) : nullptr; it && !work;
+       it = tExisting::next(it))
+    work = !it->value.kept;
   // Identical files under another version still rewrite the record, so an
   // upgrade that changed no byte is not stuck at the old version. So does a
   // record naming a file that is gone: a run of this version cut short
@@ -277,6 +285,15 @@ void findSuperseded(sPkgInstallContext& ctx, cApplicationConfig* config) {
 
 }  // namespace
 
+// Whether a file the record marks by its identity is still that file.
+static bool markedLeft(const sPkgInstallContext& ctx, cApplicationConfig* config) {
+  _guardchar<char> section;
+  recordSection(ctx.recordName.ptr, section);
+  for (const auto& [path, id] : readSideMark(config, section.ptr))
+    if (ownIdAt(AT_FDCWD, path) == id) return true;
+  return false;
+}
+
 int compareWithInstalled(sPkgInstallContext& context, cApplicationConfig* config) {
   bool previous = config && config->getParamInt(recordKey(context, "ver").c_str(), context.installedVersion);
   if (!previous) {
@@ -285,7 +302,10 @@ int compareWithInstalled(sPkgInstallContext& context, cApplicationConfig* config
     return code;
   }
   if (previous) {
-    if (int code = compareFiles(context)) return code;
+    int code = compareFiles(context);
+    // An upgrade cut short may have left files it marked to remove.
+    if (code == iiNothingToDo && markedLeft(context, config)) code = iiReady;
+    if (code) return code;
   }
   if (!context.scenario->requiresSize(65536)) return iiNothingToDo;
   findSuperseded(context, config);

@@ -140,9 +140,10 @@ class cInstallerRun {
     if (!saveRecord(managerKnown ? manager.ptr : nullptr, managerShortcut.ptr, {dropped_, sidesLeft()}))
       return undo();
     host_.notifyLastStage();
-    removeDropped();
+    const bool unlisted = unlistDropped();
+    if (unlisted) removeDropped();
     for (sEntry& e : entries_) removeSide(e, e.backup, e.backupId);
-    return finish();
+    return unlisted ? finish() : 1;
   }
 
  private:
@@ -276,26 +277,46 @@ class cInstallerRun {
       if (!held.count(file)) keep(file, kKeptNotInstalled);
   }
 
-  // The final record names the new files, the dropped ones that had to
-  // stay, and the side files until they are gone. The record of the new
-  // version is in place already: one that cannot be saved still lists the
-  // dropped files that are gone, and the run names them.
-  int finish() {
-    if (!config_) return 0;
-    std::vector<std::string> files = targets();
-    files.insert(files.end(), keptDropped_.begin(), keptDropped_.end());
+  // Saves the record of the new version listing `files`, with the side
+  // files still there.
+  bool saveList(const std::vector<std::string>& files) {
     writeFileList(config_, section_.ptr, files);
     writeSideMark(config_, section_.ptr, sidesLeft());
     clearStoreTrouble(config_);
     errno = 0;
-    if (config_->saveConfig()) return 0;
+    if (config_->saveConfig()) return true;
     const int err = errno;
-    if (savedAs(files)) return 0;
+    if (savedAs(files)) return true;
     // The new version is in place: never "nothing was changed".
     unsaved(err);
     ctx_.result = irRecordLeft;
     nameUnlisted(files);
-    return 1;
+    return false;
+  }
+
+  // A dropped file is unlinked only once the saved record lists it no
+  // more, so that no record ever lists a file that is gone, where a user's
+  // file may stand later. Until it goes the record marks it by its
+  // identity, as a side file, for a run cut short to leave to the next run
+  // or the uninstall. Where that record cannot be saved, the store still
+  // lists the dropped files, all of them still there, and the run names
+  // them.
+  bool unlistDropped() {
+    if (!config_ || dropped_.empty()) return true;
+    for (const std::string& path : dropped_)
+      if (const sFileId id = ownIdOf(path); id.known()) sides_[path] = id;
+    return saveList(targets());
+  }
+
+  // The final record names the new files, the dropped ones that had to
+  // stay, and the side files until they are gone. Where it cannot be
+  // saved, the one saved before it names the new files and marks the
+  // dropped ones by identity alone.
+  int finish() {
+    if (!config_) return 0;
+    std::vector<std::string> files = targets();
+    files.insert(files.end(), keptDropped_.begin(), keptDropped_.end());
+    return saveList(files) ? 0 : 1;
   }
 
   // Names side files just made in the record, `added` alone where the
@@ -926,20 +947,25 @@ class cInstallerRun {
     }
     // A run cut short between removing a dropped file and its emptied
     // folder left the folder, born before that run saved the record that
-    // still names the file; one the user made there again since is younger
-    // and stays. Where a record of an earlier build keeps whole seconds, a
-    // folder born in the very second it was saved may be either, and
-    // stays. A record without its time proves nothing, and the store file's
-    // time moves with any other package's save: then they all stay.
-    if (oldFolder && recordTime_)
-      for (const std::string& path : ctx_.listedGone)
+    // still names or marks the file; one the user made there again since is
+    // younger and stays. Where a record of an earlier build keeps whole
+    // seconds, a folder born in the very second it was saved may be either,
+    // and stays. A record without its time proves nothing, and the store
+    // file's time moves with any other package's save: then they all stay.
+    if (oldFolder && recordTime_) {
+      std::vector<std::string> gone = ctx_.listedGone;
+      for (const auto& [side, id] : earlierSides_) gone.push_back(side);
+      for (const std::string& path : gone)
         if (!listed_.count(path) && under(path, old) && !hasDotSteps(path))
           dropEmptyFoldersBelow(old, path, pinOf(old, path), recordTime_);
+    }
     // A path kept early may lead through a link into a folder a later path
     // emptied and removed: only what is still there once every dropped file
     // has been dealt with was kept.
     for (const sKeptFile& k : stayed) {
       if (!exists(k.path.c_str())) continue;
+      // Listed again, it needs no mark.
+      sides_.erase(k.path);
       keptDropped_.push_back(k.path);
       if (worthNaming(k.path)) ctx_.kept.push_back(k);
     }

@@ -434,7 +434,10 @@ class cRecordRoad {
     // run emptied, as it always did.
     if (ctx_.base.empty() || ctx_.base == "/") return;
     const std::optional<sSaveTime> saved = readRecordTime(ctx_.config, section_.c_str());
-    for (const std::string& file : listed_) {
+    // So do the folders of the files it marked to remove.
+    std::vector<std::string> files(listed_.begin(), listed_.end());
+    for (const auto& [side, id] : earlierSides_) files.push_back(side);
+    for (const std::string& file : files) {
       if (anchorFor(file) != ctx_.base) continue;
       const std::string folder = parentOf(file);
       const bool proven = !saved || emptied_.count(folder) || (!saved->fine && exists(folder.c_str()));

@@ -67,8 +67,9 @@ tFiles filesIn(const std::string& root) {
   return found;
 }
 
-// Where the record and the files part: "21 <path>" for a listed file that
-// is not there, "22 <path>" for one without the recorded version's bytes.
+// Where the record and the files part: "21 <path>" for a listed file the
+// recorded version does not hold there, "22 <path>" for one of its files
+// with other bytes.
 std::set<std::string> mismatches(const Record& r, const std::string& root) {
   const tFiles none, &claimed = !r.versioned ? none : r.ver == kVerTwo ? kTwo : kOne;
   const tFiles there = filesIn(root);
@@ -76,11 +77,21 @@ std::set<std::string> mismatches(const Record& r, const std::string& root) {
   for (const std::string& path : r.files) {
     const std::string rel = path.substr(root.size() + 1);
     const auto at = there.find(rel), want = claimed.find(rel);
-    if (at == there.end())
+    if (at == there.end() || want == claimed.end())
       out.insert("21 " + path);
-    else if (want == claimed.end() || at->second != want->second)
+    else if (at->second != want->second)
       out.insert("22 " + path);
   }
+  return out;
+}
+
+// What a record of the new version lists that is not there, where a
+// user's file could later be taken for the package's.
+std::set<std::string> listedMissing(const Record& r) {
+  std::set<std::string> out;
+  if (r.versioned && r.ver == kVerTwo)
+    for (const std::string& path : r.files)
+      if (!fs::exists(fs::symlink_status(path))) out.insert(path);
   return out;
 }
 
@@ -138,6 +149,7 @@ TEST(InstallerJob, SavesFailingFromAnyPointEndTrulyAndNameWhatIsLeft) {
           drive(home, {two, "--pgm", root}, std::string(c.call) + ":error=ENOSPC:when=" + std::to_string(n) + "+");
       const Record after = recordIn(home);
       const tFiles files = packageFiles();
+      EXPECT_EQ(listedMissing(after), std::set<std::string>()) << run.out;
       if (run.status == 0) {
         ended = true;
         EXPECT_EQ(files, kTwo) << run.out;
