@@ -395,8 +395,12 @@ class cInstallerRun {
       if (isBackup && listed_.count(owner) && (!exists(owner.c_str()) || (entry && changed(*entry)))) {
         cHeldFolder at;
         if (!holdAt(at, anchor, owner) || !restoreHeld(at, folder.leaf(), at.leaf())) return fail(irStaleSideFile, owner);
-      } else if (::unlinkat(folder.fd(), folder.leaf().c_str(), 0) != 0 && entry && changed(*entry)) {
-        return fail(irStaleSideFile, side);
+      } else if (::unlinkat(folder.fd(), folder.leaf().c_str(), 0) != 0) {
+        if (entry && changed(*entry)) return fail(irStaleSideFile, side);
+      } else if (!listed_.count(owner) && anchor == folder_) {
+        // A dropped file an upgrade cut short had marked: the folders it
+        // emptied go as they would have then.
+        dropEmptyFoldersBelow(anchor, side, pinOf(anchor, side));
       }
     }
     dropUnfinishedFolders();

@@ -539,13 +539,13 @@ TEST(InstallerJob, TheAbortQuestionHoldsEachPhaseAndYesUndoesAtOnce) {
 
 // Killed while the files the new version dropped are being removed, or
 // after, before the record lists the rest: the record, of the new version,
-// still names the dropped files, and the next run of that version leaves
-// it naming exactly the version's own, whatever of them is left, and the
-// folder it emptied gone.
+// still names the dropped files, or marks them by identity, and the next
+// run of that version leaves it naming exactly the version's own, whatever
+// of them is left, and the folder it emptied gone.
 TEST(InstallerJob, KilledWhileDroppedFilesGoTheNextRunNamesOnlyTheVersionsFiles) {
   const PkgVersion a = v1(), b = v2();
-  for (const bool allGone : {false, true}) {
-    SCOPED_TRACE(allGone);
+  for (const auto& [allGone, marked] : {std::pair{false, false}, {true, false}, {false, true}}) {
+    SCOPED_TRACE(std::to_string(allGone) + " marked " + std::to_string(marked));
     ScratchDir dir;
     const std::string root = dir.file("app"), cfgDir = dir.file("cfg");
     PkgVersion both = a;
@@ -564,6 +564,10 @@ TEST(InstallerJob, KilledWhileDroppedFilesGoTheNextRunNamesOnlyTheVersionsFiles)
     {
       cCIAppFullConfig cfg;
       ASSERT_TRUE(cfg.openConfig(cfgDir.c_str()));
+      if (marked) {
+        listed.resize(b.files.size());
+        writeSideMark(&cfg, "install/sample", {{root + "/gone/other.txt", ownIdAt(AT_FDCWD, root + "/gone/other.txt")}});
+      }
       writeFileList(&cfg, "install/sample", listed);
       ASSERT_TRUE(cfg.saveConfig());
     }
