@@ -331,6 +331,8 @@ TEST(Uninstall, ARerunTakesOnlyTheFoldersACutShortUpgradeEmptied) {
     std::vector<std::string> remade = {};
     // The folders of the files the record still names.
     std::vector<std::string> gone = {"drop/d0"};
+    // Whether the record marks those files by identity instead.
+    bool marked = false;
   } cases[] = {
       {"killed before removing the emptied folders", {"drop/d0"}, 1, false, false},
       {"killed between removing one and the next", {"drop"}, 1, false, false},
@@ -346,6 +348,10 @@ TEST(Uninstall, ARerunTakesOnlyTheFoldersACutShortUpgradeEmptied) {
        {"one/a", "four/j/k"}, {"two/b/c", "three", "four/j/k", "one/a"}},
       {"one made again beside others emptied, uninstalled at once", {"two/b/c", "three", "four/j"}, 1, true, false,
        false, {"one/a", "four/j/k"}, {"two/b/c", "three", "four/j/k", "one/a"}},
+      {"marked, killed between removing one and the next, uninstalled at once", {"drop"}, 1, false, false, false, {},
+       {"drop/d0"}, true},
+      {"marked, made again after the record was saved, uninstalled at once", {"drop"}, -1, false, true, false, {},
+       {"drop/d0"}, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -366,8 +372,17 @@ TEST(Uninstall, ARerunTakesOnlyTheFoldersACutShortUpgradeEmptied) {
       cCIAppFullConfig cfg;
       ASSERT_TRUE(cfg.openConfig(pkg.cfgDir.c_str()));
       std::vector<std::string> listed = readFileList(&cfg, "install/sample");
-      for (const std::string& g : c.gone) listed.push_back(pkg.root + "/" + g + "/f");
+      tSideMark marks;
+      // An identity no file there holds: the marked files are gone.
+      for (const std::string& g : c.gone) {
+        const std::string file = pkg.root + "/" + g + "/f";
+        if (c.marked)
+          marks[file] = ownIdAt(AT_FDCWD, pkg.cfgDir);
+        else
+          listed.push_back(file);
+      }
       writeFileList(&cfg, "install/sample", listed);
+      writeSideMark(&cfg, "install/sample", marks);
       long long sec = born.stx_btime.tv_sec + (c.fine ? 0 : c.savedAfter);
       if (c.fine) {
         const long long stamp = sec * 1000000000 + born.stx_btime.tv_nsec + c.savedAfter;
