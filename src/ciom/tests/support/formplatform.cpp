@@ -3,6 +3,7 @@
 #include "base/stringkey.h"
 #include "ciom/ciomlangs.h"
 #include "ciom/fontobject.h"
+#include "support/canvaslog.h"
 #include "support/fixedcanvas.h"
 
 int cTestPopupHolder::alive = 0;
@@ -41,6 +42,10 @@ void cFormTestTarget::useLanguage(eCIOMStdLangs lang) {
 void cFormTestTarget::bind(cChildElement* root, int w, int h) {
   form = root;
   cTestRequestTarget::bind(root, w, h);
+  // A window paints as it is mapped, before its queue first runs.
+  cLoggingCanvas<cFixedMetricCanvas> canvas(w, h);
+  root->processPaint(&canvas);
+  firstPaint = canvas;
   settle();
 }
 
