@@ -169,12 +169,25 @@ void cFolderChooseDialog::startLevel(bool readHere) {
   myLevelNext = resumes ? myResumeAt : 0;
   myReader.level = myLevel;
   myReader.run = ++myRun;
-  cWalkAction read(resumes ? cWalkAction::kRows : cWalkAction::kRead, myRun,
-                   readHere && cFolderChooseTree::readLevel(myLevel, nullptr));
-  if (readHere || resumes)
-    onWalkStep(&read);
-  else if (!myReader.start())
+  if (readHere) {
+    myReadOnPaint = true;
+  } else if (resumes) {
+    cWalkAction rows(cWalkAction::kRows, myRun);
+    onWalkStep(&rows);
+  } else if (!myReader.start()) {
     endLevel(false);
+  }
+}
+
+void cFolderChooseDialog::onPaint(cCanvas* c) {
+  cCustomForm::onPaint(c);
+  // The window shows the start's row before its level is read. The read is
+  // queued, and the window runs its queue before each of its events: input
+  // given meanwhile waits in the window's own event queue and meets the
+  // level's rows.
+  if (!myReadOnPaint) return;
+  myReadOnPaint = false;
+  postAction(new cWalkAction(cWalkAction::kReadHere, myRun));
 }
 
 void cFolderChooseDialog::cLevelReader::onJobEnd(unsigned long code) {
@@ -183,6 +196,10 @@ void cFolderChooseDialog::cLevelReader::onJobEnd(unsigned long code) {
 
 void cFolderChooseDialog::onWalkStep(cWalkAction* a) {
   if (a->run != myRun || !myLevel) return;
+  if (a->code == cWalkAction::kReadHere) {
+    a->code = cWalkAction::kRead;
+    a->read = cFolderChooseTree::readLevel(myLevel, nullptr);
+  }
   if (a->code == cWalkAction::kRead && !a->read) {
     endLevel(false);
     return;
@@ -242,6 +259,7 @@ void cFolderChooseDialog::startQueued() {
 
 void cFolderChooseDialog::endWalk() {
   ++myRun;
+  myReadOnPaint = false;
   myReader.stop();
   myReader.terminate();
   myLevel = nullptr;

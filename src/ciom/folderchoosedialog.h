@@ -36,6 +36,7 @@ class cFolderChooseDialog : public cCustomForm {
   bool onAction(cChildElement* sender, cChildAction* a) override;
   bool onFormAccept() override;
   bool onFormCancel() override;
+  void onPaint(cCanvas* c) override;
 
   // Both start a walk, listed while the window goes on answering: the
   // deepest is selected and its first rows laid at once, then the levels
@@ -85,11 +86,12 @@ class cFolderChooseDialog : public cCustomForm {
     std::string field;
     const cChildElement* focus = nullptr;
   };
-  // A step of the walk numbered `run`: the level's read ended, or its next
-  // batch of rows is due. A step of an ended walk is dropped.
+  // A step of the walk numbered `run`: the level's read ended, or is due
+  // on this thread, or its next batch of rows is due. A step of an ended
+  // walk is dropped.
   class cWalkAction : public cChildAction {
    public:
-    enum { kRead = 1, kRows = 2 };
+    enum { kRead = 1, kRows = 2, kReadHere = 3 };
     cWalkAction(int code, int run, bool read = false) : cChildAction(code), run(run), read(read) {}
     int run;
     bool read;
@@ -97,7 +99,9 @@ class cFolderChooseDialog : public cCustomForm {
   sListing listing(cFolderChooseTree::sWalk walk, cTreeFoldersContentItem* first, bool selects);
   // Starts the walk at once, or after the level whose rows are coming.
   void request(sListing l);
-  void begin(sListing l, bool readHere = false);  // the first level read here, before any key
+  // readHere: the first level is read on this thread once the window has
+  // painted, before it handles any input.
+  void begin(sListing l, bool readHere = false);
   // A walk's rows are laid and its deepest selected as it starts, so keys
   // and clicks act on the tree at every step; false when that ended the
   // dialog.
@@ -130,6 +134,7 @@ class cFolderChooseDialog : public cCustomForm {
   size_t myLevelNext = 0;
   size_t myResumeAt = 0;  // the deepest level's rows laid before the levels above it
   int myRun = 0;
+  bool myReadOnPaint = false;  // the start level waits for the window's first paint
   // After the tree: its read ends before the nodes it writes go.
   cLevelReader myReader{*this};
 };

@@ -604,3 +604,60 @@ TEST_F(FolderChooseDialogFill, ClickAtEveryTurnOfTheWalkActsAsAfterIt) {
 }
 
 }  // namespace
+
+namespace {
+
+// The window shows at once: its first paint has the start's row selected
+// and none of the start level's rows, which are read before the window's
+// first input. Keys given at once then act as they do after the walk.
+TEST_F(FolderChooseDialogFill, TheWindowPaintsBeforeTheStartLevelIsRead) {
+  const struct {
+    const char* name;
+    std::string start;
+    const char *startLabel, *firstRow;  // the start's row, and its level's first
+    std::vector<int> keys;              // given at once, after the tree takes the focus
+  } cases[] = {
+      {"big, Down", big, "big", "d10000", {cChildElement::kcDown}},
+      {"big, Down Down", big, "big", "d10000", {cChildElement::kcDown, cChildElement::kcDown}},
+      {"big, Escape", big, "big", "d10000", {kEscape}},
+      {"small, Down Return", tmp.file("a/b"), "b", "c", {cChildElement::kcDown, kEnter}},
+  };
+  struct sOutcome {
+    std::string selected, field;
+    int ended = -1;
+    bool operator==(const sOutcome&) const = default;
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    sOutcome seen[2];  // the keys at once, then after the walk
+    for (int afterWalk : {0, 1}) {
+      play([&](cFolderChooseDialog& d, cFormTestTarget& w) {
+        std::vector<std::string> painted;
+        for (const sDrawnText& t : w.firstPaint.texts) painted.push_back(t.text);
+        if (!afterWalk) {
+          EXPECT_NE(std::find(painted.begin(), painted.end(), c.startLabel), painted.end());
+          EXPECT_EQ(std::find(painted.begin(), painted.end(), c.firstRow), painted.end());
+          EXPECT_STREQ(d.tree().selected() ? d.tree().selected()->text : "-", c.startLabel);
+        } else {
+          finishWalk(d, w);
+        }
+        w.key(cChildElement::kcTab, true);
+        for (int k : c.keys) w.key(k);
+        finishWalk(d, w);
+        sOutcome& o = seen[afterWalk];
+        o.field = d.field().text() ? d.field().text() : "";
+        if (w.ended()) {
+          o.ended = w.result;
+          return;
+        }
+        o.selected = d.tree().selected() ? d.tree().selected()->text : "-";
+        w.key(kEscape);
+      });
+      _guardchar<char> folder(c.start.c_str());
+      cFolderChooseDialog::choose(&parent, "Choose", folder);
+    }
+    EXPECT_EQ(seen[0], seen[1]) << seen[0].selected << " | " << seen[0].field << " | " << seen[0].ended;
+  }
+}
+
+}  // namespace

@@ -3,7 +3,33 @@
 #include "base/stringkey.h"
 #include "ciom/ciomlangs.h"
 #include "ciom/fontobject.h"
+#include "support/canvaslog.h"
 #include "support/fixedcanvas.h"
+
+namespace {
+
+// Paints through to every child, each text drawn kept in one log.
+class cWindowPaint : public cFixedMetricCanvas {
+ public:
+  cWindowPaint(int w, int h, sCanvasLog& log) : cFixedMetricCanvas(w, h), myLog(log) {}
+  bool canDrawAt(sRect*) override { return true; }
+  cCanvas* subCanvas(sRect* r) override { return new cWindowPaint(r->width, r->height, myLog); }
+  bool drawText(int x, int y, bool, const char* text, long long len) override {
+    if (text) myLog.texts.push_back({x, y, len < 0 ? std::string(text) : std::string(text, static_cast<size_t>(len))});
+    return text != nullptr;
+  }
+  bool drawText(int x, int y, bool, const unsigned short* text, long long len) override {
+    _typebuf<char> utf8;
+    _w2pc(text, len, utf8);
+    myLog.texts.push_back({x, y, std::string(utf8.ptr ? utf8.ptr : "", static_cast<size_t>(utf8.count))});
+    return text != nullptr;
+  }
+
+ private:
+  sCanvasLog& myLog;
+};
+
+}  // namespace
 
 int cTestPopupHolder::alive = 0;
 std::deque<cFormTestTarget::tScript> cFormTestTarget::scripts;
@@ -41,6 +67,10 @@ void cFormTestTarget::useLanguage(eCIOMStdLangs lang) {
 void cFormTestTarget::bind(cChildElement* root, int w, int h) {
   form = root;
   cTestRequestTarget::bind(root, w, h);
+  // A window paints as it is mapped, before its queue first runs.
+  firstPaint.clear();
+  cWindowPaint canvas(w, h, firstPaint);
+  root->processPaint(&canvas);
   settle();
 }
 

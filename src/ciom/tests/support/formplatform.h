@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ciom/langids.h"
+#include "support/canvaslog.h"
 #include "support/testplatform.h"
 
 class cFormTestTarget;
@@ -53,6 +54,7 @@ class cFormTestTarget : public cTestRequestTarget {
   int result = 0;
   bool hasResult = false;  // any int, the platform's running marker too, is a result
   cChildElement* form = nullptr;
+  sCanvasLog firstPaint;  // what the window showed before its queue first ran
 
   void bind(cChildElement* root, int w, int h);
   // Drains the queue until no action is left.
