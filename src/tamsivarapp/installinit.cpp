@@ -1,7 +1,5 @@
 #include "tamsivarapp/installinit.h"
 
-#include <fcntl.h>
-
 #include <cstring>
 #include <string>
 
@@ -285,13 +283,13 @@ void findSuperseded(sPkgInstallContext& ctx, cApplicationConfig* config) {
 
 }  // namespace
 
-// Whether a file the record marks by its identity is still that file.
-static bool markedLeft(const sPkgInstallContext& ctx, cApplicationConfig* config) {
+// Whether the record marks a file by its identity: a run ends leaving no
+// mark, so one cut short left a file to remove or, the file gone, a mark
+// that only a new save of the record drops.
+static bool marksLeft(const sPkgInstallContext& ctx, cApplicationConfig* config) {
   _guardchar<char> section;
   recordSection(ctx.recordName.ptr, section);
-  for (const auto& [path, id] : readSideMark(config, section.ptr))
-    if (ownIdAt(AT_FDCWD, path) == id) return true;
-  return false;
+  return !readSideMark(config, section.ptr).empty();
 }
 
 int compareWithInstalled(sPkgInstallContext& context, cApplicationConfig* config) {
@@ -304,7 +302,7 @@ int compareWithInstalled(sPkgInstallContext& context, cApplicationConfig* config
   if (previous) {
     int code = compareFiles(context);
     // An upgrade cut short may have left files it marked to remove.
-    if (code == iiNothingToDo && markedLeft(context, config)) code = iiReady;
+    if (code == iiNothingToDo && marksLeft(context, config)) code = iiReady;
     if (code) return code;
   }
   if (!context.scenario->requiresSize(65536)) return iiNothingToDo;

@@ -544,7 +544,7 @@ TEST(InstallerJob, TheAbortQuestionHoldsEachPhaseAndYesUndoesAtOnce) {
 // of them is left, and the folder it emptied gone.
 TEST(InstallerJob, KilledWhileDroppedFilesGoTheNextRunNamesOnlyTheVersionsFiles) {
   const PkgVersion a = v1(), b = v2();
-  for (const auto& [allGone, marked] : {std::pair{false, false}, {true, false}, {false, true}}) {
+  for (const auto& [allGone, marked] : {std::pair{false, false}, {true, false}, {false, true}, {true, true}}) {
     SCOPED_TRACE(std::to_string(allGone) + " marked " + std::to_string(marked));
     ScratchDir dir;
     const std::string root = dir.file("app"), cfgDir = dir.file("cfg");
@@ -565,8 +565,12 @@ TEST(InstallerJob, KilledWhileDroppedFilesGoTheNextRunNamesOnlyTheVersionsFiles)
       cCIAppFullConfig cfg;
       ASSERT_TRUE(cfg.openConfig(cfgDir.c_str()));
       if (marked) {
+        // Killed after the file went, the run left its mark alone.
+        const std::string other = root + "/gone/other.txt";
+        if (allGone) writeFile(other, "dropped too");
         listed.resize(b.files.size());
-        writeSideMark(&cfg, "install/sample", {{root + "/gone/other.txt", ownIdAt(AT_FDCWD, root + "/gone/other.txt")}});
+        writeSideMark(&cfg, "install/sample", {{other, ownIdAt(AT_FDCWD, other)}});
+        if (allGone) fs::remove(other);
       }
       writeFileList(&cfg, "install/sample", listed);
       ASSERT_TRUE(cfg.saveConfig());
@@ -575,6 +579,11 @@ TEST(InstallerJob, KilledWhileDroppedFilesGoTheNextRunNamesOnlyTheVersionsFiles)
     EXPECT_EQ(again.init, 0) << again.problem;
     EXPECT_EQ(again.job, 0) << again.problem;
     expectInstalled(root, cfgDir, b);
+    {
+      cCIAppFullConfig cfg;
+      ASSERT_TRUE(cfg.openConfig(cfgDir.c_str()));
+      EXPECT_TRUE(readSideMark(&cfg, "install/sample").empty());
+    }
     // A folder the run emptied goes; one standing empty where the files
     // were gone already may be the user's, made again.
     EXPECT_EQ(fs::exists(root + "/gone"), allGone);
