@@ -48,8 +48,10 @@ class cFolderContents {
   // Lists `path` in the order the system gives (users sort); with
   // `foldersAndFilesOnly`, everything else is left out. A failed listing is
   // empty. A reader off the main thread passes its stop flag: once it is
-  // set the listing ends at the next entry, and the answer is false.
-  bool init(const char* path, bool foldersAndFilesOnly, const std::atomic<bool>* stop = nullptr);
+  // set the listing ends at the next entry, and the answer is false. With
+  // `typesOnly` sizes and times may be left zero.
+  bool init(const char* path, bool foldersAndFilesOnly, const std::atomic<bool>* stop = nullptr,
+            bool typesOnly = false);
   // The home folder, "/" and every other mounted file system once per device.
   bool enumSpecialLocations();
   int count() const { return count_; }

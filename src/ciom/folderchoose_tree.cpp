@@ -120,7 +120,7 @@ void cFolderChooseTree::clearLevel(cTreeFoldersContentItem* node) {
 }
 
 bool cFolderChooseTree::readLevel(cTreeFoldersContentItem* node, const std::atomic<bool>* stop) {
-  if (!node->path.ptr || !node->contents.init(node->path.ptr, true, stop)) return false;
+  if (!node->path.ptr || !node->contents.init(node->path.ptr, true, stop, true)) return false;
   node->order = sortedOrder(node->contents);
   return true;
 }

@@ -67,6 +67,20 @@ TEST(FolderListing, EqualsTheSystemListingOfAnOddTree) {
   EXPECT_EQ(listed(folder), expected);
   EXPECT_FALSE(folder.init(dir.file("plain").c_str(), false));
   EXPECT_EQ(folder.count(), 0);
+
+  // Types taken from the entries name what a look at each entry names,
+  // links by what they lead to.
+  for (bool foldersAndFilesOnly : {false, true}) {
+    cFolderContents looked, named;
+    ASSERT_TRUE(looked.init(dir.root.c_str(), foldersAndFilesOnly));
+    ASSERT_TRUE(named.init(dir.root.c_str(), foldersAndFilesOnly, nullptr, true));
+    ASSERT_EQ(listed(named), listed(looked));
+    for (int i = 0; i < named.count(); ++i) {
+      const sFolderItemInfo* twin = entryNamed(looked, named.info(i)->name.ptr);
+      EXPECT_EQ(named.info(i)->type, twin->type) << twin->name.ptr;
+      EXPECT_EQ(named.info(i)->hidden, twin->hidden) << twin->name.ptr;
+    }
+  }
 }
 
 TEST(FolderListing, FullPathsAndLocalModificationTimes) {

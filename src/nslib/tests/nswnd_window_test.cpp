@@ -114,3 +114,47 @@ TEST(WindowLayer, QueuedExposuresMergeUpToAChangeOfSize) {
     nswnd_destroy(r.wnd);
   }
 }
+
+// A paint is on the screen once its exposure is handled, though more events
+// wait: whatever the program runs next may hold the window for a while.
+TEST(WindowLayer, APaintReachesTheScreenBeforeTheNextEvent) {
+  requireDisplay();
+  Display* d = nsapp()->display;
+  static unsigned long colour = 0xFF0000;
+  auto proc = [](int code, void* record, void* param) {
+    if (code == nswePaint) {
+      auto* p = static_cast<sNSWPaint*>(record);
+      GC gc = XCreateGC(p->context->display, p->context->drawable, 0, nullptr);
+      XSetForeground(p->context->display, gc, colour);
+      XFillRectangle(p->context->display, p->context->drawable, gc, 0, 0, 120, 80);
+      XFreeGC(p->context->display, gc);
+    }
+    return cRecorder::proc(code, record, param);
+  };
+  cRecorder r;
+  r.wnd = nswnd_create_wnd(proc, &r, "Shown", 120, 80, false, 10, 10);
+  ASSERT_TRUE(r.wnd && nswnd_show_floating(r.wnd));
+  ASSERT_TRUE(pumpUntil([&] { return !r.only(nswePaint).empty(); }));
+  nswnd_msgloop();
+  colour = 0x00FF00;
+  cPeer peer;
+  const Window xid = xidOf(r.wnd);
+  XClearArea(peer.d, xid, 0, 0, 0, 0, True);
+  XEvent later{};  // an event of nobody's, still waiting after the paint
+  later.xclient = {ClientMessage, 0, False, peer.d, xid, XInternAtom(peer.d, "ZVK_LATER", False), 32, {}};
+  XSendEvent(peer.d, xid, False, 0, &later);
+  XSync(peer.d, False);
+  XSync(d, False);
+  r.events.clear();
+  for (XEvent ev; r.only(nswePaint).empty() && XPending(d) > 1;) {
+    XNextEvent(d, &ev);
+    proccessEventProc(&ev);
+  }
+  ASSERT_FALSE(r.only(nswePaint).empty());
+  ASSERT_GE(XQLength(d), 1);
+  XImage* img = XGetImage(peer.d, xid, 0, 0, 120, 80, AllPlanes, ZPixmap);
+  ASSERT_TRUE(img);
+  EXPECT_EQ(XGetPixel(img, 60, 40) & 0xFFFFFF, 0x00FF00u);
+  XDestroyImage(img);
+  nswnd_destroy(r.wnd);
+}
