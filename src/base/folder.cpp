@@ -34,13 +34,20 @@ int typeOfMode(mode_t mode) {
 // that of what it leads to, nor where the file system names no type.
 int typeOfEntry(unsigned char type) {
   switch (type) {
-    case DT_REG: return fotFile;
-    case DT_DIR: return fotFolder;
-    case DT_BLK: return fotBlockDevice;
-    case DT_CHR: return fotCharDevice;
-    case DT_SOCK: return fotSocket;
-    case DT_FIFO: return fotOther;
-    default: return fotNone;
+    case DT_REG:
+      return fotFile;
+    case DT_DIR:
+      return fotFolder;
+    case DT_BLK:
+      return fotBlockDevice;
+    case DT_CHR:
+      return fotCharDevice;
+    case DT_SOCK:
+      return fotSocket;
+    case DT_FIFO:
+      return fotOther;
+    default:
+      return fotNone;
   }
 }
 

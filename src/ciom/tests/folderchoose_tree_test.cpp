@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -64,12 +66,20 @@ TEST(FolderChooseTree, NavigateListsEachLevelAndSelectsTheLast) {
 
   // Folders are listed as the file chooser sorts them, not in the order the
   // directory happens to give.
-  const std::vector<std::string> names = {"zeta", "Alpha", "mid", "10", "beta", "Zulu", "b"};
+  // Names of about eight bytes sharing their start, and bytes past ASCII,
+  // are ordered by their bytes as a whole.
+  std::vector<std::string> names = {"zeta", "Alpha", "mid", "10", "beta", "Zulu", "b",
+                                    "d0000000", "d000000", "d00000000", "d0000000a", "d0000001",
+                                    "d0000000\x7f", "d0000000\xc3\xa9", "d000000\xc2\x80",
+                                    "\xe2\x82\xac", "\xc3\xa9t\xc3\xa9"};
   mkdir((f.root + "/s").c_str(), 0755);
   for (const auto& n : names) mkdir((f.root + "/s/" + n).c_str(), 0755);
   cTreeFoldersContentItem* s = tree.navigate((f.root + "/s").c_str());
   ASSERT_TRUE(s);
-  EXPECT_EQ(sFixture::childLabels(s), (std::vector<std::string>{"10", "Alpha", "Zulu", "b", "beta", "mid", "zeta"}));
+  std::sort(names.begin(), names.end(), [](const std::string& x, const std::string& y) {
+    return std::strcmp(x.c_str(), y.c_str()) < 0;
+  });
+  EXPECT_EQ(sFixture::childLabels(s), names);
 }
 
 // A walk lays the row of each level before the level above is read, and
