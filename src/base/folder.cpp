@@ -126,6 +126,9 @@ bool cFolderContents::init(const char* path, bool foldersAndFilesOnly, const std
   DIR* dir = opendir(path);
   if (!dir) return false;
   int dirFd = dirfd(dir);
+  // Entries of a folder that may be read but not searched cannot be opened,
+  // nor looked at: they are left out, as a look at each would leave them.
+  if (typesOnly && faccessat(dirFd, ".", X_OK, AT_EACCESS) != 0) typesOnly = false;
   bool stopped = false;
   while (dirent* entry = readdir(dir)) {
     if (stop && stop->load(std::memory_order_relaxed)) {

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <utime.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <random>
@@ -81,6 +83,31 @@ TEST(FolderListing, EqualsTheSystemListingOfAnOddTree) {
       EXPECT_EQ(named.info(i)->hidden, twin->hidden) << twin->name.ptr;
     }
   }
+}
+
+// A folder that may be read but not searched lists nothing, by types or by
+// a look at each entry: nothing in it could be opened.
+TEST(FolderListing, AFolderThatCannotBeSearchedListsNothing) {
+  ScratchDir dir;
+  ASSERT_EQ(mkdir(dir.file("shut").c_str(), 0755), 0);
+  ASSERT_EQ(mkdir(dir.file("shut/inner").c_str(), 0755), 0);
+  dir.write("shut/plain", "1");
+  ASSERT_EQ(chmod(dir.file("shut").c_str(), 0644), 0);
+  ASSERT_EQ(chmod(dir.root.c_str(), 0755), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (geteuid() == 0 && setuid(65534) != 0) _exit(2);  // root searches any folder
+    cFolderContents looked, named;
+    const bool listed = looked.init(dir.file("shut").c_str(), true) &&
+                        named.init(dir.file("shut").c_str(), true, nullptr, true);
+    _exit(listed ? std::min(looked.count() + 10 * named.count(), 99) + 3 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 3) << "1: not listed, 2: no other user, else 3 + entries + 10 x entries by type";
+  chmod(dir.file("shut").c_str(), 0755);
 }
 
 TEST(FolderListing, FullPathsAndLocalModificationTimes) {
