@@ -3,9 +3,10 @@
 #include <strings.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <cstring>
+#include <numeric>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "ciom/filechoose_rows.h"
@@ -27,45 +28,28 @@ int nodeKindOf(int entryType) {
     return cFolderChooseTree::cTreeFoldersContentItem::kFileSystem;
   return -1;
 }
-// A label's first eight bytes as one number in the order the bytes compare:
-// most comparisons in a large folder are then decided without following a
-// pointer to each name.
-uint64_t headOf(const char* text) {
-  uint64_t head = 0;
-  for (int i = 0; i < 8; ++i) {
-    head = head << 8 | static_cast<unsigned char>(*text);
-    if (*text) ++text;
-  }
-  return head;
-}
 
 // A folder's entries as the file chooser lists them: file systems before
 // folders, each by the bytes of the label shown; the special locations keep
-// their own order. Each entry's key is taken once: looking entries up in the
-// listing at every comparison made sorting a large folder take seconds.
+// their own order. Keys are taken once, with a label's first eight bytes as
+// a number: following a pointer to each name at each comparison took seconds.
 std::vector<int> sortedOrder(cFolderContents& contents) {
-  struct sKey {
-    int type;
-    uint64_t head;
-    const char* label;
-    int entry;
-  };
-  std::vector<sKey> keys;
-  keys.reserve(static_cast<size_t>(std::max(contents.count(), 0)));
+  std::vector<std::tuple<int, unsigned long long, const char*>> keys;
   for (int i = 0; i < contents.count(); ++i) {
     const sFolderItemInfo& e = *contents.info(i);
     const char* label = placeLabel(e) ? placeLabel(e) : "";
-    keys.push_back({fileChooseRowLook(e.type).typeOrder, headOf(label), label, i});
+    unsigned long long head = 0;
+    for (int at = 0, n = 0; n < 8; ++n, at += label[at] != 0)
+      head = head << 8 | static_cast<unsigned char>(label[at]);
+    keys.emplace_back(fileChooseRowLook(e.type).typeOrder, head, label);
   }
-  std::sort(keys.begin(), keys.end(), [](const sKey& x, const sKey& y) {
-    if (x.type != y.type) return x.type < y.type;
-    if (x.head != y.head) return x.head < y.head;
-    const int c = std::strcmp(x.label, y.label);
-    return c != 0 ? c < 0 : x.entry < y.entry;
+  std::vector<int> order(keys.size());
+  std::iota(order.begin(), order.end(), 0);
+  std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+    const auto &x = keys[static_cast<size_t>(a)], &y = keys[static_cast<size_t>(b)];
+    if (std::get<0>(x) != std::get<0>(y) || std::get<1>(x) != std::get<1>(y)) return x < y;
+    return std::strcmp(std::get<2>(x), std::get<2>(y)) < 0;
   });
-  std::vector<int> order;
-  order.reserve(keys.size());
-  for (const sKey& k : keys) order.push_back(k.entry);
   return order;
 }
 

@@ -198,8 +198,7 @@ void onExpose(cNSWndWrapper* w, const XExposeEvent& e) {
     XCopyArea(d, w->backBuffer, w->xid, gc, x0, y0, static_cast<unsigned>(x1 - x0),
               static_cast<unsigned>(y1 - y0), x0, y0);
   XFreeGC(d, gc);
-  // Sent at once: with events already read the loop would not send it before
-  // its next wait, and what runs first may hold the window for a while.
+  // Sent now, not at the loop's next wait: what runs first may hold the window.
   XFlush(d);
   nswnd_unpin(w);
 }
