@@ -28,16 +28,18 @@ void setText(cApplicationConfig* config, const std::string& k, const char* text)
 constexpr long long kNsPerSec = 1000000000;
 
 // The moment a record is saved at, on the coarse clock the kernel stamps a
-// folder's birth with; the precise clock runs up to a tick ahead of it, so
-// a folder made just after the save could look older than the save. The
-// first tick after entry is taken: every folder born before the call is
-// older than it, every one born after the save is not.
+// folder's birth with. That clock lags the precise one by up to a tick, and
+// a birth may be stamped from the precise clock of a moment before: the
+// stamp is the first coarse time past the precise time at entry, so every
+// folder born before the call is older than it, and none born after it.
+// The wait is bounded, in case the clock is set back meanwhile.
 timespec saveStamp() {
-  timespec start{}, now{};
-  ::clock_gettime(CLOCK_REALTIME_COARSE, &start);
-  for (;;) {
+  timespec entry{}, now{};
+  ::clock_gettime(CLOCK_REALTIME, &entry);
+  for (int naps = 0;; ++naps) {
     ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
-    if (now.tv_sec != start.tv_sec || now.tv_nsec != start.tv_nsec) return now;
+    if (now.tv_sec > entry.tv_sec || (now.tv_sec == entry.tv_sec && now.tv_nsec > entry.tv_nsec) || naps == 500)
+      return now;
     const timespec nap{0, 200000};
     ::nanosleep(&nap, nullptr);
   }
