@@ -8,22 +8,17 @@
 
 namespace {
 
-// Paints through to every child, each text drawn kept in one log.
-class cWindowPaint : public cFixedMetricCanvas {
+// Paints through to every child; what each part draws joins one log when
+// that part is done.
+class cWindowPaint : public cLoggingCanvas<cFixedMetricCanvas> {
  public:
-  cWindowPaint(int w, int h, sCanvasLog& log) : cFixedMetricCanvas(w, h), myLog(log) {}
+  cWindowPaint(int w, int h, sCanvasLog& log) : cLoggingCanvas(w, h), myLog(log) {}
+  ~cWindowPaint() override {
+    myLog.texts.insert(myLog.texts.end(), texts.begin(), texts.end());
+    myLog.fills.insert(myLog.fills.end(), fills.begin(), fills.end());
+  }
   bool canDrawAt(sRect*) override { return true; }
-  cCanvas* subCanvas(sRect* r) override { return new cWindowPaint(r->width, r->height, myLog); }
-  bool drawText(int x, int y, bool, const char* text, long long len) override {
-    if (text) myLog.texts.push_back({x, y, len < 0 ? std::string(text) : std::string(text, static_cast<size_t>(len))});
-    return text != nullptr;
-  }
-  bool drawText(int x, int y, bool, const unsigned short* text, long long len) override {
-    _typebuf<char> utf8;
-    _w2pc(text, len, utf8);
-    myLog.texts.push_back({x, y, std::string(utf8.ptr ? utf8.ptr : "", static_cast<size_t>(utf8.count))});
-    return text != nullptr;
-  }
+  cCanvas* subCanvas(sRect* r) override { return new cWindowPaint(r->width, r->height, *this); }
 
  private:
   sCanvasLog& myLog;
