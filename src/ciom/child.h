@@ -4,6 +4,7 @@
 // (notifyAction, postAction, sendAction) may be called from other threads.
 #pragma once
 
+#include <initializer_list>
 #include <vector>
 
 #include "base/btree.h"
@@ -340,8 +341,8 @@ class cChildElement {
   // The first visible child under the point, and the point in its coordinates.
   cChildElement* childAt(int& x, int& y, bool needEnabled);
   // The children a paint or the pointer may reach: every child, or those
-  // that childrenInView names.
-  void reachableChildren(std::vector<cChildElement*>& out);
+  // that childrenInView names and then those of `also` it left out.
+  void reachableChildren(std::vector<cChildElement*>& out, std::initializer_list<cChildElement*> also = {});
   // An element of very many children placed one below another names those
   // in its view, so that a paint or a pointer costs the same at any count;
   // false leaves every child reachable.

@@ -38,9 +38,13 @@ bool cChildElement::reachable(cChildElement* child, int x, int y) {
          (child->fixedY() || (y >= client.y && y <= client.y + client.height));
 }
 
-void cChildElement::reachableChildren(std::vector<cChildElement*>& out) {
+void cChildElement::reachableChildren(std::vector<cChildElement*>& out, std::initializer_list<cChildElement*> also) {
   out.clear();
-  if (childrenInView(out)) return;
+  if (childrenInView(out)) {
+    for (cChildElement* c : also)
+      if (c && std::find(out.begin(), out.end(), c) == out.end()) out.push_back(c);
+    return;
+  }
   out.clear();
   for (cChildElement* c = getFirstChild(); c; c = getNextChild(c)) out.push_back(c);
 }
@@ -280,8 +284,12 @@ void cChildElement::processFocus(int x, int y, int button, bool f1, bool f2) {
   if (!(positioned && outside)) {
     sPoint off;
     virtualOffset(&off);
+    // The press meets what the paint showed; the child holding the focus
+    // loses it even when out of view.
+    std::vector<cChildElement*> children;
+    reachableChildren(children, {myFocusedChild});
     cChildElement* taken = nullptr;
-    for (cChildElement* c = getFirstChild(); c; c = getNextChild(c)) {
+    for (cChildElement* c : children) {
       if (!c->visible() || (positioned && !reachable(c, x, y))) continue;
       sRect at = placeOf(c, off);
       if (!taken && c->myAcceptsFocus && c->inme(x - at.x, y - at.y)) {
@@ -324,12 +332,10 @@ void cChildElement::processFocusDirect(cChildElement* target) {
   if (!isChild(target)) return;
   // The focus leaves the child that held it and goes into the one that
   // holds the target; either may be out of view.
-  std::vector<cChildElement*> children;
-  reachableChildren(children);
   cChildElement* holder = target;
   while (holder->myParent != this) holder = holder->myParent;
-  for (cChildElement* c : {before, holder})
-    if (c && std::find(children.begin(), children.end(), c) == children.end()) children.push_back(c);
+  std::vector<cChildElement*> children;
+  reachableChildren(children, {before, holder});
   for (cChildElement* c : children) {
     if (!myFocusedChild && (c == target || c->isChild(target))) {
       myFocusedChild = c;

@@ -82,6 +82,7 @@ void cTreeViewChild::onInitData() {
   mySelected = myUnfocusedItem = nullptr;
   myTree.destroy();
   myTop = {};
+  myPlaced.clear();
   myRights.clear();
   myHeights.clear();
   cFasterTreeList<cChildElement*, cTreeViewItem*> a, b;
@@ -131,6 +132,7 @@ bool cTreeViewChild::storeUnder(cTreeViewItem* parent, cTreeViewItem* item, bool
 
 void cTreeViewChild::forget(cTreeViewItem* item) {
   if (shown(item)) tally(item, -1);
+  if (item->placed) myPlaced.erase(std::find(myPlaced.begin(), myPlaced.end(), item));
   if (item->element) {
     myLabels.dettach(item->element);
     cChildElement::dettach(item->element);
@@ -358,13 +360,13 @@ void cTreeViewChild::layout(cTreeViewItem* first, int depth, bool visible, long 
     if (shown(n)) tally(n, -1);
     if (!n->element) {
       n->element = newTreeItemElement(n);
-      attach(n->element, 0, 0, 1, 1, cptNormal);
+      attach(n->element, 0, 0, 0, 0, cptNormal);
       n->element->setArrowTabStop(true);
       n->element->setDoubleBuffer(true);
       *myLabels.insert(n->element) = n;
       delete n->control;
       n->control = newTreeViewControlElement(n);
-      attach(n->control, 0, 0, 1, 1, cptNormal);
+      attach(n->control, 0, 0, 0, 0, cptNormal);
       n->control->setDoubleBuffer(true);
       *myControls.insert(n->control) = n;
       onElementAttach(n, n->element);
@@ -379,12 +381,11 @@ void cTreeViewChild::layout(cTreeViewItem* first, int depth, bool visible, long 
     if (visible) {
       sSize s{};
       n->element->wantsSize(&s);
-      const int w = s.cx + myCellSpacing, h = s.cy + myCellSpacing;
-      const int xi = clampInt(1LL - myOutline + myIndicator + static_cast<long long>(myOutline) * depth);
-      n->element->move(xi, clampInt(y), w, h);
-      n->control->move(xi - myIndicator, clampInt(y), myIndicator, h);
+      n->width = s.cx + myCellSpacing;
+      n->height = s.cy + myCellSpacing;
+      n->left = clampInt(1LL - myOutline + myIndicator + static_cast<long long>(myOutline) * depth);
       n->control->setTextMargin(myCellSpacing / 2);
-      y += h + mySpacing;
+      y += n->height + mySpacing;
       n->element->setBgColorStd(n == myUnfocusedItem ? myUnfocused[1] : myBg);
       n->control->setBgColor(myBg);
       n->control->setFrameColor(myBg);
@@ -411,9 +412,7 @@ void cTreeViewChild::layout(cTreeViewItem* first, int depth, bool visible, long 
 }
 
 void cTreeViewChild::tally(cTreeViewItem* n, int sign) {
-  sRect r;
-  n->element->childRect(&r);
-  for (auto [counts, key] : {std::pair{&myRights, r.x + r.width}, std::pair{&myHeights, r.height}})
+  for (auto [counts, key] : {std::pair{&myRights, n->left + n->width}, std::pair{&myHeights, n->height}})
     if (((*counts)[key] += sign) == 0) counts->erase(key);
 }
 
@@ -446,16 +445,18 @@ cTreeViewChild::cTreeViewItem* cTreeViewChild::nextShown(cTreeViewItem* n) {
 void cTreeViewChild::place(cTreeViewItem* n, std::vector<cChildElement*>* out) {
   if (!myBuilt || !shown(n)) return;
   const int y = clampInt(top(n));
-  for (cChildElement* e : {static_cast<cChildElement*>(n->element), static_cast<cChildElement*>(n->control)}) {
-    sRect r;
-    e->childRect(&r);
-    e->move(r.x, y, r.width, r.height);
-    if (out) out->push_back(e);
-  }
+  n->element->move(n->left, y, n->width, n->height);
+  n->control->move(n->left - myIndicator, y, myIndicator, n->height);
+  if (out) out->insert(out->end(), {n->element, n->control});
+  if (!n->placed) myPlaced.push_back(n);
+  n->placed = true;
 }
 
 void cTreeViewChild::placeView(std::vector<cChildElement*>* out) {
   if (!myBuilt) return;
+  std::vector<cTreeViewItem*> before;
+  before.swap(myPlaced);
+  for (cTreeViewItem* n : before) n->placed = false;
   // Rows that may overlap are not in order of place: all of them are.
   const bool all = mySpacing < 0 || myCellSpacing < 0;
   const int bottom = shiftY() + height();
@@ -463,6 +464,12 @@ void cTreeViewChild::placeView(std::vector<cChildElement*>* out) {
     place(n, out);
   // A caller may bring the selected row into view by its place.
   place(mySelected, nullptr);
+  // A row that left the view keeps no rectangle: rows laid out since may
+  // lie at its old one, and a walk over every child would find it there.
+  for (cTreeViewItem* n : before)
+    if (!n->placed)
+      for (cChildElement* e : {static_cast<cChildElement*>(n->element), static_cast<cChildElement*>(n->control)})
+        e->move(0, 0, 0, 0);
 }
 
 void cTreeViewChild::onSizeChanged() {
@@ -602,7 +609,8 @@ void cTreeViewChild::changeUnfocused(cTreeViewItem* item) {
   restoreFocused();
   showUnfocused(item);
   place(item, nullptr);
-  if (item && item->element) scrollToChild(item->element);
+  // A row that is not shown has no place to scroll to.
+  if (item && item->placed) scrollToChild(item->element);
 }
 
 void cTreeViewChild::processFocusLost(bool f1, bool f2) {

@@ -59,6 +59,10 @@ class cTreeViewChild : public cScrollableElement {
     unsigned int textColor = 0xFFFFFFFF;
     size_t slot = 0;  // its place in its parent's level
     sLevel under;
+    // The label's left edge and size as last laid out; the row has a
+    // rectangle only while placed, so that no press finds it elsewhere.
+    int left = 0, width = 0, height = 0;
+    bool placed = false;
 
     cTreeViewItem() = default;
     cTreeViewItem(const char* t, void* a, int img = -1);
@@ -163,11 +167,13 @@ class cTreeViewChild : public cScrollableElement {
   sLevel& levelOf(cTreeViewItem* parent) { return parent ? parent->under : myTop; }
   bool shown(cTreeViewItem* n) { return n && n->element && n->element->visible_child(); }
   bool opened(cTreeViewItem* n) { return !n->collapsed && n->child && isSub(n); }
-  int pitch(cTreeViewItem* n) { return n->element->height() + mySpacing; }
+  int pitch(cTreeViewItem* n) { return n->height + mySpacing; }
   long long top(cTreeViewItem* n);
   cTreeViewItem* rowAt(long long y);
   cTreeViewItem* nextShown(cTreeViewItem* n);
   void place(cTreeViewItem* n, std::vector<cChildElement*>* out);
+  // Places the rows in view and the selected row, and takes the rectangle
+  // from every other row placed before.
   void placeView(std::vector<cChildElement*>* out);
   // Counts a shown row's right edge and height in or out of the extents.
   void tally(cTreeViewItem* n, int sign);
@@ -185,6 +191,7 @@ class cTreeViewChild : public cScrollableElement {
   bool myAppendsOnly = false, myBuilt = false;
   cTreeViewItem* myAppendedFirst = nullptr;
   sLevel myTop;
+  std::vector<cTreeViewItem*> myPlaced;
   std::map<int, int> myRights, myHeights;
   unsigned int mySaved[3] = {};
   unsigned int myUnfocused[3] = {};
