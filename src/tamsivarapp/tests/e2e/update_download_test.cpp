@@ -272,7 +272,7 @@ TEST_F(UpdateDownload, EveryNameTheFileSystemTakesSaves) {
     const std::string log = server->log().substr(before.size());
     EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), c.requests);
     if (c.outcome == 1) {
-      EXPECT_EQ(readFileBytes(dl + "/" + c.name), readFileBytes(srv + "/Foo.zip"));
+      EXPECT_TRUE(readFileBytes(dl + "/" + c.name) == readFileBytes(srv + "/Foo.zip"));
       fs::remove(dl + "/" + c.name);
     }
     std::error_code tooLong;
