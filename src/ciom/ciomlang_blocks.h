@@ -2,31 +2,31 @@
 // and build the target regenerate_ciom_langblocks, never this file.
 #pragma once
 
-inline constexpr long long gCiomLangBlockSize_eng = 611;
+inline constexpr long long gCiomLangBlockSize_eng = 637;
 extern const unsigned char gCiomLangBlock_eng[gCiomLangBlockSize_eng];
 
-inline constexpr long long gCiomLangBlockSize_rus = 864;
+inline constexpr long long gCiomLangBlockSize_rus = 893;
 extern const unsigned char gCiomLangBlock_rus[gCiomLangBlockSize_rus];
 
-inline constexpr long long gCiomLangBlockSize_ukr = 886;
+inline constexpr long long gCiomLangBlockSize_ukr = 918;
 extern const unsigned char gCiomLangBlock_ukr[gCiomLangBlockSize_ukr];
 
-inline constexpr long long gCiomLangBlockSize_deu = 731;
+inline constexpr long long gCiomLangBlockSize_deu = 762;
 extern const unsigned char gCiomLangBlock_deu[gCiomLangBlockSize_deu];
 
-inline constexpr long long gCiomLangBlockSize_fra = 700;
+inline constexpr long long gCiomLangBlockSize_fra = 731;
 extern const unsigned char gCiomLangBlock_fra[gCiomLangBlockSize_fra];
 
-inline constexpr long long gCiomLangBlockSize_jpn = 805;
+inline constexpr long long gCiomLangBlockSize_jpn = 834;
 extern const unsigned char gCiomLangBlock_jpn[gCiomLangBlockSize_jpn];
 
-inline constexpr long long gCiomLangBlockSize_kor = 699;
+inline constexpr long long gCiomLangBlockSize_kor = 720;
 extern const unsigned char gCiomLangBlock_kor[gCiomLangBlockSize_kor];
 
-inline constexpr long long gCiomLangBlockSize_chi = 676;
+inline constexpr long long gCiomLangBlockSize_chi = 700;
 extern const unsigned char gCiomLangBlock_chi[gCiomLangBlockSize_chi];
 
-inline constexpr long long gCiomLangBlockSize_twn = 683;
+inline constexpr long long gCiomLangBlockSize_twn = 709;
 extern const unsigned char gCiomLangBlock_twn[gCiomLangBlockSize_twn];
 
 inline constexpr long long gCiomLangBlockSize_langnames = 186;

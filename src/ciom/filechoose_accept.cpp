@@ -12,7 +12,7 @@
 #include "ciom/popupmaster.h"
 
 namespace {
-enum { txNewFolder = 6, txOpen = 14, txSaveHere = 15, txFilterWord = 23, txCustom = 24 };
+enum { txNewFolder = 6, txOpen = 14, txSaveHere = 15, txFilterWord = 23, txCustom = 24, txNoFolder = 25 };
 constexpr int kContextMenuWidth = 100;
 
 // "~" and "~/..." name the home folder, as a shell would read them.
@@ -98,7 +98,14 @@ bool cFileChooseDialog::acceptTyped(const char* t, bool reading) {
       // one found under the folder shown is not a name to save into.
       if (t[0] != '/') return false;
   }
-  if (!mySave || !fileChooseFolderPart(p.ptr, part)) return false;
+  if (!fileChooseFolderPart(p.ptr, part)) {
+    // Nothing on the screen shows why the dialog stays.
+    std::string text = string(txNoFolder) ? string(txNoFolder) : "";
+    if (const size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, part.ptr ? part.ptr : "");
+    cMessageForm::errorbox(this, text.c_str(), nullptr);
+    return false;
+  }
+  if (!mySave) return false;
   choose(p.ptr, false);
   return true;
 }

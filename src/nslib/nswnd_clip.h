@@ -12,8 +12,6 @@
 struct sNSClipLimits {
   // A whole paste, however the owner paces it: the window waits no longer.
   std::chrono::milliseconds paste{5000};
-  // Silence of an owner between two pieces of one value.
-  std::chrono::milliseconds reply{2000};
   // A program that takes no piece of our value for this long is given up.
   std::chrono::milliseconds stall{10000};
   // The most a reply may bring; a value beyond it is cut (text) or refused.

@@ -2,8 +2,8 @@
 // a property of a window made for the one request and waited for. Large
 // values come in pieces (INCR): each deletion of the property asks for the
 // next, and an empty piece ends the transfer. The window's thread is blocked
-// meanwhile, so the whole paste has a deadline of its own besides the
-// silence allowed between pieces, and the sizes an owner states are never
+// meanwhile, so the whole paste has one deadline, however the owner paces
+// its answer and its pieces, and the sizes an owner states are never
 // believed.
 #include <X11/Xatom.h>
 #include <poll.h>
@@ -66,11 +66,6 @@ bool waitFor(Window w, int type, XEvent* ev, tClock::time_point deadline, Accept
   }
 }
 
-// The soonest of the paste's deadline and the owner's allowed silence.
-tClock::time_point replyBy(tClock::time_point paste) {
-  return std::min(paste, tClock::now() + nswnd_clip_limits().reply);
-}
-
 // Appends what fits of the property and deletes it, so that an owner
 // sending in pieces goes on even once nothing more is kept. Answers the
 // bytes the property held (0 for an empty piece); -1 when it is missing.
@@ -123,7 +118,7 @@ eFetch fetch(Atom target, sIncoming& in, tClock::time_point paste) {
   XConvertSelection(d, gLayer->atoms.clipboard, target, gLayer->atoms.pasteData, w, CurrentTime);
   XFlush(d);
   XEvent ev;
-  if (!waitFor(w, SelectionNotify, &ev, replyBy(paste),
+  if (!waitFor(w, SelectionNotify, &ev, paste,
                [](const XEvent& e) { return e.xselection.selection == gLayer->atoms.clipboard; }))
     return eFetch::failed;
   if (ev.xselection.property == None) return eFetch::refused;
@@ -139,7 +134,7 @@ eFetch fetch(Atom target, sIncoming& in, tClock::time_point paste) {
   // taken (the owner set it before the transfer began, or a notice arrived
   // late); it is passed over.
   for (;;) {
-    if (!waitFor(w, PropertyNotify, &ev, replyBy(paste), [](const XEvent& e) {
+    if (!waitFor(w, PropertyNotify, &ev, paste, [](const XEvent& e) {
           return e.xproperty.atom == gLayer->atoms.pasteData && e.xproperty.state == PropertyNewValue;
         }))
       return eFetch::failed;

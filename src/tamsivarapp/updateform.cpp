@@ -1,9 +1,5 @@
 #include "tamsivarapp/updateform.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +15,7 @@
 #include "ciom/windowmaker.h"
 #include "tamsivarapp/checkupdates.h"
 #include "tamsivarapp/formlook.h"
+#include "tamsivarapp/savetarget.h"
 #include "tamsivarapp/updatedownload.h"
 #include "tamsivarapp/weblink.h"
 
@@ -42,55 +39,6 @@ enum eRow {
   rowServerError = 14,
   rowCannotWrite = 15,
   rowHttpOnly = 16
-};
-
-// The partial file is never left behind, whatever ends the procedure: it
-// has no name until it is whole, so even a kill leaves nothing.
-struct sTempFile {
-  cFileIO file;
-  std::string path;  // only for the named fallback
-  ~sTempFile() {
-    file.close();
-    if (!path.empty()) ::unlink(path.c_str());
-  }
-  // In the chosen name's folder, so that the finished file moves onto it in
-  // one rename on the same file system.
-  bool create(const std::string& beside) {
-    const size_t slash = beside.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : beside.substr(0, slash);
-    int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0664);
-    if (fd == -1) {
-      // A file system without unnamed files gets a named one.
-      std::string pattern = beside + ".XXXXXX";
-      fd = mkostemp(pattern.data(), O_CLOEXEC);
-      if (fd == -1) return false;
-      path = pattern;
-    }
-    fchmod(fd, 0664);
-    file.handle = fd;
-    file.path.set(beside.c_str());
-    return true;
-  }
-  bool moveTo(const char* target) {
-    if (path.empty()) {
-      // Linked in under a fresh name, then renamed over the target, so the
-      // target holds its old or its new bytes at every moment.
-      const std::string self = "/proc/self/fd/" + std::to_string(file.handle);
-      for (int attempt = 0; attempt < 16 && path.empty(); ++attempt) {
-        std::string name = std::string(target) + ".XXXXXX";
-        const int fd = mkostemp(name.data(), O_CLOEXEC);
-        if (fd == -1) break;
-        ::close(fd);
-        ::unlink(name.c_str());
-        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) path = name;
-      }
-      if (path.empty()) return false;
-    }
-    file.close();
-    if (::rename(path.c_str(), target) != 0) return false;
-    path.clear();
-    return true;
-  }
 };
 
 }  // namespace
@@ -213,7 +161,7 @@ bool cSoftUpdateInfoForm::installTo(const char* path) {
       !cMessageForm::warnconfirmbox(this, string(rowOverwrite), nullptr)) {
     return false;
   }
-  sTempFile temp;
+  cSaveTarget temp;
   if (!temp.create(path)) return fail(rowCannotCreate);
   sUpdateCheck why;
   switch (download(temp.file, why)) {
@@ -234,7 +182,7 @@ bool cSoftUpdateInfoForm::installTo(const char* path) {
     default:
       return fail(rowCannotStart);
   }
-  if (!temp.moveTo(path)) return fail(rowCannotWrite);
+  if (!temp.moveTo()) return fail(rowCannotWrite);
   _guardchar<char> installer;
   if (!unpackUpdate(path, installer, &why.fault) || !startUpdateInstaller(installer.ptr, &why.fault))
     return fail(rowCannotStart, nullptr, &why);

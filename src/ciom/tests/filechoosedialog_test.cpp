@@ -254,6 +254,47 @@ TEST_F(FileChooseDialog, ATypedNameIsNeverTakenFromTheWorkingDirectory) {
   free(was);
 }
 
+// A name in a folder that is not there keeps the chooser open and says
+// which folder is missing; a missing file in a folder that is there is
+// passed over in open mode, as before.
+TEST_F(FileChooseDialog, ANameInAMissingFolderIsExplained) {
+  const struct {
+    bool saving;
+    std::string typed;
+    std::string missing;  // the folder the box names; empty: no box
+  } cases[] = {
+      {true, "sub1/x.zip", tmp.root + "/sub1"},
+      {true, "~/nosuch/x.zip", tmp.root + "/nosuch"},
+      {true, tmp.root + "/no/deeper/x.zip", tmp.root + "/no/deeper"},
+      {true, "small.txt/x.zip", tmp.root + "/small.txt"},
+      {false, "nosuch/x.txt", tmp.root + "/nosuch"},
+      {false, "missing.txt", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.typed);
+    cDialog::sFileChooseInfo info;
+    bool ended = true;
+    std::vector<std::string> lines;
+    run(c.saving, info, [&](cDialog& d, cFormTestTarget& w) {
+      if (!c.missing.empty())
+        cFormTestTarget::scripts.push_back([&](cFormTestTarget& box) {
+          cChildElement* area = static_cast<cCustomForm*>(box.form)->clientArea();
+          for (cChildElement* e = area->getFirstChild(); e; e = area->getNextChild(e))
+            if (e->text()) lines.push_back(e->text());
+          box.key(kEnter);
+        });
+      d.nameField().setText(c.typed.c_str(), -1);
+      w.key(kEnter);
+      ended = w.ended();
+    });
+    EXPECT_FALSE(ended);
+    EXPECT_EQ(cFormTestTarget::runs.back().caption, c.missing.empty() ? "Files" : "Error");
+    if (c.missing.empty()) continue;
+    EXPECT_EQ(lines, (std::vector<std::string>{"Folder does not exist.", "There is no folder " + c.missing + ".",
+                                               "Please check the typed name."}));
+  }
+}
+
 TEST_F(FileChooseDialog, RefreshPlacesAndHome) {
   cDialog::sFileChooseInfo info;
   info.folder.set(tmp.file("docs").c_str());

@@ -210,8 +210,8 @@ std::string pasted() {
 
 }  // namespace
 
-// Thirty pieces 150 ms apart each come well within the silence allowed
-// between pieces; the paste as a whole is given up and inserts nothing.
+// Thirty pieces 150 ms apart: the paste as a whole is given up and inserts
+// nothing.
 // The owner answers the next paste at once, and that one gets its value.
 TEST(ClipboardPeers, AnOwnerThatTricklesIsGivenUpAtThePasteLimit) {
   requireDisplay();
@@ -353,13 +353,15 @@ TEST(ClipboardPeers, AReaderThatDiesIsDroppedAtOnce) {
 
 namespace {
 
-// An owner that answers every request as `way` says, on its own thread and
-// connection; it is gone, window and all, once destroyed. Like an owner a
-// paste gave up, it may write to the requests it had long after.
+// An owner that answers every request as `way` says, `after` the request
+// came, on its own thread and connection; it is gone, window and all, once
+// destroyed. Like an owner a paste gave up, it may write to the requests it
+// had long after.
 class cOwner {
  public:
   enum eWay { kAnswers, kSilent, kNamesNothing, kStopsAfterNotice };
-  cOwner(eWay way, std::string value) : way_(way), value_(std::move(value)), thread_([this] { serve(); }) {
+  cOwner(eWay way, std::string value, std::chrono::milliseconds after = 0ms)
+      : way_(way), value_(std::move(value)), after_(after), thread_([this] { serve(); }) {
     while (!owning_) std::this_thread::sleep_for(1ms);
   }
   ~cOwner() {
@@ -414,6 +416,7 @@ class cOwner {
   void answer(const XSelectionRequestEvent& rq) {
     Display* d = p_.d;
     if (way_ == kSilent) return;
+    std::this_thread::sleep_for(after_);
     if (way_ == kAnswers)
       XChangeProperty(d, rq.requestor, rq.property, rq.target, 8, PropModeReplace,
                       reinterpret_cast<const unsigned char*>(value_.data()), static_cast<int>(value_.size()));
@@ -431,6 +434,7 @@ class cOwner {
   cPeer p_;
   eWay way_;
   std::string value_;
+  std::chrono::milliseconds after_;
   std::atomic<bool> owning_{false}, stop_{false}, drop_{false};
   std::atomic<int> late_{0};
   std::thread thread_;
@@ -514,4 +518,19 @@ TEST(ClipboardPeers, OwnersGivenUpThatWriteLateNeverReachANewerPaste) {
       const std::string got = pasted();
       EXPECT_EQ(got, value);
     }
+}
+
+// Owners that take seconds to answer, or between pieces, within the paste's
+// deadline: only that deadline gives a paste up.
+TEST(ClipboardPeers, OnlyThePastesDeadlineGivesASlowOwnerUp) {
+  requireDisplay();
+  cLimits limits;
+  limits->paste = 20s;  // far beyond the owners' pauses: not a test of time
+  const std::string value = "answered late";
+  {
+    cOwner slow(cOwner::kAnswers, value, 4500ms);
+    EXPECT_EQ(pasted(), value) << "an answer 4.5 s after the request";
+  }
+  cKeepAliveOwner slow(value, value.size(), {2500ms});
+  EXPECT_EQ(pasted(), value) << "pieces 2.5 s apart";
 }

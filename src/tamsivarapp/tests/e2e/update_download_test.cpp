@@ -241,6 +241,46 @@ TEST_F(UpdateDownload, ADownloadKilledMidwayLeavesNothingBesideTheChosenName) {
   EXPECT_EQ(readFileBytes(target), "the old file");
 }
 
+// Any name the file system takes saves, however long; a longer one is
+// refused before anything is downloaded, and a target that cannot be
+// replaced fails after. None leaves a file of its own beside.
+TEST_F(UpdateDownload, EveryNameTheFileSystemTakesSaves) {
+  fs::create_directories(dl + "/folder/inside");
+  const struct {
+    std::string name;
+    std::vector<const char*> boxes;  // each answered with Return
+    int outcome;
+    long requests;  // of the server for it
+  } cases[] = {
+      {std::string(246, 'n') + ".zip", {}, 1, 1},
+      {std::string(251, 'm') + ".zip", {}, 1, 1},
+      {std::string(252, 'l') + ".zip", {"Error"}, cSoftUpdateInfoForm::uoFailed, 0},
+      {"folder", {"Confirm", "Error"}, cSoftUpdateInfoForm::uoFailed, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name.size());
+    const std::string before = server->log();
+    const auto user = [&](const std::string& w) {
+      for (const char* caption : c.boxes)
+        if (!e2e::answerBox(w, caption, "Return")) return false;
+      if (!c.boxes.empty()) return e2e::answer(w, "Escape");
+      // The form ends by itself, unless it tells of a failure.
+      e2e::waitUntil([&] { return e2e::gone(w) || !e2e::windowsCaptioned("Error").empty(); });
+      return e2e::gone(w);
+    };
+    EXPECT_EQ(runForm(url("/Foo.zip"), dl + "/" + c.name, user), c.outcome);
+    const std::string log = server->log().substr(before.size());
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), c.requests);
+    if (c.outcome == 1) {
+      EXPECT_TRUE(readFileBytes(dl + "/" + c.name) == readFileBytes(srv + "/Foo.zip"));
+      fs::remove(dl + "/" + c.name);
+    }
+    std::error_code tooLong;
+    fs::remove(dl + "/" + c.name + ".proposed", tooLong);
+    EXPECT_EQ(leftovers(), std::vector<std::string>{"folder"});
+  }
+}
+
 // The save chooser as a keyboard user meets it: the name is typed at once,
 // and a folder of many files entered by name takes a name typed at any
 // moment of its read or its fill.
