@@ -173,13 +173,14 @@ void runsSavingAtOnceKeepEveryRecord(const std::string& folder) {
         return mine.saveConfig() ? 0 : 5;
       }));
     }
+    // A run that ends before it is ready ends the wait too.
     close(go[0]);
+    close(ready[1]);
     char byte;
     for (int run = 0; run < runs; ++run) ASSERT_EQ(read(ready[0], &byte, 1), 1);
     close(go[1]);
     for (pid_t pid : children) EXPECT_EQ(exitCode(pid), 0);
     close(ready[0]);
-    close(ready[1]);
     cCIAppConfig reader;
     ASSERT_TRUE(reader.openConfig(root.c_str()));
     EXPECT_TRUE(reader.hasSection("install/earlier/ver"));
