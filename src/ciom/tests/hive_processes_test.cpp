@@ -161,16 +161,16 @@ void runsSavingAtOnceKeepEveryRecord(const std::string& folder) {
         close(go[1]);
         const std::string section = "install/pkg" + std::to_string(run);
         cCIAppConfig mine;
-        if (!mine.openConfig(root.c_str())) return 1;
+        bool written = mine.openConfig(root.c_str());
         mine.removeSection(section.c_str());
         for (int file = 0; file < 20; ++file)
-          if (!mine.setParamStr((section + "/file" + std::to_string(file)).c_str(), "/opt/x", -1)) return 2;
-        if (!mine.setParamInt32((section + "/files").c_str(), 20)) return 3;
-        // Every run waits here until all have written; the parent's closing
-        // of the pipe lets them all go at once.
+          written = mine.setParamStr((section + "/file" + std::to_string(file)).c_str(), "/opt/x", -1) && written;
+        written = mine.setParamInt32((section + "/files").c_str(), 20) && written;
+        // Every run waits here until all have written, or failed to; the
+        // parent's closing of the pipe lets them all go at once.
         char byte = 1;
-        if (write(ready[1], &byte, 1) != 1 || read(go[0], &byte, 1) != 0) return 4;
-        return mine.saveConfig() ? 0 : 5;
+        if (write(ready[1], &byte, 1) != 1 || read(go[0], &byte, 1) != 0 || !written) return 1;
+        return mine.saveConfig() ? 0 : 2;
       }));
     }
     // A run that ends before it is ready ends the wait too.

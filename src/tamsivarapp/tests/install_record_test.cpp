@@ -145,13 +145,18 @@ TEST(InstallerJob, InstallsOfOtherPackagesIntoOneHomeAtOnceKeepEveryRecord) {
         TestHost host;
         // Stage 4: both files unpacked and backed up, the record saved
         // with them; the files take their names next, then the record
-        // names the new version.
+        // names the new version. A run that ends before it is counted as
+        // ready, so that the others are let go all the same.
+        bool waited = false;
+        char byte = 1;
         host.atStage = [&](int stage) {
-          char byte = 1;
-          if (stage == 4 && (write(ready[1], &byte, 1) != 1 || read(go[0], &byte, 1) != 0)) _exit(3);
+          if (stage != 4) return;
+          waited = true;
+          if (write(ready[1], &byte, 1) != 1 || read(go[0], &byte, 1) != 0) _exit(3);
         };
         const std::string name = "pkg" + std::to_string(run);
         const Outcome o = installUnderHome(home, dir.file("inst/" + name), version("one", 0), host, name.c_str());
+        if (!waited && write(ready[1], &byte, 1) != 1) _exit(4);
         _exit(o.job == 0 && o.result == irOk ? 0 : 1);
       }
       children.push_back(child);
