@@ -4,7 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
-#include <utility>
+#include <string>
 
 #include "base/folder.h"
 
@@ -87,15 +87,15 @@ void* cCIAppConfig::hiveRoot(const char* name, bool create) {
     hive->stamp = stamp;
     if (!made && !loadHive(path.ptr, hive->root, &hive->stamp)) return nullptr;
   } else if (!hive->dirty) {
-    // While the hive is dirty the copy in memory wins. So does it over a
-    // changed file that cannot be read back: with only what was read, the
-    // next change saved would drop every other setting of the hive.
+    // A dirty hive is not read again: its changes are in the copy, and its
+    // save makes them onto what the file holds then. The copy stays too
+    // over a changed file that cannot be read back: with only what was
+    // read, the next change saved would drop every other setting of the
+    // hive.
     sHiveStamp now, loaded;
     sDataContainer fresh;
     if (now.read(path.ptr) && !(now == hive->stamp) && loadHive(path.ptr, fresh, &loaded)) {
-      fresh.children.moveTo(hive->root.children);
-      std::swap(hive->root.value.ptr, fresh.value.ptr);
-      std::swap(hive->root.value.count, fresh.value.count);
+      hive->root.takeFrom(fresh);
       hive->stamp = loaded;
     }
   }
@@ -119,10 +119,27 @@ void* cCIAppConfig::subContextHandle(const char* name, void* context, bool creat
 }
 
 void* cCIAppConfig::getPathContextHandle(const char* key, bool create) {
+  void* found = resolveKey(key, create);
+  if (found && create) noteChange(key, false);
+  return found;
+}
+
+void* cCIAppConfig::resolveKey(const char* key, bool create) {
   int components = 1;
   for (const char* c = key; c && *c; ++c)
     if (*c == '/' && ++components > kMaxKeyDepth) return nullptr;
   return cApplicationConfig::getPathContextHandle(key, create);
+}
+
+void cCIAppConfig::noteChange(const char* key, bool removed) {
+  // The map of hives itself holds no value.
+  if (!key || !*key) return;
+  const char* slash = std::strchr(key, '/');
+  const std::string name = slash ? std::string(key, static_cast<size_t>(slash - key)) : std::string(key);
+  sPropFileData* hive = hives.find(cStringKey(name.c_str(), -1));
+  if (!hive) return;
+  bool& whole = hive->changes[slash ? slash : ""];
+  whole = whole || removed;
 }
 
 bool cCIAppConfig::getParamValueSize(void* context, long long& size) {
@@ -193,8 +210,12 @@ bool cCIAppConfig::settleDirtyHives(bool save) {
     // holds exactly what is in memory: the next access reads the file again
     // only when another process has replaced it since.
     errno = 0;
-    bool settled = hivePath(hive.name.ptr, path) && (save ? saveHive(path.ptr, hive.root, &hive.stamp)
-                                                          : loadHive(path.ptr, hive.root, &hive.stamp));
+    bool settled =
+        hivePath(hive.name.ptr, path) && (save ? saveHive(path.ptr, hive.root, hive.changes, &hive.stamp)
+                                               : loadHive(path.ptr, hive.root, &hive.stamp));
+    // A discard drops the changes even where the file does not read back:
+    // a later save then writes none of them.
+    if (settled || !save) hive.changes.clear();
     if (settled) {
       hive.dirty = 0;
     } else {
@@ -216,8 +237,12 @@ bool cCIAppConfig::removeSection(const char* key) {
   if (!slash || slash == key) return false;
   _guardchar<char> parent;
   parent.set(key, slash - key);
-  void* context = getPathContextHandle(parent.ptr, true);
+  // The parent is made, not set: its value is not this process's change.
+  void* context = resolveKey(parent.ptr, true);
   if (!context || context == &hives) return false;
+  // The file may hold the container where the copy does not: the removal
+  // is a change either way.
+  noteChange(key, true);
   return static_cast<sDataContainer*>(context)->children.dettach(cStringKey(slash + 1, -1));
 }
 

@@ -6,7 +6,13 @@
 // exclusive record lock on its first four bytes. A save writes the new
 // content beside the file and renames it into place, so a hive is always
 // either what it was or what it was to be, whenever the writer is stopped.
+// What it writes is what the file holds under the lock with this process's
+// own changes made to it: processes that change different keys of one hive
+// at the same time all keep theirs.
 #pragma once
+
+#include <map>
+#include <string>
 
 #include "base/appconfig.h"
 #include "base/btree.h"
@@ -30,7 +36,17 @@ class cCIAppConfig : public cApplicationConfig {
     cFasterTreeList<cStringKey, sDataContainer> children;
 
     void clear();
+    // Takes `other`'s value and children, leaving it empty.
+    void takeFrom(sDataContainer& other);
+    // Becomes a copy of `other`, value and children.
+    void copyOf(const sDataContainer& other);
   };
+
+  // What this process changed in a hive since it was loaded or saved, by
+  // the key below the hive's root ("" is the root itself, "/a/b" a
+  // container): true where the container was removed, which takes with it
+  // all that was made under it since; false where a value was set.
+  using tChanges = std::map<std::string, bool>;
 
   // Which file a loaded hive came from. Saves replace the file, so a change
   // shows in the file's identity as well as in its time, which is compared
@@ -51,6 +67,7 @@ class cCIAppConfig : public cApplicationConfig {
     sHiveStamp stamp;
     _guardchar<char> name;
     sDataContainer root;
+    tChanges changes;
   };
 
   cCIAppConfig() = default;
@@ -76,15 +93,22 @@ class cCIAppConfig : public cApplicationConfig {
   bool hasSection(const char* key) override;
   bool enumSubsections(const char* key, bool (*each)(const char* name, void* user), void* user) override;
   // Keys deeper than kMaxKeyDepth are refused, so the store never writes a
-  // hive it could not read back.
+  // hive it could not read back. Every write reaches its container through
+  // here with `create`: the key becomes one of its hive's changes.
   void* getPathContextHandle(const char* key, bool create) override;
 
   // Reads one hive file into `root`; `stamp`, when given, receives the
   // identity of the file that was read (also when its content is damaged).
   bool loadHive(const char* path, sDataContainer& root, sHiveStamp* stamp = nullptr);
-  // Replaces an existing hive file with `root`; `stamp`, when given,
-  // receives the identity of the file written.
-  static bool saveHive(const char* path, sDataContainer& root, sHiveStamp* stamp = nullptr);
+  // Replaces an existing hive file with what it holds under the lock, with
+  // the `changes` made in `root` made to it too; `root` becomes what was
+  // written. A file that does not read whole is replaced by `root` as it
+  // is, which holds everything that could be read of it. `stamp`, when
+  // given, receives the identity of the file written.
+  static bool saveHive(const char* path, sDataContainer& root, const tChanges& changes,
+                       sHiveStamp* stamp = nullptr);
+  // Makes in `onto` the `changes` that were made in `from`.
+  static void applyChanges(sDataContainer& from, sDataContainer& onto, const tChanges& changes);
   // Makes an empty hive file; false when anything is at the path.
   static bool mkNewHive(const char* path);
   // One container and everything below it, `depth` being the container's
@@ -109,6 +133,8 @@ class cCIAppConfig : public cApplicationConfig {
  private:
   bool hivePath(const char* name, _guardchar<char>& out) const;
   void* hiveRoot(const char* name, bool create);
+  void* resolveKey(const char* key, bool create);
+  void noteChange(const char* key, bool removed);
   // Saves or reloads every dirty hive; a failure does not stop the others.
   bool settleDirtyHives(bool save);
   // Keeps errno as the trouble unless an earlier failure is kept already.

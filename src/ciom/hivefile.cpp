@@ -141,6 +141,15 @@ bool placeBeside(const char* path, const unsigned char* bytes, long long count, 
   return placed && syncFolderOf(path);
 }
 
+// Reads the hive in `file` from its start into `root`; false when it does
+// not read whole, with what was read before the fault kept.
+bool readHive(cFileIO& file, cCIAppConfig::sDataContainer& root) {
+  cMemBufferedIO in;
+  char magic[4];
+  return in.ref(&file, kReadCache) && in.readf(magic, 4) && std::memcmp(magic, kMagic, 4) == 0 &&
+         cCIAppConfig::loadRecursive(root, in, 1);
+}
+
 }  // namespace
 
 bool cCIAppConfig::sHiveStamp::read(const char* path) {
@@ -219,26 +228,30 @@ bool cCIAppConfig::loadHive(const char* path, sDataContainer& root, sHiveStamp* 
   if (!path || !openLocked(path, file, held, false)) return false;
   removeStaleSides(path);
   if (stamp) *stamp = stampOf(held);
-  cMemBufferedIO in;
-  char magic[4];
-  return in.ref(&file, kReadCache) && in.readf(magic, 4) && std::memcmp(magic, kMagic, 4) == 0 &&
-         loadRecursive(root, in, 1);
+  return readHive(file, root);
 }
 
-bool cCIAppConfig::saveHive(const char* path, sDataContainer& root, sHiveStamp* stamp) {
-  cMemIOTarget content;
-  _typebuf<unsigned char> bytes;
-  if (!path || !content.writef(const_cast<char*>(kMagic), 4) || !saveRecursive(root, content, 1) ||
-      !content.toBuffer(bytes))
-    return false;
-  // The lock is held until the new file is in place, so writers take turns
-  // and a reader never sees a half-written hive.
+bool cCIAppConfig::saveHive(const char* path, sDataContainer& root, const tChanges& changes,
+                            sHiveStamp* stamp) {
+  // The lock is held from the read to the new file in place, so writers
+  // take turns, each building on the last one's hive, and a reader never
+  // sees a half-written hive. The file is read through the descriptor that
+  // holds the lock: the lock belongs to it, and another would wait for it.
   cFileIO file;
   struct stat held;
-  if (!openLocked(path, file, held, true)) return false;
+  if (!path || !openLocked(path, file, held, true)) return false;
   removeStaleSides(path);
+  sDataContainer now;
+  const bool whole = readHive(file, now);
+  if (whole) applyChanges(root, now, changes);
+  sDataContainer& next = whole ? now : root;
+  cMemIOTarget content;
+  _typebuf<unsigned char> bytes;
   struct stat written;
-  if (!placeBeside(path, bytes.ptr, bytes.count, held.st_mode, true, &written)) return false;
+  if (!content.writef(const_cast<char*>(kMagic), 4) || !saveRecursive(next, content, 1) ||
+      !content.toBuffer(bytes) || !placeBeside(path, bytes.ptr, bytes.count, held.st_mode, true, &written))
+    return false;
+  root.takeFrom(next);
   if (stamp) *stamp = stampOf(written);
   return true;
 }

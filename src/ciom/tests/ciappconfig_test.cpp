@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -178,7 +179,7 @@ TEST_F(ConfigStore, EnumerationSurvivesAReloadInsideTheCallback) {
   EXPECT_EQ(str(store, "w/list/b"), "c");
 }
 
-TEST_F(ConfigStore, CleanCopiesFollowTheFileDirtyOnesWin) {
+TEST_F(ConfigStore, CleanCopiesFollowTheFileDirtyOnesSaveOnlyTheirChanges) {
   cCIAppConfig other;
   ASSERT_TRUE(store.setParamInt32("s/n", 1));
   ASSERT_TRUE(store.saveConfig());
@@ -193,8 +194,9 @@ TEST_F(ConfigStore, CleanCopiesFollowTheFileDirtyOnesWin) {
   ASSERT_TRUE(other.saveConfig());
   EXPECT_EQ(store.getParamInt32("s/n"), 5);
   ASSERT_TRUE(store.saveConfig());
-  EXPECT_EQ(other.getParamInt32("s/n"), 5);
+  EXPECT_EQ(other.getParamInt32("s/n"), 100);
   EXPECT_EQ(other.getParamInt32("s/mine"), 7);
+  EXPECT_EQ(store.getParamInt32("s/n"), 100);
 
   ASSERT_TRUE(store.setParamInt32("s/n", 42));
   EXPECT_TRUE(store.discardChanges());
@@ -202,10 +204,69 @@ TEST_F(ConfigStore, CleanCopiesFollowTheFileDirtyOnesWin) {
   // A changed file that cannot be read back leaves the copy, so a change
   // saved after it keeps the other settings.
   writeFile(file("s"), text("ZVKC") + Bytes{9, 0});
-  EXPECT_EQ(store.getParamInt32("s/n"), 5);
+  EXPECT_EQ(store.getParamInt32("s/n"), 100);
   ASSERT_TRUE(store.setParamInt32("s/new", 1));
   ASSERT_TRUE(store.saveConfig());
   EXPECT_EQ(other.getParamInt32("s/mine"), 7);
+}
+
+// Two stores on one folder, as two processes: the other saves between
+// this one's changes and its save. A key keeps the value of the last save
+// that set or removed it, and one that neither touched keeps its own.
+TEST(ConfigSaves, EachSaveMakesOnlyItsOwnChangesToWhatTheFileHolds) {
+  using tOps = std::function<void(cCIAppConfig&)>;
+  const auto set = [](const char* key, const char* value) {
+    return [=](cCIAppConfig& s) { ASSERT_TRUE(s.setParamStr(key, value, -1)) << key; };
+  };
+  const auto removed = [](const char* key) { return [=](cCIAppConfig& s) { s.removeSection(key); }; };
+  const auto both = [](tOps first, tOps second) {
+    return [=](cCIAppConfig& s) {
+      first(s);
+      second(s);
+    };
+  };
+  const struct {
+    const char* name;
+    tOps mine, theirs;
+    std::vector<std::pair<const char*, const char*>> expected;
+  } cases[] = {
+      {"different keys", set("h/a/x", "1"), set("h/b/y", "2"),
+       {{"h/a/x", "1"}, {"h/b/y", "2"}, {"h/a/k", "a"}, {"h/b/k", "b"}}},
+      {"own section written anew", both(removed("h/a"), set("h/a/n", "new")),
+       both(set("h/a/t", "t"), set("h/b/k", "b2")),
+       {{"h/a/n", "new"}, {"h/a/k", "<none>"}, {"h/a/t", "<none>"}, {"h/b/k", "b2"}}},
+      {"own section removed", removed("h/a"), set("h/a/t", "t"), {{"h/a/k", "<none>"}, {"h/a/t", "<none>"}}},
+      {"a value set, then its section removed", both(set("h/a/x", "1"), removed("h/a")), set("h/b/y", "2"),
+       {{"h/a/x", "<none>"}, {"h/a/k", "<none>"}, {"h/b/y", "2"}}},
+      {"a section removed that the copy never held", removed("h/late"), set("h/late/k", "l"),
+       {{"h/late/k", "<none>"}, {"h/a/k", "a"}}},
+      {"a removal leaves its parent's value", removed("h/p/c"), set("h/p", "p2"),
+       {{"h/p", "p2"}, {"h/p/c", "<none>"}}},
+      {"one key set by both", set("h/a/k", "mine"), set("h/a/k", "theirs"), {{"h/a/k", "mine"}}},
+      {"another's removal", set("h/a/x", "1"), removed("h/b"), {{"h/a/x", "1"}, {"h/b/k", "<none>"}}},
+      {"a new hive made by both", set("n/mine", "1"), set("n/theirs", "2"), {{"n/mine", "1"}, {"n/theirs", "2"}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchDir dir;
+    cCIAppConfig base, store, other, reader;
+    ASSERT_TRUE(base.openConfig(dir.root.c_str()));
+    for (const auto& [key, value] : {std::pair{"h/a/k", "a"}, {"h/b/k", "b"}, {"h/p", "p"}, {"h/p/c", "c"}})
+      ASSERT_TRUE(base.setParamStr(key, value, -1));
+    ASSERT_TRUE(base.saveConfig());
+    ASSERT_TRUE(store.openConfig(dir.root.c_str()));
+    ASSERT_TRUE(other.openConfig(dir.root.c_str()));
+    c.mine(store);
+    c.theirs(other);
+    ASSERT_TRUE(other.saveConfig());
+    ASSERT_TRUE(store.saveConfig());
+    ASSERT_TRUE(reader.openConfig(dir.root.c_str()));
+    for (const auto& [key, value] : c.expected) {
+      EXPECT_EQ(str(reader, key), value) << key;
+      // The saving store holds what it wrote.
+      EXPECT_EQ(str(store, key), value) << key;
+    }
+  }
 }
 
 TEST(HiveLock, AWaiterOnAReplacedFileReadsTheNewOne) {
@@ -216,7 +277,7 @@ TEST(HiveLock, AWaiterOnAReplacedFileReadsTheNewOne) {
   ASSERT_TRUE(cCIAppConfig::mkNewHive(path.c_str()));
   ASSERT_TRUE(cCIAppConfig::mkNewHive(next.c_str()));
   fresh.children.insert(cStringKey("new", -1));
-  ASSERT_TRUE(cCIAppConfig::saveHive(next.c_str(), fresh));
+  ASSERT_TRUE(cCIAppConfig::saveHive(next.c_str(), fresh, kWholeTree));
 
   cFileIO held;
   ASSERT_TRUE(held.open(path.c_str(), fmReadWrite) && held.lock_w(0, 4));

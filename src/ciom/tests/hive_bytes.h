@@ -28,6 +28,9 @@ inline Bytes operator+(Bytes a, const Bytes& b) {
 
 inline Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
+// A save whose whole tree is the writer's own: the file becomes the tree.
+inline const cCIAppConfig::tChanges kWholeTree{{"", true}};
+
 // The container below `root` that a "/"-separated path names, or null.
 inline cCIAppConfig::sDataContainer* child(cCIAppConfig::sDataContainer& root, const std::string& path) {
   cCIAppConfig::sDataContainer* at = &root;

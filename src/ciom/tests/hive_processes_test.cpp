@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <random>
 #include <string>
@@ -133,8 +134,104 @@ TEST(HiveProcesses, ConcurrentWritersNeverLeaveADamagedHive) {
   for (pid_t pid : writers) EXPECT_EQ(exitCode(pid), 0);
   cCIAppConfig store;
   ASSERT_TRUE(store.openConfig(dir.root.c_str()));
-  EXPECT_TRUE(store.hasSection("shared/w0"));
+  for (int w = 0; w < kWriters; ++w)
+    EXPECT_EQ(store.getParamInt32(("shared/w" + std::to_string(w) + "/round").c_str()), kRounds - 1) << w;
   EXPECT_TRUE(loads(hive));
+}
+
+// Runs that each save their own record into one store in `folder` at once,
+// every one of them having read the store and written its record before
+// any saves: a run saving its copy whole would take back every record but
+// its own.
+void runsSavingAtOnceKeepEveryRecord(const std::string& folder) {
+  for (const int runs : {2, 4, 8}) {
+    SCOPED_TRACE(std::to_string(runs) + " runs");
+    const std::string root = folder + "/store" + std::to_string(runs);
+    ASSERT_EQ(mkdir(root.c_str(), 0700), 0);
+    cCIAppConfig store;
+    ASSERT_TRUE(store.openConfig(root.c_str()));
+    ASSERT_TRUE(store.setParamStr("install/earlier/ver", "1", -1));
+    ASSERT_TRUE(store.saveConfig());
+    int ready[2], go[2];
+    ASSERT_EQ(pipe(ready), 0);
+    ASSERT_EQ(pipe(go), 0);
+    std::vector<pid_t> children;
+    for (int run = 0; run < runs; ++run) {
+      children.push_back(spawn([&, run] {
+        close(go[1]);
+        const std::string section = "install/pkg" + std::to_string(run);
+        cCIAppConfig mine;
+        bool written = mine.openConfig(root.c_str());
+        mine.removeSection(section.c_str());
+        for (int file = 0; file < 20; ++file)
+          written = mine.setParamStr((section + "/file" + std::to_string(file)).c_str(), "/opt/x", -1) && written;
+        written = mine.setParamInt32((section + "/files").c_str(), 20) && written;
+        // Every run waits here until all have written, or failed to; the
+        // parent's closing of the pipe lets them all go at once.
+        char byte = 1;
+        if (write(ready[1], &byte, 1) != 1 || read(go[0], &byte, 1) != 0 || !written) return 1;
+        return mine.saveConfig() ? 0 : 2;
+      }));
+    }
+    // A run that ends before it is ready ends the wait too.
+    close(go[0]);
+    close(ready[1]);
+    char byte;
+    for (int run = 0; run < runs; ++run) ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    close(go[1]);
+    for (pid_t pid : children) EXPECT_EQ(exitCode(pid), 0);
+    close(ready[0]);
+    cCIAppConfig reader;
+    ASSERT_TRUE(reader.openConfig(root.c_str()));
+    EXPECT_TRUE(reader.hasSection("install/earlier/ver"));
+    for (int run = 0; run < runs; ++run)
+      EXPECT_EQ(reader.getParamInt32(("install/pkg" + std::to_string(run) + "/files").c_str()), 20) << run;
+  }
+}
+
+// Runs a fixed command line of the test's own making; true on status 0.
+bool sh(const std::string& line) { return std::system((line + " >/dev/null 2>&1").c_str()) == 0; }
+
+// A file system of the test's own, mounted at `at` until the object goes:
+// memory, or an ext2 image with 128-byte inodes, which keep no birth
+// times. `why` says why there is none where it cannot be mounted.
+struct Mounted {
+  explicit Mounted(bool ext2) : at(dir.file("mnt")) {
+    const std::string image = dir.file("fs.img");
+    if (geteuid() != 0)
+      why = "mounting a file system takes root";
+    else if (mkdir(at.c_str(), 0700) != 0)
+      why = "no folder to mount at";
+    else if (ext2 && !(sh("truncate -s 16M " + image) && sh("mkfs.ext2 -q -F -I 128 " + image)))
+      why = "no ext2 image can be made here (mkfs.ext2)";
+    else if (!sh(ext2 ? "mount -o loop " + image + " " + at : "mount -t tmpfs zvktest " + at))
+      why = ext2 ? "no loop device can be mounted here" : "no memory file system can be mounted here";
+    mounted = why.empty();
+  }
+  ~Mounted() {
+    if (mounted) sh("umount " + at);
+  }
+
+  ScratchDir dir;
+  std::string at, why;
+  bool mounted = false;
+};
+
+TEST(HiveProcesses, RunsSavingTheirOwnRecordsAtOnceKeepEveryRecord) {
+  ScratchDir dir;
+  runsSavingAtOnceKeepEveryRecord(dir.root);
+}
+
+TEST(HiveProcesses, RunsSavingAtOnceOnAMemoryFileSystemKeepEveryRecord) {
+  Mounted fs(false);
+  if (!fs.mounted) GTEST_SKIP() << fs.why;
+  runsSavingAtOnceKeepEveryRecord(fs.at);
+}
+
+TEST(HiveProcesses, RunsSavingAtOnceOnExt2WithSmallInodesKeepEveryRecord) {
+  Mounted fs(true);
+  if (!fs.mounted) GTEST_SKIP() << fs.why;
+  runsSavingAtOnceKeepEveryRecord(fs.at);
 }
 
 // The bulk values of save number n: sizes change every round, so a save cut

@@ -34,7 +34,7 @@ Bytes record(const std::string& field, const Bytes& container) {
 }
 
 Bytes saved(const std::string& path, Container& root) {
-  EXPECT_TRUE(cCIAppConfig::saveHive(path.c_str(), root));
+  EXPECT_TRUE(cCIAppConfig::saveHive(path.c_str(), root, kWholeTree));
   return readFile(path);
 }
 
@@ -79,7 +79,7 @@ TEST(HiveFile, SideFilesOfWritersThatAreGoneGoOnTheNextLoadOrSave) {
     if (c.load)
       EXPECT_TRUE(store.loadHive(path.c_str(), root));
     else
-      EXPECT_TRUE(cCIAppConfig::saveHive(path.c_str(), root));
+      EXPECT_TRUE(cCIAppConfig::saveHive(path.c_str(), root, kWholeTree));
     EXPECT_EQ(std::filesystem::exists(dir.file(c.side)), c.stays) << c.name;
   }
 }

@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <csignal>
@@ -27,7 +29,8 @@ PkgVersion version(const char* text, unsigned int minor) {
 
 // Install mode with the store opened under HOME by its name, as the
 // program opens it.
-Outcome installUnderHome(const std::string& home, const std::string& root, const PkgVersion& v, TestHost& host) {
+Outcome installUnderHome(const std::string& home, const std::string& root, const PkgVersion& v, TestHost& host,
+                         const char* name = "sample") {
   const char* was = std::getenv("HOME");
   const std::string saved = was ? was : "";
   setenv("HOME", home.c_str(), 1);
@@ -35,7 +38,7 @@ Outcome installUnderHome(const std::string& home, const std::string& root, const
   {
     cCIAppFullConfig cfg;
     if (!cfg.openConfig(kRecordStore)) cfg.openConfig(kRecordStore);
-    o = installWith(cfg, root, v, host);
+    o = installWith(cfg, root, v, host, name);
   }
   was ? setenv("HOME", saved.c_str(), 1) : unsetenv("HOME");
   return o;
@@ -119,6 +122,65 @@ TEST(InstallerJob, AnInstallEndsWithItsRecordOrFails) {
       EXPECT_FALSE(fs::exists(dir.file("inst"))) << "the folders the run made go with it";
     }
     EXPECT_TRUE(sideFiles(dir.root).empty());
+  }
+}
+
+// Installations of different packages into one home at once, all let go
+// together once every one has marked its run: each ends 0 with its record,
+// and every record is there after them all.
+TEST(InstallerJob, InstallsOfOtherPackagesIntoOneHomeAtOnceKeepEveryRecord) {
+  for (const int runs : {2, 4, 8}) {
+    SCOPED_TRACE(std::to_string(runs) + " runs");
+    ScratchDir dir;
+    const std::string home = dir.file("h");
+    fs::create_directories(home);
+    int ready[2], go[2];
+    ASSERT_EQ(pipe(ready), 0);
+    ASSERT_EQ(pipe(go), 0);
+    std::vector<pid_t> children;
+    for (int run = 0; run < runs; ++run) {
+      const pid_t child = fork();
+      if (child == 0) {
+        close(go[1]);
+        TestHost host;
+        // Stage 4: both files unpacked and backed up, the record saved
+        // with them; the files take their names next, then the record
+        // names the new version. A run that ends before it is counted as
+        // ready, so that the others are let go all the same.
+        bool waited = false;
+        char byte = 1;
+        host.atStage = [&](int stage) {
+          if (stage != 4) return;
+          waited = true;
+          if (write(ready[1], &byte, 1) != 1 || read(go[0], &byte, 1) != 0) _exit(3);
+        };
+        const std::string name = "pkg" + std::to_string(run);
+        const Outcome o = installUnderHome(home, dir.file("inst/" + name), version("one", 0), host, name.c_str());
+        if (!waited && write(ready[1], &byte, 1) != 1) _exit(4);
+        _exit(o.job == 0 && o.result == irOk ? 0 : 1);
+      }
+      children.push_back(child);
+    }
+    // A run that ends before it is ready ends the wait too.
+    close(go[0]);
+    close(ready[1]);
+    char byte;
+    for (int run = 0; run < runs; ++run) ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    close(go[1]);
+    for (const pid_t child : children) {
+      int status = 0;
+      EXPECT_EQ(waitpid(child, &status, 0), child);
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    close(ready[0]);
+    cCIAppFullConfig cfg;
+    ASSERT_TRUE(cfg.openConfig((home + "/.zvk").c_str()));
+    for (int run = 0; run < runs; ++run) {
+      const std::string section = "install/pkg" + std::to_string(run);
+      unsigned long long ver = 0;
+      EXPECT_TRUE(cfg.getParamInt((section + "/ver").c_str(), ver)) << section;
+      EXPECT_EQ(readFileList(&cfg, section.c_str()).size(), 2u) << section;
+    }
   }
 }
 

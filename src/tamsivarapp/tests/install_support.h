@@ -102,15 +102,17 @@ struct Outcome {
 };
 
 // Opening, comparing, then the job, as install mode runs them, with the
-// store `cfg` as opened.
-inline Outcome installWith(cCIAppFullConfig& cfg, const std::string& root, const PkgVersion& v, TestHost& host) {
+// store `cfg` as opened; `name` is the package's code name.
+inline Outcome installWith(cCIAppFullConfig& cfg, const std::string& root, const PkgVersion& v, TestHost& host,
+                           const char* name = "sample") {
   Outcome o;
   sPkgInstallContext ctx;
   ctx.scenario = buildScenario(root, v);
+  ctx.scenario->setStr(-1, "codename", name);
   if (host.atOpen) host.atOpen(*ctx.scenario);
   ctx.version = ctx.scenario->getVerID();
-  ctx.codename.set("sample");
-  ctx.recordName.set("sample");
+  ctx.codename.set(name);
+  ctx.recordName.set(name);
   o.init = compareWithInstalled(ctx, &cfg);
   if (o.init == 0 && !ctx.files.head) o.init = compareFiles(ctx);
   if (o.init == 0) {
