@@ -289,8 +289,8 @@ void closeAllFrom3Except(int keep) {
 // then runs removeAfter.
 bool startDetached(char* const argv[], int settleMs = 0, char* const removeAfter[] = nullptr,
                    const char* held = nullptr) {
-  const std::string program = programPath(argv[0]);
-  const std::string remover = removeAfter ? programPath(removeAfter[0]) : "";
+  const std::string programAt = programPath(argv[0]);
+  const std::string removerAt = removeAfter ? programPath(removeAfter[0]) : "";
   int report[2];
   if (!makePipe(report)) return false;
   pid_t middle = fork();
@@ -309,7 +309,7 @@ bool startDetached(char* const argv[], int settleMs = 0, char* const removeAfter
       // by name with a hung manager) must not leave its folder to a
       // cleaner while it still runs from there.
       if (hold >= 0) fcntl(hold, F_SETFD, 0);
-      execReporting(program, argv, report[1]);
+      execReporting(programAt, argv, report[1]);
     }
     // Nothing else would tell the caller, which would take the program for
     // started.
@@ -326,14 +326,14 @@ bool startDetached(char* const argv[], int settleMs = 0, char* const removeAfter
     int st;
     while (waitpid(program, &st, 0) < 0 && errno == EINTR) {
     }
-    if (!remover.empty()) execv(remover.c_str(), removeAfter);
+    if (!removerAt.empty()) execv(removerAt.c_str(), removeAfter);
     _exit(127);
   }
   if (middle == 0) {
     pid_t program = fork();
     if (program == 0) {
       setsid();
-      execReporting(program, argv, report[1]);
+      execReporting(programAt, argv, report[1]);
     }
     if (program < 0) _exit(1);
     if (settleMs > 0) {

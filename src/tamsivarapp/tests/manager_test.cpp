@@ -232,7 +232,7 @@ std::string madeAsAnUpdate(const std::string& parent) {
   const int fd = open(made.c_str(), O_RDONLY | O_DIRECTORY);
   const std::string name = updateFolderName(fd);
   close(fd);
-  const std::string named = parent + "/" + (name.empty() ? "zvksopkg-unproven" : name);
+  const std::string named = parent + "/" + (name.empty() ? made.substr(parent.size() + 2) : name);
   return rename(made.c_str(), named.c_str()) == 0 ? named : "";
 }
 
