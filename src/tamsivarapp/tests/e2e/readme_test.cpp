@@ -211,7 +211,9 @@ TEST(Readme, TheCommandLinesEndAsTheTableSays) {
     const sRunResult r = runWithEnv(argv, programEnv(dir.root), dir.root);
     EXPECT_EQ(std::to_string(r.status), row[1]) << row[0];
     EXPECT_EQ(r.out, row[2] == "the version" ? version : "") << row[0];
-    if (row[2] == "nothing") EXPECT_EQ(r.err, "") << row[0];
+    if (row[2] == "nothing") {
+      EXPECT_EQ(r.err, "") << row[0];
+    }
   }
 }
 
