@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -103,14 +104,38 @@ bool splitCommandLine(const char* line, _typebuf<char>& text, _typebuf<char*>& a
 
 }  // namespace
 
+std::string programPath(const char* name) {
+  if (!name || !*name) return {};
+  if (strchr(name, '/')) return name;
+  std::string steps;
+  if (const char* path = getenv("PATH")) {
+    steps = path;
+  } else {
+    steps.resize(confstr(_CS_PATH, nullptr, 0));
+    if (!steps.empty()) steps.resize(confstr(_CS_PATH, steps.data(), steps.size()) - 1);
+  }
+  for (size_t start = 0; start <= steps.size();) {
+    size_t end = steps.find(':', start);
+    if (end == std::string::npos) end = steps.size();
+    const std::string candidate = (end > start ? steps.substr(start, end - start) : ".") + "/" + name;
+    struct stat st;
+    if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(candidate.c_str(), X_OK) == 0)
+      return candidate;
+    start = end + 1;
+  }
+  return {};
+}
+
 bool cConProcess::startProcess(const char* commandLine, bool) {
   close();
   status_ = 0;
   if (!commandLine) return false;
   _typebuf<char> text;
   _typebuf<char*> argv;
+  std::string program;
   try {
     if (!splitCommandLine(commandLine, text, argv)) return false;
+    program = programPath(argv.ptr[0]);
   } catch (const std::bad_alloc&) {
     return false;
   }
@@ -134,7 +159,7 @@ bool cConProcess::startProcess(const char* commandLine, bool) {
     // exec.
     ssize_t ignored = write(1, kPrompt, sizeof kPrompt - 1);
     (void)ignored;
-    execvp(argv.ptr[0], argv.ptr);
+    if (!program.empty()) execv(program.c_str(), argv.ptr);
     _exit(127);
   }
   closeFd(in[0]);
@@ -243,12 +268,12 @@ void closeAllFrom3Except(int keep) {
     for (int fd = static_cast<int>(kept) + 1; fd < 1024; ++fd) ::close(fd);
 }
 
-// The child's last act: the program, or its errno on the close-on-exec
-// report pipe when it cannot be started.
-[[noreturn]] void execReporting(char* const argv[], int report) {
+// The child's last act: the program at `path` (empty: none was found), or
+// its errno on the close-on-exec report pipe when it cannot be started.
+[[noreturn]] void execReporting(const std::string& path, char* const argv[], int report) {
   restoreDefaultSignals();
-  execvp(argv[0], argv);
-  int error = errno;
+  if (!path.empty()) execv(path.c_str(), argv);
+  int error = path.empty() ? ENOENT : errno;
   ssize_t ignored = write(report, &error, sizeof error);
   (void)ignored;
   _exit(127);
@@ -264,6 +289,8 @@ void closeAllFrom3Except(int keep) {
 // then runs removeAfter.
 bool startDetached(char* const argv[], int settleMs = 0, char* const removeAfter[] = nullptr,
                    const char* held = nullptr) {
+  const std::string programAt = programPath(argv[0]);
+  const std::string removerAt = removeAfter ? programPath(removeAfter[0]) : "";
   int report[2];
   if (!makePipe(report)) return false;
   pid_t middle = fork();
@@ -282,7 +309,7 @@ bool startDetached(char* const argv[], int settleMs = 0, char* const removeAfter
       // by name with a hung manager) must not leave its folder to a
       // cleaner while it still runs from there.
       if (hold >= 0) fcntl(hold, F_SETFD, 0);
-      execReporting(argv, report[1]);
+      execReporting(programAt, argv, report[1]);
     }
     // Nothing else would tell the caller, which would take the program for
     // started.
@@ -299,14 +326,14 @@ bool startDetached(char* const argv[], int settleMs = 0, char* const removeAfter
     int st;
     while (waitpid(program, &st, 0) < 0 && errno == EINTR) {
     }
-    execvp(removeAfter[0], removeAfter);
+    if (!removerAt.empty()) execv(removerAt.c_str(), removeAfter);
     _exit(127);
   }
   if (middle == 0) {
     pid_t program = fork();
     if (program == 0) {
       setsid();
-      execReporting(argv, report[1]);
+      execReporting(programAt, argv, report[1]);
     }
     if (program < 0) _exit(1);
     if (settleMs > 0) {

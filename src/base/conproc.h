@@ -5,7 +5,18 @@
 
 #include <sys/types.h>
 
+#include <string>
+
 #include "base/buffers.h"
+
+// Where `name` runs from: itself when it holds a "/", else the first
+// executable regular file of that name in a PATH folder (an empty step is
+// the working folder; without PATH the system's default folders); empty
+// when none is found. Every program here starts from such a path: the C
+// library's own search hands a file the kernel refuses to execute (a text
+// without "#!") to the shell, and nothing that comes from a package or an
+// archive may be read by one.
+std::string programPath(const char* name);
 
 // A child whose standard input and combined standard output and error run
 // through pipes. Its owner polls isValid() until it answers false and then
@@ -18,7 +29,7 @@ class cConProcess {
   virtual ~cConProcess() { close(); }
 
   // Runs a command line without a shell: the first word (a double-quoted
-  // path may hold blanks) is the program, searched through the PATH; the
+  // path may hold blanks) is the program, found by programPath; the
   // other words are its arguments, split at blanks, double quotes grouping
   // and \" standing for a quote. The child writes "CMD>" to its output
   // first. False, with nothing started, for a line that cannot be split (an

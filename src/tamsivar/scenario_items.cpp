@@ -189,6 +189,8 @@ int cSoftPkgScenario::parseInst(char* p) {
           fault.words = def.perms[0] == 8
                             ? "bad permissions: a language list needs the empty mode before it: , , FRA"
                             : "bad permissions: a \",\" goes between the mode and the languages: , 755, FRA";
+        else if (def.perms[0] != 8)
+          fault.words = "bad permissions: only a \",\" and the languages may follow the mode: , 755, FRA";
         return 27;
       }
       ++p;

@@ -536,19 +536,8 @@ bool canStart(const char* commandLine) {
   }
   if (program.empty()) return false;
   if (program.find('/') != std::string::npos) return ::access(program.c_str(), X_OK) == 0 && isRegularFile(program.c_str());
-  const char* path = ::getenv("PATH");
-  std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
-  size_t start = 0;
-  while (start <= dirs.size()) {
-    size_t end = dirs.find(':', start);
-    if (end == std::string::npos) end = dirs.size();
-    std::string candidate = (end > start ? dirs.substr(start, end - start) : std::string(".")) + "/" + program;
-    struct stat st;
-    if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(candidate.c_str(), X_OK) == 0)
-      return true;
-    start = end + 1;
-  }
-  return false;
+  // Found as the process will be started.
+  return !programPath(program.c_str()).empty();
 }
 
 int waitDraining(cConProcess& process) {

@@ -13,7 +13,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -109,8 +108,6 @@ bool endsWithApp(const char* name) {
 }
 
 constexpr char kFolderStem[] = "zvksopkg-";
-// How old a hidden folder must be before it counts as a killed update's.
-constexpr time_t kHiddenLeftoverSeconds = 60;
 
 std::string tempFolder() {
   const char* tmp = std::getenv("TMPDIR");
@@ -126,14 +123,16 @@ void releaseHeld() {
   gHeld = -1;
 }
 
-// A folder of its own, made under a name no cleaner looks at and given its
-// real name only once locked.
+// A folder of its own, made under a name no cleaner takes and given its
+// real name only once locked: the one its identity proves, or where the
+// file system keeps no birth times, one that no clean-up ever takes.
 bool makeHeldFolder(std::string& folder) {
   const std::string base = tempFolder() + "/";
   std::string hidden = base + "." + kFolderStem + "XXXXXX";
   if (!mkdtemp(hidden.data())) return false;
   const int fd = ::open(hidden.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  folder = base + hidden.substr(base.size() + 1);
+  const std::string proven = fd >= 0 ? updateFolderName(fd) : "";
+  folder = base + (proven.empty() ? hidden.substr(base.size() + 1) : proven);
   if (fd < 0 || flock(fd, LOCK_SH) != 0 ||
       renameat2(AT_FDCWD, hidden.c_str(), AT_FDCWD, folder.c_str(), RENAME_NOREPLACE) != 0) {
     if (fd >= 0) ::close(fd);
@@ -147,6 +146,17 @@ bool makeHeldFolder(std::string& folder) {
 
 }  // namespace
 
+std::string updateFolderName(int fd) {
+  struct statx st;
+  if (statx(fd, "", AT_EMPTY_PATH, STATX_TYPE | STATX_INO | STATX_BTIME, &st) != 0 ||
+      !(st.stx_mask & STATX_BTIME) || !S_ISDIR(st.stx_mode))
+    return {};
+  char name[96];
+  snprintf(name, sizeof name, "%s%llx.%llx.%x", kFolderStem, static_cast<unsigned long long>(st.stx_ino),
+           static_cast<unsigned long long>(st.stx_btime.tv_sec), st.stx_btime.tv_nsec);
+  return name;
+}
+
 void removeStaleUpdateFolders() {
   const std::string base = tempFolder();
   DIR* listing = opendir(base.c_str());
@@ -156,10 +166,8 @@ void removeStaleUpdateFolders() {
     int fd;
   };
   std::vector<sCandidate> stale;
-  const time_t now = time(nullptr);
   while (const dirent* e = readdir(listing)) {
-    const bool hidden = e->d_name[0] == '.';
-    if (std::strncmp(e->d_name + (hidden ? 1 : 0), kFolderStem, sizeof kFolderStem - 1) != 0) continue;
+    if (std::strncmp(e->d_name, kFolderStem, sizeof kFolderStem - 1) != 0) continue;
     // Never through a link, never another user's, never one whose owner
     // still holds it. The exclusive lock is kept until the folder is gone,
     // so no installer can take it meanwhile.
@@ -167,11 +175,11 @@ void removeStaleUpdateFolders() {
     if (fd < 0) continue;
     struct stat st;
     const std::string path = fstat(fd, &st) == 0 ? descriptorPath(fd) : "";
-    // A hidden folder lives only from its making to its renaming, moments
-    // that hold no lock yet: only one long past them is what a killed
-    // update left there.
-    const bool settled = !hidden || now - st.st_mtime > kHiddenLeftoverSeconds;
-    if (!path.empty() && st.st_uid == geteuid() && settled && flock(fd, LOCK_EX | LOCK_NB) == 0)
+    // Only a folder whose identity its name records is one this system
+    // made: the user's own, a copy of ours or one in the place of ours gone
+    // since bears another.
+    if (!path.empty() && st.st_uid == geteuid() && e->d_name == updateFolderName(fd) &&
+        flock(fd, LOCK_EX | LOCK_NB) == 0)
       stale.push_back({e->d_name, path, fd});
     else
       ::close(fd);
@@ -183,8 +191,14 @@ void removeStaleUpdateFolders() {
   // someone opened inside.
   const std::vector<bool> used = foldersInUse(paths);
   for (size_t i = 0; i < stale.size(); ++i) {
+    const std::string at = base + "/" + stale[i].name;
+    // Still the folder that was checked: the name may have been given to
+    // another since.
+    const int again = ::open(at.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const bool same = again >= 0 && updateFolderName(again) == stale[i].name;
+    if (again >= 0) ::close(again);
     std::error_code ignored;
-    if (!used[i]) std::filesystem::remove_all(base + "/" + stale[i].name, ignored);
+    if (!used[i] && same) std::filesystem::remove_all(at, ignored);
     ::close(stale[i].fd);
   }
 }

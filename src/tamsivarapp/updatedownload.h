@@ -2,6 +2,8 @@
 // form, and unpacks what it fetched.
 #pragma once
 
+#include <string>
+
 #include "base/guardchar.h"
 #include "base/targets.h"
 #include "ciom/progressform.h"
@@ -50,9 +52,17 @@ bool unpackUpdate(const char* zip, _guardchar<char>& installer, eUpdateCheckFaul
 // Starts the program of the unpacked installer bundle; its folder goes once
 // the program has ended, or at once when it cannot start (`why` says so).
 bool startUpdateInstaller(const char* installer, eUpdateCheckFault* why = nullptr);
+// The name that proves a folder one this system made for an update: its
+// inode number and birth time after "zvksopkg-", given to it once made and
+// locked. Empty for anything but a folder, and where the file system keeps
+// no birth time: such a folder gets a name no clean-up takes.
+std::string updateFolderName(int fd);
 // Removes this user's unpacked update folders that nothing holds or uses
-// any more: those of an update killed while unpacking, of an installer
-// whose watcher and program are gone, and the hidden ones of an update
-// killed between making a folder and naming it. A folder stays while its
-// update, its unzip or its installer runs, and while any process uses it.
+// any more: those of an update killed while unpacking, and of an installer
+// whose watcher and program are gone. Only a folder whose name is the one
+// its identity proves goes, with what is in it, links removed and never
+// followed; every other name stays, as does a folder hidden by an update
+// killed between making and naming it, which nothing proves ours. A folder
+// stays while its update, its unzip or its installer runs, and while any
+// process uses it.
 void removeStaleUpdateFolders();

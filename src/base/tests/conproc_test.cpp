@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -345,6 +346,39 @@ TEST_F(Opener, RunRemovingAnswersFalseWhenTheProgramCannotBeStarted) {
   gForkFailsAt = -1;
   EXPECT_FALSE(started);
   EXPECT_TRUE(noChildLeft());
+}
+
+// A file marked executable that the kernel refuses (a text without "#!")
+// does not start, by any road, found through the PATH or by its path: the
+// C library's own search would hand it to the shell.
+TEST_F(Opener, AFileTheKernelCannotRunIsNeverReadByAShell) {
+  const std::string marker = dir_.file("ran");
+  for (const char* name : {"bin/xdg-open", "bin/plain", "Installer"}) {
+    dir_.write(name, "touch '" + marker + "'\n");
+    chmod(dir_.file(name).c_str(), 0755);
+  }
+  const std::string leftover = dir_.file("leftover");
+  std::filesystem::create_directories(leftover);
+  const struct {
+    const char* road;
+    std::function<bool()> start;
+  } roads[] = {
+      {"just_run by path", [&] { return just_run(dir_.file("Installer").c_str()); }},
+      {"just_run through PATH", [&] { return just_run("plain"); }},
+      {"an installer with its leftover", [&] { return just_run_removing(dir_.file("Installer").c_str(), leftover.c_str()); }},
+      {"the opener", [&] { return run_xdgopen("http://example.com/"); }},
+      {"shellOpen of the file", [&] { return shellOpen(dir_.file("Installer").c_str()); }},
+  };
+  for (const auto& r : roads) EXPECT_FALSE(r.start()) << r.road;
+  for (const std::string& line : {std::string("plain"), "\"" + dir_.file("Installer") + "\" arg"}) {
+    cConProcess process;
+    ASSERT_TRUE(process.startProcess(line.c_str())) << line;
+    ASSERT_TRUE(waitForEnd(process));
+    EXPECT_TRUE(WIFEXITED(process.status()) && WEXITSTATUS(process.status()) == 127) << line;
+  }
+  EXPECT_TRUE(noChildLeft());
+  struct stat st;
+  EXPECT_NE(stat(marker.c_str(), &st), 0);
 }
 
 TEST(PropertyList, ReadsTheStringAfterItsKey) {

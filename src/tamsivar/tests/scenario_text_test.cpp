@@ -318,6 +318,8 @@ TEST_F(TextScenario, RefusalsSayWhatIsAtFault) {
        "bad permissions: a language list needs the empty mode before it: , , FRA", "", -1, -1, ""},
       {in + "\"@/one.txt\" = $pgm \"a\", 755 RUS\n", 27, 6,
        "bad permissions: a \",\" goes between the mode and the languages: , 755, FRA", "", -1, -1, ""},
+      {in + "\"@/one.txt\" = $pgm \"a\", 755 junk\n", 27, 6,
+       "bad permissions: only a \",\" and the languages may follow the mode: , 755, FRA", "", -1, -1, ""},
       {in + "\"@/one.txt\" = $pgm \"a\", , RUS\n", 0, -1, "", "", -1, -1, ""},
       // A codename is the record's one plain name, however it is set.
       {soft + "codename = \"../../evil\"\n", 7, 6, codename, "", -1, -1, ""},

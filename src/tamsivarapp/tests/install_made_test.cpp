@@ -10,6 +10,7 @@
 #include <map>
 
 #include "base/tests/scratch_dir.h"
+#include "driver/driver_codes.h"
 #include "install_support.h"
 
 namespace fs = std::filesystem;
@@ -82,6 +83,49 @@ TEST(InstallMadePackage, MakerPackageInstallsWithManagerCopyAndRecord) {
   EXPECT_EQ(fileId(inst + "/lib/a.txt"), before);
 }
 
+// The driver tells the outcomes a script must tell apart by their codes
+// alone: nothing to do is not a record left differing from the files, an
+// unusable target is not a record that could not be saved.
+TEST(InstallMadePackage, EachDriverCodeHasOneMeaning) {
+  ScratchDir dir;
+  const std::string home = dir.file("home"), zvk = std::string(ZVK_BUNDLE) + "/Contents/MacOS/zvk";
+  fs::create_directories(home);
+  writeFile(dir.file("a.txt"), "one");
+  writeFile(dir.file("eula.ENG.hdl"), "<text>Terms</text>");
+  writeFile(dir.file("eula.idx"), "ENG = \"./eula.ENG.hdl\"\n");
+  writeFile(dir.file("s.txt"), "[General]\nlangs = ENG\n[Software]\ncodename = \"demo\"\nname = \"Demo\"\n"
+                               "version = \"1.0\"\neula = \"" + dir.file("eula.idx") + "\"\n[Install]\n\"" +
+                                   dir.file("a.txt") + "\" = $pgm \"a.txt\"\n");
+  std::string out;
+  ASSERT_EQ(run({zvk, "make", dir.file("s.txt"), dir.file("Demo.app")}, home, out), 0) << out;
+  const std::string pkg = dir.file("Demo.app/Contents/Resources/scenario.data");
+  // A store that cannot be written: its folder's place holds a file.
+  const std::string noStore = dir.file("nostore"), fresh = dir.file("fresh");
+  writeFile(noStore + "/.zvk", "a file");
+  fs::create_directories(fresh);
+  const struct {
+    const char* what;
+    std::vector<std::string> args;
+    std::string home;
+    int code;
+  } runs[] = {
+      {"installed", {pkg, "--pgm", dir.file("inst")}, home, 0},
+      {"the same version again", {pkg}, home, iiNothingToDo},
+      {"a target that is no path from the root", {pkg, "--pgm", "relative"}, fresh, iiUnusableTarget},
+      {"a record that cannot be saved", {pkg, "--pgm", dir.file("inst2")}, noStore, driverJobCode(irRecordUnsaved)},
+      {"arguments it does not take", {pkg, "--colour"}, home, kDriverUsage},
+  };
+  std::map<int, std::string> meaning;
+  for (const auto& r : runs) {
+    std::vector<std::string> argv = r.args;
+    argv.insert(argv.begin(), ZVK_INSTALL_DRIVER);
+    out.clear();
+    const int code = run(argv, r.home, out);
+    EXPECT_EQ(code, r.code) << r.what << "\n" << out;
+    EXPECT_TRUE(meaning.emplace(code, r.what).second) << r.what << " shares " << code << " with " << meaning[code];
+  }
+}
+
 }  // namespace
 
 namespace {
@@ -131,7 +175,7 @@ TEST(InstallMadePackage, AsNobodyReadOnlyFoldersGiveTheirCodes) {
 
   chmod((home + "/.zvk").c_str(), 0555);
   out.clear();
-  EXPECT_EQ(asNobody(v2, out), irRecordUnsaved) << out;
+  EXPECT_EQ(asNobody(v2, out), driverJobCode(irRecordUnsaved)) << out;
   EXPECT_TRUE(out.ends_with("path " + home + "/.zvk: Permission denied\n")) << out;
   // A first installation meets the store's folder it may not write the
   // same way, before a file is made.
@@ -143,14 +187,14 @@ TEST(InstallMadePackage, AsNobodyReadOnlyFoldersGiveTheirCodes) {
   EXPECT_EQ(run({"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", driver, v2, "--pgm",
                  dir.file("inst2")},
                 fresh, out),
-            irRecordUnsaved);
+            driverJobCode(irRecordUnsaved));
   EXPECT_TRUE(out.ends_with("job 1 result 11 path " + fresh + "/.zvk: Permission denied\n")) << out;
   EXPECT_FALSE(fs::exists(dir.file("inst2")));
   // A home that depends on the working folder holds no store: said so,
   // before a file is made; the form gives the reason in the user's
   // language.
   out.clear();
-  EXPECT_EQ(run({driver, v2, "--pgm", dir.file("inst2")}, "h", out), irRecordUnsaved);
+  EXPECT_EQ(run({driver, v2, "--pgm", dir.file("inst2")}, "h", out), driverJobCode(irRecordUnsaved));
   EXPECT_TRUE(out.ends_with("job 1 result 11 path h/.zvk\n")) << out;
   EXPECT_FALSE(fs::exists(dir.file("inst2")));
   EXPECT_EQ(readFile(inst + "/lib/a.txt"), "one");

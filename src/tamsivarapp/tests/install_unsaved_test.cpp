@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "base/tests/scratch_dir.h"
+#include "driver/driver_codes.h"
 #include "install_support.h"
 #include "support/runprog.h"
 
@@ -156,13 +157,13 @@ TEST(InstallerJob, SavesFailingFromAnyPointEndTrulyAndNameWhatIsLeft) {
         EXPECT_TRUE(after.versioned && after.ver == kVerTwo);
         EXPECT_TRUE(mismatches(after, root).empty()) << run.out;
         EXPECT_EQ(after.files.size(), kTwo.size());
-      } else if (run.status == irRecordUnsaved) {
+      } else if (run.status == driverJobCode(irRecordUnsaved)) {
         EXPECT_EQ(filesIn(root), filesBefore) << run.out;
         EXPECT_EQ(after.versioned, before.versioned);
         EXPECT_EQ(after.ver, before.ver);
         EXPECT_EQ(after.files, before.files) << run.out;
       } else {
-        ASSERT_EQ(run.status, irRecordLeft) << run.out;
+        ASSERT_EQ(run.status, driverJobCode(irRecordLeft)) << run.out;
         named = true;
         EXPECT_EQ(keptLines(run.out), mismatches(after, root)) << run.out;
         EXPECT_FALSE(mismatches(after, root).empty());

@@ -155,6 +155,21 @@ TEST(UnpackUpdate, FindsTheBundleInAPrivateFolderAndRunsNoShell) {
   EXPECT_FALSE(std::filesystem::exists(dir.file("p")));
 }
 
+// An archive's installer program that is a text without "#!": the system
+// cannot run it, so the update did not start, and no shell reads it.
+TEST(UnpackUpdate, AnInstallerTheSystemCannotRunDoesNotStart) {
+  ScratchDir dir;
+  const std::string folder = dir.file("unpacked"), bundle = folder + "/Hello.app", marker = dir.file("ran");
+  writeFile(bundle + "/Contents/Info.plist", "<key>CFBundleExecutable</key><string>Installer</string>");
+  writeFile(bundle + "/Contents/MacOS/Installer", "touch '" + marker + "'\n");
+  chmod((bundle + "/Contents/MacOS/Installer").c_str(), 0755);
+  eUpdateCheckFault why = ufNone;
+  EXPECT_FALSE(startUpdateInstaller(bundle.c_str(), &why));
+  EXPECT_EQ(why, ufNotStarted);
+  EXPECT_FALSE(std::filesystem::exists(folder));
+  EXPECT_FALSE(std::filesystem::exists(marker));
+}
+
 namespace fs = std::filesystem;
 
 // Sets TMPDIR for the life of the object.
@@ -203,46 +218,89 @@ void endChild(pid_t pid, bool group = false) {
   waitpid(pid, nullptr, 0);
 }
 
+// Whether the file system of `folder` keeps birth times, without which
+// nothing proves a folder there one an update made.
+bool keepsBirthTimes(const std::string& folder) {
+  struct statx st {};
+  return statx(AT_FDCWD, folder.c_str(), 0, STATX_BTIME, &st) == 0 && (st.stx_mask & STATX_BTIME);
+}
+
+// A folder made in `parent` as an update makes its own, named so once made.
+std::string madeAsAnUpdate(const std::string& parent) {
+  std::string made = parent + "/.zvksopkg-XXXXXX";
+  if (!mkdtemp(made.data())) return {};
+  const int fd = open(made.c_str(), O_RDONLY | O_DIRECTORY);
+  const std::string name = updateFolderName(fd);
+  close(fd);
+  const std::string named = parent + "/" + (name.empty() ? made.substr(parent.size() + 2) : name);
+  return rename(made.c_str(), named.c_str()) == 0 ? named : "";
+}
+
+// Folders the user named with the stem, hidden or not, old or new, hold
+// the user's files: nothing of the update's proves them its own.
+TEST(StaleUpdateFolders, TheUsersFoldersNamedLikeAnUpdatesStay) {
+  ScratchDir dir;
+  TempDirFor tmp(dir.root);
+  const auto old = fs::file_time_type::clock::now() - std::chrono::minutes(5);
+  const std::string files[] = {"zvksopkg-my-important-data/notes.txt", "zvksopkg-AB/x",
+                               ".zvksopkg-my-old-notes/deep/n.txt", "zvksopkg-123abc.5f0e1a2b.0/y"};
+  for (const std::string& f : files) writeFile(dir.file(f), "mine");
+  fs::create_directory(dir.file(".zvksopkg-Xy12Ab"));
+  for (const char* name : {".zvksopkg-my-old-notes/deep", ".zvksopkg-my-old-notes", ".zvksopkg-Xy12Ab"})
+    fs::last_write_time(dir.file(name), old);
+  removeStaleUpdateFolders();
+  for (const std::string& f : files) EXPECT_EQ(readFile(dir.file(f)), "mine") << f;
+  EXPECT_TRUE(fs::exists(dir.file(".zvksopkg-Xy12Ab")));
+}
+
 TEST(StaleUpdateFolders, OnlyThisUsersFoldersThatNothingHoldsGo) {
   ScratchDir dir;
   TempDirFor tmp(dir.root);
+  const bool provable = keepsBirthTimes(dir.root);
   const std::string outside = dir.file("outside");
   writeFile(outside + "/keep", "keep");
+  const int outsideFd = open(outside.c_str(), O_RDONLY | O_DIRECTORY);
+  const std::string outsideName = updateFolderName(outsideFd);
+  close(outsideFd);
+  // A folder of an update that is gone, whose name the user gave to a
+  // folder of their own since.
+  const std::string reused = madeAsAnUpdate(dir.root);
+  ASSERT_FALSE(reused.empty());
+  fs::remove(reused);
+  writeFile(reused + "/notes", "mine");
   const struct {
-    const char* name;
-    std::function<void(const std::string&)> make;
-    bool stays;
+    const char* label;
+    std::function<std::string()> make;
+    bool ours;  // goes once nothing uses it, where birth times prove it
   } cases[] = {
-      {"zvksopkg-gone", [](const std::string& f) { writeFile(f + "/New.app/Contents/x", "x"); }, false},
-      {"zvksopkg-links", [&](const std::string& f) { fs::create_directories(f); fs::create_directory_symlink(outside, f + "/out"); }, false},
-      {"zvksopkg-held", [](const std::string& f) { fs::create_directories(f); }, true},
-      {"zvksopkg-shell", [](const std::string& f) { fs::create_directories(f); }, true},
-      {"zvksopkg-open", [](const std::string& f) { writeFile(f + "/inside", "x"); }, true},
-      // Hidden: a folder made and not yet named, or left so by a kill.
-      {".zvksopkg-left", [](const std::string& f) {
-         fs::create_directories(f);
-         fs::last_write_time(f, fs::file_time_type::clock::now() - std::chrono::hours(1));
-       }, false},
-      {".zvksopkg-new", [](const std::string& f) { fs::create_directories(f); }, true},
-      {"zvksopkg-other", [](const std::string& f) { fs::create_directories(f); }, geteuid() == 0},
-      {"zvksopkg-link", [&](const std::string& f) { fs::create_directory_symlink(outside, f); }, true},
-      {"zvksopkg-file", [](const std::string& f) { writeFile(f, "f"); }, true},
-      {"elsewhere-gone", [](const std::string& f) { fs::create_directories(f); }, true},
+      {"gone", [&] { std::string f = madeAsAnUpdate(dir.root); writeFile(f + "/New.app/Contents/x", "x"); return f; }, true},
+      {"links", [&] { std::string f = madeAsAnUpdate(dir.root); fs::create_directory_symlink(outside, f + "/out"); return f; }, true},
+      {"held", [&] { return madeAsAnUpdate(dir.root); }, true},
+      {"shell", [&] { return madeAsAnUpdate(dir.root); }, true},
+      {"open", [&] { std::string f = madeAsAnUpdate(dir.root); writeFile(f + "/inside", "x"); return f; }, true},
+      {"other", [&] { std::string f = madeAsAnUpdate(dir.root); if (geteuid() == 0) chown(f.c_str(), 65534, 65534); return f; }, geteuid() != 0},
+      {"reused", [&] { return reused; }, false},
+      {"a link named for the folder it leads to",
+       [&] { std::string f = dir.file(outsideName.empty() ? "zvksopkg-link" : outsideName); fs::create_directory_symlink(outside, f); return f; }, false},
+      {"file", [&] { return dir.write("zvksopkg-file", "f"); }, false},
+      {"elsewhere", [&] { fs::create_directories(dir.file("elsewhere-gone")); return dir.file("elsewhere-gone"); }, false},
   };
-  for (const auto& c : cases) c.make(dir.file(c.name));
-  if (geteuid() == 0) chown(dir.file("zvksopkg-other").c_str(), 65534, 65534);
-  const pid_t holders[] = {holdFolder(dir.file("zvksopkg-held")),
-                           holdFolder(dir.file("zvksopkg-shell"), eUse::workingFolder),
-                           holdFolder(dir.file("zvksopkg-open"), eUse::openFile)};
+  std::vector<std::string> paths;
+  for (const auto& c : cases) paths.push_back(c.make());
+  const pid_t holders[] = {holdFolder(paths[2]), holdFolder(paths[3], eUse::workingFolder),
+                           holdFolder(paths[4], eUse::openFile)};
   for (pid_t holder : holders) ASSERT_GT(holder, 0);
   removeStaleUpdateFolders();
-  for (const auto& c : cases) EXPECT_EQ(fs::exists(fs::symlink_status(dir.file(c.name))), c.stays) << c.name;
+  for (size_t i = 0; i < paths.size(); ++i) {
+    const bool held = i >= 2 && i <= 4;
+    EXPECT_EQ(fs::exists(fs::symlink_status(paths[i])), !(provable && cases[i].ours && !held)) << cases[i].label;
+  }
   EXPECT_EQ(readFile(outside + "/keep"), "keep");
+  EXPECT_EQ(readFile(reused + "/notes"), "mine");
   // Once their users are gone, the folders are stale too.
   for (pid_t holder : holders) endChild(holder);
   removeStaleUpdateFolders();
-  for (const char* name : {"zvksopkg-held", "zvksopkg-shell", "zvksopkg-open"})
-    EXPECT_FALSE(fs::exists(dir.file(name))) << name;
+  for (size_t i = 2; i <= 4; ++i) EXPECT_EQ(fs::exists(paths[i]), !provable) << cases[i].label;
 }
 
 // Only http:// addresses are fetched; anything else says so rather than
@@ -272,7 +330,8 @@ TEST(UpdateDownloader, OnlyHttpAddressesAreFetched) {
 TEST(StaleUpdateFolders, AnInstallerOutlivingItsWatcherKeepsItsFolder) {
   ScratchDir dir;
   TempDirFor tmp(dir.root);
-  const std::string folder = dir.file("zvksopkg-run");
+  const std::string folder = madeAsAnUpdate(dir.root);
+  ASSERT_FALSE(folder.empty());
   // The installer: tells who started it (the watcher), then waits.
   writeFile(folder + "/Installer", "#!/bin/sh\necho $PPID $$ > \"$0.pids\"\nexec sleep 600\n");
   chmod((folder + "/Installer").c_str(), 0755);
@@ -295,6 +354,7 @@ TEST(StaleUpdateFolders, AnInstallerOutlivingItsWatcherKeepsItsFolder) {
   removeStaleUpdateFolders();
   EXPECT_TRUE(fs::exists(folder + "/Installer")) << "removed under the running installer";
   kill(installer, SIGKILL);
+  if (!keepsBirthTimes(dir.root)) return;
   for (int i = 0; i < 3000 && fs::exists(folder); ++i) {
     removeStaleUpdateFolders();
     if (fs::exists(folder)) usleep(10000);
@@ -338,6 +398,8 @@ TEST(StaleUpdateFolders, AnUpdateKilledWhileUnpackingLeavesNothingForLong) {
   removeStaleUpdateFolders();
   EXPECT_EQ(unpacked(), std::vector<std::string>{partial}) << "removed while unzip wrote into it";
   kill(-update, SIGKILL);
+  // Without birth times nothing proves the folder the update's: it stays.
+  if (!keepsBirthTimes(dir.root + "/tmp")) return;
   for (int i = 0; i < 3000 && !unpacked().empty(); ++i) {
     removeStaleUpdateFolders();
     if (!unpacked().empty()) usleep(10000);

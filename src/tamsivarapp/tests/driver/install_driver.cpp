@@ -4,14 +4,15 @@
 //                      [--program ZVK] [--give-up]
 // Prints "init <code>" and, when the package was ready, "job <end>
 // result <code> path <problem path>" and a line "kept <reason row> <path>"
-// for each file the run names as left; exits with the init code, or with the
-// job's result when the job ran.
+// for each file the run names as left; exits with the code driver_codes.h
+// gives the init code or, when the job ran, the job's result.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "ciom/ciappconfig.h"
+#include "driver_codes.h"
 #include "tamsivarapp/installinit.h"
 #include "tamsivarapp/installjob.h"
 
@@ -74,7 +75,7 @@ int main(int argc, char** argv) {
   if (!parse(argc, argv, args)) {
     std::fprintf(stderr, "usage: zvk_install_driver PACKAGE [--offset N] [--lang N] [--pgm FOLDER] "
                          "[--program ZVK] [--give-up]\n");
-    return 2;
+    return kDriverUsage;
   }
   cCIAppFullConfig config;
   if (!config.openConfig("zvk")) {
@@ -100,5 +101,5 @@ int main(int argc, char** argv) {
   std::printf("job %d result %d path %s\n", end, ctx.result, ctx.problemPath.ptr ? ctx.problemPath.ptr : "");
   for (const sKeptFile& k : ctx.kept) std::printf("kept %d %s\n", k.reason, k.path.c_str());
   std::fflush(stdout);
-  return ctx.result;
+  return driverJobCode(ctx.result, ctx.kept.size());
 }

@@ -171,6 +171,75 @@ TEST(Readme, TheResultCodesAreMakesOwnWords) {
   EXPECT_EQ(rows.size(), static_cast<size_t>(codes));
 }
 
+// The rows of a table between "<!-- name -->" and "<!-- /name -->", each
+// cell without its blanks and one pair of backquotes; the header and its
+// rule are left out.
+std::vector<std::vector<std::string>> tableRows(const std::string& name) {
+  std::vector<std::vector<std::string>> rows;
+  for (const std::string& line : between(readmeLines(), name)) {
+    if (line.rfind("| ", 0) != 0 || line.rfind("|---", 0) == 0) continue;
+    std::vector<std::string> cells;
+    for (size_t at = 1; at < line.size();) {
+      const size_t bar = line.find(" | ", at);
+      std::string cell = line.substr(at + 1, (bar == std::string::npos ? line.size() - 2 : bar) - at - 1);
+      if (cell.size() >= 2 && cell.front() == '`' && cell.back() == '`') cell = cell.substr(1, cell.size() - 2);
+      cells.push_back(cell);
+      at = bar == std::string::npos ? line.size() : bar + 2;
+    }
+    rows.push_back(cells);
+  }
+  if (!rows.empty()) rows.erase(rows.begin());
+  return rows;
+}
+
+std::vector<std::string> programEnv(const std::string& home) {
+  return {"PATH=/usr/bin:/bin", "HOME=" + home, "LSAN_OPTIONS=suppressions=" + kSource + "/tools/lsan.supp"};
+}
+
+TEST(Readme, TheCommandLinesEndAsTheTableSays) {
+  ScratchDir dir;
+  const std::string zvk = std::string(ZVK_BUNDLE) + "/Contents/MacOS/zvk";
+  const std::string version = runWithEnv({zvk, "version"}, programEnv(dir.root), dir.root).out;
+  ASSERT_FALSE(version.empty());
+  const auto rows = tableRows("command lines");
+  ASSERT_FALSE(rows.empty());
+  for (const auto& row : rows) {
+    ASSERT_EQ(row.size(), 3u);
+    std::vector<std::string> argv;
+    std::istringstream words(row[0]);
+    for (std::string word; words >> word;) argv.push_back(argv.empty() && word == "zvk" ? zvk : word);
+    const sRunResult r = runWithEnv(argv, programEnv(dir.root), dir.root);
+    EXPECT_EQ(std::to_string(r.status), row[1]) << row[0];
+    EXPECT_EQ(r.out, row[2] == "the version" ? version : "") << row[0];
+    if (row[2] == "nothing") {
+      EXPECT_EQ(r.err, "") << row[0];
+    }
+  }
+}
+
+TEST(Readme, TheInstallEntryExamplesGiveTheirCodes) {
+  ScratchDir dir;
+  dir.write("a.txt", "a");
+  dir.write("licence.ENG.hdl", "<text>Terms</text>");
+  dir.write("licence.DEU.hdl", "<text>Bedingungen</text>");
+  dir.write("licence.idx", "ENG = \"./licence.ENG.hdl\"\nDEU = \"./licence.DEU.hdl\"\n");
+  const auto rows = tableRows("install entries");
+  ASSERT_FALSE(rows.empty());
+  int n = 0;
+  for (const auto& row : rows) {
+    ASSERT_EQ(row.size(), 2u);
+    dir.write("s.txt", "[General]\nlangs = ENG DEU\n[Software]\ncodename = \"t\"\nname = \"T\"\n"
+                       "version = \"1.0\"\neula = \"./licence.idx\"\n[Install]\n" + row[0] + "\n");
+    const sRunResult r = runWithEnv({std::string(ZVK_BUNDLE) + "/Contents/MacOS/zvk", "make", "s.txt",
+                                     dir.file("B" + std::to_string(n++) + ".app")},
+                                    programEnv(dir.root), dir.root);
+    // make prints the code of a refusal; 0 is its status when it wrote.
+    const size_t at = r.out.find("error code ");
+    const int code = at == std::string::npos ? r.status : std::atoi(r.out.c_str() + at + 11);
+    EXPECT_EQ(std::to_string(code), row[1]) << row[0] << "\n" << r.out;
+  }
+}
+
 TEST(Readme, TheUpdateReplySampleIsOneTheProgramReads) {
   std::string reply;
   for (const std::string& line : between(readmeLines(), "update reply"))
