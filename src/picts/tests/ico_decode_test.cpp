@@ -279,6 +279,9 @@ TEST(IcoDecode, AnUnreadableCarriedFileCostsOnlyItsMember) {
     s.io.set_fp(0);
     ASSERT_TRUE(pict.decode(&s.io));
     EXPECT_EQ(differences(pixelsOf(pict), imageMagick(extracted, 0)), "");
+    cPictDummy preview;
+    s.io.set_fp(0);
+    EXPECT_EQ(cPictBase::getPreview(&s.io, preview, 64, 64, true, 0xFFFFFF), 0);
   }
 }
 
