@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "picts/littleendian.h"
+#include "picts/pictdib.h"
 #include "picts/pictico.h"
 #include "picts/pictpng.h"
 #include "raster_support.h"
@@ -285,10 +286,10 @@ TEST(IcoDecode, AnUnreadableCarriedFileCostsOnlyItsMember) {
   }
 }
 
-// Bit-field members after a 40-byte header have their masks next; they read
-// as ImageMagick reads the same bitmap in a BMP file. ImageMagick knows no
-// alpha bit fields, so that member is held against the BMP file ImageMagick
-// wrote, whose longer header carries the same masks.
+// Bit-field members and DIB files after a 40-byte header have their masks
+// next; they read as ImageMagick reads the same bitmap in a BMP file.
+// ImageMagick knows no alpha bit fields, so that bitmap is held against the
+// BMP file ImageMagick wrote, whose longer header carries the same masks.
 TEST(IcoDecode, BitFieldMembersReadTheirMasks) {
   const struct {
     const char* subtype;
@@ -316,10 +317,16 @@ TEST(IcoDecode, BitFieldMembersReadTheirMasks) {
     putLe(member, 8, 32, 4);
     member.resize(member.size() + 4 * 16);  // an AND mask hiding nothing
     writeFile(icon, iconFile({member}));
+    const Pixels ref = imageMagick(c.compression == 6 ? written : same, 0);
     Stream s(readFile(icon));
     cPictICO pict;
     ASSERT_TRUE(pict.decode(&s.io));
-    EXPECT_EQ(differences(pixelsOf(pict), imageMagick(c.compression == 6 ? written : same, 0)), "");
+    EXPECT_EQ(differences(pixelsOf(pict), ref), "");
+    // A DIB file has no offset field either.
+    Stream bare(bitmap);
+    cPictDIB dib;
+    ASSERT_TRUE(dib.decode(&bare.io));
+    EXPECT_EQ(differences(pixelsOf(dib), ref), "");
   }
 }
 
