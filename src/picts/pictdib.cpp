@@ -55,6 +55,14 @@ long long paletteEntries(unsigned int bits, unsigned int colorsUsed) {
   return bits == 1 || colorsUsed == 0 || colorsUsed > full ? full : colorsUsed;
 }
 
+// Bytes of masks after a header too short to hold them: red, green and
+// blue, and alpha with the alpha bit-field compression. Palette indices have
+// no channels, and a bitmap of them no masks.
+unsigned int masksAfter(unsigned int headerSize, unsigned int bits, unsigned int compression) {
+  unsigned int end = compression == kBitFields ? 52 : compression == kAlphaBitFields ? 56 : 0;
+  return bits > 8 && headerSize < end ? end - headerSize : 0;
+}
+
 // A channel mask turned into a shift and a widening onto 0..255. Narrow
 // channels are widened by repeating their bits, so that full scale stays
 // full scale (a 5-bit 31 and a 6-bit 63 both give 255); wider ones are
@@ -148,8 +156,10 @@ bool cPictDIB::validFor(cFileIOTarget* io, sPictInfo* info, bool halveHeight) {
   long long width = h.width, height = magnitude(h.height);
   if (halveHeight && (h.compression == kJPEG || h.compression == kPNG)) {
     // The stored height counts a mask the inner file has none of, and not
-    // every writer doubles it: the inner file says its own size.
-    if (!innerSize(io, h, width, height)) return false;
+    // every writer doubles it: the inner file says its own size. One that
+    // cannot say leaves the header's, so that the member fails only its own
+    // decode and never the probe of the icon around it.
+    innerSize(io, h, width, height);
   } else if (halveHeight) {
     height >>= 1;
   }
@@ -162,7 +172,7 @@ bool cPictDIB::validFor(cFileIOTarget* io, sPictInfo* info, bool halveHeight) {
 }
 
 // An icon's bitmap starts its stream, and its palette is always read.
-bool cPictDIB::innerSize(cFileIOTarget* io, const sInfo& h, long long& width, long long& height) {
+void cPictDIB::innerSize(cFileIOTarget* io, const sInfo& h, long long& width, long long& height) {
   unsigned long long at = h.size;
   if (h.bits >= 1 && h.bits <= 8)
     at += 4ULL * static_cast<unsigned long long>(paletteEntries(h.bits, h.colorsUsed));
@@ -170,10 +180,9 @@ bool cPictDIB::innerSize(cFileIOTarget* io, const sInfo& h, long long& width, lo
   sPictInfo inner;
   if (!window.set_fp(0) ||
       !(h.compression == kPNG ? cPictPNG::validFor(&window, &inner) : cPictJPEG::validFor(&window, &inner)))
-    return false;
+    return;
   width = inner.width;
   height = inner.height;
-  return true;
 }
 
 // A PNG fills the image-size bytes; a JPEG runs to the end of the stream.
@@ -212,8 +221,10 @@ bool cPictDIB::decodeFrom(cFileIOTarget* io, unsigned long long start, const sLa
   if (layout) {
     myLayout = *layout;
   } else {
-    myLayout.dataLimit = h.imageSize ? static_cast<unsigned long long>(h.size) + h.imageSize : kBareDataLimit;
-    myLayout.dataOffset = h.size;
+    // No offset field says where the pixels start: they follow the header
+    // and the bit-field masks a short header has right after it.
+    myLayout.dataOffset = h.size + masksAfter(h.size, h.bits, h.compression);
+    myLayout.dataLimit = h.imageSize ? myLayout.dataOffset + h.imageSize : kBareDataLimit;
   }
   if (!readPalette(io) || !readGap(io)) return false;
 

@@ -16,7 +16,7 @@ class cPictDIB : public cPictBase {
   static bool validFor(cFileIOTarget* io, sPictInfo* info);
   // `halveHeight`: the bitmap of an icon, at the start of `io`, whose stored
   // height counts its AND mask too; one carrying a PNG or JPEG file has
-  // that file's size.
+  // that file's size where the file probes, else the header's.
   static bool validFor(cFileIOTarget* io, sPictInfo* info, bool halveHeight);
 
   // Icon mode: halved height, AND mask applied as alpha, no run lengths.
@@ -61,7 +61,8 @@ class cPictDIB : public cPictBase {
   };
 
   static bool readHeader(cFileIOTarget* io, unsigned char* header, sInfo& info);
-  static bool innerSize(cFileIOTarget* io, const sInfo& h, long long& width, long long& height);
+  // The size of the PNG or JPEG file a bitmap carries, where it probes.
+  static void innerSize(cFileIOTarget* io, const sInfo& h, long long& width, long long& height);
   static unsigned long long innerLength(const sInfo& h);
   bool readPalette(cFileIOTarget* io);
   bool loadLegacyPalette(cFileIOTarget* io, long long count);

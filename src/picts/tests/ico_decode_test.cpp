@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "picts/littleendian.h"
+#include "picts/pictdib.h"
 #include "picts/pictico.h"
 #include "picts/pictpng.h"
 #include "raster_support.h"
@@ -234,6 +235,98 @@ TEST(IcoDecode, MembersCarryingAFileHaveItsSize) {
     ASSERT_EQ(cPictBase::getPreview(&s.io, preview, 64, 64, true, 0xFFFFFF), 0);
     EXPECT_NEAR(preview.width(), 64.0 * w / std::max(w, h), 1);
     EXPECT_NEAR(preview.height(), 64.0 * h / std::max(w, h), 1);
+  }
+}
+
+// A member whose PNG or JPEG cannot be read keeps its header's size and
+// fails its own page only; the good member beside it reads as icotool
+// extracts it.
+TEST(IcoDecode, AnUnreadableCarriedFileCostsOnlyItsMember) {
+  const std::string png = path("good.png"), ico = path("good.ico"), extracted = path("extracted.png");
+  ASSERT_TRUE(run("convert " + sourcePicture("good.pam", 16, 16, 0, true, 41) + " " + png));
+  ASSERT_TRUE(run("icotool -c -o " + ico + " " + png + " && icotool -x -o " + extracted + " " + ico));
+  const Bytes good = readFile(ico);
+  const Bytes goodMember(good.begin() + le32(&good[6 + 12]), good.end());
+  Bytes badSignature = readFile(png);
+  badSignature[1] = 'X';
+  std::mt19937 rng(42);
+  Bytes garbage(300);
+  for (uint8_t& b : garbage) b = static_cast<uint8_t>(rng());
+  auto with = [](Bytes b, size_t at, uint32_t v, int n) {
+    putLe(b, at, v, n);
+    return b;
+  };
+  const Bytes carried = carrying(readFile(png), 16, 32, 5);
+  const std::vector<std::pair<std::string, Bytes>> cases = {
+      {"PNG signature damaged", carrying(badSignature, 16, 32, 5)},
+      {"PNG of image size 0", with(carried, 20, 0, 4)},
+      {"JPEG that is garbage", carrying(garbage, 16, 32, 4)},
+      {"8 bits and no palette", with(carried, 14, 8, 2)},
+      {"1 bit and no palette", with(carried, 14, 1, 2)},
+  };
+  for (const auto& [name, damaged] : cases) {
+    SCOPED_TRACE(name);
+    Stream s(iconFile({goodMember, damaged}));
+    cPictBase::sPictInfo info;
+    ASSERT_TRUE(cPictICO::validFor(&s.io, &info));
+    cPictICO pict;
+    int w = 0, h = 0;
+    s.io.set_fp(0);
+    ASSERT_TRUE(pict.getPageSize(&s.io, 1, w, h));
+    EXPECT_EQ(w, 16);
+    EXPECT_EQ(h, 32);
+    s.io.set_fp(0);
+    EXPECT_FALSE(pict.decodePage(&s.io, 1));
+    s.io.set_fp(0);
+    ASSERT_TRUE(pict.decode(&s.io));
+    EXPECT_EQ(differences(pixelsOf(pict), imageMagick(extracted, 0)), "");
+    cPictDummy preview;
+    s.io.set_fp(0);
+    EXPECT_EQ(cPictBase::getPreview(&s.io, preview, 64, 64, true, 0xFFFFFF), 0);
+  }
+}
+
+// Bit-field members and DIB files after a 40-byte header have their masks
+// next; they read as ImageMagick reads the same bitmap in a BMP file.
+// ImageMagick knows no alpha bit fields, so that bitmap is held against the
+// BMP file ImageMagick wrote, whose longer header carries the same masks.
+TEST(IcoDecode, BitFieldMembersReadTheirMasks) {
+  const struct {
+    const char* subtype;
+    uint32_t bits, compression, masks;
+  } cases[] = {{"RGB565", 16, 3, 3}, {"ARGB8888", 32, 3, 3}, {"ARGB8888", 32, 6, 4}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.subtype) + " " + std::to_string(c.compression));
+    const std::string written = path("written.bmp"), same = path("same.bmp"), icon = path("fields.ico");
+    // ImageMagick writes 32 bits for a source with alpha whatever it is asked.
+    const std::string source = sourcePicture("fields.pam", 16, 16, 0, c.bits == 32, 51);
+    ASSERT_TRUE(run("convert " + source + " -define bmp:subtype=" + c.subtype + " bmp:" + written));
+    const Bytes f = readFile(written);
+    ASSERT_EQ(le32(&f[14]), 124u);
+    ASSERT_EQ(le16(&f[14 + 14]), c.bits);
+    Bytes bitmap(f.begin() + 14, f.begin() + 14 + 40 + 4 * c.masks);
+    putLe(bitmap, 0, 40, 4);
+    putLe(bitmap, 16, c.compression, 4);
+    bitmap.insert(bitmap.end(), f.begin() + le32(&f[10]), f.end());
+    Bytes bmp = {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    putLe(bmp, 2, static_cast<uint32_t>(14 + bitmap.size()), 4);
+    putLe(bmp, 10, 14 + 40 + 4 * c.masks, 4);
+    bmp.insert(bmp.end(), bitmap.begin(), bitmap.end());
+    writeFile(same, bmp);
+    Bytes member = bitmap;
+    putLe(member, 8, 32, 4);
+    member.resize(member.size() + 4 * 16);  // an AND mask hiding nothing
+    writeFile(icon, iconFile({member}));
+    const Pixels ref = imageMagick(c.compression == 6 ? written : same, 0);
+    Stream s(readFile(icon));
+    cPictICO pict;
+    ASSERT_TRUE(pict.decode(&s.io));
+    EXPECT_EQ(differences(pixelsOf(pict), ref), "");
+    // A DIB file has no offset field either.
+    Stream bare(bitmap);
+    cPictDIB dib;
+    ASSERT_TRUE(dib.decode(&bare.io));
+    EXPECT_EQ(differences(pixelsOf(dib), ref), "");
   }
 }
 
