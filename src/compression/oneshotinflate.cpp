@@ -238,16 +238,27 @@ bool readDynamicTables(cBitReader& in, uint32_t* litTable, uint32_t* distTable) 
                     false);
 }
 
-void buildFixedTables(uint32_t* litTable, uint32_t* distTable) {
-  // Distance codes 30 and 31 complete the fixed code but decode as invalid.
-  uint8_t lengths[288 + 32];
-  std::memset(lengths, 8, 144);
-  std::memset(lengths + 144, 9, 112);
-  std::memset(lengths + 256, 7, 24);
-  std::memset(lengths + 280, 8, 8);
-  std::memset(lengths + 288, 5, 32);
-  buildTable(lengths, 288, literalLengthEntry, kLitBits, litTable, kLitTableSize, false);
-  buildTable(lengths + 288, 32, distanceEntry, kDistBits, distTable, kDistTableSize, false);
+// The fixed code's tables, built once: streams of a few bytes each, as
+// one-row strips make, would otherwise spend most of their time on them.
+struct sFixedTables {
+  uint32_t lit[kLitTableSize];
+  uint32_t dist[kDistTableSize];
+  sFixedTables() {
+    // Distance codes 30 and 31 complete the fixed code but decode as invalid.
+    uint8_t lengths[288 + 32];
+    std::memset(lengths, 8, 144);
+    std::memset(lengths + 144, 9, 112);
+    std::memset(lengths + 256, 7, 24);
+    std::memset(lengths + 280, 8, 8);
+    std::memset(lengths + 288, 5, 32);
+    buildTable(lengths, 288, literalLengthEntry, kLitBits, lit, kLitTableSize, false);
+    buildTable(lengths + 288, 32, distanceEntry, kDistBits, dist, kDistTableSize, false);
+  }
+};
+
+const sFixedTables& fixedTables() {
+  static const sFixedTables tables;
+  return tables;
 }
 
 inline uint32_t lookup(cBitReader& in, const uint32_t* table, int rootBits) {
@@ -311,8 +322,10 @@ sInflated inflateOneShot(const unsigned char* in, size_t inLen, unsigned char* o
     inLen -= 2;
   }
   cBitReader bits(in, inLen);
-  uint32_t litTable[kLitTableSize];
-  uint32_t distTable[kDistTableSize];
+  uint32_t dynamicLit[kLitTableSize];
+  uint32_t dynamicDist[kDistTableSize];
+  const uint32_t* litTable = dynamicLit;
+  const uint32_t* distTable = dynamicDist;
   for (bool last = false; !last;) {
     bits.refill();
     last = bits.take(1) != 0;
@@ -335,10 +348,15 @@ sInflated inflateOneShot(const unsigned char* in, size_t inLen, unsigned char* o
       bits.restartAt(at + length);
       continue;
     }
-    if (type == 1)
-      buildFixedTables(litTable, distTable);
-    else if (type != 2 || !readDynamicTables(bits, litTable, distTable))
+    if (type == 1) {
+      litTable = fixedTables().lit;
+      distTable = fixedTables().dist;
+    } else if (type == 2 && readDynamicTables(bits, dynamicLit, dynamicDist)) {
+      litTable = dynamicLit;
+      distTable = dynamicDist;
+    } else {
       return result(eInflateEnd::damaged);
+    }
 
     for (;;) {
       // One refill holds three literal codes, or the longest length and

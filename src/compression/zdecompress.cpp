@@ -42,9 +42,9 @@ eInflated inflateSteps(z_stream& stream, const unsigned char* in, unsigned long 
 
 }  // namespace
 
-bool zlibStreamEndsWhole(const unsigned char* in, unsigned long long len, unsigned long long most) {
+eZlibEnd zlibStreamEnd(const unsigned char* in, unsigned long long len, unsigned long long most) {
   z_stream stream;
-  if (!startInflate(stream)) return false;
+  if (!startInflate(stream)) return eZlibEnd::broken;
   unsigned char drop[16384];
   stream.next_in = const_cast<Bytef*>(in);
   unsigned long long made = 0;
@@ -63,7 +63,8 @@ bool zlibStreamEndsWhole(const unsigned char* in, unsigned long long len, unsign
     made += static_cast<unsigned int>(stream.next_out - drop);
   }
   inflateEnd(&stream);
-  return rc == Z_STREAM_END && made <= most;
+  if (made > most) return eZlibEnd::runsOn;
+  return rc == Z_STREAM_END ? eZlibEnd::whole : eZlibEnd::broken;
 }
 
 cZDecompress::cZDecompress() { std::memset(&stream, 0, sizeof stream); }

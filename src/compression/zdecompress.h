@@ -6,10 +6,15 @@
 
 #include "compression/decompress.h"
 
-// Inflates a zlib stream of `len` bytes, its output dropped: whether it
-// reaches its end with the right checksum having made at most `most` bytes.
-// A stream that would make more is not inflated past that.
-bool zlibStreamEndsWhole(const unsigned char* in, unsigned long long len, unsigned long long most);
+enum class eZlibEnd {
+  whole,   // its end and the right checksum, having made at most the bytes allowed
+  runsOn,  // it would make more than allowed, and is not inflated past that
+  broken,  // cut, damaged or its checksum wrong before that
+};
+
+// Inflates a zlib stream of `len` bytes, its output dropped, as far as
+// making `most` bytes.
+eZlibEnd zlibStreamEnd(const unsigned char* in, unsigned long long len, unsigned long long most);
 
 class cZDecompress : public cDecompress {
  public:

@@ -192,7 +192,9 @@ bool cExifDecoder::onMainTag(const sTagProcessParam& t) {
     case kExifIFD:
     case kGpsIFD:
     case kInteropIFD:
-      return walkSubIFD(t);
+      // A broken sub-IFD costs its own tags, never the IFD that points at it.
+      walkSubIFD(t);
+      return true;
     case kNextIFDTag:
       return myKind == kMainIFD ? walkSubIFD(t) : true;
     default:
@@ -200,13 +202,17 @@ bool cExifDecoder::onMainTag(const sTagProcessParam& t) {
   }
 }
 
-// The nested walk shares the stream and the set of IFDs entered, so a forged
-// pointer back to an IFD on the way is refused instead of walked again.
+// The nested walk shares the stream and the set of IFDs entered, the one
+// pointing included, so a forged pointer back to an IFD on the way, or to
+// itself, is refused instead of walked again. An offset inside the header
+// (0 among them) names no IFD.
 bool cExifDecoder::walkSubIFD(const sTagProcessParam& t) {
   if (t.type != 4 && t.length != 4) return false;
   unsigned int offset = getU32(t.data);
-  if (static_cast<unsigned long long>(offset) + 2 > myStreamSize) return false;
-  if (myDepth >= kMaxDepth || !myWalked || myWalked->find(offset)) return false;
+  if (offset < (myBigTiff ? 16U : 8U) || static_cast<unsigned long long>(offset) + 2 > myStreamSize) return false;
+  if (myDepth >= kMaxDepth || !myWalked) return false;
+  if (!myWalked->find(ifdOffset())) myWalked->insert(ifdOffset());
+  if (myWalked->find(offset)) return false;
   myWalked->insert(offset);
   cExifDecoder nested;
   nested.reset();

@@ -31,9 +31,12 @@ unsigned long long saturatedSum(unsigned long long sum, unsigned long long a, un
 }
 
 bool isJpeg(int compression) { return compression == 6 || compression == 7; }
+bool isFax(int compression) { return compression == 3 || compression == 4; }
 
 // The most bytes one compressed byte can become, with room to spare: a
-// picture is sized only when its data could fill it.
+// picture is sized only when its data could fill it. A fax code has no
+// such ratio, as a row costs a bit at any width: its rows are counted
+// instead, and its units keep only the columns shown.
 long long expansionOf(int compression) {
   switch (compression) {
     case 1:
@@ -51,7 +54,7 @@ long long expansionOf(int compression) {
     case 7:
       return 2048;
     default:
-      return 8192;
+      return 0;
   }
 }
 
@@ -383,6 +386,11 @@ bool cPictTIFF::dataCanFill(long long w, long long h, int compression) const {
     have += i < counts.count && counts.ptr[i] < room ? counts.ptr[i] : room;
     if (have >= mySize) break;
   }
+  // Every row of a fax unit costs at least a bit of its data.
+  if (isFax(compression)) {
+    const long long across = myStripOffsets.count || !myTileWidth ? 1 : ceilDiv(w, myTileWidth);
+    return static_cast<unsigned long long>(h) * static_cast<unsigned long long>(across) <= have * 8;
+  }
   // At most 2^28 pixels of 5 samples of 64 bits: no product below wraps.
   unsigned long long bits = static_cast<unsigned long long>(w * h) * mySamplesPerPixel * myBitsPerSample;
   return bits / 8 <= have * static_cast<unsigned long long>(expansionOf(compression));
@@ -416,9 +424,11 @@ bool cPictTIFF::unitWorkBounded(long long w, long long h, int compression) {
   const long long samples = myPlanar ? 1 : mySamplesPerPixel;
   eachUnit(w, h, [&](const sUnit& unit) {
     const long long cols = std::min(unit.width, w - unit.x);
-    const long long shown = ceilDiv(cols * samples * myBitsPerSample, 8) * unit.rows;
-    work.add(static_cast<unsigned long long>(unitRowBytes(unit)), static_cast<unsigned long long>(shown),
-             static_cast<unsigned long long>(unit.rows), static_cast<unsigned long long>(unit.held));
+    const long long shownRow = ceilDiv(cols * samples * myBitsPerSample, 8);
+    const long long rowBytes = isFax(compression) ? shownRow : unitRowBytes(unit);
+    work.add(static_cast<unsigned long long>(rowBytes), static_cast<unsigned long long>(shownRow * unit.rows),
+             static_cast<unsigned long long>(unit.rows), static_cast<unsigned long long>(unit.held),
+             static_cast<unsigned long long>(unitBytes(unit)));
     return true;
   });
   myInflateDeclared = work.declaredAffordable();
@@ -426,18 +436,26 @@ bool cPictTIFF::unitWorkBounded(long long w, long long h, int compression) {
 }
 
 cPictTIFF::sUnitWork::sUnitWork(unsigned long long fileBytes, unsigned long long expansion)
-    : fileMakes(saturatedSum(0, fileBytes, expansion)) {}
+    : fileBytes(fileBytes), fileMakes(saturatedSum(0, fileBytes, expansion)) {}
 
 void cPictTIFF::sUnitWork::add(unsigned long long rowBytes, unsigned long long shownBytes,
-                               unsigned long long rows, unsigned long long declaredRows) {
+                               unsigned long long rows, unsigned long long declaredRows,
+                               unsigned long long readBytes) {
   shown = saturatedSum(shown, shownBytes, 1);
   placed = saturatedSum(placed, rowBytes, rows);
   declared = saturatedSum(declared, rowBytes, std::max(rows, declaredRows));
+  read = saturatedSum(read, readBytes, 1);
 }
 
-unsigned long long cPictTIFF::sUnitWork::bound() const {
-  return std::max(saturatedSum(kUnitWorkFloor, shown, kUnitWorkPerShownByte), fileMakes);
+unsigned long long cPictTIFF::sUnitWork::slack() const {
+  return saturatedSum(kUnitWorkFloor, shown, kUnitWorkPerShownByte);
 }
+
+bool cPictTIFF::sUnitWork::placedAffordable() const {
+  return placed <= bound() && read <= saturatedSum(slack(), fileBytes, 1);
+}
+
+unsigned long long cPictTIFF::sUnitWork::bound() const { return std::max(slack(), fileMakes); }
 
 // RowsPerStrip, or a plane's rows shared evenly among its strips.
 long long cPictTIFF::stripRows(long long h, long long perPlane) const {
@@ -533,20 +551,21 @@ bool cPictTIFF::decodeUnit(cFileIOTarget* io, int compression, const sUnit& unit
   out.photometric = myPhotometric;
   out.sampleFormat = mySampleFormat;
   out.bigEndian = myBigEndian;
-  myUnitWidth = unit.width;
+  myUnit = unit;
   myUnitHeld = unit.held;
-  myUnitPaddingUnread = !myInflateDeclared;
+  myUnitHeldCapped = !myInflateDeclared;
   const bool decoded = decodeStripe(myInput, compression, out);
   myUnitHeld = 0;
-  myUnitPaddingUnread = false;
+  myUnitHeldCapped = false;
   if (!decoded) return false;
-  // A compression may answer in a format of its own (JPEG's RGB rows).
-  long long outRow = ceilDiv(static_cast<long long>(out.bitsPerSample) * out.samplesPerPixel * unit.width, 8);
+  // A compression may answer in a format of its own (JPEG's RGB rows, fax
+  // rows cut to the columns shown); the columns shown must be there.
+  long long outRow = ceilDiv(static_cast<long long>(out.bitsPerSample) * out.samplesPerPixel * unitColumns(), 8);
   if (out.rowBytes < outRow || out.rows < unit.rows ||
       out.data.count < static_cast<long long>(out.rowBytes) * unit.rows)
     return false;
-  myUnit = unit;
-  myPredicted = myPredictor == 2 && !isJpeg(compression);
+  // Predictor 2 is the byte compressions' alone: fax rows carry no differences.
+  myPredicted = myPredictor == 2 && !isJpeg(compression) && !isFax(compression);
   const unsigned int row = static_cast<unsigned int>(unit.y);
   bool placed;
   if (out.photometric == 3)

@@ -71,8 +71,7 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   // Predictor 2 over complete rows; depths of 64 bits or fewer.
   static void makeHorzUndifferencing(unsigned char* data, long long size, int width, int samplesPerPixel,
                                      int bits, bool bigEndian);
-  // A floating-point sample's bits as a float: narrower ones by bit
-  // arithmetic, a double by its value.
+  // A floating-point sample's bits (16, 24, 32 or 64) as a float, by value.
   static bool getFloatVal(unsigned long long bits, int width, float& value);
   // One pixel from samples already scaled to 8 or 16 bits; false for a
   // sample count and photometric that make no colour.
@@ -140,34 +139,38 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
 
   // Rows the data of the unit being decoded hold, when more than it
   // places: a tile's below the picture's last row, a strip's past it. A
-  // Deflate stream must end with them, unless `myUnitPaddingUnread`, set
-  // where the picture cannot afford inflating every unit's: then what
-  // follows a few times the rows the unit places is not read.
+  // Deflate stream must end with them, unless `myUnitHeldCapped`, set
+  // where the picture cannot afford inflating every unit's: then a few
+  // times the rows the unit places stand for them, and a stream running
+  // on past a few times those runs into padding that is not read.
   long long myUnitHeld = 0;
-  bool myUnitPaddingUnread = false;
+  bool myUnitHeldCapped = false;
 
-  // What inflating a picture's strips or tiles costs against the bytes the
+  // What decoding a picture's strips or tiles costs against the bytes the
   // picture shows and those the file's data can make, so that forged unit
   // sides or units sharing their data cannot make a small file cost
-  // gigabytes: the rows each unit places, a tile's full width included,
-  // and every row it declares, a tile's below the picture too. Units that
-  // each hold their own data never make more than the file's data can,
-  // whatever their width.
+  // gigabytes: the bytes each unit reads, the rows it places, a tile's full
+  // width included, and every row it declares, a tile's below the picture
+  // too. Units that each hold their own data never read more than the file
+  // holds nor make more than its data can, whatever their width.
   struct sUnitWork {
     // `fileBytes` of data making at most `expansion` bytes each.
     sUnitWork(unsigned long long fileBytes, unsigned long long expansion);
-    unsigned long long fileMakes, shown = 0, placed = 0, declared = 0;
+    unsigned long long fileBytes, fileMakes, shown = 0, placed = 0, declared = 0, read = 0;
     void add(unsigned long long rowBytes, unsigned long long shownBytes, unsigned long long rows,
-             unsigned long long declaredRows);
-    // Units that place more than both a few times what the picture shows
-    // and what the file's data can make share data to hold rows far wider
-    // than it: such a picture is refused.
-    bool placedAffordable() const { return placed <= bound(); }
+             unsigned long long declaredRows, unsigned long long readBytes);
+    // Units that read more than the file holds, or place more than both a
+    // few times what the picture shows and what the file's data can make,
+    // share data: such a picture is refused unless that excess is within a
+    // few times what it shows.
+    bool placedAffordable() const;
     // Declared rows are inflated, for each stream's checksum, only while
     // all of them together are as affordable; else a unit is inflated a
     // few times the rows it places at most.
     bool declaredAffordable() const { return declared <= bound(); }
     unsigned long long bound() const;
+    // A few times what the picture shows, and a floor for small pictures.
+    unsigned long long slack() const;
   };
 
  private:
@@ -221,9 +224,9 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   // The picture's adjustment tables, looked up once per decode.
   void takeCurves();
   bool decodeLZW(_typebuf<unsigned char>& in, sDecomress& out, long long need);
-  // `whole`: a stream that runs on past `need` must end, checksum and
-  // all, within a few times it; else what follows is not read.
-  bool decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long long need, bool whole);
+  // A stream that runs on past `need` must end, checksum and all, within a
+  // few times it, or, `padded`, run on past that.
+  bool decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long long need, bool padded);
   bool decodeJPEG(_typebuf<unsigned char>& in, sDecomress& out);
   bool decompressFax(_typebuf<unsigned char>& in, sDecomress& out, bool group4);
 
@@ -239,7 +242,6 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   const unsigned char* myInputAllocation = nullptr;
   _typebuf<unsigned long long> mySampleRow;
   unsigned long long mySize = 0;
-  long long myUnitWidth = 0;  // of the strip or tile being decoded
   bool myPlanar = false;
   bool myInflateDeclared = false;
   bool myRendering = false;

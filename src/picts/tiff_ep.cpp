@@ -285,17 +285,18 @@ bool cPictTIFF_EP::decodeRawUnits(cFileIOTarget* io, int method) {
   eachRawUnit(method, [&](const sRawUnit& unit) {
     const long long shown = rawRowBytes(std::min(unit.width, myRawWidth - unit.x)) * unit.rows;
     work.add(static_cast<unsigned long long>(rawRowBytes(unit.width)), static_cast<unsigned long long>(shown),
-             static_cast<unsigned long long>(unit.rows), static_cast<unsigned long long>(unit.held));
+             static_cast<unsigned long long>(unit.rows), static_cast<unsigned long long>(unit.held),
+             static_cast<unsigned long long>(rawUnitBytes(unit)));
     return true;
   });
   if (!work.placedAffordable()) return false;
   const bool declared = work.declaredAffordable();
   return eachRawUnit(method, [&](const sRawUnit& unit) {
     myUnitHeld = unit.held;
-    myUnitPaddingUnread = !declared;
+    myUnitHeldCapped = !declared;
     const bool decoded = decodeRawUnit(io, method, unit);
     myUnitHeld = 0;
-    myUnitPaddingUnread = false;
+    myUnitHeldCapped = false;
     return decoded;
   });
 }

@@ -1,6 +1,7 @@
 // The colour stage: samples of any depth unpacked from decoded rows, scaled
 // to the picture's mode and composed into pixels.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -133,20 +134,39 @@ P straightened(P pixel, int shift) {
   return out;
 }
 
+// A narrow IEEE-style float of `exponentBits` and `fractionBits` under its
+// sign bit, by value: sign, zero, subnormals, infinities and NaN as its
+// writer meant them. Both narrow widths fit a float exactly.
+float narrowFloat(unsigned long long bits, int exponentBits, int fractionBits) {
+  const unsigned long long fraction = bits & ((1ULL << fractionBits) - 1);
+  const int top = (1 << exponentBits) - 1, bias = top >> 1;
+  const int exponent = static_cast<int>(bits >> fractionBits) & top;
+  const bool negative = (bits >> (fractionBits + exponentBits)) & 1;
+  float magnitude;
+  if (exponent == top)
+    magnitude = fraction ? std::numeric_limits<float>::quiet_NaN() : std::numeric_limits<float>::infinity();
+  else if (exponent == 0)
+    magnitude = std::ldexp(static_cast<float>(fraction), 1 - bias - fractionBits);
+  else
+    magnitude = std::ldexp(static_cast<float>(fraction | 1ULL << fractionBits), exponent - bias - fractionBits);
+  return negative ? -magnitude : magnitude;
+}
+
 }  // namespace
 
 bool cPictTIFF::getFloatVal(unsigned long long bits, int width, float& value) {
-  unsigned int word;
   switch (width) {
     case 16:
-      word = static_cast<unsigned int>((bits << 13) + 0x38000000);
-      break;
+      value = narrowFloat(bits, 5, 10);
+      return true;
     case 24:
-      word = static_cast<unsigned int>((bits << 7) + 0x20000000);
-      break;
-    case 32:
-      word = static_cast<unsigned int>(bits);
-      break;
+      value = narrowFloat(bits, 7, 16);
+      return true;
+    case 32: {
+      const unsigned int word = static_cast<unsigned int>(bits);
+      std::memcpy(&value, &word, sizeof value);
+      return true;
+    }
     case 64: {
       // A double's exponent is three bits wider than a float's, so no shift
       // of its bits makes one: its value is narrowed instead, and one past a
@@ -162,8 +182,6 @@ bool cPictTIFF::getFloatVal(unsigned long long bits, int width, float& value) {
     default:
       return false;
   }
-  std::memcpy(&value, &word, sizeof value);
-  return true;
 }
 
 bool cPictTIFF::getColor32(const unsigned int* samples, int samplesPerPixel, int photometric,

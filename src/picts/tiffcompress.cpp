@@ -111,19 +111,18 @@ bool cPictTIFF::decodeStripe(_typebuf<unsigned char>& in, int compression, sDeco
     case 32946: {
       // A unit is inflated whole, a tile's rows below the picture included,
       // so that its checksum is reached like any other unit's; only the rows
-      // it places must be there. Where the picture cannot afford that, a
-      // few times the rows it places are inflated at most, and what follows
-      // is padding, not read.
+      // it places must be there. Where the picture cannot afford its units'
+      // declared rows, a few times the rows a unit places stand for them.
       long long held = 0;
       const bool huge = __builtin_mul_overflow(static_cast<long long>(out.rowBytes), myUnitHeld, &held);
       held = std::max(need, held);
-      if (myUnitPaddingUnread) {
+      if (myUnitHeldCapped) {
         const long long most = need + need * kDeflateRunOnUnits;
         held = huge || held > most ? most : held;
       } else if (huge) {
         return false;
       }
-      return decodeDeflate(in, out, held, !myUnitPaddingUnread) && out.data.count >= need;
+      return decodeDeflate(in, out, held, myUnitHeldCapped) && out.data.count >= need;
     }
     case 32773: {
       // Rows a unit holds past the picture's last one are padding: a run
@@ -153,7 +152,7 @@ bool cPictTIFF::decodeLZW(_typebuf<unsigned char>& in, sDecomress& out, long lon
   }
 }
 
-bool cPictTIFF::decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long long need, bool whole) {
+bool cPictTIFF::decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long long need, bool padded) {
   try {
     sizeBuffer(out.data, boundedSize(need, in.count, kMaxDeflateRatio));
   } catch (const std::bad_alloc&) {
@@ -166,14 +165,16 @@ bool cPictTIFF::decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long
   // hold every row and still be wrong in any of them. A stream that runs on
   // past its unit, as some writers' do, is read to its end without keeping
   // what it makes there; one that runs on further than writers do is taken
-  // as cut there. A stream not asked to end whole is not read past the
-  // buffer.
+  // as cut there, or, `padded`, as running into padding that is not read.
+  // Either way a stream ending within that is checked to its end, so that
+  // its verdict does not hang on how many rows its unit claims.
   out.data.count = static_cast<long long>(inflated.produced);
+  if (inflated.end == eInflateEnd::finished) return true;
+  if (inflated.end != eInflateEnd::outputFull) return false;
   const unsigned long long unit = static_cast<unsigned long long>(need);
-  return inflated.end == eInflateEnd::finished ||
-         (inflated.end == eInflateEnd::outputFull &&
-          (!whole || zlibStreamEndsWhole(in.ptr, static_cast<unsigned long long>(in.count),
-                                         unit + unit * kDeflateRunOnUnits)));
+  const eZlibEnd end =
+      zlibStreamEnd(in.ptr, static_cast<unsigned long long>(in.count), unit + unit * kDeflateRunOnUnits);
+  return end == eZlibEnd::whole || (padded && end == eZlibEnd::runsOn);
 }
 
 bool cPictTIFF::decompressFax3(_typebuf<unsigned char>& in, sDecomress& out) {
@@ -186,13 +187,17 @@ bool cPictTIFF::decompressFax4(_typebuf<unsigned char>& in, sDecomress& out) {
 
 bool cPictTIFF::decompressFax(_typebuf<unsigned char>& in, sDecomress& out, bool group4) {
   if (out.bitsPerSample != 1 || out.samplesPerPixel != 1) return false;
+  // Only the columns the picture shows are kept: a unit far wider than its
+  // picture costs its codes, not its width.
+  const long long columns = unitColumns();
+  out.rowBytes = static_cast<unsigned int>((columns + 7) / 8);
   try {
     sizeBuffer(out.data, static_cast<long long>(out.rowBytes) * out.rows);
   } catch (const std::bad_alloc&) {
     return false;
   }
-  sFax3DecodeCtx ctx{in.ptr, in.count,    myFillOrder == 2, (myT4Options & 1) != 0,
-                     group4, myUnitWidth, out.rows};
+  sFax3DecodeCtx ctx{in.ptr, in.count, myFillOrder == 2, (myT4Options & 1) != 0, group4, myUnit.width, out.rows,
+                     columns};
   return decodeFax(ctx, out.data.ptr);
 }
 

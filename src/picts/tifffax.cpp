@@ -1,5 +1,6 @@
 #include "picts/tifffax.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -71,7 +72,17 @@ eRun readRun(cFaxBits& bits, bool black, long long limit, long long& run) {
   }
 }
 
-void fillBlack(unsigned char* row, long long from, long long to) {
+// A row being decoded: its bits for the first `columns` pixels only, the
+// ones the picture shows, so that a unit far wider than its picture costs
+// its codes, not its width.
+struct sOutRow {
+  unsigned char* bits;
+  long long columns;
+};
+
+void fillBlack(const sOutRow& out, long long from, long long to) {
+  unsigned char* row = out.bits;
+  to = std::min(to, out.columns);
   for (; from < to && (from & 7); ++from)
     row[from >> 3] = static_cast<unsigned char>(row[from >> 3] | (0x80 >> (from & 7)));
   if (to - from >= 8) {
@@ -87,7 +98,7 @@ void fillBlack(unsigned char* row, long long from, long long to) {
 // finish. As the common readers of such pages do, a one-dimensional row is
 // white to its end (a black run cut to nothing still counts as a change for
 // the row coded against it), a two-dimensional one keeps its current colour.
-bool endsRow(cFaxBits& bits, eRun run, unsigned char* row, std::vector<long long>& changes, long long at,
+bool endsRow(cFaxBits& bits, eRun run, const sOutRow& row, std::vector<long long>& changes, long long at,
              long long width, bool twoD, bool black) {
   if (run != kRunEol || !bits.skipEol()) return false;
   if (twoD && black) fillBlack(row, at, width);
@@ -97,7 +108,7 @@ bool endsRow(cFaxBits& bits, eRun run, unsigned char* row, std::vector<long long
 
 // Changing elements: positions where the colour changes, white first; an
 // element at an even index turns to black.
-bool decode1D(cFaxBits& bits, long long width, unsigned char* row, std::vector<long long>& changes) {
+bool decode1D(cFaxBits& bits, long long width, const sOutRow& row, std::vector<long long>& changes) {
   long long a0 = 0;
   bool black = false;
   while (a0 < width) {
@@ -116,7 +127,7 @@ bool decode1D(cFaxBits& bits, long long width, unsigned char* row, std::vector<l
 // pixels each ended by a black one, five white pixels at a time, and exit
 // codes (up to four white pixels, then the colour the coded modes go on
 // with). Colour changes join `changes` as coded rows record them.
-bool decodeUncompressed(cFaxBits& bits, long long width, unsigned char* row, std::vector<long long>& changes,
+bool decodeUncompressed(cFaxBits& bits, long long width, const sOutRow& row, std::vector<long long>& changes,
                         long long& pos, bool& black) {
   // The pixels from `pos` on are given here, whatever the coded modes said.
   if (!changes.empty() && changes.back() == pos) changes.pop_back();
@@ -146,7 +157,7 @@ bool decodeUncompressed(cFaxBits& bits, long long width, unsigned char* row, std
   }
 }
 
-bool decode2D(cFaxBits& bits, long long width, const std::vector<long long>& ref, unsigned char* row,
+bool decode2D(cFaxBits& bits, long long width, const std::vector<long long>& ref, const sOutRow& row,
               std::vector<long long>& changes) {
   long long a0 = -1;
   bool black = false;
@@ -209,14 +220,14 @@ bool decode2D(cFaxBits& bits, long long width, const std::vector<long long>& ref
 }  // namespace
 
 bool decodeFax(const sFax3DecodeCtx& ctx, unsigned char* out) {
-  if (ctx.width < 1 || ctx.rows < 1) return false;
-  long long rowBytes = (ctx.width + 7) / 8;
+  if (ctx.width < 1 || ctx.rows < 1 || ctx.columns < 1 || ctx.columns > ctx.width) return false;
+  long long rowBytes = (ctx.columns + 7) / 8;
   std::memset(out, 0, static_cast<size_t>(rowBytes * ctx.rows));
   cFaxBits bits(ctx.data, ctx.size, ctx.lsbFirst);
   std::vector<long long> ref, cur;
   try {
     for (long long y = 0; y < ctx.rows; ++y) {
-      unsigned char* row = out + y * rowBytes;
+      const sOutRow row{out + y * rowBytes, ctx.columns};
       cur.clear();
       bool twoD = ctx.group4;
       if (!ctx.group4) {

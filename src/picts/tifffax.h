@@ -43,8 +43,9 @@ struct sFax3DecodeCtx {
   bool group4;    // compression 4
   long long width;
   long long rows;
+  long long columns;  // of each row kept, from its start: 1 to `width`
 };
 
-// Fills `out` (rows x ceil(width / 8) bytes); false on a code that does not
-// decode or a row that does not add up to the width.
+// Fills `out` (rows x ceil(columns / 8) bytes); false on a code that does
+// not decode or a row that does not add up to the width.
 bool decodeFax(const sFax3DecodeCtx& ctx, unsigned char* out);

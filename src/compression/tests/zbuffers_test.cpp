@@ -109,26 +109,30 @@ TEST(ZDecompress, StepsBetweenCallerBuffers) {
 }
 
 // A stream is inflated to its end only while it makes no more than the
-// bytes allowed: at the limit it is whole, one byte past it is not, and a
-// damaged checksum fails whatever the limit.
+// bytes allowed: at the limit it is whole, one byte past it runs on, and a
+// damaged checksum or a cut stream is broken within the limit, running on
+// past it.
 TEST(ZDecompress, StreamEndsWholeWithinItsLimit) {
   const tBytes plain = sampleBytes(100000, 5);
   const tBytes packed = zlibCompress(plain, 6);
   tBytes spoilt = packed;
   spoilt.back() ^= 1;
+  const tBytes cut(packed.begin(), packed.end() - 100);
   const struct {
     const char* name;
     const tBytes& stream;
     unsigned long long most;
-    bool whole;
-  } cases[] = {{"at the limit", packed, plain.size(), true},
-               {"one byte past", packed, plain.size() - 1, false},
-               {"nothing allowed", packed, 0, false},
-               {"no limit", packed, ~0ULL, true},
-               {"checksum spoilt", spoilt, ~0ULL, false}};
+    eZlibEnd end;
+  } cases[] = {{"at the limit", packed, plain.size(), eZlibEnd::whole},
+               {"one byte past", packed, plain.size() - 1, eZlibEnd::runsOn},
+               {"nothing allowed", packed, 0, eZlibEnd::runsOn},
+               {"no limit", packed, ~0ULL, eZlibEnd::whole},
+               {"checksum spoilt", spoilt, ~0ULL, eZlibEnd::broken},
+               {"checksum spoilt past the limit", spoilt, plain.size() - 1, eZlibEnd::runsOn},
+               {"cut", cut, ~0ULL, eZlibEnd::broken}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(zlibStreamEndsWhole(c.stream.data(), c.stream.size(), c.most), c.whole);
+    EXPECT_EQ(zlibStreamEnd(c.stream.data(), c.stream.size(), c.most), c.end);
   }
 }
 

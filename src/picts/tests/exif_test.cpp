@@ -183,6 +183,8 @@ Bytes exifBlock(int pointTo, bool badMake) {
   return file;
 }
 
+// A sub-IFD that cannot be walked is skipped: its own tags are lost, not
+// the block's.
 TEST(Exif, ForgedBlocksStopWithoutLoopsAndKeepWhatWasRead) {
   struct sCase {
     const char* name;
@@ -192,9 +194,9 @@ TEST(Exif, ForgedBlocksStopWithoutLoopsAndKeepWhatWasRead) {
     bool make;
   };
   const std::vector<sCase> cases = {
-      {"interoperability pointer back to the main IFD", exifBlock(0, false), false, 77, true},
-      {"interoperability pointer to itself", exifBlock(1, false), false, 77, true},
-      {"pointer past the block", exifBlock(2, false), false, 77, true},
+      {"interoperability pointer back to the main IFD", exifBlock(0, false), true, 77, true},
+      {"interoperability pointer to itself", exifBlock(1, false), true, 77, true},
+      {"pointer past the block", exifBlock(2, false), true, 77, true},
       {"Make of type UNDEFINED", exifBlock(2, true), false, -1, false},
   };
   for (const auto& tc : cases) {
@@ -209,6 +211,48 @@ TEST(Exif, ForgedBlocksStopWithoutLoopsAndKeepWhatWasRead) {
       EXPECT_EQ(number(pict, cPictBase::epEmbeddedWidth), tc.width) << tc.name;
     }
     EXPECT_EQ(text(pict, cPictBase::epMake), tc.make ? "Acme" : "") << tc.name;
+  }
+}
+
+// A TIFF whose EXIF or interoperability pointer leads nowhere, to 0 or back
+// to its own IFD, is a picture as libtiff reads it.
+TEST(Exif, TiffsWithBrokenSubIfdPointersArePictures) {
+  const uint32_t kSelf = ~0U, kExif = ~1U;
+  const struct {
+    const char* name;
+    uint32_t exif, interop;  // offsets, or where the IFD itself lands
+  } cases[] = {{"EXIF pointer to 0", 0, 0},
+               {"EXIF pointer to its own IFD", kSelf, 0},
+               {"interoperability pointer to its own IFD", kExif, kExif},
+               {"EXIF pointer past the file", 0x7FFFFFF0, 0}};
+  const std::string path = scratchDir() + "/broken_subifd.tif";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Writer w;
+    const Bytes grey = {10, 20, 30, 40};
+    w.ifds.push_back(pictureIfd(w, 2, 2, 8, 1, 1, grey));
+    w.ifds[0].push_back(w.longEntry(34665, {c.exif}));
+    w.ifds.push_back({w.longEntry(36864, {0}), w.longEntry(40965, {c.interop})});
+    w.nextIfd = {-1, -1};
+    Bytes file = w.build();
+    // The IFDs' offsets are known once built: the main one from the
+    // header, the EXIF one from the main one's pointer when it is patched.
+    auto u32 = [&](size_t at) {
+      return uint32_t(file[at] | file[at + 1] << 8 | file[at + 2] << 16 | uint32_t(file[at + 3]) << 24);
+    };
+    const uint32_t main = u32(4), mainEntries = 10;
+    const uint32_t exifAt = main + 2 + mainEntries * 12 + 4;
+    const auto patch = [&](size_t at, uint32_t v) {
+      for (int i = 0; i < 4; ++i) file[at + size_t(i)] = uint8_t(v >> (8 * i));
+    };
+    patch(main + 2 + 9 * 12 + 8, c.exif == kSelf ? main : c.exif == kExif ? exifAt : c.exif);
+    patch(exifAt + 2 + 12 + 8, c.interop == kExif ? exifAt : c.interop);
+    writeFile(path, file);
+    ASSERT_TRUE(run({"tiff2rgba", path, path + ".rgba.tif"}));
+    cBufWrapperIO io(file.data(), static_cast<long long>(file.size()), false);
+    cPictTIFF pict;
+    ASSERT_TRUE(pict.decode(&io));
+    EXPECT_EQ(pict.raw8Bpp()[0] & 0xFF, 30u);  // bottom-up: the picture's last row first
   }
 }
 

@@ -315,6 +315,47 @@ TEST(TiffDecode, FloatSamplesMatchImageMagick) {
   EXPECT_EQ(checked, 32);
 }
 
+// Half and 24-bit floats of every kind (signs, zeros, subnormals, values
+// past 1, infinities, NaN) in one grey row, as ImageMagick reads them. A
+// positive 24-bit NaN is left out: ImageMagick reads that width's top
+// exponent as a number, white, where NaN shows black at every width here.
+TEST(TiffDecode, NarrowFloatSamplesMatchImageMagick) {
+  const struct {
+    int bits;
+    std::vector<uint64_t> values;
+  } cases[] = {
+      {16, {0x3C00, 0x3800, 0x3400, 0xB400, 0xBC00, 0x8000, 0x0000, 0x0001, 0x03FF, 0x0400, 0x1E00, 0x2E66,
+            0x3BFF, 0x4000, 0x7C00, 0xFC00, 0x7E00, 0xFE00, 0x7BFF, 0x8001}},
+      {24, {0x3F0000, 0x3E0000, 0x3D0000, 0xBD0000, 0xBF0000, 0x800000, 0x000000, 0x000001, 0x00FFFF, 0x010000,
+            0x3C8000, 0x3DCCCD, 0x3EFFFF, 0x400000, 0x7F0000, 0xFF0000, 0xFF8000, 0x7EFFFF, 0x800001}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.bits);
+    Writer writer;
+    Bytes pixels;
+    for (uint64_t v : c.values) writer.put(pixels, v, c.bits / 8);
+    const uint32_t w = uint32_t(c.values.size());
+    auto ifd = pictureIfd(writer, w, 1, c.bits, 1, 1, pixels);
+    ifd.push_back(writer.shortEntry(339, {3}));
+    const std::string path = scratchDir() + "/narrow_float.tif", reference = path + ".grey";
+    const Bytes file = [&] {
+      writer.ifds.push_back(ifd);
+      return writer.build();
+    }();
+    writeFile(path, file);
+    ASSERT_TRUE(run({"convert", path, "-depth", "16", "-endian", "MSB", "gray:" + reference}));
+    const Bytes expected = readFile(reference);
+    ASSERT_EQ(expected.size(), size_t(w) * 2);
+    cBufWrapperIO io(const_cast<uint8_t*>(file.data()), static_cast<long long>(file.size()), false);
+    cPictTIFF pict;
+    ASSERT_TRUE(pict.decode(&io));
+    for (uint32_t x = 0; x < w; ++x) {
+      const int ours = int(pict.raw16Bpp()[x] & 0xFFFF), theirs = expected[2 * x] << 8 | expected[2 * x + 1];
+      EXPECT_LE(std::abs(ours - theirs), 1) << std::hex << c.values[x];
+    }
+  }
+}
+
 // 12-bit data (here lossless, so exact) give 16-bit samples, RGB and RGB
 // with unassociated alpha.
 TEST(TiffDecode, JpegStripsOfTwelveBitDataGiveSixteenBitSamples) {
@@ -508,6 +549,54 @@ TEST(TiffDecode, DeflateStripsHoldingMoreRowsThanTheStrip) {
     std::remove(path.c_str());
     std::remove((path + ".rgba.tif").c_str());
   }
+}
+
+// A 4-row picture in one Deflate strip whose stream holds 16 rows: with one
+// byte of its first row changed after its checksum was made it is damage
+// whatever RowsPerStrip claims (absent, 4, 16 or 2^32-1); sound, in a strip
+// declaring its 16 rows or more, it decodes as libtiff reads its rows.
+TEST(TiffDecode, ADamagedDeflateStripIsDamageWhateverItsRowsPerStrip) {
+  const uint32_t w = 20, h = 4, held = 16;
+  Bytes rows(size_t(w) * held);
+  for (size_t i = 0; i < rows.size(); ++i) rows[i] = uint8_t(100 + i * 7 % 50);
+  const Bytes sound = zlibOf(rows);
+  Bytes changed = rows;
+  ++changed[13];
+  // The changed rows under the sound rows' checksum.
+  Bytes damagedStream = zlibOf(changed);
+  std::copy(sound.end() - 4, sound.end(), damagedStream.end() - 4);
+  const std::string path = scratchDir() + "/damaged_strip.tif";
+  for (uint64_t rowsPerStrip : {uint64_t{0}, uint64_t{h}, uint64_t{held}, uint64_t{0xFFFFFFFF}})
+    for (bool damaged : {false, true}) {
+      SCOPED_TRACE(std::to_string(rowsPerStrip) + (damaged ? ", damaged" : ", sound"));
+      const Bytes& z = damaged ? damagedStream : sound;
+      Writer writer;
+      const uint64_t at = writer.addBlob(z);
+      Bytes file = greyUnitsFile(writer, w, h, 8, false, rowsPerStrip, rowsPerStrip, {at}, {z.size()});
+      if (!rowsPerStrip) {
+        std::erase_if(writer.ifds[0], [](const Entry& e) { return e.tag == 278; });
+        file = writer.build();
+      }
+      cBufWrapperIO io(file.data(), static_cast<long long>(file.size()), false);
+      cPictTIFF pict;
+      const bool decoded = pict.decode(&io);
+      if (damaged) {
+        EXPECT_FALSE(decoded);
+      } else if (rowsPerStrip >= held) {
+        ASSERT_TRUE(decoded);
+        // libtiff's scanlines, as tiffcp copies them: its strip and RGBA
+        // readers stop 51 bytes into such a strip.
+        writeFile(path, file);
+        TIFF* tif = TIFFOpen(path.c_str(), "r");
+        ASSERT_TRUE(tif);
+        Bytes theirs(size_t(w) * h);
+        for (uint32_t y = 0; y < h; ++y) EXPECT_EQ(TIFFReadScanline(tif, theirs.data() + y * w, y, 0), 1);
+        TIFFClose(tif);
+        EXPECT_TRUE(std::equal(theirs.begin(), theirs.end(), rows.begin()));
+        for (size_t i = 0; i < theirs.size(); ++i)
+          EXPECT_EQ(pict.raw8Bpp()[(h - 1 - i / w) * w + i % w] & 0xFF, theirs[i]) << i;
+      }
+    }
 }
 
 // PackBits of `data` in literals of 128 bytes, a unit packed as one run of
@@ -745,6 +834,69 @@ TEST(TiffDecode, FaxStripsDecodeToTheSourceBits) {
       ASSERT_TRUE(tiffcp(options[i], source, path)) << path;
       EXPECT_EQ(mismatchesWithTiff2rgba(path), 0) << path;
     }
+  }
+}
+
+// Blank or nearly blank bilevel pages cost Group 4 a bit or two a row at
+// any width: in tiles far wider and taller than the picture, and as one
+// strip of a large page, they decode as libtiff reads them.
+TEST(TiffDecode, GroupFourPagesOfFewBitsDecodeAsLibtiff) {
+  const struct {
+    uint32_t w, h;
+    bool box;
+    std::vector<std::string> layout;
+  } cases[] = {{64, 16000, false, {"-t", "-w", "32768", "-l", "1024"}},
+               {64, 16000, false, {"-t", "-w", "65536", "-l", "1024"}},
+               {500, 16000, true, {"-t", "-w", "32768", "-l", "4096"}},
+               {9933, 14043, false, {"-r", "14043"}}};
+  const std::string dir = scratchDir(), source = dir + "/blank.tif", path = dir + "/blank_g4.tif";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.w) + " x " + std::to_string(c.h));
+    const size_t rowBytes = (c.w + 7) / 8;
+    Bytes rows(rowBytes * c.h, 0);
+    for (uint32_t y = 100; c.box && y < 9000; ++y)
+      for (uint32_t x = 40; x < 300; ++x) rows[y * rowBytes + x / 8] |= uint8_t(0x80 >> (x % 8));
+    Writer writer;
+    writer.ifds.push_back(pictureIfd(writer, c.w, c.h, 1, 1, 0, rows));
+    writeFile(source, writer.build());
+    std::vector<std::string> options = {"-c", "g4"};
+    options.insert(options.end(), c.layout.begin(), c.layout.end());
+    ASSERT_TRUE(tiffcp(options, source, path));
+    const Bytes file = readFile(path);
+    EXPECT_LT(file.size(), 8000u);
+    // libtiff's rows, as the file holds them.
+    TIFFSetErrorHandler(nullptr);
+    TIFFSetWarningHandler(nullptr);
+    TIFF* tif = TIFFOpen(path.c_str(), "r");
+    ASSERT_TRUE(tif);
+    Bytes theirs(rowBytes * c.h);
+    bool read = true;
+    if (TIFFIsTiled(tif)) {
+      uint32_t tw = 0, tl = 0;
+      TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tw);
+      TIFFGetField(tif, TIFFTAG_TILELENGTH, &tl);
+      Bytes tile(size_t(TIFFTileSize(tif)));
+      for (uint32_t y = 0; y < c.h && read; y += tl) {
+        read = TIFFReadTile(tif, tile.data(), 0, y, 0, 0) == tmsize_t(tile.size());
+        for (uint32_t r = 0; r < tl && y + r < c.h; ++r)
+          std::copy_n(tile.begin() + long(size_t(r) * (tw / 8)), rowBytes, theirs.begin() + long((y + r) * rowBytes));
+      }
+    } else {
+      read = TIFFReadEncodedStrip(tif, 0, theirs.data(), tmsize_t(theirs.size())) == tmsize_t(theirs.size());
+    }
+    TIFFClose(tif);
+    ASSERT_TRUE(read);
+    EXPECT_TRUE(theirs == rows);
+    cBufWrapperIO io(const_cast<uint8_t*>(file.data()), static_cast<long long>(file.size()), false);
+    cPictTIFF pict;
+    ASSERT_TRUE(pict.decode(&io));
+    long long wrong = 0;
+    for (uint32_t y = 0; y < c.h; ++y)
+      for (uint32_t x = 0; x < c.w; ++x) {
+        const bool black = theirs[y * rowBytes + x / 8] & (0x80 >> (x % 8));
+        wrong += pict.raw8Bpp()[size_t(c.h - 1 - y) * c.w + x] != (black ? 0xFF000000u : 0xFFFFFFFFu);
+      }
+    EXPECT_EQ(wrong, 0);
   }
 }
 

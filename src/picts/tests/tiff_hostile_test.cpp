@@ -5,6 +5,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -213,6 +214,11 @@ TEST(TiffColours, ComposedPixelsFollowTheirFormulas) {
   };
   const float inf = std::numeric_limits<float>::infinity();
   const std::vector<sFloat> floats = {{0x3C00, 16, 1.0f},
+                                      {0xB400, 16, -0.25f},
+                                      {0x0001, 16, std::ldexp(1.0f, -24)},
+                                      {0xFC00, 16, -inf},
+                                      {0xBF0000, 24, -1.0f},
+                                      {0x000001, 24, std::ldexp(1.0f, -78)},
                                       {0x3F800000, 32, 1.0f},
                                       {0x3FE0000000000000, 64, 0.5f},
                                       {0xBFF8000000000000, 64, -1.5f},
@@ -288,10 +294,21 @@ TEST(TiffFax, RowsThatDoNotAddUpFailWithoutWritingOutside) {
     long long width, rows;
     bool ok;
     Bytes out;
+    long long columns = 0;  // kept of each row: all when 0
   };
   const std::vector<sCase> cases = {
       {"V0 rows of white", {0xFF}, true, false, 8, 8, true, Bytes(8, 0)},
       {"VL3 then black to the end", {0x05}, true, false, 8, 1, true, {0x07}},
+      {"VL3 then black, six columns kept", {0x05}, true, false, 8, 1, true, {0x04}, 6},
+      {"two rows of 20, black from 4, nine columns kept",
+       {0xB0, 0x5E, 0xC1, 0x70},
+       false,
+       false,
+       20,
+       2,
+       true,
+       {0x0F, 0x80, 0x0F, 0x80},
+       9},
       {"VR3 past the row", {0x04, 0x0C}, true, false, 8, 1, false, {}},
       {"pass before any change", {0x10}, true, false, 8, 1, true, {0x00}},
       {"white run longer than the row", {0xA0}, false, false, 8, 1, false, {}},
@@ -312,9 +329,10 @@ TEST(TiffFax, RowsThatDoNotAddUpFailWithoutWritingOutside) {
       {"an extension other than uncompressed", {0x03, 0x80}, true, false, 8, 1, false, {}},
   };
   for (const auto& tc : cases) {
-    Bytes out(static_cast<size_t>((tc.width + 7) / 8 * tc.rows) + 4, 0xEE);
-    sFax3DecodeCtx ctx{
-        tc.bits.data(), static_cast<long long>(tc.bits.size()), false, tc.twoD, tc.group4, tc.width, tc.rows};
+    const long long columns = tc.columns ? tc.columns : tc.width;
+    Bytes out(static_cast<size_t>((columns + 7) / 8 * tc.rows) + 4, 0xEE);
+    sFax3DecodeCtx ctx{tc.bits.data(), static_cast<long long>(tc.bits.size()), false, tc.twoD, tc.group4,
+                       tc.width,       tc.rows,                                columns};
     EXPECT_EQ(decodeFax(ctx, out.data()), tc.ok) << tc.name;
     if (tc.ok) {
       EXPECT_EQ(Bytes(out.begin(), out.end() - 4), tc.out) << tc.name;
