@@ -67,6 +67,8 @@ class cFolderChooseTree {
   static bool readLevel(cTreeFoldersContentItem* node, const std::atomic<bool>* stop);
   bool addLevelRows(cTreeFoldersContentItem* node, size_t& next, size_t batch);
   void endLevel(cTreeFoldersContentItem* node, bool listed);
+  // Those steps at once: the node's rows are all laid, or it is not listed.
+  void listLevel(cTreeFoldersContentItem* node);
   // The steps of navigate: false when the path is not a folder; then the
   // first level (found under Computer, nothing cleared), which the caller
   // clears; then the rows of the levels below it, laid at once into
@@ -88,7 +90,6 @@ class cFolderChooseTree {
   cTreeFoldersContentItem* addNode(cTreeFoldersContentItem* parent, int kind, const char* path, const char* label,
                                    bool beforeLast = false);
   void addEntry(cTreeFoldersContentItem* node, int i, bool skipHidden, bool pathFromName);
-  void listLevel(cTreeFoldersContentItem* node);
   void clear();
 
   cTreeViewChild& view_;

@@ -181,10 +181,10 @@ void cFolderChooseDialog::startLevel(bool readHere) {
 
 void cFolderChooseDialog::onPaint(cCanvas* c) {
   cCustomForm::onPaint(c);
-  // The window shows the start's row before its level is read. The read is
-  // queued, and the window runs its queue before each of its events: input
-  // given meanwhile waits in the window's own event queue and meets the
-  // level's rows.
+  // The window shows the start's row before the levels on its path are
+  // read. The read is queued, and the window runs its queue before each of
+  // its events: input given meanwhile waits in the window's own event queue
+  // and meets every level above the start whole.
   if (!myReadOnPaint) return;
   myReadOnPaint = false;
   postAction(new cWalkAction(cWalkAction::kReadHere, myRun));
@@ -197,6 +197,7 @@ void cFolderChooseDialog::cLevelReader::onJobEnd(unsigned long code) {
 void cFolderChooseDialog::onWalkStep(cWalkAction* a) {
   if (a->run != myRun || !myLevel) return;
   if (a->code == cWalkAction::kReadHere) {
+    listAboveHere();
     a->code = cWalkAction::kRead;
     a->read = cFolderChooseTree::readLevel(myLevel, nullptr);
   }
@@ -217,7 +218,19 @@ void cFolderChooseDialog::onWalkStep(cWalkAction* a) {
   }
 }
 
-bool cFolderChooseDialog::addRowsForASlice() {
+void cFolderChooseDialog::listAboveHere() {
+  // A row after the start's branch belongs to a level above it, and a key
+  // given early must find it where it is once the walk is over: every
+  // level above is listed whole before the window takes input. From the
+  // top down, so that no level's rows come above the rows of another.
+  std::vector<cTreeFoldersContentItem*>& levels = myWalk.walk.levels;
+  keepingTheView([&] {
+    for (size_t i = levels.size(); i-- > 1;) myNodes.listLevel(levels[i]);
+  });
+  levels.resize(1);
+}
+
+void cFolderChooseDialog::keepingTheView(const std::function<void()>& lay) {
   // A row in view stays where it is as rows come above it, as if they had
   // come first; a bar moved in this turn has not yet moved the view.
   cTreeViewChild::cTreeViewItem* kept = myTree.selected();
@@ -226,17 +239,22 @@ bool cFolderChooseDialog::addRowsForASlice() {
   const bool inView = kept && myTree.childRect(kept->element, &at) && at.y + at.height > shift &&
                       at.y < shift + myTree.height();
   const int place = at.y - shift;
-  const auto until = std::chrono::steady_clock::now() + kFillSlice;
-  bool all = false;
-  do
-    all = myNodes.addLevelRows(myLevel, myLevelNext, kRowBatch);
-  while (!all && std::chrono::steady_clock::now() < until);
-  if (!inView || myTree.selected() != kept || !myTree.childRect(kept->element, &at) || at.y <= place)
-    return all;
+  lay();
+  if (!inView || myTree.selected() != kept || !myTree.childRect(kept->element, &at) || at.y <= place) return;
   // At once: a click before the next turn meets the rows where they show.
   myTree.vbar().setPos(static_cast<unsigned long long>(at.y - place), false);
   cVScroll::cVScrollAction moved(myTree.vbar().pos());
   myTree.onAction(&myTree.vbar(), &moved);
+}
+
+bool cFolderChooseDialog::addRowsForASlice() {
+  const auto until = std::chrono::steady_clock::now() + kFillSlice;
+  bool all = false;
+  keepingTheView([&] {
+    do
+      all = myNodes.addLevelRows(myLevel, myLevelNext, kRowBatch);
+    while (!all && std::chrono::steady_clock::now() < until);
+  });
   return all;
 }
 

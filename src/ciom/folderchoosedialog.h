@@ -6,6 +6,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 
 #include "base/guardchar.h"
@@ -99,8 +100,9 @@ class cFolderChooseDialog : public cCustomForm {
   sListing listing(cFolderChooseTree::sWalk walk, cTreeFoldersContentItem* first, bool selects);
   // Starts the walk at once, or after the level whose rows are coming.
   void request(sListing l);
-  // readHere: the first level is read on this thread once the window has
-  // painted, before it handles any input.
+  // readHere: the levels are read on this thread once the window has
+  // painted, before it handles any input, and those above the first are
+  // laid whole then.
   void begin(sListing l, bool readHere = false);
   // A walk's rows are laid and its deepest selected as it starts, so keys
   // and clicks act on the tree at every step; false when that ended the
@@ -112,6 +114,9 @@ class cFolderChooseDialog : public cCustomForm {
   void dropUnder(cTreeFoldersContentItem* level);
   void startLevel(bool readHere = false);
   void onWalkStep(cWalkAction* a);
+  // The start walk's levels above its deepest, read and laid at once.
+  void listAboveHere();
+  void keepingTheView(const std::function<void()>& lay);
   bool addRowsForASlice();
   void endLevel(bool listed);
   void startQueued();

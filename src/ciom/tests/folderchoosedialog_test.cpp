@@ -238,6 +238,7 @@ TEST_F(FolderChooseDialogFill, EveryKeyAndClickIsActedOn) {
       {"New folder", false, kNewFolder, -1, ""},
       {"New folder from the menu", false, kContextMenu, -1, ""},
   };
+  cFormTestTarget::turnsAsOpened = 1;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     rmdir((big + "/made").c_str());
@@ -250,8 +251,8 @@ TEST_F(FolderChooseDialogFill, EveryKeyAndClickIsActedOn) {
         d.field().setText(big.c_str(), -1);
         d.processKey(kEnter, false, false, false);
       }
-      // The start's own rows are in as the window opens, those around it
-      // still coming.
+      // The window has run its queue's first turn, no more: the start's
+      // first rows are in, its others still coming.
       midFill = c.typedPath ? untilFirstRows(d, w, big) : d.walking();
       cNode* node = d.nodes().find(big.c_str());
       if (c.act == kNewFolder || c.act == kContextMenu) {
@@ -375,15 +376,18 @@ TEST_F(FolderChooseDialogFill, KeysInTheTreeMoveFromTheRowBeingFilled) {
 namespace {
 
 // Keys, clicks and wheel turns given while the chooser opens at the big
-// folder or at a small one inside it act on the tree as it stands: from the
-// step of the walk at which the rows they reach are shown, they leave what
-// they leave when given once it is listed, the oracle. The start's own rows
-// and the start's parent are shown as the window opens. The window runs
-// its queue between one input and the next.
+// folder or at a small one inside it act on the tree as it stands: at each
+// step of the walk at which input can come, they leave what they leave when
+// given once it is listed, the oracle. The window runs its queue between one
+// input and the next, and first as it opens: no input comes before the
+// queue's first turn.
 TEST_F(FolderChooseDialogFill, InputDuringTheFirstWalkActsAsAfterIt) {
-  // kMidFill: the big folder's rows come, above the inner start; kRowA: the
-  // level above the big folder is read, the walk not over.
-  enum eWhen { kListed, kAtOnce, kMidFill, kRowA, kWhens };
+  // kAtOnce: the first turn of the queue is over, in which the levels on the
+  // way are read; kNextTurn: the big start's rows still come.
+  enum eWhen { kListed, kAtOnce, kNextTurn, kWhens };
+  // kInner: a small folder in the big one; kDeep: an empty one two levels
+  // below it, whose next row is the big folder's after the branch.
+  enum eStart { kBig, kInner, kDeep };
   enum eAct { kKey, kChar, kRightOfRows, kOnExpander, kOnIndent, kOnRowA, kWheel, kNewFolderNamed };
   struct sStep {
     eAct act;
@@ -391,35 +395,40 @@ TEST_F(FolderChooseDialogFill, InputDuringTheFirstWalkActsAsAfterIt) {
     bool shift = false;
   };
   const sStep backTab{kKey, cChildElement::kcTab, true}, down{kKey, cChildElement::kcDown},
-      up{kKey, cChildElement::kcUp}, right{kKey, cChildElement::kcRight}, enter{kKey, kEnter};
+      up{kKey, cChildElement::kcUp}, right{kKey, cChildElement::kcRight}, left{kKey, cChildElement::kcLeft},
+      enter{kKey, kEnter};
   const struct {
     const char* name;
     std::vector<sStep> steps;
-    eWhen from;          // the first step compared with the oracle
-    bool inner = false;  // starts in the small folder below the big one
+    eStart start = kBig;
   } cases[] = {
-      {"Down", {down}, kAtOnce},
-      {"Shift+Tab then Down", {backTab, down}, kAtOnce},
-      {"Shift+Tab then Down then Return", {backTab, down, enter}, kAtOnce},
-      {"Shift+Tab then Up", {backTab, up}, kRowA},
-      {"Shift+Tab then Left", {backTab, {kKey, cChildElement::kcLeft}}, kAtOnce},
-      {"Shift+Tab then Right", {backTab, right}, kAtOnce},
-      {"Shift+Tab then Right Right", {backTab, right, right}, kAtOnce},
-      {"click right of the rows", {{kRightOfRows}}, kAtOnce},
-      {"click on the indent then Down", {{kOnIndent}, down}, kAtOnce},
-      {"click on the start's expander then Right", {{kOnExpander}, right}, kAtOnce},
-      {"click right of the rows then Down Down", {{kRightOfRows}, down, down}, kAtOnce},
-      {"Shift+Tab then d", {backTab, {kChar, 'd'}}, kAtOnce},
-      {"Shift+Tab then Return", {backTab, {kKey, kEnter}}, kAtOnce},
-      {"Shift+Tab then Escape", {backTab, {kKey, kEscape}}, kAtOnce},
-      {"Shift+Tab, Down, then a click on a", {backTab, down, {kOnRowA}}, kRowA},
-      {"New folder, its name typed and Return", {{kNewFolderNamed}}, kAtOnce},
-      {"wheel turns among keys", {backTab, {kWheel, 2}, down, {kWheel, -1}, down, {kWheel, 1}}, kAtOnce},
-      {"inner: Shift+Tab then Down then Return", {backTab, down, enter}, kAtOnce, true},
-      {"inner: Shift+Tab then Right", {backTab, right}, kAtOnce, true},
-      {"inner: click on the start's expander then Right", {{kOnExpander}, right}, kAtOnce, true},
-      {"inner: Shift+Tab then Up Up", {backTab, up, up}, kRowA, true},
-      {"inner: Shift+Tab then Left Down", {backTab, {kKey, cChildElement::kcLeft}, down}, kMidFill, true},
+      {"Down", {down}},
+      {"Shift+Tab then Down", {backTab, down}},
+      {"Shift+Tab then Down then Return", {backTab, down, enter}},
+      {"Shift+Tab then Up", {backTab, up}},
+      {"Shift+Tab then Left", {backTab, left}},
+      {"Shift+Tab then Right", {backTab, right}},
+      {"Shift+Tab then Right Right", {backTab, right, right}},
+      {"click right of the rows", {{kRightOfRows}}},
+      {"click on the indent then Down", {{kOnIndent}, down}},
+      {"click on the start's expander then Right", {{kOnExpander}, right}},
+      {"click right of the rows then Down Down", {{kRightOfRows}, down, down}},
+      {"Shift+Tab then d", {backTab, {kChar, 'd'}}},
+      {"Shift+Tab then Return", {backTab, {kKey, kEnter}}},
+      {"Shift+Tab then Escape", {backTab, {kKey, kEscape}}},
+      {"Shift+Tab, Down, then a click on a", {backTab, down, {kOnRowA}}},
+      {"New folder, its name typed and Return", {{kNewFolderNamed}}},
+      {"wheel turns among keys", {backTab, {kWheel, 2}, down, {kWheel, -1}, down, {kWheel, 1}}},
+      {"inner: Shift+Tab then Down then Return", {backTab, down, enter}, kInner},
+      {"inner: Shift+Tab then Right", {backTab, right}, kInner},
+      {"inner: click on the start's expander then Right", {{kOnExpander}, right}, kInner},
+      {"inner: Shift+Tab then Up Up", {backTab, up, up}, kInner},
+      {"inner: Shift+Tab then Left Down", {backTab, left, down}, kInner},
+      {"deep: Shift+Tab then Down", {backTab, down}, kDeep},
+      {"deep: Shift+Tab then Down then Return", {backTab, down, enter}, kDeep},
+      {"deep: Shift+Tab then Up Up Up", {backTab, up, up, up}, kDeep},
+      {"deep: Shift+Tab then Left Left Down", {backTab, left, left, down}, kDeep},
+      {"deep: click on a", {{kOnRowA}}, kDeep},
   };
   struct sOutcome {
     std::string selected, focused, field;
@@ -427,31 +436,31 @@ TEST_F(FolderChooseDialogFill, InputDuringTheFirstWalkActsAsAfterIt) {
     int place = -1;  // the focused row's top in the view, once the wheel turned
     bool operator==(const sOutcome&) const = default;
   };
-  const std::string inner = big + "/probe";
+  const std::string inner = big + "/probe", deep = big + "/a0/x";
   for (const char* sub : {"", "/abc", "/abd", "/abe"}) mkdir((inner + sub).c_str(), 0755);
-  // The levels above the start are read on a thread, and may all be in as
-  // the window opens: each step must be met by some cases, not by all.
+  mkdir((big + "/a0").c_str(), 0755);
+  const std::string starts[] = {big, inner, deep};
+  // Each step must be met by some cases: the big start's own rows are
+  // still coming after the first turn.
   int met[kWhens] = {};
+  cFormTestTarget::turnsAsOpened = 1;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const int all = kMany + 1 + (c.steps[0].act == kNewFolderNamed ? 1 : 0);
+    // Elsewhere a0 stays empty: Down onto it from the big start lists it
+    // off the main thread, and the Down after would meet its rows or not.
+    c.start == kDeep ? mkdir(deep.c_str(), 0755) : rmdir(deep.c_str());
+    const int all = kMany + 2 + (c.steps[0].act == kNewFolderNamed ? 1 : 0);
     sOutcome seen[kWhens];
     for (int when = kListed; when < kWhens; ++when) {
-      if ((when != kListed && when < c.from) || (when == kMidFill && !c.inner)) continue;
+      if (when == kNextTurn && c.start != kBig) continue;
       SCOPED_TRACE(when);
       rmdir((big + "/made").c_str());
       bool midFill = false;
       std::string typed;  // what is typed after New folder, until something takes it
       play([&](cFolderChooseDialog& d, cFormTestTarget& w) {
         if (when == kListed) finishWalk(d, w);
-        if (when == kAtOnce) midFill = c.inner ? rowsUnder(d, big) == 1 : d.walking();
-        // The inner start's row is the big folder's first.
-        for (int i = 0; i < 50000 && when == kMidFill && rowsUnder(d, big) <= 1 && d.walking(); ++i)
-          if (!w.drain()) w.waitForNote(2);
-        if (when == kMidFill) midFill = rowsUnder(d, big) > 1 && rowsUnder(d, big) < all;
-        for (int i = 0; i < 50000 && when == kRowA && !d.nodes().find((tmp.root + "/a").c_str()) && d.walking(); ++i)
-          if (!w.drain()) w.waitForNote(2);
-        if (when == kRowA) midFill = d.walking();
+        if (when == kNextTurn) w.turns(1);
+        midFill = when != kListed && d.walking();
         sPoint at, form;
         d.tree().absPos(at);
         d.absPos(form);
@@ -463,7 +472,7 @@ TEST_F(FolderChooseDialogFill, InputDuringTheFirstWalkActsAsAfterIt) {
           int x = at.x + 3, y = at.y + 30;
           cNode* target = s.act == kOnRowA        ? d.nodes().find((tmp.root + "/a").c_str())
                           : s.act == kRightOfRows || s.act == kOnExpander
-                              ? d.nodes().find((c.inner ? inner : big).c_str())
+                              ? d.nodes().find(starts[c.start].c_str())
                                                   : nullptr;
           for (int i = 0; target && i < 20 && !inView(d, target); ++i) {
             d.tree().scrollToChild(target->row->element);
@@ -518,13 +527,13 @@ TEST_F(FolderChooseDialogFill, InputDuringTheFirstWalkActsAsAfterIt) {
         if (turned && row && d.tree().childRect(row->element, &r)) o.place = r.y - d.tree().shiftY();
         w.key(kEscape);
       });
-      _guardchar<char> folder((c.inner ? inner : big).c_str());
+      _guardchar<char> folder(starts[c.start].c_str());
       cFolderChooseDialog::choose(&parent, "Choose", folder);
       met[when] += midFill;
     }
     EXPECT_EQ(seen[kListed].rows, seen[kListed].ended == -1 ? all : -1);
-    for (int when = c.from; when < kWhens; ++when) {
-      if (when == kMidFill && !c.inner) continue;
+    for (int when = kAtOnce; when < kWhens; ++when) {
+      if (when == kNextTurn && c.start != kBig) continue;
       EXPECT_EQ(seen[when], seen[kListed]) << when << ": " << seen[when].selected << " | " << seen[when].focused
                                            << " | " << seen[when].field << " | " << seen[when].rows << " | "
                                            << seen[when].place << ", after the walk: " << seen[kListed].selected
@@ -552,6 +561,8 @@ TEST_F(FolderChooseDialogFill, ClickAtEveryTurnOfTheWalkActsAsAfterIt) {
       {"on Computer", true, false},
       {"right of the text of the row under Computer", false, true},
   };
+  // From the first turn of the queue on.
+  cFormTestTarget::turnsAsOpened = 1;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     std::string oracle;
@@ -627,6 +638,7 @@ TEST_F(FolderChooseDialogFill, TheWindowPaintsBeforeTheStartLevelIsRead) {
     int ended = -1;
     bool operator==(const sOutcome&) const = default;
   };
+  cFormTestTarget::turnsAsOpened = 1;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     sOutcome seen[2];  // the keys at once, then after the walk

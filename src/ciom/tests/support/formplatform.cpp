@@ -31,6 +31,7 @@ std::deque<cFormTestTarget::tScript> cFormTestTarget::scripts;
 std::vector<cFormTestTarget::sRun> cFormTestTarget::runs;
 std::vector<cFormTestTarget::sPopup> cFormTestTarget::popups;
 bool cFormTestTarget::failPopups = false;
+int cFormTestTarget::turnsAsOpened = cFormTestTarget::kSettleTurns;
 
 cTestPopupHolder::cTestPopupHolder() : window(new cFormTestTarget) { ++alive; }
 
@@ -51,6 +52,7 @@ void cFormTestTarget::reset() {
   runs.clear();
   popups.clear();
   failPopups = false;
+  turnsAsOpened = kSettleTurns;
 }
 
 void cFormTestTarget::useLanguage(eCIOMStdLangs lang) {
@@ -66,13 +68,11 @@ void cFormTestTarget::bind(cChildElement* root, int w, int h) {
   firstPaint.clear();
   cWindowPaint canvas(w, h, firstPaint);
   root->processPaint(&canvas);
-  settle();
+  turns(turnsAsOpened);
 }
 
-void cFormTestTarget::settle() {
-  // Handling an action may queue the next one, as a button's click becomes
-  // its bar's; a bound keeps a loop of actions from hanging the test.
-  for (int round = 0; round < 100 && drain() > 0; ++round) {
+void cFormTestTarget::turns(int count) {
+  for (int turn = 0; turn < count && drain() > 0; ++turn) {
   }
 }
 

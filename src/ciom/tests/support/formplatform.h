@@ -47,6 +47,10 @@ class cFormTestTarget : public cTestRequestTarget {
   static std::vector<sRun> runs;
   static std::vector<sPopup> popups;
   static bool failPopups;
+  // Turns of its queue a window runs as it opens, before its script: as
+  // many as settle() by default. A test that acts at a chosen step of what
+  // the form queued as it opened asks for fewer; reset() restores it.
+  static int turnsAsOpened;
   static void reset();
   // Registers the toolkit's texts once and applies the language.
   static void useLanguage(eCIOMStdLangs lang);
@@ -58,7 +62,9 @@ class cFormTestTarget : public cTestRequestTarget {
 
   void bind(cChildElement* root, int w, int h);
   // Drains the queue until no action is left.
-  void settle();
+  void settle() { turns(kSettleTurns); }
+  // Runs at most `count` turns of the queue, fewer when it empties.
+  void turns(int count);
   // Events as the window would deliver them, each followed by the queue.
   void key(int code, bool shift = false);
   void press(int x, int y, bool down);
@@ -79,5 +85,8 @@ class cFormTestTarget : public cTestRequestTarget {
   int _rt_modal_popup(int x, int y, int w, int h, cChildElement* element) override;
 
  private:
+  // Handling an action may queue the next one, as a button's click becomes
+  // its bar's; a bound keeps a loop of actions from hanging the test.
+  static constexpr int kSettleTurns = 100;
   int run(const char* caption, int x, int y, int w, int h, cChildElement* element);
 };
