@@ -140,10 +140,13 @@ class cInstallerRun {
     if (!saveRecord(managerKnown ? manager.ptr : nullptr, managerShortcut.ptr, {dropped_, sidesLeft()}))
       return undo();
     host_.notifyLastStage();
-    const bool unlisted = unlistDropped();
-    if (unlisted) removeDropped();
+    // Where the record that lists the dropped files no more cannot be
+    // saved, the backups stay too, as the saved record marks them, for the
+    // next run to take.
+    if (!unlistDropped()) return 1;
+    removeDropped();
     for (sEntry& e : entries_) removeSide(e, e.backup, e.backupId);
-    return unlisted ? finish() : 1;
+    return finish();
   }
 
  private:
@@ -263,30 +266,36 @@ class cInstallerRun {
   }
 
   // Whether the store's files hold the record of this version listing
-  // exactly `files`: a save that reported a failure may have written it.
-  bool savedAs(const std::vector<std::string>& files) const {
+  // exactly `files` and marking exactly `sides`: a save that reported a
+  // failure may have written it.
+  bool savedAs(const std::vector<std::string>& files, const tSideMark& sides) const {
     const sSavedRecord saved = readSavedRecord(config_, section_.ptr);
-    return saved.versioned && saved.version == ctx_.version && saved.files == files;
+    return saved.versioned && saved.version == ctx_.version && saved.files == files && saved.sides == sides;
   }
 
   // A record that could not be saved is named with what is left: each file
-  // the store's files still list that `installed` does not hold.
+  // the store's files still list that `installed` does not hold, and each
+  // side or dropped file they still mark that is gone.
   void nameUnlisted(const std::vector<std::string>& installed) {
     const std::set<std::string> held(installed.begin(), installed.end());
-    for (const std::string& file : readSavedRecord(config_, section_.ptr).files)
+    const sSavedRecord saved = readSavedRecord(config_, section_.ptr);
+    for (const std::string& file : saved.files)
       if (!held.count(file)) keep(file, kKeptNotInstalled);
+    for (const auto& [side, id] : saved.sides)
+      if (ownIdOf(side) != id) keep(side, kKeptNotInstalled);
   }
 
   // Saves the record of the new version listing `files`, with the side
   // files still there.
   bool saveList(const std::vector<std::string>& files) {
+    const tSideMark sides = sidesLeft();
     writeFileList(config_, section_.ptr, files);
-    writeSideMark(config_, section_.ptr, sidesLeft());
+    writeSideMark(config_, section_.ptr, sides);
     clearStoreTrouble(config_);
     errno = 0;
     if (config_->saveConfig()) return true;
     const int err = errno;
-    if (savedAs(files)) return true;
+    if (savedAs(files, sides)) return true;
     // The new version is in place: never "nothing was changed".
     unsaved(err);
     ctx_.result = irRecordLeft;
@@ -916,7 +925,7 @@ class cInstallerRun {
       const int err = errno;
       std::vector<std::string> listed = targets();
       listed.insert(listed.end(), kept.files.begin(), kept.files.end());
-      if (!savedAs(listed)) return unsaved(err);
+      if (!savedAs(listed, kept.sides)) return unsaved(err);
     }
     if (manager && isRegularFile(manager)) OSRegisterPackage(ctx_.codename.ptr, *ctx_.scenario, !global);
     return true;
@@ -945,7 +954,12 @@ class cInstallerRun {
       }
       const unsigned type = folder.typeOf(folder.leaf());
       if (type == S_IFREG || (type == S_IFLNK && anchor == old)) {
-        ::unlinkat(folder.fd(), folder.leaf().c_str(), 0);
+        // One that cannot go (its folder immutable, say) stays listed and
+        // named, as one kept for its path.
+        if (::unlinkat(folder.fd(), folder.leaf().c_str(), 0) != 0) {
+          if (errno != ENOENT) stayed.push_back({path, kKeptNotRemoved});
+          continue;
+        }
         if (anchor == old) dropEmptyFoldersBelow(old, path, pinOf(old, path));
       }
     }

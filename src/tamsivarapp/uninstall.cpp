@@ -143,7 +143,7 @@ class cRecordRoad {
     clearStoreTrouble(ctx_.config);
     const bool recordStays = recordWhatStays();
     errno = 0;
-    if (!ctx_.config->saveConfig()) {
+    if (!ctx_.config->saveConfig() && !savedAsMeant(recordStays)) {
       const int err = errno;
       ctx_.storeTrouble = storeTrouble(ctx_.config, err);
       return unRecordUnsaved;
@@ -464,6 +464,18 @@ class cRecordRoad {
     keepOnlyFiles(ctx_.config, section_.c_str(), files);
     writeSideMark(ctx_.config, section_.c_str(), keptSides_);
     return true;
+  }
+
+  // Whether the store's files hold what this run meant to save, as every
+  // later run reads it: a save that reported a failure (the folder's sync
+  // failing once the file was in place) may have written it all the same.
+  bool savedAsMeant(bool recordStays) const {
+    const int err = errno;
+    const sSavedRecord saved = readSavedRecord(ctx_.config, section_.c_str());
+    errno = err;
+    if (!saved.opened || saved.present != recordStays) return false;
+    return !recordStays ||
+           (saved.files == readFileList(ctx_.config, section_.c_str()) && saved.sides == keptSides_);
   }
 
   sPkgUninstallContext& ctx_;

@@ -1,0 +1,34 @@
+// Scratch folders on the kinds of file system a package may be installed
+// on: the build's own, and, where this process may mount them, ext2 with
+// 128-byte inodes (no birth times) and tmpfs, each mounted in a private
+// folder and unmounted when the object goes.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "base/tests/scratch_dir.h"
+
+class ScratchMounts {
+ public:
+  struct Place {
+    std::string name;
+    std::string root;
+  };
+  ScratchMounts();
+  ~ScratchMounts();
+  ScratchMounts(const ScratchMounts&) = delete;
+  ScratchMounts& operator=(const ScratchMounts&) = delete;
+
+  // A folder on each file system, the build's own first.
+  const std::vector<Place>& places() const { return places_; }
+  // Why the other file systems are missing; empty when all are there.
+  const std::string& missing() const { return missing_; }
+
+ private:
+  bool mountExt2(const std::string& at);
+  ScratchDir dir_;
+  std::vector<Place> places_;
+  std::vector<std::string> mounted_;
+  std::string missing_;
+};
