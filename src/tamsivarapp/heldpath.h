@@ -17,7 +17,7 @@
 // the one that had it; where the file system keeps none, the generation
 // it gives each new file under a number does (ext2 with small inodes).
 // Where either side has neither (another file system, a record of an
-// earlier build) device and inode alone decide.
+// earlier build) device and inode alone match, which proves nothing.
 struct sFileId {
   dev_t dev = 0;
   ino_t ino = 0;
@@ -32,6 +32,10 @@ struct sFileId {
            (!born || !o.born || (bornSec == o.bornSec && bornNsec == o.bornNsec)) &&
            (!hasGen || !o.hasGen || gen == o.gen);
   }
+  // Equal by device and inode alone, with no birth time or generation on
+  // both sides: a file made later under the freed number looks the same,
+  // so this proves nothing.
+  bool numberOnly(const sFileId& o) const { return *this == o && !(born && o.born) && !(hasGen && o.hasGen); }
 };
 
 // How an anchor folder must be reached before anything below it changes.

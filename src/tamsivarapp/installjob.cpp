@@ -109,8 +109,12 @@ class cInstallerRun {
     if (!previous_) readUnfinished();
     recordTime_ = readRecordTime(config_, section_.ptr);
     if (config_ && config_->hasSection(section_.ptr)) earlierSides_ = readSideMark(config_, section_.ptr);
-    for (const auto& [side, id] : earlierSides_)
-      if (ownIdOf(side) == id) sides_.emplace(side, id);
+    for (const auto& [side, id] : earlierSides_) {
+      const sFileId now = ownIdOf(side);
+      if (now != id) continue;
+      sides_.emplace(side, id);
+      if (id.numberOnly(now)) unproven_.insert(side);
+    }
     oldList_ = readFileList(config_, section_.ptr);
   }
 
@@ -200,9 +204,9 @@ class cInstallerRun {
   }
 
   // A side name this run may take: not a file the package lists, and free
-  // or still the file an earlier run of this system made there.
+  // or still, provably, the file an earlier run of this system made there.
   bool mayTake(const std::string& name) const {
-    return !listed_.count(name) && (!ownIdOf(name).known() || sides_.count(name));
+    return !listed_.count(name) && (!ownIdOf(name).known() || (sides_.count(name) && !unproven_.count(name)));
   }
 
   // Picks the side names of every changed entry. A user's file under the
@@ -399,6 +403,12 @@ class cInstallerRun {
       if (!type) continue;
       if (type != S_IFREG) {
         if (!isBackup || exists(owner.c_str())) return fail(irObstacle, isBackup ? owner : side);
+        continue;
+      }
+      // Nothing tells it from a file the user made since under the freed
+      // number: it stays, marked, until it is gone.
+      if (unproven_.count(side)) {
+        keep(side, kKeptUnproven);
         continue;
       }
       if (isBackup && listed_.count(owner) && (!exists(owner.c_str()) || (entry && changed(*entry)))) {
@@ -1020,6 +1030,9 @@ class cInstallerRun {
   // The side files the record named when the run began, and those it
   // names now.
   tSideMark earlierSides_, sides_;
+  // Those of them still under their names whose marks match by device and
+  // inode alone.
+  std::set<std::string> unproven_;
   // The record's file list when the run began, in its order: the previous
   // version's, or the mark of an unfinished first installation.
   bool previous_ = false;

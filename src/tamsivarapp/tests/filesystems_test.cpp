@@ -1,7 +1,8 @@
 // Uninstalls and reruns on each kind of file system a package may be on:
-// with birth times, without them (ext2 with 128-byte inodes), and in
-// memory. Whatever the file system keeps, a run that ends well leaves
-// nothing of what it was to remove, and takes nothing the user made.
+// with birth times, without them (ext2 with 128-byte inodes, vfat), with
+// neither birth times nor generations (ramfs), and in memory. Whatever the
+// file system keeps, a run that ends well leaves nothing of what it was to
+// remove, and takes nothing the user made.
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -15,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <set>
 
 #include "install_support.h"
 #include "support/scratchmounts.h"
@@ -31,7 +33,7 @@ struct YesHost : cUninstallHost {
   bool askRelease(const char*) override { return true; }
 };
 
-int uninstall(const std::string& cfgDir) {
+int uninstall(const std::string& cfgDir, std::vector<sKeptFile>* kept = nullptr) {
   cSOPKGLang::init();
   cCIAppFullConfig cfg;
   EXPECT_TRUE(cfg.openConfig(cfgDir.c_str()));
@@ -39,7 +41,24 @@ int uninstall(const std::string& cfgDir) {
   ctx.id.set("sample");
   ctx.config = &cfg;
   YesHost host;
-  return runUninstall(ctx, host);
+  const int code = runUninstall(ctx, host);
+  if (kept) *kept = ctx.kept;
+  return code;
+}
+
+// Each kept file as "<path> <reason row>".
+std::vector<std::string> named(const std::vector<sKeptFile>& kept) {
+  std::vector<std::string> out;
+  for (const sKeptFile& k : kept) out.push_back(k.path + " " + std::to_string(k.reason));
+  return out;
+}
+
+std::set<std::string> markedIn(const std::string& cfgDir) {
+  cCIAppFullConfig cfg;
+  std::set<std::string> out;
+  if (cfg.openConfig(cfgDir.c_str()))
+    for (const auto& [side, id] : readSideMark(&cfg, "install/sample")) out.insert(side);
+  return out;
 }
 
 bool recorded(const std::string& cfgDir) {
@@ -119,16 +138,25 @@ TEST(FileSystems, AnUninstallThatEndsWellLeavesNothingOfThePackage) {
 
 // Killed after it removed a dropped file, an upgrade leaves its mark; the
 // user's file put at that place since, which a file system without birth
-// times gives the freed inode number, is the user's for the rerun and the
-// uninstall alike.
+// times may give the freed inode number, is the user's for the rerun and
+// the uninstall alike. Where the mark holds that number alone (a file
+// system that keeps neither birth times nor generations, a record of an
+// earlier build), nothing proves whose the file is: it stays, the record
+// keeps marking it, and the run says so and does not end well; once the
+// file is gone, an uninstall ends the record.
 TEST(FileSystems, AUsersFileAtADroppedFilesPlaceStaysTheirs) {
   ScratchMounts mounts;
   const PkgVersion one = withFiles(0, {"bin/run", "drop/f"}), two = withFiles(1, {"bin/run"});
+  const struct Case {
+    bool numberOnly;  // the mark holds the user's file's number alone
+    bool rerun;
+  } cases[] = {{false, true}, {false, false}, {true, true}, {true, false}};
   for (const ScratchMounts::Place& place : mounts.places()) {
-    for (const bool rerun : {true, false}) {
-      SCOPED_TRACE(place.name + (rerun ? ", run again" : ", uninstalled at once"));
-      const std::string base = place.root + "/" + std::to_string(rerun), root = base + "/inst",
-                        cfgDir = base + "/cfg", dropped = root + "/drop/f";
+    for (const auto& [numberOnly, rerun] : cases) {
+      SCOPED_TRACE(place.name + (numberOnly ? ", marked by number alone" : "") +
+                   (rerun ? ", run again" : ", uninstalled at once"));
+      const std::string base = place.root + "/" + std::to_string(numberOnly) + std::to_string(rerun),
+                        root = base + "/inst", cfgDir = base + "/cfg", dropped = root + "/drop/f";
       ASSERT_EQ(installVersion(root, cfgDir, one).job, 0);
       ASSERT_EQ(installVersion(root, cfgDir, two).job, 0);
       writeFile(dropped, "the package's");
@@ -140,15 +168,27 @@ TEST(FileSystems, AUsersFileAtADroppedFilesPlaceStaysTheirs) {
         fs::remove(dropped);
         writeFile(dropped, "the user's");
       } while (marked.born && ownIdAt(AT_FDCWD, dropped) == marked);
-      SCOPED_TRACE(ownIdAt(AT_FDCWD, dropped).ino == marked.ino ? "inode number reused" : "another inode number");
-      markDropped(cfgDir, dropped, marked);
+      const sFileId users = ownIdAt(AT_FDCWD, dropped);
+      SCOPED_TRACE(users.ino == marked.ino ? "inode number reused" : "another inode number");
+      markDropped(cfgDir, dropped, numberOnly ? sFileId{users.dev, users.ino} : marked);
+      std::vector<std::string> unproven;
+      if (numberOnly) unproven.push_back(dropped + " " + std::to_string(kKeptUnproven));
       if (rerun) {
         const Outcome again = installVersion(root, cfgDir, two);
         EXPECT_EQ(again.job, 0) << again.problem;
+        EXPECT_EQ(named(again.kept), unproven);
       }
-      EXPECT_EQ(uninstall(cfgDir), unDone);
+      std::vector<sKeptFile> kept;
+      EXPECT_EQ(uninstall(cfgDir, &kept), numberOnly ? unRecordKept : unDone);
+      EXPECT_EQ(named(kept), unproven);
       EXPECT_EQ(readFile(dropped), "the user's");
       EXPECT_FALSE(fs::exists(root + "/bin"));
+      EXPECT_EQ(recorded(cfgDir), numberOnly);
+      EXPECT_EQ(markedIn(cfgDir), numberOnly ? std::set<std::string>{dropped} : std::set<std::string>{});
+      if (!numberOnly) continue;
+      fs::remove(dropped);
+      EXPECT_EQ(uninstall(cfgDir), unDone);
+      EXPECT_FALSE(fs::exists(root));
       EXPECT_FALSE(recorded(cfgDir));
     }
   }

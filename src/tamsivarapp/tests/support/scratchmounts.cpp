@@ -10,11 +10,19 @@
 
 namespace {
 
-// Where mkfs.ext2 is, or empty.
-std::string mkfsExt2() {
-  for (const char* at : {"/usr/sbin/mkfs.ext2", "/sbin/mkfs.ext2"})
-    if (::access(at, X_OK) == 0) return at;
+// Where the program `name` of the system's tools is, or empty.
+std::string systemTool(const std::string& name) {
+  for (const std::string& at : {"/usr/sbin/" + name, "/sbin/" + name})
+    if (::access(at.c_str(), X_OK) == 0) return at;
   return {};
+}
+
+// Whether the running kernel knows the file system `type`.
+bool kernelHas(const std::string& type) {
+  std::ifstream known("/proc/filesystems");
+  for (std::string line; std::getline(known, line);)
+    if (line.substr(line.find('\t') + 1) == type) return true;
+  return false;
 }
 
 }  // namespace
@@ -23,33 +31,43 @@ ScratchMounts::ScratchMounts() {
   places_.push_back({"own", dir_.file("own")});
   std::filesystem::create_directories(places_.back().root);
   if (::geteuid() != 0) {
-    missing_ = "ext2 and tmpfs need root to be mounted";
+    missing_ = "the other file systems need root to be mounted";
     return;
   }
-  const std::string ext2 = dir_.file("ext2"), tmpfs = dir_.file("tmpfs");
-  std::filesystem::create_directories(ext2);
-  std::filesystem::create_directories(tmpfs);
-  if (mountExt2(ext2))
-    places_.push_back({"ext2, 128-byte inodes", ext2});
-  else
-    missing_ = "ext2 with 128-byte inodes could not be made or loop-mounted";
-  if (::mount("tmpfs", tmpfs.c_str(), "tmpfs", 0, "size=64m") == 0) {
-    mounted_.push_back(tmpfs);
-    places_.push_back({"tmpfs", tmpfs});
-  } else {
-    missing_ += missing_.empty() ? "tmpfs could not be mounted" : "; tmpfs could not be mounted";
+  const struct {
+    const char* name;
+    const char* type;
+    std::vector<std::string> mkfs;  // options, then the image; none: no image
+  } kinds[] = {
+      {"ext2, 128-byte inodes", "ext2", {"mkfs.ext2", "-q", "-F", "-I", "128"}},
+      {"vfat", "vfat", {"mkfs.vfat"}},
+      {"tmpfs", "tmpfs", {}},
+      {"ramfs, no birth times or generations", "ramfs", {}},
+  };
+  for (const auto& kind : kinds) {
+    // A kernel built without it cannot have a package on it either.
+    if (!kernelHas(kind.type)) continue;
+    const std::string at = dir_.file(kind.type);
+    std::filesystem::create_directories(at);
+    const bool made = kind.mkfs.empty() ? ::mount(kind.type, at.c_str(), kind.type, 0, "size=64m") == 0
+                                        : mountImage(kind.mkfs, at);
+    if (made) {
+      mounted_.push_back(at);
+      places_.push_back({kind.name, at});
+    } else {
+      missing_ += (missing_.empty() ? "" : "; ") + std::string(kind.name) + " could not be made or mounted";
+    }
   }
 }
 
-bool ScratchMounts::mountExt2(const std::string& at) {
-  const std::string mkfs = mkfsExt2(), image = dir_.file("ext2.img");
-  if (mkfs.empty() || ::access("/usr/bin/mount", X_OK) != 0) return false;
+bool ScratchMounts::mountImage(std::vector<std::string> mkfs, const std::string& at) {
+  const std::string image = at + ".img";
+  mkfs[0] = systemTool(mkfs[0]);
+  if (mkfs[0].empty() || ::access("/usr/bin/mount", X_OK) != 0) return false;
   std::ofstream(image).close();
   if (::truncate(image.c_str(), 64 << 20) != 0) return false;
-  if (runWithEnv({mkfs, "-q", "-F", "-I", "128", image}).status != 0) return false;
-  if (runWithEnv({"/usr/bin/mount", "-o", "loop", image, at}).status != 0) return false;
-  mounted_.push_back(at);
-  return true;
+  mkfs.push_back(image);
+  return runWithEnv(mkfs).status == 0 && runWithEnv({"/usr/bin/mount", "-o", "loop", image, at}).status == 0;
 }
 
 ScratchMounts::~ScratchMounts() {

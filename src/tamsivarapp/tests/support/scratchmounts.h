@@ -1,7 +1,9 @@
 // Scratch folders on the kinds of file system a package may be installed
-// on: the build's own, and, where this process may mount them, ext2 with
-// 128-byte inodes (no birth times) and tmpfs, each mounted in a private
-// folder and unmounted when the object goes.
+// on: the build's own, and, where this process may mount them and the
+// kernel has them, ext2 with 128-byte inodes (no birth times, but
+// generations), vfat, tmpfs and ramfs (neither birth times nor
+// generations), each mounted in a private folder and unmounted when the
+// object goes.
 #pragma once
 
 #include <string>
@@ -22,11 +24,13 @@ class ScratchMounts {
 
   // A folder on each file system, the build's own first.
   const std::vector<Place>& places() const { return places_; }
-  // Why the other file systems are missing; empty when all are there.
+  // Why file systems the kernel has are missing; empty when all are there.
   const std::string& missing() const { return missing_; }
 
  private:
-  bool mountExt2(const std::string& at);
+  // Makes an image with `mkfs` (a tool's name and its options) beside
+  // `at` and loop-mounts it there.
+  bool mountImage(std::vector<std::string> mkfs, const std::string& at);
   ScratchDir dir_;
   std::vector<Place> places_;
   std::vector<std::string> mounted_;
