@@ -2,6 +2,8 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -188,24 +190,46 @@ unsigned cHeldFolder::typeOf(const std::string& name) const {
   return st.st_mode & S_IFMT;
 }
 
+namespace {
+
+// The generation of the regular file `name` in `folder` (empty: the file
+// `folder` is open on) while it is still the file `ino` names. Only a
+// regular file is opened, without blocking, so no device or pipe wakes.
+bool generationOf(int folder, const std::string& name, ino_t ino, unsigned& gen) {
+  const int fd = name.empty() ? folder
+                              : ::openat(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  unsigned value = 0;
+  const bool read = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_ino == ino &&
+                    ::ioctl(fd, FS_IOC_GETVERSION, &value) == 0;
+  if (fd != folder) ::close(fd);
+  if (read) gen = value;
+  return read;
+}
+
+}  // namespace
+
 sFileId ownIdAt(int folder, const std::string& name) {
   struct statx st;
-  if (::statx(folder, name.c_str(), AT_SYMLINK_NOFOLLOW | (name.empty() ? AT_EMPTY_PATH : 0), STATX_INO | STATX_BTIME, &st) != 0) return {};
+  if (::statx(folder, name.c_str(), AT_SYMLINK_NOFOLLOW | (name.empty() ? AT_EMPTY_PATH : 0), STATX_TYPE | STATX_INO | STATX_BTIME, &st) != 0) return {};
   sFileId id{makedev(st.stx_dev_major, st.stx_dev_minor), st.stx_ino};
   if (st.stx_mask & STATX_BTIME) {
     id.born = true;
     id.bornSec = st.stx_btime.tv_sec;
     id.bornNsec = st.stx_btime.tv_nsec;
+  } else if (S_ISREG(st.stx_mode)) {
+    id.hasGen = generationOf(folder, name, st.stx_ino, id.gen);
   }
   return id;
 }
 
 sFileId cHeldFolder::idAt(const std::string& name) const { return fd_ < 0 ? sFileId{} : ownIdAt(fd_, name); }
 
-bool bornBefore(const sFileId& id, const sSaveTime& saved) {
+bool bornSince(const sFileId& id, const sSaveTime& saved) {
   if (!id.born) return false;
-  if (!saved.fine || id.bornSec != saved.sec) return id.bornSec < saved.sec;
-  return id.bornNsec < saved.nsec;
+  if (!saved.fine || id.bornSec != saved.sec) return id.bornSec >= saved.sec;
+  return id.bornNsec >= saved.nsec;
 }
 
 void dropEmptyFoldersBelow(const std::string& anchor, const std::string& path, const sAnchorPin& pin,
@@ -221,7 +245,7 @@ void dropEmptyFoldersBelow(const std::string& anchor, const std::string& path, c
     if (savedAt) {
       // Killed between two removals, a run leaves the upper folders.
       if (!held || !parent.typeOf(parent.leaf())) continue;
-      if (!bornBefore(parent.idAt(parent.leaf()), *savedAt)) return;
+      if (bornSince(parent.idAt(parent.leaf()), *savedAt)) return;
     }
     if (!held || ::unlinkat(parent.fd(), parent.leaf().c_str(), AT_REMOVEDIR) != 0) return;
   }

@@ -14,19 +14,28 @@
 // What a path led to when this system made or wrote through it: a later
 // run changes what the path reaches only while it is still that.
 // A file's birth time tells a new file that got a freed inode number from
-// the one that had it; where either side has none (a file system without
-// it, a record of an earlier build) device and inode alone decide.
+// the one that had it; where the file system keeps none, the generation
+// it gives each new file under a number does (ext2 with small inodes).
+// Where either side has neither (another file system, a record of an
+// earlier build) device and inode alone match, which proves nothing.
 struct sFileId {
   dev_t dev = 0;
   ino_t ino = 0;
   bool born = false;
   long long bornSec = 0;
   unsigned bornNsec = 0;
+  bool hasGen = false;
+  unsigned gen = 0;
   bool known() const { return dev != 0 || ino != 0; }
   bool operator==(const sFileId& o) const {
     return dev == o.dev && ino == o.ino &&
-           (!born || !o.born || (bornSec == o.bornSec && bornNsec == o.bornNsec));
+           (!born || !o.born || (bornSec == o.bornSec && bornNsec == o.bornNsec)) &&
+           (!hasGen || !o.hasGen || gen == o.gen);
   }
+  // Equal by device and inode alone, with no birth time or generation on
+  // both sides: a file made later under the freed number looks the same,
+  // so this proves nothing.
+  bool numberOnly(const sFileId& o) const { return *this == o && !(born && o.born) && !(hasGen && o.hasGen); }
 };
 
 // How an anchor folder must be reached before anything below it changes.
@@ -48,9 +57,10 @@ struct sAnchorPin {
 std::string resolvedFolder(const std::string& path, const sFileId& was = {});
 // Whether `folder` is reached as `pin` asks.
 bool anchorHolds(const std::string& folder, const sAnchorPin& pin);
-// What `name` in `folder` (AT_FDCWD: from the working folder) is itself, a
-// link included, with its birth time where the file system keeps one;
-// unknown when nothing is there.
+// What `name` in `folder` (AT_FDCWD: from the working folder; empty: the
+// file `folder` is open on) is itself, a link included, with its birth
+// time where the file system keeps one, else a regular file's generation
+// where it gives one; unknown when nothing is there.
 sFileId ownIdAt(int folder, const std::string& name);
 
 class cHeldFolder {
@@ -127,14 +137,16 @@ struct sSaveTime {
   bool fine = false;
   unsigned nsec = 0;
 };
-// Whether `id` is known to have been born before `saved`: in an earlier
-// second where only seconds are known.
-bool bornBefore(const sFileId& id, const sSaveTime& saved);
+// Whether `id` is known to have been born at or after `saved`: in that
+// second or a later one where only seconds are known. Without a birth
+// time nothing is known.
+bool bornSince(const sFileId& id, const sSaveTime& saved);
 // Removes the folders `path` leaves empty below `anchor`, the nearest
-// first, each through a held parent; stops at the first that stays. Given
-// `savedAt`, a folder goes only where it was born before then, and one
-// already gone is passed over: what an earlier run emptied goes, what was
-// made again since stays.
+// first, each through a held parent; stops at the first that stays. A
+// folder there is the package's by its path, reached from the anchor
+// through no link. Given `savedAt`, one already gone is passed over, and
+// one whose birth time says it was made since then stays: made again by
+// the user after an earlier run emptied it.
 void dropEmptyFoldersBelow(const std::string& anchor, const std::string& path, const sAnchorPin& pin,
                            const std::optional<sSaveTime>& savedAt = std::nullopt);
 // Renames `from` to `to` in the held folder, never over anything that

@@ -109,8 +109,12 @@ class cInstallerRun {
     if (!previous_) readUnfinished();
     recordTime_ = readRecordTime(config_, section_.ptr);
     if (config_ && config_->hasSection(section_.ptr)) earlierSides_ = readSideMark(config_, section_.ptr);
-    for (const auto& [side, id] : earlierSides_)
-      if (ownIdOf(side) == id) sides_.emplace(side, id);
+    for (const auto& [side, id] : earlierSides_) {
+      const sFileId now = ownIdOf(side);
+      if (now != id) continue;
+      sides_.emplace(side, id);
+      if (id.numberOnly(now)) unproven_.insert(side);
+    }
     oldList_ = readFileList(config_, section_.ptr);
   }
 
@@ -140,10 +144,13 @@ class cInstallerRun {
     if (!saveRecord(managerKnown ? manager.ptr : nullptr, managerShortcut.ptr, {dropped_, sidesLeft()}))
       return undo();
     host_.notifyLastStage();
-    const bool unlisted = unlistDropped();
-    if (unlisted) removeDropped();
+    // Where the record that lists the dropped files no more cannot be
+    // saved, the backups stay too, as the saved record marks them, for the
+    // next run to take.
+    if (!unlistDropped()) return 1;
+    removeDropped();
     for (sEntry& e : entries_) removeSide(e, e.backup, e.backupId);
-    return unlisted ? finish() : 1;
+    return finish();
   }
 
  private:
@@ -197,9 +204,9 @@ class cInstallerRun {
   }
 
   // A side name this run may take: not a file the package lists, and free
-  // or still the file an earlier run of this system made there.
+  // or still, provably, the file an earlier run of this system made there.
   bool mayTake(const std::string& name) const {
-    return !listed_.count(name) && (!ownIdOf(name).known() || sides_.count(name));
+    return !listed_.count(name) && (!ownIdOf(name).known() || (sides_.count(name) && !unproven_.count(name)));
   }
 
   // Picks the side names of every changed entry. A user's file under the
@@ -263,30 +270,36 @@ class cInstallerRun {
   }
 
   // Whether the store's files hold the record of this version listing
-  // exactly `files`: a save that reported a failure may have written it.
-  bool savedAs(const std::vector<std::string>& files) const {
+  // exactly `files` and marking exactly `sides`: a save that reported a
+  // failure may have written it.
+  bool savedAs(const std::vector<std::string>& files, const tSideMark& sides) const {
     const sSavedRecord saved = readSavedRecord(config_, section_.ptr);
-    return saved.versioned && saved.version == ctx_.version && saved.files == files;
+    return saved.versioned && saved.version == ctx_.version && saved.files == files && saved.sides == sides;
   }
 
   // A record that could not be saved is named with what is left: each file
-  // the store's files still list that `installed` does not hold.
+  // the store's files still list that `installed` does not hold, and each
+  // side or dropped file they still mark that is gone.
   void nameUnlisted(const std::vector<std::string>& installed) {
     const std::set<std::string> held(installed.begin(), installed.end());
-    for (const std::string& file : readSavedRecord(config_, section_.ptr).files)
+    const sSavedRecord saved = readSavedRecord(config_, section_.ptr);
+    for (const std::string& file : saved.files)
       if (!held.count(file)) keep(file, kKeptNotInstalled);
+    for (const auto& [side, id] : saved.sides)
+      if (ownIdOf(side) != id) keep(side, kKeptNotInstalled);
   }
 
   // Saves the record of the new version listing `files`, with the side
   // files still there.
   bool saveList(const std::vector<std::string>& files) {
+    const tSideMark sides = sidesLeft();
     writeFileList(config_, section_.ptr, files);
-    writeSideMark(config_, section_.ptr, sidesLeft());
+    writeSideMark(config_, section_.ptr, sides);
     clearStoreTrouble(config_);
     errno = 0;
     if (config_->saveConfig()) return true;
     const int err = errno;
-    if (savedAs(files)) return true;
+    if (savedAs(files, sides)) return true;
     // The new version is in place: never "nothing was changed".
     unsaved(err);
     ctx_.result = irRecordLeft;
@@ -390,6 +403,12 @@ class cInstallerRun {
       if (!type) continue;
       if (type != S_IFREG) {
         if (!isBackup || exists(owner.c_str())) return fail(irObstacle, isBackup ? owner : side);
+        continue;
+      }
+      // Nothing tells it from a file the user made since under the freed
+      // number: it stays, marked, until it is gone.
+      if (unproven_.count(side)) {
+        keep(side, kKeptUnproven);
         continue;
       }
       if (isBackup && listed_.count(owner) && (!exists(owner.c_str()) || (entry && changed(*entry)))) {
@@ -916,7 +935,7 @@ class cInstallerRun {
       const int err = errno;
       std::vector<std::string> listed = targets();
       listed.insert(listed.end(), kept.files.begin(), kept.files.end());
-      if (!savedAs(listed)) return unsaved(err);
+      if (!savedAs(listed, kept.sides)) return unsaved(err);
     }
     if (manager && isRegularFile(manager)) OSRegisterPackage(ctx_.codename.ptr, *ctx_.scenario, !global);
     return true;
@@ -945,7 +964,12 @@ class cInstallerRun {
       }
       const unsigned type = folder.typeOf(folder.leaf());
       if (type == S_IFREG || (type == S_IFLNK && anchor == old)) {
-        ::unlinkat(folder.fd(), folder.leaf().c_str(), 0);
+        // One that cannot go (its folder immutable, say) stays listed and
+        // named, as one kept for its path.
+        if (::unlinkat(folder.fd(), folder.leaf().c_str(), 0) != 0) {
+          if (errno != ENOENT) stayed.push_back({path, kKeptNotRemoved});
+          continue;
+        }
         if (anchor == old) dropEmptyFoldersBelow(old, path, pinOf(old, path));
       }
     }
@@ -1006,6 +1030,9 @@ class cInstallerRun {
   // The side files the record named when the run began, and those it
   // names now.
   tSideMark earlierSides_, sides_;
+  // Those of them still under their names whose marks match by device and
+  // inode alone.
+  std::set<std::string> unproven_;
   // The record's file list when the run began, in its order: the previous
   // version's, or the mark of an unfinished first installation.
   bool previous_ = false;

@@ -49,24 +49,31 @@ timespec saveStamp() {
 constexpr unsigned long long kMaxEntries = 1u << 22;
 
 // An entry `name`N's identity goes beside it as `name`devN and `name`inoN,
-// its birth time where known as `name`bornN and `name`bornnsN.
+// its birth time where known as `name`bornN and `name`bornnsN, else its
+// generation where known as `name`genN.
 void writeId(cApplicationConfig* config, const char* section, const std::string& name, int n, const sFileId& id) {
   config->setParamInt64(indexed(section, (name + "dev").c_str(), n).c_str(), static_cast<long long>(id.dev));
   config->setParamInt64(indexed(section, (name + "ino").c_str(), n).c_str(), static_cast<long long>(id.ino));
+  if (id.hasGen) config->setParamInt64(indexed(section, (name + "gen").c_str(), n).c_str(), id.gen);
   if (!id.born) return;
   config->setParamInt64(indexed(section, (name + "born").c_str(), n).c_str(), id.bornSec);
   config->setParamInt64(indexed(section, (name + "bornns").c_str(), n).c_str(), id.bornNsec);
 }
 
-// Without both birth keys, or with a value no file system gives, the entry
-// is matched by device and inode, as a record of an earlier build is.
+// Without both birth keys, or with a value no file system gives, and
+// without a generation, the entry is matched by device and inode, as a
+// record of an earlier build is.
 void readBorn(cApplicationConfig* config, const char* section, const std::string& name, int n, sFileId& id) {
-  unsigned long long sec = 0, nsec = 0;
+  unsigned long long sec = 0, nsec = 0, gen = 0;
   if (config->getParamInt(indexed(section, (name + "born").c_str(), n).c_str(), sec) &&
       config->getParamInt(indexed(section, (name + "bornns").c_str(), n).c_str(), nsec) && nsec < 1000000000ull) {
     id.born = true;
     id.bornSec = static_cast<long long>(sec);
     id.bornNsec = static_cast<unsigned>(nsec);
+  }
+  if (config->getParamInt(indexed(section, (name + "gen").c_str(), n).c_str(), gen) && gen <= 0xffffffffull) {
+    id.hasGen = true;
+    id.gen = static_cast<unsigned>(gen);
   }
 }
 
@@ -321,8 +328,11 @@ sSavedRecord readSavedRecord(cApplicationConfig* config, const char* section) {
   const char* folder = store ? store->folderPath() : nullptr;
   cCIAppConfig disk;
   if (!folder || folder[0] != '/' || !disk.openConfig(folder)) return saved;
+  saved.opened = true;
+  saved.present = disk.hasSection(section);
   saved.versioned = disk.getParamInt(key(section, "ver").c_str(), saved.version);
   saved.files = readFileList(&disk, section);
+  saved.sides = readSideMark(&disk, section);
   return saved;
 }
 
@@ -389,7 +399,7 @@ void writeSideMark(cApplicationConfig* config, const char* section, const tSideM
   unsigned long long old = 0;
   if (config->getParamInt(key(section, "sides").c_str(), old))
     for (unsigned long long i = 0; i < old && i < kMaxEntries; ++i)
-      for (const char* name : {"sidedev", "sideino", "sideborn", "sidebornns"})
+      for (const char* name : {"sidedev", "sideino", "sideborn", "sidebornns", "sidegen"})
         config->removeSection(indexed(section, name, static_cast<int>(i)).c_str());
   dropEntries(config, section, "sides", "side");
   addSideMark(config, section, sides);
@@ -401,9 +411,11 @@ void addSideMark(cApplicationConfig* config, const char* section, const tSideMar
   config->getParamInt(key(section, "sides").c_str(), old);
   int count = static_cast<int>(old < kMaxEntries ? old : kMaxEntries);
   for (const auto& [side, id] : sides) {
-    // No birth time read from an earlier entry under this number.
+    // No birth time or generation read from an earlier entry under this
+    // number.
     if (!id.born)
       for (const char* name : {"sideborn", "sidebornns"}) config->removeSection(indexed(section, name, count).c_str());
+    if (!id.hasGen) config->removeSection(indexed(section, "sidegen", count).c_str());
     writeId(config, section, "side", count, id);
     setText(config, indexed(section, "side", count++), side.c_str());
   }

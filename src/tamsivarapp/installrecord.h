@@ -61,9 +61,13 @@ std::vector<std::string> readFileList(cApplicationConfig* config, const char* se
 // configuration holds unsaved: what every later run reads. A save that
 // failed may still have replaced some of the files.
 struct sSavedRecord {
+  // Whether the store's files could be read, and hold the section.
+  bool opened = false;
+  bool present = false;
   bool versioned = false;
   unsigned long long version = 0;
   std::vector<std::string> files;
+  tSideMark sides;
 };
 sSavedRecord readSavedRecord(cApplicationConfig* config, const char* section);
 // Lists exactly `files` under `section`; neither saves nor touches the files.

@@ -33,6 +33,12 @@ inline constexpr int kHomeNotRooted = 20;
 // record names that is not installed, and one that could not be put back.
 inline constexpr int kKeptNotInstalled = 21;
 inline constexpr int kKeptNotPutBack = 22;
+// The row of a file the package no longer has that could not be removed.
+inline constexpr int kKeptNotRemoved = 24;
+// The row of a file the record marks by device and inode alone: a file
+// the user made since under the freed number looks the same, so it stays,
+// and so does its mark, until it is gone.
+inline constexpr int kKeptUnproven = 25;
 
 // Why a file whose folder could not be held from `anchor` as the one the
 // package wrote into stays: a link at or below the anchor, which the hold

@@ -143,7 +143,7 @@ class cRecordRoad {
     clearStoreTrouble(ctx_.config);
     const bool recordStays = recordWhatStays();
     errno = 0;
-    if (!ctx_.config->saveConfig()) {
+    if (!ctx_.config->saveConfig() && !savedAsMeant(recordStays)) {
       const int err = errno;
       ctx_.storeTrouble = storeTrouble(ctx_.config, err);
       return unRecordUnsaved;
@@ -236,11 +236,23 @@ class cRecordRoad {
       }
       const std::string bkp = folder.side(".bkp");
       const auto side = earlierSides_.find(file + ".bkp");
+      // A backup marked by its number alone is left to the side files,
+      // which keep it.
       const bool leftAside = !folder.typeOf(folder.leaf()) && isSide(file + ".bkp") &&
                              folder.typeOf(bkp) == S_IFREG && isSideMade(folder, bkp, side->second) &&
-                             (!unfinished_ || madeByRun(file, side->second));
+                             !side->second.numberOnly(folder.idAt(bkp)) &&
+                             (!unfinished_ || tempMarkOf(file, side->second) != earlierSides_.end());
       if ((!leftAside && !removable(folder, anchor, folder.leaf())) || !taken.insert(file).second) return;
-      if (unfinished_ && !leftAside && !madeByRun(file, folder.idAt(folder.leaf()))) return;
+      if (unfinished_ && !leftAside) {
+        const sFileId now = folder.idAt(folder.leaf());
+        const auto temp = tempMarkOf(file, now);
+        if (temp == earlierSides_.end()) return;
+        if (temp->second.numberOnly(now)) {
+          keep(file, kKeptUnproven);
+          keptSides_.insert(*temp);
+          return;
+        }
+      }
       ctx_.files.push_back(file);
       sTarget& t = targets_.emplace_back();
       t.path = file;
@@ -262,6 +274,12 @@ class cRecordRoad {
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
   }
 
+  // Whether an earlier run marked `side` as `id`, rather than this one.
+  bool markedBefore(const std::string& side, const sFileId& id) const {
+    const auto earlier = earlierSides_.find(side);
+    return earlier != earlierSides_.end() && earlier->second == id;
+  }
+
   // A file the package lists is never a side file.
   bool isSide(const std::string& path) const { return earlierSides_.count(path) && !listed_.count(path); }
 
@@ -273,13 +291,13 @@ class cRecordRoad {
     return side.find_first_not_of("0123456789", file.size() + 4) == std::string::npos;
   }
 
-  // Whether `id` is the file a run unpacked for `file`, moved into place
-  // since: the record names it under a temporary name.
-  bool madeByRun(const std::string& file, const sFileId& id) const {
-    if (!id.known()) return false;
+  // The temporary name, with its mark, under which a run unpacked `file`
+  // as the file `id`, moved into place since; the end where none.
+  tSideMark::const_iterator tempMarkOf(const std::string& file, const sFileId& id) const {
+    if (!id.known()) return earlierSides_.end();
     for (auto it = earlierSides_.lower_bound(file); it != earlierSides_.end() && it->first.starts_with(file); ++it)
-      if (isTempOf(it->first, file) && it->second == id) return true;
-    return false;
+      if (isTempOf(it->first, file) && it->second == id) return it;
+    return earlierSides_.end();
   }
 
   // The backups this run makes are named in the record, with the identity
@@ -355,8 +373,11 @@ class cRecordRoad {
     for (const size_t i : stayed) keepCutOff(targets_[i], &sides);
     // Those an earlier run marked where a link had cut them off are still
     // there too.
-    for (const auto& [side, id] : earlierSides_)
-      if (!listed_.count(sideOwner(side)) && ownIdAt(AT_FDCWD, side) == id) keep(side, kKeptFolderMoved);
+    for (const auto& [side, id] : earlierSides_) {
+      const sFileId now = ownIdAt(AT_FDCWD, side);
+      if (!listed_.count(sideOwner(side)) && now == id)
+        keep(side, id.numberOnly(now) ? kKeptUnproven : kKeptFolderMoved);
+    }
     writeSideMark(ctx_.config, section_.c_str(), sides);
     ctx_.config->saveConfig();
   }
@@ -413,7 +434,12 @@ class cRecordRoad {
       if (!isSideMade(folder, folder.leaf(), id)) continue;
       const unsigned type = folder.typeOf(folder.leaf());
       const std::string owner = sideOwner(side);
-      if (type == S_IFREG && unfinished_ && side == owner + ".bkp" && listed_.count(owner)) {
+      if (type == S_IFREG && markedBefore(side, id) && id.numberOnly(folder.idAt(folder.leaf()))) {
+        // Nothing tells it from a file the user made since under the freed
+        // number: it stays, marked, until it is gone.
+        keep(side, kKeptUnproven);
+        keptSides_[side] = id;
+      } else if (type == S_IFREG && unfinished_ && side == owner + ".bkp" && listed_.count(owner)) {
         // The file an unfinished installation moved aside is put back
         // where nothing stands now; one the user put there since keeps it.
         const std::string name = owner.substr(owner.rfind('/') + 1);
@@ -446,16 +472,18 @@ class cRecordRoad {
     if (anchorHolds(ctx_.base, pinOf(ctx_.base, {}))) ::rmdir(ctx_.base.c_str());
   }
 
-  // A listed file kept because its folder is not proven the package's now
-  // may still be the package's, and so may a side file kept where this run
-  // cannot reach it: the record stays, naming only those, so that an
-  // uninstall once their folder is back, or once they are gone, ends it. A
-  // path the package could never have written holds nothing back. True
-  // where the record stays.
+  // A listed file kept because its folder is not proven the package's now,
+  // or because only its number ties it to the file a run made, may still
+  // be the package's, and so may a side file kept where this run cannot
+  // reach it or for its number alone: the record stays, naming only
+  // those, so that an uninstall once their folder is back, or once they
+  // are gone, ends it. A path the package could never have written holds
+  // nothing back. True where the record stays.
   bool recordWhatStays() {
     std::set<std::string> files;
     for (const sKeptFile& k : ctx_.kept)
-      if (listed_.count(k.path) && (k.reason == kKeptThroughLink || k.reason == kKeptOtherFolder))
+      if (listed_.count(k.path) &&
+          (k.reason == kKeptThroughLink || k.reason == kKeptOtherFolder || k.reason == kKeptUnproven))
         files.insert(k.path);
     if (files.empty() && keptSides_.empty()) {
       ctx_.config->removeSection(section_.c_str());
@@ -464,6 +492,18 @@ class cRecordRoad {
     keepOnlyFiles(ctx_.config, section_.c_str(), files);
     writeSideMark(ctx_.config, section_.c_str(), keptSides_);
     return true;
+  }
+
+  // Whether the store's files hold what this run meant to save, as every
+  // later run reads it: a save that reported a failure (the folder's sync
+  // failing once the file was in place) may have written it all the same.
+  bool savedAsMeant(bool recordStays) const {
+    const int err = errno;
+    const sSavedRecord saved = readSavedRecord(ctx_.config, section_.c_str());
+    errno = err;
+    if (!saved.opened || saved.present != recordStays) return false;
+    return !recordStays ||
+           (saved.files == readFileList(ctx_.config, section_.c_str()) && saved.sides == keptSides_);
   }
 
   sPkgUninstallContext& ctx_;

@@ -220,8 +220,8 @@ TEST(InstallRecord, ItsTimeSplitsTheFoldersBornBeforeAndAfterItsSave) {
     ASSERT_TRUE(saved && saved->fine);
     const sFileId early = ownIdAt(AT_FDCWD, before), late = ownIdAt(AT_FDCWD, after);
     births = early.born;
-    EXPECT_TRUE(!births || bornBefore(early, *saved));
-    EXPECT_FALSE(bornBefore(late, *saved));
+    EXPECT_FALSE(bornSince(early, *saved));
+    EXPECT_EQ(bornSince(late, *saved), births);
   }
   done = true;
   changer.join();

@@ -2,6 +2,7 @@
 // steps install mode takes, so the tests see real files, links and records.
 #pragma once
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -141,10 +142,8 @@ inline Outcome installVersion(const std::string& root, const std::string& cfgDir
 // with the identity of what stands there now.
 inline tSideMark asMade(const std::set<std::string>& paths) {
   tSideMark marks;
-  for (const std::string& path : paths) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0) marks[path] = {st.st_dev, st.st_ino};
-  }
+  for (const std::string& path : paths)
+    if (const sFileId id = ownIdAt(AT_FDCWD, path); id.known()) marks[path] = id;
   return marks;
 }
 

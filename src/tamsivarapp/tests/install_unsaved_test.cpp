@@ -48,6 +48,7 @@ struct Record {
   bool versioned = false;
   unsigned long long ver = 0;
   std::set<std::string> files;
+  std::set<std::string> marked;
 };
 
 Record recordIn(const std::string& home) {
@@ -56,6 +57,7 @@ Record recordIn(const std::string& home) {
   if (!store.openConfig((home + "/.zvk").c_str())) return r;
   r.versioned = store.getParamInt("install/demo/ver", r.ver);
   for (const std::string& f : readFileList(&store, "install/demo")) r.files.insert(f);
+  for (const auto& [side, id] : readSideMark(&store, "install/demo")) r.marked.insert(side);
   return r;
 }
 
@@ -69,8 +71,8 @@ tFiles filesIn(const std::string& root) {
 }
 
 // Where the record and the files part: "21 <path>" for a listed file the
-// recorded version does not hold there, "22 <path>" for one of its files
-// with other bytes.
+// recorded version does not hold there, or a marked one that is gone,
+// "22 <path>" for one of its files with other bytes.
 std::set<std::string> mismatches(const Record& r, const std::string& root) {
   const tFiles none, &claimed = !r.versioned ? none : r.ver == kVerTwo ? kTwo : kOne;
   const tFiles there = filesIn(root);
@@ -83,6 +85,8 @@ std::set<std::string> mismatches(const Record& r, const std::string& root) {
     else if (at->second != want->second)
       out.insert("22 " + path);
   }
+  for (const std::string& path : r.marked)
+    if (!fs::exists(fs::symlink_status(path))) out.insert("21 " + path);
   return out;
 }
 
@@ -106,7 +110,7 @@ std::set<std::string> keptLines(const std::string& out) {
 
 // Saves of the record failing from every position on, as a full store or a
 // failing disk gives them: the run ends 0 only with the new version and a
-// record naming exactly its files; 11 only with everything as before; else
+// record naming exactly its files and marking none; 11 only with everything as before; else
 // 12, naming each file where the record and the disk part. Run again, the
 // installation ends whole.
 TEST(InstallerJob, SavesFailingFromAnyPointEndTrulyAndNameWhatIsLeft) {
@@ -157,6 +161,7 @@ TEST(InstallerJob, SavesFailingFromAnyPointEndTrulyAndNameWhatIsLeft) {
         EXPECT_TRUE(after.versioned && after.ver == kVerTwo);
         EXPECT_TRUE(mismatches(after, root).empty()) << run.out;
         EXPECT_EQ(after.files.size(), kTwo.size());
+        EXPECT_EQ(after.marked, std::set<std::string>()) << run.out;
       } else if (run.status == driverJobCode(irRecordUnsaved)) {
         EXPECT_EQ(filesIn(root), filesBefore) << run.out;
         EXPECT_EQ(after.versioned, before.versioned);
