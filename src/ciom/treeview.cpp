@@ -613,6 +613,26 @@ void cTreeViewChild::changeUnfocused(cTreeViewItem* item) {
   if (item && item->placed) scrollToChild(item->element);
 }
 
+void cTreeViewChild::processFocus(int x, int y, int button, bool f1, bool f2) {
+  // A press on a row's line beside its text meets that row: else the view
+  // took the focus itself and handed it to the selected row, scrolling the
+  // view back to it and selecting nothing.
+  sRect c;
+  cTreeViewItem* n = button != -1 && myBuilt && clientRect(&c) && x >= c.x && x < c.x + c.width && y >= c.y &&
+                             y < c.y + c.height
+                         ? rowAt(static_cast<long long>(y) + shiftY())
+                         : nullptr;
+  if (shown(n)) {
+    const auto within = [](int v, int from, int length, int lo, int hi) {
+      const int a = std::max(from, lo), b = std::min(from + length - 1, hi);
+      return a <= b ? std::clamp(v, a, b) : v;
+    };
+    x = within(x, n->left - shiftX(), n->width, c.x, c.x + c.width - 1);
+    y = within(y, clampInt(top(n) - shiftY()), n->height, c.y, c.y + c.height - 1);
+  }
+  cScrollableElement::processFocus(x, y, button, f1, f2);
+}
+
 void cTreeViewChild::processFocusLost(bool f1, bool f2) {
   cScrollableElement::processFocusLost(f1, f2);
   restoreFocused();

@@ -132,6 +132,7 @@ class cTreeViewChild : public cScrollableElement {
   void build();
 
   bool processKey(int key, bool shift, bool mod2, bool mod3) override;
+  void processFocus(int x, int y, int button, bool f1, bool f2) override;
   void processFocusLost(bool f1, bool f2) override;
   void onSetFocus(bool f1, bool f2) override;
   void onSizeChanged() override;

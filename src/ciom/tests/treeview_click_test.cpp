@@ -203,3 +203,54 @@ TEST(TreeViewClick, EveryPressSelectsTheRowAWholeLayoutPutsThere) {
     EXPECT_EQ(wrong, 0) << "of " << v.clicks << " presses";
   }
 }
+
+// The tree scrolled by its bar away from the selected row while another
+// control holds the focus: a press on a row's line, on its text or beside
+// it, selects that row and leaves the view where it is.
+TEST(TreeViewClick, APressAfterTheBarScrolledAwaySelectsTheRowThere) {
+  const struct {
+    const char* name;
+    bool drag;   // the thumb dragged, else the bar's position set
+    int beside;  // pixels right of the text's end, or on the text when 0
+  } cases[] = {{"thumb dragged, on the text", true, 0},
+               {"thumb dragged, beside the text", true, 30},
+               {"position set, beside the text", false, 30}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    sView v;
+    cSelectableElement field;
+    v.root.attach(&field, sView::kSize + 10, 0, 80, 20);
+    for (int r = 0; r < 100; ++r) v.add(nullptr);
+    v.window.settle();
+    sRect bar{}, client{};
+    ASSERT_TRUE(v.tree.childRect(&v.tree.vbar(), &bar));
+    v.tree.clientRect(&client);
+    for (size_t row = 0;; ++row) {
+      v.tree.vbar().setPos(0, true);
+      v.window.settle();
+      v.window.click(v.tree.root()->left + 1, 2);
+      v.window.click(sView::kSize + 20, 5);
+      ASSERT_TRUE(v.tree.selected() == v.tree.root() && field.selected());
+      if (c.drag) {
+        int at = 0;
+        while (v.tree.vbar().hit(at) != cScrollBar::hrThumb) ++at;
+        v.window.press(bar.x + 2, bar.y + at, true);
+        v.window.move(bar.x + 2, bar.y + at + bar.height / 2);
+        v.window.press(bar.x + 2, bar.y + at + bar.height / 2, false);
+      } else {
+        v.tree.vbar().setPos(v.tree.vbar().maxval() / 2, true);
+        v.window.settle();
+      }
+      const int shift = v.tree.shiftY();
+      ASSERT_GT(shift, client.height);
+      const std::vector<sBox> layout = v.wholeLayout();
+      auto b = std::find_if(layout.begin(), layout.end(), [&](const sBox& b) { return b.y >= shift; });
+      if (static_cast<size_t>(layout.end() - b) <= row || b[row].y + b[row].h - shift > client.height) break;
+      b += row;
+      v.window.click(b->x + (c.beside ? b->w + c.beside : 1), b->y - shift + 1);
+      EXPECT_EQ(v.tree.selected(), b->node) << "row " << row;
+      EXPECT_EQ(v.tree.shiftY(), shift) << "row " << row;
+    }
+    v.root.dettach(&field);
+  }
+}
