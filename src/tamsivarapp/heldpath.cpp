@@ -232,22 +232,27 @@ bool bornSince(const sFileId& id, const sSaveTime& saved) {
   return id.bornNsec >= saved.nsec;
 }
 
-void dropEmptyFoldersBelow(const std::string& anchor, const std::string& path, const sAnchorPin& pin,
-                           const std::optional<sSaveTime>& savedAt) {
+std::string dropEmptyFoldersBelow(const std::string& anchor, const std::string& path, const sAnchorPin& pin,
+                                  const std::optional<sSaveTime>& savedAt) {
   std::string folder = path;
   for (;;) {
     const size_t slash = folder.rfind('/');
-    if (slash == std::string::npos) return;
+    if (slash == std::string::npos) return {};
     folder.resize(slash);
-    if (!under(folder, anchor)) return;
+    if (!under(folder, anchor)) return {};
     cHeldFolder parent;
     const bool held = parent.hold(anchor, folder, nullptr, pin);
     if (savedAt) {
       // Killed between two removals, a run leaves the upper folders.
       if (!held || !parent.typeOf(parent.leaf())) continue;
-      if (bornSince(parent.idAt(parent.leaf()), *savedAt)) return;
+      if (bornSince(parent.idAt(parent.leaf()), *savedAt)) return {};
     }
-    if (!held || ::unlinkat(parent.fd(), parent.leaf().c_str(), AT_REMOVEDIR) != 0) return;
+    if (!held) return {};
+    // A folder that still holds something is not the package's to empty;
+    // one refused for any other reason (an immutable parent, say) is left
+    // for the caller to name.
+    if (::unlinkat(parent.fd(), parent.leaf().c_str(), AT_REMOVEDIR) != 0)
+      return errno == ENOTEMPTY || errno == EEXIST || errno == ENOENT ? std::string() : folder;
   }
 }
 

@@ -146,9 +146,10 @@ bool bornSince(const sFileId& id, const sSaveTime& saved);
 // folder there is the package's by its path, reached from the anchor
 // through no link. Given `savedAt`, one already gone is passed over, and
 // one whose birth time says it was made since then stays: made again by
-// the user after an earlier run emptied it.
-void dropEmptyFoldersBelow(const std::string& anchor, const std::string& path, const sAnchorPin& pin,
-                           const std::optional<sSaveTime>& savedAt = std::nullopt);
+// the user after an earlier run emptied it. Answers the folder that stayed
+// empty because its removal was refused, or nothing.
+std::string dropEmptyFoldersBelow(const std::string& anchor, const std::string& path, const sAnchorPin& pin,
+                                  const std::optional<sSaveTime>& savedAt = std::nullopt);
 // Renames `from` to `to` in the held folder, never over anything that
 // stands at `to`.
 bool renameNoReplace(int folder, const std::string& from, const std::string& to);

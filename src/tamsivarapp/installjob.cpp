@@ -970,7 +970,14 @@ class cInstallerRun {
           if (errno != ENOENT) stayed.push_back({path, kKeptNotRemoved});
           continue;
         }
-        if (anchor == old) dropEmptyFoldersBelow(old, path, pinOf(old, path));
+        // An emptied folder that cannot go keeps the file listed, so that
+        // an uninstall takes the folder once it can, and is named.
+        if (anchor != old) continue;
+        if (const std::string stuck = dropEmptyFoldersBelow(old, path, pinOf(old, path)); !stuck.empty()) {
+          sides_.erase(path);
+          keptDropped_.push_back(path);
+          ctx_.kept.push_back({stuck, kKeptNotRemoved});
+        }
       }
     }
     // A run cut short between removing a dropped file and its emptied

@@ -216,27 +216,37 @@ bool setImmutable(const std::string& path, bool on) {
 // is done, but never told as whole. Once it can go, the next run takes it.
 TEST(FileSystems, ADroppedFileThatCannotGoIsNamedAndStaysListed) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to make a folder immutable";
+  // The file's own folder immutable keeps the file; its parent immutable
+  // lets the file go but keeps the folder it emptied.
+  struct sCase {
+    const char* dropped;
+    const char* immutable;
+    const char* named;
+  } const cases[] = {{"old/f", "old", "old/f"}, {"old/sub/f", "old", "old/sub"}};
   ScratchMounts mounts;
-  const PkgVersion one = withFiles(0, {"bin/run", "old/f"}), two = withFiles(1, {"bin/run"});
-  for (const ScratchMounts::Place& place : mounts.places()) {
-    SCOPED_TRACE(place.name);
-    const std::string root = place.root + "/inst", cfgDir = place.root + "/cfg", dropped = root + "/old/f";
-    ASSERT_EQ(installVersion(root, cfgDir, one).job, 0);
-    if (!setImmutable(root + "/old", true)) continue;
-    const Outcome upgrade = installVersion(root, cfgDir, two);
-    setImmutable(root + "/old", false);
-    EXPECT_EQ(upgrade.job, 0) << upgrade.problem;
-    EXPECT_EQ(upgrade.result, irOk);
-    ASSERT_EQ(upgrade.kept.size(), 1u);
-    EXPECT_EQ(upgrade.kept[0].path, dropped);
-    EXPECT_EQ(upgrade.kept[0].reason, kKeptNotRemoved);
-    {
-      cCIAppFullConfig cfg;
-      ASSERT_TRUE(cfg.openConfig(cfgDir.c_str()));
-      EXPECT_EQ(readFileList(&cfg, "install/sample"), (std::vector<std::string>{root + "/bin/run", dropped}));
+  for (const sCase& c : cases) {
+    const PkgVersion one = withFiles(0, {"bin/run", c.dropped}), two = withFiles(1, {"bin/run"});
+    for (const ScratchMounts::Place& place : mounts.places()) {
+      SCOPED_TRACE(place.name + " " + c.dropped);
+      const std::string root = place.root + "/inst" + std::to_string(&c - cases), cfgDir = root + "-cfg",
+                        dropped = root + "/" + c.dropped;
+      ASSERT_EQ(installVersion(root, cfgDir, one).job, 0);
+      if (!setImmutable(root + "/" + c.immutable, true)) continue;
+      const Outcome upgrade = installVersion(root, cfgDir, two);
+      setImmutable(root + "/" + c.immutable, false);
+      EXPECT_EQ(upgrade.job, 0) << upgrade.problem;
+      EXPECT_EQ(upgrade.result, irOk);
+      ASSERT_EQ(upgrade.kept.size(), 1u);
+      EXPECT_EQ(upgrade.kept[0].path, root + "/" + c.named);
+      EXPECT_EQ(upgrade.kept[0].reason, kKeptNotRemoved);
+      {
+        cCIAppFullConfig cfg;
+        ASSERT_TRUE(cfg.openConfig(cfgDir.c_str()));
+        EXPECT_EQ(readFileList(&cfg, "install/sample"), (std::vector<std::string>{root + "/bin/run", dropped}));
+      }
+      EXPECT_EQ(uninstall(cfgDir), unDone);
+      EXPECT_FALSE(fs::exists(root));
     }
-    EXPECT_EQ(uninstall(cfgDir), unDone);
-    EXPECT_FALSE(fs::exists(root));
   }
   if (!mounts.missing().empty()) GTEST_SKIP() << "ran on the build's file system only: " << mounts.missing();
 }
