@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "base/folder.h"
 
@@ -85,7 +86,7 @@ void* cCIAppConfig::hiveRoot(const char* name, bool create) {
     hive = hives.insert(key);
     hive->name.set(name);
     hive->stamp = stamp;
-    if (!made && !loadHive(path.ptr, hive->root, &hive->stamp)) return nullptr;
+    if (!made && !loadHive(path.ptr, hive->root, &hive->stamp, &hive->known)) return nullptr;
   } else if (!hive->dirty) {
     // A dirty hive is not read again: its changes are in the copy, and its
     // save makes them onto what the file holds then. The copy stays too
@@ -94,9 +95,11 @@ void* cCIAppConfig::hiveRoot(const char* name, bool create) {
     // hive.
     sHiveStamp now, loaded;
     sDataContainer fresh;
-    if (now.read(path.ptr) && !(now == hive->stamp) && loadHive(path.ptr, fresh, &loaded)) {
+    std::string known;
+    if (now.read(path.ptr) && !(now == hive->stamp) && loadHive(path.ptr, fresh, &loaded, &known)) {
       hive->root.takeFrom(fresh);
       hive->stamp = loaded;
+      hive->known = std::move(known);
     }
   }
   if (create) hive->dirty = 1;
@@ -191,7 +194,7 @@ bool cCIAppConfig::openConfig(const char* name) {
     hive->name.set(item->name.ptr);
     hive->stamp = stamp;
     // A file that is not a hive stays as an empty one; a save replaces it.
-    loadHive(path.ptr, hive->root, &hive->stamp);
+    loadHive(path.ptr, hive->root, &hive->stamp, &hive->known);
   }
   return true;
 }
@@ -211,8 +214,9 @@ bool cCIAppConfig::settleDirtyHives(bool save) {
     // only when another process has replaced it since.
     errno = 0;
     bool settled =
-        hivePath(hive.name.ptr, path) && (save ? saveHive(path.ptr, hive.root, hive.changes, &hive.stamp)
-                                               : loadHive(path.ptr, hive.root, &hive.stamp));
+        hivePath(hive.name.ptr, path) &&
+        (save ? saveHive(path.ptr, hive.root, hive.changes, &hive.stamp, &hive.known)
+              : loadHive(path.ptr, hive.root, &hive.stamp, &hive.known));
     // A discard drops the changes even where the file does not read back:
     // a later save then writes none of them.
     if (settled || !save) hive.changes.clear();

@@ -68,6 +68,9 @@ class cCIAppConfig : public cApplicationConfig {
     _guardchar<char> name;
     sDataContainer root;
     tChanges changes;
+    // The bytes of the file `root` was last read from or written as; empty
+    // where none are known.
+    std::string known;
   };
 
   cCIAppConfig() = default;
@@ -98,15 +101,19 @@ class cCIAppConfig : public cApplicationConfig {
   void* getPathContextHandle(const char* key, bool create) override;
 
   // Reads one hive file into `root`; `stamp`, when given, receives the
-  // identity of the file that was read (also when its content is damaged).
-  bool loadHive(const char* path, sDataContainer& root, sHiveStamp* stamp = nullptr);
+  // identity of the file that was read (also when its content is damaged),
+  // and `known` its bytes, when all of them could be read.
+  bool loadHive(const char* path, sDataContainer& root, sHiveStamp* stamp = nullptr,
+                std::string* known = nullptr);
   // Replaces an existing hive file with what it holds under the lock, with
   // the `changes` made in `root` made to it too; `root` becomes what was
   // written. A file that does not read whole is replaced by `root` as it
   // is, which holds everything that could be read of it. `stamp`, when
-  // given, receives the identity of the file written.
+  // given, receives the identity of the file written. Where the file holds
+  // exactly `known`, the bytes `root` was last read from or written as,
+  // `root` is written as it is; `known` becomes the bytes written.
   static bool saveHive(const char* path, sDataContainer& root, const tChanges& changes,
-                       sHiveStamp* stamp = nullptr);
+                       sHiveStamp* stamp = nullptr, std::string* known = nullptr);
   // Makes in `onto` the `changes` that were made in `from`.
   static void applyChanges(sDataContainer& from, sDataContainer& onto, const tChanges& changes);
   // Makes an empty hive file; false when anything is at the path.

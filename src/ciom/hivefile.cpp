@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "base/folder.h"
 #include "base/memio.h"
@@ -26,7 +27,7 @@ constexpr unsigned char kEmptyHive[7] = {'Z', 'V', 'K', 'C', 0, 0, 0};
 // waiter tries the new file, and gives up only if the files keep changing
 // under it far longer than any real contention would last.
 constexpr int kReopenAttempts = 1000;
-constexpr long long kReadCache = 65536;
+constexpr long long kReadChunk = 65536;
 constexpr unsigned int kWriteChunk = 1u << 30;
 
 cCIAppConfig::sHiveStamp stampOf(const struct stat& st) {
@@ -141,13 +142,26 @@ bool placeBeside(const char* path, const unsigned char* bytes, long long count, 
   return placed && syncFolderOf(path);
 }
 
-// Reads the hive in `file` from its start into `root`; false when it does
-// not read whole, with what was read before the fault kept.
-bool readHive(cFileIO& file, cCIAppConfig::sDataContainer& root) {
-  cMemBufferedIO in;
+// Reads `file` from its start to its end into `bytes`; false on a read
+// error, with what came before it kept.
+bool readWhole(cFileIO& file, std::string& bytes) {
+  bytes.clear();
+  bytes.reserve(static_cast<size_t>(file.size()));
+  char chunk[kReadChunk];
+  for (;;) {
+    const unsigned int got = file.read(chunk, sizeof chunk);
+    if (got == 0xFFFFFFFF) return false;
+    if (got == 0) return true;
+    bytes.append(chunk, got);
+  }
+}
+
+// Reads the hive in `bytes` into `root`; false when it does not read whole,
+// with what was read before the fault kept.
+bool parseHive(const std::string& bytes, cCIAppConfig::sDataContainer& root) {
+  cBufWrapperIO in(const_cast<char*>(bytes.data()), static_cast<long long>(bytes.size()), false);
   char magic[4];
-  return in.ref(&file, kReadCache) && in.readf(magic, 4) && std::memcmp(magic, kMagic, 4) == 0 &&
-         cCIAppConfig::loadRecursive(root, in, 1);
+  return in.readf(magic, 4) && std::memcmp(magic, kMagic, 4) == 0 && cCIAppConfig::loadRecursive(root, in, 1);
 }
 
 }  // namespace
@@ -220,19 +234,25 @@ bool cCIAppConfig::saveRecursive(sDataContainer& container, cFileIOTarget& out, 
   return out.writef(&end, 1);
 }
 
-bool cCIAppConfig::loadHive(const char* path, sDataContainer& root, sHiveStamp* stamp) {
+bool cCIAppConfig::loadHive(const char* path, sDataContainer& root, sHiveStamp* stamp, std::string* known) {
   cSafeCriticalSectionAccess hold(&lock);
   root.clear();
+  if (known) known->clear();
   cFileIO file;
   struct stat held;
   if (!path || !openLocked(path, file, held, false)) return false;
   removeStaleSides(path);
   if (stamp) *stamp = stampOf(held);
-  return readHive(file, root);
+  std::string bytes;
+  const bool read = readWhole(file, bytes);
+  const bool whole = parseHive(bytes, root) && read;
+  // Bytes cut short by an error are no file's: they prove nothing later.
+  if (known && read) *known = std::move(bytes);
+  return whole;
 }
 
 bool cCIAppConfig::saveHive(const char* path, sDataContainer& root, const tChanges& changes,
-                            sHiveStamp* stamp) {
+                            sHiveStamp* stamp, std::string* known) {
   // The lock is held from the read to the new file in place, so writers
   // take turns, each building on the last one's hive, and a reader never
   // sees a half-written hive. The file is read through the descriptor that
@@ -241,8 +261,15 @@ bool cCIAppConfig::saveHive(const char* path, sDataContainer& root, const tChang
   struct stat held;
   if (!path || !openLocked(path, file, held, true)) return false;
   removeStaleSides(path);
+  std::string found;
+  const bool read = readWhole(file, found);
+  // Where the file holds the very bytes `root` was read from or written
+  // as, `root` is already them with this process's changes made: parsing
+  // them again would only cost. Only the bytes prove it; a file's size,
+  // time and inode can all stay the same while another writer changes it.
+  const bool unchanged = read && known && found == *known;
   sDataContainer now;
-  const bool whole = readHive(file, now);
+  const bool whole = !unchanged && parseHive(found, now) && read;
   if (whole) applyChanges(root, now, changes);
   sDataContainer& next = whole ? now : root;
   cMemIOTarget content;
@@ -253,6 +280,7 @@ bool cCIAppConfig::saveHive(const char* path, sDataContainer& root, const tChang
     return false;
   root.takeFrom(next);
   if (stamp) *stamp = stampOf(written);
+  if (known) known->assign(reinterpret_cast<const char*>(bytes.ptr), static_cast<size_t>(bytes.count));
   return true;
 }
 

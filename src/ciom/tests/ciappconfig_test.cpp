@@ -1,6 +1,9 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -214,16 +217,34 @@ TEST_F(ConfigStore, CleanCopiesFollowTheFileDirtyOnesSaveOnlyTheirChanges) {
 // this one's changes and its save. A key keeps the value of the last save
 // that set or removed it, and one that neither touched keeps its own.
 TEST(ConfigSaves, EachSaveMakesOnlyItsOwnChangesToWhatTheFileHolds) {
-  using tOps = std::function<void(cCIAppConfig&)>;
+  using tOps = std::function<void(cCIAppConfig&, const std::string& hive)>;
   const auto set = [](const char* key, const char* value) {
-    return [=](cCIAppConfig& s) { ASSERT_TRUE(s.setParamStr(key, value, -1)) << key; };
+    return [=](cCIAppConfig& s, const std::string&) { ASSERT_TRUE(s.setParamStr(key, value, -1)) << key; };
   };
-  const auto removed = [](const char* key) { return [=](cCIAppConfig& s) { s.removeSection(key); }; };
+  const auto removed = [](const char* key) {
+    return [=](cCIAppConfig& s, const std::string&) { s.removeSection(key); };
+  };
   const auto both = [](tOps first, tOps second) {
-    return [=](cCIAppConfig& s) {
-      first(s);
-      second(s);
+    return [=](cCIAppConfig& s, const std::string& hive) {
+      first(s, hive);
+      second(s, hive);
     };
+  };
+  const tOps saved = [](cCIAppConfig& s, const std::string&) { ASSERT_TRUE(s.saveConfig()); };
+  // Another writer changes h/b/k from "b" to "B" in place and sets the time
+  // back: device, inode, size and time all stay what the last save left.
+  const tOps inPlace = [](cCIAppConfig&, const std::string& hive) {
+    struct stat before;
+    ASSERT_EQ(stat(hive.c_str(), &before), 0);
+    Bytes bytes = readFile(hive);
+    // The name "k" padded to its field, then the one-byte value.
+    const Bytes record{'k', 0, 0, 0, 1, 0, 'b'};
+    auto at = std::search(bytes.begin(), bytes.end(), record.begin(), record.end());
+    ASSERT_NE(at, bytes.end());
+    at[6] = 'B';
+    writeFile(hive, bytes);
+    const struct timespec times[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(utimensat(AT_FDCWD, hive.c_str(), times, 0), 0);
   };
   const struct {
     const char* name;
@@ -245,6 +266,8 @@ TEST(ConfigSaves, EachSaveMakesOnlyItsOwnChangesToWhatTheFileHolds) {
       {"one key set by both", set("h/a/k", "mine"), set("h/a/k", "theirs"), {{"h/a/k", "mine"}}},
       {"another's removal", set("h/a/x", "1"), removed("h/b"), {{"h/a/x", "1"}, {"h/b/k", "<none>"}}},
       {"a new hive made by both", set("n/mine", "1"), set("n/theirs", "2"), {{"n/mine", "1"}, {"n/theirs", "2"}}},
+      {"a file that looks unchanged since the last save", both(both(set("h/a/x", "1"), saved), set("h/a/y", "2")),
+       inPlace, {{"h/b/k", "B"}, {"h/a/x", "1"}, {"h/a/y", "2"}}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -256,8 +279,8 @@ TEST(ConfigSaves, EachSaveMakesOnlyItsOwnChangesToWhatTheFileHolds) {
     ASSERT_TRUE(base.saveConfig());
     ASSERT_TRUE(store.openConfig(dir.root.c_str()));
     ASSERT_TRUE(other.openConfig(dir.root.c_str()));
-    c.mine(store);
-    c.theirs(other);
+    c.mine(store, dir.file("h"));
+    c.theirs(other, dir.file("h"));
     ASSERT_TRUE(other.saveConfig());
     ASSERT_TRUE(store.saveConfig());
     ASSERT_TRUE(reader.openConfig(dir.root.c_str()));
