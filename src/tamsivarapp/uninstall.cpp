@@ -467,9 +467,23 @@ class cRecordRoad {
       if (anchorFor(file) != ctx_.base) continue;
       const std::string folder = parentOf(file);
       const bool proven = !saved || emptied_.count(folder) || (!saved->fine && exists(folder.c_str()));
-      dropEmptyFoldersBelow(ctx_.base, file, pinOf(ctx_.base, file), proven ? std::nullopt : saved);
+      if (const std::string stuck =
+              dropEmptyFoldersBelow(ctx_.base, file, pinOf(ctx_.base, file), proven ? std::nullopt : saved);
+          !stuck.empty())
+        keepFolder(stuck, {file});
     }
-    if (anchorHolds(ctx_.base, pinOf(ctx_.base, {}))) ::rmdir(ctx_.base.c_str());
+    if (anchorHolds(ctx_.base, pinOf(ctx_.base, {})) && ::rmdir(ctx_.base.c_str()) != 0 && errno != ENOTEMPTY &&
+        errno != EEXIST && errno != ENOENT)
+      keepFolder(ctx_.base, listed_);
+  }
+
+  // An emptied folder whose removal is refused (an immutable parent, say)
+  // is named, and the record keeps the listed files that lead to it, so
+  // that an uninstall once it can be removed ends the package.
+  void keepFolder(const std::string& folder, const std::set<std::string>& files) {
+    keep(folder, kKeptNotRemoved);
+    for (const std::string& file : files)
+      if (listed_.count(file)) stuckFiles_.insert(file);
   }
 
   // A listed file kept because its folder is not proven the package's now,
@@ -485,6 +499,7 @@ class cRecordRoad {
       if (listed_.count(k.path) &&
           (k.reason == kKeptThroughLink || k.reason == kKeptOtherFolder || k.reason == kKeptUnproven))
         files.insert(k.path);
+    files.insert(stuckFiles_.begin(), stuckFiles_.end());
     if (files.empty() && keptSides_.empty()) {
       ctx_.config->removeSection(section_.c_str());
       return false;
@@ -525,6 +540,8 @@ class cRecordRoad {
   cSideFolders sideFolders_;
   // The side files kept where this run cannot reach them.
   tSideMark keptSides_;
+  // Listed files whose emptied folders could not be removed.
+  std::set<std::string> stuckFiles_;
 };
 
 // Our own removal command names the package after `" uninstall "`.

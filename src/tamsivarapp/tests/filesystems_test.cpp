@@ -244,6 +244,13 @@ TEST(FileSystems, ADroppedFileThatCannotGoIsNamedAndStaysListed) {
         ASSERT_TRUE(cfg.openConfig(cfgDir.c_str()));
         EXPECT_EQ(readFileList(&cfg, "install/sample"), (std::vector<std::string>{root + "/bin/run", dropped}));
       }
+      // An uninstall refused the emptied folder alike keeps the record.
+      if (std::string(c.named) != c.dropped && setImmutable(root + "/" + c.immutable, true)) {
+        const int code = uninstall(cfgDir);
+        setImmutable(root + "/" + c.immutable, false);
+        EXPECT_EQ(code, unRecordKept);
+        EXPECT_TRUE(fs::exists(root + "/" + c.named));
+      }
       EXPECT_EQ(uninstall(cfgDir), unDone);
       EXPECT_FALSE(fs::exists(root));
     }
