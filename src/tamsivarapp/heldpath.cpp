@@ -232,6 +232,8 @@ bool bornSince(const sFileId& id, const sSaveTime& saved) {
   return id.bornNsec >= saved.nsec;
 }
 
+bool removalRefused(int err) { return err == EPERM || err == EACCES || err == EROFS; }
+
 std::string dropEmptyFoldersBelow(const std::string& anchor, const std::string& path, const sAnchorPin& pin,
                                   const std::optional<sSaveTime>& savedAt) {
   std::string folder = path;
@@ -249,10 +251,10 @@ std::string dropEmptyFoldersBelow(const std::string& anchor, const std::string& 
     }
     if (!held) return {};
     // A folder that still holds something is not the package's to empty;
-    // one refused for any other reason (an immutable parent, say) is left
-    // for the caller to name.
+    // one whose removal the system refuses (an immutable parent, say) is
+    // left for the caller to name.
     if (::unlinkat(parent.fd(), parent.leaf().c_str(), AT_REMOVEDIR) != 0)
-      return errno == ENOTEMPTY || errno == EEXIST || errno == ENOENT ? std::string() : folder;
+      return removalRefused(errno) ? folder : std::string();
   }
 }
 

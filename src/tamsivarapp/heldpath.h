@@ -141,6 +141,10 @@ struct sSaveTime {
 // second or a later one where only seconds are known. Without a birth
 // time nothing is known.
 bool bornSince(const sFileId& id, const sSaveTime& saved);
+// Whether a removal failed with `err` because the system refuses it (an
+// immutable or read-only folder, no permission), not because of what the
+// path holds or leads to.
+bool removalRefused(int err);
 // Removes the folders `path` leaves empty below `anchor`, the nearest
 // first, each through a held parent; stops at the first that stays. A
 // folder there is the package's by its path, reached from the anchor

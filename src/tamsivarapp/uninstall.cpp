@@ -472,8 +472,7 @@ class cRecordRoad {
           !stuck.empty())
         keepFolder(stuck, {file});
     }
-    if (anchorHolds(ctx_.base, pinOf(ctx_.base, {})) && ::rmdir(ctx_.base.c_str()) != 0 && errno != ENOTEMPTY &&
-        errno != EEXIST && errno != ENOENT)
+    if (anchorHolds(ctx_.base, pinOf(ctx_.base, {})) && ::rmdir(ctx_.base.c_str()) != 0 && removalRefused(errno))
       keepFolder(ctx_.base, listed_);
   }
 
