@@ -266,7 +266,24 @@ TEST(StaleUpdateFolders, OnlyThisUsersFoldersThatNothingHoldsGo) {
   // folder of their own since.
   const std::string reused = madeAsAnUpdate(dir.root);
   ASSERT_FALSE(reused.empty());
+  const auto bornAt = [](const std::string& path) {
+    struct statx st;
+    return ::statx(AT_FDCWD, path.c_str(), 0, STATX_BTIME, &st) == 0 && (st.stx_mask & STATX_BTIME)
+               ? std::make_pair(st.stx_btime.tv_sec, st.stx_btime.tv_nsec)
+               : std::make_pair<long long, unsigned>(0, 0);
+  };
+  const auto gone = bornAt(reused);
   fs::remove(reused);
+  // The kernel stamps births from a clock that moves in ticks: the user's
+  // folder is made once a new file's birth shows that clock past the old
+  // folder's, as a folder made by hand always is; made in the same tick
+  // under a reused number, it would carry the gone folder's very identity.
+  for (int tries = 0; provable && tries < 1000000; ++tries) {
+    const std::string probe = dir.write("tick", "");
+    const bool past = bornAt(probe) > gone;
+    fs::remove(probe);
+    if (past) break;
+  }
   writeFile(reused + "/notes", "mine");
   const struct {
     const char* label;
