@@ -169,7 +169,9 @@ struct cPeer {
     ev.xclient.format = 32;
     ev.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
     XSendEvent(d, w, False, NoEventMask, &ev);
-    XFlush(d);
+    // Once handled, the press sits in the window's stream ahead of anything
+    // its program asks of the server after this returns.
+    XSync(d, False);
   }
   void moveTo(int x, int y) {
     XTestFakeMotionEvent(d, -1, x, y, 0);
