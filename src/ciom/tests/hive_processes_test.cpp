@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/tests/private_mounts.h"
 #include "base/tests/scratch_dir.h"
 #include "hive_bytes.h"
 
@@ -198,6 +199,7 @@ bool sh(const std::string& line) { return std::system((line + " >/dev/null 2>&1"
 struct Mounted {
   explicit Mounted(bool ext2) : at(dir.file("mnt")) {
     const std::string image = dir.file("fs.img");
+    keepMountsPrivate();
     if (geteuid() != 0)
       why = "mounting a file system takes root";
     else if (mkdir(at.c_str(), 0700) != 0)

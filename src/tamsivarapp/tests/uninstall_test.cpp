@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "base/conproc.h"
+#include "base/tests/private_mounts.h"
 #include "base/tests/scratch_dir.h"
 #include "ciom/ciomlangs.h"
 #include "install_support.h"
@@ -1162,6 +1163,7 @@ bool sh(const std::string& line) { return std::system((line + " >/dev/null 2>&1"
 // devices.
 TEST(Uninstall, AFolderOnAFileSystemMountedAnewIsStillThePackages) {
   if (::geteuid() != 0) GTEST_SKIP() << "mounting a file system takes root";
+  keepMountsPrivate();
   ScratchDir dir;
   const std::string image = dir.file("fs.img"), mnt = dir.file("mnt"), saved = dir.file("saved");
   const std::string root = mnt + "/app", cfgDir = dir.file("cfg");

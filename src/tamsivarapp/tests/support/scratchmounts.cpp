@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "base/tests/private_mounts.h"
 #include "support/runprog.h"
 
 namespace {
@@ -34,6 +35,7 @@ ScratchMounts::ScratchMounts() {
     missing_ = "the other file systems need root to be mounted";
     return;
   }
+  keepMountsPrivate();
   const struct {
     const char* name;
     const char* type;

@@ -1,0 +1,17 @@
+// A test's mounts are its own: seen by its process and the programs it
+// starts from then on, never by the rest of the machine, where a test
+// listing the mounted file systems (the folder chooser's Computer level)
+// would find them come and go. They also go with the process, however it
+// ends.
+#pragma once
+
+#include <sched.h>
+#include <sys/mount.h>
+
+// For the calling thread and what it starts afterwards. Without the right
+// to, mounts are made where they were before.
+inline void keepMountsPrivate() {
+  // A copy of the machine's mounts still shares their propagation, which
+  // would carry new mounts back out.
+  if (::unshare(CLONE_NEWNS) == 0) ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr);
+}
