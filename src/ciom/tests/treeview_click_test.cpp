@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <random>
@@ -63,7 +64,9 @@ struct sView {
   // Some rows have no text, and so are lower than the others.
   cNode* add(cNode* parent, bool beforeLast = false) {
     const int n = id++;
-    auto* row = new cNode(n % 5 == 4 ? "" : ("r" + std::to_string(n)).c_str(), nullptr);
+    char label[16] = "";
+    if (n % 5 != 4) std::snprintf(label, sizeof label, "r%d", n);
+    auto* row = new cNode(label, nullptr);
     tree.storeUnder(parent, row, beforeLast);
     return row;
   }

@@ -173,14 +173,14 @@ TEST(IcoDecode, SizeAndPreviewChoice) {
 
 // A bitmap header whose pixels are the PNG (compression 5) or JPEG (4) file `inner`.
 Bytes carrying(const Bytes& inner, uint32_t w, uint32_t storedHeight, uint32_t compression) {
-  Bytes dib(40, 0);
+  Bytes dib(40 + inner.size(), 0);
   putLe(dib, 0, 40, 4);
   putLe(dib, 4, w, 4);
   putLe(dib, 8, storedHeight, 4);
   putLe(dib, 12, 1, 2);
   putLe(dib, 16, compression, 4);
   putLe(dib, 20, static_cast<uint32_t>(inner.size()), 4);
-  dib.insert(dib.end(), inner.begin(), inner.end());
+  std::copy(inner.begin(), inner.end(), dib.begin() + 40);
   return dib;
 }
 
