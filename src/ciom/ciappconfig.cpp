@@ -189,7 +189,11 @@ bool cCIAppConfig::openConfig(const char* name) {
     sFolderItemInfo* item = listing.info(i);
     _guardchar<char> path;
     sHiveStamp stamp;
-    if (item->type != fotFile || !hivePath(item->name.ptr, path) || !stamp.read(path.ptr)) continue;
+    // A side file is read by no one but its writer: a lock taken on it
+    // here would fail the writer's save.
+    if (item->type != fotFile || isSideFile(item->name.ptr) || !hivePath(item->name.ptr, path) ||
+        !stamp.read(path.ptr))
+      continue;
     sPropFileData* hive = hives.insert(cStringKey(item->name.ptr, -1));
     hive->name.set(item->name.ptr);
     hive->stamp = stamp;

@@ -118,6 +118,9 @@ class cCIAppConfig : public cApplicationConfig {
   static void applyChanges(sDataContainer& from, sDataContainer& onto, const tChanges& changes);
   // Makes an empty hive file; false when anything is at the path.
   static bool mkNewHive(const char* path);
+  // Whether the file `name` in the store's folder is one a save writes
+  // before putting it in place: another process's hive to be, never a hive.
+  static bool isSideFile(const char* name);
   // One container and everything below it, `depth` being the container's
   // level (the root container is level 1).
   static bool loadRecursive(sDataContainer& container, cFileIOTarget& in, int depth);

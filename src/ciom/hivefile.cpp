@@ -80,7 +80,7 @@ void removeStaleSides(const char* path) {
   const long self = static_cast<long>(getpid());
   while (const dirent* entry = readdir(listing)) {
     const char* name = entry->d_name;
-    if (std::strncmp(name, kSidePrefix, sizeof kSidePrefix - 1) != 0) continue;
+    if (!cCIAppConfig::isSideFile(name)) continue;
     char* end = nullptr;
     errno = 0;
     const long writer = std::strtol(name + sizeof kSidePrefix - 1, &end, 10);
@@ -282,6 +282,10 @@ bool cCIAppConfig::saveHive(const char* path, sDataContainer& root, const tChang
   if (stamp) *stamp = stampOf(written);
   if (known) known->assign(reinterpret_cast<const char*>(bytes.ptr), static_cast<size_t>(bytes.count));
   return true;
+}
+
+bool cCIAppConfig::isSideFile(const char* name) {
+  return name && std::strncmp(name, kSidePrefix, sizeof kSidePrefix - 1) == 0;
 }
 
 bool cCIAppConfig::mkNewHive(const char* path) {

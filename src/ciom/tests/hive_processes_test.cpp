@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <random>
 #include <string>
@@ -32,6 +33,12 @@ int exitCode(pid_t pid) {
   int status = 0;
   if (waitpid(pid, &status, 0) != pid) return -1;
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// A store in `folder` holding one setting.
+bool store(const std::string& folder) {
+  cCIAppConfig made;
+  return made.openConfig(folder.c_str()) && made.setParamInt32("install/foo/round", 7) && made.saveConfig();
 }
 
 bool loads(const std::string& path) {
@@ -82,6 +89,37 @@ TEST(HiveProcesses, WritersTakingTurnsEachSeeTheOthersLastSave) {
     EXPECT_EQ(store.getParamInt32("install/foo/theirs"), round);
     EXPECT_EQ(store.getParamInt32("install/foo/mine"), round);
   }
+}
+
+// A save writes its hive to be beside the store's files, locked while it
+// does. A process opening the store meanwhile must not take it for a hive:
+// the lock it took to read it failed the save.
+TEST(HiveProcesses, OpeningTheStoreLeavesAnotherProcesssSideFileAlone) {
+  ScratchDir dir;
+  ASSERT_TRUE(store(dir.root));
+  int ready[2], done[2];
+  ASSERT_EQ(pipe(ready), 0);
+  ASSERT_EQ(pipe(done), 0);
+  pid_t writer = spawn([&] {
+    const std::string side = dir.file(".~hive-" + std::to_string(getpid()) + "-0");
+    std::error_code failed;
+    std::filesystem::copy_file(dir.file("install"), side, failed);
+    cFileIO file;
+    if (failed || !file.open(side.c_str(), fmReadWrite) || !file.lock(0, 4)) return 1;
+    char byte = 1;
+    return write(ready[1], &byte, 1) == 1 && read(done[0], &byte, 1) == 1 ? 0 : 2;
+  });
+  char byte;
+  ASSERT_EQ(read(ready[0], &byte, 1), 1);
+  pid_t opener = spawn([&] {
+    alarm(20);  // waiting for the side file's lock, it would wait for ever
+    cCIAppConfig theirs;
+    return theirs.openConfig(dir.root.c_str()) && theirs.getParamInt32("install/foo/round") == 7 ? 0 : 1;
+  });
+  EXPECT_EQ(exitCode(opener), 0);
+  ASSERT_EQ(write(done[1], &byte, 1), 1);
+  EXPECT_EQ(exitCode(writer), 0);
+  for (int fd : {ready[0], ready[1], done[0], done[1]}) close(fd);
 }
 
 TEST(HiveProcesses, CreationFailsWhileAnotherProcessHoldsTheLock) {
