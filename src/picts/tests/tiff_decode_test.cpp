@@ -316,44 +316,79 @@ TEST(TiffDecode, FloatSamplesMatchImageMagick) {
 }
 
 // Half and 24-bit floats of every kind (signs, zeros, subnormals, values
-// past 1, infinities, NaN) in one grey row, as ImageMagick reads them. A
-// positive 24-bit NaN is left out: ImageMagick reads that width's top
-// exponent as a number, white, where NaN shows black at every width here.
+// past 1, infinities, NaN), grey and RGB, chunky and plane by plane, as
+// ImageMagick reads them; tiffcp adds the horizontal predictor (libtiff has
+// it for 16-bit samples only). A positive 24-bit NaN is left out: ImageMagick
+// reads that width's top exponent as a number, white, where NaN shows black
+// at every width here.
 TEST(TiffDecode, NarrowFloatSamplesMatchImageMagick) {
   const struct {
     int bits;
     std::vector<uint64_t> values;
-  } cases[] = {
+  } widths[] = {
       {16, {0x3C00, 0x3800, 0x3400, 0xB400, 0xBC00, 0x8000, 0x0000, 0x0001, 0x03FF, 0x0400, 0x1E00, 0x2E66,
             0x3BFF, 0x4000, 0x7C00, 0xFC00, 0x7E00, 0xFE00, 0x7BFF, 0x8001}},
       {24, {0x3F0000, 0x3E0000, 0x3D0000, 0xBD0000, 0xBF0000, 0x800000, 0x000000, 0x000001, 0x00FFFF, 0x010000,
             0x3C8000, 0x3DCCCD, 0x3EFFFF, 0x400000, 0x7F0000, 0xFF0000, 0xFF8000, 0x7EFFFF, 0x800001}},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.bits);
-    Writer writer;
-    Bytes pixels;
-    for (uint64_t v : c.values) writer.put(pixels, v, c.bits / 8);
-    const uint32_t w = uint32_t(c.values.size());
-    auto ifd = pictureIfd(writer, w, 1, c.bits, 1, 1, pixels);
-    ifd.push_back(writer.shortEntry(339, {3}));
-    const std::string path = scratchDir() + "/narrow_float.tif", reference = path + ".grey";
-    const Bytes file = [&] {
+  const struct {
+    int samples;
+    bool planar;
+    const char* compression;
+  } layouts[] = {
+      {1, false, "none"}, {1, false, "zip:2"}, {3, false, "none"},
+      {3, true, "none"},  {3, false, "zip:2"}, {3, true, "zip:2"},
+  };
+  int checked = 0;
+  for (const auto& c : widths)
+    for (const auto& l : layouts) {
+      const bool predicted = std::string(l.compression) != "none";
+      if (predicted && c.bits != 16) continue;
+      SCOPED_TRACE(testing::Message() << c.bits << " bits, " << l.samples << " samples, planar " << l.planar
+                                      << ", " << l.compression);
+      const uint32_t w = uint32_t(c.values.size());
+      // Each sample of a pixel takes another value, so every value sits in every channel.
+      const auto value = [&](uint32_t x, int sample) { return c.values[(x + uint32_t(sample) * 7) % w]; };
+      Writer writer;
+      Bytes pixels;
+      if (l.planar)
+        for (int s = 0; s < l.samples; ++s)
+          for (uint32_t x = 0; x < w; ++x) writer.put(pixels, value(x, s), c.bits / 8);
+      else
+        for (uint32_t x = 0; x < w; ++x)
+          for (int s = 0; s < l.samples; ++s) writer.put(pixels, value(x, s), c.bits / 8);
+      const uint64_t at = writer.headerSize() + writer.blobs.size(), plane = w * uint64_t(c.bits / 8);
+      auto ifd = pictureIfd(writer, w, 1, c.bits, l.samples, l.samples == 1 ? 1 : 2, pixels);
+      if (l.planar) {
+        ifd[5] = writer.longEntry(273, {at, at + plane, at + 2 * plane});
+        ifd[8] = writer.longEntry(279, {plane, plane, plane});
+        ifd.push_back(writer.shortEntry(284, {2}));
+      }
+      ifd.push_back(writer.shortEntry(339, std::vector<uint64_t>(size_t(l.samples), 3)));
       writer.ifds.push_back(ifd);
-      return writer.build();
-    }();
-    writeFile(path, file);
-    ASSERT_TRUE(run({"convert", path, "-depth", "16", "-endian", "MSB", "gray:" + reference}));
-    const Bytes expected = readFile(reference);
-    ASSERT_EQ(expected.size(), size_t(w) * 2);
-    cBufWrapperIO io(const_cast<uint8_t*>(file.data()), static_cast<long long>(file.size()), false);
-    cPictTIFF pict;
-    ASSERT_TRUE(pict.decode(&io));
-    for (uint32_t x = 0; x < w; ++x) {
-      const int ours = int(pict.raw16Bpp()[x] & 0xFFFF), theirs = expected[2 * x] << 8 | expected[2 * x + 1];
-      EXPECT_LE(std::abs(ours - theirs), 1) << std::hex << c.values[x];
+      const std::string base = scratchDir() + "/narrow_float.tif", path = base + ".laid.tif",
+                        reference = path + ".ref";
+      writeFile(base, writer.build());
+      ASSERT_TRUE(tiffcp({"-c", l.compression}, base, path));
+      ASSERT_TRUE(run({"convert", path, "-depth", "16", "-endian", "MSB",
+                       (l.samples == 1 ? "gray:" : "rgb:") + reference}));
+      const Bytes expected = readFile(reference), file = readFile(path);
+      ASSERT_EQ(expected.size(), size_t(w) * 2 * size_t(l.samples));
+      cBufWrapperIO io(const_cast<uint8_t*>(file.data()), static_cast<long long>(file.size()), false);
+      cPictTIFF pict;
+      ASSERT_TRUE(pict.decode(&io));
+      ASSERT_TRUE(pict.is16Bpp());
+      for (uint32_t x = 0; x < w; ++x)
+        for (int s = 0; s < 3; ++s) {
+          // Red, green and blue sit at fields 2, 1 and 0; grey fills all three.
+          const int ours = int(pict.raw16Bpp()[x] >> (16 * (2 - s)) & 0xFFFF), sample = l.samples == 1 ? 0 : s;
+          const size_t at = 2 * (size_t(x) * size_t(l.samples) + size_t(sample));
+          const int theirs = expected[at] << 8 | expected[at + 1];
+          EXPECT_LE(std::abs(ours - theirs), 1) << std::hex << value(x, sample);
+        }
+      ++checked;
     }
-  }
+  EXPECT_EQ(checked, 9);
 }
 
 // 12-bit data (here lossless, so exact) give 16-bit samples, RGB and RGB
