@@ -18,15 +18,19 @@ enum { idNewFolder = 1, idSelect = 1, idCancel = 2 };
 enum { txComputer = 0, txNewFolder = 5, txSelect = 6, txCancel = 7 };
 constexpr long long kPathFieldLimit = 32768;
 constexpr int kContextMenuWidth = 100;
+constexpr size_t kRowBatch = 200;
+}  // namespace
+
 // Rows are added a batch at a time, batches for a slice of time before the
 // window's events are taken. The window runs what is queued before each of
 // its events, a wake-up or an exposure as much as a key, and a fill always
 // has its next slice queued: a key waits a slice for every event ahead of
 // it, so slices are short. A paint looks only at the rows in view, so the
 // paints between them cost a fill little.
-constexpr size_t kRowBatch = 200;
-constexpr std::chrono::milliseconds kFillSlice{8};
-}  // namespace
+std::chrono::nanoseconds& cFolderChooseDialog::fillSlice() {
+  static std::chrono::nanoseconds slice = std::chrono::milliseconds(8);
+  return slice;
+}
 
 cPicturesList cFolderChooseDialog::myImagesToolsMain;
 cPicturesList cFolderChooseDialog::myImagesToolsCtl;
@@ -248,7 +252,7 @@ void cFolderChooseDialog::keepingTheView(const std::function<void()>& lay) {
 }
 
 bool cFolderChooseDialog::addRowsForASlice() {
-  const auto until = std::chrono::steady_clock::now() + kFillSlice;
+  const auto until = std::chrono::steady_clock::now() + fillSlice();
   bool all = false;
   keepingTheView([&] {
     do

@@ -5,6 +5,7 @@
 // heard while a large folder fills; they end the fill and the read at once.
 #pragma once
 
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <string>
@@ -47,6 +48,10 @@ class cFolderChooseDialog : public cCustomForm {
   void navigate(const char* path, bool takesFocus = false);
   void lsUnder(cTreeFoldersContentItem* node);
   bool walking() const { return myLevel != nullptr; }
+  // How long the window lays rows between its events. At least one batch
+  // goes in each turn, so a test that makes it nothing knows how many rows
+  // each turn brings, whatever the machine's speed.
+  static std::chrono::nanoseconds& fillSlice();
   void mkdir();
   void initBasicView();
 

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <sys/stat.h>
@@ -274,13 +275,16 @@ TEST_F(FileChooseDialog, ANameInAMissingFolderIsExplained) {
     SCOPED_TRACE(c.typed);
     cDialog::sFileChooseInfo info;
     bool ended = true;
-    std::vector<std::string> lines;
+    std::vector<std::pair<int, std::string>> shown;  // by height in the box: children come in no set order
     run(c.saving, info, [&](cDialog& d, cFormTestTarget& w) {
       if (!c.missing.empty())
         cFormTestTarget::scripts.push_back([&](cFormTestTarget& box) {
           cChildElement* area = static_cast<cCustomForm*>(box.form)->clientArea();
-          for (cChildElement* e = area->getFirstChild(); e; e = area->getNextChild(e))
-            if (e->text()) lines.push_back(e->text());
+          for (cChildElement* e = area->getFirstChild(); e; e = area->getNextChild(e)) {
+            sRect r;
+            e->childRect(&r);
+            if (e->text()) shown.emplace_back(r.y, e->text());
+          }
           box.key(kEnter);
         });
       d.nameField().setText(c.typed.c_str(), -1);
@@ -290,6 +294,9 @@ TEST_F(FileChooseDialog, ANameInAMissingFolderIsExplained) {
     EXPECT_FALSE(ended);
     EXPECT_EQ(cFormTestTarget::runs.back().caption, c.missing.empty() ? "Files" : "Error");
     if (c.missing.empty()) continue;
+    std::sort(shown.begin(), shown.end());
+    std::vector<std::string> lines;
+    for (const auto& l : shown) lines.push_back(l.second);
     EXPECT_EQ(lines, (std::vector<std::string>{"Folder does not exist.", "There is no folder " + c.missing + ".",
                                                "Please check the typed name."}));
   }
