@@ -342,6 +342,9 @@ void cFolderChooseDialog::onContextRequest(cTreeViewChild::cTreeItemCtxAction* a
   if (cPopupMaster::simplePopup(this, &items, at.x, at.y, &config) != idNewFolder) return;
   node = myNodes.find(folder.c_str());
   if (!node) return;
+  // Highlighted too, so that a name form closed without a name leaves the
+  // row shown, the field and Select on one folder.
+  myTree.select(node->row, treeFocused());
   makeCurrent(node->row);
   mkdir();
 }

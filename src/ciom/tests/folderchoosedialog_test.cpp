@@ -193,6 +193,41 @@ TEST_F(FolderChooseDialog, ContextMenuMakesAFolderUnderTheRow) {
   EXPECT_EQ(listed, (std::vector<std::string>{"c", "viactx"}));
 }
 
+// New folder from the menu of a row other than the selected one, the name
+// form then closed without a folder made: the row highlighted, the field
+// and Select name that row's folder.
+TEST_F(FolderChooseDialog, ContextMenuOnAnotherRowMakesItCurrentWhateverTheNameFormDoes) {
+  const struct {
+    const char* name;  // typed in the name form; null: Escape there
+    const char* box;   // caption of the box that follows, if any
+  } cases[] = {{nullptr, nullptr}, {"b", "Warning"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name ? c.name : "Escape");
+    std::string highlighted, shown;
+    play([&](cFolderChooseDialog& d, cFormTestTarget& w) {
+      finishWalk(d, w);
+      cFormTestTarget::scripts.push_back([](cFormTestTarget& menu) { menu.click(5, 5); });
+      cFormTestTarget::scripts.push_back([&](cFormTestTarget& form) {
+        if (c.name) static_cast<cNewFolderNameReqForm*>(form.form)->field().setText(c.name, -1);
+        form.key(c.name ? kEnter : kEscape);
+      });
+      if (c.box) cFormTestTarget::scripts.push_back([](cFormTestTarget& box) { box.key(kEnter); });
+      cTreeViewChild::cTreeItemCtxAction at(d.nodes().find(tmp.file("a").c_str())->row, 5, 5);
+      d.onAction(&d.tree(), &at);
+      finishWalk(d, w);
+      cNode* selected = cFolderChooseTree::nodeOf(d.tree().selected());
+      highlighted = selected && selected->path.ptr ? selected->path.ptr : "";
+      shown = d.field().text() ? d.field().text() : "";
+      d.onFormAccept();
+    });
+    _guardchar<char> folder(tmp.file("a/b").c_str());
+    EXPECT_TRUE(cFolderChooseDialog::choose(&parent, "Choose", folder));
+    EXPECT_EQ(highlighted, tmp.file("a"));
+    EXPECT_EQ(shown, tmp.file("a"));
+    EXPECT_EQ(std::string(folder.ptr ? folder.ptr : ""), tmp.file("a"));
+  }
+}
+
 namespace {
 
 // A folder of many subfolders, opened at the start or typed; the test acts
