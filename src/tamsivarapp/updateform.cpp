@@ -6,7 +6,6 @@
 #include <string>
 #include <tuple>
 
-#include "base/folder.h"
 #include "base/stringkey.h"
 #include "ciom/application.h"
 #include "ciom/filechoosedialog.h"
@@ -15,6 +14,7 @@
 #include "ciom/windowmaker.h"
 #include "tamsivarapp/checkupdates.h"
 #include "tamsivarapp/formlook.h"
+#include "tamsivarapp/installfiles.h"
 #include "tamsivarapp/savetarget.h"
 #include "tamsivarapp/updatedownload.h"
 #include "tamsivarapp/weblink.h"
@@ -157,8 +157,9 @@ bool cSoftUpdateInfoForm::chooseTarget(const char* proposed, const char* folder,
 }
 
 bool cSoftUpdateInfoForm::installTo(const char* path) {
-  if (cFolderContents::objtype(path) != fotNone &&
-      !cMessageForm::warnconfirmbox(this, string(rowOverwrite), nullptr)) {
+  // Whatever the name is, a link that leads nowhere included: the rename
+  // below replaces it.
+  if (exists(path) && !cMessageForm::warnconfirmbox(this, string(rowOverwrite), nullptr)) {
     return false;
   }
   cSaveTarget temp;
