@@ -11,14 +11,16 @@
 namespace {
 
 // Tries short fresh names with `take`, which fails with EEXIST while a name
-// is in use; `name` gets the one it took.
+// is in use; `name` gets the one it took. The name is visible and the
+// README gives it: a download killed where the file has a name leaves it
+// for the user to see and delete, as no later run could prove it its own.
 template <typename Take>
 bool takeFreshName(std::string& name, Take take) {
   for (int attempt = 0; attempt < 64; ++attempt) {
     unsigned long long r = 0;
     if (getrandom(&r, sizeof r, 0) != static_cast<ssize_t>(sizeof r)) return false;
-    char fresh[32];
-    std::snprintf(fresh, sizeof fresh, ".zvkdl-%012llx", r & 0xFFFFFFFFFFFFull);
+    char fresh[40];
+    std::snprintf(fresh, sizeof fresh, "zvk-download-%012llx.part", r & 0xFFFFFFFFFFFFull);
     if (take(fresh)) {
       name = fresh;
       return true;

@@ -2,8 +2,8 @@
 // chose: in that name's folder, so that one rename on the same file system
 // puts it in place whole. It has no name while it is written where the
 // file system allows that, so even a kill leaves nothing; otherwise, and
-// for the rename, it takes a short name of its own, whatever the length of
-// the chosen one.
+// for the rename, it takes a short visible name of its own
+// (zvk-download-XXXXXXXXXXXX.part), whatever the length of the chosen one.
 #pragma once
 
 #include <string>

@@ -2,14 +2,21 @@
 // server with progress, retry and failures, the unpacking and the start of
 // the new installer. The form runs in this process; the user is xdotool.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -77,16 +84,34 @@ class cFormApp : public cTamsivarApp {
   bool myChooser;
 };
 
+// From here on, every file system of this process refuses unnamed files,
+// as vfat does. The low half of the flags argument holds the flag.
+void refuseUnnamedFiles() {
+  sock_filter code[] = {
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_openat, 0, 3),
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[2])),
+      BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, O_TMPFILE & ~O_DIRECTORY, 0, 1),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EOPNOTSUPP),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+  };
+  sock_fprog program{static_cast<unsigned short>(std::size(code)), code};
+  if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 || prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
+    _exit(99);
+}
+
 pid_t gFormProcess = -1;
 
 // Shows the form in a child process (gFormProcess), as the program would,
 // while the user does `step` with the form's window; the form's result.
 // With `chooser` the form asks its save chooser, and `path` records its
-// answer.
+// answer; `inForm` runs first in the form's process.
 template <typename Step>
-int runForm(const std::string& url, const std::string& path, Step step, bool chooser = false) {
+int runForm(const std::string& url, const std::string& path, Step step, bool chooser = false,
+            void (*inForm)() = nullptr) {
   const pid_t child = fork();
   if (child == 0) {
+    if (inForm) inForm();
     // As some services start programs: with SIGCHLD ignored, which the
     // program's start-up must undo before it can see how unzip ended.
     signal(SIGCHLD, SIG_IGN);
@@ -157,6 +182,20 @@ class UpdateDownload : public ::testing::Test {
     for (int i = 0; i < 200; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(50)))
       if (fs::is_empty(dir.file("tmp"))) return true;
     return false;
+  }
+  // The download to `target`, over an old file there, killed while it
+  // waits for its first byte; `inForm` as for runForm.
+  void killMidway(const std::string& target, void (*inForm)() = nullptr) {
+    std::ofstream(target) << "the old file";
+    runForm(
+        url("/stall/Foo.zip"), target,
+        [&](const std::string& w) {
+          if (!e2e::answerBox(w, "Confirm", "Return")) return false;
+          e2e::waitUntil([&] { return server->log().find("/stall/Foo.zip") != std::string::npos; });
+          return kill(gFormProcess, SIGKILL) == 0;
+        },
+        false, inForm);
+    fs::remove(target + ".proposed");
   }
   std::vector<std::string> leftovers() const {
     std::vector<std::string> out;
@@ -229,16 +268,60 @@ TEST_F(UpdateDownload, RefusedAndCutDownloadsLeaveNoPartialFile) {
 
 TEST_F(UpdateDownload, ADownloadKilledMidwayLeavesNothingBesideTheChosenName) {
   const std::string target = dl + "/Foo.zip";
-  std::ofstream(target) << "the old file";
-  runForm(url("/stall/Foo.zip"), target, [&](const std::string& w) {
-    if (!e2e::answerBox(w, "Confirm", "Return")) return false;
-    for (int i = 0; i < 300 && server->log().find("/stall/Foo.zip") == std::string::npos; ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    return kill(gFormProcess, SIGKILL) == 0;
-  });
-  fs::remove(target + ".proposed");
+  killMidway(target);
   EXPECT_EQ(leftovers(), std::vector<std::string>{"Foo.zip"});
   EXPECT_EQ(readFileBytes(target), "the old file");
+}
+
+// Where files cannot be made without a name, the partial file has one: a
+// kill leaves it beside the chosen name, visible, under the name the README
+// gives.
+TEST_F(UpdateDownload, ADownloadKilledWhereFilesNeedANameLeavesItInSight) {
+  const std::string target = dl + "/Foo.zip";
+  killMidway(target, refuseUnnamedFiles);
+  std::vector<std::string> left = leftovers();
+  std::erase(left, "Foo.zip");
+  ASSERT_EQ(left.size(), 1u);
+  // zvk-download-, twelve hexadecimal digits, .part
+  const std::string& name = left[0];
+  EXPECT_TRUE(name.size() == 30 && name.starts_with("zvk-download-") && name.ends_with(".part") &&
+              name.find_first_not_of("0123456789abcdef", 13) == 25)
+      << name;
+  EXPECT_EQ(readFileBytes(target), "the old file");
+}
+
+// What stands at the chosen name is asked about whatever it is, a link
+// that leads nowhere included; a Yes replaces the link, never writing
+// where it led.
+TEST_F(UpdateDownload, AnythingAtTheChosenNameIsAskedAbout) {
+  const struct {
+    const char* name;
+    const char* leadsTo;
+    const char* answer;  // to the overwrite question
+  } cases[] = {
+      {"a link to nothing, kept", "nowhere.zip", "Escape"},
+      {"a link to itself, kept", "Foo.zip", "Escape"},
+      {"a link to nothing, replaced", "nowhere.zip", "Return"},
+  };
+  const std::string target = dl + "/Foo.zip";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove(target);
+    fs::create_symlink(c.leadsTo, target);
+    const bool replaced = std::string(c.answer) == "Return";
+    runForm(url("/Foo.zip"), target, [&](const std::string& w) {
+      if (!e2e::answerBox(w, "Confirm", c.answer)) return false;
+      return replaced ? e2e::waitUntil([&] { return e2e::gone(w); }) : e2e::answer(w, "Escape");
+    });
+    fs::remove(target + ".proposed");
+    EXPECT_EQ(fs::is_symlink(target), !replaced);
+    if (replaced) {
+      EXPECT_EQ(readFileBytes(target), readFileBytes(srv + "/Foo.zip"));
+    } else {
+      EXPECT_EQ(fs::read_symlink(target).string(), c.leadsTo);
+    }
+    EXPECT_FALSE(fs::exists(dl + "/nowhere.zip"));
+  }
 }
 
 // Any name the file system takes saves, however long; a longer one is
