@@ -13,7 +13,8 @@ namespace {
 // Tries short fresh names with `take`, which fails with EEXIST while a name
 // is in use; `name` gets the one it took. The name is visible and the
 // README gives it: a download killed where the file has a name leaves it
-// for the user to see and delete, as no later run could prove it its own.
+// for the user to see and delete, since no record of it is kept that would
+// let a later run prove it its own.
 template <typename Take>
 bool takeFreshName(std::string& name, Take take) {
   for (int attempt = 0; attempt < 64; ++attempt) {

@@ -157,8 +157,8 @@ bool cSoftUpdateInfoForm::chooseTarget(const char* proposed, const char* folder,
 }
 
 bool cSoftUpdateInfoForm::installTo(const char* path) {
-  // Whatever the name is, a link that leads nowhere included: the rename
-  // below replaces it.
+  // Whatever stands at the name is asked about, a link that leads nowhere
+  // included, as the rename below replaces it.
   if (exists(path) && !cMessageForm::warnconfirmbox(this, string(rowOverwrite), nullptr)) {
     return false;
   }
