@@ -268,31 +268,36 @@ void closeAllFrom3Except(int keep) {
     for (int fd = static_cast<int>(kept) + 1; fd < 1024; ++fd) ::close(fd);
 }
 
-// The child's last act: the program at `path` (empty: none was found), or
-// its errno on the close-on-exec report pipe when it cannot be started.
-[[noreturn]] void execReporting(const std::string& path, char* const argv[], int report) {
-  restoreDefaultSignals();
-  if (!path.empty()) execv(path.c_str(), argv);
-  int error = path.empty() ? ENOENT : errno;
+// Tells the caller through the report pipe why nothing was started.
+[[noreturn]] void reportAndExit(int error, int report) {
   ssize_t ignored = write(report, &error, sizeof error);
   (void)ignored;
   _exit(127);
 }
 
+// The child's last act: the program at `path` (empty: none was found), or
+// its errno on the close-on-exec report pipe when it cannot be started.
+[[noreturn]] void execReporting(const std::string& path, char* const argv[], int report) {
+  restoreDefaultSignals();
+  if (!path.empty()) execv(path.c_str(), argv);
+  reportAndExit(path.empty() ? ENOENT : errno, report);
+}
+
 // Starts argv as a grandchild that nobody waits for: the child in between
 // ends once the grandchild has lived `settleMs` milliseconds (or at once) and
 // is reaped here. A close-on-exec pipe reports whether the exec worked: it
-// closes empty on success and carries errno otherwise. True when the program
-// started and had not ended with a failure by then. With `removeAfter` (an
+// closes empty on success and carries errno otherwise. 0 when the program
+// started and had not ended with a failure by then; else the errno of its
+// exec (or of the fork before it), or -1 when it ended with a failure. With `removeAfter` (an
 // argument vector that removes the folder `held`) a watcher stands between
 // them: it holds a shared lock on that folder, waits for the program and
 // then runs removeAfter.
-bool startDetached(char* const argv[], int settleMs = 0, char* const removeAfter[] = nullptr,
-                   const char* held = nullptr) {
+int startDetached(char* const argv[], int settleMs = 0, char* const removeAfter[] = nullptr,
+                  const char* held = nullptr) {
   const std::string programAt = programPath(argv[0]);
   const std::string removerAt = removeAfter ? programPath(removeAfter[0]) : "";
   int report[2];
-  if (!makePipe(report)) return false;
+  if (!makePipe(report)) return errno;
   pid_t middle = fork();
   if (middle == 0 && removeAfter) {
     // Only async-signal-safe calls from here on, as in startProcess.
@@ -313,12 +318,7 @@ bool startDetached(char* const argv[], int settleMs = 0, char* const removeAfter
     }
     // Nothing else would tell the caller, which would take the program for
     // started.
-    if (program < 0) {
-      const int error = errno;
-      ssize_t ignored = write(report[1], &error, sizeof error);
-      (void)ignored;
-      _exit(1);
-    }
+    if (program < 0) reportAndExit(errno, report[1]);
     // The watcher outlives its parent: holding the parent's descriptors (its
     // display connection among them) would keep them open until the program
     // ends, and the parent's windows on screen with them.
@@ -335,7 +335,7 @@ bool startDetached(char* const argv[], int settleMs = 0, char* const removeAfter
       setsid();
       execReporting(programAt, argv, report[1]);
     }
-    if (program < 0) _exit(1);
+    if (program < 0) reportAndExit(errno, report[1]);
     if (settleMs > 0) {
       timespec pause = {0, settleMs * 1000000L};
       while (nanosleep(&pause, &pause) != 0 && errno == EINTR) {
@@ -345,24 +345,28 @@ bool startDetached(char* const argv[], int settleMs = 0, char* const removeAfter
     }
     _exit(0);
   }
+  const int forkError = errno;
   ::close(report[1]);
-  bool started = false;
+  int outcome = middle < 0 ? forkError : -1;
   int st = 0;
   if (middle > 0 && reap(middle, st)) {
-    int error;
+    int error = 0;
     ssize_t n;
     do n = read(report[0], &error, sizeof error);
     while (n < 0 && errno == EINTR);
-    started = WIFEXITED(st) && WEXITSTATUS(st) == 0 && n == 0;
+    if (n == static_cast<ssize_t>(sizeof error) && error > 0)
+      outcome = error;
+    else if (n == 0 && WIFEXITED(st) && WEXITSTATUS(st) == 0)
+      outcome = 0;
   }
   ::close(report[0]);
-  return started;
+  return outcome;
 }
 
 bool openWith(const char* opener, const char* path) {
   if (!path) return false;
   char* argv[] = {const_cast<char*>(opener), const_cast<char*>(path), nullptr};
-  return startDetached(argv);
+  return startDetached(argv) == 0;
 }
 
 }  // namespace
@@ -375,7 +379,7 @@ bool run_kfmclient(const char* path) {
   if (!path) return false;
   char* argv[] = {const_cast<char*>("kfmclient"), const_cast<char*>("exec"), const_cast<char*>(path),
                   nullptr};
-  return startDetached(argv);
+  return startDetached(argv) == 0;
 }
 
 int get_xsession_type() {
@@ -396,7 +400,7 @@ bool waitfor(int pid) {
 bool just_run(const char* file) {
   if (!file || !*file) return false;
   char* argv[] = {const_cast<char*>(file), nullptr};
-  return startDetached(argv, kSettleMs);
+  return startDetached(argv, kSettleMs) == 0;
 }
 
 bool just_run_removing(const char* file, const char* leftover) {
@@ -404,7 +408,7 @@ bool just_run_removing(const char* file, const char* leftover) {
   char* argv[] = {const_cast<char*>(file), nullptr};
   char* remove[] = {const_cast<char*>("rm"), const_cast<char*>("-rf"), const_cast<char*>("--"),
                     const_cast<char*>(leftover), nullptr};
-  return startDetached(argv, 0, remove, leftover);
+  return startDetached(argv, 0, remove, leftover) == 0;
 }
 
 bool execCmd(const char* command) {
@@ -419,39 +423,62 @@ bool execCmd(const char* command) {
   return pid > 0 && reap(pid, status) && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-bool shellOpen(const char* text) {
-  if (!text || !*text) return false;
-  switch (cFolderContents::objtype(text)) {
-    case fotNone: break;
-    case fotFolder: {
+namespace {
+
+// 0 when the desktop's opener took `path`, else why it did not start.
+int openOutcome(const char* path) {
+  char* argv[] = {const_cast<char*>("xdg-open"), const_cast<char*>(path), nullptr};
+  return startDetached(argv);
+}
+
+// Only the exec's own outcome tells whether a program runs: a text without
+// "#!" (ENOEXEC), a file that is gone (ENOENT) or one the system does not
+// let run (EACCES) is told, never handed to a shell.
+int openOrRun(const char* text) {
+  struct stat st;
+  if (stat(text, &st) == 0) {
+    if (S_ISDIR(st.st_mode)) {
       // A bundle folder starts its program, as a double click on it would.
       const size_t n = strlen(text);
       std::string program;
       if (n > 4 && !strcmp(text + n - 4, ".app") && bundleExecutable(text, program) &&
-          cFolderContents::objtype(program.c_str()) == fotFile)
-        return just_run(program.c_str());
-      return run_xdgopen(text);
+          cFolderContents::objtype(program.c_str()) == fotFile) {
+        char* argv[] = {program.data(), nullptr};
+        return startDetached(argv);
+      }
+      return openOutcome(text);
     }
-    case fotFile:
-      if (access(text, X_OK) == 0) return just_run(text);
-      return run_xdgopen(text);
-    default: return run_xdgopen(text);
+    // A file no one may run is a document.
+    if (!S_ISREG(st.st_mode) || !(st.st_mode & 0111)) return openOutcome(text);
+    char* argv[] = {const_cast<char*>(text), nullptr};
+    return startDetached(argv);
   }
-  const char* rest = text;
-  if (*rest == '"') {
-    rest = strchr(rest + 1, '"');
-    if (!rest) return false;
-    ++rest;
-  } else {
-    while (*rest && !__acp_isspace(*rest)) ++rest;
+  _typebuf<char> words;
+  _typebuf<char*> argv;
+  try {
+    if (!splitCommandLine(text, words, argv)) return EINVAL;
+  } catch (const std::bad_alloc&) {
+    return ENOMEM;
   }
-  for (const char* c = rest; *c; ++c)
-    if (__acp_isspace(*c)) {
-      // Started detached, like everything else here: the window that asked
-      // stays responsive while the program runs.
-      char* argv[] = {const_cast<char*>("/bin/sh"), const_cast<char*>("-c"), const_cast<char*>(text),
-                      nullptr};
-      return startDetached(argv, kSettleMs);
-    }
-  return run_xdgopen(text);
+  // A single word that is no path, such as an address.
+  if (!argv.ptr[1] && *argv.ptr[0] != '/') return openOutcome(text);
+  return startDetached(argv.ptr);
+}
+
+}  // namespace
+
+std::string commandProgram(const char* text) {
+  if (!text) return {};
+  struct stat st;
+  if (stat(text, &st) == 0) return text;
+  _typebuf<char> words;
+  _typebuf<char*> argv;
+  if (!splitCommandLine(text, words, argv)) return text;
+  return argv.ptr[0];
+}
+
+bool shellOpen(const char* text, int* error) {
+  const int outcome = text && *text ? openOrRun(text) : EINVAL;
+  if (error) *error = outcome;
+  return outcome == 0;
 }

@@ -65,17 +65,23 @@ class cConProcess {
 };
 
 // Hands `text` to the desktop: a bundle folder ("x.app") starts the program
-// its Info.plist names in Contents/MacOS, an executable file starts, any
-// other existing path or a single word such as an address goes to the
-// opener; a text with arguments after its first word
-// (which may be a quoted program path) runs as a shell command line. Every
-// program starts detached: true when it started and had not failed within
-// its first moments; nothing waits for its end. Only for
-// commands written by a package's author. Text that comes from outside (an
-// address from the update server, a link in a document, a file name the user
-// picked) must go through run_xdgopen, which passes it as one argument and
-// runs no shell.
-bool shellOpen(const char* text);
+// its Info.plist names in Contents/MacOS, a file marked executable starts,
+// any other existing path or a single word that is no path (an address)
+// goes to the opener; any other text is a command line whose first word
+// (which may be a quoted path) is the program, run with the other words as
+// its arguments, split as startProcess splits them. Nothing runs through a
+// shell. Every program starts detached and nothing waits for its end: true
+// when its exec worked; else false, with `error` (when given) the errno of
+// the exec that failed, ENOEXEC for a file that is neither a binary nor a
+// script beginning with "#!", or EINVAL for a text that cannot be split.
+// Only for commands written by a package's author. Text that comes from
+// outside (an address from the update server, a link in a document, a file
+// name the user picked) must go through run_xdgopen, which passes it as one
+// argument.
+bool shellOpen(const char* text, int* error = nullptr);
+// The program shellOpen would start for `text`: the text itself when it
+// names something that exists, else its first word.
+std::string commandProgram(const char* text);
 
 // The desktop's opener, started detached with `path` as its one argument:
 // true when it could be started (false when it is not installed); it never

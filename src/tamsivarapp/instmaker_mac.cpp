@@ -1,7 +1,6 @@
 #include "tamsivarapp/instmaker_mac.h"
 
 #include <fcntl.h>
-#include <ftw.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,6 +16,7 @@
 #include "base/targets.h"
 #include "tamsivar/scenario.h"
 #include "tamsivarapp/installfiles.h"
+#include "tamsivarapp/madebundle.h"
 
 namespace {
 
@@ -35,26 +35,30 @@ void xmlEscapeInto(std::string& out, const char* text) {
   }
 }
 
-// A tool's own folder may be replaced; anything else standing at B (a home
-// folder given by mistake, a link) is left alone.
-bool isReplaceableBundle(const std::string& b) {
+// `rel` of firstForeignEntry under the folder `root`.
+std::string under(const std::string& root, const std::string& rel) {
+  return rel.empty() || rel == "." ? root : root + "/" + rel;
+}
+
+// The end of a make that wrote the bundle but left a folder beside it,
+// holding what someone else put in it while make ran.
+constexpr int kKeptBeside = 3;
+
+// Names what stays in a folder of make's own beside the bundle once make's
+// files are gone from it; false when nothing does.
+bool namedIfKept(const std::string& part) {
   struct stat st;
-  if (lstat(b.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
-  struct stat inner;
-  if (lstat((b + "/Contents/PkgInfo").c_str(), &inner) == 0) return true;
-  if (lstat((b + "/Contents/Resources/scenario.data").c_str(), &inner) == 0) return true;
-  return cFolderContents::isDirEmpty(b.c_str());
+  if (lstat(part.c_str(), &st) != 0) return false;
+  std::printf(" (e) Kept %s: make did not put it there\n", under(part, firstForeignEntry(part)).c_str());
+  return true;
 }
 
-int removeEntry(const char* path, const struct stat*, int type, struct FTW*) {
-  // FTW_PHYS reports links as links, so a link inside the bundle goes and
-  // what it points to stays.
-  int rc = (type == FTW_DP) ? rmdir(path) : unlink(path);
-  return rc == 0 ? 0 : -1;
-}
-
-bool removeTree(const std::string& path) {
-  return nftw(path.c_str(), removeEntry, 16, FTW_DEPTH | FTW_PHYS) == 0;
+// Takes what make wrote in a folder of its own beside the bundle; false,
+// with a line, when anything stays.
+bool clearPart(const std::string& part) {
+  if (removeMadeBundle(part)) return !namedIfKept(part);
+  std::printf(" (e) Unable to remove %s!\n", part.c_str());
+  return false;
 }
 
 // The line names what could not be made; the next gives the system's reason.
@@ -207,7 +211,8 @@ bool isFolder(const std::string& path) {
 // What killed makes left beside this bundle, once their writers are gone: a
 // part folder goes; an old bundle set aside goes back in place when a kill
 // between the two renames left no bundle, and goes when the bundle is whole.
-void dropStaleParts(const std::string& bundle) {
+// False when something of another's stays in one of them, named.
+bool dropStaleParts(const std::string& bundle) {
   const auto [folder, stem] = partPlace(bundle);
   cFolderContents listing;
   listing.init(folder.empty() ? "." : folder.c_str(), false);
@@ -225,14 +230,16 @@ void dropStaleParts(const std::string& bundle) {
     const std::string path = folder + e->name.ptr;
     if (isFolder(path)) (aside ? asides : parts).push_back(path);
   }
+  bool cleared = true;
   for (const std::string& old : asides) {
     struct stat st;
     if (lstat(bundle.c_str(), &st) != 0 && errno == ENOENT &&
         gFolderRename(old.c_str(), bundle.c_str(), 0) == 0)
       continue;
-    removeTree(old);
+    cleared = clearPart(old) && cleared;
   }
-  for (const std::string& part : parts) removeTree(part);
+  for (const std::string& part : parts) cleared = clearPart(part) && cleared;
+  return cleared;
 }
 
 // Puts `part` in the place of `bundle` and the old bundle at `part`: in one
@@ -334,7 +341,7 @@ int makeInstallerFrom(const char* program, const char* exe, const char* scenario
   std::string b = bundle ? bundle : "";
   while (b.size() > 1 && b.back() == '/') b.pop_back();
   // What a killed make left goes even when this one is refused.
-  dropStaleParts(b);
+  const bool cleared = dropStaleParts(b);
 
   std::printf("(i) Loading scenario... ");
   std::fflush(stdout);
@@ -356,11 +363,17 @@ int makeInstallerFrom(const char* program, const char* exe, const char* scenario
     return 2;
   }
 
+  // Only a folder that holds what make writes, or nothing, is make's to
+  // replace: a link, a file, or a bundle the user has put a file in stays.
   struct stat st;
   const bool replacing = lstat(b.c_str(), &st) == 0;
-  if (replacing && !isReplaceableBundle(b)) {
-    std::printf(" (e) Object will not be repleaced: %s!\n", b.c_str());
-    return 1;
+  if (replacing) {
+    const std::string foreign = S_ISDIR(st.st_mode) ? firstForeignEntry(b) : ".";
+    if (!foreign.empty()) {
+      std::printf(" (e) Object will not be repleaced: %s!\n", b.c_str());
+      if (foreign != ".") std::printf(" - %s: make did not put it there\n", under(b, foreign).c_str());
+      return 1;
+    }
   }
   if (const int err = climbOutOfMissingFolder(b)) {
     reportUncreated(b, err);
@@ -377,30 +390,28 @@ int makeInstallerFrom(const char* program, const char* exe, const char* scenario
   // The new bundle is written beside the old one and takes its place only
   // when whole: a full disk or a kill meanwhile leaves the old installer.
   const std::string part = partName(b);
-  if (lstat(part.c_str(), &st) == 0 && !removeTree(part)) {
-    std::printf(" (e) Unable to remove %s!\n", part.c_str());
-    return 1;
-  }
+  if (lstat(part.c_str(), &st) == 0 && !clearPart(part)) return 1;
   if (!writeBundle(pkg, own, exe, program, part, b)) {
-    removeTree(part);
+    clearPart(part);
     return 1;
   }
   if (!replacing) {
-    if (gFolderRename(part.c_str(), b.c_str(), 0) == 0) return 0;
+    if (gFolderRename(part.c_str(), b.c_str(), 0) == 0) return cleared ? 0 : kKeptBeside;
     const int err = errno;
-    removeTree(part);
+    clearPart(part);
     reportUncreated(b, err);
     return 1;
   }
   if (!swapFolders(part, b)) {
-    removeTree(part);
+    clearPart(part);
     std::printf(" (e) Unable to remove %s!\n", b.c_str());
     return 1;
   }
-  // The part name now holds the old bundle.
-  if (!removeTree(part)) {
+  // The part name now holds the old bundle, and whatever was put in it
+  // since it was looked at, which stays there.
+  if (!removeMadeBundle(part)) {
     std::printf(" (e) Unable to remove %s!\n", part.c_str());
     return 1;
   }
-  return 0;
+  return namedIfKept(part) || !cleared ? kKeptBeside : 0;
 }

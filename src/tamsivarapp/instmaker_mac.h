@@ -7,8 +7,10 @@
 
 // 0 when the bundle is complete, 1 on any failure (reported on standard
 // output), 2 when the program does not sit in NAME.app/Contents/MacOS, the
-// bundle whose icon it takes. The program's bytes are read from the running
-// executable.
+// bundle whose icon it takes, 3 when the bundle is complete but a folder
+// beside it keeps what someone put in the old bundle while make ran (a line
+// names it). A folder holding anything else than make writes is never
+// replaced. The program's bytes are read from the running executable.
 int makeInstaller(const char* program, const char* scenario, const char* bundle, const char* unused);
 // The same, with the bytes of the Installer copied from `exe`.
 int makeInstallerFrom(const char* program, const char* exe, const char* scenario, const char* bundle);

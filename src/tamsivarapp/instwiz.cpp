@@ -311,7 +311,10 @@ void cInstWizard::acceptDeprecated() {
 }
 
 void cInstWizard::finish() {
-  myFinish.finalize();
+  // The package is installed whatever its programs do: a run option that
+  // did not start is told, and the status stays that of the installation.
+  const std::string notStarted = myFinish.finalize();
+  if (!notStarted.empty()) cMessageForm::errorbox(this, notStarted.c_str(), nullptr);
   const int status = exitStatus(myContext);
   if (myOutcome) *myOutcome = status;
   end_modal(status);

@@ -8,6 +8,7 @@
 #include "tamsivarapp/cistd.h"
 #include "tamsivarapp/installjob.h"
 #include "tamsivarapp/pathfit.h"
+#include "tamsivarapp/runoption.h"
 #include "tamsivarapp/textfill.h"
 
 namespace {
@@ -28,7 +29,7 @@ constexpr int kRecordLeftMessage = 15;
 
 }  // namespace
 
-bool (*cFinishPanel::runCommand)(const char*) = shellOpen;
+tRunOptionStarter cFinishPanel::runCommand = shellOpen;
 
 void cErrorDispl::onPaint(cCanvas* c) {
   sRect all{0, 0, width(), height()};
@@ -195,7 +196,15 @@ void cFinishPanel::init(sPkgInstallContext* ctx) {
   repaint(nullptr);
 }
 
-void cFinishPanel::finalize() {
-  for (auto* a = myActions.head; a; a = a->next)
-    if (a->value.box.checked() && a->value.command.ptr && *a->value.command.ptr) runCommand(a->value.command.ptr);
+std::string cFinishPanel::finalize() {
+  std::string told;
+  for (auto* a = myActions.head; a; a = a->next) {
+    if (!a->value.box.checked() || !a->value.command.ptr || !*a->value.command.ptr) continue;
+    const std::string why = startRunOption(a->value.box.text(), a->value.command.ptr,
+                                           requestNamedLangResource(kRunOptionSection), runCommand);
+    if (why.empty()) continue;
+    if (!told.empty()) told += '\n';
+    told += why;
+  }
+  return told;
 }

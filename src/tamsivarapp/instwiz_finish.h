@@ -14,6 +14,7 @@
 #include "ciom/panel.h"
 #include "ciom/staticelement.h"
 #include "tamsivarapp/installctx.h"
+#include "tamsivarapp/runoption.h"
 
 // The page's message: its own text, wrapped, in the colour held as its
 // default background colour, on white.
@@ -39,7 +40,7 @@ class cFinishPanel : public cPanelChild {
   };
 
   // Where a checked box's command goes; tests put their own here.
-  static bool (*runCommand)(const char* command);
+  static tRunOptionStarter runCommand;
 
   ~cFinishPanel() override;
   const char* wantLangResource() override { return "pkgm::fin"; }
@@ -47,8 +48,9 @@ class cFinishPanel : public cPanelChild {
   // Refills the page from the context's result; called each time the step
   // is shown.
   void init(sPkgInstallContext* ctx);
-  // Runs the commands whose boxes are checked, in order.
-  void finalize();
+  // Starts the commands whose boxes are checked, in order; empty when each
+  // started, else what tells of those that did not.
+  std::string finalize();
 
   cStaticElement& title() { return myTitle; }
   cErrorDispl& message() { return myMessage; }

@@ -10,12 +10,14 @@
 #include "base/utils.h"
 #include "ciom/application.h"
 #include "ciom/liblang.h"
+#include "ciom/messageform.h"
 #include "ciom/windowmaker.h"
 #include "tamsivar/manager.h"
 #include "tamsivarapp/checkupdates.h"
 #include "tamsivarapp/formlook.h"
 #include "tamsivarapp/modes.h"
 #include "tamsivarapp/removeui.h"
+#include "tamsivarapp/runoption.h"
 #include "tamsivarapp/updateform.h"
 #include "tamsivarapp/weblink.h"
 
@@ -471,8 +473,11 @@ bool cTamsivarForm::onAction(cChildElement* sender, cChildAction* a) {
     endWhenIdle(10);
   } else if (auto* link = dynamic_cast<cLinkElement*>(sender);
              link && a->code == acDefault && link->association()) {
-    // Run options were written by the package's author.
-    shellOpen(static_cast<const char*>(link->association()));
+    // Run options were written by the package's author; one whose program
+    // does not start is told.
+    const std::string why = startRunOption(link->text(), static_cast<const char*>(link->association()),
+                                           requestNamedLangResource(kRunOptionSection), shellOpen);
+    if (!why.empty()) cMessageForm::errorbox(this, why.c_str(), nullptr);
   } else {
     return cChildElement::onAction(sender, a);
   }

@@ -255,19 +255,18 @@ TEST_F(Opener, ReceivesOutsideTextAsOneArgumentWithoutAShell) {
   EXPECT_TRUE(noChildLeft());
 }
 
-TEST_F(Opener, ShellOpenSendsPathsAndSingleWordsToTheOpenerAndTheRestToTheShell) {
+TEST_F(Opener, ShellOpenSendsPathsAndSingleWordsToTheOpenerAndRunsCommandLinesWithoutAShell) {
   std::string folder = dir_.file("a folder with blanks");
   mkdir(folder.c_str(), 0755);
   ASSERT_TRUE(shellOpen(folder.c_str()));
   EXPECT_EQ(opened(), "1:" + folder);
   EXPECT_FALSE(shellOpen(""));
 
-  // A command line starts detached: shellOpen is back while the program
-  // still waits for its go-ahead, which comes only afterwards.
+  // A command line starts its program detached: shellOpen is back while
+  // the program still waits for its go-ahead, which comes only afterwards.
   const std::string go = dir_.file("go"), marker = dir_.file("made by shell");
-  const std::string waiter =
-      "for i in $(seq 200); do [ -e '" + go + "' ] && break; sleep 0.05; done; touch '" + marker + "'";
-  ASSERT_TRUE(shellOpen(waiter.c_str()));
+  writeScript(dir_.file("waiter"), "for i in $(seq 200); do [ -e \"$1\" ] && break; sleep 0.05; done; touch \"$2\"\n");
+  ASSERT_TRUE(shellOpen(("\"" + dir_.file("waiter") + "\" \"" + go + "\" \"" + marker + "\"").c_str()));
   struct stat st;
   EXPECT_NE(stat(marker.c_str(), &st), 0);
   dir_.write("go", "");
@@ -277,8 +276,23 @@ TEST_F(Opener, ShellOpenSendsPathsAndSingleWordsToTheOpenerAndTheRestToTheShell)
   ASSERT_TRUE(shellOpen(("\"" + dir_.file("bin/xdg-open") + "\" with-args").c_str()));
   EXPECT_EQ(opened(), "1:with-args");
   EXPECT_TRUE(noChildLeft());
-  std::string unclosed = "\"touch '" + marker + "2'";
-  EXPECT_FALSE(shellOpen(unclosed.c_str()));
+  // Shell words are no program; a line that cannot be split is refused;
+  // a missing program is told, not opened.
+  const struct {
+    std::string text;
+    int error;
+  } refused[] = {
+      {"for i in 1; do touch '" + marker + "2'; done", ENOENT},
+      {"\"touch '" + marker + "2'", EINVAL},
+      {dir_.file("gone"), ENOENT},
+      {"\"" + dir_.file("gone") + "\" --now", ENOENT},
+  };
+  for (const auto& r : refused) {
+    int error = 0;
+    EXPECT_FALSE(shellOpen(r.text.c_str(), &error)) << r.text;
+    EXPECT_EQ(error, r.error) << r.text;
+  }
+  EXPECT_EQ(commandProgram(("\"" + dir_.file("gone") + "\" --now").c_str()), dir_.file("gone"));
   EXPECT_NE(stat((marker + "2").c_str(), &st), 0);
 }
 
@@ -367,7 +381,10 @@ TEST_F(Opener, AFileTheKernelCannotRunIsNeverReadByAShell) {
       {"just_run through PATH", [&] { return just_run("plain"); }},
       {"an installer with its leftover", [&] { return just_run_removing(dir_.file("Installer").c_str(), leftover.c_str()); }},
       {"the opener", [&] { return run_xdgopen("http://example.com/"); }},
-      {"shellOpen of the file", [&] { return shellOpen(dir_.file("Installer").c_str()); }},
+      {"shellOpen of the file", [&] {
+         int error = 0;
+         return shellOpen(dir_.file("Installer").c_str(), &error) || error != ENOEXEC;
+       }},
   };
   for (const auto& r : roads) EXPECT_FALSE(r.start()) << r.road;
   for (const std::string& line : {std::string("plain"), "\"" + dir_.file("Installer") + "\" arg"}) {

@@ -2,7 +2,11 @@
 // gives, the side panel's clickable entries, the accept boxes, the target
 // checks, the finish page, the questions the jobs ask and the exit status.
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
 #include <sstream>
+#include <thread>
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -22,6 +26,7 @@
 #include "tamsivarapp/formlook.h"
 #include "tamsivarapp/langsel.h"
 #include "tamsivarapp/tamsivar.h"
+#include "tamsivarapp/runoption.h"
 #include "tamsivarapp/textfill.h"
 
 namespace {
@@ -59,7 +64,7 @@ struct Wizard : ::testing::Test {
     cWizTestWindow::scripts.clear();
     cWizTestWindow::shown.clear();
     setenv("HOME", dir.root.c_str(), 1);
-    cFinishPanel::runCommand = [](const char* c) {
+    cFinishPanel::runCommand = [](const char* c, int*) {
       ran.push_back(c);
       return true;
     };
@@ -340,6 +345,77 @@ TEST_F(Wizard, FinishPageShowsTheOutcomeAndAtMostSevenRunBoxes) {
   page.runBoxes().head->value.box.setChecked(false, false);
   page.finalize();
   EXPECT_EQ(ran, (std::vector<std::string>{"\"" + dir.root + "/bin/app\" --go now"}));
+}
+
+// A checked run option whose program does not start is told in a box that
+// names it and why, and the installation still ends 0; nothing is handed to
+// a shell: a script without "#!" does not run, and a program's arguments
+// reach it word for word.
+TEST_F(Wizard, ARunOptionThatDoesNotStartIsToldAndNothingRunsThroughAShell) {
+  make(dir.root, kOneFile);
+  const std::string marker = dir.file("plain ran"), record = dir.file("record");
+  const std::string good = script("good", "printf '%s|' \"$@\" > '" + record + ".tmp' && mv '" + record + ".tmp' '" + record + "'");
+  writeFile(dir.file("plain"), "touch '" + marker + "'\n");
+  std::filesystem::permissions(dir.file("plain"), std::filesystem::perms::owner_all);
+  const struct {
+    const char* caption;
+    std::string rest, arguments;
+    bool checked;
+  } runs[] = {
+      {"Good", "good.sh", "\"a b\" $(touch) ;x", true},
+      {"Plain", "plain", "", true},
+      {"Gone", "gone", "--now", true},
+      {"Unchecked", "gone", "", false},
+  };
+  for (const auto& r : runs) {
+    auto& run = ctx->scenario->runs.add()->value;
+    ctx->scenario->setStr(-1, r.caption, r.caption);
+    run.caption.set(r.caption);
+    run.program.var.set("pgm");
+    run.program.rest.set(r.rest.c_str());
+    if (!r.arguments.empty()) {
+      ctx->scenario->setStr(-1, (std::string(r.caption) + ".args").c_str(), r.arguments.c_str());
+      run.arguments.set((std::string(r.caption) + ".args").c_str());
+    }
+    run.checked = r.checked;
+  }
+  cFinishPanel::runCommand = shellOpen;
+  open();
+  waitForFinish();
+  ASSERT_EQ(wizard->currentKind(), K::skFinish);
+  // As after an installation that went well, whatever this one met.
+  ctx->result = irOk;
+  ctx->kept.clear();
+  wizard->finishPage().init(ctx.get());
+  cWizTestWindow::shown.clear();
+  window.key(cChildElement::kcEnter);
+  const auto told = [](const char* caption, int reason, const std::string& program) {
+    return fillText(sectionText(kRunOptionSection, 0), caption) + "\n" +
+           fillText(sectionText(kRunOptionSection, reason), program.c_str());
+  };
+  EXPECT_EQ(cWizTestWindow::shown, std::vector<std::string>{told("Plain", 1, dir.file("plain")) + "\n" +
+                                                             told("Gone", 2, dir.file("gone"))});
+  EXPECT_EQ(window.result, 0);
+  EXPECT_EQ(outcome, 0);
+  for (int i = 0; i < 500 && readFile(record).empty(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(readFile(record), "a b|$(touch)|;x|");
+  EXPECT_FALSE(std::filesystem::exists(marker));
+
+  // The reasons the system gives, each in its words.
+  const struct {
+    int error, row;
+    std::string tail;
+  } reasons[] = {{ENOEXEC, 1, ""}, {ENOENT, 2, ""}, {EACCES, 3, ""}, {EIO, 4, std::string(" ") + std::strerror(EIO)}};
+  for (const auto& r : reasons) {
+    static int given;
+    given = r.error;
+    const std::string words = startRunOption("C", "\"/x y/p\" -a", cLibLang::gCiomLang.sections.find(cStringKey(kRunOptionSection, -1)),
+                                             [](const char*, int* error) {
+                                               *error = given;
+                                               return false;
+                                             });
+    EXPECT_EQ(words, told("C", r.row, "/x y/p") + r.tail) << r.error;
+  }
 }
 
 // Kept files with long paths, in every language: the page still shows and
@@ -929,6 +1005,42 @@ TEST(WizardTexts, EveryTextFitsItsBoxInEveryLanguage) {
 }
 
 namespace {
+
+cLinkElement* linkIn(cChildElement* e, const std::string& text) {
+  if (auto* link = dynamic_cast<cLinkElement*>(e); link && link->text() && link->text() == text) return link;
+  for (cChildElement* c = e->getFirstChild(); c; c = e->getNextChild(c))
+    if (cLinkElement* link = linkIn(c, text)) return link;
+  return nullptr;
+}
+
+// The manager's link to a run option whose program does not start says so
+// in a box naming it and why.
+TEST(ManagerRunOption, AProgramThatDoesNotStartIsToldInABox) {
+  cWizTestWindow::useLanguage(eLangENG);
+  ScratchDir dir;
+  const std::string plain = dir.file("plain"), marker = dir.file("ran");
+  writeFile(plain, "touch '" + marker + "'\n");
+  std::filesystem::permissions(plain, std::filesystem::perms::owner_all);
+  sInstalledItem item;
+  item.id.set("sample");
+  item.name.set("Sample");
+  auto& option = item.runOptions.add()->value;
+  option.label.set("Plain");
+  option.command.set(plain.c_str());
+  cWizTestWindow window;
+  cTamsivarForm manager;
+  window.bind(&manager, 770, 480);
+  manager.selectItem(&item);
+  cLinkElement* link = linkIn(&manager, "Plain");
+  ASSERT_TRUE(link);
+  cWizTestWindow::shown.clear();
+  cChildElement::cChildAction click;
+  manager.onAction(link, &click);
+  EXPECT_EQ(cWizTestWindow::shown,
+            std::vector<std::string>{fillText(sectionText(kRunOptionSection, 0), "Plain") + "\n" +
+                                     fillText(sectionText(kRunOptionSection, 1), plain.c_str())});
+  EXPECT_FALSE(std::filesystem::exists(marker));
+}
 
 // The manager's column titles are flat on white, in the pale text, and
 // cannot be clicked.

@@ -211,23 +211,81 @@ TEST_P(MakeBundle, ReplacesOnlyWhatItMadeItself) {
   fs::permissions(out, fs::perms::all, fs::perm_options::add);
   for (const auto& e : fs::recursive_directory_iterator(out)) chmod(e.path().c_str(), e.is_directory() ? 0777 : 0666);
 
+  // A file make does not write is the user's: the bundle stays as it is.
   sRunResult r = make(s, old);
+  EXPECT_EQ(r.out, kOk + " (e) Object will not be repleaced: " + old + "!\n - " + old +
+                       "/Contents/stale: make did not put it there\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(readFileBytes(old + "/Contents/stale"), "stale");
+  fs::remove(old + "/Contents/stale");
+  r = make(s, old);
   EXPECT_EQ(r.out, kOk);
   EXPECT_EQ(r.status, 0);
-  EXPECT_FALSE(fs::exists(old + "/Contents/stale"));
   r = make(s, out + "/Empty.app");
   EXPECT_EQ(r.status, 0);
   EXPECT_TRUE(fs::exists(out + "/Empty.app/Contents/PkgInfo"));
 
   for (const std::string& b : {home, out + "/Link.app", out + "/plain"}) {
     r = make(s, b);
-    EXPECT_EQ(r.out, kOk + " (e) Object will not be repleaced: " + b + "!\n");
+    EXPECT_EQ(r.out, kOk + " (e) Object will not be repleaced: " + b + "!\n" +
+                         (b == home ? " - " + home + "/docs: make did not put it there\n" : ""));
     EXPECT_EQ(r.status, 1);
   }
   EXPECT_EQ(readFileBytes(home + "/docs/keep"), "keep");
   EXPECT_TRUE(fs::is_symlink(out + "/Link.app"));
   EXPECT_TRUE(fs::exists(old + "/Contents/PkgInfo"));
   EXPECT_EQ(readFileBytes(out + "/plain"), "plain");
+}
+
+// A bundle make wrote, with what the user has put in it since: refused,
+// naming the first entry make does not write, and nothing of it changes.
+TEST_P(MakeBundle, ABundleTheUserPutFilesInIsNeverReplaced) {
+  const std::string s = scenario("s.txt", "name = \"N\"\n");
+  const std::string b = out + "/B.app";
+  const struct {
+    const char* what;
+    std::function<void()> plant;
+    std::string named;
+  } cases[] = {
+      {"notes and an extra resource",
+       [&] {
+         writeText(b + "/mynotes.txt", "mine");
+         writeText(b + "/Contents/Resources/extra.txt", "mine");
+       },
+       "Contents/Resources/extra.txt"},
+      {"a folder of the user's", [&] { fs::create_directories(b + "/Contents/MacOS/plugins/x"); },
+       "Contents/MacOS/plugins"},
+      {"a link for the program", [&] {
+         fs::remove(b + "/Contents/MacOS/Installer");
+         fs::create_symlink(zvk, b + "/Contents/MacOS/Installer");
+       },
+       "Contents/MacOS/Installer"},
+      {"a folder for the property list", [&] {
+         fs::remove(b + "/Contents/Info.plist");
+         fs::create_directory(b + "/Contents/Info.plist");
+       },
+       "Contents/Info.plist"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(b);
+    ASSERT_EQ(make(s, b).status, 0);
+    c.plant();
+    for (const auto& e : fs::recursive_directory_iterator(b))
+      if (!e.is_symlink()) chmod(e.path().c_str(), 0777);
+    const std::vector<std::string> before = filesUnder(b);
+    sRunResult r = make(s, b);
+    EXPECT_EQ(r.out, kOk + " (e) Object will not be repleaced: " + b + "!\n - " + b + "/" + c.named +
+                         ": make did not put it there\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(filesUnder(b), before);
+    if (fs::exists(b + "/mynotes.txt")) {
+      EXPECT_EQ(readFileBytes(b + "/mynotes.txt"), "mine");
+    }
+    std::vector<std::string> left;
+    for (const auto& e : fs::directory_iterator(out)) left.push_back(e.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{"B.app"});
+  }
 }
 
 TEST_P(MakeBundle, ReportsEachFailureOnItsOwnLine) {
@@ -637,6 +695,51 @@ TEST_F(MakeInstaller, ARefusedExchangeKilledAtEachRenameLeavesTheOldOrTheNew) {
     fs::remove_all(b);
     plantOld();
   }
+}
+
+// A rename that puts a file of the user's in the old bundle just before
+// the maker swaps it out, as a user who adds one while make runs.
+std::string gPlanted;
+int plantingRename(const char* from, const char* to, unsigned int flags) {
+  if (flags & RENAME_EXCHANGE) writeText(gPlanted, "mine");
+  return renameat2(AT_FDCWD, from, AT_FDCWD, to, flags);
+}
+
+// What the user put in the old bundle after make looked at it stays, in the
+// folder beside the new bundle, named by this make and each later one,
+// which end 3 until the user takes it.
+TEST_F(MakeInstaller, AFilePutInTheOldBundleWhileMakeRunsIsKeptAndNamed) {
+  const std::string folder = dir.file("out"), b = folder + "/B.app";
+  fs::create_directories(folder);
+  const auto run = [&](bool planting) {
+    return textFromChild([&] {
+      if (planting) {
+        gFolderRename = plantingRename;
+        gPlanted = b + "/Contents/Resources/extra.txt";
+      }
+      testing::internal::CaptureStdout();
+      const int status = makeInstallerFrom(program.c_str(), exe.c_str(), scenario.c_str(), b.c_str());
+      return testing::internal::GetCapturedStdout() + "status " + std::to_string(status);
+    });
+  };
+  ASSERT_EQ(run(false), kOk + "status 0");
+  const std::string printed = run(true);
+  std::vector<std::string> left;
+  for (const auto& e : fs::directory_iterator(folder)) left.push_back(e.path().filename().string());
+  std::sort(left.begin(), left.end());
+  ASSERT_EQ(left.size(), 2u);
+  ASSERT_EQ(left[1], "B.app");
+  const std::string part = folder + "/" + left[0];
+  EXPECT_EQ(printed, kOk + " (e) Kept " + part + "/Contents/Resources/extra.txt: make did not put it there\nstatus 3");
+  EXPECT_EQ(filesUnder(part), std::vector<std::string>{"Contents/Resources/extra.txt"});
+  EXPECT_EQ(readFileBytes(part + "/Contents/Resources/extra.txt"), "mine");
+  EXPECT_EQ(filesUnder(b).size(), 5u);
+  EXPECT_FALSE(fs::exists(b + "/Contents/Resources/extra.txt"));
+  EXPECT_EQ(run(false), " (e) Kept " + part + "/Contents/Resources/extra.txt: make did not put it there\n" + kOk +
+                            "status 3");
+  EXPECT_EQ(readFileBytes(part + "/Contents/Resources/extra.txt"), "mine");
+  fs::remove_all(part);
+  EXPECT_EQ(run(false), kOk + "status 0");
 }
 
 }  // namespace
