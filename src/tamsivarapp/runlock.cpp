@@ -35,7 +35,11 @@ cPackageRunLock::eTaken cPackageRunLock::take(cApplicationConfig* config, const 
     return rlUnmade;
   }
   const std::string folder = path.substr(0, path.rfind('/'));
-  if (::mkdir(folder.c_str(), 0775) != 0 && errno != EEXIST) {
+  if (::mkdir(folder.c_str(), 0775) == 0) {
+    // Whatever the umask, the owner must make the lock files in it.
+    struct stat made {};
+    if (::stat(folder.c_str(), &made) == 0) ::chmod(folder.c_str(), (made.st_mode & 07777) | S_IRWXU);
+  } else if (errno != EEXIST) {
     error_ = errno;
     return rlUnmade;
   }
