@@ -203,7 +203,7 @@ TEST(PackageRunLock, WaitsForTheRunHoldingItAndNoOther) {
   if (holder == 0) {
     cPackageRunLock lock;
     const bool taken = lock.take(&cfg, "demo", nullptr) == cPackageRunLock::rlHeld;
-    write(ready[1], taken ? "1" : "0", 1);
+    if (write(ready[1], taken ? "1" : "0", 1) != 1) _exit(1);
     for (;;) pause();
   }
   char taken = 0;
