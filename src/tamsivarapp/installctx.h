@@ -2,7 +2,8 @@
 // the loaded scenario, the files to copy with the ones already identical
 // marked, what the previous installation left, and the outcome. It lives on
 // the stack of install mode and its jobs run one after another, so it has no
-// lock.
+// lock of its own; it holds the package's, from the first read of the
+// record to the job's last save.
 #pragma once
 
 #include <map>
@@ -16,6 +17,7 @@
 #include "tamsivar/scenario.h"
 #include "tamsivarapp/heldpath.h"
 #include "tamsivarapp/keptfiles.h"
+#include "tamsivarapp/runlock.h"
 
 // A file of the previous installation.
 struct sExistingFileItem {
@@ -74,6 +76,7 @@ struct sPkgInstallContext {
   // Files of the previous installation the new one no longer lists that
   // stayed because their path may not lead to what that version wrote.
   std::vector<sKeptFile> kept;
+  cPackageRunLock runLock;
 
   sPkgInstallContext() {
     existing.depthLimit = kMapDepthLimit;

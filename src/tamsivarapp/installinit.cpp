@@ -270,6 +270,9 @@ void findSuperseded(sPkgInstallContext& ctx, cApplicationConfig* config) {
     int major = 0;
     _guardchar<char> command, name;
     const char* id = it->value.codename.ptr;
+    // Its own earlier version is upgraded in place under this run's lock,
+    // which an uninstall of it started from here would wait for.
+    if (id && ctx.recordName.ptr && std::strcmp(id, ctx.recordName.ptr) == 0) continue;
     if (!getPackageRemovalCommandLine(config, id, major, command) || !command.ptr) continue;
     if (it->value.version != 0xFFFF && it->value.version != major) continue;
     if (!getInstalledPackageName(config, id, name) || !name.ptr) continue;
@@ -310,9 +313,19 @@ int compareWithInstalled(sPkgInstallContext& context, cApplicationConfig* config
   return iiReady;
 }
 
+int holdPackage(sPkgInstallContext& context, cApplicationConfig* config, cInstallInitHost& host) {
+  // Without a store nothing is recorded, so nothing needs the lock; where
+  // its folder cannot be made, the job says why.
+  if (!config || !openRecordFolder(config)) return iiReady;
+  const auto taken = context.runLock.take(config, context.recordName.ptr, [&host] { return host.waitForOtherRun(); });
+  return taken == cPackageRunLock::rlGivenUp ? iiPackageBusy : iiReady;
+}
+
 int runInstallInit(sPkgInstallContext& context, cApplicationConfig* config, cInstallInitHost& host) {
   if (!resolvePackage(context)) return iiBadPackagePath;
   int code = loadScenario(context);
+  // The record is first read for the language.
+  if (!code) code = holdPackage(context, config, host);
   if (!code) code = chooseLanguage(context, config, host);
   if (!code) code = compareWithInstalled(context, config);
   // The user hears which file did not load, as with a path that is wrong.

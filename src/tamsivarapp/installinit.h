@@ -27,6 +27,9 @@ enum eInstallInitResult {
   iiNothingToDo = 12,
   // The caller's progress answer asked to stop; nothing was judged.
   iiStopped = 13,
+  // Another run of the same package was under way and the host would not
+  // wait for it; nothing was judged.
+  iiPackageBusy = 14,
 };
 
 // What the init job asks of the main thread.
@@ -38,11 +41,19 @@ class cInstallInitHost {
   // The language the user picks among the context's, `preselected` first;
   // above 9 means cancelled.
   virtual int chooseLang(sPkgInstallContext&, int preselected) { return preselected; }
+  // Another run of the same package holds it: whether to wait on for its
+  // end, the host telling the user that this run waits. Asked again about
+  // ten times a second while the other run goes on.
+  virtual bool waitForOtherRun() { return false; }
   virtual ~cInstallInitHost() = default;
 };
 
 // Every step from the package path to the list of files to copy.
 int runInstallInit(sPkgInstallContext& context, cApplicationConfig* config, cInstallInitHost& host);
+// Takes the lock of the package the context names, in the store's folder,
+// which it makes where missing: iiPackageBusy where the host would not wait.
+// Where no lock can be made the context holds none, and the job refuses.
+int holdPackage(sPkgInstallContext& context, cApplicationConfig* config, cInstallInitHost& host);
 // The steps after the language: the previous installation's record and
 // files against the package's.
 int compareWithInstalled(sPkgInstallContext& context, cApplicationConfig* config);

@@ -19,24 +19,34 @@ constexpr unsigned int kTextColor = 0x655654;
 constexpr unsigned int kWhite = 0xFFFFFF;
 // So that the form is on screen before anything else happens.
 constexpr int kShowFirstMs = 500;
+// The line that says the job waits for another run of the package.
+constexpr int kWaitingRow = 13;
 
 class cFormHost : public cInstallInitHost {
  public:
-  explicit cFormHost(cInstallInitUI* f) : form(f) {}
+  cFormHost(cInstallInitUI* f, const cJob& j) : form(f), job(j) {}
   void applyLang(int lang) override { form->sendAction(new cInstallInitUI::cApplyLangAction(lang)); }
   int chooseLang(sPkgInstallContext&, int preselected) override {
     int lang = preselected;
     if (!form->sendAction(new cInstallInitUI::cRespondLangAction(&lang))) return kNoLangChosen;
     return lang;
   }
+  // The job waits on its own thread, the form painting meanwhile.
+  bool waitForOtherRun() override {
+    if (!told) form->notifyWaiting();
+    told = true;
+    return !job.haveToStop();
+  }
   cInstallInitUI* form;
+  const cJob& job;
+  bool told = false;
 };
 
 }  // namespace
 
 int cInstallInitJob::job() {
   cJob::sleep(kShowFirstMs);
-  cFormHost host(myForm);
+  cFormHost host(myForm, *this);
   cCIApplication* app = cCIApplication::appRef();
   return runInstallInit(*myContext, app ? app->config() : nullptr, host);
 }
@@ -76,11 +86,21 @@ void cInstallInitUI::showEnd(int code) {
   }
 }
 
+bool cInstallInitUI::onClose() {
+  if (myWaiting) myJob.stop();
+  return !myJob.runs();
+}
+
 bool cInstallInitUI::onAction(cChildElement* sender, cChildAction* a) {
   if (sender != this || !a) return cCustomForm::onAction(sender, a);
   switch (a->code) {
     case kJobEnded: {
       int code = static_cast<cProgressAction*>(a)->endCode;
+      // The wait the user closed the form on.
+      if (code == iiPackageBusy) {
+        end_modal(0);
+        return true;
+      }
       // Other codes (an exception in the job) leave the form for the user
       // to close.
       if (code < 0 || code > 12) return true;
@@ -95,6 +115,10 @@ bool cInstallInitUI::onAction(cChildElement* sender, cChildAction* a) {
     }
     case kApplyLang:
       cLibLang::applyLang(static_cast<eCIOMStdLangs>(static_cast<cApplyLangAction*>(a)->lang));
+      return true;
+    case kWaiting:
+      myWaiting = true;
+      myLoading.setText(string(kWaitingRow), cCanvas::eAlignCenter, true);
       return true;
     default:
       return cCustomForm::onAction(sender, a);

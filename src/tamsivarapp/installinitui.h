@@ -22,6 +22,7 @@ class cInstallInitUI : public cCustomForm {
   static constexpr int kJobEnded = kFormJobEnded;
   static constexpr int kChooseLang = kFormChooseLang;
   static constexpr int kApplyLang = 9;
+  static constexpr int kWaiting = 10;
 
   using cProgressAction = cFormJobEndAction;
   using cRespondLangAction = cFormChooseLangAction;
@@ -38,16 +39,20 @@ class cInstallInitUI : public cCustomForm {
   explicit cInstallInitUI(sPkgInstallContext* context) : myContext(context), myJob(this, context) {}
   ~cInstallInitUI() override { myJob.terminate(); }
   void onConstruct() override;
-  bool onClose() override { return !myJob.runs(); }
+  // While the job waits for another run of the package, closing the form
+  // ends the wait and the form with it.
+  bool onClose() override;
   bool onAction(cChildElement* sender, cChildAction* a) override;
   const char* wantLangResource() override { return "pkgm::iini"; }
   bool wantHiddenUnderBoxes() override { return true; }
   void notifyEnd(int code) { postAction(new cProgressAction(code)); }
+  void notifyWaiting() { postAction(new cChildAction(kWaiting)); }
 
  private:
   void showEnd(int code);
 
   cStaticElement myLoading;
+  bool myWaiting = false;
   sPkgInstallContext* myContext;
   cInstallInitJob myJob;
 };

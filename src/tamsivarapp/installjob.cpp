@@ -1081,6 +1081,15 @@ int runInstallerJob(sPkgInstallContext& context, cInstallJobHost& host, cApplica
     context.fail(irRecordUnsaved, storeTrouble(config, err).c_str());
     return 1;
   }
+  // The record is read and changed only under the package's lock, which
+  // the init took; where it could not be made, nothing is changed.
+  if (config && !context.runLock.held()) {
+    context.fail(irRecordUnsaved, storeTrouble(config, context.runLock.error()).c_str());
+    return 1;
+  }
   auto run = std::make_unique<cInstallerRun>(context, host, config);
-  return run->run();
+  const int end = run->run();
+  // Its last save is made: the next run of the package may begin.
+  context.runLock.release();
+  return end;
 }

@@ -223,21 +223,17 @@ std::string readFolderReal(cApplicationConfig* config, const char* section) {
   return real;
 }
 
-namespace {
-
-cCIAppConfig* storeOf(cApplicationConfig* config) {
+cCIAppConfig* recordStore(cApplicationConfig* config) {
   if (auto* full = dynamic_cast<cCIAppFullConfig*>(config)) return full->global();
   return dynamic_cast<cCIAppConfig*>(config);
 }
 
-}  // namespace
-
 void clearStoreTrouble(cApplicationConfig* config) {
-  if (cCIAppConfig* store = storeOf(config)) store->clearTrouble();
+  if (cCIAppConfig* store = recordStore(config)) store->clearTrouble();
 }
 
 std::string storeTrouble(cApplicationConfig* config, int err) {
-  cCIAppConfig* store = storeOf(config);
+  cCIAppConfig* store = recordStore(config);
   if (store && store->folderPath()) {
     const int first = store->trouble() ? store->trouble() : err;
     return first ? std::string(store->folderPath()) + ": " + std::strerror(first) : store->folderPath();
@@ -323,7 +319,7 @@ std::vector<std::string> readFileList(cApplicationConfig* config, const char* se
 
 sSavedRecord readSavedRecord(cApplicationConfig* config, const char* section) {
   sSavedRecord saved;
-  cCIAppConfig* store = storeOf(config);
+  cCIAppConfig* store = recordStore(config);
   // A store without a folder from the root keeps nothing.
   const char* folder = store ? store->folderPath() : nullptr;
   cCIAppConfig disk;

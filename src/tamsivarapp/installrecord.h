@@ -30,6 +30,9 @@ struct sRecordExtras {
 // The name the program opens its store under: "$HOME/.<name>".
 inline constexpr const char kRecordStore[] = "zvk";
 
+class cCIAppConfig;
+// The store of hive files `config` reaches; null for any other kind.
+cCIAppConfig* recordStore(cApplicationConfig* config);
 // Makes the store's folder with its missing parents, as an installation
 // folder is made, where the store was opened without one (a home not made
 // yet), and opens the store there. False when the store still has none,

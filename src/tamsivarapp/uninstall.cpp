@@ -19,10 +19,12 @@
 #include "base/conproc.h"
 #include "tamsivar/oshooks.h"
 #include "tamsivar/plainpath.h"
+#include "tamsivar/scenario.h"
 #include "tamsivarapp/heldpath.h"
 #include "tamsivarapp/installfiles.h"
 #include "tamsivarapp/installrecord.h"
 #include "tamsivarapp/lang.h"
+#include "tamsivarapp/runlock.h"
 
 namespace {
 
@@ -36,8 +38,11 @@ std::string recordKey(const sPkgUninstallContext& ctx, const std::string& name) 
   return std::string("install/") + ctx.id.ptr + "/" + name;
 }
 
+// Only a name a package can have names a record: another would reach into
+// the record of another package, read under that package's lock.
 bool hasRecord(const sPkgUninstallContext& ctx) {
-  return ctx.config && ctx.config->hasSection((std::string("install/") + ctx.id.ptr).c_str());
+  return ctx.config && isUsableCodename(ctx.id.ptr) &&
+         ctx.config->hasSection((std::string("install/") + ctx.id.ptr).c_str());
 }
 
 int chooseLanguage(sPkgUninstallContext& ctx, cUninstallHost& host) {
@@ -616,6 +621,12 @@ bool moveFileClean(const cHeldFolder& folder, const std::string& source, const s
 
 int runUninstall(sPkgUninstallContext& ctx, cUninstallHost& host) {
   if (!ctx.id.ptr || !*ctx.id.ptr) return unNotInstalled;
+  // A store without its folder holds no record; where no lock can be made
+  // in it, no record can be saved there either, and the run says so.
+  cPackageRunLock lock;
+  if (isUsableCodename(ctx.id.ptr) &&
+      lock.take(ctx.config, ctx.id.ptr, [&host] { return host.waitForOtherRun(); }) == cPackageRunLock::rlGivenUp)
+    return unCancelled;
   int lang = chooseLanguage(ctx, host);
   if (lang != unDone) return lang;
   if (hasRecord(ctx)) return cRecordRoad(ctx, host).run();

@@ -65,6 +65,10 @@ class cUninstallHost {
   virtual bool confirm(int row) = 0;
   // True gives up on `path`, false tries again.
   virtual bool askRelease(const char* path) = 0;
+  // Another run of the same package holds it: whether to wait on for its
+  // end, the host telling the user that this run waits. Asked again about
+  // ten times a second; false ends the uninstall as cancelled.
+  virtual bool waitForOtherRun() { return false; }
 };
 
 // Renames `source` to `target` in a held folder that lets it go, never over
@@ -72,7 +76,8 @@ class cUninstallHost {
 // needs only the folder.
 class cHeldFolder;
 bool moveFileClean(const cHeldFolder& folder, const std::string& source, const std::string& target);
-// Every step from the package id to the end code.
+// Every step from the package id to the end code, under the package's lock
+// where the store's folder is there.
 int runUninstall(sPkgUninstallContext& context, cUninstallHost& host);
 // Waits for a child started by `process`, every 100 ms, dropping what it
 // prints so that a full pipe never stops it; its exit status, or -1 when it

@@ -16,12 +16,13 @@ constexpr int kBusyFileRow = 4;
 constexpr int kFirstEndRow = 5;
 constexpr int kRecordUnsavedRow = 17;
 constexpr int kRecordKeptRow = 23;
+constexpr int kWaitingRow = 26;
 // Kept files the box names one by one; a longer box would leave the screen.
 constexpr size_t kKeptInBox = 20;
 
 class cFormHost : public cUninstallHost {
  public:
-  explicit cFormHost(cUninstallInitUI* f) : form(f) {}
+  cFormHost(cUninstallInitUI* f, const cJob& j) : form(f), job(j) {}
   bool applyLang(int lang) override {
     bool applied = false;
     return askApplyLang(*form, new cApplyLangAction(cUninstallInitUI::kApplyLang, lang, &applied));
@@ -40,7 +41,15 @@ class cFormHost : public cUninstallHost {
     if (!form->sendAction(new cUninstallInitUI::cAskReleaseAction(&giveUp, path))) return true;
     return giveUp;
   }
+  // The job waits on its own thread, the form painting meanwhile.
+  bool waitForOtherRun() override {
+    if (!told) form->notifyWaiting();
+    told = true;
+    return !job.haveToStop();
+  }
   cUninstallInitUI* form;
+  const cJob& job;
+  bool told = false;
 };
 
 // Paths are outside data: they are put in place, never used as a format.
@@ -55,7 +64,7 @@ std::string filledIn(const char* row, const std::string& value) {
 
 int cUninstallInitJob::job() {
   cJob::sleep(kShowFirstMs);
-  cFormHost host(myForm);
+  cFormHost host(myForm, *this);
   try {
     return runUninstall(*myContext, host);
   } catch (...) {
@@ -117,6 +126,11 @@ void cUninstallInitUI::showEnd(int code) {
   }
 }
 
+bool cUninstallInitUI::onClose() {
+  if (myWaiting) myJob.stop();
+  return !myJob.runs();
+}
+
 bool cUninstallInitUI::onAction(cChildElement* sender, cChildAction* a) {
   if (sender != this || !a) return cCustomForm::onAction(sender, a);
   switch (a->code) {
@@ -146,6 +160,10 @@ bool cUninstallInitUI::onAction(cChildElement* sender, cChildAction* a) {
     }
     case kApplyLang:
       static_cast<cApplyLangAction*>(a)->answer();
+      return true;
+    case kWaiting:
+      myWaiting = true;
+      myStatus.setText(string(kWaitingRow), cCanvas::eAlignCenter, true);
       return true;
     default:
       return cCustomForm::onAction(sender, a);

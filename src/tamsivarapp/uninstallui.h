@@ -29,6 +29,7 @@ class cUninstallInitUI : public cCustomForm {
   static constexpr int kConfirm = 9;
   static constexpr int kAskRelease = 10;
   static constexpr int kApplyLang = 11;
+  static constexpr int kWaiting = 12;
 
   using cProgressAction = cFormJobEndAction;
   using cRespondLangAction = cFormChooseLangAction;
@@ -50,7 +51,10 @@ class cUninstallInitUI : public cCustomForm {
   explicit cUninstallInitUI(sPkgUninstallContext* context) : myContext(context), myJob(this, context) {}
   ~cUninstallInitUI() override { myJob.terminate(); }
   void onConstruct() override;
-  bool onClose() override { return !myJob.runs(); }
+  // While the job waits for another run of the package, closing the form
+  // ends the wait, as cancelled.
+  bool onClose() override;
+  void notifyWaiting() { postAction(new cChildAction(kWaiting)); }
   bool onAction(cChildElement* sender, cChildAction* a) override;
   const char* wantLangResource() override { return "pkgm::unin"; }
   bool wantHiddenUnderBoxes() override { return true; }
@@ -59,6 +63,7 @@ class cUninstallInitUI : public cCustomForm {
   void showEnd(int code);
 
   cStaticElement myStatus;
+  bool myWaiting = false;
   sPkgUninstallContext* myContext;
   cUninstallInitJob myJob;
 };

@@ -114,7 +114,9 @@ inline Outcome installWith(cCIAppFullConfig& cfg, const std::string& root, const
   ctx.version = ctx.scenario->getVerID();
   ctx.codename.set(name);
   ctx.recordName.set(name);
-  o.init = compareWithInstalled(ctx, &cfg);
+  cInstallInitHost initHost;
+  o.init = holdPackage(ctx, &cfg, initHost);
+  if (o.init == 0) o.init = compareWithInstalled(ctx, &cfg);
   if (o.init == 0 && !ctx.files.head) o.init = compareFiles(ctx);
   if (o.init == 0) {
     o.job = runInstallerJob(ctx, host, &cfg);

@@ -682,7 +682,11 @@ TEST(InstallerJob, ALowLimitOfOpenFilesTakesMoreBatchesOrFailsLosingNothing) {
       continue;
     }
     ASSERT_LT(firstRoom, 0) << text;
-    EXPECT_TRUE(text == "1 " + std::to_string(irCannotCreate) || text == "1 " + std::to_string(irRecordUnsaved)) << text;
+    // With the package's lock taking the last descriptor, the files
+    // compared fail to open before the job starts.
+    EXPECT_TRUE(text == "1 " + std::to_string(irCannotCreate) || text == "1 " + std::to_string(irRecordUnsaved) ||
+                text == "-1 -1")
+        << text;
     for (const PkgFile& f : v1().files) EXPECT_EQ(readFile(root + "/" + f.rel), f.bytes) << f.rel;
     expectRecord(cfgDir, v1());
     EXPECT_TRUE(sideFiles(root).empty());
@@ -723,9 +727,9 @@ TEST(InstallerJob, ABatchTakesAFileForNearlyEachFreeDescriptor) {
     ASSERT_EQ(text.substr(0, 2), "0 ") << text;
     expectInstalled(root, cfgDir, many);
     // A quarter of the free descriptors hold files, at the least, whatever
-    // else the run and the save keep for themselves; the run's mark and its
-    // end take a save each.
-    EXPECT_LE(std::stoi(text.substr(2)), kFiles * 4 / room + 3) << text;
+    // else the run and the save keep for themselves (the package's lock
+    // one); the run's mark and its end take a save each.
+    EXPECT_LE(std::stoi(text.substr(2)), kFiles * 4 / (room - 1) + 3) << text;
   }
 }
 

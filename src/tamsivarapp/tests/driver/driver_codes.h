@@ -13,7 +13,7 @@
 
 constexpr int kDriverJobBase = 20;
 constexpr int kDriverUsage = 64;
-static_assert(iiStopped < kDriverJobBase, "init codes run into the job's");
+static_assert(iiPackageBusy < kDriverJobBase, "init codes run into the job's");
 static_assert(kDriverJobBase + irRecordLeft < kDriverUsage, "job codes run into the usage code");
 
 // The exit code of a run whose job ended with `result`, naming `kept`

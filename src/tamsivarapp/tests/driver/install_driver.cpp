@@ -5,7 +5,9 @@
 // Prints "init <code>" and, when the package was ready, "job <end>
 // result <code> path <problem path>" and a line "kept <reason row> <path>"
 // for each file the run names as left; exits with the code driver_codes.h
-// gives the init code or, when the job ran, the job's result.
+// gives the init code or, when the job ran, the job's result. Another run of
+// the same package under way refuses it at once (init 14): a script learns
+// so from the code instead of waiting.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
