@@ -134,8 +134,17 @@ bool cPictTIFF::decodeLZW(_typebuf<unsigned char>& in, sDecomress& out, long lon
 }
 
 bool cPictTIFF::decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long long need) {
+  // The rows the unit holds past those it places are inflated with them
+  // while the picture can afford them: a bottom tile's stream then ends
+  // within its buffer.
+  unsigned long long held = 0;
+  if (__builtin_mul_overflow(static_cast<unsigned long long>(out.rowBytes),
+                             static_cast<unsigned long long>(std::max(myUnitHeld, 0LL)), &held))
+    held = ~0ULL;
+  const unsigned long long unit = static_cast<unsigned long long>(need);
+  const long long room = need + static_cast<long long>(held > unit ? std::min(held - unit, myRunOnLeft) : 0);
   try {
-    sizeBuffer(out.data, boundedSize(need, in.count, kMaxDeflateRatio));
+    sizeBuffer(out.data, boundedSize(room, in.count, kMaxDeflateRatio));
   } catch (const std::bad_alloc&) {
     return false;
   }
@@ -148,11 +157,12 @@ bool cPictTIFF::decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long
   // read to its end without keeping what it makes there, however many rows
   // its unit claims, while the picture's streams have not made their share
   // of such rows; past that the rest is padding, not read.
-  out.data.count = static_cast<long long>(inflated.produced);
+  const unsigned long long produced = inflated.produced;
+  out.data.count = static_cast<long long>(std::min(produced, unit));
+  myRunOnLeft -= std::min(myRunOnLeft, produced > unit ? produced - unit : 0);
   if (inflated.end == eInflateEnd::finished) return true;
   if (inflated.end != eInflateEnd::outputFull) return false;
   if (!myRunOnLeft) return true;
-  const unsigned long long unit = static_cast<unsigned long long>(need);
   const unsigned long long most = myRunOnLeft > ~0ULL - unit ? ~0ULL : unit + myRunOnLeft;
   const sZlibEnd end = zlibStreamEnd(in.ptr, static_cast<unsigned long long>(in.count), most);
   myRunOnLeft -= std::min(myRunOnLeft, end.made);

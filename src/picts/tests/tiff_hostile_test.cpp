@@ -504,8 +504,8 @@ Bytes tilesSharingOneStream(uint64_t width, uint64_t length, size_t bytes) {
 }
 
 // Tiles declared far taller than the picture, sharing one long stream,
-// cost a few times the picture's rows, not the stream's length, and show
-// what their rows in the picture hold, as 16 x 16 tiles of that stream's
+// keep no more than the picture's rows, whatever the stream makes past
+// them, and show what their rows in the picture hold, as 16 x 16 tiles of that stream's
 // first rows do; tiles so wide that a row of them passes any picture are
 // refused, without their size wrapping.
 TEST(TiffHostile, TilesPastThePictureCostAFewTimesItsRows) {
