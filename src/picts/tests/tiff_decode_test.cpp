@@ -511,6 +511,23 @@ TEST(TiffDecode, ManyUnitFilesDecodeAsLibtiffOrAreRefusedBeforeThePicture) {
   }
 }
 
+struct sNamedFile {
+  const char* name;
+  Bytes file;
+};
+
+// Each file decodes as tiff2rgba decodes it.
+void expectEachAsTiff2rgba(const std::vector<sNamedFile>& files) {
+  const std::string path = scratchDir() + "/as_tiff2rgba.tif";
+  for (const sNamedFile& f : files) {
+    SCOPED_TRACE(f.name);
+    writeFile(path, f.file);
+    EXPECT_EQ(mismatchesWithTiff2rgba(path), 0);
+    std::remove(path.c_str());
+    std::remove((path + ".rgba.tif").c_str());
+  }
+}
+
 // A w x h grey picture in one-row strips, Deflate or stored, each strip's
 // count running on to the end of all strips' data, as some writers count.
 Bytes stripsCountedToTheEnd(uint32_t w, uint32_t h, bool deflated) {
@@ -551,21 +568,11 @@ Bytes stripCountedPastTheFile() {
 // Units whose declared byte counts overlap, share their data or run past the
 // file cost only what their decoders read, and show as libtiff shows them.
 TEST(TiffDecode, UnitsCountedPastTheirDataDecodeAsTiff2rgba) {
-  const struct {
-    const char* name;
-    Bytes file;
-  } cases[] = {{"1000 one-row Deflate strips counted to the end", stripsCountedToTheEnd(1000, 1000, true)},
-               {"1000 one-row stored strips counted to the end", stripsCountedToTheEnd(1000, 1000, false)},
-               {"three 4096 x 4096 stored tiles at one tile's data", tilesSharingOneTile()},
-               {"a stored strip counted past the file", stripCountedPastTheFile()}};
-  const std::string path = scratchDir() + "/counted_past.tif";
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    writeFile(path, c.file);
-    EXPECT_EQ(mismatchesWithTiff2rgba(path), 0);
-    std::remove(path.c_str());
-    std::remove((path + ".rgba.tif").c_str());
-  }
+  expectEachAsTiff2rgba(
+      {{"1000 one-row Deflate strips counted to the end", stripsCountedToTheEnd(1000, 1000, true)},
+       {"1000 one-row stored strips counted to the end", stripsCountedToTheEnd(1000, 1000, false)},
+       {"three 4096 x 4096 stored tiles at one tile's data", tilesSharingOneTile()},
+       {"a stored strip counted past the file", stripCountedPastTheFile()}});
 }
 
 // 40 x 30 grey in Deflate strips of 8 rows whose streams hold `extra` rows
@@ -738,24 +745,14 @@ Bytes paddedUnits(bool strips, uint32_t unitW, uint64_t declared, uint32_t held,
 // read alike in a lone strip, a last strip and a tile, Deflate or PackBits
 // runs reaching into them, as tiff2rgba reads them; a stream ending in them with its checksum spoilt is still damage.
 TEST(TiffDecode, PaddingPastThePictureReadsAlikeInStripsAndTiles) {
-  const struct {
-    const char* name;
-    Bytes file;
-  } cases[] = {{"lone strip of four times the picture's rows", paddedUnits(true, 20, 40, 40)},
-               {"lone strip of RowsPerStrip 2^32-1 holding 40 rows", paddedUnits(true, 20, 0xFFFFFFFF, 40)},
-               {"last strip of 8 rows placing 2", paddedUnits(true, 20, 8, 8)},
-               {"tile of 32 x 48", paddedUnits(false, 32, 48, 48)},
-               {"PackBits lone strip of four times the picture's rows", paddedUnits(true, 20, 40, 40, 32773)},
-               {"PackBits last strip of 8 rows placing 2", paddedUnits(true, 20, 8, 8, 32773)},
-               {"PackBits tile of 32 x 48", paddedUnits(false, 32, 48, 48, 32773)}};
-  const std::string path = scratchDir() + "/padded.tif";
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    writeFile(path, c.file);
-    EXPECT_EQ(mismatchesWithTiff2rgba(path), 0);
-    std::remove(path.c_str());
-    std::remove((path + ".rgba.tif").c_str());
-  }
+  expectEachAsTiff2rgba(
+      {{"lone strip of four times the picture's rows", paddedUnits(true, 20, 40, 40)},
+       {"lone strip of RowsPerStrip 2^32-1 holding 40 rows", paddedUnits(true, 20, 0xFFFFFFFF, 40)},
+       {"last strip of 8 rows placing 2", paddedUnits(true, 20, 8, 8)},
+       {"tile of 32 x 48", paddedUnits(false, 32, 48, 48)},
+       {"PackBits lone strip of four times the picture's rows", paddedUnits(true, 20, 40, 40, 32773)},
+       {"PackBits last strip of 8 rows placing 2", paddedUnits(true, 20, 8, 8, 32773)},
+       {"PackBits tile of 32 x 48", paddedUnits(false, 32, 48, 48, 32773)}});
   Bytes spoilt = paddedUnits(true, 20, 0xFFFFFFFF, 11, 8, true);
   cBufWrapperIO io(spoilt.data(), static_cast<long long>(spoilt.size()), false);
   cPictTIFF pict;
