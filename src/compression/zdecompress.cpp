@@ -42,9 +42,9 @@ eInflated inflateSteps(z_stream& stream, const unsigned char* in, unsigned long 
 
 }  // namespace
 
-eZlibEnd zlibStreamEnd(const unsigned char* in, unsigned long long len, unsigned long long most) {
+sZlibEnd zlibStreamEnd(const unsigned char* in, unsigned long long len, unsigned long long most) {
   z_stream stream;
-  if (!startInflate(stream)) return eZlibEnd::broken;
+  if (!startInflate(stream)) return {eZlibEnd::broken, 0};
   unsigned char drop[16384];
   stream.next_in = const_cast<Bytef*>(in);
   unsigned long long made = 0;
@@ -63,8 +63,8 @@ eZlibEnd zlibStreamEnd(const unsigned char* in, unsigned long long len, unsigned
     made += static_cast<unsigned int>(stream.next_out - drop);
   }
   inflateEnd(&stream);
-  if (made > most) return eZlibEnd::runsOn;
-  return rc == Z_STREAM_END ? eZlibEnd::whole : eZlibEnd::broken;
+  if (made > most) return {eZlibEnd::runsOn, made};
+  return {rc == Z_STREAM_END ? eZlibEnd::whole : eZlibEnd::broken, made};
 }
 
 cZDecompress::cZDecompress() { std::memset(&stream, 0, sizeof stream); }

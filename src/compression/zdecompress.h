@@ -12,9 +12,14 @@ enum class eZlibEnd {
   broken,  // cut, damaged or its checksum wrong before that
 };
 
+struct sZlibEnd {
+  eZlibEnd end;
+  unsigned long long made;  // bytes inflated, at most `most` + 1
+};
+
 // Inflates a zlib stream of `len` bytes, its output dropped, as far as
 // making `most` bytes.
-eZlibEnd zlibStreamEnd(const unsigned char* in, unsigned long long len, unsigned long long most);
+sZlibEnd zlibStreamEnd(const unsigned char* in, unsigned long long len, unsigned long long most);
 
 class cZDecompress : public cDecompress {
  public:

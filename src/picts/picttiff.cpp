@@ -85,6 +85,7 @@ void cPictTIFF::reset() {
   mySampleFormat = 0;
   myJpegTables.set(0);
   myBottomUp = true;
+  myReadLeft = myRunOnLeft = 0;
   removeProp(epEmbeddedWidth);
   removeProp(epEmbeddedHeight);
   removeProp(epEmbeddedCompression);
@@ -427,11 +428,10 @@ bool cPictTIFF::unitWorkBounded(long long w, long long h, int compression) {
     const long long shownRow = ceilDiv(cols * samples * myBitsPerSample, 8);
     const long long rowBytes = isFax(compression) ? shownRow : unitRowBytes(unit);
     work.add(static_cast<unsigned long long>(rowBytes), static_cast<unsigned long long>(shownRow * unit.rows),
-             static_cast<unsigned long long>(unit.rows), static_cast<unsigned long long>(unit.held),
-             static_cast<unsigned long long>(unitBytes(unit)));
+             static_cast<unsigned long long>(unit.rows));
     return true;
   });
-  myInflateDeclared = work.declaredAffordable();
+  startUnits(work);
   return work.placedAffordable();
 }
 
@@ -439,23 +439,59 @@ cPictTIFF::sUnitWork::sUnitWork(unsigned long long fileBytes, unsigned long long
     : fileBytes(fileBytes), fileMakes(saturatedSum(0, fileBytes, expansion)) {}
 
 void cPictTIFF::sUnitWork::add(unsigned long long rowBytes, unsigned long long shownBytes,
-                               unsigned long long rows, unsigned long long declaredRows,
-                               unsigned long long readBytes) {
+                               unsigned long long rows) {
   shown = saturatedSum(shown, shownBytes, 1);
   placed = saturatedSum(placed, rowBytes, rows);
-  declared = saturatedSum(declared, rowBytes, std::max(rows, declaredRows));
-  read = saturatedSum(read, readBytes, 1);
 }
 
 unsigned long long cPictTIFF::sUnitWork::slack() const {
   return saturatedSum(kUnitWorkFloor, shown, kUnitWorkPerShownByte);
 }
 
-bool cPictTIFF::sUnitWork::placedAffordable() const {
-  return placed <= bound() && read <= saturatedSum(slack(), fileBytes, 1);
-}
+unsigned long long cPictTIFF::sUnitWork::readable() const { return saturatedSum(slack(), fileBytes, 1); }
 
 unsigned long long cPictTIFF::sUnitWork::bound() const { return std::max(slack(), fileMakes); }
+
+void cPictTIFF::startUnits(const sUnitWork& work) {
+  myReadLeft = work.readable();
+  myRunOnLeft = work.slack();
+}
+
+long long cPictTIFF::firstRead(int compression, long long count, long long rowBytes, long long rows,
+                               long long held) {
+  const bool deflate = compression == 8 || compression == 32946;
+  const unsigned long long makes =
+      saturatedSum(0, static_cast<unsigned long long>(rowBytes),
+                   static_cast<unsigned long long>(deflate ? std::max(rows, held) : rows));
+  unsigned long long most;
+  switch (compression) {
+    case 1:
+      most = makes;
+      break;
+    // Stored blocks add 5 bytes to each 64 KiB, the header and checksum 6.
+    case 8:
+    case 32946:
+      most = saturatedSum(makes / 8192 + 64, makes, 1);
+      break;
+    // A code is at most 12 bits and makes a byte at least; writers clear
+    // the table once in some 3,800 codes.
+    case 5:
+      most = saturatedSum(makes / 1024 + 64, makes, 3) / 2;
+      break;
+    default:
+      most = ~0ULL;
+  }
+  return most < static_cast<unsigned long long>(count) ? static_cast<long long>(most) : count;
+}
+
+bool cPictTIFF::readUnitBytes(cFileIOTarget* io, unsigned long long offset, long long bytes,
+                              unsigned char* to) {
+  const unsigned long long n = static_cast<unsigned long long>(bytes);
+  if (n > myReadLeft) return false;
+  myReadLeft -= n;
+  return !bytes ||
+         (io->set_fp(static_cast<long long>(offset)) && io->readf(to, static_cast<unsigned int>(bytes)));
+}
 
 // RowsPerStrip, or a plane's rows shared evenly among its strips.
 long long cPictTIFF::stripRows(long long h, long long perPlane) const {
@@ -500,9 +536,10 @@ long long cPictTIFF::unitBytes(const sUnit& unit) const {
   if (rowBytes > 0xFFFFFFFFLL) return -1;
   const unsigned long long count =
       unit.byteCount ? unit.byteCount : static_cast<unsigned long long>(rowBytes * unit.rows);
-  // A count is believed only when its bytes are in the file.
-  if (unit.offset >= mySize || count > mySize - unit.offset || count > 0xFFFFFFFFULL) return -1;
-  return static_cast<long long>(count);
+  // A count running past the file costs nothing: what its decoder reads
+  // must be in the file.
+  if (unit.offset >= mySize) return -1;
+  return static_cast<long long>(std::min({count, mySize - unit.offset, 0xFFFFFFFFULL}));
 }
 
 bool cPictTIFF::decodeUnits(cFileIOTarget* io, int compression) {
@@ -522,48 +559,55 @@ bool cPictTIFF::processTiles(cFileIOTarget* io, int compression) {
   return onAfterDecodeTiles();
 }
 
-bool cPictTIFF::decodeUnit(cFileIOTarget* io, int compression, const sUnit& unit) {
-  const long long count = unitBytes(unit);
-  if (count < 0) return false;
-  const long long samples = myPlanar ? 1 : mySamplesPerPixel, rowBytes = unitRowBytes(unit);
+bool cPictTIFF::readInput(cFileIOTarget* io, unsigned long long offset, long long bytes) {
   try {
     // Compressed strips differ in size, so their buffer only grows: the
     // count says how much of it this strip fills (the allocation is freed
     // without its size). A decoder that replaced the buffer gets a new one.
-    if (count > myInputCapacity || myInput.ptr != myInputAllocation) {
+    if (bytes > myInputCapacity || myInput.ptr != myInputAllocation) {
       myInputAllocation = nullptr;
-      myInput.set(count);
+      myInput.set(bytes);
       myInputAllocation = myInput.ptr;
       myInputCapacity = myInput.count;
     }
-    myInput.count = count;
+    myInput.count = bytes;
   } catch (const std::bad_alloc&) {
     return false;
   }
-  if (count && (!io->set_fp(unit.offset) || !io->readf(myInput.ptr, static_cast<unsigned int>(count))))
-    return false;
+  return readUnitBytes(io, offset, bytes, myInput.ptr);
+}
+
+bool cPictTIFF::decodeUnit(cFileIOTarget* io, int compression, const sUnit& unit) {
+  const long long count = unitBytes(unit);
+  if (count < 0) return false;
+  const long long samples = myPlanar ? 1 : mySamplesPerPixel, rowBytes = unitRowBytes(unit);
   sDecomress& out = myUnitData;
-  out.rowBytes = static_cast<unsigned int>(rowBytes);
-  out.bitsPerSample = myBitsPerSample;
-  out.samplesPerPixel = static_cast<unsigned int>(samples);
-  out.rows = static_cast<unsigned int>(unit.rows);
-  out.planarConfig = myPlanarConfig;
-  out.photometric = myPhotometric;
-  out.sampleFormat = mySampleFormat;
-  out.bigEndian = myBigEndian;
   myUnit = unit;
   myUnitHeld = unit.held;
-  myUnitHeldCapped = !myInflateDeclared;
-  const bool decoded = decodeStripe(myInput, compression, out);
+  bool decoded = false;
+  for (long long bytes = firstRead(compression, count, rowBytes, unit.rows, unit.held);;
+       bytes = std::min(count, 2 * bytes)) {
+    if (!readInput(io, unit.offset, bytes)) break;
+    out.rowBytes = static_cast<unsigned int>(rowBytes);
+    out.bitsPerSample = myBitsPerSample;
+    out.samplesPerPixel = static_cast<unsigned int>(samples);
+    out.rows = static_cast<unsigned int>(unit.rows);
+    out.planarConfig = myPlanarConfig;
+    out.photometric = myPhotometric;
+    out.sampleFormat = mySampleFormat;
+    out.bigEndian = myBigEndian;
+    // A compression may answer in a format of its own (JPEG's RGB rows, fax
+    // rows cut to the columns shown); the columns shown must be there.
+    decoded = decodeStripe(myInput, compression, out);
+    const long long outRow =
+        ceilDiv(static_cast<long long>(out.bitsPerSample) * out.samplesPerPixel * unitColumns(), 8);
+    decoded = decoded && out.rowBytes >= outRow && out.rows >= unit.rows &&
+              out.data.count >= static_cast<long long>(out.rowBytes) * unit.rows;
+    if (decoded || bytes >= count) break;
+    if (out.data.ptr == myInputAllocation) swapBuffers(myInput, out.data);
+  }
   myUnitHeld = 0;
-  myUnitHeldCapped = false;
   if (!decoded) return false;
-  // A compression may answer in a format of its own (JPEG's RGB rows, fax
-  // rows cut to the columns shown); the columns shown must be there.
-  long long outRow = ceilDiv(static_cast<long long>(out.bitsPerSample) * out.samplesPerPixel * unitColumns(), 8);
-  if (out.rowBytes < outRow || out.rows < unit.rows ||
-      out.data.count < static_cast<long long>(out.rowBytes) * unit.rows)
-    return false;
   // Predictor 2 is the byte compressions' alone: fax rows carry no differences.
   myPredicted = myPredictor == 2 && !isJpeg(compression) && !isFax(compression);
   const unsigned int row = static_cast<unsigned int>(unit.y);

@@ -138,40 +138,48 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   bool myBottomUp = true;
 
   // Rows the data of the unit being decoded hold, when more than it
-  // places: a tile's below the picture's last row, a strip's past it. A
-  // Deflate stream must end with them, unless `myUnitHeldCapped`, set
-  // where the picture cannot afford inflating every unit's: then a few
-  // times the rows the unit places stand for them, and a stream running
-  // on past a few times those runs into padding that is not read.
+  // places: a tile's below the picture's last row, a strip's past it.
   long long myUnitHeld = 0;
-  bool myUnitHeldCapped = false;
 
   // What decoding a picture's strips or tiles costs against the bytes the
   // picture shows and those the file's data can make, so that forged unit
   // sides or units sharing their data cannot make a small file cost
-  // gigabytes: the bytes each unit reads, the rows it places, a tile's full
-  // width included, and every row it declares, a tile's below the picture
-  // too. Units that each hold their own data never read more than the file
-  // holds nor make more than its data can, whatever their width.
+  // gigabytes: the rows each unit places, a tile's full width included.
+  // Units that each hold their own data never make more than their data
+  // can, whatever their width.
   struct sUnitWork {
     // `fileBytes` of data making at most `expansion` bytes each.
     sUnitWork(unsigned long long fileBytes, unsigned long long expansion);
-    unsigned long long fileBytes, fileMakes, shown = 0, placed = 0, declared = 0, read = 0;
-    void add(unsigned long long rowBytes, unsigned long long shownBytes, unsigned long long rows,
-             unsigned long long declaredRows, unsigned long long readBytes);
-    // Units that read more than the file holds, or place more than both a
-    // few times what the picture shows and what the file's data can make,
-    // share data: such a picture is refused unless that excess is within a
-    // few times what it shows.
-    bool placedAffordable() const;
-    // Declared rows are inflated, for each stream's checksum, only while
-    // all of them together are as affordable; else a unit is inflated a
-    // few times the rows it places at most.
-    bool declaredAffordable() const { return declared <= bound(); }
+    unsigned long long fileBytes, fileMakes, shown = 0, placed = 0;
+    void add(unsigned long long rowBytes, unsigned long long shownBytes, unsigned long long rows);
+    // Units that place more than both a few times what the picture shows
+    // and what the file's data can make share data: such a picture is
+    // refused unless that excess is within a few times what it shows.
+    bool placedAffordable() const { return placed <= bound(); }
     unsigned long long bound() const;
     // A few times what the picture shows, and a floor for small pictures.
     unsigned long long slack() const;
+    // The bytes all units together may read: the file's, and the slack
+    // again for units that share theirs.
+    unsigned long long readable() const;
   };
+
+  // Starts the units' budgets: what they read, and what their streams make
+  // past their rows on the way to their ends.
+  void startUnits(const sUnitWork& work);
+  // The first bytes of a unit of `count` bytes worth reading: what its
+  // decoder can use to make the `rows` of `rowBytes` it places (for Deflate
+  // the `held` rows of its stream, so that the stream's end is met). A
+  // decoder that fails short of them is given twice as many, up to `count`.
+  static long long firstRead(int compression, long long count, long long rowBytes, long long rows,
+                             long long held);
+  // `bytes` from `offset` into `to`, charged to what the units may read.
+  bool readUnitBytes(cFileIOTarget* io, unsigned long long offset, long long bytes, unsigned char* to);
+  // Bytes the picture's Deflate streams may still make past their units'
+  // rows: a stream ending within them is checked to its end, wherever
+  // RowsPerStrip says its rows end; past them the rest of a stream is
+  // padding, left unread.
+  unsigned long long myRunOnLeft = 0;
 
  private:
   // Where one strip or tile lands in the picture.
@@ -188,20 +196,21 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   bool decodeInto(cFileIOTarget* io, sExtPictDef* target);
   bool dataCanFill(long long w, long long h, int compression) const;
   bool unitsComplete(long long w, long long h, int compression) const;
-  // Whether the units' rows are affordable to inflate; notes whether their
-  // declared rows are too.
+  // Whether the units' rows are affordable to decode; starts their budgets.
   bool unitWorkBounded(long long w, long long h, int compression);
   long long stripRows(long long h, long long perPlane) const;
   // Hands `visit` each strip or tile of a w x h picture in file order;
   // false as soon as `visit` answers false.
   bool eachUnit(long long w, long long h, const std::function<bool(const sUnit&)>& visit) const;
   long long unitRowBytes(const sUnit& unit) const;
-  // The bytes `unit` is read from (its count, or its rows' size when the
-  // file gives none); -1 when the file does not hold them.
+  // The bytes `unit` may be read from: its count, or its rows' size when
+  // the file gives none, up to the file's end; -1 when it starts past it.
   long long unitBytes(const sUnit& unit) const;
   // Every unit, in order, through decodeUnit; those the target does not show are skipped.
   bool decodeUnits(cFileIOTarget* io, int compression);
   bool decodeUnit(cFileIOTarget* io, int compression, const sUnit& unit);
+  // The first `bytes` of the unit at `offset` into `myInput`.
+  bool readInput(cFileIOTarget* io, unsigned long long offset, long long bytes);
   // The unit being decoded, its first row at `row`, and how many of its
   // columns lie in the picture.
   sUnit unitAt(unsigned int row) const;
@@ -224,9 +233,9 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   // The picture's adjustment tables, looked up once per decode.
   void takeCurves();
   bool decodeLZW(_typebuf<unsigned char>& in, sDecomress& out, long long need);
-  // A stream that runs on past `need` must end, checksum and all, within a
-  // few times it, or, `padded`, run on past that.
-  bool decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long long need, bool padded);
+  // `need` bytes of a stream, which is then checked to its end while
+  // `myRunOnLeft` allows.
+  bool decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long long need);
   bool decodeJPEG(_typebuf<unsigned char>& in, sDecomress& out);
   bool decompressFax(_typebuf<unsigned char>& in, sDecomress& out, bool group4);
 
@@ -243,7 +252,7 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   _typebuf<unsigned long long> mySampleRow;
   unsigned long long mySize = 0;
   bool myPlanar = false;
-  bool myInflateDeclared = false;
+  unsigned long long myReadLeft = 0;
   bool myRendering = false;
   _typebuf<unsigned int> myRenderRow8;
   _typebuf<unsigned long long> myRenderRow16;

@@ -285,18 +285,15 @@ bool cPictTIFF_EP::decodeRawUnits(cFileIOTarget* io, int method) {
   eachRawUnit(method, [&](const sRawUnit& unit) {
     const long long shown = rawRowBytes(std::min(unit.width, myRawWidth - unit.x)) * unit.rows;
     work.add(static_cast<unsigned long long>(rawRowBytes(unit.width)), static_cast<unsigned long long>(shown),
-             static_cast<unsigned long long>(unit.rows), static_cast<unsigned long long>(unit.held),
-             static_cast<unsigned long long>(rawUnitBytes(unit)));
+             static_cast<unsigned long long>(unit.rows));
     return true;
   });
   if (!work.placedAffordable()) return false;
-  const bool declared = work.declaredAffordable();
+  startUnits(work);
   return eachRawUnit(method, [&](const sRawUnit& unit) {
     myUnitHeld = unit.held;
-    myUnitHeldCapped = !declared;
     const bool decoded = decodeRawUnit(io, method, unit);
     myUnitHeld = 0;
-    myUnitHeldCapped = false;
     return decoded;
   });
 }
@@ -350,12 +347,6 @@ bool cPictTIFF_EP::decodeLosslessUnit(const _typebuf<unsigned char>& in, long lo
 bool cPictTIFF_EP::decodeRawUnit(cFileIOTarget* io, int compression, const sRawUnit& unit) {
   const long long count = rawUnitBytes(unit);
   if (count < 0) return false;
-  try {
-    if (myUnitIn.count != count) myUnitIn.set(count);
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
-  if (!io->set_fp(unit.offset) || !io->readf(myUnitIn.ptr, static_cast<unsigned>(count))) return false;
   // A tile may pass the raw's edges, but one larger than the raw itself
   // is believed only as far as its bytes go.
   const long long area = unit.width * unit.rows;
@@ -365,15 +356,27 @@ bool cPictTIFF_EP::decodeRawUnit(cFileIOTarget* io, int compression, const sRawU
   myRawUnitX = unit.x;
   myRawUnitY = unit.y;
   myRawUnitWidth = unit.width;
+  const long long rowBytes = rawRowBytes(unit.width);
   sDecomress out;
   swapBuffers(out.data, myUnitOut);
-  out.rowBytes = static_cast<unsigned>(rawRowBytes(unit.width));
-  out.rows = static_cast<unsigned>(unit.rows);
-  out.bitsPerSample = myBitsPerSample;
-  out.samplesPerPixel = 1;
-  out.bigEndian = myBigEndian;
-  bool done =
-      decodeStripe(myUnitIn, compression, out) && decodeColors16bpp(static_cast<unsigned>(unit.y), out);
+  bool done = false;
+  for (long long bytes = firstRead(compression, count, rowBytes, unit.rows, unit.held);;
+       bytes = std::min(count, 2 * bytes)) {
+    try {
+      if (myUnitIn.count != bytes) myUnitIn.set(bytes);
+    } catch (const std::bad_alloc&) {
+      break;
+    }
+    if (!readUnitBytes(io, unit.offset, bytes, myUnitIn.ptr)) break;
+    out.rowBytes = static_cast<unsigned>(rowBytes);
+    out.rows = static_cast<unsigned>(unit.rows);
+    out.bitsPerSample = myBitsPerSample;
+    out.samplesPerPixel = 1;
+    out.bigEndian = myBigEndian;
+    done = decodeStripe(myUnitIn, compression, out);
+    if (done || bytes >= count) break;
+  }
+  done = done && decodeColors16bpp(static_cast<unsigned>(unit.y), out);
   swapBuffers(out.data, myUnitOut);
   return done;
 }

@@ -19,11 +19,6 @@ namespace {
 // Neither Deflate nor PackBits expands one input byte into more than this many.
 constexpr long long kMaxDeflateRatio = 1032;
 constexpr long long kMaxPackBitsRatio = 64;
-// Writers that run a Deflate stream on past its unit add some rows, not a
-// picture's worth: what a stream makes past its unit's rows is held to this
-// many times the unit's own size, so that units sharing one long stream
-// cannot each cost its whole length.
-constexpr unsigned long long kDeflateRunOnUnits = 2;
 
 long long boundedSize(long long need, long long inputBytes, long long ratio) {
   long long most = inputBytes * ratio + 64;
@@ -108,22 +103,8 @@ bool cPictTIFF::decodeStripe(_typebuf<unsigned char>& in, int compression, sDeco
     case 7:
       return decodeJPEG(in, out);
     case 8:
-    case 32946: {
-      // A unit is inflated whole, a tile's rows below the picture included,
-      // so that its checksum is reached like any other unit's; only the rows
-      // it places must be there. Where the picture cannot afford its units'
-      // declared rows, a few times the rows a unit places stand for them.
-      long long held = 0;
-      const bool huge = __builtin_mul_overflow(static_cast<long long>(out.rowBytes), myUnitHeld, &held);
-      held = std::max(need, held);
-      if (myUnitHeldCapped) {
-        const long long most = need + need * kDeflateRunOnUnits;
-        held = huge || held > most ? most : held;
-      } else if (huge) {
-        return false;
-      }
-      return decodeDeflate(in, out, held, myUnitHeldCapped) && out.data.count >= need;
-    }
+    case 32946:
+      return decodeDeflate(in, out, need) && out.data.count >= need;
     case 32773: {
       // Rows a unit holds past the picture's last one are padding: a run
       // reaching into them is cut where the picture ends, not damage.
@@ -152,9 +133,18 @@ bool cPictTIFF::decodeLZW(_typebuf<unsigned char>& in, sDecomress& out, long lon
   }
 }
 
-bool cPictTIFF::decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long long need, bool padded) {
+bool cPictTIFF::decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long long need) {
+  // The rows the unit holds past those it places are inflated with them
+  // while the picture can afford them: a bottom tile's stream then ends
+  // within its buffer.
+  unsigned long long held = 0;
+  if (__builtin_mul_overflow(static_cast<unsigned long long>(out.rowBytes),
+                             static_cast<unsigned long long>(std::max(myUnitHeld, 0LL)), &held))
+    held = ~0ULL;
+  const unsigned long long unit = static_cast<unsigned long long>(need);
+  const long long room = need + static_cast<long long>(held > unit ? std::min(held - unit, myRunOnLeft) : 0);
   try {
-    sizeBuffer(out.data, boundedSize(need, in.count, kMaxDeflateRatio));
+    sizeBuffer(out.data, boundedSize(room, in.count, kMaxDeflateRatio));
   } catch (const std::bad_alloc&) {
     return false;
   }
@@ -163,18 +153,20 @@ bool cPictTIFF::decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long
   // Rows are trusted only from a stream that reached its end and checksum:
   // a cut or damaged one, or one whose checksum is missing or wrong, may
   // hold every row and still be wrong in any of them. A stream that runs on
-  // past its unit, as some writers' do, is read to its end without keeping
-  // what it makes there; one that runs on further than writers do is taken
-  // as cut there, or, `padded`, as running into padding that is not read.
-  // Either way a stream ending within that is checked to its end, so that
-  // its verdict does not hang on how many rows its unit claims.
-  out.data.count = static_cast<long long>(inflated.produced);
+  // past its unit's rows, as some writers' and every bottom tile's do, is
+  // read to its end without keeping what it makes there, however many rows
+  // its unit claims, while the picture's streams have not made their share
+  // of such rows; past that the rest is padding, not read.
+  const unsigned long long produced = inflated.produced;
+  out.data.count = static_cast<long long>(std::min(produced, unit));
+  myRunOnLeft -= std::min(myRunOnLeft, produced > unit ? produced - unit : 0);
   if (inflated.end == eInflateEnd::finished) return true;
   if (inflated.end != eInflateEnd::outputFull) return false;
-  const unsigned long long unit = static_cast<unsigned long long>(need);
-  const eZlibEnd end =
-      zlibStreamEnd(in.ptr, static_cast<unsigned long long>(in.count), unit + unit * kDeflateRunOnUnits);
-  return end == eZlibEnd::whole || (padded && end == eZlibEnd::runsOn);
+  if (!myRunOnLeft) return true;
+  const unsigned long long most = myRunOnLeft > ~0ULL - unit ? ~0ULL : unit + myRunOnLeft;
+  const sZlibEnd end = zlibStreamEnd(in.ptr, static_cast<unsigned long long>(in.count), most);
+  myRunOnLeft -= std::min(myRunOnLeft, end.made);
+  return end.end != eZlibEnd::broken;
 }
 
 bool cPictTIFF::decompressFax3(_typebuf<unsigned char>& in, sDecomress& out) {

@@ -132,7 +132,7 @@ TEST(ZDecompress, StreamEndsWholeWithinItsLimit) {
                {"cut", cut, ~0ULL, eZlibEnd::broken}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(zlibStreamEnd(c.stream.data(), c.stream.size(), c.most), c.end);
+    EXPECT_EQ(zlibStreamEnd(c.stream.data(), c.stream.size(), c.most).end, c.end);
   }
 }
 

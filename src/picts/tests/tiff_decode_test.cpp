@@ -437,11 +437,11 @@ long long mismatchesWithTiff2rgba(const std::string& path) {
   return mismatched;
 }
 
-// zlib data of `data`.
-Bytes zlibOf(const Bytes& data) {
+// zlib data of `data`; level 0 stores it.
+Bytes zlibOf(const Bytes& data, int level = 6) {
   Bytes z(compressBound(uLong(data.size())));
   uLongf size = uLongf(z.size());
-  compress2(z.data(), &size, data.data(), uLong(data.size()), 6);
+  compress2(z.data(), &size, data.data(), uLong(data.size()), level);
   z.resize(size);
   return z;
 }
@@ -511,6 +511,70 @@ TEST(TiffDecode, ManyUnitFilesDecodeAsLibtiffOrAreRefusedBeforeThePicture) {
   }
 }
 
+struct sNamedFile {
+  const char* name;
+  Bytes file;
+};
+
+// Each file decodes as tiff2rgba decodes it.
+void expectEachAsTiff2rgba(const std::vector<sNamedFile>& files) {
+  const std::string path = scratchDir() + "/as_tiff2rgba.tif";
+  for (const sNamedFile& f : files) {
+    SCOPED_TRACE(f.name);
+    writeFile(path, f.file);
+    EXPECT_EQ(mismatchesWithTiff2rgba(path), 0);
+    std::remove(path.c_str());
+    std::remove((path + ".rgba.tif").c_str());
+  }
+}
+
+// A w x h grey picture in one-row strips, Deflate or stored, each strip's
+// count running on to the end of all strips' data, as some writers count.
+Bytes stripsCountedToTheEnd(uint32_t w, uint32_t h, bool deflated) {
+  Writer writer;
+  std::vector<uint64_t> offsets;
+  for (uint32_t y = 0; y < h; ++y) {
+    Bytes row(w);
+    for (uint32_t x = 0; x < w; ++x) row[x] = uint8_t(x * 3 + y * 7 + x * y % 13);
+    offsets.push_back(writer.addBlob(deflated ? zlibOf(row) : row));
+  }
+  const uint64_t end = writer.headerSize() + writer.blobs.size();
+  std::vector<uint64_t> counts;
+  for (uint64_t at : offsets) counts.push_back(end - at);
+  return greyUnitsFile(writer, w, h, deflated ? 8 : 1, false, w, 1, offsets, counts);
+}
+
+// 12288 x 16 grey in three stored 4096 x 4096 tiles all at one tile's 16 MiB.
+Bytes tilesSharingOneTile() {
+  const uint32_t side = 4096;
+  Bytes tile(size_t(side) * side);
+  for (size_t i = 0; i < tile.size(); ++i) tile[i] = uint8_t(i * 7 + i / side * 3);
+  Writer writer;
+  const uint64_t at = writer.addBlob(tile);
+  return greyUnitsFile(writer, 3 * side, 16, 1, true, side, side, {at, at, at},
+                       {tile.size(), tile.size(), tile.size()});
+}
+
+// 50 x 40 grey in one stored strip whose count runs past the file's end.
+Bytes stripCountedPastTheFile() {
+  const uint32_t w = 50, h = 40;
+  Bytes pixels(size_t(w) * h);
+  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = uint8_t(i * 5 + i / w);
+  Writer writer;
+  const uint64_t at = writer.addBlob(pixels);
+  return greyUnitsFile(writer, w, h, 1, false, w, h, {at}, {pixels.size() * 1000});
+}
+
+// Units whose declared byte counts overlap, share their data or run past the
+// file cost only what their decoders read, and show as libtiff shows them.
+TEST(TiffDecode, UnitsCountedPastTheirDataDecodeAsTiff2rgba) {
+  expectEachAsTiff2rgba(
+      {{"1000 one-row Deflate strips counted to the end", stripsCountedToTheEnd(1000, 1000, true)},
+       {"1000 one-row stored strips counted to the end", stripsCountedToTheEnd(1000, 1000, false)},
+       {"three 4096 x 4096 stored tiles at one tile's data", tilesSharingOneTile()},
+       {"a stored strip counted past the file", stripCountedPastTheFile()}});
+}
+
 // 40 x 30 grey in Deflate strips of 8 rows whose streams hold `extra` rows
 // more than their strip, as some writers make them; `flip` spoils the last
 // checksum byte of every stream.
@@ -555,10 +619,10 @@ Bytes sharedStreamStrips() {
 }
 
 // Such strips decode as libtiff reads them once their whole stream is
-// inflated and checked; a spoilt checksum past the strip's rows is damage.
-// Past twice the strip's own size a stream is taken as cut there, as a
-// stream that ends short of its checksum is, though libtiff, which stops at
-// the strip's rows, shows the picture.
+// inflated and checked, however far past the strip's rows it runs; a spoilt
+// checksum past them is damage. Strips sharing one long stream check it
+// once; past the picture's share of such rows the rest is padding, not
+// read, as libtiff, which stops at the strip's rows, reads it.
 TEST(TiffDecode, DeflateStripsHoldingMoreRowsThanTheStrip) {
   const struct {
     const char* name;
@@ -568,9 +632,11 @@ TEST(TiffDecode, DeflateStripsHoldingMoreRowsThanTheStrip) {
                {"a row more", longDeflateStrips(1, false), true},
                {"nine rows more", longDeflateStrips(9, false), true},
                {"sixteen rows more", longDeflateStrips(16, false), true},
-               {"seventeen rows more", longDeflateStrips(17, false), false},
+               {"seventeen rows more", longDeflateStrips(17, false), true},
+               {"a hundred rows more", longDeflateStrips(100, false), true},
                {"a row more, checksum spoilt", longDeflateStrips(1, true), false},
-               {"strips sharing one long stream", sharedStreamStrips(), false}};
+               {"a hundred rows more, checksum spoilt", longDeflateStrips(100, true), false},
+               {"strips sharing one long stream", sharedStreamStrips(), true}};
   const std::string path = scratchDir() + "/long_strips.tif";
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -586,52 +652,60 @@ TEST(TiffDecode, DeflateStripsHoldingMoreRowsThanTheStrip) {
   }
 }
 
-// A 4-row picture in one Deflate strip whose stream holds 16 rows: with one
-// byte of its first row changed after its checksum was made it is damage
-// whatever RowsPerStrip claims (absent, 4, 16 or 2^32-1); sound, in a strip
-// declaring its 16 rows or more, it decodes as libtiff reads its rows.
+// A picture in one Deflate strip whose stream holds more rows than the
+// picture: with one byte of its first row changed after its checksum was
+// made it is damage whatever RowsPerStrip claims (absent, the picture's
+// rows, more, the stream's, 2^32-1); sound, it decodes as libtiff reads its
+// rows, however few rows RowsPerStrip gives the strip.
 TEST(TiffDecode, ADamagedDeflateStripIsDamageWhateverItsRowsPerStrip) {
-  const uint32_t w = 20, h = 4, held = 16;
-  Bytes rows(size_t(w) * held);
-  for (size_t i = 0; i < rows.size(); ++i) rows[i] = uint8_t(100 + i * 7 % 50);
-  const Bytes sound = zlibOf(rows);
-  Bytes changed = rows;
-  ++changed[13];
-  // The changed rows under the sound rows' checksum.
-  Bytes damagedStream = zlibOf(changed);
-  std::copy(sound.end() - 4, sound.end(), damagedStream.end() - 4);
+  const struct {
+    uint32_t w, h, held;
+    int level;
+    size_t changedAt;
+    std::vector<uint64_t> rowsPerStrip;  // 0: absent
+  } cases[] = {{20, 4, 16, 6, 13, {0, 4, 16, 0xFFFFFFFF}},
+               {37, 16, 640, 0, 1, {0, 16, 21, 640, 1000, 0xFFFFFFFF}}};
   const std::string path = scratchDir() + "/damaged_strip.tif";
-  for (uint64_t rowsPerStrip : {uint64_t{0}, uint64_t{h}, uint64_t{held}, uint64_t{0xFFFFFFFF}})
-    for (bool damaged : {false, true}) {
-      SCOPED_TRACE(std::to_string(rowsPerStrip) + (damaged ? ", damaged" : ", sound"));
-      const Bytes& z = damaged ? damagedStream : sound;
-      Writer writer;
-      const uint64_t at = writer.addBlob(z);
-      Bytes file = greyUnitsFile(writer, w, h, 8, false, rowsPerStrip, rowsPerStrip, {at}, {z.size()});
-      if (!rowsPerStrip) {
-        std::erase_if(writer.ifds[0], [](const Entry& e) { return e.tag == 278; });
-        file = writer.build();
-      }
-      cBufWrapperIO io(file.data(), static_cast<long long>(file.size()), false);
-      cPictTIFF pict;
-      const bool decoded = pict.decode(&io);
-      if (damaged) {
-        EXPECT_FALSE(decoded);
-      } else if (rowsPerStrip >= held) {
-        ASSERT_TRUE(decoded);
+  for (const auto& c : cases) {
+    Bytes rows(size_t(c.w) * c.held);
+    for (size_t i = 0; i < rows.size(); ++i) rows[i] = uint8_t(100 + i * 7 % 50);
+    const Bytes sound = zlibOf(rows, c.level);
+    Bytes changed = rows;
+    ++changed[c.changedAt];
+    // The changed rows under the sound rows' checksum.
+    Bytes damagedStream = zlibOf(changed, c.level);
+    std::copy(sound.end() - 4, sound.end(), damagedStream.end() - 4);
+    for (uint64_t rowsPerStrip : c.rowsPerStrip)
+      for (bool damaged : {false, true}) {
+        SCOPED_TRACE(std::to_string(c.w) + " x " + std::to_string(c.h) + " holding " +
+                     std::to_string(c.held) + ", RowsPerStrip " + std::to_string(rowsPerStrip) +
+                     (damaged ? ", damaged" : ", sound"));
+        const Bytes& z = damaged ? damagedStream : sound;
+        Writer writer;
+        const uint64_t at = writer.addBlob(z);
+        Bytes file = greyUnitsFile(writer, c.w, c.h, 8, false, rowsPerStrip, rowsPerStrip, {at}, {z.size()});
+        if (!rowsPerStrip) {
+          std::erase_if(writer.ifds[0], [](const Entry& e) { return e.tag == 278; });
+          file = writer.build();
+        }
+        cBufWrapperIO io(file.data(), static_cast<long long>(file.size()), false);
+        cPictTIFF pict;
+        const bool decoded = pict.decode(&io);
+        EXPECT_EQ(decoded, !damaged);
+        if (damaged || !decoded) continue;
         // libtiff's scanlines, as tiffcp copies them: its strip and RGBA
-        // readers stop 51 bytes into such a strip.
+        // readers stop short of such a strip's rows.
         writeFile(path, file);
         TIFF* tif = TIFFOpen(path.c_str(), "r");
         ASSERT_TRUE(tif);
-        Bytes theirs(size_t(w) * h);
-        for (uint32_t y = 0; y < h; ++y) EXPECT_EQ(TIFFReadScanline(tif, theirs.data() + y * w, y, 0), 1);
+        Bytes theirs(size_t(c.w) * c.h);
+        for (uint32_t y = 0; y < c.h; ++y) EXPECT_EQ(TIFFReadScanline(tif, theirs.data() + y * c.w, y, 0), 1);
         TIFFClose(tif);
         EXPECT_TRUE(std::equal(theirs.begin(), theirs.end(), rows.begin()));
         for (size_t i = 0; i < theirs.size(); ++i)
-          EXPECT_EQ(pict.raw8Bpp()[(h - 1 - i / w) * w + i % w] & 0xFF, theirs[i]) << i;
+          EXPECT_EQ(pict.raw8Bpp()[(c.h - 1 - i / c.w) * c.w + i % c.w] & 0xFF, theirs[i]) << i;
       }
-    }
+  }
 }
 
 // PackBits of `data` in literals of 128 bytes, a unit packed as one run of
@@ -671,24 +745,14 @@ Bytes paddedUnits(bool strips, uint32_t unitW, uint64_t declared, uint32_t held,
 // read alike in a lone strip, a last strip and a tile, Deflate or PackBits
 // runs reaching into them, as tiff2rgba reads them; a stream ending in them with its checksum spoilt is still damage.
 TEST(TiffDecode, PaddingPastThePictureReadsAlikeInStripsAndTiles) {
-  const struct {
-    const char* name;
-    Bytes file;
-  } cases[] = {{"lone strip of four times the picture's rows", paddedUnits(true, 20, 40, 40)},
-               {"lone strip of RowsPerStrip 2^32-1 holding 40 rows", paddedUnits(true, 20, 0xFFFFFFFF, 40)},
-               {"last strip of 8 rows placing 2", paddedUnits(true, 20, 8, 8)},
-               {"tile of 32 x 48", paddedUnits(false, 32, 48, 48)},
-               {"PackBits lone strip of four times the picture's rows", paddedUnits(true, 20, 40, 40, 32773)},
-               {"PackBits last strip of 8 rows placing 2", paddedUnits(true, 20, 8, 8, 32773)},
-               {"PackBits tile of 32 x 48", paddedUnits(false, 32, 48, 48, 32773)}};
-  const std::string path = scratchDir() + "/padded.tif";
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    writeFile(path, c.file);
-    EXPECT_EQ(mismatchesWithTiff2rgba(path), 0);
-    std::remove(path.c_str());
-    std::remove((path + ".rgba.tif").c_str());
-  }
+  expectEachAsTiff2rgba(
+      {{"lone strip of four times the picture's rows", paddedUnits(true, 20, 40, 40)},
+       {"lone strip of RowsPerStrip 2^32-1 holding 40 rows", paddedUnits(true, 20, 0xFFFFFFFF, 40)},
+       {"last strip of 8 rows placing 2", paddedUnits(true, 20, 8, 8)},
+       {"tile of 32 x 48", paddedUnits(false, 32, 48, 48)},
+       {"PackBits lone strip of four times the picture's rows", paddedUnits(true, 20, 40, 40, 32773)},
+       {"PackBits last strip of 8 rows placing 2", paddedUnits(true, 20, 8, 8, 32773)},
+       {"PackBits tile of 32 x 48", paddedUnits(false, 32, 48, 48, 32773)}});
   Bytes spoilt = paddedUnits(true, 20, 0xFFFFFFFF, 11, 8, true);
   cBufWrapperIO io(spoilt.data(), static_cast<long long>(spoilt.size()), false);
   cPictTIFF pict;
