@@ -12,6 +12,20 @@ constexpr unsigned int kSOC = 0xFF4F, kCAP = 0xFF50, kSOT = 0xFF90, kSOD = 0xFF9
 // The capability bit of high-throughput block coding, in the upper half of Pcap.
 constexpr unsigned int kCapHighThroughput = 0x0002;
 
+// A tile the codestream announces and the file does not hold is blank in the
+// picture. A picture of this many grid points may be blank anywhere; a
+// larger one must be covered to this share by the tiles the file holds, or
+// its memory and work would be bought by tiles that are not there.
+constexpr unsigned long long kAnyCoverArea = 1ULL << 22;
+constexpr unsigned long long kCoverShare = 16;
+
+// The length of [origin + from * step, origin + to * step) within [lo, hi).
+unsigned long long spanWithin(unsigned long long origin, unsigned long long step, unsigned long long from,
+                              unsigned long long to, unsigned long long lo, unsigned long long hi) {
+  unsigned long long a = std::max(origin + from * step, lo), b = std::min(origin + to * step, hi);
+  return b > a ? b - a : 0;
+}
+
 bool read16(cFileIOTarget* in, unsigned int& v) {
   uint8_t b[2];
   if (!in->readf(b, 2)) return false;
@@ -259,6 +273,40 @@ bool cJ2KDecode::readTilePart(cJP2FileIOTarget* in) {
   return readSot(b) && readTileData(in);
 }
 
+unsigned long long cJ2KDecode::coveredArea(unsigned int fromCol, unsigned int toCol, unsigned int fromRow,
+                                           unsigned int toRow) const {
+  return spanWithin(myCp.tx0, myCp.tdx, fromCol, toCol, myHeader.x0, myHeader.x1) *
+         spanWithin(myCp.ty0, myCp.tdy, fromRow, toRow, myHeader.y0, myHeader.y1);
+}
+
+bool cJ2KDecode::tilesCoverPicture(cJP2FileIOTarget* in) {
+  const unsigned long long picture = coveredArea(myStartCol, myEndCol, myStartRow, myEndRow);
+  if (picture <= kAnyCoverArea) return true;
+  // The tile-parts are walked by their lengths, from the SOT that ended the
+  // main header, to the first place that holds no SOT.
+  const unsigned long long need = (picture + kCoverShare - 1) / kCoverShare;
+  const unsigned long long resume = in->position, size = in->size();
+  std::vector<bool> seen(myCp.numTiles());
+  unsigned long long covered = 0;
+  for (unsigned long long at = resume - 2; covered < need && at + 12 <= size;) {
+    uint8_t sot[12];
+    if (!in->set_fp(at) || !in->readf(sot, 12) || (sot[0] << 8 | sot[1]) != kSOT) break;
+    const unsigned int isot = static_cast<unsigned int>(sot[4] << 8 | sot[5]);
+    const unsigned long long psot =
+        static_cast<unsigned long long>(sot[6]) << 24 | sot[7] << 16 | sot[8] << 8 | sot[9];
+    if (isot < seen.size() && !seen[isot]) {
+      seen[isot] = true;
+      const unsigned int col = isot % myCp.tw, row = isot / myCp.tw;
+      if (col >= myStartCol && col < myEndCol && row >= myStartRow && row < myEndRow)
+        covered += coveredArea(col, col + 1, row, row + 1);
+    }
+    if (psot < 12) break;  // 0 runs to the end; below 12 the reader refuses
+    at += psot;
+  }
+  in->set_fp(resume);
+  return covered >= need;
+}
+
 bool cJ2KDecode::decodeTile(unsigned int tileno) {
   cJP2Tcp& tcp = *myCp.tcps[tileno];
   myState |= kTileReady;
@@ -301,7 +349,7 @@ bool cJ2KDecode::decode(cJP2FileIOTarget* in, cJP2Image* image) {
   if (!in || !image || myState != kExpectSOT || image->numcomps != myOut.numcomps) return false;
   bool ok;
   try {
-    ok = decodeTiles(in);
+    ok = tilesCoverPicture(in) && decodeTiles(in);
   } catch (const std::bad_alloc&) {
     ok = false;
   }

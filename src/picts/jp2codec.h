@@ -71,6 +71,11 @@ class cJ2KDecode {
   bool readMainHeader(cJP2FileIOTarget* in);
   bool readSegment(cJP2FileIOTarget* in, unsigned int marker, unsigned int length, std::vector<sJP2MarkerInfo>& into);
   bool decodeTiles(cJP2FileIOTarget* in);
+  // Whether the tiles the file holds cover enough of the picture to pay for it.
+  bool tilesCoverPicture(cJP2FileIOTarget* in);
+  // Grid points of the picture within the given tile columns and rows.
+  unsigned long long coveredArea(unsigned int fromCol, unsigned int toCol, unsigned int fromRow,
+                                 unsigned int toRow) const;
   bool readTilePart(cJP2FileIOTarget* in);
   bool readSot(sJP2Bytes& b);
   bool readTileData(cJP2FileIOTarget* in);

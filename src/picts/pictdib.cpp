@@ -330,6 +330,15 @@ bool cPictDIB::decodeRGB(cFileIOTarget* io, bool bitFields) {
     return false;
   }
   if (!myRendering && !allocPixels(w, rows, false)) return false;
+  // Most writers leave the fourth byte of a plain 32-bit bitmap 0 in every
+  // pixel: such a bitmap has no alpha and is opaque. Icon members and
+  // bit-field masks say what that byte is, so theirs stays as stored.
+  unsigned int opaque = 0;
+  if (h.bits == 32 && !bitFields && !myUseAlphaBp) {
+    bool anyAlpha;
+    if (!fourthByteUsed(io, line, anyAlpha)) return false;
+    if (!anyAlpha) opaque = 0xFF000000u;
+  }
   const unsigned int* pal = myPalette.ptr;
   long long palCount = myPalette.count;
   long long used = (w * h.bits + 7) / 8;
@@ -374,6 +383,8 @@ bool cPictDIB::decodeRGB(cFileIOTarget* io, bool bitFields) {
           for (long long x = 0; x < w; ++x) out[x] = channels.word(le32(p + 4 * x));
         } else {
           std::memcpy(out, p, static_cast<size_t>(w) * 4);
+          if (opaque)
+            for (long long x = 0; x < w; ++x) out[x] |= opaque;
         }
         break;
     }
@@ -381,6 +392,17 @@ bool cPictDIB::decodeRGB(cFileIOTarget* io, bool bitFields) {
       for (long long x = 0; x < w; ++x) setExtPix(x, dest, words.ptr[x]);
   }
   return true;
+}
+
+bool cPictDIB::fourthByteUsed(cFileIOTarget* io, _typebuf<unsigned char>& line, bool& used) {
+  const unsigned long long at = myStart + myRead;
+  const long long w = myWidth;
+  used = false;
+  for (long long r = 0; r < myRows && !used; ++r) {
+    if (!io->readf(line.ptr, static_cast<unsigned int>(line.count))) return false;
+    for (long long x = 0; x < w && !used; ++x) used = line.ptr[4 * x + 3] != 0;
+  }
+  return io->set_fp(at);
 }
 
 // An icon's AND mask follows its pixels: a set bit makes the pixel

@@ -74,6 +74,9 @@ class cPictDIB : public cPictBase {
   bool walkRLE(cFileIOTarget* io, bool four, bool dry);
   void rleFill(sLineContext& ctx);
   bool loadMergeAlpha(cFileIOTarget* io);
+  // Whether any 32-bit pixel ahead holds a non-zero fourth byte, read a row
+  // at a time through `line`; the stream is left where it was.
+  bool fourthByteUsed(cFileIOTarget* io, _typebuf<unsigned char>& line, bool& used);
   bool decodeEmbedded(cFileIOTarget* io, bool png);
   bool skip(cFileIOTarget* io, unsigned long long count);
   bool readf(cFileIOTarget* io, void* buf, unsigned long long count);

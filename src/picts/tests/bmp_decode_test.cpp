@@ -357,6 +357,40 @@ TEST(BmpDecode, IconModeAppliesTheMaskAsAlpha) {
   EXPECT_FALSE(icon.decode(&rle.io));
 }
 
+// A plain 32-bit bitmap whose fourth byte is 0 in every pixel has no alpha
+// and is opaque, whatever its header's size; one non-zero fourth byte makes
+// them all alpha. ImageMagick reads a 40-byte header so, and the same pixels
+// behind one are the oracle for every size. Masks that name alpha keep it
+// as stored, also when it is 0 everywhere, as ImageMagick keeps it.
+TEST(BmpDecode, PlainThirtyTwoBitsWithoutAlphaAreOpaque) {
+  struct Case {
+    int headerSize;
+    unsigned compression;
+    bool someAlpha;
+  };
+  const Case cases[] = {{40, 0, false},  {52, 0, false}, {56, 0, false}, {64, 0, false}, {108, 0, false},
+                        {124, 0, false}, {40, 0, true},  {124, 0, true}, {56, 3, false}, {124, 3, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.headerSize) + (c.compression ? " bit fields" : " plain") +
+                 (c.someAlpha ? ", some alpha" : ""));
+    Dib d{.headerSize = c.headerSize, .w = 7, .h = 5, .bits = 32, .compression = c.compression};
+    for (int i = 0; i < 35; ++i)
+      d.pixels.insert(d.pixels.end(), {uint8_t(i * 7), uint8_t(i * 13), uint8_t(i * 29),
+                                       uint8_t(c.someAlpha && i % 3 ? i * 7 : 0)});
+    Bytes file = d.file();
+    const uint32_t masks[] = {0xFF0000, 0xFF00, 0xFF, 0xFF000000};
+    if (c.compression)
+      for (int k = 0; k < 16; ++k) file[14 + 40 + k] = static_cast<uint8_t>(masks[k / 4] >> (k % 4 * 8));
+    Dib plain = d;
+    plain.headerSize = 40;
+    writeFile(path("plain32.bmp"), c.compression ? file : plain.file());
+    cPictBMP bmp;
+    Pixels ref;
+    ASSERT_TRUE(oracle("convert {} -depth 8 pam:-", path("plain32.bmp"), ref));
+    EXPECT_EQ(differences(decodeBytes(bmp, file), ref), "");
+  }
+}
+
 TEST(BmpWrite, WrittenFilesReadBackThroughBothOracles) {
   struct Case {
     long long w, h;

@@ -117,6 +117,12 @@ TEST(IcoDecode, MembersOfEveryDepthMatchImageMagick) {
   expectPagesMatch(path("netpbm.ico"), 1);
   ASSERT_TRUE(run("pamtowinicon -pngthreshold 1 " + alpha + " > " + path("netpbmpng.ico")));
   expectPagesMatch(path("netpbmpng.ico"), 1);
+  // A member whose alpha is 0 everywhere stays transparent: an icon's
+  // fourth byte is alpha whatever it holds.
+  ASSERT_TRUE(run("convert " + rgb +
+                  " -alpha set -channel A -evaluate set 0 +channel pam:- | pamtowinicon > " +
+                  path("clear.ico")));
+  expectPagesMatch(path("clear.ico"), 1);
 }
 
 // A 32-pixel bitmap member and a 16-pixel PNG member.

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <functional>
 
 #include "jp2_support.h"
+#include "picts/pixelalloc.h"
 
 namespace {
 
@@ -238,6 +240,65 @@ TEST(J2kHostile, DeclaredPlanesCostNothingBeforeTheirPacketsArrive) {
     long long before = statusKb("VmRSS:");
     EXPECT_FALSE(decodes(cs)) << c.side;
     EXPECT_LT(statusKb("VmHWM:") - before, 64 * 1024) << c.side;
+  }
+}
+
+// Tiles a codestream announces and its file does not hold are blank, as
+// opj_decompress shows them, while those held cover a share of the picture
+// or the picture is small; otherwise the picture is refused before it is
+// made. One byte of a size field makes tens of thousands of such tiles.
+TEST(J2kHostile, TilesTheFileDoesNotHold) {
+  TempDir dir;
+  std::string jp2 = dir / "one.jp2", grid = dir / "grid.j2k", small = dir / "small.j2k";
+  ASSERT_TRUE(encode(dir, makePicture(61, 29, 3, 8, false, 21), {"-n", "4", "-SOP", "-EPH"}, jp2));
+  ASSERT_TRUE(
+      encode(dir, makePicture(2100, 2100, 1, 8, false, 22, {}, 0), {"-n", "2", "-t", "512,512"}, grid));
+  ASSERT_TRUE(encode(dir, makePicture(64, 64, 1, 8, false, 23), {"-n", "2", "-t", "16,16"}, small));
+  // 61 x 1,835,037 in 63,278 tiles, one of them held; the JP2 header still says 61 x 29.
+  Bytes damaged = readFile(jp2);
+  const uint8_t socSiz[] = {0xFF, 0x4F, 0xFF, 0x51};
+  const auto soc = std::search(damaged.begin(), damaged.end(), socSiz, socSiz + 4);
+  const size_t ysiz = static_cast<size_t>(soc - damaged.begin()) + 12;
+  ASSERT_EQ(get32(damaged, ysiz), 29u);
+  damaged[ysiz + 1] = 0x1C;
+  const Bytes damagedStream(soc, damaged.end());
+  // The codestream with only the tiles named.
+  auto keeping = [](const Bytes& cs, std::vector<unsigned> tiles) {
+    std::vector<size_t> sots = sotOffsets(cs);
+    Bytes out(cs.begin(), cs.begin() + static_cast<long>(sots[0]));
+    for (size_t at : sots)
+      if (std::find(tiles.begin(), tiles.end(), get16(cs, at + 4)) != tiles.end())
+        out.insert(out.end(), cs.begin() + static_cast<long>(at),
+                   cs.begin() + static_cast<long>(at + get32(cs, at + 6)));
+    out.insert(out.end(), {0xFF, 0xD9});
+    return out;
+  };
+  struct Case {
+    const char* name;
+    Bytes file;
+    bool jp2, shown;
+  };
+  const Case cases[] = {
+      {"JP2 whose Ysiz is damaged", damaged, true, false},
+      {"its codestream alone", damagedStream, false, false},
+      {"2 of 25 tiles of 512 x 512", keeping(readFile(grid), {0, 12}), false, true},
+      {"the last of 25 tiles of 512 x 512", keeping(readFile(grid), {24}), false, false},
+      {"3 of 16 tiles of a small picture", keeping(readFile(small), {1, 5, 15}), false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const unsigned long long before = pictBytesRequested();
+    Decoded d = c.jp2 ? decodeJp2(c.file) : decodeJ2k(c.file);
+    ASSERT_EQ(d.ok, c.shown);
+    if (!c.shown) {
+      EXPECT_LT(pictBytesRequested() - before, 1u << 20);
+      continue;
+    }
+    std::string file = dir / "case.j2k";
+    writeFile(file, c.file);
+    std::vector<Plane> planes;
+    ASSERT_TRUE(oracle(dir, file, planes));
+    EXPECT_EQ(compare(*d.image, planes), "");
   }
 }
 
