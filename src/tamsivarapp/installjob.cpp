@@ -1082,5 +1082,7 @@ int runInstallerJob(sPkgInstallContext& context, cInstallJobHost& host, cApplica
     return 1;
   }
   auto run = std::make_unique<cInstallerRun>(context, host, config);
-  return run->run();
+  const int end = run->run();
+  nameStoreCopies(config, context.kept);
+  return end;
 }
