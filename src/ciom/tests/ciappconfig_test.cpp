@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -192,6 +193,16 @@ TEST(ConfigSaves, ADamagedHiveIsKeptAsideBeforeASaveReplacesIt) {
   }
   for (int n = 1; n <= copies; ++n)
     EXPECT_EQ(readFile(dir.file("install.damaged-" + std::to_string(n))), cases[n - 1].damaged);
+  // With every name up to the last taken, nothing is written over.
+  for (int n = copies + 1; n <= 9999; ++n) writeFile(dir.file("install.damaged-" + std::to_string(n)), {});
+  writeFile(dir.file("install"), cases[0].damaged);
+  cCIAppConfig full;
+  ASSERT_TRUE(full.openConfig(dir.root.c_str()));
+  ASSERT_TRUE(full.setParamStr("install/two/ver", "2", -1));
+  EXPECT_FALSE(full.saveConfig());
+  EXPECT_EQ(full.trouble(), EEXIST);
+  EXPECT_TRUE(full.keptCopies().empty());
+  EXPECT_EQ(readFile(dir.file("install")), cases[0].damaged);
   EXPECT_TRUE(cCIAppConfig::isKeptCopy("install.damaged-12"));
   EXPECT_FALSE(cCIAppConfig::isKeptCopy("install.damaged-"));
   EXPECT_FALSE(cCIAppConfig::isKeptCopy("install.damaged-1x"));
