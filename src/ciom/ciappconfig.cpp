@@ -180,6 +180,7 @@ bool cCIAppConfig::newConfig(const char* name) {
 bool cCIAppConfig::openConfig(const char* name) {
   emptyTree(hives);
   trouble_ = 0;
+  keptCopies_.clear();
   cFolderContents listing;
   if (!getInitConfigPath(name)) return false;
   // Nothing written yet: an empty store, whose first write makes the folder.
@@ -190,9 +191,9 @@ bool cCIAppConfig::openConfig(const char* name) {
     _guardchar<char> path;
     sHiveStamp stamp;
     // A side file is read by no one but its writer: a lock taken on it
-    // here would fail the writer's save.
-    if (item->type != fotFile || isSideFile(item->name.ptr) || !hivePath(item->name.ptr, path) ||
-        !stamp.read(path.ptr))
+    // here would fail the writer's save. A kept copy is the user's to read.
+    if (item->type != fotFile || isSideFile(item->name.ptr) || isKeptCopy(item->name.ptr) ||
+        !hivePath(item->name.ptr, path) || !stamp.read(path.ptr))
       continue;
     sPropFileData* hive = hives.insert(cStringKey(item->name.ptr, -1));
     hive->name.set(item->name.ptr);
@@ -217,10 +218,11 @@ bool cCIAppConfig::settleDirtyHives(bool save) {
     // holds exactly what is in memory: the next access reads the file again
     // only when another process has replaced it since.
     errno = 0;
-    bool settled =
-        hivePath(hive.name.ptr, path) &&
-        (save ? saveHive(path.ptr, hive.root, hive.changes, &hive.stamp, &hive.known)
-              : loadHive(path.ptr, hive.root, &hive.stamp, &hive.known));
+    std::string kept;
+    bool settled = hivePath(hive.name.ptr, path) &&
+                   (save ? saveHive(path.ptr, hive.root, hive.changes, &hive.stamp, &hive.known, &kept)
+                         : loadHive(path.ptr, hive.root, &hive.stamp, &hive.known));
+    if (!kept.empty()) keptCopies_.push_back(std::move(kept));
     // A discard drops the changes even where the file does not read back:
     // a later save then writes none of them.
     if (settled || !save) hive.changes.clear();

@@ -13,6 +13,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "base/appconfig.h"
 #include "base/btree.h"
@@ -102,18 +103,24 @@ class cCIAppConfig : public cApplicationConfig {
 
   // Reads one hive file into `root`; `stamp`, when given, receives the
   // identity of the file that was read (also when its content is damaged),
-  // and `known` its bytes, when all of them could be read.
+  // and `known` its bytes, when they read whole as a hive.
   bool loadHive(const char* path, sDataContainer& root, sHiveStamp* stamp = nullptr,
                 std::string* known = nullptr);
   // Replaces an existing hive file with what it holds under the lock, with
   // the `changes` made in `root` made to it too; `root` becomes what was
   // written. A file that does not read whole is replaced by `root` as it
-  // is, which holds everything that could be read of it. `stamp`, when
-  // given, receives the identity of the file written. Where the file holds
-  // exactly `known`, the bytes `root` was last read from or written as,
-  // `root` is written as it is; `known` becomes the bytes written.
+  // is, which holds everything that could be read of it, once its bytes
+  // are kept in a file of their own beside it, "<hive>.damaged-N" with
+  // the first N from 1 that names nothing; `keptCopy`, when given,
+  // receives that file's path (empty when none was made). A file that
+  // cannot be read to its end, or whose bytes cannot be kept, is left as
+  // it is and the save fails. `stamp`, when given, receives the identity
+  // of the file written. Where the file holds exactly `known`, the bytes
+  // `root` was last read from or written as, `root` is written as it is;
+  // `known` becomes the bytes written.
   static bool saveHive(const char* path, sDataContainer& root, const tChanges& changes,
-                       sHiveStamp* stamp = nullptr, std::string* known = nullptr);
+                       sHiveStamp* stamp = nullptr, std::string* known = nullptr,
+                       std::string* keptCopy = nullptr);
   // Makes in `onto` the `changes` that were made in `from`.
   static void applyChanges(sDataContainer& from, sDataContainer& onto, const tChanges& changes);
   // Makes an empty hive file; false when anything is at the path.
@@ -121,6 +128,8 @@ class cCIAppConfig : public cApplicationConfig {
   // Whether the file `name` in the store's folder is one a save writes
   // before putting it in place: another process's hive to be, never a hive.
   static bool isSideFile(const char* name);
+  // Whether the file `name` is where a save kept a damaged hive's bytes.
+  static bool isKeptCopy(const char* name);
   // One container and everything below it, `depth` being the container's
   // level (the root container is level 1).
   static bool loadRecursive(sDataContainer& container, cFileIOTarget& in, int depth);
@@ -139,6 +148,9 @@ class cCIAppConfig : public cApplicationConfig {
   // included, leave it as it was, so the caller learns the first cause.
   int trouble() const { return trouble_; }
   void clearTrouble() { trouble_ = 0; }
+  // The files in which saves since the store was opened kept the bytes of
+  // hives that did not read whole, before writing over them.
+  const std::vector<std::string>& keptCopies() const { return keptCopies_; }
 
  private:
   bool hivePath(const char* name, _guardchar<char>& out) const;
@@ -151,6 +163,7 @@ class cCIAppConfig : public cApplicationConfig {
   void noteTrouble();
 
   int trouble_ = 0;
+  std::vector<std::string> keptCopies_;
   _guardchar<char> folder;
   long long folderLength = 0;
   cCriticalSection lock;

@@ -115,31 +115,68 @@ bool syncFolderOf(const char* path) {
   return synced;
 }
 
-// Writes `bytes` into a new file beside `path` with the permission bits
-// `mode`, then puts it in place: renamed over the old file, or linked where
-// nothing may be yet. The contents reach the disk before the name points at
-// them, and the name before the answer, so that after a power loss the path
-// holds the old hive or the new one, never a file the rename got ahead of.
-// `written`, when given, receives the identity of the file put in place.
-bool placeBeside(const char* path, const unsigned char* bytes, long long count, mode_t mode, bool replace,
-                 struct stat* written = nullptr) {
-  char side[4096 + 64];
+// Writes `bytes` into a new file beside `path`, named in `side`, with the
+// permission bits `mode`; the contents reach the disk before any name
+// points at them. `written`, when given, receives the file's identity.
+bool writeSide(const char* path, const unsigned char* bytes, long long count, mode_t mode,
+               char (&side)[4096 + 64], struct stat* written) {
   cFileIO file;
   if (!sideName(path, side, sizeof side) || !file.create(side, fmReadWrite)) return false;
   int fd = static_cast<int>(file.handle);
-  bool placed =
-      file.lock(0, 4) && writeAll(file, bytes, count) && fchmod(fd, mode & 0777) == 0 && fsync(fd) == 0 &&
-      (!written || fstat(fd, written) == 0);
+  bool made = file.lock(0, 4) && writeAll(file, bytes, count) && fchmod(fd, mode & 0777) == 0 &&
+              fsync(fd) == 0 && (!written || fstat(fd, written) == 0);
   // The first call that failed says why; the clean-up after it may not.
-  int err = placed ? 0 : errno;
+  int err = made ? 0 : errno;
   file.close();
-  if (placed) {
-    placed = replace ? cFileIO::move(side, path) : link(side, path) == 0;
-    if (!placed) err = errno;
+  if (!made) {
+    cFileIO::remove(side);
+    errno = err;
   }
+  return made;
+}
+
+// Writes `bytes` beside `path`, then puts them in place: renamed over the
+// old file, or linked where nothing may be yet. The name reaches the disk
+// before the answer, so that after a power loss the path holds the old
+// hive or the new one, never a file the rename got ahead of.
+bool placeBeside(const char* path, const unsigned char* bytes, long long count, mode_t mode, bool replace,
+                 struct stat* written = nullptr) {
+  char side[4096 + 64];
+  if (!writeSide(path, bytes, count, mode, side, written)) return false;
+  bool placed = replace ? cFileIO::move(side, path) : link(side, path) == 0;
+  int err = placed ? 0 : errno;
   if (!placed || !replace) cFileIO::remove(side);
   if (!placed) errno = err;
   return placed && syncFolderOf(path);
+}
+
+constexpr char kKeptInfix[] = ".damaged-";
+// Kept copies are numbered from 1; a folder holding this many of one hive
+// has a user who no longer reads them, and the save fails rather than
+// write over a hive whose bytes it cannot keep.
+constexpr int kMaxKeptCopies = 9999;
+
+// Keeps the bytes of a hive that does not read whole under the first free
+// name "<hive>.damaged-N" beside it, never over an earlier copy; `kept`
+// receives that name.
+bool keepAside(const char* path, const std::string& bytes, mode_t mode, std::string& kept) {
+  char side[4096 + 64];
+  if (!writeSide(path, reinterpret_cast<const unsigned char*>(bytes.data()),
+                 static_cast<long long>(bytes.size()), mode, side, nullptr))
+    return false;
+  bool linked = false;
+  for (int n = 1; n <= kMaxKeptCopies && !linked; ++n) {
+    kept = std::string(path) + kKeptInfix + std::to_string(n);
+    linked = link(side, kept.c_str()) == 0;
+    if (!linked && errno != EEXIST) break;
+  }
+  int err = linked ? 0 : errno;
+  cFileIO::remove(side);
+  if (!linked) {
+    kept.clear();
+    errno = err;
+  }
+  return linked && syncFolderOf(path);
 }
 
 // Reads `file` from its start to its end into `bytes`; false on a read
@@ -246,13 +283,15 @@ bool cCIAppConfig::loadHive(const char* path, sDataContainer& root, sHiveStamp* 
   std::string bytes;
   const bool read = readWhole(file, bytes);
   const bool whole = parseHive(bytes, root) && read;
-  // Bytes cut short by an error are no file's: they prove nothing later.
-  if (known && read) *known = std::move(bytes);
+  // Bytes cut short by an error are no file's, and a damaged hive's must
+  // be read again by the save that replaces it, which keeps them first:
+  // neither proves anything later.
+  if (known && whole) *known = std::move(bytes);
   return whole;
 }
 
 bool cCIAppConfig::saveHive(const char* path, sDataContainer& root, const tChanges& changes,
-                            sHiveStamp* stamp, std::string* known) {
+                            sHiveStamp* stamp, std::string* known, std::string* keptCopy) {
   // The lock is held from the read to the new file in place, so writers
   // take turns, each building on the last one's hive, and a reader never
   // sees a half-written hive. The file is read through the descriptor that
@@ -262,15 +301,23 @@ bool cCIAppConfig::saveHive(const char* path, sDataContainer& root, const tChang
   if (!path || !openLocked(path, file, held, true)) return false;
   removeStaleSides(path);
   std::string found;
-  const bool read = readWhole(file, found);
+  // Bytes that could not all be read could not all be kept either.
+  if (!readWhole(file, found)) return false;
   // Where the file holds the very bytes `root` was read from or written
   // as, `root` is already them with this process's changes made: parsing
   // them again would only cost. Only the bytes prove it; a file's size,
   // time and inode can all stay the same while another writer changes it.
-  const bool unchanged = read && known && found == *known;
+  const bool unchanged = known && !known->empty() && found == *known;
   sDataContainer now;
-  const bool whole = !unchanged && parseHive(found, now) && read;
+  const bool whole = !unchanged && parseHive(found, now);
   if (whole) applyChanges(root, now, changes);
+  // A hive that does not read whole is replaced by what could be read of
+  // it with this process's changes, its bytes kept aside first: they may
+  // hold what no one else has, other packages' records among them.
+  std::string kept;
+  const bool keptWhole = unchanged || whole || found.empty() || keepAside(path, found, held.st_mode, kept);
+  if (keptCopy) *keptCopy = kept;
+  if (!keptWhole) return false;
   sDataContainer& next = whole ? now : root;
   cMemIOTarget content;
   _typebuf<unsigned char> bytes;
@@ -286,6 +333,13 @@ bool cCIAppConfig::saveHive(const char* path, sDataContainer& root, const tChang
 
 bool cCIAppConfig::isSideFile(const char* name) {
   return name && std::strncmp(name, kSidePrefix, sizeof kSidePrefix - 1) == 0;
+}
+
+bool cCIAppConfig::isKeptCopy(const char* name) {
+  const char* infix = name ? std::strstr(name, kKeptInfix) : nullptr;
+  if (!infix) return false;
+  const char* number = infix + sizeof kKeptInfix - 1;
+  return *number && std::strspn(number, "0123456789") == std::strlen(number);
 }
 
 bool cCIAppConfig::mkNewHive(const char* path) {

@@ -1089,6 +1089,7 @@ int runInstallerJob(sPkgInstallContext& context, cInstallJobHost& host, cApplica
   }
   auto run = std::make_unique<cInstallerRun>(context, host, config);
   const int end = run->run();
+  nameStoreCopies(config, context.kept);
   // Its last save is made: the next run of the package may begin.
   context.runLock.release();
   return end;

@@ -232,6 +232,11 @@ void clearStoreTrouble(cApplicationConfig* config) {
   if (cCIAppConfig* store = recordStore(config)) store->clearTrouble();
 }
 
+void nameStoreCopies(cApplicationConfig* config, std::vector<sKeptFile>& kept) {
+  if (const cCIAppConfig* store = storeOf(config))
+    for (const std::string& copy : store->keptCopies()) kept.push_back({copy, kKeptStoreCopy});
+}
+
 std::string storeTrouble(cApplicationConfig* config, int err) {
   cCIAppConfig* store = recordStore(config);
   if (store && store->folderPath()) {

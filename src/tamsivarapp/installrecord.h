@@ -44,6 +44,9 @@ bool openRecordFolder(cApplicationConfig* config);
 // is no path from the root has only its folder: see storeTroubleText.
 std::string storeTrouble(cApplicationConfig* config, int err);
 void clearStoreTrouble(cApplicationConfig* config);
+// Adds to `kept` each file in which the store kept the bytes of a damaged
+// hive of its own before it wrote over them, since it was opened.
+void nameStoreCopies(cApplicationConfig* config, std::vector<sKeptFile>& kept);
 // Writes the context's record under `section`; neither removes the old
 // section nor saves.
 void ctxToConfig(sPkgInstallContext* context, cApplicationConfig* config, const char* section);

@@ -39,6 +39,9 @@ inline constexpr int kKeptNotRemoved = 24;
 // the user made since under the freed number looks the same, so it stays,
 // and so does its mark, until it is gone.
 inline constexpr int kKeptUnproven = 25;
+// The row of a file holding the bytes of the store's file, which did not
+// read whole and was written anew without what could not be read.
+inline constexpr int kKeptStoreCopy = 27;
 
 // Why a file whose folder could not be held from `anchor` as the one the
 // package wrote into stays: a link at or below the anchor, which the hold

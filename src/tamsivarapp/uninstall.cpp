@@ -153,6 +153,7 @@ class cRecordRoad {
       ctx_.storeTrouble = storeTrouble(ctx_.config, err);
       return unRecordUnsaved;
     }
+    nameStoreCopies(ctx_.config, ctx_.kept);
     if (recordStays) return unRecordKept;
     return ctx_.kept.empty() ? unDone : unKept;
   }

@@ -1,5 +1,6 @@
 #include "tamsivarapp/updateform.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -99,10 +100,12 @@ bool cSoftUpdateInfoForm::onClose() {
   return false;
 }
 
-bool cSoftUpdateInfoForm::fail(int row, const char* value, const sUpdateCheck* why) {
+bool cSoftUpdateInfoForm::fail(int row, const char* value, const sUpdateCheck* why,
+                               const std::string& cause) {
   myFailed = true;
   std::string text = value ? formatRow(string(row), value) : std::string(string(row) ? string(row) : "");
   if (why) text.append("\n").append(updateFaultLine(myInfo->downloadUrl.ptr, *why));
+  if (!cause.empty()) text.append("\n").append(cause);
   cMessageForm::errorbox(this, text.c_str(), nullptr);
   return false;
 }
@@ -163,7 +166,10 @@ bool cSoftUpdateInfoForm::installTo(const char* path) {
     return false;
   }
   cSaveTarget temp;
-  if (!temp.create(path)) return fail(rowCannotCreate);
+  // A name too long for its file system is refused before the download:
+  // the user hears which name and why.
+  if (!temp.create(path))
+    return fail(rowCannotCreate, nullptr, nullptr, std::string(path) + ": " + std::strerror(errno));
   sUpdateCheck why;
   switch (download(temp.file, why)) {
     case cUpdateDownloader::drDone:

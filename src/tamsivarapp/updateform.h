@@ -3,6 +3,8 @@
 // it and start it.
 #pragma once
 
+#include <string>
+
 #include "base/guardchar.h"
 #include "base/targets.h"
 #include "ciom/customform.h"
@@ -49,9 +51,11 @@ class cSoftUpdateInfoForm : public cCustomForm {
  private:
   void accept();
   void decline() { end_modal(myFailed ? uoFailed : uoDeclined); }
-  // Shows the row, with `value` put in when given, and the address with
-  // the cause when known; the install has failed.
-  bool fail(int row, const char* value = nullptr, const sUpdateCheck* why = nullptr);
+  // Shows the row, with `value` put in when given, the address with the
+  // cause when known, and `cause` on a line of its own; the install has
+  // failed.
+  bool fail(int row, const char* value = nullptr, const sUpdateCheck* why = nullptr,
+            const std::string& cause = {});
   // The download into `temp`, asked again while the user wants a retry;
   // the result code of the last attempt, whose cause `why` keeps.
   int download(cFileIO& temp, sUpdateCheck& why);

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -149,6 +150,62 @@ TEST_F(ConfigStore, JunkHivesAreReplacedAndRemovalNeedsAParent) {
   EXPECT_EQ(str(other, "junk/k"), "now");
   EXPECT_FALSE(other.hasSection("install/foo"));
   EXPECT_EQ(str(other, "install/bar/ver"), "2");
+}
+
+// A hive damaged on disk (junk, cut short) is written over only once its
+// bytes are kept, each time under a name no earlier copy holds; the store
+// names the copies and never reads them as hives.
+TEST(ConfigSaves, ADamagedHiveIsKeptAsideBeforeASaveReplacesIt) {
+  ScratchDir dir;
+  {
+    cCIAppConfig first;
+    ASSERT_TRUE(first.openConfig(dir.root.c_str()));
+    ASSERT_TRUE(first.setParamStr("install/one/ver", "1", -1));
+    ASSERT_TRUE(first.setParamStr("install/one/path", "/opt/one", -1));
+    ASSERT_TRUE(first.saveConfig());
+    EXPECT_TRUE(first.keptCopies().empty());
+  }
+  const Bytes good = readFile(dir.file("install"));
+  const struct {
+    const char* what;
+    Bytes damaged;
+  } cases[] = {
+      {"random bytes", Bytes{0x5a, 0x13, 0xe7, 0x00, 0x91, 0x42, 0xff, 0x08}},
+      {"cut to half", Bytes(good.begin(), good.begin() + static_cast<long>(good.size() / 2))},
+      {"cut by 10 bytes", Bytes(good.begin(), good.end() - 10)},
+  };
+  int copies = 0;
+  for (const auto& c : cases) {
+    writeFile(dir.file("install"), c.damaged);
+    cCIAppConfig store;
+    ASSERT_TRUE(store.openConfig(dir.root.c_str()));
+    ASSERT_TRUE(store.setParamStr("install/two/ver", "2", -1));
+    ASSERT_TRUE(store.saveConfig()) << c.what;
+    const std::string kept = dir.file("install.damaged-" + std::to_string(++copies));
+    EXPECT_EQ(store.keptCopies(), std::vector<std::string>{kept}) << c.what;
+    EXPECT_EQ(readFile(kept), c.damaged) << c.what;
+    cCIAppConfig again;
+    ASSERT_TRUE(again.openConfig(dir.root.c_str()));
+    EXPECT_EQ(str(again, "install/two/ver"), "2") << c.what;
+    ASSERT_TRUE(again.setParamStr("install/three/ver", "3", -1));
+    ASSERT_TRUE(again.saveConfig());
+    EXPECT_TRUE(again.keptCopies().empty()) << c.what << ": a whole hive keeps nothing";
+  }
+  for (int n = 1; n <= copies; ++n)
+    EXPECT_EQ(readFile(dir.file("install.damaged-" + std::to_string(n))), cases[n - 1].damaged);
+  // With every name up to the last taken, nothing is written over.
+  for (int n = copies + 1; n <= 9999; ++n) writeFile(dir.file("install.damaged-" + std::to_string(n)), {});
+  writeFile(dir.file("install"), cases[0].damaged);
+  cCIAppConfig full;
+  ASSERT_TRUE(full.openConfig(dir.root.c_str()));
+  ASSERT_TRUE(full.setParamStr("install/two/ver", "2", -1));
+  EXPECT_FALSE(full.saveConfig());
+  EXPECT_EQ(full.trouble(), EEXIST);
+  EXPECT_TRUE(full.keptCopies().empty());
+  EXPECT_EQ(readFile(dir.file("install")), cases[0].damaged);
+  EXPECT_TRUE(cCIAppConfig::isKeptCopy("install.damaged-12"));
+  EXPECT_FALSE(cCIAppConfig::isKeptCopy("install.damaged-"));
+  EXPECT_FALSE(cCIAppConfig::isKeptCopy("install.damaged-1x"));
 }
 
 struct Seen {

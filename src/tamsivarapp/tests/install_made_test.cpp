@@ -17,13 +17,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Runs a program with HOME set, capturing its standard output.
-int run(const std::vector<std::string>& argv, const std::string& home, std::string& out) {
+// Runs a program with HOME set, capturing its standard output, and its
+// standard error too when `withErrors`.
+int run(const std::vector<std::string>& argv, const std::string& home, std::string& out,
+        bool withErrors = false) {
   int pipefd[2];
   if (pipe(pipefd) != 0) return -1;
   pid_t child = fork();
   if (child == 0) {
     dup2(pipefd[1], 1);
+    if (withErrors) dup2(pipefd[1], 2);
     close(pipefd[0]);
     setenv("HOME", home.c_str(), 1);
     setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
@@ -124,6 +127,114 @@ TEST(InstallMadePackage, EachDriverCodeHasOneMeaning) {
     EXPECT_EQ(code, r.code) << r.what << "\n" << out;
     EXPECT_TRUE(meaning.emplace(code, r.what).second) << r.what << " shares " << code << " with " << meaning[code];
   }
+}
+
+// A package in two languages, "ENG DEU", whose note is German only.
+std::string makeTwoLanguages(ScratchDir& dir, const std::string& home, const std::string& codename) {
+  writeFile(dir.file(codename + "/a.txt"), "one");
+  writeFile(dir.file(codename + "/note.txt"), "Hinweis");
+  writeFile(dir.file("eula.ENG.hdl"), "<text>Terms</text>");
+  writeFile(dir.file("eula.DEU.hdl"), "<text>Lizenz</text>");
+  writeFile(dir.file("eula.idx"), "ENG = \"./eula.ENG.hdl\"\nDEU = \"./eula.DEU.hdl\"\n");
+  writeFile(dir.file(codename + ".txt"),
+            "[General]\nlangs = ENG DEU\n[Software]\ncodename = \"" + codename + "\"\nname = \"" + codename +
+                "\"\nversion = \"1.0\"\neula = \"" + dir.file("eula.idx") + "\"\n[Install]\n\"" +
+                dir.file(codename + "/a.txt") + "\" = $pgm \"a.txt\"\n\"" + dir.file(codename + "/note.txt") +
+                "\" = $pgm \"note.txt\", , DEU\n");
+  std::string out;
+  const std::string zvk = std::string(ZVK_BUNDLE) + "/Contents/MacOS/zvk";
+  EXPECT_EQ(run({zvk, "make", dir.file(codename + ".txt"), dir.file(codename + ".app")}, home, out), 0)
+      << out;
+  return dir.file(codename + ".app/Contents/Resources/scenario.data");
+}
+
+// Each argument the driver cannot use ends it with the usage code and a
+// line naming the argument, before anything is installed; a good language
+// number installs that language's files.
+TEST(InstallMadePackage, TheDriverNamesEachArgumentItCannotUse) {
+  ScratchDir dir;
+  const std::string home = dir.file("home");
+  fs::create_directories(home);
+  const std::string pkg = makeTwoLanguages(dir, home, "demo");
+  writeFile(dir.file("plain"), "a file");
+  const struct {
+    std::vector<std::string> args;
+    int code;
+    const char* said;  // on standard error
+  } runs[] = {
+      {{pkg}, kDriverUsage, "--pgm FOLDER is needed: demo is not installed yet"},
+      {{pkg, "--lang", "x", "--pgm", dir.file("i")},
+       kDriverUsage,
+       "--lang x: not a language number (0 to 9)"},
+      {{pkg, "--lang", "99", "--pgm", dir.file("i")}, kDriverUsage, "--lang 99: not a language number"},
+      {{pkg, "--lang", "-1", "--pgm", dir.file("i")}, kDriverUsage, "--lang -1: not a language number"},
+      {{pkg, "--lang", "1", "--pgm", dir.file("i")},
+       kDriverUsage,
+       "--lang 1: the package has no language 1 (RUS); it has 0 ENG, 2 DEU"},
+      {{pkg, "--offset", "x", "--pgm", dir.file("i")}, kDriverUsage, "--offset x: not a byte offset"},
+      {{pkg, "--offset", "4294967296", "--pgm", dir.file("i")},
+       kDriverUsage,
+       "--offset 4294967296: not a byte"},
+      {{pkg, "--colour"}, kDriverUsage, "--colour: not an argument the driver takes"},
+      {{pkg, "--pgm"}, kDriverUsage, "--pgm: no value"},
+      // A folder that passes through a file: the wizard's code for a path
+      // under a file, as the README's table gives it.
+      {{pkg, "--pgm", dir.file("plain/i")}, iiSpecialObject, ""},
+      {{pkg, "--lang", "2", "--pgm", dir.file("i")}, 0, ""},
+  };
+  for (const auto& r : runs) {
+    std::vector<std::string> argv = r.args;
+    argv.insert(argv.begin(), ZVK_INSTALL_DRIVER);
+    std::string out;
+    EXPECT_EQ(run(argv, home, out, true), r.code) << argv.back() << "\n" << out;
+    EXPECT_NE(out.find(r.said), std::string::npos) << out;
+    if (r.code == kDriverUsage) {
+      EXPECT_EQ(out.find("init"), std::string::npos) << out;
+    }
+  }
+  EXPECT_FALSE(fs::exists(dir.file("plain/i")));
+  EXPECT_EQ(readFile(dir.file("i/note.txt")), "Hinweis") << "the German file goes with language 2";
+}
+
+// A store file damaged on disk (junk, cut short) is not written over with
+// another package's record alone: its bytes are kept first, the run names
+// the copy and ends as the table says, and no earlier copy is replaced.
+TEST(InstallMadePackage, ADamagedStoreIsKeptAsideAndNamed) {
+  ScratchDir dir;
+  const std::string home = dir.file("home"), store = home + "/.zvk/install";
+  fs::create_directories(home);
+  const std::string one = makeTwoLanguages(dir, home, "one"), two = makeTwoLanguages(dir, home, "two");
+  std::string out;
+  ASSERT_EQ(run({ZVK_INSTALL_DRIVER, one, "--pgm", dir.file("one-inst")}, home, out), 0) << out;
+  const std::string good = readFile(store);
+  const struct {
+    const char* what;
+    std::string damaged;
+  } cases[] = {
+      {"random bytes", randomBytes(good.size(), 97)},
+      {"cut to half", good.substr(0, good.size() / 2)},
+      {"cut by 10 bytes", good.substr(0, good.size() - 10)},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    writeFile(store, c.damaged);
+    fs::remove_all(dir.file("two-inst"));
+    const std::string copy = store + ".damaged-" + std::to_string(++n);
+    out.clear();
+    EXPECT_EQ(run({ZVK_INSTALL_DRIVER, two, "--pgm", dir.file("two-inst")}, home, out),
+              driverJobCode(irOk, 1));
+    EXPECT_TRUE(out.ends_with("kept " + std::to_string(kKeptStoreCopy) + " " + copy + "\n")) << out;
+    EXPECT_EQ(readFile(copy), c.damaged);
+    cCIAppFullConfig cfg;
+    ASSERT_TRUE(cfg.openConfig((home + "/.zvk").c_str()));
+    EXPECT_TRUE(cfg.hasSection("install/two/ver"));
+    // Put back as a user would who read the copy: the next save keeps
+    // nothing.
+    writeFile(store, good);
+  }
+  for (int k = 1; k <= n; ++k)
+    EXPECT_EQ(readFile(store + ".damaged-" + std::to_string(k)), cases[k - 1].damaged);
 }
 
 }  // namespace

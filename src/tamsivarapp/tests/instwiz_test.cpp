@@ -1,6 +1,13 @@
 // The installation wizard and its pages off screen: the steps a scenario
 // gives, the side panel's clickable entries, the accept boxes, the target
 // checks, the finish page, the questions the jobs ask and the exit status.
+#include "tamsivarapp/instwiz.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -8,26 +15,21 @@
 #include <sstream>
 #include <thread>
 
-#include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include "base/conproc.h"
 #include "base/folder.h"
 #include "base/memio.h"
-#include "base/utils.h"
 #include "base/tests/scratch_dir.h"
+#include "base/utils.h"
 #include "cihlpdoc/hdlparser.h"
 #include "install_support.h"
-#include "tamsivar/manager.h"
 #include "support/wizwindow.h"
-#include "tamsivarapp/instwiz.h"
+#include "tamsivar/manager.h"
 #include "tamsivarapp/formlook.h"
 #include "tamsivarapp/langsel.h"
 #include "tamsivarapp/tamsivar.h"
 #include "tamsivarapp/runoption.h"
 #include "tamsivarapp/textfill.h"
+#include "tamsivarapp/updateform.h"
 
 namespace {
 
@@ -1077,6 +1079,50 @@ TEST(ManagerLook, ColumnTitlesAreFlatOnWhite) {
       for (int x = 0; x < w; ++x) paleText = paleText || colour(x, y) == 0xB9AA9Cu;
     EXPECT_EQ(paleText, id != 4);
   }
+}
+
+}  // namespace
+
+namespace {
+
+// The boxes that name kept files leave the why to each file's line: a
+// folder that could not be removed, or the store's kept copy, is never
+// said to be kept as not the package's.
+TEST(KeptTexts, EachBoxLeavesTheReasonToTheLinesItNames) {
+  cWizTestWindow::useLanguage(eLangENG);
+  cCiomLangData* reasons = cLibLang::gCiomLang.sections.find(cStringKey(kKeptReasonsSection, -1));
+  const std::vector<sKeptFile> kept = {{"/home/u/Applications/app/lib", kKeptNotRemoved},
+                                       {"/home/u/.zvk/install.damaged-1", kKeptStoreCopy}};
+  const std::string lines = keptFilesText(kept, reasons, 2);
+  EXPECT_EQ(
+      lines,
+      "/home/u/Applications/app/lib (it could not be removed)\n/home/u/.zvk/install.damaged-1 (the store "
+      "of installed packages did not read whole: its bytes are kept in this file, and the store was "
+      "written anew with what could be read)");
+  for (const auto& [section, row] : {std::pair{"pkgm::unin", 12}, {"pkgm::unin", 23}, {"pkgm::fin", 14}}) {
+    const std::string box = fillText(sectionText(section, row), lines.c_str());
+    EXPECT_EQ(box.find("may not be"), std::string::npos) << box;
+    EXPECT_NE(box.find("each for the reason beside it:\n" + lines + "\n"), std::string::npos) << box;
+  }
+}
+
+// A save target that cannot be made is refused before the download, in a
+// box that names the file and gives the system's reason (a name too long
+// for its file system is refused so too).
+TEST(UpdateForm, ASaveTargetThatCannotBeMadeIsNamedWithItsReason) {
+  ScratchDir dir;
+  cWizTestWindow::useLanguage(eLangENG);
+  cWizTestWindow::shown.clear();
+  cSoftUpdateInfoForm::sUpdateInfoCtx info;
+  info.downloadUrl.set("http://127.0.0.1:1/Foo.zip");
+  cWizTestWindow window;
+  cSoftUpdateInfoForm form(&info);
+  window.bind(&form, 500, 450);
+  const std::string path = dir.file("gone/Foo.zip");
+  EXPECT_FALSE(form.installTo(path.c_str()));
+  EXPECT_EQ(cWizTestWindow::shown,
+            std::vector<std::string>{std::string(sectionText("pkgm::updi", 7)) + "\n" + path +
+                                     ": No such file or directory"});
 }
 
 }  // namespace

@@ -238,6 +238,26 @@ TEST(Uninstall, KeepsWhatMayNotBeThePackagesAndSaysSoOnce) {
   EXPECT_EQ(runRemoveManager(&cfg, nullptr, declines), rmDeclined) << "no package is left to refuse for";
 }
 
+// A store file that does not read whole is written over by the uninstall's
+// save only once its bytes are kept; the uninstall names the copy and is
+// no plain success.
+TEST(Uninstall, ADamagedStoreIsKeptAsideAndNamed) {
+  Installed pkg;
+  const std::string store = pkg.cfgDir + "/install";
+  std::string damaged = readFile(store);
+  // The root's closing byte: every record before it still reads.
+  damaged.back() = 2;
+  writeFile(store, damaged);
+  Host host;
+  std::vector<sKeptFile> kept;
+  EXPECT_EQ(pkg.uninstall(host, {}, &kept), unKept);
+  ASSERT_EQ(kept.size(), 1u);
+  EXPECT_EQ(kept[0].path, store + ".damaged-1");
+  EXPECT_EQ(kept[0].reason, kKeptStoreCopy);
+  EXPECT_EQ(readFile(store + ".damaged-1"), damaged);
+  EXPECT_FALSE(pkg.recorded());
+}
+
 // A kill leaves side files beside the listed ones: an uninstall's backups
 // with their file gone, an upgrade's unpacked copies, backups and new files.
 // The next uninstall takes them too, and only them: the user's own files

@@ -2,18 +2,24 @@
 // questions: for scripts and for the tests that kill an installation.
 //   zvk_install_driver PACKAGE [--offset N] [--lang N] [--pgm FOLDER]
 //                      [--program ZVK] [--give-up]
+// N of --lang is a language's number (0 ENG, 1 RUS, 2 DEU ...), one the
+// package holds; --pgm is needed where the package is not installed yet.
 // Prints "init <code>" and, when the package was ready, "job <end>
 // result <code> path <problem path>" and a line "kept <reason row> <path>"
 // for each file the run names as left; exits with the code driver_codes.h
 // gives the init code or, when the job ran, the job's result. Another run of
 // the same package under way refuses it at once (init 14): a script learns
-// so from the code instead of waiting.
+// so from the code instead of waiting. An argument it does not take, or
+// cannot use, ends it with kDriverUsage and a line on standard error that
+// names it.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "ciom/ciappconfig.h"
+#include "ciom/langids.h"
 #include "driver_codes.h"
 #include "tamsivarapp/installinit.h"
 #include "tamsivarapp/installjob.h"
@@ -47,38 +53,73 @@ class cQuietHost : public cInstallJobHost {
   const sArgs& args;
 };
 
-bool parse(int argc, char** argv, sArgs& a) {
-  if (argc < 2) return false;
+constexpr char kUsage[] =
+    "usage: zvk_install_driver PACKAGE [--offset N] [--lang N] [--pgm FOLDER] [--program ZVK] [--give-up]\n";
+
+int refuse(const std::string& why) {
+  std::fprintf(stderr, "zvk_install_driver: %s\n%s", why.c_str(), kUsage);
+  return kDriverUsage;
+}
+
+// A whole decimal number no larger than `most`, nothing before or after it.
+bool number(const char* text, unsigned long long most, unsigned long long& out) {
+  if (!text || *text < '0' || *text > '9') return false;
+  char* end = nullptr;
+  errno = 0;
+  out = std::strtoull(text, &end, 10);
+  return errno == 0 && *end == 0 && out <= most;
+}
+
+// An empty answer where the arguments are good, else what is wrong.
+std::string parse(int argc, char** argv, sArgs& a) {
+  if (argc < 2) return "no package";
   a.package = argv[1];
   for (int i = 2; i < argc; ++i) {
-    std::string opt = argv[i];
-    bool more = i + 1 < argc;
+    const std::string opt = argv[i];
+    const bool takesValue = opt == "--offset" || opt == "--lang" || opt == "--pgm" || opt == "--program";
     if (opt == "--give-up") {
       a.giveUp = true;
-    } else if (opt == "--offset" && more) {
-      a.offset = static_cast<unsigned int>(std::strtoul(argv[++i], nullptr, 0));
-    } else if (opt == "--lang" && more) {
-      a.lang = std::atoi(argv[++i]);
-    } else if (opt == "--pgm" && more) {
-      a.pgm = argv[++i];
-    } else if (opt == "--program" && more) {
-      a.program = argv[++i];
+      continue;
+    }
+    if (!takesValue) return opt + ": not an argument the driver takes";
+    if (i + 1 >= argc) return opt + ": no value";
+    const char* value = argv[++i];
+    unsigned long long n = 0;
+    if (opt == "--offset") {
+      if (!number(value, ~0u, n)) return opt + " " + value + ": not a byte offset (a decimal number)";
+      a.offset = static_cast<unsigned int>(n);
+    } else if (opt == "--lang") {
+      if (!number(value, kCIOMStdLangCount - 1, n))
+        return opt + " " + value + ": not a language number (0 to " + std::to_string(kCIOMStdLangCount - 1) +
+               ")";
+      a.lang = static_cast<int>(n);
+    } else if (opt == "--pgm") {
+      a.pgm = value;
     } else {
-      return false;
+      a.program = value;
     }
   }
-  return true;
+  return {};
+}
+
+// Whether the package holds the language asked for; `why` tells which it
+// holds where it does not.
+bool holdsLang(sPkgInstallContext& ctx, int lang, std::string& why) {
+  std::string held;
+  for (auto* it = ctx.langs.head; it; it = it->next) {
+    if (it->value == lang) return true;
+    held += (held.empty() ? "" : ", ") + std::to_string(it->value) + " " + ciLangID(it->value);
+  }
+  why = "--lang " + std::to_string(lang) + ": the package has no language " + std::to_string(lang) + " (" +
+        ciLangID(lang) + "); it has " + held;
+  return false;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   sArgs args;
-  if (!parse(argc, argv, args)) {
-    std::fprintf(stderr, "usage: zvk_install_driver PACKAGE [--offset N] [--lang N] [--pgm FOLDER] "
-                         "[--program ZVK] [--give-up]\n");
-    return kDriverUsage;
-  }
+  if (const std::string wrong = parse(argc, argv, args); !wrong.empty()) return refuse(wrong);
   cCIAppFullConfig config;
   if (!config.openConfig("zvk")) {
     config.newConfig("zvk");
@@ -90,10 +131,16 @@ int main(int argc, char** argv) {
   ctx.program.set(args.program);
   cAnswers answers(args);
   int init = runInstallInit(ctx, &config, answers);
+  // Nothing was changed yet: a language the package lacks is the
+  // argument's fault, not the package's.
+  std::string why;
+  if (args.lang >= 0 && ctx.langs.head && !holdsLang(ctx, args.lang, why)) return refuse(why);
   // A new installation learns its folder from the wizard; here from the
   // arguments.
   if (init == iiReady && !ctx.files.head) {
-    if (args.pgm) ctx.scenario->setStr(-1, "pgm", args.pgm);
+    if (!args.pgm)
+      return refuse(std::string("--pgm FOLDER is needed: ") + ctx.codename.ptr + " is not installed yet");
+    ctx.scenario->setStr(-1, "pgm", args.pgm);
     init = compareFiles(ctx);
   }
   std::printf("init %d%s%s\n", init, ctx.problemPath.ptr ? " path " : "", ctx.problemPath.ptr ? ctx.problemPath.ptr : "");
