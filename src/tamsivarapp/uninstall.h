@@ -71,7 +71,8 @@ class cUninstallHost {
 // anything; a file the owner cannot write may still be moved, as a rename
 // needs only the folder.
 class cHeldFolder;
-bool moveFileClean(const cHeldFolder& folder, const std::string& source, const std::string& target);
+struct sChange;
+sChange moveFileClean(const cHeldFolder& folder, const std::string& source, const std::string& target);
 // Every step from the package id to the end code.
 int runUninstall(sPkgUninstallContext& context, cUninstallHost& host);
 // Waits for a child started by `process`, every 100 ms, dropping what it
