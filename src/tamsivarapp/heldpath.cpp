@@ -175,7 +175,8 @@ struct sMountOf {
 sMountOf mountOf(int fd) {
   struct statx st;
   if (::statx(fd, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, STATX_MNT_ID, &st) != 0) return {};
-  return {true, (st.stx_mask & STATX_MNT_ID) != 0, st.stx_mnt_id, makedev(st.stx_dev_major, st.stx_dev_minor)};
+  return {true, (st.stx_mask & STATX_MNT_ID) != 0, st.stx_mnt_id,
+          makedev(st.stx_dev_major, st.stx_dev_minor)};
 }
 
 bool sameMount(const sMountOf& a, const sMountOf& b) {

@@ -695,7 +695,8 @@ class cInstallerRun {
     const std::string name = side.substr(side.rfind('/') + 1);
     if (folder.typeOf(name) != S_IFREG || !isSideMade(folder, name, id)) return;
     // One that cannot go stays marked, for the next run to take.
-    if (const sChange gone = removeAt(folder.fd(), name); !gone.quiet()) keep(side, kKeptNotRemoved, gone.err);
+    if (const sChange gone = removeAt(folder.fd(), name); !gone.quiet())
+      keep(side, kKeptNotRemoved, gone.err);
   }
 
   // A side file whose folder was moved and a link put in its place while
@@ -807,7 +808,8 @@ class cInstallerRun {
     if (out >= 0 && ::close(out) != 0) ok = false;
     if (ok && renameNoReplace(folder.fd(), part, bkp).how == sChange::done) return true;
     if (out >= 0)
-      if (const sChange gone = removeAt(folder.fd(), part); !gone.quiet()) keep(e.backupPart, kKeptNotRemoved, gone.err);
+      if (const sChange gone = removeAt(folder.fd(), part); !gone.quiet())
+        keep(e.backupPart, kKeptNotRemoved, gone.err);
     return false;
   }
 

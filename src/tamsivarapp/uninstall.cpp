@@ -472,7 +472,8 @@ class cRecordRoad {
         if (back.err == EEXIST) back = removeAt(folder.fd(), folder.leaf());
         if (!back.quiet()) keepSide(side, id, back.err);
       } else if (type == S_IFREG) {
-        if (const sChange gone = removeAt(folder.fd(), folder.leaf()); !gone.quiet()) keepSide(side, id, gone.err);
+        if (const sChange gone = removeAt(folder.fd(), folder.leaf()); !gone.quiet())
+          keepSide(side, id, gone.err);
         emptied_.insert(parentOf(side));
       } else if (type) {
         keep(side, kKeptNotAFile);
@@ -502,7 +503,8 @@ class cRecordRoad {
     // A link the folder was reached through when made is the user's, and
     // so is the folder it leads to.
     struct stat st;
-    if (!anchorHolds(ctx_.base, pinOf(ctx_.base, {})) || ::lstat(ctx_.base.c_str(), &st) != 0 || S_ISLNK(st.st_mode))
+    if (!anchorHolds(ctx_.base, pinOf(ctx_.base, {})) || ::lstat(ctx_.base.c_str(), &st) != 0 ||
+        S_ISLNK(st.st_mode))
       return;
     if (const sChange gone = removeAt(AT_FDCWD, ctx_.base, true); !gone.quiet())
       keepFolder({ctx_.base, gone.err}, listed_);

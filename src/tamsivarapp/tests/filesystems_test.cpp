@@ -269,7 +269,8 @@ TEST(FileSystems, AnUninstallTellsWhatTheStoreHoldsWhicheverSyncFails) {
     SCOPED_TRACE("failing sync " + std::to_string(nth));
     const std::string root = dir.file(std::to_string(nth) + "/inst"), cfgDir = dir.file(std::to_string(nth) + "/cfg");
     ASSERT_EQ(installVersion(root, cfgDir, one).job, 0);
-    const int code = underFault("fsync", "EIO", nth, [&] { return uninstall(cfgDir); }, dir.file("trace")).status;
+    const auto work = [&] { return uninstall(cfgDir); };
+    const int code = underFault("fsync", "EIO", nth, work, dir.file("trace")).status;
     if (code < 0) GTEST_SKIP() << "strace could not attach";
     EXPECT_FALSE(fs::exists(root));
     EXPECT_EQ(code == unDone, !recorded(cfgDir)) << code;

@@ -51,7 +51,8 @@ tTree treeWith(const std::string& root, const PkgVersion& v, const tTree& user) 
 PkgVersion version(unsigned major, const std::vector<std::string>& rels) {
   PkgVersion v;
   v.ver[0] = major;
-  for (const std::string& rel : rels) v.files.push_back({rel, rel + " of " + std::to_string(major), {6, 4, 4}});
+  for (const std::string& rel : rels)
+    v.files.push_back({rel, rel + " of " + std::to_string(major), {6, 4, 4}});
   return v;
 }
 
@@ -79,7 +80,8 @@ std::set<std::string> readNamed(const std::string& file) {
   return named;
 }
 
-int installIn(const std::string& root, const std::string& cfgDir, const PkgVersion& v, const std::string& namedFile) {
+int installIn(const std::string& root, const std::string& cfgDir, const PkgVersion& v,
+              const std::string& namedFile) {
   const Outcome o = installVersion(root, cfgDir, v);
   writeNamed(namedFile, o.kept);
   return o.init != 0 ? 100 + o.init : driverJobCode(o.result, o.kept.size());
@@ -137,8 +139,10 @@ TEST(RemovalFaults, EveryFailedRemovalOrRenameIsNamedAndKept) {
     // The user's own files under the backup names: files go in place.
     bool userBackups;
   } cases[] = {
-      {"install", rInstall, false},         {"upgrade", rUpgrade, false},
-      {"upgrade in place", rUpgrade, true}, {"uninstall", rUninstall, false},
+      {"install", rInstall, false},
+      {"upgrade", rUpgrade, false},
+      {"upgrade in place", rUpgrade, true},
+      {"uninstall", rUninstall, false},
       {"uninstall in place", rUninstall, true},
   };
   ScratchDir dir;
@@ -149,7 +153,8 @@ TEST(RemovalFaults, EveryFailedRemovalOrRenameIsNamedAndKept) {
         for (int nth = 1;; ++nth) {
           const std::string base = dir.file(std::string(c.name) + "/" + call + error + std::to_string(nth)),
                             root = base + "/inst", cfgDir = base + "/cfg", namedFile = base + "/named";
-          SCOPED_TRACE(std::string(c.name) + ": " + call + " #" + std::to_string(nth) + " fails with " + error);
+          SCOPED_TRACE(std::string(c.name) + ": " + call + " #" + std::to_string(nth) + " fails with " +
+                       error);
           fs::create_directories(base);
           if (c.run != rInstall) {
             ASSERT_EQ(installVersion(root, cfgDir, kOne).job, 0);
@@ -166,24 +171,31 @@ TEST(RemovalFaults, EveryFailedRemovalOrRenameIsNamedAndKept) {
           if (!user.empty() && c.run == rUninstall) after[root + "/bin"] = after[root + "/docs"] = "/";
           const sFaultRun fault = underFault(
               call, error, nth,
-              [&] { return c.run == rUninstall ? uninstallIn(cfgDir, namedFile) : installIn(root, cfgDir, c.run == rInstall ? kOne : kTwo, namedFile); },
+              [&] {
+                return c.run == rUninstall
+                           ? uninstallIn(cfgDir, namedFile)
+                           : installIn(root, cfgDir, c.run == rInstall ? kOne : kTwo, namedFile);
+              },
               base + "/trace");
           if (fault.status < 0) GTEST_SKIP() << "strace could not attach";
           if (!fault.injected) break;
           ++runs;
           sTold told{fault.status, readNamed(namedFile)};
           const tTree now = treeOf(root);
-          for (const auto& [path, bytes] : user) EXPECT_EQ(now.count(path) ? now.at(path) : "", bytes) << path;
+          for (const auto& [path, bytes] : user)
+            EXPECT_EQ(now.count(path) ? now.at(path) : "", bytes) << path;
           const bool success = c.run == rUninstall ? told.code == unDone : told.code == 0;
           // The previous files are back, or nothing was changed.
-          const bool back = c.run == rUninstall ? told.code == unCancelled
-                                                : told.code > kDriverJobBase && told.code <= kDriverJobBase + irRecordUnsaved;
+          const bool back = c.run == rUninstall
+                                ? told.code == unCancelled
+                                : told.code > kDriverJobBase && told.code <= kDriverJobBase + irRecordUnsaved;
           if (success) {
             EXPECT_EQ(now, after);
             EXPECT_TRUE(told.named.empty());
             std::set<std::string> listed;
             if (c.run != rUninstall)
-              for (const PkgFile& f : (c.run == rInstall ? kOne : kTwo).files) listed.insert(root + "/" + f.rel);
+              for (const PkgFile& f : (c.run == rInstall ? kOne : kTwo).files)
+                listed.insert(root + "/" + f.rel);
             EXPECT_EQ(recorded(cfgDir), listed);
             continue;
           }
@@ -201,7 +213,8 @@ TEST(RemovalFaults, EveryFailedRemovalOrRenameIsNamedAndKept) {
             return out;
           };
           std::set<std::string> left = differ(back || unsaved ? before : after);
-          if (unsaved) std::erase_if(left, [&](const std::string& path) { return !differ(after).count(path); });
+          if (unsaved)
+            std::erase_if(left, [&](const std::string& path) { return !differ(after).count(path); });
           for (const std::string& path : left) {
             // Where the last save failed, the backups stay as the record
             // saved before it marks them, for the next run.

@@ -8,16 +8,17 @@
 #include <fstream>
 #include <sstream>
 
-sFaultRun underFault(const std::string& call, const std::string& error, int nth, const std::function<int()>& work,
-                     const std::string& scratch) {
+sFaultRun underFault(const std::string& call, const std::string& error, int nth,
+                     const std::function<int()>& work, const std::string& scratch) {
   const pid_t child = ::fork();
   if (child == 0) {
     const std::string self = std::to_string(::getpid()), trace = "trace=" + call,
                       inject = "inject=" + call + ":error=" + error + ":when=" + std::to_string(nth);
-    const char* argv[] = {"strace", "-q",          "-o", scratch.c_str(), "-e", trace.c_str(),
+    const char* argv[] = {"strace", "-q",           "-o", scratch.c_str(), "-e",   trace.c_str(),
                           "-e",     inject.c_str(), "-p", self.c_str(),    nullptr};
     pid_t tracer = 0;
-    if (::posix_spawn(&tracer, "/usr/bin/strace", nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0)
+    if (::posix_spawn(&tracer, "/usr/bin/strace", nullptr, nullptr, const_cast<char* const*>(argv),
+                      environ) != 0)
       ::_exit(255);
     // Waits until the tracer holds this process, or has given up.
     for (;;) {

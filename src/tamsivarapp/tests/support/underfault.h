@@ -17,5 +17,5 @@ struct sFaultRun {
 // Runs `work` in a child whose `nth` call of `call` (counted from the
 // moment strace holds it) fails with `error`, a name such as "EIO";
 // `scratch` is a file strace may write its trace to.
-sFaultRun underFault(const std::string& call, const std::string& error, int nth, const std::function<int()>& work,
-                     const std::string& scratch);
+sFaultRun underFault(const std::string& call, const std::string& error, int nth,
+                     const std::function<int()>& work, const std::string& scratch);
