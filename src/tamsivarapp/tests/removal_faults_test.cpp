@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -62,22 +63,28 @@ struct YesHost : cUninstallHost {
 };
 
 // What a run told: its code as the install driver gives it (the
-// uninstall's end code for an uninstall) and the paths it named.
+// uninstall's end code for an uninstall), the paths it named and the
+// system's reasons it gave.
 struct sTold {
   int code = -1;
   std::set<std::string> named;
+  std::set<int> reasons;
 };
 
 void writeNamed(const std::string& file, const std::vector<sKeptFile>& kept) {
   std::ofstream out(file);
-  for (const sKeptFile& k : kept) out << k.path << '\n';
+  for (const sKeptFile& k : kept) out << k.err << ' ' << k.path << '\n';
 }
 
-std::set<std::string> readNamed(const std::string& file) {
-  std::set<std::string> named;
+sTold readTold(int code, const std::string& file) {
+  sTold told{code, {}, {}};
   std::ifstream in(file);
-  for (std::string line; std::getline(in, line);) named.insert(line);
-  return named;
+  int err = 0;
+  for (std::string path; in >> err && in.get() && std::getline(in, path);) {
+    told.named.insert(path);
+    if (err) told.reasons.insert(err);
+  }
+  return told;
 }
 
 int installIn(const std::string& root, const std::string& cfgDir, const PkgVersion& v,
@@ -132,7 +139,11 @@ const PkgVersion kTwo = version(2, {"bin/tool", "docs/about.txt", "deep/x/y/f4",
 TEST(RemovalFaults, EveryFailedRemovalOrRenameIsNamedAndKept) {
   if (::access("/usr/bin/strace", X_OK) != 0) GTEST_SKIP() << "needs strace";
   const char* calls[] = {"unlink", "unlinkat", "rmdir", "rename", "renameat", "renameat2"};
-  const char* errors[] = {"EIO", "ENOSPC", "EPERM", "EACCES", "EROFS", "EBUSY"};
+  const struct Error {
+    const char* name;
+    int number;
+  } errors[] = {{"EIO", EIO},       {"ENOSPC", ENOSPC}, {"EPERM", EPERM},
+                {"EACCES", EACCES}, {"EROFS", EROFS},   {"EBUSY", EBUSY}};
   const struct Case {
     const char* name;
     eRun run;
@@ -149,12 +160,13 @@ TEST(RemovalFaults, EveryFailedRemovalOrRenameIsNamedAndKept) {
   int runs = 0;
   for (const Case& c : cases)
     for (const char* call : calls)
-      for (const char* error : errors)
+      for (const Error& error : errors)
         for (int nth = 1;; ++nth) {
-          const std::string base = dir.file(std::string(c.name) + "/" + call + error + std::to_string(nth)),
+          const std::string base =
+                                dir.file(std::string(c.name) + "/" + call + error.name + std::to_string(nth)),
                             root = base + "/inst", cfgDir = base + "/cfg", namedFile = base + "/named";
           SCOPED_TRACE(std::string(c.name) + ": " + call + " #" + std::to_string(nth) + " fails with " +
-                       error);
+                       error.name);
           fs::create_directories(base);
           if (c.run != rInstall) {
             ASSERT_EQ(installVersion(root, cfgDir, kOne).job, 0);
@@ -170,7 +182,7 @@ TEST(RemovalFaults, EveryFailedRemovalOrRenameIsNamedAndKept) {
           if (c.run != rUninstall) after = treeWith(root, c.run == rInstall ? kOne : kTwo, user);
           if (!user.empty() && c.run == rUninstall) after[root + "/bin"] = after[root + "/docs"] = "/";
           const sFaultRun fault = underFault(
-              call, error, nth,
+              call, error.name, nth,
               [&] {
                 return c.run == rUninstall
                            ? uninstallIn(cfgDir, namedFile)
@@ -180,7 +192,7 @@ TEST(RemovalFaults, EveryFailedRemovalOrRenameIsNamedAndKept) {
           if (fault.status < 0) GTEST_SKIP() << "strace could not attach";
           if (!fault.injected) break;
           ++runs;
-          sTold told{fault.status, readNamed(namedFile)};
+          const sTold told = readTold(fault.status, namedFile);
           const tTree now = treeOf(root);
           for (const auto& [path, bytes] : user)
             EXPECT_EQ(now.count(path) ? now.at(path) : "", bytes) << path;
@@ -212,6 +224,10 @@ TEST(RemovalFaults, EveryFailedRemovalOrRenameIsNamedAndKept) {
               if (!now.count(path)) out.insert(path);
             return out;
           };
+          // A removal that failed says why, as the system said it.
+          if (told.code == (c.run == rUninstall ? unRecordKept : kDriverJobBase)) {
+            EXPECT_TRUE(told.reasons.count(error.number));
+          }
           std::set<std::string> left = differ(back || unsaved ? before : after);
           if (unsaved)
             std::erase_if(left, [&](const std::string& path) { return !differ(after).count(path); });
@@ -280,7 +296,7 @@ TEST(RemovalFaults, NothingIsRemovedAcrossAMount) {
     ASSERT_GE(code, 0) << "could not bind";
     EXPECT_EQ(code, c.code);
     EXPECT_EQ(treeOf(user), mine);
-    EXPECT_EQ(readNamed(namedFile).count(root + "/" + c.named), c.code != unCancelled);
+    EXPECT_EQ(readTold(code, namedFile).named.count(root + "/" + c.named), c.code != unCancelled);
     EXPECT_TRUE(recorded(cfgDir).count(root + "/" + c.named));
     EXPECT_EQ(readFile(root + "/" + c.named), c.named + std::string(" of 1"));
     EXPECT_EQ(uninstallIn(cfgDir, namedFile), unDone);
