@@ -159,6 +159,33 @@ bool anchorHolds(const std::string& folder, const sAnchorPin& pin) {
   return true;
 }
 
+namespace {
+
+// The mount the folder open as `fd` is on, as the system tells it now: its
+// mount id where the kernel gives one, else its device. A folder bound
+// from elsewhere on the same file system has the device of the folder it
+// stands in, but never its mount id.
+struct sMountOf {
+  bool known = false;
+  bool hasId = false;
+  unsigned long long id = 0;
+  dev_t dev = 0;
+};
+
+sMountOf mountOf(int fd) {
+  struct statx st;
+  if (::statx(fd, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, STATX_MNT_ID, &st) != 0) return {};
+  return {true, (st.stx_mask & STATX_MNT_ID) != 0, st.stx_mnt_id,
+          makedev(st.stx_dev_major, st.stx_dev_minor)};
+}
+
+bool sameMount(const sMountOf& a, const sMountOf& b) {
+  if (!a.known || !b.known) return false;
+  return a.hasId && b.hasId ? a.id == b.id : a.dev == b.dev;
+}
+
+}  // namespace
+
 bool cHeldFolder::hold(const std::string& anchor, const std::string& path, std::vector<std::string>* made,
                        const sAnchorPin& pin) {
   release();
@@ -168,6 +195,7 @@ bool cHeldFolder::hold(const std::string& anchor, const std::string& path, std::
   int fd = openAnchor(anchor, pin);
   if (fd < 0) return false;
   std::string walked = anchor == "/" ? "" : anchor;
+  sMountOf mount = mountOf(fd);
   for (size_t i = 0; i + 1 < steps.size(); ++i) {
     walked += "/" + steps[i];
     int next = ::openat(fd, steps[i].c_str(), kFolderFlags | O_NOFOLLOW);
@@ -175,9 +203,15 @@ bool cHeldFolder::hold(const std::string& anchor, const std::string& path, std::
       made->push_back(walked);
       next = ::openat(fd, steps[i].c_str(), kFolderFlags | O_NOFOLLOW);
     }
+    // A mount below the anchor was put there by someone else: what it
+    // holds is not the package's, whatever its names.
+    const sMountOf below = next >= 0 ? mountOf(next) : sMountOf{};
+    const bool across = next >= 0 && !sameMount(mount, below);
     ::close(fd);
-    if (next < 0) return false;
+    if (across) ::close(next);
+    if (next < 0 || across) return false;
     fd = next;
+    mount = below;
   }
   fd_ = fd;
   leaf_ = steps.back();
@@ -232,10 +266,21 @@ bool bornSince(const sFileId& id, const sSaveTime& saved) {
   return id.bornNsec >= saved.nsec;
 }
 
-bool removalRefused(int err) { return err == EPERM || err == EACCES || err == EROFS; }
+sChange judged(int rc, int err, bool folder) {
+  if (rc == 0) return {};
+  if (err == ENOENT) return {sChange::gone, err};
+  // File systems differ in how they say that a folder is not empty.
+  if (folder && (err == ENOTEMPTY || err == EEXIST)) return {sChange::holds, err};
+  return {sChange::failed, err};
+}
 
-std::string dropEmptyFoldersBelow(const std::string& anchor, const std::string& path, const sAnchorPin& pin,
-                                  const std::optional<sSaveTime>& savedAt) {
+sChange removeAt(int at, const std::string& name, bool folder) {
+  const int rc = ::unlinkat(at, name.c_str(), folder ? AT_REMOVEDIR : 0);
+  return judged(rc, errno, folder);
+}
+
+sStuck dropEmptyFoldersBelow(const std::string& anchor, const std::string& path, const sAnchorPin& pin,
+                             const std::optional<sSaveTime>& savedAt) {
   std::string folder = path;
   for (;;) {
     const size_t slash = folder.rfind('/');
@@ -250,20 +295,19 @@ std::string dropEmptyFoldersBelow(const std::string& anchor, const std::string& 
       if (bornSince(parent.idAt(parent.leaf()), *savedAt)) return {};
     }
     if (!held) return {};
-    // A folder that still holds something is not the package's to empty;
-    // one whose removal the system refuses (an immutable parent, say) is
-    // left for the caller to name.
-    if (::unlinkat(parent.fd(), parent.leaf().c_str(), AT_REMOVEDIR) != 0)
-      return removalRefused(errno) ? folder : std::string();
+    const sChange removed = removeAt(parent.fd(), parent.leaf(), true);
+    if (removed.how == sChange::holds) return {};
+    if (!removed.quiet()) return {folder, removed.err};
   }
 }
 
-bool renameNoReplace(int folder, const std::string& from, const std::string& to) {
-  if (::renameat2(folder, from.c_str(), folder, to.c_str(), RENAME_NOREPLACE) == 0) return true;
-  if (errno != EINVAL && errno != ENOSYS) return false;
+sChange renameNoReplace(int folder, const std::string& from, const std::string& to) {
+  if (::renameat2(folder, from.c_str(), folder, to.c_str(), RENAME_NOREPLACE) == 0) return {};
+  if (errno != EINVAL && errno != ENOSYS) return judged(-1, errno, false);
   // A file system without the flag: a second name, then the first goes.
-  if (::linkat(folder, from.c_str(), folder, to.c_str(), 0) != 0) return false;
-  if (::unlinkat(folder, from.c_str(), 0) == 0) return true;
+  if (::linkat(folder, from.c_str(), folder, to.c_str(), 0) != 0) return judged(-1, errno, false);
+  const sChange first = removeAt(folder, from);
+  if (first.quiet()) return {};
   ::unlinkat(folder, to.c_str(), 0);
-  return false;
+  return first;
 }

@@ -71,7 +71,8 @@ class cHeldFolder {
   ~cHeldFolder();
 
   // Holds the folder of `path`, which is `anchor`, "/" and plain names (no
-  // "." or ".." step), every folder on the way a real one. With `made`,
+  // "." or ".." step), every folder on the way a real one on the anchor's
+  // mount, as each is seen now: none is reached across a mount. With `made`,
   // missing folders are created and their paths appended, the upper first.
   // The anchor is reached as `pin` asks.
   bool hold(const std::string& anchor, const std::string& path, std::vector<std::string>* made = nullptr,
@@ -141,19 +142,36 @@ struct sSaveTime {
 // second or a later one where only seconds are known. Without a birth
 // time nothing is known.
 bool bornSince(const sFileId& id, const sSaveTime& saved);
-// Whether a removal failed with `err` because the system refuses it (an
-// immutable or read-only folder, no permission), not because of what the
-// path holds or leads to.
-bool removalRefused(int err);
+// What became of a removal or a rename, judged in one place by what
+// happened: done; already gone; or, for a folder, left because it holds
+// something (of the user's: the package's files went first). Those are
+// quiet. Anything else is a failure with the system's reason, which the
+// run names, keeps listed and ends on.
+struct sChange {
+  enum eHow { done, gone, holds, failed };
+  eHow how = done;
+  int err = 0;
+  bool quiet() const { return how != failed; }
+};
+// The outcome of a call that answered `rc` with `err` as its errno.
+sChange judged(int rc, int err, bool folder);
+// Removes the file (or, `folder`, the empty folder) `name` of a folder
+// open as `at` (AT_FDCWD: a path), judged.
+sChange removeAt(int at, const std::string& name, bool folder = false);
+// A folder that stayed, and why; no folder where none did.
+struct sStuck {
+  std::string folder;
+  int err = 0;
+};
 // Removes the folders `path` leaves empty below `anchor`, the nearest
 // first, each through a held parent; stops at the first that stays. A
 // folder there is the package's by its path, reached from the anchor
-// through no link. Given `savedAt`, one already gone is passed over, and
-// one whose birth time says it was made since then stays: made again by
-// the user after an earlier run emptied it. Answers the folder that stayed
-// empty because its removal was refused, or nothing.
-std::string dropEmptyFoldersBelow(const std::string& anchor, const std::string& path, const sAnchorPin& pin,
-                                  const std::optional<sSaveTime>& savedAt = std::nullopt);
+// through no link and across no mount. Given `savedAt`, one already gone
+// is passed over, and one whose birth time says it was made since then
+// stays: made again by the user after an earlier run emptied it. Answers
+// the folder whose removal failed, or nothing.
+sStuck dropEmptyFoldersBelow(const std::string& anchor, const std::string& path, const sAnchorPin& pin,
+                             const std::optional<sSaveTime>& savedAt = std::nullopt);
 // Renames `from` to `to` in the held folder, never over anything that
-// stands at `to`.
-bool renameNoReplace(int folder, const std::string& from, const std::string& to);
+// stands at `to`, judged.
+sChange renameNoReplace(int folder, const std::string& from, const std::string& to);

@@ -363,14 +363,21 @@ class cInstallerRun {
     // Built on what the store's files hold, so that a record which failed
     // to save is never saved by this one.
     config_->discardChanges();
-    const tSideMark left = sidesLeft();
-    if (!previous_) {
+    tSideMark left = sidesLeft();
+    std::vector<std::string> files = previous_ ? oldList_ : std::vector<std::string>();
+    // A new file the run could not take back stays listed, proven the
+    // package's by the mark of the name it was made under.
+    for (const sEntry* e : notRemoved_) {
+      if (std::find(files.begin(), files.end(), target(*e)) == files.end()) files.push_back(target(*e));
+      left[e->temp] = e->tempId;
+    }
+    if (!previous_ && files.empty()) {
       // Still the mark of an unfinished first installation while it names
       // side files a link cut off, for the next run to take.
       config_->removeSection(section_.ptr);
       if (!left.empty()) writeSideMark(config_, section_.ptr, left);
     } else {
-      writeFileList(config_, section_.ptr, oldList_);
+      writeFileList(config_, section_.ptr, files);
       writeSideMark(config_, section_.ptr, left);
     }
     if (!config_->saveConfig()) nameUnlisted(oldList_);
@@ -414,12 +421,14 @@ class cInstallerRun {
       if (isBackup && listed_.count(owner) && (!exists(owner.c_str()) || (entry && changed(*entry)))) {
         cHeldFolder at;
         if (!holdAt(at, anchor, owner) || !restoreHeld(at, folder.leaf(), at.leaf())) return fail(irStaleSideFile, owner);
-      } else if (::unlinkat(folder.fd(), folder.leaf().c_str(), 0) != 0) {
+      } else if (const sChange gone = removeAt(folder.fd(), folder.leaf()); !gone.quiet()) {
         if (entry && changed(*entry)) return fail(irStaleSideFile, side);
+        // Marked still, it is the next run's to take.
+        keep(side, kKeptNotRemoved, gone.err);
       } else if (!listed_.count(owner) && anchor == folder_) {
         // A dropped file an upgrade cut short had marked: the folders it
         // emptied go as they would have then.
-        dropEmptyFoldersBelow(anchor, side, pinOf(anchor, side));
+        keepStuck(dropEmptyFoldersBelow(anchor, side, pinOf(anchor, side)), side);
       }
     }
     dropUnfinishedFolders();
@@ -445,8 +454,21 @@ class cInstallerRun {
     const sAnchorPin pin{true, {}};
     for (const std::string& path : unfinishedList_)
       if (!listed_.count(path) && under(path, unfinishedBase_) && !hasDotSteps(path))
-        dropEmptyFoldersBelow(unfinishedBase_, path, pin);
-    if (unfinishedBase_ != folder_ && anchorHolds(unfinishedBase_, pin)) ::rmdir(unfinishedBase_.c_str());
+        keepStuck(dropEmptyFoldersBelow(unfinishedBase_, path, pin));
+    if (unfinishedBase_ != folder_ && anchorHolds(unfinishedBase_, pin))
+      if (const sChange gone = removeAt(AT_FDCWD, unfinishedBase_, true); !gone.quiet())
+        keep(unfinishedBase_, kKeptNotRemoved, gone.err);
+  }
+
+  // An emptied folder that could not be removed is named; given the gone
+  // file that led to it, that file stays listed, so that an uninstall
+  // takes the folder once it can.
+  void keepStuck(const sStuck& stuck, const std::string& from = {}) {
+    if (stuck.folder.empty()) return;
+    keep(stuck.folder, kKeptNotRemoved, stuck.err);
+    if (from.empty()) return;
+    sides_.erase(from);
+    keptDropped_.push_back(from);
   }
 
   const sEntry* find(const std::string& path) const {
@@ -463,7 +485,7 @@ class cInstallerRun {
     if (::fstatat(folder.fd(), backup.c_str(), &b, AT_SYMLINK_NOFOLLOW) == 0 &&
         ::fstatat(folder.fd(), file.c_str(), &t, AT_SYMLINK_NOFOLLOW) == 0 && b.st_dev == t.st_dev &&
         b.st_ino == t.st_ino)
-      return ::unlinkat(folder.fd(), backup.c_str(), 0) == 0;
+      return removeAt(folder.fd(), backup).quiet();
     return true;
   }
 
@@ -563,7 +585,12 @@ class cInstallerRun {
   // in the record, goes at once.
   void giveBack(sMade& m) {
     const std::string name = m.entry->temp.substr(m.entry->temp.rfind('/') + 1);
-    if (!m.unnamed && isSideMade(*m.folder, name, m.entry->tempId)) ::unlinkat(m.folder->fd(), name.c_str(), 0);
+    if (!m.unnamed && isSideMade(*m.folder, name, m.entry->tempId))
+      if (const sChange gone = removeAt(m.folder->fd(), name); !gone.quiet()) {
+        // Marked still, it is the next run's to take.
+        keep(m.entry->temp, kKeptNotRemoved, gone.err);
+        return;
+      }
     sides_.erase(m.entry->temp);
     m.entry->tempId = {};
   }
@@ -666,7 +693,10 @@ class cInstallerRun {
     if (side.empty() || !id.known()) return;
     if (!hold(e, folder)) return cutOff(side, id);
     const std::string name = side.substr(side.rfind('/') + 1);
-    if (folder.typeOf(name) == S_IFREG && isSideMade(folder, name, id)) ::unlinkat(folder.fd(), name.c_str(), 0);
+    if (folder.typeOf(name) != S_IFREG || !isSideMade(folder, name, id)) return;
+    // One that cannot go stays marked, for the next run to take.
+    if (const sChange gone = removeAt(folder.fd(), name); !gone.quiet())
+      keep(side, kKeptNotRemoved, gone.err);
   }
 
   // A side file whose folder was moved and a link put in its place while
@@ -681,10 +711,10 @@ class cInstallerRun {
     keep(now, kKeptFolderMoved);
   }
 
-  void keep(const std::string& path, int reason) {
+  void keep(const std::string& path, int reason, int err = 0) {
     for (const sKeptFile& k : ctx_.kept)
       if (k.path == path) return;
-    ctx_.kept.push_back({path, reason});
+    ctx_.kept.push_back({path, reason, err});
   }
 
   void dropTemps() {
@@ -695,11 +725,14 @@ class cInstallerRun {
   // The folders a failed run made go again, the deepest first; one that
   // holds anything stays.
   void dropMadeFolders() {
+    const auto removed = [this](int at, const std::string& name, const std::string& path) {
+      if (const sChange gone = removeAt(at, name, true); !gone.quiet()) keep(path, kKeptNotRemoved, gone.err);
+    };
     for (auto it = madeBelow_.rbegin(); it != madeBelow_.rend(); ++it) {
       cHeldFolder parent;
-      if (holdAt(parent, folder_, *it)) ::unlinkat(parent.fd(), parent.leaf().c_str(), AT_REMOVEDIR);
+      if (holdAt(parent, folder_, *it)) removed(parent.fd(), parent.leaf(), *it);
     }
-    for (auto it = made_.rbegin(); it != made_.rend(); ++it) ::rmdir(it->c_str());
+    for (auto it = made_.rbegin(); it != made_.rend(); ++it) removed(AT_FDCWD, *it, *it);
   }
 
   // The backup is a second name of the target, so the target itself never
@@ -773,8 +806,10 @@ class cInstallerRun {
     if (ok && ::fstat(in, &st) == 0) ::fchmod(out, st.st_mode & 07777);
     ::close(in);
     if (out >= 0 && ::close(out) != 0) ok = false;
-    if (ok && renameNoReplace(folder.fd(), part, bkp)) return true;
-    if (out >= 0) ::unlinkat(folder.fd(), part.c_str(), 0);
+    if (ok && renameNoReplace(folder.fd(), part, bkp).how == sChange::done) return true;
+    if (out >= 0)
+      if (const sChange gone = removeAt(folder.fd(), part); !gone.quiet())
+        keep(e.backupPart, kKeptNotRemoved, gone.err);
     return false;
   }
 
@@ -814,7 +849,12 @@ class cInstallerRun {
       if (e.backedUp && isSideMade(folder, folder.side(".bkp"), e.backupId)) {
         if (!restoreHeld(folder, folder.side(".bkp"), folder.leaf())) keep(target(e), kKeptNotPutBack);
       } else if (e.applied && !e.existed && isSideMade(folder, folder.leaf(), e.tempId)) {
-        ::unlinkat(folder.fd(), folder.leaf().c_str(), 0);
+        // One that cannot go stays listed, as the file its temporary name
+        // was, so that the uninstall takes it.
+        if (const sChange gone = removeAt(folder.fd(), folder.leaf()); !gone.quiet()) {
+          keep(target(e), kKeptNotRemoved, gone.err);
+          notRemoved_.push_back(&e);
+        }
       } else if (e.applied && e.existed) {
         // Replaced where no backup could be made: it keeps the new bytes.
         keep(target(e), kKeptNotPutBack);
@@ -966,18 +1006,13 @@ class cInstallerRun {
       if (type == S_IFREG || (type == S_IFLNK && anchor == old)) {
         // One that cannot go (its folder immutable, say) stays listed and
         // named, as one kept for its path.
-        if (::unlinkat(folder.fd(), folder.leaf().c_str(), 0) != 0) {
-          if (errno != ENOENT) stayed.push_back({path, kKeptNotRemoved});
+        if (const sChange gone = removeAt(folder.fd(), folder.leaf()); !gone.quiet()) {
+          stayed.push_back({path, kKeptNotRemoved, gone.err});
           continue;
         }
         // An emptied folder that cannot go keeps the file listed, so that
         // an uninstall takes the folder once it can, and is named.
-        if (anchor != old) continue;
-        if (const std::string stuck = dropEmptyFoldersBelow(old, path, pinOf(old, path)); !stuck.empty()) {
-          sides_.erase(path);
-          keptDropped_.push_back(path);
-          ctx_.kept.push_back({stuck, kKeptNotRemoved});
-        }
+        if (anchor == old) keepStuck(dropEmptyFoldersBelow(old, path, pinOf(old, path)), path);
       }
     }
     // A run cut short between removing a dropped file and its emptied
@@ -992,7 +1027,7 @@ class cInstallerRun {
       for (const auto& [side, id] : earlierSides_) gone.push_back(side);
       for (const std::string& path : gone)
         if (!listed_.count(path) && under(path, old) && !hasDotSteps(path))
-          dropEmptyFoldersBelow(old, path, pinOf(old, path), recordTime_);
+          keepStuck(dropEmptyFoldersBelow(old, path, pinOf(old, path), recordTime_));
     }
     // A path kept early may lead through a link into a folder a later path
     // emptied and removed: only what is still there once every dropped file
@@ -1053,6 +1088,8 @@ class cInstallerRun {
   // Folders this run made, above the installation folder's inside and
   // below it, each in the order made.
   std::vector<std::string> made_, madeBelow_;
+  // New files the taking back of a failed run could not remove.
+  std::vector<const sEntry*> notRemoved_;
   int changed_ = 0;
   cSideFolders sideFolders_;
   unsigned char buffer_[kCopyPiece];

@@ -233,7 +233,7 @@ void clearStoreTrouble(cApplicationConfig* config) {
 }
 
 void nameStoreCopies(cApplicationConfig* config, std::vector<sKeptFile>& kept) {
-  if (const cCIAppConfig* store = storeOf(config))
+  if (const cCIAppConfig* store = recordStore(config))
     for (const std::string& copy : store->keptCopies()) kept.push_back({copy, kKeptStoreCopy});
 }
 

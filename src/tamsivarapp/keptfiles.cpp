@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <cstring>
+
 #include "base/folder.h"
 #include "ciom/ciomlang.h"
 #include "tamsivarapp/textfill.h"
@@ -15,7 +17,8 @@ std::string keptFilesText(const std::vector<sKeptFile>& kept, cCiomLangData* tex
   std::string lines;
   for (size_t i = 0; i < kept.size() && i < shown; ++i) {
     if (!lines.empty()) lines += '\n';
-    const std::string after = std::string(" (") + row(kept[i].reason) + ")";
+    const std::string why = kept[i].err ? std::string(": ") + std::strerror(kept[i].err) : std::string();
+    const std::string after = std::string(" (") + row(kept[i].reason) + why + ")";
     lines.append(write ? write(kept[i].path, after) : kept[i].path).append(after);
   }
   if (kept.size() > shown) {

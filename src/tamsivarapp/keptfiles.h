@@ -11,10 +11,12 @@
 
 class cCiomLangData;
 
-// A listed file left in place, and the row of its reason.
+// A listed file left in place, and the row of its reason; where the
+// system refused a change, its reason too.
 struct sKeptFile {
   std::string path;
   int reason;
+  int err = 0;
 };
 
 // The uninstaller's texts, which hold the reasons.
@@ -53,7 +55,8 @@ int keptReasonFor(const std::string& anchor, const std::string& path);
 // of a line beside it; given the path and the " (reason)" that follows.
 using KeptPathWriter = std::function<std::string(const std::string& path, const std::string& after)>;
 
-// One "path (reason)" line per file, at most `shown` of them, then a line
+// One "path (reason)" line per file ("path (reason: the system's reason)"
+// where it refused a change), at most `shown` of them, then a line
 // telling how many more were kept; the words come from `texts`, the
 // uninstaller's section (null leaves them out). Paths are written whole
 // unless `write` is given.

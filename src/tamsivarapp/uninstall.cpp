@@ -138,7 +138,9 @@ class cRecordRoad {
     removeFiles();
     // A shortcut sits in a shared folder such as the desktop: the file
     // goes, its folder stays.
-    for (const std::string& shortcut : ctx_.shortcuts) ::unlink(shortcut.c_str());
+    for (const std::string& shortcut : ctx_.shortcuts)
+      if (const sChange gone = removeAt(AT_FDCWD, shortcut); !gone.quiet())
+        keep(shortcut, kKeptNotRemoved, gone.err);
     deregister(ctx_.id.ptr);
     // Two spellings of one file: the one removed is not kept by the other.
     std::erase_if(ctx_.kept, [this](const sKeptFile& k) {
@@ -203,18 +205,26 @@ class cRecordRoad {
     return ::stat(path.c_str(), &st) == 0 ? tFileId{st.st_dev, st.st_ino} : tFileId{};
   }
 
-  void keep(const std::string& path, int reason) {
+  void keep(const std::string& path, int reason, int err = 0) {
     for (const sKeptFile& k : ctx_.kept)
       if (k.path == path) return;
-    ctx_.kept.push_back({path, reason});
+    ctx_.kept.push_back({path, reason, err});
     keptIds_[path] = idOf(path);
   }
 
   // Unlinks `name` of a held folder, noting which file went.
-  void unlinkNoted(const cHeldFolder& folder, const std::string& name) {
+  sChange unlinkNoted(const cHeldFolder& folder, const std::string& name) {
     struct stat st;
-    if (::fstatat(folder.fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return;
-    if (::unlinkat(folder.fd(), name.c_str(), 0) == 0) removedIds_.insert({st.st_dev, st.st_ino});
+    if (::fstatat(folder.fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return judged(-1, errno, false);
+    const sChange gone = removeAt(folder.fd(), name);
+    if (gone.how == sChange::done) removedIds_.insert({st.st_dev, st.st_ino});
+    return gone;
+  }
+
+  // A side file the run could not remove stays, marked, for the next run.
+  void keepSide(const std::string& side, const sFileId& id, int err) {
+    keep(side, kKeptNotRemoved, err);
+    keptSides_[side] = id;
   }
 
   // A link inside the installation folder is the package's entry and goes
@@ -345,7 +355,14 @@ class cRecordRoad {
         // file's own place: the file there goes in place at the end.
         if (t.aside && (folder.typeOf(folder.side(".bkp")) || folder.idAt(folder.leaf()) != t.id))
           t.aside = false;
-        if (t.aside ? moveFileClean(folder, folder.leaf(), folder.side(".bkp")) : folderLetsGo(folder)) {
+        const sChange moved = t.aside ? moveFileClean(folder, folder.leaf(), folder.side(".bkp"))
+                                      : judged(folderLetsGo(folder) ? 0 : -1, errno, false);
+        if (moved.how == sChange::gone) {
+          // Gone since it was looked at: nothing of it to remove.
+          t.aside = false;
+          break;
+        }
+        if (moved.quiet()) {
           t.moved = t.aside;
           if (t.moved) sideFolders_.hold(t.path, folder);
           break;
@@ -370,7 +387,7 @@ class cRecordRoad {
       if (!t.moved) continue;
       cHeldFolder folder;
       const bool back = holdAt(folder, t.anchor, t.path) && isSideMade(folder, folder.side(".bkp"), t.id) &&
-                        renameNoReplace(folder.fd(), folder.side(".bkp"), folder.leaf());
+                        renameNoReplace(folder.fd(), folder.side(".bkp"), folder.leaf()).quiet();
       if (!back) stayed.insert(i);
     }
     tSideMark sides = readSideMark(ctx_.config, section_.c_str());
@@ -415,10 +432,18 @@ class cRecordRoad {
         }
         continue;
       }
+      // One that cannot go stays listed, or marked, and named: an
+      // uninstall once it can go ends the package.
       if (t.moved) {
-        if (isSideMade(folder, folder.side(".bkp"), t.id)) unlinkNoted(folder, folder.side(".bkp"));
+        if (!isSideMade(folder, folder.side(".bkp"), t.id)) {
+        } else if (const sChange gone = unlinkNoted(folder, folder.side(".bkp")); !gone.quiet()) {
+          keepSide(t.path + ".bkp", t.id, gone.err);
+        }
       } else if (!t.aside && removable(folder, t.anchor, folder.leaf())) {
-        unlinkNoted(folder, folder.leaf());
+        if (const sChange gone = unlinkNoted(folder, folder.leaf()); !gone.quiet()) {
+          keep(t.path, kKeptNotRemoved, gone.err);
+          stuckFiles_.insert(t.path);
+        }
       }
       emptied_.insert(parentOf(t.path));
     }
@@ -449,9 +474,12 @@ class cRecordRoad {
         // The file an unfinished installation moved aside is put back
         // where nothing stands now; one the user put there since keeps it.
         const std::string name = owner.substr(owner.rfind('/') + 1);
-        if (!renameNoReplace(folder.fd(), folder.leaf(), name)) ::unlinkat(folder.fd(), folder.leaf().c_str(), 0);
+        sChange back = renameNoReplace(folder.fd(), folder.leaf(), name);
+        if (back.err == EEXIST) back = removeAt(folder.fd(), folder.leaf());
+        if (!back.quiet()) keepSide(side, id, back.err);
       } else if (type == S_IFREG) {
-        ::unlinkat(folder.fd(), folder.leaf().c_str(), 0);
+        if (const sChange gone = removeAt(folder.fd(), folder.leaf()); !gone.quiet())
+          keepSide(side, id, gone.err);
         emptied_.insert(parentOf(side));
       } else if (type) {
         keep(side, kKeptNotAFile);
@@ -473,20 +501,26 @@ class cRecordRoad {
       if (anchorFor(file) != ctx_.base) continue;
       const std::string folder = parentOf(file);
       const bool proven = !saved || emptied_.count(folder) || (!saved->fine && exists(folder.c_str()));
-      if (const std::string stuck =
+      if (const sStuck stuck =
               dropEmptyFoldersBelow(ctx_.base, file, pinOf(ctx_.base, file), proven ? std::nullopt : saved);
-          !stuck.empty())
+          !stuck.folder.empty())
         keepFolder(stuck, {file});
     }
-    if (anchorHolds(ctx_.base, pinOf(ctx_.base, {})) && ::rmdir(ctx_.base.c_str()) != 0 && removalRefused(errno))
-      keepFolder(ctx_.base, listed_);
+    // A link the folder was reached through when made is the user's, and
+    // so is the folder it leads to.
+    struct stat st;
+    if (!anchorHolds(ctx_.base, pinOf(ctx_.base, {})) || ::lstat(ctx_.base.c_str(), &st) != 0 ||
+        S_ISLNK(st.st_mode))
+      return;
+    if (const sChange gone = removeAt(AT_FDCWD, ctx_.base, true); !gone.quiet())
+      keepFolder({ctx_.base, gone.err}, listed_);
   }
 
-  // An emptied folder whose removal is refused (an immutable parent, say)
-  // is named, and the record keeps the listed files that lead to it, so
-  // that an uninstall once it can be removed ends the package.
-  void keepFolder(const std::string& folder, const std::set<std::string>& files) {
-    keep(folder, kKeptNotRemoved);
+  // An emptied folder whose removal fails (an immutable parent, say) is
+  // named, and the record keeps the listed files that lead to it, so that
+  // an uninstall once it can be removed ends the package.
+  void keepFolder(const sStuck& stuck, const std::set<std::string>& files) {
+    keep(stuck.folder, kKeptNotRemoved, stuck.err);
     for (const std::string& file : files)
       if (listed_.count(file)) stuckFiles_.insert(file);
   }
@@ -616,8 +650,9 @@ int waitDraining(cConProcess& process) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-bool moveFileClean(const cHeldFolder& folder, const std::string& source, const std::string& target) {
-  return folderLetsGo(folder) && renameNoReplace(folder.fd(), source, target);
+sChange moveFileClean(const cHeldFolder& folder, const std::string& source, const std::string& target) {
+  if (!folderLetsGo(folder)) return judged(-1, errno, false);
+  return renameNoReplace(folder.fd(), source, target);
 }
 
 int runUninstall(sPkgUninstallContext& ctx, cUninstallHost& host) {

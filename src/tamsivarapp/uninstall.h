@@ -75,7 +75,8 @@ class cUninstallHost {
 // anything; a file the owner cannot write may still be moved, as a rename
 // needs only the folder.
 class cHeldFolder;
-bool moveFileClean(const cHeldFolder& folder, const std::string& source, const std::string& target);
+struct sChange;
+sChange moveFileClean(const cHeldFolder& folder, const std::string& source, const std::string& target);
 // Every step from the package id to the end code, under the package's lock
 // where the store's folder is there.
 int runUninstall(sPkgUninstallContext& context, cUninstallHost& host);

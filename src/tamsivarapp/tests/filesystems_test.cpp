@@ -6,20 +6,18 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <linux/fs.h>
-#include <spawn.h>
 #include <sys/ioctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <set>
 
 #include "install_support.h"
 #include "support/scratchmounts.h"
+#include "support/underfault.h"
 #include "tamsivarapp/heldpath.h"
 #include "tamsivarapp/lang.h"
 #include "tamsivarapp/uninstall.h"
@@ -258,39 +256,6 @@ TEST(FileSystems, ADroppedFileThatCannotGoIsNamedAndStaysListed) {
   if (!mounts.missing().empty()) GTEST_SKIP() << "ran on the build's file system only: " << mounts.missing();
 }
 
-namespace {
-
-// Runs `work` in a child traced by strace, which fails the `nth` call of
-// `call` from the moment it is attached with EIO; answers the child's exit
-// status, or -1 where strace could not attach.
-int underFault(const char* call, int nth, const std::function<int()>& work) {
-  const pid_t child = ::fork();
-  if (child == 0) {
-    const std::string self = std::to_string(::getpid()),
-                      inject = std::string("inject=") + call + ":error=EIO:when=" + std::to_string(nth);
-    const char* argv[] = {"strace", "-qq", "-o", "/dev/null", "-e", inject.c_str(), "-p", self.c_str(), nullptr};
-    pid_t tracer = 0;
-    if (::posix_spawn(&tracer, "/usr/bin/strace", nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0)
-      ::_exit(255);
-    // Waits until the tracer holds this process, or has given up.
-    for (;;) {
-      std::ifstream status("/proc/self/status");
-      std::string line;
-      while (std::getline(status, line) && !line.starts_with("TracerPid:")) {
-      }
-      if (line != "TracerPid:\t0") break;
-      if (::waitpid(tracer, nullptr, WNOHANG) == tracer) ::_exit(255);
-      ::sched_yield();
-    }
-    ::_exit(work());
-  }
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  return WIFEXITED(status) && WEXITSTATUS(status) != 255 ? WEXITSTATUS(status) : -1;
-}
-
-}  // namespace
-
 // Whichever sync of the store fails, an uninstall tells what the store's
 // files hold as every later run reads them: removed with its record, or
 // removed with the record still there; a folder's sync failing once the
@@ -304,7 +269,8 @@ TEST(FileSystems, AnUninstallTellsWhatTheStoreHoldsWhicheverSyncFails) {
     SCOPED_TRACE("failing sync " + std::to_string(nth));
     const std::string root = dir.file(std::to_string(nth) + "/inst"), cfgDir = dir.file(std::to_string(nth) + "/cfg");
     ASSERT_EQ(installVersion(root, cfgDir, one).job, 0);
-    const int code = underFault("fsync", nth, [&] { return uninstall(cfgDir); });
+    const auto work = [&] { return uninstall(cfgDir); };
+    const int code = underFault("fsync", "EIO", nth, work, dir.file("trace")).status;
     if (code < 0) GTEST_SKIP() << "strace could not attach";
     EXPECT_FALSE(fs::exists(root));
     EXPECT_EQ(code == unDone, !recorded(cfgDir)) << code;

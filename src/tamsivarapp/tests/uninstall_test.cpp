@@ -997,7 +997,8 @@ TEST(MoveFileClean, MovesWhatARenameMayMove) {
     std::string to = c.from + ".bkp";
     bool moved = asNobody([&] {
       cHeldFolder folder;
-      return folder.hold(dir.root, c.from) && moveFileClean(folder, folder.leaf(), folder.side(".bkp"));
+      return folder.hold(dir.root, c.from) &&
+             moveFileClean(folder, folder.leaf(), folder.side(".bkp")).how == sChange::done;
     });
     EXPECT_EQ(moved, c.moves);
     EXPECT_EQ(fs::exists(fs::symlink_status(to)), c.moves || c.from.ends_with("taken"));
