@@ -258,3 +258,25 @@ TEST(TreeViewClick, APressAfterTheBarScrolledAwaySelectsTheRowThere) {
     v.root.dettach(&field);
   }
 }
+
+// Scrolled sideways past the text of the rows, a press on a row's line
+// selects that row, wherever on the line it falls.
+TEST(TreeViewClick, APressOnARowsLineScrolledPastItsTextSelectsIt) {
+  sView v;
+  for (int r = 0; r < 8; ++r) v.add(nullptr);
+  v.tree.storeUnder(nullptr, new cNode(std::string(400, 'w').c_str(), nullptr));
+  v.window.settle();
+  const std::vector<sBox> layout = v.wholeLayout();
+  for (size_t k = 0; k + 1 < layout.size(); ++k)
+    for (int x : {2, sView::kSize / 2}) {
+      v.tree.select(layout.back().node, true);
+      v.window.settle();
+      v.tree.hbar().setPos(v.tree.hbar().maxval());
+      v.window.settle();
+      ASSERT_GT(v.tree.shiftX(), layout[k].x + layout[k].w);
+      for (bool down : {true, false})
+        v.root.processMouseBtn(x, layout[k].y - v.tree.shiftY() + 1, cTV::mbLeft, down, false, false);
+      v.window.settle();
+      EXPECT_EQ(v.tree.selected(), layout[k].node) << "row " << k << " at " << x;
+    }
+}

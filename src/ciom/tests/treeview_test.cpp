@@ -536,3 +536,55 @@ TEST(TreeView, ARowOpenedClosedOrListedPlacesTheRowsInViewAlone) {
   };
   EXPECT_EQ(work(1000), work(50000));
 }
+
+// A tree costs what its view shows: rows filled in batches into an open
+// level, a closed one or around a row shown ahead, then opened, scrolled
+// and cleared, make elements and measure texts for the rows placed in view
+// alone, never for the rest.
+TEST(TreeView, RowsOutOfViewAreDataWithoutElementsOrMeasuredText) {
+  constexpr int kRows = 20000;
+  const struct {
+    const char* name;
+    bool open, beforeLast;
+  } cases[] = {{"into an open level", true, false}, {"into a closed level", false, false},
+               {"around a row shown ahead", true, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    sMeasuredView view;
+    cShowingTree& tree = view.tree;
+    cNode* level = openLevel(tree);
+    level->collapsed = !c.open;
+    if (c.beforeLast) tree.storeUnder(level, new cNode("ahead", nullptr));
+    tree.update();
+    view.window.settle();
+    const auto made = [&] {
+      int count = 0;
+      for (cTreeItem* i = tree.root(); i; i = cTree::nextInOrder(i)) count += static_cast<cNode*>(i)->element != nullptr;
+      return count;
+    };
+    for (int r = 0; r < kRows;) {
+      tree.startChanges();
+      for (int end = std::min(kRows, r + 500); r < end; ++r)
+        tree.storeUnder(level, new cNode(("row " + std::to_string(r)).c_str(), nullptr), c.beforeLast);
+      tree.endChanges();
+      view.window.settle();
+    }
+    // A view of 300 pixels holds a few dozen rows; each is measured and made
+    // once, however many come.
+    const int inView = static_cast<int>(tree.inView().size());
+    EXPECT_LE(view.window.measured, inView + 8);
+    EXPECT_LE(made(), inView + 8);
+    if (!c.open) tree.expand(level, false);
+    for (unsigned long long at : {tree.vbar().maxval() / 2, tree.vbar().maxval()}) {
+      view.window.measured = 0;
+      tree.vbar().setPos(at, true);
+      view.window.settle();
+      EXPECT_LE(view.window.measured, static_cast<int>(tree.inView().size()) + 8) << at;
+    }
+    EXPECT_LE(made(), 3 * (static_cast<int>(tree.inView().size()) + 8));
+    view.window.measured = 0;
+    tree.remove_under(level);
+    view.window.settle();
+    EXPECT_LE(view.window.measured, 8);
+  }
+}
