@@ -125,6 +125,9 @@ bool nswnd_cancel_capture(cNSWndWrapper* wnd);
 // Any thread. The handle must be alive during the call; a window destroyed
 // before the wake-up arrives never sees it.
 bool nswnd_notify_action(cNSWndWrapper* wnd);
+// True while a paint comes from inside a wait of the main thread (a paste):
+// the window paints what it shows, and runs no queued action meanwhile.
+bool nswnd_waiting();
 
 bool nswnd_minimize(cNSWndWrapper* wnd);
 bool nswnd_maximize(cNSWndWrapper* wnd);

@@ -238,6 +238,21 @@ bool clickOut(cNSWndWrapper* w, const XButtonEvent& b) {
 
 }  // namespace
 
+namespace {
+int gWaits = 0;
+}  // namespace
+
+bool nswnd_waiting() { return gWaits > 0; }
+
+void nswnd_serve_exposures() {
+  Display* d = gLayer->app.display;
+  ++gWaits;
+  XEvent ev;
+  while (XCheckTypedEvent(d, Expose, &ev))
+    if (cNSWndWrapper* w = nswnd_find(ev.xexpose.window)) onExpose(w, ev.xexpose);
+  --gWaits;
+}
+
 void nswnd_translate(cNSWndWrapper* w, XEvent* ev) {
   if (ev->type == ButtonPress) {
     Window xid = w->xid;
