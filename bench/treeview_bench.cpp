@@ -69,7 +69,7 @@ void paintAndPoint(sTree& t, cCrbOffscreenCanvas& canvas, double& paint, double&
       bestPoint = std::min(bestPoint, millisSince(start));
       auto* row = static_cast<cTreeViewChild::cTreeViewItem*>(i % 2 ? t.level->child : t.level->lastChild);
       start = std::chrono::steady_clock::now();
-      t.root.processFocusDirect(row->element);
+      t.root.processFocusDirect(t.tree.rowElement(row));
       bestFocus = std::min(bestFocus, millisSince(start));
     }
     paint = std::max(paint, bestPaint);

@@ -449,6 +449,11 @@ bool cChildElement::sizeOf(const char* text, sSize& size, cFontObject* font) {
   return r->myTarget && r->myTarget->_rt_textbox(font, text, size);
 }
 
+bool cChildElement::waitPainting(const std::function<bool()>& done) {
+  cChildElement* r = root();
+  return r->myTarget ? r->myTarget->_rt_wait(done) : waitWithoutWindow(done);
+}
+
 cCiomLangData* cChildElement::requestNamedLangResource(const char* name) {
   cChildElement* r = root();
   return r->myTarget ? r->myTarget->_rt_getnamedlangsection(name) : nullptr;

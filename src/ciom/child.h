@@ -4,6 +4,7 @@
 // (notifyAction, postAction, sendAction) may be called from other threads.
 #pragma once
 
+#include <functional>
 #include <initializer_list>
 #include <vector>
 
@@ -288,6 +289,8 @@ class cChildElement {
   // Window texts.
   bool setCaption(const char* text, long long len);
   bool sizeOf(const char* text, sSize& size, cFontObject* font);
+  // The window's wait (see cWindowRequestTarget::_rt_wait).
+  bool waitPainting(const std::function<bool()>& done);
 
   // Language.
   const char* string(int i);

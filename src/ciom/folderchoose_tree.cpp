@@ -153,12 +153,13 @@ void cFolderChooseTree::endLevel(cTreeFoldersContentItem* node, bool listed) {
   view_.update();
 }
 
-void cFolderChooseTree::listLevel(cTreeFoldersContentItem* node) {
-  const bool listed = readLevel(node, nullptr);
+void cFolderChooseTree::layLevel(cTreeFoldersContentItem* node, bool read) {
   size_t next = 0;
-  if (listed) addLevelRows(node, next, node->order.size());
-  endLevel(node, listed);
+  if (read) addLevelRows(node, next, node->order.size());
+  endLevel(node, read);
 }
+
+void cFolderChooseTree::listLevel(cTreeFoldersContentItem* node) { layLevel(node, readLevel(node, nullptr)); }
 
 bool cFolderChooseTree::lsUnder(cTreeFoldersContentItem* node) {
   if (!node) return false;

@@ -67,6 +67,8 @@ class cFolderChooseTree {
   static bool readLevel(cTreeFoldersContentItem* node, const std::atomic<bool>* stop);
   bool addLevelRows(cTreeFoldersContentItem* node, size_t& next, size_t batch);
   void endLevel(cTreeFoldersContentItem* node, bool listed);
+  // The last two at once, after a read that answered `read`.
+  void layLevel(cTreeFoldersContentItem* node, bool read);
   // Those steps at once: the node's rows are all laid, or it is not listed.
   void listLevel(cTreeFoldersContentItem* node);
   // The steps of navigate: false when the path is not a folder; then the

@@ -171,7 +171,7 @@ void cFolderChooseDialog::startLevel(bool readHere) {
   myLevel = myWalk.walk.levels[myWalk.walk.next++];
   const bool resumes = myWalk.walk.next > 1 && myLevel == myWalk.walk.levels.front();
   myLevelNext = resumes ? myResumeAt : 0;
-  myReader.level = myLevel;
+  myReader.levels.assign(1, myLevel);
   myReader.run = ++myRun;
   if (readHere) {
     myReadOnPaint = true;
@@ -194,6 +194,13 @@ void cFolderChooseDialog::onPaint(cCanvas* c) {
   postAction(new cWalkAction(cWalkAction::kReadHere, myRun));
 }
 
+int cFolderChooseDialog::cLevelReader::job() {
+  read.assign(levels.size(), 0);
+  for (size_t i = 0; i < levels.size() && !haveToStop(); ++i)
+    read[i] = cFolderChooseTree::readLevel(levels[i], stopFlag());
+  return !read.empty() && read.front() ? 0 : 1;
+}
+
 void cFolderChooseDialog::cLevelReader::onJobEnd(unsigned long code) {
   myDialog.postAction(new cWalkAction(cWalkAction::kRead, run, code == 0));
 }
@@ -201,9 +208,9 @@ void cFolderChooseDialog::cLevelReader::onJobEnd(unsigned long code) {
 void cFolderChooseDialog::onWalkStep(cWalkAction* a) {
   if (a->run != myRun || !myLevel) return;
   if (a->code == cWalkAction::kReadHere) {
-    listAboveHere();
+    if (!listAboveHere()) return;
     a->code = cWalkAction::kRead;
-    a->read = cFolderChooseTree::readLevel(myLevel, nullptr);
+    a->read = myReader.read.front();
   }
   if (a->code == cWalkAction::kRead && !a->read) {
     endLevel(false);
@@ -222,16 +229,26 @@ void cFolderChooseDialog::onWalkStep(cWalkAction* a) {
   }
 }
 
-void cFolderChooseDialog::listAboveHere() {
+bool cFolderChooseDialog::listAboveHere() {
   // A row after the start's branch belongs to a level above it, and a key
   // given early must find it where it is once the walk is over: every
-  // level above is listed whole before the window takes input. From the
-  // top down, so that no level's rows come above the rows of another.
+  // level above is listed whole before the window takes input. They are
+  // read off this thread while the window waits, repainting and hearing
+  // Escape and its close box, which stay queued and end the walk at once.
   std::vector<cTreeFoldersContentItem*>& levels = myWalk.walk.levels;
+  myReader.levels = levels;
+  myReader.run = 0;  // its end is waited for here, not posted
+  if (!myReader.start()) myReader.job();
+  if (!waitPainting([this] { return !myReader.working(); })) {
+    endWalk();
+    return false;
+  }
+  // From the top down, so that no level's rows come above the rows of another.
   keepingTheView([&] {
-    for (size_t i = levels.size(); i-- > 1;) myNodes.listLevel(levels[i]);
+    for (size_t i = levels.size(); i-- > 1;) myNodes.layLevel(levels[i], myReader.read[i]);
   });
   levels.resize(1);
+  return true;
 }
 
 void cFolderChooseDialog::keepingTheView(const std::function<void()>& lay) {

@@ -67,14 +67,16 @@ class cFolderChooseDialog : public cCustomForm {
   void makeCurrent(cTreeViewChild::cTreeViewItem* row, bool showInField = true);
   void onContextRequest(cTreeViewChild::cTreeItemCtxAction* a);
 
-  // Reads one level off the main thread and posts its end to the dialog.
+  // Reads levels off the main thread and posts the end of run `run` to
+  // the dialog; `read` tells which levels were read.
   class cLevelReader : public cJob {
    public:
     explicit cLevelReader(cFolderChooseDialog& dialog) : cJob(nullptr), myDialog(dialog) {}
     ~cLevelReader() override { terminate(); }
-    int job() override { return cFolderChooseTree::readLevel(level, stopFlag()) ? 0 : 1; }
+    int job() override;
     void onJobEnd(unsigned long code) override;
-    cTreeFoldersContentItem* level = nullptr;
+    std::vector<cTreeFoldersContentItem*> levels;
+    std::vector<char> read;
     int run = 0;
 
    private:
@@ -105,9 +107,8 @@ class cFolderChooseDialog : public cCustomForm {
   sListing listing(cFolderChooseTree::sWalk walk, cTreeFoldersContentItem* first, bool selects);
   // Starts the walk at once, or after the level whose rows are coming.
   void request(sListing l);
-  // readHere: the levels are read on this thread once the window has
-  // painted, before it handles any input, and those above the first are
-  // laid whole then.
+  // readHere: once the window has painted, the levels are read before it
+  // handles any input, and those above the first are laid whole then.
   void begin(sListing l, bool readHere = false);
   // A walk's rows are laid and its deepest selected as it starts, so keys
   // and clicks act on the tree at every step; false when that ended the
@@ -119,8 +120,9 @@ class cFolderChooseDialog : public cCustomForm {
   void dropUnder(cTreeFoldersContentItem* level);
   void startLevel(bool readHere = false);
   void onWalkStep(cWalkAction* a);
-  // The start walk's levels above its deepest, read and laid at once.
-  void listAboveHere();
+  // The start walk's levels, read while the window waits repainting, and
+  // those above its deepest laid; false when the user ended the wait.
+  bool listAboveHere();
   void keepingTheView(const std::function<void()>& lay);
   bool addRowsForASlice();
   void endLevel(bool listed);

@@ -84,7 +84,7 @@ void cTreeViewChild::onInitData() {
   myTop = {};
   myPlaced.clear();
   myRights.clear();
-  myHeights.clear();
+  myRowHeight = 0;
   cFasterTreeList<cChildElement*, cTreeViewItem*> a, b;
   myLabels.moveTo(a);
   myControls.moveTo(b);
@@ -131,7 +131,7 @@ bool cTreeViewChild::storeUnder(cTreeViewItem* parent, cTreeViewItem* item, bool
 }
 
 void cTreeViewChild::forget(cTreeViewItem* item) {
-  if (shown(item)) tally(item, -1);
+  tally(item, false);
   if (item->placed) myPlaced.erase(std::find(myPlaced.begin(), myPlaced.end(), item));
   if (item->element) {
     myLabels.dettach(item->element);
@@ -198,7 +198,7 @@ bool cTreeViewChild::clear() {
 }
 
 bool cTreeViewChild::expand(cTreeViewItem* item, bool notify) {
-  if (!item || !item->element || !item->collapsed || !isSub(item)) return false;
+  if (!item || !laid(item) || !item->collapsed || !isSub(item)) return false;
   item->collapsed = false;
   if (myBatch) {
     myPending = true;
@@ -212,7 +212,7 @@ bool cTreeViewChild::expand(cTreeViewItem* item, bool notify) {
 }
 
 bool cTreeViewChild::collapse(cTreeViewItem* item, bool notify) {
-  if (!item || !item->element || item->collapsed || !isSub(item)) return false;
+  if (!item || !laid(item) || item->collapsed || !isSub(item)) return false;
   item->collapsed = true;
   myAppendsOnly = false;
   if (myBatch)
@@ -224,7 +224,8 @@ bool cTreeViewChild::collapse(cTreeViewItem* item, bool notify) {
 }
 
 bool cTreeViewChild::select(cTreeViewItem* item, bool focus) {
-  if (!item || !item->element) return false;
+  if (!item || !laid(item)) return false;
+  make(item);
   mySelected = item;
   if (focus)
     item->element->select(true);
@@ -249,8 +250,14 @@ cTreeViewChild::cTreeViewItem* cTreeViewChild::isCtl(cChildElement* e) {
   return n ? *n : nullptr;
 }
 
+cTreeItemElement* cTreeViewChild::rowElement(cTreeViewItem* n) {
+  if (!n || !laid(n)) return nullptr;
+  make(n);
+  return n->element;
+}
+
 void cTreeViewChild::selectRoot() {
-  if (root() && root()->element) root()->element->focus();
+  if (cTreeItemElement* e = rowElement(root())) e->focus();
 }
 
 // ---- settings ----
@@ -273,7 +280,9 @@ void cTreeViewChild::setSpacing(int v) {
   if (store(mySpacing, v)) changed();
 }
 void cTreeViewChild::setCellSpacing(int v) {
-  if (store(myCellSpacing, v)) changed();
+  if (!store(myCellSpacing, v)) return;
+  myRowHeight = 0;
+  changed();
 }
 void cTreeViewChild::setStructIndicatorWidth(int v) {
   if (store(myIndicator, v)) changed();
@@ -286,7 +295,9 @@ void cTreeViewChild::setFrmColor(unsigned int c) {
 }
 void cTreeViewChild::setImageLists(cPicturesList* normal, cPicturesList* second, cPicturesList* third) {
   const int any = int{store(myLists[0], normal)} + int{store(myLists[1], second)} + int{store(myLists[2], third)};
-  if (any) changed();
+  if (!any) return;
+  myRowHeight = 0;
+  changed();
 }
 void cTreeViewChild::setUnfocusedColors(unsigned int text, unsigned int bg, unsigned int border) {
   myUnfocused[0] = text;
@@ -308,7 +319,7 @@ void cTreeViewChild::layoutAppended() {
   // Rows stored before the level's last come ahead of rows already laid
   // out; new rows on both sides of those take a whole layout.
   cTreeViewItem* stop = node(first->next);
-  while (stop && !stop->element) stop = node(stop->next);
+  while (stop && !laid(stop)) stop = node(stop->next);
   const sLevel& level = levelOf(parentItem(first));
   const size_t kept = first->prev ? node(first->prev)->slot + 1 : 0;
   if (!myBuilt || (stop && stop->next) || kept + (stop ? 1 : 0) != level.rows.size() ||
@@ -319,6 +330,11 @@ void cTreeViewChild::layoutAppended() {
 
 void cTreeViewChild::relay(cTreeViewItem* parent, cTreeViewItem* first, cTreeViewItem* stop) {
   if (!myBuilt) return build();
+  // Rows laid before the height was known have none.
+  if (!myRowHeight) {
+    measureRowHeight();
+    if (myRowHeight && (parent || first != root())) return build();
+  }
   int depth = 1;
   for (cTreeViewItem* a = parent; a; a = parentItem(a)) ++depth;
   const bool placed = !parent || shown(parent), visible = placed && !(parent && parent->collapsed);
@@ -336,17 +352,14 @@ void cTreeViewChild::relay(cTreeViewItem* parent, cTreeViewItem* first, cTreeVie
     level.sums.append(last);
   }
   // The row before them goes on to them; the level's owner has rows.
-  if (prev && prev->control && !isSub(prev)) prev->control->setKind(cTreeViewControlElement::ckLine, false);
-  if (parent && parent->control && isSub(parent))
-    parent->control->setKind(
-        parent->collapsed ? cTreeViewControlElement::ckCollapsed : cTreeViewControlElement::ckExpanded, false);
+  for (cTreeViewItem* n : {prev, parent})
+    if (n && n->control) n->control->setKind(kindOf(n), false);
   // The subtrees holding the level grew or shrank by as much.
   const long long by = level.sums.total() - before;
   for (cTreeViewItem* n = placed ? parent : nullptr; n; n = parentItem(n)) levelOf(parentItem(n)).sums.add(n->slot, by);
   setMinVisualHeight(clampInt(1 + myTop.sums.total()));
   setMinVisualWidth(myRights.empty() ? 0 : myRights.rbegin()->first);
-  const int smallest = myHeights.empty() ? height() : std::min(height(), myHeights.begin()->first);
-  setQuantumSize(5, std::max(mySpacing + smallest, 1));
+  setQuantumSize(5, std::max(mySpacing + (myRowHeight ? myRowHeight : height()), 1));
   placeView(nullptr);
   repaint(nullptr);
 }
@@ -354,66 +367,95 @@ void cTreeViewChild::relay(cTreeViewItem* parent, cTreeViewItem* first, cTreeVie
 void cTreeViewChild::layout(cTreeViewItem* first, int depth, bool visible, long long& y, const cTreeViewItem* stop) {
   if (!first) return;
   sLevel& level = levelOf(parentItem(first));
+  const int left = clampInt(1LL - myOutline + myIndicator + static_cast<long long>(myOutline) * depth);
   // Depth follows the tree's own nesting; each level is a loop, and the
   // recursion is bounded by what the caller built.
   for (cTreeViewItem* n = first; n && n != stop; n = node(n->next)) {
-    if (shown(n)) tally(n, -1);
-    if (!n->element) {
-      n->element = newTreeItemElement(n);
-      attach(n->element, 0, 0, 0, 0, cptNormal);
-      n->element->setArrowTabStop(true);
-      n->element->setDoubleBuffer(true);
-      *myLabels.insert(n->element) = n;
-      delete n->control;
-      n->control = newTreeViewControlElement(n);
-      attach(n->control, 0, 0, 0, 0, cptNormal);
-      n->control->setDoubleBuffer(true);
-      *myControls.insert(n->control) = n;
-      onElementAttach(n, n->element);
-    }
-    n->element->setText(n->text, cCanvas::eAlignLeft, false);
-    if (n->image >= 0) {
-      cPicture* p[3];
-      for (int i = 0; i < 3; ++i) p[i] = myLists[i] ? myLists[i]->image(n->image) : nullptr;
-      n->element->setImages(p[0], p[1], p[2], false);
-    }
+    n->visible = visible;
+    n->left = left;
     const long long from = y;
-    if (visible) {
-      sSize s{};
-      n->element->wantsSize(&s);
-      n->width = s.cx + myCellSpacing;
-      n->height = s.cy + myCellSpacing;
-      n->left = clampInt(1LL - myOutline + myIndicator + static_cast<long long>(myOutline) * depth);
-      n->control->setTextMargin(myCellSpacing / 2);
-      y += n->height + mySpacing;
-      n->element->setBgColorStd(n == myUnfocusedItem ? myUnfocused[1] : myBg);
-      n->control->setBgColor(myBg);
-      n->control->setFrameColor(myBg);
-      if (n->textColor != kKeep) n->element->setTxtColorStd(n->textColor);
-      n->element->show(false);
-      n->control->show(false);
-      tally(n, 1);
-    } else {
-      n->element->hide(false);
-      n->control->hide(false);
-    }
+    if (visible) y += pitch(n);
     n->slot = level.rows.size();
     level.rows.push_back(n);
     n->under = {};
-    if (isSub(n)) {
-      layout(node(n->child), depth + 1, visible && !n->collapsed, y);
-      n->control->setKind(n->collapsed ? cTreeViewControlElement::ckCollapsed : cTreeViewControlElement::ckExpanded,
-                          false);
-    } else {
-      n->control->setKind(n->next ? cTreeViewControlElement::ckLine : cTreeViewControlElement::ckEnd, false);
-    }
+    if (isSub(n)) layout(node(n->child), depth + 1, visible && !n->collapsed, y);
+    // Only rows placed before have elements to follow the layout.
+    if (n->element) dress(n);
     level.sums.append(y - from);
   }
 }
 
-void cTreeViewChild::tally(cTreeViewItem* n, int sign) {
-  for (auto [counts, key] : {std::pair{&myRights, n->left + n->width}, std::pair{&myHeights, n->height}})
-    if (((*counts)[key] += sign) == 0) counts->erase(key);
+cTreeViewControlElement::eCtlKind cTreeViewChild::kindOf(cTreeViewItem* n) {
+  if (isSub(n)) return n->collapsed ? cTreeViewControlElement::ckCollapsed : cTreeViewControlElement::ckExpanded;
+  return n->next ? cTreeViewControlElement::ckLine : cTreeViewControlElement::ckEnd;
+}
+
+bool cTreeViewChild::laid(cTreeViewItem* n) {
+  const sLevel& level = levelOf(parentItem(n));
+  return myBuilt && n->slot < level.rows.size() && level.rows[n->slot] == n;
+}
+
+void cTreeViewChild::measureRowHeight() {
+  if (myRowHeight || !root()) return;
+  cTreeItemElement probe;
+  attach(&probe, 0, 0, 0, 0, cptNormal);
+  probe.hide(false);
+  probe.setText("Ag", cCanvas::eAlignLeft, false);
+  cTreeViewItem* first = root();
+  if (first && first->image >= 0 && myLists[0]) probe.setImages(myLists[0]->image(first->image), nullptr, nullptr, false);
+  sSize s{};
+  probe.wantsSize(&s);
+  myRowHeight = std::max(s.cy + myCellSpacing, 0);
+  cChildElement::dettach(&probe);
+}
+
+void cTreeViewChild::make(cTreeViewItem* n) {
+  if (n->element) return;
+  n->element = newTreeItemElement(n);
+  attach(n->element, 0, 0, 0, 0, cptNormal);
+  n->element->setArrowTabStop(true);
+  n->element->setDoubleBuffer(true);
+  *myLabels.insert(n->element) = n;
+  delete n->control;
+  n->control = newTreeViewControlElement(n);
+  attach(n->control, 0, 0, 0, 0, cptNormal);
+  n->control->setDoubleBuffer(true);
+  *myControls.insert(n->control) = n;
+  onElementAttach(n, n->element);
+  dress(n);
+}
+
+void cTreeViewChild::dress(cTreeViewItem* n) {
+  n->element->setText(n->text, cCanvas::eAlignLeft, false);
+  if (n->image >= 0) {
+    cPicture* p[3];
+    for (int i = 0; i < 3; ++i) p[i] = myLists[i] ? myLists[i]->image(n->image) : nullptr;
+    n->element->setImages(p[0], p[1], p[2], false);
+  }
+  n->control->setKind(kindOf(n), false);
+  if (!n->visible) {
+    tally(n, false);
+    n->element->hide(false);
+    n->control->hide(false);
+    return;
+  }
+  sSize s{};
+  n->element->wantsSize(&s);
+  n->width = s.cx + myCellSpacing;
+  n->control->setTextMargin(myCellSpacing / 2);
+  n->element->setBgColorStd(n == myUnfocusedItem ? myUnfocused[1] : myBg);
+  n->control->setBgColor(myBg);
+  n->control->setFrameColor(myBg);
+  if (n->textColor != kKeep) n->element->setTxtColorStd(n->textColor);
+  n->element->show(false);
+  n->control->show(false);
+  tally(n, true);
+}
+
+void cTreeViewChild::tally(cTreeViewItem* n, bool in) {
+  if (n->tallied >= 0 && --myRights[n->tallied] == 0) myRights.erase(n->tallied);
+  n->tallied = in ? n->left + n->width : -1;
+  if (in) ++myRights[n->tallied];
 }
 
 long long cTreeViewChild::top(cTreeViewItem* n) {
@@ -444,9 +486,13 @@ cTreeViewChild::cTreeViewItem* cTreeViewChild::nextShown(cTreeViewItem* n) {
 
 void cTreeViewChild::place(cTreeViewItem* n, std::vector<cChildElement*>* out) {
   if (!myBuilt || !shown(n)) return;
+  const bool fresh = !n->element;
+  make(n);
+  // A row measured now may widen the view.
+  if (fresh) setMinVisualWidth(myRights.rbegin()->first);
   const int y = clampInt(top(n));
-  n->element->move(n->left, y, n->width, n->height);
-  n->control->move(n->left - myIndicator, y, myIndicator, n->height);
+  n->element->move(n->left, y, n->width, myRowHeight);
+  n->control->move(n->left - myIndicator, y, myIndicator, myRowHeight);
   if (out) out->insert(out->end(), {n->element, n->control});
   if (!n->placed) myPlaced.push_back(n);
   n->placed = true;
@@ -549,7 +595,7 @@ bool cTreeViewChild::onAction(cChildElement* sender, cChildAction* a) {
 }
 
 void cTreeViewChild::focusNode(cTreeViewItem* item) {
-  if (item && item->element) item->element->select(true);
+  if (cTreeItemElement* e = rowElement(item)) e->select(true);
 }
 
 bool cTreeViewChild::processKey(int key, bool shift, bool mod2, bool mod3) {
@@ -591,7 +637,7 @@ bool cTreeViewChild::processKey(int key, bool shift, bool mod2, bool mod3) {
 }
 
 void cTreeViewChild::showUnfocused(cTreeViewItem* item) {
-  if (!item || !item->element) return;
+  if (!rowElement(item)) return;
   item->element->getStdColorSchema(mySaved[0], mySaved[1], mySaved[2]);
   unsigned int k[3];
   for (int i = 0; i < 3; ++i) k[i] = myUnfocused[i] == kKeep ? mySaved[i] : myUnfocused[i];
@@ -623,12 +669,17 @@ void cTreeViewChild::processFocus(int x, int y, int button, bool f1, bool f2) {
                          ? rowAt(static_cast<long long>(y) + shiftY())
                          : nullptr;
   if (shown(n)) {
-    const auto within = [](int v, int from, int length, int lo, int hi) {
-      const int a = std::max(from, lo), b = std::min(from + length - 1, hi);
-      return a <= b ? std::clamp(v, a, b) : v;
-    };
-    x = within(x, n->left - shiftX(), n->width, c.x, c.x + c.width - 1);
-    y = within(y, clampInt(top(n) - shiftY()), n->height, c.y, c.y + c.height - 1);
+    place(n, nullptr);
+    const int from = n->left - shiftX(), a = std::max(from, c.x), b = std::min(from + n->width - 1, c.x + c.width - 1);
+    // Scrolled sideways past the text, the line still shows the row.
+    if (a > b) {
+      focusNode(n);
+      return;
+    }
+    x = std::clamp(x, a, b);
+    const int rowTop = clampInt(top(n) - shiftY()), lo = std::max(rowTop, c.y),
+              hi = std::min(rowTop + myRowHeight - 1, c.y + c.height - 1);
+    if (lo <= hi) y = std::clamp(y, lo, hi);
   }
   cScrollableElement::processFocus(x, y, button, f1, f2);
 }
@@ -642,8 +693,8 @@ void cTreeViewChild::processFocusLost(bool f1, bool f2) {
 void cTreeViewChild::onSetFocus(bool f1, bool f2) {
   cScrollableElement::onSetFocus(f1, f2);
   restoreFocused();
-  if (mySelected && mySelected->element)
-    mySelected->element->focus();
+  if (cTreeItemElement* e = rowElement(mySelected))
+    e->focus();
   else
     selectRoot();
 }

@@ -1,7 +1,7 @@
-// A tree of nodes shown as indented rows. Every shown node is a real pair
-// of elements, a selectable label and an expander left of it, made the first
-// time the node is laid out; a subclass may supply a node's children only
-// when it is about to be expanded.
+// A tree of nodes shown as indented rows of one height. A row is data until
+// it is placed in view: only then is it a pair of elements, a selectable
+// label and an expander left of it, and its text measured; a subclass may
+// supply a node's children only when it is about to be expanded.
 #pragma once
 
 #include <map>
@@ -59,10 +59,13 @@ class cTreeViewChild : public cScrollableElement {
     unsigned int textColor = 0xFFFFFFFF;
     size_t slot = 0;  // its place in its parent's level
     sLevel under;
-    // The label's left edge and size as last laid out; the row has a
-    // rectangle only while placed, so that no press finds it elsewhere.
-    int left = 0, width = 0, height = 0;
+    // The label's left edge and, once it has an element, its width; the
+    // row has a rectangle only while placed, so that no press finds it
+    // elsewhere.
+    int left = 0, width = 0;
+    bool visible = false;  // its ancestors are open
     bool placed = false;
+    int tallied = -1;  // the right edge counted in the extents
 
     cTreeViewItem() = default;
     cTreeViewItem(const char* t, void* a, int img = -1);
@@ -108,6 +111,8 @@ class cTreeViewChild : public cScrollableElement {
   cTreeViewItem* find(cTreeViewItem* from, void* association);
   cTreeViewItem* isChild(cChildElement* e);
   cTreeViewItem* isCtl(cChildElement* e);
+  // The row's label, made when asked for; null for a row not laid out.
+  cTreeItemElement* rowElement(cTreeViewItem* n);
   void selectRoot();
   void changeUnfocused(cTreeViewItem* item);
 
@@ -166,9 +171,17 @@ class cTreeViewChild : public cScrollableElement {
   // A row gets its place only when it comes into view, is selected or acts:
   // placing every row after one that opened made each key cost the level.
   sLevel& levelOf(cTreeViewItem* parent) { return parent ? parent->under : myTop; }
-  bool shown(cTreeViewItem* n) { return n && n->element && n->element->visible_child(); }
+  bool shown(cTreeViewItem* n) { return n && n->visible; }
   bool opened(cTreeViewItem* n) { return !n->collapsed && n->child && isSub(n); }
-  int pitch(cTreeViewItem* n) { return n->height + mySpacing; }
+  bool laid(cTreeViewItem* n);
+  int pitch(cTreeViewItem*) { return myRowHeight + mySpacing; }
+  // The rows' one height, measured on a label like theirs: a row is
+  // measured only once it is placed.
+  void measureRowHeight();
+  // Makes the row's pair of elements, then sets them as the row is laid.
+  void make(cTreeViewItem* n);
+  void dress(cTreeViewItem* n);
+  cTreeViewControlElement::eCtlKind kindOf(cTreeViewItem* n);
   long long top(cTreeViewItem* n);
   cTreeViewItem* rowAt(long long y);
   cTreeViewItem* nextShown(cTreeViewItem* n);
@@ -176,8 +189,8 @@ class cTreeViewChild : public cScrollableElement {
   // Places the rows in view and the selected row, and takes the rectangle
   // from every other row placed before.
   void placeView(std::vector<cChildElement*>* out);
-  // Counts a shown row's right edge and height in or out of the extents.
-  void tally(cTreeViewItem* n, int sign);
+  // Counts a shown row's measured right edge in or out of the extents.
+  void tally(cTreeViewItem* n, bool in);
 
   cFasterTreeList<cChildElement*, cTreeViewItem*> myLabels;
   cFasterTreeList<cChildElement*, cTreeViewItem*> myControls;
@@ -193,7 +206,8 @@ class cTreeViewChild : public cScrollableElement {
   cTreeViewItem* myAppendedFirst = nullptr;
   sLevel myTop;
   std::vector<cTreeViewItem*> myPlaced;
-  std::map<int, int> myRights, myHeights;
+  std::map<int, int> myRights;
+  int myRowHeight = 0;
   unsigned int mySaved[3] = {};
   unsigned int myUnfocused[3] = {};
   cTreeViewItem* myUnfocusedItem = nullptr;

@@ -5,6 +5,10 @@
 // platform layer implements all three.
 #pragma once
 
+#include <chrono>
+#include <functional>
+#include <thread>
+
 #include "base/buffers.h"
 #include "base/list.h"
 #include "base/sync.h"
@@ -14,6 +18,13 @@ class cChildElement;
 class cCiomLang;
 class cCiomLangData;
 class cFontObject;
+
+// A wait with no window to paint: the work it waits on is short.
+inline bool waitWithoutWindow(const std::function<bool()>& done) {
+  while (!done()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return true;
+}
+
 class cWindowRequestTarget;
 struct sArea;
 struct sRect;
@@ -76,8 +87,8 @@ class cWindowMaker {
                                       cWindowMaker* maker);
 };
 
-// The requests a root element makes of its window. Every operation but the
-// two with bodies is the platform's.
+// The requests a root element makes of its window. Every operation but those
+// with bodies is the platform's.
 class cWindowRequestTarget {
  public:
   virtual void _rt_destroy() = 0;
@@ -123,6 +134,10 @@ class cWindowRequestTarget {
   virtual int _rt_modal(const char* caption, int w, int h, cChildElement* element, bool resizable) = 0;
   virtual int _rt_modal_popup(int x, int y, int w, int h, cChildElement* element) = 0;
   virtual bool _rt_focus() = 0;
+  // Waits until `done` holds while the window repaints what is uncovered;
+  // false as soon as the user asks the window to end (Escape, its close
+  // box), which then comes in order with the rest of the input.
+  virtual bool _rt_wait(const std::function<bool()>& done) { return waitWithoutWindow(done); }
   virtual ~cWindowRequestTarget() = default;
 };
 

@@ -164,7 +164,8 @@ int cNSWindow::wndProc(int code, void* record) {
     cSafeCriticalSectionAccess hold(&myQueueLock);
     myWakeSent = false;
   }
-  drain();
+  // A paint inside a wait comes in the middle of another handler.
+  if (code != nswePaint || !nswnd_waiting()) drain();
   switch (code) {
     case nsweClose:
       return onClose() ? 0 : 1;

@@ -225,3 +225,7 @@ int cNSWTranslator::_rt_modal_popup(int x, int y, int w, int h, cChildElement* e
 }
 
 bool cNSWTranslator::_rt_focus() { return focus(); }
+
+bool cNSWTranslator::_rt_wait(const std::function<bool()>& done) {
+  return handle() ? nswnd_wait(handle(), done) : waitWithoutWindow(done);
+}

@@ -49,6 +49,7 @@ class cNSWTranslator : public cNSWindow, public cWindowRequestTarget {
   bool _rt_copy_raw(const void* data, long long len) override;
   bool _rt_request_copied_raw(_typebuf<unsigned char>& out) override;
   bool _rt_request_has_copied(bool) override;
+  bool _rt_wait(const std::function<bool()>& done) override;
   bool _rt_setminsize(int w, int h) override;
   bool _rt_setmaxsize(int w, int h) override;
   bool _rt_winpossize(int& x, int& y, int& w, int& h) override;

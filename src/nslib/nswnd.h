@@ -10,6 +10,7 @@
 #include <X11/Xlib.h>
 
 #include <cstdint>
+#include <functional>
 
 #include "base/buffers.h"
 
@@ -125,6 +126,13 @@ bool nswnd_cancel_capture(cNSWndWrapper* wnd);
 // Any thread. The handle must be alive during the call; a window destroyed
 // before the wake-up arrives never sees it.
 bool nswnd_notify_action(cNSWndWrapper* wnd);
+// True while a paint comes from inside a wait of the main thread (a paste):
+// the window paints what it shows, and runs no queued action meanwhile.
+bool nswnd_waiting();
+// Waits until `done` holds, repainting what is uncovered; false as soon as
+// the window is asked to end (Escape pressed on it, or its close box), which
+// stays queued, in order with the other input.
+bool nswnd_wait(cNSWndWrapper* wnd, const std::function<bool()>& done);
 
 bool nswnd_minimize(cNSWndWrapper* wnd);
 bool nswnd_maximize(cNSWndWrapper* wnd);

@@ -59,6 +59,7 @@ bool waitFor(Window w, int type, XEvent* ev, tClock::time_point deadline, Accept
   for (;;) {
     while (XCheckTypedWindowEvent(d, w, type, ev))
       if (accept(*ev)) return true;
+    nswnd_serve_exposures();
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - tClock::now());
     if (left.count() <= 0) return false;
     pollfd p{ConnectionNumber(d), POLLIN, 0};

@@ -2,8 +2,10 @@
 // filtering, the click-out of the capture window, left-button tracking,
 // keys with their characters, paints through a back buffer, size and focus.
 #include <X11/keysym.h>
+#include <poll.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "base/textconv.h"
 #include "nslib/nswnd_internal.h"
@@ -237,6 +239,50 @@ bool clickOut(cNSWndWrapper* w, const XButtonEvent& b) {
 }
 
 }  // namespace
+
+namespace {
+int gWaits = 0;
+}  // namespace
+
+bool nswnd_waiting() { return gWaits > 0; }
+
+void nswnd_serve_exposures() {
+  Display* d = gLayer->app.display;
+  ++gWaits;
+  XEvent ev;
+  while (XCheckTypedEvent(d, Expose, &ev))
+    if (cNSWndWrapper* w = nswnd_find(ev.xexpose.window)) onExpose(w, ev.xexpose);
+  --gWaits;
+}
+
+namespace {
+
+// Looks at what waits in the queue without taking anything.
+Bool endAsked(Display*, XEvent* e, XPointer arg) {
+  auto* asked = reinterpret_cast<std::pair<Window, bool>*>(arg);
+  if (e->xany.window != asked->first) return False;
+  if (e->type == KeyPress && XLookupKeysym(&e->xkey, 0) == XK_Escape) asked->second = true;
+  if (e->type == ClientMessage && e->xclient.message_type == gLayer->atoms.wmProtocols &&
+      static_cast<Atom>(e->xclient.data.l[0]) == gLayer->atoms.wmDelete)
+    asked->second = true;
+  return False;
+}
+
+}  // namespace
+
+bool nswnd_wait(cNSWndWrapper* wnd, const std::function<bool()>& done) {
+  Display* d = gLayer->app.display;
+  std::pair<Window, bool> asked{wnd->xid, false};
+  for (;;) {
+    nswnd_serve_exposures();
+    if (done()) return true;
+    XEvent ev;
+    XCheckIfEvent(d, &ev, endAsked, reinterpret_cast<XPointer>(&asked));
+    if (asked.second) return false;
+    pollfd p{ConnectionNumber(d), POLLIN, 0};
+    poll(&p, 1, 10);
+  }
+}
 
 void nswnd_translate(cNSWndWrapper* w, XEvent* ev) {
   if (ev->type == ButtonPress) {

@@ -109,6 +109,9 @@ long nswnd_workarea_mask(Window w);
 
 // Event translation of one X event for its window.
 void nswnd_translate(cNSWndWrapper* wnd, XEvent* event);
+// While the main thread waits (a paste), its windows repaint what was
+// uncovered; nothing else is taken, so input waits in order.
+void nswnd_serve_exposures();
 // Clipboard traffic: events of the layer's own window and of the windows
 // that take a value from us in pieces. False for any other event.
 bool nswnd_clip_event(XEvent* event);

@@ -136,7 +136,7 @@ TEST(FolderChooseTree, RowsLaidAheadAreTakenOverByTheirListings) {
       std::vector<int> out;
       for (cTreeItem* n = tree.root(); n; n = cTree::nextInOrder(n)) {
         sRect r{};
-        static_cast<cTreeFoldersContentItem*>(n)->row->element->childRect(&r);
+        f.view.rowElement(static_cast<cTreeFoldersContentItem*>(n)->row)->childRect(&r);
         out.push_back(r.y);
       }
       return out;

@@ -61,7 +61,7 @@ struct sView {
     tree.setCellSpacing(4);
   }
   ~sView() { root.dettach(&tree); }
-  // Some rows have no text, and so are lower than the others.
+  // Some rows have no text; they are as high as the others.
   cNode* add(cNode* parent, bool beforeLast = false) {
     const int n = id++;
     char label[16] = "";
@@ -79,10 +79,11 @@ struct sView {
   // The shown rows in content coordinates, laid out from the top.
   void layOut(cNode* first, int depth, long long& y, std::vector<sBox>& out) {
     for (cNode* n = first; n; n = cTV::getNextUnderItm(n)) {
-      sSize s{};
-      n->element->wantsSize(&s);
+      sSize s{}, line{};
+      tree.rowElement(n)->wantsSize(&s);
+      tree.rowElement(tree.root())->wantsSize(&line);  // the first row has text
       const int x = 1 - tree.outline() + tree.structIndicatorWidth() + tree.outline() * depth;
-      const int h = s.cy + tree.cellSpacing();
+      const int h = line.cy + tree.cellSpacing();
       out.push_back({n, x, static_cast<int>(y), s.cx + tree.cellSpacing(), h});
       y += h + tree.spacing();
       if (!n->collapsed && tree.isSub(n)) layOut(cTV::getUnderItm(n), depth + 1, y, out);
@@ -153,7 +154,7 @@ TEST(TreeViewClick, RowsThatLeftTheViewCatchNoPress) {
       for (int r = 0; r < 20; ++r) v.add(nullptr, true);
       v.tree.endChanges();
     } else {
-      top[10]->element->onChar('+', false, false, false);
+      v.tree.rowElement(top[10])->onChar('+', false, false, false);
     }
     v.window.settle();
     EXPECT_EQ(v.clickEveryRow(), 0) << "of " << v.clicks << " presses";
@@ -174,8 +175,8 @@ TEST(TreeViewClick, EveryPressSelectsTheRowAWholeLayoutPutsThere) {
       std::vector<cNode*> rows, shown, open;
       for (cNode* n : v.all()) {
         rows.push_back(n);
-        if (n->element && n->element->visible_child()) shown.push_back(n);
-        if (n->child && n->element && n->element->visible_child()) open.push_back(n);
+        if (v.tree.rowElement(n)->visible_child()) shown.push_back(n);
+        if (n->child && v.tree.rowElement(n)->visible_child()) open.push_back(n);
       }
       auto any = [&](const std::vector<cNode*>& from) { return from.empty() ? nullptr : from[pick(from.size())]; };
       switch (rows.size() < 60 ? 0 : pick(rows.size() > 600 ? 10 : 9)) {
@@ -192,7 +193,7 @@ TEST(TreeViewClick, EveryPressSelectsTheRowAWholeLayoutPutsThere) {
         }
         case 3:
         case 4:
-          if (cNode* n = any(open)) n->element->onChar(n->collapsed ? '+' : '-', false, false, false);
+          if (cNode* n = any(open)) v.tree.rowElement(n)->onChar(n->collapsed ? '+' : '-', false, false, false);
           break;
         case 5:
         case 6: v.tree.vbar().setPos(v.tree.vbar().maxval() * pick(101) / 100, true); break;
@@ -256,4 +257,26 @@ TEST(TreeViewClick, APressAfterTheBarScrolledAwaySelectsTheRowThere) {
     }
     v.root.dettach(&field);
   }
+}
+
+// Scrolled sideways past the text of the rows, a press on a row's line
+// selects that row, wherever on the line it falls.
+TEST(TreeViewClick, APressOnARowsLineScrolledPastItsTextSelectsIt) {
+  sView v;
+  for (int r = 0; r < 8; ++r) v.add(nullptr);
+  v.tree.storeUnder(nullptr, new cNode(std::string(400, 'w').c_str(), nullptr));
+  v.window.settle();
+  const std::vector<sBox> layout = v.wholeLayout();
+  for (size_t k = 0; k + 1 < layout.size(); ++k)
+    for (int x : {2, sView::kSize / 2}) {
+      v.tree.select(layout.back().node, true);
+      v.window.settle();
+      v.tree.hbar().setPos(v.tree.hbar().maxval());
+      v.window.settle();
+      ASSERT_GT(v.tree.shiftX(), layout[k].x + layout[k].w);
+      for (bool down : {true, false})
+        v.root.processMouseBtn(x, layout[k].y - v.tree.shiftY() + 1, cTV::mbLeft, down, false, false);
+      v.window.settle();
+      EXPECT_EQ(v.tree.selected(), layout[k].node) << "row " << k << " at " << x;
+    }
 }

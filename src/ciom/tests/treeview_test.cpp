@@ -85,7 +85,7 @@ TEST(TreeView, LazyChildrenSignsAndHiddenSubtrees) {
   EXPECT_EQ(t.a->control->kind(), cTreeViewControlElement::ckCollapsed);
   EXPECT_EQ(t.b->control->kind(), cTreeViewControlElement::ckCollapsed) << "children only promised";
   EXPECT_EQ(t.c->control->kind(), cTreeViewControlElement::ckEnd);
-  EXPECT_FALSE(cTV::getUnderItm(t.a)->element->visible_child());
+  EXPECT_FALSE(t.tree.rowElement(cTV::getUnderItm(t.a))->visible_child());
   EXPECT_FALSE(t.tree.expand(t.c, true)) << "a leaf";
 
   // A click on a collapsed expander reads, opens, selects and tells.
@@ -97,36 +97,36 @@ TEST(TreeView, LazyChildrenSignsAndHiddenSubtrees) {
   auto* b0 = static_cast<cNode*>(t.b->child);
   EXPECT_EQ(b0->control->kind(), cTreeViewControlElement::ckLine);
   EXPECT_EQ(static_cast<cNode*>(b0->next)->control->kind(), cTreeViewControlElement::ckEnd);
-  EXPECT_TRUE(b0->element->visible_child());
+  EXPECT_TRUE(t.tree.rowElement(b0)->visible_child());
   sRect rb, rb0, rc;
-  t.tree.childRect(t.b->element, &rb);
-  t.tree.childRect(b0->element, &rb0);
-  t.tree.childRect(t.c->element, &rc);
+  t.tree.childRect(t.tree.rowElement(t.b), &rb);
+  t.tree.childRect(t.tree.rowElement(b0), &rb0);
+  t.tree.childRect(t.tree.rowElement(t.c), &rc);
   EXPECT_EQ(rb0.x - rb.x, t.tree.outline());
   EXPECT_GT(rc.y, rb0.y);
   EXPECT_EQ(t.root.heard, (std::vector<std::pair<int, std::string>>{{9, "b"}, {7, "b"}}));
 
   EXPECT_TRUE(t.tree.collapse(t.b, false));
-  EXPECT_FALSE(b0->element->visible_child());
+  EXPECT_FALSE(t.tree.rowElement(b0)->visible_child());
   sRect collapsedC;
-  t.tree.childRect(t.c->element, &collapsedC);
+  t.tree.childRect(t.tree.rowElement(t.c), &collapsedC);
   EXPECT_LT(collapsedC.y, rc.y);
 
   // Inside a batch nothing is read or laid out until it ends.
   const int reads = t.tree.reads;
   t.tree.startChanges();
   EXPECT_TRUE(t.tree.expand(t.a, false));
-  EXPECT_FALSE(cTV::getUnderItm(t.a)->element->visible_child());
+  EXPECT_FALSE(t.tree.rowElement(cTV::getUnderItm(t.a))->visible_child());
   EXPECT_EQ(t.tree.reads, reads);
   t.tree.endChanges();
-  EXPECT_TRUE(cTV::getUnderItm(t.a)->element->visible_child());
+  EXPECT_TRUE(t.tree.rowElement(cTV::getUnderItm(t.a))->visible_child());
 
   EXPECT_EQ(t.tree.find(b0->association), t.a) << "pre-order: the first null association";
   EXPECT_EQ(t.tree.find(&t.window), t.b);
-  EXPECT_EQ(t.tree.isChild(b0->element), b0);
+  EXPECT_EQ(t.tree.isChild(t.tree.rowElement(b0)), b0);
   EXPECT_EQ(t.tree.isCtl(b0->control), b0);
   EXPECT_TRUE(t.tree.remove(t.b));
-  EXPECT_EQ(t.tree.isChild(t.c->element), t.c);
+  EXPECT_EQ(t.tree.isChild(t.tree.rowElement(t.c)), t.c);
   EXPECT_TRUE(t.tree.clear());
   EXPECT_FALSE(t.tree.clear());
 }
@@ -175,9 +175,9 @@ TEST(TreeView, LeafExpanderAndContextRequests) {
   EXPECT_TRUE(t.root.heard.empty()) << "a leaf's expander answers nothing";
 
   sRect r;
-  t.tree.childRect(t.c->element, &r);
+  t.tree.childRect(t.tree.rowElement(t.c), &r);
   cChildElement::cCtxRequestAction ask(3, 4, false, false, false);
-  t.tree.onAction(t.c->element, &ask);
+  t.tree.onAction(t.tree.rowElement(t.c), &ask);
   t.settle();
   EXPECT_EQ(t.root.heard, (std::vector<std::pair<int, std::string>>{{8, "c"}}));
   EXPECT_EQ(t.root.asked.x, r.x + 3) << "the point in the view's coordinates";
@@ -254,8 +254,9 @@ std::vector<std::string> laidOut(sMeasuredView& view) {
   std::vector<std::string> rows;
   for (cTreeItem* i = tree.root(); i; i = cTree::nextInOrder(i)) {
     auto* n = static_cast<cNode*>(i);
+    const bool shown = tree.rowElement(n)->visible_child();
     std::string row = std::string(n->text) + " " + std::to_string(n->control->kind());
-    if (n->element->visible_child()) {
+    if (shown) {
       EXPECT_TRUE(seen.count(n->element)) << n->text << " never shows";
       const sRect& r = seen[n->element];
       char place[64];
@@ -318,7 +319,8 @@ TEST(TreeView, RowsAddedInBatchesLieWhereAWholeLayoutPutsThem) {
 
 // The folder chooser lists each row the user moves to: the row's old rows
 // go, then its new ones come in a batch. In a large level that measures
-// the new rows alone, and leaves what a whole layout leaves.
+// those of the new rows that come into view alone, and leaves what a whole
+// layout leaves.
 TEST(TreeView, ARowListedInALevelMeasuresItsOwnRowsAlone) {
   struct {
     int rows, at, children;
@@ -347,7 +349,13 @@ TEST(TreeView, ARowListedInALevelMeasuresItsOwnRowsAlone) {
     for (int k = 0; k < c.children; ++k)
       tree.storeUnder(row, new cNode(("child " + std::string(static_cast<size_t>(k), 'w')).c_str(), nullptr));
     tree.endChanges();
-    EXPECT_EQ(view.window.measured, c.children);
+    // A row has an element once it was placed in view, and only then is it measured.
+    const auto made = [](cNode* n) {
+      int count = 0;
+      for (cTreeItem* k = n->child; k; k = k->next) count += static_cast<cNode*>(k)->element != nullptr;
+      return count;
+    };
+    EXPECT_EQ(view.window.measured, made(row));
     EXPECT_EQ(tree.selected(), row);
     const std::vector<std::string> listed = laidOut(view);
     tree.update();
@@ -355,13 +363,11 @@ TEST(TreeView, ARowListedInALevelMeasuresItsOwnRowsAlone) {
     // Closed and opened again by its keys, and the level's last row too.
     for (cNode* n : {row, static_cast<cNode*>(level->lastChild)}) {
       tree.storeUnder(n, new cNode("the widest row of them all", nullptr));
-      int under = 0;
-      for (cTreeItem* k = n->child; k; k = k->next) ++under;
       for (unsigned short key : {'-', '+'}) {
         view.window.measured = 0;
-        n->element->onChar(key, false, false, false);
+        tree.rowElement(n)->onChar(key, false, false, false);
         view.window.settle();
-        EXPECT_EQ(view.window.measured, key == '-' ? 0 : under) << key;
+        EXPECT_EQ(view.window.measured, key == '-' ? 0 : made(n)) << key;
         const std::vector<std::string> toggled = laidOut(view);
         tree.update();
         EXPECT_EQ(toggled, laidOut(view)) << key;
@@ -447,7 +453,7 @@ TEST(TreeView, APaintClickOrFocusLooksOnlyAtTheRowsInView) {
       // A click in the middle of the view selects the row there.
       ASSERT_NE(hit, nullptr);
       sRect r;
-      tree.childRect(hit->element, &r);
+      tree.childRect(tree.rowElement(hit), &r);
       root.processMouseBtn(r.x + 2, kView / 2, cTV::mbLeft, true, false, false);
       root.processMouseBtn(r.x + 2, kView / 2, cTV::mbLeft, false, false, false);
       while (window.drain()) {
@@ -457,11 +463,11 @@ TEST(TreeView, APaintClickOrFocusLooksOnlyAtTheRowsInView) {
     // The focus moves between rows out of view, as keys move it, and only
     // one row ever holds it.
     for (cTreeItem* to : {level->child, level->lastChild, level->child}) {
-      root.processFocusDirect(static_cast<cNode*>(to)->element);
+      root.processFocusDirect(tree.rowElement(static_cast<cNode*>(to)));
       int focused = 0;
-      for (cTreeItem* i = level; i; i = cTree::nextInOrder(i)) focused += static_cast<cNode*>(i)->element->focused();
+      for (cTreeItem* i = level; i; i = cTree::nextInOrder(i)) focused += tree.rowElement(static_cast<cNode*>(i))->focused();
       EXPECT_EQ(focused, 1);
-      EXPECT_TRUE(static_cast<cNode*>(to)->element->focused());
+      EXPECT_TRUE(tree.rowElement(static_cast<cNode*>(to))->focused());
     }
     // The level filled again keeps its selected row, and a row that goes
     // takes the selection with it.
@@ -519,7 +525,7 @@ TEST(TreeView, ARowOpenedClosedOrListedPlacesTheRowsInViewAlone) {
         for (int k = 0; k < 3; ++k) tree.storeUnder(row[5], new cNode("new", nullptr));
         tree.endChanges();
       } else {
-        row[2]->element->onChar(static_cast<unsigned short>(a[0]), false, false, false);
+        tree.rowElement(row[2])->onChar(static_cast<unsigned short>(a[0]), false, false, false);
       }
       view.window.settle();
       spent.push_back(a + ": placed " + std::to_string(cPlacedLabel::placed) + ", measured " +
@@ -529,4 +535,56 @@ TEST(TreeView, ARowOpenedClosedOrListedPlacesTheRowsInViewAlone) {
     return spent;
   };
   EXPECT_EQ(work(1000), work(50000));
+}
+
+// A tree costs what its view shows: rows filled in batches into an open
+// level, a closed one or around a row shown ahead, then opened, scrolled
+// and cleared, make elements and measure texts for the rows placed in view
+// alone, never for the rest.
+TEST(TreeView, RowsOutOfViewAreDataWithoutElementsOrMeasuredText) {
+  constexpr int kRows = 20000;
+  const struct {
+    const char* name;
+    bool open, beforeLast;
+  } cases[] = {{"into an open level", true, false}, {"into a closed level", false, false},
+               {"around a row shown ahead", true, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    sMeasuredView view;
+    cShowingTree& tree = view.tree;
+    cNode* level = openLevel(tree);
+    level->collapsed = !c.open;
+    if (c.beforeLast) tree.storeUnder(level, new cNode("ahead", nullptr));
+    tree.update();
+    view.window.settle();
+    const auto made = [&] {
+      int count = 0;
+      for (cTreeItem* i = tree.root(); i; i = cTree::nextInOrder(i)) count += static_cast<cNode*>(i)->element != nullptr;
+      return count;
+    };
+    for (int r = 0; r < kRows;) {
+      tree.startChanges();
+      for (int end = std::min(kRows, r + 500); r < end; ++r)
+        tree.storeUnder(level, new cNode(("row " + std::to_string(r)).c_str(), nullptr), c.beforeLast);
+      tree.endChanges();
+      view.window.settle();
+    }
+    // A view of 300 pixels holds a few dozen rows; each is measured and made
+    // once, however many come.
+    const int inView = static_cast<int>(tree.inView().size());
+    EXPECT_LE(view.window.measured, inView + 8);
+    EXPECT_LE(made(), inView + 8);
+    if (!c.open) tree.expand(level, false);
+    for (unsigned long long at : {tree.vbar().maxval() / 2, tree.vbar().maxval()}) {
+      view.window.measured = 0;
+      tree.vbar().setPos(at, true);
+      view.window.settle();
+      EXPECT_LE(view.window.measured, static_cast<int>(tree.inView().size()) + 8) << at;
+    }
+    EXPECT_LE(made(), 3 * (static_cast<int>(tree.inView().size()) + 8));
+    view.window.measured = 0;
+    tree.remove_under(level);
+    view.window.settle();
+    EXPECT_LE(view.window.measured, 8);
+  }
 }

@@ -360,8 +360,16 @@ namespace {
 class cOwner {
  public:
   enum eWay { kAnswers, kSilent, kNamesNothing, kStopsAfterNotice };
-  cOwner(eWay way, std::string value, std::chrono::milliseconds after = 0ms)
-      : way_(way), value_(std::move(value)), after_(after), thread_([this] { serve(); }) {
+  // `first`, when given, runs on the owner's connection as a request comes,
+  // and the answer waits until `until` holds.
+  cOwner(eWay way, std::string value, std::chrono::milliseconds after = 0ms,
+         std::function<void(Display*)> first = nullptr, std::function<bool()> until = nullptr)
+      : way_(way),
+        value_(std::move(value)),
+        after_(after),
+        first_(std::move(first)),
+        until_(std::move(until)),
+        thread_([this] { serve(); }) {
     while (!owning_) std::this_thread::sleep_for(1ms);
   }
   ~cOwner() {
@@ -417,6 +425,8 @@ class cOwner {
     Display* d = p_.d;
     if (way_ == kSilent) return;
     std::this_thread::sleep_for(after_);
+    if (first_) first_(d);
+    while (until_ && !until_() && !stop_) std::this_thread::sleep_for(1ms);
     if (way_ == kAnswers)
       XChangeProperty(d, rq.requestor, rq.property, rq.target, 8, PropModeReplace,
                       reinterpret_cast<const unsigned char*>(value_.data()), static_cast<int>(value_.size()));
@@ -435,6 +445,8 @@ class cOwner {
   eWay way_;
   std::string value_;
   std::chrono::milliseconds after_;
+  std::function<void(Display*)> first_;
+  std::function<bool()> until_;
   std::atomic<bool> owning_{false}, stop_{false}, drop_{false};
   std::atomic<int> late_{0};
   std::thread thread_;
@@ -533,4 +545,34 @@ TEST(ClipboardPeers, OnlyThePastesDeadlineGivesASlowOwnerUp) {
   }
   cKeepAliveOwner slow(value, value.size(), {2500ms});
   EXPECT_EQ(pasted(), value) << "pieces 2.5 s apart";
+}
+
+// A paste waiting on an owner that answers only once the window repainted
+// what the owner uncovered: the window paints while it waits.
+TEST(ClipboardPeers, AWindowRepaintsWhileAPasteWaits) {
+  requireDisplay();
+  cLimits limits;
+  limits->paste = 5s;  // the owner answers once painted: well within
+  cRecorder r;
+  std::atomic<int> paints{0};
+  r.hook = [&](const sEvent& e) {
+    paints += e.code == nswePaint;
+    return 0;
+  };
+  r.wnd = nswnd_create_wnd(cRecorder::proc, &r, "Paste", 120, 80, false, 10, 10);
+  ASSERT_TRUE(nswnd_show_floating(r.wnd));
+  ASSERT_TRUE(pumpUntil([&] { return paints > 0; }));
+  const Window xid = xidOf(r.wnd);
+  int before = 0;
+  const std::string value = "answered once painted";
+  cOwner owner(cOwner::kAnswers, value, 0ms,
+               [&](Display* d) {
+                 before = paints;
+                 XClearArea(d, xid, 0, 0, 0, 0, True);
+                 XFlush(d);
+               },
+               [&] { return paints > before; });
+  EXPECT_EQ(pasted(), value);
+  EXPECT_GT(paints, before);
+  nswnd_destroy(r.wnd);
 }
