@@ -1120,7 +1120,11 @@ TEST(KeptTexts, EachBoxLeavesTheReasonToTheLinesItNames) {
   // Deleting by hand is advised for files that may be the package's, never
   // for a copy of the store alone, which holds other packages' records.
   EXPECT_EQ(keptAdvice(kept, reasons), "\nDelete by hand those that belong to the package.");
-  EXPECT_EQ(keptAdvice({kept[1]}, reasons), "");
+  EXPECT_EQ(keptAdvice({kept[1]}, reasons), "");  // A "." step is recorded away, so only a record of an earlier build
+  // holds one; ".." steps are what keep a file this build recorded.
+  EXPECT_EQ(keptFilesText({{"/a/sub/../y.txt", kKeptOddPath}}, reasons, 1),
+            "/a/sub/../y.txt (its path has \"..\" steps (or \".\" steps, as an earlier build recorded them) or does "
+            "not start with \"/\")");
 }
 
 // A save target that cannot be made is refused before the download, in a
