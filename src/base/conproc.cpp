@@ -16,6 +16,7 @@
 #include <ctime>
 #include <new>
 #include <string>
+#include <utility>
 
 #include "base/casemap.h"
 #include "base/folder.h"
@@ -426,33 +427,36 @@ bool execCmd(const char* command) {
 namespace {
 
 // 0 when the desktop's opener took `path`, else why it did not start.
-int openOutcome(const char* path) {
-  char* argv[] = {const_cast<char*>("xdg-open"), const_cast<char*>(path), nullptr};
+int openOutcome(const char* path, std::string& program) {
+  program = kDesktopOpener;
+  char* argv[] = {const_cast<char*>(kDesktopOpener), const_cast<char*>(path), nullptr};
   return startDetached(argv);
 }
 
 // Only the exec's own outcome tells whether a program runs: a text without
 // "#!" (ENOEXEC), a file that is gone (ENOENT) or one the system does not
-// let run (EACCES) is told, never handed to a shell.
-int openOrRun(const char* text) {
+// let run (EACCES) is told, never handed to a shell. `program` receives the
+// program whose exec that outcome is, the opener's for what goes to it.
+int openOrRun(const char* text, std::string& program) {
   struct stat st;
   if (stat(text, &st) == 0) {
     if (S_ISDIR(st.st_mode)) {
       // A bundle folder starts its program, as a double click on it would.
       const size_t n = strlen(text);
-      std::string program;
       if (n > 4 && !strcmp(text + n - 4, ".app") && bundleExecutable(text, program) &&
           cFolderContents::objtype(program.c_str()) == fotFile) {
         char* argv[] = {program.data(), nullptr};
         return startDetached(argv);
       }
-      return openOutcome(text);
+      return openOutcome(text, program);
     }
     // A file no one may run is a document.
-    if (!S_ISREG(st.st_mode) || !(st.st_mode & 0111)) return openOutcome(text);
+    if (!S_ISREG(st.st_mode) || !(st.st_mode & 0111)) return openOutcome(text, program);
+    program = text;
     char* argv[] = {const_cast<char*>(text), nullptr};
     return startDetached(argv);
   }
+  program = text;
   _typebuf<char> words;
   _typebuf<char*> argv;
   try {
@@ -461,24 +465,17 @@ int openOrRun(const char* text) {
     return ENOMEM;
   }
   // A single word that is no path, such as an address.
-  if (!argv.ptr[1] && *argv.ptr[0] != '/') return openOutcome(text);
+  if (!argv.ptr[1] && *argv.ptr[0] != '/') return openOutcome(text, program);
+  program = argv.ptr[0];
   return startDetached(argv.ptr);
 }
 
 }  // namespace
 
-std::string commandProgram(const char* text) {
-  if (!text) return {};
-  struct stat st;
-  if (stat(text, &st) == 0) return text;
-  _typebuf<char> words;
-  _typebuf<char*> argv;
-  if (!splitCommandLine(text, words, argv)) return text;
-  return argv.ptr[0];
-}
-
-bool shellOpen(const char* text, int* error) {
-  const int outcome = text && *text ? openOrRun(text) : EINVAL;
+bool shellOpen(const char* text, int* error, std::string* program) {
+  std::string started;
+  const int outcome = text && *text ? openOrRun(text, started) : EINVAL;
   if (error) *error = outcome;
+  if (program) *program = std::move(started);
   return outcome == 0;
 }

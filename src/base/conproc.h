@@ -64,6 +64,9 @@ class cConProcess {
   int status_ = 0;
 };
 
+// The desktop's opener, which shows files, folders and addresses.
+inline constexpr char kDesktopOpener[] = "xdg-open";
+
 // Hands `text` to the desktop: a bundle folder ("x.app") starts the program
 // its Info.plist names in Contents/MacOS, a file marked executable starts,
 // any other existing path or a single word that is no path (an address)
@@ -73,15 +76,14 @@ class cConProcess {
 // shell. Every program starts detached and nothing waits for its end: true
 // when its exec worked; else false, with `error` (when given) the errno of
 // the exec that failed, ENOEXEC for a file that is neither a binary nor a
-// script beginning with "#!", or EINVAL for a text that cannot be split.
+// script beginning with "#!", or EINVAL for a text that cannot be split;
+// `program` (when given) receives the program it started or tried to: the
+// opener (kDesktopOpener) for what it hands to the desktop.
 // Only for commands written by a package's author. Text that comes from
 // outside (an address from the update server, a link in a document, a file
 // name the user picked) must go through run_xdgopen, which passes it as one
 // argument.
-bool shellOpen(const char* text, int* error = nullptr);
-// The program shellOpen would start for `text`: the text itself when it
-// names something that exists, else its first word.
-std::string commandProgram(const char* text);
+bool shellOpen(const char* text, int* error = nullptr, std::string* program = nullptr);
 
 // The desktop's opener, started detached with `path` as its one argument:
 // true when it could be started (false when it is not installed); it never

@@ -313,9 +313,10 @@ bool cCIAppConfig::saveHive(const char* path, sDataContainer& root, const tChang
   if (whole) applyChanges(root, now, changes);
   // A hive that does not read whole is replaced by what could be read of
   // it with this process's changes, its bytes kept aside first: they may
-  // hold what no one else has, other packages' records among them.
+  // hold what no one else has, other packages' records among them. An
+  // empty file is one of them: every hive written holds its header.
   std::string kept;
-  const bool keptWhole = unchanged || whole || found.empty() || keepAside(path, found, held.st_mode, kept);
+  const bool keptWhole = unchanged || whole || keepAside(path, found, held.st_mode, kept);
   if (keptCopy) *keptCopy = kept;
   if (!keptWhole) return false;
   sDataContainer& next = whole ? now : root;

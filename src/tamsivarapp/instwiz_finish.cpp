@@ -155,8 +155,9 @@ void cFinishPanel::init(sPkgInstallContext* ctx) {
     myMessage.setDefaultBackgroundColor(kept ? kErrorColor : kTextColor);
     if (kept) {
       const char* intro = string(kKeptMessage);
-      const auto compose = [intro](const std::string& list, const KeptPathWriter&) {
-        return fillText(intro ? intro : "", list.c_str());
+      const std::string advice = keptAdvice(ctx->kept, requestNamedLangResource(kKeptReasonsSection));
+      const auto compose = [intro, &advice](const std::string& list, const KeptPathWriter&) {
+        return fillText(intro ? intro : "", list.c_str()) + advice;
       };
       myMessage.setText(keptMessage(ctx->kept, width() - 20, messageH, compose).c_str(), -1, true);
     } else {

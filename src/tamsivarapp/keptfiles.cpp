@@ -28,6 +28,13 @@ std::string keptFilesText(const std::vector<sKeptFile>& kept, cCiomLangData* tex
   return lines;
 }
 
+std::string keptAdvice(const std::vector<sKeptFile>& kept, cCiomLangData* texts) {
+  const char* advice = texts ? texts->string(kKeptAdvice) : nullptr;
+  for (const sKeptFile& file : kept)
+    if (file.reason != kKeptStoreCopy && advice) return std::string("\n") + advice;
+  return {};
+}
+
 int keptReasonFor(const std::string& anchor, const std::string& path) {
   if (anchor.empty() || path.compare(0, anchor.size(), anchor) != 0) return kKeptOtherFolder;
   // The anchor itself, then each folder below it on the way to the file.

@@ -44,6 +44,10 @@ inline constexpr int kKeptUnproven = 25;
 // The row of a file holding the bytes of the store's file, which did not
 // read whole and was written anew without what could not be read.
 inline constexpr int kKeptStoreCopy = 27;
+// The row of the advice under a list of kept files, given only where one
+// of them may be the package's: a kept copy of the store holds other
+// packages' records, and is never to be deleted for this one.
+inline constexpr int kKeptAdvice = 28;
 
 // Why a file whose folder could not be held from `anchor` as the one the
 // package wrote into stays: a link at or below the anchor, which the hold
@@ -62,6 +66,11 @@ using KeptPathWriter = std::function<std::string(const std::string& path, const 
 // unless `write` is given.
 std::string keptFilesText(const std::vector<sKeptFile>& kept, cCiomLangData* texts, size_t shown,
                           const KeptPathWriter& write = nullptr);
+
+// The line under the list of `kept` that tells to delete by hand those that
+// belong to the package, from `texts` (the uninstaller's section); empty
+// when the list holds only copies of the store.
+std::string keptAdvice(const std::vector<sKeptFile>& kept, cCiomLangData* texts);
 
 // The store's trouble as the user reads it: where HOME is no path from
 // the root, the folder followed by that reason from `texts`.

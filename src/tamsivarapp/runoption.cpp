@@ -9,8 +9,10 @@
 
 namespace {
 
-// Rows of "pkgm::run": the option, then the reasons the system gives.
-constexpr int kNotStarted = 0, kNotAProgram = 1, kMissing = 2, kNotAllowed = 3, kOther = 4;
+// Rows of "pkgm::run": the option, then the reasons the system gives, and
+// how the desktop's opener is named, as the file the option names is not
+// what failed.
+constexpr int kNotStarted = 0, kNotAProgram = 1, kMissing = 2, kNotAllowed = 3, kOther = 4, kOpener = 5;
 
 int reasonRow(int error) {
   switch (error) {
@@ -28,7 +30,8 @@ int reasonRow(int error) {
 std::string startRunOption(const char* caption, const char* command, cCiomLangData* texts,
                            tRunOptionStarter start) {
   int error = 0;
-  if (start(command, &error)) return {};
+  std::string program;
+  if (start(command, &error, &program)) return {};
   const auto row = [texts](int i) {
     const char* t = texts ? texts->string(i) : nullptr;
     return t ? t : "%s";
@@ -36,7 +39,8 @@ std::string startRunOption(const char* caption, const char* command, cCiomLangDa
   const int reason = reasonRow(error);
   std::string told = fillText(row(kNotStarted), caption);
   told += '\n';
-  told += fillText(row(reason), commandProgram(command).c_str());
+  if (program == kDesktopOpener) program = fillText(row(kOpener), program.c_str());
+  told += fillText(row(reason), program.c_str());
   if (reason == kOther) {
     told += ' ';
     told += error > 0 ? std::strerror(error) : "?";

@@ -10,8 +10,9 @@ class cCiomLangData;
 // The texts that tell of a run option that did not start.
 inline constexpr char kRunOptionSection[] = "pkgm::run";
 
-// Starts a command as shellOpen does; tests put their own here.
-using tRunOptionStarter = bool (*)(const char* command, int* error);
+// Starts a command as shellOpen does, giving the program it tried; tests
+// put their own here.
+using tRunOptionStarter = bool (*)(const char* command, int* error, std::string* program);
 
 // Empty when `command` started; else the words, from `texts` ("pkgm::run"),
 // that name the option's caption, its program and why it did not start.

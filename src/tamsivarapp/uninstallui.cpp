@@ -109,8 +109,11 @@ void cUninstallInitUI::showEnd(int code) {
     return;
   }
   if (code == unKept || code == unRecordKept) {
-    const std::string files = keptFilesText(myContext->kept, requestNamedLangResource(kKeptReasonsSection), kKeptInBox);
-    cMessageForm::warningbox(this, filledIn(text, files).c_str(), nullptr);
+    cCiomLangData* reasons = requestNamedLangResource(kKeptReasonsSection);
+    const std::string files = keptFilesText(myContext->kept, reasons, kKeptInBox);
+    // A record that stays tells why in its own closing line.
+    const std::string advice = code == unKept ? keptAdvice(myContext->kept, reasons) : std::string();
+    cMessageForm::warningbox(this, (filledIn(text, files) + advice).c_str(), nullptr);
     return;
   }
   // Given up on a busy file, the backups a link cut off from their paths

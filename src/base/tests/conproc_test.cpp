@@ -292,8 +292,18 @@ TEST_F(Opener, ShellOpenSendsPathsAndSingleWordsToTheOpenerAndRunsCommandLinesWi
     EXPECT_FALSE(shellOpen(r.text.c_str(), &error)) << r.text;
     EXPECT_EQ(error, r.error) << r.text;
   }
-  EXPECT_EQ(commandProgram(("\"" + dir_.file("gone") + "\" --now").c_str()), dir_.file("gone"));
+  std::string program;
+  EXPECT_FALSE(shellOpen(("\"" + dir_.file("gone") + "\" --now").c_str(), nullptr, &program));
+  EXPECT_EQ(program, dir_.file("gone"));
   EXPECT_NE(stat((marker + "2").c_str(), &st), 0);
+  // A document that goes to an opener the system does not have: what did
+  // not start is the opener, not the document, which is there.
+  dir_.write("notes.txt", "notes");
+  setenv("PATH", dir_.file("gone").c_str(), 1);
+  int error = 0;
+  EXPECT_FALSE(shellOpen(dir_.file("notes.txt").c_str(), &error, &program));
+  EXPECT_EQ(error, ENOENT);
+  EXPECT_EQ(program, kDesktopOpener);
 }
 
 TEST_F(Opener, ShellOpenStartsBundlesAndProgramsItself) {

@@ -152,7 +152,7 @@ TEST_F(ConfigStore, JunkHivesAreReplacedAndRemovalNeedsAParent) {
   EXPECT_EQ(str(other, "install/bar/ver"), "2");
 }
 
-// A hive damaged on disk (junk, cut short) is written over only once its
+// A hive damaged on disk (junk, cut short, to nothing too) is written over only once its
 // bytes are kept, each time under a name no earlier copy holds; the store
 // names the copies and never reads them as hives.
 TEST(ConfigSaves, ADamagedHiveIsKeptAsideBeforeASaveReplacesIt) {
@@ -173,6 +173,7 @@ TEST(ConfigSaves, ADamagedHiveIsKeptAsideBeforeASaveReplacesIt) {
       {"random bytes", Bytes{0x5a, 0x13, 0xe7, 0x00, 0x91, 0x42, 0xff, 0x08}},
       {"cut to half", Bytes(good.begin(), good.begin() + static_cast<long>(good.size() / 2))},
       {"cut by 10 bytes", Bytes(good.begin(), good.end() - 10)},
+      {"cut to nothing", Bytes{}},
   };
   int copies = 0;
   for (const auto& c : cases) {

@@ -196,7 +196,7 @@ TEST(InstallMadePackage, TheDriverNamesEachArgumentItCannotUse) {
   EXPECT_EQ(readFile(dir.file("i/note.txt")), "Hinweis") << "the German file goes with language 2";
 }
 
-// A store file damaged on disk (junk, cut short) is not written over with
+// A store file damaged on disk (junk, cut short, to nothing too) is not written over with
 // another package's record alone: its bytes are kept first, the run names
 // the copy and ends as the table says, and no earlier copy is replaced.
 TEST(InstallMadePackage, ADamagedStoreIsKeptAsideAndNamed) {
@@ -214,6 +214,7 @@ TEST(InstallMadePackage, ADamagedStoreIsKeptAsideAndNamed) {
       {"random bytes", randomBytes(good.size(), 97)},
       {"cut to half", good.substr(0, good.size() / 2)},
       {"cut by 10 bytes", good.substr(0, good.size() - 10)},
+      {"cut to nothing", ""},
   };
   int n = 0;
   for (const auto& c : cases) {

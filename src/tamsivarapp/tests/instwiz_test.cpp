@@ -66,7 +66,7 @@ struct Wizard : ::testing::Test {
     cWizTestWindow::scripts.clear();
     cWizTestWindow::shown.clear();
     setenv("HOME", dir.root.c_str(), 1);
-    cFinishPanel::runCommand = [](const char* c, int*) {
+    cFinishPanel::runCommand = [](const char* c, int*, std::string*) {
       ran.push_back(c);
       return true;
     };
@@ -286,7 +286,8 @@ TEST_F(Wizard, FinishPageShowsTheOutcomeAndAtMostSevenRunBoxes) {
   const auto line = [](const char* path, int reason) {
     return std::string(path) + " (" + sectionText("pkgm::unin", reason) + ")";
   };
-  const std::string one = fillText(sectionText("pkgm::fin", 14), line("/k0", kKeptThroughLink).c_str());
+  const std::string advice = std::string("\n") + sectionText("pkgm::unin", kKeptAdvice);
+  const std::string one = fillText(sectionText("pkgm::fin", 14), line("/k0", kKeptThroughLink).c_str()) + advice;
   const std::vector<std::string> lines = {line("/k0", kKeptThroughLink), line("/k1", kKeptOddPath),
                                           line("/k2", kKeptThroughLink)};
   // Five files: as many named as fit above the run boxes, the rest counted.
@@ -295,7 +296,7 @@ TEST_F(Wizard, FinishPageShowsTheOutcomeAndAtMostSevenRunBoxes) {
     std::string list;
     for (size_t i = 0; i < named; ++i) list += lines[i] + "\n";
     list += fillNumber(sectionText("pkgm::unin", 16), 5 - static_cast<long long>(named));
-    five.push_back(fillText(sectionText("pkgm::fin", 14), list.c_str()));
+    five.push_back(fillText(sectionText("pkgm::fin", 14), list.c_str()) + advice);
   }
   // An unsaved record names the store and the system's reason; a folder
   // that could not be made, its path. What a failed run made and could not
@@ -407,17 +408,28 @@ TEST_F(Wizard, ARunOptionThatDoesNotStartIsToldAndNothingRunsThroughAShell) {
   const struct {
     int error, row;
     std::string tail;
-  } reasons[] = {{ENOEXEC, 1, ""}, {ENOENT, 2, ""}, {EACCES, 3, ""}, {EIO, 4, std::string(" ") + std::strerror(EIO)}};
+    std::string program;
+  } reasons[] = {{ENOEXEC, 1, "", "/x y/p"},
+                 {ENOENT, 2, "", "/x y/p"},
+                 {EACCES, 3, "", "/x y/p"},
+                 {EIO, 4, std::string(" ") + std::strerror(EIO), "/x y/p"},
+                 // A document whose opener is missing: the opener is, not the file.
+                 {ENOENT, 2, "", kDesktopOpener}};
   for (const auto& r : reasons) {
-    static int given;
-    given = r.error;
+    static const std::remove_reference_t<decltype(r)>* given;
+    given = &r;
     const std::string words = startRunOption("C", "\"/x y/p\" -a", cLibLang::gCiomLang.sections.find(cStringKey(kRunOptionSection, -1)),
-                                             [](const char*, int* error) {
-                                               *error = given;
+                                             [](const char*, int* error, std::string* program) {
+                                               *error = given->error;
+                                               *program = given->program;
                                                return false;
                                              });
-    EXPECT_EQ(words, told("C", r.row, "/x y/p") + r.tail) << r.error;
+    const std::string named =
+        r.program == kDesktopOpener ? fillText(sectionText(kRunOptionSection, 5), kDesktopOpener) : r.program;
+    EXPECT_EQ(words, told("C", r.row, named) + r.tail) << r.error;
   }
+  EXPECT_EQ(told("C", 2, fillText(sectionText(kRunOptionSection, 5), kDesktopOpener)),
+            "\"C\" could not be started:\nxdg-open, which opens files for the desktop, is missing.");
 }
 
 // Kept files with long paths, in every language: the page still shows and
@@ -459,7 +471,7 @@ TEST_F(Wizard, KeptFilesWithLongPathsFitTheMessageAndKeepEveryRunBox) {
   ASSERT_TRUE(canvas.create(410, 290));
   for (const cLibLang::sLangDef& def : cSOPKGLang::gLangs) {
     cWizTestWindow::useLanguage(static_cast<eCIOMStdLangs>(def.lang));
-    const std::string intro = sectionText("pkgm::fin", 14), advice = intro.substr(intro.rfind('\n'));
+    const std::string advice = std::string("\n") + sectionText("pkgm::unin", kKeptAdvice);
     for (const std::vector<sKeptFile>& kept : lists) {
       SCOPED_TRACE(std::to_string(def.lang) + ": " + std::to_string(kept.size()) + " kept");
       cWizTestWindow window;
@@ -1087,7 +1099,8 @@ namespace {
 
 // The boxes that name kept files leave the why to each file's line: a
 // folder that could not be removed, or the store's kept copy, is never
-// said to be kept as not the package's.
+// said to be kept as not the package's, and the copy is never to be
+// deleted.
 TEST(KeptTexts, EachBoxLeavesTheReasonToTheLinesItNames) {
   cWizTestWindow::useLanguage(eLangENG);
   cCiomLangData* reasons = cLibLang::gCiomLang.sections.find(cStringKey(kKeptReasonsSection, -1));
@@ -1102,8 +1115,16 @@ TEST(KeptTexts, EachBoxLeavesTheReasonToTheLinesItNames) {
   for (const auto& [section, row] : {std::pair{"pkgm::unin", 12}, {"pkgm::unin", 23}, {"pkgm::fin", 14}}) {
     const std::string box = fillText(sectionText(section, row), lines.c_str());
     EXPECT_EQ(box.find("may not be"), std::string::npos) << box;
-    EXPECT_NE(box.find("each for the reason beside it:\n" + lines + "\n"), std::string::npos) << box;
+    EXPECT_NE(box.find("each for the reason beside it:\n" + lines), std::string::npos) << box;
   }
+  // Deleting by hand is advised for files that may be the package's, never
+  // for a copy of the store alone, which holds other packages' records.
+  EXPECT_EQ(keptAdvice(kept, reasons), "\nDelete by hand those that belong to the package.");
+  EXPECT_EQ(keptAdvice({kept[1]}, reasons), "");  // A "." step is recorded away, so only a record of an earlier build
+  // holds one; ".." steps are what keep a file this build recorded.
+  EXPECT_EQ(keptFilesText({{"/a/sub/../y.txt", kKeptOddPath}}, reasons, 1),
+            "/a/sub/../y.txt (its path has \"..\" steps (or \".\" steps, as an earlier build recorded them) or does "
+            "not start with \"/\")");
 }
 
 // A save target that cannot be made is refused before the download, in a
