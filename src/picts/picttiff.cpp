@@ -379,22 +379,28 @@ bool cPictTIFF::unitVisible(const sUnit& unit) const {
 
 bool cPictTIFF::dataCanFill(long long w, long long h, int compression) const {
   if (pictPixelCount(w, h) < 0) return false;
+  // Every row of a fax unit costs at least a bit of its data; other units
+  // make at most their compression's expansion of each byte. At most 2^28
+  // pixels of 5 samples of 64 bits: no product below wraps.
+  unsigned long long need, perByte;
+  if (isFax(compression)) {
+    const long long across = myStripOffsets.count || !myTileWidth ? 1 : ceilDiv(w, myTileWidth);
+    need = static_cast<unsigned long long>(h) * static_cast<unsigned long long>(across);
+    perByte = 8;
+  } else {
+    need = static_cast<unsigned long long>(w * h) * mySamplesPerPixel * myBitsPerSample / 8;
+    perByte = static_cast<unsigned long long>(expansionOf(compression));
+  }
+  // Each unit may make its part from its own bytes, whether or not other
+  // units share them: what sharing costs is bounded by the units' reads.
   const _typebuf<unsigned int>& offsets = myStripOffsets.count ? myStripOffsets : myTileOffsets;
   const _typebuf<unsigned int>& counts = myStripOffsets.count ? myStripByteCounts : myTileByteCounts;
   unsigned long long have = 0;
-  for (long long i = 0; i < offsets.count; ++i) {
+  for (long long i = 0; i < offsets.count && have * perByte < need; ++i) {
     unsigned long long room = offsets.ptr[i] < mySize ? mySize - offsets.ptr[i] : 0;
     have += i < counts.count && counts.ptr[i] < room ? counts.ptr[i] : room;
-    if (have >= mySize) break;
   }
-  // Every row of a fax unit costs at least a bit of its data.
-  if (isFax(compression)) {
-    const long long across = myStripOffsets.count || !myTileWidth ? 1 : ceilDiv(w, myTileWidth);
-    return static_cast<unsigned long long>(h) * static_cast<unsigned long long>(across) <= have * 8;
-  }
-  // At most 2^28 pixels of 5 samples of 64 bits: no product below wraps.
-  unsigned long long bits = static_cast<unsigned long long>(w * h) * mySamplesPerPixel * myBitsPerSample;
-  return bits / 8 <= have * static_cast<unsigned long long>(expansionOf(compression));
+  return need <= have * perByte;
 }
 
 // Every strip or tile the picture needs has its place in the file, and its
@@ -485,8 +491,8 @@ long long cPictTIFF::firstRead(int compression, long long count, long long rowBy
 }
 
 bool cPictTIFF::readUnitBytes(cFileIOTarget* io, unsigned long long offset, long long bytes,
-                              unsigned char* to) {
-  const unsigned long long n = static_cast<unsigned long long>(bytes);
+                              long long paid, unsigned char* to) {
+  const unsigned long long n = static_cast<unsigned long long>(bytes - std::min(bytes, paid));
   if (n > myReadLeft) return false;
   myReadLeft -= n;
   return !bytes ||
@@ -559,7 +565,7 @@ bool cPictTIFF::processTiles(cFileIOTarget* io, int compression) {
   return onAfterDecodeTiles();
 }
 
-bool cPictTIFF::readInput(cFileIOTarget* io, unsigned long long offset, long long bytes) {
+bool cPictTIFF::readInput(cFileIOTarget* io, unsigned long long offset, long long bytes, long long paid) {
   try {
     // Compressed strips differ in size, so their buffer only grows: the
     // count says how much of it this strip fills (the allocation is freed
@@ -574,7 +580,7 @@ bool cPictTIFF::readInput(cFileIOTarget* io, unsigned long long offset, long lon
   } catch (const std::bad_alloc&) {
     return false;
   }
-  return readUnitBytes(io, offset, bytes, myInput.ptr);
+  return readUnitBytes(io, offset, bytes, paid, myInput.ptr);
 }
 
 bool cPictTIFF::decodeUnit(cFileIOTarget* io, int compression, const sUnit& unit) {
@@ -585,9 +591,13 @@ bool cPictTIFF::decodeUnit(cFileIOTarget* io, int compression, const sUnit& unit
   myUnit = unit;
   myUnitHeld = unit.held;
   bool decoded = false;
-  for (long long bytes = firstRead(compression, count, rowBytes, unit.rows, unit.held);;
-       bytes = std::min(count, 2 * bytes)) {
-    if (!readInput(io, unit.offset, bytes)) break;
+  const unsigned long long runOn = myRunOnLeft;
+  for (long long bytes = firstRead(compression, count, rowBytes, unit.rows, unit.held), paid = 0;;
+       paid = bytes, bytes = std::min(count, 2 * bytes)) {
+    // Each try sees the stream's whole budget: its verdict is the one
+    // reading the unit whole would give, however its first read was sized.
+    myRunOnLeft = runOn;
+    if (!readInput(io, unit.offset, bytes, paid)) break;
     out.rowBytes = static_cast<unsigned int>(rowBytes);
     out.bitsPerSample = myBitsPerSample;
     out.samplesPerPixel = static_cast<unsigned int>(samples);

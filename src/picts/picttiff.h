@@ -173,8 +173,10 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   // decoder that fails short of them is given twice as many, up to `count`.
   static long long firstRead(int compression, long long count, long long rowBytes, long long rows,
                              long long held);
-  // `bytes` from `offset` into `to`, charged to what the units may read.
-  bool readUnitBytes(cFileIOTarget* io, unsigned long long offset, long long bytes, unsigned char* to);
+  // `bytes` from `offset` into `to`, charged to what the units may read
+  // but for the first `paid`, which an earlier try of the unit read.
+  bool readUnitBytes(cFileIOTarget* io, unsigned long long offset, long long bytes, long long paid,
+                     unsigned char* to);
   // Bytes the picture's Deflate streams may still make past their units'
   // rows: a stream ending within them is checked to its end, wherever
   // RowsPerStrip says its rows end; past them the rest of a stream is
@@ -209,8 +211,9 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   // Every unit, in order, through decodeUnit; those the target does not show are skipped.
   bool decodeUnits(cFileIOTarget* io, int compression);
   bool decodeUnit(cFileIOTarget* io, int compression, const sUnit& unit);
-  // The first `bytes` of the unit at `offset` into `myInput`.
-  bool readInput(cFileIOTarget* io, unsigned long long offset, long long bytes);
+  // The first `bytes` of the unit at `offset` into `myInput`, the first
+  // `paid` already charged.
+  bool readInput(cFileIOTarget* io, unsigned long long offset, long long bytes, long long paid);
   // The unit being decoded, its first row at `row`, and how many of its
   // columns lie in the picture.
   sUnit unitAt(unsigned int row) const;

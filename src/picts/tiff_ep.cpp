@@ -360,14 +360,16 @@ bool cPictTIFF_EP::decodeRawUnit(cFileIOTarget* io, int compression, const sRawU
   sDecomress out;
   swapBuffers(out.data, myUnitOut);
   bool done = false;
-  for (long long bytes = firstRead(compression, count, rowBytes, unit.rows, unit.held);;
-       bytes = std::min(count, 2 * bytes)) {
+  const unsigned long long runOn = myRunOnLeft;
+  for (long long bytes = firstRead(compression, count, rowBytes, unit.rows, unit.held), paid = 0;;
+       paid = bytes, bytes = std::min(count, 2 * bytes)) {
     try {
       if (myUnitIn.count != bytes) myUnitIn.set(bytes);
     } catch (const std::bad_alloc&) {
       break;
     }
-    if (!readUnitBytes(io, unit.offset, bytes, myUnitIn.ptr)) break;
+    myRunOnLeft = runOn;
+    if (!readUnitBytes(io, unit.offset, bytes, paid, myUnitIn.ptr)) break;
     out.rowBytes = static_cast<unsigned>(rowBytes);
     out.rows = static_cast<unsigned>(unit.rows);
     out.bitsPerSample = myBitsPerSample;

@@ -141,8 +141,8 @@ bool cPictTIFF::decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long
   if (__builtin_mul_overflow(static_cast<unsigned long long>(out.rowBytes),
                              static_cast<unsigned long long>(std::max(myUnitHeld, 0LL)), &held))
     held = ~0ULL;
-  const unsigned long long unit = static_cast<unsigned long long>(need);
-  const long long room = need + static_cast<long long>(held > unit ? std::min(held - unit, myRunOnLeft) : 0);
+  const unsigned long long unit = static_cast<unsigned long long>(need), left = myRunOnLeft;
+  const long long room = need + static_cast<long long>(held > unit ? std::min(held - unit, left) : 0);
   try {
     sizeBuffer(out.data, boundedSize(room, in.count, kMaxDeflateRatio));
   } catch (const std::bad_alloc&) {
@@ -156,17 +156,20 @@ bool cPictTIFF::decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long
   // past its unit's rows, as some writers' and every bottom tile's do, is
   // read to its end without keeping what it makes there, however many rows
   // its unit claims, while the picture's streams have not made their share
-  // of such rows; past that the rest is padding, not read.
-  const unsigned long long produced = inflated.produced;
-  out.data.count = static_cast<long long>(std::min(produced, unit));
-  myRunOnLeft -= std::min(myRunOnLeft, produced > unit ? produced - unit : 0);
-  if (inflated.end == eInflateEnd::finished) return true;
-  if (inflated.end != eInflateEnd::outputFull) return false;
-  if (!myRunOnLeft) return true;
-  const unsigned long long most = myRunOnLeft > ~0ULL - unit ? ~0ULL : unit + myRunOnLeft;
-  const sZlibEnd end = zlibStreamEnd(in.ptr, static_cast<unsigned long long>(in.count), most);
-  myRunOnLeft -= std::min(myRunOnLeft, end.made);
-  return end.end != eZlibEnd::broken;
+  // of such rows; past that the rest is padding, not read. Whether the rows
+  // it holds were inflated with those it places or checked after them, the
+  // stream is charged once, and checked as far.
+  unsigned long long made = inflated.produced;
+  out.data.count = static_cast<long long>(std::min(made, unit));
+  bool sound = inflated.end == eInflateEnd::finished || (inflated.end == eInflateEnd::outputFull && !left);
+  if (inflated.end == eInflateEnd::outputFull && left) {
+    const sZlibEnd end = zlibStreamEnd(in.ptr, static_cast<unsigned long long>(in.count),
+                                       left > ~0ULL - unit ? ~0ULL : unit + left);
+    made = std::max(made, end.made);
+    sound = end.end != eZlibEnd::broken;
+  }
+  myRunOnLeft -= std::min(left, made > unit ? made - unit : 0);
+  return sound;
 }
 
 bool cPictTIFF::decompressFax3(_typebuf<unsigned char>& in, sDecomress& out) {

@@ -544,15 +544,15 @@ Bytes stripsCountedToTheEnd(uint32_t w, uint32_t h, bool deflated) {
   return greyUnitsFile(writer, w, h, deflated ? 8 : 1, false, w, 1, offsets, counts);
 }
 
-// 12288 x 16 grey in three stored 4096 x 4096 tiles all at one tile's 16 MiB.
-Bytes tilesSharingOneTile() {
-  const uint32_t side = 4096;
+// A w x h grey picture in stored side x side tiles all at one tile's data.
+Bytes tilesSharingOneTile(uint32_t w, uint32_t h, uint32_t side) {
   Bytes tile(size_t(side) * side);
   for (size_t i = 0; i < tile.size(); ++i) tile[i] = uint8_t(i * 7 + i / side * 3);
   Writer writer;
   const uint64_t at = writer.addBlob(tile);
-  return greyUnitsFile(writer, 3 * side, 16, 1, true, side, side, {at, at, at},
-                       {tile.size(), tile.size(), tile.size()});
+  const size_t tiles = size_t(w + side - 1) / side * ((h + side - 1) / side);
+  return greyUnitsFile(writer, w, h, 1, true, side, side, std::vector<uint64_t>(tiles, at),
+                       std::vector<uint64_t>(tiles, tile.size()));
 }
 
 // 50 x 40 grey in one stored strip whose count runs past the file's end.
@@ -571,7 +571,11 @@ TEST(TiffDecode, UnitsCountedPastTheirDataDecodeAsTiff2rgba) {
   expectEachAsTiff2rgba(
       {{"1000 one-row Deflate strips counted to the end", stripsCountedToTheEnd(1000, 1000, true)},
        {"1000 one-row stored strips counted to the end", stripsCountedToTheEnd(1000, 1000, false)},
-       {"three 4096 x 4096 stored tiles at one tile's data", tilesSharingOneTile()},
+       {"three 4096 x 4096 stored tiles at one tile's data", tilesSharingOneTile(3 * 4096, 16, 4096)},
+       {"three 16 x 16 stored tiles at one tile's data, the file smaller than the picture",
+        tilesSharingOneTile(37, 16, 16)},
+       {"four 512 x 512 stored tiles at one tile's data, the file smaller than the picture",
+        tilesSharingOneTile(1000, 1000, 512)},
        {"a stored strip counted past the file", stripCountedPastTheFile()}});
 }
 
@@ -664,7 +668,10 @@ TEST(TiffDecode, ADamagedDeflateStripIsDamageWhateverItsRowsPerStrip) {
     size_t changedAt;
     std::vector<uint64_t> rowsPerStrip;  // 0: absent
   } cases[] = {{20, 4, 16, 6, 13, {0, 4, 16, 0xFFFFFFFF}},
-               {37, 16, 640, 0, 1, {0, 16, 21, 640, 1000, 0xFFFFFFFF}}};
+               {37, 16, 640, 0, 1, {0, 16, 21, 640, 1000, 0xFFFFFFFF}},
+               // Some 10 MiB of rows past the picture's, within what any
+               // picture's streams may make past their rows.
+               {37, 16, 283000, 6, 1, {0, 16, 21, 1000, 0xFFFFFFFF}}};
   const std::string path = scratchDir() + "/damaged_strip.tif";
   for (const auto& c : cases) {
     Bytes rows(size_t(c.w) * c.held);
