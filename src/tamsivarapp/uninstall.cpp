@@ -420,6 +420,9 @@ class cRecordRoad {
   }
 
   void removeFiles() {
+    // A backup gets one try a run: its outcome, kept or gone, is what the
+    // user is told and the record holds.
+    std::set<std::string> tried;
     for (const sTarget& t : targets_) {
       cHeldFolder folder;
       if (!holdAt(folder, t.anchor, t.path)) {
@@ -435,6 +438,7 @@ class cRecordRoad {
       // One that cannot go stays listed, or marked, and named: an
       // uninstall once it can go ends the package.
       if (t.moved) {
+        tried.insert(t.path + ".bkp");
         if (!isSideMade(folder, folder.side(".bkp"), t.id)) {
         } else if (const sChange gone = unlinkNoted(folder, folder.side(".bkp")); !gone.quiet()) {
           keepSide(t.path + ".bkp", t.id, gone.err);
@@ -451,7 +455,7 @@ class cRecordRoad {
     // or a folder under such a name keeps what it holds, and the user hears
     // of it.
     for (const auto& [side, id] : readSideMark(ctx_.config, section_.c_str())) {
-      if (listed_.count(side)) continue;
+      if (listed_.count(side) || tried.count(side)) continue;
       const std::string anchor = anchorFor(side);
       cHeldFolder folder;
       if (!holdAt(folder, anchor, side)) {

@@ -69,6 +69,8 @@ struct sTold {
   int code = -1;
   std::set<std::string> named;
   std::set<int> reasons;
+  // Named with the system's reason: what could not be removed.
+  std::set<std::string> stuck;
 };
 
 void writeNamed(const std::string& file, const std::vector<sKeptFile>& kept) {
@@ -77,12 +79,12 @@ void writeNamed(const std::string& file, const std::vector<sKeptFile>& kept) {
 }
 
 sTold readTold(int code, const std::string& file) {
-  sTold told{code, {}, {}};
+  sTold told{code, {}, {}, {}};
   std::ifstream in(file);
   int err = 0;
   for (std::string path; in >> err && in.get() && std::getline(in, path);) {
     told.named.insert(path);
-    if (err) told.reasons.insert(err);
+    if (err) told.reasons.insert(err), told.stuck.insert(path);
   }
   return told;
 }
@@ -196,6 +198,8 @@ TEST(RemovalFaults, EveryFailedRemovalOrRenameIsNamedAndKept) {
           const tTree now = treeOf(root);
           for (const auto& [path, bytes] : user)
             EXPECT_EQ(now.count(path) ? now.at(path) : "", bytes) << path;
+          for (const std::string& path : told.stuck)
+            EXPECT_TRUE(fs::exists(fs::symlink_status(path))) << path << " told stuck, yet gone";
           const bool success = c.run == rUninstall ? told.code == unDone : told.code == 0;
           // The previous files are back, or nothing was changed.
           const bool back = c.run == rUninstall
