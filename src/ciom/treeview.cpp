@@ -423,6 +423,9 @@ void cTreeViewChild::make(cTreeViewItem* n) {
   *myControls.insert(n->control) = n;
   onElementAttach(n, n->element);
   dress(n);
+  // A row measured now may widen the view, before any scroll brings it
+  // into view: a row selected far right must find the view that wide.
+  setMinVisualWidth(myRights.empty() ? 0 : myRights.rbegin()->first);
 }
 
 void cTreeViewChild::dress(cTreeViewItem* n) {
@@ -486,10 +489,7 @@ cTreeViewChild::cTreeViewItem* cTreeViewChild::nextShown(cTreeViewItem* n) {
 
 void cTreeViewChild::place(cTreeViewItem* n, std::vector<cChildElement*>* out) {
   if (!myBuilt || !shown(n)) return;
-  const bool fresh = !n->element;
   make(n);
-  // A row measured now may widen the view.
-  if (fresh) setMinVisualWidth(myRights.rbegin()->first);
   const int y = clampInt(top(n));
   n->element->move(n->left, y, n->width, myRowHeight);
   n->control->move(n->left - myIndicator, y, myIndicator, myRowHeight);

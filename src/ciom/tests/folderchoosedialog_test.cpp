@@ -125,6 +125,32 @@ TEST_F(FolderChooseDialog, StartFolderAndSelect) {
   EXPECT_FALSE(cFolderChooseDialog::choose(nullptr, "x", folder));
 }
 
+// Rows are measured only once placed: a start far right of the rows in view
+// still widens the view, which scrolls sideways to show its text.
+TEST_F(FolderChooseDialog, ADeepStartOpensWithItsRowInView) {
+  std::string start = tmp.root;
+  for (int i = 0; i < 100; ++i) mkdir((start += "/l" + std::to_string(100 + i)).c_str(), 0755);
+  bool selected = false, vertically = false;
+  sRect r{}, c{};
+  int shift = 0;
+  play([&](cFolderChooseDialog& d, cFormTestTarget& w) {
+    finishWalk(d, w);
+    while (w.drain()) {
+    }
+    cNode* n = d.nodes().find(start.c_str());
+    selected = n && d.tree().selected() == n->row;
+    vertically = n && d.tree().childRect(n->row->element, &r) && d.tree().clientRect(&c) &&
+                 r.y < d.tree().shiftY() + c.height && r.y + r.height > d.tree().shiftY();
+    shift = d.tree().shiftX();
+    w.key(kEscape);
+  });
+  _guardchar<char> folder(start.c_str());
+  cFolderChooseDialog::choose(&parent, "Choose", folder);
+  EXPECT_TRUE(selected && vertically);
+  EXPECT_LT(r.x - shift, c.x + c.width) << r.x << " shifted by " << shift;
+  EXPECT_GT(r.x - shift + r.width, c.x) << r.x << " shifted by " << shift;
+}
+
 TEST_F(FolderChooseDialog, NewFolderCreatesOrExplains) {
   const struct {
     std::string name;
