@@ -225,11 +225,15 @@ TEST_F(FolderChooseDialog, ContextMenuOnAnotherRowMakesItCurrentWhateverTheNameF
       finishWalk(d, w);
       cTreeViewChild::cTreeViewItem* old = d.nodes().find(tmp.file("a/b").c_str())->row;
       d.tree().select(old, true);
+      w.drain();
       cFormTestTarget::scripts.push_back([&d](cFormTestTarget& menu) {
         d.processOSFocusLost();
         menu.click(5, 5);
       });
       cFormTestTarget::scripts.push_back([&](cFormTestTarget& form) {
+        // What the menu's row asked for is done before the form takes the focus.
+        w.drain();
+        d.processOSFocusLost();
         if (c.name) static_cast<cNewFolderNameReqForm*>(form.form)->field().setText(c.name, -1);
         form.key(c.name ? kEnter : kEscape);
       });
