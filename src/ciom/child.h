@@ -309,6 +309,8 @@ class cChildElement {
   bool hasFocus() { return myFocused || myFocusedChild; }
   bool focused() { return myFocused; }
   cChildElement* getFocused();
+  // While the window is away, the element the focus comes back to.
+  cChildElement* heldFocus();
   void setPointer(eMousePointerTypes type) { myPointer = type; }
   void enable();
   void disable(bool repaint);

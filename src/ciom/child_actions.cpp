@@ -146,6 +146,8 @@ bool cChildElement::onAction(cChildElement* sender, cChildAction* a) {
     return true;
   }
   if (a->code == acFocusRequest) {
+    // Asked for while the window is away, it is where the focus comes back.
+    root()->myRememberedFocus = nullptr;
     root()->processFocusDirect(sender);
     return true;
   }

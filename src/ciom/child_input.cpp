@@ -364,6 +364,11 @@ cChildElement* cChildElement::getFocused() {
   return e->myFocused ? e : nullptr;
 }
 
+cChildElement* cChildElement::heldFocus() {
+  cChildElement* top = root();
+  return top->myRememberedFocus ? top->myRememberedFocus : getFocused();
+}
+
 void cChildElement::focus() {
   if (myAcceptsFocus)
     focusReq(this, 0, 0);

@@ -305,7 +305,8 @@ void cFolderChooseDialog::endWalk() {
 }
 
 bool cFolderChooseDialog::treeFocused() {
-  for (cChildElement* e = getFocused(); e; e = e->parent())
+  // A menu or form over the dialog takes the window's focus; it comes back.
+  for (cChildElement* e = heldFocus(); e; e = e->parent())
     if (e == &myTree) return true;
   return false;
 }

@@ -227,10 +227,13 @@ bool cTreeViewChild::select(cTreeViewItem* item, bool focus) {
   if (!item || !laid(item)) return false;
   make(item);
   mySelected = item;
-  if (focus)
+  if (focus) {
+    // The row shown as selected while the window was away is plain again.
+    restoreFocused();
     item->element->select(true);
-  else
+  } else {
     changeUnfocused(item);
+  }
   return true;
 }
 

@@ -236,7 +236,8 @@ TEST_F(FolderChooseDialog, ContextMenuMakesAFolderUnderTheRow) {
 
 // New folder from the menu of a row other than the selected one, the name
 // form then closed without a folder made: the row highlighted, the field
-// and Select name that row's folder.
+// and Select name that row's folder. The menu and the form each take the
+// window's focus, as on a screen; the focus comes back to that row.
 TEST_F(FolderChooseDialog, ContextMenuOnAnotherRowMakesItCurrentWhateverTheNameFormDoes) {
   const struct {
     const char* name;  // typed in the name form; null: Escape there
@@ -245,10 +246,20 @@ TEST_F(FolderChooseDialog, ContextMenuOnAnotherRowMakesItCurrentWhateverTheNameF
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name ? c.name : "Escape");
     std::string highlighted, shown;
+    bool focusOnIt = false, oldDrawnSelected = true;
     play([&](cFolderChooseDialog& d, cFormTestTarget& w) {
       finishWalk(d, w);
-      cFormTestTarget::scripts.push_back([](cFormTestTarget& menu) { menu.click(5, 5); });
+      cTreeViewChild::cTreeViewItem* old = d.nodes().find(tmp.file("a/b").c_str())->row;
+      d.tree().select(old, true);
+      w.drain();
+      cFormTestTarget::scripts.push_back([&d](cFormTestTarget& menu) {
+        d.processOSFocusLost();
+        menu.click(5, 5);
+      });
       cFormTestTarget::scripts.push_back([&](cFormTestTarget& form) {
+        // What the menu's row asked for is done before the form takes the focus.
+        w.drain();
+        d.processOSFocusLost();
         if (c.name) static_cast<cNewFolderNameReqForm*>(form.form)->field().setText(c.name, -1);
         form.key(c.name ? kEnter : kEscape);
       });
@@ -259,12 +270,17 @@ TEST_F(FolderChooseDialog, ContextMenuOnAnotherRowMakesItCurrentWhateverTheNameF
       cNode* selected = cFolderChooseTree::nodeOf(d.tree().selected());
       highlighted = selected && selected->path.ptr ? selected->path.ptr : "";
       shown = d.field().text() ? d.field().text() : "";
+      d.processOSFocus();
+      focusOnIt = selected && d.getFocused() == d.tree().rowElement(selected->row);
+      oldDrawnSelected = d.tree().rowElement(old)->selected();
       d.onFormAccept();
     });
     _guardchar<char> folder(tmp.file("a/b").c_str());
     EXPECT_TRUE(cFolderChooseDialog::choose(&parent, "Choose", folder));
     EXPECT_EQ(highlighted, tmp.file("a"));
     EXPECT_EQ(shown, tmp.file("a"));
+    EXPECT_TRUE(focusOnIt);
+    EXPECT_FALSE(oldDrawnSelected);
     EXPECT_EQ(std::string(folder.ptr ? folder.ptr : ""), tmp.file("a"));
   }
 }
