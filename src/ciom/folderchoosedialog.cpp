@@ -233,20 +233,28 @@ bool cFolderChooseDialog::listAboveHere() {
   // A row after the start's branch belongs to a level above it, and a key
   // given early must find it where it is once the walk is over: every
   // level above is listed whole before the window takes input. They are
-  // read off this thread while the window waits, repainting and hearing
-  // Escape and its close box, which stay queued and end the walk at once.
+  // read off this thread, then laid a slice at a time, while the window
+  // waits, repainting between slices and hearing Escape and its close box,
+  // which stay queued and end the walk at once.
   std::vector<cTreeFoldersContentItem*>& levels = myWalk.walk.levels;
   myReader.levels = levels;
   myReader.run = 0;  // its end is waited for here, not posted
   if (!myReader.start()) myReader.job();
-  if (!waitPainting([this] { return !myReader.working(); })) {
+  // From the top down, so that no level's rows come above the rows of another.
+  size_t above = levels.size() - 1, next = 0;
+  const auto layABatch = [&] {
+    const bool read = myReader.read[above];
+    if (!read || myNodes.addLevelRows(levels[above], next, kRowBatch)) {
+      myNodes.endLevel(levels[above], read);
+      --above;
+      next = 0;
+    }
+    return above == 0;
+  };
+  if (!waitPainting([&] { return !myReader.working() && (above == 0 || forASlice(layABatch)); })) {
     endWalk();
     return false;
   }
-  // From the top down, so that no level's rows come above the rows of another.
-  keepingTheView([&] {
-    for (size_t i = levels.size(); i-- > 1;) myNodes.layLevel(levels[i], myReader.read[i]);
-  });
   levels.resize(1);
   return true;
 }
@@ -268,15 +276,19 @@ void cFolderChooseDialog::keepingTheView(const std::function<void()>& lay) {
   myTree.onAction(&myTree.vbar(), &moved);
 }
 
-bool cFolderChooseDialog::addRowsForASlice() {
+bool cFolderChooseDialog::forASlice(const std::function<bool()>& batch) {
   const auto until = std::chrono::steady_clock::now() + fillSlice();
   bool all = false;
   keepingTheView([&] {
     do
-      all = myNodes.addLevelRows(myLevel, myLevelNext, kRowBatch);
+      all = batch();
     while (!all && std::chrono::steady_clock::now() < until);
   });
   return all;
+}
+
+bool cFolderChooseDialog::addRowsForASlice() {
+  return forASlice([this] { return myNodes.addLevelRows(myLevel, myLevelNext, kRowBatch); });
 }
 
 void cFolderChooseDialog::endLevel(bool listed) {

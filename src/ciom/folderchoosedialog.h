@@ -120,10 +120,12 @@ class cFolderChooseDialog : public cCustomForm {
   void dropUnder(cTreeFoldersContentItem* level);
   void startLevel(bool readHere = false);
   void onWalkStep(cWalkAction* a);
-  // The start walk's levels, read while the window waits repainting, and
-  // those above its deepest laid; false when the user ended the wait.
+  // The start walk's levels, read and those above its deepest laid while
+  // the window waits repainting; false when the user ended the wait.
   bool listAboveHere();
   void keepingTheView(const std::function<void()>& lay);
+  // Batches until one says all are in or the slice is over; true when all are.
+  bool forASlice(const std::function<bool()>& batch);
   bool addRowsForASlice();
   void endLevel(bool listed);
   void startQueued();

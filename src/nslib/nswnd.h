@@ -129,7 +129,8 @@ bool nswnd_notify_action(cNSWndWrapper* wnd);
 // True while a paint comes from inside a wait of the main thread (a paste):
 // the window paints what it shows, and runs no queued action meanwhile.
 bool nswnd_waiting();
-// Waits until `done` holds, repainting what is uncovered; false as soon as
+// Waits until `done` holds, repainting what is uncovered between its calls,
+// each of which may do a short slice of the work waited for; false as soon as
 // the window is asked to end (Escape pressed on it, or its close box), which
 // stays queued, in order with the other input.
 bool nswnd_wait(cNSWndWrapper* wnd, const std::function<bool()>& done);

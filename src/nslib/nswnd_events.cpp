@@ -279,8 +279,10 @@ bool nswnd_wait(cNSWndWrapper* wnd, const std::function<bool()>& done) {
     XEvent ev;
     XCheckIfEvent(d, &ev, endAsked, reinterpret_cast<XPointer>(&asked));
     if (asked.second) return false;
+    // `done` may itself do a slice of the work waited for: a short look
+    // for events, then back to it.
     pollfd p{ConnectionNumber(d), POLLIN, 0};
-    poll(&p, 1, 10);
+    poll(&p, 1, 1);
   }
 }
 

@@ -718,6 +718,27 @@ TEST_F(FolderChooseDialogFill, ClickAtEveryTurnOfTheWalkActsAsAfterIt) {
 
 namespace {
 
+// The levels above the start are laid a slice at a time while the window
+// waits, so that it repaints between slices: with each slice one batch,
+// the wait's turns meet a level above partly laid, batch after batch.
+TEST_F(FolderChooseDialogFill, TheLevelsAboveTheStartAreLaidBetweenTheTurnsOfTheWait) {
+  std::vector<int> seen;  // rows under the big folder at each turn of the wait
+  cFormTestTarget::waitTurn = [&](cFormTestTarget& w) {
+    if (auto* d = dynamic_cast<cFolderChooseDialog*>(w.form)) seen.push_back(rowsUnder(*d, big));
+  };
+  int atEnd = -1;
+  play([&](cFolderChooseDialog& d, cFormTestTarget& w) {
+    finishWalk(d, w);
+    atEnd = rowsUnder(d, big);
+    w.key(kEscape);
+  });
+  _guardchar<char> folder((big + "/d10003").c_str());
+  cFolderChooseDialog::choose(&parent, "Choose", folder);
+  EXPECT_EQ(atEnd, kMany);
+  const auto partly = std::count_if(seen.begin(), seen.end(), [](int n) { return n > 1 && n < kMany; });
+  EXPECT_GE(partly, kMany / 200 - 1) << seen.size() << " turns of the wait";
+}
+
 // The window shows at once: its first paint has the start's row selected
 // and none of the start level's rows, which are read before the window's
 // first input. Keys given at once then act as they do after the walk.

@@ -32,6 +32,7 @@ std::vector<cFormTestTarget::sRun> cFormTestTarget::runs;
 std::vector<cFormTestTarget::sPopup> cFormTestTarget::popups;
 bool cFormTestTarget::failPopups = false;
 int cFormTestTarget::turnsAsOpened = cFormTestTarget::kSettleTurns;
+std::function<void(cFormTestTarget&)> cFormTestTarget::waitTurn;
 
 cTestPopupHolder::cTestPopupHolder() : window(new cFormTestTarget) { ++alive; }
 
@@ -53,6 +54,14 @@ void cFormTestTarget::reset() {
   popups.clear();
   failPopups = false;
   turnsAsOpened = kSettleTurns;
+  waitTurn = nullptr;
+}
+
+bool cFormTestTarget::_rt_wait(const std::function<bool()>& done) {
+  return waitWithoutWindow([&] {
+    if (waitTurn) waitTurn(*this);
+    return done();
+  });
 }
 
 void cFormTestTarget::useLanguage(eCIOMStdLangs lang) {

@@ -51,6 +51,9 @@ class cFormTestTarget : public cTestRequestTarget {
   // many as settle() by default. A test that acts at a chosen step of what
   // the form queued as it opened asks for fewer; reset() restores it.
   static int turnsAsOpened;
+  // Called at each turn of a window's wait, between the slices of what it
+  // waits for, where a screen's window would repaint.
+  static std::function<void(cFormTestTarget&)> waitTurn;
   static void reset();
   // Registers the toolkit's texts once and applies the language.
   static void useLanguage(eCIOMStdLangs lang);
@@ -72,6 +75,7 @@ class cFormTestTarget : public cTestRequestTarget {
   void move(int x, int y);
   bool ended() const { return hasResult; }
 
+  bool _rt_wait(const std::function<bool()>& done) override;
   void _rt_modalresult(int code) override {
     result = code;
     hasResult = true;
