@@ -433,41 +433,113 @@ int openOutcome(const char* path, std::string& program) {
   return startDetached(argv);
 }
 
+// The interpreter a script's "#!" line names; empty for a file without one
+// or that cannot be read.
+std::string interpreterOf(const char* path) {
+  const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return {};
+  // As much as the system itself reads of the line.
+  char head[256];
+  ssize_t n;
+  do n = read(fd, head, sizeof head);
+  while (n < 0 && errno == EINTR);
+  ::close(fd);
+  if (n < 2 || head[0] != '#' || head[1] != '!') return {};
+  const char* at = head + 2;
+  const char* end = head + n;
+  while (at < end && (*at == ' ' || *at == '\t')) ++at;
+  const char* stop = at;
+  while (stop < end && *stop != ' ' && *stop != '\t' && *stop != '\n' && *stop) ++stop;
+  return std::string(at, stop);
+}
+
+// Runs argv[0] as it stands. When the exec fails for a file that is there,
+// the file is not what is missing or refused: the interpreter its "#!" line
+// names is, and `program` names that; a binary whose loader is missing is
+// no program this system can run.
+int runAsGiven(char* argv[], std::string& program) {
+  program = argv[0];
+  const int outcome = startDetached(argv);
+  if (outcome != ENOENT && outcome != EACCES) return outcome;
+  struct stat st;
+  if (stat(argv[0], &st) != 0) return outcome;
+  const std::string interpreter = interpreterOf(argv[0]);
+  if (interpreter.empty()) return outcome == ENOENT ? ENOEXEC : outcome;
+  if (stat(interpreter.c_str(), &st) != 0) {
+    program = interpreter;
+    return ENOENT;
+  }
+  if (outcome == EACCES && access(interpreter.c_str(), X_OK) != 0) program = interpreter;
+  return outcome;
+}
+
+// A path alone, opened or run as it stands, never split: a file no one may
+// run, and any folder but a bundle's, is a document for the opener.
+int openOrRunPath(const char* path, std::string& program) {
+  program = path;
+  struct stat st;
+  if (stat(path, &st) != 0) return errno;
+  if (S_ISDIR(st.st_mode)) {
+    // A bundle folder starts its program, as a double click on it would.
+    const size_t n = strlen(path);
+    std::string inside;
+    if (n > 4 && !strcmp(path + n - 4, ".app") && bundleExecutable(path, inside) &&
+        cFolderContents::objtype(inside.c_str()) == fotFile) {
+      char* argv[] = {inside.data(), nullptr};
+      return runAsGiven(argv, program);
+    }
+    return openOutcome(path, program);
+  }
+  if (!S_ISREG(st.st_mode) || !(st.st_mode & 0111)) return openOutcome(path, program);
+  char* argv[] = {const_cast<char*>(path), nullptr};
+  return runAsGiven(argv, program);
+}
+
+// Reads the quoted path that opens `at`, as runCommandLine quotes it, and
+// leaves `at` after its closing quote; false when the quote is not closed.
+bool readQuotedPath(const char*& at, std::string& path) {
+  for (++at; *at && *at != '"'; ++at) {
+    if (*at == '\\' && (at[1] == '"' || at[1] == '\\')) ++at;
+    path += *at;
+  }
+  if (!*at) return false;
+  ++at;
+  return true;
+}
+
 // Only the exec's own outcome tells whether a program runs: a text without
 // "#!" (ENOEXEC), a file that is gone (ENOENT) or one the system does not
 // let run (EACCES) is told, never handed to a shell. `program` receives the
 // program whose exec that outcome is, the opener's for what goes to it.
 int openOrRun(const char* text, std::string& program) {
-  struct stat st;
-  if (stat(text, &st) == 0) {
-    if (S_ISDIR(st.st_mode)) {
-      // A bundle folder starts its program, as a double click on it would.
-      const size_t n = strlen(text);
-      if (n > 4 && !strcmp(text + n - 4, ".app") && bundleExecutable(text, program) &&
-          cFolderContents::objtype(program.c_str()) == fotFile) {
-        char* argv[] = {program.data(), nullptr};
-        return startDetached(argv);
-      }
-      return openOutcome(text, program);
-    }
-    // A file no one may run is a document.
-    if (!S_ISREG(st.st_mode) || !(st.st_mode & 0111)) return openOutcome(text, program);
-    program = text;
-    char* argv[] = {const_cast<char*>(text), nullptr};
-    return startDetached(argv);
-  }
-  program = text;
+  if (*text != '"') return openOrRunPath(text, program);
+  std::string path;
   _typebuf<char> words;
-  _typebuf<char*> argv;
+  _typebuf<char*> args;
+  const char* rest = text;
   try {
-    if (!splitCommandLine(text, words, argv)) return EINVAL;
+    if (!readQuotedPath(rest, path) || (*rest && !__acp_isspace(*rest))) {
+      program = text;
+      return EINVAL;
+    }
+    while (__acp_isspace(*rest)) ++rest;
+    // Without arguments the line is the path alone.
+    if (!*rest) return openOrRunPath(path.c_str(), program);
+    if (!splitCommandLine(rest, words, args)) {
+      program = path;
+      return EINVAL;
+    }
+    _typebuf<char*> argv;
+    long long count = 0;
+    while (args.ptr[count]) ++count;
+    argv.set(count + 2);
+    argv.ptr[0] = path.data();
+    for (long long i = 0; i <= count; ++i) argv.ptr[i + 1] = args.ptr[i];
+    return runAsGiven(argv.ptr, program);
   } catch (const std::bad_alloc&) {
+    program = text;
     return ENOMEM;
   }
-  // A single word that is no path, such as an address.
-  if (!argv.ptr[1] && *argv.ptr[0] != '/') return openOutcome(text, program);
-  program = argv.ptr[0];
-  return startDetached(argv.ptr);
 }
 
 }  // namespace
@@ -478,4 +550,19 @@ bool shellOpen(const char* text, int* error, std::string* program) {
   if (error) *error = outcome;
   if (program) *program = std::move(started);
   return outcome == 0;
+}
+
+std::string runCommandLine(const char* path, const char* arguments) {
+  const std::string given = path ? path : "";
+  const bool alone = !arguments || !*arguments;
+  // A path alone that began with a quote would be read as a quoted one.
+  if (alone && given[0] != '"') return given;
+  std::string line = "\"";
+  for (const char c : given) {
+    if (c == '"' || c == '\\') line += '\\';
+    line += c;
+  }
+  line += '"';
+  if (!alone) line.append(" ").append(arguments);
+  return line;
 }

@@ -67,23 +67,29 @@ class cConProcess {
 // The desktop's opener, which shows files, folders and addresses.
 inline constexpr char kDesktopOpener[] = "xdg-open";
 
-// Hands `text` to the desktop: a bundle folder ("x.app") starts the program
-// its Info.plist names in Contents/MacOS, a file marked executable starts,
-// any other existing path or a single word that is no path (an address)
-// goes to the opener; any other text is a command line whose first word
-// (which may be a quoted path) is the program, run with the other words as
-// its arguments, split as startProcess splits them. Nothing runs through a
+// Hands a command line, as runCommandLine writes it, to the desktop. A
+// path alone is one path whatever it holds, never split: a bundle folder
+// ("x.app") starts the program its Info.plist names in Contents/MacOS, a
+// file marked executable starts, any other existing path goes to the
+// opener. A quoted path followed by arguments runs that program with the
+// arguments split as startProcess splits them. Nothing runs through a
 // shell. Every program starts detached and nothing waits for its end: true
 // when its exec worked; else false, with `error` (when given) the errno of
 // the exec that failed, ENOEXEC for a file that is neither a binary nor a
 // script beginning with "#!", or EINVAL for a text that cannot be split;
-// `program` (when given) receives the program it started or tried to: the
-// opener (kDesktopOpener) for what it hands to the desktop.
+// `program` (when given) receives what was at fault: the program, the
+// interpreter a script's "#!" line names when that is what is missing or
+// may not run, or the opener (kDesktopOpener) for what it hands to the
+// desktop.
 // Only for commands written by a package's author. Text that comes from
 // outside (an address from the update server, a link in a document, a file
 // name the user picked) must go through run_xdgopen, which passes it as one
 // argument.
 bool shellOpen(const char* text, int* error = nullptr, std::string* program = nullptr);
+// The command line shellOpen reads back as `path` and `arguments`: the
+// path alone when there are no arguments, else the path quoted (a quote or
+// backslash in it after a backslash), a blank and the arguments.
+std::string runCommandLine(const char* path, const char* arguments);
 
 // The desktop's opener, started detached with `path` as its one argument:
 // true when it could be started (false when it is not installed); it never

@@ -116,10 +116,29 @@ bool cSoftPkgScenario::targetAbsolute(sPathDef& def) {
   return defToPath(def, path) && path.ptr && path.ptr[0] == '/';
 }
 
-bool cSoftPkgScenario::targetsAbsolute() {
+bool cSoftPkgScenario::anyPathRelative(int bits, int& line) {
+  bool found = false;
+  const auto judge = [&](sPathDef& def, int at) {
+    if (targetAbsolute(def) || (found && line <= at)) return;
+    found = true;
+    line = at;
+  };
+  // A package without an icon has no path there to judge.
+  if (icon.var.ptr && *icon.var.ptr) judge(icon, icon.line);
   for (auto* it = files.head; it; it = it->next)
-    if (installsIn(it->value, cJob::is64bitOS()) && !targetAbsolute(it->value.target)) return false;
-  return true;
+    if ((bits != 32 && installsIn(it->value, true)) || (bits != 64 && installsIn(it->value, false)))
+      judge(it->value.target, it->value.line);
+  for (auto* it = runs.head; it; it = it->next) judge(it->value.program, it->value.program.line);
+  for (auto* it = menu.head; it; it = it->next) {
+    judge(it->value.program, it->value.program.line);
+    judge(it->value.icon, it->value.icon.line);
+  }
+  return found;
+}
+
+bool cSoftPkgScenario::targetsAbsolute() {
+  int line = 0;
+  return !anyPathRelative(cJob::is64bitOS() ? 64 : 32, line);
 }
 
 bool cSoftPkgScenario::getCopiedFiles(_List<sCopiedFile>& out, _guardchar<char>* blocker) {

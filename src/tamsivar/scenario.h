@@ -22,6 +22,7 @@ class cSoftPkgScenario {
   struct sPathDef {
     _guardchar<char> var;  // a string-table key, or "pgm"
     _guardchar<char> rest;
+    int line = 0;  // of the text entry, for the compiler's refusals
   };
   struct sIntFileDef {
     unsigned int index = 0;
@@ -175,11 +176,17 @@ class cSoftPkgScenario {
   // dangles), `blocker` names that link.
   bool getCopiedFiles(_List<sCopiedFile>& out) { return getCopiedFiles(out, nullptr); }
   bool getCopiedFiles(_List<sCopiedFile>& out, _guardchar<char>* blocker);
-  // A target that names no absolute place would land wherever the installer
-  // runs; the folder the user chooses counts as absolute.
+  // A path that names no absolute place would land, or run, wherever the
+  // installer runs; the folder the user chooses counts as absolute.
   bool targetAbsolute(sPathDef& def);
-  // Every target of the files installed in the current language and on
-  // this system is absolute.
+  // Whether a path that names a file, in the current language, names no
+  // absolute place: the icon, each run option's program, each menu
+  // entry's program and icon, and each target installed on a 64-bit
+  // system (`bits` 64), a 32-bit one (32) or either (0). `line` receives
+  // the first such path's line.
+  bool anyPathRelative(int bits, int& line);
+  // No path that names a file on this system in the current language is
+  // relative.
   bool targetsAbsolute();
   bool getOnCompletionRun(_List<sOnCompletionRun>& out);
   unsigned long long requiresSize(unsigned int blockSize);

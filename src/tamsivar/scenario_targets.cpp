@@ -63,17 +63,18 @@ int cSoftPkgScenario::checkTargets(int& line) {
   for (auto* lang = langStrings.root ? langStrings.leftmost(langStrings.root) : nullptr; lang && !code;
        lang = langStrings.next(lang)) {
     currLang = lang->key;
+    if (anyPathRelative(0, line)) {
+      fault.words = "the path is no absolute path: its base must be $pgm or begin with \"/\"";
+      code = 23;
+      break;
+    }
     for (int bits : {32, 64}) {
       std::vector<sPlace> places;
-      for (auto* it = files.head; it && !code; it = it->next) {
+      for (auto* it = files.head; it; it = it->next) {
         sIntFileDef& def = it->value;
         if (!installsIn(def, bits == 64)) continue;
         _guardchar<char> path;
-        if (!targetAbsolute(def.target)) {
-          fault.words = "the target is no absolute path: its base must be $pgm or begin with \"/\"";
-          line = def.line;
-          code = 23;
-        } else if (isKnownConstantID(def.target.var.ptr)) {
+        if (isKnownConstantID(def.target.var.ptr)) {
           const std::string inside =
               folded(std::string("/") + (def.target.rest.ptr ? def.target.rest.ptr : ""));
           places.push_back({kChosen + (inside == "/" ? std::string() : inside), def.line});
@@ -81,7 +82,6 @@ int cSoftPkgScenario::checkTargets(int& line) {
           places.push_back({folded(path.ptr), def.line});
         }
       }
-      if (code) break;
       std::stable_sort(places.begin(), places.end(), treeOrder);
       for (size_t i = 1; i < places.size() && !code; ++i) {
         const sPlace& a = places[i - 1];

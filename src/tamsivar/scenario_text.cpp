@@ -289,6 +289,7 @@ bool cSoftPkgScenario::getPathDef(sPathDef& def, char*& p) {
 }
 
 int cSoftPkgScenario::takePath(sPathDef& def, char*& p, bool target) {
+  def.line = textLine;
   if (!getPathDef(def, p)) return 23;
   // A rest that leaves its base reaches what the package does not own, and
   // one that comes back to it names the base where a file or program is

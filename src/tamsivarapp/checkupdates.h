@@ -36,7 +36,8 @@ enum eUpdateCheckFault {
   ufNoUnzip,          // unzip could not be run
   ufUnpack,           // unzip refused the archive, or left part of it
   ufNoInstaller,      // no installer bundle at the archive's top
-  ufNotStarted        // the unpacked installer's program did not start
+  ufNotStarted,       // the unpacked installer's program did not start
+  ufNoFolder          // no folder of its own to unpack into could be made
 };
 
 // Collects a reply body of an acceptable size in memory.

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <string>
 
+#include "base/conproc.h"
 #include "base/folder.h"
 #include "ciom/ciappconfig.h"
 #include "tamsivar/oshooks.h"
@@ -161,10 +162,8 @@ void ctxToConfig(sPkgInstallContext* context, cApplicationConfig* config, const 
   for (auto* r = runs.head; r; r = r->next) {
     auto& run = r->value;
     if (!run.program.ptr || !*run.program.ptr || !run.caption.ptr || !*run.caption.ptr) continue;
-    std::string command = run.program.ptr;
-    if (run.arguments.ptr && *run.arguments.ptr) command = "\"" + command + "\" " + run.arguments.ptr;
     setText(config, indexed(section, "cplns", count), run.caption.ptr);
-    setText(config, indexed(section, "cplcs", count), command.c_str());
+    setText(config, indexed(section, "cplcs", count), runCommandLine(run.program.ptr, run.arguments.ptr).c_str());
     ++count;
   }
   runs.destroy();

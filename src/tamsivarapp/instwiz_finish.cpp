@@ -74,14 +74,7 @@ void cFinishPanel::addRunBoxes(sPkgInstallContext* ctx, int count, int y, int st
   for (auto* r = runs.head; r && count > 0; r = r->next, y += step, --count) {
     sActions& a = myActions.add()->value;
     const cSoftPkgScenario::sOnCompletionRun& run = r->value;
-    const char* program = run.program.ptr ? run.program.ptr : "";
-    if (run.arguments.ptr && *run.arguments.ptr) {
-      std::string command = "\"";
-      command.append(program).append("\" ").append(run.arguments.ptr);
-      a.command.set(command.c_str());
-    } else {
-      a.command.set(program);
-    }
+    a.command.set(runCommandLine(run.program.ptr, run.arguments.ptr).c_str());
     attach(&a.box, 15, y, width() - 30, 18);
     a.box.setColorSchema(kTextColor, kWhite, kWhite);
     a.box.setText(run.caption.ptr ? run.caption.ptr : "", cCanvas::eAlignLeft, false);

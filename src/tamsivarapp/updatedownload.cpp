@@ -125,16 +125,22 @@ void releaseHeld() {
 
 // A folder of its own, made under a name no cleaner takes and given its
 // real name only once locked: the one its identity proves, or where the
-// file system keeps no birth times, one that no clean-up ever takes.
-bool makeHeldFolder(std::string& folder) {
+// file system keeps no birth times, one that no clean-up ever takes. On
+// failure `why` names the folder that could not be made or held, with the
+// system's reason.
+bool makeHeldFolder(std::string& folder, std::string& why) {
   const std::string base = tempFolder() + "/";
   std::string hidden = base + "." + kFolderStem + "XXXXXX";
-  if (!mkdtemp(hidden.data())) return false;
+  if (!mkdtemp(hidden.data())) {
+    why = base + "." + kFolderStem + "XXXXXX: " + std::strerror(errno);
+    return false;
+  }
   const int fd = ::open(hidden.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   const std::string proven = fd >= 0 ? updateFolderName(fd) : "";
   folder = base + (proven.empty() ? hidden.substr(base.size() + 1) : proven);
   if (fd < 0 || flock(fd, LOCK_SH) != 0 ||
       renameat2(AT_FDCWD, hidden.c_str(), AT_FDCWD, folder.c_str(), RENAME_NOREPLACE) != 0) {
+    why = hidden + ": " + std::strerror(errno);
     if (fd >= 0) ::close(fd);
     ::rmdir(hidden.c_str());
     return false;
@@ -203,14 +209,18 @@ void removeStaleUpdateFolders() {
   }
 }
 
-bool unpackUpdate(const char* zip, _guardchar<char>& installer, eUpdateCheckFault* why) {
+bool unpackUpdate(const char* zip, _guardchar<char>& installer, eUpdateCheckFault* why, std::string* cause) {
   eUpdateCheckFault unasked;
   eUpdateCheckFault& fault = why ? *why : unasked;
   fault = ufUnpack;
   if (!zip || !*zip) return false;
   removeStaleUpdateFolders();
-  std::string folder;
-  if (!makeHeldFolder(folder)) return false;
+  std::string folder, notMade;
+  if (!makeHeldFolder(folder, notMade)) {
+    fault = ufNoFolder;
+    if (cause) *cause = notMade;
+    return false;
+  }
   fault = runUnzip(zip, folder.c_str(), gHeld);
   if (fault == ufNone) {
     fault = ufNoInstaller;

@@ -47,8 +47,10 @@ bool downloadable(const char* url);
 // and readable by this user only, and finds the installer in it: the first
 // folder at its top whose name ends in ".app", in any case. The folder stays
 // for the installer that runs from it; when no installer is found it goes.
-// `why`, when given, receives the cause of a failure.
-bool unpackUpdate(const char* zip, _guardchar<char>& installer, eUpdateCheckFault* why = nullptr);
+// `why`, when given, receives the cause of a failure; `cause`, when given,
+// the folder that could not be made (ufNoFolder) and the system's reason.
+bool unpackUpdate(const char* zip, _guardchar<char>& installer, eUpdateCheckFault* why = nullptr,
+                  std::string* cause = nullptr);
 // Starts the program of the unpacked installer bundle; its folder goes once
 // the program has ended, or at once when it cannot start (`why` says so).
 bool startUpdateInstaller(const char* installer, eUpdateCheckFault* why = nullptr);

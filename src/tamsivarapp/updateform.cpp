@@ -191,8 +191,9 @@ bool cSoftUpdateInfoForm::installTo(const char* path) {
   }
   if (!temp.moveTo()) return fail(rowCannotWrite);
   _guardchar<char> installer;
-  if (!unpackUpdate(path, installer, &why.fault) || !startUpdateInstaller(installer.ptr, &why.fault))
-    return fail(rowCannotStart, nullptr, &why);
+  std::string notMade;
+  if (!unpackUpdate(path, installer, &why.fault, &notMade) || !startUpdateInstaller(installer.ptr, &why.fault))
+    return fail(rowCannotStart, nullptr, &why, notMade);
   return true;
 }
 

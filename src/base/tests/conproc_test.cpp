@@ -306,6 +306,46 @@ TEST_F(Opener, ShellOpenSendsPathsAndSingleWordsToTheOpenerAndRunsCommandLinesWi
   EXPECT_EQ(program, kDesktopOpener);
 }
 
+// A run option's path is one path, blanks, quotes and backslashes in it
+// included; a program that does not start names what is at fault: the
+// program, or the interpreter its "#!" line names.
+TEST_F(Opener, ARunPathIsOnePathAndAFailureNamesWhatIsAtFault) {
+  const std::string app = dir_.file("My App");
+  std::filesystem::create_directories(app + "/bin");
+  // What splitting "My App/..." at its blank would start.
+  writeScript(dir_.file("My"), recorder("split:"));
+  std::ofstream(app + "/bin/bad") << "#!" << dir_.file("no-interpreter") << " -x\n";
+  dir_.write("plain-text", "not a program");
+  std::ofstream(app + "/bin/refused") << "#!" << dir_.file("plain-text") << "\n";
+  const std::string odd = app + "/bin/q\"uo te\\";
+  writeScript(odd, recorder("odd:"));
+  for (const char* name : {"/bin/bad", "/bin/refused"}) chmod((app + name).c_str(), 0755);
+  const struct {
+    std::string line;
+    int error;
+    std::string atFault, record;
+  } cases[] = {
+      {app + "/bin/gone", ENOENT, app + "/bin/gone", ""},
+      {runCommandLine((app + "/bin/gone").c_str(), "--now"), ENOENT, app + "/bin/gone", ""},
+      {app + "/bin/bad", ENOENT, dir_.file("no-interpreter"), ""},
+      {runCommandLine((app + "/bin/bad").c_str(), "a"), ENOENT, dir_.file("no-interpreter"), ""},
+      {app + "/bin/refused", EACCES, dir_.file("plain-text"), ""},
+      {runCommandLine(odd.c_str(), "\"one two\" three"), 0, odd, "odd:2:one two"},
+      {runCommandLine(odd.c_str(), ""), 0, odd, "odd:0:"},
+  };
+  for (const auto& c : cases) {
+    int error = -1;
+    std::string program;
+    EXPECT_EQ(shellOpen(c.line.c_str(), &error, &program), c.error == 0) << c.line;
+    EXPECT_EQ(error, c.error) << c.line;
+    EXPECT_EQ(program, c.atFault) << c.line;
+    if (!c.record.empty()) {
+      EXPECT_EQ(opened(), c.record) << c.line;
+    }
+  }
+  EXPECT_TRUE(noChildLeft());
+}
+
 TEST_F(Opener, ShellOpenStartsBundlesAndProgramsItself) {
   const std::string app = dir_.file("My Tool.app");
   std::filesystem::create_directories(app + "/Contents/MacOS");

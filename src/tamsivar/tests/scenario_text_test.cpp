@@ -276,7 +276,7 @@ TEST_F(TextScenario, RefusalsSayWhatIsAtFault) {
                     after = "only spaces and a # comment may follow the quoted value";
   const std::string codename =
       "the codename names the package's record: one name, not empty, \".\" or \"..\", without \"/\"";
-  const std::string absolute = "the target is no absolute path: its base must be $pgm or begin with \"/\"";
+  const std::string absolute = "the path is no absolute path: its base must be $pgm or begin with \"/\"";
   const std::string same = "two lines install a file at the same place";
   const std::string nested =
       "two lines install a file and another inside it, where a folder would have to be";
@@ -373,6 +373,16 @@ TEST_F(TextScenario, RefusalsSayWhatIsAtFault) {
       {run + "\"Go\" = \"/usr\" \"\"\n", 23, 6, noName, "", -1, -1, ""},
       {soft + "icon = \"\" \"\"\n", 23, 6, noName, "", -1, -1, ""},
       {run + "\"Go\" = \"/usr/bin\" \"env\"\n", 0, -1, "", "", -1, -1, ""},
+      // A file opened or run is judged as a target is: a relative path
+      // would run from wherever the installer started.
+      {run + "\"S\" = \"relbase\" \"x\"\n", 23, 6, absolute, "", -1, -1, ""},
+      {run + "\"S\" = \"\" \"relpwn/x\"\n", 23, 6, absolute, "", -1, -1, ""},
+      {menu + "\"c\" = \"\" \"rel/p\", $pgm \"i\"\n", 23, 6, absolute, "", -1, -1, ""},
+      {menu + "\"c\" = $pgm \"p\", \"rel\" \"i\"\n", 23, 6, absolute, "", -1, -1, ""},
+      {soft + "icon = \"\" \"relpwn/i.png\"\n", 23, 6, absolute, "", -1, -1, ""},
+      {strs + "ENG.base = \"/abs\"\nRUS.base = \"rel\"\n[Run]\n\"S\" = $base \"x\"\n", 23, 9, absolute, "",
+       -1, -1, ""},
+      {run + "\"a\" = $pgm \"p\"\n\"b\" = \"\" \"/p\"\n\"c\" = \"\" \"p\"\n", 23, 8, absolute, "", -1, -1, ""},
       // Code 6 says which of its causes it is.
       {soft + "icon = \"\" \"/x\" extra\n", 6, 6, after, "", -1, -1, ""},
       {in + "\"@/one.txt\" = $pgm \"a\" x\n", 6, 6, beforeNext, "", -1, -1, ""},

@@ -8,7 +8,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -153,6 +155,45 @@ TEST(UnpackUpdate, FindsTheBundleInAPrivateFolderAndRunsNoShell) {
   }
   EXPECT_FALSE(std::filesystem::exists("p"));
   EXPECT_FALSE(std::filesystem::exists(dir.file("p")));
+}
+
+// A private folder that cannot be made is told as that, naming it with the
+// system's reason, not as a damaged archive: the same archive unpacks once
+// TMPDIR is usable.
+TEST(UnpackUpdate, AFolderThatCannotBeMadeIsNamedWithTheSystemsReason) {
+  ScratchDir dir;
+  std::filesystem::create_directories(dir.file("src/New.app/Contents"));
+  const std::string zip = dir.file("u.zip");
+  ASSERT_EQ(runWithEnv({"zip", "-qr", zip, "New.app"}, {}, dir.file("src")).status, 0);
+  writeFile(dir.file("a file"), "x");
+  std::filesystem::create_directories(dir.file("shut"));
+  chmod(dir.file("shut").c_str(), 0555);
+  const char* saved = std::getenv("TMPDIR");
+  const std::string restore = saved ? saved : "";
+  const struct {
+    std::string tmp;
+    int error;
+  } cases[] = {{dir.file("gone"), ENOENT}, {dir.file("a file"), ENOTDIR}, {dir.file("shut"), EACCES}, {dir.root, 0}};
+  for (const auto& c : cases) {
+    // Root may write where the modes say no.
+    if (c.error == EACCES && geteuid() == 0) continue;
+    SCOPED_TRACE(c.tmp);
+    setenv("TMPDIR", c.tmp.c_str(), 1);
+    _guardchar<char> installer;
+    eUpdateCheckFault why = ufShort;
+    std::string cause;
+    EXPECT_EQ(unpackUpdate(zip.c_str(), installer, &why, &cause), c.error == 0);
+    EXPECT_EQ(why, c.error ? ufNoFolder : ufNone);
+    EXPECT_EQ(cause, c.error ? c.tmp + "/.zvksopkg-XXXXXX: " + std::strerror(c.error) : "");
+    // Its folder goes with the installer that cannot start.
+    if (!c.error) {
+      EXPECT_FALSE(startUpdateInstaller(installer.ptr));
+    }
+  }
+  if (saved)
+    setenv("TMPDIR", restore.c_str(), 1);
+  else
+    unsetenv("TMPDIR");
 }
 
 // An archive's installer program that is a text without "#!": the system

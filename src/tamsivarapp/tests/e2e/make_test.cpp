@@ -408,7 +408,7 @@ TEST_P(MakeBundle, TellsTheWriterWhereAndWhy) {
            dir.file("twice.txt") + ", line 7: installs $pgm/a as well\n"},
       {"relpwn", head + eula + one + "\"\" \"relpwn/x\"\n",
        err +
-           " - at line 7: error code 23: the target is no absolute path: its base must be $pgm or begin with "
+           " - at line 7: error code 23: the path is no absolute path: its base must be $pgm or begin with "
            "\"/\"!\n"},
       {"onlyfr", head + eula + one + "$pgm \"lisezmoi.txt\", FRA\n",
        err + " - at line 7: error code 27: bad permissions: a language list needs the empty mode before it: "
