@@ -194,6 +194,10 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   };
 
   bool takePhotoshopThumbnail(const void* data, int length);
+  // A page of a sensor's colour-filter samples is a camera raw: only a
+  // camera reader, which knows its pattern and levels, makes a picture of
+  // it. Shown plainly it would pass for a grey picture.
+  bool isSensorMosaic() const { return myPhotometric == 32803; }
   bool checkLayout(int compression);
   bool decodeInto(cFileIOTarget* io, sExtPictDef* target);
   bool dataCanFill(long long w, long long h, int compression) const;
