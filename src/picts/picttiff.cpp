@@ -251,6 +251,11 @@ bool cPictTIFF::validFor(cFileIOTarget* io, sPictInfo* info) {
   return probe.isPicture(io, info);
 }
 
+bool cPictTIFF::holdsSensorMosaic(cFileIOTarget* io) {
+  cPictTIFF probe;
+  return probe.walkToPage(io, 0) && probe.isSensorMosaic();
+}
+
 bool cPictTIFF::isPicture(cFileIOTarget* io, sPictInfo* info) {
   if (!walkToPage(io, 0) || isSensorMosaic()) return false;
   if (info) {

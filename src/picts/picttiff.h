@@ -54,6 +54,9 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   bool getPageSize(cFileIOTarget* io, int page, int& w, int& h) override;
 
   static bool validFor(cFileIOTarget* io, sPictInfo* info);
+  // Whether the first page is a sensor's colour-filter samples, which
+  // this reader leaves to the camera readers.
+  static bool holdsSensorMosaic(cFileIOTarget* io);
 
   int numSubIFDs() const { return static_cast<int>(mySubIFDs.count); }
   unsigned int subIFD(int i) const { return i >= 0 && i < mySubIFDs.count ? mySubIFDs.ptr[i] : 0; }

@@ -804,6 +804,7 @@ TEST(DngRaw, CountsPastTheFileReadWhatTheRowsNeed) {
     cPictDummy out;
     EXPECT_FALSE(cPtr<cPictBase>(cPictBase::mkPicture(&m.io, nullptr)));
     EXPECT_NE(cPictBase::getImage(&m.io, out, 100, 100, 0), 0);
+    EXPECT_STREQ(cPictBase::unreadableKind(&m.io), "a camera raw mosaic no camera reader here takes");
   }
 }
 
