@@ -13,9 +13,11 @@ constexpr unsigned int kSOC = 0xFF4F, kCAP = 0xFF50, kSOT = 0xFF90, kSOD = 0xFF9
 constexpr unsigned int kCapHighThroughput = 0x0002;
 
 // A tile the codestream announces and the file does not hold is blank in the
-// picture. A picture of this many grid points may be blank anywhere; a
-// larger one must be covered to this share by the tiles the file holds, or
-// its memory and work would be bought by tiles that are not there.
+// picture; a tile is held when a tile-part of it carries data after its
+// SOD. A picture of this many grid points may be blank anywhere but in one
+// held tile; a larger one must be covered to this share by the tiles the
+// file holds, or its memory and work would be bought by tiles that are not
+// there.
 constexpr unsigned long long kAnyCoverArea = 1ULL << 22;
 constexpr unsigned long long kCoverShare = 16;
 
@@ -279,14 +281,26 @@ unsigned long long cJ2KDecode::coveredArea(unsigned int fromCol, unsigned int to
          spanWithin(myCp.ty0, myCp.tdy, fromRow, toRow, myHeader.y0, myHeader.y1);
 }
 
+// Whether the tile-part header from `at` ends on an SOD with bytes after it
+// before `end`. A header the reader would refuse holds nothing.
+bool cJ2KDecode::tilePartHoldsData(cJP2FileIOTarget* in, unsigned long long at, unsigned long long end) {
+  uint8_t m[4];
+  while (at + 2 < end && in->set_fp(at) && in->readf(m, 2)) {
+    if ((m[0] << 8 | m[1]) == kSOD) return true;
+    if (m[0] != 0xFF || at + 4 > end || !in->readf(m + 2, 2) || (m[2] << 8 | m[3]) < 2) return false;
+    at += 2 + static_cast<unsigned long long>(m[2] << 8 | m[3]);
+  }
+  return false;
+}
+
 bool cJ2KDecode::tilesCoverPicture(cJP2FileIOTarget* in) {
   const unsigned long long picture = coveredArea(myStartCol, myEndCol, myStartRow, myEndRow);
-  if (picture <= kAnyCoverArea) return true;
+  // A picture none of whose tiles is held is no picture, however small.
+  const unsigned long long need = picture <= kAnyCoverArea ? 1 : (picture + kCoverShare - 1) / kCoverShare;
   // The tile-parts are walked by their lengths, from the SOT that ended the
   // main header, to the first place that holds no SOT.
-  const unsigned long long need = (picture + kCoverShare - 1) / kCoverShare;
   const unsigned long long resume = in->position, size = in->size();
-  std::vector<bool> seen(myCp.numTiles());
+  std::vector<bool> held(myCp.numTiles());
   unsigned long long covered = 0;
   for (unsigned long long at = resume - 2; covered < need && at + 12 <= size;) {
     uint8_t sot[12];
@@ -294,8 +308,10 @@ bool cJ2KDecode::tilesCoverPicture(cJP2FileIOTarget* in) {
     const unsigned int isot = static_cast<unsigned int>(sot[4] << 8 | sot[5]);
     const unsigned long long psot =
         static_cast<unsigned long long>(sot[6]) << 24 | sot[7] << 16 | sot[8] << 8 | sot[9];
-    if (isot < seen.size() && !seen[isot]) {
-      seen[isot] = true;
+    // Psot 0 runs to the EOC that ends the file.
+    const unsigned long long end = psot ? std::min(at + psot, size) : size - 2;
+    if (isot < held.size() && !held[isot] && tilePartHoldsData(in, at + 12, end)) {
+      held[isot] = true;
       const unsigned int col = isot % myCp.tw, row = isot / myCp.tw;
       if (col >= myStartCol && col < myEndCol && row >= myStartRow && row < myEndRow)
         covered += coveredArea(col, col + 1, row, row + 1);

@@ -71,8 +71,10 @@ class cJ2KDecode {
   bool readMainHeader(cJP2FileIOTarget* in);
   bool readSegment(cJP2FileIOTarget* in, unsigned int marker, unsigned int length, std::vector<sJP2MarkerInfo>& into);
   bool decodeTiles(cJP2FileIOTarget* in);
-  // Whether the tiles the file holds cover enough of the picture to pay for it.
+  // Whether the tiles the file holds cover enough of the picture to pay for
+  // it, and at least one of them is there.
   bool tilesCoverPicture(cJP2FileIOTarget* in);
+  static bool tilePartHoldsData(cJP2FileIOTarget* in, unsigned long long at, unsigned long long end);
   // Grid points of the picture within the given tile columns and rows.
   unsigned long long coveredArea(unsigned int fromCol, unsigned int toCol, unsigned int fromRow,
                                  unsigned int toRow) const;

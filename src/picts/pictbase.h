@@ -197,8 +197,8 @@ class cPictBase {
   // 4 decoding failed, 5 no preview and decoding not allowed.
   static cPictBase* mkPicture(cFileIOTarget* io, sPictInfo* info);
   // For a stream no decoder takes: why, when it is of a known kind this
-  // library does not read ("high-throughput JPEG 2000 is not supported");
-  // nullptr for anything else.
+  // library does not read ("high-throughput JPEG 2000 is not supported", a
+  // raw mosaic no camera reader takes); nullptr for anything else.
   static const char* unreadableKind(cFileIOTarget* io);
   static int getImage(cFileIOTarget* io, cPictDummy& out, long long maxW, long long maxH,
                       unsigned int background);

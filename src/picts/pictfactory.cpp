@@ -116,7 +116,9 @@ cPictBase* cPictBase::mkPicture(cFileIOTarget* io, sPictInfo* info) {
 const char* cPictBase::unreadableKind(cFileIOTarget* io) {
   if (!io) return nullptr;
   io->set_fp(0);
-  return cPictJP2Base::highThroughput(io) ? "high-throughput JPEG 2000 is not supported" : nullptr;
+  if (cPictJP2Base::highThroughput(io)) return "high-throughput JPEG 2000 is not supported";
+  io->set_fp(0);
+  return cPictTIFF::holdsSensorMosaic(io) ? "a camera raw mosaic no camera reader here takes" : nullptr;
 }
 
 int cPictBase::getImage(cFileIOTarget* io, cPictDummy& out, long long maxW, long long maxH,

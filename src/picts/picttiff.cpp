@@ -195,7 +195,7 @@ bool cPictTIFF::decodePagePreview(cFileIOTarget* io, cPictDummy& out, long long 
   if (!walkToPage(io, page, true)) return false;
   cPictPropImage* thumb = getPropImage(epThumbnail);
   if (thumb && thumb->value) return imgToPreview(*thumb->value, out, maxW, maxH, background);
-  if (!allowDecode) return false;
+  if (!allowDecode || isSensorMosaic()) return false;
   double r = std::min({1.0, static_cast<double>(maxW) / getPropInt(epEmbeddedWidth)->value,
                        static_cast<double>(maxH) / getPropInt(epEmbeddedHeight)->value});
   long long w = static_cast<long long>(getPropInt(epEmbeddedWidth)->value * r + 0.5);
@@ -251,8 +251,13 @@ bool cPictTIFF::validFor(cFileIOTarget* io, sPictInfo* info) {
   return probe.isPicture(io, info);
 }
 
+bool cPictTIFF::holdsSensorMosaic(cFileIOTarget* io) {
+  cPictTIFF probe;
+  return probe.walkToPage(io, 0) && probe.isSensorMosaic();
+}
+
 bool cPictTIFF::isPicture(cFileIOTarget* io, sPictInfo* info) {
-  if (!walkToPage(io, 0)) return false;
+  if (!walkToPage(io, 0) || isSensorMosaic()) return false;
   if (info) {
     info->width = getPropInt(epEmbeddedWidth)->value;
     info->height = getPropInt(epEmbeddedHeight)->value;
@@ -280,7 +285,7 @@ bool cPictTIFF::getPageSize(cFileIOTarget* io, int page, int& w, int& h) {
 bool cPictTIFF::decode(cFileIOTarget* io) { return decodePage(io, 0); }
 
 bool cPictTIFF::decodePage(cFileIOTarget* io, int page) {
-  if (walkToPage(io, page, true)) return decodeIntFinal(io);
+  if (walkToPage(io, page, true) && !isSensorMosaic()) return decodeIntFinal(io);
   if (extTarget()) endExtRender();
   return false;
 }

@@ -54,6 +54,9 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   bool getPageSize(cFileIOTarget* io, int page, int& w, int& h) override;
 
   static bool validFor(cFileIOTarget* io, sPictInfo* info);
+  // Whether the first page is a sensor's colour-filter samples, which
+  // this reader leaves to the camera readers.
+  static bool holdsSensorMosaic(cFileIOTarget* io);
 
   int numSubIFDs() const { return static_cast<int>(mySubIFDs.count); }
   unsigned int subIFD(int i) const { return i >= 0 && i < mySubIFDs.count ? mySubIFDs.ptr[i] : 0; }
@@ -194,6 +197,10 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   };
 
   bool takePhotoshopThumbnail(const void* data, int length);
+  // A page of a sensor's colour-filter samples is a camera raw: only a
+  // camera reader, which knows its pattern and levels, makes a picture of
+  // it. Shown plainly it would pass for a grey picture.
+  bool isSensorMosaic() const { return myPhotometric == 32803; }
   bool checkLayout(int compression);
   bool decodeInto(cFileIOTarget* io, sExtPictDef* target);
   bool dataCanFill(long long w, long long h, int compression) const;

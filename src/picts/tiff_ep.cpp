@@ -274,8 +274,22 @@ long long cPictTIFF_EP::rawUnitBytes(const sRawUnit& unit) const {
   const long long stored = myStripOffsets.count ? unit.rows : unit.held;
   const unsigned long long count =
       unit.count ? unit.count : static_cast<unsigned long long>(rawRowBytes(unit.width) * stored);
-  if (unit.offset >= myStreamSize || count > myStreamSize - unit.offset || count > 0x7FFFFFFFULL) return -1;
-  return static_cast<long long>(count);
+  // A count past the end of the file is no damage by itself: the unit's
+  // decoder must find what it reads before that end.
+  if (unit.offset >= myStreamSize) return -1;
+  return static_cast<long long>(std::min({count, myStreamSize - unit.offset, 0x7FFFFFFFULL}));
+}
+
+long long cPictTIFF_EP::rawFirstRead(int compression, long long count, const sRawUnit& unit) const {
+  if (!isLosslessJpeg(compression))
+    return firstRead(compression, count, rawRowBytes(unit.width), unit.rows, unit.held);
+  // A code and its extra bits take at most 32 bits a sample, behind
+  // markers of fewer than 256 bytes: four tables of the 17 difference
+  // sizes, a frame and a scan of four components.
+  const unsigned long long perRow = static_cast<unsigned long long>(unit.width) * 4,
+                           rows = static_cast<unsigned long long>(unit.held);
+  if (!perRow || rows >= static_cast<unsigned long long>(count) / perRow) return count;
+  return std::min(count, static_cast<long long>(perRow * rows + 256));
 }
 
 long long cPictTIFF_EP::rawRowBytes(long long width) const { return ceilDiv(width * myBitsPerSample, 8); }
@@ -361,7 +375,7 @@ bool cPictTIFF_EP::decodeRawUnit(cFileIOTarget* io, int compression, const sRawU
   swapBuffers(out.data, myUnitOut);
   bool done = false;
   const unsigned long long runOn = myRunOnLeft;
-  for (long long bytes = firstRead(compression, count, rowBytes, unit.rows, unit.held), paid = 0;;
+  for (long long bytes = rawFirstRead(compression, count, unit), paid = 0;;
        paid = bytes, bytes = std::min(count, 2 * bytes)) {
     try {
       if (myUnitIn.count != bytes) myUnitIn.set(bytes);

@@ -112,8 +112,12 @@ class cPictTIFF_EP : public cPictTIFF {
   // Hands `visit` each strip or tile of the raw in file order; false when
   // the raw's units are not all named, or as soon as `visit` answers false.
   bool eachRawUnit(int method, const std::function<bool(const sRawUnit&)>& visit) const;
-  // The bytes `unit` is read from; -1 when the file does not hold them.
+  // The bytes `unit` may be read from: its count, or its rows' size when
+  // the file gives none, up to the file's end; -1 when it starts past it.
   long long rawUnitBytes(const sRawUnit& unit) const;
+  // The first bytes of `unit`, of `count`, worth reading: what its decoder
+  // can use to make its rows.
+  long long rawFirstRead(int compression, long long count, const sRawUnit& unit) const;
   bool decodeRawUnits(cFileIOTarget* io, int method);
   bool decodeRawUnit(cFileIOTarget* io, int compression, const sRawUnit& unit);
   _typebuf<unsigned char> myUnitIn;

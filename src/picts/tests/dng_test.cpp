@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <tuple>
 #include <type_traits>
 
@@ -745,6 +746,66 @@ TEST(DngRaw, EightBitLevelsAndBlackDeltasReadAsTheirTwin) {
   flatFile.samples = flat(40, 30, greenish, blacks);
   flatFile.blacks = blacks;
   expectDcrawColour(rawtest::writeDng(flatFile), "blacks8.dng", 40, 30);
+}
+
+// Every strip or tile count of `f` rewritten from its unit's offset, its
+// count and the file's size.
+Bytes recounted(Bytes f, const std::function<uint32_t(uint32_t, uint32_t, uint32_t)>& to) {
+  const bool strips = entryOf(f, 279) != 0;
+  const size_t offsets = entryOf(f, strips ? 273 : 324), counts = entryOf(f, strips ? 279 : 325);
+  const uint32_t n = numberAt(f, counts + 4, 4);
+  auto at = [&](size_t e, uint32_t i) { return n == 1 ? e + 8 : numberAt(f, e + 8, 4) + 4 * size_t(i); };
+  for (uint32_t i = 0; i < n; ++i)
+    putNumber(f, at(counts, i), to(numberAt(f, at(offsets, i), 4), numberAt(f, at(counts, i), 4), uint32_t(f.size())));
+  return f;
+}
+
+// Colour mosaics whose byte counts run past the end of the file read the
+// bytes their rows need, as dcraw does: the picture of the file as
+// written, in dcraw's colour. A mosaic the camera reader refuses is no
+// picture at all, never its samples shown as a grey one.
+TEST(DngRaw, CountsPastTheFileReadWhatTheRowsNeed) {
+  struct Case {
+    const char* name;
+    DngSpec::eLayout layout;
+    int bits;
+  };
+  const Case layouts[] = {{"10-bit strip", DngSpec::kStrip, 10},
+                          {"16-bit strip", DngSpec::kStrip, 16},
+                          {"12-bit lossless tiles", DngSpec::kLJpegTiles, 12}};
+  const std::pair<const char*, std::function<uint32_t(uint32_t, uint32_t, uint32_t)>> edits[] = {
+      {"doubled", [](uint32_t, uint32_t count, uint32_t) { return 2 * count; }},
+      {"100,000 past the end", [](uint32_t at, uint32_t, uint32_t size) { return size + 100000 - at; }}};
+  const unsigned orange[3] = {30000, 15000, 3000};
+  for (const Case& c : layouts)
+    for (const auto& [edit, to] : edits) {
+      SCOPED_TRACE(std::string(c.name) + ", counts " + edit);
+      const unsigned shift = unsigned(16 - c.bits), level[3] = {orange[0] >> shift, orange[1] >> shift,
+                                                                orange[2] >> shift};
+      DngSpec s = spec(48, 32, c.bits, 1);
+      s.samples = flat(48, 32, level);
+      s.layout = c.layout;
+      const Bytes file = rawtest::writeDng(s), edited = recounted(file, to);
+      pngtest::MemStream m(file), e(edited);
+      cPtr<cPictBase> want(cPictBase::mkPicture(&m.io, nullptr)), got(cPictBase::mkPicture(&e.io, nullptr));
+      ASSERT_TRUE(want && got);
+      ASSERT_EQ(got->typeOf(), kPictDNG);
+      ASSERT_EQ(got->width() * got->height(), want->width() * want->height());
+      EXPECT_TRUE(std::equal(want->raw16Bpp(), want->raw16Bpp() + want->width() * want->height(), got->raw16Bpp()));
+      expectDcrawColour(edited, "counts.dng", 48, 32);
+    }
+  DngSpec old = spec(48, 32, 16, 2);
+  old.version[0] = 0;
+  DngSpec noPixel = spec(10, 6, 16, 5);
+  noPixel.crop = {9, 0, 4, 4};
+  for (const auto& [name, refused] : {std::pair{"DNGVersion 0.4", old}, {"a crop that leaves nothing", noPixel}}) {
+    SCOPED_TRACE(name);
+    pngtest::MemStream m(rawtest::writeDng(refused));
+    cPictDummy out;
+    EXPECT_FALSE(cPtr<cPictBase>(cPictBase::mkPicture(&m.io, nullptr)));
+    EXPECT_NE(cPictBase::getImage(&m.io, out, 100, 100, 0), 0);
+    EXPECT_STREQ(cPictBase::unreadableKind(&m.io), "a camera raw mosaic no camera reader here takes");
+  }
 }
 
 // What the probe and getPageSize report is the size the decode gives, and

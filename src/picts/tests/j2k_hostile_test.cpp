@@ -303,3 +303,79 @@ TEST(J2kHostile, TilesTheFileDoesNotHold) {
 }
 
 }  // namespace
+
+namespace {
+
+// A tile is held when a tile-part of it carries data after its SOD; a
+// codestream holding none is refused before its picture is made, however
+// small, as opj_decompress refuses it. Tiles of empty packets, Psot 0 and
+// tile-parts in any order stay pictures.
+TEST(J2kHostile, TilesAreHeldByTheirData) {
+  TempDir dir;
+  std::string tiled = dir / "tiled.j2k", rgb = dir / "rgb.j2k";
+  ASSERT_TRUE(encode(dir, makePicture(64, 64, 1, 8, false, 31), {"-n", "2", "-t", "16,16"}, tiled));
+  ASSERT_TRUE(encode(dir, makePicture(16, 16, 3, 8, false, 32), {"-n", "2"}, rgb));
+  const Bytes grid = readFile(tiled), small = readFile(rgb);
+  // A 4096 x 4096 RGB main header, then tile 0's one tile-part: Psot 14,
+  // an SOD and nothing after it; without the SOD, Psot 12.
+  const size_t siz = findMarker(small, 0xFF51), sot = findMarker(small, 0xFF90);
+  const Bytes defaults(small.begin() + static_cast<long>(siz + 2 + get16(small, siz + 2)),
+                       small.begin() + static_cast<long>(sot));
+  Bytes sodAlone = handMade(4096, 4096, 3, {defaults}, {});
+  const size_t big = findMarker(sodAlone, 0xFF90);
+  sodAlone[big + 11] = 0;
+  Bytes sotAlone = sodAlone;
+  sotAlone.erase(sotAlone.begin() + static_cast<long>(big + 12), sotAlone.begin() + static_cast<long>(big + 14));
+  sotAlone[big + 9] = 12;
+  // The grid's tile-parts in the order given, TNsot 0, those of tiles not
+  // held cut to their SOT and SOD; the last one's Psot 0 when asked.
+  auto rebuilt = [&](std::vector<unsigned> held, bool reversed, bool lastRunsOn = false) {
+    std::vector<size_t> sots = sotOffsets(grid);
+    Bytes out(grid.begin(), grid.begin() + static_cast<long>(sots[0]));
+    if (reversed) std::reverse(sots.begin(), sots.end());
+    for (size_t at : sots) {
+      Bytes part(grid.begin() + static_cast<long>(at), grid.begin() + static_cast<long>(at + get32(grid, at + 6)));
+      if (std::find(held.begin(), held.end(), get16(grid, at + 4)) == held.end()) {
+        part.resize(12);
+        part.insert(part.end(), {0xFF, 0x93});
+      }
+      part[11] = 0;
+      for (int i = 0; i < 4; ++i) part[6 + static_cast<size_t>(i)] = static_cast<uint8_t>(part.size() >> (24 - 8 * i));
+      if (lastRunsOn && at == sots.back()) std::fill(part.begin() + 6, part.begin() + 10, 0);
+      out.insert(out.end(), part.begin(), part.end());
+    }
+    out.insert(out.end(), {0xFF, 0xD9});
+    return out;
+  };
+  std::vector<unsigned> all(16);
+  for (unsigned t = 0; t < 16; ++t) all[t] = t;
+  struct Case {
+    const char* name;
+    Bytes file;
+    bool shown;
+  };
+  const Case cases[] = {
+      {"4096 x 4096, a tile-part of its SOT alone", sotAlone, false},
+      {"4096 x 4096, a tile-part of SOT and SOD", sodAlone, false},
+      {"16 tiles, each of SOT and SOD", rebuilt({}, false), false},
+      {"3 of 16 tiles carry data", rebuilt({1, 5, 15}, false), true},
+      {"16 tiles in reverse order, the last of Psot 0", rebuilt(all, true, true), true},
+      {"a uniform picture", constantCodestream(dir, 64, 64, 8, {128}), true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string file = dir / "case.j2k";
+    writeFile(file, c.file);
+    std::vector<Plane> planes;
+    ASSERT_EQ(oracle(dir, file, planes), c.shown);
+    const unsigned long long before = pictBytesRequested();
+    Decoded d = decodeJ2k(c.file);
+    ASSERT_EQ(d.ok, c.shown);
+    if (c.shown)
+      EXPECT_EQ(compare(*d.image, planes), "");
+    else
+      EXPECT_LT(pictBytesRequested() - before, 1u << 20);
+  }
+}
+
+}  // namespace

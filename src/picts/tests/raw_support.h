@@ -43,7 +43,7 @@ struct DngSpec {
   uint8_t cfa[4] = {0, 1, 1, 2};
   enum eLayout { kStrip, kStripNoCounts, kLJpegTiles, kLJpegStrips, kPacked12 } layout = kStrip;
   enum ePlace { kMain, kMainWithPreview, kSubIFD } place = kMain;
-  int bits = 16;                     // 8 or 16 for strips; the samples' depth for the lossless ones
+  int bits = 16;                     // the samples' depth; strips of another than 8 or 16 are packed
   int tile = 16;                     // lossless tiles are tile x tile, two components per line
   int predictor = 1;                 // the lossless units' selection value
   int stripRows = 4;                 // rows per lossless strip
@@ -238,7 +238,17 @@ inline std::vector<tifftest::Entry> rawData(tifftest::Writer& w, const DngSpec& 
         }
         data.resize(data.size() - s.cut);
       } else {
-        for (uint16_t v : s.samples) s.bits == 8 ? data.push_back(uint8_t(v)) : put16(data, v);
+        if (s.bits == 8 || s.bits == 16)
+          for (uint16_t v : s.samples) s.bits == 8 ? data.push_back(uint8_t(v)) : put16(data, v);
+        else  // each row from a byte, its samples packed from the high bit
+          for (int y = 0; y < s.height; ++y) {
+            unsigned long long acc = 0;
+            int n = 0;
+            for (int x = 0; x < s.width; ++x)
+              for (acc = acc << s.bits | s.samples[size_t(y * s.width + x)], n += s.bits; n >= 8; n -= 8)
+                data.push_back(uint8_t(acc >> (n - 8)));
+            if (n) data.push_back(uint8_t(acc << (8 - n)));
+          }
         compression = s.compression;
         if (compression == 8) data = deflated(data);
         if (compression == 32773) data = packBits(data);
