@@ -17,7 +17,7 @@ void attachStatusLine(cCustomForm& form, cStaticElement& line, const char* text)
 }
 
 void cRunWaitShow::attach(cCustomForm& form, const char* cancel) {
-  form.clientArea()->attach(&myCancel, 120, 24, 100, 24);
+  form.clientArea()->attach(&myCancel, 125, 18, 90, 20);
   myCancel.setText(cancel, -1, false);
   myCancel.hide(false);
 }

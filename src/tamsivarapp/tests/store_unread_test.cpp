@@ -59,9 +59,11 @@ class StoreUnread : public ::testing::Test {
       writeFile(dir_.file(id + "/" + rel), id + " " + rel);
       install += "\"" + dir_.file(id + "/" + rel) + "\" = $pgm \"" + rel + "\"\n";
     }
+    writeFile(dir_.file("eula.hdl"), "<text>Terms</text>");
+    writeFile(dir_.file("eula.idx"), "ENG = \"./eula.hdl\"\n");
     writeFile(dir_.file(id + ".txt"), "[General]\nlangs = ENG\n[Software]\ncodename = \"" + name + "\"\nname = \"" +
-                                          name + "\"\nversion = \"" + std::to_string(major) + ".0\"\n[Install]\n" +
-                                          install);
+                                          name + "\"\nversion = \"" + std::to_string(major) + ".0\"\neula = \"" +
+                                          dir_.file("eula.idx") + "\"\n[Install]\n" + install);
     const std::string zvk = std::string(ZVK_BUNDLE) + "/Contents/MacOS/zvk";
     EXPECT_EQ(runWithEnv({zvk, "make", dir_.file(id + ".txt"), dir_.file(id + ".app")}, env()).status, 0);
     return dir_.file(id + ".app");
@@ -187,7 +189,9 @@ TEST_F(StoreUnread, ARecordThatDidNotReadWholeIsDamagedAndAStoreNotReadIsNoEmpty
     const sTold upgrade = drive("probe2", dir_.file("apps/probe"), strace);
     EXPECT_EQ(upgrade.code, c.driver) << upgrade.words;
     EXPECT_NE(upgrade.words.find(c.words), std::string::npos) << upgrade.words;
-    if (!c.error) EXPECT_NE(upgrade.words.find(dir_.file("apps/probe")), std::string::npos) << upgrade.words;
+    if (!c.error) {
+      EXPECT_NE(upgrade.words.find(dir_.file("apps/probe")), std::string::npos) << upgrade.words;
+    }
     expectUntouched();
     YesHost host;
     const sTold removal = uninstall(host, [&] {
@@ -273,7 +277,9 @@ TEST_F(StoreUnread, AHolderStoppedAtALockKeepsNoRunWaitingWithoutEnd) {
     const std::vector<std::string> bounded = {"timeout", "60"};
     const sTold upgrade = drive("probe2", dir_.file("apps/probe"), bounded);
     EXPECT_EQ(upgrade.code, c.upgrade) << upgrade.words;
-    if (c.storeLock) EXPECT_NE(upgrade.words.find(std::strerror(EWOULDBLOCK)), std::string::npos) << upgrade.words;
+    if (c.storeLock) {
+      EXPECT_NE(upgrade.words.find(std::strerror(EWOULDBLOCK)), std::string::npos) << upgrade.words;
+    }
     expectUntouched();
     // Another package's run, which meets only the store's lock.
     if (c.install >= 0) {

@@ -86,8 +86,8 @@ TEST_P(InstallWait, SaysItWaitsThenGoesOnOrEndsWhenClosed) {
   EXPECT_EQ(readFileBytes(root + "/bin/run"), v1.files[0].bytes);
 }
 
-// The middle of the waiting form's Cancel button, and its face.
-constexpr int kCancelX = 175, kCancelY = 70;
+// A point of the waiting form's Cancel button beside its text, and its face.
+constexpr int kCancelX = 133, kCancelY = 59;
 constexpr char kButtonFace[] = "#E7E7E7";
 
 TEST_P(InstallWait, GivesUpOnTheCloseBoxEscapeOrCancelAlike) {
