@@ -1,6 +1,6 @@
 // The hive file format and the file mechanics under the store: reading and
-// writing containers, and loading, replacing and creating hive files under
-// the lock that other processes honour.
+// writing containers, loading hive files, and replacing and creating them
+// under the lock that other processes honour.
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>

@@ -71,9 +71,10 @@ void cInstallInitUI::showEnd(int code) {
   // Rows 0 and 1 are the caption and the loading line: the two package
   // failures move up by one, the other codes name their own row.
   std::string message = fillText(string(code <= 2 ? code + 1 : code), myContext->problemPath.ptr);
-  // The damaged-package words hold no place for the path: it follows
-  // their first line, so the user still learns which file it was.
-  if (code == iiBadPackage && myContext->problemPath.ptr) {
+  // The damaged-package and damaged-record words hold no place for the
+  // path: it follows their first line, so the user still learns which
+  // file it was (and, for a record, the package's folder).
+  if ((code == iiBadPackage || code == iiRecordDamaged) && myContext->problemPath.ptr) {
     const size_t line = message.find('\n');
     message.insert(line == std::string::npos ? message.size() : line, std::string("\n") + myContext->problemPath.ptr);
   }
