@@ -8,6 +8,7 @@
 // package: its files and the store's bytes stay as they were.
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -85,6 +86,9 @@ class StoreUnread : public ::testing::Test {
   // holding it); `host` answers its questions.
   sTold uninstall(cUninstallHost& host, const std::function<void()>& prepare = nullptr) {
     const std::string told = dir_.file("told");
+    // Written by the child, which may no longer be root.
+    writeFile(told, "");
+    chmod(told.c_str(), 0666);
     const pid_t child = fork();
     if (child == 0) {
       // The old code waited here without end.
@@ -167,6 +171,7 @@ TEST_F(StoreUnread, ARecordThatDidNotReadWholeIsDamagedAndAStoreNotReadIsNoEmpty
     const char* error;  // injected at the store's open
     int driver, uninstall;
     std::string words;
+    bool asNobody = false;  // the store's mode 000, the runs nobody's
   } cases[] = {
       {"cut by 10 bytes", saved.substr(0, saved.size() - 10), nullptr, iiRecordDamaged, unRecordDamaged, store_},
       {"cut inside the record", saved.substr(0, ver + 1), nullptr, iiRecordDamaged, unRecordDamaged, store_},
@@ -177,25 +182,35 @@ TEST_F(StoreUnread, ARecordThatDidNotReadWholeIsDamagedAndAStoreNotReadIsNoEmpty
        store_ + ": " + std::strerror(EIO)},
       {"EACCES at its open", saved, "EACCES", kDriverJobBase + irRecordUnsaved, unStoreUnread,
        store_ + ": " + std::strerror(EACCES)},
+      {"mode 000, as nobody", saved, nullptr, kDriverJobBase + irRecordUnsaved, unStoreUnread,
+       store_ + ": " + std::strerror(EACCES), true},
   };
+  const bool nobodyToo = geteuid() == 0 && access("/usr/bin/setpriv", X_OK) == 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
+    if (c.asNobody && !nobodyToo) continue;
     writeFile(store_, c.bytes);
     bytes_ = c.bytes;
-    std::vector<std::string> strace;
+    std::vector<std::string> before;
     if (c.error)
-      strace = {"strace", "-f", "-qq", "-o", "/dev/null", "-P", store_, "-e", "trace=openat", "-e",
+      before = {"strace", "-f", "-qq", "-o", "/dev/null", "-P", store_, "-e", "trace=openat", "-e",
                 std::string("inject=openat:error=") + c.error};
-    const sTold upgrade = drive("probe2", dir_.file("apps/probe"), strace);
+    if (c.asNobody) {
+      chmod(dir_.root.c_str(), 0755);
+      chmod(store_.c_str(), 0);
+      before = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    }
+    const sTold upgrade = drive("probe2", dir_.file("apps/probe"), before);
     EXPECT_EQ(upgrade.code, c.driver) << upgrade.words;
     EXPECT_NE(upgrade.words.find(c.words), std::string::npos) << upgrade.words;
-    if (!c.error) {
+    if (c.driver == iiRecordDamaged) {
       EXPECT_NE(upgrade.words.find(dir_.file("apps/probe")), std::string::npos) << upgrade.words;
     }
     expectUntouched();
     YesHost host;
     const sTold removal = uninstall(host, [&] {
       if (c.error) failOpenOf(store_, c.error);
+      if (c.asNobody && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) _exit(99);
     });
     EXPECT_EQ(removal.code, c.uninstall);
     EXPECT_NE(removal.words.find(c.words), std::string::npos) << removal.words;
