@@ -177,6 +177,10 @@ class cCIAppConfig : public cApplicationConfig {
   // hit.
   enum eKeyRead { krRead, krUnread, krCut };
   eKeyRead keyRead(const char* key, int& err);
+  // Keeps the bytes the file of the hive `name` holds now beside it, as a
+  // save keeps those of a hive that does not read whole, unless a kept copy
+  // holds them already; the copy's path, empty where none could be made.
+  std::string keepHiveCopy(const char* name);
   bool getInitConfigPath(const char* name);
   // Whether the store's folder is there. Without a settled path every
   // write is refused and every save succeeds, so nothing written can be

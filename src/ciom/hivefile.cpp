@@ -380,6 +380,26 @@ cCIAppConfig::cLockWait::cLockWait(const std::function<bool()>& waiting) : outer
 
 cCIAppConfig::cLockWait::~cLockWait() { tLockWait = outer_; }
 
+std::string cCIAppConfig::keepHiveCopy(const char* name) {
+  _guardchar<char> path;
+  cFileIO file;
+  struct stat held;
+  std::string bytes, kept;
+  if (!hivePath(name, path) || !file.open(path.ptr, fmRead) || fstat(static_cast<int>(file.handle), &held) != 0 ||
+      !readWhole(file, bytes))
+    return {};
+  // Copies are numbered from 1 without a gap: the first that cannot be
+  // read ends the look.
+  for (int n = 1; n <= kMaxKeptCopies; ++n) {
+    const std::string copy = std::string(path.ptr) + kKeptInfix + std::to_string(n);
+    cFileIO earlier;
+    std::string found;
+    if (!earlier.open(copy.c_str(), fmRead) || !readWhole(earlier, found)) break;
+    if (found == bytes) return copy;
+  }
+  return keepAside(path.ptr, bytes, held.st_mode, kept) ? kept : std::string();
+}
+
 bool cCIAppConfig::isSideFile(const char* name) {
   return name && std::strncmp(name, kSidePrefix, sizeof kSidePrefix - 1) == 0;
 }

@@ -484,7 +484,11 @@ eRecordRead recordRead(cApplicationConfig* config, const char* section, std::str
                     (store->getParamInt(key(section, "utime").c_str(), n) ||
                      store->getParamInt(key(section, "shortc").c_str(), n)));
   if (!cut) return rrRead;
-  why = hive;
+  // Where the file did not read whole its bytes are kept, as a save would
+  // keep them, and the copy named: the record's own are among them.
+  const std::string copy =
+      read == cCIAppConfig::krCut ? store->keepHiveCopy(hive.substr(hive.rfind('/') + 1).c_str()) : std::string();
+  why = copy.empty() ? hive : copy;
   _guardchar<char> folder;
   if (present && store->getParamStr(key(section, "path").c_str(), folder) && folder.ptr && *folder.ptr)
     why += std::string("\n") + folder.ptr;

@@ -173,10 +173,13 @@ TEST_F(StoreUnread, ARecordThatDidNotReadWholeIsDamagedAndAStoreNotReadIsNoEmpty
     std::string words;
     bool asNobody = false;  // the store's mode 000, the runs nobody's
   } cases[] = {
-      {"cut by 10 bytes", saved.substr(0, saved.size() - 10), nullptr, iiRecordDamaged, unRecordDamaged, store_},
-      {"cut inside the record", saved.substr(0, ver + 1), nullptr, iiRecordDamaged, unRecordDamaged, store_},
+      // Each run names the copy of the bytes it keeps, one per damage.
+      {"cut by 10 bytes", saved.substr(0, saved.size() - 10), nullptr, iiRecordDamaged, unRecordDamaged,
+       store_ + ".damaged-1"},
+      {"cut inside the record", saved.substr(0, ver + 1), nullptr, iiRecordDamaged, unRecordDamaged,
+       store_ + ".damaged-2"},
       {"a marker flipped", saved.substr(0, ver - 2) + '\x07' + saved.substr(ver - 1), nullptr, iiRecordDamaged,
-       unRecordDamaged, store_},
+       unRecordDamaged, store_ + ".damaged-3"},
       {"a record without its version", withoutVer, nullptr, iiRecordDamaged, unRecordDamaged, store_},
       {"EIO at its open", saved, "EIO", kDriverJobBase + irRecordUnsaved, unStoreUnread,
        store_ + ": " + std::strerror(EIO)},
@@ -215,7 +218,11 @@ TEST_F(StoreUnread, ARecordThatDidNotReadWholeIsDamagedAndAStoreNotReadIsNoEmpty
     EXPECT_EQ(removal.code, c.uninstall);
     EXPECT_NE(removal.words.find(c.words), std::string::npos) << removal.words;
     expectUntouched();
+    if (c.words.find(".damaged-") != std::string::npos) {
+      EXPECT_EQ(readFile(c.words), c.bytes);
+    }
   }
+  EXPECT_FALSE(fs::exists(store_ + ".damaged-4"));
 }
 
 TEST_F(StoreUnread, NoLockMadeEndsEveryRunAlikeNamingTheLock) {
