@@ -2,6 +2,8 @@
 // resolution with reload-when-changed, and the folder-wide operations.
 #include "ciom/ciappconfig.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -86,20 +88,23 @@ void* cCIAppConfig::hiveRoot(const char* name, bool create) {
     hive = hives.insert(key);
     hive->name.set(name);
     hive->stamp = stamp;
-    if (!made && !loadHive(path.ptr, hive->root, &hive->stamp, &hive->known)) return nullptr;
+    if (!made && !loadInto(*hive, path.ptr)) return nullptr;
   } else if (!hive->dirty) {
     // A dirty hive is not read again: its changes are in the copy, and its
     // save makes them onto what the file holds then. The copy stays too
     // over a changed file that cannot be read back: with only what was
     // read, the next change saved would drop every other setting of the
-    // hive.
+    // hive. A file that could not be read at all gave no copy to keep.
     sHiveStamp now, loaded;
     sDataContainer fresh;
     std::string known;
-    if (now.read(path.ptr) && !(now == hive->stamp) && loadHive(path.ptr, fresh, &loaded, &known)) {
+    sReadFault fault;
+    if (now.read(path.ptr) && !(now == hive->stamp) &&
+        (loadHive(path.ptr, fresh, &loaded, &known, &fault) || hive->fault.err)) {
       hive->root.takeFrom(fresh);
       hive->stamp = loaded;
       hive->known = std::move(known);
+      hive->fault = std::move(fault);
     }
   }
   if (create) hive->dirty = 1;
@@ -199,9 +204,45 @@ bool cCIAppConfig::openConfig(const char* name) {
     hive->name.set(item->name.ptr);
     hive->stamp = stamp;
     // A file that is not a hive stays as an empty one; a save replaces it.
-    loadHive(path.ptr, hive->root, &hive->stamp, &hive->known);
+    loadInto(*hive, path.ptr);
   }
   return true;
+}
+
+bool cCIAppConfig::loadInto(sPropFileData& hive, const char* path) {
+  const bool whole = loadHive(path, hive.root, &hive.stamp, &hive.known, &hive.fault);
+  // A file that could not be read is tried again at the next access,
+  // whatever its stamp.
+  if (hive.fault.err) hive.stamp = sHiveStamp();
+  return whole;
+}
+
+cCIAppConfig::eKeyRead cCIAppConfig::keyRead(const char* key, int& err) {
+  err = 0;
+  const char* slash = key ? std::strchr(key, '/') : nullptr;
+  const std::string name = slash ? std::string(key, static_cast<size_t>(slash - key)) : std::string(key ? key : "");
+  _guardchar<char> path;
+  if (!hivePath(name.c_str(), path)) return krRead;
+  // The access reads the file where it changed or could not be read.
+  const bool present = getPathContextHandle(key, false) != nullptr;
+  const sPropFileData* hive = hives.find(cStringKey(name.c_str(), -1));
+  if (!hive) {
+    struct stat st;
+    if (::stat(path.ptr, &st) == 0 || errno == ENOENT) return krRead;
+    err = errno;
+    return krUnread;
+  }
+  if (hive->fault.err) {
+    err = hive->fault.err;
+    return krUnread;
+  }
+  // A key missing from what could be read is missing: the save that
+  // writes the file anew keeps its bytes, and says so.
+  if (!hive->fault.cut || !present) return krRead;
+  const std::string below = slash ? slash : "";
+  const std::string& at = hive->fault.at;
+  const bool hitBelow = at.compare(0, below.size(), below) == 0 && (at.size() == below.size() || at[below.size()] == '/');
+  return hitBelow ? krCut : krRead;
 }
 
 bool cCIAppConfig::saveConfig() { return settleDirtyHives(true); }
@@ -221,13 +262,14 @@ bool cCIAppConfig::settleDirtyHives(bool save) {
     std::string kept;
     bool settled = hivePath(hive.name.ptr, path) &&
                    (save ? saveHive(path.ptr, hive.root, hive.changes, &hive.stamp, &hive.known, &kept)
-                         : loadHive(path.ptr, hive.root, &hive.stamp, &hive.known));
+                         : loadInto(hive, path.ptr));
     if (!kept.empty()) keptCopies_.push_back(std::move(kept));
     // A discard drops the changes even where the file does not read back:
     // a later save then writes none of them.
     if (settled || !save) hive.changes.clear();
     if (settled) {
       hive.dirty = 0;
+      if (save) hive.fault = sReadFault();
     } else {
       all = false;
       if (save) noteTrouble();

@@ -2,15 +2,17 @@
 // of named containers that hold one value apiece. The first component of a
 // key names the hive file, the rest walks its containers ("install/%s/ver").
 //
-// Between processes every read, write and creation of a hive file holds an
-// exclusive record lock on its first four bytes. A save writes the new
-// content beside the file and renames it into place, so a hive is always
-// either what it was or what it was to be, whenever the writer is stopped.
+// Between processes every save of a hive file holds an exclusive record
+// lock on its first four bytes. A save writes the new content beside the
+// file and renames it into place, so a hive is always either what it was
+// or what it was to be, whenever the writer is stopped, and a reader needs
+// no lock.
 // What it writes is what the file holds under the lock with this process's
 // own changes made to it: processes that change different keys of one hive
 // at the same time all keep theirs.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -63,8 +65,19 @@ class cCIAppConfig : public cApplicationConfig {
     bool read(const char* path);
   };
 
+  // Why a hive's file did not read as a whole hive: `err`, the system's
+  // reason, where it is there but could not be opened or read; else where
+  // it is no whole hive, `cut` and, in `at`, the container the fault hit,
+  // by the key below the hive's root ("" the root itself).
+  struct sReadFault {
+    int err = 0;
+    bool cut = false;
+    std::string at;
+  };
+
   struct sPropFileData {
     unsigned char dirty = 0;
+    sReadFault fault;
     sHiveStamp stamp;
     _guardchar<char> name;
     sDataContainer root;
@@ -72,6 +85,25 @@ class cCIAppConfig : public cApplicationConfig {
     // The bytes of the file `root` was last read from or written as; empty
     // where none are known.
     std::string known;
+  };
+
+  // How long a save waits for another process's lock on a hive where its
+  // thread was told nothing else: a holder stopped or stuck never keeps a
+  // run waiting without end.
+  static constexpr int kDefaultLockWaitMs = 5000;
+  // While it lives, a save on this thread that finds a hive's lock held
+  // asks `waiting` about ten times a second whether to wait on (a window
+  // saying so, painting meanwhile); false fails the save with EWOULDBLOCK.
+  class cLockWait {
+   public:
+    explicit cLockWait(const std::function<bool()>& waiting);
+    cLockWait(const cLockWait&) = delete;
+    cLockWait& operator=(const cLockWait&) = delete;
+    ~cLockWait();
+
+   private:
+    const std::function<bool()>* outer_;
+    std::function<bool()> waiting_;
   };
 
   cCIAppConfig() = default;
@@ -104,8 +136,9 @@ class cCIAppConfig : public cApplicationConfig {
   // Reads one hive file into `root`; `stamp`, when given, receives the
   // identity of the file that was read (also when its content is damaged),
   // and `known` its bytes, when they read whole as a hive.
+  // `fault`, when given, receives why it did not read whole.
   bool loadHive(const char* path, sDataContainer& root, sHiveStamp* stamp = nullptr,
-                std::string* known = nullptr);
+                std::string* known = nullptr, sReadFault* fault = nullptr);
   // Replaces an existing hive file with what it holds under the lock, with
   // the `changes` made in `root` made to it too; `root` becomes what was
   // written. A file that does not read whole is replaced by `root` as it
@@ -132,8 +165,22 @@ class cCIAppConfig : public cApplicationConfig {
   static bool isKeptCopy(const char* name);
   // One container and everything below it, `depth` being the container's
   // level (the root container is level 1).
-  static bool loadRecursive(sDataContainer& container, cFileIOTarget& in, int depth);
+  // On a fault, `at`, when given, receives the key of the container it hit
+  // below this one.
+  static bool loadRecursive(sDataContainer& container, cFileIOTarget& in, int depth, std::string* at = nullptr);
   static bool saveRecursive(sDataContainer& container, cFileIOTarget& out, int depth);
+  // Whether what the store holds under `key` is what its hive's file
+  // holds: krUnread, with the system's reason in `err`, where the file is
+  // there but could not be examined, opened or read (only a file the
+  // system says is absent holds nothing); krCut where the file is no whole
+  // hive and the key's container, or one below it, is the one the fault
+  // hit.
+  enum eKeyRead { krRead, krUnread, krCut };
+  eKeyRead keyRead(const char* key, int& err);
+  // Keeps the bytes the file of the hive `name` holds now beside it, as a
+  // save keeps those of a hive that does not read whole, unless a kept copy
+  // holds them already; the copy's path, empty where none could be made.
+  std::string keepHiveCopy(const char* name);
   bool getInitConfigPath(const char* name);
   // Whether the store's folder is there. Without a settled path every
   // write is refused and every save succeeds, so nothing written can be
@@ -154,6 +201,8 @@ class cCIAppConfig : public cApplicationConfig {
 
  private:
   bool hivePath(const char* name, _guardchar<char>& out) const;
+  // Loads the hive's file into it, noting why it did not read whole.
+  bool loadInto(sPropFileData& hive, const char* path);
   void* hiveRoot(const char* name, bool create);
   void* resolveKey(const char* key, bool create);
   void noteChange(const char* key, bool removed);

@@ -1,6 +1,6 @@
 // The hive file format and the file mechanics under the store: reading and
-// writing containers, and loading, replacing and creating hive files under
-// the lock that other processes honour.
+// writing containers, loading hive files, and replacing and creating them
+// under the lock that other processes honour.
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -9,10 +9,13 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "base/folder.h"
@@ -28,6 +31,7 @@ constexpr unsigned char kEmptyHive[7] = {'Z', 'V', 'K', 'C', 0, 0, 0};
 // under it far longer than any real contention would last.
 constexpr int kReopenAttempts = 1000;
 constexpr long long kReadChunk = 65536;
+constexpr int kLookEveryMs = 100;
 constexpr unsigned int kWriteChunk = 1u << 30;
 
 cCIAppConfig::sHiveStamp stampOf(const struct stat& st) {
@@ -39,15 +43,33 @@ cCIAppConfig::sHiveStamp stampOf(const struct stat& st) {
   return stamp;
 }
 
-// Opens the hive at `path` and takes its lock, making sure that the locked
-// file is still the one the path names. A reader opens it for reading alone,
-// so a hive it may not write (a configuration another user installed) still
-// reads.
-bool openLocked(const char* path, cFileIO& file, struct stat& held, bool forWriting) {
+thread_local const std::function<bool()>* tLockWait = nullptr;
+
+// Waits for the lock another process holds on a hive as the calling thread
+// was told to, or, told nothing, for at most kDefaultLockWaitMs: no save
+// ever waits on a stopped holder without end.
+bool waitOnLock(int& waitedMs) {
+  if (tLockWait) return (*tLockWait)();
+  if (waitedMs >= cCIAppConfig::kDefaultLockWaitMs) return false;
+  waitedMs += kLookEveryMs;
+  return true;
+}
+
+// Opens the hive at `path` for a save and takes its lock, making sure that
+// the locked file is still the one the path names. While another process
+// holds the lock the thread's wait is asked; given up, errno is EWOULDBLOCK.
+bool openLocked(const char* path, cFileIO& file, struct stat& held) {
+  int waitedMs = 0;
   for (int attempt = 0; attempt < kReopenAttempts; ++attempt) {
-    bool locked = forWriting ? file.open(path, fmReadWrite) && file.lock_w(0, 4)
-                             : file.open(path, fmRead) && file.lock_shared_w(0, 4);
-    if (!locked) return false;
+    if (!file.open(path, fmReadWrite)) return false;
+    while (!file.lock(0, 4)) {
+      if (errno != EAGAIN && errno != EACCES && errno != EINTR) return false;
+      if (!waitOnLock(waitedMs)) {
+        errno = EWOULDBLOCK;
+        return false;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(kLookEveryMs));
+    }
     struct stat named;
     if (fstat(static_cast<int>(file.handle), &held) != 0) return false;
     if (stat(path, &named) == 0 && named.st_dev == held.st_dev && named.st_ino == held.st_ino) return true;
@@ -195,10 +217,10 @@ bool readWhole(cFileIO& file, std::string& bytes) {
 
 // Reads the hive in `bytes` into `root`; false when it does not read whole,
 // with what was read before the fault kept.
-bool parseHive(const std::string& bytes, cCIAppConfig::sDataContainer& root) {
+bool parseHive(const std::string& bytes, cCIAppConfig::sDataContainer& root, std::string* at = nullptr) {
   cBufWrapperIO in(const_cast<char*>(bytes.data()), static_cast<long long>(bytes.size()), false);
   char magic[4];
-  return in.readf(magic, 4) && std::memcmp(magic, kMagic, 4) == 0 && cCIAppConfig::loadRecursive(root, in, 1);
+  return in.readf(magic, 4) && std::memcmp(magic, kMagic, 4) == 0 && cCIAppConfig::loadRecursive(root, in, 1, at);
 }
 
 }  // namespace
@@ -216,7 +238,7 @@ void cCIAppConfig::sDataContainer::clear() {
   children.root = nullptr;
 }
 
-bool cCIAppConfig::loadRecursive(sDataContainer& container, cFileIOTarget& in, int depth) {
+bool cCIAppConfig::loadRecursive(sDataContainer& container, cFileIOTarget& in, int depth, std::string* at) {
   if (depth > kMaxKeyDepth) return false;
   unsigned char length[2];
   if (!in.readf(length, 2)) return false;
@@ -241,7 +263,10 @@ bool cCIAppConfig::loadRecursive(sDataContainer& container, cFileIOTarget& in, i
     long long nameSize = static_cast<long long>(strnlen(field, fieldSize));
     if (nameSize == 0) return false;
     sDataContainer* child = container.children.insert(cStringKey(field, nameSize));
-    if (!loadRecursive(*child, in, depth + 1)) return false;
+    if (!loadRecursive(*child, in, depth + 1, at)) {
+      if (at) at->insert(0, "/" + std::string(field, static_cast<size_t>(nameSize)));
+      return false;
+    }
   }
 }
 
@@ -271,18 +296,35 @@ bool cCIAppConfig::saveRecursive(sDataContainer& container, cFileIOTarget& out, 
   return out.writef(&end, 1);
 }
 
-bool cCIAppConfig::loadHive(const char* path, sDataContainer& root, sHiveStamp* stamp, std::string* known) {
+bool cCIAppConfig::loadHive(const char* path, sDataContainer& root, sHiveStamp* stamp, std::string* known,
+                            sReadFault* fault) {
   cSafeCriticalSectionAccess hold(&lock);
   root.clear();
   if (known) known->clear();
+  sReadFault found;
+  if (!fault) fault = &found;
+  *fault = {};
+  // A reader takes no lock: every save puts a whole new file in place by a
+  // rename, so the file opened is one hive or the other, never half of
+  // one, and no stopped writer keeps a reader waiting.
   cFileIO file;
   struct stat held;
-  if (!path || !openLocked(path, file, held, false)) return false;
+  errno = 0;
+  if (!path || !file.open(path, fmRead) || fstat(static_cast<int>(file.handle), &held) != 0) {
+    fault->err = errno ? errno : EINVAL;
+    return false;
+  }
   removeStaleSides(path);
   if (stamp) *stamp = stampOf(held);
   std::string bytes;
-  const bool read = readWhole(file, bytes);
-  const bool whole = parseHive(bytes, root) && read;
+  errno = 0;
+  if (!readWhole(file, bytes)) {
+    // What came before a read error is no hive's: nothing of it is taken.
+    fault->err = errno ? errno : EIO;
+    return false;
+  }
+  const bool whole = parseHive(bytes, root, &fault->at);
+  fault->cut = !whole;
   // Bytes cut short by an error are no file's, and a damaged hive's must
   // be read again by the save that replaces it, which keeps them first:
   // neither proves anything later.
@@ -298,7 +340,7 @@ bool cCIAppConfig::saveHive(const char* path, sDataContainer& root, const tChang
   // holds the lock: the lock belongs to it, and another would wait for it.
   cFileIO file;
   struct stat held;
-  if (!path || !openLocked(path, file, held, true)) return false;
+  if (!path || !openLocked(path, file, held)) return false;
   removeStaleSides(path);
   std::string found;
   // Bytes that could not all be read could not all be kept either.
@@ -330,6 +372,32 @@ bool cCIAppConfig::saveHive(const char* path, sDataContainer& root, const tChang
   if (stamp) *stamp = stampOf(written);
   if (known) known->assign(reinterpret_cast<const char*>(bytes.ptr), static_cast<size_t>(bytes.count));
   return true;
+}
+
+cCIAppConfig::cLockWait::cLockWait(const std::function<bool()>& waiting) : outer_(tLockWait), waiting_(waiting) {
+  tLockWait = &waiting_;
+}
+
+cCIAppConfig::cLockWait::~cLockWait() { tLockWait = outer_; }
+
+std::string cCIAppConfig::keepHiveCopy(const char* name) {
+  _guardchar<char> path;
+  cFileIO file;
+  struct stat held;
+  std::string bytes, kept;
+  if (!hivePath(name, path) || !file.open(path.ptr, fmRead) || fstat(static_cast<int>(file.handle), &held) != 0 ||
+      !readWhole(file, bytes))
+    return {};
+  // Copies are numbered from 1 without a gap: the first that cannot be
+  // read ends the look.
+  for (int n = 1; n <= kMaxKeptCopies; ++n) {
+    const std::string copy = std::string(path.ptr) + kKeptInfix + std::to_string(n);
+    cFileIO earlier;
+    std::string found;
+    if (!earlier.open(copy.c_str(), fmRead) || !readWhole(earlier, found)) break;
+    if (found == bytes) return copy;
+  }
+  return keepAside(path.ptr, bytes, held.st_mode, kept) ? kept : std::string();
 }
 
 bool cCIAppConfig::isSideFile(const char* name) {

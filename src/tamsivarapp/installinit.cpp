@@ -318,7 +318,18 @@ int holdPackage(sPkgInstallContext& context, cApplicationConfig* config, cInstal
   // its folder cannot be made, the job says why.
   if (!config || !openRecordFolder(config)) return iiReady;
   const auto taken = context.runLock.take(config, context.recordName.ptr, [&host] { return host.waitForOtherRun(); });
-  return taken == cPackageRunLock::rlGivenUp ? iiPackageBusy : iiReady;
+  if (taken == cPackageRunLock::rlGivenUp) return iiPackageBusy;
+  if (taken == cPackageRunLock::rlUnmade) {
+    context.problemPath.set(context.runLock.trouble().c_str());
+    return iiStoreUnread;
+  }
+  // What could not be read is never taken for a package not installed.
+  _guardchar<char> section;
+  recordSection(context.recordName.ptr, section);
+  std::string why;
+  const eRecordRead read = recordRead(config, section.ptr, why);
+  if (read != rrRead) context.problemPath.set(why.c_str());
+  return read == rrUnread ? iiStoreUnread : read == rrDamaged ? iiRecordDamaged : iiReady;
 }
 
 int runInstallInit(sPkgInstallContext& context, cApplicationConfig* config, cInstallInitHost& host) {

@@ -30,6 +30,10 @@ enum eInstallInitResult {
   // Another run of the same package was under way and the host would not
   // wait for it; nothing was judged.
   iiPackageBusy = 14,
+  // The store of records could not be read, or the package's lock could
+  // not be made in it: the problem path names which and the system's
+  // reason; nothing was judged.
+  iiStoreUnread = 15,
 };
 
 // What the init job asks of the main thread.
@@ -51,8 +55,10 @@ class cInstallInitHost {
 // Every step from the package path to the list of files to copy.
 int runInstallInit(sPkgInstallContext& context, cApplicationConfig* config, cInstallInitHost& host);
 // Takes the lock of the package the context names, in the store's folder,
-// which it makes where missing: iiPackageBusy where the host would not wait.
-// Where no lock can be made the context holds none, and the job refuses.
+// which it makes where missing: iiPackageBusy where the host would not wait,
+// iiStoreUnread where no lock can be made or the store's file of records
+// cannot be read, iiRecordDamaged where the package's record did not read
+// whole; the problem path says where and why.
 int holdPackage(sPkgInstallContext& context, cApplicationConfig* config, cInstallInitHost& host);
 // The steps after the language: the previous installation's record and
 // files against the package's.

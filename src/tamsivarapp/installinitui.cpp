@@ -11,16 +11,15 @@
 #include "tamsivarapp/instwiz.h"
 #include "tamsivarapp/langsel.h"
 #include "tamsivarapp/modes.h"
+#include "tamsivarapp/statusform.h"
 #include "tamsivarapp/textfill.h"
 
 namespace {
 
-constexpr unsigned int kTextColor = 0x655654;
-constexpr unsigned int kWhite = 0xFFFFFF;
-// So that the form is on screen before anything else happens.
-constexpr int kShowFirstMs = 500;
-// The line that says the job waits for another run of the package.
+// The line that says the job waits for another run of the package, and
+// the button that gives the wait up.
 constexpr int kWaitingRow = 13;
+constexpr int kCancelRow = 14;
 
 class cFormHost : public cInstallInitHost {
  public:
@@ -63,9 +62,8 @@ bool cInstallInitUI::runLoadScen(sPkgInstallContext& context) {
 
 void cInstallInitUI::onConstruct() {
   cCustomForm::onConstruct();
-  clientArea()->attach(&myLoading, 0, 0, 340, 16);
-  myLoading.setColorSchema(kTextColor, kWhite, kWhite);
-  myLoading.setText(string(1), cCanvas::eAlignCenter, false);
+  attachStatusLine(*this, myLoading, string(1));
+  myWait.attach(*this, string(kCancelRow));
   if (!myJob.start()) end_modal(0);
 }
 
@@ -73,9 +71,10 @@ void cInstallInitUI::showEnd(int code) {
   // Rows 0 and 1 are the caption and the loading line: the two package
   // failures move up by one, the other codes name their own row.
   std::string message = fillText(string(code <= 2 ? code + 1 : code), myContext->problemPath.ptr);
-  // The damaged-package words hold no place for the path: it follows
-  // their first line, so the user still learns which file it was.
-  if (code == iiBadPackage && myContext->problemPath.ptr) {
+  // The damaged-package and damaged-record words hold no place for the
+  // path: it follows their first line, so the user still learns which
+  // file it was (and, for a record, the package's folder).
+  if ((code == iiBadPackage || code == iiRecordDamaged) && myContext->problemPath.ptr) {
     const size_t line = message.find('\n');
     message.insert(line == std::string::npos ? message.size() : line, std::string("\n") + myContext->problemPath.ptr);
   }
@@ -86,12 +85,19 @@ void cInstallInitUI::showEnd(int code) {
   }
 }
 
+bool cInstallInitUI::onFormCancel() {
+  if (!myWait.waiting()) return false;
+  myJob.stop();
+  return true;
+}
+
 bool cInstallInitUI::onClose() {
-  if (myWaiting) myJob.stop();
+  onFormCancel();
   return !myJob.runs();
 }
 
 bool cInstallInitUI::onAction(cChildElement* sender, cChildAction* a) {
+  if (myWait.pressed(sender, a)) return onFormCancel();
   if (sender != this || !a) return cCustomForm::onAction(sender, a);
   switch (a->code) {
     case kJobEnded: {
@@ -103,7 +109,7 @@ bool cInstallInitUI::onAction(cChildElement* sender, cChildAction* a) {
       }
       // Other codes (an exception in the job) leave the form for the user
       // to close.
-      if (code < 0 || code > 12) return true;
+      if (code < 0 || (code > 12 && code != iiStoreUnread)) return true;
       if (code != 0) showEnd(code);
       end_modal(code == 0 ? 1 : 0);
       return true;
@@ -117,8 +123,7 @@ bool cInstallInitUI::onAction(cChildElement* sender, cChildAction* a) {
       cLibLang::applyLang(static_cast<eCIOMStdLangs>(static_cast<cApplyLangAction*>(a)->lang));
       return true;
     case kWaiting:
-      myWaiting = true;
-      myLoading.setText(string(kWaitingRow), cCanvas::eAlignCenter, true);
+      myWait.begin(myLoading, string(kWaitingRow));
       return true;
     default:
       return cCustomForm::onAction(sender, a);

@@ -7,6 +7,7 @@
 #include "ciom/staticelement.h"
 #include "tamsivarapp/formjob.h"
 #include "tamsivarapp/installctx.h"
+#include "tamsivarapp/statusform.h"
 
 class cInstallInitUI;
 
@@ -39,8 +40,9 @@ class cInstallInitUI : public cCustomForm {
   explicit cInstallInitUI(sPkgInstallContext* context) : myContext(context), myJob(this, context) {}
   ~cInstallInitUI() override { myJob.terminate(); }
   void onConstruct() override;
-  // While the job waits for another run of the package, closing the form
-  // ends the wait and the form with it.
+  // While the job waits for another run of the package, Escape, the
+  // Cancel button and the close box end the wait and the form with it.
+  bool onFormCancel() override;
   bool onClose() override;
   bool onAction(cChildElement* sender, cChildAction* a) override;
   const char* wantLangResource() override { return "pkgm::iini"; }
@@ -52,7 +54,7 @@ class cInstallInitUI : public cCustomForm {
   void showEnd(int code);
 
   cStaticElement myLoading;
-  bool myWaiting = false;
+  cRunWaitShow myWait;
   sPkgInstallContext* myContext;
   cInstallInitJob myJob;
 };

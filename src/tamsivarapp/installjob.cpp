@@ -1121,7 +1121,7 @@ int runInstallerJob(sPkgInstallContext& context, cInstallJobHost& host, cApplica
   // The record is read and changed only under the package's lock, which
   // the init took; where it could not be made, nothing is changed.
   if (config && !context.runLock.held()) {
-    context.fail(irRecordUnsaved, storeTrouble(config, context.runLock.error()).c_str());
+    context.fail(irRecordUnsaved, context.runLock.trouble().c_str());
     return 1;
   }
   auto run = std::make_unique<cInstallerRun>(context, host, config);

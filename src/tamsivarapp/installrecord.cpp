@@ -458,3 +458,38 @@ bool getInstalledPackageName(cApplicationConfig* config, const char* id, _guardc
   return OSGetRegistedVersion(id, version, &ignored, &name, false) ||
          OSGetRegistedVersion(id, version, &ignored, &name, true);
 }
+
+eRecordRead recordRead(cApplicationConfig* config, const char* section, std::string& why) {
+  why.clear();
+  cCIAppConfig* store = recordStore(config);
+  if (!store || !section) return rrRead;
+  int err = 0;
+  const cCIAppConfig::eKeyRead read = store->keyRead(section, err);
+  const char* slash = std::strchr(section, '/');
+  const std::string hive = std::string(store->folderPath() ? store->folderPath() : "") + "/" +
+                           (slash ? std::string(section, static_cast<size_t>(slash - section)) : section);
+  if (read == cCIAppConfig::krUnread) {
+    why = hive + ": " + std::strerror(err);
+    return rrUnread;
+  }
+  unsigned long long n = 0;
+  // Only the whole record of an installation holds the shortcuts and the
+  // time, which the mark of a first installation under way never does,
+  // and every whole record holds its version.
+  const bool present = store->hasSection(section);
+  const bool versioned = present && store->getParamInt(key(section, "ver").c_str(), n);
+  const bool cut = read == cCIAppConfig::krCut ||
+                   (present && !versioned &&
+                    (store->getParamInt(key(section, "utime").c_str(), n) ||
+                     store->getParamInt(key(section, "shortc").c_str(), n)));
+  if (!cut) return rrRead;
+  // Where the file did not read whole its bytes are kept, as a save would
+  // keep them, and the copy named: the record's own are among them.
+  const std::string copy =
+      read == cCIAppConfig::krCut ? store->keepHiveCopy(hive.substr(hive.rfind('/') + 1).c_str()) : std::string();
+  why = copy.empty() ? hive : copy;
+  _guardchar<char> folder;
+  if (present && store->getParamStr(key(section, "path").c_str(), folder) && folder.ptr && *folder.ptr)
+    why += std::string("\n") + folder.ptr;
+  return rrDamaged;
+}

@@ -76,6 +76,16 @@ struct sSavedRecord {
   tSideMark sides;
 };
 sSavedRecord readSavedRecord(cApplicationConfig* config, const char* section);
+// Whether the record under `section` can be trusted as read: rrUnread
+// where the store's file is there but could not be read (`why` names it
+// and the system's reason); rrDamaged where the record is where the file
+// did not read whole (`why` names the copy of the file's bytes kept beside
+// it, where one could be made, else the file), or lacks the version every
+// whole record holds (`why` names the file), then, on a line of its own,
+// the folder the record names. A record missing from what could be read
+// is missing: rrRead.
+enum eRecordRead { rrRead, rrUnread, rrDamaged };
+eRecordRead recordRead(cApplicationConfig* config, const char* section, std::string& why);
 // Lists exactly `files` under `section`; neither saves nor touches the files.
 void writeFileList(cApplicationConfig* config, const char* section, const std::vector<std::string>& files);
 // Leaves the record under `section` listing only those of its files that

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "base/job.h"
 #include "ciom/ciappconfig.h"
@@ -29,7 +30,8 @@ cPackageRunLock::eTaken cPackageRunLock::take(cApplicationConfig* config, const 
                                               const std::function<bool()>& waiting) {
   release();
   error_ = 0;
-  const std::string path = packageLockPath(config, recordName);
+  path_ = packageLockPath(config, recordName);
+  const std::string& path = path_;
   if (path.empty()) {
     error_ = ENOENT;
     return rlUnmade;
@@ -76,6 +78,11 @@ cPackageRunLock::eTaken cPackageRunLock::take(cApplicationConfig* config, const 
     if (!waiting || !waiting()) return rlGivenUp;
     cJob::sleep(kLookEveryMs);
   }
+}
+
+std::string cPackageRunLock::trouble() const {
+  const std::string reason = error_ ? std::strerror(error_) : "";
+  return path_.empty() ? reason : path_ + ": " + reason;
 }
 
 void cPackageRunLock::release() {

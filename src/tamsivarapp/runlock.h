@@ -34,11 +34,14 @@ class cPackageRunLock {
   eTaken take(cApplicationConfig* config, const char* recordName, const std::function<bool()>& waiting);
   bool held() const { return fd_ >= 0; }
   int error() const { return error_; }
+  // The lock's file and the system's reason it could not be made.
+  std::string trouble() const;
   void release();
 
  private:
   int fd_ = -1;
   int error_ = 0;
+  std::string path_;
 };
 
 // The file whose lock the package recorded as `recordName` takes in the

@@ -16,6 +16,22 @@ void attachStatusLine(cCustomForm& form, cStaticElement& line, const char* text)
   line.setText(text, cCanvas::eAlignCenter, false);
 }
 
+void cRunWaitShow::attach(cCustomForm& form, const char* cancel) {
+  form.clientArea()->attach(&myCancel, 125, 18, 90, 20);
+  myCancel.setText(cancel, -1, false);
+  myCancel.hide(false);
+}
+
+void cRunWaitShow::begin(cStaticElement& line, const char* text) {
+  myWaiting = true;
+  line.setText(text, cCanvas::eAlignCenter, true);
+  myCancel.show(true);
+}
+
+bool cRunWaitShow::pressed(cChildElement* sender, cChildElement::cChildAction* a) const {
+  return sender == &myCancel && a && a->code == cChildElement::acDefault;
+}
+
 void cYesNoAction::answer(cCustomForm& form) { *yes = cMessageForm::confirmbox(&form, form.string(row), nullptr); }
 
 void cApplyLangAction::answer() { *applied = cLibLang::applyLang(static_cast<eCIOMStdLangs>(lang)); }

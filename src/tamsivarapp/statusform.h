@@ -5,11 +5,28 @@
 
 #include "ciom/customform.h"
 #include "ciom/staticelement.h"
+#include "tamsivarapp/cistd.h"
 
 // So that the form is on screen before the job does anything.
 inline constexpr int kShowFirstMs = 500;
 
 void attachStatusLine(cCustomForm& form, cStaticElement& line, const char* text);
+
+// The wait for another run of the package: the status line says so and a
+// Cancel button appears under it. The button, Escape and the close box all
+// reach the form's own cancel, which alone decides what giving up does.
+class cRunWaitShow {
+ public:
+  // Before the form is shown: the button, hidden, under the status line.
+  void attach(cCustomForm& form, const char* cancel);
+  void begin(cStaticElement& line, const char* text);
+  bool waiting() const { return myWaiting; }
+  bool pressed(cChildElement* sender, cChildElement::cChildAction* a) const;
+
+ private:
+  cWZIButton myCancel;
+  bool myWaiting = false;
+};
 
 // A Yes/No question with the text of the form's row.
 class cYesNoAction : public cChildElement::cSentChildAction {

@@ -17,6 +17,7 @@
 
 #include "base/buffers.h"
 #include "base/conproc.h"
+#include "ciom/ciappconfig.h"
 #include "tamsivar/oshooks.h"
 #include "tamsivar/plainpath.h"
 #include "tamsivar/scenario.h"
@@ -133,7 +134,7 @@ class cRecordRoad {
     earlierSides_ = readSideMark(ctx_.config, section_.c_str());
     readLists();
     if (!host_.confirm(kAskRemove)) return unCancelled;
-    markSides();
+    if (!markSides()) return unCancelled;
     if (!moveAside()) return unCancelled;
     removeFiles();
     // A shortcut sits in a shared folder such as the desktop: the file
@@ -319,7 +320,10 @@ class cRecordRoad {
   // The backups this run makes are named in the record, with the identity
   // of the file each will be, before the first one exists, so that a kill
   // leaves nothing the next run cannot tell from the user's own files.
-  void markSides() {
+  // False where the wait for the store's lock was given up: nothing has
+  // been moved yet, and nothing is. Any other failure to save leaves the
+  // mark to the later saves, as a run cut short here would.
+  bool markSides() {
     tSideMark sides;
     // An unfinished installation's temporary names stay named while it is
     // undone: they prove which files in place its run made.
@@ -330,7 +334,11 @@ class cRecordRoad {
     for (const sTarget& t : targets_)
       if (t.aside) sides[t.path + ".bkp"] = t.id;
     writeSideMark(ctx_.config, section_.c_str(), sides);
-    ctx_.config->saveConfig();
+    clearStoreTrouble(ctx_.config);
+    errno = 0;
+    if (ctx_.config->saveConfig()) return true;
+    const cCIAppConfig* store = recordStore(ctx_.config);
+    return !store || store->trouble() != EWOULDBLOCK;
   }
 
   // Every file is moved aside before any goes, so that giving up on a busy
@@ -661,12 +669,27 @@ sChange moveFileClean(const cHeldFolder& folder, const std::string& source, cons
 
 int runUninstall(sPkgUninstallContext& ctx, cUninstallHost& host) {
   if (!ctx.id.ptr || !*ctx.id.ptr) return unNotInstalled;
-  // A store without its folder holds no record; where no lock can be made
-  // in it, no record can be saved there either, and the run says so.
+  const auto waiting = [&host] { return host.waitForOtherRun(); };
+  // The store's own lock is waited for as the package's is.
+  cCIAppConfig::cLockWait storeWait(waiting);
   cPackageRunLock lock;
-  if (isUsableCodename(ctx.id.ptr) &&
-      lock.take(ctx.config, ctx.id.ptr, [&host] { return host.waitForOtherRun(); }) == cPackageRunLock::rlGivenUp)
-    return unCancelled;
+  if (isUsableCodename(ctx.id.ptr)) {
+    const auto taken = lock.take(ctx.config, ctx.id.ptr, waiting);
+    if (taken == cPackageRunLock::rlGivenUp) return unCancelled;
+    // A store without its folder holds no record; where it has one, a run
+    // that cannot be alone with the package changes nothing.
+    const cCIAppConfig* store = recordStore(ctx.config);
+    if (taken == cPackageRunLock::rlUnmade && store && store->hasFolder()) {
+      ctx.storeTrouble = lock.trouble();
+      return unStoreUnread;
+    }
+    std::string why;
+    const eRecordRead read = recordRead(ctx.config, (std::string("install/") + ctx.id.ptr).c_str(), why);
+    if (read != rrRead) {
+      ctx.storeTrouble = why;
+      return read == rrUnread ? unStoreUnread : unRecordDamaged;
+    }
+  }
   int lang = chooseLanguage(ctx, host);
   if (lang != unDone) return lang;
   if (hasRecord(ctx)) return cRecordRoad(ctx, host).run();

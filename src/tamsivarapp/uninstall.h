@@ -31,7 +31,8 @@ struct sPkgUninstallContext {
 };
 
 // End codes; code c shows row c + 5 of the uninstall form's texts, the
-// unsaved record row 17, the record kept row 23.
+// unsaved record row 17, the record kept row 23, the unread store row 30
+// and the damaged record row 31.
 enum eUninstallResult {
   unDone = 0,
   unInternal = 1,
@@ -49,6 +50,13 @@ enum eUninstallResult {
   // package's: the record stays, naming those, until an uninstall can
   // remove them.
   unRecordKept = 9,
+  // Nothing was removed: the store's file of records could not be read or
+  // the package's lock could not be made; `storeTrouble` says where and
+  // why.
+  unStoreUnread = 10,
+  // Nothing was removed: the package's record did not read whole;
+  // `storeTrouble` names the store's file and the record's folder.
+  unRecordDamaged = 11,
 };
 
 // Rows of the questions.

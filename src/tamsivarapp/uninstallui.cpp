@@ -17,6 +17,9 @@ constexpr int kFirstEndRow = 5;
 constexpr int kRecordUnsavedRow = 17;
 constexpr int kRecordKeptRow = 23;
 constexpr int kWaitingRow = 26;
+constexpr int kCancelRow = 29;
+constexpr int kStoreUnreadRow = 30;
+constexpr int kRecordDamagedRow = 31;
 // Kept files the box names one by one; a longer box would leave the screen.
 constexpr size_t kKeptInBox = 20;
 
@@ -92,6 +95,7 @@ int cUninstallInitUI::runUninstall(sPkgUninstallContext& context, cChildElement*
 void cUninstallInitUI::onConstruct() {
   cCustomForm::onConstruct();
   attachStatusLine(*this, myStatus, string(1));
+  myWait.attach(*this, string(kCancelRow));
   if (!myJob.start()) end_modal(0);
 }
 
@@ -100,10 +104,16 @@ std::string cancelledText(const char* cancelled, const std::vector<sKeptFile>& k
 }
 
 void cUninstallInitUI::showEnd(int code) {
-  const char* text = string(code == unRecordUnsaved ? kRecordUnsavedRow
-                            : code == unRecordKept  ? kRecordKeptRow
-                                                    : code + kFirstEndRow);
+  const char* text = string(code == unRecordUnsaved   ? kRecordUnsavedRow
+                            : code == unRecordKept    ? kRecordKeptRow
+                            : code == unStoreUnread   ? kStoreUnreadRow
+                            : code == unRecordDamaged ? kRecordDamagedRow
+                                                      : code + kFirstEndRow);
   if (!text) return;
+  if (code == unStoreUnread || code == unRecordDamaged) {
+    cMessageForm::errorbox(this, filledIn(text, myContext->storeTrouble).c_str(), nullptr);
+    return;
+  }
   if (code == unRecordUnsaved) {
     cMessageForm::errorbox(this, filledIn(text, storeTroubleText(myContext->storeTrouble, requestNamedLangResource(kKeptReasonsSection))).c_str(), nullptr);
     return;
@@ -129,17 +139,24 @@ void cUninstallInitUI::showEnd(int code) {
   }
 }
 
+bool cUninstallInitUI::onFormCancel() {
+  if (!myWait.waiting()) return false;
+  myJob.stop();
+  return true;
+}
+
 bool cUninstallInitUI::onClose() {
-  if (myWaiting) myJob.stop();
+  onFormCancel();
   return !myJob.runs();
 }
 
 bool cUninstallInitUI::onAction(cChildElement* sender, cChildAction* a) {
+  if (myWait.pressed(sender, a)) return onFormCancel();
   if (sender != this || !a) return cCustomForm::onAction(sender, a);
   switch (a->code) {
     case kJobEnded: {
       int code = static_cast<cProgressAction*>(a)->endCode;
-      if (code >= unDone && code <= unRecordKept) showEnd(code);
+      if (code >= unDone && code <= unRecordDamaged) showEnd(code);
       end_modal(code == unDone ? 0 : 1);
       return true;
     }
@@ -165,8 +182,7 @@ bool cUninstallInitUI::onAction(cChildElement* sender, cChildAction* a) {
       static_cast<cApplyLangAction*>(a)->answer();
       return true;
     case kWaiting:
-      myWaiting = true;
-      myStatus.setText(string(kWaitingRow), cCanvas::eAlignCenter, true);
+      myWait.begin(myStatus, string(kWaitingRow));
       return true;
     default:
       return cCustomForm::onAction(sender, a);

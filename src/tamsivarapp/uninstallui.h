@@ -51,8 +51,9 @@ class cUninstallInitUI : public cCustomForm {
   explicit cUninstallInitUI(sPkgUninstallContext* context) : myContext(context), myJob(this, context) {}
   ~cUninstallInitUI() override { myJob.terminate(); }
   void onConstruct() override;
-  // While the job waits for another run of the package, closing the form
-  // ends the wait, as cancelled.
+  // While the job waits for another run of the package, Escape, the
+  // Cancel button and the close box end the wait, as cancelled.
+  bool onFormCancel() override;
   bool onClose() override;
   void notifyWaiting() { postAction(new cChildAction(kWaiting)); }
   bool onAction(cChildElement* sender, cChildAction* a) override;
@@ -63,7 +64,7 @@ class cUninstallInitUI : public cCustomForm {
   void showEnd(int code);
 
   cStaticElement myStatus;
-  bool myWaiting = false;
+  cRunWaitShow myWait;
   sPkgUninstallContext* myContext;
   cUninstallInitJob myJob;
 };

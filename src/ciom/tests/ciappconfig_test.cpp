@@ -350,27 +350,46 @@ TEST(ConfigSaves, EachSaveMakesOnlyItsOwnChangesToWhatTheFileHolds) {
   }
 }
 
-TEST(HiveLock, AWaiterOnAReplacedFileReadsTheNewOne) {
+// A reader never waits for a writer's lock: saves put whole files in
+// place. A saver waits as its thread was told: given up, it fails and the
+// file stays; waiting on, it meets the file another save put in place and
+// makes its own change to that one.
+TEST(HiveLock, ASaverWaitsAsItsThreadSaysAndAReaderNeverWaits) {
   ScratchDir dir;
   std::string path = dir.file("h"), next = dir.file("next");
   cCIAppConfig store;
-  cCIAppConfig::sDataContainer old, fresh;
+  cCIAppConfig::sDataContainer fresh, mine, loaded;
   ASSERT_TRUE(cCIAppConfig::mkNewHive(path.c_str()));
   ASSERT_TRUE(cCIAppConfig::mkNewHive(next.c_str()));
   fresh.children.insert(cStringKey("new", -1));
   ASSERT_TRUE(cCIAppConfig::saveHive(next.c_str(), fresh, kWholeTree));
+  mine.children.insert(cStringKey("mine", -1));
+  const cCIAppConfig::tChanges made = {{"/mine", false}};
 
   cFileIO held;
   ASSERT_TRUE(held.open(path.c_str(), fmReadWrite) && held.lock_w(0, 4));
-  cCIAppConfig::sDataContainer loaded;
-  bool ok = false;
-  std::thread reader([&] { ok = store.loadHive(path.c_str(), loaded); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  ASSERT_TRUE(cFileIO::move(next.c_str(), path.c_str()));
-  held.close();
-  reader.join();
-  EXPECT_TRUE(ok);
+  EXPECT_TRUE(store.loadHive(path.c_str(), loaded));
+  {
+    cCIAppConfig::cLockWait never([] { return false; });
+    errno = 0;
+    EXPECT_FALSE(cCIAppConfig::saveHive(path.c_str(), mine, made));
+    EXPECT_EQ(errno, EWOULDBLOCK);
+  }
+  int asked = 0;
+  {
+    cCIAppConfig::cLockWait waitOn([&] {
+      if (++asked == 1) {
+        EXPECT_TRUE(cFileIO::move(next.c_str(), path.c_str()));
+        held.close();
+      }
+      return true;
+    });
+    EXPECT_TRUE(cCIAppConfig::saveHive(path.c_str(), mine, made));
+  }
+  EXPECT_EQ(asked, 1);
+  ASSERT_TRUE(store.loadHive(path.c_str(), loaded));
   EXPECT_NE(child(loaded, "new"), nullptr);
+  EXPECT_NE(child(loaded, "mine"), nullptr);
 }
 
 }  // namespace

@@ -289,8 +289,8 @@ TEST(InstallMadePackage, AsNobodyReadOnlyFoldersGiveTheirCodes) {
   out.clear();
   EXPECT_EQ(asNobody(v2, out), driverJobCode(irRecordUnsaved)) << out;
   EXPECT_TRUE(out.ends_with("path " + home + "/.zvk: Permission denied\n")) << out;
-  // A first installation meets the store's folder it may not write the
-  // same way, before a file is made.
+  // A first installation meets the store's folder it may not write before
+  // a file is made: no lock can be made in it.
   const std::string fresh = dir.file("fresh");
   fs::create_directories(fresh + "/.zvk");
   chown(fresh.c_str(), 65534, 65534);
@@ -300,7 +300,7 @@ TEST(InstallMadePackage, AsNobodyReadOnlyFoldersGiveTheirCodes) {
                  dir.file("inst2")},
                 fresh, out),
             driverJobCode(irRecordUnsaved));
-  EXPECT_TRUE(out.ends_with("job 1 result 11 path " + fresh + "/.zvk: Permission denied\n")) << out;
+  EXPECT_TRUE(out.ends_with("init 15 path " + fresh + "/.zvk/locks/demo: Permission denied\n")) << out;
   EXPECT_FALSE(fs::exists(dir.file("inst2")));
   // A home that depends on the working folder holds no store: said so,
   // before a file is made; the form gives the reason in the user's

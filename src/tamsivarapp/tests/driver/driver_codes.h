@@ -13,8 +13,13 @@
 
 constexpr int kDriverJobBase = 20;
 constexpr int kDriverUsage = 64;
-static_assert(iiPackageBusy < kDriverJobBase, "init codes run into the job's");
+static_assert(iiStoreUnread < kDriverJobBase, "init codes run into the job's");
 static_assert(kDriverJobBase + irRecordLeft < kDriverUsage, "job codes run into the usage code");
+
+// The exit code of a run the init ended with `init`: a store that cannot
+// be read, or no lock made in it, ends it as a record that cannot be
+// saved does the job, nothing changed.
+constexpr int driverInitCode(int init) { return init == iiStoreUnread ? kDriverJobBase + irRecordUnsaved : init; }
 
 // The exit code of a run whose job ended with `result`, naming `kept`
 // files as left.

@@ -1,10 +1,14 @@
 // `zvk install` of a package another run holds, as a user meets it: the
 // loading form says that it waits, keeps painting, and goes on to the wizard
-// once the other run ends; closed while it waits, it ends the run without a
-// box, the installation as it was.
+// once the other run ends; given up while it waits (its close box, Escape or
+// its Cancel button), it ends the run without a box, the installation as it
+// was. A run stopped inside a save of the store keeps no window away.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/inotify.h>
+#include <sys/wait.h>
 
 #include <filesystem>
 #include <fstream>
@@ -80,6 +84,71 @@ TEST_P(InstallWait, SaysItWaitsThenGoesOnOrEndsWhenClosed) {
                     runWithEnv({"xdotool", "windowkill", w});
                   }}});
   EXPECT_EQ(readFileBytes(root + "/bin/run"), v1.files[0].bytes);
+}
+
+// A point of the waiting form's Cancel button beside its text, and its face.
+constexpr int kCancelX = 133, kCancelY = 59;
+constexpr char kButtonFace[] = "#E7E7E7";
+
+TEST_P(InstallWait, GivesUpOnTheCloseBoxEscapeOrCancelAlike) {
+  if (GetParam()) GTEST_SKIP() << "the other run is the test's own, as root";
+  const std::string bundle = make("2.0");
+  const std::string root = home + "/apps/sample", lock = home + "/.zvk/locks/sample";
+  PkgVersion v1;
+  v1.files = {{"bin/run", "#!/bin/sh\necho one\n", {7, 5, 5}}};
+  ASSERT_EQ(installVersion(root, home + "/.zvk", v1).job, 0);
+  cCIAppFullConfig cfg;
+  ASSERT_TRUE(cfg.openConfig((home + "/.zvk").c_str()));
+  cPackageRunLock other;
+  ASSERT_EQ(other.take(&cfg, "sample", nullptr), cPackageRunLock::rlHeld);
+  const struct {
+    const char* what;
+    std::function<void(const std::string&)> giveUp;
+  } ways[] = {
+      {"close box", wizard::closeBox},
+      {"Escape", [](const std::string& w) { e2e::key(w, "Escape"); }},
+      {"Cancel", [](const std::string& w) {
+         EXPECT_EQ(wizard::pixel(w, kCancelX, kCancelY), kButtonFace) << "no Cancel button painted";
+         wizard::click(w, kCancelX, kCancelY);
+       }},
+  };
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.what);
+    const int status = play({zvk, "install", bundle}, {{"Software manager", "", [&](const std::string& w) {
+                                                          EXPECT_TRUE(triedBySomeone(lock)) << "no run waits";
+                                                          e2e::settle();
+                                                          way.giveUp(w);
+                                                        }}});
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(readFileBytes(root + "/bin/run"), v1.files[0].bytes);
+  }
+}
+
+TEST_P(InstallWait, ARunStoppedInsideASaveOfTheStoreKeepsNoWindowAway) {
+  if (GetParam()) GTEST_SKIP() << "the stopped run is the test's own, as root";
+  const std::string bundle = make("2.0");
+  PkgVersion v1;
+  v1.files = {{"bin/run", "#!/bin/sh\necho one\n", {7, 5, 5}}};
+  ASSERT_EQ(installVersion(home + "/apps/sample", home + "/.zvk", v1).job, 0);
+  const pid_t holder = fork();
+  if (holder == 0) {
+    const int fd = open((home + "/.zvk/install").c_str(), O_RDWR);
+    struct flock range {};
+    range.l_type = F_WRLCK;
+    range.l_len = 4;
+    if (fcntl(fd, F_OFD_SETLK, &range) != 0) _exit(1);
+    raise(SIGSTOP);
+    _exit(0);
+  }
+  int held = 0;
+  ASSERT_EQ(waitpid(holder, &held, WUNTRACED), holder);
+  ASSERT_TRUE(WIFSTOPPED(held));
+  play({zvk, "install", bundle}, {{"Software manager", ""},
+                                  {"Demo software installer", "", [](const std::string& w) {
+                                     runWithEnv({"xdotool", "windowkill", w});
+                                   }}});
+  kill(holder, SIGKILL);
+  waitpid(holder, nullptr, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(AsRootAndNobody, InstallWait, ::testing::Values(false, true), e2e::paramName);

@@ -1,0 +1,324 @@
+// What a run could not read or lock is never taken for nothing there.
+// Packages `one` and `probe` are installed through the install driver;
+// then the store of records is damaged or cannot be read, or no lock can
+// be made, or another run stops holding the store's lock, and an upgrade
+// (the driver), a first installation (the driver) and an uninstall (in a
+// child) of the package meet it. Each ends as the README's table says,
+// naming what it could not use and why, and changes nothing of the
+// package: its files and the store's bytes stay as they were.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <grp.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <map>
+
+#include "base/tests/scratch_dir.h"
+#include "driver/driver_codes.h"
+#include "install_support.h"
+#include "support/runprog.h"
+#include "tamsivarapp/lang.h"
+#include "tamsivarapp/runlock.h"
+#include "tamsivarapp/uninstall.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct sTold {
+  int code = -1;
+  std::string words;
+};
+
+class StoreUnread : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    home_ = dir_.file("home");
+    fs::create_directories(home_);
+    fs::create_directories(dir_.file("tmp"));
+    for (const char* name : {"one", "probe", "newbie"}) made_[std::string(name) + "1"] = make(name, 1);
+    made_["probe2"] = make("probe", 2);
+    ASSERT_EQ(drive("one1", dir_.file("apps/one")).code, 0);
+    ASSERT_EQ(drive("probe1", dir_.file("apps/probe")).code, 0);
+    store_ = home_ + "/.zvk/install";
+    files_ = tree(dir_.file("apps/probe"));
+    ASSERT_EQ(files_.size(), 4u);
+    bytes_ = readFile(store_);
+  }
+
+  std::string make(const std::string& name, int major) {
+    const std::string id = name + std::to_string(major);
+    std::string install;
+    for (const char* rel : {"a.txt", "b.txt", "lib/c.txt", "lib/d.txt"}) {
+      writeFile(dir_.file(id + "/" + rel), id + " " + rel);
+      install += "\"" + dir_.file(id + "/" + rel) + "\" = $pgm \"" + rel + "\"\n";
+    }
+    writeFile(dir_.file("eula.hdl"), "<text>Terms</text>");
+    writeFile(dir_.file("eula.idx"), "ENG = \"./eula.hdl\"\n");
+    writeFile(dir_.file(id + ".txt"), "[General]\nlangs = ENG\n[Software]\ncodename = \"" + name + "\"\nname = \"" +
+                                          name + "\"\nversion = \"" + std::to_string(major) + ".0\"\neula = \"" +
+                                          dir_.file("eula.idx") + "\"\n[Install]\n" + install);
+    const std::string zvk = std::string(ZVK_BUNDLE) + "/Contents/MacOS/zvk";
+    EXPECT_EQ(runWithEnv({zvk, "make", dir_.file(id + ".txt"), dir_.file(id + ".app")}, env()).status, 0);
+    return dir_.file(id + ".app");
+  }
+
+  std::vector<std::string> env() const {
+    return {"HOME=" + home_, "TMPDIR=" + dir_.file("tmp"), "PATH=/usr/bin:/bin", "ASAN_OPTIONS=detect_leaks=0"};
+  }
+
+  // The driver on package `id`, under `before` (strace, timeout) where
+  // given.
+  sTold drive(const std::string& id, const std::string& pgm, std::vector<std::string> before = {}) {
+    before.insert(before.end(), {ZVK_INSTALL_DRIVER, made_[id], "--pgm", pgm});
+    const sRunResult r = runWithEnv(before, env());
+    return {r.status, r.out + r.err};
+  }
+
+  // An uninstall of `probe` in a child, which `prepare` readies (strace
+  // holding it); `host` answers its questions.
+  sTold uninstall(cUninstallHost& host, const std::function<void()>& prepare = nullptr) {
+    const std::string told = dir_.file("told");
+    // Written by the child, which may no longer be root.
+    writeFile(told, "");
+    chmod(told.c_str(), 0666);
+    const pid_t child = fork();
+    if (child == 0) {
+      // The old code waited here without end.
+      alarm(60);
+      setenv("HOME", home_.c_str(), 1);
+      if (prepare) prepare();
+      cSOPKGLang::init();
+      cCIAppFullConfig cfg;
+      cfg.openConfig((home_ + "/.zvk").c_str());
+      sPkgUninstallContext ctx;
+      ctx.id.set("probe");
+      ctx.config = &cfg;
+      const int code = runUninstall(ctx, host);
+      std::ofstream(told) << ctx.storeTrouble;
+      _exit(code);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(told)};
+  }
+
+  static std::map<std::string, std::string> tree(const std::string& root) {
+    std::map<std::string, std::string> out;
+    if (fs::exists(root))
+      for (const auto& e : fs::recursive_directory_iterator(root))
+        if (e.is_regular_file()) out[e.path().string()] = readFile(e.path().string());
+    return out;
+  }
+
+  void expectUntouched() {
+    EXPECT_EQ(tree(dir_.file("apps/probe")), files_);
+    EXPECT_EQ(readFile(store_), bytes_) << "the store was written";
+  }
+
+  ScratchDir dir_;
+  std::string home_, store_, bytes_;
+  std::map<std::string, std::string> made_, files_;
+};
+
+struct YesHost : cUninstallHost {
+  bool confirm(int) override { return true; }
+  bool askRelease(const char*) override { return true; }
+};
+
+// Follows the call of this process and its children that opens `path`,
+// failing it with `error`, from the moment it returns.
+void failOpenOf(const std::string& path, const std::string& error) {
+  const std::string self = std::to_string(getpid()), inject = "inject=openat:error=" + error;
+  if (fork() == 0) {
+    execlp("strace", "strace", "-f", "-qq", "-o", "/dev/null", "-P", path.c_str(), "-e", "trace=openat", "-e",
+           inject.c_str(), "-p", self.c_str(), nullptr);
+    _exit(127);
+  }
+  for (;;) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line) && !line.starts_with("TracerPid:")) {
+    }
+    if (line != "TracerPid:\t0") return;
+    usleep(1000);
+  }
+}
+
+TEST_F(StoreUnread, ARecordThatDidNotReadWholeIsDamagedAndAStoreNotReadIsNoEmptyOne) {
+  if (access("/usr/bin/strace", X_OK) != 0) GTEST_SKIP() << "needs strace";
+  // The store as it was saved; the record of probe is its last.
+  const std::string saved = bytes_;
+  // The version's name, after its marker and the size of its field.
+  size_t ver = std::string::npos;
+  for (char field : {'\x03', '\x04'})
+    if (const size_t at = saved.rfind(std::string("\x01") + field + "ver"); at != std::string::npos) ver = at + 2;
+  ASSERT_NE(ver, std::string::npos);
+  cCIAppConfig noVer;
+  ASSERT_TRUE(noVer.openConfig((home_ + "/.zvk").c_str()));
+  ASSERT_TRUE(noVer.removeSection("install/probe/ver") && noVer.saveConfig());
+  const std::string withoutVer = readFile(store_);
+  struct Case {
+    const char* what;
+    std::string bytes;
+    const char* error;  // injected at the store's open
+    int driver, uninstall;
+    std::string words;
+    bool asNobody = false;  // the store's mode 000, the runs nobody's
+  } cases[] = {
+      // Each run names the copy of the bytes it keeps, one per damage.
+      {"cut by 10 bytes", saved.substr(0, saved.size() - 10), nullptr, iiRecordDamaged, unRecordDamaged,
+       store_ + ".damaged-1"},
+      {"cut inside the record", saved.substr(0, ver + 1), nullptr, iiRecordDamaged, unRecordDamaged,
+       store_ + ".damaged-2"},
+      {"a marker flipped", saved.substr(0, ver - 2) + '\x07' + saved.substr(ver - 1), nullptr, iiRecordDamaged,
+       unRecordDamaged, store_ + ".damaged-3"},
+      {"a record without its version", withoutVer, nullptr, iiRecordDamaged, unRecordDamaged, store_},
+      {"EIO at its open", saved, "EIO", kDriverJobBase + irRecordUnsaved, unStoreUnread,
+       store_ + ": " + std::strerror(EIO)},
+      {"EACCES at its open", saved, "EACCES", kDriverJobBase + irRecordUnsaved, unStoreUnread,
+       store_ + ": " + std::strerror(EACCES)},
+      {"mode 000, as nobody", saved, nullptr, kDriverJobBase + irRecordUnsaved, unStoreUnread,
+       store_ + ": " + std::strerror(EACCES), true},
+  };
+  const bool nobodyToo = geteuid() == 0 && access("/usr/bin/setpriv", X_OK) == 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.asNobody && !nobodyToo) continue;
+    writeFile(store_, c.bytes);
+    bytes_ = c.bytes;
+    std::vector<std::string> before;
+    if (c.error)
+      before = {"strace", "-f", "-qq", "-o", "/dev/null", "-P", store_, "-e", "trace=openat", "-e",
+                std::string("inject=openat:error=") + c.error};
+    if (c.asNobody) {
+      chmod(dir_.root.c_str(), 0755);
+      chmod(store_.c_str(), 0);
+      before = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    }
+    const sTold upgrade = drive("probe2", dir_.file("apps/probe"), before);
+    EXPECT_EQ(upgrade.code, c.driver) << upgrade.words;
+    EXPECT_NE(upgrade.words.find(c.words), std::string::npos) << upgrade.words;
+    if (c.driver == iiRecordDamaged) {
+      EXPECT_NE(upgrade.words.find(dir_.file("apps/probe")), std::string::npos) << upgrade.words;
+    }
+    expectUntouched();
+    YesHost host;
+    const sTold removal = uninstall(host, [&] {
+      if (c.error) failOpenOf(store_, c.error);
+      if (c.asNobody && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) _exit(99);
+    });
+    EXPECT_EQ(removal.code, c.uninstall);
+    EXPECT_NE(removal.words.find(c.words), std::string::npos) << removal.words;
+    expectUntouched();
+    if (c.words.find(".damaged-") != std::string::npos) {
+      EXPECT_EQ(readFile(c.words), c.bytes);
+    }
+  }
+  EXPECT_FALSE(fs::exists(store_ + ".damaged-4"));
+}
+
+TEST_F(StoreUnread, NoLockMadeEndsEveryRunAlikeNamingTheLock) {
+  const std::string locks = home_ + "/.zvk/locks";
+  struct Case {
+    const char* what;
+    std::function<void()> make;
+    std::string at;  // the lock's path the runs name, with the reason
+  } cases[] = {
+      {"locks a file", [&] { writeFile(locks, "x"); }, locks + "/probe: " + std::strerror(ENOTDIR)},
+      {"locks a dangling link", [&] { fs::create_symlink(dir_.file("nowhere"), locks); },
+       locks + "/probe: " + std::strerror(ENOENT)},
+      {"the lock a folder", [&] { fs::create_directories(locks + "/probe"); fs::create_directories(locks + "/newbie"); },
+       locks + "/probe: " + std::strerror(EISDIR)},
+      {"the lock a FIFO", [&] { fs::create_directories(locks); mkfifo((locks + "/probe").c_str(), 0600);
+                                 mkfifo((locks + "/newbie").c_str(), 0600); },
+       locks + "/probe: " + std::strerror(EINVAL)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(locks);
+    c.make();
+    const sTold upgrade = drive("probe2", dir_.file("apps/probe"));
+    EXPECT_EQ(upgrade.code, kDriverJobBase + irRecordUnsaved) << upgrade.words;
+    EXPECT_NE(upgrade.words.find(c.at), std::string::npos) << upgrade.words;
+    expectUntouched();
+    std::string first = c.at;
+    first.replace(first.find("/probe:"), 6, "/newbie");
+    const sTold install = drive("newbie1", dir_.file("apps/newbie"));
+    EXPECT_EQ(install.code, kDriverJobBase + irRecordUnsaved) << install.words;
+    EXPECT_NE(install.words.find(first), std::string::npos) << install.words;
+    EXPECT_FALSE(fs::exists(dir_.file("apps/newbie/a.txt")));
+    YesHost host;
+    const sTold removal = uninstall(host);
+    EXPECT_EQ(removal.code, unStoreUnread);
+    EXPECT_EQ(removal.words, c.at);
+    expectUntouched();
+  }
+}
+
+// A holder of the store's lock stopped inside its save, or of the
+// package's lock: no run waits for it without end. The driver is refused
+// at once by the package's lock, and waits a bounded time for the store's;
+// the uninstall waits for either in its window, which gives up.
+TEST_F(StoreUnread, AHolderStoppedAtALockKeepsNoRunWaitingWithoutEnd) {
+  struct Case {
+    const char* what;
+    bool storeLock;
+    int upgrade, install;
+  } cases[] = {
+      {"stopped holding the package's lock", false, iiPackageBusy, -1},
+      {"stopped holding the store's lock", true, kDriverJobBase + irRecordUnsaved, kDriverJobBase + irRecordUnsaved},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const pid_t holder = fork();
+    if (holder == 0) {
+      cCIAppFullConfig cfg;
+      cfg.openConfig((home_ + "/.zvk").c_str());
+      cPackageRunLock lock;
+      const int fd = open(store_.c_str(), O_RDWR);
+      struct flock range {};
+      range.l_type = F_WRLCK;
+      range.l_len = 4;
+      const bool held = c.storeLock ? fcntl(fd, F_OFD_SETLK, &range) == 0
+                                    : lock.take(&cfg, "probe", nullptr) == cPackageRunLock::rlHeld;
+      if (!held) _exit(1);
+      raise(SIGSTOP);
+      _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(holder, &status, WUNTRACED), holder);
+    ASSERT_TRUE(WIFSTOPPED(status));
+    const std::vector<std::string> bounded = {"timeout", "60"};
+    const sTold upgrade = drive("probe2", dir_.file("apps/probe"), bounded);
+    EXPECT_EQ(upgrade.code, c.upgrade) << upgrade.words;
+    if (c.storeLock) {
+      EXPECT_NE(upgrade.words.find(std::strerror(EWOULDBLOCK)), std::string::npos) << upgrade.words;
+    }
+    expectUntouched();
+    // Another package's run, which meets only the store's lock.
+    if (c.install >= 0) {
+      const sTold install = drive("newbie1", dir_.file("apps/newbie"), bounded);
+      EXPECT_EQ(install.code, c.install) << install.words;
+      EXPECT_FALSE(fs::exists(dir_.file("apps/newbie/a.txt")));
+    }
+    struct GivingUp : YesHost {
+      int asked = 0;
+      bool waitForOtherRun() override { return ++asked < 3; }
+    } host;
+    const sTold removal = uninstall(host);
+    EXPECT_EQ(removal.code, unCancelled);
+    expectUntouched();
+    kill(holder, SIGKILL);
+    waitpid(holder, nullptr, 0);
+  }
+}
+
+}  // namespace
