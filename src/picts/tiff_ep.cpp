@@ -359,25 +359,16 @@ bool cPictTIFF_EP::decodeRawUnit(cFileIOTarget* io, int compression, const sRawU
   const long long rowBytes = rawRowBytes(unit.width);
   sDecomress out;
   swapBuffers(out.data, myUnitOut);
-  bool done = false;
-  const unsigned long long runOn = myRunOnLeft;
-  for (long long bytes = firstRead(compression, count, rowBytes, unit.rows, unit.held), paid = 0;;
-       paid = bytes, bytes = std::min(count, 2 * bytes)) {
-    try {
-      if (myUnitIn.count != bytes) myUnitIn.set(bytes);
-    } catch (const std::bad_alloc&) {
-      break;
-    }
-    myRunOnLeft = runOn;
-    if (!readUnitBytes(io, unit.offset, bytes, paid, myUnitIn.ptr)) break;
-    out.rowBytes = static_cast<unsigned>(rowBytes);
-    out.rows = static_cast<unsigned>(unit.rows);
-    out.bitsPerSample = myBitsPerSample;
-    out.samplesPerPixel = 1;
-    out.bigEndian = myBigEndian;
-    done = decodeStripe(myUnitIn, compression, out);
-    if (done || bytes >= count) break;
-  }
+  out.rowBytes = static_cast<unsigned>(rowBytes);
+  out.rows = static_cast<unsigned>(unit.rows);
+  out.bitsPerSample = myBitsPerSample;
+  out.samplesPerPixel = 1;
+  out.bigEndian = myBigEndian;
+  // The plain compressions pull what they use; a raw one's unit is read whole.
+  const bool pulled = pullsInput(compression) && !isLosslessJpeg(compression);
+  bool done = openUnit(io, unit.offset, count, rowBytes * unit.rows, pulled) &&
+              decodeStripe(myWindow.bytes(), compression, out);
+  myWindow.close();
   done = done && decodeColors16bpp(static_cast<unsigned>(unit.y), out);
   swapBuffers(out.data, myUnitOut);
   return done;

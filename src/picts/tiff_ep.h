@@ -116,7 +116,6 @@ class cPictTIFF_EP : public cPictTIFF {
   long long rawUnitBytes(const sRawUnit& unit) const;
   bool decodeRawUnits(cFileIOTarget* io, int method);
   bool decodeRawUnit(cFileIOTarget* io, int compression, const sRawUnit& unit);
-  _typebuf<unsigned char> myUnitIn;
   _typebuf<unsigned char> myUnitOut;
   cFileIOTarget* myRawIO = nullptr;
   bool myReadingRaw = false;

@@ -1047,6 +1047,99 @@ TEST(TiffDecode, FaxRowsCutByEndOfLineMatchLibtiff) {
   }
 }
 
+enum class eCounts { exact, toTheEnd, grown, sharedToTheEnd };
+
+// The little-endian classic TIFF at `path` rebuilt with its units' data in
+// order and their byte counts as `counts` says: as they are, running on to
+// the end of all units' data, 100,000 past their data, or every unit at the
+// first one's data counted to the end. libtiff refuses units counted past
+// the file; ours are cut at the file's end, so none is counted there.
+Bytes recounted(const std::string& path, eCounts counts) {
+  const Bytes f = readFile(path);
+  auto u16 = [&](size_t at) { return uint32_t(f[at] | f[at + 1] << 8); };
+  auto u32 = [&](size_t at) { return u16(at) | u16(at + 2) << 16; };
+  static const uint32_t kTypeBytes[] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8};
+  Writer writer;
+  std::vector<Entry> ifd;
+  std::vector<uint64_t> offsets, sizes;
+  for (uint32_t i = 0, at = u32(4), n = u16(at); i < n; ++i) {
+    const size_t e = at + 2 + 12 * i;
+    Entry entry{uint16_t(u16(e)), uint16_t(u16(e + 2)), u32(e + 4), {}};
+    const size_t bytes = kTypeBytes[entry.type] * entry.count, from = bytes > 4 ? u32(e + 8) : e + 8;
+    entry.value.assign(f.begin() + long(from), f.begin() + long(from + bytes));
+    for (uint32_t v = 0; (entry.tag == 273 || entry.tag == 324 || entry.tag == 279 || entry.tag == 325) &&
+                         v < entry.count;
+         ++v)
+      ((entry.tag == 273 || entry.tag == 324) ? offsets : sizes)
+          .push_back(entry.type == 3 ? u16(from + 2 * v) : u32(from + 4 * v));
+    ifd.push_back(entry);
+  }
+  std::vector<uint64_t> at;
+  for (size_t i = 0; i < offsets.size(); ++i)
+    at.push_back(writer.addBlob(Bytes(f.begin() + long(offsets[i]), f.begin() + long(offsets[i] + sizes[i]))));
+  const uint64_t end = writer.headerSize() + writer.blobs.size();
+  for (size_t i = 0; i < at.size(); ++i) {
+    if (counts == eCounts::sharedToTheEnd) at[i] = at[0];
+    sizes[i] = counts == eCounts::exact ? sizes[i]
+               : counts == eCounts::grown ? std::min(sizes[i] + 100000, end - at[i])
+                                          : end - at[i];
+  }
+  for (Entry& e : ifd)
+    if (e.tag == 273 || e.tag == 324 || e.tag == 279 || e.tag == 325)
+      e = writer.longEntry(e.tag, (e.tag == 273 || e.tag == 324) ? at : sizes);
+  writer.ifds.push_back(ifd);
+  return writer.build();
+}
+
+// Units whose byte counts run on past their data, into the units after them
+// or as far as the file's end, or that share one unit's data, cost only what
+// their decoders use in every compression: they show as tiff2rgba shows them
+// (JPEG as the file with exact counts shows), however many units there are.
+TEST(TiffDecode, UnitsCountedPastTheirDataDecodeAsTiff2rgbaInEveryCompression) {
+  const std::string dir = scratchDir(), rgb = dir + "/counts_rgb.tif", noise = dir + "/counts_noise.tif",
+                    grey = dir + "/counts_grey.tif", page = dir + "/counts_page.tif",
+                    made = dir + "/counts_made.tif", path = dir + "/counts.tif";
+  ASSERT_TRUE(run({"convert", "-size", "512x512", "plasma:fractal", "-depth", "8", rgb}));
+  ASSERT_TRUE(run({"convert", "-size", "256x2048", "xc:gray", "+noise", "Random", "-depth", "8", noise}));
+  ASSERT_TRUE(run({"convert", "-size", "400x608", "plasma:fractal", "-colorspace", "gray", "-depth", "8", grey}));
+  Writer pageWriter;
+  pageWriter.ifds.push_back(pictureIfd(pageWriter, 1728, 2200, 1, 1, 0, bilevelRows(1728, 2200)));
+  writeFile(page, pageWriter.build());
+  const struct {
+    const char* name;
+    const std::string& source;
+    std::vector<std::string> options;
+    eCounts counts;
+  } cases[] = {
+      {"PackBits 16 x 16 tiles", rgb, {"-c", "packbits", "-t", "-w", "16", "-l", "16"}, eCounts::toTheEnd},
+      {"PackBits tiles at one tile", rgb, {"-c", "packbits", "-t", "-w", "16", "-l", "16"}, eCounts::sharedToTheEnd},
+      {"950 PackBits tiles grown", grey, {"-c", "packbits", "-t", "-w", "16", "-l", "16"}, eCounts::grown},
+      {"PackBits one-row strips", grey, {"-c", "packbits", "-r", "1"}, eCounts::toTheEnd},
+      {"JPEG 16 x 16 tiles", rgb, {"-c", "jpeg", "-t", "-w", "16", "-l", "16"}, eCounts::toTheEnd},
+      {"JPEG 16-row strips", noise, {"-c", "jpeg", "-r", "16"}, eCounts::toTheEnd},
+      {"G3 one-row strips", page, {"-c", "g3", "-r", "1"}, eCounts::toTheEnd},
+      {"G3 2-D one-row strips", page, {"-c", "g3:2d", "-r", "1"}, eCounts::toTheEnd},
+      {"G4 one-row strips", page, {"-c", "g4", "-r", "1"}, eCounts::toTheEnd},
+      {"G4 strips at one strip", page, {"-c", "g4", "-r", "1"}, eCounts::sharedToTheEnd},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(tiffcp(c.options, c.source, made));
+    writeFile(path, recounted(made, c.counts));
+    if (c.options[1] != "jpeg") {
+      EXPECT_EQ(mismatchesWithTiff2rgba(path), 0);
+      continue;
+    }
+    Bytes file = readFile(path), exact = recounted(made, eCounts::exact);
+    cBufWrapperIO io(file.data(), static_cast<long long>(file.size()), false),
+        exactIo(exact.data(), static_cast<long long>(exact.size()), false);
+    cPictTIFF ours, theirs;
+    ASSERT_TRUE(theirs.decode(&exactIo));
+    ASSERT_TRUE(ours.decode(&io));
+    EXPECT_TRUE(std::equal(ours.raw8Bpp(), ours.raw8Bpp() + ours.width() * ours.height(), theirs.raw8Bpp()));
+  }
+}
+
 TEST(TiffDecode, PageCountsAndSizesEqualTiffinfo) {
   std::string dir = scratchDir(), path = dir + "/pages.tif";
   ASSERT_TRUE(run({"convert", "-size", "5x3", "xc:red", "-size", "7x4", "xc:blue", "-size", "9x2", "xc:gray",
