@@ -132,7 +132,7 @@ class cBitReader {
   // At least 56 bits held afterwards; past the input the stream reads as
   // zeros, which `overran` reports once they are used.
   void refill() {
-    if (end - next < 8) ahead(next, 8);
+    if (end - next < 8 && !dry) pullAhead();
     if (end - next >= 8) {
       uint64_t word;
       std::memcpy(&word, next, 8);
@@ -179,17 +179,18 @@ class cBitReader {
   // Asks the input for `n` bytes from `at`, one of its bytes, which follows
   // them if they move; answers how many it holds from there.
   size_t ahead(const unsigned char*& at, size_t n) {
-    if (static_cast<size_t>(end - at) < n) {
+    if (static_cast<size_t>(end - at) < n && !dry) {
       const size_t atOffset = static_cast<size_t>(at - source.data),
                    nextOffset = static_cast<size_t>(next - source.data);
-      if (source.pull(atOffset + n)) {
-        next = source.data + nextOffset;
-        end = source.data + source.size;
-        at = source.data + atOffset;
-      }
+      dry = !source.pull(atOffset + n);
+      next = source.data + nextOffset;
+      end = source.data + source.size;
+      at = source.data + atOffset;
     }
     return static_cast<size_t>(end - at);
   }
+  // Out of the way of the refills that need no input.
+  [[gnu::noinline]] void pullAhead() { ahead(next, 8); }
   void restartAt(const unsigned char* at) {
     next = at;
     bits = 0;
@@ -204,6 +205,8 @@ class cBitReader {
   uint64_t bits = 0;
   int held = 0;
   int fake = 0;
+  // The input has given all it has: short streams are not asked again at every symbol.
+  bool dry = false;
 };
 
 // Reads the two code tables of a dynamic block.

@@ -12,10 +12,11 @@
 
 namespace {
 
-// A unit's first read: no more than its rows take stored as they are, and
-// at most this much, which a JPEG or fax unit rarely passes; a decoder
-// pulls the rest as it goes.
-constexpr long long kFirstRead = 64 << 10;
+// A unit's first read: what its rows take stored as they are, at least
+// enough for a stream's header and at most this much, which a JPEG or fax
+// unit rarely passes; its decoder pulls the rest as it goes.
+constexpr long long kFirstReadLeast = 16;
+constexpr long long kFirstReadMost = 64 << 10;
 
 // Deeper chains are refused: no genuine file pages this far, and a forged
 // one must not keep the walker busy.
@@ -474,8 +475,8 @@ bool cPictTIFF::openUnit(cFileIOTarget* io, unsigned long long offset, long long
   // Room for the rows stored as they are, and what PackBits or Deflate add
   // to data they cannot shrink, so such a unit is not copied as it grows. A
   // unit's rows are checked to come to less than 2^62 bytes before it is read.
-  return myWindow.open(io, offset, count, std::min(rowsBytes, kFirstRead), rowsBytes + rowsBytes / 64 + 4096,
-                       myReadLeft);
+  return myWindow.open(io, offset, count, std::clamp(rowsBytes, kFirstReadLeast, kFirstReadMost),
+                       rowsBytes + rowsBytes / 64 + 4096, myReadLeft);
 }
 
 bool cPictTIFF::pullsInput(int compression) { return expansionOf(compression) > 0 || isFax(compression); }
