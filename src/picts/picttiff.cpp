@@ -473,8 +473,8 @@ bool cPictTIFF::openUnit(cFileIOTarget* io, unsigned long long offset, long long
                          bool pulled) {
   if (!pulled) return myWindow.open(io, offset, count, count, count, myReadLeft);
   // Room for the rows stored as they are, and what PackBits or Deflate add
-  // to data they cannot shrink, so such a unit is not copied as it grows. A
-  // unit's rows are checked to come to less than 2^62 bytes before it is read.
+  // to data they cannot shrink, so such a unit is not copied as it grows.
+  // Rows of at most 2^32 bytes, at most 2^28 of them: no sum below wraps.
   return myWindow.open(io, offset, count, std::clamp(rowsBytes, kFirstReadLeast, kFirstReadMost),
                        rowsBytes + rowsBytes / 64 + 4096, myReadLeft);
 }

@@ -20,7 +20,9 @@ class cPullIO : public cFileIOTarget {
   // ahead past the stream's end.
   unsigned int read(void* buf, unsigned int count) override;
   bool set_fp(unsigned long long pos) override;
-  bool set_fp_end(unsigned long long offset) override { return offset <= myTotal && set_fp(myTotal - offset); }
+  bool set_fp_end(unsigned long long offset) override {
+    return offset <= myTotal && set_fp(myTotal - offset);
+  }
   bool set_eof(unsigned long long) override { return false; }
   void close() override {}
   bool valid() override { return true; }

@@ -184,13 +184,9 @@ bool cPictTIFF::decodeDeflate(cPullInput& in, long long limit, sDecomress& out, 
   return sound;
 }
 
-bool cPictTIFF::decompressFax3(cPullInput& in, sDecomress& out) {
-  return decompressFax(in, out, false);
-}
+bool cPictTIFF::decompressFax3(cPullInput& in, sDecomress& out) { return decompressFax(in, out, false); }
 
-bool cPictTIFF::decompressFax4(cPullInput& in, sDecomress& out) {
-  return decompressFax(in, out, true);
-}
+bool cPictTIFF::decompressFax4(cPullInput& in, sDecomress& out) { return decompressFax(in, out, true); }
 
 bool cPictTIFF::decompressFax(cPullInput& in, sDecomress& out, bool group4) {
   if (out.bitsPerSample != 1 || out.samplesPerPixel != 1) return false;
@@ -203,8 +199,8 @@ bool cPictTIFF::decompressFax(cPullInput& in, sDecomress& out, bool group4) {
   } catch (const std::bad_alloc&) {
     return false;
   }
-  sFax3DecodeCtx ctx{nullptr, 0, myFillOrder == 2, (myT4Options & 1) != 0, group4, myUnit.width, out.rows,
-                     columns};
+  sFax3DecodeCtx ctx{nullptr,      0,        myFillOrder == 2, (myT4Options & 1) != 0, group4,
+                     myUnit.width, out.rows, columns};
   return decodeFax(ctx, in, out.data.ptr);
 }
 

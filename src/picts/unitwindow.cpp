@@ -66,7 +66,8 @@ bool cUnitWindow::pull(size_t want) {
   const long long held = static_cast<long long>(size);
   if (!myIo || held >= myLimit || want <= size) return false;
   const long long step = std::max(held / 2, 16LL);
-  const long long target = std::min(myLimit, std::max(static_cast<long long>(std::min<size_t>(want, myLimit)), held + step));
+  const long long target =
+      std::min(myLimit, std::max(static_cast<long long>(std::min<size_t>(want, myLimit)), held + step));
   return readMore(target);
 }
 

@@ -715,6 +715,61 @@ TEST(TiffDecode, ADamagedDeflateStripIsDamageWhateverItsRowsPerStrip) {
   }
 }
 
+// A memory file that counts the bytes read from it.
+struct sCountingIO : cBufWrapperIO {
+  using cBufWrapperIO::cBufWrapperIO;
+  unsigned long long bytesRead = 0;
+  unsigned int read(void* buf, unsigned int count) override {
+    const unsigned int got = cBufWrapperIO::read(buf, count);
+    bytesRead += got <= count ? got : 0;
+    return got;
+  }
+};
+
+// zlib data of `data` in stored blocks of `block` bytes each.
+Bytes storedBlocks(const Bytes& data, size_t block) {
+  Bytes z = {0x78, 0x01};
+  for (size_t at = 0; at < data.size(); at += block) {
+    const size_t n = std::min(block, data.size() - at);
+    const uint8_t head[] = {uint8_t(at + n == data.size()), uint8_t(n), uint8_t(n >> 8), uint8_t(~n),
+                            uint8_t(~n >> 8)};
+    z.insert(z.end(), head, head + 5);
+    z.insert(z.end(), data.begin() + long(at), data.begin() + long(at + n));
+  }
+  const uLong check = adler32(adler32(0, nullptr, 0), data.data(), uInt(data.size()));
+  for (int shift = 24; shift >= 0; shift -= 8) z.push_back(uint8_t(check >> shift));
+  return z;
+}
+
+// A Deflate strip longer than its pixels, as stored blocks make one, is read
+// once and shows as tiff2rgba shows it: zlib's own blocks of some 16 KiB on
+// noise, and blocks of a byte each, the most a stream can cost.
+TEST(TiffDecode, DeflateStripsLongerThanTheirPixelsAreReadOnce) {
+  Bytes noise(size_t(1024) * 1024);
+  uint32_t seed = 7;
+  for (uint8_t& b : noise) b = uint8_t((seed = seed * 1103515245 + 12345) >> 16);
+  const Bytes first(noise.begin(), noise.begin() + 4096);
+  const struct {
+    const char* name;
+    uint32_t w, h;
+    Bytes stream;
+  } cases[] = {{"zlib's stored blocks", 1024, 1024, zlibOf(noise)},
+               {"blocks of a byte", 64, 64, storedBlocks(first, 1)}};
+  const std::string path = scratchDir() + "/read_once.tif";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Writer writer;
+    const uint64_t at = writer.addBlob(c.stream);
+    Bytes file = greyUnitsFile(writer, c.w, c.h, 8, false, c.w, c.h, {at}, {c.stream.size()});
+    sCountingIO io(file.data(), static_cast<long long>(file.size()), false);
+    cPictTIFF pict;
+    EXPECT_TRUE(pict.decode(&io));
+    EXPECT_LE(io.bytesRead, file.size());
+    writeFile(path, file);
+    EXPECT_EQ(mismatchesWithTiff2rgba(path), 0);
+  }
+}
+
 // PackBits of `data` in literals of 128 bytes, a unit packed as one run of
 // bytes regardless of its rows, as some writers pack it.
 Bytes packBitsOf(const Bytes& data) {
@@ -1067,8 +1122,8 @@ Bytes recounted(const std::string& path, eCounts counts) {
     Entry entry{uint16_t(u16(e)), uint16_t(u16(e + 2)), u32(e + 4), {}};
     const size_t bytes = kTypeBytes[entry.type] * entry.count, from = bytes > 4 ? u32(e + 8) : e + 8;
     entry.value.assign(f.begin() + long(from), f.begin() + long(from + bytes));
-    for (uint32_t v = 0; (entry.tag == 273 || entry.tag == 324 || entry.tag == 279 || entry.tag == 325) &&
-                         v < entry.count;
+    for (uint32_t v = 0;
+         (entry.tag == 273 || entry.tag == 324 || entry.tag == 279 || entry.tag == 325) && v < entry.count;
          ++v)
       ((entry.tag == 273 || entry.tag == 324) ? offsets : sizes)
           .push_back(entry.type == 3 ? u16(from + 2 * v) : u32(from + 4 * v));
@@ -1076,11 +1131,12 @@ Bytes recounted(const std::string& path, eCounts counts) {
   }
   std::vector<uint64_t> at;
   for (size_t i = 0; i < offsets.size(); ++i)
-    at.push_back(writer.addBlob(Bytes(f.begin() + long(offsets[i]), f.begin() + long(offsets[i] + sizes[i]))));
+    at.push_back(
+        writer.addBlob(Bytes(f.begin() + long(offsets[i]), f.begin() + long(offsets[i] + sizes[i]))));
   const uint64_t end = writer.headerSize() + writer.blobs.size();
   for (size_t i = 0; i < at.size(); ++i) {
     if (counts == eCounts::sharedToTheEnd) at[i] = at[0];
-    sizes[i] = counts == eCounts::exact ? sizes[i]
+    sizes[i] = counts == eCounts::exact   ? sizes[i]
                : counts == eCounts::grown ? std::min(sizes[i] + 100000, end - at[i])
                                           : end - at[i];
   }
@@ -1101,7 +1157,8 @@ TEST(TiffDecode, UnitsCountedPastTheirDataDecodeAsTiff2rgbaInEveryCompression) {
                     made = dir + "/counts_made.tif", path = dir + "/counts.tif";
   ASSERT_TRUE(run({"convert", "-size", "512x512", "plasma:fractal", "-depth", "8", rgb}));
   ASSERT_TRUE(run({"convert", "-size", "256x4096", "xc:gray", "+noise", "Random", "-depth", "8", noise}));
-  ASSERT_TRUE(run({"convert", "-size", "400x608", "plasma:fractal", "-colorspace", "gray", "-depth", "8", grey}));
+  ASSERT_TRUE(
+      run({"convert", "-size", "400x608", "plasma:fractal", "-colorspace", "gray", "-depth", "8", grey}));
   Writer pageWriter;
   pageWriter.ifds.push_back(pictureIfd(pageWriter, 1728, 2200, 1, 1, 0, bilevelRows(1728, 2200)));
   writeFile(page, pageWriter.build());
@@ -1112,7 +1169,10 @@ TEST(TiffDecode, UnitsCountedPastTheirDataDecodeAsTiff2rgbaInEveryCompression) {
     eCounts counts;
   } cases[] = {
       {"PackBits 16 x 16 tiles", rgb, {"-c", "packbits", "-t", "-w", "16", "-l", "16"}, eCounts::toTheEnd},
-      {"PackBits tiles at one tile", rgb, {"-c", "packbits", "-t", "-w", "16", "-l", "16"}, eCounts::sharedToTheEnd},
+      {"PackBits tiles at one tile",
+       rgb,
+       {"-c", "packbits", "-t", "-w", "16", "-l", "16"},
+       eCounts::sharedToTheEnd},
       {"950 PackBits tiles grown", grey, {"-c", "packbits", "-t", "-w", "16", "-l", "16"}, eCounts::grown},
       {"PackBits one-row strips", grey, {"-c", "packbits", "-r", "1"}, eCounts::toTheEnd},
       {"JPEG 16 x 16 tiles", rgb, {"-c", "jpeg", "-t", "-w", "16", "-l", "16"}, eCounts::toTheEnd},
