@@ -125,6 +125,18 @@ bool buildTable(const uint8_t* lengths, int count, uint32_t (*entryOf)(int), int
   return true;
 }
 
+// The input after asking it for `want` bytes in all. Kept out of line and
+// away from the reader, whose state then stays in registers.
+struct sPulled {
+  const unsigned char* data;
+  size_t size;
+  bool more;
+};
+[[gnu::noinline]] sPulled pullFrom(cPullInput& in, size_t want) {
+  const bool more = in.pull(want);
+  return {in.data, in.size, more};
+}
+
 class cBitReader {
  public:
   cBitReader(cPullInput& in, size_t from) : source(in), next(in.data + from), end(in.data + in.size) {}
@@ -132,7 +144,10 @@ class cBitReader {
   // At least 56 bits held afterwards; past the input the stream reads as
   // zeros, which `overran` reports once they are used.
   void refill() {
-    if (end - next < 8 && !dry) pullAhead();
+    if (end - next < 8 && !dry) [[unlikely]] {
+      const unsigned char* at = next;
+      ahead(at, 8);
+    }
     if (end - next >= 8) {
       uint64_t word;
       std::memcpy(&word, next, 8);
@@ -180,17 +195,16 @@ class cBitReader {
   // them if they move; answers how many it holds from there.
   size_t ahead(const unsigned char*& at, size_t n) {
     if (static_cast<size_t>(end - at) < n && !dry) {
-      const size_t atOffset = static_cast<size_t>(at - source.data),
-                   nextOffset = static_cast<size_t>(next - source.data);
-      dry = !source.pull(atOffset + n);
-      next = source.data + nextOffset;
-      end = source.data + source.size;
-      at = source.data + atOffset;
+      const unsigned char* base = source.data;
+      const size_t atOffset = static_cast<size_t>(at - base), nextOffset = static_cast<size_t>(next - base);
+      const sPulled pulled = pullFrom(source, atOffset + n);
+      dry = !pulled.more;
+      next = pulled.data + nextOffset;
+      end = pulled.data + pulled.size;
+      at = pulled.data + atOffset;
     }
     return static_cast<size_t>(end - at);
   }
-  // Out of the way of the refills that need no input.
-  [[gnu::noinline]] void pullAhead() { ahead(next, 8); }
   void restartAt(const unsigned char* at) {
     next = at;
     bits = 0;
