@@ -21,4 +21,6 @@ class cPullInput {
 
   const unsigned char* data;
   size_t size;
+  // Whether `data` holds all there is: pulling would add nothing.
+  bool complete = true;
 };

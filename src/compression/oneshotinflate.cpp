@@ -139,7 +139,8 @@ struct sPulled {
 
 class cBitReader {
  public:
-  cBitReader(cPullInput& in, size_t from) : source(in), next(in.data + from), end(in.data + in.size) {}
+  cBitReader(cPullInput& in, size_t from)
+      : source(in), next(in.data + from), end(in.data + in.size), dry(in.complete) {}
 
   // At least 56 bits held afterwards; past the input the stream reads as
   // zeros, which `overran` reports once they are used.
@@ -198,7 +199,7 @@ class cBitReader {
       const unsigned char* base = source.data;
       const size_t atOffset = static_cast<size_t>(at - base), nextOffset = static_cast<size_t>(next - base);
       const sPulled pulled = pullFrom(source, atOffset + n);
-      dry = !pulled.more;
+      dry = !pulled.more || source.complete;
       next = pulled.data + nextOffset;
       end = pulled.data + pulled.size;
       at = pulled.data + atOffset;

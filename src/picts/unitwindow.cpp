@@ -16,6 +16,7 @@ bool cUnitWindow::open(cFileIOTarget* io, unsigned long long offset, long long l
   myBytes.count = 0;
   size = 0;
   data = myBytes.ptr;
+  complete = myLimit == 0;
   const long long start = std::min(std::max(first, 0LL), myLimit);
   if (!reserve(std::max(start, std::min(room, myLimit)))) return false;
   return !start || readMore(start);
@@ -59,6 +60,7 @@ bool cUnitWindow::readMore(long long target) {
   myBytes.count = target;
   data = myBytes.ptr;
   size = static_cast<size_t>(target);
+  complete = target >= myLimit;
   return true;
 }
 
