@@ -3,8 +3,10 @@
 # picture saved by libtiff's tiffcp uncompressed, LZW and Deflate with the
 # predictor, PackBits, tiled Deflate (in 256 x 256 tiles, and in 93,750 tiles of 16 x 16, where
 # whatever a tile costs beside its pixels shows), and its bilevel form in G4;
-# and a 1 x 300,000 picture in one-row Deflate strips of 9 bytes each,
-# where whatever a strip costs beside its pixels shows.
+# a 1 x 300,000 picture in one-row Deflate strips of 9 bytes each, where
+# whatever a strip costs beside its pixels shows; and a 4000 x 4000 RGB noise
+# picture in one Deflate strip, which stored blocks make longer than its
+# pixels.
 # Usage: tiff_bench_pictures.sh DIR
 set -euo pipefail
 dir=$1
@@ -19,6 +21,8 @@ tiffcp -c zip:2 -t -w 256 -l 256 source.tif photo_zip_tiled.tif
 tiffcp -c zip:2 -t -w 16 -l 16 source.tif photo_zip_tiles16.tif
 convert source.tif -colorspace gray -threshold 50% -monochrome -depth 1 -compress none bilevel.tif
 tiffcp -c g4 bilevel.tif photo_bilevel_g4.tif
+convert -size 4000x4000 -seed 7 xc: +noise Random -depth 8 -compress none noise.tif
+tiffcp -c zip -r 4000 noise.tif noise_zip_strip.tif
 # libtiff may write a one-byte strip as a stored block; zlib writes it with
 # the fixed codes, the stream whose set-up per strip is the cost to show.
 python3 - <<'PY'
@@ -43,4 +47,4 @@ with open("column_zip_strips.tif", "wb") as f:
     f.write(struct.pack("<I", 0) + b"".join(strips))
     f.write(struct.pack("<%dI" % rows, *offsets) + struct.pack("<%dI" % rows, *map(len, strips)))
 PY
-rm source.tif bilevel.tif
+rm source.tif bilevel.tif noise.tif

@@ -21,8 +21,8 @@ const int kMaxWidth = 12;
 // codes count: a code whose bits run past the input is not read.
 class cCodeReader {
  public:
-  cCodeReader(const unsigned char* in, unsigned long long size, bool msbFirst)
-      : in(in), size(size), msbFirst(msbFirst) {}
+  cCodeReader(cPullInput& source, bool msbFirst)
+      : source(source), in(source.data), size(source.size), msbFirst(msbFirst) {}
 
   bool next(int width, unsigned int& code) {
     if (held < width) {
@@ -41,6 +41,7 @@ class cCodeReader {
   }
 
  private:
+  cPullInput& source;
   const unsigned char* in;
   unsigned long long size;
   unsigned long long pos = 0;
@@ -49,6 +50,10 @@ class cCodeReader {
   bool msbFirst;
 
   void refill() {
+    if (size - pos < 8 && source.pull(static_cast<size_t>(pos + 8))) {
+      in = source.data;
+      size = source.size;
+    }
     if (msbFirst && size - pos >= 8) {
       // Whole bytes of one big-endian word; the bits above those held are
       // masked off when a code is taken.
@@ -138,9 +143,15 @@ unsigned long long cLZWDecompress::limit() const {
 
 bool cLZWDecompress::decompress(const _typebuf<unsigned char>& in, _typebuf<unsigned char>& out) {
   if (!in.ptr || in.count <= 0) return false;
-  cCodeReader codes(in.ptr, static_cast<unsigned long long>(in.count), msbFirst);
-  cOutput output(limit(), static_cast<unsigned long long>(in.count));
-  if (out.ptr != in.ptr) output.adopt(out);
+  cPullInput whole(in.ptr, static_cast<size_t>(in.count));
+  return decompress(whole, out);
+}
+
+bool cLZWDecompress::decompress(cPullInput& in, _typebuf<unsigned char>& out) {
+  if ((in.size == 0 && !in.pull(1)) || !in.data) return false;
+  cCodeReader codes(in, msbFirst);
+  cOutput output(limit(), static_cast<unsigned long long>(in.size));
+  if (out.ptr != in.data) output.adopt(out);
 
   // Decoding ends with true at an end code, a missing string after a clear
   // code, the end of the input, or the output limit; it fails at a code

@@ -4,6 +4,7 @@
 
 #include <array>
 
+#include "base/pullinput.h"
 #include "compression/decompress.h"
 
 class cLZWDecompress : public cDecompress {
@@ -21,6 +22,8 @@ class cLZWDecompress : public cDecompress {
   // has ended. Input that runs out before an end code ends decoding with true;
   // a code that cannot be decoded fails with the bytes before it in `out`.
   bool decompress(const _typebuf<unsigned char>& in, _typebuf<unsigned char>& out) override;
+  // The same over input pulled as codes are read; `out` must not be the input.
+  bool decompress(cPullInput& in, _typebuf<unsigned char>& out);
 
   // Decoding ends, with true, once this many bytes are out (0: no limit of
   // the caller's). Pictures know their size; hostile codes can ask for any.

@@ -125,13 +125,30 @@ bool buildTable(const uint8_t* lengths, int count, uint32_t (*entryOf)(int), int
   return true;
 }
 
+// The input after asking it for `want` bytes in all. Kept out of line and
+// away from the reader, whose state then stays in registers.
+struct sPulled {
+  const unsigned char* data;
+  size_t size;
+  bool more;
+};
+[[gnu::noinline]] sPulled pullFrom(cPullInput& in, size_t want) {
+  const bool more = in.pull(want);
+  return {in.data, in.size, more};
+}
+
 class cBitReader {
  public:
-  cBitReader(const unsigned char* in, size_t inLen) : next(in), end(in + inLen) {}
+  cBitReader(cPullInput& in, size_t from)
+      : source(in), next(in.data + from), end(in.data + in.size), dry(in.complete) {}
 
   // At least 56 bits held afterwards; past the input the stream reads as
   // zeros, which `overran` reports once they are used.
   void refill() {
+    if (end - next < 8 && !dry) [[unlikely]] {
+      const unsigned char* at = next;
+      ahead(at, 8);
+    }
     if (end - next >= 8) {
       uint64_t word;
       std::memcpy(&word, next, 8);
@@ -175,6 +192,20 @@ class cBitReader {
     available = static_cast<size_t>(end - at);
     return true;
   }
+  // Asks the input for `n` bytes from `at`, one of its bytes, which follows
+  // them if they move; answers how many it holds from there.
+  size_t ahead(const unsigned char*& at, size_t n) {
+    if (static_cast<size_t>(end - at) < n && !dry) {
+      const unsigned char* base = source.data;
+      const size_t atOffset = static_cast<size_t>(at - base), nextOffset = static_cast<size_t>(next - base);
+      const sPulled pulled = pullFrom(source, atOffset + n);
+      dry = !pulled.more || source.complete;
+      next = pulled.data + nextOffset;
+      end = pulled.data + pulled.size;
+      at = pulled.data + atOffset;
+    }
+    return static_cast<size_t>(end - at);
+  }
   void restartAt(const unsigned char* at) {
     next = at;
     bits = 0;
@@ -183,11 +214,14 @@ class cBitReader {
   }
 
  private:
+  cPullInput& source;
   const unsigned char* next;
   const unsigned char* end;
   uint64_t bits = 0;
   int held = 0;
   int fake = 0;
+  // The input has given all it has: short streams are not asked again at every symbol.
+  bool dry = false;
 };
 
 // Reads the two code tables of a dynamic block.
@@ -309,19 +343,24 @@ inline void copyMatch(unsigned char* to, const unsigned char* from, size_t dista
 
 sInflated inflateOneShot(const unsigned char* in, size_t inLen, unsigned char* out, size_t outLen,
                          bool zlibHeader) {
+  cPullInput whole(in, inLen);
+  return inflateOneShot(whole, out, outLen, zlibHeader);
+}
+
+sInflated inflateOneShot(cPullInput& in, unsigned char* out, size_t outLen, bool zlibHeader) {
   unsigned char* const start = out;
   unsigned char* const outEnd = out + outLen;
   auto result = [&](eInflateEnd end) { return sInflated{end, static_cast<size_t>(out - start)}; };
   if (zlibHeader) {
-    if (inLen < 2) return result(eInflateEnd::truncated);
+    if (in.size < 2 && !in.pull(2)) return result(eInflateEnd::truncated);
+    if (in.size < 2) return result(eInflateEnd::truncated);
     // Deflate with a window of at most 32 KiB, a header that checks, no
     // preset dictionary.
-    if ((in[0] & 15) != 8 || (in[0] >> 4) > 7 || (in[0] << 8 | in[1]) % 31 != 0 || (in[1] & 32))
+    const unsigned char* head = in.data;
+    if ((head[0] & 15) != 8 || (head[0] >> 4) > 7 || (head[0] << 8 | head[1]) % 31 != 0 || (head[1] & 32))
       return result(eInflateEnd::damaged);
-    in += 2;
-    inLen -= 2;
   }
-  cBitReader bits(in, inLen);
+  cBitReader bits(in, zlibHeader ? 2 : 0);
   uint32_t dynamicLit[kLitTableSize];
   uint32_t dynamicDist[kDistTableSize];
   const uint32_t* litTable = dynamicLit;
@@ -334,12 +373,15 @@ sInflated inflateOneShot(const unsigned char* in, size_t inLen, unsigned char* o
     if (type == 0) {
       const unsigned char* at;
       size_t available;
-      if (!bits.alignedBytes(at, available) || available < 4) return result(eInflateEnd::truncated);
+      if (!bits.alignedBytes(at, available)) return result(eInflateEnd::truncated);
+      available = bits.ahead(at, 4);
+      if (available < 4) return result(eInflateEnd::truncated);
       size_t length = static_cast<size_t>(at[0] | at[1] << 8);
       if ((length ^ static_cast<size_t>(at[2] | at[3] << 8)) != 0xFFFF) return result(eInflateEnd::damaged);
-      at += 4;
-      available -= 4;
       size_t room = static_cast<size_t>(outEnd - out);
+      // Only the bytes the buffer takes are asked for.
+      available = bits.ahead(at, 4 + (length < room ? length : room)) - 4;
+      at += 4;
       size_t n = length < available ? length : available;
       if (n > room) n = room;
       std::memcpy(out, at, n);
@@ -413,7 +455,7 @@ sInflated inflateOneShot(const unsigned char* in, size_t inLen, unsigned char* o
   if (zlibHeader) {
     const unsigned char* check;
     size_t left;
-    if (!bits.alignedBytes(check, left) || left < 4) return result(eInflateEnd::badChecksum);
+    if (!bits.alignedBytes(check, left) || bits.ahead(check, 4) < 4) return result(eInflateEnd::badChecksum);
     const unsigned want = static_cast<unsigned>(check[0]) << 24 | check[1] << 16 | check[2] << 8 | check[3];
     if (adlerChecksum(start, static_cast<size_t>(out - start)) != want)
       return result(eInflateEnd::badChecksum);

@@ -6,6 +6,8 @@
 
 #include <cstddef>
 
+#include "base/pullinput.h"
+
 enum class eInflateEnd {
   finished,     // the last block ended
   outputFull,   // the buffer filled before the stream ended
@@ -23,3 +25,6 @@ struct sInflated {
 // the Adler-32 of the output after the last block.
 sInflated inflateOneShot(const unsigned char* in, size_t inLen, unsigned char* out, size_t outLen,
                          bool zlibHeader);
+// The same over input pulled as the stream needs it: no byte past the last
+// one used (the checksum's, or the last the buffer takes) is asked for.
+sInflated inflateOneShot(cPullInput& in, unsigned char* out, size_t outLen, bool zlibHeader);

@@ -43,17 +43,23 @@ eInflated inflateSteps(z_stream& stream, const unsigned char* in, unsigned long 
 }  // namespace
 
 sZlibEnd zlibStreamEnd(const unsigned char* in, unsigned long long len, unsigned long long most) {
+  cPullInput whole(in, static_cast<size_t>(len));
+  return zlibStreamEnd(whole, most);
+}
+
+sZlibEnd zlibStreamEnd(cPullInput& in, unsigned long long most) {
   z_stream stream;
   if (!startInflate(stream)) return {eZlibEnd::broken, 0};
   unsigned char drop[16384];
-  stream.next_in = const_cast<Bytef*>(in);
+  size_t used = 0;
   unsigned long long made = 0;
   int rc = Z_OK;
   while (rc == Z_OK && made <= most) {
     if (stream.avail_in == 0) {
-      if (len == 0) break;
-      stream.avail_in = zlibCount(len);
-      len -= stream.avail_in;
+      if (used == in.size && !in.pull(used + 1)) break;
+      stream.next_in = const_cast<Bytef*>(in.data + used);
+      stream.avail_in = zlibCount(in.size - used);
+      used += stream.avail_in;
     }
     stream.next_out = drop;
     // One byte past `most` is room enough to tell a stream that runs on.

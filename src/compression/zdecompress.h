@@ -4,6 +4,7 @@
 
 #include <zlib.h>
 
+#include "base/pullinput.h"
 #include "compression/decompress.h"
 
 enum class eZlibEnd {
@@ -20,6 +21,8 @@ struct sZlibEnd {
 // Inflates a zlib stream of `len` bytes, its output dropped, as far as
 // making `most` bytes.
 sZlibEnd zlibStreamEnd(const unsigned char* in, unsigned long long len, unsigned long long most);
+// The same over input pulled as inflating goes.
+sZlibEnd zlibStreamEnd(cPullInput& in, unsigned long long most);
 
 class cZDecompress : public cDecompress {
  public:

@@ -1,7 +1,7 @@
 // How many of the bytes still to come are entropy-coded data. The stream is
-// read ahead to its end and put back; only what lies inside scans counts,
-// so that no segment, restart marker or fill byte can vouch for pixels that
-// no scan could fill.
+// read ahead to its end of image and put back; only what lies inside scans
+// counts, so that no segment, restart marker or fill byte can vouch for
+// pixels that no scan could fill.
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -52,12 +52,6 @@ class cAhead {
     return done;
   }
 
-  // Reads the rest of the stream; answers how much was read from it in all.
-  unsigned long long drain() {
-    while (refill()) myAt = myEnd;
-    return myRead;
-  }
-
   bool failed() const { return myFailed; }
 
  private:
@@ -68,7 +62,6 @@ class cAhead {
     const unsigned int got = myIo->read(myBlock.ptr, asked);
     myFailed = got > asked;
     if (myFailed) return false;
-    myRead += got;
     myAt = myBlock.ptr;
     myEnd = myBlock.ptr + got;
     return got != 0;
@@ -78,7 +71,6 @@ class cAhead {
   const unsigned char* myEnd;
   cFileIOTarget* myIo;
   _typebuf<unsigned char>& myBlock;
-  unsigned long long myRead = 0;
   bool myFailed = false;
 };
 
@@ -133,9 +125,9 @@ bool cJPEGParser::codedBytesAhead(unsigned long long& coded) {
     if (passed < body) break;
     inScan = m == 0xDA;
   }
-  // Put back where the parser's next read expects it.
-  const unsigned long long read = in.drain();
-  if (in.failed() || !io->set_fp_end(read)) return false;
+  // Put back where the parser's next read expects it; what follows the
+  // end of the image is not read, as a stream inside a longer one has none.
+  if (in.failed() || !io->set_fp(at)) return false;
   coded = count;
   return true;
 }

@@ -12,6 +12,12 @@
 
 namespace {
 
+// A unit's first read: what its rows take stored as they are, at least
+// enough for a stream's header and at most this much, which a JPEG or fax
+// unit rarely passes; its decoder pulls the rest as it goes.
+constexpr long long kFirstReadLeast = 16;
+constexpr long long kFirstReadMost = 64 << 10;
+
 // Deeper chains are refused: no genuine file pages this far, and a forged
 // one must not keep the walker busy.
 constexpr int kMaxPages = 65536;
@@ -468,41 +474,17 @@ void cPictTIFF::startUnits(const sUnitWork& work) {
   myRunOnLeft = work.slack();
 }
 
-long long cPictTIFF::firstRead(int compression, long long count, long long rowBytes, long long rows,
-                               long long held) {
-  const bool deflate = compression == 8 || compression == 32946;
-  const unsigned long long makes =
-      saturatedSum(0, static_cast<unsigned long long>(rowBytes),
-                   static_cast<unsigned long long>(deflate ? std::max(rows, held) : rows));
-  unsigned long long most;
-  switch (compression) {
-    case 1:
-      most = makes;
-      break;
-    // Stored blocks add 5 bytes to each 64 KiB, the header and checksum 6.
-    case 8:
-    case 32946:
-      most = saturatedSum(makes / 8192 + 64, makes, 1);
-      break;
-    // A code is at most 12 bits and makes a byte at least; writers clear
-    // the table once in some 3,800 codes.
-    case 5:
-      most = saturatedSum(makes / 1024 + 64, makes, 3) / 2;
-      break;
-    default:
-      most = ~0ULL;
-  }
-  return most < static_cast<unsigned long long>(count) ? static_cast<long long>(most) : count;
+bool cPictTIFF::openUnit(cFileIOTarget* io, unsigned long long offset, long long count, long long rowsBytes,
+                         bool pulled) {
+  if (!pulled) return myWindow.open(io, offset, count, count, count, myReadLeft);
+  // Room for the rows stored as they are, and what PackBits or Deflate add
+  // to data they cannot shrink, so such a unit is not copied as it grows.
+  // Rows of at most 2^32 bytes, at most 2^28 of them: no sum below wraps.
+  return myWindow.open(io, offset, count, std::clamp(rowsBytes, kFirstReadLeast, kFirstReadMost),
+                       rowsBytes + rowsBytes / 64 + 4096, myReadLeft);
 }
 
-bool cPictTIFF::readUnitBytes(cFileIOTarget* io, unsigned long long offset, long long bytes,
-                              long long paid, unsigned char* to) {
-  const unsigned long long n = static_cast<unsigned long long>(bytes - std::min(bytes, paid));
-  if (n > myReadLeft) return false;
-  myReadLeft -= n;
-  return !bytes ||
-         (io->set_fp(static_cast<long long>(offset)) && io->readf(to, static_cast<unsigned int>(bytes)));
-}
+bool cPictTIFF::pullsInput(int compression) { return expansionOf(compression) > 0 || isFax(compression); }
 
 // RowsPerStrip, or a plane's rows shared evenly among its strips.
 long long cPictTIFF::stripRows(long long h, long long perPlane) const {
@@ -570,24 +552,6 @@ bool cPictTIFF::processTiles(cFileIOTarget* io, int compression) {
   return onAfterDecodeTiles();
 }
 
-bool cPictTIFF::readInput(cFileIOTarget* io, unsigned long long offset, long long bytes, long long paid) {
-  try {
-    // Compressed strips differ in size, so their buffer only grows: the
-    // count says how much of it this strip fills (the allocation is freed
-    // without its size). A decoder that replaced the buffer gets a new one.
-    if (bytes > myInputCapacity || myInput.ptr != myInputAllocation) {
-      myInputAllocation = nullptr;
-      myInput.set(bytes);
-      myInputAllocation = myInput.ptr;
-      myInputCapacity = myInput.count;
-    }
-    myInput.count = bytes;
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
-  return readUnitBytes(io, offset, bytes, paid, myInput.ptr);
-}
-
 bool cPictTIFF::decodeUnit(cFileIOTarget* io, int compression, const sUnit& unit) {
   const long long count = unitBytes(unit);
   if (count < 0) return false;
@@ -595,34 +559,28 @@ bool cPictTIFF::decodeUnit(cFileIOTarget* io, int compression, const sUnit& unit
   sDecomress& out = myUnitData;
   myUnit = unit;
   myUnitHeld = unit.held;
-  bool decoded = false;
-  const unsigned long long runOn = myRunOnLeft;
-  for (long long bytes = firstRead(compression, count, rowBytes, unit.rows, unit.held), paid = 0;;
-       paid = bytes, bytes = std::min(count, 2 * bytes)) {
-    // Each try sees the stream's whole budget: its verdict is the one
-    // reading the unit whole would give, however its first read was sized.
-    myRunOnLeft = runOn;
-    if (!readInput(io, unit.offset, bytes, paid)) break;
-    out.rowBytes = static_cast<unsigned int>(rowBytes);
-    out.bitsPerSample = myBitsPerSample;
-    out.samplesPerPixel = static_cast<unsigned int>(samples);
-    out.rows = static_cast<unsigned int>(unit.rows);
-    out.planarConfig = myPlanarConfig;
-    out.photometric = myPhotometric;
-    out.sampleFormat = mySampleFormat;
-    out.bigEndian = myBigEndian;
-    // A compression may answer in a format of its own (JPEG's RGB rows, fax
-    // rows cut to the columns shown); the columns shown must be there.
-    decoded = decodeStripe(myInput, compression, out);
-    const long long outRow =
-        ceilDiv(static_cast<long long>(out.bitsPerSample) * out.samplesPerPixel * unitColumns(), 8);
-    decoded = decoded && out.rowBytes >= outRow && out.rows >= unit.rows &&
-              out.data.count >= static_cast<long long>(out.rowBytes) * unit.rows;
-    if (decoded || bytes >= count) break;
-    if (out.data.ptr == myInputAllocation) swapBuffers(myInput, out.data);
-  }
+  out.rowBytes = static_cast<unsigned int>(rowBytes);
+  out.bitsPerSample = myBitsPerSample;
+  out.samplesPerPixel = static_cast<unsigned int>(samples);
+  out.rows = static_cast<unsigned int>(unit.rows);
+  out.planarConfig = myPlanarConfig;
+  out.photometric = myPhotometric;
+  out.sampleFormat = mySampleFormat;
+  out.bigEndian = myBigEndian;
+  // A compression may answer in a format of its own (JPEG's RGB rows, fax
+  // rows cut to the columns shown); the columns shown must be there.
+  bool decoded = openUnit(io, unit.offset, count, rowBytes * unit.rows, true) &&
+                 decodeStripe(myWindow.bytes(), compression, out);
+  myWindow.close();
   myUnitHeld = 0;
-  if (!decoded) return false;
+  const long long outRow =
+      ceilDiv(static_cast<long long>(out.bitsPerSample) * out.samplesPerPixel * unitColumns(), 8);
+  decoded = decoded && out.rowBytes >= outRow && out.rows >= unit.rows &&
+            out.data.count >= static_cast<long long>(out.rowBytes) * unit.rows;
+  if (!decoded) {
+    myWindow.takeBack(out.data);
+    return false;
+  }
   // Predictor 2 is the byte compressions' alone: fax rows carry no differences.
   myPredicted = myPredictor == 2 && !isJpeg(compression) && !isFax(compression);
   const unsigned int row = static_cast<unsigned int>(unit.y);
@@ -636,6 +594,6 @@ bool cPictTIFF::decodeUnit(cFileIOTarget* io, int compression, const sUnit& unit
   else
     placed = decodeColorsMargePlane8bpp(row, static_cast<unsigned int>(unit.plane), out);
   // Uncompressed strips pass the input buffer on; it comes back for the next.
-  if (out.data.ptr == myInputAllocation) swapBuffers(myInput, out.data);
+  myWindow.takeBack(out.data);
   return placed;
 }

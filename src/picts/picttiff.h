@@ -10,6 +10,7 @@
 
 #include "picts/exif.h"
 #include "picts/pictbase.h"
+#include "picts/unitwindow.h"
 
 // Buffers change hands without a copy.
 template <typename T>
@@ -69,8 +70,8 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   virtual bool decodeStripe(_typebuf<unsigned char>& in, int compression, sDecomress& out);
   // Decodes at most `limit` bytes of a unit holding `held` (`limit` or more):
   // a run past `held` is damage, one past `limit` only is cut there.
-  static bool makePackBitsDecompressing(const _typebuf<unsigned char>& in, _typebuf<unsigned char>& out,
-                                        long long limit, long long held);
+  static bool makePackBitsDecompressing(cPullInput& in, _typebuf<unsigned char>& out, long long limit,
+                                        long long held);
   // Predictor 2 over complete rows; depths of 64 bits or fewer.
   static void makeHorzUndifferencing(unsigned char* data, long long size, int width, int samplesPerPixel,
                                      int bits, bool bigEndian);
@@ -91,8 +92,8 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   // fax is black whatever the photometric: writers code a row's bits as they
   // stand, so the colour stage reads them by the photometric as it reads
   // uncompressed rows, and a BlackIsZero page shows as its writer meant.
-  virtual bool decompressFax3(_typebuf<unsigned char>& in, sDecomress& out);
-  virtual bool decompressFax4(_typebuf<unsigned char>& in, sDecomress& out);
+  virtual bool decompressFax3(cPullInput& in, sDecomress& out);
+  virtual bool decompressFax4(cPullInput& in, sDecomress& out);
   // The colour stage: the decoded rows of one strip or tile (its first row
   // `row`) become pixels, or samples of one plane merged into them. RAW
   // subclasses take their samples here instead.
@@ -170,16 +171,16 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   // Starts the units' budgets: what they read, and what their streams make
   // past their rows on the way to their ends.
   void startUnits(const sUnitWork& work);
-  // The first bytes of a unit of `count` bytes worth reading: what its
-  // decoder can use to make the `rows` of `rowBytes` it places (for Deflate
-  // the `held` rows of its stream, so that the stream's end is met). A
-  // decoder that fails short of them is given twice as many, up to `count`.
-  static long long firstRead(int compression, long long count, long long rowBytes, long long rows,
-                             long long held);
-  // `bytes` from `offset` into `to`, charged to what the units may read
-  // but for the first `paid`, which an earlier try of the unit read.
-  bool readUnitBytes(cFileIOTarget* io, unsigned long long offset, long long bytes, long long paid,
-                     unsigned char* to);
+  // Opens the window on a unit's `count` bytes at `offset`, whose rows
+  // take `rowsBytes` stored as they are. A `pulled` unit's decoder pulls
+  // what it uses, about so many bytes read at first; any other unit is
+  // read whole. Every byte read is charged to what the units may read.
+  bool openUnit(cFileIOTarget* io, unsigned long long offset, long long count, long long rowsBytes,
+                bool pulled);
+  // Whether decodeStripe's own decoders take `compression`'s units from
+  // the window as they need them.
+  static bool pullsInput(int compression);
+  cUnitWindow myWindow;
   // Bytes the picture's Deflate streams may still make past their units'
   // rows: a stream ending within them is checked to its end, wherever
   // RowsPerStrip says its rows end; past them the rest of a stream is
@@ -218,9 +219,6 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   // Every unit, in order, through decodeUnit; those the target does not show are skipped.
   bool decodeUnits(cFileIOTarget* io, int compression);
   bool decodeUnit(cFileIOTarget* io, int compression, const sUnit& unit);
-  // The first `bytes` of the unit at `offset` into `myInput`, the first
-  // `paid` already charged.
-  bool readInput(cFileIOTarget* io, unsigned long long offset, long long bytes, long long paid);
   // The unit being decoded, its first row at `row`, and how many of its
   // columns lie in the picture.
   sUnit unitAt(unsigned int row) const;
@@ -242,12 +240,13 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   bool unitVisible(const sUnit& unit) const;
   // The picture's adjustment tables, looked up once per decode.
   void takeCurves();
-  bool decodeLZW(_typebuf<unsigned char>& in, sDecomress& out, long long need);
-  // `need` bytes of a stream, which is then checked to its end while
-  // `myRunOnLeft` allows.
-  bool decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long long need);
-  bool decodeJPEG(_typebuf<unsigned char>& in, sDecomress& out);
-  bool decompressFax(_typebuf<unsigned char>& in, sDecomress& out, bool group4);
+  bool decodeLZW(cPullInput& in, sDecomress& out, long long need);
+  // `need` bytes of a stream of at most `limit` bytes, which is then
+  // checked to its end while `myRunOnLeft` allows.
+  bool decodeDeflate(cPullInput& in, long long limit, sDecomress& out, long long need);
+  bool decodeJPEG(cPullInput& in, long long limit, sDecomress& out);
+  bool decodePackBits(cPullInput& in, long long limit, sDecomress& out, long long need);
+  bool decompressFax(cPullInput& in, sDecomress& out, bool group4);
 
   sDecomress myUnitData;
   sUnit myUnit{};
@@ -256,9 +255,6 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   const unsigned char* myCurve8[4] = {};
   const unsigned short* myCurve16[4] = {};
   bool myCurved = false;
-  _typebuf<unsigned char> myInput;
-  long long myInputCapacity = 0;
-  const unsigned char* myInputAllocation = nullptr;
   _typebuf<unsigned long long> mySampleRow;
   unsigned long long mySize = 0;
   bool myPlanar = false;

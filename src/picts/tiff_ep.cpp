@@ -7,6 +7,7 @@
 #include "base/memio.h"
 #include "base/targets.h"
 #include "picts/pixelalloc.h"
+#include "picts/pullio.h"
 
 namespace {
 
@@ -280,18 +281,6 @@ long long cPictTIFF_EP::rawUnitBytes(const sRawUnit& unit) const {
   return static_cast<long long>(std::min({count, myStreamSize - unit.offset, 0x7FFFFFFFULL}));
 }
 
-long long cPictTIFF_EP::rawFirstRead(int compression, long long count, const sRawUnit& unit) const {
-  if (!isLosslessJpeg(compression))
-    return firstRead(compression, count, rawRowBytes(unit.width), unit.rows, unit.held);
-  // A code and its extra bits take at most 32 bits a sample, behind
-  // markers of fewer than 256 bytes: four tables of the 17 difference
-  // sizes, a frame and a scan of four components.
-  const unsigned long long perRow = static_cast<unsigned long long>(unit.width) * 4,
-                           rows = static_cast<unsigned long long>(unit.held);
-  if (!perRow || rows >= static_cast<unsigned long long>(count) / perRow) return count;
-  return std::min(count, static_cast<long long>(perRow * rows + 256));
-}
-
 long long cPictTIFF_EP::rawRowBytes(long long width) const { return ceilDiv(width * myBitsPerSample, 8); }
 
 bool cPictTIFF_EP::decodeRawUnits(cFileIOTarget* io, int method) {
@@ -333,7 +322,10 @@ cRAWLosslessJpeg* cPictTIFF_EP::newLosslessDecoder(long long w, long long rows) 
 bool cPictTIFF_EP::decodeLosslessUnit(const _typebuf<unsigned char>& in, long long w, long long rows,
                                       unsigned short* out) {
   cPtr<cRAWLosslessJpeg> jpeg(newLosslessDecoder(w, rows));
-  cBufWrapperIO io(in.ptr, in.count, false);
+  cPullInput whole(in.ptr, static_cast<size_t>(in.count));
+  const bool windowed = myWindow.serves(in);
+  cPullIO io(nullptr, 0, windowed ? static_cast<cPullInput&>(myWindow) : whole, 0,
+             static_cast<unsigned long long>(windowed ? myWindow.limit() : in.count));
   if (!jpeg->decodedWhole(jpeg->decode(&io)) || !jpeg->getBitmap()) return false;
   // Only the unit's part inside the raw must be there: an edge tile's frame
   // may stop at the raw's edge.
@@ -373,25 +365,17 @@ bool cPictTIFF_EP::decodeRawUnit(cFileIOTarget* io, int compression, const sRawU
   const long long rowBytes = rawRowBytes(unit.width);
   sDecomress out;
   swapBuffers(out.data, myUnitOut);
-  bool done = false;
-  const unsigned long long runOn = myRunOnLeft;
-  for (long long bytes = rawFirstRead(compression, count, unit), paid = 0;;
-       paid = bytes, bytes = std::min(count, 2 * bytes)) {
-    try {
-      if (myUnitIn.count != bytes) myUnitIn.set(bytes);
-    } catch (const std::bad_alloc&) {
-      break;
-    }
-    myRunOnLeft = runOn;
-    if (!readUnitBytes(io, unit.offset, bytes, paid, myUnitIn.ptr)) break;
-    out.rowBytes = static_cast<unsigned>(rowBytes);
-    out.rows = static_cast<unsigned>(unit.rows);
-    out.bitsPerSample = myBitsPerSample;
-    out.samplesPerPixel = 1;
-    out.bigEndian = myBigEndian;
-    done = decodeStripe(myUnitIn, compression, out);
-    if (done || bytes >= count) break;
-  }
+  out.rowBytes = static_cast<unsigned>(rowBytes);
+  out.rows = static_cast<unsigned>(unit.rows);
+  out.bitsPerSample = myBitsPerSample;
+  out.samplesPerPixel = 1;
+  out.bigEndian = myBigEndian;
+  // Lossless JPEG reads to its end of image as the plain compressions do;
+  // a packed raw unit is read whole.
+  const bool pulled = pullsInput(compression) || isLosslessJpeg(compression);
+  bool done = openUnit(io, unit.offset, count, rowBytes * unit.rows, pulled) &&
+              decodeStripe(myWindow.bytes(), compression, out);
+  myWindow.close();
   done = done && decodeColors16bpp(static_cast<unsigned>(unit.y), out);
   swapBuffers(out.data, myUnitOut);
   return done;

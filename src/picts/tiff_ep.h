@@ -115,12 +115,8 @@ class cPictTIFF_EP : public cPictTIFF {
   // The bytes `unit` may be read from: its count, or its rows' size when
   // the file gives none, up to the file's end; -1 when it starts past it.
   long long rawUnitBytes(const sRawUnit& unit) const;
-  // The first bytes of `unit`, of `count`, worth reading: what its decoder
-  // can use to make its rows.
-  long long rawFirstRead(int compression, long long count, const sRawUnit& unit) const;
   bool decodeRawUnits(cFileIOTarget* io, int method);
   bool decodeRawUnit(cFileIOTarget* io, int compression, const sRawUnit& unit);
-  _typebuf<unsigned char> myUnitIn;
   _typebuf<unsigned char> myUnitOut;
   cFileIOTarget* myRawIO = nullptr;
   bool myReadingRaw = false;

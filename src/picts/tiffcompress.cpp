@@ -12,6 +12,7 @@
 #include "compression/zdecompress.h"
 #include "picts/pictjpeg.h"
 #include "picts/picttiff.h"
+#include "picts/pullio.h"
 #include "picts/tifffax.h"
 
 namespace {
@@ -85,45 +86,58 @@ void putBits(unsigned char* row, unsigned long long bit, int bits, unsigned long
 
 bool cPictTIFF::decodeStripe(_typebuf<unsigned char>& in, int compression, sDecomress& out) {
   long long need = static_cast<long long>(out.rowBytes) * out.rows;
+  // The window open on the unit hands its decoder more bytes as it asks;
+  // a buffer given whole has none to add.
+  cPullInput whole(in.ptr, static_cast<size_t>(in.count));
+  const bool windowed = myWindow.serves(in);
+  cPullInput& source = windowed ? static_cast<cPullInput&>(myWindow) : whole;
+  const long long limit = windowed ? myWindow.limit() : in.count;
   // The fax decoders read either bit order themselves, and JPEG streams are
   // bytes, not bits; the other compressions read the bits first to last.
-  if (myFillOrder == 2 && compression != 3 && compression != 4 && compression != 6 && compression != 7)
+  if (myFillOrder == 2 && compression != 3 && compression != 4 && compression != 6 && compression != 7) {
     for (long long i = 0; i < in.count; ++i) in.ptr[i] = reversedBits(in.ptr[i]);
+    if (windowed) myWindow.reverseFromHere();
+  }
   switch (compression) {
     case 1:
+      if (in.count < need) source.pull(static_cast<size_t>(need));
+      in.count = std::min(in.count, need);
       swapBuffers(in, out.data);
       return true;
     case 3:
-      return decompressFax3(in, out);
+      return decompressFax3(source, out);
     case 4:
-      return decompressFax4(in, out);
+      return decompressFax4(source, out);
     case 5:
-      return decodeLZW(in, out, need);
+      return decodeLZW(source, out, need);
     case 6:
     case 7:
-      return decodeJPEG(in, out);
+      return decodeJPEG(source, limit, out);
     case 8:
     case 32946:
-      return decodeDeflate(in, out, need) && out.data.count >= need;
-    case 32773: {
-      // Rows a unit holds past the picture's last one are padding: a run
-      // reaching into them is cut where the picture ends, not damage.
-      long long held = 0;
-      if (__builtin_mul_overflow(static_cast<long long>(out.rowBytes), myUnitHeld, &held))
-        held = std::numeric_limits<long long>::max();
-      try {
-        sizeBuffer(out.data, boundedSize(need, in.count, kMaxPackBitsRatio));
-      } catch (const std::bad_alloc&) {
-        return false;
-      }
-      return makePackBitsDecompressing(in, out.data, out.data.count, std::max(held, out.data.count));
-    }
+      return decodeDeflate(source, limit, out, need) && out.data.count >= need;
+    case 32773:
+      return decodePackBits(source, limit, out, need);
     default:
       return false;
   }
 }
 
-bool cPictTIFF::decodeLZW(_typebuf<unsigned char>& in, sDecomress& out, long long need) {
+// Rows a unit holds past the picture's last one are padding: a run
+// reaching into them is cut where the picture ends, not damage.
+bool cPictTIFF::decodePackBits(cPullInput& in, long long limit, sDecomress& out, long long need) {
+  long long held = 0;
+  if (__builtin_mul_overflow(static_cast<long long>(out.rowBytes), myUnitHeld, &held))
+    held = std::numeric_limits<long long>::max();
+  try {
+    sizeBuffer(out.data, boundedSize(need, limit, kMaxPackBitsRatio));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return makePackBitsDecompressing(in, out.data, out.data.count, std::max(held, out.data.count));
+}
+
+bool cPictTIFF::decodeLZW(cPullInput& in, sDecomress& out, long long need) {
   cLZWDecompress lzw(true, 9, true);
   lzw.setOutputLimit(static_cast<unsigned long long>(need));
   try {
@@ -133,7 +147,7 @@ bool cPictTIFF::decodeLZW(_typebuf<unsigned char>& in, sDecomress& out, long lon
   }
 }
 
-bool cPictTIFF::decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long long need) {
+bool cPictTIFF::decodeDeflate(cPullInput& in, long long limit, sDecomress& out, long long need) {
   // The rows the unit holds past those it places are inflated with them
   // while the picture can afford them: a bottom tile's stream then ends
   // within its buffer.
@@ -144,12 +158,11 @@ bool cPictTIFF::decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long
   const unsigned long long unit = static_cast<unsigned long long>(need), left = myRunOnLeft;
   const long long room = need + static_cast<long long>(held > unit ? std::min(held - unit, left) : 0);
   try {
-    sizeBuffer(out.data, boundedSize(room, in.count, kMaxDeflateRatio));
+    sizeBuffer(out.data, boundedSize(room, limit, kMaxDeflateRatio));
   } catch (const std::bad_alloc&) {
     return false;
   }
-  sInflated inflated = inflateOneShot(in.ptr, static_cast<size_t>(in.count), out.data.ptr,
-                                      static_cast<size_t>(out.data.count), true);
+  sInflated inflated = inflateOneShot(in, out.data.ptr, static_cast<size_t>(out.data.count), true);
   // Rows are trusted only from a stream that reached its end and checksum:
   // a cut or damaged one, or one whose checksum is missing or wrong, may
   // hold every row and still be wrong in any of them. A stream that runs on
@@ -163,8 +176,7 @@ bool cPictTIFF::decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long
   out.data.count = static_cast<long long>(std::min(made, unit));
   bool sound = inflated.end == eInflateEnd::finished || (inflated.end == eInflateEnd::outputFull && !left);
   if (inflated.end == eInflateEnd::outputFull && left) {
-    const sZlibEnd end = zlibStreamEnd(in.ptr, static_cast<unsigned long long>(in.count),
-                                       left > ~0ULL - unit ? ~0ULL : unit + left);
+    const sZlibEnd end = zlibStreamEnd(in, left > ~0ULL - unit ? ~0ULL : unit + left);
     made = std::max(made, end.made);
     sound = end.end != eZlibEnd::broken;
   }
@@ -172,15 +184,11 @@ bool cPictTIFF::decodeDeflate(_typebuf<unsigned char>& in, sDecomress& out, long
   return sound;
 }
 
-bool cPictTIFF::decompressFax3(_typebuf<unsigned char>& in, sDecomress& out) {
-  return decompressFax(in, out, false);
-}
+bool cPictTIFF::decompressFax3(cPullInput& in, sDecomress& out) { return decompressFax(in, out, false); }
 
-bool cPictTIFF::decompressFax4(_typebuf<unsigned char>& in, sDecomress& out) {
-  return decompressFax(in, out, true);
-}
+bool cPictTIFF::decompressFax4(cPullInput& in, sDecomress& out) { return decompressFax(in, out, true); }
 
-bool cPictTIFF::decompressFax(_typebuf<unsigned char>& in, sDecomress& out, bool group4) {
+bool cPictTIFF::decompressFax(cPullInput& in, sDecomress& out, bool group4) {
   if (out.bitsPerSample != 1 || out.samplesPerPixel != 1) return false;
   // Only the columns the picture shows are kept: a unit far wider than its
   // picture costs its codes, not its width.
@@ -191,31 +199,23 @@ bool cPictTIFF::decompressFax(_typebuf<unsigned char>& in, sDecomress& out, bool
   } catch (const std::bad_alloc&) {
     return false;
   }
-  sFax3DecodeCtx ctx{in.ptr, in.count, myFillOrder == 2, (myT4Options & 1) != 0, group4, myUnit.width, out.rows,
-                     columns};
-  return decodeFax(ctx, out.data.ptr);
+  sFax3DecodeCtx ctx{nullptr,      0,        myFillOrder == 2, (myT4Options & 1) != 0, group4,
+                     myUnit.width, out.rows, columns};
+  return decodeFax(ctx, in, out.data.ptr);
 }
 
 // Writers keep the tables of all strips in JPEGTables and leave them out of
 // the strips; the tables stream (less its end marker) put before the strip
 // (less its start marker) makes one ordinary JPEG stream.
-bool cPictTIFF::decodeJPEG(_typebuf<unsigned char>& in, sDecomress& out) {
+bool cPictTIFF::decodeJPEG(cPullInput& in, long long limit, sDecomress& out) {
   const _typebuf<unsigned char>& tables = myJpegTables;
-  bool joined = tables.count >= 4 && tables.ptr[0] == 0xFF && tables.ptr[1] == 0xD8 &&
-                tables.ptr[tables.count - 2] == 0xFF && tables.ptr[tables.count - 1] == 0xD9 &&
-                in.count >= 2 && in.ptr[0] == 0xFF && in.ptr[1] == 0xD8;
-  _typebuf<unsigned char> stream;
-  if (joined) {
-    try {
-      stream.set(tables.count - 2 + in.count - 2);
-    } catch (const std::bad_alloc&) {
-      return false;
-    }
-    std::memcpy(stream.ptr, tables.ptr, static_cast<size_t>(tables.count - 2));
-    std::memcpy(stream.ptr + tables.count - 2, in.ptr + 2, static_cast<size_t>(in.count - 2));
-  }
-  const _typebuf<unsigned char>& source = joined ? stream : in;
-  cBufWrapperIO io(source.ptr, source.count, false);
+  if (in.size < 2) in.pull(2);
+  const bool joined = tables.count >= 4 && tables.ptr[0] == 0xFF && tables.ptr[1] == 0xD8 &&
+                      tables.ptr[tables.count - 2] == 0xFF && tables.ptr[tables.count - 1] == 0xD9 &&
+                      in.size >= 2 && in.data[0] == 0xFF && in.data[1] == 0xD8;
+  const unsigned long long prefix = joined ? static_cast<unsigned long long>(tables.count - 2) : 0,
+                           skip = joined ? 2 : 0;
+  cPullIO io(tables.ptr, prefix, in, skip, prefix + static_cast<unsigned long long>(limit) - skip);
   cPictJPEG jpeg;
   jpeg.setUsingBMPOrder(false);
   jpeg.setPlainInks(out.photometric == 5);
@@ -269,16 +269,21 @@ bool cPictTIFF::decodeJPEG(_typebuf<unsigned char>& in, sDecomress& out) {
   return true;
 }
 
-bool cPictTIFF::makePackBitsDecompressing(const _typebuf<unsigned char>& in, _typebuf<unsigned char>& out,
-                                          long long limit, long long held) {
+bool cPictTIFF::makePackBitsDecompressing(cPullInput& in, _typebuf<unsigned char>& out, long long limit,
+                                          long long held) {
+  // Bytes the input holds from `at`, asking it for `n` when it holds fewer.
+  auto ahead = [&in](long long at, long long n) {
+    if (static_cast<long long>(in.size) - at < n) in.pull(static_cast<size_t>(at + n));
+    return static_cast<long long>(in.size) - at;
+  };
   long long at = 0, written = 0;
   bool ok = true;
-  while (at < in.count && written < limit) {
-    int c = static_cast<signed char>(in.ptr[at++]);
+  while (written < limit && ahead(at, 1) > 0) {
+    int c = static_cast<signed char>(in.data[at++]);
     if (c == -128) continue;
     if (c >= 0) {
       long long n = c + 1;
-      if (n > in.count - at || n > held - written) {
+      if (n > ahead(at, n) || n > held - written) {
         ok = false;
         break;
       }
@@ -286,20 +291,20 @@ bool cPictTIFF::makePackBitsDecompressing(const _typebuf<unsigned char>& in, _ty
       // room: one fixed-size copy beats a call per run, and the bytes past
       // the run are overwritten by the next ones.
       const long long kept = std::min(n, limit - written);
-      if (in.count - at >= 128 && out.count - written >= 128)
-        std::memcpy(out.ptr + written, in.ptr + at, 128);
+      if (static_cast<long long>(in.size) - at >= 128 && out.count - written >= 128)
+        std::memcpy(out.ptr + written, in.data + at, 128);
       else
-        std::memcpy(out.ptr + written, in.ptr + at, static_cast<size_t>(kept));
+        std::memcpy(out.ptr + written, in.data + at, static_cast<size_t>(kept));
       written += kept;
       at += n;
     } else {
       long long n = 1 - c;
-      if (at >= in.count || n > held - written) {
+      if (ahead(at, 1) < 1 || n > held - written) {
         ok = false;
         break;
       }
       n = std::min(n, limit - written);
-      std::memset(out.ptr + written, in.ptr[at++], static_cast<size_t>(n));
+      std::memset(out.ptr + written, in.data[at++], static_cast<size_t>(n));
       written += n;
     }
   }

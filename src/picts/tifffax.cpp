@@ -9,8 +9,7 @@ namespace {
 
 class cFaxBits {
  public:
-  cFaxBits(const unsigned char* data, long long size, bool lsbFirst)
-      : myData(data), myBits(static_cast<unsigned long long>(size) * 8), myLsbFirst(lsbFirst) {}
+  cFaxBits(cPullInput& source, bool lsbFirst) : mySource(source), myLsbFirst(lsbFirst) { take(); }
 
   // The next `n` bits (at most 16), zeros past the end. Eight bytes at a
   // time are kept in reading order, since codes take a few bits each.
@@ -21,11 +20,11 @@ class cFaxBits {
     return static_cast<unsigned int>((myCache << skip) >> (64 - n));
   }
   void skip(int n) { myPos += static_cast<unsigned long long>(n); }
-  bool atEnd() const { return myPos >= myBits; }
+  bool atEnd() { return myPos >= myBits && !reach(myPos); }
   // Past an EOL (eleven or more zeros, then a one) when one comes next.
   bool skipEol() {
     unsigned long long at = myPos, zeros = 0;
-    while (at < myBits && !bitAt(at)) ++at, ++zeros;
+    while ((at < myBits || reach(at)) && !bitAt(at)) ++at, ++zeros;
     if (zeros < 11 || at >= myBits) return false;
     myPos = at + 1;
     return true;
@@ -38,7 +37,19 @@ class cFaxBits {
   }
   unsigned int ordered(unsigned char b) const { return myLsbFirst ? reversedBits(b) : b; }
 
+  // Pulls the input up to bit `pos` and a little past it; whether it holds that bit.
+  bool reach(unsigned long long pos) {
+    if (pos >= myBits && mySource.pull(static_cast<size_t>((pos >> 3) + 8))) take();
+    return pos < myBits;
+  }
+  void take() {
+    myData = mySource.data;
+    myBits = static_cast<unsigned long long>(mySource.size) * 8;
+    myCacheByte = ~0ULL;
+  }
+
   void fillCache(unsigned long long byte) {
+    reach((byte + 7) * 8);
     unsigned long long bytes = myBits >> 3;
     myCache = 0;
     for (unsigned long long i = byte; i < byte + 8; ++i)
@@ -46,8 +57,9 @@ class cFaxBits {
     myCacheByte = byte;
   }
 
-  const unsigned char* myData;
-  unsigned long long myBits;
+  cPullInput& mySource;
+  const unsigned char* myData = nullptr;
+  unsigned long long myBits = 0;
   unsigned long long myPos = 0;
   unsigned long long myCache = 0;
   unsigned long long myCacheByte = ~0ULL;
@@ -220,10 +232,15 @@ bool decode2D(cFaxBits& bits, long long width, const std::vector<long long>& ref
 }  // namespace
 
 bool decodeFax(const sFax3DecodeCtx& ctx, unsigned char* out) {
+  cPullInput whole(ctx.data, static_cast<size_t>(ctx.size > 0 ? ctx.size : 0));
+  return decodeFax(ctx, whole, out);
+}
+
+bool decodeFax(const sFax3DecodeCtx& ctx, cPullInput& input, unsigned char* out) {
   if (ctx.width < 1 || ctx.rows < 1 || ctx.columns < 1 || ctx.columns > ctx.width) return false;
   long long rowBytes = (ctx.columns + 7) / 8;
   std::memset(out, 0, static_cast<size_t>(rowBytes * ctx.rows));
-  cFaxBits bits(ctx.data, ctx.size, ctx.lsbFirst);
+  cFaxBits bits(input, ctx.lsbFirst);
   std::vector<long long> ref, cur;
   try {
     for (long long y = 0; y < ctx.rows; ++y) {

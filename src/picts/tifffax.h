@@ -3,6 +3,8 @@
 // out packed most-significant bit first, white 0 and black 1.
 #pragma once
 
+#include "base/pullinput.h"
+
 struct sFaxCode {
   unsigned short value;
   unsigned char length;  // 0: no code starts with these bits
@@ -49,3 +51,5 @@ struct sFax3DecodeCtx {
 // Fills `out` (rows x ceil(columns / 8) bytes); false on a code that does
 // not decode or a row that does not add up to the width.
 bool decodeFax(const sFax3DecodeCtx& ctx, unsigned char* out);
+// The same over input pulled as the rows need it; `ctx.data` and `ctx.size` are not used.
+bool decodeFax(const sFax3DecodeCtx& ctx, cPullInput& input, unsigned char* out);

@@ -715,6 +715,61 @@ TEST(TiffDecode, ADamagedDeflateStripIsDamageWhateverItsRowsPerStrip) {
   }
 }
 
+// A memory file that counts the bytes read from it.
+struct sCountingIO : cBufWrapperIO {
+  using cBufWrapperIO::cBufWrapperIO;
+  unsigned long long bytesRead = 0;
+  unsigned int read(void* buf, unsigned int count) override {
+    const unsigned int got = cBufWrapperIO::read(buf, count);
+    bytesRead += got <= count ? got : 0;
+    return got;
+  }
+};
+
+// zlib data of `data` in stored blocks of `block` bytes each.
+Bytes storedBlocks(const Bytes& data, size_t block) {
+  Bytes z = {0x78, 0x01};
+  for (size_t at = 0; at < data.size(); at += block) {
+    const size_t n = std::min(block, data.size() - at);
+    const uint8_t head[] = {uint8_t(at + n == data.size()), uint8_t(n), uint8_t(n >> 8), uint8_t(~n),
+                            uint8_t(~n >> 8)};
+    z.insert(z.end(), head, head + 5);
+    z.insert(z.end(), data.begin() + long(at), data.begin() + long(at + n));
+  }
+  const uLong check = adler32(adler32(0, nullptr, 0), data.data(), uInt(data.size()));
+  for (int shift = 24; shift >= 0; shift -= 8) z.push_back(uint8_t(check >> shift));
+  return z;
+}
+
+// A Deflate strip longer than its pixels, as stored blocks make one, is read
+// once and shows as tiff2rgba shows it: zlib's own blocks of some 16 KiB on
+// noise, and blocks of a byte each, the most a stream can cost.
+TEST(TiffDecode, DeflateStripsLongerThanTheirPixelsAreReadOnce) {
+  Bytes noise(size_t(1024) * 1024);
+  uint32_t seed = 7;
+  for (uint8_t& b : noise) b = uint8_t((seed = seed * 1103515245 + 12345) >> 16);
+  const Bytes first(noise.begin(), noise.begin() + 4096);
+  const struct {
+    const char* name;
+    uint32_t w, h;
+    Bytes stream;
+  } cases[] = {{"zlib's stored blocks", 1024, 1024, zlibOf(noise)},
+               {"blocks of a byte", 64, 64, storedBlocks(first, 1)}};
+  const std::string path = scratchDir() + "/read_once.tif";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Writer writer;
+    const uint64_t at = writer.addBlob(c.stream);
+    Bytes file = greyUnitsFile(writer, c.w, c.h, 8, false, c.w, c.h, {at}, {c.stream.size()});
+    sCountingIO io(file.data(), static_cast<long long>(file.size()), false);
+    cPictTIFF pict;
+    EXPECT_TRUE(pict.decode(&io));
+    EXPECT_LE(io.bytesRead, file.size());
+    writeFile(path, file);
+    EXPECT_EQ(mismatchesWithTiff2rgba(path), 0);
+  }
+}
+
 // PackBits of `data` in literals of 128 bytes, a unit packed as one run of
 // bytes regardless of its rows, as some writers pack it.
 Bytes packBitsOf(const Bytes& data) {
@@ -1044,6 +1099,104 @@ TEST(TiffDecode, FaxRowsCutByEndOfLineMatchLibtiff) {
     writeFile(bare, stream);
     ASSERT_TRUE(run({"fax2tiff", "-M", c.twoD ? "-2" : "-1", "-X", "8", "-o", rewritten, bare}));
     EXPECT_EQ(mismatchesWithTiff2rgba(rewritten), 0) << c.name << ", fax2tiff";
+  }
+}
+
+enum class eCounts { exact, toTheEnd, grown, sharedToTheEnd };
+
+// The little-endian classic TIFF at `path` rebuilt with its units' data in
+// order and their byte counts as `counts` says: as they are, running on to
+// the end of all units' data, 100,000 past their data, or every unit at the
+// first one's data counted to the end. libtiff refuses units counted past
+// the file; ours are cut at the file's end, so none is counted there.
+Bytes recounted(const std::string& path, eCounts counts) {
+  const Bytes f = readFile(path);
+  auto u16 = [&](size_t at) { return uint32_t(f[at] | f[at + 1] << 8); };
+  auto u32 = [&](size_t at) { return u16(at) | u16(at + 2) << 16; };
+  static const uint32_t kTypeBytes[] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8};
+  Writer writer;
+  std::vector<Entry> ifd;
+  std::vector<uint64_t> offsets, sizes;
+  for (uint32_t i = 0, at = u32(4), n = u16(at); i < n; ++i) {
+    const size_t e = at + 2 + 12 * i;
+    Entry entry{uint16_t(u16(e)), uint16_t(u16(e + 2)), u32(e + 4), {}};
+    const size_t bytes = kTypeBytes[entry.type] * entry.count, from = bytes > 4 ? u32(e + 8) : e + 8;
+    entry.value.assign(f.begin() + long(from), f.begin() + long(from + bytes));
+    for (uint32_t v = 0;
+         (entry.tag == 273 || entry.tag == 324 || entry.tag == 279 || entry.tag == 325) && v < entry.count;
+         ++v)
+      ((entry.tag == 273 || entry.tag == 324) ? offsets : sizes)
+          .push_back(entry.type == 3 ? u16(from + 2 * v) : u32(from + 4 * v));
+    ifd.push_back(entry);
+  }
+  std::vector<uint64_t> at;
+  for (size_t i = 0; i < offsets.size(); ++i)
+    at.push_back(
+        writer.addBlob(Bytes(f.begin() + long(offsets[i]), f.begin() + long(offsets[i] + sizes[i]))));
+  const uint64_t end = writer.headerSize() + writer.blobs.size();
+  for (size_t i = 0; i < at.size(); ++i) {
+    if (counts == eCounts::sharedToTheEnd) at[i] = at[0];
+    sizes[i] = counts == eCounts::exact   ? sizes[i]
+               : counts == eCounts::grown ? std::min(sizes[i] + 100000, end - at[i])
+                                          : end - at[i];
+  }
+  for (Entry& e : ifd)
+    if (e.tag == 273 || e.tag == 324 || e.tag == 279 || e.tag == 325)
+      e = writer.longEntry(e.tag, (e.tag == 273 || e.tag == 324) ? at : sizes);
+  writer.ifds.push_back(ifd);
+  return writer.build();
+}
+
+// Units whose byte counts run on past their data, into the units after them
+// or as far as the file's end, or that share one unit's data, cost only what
+// their decoders use in every compression: they show as tiff2rgba shows them
+// (JPEG as the file with exact counts shows), however many units there are.
+TEST(TiffDecode, UnitsCountedPastTheirDataDecodeAsTiff2rgbaInEveryCompression) {
+  const std::string dir = scratchDir(), rgb = dir + "/counts_rgb.tif", noise = dir + "/counts_noise.tif",
+                    grey = dir + "/counts_grey.tif", page = dir + "/counts_page.tif",
+                    made = dir + "/counts_made.tif", path = dir + "/counts.tif";
+  ASSERT_TRUE(run({"convert", "-size", "512x512", "plasma:fractal", "-depth", "8", rgb}));
+  ASSERT_TRUE(run({"convert", "-size", "256x4096", "xc:gray", "+noise", "Random", "-depth", "8", noise}));
+  ASSERT_TRUE(
+      run({"convert", "-size", "400x608", "plasma:fractal", "-colorspace", "gray", "-depth", "8", grey}));
+  Writer pageWriter;
+  pageWriter.ifds.push_back(pictureIfd(pageWriter, 1728, 2200, 1, 1, 0, bilevelRows(1728, 2200)));
+  writeFile(page, pageWriter.build());
+  const struct {
+    const char* name;
+    const std::string& source;
+    std::vector<std::string> options;
+    eCounts counts;
+  } cases[] = {
+      {"PackBits 16 x 16 tiles", rgb, {"-c", "packbits", "-t", "-w", "16", "-l", "16"}, eCounts::toTheEnd},
+      {"PackBits tiles at one tile",
+       rgb,
+       {"-c", "packbits", "-t", "-w", "16", "-l", "16"},
+       eCounts::sharedToTheEnd},
+      {"950 PackBits tiles grown", grey, {"-c", "packbits", "-t", "-w", "16", "-l", "16"}, eCounts::grown},
+      {"PackBits one-row strips", grey, {"-c", "packbits", "-r", "1"}, eCounts::toTheEnd},
+      {"JPEG 16 x 16 tiles", rgb, {"-c", "jpeg", "-t", "-w", "16", "-l", "16"}, eCounts::toTheEnd},
+      {"JPEG 16-row strips", noise, {"-c", "jpeg", "-r", "16"}, eCounts::toTheEnd},
+      {"G3 one-row strips", page, {"-c", "g3", "-r", "1"}, eCounts::toTheEnd},
+      {"G3 2-D one-row strips", page, {"-c", "g3:2d", "-r", "1"}, eCounts::toTheEnd},
+      {"G4 one-row strips", page, {"-c", "g4", "-r", "1"}, eCounts::toTheEnd},
+      {"G4 strips at one strip", page, {"-c", "g4", "-r", "1"}, eCounts::sharedToTheEnd},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(tiffcp(c.options, c.source, made));
+    writeFile(path, recounted(made, c.counts));
+    if (c.options[1] != "jpeg") {
+      EXPECT_EQ(mismatchesWithTiff2rgba(path), 0);
+      continue;
+    }
+    Bytes file = readFile(path), exact = recounted(made, eCounts::exact);
+    cBufWrapperIO io(file.data(), static_cast<long long>(file.size()), false),
+        exactIo(exact.data(), static_cast<long long>(exact.size()), false);
+    cPictTIFF ours, theirs;
+    ASSERT_TRUE(theirs.decode(&exactIo));
+    EXPECT_TRUE(ours.decode(&io) &&
+                std::equal(ours.raw8Bpp(), ours.raw8Bpp() + ours.width() * ours.height(), theirs.raw8Bpp()));
   }
 }
 

@@ -256,7 +256,8 @@ TEST(TiffColours, PackBitsAndPredictor) {
     in.set(static_cast<long long>(tc.in.size()));
     std::memcpy(in.ptr, tc.in.data(), tc.in.size());
     out.set(tc.limit);
-    EXPECT_EQ(cPictTIFF::makePackBitsDecompressing(in, out, tc.limit, tc.held), tc.ok);
+    cPullInput whole(in.ptr, tc.in.size());
+    EXPECT_EQ(cPictTIFF::makePackBitsDecompressing(whole, out, tc.limit, tc.held), tc.ok);
     EXPECT_EQ(Bytes(out.ptr, out.ptr + out.count), tc.out);
   }
   struct sPredict {

@@ -1,0 +1,81 @@
+#include "picts/unitwindow.h"
+
+#include <algorithm>
+#include <new>
+#include <utility>
+
+#include "picts/tifffax.h"
+
+bool cUnitWindow::open(cFileIOTarget* io, unsigned long long offset, long long limit, long long first,
+                       long long room, unsigned long long& budget) {
+  myIo = io;
+  myOffset = offset;
+  myLimit = std::max(limit, 0LL);
+  myBudget = &budget;
+  myReversing = false;
+  myBytes.count = 0;
+  size = 0;
+  data = myBytes.ptr;
+  complete = myLimit == 0;
+  const long long start = std::min(std::max(first, 0LL), myLimit);
+  if (!reserve(std::max(start, std::min(room, myLimit)))) return false;
+  return !start || readMore(start);
+}
+
+void cUnitWindow::close() { myIo = nullptr; }
+
+// Units differ in size, so the buffer only grows: its count says how much
+// of it is held (the allocation is freed without its size). A buffer lent
+// out and not taken back is replaced.
+bool cUnitWindow::reserve(long long n) {
+  if (n <= myCapacity && myBytes.ptr == myAllocation) return true;
+  const long long held = myBytes.ptr == myAllocation ? myBytes.count : 0;
+  try {
+    _typebuf<unsigned char> grown;
+    grown.set(std::max(n, std::min(myLimit, 2 * myCapacity)));
+    if (held) std::copy(myBytes.ptr, myBytes.ptr + held, grown.ptr);
+    myCapacity = grown.count;
+    grown.count = held;
+    if (myBytes.ptr != myAllocation) myBytes.count = 0;
+    std::swap(myBytes.ptr, grown.ptr);
+    std::swap(myBytes.count, grown.count);
+    myAllocation = myBytes.ptr;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  data = myBytes.ptr;
+  return true;
+}
+
+bool cUnitWindow::readMore(long long target) {
+  const long long held = static_cast<long long>(size);
+  const unsigned long long n = static_cast<unsigned long long>(target - held);
+  if (n > *myBudget || !reserve(target)) return false;
+  *myBudget -= n;
+  if (!myIo->set_fp(myOffset + static_cast<unsigned long long>(held)) ||
+      !myIo->readf(myBytes.ptr + held, static_cast<unsigned int>(n)))
+    return false;
+  if (myReversing)
+    for (long long i = held; i < target; ++i) myBytes.ptr[i] = reversedBits(myBytes.ptr[i]);
+  myBytes.count = target;
+  data = myBytes.ptr;
+  size = static_cast<size_t>(target);
+  complete = target >= myLimit;
+  return true;
+}
+
+bool cUnitWindow::pull(size_t want) {
+  const long long held = static_cast<long long>(size);
+  if (!myIo || held >= myLimit || want <= size) return false;
+  const long long step = std::max(held / 2, 16LL);
+  const long long target =
+      std::min(myLimit, std::max(static_cast<long long>(std::min<size_t>(want, myLimit)), held + step));
+  return readMore(target);
+}
+
+void cUnitWindow::takeBack(_typebuf<unsigned char>& lent) {
+  if (lent.ptr == myAllocation) {
+    std::swap(myBytes.ptr, lent.ptr);
+    std::swap(myBytes.count, lent.count);
+  }
+}

@@ -1,0 +1,47 @@
+// The bytes of one strip or tile, read from the file as its decoder pulls
+// them: a byte count running past the unit's data, into other units' or to
+// the file's end, costs only what the decoder uses, and each byte read is
+// charged once to what the picture's units may read together.
+#pragma once
+
+#include "base/buffers.h"
+#include "base/pullinput.h"
+#include "base/targets.h"
+
+class cUnitWindow : public cPullInput {
+ public:
+  cUnitWindow() : cPullInput(nullptr, 0) {}
+
+  // Opens the window on the `limit` bytes at `offset`, reading the first
+  // `first` now and making room for `room` (a guess, not a bound); every
+  // read is taken from `budget`. False when reading or memory fails.
+  bool open(cFileIOTarget* io, unsigned long long offset, long long limit, long long first, long long room,
+            unsigned long long& budget);
+  // Bytes read from now on are stored with their bits reversed.
+  void reverseFromHere() { myReversing = true; }
+  // Grows by half again at least, so a decoder pulling a byte at a time
+  // costs few reads; never past the limit or the budget.
+  bool pull(size_t want) override;
+  void close();
+
+  // The decoder's view of the bytes held; its count is `size`.
+  _typebuf<unsigned char>& bytes() { return myBytes; }
+  bool serves(const _typebuf<unsigned char>& in) const { return myIo && &in == &myBytes; }
+  long long limit() const { return myLimit; }
+  // A buffer the window lent a decoder (one that handed its input on as its
+  // output) comes back.
+  void takeBack(_typebuf<unsigned char>& lent);
+
+ private:
+  bool reserve(long long n);
+  bool readMore(long long target);
+
+  _typebuf<unsigned char> myBytes;
+  long long myCapacity = 0;
+  const unsigned char* myAllocation = nullptr;
+  cFileIOTarget* myIo = nullptr;
+  unsigned long long myOffset = 0;
+  long long myLimit = 0;
+  unsigned long long* myBudget = nullptr;
+  bool myReversing = false;
+};
