@@ -1149,3 +1149,20 @@ TEST(InstallerJob, ARecordSpelledAsTheFolderWasTypedIsUpgraded) {
 }
 
 }  // namespace
+
+// Files of the user's under the side names beside unchanged files are no
+// work of the package's: the same version again has nothing to do and
+// touches none of them.
+TEST(InstallerJob, TheSameVersionAgainLeavesTheUsersSideNamedFilesAlone) {
+  for (const char* side : {".bkp", ".tmp", ".bkp.tmp", ".tmp1"}) {
+    SCOPED_TRACE(side);
+    ScratchDir dir;
+    const std::string root = dir.file("app"), cfgDir = dir.file("cfg");
+    ASSERT_EQ(installVersion(root, cfgDir, v1()).job, 0);
+    writeFile(root + "/bin/run" + side, "the user's");
+    const auto before = ids(root);
+    EXPECT_EQ(installVersion(root, cfgDir, v1()).init, iiNothingToDo);
+    EXPECT_EQ(ids(root), before);
+    EXPECT_EQ(readFile(root + "/bin/run" + side), "the user's");
+  }
+}
