@@ -105,9 +105,8 @@ class cHeldFolder {
 
  private:
   void release();
+  // Ends a hold that failed, saying why; false.
   bool stop(eWay way, int err = 0);
-  // The step `name` of the folder open as `at` would not open: why.
-  bool stopAt(int at, const std::string& name, int err);
   int fd_ = -1;
   std::string leaf_;
   eWay way_ = refused;

@@ -284,16 +284,16 @@ class cRecordRoad {
 
   // A listed file whose folder could not be held from its anchor. Behind
   // a folder the system would not open it is neither gone nor removed: it
-  // stays listed, with the system's reason. Behind a link or a mount, seen
-  // as the system sees a path, it is a file: the user hears why it stays.
+  // stays listed, with the system's reason; so does one a file system
+  // mounted on the way may hide, whatever lies there now. Behind a link,
+  // seen as the system sees a path, it is a file: the user hears why it
+  // stays.
   void keepUnreached(const cHeldFolder& folder, const std::string& anchor, const std::string& file) {
-    if (folder.way() == cHeldFolder::failed) {
-      keep(file, kKeptNotRemoved, folder.err());
+    if (folder.way() == cHeldFolder::failed || folder.way() == cHeldFolder::mounted) {
+      keep(file, folder.err() ? kKeptNotRemoved : kKeptMounted, folder.err());
       stuckFiles_.insert(file);
     } else if (folder.way() != cHeldFolder::gone && isRegularFileFollowing(file)) {
-      keep(file, anchor.empty()                           ? kKeptOddPath
-                 : folder.way() == cHeldFolder::mounted ? kKeptMounted
-                                                          : keptReasonFor(anchor, file));
+      keep(file, anchor.empty() ? kKeptOddPath : keptReasonFor(anchor, file));
     }
   }
 
@@ -523,7 +523,8 @@ class cRecordRoad {
     std::vector<std::string> files(listed_.begin(), listed_.end());
     for (const auto& [side, id] : earlierSides_) files.push_back(side);
     for (const std::string& file : files) {
-      if (anchorFor(file) != ctx_.base) continue;
+      // A file kept still lies in its folder.
+      if (anchorFor(file) != ctx_.base || keptIds_.count(file)) continue;
       const std::string folder = parentOf(file);
       const bool proven = !saved || emptied_.count(folder) || (!saved->fine && exists(folder.c_str()));
       if (const sStuck stuck =
@@ -565,8 +566,7 @@ class cRecordRoad {
     std::set<std::string> files;
     for (const sKeptFile& k : ctx_.kept)
       if (listed_.count(k.path) &&
-          (k.reason == kKeptThroughLink || k.reason == kKeptOtherFolder || k.reason == kKeptUnproven ||
-           k.reason == kKeptMounted))
+          (k.reason == kKeptThroughLink || k.reason == kKeptOtherFolder || k.reason == kKeptUnproven))
         files.insert(k.path);
     files.insert(stuckFiles_.begin(), stuckFiles_.end());
     if (files.empty() && keptSides_.empty()) {

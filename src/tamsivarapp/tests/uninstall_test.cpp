@@ -1509,6 +1509,8 @@ TEST(Uninstall, AFolderThatDoesNotOpenKeepsWhatItHoldsListed) {
       Host host;
       return inst.uninstall(host) == unDone && !fs::exists(behind);
     }));
-    if (c.userBackup) EXPECT_EQ(readFile(inst.root + "/" + c.userBackup), "the user's");
+    if (c.userBackup) {
+      EXPECT_EQ(readFile(inst.root + "/" + c.userBackup), "the user's");
+    }
   }
 }
