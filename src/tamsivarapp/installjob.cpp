@@ -400,9 +400,13 @@ class cInstallerRun {
       cHeldFolder folder;
       if (listed_.count(side)) continue;
       if (!holdAt(folder, anchor, side)) {
-        // Still the file made, where its path no longer leads: it stays,
-        // named, and so in the record.
-        if (ownIdOf(side) == id) keep(side, keptReasonFor(anchor, side));
+        // Still the file made, where its path no longer leads, or behind a
+        // folder the system would not open: it stays, named, and so in
+        // the record.
+        if (folder.way() == cHeldFolder::failed)
+          keep(side, kKeptNotRemoved, folder.err());
+        else if (ownIdOf(side) == id)
+          keep(side, keptReasonFor(anchor, side));
         continue;
       }
       if (!isSideMade(folder, folder.leaf(), id)) continue;
