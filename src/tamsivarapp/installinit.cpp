@@ -1,5 +1,6 @@
 #include "tamsivarapp/installinit.h"
 
+#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -91,6 +92,8 @@ int chooseLanguage(sPkgInstallContext& ctx, cApplicationConfig* config, cInstall
 
 // Calls `each` with every listed path that names a regular file; a missing
 // entry damages the record, a missing file is skipped and added to `gone`.
+// Given `gone`, a file the system will not look at (behind a folder it
+// will not open) is not gone: it cannot be read.
 template <typename F>
 int eachListed(sPkgInstallContext& ctx, cApplicationConfig* config, const char* name, unsigned long long count,
                F each, std::vector<std::string>* gone = nullptr) {
@@ -98,7 +101,12 @@ int eachListed(sPkgInstallContext& ctx, cApplicationConfig* config, const char* 
     _guardchar<char> path;
     if (!config->getParamStr(recordKey(ctx, (name + std::to_string(i)).c_str()).c_str(), path) || !path.ptr)
       return iiRecordDamaged;
+    errno = 0;
     int type = cFolderContents::objtype(path.ptr);
+    if (type == fotNone && gone && errno != ENOENT && errno != ENOTDIR) {
+      ctx.fail(iiUnreadableFile, path.ptr);
+      return iiUnreadableFile;
+    }
     if (type == fotNone) {
       if (gone) gone->push_back(plainPath(path.ptr));
       continue;
