@@ -127,20 +127,51 @@ std::string cSideFolders::whereNow(const std::string& side, const sFileId& id) c
 
 namespace {
 
-// The anchor open as `pin` asks; -1 when it is not so reached. Through a
-// linked home, say, but never into a folder a link now leads to instead
-// of the one this system made.
-int openAnchor(const std::string& anchor, const sAnchorPin& pin) {
+// A folder opened on the way, or why it was not.
+struct sOpened {
+  int fd = -1;
+  cHeldFolder::eWay way = cHeldFolder::held;
+  int err = 0;
+};
+
+// Why `name` of the folder open as `at` did not open as a folder, the
+// system saying `err`: by what stands there. Only where the system says
+// nothing is there is nothing behind it; a link or anything but a folder
+// in a folder's place is not the package's; a folder it would not open
+// keeps what it holds, for the system's reason.
+sOpened notOpened(int at, const std::string& name, int err) {
+  if (err == ENOENT) return {-1, cHeldFolder::gone, err};
+  struct stat st;
+  if (::fstatat(at, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISDIR(st.st_mode))
+    return {-1, cHeldFolder::refused, 0};
+  return {-1, cHeldFolder::failed, err};
+}
+
+// The anchor open as `pin` asks. Through a linked home, say, but never
+// into a folder a link now leads to instead of the one this system made,
+// nor onto a file system mounted on it since.
+sOpened openAnchor(const std::string& anchor, const sAnchorPin& pin) {
   const bool noLink = pin.pinned && pin.real.empty();
-  int fd = ::open(anchor.c_str(), kFolderFlags | (noLink ? O_NOFOLLOW : 0));
-  if (fd >= 0 && pin.pinned && !noLink && folderPathOf(fd) != pin.real) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
+  const int fd = ::open(anchor.c_str(), kFolderFlags | (noLink ? O_NOFOLLOW : 0));
+  if (fd < 0) return notOpened(AT_FDCWD, anchor, errno);
+  cHeldFolder::eWay way = cHeldFolder::held;
+  if (pin.pinned && !noLink && folderPathOf(fd) != pin.real)
+    way = cHeldFolder::refused;
+  else if (pin.mountRoot && isMountRoot(fd, "") != *pin.mountRoot)
+    way = cHeldFolder::mounted;
+  if (way == cHeldFolder::held) return {fd};
+  ::close(fd);
+  return {-1, way, 0};
 }
 
 }  // namespace
+
+bool isMountRoot(int folder, const std::string& name) {
+  struct statx st;
+  const int flags = AT_SYMLINK_NOFOLLOW | (name.empty() ? AT_EMPTY_PATH : 0);
+  return ::statx(folder, name.c_str(), flags, STATX_TYPE, &st) == 0 &&
+         (st.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) && (st.stx_attributes & STATX_ATTR_MOUNT_ROOT);
+}
 
 std::string resolvedFolder(const std::string& path, const sFileId& was) {
   const int fd = ::open(path.c_str(), kFolderFlags);
@@ -152,11 +183,16 @@ std::string resolvedFolder(const std::string& path, const sFileId& was) {
   return real;
 }
 
+cHeldFolder::eWay anchorWay(const std::string& folder, const sAnchorPin& pin, int& err) {
+  const sOpened opened = openAnchor(folder, pin);
+  err = opened.err;
+  if (opened.fd >= 0) ::close(opened.fd);
+  return opened.way;
+}
+
 bool anchorHolds(const std::string& folder, const sAnchorPin& pin) {
-  const int fd = openAnchor(folder, pin);
-  if (fd < 0) return false;
-  ::close(fd);
-  return true;
+  int err = 0;
+  return anchorWay(folder, pin, err) == cHeldFolder::held;
 }
 
 namespace {
@@ -186,35 +222,50 @@ bool sameMount(const sMountOf& a, const sMountOf& b) {
 
 }  // namespace
 
+bool cHeldFolder::stop(eWay way, int err) {
+  way_ = way;
+  err_ = err;
+  return false;
+}
+
 bool cHeldFolder::hold(const std::string& anchor, const std::string& path, std::vector<std::string>* made,
                        const sAnchorPin& pin) {
   release();
-  if (anchor.empty() || anchor[0] != '/' || !under(path, anchor)) return false;
   std::vector<std::string> steps;
-  if (!splitSteps(path.substr(anchor == "/" ? 1 : anchor.size() + 1), steps)) return false;
-  int fd = openAnchor(anchor, pin);
-  if (fd < 0) return false;
+  if (anchor.empty() || anchor[0] != '/' || !under(path, anchor) ||
+      !splitSteps(path.substr(anchor == "/" ? 1 : anchor.size() + 1), steps))
+    return stop(refused);
+  const sOpened opened = openAnchor(anchor, pin);
+  if (opened.fd < 0) return stop(opened.way, opened.err);
+  int fd = opened.fd;
   std::string walked = anchor == "/" ? "" : anchor;
   sMountOf mount = mountOf(fd);
   for (size_t i = 0; i + 1 < steps.size(); ++i) {
     walked += "/" + steps[i];
     int next = ::openat(fd, steps[i].c_str(), kFolderFlags | O_NOFOLLOW);
-    if (next < 0 && errno == ENOENT && made && ::mkdirat(fd, steps[i].c_str(), 0775) == 0) {
-      made->push_back(walked);
-      next = ::openat(fd, steps[i].c_str(), kFolderFlags | O_NOFOLLOW);
+    int err = errno;
+    if (next < 0 && err == ENOENT && made) {
+      if (::mkdirat(fd, steps[i].c_str(), 0775) == 0) {
+        made->push_back(walked);
+        next = ::openat(fd, steps[i].c_str(), kFolderFlags | O_NOFOLLOW);
+      }
+      err = errno;
     }
     // A mount below the anchor was put there by someone else: what it
     // holds is not the package's, whatever its names.
     const sMountOf below = next >= 0 ? mountOf(next) : sMountOf{};
     const bool across = next >= 0 && !sameMount(mount, below);
+    const sOpened why = next < 0 ? notOpened(fd, steps[i], err) : sOpened{next, across ? mounted : held};
     ::close(fd);
     if (across) ::close(next);
-    if (next < 0 || across) return false;
+    if (next < 0 || across) return stop(why.way, why.err);
     fd = next;
     mount = below;
   }
   fd_ = fd;
   leaf_ = steps.back();
+  way_ = held;
+  err_ = 0;
   return true;
 }
 
@@ -289,12 +340,16 @@ sStuck dropEmptyFoldersBelow(const std::string& anchor, const std::string& path,
     if (!under(folder, anchor)) return {};
     cHeldFolder parent;
     const bool held = parent.hold(anchor, folder, nullptr, pin);
+    // A folder on the way the system would not open leaves this one where
+    // it is, for its reason; it is not gone.
+    if (parent.way() == cHeldFolder::failed) return {folder, parent.err()};
     if (savedAt) {
       // Killed between two removals, a run leaves the upper folders.
       if (!held || !parent.typeOf(parent.leaf())) continue;
       if (bornSince(parent.idAt(parent.leaf()), *savedAt)) return {};
     }
-    if (!held) return {};
+    // A mount point the package did not make holds the user's file system.
+    if (!held || isMountRoot(parent.fd(), parent.leaf())) return {};
     const sChange removed = removeAt(parent.fd(), parent.leaf(), true);
     if (removed.how == sChange::holds) return {};
     if (!removed.quiet()) return {folder, removed.err};

@@ -45,10 +45,14 @@ struct sFileId {
 // its device and inode numbers, which a restore, a remount or a reboot
 // changes, tell nothing. Pinned without `real` (a record of an earlier
 // build), the path is followed up to the folder, which may be no link
-// itself. Unpinned, any path to a folder will do.
+// itself. Unpinned, any path to a folder will do. Where `mountRoot` is
+// known, the folder is the package's only while it is a mount point, or
+// is none, as it was when made: a file system mounted on it since is
+// another's.
 struct sAnchorPin {
   bool pinned = false;
   std::string real;
+  std::optional<bool> mountRoot = std::nullopt;
 };
 
 // Where the folder at `path` resolves to now, following links, as the
@@ -57,6 +61,9 @@ struct sAnchorPin {
 std::string resolvedFolder(const std::string& path, const sFileId& was = {});
 // Whether `folder` is reached as `pin` asks.
 bool anchorHolds(const std::string& folder, const sAnchorPin& pin);
+// Whether `name` in `folder` (AT_FDCWD: from the working folder) is the
+// root of a mount; false where that cannot be told.
+bool isMountRoot(int folder, const std::string& name);
 // What `name` in `folder` (AT_FDCWD: from the working folder; empty: the
 // file `folder` is open on) is itself, a link included, with its birth
 // time where the file system keeps one, else a regular file's generation
@@ -77,6 +84,15 @@ class cHeldFolder {
   // The anchor is reached as `pin` asks.
   bool hold(const std::string& anchor, const std::string& path, std::vector<std::string>* made = nullptr,
             const sAnchorPin& pin = {});
+  // Why the last hold failed, judged by what stood on the way: nothing
+  // (`gone`: nothing below is there either); a folder the system would not
+  // open or make (`failed`, with its reason in `err()`: the item behind it
+  // is neither gone nor reached); another file system (`mounted`); or a
+  // link, something else in a folder's place, or an anchor that is not
+  // where it was made (`refused`).
+  enum eWay { held, gone, failed, mounted, refused };
+  eWay way() const { return way_; }
+  int err() const { return err_; }
   int fd() const { return fd_; }
   const std::string& leaf() const { return leaf_; }
   // The name of `leaf()` with `suffix` appended, in the same folder.
@@ -89,9 +105,17 @@ class cHeldFolder {
 
  private:
   void release();
+  // Ends a hold that failed, saying why; false.
+  bool stop(eWay way, int err = 0);
   int fd_ = -1;
   std::string leaf_;
+  eWay way_ = refused;
+  int err_ = 0;
 };
+
+// How `folder` is reached as `pin` asks, as a hold judges its way; where
+// the system would not open it, `err` is its reason.
+cHeldFolder::eWay anchorWay(const std::string& folder, const sAnchorPin& pin, int& err);
 
 // How many more descriptors the process may open: the free numbers below
 // its limit, whatever it inherited; 0 where that is unknown.
@@ -168,8 +192,10 @@ struct sStuck {
 // folder there is the package's by its path, reached from the anchor
 // through no link and across no mount. Given `savedAt`, one already gone
 // is passed over, and one whose birth time says it was made since then
-// stays: made again by the user after an earlier run emptied it. Answers
-// the folder whose removal failed, or nothing.
+// stays: made again by the user after an earlier run emptied it. A mount
+// point stays, as a folder that holds something does. Answers the folder
+// whose removal failed, or that a folder on the way the system would not
+// open kept, or nothing.
 sStuck dropEmptyFoldersBelow(const std::string& anchor, const std::string& path, const sAnchorPin& pin,
                              const std::optional<sSaveTime>& savedAt = std::nullopt);
 // Renames `from` to `to` in the held folder, never over anything that

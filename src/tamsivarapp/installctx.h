@@ -7,6 +7,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,10 @@ struct sPkgInstallContext {
   // wrote into it: read from the previous record, kept by the job,
   // recorded again. Empty where an earlier build recorded none.
   std::string folderReal;
+  // Whether it was a mount point then: a file system mounted on it since
+  // is not the package's, nor is the folder under one unmounted since.
+  // Unknown where an earlier build recorded nothing.
+  std::optional<bool> folderMount;
   // Where the folder each file placed outside the installation folder was
   // written into resolved then, by the file's path: a path that still
   // resolves there is the package's, whatever links it passes.

@@ -1,5 +1,6 @@
 #include "tamsivarapp/installinit.h"
 
+#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -91,6 +92,8 @@ int chooseLanguage(sPkgInstallContext& ctx, cApplicationConfig* config, cInstall
 
 // Calls `each` with every listed path that names a regular file; a missing
 // entry damages the record, a missing file is skipped and added to `gone`.
+// Given `gone`, a file the system will not look at (behind a folder it
+// will not open) is not gone: it cannot be read.
 template <typename F>
 int eachListed(sPkgInstallContext& ctx, cApplicationConfig* config, const char* name, unsigned long long count,
                F each, std::vector<std::string>* gone = nullptr) {
@@ -98,7 +101,12 @@ int eachListed(sPkgInstallContext& ctx, cApplicationConfig* config, const char* 
     _guardchar<char> path;
     if (!config->getParamStr(recordKey(ctx, (name + std::to_string(i)).c_str()).c_str(), path) || !path.ptr)
       return iiRecordDamaged;
+    errno = 0;
     int type = cFolderContents::objtype(path.ptr);
+    if (type == fotNone && gone && errno != ENOENT && errno != ENOTDIR) {
+      ctx.fail(iiUnreadableFile, path.ptr);
+      return iiUnreadableFile;
+    }
     if (type == fotNone) {
       if (gone) gone->push_back(plainPath(path.ptr));
       continue;
@@ -126,8 +134,9 @@ int readPrevious(sPkgInstallContext& ctx, cApplicationConfig* config) {
   _guardchar<char> section;
   recordSection(ctx.recordName.ptr, section);
   ctx.folderReal = readFolderReal(config, section.ptr);
+  ctx.folderMount = readFolderMount(config, section.ptr);
   ctx.placedIn = readPlacedIn(config, section.ptr);
-  if (!anchorHolds(plain, {true, ctx.folderReal})) {
+  if (!anchorHolds(plain, {true, ctx.folderReal, ctx.folderMount})) {
     ctx.fail(iiForeignFile, plain.c_str());
     return iiForeignFile;
   }
@@ -187,14 +196,6 @@ bool folderWritable(const char* path) {
   return stripLastComponent(path, folder) && folder.ptr && *folder.ptr && cFolderContents::canWrite(folder.ptr);
 }
 
-bool hasSideFiles(const char* target) {
-  _guardchar<char> side;
-  sideName(target, ".tmp", side);
-  if (exists(side.ptr)) return true;
-  sideName(target, ".bkp", side);
-  return exists(side.ptr);
-}
-
 }  // namespace
 
 // A file of the previous installation placed outside its folder is still the
@@ -241,9 +242,7 @@ int compareFiles(sPkgInstallContext& ctx, const std::function<bool(double)>& goO
     } else if (int code = checkNewFile(ctx, f)) {
       return code;
     }
-    // Side files of an interrupted installation are work too: the job's
-    // first stage settles them.
-    work = work || sPkgInstallContext::changed(f) || hasSideFiles(f.path.ptr);
+    work = work || sPkgInstallContext::changed(f);
   }
   // So is a listed file this version does not hold: a run of this version
   // cut short, or whose store failed, before it dropped it left it listed.
@@ -304,7 +303,9 @@ int compareWithInstalled(sPkgInstallContext& context, cApplicationConfig* config
   }
   if (previous) {
     int code = compareFiles(context);
-    // An upgrade cut short may have left files it marked to remove.
+    // A run cut short may have left side files or files it marked to
+    // remove; a file under a side name the record does not mark is the
+    // user's, which no run takes, and is no work.
     if (code == iiNothingToDo && marksLeft(context, config)) code = iiReady;
     if (code) return code;
   }

@@ -182,7 +182,7 @@ class cInstallerRun {
   // previous installation placed elsewhere (or its side file) was written
   // into where it resolved then; a new target's folder as it is.
   sAnchorPin pinOf(const std::string& anchor, const std::string& path) const {
-    if (anchor == folder_) return {previous_ || !ctx_.folderReal.empty(), ctx_.folderReal};
+    if (anchor == folder_) return {previous_ || !ctx_.folderReal.empty(), ctx_.folderReal, ctx_.folderMount};
     for (const std::string& file : {path, sideOwner(path)}) {
       if (parentOf(file) != anchor || !ctx_.existing.find(cStringKey(file.c_str(), -1))) continue;
       const auto placed = ctx_.placedIn.find(file);
@@ -346,11 +346,14 @@ class cInstallerRun {
     return config_->saveConfig() || unsaved();
   }
 
-  // The side files this run or an earlier one made that are still there.
+  // The side files this run or an earlier one made that are still there,
+  // or that the system would not let it look at: those are not gone.
   tSideMark sidesLeft() const {
     tSideMark left;
-    for (const auto& [side, id] : sides_)
-      if (ownIdOf(side) == id) left.emplace(side, id);
+    for (const auto& [side, id] : sides_) {
+      const sFileId now = ownIdOf(side);
+      if (now == id || (!now.known() && errno != ENOENT)) left.emplace(side, id);
+    }
     return left;
   }
 
@@ -397,9 +400,13 @@ class cInstallerRun {
       cHeldFolder folder;
       if (listed_.count(side)) continue;
       if (!holdAt(folder, anchor, side)) {
-        // Still the file made, where its path no longer leads: it stays,
-        // named, and so in the record.
-        if (ownIdOf(side) == id) keep(side, keptReasonFor(anchor, side));
+        // Still the file made, where its path no longer leads, or behind a
+        // folder the system would not open: it stays, named, and so in
+        // the record.
+        if (folder.way() == cHeldFolder::failed)
+          keep(side, kKeptNotRemoved, folder.err());
+        else if (ownIdOf(side) == id)
+          keep(side, keptReasonFor(anchor, side));
         continue;
       }
       if (!isSideMade(folder, folder.leaf(), id)) continue;
@@ -636,8 +643,13 @@ class cInstallerRun {
     if (e.anchor == folder_ && !checkPathRecursive(folder_.c_str(), &made_)) return irBadFolder;
     if (e.anchor == folder_ && ctx_.folderReal.empty() && (!previous_ || anchorHolds(folder_, pinOf(folder_, {}))))
       ctx_.folderReal = resolvedFolder(folder_);
+    if (e.anchor == folder_ && !ctx_.folderMount) ctx_.folderMount = isMountRoot(AT_FDCWD, folder_);
     m.folder = std::make_shared<cHeldFolder>();
-    if (!hold(e, *m.folder, &madeBelow_)) return irBadFolder;
+    if (!hold(e, *m.folder, &madeBelow_)) {
+      // The user hears that it is a mount, not a wrong path, that stops it.
+      if (m.folder->way() == cHeldFolder::mounted) keep(target(e), kKeptMounted);
+      return irBadFolder;
+    }
     held += 1 + (sideFolders_.hold(e.temp, *m.folder) ? 1 : 0);
     return 0;
   }
@@ -691,7 +703,11 @@ class cInstallerRun {
     cHeldFolder folder;
     // Nothing was made under a side name that has no identity.
     if (side.empty() || !id.known()) return;
-    if (!hold(e, folder)) return cutOff(side, id);
+    if (!hold(e, folder)) {
+      // Behind a folder the system would not open it stays, marked.
+      if (folder.way() == cHeldFolder::failed) return keep(side, kKeptNotRemoved, folder.err());
+      return cutOff(side, id);
+    }
     const std::string name = side.substr(side.rfind('/') + 1);
     if (folder.typeOf(name) != S_IFREG || !isSideMade(folder, name, id)) return;
     // One that cannot go stays marked, for the next run to take.
@@ -959,6 +975,7 @@ class cInstallerRun {
     // each folder a file placed elsewhere was written into, each resolved
     // once.
     if (ctx_.folderReal.empty()) ctx_.folderReal = resolvedFolder(folder_);
+    if (!ctx_.folderMount) ctx_.folderMount = isMountRoot(AT_FDCWD, folder_);
     std::map<std::string, std::string> resolved;
     for (const sEntry& e : entries_) {
       if (e.anchor == folder_) continue;
@@ -998,8 +1015,13 @@ class cInstallerRun {
                                                                                      : parentOf(path);
       cHeldFolder folder;
       if (!holdAt(folder, anchor, path)) {
-        if (exists(path.c_str()))
-          stayed.push_back({path, anchor.empty() ? kKeptOddPath : keptReasonFor(anchor, path)});
+        // Behind a folder the system would not open it is not gone.
+        if (folder.way() == cHeldFolder::failed)
+          stayed.push_back({path, kKeptNotRemoved, folder.err()});
+        else if (folder.way() != cHeldFolder::gone && exists(path.c_str()))
+          stayed.push_back({path, anchor.empty()                           ? kKeptOddPath
+                                  : folder.way() == cHeldFolder::mounted ? kKeptMounted
+                                                                           : keptReasonFor(anchor, path)});
         continue;
       }
       const unsigned type = folder.typeOf(folder.leaf());
@@ -1032,12 +1054,13 @@ class cInstallerRun {
     // A path kept early may lead through a link into a folder a later path
     // emptied and removed: only what is still there once every dropped file
     // has been dealt with was kept.
+    // One the system refused to remove or reach is there all the same.
     for (const sKeptFile& k : stayed) {
-      if (!exists(k.path.c_str())) continue;
+      if (!k.err && !exists(k.path.c_str())) continue;
       // Listed again, it needs no mark.
       sides_.erase(k.path);
       keptDropped_.push_back(k.path);
-      if (worthNaming(k.path)) ctx_.kept.push_back(k);
+      if (k.err || worthNaming(k.path)) ctx_.kept.push_back(k);
     }
   }
 

@@ -134,6 +134,7 @@ void ctxToConfig(sPkgInstallContext* context, cApplicationConfig* config, const 
   const char* folder = scen.getStr("pgm");
   setText(config, key(section, "path"), folder ? plainPath(folder).c_str() : nullptr);
   if (!context->folderReal.empty()) setText(config, key(section, "pathreal"), context->folderReal.c_str());
+  if (context->folderMount) config->setParamInt16(key(section, "pathmount").c_str(), *context->folderMount ? 1 : 0);
   setText(config, key(section, "name"), scen.getStr("name"));
   setText(config, key(section, "updates"), scen.updatesURL());
   setText(config, key(section, "support"), scen.supportURL());
@@ -220,6 +221,12 @@ std::string readFolderReal(cApplicationConfig* config, const char* section) {
       folder.ptr[0] == '/')
     real = realByEarlierId(config, section, "path", -1, plainPath(folder.ptr));
   return real;
+}
+
+std::optional<bool> readFolderMount(cApplicationConfig* config, const char* section) {
+  unsigned long long mount = 0;
+  if (!config || !config->getParamInt(key(section, "pathmount").c_str(), mount) || mount > 1) return std::nullopt;
+  return mount == 1;
 }
 
 cCIAppConfig* recordStore(cApplicationConfig* config) {

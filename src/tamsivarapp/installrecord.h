@@ -113,6 +113,9 @@ void recordSection(const char* recordName, _guardchar<char>& out);
 // folder's device and inode numbers instead gives where the folder resolves
 // now while it still has them; any other earlier record gives none.
 std::string readFolderReal(cApplicationConfig* config, const char* section);
+// Whether the installation folder the record under `section` holds was a
+// mount point when it was made; unknown in a record of an earlier build.
+std::optional<bool> readFolderMount(cApplicationConfig* config, const char* section);
 // Where the folders the record under `section` says its files placed
 // outside the installation folder were written into resolved then, by the
 // files' plain paths; read from an earlier build's numbers as above.

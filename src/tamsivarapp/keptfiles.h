@@ -44,6 +44,9 @@ inline constexpr int kKeptUnproven = 25;
 // The row of a file holding the bytes of the store's file, which did not
 // read whole and was written anew without what could not be read.
 inline constexpr int kKeptStoreCopy = 27;
+// The row of a file kept, or a target refused, because a file system
+// the record does not know is mounted on a folder on the way to it.
+inline constexpr int kKeptMounted = 32;
 // The row of the advice under a list of kept files, given only where one
 // of them may be the package's: a kept copy of the store holds other
 // packages' records, and is never to be deleted for this one.

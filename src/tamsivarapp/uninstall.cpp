@@ -127,6 +127,7 @@ class cRecordRoad {
     ctx_.base = hasBase ? plainPath(base.ptr) : std::string();
     if (hasDotSteps(ctx_.base)) return unInternal;
     baseReal_ = readFolderReal(ctx_.config, section_.c_str());
+    baseMount_ = readFolderMount(ctx_.config, section_.c_str());
     placedIn_ = readPlacedIn(ctx_.config, section_.c_str());
     ctx_.files.clear();
     ctx_.shortcuts.clear();
@@ -169,6 +170,8 @@ class cRecordRoad {
     // and the file goes in place at the end.
     bool aside = false;
     bool moved = false;
+    // Left where it is, for the reason it is named with.
+    bool kept = false;
     // The file as listed; moved aside, its backup is still that file.
     sFileId id;
   };
@@ -184,7 +187,7 @@ class cRecordRoad {
   // Each anchor is reached only where it resolved when it was made, or,
   // recorded by an earlier build, where it is no link itself.
   sAnchorPin pinOf(const std::string& anchor, const std::string& path) const {
-    if (!ctx_.base.empty() && anchor == ctx_.base) return {true, baseReal_};
+    if (!ctx_.base.empty() && anchor == ctx_.base) return {true, baseReal_, baseMount_};
     for (const std::string& file : {path, sideOwner(path)}) {
       const auto placed = placedIn_.find(file);
       if (placed != placedIn_.end() && parentOf(file) == anchor) return {true, placed->second};
@@ -244,13 +247,7 @@ class cRecordRoad {
     forEachEntry(ctx_, "files", "file", [&](const std::string& file) {
       const std::string anchor = anchorFor(file);
       cHeldFolder folder;
-      if (!holdAt(folder, anchor, file)) {
-        // Seen as the system sees a path, it is a file: tell the user why
-        // it stays.
-        if (isRegularFileFollowing(file))
-          keep(file, anchor.empty() ? kKeptOddPath : keptReasonFor(anchor, file));
-        return;
-      }
+      if (!holdAt(folder, anchor, file)) return keepUnreached(folder, anchor, file);
       const std::string bkp = folder.side(".bkp");
       const auto side = earlierSides_.find(file + ".bkp");
       // A backup marked by its number alone is left to the side files,
@@ -284,6 +281,21 @@ class cRecordRoad {
       if (isRegularFile(shortcut.c_str()) && shortcut[0] == '/' && !hasDotSteps(shortcut))
         ctx_.shortcuts.push_back(shortcut);
     });
+  }
+
+  // A listed file whose folder could not be held from its anchor. Behind
+  // a folder the system would not open it is neither gone nor removed: it
+  // stays listed, with the system's reason; so does one a file system
+  // mounted on the way may hide, whatever lies there now. Behind a link,
+  // seen as the system sees a path, it is a file: the user hears why it
+  // stays.
+  void keepUnreached(const cHeldFolder& folder, const std::string& anchor, const std::string& file) {
+    if (folder.way() == cHeldFolder::failed || folder.way() == cHeldFolder::mounted) {
+      keep(file, folder.err() ? kKeptNotRemoved : kKeptMounted, folder.err());
+      stuckFiles_.insert(file);
+    } else if (folder.way() != cHeldFolder::gone && isRegularFileFollowing(file)) {
+      keep(file, anchor.empty() ? kKeptOddPath : keptReasonFor(anchor, file));
+    }
   }
 
   static bool isRegularFileFollowing(const std::string& path) {
@@ -349,9 +361,11 @@ class cRecordRoad {
       while (!t.moved) {
         cHeldFolder folder;
         if (!holdAt(folder, t.anchor, t.path)) {
-          // A link swapped in above it since it was listed.
+          // A link or a mount put on its way since it was listed, or a
+          // folder the system no longer opens: it stays where it is.
           t.aside = false;
-          if (exists(t.path.c_str())) keep(t.path, keptReasonFor(t.anchor, t.path));
+          t.kept = true;
+          keepUnreached(folder, t.anchor, t.path);
           break;
         }
         if (!removable(folder, t.anchor, folder.leaf())) {
@@ -433,11 +447,17 @@ class cRecordRoad {
     std::set<std::string> tried;
     for (const sTarget& t : targets_) {
       cHeldFolder folder;
+      if (t.kept) continue;
+      if (t.moved) tried.insert(t.path + ".bkp");
       if (!holdAt(folder, t.anchor, t.path)) {
-        // Moved aside, then a link swapped in above it: the backup is the
-        // package's file and stays where the link cannot lead, marked
-        // where it is.
-        if (t.moved) {
+        if (folder.way() == cHeldFolder::failed && t.moved) {
+          keepSide(t.path + ".bkp", t.id, folder.err());
+        } else if (!t.moved) {
+          keepUnreached(folder, t.anchor, t.path);
+        } else {
+          // Moved aside, then a link swapped in above it: the backup is
+          // the package's file and stays where the link cannot lead,
+          // marked where it is.
           keptSides_[t.path + ".bkp"] = t.id;
           keepCutOff(t, &keptSides_);
         }
@@ -446,7 +466,6 @@ class cRecordRoad {
       // One that cannot go stays listed, or marked, and named: an
       // uninstall once it can go ends the package.
       if (t.moved) {
-        tried.insert(t.path + ".bkp");
         if (!isSideMade(folder, folder.side(".bkp"), t.id)) {
         } else if (const sChange gone = unlinkNoted(folder, folder.side(".bkp")); !gone.quiet()) {
           keepSide(t.path + ".bkp", t.id, gone.err);
@@ -467,8 +486,10 @@ class cRecordRoad {
       const std::string anchor = anchorFor(side);
       cHeldFolder folder;
       if (!holdAt(folder, anchor, side)) {
-        // Still the file made, where this run cannot reach it.
-        if (!anchor.empty() && ownIdAt(AT_FDCWD, side) == id) {
+        if (folder.way() == cHeldFolder::failed) {
+          keepSide(side, id, folder.err());
+        } else if (!anchor.empty() && ownIdAt(AT_FDCWD, side) == id) {
+          // Still the file made, where this run cannot reach it.
           keep(side, keptReasonFor(anchor, side));
           keptSides_[side] = id;
         }
@@ -510,7 +531,8 @@ class cRecordRoad {
     std::vector<std::string> files(listed_.begin(), listed_.end());
     for (const auto& [side, id] : earlierSides_) files.push_back(side);
     for (const std::string& file : files) {
-      if (anchorFor(file) != ctx_.base) continue;
+      // A file kept still lies in its folder.
+      if (anchorFor(file) != ctx_.base || keptIds_.count(file)) continue;
       const std::string folder = parentOf(file);
       const bool proven = !saved || emptied_.count(folder) || (!saved->fine && exists(folder.c_str()));
       if (const sStuck stuck =
@@ -519,10 +541,14 @@ class cRecordRoad {
         keepFolder(stuck, {file});
     }
     // A link the folder was reached through when made is the user's, and
-    // so is the folder it leads to.
+    // so is the folder it leads to; so is a file system mounted on it.
     struct stat st;
-    if (!anchorHolds(ctx_.base, pinOf(ctx_.base, {})) || ::lstat(ctx_.base.c_str(), &st) != 0 ||
-        S_ISLNK(st.st_mode))
+    int err = 0;
+    const cHeldFolder::eWay way = anchorWay(ctx_.base, pinOf(ctx_.base, {}), err);
+    // One the system would not open is not gone.
+    if (way == cHeldFolder::failed) return keepFolder({ctx_.base, err}, listed_);
+    if (way != cHeldFolder::held || ::lstat(ctx_.base.c_str(), &st) != 0 || S_ISLNK(st.st_mode) ||
+        isMountRoot(AT_FDCWD, ctx_.base))
       return;
     if (const sChange gone = removeAt(AT_FDCWD, ctx_.base, true); !gone.quiet())
       keepFolder({ctx_.base, gone.err}, listed_);
@@ -582,9 +608,10 @@ class cRecordRoad {
   std::set<tFileId> removedIds_;
   // The folders this run removed a file or a side file from.
   std::set<std::string> emptied_;
-  // Where the installation folder resolved when made; empty in a record
-  // of an earlier build.
+  // Where the installation folder resolved when made, and whether it was
+  // a mount point; neither in a record of an earlier build.
   std::string baseReal_;
+  std::optional<bool> baseMount_;
   bool unfinished_ = false;
   std::map<std::string, std::string> placedIn_;
   // The folders of the backups this run made or found, held.

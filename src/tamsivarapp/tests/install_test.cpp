@@ -1149,3 +1149,43 @@ TEST(InstallerJob, ARecordSpelledAsTheFolderWasTypedIsUpgraded) {
 }
 
 }  // namespace
+
+// Files of the user's under the side names beside unchanged files are no
+// work of the package's: the same version again has nothing to do and
+// touches none of them.
+TEST(InstallerJob, TheSameVersionAgainLeavesTheUsersSideNamedFilesAlone) {
+  for (const char* side : {".bkp", ".tmp", ".bkp.tmp", ".tmp1"}) {
+    SCOPED_TRACE(side);
+    ScratchDir dir;
+    const std::string root = dir.file("app"), cfgDir = dir.file("cfg");
+    ASSERT_EQ(installVersion(root, cfgDir, v1()).job, 0);
+    writeFile(root + "/bin/run" + side, "the user's");
+    const auto before = ids(root);
+    EXPECT_EQ(installVersion(root, cfgDir, v1()).init, iiNothingToDo);
+    EXPECT_EQ(ids(root), before);
+    EXPECT_EQ(readFile(root + "/bin/run" + side), "the user's");
+  }
+}
+
+// A folder of the package's the user made unreadable keeps what it holds:
+// an upgrade that cannot look at a listed file, kept or dropped by the new
+// version, takes it for neither gone nor its own and changes nothing,
+// naming it.
+TEST(InstallerJob, AnUpgradeThatCannotLookAtAListedFileChangesNothing) {
+  for (const char* locked : {"gone", "lib/deep"}) {
+    SCOPED_TRACE(locked);
+    ScratchDir dir;
+    if (geteuid() == 0) chown(dir.root.c_str(), 65534, 65534);
+    const std::string root = dir.file("app"), cfgDir = dir.file("cfg");
+    const auto install = [&](const PkgVersion& v) {
+      return asOwner(true, [&] { return installVersion(root, cfgDir, v); });
+    };
+    ASSERT_EQ(install(v1()).job, 0);
+    ASSERT_EQ(chmod((root + "/" + locked).c_str(), 0), 0);
+    const Outcome o = install(v2());
+    EXPECT_EQ(o.init, iiUnreadableFile);
+    EXPECT_EQ(o.problem.substr(0, root.size() + std::strlen(locked) + 1), root + "/" + locked);
+    ASSERT_EQ(chmod((root + "/" + locked).c_str(), 0755), 0);
+    expectInstalled(root, cfgDir, v1());
+  }
+}

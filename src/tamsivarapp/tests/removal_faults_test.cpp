@@ -71,19 +71,22 @@ struct sTold {
   std::set<int> reasons;
   // Named with the system's reason: what could not be removed.
   std::set<std::string> stuck;
+  // The rows of the reasons given.
+  std::set<int> rows;
 };
 
 void writeNamed(const std::string& file, const std::vector<sKeptFile>& kept) {
   std::ofstream out(file);
-  for (const sKeptFile& k : kept) out << k.err << ' ' << k.path << '\n';
+  for (const sKeptFile& k : kept) out << k.err << ' ' << k.reason << ' ' << k.path << '\n';
 }
 
 sTold readTold(int code, const std::string& file) {
-  sTold told{code, {}, {}, {}};
+  sTold told{code, {}, {}, {}, {}};
   std::ifstream in(file);
-  int err = 0;
-  for (std::string path; in >> err && in.get() && std::getline(in, path);) {
+  int err = 0, row = 0;
+  for (std::string path; in >> err >> row && in.get() && std::getline(in, path);) {
     told.named.insert(path);
+    told.rows.insert(row);
     if (err) told.reasons.insert(err), told.stuck.insert(path);
   }
   return told;
@@ -130,6 +133,100 @@ enum eRun { rInstall, rUpgrade, rUninstall };
 const PkgVersion kOne = version(1, {"bin/tool", "docs/about.txt", "deep/x/y/f4", "gone/g1"});
 const PkgVersion kTwo = version(2, {"bin/tool", "docs/about.txt", "deep/x/y/f4", "new/n1"});
 
+// Judges a run that met a failure: it ends 0 only where everything is as
+// a run that went well leaves it (`after`); else each path that differs
+// from that (from `before`, where the run says the previous files are
+// back) is named, and each file of the package's it left is listed or
+// marked in the record. The user's files stay as they were.
+void judgeRun(eRun run, const sTold& told, const std::string& root, const std::string& cfgDir, const tTree& user,
+              const tTree& before, const tTree& after, int err, const PkgVersion& toVersion) {
+  const tTree now = treeOf(root);
+  for (const auto& [path, bytes] : user)
+    EXPECT_EQ(now.count(path) ? now.at(path) : "", bytes) << path;
+  for (const std::string& path : told.stuck)
+    EXPECT_TRUE(fs::exists(fs::symlink_status(path))) << path << " told stuck, yet gone";
+  const bool success = run == rUninstall ? told.code == unDone : told.code == 0;
+  // The previous files are back, or nothing was changed.
+  const bool back = run == rUninstall
+                        ? told.code == unCancelled
+                        : told.code > kDriverJobBase && told.code <= kDriverJobBase + irRecordUnsaved;
+  if (success) {
+    EXPECT_EQ(now, after);
+    EXPECT_TRUE(told.named.empty());
+    std::set<std::string> listed;
+    if (run != rUninstall)
+      for (const PkgFile& f : toVersion.files) listed.insert(root + "/" + f.rel);
+    EXPECT_EQ(recorded(cfgDir), listed);
+    return;
+  }
+  // A store that could not be saved holds what it held before, and
+  // the files may be either version's.
+  const bool unsaved = run == rUninstall ? told.code == unRecordUnsaved
+                                           : told.code >= kDriverJobBase + irRecordUnsaved;
+  const std::set<std::string> record = recorded(cfgDir);
+  const auto differ = [&now](const tTree& meant) {
+    std::set<std::string> out;
+    for (const auto& [path, bytes] : now)
+      if (!meant.count(path) || meant.at(path) != bytes) out.insert(path);
+    for (const auto& [path, bytes] : meant)
+      if (!now.count(path)) out.insert(path);
+    return out;
+  };
+  // A removal that failed says why, as the system said it.
+  if (told.code == (run == rUninstall ? unRecordKept : kDriverJobBase)) {
+    EXPECT_TRUE(told.reasons.count(err));
+  }
+  std::set<std::string> left = differ(back || unsaved ? before : after);
+  if (unsaved)
+    std::erase_if(left, [&](const std::string& path) { return !differ(after).count(path); });
+  for (const std::string& path : left) {
+    // Where the last save failed, the backups stay as the record
+    // saved before it marks them, for the next run.
+    if (unsaved && record.count(path)) continue;
+    EXPECT_TRUE(namedOrBelow(told.named, path)) << path << " left unnamed, code " << told.code;
+    if (!unsaved && now.count(path) && now.at(path) != "/") {
+      EXPECT_TRUE(record.count(path)) << path << " left out of the record, code " << told.code;
+    }
+  }
+}
+
+// A run of `run` to `to` made ready in `base`: the first version
+// installed (but for an installation), with the user's own files under
+// the backup names where `userBackups`, and what a run that goes well
+// leaves.
+struct sStaged {
+  eRun run;
+  PkgVersion to;
+  std::string base, root = base + "/inst", cfgDir = base + "/cfg", namedFile = base + "/named";
+  tTree user, before, after;
+
+  sStaged(const std::string& at, eRun r, bool userBackups, const PkgVersion& v) : run(r), to(v), base(at) {
+    fs::create_directories(base);
+    if (run != rInstall) {
+      EXPECT_EQ(installVersion(root, cfgDir, kOne).job, 0);
+    }
+    if (userBackups)
+      for (const char* rel : {"bin/tool.bkp", "docs/about.txt.bkp"}) {
+        writeFile(root + "/" + rel, std::string("the user's ") + rel);
+        user[root + "/" + rel] = std::string("the user's ") + rel;
+      }
+    before = treeOf(root);
+    after = user;
+    if (run != rUninstall) after = treeWith(root, to, user);
+    if (!user.empty() && run == rUninstall) after[root + "/bin"] = after[root + "/docs"] = "/";
+  }
+  // The run, its `nth` call of `call` failing with `error`.
+  sFaultRun under(const std::string& call, const std::string& error, int nth) const {
+    return underFault(
+        call, error, nth,
+        [this] { return run == rUninstall ? uninstallIn(cfgDir, namedFile) : installIn(root, cfgDir, to, namedFile); },
+        base + "/trace");
+  }
+  void judge(int status, int err) const {
+    judgeRun(run, readTold(status, namedFile), root, cfgDir, user, before, after, err, to);
+  }
+};
+
 }  // namespace
 
 // Each removal and rename call failing at each of its places in a run,
@@ -164,104 +261,41 @@ TEST(RemovalFaults, EveryFailedRemovalOrRenameIsNamedAndKept) {
     for (const char* call : calls)
       for (const Error& error : errors)
         for (int nth = 1;; ++nth) {
-          const std::string base =
-                                dir.file(std::string(c.name) + "/" + call + error.name + std::to_string(nth)),
-                            root = base + "/inst", cfgDir = base + "/cfg", namedFile = base + "/named";
           SCOPED_TRACE(std::string(c.name) + ": " + call + " #" + std::to_string(nth) + " fails with " +
                        error.name);
-          fs::create_directories(base);
-          if (c.run != rInstall) {
-            ASSERT_EQ(installVersion(root, cfgDir, kOne).job, 0);
-          }
-          tTree user;
-          if (c.userBackups)
-            for (const char* rel : {"bin/tool.bkp", "docs/about.txt.bkp"}) {
-              writeFile(root + "/" + rel, std::string("the user's ") + rel);
-              user[root + "/" + rel] = std::string("the user's ") + rel;
-            }
-          const tTree before = treeOf(root);
-          tTree after = user;
-          if (c.run != rUninstall) after = treeWith(root, c.run == rInstall ? kOne : kTwo, user);
-          if (!user.empty() && c.run == rUninstall) after[root + "/bin"] = after[root + "/docs"] = "/";
-          const sFaultRun fault = underFault(
-              call, error.name, nth,
-              [&] {
-                return c.run == rUninstall
-                           ? uninstallIn(cfgDir, namedFile)
-                           : installIn(root, cfgDir, c.run == rInstall ? kOne : kTwo, namedFile);
-              },
-              base + "/trace");
+          const sStaged staged(dir.file(std::string(c.name) + "/" + call + error.name + std::to_string(nth)),
+                               c.run, c.userBackups, c.run == rInstall ? kOne : kTwo);
+          const sFaultRun fault = staged.under(call, error.name, nth);
           if (fault.status < 0) GTEST_SKIP() << "strace could not attach";
           if (!fault.injected) break;
           ++runs;
-          const sTold told = readTold(fault.status, namedFile);
-          const tTree now = treeOf(root);
-          for (const auto& [path, bytes] : user)
-            EXPECT_EQ(now.count(path) ? now.at(path) : "", bytes) << path;
-          for (const std::string& path : told.stuck)
-            EXPECT_TRUE(fs::exists(fs::symlink_status(path))) << path << " told stuck, yet gone";
-          const bool success = c.run == rUninstall ? told.code == unDone : told.code == 0;
-          // The previous files are back, or nothing was changed.
-          const bool back = c.run == rUninstall
-                                ? told.code == unCancelled
-                                : told.code > kDriverJobBase && told.code <= kDriverJobBase + irRecordUnsaved;
-          if (success) {
-            EXPECT_EQ(now, after);
-            EXPECT_TRUE(told.named.empty());
-            std::set<std::string> listed;
-            if (c.run != rUninstall)
-              for (const PkgFile& f : (c.run == rInstall ? kOne : kTwo).files)
-                listed.insert(root + "/" + f.rel);
-            EXPECT_EQ(recorded(cfgDir), listed);
-            continue;
-          }
-          // A store that could not be saved holds what it held before, and
-          // the files may be either version's.
-          const bool unsaved = c.run == rUninstall ? told.code == unRecordUnsaved
-                                                   : told.code >= kDriverJobBase + irRecordUnsaved;
-          const std::set<std::string> record = recorded(cfgDir);
-          const auto differ = [&now](const tTree& meant) {
-            std::set<std::string> out;
-            for (const auto& [path, bytes] : now)
-              if (!meant.count(path) || meant.at(path) != bytes) out.insert(path);
-            for (const auto& [path, bytes] : meant)
-              if (!now.count(path)) out.insert(path);
-            return out;
-          };
-          // A removal that failed says why, as the system said it.
-          if (told.code == (c.run == rUninstall ? unRecordKept : kDriverJobBase)) {
-            EXPECT_TRUE(told.reasons.count(error.number));
-          }
-          std::set<std::string> left = differ(back || unsaved ? before : after);
-          if (unsaved)
-            std::erase_if(left, [&](const std::string& path) { return !differ(after).count(path); });
-          for (const std::string& path : left) {
-            // Where the last save failed, the backups stay as the record
-            // saved before it marks them, for the next run.
-            if (unsaved && record.count(path)) continue;
-            EXPECT_TRUE(namedOrBelow(told.named, path)) << path << " left unnamed, code " << told.code;
-            if (!unsaved && now.count(path) && now.at(path) != "/") {
-              EXPECT_TRUE(record.count(path)) << path << " left out of the record, code " << told.code;
-            }
-          }
+          staged.judge(fault.status, error.number);
         }
   EXPECT_GT(runs, 100);
 }
 
 namespace {
 
-// Runs `work` in a child with mounts of its own, `from` bound at `at`
-// there; the child's status, or -1 where it could not bind.
-int withBound(const std::string& from, const std::string& at, const std::function<int()>& work) {
+// Runs `work` in a child with mounts of its own; its status, or -1 where
+// it ended otherwise. What the child saw is left in files it wrote.
+int withOwnMounts(const std::function<int()>& work) {
   const pid_t child = ::fork();
   if (child == 0) {
     keepMountsPrivate();
-    if (::mount(from.c_str(), at.c_str(), nullptr, MS_BIND, nullptr) != 0) ::_exit(255);
     ::_exit(work());
   }
   int status = 0;
   ::waitpid(child, &status, 0);
-  return WIFEXITED(status) && WEXITSTATUS(status) != 255 ? WEXITSTATUS(status) : -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Runs `work` in a child with mounts of its own, `from` bound at `at`
+// there; the child's status, or -1 where it could not bind.
+int withBound(const std::string& from, const std::string& at, const std::function<int()>& work) {
+  const int status = withOwnMounts([&] {
+    return ::mount(from.c_str(), at.c_str(), nullptr, MS_BIND, nullptr) != 0 ? 255 : work();
+  });
+  return status != 255 ? status : -1;
 }
 
 }  // namespace
@@ -303,6 +337,153 @@ TEST(RemovalFaults, NothingIsRemovedAcrossAMount) {
     EXPECT_EQ(readTold(code, namedFile).named.count(root + "/" + c.named), c.code != unCancelled);
     EXPECT_TRUE(recorded(cfgDir).count(root + "/" + c.named));
     EXPECT_EQ(readFile(root + "/" + c.named), c.named + std::string(" of 1"));
+    EXPECT_EQ(uninstallIn(cfgDir, namedFile), unDone);
+    EXPECT_FALSE(fs::exists(root));
+  }
+}
+
+namespace {
+
+// The places, counted from 1 among the run's openat calls, where `staged`
+// opens a folder of the package's, as a trace of the same run without a
+// fault lists them.
+std::vector<int> folderOpens(const sStaged& staged) {
+  // strace counts to 65535 at most; no run opens that many.
+  staged.under("openat", "EIO", 65535);
+  std::ifstream in(staged.base + "/trace");
+  std::vector<int> at;
+  int nth = 0;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.starts_with("openat(")) continue;
+    ++nth;
+    const size_t quote = line.find('"');
+    const std::string name = line.substr(quote + 1, line.find('"', quote + 1) - quote - 1);
+    const bool ours = name == staged.root || std::set<std::string>{"bin", "docs", "deep", "x", "y", "gone", "new"}.count(name);
+    if (ours && line.find("O_DIRECTORY") != std::string::npos) at.push_back(nth);
+  }
+  return at;
+}
+
+}  // namespace
+
+// A folder on the way that the system will not open (a failing disk, a
+// folder the user made unreadable) leaves what lies behind it: neither
+// gone nor removed, it is named with the system's reason and stays in the
+// record, and the folders an upgrade emptied behind it likewise.
+TEST(RemovalFaults, AFolderOnTheWayThatDoesNotOpenKeepsWhatItHolds) {
+  if (::access("/usr/bin/strace", X_OK) != 0) GTEST_SKIP() << "needs strace";
+  const PkgVersion dropsDeep = version(2, {"bin/tool", "docs/about.txt", "new/n1"});
+  const struct Case {
+    const char* name;
+    eRun run;
+    bool userBackups;
+  } cases[] = {
+      {"upgrade dropping deep/x/y/f4", rUpgrade, false},
+      {"uninstall", rUninstall, false},
+      {"uninstall in place", rUninstall, true},
+  };
+  ScratchDir dir;
+  int runs = 0;
+  for (const Case& c : cases) {
+    const std::vector<int> opens = folderOpens(sStaged(dir.file(std::string(c.name) + "/plain"), c.run, c.userBackups, dropsDeep));
+    EXPECT_GT(opens.size(), 4u) << c.name;
+    for (const char* error : {"EIO", "EACCES"})
+      for (const int nth : opens) {
+        SCOPED_TRACE(std::string(c.name) + ": openat #" + std::to_string(nth) + " fails with " + error);
+        const sStaged staged(dir.file(std::string(c.name) + "/" + error + std::to_string(nth)), c.run,
+                             c.userBackups, dropsDeep);
+        const sFaultRun fault = staged.under("openat", error, nth);
+        if (fault.status < 0) GTEST_SKIP() << "strace could not attach";
+        ASSERT_TRUE(fault.injected);
+        ++runs;
+        staged.judge(fault.status, error == std::string("EIO") ? EIO : EACCES);
+      }
+  }
+  EXPECT_GT(runs, 20);
+}
+
+namespace {
+
+void writeTree(const std::string& file, const tTree& tree) {
+  std::ofstream out(file);
+  for (const auto& [path, bytes] : tree) out << path << '\t' << bytes << '\n';
+}
+
+tTree readTree(const std::string& file) {
+  tTree tree;
+  std::ifstream in(file);
+  for (std::string line; std::getline(in, line);) tree[line.substr(0, line.find('\t'))] = line.substr(line.find('\t') + 1);
+  return tree;
+}
+
+}  // namespace
+
+// A mount point the package did not make is the user's: one at the
+// installation folder when it was made stays, quietly, as the package's
+// files on it go; a file system mounted on it since is another's, and
+// what lies there stays, named, with the record. A mount inside the
+// folder stops a first installation, which says it is a mount.
+TEST(RemovalFaults, AMountAtTheInstallationFolderIsTheUsers) {
+  if (::geteuid() != 0) GTEST_SKIP() << "mounting needs root";
+  enum eWhen { before, after };
+  const struct Case {
+    const char* name;
+    eWhen when;
+    const char* at;  // below the installation folder; empty: the folder itself
+    bool bind;       // the folder bound onto itself, else a tmpfs
+    int uninstall;   // the uninstall's end; -1: the installation fails
+  } cases[] = {
+      {"tmpfs at the folder, then installed", before, "", false, unDone},
+      {"folder bound onto itself, then installed", before, "", true, unDone},
+      {"installed, then a tmpfs over the folder", after, "", false, unRecordKept},
+      {"tmpfs inside the folder, then installed", before, "deep", false, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchDir dir;
+    const std::string root = dir.file("inst"), cfgDir = dir.file("cfg"), namedFile = dir.file("named"),
+                      seen = dir.file("seen"), at = *c.at ? root + "/" + c.at : root;
+    const auto mount = [&] {
+      fs::create_directories(at);
+      return c.bind ? ::mount(at.c_str(), at.c_str(), nullptr, MS_BIND, nullptr)
+                    : ::mount("tmpfs", at.c_str(), "tmpfs", 0, "size=1m");
+    };
+    const int code = withOwnMounts([&] {
+      if (c.when == before && mount() != 0) return 255;
+      const int installed = installIn(root, cfgDir, kOne, namedFile);
+      if (c.uninstall < 0) return installed;
+      if (installed != 0) return 254;
+      if (c.when == after) {
+        if (mount() != 0) return 255;
+        for (const char* rel : {"bin/tool", "deep/x/y/f4", "f1"}) writeFile(root + "/" + rel, "the user's");
+      }
+      const int code = uninstallIn(cfgDir, namedFile);
+      writeTree(seen, treeOf(root));
+      return code;
+    });
+    ASSERT_NE(code, 255) << "could not mount";
+    const sTold told = readTold(code, namedFile);
+    if (c.uninstall < 0) {
+      EXPECT_EQ(code, kDriverJobBase + irBadFolder);
+      EXPECT_TRUE(namedOrBelow(told.named, at));
+      EXPECT_EQ(told.rows, std::set<int>{kKeptMounted});
+      continue;
+    }
+    EXPECT_EQ(code, c.uninstall);
+    const tTree left = readTree(seen);
+    if (c.when == before) {
+      EXPECT_TRUE(left.empty());
+      EXPECT_TRUE(told.named.empty());
+      EXPECT_TRUE(recorded(cfgDir).empty());
+      continue;
+    }
+    // The user's files on the mount, under the package's names, stay.
+    for (const char* rel : {"bin/tool", "deep/x/y/f4", "f1"})
+      EXPECT_EQ(left.count(root + "/" + rel) ? left.at(root + "/" + rel) : "", "the user's") << rel;
+    EXPECT_TRUE(told.named.count(root + "/bin/tool"));
+    EXPECT_EQ(told.rows, std::set<int>{kKeptMounted});
+    EXPECT_TRUE(recorded(cfgDir).count(root + "/bin/tool"));
+    // Unmounted, the package's own files are there again, and go.
     EXPECT_EQ(uninstallIn(cfgDir, namedFile), unDone);
     EXPECT_FALSE(fs::exists(root));
   }

@@ -1478,3 +1478,39 @@ TEST(Uninstall, ABackupALinkCutOffWhileTheQuestionIsOpenIsNamedAndKept) {
 }
 
 }  // namespace
+
+// As nobody, a folder of the package's that the user made unreadable keeps
+// what lies behind it: not gone, not removed, it is named with the
+// system's reason and the record keeps it, whether the file would have
+// gone in place (the user's own file under its backup name) or moved
+// aside; once the folder opens again, an uninstall ends the package.
+TEST(Uninstall, AFolderThatDoesNotOpenKeepsWhatItHoldsListed) {
+  const struct Case {
+    const char* locked;
+    const char* userBackup;  // the user's own file, beside the package's
+  } cases[] = {{"lib", nullptr}, {"lib", "lib/deep/data.bin.bkp"}, {"lib/deep", "lib/deep/data.bin.bkp"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.locked) + (c.userBackup ? " beside the user's backup" : ""));
+    Installed inst;
+    const std::string behind = inst.root + "/lib/deep/data.bin";
+    if (c.userBackup) writeFile(inst.root + "/" + c.userBackup, "the user's");
+    inst.handToNobody();
+    ASSERT_EQ(::chmod((inst.root + "/" + c.locked).c_str(), 0), 0);
+    EXPECT_TRUE(asNobody([&] {
+      Host host;
+      std::vector<sKeptFile> kept;
+      const int code = inst.uninstall(host, {}, &kept);
+      return code == unRecordKept && kept.size() == 1 && kept[0].path == behind && kept[0].err == EACCES &&
+             inst.listed() == std::vector<std::string>{behind};
+    }));
+    ASSERT_EQ(::chmod((inst.root + "/" + c.locked).c_str(), 0755), 0);
+    EXPECT_TRUE(fs::exists(behind));
+    EXPECT_TRUE(asNobody([&] {
+      Host host;
+      return inst.uninstall(host) == unDone && !fs::exists(behind);
+    }));
+    if (c.userBackup) {
+      EXPECT_EQ(readFile(inst.root + "/" + c.userBackup), "the user's");
+    }
+  }
+}
