@@ -667,6 +667,7 @@ int runUninstall(sPkgUninstallContext& ctx, cUninstallHost& host) {
   if (isUsableCodename(ctx.id.ptr) &&
       lock.take(ctx.config, ctx.id.ptr, [&host] { return host.waitForOtherRun(); }) == cPackageRunLock::rlGivenUp)
     return unCancelled;
+  host.holdsPackage();
   int lang = chooseLanguage(ctx, host);
   if (lang != unDone) return lang;
   if (hasRecord(ctx)) return cRecordRoad(ctx, host).run();
