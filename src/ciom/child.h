@@ -148,6 +148,9 @@ class cChildElement {
   virtual void processFocusLost(bool f1, bool f2);
   virtual bool processChar(unsigned short ch, bool f1, bool f2, bool f3);
   virtual bool processKey(int key, bool shift, bool mod2, bool mod3);
+  // Whether processKey of this root takes the key as the end of its window;
+  // a wait of the window asks it of a key still queued.
+  virtual bool cancelledBy(int, bool, bool, bool) { return false; }
   virtual bool processAction(cChildElement* sender, cChildAction* a);
   virtual bool processActionFirst(cChildElement* e);
   virtual bool processPostFirst(cChildElement* e);

@@ -59,10 +59,14 @@ bool cCustomForm::onAction(cChildElement* sender, cChildAction* a) {
   return cChildElement::onAction(sender, a);
 }
 
+bool cCustomForm::cancelledBy(int key, bool shift, bool mod2, bool mod3) {
+  return key == kcEscape && !shift && !mod2 && !mod3;
+}
+
 bool cCustomForm::processKey(int key, bool shift, bool mod2, bool mod3) {
+  if (cancelledBy(key, shift, mod2, mod3) && onFormCancel()) return true;
   if (shift || mod2 || mod3) return cChildElement::processKey(key, shift, mod2, mod3);
   if (key == kcEnter && onFormAccept()) return true;
-  if (key == kcEscape && onFormCancel()) return true;
   return cChildElement::processKey(key, false, false, false);
 }
 

@@ -28,6 +28,8 @@ class cCustomForm : public cChildElement {
   virtual bool onFormAccept() { return false; }
 
   bool processKey(int key, bool shift, bool mod2, bool mod3) override;
+  // Escape alone: with a modifier it is a control's key.
+  bool cancelledBy(int key, bool shift, bool mod2, bool mod3) override;
   void onConstruct() override;
   void onPaint(cCanvas* c) override;
   bool onBackgroundRequest(cCanvas* c, sRect* r) override;

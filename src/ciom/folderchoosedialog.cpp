@@ -38,9 +38,7 @@ cPicturesList cFolderChooseDialog::myImagesList;
 
 bool cFolderChooseDialog::choose(cChildElement* parent, const char* caption, _guardchar<char>& folder) {
   if (!parent) return false;
-  auto* dialog = new cFolderChooseDialog;
-  dialog->myFolder = &folder;
-  return parent->modal(caption ? caption : "", 350, 450, dialog, true) == 1;
+  return parent->modal(caption ? caption : "", 350, 450, new cFolderChooseDialog(&folder), true) == 1;
 }
 
 void cFolderChooseDialog::onConstruct() {
@@ -234,8 +232,9 @@ bool cFolderChooseDialog::listAboveHere() {
   // given early must find it where it is once the walk is over: every
   // level above is listed whole before the window takes input. They are
   // read off this thread, then laid a slice at a time, while the window
-  // waits, repainting between slices and hearing Escape and its close box,
-  // which stay queued and end the walk at once.
+  // waits, repainting between slices. The wait ends early only on what
+  // ends the dialog, its close box or the key it cancels on, which stays
+  // queued: any other input meets these levels whole.
   std::vector<cTreeFoldersContentItem*>& levels = myWalk.walk.levels;
   myReader.levels = levels;
   myReader.run = 0;  // its end is waited for here, not posted
@@ -355,7 +354,7 @@ void cFolderChooseDialog::mkdir() {
 }
 
 void cFolderChooseDialog::onContextRequest(cTreeViewChild::cTreeItemCtxAction* a) {
-  cTreeFoldersContentItem* node = cFolderChooseTree::nodeOf(a->item);
+  cTreeFoldersContentItem* node = cFolderChooseTree::nodeOf(a->item());
   if (!node || !node->path.ptr) return;
   // As for New folder: the menu runs the queue on, and a walk under way
   // may take the row away meanwhile.
@@ -392,7 +391,9 @@ bool cFolderChooseDialog::onAction(cChildElement* sender, cChildAction* a) {
     return true;
   }
   if (sender == &myTree && a->code == cTreeViewChild::tvSelection) {
-    auto* row = static_cast<cTreeViewChild::cTreeItemAction*>(a)->item;
+    // A row cleared since it was chosen is nothing to act on.
+    auto* row = static_cast<cTreeViewChild::cTreeItemAction*>(a)->item();
+    if (!row) return true;
     cTreeFoldersContentItem* node = cFolderChooseTree::nodeOf(row);
     // A row on the walk's own way is listed by it as the walk goes on.
     if (node && onTheWay(node, 0)) {

@@ -32,6 +32,8 @@ class cFolderChooseDialog : public cCustomForm {
   // is emptied when the dialog opens, so after a cancel it holds the last
   // folder the user opened, not the start.
   static bool choose(cChildElement* parent, const char* caption, _guardchar<char>& folder);
+  // `folder` as for choose, when given; it outlives the dialog.
+  explicit cFolderChooseDialog(_guardchar<char>* folder = nullptr) : myFolder(folder) {}
 
   const char* wantLangResource() override { return "ciom::folderchoose"; }
   void onConstruct() override;

@@ -67,6 +67,17 @@ cTreeViewChild::cTreeViewItem::~cTreeViewItem() {
   delete[] text;
 }
 
+cTreeViewChild::cTreeItemAction::cTreeItemAction(int code, cTreeViewItem* i) : cChildAction(code) {
+  if (!i) return;
+  if (!i->named) i->named = std::make_shared<cTreeViewItem*>(i);
+  myRow = i->named;
+}
+
+cTreeViewChild::cTreeViewItem* cTreeViewChild::cTreeItemAction::item() const {
+  const std::shared_ptr<cTreeViewItem*> row = myRow.lock();
+  return row ? *row : nullptr;
+}
+
 // ---- the view ----
 
 cTreeViewChild::~cTreeViewChild() {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "base/btree.h"
@@ -66,16 +67,25 @@ class cTreeViewChild : public cScrollableElement {
     bool visible = false;  // its ancestors are open
     bool placed = false;
     int tallied = -1;  // the right edge counted in the extents
+    // Made when an action first names the row, and gone with it.
+    std::shared_ptr<cTreeViewItem*> named;
 
     cTreeViewItem() = default;
     cTreeViewItem(const char* t, void* a, int img = -1);
     ~cTreeViewItem() override;
   };
 
+  // A queued action outlives rows: rows cleared before it is handled, as a
+  // level listed again by an action ahead of it in the same drain, are
+  // gone for it.
   class cTreeItemAction : public cChildAction {
    public:
-    cTreeViewItem* item;
-    cTreeItemAction(int code, cTreeViewItem* i) : cChildAction(code), item(i) {}
+    cTreeItemAction(int code, cTreeViewItem* i);
+    // Null once the row is gone.
+    cTreeViewItem* item() const;
+
+   private:
+    std::weak_ptr<cTreeViewItem*> myRow;
   };
   class cTreeItemCtxAction : public cTreeItemAction {
    public:

@@ -164,7 +164,12 @@ int cNSWindow::wndProc(int code, void* record) {
     cSafeCriticalSectionAccess hold(&myQueueLock);
     myWakeSent = false;
   }
-  // A paint inside a wait comes in the middle of another handler.
+  // Asked from inside a wait, in the middle of another handler.
+  if (code == nsweKeyEnds) {
+    auto* r = static_cast<sNSWKey*>(record);
+    return endsOnKey(r->key, r->option, r->control, r->shift, r->command) ? 1 : 0;
+  }
+  // A paint inside a wait comes in the middle of another handler too.
   if (code != nswePaint || !nswnd_waiting()) drain();
   switch (code) {
     case nsweClose:

@@ -52,6 +52,11 @@ void cNSWTranslator::onKey(int key, bool down, bool option, bool, bool shift, bo
   if (myRoot && down) myRoot->processKey(key, shift, command, option);
 }
 
+// The root answers as its processKey will take the key, modifiers mapped alike.
+bool cNSWTranslator::endsOnKey(int key, bool option, bool, bool shift, bool command) {
+  return myRoot && myRoot->cancelledBy(key, shift, command, option);
+}
+
 void cNSWTranslator::onChar(unsigned short unit, bool shift, bool option) {
   // Control characters come as keys; Return and Escape never type.
   if (!myRoot || unit < 32 || unit == 127) return;

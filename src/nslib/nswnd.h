@@ -18,7 +18,7 @@
 struct cNSWndWrapper;
 
 // The event callback: (event code, record or null, the window's parameter).
-// Only the answer to the close request is read.
+// Only the answers to the close request and the key question are read.
 typedef int (*nswnd_event_proc)(int code, void* record, void* param);
 
 // The result a window holds while its loop runs; the loop ends on any result
@@ -39,6 +39,9 @@ enum eNSWEvent {
   nsweWakeUp = 10,
   nsweFocus = 11,
   nsweFocusLost = 12,
+  // sNSWKey, asked while the window waits, of a key still queued: a non-zero
+  // answer says the window ends on it. Nothing runs and nothing changes.
+  nsweKeyEnds = 13,
 };
 
 // Modifier bytes hold 0 or 1. The Control key of the keyboard plays the
@@ -131,8 +134,9 @@ bool nswnd_notify_action(cNSWndWrapper* wnd);
 bool nswnd_waiting();
 // Waits until `done` holds, repainting what is uncovered between its calls,
 // each of which may do a short slice of the work waited for; false as soon as
-// the window is asked to end (Escape pressed on it, or its close box), which
-// stays queued, in order with the other input.
+// input that ends the window waits in the queue: its close box, or a key the
+// window answers nsweKeyEnds for. That input stays queued, in order with the
+// rest, which waits for the wait to end.
 bool nswnd_wait(cNSWndWrapper* wnd, const std::function<bool()>& done);
 
 bool nswnd_minimize(cNSWndWrapper* wnd);

@@ -5,7 +5,7 @@
 #include <poll.h>
 
 #include <algorithm>
-#include <utility>
+#include <vector>
 
 #include "base/textconv.h"
 #include "nslib/nswnd_internal.h"
@@ -99,14 +99,14 @@ void onMotion(cNSWndWrapper* w, XEvent* ev) {
   nswnd_send(w, nsweMouseMove, &rec);
 }
 
-void onKey(cNSWndWrapper* w, XKeyEvent& k, bool down) {
+sNSWKey keyOf(XKeyEvent& k, bool down) {
   sMods m = modsOf(k.state);
-  sNSWKey rec{nswnd_key_code(XLookupKeysym(&k, 0)),
-              static_cast<uint8_t>(down),
-              m.shift,
-              m.command,
-              m.control,
-              m.option};
+  return {nswnd_key_code(XLookupKeysym(&k, 0)), static_cast<uint8_t>(down), m.shift, m.command, m.control, m.option};
+}
+
+void onKey(cNSWndWrapper* w, XKeyEvent& k, bool down) {
+  sNSWKey rec = keyOf(k, down);
+  sMods m = modsOf(k.state);
   nswnd_send(w, nsweKey, &rec);
   // Shortcuts with the Control or Super key type nothing.
   if (!down || m.command || m.control || !w->xic || w->dead) return;
@@ -257,28 +257,48 @@ void nswnd_serve_exposures() {
 
 namespace {
 
-// Looks at what waits in the queue without taking anything.
-Bool endAsked(Display*, XEvent* e, XPointer arg) {
-  auto* asked = reinterpret_cast<std::pair<Window, bool>*>(arg);
-  if (e->xany.window != asked->first) return False;
-  if (e->type == KeyPress && XLookupKeysym(&e->xkey, 0) == XK_Escape) asked->second = true;
-  if (e->type == ClientMessage && e->xclient.message_type == gLayer->atoms.wmProtocols &&
-      static_cast<Atom>(e->xclient.data.l[0]) == gLayer->atoms.wmDelete)
-    asked->second = true;
+bool isCloseBox(const XEvent& e) {
+  return e.type == ClientMessage && e.xclient.message_type == gLayer->atoms.wmProtocols &&
+         static_cast<Atom>(e.xclient.data.l[0]) == gLayer->atoms.wmDelete;
+}
+
+// The window's keys and close box that wait in the queue; nothing is taken.
+struct sQueuedEnds {
+  Window xid;
+  bool closeBox = false;
+  std::vector<XKeyEvent> keys;
+};
+
+Bool seeQueued(Display*, XEvent* e, XPointer arg) {
+  auto* seen = reinterpret_cast<sQueuedEnds*>(arg);
+  if (e->xany.window != seen->xid) return False;
+  if (e->type == KeyPress) seen->keys.push_back(e->xkey);
+  if (isCloseBox(*e)) seen->closeBox = true;
   return False;
+}
+
+// Whether input waiting in the queue will end the window: its close box, or
+// a key the window itself says it ends on, asked as its key handling sees it.
+bool endQueued(cNSWndWrapper* w) {
+  sQueuedEnds seen{w->xid, false, {}};
+  XEvent ev;
+  XCheckIfEvent(gLayer->app.display, &ev, seeQueued, reinterpret_cast<XPointer>(&seen));
+  if (seen.closeBox) return true;
+  for (XKeyEvent& k : seen.keys) {
+    sNSWKey rec = keyOf(k, true);
+    if (nswnd_send(w, nsweKeyEnds, &rec) != 0) return true;
+  }
+  return false;
 }
 
 }  // namespace
 
 bool nswnd_wait(cNSWndWrapper* wnd, const std::function<bool()>& done) {
   Display* d = gLayer->app.display;
-  std::pair<Window, bool> asked{wnd->xid, false};
   for (;;) {
     nswnd_serve_exposures();
     if (done()) return true;
-    XEvent ev;
-    XCheckIfEvent(d, &ev, endAsked, reinterpret_cast<XPointer>(&asked));
-    if (asked.second) return false;
+    if (endQueued(wnd)) return false;
     // `done` may itself do a slice of the work waited for: a short look
     // for events, then back to it.
     pollfd p{ConnectionNumber(d), POLLIN, 0};
@@ -344,8 +364,7 @@ void nswnd_translate(cNSWndWrapper* w, XEvent* ev) {
       nswnd_send(w, ev->type == FocusIn ? nsweFocus : nsweFocusLost, nullptr);
       break;
     case ClientMessage:
-      if (ev->xclient.message_type == gLayer->atoms.wmProtocols &&
-          static_cast<Atom>(ev->xclient.data.l[0]) == gLayer->atoms.wmDelete) {
+      if (isCloseBox(*ev)) {
         // The close box ends the loop with 0 only when the window agrees.
         if (nswnd_send(w, nsweClose, nullptr) == 0 && !w->dead) nswnd_modal_result(w, 0);
       }

@@ -1,6 +1,7 @@
 #include "tamsivarapp/tamsivar.h"
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -128,17 +129,21 @@ bool cTamsivarForm::cConfigReaderJob::sectionEnumProc(const char* id, void* self
     f.myItems.remove(entry);
     return true;
   }
-  f.mySmallIcons.refImage(f.myRows, &item.smallIcon);
-  f.myList.setItem(f.myRows, 1, item.name.ptr ? item.name.ptr : "", f.myRows, &item);
-  f.myList.setItem(f.myRows, 2, item.installTime.ptr ? item.installTime.ptr : "", -1, nullptr);
-  f.myList.setItem(f.myRows, 3, item.versionText.ptr ? item.versionText.ptr : "", -1, nullptr);
-  f.myList.setItem(f.myRows, 4, "", -1, nullptr);
+  f.fillRow(f.myRows, item);
   job->myIds.emplace_back(item.id.ptr);
   ++f.myRows;
   return true;
 }
 
 // ---- the form ----
+
+void cTamsivarForm::fillRow(int row, sInstalledItem& item) {
+  mySmallIcons.refImage(row, &item.smallIcon);
+  myList.setItem(row, 1, item.name.ptr ? item.name.ptr : "", row, &item);
+  myList.setItem(row, 2, item.installTime.ptr ? item.installTime.ptr : "", -1, nullptr);
+  myList.setItem(row, 3, item.versionText.ptr ? item.versionText.ptr : "", -1, nullptr);
+  myList.setItem(row, 4, "", -1, nullptr);
+}
 
 cTamsivarForm::~cTamsivarForm() {
   myJob.terminate();
@@ -416,10 +421,34 @@ void cTamsivarForm::uninstallCurrent() {
   if (!myCurrent || !myCurrent->id.ptr || !*myCurrent->id.ptr) return;
   const eCIOMStdLangs applied = cLibLang::appliedLang();
   _guardchar<char> id(myCurrent->id.ptr);
-  uninstall(id.ptr, this);
+  uninstall(id.ptr, this, [this, &id] { showRecorded(id.ptr); });
   // The uninstaller may have switched to the package's language.
   cLibLang::applyLang(applied);
   refresh();
+}
+
+void cTamsivarForm::showRecorded(const char* id) {
+  if (!myCurrent || !myCurrent->id.ptr || std::strcmp(myCurrent->id.ptr, id) != 0) return;
+  const int row = myList.find(1, myCurrent);
+  cCIApplication* app = cCIApplication::appRef();
+  auto* now = myItems.add();
+  if (row < 0 || !readInstalledItem(app ? app->config() : nullptr, id, now->value)) {
+    // Gone: the list is read anew, without it.
+    myItems.remove(now);
+    refresh();
+    return;
+  }
+  // The row and the details take the record's item; the one read before goes.
+  sInstalledItem* before = myCurrent;
+  fillRow(row, now->value);
+  myCurrent = nullptr;
+  selectItem(&now->value);
+  for (auto* e = myItems.head; e; e = e->next)
+    if (&e->value == before) {
+      myItems.remove(e);
+      break;
+    }
+  myList.repaint(nullptr);
 }
 
 void cTamsivarForm::onPaint(cCanvas* c) {

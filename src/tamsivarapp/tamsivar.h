@@ -70,6 +70,11 @@ class cTamsivarForm : public cChildElement {
   // Ends the window with `result` once the reader has stopped.
   void endWhenIdle(int result);
   void uninstallCurrent();
+  // After a wait for another run of the package: its row and the details
+  // show what its record holds now, and the list is read anew when it is
+  // gone.
+  void showRecorded(const char* id);
+  void fillRow(int row, sInstalledItem& item);
   void fitColumn(int id, const char* text);
   void clearRunOptions();
   void placeRunOptions(sInstalledItem* item);

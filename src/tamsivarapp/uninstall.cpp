@@ -717,6 +717,7 @@ int runUninstall(sPkgUninstallContext& ctx, cUninstallHost& host) {
       return read == rrUnread ? unStoreUnread : unRecordDamaged;
     }
   }
+  host.holdsPackage();
   int lang = chooseLanguage(ctx, host);
   if (lang != unDone) return lang;
   if (hasRecord(ctx)) return cRecordRoad(ctx, host).run();

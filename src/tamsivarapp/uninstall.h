@@ -4,6 +4,7 @@
 // post and wait; this part never shows anything.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,9 @@ struct sPkgUninstallContext {
   std::vector<sKeptFile> kept;
   std::string storeTrouble;
   _List<int> langs;
+  // Run on the main thread when this run waited for another run of the
+  // package and now holds it: the caller shows what the record holds now.
+  std::function<void()> afterWait;
   sPkgUninstallContext() = default;
   sPkgUninstallContext(const sPkgUninstallContext&) = delete;
   sPkgUninstallContext& operator=(const sPkgUninstallContext&) = delete;
@@ -77,6 +81,9 @@ class cUninstallHost {
   // end, the host telling the user that this run waits. Asked again about
   // ten times a second; false ends the uninstall as cancelled.
   virtual bool waitForOtherRun() { return false; }
+  // The run holds the package from here on, and everything it reads and
+  // asks comes from the record as it is now.
+  virtual void holdsPackage() {}
 };
 
 // Renames `source` to `target` in a held folder that lets it go, never over

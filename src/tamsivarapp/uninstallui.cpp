@@ -1,6 +1,7 @@
 #include "tamsivarapp/uninstallui.h"
 
 #include <string>
+#include <utility>
 
 #include "base/stringkey.h"
 #include "ciom/application.h"
@@ -49,6 +50,11 @@ class cFormHost : public cUninstallHost {
     if (!told) form->notifyWaiting();
     told = true;
     return !job.haveToStop();
+  }
+  // Before anything is asked: a question must not stand over what the
+  // record held before the other run changed it.
+  void holdsPackage() override {
+    if (told) form->sendAction(new cChildElement::cSentChildAction(cUninstallInitUI::kHeld));
   }
   cUninstallInitUI* form;
   const cJob& job;
@@ -181,6 +187,9 @@ bool cUninstallInitUI::onAction(cChildElement* sender, cChildAction* a) {
     case kApplyLang:
       static_cast<cApplyLangAction*>(a)->answer();
       return true;
+    case kHeld:
+      if (myContext->afterWait) myContext->afterWait();
+      return true;
     case kWaiting:
       myWait.begin(myStatus, string(kWaitingRow));
       return true;
@@ -189,10 +198,11 @@ bool cUninstallInitUI::onAction(cChildElement* sender, cChildAction* a) {
   }
 }
 
-int uninstall(const char* packageId, void* parent) {
+int uninstall(const char* packageId, void* parent, std::function<void()> afterWait) {
   if (!packageId || !*packageId) return 1;
   sPkgUninstallContext context;
   context.id.set(packageId);
+  context.afterWait = std::move(afterWait);
   cCIApplication* app = cCIApplication::appRef();
   context.config = app ? app->config() : nullptr;
   return cUninstallInitUI::runUninstall(context, static_cast<cChildElement*>(parent));

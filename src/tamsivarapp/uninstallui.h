@@ -30,6 +30,7 @@ class cUninstallInitUI : public cCustomForm {
   static constexpr int kAskRelease = 10;
   static constexpr int kApplyLang = 11;
   static constexpr int kWaiting = 12;
+  static constexpr int kHeld = 13;
 
   using cProgressAction = cFormJobEndAction;
   using cRespondLangAction = cFormChooseLangAction;

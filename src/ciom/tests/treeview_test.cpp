@@ -36,7 +36,7 @@ class cRecorder : public cChildElement {
   std::vector<std::pair<int, std::string>> heard;
   sPoint asked{-1, -1};
   bool onAction(cChildElement*, cChildAction* a) override {
-    if (auto* t = dynamic_cast<cTV::cTreeItemAction*>(a)) heard.push_back({a->code, t->item->text});
+    if (auto* t = dynamic_cast<cTV::cTreeItemAction*>(a)) heard.push_back({a->code, t->item()->text});
     if (auto* c = dynamic_cast<cTV::cTreeItemCtxAction*>(a)) asked = {c->x, c->y};
     return true;
   }

@@ -15,6 +15,7 @@
 #include "base/stringkey.h"
 #include "ciom/ciomlangs.h"
 #include "ciom/customform.h"
+#include "ciom/fontobject.h"
 #include "ciom/windowmaker.h"
 #include "ciplatform/crbcanvas.h"
 #include "tamsivarapp/lang.h"

@@ -1,0 +1,252 @@
+// The folder chooser in a real window while it lays the levels above its
+// start inside the window's wait, held turn by turn: each turn of the wait
+// repaints, and the chooser holds that paint until the user has given the
+// turn's input. Input that does not end the dialog waits in the queue and
+// meets every level whole.
+#include "window_user.h"
+// The user header brings gtest and Xlib in the order they need.
+#include <sys/stat.h>
+
+#include <atomic>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "base/tests/scratch_dir.h"
+#include "ciom/folderchoosedialog.h"
+#include "nslib/nswnd.h"
+
+namespace {
+
+constexpr auto kLong = std::chrono::seconds(120);
+
+// A level of many folders above the start, which has a few of its own.
+struct sAboveStart : ScratchDir {
+  static constexpr int kMany = 3000, kUnder = 3;
+  std::string big = root + "/big", start = big + "/d0007";
+  sAboveStart() {
+    mkdir(big.c_str(), 0755);
+    char name[16];
+    for (int i = 0; i < kMany; ++i) {
+      std::snprintf(name, sizeof name, "/d%04d", i);
+      mkdir((big + name).c_str(), 0755);
+    }
+    for (int i = 0; i < kUnder; ++i) mkdir((start + "/s" + std::to_string(i)).c_str(), 0755);
+  }
+};
+
+// What the chooser and the user share; it outlives the chooser.
+struct sTurns {
+  std::atomic<int> painted{0}, held{0}, released{0};
+  // Rows laid under the big folder, as the turn held shows them.
+  std::atomic<int> bigNow{0};
+  std::atomic<bool> walked{false};
+  // The tree once the walk was over, written before `walked`.
+  int bigRows = -1, startRows = -1;
+  bool bigListed = false;
+  // Escapes the dialog was given, and how many it had been given when it
+  // took one for its cancel.
+  int escapes = 0, escapesAtCancel = 0;
+};
+
+class cTurnChooser : public cFolderChooseDialog {
+ public:
+  cTurnChooser(_guardchar<char>* start, const sAboveStart& tree, sTurns& turns)
+      : cFolderChooseDialog(start), myTree(tree), myTurns(turns) {}
+  // A turn is held where it shows rows it had not: turns that only wait
+  // for the read are let go.
+  void onPaint(cCanvas* c) override {
+    cFolderChooseDialog::onPaint(c);
+    // Only the walk of the start: rows clicked later start walks of their own.
+    if (!walking() || myTurns.walked) return;
+    ++myTurns.painted;
+    int rows = 0;
+    for (cTreeItem* n = nodes().root(); n; n = cTree::nextInOrder(n)) ++rows;
+    if (rows == myRows) return;
+    myRows = rows;
+    cTreeFoldersContentItem* big = nodes().find(myTree.big.c_str());
+    myTurns.bigNow = big ? count(big) : 0;
+    const int turn = ++myTurns.held;
+    cUser::waitFor([&] { return myTurns.released >= turn; }, kLong);
+  }
+  bool onAction(cChildElement* sender, cChildAction* a) override {
+    const bool handled = cFolderChooseDialog::onAction(sender, a);
+    if (!walking() && !myTurns.walked) {
+      cTreeFoldersContentItem* big = nodes().find(myTree.big.c_str());
+      cTreeFoldersContentItem* start = nodes().find(myTree.start.c_str());
+      myTurns.bigRows = big ? count(big) : -1;
+      myTurns.bigListed = big && big->listed;
+      myTurns.startRows = start ? count(start) : -1;
+      myTurns.walked = true;
+    }
+    return handled;
+  }
+  bool processKey(int key, bool shift, bool mod2, bool mod3) override {
+    if (key == kcEscape) ++myTurns.escapes;
+    return cFolderChooseDialog::processKey(key, shift, mod2, mod3);
+  }
+  bool onFormCancel() override {
+    myTurns.escapesAtCancel = myTurns.escapes;
+    return cFolderChooseDialog::onFormCancel();
+  }
+
+ private:
+  static int count(cTreeItem* n) {
+    int rows = 0;
+    for (cTreeItem* c = n->child; c; c = c->next) ++rows;
+    return rows;
+  }
+  const sAboveStart& myTree;
+  sTurns& myTurns;
+  int myRows = -1;
+};
+
+void expose(cUser& u, Window w) {
+  XEvent ev{};
+  ev.xexpose.type = Expose;
+  ev.xexpose.display = u.peer.d;
+  ev.xexpose.window = w;
+  ev.xexpose.width = 20;
+  ev.xexpose.height = 20;
+  XSendEvent(u.peer.d, w, False, ExposureMask, &ev);
+  XSync(u.peer.d, False);
+}
+
+// Gives `act` its turn at each held paint, asking for paints until the
+// next turn is held or the walk is over.
+void playTurns(cUser& u, Window w, sTurns& turns, const std::function<void(int)>& act) {
+  for (int turn = 1;; ++turn) {
+    // One paint asked for at a time, the next as soon as it is served, so
+    // that few turns go by unheld and none is starved of its slice.
+    const auto end = std::chrono::steady_clock::now() + kLong;
+    while (turns.held < turn && !turns.walked && std::chrono::steady_clock::now() < end) {
+      const int painted = turns.painted;
+      expose(u, w);
+      while (turns.painted == painted && turns.held < turn && !turns.walked &&
+             std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    if (turns.held < turn && !turns.walked) {
+      ADD_FAILURE() << "turn " << turn << " never came";
+      return;
+    }
+    if (turns.held < turn) return;
+    act(turn);
+    turns.released = turn;
+  }
+}
+
+// A turn in the middle of the big folder's rows, with batches still to come.
+bool midLay(const sTurns& turns) {
+  return turns.bigNow > 1 && turns.bigNow < sAboveStart::kMany - 400;
+}
+
+// Opens the chooser on the tree's start, the user playing `user` on it;
+// the chooser's answer.
+int playChooser(const std::string& caption, const sAboveStart& tree, sTurns& turns,
+                const std::function<void(cUser&, Window)>& user) {
+  sToolkitMaker m;
+  std::chrono::nanoseconds& slice = cFolderChooseDialog::fillSlice();
+  const std::chrono::nanoseconds kept = slice;
+  // One batch of rows a turn, however fast the machine.
+  slice = std::chrono::nanoseconds(0);
+  int answer = -1;
+  std::thread player([&] {
+    cUser u;
+    user(u, u.find(caption));
+  });
+  hostRun(m, "zvk-host", [&](cChildElement* host) {
+    _guardchar<char> start(tree.start.c_str());
+    answer = host->modal(caption.c_str(), 350, 450, new cTurnChooser(&start, tree, turns), true);
+    return true;
+  });
+  player.join();
+  slice = kept;
+  return answer;
+}
+
+// Escape alone, once the walk is over, and the chooser is gone.
+bool closesOnEscape(cUser& u, Window w, const std::string& caption) {
+  u.key(w, XK_Escape);
+  return cUser::waitFor([&] { return !u.shown(caption); }, std::chrono::seconds(30));
+}
+
+}  // namespace
+
+// Escape with Shift, Control or Alt is no cancel: given at a turn of the
+// wait, it waits behind the levels, which are all laid, and the start's
+// folders too. Escape alone ends the dialog at once.
+TEST(ChooserWait, OnlyEscapeAloneEndsTheLayOfTheLevelsAboveTheStart) {
+  nstest::requireDisplay();
+  const struct {
+    const char* name;
+    unsigned int state;
+    bool ends;
+  } keys[] = {{"shift", ShiftMask, false}, {"control", ControlMask, false}, {"alt", Mod1Mask, false},
+              {"alone", 0, true}};
+  for (const auto& k : keys) {
+    SCOPED_TRACE(k.name);
+    sAboveStart tree;
+    sTurns turns;
+    const std::string caption = std::string("zvk-chooser-wait-") + k.name;
+    bool closed = false, given = false;
+    const int answer = playChooser(caption, tree, turns, [&](cUser& u, Window w) {
+      playTurns(u, w, turns, [&](int) {
+        if (given || !midLay(turns)) return;
+        u.key(w, XK_Escape, k.state);
+        given = true;
+      });
+      cUser::waitFor([&] { return turns.walked.load(); }, kLong);
+      closed = k.ends ? cUser::waitFor([&] { return !u.shown(caption); }, std::chrono::seconds(30))
+                      : closesOnEscape(u, w, caption);
+    });
+    EXPECT_TRUE(given);
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(answer, 0);
+    // The modified Escape was handled, and only the one after it cancelled.
+    EXPECT_EQ(turns.escapesAtCancel, k.ends ? 1 : 2);
+    if (k.ends) {
+      EXPECT_LT(turns.bigRows, sAboveStart::kMany) << "the dialog waited for every row";
+      continue;
+    }
+    EXPECT_EQ(turns.bigRows, sAboveStart::kMany);
+    EXPECT_TRUE(turns.bigListed);
+    EXPECT_EQ(turns.startRows, sAboveStart::kUnder);
+  }
+}
+
+// Clicks on the rows and keys given at every turn of the wait, a modified
+// Escape among them, are handled in order once the walk is over; a row a
+// listing clears before its selection is handled is never reached (the
+// sanitizer build tells).
+TEST(ChooserWait, InputAtEveryTurnMeetsOnlyLiveRows) {
+  nstest::requireDisplay();
+  const KeySym keys[] = {XK_Up, XK_Down, XK_Left, XK_Right, XK_Home, XK_End, XK_Prior, XK_Next};
+  for (unsigned int state : {ShiftMask, ControlMask, Mod1Mask}) {
+    SCOPED_TRACE(state);
+    sAboveStart tree;
+    sTurns turns;
+    const std::string caption = "zvk-chooser-wait-input-" + std::to_string(state);
+    bool closed = false, given = false;
+    const int answer = playChooser(caption, tree, turns, [&](cUser& u, Window w) {
+      int x = 0, y = 0;
+      pointAtMiddle(u.peer, w, x, y);
+      playTurns(u, w, turns, [&](int turn) {
+        if (!given && midLay(turns)) {
+          u.key(w, XK_Escape, state);
+          given = true;
+        }
+        // Rows of the tree, from its top down, one a turn.
+        u.peer.click(x + 60, y + 60 + 18 * (turn % 10));
+        u.key(w, keys[turn % std::size(keys)], turn % 3 == 0 ? ShiftMask : 0);
+      });
+      cUser::waitFor([&] { return turns.walked.load(); }, kLong);
+      closed = closesOnEscape(u, w, caption);
+    });
+    EXPECT_TRUE(given);
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(answer, 0);
+    EXPECT_EQ(turns.bigRows, sAboveStart::kMany);
+  }
+}
