@@ -460,7 +460,7 @@ std::string interpreterOf(const char* path) {
 int runAsGiven(char* argv[], std::string& program) {
   program = argv[0];
   const int outcome = startDetached(argv);
-  if (outcome != ENOENT && outcome != EACCES) return outcome;
+  if (outcome != ENOENT && outcome != EACCES && outcome != ENOEXEC) return outcome;
   struct stat st;
   if (stat(argv[0], &st) != 0) return outcome;
   const std::string interpreter = interpreterOf(argv[0]);
@@ -469,7 +469,9 @@ int runAsGiven(char* argv[], std::string& program) {
     program = interpreter;
     return ENOENT;
   }
-  if (outcome == EACCES && access(interpreter.c_str(), X_OK) != 0) program = interpreter;
+  // A script the system would not start behind an interpreter that is
+  // there: the interpreter is refused, or is itself no program.
+  if (outcome == ENOEXEC || (outcome == EACCES && access(interpreter.c_str(), X_OK) != 0)) program = interpreter;
   return outcome;
 }
 

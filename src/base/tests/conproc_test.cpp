@@ -319,7 +319,11 @@ TEST_F(Opener, ARunPathIsOnePathAndAFailureNamesWhatIsAtFault) {
   std::ofstream(app + "/bin/refused") << "#!" << dir_.file("plain-text") << "\n";
   const std::string odd = app + "/bin/q\"uo te\\";
   writeScript(odd, recorder("odd:"));
-  for (const char* name : {"/bin/bad", "/bin/refused"}) chmod((app + name).c_str(), 0755);
+  // An interpreter that may run but is no program: text without "#!".
+  dir_.write("text-interpreter", "not a program");
+  chmod(dir_.file("text-interpreter").c_str(), 0755);
+  std::ofstream(app + "/bin/textrun") << "#!" << dir_.file("text-interpreter") << "\n";
+  for (const char* name : {"/bin/bad", "/bin/refused", "/bin/textrun"}) chmod((app + name).c_str(), 0755);
   const struct {
     std::string line;
     int error;
@@ -330,6 +334,7 @@ TEST_F(Opener, ARunPathIsOnePathAndAFailureNamesWhatIsAtFault) {
       {app + "/bin/bad", ENOENT, dir_.file("no-interpreter"), ""},
       {runCommandLine((app + "/bin/bad").c_str(), "a"), ENOENT, dir_.file("no-interpreter"), ""},
       {app + "/bin/refused", EACCES, dir_.file("plain-text"), ""},
+      {app + "/bin/textrun", ENOEXEC, dir_.file("text-interpreter"), ""},
       {runCommandLine(odd.c_str(), "\"one two\" three"), 0, odd, "odd:2:one two"},
       {runCommandLine(odd.c_str(), ""), 0, odd, "odd:0:"},
   };
