@@ -264,7 +264,7 @@ bool cCIAppConfig::loadRecursive(sDataContainer& container, cFileIOTarget& in, i
     if (nameSize == 0) return false;
     sDataContainer* child = container.children.insert(cStringKey(field, nameSize));
     if (!loadRecursive(*child, in, depth + 1, at)) {
-      if (at) at->insert(0, "/" + std::string(field, static_cast<size_t>(nameSize)));
+      if (at) at->insert(0, std::string(1, '/').append(field, static_cast<size_t>(nameSize)));
       return false;
     }
   }
