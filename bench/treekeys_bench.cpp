@@ -119,7 +119,7 @@ class cHost : public cCustomForm {
     // As the chooser: a row not listed yet is listed once selected. The
     // rows the path's walk selected are all listed and stay.
     if (a && sender == &myTree && a->code == cTreeViewChild::tvSelection) {
-      cNode* node = cFolderChooseTree::nodeOf(static_cast<cTreeViewChild::cTreeItemAction*>(a)->item);
+      cNode* node = cFolderChooseTree::nodeOf(static_cast<cTreeViewChild::cTreeItemAction*>(a)->item());
       if (node && !node->listed) myNodes.lsUnder(node);
       return true;
     }
