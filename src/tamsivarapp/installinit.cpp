@@ -315,9 +315,14 @@ int compareWithInstalled(sPkgInstallContext& context, cApplicationConfig* config
 }
 
 int holdPackage(sPkgInstallContext& context, cApplicationConfig* config, cInstallInitHost& host) {
-  // Without a store nothing is recorded, so nothing needs the lock; where
-  // its folder cannot be made, the job says why.
-  if (!config || !openRecordFolder(config)) return iiReady;
+  // Without a store nothing is recorded, so nothing needs the lock; a
+  // store whose folder cannot be made or opened changes nothing.
+  if (!config) return iiReady;
+  errno = 0;
+  if (!openRecordFolder(config)) {
+    context.problemPath.set(storeTrouble(config, errno).c_str());
+    return iiStoreUnread;
+  }
   const auto taken = context.runLock.take(config, context.recordName.ptr, [&host] { return host.waitForOtherRun(); });
   if (taken == cPackageRunLock::rlGivenUp) return iiPackageBusy;
   if (taken == cPackageRunLock::rlUnmade) {

@@ -247,7 +247,10 @@ std::string storeTrouble(cApplicationConfig* config, int err) {
   cCIAppConfig* store = recordStore(config);
   if (store && store->folderPath()) {
     const int first = store->trouble() ? store->trouble() : err;
-    return first ? std::string(store->folderPath()) + ": " + std::strerror(first) : store->folderPath();
+    // A save that found the store's lock held past its wait: the system's
+    // words for that would not say who holds it.
+    const char* why = first == EWOULDBLOCK ? "another run keeps it locked" : first ? std::strerror(first) : nullptr;
+    return why ? std::string(store->folderPath()) + ": " + why : store->folderPath();
   }
   _guardchar<char> home;
   if (!cFolderContents::getHome(home) || !home.ptr) return err ? std::strerror(err) : std::string();

@@ -59,6 +59,8 @@ class cTurnChooser : public cFolderChooseDialog {
   void onPaint(cCanvas* c) override {
     cFolderChooseDialog::onPaint(c);
     // Only the walk of the start: rows clicked later start walks of their own.
+    // The walk may end with no action after it: a paint notes it too.
+    noteWalkOver();
     if (!walking() || myTurns.walked) return;
     ++myTurns.painted;
     int rows = 0;
@@ -72,14 +74,7 @@ class cTurnChooser : public cFolderChooseDialog {
   }
   bool onAction(cChildElement* sender, cChildAction* a) override {
     const bool handled = cFolderChooseDialog::onAction(sender, a);
-    if (!walking() && !myTurns.walked) {
-      cTreeFoldersContentItem* big = nodes().find(myTree.big.c_str());
-      cTreeFoldersContentItem* start = nodes().find(myTree.start.c_str());
-      myTurns.bigRows = big ? count(big) : -1;
-      myTurns.bigListed = big && big->listed;
-      myTurns.startRows = start ? count(start) : -1;
-      myTurns.walked = true;
-    }
+    noteWalkOver();
     return handled;
   }
   bool processKey(int key, bool shift, bool mod2, bool mod3) override {
@@ -92,6 +87,15 @@ class cTurnChooser : public cFolderChooseDialog {
   }
 
  private:
+  void noteWalkOver() {
+    if (walking() || myTurns.walked) return;
+    cTreeFoldersContentItem* big = nodes().find(myTree.big.c_str());
+    cTreeFoldersContentItem* start = nodes().find(myTree.start.c_str());
+    myTurns.bigRows = big ? count(big) : -1;
+    myTurns.bigListed = big && big->listed;
+    myTurns.startRows = start ? count(start) : -1;
+    myTurns.walked = true;
+  }
   static int count(cTreeItem* n) {
     int rows = 0;
     for (cTreeItem* c = n->child; c; c = c->next) ++rows;

@@ -263,6 +263,28 @@ TEST_F(StoreUnread, NoLockMadeEndsEveryRunAlikeNamingTheLock) {
   }
 }
 
+// A first installation whose store folder cannot be made the first time:
+// the run is told why and installs nothing, though a later try would
+// have served.
+TEST_F(StoreUnread, AStoreFolderThatCannotBeMadeIsNamedWithItsReason) {
+  if (access("/usr/bin/strace", X_OK) != 0) GTEST_SKIP() << "needs strace";
+  const std::string folder = home_ + "/.zvk";
+  fs::rename(folder, folder + ".away");
+  for (const int error : {EACCES, ENOSPC}) {
+    const std::string name = error == EACCES ? "EACCES" : "ENOSPC";
+    SCOPED_TRACE(name);
+    const sTold install = drive("newbie1", dir_.file("apps/newbie"),
+                                {"strace", "-f", "-qq", "-o", "/dev/null", "-P", folder, "-e", "trace=mkdir", "-e",
+                                 "inject=mkdir:error=" + name + ":when=1"});
+    EXPECT_EQ(install.code, kDriverJobBase + irRecordUnsaved) << install.words;
+    EXPECT_NE(install.words.find(folder + ": " + std::strerror(error)), std::string::npos) << install.words;
+    EXPECT_FALSE(fs::exists(dir_.file("apps/newbie")));
+    fs::remove_all(folder);
+  }
+  fs::rename(folder + ".away", folder);
+  expectUntouched();
+}
+
 // A holder of the store's lock stopped inside its save, or of the
 // package's lock: no run waits for it without end. The driver is refused
 // at once by the package's lock, and waits a bounded time for the store's;
