@@ -9,6 +9,7 @@
 #include "ciom/windowmaker.h"
 #include "tamsivarapp/installinit.h"
 #include "tamsivarapp/instwiz.h"
+#include "tamsivarapp/keptfiles.h"
 #include "tamsivarapp/langsel.h"
 #include "tamsivarapp/modes.h"
 #include "tamsivarapp/statusform.h"
@@ -70,7 +71,13 @@ void cInstallInitUI::onConstruct() {
 void cInstallInitUI::showEnd(int code) {
   // Rows 0 and 1 are the caption and the loading line: the two package
   // failures move up by one, the other codes name their own row.
-  std::string message = fillText(string(code <= 2 ? code + 1 : code), myContext->problemPath.ptr);
+  // A store a home by the working folder would place is no store: the
+  // reason is the user's language's.
+  const std::string problem =
+      code == iiStoreUnread && myContext->problemPath.ptr
+          ? storeTroubleText(myContext->problemPath.ptr, requestNamedLangResource(kKeptReasonsSection))
+          : std::string(myContext->problemPath.ptr ? myContext->problemPath.ptr : "");
+  std::string message = fillText(string(code <= 2 ? code + 1 : code), problem.c_str());
   // The damaged-package and damaged-record words hold no place for the
   // path: it follows their first line, so the user still learns which
   // file it was (and, for a record, the package's folder).

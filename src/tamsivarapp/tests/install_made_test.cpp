@@ -307,7 +307,7 @@ TEST(InstallMadePackage, AsNobodyReadOnlyFoldersGiveTheirCodes) {
   // language.
   out.clear();
   EXPECT_EQ(run({driver, v2, "--pgm", dir.file("inst2")}, "h", out), driverJobCode(irRecordUnsaved));
-  EXPECT_TRUE(out.ends_with("job 1 result 11 path h/.zvk\n")) << out;
+  EXPECT_TRUE(out.ends_with("init 15 path h/.zvk\n")) << out;
   EXPECT_FALSE(fs::exists(dir.file("inst2")));
   EXPECT_EQ(readFile(inst + "/lib/a.txt"), "one");
   chmod((home + "/.zvk").c_str(), 0755);

@@ -75,8 +75,9 @@ TEST(InstallerJob, AnInstallEndsWithItsRecordOrFails) {
     bool storeFull = false;        // no file may grow from the run's start on
   } cases[] = {
       {"home not made yet", false, false, nullptr, nullptr, 0, irOk, "two", (1ULL << 48) | (1ULL << 32)},
-      {"store folder a file", false, true, [](const std::string& h) { writeFile(h + "/.zvk", "x"); }, nullptr, 1,
-       irRecordUnsaved, nullptr, 0, "/.zvk: Not a directory"},
+      // Refused before the job: -1, no job ran.
+      {"store folder a file", false, true, [](const std::string& h) { writeFile(h + "/.zvk", "x"); }, nullptr, -1,
+       -1, nullptr, 0, "/.zvk: Not a directory"},
       {"store lost during the run", false, true, nullptr, fileInPlace, 1, irRecordUnsaved, nullptr, 0},
       {"upgrade, store lost during the run", true, true, nullptr, fileInPlace, 1, irRecordUnsaved, "one", 0},
       {"store full", false, true, nullptr, nullptr, 1, irRecordUnsaved, nullptr, 0, "/.zvk: File too large", true},
