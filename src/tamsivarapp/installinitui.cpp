@@ -20,6 +20,13 @@ namespace {
 // the button that gives the wait up.
 constexpr int kWaitingRow = 13;
 constexpr int kCancelRow = 14;
+// The installation folder refused because a file system was mounted over
+// it since it was made.
+constexpr int kMountedOverRow = 16;
+
+bool mountedOver(const sPkgInstallContext& ctx) {
+  return !ctx.kept.empty() && ctx.kept.front().reason == kKeptMounted;
+}
 
 class cFormHost : public cInstallInitHost {
  public:
@@ -70,7 +77,8 @@ void cInstallInitUI::onConstruct() {
 void cInstallInitUI::showEnd(int code) {
   // Rows 0 and 1 are the caption and the loading line: the two package
   // failures move up by one, the other codes name their own row.
-  std::string message = fillText(string(code <= 2 ? code + 1 : code), myContext->problemPath.ptr);
+  std::string message = fillText(string(code <= 2 ? code + 1 : code == iiForeignFile && mountedOver(*myContext) ? kMountedOverRow : code),
+                                 myContext->problemPath.ptr);
   // The damaged-package and damaged-record words hold no place for the
   // path: it follows their first line, so the user still learns which
   // file it was (and, for a record, the package's folder).
