@@ -136,7 +136,12 @@ int readPrevious(sPkgInstallContext& ctx, cApplicationConfig* config) {
   ctx.folderReal = readFolderReal(config, section.ptr);
   ctx.folderMount = readFolderMount(config, section.ptr);
   ctx.placedIn = readPlacedIn(config, section.ptr);
-  if (!anchorHolds(plain, {true, ctx.folderReal, ctx.folderMount})) {
+  int err = 0;
+  const cHeldFolder::eWay way = anchorWay(plain, {true, ctx.folderReal, ctx.folderMount}, err);
+  if (way != cHeldFolder::held) {
+    // A file system mounted over the folder since is named as such: the
+    // user unmounts it rather than looks for a stray file.
+    if (way == cHeldFolder::mounted) ctx.kept.push_back({plain, kKeptMounted});
     ctx.fail(iiForeignFile, plain.c_str());
     return iiForeignFile;
   }

@@ -21,6 +21,13 @@ namespace {
 // the button that gives the wait up.
 constexpr int kWaitingRow = 13;
 constexpr int kCancelRow = 14;
+// The installation folder refused because a file system was mounted over
+// it since it was made.
+constexpr int kMountedOverRow = 16;
+
+bool mountedOver(const sPkgInstallContext& ctx) {
+  return !ctx.kept.empty() && ctx.kept.front().reason == kKeptMounted;
+}
 
 class cFormHost : public cInstallInitHost {
  public:
@@ -77,7 +84,8 @@ void cInstallInitUI::showEnd(int code) {
       code == iiStoreUnread && myContext->problemPath.ptr
           ? storeTroubleText(myContext->problemPath.ptr, requestNamedLangResource(kKeptReasonsSection))
           : std::string(myContext->problemPath.ptr ? myContext->problemPath.ptr : "");
-  std::string message = fillText(string(code <= 2 ? code + 1 : code), problem.c_str());
+  const int row = code <= 2 ? code + 1 : code == iiForeignFile && mountedOver(*myContext) ? kMountedOverRow : code;
+  std::string message = fillText(string(row), problem.c_str());
   // The damaged-package and damaged-record words hold no place for the
   // path: it follows their first line, so the user still learns which
   // file it was (and, for a record, the package's folder).

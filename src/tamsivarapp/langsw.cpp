@@ -1,12 +1,29 @@
 #include "tamsivarapp/langsw.h"
 
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+#include "base/stringkey.h"
 #include "ciom/application.h"
+#include "ciom/ciappconfig.h"
 #include "ciom/langids.h"
 #include "ciom/liblang.h"
+#include "ciom/messageform.h"
 #include "ciom/picture.h"
 #include "ciom/popupmaster.h"
 #include "tamsivarapp/cistd.h"
 #include "tamsivarapp/lang.h"
+#include "tamsivarapp/textfill.h"
+
+namespace {
+
+// The manager window's texts, and the row that says a choice could not be
+// stored.
+constexpr char kTextsSection[] = "pkgm::tamsivar";
+constexpr int kNotStoredRow = 18;
+
+}  // namespace
 
 void cLangSwitchCtl::onInitData() {
   cGenButtonChild::onInitData();
@@ -56,15 +73,43 @@ void cLangSwitchCtl::onMouseButton(int x, int y, int button, bool down) {
 }
 
 bool cLangSwitchCtl::switchTo(int lang) {
+  const eCIOMStdLangs was = cLibLang::appliedLang();
   if (lang == myLang || !cLibLang::applyLang(static_cast<eCIOMStdLangs>(lang))) return false;
+  if (cCIApplication* app = cCIApplication::appRef(); app && app->config()) {
+    if (const int err = store(*app->config(), lang)) {
+      // Told in the language that stays.
+      cLibLang::applyLang(was);
+      cCiomLangData* texts = cLibLang::gCiomLang.sections.find(cStringKey(kTextsSection, -1));
+      cMessageForm::errorbox(this, fillText(texts ? texts->string(kNotStoredRow) : nullptr, std::strerror(err)).c_str(),
+                             nullptr);
+      return false;
+    }
+  }
   myLang = lang;
   setHint(ciLangName(lang));
-  if (cCIApplication* app = cCIApplication::appRef(); app && app->config()) {
-    app->config()->setParamInt16("lang/current", lang);
-    app->config()->saveConfig();
-  }
   // The window hears of it: posted actions reach only their own element.
   notifyAction(new cChildAction(acChange));
   repaint(nullptr);
   return true;
+}
+
+int cLangSwitchCtl::store(cApplicationConfig& config, int lang) {
+  config.setParamInt16("lang/current", lang);
+  // Another run inside a save of the store holds its lock: the window
+  // paints meanwhile, one turn of its wait at each look at the lock, and
+  // its close box gives the wait up.
+  errno = 0;
+  bool saved = false;
+  {
+    cCIAppConfig::cLockWait wait([this] {
+      bool turned = false;
+      return waitPainting([&turned] { return std::exchange(turned, true); });
+    });
+    saved = config.saveConfig();
+  }
+  if (saved) return 0;
+  const int err = errno ? errno : EIO;
+  // A choice not stored is not kept either: a later save would write it.
+  config.discardChanges();
+  return err;
 }

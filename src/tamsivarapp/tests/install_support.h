@@ -121,8 +121,9 @@ inline Outcome installWith(cCIAppFullConfig& cfg, const std::string& root, const
   if (o.init == 0) {
     o.job = runInstallerJob(ctx, host, &cfg);
     o.result = ctx.result;
-    o.kept = ctx.kept;
   }
+  // A refusal may name what it stopped at as a kept file does.
+  o.kept = ctx.kept;
   o.problem = ctx.problemPath.ptr ? ctx.problemPath.ptr : "";
   return o;
 }

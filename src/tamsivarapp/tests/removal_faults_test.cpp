@@ -423,8 +423,9 @@ tTree readTree(const std::string& file) {
 // A mount point the package did not make is the user's: one at the
 // installation folder when it was made stays, quietly, as the package's
 // files on it go; a file system mounted on it since is another's, and
-// what lies there stays, named, with the record. A mount inside the
-// folder stops a first installation, which says it is a mount.
+// what lies there stays, named, with the record, and an upgrade is
+// refused, naming the mount. A mount inside the folder stops a first
+// installation, which says it is a mount.
 TEST(RemovalFaults, AMountAtTheInstallationFolderIsTheUsers) {
   if (::geteuid() != 0) GTEST_SKIP() << "mounting needs root";
   enum eWhen { before, after };
@@ -434,11 +435,13 @@ TEST(RemovalFaults, AMountAtTheInstallationFolderIsTheUsers) {
     const char* at;  // below the installation folder; empty: the folder itself
     bool bind;       // the folder bound onto itself, else a tmpfs
     int uninstall;   // the uninstall's end; -1: the installation fails
+    bool upgrade;    // an upgrade is tried first, over the mount
   } cases[] = {
-      {"tmpfs at the folder, then installed", before, "", false, unDone},
-      {"folder bound onto itself, then installed", before, "", true, unDone},
-      {"installed, then a tmpfs over the folder", after, "", false, unRecordKept},
-      {"tmpfs inside the folder, then installed", before, "deep", false, -1},
+      {"tmpfs at the folder, then installed", before, "", false, unDone, false},
+      {"folder bound onto itself, then installed", before, "", true, unDone, false},
+      {"installed, then a tmpfs over the folder", after, "", false, unRecordKept, false},
+      {"installed, then a tmpfs over the folder, then upgraded", after, "", false, unRecordKept, true},
+      {"tmpfs inside the folder, then installed", before, "deep", false, -1, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -459,11 +462,19 @@ TEST(RemovalFaults, AMountAtTheInstallationFolderIsTheUsers) {
         if (mount() != 0) return 255;
         for (const char* rel : {"bin/tool", "deep/x/y/f4", "f1"}) writeFile(root + "/" + rel, "the user's");
       }
+      if (c.upgrade) {
+        const int refused = installIn(root, cfgDir, kTwo, namedFile);
+        const sTold told = readTold(refused, namedFile);
+        if (refused != 100 + iiForeignFile || told.named != std::set<std::string>{root} ||
+            told.rows != std::set<int>{kKeptMounted})
+          return 253;
+      }
       const int code = uninstallIn(cfgDir, namedFile);
       writeTree(seen, treeOf(root));
       return code;
     });
     ASSERT_NE(code, 255) << "could not mount";
+    EXPECT_NE(code, 253) << "the upgrade was not refused naming the mount";
     const sTold told = readTold(code, namedFile);
     if (c.uninstall < 0) {
       EXPECT_EQ(code, kDriverJobBase + irBadFolder);

@@ -144,7 +144,10 @@ int main(int argc, char** argv) {
     init = compareFiles(ctx);
   }
   std::printf("init %d%s%s\n", init, ctx.problemPath.ptr ? " path " : "", ctx.problemPath.ptr ? ctx.problemPath.ptr : "");
-  if (init != iiReady) return driverInitCode(init);
+  if (init != iiReady) {
+    for (const sKeptFile& k : ctx.kept) std::printf("kept %d %s\n", k.reason, k.path.c_str());
+    return driverInitCode(init);
+  }
   cQuietHost host(args);
   int end = runInstallerJob(ctx, host, &config);
   std::printf("job %d result %d path %s\n", end, ctx.result, ctx.problemPath.ptr ? ctx.problemPath.ptr : "");
