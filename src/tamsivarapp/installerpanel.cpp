@@ -3,6 +3,7 @@
 #include <string>
 
 #include "ciom/application.h"
+#include "ciom/ciappconfig.h"
 #include "tamsivar/manager.h"
 #include "tamsivarapp/textfill.h"
 
@@ -39,6 +40,9 @@ bool cInstallerJobPanel::startInstall(sPkgInstallContext* context) {
 
 int cInstallerJobPanel::job() {
   cHost host(*this);
+  // A save that finds another run holding the store waits while the window
+  // paints, until that run lets go or the user stops the job.
+  cCIAppConfig::cLockWait storeWait([this] { return !haveToStop(); });
   cCIApplication* app = cCIApplication::appRef();
   return runInstallerJob(*myContext, host, app ? app->config() : nullptr);
 }
