@@ -117,6 +117,22 @@ bool cNSWindow::requestRepaint(int x, int y, int width, int height) {
   return wake();
 }
 
+void cNSWindow::askRepaints() {
+  // The repaint waiting, there is at most one, leaves the queue alone: the
+  // actions around it keep their turn.
+  std::unique_ptr<cRepaintAction> r;
+  {
+    cSafeCriticalSectionAccess hold(&myQueueLock);
+    for (cListItem* it = myQueue.head; it; it = it->next) {
+      if (static_cast<cActionItem*>(it)->typeOf() != 3) continue;
+      myQueue.dettach(it);
+      r.reset(static_cast<cRepaintAction*>(it));
+      break;
+    }
+  }
+  if (r) nswnd_invalidate_view(myWnd, r->x, r->y, r->width, r->height);
+}
+
 void cNSWindow::drain() {
   // Only what was queued before the drain began: what a handler queues waits
   // for its own wake-up, behind the window's events that came meanwhile, so
@@ -168,6 +184,10 @@ int cNSWindow::wndProc(int code, void* record) {
   if (code == nsweKeyEnds) {
     auto* r = static_cast<sNSWKey*>(record);
     return endsOnKey(r->key, r->option, r->control, r->shift, r->command) ? 1 : 0;
+  }
+  if (code == nsweRepaintsAsked) {
+    askRepaints();
+    return 0;
   }
   // A paint inside a wait comes in the middle of another handler too.
   if (code != nswePaint || !nswnd_waiting()) drain();

@@ -107,6 +107,8 @@ class cNSWindow {
   // Asks for a wake-up unless one is on its way; under the queue's lock.
   bool wake();
   void drain();
+  // Inside a wait: only the repaint waiting is sent on.
+  void askRepaints();
 
   cNSWndWrapper* myWnd = nullptr;
   cList myQueue;

@@ -42,6 +42,9 @@ enum eNSWEvent {
   // sNSWKey, asked while the window waits, of a key still queued: a non-zero
   // answer says the window ends on it. Nothing runs and nothing changes.
   nsweKeyEnds = 13,
+  // No record; sent between the turns of a wait: the window asks the server
+  // now for the repaints it wants, and runs nothing else.
+  nsweRepaintsAsked = 14,
 };
 
 // Modifier bytes hold 0 or 1. The Control key of the keyboard plays the
@@ -132,11 +135,12 @@ bool nswnd_notify_action(cNSWndWrapper* wnd);
 // True while a paint comes from inside a wait of the main thread (a paste):
 // the window paints what it shows, and runs no queued action meanwhile.
 bool nswnd_waiting();
-// Waits until `done` holds, repainting what is uncovered between its calls,
-// each of which may do a short slice of the work waited for; false as soon as
-// input that ends the window waits in the queue: its close box, or a key the
-// window answers nsweKeyEnds for. That input stays queued, in order with the
-// rest, which waits for the wait to end.
+// Waits until `done` holds, repainting between its calls what is uncovered
+// and what the window asks for (nsweRepaintsAsked), each call may do a short
+// slice of the work waited for; false as soon as input that ends the window
+// waits in the queue: its close box, or a key the window answers nsweKeyEnds
+// for. That input stays queued, in order with the rest, which waits for the
+// wait to end.
 bool nswnd_wait(cNSWndWrapper* wnd, const std::function<bool()>& done);
 
 bool nswnd_minimize(cNSWndWrapper* wnd);

@@ -188,7 +188,11 @@ void onExpose(cNSWndWrapper* w, const XExposeEvent& e) {
   }
   // The paint draws off-screen and the result is copied in one piece, so
   // the screen never shows a half-drawn window.
-  GC gc = XCreateGC(d, w->backBuffer, 0, nullptr);
+  // The copy comes from a whole pixmap: its notice of nothing to redraw
+  // would only pile up in the queue while a wait takes exposures alone.
+  XGCValues noNotice{};
+  noNotice.graphics_exposures = False;
+  GC gc = XCreateGC(d, w->backBuffer, GCGraphicsExposures, &noNotice);
   XSetForeground(d, gc, gLayer->background);
   XFillRectangle(d, w->backBuffer, gc, x0, y0, static_cast<unsigned>(x1 - x0),
                  static_cast<unsigned>(y1 - y0));
@@ -250,7 +254,9 @@ void nswnd_serve_exposures() {
   Display* d = gLayer->app.display;
   ++gWaits;
   XEvent ev;
-  while (XCheckTypedEvent(d, Expose, &ev))
+  // Only as many as were queued when the turn began: a window exposed again
+  // as fast as it paints still gets back to the work its wait does.
+  for (int left = XEventsQueued(d, QueuedAfterReading); left > 0 && XCheckTypedEvent(d, Expose, &ev); --left)
     if (cNSWndWrapper* w = nswnd_find(ev.xexpose.window)) onExpose(w, ev.xexpose);
   --gWaits;
 }
@@ -299,6 +305,8 @@ bool nswnd_wait(cNSWndWrapper* wnd, const std::function<bool()>& done) {
     nswnd_serve_exposures();
     if (done()) return true;
     if (endQueued(wnd)) return false;
+    // What the slice changed is asked for now, not when the wait is over.
+    nswnd_send(wnd, nsweRepaintsAsked, nullptr);
     // `done` may itself do a slice of the work waited for: a short look
     // for events, then back to it.
     pollfd p{ConnectionNumber(d), POLLIN, 0};

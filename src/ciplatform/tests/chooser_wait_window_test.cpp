@@ -38,7 +38,7 @@ struct sAboveStart : ScratchDir {
 
 // What the chooser and the user share; it outlives the chooser.
 struct sTurns {
-  std::atomic<int> painted{0}, held{0}, released{0};
+  std::atomic<int> held{0}, released{0};
   // Rows laid under the big folder, as the turn held shows them.
   std::atomic<int> bigNow{0};
   std::atomic<bool> walked{false};
@@ -62,7 +62,6 @@ class cTurnChooser : public cFolderChooseDialog {
     // The walk may end with no action after it: a paint notes it too.
     noteWalkOver();
     if (!walking() || myTurns.walked) return;
-    ++myTurns.painted;
     int rows = 0;
     for (cTreeItem* n = nodes().root(); n; n = cTree::nextInOrder(n)) ++rows;
     if (rows == myRows) return;
@@ -106,32 +105,12 @@ class cTurnChooser : public cFolderChooseDialog {
   int myRows = -1;
 };
 
-void expose(cUser& u, Window w) {
-  XEvent ev{};
-  ev.xexpose.type = Expose;
-  ev.xexpose.display = u.peer.d;
-  ev.xexpose.window = w;
-  ev.xexpose.width = 20;
-  ev.xexpose.height = 20;
-  XSendEvent(u.peer.d, w, False, ExposureMask, &ev);
-  XSync(u.peer.d, False);
-}
-
-// Gives `act` its turn at each held paint, asking for paints until the
-// next turn is held or the walk is over.
-void playTurns(cUser& u, Window w, sTurns& turns, const std::function<void(int)>& act) {
+// Gives `act` its turn at each held paint until the walk is over. The
+// window paints the rows of each slice by itself while it waits: nothing
+// is asked of it.
+void playTurns(sTurns& turns, const std::function<void(int)>& act) {
   for (int turn = 1;; ++turn) {
-    // One paint asked for at a time, the next as soon as it is served, so
-    // that few turns go by unheld and none is starved of its slice.
-    const auto end = std::chrono::steady_clock::now() + kLong;
-    while (turns.held < turn && !turns.walked && std::chrono::steady_clock::now() < end) {
-      const int painted = turns.painted;
-      expose(u, w);
-      while (turns.painted == painted && turns.held < turn && !turns.walked &&
-             std::chrono::steady_clock::now() < end)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    if (turns.held < turn && !turns.walked) {
+    if (!cUser::waitFor([&] { return turns.held >= turn || turns.walked; }, kLong)) {
       ADD_FAILURE() << "turn " << turn << " never came";
       return;
     }
@@ -142,9 +121,7 @@ void playTurns(cUser& u, Window w, sTurns& turns, const std::function<void(int)>
 }
 
 // A turn in the middle of the big folder's rows, with batches still to come.
-bool midLay(const sTurns& turns) {
-  return turns.bigNow > 1 && turns.bigNow < sAboveStart::kMany - 400;
-}
+bool midLay(const sTurns& turns) { return turns.bigNow > 1 && turns.bigNow < sAboveStart::kMany - 400; }
 
 // Opens the chooser on the tree's start, the user playing `user` on it;
 // the chooser's answer.
@@ -187,7 +164,9 @@ TEST(ChooserWait, OnlyEscapeAloneEndsTheLayOfTheLevelsAboveTheStart) {
     const char* name;
     unsigned int state;
     bool ends;
-  } keys[] = {{"shift", ShiftMask, false}, {"control", ControlMask, false}, {"alt", Mod1Mask, false},
+  } keys[] = {{"shift", ShiftMask, false},
+              {"control", ControlMask, false},
+              {"alt", Mod1Mask, false},
               {"alone", 0, true}};
   for (const auto& k : keys) {
     SCOPED_TRACE(k.name);
@@ -196,7 +175,7 @@ TEST(ChooserWait, OnlyEscapeAloneEndsTheLayOfTheLevelsAboveTheStart) {
     const std::string caption = std::string("zvk-chooser-wait-") + k.name;
     bool closed = false, given = false;
     const int answer = playChooser(caption, tree, turns, [&](cUser& u, Window w) {
-      playTurns(u, w, turns, [&](int) {
+      playTurns(turns, [&](int) {
         if (given || !midLay(turns)) return;
         u.key(w, XK_Escape, k.state);
         given = true;
@@ -236,7 +215,7 @@ TEST(ChooserWait, InputAtEveryTurnMeetsOnlyLiveRows) {
     const int answer = playChooser(caption, tree, turns, [&](cUser& u, Window w) {
       int x = 0, y = 0;
       pointAtMiddle(u.peer, w, x, y);
-      playTurns(u, w, turns, [&](int turn) {
+      playTurns(turns, [&](int turn) {
         if (!given && midLay(turns)) {
           u.key(w, XK_Escape, state);
           given = true;
