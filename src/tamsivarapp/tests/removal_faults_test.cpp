@@ -44,7 +44,7 @@ tTree treeWith(const std::string& root, const PkgVersion& v, const tTree& user) 
     tree[root + "/" + f.rel] = f.bytes;
     for (fs::path up = fs::path(root + "/" + f.rel).parent_path(); up.string().size() > root.size();
          up = up.parent_path())
-      tree[up.string()] = "/";
+      tree.insert_or_assign(up.string(), std::string(1, '/'));
   }
   return tree;
 }
