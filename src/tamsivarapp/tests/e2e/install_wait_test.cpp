@@ -37,6 +37,13 @@ class InstallWait : public e2e::AsUser {
     EXPECT_EQ(r.status, 0) << r.out;
     return bundle;
   }
+  // Version 1 of the package, installed; its one file.
+  PkgFile installOne() {
+    PkgVersion v1;
+    v1.files = {{"bin/run", "#!/bin/sh\necho one\n", {7, 5, 5}}};
+    EXPECT_EQ(installVersion(home + "/apps/sample", home + "/.zvk", v1).job, 0);
+    return v1.files[0];
+  }
 };
 
 // Whether another process tried the lock at `path` within the patience: a
@@ -54,9 +61,8 @@ TEST_P(InstallWait, SaysItWaitsThenGoesOnOrEndsWhenClosed) {
   if (GetParam()) GTEST_SKIP() << "the other run is the test's own, as root";
   const std::string bundle = make("2.0");
   const std::string root = home + "/apps/sample", lock = home + "/.zvk/locks/sample";
-  PkgVersion v1;
-  v1.files = {{"bin/run", "#!/bin/sh\necho one\n", {7, 5, 5}}};
-  ASSERT_EQ(installVersion(root, home + "/.zvk", v1).job, 0);
+  const PkgFile one = installOne();
+  ASSERT_FALSE(HasFailure());
   cCIAppFullConfig cfg;
   ASSERT_TRUE(cfg.openConfig((home + "/.zvk").c_str()));
   // Held by the test: the window's run meets another run of its package.
@@ -73,7 +79,7 @@ TEST_P(InstallWait, SaysItWaitsThenGoesOnOrEndsWhenClosed) {
                         wizard::closeBox(w);
                       }}});
   EXPECT_EQ(status, 1);
-  EXPECT_EQ(readFileBytes(root + "/bin/run"), v1.files[0].bytes);
+  EXPECT_EQ(readFileBytes(root + "/bin/run"), one.bytes);
 
   status = play({zvk, "install", bundle},
                 {{"Software manager", "", [&](const std::string& w) {
@@ -83,7 +89,7 @@ TEST_P(InstallWait, SaysItWaitsThenGoesOnOrEndsWhenClosed) {
                  {"Demo software installer", "", [](const std::string& w) {
                     runWithEnv({"xdotool", "windowkill", w});
                   }}});
-  EXPECT_EQ(readFileBytes(root + "/bin/run"), v1.files[0].bytes);
+  EXPECT_EQ(readFileBytes(root + "/bin/run"), one.bytes);
 }
 
 // A point of the waiting form's Cancel button beside its text, and its face.
@@ -94,9 +100,8 @@ TEST_P(InstallWait, GivesUpOnTheCloseBoxEscapeOrCancelAlike) {
   if (GetParam()) GTEST_SKIP() << "the other run is the test's own, as root";
   const std::string bundle = make("2.0");
   const std::string root = home + "/apps/sample", lock = home + "/.zvk/locks/sample";
-  PkgVersion v1;
-  v1.files = {{"bin/run", "#!/bin/sh\necho one\n", {7, 5, 5}}};
-  ASSERT_EQ(installVersion(root, home + "/.zvk", v1).job, 0);
+  const PkgFile one = installOne();
+  ASSERT_FALSE(HasFailure());
   cCIAppFullConfig cfg;
   ASSERT_TRUE(cfg.openConfig((home + "/.zvk").c_str()));
   cPackageRunLock other;
@@ -120,16 +125,15 @@ TEST_P(InstallWait, GivesUpOnTheCloseBoxEscapeOrCancelAlike) {
                                                           way.giveUp(w);
                                                         }}});
     EXPECT_EQ(status, 1);
-    EXPECT_EQ(readFileBytes(root + "/bin/run"), v1.files[0].bytes);
+    EXPECT_EQ(readFileBytes(root + "/bin/run"), one.bytes);
   }
 }
 
 TEST_P(InstallWait, ARunStoppedInsideASaveOfTheStoreKeepsNoWindowAway) {
   if (GetParam()) GTEST_SKIP() << "the stopped run is the test's own, as root";
   const std::string bundle = make("2.0");
-  PkgVersion v1;
-  v1.files = {{"bin/run", "#!/bin/sh\necho one\n", {7, 5, 5}}};
-  ASSERT_EQ(installVersion(home + "/apps/sample", home + "/.zvk", v1).job, 0);
+  installOne();
+  ASSERT_FALSE(HasFailure());
   const pid_t holder = fork();
   if (holder == 0) {
     const int fd = open((home + "/.zvk/install").c_str(), O_RDWR);
