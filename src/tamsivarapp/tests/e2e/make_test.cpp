@@ -53,7 +53,8 @@ std::string onOwnFileSystem(const std::string& at, const std::string& options, b
     if (mount("zvk-test", at.c_str(), "tmpfs", 0, options.c_str()) != 0) return "";
     prepare();
     std::string text;
-    if (!readOnly || mount(nullptr, at.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0) text = "+" + work();
+    if (!readOnly || mount(nullptr, at.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0)
+      text = "+" + work();
     // Where the mounts could not be made private (in a chroot "/" is no
     // mount point), this one went out to the machine too; its unmount
     // follows it there.
@@ -472,7 +473,7 @@ TEST_P(MakeBundle, EachStepThatCannotWriteNamesItsFile) {
           sRunResult r = make(s, b);
           return r.out + "status " + std::to_string(r.status);
         });
-    if (printed.empty()) GTEST_SKIP() << "no file system of our own can be mounted here";
+    if (printed.empty()) GTEST_SKIP() << kCannotMount;
     EXPECT_EQ(printed, k.printed + "status 1");
   }
 }
@@ -502,7 +503,7 @@ TEST_P(MakeBundle, ANewBundleTakesThePlaceOfTheOldOnlyWhenWhole) {
     for (const auto& e : fs::directory_iterator(small)) left += " " + e.path().filename().string();
     return r.out + "status " + std::to_string(r.status) + (oldIsWhole() ? " old" : " broken") + left;
   });
-  if (printed.empty()) GTEST_SKIP() << "no file system of our own can be mounted here";
+  if (printed.empty()) GTEST_SKIP() << kCannotMount;
   EXPECT_EQ(printed, kOk + "(e) Writing exe failed: " + b + "/Contents/MacOS/Installer\nstatus 1 old B.app");
 
   // Killed at moments spread over a whole make: the old bundle or the new.
