@@ -278,13 +278,18 @@ TEST(RemovalFaults, EveryFailedRemovalOrRenameIsNamedAndKept) {
 
 namespace {
 
-// Runs `work` in a child with mounts of its own; its status, or -1 where
-// it ended otherwise. What the child saw is left in files it wrote.
-int withOwnMounts(const std::function<int()>& work) {
+// Runs `work` in a child with mounts of its own, the one it makes at `at`
+// unmounted after it; its status, or -1 where it ended otherwise. What the
+// child saw is left in files it wrote.
+int withOwnMounts(const std::string& at, const std::function<int()>& work) {
   const pid_t child = ::fork();
   if (child == 0) {
     keepMountsPrivate();
-    ::_exit(work());
+    const int status = work();
+    // Where the mounts could not be made private (in a chroot "/" is no
+    // mount point), it went out to the machine too; its unmount follows it.
+    ::umount2(at.c_str(), MNT_DETACH);
+    ::_exit(status);
   }
   int status = 0;
   ::waitpid(child, &status, 0);
@@ -296,7 +301,7 @@ int withOwnMounts(const std::function<int()>& work) {
 // not bind.
 int withBound(const std::string& from, const std::string& at, const std::function<int()>& work) {
   return withOwnMounts(
-      [&] { return ::mount(from.c_str(), at.c_str(), nullptr, MS_BIND, nullptr) != 0 ? 255 : work(); });
+      at, [&] { return ::mount(from.c_str(), at.c_str(), nullptr, MS_BIND, nullptr) != 0 ? 255 : work(); });
 }
 
 }  // namespace
@@ -453,7 +458,7 @@ TEST(RemovalFaults, AMountAtTheInstallationFolderIsTheUsers) {
       return c.bind ? ::mount(at.c_str(), at.c_str(), nullptr, MS_BIND, nullptr)
                     : ::mount("tmpfs", at.c_str(), "tmpfs", 0, "size=1m");
     };
-    const int code = withOwnMounts([&] {
+    const int code = withOwnMounts(at, [&] {
       if (c.when == before && mount() != 0) return 255;
       const int installed = installIn(root, cfgDir, kOne, namedFile);
       if (c.uninstall < 0) return installed;
