@@ -245,7 +245,7 @@ struct Mounted {
     else if (ext2 && !(sh("truncate -s 16M " + image) && sh("mkfs.ext2 -q -F -I 128 " + image)))
       why = "no ext2 image can be made here (mkfs.ext2)";
     else if (!sh(ext2 ? "mount -o loop " + image + " " + at : "mount -t tmpfs zvktest " + at))
-      why = ext2 ? "no loop device can be mounted here" : "no memory file system can be mounted here";
+      why = std::string(kCannotMount) + (ext2 ? ": no loop device" : ": no memory file system");
     mounted = why.empty();
   }
   ~Mounted() {

@@ -278,13 +278,18 @@ TEST(RemovalFaults, EveryFailedRemovalOrRenameIsNamedAndKept) {
 
 namespace {
 
-// Runs `work` in a child with mounts of its own; its status, or -1 where
-// it ended otherwise. What the child saw is left in files it wrote.
-int withOwnMounts(const std::function<int()>& work) {
+// Runs `work` in a child with mounts of its own, the one it makes at `at`
+// unmounted after it; its status, or -1 where it ended otherwise. What the
+// child saw is left in files it wrote.
+int withOwnMounts(const std::string& at, const std::function<int()>& work) {
   const pid_t child = ::fork();
   if (child == 0) {
     keepMountsPrivate();
-    ::_exit(work());
+    const int status = work();
+    // Where the mounts could not be made private (in a chroot "/" is no
+    // mount point), it went out to the machine too; its unmount follows it.
+    ::umount2(at.c_str(), MNT_DETACH);
+    ::_exit(status);
   }
   int status = 0;
   ::waitpid(child, &status, 0);
@@ -292,12 +297,11 @@ int withOwnMounts(const std::function<int()>& work) {
 }
 
 // Runs `work` in a child with mounts of its own, `from` bound at `at`
-// there; the child's status, or -1 where it could not bind.
+// there; the child's status as withOwnMounts tells it, 255 where it could
+// not bind.
 int withBound(const std::string& from, const std::string& at, const std::function<int()>& work) {
-  const int status = withOwnMounts([&] {
-    return ::mount(from.c_str(), at.c_str(), nullptr, MS_BIND, nullptr) != 0 ? 255 : work();
-  });
-  return status != 255 ? status : -1;
+  return withOwnMounts(
+      at, [&] { return ::mount(from.c_str(), at.c_str(), nullptr, MS_BIND, nullptr) != 0 ? 255 : work(); });
 }
 
 }  // namespace
@@ -333,7 +337,8 @@ TEST(RemovalFaults, NothingIsRemovedAcrossAMount) {
     const int code = withBound(folder ? user : user + "/u.txt", root + "/" + c.bound, [&] {
       return c.upgrade ? installIn(root, cfgDir, dropsDeep, namedFile) : uninstallIn(cfgDir, namedFile);
     });
-    ASSERT_GE(code, 0) << "could not bind";
+    if (code == 255) GTEST_SKIP() << kCannotMount << ": no folder can be bound";
+    ASSERT_GE(code, 0);
     EXPECT_EQ(code, c.code);
     EXPECT_EQ(treeOf(user), mine);
     EXPECT_EQ(readTold(code, namedFile).named.count(root + "/" + c.named), c.code != unCancelled);
@@ -453,7 +458,7 @@ TEST(RemovalFaults, AMountAtTheInstallationFolderIsTheUsers) {
       return c.bind ? ::mount(at.c_str(), at.c_str(), nullptr, MS_BIND, nullptr)
                     : ::mount("tmpfs", at.c_str(), "tmpfs", 0, "size=1m");
     };
-    const int code = withOwnMounts([&] {
+    const int code = withOwnMounts(at, [&] {
       if (c.when == before && mount() != 0) return 255;
       const int installed = installIn(root, cfgDir, kOne, namedFile);
       if (c.uninstall < 0) return installed;
@@ -473,7 +478,7 @@ TEST(RemovalFaults, AMountAtTheInstallationFolderIsTheUsers) {
       writeTree(seen, treeOf(root));
       return code;
     });
-    ASSERT_NE(code, 255) << "could not mount";
+    if (code == 255) GTEST_SKIP() << kCannotMount;
     EXPECT_NE(code, 253) << "the upgrade was not refused naming the mount";
     const sTold told = readTold(code, namedFile);
     if (c.uninstall < 0) {

@@ -1214,9 +1214,9 @@ TEST(Uninstall, AFolderOnAFileSystemMountedAnewIsStillThePackages) {
         if (p) ::pclose(p);
       }
       if (first.empty() || second.empty() || !sh("mount " + first + " " + mnt))
-        GTEST_SKIP() << "no loop device can be mounted here";
+        GTEST_SKIP() << kCannotMount << ": no loop device";
     } else if (!sh("mount -t tmpfs zvktest " + mnt)) {
-      GTEST_SKIP() << "no memory file system can be mounted here";
+      GTEST_SKIP() << kCannotMount << ": no memory file system";
     }
     ASSERT_EQ(installVersion(root, cfgDir, sample()).job, 0);
     struct stat before {}, after {};

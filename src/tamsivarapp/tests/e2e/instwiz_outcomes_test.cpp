@@ -13,6 +13,7 @@
 #include <random>
 #include <string>
 
+#include "base/tests/private_mounts.h"
 #include "e2e/instwiz_support.h"
 #include "e2e/xuser.h"
 #include "support/runprog.h"
@@ -200,7 +201,7 @@ TEST_P(WizardOutcome, RefusedTargetsAndEarlyCloseCopyNothing) {
 TEST_P(WizardOutcome, TooSmallVolumeIsRefusedAtTheChoice) {
   if (nobody()) GTEST_SKIP() << "mounting takes root";
   const std::string small = folder("small");
-  if (mount("tmpfs", small.c_str(), "tmpfs", 0, "size=256k,mode=0777") != 0) GTEST_SKIP() << "cannot mount here";
+  if (mount("tmpfs", small.c_str(), "tmpfs", 0, "size=256k,mode=0777") != 0) GTEST_SKIP() << kCannotMount;
   const std::unique_ptr<const char, void (*)(const char*)> unmount(small.c_str(),
                                                                     [](const char* at) { umount2(at, MNT_DETACH); });
   start(make(kDemo));

@@ -1,6 +1,5 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sched.h>
 #include <signal.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -17,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "base/tests/private_mounts.h"
 #include "base/tests/scratch_dir.h"
 #include "support/childtext.h"
 #include "support/runprog.h"
@@ -44,18 +44,22 @@ std::vector<std::string> filesUnder(const std::string& root) {
 }
 
 // Runs `work` in a child that has a small file system of its own at `at`
-// (tmpfs with these options, which no other process sees), made read-only
-// after `prepare` when asked; answers what `work` printed, or "" when no
-// file system could be mounted.
+// (tmpfs with these options), made read-only after `prepare` when asked;
+// answers what `work` printed, or "" when no file system could be mounted.
 std::string onOwnFileSystem(const std::string& at, const std::string& options, bool readOnly,
                             const std::function<void()>& prepare, const std::function<std::string()>& work) {
   const std::string printed = textFromChild([&]() -> std::string {
-    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-        mount("zvk-test", at.c_str(), "tmpfs", 0, options.c_str()) != 0)
-      return "";
+    keepMountsPrivate();
+    if (mount("zvk-test", at.c_str(), "tmpfs", 0, options.c_str()) != 0) return "";
     prepare();
-    if (readOnly && mount(nullptr, at.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0) return "";
-    return "+" + work();
+    std::string text;
+    if (!readOnly || mount(nullptr, at.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0)
+      text = "+" + work();
+    // Where the mounts could not be made private (in a chroot "/" is no
+    // mount point), this one went out to the machine too; its unmount
+    // follows it there.
+    umount2(at.c_str(), MNT_DETACH);
+    return text;
   });
   return printed.empty() ? "" : printed.substr(1);
 }
@@ -469,7 +473,7 @@ TEST_P(MakeBundle, EachStepThatCannotWriteNamesItsFile) {
           sRunResult r = make(s, b);
           return r.out + "status " + std::to_string(r.status);
         });
-    if (printed.empty()) GTEST_SKIP() << "no file system of our own can be mounted here";
+    if (printed.empty()) GTEST_SKIP() << kCannotMount;
     EXPECT_EQ(printed, k.printed + "status 1");
   }
 }
@@ -499,7 +503,7 @@ TEST_P(MakeBundle, ANewBundleTakesThePlaceOfTheOldOnlyWhenWhole) {
     for (const auto& e : fs::directory_iterator(small)) left += " " + e.path().filename().string();
     return r.out + "status " + std::to_string(r.status) + (oldIsWhole() ? " old" : " broken") + left;
   });
-  if (printed.empty()) GTEST_SKIP() << "no file system of our own can be mounted here";
+  if (printed.empty()) GTEST_SKIP() << kCannotMount;
   EXPECT_EQ(printed, kOk + "(e) Writing exe failed: " + b + "/Contents/MacOS/Installer\nstatus 1 old B.app");
 
   // Killed at moments spread over a whole make: the old bundle or the new.

@@ -57,7 +57,8 @@ ScratchMounts::ScratchMounts() {
       mounted_.push_back(at);
       places_.push_back({kind.name, at});
     } else {
-      missing_ += (missing_.empty() ? "" : "; ") + std::string(kind.name) + " could not be made or mounted";
+      missing_ += (missing_.empty() ? std::string(kCannotMount) + ": " : "; ") + kind.name +
+                  " could not be made or mounted";
     }
   }
 }
