@@ -145,7 +145,6 @@ cSoftPkgScenario::sPathDef* cSoftPkgScenario::relativePath(int bits, int& line, 
   return found;
 }
 
-
 bool cSoftPkgScenario::getCopiedFiles(_List<sCopiedFile>& out, _guardchar<char>* blocker) {
   out.destroy();
   if (blocker) blocker->set(nullptr);

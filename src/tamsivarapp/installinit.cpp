@@ -87,6 +87,8 @@ int chooseLanguage(sPkgInstallContext& ctx, cApplicationConfig* config, cInstall
   }
   host.applyLang(lang);
   ctx.scenario->setCurrLangID(lang);
+  // A path without an absolute place would land, or run, where the
+  // installer runs: the package is sound, the path is not.
   int line = 0;
   const char* section = "";
   cSoftPkgScenario::sPathDef* relative = ctx.scenario->relativePath(cJob::is64bitOS() ? 64 : 32, line, &section);
