@@ -22,6 +22,7 @@
 #include "base/folder.h"
 #include "base/job.h"
 #include "base/plist.h"
+#include "base/webaddress.h"
 
 namespace {
 
@@ -467,7 +468,12 @@ int runAsGiven(char* argv[], std::string& program) {
   if (interpreter.empty()) return outcome == ENOENT ? ENOEXEC : outcome;
   if (stat(interpreter.c_str(), &st) != 0) {
     program = interpreter;
-    return ENOENT;
+    return errno;
+  }
+  // A folder is no program, whatever its modes let.
+  if (!S_ISREG(st.st_mode)) {
+    program = interpreter;
+    return ENOEXEC;
   }
   // A script the system would not start behind an interpreter that is
   // there: the interpreter is refused, or is itself no program.
@@ -478,6 +484,8 @@ int runAsGiven(char* argv[], std::string& program) {
 // A path alone, opened or run as it stands, never split: a file no one may
 // run, and any folder but a bundle's, is a document for the opener.
 int openOrRunPath(const char* path, std::string& program) {
+  // An address is the desktop's to open, never looked for as a file.
+  if (isWebAddress(path)) return openOutcome(path, program);
   program = path;
   struct stat st;
   if (stat(path, &st) != 0) return errno;
@@ -527,6 +535,11 @@ int openOrRun(const char* text, std::string& program) {
     while (__acp_isspace(*rest)) ++rest;
     // Without arguments the line is the path alone.
     if (!*rest) return openOrRunPath(path.c_str(), program);
+    // The opener takes an address alone.
+    if (isWebAddress(path.c_str())) {
+      program = path;
+      return E2BIG;
+    }
     if (!splitCommandLine(rest, words, args)) {
       program = path;
       return EINVAL;

@@ -67,7 +67,9 @@ class cConProcess {
 // The desktop's opener, which shows files, folders and addresses.
 inline constexpr char kDesktopOpener[] = "xdg-open";
 
-// Hands a command line, as runCommandLine writes it, to the desktop. A
+// Hands a command line, as runCommandLine writes it, to the desktop. A web
+// address alone (isWebAddress) goes to the opener as one argument; given
+// arguments, which the opener cannot take, it fails with E2BIG. A
 // path alone is one path whatever it holds, never split: a bundle folder
 // ("x.app") starts the program its Info.plist names in Contents/MacOS, a
 // file marked executable starts, any other existing path goes to the
@@ -78,9 +80,9 @@ inline constexpr char kDesktopOpener[] = "xdg-open";
 // the exec that failed, ENOEXEC for a file that is neither a binary nor a
 // script beginning with "#!", or EINVAL for a text that cannot be split;
 // `program` (when given) receives what was at fault: the program, the
-// interpreter a script's "#!" line names when that is what is missing or
-// may not run, or the opener (kDesktopOpener) for what it hands to the
-// desktop.
+// interpreter a script's "#!" line names when that is what is missing,
+// may not run or is no program (ENOEXEC for a folder), the address, or
+// the opener (kDesktopOpener) for what it hands to the desktop.
 // Only for commands written by a package's author. Text that comes from
 // outside (an address from the update server, a link in a document, a file
 // name the user picked) must go through run_xdgopen, which passes it as one

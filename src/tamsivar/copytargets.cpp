@@ -12,6 +12,7 @@
 #include <unordered_set>
 
 #include "base/job.h"
+#include "base/webaddress.h"
 #include "tamsivar/plainpath.h"
 #include "tamsivar/scenario.h"
 
@@ -116,29 +117,32 @@ bool cSoftPkgScenario::targetAbsolute(sPathDef& def) {
   return defToPath(def, path) && path.ptr && path.ptr[0] == '/';
 }
 
-bool cSoftPkgScenario::anyPathRelative(int bits, int& line) {
-  bool found = false;
-  const auto judge = [&](sPathDef& def, int at) {
-    if (targetAbsolute(def) || (found && line <= at)) return;
-    found = true;
-    line = at;
-  };
-  // A package without an icon has no path there to judge.
-  if (icon.var.ptr && *icon.var.ptr) judge(icon, icon.line);
-  for (auto* it = files.head; it; it = it->next)
-    if ((bits != 32 && installsIn(it->value, true)) || (bits != 64 && installsIn(it->value, false)))
-      judge(it->value.target, it->value.line);
-  for (auto* it = runs.head; it; it = it->next) judge(it->value.program, it->value.program.line);
-  for (auto* it = menu.head; it; it = it->next) {
-    judge(it->value.program, it->value.program.line);
-    judge(it->value.icon, it->value.icon.line);
-  }
-  return found;
+bool cSoftPkgScenario::runsAddress(sPathDef& def) {
+  _guardchar<char> path;
+  return defToPath(def, path) && isWebAddress(path.ptr);
 }
 
-bool cSoftPkgScenario::targetsAbsolute() {
-  int line = 0;
-  return !anyPathRelative(cJob::is64bitOS() ? 64 : 32, line);
+cSoftPkgScenario::sPathDef* cSoftPkgScenario::relativePath(int bits, int& line, const char** section) {
+  sPathDef* found = nullptr;
+  const auto judge = [&](sPathDef& def, int at, const char* in) {
+    if (targetAbsolute(def) || (found && line <= at)) return;
+    found = &def;
+    line = at;
+    if (section) *section = in;
+  };
+  // A package without an icon has no path there to judge.
+  if (icon.var.ptr && *icon.var.ptr) judge(icon, icon.line, "icon");
+  for (auto* it = files.head; it; it = it->next)
+    if ((bits != 32 && installsIn(it->value, true)) || (bits != 64 && installsIn(it->value, false)))
+      judge(it->value.target, it->value.line, "[Install]");
+  // A run option may open an address instead of a file.
+  for (auto* it = runs.head; it; it = it->next)
+    if (!runsAddress(it->value.program)) judge(it->value.program, it->value.program.line, "[Run]");
+  for (auto* it = menu.head; it; it = it->next) {
+    judge(it->value.program, it->value.program.line, "[Menu]");
+    judge(it->value.icon, it->value.icon.line, "[Menu]");
+  }
+  return found;
 }
 
 bool cSoftPkgScenario::getCopiedFiles(_List<sCopiedFile>& out, _guardchar<char>* blocker) {

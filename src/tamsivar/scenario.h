@@ -179,15 +179,17 @@ class cSoftPkgScenario {
   // A path that names no absolute place would land, or run, wherever the
   // installer runs; the folder the user chooses counts as absolute.
   bool targetAbsolute(sPathDef& def);
-  // Whether a path that names a file, in the current language, names no
-  // absolute place: the icon, each run option's program, each menu
-  // entry's program and icon, and each target installed on a 64-bit
-  // system (`bits` 64), a 32-bit one (32) or either (0). `line` receives
-  // the first such path's line.
-  bool anyPathRelative(int bits, int& line);
-  // No path that names a file on this system in the current language is
-  // relative.
-  bool targetsAbsolute();
+  // Whether a run option's program resolves, in the current language, to
+  // a web address, which the desktop opens: no path.
+  bool runsAddress(sPathDef& def);
+  // The first path (by `line`, which receives it) that names a file and
+  // no absolute place in the current language: the icon, each run
+  // option's program that is no address, each menu entry's program and
+  // icon, and each target installed on a 64-bit system (`bits` 64), a
+  // 32-bit one (32) or either (0); null when there is none. `section`,
+  // when given, receives where it stands ("icon", "[Install]", "[Run]",
+  // "[Menu]").
+  sPathDef* relativePath(int bits, int& line, const char** section = nullptr);
   bool getOnCompletionRun(_List<sOnCompletionRun>& out);
   unsigned long long requiresSize(unsigned int blockSize);
 

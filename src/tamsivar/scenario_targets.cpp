@@ -63,11 +63,20 @@ int cSoftPkgScenario::checkTargets(int& line) {
   for (auto* lang = langStrings.root ? langStrings.leftmost(langStrings.root) : nullptr; lang && !code;
        lang = langStrings.next(lang)) {
     currLang = lang->key;
-    if (anyPathRelative(0, line)) {
-      fault.words = "the path is no absolute path: its base must be $pgm or begin with \"/\"";
+    if (relativePath(0, line)) {
+      fault.words = "the path is no absolute path: its base must be $pgm or begin with \"/\" (a [Run] "
+                    "program may also be an http:// or https:// address)";
       code = 23;
       break;
     }
+    for (auto* it = runs.head; it && !code; it = it->next) {
+      const char* arguments = it->value.arguments.ptr ? getStr(it->value.arguments.ptr) : nullptr;
+      if (!arguments || !*arguments || !runsAddress(it->value.program)) continue;
+      fault.words = "an address is opened alone: it takes no arguments";
+      line = it->value.program.line;
+      code = 6;
+    }
+    if (code) break;
     for (int bits : {32, 64}) {
       std::vector<sPlace> places;
       for (auto* it = files.head; it; it = it->next) {

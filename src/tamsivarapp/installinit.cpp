@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/folder.h"
+#include "base/job.h"
 #include "base/targets.h"
 #include "tamsivar/oshooks.h"
 #include "tamsivar/plainpath.h"
@@ -86,8 +87,17 @@ int chooseLanguage(sPkgInstallContext& ctx, cApplicationConfig* config, cInstall
   }
   host.applyLang(lang);
   ctx.scenario->setCurrLangID(lang);
-  // A target without an absolute place would land where the installer runs.
-  return ctx.scenario->targetsAbsolute() ? iiReady : iiBadPackage;
+  // A path without an absolute place would land, or run, where the
+  // installer runs: the package is sound, the path is not.
+  int line = 0;
+  const char* section = "";
+  cSoftPkgScenario::sPathDef* relative = ctx.scenario->relativePath(cJob::is64bitOS() ? 64 : 32, line, &section);
+  if (!relative) return iiReady;
+  // A base the language lacks leaves the rest to name it.
+  _guardchar<char> path;
+  const char* shown = ctx.scenario->defToPath(*relative, path) && path.ptr ? path.ptr : relative->rest.ptr;
+  ctx.problemPath.set((std::string(section) + " " + (shown ? shown : "")).c_str());
+  return iiRelativePath;
 }
 
 // Calls `each` with every listed path that names a regular file; a missing

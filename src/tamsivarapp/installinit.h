@@ -34,6 +34,11 @@ enum eInstallInitResult {
   // not be made in it: the problem path names which and the system's
   // reason; nothing was judged.
   iiStoreUnread = 15,
+  // In the chosen language the package holds a path that names a file and
+  // no absolute place, which would land or run wherever the installer
+  // started: the problem path names its section and the path; nothing was
+  // judged.
+  iiRelativePath = 16,
 };
 
 // What the init job asks of the main thread.

@@ -24,6 +24,8 @@ constexpr int kCancelRow = 14;
 // The installation folder refused because a file system was mounted over
 // it since it was made.
 constexpr int kMountedOverRow = 16;
+// A path of the package that is not absolute in the chosen language.
+constexpr int kRelativePathRow = 17;
 
 bool mountedOver(const sPkgInstallContext& ctx) {
   return !ctx.kept.empty() && ctx.kept.front().reason == kKeptMounted;
@@ -84,7 +86,10 @@ void cInstallInitUI::showEnd(int code) {
       code == iiStoreUnread && myContext->problemPath.ptr
           ? storeTroubleText(myContext->problemPath.ptr, requestNamedLangResource(kKeptReasonsSection))
           : std::string(myContext->problemPath.ptr ? myContext->problemPath.ptr : "");
-  const int row = code <= 2 ? code + 1 : code == iiForeignFile && mountedOver(*myContext) ? kMountedOverRow : code;
+  const int row = code <= 2                                         ? code + 1
+                  : code == iiForeignFile && mountedOver(*myContext) ? kMountedOverRow
+                  : code == iiRelativePath                           ? kRelativePathRow
+                                                                     : code;
   std::string message = fillText(string(row), problem.c_str());
   // The damaged-package and damaged-record words hold no place for the
   // path: it follows their first line, so the user still learns which
@@ -124,7 +129,7 @@ bool cInstallInitUI::onAction(cChildElement* sender, cChildAction* a) {
       }
       // Other codes (an exception in the job) leave the form for the user
       // to close.
-      if (code < 0 || (code > 12 && code != iiStoreUnread)) return true;
+      if (code < 0 || (code > 12 && code != iiStoreUnread && code != iiRelativePath)) return true;
       if (code != 0) showEnd(code);
       end_modal(code == 0 ? 1 : 0);
       return true;

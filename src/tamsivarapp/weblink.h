@@ -2,9 +2,8 @@
 // only when they are web addresses, and only as one argument to the opener.
 #pragma once
 
-// True for "http://" and "https://" addresses (scheme in any case) without
-// control characters.
-bool isWebAddress(const char* url);
+#include "base/webaddress.h"
+
 // Hands a web address to the desktop's opener; false, with nothing started,
 // for anything else (a file, a script address, an empty text).
 bool openWebAddress(const char* url);

@@ -16,6 +16,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "base/exception.h"
 #include "base/plist.h"
@@ -223,6 +224,26 @@ class Opener : public ::testing::Test {
     return "(not opened)";
   }
 
+  // What shellOpen answers for a line, what it names at fault and, for a
+  // program it started, what that program recorded.
+  struct Outcome {
+    std::string line;
+    int error;
+    std::string atFault, record;
+  };
+  void expectOutcomes(const std::vector<Outcome>& cases) {
+    for (const auto& c : cases) {
+      int error = -1;
+      std::string program;
+      EXPECT_EQ(shellOpen(c.line.c_str(), &error, &program), c.error == 0) << c.line;
+      EXPECT_EQ(error, c.error) << c.line;
+      EXPECT_EQ(program, c.atFault) << c.line;
+      if (!c.record.empty()) {
+        EXPECT_EQ(opened(), c.record) << c.line;
+      }
+    }
+  }
+
   ScratchDir dir_;
   std::string record_ = dir_.file("record");
   std::string savedPath_;
@@ -323,31 +344,44 @@ TEST_F(Opener, ARunPathIsOnePathAndAFailureNamesWhatIsAtFault) {
   dir_.write("text-interpreter", "not a program");
   chmod(dir_.file("text-interpreter").c_str(), 0755);
   std::ofstream(app + "/bin/textrun") << "#!" << dir_.file("text-interpreter") << "\n";
-  for (const char* name : {"/bin/bad", "/bin/refused", "/bin/textrun"}) chmod((app + name).c_str(), 0755);
-  const struct {
-    std::string line;
-    int error;
-    std::string atFault, record;
-  } cases[] = {
+  std::filesystem::create_directories(dir_.file("a-folder"));
+  std::ofstream(app + "/bin/in-folder") << "#!" << dir_.file("a-folder") << "\n";
+  for (const char* name : {"/bin/bad", "/bin/refused", "/bin/textrun", "/bin/in-folder"})
+    chmod((app + name).c_str(), 0755);
+  const std::vector<Outcome> cases = {
       {app + "/bin/gone", ENOENT, app + "/bin/gone", ""},
       {runCommandLine((app + "/bin/gone").c_str(), "--now"), ENOENT, app + "/bin/gone", ""},
       {app + "/bin/bad", ENOENT, dir_.file("no-interpreter"), ""},
       {runCommandLine((app + "/bin/bad").c_str(), "a"), ENOENT, dir_.file("no-interpreter"), ""},
       {app + "/bin/refused", EACCES, dir_.file("plain-text"), ""},
       {app + "/bin/textrun", ENOEXEC, dir_.file("text-interpreter"), ""},
+      {app + "/bin/in-folder", ENOEXEC, dir_.file("a-folder"), ""},
       {runCommandLine(odd.c_str(), "\"one two\" three"), 0, odd, "odd:2:one two"},
       {runCommandLine(odd.c_str(), ""), 0, odd, "odd:0:"},
   };
-  for (const auto& c : cases) {
-    int error = -1;
-    std::string program;
-    EXPECT_EQ(shellOpen(c.line.c_str(), &error, &program), c.error == 0) << c.line;
-    EXPECT_EQ(error, c.error) << c.line;
-    EXPECT_EQ(program, c.atFault) << c.line;
-    if (!c.record.empty()) {
-      EXPECT_EQ(opened(), c.record) << c.line;
-    }
-  }
+  expectOutcomes(cases);
+  EXPECT_TRUE(noChildLeft());
+}
+
+// A web address is the opener's, as one argument, whatever a file of that
+// name would be; the opener cannot take arguments for it. A word that only
+// looks like an address is a path.
+TEST_F(Opener, AWebAddressGoesToTheOpenerNeverLookedForAsAFile) {
+  const std::string marker = dir_.file("ran");
+  const std::string odd = "HTTPS://example.com/a b?q=$(touch " + marker + ")";
+  const std::vector<Outcome> cases = {
+      {"https://example.com/", 0, kDesktopOpener, "1:https://example.com/"},
+      {odd, 0, kDesktopOpener, "1:" + odd},
+      {runCommandLine("http://example.com/", "--new"), E2BIG, "http://example.com/", ""},
+      {"docs:x", ENOENT, "docs:x", ""},
+      {"file:///etc/hostname", ENOENT, "file:///etc/hostname", ""},
+  };
+  expectOutcomes(cases);
+  // Without the opener, the opener is what is missing.
+  setenv("PATH", dir_.file("gone").c_str(), 1);
+  expectOutcomes({{"https://example.com/", ENOENT, kDesktopOpener, ""}});
+  struct stat st;
+  EXPECT_NE(stat(marker.c_str(), &st), 0);
   EXPECT_TRUE(noChildLeft());
 }
 

@@ -276,7 +276,10 @@ TEST_F(TextScenario, RefusalsSayWhatIsAtFault) {
                     after = "only spaces and a # comment may follow the quoted value";
   const std::string codename =
       "the codename names the package's record: one name, not empty, \".\" or \"..\", without \"/\"";
-  const std::string absolute = "the path is no absolute path: its base must be $pgm or begin with \"/\"";
+  const std::string absolute =
+      "the path is no absolute path: its base must be $pgm or begin with \"/\" (a [Run] program may also be "
+      "an http:// or https:// address)";
+  const std::string alone = "an address is opened alone: it takes no arguments";
   const std::string same = "two lines install a file at the same place";
   const std::string nested =
       "two lines install a file and another inside it, where a folder would have to be";
@@ -383,6 +386,18 @@ TEST_F(TextScenario, RefusalsSayWhatIsAtFault) {
       {strs + "ENG.base = \"/abs\"\nRUS.base = \"rel\"\n[Run]\n\"S\" = $base \"x\"\n", 23, 9, absolute, "",
        -1, -1, ""},
       {run + "\"a\" = $pgm \"p\"\n\"b\" = \"\" \"/p\"\n\"c\" = \"\" \"p\"\n", 23, 8, absolute, "", -1, -1, ""},
+      // A [Run] web address is opened, not looked for: no path; what only
+      // looks like one is a relative path, and the opener takes no
+      // arguments.
+      {run + "\"Visit\" = \"\" \"https://example.com/\", yes\n", 0, -1, "", "", -1, -1, ""},
+      {strs + "ENG.site = \"HTTP://example.com\"\nRUS.site = \"https://example.ru/\"\n[Run]\n\"V\" = $site \"a\"\n", 0,
+       -1, "", "", -1, -1, ""},
+      {strs + "ENG.site = \"https://example.com\"\nRUS.site = \"docs:\"\n[Run]\n\"V\" = $site \"a\"\n", 23, 9,
+       absolute, "", -1, -1, ""},
+      {run + "\"V\" = \"\" \"file:///usr/bin/env\"\n", 23, 6, absolute, "", -1, -1, ""},
+      {menu + "\"c\" = \"\" \"https://example.com/\", $pgm \"i\"\n", 23, 6, absolute, "", -1, -1, ""},
+      {run + "\"V\" = \"\" \"https://example.com/\", no, \"--new\"\n", 6, 6, alone, "", -1, -1, ""},
+      {run + "\"V\" = \"\" \"https://example.com/\", no, \"\"\n", 0, -1, "", "", -1, -1, ""},
       // Code 6 says which of its causes it is.
       {soft + "icon = \"\" \"/x\" extra\n", 6, 6, after, "", -1, -1, ""},
       {in + "\"@/one.txt\" = $pgm \"a\" x\n", 6, 6, beforeNext, "", -1, -1, ""},

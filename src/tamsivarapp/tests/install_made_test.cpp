@@ -60,7 +60,8 @@ TEST(InstallMadePackage, MakerPackageInstallsWithManagerCopyAndRecord) {
   writeFile(dir.file("s.txt"), "[General]\nlangs = ENG\n[Software]\ncodename = \"demo\"\nname = \"Demo\"\n"
                                "version = \"1.2\"\neula = \"" + dir.file("eula.idx") + "\"\n[Install]\n\"" +
                                    dir.file("src/run.sh") + "\" = $pgm \"bin/run.sh\", 755\n\"" +
-                                   dir.file("src/sub") + "\" = $pgm \"lib\"\n");
+                                   dir.file("src/sub") + "\" = $pgm \"lib\"\n"
+                                   "[Run]\n\"Visit\" = \"\" \"https://example.com/\", yes\n");
   std::string out;
   ASSERT_EQ(run({zvk, "make", dir.file("s.txt"), dir.file("Demo.app")}, home, out), 0) << out;
   std::string pkg = dir.file("Demo.app/Contents/Resources/scenario.data");
@@ -76,6 +77,10 @@ TEST(InstallMadePackage, MakerPackageInstallsWithManagerCopyAndRecord) {
   _guardchar<char> manager;
   ASSERT_TRUE(cfg.getParamStr("installer/app", manager));
   EXPECT_EQ(fs::status(manager.ptr).permissions(), fs::perms(0755));
+  // The run option's address is kept as it is, for the desktop to open.
+  _guardchar<char> visit;
+  ASSERT_TRUE(cfg.getParamStr("install/demo/cplcs0", visit));
+  EXPECT_STREQ(visit.ptr, "https://example.com/");
   std::string mine, copied;
   run({zvk, "version"}, home, mine);
   run({manager.ptr, "version"}, home, copied);

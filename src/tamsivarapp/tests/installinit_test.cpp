@@ -66,6 +66,22 @@ TEST(InstallInit, PackagesOpenAtTheirOffsetAndAskForTheirLanguage) {
   relative->files.head->value.target.var.set("");
   relative->files.head->value.target.rest.set("relpwn/x");
   writePackage(dir.file("relative.pkg"), *relative, 0);
+  // Run options as an older maker let them through: an address, which the
+  // desktop opens, and a relative path, which would run wherever the
+  // installer started.
+  const auto withRun = [&](const char* name, const char* rest) {
+    std::unique_ptr<cSoftPkgScenario> scen(buildScenario(root, small()));
+    scen->declareLang(0);
+    scen->clearStr("pgm");
+    scen->setStr(-1, "go", "Go");
+    auto& run = scen->runs.add()->value;
+    run.caption.set("go");
+    run.program.var.set("");
+    run.program.rest.set(rest);
+    writePackage(dir.file(name), *scen, 0);
+  };
+  withRun("address.pkg", "https://example.com/");
+  withRun("relrun.pkg", "docs:x");
   struct Case {
     const char* what;
     std::string path;
@@ -88,7 +104,12 @@ TEST(InstallInit, PackagesOpenAtTheirOffsetAndAskForTheirLanguage) {
       {"wrong offset", pkg, 0, -1, iiBadPackage, -1},
       {"damaged", dir.file("damaged.pkg"), 0, -1, iiBadPackage, -1},
       {"codename leaving its place", dir.file("evil.pkg"), 0, -1, iiBadPackage, -1},
-      {"relative target", dir.file("relative.pkg"), 0, -1, iiBadPackage, -1},
+      // A sound package with a path that is not absolute is no damaged one:
+      // the path is named with its section.
+      {"relative target", dir.file("relative.pkg"), 0, -1, iiRelativePath, -1, "[Install] relpwn/x"},
+      {"relative run option", dir.file("relrun.pkg"), 0, -1, iiRelativePath, -1, "[Run] docs:x"},
+      {"a run option that opens an address", dir.file("address.pkg"), 0, -1, iiReady, -1, nullptr,
+       dir.file("address.pkg")},
       {"cancelled language", pkg, 0x10, 10, iiLangCancelled, -1},
       {"ready, the lowest language preselected", pkg, 0x10, 3, iiReady, 3},
   };
@@ -107,7 +128,8 @@ TEST(InstallInit, PackagesOpenAtTheirOffsetAndAskForTheirLanguage) {
       EXPECT_EQ(std::string(ctx.problemPath.ptr ? ctx.problemPath.ptr : ""), c.path);
     }
     if (c.problem) {
-      EXPECT_TRUE(ctx.problemPath.ptr && std::string(ctx.problemPath.ptr).ends_with(c.problem));
+      EXPECT_TRUE(ctx.problemPath.ptr && std::string(ctx.problemPath.ptr).ends_with(c.problem))
+          << (ctx.problemPath.ptr ? ctx.problemPath.ptr : "");
     }
     if (!c.opened.empty()) {
       EXPECT_EQ(std::string(ctx.package.ptr), c.opened);

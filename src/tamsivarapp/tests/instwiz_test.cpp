@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <sstream>
 #include <thread>
@@ -47,6 +48,29 @@ std::string boxText(const char* section, int row, const char* path = nullptr) {
   for (size_t at; (at = t.find("\n\n")) != std::string::npos;) t.erase(at, 1);
   return t;
 }
+
+// The desktop's opener, first in the PATH while it lives, recording the
+// arguments it was given.
+class StubOpener {
+ public:
+  explicit StubOpener(const ScratchDir& dir) : record_(dir.file("opened")), path_(std::getenv("PATH")) {
+    std::filesystem::create_directories(dir.file("bin"));
+    writeFile(dir.file("bin/xdg-open"), "#!/bin/sh\nprintf '%s|' \"$@\" > '" + record_ + ".tmp' && mv '" + record_ +
+                                            ".tmp' '" + record_ + "'\n");
+    std::filesystem::permissions(dir.file("bin/xdg-open"), std::filesystem::perms::owner_all);
+    setenv("PATH", (dir.file("bin") + ":" + path_).c_str(), 1);
+  }
+  ~StubOpener() { setenv("PATH", path_.c_str(), 1); }
+  // Nobody waits for the opener: what it was given, once it has run.
+  std::string opened() const {
+    for (int i = 0; i < 500 && readFile(record_).empty(); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return readFile(record_);
+  }
+
+ private:
+  std::string record_, path_;
+};
 
 void addDoc(const ScratchDir& dir, sScenarioDoc& doc, const std::string& name) {
   writeFile(dir.file(name + ".hdl"), "<text>" + name + "</text>");
@@ -360,21 +384,24 @@ TEST_F(Wizard, ARunOptionThatDoesNotStartIsToldAndNothingRunsThroughAShell) {
   const std::string good = script("good", "printf '%s|' \"$@\" > '" + record + ".tmp' && mv '" + record + ".tmp' '" + record + "'");
   writeFile(dir.file("plain"), "touch '" + marker + "'\n");
   std::filesystem::permissions(dir.file("plain"), std::filesystem::perms::owner_all);
+  StubOpener opener(dir);
   const struct {
     const char* caption;
     std::string rest, arguments;
     bool checked;
+    const char* var = "pgm";
   } runs[] = {
       {"Good", "good.sh", "\"a b\" $(touch) ;x", true},
       {"Plain", "plain", "", true},
       {"Gone", "gone", "--now", true},
       {"Unchecked", "gone", "", false},
+      {"Visit", "https://example.com/", "", true, ""},
   };
   for (const auto& r : runs) {
     auto& run = ctx->scenario->runs.add()->value;
     ctx->scenario->setStr(-1, r.caption, r.caption);
     run.caption.set(r.caption);
-    run.program.var.set("pgm");
+    run.program.var.set(r.var);
     run.program.rest.set(r.rest.c_str());
     if (!r.arguments.empty()) {
       ctx->scenario->setStr(-1, (std::string(r.caption) + ".args").c_str(), r.arguments.c_str());
@@ -402,6 +429,7 @@ TEST_F(Wizard, ARunOptionThatDoesNotStartIsToldAndNothingRunsThroughAShell) {
   EXPECT_EQ(outcome, 0);
   for (int i = 0; i < 500 && readFile(record).empty(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_EQ(readFile(record), "a b|$(touch)|;x|");
+  EXPECT_EQ(opener.opened(), "https://example.com/|");
   EXPECT_FALSE(std::filesystem::exists(marker));
 
   // The reasons the system gives, each in its words.
@@ -409,12 +437,21 @@ TEST_F(Wizard, ARunOptionThatDoesNotStartIsToldAndNothingRunsThroughAShell) {
     int error, row;
     std::string tail;
     std::string program;
+    std::string shown = {};  // when not the program as it is
   } reasons[] = {{ENOEXEC, 1, "", "/x y/p"},
                  {ENOENT, 2, "", "/x y/p"},
                  {EACCES, 3, "", "/x y/p"},
                  {EIO, 4, std::string(" ") + std::strerror(EIO), "/x y/p"},
                  // A document whose opener is missing: the opener is, not the file.
-                 {ENOENT, 2, "", kDesktopOpener}};
+                 {ENOENT, 2, "", kDesktopOpener, fillText(sectionText(kRunOptionSection, 5), kDesktopOpener)},
+                 // The interpreter of a "#!" line written with CR LF, and
+                 // other characters that show nothing, are seen.
+                 {ENOENT, 2, "", "/bin/sh\r", "/bin/sh\\r"},
+                 {ENOENT, 2, "", "/a\tb\x1b\x7f", "/a\\tb\\x1B\\x7F"},
+                 // An address the opener cannot take arguments for; the
+                 // system's own E2BIG keeps its words.
+                 {E2BIG, 6, "", "https://example.com/"},
+                 {E2BIG, 4, std::string(" ") + std::strerror(E2BIG), "/x y/p"}};
   for (const auto& r : reasons) {
     static const std::remove_reference_t<decltype(r)>* given;
     given = &r;
@@ -424,9 +461,7 @@ TEST_F(Wizard, ARunOptionThatDoesNotStartIsToldAndNothingRunsThroughAShell) {
                                                *program = given->program;
                                                return false;
                                              });
-    const std::string named =
-        r.program == kDesktopOpener ? fillText(sectionText(kRunOptionSection, 5), kDesktopOpener) : r.program;
-    EXPECT_EQ(words, told("C", r.row, named) + r.tail) << r.error;
+    EXPECT_EQ(words, told("C", r.row, r.shown.empty() ? r.program : r.shown) + r.tail) << r.error;
   }
   EXPECT_EQ(told("C", 2, fillText(sectionText(kRunOptionSection, 5), kDesktopOpener)),
             "\"C\" could not be started:\nxdg-open, which opens files for the desktop, is missing.");
@@ -1041,18 +1076,26 @@ TEST(ManagerRunOption, AProgramThatDoesNotStartIsToldInABox) {
   auto& option = item.runOptions.add()->value;
   option.label.set("Plain");
   option.command.set(plain.c_str());
+  // An address as a record keeps it, which the desktop's opener shows.
+  auto& visit = item.runOptions.add()->value;
+  visit.label.set("Visit");
+  visit.command.set("https://example.com/");
+  StubOpener opener(dir);
   cWizTestWindow window;
   cTamsivarForm manager;
   window.bind(&manager, 770, 480);
   manager.selectItem(&item);
   cLinkElement* link = linkIn(&manager, "Plain");
-  ASSERT_TRUE(link);
+  cLinkElement* address = linkIn(&manager, "Visit");
+  ASSERT_TRUE(link && address);
   cWizTestWindow::shown.clear();
   cChildElement::cChildAction click;
   manager.onAction(link, &click);
+  manager.onAction(address, &click);
   EXPECT_EQ(cWizTestWindow::shown,
             std::vector<std::string>{fillText(sectionText(kRunOptionSection, 0), "Plain") + "\n" +
                                      fillText(sectionText(kRunOptionSection, 1), plain.c_str())});
+  EXPECT_EQ(opener.opened(), "https://example.com/|");
   EXPECT_FALSE(std::filesystem::exists(marker));
 }
 

@@ -413,7 +413,7 @@ TEST_P(MakeBundle, TellsTheWriterWhereAndWhy) {
       {"relpwn", head + eula + one + "\"\" \"relpwn/x\"\n",
        err +
            " - at line 7: error code 23: the path is no absolute path: its base must be $pgm or begin with "
-           "\"/\"!\n"},
+           "\"/\" (a [Run] program may also be an http:// or https:// address)!\n"},
       {"onlyfr", head + eula + one + "$pgm \"lisezmoi.txt\", FRA\n",
        err + " - at line 7: error code 27: bad permissions: a language list needs the empty mode before it: "
              ", , "
