@@ -130,6 +130,21 @@ TEST(InstallInit, PackagesOpenAtTheirOffsetAndAskForTheirLanguage) {
   Answers host;
   EXPECT_EQ(runInstallInit(ctx, &cfg, host), iiNothingToDo);
   EXPECT_EQ(host.asked, 3);
+  // A recorded language this version no longer has (DEU, then one past
+  // every language) gives way to the package's lowest, in which the run
+  // goes on.
+  ctx.runLock.release();
+  for (unsigned long long gone : {2ULL, 1ULL << 32}) {
+    SCOPED_TRACE(gone);
+    cfg.setParamInt64("install/sample/lang", static_cast<long long>(gone));
+    sPkgInstallContext again;
+    again.package.set(pkg.c_str());
+    again.offset = 0x10;
+    Answers keep;
+    EXPECT_EQ(runInstallInit(again, &cfg, keep), iiNothingToDo);
+    EXPECT_EQ(keep.asked, 0);
+    EXPECT_EQ(again.scenario->currLangID(), 0);
+  }
 }
 
 // What stands in the way before anything is copied, each case against an
