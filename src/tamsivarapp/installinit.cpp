@@ -79,8 +79,12 @@ int chooseLanguage(sPkgInstallContext& ctx, cApplicationConfig* config, cInstall
   if (!ctx.langs.head) return iiBadPackage;
   int lang = ctx.langs.head->value;
   if (ctx.langs.head->next) {
+    // The recorded language is offered only while the package still has
+    // it: a version may drop one, and nothing can be shown in it then.
     unsigned long long stored = 0;
-    if (config && config->getParamInt(recordKey(ctx, "lang").c_str(), stored)) lang = static_cast<int>(stored);
+    if (config && config->getParamInt(recordKey(ctx, "lang").c_str(), stored))
+      for (auto* it = ctx.langs.head; it; it = it->next)
+        if (static_cast<unsigned long long>(it->value) == stored) lang = it->value;
     host.applyLang(lang);
     lang = host.chooseLang(ctx, lang);
     if (lang > 9) return iiLangCancelled;

@@ -59,7 +59,11 @@ cPackageRunLock::eTaken cPackageRunLock::take(cApplicationConfig* config, const 
       ::close(fd);
       return rlUnmade;
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+    // An interrupted try tells nothing of other runs: it is made again.
+    int locked;
+    do locked = ::flock(fd, LOCK_EX | LOCK_NB);
+    while (locked != 0 && errno == EINTR);
+    if (locked == 0) {
       // A lock on a file put out of the lock's place since it was opened
       // keeps no other run out: the lock is taken again on what is there.
       if (::stat(path.c_str(), &named) == 0 && named.st_dev == opened.st_dev && named.st_ino == opened.st_ino) {
@@ -71,7 +75,7 @@ cPackageRunLock::eTaken cPackageRunLock::take(cApplicationConfig* config, const 
     }
     const int err = errno;
     ::close(fd);
-    if (err != EWOULDBLOCK && err != EINTR) {
+    if (err != EWOULDBLOCK) {
       error_ = err;
       return rlUnmade;
     }

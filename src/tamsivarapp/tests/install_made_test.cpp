@@ -12,6 +12,7 @@
 #include "base/tests/scratch_dir.h"
 #include "driver/driver_codes.h"
 #include "install_support.h"
+#include "tamsivar/manager.h"
 
 namespace fs = std::filesystem;
 
@@ -89,6 +90,41 @@ TEST(InstallMadePackage, MakerPackageInstallsWithManagerCopyAndRecord) {
   out.clear();
   EXPECT_EQ(run({ZVK_INSTALL_DRIVER, pkg}, home, out), iiNothingToDo) << out;
   EXPECT_EQ(fileId(inst + "/lib/a.txt"), before);
+}
+
+// The manager's copy takes its name in the language the package is
+// installed in, as the wizard gives it: a package with one language
+// installs it under that language's name.
+TEST(InstallMadePackage, TheManagerCopyIsNamedInThePackageLanguage) {
+  const std::string zvk = std::string(ZVK_BUNDLE) + "/Contents/MacOS/zvk";
+  for (const auto& [lang, slot] : {std::pair{"ENG", 0}, {"JPN", 1}, {"KOR", 2}}) {
+    SCOPED_TRACE(lang);
+    ScratchDir dir;
+    const std::string home = dir.file("home"), code = lang;
+    fs::create_directories(home);
+    writeFile(dir.file("a.txt"), "one");
+    writeFile(dir.file("eula.hdl"), "<text>Terms</text>");
+    writeFile(dir.file("eula.idx"), code + " = \"./eula.hdl\"\n");
+    writeFile(dir.file("s.txt"), "[General]\nlangs = " + code + "\n[Software]\ncodename = \"demo\"\nname = \"Demo\"\n"
+                                 "version = \"1.0\"\neula = \"" + dir.file("eula.idx") + "\"\n[Install]\n\"" +
+                                     dir.file("a.txt") + "\" = $pgm \"a.txt\"\n");
+    std::string out;
+    ASSERT_EQ(run({zvk, "make", dir.file("s.txt"), dir.file("Demo.app")}, home, out), 0) << out;
+    out.clear();
+    ASSERT_EQ(run({ZVK_INSTALL_DRIVER, dir.file("Demo.app/Contents/Resources/scenario.data"), "--pgm",
+                   dir.file("inst"), "--program", zvk},
+                  home, out),
+              0)
+        << out;
+    cCIAppFullConfig cfg;
+    ASSERT_TRUE(cfg.openConfig((home + "/.zvk").c_str()));
+    _guardchar<char> manager;
+    ASSERT_TRUE(cfg.getParamStr("installer/app", manager));
+    EXPECT_TRUE(std::string(manager.ptr).ends_with("/Applications/" + std::string(tamsivarName(slot)) +
+                                                    ".app/Contents/MacOS/Tamsivar"))
+        << manager.ptr;
+    EXPECT_TRUE(fs::is_regular_file(manager.ptr));
+  }
 }
 
 // The driver tells the outcomes a script must tell apart by their codes

@@ -13,6 +13,7 @@
 #include "base/tests/scratch_dir.h"
 #include "driver/driver_codes.h"
 #include "install_support.h"
+#include "support/underfault.h"
 #include "tamsivarapp/lang.h"
 #include "tamsivarapp/uninstall.h"
 
@@ -240,6 +241,26 @@ TEST(PackageRunLock, WaitsForTheRunHoldingItAndNoOther) {
   ctx.config = &cfg;
   UninstallAnswers answers;
   EXPECT_EQ(runUninstall(ctx, answers), unCancelled);
+}
+
+// A try at a free lock that a signal interrupts is no other run holding
+// it: a run that would not wait takes it all the same.
+TEST(PackageRunLock, AnInterruptedTryIsNoOtherRun) {
+  if (access("/usr/bin/strace", X_OK) != 0) GTEST_SKIP() << "needs strace";
+  ScratchDir dir;
+  fs::create_directories(dir.file("cfg"));
+  const sFaultRun run = underFault(
+      "flock", "EINTR", 1,
+      [&] {
+        cCIAppFullConfig cfg;
+        cPackageRunLock lock;
+        return cfg.openConfig(dir.file("cfg").c_str()) && lock.take(&cfg, "demo", nullptr) == cPackageRunLock::rlHeld
+                   ? 0
+                   : 1;
+      },
+      dir.file("trace"));
+  EXPECT_TRUE(run.injected);
+  EXPECT_EQ(run.status, 0);
 }
 
 }  // namespace

@@ -143,15 +143,24 @@ TEST(InstallInit, PackagesOpenAtTheirOffsetAndAskForTheirLanguage) {
     ASSERT_EQ(runInstallerJob(ctx, job, &cfg), 0) << ctx.problemPath.ptr;
     EXPECT_EQ(readFile(root + "/bin/tool"), "tool bytes");
   }
-  // The next run preselects the language of the installation.
+  // The next run preselects the language of the installation (JPN), but
+  // one this version no longer has (DEU, then one past every language)
+  // gives way to the package's lowest, in which the run goes on.
   cCIAppFullConfig cfg;
   ASSERT_TRUE(cfg.openConfig(cfgDir.c_str()));
-  sPkgInstallContext ctx;
-  ctx.package.set(pkg.c_str());
-  ctx.offset = 0x10;
-  Answers host;
-  EXPECT_EQ(runInstallInit(ctx, &cfg, host), iiNothingToDo);
-  EXPECT_EQ(host.asked, 3);
+  unsigned long long recorded = 0;
+  EXPECT_TRUE(cfg.getParamInt("install/sample/lang", recorded) && recorded == 3);
+  for (const auto& [stored, shown] : {std::pair{3ULL, 3}, {2ULL, 0}, {1ULL << 32, 0}}) {
+    SCOPED_TRACE(stored);
+    cfg.setParamInt64("install/sample/lang", static_cast<long long>(stored));
+    sPkgInstallContext ctx;
+    ctx.package.set(pkg.c_str());
+    ctx.offset = 0x10;
+    Answers host;
+    EXPECT_EQ(runInstallInit(ctx, &cfg, host), iiNothingToDo);
+    EXPECT_EQ(host.asked, shown);
+    EXPECT_EQ(ctx.scenario->currLangID(), shown);
+  }
 }
 
 // What stands in the way before anything is copied, each case against an

@@ -20,6 +20,7 @@
 
 #include "ciom/ciappconfig.h"
 #include "ciom/langids.h"
+#include "ciom/liblang.h"
 #include "driver_codes.h"
 #include "tamsivarapp/installinit.h"
 #include "tamsivarapp/installjob.h"
@@ -39,6 +40,9 @@ class cAnswers : public cInstallInitHost {
  public:
   explicit cAnswers(const sArgs& a) : args(a) {}
   int chooseLang(sPkgInstallContext&, int preselected) override { return args.lang >= 0 ? args.lang : preselected; }
+  // As in the wizard, the chosen language names what the run makes, the
+  // manager's copy among them.
+  void applyLang(int lang) override { cLibLang::applyLang(static_cast<eCIOMStdLangs>(lang)); }
   const sArgs& args;
 };
 
