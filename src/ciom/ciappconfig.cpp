@@ -217,32 +217,44 @@ bool cCIAppConfig::loadInto(sPropFileData& hive, const char* path) {
   return whole;
 }
 
+namespace {
+
+// Whether the container `key` (below the hive's root) is `container` or
+// lies below it.
+bool within(const std::string& key, const std::string& container) {
+  return key.compare(0, container.size(), container) == 0 &&
+         (key.size() == container.size() || key[container.size()] == '/');
+}
+
+}  // namespace
+
 cCIAppConfig::eKeyRead cCIAppConfig::keyRead(const char* key, int& err) {
   err = 0;
   const char* slash = key ? std::strchr(key, '/') : nullptr;
   const std::string name = slash ? std::string(key, static_cast<size_t>(slash - key)) : std::string(key ? key : "");
   _guardchar<char> path;
   if (!hivePath(name.c_str(), path)) return krRead;
-  // The access reads the file where it changed or could not be read.
-  const bool present = getPathContextHandle(key, false) != nullptr;
-  const sPropFileData* hive = hives.find(cStringKey(name.c_str(), -1));
-  if (!hive) {
-    struct stat st;
-    if (::stat(path.ptr, &st) == 0 || errno == ENOENT) return krRead;
+  // Looked at before any access, which would read a FIFO and wait on it.
+  struct stat st;
+  const bool there = ::lstat(path.ptr, &st) == 0;
+  if (!there && errno != ENOENT) {
     err = errno;
     return krUnread;
   }
+  if (there && !S_ISREG(st.st_mode)) return krNotFile;
+  // The access reads the file where it changed or could not be read.
+  const bool present = getPathContextHandle(key, false) != nullptr;
+  const sPropFileData* hive = hives.find(cStringKey(name.c_str(), -1));
+  if (!hive) return krRead;
   if (hive->fault.err) {
     err = hive->fault.err;
     return krUnread;
   }
-  // A key missing from what could be read is missing: the save that
-  // writes the file anew keeps its bytes, and says so.
-  if (!hive->fault.cut || !present) return krRead;
+  if (!hive->fault.cut) return krRead;
+  // A key missing from what could be read is missing only where the
+  // container it would be in was read to its end.
   const std::string below = slash ? slash : "";
-  const std::string& at = hive->fault.at;
-  const bool hitBelow = at.compare(0, below.size(), below) == 0 && (at.size() == below.size() || at[below.size()] == '/');
-  return hitBelow ? krCut : krRead;
+  return within(hive->fault.at, present ? below : below.substr(0, below.rfind('/'))) ? krCut : krRead;
 }
 
 bool cCIAppConfig::saveConfig() { return settleDirtyHives(true); }

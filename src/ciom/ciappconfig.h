@@ -144,8 +144,9 @@ class cCIAppConfig : public cApplicationConfig {
   // written. A file that does not read whole is replaced by `root` as it
   // is, which holds everything that could be read of it, once its bytes
   // are kept in a file of their own beside it, "<hive>.damaged-N" with
-  // the first N from 1 that names nothing; `keptCopy`, when given,
-  // receives that file's path (empty when none was made). A file that
+  // the first N from 1 that names nothing, unless a kept copy holds those
+  // bytes already; `keptCopy`, when given, receives the copy's path
+  // (empty when none was made). A file that
   // cannot be read to its end, or whose bytes cannot be kept, is left as
   // it is and the save fails. `stamp`, when given, receives the identity
   // of the file written. Where the file holds exactly `known`, the bytes
@@ -172,10 +173,12 @@ class cCIAppConfig : public cApplicationConfig {
   // Whether what the store holds under `key` is what its hive's file
   // holds: krUnread, with the system's reason in `err`, where the file is
   // there but could not be examined, opened or read (only a file the
-  // system says is absent holds nothing); krCut where the file is no whole
-  // hive and the key's container, or one below it, is the one the fault
-  // hit.
-  enum eKeyRead { krRead, krUnread, krCut };
+  // system says is absent holds nothing); krNotFile where the hive's path
+  // holds anything but a regular file, a link included, which no save
+  // ever leaves there; krCut where the file is no whole hive and the
+  // key's container, or one below it, is the one the fault hit, or, the
+  // key missing, where the fault cut short the container it would be in.
+  enum eKeyRead { krRead, krUnread, krCut, krNotFile };
   eKeyRead keyRead(const char* key, int& err);
   // Keeps the bytes the file of the hive `name` holds now beside it, as a
   // save keeps those of a hive that does not read whole, unless a kept copy

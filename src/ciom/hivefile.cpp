@@ -72,6 +72,11 @@ bool openLocked(const char* path, cFileIO& file, struct stat& held) {
     }
     struct stat named;
     if (fstat(static_cast<int>(file.handle), &held) != 0) return false;
+    // Opened for writing, a FIFO has a writer: a read of it would wait.
+    if (!S_ISREG(held.st_mode)) {
+      errno = S_ISDIR(held.st_mode) ? EISDIR : EINVAL;
+      return false;
+    }
     if (stat(path, &named) == 0 && named.st_dev == held.st_dev && named.st_ino == held.st_ino) return true;
     file.close();
   }
@@ -172,16 +177,83 @@ bool placeBeside(const char* path, const unsigned char* bytes, long long count, 
   return placed && syncFolderOf(path);
 }
 
+// Reads the file open on `fd` from where it stands to its end into
+// `bytes`; false on a read error, with what came before it kept.
+bool readWhole(int fd, std::string& bytes) {
+  bytes.clear();
+  struct stat st;
+  if (fstat(fd, &st) == 0 && st.st_size > 0) bytes.reserve(static_cast<size_t>(st.st_size));
+  char chunk[kReadChunk];
+  for (;;) {
+    const ssize_t got = ::read(fd, chunk, sizeof chunk);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return false;
+    if (got == 0) return true;
+    bytes.append(chunk, static_cast<size_t>(got));
+  }
+}
+
+// A descriptor a reader of the store opened, closed with it.
+struct sReadFile {
+  int fd = -1;
+  sReadFile() = default;
+  sReadFile(const sReadFile&) = delete;
+  sReadFile& operator=(const sReadFile&) = delete;
+  ~sReadFile() {
+    if (fd >= 0) ::close(fd);
+  }
+
+  // Opens `path` to read it, without waiting: a FIFO put under a hive's
+  // name would hold the open until a writer came. Only a regular file is
+  // read; anything else fails, EISDIR for a folder, EINVAL for the rest.
+  bool open(const char* path, struct stat& st) {
+    fd = ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0 || fstat(fd, &st) != 0) return false;
+    if (S_ISREG(st.st_mode)) return true;
+    errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    return false;
+  }
+};
+
 constexpr char kKeptInfix[] = ".damaged-";
 // Kept copies are numbered from 1; a folder holding this many of one hive
 // has a user who no longer reads them, and the save fails rather than
 // write over a hive whose bytes it cannot keep.
 constexpr int kMaxKeptCopies = 9999;
 
+// The kept copy of the hive at `path` that holds exactly `bytes`, judged
+// by the bytes alone, whatever its number; empty where none does.
+std::string copyHolding(const char* path, const std::string& bytes) {
+  const char* slash = std::strrchr(path, '/');
+  const std::string folder = slash ? std::string(path, slash == path ? 1 : slash - path) : ".";
+  const std::string prefix = std::string(slash ? slash + 1 : path) + kKeptInfix;
+  DIR* listing = opendir(folder.c_str());
+  if (!listing) return {};
+  std::string found;
+  while (const dirent* entry = readdir(listing)) {
+    if (std::strncmp(entry->d_name, prefix.c_str(), prefix.size()) != 0 ||
+        !cCIAppConfig::isKeptCopy(entry->d_name))
+      continue;
+    const std::string copy = folder + "/" + entry->d_name;
+    sReadFile file;
+    struct stat st;
+    std::string held;
+    if (file.open(copy.c_str(), st) && st.st_size == static_cast<off_t>(bytes.size()) &&
+        readWhole(file.fd, held) && held == bytes) {
+      found = copy;
+      break;
+    }
+  }
+  closedir(listing);
+  return found;
+}
+
 // Keeps the bytes of a hive that does not read whole under the first free
-// name "<hive>.damaged-N" beside it, never over an earlier copy; `kept`
-// receives that name.
+// name "<hive>.damaged-N" beside it, never over an earlier copy, unless a
+// kept copy holds them already; `kept` receives that copy's name.
 bool keepAside(const char* path, const std::string& bytes, mode_t mode, std::string& kept) {
+  kept = copyHolding(path, bytes);
+  if (!kept.empty()) return true;
   char side[4096 + 64];
   if (!writeSide(path, reinterpret_cast<const unsigned char*>(bytes.data()),
                  static_cast<long long>(bytes.size()), mode, side, nullptr))
@@ -199,20 +271,6 @@ bool keepAside(const char* path, const std::string& bytes, mode_t mode, std::str
     errno = err;
   }
   return linked && syncFolderOf(path);
-}
-
-// Reads `file` from its start to its end into `bytes`; false on a read
-// error, with what came before it kept.
-bool readWhole(cFileIO& file, std::string& bytes) {
-  bytes.clear();
-  bytes.reserve(static_cast<size_t>(file.size()));
-  char chunk[kReadChunk];
-  for (;;) {
-    const unsigned int got = file.read(chunk, sizeof chunk);
-    if (got == 0xFFFFFFFF) return false;
-    if (got == 0) return true;
-    bytes.append(chunk, got);
-  }
 }
 
 // Reads the hive in `bytes` into `root`; false when it does not read whole,
@@ -307,10 +365,10 @@ bool cCIAppConfig::loadHive(const char* path, sDataContainer& root, sHiveStamp* 
   // A reader takes no lock: every save puts a whole new file in place by a
   // rename, so the file opened is one hive or the other, never half of
   // one, and no stopped writer keeps a reader waiting.
-  cFileIO file;
+  sReadFile file;
   struct stat held;
   errno = 0;
-  if (!path || !file.open(path, fmRead) || fstat(static_cast<int>(file.handle), &held) != 0) {
+  if (!path || !file.open(path, held)) {
     fault->err = errno ? errno : EINVAL;
     return false;
   }
@@ -318,7 +376,7 @@ bool cCIAppConfig::loadHive(const char* path, sDataContainer& root, sHiveStamp* 
   if (stamp) *stamp = stampOf(held);
   std::string bytes;
   errno = 0;
-  if (!readWhole(file, bytes)) {
+  if (!readWhole(file.fd, bytes)) {
     // What came before a read error is no hive's: nothing of it is taken.
     fault->err = errno ? errno : EIO;
     return false;
@@ -344,7 +402,7 @@ bool cCIAppConfig::saveHive(const char* path, sDataContainer& root, const tChang
   removeStaleSides(path);
   std::string found;
   // Bytes that could not all be read could not all be kept either.
-  if (!readWhole(file, found)) return false;
+  if (!readWhole(static_cast<int>(file.handle), found)) return false;
   // Where the file holds the very bytes `root` was read from or written
   // as, `root` is already them with this process's changes made: parsing
   // them again would only cost. Only the bytes prove it; a file's size,
@@ -382,21 +440,10 @@ cCIAppConfig::cLockWait::~cLockWait() { tLockWait = outer_; }
 
 std::string cCIAppConfig::keepHiveCopy(const char* name) {
   _guardchar<char> path;
-  cFileIO file;
+  sReadFile file;
   struct stat held;
   std::string bytes, kept;
-  if (!hivePath(name, path) || !file.open(path.ptr, fmRead) || fstat(static_cast<int>(file.handle), &held) != 0 ||
-      !readWhole(file, bytes))
-    return {};
-  // Copies are numbered from 1 without a gap: the first that cannot be
-  // read ends the look.
-  for (int n = 1; n <= kMaxKeptCopies; ++n) {
-    const std::string copy = std::string(path.ptr) + kKeptInfix + std::to_string(n);
-    cFileIO earlier;
-    std::string found;
-    if (!earlier.open(copy.c_str(), fmRead) || !readWhole(earlier, found)) break;
-    if (found == bytes) return copy;
-  }
+  if (!hivePath(name, path) || !file.open(path.ptr, held) || !readWhole(file.fd, bytes)) return {};
   return keepAside(path.ptr, bytes, held.st_mode, kept) ? kept : std::string();
 }
 

@@ -57,6 +57,10 @@ struct sPkgInstallContext {
   // The previous record's installation folder: removing old files never
   // takes folders above it.
   _guardchar<char> installedFolder;
+  // The package's record was judged damaged, its store's bytes kept: the
+  // run is a new installation, over the folder the record names, that
+  // takes nothing else of the record for the package's.
+  bool recordDamaged = false;
   // Where the installation folder resolved when this system made or first
   // wrote into it: read from the previous record, kept by the job,
   // recorded again. Empty where an earlier build recorded none.

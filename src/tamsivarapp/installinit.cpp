@@ -131,8 +131,9 @@ int eachListed(sPkgInstallContext& ctx, cApplicationConfig* config, const char* 
   return iiReady;
 }
 
-int readPrevious(sPkgInstallContext& ctx, cApplicationConfig* config) {
-  if (ctx.installedVersion > ctx.version) return iiNewerInstalled;
+// Takes the record's installation folder for the run's while it is the
+// folder this system made there.
+int takeRecordedFolder(sPkgInstallContext& ctx, cApplicationConfig* config) {
   _guardchar<char> folder;
   if (!config->getParamStr(recordKey(ctx, "path").c_str(), folder) || !folder.ptr || !*folder.ptr ||
       cFolderContents::objtype(folder.ptr) != fotFolder)
@@ -159,6 +160,12 @@ int readPrevious(sPkgInstallContext& ctx, cApplicationConfig* config) {
     ctx.fail(iiForeignFile, plain.c_str());
     return iiForeignFile;
   }
+  return iiReady;
+}
+
+int readPrevious(sPkgInstallContext& ctx, cApplicationConfig* config) {
+  if (ctx.installedVersion > ctx.version) return iiNewerInstalled;
+  if (int code = takeRecordedFolder(ctx, config)) return code;
   unsigned long long count = 0;
   if (!config->getParamInt(recordKey(ctx, "files").c_str(), count) || !count) return iiRecordDamaged;
   // An earlier build wrote the entries as the folder was typed ("//",
@@ -314,11 +321,20 @@ static bool marksLeft(const sPkgInstallContext& ctx, cApplicationConfig* config)
 }
 
 int compareWithInstalled(sPkgInstallContext& context, cApplicationConfig* config) {
-  bool previous = config && config->getParamInt(recordKey(context, "ver").c_str(), context.installedVersion);
+  bool previous = !context.recordDamaged && config &&
+                  config->getParamInt(recordKey(context, "ver").c_str(), context.installedVersion);
   if (!previous) {
     context.installedVersion = ~0ULL;
   } else if (int code = readPrevious(context, config)) {
     return code;
+  }
+  // A damaged record still tells where the package was installed; where
+  // that folder is gone, a new one is asked for as for any new
+  // installation.
+  if (context.recordDamaged) {
+    int code = takeRecordedFolder(context, config);
+    if (code == iiReady) code = compareFiles(context);
+    if (code != iiFolderGone && code) return code;
   }
   if (previous) {
     int code = compareFiles(context);
@@ -353,8 +369,16 @@ int holdPackage(sPkgInstallContext& context, cApplicationConfig* config, cInstal
   recordSection(context.recordName.ptr, section);
   std::string why;
   const eRecordRead read = recordRead(config, section.ptr, why);
-  if (read != rrRead) context.problemPath.set(why.c_str());
-  return read == rrUnread ? iiStoreUnread : read == rrDamaged ? iiRecordDamaged : iiReady;
+  if (read == rrUnread) {
+    context.problemPath.set(why.c_str());
+    return iiStoreUnread;
+  }
+  // A damaged record is no dead end: the package is installed anew, and
+  // the copy of the store's bytes is named.
+  context.recordDamaged = read != rrRead;
+  if (context.recordDamaged)
+    context.kept.push_back({why.substr(0, why.find('\n')), read == rrCut ? kKeptStoreCopy : kKeptRecordCopy});
+  return iiReady;
 }
 
 int runInstallInit(sPkgInstallContext& context, cApplicationConfig* config, cInstallInitHost& host) {

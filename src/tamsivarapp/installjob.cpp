@@ -103,12 +103,14 @@ class cInstallerRun {
     });
     recordSection(ctx_.recordName.ptr, section_);
     // A record without a version is the mark of a first installation that
-    // never finished: this run finishes it or takes it back.
+    // never finished: this run finishes it or takes it back. A damaged one
+    // proves nothing the package's: it is replaced, its bytes kept.
     unsigned long long version = 0;
-    previous_ = config_ && config_->getParamInt((std::string(section_.ptr) + "/ver").c_str(), version);
-    if (!previous_) readUnfinished();
+    const bool trusted = !ctx_.recordDamaged && config_;
+    previous_ = trusted && config_->getParamInt((std::string(section_.ptr) + "/ver").c_str(), version);
+    if (!previous_ && trusted) readUnfinished();
     recordTime_ = readRecordTime(config_, section_.ptr);
-    if (config_ && config_->hasSection(section_.ptr)) earlierSides_ = readSideMark(config_, section_.ptr);
+    if (trusted && config_->hasSection(section_.ptr)) earlierSides_ = readSideMark(config_, section_.ptr);
     for (const auto& [side, id] : earlierSides_) {
       const sFileId now = ownIdOf(side);
       if (now != id) continue;

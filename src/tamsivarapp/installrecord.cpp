@@ -1,7 +1,9 @@
 #include "tamsivarapp/installrecord.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -240,7 +242,10 @@ void clearStoreTrouble(cApplicationConfig* config) {
 
 void nameStoreCopies(cApplicationConfig* config, std::vector<sKeptFile>& kept) {
   if (const cCIAppConfig* store = recordStore(config))
-    for (const std::string& copy : store->keptCopies()) kept.push_back({copy, kKeptStoreCopy});
+    for (const std::string& copy : store->keptCopies())
+      // A copy the run named already, kept before it wrote, is named once.
+      if (std::none_of(kept.begin(), kept.end(), [&copy](const sKeptFile& k) { return k.path == copy; }))
+        kept.push_back({copy, kKeptStoreCopy});
 }
 
 std::string storeTrouble(cApplicationConfig* config, int err) {
@@ -469,6 +474,24 @@ bool getInstalledPackageName(cApplicationConfig* config, const char* id, _guardc
          OSGetRegistedVersion(id, version, &ignored, &name, true);
 }
 
+namespace {
+
+// What stands at a store's path that is not a regular file, as the user
+// reads it.
+std::string notAFile(const std::string& path) {
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0) return std::strerror(errno);
+  const char* what = S_ISDIR(st.st_mode)                           ? "a folder"
+                     : S_ISLNK(st.st_mode)                         ? "a symbolic link"
+                     : S_ISFIFO(st.st_mode)                        ? "a FIFO"
+                     : S_ISSOCK(st.st_mode)                        ? "a socket"
+                     : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "a device"
+                                                                   : "no regular file";
+  return std::string(what) + ", not a file of records";
+}
+
+}  // namespace
+
 eRecordRead recordRead(cApplicationConfig* config, const char* section, std::string& why) {
   why.clear();
   cCIAppConfig* store = recordStore(config);
@@ -476,10 +499,10 @@ eRecordRead recordRead(cApplicationConfig* config, const char* section, std::str
   int err = 0;
   const cCIAppConfig::eKeyRead read = store->keyRead(section, err);
   const char* slash = std::strchr(section, '/');
-  const std::string hive = std::string(store->folderPath() ? store->folderPath() : "") + "/" +
-                           (slash ? std::string(section, static_cast<size_t>(slash - section)) : section);
-  if (read == cCIAppConfig::krUnread) {
-    why = hive + ": " + std::strerror(err);
+  const std::string name = slash ? std::string(section, static_cast<size_t>(slash - section)) : section;
+  const std::string hive = std::string(store->folderPath() ? store->folderPath() : "") + "/" + name;
+  if (read == cCIAppConfig::krUnread || read == cCIAppConfig::krNotFile) {
+    why = hive + ": " + (read == cCIAppConfig::krNotFile ? notAFile(hive) : std::strerror(err));
     return rrUnread;
   }
   unsigned long long n = 0;
@@ -487,19 +510,22 @@ eRecordRead recordRead(cApplicationConfig* config, const char* section, std::str
   // time, which the mark of a first installation under way never does,
   // and every whole record holds its version.
   const bool present = store->hasSection(section);
-  const bool versioned = present && store->getParamInt(key(section, "ver").c_str(), n);
-  const bool cut = read == cCIAppConfig::krCut ||
-                   (present && !versioned &&
-                    (store->getParamInt(key(section, "utime").c_str(), n) ||
-                     store->getParamInt(key(section, "shortc").c_str(), n)));
-  if (!cut) return rrRead;
-  // Where the file did not read whole its bytes are kept, as a save would
-  // keep them, and the copy named: the record's own are among them.
-  const std::string copy =
-      read == cCIAppConfig::krCut ? store->keepHiveCopy(hive.substr(hive.rfind('/') + 1).c_str()) : std::string();
-  why = copy.empty() ? hive : copy;
+  const bool unversioned = read == cCIAppConfig::krRead && present &&
+                           !store->getParamInt(key(section, "ver").c_str(), n) &&
+                           (store->getParamInt(key(section, "utime").c_str(), n) ||
+                            store->getParamInt(key(section, "shortc").c_str(), n));
+  if (read != cCIAppConfig::krCut && !unversioned) return rrRead;
+  // The file's bytes are kept, as a save keeps those of a file that does
+  // not read whole, before any run writes the record anew: the record's
+  // own are among them.
+  errno = 0;
+  why = store->keepHiveCopy(name.c_str());
+  if (why.empty()) {
+    why = hive + ": " + std::strerror(errno ? errno : EIO);
+    return rrUnread;
+  }
   _guardchar<char> folder;
   if (present && store->getParamStr(key(section, "path").c_str(), folder) && folder.ptr && *folder.ptr)
     why += std::string("\n") + folder.ptr;
-  return rrDamaged;
+  return unversioned ? rrUnversioned : rrCut;
 }

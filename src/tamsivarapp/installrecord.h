@@ -45,7 +45,8 @@ bool openRecordFolder(cApplicationConfig* config);
 std::string storeTrouble(cApplicationConfig* config, int err);
 void clearStoreTrouble(cApplicationConfig* config);
 // Adds to `kept` each file in which the store kept the bytes of a damaged
-// hive of its own before it wrote over them, since it was opened.
+// hive of its own before it wrote over them, since it was opened, that
+// `kept` does not name yet.
 void nameStoreCopies(cApplicationConfig* config, std::vector<sKeptFile>& kept);
 // Writes the context's record under `section`; neither removes the old
 // section nor saves.
@@ -77,14 +78,16 @@ struct sSavedRecord {
 };
 sSavedRecord readSavedRecord(cApplicationConfig* config, const char* section);
 // Whether the record under `section` can be trusted as read: rrUnread
-// where the store's file is there but could not be read (`why` names it
-// and the system's reason); rrDamaged where the record is where the file
-// did not read whole (`why` names the copy of the file's bytes kept beside
-// it, where one could be made, else the file), or lacks the version every
-// whole record holds (`why` names the file), then, on a line of its own,
-// the folder the record names. A record missing from what could be read
-// is missing: rrRead.
-enum eRecordRead { rrRead, rrUnread, rrDamaged };
+// where the store's file is there but could not be read, or is no regular
+// file (`why` names it, and the system's reason or what it is); rrCut
+// where the file did not read whole where the record is, or would be;
+// rrUnversioned where the record lacks the version every whole record
+// holds. A damaged record's file is first kept, as a save keeps a file
+// that does not read whole: `why` names the copy, then, on a line of its
+// own, the folder the record names; a copy that cannot be made gives
+// rrUnread. A record missing from what could be read whole is missing:
+// rrRead.
+enum eRecordRead { rrRead, rrUnread, rrCut, rrUnversioned };
 eRecordRead recordRead(cApplicationConfig* config, const char* section, std::string& why);
 // Lists exactly `files` under `section`; neither saves nor touches the files.
 void writeFileList(cApplicationConfig* config, const char* section, const std::vector<std::string>& files);

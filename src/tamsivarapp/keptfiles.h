@@ -44,6 +44,9 @@ inline constexpr int kKeptUnproven = 25;
 // The row of a file holding the bytes of the store's file, which did not
 // read whole and was written anew without what could not be read.
 inline constexpr int kKeptStoreCopy = 27;
+// The row of a file holding the bytes of the store's file, whose record
+// of the package lacked its version and was written anew.
+inline constexpr int kKeptRecordCopy = 34;
 // The row of a file kept, or a target refused, because a file system
 // the record does not know is mounted on a folder on the way to it.
 inline constexpr int kKeptMounted = 32;

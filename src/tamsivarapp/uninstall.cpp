@@ -714,7 +714,7 @@ int runUninstall(sPkgUninstallContext& ctx, cUninstallHost& host) {
     const eRecordRead read = recordRead(ctx.config, (std::string("install/") + ctx.id.ptr).c_str(), why);
     if (read != rrRead) {
       ctx.storeTrouble = why;
-      return read == rrUnread ? unStoreUnread : unRecordDamaged;
+      return read == rrUnread ? unStoreUnread : read == rrCut ? unRecordDamaged : unRecordUnversioned;
     }
   }
   host.holdsPackage();

@@ -35,8 +35,8 @@ struct sPkgUninstallContext {
 };
 
 // End codes; code c shows row c + 5 of the uninstall form's texts, the
-// unsaved record row 17, the record kept row 23, the unread store row 30
-// and the damaged record row 31.
+// unsaved record row 17, the record kept row 23, the unread store row 30,
+// the damaged record row 31 and the record without its version row 33.
 enum eUninstallResult {
   unDone = 0,
   unInternal = 1,
@@ -58,9 +58,14 @@ enum eUninstallResult {
   // the package's lock could not be made; `storeTrouble` says where and
   // why.
   unStoreUnread = 10,
-  // Nothing was removed: the package's record did not read whole;
-  // `storeTrouble` names the store's file and the record's folder.
+  // Nothing was removed: the store's file did not read whole where the
+  // package's record is or would be; `storeTrouble` names the copy of its
+  // bytes and the record's folder.
   unRecordDamaged = 11,
+  // Nothing was removed: the package's record lacks its version;
+  // `storeTrouble` names the copy of the store's bytes and the record's
+  // folder.
+  unRecordUnversioned = 12,
 };
 
 // Rows of the questions.

@@ -21,6 +21,7 @@ constexpr int kWaitingRow = 26;
 constexpr int kCancelRow = 29;
 constexpr int kStoreUnreadRow = 30;
 constexpr int kRecordDamagedRow = 31;
+constexpr int kRecordUnversionedRow = 33;
 // Kept files the box names one by one; a longer box would leave the screen.
 constexpr size_t kKeptInBox = 20;
 
@@ -114,9 +115,10 @@ void cUninstallInitUI::showEnd(int code) {
                             : code == unRecordKept    ? kRecordKeptRow
                             : code == unStoreUnread   ? kStoreUnreadRow
                             : code == unRecordDamaged ? kRecordDamagedRow
-                                                      : code + kFirstEndRow);
+                            : code == unRecordUnversioned ? kRecordUnversionedRow
+                                                          : code + kFirstEndRow);
   if (!text) return;
-  if (code == unStoreUnread || code == unRecordDamaged) {
+  if (code == unStoreUnread || code == unRecordDamaged || code == unRecordUnversioned) {
     cMessageForm::errorbox(this, filledIn(text, myContext->storeTrouble).c_str(), nullptr);
     return;
   }
@@ -162,7 +164,7 @@ bool cUninstallInitUI::onAction(cChildElement* sender, cChildAction* a) {
   switch (a->code) {
     case kJobEnded: {
       int code = static_cast<cProgressAction*>(a)->endCode;
-      if (code >= unDone && code <= unRecordDamaged) showEnd(code);
+      if (code >= unDone && code <= unRecordUnversioned) showEnd(code);
       end_modal(code == unDone ? 0 : 1);
       return true;
     }

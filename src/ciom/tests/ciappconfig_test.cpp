@@ -194,19 +194,62 @@ TEST(ConfigSaves, ADamagedHiveIsKeptAsideBeforeASaveReplacesIt) {
   }
   for (int n = 1; n <= copies; ++n)
     EXPECT_EQ(readFile(dir.file("install.damaged-" + std::to_string(n))), cases[n - 1].damaged);
-  // With every name up to the last taken, nothing is written over.
+  // With every name up to the last taken, nothing is written over bytes
+  // no copy holds.
   for (int n = copies + 1; n <= 9999; ++n) writeFile(dir.file("install.damaged-" + std::to_string(n)), {});
-  writeFile(dir.file("install"), cases[0].damaged);
+  Bytes unkept = cases[0].damaged;
+  unkept.push_back(0x77);
+  writeFile(dir.file("install"), unkept);
   cCIAppConfig full;
   ASSERT_TRUE(full.openConfig(dir.root.c_str()));
   ASSERT_TRUE(full.setParamStr("install/two/ver", "2", -1));
   EXPECT_FALSE(full.saveConfig());
   EXPECT_EQ(full.trouble(), EEXIST);
   EXPECT_TRUE(full.keptCopies().empty());
-  EXPECT_EQ(readFile(dir.file("install")), cases[0].damaged);
+  EXPECT_EQ(readFile(dir.file("install")), unkept);
   EXPECT_TRUE(cCIAppConfig::isKeptCopy("install.damaged-12"));
   EXPECT_FALSE(cCIAppConfig::isKeptCopy("install.damaged-"));
   EXPECT_FALSE(cCIAppConfig::isKeptCopy("install.damaged-1x"));
+}
+
+// Bytes a copy holds already, under whatever number, are not kept again:
+// the save, and a look that keeps them before any save, name that copy.
+TEST(ConfigSaves, DamagedBytesAlreadyKeptAreNotKeptAgain) {
+  ScratchDir dir;
+  // Cut inside the name of the hive's first container.
+  const Bytes damaged{'Z', 'V', 'K', 'C', 0, 0, 1, 5, 'o', 'n'};
+  const std::string install = dir.file("install");
+  const struct {
+    const char* what;
+    std::function<void(cCIAppConfig&)> before;
+    std::string named;
+  } cases[] = {
+      {"kept by a look before the save", [](cCIAppConfig& store) { store.keepHiveCopy("install"); },
+       install + ".damaged-1"},
+      {"kept under a later number", [&](cCIAppConfig&) { fs::rename(install + ".damaged-1", install + ".damaged-7"); },
+       install + ".damaged-7"},
+      {"beside a FIFO and a folder under copies' names",
+       [&](cCIAppConfig&) {
+         ASSERT_EQ(mkfifo((install + ".damaged-3").c_str(), 0600), 0);
+         fs::create_directory(install + ".damaged-2");
+       },
+       install + ".damaged-7"},
+  };
+  for (const auto& c : cases) {
+    writeFile(install, damaged);
+    cCIAppConfig store;
+    ASSERT_TRUE(store.openConfig(dir.root.c_str()));
+    c.before(store);
+    EXPECT_EQ(store.keepHiveCopy("install"), c.named) << c.what;
+    ASSERT_TRUE(store.setParamStr("install/two/ver", "2", -1));
+    ASSERT_TRUE(store.saveConfig()) << c.what;
+    EXPECT_EQ(store.keptCopies(), std::vector<std::string>{c.named}) << c.what;
+    size_t copies = 0;
+    for (const auto& e : fs::directory_iterator(dir.root))
+      copies += e.is_regular_file() && cCIAppConfig::isKeptCopy(e.path().filename().c_str());
+    EXPECT_EQ(copies, 1u) << c.what;
+    EXPECT_EQ(readFile(c.named), damaged) << c.what;
+  }
 }
 
 struct Seen {

@@ -173,14 +173,17 @@ TEST_F(StoreUnread, ARecordThatDidNotReadWholeIsDamagedAndAStoreNotReadIsNoEmpty
     std::string words;
     bool asNobody = false;  // the store's mode 000, the runs nobody's
   } cases[] = {
-      // Each run names the copy of the bytes it keeps, one per damage.
-      {"cut by 10 bytes", saved.substr(0, saved.size() - 10), nullptr, iiRecordDamaged, unRecordDamaged,
+      // Each run names the copy of the bytes it keeps, one per damage. A
+      // damaged record proves no file the package's: the upgrade is a new
+      // installation, which the files of 1.0 stand in the way of.
+      {"cut by 10 bytes", saved.substr(0, saved.size() - 10), nullptr, iiForeignFile, unRecordDamaged,
        store_ + ".damaged-1"},
-      {"cut inside the record", saved.substr(0, ver + 1), nullptr, iiRecordDamaged, unRecordDamaged,
+      {"cut inside the record", saved.substr(0, ver + 1), nullptr, iiForeignFile, unRecordDamaged,
        store_ + ".damaged-2"},
-      {"a marker flipped", saved.substr(0, ver - 2) + '\x07' + saved.substr(ver - 1), nullptr, iiRecordDamaged,
+      {"a marker flipped", saved.substr(0, ver - 2) + '\x07' + saved.substr(ver - 1), nullptr, iiForeignFile,
        unRecordDamaged, store_ + ".damaged-3"},
-      {"a record without its version", withoutVer, nullptr, iiRecordDamaged, unRecordDamaged, store_},
+      {"a record without its version", withoutVer, nullptr, iiForeignFile, unRecordUnversioned,
+       store_ + ".damaged-4"},
       {"EIO at its open", saved, "EIO", kDriverJobBase + irRecordUnsaved, unStoreUnread,
        store_ + ": " + std::strerror(EIO)},
       {"EACCES at its open", saved, "EACCES", kDriverJobBase + irRecordUnsaved, unStoreUnread,
@@ -206,7 +209,7 @@ TEST_F(StoreUnread, ARecordThatDidNotReadWholeIsDamagedAndAStoreNotReadIsNoEmpty
     const sTold upgrade = drive("probe2", dir_.file("apps/probe"), before);
     EXPECT_EQ(upgrade.code, c.driver) << upgrade.words;
     EXPECT_NE(upgrade.words.find(c.words), std::string::npos) << upgrade.words;
-    if (c.driver == iiRecordDamaged) {
+    if (c.driver == iiForeignFile) {
       EXPECT_NE(upgrade.words.find(dir_.file("apps/probe")), std::string::npos) << upgrade.words;
     }
     expectUntouched();
@@ -222,7 +225,114 @@ TEST_F(StoreUnread, ARecordThatDidNotReadWholeIsDamagedAndAStoreNotReadIsNoEmpty
       EXPECT_EQ(readFile(c.words), c.bytes);
     }
   }
-  EXPECT_FALSE(fs::exists(store_ + ".damaged-4"));
+  EXPECT_FALSE(fs::exists(store_ + ".damaged-5"));
+}
+
+// A record judged damaged is no dead end. Its uninstall says what is
+// wrong, removes nothing and names the copy of the store's bytes; the
+// package installed again is a new installation over the folder the
+// record names (whatever --pgm says), which replaces the record and
+// names the copy; its uninstall then removes everything.
+TEST_F(StoreUnread, ADamagedRecordIsInstalledAnewOverItsFolderThenUninstalled) {
+  // The offset in `bytes` of the name of probe's last key, the version,
+  // and of probe's own name.
+  const auto at = [](const std::string& bytes, const std::string& name) {
+    for (char field : {'\x03', '\x04', '\x05'})
+      if (const size_t found = bytes.rfind(std::string("\x01") + field + name); found != std::string::npos)
+        return found + 2;
+    return std::string::npos;
+  };
+  const std::string folder = dir_.file("apps/probe");
+  struct Case {
+    const char* what;
+    std::function<std::string(const std::string&)> damage;
+    bool savedByAnother;  // then saved by another package's run
+    int uninstall, copyReason;
+    bool namesFolder;
+  } cases[] = {
+      {"without its version",
+       [&](const std::string&) {
+         cCIAppConfig store;
+         EXPECT_TRUE(store.openConfig((home_ + "/.zvk").c_str()));
+         EXPECT_TRUE(store.removeSection("install/probe/ver") && store.saveConfig());
+         return readFile(store_);
+       },
+       false, unRecordUnversioned, kKeptRecordCopy, true},
+      {"cut where its version begins, then saved by another package's run",
+       [&](const std::string& b) { return b.substr(0, at(b, "ver") - 2); }, true, unRecordUnversioned,
+       kKeptRecordCopy, true},
+      {"cut inside its version", [&](const std::string& b) { return b.substr(0, at(b, "ver") + 1); }, false,
+       unRecordDamaged, kKeptStoreCopy, true},
+      {"cut inside its own name", [&](const std::string& b) { return b.substr(0, at(b, "probe") + 2); }, false,
+       unRecordDamaged, kKeptStoreCopy, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string whole = readFile(store_);
+    ASSERT_NE(at(whole, "ver"), std::string::npos);
+    writeFile(store_, c.damage(whole));
+    if (c.savedByAnother) {
+      EXPECT_EQ(drive("newbie1", dir_.file("apps/newbie")).code, kDriverJobBase);
+    }
+    bytes_ = readFile(store_);
+    YesHost host;
+    const sTold refused = uninstall(host);
+    EXPECT_EQ(refused.code, c.uninstall) << refused.words;
+    EXPECT_NE(refused.words.find(store_ + ".damaged-"), std::string::npos) << refused.words;
+    EXPECT_EQ(refused.words.find(folder) != std::string::npos, c.namesFolder) << refused.words;
+    expectUntouched();
+    const sTold again = drive("probe1", c.namesFolder ? dir_.file("elsewhere") : folder);
+    EXPECT_EQ(again.code, kDriverJobBase) << again.words;
+    EXPECT_NE(again.words.find("kept " + std::to_string(c.copyReason) + " " + store_ + ".damaged-"),
+              std::string::npos)
+        << again.words;
+    EXPECT_EQ(tree(folder), files_);
+    EXPECT_FALSE(fs::exists(dir_.file("elsewhere")));
+    const sTold removal = uninstall(host);
+    EXPECT_EQ(removal.code, unDone) << removal.words;
+    EXPECT_TRUE(tree(folder).empty());
+    ASSERT_EQ(drive("probe1", folder).code, 0);
+    files_ = tree(folder);
+  }
+}
+
+// A store path that holds anything but a regular file is unreadable, not
+// empty: every run ends before it writes anything, naming the store and
+// what stands there, which stays as it was.
+TEST_F(StoreUnread, AStorePathThatIsNoFileEndsEveryRunNamingIt) {
+  const std::string away = store_ + ".away";
+  fs::rename(store_, away);
+  struct Case {
+    const char* what;
+    std::function<void()> make;
+    fs::file_type type;
+  } cases[] = {
+      {"a folder", [&] { fs::create_directory(store_); }, fs::file_type::directory},
+      {"a FIFO", [&] { ASSERT_EQ(mkfifo(store_.c_str(), 0600), 0); }, fs::file_type::fifo},
+      {"a symbolic link", [&] { fs::create_symlink(away, store_); }, fs::file_type::symlink},
+  };
+  const std::vector<std::string> bounded = {"timeout", "60"};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    c.make();
+    const std::string named = store_ + ": " + c.what + ", not a file of records";
+    const sTold upgrade = drive("probe2", dir_.file("apps/probe"), bounded);
+    EXPECT_EQ(upgrade.code, kDriverJobBase + irRecordUnsaved) << upgrade.words;
+    EXPECT_NE(upgrade.words.find(named), std::string::npos) << upgrade.words;
+    const sTold install = drive("newbie1", dir_.file("apps/newbie"), bounded);
+    EXPECT_EQ(install.code, kDriverJobBase + irRecordUnsaved) << install.words;
+    EXPECT_NE(install.words.find(named), std::string::npos) << install.words;
+    EXPECT_FALSE(fs::exists(dir_.file("apps/newbie")));
+    YesHost host;
+    const sTold removal = uninstall(host);
+    EXPECT_EQ(removal.code, unStoreUnread);
+    EXPECT_EQ(removal.words, named);
+    EXPECT_EQ(tree(dir_.file("apps/probe")), files_);
+    EXPECT_EQ(fs::symlink_status(store_).type(), c.type);
+    fs::remove(store_);
+  }
+  fs::rename(away, store_);
+  expectUntouched();
 }
 
 TEST_F(StoreUnread, NoLockMadeEndsEveryRunAlikeNamingTheLock) {
