@@ -22,11 +22,15 @@ namespace {
 constexpr int kWaitingRow = 13;
 constexpr int kCancelRow = 14;
 // The installation folder refused because a file system was mounted over
-// it since it was made.
+// it since it was made, or because the one it was made on was unmounted
+// since.
 constexpr int kMountedOverRow = 16;
+constexpr int kUnmountedRow = 17;
 
-bool mountedOver(const sPkgInstallContext& ctx) {
-  return !ctx.kept.empty() && ctx.kept.front().reason == kKeptMounted;
+// The row that says why the folder was refused; `row` where no mount did.
+int folderRow(const sPkgInstallContext& ctx, int row) {
+  const int reason = ctx.kept.empty() ? 0 : ctx.kept.front().reason;
+  return reason == kKeptMounted ? kMountedOverRow : reason == kKeptUnmounted ? kUnmountedRow : row;
 }
 
 class cFormHost : public cInstallInitHost {
@@ -84,7 +88,7 @@ void cInstallInitUI::showEnd(int code) {
       code == iiStoreUnread && myContext->problemPath.ptr
           ? storeTroubleText(myContext->problemPath.ptr, requestNamedLangResource(kKeptReasonsSection))
           : std::string(myContext->problemPath.ptr ? myContext->problemPath.ptr : "");
-  const int row = code <= 2 ? code + 1 : code == iiForeignFile && mountedOver(*myContext) ? kMountedOverRow : code;
+  const int row = code <= 2 ? code + 1 : code == iiForeignFile ? folderRow(*myContext, code) : code;
   std::string message = fillText(string(row), problem.c_str());
   // The damaged-package and damaged-record words hold no place for the
   // path: it follows their first line, so the user still learns which
