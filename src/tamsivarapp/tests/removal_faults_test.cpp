@@ -571,7 +571,9 @@ TEST(RemovalFaults, AMountTheRecordCannotTellOfIsNotThePackages) {
       const int code = uninstallIn(cfgDir, namedFile);
       return treeOf(root) == before ? code : 252;
     };
-    if (!c.installedOn) ASSERT_EQ(installVersion(root, cfgDir, kOne).job, 0);
+    if (!c.installedOn) {
+      ASSERT_EQ(installVersion(root, cfgDir, kOne).job, 0);
+    }
     int code = withOwnMounts([&] {
       if (mount() != 0) return 255;
       if (c.installedOn && installVersion(root, cfgDir, kOne).job != 0) return 254;
@@ -589,7 +591,9 @@ TEST(RemovalFaults, AMountTheRecordCannotTellOfIsNotThePackages) {
     const sTold told = readTold(code, namedFile);
     EXPECT_EQ(told.rows, std::set<int>{c.row});
     // Never rewritten to claim the mount as the package's.
-    if (c.earlier) EXPECT_EQ(recordedMount(cfgDir), 9u);
+    if (c.earlier) {
+      EXPECT_EQ(recordedMount(cfgDir), 9u);
+    }
     if (c.runsMounted) {
       EXPECT_TRUE(told.named.count(root + "/bin/tool"));
       // Unmounted, the package's own files are there again, and go.
