@@ -158,7 +158,7 @@ sOpened openAnchor(const std::string& anchor, const sAnchorPin& pin) {
   if (pin.pinned && !noLink && folderPathOf(fd) != pin.real)
     way = cHeldFolder::refused;
   else if (pin.mountRoot && isMountRoot(fd, "") != *pin.mountRoot)
-    way = cHeldFolder::mounted;
+    way = *pin.mountRoot ? cHeldFolder::unmounted : cHeldFolder::mounted;
   if (way == cHeldFolder::held) return {fd};
   ::close(fd);
   return {-1, way, 0};

@@ -87,10 +87,11 @@ class cHeldFolder {
   // Why the last hold failed, judged by what stood on the way: nothing
   // (`gone`: nothing below is there either); a folder the system would not
   // open or make (`failed`, with its reason in `err()`: the item behind it
-  // is neither gone nor reached); another file system (`mounted`); or a
-  // link, something else in a folder's place, or an anchor that is not
-  // where it was made (`refused`).
-  enum eWay { held, gone, failed, mounted, refused };
+  // is neither gone nor reached); another file system (`mounted`); an
+  // anchor made as a mount point that is none now (`unmounted`: the file
+  // system it was made on is not there); or a link, something else in a
+  // folder's place, or an anchor that is not where it was made (`refused`).
+  enum eWay { held, gone, failed, mounted, unmounted, refused };
   eWay way() const { return way_; }
   int err() const { return err_; }
   int fd() const { return fd_; }

@@ -67,7 +67,7 @@ struct sPkgInstallContext {
   std::string folderReal;
   // Whether it was a mount point then: a file system mounted on it since
   // is not the package's, nor is the folder under one unmounted since.
-  // Unknown where an earlier build recorded nothing.
+  // Unknown only until a first installation makes the folder.
   std::optional<bool> folderMount;
   // Where the folder each file placed outside the installation folder was
   // written into resolved then, by the file's path: a path that still

@@ -154,9 +154,11 @@ int takeRecordedFolder(sPkgInstallContext& ctx, cApplicationConfig* config) {
   int err = 0;
   const cHeldFolder::eWay way = anchorWay(plain, {true, ctx.folderReal, ctx.folderMount}, err);
   if (way != cHeldFolder::held) {
-    // A file system mounted over the folder since is named as such: the
-    // user unmounts it rather than looks for a stray file.
+    // A file system mounted over the folder since, or the one it was made
+    // on unmounted since, is named as such: the user unmounts or mounts it
+    // rather than looks for a stray file.
     if (way == cHeldFolder::mounted) ctx.kept.push_back({plain, kKeptMounted});
+    if (way == cHeldFolder::unmounted) ctx.kept.push_back({plain, kKeptUnmounted});
     ctx.fail(iiForeignFile, plain.c_str());
     return iiForeignFile;
   }

@@ -26,9 +26,14 @@ constexpr int kCancelRow = 14;
 constexpr int kMountedOverRow = 16;
 // A path of the package that is not absolute in the chosen language.
 constexpr int kRelativePathRow = 17;
+// The installation folder refused because the file system it was made on
+// was unmounted since.
+constexpr int kUnmountedRow = 18;
 
-bool mountedOver(const sPkgInstallContext& ctx) {
-  return !ctx.kept.empty() && ctx.kept.front().reason == kKeptMounted;
+// The row that says why the folder was refused; `row` where no mount did.
+int folderRow(const sPkgInstallContext& ctx, int row) {
+  const int reason = ctx.kept.empty() ? 0 : ctx.kept.front().reason;
+  return reason == kKeptMounted ? kMountedOverRow : reason == kKeptUnmounted ? kUnmountedRow : row;
 }
 
 class cFormHost : public cInstallInitHost {
@@ -86,10 +91,10 @@ void cInstallInitUI::showEnd(int code) {
       code == iiStoreUnread && myContext->problemPath.ptr
           ? storeTroubleText(myContext->problemPath.ptr, requestNamedLangResource(kKeptReasonsSection))
           : std::string(myContext->problemPath.ptr ? myContext->problemPath.ptr : "");
-  const int row = code <= 2                                         ? code + 1
-                  : code == iiForeignFile && mountedOver(*myContext) ? kMountedOverRow
-                  : code == iiRelativePath                           ? kRelativePathRow
-                                                                     : code;
+  const int row = code <= 2                ? code + 1
+                  : code == iiForeignFile   ? folderRow(*myContext, code)
+                  : code == iiRelativePath  ? kRelativePathRow
+                                            : code;
   std::string message = fillText(string(row), problem.c_str());
   // The damaged-package and damaged-record words hold no place for the
   // path: it follows their first line, so the user still learns which

@@ -613,6 +613,7 @@ class cInstallerRun {
       m.folder = before->folder;
     else if (const int code = holdFolder(e, m, held))
       return code;
+    if (boundOver(*m.folder, e)) return irBadFolder;
     const std::string name = e.temp.substr(e.temp.rfind('/') + 1);
     m.fd = ::openat(m.folder->fd(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0664);
     m.unnamed = m.fd >= 0;
@@ -654,6 +655,16 @@ class cInstallerRun {
     }
     held += 1 + (sideFolders_.hold(e.temp, *m.folder) ? 1 : 0);
     return 0;
+  }
+
+  // A target the user bound a file of theirs onto is no file of the
+  // package's to back up or replace: the run stops there, naming it as a
+  // mount on the way to it. True where it did.
+  bool boundOver(const cHeldFolder& folder, const sEntry& e) {
+    const std::string t = target(e);
+    if (!isMountRoot(folder.fd(), t.substr(t.rfind('/') + 1))) return false;
+    keep(t, kKeptMounted);
+    return true;
   }
 
   // Through the entry's held folder, while its side name is still the
@@ -767,6 +778,7 @@ class cInstallerRun {
       if (!hold(e, folder)) return fail(irObstacle, target(e));
       const unsigned type = folder.typeOf(folder.leaf());
       if (!type) continue;
+      if (boundOver(folder, e)) return fail(irBadFolder, target(e));
       if (type != S_IFREG) return fail(irObstacle, target(e));
       e.existed = true;
       if (e.backup.empty()) continue;
@@ -1024,6 +1036,11 @@ class cInstallerRun {
           stayed.push_back({path, anchor.empty()                           ? kKeptOddPath
                                   : folder.way() == cHeldFolder::mounted ? kKeptMounted
                                                                            : keptReasonFor(anchor, path)});
+        continue;
+      }
+      // A file bound onto it hides the package's, which stays listed.
+      if (isMountRoot(folder.fd(), folder.leaf())) {
+        stayed.push_back({path, kKeptMounted});
         continue;
       }
       const unsigned type = folder.typeOf(folder.leaf());

@@ -226,9 +226,14 @@ std::string readFolderReal(cApplicationConfig* config, const char* section) {
 }
 
 std::optional<bool> readFolderMount(cApplicationConfig* config, const char* section) {
-  unsigned long long mount = 0;
-  if (!config || !config->getParamInt(key(section, "pathmount").c_str(), mount) || mount > 1) return std::nullopt;
-  return mount == 1;
+  unsigned long long mount = 0, version = 0;
+  if (!config) return std::nullopt;
+  if (config->getParamInt(key(section, "pathmount").c_str(), mount) && mount <= 1) return mount == 1;
+  // What the record does not say is never read from what is there now: a
+  // file system on the folder is taken as mounted since, so nothing on it
+  // is the package's.
+  if (config->getParamInt(key(section, "ver").c_str(), version)) return false;
+  return std::nullopt;
 }
 
 cCIAppConfig* recordStore(cApplicationConfig* config) {

@@ -117,7 +117,10 @@ void recordSection(const char* recordName, _guardchar<char>& out);
 // now while it still has them; any other earlier record gives none.
 std::string readFolderReal(cApplicationConfig* config, const char* section);
 // Whether the installation folder the record under `section` holds was a
-// mount point when it was made; unknown in a record of an earlier build.
+// mount point when it was made. A whole record of an earlier build, which
+// does not say, answers no; only the mark of a first installation under
+// way, whose files are proven the package's by their marks, leaves it
+// unknown.
 std::optional<bool> readFolderMount(cApplicationConfig* config, const char* section);
 // Where the folders the record under `section` says its files placed
 // outside the installation folder were written into resolved then, by the

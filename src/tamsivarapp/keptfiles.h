@@ -50,6 +50,10 @@ inline constexpr int kKeptRecordCopy = 34;
 // The row of a file kept, or a target refused, because a file system
 // the record does not know is mounted on a folder on the way to it.
 inline constexpr int kKeptMounted = 32;
+// The row of a file kept, or a folder refused, because the installation
+// folder was a mount point when it was made and is none now: what lies
+// there is not on the file system the package was installed on.
+inline constexpr int kKeptUnmounted = 35;
 // The row of the advice under a list of kept files, given only where one
 // of them may be the package's: a kept copy of the store holds other
 // packages' records, and is never to be deleted for this one.

@@ -248,6 +248,7 @@ class cRecordRoad {
       const std::string anchor = anchorFor(file);
       cHeldFolder folder;
       if (!holdAt(folder, anchor, file)) return keepUnreached(folder, anchor, file);
+      if (keptMountedOn(folder, file)) return;
       const std::string bkp = folder.side(".bkp");
       const auto side = earlierSides_.find(file + ".bkp");
       // A backup marked by its number alone is left to the side files,
@@ -290,12 +291,31 @@ class cRecordRoad {
   // seen as the system sees a path, it is a file: the user hears why it
   // stays.
   void keepUnreached(const cHeldFolder& folder, const std::string& anchor, const std::string& file) {
-    if (folder.way() == cHeldFolder::failed || folder.way() == cHeldFolder::mounted) {
+    if (folder.way() == cHeldFolder::unmounted) {
+      // The package's file is on the file system unmounted since; a file
+      // of that name in the folder left behind is another's, and one with
+      // nothing there holds the record back no more.
+      struct stat st;
+      if (::lstat(file.c_str(), &st) == 0 || (errno != ENOENT && errno != ENOTDIR)) {
+        keep(file, kKeptUnmounted);
+        stuckFiles_.insert(file);
+      }
+    } else if (folder.way() == cHeldFolder::failed || folder.way() == cHeldFolder::mounted) {
       keep(file, folder.err() ? kKeptNotRemoved : kKeptMounted, folder.err());
       stuckFiles_.insert(file);
     } else if (folder.way() != cHeldFolder::gone && isRegularFileFollowing(file)) {
       keep(file, anchor.empty() ? kKeptOddPath : keptReasonFor(anchor, file));
     }
+  }
+
+  // A listed file the user bound something onto is kept as a mount on the
+  // way to it is: it cannot be moved or removed, and is never asked about
+  // as busy. True where it was kept.
+  bool keptMountedOn(const cHeldFolder& folder, const std::string& file) {
+    if (!isMountRoot(folder.fd(), folder.leaf())) return false;
+    keep(file, kKeptMounted);
+    stuckFiles_.insert(file);
+    return true;
   }
 
   static bool isRegularFileFollowing(const std::string& path) {
@@ -366,6 +386,11 @@ class cRecordRoad {
           t.aside = false;
           t.kept = true;
           keepUnreached(folder, t.anchor, t.path);
+          break;
+        }
+        if (keptMountedOn(folder, t.path)) {
+          t.aside = false;
+          t.kept = true;
           break;
         }
         if (!removable(folder, t.anchor, folder.leaf())) {
@@ -547,6 +572,9 @@ class cRecordRoad {
     const cHeldFolder::eWay way = anchorWay(ctx_.base, pinOf(ctx_.base, {}), err);
     // One the system would not open is not gone.
     if (way == cHeldFolder::failed) return keepFolder({ctx_.base, err}, listed_);
+    // Whatever of the package is on the file system unmounted there stays
+    // with it, and the user hears where.
+    if (way == cHeldFolder::unmounted) return keep(ctx_.base, kKeptUnmounted);
     if (way != cHeldFolder::held || ::lstat(ctx_.base.c_str(), &st) != 0 || S_ISLNK(st.st_mode) ||
         isMountRoot(AT_FDCWD, ctx_.base))
       return;

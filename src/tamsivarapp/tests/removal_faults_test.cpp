@@ -308,7 +308,8 @@ int withBound(const std::string& from, const std::string& at, const std::functio
 
 // The user binds a folder of theirs (or a file) where the package has one:
 // whatever a run reaches across that mount stays, named, and the record
-// keeps it; once the mount is gone, an uninstall ends the package.
+// keeps it; a file bound over is never taken for a busy one, nor copied
+// as the package's; once the mount is gone, an uninstall ends the package.
 TEST(RemovalFaults, NothingIsRemovedAcrossAMount) {
   if (::geteuid() != 0) GTEST_SKIP() << "binding a folder needs root";
   const PkgVersion dropsDeep = version(2, {"bin/tool", "docs/about.txt", "new/n1"});
@@ -321,8 +322,8 @@ TEST(RemovalFaults, NothingIsRemovedAcrossAMount) {
   } cases[] = {
       {"uninstall, folder bound", "deep/x", false, "deep/x/y/f4", unRecordKept},
       {"upgrade dropping a file there", "deep/x", true, "deep/x/y/f4", kDriverJobBase},
-      // The file cannot be moved aside: the user is asked, and gives up.
-      {"uninstall, file bound", "bin/tool", false, "bin/tool", unCancelled},
+      {"uninstall, file bound", "bin/tool", false, "bin/tool", unRecordKept},
+      {"upgrade replacing a file bound", "docs/about.txt", true, "docs/about.txt", kDriverJobBase + irBadFolder},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -341,7 +342,11 @@ TEST(RemovalFaults, NothingIsRemovedAcrossAMount) {
     ASSERT_GE(code, 0);
     EXPECT_EQ(code, c.code);
     EXPECT_EQ(treeOf(user), mine);
-    EXPECT_EQ(readTold(code, namedFile).named.count(root + "/" + c.named), c.code != unCancelled);
+    const sTold told = readTold(code, namedFile);
+    EXPECT_TRUE(told.named.count(root + "/" + c.named));
+    EXPECT_EQ(told.rows, std::set<int>{kKeptMounted});
+    EXPECT_TRUE(sideFiles(root).empty());
+    EXPECT_EQ(recorded(cfgDir).count(root + "/" + c.named + ".bkp"), 0u);
     EXPECT_TRUE(recorded(cfgDir).count(root + "/" + c.named));
     EXPECT_EQ(readFile(root + "/" + c.named), c.named + std::string(" of 1"));
     EXPECT_EQ(uninstallIn(cfgDir, namedFile), unDone);
@@ -504,5 +509,111 @@ TEST(RemovalFaults, AMountAtTheInstallationFolderIsTheUsers) {
     // Unmounted, the package's own files are there again, and go.
     EXPECT_EQ(uninstallIn(cfgDir, namedFile), unDone);
     EXPECT_FALSE(fs::exists(root));
+  }
+}
+
+namespace {
+
+// Leaves the record as a build that knew nothing of mounts wrote it.
+void forgetMount(const std::string& cfgDir) {
+  cCIAppFullConfig cfg;
+  cfg.openConfig(cfgDir.c_str());
+  cfg.removeSection("install/sample/pathmount");
+  cfg.saveConfig();
+}
+
+// What the record says of a mount at the installation folder; 9 for
+// nothing.
+unsigned long long recordedMount(const std::string& cfgDir) {
+  cCIAppFullConfig cfg;
+  unsigned long long mount = 9;
+  cfg.openConfig(cfgDir.c_str());
+  cfg.getParamInt("install/sample/pathmount", mount);
+  return mount;
+}
+
+}  // namespace
+
+// Whether the installation folder was a mount point is never read from
+// what is there now. A record that does not say takes a file system at
+// the folder for one mounted since, and nothing on it goes or is
+// replaced; nor is anything where the file system the folder was made on
+// is unmounted since, which the run says as it is. Either way the user
+// has a way forward: unmounting, or deleting by hand what is named.
+TEST(RemovalFaults, AMountTheRecordCannotTellOfIsNotThePackages) {
+  if (::geteuid() != 0) GTEST_SKIP() << "mounting needs root";
+  const struct Case {
+    const char* name;
+    bool bind;          // the folder bound onto itself, else a tmpfs
+    bool installedOn;   // installed onto the mount, else mounted after
+    bool earlier;       // the record says nothing of mounts
+    bool runsMounted;   // the upgrade and the uninstall meet the mount
+    int row;            // why the folder and what lies there are named
+    int uninstall;
+  } cases[] = {
+      {"earlier record, then a disk over the folder", false, false, true, true, kKeptMounted, unRecordKept},
+      {"earlier record, installed onto a disk", false, true, true, true, kKeptMounted, unRecordKept},
+      {"bound onto itself when installed, unbound since", true, true, false, false, kKeptUnmounted, unRecordKept},
+      {"a disk at the folder when installed, unmounted since", false, true, false, false, kKeptUnmounted, unKept},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchDir dir;
+    const std::string root = dir.file("inst"), cfgDir = dir.file("cfg"), namedFile = dir.file("named");
+    const auto mount = [&] {
+      fs::create_directories(root);
+      return c.bind ? ::mount(root.c_str(), root.c_str(), nullptr, MS_BIND, nullptr)
+                    : ::mount("tmpfs", root.c_str(), "tmpfs", 0, "size=1m");
+    };
+    // Refused, naming the folder; then nothing at all changes there.
+    const auto upgradeAndUninstall = [&] {
+      const tTree before = treeOf(root);
+      const int upgrade = installIn(root, cfgDir, kTwo, namedFile);
+      const sTold refused = readTold(upgrade, namedFile);
+      if (upgrade != 100 + iiForeignFile || refused.named != std::set<std::string>{root} ||
+          refused.rows != std::set<int>{c.row})
+        return 253;
+      const int code = uninstallIn(cfgDir, namedFile);
+      return treeOf(root) == before ? code : 252;
+    };
+    if (!c.installedOn) {
+      ASSERT_EQ(installVersion(root, cfgDir, kOne).job, 0);
+    }
+    int code = withOwnMounts([&] {
+      if (mount() != 0) return 255;
+      if (c.installedOn && installVersion(root, cfgDir, kOne).job != 0) return 254;
+      if (c.earlier) forgetMount(cfgDir);
+      if (!c.runsMounted) return 0;
+      for (const char* rel : {"bin/tool", "sub/a/f2", "note.txt"}) writeFile(root + "/" + rel, "the user's");
+      return upgradeAndUninstall();
+    });
+    ASSERT_NE(code, 255) << "could not mount";
+    ASSERT_NE(code, 254) << "could not install onto the mount";
+    if (!c.runsMounted) code = upgradeAndUninstall();
+    EXPECT_NE(code, 253) << "the upgrade was not refused naming the folder";
+    EXPECT_NE(code, 252) << "something was removed or replaced";
+    EXPECT_EQ(code, c.uninstall);
+    const sTold told = readTold(code, namedFile);
+    EXPECT_EQ(told.rows, std::set<int>{c.row});
+    // Never rewritten to claim the mount as the package's.
+    if (c.earlier) {
+      EXPECT_EQ(recordedMount(cfgDir), 9u);
+    }
+    if (c.runsMounted) {
+      EXPECT_TRUE(told.named.count(root + "/bin/tool"));
+      // Unmounted, the package's own files are there again, and go.
+      EXPECT_EQ(uninstallIn(cfgDir, namedFile), unDone);
+      EXPECT_FALSE(fs::exists(root));
+      continue;
+    }
+    EXPECT_TRUE(told.named.count(root));
+    // What the user deletes by hand holds the record back no more.
+    for (const std::string& path : told.named)
+      if (fs::is_regular_file(path)) fs::remove(path);
+    if (!recorded(cfgDir).empty()) {
+      EXPECT_EQ(uninstallIn(cfgDir, namedFile), unKept);
+      EXPECT_EQ(readTold(unKept, namedFile).named, std::set<std::string>{root});
+    }
+    EXPECT_TRUE(recorded(cfgDir).empty());
   }
 }
