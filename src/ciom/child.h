@@ -148,9 +148,11 @@ class cChildElement {
   virtual void processFocusLost(bool f1, bool f2);
   virtual bool processChar(unsigned short ch, bool f1, bool f2, bool f3);
   virtual bool processKey(int key, bool shift, bool mod2, bool mod3);
-  // Whether processKey of this root takes the key as the end of its window;
-  // a wait of the window asks it of a key still queued.
-  virtual bool cancelledBy(int, bool, bool, bool) { return false; }
+  // Whether this root's window ends on a key, or on a left click pressed
+  // and released at these places, as its handling will take it; a wait of
+  // the window asks it of input still queued, so nothing may change.
+  virtual bool endsOnKey(int, bool, bool, bool) { return false; }
+  virtual bool endsOnClick(int, int, int, int) { return false; }
   virtual bool processAction(cChildElement* sender, cChildAction* a);
   virtual bool processActionFirst(cChildElement* e);
   virtual bool processPostFirst(cChildElement* e);
@@ -348,6 +350,9 @@ class cChildElement {
   bool reachable(cChildElement* child, int x, int y);
   // The first visible child under the point, and the point in its coordinates.
   cChildElement* childAt(int& x, int& y, bool needEnabled);
+  // The element a left press at the point reaches as processMouseBtn routes
+  // it, the holder of the pointer first, and the point in its coordinates.
+  cChildElement* pressedAt(int& x, int& y);
   // The children a paint or the pointer may reach: every child, or those
   // that childrenInView names and then those of `also` it left out.
   void reachableChildren(std::vector<cChildElement*>& out, std::initializer_list<cChildElement*> also = {});

@@ -66,6 +66,25 @@ cChildElement* cChildElement::childAt(int& x, int& y, bool needEnabled) {
   return nullptr;
 }
 
+cChildElement* cChildElement::pressedAt(int& x, int& y) {
+  if (!enabled()) return nullptr;
+  cChildElement* e = this;
+  for (;;) {
+    cChildElement* next = e->myCapturingChild;
+    if (next) {
+      sPoint off;
+      e->virtualOffset(&off);
+      const sRect at = e->placeOf(next, off);
+      x -= at.x;
+      y -= at.y;
+    } else if (!e->myCapturesForItself && x >= 0 && x <= e->width() && y >= 0 && y <= e->height()) {
+      next = e->childAt(x, y, true);
+    }
+    if (!next) return e->visible() ? e : nullptr;
+    e = next;
+  }
+}
+
 void cChildElement::processMouseBtn(int x, int y, int button, bool down, bool mod1, bool mod2) {
   if (!enabled()) return;
   if (myCapturingChild) {

@@ -56,18 +56,53 @@ void cCustomForm::onConstruct() {
 
 bool cCustomForm::onAction(cChildElement* sender, cChildAction* a) {
   if (sender == this && a && a->code == acChange && onAfterConstruct()) return true;
+  if (sender == myFormButtons && myFormButtons && a && a->code == cToolBarChild::acChange) {
+    runDeed(deedOfButton(static_cast<cToolBarChild::cTbButtonAction*>(a)->id));
+    return true;
+  }
   return cChildElement::onAction(sender, a);
 }
 
-bool cCustomForm::cancelledBy(int key, bool shift, bool mod2, bool mod3) {
-  return key == kcEscape && !shift && !mod2 && !mod3;
+void cCustomForm::setFormButtons(cToolBarChild* bar, int acceptId, int cancelId) {
+  myFormButtons = bar;
+  myAcceptId = acceptId;
+  myCancelId = cancelId;
 }
 
+cCustomForm::eFormDeed cCustomForm::deedOfKey(int key, bool shift, bool mod2, bool mod3) {
+  if (shift || mod2 || mod3) return fdNone;
+  return key == kcEscape ? fdCancel : key == kcEnter ? fdAccept : fdNone;
+}
+
+cCustomForm::eFormDeed cCustomForm::deedOfButton(int id) const {
+  return id == myAcceptId ? fdAccept : id == myCancelId ? fdCancel : fdNone;
+}
+
+bool cCustomForm::runDeed(eFormDeed d) {
+  return d == fdCancel ? onFormCancel() : d == fdAccept && onFormAccept();
+}
+
+bool cCustomForm::deedEnds(eFormDeed d) { return d == fdCancel ? cancelEnds() : d == fdAccept && acceptEnds(); }
+
 bool cCustomForm::processKey(int key, bool shift, bool mod2, bool mod3) {
-  if (cancelledBy(key, shift, mod2, mod3) && onFormCancel()) return true;
+  if (runDeed(deedOfKey(key, shift, mod2, mod3))) return true;
   if (shift || mod2 || mod3) return cChildElement::processKey(key, shift, mod2, mod3);
-  if (key == kcEnter && onFormAccept()) return true;
   return cChildElement::processKey(key, false, false, false);
+}
+
+bool cCustomForm::endsOnKey(int key, bool shift, bool mod2, bool mod3) {
+  return deedEnds(deedOfKey(key, shift, mod2, mod3));
+}
+
+bool cCustomForm::endsOnClick(int x, int y, int releaseX, int releaseY) {
+  if (!myFormButtons) return false;
+  int px = x, py = y;
+  cChildElement* pressed = pressedAt(px, py);
+  // A button clicks on a release inside it, wherever the pointer went meanwhile.
+  if (!pressed || !pressed->inme(releaseX + px - x, releaseY + py - y)) return false;
+  for (const int id : {myAcceptId, myCancelId})
+    if (pressed == myFormButtons->findButton(id)) return deedEnds(deedOfButton(id));
+  return false;
 }
 
 void cCustomForm::onPaint(cCanvas* c) { drawSkin(c, 0, 0); }

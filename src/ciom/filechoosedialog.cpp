@@ -361,12 +361,6 @@ bool cFileChooseDialog::onAction(cChildElement* sender, cChildAction* a) {
     }
     return true;
   }
-  if (sender == &myControls && a->code == acChange) {
-    const int id = static_cast<cToolBarChild::cTbButtonAction*>(a)->id;
-    if (id == idAccept) onFormAccept();
-    if (id == idCancel) onFormCancel();
-    return true;
-  }
   if (sender == &myMainTools && a->code == acChange) {
     // Each of these reads or replaces the listing, which the job owns
     // while it reads: one given then is done once the rows are in.

@@ -409,23 +409,25 @@ bool cFolderChooseDialog::onAction(cChildElement* sender, cChildAction* a) {
     makeCurrent(row);
     return true;
   }
-  if ((sender == &myMainTools || sender == &myControls) && a->code == cToolBarChild::acChange) {
-    const int id = static_cast<cToolBarChild::cTbButtonAction*>(a)->id;
-    if (sender == &myMainTools && id == idNewFolder) mkdir();
-    if (sender == &myControls && id == idSelect) onFormAccept();
-    if (sender == &myControls && id == idCancel) onFormCancel();
+  if (sender == &myMainTools && a->code == cToolBarChild::acChange) {
+    if (static_cast<cToolBarChild::cTbButtonAction*>(a)->id == idNewFolder) mkdir();
     return true;
   }
   return cCustomForm::onAction(sender, a);
 }
 
-bool cFolderChooseDialog::onFormAccept() {
+bool cFolderChooseDialog::acceptEnds() {
   const char* typed = myField.text();
-  if (myFolder && myFolder->ptr && typed && std::strcmp(myFolder->ptr, typed) == 0) {
+  return myFolder && myFolder->ptr && typed && std::strcmp(myFolder->ptr, typed) == 0;
+}
+
+bool cFolderChooseDialog::onFormAccept() {
+  if (acceptEnds()) {
     endWalk();
     end_modal(1);
     return true;
   }
+  const char* typed = myField.text();
   _guardchar<char> path(typed ? typed : "");
   cFolderContents::adjustPath(path.ptr);
   // Select again on a path waiting to be opened: the dialog ends once it is.

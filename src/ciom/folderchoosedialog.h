@@ -1,8 +1,9 @@
 // The modal folder chooser: a tree of folders under "Computer", a path field
 // that shows the chosen folder and takes a typed one, New folder, Select and
 // Cancel. A folder the user opens is read on a job thread, and its rows come
-// in batches through the action queue, so that Escape and the close box are
-// heard while a large folder fills; they end the fill and the read at once.
+// in batches through the action queue, so that Escape, Cancel and the close
+// box are heard while a large folder fills; they end the fill and the read
+// at once.
 #pragma once
 
 #include <chrono>
@@ -40,6 +41,9 @@ class cFolderChooseDialog : public cCustomForm {
   bool onAction(cChildElement* sender, cChildAction* a) override;
   bool onFormAccept() override;
   bool onFormCancel() override;
+  // Select ends the dialog once the field shows the folder it selects.
+  bool acceptEnds() override;
+  bool cancelEnds() override { return true; }
   void onPaint(cCanvas* c) override;
 
   // Both start a walk, listed while the window goes on answering: the

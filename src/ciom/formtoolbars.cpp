@@ -18,6 +18,7 @@ void attachControlButtons(cCustomForm& form, cToolBarChild& bar, cPicturesList* 
   bar.setImageList(cButtonChild::bsNormal, images);
   bar.setButton(acceptId, accept, acceptImage);
   bar.setButton(cancelId, cancel, cancelImage);
+  form.setFormButtons(&bar, acceptId, cancelId);
   // Placed once its buttons are in: its width is what they want.
   const int w = bar.wantsWidth(), d7 = themeDim(7), d8 = themeDim(8), d9 = themeDim(9);
   form.anchor(&bar, -(d9 + w), -d8 - 1 - d7, w, d7);

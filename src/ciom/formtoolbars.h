@@ -1,6 +1,6 @@
 // Where the dialogs put their toolbars: one across the form's top band and
 // the accept and cancel buttons at its bottom right, both transparent over
-// the form's skin.
+// the form's skin. The form takes the two for its own accept and cancel.
 #pragma once
 
 #include "ciom/customform.h"

@@ -51,15 +51,6 @@ void cNewFolderNameReqForm::onConstruct() {
   myField.focus();
 }
 
-bool cNewFolderNameReqForm::onAction(cChildElement* sender, cChildAction* a) {
-  if (sender == &myButtons && a && a->code == cToolBarChild::acChange) {
-    const int id = static_cast<cToolBarChild::cTbButtonAction*>(a)->id;
-    if (id == idAccept) return onFormAccept();
-    if (id == idCancel) return onFormCancel();
-  }
-  return cCustomForm::onAction(sender, a);
-}
-
 bool cNewFolderNameReqForm::onFormAccept() {
   const char* typed = myField.text();
   if (!typed || !*typed) {

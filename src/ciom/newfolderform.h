@@ -17,7 +17,6 @@ class cNewFolderNameReqForm : public cCustomForm {
 
   const char* wantLangResource() override { return "ciom::filechoose"; }
   void onConstruct() override;
-  bool onAction(cChildElement* sender, cChildAction* a) override;
   bool onFormAccept() override;
   bool onFormCancel() override;
 

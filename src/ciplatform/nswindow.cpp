@@ -185,6 +185,10 @@ int cNSWindow::wndProc(int code, void* record) {
     auto* r = static_cast<sNSWKey*>(record);
     return endsOnKey(r->key, r->option, r->control, r->shift, r->command) ? 1 : 0;
   }
+  if (code == nsweClickEnds) {
+    auto* r = static_cast<sNSWClick*>(record);
+    return endsOnClick(r->x, r->y, r->releaseX, r->releaseY) ? 1 : 0;
+  }
   if (code == nsweRepaintsAsked) {
     askRepaints();
     return 0;

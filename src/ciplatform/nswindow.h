@@ -53,9 +53,11 @@ class cNSWindow {
   virtual void onMouseMove(int, int, int, bool, bool, bool, bool) {}
   virtual void onMouseWheel(int, int, int, int, int, bool, bool, bool, bool) {}
   virtual void onKey(int, bool, bool, bool, bool, bool) {}
-  // Whether the window ends on this key once it reaches it; asked of a key
-  // still queued while the window waits, so the answer changes nothing.
+  // Whether the window ends on this key, or on a left click pressed and
+  // released at these places, once it reaches it; asked of input still
+  // queued while the window waits, so the answer changes nothing.
   virtual bool endsOnKey(int, bool, bool, bool, bool) { return false; }
+  virtual bool endsOnClick(int, int, int, int) { return false; }
   virtual void onChar(unsigned short, bool, bool) {}
   virtual void onAction(void*) {}
   virtual void onPostAction(void*) {}

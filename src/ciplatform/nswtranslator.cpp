@@ -54,7 +54,11 @@ void cNSWTranslator::onKey(int key, bool down, bool option, bool, bool shift, bo
 
 // The root answers as its processKey will take the key, modifiers mapped alike.
 bool cNSWTranslator::endsOnKey(int key, bool option, bool, bool shift, bool command) {
-  return myRoot && myRoot->cancelledBy(key, shift, command, option);
+  return myRoot && myRoot->endsOnKey(key, shift, command, option);
+}
+
+bool cNSWTranslator::endsOnClick(int x, int y, int releaseX, int releaseY) {
+  return myRoot && myRoot->endsOnClick(x, y, releaseX, releaseY);
 }
 
 void cNSWTranslator::onChar(unsigned short unit, bool shift, bool option) {

@@ -27,6 +27,7 @@ class cNSWTranslator : public cNSWindow, public cWindowRequestTarget {
                     bool command) override;
   void onKey(int key, bool down, bool option, bool control, bool shift, bool command) override;
   bool endsOnKey(int key, bool option, bool control, bool shift, bool command) override;
+  bool endsOnClick(int x, int y, int releaseX, int releaseY) override;
   void onChar(unsigned short unit, bool shift, bool option) override;
   void onAction(void* action) override;
   void onPostAction(void* action) override;

@@ -45,6 +45,9 @@ enum eNSWEvent {
   // No record; sent between the turns of a wait: the window asks the server
   // now for the repaints it wants, and runs nothing else.
   nsweRepaintsAsked = 14,
+  // sNSWClick, asked while the window waits, of a left click still queued:
+  // a non-zero answer says the window ends on it. As for nsweKeyEnds.
+  nsweClickEnds = 15,
 };
 
 // Modifier bytes hold 0 or 1. The Control key of the keyboard plays the
@@ -75,6 +78,14 @@ struct sNSWKey {
   int32_t key;
   uint8_t down;
   uint8_t shift, command, control, option;
+};
+
+// A left click: where it was pressed, or where it was released when its
+// press is no longer queued (handled, or being handled), and where it was
+// released.
+struct sNSWClick {
+  int32_t x, y;
+  int32_t releaseX, releaseY;
 };
 
 struct sNSWChar {
@@ -138,9 +149,9 @@ bool nswnd_waiting();
 // Waits until `done` holds, repainting between its calls what is uncovered
 // and what the window asks for (nsweRepaintsAsked), each call may do a short
 // slice of the work waited for; false as soon as input that ends the window
-// waits in the queue: its close box, or a key the window answers nsweKeyEnds
-// for. That input stays queued, in order with the rest, which waits for the
-// wait to end.
+// waits in the queue: its close box, or a key or left click the window
+// answers nsweKeyEnds or nsweClickEnds for. That input stays queued, in
+// order with the rest, which waits for the wait to end.
 bool nswnd_wait(cNSWndWrapper* wnd, const std::function<bool()>& done);
 
 bool nswnd_minimize(cNSWndWrapper* wnd);

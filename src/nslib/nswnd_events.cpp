@@ -268,31 +268,44 @@ bool isCloseBox(const XEvent& e) {
          static_cast<Atom>(e.xclient.data.l[0]) == gLayer->atoms.wmDelete;
 }
 
-// The window's keys and close box that wait in the queue; nothing is taken.
+// The window's keys, left buttons and close box that wait in the queue, in
+// their order; nothing is taken.
 struct sQueuedEnds {
   Window xid;
   bool closeBox = false;
-  std::vector<XKeyEvent> keys;
+  std::vector<XEvent> input;
 };
 
 Bool seeQueued(Display*, XEvent* e, XPointer arg) {
   auto* seen = reinterpret_cast<sQueuedEnds*>(arg);
   if (e->xany.window != seen->xid) return False;
-  if (e->type == KeyPress) seen->keys.push_back(e->xkey);
+  const bool left = (e->type == ButtonPress || e->type == ButtonRelease) && e->xbutton.button == Button1;
+  if (e->type == KeyPress || left) seen->input.push_back(*e);
   if (isCloseBox(*e)) seen->closeBox = true;
   return False;
 }
 
 // Whether input waiting in the queue will end the window: its close box, or
-// a key the window itself says it ends on, asked as its key handling sees it.
+// a key or a click the window itself says it ends on, asked as its handling
+// sees them. A click is asked of at its release, with its press's place.
 bool endQueued(cNSWndWrapper* w) {
   sQueuedEnds seen{w->xid, false, {}};
   XEvent ev;
   XCheckIfEvent(gLayer->app.display, &ev, seeQueued, reinterpret_cast<XPointer>(&seen));
   if (seen.closeBox) return true;
-  for (XKeyEvent& k : seen.keys) {
-    sNSWKey rec = keyOf(k, true);
-    if (nswnd_send(w, nsweKeyEnds, &rec) != 0) return true;
+  const XButtonEvent* press = nullptr;
+  for (XEvent& e : seen.input) {
+    if (e.type == KeyPress) {
+      sNSWKey rec = keyOf(e.xkey, true);
+      if (nswnd_send(w, nsweKeyEnds, &rec) != 0) return true;
+    } else if (e.type == ButtonPress) {
+      press = &e.xbutton;
+    } else {
+      const XButtonEvent& r = e.xbutton;
+      sNSWClick rec{press ? press->x : r.x, press ? press->y : r.y, r.x, r.y};
+      press = nullptr;
+      if (nswnd_send(w, nsweClickEnds, &rec) != 0) return true;
+    }
   }
   return false;
 }

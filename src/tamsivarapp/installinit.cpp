@@ -12,6 +12,7 @@
 #include "tamsivarapp/heldpath.h"
 #include "tamsivarapp/installfiles.h"
 #include "tamsivarapp/installrecord.h"
+#include "tamsivarapp/lang.h"
 
 namespace {
 
@@ -360,6 +361,7 @@ int holdPackage(sPkgInstallContext& context, cApplicationConfig* config, cInstal
     context.problemPath.set(storeTrouble(config, errno).c_str());
     return iiStoreUnread;
   }
+  if (const int lang = cSOPKGLang::recordedLang(config, context.recordName.ptr); lang >= 0) host.applyLang(lang);
   const auto taken = context.runLock.take(config, context.recordName.ptr, [&host] { return host.waitForOtherRun(); });
   if (taken == cPackageRunLock::rlGivenUp) return iiPackageBusy;
   if (taken == cPackageRunLock::rlUnmade) {

@@ -78,7 +78,7 @@ bool cInstallInitUI::runLoadScen(sPkgInstallContext& context) {
 void cInstallInitUI::onConstruct() {
   cCustomForm::onConstruct();
   attachStatusLine(*this, myLoading, string(1));
-  myWait.attach(*this, string(kCancelRow));
+  myWait.attach(*this);
   if (!myJob.start()) end_modal(0);
 }
 
@@ -148,7 +148,7 @@ bool cInstallInitUI::onAction(cChildElement* sender, cChildAction* a) {
       cLibLang::applyLang(static_cast<eCIOMStdLangs>(static_cast<cApplyLangAction*>(a)->lang));
       return true;
     case kWaiting:
-      myWait.begin(myLoading, string(kWaitingRow));
+      myWait.begin(myLoading, string(kWaitingRow), string(kCancelRow));
       return true;
     default:
       return cCustomForm::onAction(sender, a);

@@ -1,5 +1,7 @@
 #include "tamsivarapp/lang.h"
 
+#include <string>
+
 #include "ciom/application.h"
 #include "tamsivarapp/pkgmlang_blocks.h"
 
@@ -20,6 +22,15 @@ void cSOPKGLang::init() {
   // Lives to the end of the process: the toolkit's list of providers keeps
   // a pointer to it.
   if (!gProvider) gProvider = new cSOPKGLang;
+}
+
+int cSOPKGLang::recordedLang(cApplicationConfig* config, const char* recordName) {
+  unsigned long long stored = 0;
+  if (!config || !recordName ||
+      !config->getParamInt((std::string("install/") + recordName + "/lang").c_str(), stored) || stored > 9 ||
+      !_defines(static_cast<int>(stored)))
+    return -1;
+  return static_cast<int>(stored);
 }
 
 bool cSOPKGLang::_defines(int lang) {

@@ -5,6 +5,8 @@
 
 #include "ciom/liblang.h"
 
+class cApplicationConfig;
+
 class cSOPKGLang : public cLibLang {
  public:
   static constexpr int kLangCount = 8;
@@ -24,6 +26,11 @@ class cSOPKGLang : public cLibLang {
   // The language stored under "lang/current" when the tables define it,
   // else the default.
   static int storedLang();
+  // The language the package recorded as `recordName` was installed in,
+  // when the tables define it; -1 otherwise. A run speaks it from its first
+  // words, a wait for another run among them, before it holds the package:
+  // a read takes no lock.
+  static int recordedLang(cApplicationConfig* config, const char* recordName);
 
  private:
   static cSOPKGLang* gProvider;

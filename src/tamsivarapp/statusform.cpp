@@ -16,15 +16,15 @@ void attachStatusLine(cCustomForm& form, cStaticElement& line, const char* text)
   line.setText(text, cCanvas::eAlignCenter, false);
 }
 
-void cRunWaitShow::attach(cCustomForm& form, const char* cancel) {
+void cRunWaitShow::attach(cCustomForm& form) {
   form.clientArea()->attach(&myCancel, 125, 18, 90, 20);
-  myCancel.setText(cancel, -1, false);
   myCancel.hide(false);
 }
 
-void cRunWaitShow::begin(cStaticElement& line, const char* text) {
+void cRunWaitShow::begin(cStaticElement& line, const char* text, const char* cancel) {
   myWaiting = true;
   line.setText(text, cCanvas::eAlignCenter, true);
+  myCancel.setText(cancel, -1, false);
   myCancel.show(true);
 }
 

@@ -18,8 +18,9 @@ void attachStatusLine(cCustomForm& form, cStaticElement& line, const char* text)
 class cRunWaitShow {
  public:
   // Before the form is shown: the button, hidden, under the status line.
-  void attach(cCustomForm& form, const char* cancel);
-  void begin(cStaticElement& line, const char* text);
+  void attach(cCustomForm& form);
+  // In the language applied by then, which may be the package's.
+  void begin(cStaticElement& line, const char* text, const char* cancel);
   bool waiting() const { return myWaiting; }
   bool pressed(cChildElement* sender, cChildElement::cChildAction* a) const;
 

@@ -462,8 +462,12 @@ bool cTamsivarForm::onClose() {
   return false;
 }
 
+bool cTamsivarForm::endsOnKey(int key, bool shift, bool mod2, bool mod3) {
+  return key == kKeyQ && mod2 && !shift && !mod3;
+}
+
 bool cTamsivarForm::processKey(int key, bool shift, bool mod2, bool mod3) {
-  if (key == kKeyQ && mod2 && !shift && !mod3) {
+  if (endsOnKey(key, shift, mod2, mod3)) {
     // Quits as the close box does, while the packages are read too.
     endWhenIdle(0);
     return true;

@@ -57,6 +57,8 @@ class cTamsivarForm : public cChildElement {
   void onPaint(cCanvas* c) override;
   bool onClose() override;
   bool processKey(int key, bool shift, bool mod2, bool mod3) override;
+  // Control+Q quits.
+  bool endsOnKey(int key, bool shift, bool mod2, bool mod3) override;
   bool onAction(cChildElement* sender, cChildAction* a) override;
 
  private:

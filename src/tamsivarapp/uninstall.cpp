@@ -724,12 +724,13 @@ sChange moveFileClean(const cHeldFolder& folder, const std::string& source, cons
 
 int runUninstall(sPkgUninstallContext& ctx, cUninstallHost& host) {
   if (!ctx.id.ptr || !*ctx.id.ptr) return unNotInstalled;
-  const auto waiting = [&host] { return host.waitForOtherRun(); };
   // The store's own lock is waited for as the package's is.
-  cCIAppConfig::cLockWait storeWait(waiting);
+  cCIAppConfig::cLockWait storeWait([&host] { return host.waitForOtherRun(cUninstallHost::hStore); });
   cPackageRunLock lock;
   if (isUsableCodename(ctx.id.ptr)) {
-    const auto taken = lock.take(ctx.config, ctx.id.ptr, waiting);
+    if (const int lang = cSOPKGLang::recordedLang(ctx.config, ctx.id.ptr); lang >= 0) host.applyLang(lang);
+    const auto taken =
+        lock.take(ctx.config, ctx.id.ptr, [&host] { return host.waitForOtherRun(cUninstallHost::hPackage); });
     if (taken == cPackageRunLock::rlGivenUp) return unCancelled;
     // A store without its folder holds no record; where it has one, a run
     // that cannot be alone with the package changes nothing.

@@ -82,10 +82,13 @@ class cUninstallHost {
   virtual bool confirm(int row) = 0;
   // True gives up on `path`, false tries again.
   virtual bool askRelease(const char* path) = 0;
-  // Another run of the same package holds it: whether to wait on for its
-  // end, the host telling the user that this run waits. Asked again about
-  // ten times a second; false ends the uninstall as cancelled.
-  virtual bool waitForOtherRun() { return false; }
+  // What another run holds while this one waits: the package, or the store
+  // of installed packages, which a run of any package holds as it writes it.
+  enum eHeld { hPackage, hStore };
+  // Another run holds `held`: whether to wait on for its end, the host
+  // telling the user what this run waits for. Asked again about ten times
+  // a second; false ends the uninstall as cancelled.
+  virtual bool waitForOtherRun(eHeld) { return false; }
   // The run holds the package from here on, and everything it reads and
   // asks comes from the record as it is now.
   virtual void holdsPackage() {}

@@ -18,6 +18,7 @@ constexpr int kFirstEndRow = 5;
 constexpr int kRecordUnsavedRow = 17;
 constexpr int kRecordKeptRow = 23;
 constexpr int kWaitingRow = 26;
+constexpr int kStoreWaitingRow = 36;
 constexpr int kCancelRow = 29;
 constexpr int kStoreUnreadRow = 30;
 constexpr int kRecordDamagedRow = 31;
@@ -46,10 +47,12 @@ class cFormHost : public cUninstallHost {
     if (!form->sendAction(new cUninstallInitUI::cAskReleaseAction(&giveUp, path))) return true;
     return giveUp;
   }
-  // The job waits on its own thread, the form painting meanwhile.
-  bool waitForOtherRun() override {
-    if (!told) form->notifyWaiting();
+  // The job waits on its own thread, the form painting meanwhile and
+  // saying what it waits for, anew when that changes.
+  bool waitForOtherRun(eHeld held) override {
+    if (!told || held != toldHeld) form->notifyWaiting(held);
     told = true;
+    toldHeld = held;
     return !job.haveToStop();
   }
   // Before anything is asked: a question must not stand over what the
@@ -59,6 +62,7 @@ class cFormHost : public cUninstallHost {
   }
   cUninstallInitUI* form;
   const cJob& job;
+  eHeld toldHeld = hPackage;
   bool told = false;
 };
 
@@ -102,7 +106,7 @@ int cUninstallInitUI::runUninstall(sPkgUninstallContext& context, cChildElement*
 void cUninstallInitUI::onConstruct() {
   cCustomForm::onConstruct();
   attachStatusLine(*this, myStatus, string(1));
-  myWait.attach(*this, string(kCancelRow));
+  myWait.attach(*this);
   if (!myJob.start()) end_modal(0);
 }
 
@@ -193,7 +197,10 @@ bool cUninstallInitUI::onAction(cChildElement* sender, cChildAction* a) {
       if (myContext->afterWait) myContext->afterWait();
       return true;
     case kWaiting:
-      myWait.begin(myStatus, string(kWaitingRow));
+      myWait.begin(myStatus,
+                   string(static_cast<cWaitingAction*>(a)->held == cUninstallHost::hStore ? kStoreWaitingRow
+                                                                                          : kWaitingRow),
+                   string(kCancelRow));
       return true;
     default:
       return cCustomForm::onAction(sender, a);

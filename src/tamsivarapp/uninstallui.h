@@ -38,6 +38,11 @@ class cUninstallInitUI : public cCustomForm {
    public:
     cConfirmAction(bool* answer, int r) : cYesNoAction(kConfirm, answer, r) {}
   };
+  class cWaitingAction : public cChildAction {
+   public:
+    cUninstallHost::eHeld held;
+    explicit cWaitingAction(cUninstallHost::eHeld h) : cChildAction(kWaiting), held(h) {}
+  };
   class cAskReleaseAction : public cSentChildAction {
    public:
     bool* giveUp;
@@ -52,11 +57,12 @@ class cUninstallInitUI : public cCustomForm {
   explicit cUninstallInitUI(sPkgUninstallContext* context) : myContext(context), myJob(this, context) {}
   ~cUninstallInitUI() override { myJob.terminate(); }
   void onConstruct() override;
-  // While the job waits for another run of the package, Escape, the
-  // Cancel button and the close box end the wait, as cancelled.
+  // While the job waits for another run (of the package, or writing the
+  // store), Escape, the Cancel button and the close box end the wait, as
+  // cancelled.
   bool onFormCancel() override;
   bool onClose() override;
-  void notifyWaiting() { postAction(new cChildAction(kWaiting)); }
+  void notifyWaiting(cUninstallHost::eHeld held) { postAction(new cWaitingAction(held)); }
   bool onAction(cChildElement* sender, cChildAction* a) override;
   const char* wantLangResource() override { return "pkgm::unin"; }
   bool wantHiddenUnderBoxes() override { return true; }

@@ -9,6 +9,8 @@
 #include "ciom/button.h"
 #include "ciom/checkbox.h"
 #include "ciom/customform.h"
+#include "ciom/formtoolbars.h"
+#include "ciom/pictureslist.h"
 #include "ciom/themeuse.h"
 #include "support/formplatform.h"
 
@@ -151,4 +153,83 @@ TEST(FormKeys, MarginsStayInTheThemesRangeAndMoveThePanel) {
   EXPECT_TRUE(w.form.setBottomMargin(bottomMost + 1));
   w.form.childRect(w.form.clientArea(), &r);
   EXPECT_EQ(r.y + r.height, 200 - bottomMost);
+}
+
+namespace {
+
+// A form with the accept and cancel buttons of the dialogs, ending its
+// window on each only when told to.
+class cEndingForm : public cCustomForm {
+ public:
+  cToolBarChild bar;
+  cPicturesList pictures;
+  bool accepting = false, cancelling = false;
+
+  void onConstruct() override {
+    cCustomForm::onConstruct();
+    attachControlButtons(*this, bar, &pictures, 1, "OK", 0, 2, "Cancel", 1);
+  }
+  bool acceptEnds() override { return accepting; }
+  bool cancelEnds() override { return cancelling; }
+  bool onFormAccept() override { return accepting && end(1); }
+  bool onFormCancel() override { return cancelling && end(0); }
+  bool end(int code) {
+    end_modal(code);
+    return true;
+  }
+  // A button's middle in the window.
+  sPoint middle(int id) {
+    cButtonChild* b = bar.findButton(id);
+    sPoint at, corner;
+    b->absPos(at);
+    absPos(corner);
+    return {at.x - corner.x + b->width() / 2, at.y - corner.y + b->height() / 2};
+  }
+};
+
+}  // namespace
+
+// A wait asks the form whether queued input ends it: the answer is what
+// handling the input then does, for the keys and the buttons alike.
+TEST(FormKeys, AWaitEndsOnWhatTheFormsAcceptAndCancelEnd) {
+  const struct {
+    const char* name;
+    int key;  // 0: a click, pressed on `press` and released on `release`
+    bool shift;
+    int press, release;  // a button's id, 0 nowhere on one
+    bool accepting, cancelling;
+    bool ends;
+  } cases[] = {
+      {"escape", kEscape, false, 0, 0, false, true, true},
+      {"escape, the cancel declining", kEscape, false, 0, 0, false, false, false},
+      {"shift+escape", kEscape, true, 0, 0, true, true, false},
+      {"enter", kEnter, false, 0, 0, true, false, true},
+      {"enter, the accept declining", kEnter, false, 0, 0, false, true, false},
+      {"cancel", 0, false, 2, 2, false, true, true},
+      {"cancel, declining", 0, false, 2, 2, true, false, false},
+      {"accept", 0, false, 1, 1, true, false, true},
+      {"accept, declining", 0, false, 1, 1, false, true, false},
+      {"cancel pressed, released on accept", 0, false, 2, 1, true, true, false},
+      {"pressed beside, released on cancel", 0, false, 0, 2, true, true, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    cFormTestTarget window;
+    cEndingForm form;
+    window.bind(&form, 300, 200);
+    form.accepting = c.accepting;
+    form.cancelling = c.cancelling;
+    const sPoint beside{5, 5}, press = c.press ? form.middle(c.press) : beside,
+                 release = c.release ? form.middle(c.release) : beside;
+    EXPECT_EQ(c.key ? form.endsOnKey(c.key, c.shift, false, false)
+                    : form.endsOnClick(press.x, press.y, release.x, release.y),
+              c.ends);
+    if (c.key) {
+      window.key(c.key, c.shift);
+    } else {
+      window.press(press.x, press.y, true);
+      window.press(release.x, release.y, false);
+    }
+    EXPECT_EQ(window.ended(), c.ends);
+  }
 }

@@ -7,11 +7,13 @@
 // The user header brings gtest and Xlib in the order they need.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "base/tests/scratch_dir.h"
 #include "ciom/folderchoosedialog.h"
@@ -48,6 +50,11 @@ struct sTurns {
   // Escapes the dialog was given, and how many it had been given when it
   // took one for its cancel.
   int escapes = 0, escapesAtCancel = 0;
+  // The middles of Select and Cancel on the screen, once a turn was held.
+  std::atomic<int> selectX{-1}, selectY{-1}, cancelX{-1}, cancelY{-1};
+  // What the user's input came to, as the dialog was cancelled: the
+  // field, the row selected and the big folder's rows.
+  std::string outcome;
 };
 
 class cTurnChooser : public cFolderChooseDialog {
@@ -68,6 +75,8 @@ class cTurnChooser : public cFolderChooseDialog {
     myRows = rows;
     cTreeFoldersContentItem* big = nodes().find(myTree.big.c_str());
     myTurns.bigNow = big ? count(big) : 0;
+    middleOf(1, myTurns.selectX, myTurns.selectY);
+    middleOf(2, myTurns.cancelX, myTurns.cancelY);
     const int turn = ++myTurns.held;
     cUser::waitFor([&] { return myTurns.released >= turn; }, kLong);
   }
@@ -82,6 +91,11 @@ class cTurnChooser : public cFolderChooseDialog {
   }
   bool onFormCancel() override {
     myTurns.escapesAtCancel = myTurns.escapes;
+    const char* shown = field().text();
+    cTreeFoldersContentItem* row = cFolderChooseTree::nodeOf(tree().selected());
+    cTreeFoldersContentItem* big = nodes().find(myTree.big.c_str());
+    myTurns.outcome = inTree(shown) + " | " + inTree(row ? row->path.ptr : nullptr) + " | " +
+                      std::to_string(big ? count(big) : -1);
     return cFolderChooseDialog::onFormCancel();
   }
 
@@ -94,6 +108,18 @@ class cTurnChooser : public cFolderChooseDialog {
     myTurns.bigListed = big && big->listed;
     myTurns.startRows = start ? count(start) : -1;
     myTurns.walked = true;
+  }
+  void middleOf(int button, std::atomic<int>& x, std::atomic<int>& y) {
+    sPoint at;
+    cButtonChild* b = controls().findButton(button);
+    if (!b || !controls().buttonAbsPos(button, at)) return;
+    x = at.x + b->width() / 2;
+    y = at.y + b->height() / 2;
+  }
+  // A path as the same one in another scratch tree shows it.
+  std::string inTree(const char* path) const {
+    const std::string p = path ? path : "-";
+    return p.rfind(myTree.root, 0) == 0 ? "~" + p.substr(myTree.root.size()) : p;
   }
   static int count(cTreeItem* n) {
     int rows = 0;
@@ -126,7 +152,7 @@ bool midLay(const sTurns& turns) { return turns.bigNow > 1 && turns.bigNow < sAb
 // Opens the chooser on the tree's start, the user playing `user` on it;
 // the chooser's answer.
 int playChooser(const std::string& caption, const sAboveStart& tree, sTurns& turns,
-                const std::function<void(cUser&, Window)>& user) {
+                const std::function<void(cUser&, Window)>& user, _guardchar<char>* chosen = nullptr) {
   sToolkitMaker m;
   std::chrono::nanoseconds& slice = cFolderChooseDialog::fillSlice();
   const std::chrono::nanoseconds kept = slice;
@@ -140,6 +166,7 @@ int playChooser(const std::string& caption, const sAboveStart& tree, sTurns& tur
   hostRun(m, "zvk-host", [&](cChildElement* host) {
     _guardchar<char> start(tree.start.c_str());
     answer = host->modal(caption.c_str(), 350, 450, new cTurnChooser(&start, tree, turns), true);
+    if (chosen) chosen->set(start.ptr);
     return true;
   });
   player.join();
@@ -199,37 +226,103 @@ TEST(ChooserWait, OnlyEscapeAloneEndsTheLayOfTheLevelsAboveTheStart) {
   }
 }
 
+// Every way the dialog has to end, given in the middle of the lay, ends it
+// at once, the rows still to come never laid: Cancel, Escape and the close
+// box with nothing, Select with the start, the folder the field shows.
+TEST(ChooserWait, EachWayToEndTheDialogEndsTheLayAtOnce) {
+  nstest::requireDisplay();
+  const struct {
+    const char* name;
+    int answer;
+  } ways[] = {{"cancel", 0}, {"select", 1}, {"escape", 0}, {"close", 0}};
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.name);
+    sAboveStart tree;
+    sTurns turns;
+    const std::string caption = std::string("zvk-chooser-ends-") + way.name;
+    const std::string name = way.name;
+    bool given = false, closed = false;
+    _guardchar<char> chosen;
+    const int answer = playChooser(
+        caption, tree, turns,
+        [&](cUser& u, Window w) {
+          playTurns(turns, [&](int) {
+            if (given || !midLay(turns)) return;
+            if (name == "cancel") u.peer.click(turns.cancelX, turns.cancelY);
+            if (name == "select") u.peer.click(turns.selectX, turns.selectY);
+            if (name == "escape") u.key(w, XK_Escape);
+            if (name == "close") u.closeBox(w);
+            given = true;
+          });
+          closed = cUser::waitFor([&] { return !u.shown(caption); }, std::chrono::seconds(30));
+        },
+        &chosen);
+    EXPECT_TRUE(given);
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(answer, way.answer);
+    EXPECT_LT(turns.bigRows, sAboveStart::kMany) << "the dialog waited for every row";
+    // The start was opened: Select hands it back, and after a cancel it is the last folder opened.
+    EXPECT_STREQ(chosen.ptr, tree.start.c_str());
+  }
+}
+
 // Clicks on the rows and keys given at every turn of the wait, a modified
-// Escape among them, are handled in order once the walk is over; a row a
-// listing clears before its selection is handled is never reached (the
-// sanitizer build tells).
+// Escape among them, are handled in order once the walk is over, as the
+// same input given to a chooser that has laid every row; a row a listing
+// clears before its selection is handled is never reached (the sanitizer
+// build tells).
 TEST(ChooserWait, InputAtEveryTurnMeetsOnlyLiveRows) {
   nstest::requireDisplay();
   const KeySym keys[] = {XK_Up, XK_Down, XK_Left, XK_Right, XK_Home, XK_End, XK_Prior, XK_Next};
+  // A key, or a click (no key) on a row below the window's corner.
+  struct sInput {
+    KeySym key;
+    unsigned int state;
+    int y;
+  };
   for (unsigned int state : {ShiftMask, ControlMask, Mod1Mask}) {
     SCOPED_TRACE(state);
-    sAboveStart tree;
-    sTurns turns;
-    const std::string caption = "zvk-chooser-wait-input-" + std::to_string(state);
-    bool closed = false, given = false;
-    const int answer = playChooser(caption, tree, turns, [&](cUser& u, Window w) {
-      int x = 0, y = 0;
-      pointAtMiddle(u.peer, w, x, y);
-      playTurns(turns, [&](int turn) {
-        if (!given && midLay(turns)) {
-          u.key(w, XK_Escape, state);
-          given = true;
-        }
-        // Rows of the tree, from its top down, one a turn.
-        u.peer.click(x + 60, y + 60 + 18 * (turn % 10));
-        u.key(w, keys[turn % std::size(keys)], turn % 3 == 0 ? ShiftMask : 0);
+    std::vector<sInput> given;
+    std::string waited;
+    for (const bool settled : {false, true}) {
+      SCOPED_TRACE(settled ? "settled" : "waiting");
+      sAboveStart tree;
+      sTurns turns;
+      const std::string caption = "zvk-chooser-wait-input-" + std::to_string(state) + (settled ? "-settled" : "");
+      bool closed = false;
+      const int answer = playChooser(caption, tree, turns, [&](cUser& u, Window w) {
+        int x = 0, y = 0;
+        pointAtMiddle(u.peer, w, x, y);
+        const auto give = [&](const sInput& in) {
+          if (in.key)
+            u.key(w, in.key, in.state);
+          else
+            u.peer.click(x + 60, y + in.y);
+        };
+        bool escaped = false;
+        playTurns(turns, [&](int turn) {
+          if (settled) return;
+          const size_t from = given.size();
+          if (!escaped && midLay(turns)) given.push_back({XK_Escape, state, 0});
+          escaped = escaped || midLay(turns);
+          // Rows of the tree, from its top down, one a turn.
+          given.push_back({0, 0, 60 + 18 * (turn % 10)});
+          given.push_back({keys[turn % std::size(keys)], turn % 3 == 0 ? ShiftMask : 0u, 0});
+          for (size_t i = from; i < given.size(); ++i) give(given[i]);
+        });
+        cUser::waitFor([&] { return turns.walked.load(); }, kLong);
+        if (settled)
+          for (const sInput& in : given) give(in);
+        closed = closesOnEscape(u, w, caption);
       });
-      cUser::waitFor([&] { return turns.walked.load(); }, kLong);
-      closed = closesOnEscape(u, w, caption);
-    });
-    EXPECT_TRUE(given);
-    EXPECT_TRUE(closed);
-    EXPECT_EQ(answer, 0);
-    EXPECT_EQ(turns.bigRows, sAboveStart::kMany);
+      EXPECT_TRUE(std::any_of(given.begin(), given.end(), [](const sInput& in) { return in.key == XK_Escape; }));
+      EXPECT_TRUE(closed);
+      EXPECT_EQ(answer, 0);
+      EXPECT_EQ(turns.bigRows, sAboveStart::kMany);
+      if (settled)
+        EXPECT_EQ(turns.outcome, waited);
+      else
+        waited = turns.outcome;
+    }
   }
 }

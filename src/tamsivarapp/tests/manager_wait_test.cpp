@@ -1,7 +1,9 @@
 // The manager's Uninstall while another run holds the package: that run
 // upgrades or removes it, and once the wait is over the manager shows what
 // the record holds before anything is asked or told.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
@@ -23,7 +25,7 @@ namespace {
 constexpr unsigned long long kOld = 1ULL << 48 | 2ULL << 16;  // 1.0.2
 constexpr unsigned long long kNew = 2ULL << 48 | 1ULL << 16;  // 2.0.1
 constexpr int kOldTime = 1700000000, kNewTime = 1750000000;
-constexpr int kWaitingRow = 26, kNothingInstalledRow = 13;
+constexpr int kWaitingRow = 26, kStoreWaitingRow = 36, kNothingInstalledRow = 13;
 
 void record(cApplicationConfig& cfg, unsigned long long version, int utime, const std::string& folder) {
   cfg.setParamStr("install/hello/name", "Hello", -1);
@@ -75,6 +77,26 @@ bool settleUntil(cWizTestWindow& w, const std::function<bool()>& done) {
   return done();
 }
 
+// Plays `play` on the manager, open over a store that records version
+// 1.0.2 of hello in `folder`, its list read.
+void withManager(cApplicationConfig& cfg, const std::string& folder,
+                 const std::function<void(cTamsivarForm&, cWizTestWindow&)>& play) {
+  record(cfg, kOld, kOldTime, folder);
+  EXPECT_TRUE(cfg.saveConfig());
+  cWizTestWindow window;
+  cTamsivarForm manager;
+  window.bind(&manager, 770, 480);
+  EXPECT_TRUE(settleUntil(window, [&] { return shows(&manager, "1.0.2"); }));
+  play(manager, window);
+}
+
+void clickUninstall(cTamsivarForm& manager) {
+  cChildElement::cChildAction click;
+  cChildElement* uninstall = withText(&manager, rowText("pkgm::tamsivar", 6));
+  EXPECT_TRUE(uninstall);
+  if (uninstall) manager.onAction(uninstall, &click);
+}
+
 struct sCase {
   const char* name;
   // What the other run does to the record while the uninstall waits.
@@ -88,15 +110,14 @@ class cManagerApp : public cTamsivarApp {
   explicit cManagerApp(const sCase& c, const std::string& folder) : myCase(c), myFolder(folder) {}
   bool needsWindowMaker() override { return false; }
   int run() override {
-    cApplicationConfig& cfg = *config();
-    record(cfg, kOld, kOldTime, myFolder);
-    EXPECT_TRUE(cfg.saveConfig());
-    cWizTestWindow window;
-    cTamsivarForm manager;
-    window.bind(&manager, 770, 480);
-    EXPECT_TRUE(settleUntil(window, [&] { return shows(&manager, "1.0.2"); }));
+    withManager(*config(), myFolder, [this](cTamsivarForm& manager, cWizTestWindow& window) { play(manager, window); });
+    return 0;
+  }
+
+ private:
+  void play(cTamsivarForm& manager, cWizTestWindow& window) {
     cPackageRunLock other;
-    EXPECT_EQ(other.take(&cfg, "hello", nullptr), cPackageRunLock::rlHeld);
+    EXPECT_EQ(other.take(config(), "hello", nullptr), cPackageRunLock::rlHeld);
     cWizTestWindow::scripts.push_back([&](cWizTestWindow& form) {
       EXPECT_TRUE(settleUntil(form, [&] { return shows(form.root, rowText("pkgm::unin", kWaitingRow)); }));
       cCIAppFullConfig by;
@@ -117,16 +138,11 @@ class cManagerApp : public cTamsivarApp {
       for (const std::string& t : myCase.shown) EXPECT_TRUE(shows(&manager, t)) << t;
       for (const std::string& t : myCase.gone) EXPECT_FALSE(shows(&manager, t)) << t;
     });
-    cChildElement::cChildAction click;
-    cChildElement* uninstall = withText(&manager, rowText("pkgm::tamsivar", 6));
-    EXPECT_TRUE(uninstall);
-    if (uninstall) manager.onAction(uninstall, &click);
+    clickUninstall(manager);
     EXPECT_TRUE(cWizTestWindow::scripts.empty());
     cWizTestWindow::scripts.clear();
-    return 0;
   }
 
- private:
   const sCase& myCase;
   std::string myFolder;
 };
@@ -156,6 +172,82 @@ TEST(ManagerUninstall, AfterWaitingForAnotherRunItShowsWhatTheRecordHoldsNow) {
     EXPECT_EQ(cCIApplication::runApp(new cManagerApp(c, folder), nullptr, nullptr, 0, 1, argv,
                                      new cCIAppFullConfig, "zvk"),
               0);
+  }
+  unsetenv("ZVK_UPDATE_URL");
+  cLibLang::applyLang(eLangENG);
+}
+
+// The uninstall's wait says what it waits for, in the language the
+// package was installed in, whatever the manager speaks: another run of
+// the package, or another run, of any package, writing the store.
+class cHeldApp : public cTamsivarApp {
+ public:
+  cHeldApp(bool store, int lang, const std::string& folder, std::string& shown)
+      : myStore(store), myLang(lang), myFolder(folder), myShown(shown) {}
+  bool needsWindowMaker() override { return false; }
+  int run() override {
+    withManager(*config(), myFolder, [this](cTamsivarForm& manager, cWizTestWindow&) {
+      config()->setParamInt16("install/hello/lang", myLang);
+      EXPECT_TRUE(config()->saveConfig());
+      play(manager);
+    });
+    return 0;
+  }
+
+ private:
+  void play(cTamsivarForm& manager) {
+    cApplicationConfig& cfg = *config();
+    // Held here: the lock of a file open twice is the file's, not the process's.
+    cPackageRunLock other;
+    const int store = open((std::string(getenv("HOME")) + "/.zvk/install").c_str(), O_RDWR | O_CLOEXEC);
+    struct flock range {};
+    range.l_type = F_WRLCK;
+    range.l_len = 4;
+    EXPECT_TRUE(myStore ? fcntl(store, F_OFD_SETLK, &range) == 0
+                        : other.take(&cfg, "hello", nullptr) == cPackageRunLock::rlHeld);
+    cWizTestWindow::scripts.push_back([&](cWizTestWindow& form) {
+      // Asked anew at each look: a language applied meanwhile replaces the texts.
+      const auto showing = [&]() -> std::string {
+        for (const int row : {kStoreWaitingRow, kWaitingRow})
+          if (shows(form.root, rowText("pkgm::unin", row))) return rowText("pkgm::unin", row);
+        return "";
+      };
+      EXPECT_TRUE(settleUntil(form, [&] { return !showing().empty(); }));
+      myShown = showing();
+      form.key(cChildElement::kcEscape);
+      settleUntil(form, [&] { return form.result != cWizTestWindow::kNoResult; });
+    });
+    // The store is met at the save after the files go: Yes, remove it.
+    cWizTestWindow::scripts.push_back([](cWizTestWindow& box) { box.result = 1; });
+    clickUninstall(manager);
+    cWizTestWindow::scripts.clear();
+    close(store);
+  }
+
+  bool myStore;
+  int myLang;
+  std::string myFolder;
+  std::string& myShown;
+};
+
+TEST(ManagerUninstall, TheWaitSaysWhatItWaitsForInThePackagesLanguage) {
+  cWizTestWindow::useLanguage(eLangENG);
+  for (const eCIOMStdLangs lang : {eLangENG, eLangRUS, eLangJPN}) {
+    for (const bool store : {false, true}) {
+      SCOPED_TRACE(std::to_string(lang) + (store ? " store" : " package"));
+      ScratchDir home;
+      setenv("HOME", home.root.c_str(), 1);
+      setenv("ZVK_UPDATE_URL", "http://127.0.0.1:9/", 1);
+      const std::string folder = home.file("hello");
+      mkdir(folder.c_str(), 0755);
+      char arg0[] = "/nowhere/zvk";
+      char* argv[] = {arg0, nullptr};
+      std::string shown;
+      cCIApplication::runApp(new cHeldApp(store, lang, folder, shown), nullptr, nullptr, 0, 1, argv, new cCIAppFullConfig,
+                             "zvk");
+      cWizTestWindow::useLanguage(lang);
+      EXPECT_EQ(shown, rowText("pkgm::unin", store ? kStoreWaitingRow : kWaitingRow));
+    }
   }
   unsetenv("ZVK_UPDATE_URL");
   cLibLang::applyLang(eLangENG);

@@ -443,7 +443,7 @@ TEST_F(StoreUnread, AHolderStoppedAtALockKeepsNoRunWaitingWithoutEnd) {
     }
     struct GivingUp : YesHost {
       int asked = 0;
-      bool waitForOtherRun() override { return ++asked < 3; }
+      bool waitForOtherRun(eHeld) override { return ++asked < 3; }
     } host;
     const sTold removal = uninstall(host);
     EXPECT_EQ(removal.code, unCancelled);
