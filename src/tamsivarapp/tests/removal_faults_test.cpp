@@ -579,7 +579,7 @@ TEST(RemovalFaults, AMountTheRecordCannotTellOfIsNotThePackages) {
     if (!c.installedOn) {
       ASSERT_EQ(installVersion(root, cfgDir, kOne).job, 0);
     }
-    int code = withOwnMounts([&] {
+    int code = withOwnMounts(root, [&] {
       if (mount() != 0) return 255;
       if (c.installedOn && installVersion(root, cfgDir, kOne).job != 0) return 254;
       if (c.earlier) forgetMount(cfgDir);
@@ -587,7 +587,7 @@ TEST(RemovalFaults, AMountTheRecordCannotTellOfIsNotThePackages) {
       for (const char* rel : {"bin/tool", "sub/a/f2", "note.txt"}) writeFile(root + "/" + rel, "the user's");
       return upgradeAndUninstall();
     });
-    ASSERT_NE(code, 255) << "could not mount";
+    if (code == 255) GTEST_SKIP() << kCannotMount;
     ASSERT_NE(code, 254) << "could not install onto the mount";
     if (!c.runsMounted) code = upgradeAndUninstall();
     EXPECT_NE(code, 253) << "the upgrade was not refused naming the folder";
