@@ -174,7 +174,7 @@ bool cPictDNG::walkRawIFD(cFileIOTarget* io, int page, bool& preview) {
 // would.
 bool cPictDNG::walkRaw(cFileIOTarget* io, int page, bool& preview) {
   long long w, h;
-  return walkRawIFD(io, page, preview) && (!isCFA() || pictureSize(w, h));
+  return walkRawIFD(io, page, preview) && mosaicTaken() && (!isCFA() || pictureSize(w, h));
 }
 
 bool cPictDNG::pictureSize(long long& w, long long& h) {

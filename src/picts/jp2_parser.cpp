@@ -8,16 +8,17 @@
 
 namespace {
 
-constexpr unsigned int kSOC = 0xFF4F, kCAP = 0xFF50, kSOT = 0xFF90, kSOD = 0xFF93, kEOC = 0xFFD9;
+constexpr unsigned int kSOC = 0xFF4F, kCAP = 0xFF50, kSOT = 0xFF90, kSOD = 0xFF93, kEOC = 0xFFD9, kPPT = 0xFF61;
 // The capability bit of high-throughput block coding, in the upper half of Pcap.
 constexpr unsigned int kCapHighThroughput = 0x0002;
 
 // A tile the codestream announces and the file does not hold is blank in the
-// picture; a tile is held when a tile-part of it carries data after its
-// SOD. A picture of this many grid points may be blank anywhere but in one
-// held tile; a larger one must be covered to this share by the tiles the
-// file holds, or its memory and work would be bought by tiles that are not
-// there.
+// picture; a tile is held when a tile-part of it carries packet headers,
+// after its SOD or in its PPT segments. Those of a PPM segment are never
+// read, so they hold no tile. A picture of this many grid points may be
+// blank anywhere but in one held tile; a larger one must be covered to
+// this share by the tiles the file holds, or its memory and work would be
+// bought by tiles that are not there.
 constexpr unsigned long long kAnyCoverArea = 1ULL << 22;
 constexpr unsigned long long kCoverShare = 16;
 
@@ -281,14 +282,19 @@ unsigned long long cJ2KDecode::coveredArea(unsigned int fromCol, unsigned int to
          spanWithin(myCp.ty0, myCp.tdy, fromRow, toRow, myHeader.y0, myHeader.y1);
 }
 
-// Whether the tile-part header from `at` ends on an SOD with bytes after it
-// before `end`. A header the reader would refuse holds nothing.
-bool cJ2KDecode::tilePartHoldsData(cJP2FileIOTarget* in, unsigned long long at, unsigned long long end) {
+// Whether the tile-part header from `at` gives packet headers in a PPT
+// segment or ends on an SOD with bytes after it before `end`: the bytes
+// after SOD may hold only packet bodies, all of them empty in a flat tile.
+// A header the reader would refuse holds nothing.
+bool cJ2KDecode::tilePartHoldsPackets(cJP2FileIOTarget* in, unsigned long long at, unsigned long long end) {
   uint8_t m[4];
   while (at + 2 < end && in->set_fp(at) && in->readf(m, 2)) {
     if ((m[0] << 8 | m[1]) == kSOD) return true;
     if (m[0] != 0xFF || at + 4 > end || !in->readf(m + 2, 2) || (m[2] << 8 | m[3]) < 2) return false;
-    at += 2 + static_cast<unsigned long long>(m[2] << 8 | m[3]);
+    const unsigned int marker = m[0] << 8 | m[1], length = m[2] << 8 | m[3];
+    // Beyond its Zppt byte, a PPT holds one packet header at least.
+    if (marker == kPPT && length > 3 && at + 2 + length <= end) return true;
+    at += 2 + static_cast<unsigned long long>(length);
   }
   return false;
 }
@@ -310,7 +316,7 @@ bool cJ2KDecode::tilesCoverPicture(cJP2FileIOTarget* in) {
         static_cast<unsigned long long>(sot[6]) << 24 | sot[7] << 16 | sot[8] << 8 | sot[9];
     // Psot 0 runs to the EOC that ends the file.
     const unsigned long long end = psot ? std::min(at + psot, size) : size - 2;
-    if (isot < held.size() && !held[isot] && tilePartHoldsData(in, at + 12, end)) {
+    if (isot < held.size() && !held[isot] && tilePartHoldsPackets(in, at + 12, end)) {
       held[isot] = true;
       const unsigned int col = isot % myCp.tw, row = isot / myCp.tw;
       if (col >= myStartCol && col < myEndCol && row >= myStartRow && row < myEndRow)
@@ -357,7 +363,7 @@ bool cJ2KDecode::decodeTiles(cJP2FileIOTarget* in) {
   myState = kEndOfCodestream;
   myCurTile = 0;
   for (auto& [tileno, tcp] : myCp.tcps)
-    if (!tcp->decoded && !tcp->data.empty() && !decodeTile(tileno)) return false;
+    if (!tcp->decoded && (!tcp->data.empty() || tcp->pptSeen) && !decodeTile(tileno)) return false;
   return true;
 }
 

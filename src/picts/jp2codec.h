@@ -74,7 +74,7 @@ class cJ2KDecode {
   // Whether the tiles the file holds cover enough of the picture to pay for
   // it, and at least one of them is there.
   bool tilesCoverPicture(cJP2FileIOTarget* in);
-  static bool tilePartHoldsData(cJP2FileIOTarget* in, unsigned long long at, unsigned long long end);
+  static bool tilePartHoldsPackets(cJP2FileIOTarget* in, unsigned long long at, unsigned long long end);
   // Grid points of the picture within the given tile columns and rows.
   unsigned long long coveredArea(unsigned int fromCol, unsigned int toCol, unsigned int fromRow,
                                  unsigned int toRow) const;

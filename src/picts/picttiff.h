@@ -187,6 +187,11 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   // padding, left unread.
   unsigned long long myRunOnLeft = 0;
 
+  // A page of a sensor's colour-filter samples is a camera raw: only a
+  // camera reader, which knows its pattern and levels, makes a picture of
+  // it. Shown plainly it would pass for a grey picture.
+  bool isSensorMosaic() const { return myPhotometric == 32803; }
+
  private:
   // Where one strip or tile lands in the picture.
   struct sUnit {
@@ -198,10 +203,6 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   };
 
   bool takePhotoshopThumbnail(const void* data, int length);
-  // A page of a sensor's colour-filter samples is a camera raw: only a
-  // camera reader, which knows its pattern and levels, makes a picture of
-  // it. Shown plainly it would pass for a grey picture.
-  bool isSensorMosaic() const { return myPhotometric == 32803; }
   bool checkLayout(int compression);
   bool decodeInto(cFileIOTarget* io, sExtPictDef* target);
   bool dataCanFill(long long w, long long h, int compression) const;

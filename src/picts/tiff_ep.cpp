@@ -114,7 +114,18 @@ bool cPictTIFF_EP::walkMain(cFileIOTarget* io, bool& full, bool withPreview) {
 }
 
 bool cPictTIFF_EP::walkRaw(cFileIOTarget* io, int page, bool& preview) {
-  return walkMain(io, preview) && myEPSeen && walkSubIFD(io, page) && isFullConfig();
+  return walkMain(io, preview) && myEPSeen && walkSubIFD(io, page) && isFullConfig() && mosaicTaken();
+}
+
+bool cPictTIFF_EP::mosaicTaken() const {
+  return !isSensorMosaic() || mySamplesPerPixel != 1 || cPtr<cBayerFilter>(newPatternFilter()).ptr != nullptr;
+}
+
+cBayerFilter* cPictTIFF_EP::newPatternFilter() const {
+  sCFAData cfa(myCFARows, myCFACols, static_cast<int>(myCFA.count));
+  if (!myCFA.count || cfa.pattern.count != myCFA.count) return nullptr;
+  std::memcpy(cfa.pattern.ptr, myCFA.ptr, static_cast<size_t>(myCFA.count));
+  return cBayerFilter::newFilter(cfa);
 }
 
 void cPictTIFF_EP::rawSize(int& w, int& h) {
@@ -430,10 +441,7 @@ bool cPictTIFF_EP::decodeColors16bpp(unsigned int row, sDecomress& rec) {
 
 bool cPictTIFF_EP::finishCFA(cFileIOTarget* io, const sMarginInfo& margins, unsigned black,
                              const double* multipliers, const double (*balance)[3]) {
-  sCFAData cfa(myCFARows, myCFACols, static_cast<int>(myCFA.count));
-  if (cfa.pattern.count != myCFA.count) return false;
-  std::memcpy(cfa.pattern.ptr, myCFA.ptr, static_cast<size_t>(myCFA.count));
-  cPtr<cBayerFilter> filter(cBayerFilter::newFilter(cfa));
+  cPtr<cBayerFilter> filter(newPatternFilter());
   if (!filter) return false;
   sRawFinish f;
   f.raw = reinterpret_cast<const unsigned short*>(myRaw.ptr);

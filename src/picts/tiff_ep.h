@@ -68,6 +68,13 @@ class cPictTIFF_EP : public cPictTIFF {
   bool walkMain(cFileIOTarget* io, bool& full, bool withPreview = false);
   bool walkSubIFD(cFileIOTarget* io, int index);
   bool isCFA() const { return mySamplesPerPixel == 1 && myCFA.count > 0; }
+  // Whether a page of colour-filter samples, if the raw is one, names a
+  // pattern some filter here demosaics. Any other mosaic is no picture:
+  // its samples would pass for a grey one. TIFF/EP gives the pattern no
+  // default, and dcraw takes none.
+  bool mosaicTaken() const;
+  // The filter of the pattern; null when no filter here takes it.
+  cBayerFilter* newPatternFilter() const;
   // Reads the raw IFD's plane; a mosaic is then finished by onRawDecoded.
   bool readRawPlane(cFileIOTarget* io);
   // The finished 16-bit pixels become the picture; the raw plane goes.

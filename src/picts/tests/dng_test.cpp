@@ -808,6 +808,58 @@ TEST(DngRaw, CountsPastTheFileReadWhatTheRowsNeed) {
   }
 }
 
+// A mosaic whose pattern no filter here takes is no picture: it is refused
+// in the words for it, its samples never shown as a grey picture. So is a
+// CFA page that names no pattern: the format gives none by default and
+// dcraw shows its samples grey. A mosaic in a SubIFD leaves the main
+// page's 8 x 6 picture to be shown; one of red-green over green-blue is
+// shown in dcraw's colour.
+TEST(DngRaw, MosaicsAreTakenByTheirPattern) {
+  std::vector<uint8_t> sixBySix(36);
+  for (size_t i = 0; i < sixBySix.size(); ++i) sixBySix[i] = uint8_t((i / 6 + i % 6) % 3);
+  const std::vector<uint8_t> twoByFour = {0, 1, 0, 1, 1, 2, 1, 2};
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> cfa;
+    uint16_t rows, cols;
+    DngSpec::ePlace place;
+    long long shownWidth;  // 0: refused
+  };
+  const Case cases[] = {
+      {"6 x 6 pattern", sixBySix, 6, 6, DngSpec::kMain, 0},
+      {"2 rows by 4 columns", twoByFour, 2, 4, DngSpec::kMain, 0},
+      {"2 rows by 4 columns, beside a preview", twoByFour, 2, 4, DngSpec::kMainWithPreview, 0},
+      {"2 rows by 4 columns, in a SubIFD", twoByFour, 2, 4, DngSpec::kSubIFD, 8},
+      {"no pattern", {}, 0, 0, DngSpec::kMain, 0},
+      {"no pattern, beside a preview", {}, 0, 0, DngSpec::kMainWithPreview, 0},
+      {"no pattern, in a SubIFD", {}, 0, 0, DngSpec::kSubIFD, 8},
+      {"red-green over green-blue", {0, 1, 1, 2}, 2, 2, DngSpec::kMain, 48},
+  };
+  const unsigned orange[3] = {30000, 15000, 3000};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DngSpec s = spec(48, 32, 16, 1);
+    s.samples = flat(48, 32, orange);
+    s.place = c.place;
+    s.cfa = c.cfa;
+    s.cfaRows = c.rows;
+    s.cfaCols = c.cols;
+    const Bytes file = rawtest::writeDng(s);
+    pngtest::MemStream m(file);
+    cPictBase::sPictInfo info;
+    if (!c.shownWidth) {
+      EXPECT_FALSE(cPtr<cPictBase>(cPictBase::mkPicture(&m.io, &info)));
+      EXPECT_FALSE(cPtr<cPictBase>(cPictBase::mkPicture(&m.io, nullptr)));
+      EXPECT_STREQ(cPictBase::unreadableKind(&m.io), "a camera raw mosaic no camera reader here takes");
+      continue;
+    }
+    cPtr<cPictBase> shown(cPictBase::mkPicture(&m.io, nullptr));
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->width(), c.shownWidth);
+    if (c.shownWidth == 48) expectDcrawColour(file, "pattern.dng", 48, 32);
+  }
+}
+
 // What the probe and getPageSize report is the size the decode gives, and
 // an ActiveArea outside the raw is refused by all three.
 TEST(DngRaw, ProbedSizeIsTheDecodedSize) {

@@ -379,3 +379,91 @@ TEST(J2kHostile, TilesAreHeldByTheirData) {
 }
 
 }  // namespace
+
+namespace {
+
+// A one-component codestream of one resolution and one layer, written with
+// EPH, has one packet per tile-part whose header ends at the first
+// 0xFF 0x92 after SOD: headers cannot hold that pair, bodies follow it.
+// Its headers moved into PPT segments, or into one PPM segment; TNsot 0
+// when the tile-parts are not counted.
+Bytes headersMoved(const Bytes& cs, bool toMain, bool uncounted) {
+  std::vector<size_t> sots = sotOffsets(cs);
+  Bytes gathered{0}, parts;
+  for (size_t at : sots) {
+    const Bytes part(cs.begin() + static_cast<long>(at), cs.begin() + static_cast<long>(at + get32(cs, at + 6)));
+    size_t sod = 12;
+    while (get16(part, sod) != 0xFF93) sod += 2 + get16(part, sod + 2);
+    size_t eph = sod + 2;
+    while (get16(part, eph) != 0xFF92) ++eph;
+    const Bytes header(part.begin() + static_cast<long>(sod + 2), part.begin() + static_cast<long>(eph + 2));
+    Bytes moved(part.begin(), part.begin() + static_cast<long>(sod));
+    if (toMain) {
+      put32(gathered, static_cast<unsigned>(header.size()));
+      gathered.insert(gathered.end(), header.begin(), header.end());
+    } else {
+      Bytes ppt{0};
+      ppt.insert(ppt.end(), header.begin(), header.end());
+      moved = cat2(moved, segment(0xFF61, ppt));
+    }
+    moved.insert(moved.end(), {0xFF, 0x93});
+    moved.insert(moved.end(), part.begin() + static_cast<long>(eph + 2), part.end());
+    for (int i = 0; i < 4; ++i) moved[6 + static_cast<size_t>(i)] = static_cast<uint8_t>(moved.size() >> (24 - 8 * i));
+    if (uncounted) moved[11] = 0;
+    parts = cat2(parts, moved);
+  }
+  Bytes out(cs.begin(), cs.begin() + static_cast<long>(sots[0]));
+  if (toMain) out = cat2(out, segment(0xFF60, gathered));
+  return cat2(cat2(out, parts), {0xFF, 0xD9});
+}
+
+// A picture of mid-grey tiles, whose packets are all empty, but for the
+// textured tiles named.
+Picture flatBut(unsigned side, unsigned tile, const std::vector<unsigned>& textured) {
+  Picture pic = makePicture(side, side, 1, 8, false, 41);
+  const unsigned across = (side + tile - 1) / tile;
+  for (unsigned y = 0; y < side; ++y)
+    for (unsigned x = 0; x < side; ++x)
+      if (std::find(textured.begin(), textured.end(), y / tile * across + x / tile) == textured.end())
+        pic.planes[0].v[size_t(y) * side + x] = 128;
+  return pic;
+}
+
+// A tile whose packet headers sit in PPT segments is held, though nothing
+// follows its SOD: the bytes there are packet bodies, none in a flat tile.
+// The pictures are compared with their sources, as opj_decompress reads
+// no PPT segment. Headers in a PPM segment are not read: tiles that hold
+// nothing else are refused at once, as opj_decompress refuses them.
+TEST(J2kHostile, TilesAreHeldByPacketHeadersWhereverTheySit) {
+  TempDir dir;
+  struct Case {
+    const char* name;
+    Picture pic;
+    unsigned tile;
+    bool toMain, uncounted, shown;
+  };
+  const Case cases[] = {
+      {"128 x 128, four flat tiles, PPT", flatBut(128, 64, {}), 64, false, false, true},
+      {"the same, its tile-parts not counted", flatBut(128, 64, {}), 64, false, true, true},
+      {"2304 x 2304, 4 of 81 tiles textured, PPT", flatBut(2304, 256, {0, 10, 40, 80}), 256, false, false, true},
+      {"128 x 128, four flat tiles, PPM", flatBut(128, 64, {}), 64, true, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string file = dir / "source.j2k", tile = std::to_string(c.tile);
+    ASSERT_TRUE(encode(dir, c.pic, {"-n", "1", "-EPH", "-t", tile + "," + tile}, file));
+    const std::string moved = dir / "moved.j2k";
+    writeFile(moved, headersMoved(readFile(file), c.toMain, c.uncounted));
+    std::vector<Plane> planes;
+    EXPECT_FALSE(oracle(dir, moved, planes));
+    const unsigned long long before = pictBytesRequested();
+    Decoded d = decodeJ2k(readFile(moved));
+    ASSERT_EQ(d.ok, c.shown);
+    if (c.shown)
+      EXPECT_EQ(compare(*d.image, c.pic.planes), "");
+    else
+      EXPECT_LT(pictBytesRequested() - before, 1u << 20);
+  }
+}
+
+}  // namespace

@@ -52,7 +52,7 @@ TEST(RawDemosaic, PPGMatchesDcraw) {
         DngSpec s;
         s.width = sz.w;
         s.height = sz.h;
-        std::copy(ph, ph + 4, s.cfa);
+        s.cfa.assign(ph, ph + 4);
         s.samples = rawtest::mosaic(sz.w, sz.h, smooth, unsigned(++n));
         const std::string path = dir + "/ppg" + std::to_string(n) + ".dng", out = path + ".ppm";
         tifftest::writeFile(path, rawtest::writeDng(s));

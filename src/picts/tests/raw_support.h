@@ -40,7 +40,8 @@ struct H3frForm {
 struct DngSpec {
   int width = 0, height = 0;
   std::vector<uint16_t> samples;
-  uint8_t cfa[4] = {0, 1, 1, 2};
+  std::vector<uint8_t> cfa = {0, 1, 1, 2};  // CFAPattern; empty: neither pattern tag is written
+  uint16_t cfaRows = 2, cfaCols = 2;         // CFARepeatPatternDim
   enum eLayout { kStrip, kStripNoCounts, kLJpegTiles, kLJpegStrips, kPacked12 } layout = kStrip;
   enum ePlace { kMain, kMainWithPreview, kSubIFD } place = kMain;
   int bits = 16;                     // the samples' depth; strips of another than 8 or 16 are packed
@@ -266,8 +267,8 @@ inline std::vector<tifftest::Entry> rawData(tifftest::Writer& w, const DngSpec& 
   e.insert(e.end(), {w.longEntry(256, size), w.longEntry(257, height), w.shortEntry(258, {bits}),
                      w.shortEntry(259, {compression}), w.shortEntry(262, {s.linear ? 34892u : 32803u}),
                      w.shortEntry(277, {s.linear ? 3u : 1u})});
-  if (!s.h3fr && !s.linear)
-    e.insert(e.end(), {w.shortEntry(33421, {2, 2}), tifftest::Entry{33422, 1, 4, Bytes(s.cfa, s.cfa + 4)}});
+  if (!s.h3fr && !s.linear && !s.cfa.empty())
+    e.insert(e.end(), {w.shortEntry(33421, {s.cfaRows, s.cfaCols}), tifftest::Entry{33422, 1, s.cfa.size(), s.cfa}});
   if (!s.blacks.empty()) {
     e.push_back(w.shortEntry(50713, {2, 2}));
     e.push_back(w.longEntry(50714, std::vector<uint64_t>(s.blacks.begin(), s.blacks.end())));
