@@ -32,6 +32,7 @@
 #include "tamsivarapp/langsel.h"
 #include "tamsivarapp/langsw.h"
 #include "tamsivarapp/main.h"
+#include "tamsivarapp/tamsivar.h"
 
 namespace {
 
@@ -237,76 +238,85 @@ pid_t stoppedHolder(const std::string& path) {
   return holder > 0 && waitpid(holder, &held, WUNTRACED) == holder && WIFSTOPPED(held) ? holder : -1;
 }
 
-// Another run stopped inside a save of the store: the language chosen
-// waits for it in the window, which paints meanwhile; its close box gives
-// the wait up, the user is told, and the language stays as it was.
-TEST_F(LanguageWindows, AWaitForAStoppedSaveOfTheStorePaintsAndTheCloseBoxGivesItUp) {
+// Another run stopped inside a save of the store: the language chosen in
+// the manager's own window waits for it there, the window painting
+// meanwhile. Each way the manager has to quit, its close box and
+// Control+Q, gives the wait up at once: the user is told, the language
+// stays as it was, and the window then quits as it does when nothing waits.
+TEST_F(LanguageWindows, AWaitForAStoppedSaveOfTheStorePaintsAndEachWayToQuitGivesItUp) {
   const std::string store = home.root + "/.zvk", hive = store + "/lang";
   std::filesystem::create_directories(store);
   ASSERT_TRUE(cCIAppConfig::mkNewHive(hive.c_str()));
-  const pid_t holder = stoppedHolder(hive);
-  ASSERT_GT(holder, 0);
-  std::vector<int> actions;
-  std::vector<std::string> known = e2e::windowsCaptioned("");
-  auto* host = new cSwitchHost;
-  host->actions = &actions;
-  std::atomic<int> appliedAtBox{-1};
-  const auto changes = [&] { return std::count(actions.begin(), actions.end(), int{cChildElement::acChange}); };
-  auto script = [&]() -> std::string {
-    const std::string form = e2e::waitWindow("zvk-langswitch");
-    if (form.empty() || !waitUntil([&] { return host->buttonY >= 0; })) return "no form";
-    e2e::settle();
-    const std::string face = wizard::pixel(form, 150, 60);
-    // The box's caption in English, the language that stays.
-    cCiomLangData* messages = cLibLang::gCiomLang.sections.find(cStringKey("ciom::messages", -1));
-    const std::string error = messages && messages->string(5) ? messages->string(5) : "";
-    runWithEnv({"xdotool", "mousemove", std::to_string(host->buttonX), std::to_string(host->buttonY), "click", "1"});
-    const std::string list = e2e::waitNewWindow(known, "");
-    if (list.empty()) return "no list";
-    known.push_back(list);
-    e2e::settle();
-    const int watch = inotify_init1(IN_CLOEXEC);
-    if (watch < 0 || inotify_add_watch(watch, hive.c_str(), IN_OPEN) < 0) return "no watch";
-    const std::string geometry = runWithEnv({"xdotool", "getwindowgeometry", list}).out;
-    const int rowHeight = (std::atoi(geometry.c_str() + geometry.find('x', geometry.find("Geometry:")) + 1) - 2) / 8;
-    runWithEnv({"xdotool", "mousemove", "--window", list, "30", std::to_string(1 + rowHeight * 2 + rowHeight / 2),
-                "click", "1"});  // German
-    pollfd opened{watch, POLLIN, 0};
-    const bool saving = poll(&opened, 1, static_cast<int>(e2e::kPatience.count())) == 1;
-    close(watch);
-    if (!saving) return "no save";
-    // Uncovered while it waits, the form paints itself again.
-    runWithEnv({"xdotool", "windowunmap", "--sync", form});
-    runWithEnv({"xdotool", "windowmap", "--sync", form});
-    if (!wizard::waitFor([&] { return wizard::pixel(form, 150, 60) == face; })) return "not painted while waiting";
-    if (changes() != 0) return "the wait ended by itself";
-    wizard::closeBox(form);
-    const std::string box = e2e::waitNewWindow(known, error);
-    if (box.empty()) return "not told";
-    appliedAtBox = static_cast<int>(cLibLang::appliedLang());
-    e2e::settle();
-    e2e::screenshot(box, shots + "/langswitch_not_stored.png");
-    e2e::typeKey("Return");
-    return "";
-  };
-  auto user = std::async(std::launch::async, [&] {
-    const std::string failed = script();
-    // The stopped run ends, so that the window's wait does too.
-    kill(holder, SIGKILL);
-    return failed;
-  });
-  const int ended = runApp([&] {
-    return cCIApplication::appRef()->windowMaker()->modal("zvk-langswitch", 200, 100, host, nullptr, false);
-  });
-  EXPECT_EQ(user.get(), "");
-  waitpid(holder, nullptr, 0);
-  EXPECT_EQ(ended, 0);
-  EXPECT_EQ(appliedAtBox, static_cast<int>(eLangENG));
-  EXPECT_EQ(changes(), 0);
-  cCIAppFullConfig config;
-  unsigned long long stored = 0;
-  ASSERT_TRUE(config.openConfig(store.c_str()));
-  EXPECT_FALSE(config.getParamInt("lang/current", stored)) << stored;
+  const struct {
+    const char* name;
+    std::function<void(const std::string&)> quit;
+  } ways[] = {{"close box", wizard::closeBox}, {"control+q", [](const std::string& w) { e2e::key(w, "ctrl+q"); }}};
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.name);
+    const pid_t holder = stoppedHolder(hive);
+    ASSERT_GT(holder, 0);
+    std::vector<std::string> known = e2e::windowsCaptioned("");
+    std::atomic<int> appliedAtBox{-1};
+    auto script = [&]() -> std::string {
+      const std::string form = e2e::waitWindow("zvk-manager");
+      if (form.empty()) return "no manager";
+      e2e::settle();
+      const std::string face = wizard::pixel(form, 300, 200);
+      cCiomLangData* messages = cLibLang::gCiomLang.sections.find(cStringKey("ciom::messages", -1));
+      const std::string error = messages && messages->string(5) ? messages->string(5) : "";
+      // The language button, at the window's top right, takes clicks once the list is read.
+      std::string list;
+      waitUntil([&] {
+        runWithEnv({"xdotool", "mousemove", "--window", form, "711", "37", "click", "1"});
+        list = e2e::waitNewWindow(known, "");
+        return !list.empty();
+      });
+      if (list.empty()) return "no list";
+      known.push_back(list);
+      e2e::settle();
+      const int watch = inotify_init1(IN_CLOEXEC);
+      if (watch < 0 || inotify_add_watch(watch, hive.c_str(), IN_OPEN) < 0) return "no watch";
+      const std::string geometry = runWithEnv({"xdotool", "getwindowgeometry", list}).out;
+      const int rowHeight = (std::atoi(geometry.c_str() + geometry.find('x', geometry.find("Geometry:")) + 1) - 2) / 8;
+      runWithEnv({"xdotool", "mousemove", "--window", list, "30", std::to_string(1 + rowHeight * 2 + rowHeight / 2),
+                  "click", "1"});  // German
+      pollfd opened{watch, POLLIN, 0};
+      const bool saving = poll(&opened, 1, static_cast<int>(e2e::kPatience.count())) == 1;
+      close(watch);
+      if (!saving) return "no save";
+      // Uncovered while it waits, the window paints itself again.
+      runWithEnv({"xdotool", "windowunmap", "--sync", form});
+      runWithEnv({"xdotool", "windowmap", "--sync", form});
+      if (!wizard::waitFor([&] { return wizard::pixel(form, 300, 200) == face; })) return "not painted while waiting";
+      way.quit(form);
+      const std::string box = e2e::waitNewWindow(known, error);
+      if (box.empty()) return "not told";
+      appliedAtBox = static_cast<int>(cLibLang::appliedLang());
+      e2e::settle();
+      e2e::screenshot(box, shots + "/langswitch_not_stored.png");
+      e2e::typeKey("Return");
+      return "";
+    };
+    auto user = std::async(std::launch::async, [&] {
+      const std::string failed = script();
+      // The stopped run ends, so that the window's wait does too.
+      kill(holder, SIGKILL);
+      return failed;
+    });
+    const int ended = runApp([&] {
+      return cCIApplication::appRef()->windowMaker()->modal("zvk-manager", 770, 480, new cTamsivarForm, nullptr,
+                                                            false);
+    });
+    EXPECT_EQ(user.get(), "");
+    waitpid(holder, nullptr, 0);
+    // As the same way ends the manager when nothing waits.
+    EXPECT_EQ(ended, 0);
+    EXPECT_EQ(appliedAtBox, static_cast<int>(eLangENG));
+    cCIAppFullConfig config;
+    unsigned long long stored = 0;
+    ASSERT_TRUE(config.openConfig(store.c_str()));
+    EXPECT_FALSE(config.getParamInt("lang/current", stored)) << stored;
+  }
 }
 
 }  // namespace
