@@ -17,18 +17,17 @@ bool cUnitWindow::open(cFileIOTarget* io, unsigned long long offset, long long l
   size = 0;
   data = myBytes.ptr;
   complete = myLimit == 0;
+  // One size check and one read: a unit of a few bytes costs little more
+  // than reading them.
   const long long start = std::min(std::max(first, 0LL), myLimit);
-  if (!reserve(std::max(start, std::min(room, myLimit)))) return false;
-  return !start || readMore(start);
+  const long long roomTo = std::max(start, std::min(room, myLimit));
+  return start ? readMore(start, roomTo) : reserve(roomTo);
 }
-
-void cUnitWindow::close() { myIo = nullptr; }
 
 // Units differ in size, so the buffer only grows: its count says how much
 // of it is held (the allocation is freed without its size). A buffer lent
 // out and not taken back is replaced.
-bool cUnitWindow::reserve(long long n) {
-  if (n <= myCapacity && myBytes.ptr == myAllocation) return true;
+bool cUnitWindow::grow(long long n) {
   const long long held = myBytes.ptr == myAllocation ? myBytes.count : 0;
   try {
     _typebuf<unsigned char> grown;
@@ -47,10 +46,10 @@ bool cUnitWindow::reserve(long long n) {
   return true;
 }
 
-bool cUnitWindow::readMore(long long target) {
+bool cUnitWindow::readMore(long long target, long long room) {
   const long long held = static_cast<long long>(size);
   const unsigned long long n = static_cast<unsigned long long>(target - held);
-  if (n > *myBudget || !reserve(target)) return false;
+  if (n > *myBudget || !reserve(room)) return false;
   *myBudget -= n;
   if (!myIo->set_fp(myOffset + static_cast<unsigned long long>(held)) ||
       !myIo->readf(myBytes.ptr + held, static_cast<unsigned int>(n)))
@@ -70,12 +69,10 @@ bool cUnitWindow::pull(size_t want) {
   const long long step = std::max(held / 2, 16LL);
   const long long target =
       std::min(myLimit, std::max(static_cast<long long>(std::min<size_t>(want, myLimit)), held + step));
-  return readMore(target);
+  return readMore(target, target);
 }
 
-void cUnitWindow::takeBack(_typebuf<unsigned char>& lent) {
-  if (lent.ptr == myAllocation) {
-    std::swap(myBytes.ptr, lent.ptr);
-    std::swap(myBytes.count, lent.count);
-  }
+void cUnitWindow::swapBack(_typebuf<unsigned char>& lent) {
+  std::swap(myBytes.ptr, lent.ptr);
+  std::swap(myBytes.count, lent.count);
 }

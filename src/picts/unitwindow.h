@@ -22,7 +22,7 @@ class cUnitWindow : public cPullInput {
   // Grows by half again at least, so a decoder pulling a byte at a time
   // costs few reads; never past the limit or the budget.
   bool pull(size_t want) override;
-  void close();
+  void close() { myIo = nullptr; }
 
   // The decoder's view of the bytes held; its count is `size`.
   _typebuf<unsigned char>& bytes() { return myBytes; }
@@ -30,11 +30,19 @@ class cUnitWindow : public cPullInput {
   long long limit() const { return myLimit; }
   // A buffer the window lent a decoder (one that handed its input on as its
   // output) comes back.
-  void takeBack(_typebuf<unsigned char>& lent);
+  void takeBack(_typebuf<unsigned char>& lent) {
+    if (lent.ptr == myAllocation) swapBack(lent);
+  }
 
  private:
-  bool reserve(long long n);
-  bool readMore(long long target);
+  // Checked inline, grown out of line: most units fit what earlier ones
+  // left, and a unit of a few bytes should not pay a call for that.
+  bool reserve(long long n) { return (n <= myCapacity && myBytes.ptr == myAllocation) || grow(n); }
+  bool grow(long long n);
+  // `room` (at least `target`) lets a unit's first read size the buffer
+  // for the whole unit, so it is not copied as the decoder pulls more.
+  bool readMore(long long target, long long room);
+  void swapBack(_typebuf<unsigned char>& lent);
 
   _typebuf<unsigned char> myBytes;
   long long myCapacity = 0;
