@@ -362,8 +362,10 @@ bool cJ2KDecode::decodeTiles(cJP2FileIOTarget* in) {
   }
   myState = kEndOfCodestream;
   myCurTile = 0;
+  // A tile given nothing but empty PPT segments holds no packet either: it
+  // stays blank, as one the file does not hold.
   for (auto& [tileno, tcp] : myCp.tcps)
-    if (!tcp->decoded && (!tcp->data.empty() || tcp->pptSeen) && !decodeTile(tileno)) return false;
+    if (!tcp->decoded && (!tcp->data.empty() || !tcp->ppt.empty()) && !decodeTile(tileno)) return false;
   return true;
 }
 

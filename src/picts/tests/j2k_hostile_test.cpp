@@ -386,17 +386,21 @@ namespace {
 // EPH, has one packet per tile-part whose header ends at the first
 // 0xFF 0x92 after SOD: headers cannot hold that pair, bodies follow it.
 // Its headers moved into PPT segments, or into one PPM segment; TNsot 0
-// when the tile-parts are not counted.
-Bytes headersMoved(const Bytes& cs, bool toMain, bool uncounted) {
+// when the tile-parts are not counted; the PPT of the tile-part `emptied`
+// holds no header at all.
+Bytes headersMoved(const Bytes& cs, bool toMain, bool uncounted, size_t emptied) {
   std::vector<size_t> sots = sotOffsets(cs);
   Bytes gathered{0}, parts;
-  for (size_t at : sots) {
+  for (size_t i = 0; i < sots.size(); ++i) {
+    const size_t at = sots[i];
     const Bytes part(cs.begin() + static_cast<long>(at), cs.begin() + static_cast<long>(at + get32(cs, at + 6)));
     size_t sod = 12;
     while (get16(part, sod) != 0xFF93) sod += 2 + get16(part, sod + 2);
     size_t eph = sod + 2;
     while (get16(part, eph) != 0xFF92) ++eph;
-    const Bytes header(part.begin() + static_cast<long>(sod + 2), part.begin() + static_cast<long>(eph + 2));
+    const Bytes header = i == emptied ? Bytes{}
+                                      : Bytes(part.begin() + static_cast<long>(sod + 2),
+                                              part.begin() + static_cast<long>(eph + 2));
     Bytes moved(part.begin(), part.begin() + static_cast<long>(sod));
     if (toMain) {
       put32(gathered, static_cast<unsigned>(header.size()));
@@ -441,26 +445,30 @@ TEST(J2kHostile, TilesAreHeldByPacketHeadersWhereverTheySit) {
     Picture pic;
     unsigned tile;
     bool toMain, uncounted, shown;
+    size_t emptied = SIZE_MAX;  // a tile-part whose PPT holds no header: blank, as one not there
   };
   const Case cases[] = {
       {"128 x 128, four flat tiles, PPT", flatBut(128, 64, {}), 64, false, false, true},
       {"the same, its tile-parts not counted", flatBut(128, 64, {}), 64, false, true, true},
       {"2304 x 2304, 4 of 81 tiles textured, PPT", flatBut(2304, 256, {0, 10, 40, 80}), 256, false, false, true},
       {"128 x 128, four flat tiles, PPM", flatBut(128, 64, {}), 64, true, false, false},
+      {"the last of four uncounted tiles given an empty PPT", flatBut(128, 64, {0}), 64, false, true, true, 3},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string file = dir / "source.j2k", tile = std::to_string(c.tile);
     ASSERT_TRUE(encode(dir, c.pic, {"-n", "1", "-EPH", "-t", tile + "," + tile}, file));
     const std::string moved = dir / "moved.j2k";
-    writeFile(moved, headersMoved(readFile(file), c.toMain, c.uncounted));
+    writeFile(moved, headersMoved(readFile(file), c.toMain, c.uncounted, c.emptied));
     std::vector<Plane> planes;
     EXPECT_FALSE(oracle(dir, moved, planes));
     const unsigned long long before = pictBytesRequested();
     Decoded d = decodeJ2k(readFile(moved));
     ASSERT_EQ(d.ok, c.shown);
+    Picture shown = c.pic;
+    for (unsigned y = 64; y < 128 && c.emptied == 3; ++y) std::fill_n(&shown.planes[0].v[size_t(y) * 128 + 64], 64, 0);
     if (c.shown)
-      EXPECT_EQ(compare(*d.image, c.pic.planes), "");
+      EXPECT_EQ(compare(*d.image, shown.planes), "");
     else
       EXPECT_LT(pictBytesRequested() - before, 1u << 20);
   }
