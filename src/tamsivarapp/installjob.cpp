@@ -775,7 +775,7 @@ class cInstallerRun {
       if (!changed(e)) continue;
       if (!goOn(done++, 2 * static_cast<size_t>(changed_), target(e))) return false;
       cHeldFolder folder;
-      if (!hold(e, folder)) return fail(irObstacle, target(e));
+      if (!hold(e, folder)) return unheld(e, folder);
       const unsigned type = folder.typeOf(folder.leaf());
       if (!type) continue;
       if (boundOver(folder, e)) return fail(irBadFolder, target(e));
@@ -793,13 +793,21 @@ class cInstallerRun {
       if (!goOn(done++, 2 * static_cast<size_t>(changed_), target(e))) return false;
       if (!e.existed || e.backup.empty()) continue;
       cHeldFolder folder;
-      if (!hold(e, folder)) return fail(irObstacle, target(e));
+      if (!hold(e, folder)) return unheld(e, folder);
       while (!makeBackup(folder, e)) {
         if (host_.askRelease(target(e))) return fail(irBackupGivenUp, e.backup);
       }
       e.backedUp = true;
     }
     return true;
+  }
+
+  // A folder on the way the system would not open is no object in the
+  // way: the user needs the system's reason to mend it, and the target
+  // may not exist, so no line says it stays.
+  bool unheld(const sEntry& e, const cHeldFolder& folder) {
+    if (folder.way() != cHeldFolder::failed) return fail(irObstacle, target(e));
+    return fail(irBadFolder, std::string(target(e)) + ": " + std::strerror(folder.err()));
   }
 
   // A second name where the file system allows one, else a whole copy

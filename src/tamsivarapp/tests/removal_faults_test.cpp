@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -73,6 +74,8 @@ struct sTold {
   std::set<std::string> stuck;
   // The rows of the reasons given.
   std::set<int> rows;
+  // What a failed installation or upgrade named as the problem.
+  std::string problem;
 };
 
 void writeNamed(const std::string& file, const std::vector<sKeptFile>& kept) {
@@ -81,7 +84,8 @@ void writeNamed(const std::string& file, const std::vector<sKeptFile>& kept) {
 }
 
 sTold readTold(int code, const std::string& file) {
-  sTold told{code, {}, {}, {}, {}};
+  sTold told{code, {}, {}, {}, {}, {}};
+  std::getline(std::ifstream(file + ".problem"), told.problem);
   std::ifstream in(file);
   int err = 0, row = 0;
   for (std::string path; in >> err >> row && in.get() && std::getline(in, path);) {
@@ -96,6 +100,7 @@ int installIn(const std::string& root, const std::string& cfgDir, const PkgVersi
               const std::string& namedFile) {
   const Outcome o = installVersion(root, cfgDir, v);
   writeNamed(namedFile, o.kept);
+  std::ofstream(namedFile + ".problem") << o.problem;
   return o.init != 0 ? 100 + o.init : driverJobCode(o.result, o.kept.size());
 }
 
@@ -381,7 +386,9 @@ std::vector<int> folderOpens(const sStaged& staged) {
 // A folder on the way that the system will not open (a failing disk, a
 // folder the user made unreadable) leaves what lies behind it: neither
 // gone nor removed, it is named with the system's reason and stays in the
-// record, and the folders an upgrade emptied behind it likewise.
+// record, and the folders an upgrade emptied behind it likewise. An
+// upgrade it stops tells of the folder, with the system's reason, not of
+// an object in the way.
 TEST(RemovalFaults, AFolderOnTheWayThatDoesNotOpenKeepsWhatItHolds) {
   if (::access("/usr/bin/strace", X_OK) != 0) GTEST_SKIP() << "needs strace";
   const PkgVersion dropsDeep = version(2, {"bin/tool", "docs/about.txt", "new/n1"});
@@ -395,7 +402,7 @@ TEST(RemovalFaults, AFolderOnTheWayThatDoesNotOpenKeepsWhatItHolds) {
       {"uninstall in place", rUninstall, true},
   };
   ScratchDir dir;
-  int runs = 0;
+  int runs = 0, reasoned = 0;
   for (const Case& c : cases) {
     const std::vector<int> opens = folderOpens(sStaged(dir.file(std::string(c.name) + "/plain"), c.run, c.userBackups, dropsDeep));
     EXPECT_GT(opens.size(), 4u) << c.name;
@@ -408,10 +415,16 @@ TEST(RemovalFaults, AFolderOnTheWayThatDoesNotOpenKeepsWhatItHolds) {
         if (fault.status < 0) GTEST_SKIP() << "strace could not attach";
         ASSERT_TRUE(fault.injected);
         ++runs;
-        staged.judge(fault.status, error == std::string("EIO") ? EIO : EACCES);
+        const int err = error == std::string("EIO") ? EIO : EACCES;
+        staged.judge(fault.status, err);
+        const sTold told = readTold(fault.status, staged.namedFile);
+        EXPECT_NE(told.code, kDriverJobBase + irObstacle) << told.problem;
+        if (told.code == kDriverJobBase + irBadFolder && told.problem.ends_with(std::string(": ") + std::strerror(err)))
+          ++reasoned;
       }
   }
   EXPECT_GT(runs, 20);
+  EXPECT_GT(reasoned, 0);
 }
 
 namespace {
