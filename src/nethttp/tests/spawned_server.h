@@ -54,10 +54,12 @@ class SpawnedServer {
     const std::string marker = "port ";
     std::string seen;
     char buf[256];
-    // The program has five seconds to say where it listens.
+    // The wait ends when the program says where it listens; the bound only
+    // catches one that hangs, and a loaded machine may take seconds to
+    // start an interpreter.
     while (portNumber == 0) {
       pollfd p{output, POLLIN, 0};
-      if (::poll(&p, 1, 5000) != 1) return;
+      if (::poll(&p, 1, 120000) != 1) return;
       ssize_t n = ::read(output, buf, sizeof(buf));
       if (n <= 0) return;
       seen.append(buf, static_cast<size_t>(n));
