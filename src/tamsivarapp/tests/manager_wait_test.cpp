@@ -147,6 +147,20 @@ class cManagerApp : public cTamsivarApp {
   std::string myFolder;
 };
 
+// Runs the manager `makeApp` gives for the package folder, in a home of its
+// own where update checks meet a closed port at once; its exit status.
+template <class MakeApp>
+int runInOwnHome(MakeApp makeApp) {
+  ScratchDir home;
+  setenv("HOME", home.root.c_str(), 1);
+  setenv("ZVK_UPDATE_URL", "http://127.0.0.1:9/", 1);
+  const std::string folder = home.file("hello");
+  mkdir(folder.c_str(), 0755);
+  char arg0[] = "/nowhere/zvk";
+  char* argv[] = {arg0, nullptr};
+  return cCIApplication::runApp(makeApp(folder), nullptr, nullptr, 0, 1, argv, new cCIAppFullConfig, "zvk");
+}
+
 TEST(ManagerUninstall, AfterWaitingForAnotherRunItShowsWhatTheRecordHoldsNow) {
   cWizTestWindow::useLanguage(eLangENG);
   const sCase cases[] = {
@@ -161,17 +175,7 @@ TEST(ManagerUninstall, AfterWaitingForAnotherRunItShowsWhatTheRecordHoldsNow) {
   };
   for (const sCase& c : cases) {
     SCOPED_TRACE(c.name);
-    ScratchDir home;
-    setenv("HOME", home.root.c_str(), 1);
-    // Update checks meet a closed port at once.
-    setenv("ZVK_UPDATE_URL", "http://127.0.0.1:9/", 1);
-    const std::string folder = home.file("hello");
-    mkdir(folder.c_str(), 0755);
-    char arg0[] = "/nowhere/zvk";
-    char* argv[] = {arg0, nullptr};
-    EXPECT_EQ(cCIApplication::runApp(new cManagerApp(c, folder), nullptr, nullptr, 0, 1, argv,
-                                     new cCIAppFullConfig, "zvk"),
-              0);
+    EXPECT_EQ(runInOwnHome([&](const std::string& folder) { return new cManagerApp(c, folder); }), 0);
   }
   unsetenv("ZVK_UPDATE_URL");
   cLibLang::applyLang(eLangENG);
@@ -235,16 +239,8 @@ TEST(ManagerUninstall, TheWaitSaysWhatItWaitsForInThePackagesLanguage) {
   for (const eCIOMStdLangs lang : {eLangENG, eLangRUS, eLangJPN}) {
     for (const bool store : {false, true}) {
       SCOPED_TRACE(std::to_string(lang) + (store ? " store" : " package"));
-      ScratchDir home;
-      setenv("HOME", home.root.c_str(), 1);
-      setenv("ZVK_UPDATE_URL", "http://127.0.0.1:9/", 1);
-      const std::string folder = home.file("hello");
-      mkdir(folder.c_str(), 0755);
-      char arg0[] = "/nowhere/zvk";
-      char* argv[] = {arg0, nullptr};
       std::string shown;
-      cCIApplication::runApp(new cHeldApp(store, lang, folder, shown), nullptr, nullptr, 0, 1, argv, new cCIAppFullConfig,
-                             "zvk");
+      runInOwnHome([&](const std::string& folder) { return new cHeldApp(store, lang, folder, shown); });
       cWizTestWindow::useLanguage(lang);
       EXPECT_EQ(shown, rowText("pkgm::unin", store ? kStoreWaitingRow : kWaitingRow));
     }
