@@ -372,6 +372,9 @@ bool cJ2KDecode::decodeTiles(cJP2FileIOTarget* in) {
     if (marker == kEOC) break;
     if (marker != kSOT) return false;
   }
+  // A share left over belongs to a tile-part the file lost: those after it
+  // took the wrong shares.
+  if (myCp.ppmSeen && myPpmAt != myCp.ppm.size()) return false;
   myState = kEndOfCodestream;
   myCurTile = 0;
   // A tile given nothing but empty PPT segments holds no packet either: it

@@ -21,7 +21,7 @@ struct Packing {
   bool ppmReversed = false;  // the PPM segments written last index first
   bool uncounted = false;    // TNsot 0
   size_t emptied = SIZE_MAX;  // a tile-part whose packet headers are dropped
-  enum Damage { kNone, kLastShareCut, kLastShareGone, kAlsoPpt, kZppmTwice, kZppmGap } damage = kNone;
+  enum Damage { kNone, kLastShareCut, kLastShareGone, kAlsoPpt, kZppmTwice, kZppmGap, kTilePartGone } damage = kNone;
 };
 
 // A codestream written with EPH, and SOP when it has more than one packet
@@ -71,7 +71,7 @@ Bytes headersMoved(const Bytes& cs, const Packing& how) {
     append(moved, bodies);
     for (int k = 0; k < 4; ++k) moved[6 + static_cast<size_t>(k)] = static_cast<uint8_t>(moved.size() >> (24 - 8 * k));
     if (how.uncounted) moved[11] = 0;
-    append(parts, moved);
+    if (how.damage != Packing::kTilePartGone || i != 0) append(parts, moved);
   }
   if (how.damage == Packing::kLastShareCut) shares.pop_back();
   if (how.damage == Packing::kLastShareGone) shares.resize(shares.size() - lastShare);
@@ -151,9 +151,9 @@ TEST(J2kPackedHeaders, PpmSharesDecodeAsOpenJpeg) {
   }
 }
 
-// Shares that run past the PPM bytes or are missing, PPM segments whose
-// order is lost, and headers in PPT as well as PPM are damage: the file is
-// refused rather than decoded from the wrong bytes.
+// Shares that run past the PPM bytes, are missing or are left over, PPM
+// segments whose order is lost, and headers in PPT as well as PPM are
+// damage: the file is refused rather than decoded from the wrong bytes.
 TEST(J2kPackedHeaders, DamagedPpmIsRefused) {
   TempDir dir;
   const std::string source = dir / "source.j2k";
@@ -171,6 +171,7 @@ TEST(J2kPackedHeaders, DamagedPpmIsRefused) {
       {"a tile-part's headers in PPT too", Packing::kAlsoPpt},
       {"two PPM segments of one index", Packing::kZppmTwice},
       {"a PPM index missing", Packing::kZppmGap},
+      {"the first tile-part gone, its share left", Packing::kTilePartGone},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
