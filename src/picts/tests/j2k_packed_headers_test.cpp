@@ -15,13 +15,21 @@ void append(Bytes& to, const Bytes& from) { to.insert(to.end(), from.begin(), fr
 // Where a codestream's packet headers are moved to, and how the result is
 // spoilt when asked.
 struct Packing {
-  bool toMain = false;       // PPM segments, else a PPT segment in each tile-part
-  size_t ppmBytes = 65000;   // the most bytes a PPM segment holds beyond Zppm
-  bool nppmSplit = false;    // a segment may end inside an Nppm, not only inside headers
-  bool ppmReversed = false;  // the PPM segments written last index first
-  bool uncounted = false;    // TNsot 0
+  bool toMain = false;        // PPM segments, else a PPT segment in each tile-part
+  size_t ppmBytes = 65000;    // the most bytes a PPM segment holds beyond Zppm
+  bool nppmSplit = false;     // a segment may end inside an Nppm, not only inside headers
+  bool ppmReversed = false;   // the PPM segments written last index first
+  bool uncounted = false;     // TNsot 0
   size_t emptied = SIZE_MAX;  // a tile-part whose packet headers are dropped
-  enum Damage { kNone, kLastShareCut, kLastShareGone, kAlsoPpt, kZppmTwice, kZppmGap, kTilePartGone } damage = kNone;
+  enum Damage {
+    kNone,
+    kLastShareCut,
+    kLastShareGone,
+    kAlsoPpt,
+    kZppmTwice,
+    kZppmGap,
+    kTilePartGone
+  } damage = kNone;
 };
 
 // A codestream written with EPH, and SOP when it has more than one packet
@@ -37,21 +45,25 @@ Bytes headersMoved(const Bytes& cs, const Packing& how) {
   std::vector<size_t> nppms;  // where each Nppm starts in the shares
   for (size_t i = 0; i < sots.size(); ++i) {
     const size_t at = sots[i];
-    const Bytes part(cs.begin() + static_cast<long>(at), cs.begin() + static_cast<long>(at + get32(cs, at + 6)));
+    const Bytes part(cs.begin() + static_cast<long>(at),
+                     cs.begin() + static_cast<long>(at + get32(cs, at + 6)));
     size_t sod = 12;
     while (get16(part, sod) != 0xFF93) sod += 2 + get16(part, sod + 2);
     Bytes headers, bodies;
     for (size_t p = sod + 2; p < part.size();) {
       if (get16(part, p) == 0xFF91) {
-        bodies.insert(bodies.end(), part.begin() + static_cast<long>(p), part.begin() + static_cast<long>(p + 6));
+        bodies.insert(bodies.end(), part.begin() + static_cast<long>(p),
+                      part.begin() + static_cast<long>(p + 6));
         p += 6;
       }
       size_t eph = p;
       while (get16(part, eph) != 0xFF92) ++eph;
-      headers.insert(headers.end(), part.begin() + static_cast<long>(p), part.begin() + static_cast<long>(eph + 2));
+      headers.insert(headers.end(), part.begin() + static_cast<long>(p),
+                     part.begin() + static_cast<long>(eph + 2));
       size_t next = eph + 2;
       while (next < part.size() && (next + 1 == part.size() || get16(part, next) != 0xFF91)) ++next;
-      bodies.insert(bodies.end(), part.begin() + static_cast<long>(eph + 2), part.begin() + static_cast<long>(next));
+      bodies.insert(bodies.end(), part.begin() + static_cast<long>(eph + 2),
+                    part.begin() + static_cast<long>(next));
       p = next;
     }
     if (i == how.emptied) headers.clear();
@@ -69,7 +81,8 @@ Bytes headersMoved(const Bytes& cs, const Packing& how) {
     }
     append(moved, {0xFF, 0x93});
     append(moved, bodies);
-    for (int k = 0; k < 4; ++k) moved[6 + static_cast<size_t>(k)] = static_cast<uint8_t>(moved.size() >> (24 - 8 * k));
+    for (int k = 0; k < 4; ++k)
+      moved[6 + static_cast<size_t>(k)] = static_cast<uint8_t>(moved.size() >> (24 - 8 * k));
     if (how.uncounted) moved[11] = 0;
     if (how.damage != Packing::kTilePartGone || i != 0) append(parts, moved);
   }
@@ -116,7 +129,9 @@ TEST(J2kPackedHeaders, PpmSharesDecodeAsOpenJpeg) {
   const Case cases[] = {
       {"one tile, three layers, four resolutions", {"-n", "4", "-r", "20,5,1"}, {.toMain = true}},
       {"twelve tiles, two layers", {"-n", "3", "-r", "10,1", "-t", "24,24"}, {.toMain = true}},
-      {"tile-parts by resolution, uncounted", {"-n", "3", "-t", "40,40", "-TP", "R"}, {.toMain = true, .uncounted = true}},
+      {"tile-parts by resolution, uncounted",
+       {"-n", "3", "-t", "40,40", "-TP", "R"},
+       {.toMain = true, .uncounted = true}},
       {"shares across PPM segments of 7 bytes, last index first",
        {"-n", "3", "-t", "40,40", "-TP", "R"},
        {.toMain = true, .ppmBytes = 7, .ppmReversed = true}},
@@ -125,7 +140,11 @@ TEST(J2kPackedHeaders, PpmSharesDecodeAsOpenJpeg) {
        {.toMain = true, .ppmBytes = 7, .nppmSplit = true},
        {},
        false},
-      {"an area of four of twelve tiles", {"-n", "2", "-t", "24,24"}, {.toMain = true}, {"-d", "30,30,50,60"}, false},
+      {"an area of four of twelve tiles",
+       {"-n", "2", "-t", "24,24"},
+       {.toMain = true},
+       {"-d", "30,30,50,60"},
+       false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -157,8 +176,8 @@ TEST(J2kPackedHeaders, PpmSharesDecodeAsOpenJpeg) {
 TEST(J2kPackedHeaders, DamagedPpmIsRefused) {
   TempDir dir;
   const std::string source = dir / "source.j2k";
-  ASSERT_TRUE(encode(dir, makePicture(48, 40, 1, 8, false, 5), {"-n", "3", "-t", "24,24", "-TP", "R", "-SOP", "-EPH"},
-                     source));
+  ASSERT_TRUE(encode(dir, makePicture(48, 40, 1, 8, false, 5),
+                     {"-n", "3", "-t", "24,24", "-TP", "R", "-SOP", "-EPH"}, source));
   const Bytes cs = readFile(source);
   ASSERT_TRUE(decodeJ2k(headersMoved(cs, {.toMain = true, .ppmBytes = 9})).ok);
   struct Case {
@@ -210,10 +229,17 @@ TEST(J2kPackedHeaders, TilesAreHeldByPacketHeadersWhereverTheySit) {
       {"the same, its tile-parts not counted", flatBut(128, 64, {}), 64, {.uncounted = true}, true},
       {"2304 x 2304, 4 of 81 tiles textured, PPT", flatBut(2304, 256, {0, 10, 40, 80}), 256, {}, true},
       {"128 x 128, four flat tiles, PPM", flatBut(128, 64, {}), 64, {.toMain = true}, true},
-      {"2304 x 2304, 4 of 81 tiles textured, PPM", flatBut(2304, 256, {0, 10, 40, 80}), 256, {.toMain = true}, true},
+      {"2304 x 2304, 4 of 81 tiles textured, PPM",
+       flatBut(2304, 256, {0, 10, 40, 80}),
+       256,
+       {.toMain = true},
+       true},
       {"one flat tile, its PPM share empty", flatBut(64, 64, {}), 64, {.toMain = true, .emptied = 0}, false},
-      {"the last of four uncounted tiles given an empty PPT", flatBut(128, 64, {0}), 64,
-       {.uncounted = true, .emptied = 3}, true},
+      {"the last of four uncounted tiles given an empty PPT",
+       flatBut(128, 64, {0}),
+       64,
+       {.uncounted = true, .emptied = 3},
+       true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
