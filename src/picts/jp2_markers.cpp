@@ -312,10 +312,27 @@ bool cJ2KDecode::readPLT(sJP2Bytes& b) {
   return (last & 0x80) == 0;
 }
 
-bool cJ2KDecode::readPPM(sJP2Bytes&) { return true; }
+bool cJ2KDecode::readPPM(sJP2Bytes& b) {
+  if (b.left() < 1) return false;
+  const unsigned int zppm = b.u8();
+  // Two segments of one index leave their order unknown.
+  return myPpmParts.try_emplace(zppm, b.p, b.end).second;
+}
+
+// An index missing among the PPM segments is a segment lost: every
+// tile-part's share after it would be read from the wrong bytes.
+bool cJ2KDecode::joinPpm() {
+  if (myPpmParts.empty()) return true;
+  if (myPpmParts.rbegin()->first + 1 != myPpmParts.size()) return false;
+  for (const auto& [zppm, part] : myPpmParts) myCp.ppm.insert(myCp.ppm.end(), part.begin(), part.end());
+  myPpmParts.clear();
+  myCp.ppmSeen = true;
+  return true;
+}
 
 bool cJ2KDecode::readPPT(sJP2Bytes& b) {
-  if (b.left() < 1) return false;
+  // Packet headers packed in the main header leave none to a tile-part.
+  if (b.left() < 1 || myCp.ppmSeen) return false;
   cJP2Tcp& tcp = current();
   if (b.u8() == 0) tcp.ppt.clear();
   tcp.ppt.insert(tcp.ppt.end(), b.p, b.end);

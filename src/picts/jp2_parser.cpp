@@ -14,8 +14,8 @@ constexpr unsigned int kCapHighThroughput = 0x0002;
 
 // A tile the codestream announces and the file does not hold is blank in the
 // picture; a tile is held when a tile-part of it carries packet headers,
-// after its SOD or in its PPT segments. Those of a PPM segment are never
-// read, so they hold no tile. A picture of this many grid points may be
+// after its SOD, in its PPT segments or in its share of the main header's
+// PPM segments. A picture of this many grid points may be
 // blank anywhere but in one held tile; a larger one must be covered to
 // this share by the tiles the file holds, or its memory and work would be
 // bought by tiles that are not there.
@@ -129,7 +129,7 @@ bool cJ2KDecode::readMainHeader(cJP2FileIOTarget* in) {
     if (!read16(in, marker)) return false;
   }
   // A codestream without its coding and quantisation defaults cannot be decoded.
-  if (myState != kMainHeader || !myHasCod || !myHasQcd) return false;
+  if (myState != kMainHeader || !myHasCod || !myHasQcd || !joinPpm()) return false;
   myIndex.mainEnd = in->position - 2;
   myState = kExpectSOT;
   return true;
@@ -218,6 +218,15 @@ bool cJ2KDecode::readSot(sJP2Bytes& b) {
   unsigned int col = isot % myCp.tw, row = isot / myCp.tw;
   mySkipTile = (myTileToDecode >= 0 && isot != static_cast<unsigned int>(myTileToDecode)) || col < myStartCol ||
                col >= myEndCol || row < myStartRow || row >= myEndRow;
+  if (myCp.ppmSeen) {
+    // Every tile-part has its share, in the order the tile-parts come,
+    // those of tiles left out of the area too.
+    const uint8_t* headers;
+    unsigned long long n;
+    if (!myCp.ppmShare(myPpmAt, headers, n)) return false;
+    if (!mySkipTile) tcp.ppt.insert(tcp.ppt.end(), headers, headers + n);
+    tcp.pptSeen = true;
+  }
   std::unique_ptr<sJP2TileIndex>& index = myIndex.tiles[isot];
   if (!index) index = std::make_unique<sJP2TileIndex>();
   index->tileno = isot;
@@ -307,7 +316,7 @@ bool cJ2KDecode::tilesCoverPicture(cJP2FileIOTarget* in) {
   // main header, to the first place that holds no SOT.
   const unsigned long long resume = in->position, size = in->size();
   std::vector<bool> held(myCp.numTiles());
-  unsigned long long covered = 0;
+  unsigned long long covered = 0, ppmAt = 0;
   for (unsigned long long at = resume - 2; covered < need && at + 12 <= size;) {
     uint8_t sot[12];
     if (!in->set_fp(at) || !in->readf(sot, 12) || (sot[0] << 8 | sot[1]) != kSOT) break;
@@ -316,7 +325,10 @@ bool cJ2KDecode::tilesCoverPicture(cJP2FileIOTarget* in) {
         static_cast<unsigned long long>(sot[6]) << 24 | sot[7] << 16 | sot[8] << 8 | sot[9];
     // Psot 0 runs to the EOC that ends the file.
     const unsigned long long end = psot ? std::min(at + psot, size) : size - 2;
-    if (isot < held.size() && !held[isot] && tilePartHoldsPackets(in, at + 12, end)) {
+    const uint8_t* headers;
+    unsigned long long packed = 0;
+    if (myCp.ppmSeen && !myCp.ppmShare(ppmAt, headers, packed)) break;  // the decoder refuses the rest
+    if (isot < held.size() && !held[isot] && (packed > 0 || tilePartHoldsPackets(in, at + 12, end))) {
       held[isot] = true;
       const unsigned int col = isot % myCp.tw, row = isot / myCp.tw;
       if (col >= myStartCol && col < myEndCol && row >= myStartRow && row < myEndRow)
@@ -360,6 +372,9 @@ bool cJ2KDecode::decodeTiles(cJP2FileIOTarget* in) {
     if (marker == kEOC) break;
     if (marker != kSOT) return false;
   }
+  // A share left over belongs to a tile-part the file lost: those after it
+  // took the wrong shares.
+  if (myCp.ppmSeen && myPpmAt != myCp.ppm.size()) return false;
   myState = kEndOfCodestream;
   myCurTile = 0;
   // A tile given nothing but empty PPT segments holds no packet either: it

@@ -69,6 +69,7 @@ class cJ2KDecode {
   static const sMarkerHandler* handlerOf(unsigned int marker);
 
   bool readMainHeader(cJP2FileIOTarget* in);
+  bool joinPpm();
   bool readSegment(cJP2FileIOTarget* in, unsigned int marker, unsigned int length, std::vector<sJP2MarkerInfo>& into);
   bool decodeTiles(cJP2FileIOTarget* in);
   // Whether the tiles the file holds cover enough of the picture to pay for
@@ -123,12 +124,14 @@ class cJ2KDecode {
   bool myHasCod = false, myHasQcd = false;
   bool myHighThroughput = false;
   unsigned long long myOwnBytes = 0;  // records that tiles hold of their own
+  std::map<unsigned int, std::vector<uint8_t>> myPpmParts;  // by Zppm, until the main header ends
 
   // Tile-part reading.
   unsigned long long myRemaining = 0;
   unsigned int myStartCol = 0, myStartRow = 0, myEndCol = 0, myEndRow = 0;
   int myTileToDecode = -1;
   unsigned long long myLastSot = 0;
+  unsigned long long myPpmAt = 0;  // the next tile-part's Nppm in the PPM bytes
   bool myLastTilePart = false, myTileComplete = false, myAreaSet = false, mySkipTile = false;
   unsigned int myCurTile = 0;
 };

@@ -101,6 +101,7 @@ class cJP2Tcp {
   unsigned int numLayersToDecode = 1;
   unsigned int mct = 0;
   std::vector<sJP2Poc> pocs;
+  // Packed packet headers: the tile's PPT bytes or its shares of the PPM.
   std::vector<uint8_t> ppt;
   bool pptSeen = false;
   // Shared with the default set until a tile-part header writes to them.
@@ -127,6 +128,21 @@ struct sJP2CodingParameters {
   unsigned int tw = 0, th = 0;    // tiles across and down
   unsigned int reduce = 0;
   unsigned int layerLimit = 0;
+  // The packed packet headers of the main header's PPM segments, joined in
+  // index order: for each tile-part in turn, Nppm (32 bits) then that many
+  // bytes. With them, no tile-part may carry headers of its own in PPT.
+  bool ppmSeen = false;
+  std::vector<uint8_t> ppm;
+  // The share of the tile-part whose Nppm sits at `at`, which then moves
+  // past it; false when the bytes left hold no whole share.
+  bool ppmShare(unsigned long long& at, const uint8_t*& headers, unsigned long long& n) const {
+    if (at > ppm.size() || ppm.size() - at < 4) return false;
+    n = static_cast<unsigned long long>(ppm[at]) << 24 | ppm[at + 1] << 16 | ppm[at + 2] << 8 | ppm[at + 3];
+    if (ppm.size() - at - 4 < n) return false;
+    headers = ppm.data() + at + 4;
+    at += 4 + n;
+    return true;
+  }
   // Made when the tile's first tile-part arrives, so that what is held
   // follows the file rather than the tile count it announces.
   std::map<unsigned int, std::unique_ptr<cJP2Tcp>> tcps;
