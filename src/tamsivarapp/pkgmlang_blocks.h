@@ -2,7 +2,7 @@
 // and build the target regenerate_tamsivarapp_langblocks, never this file.
 #pragma once
 
-inline constexpr long long gTamsivarappLangBlockSize_eng = 4850;
+inline constexpr long long gTamsivarappLangBlockSize_eng = 4865;
 extern const unsigned char gTamsivarappLangBlock_eng[gTamsivarappLangBlockSize_eng];
 
 inline constexpr long long gTamsivarappLangBlockSize_deu = 5394;
