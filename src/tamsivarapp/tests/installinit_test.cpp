@@ -235,10 +235,10 @@ TEST(InstallInit, ObstaclesAndDamagedRecordsStopBeforeAnyCopy) {
 // language and the path as the eye can read it, and offers only a way on
 // that works: the package's languages in which every path is absolute, or
 // else another package from its maker. The driver's line shows the path
-// as the box does.
+// as the box does; a directive in the path is no place for a value.
 TEST(InstallInit, ARelativePathIsRefusedNamingItsLanguageAndAWayOnThatWorks) {
   const std::string head = "a path in it is not absolute, so it would name a file wherever this installer was "
-                           "started:\n[Run] rel/x\\ty\nThe package file is sound; its maker has to give the path "
+                           "started:\n[Run] rel/%s\\ty\nThe package file is sound; its maker has to give the path "
                            "the base $pgm or one that begins with \"/\". ";
   const std::string tail = "\nThis installation will exit now.";
   const std::string askTheMaker =
@@ -275,7 +275,7 @@ TEST(InstallInit, ARelativePathIsRefusedNamingItsLanguageAndAWayOnThatWorks) {
     auto& run = scen->runs.add()->value;
     run.caption.set("go");
     run.program.var.set("base");
-    run.program.rest.set("x\ty");
+    run.program.rest.set("%s\ty");
     const std::string pkg = dir.file("p.pkg");
     writePackage(pkg, *scen, 0);
     cCIAppFullConfig cfg;
@@ -292,7 +292,7 @@ TEST(InstallInit, ARelativePathIsRefusedNamingItsLanguageAndAWayOnThatWorks) {
                                                  std::string(ciLangName(c.chosen)) + ": " + head + c.way + tail);
     const sRunResult driven = runWithEnv({ZVK_INSTALL_DRIVER, pkg, "--lang", std::to_string(c.chosen)},
                                          {"HOME=" + dir.file("home"), "ASAN_OPTIONS=detect_leaks=0"});
-    EXPECT_EQ(driven.out, "init 16 path [Run] rel/x\\ty\n");
+    EXPECT_EQ(driven.out, "init 16 path [Run] rel/%s\\ty\n");
     EXPECT_EQ(driven.status, 16);
   }
 }
