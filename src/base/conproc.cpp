@@ -481,12 +481,33 @@ int runAsGiven(char* argv[], std::string& program) {
   return outcome;
 }
 
-// A path alone, opened or run as it stands, never split: a file no one may
-// run, and any folder but a bundle's, is a document for the opener.
-int openOrRunPath(const char* path, std::string& program) {
-  // An address is the desktop's to open, never looked for as a file.
-  if (isWebAddress(path)) return openOutcome(path, program);
+// A path opened or run as it stands, never split, with the command line's
+// `arguments` (null when none): a file no one may run, and any folder but a
+// bundle's, is a document for the opener. Every road to a program passes
+// here, so that a path without its place is never taken from wherever this
+// process happens to run.
+int openOrRunPath(const char* path, const char* arguments, std::string& program) {
+  // An address is the desktop's to open, never looked for as a file; the
+  // opener takes it alone.
+  if (isWebAddress(path)) {
+    if (!arguments) return openOutcome(path, program);
+    program = path;
+    return E2BIG;
+  }
   program = path;
+  if (*path != '/') return kPathNotAbsolute;
+  if (arguments) {
+    _typebuf<char> words;
+    _typebuf<char*> args;
+    if (!splitCommandLine(arguments, words, args)) return EINVAL;
+    _typebuf<char*> argv;
+    long long count = 0;
+    while (args.ptr[count]) ++count;
+    argv.set(count + 2);
+    argv.ptr[0] = const_cast<char*>(path);
+    for (long long i = 0; i <= count; ++i) argv.ptr[i + 1] = args.ptr[i];
+    return runAsGiven(argv.ptr, program);
+  }
   struct stat st;
   if (stat(path, &st) != 0) return errno;
   if (S_ISDIR(st.st_mode)) {
@@ -522,35 +543,17 @@ bool readQuotedPath(const char*& at, std::string& path) {
 // let run (EACCES) is told, never handed to a shell. `program` receives the
 // program whose exec that outcome is, the opener's for what goes to it.
 int openOrRun(const char* text, std::string& program) {
-  if (*text != '"') return openOrRunPath(text, program);
-  std::string path;
-  _typebuf<char> words;
-  _typebuf<char*> args;
-  const char* rest = text;
   try {
+    if (*text != '"') return openOrRunPath(text, nullptr, program);
+    std::string path;
+    const char* rest = text;
     if (!readQuotedPath(rest, path) || (*rest && !__acp_isspace(*rest))) {
       program = text;
       return EINVAL;
     }
     while (__acp_isspace(*rest)) ++rest;
     // Without arguments the line is the path alone.
-    if (!*rest) return openOrRunPath(path.c_str(), program);
-    // The opener takes an address alone.
-    if (isWebAddress(path.c_str())) {
-      program = path;
-      return E2BIG;
-    }
-    if (!splitCommandLine(rest, words, args)) {
-      program = path;
-      return EINVAL;
-    }
-    _typebuf<char*> argv;
-    long long count = 0;
-    while (args.ptr[count]) ++count;
-    argv.set(count + 2);
-    argv.ptr[0] = path.data();
-    for (long long i = 0; i <= count; ++i) argv.ptr[i + 1] = args.ptr[i];
-    return runAsGiven(argv.ptr, program);
+    return openOrRunPath(path.c_str(), *rest ? rest : nullptr, program);
   } catch (const std::bad_alloc&) {
     program = text;
     return ENOMEM;

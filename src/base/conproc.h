@@ -66,11 +66,17 @@ class cConProcess {
 
 // The desktop's opener, which shows files, folders and addresses.
 inline constexpr char kDesktopOpener[] = "xdg-open";
+// shellOpen's answer for a path that does not begin with "/": no errno, as
+// nothing was tried.
+inline constexpr int kPathNotAbsolute = -2;
 
 // Hands a command line, as runCommandLine writes it, to the desktop. A web
 // address alone (isWebAddress) goes to the opener as one argument; given
-// arguments, which the opener cannot take, it fails with E2BIG. A
-// path alone is one path whatever it holds, never split: a bundle folder
+// arguments, which the opener cannot take, it fails with E2BIG. Any other
+// path must begin with "/": one that does not would be found wherever the
+// caller happens to run, so nothing runs or opens, `error` is
+// kPathNotAbsolute and `program` the path. A path alone is one path
+// whatever it holds, never split: a bundle folder
 // ("x.app") starts the program its Info.plist names in Contents/MacOS, a
 // file marked executable starts, any other existing path goes to the
 // opener. A quoted path followed by arguments runs that program with the

@@ -2,6 +2,7 @@
 // is written: a scenario whose files cannot all be installed is refused by
 // the maker, not by the installer after it has started writing.
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -63,9 +64,13 @@ int cSoftPkgScenario::checkTargets(int& line) {
   for (auto* lang = langStrings.root ? langStrings.leftmost(langStrings.root) : nullptr; lang && !code;
        lang = langStrings.next(lang)) {
     currLang = lang->key;
-    if (relativePath(0, line)) {
-      fault.words = "the path is no absolute path: its base must be $pgm or begin with \"/\" (a [Run] "
-                    "program may also be an http:// or https:// address)";
+    const char* section = "";
+    if (relativePath(0, line, &section)) {
+      // Only a [Run] program may be an address instead.
+      fault.words = strcmp(section, "[Run]")
+                        ? "the path is no absolute path: its base must be $pgm or begin with \"/\""
+                        : "the path is no absolute path: its base must be $pgm or begin with \"/\" (a [Run] "
+                          "program may also be an http:// or https:// address)";
       code = 23;
       break;
     }

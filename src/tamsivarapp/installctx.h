@@ -51,6 +51,9 @@ struct sPkgInstallContext {
   // The codename as the configuration spells it: the record's section name.
   _guardchar<char> recordName;
   _guardchar<char> problemPath;
+  // A path that is not absolute in the chosen language: the package's other
+  // languages in which every path is.
+  std::vector<int> installableLangs;
   int result = 0;
   unsigned long long version = 0;
   unsigned long long installedVersion = 0;

@@ -96,12 +96,21 @@ int chooseLanguage(sPkgInstallContext& ctx, cApplicationConfig* config, cInstall
   // installer runs: the package is sound, the path is not.
   int line = 0;
   const char* section = "";
-  cSoftPkgScenario::sPathDef* relative = ctx.scenario->relativePath(cJob::is64bitOS() ? 64 : 32, line, &section);
+  const int bits = cJob::is64bitOS() ? 64 : 32;
+  cSoftPkgScenario::sPathDef* relative = ctx.scenario->relativePath(bits, line, &section);
   if (!relative) return iiReady;
   // A base the language lacks leaves the rest to name it.
   _guardchar<char> path;
-  const char* shown = ctx.scenario->defToPath(*relative, path) && path.ptr ? path.ptr : relative->rest.ptr;
-  ctx.problemPath.set((std::string(section) + " " + (shown ? shown : "")).c_str());
+  const char* named = ctx.scenario->defToPath(*relative, path) && path.ptr ? path.ptr : relative->rest.ptr;
+  ctx.problemPath.set((std::string(section) + " " + (named ? named : "")).c_str());
+  // Only a language in which every path has its place is worth choosing
+  // instead.
+  for (auto* it = ctx.langs.head; it; it = it->next) {
+    if (it->value == lang || !ctx.scenario->setCurrLangID(it->value)) continue;
+    int at = 0;
+    if (!ctx.scenario->relativePath(bits, at)) ctx.installableLangs.push_back(it->value);
+  }
+  ctx.scenario->setCurrLangID(lang);
   return iiRelativePath;
 }
 

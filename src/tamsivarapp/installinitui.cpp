@@ -4,6 +4,7 @@
 
 #include "base/stringkey.h"
 #include "ciom/application.h"
+#include "ciom/langids.h"
 #include "ciom/liblang.h"
 #include "ciom/messageform.h"
 #include "ciom/windowmaker.h"
@@ -24,8 +25,11 @@ constexpr int kCancelRow = 14;
 // The installation folder refused because a file system was mounted over
 // it since it was made.
 constexpr int kMountedOverRow = 16;
-// A path of the package that is not absolute in the chosen language.
+// A path of the package that is not absolute in the chosen language, and
+// the two ways on: another language, or another package.
 constexpr int kRelativePathRow = 17;
+constexpr int kOtherLanguageRow = 19;
+constexpr int kAskTheMakerRow = 20;
 // The installation folder refused because the file system it was made on
 // was unmounted since.
 constexpr int kUnmountedRow = 18;
@@ -67,6 +71,24 @@ int cInstallInitJob::job() {
 
 void cInstallInitJob::onJobEnd(unsigned long code) { myForm->notifyEnd(static_cast<int>(code)); }
 
+std::string relativePathWords(const sPkgInstallContext& ctx, cCiomLangData* texts) {
+  const auto row = [texts](int i) {
+    const char* t = texts ? texts->string(i) : nullptr;
+    return t ? t : "%s";
+  };
+  std::string others;
+  for (const int lang : ctx.installableLangs) {
+    const char* name = ciLangName(lang);
+    if (!name) continue;
+    if (!others.empty()) others += ", ";
+    others += name;
+  }
+  const std::string way = others.empty() ? row(kAskTheMakerRow) : fillText(row(kOtherLanguageRow), others.c_str());
+  const char* chosen = ctx.scenario ? ciLangName(ctx.scenario->currLangID()) : nullptr;
+  const std::string path = visibleText(ctx.problemPath.ptr ? ctx.problemPath.ptr : "");
+  return fillTexts(row(kRelativePathRow), {chosen ? chosen : "", path.c_str(), way.c_str()});
+}
+
 bool cInstallInitUI::runLoadScen(sPkgInstallContext& context) {
   cCiomLangData* section = cLibLang::gCiomLang.sections.find(cStringKey("pkgm::iini", -1));
   cCIApplication* app = cCIApplication::appRef();
@@ -87,21 +109,20 @@ void cInstallInitUI::showEnd(int code) {
   // failures move up by one, the other codes name their own row.
   // A store a home by the working folder would place is no store: the
   // reason is the user's language's.
+  const std::string path = visibleText(myContext->problemPath.ptr ? myContext->problemPath.ptr : "");
   const std::string problem =
       code == iiStoreUnread && myContext->problemPath.ptr
           ? storeTroubleText(myContext->problemPath.ptr, requestNamedLangResource(kKeptReasonsSection))
-          : std::string(myContext->problemPath.ptr ? myContext->problemPath.ptr : "");
-  const int row = code <= 2                ? code + 1
-                  : code == iiForeignFile   ? folderRow(*myContext, code)
-                  : code == iiRelativePath  ? kRelativePathRow
-                                            : code;
-  std::string message = fillText(string(row), problem.c_str());
+          : path;
+  const int row = code <= 2 ? code + 1 : code == iiForeignFile ? folderRow(*myContext, code) : code;
+  std::string message = code == iiRelativePath ? relativePathWords(*myContext, requestNamedLangResource("pkgm::iini"))
+                                               : fillText(string(row), problem.c_str());
   // The damaged-package and damaged-record words hold no place for the
   // path: it follows their first line, so the user still learns which
   // file it was (and, for a record, the package's folder).
   if ((code == iiBadPackage || code == iiRecordDamaged) && myContext->problemPath.ptr) {
     const size_t line = message.find('\n');
-    message.insert(line == std::string::npos ? message.size() : line, std::string("\n") + myContext->problemPath.ptr);
+    message.insert(line == std::string::npos ? message.size() : line, "\n" + path);
   }
   if (code == 4 || code == 12) {
     cMessageForm::infobox(this, message.c_str(), nullptr);

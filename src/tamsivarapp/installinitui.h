@@ -3,6 +3,8 @@
 // that tells why it cannot go on, or nothing when the package is ready.
 #pragma once
 
+#include <string>
+
 #include "ciom/customform.h"
 #include "ciom/staticelement.h"
 #include "tamsivarapp/formjob.h"
@@ -10,6 +12,12 @@
 #include "tamsivarapp/statusform.h"
 
 class cInstallInitUI;
+class cCiomLangData;
+
+// The words, from `texts` ("pkgm::iini"), that refuse a package holding a
+// path that is not absolute in the chosen language: the language, the path
+// and the way on that works.
+std::string relativePathWords(const sPkgInstallContext& ctx, cCiomLangData* texts);
 
 class cInstallInitJob : public cFormJob<cInstallInitUI, sPkgInstallContext> {
  public:

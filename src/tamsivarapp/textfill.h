@@ -3,10 +3,19 @@
 // in place, never used as formats themselves.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 
 // `text` with its first "%s" replaced by `value` (null counts as empty); a
 // null text gives an empty string.
 std::string fillText(const char* text, const char* value);
+// `text` with its "%s" directives replaced by `values` in turn; a value put
+// in place is never searched for the next directive.
+std::string fillTexts(const char* text, std::initializer_list<const char*> values);
 // The same for a text whose first directive is "%lld".
 std::string fillNumber(const char* text, long long value);
+// `value` as the eye can read it: a character that shows nothing (the
+// carriage return of a line written with CR LF, a tab, an escape) becomes
+// its escape, "\r", "\n", "\t" or "\x1B", so that a path from a package
+// or a record is seen as the system takes it.
+std::string visibleText(const std::string& value);

@@ -303,7 +303,7 @@ TEST_F(Opener, ShellOpenSendsPathsAndSingleWordsToTheOpenerAndRunsCommandLinesWi
     std::string text;
     int error;
   } refused[] = {
-      {"for i in 1; do touch '" + marker + "2'; done", ENOENT},
+      {"for i in 1; do touch '" + marker + "2'; done", kPathNotAbsolute},
       {"\"touch '" + marker + "2'", EINVAL},
       {dir_.file("gone"), ENOENT},
       {"\"" + dir_.file("gone") + "\" --now", ENOENT},
@@ -373,8 +373,8 @@ TEST_F(Opener, AWebAddressGoesToTheOpenerNeverLookedForAsAFile) {
       {"https://example.com/", 0, kDesktopOpener, "1:https://example.com/"},
       {odd, 0, kDesktopOpener, "1:" + odd},
       {runCommandLine("http://example.com/", "--new"), E2BIG, "http://example.com/", ""},
-      {"docs:x", ENOENT, "docs:x", ""},
-      {"file:///etc/hostname", ENOENT, "file:///etc/hostname", ""},
+      {"docs:x", kPathNotAbsolute, "docs:x", ""},
+      {"file:///etc/hostname", kPathNotAbsolute, "file:///etc/hostname", ""},
   };
   expectOutcomes(cases);
   // Without the opener, the opener is what is missing.
@@ -382,6 +382,37 @@ TEST_F(Opener, AWebAddressGoesToTheOpenerNeverLookedForAsAFile) {
   expectOutcomes({{"https://example.com/", ENOENT, kDesktopOpener, ""}});
   struct stat st;
   EXPECT_NE(stat(marker.c_str(), &st), 0);
+  EXPECT_TRUE(noChildLeft());
+}
+
+// A path that does not begin with "/" is never looked for where the caller
+// happens to run, nor through the PATH, with or without arguments: it is
+// named, and nothing starts.
+TEST_F(Opener, ARelativePathIsNeverTakenFromWhereTheCallerRuns) {
+  std::filesystem::create_directories(dir_.file("rel"));
+  writeScript(dir_.file("rel/prog"), recorder("rel:"));
+  writeScript(dir_.file("prog"), recorder("here:"));
+  writeScript(dir_.file("bin/prog"), recorder("path:"));
+  const struct Back {
+    std::filesystem::path to = std::filesystem::current_path();
+    ~Back() { std::filesystem::current_path(to); }
+  } back;
+  std::filesystem::current_path(dir_.root);
+  const std::vector<Outcome> cases = {
+      {"rel/prog", kPathNotAbsolute, "rel/prog", ""},
+      {"./rel/prog", kPathNotAbsolute, "./rel/prog", ""},
+      {"prog", kPathNotAbsolute, "prog", ""},
+      {runCommandLine("prog", "--now"), kPathNotAbsolute, "prog", ""},
+      {runCommandLine("rel/prog", "a b"), kPathNotAbsolute, "rel/prog", ""},
+      {runCommandLine(" /rel/prog", ""), kPathNotAbsolute, " /rel/prog", ""},
+      {"rel", kPathNotAbsolute, "rel", ""},
+      {"mailto:someone@example.com", kPathNotAbsolute, "mailto:someone@example.com", ""},
+      // What the rule leaves alone.
+      {dir_.file("rel/prog"), 0, dir_.file("rel/prog"), "rel:0:"},
+      {"https://example.com/", 0, kDesktopOpener, "1:https://example.com/"},
+  };
+  expectOutcomes(cases);
+  EXPECT_EQ(dir_.read("record"), "");
   EXPECT_TRUE(noChildLeft());
 }
 

@@ -276,9 +276,9 @@ TEST_F(TextScenario, RefusalsSayWhatIsAtFault) {
                     after = "only spaces and a # comment may follow the quoted value";
   const std::string codename =
       "the codename names the package's record: one name, not empty, \".\" or \"..\", without \"/\"";
-  const std::string absolute =
-      "the path is no absolute path: its base must be $pgm or begin with \"/\" (a [Run] program may also be "
-      "an http:// or https:// address)";
+  // Only where an address may stand instead is it offered.
+  const std::string absolute = "the path is no absolute path: its base must be $pgm or begin with \"/\"";
+  const std::string absoluteRun = absolute + " (a [Run] program may also be an http:// or https:// address)";
   const std::string alone = "an address is opened alone: it takes no arguments";
   const std::string same = "two lines install a file at the same place";
   const std::string nested =
@@ -378,14 +378,14 @@ TEST_F(TextScenario, RefusalsSayWhatIsAtFault) {
       {run + "\"Go\" = \"/usr/bin\" \"env\"\n", 0, -1, "", "", -1, -1, ""},
       // A file opened or run is judged as a target is: a relative path
       // would run from wherever the installer started.
-      {run + "\"S\" = \"relbase\" \"x\"\n", 23, 6, absolute, "", -1, -1, ""},
-      {run + "\"S\" = \"\" \"relpwn/x\"\n", 23, 6, absolute, "", -1, -1, ""},
+      {run + "\"S\" = \"relbase\" \"x\"\n", 23, 6, absoluteRun, "", -1, -1, ""},
+      {run + "\"S\" = \"\" \"relpwn/x\"\n", 23, 6, absoluteRun, "", -1, -1, ""},
       {menu + "\"c\" = \"\" \"rel/p\", $pgm \"i\"\n", 23, 6, absolute, "", -1, -1, ""},
       {menu + "\"c\" = $pgm \"p\", \"rel\" \"i\"\n", 23, 6, absolute, "", -1, -1, ""},
       {soft + "icon = \"\" \"relpwn/i.png\"\n", 23, 6, absolute, "", -1, -1, ""},
-      {strs + "ENG.base = \"/abs\"\nRUS.base = \"rel\"\n[Run]\n\"S\" = $base \"x\"\n", 23, 9, absolute, "",
+      {strs + "ENG.base = \"/abs\"\nRUS.base = \"rel\"\n[Run]\n\"S\" = $base \"x\"\n", 23, 9, absoluteRun, "",
        -1, -1, ""},
-      {run + "\"a\" = $pgm \"p\"\n\"b\" = \"\" \"/p\"\n\"c\" = \"\" \"p\"\n", 23, 8, absolute, "", -1, -1, ""},
+      {run + "\"a\" = $pgm \"p\"\n\"b\" = \"\" \"/p\"\n\"c\" = \"\" \"p\"\n", 23, 8, absoluteRun, "", -1, -1, ""},
       // A [Run] web address is opened, not looked for: no path; what only
       // looks like one is a relative path, and the opener takes no
       // arguments.
@@ -393,8 +393,8 @@ TEST_F(TextScenario, RefusalsSayWhatIsAtFault) {
       {strs + "ENG.site = \"HTTP://example.com\"\nRUS.site = \"https://example.ru/\"\n[Run]\n\"V\" = $site \"a\"\n", 0,
        -1, "", "", -1, -1, ""},
       {strs + "ENG.site = \"https://example.com\"\nRUS.site = \"docs:\"\n[Run]\n\"V\" = $site \"a\"\n", 23, 9,
-       absolute, "", -1, -1, ""},
-      {run + "\"V\" = \"\" \"file:///usr/bin/env\"\n", 23, 6, absolute, "", -1, -1, ""},
+       absoluteRun, "", -1, -1, ""},
+      {run + "\"V\" = \"\" \"file:///usr/bin/env\"\n", 23, 6, absoluteRun, "", -1, -1, ""},
       {menu + "\"c\" = \"\" \"https://example.com/\", $pgm \"i\"\n", 23, 6, absolute, "", -1, -1, ""},
       {run + "\"V\" = \"\" \"https://example.com/\", no, \"--new\"\n", 6, 6, alone, "", -1, -1, ""},
       {run + "\"V\" = \"\" \"https://example.com/\", no, \"\"\n", 0, -1, "", "", -1, -1, ""},

@@ -3,7 +3,12 @@
 
 #include "base/tests/scratch_dir.h"
 #include "base/targets.h"
+#include "ciom/langids.h"
+#include "ciom/liblang.h"
 #include "install_support.h"
+#include "support/runprog.h"
+#include "tamsivarapp/installinitui.h"
+#include "tamsivarapp/lang.h"
 
 namespace fs = std::filesystem;
 
@@ -223,6 +228,72 @@ TEST(InstallInit, ObstaclesAndDamagedRecordsStopBeforeAnyCopy) {
     if (*c.problem) {
       EXPECT_EQ(o.problem, root + c.problem);
     }
+  }
+}
+
+// A path that is not absolute in the chosen language: the refusal names the
+// language and the path as the eye can read it, and offers only a way on
+// that works: the package's languages in which every path is absolute, or
+// else another package from its maker. The driver's line shows the path
+// as the box does; a directive in the path is no place for a value.
+TEST(InstallInit, ARelativePathIsRefusedNamingItsLanguageAndAWayOnThatWorks) {
+  const std::string head = "a path in it is not absolute, so it would name a file wherever this installer was "
+                           "started:\n[Run] rel/%s\\ty\nThe package file is sound; its maker has to give the path "
+                           "the base $pgm or one that begins with \"/\". ";
+  const std::string tail = "\nThis installation will exit now.";
+  const std::string askTheMaker =
+      "No other language of the package can be installed either: ask its maker for a package with absolute "
+      "paths, or, if you made it, make it again with \"zvk make\", which refuses such paths.";
+  const std::string choose = "Run this installer again and choose another of its languages, in which every path "
+                             "is absolute: ";
+  const struct {
+    const char* what;
+    std::vector<std::pair<int, const char*>> bases;  // each language's base of the [Run] program
+    int chosen;
+    std::string way;
+  } cases[] = {
+      {"the only language", {{eLangENG, "rel"}}, eLangENG, askTheMaker},
+      {"relative in every language", {{eLangENG, "rel"}, {eLangDEU, "rel"}}, eLangDEU, askTheMaker},
+      {"another language installs", {{eLangENG, "/abs"}, {eLangDEU, "rel"}}, eLangDEU,
+       choose + ciLangName(eLangENG) + "."},
+      {"two others install", {{eLangENG, "/abs"}, {eLangRUS, "/abs"}, {eLangDEU, "rel"}}, eLangDEU,
+       choose + ciLangName(eLangENG) + ", " + ciLangName(eLangRUS) + "."},
+      {"one other of two installs", {{eLangENG, "rel"}, {eLangRUS, "/abs"}, {eLangDEU, "rel"}}, eLangENG,
+       choose + ciLangName(eLangRUS) + "."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScratchDir dir;
+    fs::create_directories(dir.file("home"));
+    std::unique_ptr<cSoftPkgScenario> scen(buildScenario(dir.file("app"), small()));
+    scen->clearStr("pgm");
+    for (const auto& [lang, base] : c.bases) {
+      scen->declareLang(lang);
+      scen->setStr(lang, "base", base);
+    }
+    scen->setStr(-1, "go", "Go");
+    auto& run = scen->runs.add()->value;
+    run.caption.set("go");
+    run.program.var.set("base");
+    run.program.rest.set("%s\ty");
+    const std::string pkg = dir.file("p.pkg");
+    writePackage(pkg, *scen, 0);
+    cCIAppFullConfig cfg;
+    fs::create_directories(dir.file("cfg"));
+    ASSERT_TRUE(cfg.openConfig(dir.file("cfg").c_str()));
+    sPkgInstallContext ctx;
+    ctx.package.set(pkg.c_str());
+    Answers host;
+    host.answer = c.chosen;
+    ASSERT_EQ(runInstallInit(ctx, &cfg, host), iiRelativePath);
+    cSOPKGLang::init();
+    ASSERT_TRUE(cLibLang::applyLang(eLangENG));
+    EXPECT_EQ(relativePathWords(ctx, cLibLang::gCiomLang.sections.find(cStringKey("pkgm::iini", -1))), "This package cannot be installed in " +
+                                                 std::string(ciLangName(c.chosen)) + ": " + head + c.way + tail);
+    const sRunResult driven = runWithEnv({ZVK_INSTALL_DRIVER, pkg, "--lang", std::to_string(c.chosen)},
+                                         {"HOME=" + dir.file("home"), "ASAN_OPTIONS=detect_leaks=0"});
+    EXPECT_EQ(driven.out, "init 16 path [Run] rel/%s\\ty\n");
+    EXPECT_EQ(driven.status, 16);
   }
 }
 

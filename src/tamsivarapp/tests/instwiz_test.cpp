@@ -395,6 +395,9 @@ TEST_F(Wizard, ARunOptionThatDoesNotStartIsToldAndNothingRunsThroughAShell) {
       {"Plain", "plain", "", true},
       {"Gone", "gone", "--now", true},
       {"Unchecked", "gone", "", false},
+      // A record an older build wrote: a path without its place, never
+      // looked for where the installer runs.
+      {"Relative", "rel/x\ty", "", true, ""},
       {"Visit", "https://example.com/", "", true, ""},
   };
   for (const auto& r : runs) {
@@ -424,7 +427,8 @@ TEST_F(Wizard, ARunOptionThatDoesNotStartIsToldAndNothingRunsThroughAShell) {
            fillText(sectionText(kRunOptionSection, reason), program.c_str());
   };
   EXPECT_EQ(cWizTestWindow::shown, std::vector<std::string>{told("Plain", 1, dir.file("plain")) + "\n" +
-                                                             told("Gone", 2, dir.file("gone"))});
+                                                             told("Gone", 2, dir.file("gone")) + "\n" +
+                                                             told("Relative", 7, "rel/x\\ty")});
   EXPECT_EQ(window.result, 0);
   EXPECT_EQ(outcome, 0);
   for (int i = 0; i < 500 && readFile(record).empty(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -451,7 +455,8 @@ TEST_F(Wizard, ARunOptionThatDoesNotStartIsToldAndNothingRunsThroughAShell) {
                  // An address the opener cannot take arguments for; the
                  // system's own E2BIG keeps its words.
                  {E2BIG, 6, "", "https://example.com/"},
-                 {E2BIG, 4, std::string(" ") + std::strerror(E2BIG), "/x y/p"}};
+                 {E2BIG, 4, std::string(" ") + std::strerror(E2BIG), "/x y/p"},
+                 {kPathNotAbsolute, 7, "", "docs/x"}};
   for (const auto& r : reasons) {
     static const std::remove_reference_t<decltype(r)>* given;
     given = &r;

@@ -24,6 +24,7 @@
 #include "driver_codes.h"
 #include "tamsivarapp/installinit.h"
 #include "tamsivarapp/installjob.h"
+#include "tamsivarapp/textfill.h"
 
 namespace {
 
@@ -147,7 +148,8 @@ int main(int argc, char** argv) {
     ctx.scenario->setStr(-1, "pgm", args.pgm);
     init = compareFiles(ctx);
   }
-  std::printf("init %d%s%s\n", init, ctx.problemPath.ptr ? " path " : "", ctx.problemPath.ptr ? ctx.problemPath.ptr : "");
+  std::printf("init %d%s%s\n", init, ctx.problemPath.ptr ? " path " : "",
+              ctx.problemPath.ptr ? visibleText(ctx.problemPath.ptr).c_str() : "");
   if (init != iiReady) {
     for (const sKeptFile& k : ctx.kept) std::printf("kept %d %s\n", k.reason, k.path.c_str());
     return driverInitCode(init);

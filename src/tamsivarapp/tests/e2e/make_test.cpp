@@ -411,6 +411,9 @@ TEST_P(MakeBundle, TellsTheWriterWhereAndWhy) {
        err + " - at line 8: error code 23: two lines install a file at the same place!\n - " +
            dir.file("twice.txt") + ", line 7: installs $pgm/a as well\n"},
       {"relpwn", head + eula + one + "\"\" \"relpwn/x\"\n",
+       err + " - at line 7: error code 23: the path is no absolute path: its base must be $pgm or begin with "
+             "\"/\"!\n"},
+      {"relrun", head + eula + "[Run]\n\"go\" = \"\" \"docs/x\"\n",
        err +
            " - at line 7: error code 23: the path is no absolute path: its base must be $pgm or begin with "
            "\"/\" (a [Run] program may also be an http:// or https:// address)!\n"},
