@@ -81,14 +81,8 @@ constexpr unsigned long long kAhead = 64 << 10;
 
 }  // namespace
 
-bool cUnitWindow::fetch(unsigned char* to, unsigned long long at, unsigned long long n) {
-  const auto held = [&] {
-    return mySpanIo == myIo && at >= mySpanAt && at - mySpanAt <= mySpanHeld && n <= mySpanHeld - (at - mySpanAt);
-  };
-  if (held() || (myFollows && n <= kSmallRead && readAhead(at) && held())) {
-    std::copy(mySpan.ptr + (at - mySpanAt), mySpan.ptr + (at - mySpanAt + n), to);
-    return true;
-  }
+bool cUnitWindow::fetchMissed(unsigned char* to, unsigned long long at, unsigned long long n) {
+  if (myFollows && n <= kSmallRead && readAhead(at) && aheadHolds(at, n)) return fetch(to, at, n);
   return myIo->set_fp(at) && myIo->readf(to, static_cast<unsigned int>(n));
 }
 

@@ -52,8 +52,17 @@ class cUnitWindow : public cPullInput {
   bool readMore(long long target, long long room);
   void swapBack(_typebuf<unsigned char>& lent);
   // The `n` bytes at `at` into `to`, from what was read ahead where that
-  // holds them.
-  bool fetch(unsigned char* to, unsigned long long at, unsigned long long n);
+  // holds them: checked inline, as a strip of a few bytes takes them.
+  bool fetch(unsigned char* to, unsigned long long at, unsigned long long n) {
+    if (!aheadHolds(at, n)) return fetchMissed(to, at, n);
+    const unsigned char* from = mySpan.ptr + (at - mySpanAt);
+    for (unsigned long long i = 0; i < n; ++i) to[i] = from[i];
+    return true;
+  }
+  bool aheadHolds(unsigned long long at, unsigned long long n) const {
+    return mySpanIo == myIo && at >= mySpanAt && n <= mySpanHeld && at - mySpanAt <= mySpanHeld - n;
+  }
+  bool fetchMissed(unsigned char* to, unsigned long long at, unsigned long long n);
   bool readAhead(unsigned long long at);
 
   _typebuf<unsigned char> myBytes;
