@@ -446,6 +446,7 @@ bool cPictTIFF::unitWorkBounded(long long w, long long h, int compression) {
     const long long rowBytes = isFax(compression) ? shownRow : unitRowBytes(unit);
     work.add(static_cast<unsigned long long>(rowBytes), static_cast<unsigned long long>(shownRow * unit.rows),
              static_cast<unsigned long long>(unit.rows));
+    work.reach(unit.offset, unit.byteCount);
     return true;
   });
   startUnits(work);
@@ -472,6 +473,7 @@ unsigned long long cPictTIFF::sUnitWork::bound() const { return std::max(slack()
 void cPictTIFF::startUnits(const sUnitWork& work) {
   myReadLeft = work.readable();
   myRunOnLeft = work.slack();
+  myWindow.forget(work.unitsEnd);
 }
 
 bool cPictTIFF::openUnit(cFileIOTarget* io, unsigned long long offset, long long count, long long rowsBytes,

@@ -156,6 +156,13 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
     sUnitWork(unsigned long long fileBytes, unsigned long long expansion);
     unsigned long long fileBytes, fileMakes, shown = 0, placed = 0;
     void add(unsigned long long rowBytes, unsigned long long shownBytes, unsigned long long rows);
+    // A unit's `count` bytes at `offset` (a count of 0: as many as it
+    // may take) reach this far.
+    void reach(unsigned long long offset, unsigned long long count) {
+      unitsEnd = std::max(unitsEnd, count && count <= ~0ULL - offset ? offset + count : ~0ULL);
+    }
+    // Where the furthest unit's bytes end, as their counts say.
+    unsigned long long unitsEnd = 0;
     // Units that place more than both a few times what the picture shows
     // and what the file's data can make share data: such a picture is
     // refused unless that excess is within a few times what it shows.

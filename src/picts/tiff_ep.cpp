@@ -300,6 +300,7 @@ bool cPictTIFF_EP::decodeRawUnits(cFileIOTarget* io, int method) {
     const long long shown = rawRowBytes(std::min(unit.width, myRawWidth - unit.x)) * unit.rows;
     work.add(static_cast<unsigned long long>(rawRowBytes(unit.width)), static_cast<unsigned long long>(shown),
              static_cast<unsigned long long>(unit.rows));
+    work.reach(unit.offset, unit.count);
     return true;
   });
   if (!work.placedAffordable()) return false;

@@ -17,6 +17,8 @@ bool cUnitWindow::open(cFileIOTarget* io, unsigned long long offset, long long l
   size = 0;
   data = myBytes.ptr;
   complete = myLimit == 0;
+  myFollows = offset == myUnitsEnd;
+  myUnitsEnd = offset + static_cast<unsigned long long>(myLimit);
   // One size check and one read: a unit of a few bytes costs little more
   // than reading them.
   const long long start = std::min(std::max(first, 0LL), myLimit);
@@ -51,9 +53,7 @@ bool cUnitWindow::readMore(long long target, long long room) {
   const unsigned long long n = static_cast<unsigned long long>(target - held);
   if (n > *myBudget || !reserve(room)) return false;
   *myBudget -= n;
-  if (!myIo->set_fp(myOffset + static_cast<unsigned long long>(held)) ||
-      !myIo->readf(myBytes.ptr + held, static_cast<unsigned int>(n)))
-    return false;
+  if (!fetch(myBytes.ptr + held, myOffset + static_cast<unsigned long long>(held), n)) return false;
   if (myReversing)
     for (long long i = held; i < target; ++i) myBytes.ptr[i] = reversedBits(myBytes.ptr[i]);
   myBytes.count = target;
@@ -70,6 +70,39 @@ bool cUnitWindow::pull(size_t want) {
   const long long target =
       std::min(myLimit, std::max(static_cast<long long>(std::min<size_t>(want, myLimit)), held + step));
   return readMore(target, target);
+}
+
+namespace {
+
+// A read this small, by a unit that starts where the last one ended, reads
+// ahead this much.
+constexpr unsigned long long kSmallRead = 4 << 10;
+constexpr unsigned long long kAhead = 64 << 10;
+
+}  // namespace
+
+bool cUnitWindow::fetchMissed(unsigned char* to, unsigned long long at, unsigned long long n) {
+  if (myFollows && n <= kSmallRead && readAhead(at) && aheadHolds(at, n)) return fetch(to, at, n);
+  return myIo->set_fp(at) && myIo->readf(to, static_cast<unsigned int>(n));
+}
+
+bool cUnitWindow::readAhead(unsigned long long at) {
+  if (at < myAheadTo) return false;
+  const unsigned long long end = std::min(myIo->size(), myAheadEnd);
+  if (at >= end) return false;
+  const unsigned long long n = std::min(kAhead, end - at);
+  mySpanIo = nullptr;
+  try {
+    if (!mySpan.ptr) mySpan.set(static_cast<long long>(kAhead));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  if (!myIo->set_fp(at) || !myIo->readf(mySpan.ptr, static_cast<unsigned int>(n))) return false;
+  mySpanHeld = n;
+  mySpanIo = myIo;
+  mySpanAt = at;
+  myAheadTo = at + n;
+  return true;
 }
 
 void cUnitWindow::swapBack(_typebuf<unsigned char>& lent) {

@@ -23,6 +23,14 @@ class cUnitWindow : public cPullInput {
   // costs few reads; never past the limit or the budget.
   bool pull(size_t want) override;
   void close() { myIo = nullptr; }
+  // A new picture's units, whose bytes end by `unitsEnd`: nothing read
+  // ahead for earlier ones is held, and nothing past their end is read.
+  void forget(unsigned long long unitsEnd) {
+    mySpanIo = nullptr;
+    myAheadTo = 0;
+    myAheadEnd = unitsEnd;
+    myUnitsEnd = ~0ULL;
+  }
 
   // The decoder's view of the bytes held; its count is `size`.
   _typebuf<unsigned char>& bytes() { return myBytes; }
@@ -43,6 +51,19 @@ class cUnitWindow : public cPullInput {
   // for the whole unit, so it is not copied as the decoder pulls more.
   bool readMore(long long target, long long room);
   void swapBack(_typebuf<unsigned char>& lent);
+  // The `n` bytes at `at` into `to`, from what was read ahead where that
+  // holds them: checked inline, as a strip of a few bytes takes them.
+  bool fetch(unsigned char* to, unsigned long long at, unsigned long long n) {
+    if (!aheadHolds(at, n)) return fetchMissed(to, at, n);
+    const unsigned char* from = mySpan.ptr + (at - mySpanAt);
+    for (unsigned long long i = 0; i < n; ++i) to[i] = from[i];
+    return true;
+  }
+  bool aheadHolds(unsigned long long at, unsigned long long n) const {
+    return mySpanIo == myIo && at >= mySpanAt && n <= mySpanHeld && at - mySpanAt <= mySpanHeld - n;
+  }
+  bool fetchMissed(unsigned char* to, unsigned long long at, unsigned long long n);
+  bool readAhead(unsigned long long at);
 
   _typebuf<unsigned char> myBytes;
   long long myCapacity = 0;
@@ -52,4 +73,17 @@ class cUnitWindow : public cPullInput {
   long long myLimit = 0;
   unsigned long long* myBudget = nullptr;
   bool myReversing = false;
+  // Units laid back to back in small pieces are read ahead together, so a
+  // strip of a few bytes costs no read of its own. What is read ahead only
+  // moves on through the file, so it comes to the file's size at most; each
+  // unit is charged for what it takes as if it read it itself.
+  _typebuf<unsigned char> mySpan;
+  cFileIOTarget* mySpanIo = nullptr;
+  unsigned long long mySpanAt = 0;
+  unsigned long long mySpanHeld = 0;
+  unsigned long long myAheadTo = 0;
+  unsigned long long myAheadEnd = 0;
+  // Where the last unit opened ends, and whether this one starts there.
+  unsigned long long myUnitsEnd = ~0ULL;
+  bool myFollows = false;
 };

@@ -127,11 +127,41 @@ std::string cSideFolders::whereNow(const std::string& side, const sFileId& id) c
 
 namespace {
 
-// A folder opened on the way, or why it was not.
+// The mount the folder open as `fd` is on, as the system tells it now: its
+// mount id where the kernel gives one, else its device. A folder bound
+// from elsewhere on the same file system has the device of the folder it
+// stands in, but never its mount id. The same look tells whether the
+// folder is that mount's root, so a hold asks once.
+struct sMountOf {
+  bool known = false;
+  bool hasId = false;
+  unsigned long long id = 0;
+  dev_t dev = 0;
+  bool root = false;
+};
+
+bool mountRootIn(const struct statx& st) {
+  return (st.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) && (st.stx_attributes & STATX_ATTR_MOUNT_ROOT);
+}
+
+sMountOf mountOf(int fd) {
+  struct statx st;
+  if (::statx(fd, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, STATX_MNT_ID, &st) != 0) return {};
+  return {true, (st.stx_mask & STATX_MNT_ID) != 0, st.stx_mnt_id, makedev(st.stx_dev_major, st.stx_dev_minor),
+          mountRootIn(st)};
+}
+
+bool sameMount(const sMountOf& a, const sMountOf& b) {
+  if (!a.known || !b.known) return false;
+  return a.hasId && b.hasId ? a.id == b.id : a.dev == b.dev;
+}
+
+// A folder opened on the way, or why it was not; `mount` where it was looked at.
 struct sOpened {
   int fd = -1;
   cHeldFolder::eWay way = cHeldFolder::held;
   int err = 0;
+  sMountOf mount = {};
 };
 
 // Why `name` of the folder open as `at` did not open as a folder, the
@@ -155,11 +185,12 @@ sOpened openAnchor(const std::string& anchor, const sAnchorPin& pin) {
   const int fd = ::open(anchor.c_str(), kFolderFlags | (noLink ? O_NOFOLLOW : 0));
   if (fd < 0) return notOpened(AT_FDCWD, anchor, errno);
   cHeldFolder::eWay way = cHeldFolder::held;
+  sMountOf mount;
   if (pin.pinned && !noLink && folderPathOf(fd) != pin.real)
     way = cHeldFolder::refused;
-  else if (pin.mountRoot && isMountRoot(fd, "") != *pin.mountRoot)
+  else if (pin.mountRoot && (mount = mountOf(fd)).root != *pin.mountRoot)
     way = *pin.mountRoot ? cHeldFolder::unmounted : cHeldFolder::mounted;
-  if (way == cHeldFolder::held) return {fd};
+  if (way == cHeldFolder::held) return {fd, way, 0, mount};
   ::close(fd);
   return {-1, way, 0};
 }
@@ -169,8 +200,7 @@ sOpened openAnchor(const std::string& anchor, const sAnchorPin& pin) {
 bool isMountRoot(int folder, const std::string& name) {
   struct statx st;
   const int flags = AT_SYMLINK_NOFOLLOW | (name.empty() ? AT_EMPTY_PATH : 0);
-  return ::statx(folder, name.c_str(), flags, STATX_TYPE, &st) == 0 &&
-         (st.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) && (st.stx_attributes & STATX_ATTR_MOUNT_ROOT);
+  return ::statx(folder, name.c_str(), flags, STATX_TYPE, &st) == 0 && mountRootIn(st);
 }
 
 std::string resolvedFolder(const std::string& path, const sFileId& was) {
@@ -195,33 +225,6 @@ bool anchorHolds(const std::string& folder, const sAnchorPin& pin) {
   return anchorWay(folder, pin, err) == cHeldFolder::held;
 }
 
-namespace {
-
-// The mount the folder open as `fd` is on, as the system tells it now: its
-// mount id where the kernel gives one, else its device. A folder bound
-// from elsewhere on the same file system has the device of the folder it
-// stands in, but never its mount id.
-struct sMountOf {
-  bool known = false;
-  bool hasId = false;
-  unsigned long long id = 0;
-  dev_t dev = 0;
-};
-
-sMountOf mountOf(int fd) {
-  struct statx st;
-  if (::statx(fd, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, STATX_MNT_ID, &st) != 0) return {};
-  return {true, (st.stx_mask & STATX_MNT_ID) != 0, st.stx_mnt_id,
-          makedev(st.stx_dev_major, st.stx_dev_minor)};
-}
-
-bool sameMount(const sMountOf& a, const sMountOf& b) {
-  if (!a.known || !b.known) return false;
-  return a.hasId && b.hasId ? a.id == b.id : a.dev == b.dev;
-}
-
-}  // namespace
-
 bool cHeldFolder::stop(eWay way, int err) {
   way_ = way;
   err_ = err;
@@ -239,7 +242,7 @@ bool cHeldFolder::hold(const std::string& anchor, const std::string& path, std::
   if (opened.fd < 0) return stop(opened.way, opened.err);
   int fd = opened.fd;
   std::string walked = anchor == "/" ? "" : anchor;
-  sMountOf mount = mountOf(fd);
+  sMountOf mount = opened.mount.known ? opened.mount : mountOf(fd);
   for (size_t i = 0; i + 1 < steps.size(); ++i) {
     walked += "/" + steps[i];
     int next = ::openat(fd, steps[i].c_str(), kFolderFlags | O_NOFOLLOW);
@@ -269,10 +272,11 @@ bool cHeldFolder::hold(const std::string& anchor, const std::string& path, std::
   return true;
 }
 
-unsigned cHeldFolder::typeOf(const std::string& name) const {
-  struct stat st;
-  if (fd_ < 0 || ::fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return 0;
-  return st.st_mode & S_IFMT;
+unsigned cHeldFolder::typeOf(const std::string& name, bool* mountRoot) const {
+  struct statx st;
+  const bool seen = fd_ >= 0 && ::statx(fd_, name.c_str(), AT_SYMLINK_NOFOLLOW, STATX_TYPE, &st) == 0;
+  if (mountRoot) *mountRoot = seen && mountRootIn(st);
+  return seen ? st.stx_mode & S_IFMT : 0;
 }
 
 namespace {

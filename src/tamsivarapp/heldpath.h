@@ -98,8 +98,10 @@ class cHeldFolder {
   const std::string& leaf() const { return leaf_; }
   // The name of `leaf()` with `suffix` appended, in the same folder.
   std::string side(const char* suffix) const { return leaf_ + suffix; }
-  // 0 nothing there, else the lstat type bits of the name in the folder.
-  unsigned typeOf(const std::string& name) const;
+  // 0 nothing there, else the lstat type bits of the name in the folder;
+  // the same look tells `mountRoot`, whether it is the root of a mount (a
+  // file or folder bound there).
+  unsigned typeOf(const std::string& name, bool* mountRoot = nullptr) const;
   // What the name in the folder is itself, a link included; unknown when
   // nothing is there.
   sFileId idAt(const std::string& name) const;

@@ -613,7 +613,6 @@ class cInstallerRun {
       m.folder = before->folder;
     else if (const int code = holdFolder(e, m, held))
       return code;
-    if (boundOver(*m.folder, e)) return irBadFolder;
     const std::string name = e.temp.substr(e.temp.rfind('/') + 1);
     m.fd = ::openat(m.folder->fd(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0664);
     m.unnamed = m.fd >= 0;
@@ -655,16 +654,6 @@ class cInstallerRun {
     }
     held += 1 + (sideFolders_.hold(e.temp, *m.folder) ? 1 : 0);
     return 0;
-  }
-
-  // A target the user bound a file of theirs onto is no file of the
-  // package's to back up or replace: the run stops there, naming it as a
-  // mount on the way to it. True where it did.
-  bool boundOver(const cHeldFolder& folder, const sEntry& e) {
-    const std::string t = target(e);
-    if (!isMountRoot(folder.fd(), t.substr(t.rfind('/') + 1))) return false;
-    keep(t, kKeptMounted);
-    return true;
   }
 
   // Through the entry's held folder, while its side name is still the
@@ -776,9 +765,18 @@ class cInstallerRun {
       if (!goOn(done++, 2 * static_cast<size_t>(changed_), target(e))) return false;
       cHeldFolder folder;
       if (!hold(e, folder)) return unheld(e, folder);
-      const unsigned type = folder.typeOf(folder.leaf());
+      bool bound = false;
+      const unsigned type = folder.typeOf(folder.leaf(), &bound);
       if (!type) continue;
-      if (boundOver(folder, e)) return fail(irBadFolder, target(e));
+      // A target the user bound a file of theirs onto is no file of the
+      // package's to back up or replace: the run stops there, naming it as
+      // a mount on the way to it. Only what stands at the target can be
+      // bound, and every target standing is looked at here, before any is
+      // backed up or replaced.
+      if (bound) {
+        keep(target(e), kKeptMounted);
+        return fail(irBadFolder, target(e));
+      }
       if (type != S_IFREG) return fail(irObstacle, target(e));
       e.existed = true;
       if (e.backup.empty()) continue;
@@ -1046,12 +1044,13 @@ class cInstallerRun {
                                                                            : keptReasonFor(anchor, path)});
         continue;
       }
+      bool bound = false;
+      const unsigned type = folder.typeOf(folder.leaf(), &bound);
       // A file bound onto it hides the package's, which stays listed.
-      if (isMountRoot(folder.fd(), folder.leaf())) {
+      if (bound) {
         stayed.push_back({path, kKeptMounted});
         continue;
       }
-      const unsigned type = folder.typeOf(folder.leaf());
       if (type == S_IFREG || (type == S_IFLNK && anchor == old)) {
         // One that cannot go (its folder immutable, say) stays listed and
         // named, as one kept for its path.

@@ -715,13 +715,14 @@ TEST(TiffDecode, ADamagedDeflateStripIsDamageWhateverItsRowsPerStrip) {
   }
 }
 
-// A memory file that counts the bytes read from it.
+// A memory file that counts the bytes read from it, and the reads.
 struct sCountingIO : cBufWrapperIO {
   using cBufWrapperIO::cBufWrapperIO;
-  unsigned long long bytesRead = 0;
+  unsigned long long bytesRead = 0, reads = 0;
   unsigned int read(void* buf, unsigned int count) override {
     const unsigned int got = cBufWrapperIO::read(buf, count);
     bytesRead += got <= count ? got : 0;
+    ++reads;
     return got;
   }
 };
@@ -780,6 +781,57 @@ Bytes packBitsOf(const Bytes& data) {
     out.insert(out.end(), data.begin() + long(at), data.begin() + long(at + n));
   }
   return out;
+}
+
+// A column of 1,000 one-row strips of a few bytes each: laid back to back,
+// they are read some 64 KiB at a time, not one read a strip, and each byte
+// of the file once; laid last to first, a read a strip, each byte once;
+// each counted to the file's end, a read or two a strip. Every one shows
+// as tiff2rgba shows it.
+TEST(TiffDecode, StripsOfAFewBytesAreReadTogether) {
+  const uint32_t rows = 1000;
+  const struct {
+    const char* name;
+    uint16_t compression;
+    bool backwards, countedToEnd;
+    unsigned long long mostReads;  // beside the header's and the tags'
+  } cases[] = {
+      {"Deflate, back to back", 8, false, false, 2},
+      {"PackBits, back to back", 32773, false, false, 2},
+      {"stored, back to back", 1, false, false, 2},
+      {"Deflate, last to first", 8, true, false, rows},
+      {"Deflate, each counted to the end", 8, false, true, 2 * rows},
+  };
+  const std::string path = scratchDir() + "/few_bytes.tif";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<Bytes> strips;
+    for (uint32_t y = 0; y < rows; ++y) {
+      const Bytes row = {uint8_t(y * 7 + y / 613)};
+      strips.push_back(c.compression == 8 ? zlibOf(row) : c.compression == 32773 ? packBitsOf(row) : row);
+    }
+    Writer writer;
+    std::vector<uint64_t> offsets(rows), counts(rows);
+    for (uint32_t i = 0; i < rows; ++i) {
+      const uint32_t y = c.backwards ? rows - 1 - i : i;
+      offsets[y] = writer.addBlob(strips[y]);
+      counts[y] = strips[y].size();
+    }
+    if (c.countedToEnd)
+      for (uint32_t y = 0; y < rows; ++y) counts[y] = offsets[rows - 1] + strips[rows - 1].size() - offsets[y];
+    const Bytes file = greyUnitsFile(writer, 1, rows, c.compression, false, 1, 1, offsets, counts);
+    Bytes copy = file;
+    sCountingIO io(copy.data(), static_cast<long long>(copy.size()), false);
+    cPictTIFF pict;
+    ASSERT_TRUE(pict.decode(&io));
+    EXPECT_LE(io.reads, c.mostReads + 16);
+    // Counted to the end, a strip's first read reaches into the next.
+    if (!c.countedToEnd) {
+      EXPECT_LE(io.bytesRead, file.size());
+    }
+    writeFile(path, file);
+    EXPECT_EQ(mismatchesWithTiff2rgba(path), 0);
+  }
 }
 
 // 20 x 10 grey in Deflate (8) or PackBits (32773) units `unitW` wide, each

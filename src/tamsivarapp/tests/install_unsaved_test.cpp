@@ -7,6 +7,7 @@
 
 #include "base/tests/scratch_dir.h"
 #include "driver/driver_codes.h"
+#include "driver_package.h"
 #include "install_support.h"
 #include "support/runprog.h"
 
@@ -14,26 +15,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Package files by their place below the installation folder.
-using tFiles = std::map<std::string, std::string>;
-
 const tFiles kOne = {{"data/f1", "one f1"}, {"data/f2", "one f2"}, {"gone1", "one gone1"}, {"gone2", "one gone2"}};
 const tFiles kTwo = {{"data/f1", "two f1"}, {"data/f2", "two f2"}, {"new1", "two new1"}};
 const unsigned long long kVerTwo = 2ULL << 48;
-
-std::string makePackage(const ScratchDir& dir, const std::string& name, const char* version, const tFiles& files) {
-  for (const auto& [rel, bytes] : files) writeFile(dir.file(name + "/" + rel), bytes);
-  writeFile(dir.file("eula.ENG.hdl"), "<text>Terms</text>");
-  writeFile(dir.file("eula.idx"), "ENG = \"./eula.ENG.hdl\"\n");
-  writeFile(dir.file(name + ".txt"), "[General]\nlangs = ENG\n[Software]\ncodename = \"demo\"\nname = \"Demo\"\n"
-                                     "version = \"" + std::string(version) + "\"\neula = \"" + dir.file("eula.idx") +
-                                         "\"\n[Install]\n\"" + dir.file(name) + "\" = $pgm \"\"\n");
-  const sRunResult made = runWithEnv({std::string(ZVK_BUNDLE) + "/Contents/MacOS/zvk", "make", dir.file(name + ".txt"),
-                                      dir.file(name + ".app")},
-                                     {"HOME=" + dir.root, "ASAN_OPTIONS=detect_leaks=0"});
-  EXPECT_EQ(made.status, 0) << made.out << made.err;
-  return dir.file(name + ".app/Contents/Resources/scenario.data");
-}
 
 // The driver, under strace failing each `inject` call from the Nth on
 // where one is given.
