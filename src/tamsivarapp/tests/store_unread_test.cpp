@@ -274,6 +274,9 @@ TEST_F(StoreUnread, ADamagedRecordIsInstalledAnewOverItsFolderThenUninstalled) {
     std::string pgm;      // the folder the driver is given
     int copyReason;       // of the copy that run names; 0 for none
   } cases[] = {
+      {"cut where its shortcuts begin, then saved by another package's run",
+       [&](const std::string& b) { return b.substr(0, at(b, "shortc") - 2); }, true, unRecordKept,
+       "kept " + std::to_string(kKeptUnrecorded) + " " + folder + "/lib/d.txt", "probe1", folder, 0},
       {"without its version", withoutVersion, false, unRecordUnversioned, folder, "probe1", elsewhere,
        kKeptRecordCopy},
       {"without its version, then upgraded", withoutVersion, false, unRecordUnversioned, folder, "probe3", elsewhere,
@@ -287,9 +290,6 @@ TEST_F(StoreUnread, ADamagedRecordIsInstalledAnewOverItsFolderThenUninstalled) {
        false, unRecordDamaged, folder, "probe3", elsewhere, kKeptStoreCopy},
       {"cut inside its own name", [&](const std::string& b) { return b.substr(0, at(b, "probe") + 2); }, false,
        unRecordDamaged, store_ + ".damaged-", "probe1", folder, kKeptStoreCopy},
-      {"cut where its shortcuts begin, then saved by another package's run",
-       [&](const std::string& b) { return b.substr(0, at(b, "shortc") - 2); }, true, unRecordKept,
-       "kept " + std::to_string(kKeptUnrecorded) + " " + folder + "/lib/d.txt", "probe1", folder, 0},
   };
   int others = 0;
   for (const Case& c : cases) {
