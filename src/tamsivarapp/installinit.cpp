@@ -334,9 +334,13 @@ static bool marksLeft(const sPkgInstallContext& ctx, cApplicationConfig* config)
 static int takeDamagedList(sPkgInstallContext& ctx, cApplicationConfig* config) {
   _guardchar<char> section;
   recordSection(ctx.recordName.ptr, section);
-  for (const std::string& path : readFileList(config, section.ptr))
-    if (cFolderContents::objtype(path.c_str()) == fotFile && !ctx.existing.find(cStringKey(plainPath(path).c_str(), -1)))
-      if (const int code = takeListed(ctx, path.c_str())) return code;
+  for (const std::string& path : readFileList(config, section.ptr)) {
+    // Listed twice, it is taken once.
+    if (cFolderContents::objtype(path.c_str()) != fotFile ||
+        ctx.existing.find(cStringKey(plainPath(path).c_str(), -1)))
+      continue;
+    if (const int code = takeListed(ctx, path.c_str())) return code;
+  }
   return iiReady;
 }
 

@@ -507,9 +507,10 @@ std::string hiveOf(const cCIAppConfig* store, const char* section) {
 cCIAppConfig::eKeyRead readOf(cCIAppConfig* store, const char* section, std::string& why) {
   int err = 0;
   const cCIAppConfig::eKeyRead read = store->keyRead(section, err);
-  if (read == cCIAppConfig::krUnread || read == cCIAppConfig::krNotFile)
-    why = hiveOf(store, section) + ": " +
-          (read == cCIAppConfig::krNotFile ? notAFile(hiveOf(store, section)) : std::strerror(err));
+  if (read == cCIAppConfig::krUnread || read == cCIAppConfig::krNotFile) {
+    const std::string hive = hiveOf(store, section);
+    why = hive + ": " + (read == cCIAppConfig::krNotFile ? notAFile(hive) : std::strerror(err));
+  }
   return read;
 }
 

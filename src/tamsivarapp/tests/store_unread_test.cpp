@@ -269,27 +269,28 @@ TEST_F(StoreUnread, ADamagedRecordIsInstalledAnewOverItsFolderThenUninstalled) {
     std::function<std::string(const std::string&)> damage;
     bool savedByAnother;  // then saved by another package's run
     int uninstall;
-    std::string told;     // in what the refused uninstall tells
-    std::string again;    // the package installed again
-    std::string pgm;      // the folder the driver is given
-    int copyReason;       // of the copy that run names; 0 for none
+    std::string told;   // in what the refused uninstall tells
+    std::string again;  // the package installed again
+    std::string pgm;    // the folder the driver is given
+    int copyReason;     // of the copy that run names; 0 for none
   } cases[] = {
       {"cut where its shortcuts begin, then saved by another package's run",
        [&](const std::string& b) { return b.substr(0, at(b, "shortc") - 2); }, true, unRecordKept,
        "kept " + std::to_string(kKeptUnrecorded) + " " + folder + "/lib/d.txt", "probe1", folder, 0},
       {"without its version", withoutVersion, false, unRecordUnversioned, folder, "probe1", elsewhere,
        kKeptRecordCopy},
-      {"without its version, then upgraded", withoutVersion, false, unRecordUnversioned, folder, "probe3", elsewhere,
-       kKeptRecordCopy},
+      {"without its version, then upgraded", withoutVersion, false, unRecordUnversioned, folder, "probe3",
+       elsewhere, kKeptRecordCopy},
       {"cut where its version begins, then saved by another package's run",
        [&](const std::string& b) { return b.substr(0, at(b, "ver") - 2); }, true, unRecordUnversioned, folder,
        "probe1", elsewhere, kKeptRecordCopy},
       {"cut inside its version", [&](const std::string& b) { return b.substr(0, at(b, "ver") + 1); }, false,
        unRecordDamaged, folder, "probe1", elsewhere, kKeptStoreCopy},
-      {"cut inside its version, then upgraded", [&](const std::string& b) { return b.substr(0, at(b, "ver") + 1); },
-       false, unRecordDamaged, folder, "probe3", elsewhere, kKeptStoreCopy},
-      {"cut inside its own name", [&](const std::string& b) { return b.substr(0, at(b, "probe") + 2); }, false,
-       unRecordDamaged, store_ + ".damaged-", "probe1", folder, kKeptStoreCopy},
+      {"cut inside its version, then upgraded",
+       [&](const std::string& b) { return b.substr(0, at(b, "ver") + 1); }, false, unRecordDamaged, folder,
+       "probe3", elsewhere, kKeptStoreCopy},
+      {"cut inside its own name", [&](const std::string& b) { return b.substr(0, at(b, "probe") + 2); },
+       false, unRecordDamaged, store_ + ".damaged-", "probe1", folder, kKeptStoreCopy},
   };
   int others = 0;
   for (const Case& c : cases) {
