@@ -261,10 +261,14 @@ class cRecordRoad {
       if (unfinished_ && !leftAside) {
         const sFileId now = folder.idAt(folder.leaf());
         const auto temp = tempMarkOf(file, now);
-        // No run's mark ties it to what a run made: it may be the user's,
-        // or the package's under a record cut short and saved again.
-        // Either way it stays, named, and so does the record naming it.
-        if (temp == earlierSides_.end()) return keep(file, kKeptUnrecorded);
+        if (temp == earlierSides_.end()) {
+          // The file the run found in its place, and backed up, is the
+          // user's and stays. One no mark ties to the run may be the
+          // package's under a whole record cut short and saved again: it
+          // stays, named, and so does the record naming it.
+          if (!markedBefore(file + ".bkp", now)) keep(file, kKeptUnrecorded);
+          return;
+        }
         if (temp->second.numberOnly(now)) {
           keep(file, kKeptUnproven);
           keptSides_.insert(*temp);
