@@ -175,24 +175,27 @@ int takeRecordedFolder(sPkgInstallContext& ctx, cApplicationConfig* config) {
   return iiReady;
 }
 
+// A listed file of the previous installation, as the package's targets
+// are compared with it. An earlier build wrote the entries as the folder
+// was typed ("//", "/./"): they are taken as those are spelled, plainly.
+static int takeListed(sPkgInstallContext& ctx, const char* path) {
+  const std::string plain = plainPath(path);
+  cStringKey key(plain.c_str(), -1);
+  sExistingFileItem* item = ctx.existing.find(key) ? nullptr : ctx.existing.insert(key);
+  if (!item) return iiRecordDamaged;
+  item->path.set(plain.c_str());
+  if (fileDigest(path, item->digest)) return iiReady;
+  ctx.fail(iiUnreadableFile, path);
+  return iiUnreadableFile;
+}
+
 int readPrevious(sPkgInstallContext& ctx, cApplicationConfig* config) {
   if (ctx.installedVersion > ctx.version) return iiNewerInstalled;
   if (int code = takeRecordedFolder(ctx, config)) return code;
   unsigned long long count = 0;
   if (!config->getParamInt(recordKey(ctx, "files").c_str(), count) || !count) return iiRecordDamaged;
-  // An earlier build wrote the entries as the folder was typed ("//",
-  // "/./"): they are compared with the package's targets as those are
-  // spelled, plainly.
-  int code = eachListed(ctx, config, "file", count, [&ctx](const char* path) {
-    const std::string plain = plainPath(path);
-    cStringKey key(plain.c_str(), -1);
-    sExistingFileItem* item = ctx.existing.find(key) ? nullptr : ctx.existing.insert(key);
-    if (!item) return static_cast<int>(iiRecordDamaged);
-    item->path.set(plain.c_str());
-    if (fileDigest(path, item->digest)) return static_cast<int>(iiReady);
-    ctx.fail(iiUnreadableFile, path);
-    return static_cast<int>(iiUnreadableFile);
-  }, &ctx.listedGone);
+  int code = eachListed(ctx, config, "file", count, [&ctx](const char* path) { return takeListed(ctx, path); },
+                        &ctx.listedGone);
   if (code) return code;
   count = 0;
   config->getParamInt(recordKey(ctx, "shortc").c_str(), count);
@@ -332,6 +335,24 @@ static bool marksLeft(const sPkgInstallContext& ctx, cApplicationConfig* config)
   return !readSideMark(config, section.ptr).empty();
 }
 
+// What a damaged record could still list of its files, once its folder is
+// taken as the one made, is what any version replaces, as an upgrade
+// does: a version whose bytes differ is no file in the way. Nothing else
+// of the record is trusted, so a listed file this version does not write
+// is never removed, and an entry that did not read is no file.
+static int takeDamagedList(sPkgInstallContext& ctx, cApplicationConfig* config) {
+  _guardchar<char> section;
+  recordSection(ctx.recordName.ptr, section);
+  for (const std::string& path : readFileList(config, section.ptr)) {
+    // Listed twice, it is taken once.
+    if (cFolderContents::objtype(path.c_str()) != fotFile ||
+        ctx.existing.find(cStringKey(plainPath(path).c_str(), -1)))
+      continue;
+    if (const int code = takeListed(ctx, path.c_str())) return code;
+  }
+  return iiReady;
+}
+
 int compareWithInstalled(sPkgInstallContext& context, cApplicationConfig* config) {
   bool previous = !context.recordDamaged && config &&
                   config->getParamInt(recordKey(context, "ver").c_str(), context.installedVersion);
@@ -345,6 +366,7 @@ int compareWithInstalled(sPkgInstallContext& context, cApplicationConfig* config
   // installation.
   if (context.recordDamaged) {
     int code = takeRecordedFolder(context, config);
+    if (code == iiReady) code = takeDamagedList(context, config);
     if (code == iiReady) code = compareFiles(context);
     if (code != iiFolderGone && code) return code;
   }
@@ -370,6 +392,15 @@ int holdPackage(sPkgInstallContext& context, cApplicationConfig* config, cInstal
     context.problemPath.set(storeTrouble(config, errno).c_str());
     return iiStoreUnread;
   }
+  // A store the run could not use ends it before it makes its lock; under
+  // the lock the store is read again, as another run may have changed it.
+  _guardchar<char> section;
+  recordSection(context.recordName.ptr, section);
+  std::string why;
+  if (storeUnread(config, section.ptr, why)) {
+    context.problemPath.set(why.c_str());
+    return iiStoreUnread;
+  }
   if (const int lang = cSOPKGLang::recordedLang(config, context.recordName.ptr); lang >= 0) host.applyLang(lang);
   const auto taken = context.runLock.take(config, context.recordName.ptr, [&host] { return host.waitForOtherRun(); });
   if (taken == cPackageRunLock::rlGivenUp) return iiPackageBusy;
@@ -378,9 +409,6 @@ int holdPackage(sPkgInstallContext& context, cApplicationConfig* config, cInstal
     return iiStoreUnread;
   }
   // What could not be read is never taken for a package not installed.
-  _guardchar<char> section;
-  recordSection(context.recordName.ptr, section);
-  std::string why;
   const eRecordRead read = recordRead(config, section.ptr, why);
   if (read == rrUnread) {
     context.problemPath.set(why.c_str());

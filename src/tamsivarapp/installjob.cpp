@@ -99,7 +99,9 @@ class cInstallerRun {
     forEach(ctx_.existing, [this](sExistingFileItem& item) {
       if (!item.path.ptr) return;
       listed_.insert(item.path.ptr);
-      if (!item.kept) dropped_.push_back(item.path.ptr);
+      // A damaged record proves no file the package's but those this
+      // version writes over.
+      if (!item.kept && !ctx_.recordDamaged) dropped_.push_back(item.path.ptr);
     });
     recordSection(ctx_.recordName.ptr, section_);
     // A record without a version is the mark of a first installation that

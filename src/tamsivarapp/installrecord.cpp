@@ -495,21 +495,43 @@ std::string notAFile(const std::string& path) {
   return std::string(what) + ", not a file of records";
 }
 
+// The path of the store's file that holds `section`.
+std::string hiveOf(const cCIAppConfig* store, const char* section) {
+  const char* slash = std::strchr(section, '/');
+  const std::string name = slash ? std::string(section, static_cast<size_t>(slash - section)) : section;
+  return std::string(store->folderPath() ? store->folderPath() : "") + "/" + name;
+}
+
+// How the store's file holds `section`; where it is there but could not
+// be read, or is no regular file, `why` names it and why.
+cCIAppConfig::eKeyRead readOf(cCIAppConfig* store, const char* section, std::string& why) {
+  int err = 0;
+  const cCIAppConfig::eKeyRead read = store->keyRead(section, err);
+  if (read == cCIAppConfig::krUnread || read == cCIAppConfig::krNotFile) {
+    const std::string hive = hiveOf(store, section);
+    why = hive + ": " + (read == cCIAppConfig::krNotFile ? notAFile(hive) : std::strerror(err));
+  }
+  return read;
+}
+
 }  // namespace
+
+bool storeUnread(cApplicationConfig* config, const char* section, std::string& why) {
+  why.clear();
+  cCIAppConfig* store = recordStore(config);
+  if (store && section) readOf(store, section, why);
+  return !why.empty();
+}
 
 eRecordRead recordRead(cApplicationConfig* config, const char* section, std::string& why) {
   why.clear();
   cCIAppConfig* store = recordStore(config);
   if (!store || !section) return rrRead;
-  int err = 0;
-  const cCIAppConfig::eKeyRead read = store->keyRead(section, err);
+  const cCIAppConfig::eKeyRead read = readOf(store, section, why);
+  if (!why.empty()) return rrUnread;
   const char* slash = std::strchr(section, '/');
   const std::string name = slash ? std::string(section, static_cast<size_t>(slash - section)) : section;
-  const std::string hive = std::string(store->folderPath() ? store->folderPath() : "") + "/" + name;
-  if (read == cCIAppConfig::krUnread || read == cCIAppConfig::krNotFile) {
-    why = hive + ": " + (read == cCIAppConfig::krNotFile ? notAFile(hive) : std::strerror(err));
-    return rrUnread;
-  }
+  const std::string hive = hiveOf(store, section);
   unsigned long long n = 0;
   // Only the whole record of an installation holds the shortcuts and the
   // time, which the mark of a first installation under way never does,

@@ -89,6 +89,10 @@ sSavedRecord readSavedRecord(cApplicationConfig* config, const char* section);
 // rrRead.
 enum eRecordRead { rrRead, rrUnread, rrCut, rrUnversioned };
 eRecordRead recordRead(cApplicationConfig* config, const char* section, std::string& why);
+// Whether recordRead would find the store's file unread, learned without
+// writing anything: a run asks before it makes its lock, and recordRead
+// asks again under it. `why` as recordRead gives it.
+bool storeUnread(cApplicationConfig* config, const char* section, std::string& why);
 // Lists exactly `files` under `section`; neither saves nor touches the files.
 void writeFileList(cApplicationConfig* config, const char* section, const std::vector<std::string>& files);
 // Leaves the record under `section` listing only those of its files that

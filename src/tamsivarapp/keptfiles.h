@@ -41,6 +41,12 @@ inline constexpr int kKeptNotRemoved = 24;
 // the user made since under the freed number looks the same, so it stays,
 // and so does its mark, until it is gone.
 inline constexpr int kKeptUnproven = 25;
+// The row of a file a record without its version lists where no run's
+// mark ties it to a file a run made: the record is an unfinished first
+// installation's, or a whole one cut short and saved again, and cannot
+// tell which. It stays, and so does the record, until the package is
+// installed again or the file is gone.
+inline constexpr int kKeptUnrecorded = 37;
 // The row of a file holding the bytes of the store's file, which did not
 // read whole and was written anew without what could not be read.
 inline constexpr int kKeptStoreCopy = 27;

@@ -261,7 +261,14 @@ class cRecordRoad {
       if (unfinished_ && !leftAside) {
         const sFileId now = folder.idAt(folder.leaf());
         const auto temp = tempMarkOf(file, now);
-        if (temp == earlierSides_.end()) return;
+        if (temp == earlierSides_.end()) {
+          // The file the run found in its place, and backed up, is the
+          // user's and stays. One no mark ties to the run may be the
+          // package's under a whole record cut short and saved again: it
+          // stays, named, and so does the record naming it.
+          if (!markedBefore(file + ".bkp", now)) keep(file, kKeptUnrecorded);
+          return;
+        }
         if (temp->second.numberOnly(now)) {
           keep(file, kKeptUnproven);
           keptSides_.insert(*temp);
@@ -602,7 +609,8 @@ class cRecordRoad {
     std::set<std::string> files;
     for (const sKeptFile& k : ctx_.kept)
       if (listed_.count(k.path) &&
-          (k.reason == kKeptThroughLink || k.reason == kKeptOtherFolder || k.reason == kKeptUnproven))
+          (k.reason == kKeptThroughLink || k.reason == kKeptOtherFolder || k.reason == kKeptUnproven ||
+           k.reason == kKeptUnrecorded))
         files.insert(k.path);
     files.insert(stuckFiles_.begin(), stuckFiles_.end());
     if (files.empty() && keptSides_.empty()) {
@@ -728,6 +736,10 @@ int runUninstall(sPkgUninstallContext& ctx, cUninstallHost& host) {
   cCIAppConfig::cLockWait storeWait([&host] { return host.waitForOtherRun(cUninstallHost::hStore); });
   cPackageRunLock lock;
   if (isUsableCodename(ctx.id.ptr)) {
+    // A store the run could not use ends it before it makes its lock,
+    // and again under the lock, as another run may have changed it.
+    const std::string section = std::string("install/") + ctx.id.ptr;
+    if (storeUnread(ctx.config, section.c_str(), ctx.storeTrouble)) return unStoreUnread;
     if (const int lang = cSOPKGLang::recordedLang(ctx.config, ctx.id.ptr); lang >= 0) host.applyLang(lang);
     const auto taken =
         lock.take(ctx.config, ctx.id.ptr, [&host] { return host.waitForOtherRun(cUninstallHost::hPackage); });
@@ -740,7 +752,7 @@ int runUninstall(sPkgUninstallContext& ctx, cUninstallHost& host) {
       return unStoreUnread;
     }
     std::string why;
-    const eRecordRead read = recordRead(ctx.config, (std::string("install/") + ctx.id.ptr).c_str(), why);
+    const eRecordRead read = recordRead(ctx.config, section.c_str(), why);
     if (read != rrRead) {
       ctx.storeTrouble = why;
       return read == rrUnread ? unStoreUnread : read == rrCut ? unRecordDamaged : unRecordUnversioned;

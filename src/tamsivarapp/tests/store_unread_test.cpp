@@ -45,6 +45,8 @@ class StoreUnread : public ::testing::Test {
     fs::create_directories(dir_.file("tmp"));
     for (const char* name : {"one", "probe", "newbie"}) made_[std::string(name) + "1"] = make(name, 1);
     made_["probe2"] = make("probe", 2);
+    made_["probe3"] = make("probe", 3, {"a.txt", "b.txt", "lib/c.txt"});
+    made_["newbie2"] = make("newbie", 2);
     ASSERT_EQ(drive("one1", dir_.file("apps/one")).code, 0);
     ASSERT_EQ(drive("probe1", dir_.file("apps/probe")).code, 0);
     store_ = home_ + "/.zvk/install";
@@ -53,10 +55,11 @@ class StoreUnread : public ::testing::Test {
     bytes_ = readFile(store_);
   }
 
-  std::string make(const std::string& name, int major) {
+  std::string make(const std::string& name, int major,
+                   const std::vector<std::string>& files = {"a.txt", "b.txt", "lib/c.txt", "lib/d.txt"}) {
     const std::string id = name + std::to_string(major);
     std::string install;
-    for (const char* rel : {"a.txt", "b.txt", "lib/c.txt", "lib/d.txt"}) {
+    for (const std::string& rel : files) {
       writeFile(dir_.file(id + "/" + rel), id + " " + rel);
       install += "\"" + dir_.file(id + "/" + rel) + "\" = $pgm \"" + rel + "\"\n";
     }
@@ -102,7 +105,9 @@ class StoreUnread : public ::testing::Test {
       ctx.id.set("probe");
       ctx.config = &cfg;
       const int code = runUninstall(ctx, host);
-      std::ofstream(told) << ctx.storeTrouble;
+      std::string words = ctx.storeTrouble;
+      for (const sKeptFile& k : ctx.kept) words += "\nkept " + std::to_string(k.reason) + " " + k.path;
+      std::ofstream(told) << words;
       _exit(code);
     }
     int status = 0;
@@ -173,16 +178,16 @@ TEST_F(StoreUnread, ARecordThatDidNotReadWholeIsDamagedAndAStoreNotReadIsNoEmpty
     std::string words;
     bool asNobody = false;  // the store's mode 000, the runs nobody's
   } cases[] = {
-      // Each run names the copy of the bytes it keeps, one per damage. A
-      // damaged record proves no file the package's: the upgrade is a new
-      // installation, which the files of 1.0 stand in the way of.
-      {"cut by 10 bytes", saved.substr(0, saved.size() - 10), nullptr, iiForeignFile, unRecordDamaged,
+      // Each run names the copy of the bytes it keeps, one per damage. The
+      // upgrade over a damaged record is a new installation over its
+      // folder, which writes over the files the record could still list.
+      {"cut by 10 bytes", saved.substr(0, saved.size() - 10), nullptr, kDriverJobBase, unRecordDamaged,
        store_ + ".damaged-1"},
-      {"cut inside the record", saved.substr(0, ver + 1), nullptr, iiForeignFile, unRecordDamaged,
+      {"cut inside the record", saved.substr(0, ver + 1), nullptr, kDriverJobBase, unRecordDamaged,
        store_ + ".damaged-2"},
-      {"a marker flipped", saved.substr(0, ver - 2) + '\x07' + saved.substr(ver - 1), nullptr, iiForeignFile,
+      {"a marker flipped", saved.substr(0, ver - 2) + '\x07' + saved.substr(ver - 1), nullptr, kDriverJobBase,
        unRecordDamaged, store_ + ".damaged-3"},
-      {"a record without its version", withoutVer, nullptr, iiForeignFile, unRecordUnversioned,
+      {"a record without its version", withoutVer, nullptr, kDriverJobBase, unRecordUnversioned,
        store_ + ".damaged-4"},
       {"EIO at its open", saved, "EIO", kDriverJobBase + irRecordUnsaved, unStoreUnread,
        store_ + ": " + std::strerror(EIO)},
@@ -209,8 +214,11 @@ TEST_F(StoreUnread, ARecordThatDidNotReadWholeIsDamagedAndAStoreNotReadIsNoEmpty
     const sTold upgrade = drive("probe2", dir_.file("apps/probe"), before);
     EXPECT_EQ(upgrade.code, c.driver) << upgrade.words;
     EXPECT_NE(upgrade.words.find(c.words), std::string::npos) << upgrade.words;
-    if (c.driver == iiForeignFile) {
-      EXPECT_NE(upgrade.words.find(dir_.file("apps/probe")), std::string::npos) << upgrade.words;
+    if (c.driver == kDriverJobBase) {
+      // Damaged as before, for the uninstall.
+      files_ = tree(dir_.file("apps/probe"));
+      for (const auto& [path, bytes] : files_) EXPECT_TRUE(bytes.starts_with("probe2 ")) << path;
+      writeFile(store_, c.bytes);
     }
     expectUntouched();
     YesHost host;
@@ -230,67 +238,98 @@ TEST_F(StoreUnread, ARecordThatDidNotReadWholeIsDamagedAndAStoreNotReadIsNoEmpty
 
 // A record judged damaged is no dead end. Its uninstall says what is
 // wrong, removes nothing and names the copy of the store's bytes; the
-// package installed again is a new installation over the folder the
-// record names (whatever --pgm says), which replaces the record and
-// names the copy; its uninstall then removes everything.
+// package installed again, in its version or a newer one, is a new
+// installation over the folder the record names (whatever --pgm says),
+// which replaces the record, names the copy and removes nothing the
+// version does not write; its uninstall then removes what it wrote. A
+// record cut short before what only a whole record holds, then saved
+// again, reads as a first installation never finished: its uninstall
+// names each file no run's mark ties to a run, keeping the files and the
+// record, and the package installed again then uninstalls as any other.
 TEST_F(StoreUnread, ADamagedRecordIsInstalledAnewOverItsFolderThenUninstalled) {
-  // The offset in `bytes` of the name of probe's last key, the version,
-  // and of probe's own name.
+  // The offset in `bytes` of the name of probe's key `name`, or of
+  // probe's own name: probe's record is the store's last.
   const auto at = [](const std::string& bytes, const std::string& name) {
-    for (char field : {'\x03', '\x04', '\x05'})
-      if (const size_t found = bytes.rfind(std::string("\x01") + field + name); found != std::string::npos)
-        return found + 2;
-    return std::string::npos;
+    size_t found = std::string::npos;
+    for (char field = 1; field < 16; ++field)
+      if (const size_t f = bytes.rfind(std::string("\x01") + field + name);
+          f != std::string::npos && (found == std::string::npos || f > found))
+        found = f;
+    return found == std::string::npos ? found : found + 2;
   };
-  const std::string folder = dir_.file("apps/probe");
+  const std::string folder = dir_.file("apps/probe"), elsewhere = dir_.file("elsewhere");
+  const auto withoutVersion = [&](const std::string&) {
+    cCIAppConfig store;
+    EXPECT_TRUE(store.openConfig((home_ + "/.zvk").c_str()));
+    EXPECT_TRUE(store.removeSection("install/probe/ver") && store.saveConfig());
+    return readFile(store_);
+  };
   struct Case {
     const char* what;
     std::function<std::string(const std::string&)> damage;
     bool savedByAnother;  // then saved by another package's run
-    int uninstall, copyReason;
-    bool namesFolder;
+    int uninstall;
+    std::string told;   // in what the refused uninstall tells
+    std::string again;  // the package installed again
+    std::string pgm;    // the folder the driver is given
+    int copyReason;     // of the copy that run names; 0 for none
   } cases[] = {
-      {"without its version",
-       [&](const std::string&) {
-         cCIAppConfig store;
-         EXPECT_TRUE(store.openConfig((home_ + "/.zvk").c_str()));
-         EXPECT_TRUE(store.removeSection("install/probe/ver") && store.saveConfig());
-         return readFile(store_);
-       },
-       false, unRecordUnversioned, kKeptRecordCopy, true},
+      {"cut where its shortcuts begin, then saved by another package's run",
+       [&](const std::string& b) { return b.substr(0, at(b, "shortc") - 2); }, true, unRecordKept,
+       "kept " + std::to_string(kKeptUnrecorded) + " " + folder + "/lib/d.txt", "probe1", folder, 0},
+      {"without its version", withoutVersion, false, unRecordUnversioned, folder, "probe1", elsewhere,
+       kKeptRecordCopy},
+      {"without its version, then upgraded", withoutVersion, false, unRecordUnversioned, folder, "probe3",
+       elsewhere, kKeptRecordCopy},
       {"cut where its version begins, then saved by another package's run",
-       [&](const std::string& b) { return b.substr(0, at(b, "ver") - 2); }, true, unRecordUnversioned,
-       kKeptRecordCopy, true},
+       [&](const std::string& b) { return b.substr(0, at(b, "ver") - 2); }, true, unRecordUnversioned, folder,
+       "probe1", elsewhere, kKeptRecordCopy},
       {"cut inside its version", [&](const std::string& b) { return b.substr(0, at(b, "ver") + 1); }, false,
-       unRecordDamaged, kKeptStoreCopy, true},
-      {"cut inside its own name", [&](const std::string& b) { return b.substr(0, at(b, "probe") + 2); }, false,
-       unRecordDamaged, kKeptStoreCopy, false},
+       unRecordDamaged, folder, "probe1", elsewhere, kKeptStoreCopy},
+      {"cut inside its version, then upgraded",
+       [&](const std::string& b) { return b.substr(0, at(b, "ver") + 1); }, false, unRecordDamaged, folder,
+       "probe3", elsewhere, kKeptStoreCopy},
+      {"cut inside its own name", [&](const std::string& b) { return b.substr(0, at(b, "probe") + 2); },
+       false, unRecordDamaged, store_ + ".damaged-", "probe1", folder, kKeptStoreCopy},
   };
+  int others = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     const std::string whole = readFile(store_);
-    ASSERT_NE(at(whole, "ver"), std::string::npos);
+    ASSERT_NE(at(whole, "shortc"), std::string::npos);
     writeFile(store_, c.damage(whole));
     if (c.savedByAnother) {
-      EXPECT_EQ(drive("newbie1", dir_.file("apps/newbie")).code, kDriverJobBase);
+      EXPECT_EQ(drive("newbie" + std::to_string(++others), dir_.file("apps/newbie")).code, kDriverJobBase);
     }
     bytes_ = readFile(store_);
     YesHost host;
     const sTold refused = uninstall(host);
     EXPECT_EQ(refused.code, c.uninstall) << refused.words;
-    EXPECT_NE(refused.words.find(store_ + ".damaged-"), std::string::npos) << refused.words;
-    EXPECT_EQ(refused.words.find(folder) != std::string::npos, c.namesFolder) << refused.words;
-    expectUntouched();
-    const sTold again = drive("probe1", c.namesFolder ? dir_.file("elsewhere") : folder);
-    EXPECT_EQ(again.code, kDriverJobBase) << again.words;
-    EXPECT_NE(again.words.find("kept " + std::to_string(c.copyReason) + " " + store_ + ".damaged-"),
-              std::string::npos)
-        << again.words;
+    EXPECT_NE(refused.words.find(c.told), std::string::npos) << refused.words;
     EXPECT_EQ(tree(folder), files_);
-    EXPECT_FALSE(fs::exists(dir_.file("elsewhere")));
+    if (c.uninstall != unRecordKept) {
+      EXPECT_NE(refused.words.find(store_ + ".damaged-"), std::string::npos) << refused.words;
+      EXPECT_EQ(readFile(store_), bytes_) << "the store was written";
+    }
+    // What the version installed again writes; the rest stays.
+    std::map<std::string, std::string> expected = files_;
+    for (auto& [path, bytes] : expected)
+      if (const std::string rel = path.substr(folder.size() + 1); fs::exists(dir_.file(c.again + "/" + rel)))
+        bytes = c.again + " " + rel;
+    const sTold again = drive(c.again, c.pgm);
+    EXPECT_EQ(again.code, c.copyReason ? kDriverJobBase : 0) << again.words;
+    if (c.copyReason) {
+      EXPECT_NE(again.words.find("kept " + std::to_string(c.copyReason) + " " + store_ + ".damaged-"),
+                std::string::npos)
+          << again.words;
+    }
+    EXPECT_EQ(tree(folder), expected);
+    EXPECT_FALSE(fs::exists(elsewhere));
     const sTold removal = uninstall(host);
     EXPECT_EQ(removal.code, unDone) << removal.words;
-    EXPECT_TRUE(tree(folder).empty());
+    for (auto it = expected.begin(); it != expected.end();)
+      it = it->second.starts_with(c.again) ? expected.erase(it) : std::next(it);
+    EXPECT_EQ(tree(folder), expected);
     ASSERT_EQ(drive("probe1", folder).code, 0);
     files_ = tree(folder);
   }
@@ -312,8 +351,10 @@ TEST_F(StoreUnread, AStorePathThatIsNoFileEndsEveryRunNamingIt) {
       {"a symbolic link", [&] { fs::create_symlink(away, store_); }, fs::file_type::symlink},
   };
   const std::vector<std::string> bounded = {"timeout", "60"};
+  const std::string locks = home_ + "/.zvk/locks";
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
+    fs::remove_all(locks);
     c.make();
     const std::string named = store_ + ": " + c.what + ", not a file of records";
     const sTold upgrade = drive("probe2", dir_.file("apps/probe"), bounded);
@@ -329,6 +370,7 @@ TEST_F(StoreUnread, AStorePathThatIsNoFileEndsEveryRunNamingIt) {
     EXPECT_EQ(removal.words, named);
     EXPECT_EQ(tree(dir_.file("apps/probe")), files_);
     EXPECT_EQ(fs::symlink_status(store_).type(), c.type);
+    EXPECT_FALSE(fs::exists(locks)) << "a lock was made before the store was looked at";
     fs::remove(store_);
   }
   fs::rename(away, store_);
