@@ -145,8 +145,10 @@ int eachListed(sPkgInstallContext& ctx, cApplicationConfig* config, const char* 
 // folder this system made there.
 int takeRecordedFolder(sPkgInstallContext& ctx, cApplicationConfig* config) {
   _guardchar<char> folder;
-  if (!config->getParamStr(recordKey(ctx, "path").c_str(), folder) || !folder.ptr || !*folder.ptr ||
-      cFolderContents::objtype(folder.ptr) != fotFolder)
+  // A folder named from elsewhere than the root, or through a ".." step,
+  // is no folder this system can prove it made: one is chosen anew.
+  if (!config->getParamStr(recordKey(ctx, "path").c_str(), folder) || !folder.ptr || folder.ptr[0] != '/' ||
+      hasDotSteps(plainPath(folder.ptr)) || cFolderContents::objtype(folder.ptr) != fotFolder)
     return iiFolderGone;
   // A folder an older version recorded under another spelling is the same
   // folder.
@@ -361,10 +363,12 @@ int compareWithInstalled(sPkgInstallContext& context, cApplicationConfig* config
   } else if (int code = readPrevious(context, config)) {
     return code;
   }
-  // A damaged record still tells where the package was installed; where
-  // that folder is gone, a new one is asked for as for any new
-  // installation.
-  if (context.recordDamaged) {
+  // A damaged record, or one without its version (a first installation
+  // never finished, or a whole record cut short and saved again, which
+  // cannot be told apart), still tells where the package was installed and
+  // what it may have placed there, which any version replaces; where that
+  // folder is gone, a new one is asked for as for any new installation.
+  if (!previous && config) {
     int code = takeRecordedFolder(context, config);
     if (code == iiReady) code = takeDamagedList(context, config);
     if (code == iiReady) code = compareFiles(context);
@@ -418,7 +422,9 @@ int holdPackage(sPkgInstallContext& context, cApplicationConfig* config, cInstal
   // the copy of the store's bytes is named.
   context.recordDamaged = read != rrRead;
   if (context.recordDamaged)
-    context.kept.push_back({why.substr(0, why.find('\n')), read == rrCut ? kKeptStoreCopy : kKeptRecordCopy});
+    context.kept.push_back({why.substr(0, why.find('\n')), read == rrCut           ? kKeptStoreCopy
+                                                           : read == rrUnversioned ? kKeptRecordCopy
+                                                                                   : kKeptUnfoundedCopy});
   return iiReady;
 }
 

@@ -99,9 +99,9 @@ class cInstallerRun {
     forEach(ctx_.existing, [this](sExistingFileItem& item) {
       if (!item.path.ptr) return;
       listed_.insert(item.path.ptr);
-      // A damaged record proves no file the package's but those this
-      // version writes over.
-      if (!item.kept && !ctx_.recordDamaged) dropped_.push_back(item.path.ptr);
+      // Only a whole record, which holds its version, proves a file the
+      // package's that this version does not write over.
+      if (!item.kept && ctx_.installedVersion != ~0ULL) dropped_.push_back(item.path.ptr);
     });
     recordSection(ctx_.recordName.ptr, section_);
     // A record without a version is the mark of a first installation that

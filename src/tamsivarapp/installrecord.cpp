@@ -541,7 +541,14 @@ eRecordRead recordRead(cApplicationConfig* config, const char* section, std::str
                            !store->getParamInt(key(section, "ver").c_str(), n) &&
                            (store->getParamInt(key(section, "utime").c_str(), n) ||
                             store->getParamInt(key(section, "shortc").c_str(), n));
-  if (read != cCIAppConfig::krCut && !unversioned) return rrRead;
+  // Without a folder from the root that no ".." step leaves, an installed
+  // package's record cannot tell its files from anybody else's.
+  _guardchar<char> folder;
+  const bool hasFolder = present && store->getParamStr(key(section, "path").c_str(), folder) && folder.ptr;
+  const bool unfounded = read == cCIAppConfig::krRead && present &&
+                         store->getParamInt(key(section, "ver").c_str(), n) &&
+                         !(hasFolder && folder.ptr[0] == '/' && !hasDotSteps(plainPath(folder.ptr)));
+  if (read != cCIAppConfig::krCut && !unversioned && !unfounded) return rrRead;
   // The file's bytes are kept, as a save keeps those of a file that does
   // not read whole, before any run writes the record anew: the record's
   // own are among them.
@@ -551,8 +558,6 @@ eRecordRead recordRead(cApplicationConfig* config, const char* section, std::str
     why = hive + ": " + std::strerror(errno ? errno : EIO);
     return rrUnread;
   }
-  _guardchar<char> folder;
-  if (present && store->getParamStr(key(section, "path").c_str(), folder) && folder.ptr && *folder.ptr)
-    why += std::string("\n") + folder.ptr;
-  return unversioned ? rrUnversioned : rrCut;
+  if (hasFolder && *folder.ptr) why += std::string("\n") + folder.ptr;
+  return unversioned ? rrUnversioned : unfounded ? rrUnfounded : rrCut;
 }

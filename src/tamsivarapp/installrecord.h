@@ -82,12 +82,13 @@ sSavedRecord readSavedRecord(cApplicationConfig* config, const char* section);
 // file (`why` names it, and the system's reason or what it is); rrCut
 // where the file did not read whole where the record is, or would be;
 // rrUnversioned where the record lacks the version every whole record
-// holds. A damaged record's file is first kept, as a save keeps a file
-// that does not read whole: `why` names the copy, then, on a line of its
-// own, the folder the record names; a copy that cannot be made gives
-// rrUnread. A record missing from what could be read whole is missing:
+// holds; rrUnfounded where a record holding its version names no
+// installation folder from the root without ".." steps. A damaged
+// record's file is first kept, as a save keeps a file that does not read
+// whole: `why` names the copy, then, on a line of its own, the folder
+// the record names; a copy that cannot be made gives rrUnread. A record missing from what could be read whole is missing:
 // rrRead.
-enum eRecordRead { rrRead, rrUnread, rrCut, rrUnversioned };
+enum eRecordRead { rrRead, rrUnread, rrCut, rrUnversioned, rrUnfounded };
 eRecordRead recordRead(cApplicationConfig* config, const char* section, std::string& why);
 // Whether recordRead would find the store's file unread, learned without
 // writing anything: a run asks before it makes its lock, and recordRead

@@ -31,7 +31,9 @@ std::string keptFilesText(const std::vector<sKeptFile>& kept, cCiomLangData* tex
 std::string keptAdvice(const std::vector<sKeptFile>& kept, cCiomLangData* texts) {
   const char* advice = texts ? texts->string(kKeptAdvice) : nullptr;
   for (const sKeptFile& file : kept)
-    if (file.reason != kKeptStoreCopy && file.reason != kKeptRecordCopy && advice) return std::string("\n") + advice;
+    if (file.reason != kKeptStoreCopy && file.reason != kKeptRecordCopy &&
+        file.reason != kKeptUnfoundedCopy && advice)
+      return std::string("\n") + advice;
   return {};
 }
 

@@ -47,6 +47,12 @@ inline constexpr int kKeptUnproven = 25;
 // tell which. It stays, and so does the record, until the package is
 // installed again or the file is gone.
 inline constexpr int kKeptUnrecorded = 37;
+// The row of a file a record holding its version lists while it names no
+// usable installation folder: nothing tells the file the package's.
+inline constexpr int kKeptUnfounded = 39;
+// The row of a file holding the bytes of the store's file, whose record
+// of the package named no usable installation folder and was written anew.
+inline constexpr int kKeptUnfoundedCopy = 40;
 // The row of a file holding the bytes of the store's file, which did not
 // read whole and was written anew without what could not be read.
 inline constexpr int kKeptStoreCopy = 27;

@@ -97,6 +97,16 @@ void forEachEntry(sPkgUninstallContext& ctx, const char* countKey, const char* n
 // write may still go.
 bool folderLetsGo(const cHeldFolder& folder) { return ::faccessat(folder.fd(), ".", W_OK | X_OK, AT_EACCESS) == 0; }
 
+// Without its folder an installed package's record cannot tell its files
+// from anybody else's: each file and shortcut it lists stays, named, and
+// so does the record, until the package is installed anew.
+int keepUnfounded(sPkgUninstallContext& ctx) {
+  const auto keep = [&ctx](const std::string& path) { ctx.kept.push_back({path, kKeptUnfounded}); };
+  forEachEntry(ctx, "files", "file", keep);
+  forEachEntry(ctx, "shortc", "shortc", keep);
+  return unRecordUnfounded;
+}
+
 void deregister(const char* id) {
   if (!OSDeregisterPackage(id, false)) OSDeregisterPackage(id, true);
 }
@@ -117,15 +127,12 @@ class cRecordRoad {
     // version, by an earlier build without its folder too: only what that
     // run provably made goes.
     unfinished_ = !ctx_.config->getParamInt(recordKey(ctx_, "ver").c_str(), version);
-    const bool hasBase =
-        ctx_.config->getParamStr(recordKey(ctx_, "path").c_str(), base) && base.ptr && base.ptr[0] == '/';
-    // Without its folder an installed package's record cannot tell its
-    // files from anybody else's. Older versions recorded it as it was
-    // typed: a "." step or a doubled slash leaves the folder the same, a
-    // ".." does not.
-    if (!hasBase && !unfinished_) return unInternal;
+    // Older versions recorded the folder as it was typed: a "." step or a
+    // doubled slash leaves the folder the same, a ".." does not.
+    const bool hasBase = ctx_.config->getParamStr(recordKey(ctx_, "path").c_str(), base) && base.ptr &&
+                         base.ptr[0] == '/' && !hasDotSteps(plainPath(base.ptr));
+    if (!hasBase && !unfinished_) return keepUnfounded(ctx_);
     ctx_.base = hasBase ? plainPath(base.ptr) : std::string();
-    if (hasDotSteps(ctx_.base)) return unInternal;
     baseReal_ = readFolderReal(ctx_.config, section_.c_str());
     baseMount_ = readFolderMount(ctx_.config, section_.c_str());
     placedIn_ = readPlacedIn(ctx_.config, section_.c_str());
@@ -755,6 +762,7 @@ int runUninstall(sPkgUninstallContext& ctx, cUninstallHost& host) {
     const eRecordRead read = recordRead(ctx.config, section.c_str(), why);
     if (read != rrRead) {
       ctx.storeTrouble = why;
+      if (read == rrUnfounded) return keepUnfounded(ctx);
       return read == rrUnread ? unStoreUnread : read == rrCut ? unRecordDamaged : unRecordUnversioned;
     }
   }

@@ -36,7 +36,8 @@ struct sPkgUninstallContext {
 
 // End codes; code c shows row c + 5 of the uninstall form's texts, the
 // unsaved record row 17, the record kept row 23, the unread store row 30,
-// the damaged record row 31 and the record without its version row 33.
+// the damaged record row 31, the record without its version row 33 and
+// the record without a usable folder row 38.
 enum eUninstallResult {
   unDone = 0,
   unInternal = 1,
@@ -66,6 +67,10 @@ enum eUninstallResult {
   // `storeTrouble` names the copy of the store's bytes and the record's
   // folder.
   unRecordUnversioned = 12,
+  // Nothing was removed: the package's record names no usable
+  // installation folder; `kept` names what it lists, `storeTrouble` the
+  // copy of the store's bytes and the folder it names.
+  unRecordUnfounded = 13,
 };
 
 // Rows of the questions.

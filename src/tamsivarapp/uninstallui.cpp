@@ -23,6 +23,7 @@ constexpr int kCancelRow = 29;
 constexpr int kStoreUnreadRow = 30;
 constexpr int kRecordDamagedRow = 31;
 constexpr int kRecordUnversionedRow = 33;
+constexpr int kRecordUnfoundedRow = 38;
 // Kept files the box names one by one; a longer box would leave the screen.
 constexpr size_t kKeptInBox = 20;
 
@@ -120,8 +121,15 @@ void cUninstallInitUI::showEnd(int code) {
                             : code == unStoreUnread   ? kStoreUnreadRow
                             : code == unRecordDamaged ? kRecordDamagedRow
                             : code == unRecordUnversioned ? kRecordUnversionedRow
+                            : code == unRecordUnfounded   ? kRecordUnfoundedRow
                                                           : code + kFirstEndRow);
   if (!text) return;
+  if (code == unRecordUnfounded) {
+    cCiomLangData* reasons = requestNamedLangResource(kKeptReasonsSection);
+    const std::string listed = myContext->storeTrouble + "\n" + keptFilesText(myContext->kept, reasons, kKeptInBox);
+    cMessageForm::errorbox(this, (filledIn(text, listed) + keptAdvice(myContext->kept, reasons)).c_str(), nullptr);
+    return;
+  }
   if (code == unStoreUnread || code == unRecordDamaged || code == unRecordUnversioned) {
     cMessageForm::errorbox(this, filledIn(text, myContext->storeTrouble).c_str(), nullptr);
     return;
@@ -168,7 +176,7 @@ bool cUninstallInitUI::onAction(cChildElement* sender, cChildAction* a) {
   switch (a->code) {
     case kJobEnded: {
       int code = static_cast<cProgressAction*>(a)->endCode;
-      if (code >= unDone && code <= unRecordUnversioned) showEnd(code);
+      if (code >= unDone && code <= unRecordUnfounded) showEnd(code);
       end_modal(code == unDone ? 0 : 1);
       return true;
     }

@@ -245,7 +245,8 @@ TEST_F(StoreUnread, ARecordThatDidNotReadWholeIsDamagedAndAStoreNotReadIsNoEmpty
 // record cut short before what only a whole record holds, then saved
 // again, reads as a first installation never finished: its uninstall
 // names each file no run's mark ties to a run, keeping the files and the
-// record, and the package installed again then uninstalls as any other.
+// record, and the package installed again, in its version or another,
+// then uninstalls as any other.
 TEST_F(StoreUnread, ADamagedRecordIsInstalledAnewOverItsFolderThenUninstalled) {
   // The offset in `bytes` of the name of probe's key `name`, or of
   // probe's own name: probe's record is the store's last.
@@ -277,6 +278,17 @@ TEST_F(StoreUnread, ADamagedRecordIsInstalledAnewOverItsFolderThenUninstalled) {
       {"cut where its shortcuts begin, then saved by another package's run",
        [&](const std::string& b) { return b.substr(0, at(b, "shortc") - 2); }, true, unRecordKept,
        "kept " + std::to_string(kKeptUnrecorded) + " " + folder + "/lib/d.txt", "probe1", folder, 0},
+      // Another version over such a record replaces what it lists, as the
+      // same version does, and leaves the file it does not write.
+      {"cut where its shortcuts begin, then saved by another package's run, then upgraded",
+       [&](const std::string& b) { return b.substr(0, at(b, "shortc") - 2); }, true, unRecordKept,
+       "kept " + std::to_string(kKeptUnrecorded) + " " + folder + "/lib/d.txt", "probe3", folder, 0},
+      {"cut inside the name of its shortcuts, then saved by another package's run, then upgraded",
+       [&](const std::string& b) { return b.substr(0, at(b, "shortc") + 3); }, true, unRecordKept,
+       "kept " + std::to_string(kKeptUnrecorded) + " " + folder + "/lib/d.txt", "probe3", folder, 0},
+      {"cut where its folder's resolved path begins, then saved by another package's run, then upgraded",
+       [&](const std::string& b) { return b.substr(0, at(b, "pathreal") - 2); }, true, unRecordKept,
+       "kept " + std::to_string(kKeptUnrecorded) + " " + folder + "/lib/d.txt", "probe3", folder, 0},
       {"without its version", withoutVersion, false, unRecordUnversioned, folder, "probe1", elsewhere,
        kKeptRecordCopy},
       {"without its version, then upgraded", withoutVersion, false, unRecordUnversioned, folder, "probe3",
@@ -297,9 +309,12 @@ TEST_F(StoreUnread, ADamagedRecordIsInstalledAnewOverItsFolderThenUninstalled) {
     SCOPED_TRACE(c.what);
     const std::string whole = readFile(store_);
     ASSERT_NE(at(whole, "shortc"), std::string::npos);
+    ASSERT_NE(at(whole, "pathreal"), std::string::npos);
     writeFile(store_, c.damage(whole));
     if (c.savedByAnother) {
-      EXPECT_EQ(drive("newbie" + std::to_string(++others), dir_.file("apps/newbie")).code, kDriverJobBase);
+      const std::string newer = "newbie" + std::to_string(++others);
+      if (!made_.count(newer)) made_[newer] = make("newbie", others);
+      EXPECT_EQ(drive(newer, dir_.file("apps/newbie")).code, kDriverJobBase);
     }
     bytes_ = readFile(store_);
     YesHost host;
@@ -330,6 +345,66 @@ TEST_F(StoreUnread, ADamagedRecordIsInstalledAnewOverItsFolderThenUninstalled) {
     for (auto it = expected.begin(); it != expected.end();)
       it = it->second.starts_with(c.again) ? expected.erase(it) : std::next(it);
     EXPECT_EQ(tree(folder), expected);
+    ASSERT_EQ(drive("probe1", folder).code, 0);
+    files_ = tree(folder);
+  }
+}
+
+// A record holding its version but no usable installation folder cannot
+// tell the package's files from anybody else's. Its uninstall removes
+// nothing, names each file it lists and the copy of the store's bytes; the
+// package installed again is a new installation into the folder chosen,
+// which writes the record anew and names that copy; its uninstall then
+// removes what it wrote, and what the old record listed elsewhere stays.
+TEST_F(StoreUnread, ARecordWithoutAUsableFolderIsInstalledAnewWhereChosen) {
+  const std::string folder = dir_.file("apps/probe"), elsewhere = dir_.file("elsewhere");
+  struct Case {
+    const char* what;
+    const char* path;  // recorded instead of the folder; null for none
+    std::string again, pgm;
+  } cases[] = {
+      {"without its folder", nullptr, "probe3", elsewhere},
+      {"its folder empty", "", "probe3", elsewhere},
+      {"its folder not from the root", "apps/probe", "probe1", folder},
+      {"its folder through a \"..\" step", "/apps/../apps/probe", "probe1", folder},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    {
+      cCIAppConfig store;
+      ASSERT_TRUE(store.openConfig((home_ + "/.zvk").c_str()));
+      if (!c.path) {
+        ASSERT_TRUE(store.removeSection("install/probe/path"));
+      } else {
+        const std::string path = c.path[0] == '/' ? dir_.root + c.path : c.path;
+        store.setParamStr("install/probe/path", path.c_str(), -1);
+      }
+      ASSERT_TRUE(store.saveConfig());
+    }
+    bytes_ = readFile(store_);
+    YesHost host;
+    const sTold refused = uninstall(host);
+    EXPECT_EQ(refused.code, unRecordUnfounded) << refused.words;
+    EXPECT_NE(refused.words.find(store_ + ".damaged-"), std::string::npos) << refused.words;
+    for (const auto& [path, bytes] : files_)
+      EXPECT_NE(refused.words.find("kept " + std::to_string(kKeptUnfounded) + " " + path), std::string::npos)
+          << refused.words;
+    expectUntouched();
+    const sTold again = drive(c.again, c.pgm);
+    EXPECT_EQ(again.code, kDriverJobBase) << again.words;
+    // The copy the uninstall made already holds these bytes.
+    EXPECT_NE(again.words.find("kept " + std::to_string(kKeptUnfoundedCopy) + " " +
+                               refused.words.substr(0, refused.words.find('\n'))),
+              std::string::npos)
+        << again.words;
+    for (const auto& [path, bytes] : tree(c.pgm)) EXPECT_TRUE(bytes.starts_with(c.again + " ")) << path;
+    if (c.pgm != folder) {
+      EXPECT_EQ(tree(folder), files_);
+    }
+    const sTold removal = uninstall(host);
+    EXPECT_EQ(removal.code, unDone) << removal.words;
+    EXPECT_TRUE(tree(c.pgm).empty());
+    if (c.pgm != folder) fs::remove_all(folder);
     ASSERT_EQ(drive("probe1", folder).code, 0);
     files_ = tree(folder);
   }

@@ -519,7 +519,8 @@ TEST(Uninstall, AFolderSpelledWithDotStepsOrDoubledSlashesIsUpgradedAndRemoved) 
 // Records older versions wrote with the folder as it was typed. The folder
 // is the same under a "." step or a doubled slash, so the package goes; an
 // entry spelled so is still not provably the package's file: it stays and
-// is named once. A ".." may lead elsewhere: nothing is touched.
+// is named once. A ".." may lead elsewhere: nothing is touched, and each
+// entry is named as unproven.
 TEST(Uninstall, ARecordWithTheFolderSpelledAsTypedIsRemoved) {
   struct Case {
     const char* folder;  // below the scratch folder, as recorded
@@ -529,7 +530,7 @@ TEST(Uninstall, ARecordWithTheFolderSpelledAsTypedIsRemoved) {
       {"/opt/.//app", true, unKept},
       {"/opt/./app/", false, unDone},
       {"//opt//app//", false, unDone},
-      {"/opt/../opt/app", false, unInternal},
+      {"/opt/../opt/app", false, unRecordUnfounded},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.folder);
@@ -547,13 +548,13 @@ TEST(Uninstall, ARecordWithTheFolderSpelledAsTypedIsRemoved) {
                             &kept),
               c.code);
     if (c.code == unDone) pkg.expectGone();
-    if (c.code == unInternal) pkg.expectWhole();
-    if (c.code != unKept) continue;
-    EXPECT_FALSE(pkg.recorded());
+    if (c.code == unRecordUnfounded) pkg.expectWhole();
+    if (c.code == unDone) continue;
+    EXPECT_EQ(pkg.recorded(), c.code == unRecordUnfounded);
     ASSERT_EQ(kept.size(), entries.size());
     for (size_t i = 0; i < kept.size(); ++i) {
       EXPECT_EQ(kept[i].path, entries[i]);
-      EXPECT_EQ(kept[i].reason, kKeptOddPath);
+      EXPECT_EQ(kept[i].reason, c.code == unKept ? kKeptOddPath : kKeptUnfounded);
       EXPECT_TRUE(fs::is_regular_file(entries[i]));
     }
   }
