@@ -29,7 +29,7 @@ bool cInstallerJobPanel::startInstall(sPkgInstallContext* context) {
   int stage = 1;
   for (auto* f = context->files.head; f; f = f->next) {
     if (!sPkgInstallContext::changed(f->value)) continue;
-    setStageDescr(stage++, fillText(text(1), f->value.path.ptr).c_str());
+    setStageDescr(stage++, fillText(text(1), visibleText(f->value.path.ptr ? f->value.path.ptr : "").c_str()).c_str());
   }
   setStageDescr(n + 1, text(2));
   setStageDescr(n + 2, text(3));

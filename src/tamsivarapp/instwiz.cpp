@@ -415,7 +415,7 @@ bool cInstWizard::onAction(cChildElement* sender, cChildAction* a) {
       *ask->giveUp = true;
       return true;
     }
-    *ask->giveUp = !cMessageForm::warnconfirmbox(this, fillText(string(tBusyFile), ask->path.ptr).c_str(), nullptr);
+    *ask->giveUp = !cMessageForm::warnconfirmbox(this, fillText(string(tBusyFile), visibleText(ask->path.ptr).c_str()).c_str(), nullptr);
     return true;
   }
   return cChildElement::onAction(sender, a);

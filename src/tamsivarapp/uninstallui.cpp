@@ -10,6 +10,7 @@
 #include "ciom/windowmaker.h"
 #include "tamsivarapp/langsel.h"
 #include "tamsivarapp/modes.h"
+#include "tamsivarapp/textfill.h"
 
 namespace {
 
@@ -123,7 +124,7 @@ void cUninstallInitUI::showEnd(int code) {
                                                           : code + kFirstEndRow);
   if (!text) return;
   if (code == unStoreUnread || code == unRecordDamaged || code == unRecordUnversioned) {
-    cMessageForm::errorbox(this, filledIn(text, myContext->storeTrouble).c_str(), nullptr);
+    cMessageForm::errorbox(this, filledIn(text, visibleText(myContext->storeTrouble)).c_str(), nullptr);
     return;
   }
   if (code == unRecordUnsaved) {
@@ -187,7 +188,7 @@ bool cUninstallInitUI::onAction(cChildElement* sender, cChildAction* a) {
         *ask->giveUp = true;
         return true;
       }
-      *ask->giveUp = !cMessageForm::warnconfirmbox(this, filledIn(string(kBusyFileRow), ask->path.ptr).c_str(), nullptr);
+      *ask->giveUp = !cMessageForm::warnconfirmbox(this, filledIn(string(kBusyFileRow), visibleText(ask->path.ptr)).c_str(), nullptr);
       return true;
     }
     case kApplyLang:
