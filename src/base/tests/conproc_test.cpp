@@ -393,11 +393,7 @@ TEST_F(Opener, ARelativePathIsNeverTakenFromWhereTheCallerRuns) {
   writeScript(dir_.file("rel/prog"), recorder("rel:"));
   writeScript(dir_.file("prog"), recorder("here:"));
   writeScript(dir_.file("bin/prog"), recorder("path:"));
-  const struct Back {
-    std::filesystem::path to = std::filesystem::current_path();
-    ~Back() { std::filesystem::current_path(to); }
-  } back;
-  std::filesystem::current_path(dir_.root);
+  const WorkingFolder here(dir_.root);
   const std::vector<Outcome> cases = {
       {"rel/prog", kPathNotAbsolute, "rel/prog", ""},
       {"./rel/prog", kPathNotAbsolute, "./rel/prog", ""},
@@ -436,11 +432,7 @@ TEST_F(Opener, AScriptWhoseInterpreterHasNoPlaceIsRefusedBeforeAnythingRuns) {
     dir_.write(s.file, s.line + "echo ran\n");
     chmod(dir_.file(s.file).c_str(), 0755);
   }
-  const struct Back {
-    std::filesystem::path to = std::filesystem::current_path();
-    ~Back() { std::filesystem::current_path(to); }
-  } back;
-  std::filesystem::current_path(dir_.root);
+  const WorkingFolder here(dir_.root);
   const struct {
     std::string line, program, script;
   } cases[] = {

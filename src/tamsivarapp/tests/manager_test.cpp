@@ -54,11 +54,7 @@ TEST(InstalledItem, RecordsBecomeItemsWithOptionsUpToTheFirstGapAndAnIcon) {
   // holds a file of that name here, has nothing to do with the package.
   cfg.setParamInt64("install/relative/ver", 0x0001000000000000);
   cfg.setParamStr("install/relative/icon", "red.png", -1);
-  const struct Back {
-    std::filesystem::path to = std::filesystem::current_path();
-    ~Back() { std::filesystem::current_path(to); }
-  } back;
-  std::filesystem::current_path(dir.root);
+  const WorkingFolder here(dir.root);
 
   const struct {
     const char* id;
