@@ -21,8 +21,8 @@ unsigned int unseenMark(const std::string& value, size_t at) {
   if (first == 0xC2 && second >= 0x80 && second <= 0x9F) return second;
   if (first != 0xE2 || (third & 0xC0) != 0x80) return 0;
   const unsigned int point = 0x2000 | ((second & 0x3F) << 6) | (third & 0x3F);
-  const bool unseen = (second == 0x80 && (point == 0x200E || point == 0x200F || (point >= 0x2028 && point <= 0x202E))) ||
-                      (second == 0x81 && point >= 0x2066 && point <= 0x2069);
+  const bool marks = point == 0x200E || point == 0x200F || (point >= 0x2028 && point <= 0x202E);
+  const bool unseen = (second == 0x80 && marks) || (second == 0x81 && point >= 0x2066 && point <= 0x2069);
   return unseen ? point : 0;
 }
 

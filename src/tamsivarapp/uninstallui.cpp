@@ -188,7 +188,8 @@ bool cUninstallInitUI::onAction(cChildElement* sender, cChildAction* a) {
         *ask->giveUp = true;
         return true;
       }
-      *ask->giveUp = !cMessageForm::warnconfirmbox(this, filledIn(string(kBusyFileRow), visibleText(ask->path.ptr)).c_str(), nullptr);
+      const std::string path = visibleText(ask->path.ptr);
+      *ask->giveUp = !cMessageForm::warnconfirmbox(this, filledIn(string(kBusyFileRow), path).c_str(), nullptr);
       return true;
     }
     case kApplyLang:
