@@ -454,12 +454,34 @@ std::string interpreterOf(const char* path) {
   return std::string(at, stop);
 }
 
+// The kernel looks for an interpreter whose path does not begin with "/"
+// from wherever this process runs, and so would the interpreter's own
+// "#!" line: the script whose line names one is refused before anything
+// runs, `script` naming it and `program` the interpreter. The kernel
+// follows no more than this many scripts in a row.
+constexpr int kScriptDepth = 5;
+int checkInterpreters(const char* path, std::string& program, std::string& script) {
+  std::string file = path;
+  for (int depth = 0; depth < kScriptDepth; ++depth) {
+    std::string interpreter = interpreterOf(file.c_str());
+    if (interpreter.empty()) return 0;
+    if (interpreter[0] != '/') {
+      program = std::move(interpreter);
+      script = std::move(file);
+      return kInterpreterNotAbsolute;
+    }
+    file = std::move(interpreter);
+  }
+  return 0;
+}
+
 // Runs argv[0] as it stands. When the exec fails for a file that is there,
 // the file is not what is missing or refused: the interpreter its "#!" line
 // names is, and `program` names that; a binary whose loader is missing is
 // no program this system can run.
-int runAsGiven(char* argv[], std::string& program) {
+int runAsGiven(char* argv[], std::string& program, std::string& script) {
   program = argv[0];
+  if (const int refused = checkInterpreters(argv[0], program, script)) return refused;
   const int outcome = startDetached(argv);
   if (outcome != ENOENT && outcome != EACCES && outcome != ENOEXEC) return outcome;
   struct stat st;
@@ -486,7 +508,7 @@ int runAsGiven(char* argv[], std::string& program) {
 // bundle's, is a document for the opener. Every road to a program passes
 // here, so that a path without its place is never taken from wherever this
 // process happens to run.
-int openOrRunPath(const char* path, const char* arguments, std::string& program) {
+int openOrRunPath(const char* path, const char* arguments, std::string& program, std::string& script) {
   // An address is the desktop's to open, never looked for as a file; the
   // opener takes it alone.
   if (isWebAddress(path)) {
@@ -506,7 +528,7 @@ int openOrRunPath(const char* path, const char* arguments, std::string& program)
     argv.set(count + 2);
     argv.ptr[0] = const_cast<char*>(path);
     for (long long i = 0; i <= count; ++i) argv.ptr[i + 1] = args.ptr[i];
-    return runAsGiven(argv.ptr, program);
+    return runAsGiven(argv.ptr, program, script);
   }
   struct stat st;
   if (stat(path, &st) != 0) return errno;
@@ -517,13 +539,13 @@ int openOrRunPath(const char* path, const char* arguments, std::string& program)
     if (n > 4 && !strcmp(path + n - 4, ".app") && bundleExecutable(path, inside) &&
         cFolderContents::objtype(inside.c_str()) == fotFile) {
       char* argv[] = {inside.data(), nullptr};
-      return runAsGiven(argv, program);
+      return runAsGiven(argv, program, script);
     }
     return openOutcome(path, program);
   }
   if (!S_ISREG(st.st_mode) || !(st.st_mode & 0111)) return openOutcome(path, program);
   char* argv[] = {const_cast<char*>(path), nullptr};
-  return runAsGiven(argv, program);
+  return runAsGiven(argv, program, script);
 }
 
 // Reads the quoted path that opens `at`, as runCommandLine quotes it, and
@@ -542,9 +564,9 @@ bool readQuotedPath(const char*& at, std::string& path) {
 // "#!" (ENOEXEC), a file that is gone (ENOENT) or one the system does not
 // let run (EACCES) is told, never handed to a shell. `program` receives the
 // program whose exec that outcome is, the opener's for what goes to it.
-int openOrRun(const char* text, std::string& program) {
+int openOrRun(const char* text, std::string& program, std::string& script) {
   try {
-    if (*text != '"') return openOrRunPath(text, nullptr, program);
+    if (*text != '"') return openOrRunPath(text, nullptr, program, script);
     std::string path;
     const char* rest = text;
     if (!readQuotedPath(rest, path) || (*rest && !__acp_isspace(*rest))) {
@@ -553,7 +575,7 @@ int openOrRun(const char* text, std::string& program) {
     }
     while (__acp_isspace(*rest)) ++rest;
     // Without arguments the line is the path alone.
-    return openOrRunPath(path.c_str(), *rest ? rest : nullptr, program);
+    return openOrRunPath(path.c_str(), *rest ? rest : nullptr, program, script);
   } catch (const std::bad_alloc&) {
     program = text;
     return ENOMEM;
@@ -562,11 +584,12 @@ int openOrRun(const char* text, std::string& program) {
 
 }  // namespace
 
-bool shellOpen(const char* text, int* error, std::string* program) {
-  std::string started;
-  const int outcome = text && *text ? openOrRun(text, started) : EINVAL;
+bool shellOpen(const char* text, int* error, std::string* program, std::string* script) {
+  std::string started, named;
+  const int outcome = text && *text ? openOrRun(text, started, named) : EINVAL;
   if (error) *error = outcome;
   if (program) *program = std::move(started);
+  if (script) *script = std::move(named);
   return outcome == 0;
 }
 

@@ -69,6 +69,9 @@ inline constexpr char kDesktopOpener[] = "xdg-open";
 // shellOpen's answer for a path that does not begin with "/": no errno, as
 // nothing was tried.
 inline constexpr int kPathNotAbsolute = -2;
+// shellOpen's answer for a script whose "#!" line names an interpreter that
+// does not begin with "/": nothing runs.
+inline constexpr int kInterpreterNotAbsolute = -3;
 
 // Hands a command line, as runCommandLine writes it, to the desktop. A web
 // address alone (isWebAddress) goes to the opener as one argument; given
@@ -88,12 +91,17 @@ inline constexpr int kPathNotAbsolute = -2;
 // `program` (when given) receives what was at fault: the program, the
 // interpreter a script's "#!" line names when that is what is missing,
 // may not run or is no program (ENOEXEC for a folder), the address, or
-// the opener (kDesktopOpener) for what it hands to the desktop.
+// the opener (kDesktopOpener) for what it hands to the desktop. A script
+// whose "#!" line (or its interpreter's, in turn) names an interpreter
+// without its place is refused before anything runs: `error` is
+// kInterpreterNotAbsolute, `program` that interpreter and `script` (when
+// given) the file whose line names it.
 // Only for commands written by a package's author. Text that comes from
 // outside (an address from the update server, a link in a document, a file
 // name the user picked) must go through run_xdgopen, which passes it as one
 // argument.
-bool shellOpen(const char* text, int* error = nullptr, std::string* program = nullptr);
+bool shellOpen(const char* text, int* error = nullptr, std::string* program = nullptr,
+               std::string* script = nullptr);
 // The command line shellOpen reads back as `path` and `arguments`: the
 // path alone when there are no arguments, else the path quoted (a quote or
 // backslash in it after a backslash), a blank and the arguments.

@@ -10,9 +10,11 @@
 namespace {
 
 // The file's own preview at `side` pixels, when a reader knows the file.
+// A path without its place would be read from wherever the manager was
+// started, and show what happens to lie there.
 bool iconFromFile(const char* path, int side, cPicture& icon) {
   cFileIO file;
-  if (!path || !*path || !file.open(path, fmRead)) return false;
+  if (!path || *path != '/' || !file.open(path, fmRead)) return false;
   cPtr<cFileObjectProps> reader(cFileObjectProps::guessObj(&file));
   if (!reader.ptr) return false;
   reader->setPreviewPreferrences(side, side);

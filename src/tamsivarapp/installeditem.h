@@ -39,6 +39,6 @@ struct sInstalledItem {
 
 // Fills `item` from the record "install/<id>"; false, for a package that is
 // not listed, when the id is empty or the record has no version. The icons
-// are the package's own when its icon file can be read, else the built-in
-// ones. The update server is not asked here.
+// are the package's own when its icon file, named by a path from the root,
+// can be read, else the built-in ones. The update server is not asked here.
 bool readInstalledItem(cApplicationConfig* config, const char* id, sInstalledItem& item);

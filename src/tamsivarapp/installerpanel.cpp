@@ -29,7 +29,8 @@ bool cInstallerJobPanel::startInstall(sPkgInstallContext* context) {
   int stage = 1;
   for (auto* f = context->files.head; f; f = f->next) {
     if (!sPkgInstallContext::changed(f->value)) continue;
-    setStageDescr(stage++, fillText(text(1), f->value.path.ptr).c_str());
+    const std::string path = visibleText(f->value.path.ptr ? f->value.path.ptr : "");
+    setStageDescr(stage++, fillText(text(1), path.c_str()).c_str());
   }
   setStageDescr(n + 1, text(2));
   setStageDescr(n + 2, text(3));

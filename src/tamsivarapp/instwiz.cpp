@@ -415,7 +415,9 @@ bool cInstWizard::onAction(cChildElement* sender, cChildAction* a) {
       *ask->giveUp = true;
       return true;
     }
-    *ask->giveUp = !cMessageForm::warnconfirmbox(this, fillText(string(tBusyFile), ask->path.ptr).c_str(), nullptr);
+    const std::string path = visibleText(ask->path.ptr);
+    *ask->giveUp =
+        !cMessageForm::warnconfirmbox(this, fillText(string(tBusyFile), path.c_str()).c_str(), nullptr);
     return true;
   }
   return cChildElement::onAction(sender, a);

@@ -176,7 +176,8 @@ void cFileSelectPanel::onCheckEnd(int code) {
     return;
   }
   const int row = messageFor(code);
-  if (row >= 0) cMessageForm::errorbox(this, fillText(string(row), myContext->problemPath.ptr).c_str(), nullptr);
+  const std::string path = visibleText(myContext->problemPath.ptr ? myContext->problemPath.ptr : "");
+  if (row >= 0) cMessageForm::errorbox(this, fillText(string(row), path.c_str()).c_str(), nullptr);
 }
 
 std::string cFileSelectPanel::sizeLine() {

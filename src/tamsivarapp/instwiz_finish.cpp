@@ -177,7 +177,7 @@ void cFinishPanel::init(sPkgInstallContext* ctx) {
       std::string all = message;
       if (named) {
         all += '\n';
-        all += fit(problem, "");
+        all += fit(visibleText(problem), "");
       }
       if (!left.empty()) {
         all += '\n';

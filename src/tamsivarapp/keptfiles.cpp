@@ -19,7 +19,8 @@ std::string keptFilesText(const std::vector<sKeptFile>& kept, cCiomLangData* tex
     if (!lines.empty()) lines += '\n';
     const std::string why = kept[i].err ? std::string(": ") + std::strerror(kept[i].err) : std::string();
     const std::string after = std::string(" (") + row(kept[i].reason) + why + ")";
-    lines.append(write ? write(kept[i].path, after) : kept[i].path).append(after);
+    const std::string path = visibleText(kept[i].path);
+    lines.append(write ? write(path, after) : path).append(after);
   }
   if (kept.size() > shown) {
     if (!lines.empty()) lines += '\n';
@@ -50,7 +51,8 @@ int keptReasonFor(const std::string& anchor, const std::string& path) {
 
 std::string storeTroubleText(const std::string& trouble, cCiomLangData* texts) {
   _guardchar<char> home;
-  if (!cFolderContents::getHome(home) || !home.ptr || home.ptr[0] == '/') return trouble;
+  const std::string shown = visibleText(trouble);
+  if (!cFolderContents::getHome(home) || !home.ptr || home.ptr[0] == '/') return shown;
   const char* reason = texts ? texts->string(kHomeNotRooted) : nullptr;
-  return trouble + ": " + (reason ? reason : "");
+  return shown + ": " + (reason ? reason : "");
 }

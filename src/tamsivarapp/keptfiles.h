@@ -84,8 +84,10 @@ using KeptPathWriter = std::function<std::string(const std::string& path, const 
 // One "path (reason)" line per file ("path (reason: the system's reason)"
 // where it refused a change), at most `shown` of them, then a line
 // telling how many more were kept; the words come from `texts`, the
-// uninstaller's section (null leaves them out). Paths are written whole
-// unless `write` is given.
+// uninstaller's section (null leaves them out). Each path is shown as
+// visibleText writes it, so that a name holding a line break or another
+// character that shows nothing cannot pass for two; whole unless `write`
+// is given, which gets it so.
 std::string keptFilesText(const std::vector<sKeptFile>& kept, cCiomLangData* texts, size_t shown,
                           const KeptPathWriter& write = nullptr);
 
@@ -94,6 +96,6 @@ std::string keptFilesText(const std::vector<sKeptFile>& kept, cCiomLangData* tex
 // when the list holds only copies of the store.
 std::string keptAdvice(const std::vector<sKeptFile>& kept, cCiomLangData* texts);
 
-// The store's trouble as the user reads it: where HOME is no path from
-// the root, the folder followed by that reason from `texts`.
+// The store's trouble as the user reads it (visibleText): where HOME is no
+// path from the root, the folder followed by that reason from `texts`.
 std::string storeTroubleText(const std::string& trouble, cCiomLangData* texts);

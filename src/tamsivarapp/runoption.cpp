@@ -14,7 +14,7 @@ namespace {
 // how the desktop's opener is named, as the file the option names is not
 // what failed.
 constexpr int kNotStarted = 0, kNotAProgram = 1, kMissing = 2, kNotAllowed = 3, kOther = 4, kOpener = 5,
-              kAddressWithArguments = 6, kNotAbsolute = 7;
+              kAddressWithArguments = 6, kNotAbsolute = 7, kRelativeInterpreter = 8;
 
 // An exec's E2BIG would be told by the system's words; the address's is
 // shellOpen's own.
@@ -27,6 +27,7 @@ int reasonRow(int error, const std::string& program) {
     case EPERM: return kNotAllowed;
     case E2BIG: return isWebAddress(program.c_str()) ? kAddressWithArguments : kOther;
     case kPathNotAbsolute: return kNotAbsolute;
+    case kInterpreterNotAbsolute: return kRelativeInterpreter;
     default: return kOther;
   }
 }
@@ -36,8 +37,8 @@ int reasonRow(int error, const std::string& program) {
 std::string startRunOption(const char* caption, const char* command, cCiomLangData* texts,
                            tRunOptionStarter start) {
   int error = 0;
-  std::string program;
-  if (start(command, &error, &program)) return {};
+  std::string program, script;
+  if (start(command, &error, &program, &script)) return {};
   const auto row = [texts](int i) {
     const char* t = texts ? texts->string(i) : nullptr;
     return t ? t : "%s";
@@ -46,7 +47,9 @@ std::string startRunOption(const char* caption, const char* command, cCiomLangDa
   std::string told = fillText(row(kNotStarted), caption);
   told += '\n';
   program = program == kDesktopOpener ? fillText(row(kOpener), program.c_str()) : visibleText(program);
-  told += fillText(row(reason), program.c_str());
+  // A refused interpreter is told after the script that names it.
+  const std::string first = reason == kRelativeInterpreter ? visibleText(script) : program;
+  told += fillTexts(row(reason), {first.c_str(), program.c_str()});
   if (reason == kOther) {
     told += ' ';
     told += error > 0 ? std::strerror(error) : "?";

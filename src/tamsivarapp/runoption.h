@@ -10,9 +10,10 @@ class cCiomLangData;
 // The texts that tell of a run option that did not start.
 inline constexpr char kRunOptionSection[] = "pkgm::run";
 
-// Starts a command as shellOpen does, giving the program it tried; tests
-// put their own here.
-using tRunOptionStarter = bool (*)(const char* command, int* error, std::string* program);
+// Starts a command as shellOpen does, giving the program it tried and the
+// script whose "#!" line named it; tests put their own here.
+using tRunOptionStarter = bool (*)(const char* command, int* error, std::string* program,
+                                   std::string* script);
 
 // Empty when `command` started; else the words, from `texts` ("pkgm::run"),
 // that name the option's caption, its program and why it did not start.

@@ -16,6 +16,8 @@ std::string fillTexts(const char* text, std::initializer_list<const char*> value
 std::string fillNumber(const char* text, long long value);
 // `value` as the eye can read it: a character that shows nothing (the
 // carriage return of a line written with CR LF, a tab, an escape) becomes
-// its escape, "\r", "\n", "\t" or "\x1B", so that a path from a package
-// or a record is seen as the system takes it.
+// its escape, "\r", "\n", "\t" or "\x1B", and one that would break the
+// line or turn the text around (U+0085, U+2028, U+202E) "\u2028", so that
+// a path from a package, a record or the disk is seen as the system takes
+// it, one line for one name.
 std::string visibleText(const std::string& value);

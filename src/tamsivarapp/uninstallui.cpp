@@ -10,6 +10,7 @@
 #include "ciom/windowmaker.h"
 #include "tamsivarapp/langsel.h"
 #include "tamsivarapp/modes.h"
+#include "tamsivarapp/textfill.h"
 
 namespace {
 
@@ -131,7 +132,7 @@ void cUninstallInitUI::showEnd(int code) {
     return;
   }
   if (code == unStoreUnread || code == unRecordDamaged || code == unRecordUnversioned) {
-    cMessageForm::errorbox(this, filledIn(text, myContext->storeTrouble).c_str(), nullptr);
+    cMessageForm::errorbox(this, filledIn(text, visibleText(myContext->storeTrouble)).c_str(), nullptr);
     return;
   }
   if (code == unRecordUnsaved) {
@@ -195,7 +196,8 @@ bool cUninstallInitUI::onAction(cChildElement* sender, cChildAction* a) {
         *ask->giveUp = true;
         return true;
       }
-      *ask->giveUp = !cMessageForm::warnconfirmbox(this, filledIn(string(kBusyFileRow), ask->path.ptr).c_str(), nullptr);
+      const std::string path = visibleText(ask->path.ptr);
+      *ask->giveUp = !cMessageForm::warnconfirmbox(this, filledIn(string(kBusyFileRow), path).c_str(), nullptr);
       return true;
     }
     case kApplyLang:

@@ -393,11 +393,7 @@ TEST_F(Opener, ARelativePathIsNeverTakenFromWhereTheCallerRuns) {
   writeScript(dir_.file("rel/prog"), recorder("rel:"));
   writeScript(dir_.file("prog"), recorder("here:"));
   writeScript(dir_.file("bin/prog"), recorder("path:"));
-  const struct Back {
-    std::filesystem::path to = std::filesystem::current_path();
-    ~Back() { std::filesystem::current_path(to); }
-  } back;
-  std::filesystem::current_path(dir_.root);
+  const WorkingFolder here(dir_.root);
   const std::vector<Outcome> cases = {
       {"rel/prog", kPathNotAbsolute, "rel/prog", ""},
       {"./rel/prog", kPathNotAbsolute, "./rel/prog", ""},
@@ -412,6 +408,49 @@ TEST_F(Opener, ARelativePathIsNeverTakenFromWhereTheCallerRuns) {
       {"https://example.com/", 0, kDesktopOpener, "1:https://example.com/"},
   };
   expectOutcomes(cases);
+  EXPECT_EQ(dir_.read("record"), "");
+  EXPECT_TRUE(noChildLeft());
+}
+
+// The kernel would look for an interpreter without its place from where the
+// caller runs, as it would for the interpreter's own "#!" line: such a
+// script is refused before anything runs, by every road to a program,
+// naming the script and the interpreter as its line writes it.
+TEST_F(Opener, AScriptWhoseInterpreterHasNoPlaceIsRefusedBeforeAnythingRuns) {
+  // What each relative interpreter would find here, or through the PATH.
+  for (const std::string& at : {dir_.file("sh-here"), dir_.file("sh-here\r"), dir_.file("bin/sh-here")})
+    writeScript(at, recorder("interpreter:"));
+  const std::string app = dir_.file("T.app");
+  std::filesystem::create_directories(app + "/Contents/MacOS");
+  dir_.write("T.app/Contents/Info.plist", "<key>CFBundleExecutable</key><string>Tool</string>");
+  const struct {
+    std::string file, line;
+  } scripts[] = {{"plain", "#!sh-here\n"},   {"dotted", "#! ./sh-here -x\n"}, {"crlf", "#!sh-here\r\n"},
+                 {"inner", "#!sh-here\n"},   {"outer", "#!" + dir_.file("inner") + "\n"},
+                 {"T.app/Contents/MacOS/Tool", "#!sh-here\n"}};
+  for (const auto& s : scripts) {
+    dir_.write(s.file, s.line + "echo ran\n");
+    chmod(dir_.file(s.file).c_str(), 0755);
+  }
+  const WorkingFolder here(dir_.root);
+  const struct {
+    std::string line, program, script;
+  } cases[] = {
+      {dir_.file("plain"), "sh-here", dir_.file("plain")},
+      {runCommandLine(dir_.file("plain").c_str(), "a b"), "sh-here", dir_.file("plain")},
+      {dir_.file("dotted"), "./sh-here", dir_.file("dotted")},
+      {dir_.file("crlf"), "sh-here\r", dir_.file("crlf")},
+      {dir_.file("outer"), "sh-here", dir_.file("inner")},
+      {app, "sh-here", app + "/Contents/MacOS/Tool"},
+  };
+  for (const auto& c : cases) {
+    int error = 0;
+    std::string program, script;
+    EXPECT_FALSE(shellOpen(c.line.c_str(), &error, &program, &script)) << c.line;
+    EXPECT_EQ(error, kInterpreterNotAbsolute) << c.line;
+    EXPECT_EQ(program, c.program) << c.line;
+    EXPECT_EQ(script, c.script) << c.line;
+  }
   EXPECT_EQ(dir_.read("record"), "");
   EXPECT_TRUE(noChildLeft());
 }

@@ -34,3 +34,19 @@ class ScratchDir {
 
   std::string root;
 };
+
+// Runs the test from `folder` until it ends: what a path without its place
+// would find is then the test's own, and the runner's folder comes back.
+class WorkingFolder {
+ public:
+  explicit WorkingFolder(const std::string& folder) { std::filesystem::current_path(folder); }
+  WorkingFolder(const WorkingFolder&) = delete;
+  WorkingFolder& operator=(const WorkingFolder&) = delete;
+  ~WorkingFolder() {
+    std::error_code ignored;
+    std::filesystem::current_path(before_, ignored);
+  }
+
+ private:
+  std::filesystem::path before_ = std::filesystem::current_path();
+};

@@ -30,6 +30,7 @@
 #include "tamsivarapp/tamsivar.h"
 #include "tamsivarapp/runoption.h"
 #include "tamsivarapp/textfill.h"
+#include "tamsivarapp/uninstallui.h"
 #include "tamsivarapp/updateform.h"
 
 namespace {
@@ -90,7 +91,7 @@ struct Wizard : ::testing::Test {
     cWizTestWindow::scripts.clear();
     cWizTestWindow::shown.clear();
     setenv("HOME", dir.root.c_str(), 1);
-    cFinishPanel::runCommand = [](const char* c, int*, std::string*) {
+    cFinishPanel::runCommand = [](const char* c, int*, std::string*, std::string*) {
       ran.push_back(c);
       return true;
     };
@@ -304,16 +305,17 @@ TEST_F(Wizard, FinishPageShowsTheOutcomeAndAtMostSevenRunBoxes) {
   waitForFinish();
   cFinishPanel& page = wizard->finishPage();
   // Files of the previous version an upgrade kept, named with the
-  // uninstaller's reasons, as many as the page holds.
-  const std::vector<sKeptFile> kept = {{"/k0", kKeptThroughLink}, {"/k1", kKeptOddPath}, {"/k2", kKeptThroughLink},
-                                       {"/k3", kKeptOddPath}, {"/k4", kKeptOddPath}};
+  // uninstaller's reasons, as many as the page holds; a character that
+  // shows nothing is seen, so that no name passes for two or for another.
+  const std::vector<sKeptFile> kept = {{"/k0\n/k", kKeptThroughLink}, {"/k1\r", kKeptOddPath},
+                                       {"/k2\t\x1b", kKeptThroughLink}, {"/k3", kKeptOddPath}, {"/k4", kKeptOddPath}};
   const auto line = [](const char* path, int reason) {
     return std::string(path) + " (" + sectionText("pkgm::unin", reason) + ")";
   };
   const std::string advice = std::string("\n") + sectionText("pkgm::unin", kKeptAdvice);
-  const std::string one = fillText(sectionText("pkgm::fin", 14), line("/k0", kKeptThroughLink).c_str()) + advice;
-  const std::vector<std::string> lines = {line("/k0", kKeptThroughLink), line("/k1", kKeptOddPath),
-                                          line("/k2", kKeptThroughLink)};
+  const std::string one = fillText(sectionText("pkgm::fin", 14), line("/k0\\n/k", kKeptThroughLink).c_str()) + advice;
+  const std::vector<std::string> lines = {line("/k0\\n/k", kKeptThroughLink), line("/k1\\r", kKeptOddPath),
+                                          line("/k2\\t\\x1B", kKeptThroughLink)};
   // Five files: as many named as fit above the run boxes, the rest counted.
   std::vector<std::string> five;
   for (size_t named = 1; named <= lines.size(); ++named) {
@@ -325,13 +327,14 @@ TEST_F(Wizard, FinishPageShowsTheOutcomeAndAtMostSevenRunBoxes) {
   // An unsaved record names the store and the system's reason; a folder
   // that could not be made, its path. What a failed run made and could not
   // take back follows, named as kept files are.
-  const std::string store = "/home/u/.zvk: Read-only file system", folder = "/opt/app/bin/run.tmp";
-  const std::string unsaved = fillText(sectionText("pkgm::fin", 12), store.c_str()) + "\n" + lines[0] + "\n" +
+  const std::string store = "/home/u\t/.zvk: Read-only file system", folder = "/opt/app/bin\n/run.tmp";
+  const std::string storeShown = "/home/u\\t/.zvk: Read-only file system", folderShown = "/opt/app/bin\\n/run.tmp";
+  const std::string unsaved = fillText(sectionText("pkgm::fin", 12), storeShown.c_str()) + "\n" + lines[0] + "\n" +
                               lines[1] + "\n" + lines[2] + "\n" + fillNumber(sectionText("pkgm::unin", 16), 2);
   const struct {
     int result;
     size_t kept;
-    std::string problem;  // the context's problem path, which the message names
+    std::string problem;  // the context's problem path, which the message names as seen
     std::string title;
     std::vector<std::string> messages;  // any of them
     unsigned int colour;
@@ -341,12 +344,12 @@ TEST_F(Wizard, FinishPageShowsTheOutcomeAndAtMostSevenRunBoxes) {
       {0, 1, "", sectionText("pkgm::fin", 0), {one}, cFinishPanel::kErrorColor, 7},
       {0, 5, "", sectionText("pkgm::fin", 0), five, cFinishPanel::kErrorColor, 7},
       {4, 0, "", sectionText("pkgm::fin", 1), {sectionText("pkgm::fin", 5)}, cFinishPanel::kErrorColor, 0},
-      {9, 0, folder, sectionText("pkgm::fin", 1), {sectionText("pkgm::fin", 10) + ("\n" + folder)},
+      {9, 0, folder, sectionText("pkgm::fin", 1), {sectionText("pkgm::fin", 10) + ("\n" + folderShown)},
        cFinishPanel::kErrorColor, 0},
-      {1, 0, folder + "/docs", sectionText("pkgm::fin", 1), {sectionText("pkgm::fin", 2) + ("\n" + folder + "/docs")},
-       cFinishPanel::kErrorColor, 0},
+      {1, 0, folder + "/docs", sectionText("pkgm::fin", 1),
+       {sectionText("pkgm::fin", 2) + ("\n" + folderShown + "/docs")}, cFinishPanel::kErrorColor, 0},
       {11, 5, store, sectionText("pkgm::fin", 1), {unsaved}, cFinishPanel::kErrorColor, 0},
-      {12, 1, store, sectionText("pkgm::fin", 1), {fillText(sectionText("pkgm::fin", 15), store.c_str()) + "\n" + lines[0]},
+      {12, 1, store, sectionText("pkgm::fin", 1), {fillText(sectionText("pkgm::fin", 15), storeShown.c_str()) + "\n" + lines[0]},
        cFinishPanel::kErrorColor, 0},
       {13, 0, "", sectionText("pkgm::fin", 1), {""}, cFinishPanel::kErrorColor, 0},
       {-1, 0, "", sectionText("pkgm::fin", 1), {""}, cFinishPanel::kErrorColor, 0},
@@ -360,7 +363,7 @@ TEST_F(Wizard, FinishPageShowsTheOutcomeAndAtMostSevenRunBoxes) {
     EXPECT_EQ(page.title().text(), c.title);
     const std::string message = page.message().text() ? page.message().text() : "";
     EXPECT_NE(std::find(c.messages.begin(), c.messages.end(), message), c.messages.end()) << message;
-    EXPECT_NE(message.find(c.problem), std::string::npos) << message;
+    EXPECT_EQ(message.find_first_of(std::string("\r\t\x1b\0", 4)), std::string::npos) << message;
     EXPECT_EQ(page.message().defaultBackgroundColor(), c.colour);
     int boxes = 0;
     for (auto* a = page.runBoxes().head; a; a = a->next) ++boxes;
@@ -384,6 +387,9 @@ TEST_F(Wizard, ARunOptionThatDoesNotStartIsToldAndNothingRunsThroughAShell) {
   const std::string good = script("good", "printf '%s|' \"$@\" > '" + record + ".tmp' && mv '" + record + ".tmp' '" + record + "'");
   writeFile(dir.file("plain"), "touch '" + marker + "'\n");
   std::filesystem::permissions(dir.file("plain"), std::filesystem::perms::owner_all);
+  // Its interpreter would be looked for where the installer runs.
+  writeFile(dir.file("script\tx"), "#!sh\r\ntouch '" + marker + "'\n");
+  std::filesystem::permissions(dir.file("script\tx"), std::filesystem::perms::owner_all);
   StubOpener opener(dir);
   const struct {
     const char* caption;
@@ -422,9 +428,10 @@ TEST_F(Wizard, ARunOptionThatDoesNotStartIsToldAndNothingRunsThroughAShell) {
   wizard->finishPage().init(ctx.get());
   cWizTestWindow::shown.clear();
   window.key(cChildElement::kcEnter);
-  const auto told = [](const char* caption, int reason, const std::string& program) {
+  const auto told = [](const char* caption, int reason, const std::string& program, const std::string& script = "") {
     return fillText(sectionText(kRunOptionSection, 0), caption) + "\n" +
-           fillText(sectionText(kRunOptionSection, reason), program.c_str());
+           (script.empty() ? fillText(sectionText(kRunOptionSection, reason), program.c_str())
+                           : fillTexts(sectionText(kRunOptionSection, reason), {script.c_str(), program.c_str()}));
   };
   EXPECT_EQ(cWizTestWindow::shown, std::vector<std::string>{told("Plain", 1, dir.file("plain")) + "\n" +
                                                              told("Gone", 2, dir.file("gone")) + "\n" +
@@ -434,6 +441,11 @@ TEST_F(Wizard, ARunOptionThatDoesNotStartIsToldAndNothingRunsThroughAShell) {
   for (int i = 0; i < 500 && readFile(record).empty(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_EQ(readFile(record), "a b|$(touch)|;x|");
   EXPECT_EQ(opener.opened(), "https://example.com/|");
+  // The road the page takes, for a script whose interpreter has no place
+  // (a box of its own: the one above fills the screen).
+  EXPECT_EQ(startRunOption("Script", runCommandLine(dir.file("script\tx").c_str(), "").c_str(),
+                           cLibLang::gCiomLang.sections.find(cStringKey(kRunOptionSection, -1)), shellOpen),
+            told("Script", 8, "sh\\r", dir.file("script\\tx")));
   EXPECT_FALSE(std::filesystem::exists(marker));
 
   // The reasons the system gives, each in its words.
@@ -442,6 +454,7 @@ TEST_F(Wizard, ARunOptionThatDoesNotStartIsToldAndNothingRunsThroughAShell) {
     std::string tail;
     std::string program;
     std::string shown = {};  // when not the program as it is
+    std::string script = {}, scriptShown = {};
   } reasons[] = {{ENOEXEC, 1, "", "/x y/p"},
                  {ENOENT, 2, "", "/x y/p"},
                  {EACCES, 3, "", "/x y/p"},
@@ -456,20 +469,25 @@ TEST_F(Wizard, ARunOptionThatDoesNotStartIsToldAndNothingRunsThroughAShell) {
                  // system's own E2BIG keeps its words.
                  {E2BIG, 6, "", "https://example.com/"},
                  {E2BIG, 4, std::string(" ") + std::strerror(E2BIG), "/x y/p"},
-                 {kPathNotAbsolute, 7, "", "docs/x"}};
+                 {kPathNotAbsolute, 7, "", "docs/x"},
+                 // The script is named first, and seen as well.
+                 {kInterpreterNotAbsolute, 8, "", "sh\r", "sh\\r", "/x\ny", "/x\\ny"}};
   for (const auto& r : reasons) {
     static const std::remove_reference_t<decltype(r)>* given;
     given = &r;
     const std::string words = startRunOption("C", "\"/x y/p\" -a", cLibLang::gCiomLang.sections.find(cStringKey(kRunOptionSection, -1)),
-                                             [](const char*, int* error, std::string* program) {
+                                             [](const char*, int* error, std::string* program, std::string* script) {
                                                *error = given->error;
                                                *program = given->program;
+                                               *script = given->script;
                                                return false;
                                              });
-    EXPECT_EQ(words, told("C", r.row, r.shown.empty() ? r.program : r.shown) + r.tail) << r.error;
+    EXPECT_EQ(words, told("C", r.row, r.shown.empty() ? r.program : r.shown, r.scriptShown) + r.tail) << r.error;
   }
   EXPECT_EQ(told("C", 2, fillText(sectionText(kRunOptionSection, 5), kDesktopOpener)),
             "\"C\" could not be started:\nxdg-open, which opens files for the desktop, is missing.");
+  EXPECT_TRUE(told("C", 8, "sh\\r", "/x\\ny")
+                  .starts_with("\"C\" could not be started:\nThe script /x\\ny names sh\\r as its interpreter"));
 }
 
 // Kept files with long paths, in every language: the page still shows and
@@ -1173,6 +1191,45 @@ TEST(KeptTexts, EachBoxLeavesTheReasonToTheLinesItNames) {
   EXPECT_EQ(keptFilesText({{"/a/sub/../y.txt", kKeptOddPath}}, reasons, 1),
             "/a/sub/../y.txt (its path has \"..\" steps (or \".\" steps, as an earlier build recorded them) or does "
             "not start with \"/\")");
+}
+
+// A name that shows a character the eye cannot see, or one that breaks the
+// line or turns the text around, would read as two files or as another: in
+// every box that names kept files or the store, each name is one line as
+// drawn, every such character seen as its escape.
+TEST(KeptTexts, EachNameIsOneLineAsDrawnWithWhatShowsNothingSeen) {
+  cWizTestWindow::useLanguage(eLangENG);
+  cCiomLangData* reasons = cLibLang::gCiomLang.sections.find(cStringKey(kKeptReasonsSection, -1));
+  cCrbOffscreenCanvas canvas;
+  ASSERT_TRUE(canvas.create(2000, 400));
+  ASSERT_TRUE(mkStdFont()->apply(&canvas));
+  const auto linesDrawn = [&canvas](const std::string& text) {
+    sSize one, all;
+    canvas.drawTextWrapped(0, 0, 2000, 400, cCanvas::eAlignLeft, "/k", one, true, 1.2);
+    canvas.drawTextWrapped(0, 0, 2000, 400, cCanvas::eAlignLeft, text.c_str(), all, true, 1.2);
+    return one.cy > 0 ? (all.cy + one.cy / 2) / one.cy : -1;
+  };
+  const struct {
+    std::string path, shown;
+  } names[] = {
+      {"/k/a\nb", "/k/a\\nb"},
+      {"/k/a\r\n", "/k/a\\r\\n"},
+      {"/k/a\tb\x1b[2J\x7f", "/k/a\\tb\\x1B[2J\\x7F"},
+      {"/k/a\u0085b", "/k/a\\u0085b"},
+      {"/k/a\u2028b\u2029c", "/k/a\\u2028b\\u2029c"},
+      {"/k/x\u202Egpj.exe", "/k/x\\u202Egpj.exe"},
+      {"/k/\u2066a\u2069\u200F", "/k/\\u2066a\\u2069\\u200F"},
+      // What shows stays as it is.
+      {"/k/\u00dcber caf\u00e9 \u2014 \u65e5\u672c \\n", "/k/\u00dcber caf\u00e9 \u2014 \u65e5\u672c \\n"},
+  };
+  for (const auto& n : names) {
+    SCOPED_TRACE(n.shown);
+    const std::string line = keptFilesText({{n.path, kKeptOddPath}}, reasons, 1);
+    EXPECT_EQ(line, n.shown + " (" + sectionText(kKeptReasonsSection, kKeptOddPath) + ")");
+    EXPECT_EQ(linesDrawn(line), 1);
+    EXPECT_EQ(linesDrawn(cancelledText("Cancelled.", {{n.path, kKeptOddPath}}, reasons)), 2);
+    EXPECT_EQ(storeTroubleText(n.path, reasons), n.shown);
+  }
 }
 
 // A save target that cannot be made is refused before the download, in a

@@ -50,6 +50,11 @@ TEST(InstalledItem, RecordsBecomeItemsWithOptionsUpToTheFirstGapAndAnIcon) {
   cfg.setParamStr("install/bare/icon", dir.file("broken.png").c_str(), -1);
   cfg.setParamStr("install/bare/cplns0", "Label without command", -1);
   cfg.setParamStr("install/noversion/name", "Not listed", -1);
+  // An icon named without its place: the manager's working folder, which
+  // holds a file of that name here, has nothing to do with the package.
+  cfg.setParamInt64("install/relative/ver", 0x0001000000000000);
+  cfg.setParamStr("install/relative/icon", "red.png", -1);
+  const WorkingFolder here(dir.root);
 
   const struct {
     const char* id;
@@ -60,6 +65,7 @@ TEST(InstalledItem, RecordsBecomeItemsWithOptionsUpToTheFirstGapAndAnIcon) {
   } cases[] = {
       {"full", true, "1.2.3", 1, true},
       {"bare", true, "2.0", 0, false},
+      {"relative", true, "1.0", 0, false},
       {"noversion", false, "", 0, false},
       {"", false, "", 0, false},
   };
