@@ -727,6 +727,18 @@ struct sCountingIO : cBufWrapperIO {
   }
 };
 
+// `file` decodes reading each of its bytes once at most, and shows as
+// tiff2rgba shows it.
+void expectReadOnceAsTiff2rgba(Bytes file, const std::string& path) {
+  const size_t size = file.size();
+  writeFile(path, file);
+  sCountingIO io(file.data(), static_cast<long long>(size), false);
+  cPictTIFF pict;
+  EXPECT_TRUE(pict.decode(&io));
+  EXPECT_LE(io.bytesRead, size);
+  EXPECT_EQ(mismatchesWithTiff2rgba(path), 0);
+}
+
 // zlib data of `data` in stored blocks of `block` bytes each.
 Bytes storedBlocks(const Bytes& data, size_t block) {
   Bytes z = {0x78, 0x01};
@@ -761,13 +773,8 @@ TEST(TiffDecode, DeflateStripsLongerThanTheirPixelsAreReadOnce) {
     SCOPED_TRACE(c.name);
     Writer writer;
     const uint64_t at = writer.addBlob(c.stream);
-    Bytes file = greyUnitsFile(writer, c.w, c.h, 8, false, c.w, c.h, {at}, {c.stream.size()});
-    sCountingIO io(file.data(), static_cast<long long>(file.size()), false);
-    cPictTIFF pict;
-    EXPECT_TRUE(pict.decode(&io));
-    EXPECT_LE(io.bytesRead, file.size());
-    writeFile(path, file);
-    EXPECT_EQ(mismatchesWithTiff2rgba(path), 0);
+    const Bytes file = greyUnitsFile(writer, c.w, c.h, 8, false, c.w, c.h, {at}, {c.stream.size()});
+    expectReadOnceAsTiff2rgba(file, path);
   }
 }
 
@@ -858,13 +865,7 @@ TEST(TiffDecode, StripsPastTheFirstReadAreReadOnce) {
     }
     const Bytes file =
         greyUnitsFile(writer, w, rowsPerStrip * strips, compression, false, w, rowsPerStrip, offsets, counts);
-    Bytes copy = file;
-    sCountingIO io(copy.data(), static_cast<long long>(copy.size()), false);
-    cPictTIFF pict;
-    ASSERT_TRUE(pict.decode(&io));
-    EXPECT_LE(io.bytesRead, file.size());
-    writeFile(path, file);
-    EXPECT_EQ(mismatchesWithTiff2rgba(path), 0);
+    expectReadOnceAsTiff2rgba(file, path);
   }
 }
 
