@@ -160,13 +160,15 @@ class cBitReader {
       held |= 56;
       return;
     }
-    while (held <= 56) {
-      if (next < end)
-        bits |= static_cast<uint64_t>(*next++) << held;
-      else
-        ++fake;
-      held += 8;
-    }
+    // The stream's last few bytes, then zeros: counted once rather than
+    // asked byte by byte, as a strip of a few bytes reads all of its own here.
+    if (held > 56) return;
+    const int bytes = ((56 - held) >> 3) + 1;
+    const int real = end - next < bytes ? static_cast<int>(end - next) : bytes;
+    for (int i = 0; i < real; ++i) bits |= static_cast<uint64_t>(next[i]) << (held + 8 * i);
+    next += real;
+    fake += bytes - real;
+    held += 8 * bytes;
   }
 
   uint32_t peek(int n) const { return static_cast<uint32_t>(bits & ((uint64_t{1} << n) - 1)); }

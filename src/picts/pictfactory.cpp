@@ -6,6 +6,7 @@
 #include "picts/cr2.h"
 #include "picts/crw.h"
 #include "picts/h3fr.h"
+#include "picts/keptreads.h"
 #include "picts/mos.h"
 #include "picts/mrw.h"
 #include "picts/nef.h"
@@ -101,9 +102,12 @@ bool drawInto(cPictBase& pict, cPictDummy& out, long long w, long long h, unsign
 
 cPictBase* cPictBase::mkPicture(cFileIOTarget* io, sPictInfo* info) {
   if (!io) return nullptr;
+  // The probes read the same directory one after another; the decode reads
+  // it for itself, and the picture may keep the stream it decoded.
+  cKeptReads probed(io);
   for (const sFormat& format : kProbeList) {
-    io->set_fp(0);
-    if (!format.validFor(io, info)) continue;
+    probed.set_fp(0);
+    if (!format.validFor(&probed, info)) continue;
     cPictBase* pict = format.make();
     if (info) return pict;
     io->set_fp(0);

@@ -414,6 +414,35 @@ bool cPictTIFF::dataCanFill(long long w, long long h, int compression) const {
   return need <= have * perByte;
 }
 
+template <typename Visit>
+bool cPictTIFF::eachUnit(long long w, long long h, Visit visit) const {
+  const long long planes = myPlanar ? mySamplesPerPixel : 1;
+  if (myStripOffsets.count) {
+    const long long strips = myStripOffsets.count, perPlane = strips / planes;
+    const long long rowsPerStrip = stripRows(h, perPlane),
+                    held = myRowsPerStrip ? myRowsPerStrip : rowsPerStrip;
+    for (long long i = 0; i < strips; ++i) {
+      const long long y = (i % perPlane) * rowsPerStrip;
+      if (!visit(sUnit{myStripOffsets.ptr[i], myStripByteCounts.count ? myStripByteCounts.ptr[i] : 0, 0, y, w,
+                       std::min(rowsPerStrip, h - y), static_cast<int>(i / perPlane), held}))
+        return false;
+    }
+    return true;
+  }
+  const long long across = ceilDiv(w, myTileWidth), down = ceilDiv(h, myTileLength);
+  long long i = 0;
+  for (long long plane = 0; plane < planes; ++plane)
+    for (long long ty = 0; ty < down; ++ty)
+      for (long long tx = 0; tx < across; ++tx, ++i) {
+        const long long y = ty * myTileLength;
+        if (!visit(sUnit{myTileOffsets.ptr[i], myTileByteCounts.count ? myTileByteCounts.ptr[i] : 0,
+                         tx * myTileWidth, y, myTileWidth, std::min<long long>(myTileLength, h - y),
+                         static_cast<int>(plane), myTileLength}))
+          return false;
+      }
+  return true;
+}
+
 // Every strip or tile the picture needs has its place in the file, and its
 // size when compressed, and its bytes lie within the file: asked before the
 // pixels are made, so that a small file claiming a huge picture, or one of
@@ -492,34 +521,6 @@ bool cPictTIFF::pullsInput(int compression) { return expansionOf(compression) > 
 long long cPictTIFF::stripRows(long long h, long long perPlane) const {
   const long long rows = myRowsPerStrip ? myRowsPerStrip : ceilDiv(h, perPlane);
   return std::min(rows, h);
-}
-
-bool cPictTIFF::eachUnit(long long w, long long h, const std::function<bool(const sUnit&)>& visit) const {
-  const long long planes = myPlanar ? mySamplesPerPixel : 1;
-  if (myStripOffsets.count) {
-    const long long strips = myStripOffsets.count, perPlane = strips / planes;
-    const long long rowsPerStrip = stripRows(h, perPlane),
-                    held = myRowsPerStrip ? myRowsPerStrip : rowsPerStrip;
-    for (long long i = 0; i < strips; ++i) {
-      const long long y = (i % perPlane) * rowsPerStrip;
-      if (!visit(sUnit{myStripOffsets.ptr[i], myStripByteCounts.count ? myStripByteCounts.ptr[i] : 0, 0, y, w,
-                       std::min(rowsPerStrip, h - y), static_cast<int>(i / perPlane), held}))
-        return false;
-    }
-    return true;
-  }
-  const long long across = ceilDiv(w, myTileWidth), down = ceilDiv(h, myTileLength);
-  long long i = 0;
-  for (long long plane = 0; plane < planes; ++plane)
-    for (long long ty = 0; ty < down; ++ty)
-      for (long long tx = 0; tx < across; ++tx, ++i) {
-        const long long y = ty * myTileLength;
-        if (!visit(sUnit{myTileOffsets.ptr[i], myTileByteCounts.count ? myTileByteCounts.ptr[i] : 0,
-                         tx * myTileWidth, y, myTileWidth, std::min<long long>(myTileLength, h - y),
-                         static_cast<int>(plane), myTileLength}))
-          return false;
-      }
-  return true;
 }
 
 long long cPictTIFF::unitRowBytes(const sUnit& unit) const {

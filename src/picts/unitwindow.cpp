@@ -74,15 +74,18 @@ bool cUnitWindow::pull(size_t want) {
 
 namespace {
 
-// A read this small, by a unit that starts where the last one ended, reads
-// ahead this much.
+// A unit's first read this small, when the unit starts where the last one
+// ended, reads ahead this much. A large unit's last pull may be as small,
+// but what follows it is the next unit's own first read: read ahead there,
+// it would be read twice.
 constexpr unsigned long long kSmallRead = 4 << 10;
 constexpr unsigned long long kAhead = 64 << 10;
 
 }  // namespace
 
 bool cUnitWindow::fetchMissed(unsigned char* to, unsigned long long at, unsigned long long n) {
-  if (myFollows && n <= kSmallRead && readAhead(at) && aheadHolds(at, n)) return fetch(to, at, n);
+  if (myFollows && at == myOffset && n <= kSmallRead && readAhead(at) && aheadHolds(at, n))
+    return fetch(to, at, n);
   return myIo->set_fp(at) && myIo->readf(to, static_cast<unsigned int>(n));
 }
 

@@ -727,6 +727,18 @@ struct sCountingIO : cBufWrapperIO {
   }
 };
 
+// `file` decodes reading each of its bytes once at most, and shows as
+// tiff2rgba shows it.
+void expectReadOnceAsTiff2rgba(Bytes file, const std::string& path) {
+  const size_t size = file.size();
+  writeFile(path, file);
+  sCountingIO io(file.data(), static_cast<long long>(size), false);
+  cPictTIFF pict;
+  EXPECT_TRUE(pict.decode(&io));
+  EXPECT_LE(io.bytesRead, size);
+  EXPECT_EQ(mismatchesWithTiff2rgba(path), 0);
+}
+
 // zlib data of `data` in stored blocks of `block` bytes each.
 Bytes storedBlocks(const Bytes& data, size_t block) {
   Bytes z = {0x78, 0x01};
@@ -761,13 +773,8 @@ TEST(TiffDecode, DeflateStripsLongerThanTheirPixelsAreReadOnce) {
     SCOPED_TRACE(c.name);
     Writer writer;
     const uint64_t at = writer.addBlob(c.stream);
-    Bytes file = greyUnitsFile(writer, c.w, c.h, 8, false, c.w, c.h, {at}, {c.stream.size()});
-    sCountingIO io(file.data(), static_cast<long long>(file.size()), false);
-    cPictTIFF pict;
-    EXPECT_TRUE(pict.decode(&io));
-    EXPECT_LE(io.bytesRead, file.size());
-    writeFile(path, file);
-    EXPECT_EQ(mismatchesWithTiff2rgba(path), 0);
+    const Bytes file = greyUnitsFile(writer, c.w, c.h, 8, false, c.w, c.h, {at}, {c.stream.size()});
+    expectReadOnceAsTiff2rgba(file, path);
   }
 }
 
@@ -832,6 +839,59 @@ TEST(TiffDecode, StripsOfAFewBytesAreReadTogether) {
     writeFile(path, file);
     EXPECT_EQ(mismatchesWithTiff2rgba(path), 0);
   }
+}
+
+// Strips a little past the 64 KiB a unit's first read takes, back to back:
+// each one's last pull is a few hundred bytes, and the next strip's first
+// read takes what follows, so each byte of the file is read once. Noise,
+// so that no compression shrinks a strip below its first read.
+TEST(TiffDecode, StripsPastTheFirstReadAreReadOnce) {
+  const uint32_t w = 1000, rowsPerStrip = 66, strips = 4;
+  Bytes noise(size_t(w) * rowsPerStrip * strips);
+  uint32_t seed = 11;
+  for (uint8_t& b : noise) b = uint8_t((seed = seed * 1103515245 + 12345) >> 16);
+  const uint16_t compressions[] = {1, 8, 32773};
+  const std::string path = scratchDir() + "/past_first_read.tif";
+  for (const uint16_t compression : compressions) {
+    SCOPED_TRACE(compression);
+    Writer writer;
+    std::vector<uint64_t> offsets, counts;
+    for (uint32_t i = 0; i < strips; ++i) {
+      const auto from = noise.begin() + long(i) * w * rowsPerStrip;
+      const Bytes rows(from, from + long(w) * rowsPerStrip);
+      const Bytes strip = compression == 8 ? zlibOf(rows) : compression == 32773 ? packBitsOf(rows) : rows;
+      offsets.push_back(writer.addBlob(strip));
+      counts.push_back(strip.size());
+    }
+    const Bytes file =
+        greyUnitsFile(writer, w, rowsPerStrip * strips, compression, false, w, rowsPerStrip, offsets, counts);
+    expectReadOnceAsTiff2rgba(file, path);
+  }
+}
+
+// Probing a file for its format walks its directory once per format of TIFF
+// heritage; its tables of strip offsets and counts, the bulk of a file of
+// one-byte strips, are read from it once all the same.
+TEST(TiffDecode, ProbingReadsTheTablesOnce) {
+  const uint32_t rows = 100000;
+  Writer writer;
+  std::vector<uint64_t> offsets(rows), counts(rows, 1);
+  for (uint32_t y = 0; y < rows; ++y) offsets[y] = writer.addBlob({uint8_t(y * 7)});
+  const Bytes file = greyUnitsFile(writer, 1, rows, 1, false, 1, 1, offsets, counts);
+  Bytes copy = file;
+  sCountingIO io(copy.data(), static_cast<long long>(copy.size()), false);
+  cPictBase::sPictInfo info;
+  cPtr<cPictBase> probed(cPictBase::mkPicture(&io, &info));
+  ASSERT_TRUE(probed);
+  EXPECT_EQ(probed->typeOf(), kPictTIFF);
+  EXPECT_EQ(info.height, rows);
+  EXPECT_LE(io.bytesRead, file.size());
+  // Its decode reads the file once more.
+  io.bytesRead = 0;
+  cPtr<cPictBase> decoded(cPictBase::mkPicture(&io, nullptr));
+  ASSERT_TRUE(decoded);
+  EXPECT_EQ(decoded->raw8Bpp()[0] & 0xFF, uint8_t((rows - 1) * 7));
+  EXPECT_LE(io.bytesRead, 2 * file.size());
 }
 
 // 20 x 10 grey in Deflate (8) or PackBits (32773) units `unitW` wide, each
