@@ -33,7 +33,11 @@ int nodeKindOf(int entryType) {
 // folders, each by the bytes of the label shown; the special locations keep
 // their own order. Keys are taken once, with a label's first eight bytes as
 // a number: following a pointer to each name at each comparison took seconds.
-std::vector<int> sortedOrder(cFolderContents& contents) {
+// The sort of a big folder is long on a busy machine, and a dialog ending
+// waits for its read to stop: it stops at the next comparison.
+struct sSortStopped {};
+
+std::vector<int> sortedOrder(cFolderContents& contents, const std::atomic<bool>* stop) {
   std::vector<std::tuple<int, unsigned long long, const char*>> keys;
   for (int i = 0; i < contents.count(); ++i) {
     const sFolderItemInfo& e = *contents.info(i);
@@ -46,6 +50,7 @@ std::vector<int> sortedOrder(cFolderContents& contents) {
   std::vector<int> order(keys.size());
   std::iota(order.begin(), order.end(), 0);
   std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+    if (stop && stop->load(std::memory_order_relaxed)) throw sSortStopped{};
     const auto &x = keys[static_cast<size_t>(a)], &y = keys[static_cast<size_t>(b)];
     if (std::get<0>(x) != std::get<0>(y) || std::get<1>(x) != std::get<1>(y)) return x < y;
     return std::strcmp(std::get<2>(x), std::get<2>(y)) < 0;
@@ -128,7 +133,11 @@ void cFolderChooseTree::clearLevel(cTreeFoldersContentItem* node) {
 
 bool cFolderChooseTree::readLevel(cTreeFoldersContentItem* node, const std::atomic<bool>* stop) {
   if (!node->path.ptr || !node->contents.init(node->path.ptr, true, stop, true)) return false;
-  node->order = sortedOrder(node->contents);
+  try {
+    node->order = sortedOrder(node->contents, stop);
+  } catch (const sSortStopped&) {
+    return false;
+  }
   return true;
 }
 
