@@ -316,18 +316,20 @@ bool cJ2KDecode::readPPM(sJP2Bytes& b) {
   if (b.left() < 1) return false;
   const unsigned int zppm = b.u8();
   // Two segments of one index leave their order unknown.
-  return myPpmParts.try_emplace(zppm, b.p, b.end).second;
+  if (!myPpmParts.try_emplace(zppm, b.p, b.end).second) myPpmLost = true;
+  return true;
 }
 
 // An index missing among the PPM segments is a segment lost: every
-// tile-part's share after it would be read from the wrong bytes.
-bool cJ2KDecode::joinPpm() {
-  if (myPpmParts.empty()) return true;
-  if (myPpmParts.rbegin()->first + 1 != myPpmParts.size()) return false;
-  for (const auto& [zppm, part] : myPpmParts) myCp.ppm.insert(myCp.ppm.end(), part.begin(), part.end());
+// tile-part's share after it would be read from the wrong bytes. Such
+// headers are none at all, so the codestream, still one, is refused as
+// damaged at its first tile-part.
+void cJ2KDecode::joinPpm() {
+  if (myPpmParts.empty()) return;
+  if (!myPpmLost && myPpmParts.rbegin()->first + 1 == myPpmParts.size())
+    for (const auto& [zppm, part] : myPpmParts) myCp.ppm.insert(myCp.ppm.end(), part.begin(), part.end());
   myPpmParts.clear();
   myCp.ppmSeen = true;
-  return true;
 }
 
 bool cJ2KDecode::readPPT(sJP2Bytes& b) {

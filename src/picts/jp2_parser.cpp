@@ -129,7 +129,8 @@ bool cJ2KDecode::readMainHeader(cJP2FileIOTarget* in) {
     if (!read16(in, marker)) return false;
   }
   // A codestream without its coding and quantisation defaults cannot be decoded.
-  if (myState != kMainHeader || !myHasCod || !myHasQcd || !joinPpm()) return false;
+  if (myState != kMainHeader || !myHasCod || !myHasQcd) return false;
+  joinPpm();
   myIndex.mainEnd = in->position - 2;
   myState = kExpectSOT;
   return true;

@@ -69,7 +69,7 @@ class cJ2KDecode {
   static const sMarkerHandler* handlerOf(unsigned int marker);
 
   bool readMainHeader(cJP2FileIOTarget* in);
-  bool joinPpm();
+  void joinPpm();
   bool readSegment(cJP2FileIOTarget* in, unsigned int marker, unsigned int length, std::vector<sJP2MarkerInfo>& into);
   bool decodeTiles(cJP2FileIOTarget* in);
   // Whether the tiles the file holds cover enough of the picture to pay for
@@ -125,6 +125,7 @@ class cJ2KDecode {
   bool myHighThroughput = false;
   unsigned long long myOwnBytes = 0;  // records that tiles hold of their own
   std::map<unsigned int, std::vector<uint8_t>> myPpmParts;  // by Zppm, until the main header ends
+  bool myPpmLost = false;  // two PPM segments gave one index
 
   // Tile-part reading.
   unsigned long long myRemaining = 0;
