@@ -201,6 +201,9 @@ class cCIAppConfig : public cApplicationConfig {
   // The files in which saves since the store was opened kept the bytes of
   // hives that did not read whole, before writing over them.
   const std::vector<std::string>& keptCopies() const { return keptCopies_; }
+  // Every kept copy of hive `name` lying in the store's folder, whichever
+  // run made it.
+  std::vector<std::string> copiesOnDisk(const char* name) const;
 
  private:
   bool hivePath(const char* name, _guardchar<char>& out) const;

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -17,6 +18,7 @@
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "base/folder.h"
 #include "base/memio.h"
@@ -221,31 +223,33 @@ constexpr char kKeptInfix[] = ".damaged-";
 // write over a hive whose bytes it cannot keep.
 constexpr int kMaxKeptCopies = 9999;
 
-// The kept copy of the hive at `path` that holds exactly `bytes`, judged
-// by the bytes alone, whatever its number; empty where none does.
-std::string copyHolding(const char* path, const std::string& bytes) {
+// The kept copies of the hive at `path`, whatever their numbers.
+std::vector<std::string> copiesOf(const char* path) {
   const char* slash = std::strrchr(path, '/');
   const std::string folder = slash ? std::string(path, slash == path ? 1 : slash - path) : ".";
   const std::string prefix = std::string(slash ? slash + 1 : path) + kKeptInfix;
+  std::vector<std::string> copies;
   DIR* listing = opendir(folder.c_str());
-  if (!listing) return {};
-  std::string found;
-  while (const dirent* entry = readdir(listing)) {
-    if (std::strncmp(entry->d_name, prefix.c_str(), prefix.size()) != 0 ||
-        !cCIAppConfig::isKeptCopy(entry->d_name))
-      continue;
-    const std::string copy = folder + "/" + entry->d_name;
+  if (!listing) return copies;
+  while (const dirent* entry = readdir(listing))
+    if (std::strncmp(entry->d_name, prefix.c_str(), prefix.size()) == 0 && cCIAppConfig::isKeptCopy(entry->d_name))
+      copies.push_back(folder + "/" + entry->d_name);
+  closedir(listing);
+  return copies;
+}
+
+// The kept copy of the hive at `path` that holds exactly `bytes`, judged
+// by the bytes alone, whatever its number; empty where none does.
+std::string copyHolding(const char* path, const std::string& bytes) {
+  for (const std::string& copy : copiesOf(path)) {
     sReadFile file;
     struct stat st;
     std::string held;
     if (file.open(copy.c_str(), st) && st.st_size == static_cast<off_t>(bytes.size()) &&
-        readWhole(file.fd, held) && held == bytes) {
-      found = copy;
-      break;
-    }
+        readWhole(file.fd, held) && held == bytes)
+      return copy;
   }
-  closedir(listing);
-  return found;
+  return {};
 }
 
 // Keeps the bytes of a hive that does not read whole under the first free
@@ -282,6 +286,14 @@ bool parseHive(const std::string& bytes, cCIAppConfig::sDataContainer& root, std
 }
 
 }  // namespace
+
+std::vector<std::string> cCIAppConfig::copiesOnDisk(const char* name) const {
+  _guardchar<char> path;
+  if (!hivePath(name, path)) return {};
+  std::vector<std::string> copies = copiesOf(path.ptr);
+  std::sort(copies.begin(), copies.end());
+  return copies;
+}
 
 bool cCIAppConfig::sHiveStamp::read(const char* path) {
   struct stat st;

@@ -107,6 +107,13 @@ int keepUnfounded(sPkgUninstallContext& ctx) {
   return unRecordUnfounded;
 }
 
+// The copies of the store's bytes that runs kept, which may hold a record
+// the store lost.
+void nameCopiesOnDisk(sPkgUninstallContext& ctx) {
+  if (const cCIAppConfig* store = recordStore(ctx.config))
+    for (const std::string& copy : store->copiesOnDisk("install")) ctx.kept.push_back({copy, kKeptStoreCopy});
+}
+
 void deregister(const char* id) {
   if (!OSDeregisterPackage(id, false)) OSDeregisterPackage(id, true);
 }
@@ -132,6 +139,16 @@ class cRecordRoad {
     const bool hasBase = ctx_.config->getParamStr(recordKey(ctx_, "path").c_str(), base) && base.ptr &&
                          base.ptr[0] == '/' && !hasDotSteps(plainPath(base.ptr));
     if (!hasBase && !unfinished_) return keepUnfounded(ctx_);
+    // A record holding nothing, not even its folder, is what a store cut
+    // inside it leaves once another run saved it anew: removing nothing and
+    // ending as done would leave the package's files unnamed. The copies of
+    // the store that may still hold the record are named instead.
+    unsigned long long listed = 0;
+    if (!hasBase && !ctx_.config->getParamInt(recordKey(ctx_, "files").c_str(), listed) &&
+        !ctx_.config->getParamInt(recordKey(ctx_, "shortc").c_str(), listed)) {
+      nameCopiesOnDisk(ctx_);
+      return keepUnfounded(ctx_);
+    }
     ctx_.base = hasBase ? plainPath(base.ptr) : std::string();
     baseReal_ = readFolderReal(ctx_.config, section_.c_str());
     baseMount_ = readFolderMount(ctx_.config, section_.c_str());
@@ -770,5 +787,9 @@ int runUninstall(sPkgUninstallContext& ctx, cUninstallHost& host) {
   int lang = chooseLanguage(ctx, host);
   if (lang != unDone) return lang;
   if (hasRecord(ctx)) return cRecordRoad(ctx, host).run();
-  return registrationRoad(ctx, host);
+  const int road = registrationRoad(ctx, host);
+  // A record lost with a store that did not read whole may still be in
+  // the copies of its bytes: "not installed" alone would hide them.
+  if (road == unNotInstalled) nameCopiesOnDisk(ctx);
+  return road;
 }

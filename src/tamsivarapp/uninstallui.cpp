@@ -25,6 +25,7 @@ constexpr int kStoreUnreadRow = 30;
 constexpr int kRecordDamagedRow = 31;
 constexpr int kRecordUnversionedRow = 33;
 constexpr int kRecordUnfoundedRow = 38;
+constexpr int kRecordMaybeLostRow = 41;
 // Kept files the box names one by one; a longer box would leave the screen.
 constexpr size_t kKeptInBox = 20;
 
@@ -129,6 +130,13 @@ void cUninstallInitUI::showEnd(int code) {
     cCiomLangData* reasons = requestNamedLangResource(kKeptReasonsSection);
     const std::string listed = myContext->storeTrouble + "\n" + keptFilesText(myContext->kept, reasons, kKeptInBox);
     cMessageForm::errorbox(this, (filledIn(text, listed) + keptAdvice(myContext->kept, reasons)).c_str(), nullptr);
+    return;
+  }
+  if (code == unNotInstalled && !myContext->kept.empty()) {
+    cCiomLangData* reasons = requestNamedLangResource(kKeptReasonsSection);
+    const char* lost = string(kRecordMaybeLostRow);
+    cMessageForm::errorbox(this, (std::string(text) + "\n" + (lost ? lost : "") + "\n" +
+                                  keptFilesText(myContext->kept, reasons, kKeptInBox)).c_str(), nullptr);
     return;
   }
   if (code == unStoreUnread || code == unRecordDamaged || code == unRecordUnversioned) {

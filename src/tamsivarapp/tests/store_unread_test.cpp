@@ -123,6 +123,17 @@ class StoreUnread : public ::testing::Test {
     return out;
   }
 
+  // The offset in `bytes` of the name of probe's key `name`, or of
+  // probe's own name: probe's record is the store's last.
+  static size_t keyAt(const std::string& bytes, const std::string& name) {
+    size_t found = std::string::npos;
+    for (char field = 1; field < 16; ++field)
+      if (const size_t f = bytes.rfind(std::string("\x01") + field + name);
+          f != std::string::npos && (found == std::string::npos || f > found))
+        found = f;
+    return found == std::string::npos ? found : found + 2;
+  }
+
   void expectUntouched() {
     EXPECT_EQ(tree(dir_.file("apps/probe")), files_);
     EXPECT_EQ(readFile(store_), bytes_) << "the store was written";
@@ -248,16 +259,7 @@ TEST_F(StoreUnread, ARecordThatDidNotReadWholeIsDamagedAndAStoreNotReadIsNoEmpty
 // record, and the package installed again, in its version or another,
 // then uninstalls as any other.
 TEST_F(StoreUnread, ADamagedRecordIsInstalledAnewOverItsFolderThenUninstalled) {
-  // The offset in `bytes` of the name of probe's key `name`, or of
-  // probe's own name: probe's record is the store's last.
-  const auto at = [](const std::string& bytes, const std::string& name) {
-    size_t found = std::string::npos;
-    for (char field = 1; field < 16; ++field)
-      if (const size_t f = bytes.rfind(std::string("\x01") + field + name);
-          f != std::string::npos && (found == std::string::npos || f > found))
-        found = f;
-    return found == std::string::npos ? found : found + 2;
-  };
+  const auto at = keyAt;
   const std::string folder = dir_.file("apps/probe"), elsewhere = dir_.file("elsewhere");
   const auto withoutVersion = [&](const std::string&) {
     cCIAppConfig store;
@@ -405,6 +407,46 @@ TEST_F(StoreUnread, ARecordWithoutAUsableFolderIsInstalledAnewWhereChosen) {
     EXPECT_EQ(removal.code, unDone) << removal.words;
     EXPECT_TRUE(tree(c.pgm).empty());
     if (c.pgm != folder) fs::remove_all(folder);
+    ASSERT_EQ(drive("probe1", folder).code, 0);
+    files_ = tree(folder);
+  }
+}
+
+// A store cut inside a record's name, or just after it, then saved by
+// another package's run, loses the record or leaves it holding nothing.
+// The uninstall removes nothing and names the copies of the store that may
+// hold it, rather than saying only "not installed", or ending as done with
+// every file of the package left; installed again where chosen, the
+// package then uninstalls as any other.
+TEST_F(StoreUnread, ARecordLostOrLeftHoldingNothingNamesTheCopiesThatMayHoldIt) {
+  const std::string folder = dir_.file("apps/probe"), elsewhere = dir_.file("elsewhere");
+  const struct {
+    const char* what;
+    size_t past;  // bytes kept past the start of the record's name
+    int uninstall;
+  } cases[] = {{"cut inside its name", 2, unNotInstalled}, {"cut just after its name", 9, unRecordUnfounded}};
+  int saves = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string whole = readFile(store_);
+    writeFile(store_, whole.substr(0, keyAt(whole, "probe") + c.past));
+    // Another version of it, so that its run saves the store.
+    EXPECT_EQ(drive("newbie" + std::to_string(++saves), dir_.file("apps/newbie")).code, kDriverJobBase);
+    bytes_ = readFile(store_);
+    YesHost host;
+    const sTold refused = uninstall(host);
+    EXPECT_EQ(refused.code, c.uninstall) << refused.words;
+    EXPECT_NE(refused.words.find("kept " + std::to_string(kKeptStoreCopy) + " " + store_ + ".damaged-"),
+              std::string::npos)
+        << refused.words;
+    expectUntouched();
+    const sTold again = drive("probe1", elsewhere);
+    EXPECT_TRUE(again.code == 0 || again.code == kDriverJobBase) << again.words;
+    EXPECT_EQ(tree(elsewhere).size(), files_.size());
+    EXPECT_EQ(uninstall(host).code, unDone);
+    EXPECT_TRUE(tree(elsewhere).empty());
+    EXPECT_EQ(tree(folder), files_);
+    fs::remove_all(folder);
     ASSERT_EQ(drive("probe1", folder).code, 0);
     files_ = tree(folder);
   }
