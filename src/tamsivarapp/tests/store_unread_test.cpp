@@ -134,6 +134,12 @@ class StoreUnread : public ::testing::Test {
     return found == std::string::npos ? found : found + 2;
   }
 
+  // Probe installed afresh into `folder`, its files the ones to compare.
+  void installedAnew(const std::string& folder) {
+    ASSERT_EQ(drive("probe1", folder).code, 0);
+    files_ = tree(folder);
+  }
+
   void expectUntouched() {
     EXPECT_EQ(tree(dir_.file("apps/probe")), files_);
     EXPECT_EQ(readFile(store_), bytes_) << "the store was written";
@@ -347,8 +353,7 @@ TEST_F(StoreUnread, ADamagedRecordIsInstalledAnewOverItsFolderThenUninstalled) {
     for (auto it = expected.begin(); it != expected.end();)
       it = it->second.starts_with(c.again) ? expected.erase(it) : std::next(it);
     EXPECT_EQ(tree(folder), expected);
-    ASSERT_EQ(drive("probe1", folder).code, 0);
-    files_ = tree(folder);
+    installedAnew(folder);
   }
 }
 
@@ -407,8 +412,7 @@ TEST_F(StoreUnread, ARecordWithoutAUsableFolderIsInstalledAnewWhereChosen) {
     EXPECT_EQ(removal.code, unDone) << removal.words;
     EXPECT_TRUE(tree(c.pgm).empty());
     if (c.pgm != folder) fs::remove_all(folder);
-    ASSERT_EQ(drive("probe1", folder).code, 0);
-    files_ = tree(folder);
+    installedAnew(folder);
   }
 }
 
@@ -447,8 +451,7 @@ TEST_F(StoreUnread, ARecordLostOrLeftHoldingNothingNamesTheCopiesThatMayHoldIt) 
     EXPECT_TRUE(tree(elsewhere).empty());
     EXPECT_EQ(tree(folder), files_);
     fs::remove_all(folder);
-    ASSERT_EQ(drive("probe1", folder).code, 0);
-    files_ = tree(folder);
+    installedAnew(folder);
   }
 }
 
