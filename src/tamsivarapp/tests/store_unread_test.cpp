@@ -61,7 +61,7 @@ class StoreUnread : public ::testing::Test {
     std::string install;
     for (const std::string& rel : files) {
       writeFile(dir_.file(id + "/" + rel), id + " " + rel);
-      install += "\"" + dir_.file(id + "/" + rel) + "\" = $pgm \"" + rel + "\"\n";
+      install.append("\"").append(dir_.file(id + "/" + rel)).append("\" = $pgm \"").append(rel).append("\"\n");
     }
     writeFile(dir_.file("eula.hdl"), "<text>Terms</text>");
     writeFile(dir_.file("eula.idx"), "ENG = \"./eula.hdl\"\n");
