@@ -455,6 +455,51 @@ TEST_F(StoreUnread, ARecordLostOrLeftHoldingNothingNamesTheCopiesThatMayHoldIt) 
   }
 }
 
+// A store cut just after the size of a record's name, and met before any
+// run saved it: the record is not among what was read, which proves
+// nothing of the package. The uninstall says the store did not read whole,
+// keeps its bytes and removes nothing; the driver given no folder says so
+// too, never "not installed"; installed again where chosen, the package
+// names that copy, no other, and then uninstalls as any other.
+TEST_F(StoreUnread, ARecordCutOffBeforeAnySaveIsToldAsNotReadWhole) {
+  const std::string folder = dir_.file("apps/probe");
+  const struct {
+    const char* what;
+    const char* name;  // the record whose name's size is the last byte kept
+  } cases[] = {
+      {"probe's, the last record", "probe"},
+      {"one's, probe's record after it", "one"},
+  };
+  int copies = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string whole = readFile(store_);
+    ASSERT_NE(keyAt(whole, c.name), std::string::npos);
+    bytes_ = whole.substr(0, keyAt(whole, c.name));
+    writeFile(store_, bytes_);
+    const std::string copy = store_ + ".damaged-" + std::to_string(++copies);
+    YesHost host;
+    const sTold refused = uninstall(host);
+    EXPECT_EQ(refused.code, unRecordDamaged) << refused.words;
+    EXPECT_EQ(refused.words, copy);
+    EXPECT_EQ(readFile(copy), bytes_);
+    expectUntouched();
+    const sRunResult bare = runWithEnv({ZVK_INSTALL_DRIVER, made_["probe1"]}, env());
+    EXPECT_EQ(bare.status, kDriverUsage) << bare.err;
+    EXPECT_NE(bare.err.find("did not read whole where probe's record is"), std::string::npos) << bare.err;
+    EXPECT_NE(bare.err.find(copy), std::string::npos) << bare.err;
+    expectUntouched();
+    const sTold again = drive("probe1", folder);
+    EXPECT_EQ(again.code, kDriverJobBase) << again.words;
+    EXPECT_NE(again.words.find("kept " + std::to_string(kKeptStoreCopy) + " " + copy), std::string::npos)
+        << again.words;
+    EXPECT_FALSE(fs::exists(store_ + ".damaged-" + std::to_string(copies + 1)));
+    EXPECT_EQ(uninstall(host).code, unDone);
+    EXPECT_TRUE(tree(folder).empty());
+    installedAnew(folder);
+  }
+}
+
 // A store path that holds anything but a regular file is unreadable, not
 // empty: every run ends before it writes anything, naming the store and
 // what stands there, which stays as it was.

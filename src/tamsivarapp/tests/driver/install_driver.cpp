@@ -12,6 +12,7 @@
 // so from the code instead of waiting. An argument it does not take, or
 // cannot use, ends it with kDriverUsage and a line on standard error that
 // names it.
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +25,7 @@
 #include "driver_codes.h"
 #include "tamsivarapp/installinit.h"
 #include "tamsivarapp/installjob.h"
+#include "tamsivarapp/keptfiles.h"
 #include "tamsivarapp/textfill.h"
 
 namespace {
@@ -143,6 +145,16 @@ int main(int argc, char** argv) {
   // A new installation learns its folder from the wizard; here from the
   // arguments.
   if (init == iiReady && !ctx.files.head) {
+    // A record the store lost when it did not read whole is no proof
+    // that the package was never installed: the copy of its bytes may
+    // hold it.
+    const auto copy = std::find_if(ctx.kept.begin(), ctx.kept.end(),
+                                   [](const sKeptFile& k) { return k.reason == kKeptStoreCopy; });
+    if (!args.pgm && copy != ctx.kept.end())
+      return refuse(
+          std::string("--pgm FOLDER is needed: the store of installed packages did not read whole where ") +
+          ctx.codename.ptr + "'s record is, so no folder of it is known; its bytes are kept in " +
+          copy->path);
     if (!args.pgm)
       return refuse(std::string("--pgm FOLDER is needed: ") + ctx.codename.ptr + " is not installed yet");
     ctx.scenario->setStr(-1, "pgm", args.pgm);
