@@ -456,19 +456,23 @@ std::string interpreterOf(const char* path) {
 
 // The kernel looks for an interpreter whose path does not begin with "/"
 // from wherever this process runs, and so would the interpreter's own
-// "#!" line: the script whose line names one is refused before anything
-// runs, `script` naming it and `program` the interpreter. The kernel
-// follows no more than this many scripts in a row.
+// "#!" line; a folder or any other file that is not a regular one is no
+// program, whatever its modes let. The script whose line names such an
+// interpreter is refused before anything runs, `script` naming it and
+// `program` the interpreter. The kernel follows no more than this many
+// scripts in a row.
 constexpr int kScriptDepth = 5;
 int checkInterpreters(const char* path, std::string& program, std::string& script) {
   std::string file = path;
   for (int depth = 0; depth < kScriptDepth; ++depth) {
     std::string interpreter = interpreterOf(file.c_str());
     if (interpreter.empty()) return 0;
-    if (interpreter[0] != '/') {
+    struct stat st;
+    const bool relative = interpreter[0] != '/';
+    if (relative || (stat(interpreter.c_str(), &st) == 0 && !S_ISREG(st.st_mode))) {
       program = std::move(interpreter);
       script = std::move(file);
-      return kInterpreterNotAbsolute;
+      return relative ? kInterpreterNotAbsolute : kInterpreterNotAProgram;
     }
     file = std::move(interpreter);
   }
@@ -492,14 +496,14 @@ int runAsGiven(char* argv[], std::string& program, std::string& script) {
     program = interpreter;
     return errno;
   }
-  // A folder is no program, whatever its modes let.
-  if (!S_ISREG(st.st_mode)) {
-    program = interpreter;
-    return ENOEXEC;
-  }
   // A script the system would not start behind an interpreter that is
-  // there: the interpreter is refused, or is itself no program.
-  if (outcome == ENOEXEC || (outcome == EACCES && access(interpreter.c_str(), X_OK) != 0)) program = interpreter;
+  // there: the interpreter is itself no program, or is refused.
+  if (outcome == ENOEXEC) {
+    program = interpreter;
+    script = argv[0];
+    return kInterpreterNotAProgram;
+  }
+  if (outcome == EACCES && access(interpreter.c_str(), X_OK) != 0) program = interpreter;
   return outcome;
 }
 

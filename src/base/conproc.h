@@ -72,6 +72,10 @@ inline constexpr int kPathNotAbsolute = -2;
 // shellOpen's answer for a script whose "#!" line names an interpreter that
 // does not begin with "/": nothing runs.
 inline constexpr int kInterpreterNotAbsolute = -3;
+// shellOpen's answer for a script whose "#!" line names an interpreter that
+// is there but is no program: a folder, or a file the system does not take
+// for one.
+inline constexpr int kInterpreterNotAProgram = -4;
 
 // Hands a command line, as runCommandLine writes it, to the desktop. A web
 // address alone (isWebAddress) goes to the opener as one argument; given
@@ -89,13 +93,14 @@ inline constexpr int kInterpreterNotAbsolute = -3;
 // the exec that failed, ENOEXEC for a file that is neither a binary nor a
 // script beginning with "#!", or EINVAL for a text that cannot be split;
 // `program` (when given) receives what was at fault: the program, the
-// interpreter a script's "#!" line names when that is what is missing,
-// may not run or is no program (ENOEXEC for a folder), the address, or
-// the opener (kDesktopOpener) for what it hands to the desktop. A script
-// whose "#!" line (or its interpreter's, in turn) names an interpreter
-// without its place is refused before anything runs: `error` is
-// kInterpreterNotAbsolute, `program` that interpreter and `script` (when
-// given) the file whose line names it.
+// interpreter a script's "#!" line names when that is what is missing or
+// may not run, the address, or the opener (kDesktopOpener) for what it
+// hands to the desktop. A script whose "#!" line (or its interpreter's, in
+// turn) names an interpreter without its place, or one that is no regular
+// file, is refused before anything runs: `error` is kInterpreterNotAbsolute
+// or kInterpreterNotAProgram, `program` that interpreter and `script` (when
+// given) the file whose line names it. kInterpreterNotAProgram also tells
+// of an interpreter the system would not run as a program.
 // Only for commands written by a package's author. Text that comes from
 // outside (an address from the update server, a link in a document, a file
 // name the user picked) must go through run_xdgopen, which passes it as one

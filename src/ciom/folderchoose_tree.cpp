@@ -50,6 +50,7 @@ std::vector<int> sortedOrder(cFolderContents& contents, const std::atomic<bool>*
   std::vector<int> order(keys.size());
   std::iota(order.begin(), order.end(), 0);
   std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+    if (stop && cFolderChooseTree::sortStep) cFolderChooseTree::sortStep(*stop);
     if (stop && stop->load(std::memory_order_relaxed)) throw sSortStopped{};
     const auto &x = keys[static_cast<size_t>(a)], &y = keys[static_cast<size_t>(b)];
     if (std::get<0>(x) != std::get<0>(y) || std::get<1>(x) != std::get<1>(y)) return x < y;

@@ -65,6 +65,9 @@ class cFolderChooseTree {
   // is left to the caller: the view forgets its selection whenever rows go.
   void clearLevel(cTreeFoldersContentItem* node);
   static bool readLevel(cTreeFoldersContentItem* node, const std::atomic<bool>* stop);
+  // Called at each step of a read's sort that may be stopped, on the thread
+  // that sorts, before the stop is looked at: a test holds a sort there.
+  static inline void (*sortStep)(const std::atomic<bool>& stop) = nullptr;
   bool addLevelRows(cTreeFoldersContentItem* node, size_t& next, size_t batch);
   void endLevel(cTreeFoldersContentItem* node, bool listed);
   // The last two at once, after a read that answered `read`.

@@ -14,7 +14,8 @@ namespace {
 // how the desktop's opener is named, as the file the option names is not
 // what failed.
 constexpr int kNotStarted = 0, kNotAProgram = 1, kMissing = 2, kNotAllowed = 3, kOther = 4, kOpener = 5,
-              kAddressWithArguments = 6, kNotAbsolute = 7, kRelativeInterpreter = 8;
+              kAddressWithArguments = 6, kNotAbsolute = 7, kRelativeInterpreter = 8,
+              kInterpreterNoProgram = 9;
 
 // An exec's E2BIG would be told by the system's words; the address's is
 // shellOpen's own.
@@ -28,6 +29,7 @@ int reasonRow(int error, const std::string& program) {
     case E2BIG: return isWebAddress(program.c_str()) ? kAddressWithArguments : kOther;
     case kPathNotAbsolute: return kNotAbsolute;
     case kInterpreterNotAbsolute: return kRelativeInterpreter;
+    case kInterpreterNotAProgram: return kInterpreterNoProgram;
     default: return kOther;
   }
 }
@@ -48,7 +50,7 @@ std::string startRunOption(const char* caption, const char* command, cCiomLangDa
   told += '\n';
   program = program == kDesktopOpener ? fillText(row(kOpener), program.c_str()) : visibleText(program);
   // A refused interpreter is told after the script that names it.
-  const std::string first = reason == kRelativeInterpreter ? visibleText(script) : program;
+  const std::string first = script.empty() ? program : visibleText(script);
   told += fillTexts(row(reason), {first.c_str(), program.c_str()});
   if (reason == kOther) {
     told += ' ';

@@ -354,8 +354,8 @@ TEST_F(Opener, ARunPathIsOnePathAndAFailureNamesWhatIsAtFault) {
       {app + "/bin/bad", ENOENT, dir_.file("no-interpreter"), ""},
       {runCommandLine((app + "/bin/bad").c_str(), "a"), ENOENT, dir_.file("no-interpreter"), ""},
       {app + "/bin/refused", EACCES, dir_.file("plain-text"), ""},
-      {app + "/bin/textrun", ENOEXEC, dir_.file("text-interpreter"), ""},
-      {app + "/bin/in-folder", ENOEXEC, dir_.file("a-folder"), ""},
+      {app + "/bin/textrun", kInterpreterNotAProgram, dir_.file("text-interpreter"), ""},
+      {app + "/bin/in-folder", kInterpreterNotAProgram, dir_.file("a-folder"), ""},
       {runCommandLine(odd.c_str(), "\"one two\" three"), 0, odd, "odd:2:one two"},
       {runCommandLine(odd.c_str(), ""), 0, odd, "odd:0:"},
   };
@@ -413,13 +413,20 @@ TEST_F(Opener, ARelativePathIsNeverTakenFromWhereTheCallerRuns) {
 }
 
 // The kernel would look for an interpreter without its place from where the
-// caller runs, as it would for the interpreter's own "#!" line: such a
-// script is refused before anything runs, by every road to a program,
-// naming the script and the interpreter as its line writes it.
-TEST_F(Opener, AScriptWhoseInterpreterHasNoPlaceIsRefusedBeforeAnythingRuns) {
+// caller runs, as it would for the interpreter's own "#!" line, and a
+// folder is no program whatever its modes: such a script is refused before
+// anything runs, by every road to a program, naming the script and the
+// interpreter as its line writes it. So is one whose interpreter the
+// system does not take for a program.
+TEST_F(Opener, AScriptWhoseInterpreterHasNoPlaceOrIsNoProgramIsToldWithIt) {
   // What each relative interpreter would find here, or through the PATH.
   for (const std::string& at : {dir_.file("sh-here"), dir_.file("sh-here\r"), dir_.file("bin/sh-here")})
     writeScript(at, recorder("interpreter:"));
+  const std::string folder = dir_.file("a-folder");
+  std::filesystem::create_directories(folder);
+  chmod(folder.c_str(), 0777);
+  dir_.write("text", "not a program");
+  chmod(dir_.file("text").c_str(), 0755);
   const std::string app = dir_.file("T.app");
   std::filesystem::create_directories(app + "/Contents/MacOS");
   dir_.write("T.app/Contents/Info.plist", "<key>CFBundleExecutable</key><string>Tool</string>");
@@ -427,27 +434,38 @@ TEST_F(Opener, AScriptWhoseInterpreterHasNoPlaceIsRefusedBeforeAnythingRuns) {
     std::string file, line;
   } scripts[] = {{"plain", "#!sh-here\n"},   {"dotted", "#! ./sh-here -x\n"}, {"crlf", "#!sh-here\r\n"},
                  {"inner", "#!sh-here\n"},   {"outer", "#!" + dir_.file("inner") + "\n"},
-                 {"T.app/Contents/MacOS/Tool", "#!sh-here\n"}};
+                 {"T.app/Contents/MacOS/Tool", "#!sh-here\n"},
+                 {"in-folder", "#!" + folder + " -x\n"},
+                 {"folder-inner", "#!" + folder + "\n"},
+                 {"folder-outer", "#!" + dir_.file("folder-inner") + "\n"},
+                 {"by-text", "#!" + dir_.file("text") + "\n"}};
   for (const auto& s : scripts) {
     dir_.write(s.file, s.line + "echo ran\n");
     chmod(dir_.file(s.file).c_str(), 0755);
   }
   const WorkingFolder here(dir_.root);
+  const int relative = kInterpreterNotAbsolute, noProgram = kInterpreterNotAProgram;
   const struct {
-    std::string line, program, script;
+    std::string line;
+    int error;
+    std::string program, script;
   } cases[] = {
-      {dir_.file("plain"), "sh-here", dir_.file("plain")},
-      {runCommandLine(dir_.file("plain").c_str(), "a b"), "sh-here", dir_.file("plain")},
-      {dir_.file("dotted"), "./sh-here", dir_.file("dotted")},
-      {dir_.file("crlf"), "sh-here\r", dir_.file("crlf")},
-      {dir_.file("outer"), "sh-here", dir_.file("inner")},
-      {app, "sh-here", app + "/Contents/MacOS/Tool"},
+      {dir_.file("plain"), relative, "sh-here", dir_.file("plain")},
+      {runCommandLine(dir_.file("plain").c_str(), "a b"), relative, "sh-here", dir_.file("plain")},
+      {dir_.file("dotted"), relative, "./sh-here", dir_.file("dotted")},
+      {dir_.file("crlf"), relative, "sh-here\r", dir_.file("crlf")},
+      {dir_.file("outer"), relative, "sh-here", dir_.file("inner")},
+      {app, relative, "sh-here", app + "/Contents/MacOS/Tool"},
+      {dir_.file("in-folder"), noProgram, folder, dir_.file("in-folder")},
+      {runCommandLine(dir_.file("in-folder").c_str(), "a"), noProgram, folder, dir_.file("in-folder")},
+      {dir_.file("folder-outer"), noProgram, folder, dir_.file("folder-inner")},
+      {dir_.file("by-text"), noProgram, dir_.file("text"), dir_.file("by-text")},
   };
   for (const auto& c : cases) {
     int error = 0;
     std::string program, script;
     EXPECT_FALSE(shellOpen(c.line.c_str(), &error, &program, &script)) << c.line;
-    EXPECT_EQ(error, kInterpreterNotAbsolute) << c.line;
+    EXPECT_EQ(error, c.error) << c.line;
     EXPECT_EQ(program, c.program) << c.line;
     EXPECT_EQ(script, c.script) << c.line;
   }

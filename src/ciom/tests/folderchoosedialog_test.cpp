@@ -9,10 +9,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <functional>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/tests/scratch_dir.h"
@@ -311,6 +313,45 @@ TEST_F(FolderChooseDialog, ASelectionOfARowClearedBeforeItIsHandledIsDropped) {
   _guardchar<char> folder(tmp.file("a/b/c/d").c_str());
   cFolderChooseDialog::choose(&parent, "Choose", folder);
   EXPECT_EQ(shown, tmp.file("a/b"));
+}
+
+// A sort held at its first step until the chooser asks it to stop; the
+// steps it takes after that.
+struct sHeldSort {
+  static inline std::atomic<bool> held{false};
+  static inline std::atomic<int> stepsAfterStop{0};
+  static void step(const std::atomic<bool>& stop) {
+    if (held.exchange(true)) {
+      stepsAfterStop += stop.load();
+      return;
+    }
+    held.notify_all();
+    while (!stop.load()) std::this_thread::yield();
+  }
+};
+
+// A chooser ended while a folder it opens is being sorted takes no step of
+// the sort after that: its close does not wait for the sort to end.
+TEST_F(FolderChooseDialog, EndingTheChooserMidSortStopsTheSort) {
+  const std::string many = tmp.file("many");
+  mkdir(many.c_str(), 0755);
+  for (int i = 0; i < 40; ++i) mkdir((many + "/d" + std::to_string(i)).c_str(), 0755);
+  sHeldSort::held = false;
+  sHeldSort::stepsAfterStop = 0;
+  bool ended = false;
+  play([&](cFolderChooseDialog& d, cFormTestTarget& w) {
+    finishWalk(d, w);
+    cFolderChooseTree::sortStep = sHeldSort::step;
+    d.navigate(many.c_str());
+    sHeldSort::held.wait(false);
+    w.key(kEscape);
+    ended = w.ended();
+  });
+  _guardchar<char> folder(tmp.root.c_str());
+  cFolderChooseDialog::choose(&parent, "Choose", folder);
+  cFolderChooseTree::sortStep = nullptr;
+  EXPECT_TRUE(ended);
+  EXPECT_EQ(sHeldSort::stepsAfterStop, 0);
 }
 
 class FolderChooseDialogFill : public FolderChooseDialog {

@@ -471,7 +471,8 @@ TEST_F(Wizard, ARunOptionThatDoesNotStartIsToldAndNothingRunsThroughAShell) {
                  {E2BIG, 4, std::string(" ") + std::strerror(E2BIG), "/x y/p"},
                  {kPathNotAbsolute, 7, "", "docs/x"},
                  // The script is named first, and seen as well.
-                 {kInterpreterNotAbsolute, 8, "", "sh\r", "sh\\r", "/x\ny", "/x\\ny"}};
+                 {kInterpreterNotAbsolute, 8, "", "sh\r", "sh\\r", "/x\ny", "/x\\ny"},
+                 {kInterpreterNotAProgram, 9, "", "/a\tfolder", "/a\\tfolder", "/x\ry", "/x\\ry"}};
   for (const auto& r : reasons) {
     static const std::remove_reference_t<decltype(r)>* given;
     given = &r;
@@ -488,6 +489,9 @@ TEST_F(Wizard, ARunOptionThatDoesNotStartIsToldAndNothingRunsThroughAShell) {
             "\"C\" could not be started:\nxdg-open, which opens files for the desktop, is missing.");
   EXPECT_TRUE(told("C", 8, "sh\\r", "/x\\ny")
                   .starts_with("\"C\" could not be started:\nThe script /x\\ny names sh\\r as its interpreter"));
+  EXPECT_TRUE(told("C", 9, "/tmp", "/x")
+                  .starts_with("\"C\" could not be started:\nThe script /x names /tmp as its interpreter on "
+                               "its #! line, which is not a program"));
 }
 
 // Kept files with long paths, in every language: the page still shows and
