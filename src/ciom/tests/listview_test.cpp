@@ -540,7 +540,7 @@ TEST(ListView, AJobFillingWithoutABatchLeavesTheLayoutToTheMainThread) {
   window.bind(&root, 2000, 2000);
   root.attach(&list, 0, 0, 500, 350);
   list.setColumn(1, "Name", 100, cCanvas::eAlignLeft);
-  constexpr int kRows = 100000;
+  constexpr int kRows = 20000;
   std::atomic<bool> done{false};
   std::thread job([&] {
     for (int i = 0; i < kRows; ++i) list.setItem(i, 1, "package", -1, nullptr);

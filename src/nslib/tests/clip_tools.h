@@ -11,8 +11,19 @@
 #include <algorithm>
 
 #include "x11_driver.h"
+// After gtest, which x11_driver.h brings in first.
+#include "nslib/nswnd_clip.h"
 
 namespace nstest {
+
+// The clipboard's limits for one test, put back after it.
+struct cLimits {
+  sNSClipLimits saved = nswnd_clip_limits();
+  cLimits() = default;
+  cLimits(const cLimits&) = delete;
+  ~cLimits() { nswnd_clip_limits() = saved; }
+  sNSClipLimits* operator->() { return &nswnd_clip_limits(); }
+};
 
 // A clipboard tool run with fixed arguments, never through a shell, fed
 // `input` and keeping what it prints. A tool that fills the clipboard leaves

@@ -2,8 +2,8 @@
 // that trickles its value, readers that stop asking or die, a server that
 // takes small requests. Limits about time are made short here; no test
 // depends on the machine being fast.
-#include "x11_driver.h"
-// After gtest, which x11_driver.h brings in first.
+#include "clip_tools.h"
+// After gtest, which clip_tools.h brings in first.
 #include <poll.h>
 
 #include <memory>
@@ -15,15 +15,6 @@ using namespace nstest;
 using namespace std::chrono_literals;
 
 namespace {
-
-// The clipboard's limits for one test, put back after it.
-struct cLimits {
-  sNSClipLimits saved = nswnd_clip_limits();
-  cLimits() = default;
-  cLimits(const cLimits&) = delete;
-  ~cLimits() { nswnd_clip_limits() = saved; }
-  sNSClipLimits* operator->() { return &nswnd_clip_limits(); }
-};
 
 std::vector<unsigned short> asciiUnits(size_t n) {
   std::vector<unsigned short> u(n);

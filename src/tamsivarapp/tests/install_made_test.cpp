@@ -381,7 +381,7 @@ std::map<std::string, FileId> elsewhere(const std::string& root, const std::vect
   return found;
 }
 
-// The driver upgrading a made 50 MB package, killed with SIGKILL at random
+// The driver upgrading a made 20 MB package, killed with SIGKILL at random
 // moments of its run (the moments scale with the run, so a larger package
 // only makes the test longer): every target holds its old or its new bytes, the
 // record is the old or the new one, nothing else changed, and the next run
@@ -392,7 +392,7 @@ TEST(InstallMadePackage, DriverKilledAtRandomMomentsLeavesOldOrNew) {
   fs::create_directories(home0);
   writeFile(dir.file("eula.ENG.hdl"), "<text>Terms</text>");
   writeFile(dir.file("eula.idx"), "ENG = \"./eula.ENG.hdl\"\n");
-  const int kFiles = 50;
+  const int kFiles = 20;
   auto make = [&](const std::string& name, const std::string& version, unsigned seed) {
     for (int i = 0; i < kFiles; ++i)
       writeFile(dir.file(name + "/d" + std::to_string(i % 3) + "/f" + std::to_string(i)),
