@@ -186,14 +186,19 @@ TEST(J2kPackedHeaders, PpmSharesDecodeAsOpenJpeg) {
   }
 }
 
+// A 48 x 40 picture in four tiles, each in a tile-part per resolution.
+bool encodeFourTilesByResolution(const TempDir& dir, unsigned seed, const std::string& to) {
+  return encode(dir, makePicture(48, 40, 1, 8, false, seed),
+                {"-n", "3", "-t", "24,24", "-TP", "R", "-SOP", "-EPH"}, to);
+}
+
 // Shares that run past the PPM bytes, are missing or are left over, PPM
 // segments whose order is lost, and headers in PPT as well as PPM are
 // damage: the file is refused rather than decoded from the wrong bytes.
 TEST(J2kPackedHeaders, DamagedPpmIsRefused) {
   TempDir dir;
   const std::string source = dir / "source.j2k";
-  ASSERT_TRUE(encode(dir, makePicture(48, 40, 1, 8, false, 5),
-                     {"-n", "3", "-t", "24,24", "-TP", "R", "-SOP", "-EPH"}, source));
+  ASSERT_TRUE(encodeFourTilesByResolution(dir, 5, source));
   const Bytes cs = readFile(source);
   ASSERT_TRUE(decodeJ2k(headersMoved(cs, {.toMain = true, .ppmBytes = 9})).ok);
   struct Case {
@@ -225,8 +230,7 @@ TEST(J2kPackedHeaders, DamagedPpmIsRefused) {
 TEST(J2kPackedHeaders, LostSegmentsAndTilePartsAreRefused) {
   TempDir dir;
   const std::string source = dir / "source.j2k";
-  ASSERT_TRUE(encode(dir, makePicture(48, 40, 1, 8, false, 7),
-                     {"-n", "3", "-t", "24,24", "-TP", "R", "-SOP", "-EPH"}, source));
+  ASSERT_TRUE(encodeFourTilesByResolution(dir, 7, source));
   const Bytes cs = readFile(source);
   std::vector<Plane> whole;
   ASSERT_TRUE(oracle(dir, source, whole));
