@@ -315,20 +315,15 @@ bool cJ2KDecode::readPLT(sJP2Bytes& b) {
 bool cJ2KDecode::readPPM(sJP2Bytes& b) {
   if (b.left() < 1) return false;
   const unsigned int zppm = b.u8();
-  // Two segments of one index leave their order unknown.
-  if (!myPpmParts.try_emplace(zppm, b.p, b.end).second) myPpmLost = true;
+  myPpmSegments.add(zppm, b.p, b.end);
   return true;
 }
 
-// An index missing among the PPM segments is a segment lost: every
-// tile-part's share after it would be read from the wrong bytes. Such
-// headers are none at all, so the codestream, still one, is refused as
-// damaged at its first tile-part.
+// A PPM segment lost leaves no headers at all, so the codestream, still
+// one, is refused as damaged at its first tile-part.
 void cJ2KDecode::joinPpm() {
-  if (myPpmParts.empty()) return;
-  if (!myPpmLost && myPpmParts.rbegin()->first + 1 == myPpmParts.size())
-    for (const auto& [zppm, part] : myPpmParts) myCp.ppm.insert(myCp.ppm.end(), part.begin(), part.end());
-  myPpmParts.clear();
+  if (myPpmSegments.empty()) return;
+  myPpmSegments.joinInto(myCp.ppm);
   myCp.ppmSeen = true;
 }
 
@@ -336,8 +331,11 @@ bool cJ2KDecode::readPPT(sJP2Bytes& b) {
   // Packet headers packed in the main header leave none to a tile-part.
   if (b.left() < 1 || myCp.ppmSeen) return false;
   cJP2Tcp& tcp = current();
-  if (b.u8() == 0) tcp.ppt.clear();
-  tcp.ppt.insert(tcp.ppt.end(), b.p, b.end);
+  const unsigned int zppt = b.u8();
+  // Index 0 starts the tile's headers afresh; a lost segment among those
+  // that follow refuses the tile when it is decoded.
+  if (zppt == 0) tcp.pptSegments = {};
+  tcp.pptSegments.add(zppt, b.p, b.end);
   tcp.pptSeen = true;
   return true;
 }

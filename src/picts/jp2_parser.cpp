@@ -219,6 +219,12 @@ bool cJ2KDecode::readSot(sJP2Bytes& b) {
   unsigned int col = isot % myCp.tw, row = isot / myCp.tw;
   mySkipTile = (myTileToDecode >= 0 && isot != static_cast<unsigned int>(myTileToDecode)) || col < myStartCol ||
                col >= myEndCol || row < myStartRow || row >= myEndRow;
+  // A tile's parts come numbered in order: one numbered past those read
+  // proves a part lost in the middle, whose data (and PPM share) would leave
+  // the tile's packets read from the wrong bytes. A codestream cut at its
+  // end loses none this way.
+  if (tpsot > tcp.tilePartsSeen && !mySkipTile) return false;
+  tcp.tilePartsSeen = std::max(tcp.tilePartsSeen, tpsot + 1);
   if (myCp.ppmSeen) {
     // Every tile-part has its share, in the order the tile-parts come,
     // those of tiles left out of the area too.
@@ -345,7 +351,8 @@ bool cJ2KDecode::tilesCoverPicture(cJP2FileIOTarget* in) {
 bool cJ2KDecode::decodeTile(unsigned int tileno) {
   cJP2Tcp& tcp = *myCp.tcps[tileno];
   myState |= kTileReady;
-  bool ok = myTcd.initTile(myOut, myCp, tcp, tileno) && myTcd.decodeTile(myOut, tcp);
+  bool ok = tcp.pptSegments.joinInto(tcp.ppt) && myTcd.initTile(myOut, myCp, tcp, tileno) &&
+            myTcd.decodeTile(myOut, tcp);
   if (ok && myCp.numTiles() == 1 && myTcd.planesAreImage(myOut, tcp)) {
     // A single tile over the whole image becomes the image's planes as they are.
     myTcd.planesToImage(myOut, tcp);
@@ -381,7 +388,9 @@ bool cJ2KDecode::decodeTiles(cJP2FileIOTarget* in) {
   // A tile given nothing but empty PPT segments holds no packet either: it
   // stays blank, as one the file does not hold.
   for (auto& [tileno, tcp] : myCp.tcps)
-    if (!tcp->decoded && (!tcp->data.empty() || !tcp->ppt.empty()) && !decodeTile(tileno)) return false;
+    if (!tcp->decoded && (!tcp->data.empty() || !tcp->ppt.empty() || tcp->pptSegments.holdsBytes()) &&
+        !decodeTile(tileno))
+      return false;
   return true;
 }
 

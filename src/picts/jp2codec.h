@@ -124,8 +124,7 @@ class cJ2KDecode {
   bool myHasCod = false, myHasQcd = false;
   bool myHighThroughput = false;
   unsigned long long myOwnBytes = 0;  // records that tiles hold of their own
-  std::map<unsigned int, std::vector<uint8_t>> myPpmParts;  // by Zppm, until the main header ends
-  bool myPpmLost = false;  // two PPM segments gave one index
+  cJP2PackedSegments myPpmSegments;   // until the main header ends
 
   // Tile-part reading.
   unsigned long long myRemaining = 0;

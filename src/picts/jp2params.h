@@ -93,6 +93,37 @@ struct sJP2McSet {
   std::vector<float> matrix;  // numcomps squared, row-major; empty: none
 };
 
+// Packed packet headers arrive in marker segments that each carry an index
+// (Zppm in the main header, Zppt in a tile's headers) and are read joined in
+// index order. An index given twice, or one missing below the highest, is a
+// segment lost: every header after it would be read from the wrong bytes.
+class cJP2PackedSegments {
+ public:
+  void add(unsigned int index, const uint8_t* p, const uint8_t* end) {
+    if (!myParts.try_emplace(index, p, end).second) myLost = true;
+  }
+  bool empty() const { return myParts.empty(); }
+  // Whether a segment holds anything beyond its index.
+  bool holdsBytes() const {
+    for (const auto& [index, part] : myParts)
+      if (!part.empty()) return true;
+    return false;
+  }
+  // Appends the segments' bytes in index order and forgets them; false,
+  // appending nothing, when one was lost.
+  bool joinInto(std::vector<uint8_t>& into) {
+    const bool whole = !myLost && (myParts.empty() || myParts.rbegin()->first + 1 == myParts.size());
+    if (whole)
+      for (const auto& [index, part] : myParts) into.insert(into.end(), part.begin(), part.end());
+    *this = {};
+    return whole;
+  }
+
+ private:
+  std::map<unsigned int, std::vector<uint8_t>> myParts;
+  bool myLost = false;
+};
+
 class cJP2Tcp {
  public:
   unsigned int csty = 0;
@@ -104,9 +135,12 @@ class cJP2Tcp {
   // Packed packet headers: the tile's PPT bytes or its shares of the PPM.
   std::vector<uint8_t> ppt;
   bool pptSeen = false;
+  // The tile's PPT segments, joined into `ppt` when the tile is decoded.
+  cJP2PackedSegments pptSegments;
   // Shared with the default set until a tile-part header writes to them.
   std::shared_ptr<tJP2Tccps> tccps;
   unsigned int numTileParts = 0;  // TNsot, 0 until known
+  unsigned int tilePartsSeen = 0;  // one past the highest TPsot read
   std::vector<uint8_t> data;      // the tile-parts' data, gathered
   std::shared_ptr<sJP2McSet> mc;  // shared like the component records
   bool decoded = false;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 #include <utility>
+#include <vector>
 
 #include "base/memio.h"
 #include "base/targets.h"
@@ -257,9 +258,23 @@ bool cPictTIFF::validFor(cFileIOTarget* io, sPictInfo* info) {
   return probe.isPicture(io, info);
 }
 
+// The main page need not be a whole picture: a camera file's may name no
+// strips and leave its raw to a SubIFD.
 bool cPictTIFF::holdsSensorMosaic(cFileIOTarget* io) {
   cPictTIFF probe;
-  return probe.walkToPage(io, 0) && probe.isSensorMosaic();
+  if (!io || !probe.cExifDecoder::decode(&probe, io, kMainIFD)) return false;
+  if (probe.isSensorMosaic()) return true;
+  // Kept apart: a SubIFD may name SubIFDs of its own.
+  const std::vector<unsigned int> subs(
+      probe.mySubIFDs.ptr, probe.mySubIFDs.ptr + std::min<long long>(probe.mySubIFDs.count, kMaxPages));
+  const bool bigEndian = probe.myBigEndian, bigTiff = probe.myBigTiff;
+  for (unsigned int offset : subs) {
+    probe.reset();
+    if (probe.decodeDirect(&probe, io, kMainIFD, offset, bigEndian, bigTiff, kAskSize) &&
+        probe.isSensorMosaic())
+      return true;
+  }
+  return false;
 }
 
 bool cPictTIFF::isPicture(cFileIOTarget* io, sPictInfo* info) {

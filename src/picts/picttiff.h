@@ -54,8 +54,8 @@ class cPictTIFF : public cPictBase, public cExifDecoder {
   bool getPageSize(cFileIOTarget* io, int page, int& w, int& h) override;
 
   static bool validFor(cFileIOTarget* io, sPictInfo* info);
-  // Whether the first page is a sensor's colour-filter samples, which
-  // this reader leaves to the camera readers.
+  // Whether the first page or one of its SubIFDs is a sensor's
+  // colour-filter samples, which this reader leaves to the camera readers.
   static bool holdsSensorMosaic(cFileIOTarget* io);
 
   int numSubIFDs() const { return static_cast<int>(mySubIFDs.count); }

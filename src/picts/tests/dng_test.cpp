@@ -812,8 +812,9 @@ TEST(DngRaw, CountsPastTheFileReadWhatTheRowsNeed) {
 // in the words for it, its samples never shown as a grey picture. So is a
 // CFA page that names no pattern: the format gives none by default and
 // dcraw shows its samples grey. A mosaic in a SubIFD leaves the main
-// page's 8 x 6 picture to be shown; one of red-green over green-blue is
-// shown in dcraw's colour.
+// page's 8 x 6 picture to be shown, and is told in the same words when that
+// page names no strips; one of red-green over green-blue is shown in
+// dcraw's colour.
 TEST(DngRaw, MosaicsAreTakenByTheirPattern) {
   std::vector<uint8_t> sixBySix(36);
   for (size_t i = 0; i < sixBySix.size(); ++i) sixBySix[i] = uint8_t((i / 6 + i % 6) % 3);
@@ -833,6 +834,8 @@ TEST(DngRaw, MosaicsAreTakenByTheirPattern) {
       {"no pattern", {}, 0, 0, DngSpec::kMain, 0},
       {"no pattern, beside a preview", {}, 0, 0, DngSpec::kMainWithPreview, 0},
       {"no pattern, in a SubIFD", {}, 0, 0, DngSpec::kSubIFD, 8},
+      {"6 x 6, in a SubIFD under a page without strips", sixBySix, 6, 6, DngSpec::kSubIFDUnderBare, 0},
+      {"no pattern, in a SubIFD under a page without strips", {}, 0, 0, DngSpec::kSubIFDUnderBare, 0},
       {"red-green over green-blue", {0, 1, 1, 2}, 2, 2, DngSpec::kMain, 48},
   };
   const unsigned orange[3] = {30000, 15000, 3000};

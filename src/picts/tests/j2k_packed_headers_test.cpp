@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <map>
 
 #include "jp2_support.h"
 #include "picts/pixelalloc.h"
@@ -21,6 +22,8 @@ struct Packing {
   bool ppmReversed = false;   // the PPM segments written last index first
   bool uncounted = false;     // TNsot 0
   size_t emptied = SIZE_MAX;  // a tile-part whose packet headers are dropped
+  size_t pptBytes = SIZE_MAX;  // the most bytes a PPT segment holds, indexed across the tile's parts
+  size_t gone = SIZE_MAX;      // a tile-part dropped with its PPM share
   enum Damage {
     kNone,
     kLastShareCut,
@@ -28,7 +31,9 @@ struct Packing {
     kAlsoPpt,
     kZppmTwice,
     kZppmGap,
-    kTilePartGone
+    kTilePartGone,
+    kZpptTwice,
+    kZpptGap
   } damage = kNone;
 };
 
@@ -43,6 +48,7 @@ Bytes headersMoved(const Bytes& cs, const Packing& how) {
   Bytes shares, parts;
   size_t lastShare = 0;
   std::vector<size_t> nppms;  // where each Nppm starts in the shares
+  std::map<unsigned, unsigned> zppts;  // the next Zppt of each tile
   for (size_t i = 0; i < sots.size(); ++i) {
     const size_t at = sots[i];
     const Bytes part(cs.begin() + static_cast<long>(at),
@@ -67,6 +73,7 @@ Bytes headersMoved(const Bytes& cs, const Packing& how) {
       p = next;
     }
     if (i == how.emptied) headers.clear();
+    if (i == how.gone) continue;
     Bytes moved(part.begin(), part.begin() + static_cast<long>(sod));
     lastShare = 4 + headers.size();
     if (how.toMain) {
@@ -75,9 +82,18 @@ Bytes headersMoved(const Bytes& cs, const Packing& how) {
       append(shares, headers);
     }
     if (!how.toMain || (how.damage == Packing::kAlsoPpt && i == 0)) {
-      Bytes ppt{0};
-      append(ppt, headers);
-      append(moved, segment(0xFF61, ppt));
+      unsigned& z = zppts[get16(part, 4)];
+      size_t from = 0;
+      do {
+        const size_t to = from + std::min(how.pptBytes, headers.size() - from);
+        const unsigned index =
+            how.damage == Packing::kZpptTwice ? z - (z >= 2) : z + (how.damage == Packing::kZpptGap && z);
+        Bytes ppt{static_cast<uint8_t>(index)};
+        ppt.insert(ppt.end(), headers.begin() + static_cast<long>(from),
+                   headers.begin() + static_cast<long>(to));
+        append(moved, segment(0xFF61, ppt));
+        from = to, ++z;
+      } while (from < headers.size());
     }
     append(moved, {0xFF, 0x93});
     append(moved, bodies);
@@ -170,14 +186,19 @@ TEST(J2kPackedHeaders, PpmSharesDecodeAsOpenJpeg) {
   }
 }
 
+// A 48 x 40 picture in four tiles, each in a tile-part per resolution.
+bool encodeFourTilesByResolution(const TempDir& dir, unsigned seed, const std::string& to) {
+  return encode(dir, makePicture(48, 40, 1, 8, false, seed),
+                {"-n", "3", "-t", "24,24", "-TP", "R", "-SOP", "-EPH"}, to);
+}
+
 // Shares that run past the PPM bytes, are missing or are left over, PPM
 // segments whose order is lost, and headers in PPT as well as PPM are
 // damage: the file is refused rather than decoded from the wrong bytes.
 TEST(J2kPackedHeaders, DamagedPpmIsRefused) {
   TempDir dir;
   const std::string source = dir / "source.j2k";
-  ASSERT_TRUE(encode(dir, makePicture(48, 40, 1, 8, false, 5),
-                     {"-n", "3", "-t", "24,24", "-TP", "R", "-SOP", "-EPH"}, source));
+  ASSERT_TRUE(encodeFourTilesByResolution(dir, 5, source));
   const Bytes cs = readFile(source);
   ASSERT_TRUE(decodeJ2k(headersMoved(cs, {.toMain = true, .ppmBytes = 9})).ok);
   struct Case {
@@ -199,6 +220,46 @@ TEST(J2kPackedHeaders, DamagedPpmIsRefused) {
     EXPECT_TRUE(d.image.get() != nullptr);
     EXPECT_FALSE(d.ok);
   }
+}
+
+// PPT segments are joined by their indexes, which run across the tile's
+// tile-parts; one repeated or skipped is a segment lost. A tile-part lost
+// in the middle of its tile, with its PPM share or its headers in place,
+// shows in the tile-part numbers that skip it. Such files are refused,
+// while one that only lost its last tile-part is shown as before.
+TEST(J2kPackedHeaders, LostSegmentsAndTilePartsAreRefused) {
+  TempDir dir;
+  const std::string source = dir / "source.j2k";
+  ASSERT_TRUE(encodeFourTilesByResolution(dir, 7, source));
+  const Bytes cs = readFile(source);
+  std::vector<Plane> whole;
+  ASSERT_TRUE(oracle(dir, source, whole));
+  const size_t last = sotOffsets(cs).size() - 1;
+  struct Case {
+    const char* name;
+    Packing how;
+    bool shown;
+  };
+  const Case cases[] = {
+      {"PPT segments of 5 bytes", {.pptBytes = 5}, true},
+      {"a PPT index repeated", {.pptBytes = 5, .damage = Packing::kZpptTwice}, false},
+      {"a PPT index skipped", {.pptBytes = 5, .damage = Packing::kZpptGap}, false},
+      {"a middle tile-part gone with its PPM share", {.toMain = true, .gone = 1}, false},
+      {"a middle tile-part gone with its PPT", {.gone = 1}, false},
+      {"the last tile-part gone with its PPM share", {.toMain = true, .gone = last}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Decoded d = decodeJ2k(headersMoved(cs, c.how));
+    EXPECT_TRUE(d.image.get() != nullptr);
+    ASSERT_EQ(d.ok, c.shown);
+    if (c.shown && c.how.gone == SIZE_MAX) {
+      EXPECT_EQ(compare(*d.image, whole), "");
+    }
+  }
+  Bytes middleGone(cs.begin(), cs.begin() + static_cast<long>(sotOffsets(cs)[1]));
+  append(middleGone, Bytes(cs.begin() + static_cast<long>(sotOffsets(cs)[2]), cs.end()));
+  EXPECT_FALSE(decodeJ2k(middleGone).ok) << "a middle tile-part gone, headers in place";
 }
 
 // A picture of mid-grey tiles, whose packets are all empty, but for the

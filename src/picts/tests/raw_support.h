@@ -43,7 +43,8 @@ struct DngSpec {
   std::vector<uint8_t> cfa = {0, 1, 1, 2};  // CFAPattern; empty: neither pattern tag is written
   uint16_t cfaRows = 2, cfaCols = 2;         // CFARepeatPatternDim
   enum eLayout { kStrip, kStripNoCounts, kLJpegTiles, kLJpegStrips, kPacked12 } layout = kStrip;
-  enum ePlace { kMain, kMainWithPreview, kSubIFD } place = kMain;
+  // kSubIFDUnderBare: in SubIFD 0 under a main IFD that names no strips.
+  enum ePlace { kMain, kMainWithPreview, kSubIFD, kSubIFDUnderBare } place = kMain;
   int bits = 16;                     // the samples' depth; strips of another than 8 or 16 are packed
   int tile = 16;                     // lossless tiles are tile x tile, two components per line
   int predictor = 1;                 // the lossless units' selection value
@@ -300,8 +301,10 @@ inline Bytes writeDng(const DngSpec& s) {
   };
   Bytes rgb;
   for (int i = 0; i < 8 * 6 * 3; ++i) rgb.push_back(uint8_t(i * 5));
-  const bool rawInMain = !s.ep && s.place != DngSpec::kSubIFD;
+  const bool rawInMain = !s.ep && s.place != DngSpec::kSubIFD && s.place != DngSpec::kSubIFDUnderBare;
   auto main = rawInMain ? rawData(w, s) : tifftest::pictureIfd(w, 8, 6, 8, 3, 2, rgb);
+  if (s.place == DngSpec::kSubIFDUnderBare)
+    std::erase_if(main, [](const tifftest::Entry& e) { return e.tag == 273 || e.tag == 279; });
   main.push_back(w.longEntry(254, {rawInMain ? 0u : 1u}));
   const char* make = s.h3fr ? "Hasselblad" : "Test";
   main.push_back({271, 2, strlen(make) + 1, Bytes(make, make + strlen(make) + 1)});
