@@ -397,6 +397,12 @@ TEST_F(StoreUnread, ARecordWithoutAUsableFolderIsInstalledAnewWhereChosen) {
       EXPECT_NE(refused.words.find("kept " + std::to_string(kKeptUnfounded) + " " + path), std::string::npos)
           << refused.words;
     expectUntouched();
+    const sRunResult bare = runWithEnv({ZVK_INSTALL_DRIVER, made_[c.again]}, env());
+    EXPECT_EQ(bare.status, kDriverUsage) << bare.err;
+    EXPECT_NE(bare.err.find("the record of probe names no usable installation folder"), std::string::npos)
+        << bare.err;
+    EXPECT_NE(bare.err.find(refused.words.substr(0, refused.words.find('\n'))), std::string::npos) << bare.err;
+    expectUntouched();
     const sTold again = drive(c.again, c.pgm);
     EXPECT_EQ(again.code, kDriverJobBase) << again.words;
     // The copy the uninstall made already holds these bytes.

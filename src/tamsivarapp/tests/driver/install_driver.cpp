@@ -145,16 +145,19 @@ int main(int argc, char** argv) {
   // A new installation learns its folder from the wizard; here from the
   // arguments.
   if (init == iiReady && !ctx.files.head) {
-    // A record the store lost when it did not read whole is no proof
-    // that the package was never installed: the copy of its bytes may
-    // hold it.
-    const auto copy = std::find_if(ctx.kept.begin(), ctx.kept.end(),
-                                   [](const sKeptFile& k) { return k.reason == kKeptStoreCopy; });
+    // A record the store lost when it did not read whole, or one that
+    // names no usable folder, is no proof that the package was never
+    // installed: the copy of the store's bytes may hold it.
+    const auto copy = std::find_if(ctx.kept.begin(), ctx.kept.end(), [](const sKeptFile& k) {
+      return k.reason == kKeptStoreCopy || k.reason == kKeptUnfoundedCopy;
+    });
     if (!args.pgm && copy != ctx.kept.end())
-      return refuse(
-          std::string("--pgm FOLDER is needed: the store of installed packages did not read whole where ") +
-          ctx.codename.ptr + "'s record is, so no folder of it is known; its bytes are kept in " +
-          copy->path);
+      return refuse(std::string("--pgm FOLDER is needed: ") +
+                    (copy->reason == kKeptStoreCopy
+                         ? std::string("the store of installed packages did not read whole where ") +
+                               ctx.codename.ptr + "'s record is"
+                         : std::string("the record of ") + ctx.codename.ptr + " names no usable installation folder") +
+                    ", so no folder of it is known; the store's bytes are kept in " + copy->path);
     if (!args.pgm)
       return refuse(std::string("--pgm FOLDER is needed: ") + ctx.codename.ptr + " is not installed yet");
     ctx.scenario->setStr(-1, "pgm", args.pgm);
