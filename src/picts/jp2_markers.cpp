@@ -331,10 +331,9 @@ bool cJ2KDecode::readPPT(sJP2Bytes& b) {
   // Packet headers packed in the main header leave none to a tile-part.
   if (b.left() < 1 || myCp.ppmSeen) return false;
   cJP2Tcp& tcp = current();
+  // The indexes run across all the tile's parts: one given again in a later
+  // part, even 0, is a segment lost, which refuses the tile when decoded.
   const unsigned int zppt = b.u8();
-  // Index 0 starts the tile's headers afresh; a lost segment among those
-  // that follow refuses the tile when it is decoded.
-  if (zppt == 0) tcp.pptSegments = {};
   tcp.pptSegments.add(zppt, b.p, b.end);
   tcp.pptSeen = true;
   return true;

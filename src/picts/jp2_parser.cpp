@@ -383,6 +383,11 @@ bool cJ2KDecode::decodeTiles(cJP2FileIOTarget* in) {
   // A share left over belongs to a tile-part the file lost: those after it
   // took the wrong shares.
   if (myCp.ppmSeen && myPpmAt != myCp.ppm.size()) return false;
+  // Read to its EOC, the codestream is whole: a tile with fewer parts than
+  // its TNsot lost one, and its packets would be read short. Only a file
+  // cut before its EOC may end inside a tile.
+  for (const auto& [tileno, tcp] : myCp.tcps)
+    if (tcp->numTileParts && tcp->tilePartsSeen < tcp->numTileParts) return false;
   myState = kEndOfCodestream;
   myCurTile = 0;
   // A tile given nothing but empty PPT segments holds no packet either: it

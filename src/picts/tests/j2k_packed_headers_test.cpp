@@ -23,6 +23,7 @@ struct Packing {
   bool uncounted = false;     // TNsot 0
   size_t emptied = SIZE_MAX;  // a tile-part whose packet headers are dropped
   size_t pptBytes = SIZE_MAX;  // the most bytes a PPT segment holds, indexed across the tile's parts
+  bool pptPerPart = false;     // PPT indexes counted from 0 in each tile-part
   size_t gone = SIZE_MAX;      // a tile-part dropped with its PPM share
   enum Damage {
     kNone,
@@ -83,6 +84,7 @@ Bytes headersMoved(const Bytes& cs, const Packing& how) {
     }
     if (!how.toMain || (how.damage == Packing::kAlsoPpt && i == 0)) {
       unsigned& z = zppts[get16(part, 4)];
+      if (how.pptPerPart) z = 0;
       size_t from = 0;
       do {
         const size_t to = from + std::min(how.pptBytes, headers.size() - from);
@@ -223,10 +225,13 @@ TEST(J2kPackedHeaders, DamagedPpmIsRefused) {
 }
 
 // PPT segments are joined by their indexes, which run across the tile's
-// tile-parts; one repeated or skipped is a segment lost. A tile-part lost
-// in the middle of its tile, with its PPM share or its headers in place,
-// shows in the tile-part numbers that skip it. Such files are refused,
-// while one that only lost its last tile-part is shown as before.
+// tile-parts; one repeated or skipped is a segment lost, whether or not the
+// tile got all its parts. A tile-part lost in the middle of its tile, with
+// its PPM share or its headers in place, shows in the tile-part numbers
+// that skip it; one lost at the end of its tile, in a codestream read to
+// its EOC, in a tile with fewer parts than it counts. Such files are
+// refused, as opj_decompress refuses them, while a tile that does not
+// count its parts cannot show the last one lost.
 TEST(J2kPackedHeaders, LostSegmentsAndTilePartsAreRefused) {
   TempDir dir;
   const std::string source = dir / "source.j2k";
@@ -242,11 +247,18 @@ TEST(J2kPackedHeaders, LostSegmentsAndTilePartsAreRefused) {
   };
   const Case cases[] = {
       {"PPT segments of 5 bytes", {.pptBytes = 5}, true},
+      {"PPT indexed from 0 in each tile-part", {.pptPerPart = true}, false},
+      {"the same, uncounted, the last tile-part gone",
+       {.uncounted = true, .pptBytes = SIZE_MAX, .pptPerPart = true, .gone = last},
+       false},
+      {"the last tile-part of the first tile gone with its PPT", {.gone = 2}, false},
+      {"the last tile-part of the first tile gone with its PPM share", {.toMain = true, .gone = 2}, false},
       {"a PPT index repeated", {.pptBytes = 5, .damage = Packing::kZpptTwice}, false},
       {"a PPT index skipped", {.pptBytes = 5, .damage = Packing::kZpptGap}, false},
       {"a middle tile-part gone with its PPM share", {.toMain = true, .gone = 1}, false},
       {"a middle tile-part gone with its PPT", {.gone = 1}, false},
-      {"the last tile-part gone with its PPM share", {.toMain = true, .gone = last}, true},
+      {"the last tile-part gone with its PPM share", {.toMain = true, .gone = last}, false},
+      {"uncounted, the last tile-part gone", {.uncounted = true, .gone = last}, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
