@@ -175,19 +175,24 @@ TEST(EditWindows, ClipboardAndKeysAgainstAnotherProgram) {
       u.key(XK_Return);
       cUser::pause(100);
     };
+    // The field takes the clipboard while it handles the keys, after they
+    // were sent: what it holds is waited for, not a time.
+    auto copiedOnce = [&](const std::string& want) {
+      std::string got;
+      cUser::waitFor([&] { return (got = xclip("-o")) == want; });
+      copied.push_back(got);
+    };
     for (KeySym k : {XK_a, XK_b, XK_c}) u.key(k);
     enter();
     ctrl(XK_a);
     ctrl(XK_c);
-    cUser::pause(100);
-    copied.push_back(xclip("-o"));
+    copiedOnce("abc");
     u.key(XK_End);
     shift(XK_Left);
     ctrl(XK_Insert);
-    cUser::pause(100);
-    copied.push_back(xclip("-o"));
+    copiedOnce("c");
     xclip("-i", words);
-    cUser::pause(200);
+    copiedOnce(words);
     ctrl(XK_a);
     ctrl(XK_v);
     enter();
@@ -196,12 +201,12 @@ TEST(EditWindows, ClipboardAndKeysAgainstAnotherProgram) {
     ctrl(XK_a);
     shift(XK_Delete);
     enter();
-    copied.push_back(xclip("-o"));
+    copiedOnce(words + words);
     for (KeySym k : {XK_x, XK_y}) u.key(k);
     ctrl(XK_a);
     ctrl(XK_x);
     enter();
-    copied.push_back(xclip("-o"));
+    copiedOnce("xy");
     // U+1F600 from a Unicode keysym: two units, one character.
     const KeyCode smile = u.mapSpare(0x1000000 + 0x1F600);
     u.typeCode(smile);
@@ -216,7 +221,7 @@ TEST(EditWindows, ClipboardAndKeysAgainstAnotherProgram) {
   });
   EXPECT_EQ(m.maker.modal("zvk-edit-clipboard", 300, 120, form, nullptr, false), 1);
   user.join();
-  EXPECT_EQ(copied, (std::vector<std::string>{"abc", "c", words + words, "xy"}));
+  EXPECT_EQ(copied, (std::vector<std::string>{"abc", "c", words, words + words, "xy"}));
   EXPECT_EQ(seen, (std::vector<std::string>{"abc", words, words + words, "", "", "\xF0\x9F\x98\x80",
                                             "a\xF0\x9F\x98\x80", "a"}));
 }
