@@ -482,7 +482,9 @@ int checkInterpreters(const char* path, std::string& program, std::string& scrip
 // Runs argv[0] as it stands. When the exec fails for a file that is there,
 // the file is not what is missing or refused: the interpreter its "#!" line
 // names is, and `program` names that; a binary whose loader is missing is
-// no program this system can run.
+// no program this system can run. The kernel refuses a script it may not
+// run before it reads the line, so only a refusal of a script it may run
+// is its interpreter's.
 int runAsGiven(char* argv[], std::string& program, std::string& script) {
   program = argv[0];
   if (const int refused = checkInterpreters(argv[0], program, script)) return refused;
@@ -497,13 +499,14 @@ int runAsGiven(char* argv[], std::string& program, std::string& script) {
     return errno;
   }
   // A script the system would not start behind an interpreter that is
-  // there: the interpreter is itself no program, or is refused.
-  if (outcome == ENOEXEC) {
+  // there: the interpreter is itself no program, or one it may not run.
+  const bool interpreterRefused = outcome == EACCES && access(argv[0], X_OK) == 0 &&
+                                  access(interpreter.c_str(), X_OK) != 0;
+  if (outcome == ENOEXEC || interpreterRefused) {
     program = interpreter;
     script = argv[0];
     return kInterpreterNotAProgram;
   }
-  if (outcome == EACCES && access(interpreter.c_str(), X_OK) != 0) program = interpreter;
   return outcome;
 }
 
