@@ -442,6 +442,7 @@ TEST_F(Opener, AScriptWhoseInterpreterHasNoPlaceOrIsNoProgramIsToldWithIt) {
                  {"by-text", "#!" + dir_.file("text") + "\n"},
                  {"by-data", "#!" + dir_.file("data") + " -x\n"},
                  {"by-data\t", "#!" + dir_.file("data") + "\n"},
+                 {"data-outer", "#!" + dir_.file("by-data") + "\n"},
                  {"unrunnable", "#!" + dir_.file("data") + "\n"},
                  {"unrunnable-sh", "#!/bin/sh\n"}};
   for (const auto& s : scripts) {
@@ -469,6 +470,7 @@ TEST_F(Opener, AScriptWhoseInterpreterHasNoPlaceOrIsNoProgramIsToldWithIt) {
       {dir_.file("by-text"), noProgram, dir_.file("text"), dir_.file("by-text")},
       {dir_.file("by-data"), noProgram, dir_.file("data"), dir_.file("by-data")},
       {runCommandLine(dir_.file("by-data\t").c_str(), "a"), noProgram, dir_.file("data"), dir_.file("by-data\t")},
+      {dir_.file("data-outer"), noProgram, dir_.file("data"), dir_.file("by-data")},
       {runCommandLine(dir_.file("unrunnable").c_str(), "a"), EACCES, dir_.file("unrunnable"), ""},
       {runCommandLine(dir_.file("unrunnable-sh").c_str(), "a"), EACCES, dir_.file("unrunnable-sh"), ""},
   };
