@@ -479,10 +479,30 @@ int checkInterpreters(const char* path, std::string& program, std::string& scrip
   return 0;
 }
 
+// The first interpreter on the chain of "#!" lines from `path`, a script
+// the system may run, that it may not run, with the script whose line names
+// it: the kernel refuses the chain at that link. False when each may run.
+bool refusedInterpreter(const char* path, std::string& interpreter, std::string& script) {
+  std::string file = path;
+  for (int depth = 0; depth < kScriptDepth; ++depth) {
+    std::string next = interpreterOf(file.c_str());
+    if (next.empty()) return false;
+    if (access(next.c_str(), X_OK) != 0) {
+      interpreter = std::move(next);
+      script = std::move(file);
+      return true;
+    }
+    file = std::move(next);
+  }
+  return false;
+}
+
 // Runs argv[0] as it stands. When the exec fails for a file that is there,
 // the file is not what is missing or refused: the interpreter its "#!" line
 // names is, and `program` names that; a binary whose loader is missing is
-// no program this system can run.
+// no program this system can run. The kernel refuses a script it may not
+// run before it reads the line, so only a refusal of a script it may run
+// is its interpreter's.
 int runAsGiven(char* argv[], std::string& program, std::string& script) {
   program = argv[0];
   if (const int refused = checkInterpreters(argv[0], program, script)) return refused;
@@ -497,13 +517,14 @@ int runAsGiven(char* argv[], std::string& program, std::string& script) {
     return errno;
   }
   // A script the system would not start behind an interpreter that is
-  // there: the interpreter is itself no program, or is refused.
+  // there: the interpreter is itself no program, or one it may not run.
   if (outcome == ENOEXEC) {
     program = interpreter;
     script = argv[0];
     return kInterpreterNotAProgram;
   }
-  if (outcome == EACCES && access(interpreter.c_str(), X_OK) != 0) program = interpreter;
+  if (outcome == EACCES && access(argv[0], X_OK) == 0 && refusedInterpreter(argv[0], program, script))
+    return kInterpreterNotAProgram;
   return outcome;
 }
 

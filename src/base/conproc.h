@@ -74,7 +74,7 @@ inline constexpr int kPathNotAbsolute = -2;
 inline constexpr int kInterpreterNotAbsolute = -3;
 // shellOpen's answer for a script whose "#!" line names an interpreter that
 // is there but is no program: a folder, or a file the system does not take
-// for one.
+// for one or may not run.
 inline constexpr int kInterpreterNotAProgram = -4;
 
 // Hands a command line, as runCommandLine writes it, to the desktop. A web
@@ -100,7 +100,8 @@ inline constexpr int kInterpreterNotAProgram = -4;
 // file, is refused before anything runs: `error` is kInterpreterNotAbsolute
 // or kInterpreterNotAProgram, `program` that interpreter and `script` (when
 // given) the file whose line names it. kInterpreterNotAProgram also tells
-// of an interpreter the system would not run as a program.
+// of an interpreter the system would not run as a program, or may not run
+// at all, behind a script it may run.
 // Only for commands written by a package's author. Text that comes from
 // outside (an address from the update server, a link in a document, a file
 // name the user picked) must go through run_xdgopen, which passes it as one

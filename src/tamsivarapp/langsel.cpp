@@ -3,6 +3,7 @@
 #include <string>
 
 #include "base/conproc.h"
+#include "base/stringkey.h"
 #include "ciom/application.h"
 #include "ciom/langids.h"
 #include "ciom/liblang.h"
@@ -68,29 +69,34 @@ std::string cLangSelectionForm::langPageAddress(const char* appName) {
   return out;
 }
 
-int cLangSelectionForm::chooseLang(_List<int>* list, int current, const char* appName, cChildElement* parent) {
+int cLangSelectionForm::chooseLang(_List<int>* list, int current, const char* appName, cChildElement* parent,
+                                   const sLangFormRows& rows) {
   int count = 0;
   int only = kNoLangChosen;
   for (auto* item = list ? list->head : nullptr; item; item = item->next, ++count) only = item->value;
   if (count == 0) return kNoLangChosen;
   if (count == 1) return only;
-  auto* form = new cLangSelectionForm(list, current, appName);
+  auto* form = new cLangSelectionForm(list, current, appName, rows);
+  cCiomLangData* texts = cLibLang::gCiomLang.sections.find(cStringKey(form->wantLangResource(), -1));
+  const char* title = rows.titledWindow && texts ? texts->string(rows.title) : nullptr;
+  const char* caption = title ? title : "";
   int result = 0;
   if (parent) {
-    result = parent->modal("", 380, 370, form, false);
+    result = parent->modal(caption, 380, 370, form, false);
   } else {
     cCIApplication* app = cCIApplication::appRef();
     if (!app || !app->windowMaker()) {
       delete form;
       return kNoLangChosen;
     }
-    result = app->windowMaker()->modal("", 400, 370, form, nullptr, false);
+    result = app->windowMaker()->modal(caption, 400, 370, form, nullptr, false);
   }
   return result <= 0 ? kNoLangChosen : result - 1;
 }
 
-cLangSelectionForm::cLangSelectionForm(_List<int>* list, int current, const char* appName)
-    : myList(list), myCurrent(current), myAppName(appName) {}
+cLangSelectionForm::cLangSelectionForm(_List<int>* list, int current, const char* appName,
+                                       const sLangFormRows& rows)
+    : myList(list), myCurrent(current), myAppName(appName), myRows(rows) {}
 
 void cLangSelectionForm::onConstruct() {
   attach(&myPanel, 15, 85, 100, 100);
@@ -131,9 +137,9 @@ void cLangSelectionForm::onPaint(cCanvas* c) {
   c->drawRect(&all, kSideColor, kSideColor);
   c->setTextColors(kTextColor, kSideColor);
   if (cFontObject* title = mkTitleFont()) title->apply(c);
-  if (const char* t = string(0)) c->drawText(15, 25, true, t, -1);
+  if (const char* t = string(myRows.title)) c->drawText(15, 25, true, t, -1);
   if (cFontObject* font = mkStdFont()) font->apply(c);
-  if (const char* t = string(1)) {
+  if (const char* t = string(myRows.intro)) {
     // Most languages say row 1 in one line; a longer one (Russian) wraps
     // into the room above the panel instead of running off the form.
     sSize size{0, 0};
@@ -158,7 +164,7 @@ bool cLangSelectionForm::confirmCancel() {
   // A second close while the question is open is the same request.
   if (myAsking) return false;
   myAsking = true;
-  const bool yes = cMessageForm::warnconfirmbox(this, string(3), nullptr);
+  const bool yes = cMessageForm::warnconfirmbox(this, string(myRows.cancel), nullptr);
   myAsking = false;
   return yes;
 }
@@ -192,6 +198,7 @@ bool cLangSelectionForm::onAction(cChildElement* sender, cChildAction* a) {
     if (lang <= 9 && lang != static_cast<int>(cLibLang::appliedLang())) {
       cLibLang::applyLang(static_cast<eCIOMStdLangs>(lang));
       myStart.setText(string(2), -1, true);
+      if (myRows.titledWindow && string(myRows.title)) setCaption(string(myRows.title), -1);
       if (myAppName.ptr && *myAppName.ptr) placeLink();
       repaint(nullptr);
     }

@@ -35,17 +35,30 @@ class cLangsGrid : public cSimpleGridChild {
   _typebuf<int> myLangs;
 };
 
+// The rows of "pkgm::langs" a form speaks by, as the run it asks for: its
+// title, its introduction and its question before it is cancelled. The
+// uninstall's window carries its title as well; the installation's keeps
+// the bare window the wizard has always opened.
+struct sLangFormRows {
+  int title, intro, cancel;
+  bool titledWindow;
+};
+inline constexpr sLangFormRows kInstallLangRows{0, 1, 3, false};
+inline constexpr sLangFormRows kUninstallLangRows{5, 6, 7, true};
+
 class cLangSelectionForm : public cChildElement {
  public:
   // The chosen language, or kNoLangChosen; a single language is answered
   // without a window.
-  static int chooseLang(_List<int>* list, int current, const char* appName, cChildElement* parent);
+  static int chooseLang(_List<int>* list, int current, const char* appName, cChildElement* parent,
+                        const sLangFormRows& rows = kInstallLangRows);
   // Where the link leads for `appName`: the name percent-encoded.
   static std::string langPageAddress(const char* appName);
   // Room for the introduction (row 1) between the title and the panel.
   static constexpr int kIntroHeight = 34;
 
-  cLangSelectionForm(_List<int>* list, int current, const char* appName);
+  cLangSelectionForm(_List<int>* list, int current, const char* appName,
+                     const sLangFormRows& rows = kInstallLangRows);
 
   const char* wantLangResource() override { return "pkgm::langs"; }
   void onConstruct() override;
@@ -72,5 +85,6 @@ class cLangSelectionForm : public cChildElement {
   _List<int>* myList;
   int myCurrent;
   _guardchar<char> myAppName;
+  sLangFormRows myRows;
   bool myAsking = false;
 };

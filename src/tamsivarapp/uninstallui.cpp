@@ -191,7 +191,7 @@ bool cUninstallInitUI::onAction(cChildElement* sender, cChildAction* a) {
     }
     case kChooseLang: {
       int* lang = static_cast<cRespondLangAction*>(a)->lang;
-      *lang = cLangSelectionForm::chooseLang(&myContext->langs, *lang, myContext->id.ptr, this);
+      *lang = cLangSelectionForm::chooseLang(&myContext->langs, *lang, myContext->id.ptr, this, kUninstallLangRows);
       return true;
     }
     case kConfirm:

@@ -353,7 +353,7 @@ TEST_F(Opener, ARunPathIsOnePathAndAFailureNamesWhatIsAtFault) {
       {runCommandLine((app + "/bin/gone").c_str(), "--now"), ENOENT, app + "/bin/gone", ""},
       {app + "/bin/bad", ENOENT, dir_.file("no-interpreter"), ""},
       {runCommandLine((app + "/bin/bad").c_str(), "a"), ENOENT, dir_.file("no-interpreter"), ""},
-      {app + "/bin/refused", EACCES, dir_.file("plain-text"), ""},
+      {app + "/bin/refused", kInterpreterNotAProgram, dir_.file("plain-text"), ""},
       {app + "/bin/textrun", kInterpreterNotAProgram, dir_.file("text-interpreter"), ""},
       {app + "/bin/in-folder", kInterpreterNotAProgram, dir_.file("a-folder"), ""},
       {runCommandLine(odd.c_str(), "\"one two\" three"), 0, odd, "odd:2:one two"},
@@ -417,7 +417,8 @@ TEST_F(Opener, ARelativePathIsNeverTakenFromWhereTheCallerRuns) {
 // folder is no program whatever its modes: such a script is refused before
 // anything runs, by every road to a program, naming the script and the
 // interpreter as its line writes it. So is one whose interpreter the
-// system does not take for a program.
+// system does not take for a program or may not run; a script it may not
+// run is itself what is refused, whatever its line names.
 TEST_F(Opener, AScriptWhoseInterpreterHasNoPlaceOrIsNoProgramIsToldWithIt) {
   // What each relative interpreter would find here, or through the PATH.
   for (const std::string& at : {dir_.file("sh-here"), dir_.file("sh-here\r"), dir_.file("bin/sh-here")})
@@ -438,11 +439,18 @@ TEST_F(Opener, AScriptWhoseInterpreterHasNoPlaceOrIsNoProgramIsToldWithIt) {
                  {"in-folder", "#!" + folder + " -x\n"},
                  {"folder-inner", "#!" + folder + "\n"},
                  {"folder-outer", "#!" + dir_.file("folder-inner") + "\n"},
-                 {"by-text", "#!" + dir_.file("text") + "\n"}};
+                 {"by-text", "#!" + dir_.file("text") + "\n"},
+                 {"by-data", "#!" + dir_.file("data") + " -x\n"},
+                 {"by-data\t", "#!" + dir_.file("data") + "\n"},
+                 {"data-outer", "#!" + dir_.file("by-data") + "\n"},
+                 {"unrunnable", "#!" + dir_.file("data") + "\n"},
+                 {"unrunnable-sh", "#!/bin/sh\n"}};
   for (const auto& s : scripts) {
     dir_.write(s.file, s.line + "echo ran\n");
     chmod(dir_.file(s.file).c_str(), 0755);
   }
+  dir_.write("data", "not a program");
+  for (const char* plain : {"data", "unrunnable", "unrunnable-sh"}) chmod(dir_.file(plain).c_str(), 0644);
   const WorkingFolder here(dir_.root);
   const int relative = kInterpreterNotAbsolute, noProgram = kInterpreterNotAProgram;
   const struct {
@@ -460,6 +468,11 @@ TEST_F(Opener, AScriptWhoseInterpreterHasNoPlaceOrIsNoProgramIsToldWithIt) {
       {runCommandLine(dir_.file("in-folder").c_str(), "a"), noProgram, folder, dir_.file("in-folder")},
       {dir_.file("folder-outer"), noProgram, folder, dir_.file("folder-inner")},
       {dir_.file("by-text"), noProgram, dir_.file("text"), dir_.file("by-text")},
+      {dir_.file("by-data"), noProgram, dir_.file("data"), dir_.file("by-data")},
+      {runCommandLine(dir_.file("by-data\t").c_str(), "a"), noProgram, dir_.file("data"), dir_.file("by-data\t")},
+      {dir_.file("data-outer"), noProgram, dir_.file("data"), dir_.file("by-data")},
+      {runCommandLine(dir_.file("unrunnable").c_str(), "a"), EACCES, dir_.file("unrunnable"), ""},
+      {runCommandLine(dir_.file("unrunnable-sh").c_str(), "a"), EACCES, dir_.file("unrunnable-sh"), ""},
   };
   for (const auto& c : cases) {
     int error = 0;

@@ -446,6 +446,13 @@ TEST_F(Wizard, ARunOptionThatDoesNotStartIsToldAndNothingRunsThroughAShell) {
   EXPECT_EQ(startRunOption("Script", runCommandLine(dir.file("script\tx").c_str(), "").c_str(),
                            cLibLang::gCiomLang.sections.find(cStringKey(kRunOptionSection, -1)), shellOpen),
             told("Script", 8, "sh\\r", dir.file("script\\tx")));
+  // And for one whose interpreter is a file the system may not run.
+  writeFile(dir.file("data\x1b" "file"), "not a program\n");
+  writeFile(dir.file("by data"), "#!" + dir.file("data\x1b" "file") + "\ntouch '" + marker + "'\n");
+  std::filesystem::permissions(dir.file("by data"), std::filesystem::perms::owner_all);
+  EXPECT_EQ(startRunOption("Data", dir.file("by data").c_str(),
+                           cLibLang::gCiomLang.sections.find(cStringKey(kRunOptionSection, -1)), shellOpen),
+            told("Data", 9, dir.file("data\\x1Bfile"), dir.file("by data")));
   EXPECT_FALSE(std::filesystem::exists(marker));
 
   // The reasons the system gives, each in its words.

@@ -51,7 +51,7 @@ std::vector<std::string> directives(const std::string& text) {
 TEST(AppLanguages, EightTablesInOrderWithEnglishRowsAndDirectives) {
   const unsigned int order[] = {eLangENG, eLangDEU, eLangRUS, eLangUKR, eLangKOR, eLangJPN, eLangCHN, eLangTWN};
   const std::map<std::string, size_t> rowCounts = {
-      {"pkgm::langs", 5}, {"pkgm::resp", 2},  {"pkgm::iini", 21},
+      {"pkgm::langs", 8}, {"pkgm::resp", 2},  {"pkgm::iini", 21},
       {"pkgm::instp", 6}, {"pkgm::unin", 42}, {"pkgm::rem", 7},
       {"pkgm::tamsivar", 19}, {"pkgm::updr", 17}, {"pkgm::updi", 17},
       {"pkgm::instw", 26}, {"pkgm::fsel", 14}, {"pkgm::fin", 16}, {"pkgm::run", 10}};

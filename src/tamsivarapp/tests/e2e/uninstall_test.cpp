@@ -32,6 +32,12 @@ class Uninstall : public e2e::AsUser {
     root = home + "/apps/sample";
     ASSERT_EQ(installVersion(root, home + "/.zvk", sample()).job, 0);
   }
+  void dropConfig(const char* key) {
+    cCIAppFullConfig cfg;
+    ASSERT_TRUE(cfg.openConfig((home + "/.zvk").c_str()));
+    cfg.removeSection(key);
+    ASSERT_TRUE(cfg.saveConfig());
+  }
   bool recorded() {
     cCIAppFullConfig cfg;
     return cfg.openConfig((home + "/.zvk").c_str()) && cfg.hasSection("install/sample");
@@ -42,6 +48,7 @@ TEST_P(Uninstall, AnswersAndWhatTheyLeave) {
   const std::string ro = "lib/deep";
   // The form only says it is busy: it is off the screen while a box asks.
   const auto alone = e2e::offScreen("Software manager");
+  const std::string kAsk = "Select uninstall language";
   struct Case {
     const char* name;
     bool nobodyOnly;
@@ -55,10 +62,15 @@ TEST_P(Uninstall, AnswersAndWhatTheyLeave) {
       {"no", false, nullptr, {"sample"}, {{"Confirm", "Escape", alone}, {"Information", "Return", alone}}, 1, 0},
       {"unknown code", false, nullptr, {"nosuch"}, {{"Error", "Return"}}, 1, 0},
       {"empty code", false, nullptr, {""}, {}, 1, 0},
-      // The language form has no caption and opens over the form, which
-      // leaves the screen to it.
+      // The language form is captioned as the uninstall's and opens over
+      // the form, which leaves the screen to it; a language chosen, the
+      // uninstall goes on.
       {"record in an unknown language", false, [&] { setConfig("install/sample/lang", 99); },
-       {"sample"}, {{"", "Escape", alone}, {"Confirm", "Return"}, {"Information", "Return"}}, 1, 0},
+       {"sample"}, {{kAsk, "Escape", alone}, {"Confirm", "Return"}, {"Information", "Return"}}, 1, 0},
+      {"record without its language", false, [&] { dropConfig("install/sample/lang"); }, {"sample"},
+       {{kAsk, "Return", alone}, {"Confirm", "Return", alone}, {"Information", "Return", alone}}, 0, 1},
+      {"record without its language, cancelled", false, [&] { dropConfig("install/sample/lang"); }, {"sample"},
+       {{kAsk, "Escape", alone}, {"Confirm", "Return"}, {"Information", "Return"}}, 1, 0},
       {"record whose language is no number", false,
        [&] {
          cCIAppFullConfig cfg;
@@ -66,7 +78,7 @@ TEST_P(Uninstall, AnswersAndWhatTheyLeave) {
          cfg.setParamStr("install/sample/lang", "x", 1);
          ASSERT_TRUE(cfg.saveConfig());
        },
-       {"sample"}, {{"", "Escape", alone}, {"Confirm", "Return"}, {"Information", "Return"}}, 1, 0},
+       {"sample"}, {{kAsk, "Escape", alone}, {"Confirm", "Return"}, {"Information", "Return"}}, 1, 0},
       {"read-only files", false,
        [&] {
          for (const PkgFile& f : sample().files) chmod((root + "/" + f.rel).c_str(), 0444);
