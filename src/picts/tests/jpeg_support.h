@@ -56,16 +56,7 @@ inline Bytes ppm(unsigned w, unsigned h, int channels, const Bytes& px) {
   return out;
 }
 
-// One folder per test run, removed at exit once its files are gone.
-inline const std::string& scratchDir() {
-  static char made[] = "/tmp/zvk_jpeg_XXXXXX";
-  static std::string dir = [] {
-    if (!mkdtemp(made)) return std::string("/tmp");
-    std::atexit([] { rmdir(made); });
-    return std::string(made);
-  }();
-  return dir;
-}
+inline const std::string& scratchDir() { return scratchio::programFolder("zvk_jpeg"); }
 
 using scratchio::readFile;
 using scratchio::run;

@@ -34,17 +34,7 @@ struct Pixels {
 
 using Stream = pngtest::MemStream;
 
-// Made at the first use and removed when the tests end; never destroyed
-// itself, so that the removal can still name it.
-inline const std::string& scratch() {
-  static const std::string* dir = [] {
-    char pattern[] = "/tmp/zvk_raster_XXXXXX";
-    auto* made = new std::string(mkdtemp(pattern) ? pattern : "");
-    std::atexit([] { std::filesystem::remove_all(scratch()); });
-    return made;
-  }();
-  return *dir;
-}
+inline const std::string& scratch() { return scratchio::programFolder("zvk_raster"); }
 
 inline std::string path(const std::string& name) { return scratch() + "/" + name; }
 

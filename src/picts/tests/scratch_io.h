@@ -7,6 +7,9 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -40,6 +43,29 @@ inline bool run(const std::vector<std::string>& args, const std::string& out = "
   }
   int status = 0;
   return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// A folder of this test program's own under TMPDIR (else /tmp), made at
+// the first call for `prefix` and removed with all it holds when the
+// program ends: the oracles' pictures would otherwise pile up run after run.
+// A program that cannot have one stops, rather than write beside others.
+inline const std::string& programFolder(const char* prefix) {
+  static auto* made = new std::vector<std::pair<std::string, std::string>>;
+  for (const auto& [name, folder] : *made)
+    if (name == prefix) return folder;
+  const char* tmp = std::getenv("TMPDIR");
+  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/" + prefix + "_XXXXXX";
+  if (!mkdtemp(pattern.data())) {
+    std::perror(pattern.c_str());
+    std::abort();
+  }
+  if (made->empty())
+    std::atexit([] {
+      std::error_code ignored;
+      for (const auto& entry : *made) std::filesystem::remove_all(entry.second, ignored);
+    });
+  made->emplace_back(prefix, pattern);
+  return made->back().second;
 }
 
 }  // namespace scratchio

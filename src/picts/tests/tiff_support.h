@@ -141,13 +141,6 @@ inline bool tiffcp(const std::vector<std::string>& options, const std::string& f
   return run(args);
 }
 
-// A fresh scratch folder for one test program.
-inline std::string scratchDir() {
-  static std::string dir = [] {
-    char name[] = "/tmp/zvk_tiff_XXXXXX";
-    return std::string(mkdtemp(name) ? name : "/tmp");
-  }();
-  return dir;
-}
+inline const std::string& scratchDir() { return scratchio::programFolder("zvk_tiff"); }
 
 }  // namespace tifftest
