@@ -3,9 +3,11 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <linux/openat2.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
@@ -156,12 +158,11 @@ bool sameMount(const sMountOf& a, const sMountOf& b) {
   return a.hasId && b.hasId ? a.id == b.id : a.dev == b.dev;
 }
 
-// A folder opened on the way, or why it was not; `mount` where it was looked at.
+// A folder opened on the way, or why it was not.
 struct sOpened {
   int fd = -1;
   cHeldFolder::eWay way = cHeldFolder::held;
   int err = 0;
-  sMountOf mount = {};
 };
 
 // Why `name` of the folder open as `at` did not open as a folder, the
@@ -185,14 +186,26 @@ sOpened openAnchor(const std::string& anchor, const sAnchorPin& pin) {
   const int fd = ::open(anchor.c_str(), kFolderFlags | (noLink ? O_NOFOLLOW : 0));
   if (fd < 0) return notOpened(AT_FDCWD, anchor, errno);
   cHeldFolder::eWay way = cHeldFolder::held;
-  sMountOf mount;
   if (pin.pinned && !noLink && folderPathOf(fd) != pin.real)
     way = cHeldFolder::refused;
-  else if (pin.mountRoot && (mount = mountOf(fd)).root != *pin.mountRoot)
+  else if (pin.mountRoot && mountOf(fd).root != *pin.mountRoot)
     way = *pin.mountRoot ? cHeldFolder::unmounted : cHeldFolder::mounted;
-  if (way == cHeldFolder::held) return {fd, way, 0, mount};
+  if (way == cHeldFolder::held) return {fd, way, 0};
   ::close(fd);
   return {-1, way, 0};
+}
+
+// The folder of the last but one of `steps` below the folder open as
+// `at`, opened in one call in which the kernel refuses any link and any
+// mount on the way; -1 where it is not so reached or the kernel has no
+// such call.
+int openFolderBelow(int at, const std::vector<std::string>& steps) {
+  std::string rest = steps.front();
+  for (size_t i = 1; i + 1 < steps.size(); ++i) rest += "/" + steps[i];
+  open_how how{};
+  how.flags = kFolderFlags;
+  how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_NO_XDEV;
+  return static_cast<int>(::syscall(SYS_openat2, at, rest.c_str(), &how, sizeof how));
 }
 
 }  // namespace
@@ -241,8 +254,30 @@ bool cHeldFolder::hold(const std::string& anchor, const std::string& path, std::
   const sOpened opened = openAnchor(anchor, pin);
   if (opened.fd < 0) return stop(opened.way, opened.err);
   int fd = opened.fd;
+  // One call proves the whole way where nothing on it is missing or
+  // refused; the walk a step at a time makes what is missing and tells why.
+  if (steps.size() > 1) {
+    if (const int below = openFolderBelow(fd, steps); below >= 0) {
+      ::close(fd);
+      fd = below;
+    } else if (!walkDown(fd, anchor, steps, made)) {
+      return false;
+    }
+  }
+  fd_ = fd;
+  leaf_ = steps.back();
+  way_ = held;
+  err_ = 0;
+  return true;
+}
+
+// Moves `fd` from the anchor down to the folder of the leaf, each missing
+// folder made as it is met where `made` asks; false, with `fd` closed and
+// the way that stopped it said, where it does not get there.
+bool cHeldFolder::walkDown(int& fd, const std::string& anchor, const std::vector<std::string>& steps,
+                           std::vector<std::string>* made) {
   std::string walked = anchor == "/" ? "" : anchor;
-  sMountOf mount = opened.mount.known ? opened.mount : mountOf(fd);
+  sMountOf mount = mountOf(fd);
   for (size_t i = 0; i + 1 < steps.size(); ++i) {
     walked += "/" + steps[i];
     int next = ::openat(fd, steps[i].c_str(), kFolderFlags | O_NOFOLLOW);
@@ -265,10 +300,6 @@ bool cHeldFolder::hold(const std::string& anchor, const std::string& path, std::
     fd = next;
     mount = below;
   }
-  fd_ = fd;
-  leaf_ = steps.back();
-  way_ = held;
-  err_ = 0;
   return true;
 }
 
