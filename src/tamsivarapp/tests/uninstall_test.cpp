@@ -1052,10 +1052,11 @@ TEST(HeldFolder, OnlyThroughRealFoldersBelowTheAnchor) {
     EXPECT_EQ(folder.way(), c.way) << c.path;
     // The folder held is the one the leaf is in, whatever the leaf is.
     struct stat held, named;
-    if (c.way == W::held)
+    if (c.way == W::held) {
       EXPECT_TRUE(::fstat(folder.fd(), &held) == 0 && ::stat(parentOf(c.path).c_str(), &named) == 0 &&
                   held.st_ino == named.st_ino)
           << c.path;
+    }
   }
   if (bound) {
     for (const std::string& path : {base + "/bound/f", base + "/bound/in/f"}) {
