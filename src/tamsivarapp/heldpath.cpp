@@ -158,11 +158,12 @@ bool sameMount(const sMountOf& a, const sMountOf& b) {
   return a.hasId && b.hasId ? a.id == b.id : a.dev == b.dev;
 }
 
-// A folder opened on the way, or why it was not.
+// A folder opened on the way, or why it was not; `mount` where it was looked at.
 struct sOpened {
   int fd = -1;
   cHeldFolder::eWay way = cHeldFolder::held;
   int err = 0;
+  sMountOf mount = {};
 };
 
 // Why `name` of the folder open as `at` did not open as a folder, the
@@ -186,11 +187,12 @@ sOpened openAnchor(const std::string& anchor, const sAnchorPin& pin) {
   const int fd = ::open(anchor.c_str(), kFolderFlags | (noLink ? O_NOFOLLOW : 0));
   if (fd < 0) return notOpened(AT_FDCWD, anchor, errno);
   cHeldFolder::eWay way = cHeldFolder::held;
+  sMountOf mount;
   if (pin.pinned && !noLink && folderPathOf(fd) != pin.real)
     way = cHeldFolder::refused;
-  else if (pin.mountRoot && mountOf(fd).root != *pin.mountRoot)
+  else if (pin.mountRoot && (mount = mountOf(fd)).root != *pin.mountRoot)
     way = *pin.mountRoot ? cHeldFolder::unmounted : cHeldFolder::mounted;
-  if (way == cHeldFolder::held) return {fd, way, 0};
+  if (way == cHeldFolder::held) return {fd, way, 0, mount};
   ::close(fd);
   return {-1, way, 0};
 }
@@ -206,6 +208,39 @@ int openFolderBelow(int at, const std::vector<std::string>& steps) {
   how.flags = kFolderFlags;
   how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_NO_XDEV;
   return static_cast<int>(::syscall(SYS_openat2, at, rest.c_str(), &how, sizeof how));
+}
+
+// From the anchor open as `fd`, on `mount`, down to the folder of the
+// leaf a step at a time, each missing folder made as it is met where
+// `made` asks; where it does not get there, `fd` is closed and the way
+// that stopped it said.
+sOpened walkDown(int fd, sMountOf mount, const std::string& anchor, const std::vector<std::string>& steps,
+                 std::vector<std::string>* made) {
+  std::string walked = anchor == "/" ? "" : anchor;
+  for (size_t i = 0; i + 1 < steps.size(); ++i) {
+    walked += "/" + steps[i];
+    int next = ::openat(fd, steps[i].c_str(), kFolderFlags | O_NOFOLLOW);
+    int err = errno;
+    if (next < 0 && err == ENOENT && made) {
+      if (::mkdirat(fd, steps[i].c_str(), 0775) == 0) {
+        made->push_back(walked);
+        next = ::openat(fd, steps[i].c_str(), kFolderFlags | O_NOFOLLOW);
+      }
+      err = errno;
+    }
+    // A mount below the anchor was put there by someone else: what it
+    // holds is not the package's, whatever its names.
+    const sMountOf below = next >= 0 ? mountOf(next) : sMountOf{};
+    const bool across = next >= 0 && !sameMount(mount, below);
+    const sOpened why = next < 0 ? notOpened(fd, steps[i], err)
+                                 : sOpened{next, across ? cHeldFolder::mounted : cHeldFolder::held};
+    ::close(fd);
+    if (across) ::close(next);
+    if (next < 0 || across) return {-1, why.way, why.err};
+    fd = next;
+    mount = below;
+  }
+  return {fd, cHeldFolder::held, 0};
 }
 
 }  // namespace
@@ -260,46 +295,17 @@ bool cHeldFolder::hold(const std::string& anchor, const std::string& path, std::
     if (const int below = openFolderBelow(fd, steps); below >= 0) {
       ::close(fd);
       fd = below;
-    } else if (!walkDown(fd, anchor, steps, made)) {
-      return false;
+    } else {
+      const sOpened walked =
+          walkDown(fd, opened.mount.known ? opened.mount : mountOf(fd), anchor, steps, made);
+      if (walked.fd < 0) return stop(walked.way, walked.err);
+      fd = walked.fd;
     }
   }
   fd_ = fd;
   leaf_ = steps.back();
   way_ = held;
   err_ = 0;
-  return true;
-}
-
-// Moves `fd` from the anchor down to the folder of the leaf, each missing
-// folder made as it is met where `made` asks; false, with `fd` closed and
-// the way that stopped it said, where it does not get there.
-bool cHeldFolder::walkDown(int& fd, const std::string& anchor, const std::vector<std::string>& steps,
-                           std::vector<std::string>* made) {
-  std::string walked = anchor == "/" ? "" : anchor;
-  sMountOf mount = mountOf(fd);
-  for (size_t i = 0; i + 1 < steps.size(); ++i) {
-    walked += "/" + steps[i];
-    int next = ::openat(fd, steps[i].c_str(), kFolderFlags | O_NOFOLLOW);
-    int err = errno;
-    if (next < 0 && err == ENOENT && made) {
-      if (::mkdirat(fd, steps[i].c_str(), 0775) == 0) {
-        made->push_back(walked);
-        next = ::openat(fd, steps[i].c_str(), kFolderFlags | O_NOFOLLOW);
-      }
-      err = errno;
-    }
-    // A mount below the anchor was put there by someone else: what it
-    // holds is not the package's, whatever its names.
-    const sMountOf below = next >= 0 ? mountOf(next) : sMountOf{};
-    const bool across = next >= 0 && !sameMount(mount, below);
-    const sOpened why = next < 0 ? notOpened(fd, steps[i], err) : sOpened{next, across ? mounted : held};
-    ::close(fd);
-    if (across) ::close(next);
-    if (next < 0 || across) return stop(why.way, why.err);
-    fd = next;
-    mount = below;
-  }
   return true;
 }
 

@@ -108,8 +108,6 @@ class cHeldFolder {
 
  private:
   void release();
-  bool walkDown(int& fd, const std::string& anchor, const std::vector<std::string>& steps,
-                std::vector<std::string>* made);
   // Ends a hold that failed, saying why; false.
   bool stop(eWay way, int err = 0);
   int fd_ = -1;
