@@ -3,9 +3,11 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <linux/openat2.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
@@ -195,6 +197,52 @@ sOpened openAnchor(const std::string& anchor, const sAnchorPin& pin) {
   return {-1, way, 0};
 }
 
+// The folder of the last but one of `steps` below the folder open as
+// `at`, opened in one call in which the kernel refuses any link and any
+// mount on the way; -1 where it is not so reached or the kernel has no
+// such call.
+int openFolderBelow(int at, const std::vector<std::string>& steps) {
+  std::string rest = steps.front();
+  for (size_t i = 1; i + 1 < steps.size(); ++i) rest += "/" + steps[i];
+  open_how how{};
+  how.flags = kFolderFlags;
+  how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_NO_XDEV;
+  return static_cast<int>(::syscall(SYS_openat2, at, rest.c_str(), &how, sizeof how));
+}
+
+// From the anchor open as `fd`, on `mount`, down to the folder of the
+// leaf a step at a time, each missing folder made as it is met where
+// `made` asks; where it does not get there, `fd` is closed and the way
+// that stopped it said.
+sOpened walkDown(int fd, sMountOf mount, const std::string& anchor, const std::vector<std::string>& steps,
+                 std::vector<std::string>* made) {
+  std::string walked = anchor == "/" ? "" : anchor;
+  for (size_t i = 0; i + 1 < steps.size(); ++i) {
+    walked += "/" + steps[i];
+    int next = ::openat(fd, steps[i].c_str(), kFolderFlags | O_NOFOLLOW);
+    int err = errno;
+    if (next < 0 && err == ENOENT && made) {
+      if (::mkdirat(fd, steps[i].c_str(), 0775) == 0) {
+        made->push_back(walked);
+        next = ::openat(fd, steps[i].c_str(), kFolderFlags | O_NOFOLLOW);
+      }
+      err = errno;
+    }
+    // A mount below the anchor was put there by someone else: what it
+    // holds is not the package's, whatever its names.
+    const sMountOf below = next >= 0 ? mountOf(next) : sMountOf{};
+    const bool across = next >= 0 && !sameMount(mount, below);
+    const sOpened why = next < 0 ? notOpened(fd, steps[i], err)
+                                 : sOpened{next, across ? cHeldFolder::mounted : cHeldFolder::held};
+    ::close(fd);
+    if (across) ::close(next);
+    if (next < 0 || across) return {-1, why.way, why.err};
+    fd = next;
+    mount = below;
+  }
+  return {fd, cHeldFolder::held, 0};
+}
+
 }  // namespace
 
 bool isMountRoot(int folder, const std::string& name) {
@@ -241,29 +289,18 @@ bool cHeldFolder::hold(const std::string& anchor, const std::string& path, std::
   const sOpened opened = openAnchor(anchor, pin);
   if (opened.fd < 0) return stop(opened.way, opened.err);
   int fd = opened.fd;
-  std::string walked = anchor == "/" ? "" : anchor;
-  sMountOf mount = opened.mount.known ? opened.mount : mountOf(fd);
-  for (size_t i = 0; i + 1 < steps.size(); ++i) {
-    walked += "/" + steps[i];
-    int next = ::openat(fd, steps[i].c_str(), kFolderFlags | O_NOFOLLOW);
-    int err = errno;
-    if (next < 0 && err == ENOENT && made) {
-      if (::mkdirat(fd, steps[i].c_str(), 0775) == 0) {
-        made->push_back(walked);
-        next = ::openat(fd, steps[i].c_str(), kFolderFlags | O_NOFOLLOW);
-      }
-      err = errno;
+  // One call proves the whole way where nothing on it is missing or
+  // refused; the walk a step at a time makes what is missing and tells why.
+  if (steps.size() > 1) {
+    if (const int below = openFolderBelow(fd, steps); below >= 0) {
+      ::close(fd);
+      fd = below;
+    } else {
+      const sOpened walked =
+          walkDown(fd, opened.mount.known ? opened.mount : mountOf(fd), anchor, steps, made);
+      if (walked.fd < 0) return stop(walked.way, walked.err);
+      fd = walked.fd;
     }
-    // A mount below the anchor was put there by someone else: what it
-    // holds is not the package's, whatever its names.
-    const sMountOf below = next >= 0 ? mountOf(next) : sMountOf{};
-    const bool across = next >= 0 && !sameMount(mount, below);
-    const sOpened why = next < 0 ? notOpened(fd, steps[i], err) : sOpened{next, across ? mounted : held};
-    ::close(fd);
-    if (across) ::close(next);
-    if (next < 0 || across) return stop(why.way, why.err);
-    fd = next;
-    mount = below;
   }
   fd_ = fd;
   leaf_ = steps.back();

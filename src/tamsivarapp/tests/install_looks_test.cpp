@@ -50,7 +50,7 @@ sLooks looksIn(const std::string& trace) {
     const bool look = c.name == "statx" || c.name == "newfstatat";
     if (c.name == "close")
       open.erase(c.at);
-    else if (c.name == "openat" && line.find("O_DIRECTORY") != std::string::npos && c.rc != "-1")
+    else if (c.name.starts_with("openat") && line.find("O_DIRECTORY") != std::string::npos && c.rc != "-1")
       open[c.rc] = 0;
     else if (look && c.path.empty() && open.count(c.at))
       looks.mostPerFolder = std::max(looks.mostPerFolder, ++open[c.at]);
@@ -96,9 +96,10 @@ TEST(InstallerJob, AskEachFolderAndNameOnce) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string trace = dir.file(std::string(c.name) + ".trace");
-    const sRunResult run = runWithEnv({"strace", "-f", "-qq", "-o", trace, "-e", "trace=openat,close,statx,newfstatat",
-                                       ZVK_INSTALL_DRIVER, c.package, "--pgm", root},
-                                      {"HOME=" + home, "ASAN_OPTIONS=detect_leaks=0", "PATH=/usr/bin:/bin"});
+    const sRunResult run =
+        runWithEnv({"strace", "-f", "-qq", "-o", trace, "-e", "trace=openat,openat2,close,statx,newfstatat",
+                    ZVK_INSTALL_DRIVER, c.package, "--pgm", root},
+                   {"HOME=" + home, "ASAN_OPTIONS=detect_leaks=0", "PATH=/usr/bin:/bin"});
     ASSERT_EQ(run.status, 0) << run.out << run.err;
     const sLooks looks = looksIn(trace);
     EXPECT_EQ(looks.byName.size(), 12u);

@@ -1007,27 +1007,64 @@ TEST(MoveFileClean, MovesWhatARenameMayMove) {
   EXPECT_EQ(readFile(dir.file("free/taken.bkp")), "the user's");
 }
 
-// A held folder is reached from its anchor through real folders only.
+// A held folder is reached from its anchor through real folders only, on
+// the anchor's mount; one that is not says what stopped it.
 TEST(HeldFolder, OnlyThroughRealFoldersBelowTheAnchor) {
   ScratchDir dir;
   std::string base = dir.file("app");
-  fs::create_directories(base + "/sub");
+  fs::create_directories(base + "/sub/deeper");
+  fs::create_directories(base + "/bound/in");
   fs::create_directories(dir.file("app2"));
   fs::create_directory_symlink(dir.root, base + "/up");
   fs::create_directory_symlink(base + "/sub", base + "/inner");
+  fs::create_directory_symlink(base + "/sub", base + "/sub/deeper/back");
   writeFile(base + "/file", "f");
+  // The user's folder bound where the package has one, below a level.
+  fs::create_directories(dir.file("users/in"));
+  keepMountsPrivate();
+  const bool bound =
+      ::mount(dir.file("users").c_str(), (base + "/bound").c_str(), nullptr, MS_BIND, nullptr) == 0;
+  using W = cHeldFolder::eWay;
   struct Case {
     std::string path;
-    bool held;
+    W way;
   } cases[] = {
-      {base + "/sub/f", true},     {base + "/f", true},        {base + "//sub//f", true},
-      {base + "/inner/f", false},  {dir.file("app2/f"), false}, {base + "/../f", false},
-      {base + "/up/f", false},     {base + "/./sub/f", false}, {base, false},
-      {"sub/f", false},            {base + "/file/f", false},  {base + "/none/f", false},
+      {base + "/sub/f", W::held},
+      {base + "/f", W::held},
+      {base + "//sub//f", W::held},
+      {base + "/sub/deeper/f", W::held},
+      {base + "/sub/deeper/back", W::held},
+      {base + "/inner/f", W::refused},
+      {dir.file("app2/f"), W::refused},
+      {base + "/../f", W::refused},
+      {base + "/up/f", W::refused},
+      {base + "/./sub/f", W::refused},
+      {base, W::refused},
+      {"sub/f", W::refused},
+      {base + "/file/f", W::refused},
+      {base + "/sub/deeper/back/f", W::refused},
+      {base + "/none/f", W::gone},
+      {base + "/sub/none/f", W::gone},
   };
   for (const Case& c : cases) {
     cHeldFolder folder;
-    EXPECT_EQ(folder.hold(base, c.path), c.held) << c.path;
+    EXPECT_EQ(folder.hold(base, c.path), c.way == W::held) << c.path;
+    EXPECT_EQ(folder.way(), c.way) << c.path;
+    // The folder held is the one the leaf is in, whatever the leaf is.
+    struct stat held, named;
+    if (c.way == W::held) {
+      EXPECT_TRUE(::fstat(folder.fd(), &held) == 0 && ::stat(parentOf(c.path).c_str(), &named) == 0 &&
+                  held.st_ino == named.st_ino)
+          << c.path;
+    }
+  }
+  if (bound) {
+    for (const std::string& path : {base + "/bound/f", base + "/bound/in/f"}) {
+      cHeldFolder folder;
+      EXPECT_FALSE(folder.hold(base, path)) << path;
+      EXPECT_EQ(folder.way(), W::mounted) << path;
+    }
+    ::umount2((base + "/bound").c_str(), MNT_DETACH);
   }
   cHeldFolder made;
   std::vector<std::string> folders;
