@@ -407,6 +407,7 @@ class cRecordRoad {
   // Every file is moved aside before any goes, so that giving up on a busy
   // one puts the package back whole.
   bool moveAside() {
+    bool reborn = false;
     for (size_t i = 0; i < targets_.size(); ++i) {
       sTarget& t = targets_[i];
       while (!t.moved) {
@@ -442,7 +443,10 @@ class cRecordRoad {
         }
         if (moved.quiet()) {
           t.moved = t.aside;
-          if (t.moved) sideFolders_.hold(t.path, folder);
+          if (t.moved) {
+            sideFolders_.hold(t.path, folder);
+            reborn |= tookUp(folder, t);
+          }
           break;
         }
         if (!host_.askRelease(t.path.c_str())) continue;
@@ -450,6 +454,26 @@ class cRecordRoad {
         return false;
       }
     }
+    if (reborn) {
+      // The record names each backup by the file it became, for a run cut
+      // short before it goes.
+      tSideMark sides = readSideMark(ctx_.config, section_.c_str());
+      for (const sTarget& t : targets_)
+        if (t.moved) sides[t.path + ".bkp"] = t.id;
+      writeSideMark(ctx_.config, section_.c_str(), sides);
+      ctx_.config->saveConfig();
+    }
+    return true;
+  }
+
+  // A file system that keeps a file in a lower layer (an overlay) moves it
+  // by copying it up: the backup our rename made is the same file under
+  // its number, born anew. It is the package's file all the same, and is
+  // known by its new birth from here on; true where that happened.
+  static bool tookUp(const cHeldFolder& folder, sTarget& t) {
+    const sFileId now = folder.idAt(folder.side(".bkp"));
+    if (now == t.id || now.dev != t.id.dev || now.ino != t.id.ino) return false;
+    t.id = now;
     return true;
   }
 

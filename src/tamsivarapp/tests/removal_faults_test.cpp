@@ -359,6 +359,30 @@ TEST(RemovalFaults, NothingIsRemovedAcrossAMount) {
   }
 }
 
+// The user's folder holding an installation is overlaid with a writable
+// layer of its own: moving a file aside takes it up from the lower layer,
+// born anew. The uninstall still removes every file of the package, and
+// says so only then.
+TEST(RemovalFaults, AnInstallationInAnOverlaysLowerLayerIsRemovedWhole) {
+  if (::geteuid() != 0) GTEST_SKIP() << "mounting an overlay needs root";
+  ScratchDir dir;
+  const std::string user = dir.file("W"), root = user + "/inst", cfgDir = dir.file("cfg");
+  ASSERT_EQ(installVersion(root, cfgDir, kOne).job, 0);
+  writeFile(user + "/mine.txt", "the user's");
+  fs::create_directories(dir.file("up"));
+  fs::create_directories(dir.file("work"));
+  const std::string layers = "lowerdir=" + user + ",upperdir=" + dir.file("up") + ",workdir=" + dir.file("work");
+  // 0: removed whole and told so; 1: told so with files left; 2: told otherwise.
+  const int outcome = withOwnMounts(user, [&] {
+    if (::mount("overlay", user.c_str(), "overlay", 0, layers.c_str()) != 0) return 255;
+    const int code = uninstallIn(cfgDir, dir.file("named"));
+    if (readFile(user + "/mine.txt") != "the user's") return 3;
+    return code != unDone ? 2 : fs::exists(root) ? 1 : 0;
+  });
+  if (outcome == 255) GTEST_SKIP() << kCannotMount << ": no overlay can be mounted";
+  EXPECT_EQ(outcome, 0);
+}
+
 namespace {
 
 // The places, counted from 1 among the run's openat calls, where `staged`
