@@ -263,6 +263,8 @@ void cBufWrapperIO::close() {
 
 bool cBufWrapperIO::valid() { return buffer != nullptr; }
 
+int cBufWrapperIO::typeOf() { return 2; }
+
 void cFileIOSubRange::wrap(cFileIOTarget* newTarget, unsigned long long newStart,
                            unsigned long long newLength) {
   target = newTarget;

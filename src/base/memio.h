@@ -72,6 +72,7 @@ class cBufWrapperIO : public cFileIOTarget {
   bool set_eof(unsigned long long length) override;
   void close() override;
   bool valid() override;
+  int typeOf() override;
 };
 
 // The window is cut to the target's size when wrapped; a window starting

@@ -80,11 +80,15 @@ namespace {
 // it would be read twice.
 constexpr unsigned long long kSmallRead = 4 << 10;
 constexpr unsigned long long kAhead = 64 << 10;
+// From memory a read is a call and a copy, not a system call: reading
+// ahead copies each byte twice, which only units of a few bytes repay.
+constexpr unsigned long long kSmallMemoryRead = 64;
 
 }  // namespace
 
 bool cUnitWindow::fetchMissed(unsigned char* to, unsigned long long at, unsigned long long n) {
-  if (myFollows && at == myOffset && n <= kSmallRead && readAhead(at) && aheadHolds(at, n))
+  const unsigned long long small = myIo->typeOf() == 2 ? kSmallMemoryRead : kSmallRead;
+  if (myFollows && at == myOffset && n <= small && readAhead(at) && aheadHolds(at, n))
     return fetch(to, at, n);
   return myIo->set_fp(at) && myIo->readf(to, static_cast<unsigned int>(n));
 }
