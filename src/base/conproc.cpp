@@ -293,7 +293,8 @@ void closeAllFrom3Except(int keep) {
 // exec (or of the fork before it), or -1 when it ended with a failure. With `removeAfter` (an
 // argument vector that removes the folder `held`) a watcher stands between
 // them: it holds a shared lock on that folder, waits for the program and
-// then runs removeAfter.
+// then runs removeAfter; a program that did not start leaves the folder to
+// the caller.
 int startDetached(char* const argv[], int settleMs = 0, char* const removeAfter[] = nullptr,
                   const char* held = nullptr) {
   const std::string programAt = programPath(argv[0]);
@@ -310,17 +311,28 @@ int startDetached(char* const argv[], int settleMs = 0, char* const removeAfter[
     // never without a holder while the program runs.
     const int hold = held ? open(held, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1;
     if (hold >= 0) flock(hold, LOCK_SH);
+    // The exec reports here first: a program that never started leaves its
+    // folder to the caller, which removes it at once. Both at work on one
+    // folder, each would trip on what the other took.
+    int ran[2];
+    if (!makePipe(ran)) reportAndExit(errno, report[1]);
     const pid_t program = fork();
     if (program == 0) {
       // The program holds the lock too: a watcher killed before it (ended
       // by name with a hung manager) must not leave its folder to a
       // cleaner while it still runs from there.
       if (hold >= 0) fcntl(hold, F_SETFD, 0);
-      execReporting(programAt, argv, report[1]);
+      execReporting(programAt, argv, ran[1]);
     }
     // Nothing else would tell the caller, which would take the program for
     // started.
     if (program < 0) reportAndExit(errno, report[1]);
+    ::close(ran[1]);
+    int error = 0;
+    ssize_t n;
+    do n = read(ran[0], &error, sizeof error);
+    while (n < 0 && errno == EINTR);
+    if (n == static_cast<ssize_t>(sizeof error)) reportAndExit(error, report[1]);
     // The watcher outlives its parent: holding the parent's descriptors (its
     // display connection among them) would keep them open until the program
     // ends, and the parent's windows on screen with them.

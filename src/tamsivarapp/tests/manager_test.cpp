@@ -203,17 +203,22 @@ TEST(UnpackUpdate, AFolderThatCannotBeMadeIsNamedWithTheSystemsReason) {
 }
 
 // An archive's installer program that is a text without "#!": the system
-// cannot run it, so the update did not start, and no shell reads it.
+// cannot run it, so the update did not start, and no shell reads it. Its
+// folder is gone on return, every time: nothing else removes it meanwhile.
 TEST(UnpackUpdate, AnInstallerTheSystemCannotRunDoesNotStart) {
   ScratchDir dir;
-  const std::string folder = dir.file("unpacked"), bundle = folder + "/Hello.app", marker = dir.file("ran");
-  writeFile(bundle + "/Contents/Info.plist", "<key>CFBundleExecutable</key><string>Installer</string>");
-  writeFile(bundle + "/Contents/MacOS/Installer", "touch '" + marker + "'\n");
-  chmod((bundle + "/Contents/MacOS/Installer").c_str(), 0755);
-  eUpdateCheckFault why = ufNone;
-  EXPECT_FALSE(startUpdateInstaller(bundle.c_str(), &why));
-  EXPECT_EQ(why, ufNotStarted);
-  EXPECT_FALSE(std::filesystem::exists(folder));
+  const std::string marker = dir.file("ran");
+  for (int i = 0; i < 20; ++i) {
+    const std::string folder = dir.file("unpacked" + std::to_string(i)), bundle = folder + "/Hello.app";
+    writeFile(bundle + "/Contents/Info.plist", "<key>CFBundleExecutable</key><string>Installer</string>");
+    writeFile(bundle + "/Contents/MacOS/Installer", "touch '" + marker + "'\n");
+    for (int f = 0; f < 50; ++f) writeFile(bundle + "/Contents/Resources/f" + std::to_string(f), "x");
+    chmod((bundle + "/Contents/MacOS/Installer").c_str(), 0755);
+    eUpdateCheckFault why = ufNone;
+    EXPECT_FALSE(startUpdateInstaller(bundle.c_str(), &why));
+    EXPECT_EQ(why, ufNotStarted);
+    EXPECT_FALSE(std::filesystem::exists(folder)) << i;
+  }
   EXPECT_FALSE(std::filesystem::exists(marker));
 }
 
