@@ -132,7 +132,8 @@ bool just_run(const char* file);
 // ended; true when the program started. Until then a shared lock (flock) on
 // the folder, held by the watcher and by the program (which inherits it, as
 // a descriptor open on the folder), tells whoever takes an exclusive one
-// that it is still in use.
+// that it is still in use. When it answers false the folder is left to the
+// caller, untouched.
 bool just_run_removing(const char* file, const char* leftover);
 
 // Runs `command` through the shell; true when its status is 0.
